@@ -1,0 +1,28 @@
+// Where the application keeps its files, and the rule that tells a local path from a URL.
+#pragma once
+
+#include <QString>
+
+namespace crawlmere::platform {
+
+/// Folders of the application. `CRAWLMERE_HOME`, when set, replaces the home folder for all of
+/// them, so tests never touch a real home. Without it the XDG variables are honoured.
+class Paths {
+public:
+    /// The home folder in force: `CRAWLMERE_HOME` or the user's home.
+    static QString home();
+    /// `~/.config/Crawlmere` (or `$XDG_CONFIG_HOME/Crawlmere`): holds `defaults.plist`.
+    static QString configFolder();
+    /// `~/.local/share/Crawlmere` (or `$XDG_DATA_HOME/Crawlmere`): holds `archive/`, `thumbs/`, `temp/`.
+    static QString applicationSupportFolder();
+    /// A sub-folder of the application-support folder, created when missing.
+    /// Returns an empty string when it cannot be created.
+    static QString applicationSupportSubfolder(const QString& name);
+
+    /// True for a value that names a local file: an absolute path ("/…") or "~/…".
+    static bool isLocalPath(const QString& value);
+    /// Expands a leading "~/" to the home folder; other values are returned unchanged.
+    static QString expandTilde(const QString& path);
+};
+
+} // namespace crawlmere::platform

@@ -1,0 +1,18 @@
+// Entry point of every test executable: a Qt application object for the event loop and a
+// private CRAWLMERE_HOME so no test touches the real home folder.
+#include <QCoreApplication>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+int main(int argc, char** argv)
+{
+    testing::InitGoogleTest(&argc, argv);
+    QTemporaryDir home;
+    if (!home.isValid())
+        return 2;
+    qputenv("CRAWLMERE_HOME", home.path().toUtf8());
+    QCoreApplication app(argc, argv);
+    return RUN_ALL_TESTS();
+}
