@@ -1,0 +1,176 @@
+#include "platform/Strings.h"
+
+#include <QStringDecoder>
+
+namespace crawlmere::platform::strings {
+
+namespace {
+
+int hexValue(QChar c)
+{
+    const char16_t u = c.unicode();
+    if (u >= '0' && u <= '9')
+        return u - '0';
+    if (u >= 'a' && u <= 'f')
+        return u - 'a' + 10;
+    if (u >= 'A' && u <= 'F')
+        return u - 'A' + 10;
+    return -1;
+}
+
+// Collapses runs of "/" and drops a trailing "/" (but keeps a lone root "/").
+QString fixingSlashes(const QString& path)
+{
+    QString result;
+    result.reserve(path.size());
+    for (QChar c : path) {
+        if (c == u'/' && result.endsWith(u'/'))
+            continue;
+        result.append(c);
+    }
+    if (result.size() > 1 && result.endsWith(u'/'))
+        result.chop(1);
+    return result;
+}
+
+// Start of the last component in a string whose slashes are already fixed.
+qsizetype startOfLastComponent(const QString& fixed)
+{
+    if (fixed == QLatin1String("/"))
+        return 0;
+    const qsizetype slash = fixed.lastIndexOf(u'/');
+    return slash < 0 ? 0 : slash + 1;
+}
+
+// Position of the "." that starts the extension in a fixed string, or -1.
+qsizetype extensionDot(const QString& fixed)
+{
+    const qsizetype start = startOfLastComponent(fixed);
+    const qsizetype dot = fixed.lastIndexOf(u'.');
+    if (dot < start || dot == start || dot == fixed.size() - 1)
+        return -1;
+    return dot;
+}
+
+} // namespace
+
+std::optional<QString> removingPercentEncoding(QStringView text)
+{
+    if (!text.contains(u'%'))
+        return text.toString();
+    QByteArray bytes;
+    bytes.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
+        if (c != u'%') {
+            if (c.unicode() < 0x80) {
+                bytes.append(static_cast<char>(c.unicode()));
+            } else {
+                // Characters that were never encoded pass through as their UTF-8 form.
+                qsizetype length = 1;
+                if (c.isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate())
+                    length = 2;
+                bytes.append(text.mid(i, length).toUtf8());
+                i += length - 1;
+            }
+            continue;
+        }
+        if (i + 2 >= text.size())
+            return std::nullopt;
+        const int high = hexValue(text[i + 1]);
+        const int low = hexValue(text[i + 2]);
+        if (high < 0 || low < 0)
+            return std::nullopt;
+        bytes.append(static_cast<char>(high * 16 + low));
+        i += 2;
+    }
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    QString decoded = decoder.decode(bytes);
+    if (decoder.hasError())
+        return std::nullopt;
+    return decoded;
+}
+
+qsizetype indexOfCaseInsensitive(QStringView haystack, QStringView needle, qsizetype from)
+{
+    if (needle.isEmpty() || from < 0 || from > haystack.size())
+        return -1;
+    return haystack.indexOf(needle, from, Qt::CaseInsensitive);
+}
+
+bool containsCaseInsensitive(QStringView haystack, QStringView needle)
+{
+    return indexOfCaseInsensitive(haystack, needle) >= 0;
+}
+
+bool hasPrefixCaseInsensitive(QStringView text, QStringView prefix)
+{
+    return !prefix.isEmpty() && text.startsWith(prefix, Qt::CaseInsensitive);
+}
+
+bool hasSuffixCaseInsensitive(QStringView text, QStringView suffix)
+{
+    return !suffix.isEmpty() && text.endsWith(suffix, Qt::CaseInsensitive);
+}
+
+QString trimmingWhitespaceAndNewlines(const QString& text) { return text.trimmed(); }
+
+QStringList pathComponents(const QString& path)
+{
+    QStringList components;
+    if (path.isEmpty())
+        return components;
+    if (path.startsWith(u'/'))
+        components.append(QStringLiteral("/"));
+    const QStringList pieces = path.split(u'/', Qt::SkipEmptyParts);
+    components.append(pieces);
+    if (path.size() > 1 && path.endsWith(u'/') && !pieces.isEmpty())
+        components.append(QStringLiteral("/"));
+    return components;
+}
+
+QString lastPathComponent(const QString& path)
+{
+    const QString fixed = fixingSlashes(path);
+    return fixed.mid(startOfLastComponent(fixed));
+}
+
+QString pathExtension(const QString& path)
+{
+    const QString fixed = fixingSlashes(path);
+    const qsizetype dot = extensionDot(fixed);
+    return dot < 0 ? QStringLiteral("") : fixed.mid(dot + 1);
+}
+
+QString deletingLastPathComponent(const QString& path)
+{
+    const QString fixed = fixingSlashes(path);
+    if (fixed == QLatin1String("/"))
+        return fixed;
+    const qsizetype slash = fixed.lastIndexOf(u'/');
+    if (slash < 0)
+        return QStringLiteral("");
+    if (slash == 0)
+        return QStringLiteral("/");
+    return fixed.left(slash);
+}
+
+QString deletingPathExtension(const QString& path)
+{
+    const QString fixed = fixingSlashes(path);
+    const qsizetype dot = extensionDot(fixed);
+    return dot < 0 ? fixed : fixed.left(dot);
+}
+
+QString appendingPathComponent(const QString& path, const QString& component)
+{
+    if (path.isEmpty())
+        return fixingSlashes(component);
+    QString joined = path;
+    if (!joined.endsWith(u'/'))
+        joined.append(u'/');
+    joined.append(component.startsWith(u'/') ? component.mid(1) : component);
+    return fixingSlashes(joined);
+}
+
+} // namespace crawlmere::platform::strings

@@ -1,0 +1,66 @@
+#include "platform/Strings.h"
+
+#include <gtest/gtest.h>
+
+namespace strings = crawlmere::platform::strings;
+
+TEST(Strings, PercentDecodingSucceedsOnValidUtf8)
+{
+    EXPECT_EQ(strings::removingPercentEncoding(u"a%20b"), QString("a b"));
+    EXPECT_EQ(strings::removingPercentEncoding(u"caf%C3%A9"), QString::fromUtf8("caf\xC3\xA9"));
+    EXPECT_EQ(strings::removingPercentEncoding(u"no escapes"), QString("no escapes"));
+    EXPECT_EQ(strings::removingPercentEncoding(QString::fromUtf8("\xC3\xA9%21")), QString::fromUtf8("\xC3\xA9!"));
+    EXPECT_EQ(strings::removingPercentEncoding(u"%2F%2f"), QString("//"));
+}
+
+TEST(Strings, PercentDecodingFailsOnBadInput)
+{
+    EXPECT_FALSE(strings::removingPercentEncoding(u"%E9t%E9").has_value()); // Latin-1 bytes, not UTF-8
+    EXPECT_FALSE(strings::removingPercentEncoding(u"100%").has_value());
+    EXPECT_FALSE(strings::removingPercentEncoding(u"%G1").has_value());
+    EXPECT_FALSE(strings::removingPercentEncoding(u"%C3").has_value()); // truncated sequence
+    EXPECT_FALSE(strings::removingPercentEncoding(u"%4").has_value());
+}
+
+TEST(Strings, CaseInsensitiveSearch)
+{
+    EXPECT_EQ(strings::indexOfCaseInsensitive(u"Hello World", u"WORLD"), 6);
+    EXPECT_EQ(strings::indexOfCaseInsensitive(u"abcabc", u"ABC", 1), 3);
+    EXPECT_EQ(strings::indexOfCaseInsensitive(u"abc", u""), -1);
+    EXPECT_FALSE(strings::containsCaseInsensitive(u"abc", u"abcd"));
+    EXPECT_TRUE(strings::hasPrefixCaseInsensitive(u"HTTPS://x", u"https://"));
+    EXPECT_TRUE(strings::hasSuffixCaseInsensitive(u"photo.JPG", u".jpg"));
+    EXPECT_EQ(strings::trimmingWhitespaceAndNewlines(QString::fromUtf8("\t\n\xC2\xA0 x y \r\n")), QString("x y"));
+}
+
+TEST(Strings, PathFunctionsOnWholeUrlStrings)
+{
+    EXPECT_EQ(strings::pathExtension("http://h.com/"), "com");
+    EXPECT_EQ(strings::pathExtension("http://h.com/a/page.php?id=1"), "php?id=1");
+    EXPECT_EQ(strings::pathExtension("/tmp/scratch.tiff"), "tiff");
+    EXPECT_EQ(strings::pathExtension("/tmp/scratch..tiff"), "tiff");
+    EXPECT_EQ(strings::pathExtension("/tmp/.hidden"), "");
+    EXPECT_EQ(strings::pathExtension("/tmp/scratch"), "");
+    EXPECT_EQ(strings::pathExtension("/tmp/scratch."), "");
+    EXPECT_EQ(strings::pathExtension("/tmp/"), "");
+
+    EXPECT_EQ(strings::lastPathComponent("http://h.com/a/b.html"), "b.html");
+    EXPECT_EQ(strings::lastPathComponent("http://h.com/"), "h.com");
+    EXPECT_EQ(strings::lastPathComponent("/"), "/");
+    EXPECT_EQ(strings::lastPathComponent("scratch///"), "scratch");
+    EXPECT_EQ(strings::lastPathComponent(""), "");
+
+    EXPECT_EQ(strings::pathComponents("/a/b/"), QStringList({ "/", "a", "b", "/" }));
+    EXPECT_EQ(strings::pathComponents("http://h.com/x"), QStringList({ "http:", "h.com", "x" }));
+    EXPECT_EQ(strings::pathComponents("a//b"), QStringList({ "a", "b" }));
+
+    EXPECT_EQ(strings::deletingLastPathComponent("/tmp/scratch.tiff"), "/tmp");
+    EXPECT_EQ(strings::deletingLastPathComponent("/tmp/lock/"), "/tmp");
+    EXPECT_EQ(strings::deletingLastPathComponent("/tmp"), "/");
+    EXPECT_EQ(strings::deletingLastPathComponent("scratch"), "");
+    EXPECT_EQ(strings::deletingPathExtension("/tmp/scratch.tiff"), "/tmp/scratch");
+    EXPECT_EQ(strings::deletingPathExtension("/tmp/.tiff"), "/tmp/.tiff");
+    EXPECT_EQ(strings::deletingPathExtension("scratch..tiff"), "scratch.");
+    EXPECT_EQ(strings::appendingPathComponent("/tmp/", "/a.html"), "/tmp/a.html");
+    EXPECT_EQ(strings::appendingPathComponent("", "a"), "a");
+}
