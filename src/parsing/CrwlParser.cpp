@@ -1,0 +1,281 @@
+// Construction of the page scanner from page bytes, an encoding, a file-type code and settings;
+// its warnings and the builders of its link records.
+#include "parsing/CrwlParser.h"
+
+#include "parsing/detail/ParserDefaults.h"
+
+namespace detail = crawlmere::parsing::detail;
+namespace Encoding = crawlmere::platform::Encoding;
+
+namespace {
+
+bool contains(std::string_view haystack, std::string_view needle) { return haystack.find(needle) != std::string_view::npos; }
+
+// The page could hold a link: an anchor with an href, a frameset or an iframe (case-sensitive).
+bool passesNoLinksPreCheck(std::string_view page)
+{
+    if ((contains(page, "<a") || contains(page, "<A")) && (contains(page, "href") || contains(page, "HREF")))
+        return true;
+    return contains(page, "frameset") || contains(page, "FRAMESET") || contains(page, "<iframe")
+        || contains(page, "<IFRAME");
+}
+
+// An encoding that a byte-order mark at the start of the page names, or 0.
+crawlmere::platform::EncodingId encodingOfByteOrderMark(std::string_view page)
+{
+    if (page.substr(0, 3) == "\xEF\xBB\xBF")
+        return Encoding::UTF8;
+    if (page.substr(0, 2) == "\xFE\xFF")
+        return Encoding::UTF16BigEndian;
+    if (page.substr(0, 2) == "\xFF\xFE")
+        return Encoding::UTF16LittleEndian;
+    return Encoding::None;
+}
+
+bool settingsBool(const QVariantMap& settings, const char* key)
+{
+    const QVariant value = settings.value(QLatin1StringView(key));
+    if (!value.isValid())
+        return false;
+    if (value.typeId() == QMetaType::QString) {
+        const QString text = value.toString().trimmed();
+        return !text.isEmpty()
+            && (text.at(0) == u'Y' || text.at(0) == u'y' || text.at(0) == u'T' || text.at(0) == u't'
+                || (text.at(0) >= u'1' && text.at(0) <= u'9'));
+    }
+    return value.toBool();
+}
+
+bool defaultsCheckImages()
+{
+    return detail::defaultsBool(QStringLiteral("checkImages")) || detail::defaultsBool(QStringLiteral("enableImageSitemap"))
+        || detail::defaultsBool(QStringLiteral("includeimagesinsitemap"));
+}
+
+bool isJavaScriptConcatenation(const QString& url)
+{
+    return url.contains(QLatin1StringView("+\"")) || url.contains(QLatin1StringView("+ \""));
+}
+
+} // namespace
+
+CrwlParser::~CrwlParser() = default;
+
+std::unique_ptr<CrwlParser> CrwlParser::initWithData(QByteArray pageData, const Options& options)
+{
+    std::unique_ptr<CrwlParser> parser(new CrwlParser());
+    const std::string_view page(pageData.constData(), static_cast<size_t>(pageData.size()));
+
+    if (options.fileType == HTML && !options.allowNoLinks && !passesNoLinksPreCheck(page))
+        return nullptr;
+
+    parser->m_fileType = options.fileType;
+    parser->lazyload = options.lazyload;
+    parser->useEncoding = options.useEncoding;
+    if (options.useEncoding == Encoding::None)
+        detail::parserLog(1, QStringLiteral("parser initiated with nil text encoding"));
+
+    // A byte-order mark is certain; a declared charset replaces what the caller detected.
+    if (const auto charset = extractCharsetFromHTML(page)) {
+        if (const EncodingId declared = encodingForCharset(*charset))
+            parser->useEncoding = declared;
+    }
+    if (const EncodingId marked = encodingOfByteOrderMark(page))
+        parser->useEncoding = marked;
+
+    if (pageData.isEmpty()) {
+        detail::parserLog(2, QStringLiteral("parser initiated with nil or no data"));
+        return nullptr;
+    }
+
+    parser->data = std::move(pageData);
+    parser->bytes = std::string_view(parser->data.constData(), static_cast<size_t>(parser->data.size()));
+    parser->l = parser->data.size();
+    parser->seoOn = options.withSEO;
+    parser->collectNames = options.collectNames;
+    parser->checkImages = options.checkImages;
+    parser->linkedFiles = options.linkedFiles;
+    parser->searchMetaDataForURLs = options.searchMetaDataForURLs;
+    parser->parserContentConsolidateWhitespace = detail::defaultsBool(QStringLiteral("parserContentConsolidateWhitespace"));
+    parser->parserContentOnlyParas = detail::defaultsBool(QStringLiteral("parserContentOnlyParas"));
+    parser->parserContentIncludeAltText = detail::defaultsBool(QStringLiteral("parserContentIncludeAltText"));
+    parser->parserContentIgnoreNav = detail::defaultsBool(QStringLiteral("parserContentIgnoreNav"));
+    parser->parserContentIgnoreHeader = detail::defaultsBool(QStringLiteral("parserContentIgnoreHeader"));
+
+    parser->bigKahunaPass();
+    return parser;
+}
+
+std::unique_ptr<CrwlParser> CrwlParser::initWithData(QByteArray pageData, bool withSEO, bool checkNoIndex,
+    EncodingId encoding, int fileType, bool lazyloadImages, bool collectNamesAndIds)
+{
+    Options options;
+    options.withSEO = withSEO;
+    options.checkNoIndex = checkNoIndex;
+    options.useEncoding = encoding;
+    options.fileType = fileType;
+    options.lazyload = lazyloadImages;
+    options.collectNames = collectNamesAndIds;
+    options.allowNoLinks = false;
+    options.checkImages = defaultsCheckImages();
+    options.linkedFiles = detail::defaultsBool(QStringLiteral("linkedFiles"));
+    options.searchMetaDataForURLs = detail::defaultsBool(QStringLiteral("searchMetaDataForURLs"));
+    return initWithData(std::move(pageData), options);
+}
+
+std::unique_ptr<CrwlParser> CrwlParser::initWithData(QByteArray pageData, bool withSEO, bool checkNoIndex,
+    EncodingId encoding, int fileType, const QVariantMap& crawlSettings, bool allowNoLinks)
+{
+    Options options;
+    options.withSEO = withSEO;
+    options.checkNoIndex = checkNoIndex;
+    options.useEncoding = encoding;
+    options.fileType = fileType;
+    options.lazyload = settingsBool(crawlSettings, "lookForLazyLoadImageURLs");
+    options.collectNames = !settingsBool(crawlSettings, "shouldTrimHash");
+    options.allowNoLinks = allowNoLinks;
+    options.checkImages = getCheckImages(crawlSettings);
+    options.linkedFiles = settingsBool(crawlSettings, "linkedFiles");
+    options.searchMetaDataForURLs = settingsBool(crawlSettings, "searchMetaDataForURLs");
+    return initWithData(std::move(pageData), options);
+}
+
+bool CrwlParser::getCheckImages(const QVariantMap& crawlSettings)
+{
+    if (settingsBool(crawlSettings, "checkImages"))
+        return true;
+    if (settingsBool(crawlSettings, "isSearch"))
+        return false;
+    return detail::defaultsBool(QStringLiteral("enableImageSitemap"))
+        || detail::defaultsBool(QStringLiteral("includeimagesinsitemap"));
+}
+
+void CrwlParser::addWarning(const QString& warning)
+{
+    if (m_fileType != HTML || !detail::defaultsBool(QStringLiteral("htmlValidationEnabled")))
+        return;
+    if (warnings.size() < kMaxWarnings)
+        warnings.append(warning);
+}
+
+void CrwlParser::addWarnings(const QStringList& list)
+{
+    for (const QString& warning : list)
+        addWarning(warning);
+}
+
+// ---- Link-record builders -------------------------------------------------------------------------
+
+void CrwlParser::appendUrls(const QStringList& urls)
+{
+    for (const QString& url : urls) {
+        if (currentDictionary.urlArray.size() >= kMaxUrlsPerRecord)
+            break;
+        currentDictionary.urlArray.append(url);
+    }
+}
+
+void CrwlParser::addURLToCollection(const QString& url)
+{
+    if (isJavaScriptConcatenation(url)) {
+        detail::parserLog(1, QStringLiteral("appears to be javascript, abandoning"));
+        return;
+    }
+    appendUrls({ url });
+    currentDictionary.lineNumber = lineNumber;
+}
+
+void CrwlParser::addURLsToCollection(const QStringList& urls)
+{
+    for (const QString& url : urls)
+        if (isJavaScriptConcatenation(url))
+            return;
+    appendUrls(urls);
+    currentDictionary.lineNumber = lineNumber;
+}
+
+void CrwlParser::addLinkTextToCollection(const QString& text) { currentDictionary.linkText = text; }
+void CrwlParser::addRelToCollection(const QString& rel) { currentDictionary.rel = rel; }
+void CrwlParser::addHreflangToCollection(const QString& hreflang) { currentDictionary.hreflang = hreflang; }
+void CrwlParser::addTargetToCollection(const QString& target) { currentDictionary.target = target; }
+void CrwlParser::addAltTextToCollection(const QString& alt) { currentDictionary.altText = alt; }
+
+void CrwlParser::addTypeToCollection(const QString& type)
+{
+    detail::parserLog(4, QStringLiteral("adding type: %1").arg(type));
+    currentDictionary.type = type;
+}
+
+void CrwlParser::addLinkedFileToCollection(const QString& url)
+{
+    if (!linkedFiles)
+        return;
+    addURLToCollection(url);
+    addLinkTextToCollection(QStringLiteral("[linked file]"));
+}
+
+void CrwlParser::addMetaTagURLoCollection(const QString& url, const QString& name)
+{
+    if (!searchMetaDataForURLs)
+        return;
+    addURLToCollection(url);
+    addLinkTextToCollection(QStringLiteral("[meta tag: %1]").arg(name));
+}
+
+void CrwlParser::addFormActionToCollection(const QString& url)
+{
+    addURLToCollection(url);
+    addLinkTextToCollection(QStringLiteral("[form action]"));
+}
+
+void CrwlParser::addAudioVideoToCollection(const QStringList& urls)
+{
+    appendUrls(urls);
+    addLinkTextToCollection(QStringLiteral("[audio/video]"));
+}
+
+void CrwlParser::addcachedPictureSourcesToCollection(const QStringList& urls) { appendUrls(urls); }
+
+void CrwlParser::addNameToCollection(const QString& name)
+{
+    if (names.size() < kMaxNames)
+        names.append(name);
+}
+
+void CrwlParser::addHeadingToCollection(const QString& heading, int level)
+{
+    const QString text = heading.trimmed();
+    if (text.isEmpty() || headingCollection.size() >= kMaxHeadings)
+        return;
+    headingCollection.append(QString(qMax(level - 1, 0), u'\t') + text);
+}
+
+void CrwlParser::underlineData()
+{
+    if (currentDictionary.hasUrls() && collection.size() < kMaxRecords)
+        collection.append(std::move(currentDictionary));
+    currentDictionary = CrwlLinkRecord();
+}
+
+void CrwlParser::underlineURLsWithinArea()
+{
+    if (currentDictionary.altText) {
+        currentDictionary.linkText = currentDictionary.altText;
+        currentDictionary.altText.reset();
+    }
+    underlineData();
+}
+
+void CrwlParser::underlineImageWithinAHrefLink()
+{
+    if (currentDictionary.urlArray.size() < 2)
+        return;
+    CrwlLinkRecord image;
+    image.lineNumber = currentDictionary.lineNumber;
+    image.urlArray = currentDictionary.urlArray.mid(1);
+    image.altText = currentDictionary.altText.value_or(QStringLiteral("[alt]:"));
+    currentDictionary.altText.reset();
+    currentDictionary.urlArray = currentDictionary.urlArray.mid(0, 1);
+    if (collection.size() < kMaxRecords)
+        collection.append(std::move(image));
+}

@@ -1,0 +1,270 @@
+// The page scanner: reads one fetched page in a single pass over its bytes into link records and
+// page facts, and offers the byte and text routines that the other parsers share.
+#pragma once
+
+#include "parsing/CrwlLinkRecord.h"
+#include "platform/TextEncoding.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <QVariantList>
+#include <QVariantMap>
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string_view>
+
+namespace crawlmere::parsing::detail {
+class CaptureBuffer;
+struct ScanBuffers;
+} // namespace crawlmere::parsing::detail
+
+/// A parser is made once per page, parses the page completely while it is made, and is then only
+/// read (link iteration being the one state that changes afterwards). It belongs to one caller and
+/// one thread at a time; the bytes it was given are shared, never copied.
+class CrwlParser {
+public:
+    using EncodingId = crawlmere::platform::EncodingId;
+
+    /// File-type codes. Only `HTML` runs the scanner; any other code yields no link records.
+    enum FileType : int {
+        HTML = 0,
+        CommaSeparatedList = 2,
+        WhitespaceSeparatedList = 3,
+        XMLSitemap = 4,
+    };
+
+    /// Everything the designated initialiser takes. The three settings at the end are filled by the
+    /// defaults-based and the settings-based initialisers; given directly they are used as they are.
+    struct Options {
+        bool withSEO = false; ///< stored as `seoOn`: meta tags, robots flags and headings
+        bool checkNoIndex = false; ///< accepted and ignored
+        EncodingId useEncoding = 0; ///< 0 = unknown; a charset declared in the page replaces it
+        int fileType = HTML;
+        bool lazyload = false;
+        bool collectNames = false;
+        bool allowNoLinks = false; ///< keep an HTML page that fails the no-links pre-check
+        bool checkImages = false;
+        bool linkedFiles = false;
+        bool searchMetaDataForURLs = false;
+    };
+
+    /// Caps on what one page can make the parser keep.
+    static constexpr qsizetype kMaxRecords = 200000;
+    static constexpr qsizetype kMaxUrlsPerRecord = 1000;
+    static constexpr qsizetype kMaxMetaTags = 10000;
+    static constexpr qsizetype kMaxWarnings = 10000;
+    static constexpr qsizetype kMaxNames = 100000;
+    static constexpr qsizetype kMaxHeadings = 10000;
+
+    // ---- Construction -------------------------------------------------------------------------
+
+    /// The designated initialiser. Returns nullptr for empty data, and for an HTML page without any
+    /// "<a"/"<A" plus "href"/"HREF", "frameset"/"FRAMESET" or "<iframe"/"<IFRAME" unless
+    /// `allowNoLinks`. Reads the five `parserContent…` text options from the defaults.
+    static std::unique_ptr<CrwlParser> initWithData(QByteArray data, const Options& options);
+
+    /// Takes `checkImages`, `linkedFiles` and `searchMetaDataForURLs` from the defaults
+    /// (`checkImages` also when `enableImageSitemap` or `includeimagesinsitemap` is set);
+    /// allowNoLinks is NO.
+    static std::unique_ptr<CrwlParser> initWithData(QByteArray data, bool withSEO, bool checkNoIndex,
+        EncodingId useEncoding, int fileType, bool lazyload, bool collectNames = false);
+
+    /// Takes `checkImages` (through `getCheckImages`), `linkedFiles`, `searchMetaDataForURLs`,
+    /// lazyload = `lookForLazyLoadImageURLs` and collectNames = NOT `shouldTrimHash` from the crawl
+    /// settings; a missing key reads as NO.
+    static std::unique_ptr<CrwlParser> initWithData(QByteArray data, bool withSEO, bool checkNoIndex,
+        EncodingId useEncoding, int fileType, const QVariantMap& crawlSettings, bool allowNoLinks);
+
+    /// The settings' `checkImages` when YES; else NO when `isSearch` is YES; else the defaults'
+    /// `enableImageSitemap`, else `includeimagesinsitemap`.
+    static bool getCheckImages(const QVariantMap& crawlSettings);
+
+    CrwlParser(const CrwlParser&) = delete;
+    CrwlParser& operator=(const CrwlParser&) = delete;
+    ~CrwlParser();
+
+    // ---- Probes of raw page bytes ---------------------------------------------------------------
+
+    /// The charset named before the first "body" (or "BODY"): the text behind "charset"/"CHARSET" up
+    /// to the next ">", trimmed of space, "=", quotes, "/", tab, CR and LF. nullopt when none.
+    static std::optional<QString> extractCharsetFromHTML(std::string_view data);
+    /// The identifier for a charset name by case-sensitive substring tests; 0 when unknown.
+    static EncodingId encodingForCharset(QStringView charset);
+    /// The content value of a refresh meta tag of the head (not inside a comment or script), or
+    /// nullopt. The answer is the whole value: delay, ";" and the URL part.
+    static std::optional<QString> pageIsMetaRefresh(std::string_view data);
+    /// True when `position` lies inside an HTML comment of `data`.
+    static bool metaRefreshURLat(size_t position, std::string_view data);
+
+    // ---- Page results ------------------------------------------------------------------------------
+
+    QString getTitle() const { return metatitle; } ///< null when the scanner did not run
+    QString getCanonical() const { return canonical; } ///< null when the scanner did not run
+    QString getBaseHref() const { return codebase; } ///< null when no base href was captured
+    const QStringList& getHeadings() const { return headingCollection; } ///< "\t" × (level − 1) + text
+    const QVariantList& getMetaData() const { return metaTags; } ///< maps: content, name, itemprop, property
+    bool getHeadContainsNoindex() const { return headContainsNoIndex; }
+    bool getHeadContainsNofollow() const { return headContainsNoFollow; }
+    qint64 getWordCount() const { return wordCount; }
+    QString getTextContent() const; ///< never null
+    qint64 getFileSize() const { return data.size(); }
+    qint64 getLength() const { return l; }
+    const QStringList& getWarnings() const { return warnings; }
+    const QStringList& getNames() const { return names; }
+    QStringList getJsonld() const { return {}; } ///< JSON-LD is not collected
+    int fileType() const { return m_fileType; }
+    EncodingId encoding() const { return useEncoding; } ///< after the charset sniff
+    /// The committed link records, in commit order.
+    const QList<CrwlLinkRecord>& getCollection() const { return collection; }
+
+    /// Switches to sitemap reading (fileType 4).
+    void setXMLMode() { m_fileType = XMLSitemap; }
+    /// Keeps a warning when the `htmlValidationEnabled` default is YES and the file type is HTML.
+    void addWarning(const QString& warning);
+    void addWarnings(const QStringList& list);
+
+    // ---- Text routines shared with the other parsers --------------------------------------------
+
+    /// Decodes a byte run (in `encoding`, else UTF-8, ISO 8859-1, UTF-16, ASCII), decodes character
+    /// references, then with `returnsAreSeparators` turns CR, LF and tab into spaces and folds runs
+    /// of spaces, without it removes CR and LF; trims both ends. Never null. With `wasCut` (the run
+    /// was cut at a buffer limit) a multi-byte character split by the cut is dropped instead of
+    /// making the decoding fall back to another encoding.
+    static QString unescapedStringFromBuffer(
+        std::string_view bytes, EncodingId encoding, bool returnsAreSeparators = false, bool wasCut = false);
+    /// `text` with character references decoded, or `text` itself when it holds no "&".
+    static QString unescapeEntities(const QString& text);
+    /// Decodes "&name;", "&#ddd;" and "&#xhh;" (references of 4 to 33 characters, numbers 1-65534
+    /// other than surrogates); anything else stays as written. A decoded "&amp;" never starts a new
+    /// reference.
+    static QString gtm_stringByUnescapingFromHTML(const QString& text);
+    /// Removes the run of `character` at the end of `buffer`, then the run at its start.
+    static void trimThisCharacter(char character, std::string& buffer);
+    static void trimThisCharacter(char character, QString& text);
+    /// The URLs of a srcset value, each once, in order; empty for a value holding "data:image".
+    static QStringList splitSrcsFromSrcset(const QString& srcset);
+    static bool arrayContainsString(const QStringList& array, const QString& string)
+    {
+        return array.contains(string);
+    }
+    /// The url(...) references of style text, without quotes; nullopt when none is kept.
+    static std::optional<QStringList> extractURLsFromInlineStyles(const QString& style);
+    /// Start and length of the text between the first "url(" (any case) at or after `from` and the
+    /// next ")"; start is -1 when there is none.
+    static std::pair<qsizetype, qsizetype> firstURLOccurrenceInStyleSheetSource(const QString& text, qsizetype from);
+
+    // ---- Scanner state read by the scanner phases ------------------------------------------------
+
+    /// Reads the byte at `counter` into `aBuffer` (keeping the old one in `previousaBuffer`) and
+    /// advances; false at the end of the data.
+    bool getNextByte()
+    {
+        if (counter >= l)
+            return false;
+        previousaBuffer = aBuffer;
+        aBuffer = static_cast<uint8_t>(bytes[static_cast<size_t>(counter)]);
+        ++counter;
+        return true;
+    }
+    /// Called just after a "<" was read: the three bytes at `counter` are "!--".
+    bool openingBracketBeginsAComment() const;
+    /// "canonical" (any case) occurs between `counter` and the next ">" (or the end).
+    bool currentTagContainsCanonical() const;
+    int getCurrentLineNumber() const { return lineNumber; }
+
+private:
+    CrwlParser() = default;
+
+    // Frame (CrwlParserFrame.cpp).
+    void bigKahunaPass();
+    void countLine();
+    void rewindTo(qint64 position);
+    QString stringFromBuffer(const crawlmere::parsing::detail::CaptureBuffer& buffer, bool returnsAreSeparators = false) const;
+
+    // Phases.
+    void headPhase(crawlmere::parsing::detail::ScanBuffers& buffers); // CrwlParserHead.cpp
+    void bodyPhase(crawlmere::parsing::detail::ScanBuffers& buffers); // CrwlParserBody.cpp
+    void finishPage(); // CrwlParserBody.cpp
+
+    // Link-record builders (CrwlParserRecords.cpp).
+    void addURLToCollection(const QString& url);
+    void addURLsToCollection(const QStringList& urls);
+    void addLinkTextToCollection(const QString& text);
+    void addRelToCollection(const QString& rel);
+    void addTypeToCollection(const QString& type);
+    void addHreflangToCollection(const QString& hreflang);
+    void addTargetToCollection(const QString& target);
+    void addAltTextToCollection(const QString& alt);
+    void addLinkedFileToCollection(const QString& url);
+    void addMetaTagURLoCollection(const QString& url, const QString& name);
+    void addFormActionToCollection(const QString& url);
+    void addAudioVideoToCollection(const QStringList& urls);
+    void addcachedPictureSourcesToCollection(const QStringList& urls);
+    void addNameToCollection(const QString& name);
+    void addHeadingToCollection(const QString& heading, int level);
+    void underlineData();
+    void underlineURLsWithinArea();
+    void underlineImageWithinAHrefLink();
+    void appendUrls(const QStringList& urls);
+
+    // The page. `bytes` views the bytes owned by `data`.
+    QByteArray data;
+    std::string_view bytes;
+    qint64 l = 0;
+
+    // Scanner state.
+    bool isScriptOrComment = false;
+    qint64 lastTagPassed = 0;
+    qint64 counter = 0;
+    qint64 endHead = 0;
+    uint8_t aBuffer = 0;
+    uint8_t previousaBuffer = 0;
+    int lineNumber = 1;
+
+    // Page facts.
+    QString metatitle;
+    QString canonical;
+    QString codebase;
+    QString textContent;
+    QVariantList metaTags;
+    bool headContainsNoIndex = false;
+    bool headContainsNoFollow = false;
+    QStringList headingCollection;
+    QStringList warnings;
+    QStringList names;
+    qint64 wordCount = 0;
+    qint64 characterCount = 0;
+
+    // Options.
+    int m_fileType = HTML;
+    bool lazyload = false;
+    bool linkedFiles = false;
+    bool seoOn = false;
+    bool collectNames = false;
+    bool checkImages = false;
+    bool searchMetaDataForURLs = false;
+    EncodingId useEncoding = 0;
+    bool parserContentConsolidateWhitespace = false;
+    bool parserContentOnlyParas = false;
+    bool parserContentIncludeAltText = false;
+    bool parserContentIgnoreNav = false;
+    bool parserContentIgnoreHeader = false;
+
+    // What the head phase saw, for the body phase and the end-of-page checks.
+    bool m_doctypeSeen = false;
+    bool m_htmlTagSeen = false;
+    bool m_headEndSeen = false; ///< a "</head" tag
+    bool m_bodyTagSeen = false; ///< the head phase ended at "<body"
+
+    // Link records.
+    QList<CrwlLinkRecord> collection;
+    CrwlLinkRecord currentDictionary;
+
+    // Link iteration: index of the current record and of the next URL within it.
+    int cursor = 0;
+    int subCursor = 0;
+};

@@ -1,0 +1,280 @@
+// Byte and text routines of the page scanner: decoding byte runs, character references, srcset and
+// style url() values, and the look-aheads the scanner makes at a "<".
+#include "parsing/CrwlParser.h"
+
+#include "parsing/detail/CaptureBuffer.h"
+#include "parsing/detail/CharTables.h"
+#include "parsing/detail/EntityTable.h"
+
+namespace detail = crawlmere::parsing::detail;
+namespace Encoding = crawlmere::platform::Encoding;
+using crawlmere::platform::TextEncoding;
+
+namespace {
+
+// Shortest and longest reference worth looking at, "&" and ";" included.
+constexpr qsizetype kMinReferenceLength = 4;
+constexpr qsizetype kMaxReferenceLength = static_cast<qsizetype>(detail::kMaxEntityNameLength) + 2;
+
+bool isMultiByte(crawlmere::platform::EncodingId encoding)
+{
+    return encoding != Encoding::ISOLatin1 && encoding != Encoding::ASCII;
+}
+
+// Strict decoding; when the run was cut at a buffer limit, up to three trailing bytes (a split
+// character) may be dropped before the encoding counts as failed.
+std::optional<QString> decodeRun(std::string_view bytes, crawlmere::platform::EncodingId encoding, bool wasCut)
+{
+    if (auto text = TextEncoding::decode(bytes, encoding))
+        return text;
+    if (!wasCut || !isMultiByte(encoding))
+        return std::nullopt;
+    for (size_t drop = 1; drop <= 3 && drop < bytes.size(); ++drop)
+        if (auto text = TextEncoding::decode(bytes.substr(0, bytes.size() - drop), encoding))
+            return text;
+    return std::nullopt;
+}
+
+// The value of a numeric reference's digits ("65", "x41"), or -1 when they are not all digits of
+// their base or the number is out of range.
+long numericReference(QStringView digits)
+{
+    int base = 10;
+    if (!digits.isEmpty() && (digits.front() == u'x' || digits.front() == u'X')) {
+        base = 16;
+        digits = digits.mid(1);
+    }
+    if (digits.isEmpty())
+        return -1;
+    long value = 0;
+    for (QChar ch : digits) {
+        const char16_t u = ch.unicode();
+        if (u >= 0x80)
+            return -1;
+        const uint8_t b = static_cast<uint8_t>(u);
+        int digit;
+        if (detail::isDigit(b))
+            digit = b - '0';
+        else if (base == 16 && detail::isHexDigit(b))
+            digit = detail::toLowerAscii(b) - 'a' + 10;
+        else
+            return -1;
+        value = value * base + digit;
+        if (value > 0x10FFFF)
+            value = 0x110000; // keeps reading digits, never overflows
+    }
+    return value;
+}
+
+// Appends the text of one reference ("&...;" without "&" and ";"); false when it stays as written.
+bool appendReference(QStringView inner, QString& out)
+{
+    if (inner.startsWith(u'#')) {
+        const long value = numericReference(inner.mid(1));
+        if (value < 1 || value > 65534 || (value >= 0xD800 && value <= 0xDFFF))
+            return false;
+        out.append(QChar(static_cast<char16_t>(value)));
+        return true;
+    }
+    char name[detail::kMaxEntityNameLength];
+    if (inner.size() > static_cast<qsizetype>(sizeof(name)))
+        return false;
+    for (qsizetype i = 0; i < inner.size(); ++i) {
+        const char16_t u = inner.at(i).unicode();
+        if (u >= 0x80)
+            return false;
+        name[i] = static_cast<char>(u);
+    }
+    const detail::NamedEntity* entity
+        = detail::findNamedEntity(std::string_view(name, static_cast<size_t>(inner.size())));
+    if (!entity)
+        return false;
+    out.append(QString::fromUcs4(&entity->first, 1));
+    if (entity->second)
+        out.append(QString::fromUcs4(&entity->second, 1));
+    return true;
+}
+
+bool isTrimmedQuoteOrSpace(QChar ch) { return ch == u'"' || ch == u'\'' || ch == u' '; }
+
+QString trimQuotesAndSpaces(const QString& text)
+{
+    qsizetype start = 0;
+    qsizetype end = text.size();
+    while (start < end && isTrimmedQuoteOrSpace(text.at(start)))
+        ++start;
+    while (end > start && isTrimmedQuoteOrSpace(text.at(end - 1)))
+        --end;
+    return text.mid(start, end - start);
+}
+
+} // namespace
+
+QString CrwlParser::unescapedStringFromBuffer(
+    std::string_view run, EncodingId encoding, bool returnsAreSeparators, bool wasCut)
+{
+    if (run.empty())
+        return QStringLiteral("");
+    std::optional<QString> decoded;
+    if (encoding != Encoding::None)
+        decoded = decodeRun(run, encoding, wasCut);
+    for (EncodingId fallback : { Encoding::UTF8, Encoding::ISOLatin1, Encoding::Unicode, Encoding::ASCII }) {
+        if (decoded)
+            break;
+        decoded = decodeRun(run, fallback, wasCut);
+    }
+    if (!decoded)
+        return QStringLiteral("");
+    QString text = unescapeEntities(*decoded);
+    if (returnsAreSeparators) {
+        text.replace(u'\r', u' ').replace(u'\n', u' ').replace(u'\t', u' ');
+        while (text.contains(QLatin1StringView("  ")))
+            text.replace(QLatin1StringView("  "), QLatin1StringView(" "));
+    } else {
+        text.remove(u'\r').remove(u'\n');
+    }
+    text = text.trimmed();
+    return text.isNull() ? QStringLiteral("") : text;
+}
+
+QString CrwlParser::stringFromBuffer(const detail::CaptureBuffer& buffer, bool returnsAreSeparators) const
+{
+    return unescapedStringFromBuffer(buffer.view(), useEncoding, returnsAreSeparators, buffer.wasCut());
+}
+
+QString CrwlParser::unescapeEntities(const QString& text)
+{
+    if (!text.contains(u'&'))
+        return text;
+    return gtm_stringByUnescapingFromHTML(text);
+}
+
+QString CrwlParser::gtm_stringByUnescapingFromHTML(const QString& text)
+{
+    if (!text.contains(u'&'))
+        return text;
+    // Each "&" reaches up to the first ";" before the next "&"; the candidates never overlap, so one
+    // forward pass gives what a walk from the last "&" to the first gives, and a decoded "&amp;"
+    // never joins the text behind it.
+    QString out;
+    out.reserve(text.size());
+    const qsizetype n = text.size();
+    qsizetype i = 0;
+    while (i < n) {
+        const QChar ch = text.at(i);
+        if (ch != u'&') {
+            out.append(ch);
+            ++i;
+            continue;
+        }
+        qsizetype j = i + 1;
+        while (j < n && j - i < kMaxReferenceLength && text.at(j) != u';' && text.at(j) != u'&')
+            ++j;
+        const qsizetype length = j - i + 1;
+        if (j < n && text.at(j) == u';' && length >= kMinReferenceLength && length <= kMaxReferenceLength
+            && appendReference(QStringView(text).mid(i + 1, length - 2), out)) {
+            i = j + 1;
+            continue;
+        }
+        out.append(ch);
+        ++i;
+    }
+    return out;
+}
+
+void CrwlParser::trimThisCharacter(char character, std::string& buffer)
+{
+    size_t end = buffer.size();
+    while (end > 0 && buffer[end - 1] == character)
+        --end;
+    size_t start = 0;
+    while (start < end && buffer[start] == character)
+        ++start;
+    buffer = buffer.substr(start, end - start);
+}
+
+void CrwlParser::trimThisCharacter(char character, QString& text)
+{
+    const QChar ch = QLatin1Char(character);
+    qsizetype end = text.size();
+    while (end > 0 && text.at(end - 1) == ch)
+        --end;
+    qsizetype start = 0;
+    while (start < end && text.at(start) == ch)
+        ++start;
+    text = text.mid(start, end - start);
+}
+
+QStringList CrwlParser::splitSrcsFromSrcset(const QString& srcset)
+{
+    QStringList urls;
+    if (srcset.contains(QLatin1StringView("data:image")))
+        return urls;
+    const QStringList pieces = srcset.split(u',');
+    for (const QString& piece : pieces) {
+        const QString trimmed = piece.trimmed();
+        qsizetype end = 0;
+        while (end < trimmed.size() && !trimmed.at(end).isSpace())
+            ++end;
+        const QString url = trimmed.left(end);
+        if (!url.isEmpty() && !urls.contains(url))
+            urls.append(url);
+    }
+    return urls;
+}
+
+std::pair<qsizetype, qsizetype> CrwlParser::firstURLOccurrenceInStyleSheetSource(const QString& text, qsizetype from)
+{
+    constexpr std::pair<qsizetype, qsizetype> notFound { -1, 0 };
+    if (from < 0 || from >= text.size())
+        return notFound;
+    const qsizetype found = text.indexOf(QLatin1StringView("url("), from, Qt::CaseInsensitive);
+    if (found < 0)
+        return notFound;
+    const qsizetype start = found + 4;
+    if (start >= text.size())
+        return notFound;
+    const qsizetype close = text.indexOf(u')', start);
+    if (close < 0)
+        return notFound;
+    return { start, close - start };
+}
+
+std::optional<QStringList> CrwlParser::extractURLsFromInlineStyles(const QString& style)
+{
+    QStringList urls;
+    qsizetype from = 0;
+    while (true) {
+        const auto [start, length] = firstURLOccurrenceInStyleSheetSource(style, from);
+        if (start < 0 || start >= style.size() - 5)
+            break;
+        const QString value = trimQuotesAndSpaces(style.mid(start, length));
+        if (!value.isEmpty() && !value.contains(QLatin1StringView("data:")) && !value.contains(QLatin1StringView(".htc"))
+            && !value.startsWith(u'#') && !value.startsWith(QLatin1StringView("%23")))
+            urls.append(value);
+        // Go on behind the ")" so that a short value cannot hide the next "url(".
+        from = start + length + 1;
+    }
+    if (urls.isEmpty())
+        return std::nullopt;
+    return urls;
+}
+
+bool CrwlParser::openingBracketBeginsAComment() const
+{
+    return counter >= 0 && counter + 3 <= l && bytes.substr(static_cast<size_t>(counter), 3) == "!--";
+}
+
+bool CrwlParser::currentTagContainsCanonical() const
+{
+    if (counter >= l)
+        return false;
+    const std::string_view rest = bytes.substr(static_cast<size_t>(counter));
+    const size_t close = rest.find('>');
+    return detail::findIgnoringCase(rest.substr(0, close), "canonical") != std::string_view::npos;
+}
+
+QString CrwlParser::getTextContent() const
+{
+    return textContent.isNull() ? QStringLiteral("") : textContent;
+}

@@ -1,0 +1,28 @@
+// The parsers' reads of the application defaults, and their verbosity-gated log.
+#pragma once
+
+#include <QString>
+#include <QVariant>
+#include <QVariantMap>
+
+namespace crawlmere::parsing::detail {
+
+/// The value stored for `key`, or an invalid QVariant when the key is absent.
+/// The parsers read the defaults only through these functions. They are backed by a process-wide
+/// table that the application (and tests) fill with `setParserDefaults`; safe from any thread.
+QVariant defaultsObject(const QString& key);
+/// Absent keys read as NO. A number is YES when non-zero; a string when it starts with Y, y, T, t
+/// or a digit 1-9.
+bool defaultsBool(const QString& key);
+/// Absent keys read as 0; a string gives its leading integer.
+qint64 defaultsInteger(const QString& key);
+
+/// Replaces the whole table.
+void setParserDefaults(const QVariantMap& values);
+/// Sets (or, with an invalid value, removes) one key.
+void setParserDefault(const QString& key, const QVariant& value);
+
+/// Writes `text` to standard error when the `verbosity` default is at least `minimumVerbosity`.
+void parserLog(int minimumVerbosity, const QString& text);
+
+} // namespace crawlmere::parsing::detail
