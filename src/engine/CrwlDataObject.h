@@ -1,0 +1,37 @@
+// Base of the crawl's row objects (URL records and link occurrences): the two visibility flags
+// that the views filter on and the column lookup by key.
+#pragma once
+
+#include <QString>
+
+/// Common base of `CrwlUrl` and `CrwlLinkInstance`. Not copyable: rows are shared by pointer.
+class CrwlDataObject {
+public:
+    virtual ~CrwlDataObject();
+
+    CrwlDataObject(const CrwlDataObject&) = delete;
+    CrwlDataObject& operator=(const CrwlDataObject&) = delete;
+
+    /// The text of the column named `key`. The base answers "" for every key.
+    virtual QString getFieldByName(const QString& key) const;
+
+    /// Passes the views' first filter stage.
+    bool getVisible() const { return visible; }
+    /// Passes the views' second filter stage.
+    bool getVisible2() const { return visible2; }
+    void setVisible(bool value) { visible = value; }
+    void setVisible2(bool value) { visible2 = value; }
+
+    /// YES for the column keys that views sort and filter as numbers; the key's case is ignored
+    /// ("LinkCount" is numeric).
+    static bool isNumber(const QString& key);
+    /// YES only for the column key "timestamp", in any case.
+    static bool isDate(const QString& key);
+
+protected:
+    CrwlDataObject() = default;
+
+private:
+    bool visible = false;
+    bool visible2 = false;
+};

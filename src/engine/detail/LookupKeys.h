@@ -1,0 +1,36 @@
+// The string operations behind the lookup keys of URL records: fragment and query trimming,
+// the trailing-slash rule and session-id removal. The record and the hub both form their keys
+// with these, so that the same URL always meets the same key.
+#pragma once
+
+#include <QString>
+
+namespace crawlmere::engine::detail {
+
+/// Cuts the fragment off a URL string.
+/// - no "#": unchanged;
+/// - the first "#" followed by "!" or "/" (hash-bang and hash-path addresses): unchanged;
+/// - the first "#" at the very start: "";
+/// - a "#" right after "&" belongs to a character reference ("&#38;") and is passed over for
+///   the next "#"; when none follows, unchanged;
+/// - otherwise the text before that "#".
+QString forceTrimHash(const QString& url);
+
+/// What a record stores for a link URL or a redirect target:
+/// - fewer than 2 characters, or holding "#!" anywhere: unchanged;
+/// - `shouldTrimHash` off: unchanged (the query is not cut either);
+/// - the fragment cut by `forceTrimHash`;
+/// - with `trimQuery` and an internal URL, cut before the first "?".
+QString trimHashQuery(const QString& url, bool shouldTrimHash, bool trimQuery, bool isInternal);
+
+/// The key a URL string is filed under: one trailing "/" dropped when `shouldIgnoreSlash` is
+/// on; nothing else (no case folding, no decoding).
+QString prepareUrlForLookup(const QString& url, bool shouldIgnoreSlash);
+
+/// Removes the query parameter `name` ("sid" → "sid=…") from a URL string. An empty name
+/// gives the URL unchanged. The name matches as a prefix of the parameter's name, as the
+/// duplicate search expects. When the parameter comes first of several the result keeps
+/// "?&" ("p?sid=1&a=2" → "p?&a=2"); when it is the last one the trailing "?"/"&" go.
+QString removeSessionId(const QString& name, const QString& url);
+
+} // namespace crawlmere::engine::detail

@@ -1,0 +1,47 @@
+// Typed reads of property-list values with the coercions the crawl relies on: a number or a
+// "YES"/"NO" text read as a boolean, a text read as a number, and absent values read as NO or 0.
+#pragma once
+
+#include <QString>
+#include <QVariant>
+#include <QVariantMap>
+
+#include <memory>
+
+namespace crawlmere::engine::detail {
+
+/// A stored value read as a boolean.
+/// - booleans as they are; integers and reals: not zero;
+/// - text: after leading white space, an optional sign and leading zeros, YES when the next
+///   character is one of "Y", "y", "T", "t" or a digit 1-9 ("YES", "true", "1", "-2", "007" are
+///   YES; "NO", "0", "", "0.5", "x" are NO); the rest of the text is not looked at;
+/// - anything else (absent, lists, dictionaries, dates, data): NO.
+bool boolValue(const QVariant& value);
+
+/// A stored value read as a 64-bit integer.
+/// - booleans 1/0; integers as they are; reals truncated towards zero and held within range
+///   (NaN reads as 0);
+/// - text: leading white space, an optional sign and the decimal digits that follow; saturates
+///   at the 64-bit limits; no digits read as 0 ("12abc" is 12, "abc" is 0, " -3" is -3);
+/// - anything else: 0.
+qint64 integerValue(const QVariant& value);
+
+/// A stored value read as a double.
+/// - booleans 1/0; numbers as they are;
+/// - text: the longest leading decimal number after white space ("2.5s" is 2.5, "1e3" is 1000),
+///   independent of the locale; none reads as 0;
+/// - anything else: 0.
+double doubleValue(const QVariant& value);
+
+/// A stored value read as text: text as it is, numbers in their plain decimal form, booleans
+/// as "1"/"0"; absent values and other types give a null string.
+QString stringValue(const QVariant& value);
+
+/// The same reads from a shared settings dictionary. A null dictionary or an absent key reads
+/// as NO, 0, 0.0 or a null string. They never insert into the dictionary.
+bool settingBool(const std::shared_ptr<QVariantMap>& settings, const QString& key);
+qint64 settingInteger(const std::shared_ptr<QVariantMap>& settings, const QString& key);
+double settingDouble(const std::shared_ptr<QVariantMap>& settings, const QString& key);
+QString settingString(const std::shared_ptr<QVariantMap>& settings, const QString& key);
+
+} // namespace crawlmere::engine::detail

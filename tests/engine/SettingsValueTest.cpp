@@ -1,0 +1,105 @@
+// Typed reads of settings values: booleans, integers, reals and texts coerced as the crawl reads
+// them, and absent keys or dictionaries reading as off.
+#include "engine/detail/SettingsValue.h"
+
+#include <gtest/gtest.h>
+
+#include <limits>
+
+using namespace crawlmere::engine::detail;
+
+TEST(SettingsValue, BooleansFromEveryStoredForm)
+{
+    EXPECT_TRUE(boolValue(true));
+    EXPECT_FALSE(boolValue(false));
+    EXPECT_TRUE(boolValue(qint64(2)));
+    EXPECT_TRUE(boolValue(-1));
+    EXPECT_FALSE(boolValue(qint64(0)));
+    EXPECT_TRUE(boolValue(0.25));
+    EXPECT_FALSE(boolValue(0.0));
+    EXPECT_TRUE(boolValue(quint64(1) << 40));
+
+    // Texts: the first meaningful character decides.
+    for (const char* yes : { "YES", "yes", "true", "T", "y", "1", "  7", "-2", "+3", "007", "Yellow" })
+        EXPECT_TRUE(boolValue(QString::fromLatin1(yes))) << yes;
+    for (const char* no : { "NO", "no", "false", "0", "", "   ", "0.5", "x", "-0", "00" })
+        EXPECT_FALSE(boolValue(QString::fromLatin1(no))) << no;
+
+    EXPECT_FALSE(boolValue(QVariant()));
+    EXPECT_FALSE(boolValue(QVariantList { true }));
+    EXPECT_FALSE(boolValue(QVariantMap { { QStringLiteral("a"), true } }));
+    EXPECT_FALSE(boolValue(QByteArray("1")));
+}
+
+TEST(SettingsValue, IntegersFromEveryStoredForm)
+{
+    EXPECT_EQ(integerValue(qint64(12)), 12);
+    EXPECT_EQ(integerValue(7), 7);
+    EXPECT_EQ(integerValue(true), 1);
+    EXPECT_EQ(integerValue(2.9), 2);
+    EXPECT_EQ(integerValue(-2.9), -2);
+    EXPECT_EQ(integerValue(std::numeric_limits<double>::quiet_NaN()), 0);
+    EXPECT_EQ(integerValue(1e30), std::numeric_limits<qint64>::max());
+    EXPECT_EQ(integerValue(-1e30), std::numeric_limits<qint64>::min());
+    EXPECT_EQ(integerValue(std::numeric_limits<quint64>::max()), std::numeric_limits<qint64>::max());
+    EXPECT_EQ(integerValue(QStringLiteral("12abc")), 12);
+    EXPECT_EQ(integerValue(QStringLiteral("  -3")), -3);
+    EXPECT_EQ(integerValue(QStringLiteral("+4")), 4);
+    EXPECT_EQ(integerValue(QStringLiteral("3.9")), 3);
+    EXPECT_EQ(integerValue(QStringLiteral("abc")), 0);
+    EXPECT_EQ(integerValue(QStringLiteral("")), 0);
+    EXPECT_EQ(integerValue(QStringLiteral("99999999999999999999")), std::numeric_limits<qint64>::max());
+    EXPECT_EQ(integerValue(QStringLiteral("-9223372036854775808")), std::numeric_limits<qint64>::min());
+    EXPECT_EQ(integerValue(QStringLiteral("-99999999999999999999")), std::numeric_limits<qint64>::min());
+    EXPECT_EQ(integerValue(QStringLiteral("9223372036854775807")), std::numeric_limits<qint64>::max());
+    EXPECT_EQ(integerValue(QVariant()), 0);
+    EXPECT_EQ(integerValue(QVariantList { 3 }), 0);
+}
+
+TEST(SettingsValue, RealsFromEveryStoredForm)
+{
+    EXPECT_DOUBLE_EQ(doubleValue(30.0), 30.0);
+    EXPECT_DOUBLE_EQ(doubleValue(qint64(3)), 3.0);
+    EXPECT_DOUBLE_EQ(doubleValue(true), 1.0);
+    EXPECT_DOUBLE_EQ(doubleValue(QStringLiteral("2.5s")), 2.5);
+    EXPECT_DOUBLE_EQ(doubleValue(QStringLiteral(" 1e3")), 1000.0);
+    EXPECT_DOUBLE_EQ(doubleValue(QStringLiteral("-0.25")), -0.25);
+    EXPECT_DOUBLE_EQ(doubleValue(QStringLiteral(".5")), 0.5);
+    EXPECT_DOUBLE_EQ(doubleValue(QStringLiteral("2.5e")), 2.5);
+    EXPECT_DOUBLE_EQ(doubleValue(QStringLiteral("1-2")), 1.0);
+    EXPECT_DOUBLE_EQ(doubleValue(QStringLiteral("abc")), 0.0);
+    EXPECT_DOUBLE_EQ(doubleValue(QVariant()), 0.0);
+}
+
+TEST(SettingsValue, Texts)
+{
+    EXPECT_EQ(stringValue(QStringLiteral("sid")), QStringLiteral("sid"));
+    EXPECT_EQ(stringValue(qint64(8080)), QStringLiteral("8080"));
+    EXPECT_EQ(stringValue(0.1), QStringLiteral("0.1"));
+    EXPECT_EQ(stringValue(true), QStringLiteral("1"));
+    EXPECT_TRUE(stringValue(QVariant()).isNull());
+    EXPECT_TRUE(stringValue(QVariantList { QStringLiteral("a") }).isNull());
+}
+
+TEST(SettingsValue, SharedDictionaryReads)
+{
+    const auto settings = std::make_shared<QVariantMap>(QVariantMap {
+        { QStringLiteral("on"), QStringLiteral("YES") },
+        { QStringLiteral("threads"), QStringLiteral("4") },
+        { QStringLiteral("delay"), qint64(2) },
+        { QStringLiteral("name"), QStringLiteral("sid") },
+    });
+    EXPECT_TRUE(settingBool(settings, QStringLiteral("on")));
+    EXPECT_FALSE(settingBool(settings, QStringLiteral("absent")));
+    EXPECT_EQ(settingInteger(settings, QStringLiteral("threads")), 4);
+    EXPECT_DOUBLE_EQ(settingDouble(settings, QStringLiteral("delay")), 2.0);
+    EXPECT_EQ(settingString(settings, QStringLiteral("name")), QStringLiteral("sid"));
+    EXPECT_TRUE(settingString(settings, QStringLiteral("absent")).isNull());
+    EXPECT_EQ(settings->size(), 4); // reading never inserts
+
+    const std::shared_ptr<QVariantMap> none;
+    EXPECT_FALSE(settingBool(none, QStringLiteral("on")));
+    EXPECT_EQ(settingInteger(none, QStringLiteral("threads")), 0);
+    EXPECT_DOUBLE_EQ(settingDouble(none, QStringLiteral("delay")), 0.0);
+    EXPECT_TRUE(settingString(none, QStringLiteral("name")).isNull());
+}
