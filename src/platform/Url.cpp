@@ -132,6 +132,7 @@ bool Url::parse()
     int32_t firstColon = -1;
     int32_t firstDelimiter = -1; // "/", "?" or "#"
     int32_t hash = -1;
+    bool sawBracket = false;
     for (int32_t i = 0; i < n; ++i) {
         const char16_t c = s[i];
         if (c >= 128)
@@ -139,7 +140,8 @@ bool Url::parse()
         if (!(classes[c] & Allowed)) {
             if (c != u'[' && c != u']')
                 return false;
-            continue; // checked with the host below
+            sawBracket = true; // checked with the host below
+            continue;
         }
         if (c == u'%') {
             if (i + 2 >= n || !hasClass(s[i + 1], Hex) || !hasClass(s[i + 2], Hex))
@@ -258,15 +260,13 @@ bool Url::parse()
     }
 
     // Brackets may only enclose an IPv6 host; anywhere else they make the string invalid.
-    for (int32_t i = 0; i < end; ++i) {
-        if (s[i] == u'[' || s[i] == u']') {
-            if (!m_ipv6 || i < m_hostStart || i >= m_hostStart + m_hostLength)
+    if (sawBracket) {
+        for (int32_t i = 0; i < n; ++i) {
+            if (s[i] != u'[' && s[i] != u']')
+                continue;
+            if (!m_ipv6 || i >= end || i < m_hostStart || i >= m_hostStart + m_hostLength)
                 return false;
         }
-    }
-    for (int32_t i = end; i < n; ++i) {
-        if (s[i] == u'[' || s[i] == u']')
-            return false;
     }
 
     int32_t pathEnd = end;
