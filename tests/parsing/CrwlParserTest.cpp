@@ -1,0 +1,170 @@
+#include "parsing/CrwlParser.h"
+#include "parsing/detail/ParserDefaults.h"
+#include "support/Fixtures.h"
+
+#include <gtest/gtest.h>
+
+using crawlmere::test::ExactBuffer;
+namespace Encoding = crawlmere::platform::Encoding;
+namespace detail = crawlmere::parsing::detail;
+
+namespace {
+
+QByteArray shared(const ExactBuffer& buffer)
+{
+    return QByteArray::fromRawData(buffer.data(), static_cast<qsizetype>(buffer.size()));
+}
+
+std::optional<QString> refresh(std::string_view page)
+{
+    const ExactBuffer buffer(page);
+    return CrwlParser::pageIsMetaRefresh(buffer.view());
+}
+
+std::optional<QString> charset(std::string_view page)
+{
+    const ExactBuffer buffer(page);
+    return CrwlParser::extractCharsetFromHTML(buffer.view());
+}
+
+} // namespace
+
+TEST(CrwlParser, NoLinksPreCheckAndEmptyData)
+{
+    const ExactBuffer noLinks(std::string_view("<html><head><title>t</title></head><body>text</body></html>"));
+    CrwlParser::Options options;
+    EXPECT_FALSE(CrwlParser::initWithData(shared(noLinks), options));
+    options.allowNoLinks = true;
+    const auto allowed = CrwlParser::initWithData(shared(noLinks), options);
+    ASSERT_TRUE(allowed);
+    EXPECT_EQ(allowed->getTitle(), QStringLiteral("t"));
+    EXPECT_TRUE(allowed->getCollection().isEmpty());
+
+    options.allowNoLinks = false;
+    const ExactBuffer iframe(std::string_view("<body><iframe src=x></iframe></body>"));
+    EXPECT_TRUE(CrwlParser::initWithData(shared(iframe), options));
+    const ExactBuffer anchor(std::string_view("<body><A HREF=x>x</A></body>"));
+    EXPECT_TRUE(CrwlParser::initWithData(shared(anchor), options));
+    const ExactBuffer mixedCase(std::string_view("<body><A Href=x>x</A></body>"));
+    EXPECT_FALSE(CrwlParser::initWithData(shared(mixedCase), options)) << "the pre-check is case-sensitive";
+
+    options.allowNoLinks = true;
+    EXPECT_FALSE(CrwlParser::initWithData(QByteArray(), options));
+}
+
+TEST(CrwlParser, OtherFileTypesRunNoScanner)
+{
+    const ExactBuffer page(std::string_view("<html><head><title>t</title><link href=a.css></head></html>"));
+    CrwlParser::Options options;
+    options.fileType = CrwlParser::XMLSitemap;
+    options.linkedFiles = true;
+    const auto parser = CrwlParser::initWithData(shared(page), options);
+    ASSERT_TRUE(parser);
+    EXPECT_TRUE(parser->getTitle().isNull());
+    EXPECT_TRUE(parser->getCollection().isEmpty());
+    EXPECT_FALSE(parser->getTextContent().isNull());
+    EXPECT_EQ(parser->getLength(), static_cast<qint64>(page.size()));
+    EXPECT_EQ(parser->getFileSize(), static_cast<qint64>(page.size()));
+}
+
+TEST(CrwlParser, WarningsNeedValidationAndHtml)
+{
+    const ExactBuffer page(std::string_view("<html><head><title>a</title><title>b</title></head><body></body></html>"));
+    CrwlParser::Options options;
+    options.allowNoLinks = true;
+    detail::setParserDefaults({});
+    auto parser = CrwlParser::initWithData(shared(page), options);
+    ASSERT_TRUE(parser);
+    EXPECT_TRUE(parser->getWarnings().isEmpty());
+    detail::setParserDefault(QStringLiteral("htmlValidationEnabled"), QStringLiteral("YES"));
+    parser = CrwlParser::initWithData(shared(page), options);
+    ASSERT_TRUE(parser);
+    EXPECT_EQ(parser->getWarnings().size(), 1);
+    parser->setXMLMode();
+    parser->addWarning(QStringLiteral("not kept"));
+    EXPECT_EQ(parser->getWarnings().size(), 1);
+    detail::setParserDefaults({});
+}
+
+TEST(CrwlParser, SettingsDrivenInitialiser)
+{
+    const ExactBuffer page(std::string_view("<html><head><link rel=stylesheet href=a.css></head><body></body></html>"));
+    QVariantMap settings { { QStringLiteral("linkedFiles"), true } };
+    auto parser = CrwlParser::initWithData(shared(page), true, true, Encoding::UTF8, CrwlParser::HTML, settings, true);
+    ASSERT_TRUE(parser);
+    EXPECT_EQ(parser->getCollection().size(), 1);
+    settings.remove(QStringLiteral("linkedFiles"));
+    parser = CrwlParser::initWithData(shared(page), true, true, Encoding::UTF8, CrwlParser::HTML, settings, true);
+    ASSERT_TRUE(parser);
+    EXPECT_TRUE(parser->getCollection().isEmpty()) << "a missing key reads as NO";
+
+    EXPECT_TRUE(CrwlParser::getCheckImages({ { QStringLiteral("checkImages"), true } }));
+    detail::setParserDefault(QStringLiteral("enableImageSitemap"), true);
+    EXPECT_TRUE(CrwlParser::getCheckImages({}));
+    EXPECT_FALSE(CrwlParser::getCheckImages({ { QStringLiteral("isSearch"), true } }));
+    detail::setParserDefaults({});
+    EXPECT_FALSE(CrwlParser::getCheckImages({}));
+}
+
+TEST(CrwlParserCharset, ExtractCharset)
+{
+    EXPECT_EQ(charset("<meta charset=\"utf-8\" />"), QStringLiteral("utf-8"));
+    EXPECT_EQ(charset("<META HTTP-EQUIV=\"Content-Type\" CONTENT=\"text/html; CHARSET=Shift_JIS\">"),
+        QStringLiteral("Shift_JIS"));
+    EXPECT_EQ(charset("<meta charset='euc-jp'>"), QStringLiteral("euc-jp"));
+    EXPECT_FALSE(charset("<body><meta charset=utf-8>"));
+    EXPECT_FALSE(charset("<meta charset=utf-8"));
+    EXPECT_FALSE(charset(""));
+    EXPECT_FALSE(charset("<meta name=x>"));
+}
+
+TEST(CrwlParserCharset, EncodingForCharset)
+{
+    auto enc = [](const char* name) { return CrwlParser::encodingForCharset(QString::fromLatin1(name)); };
+    EXPECT_EQ(enc("UTF-8"), Encoding::UTF8);
+    EXPECT_EQ(enc("Utf-8"), Encoding::None);
+    EXPECT_EQ(enc("iso-8859-15"), Encoding::ISOLatin1);
+    EXPECT_EQ(enc("ISO-8859-10"), Encoding::ISOLatin1);
+    EXPECT_EQ(enc("iso-8859-2"), Encoding::ISOLatin2);
+    EXPECT_EQ(enc("iso-8859-7"), Encoding::ISOLatinGreek);
+    EXPECT_EQ(enc("windows-1252"), Encoding::WindowsCP1252);
+    EXPECT_EQ(enc("TIS-620"), Encoding::ISOLatinThai);
+    EXPECT_EQ(enc("windows-874"), Encoding::DOSThai);
+    EXPECT_EQ(enc("Shift_JIS"), Encoding::ShiftJIS);
+    EXPECT_EQ(enc("SHIFT_JIS"), Encoding::None);
+    EXPECT_EQ(enc("euc-jp"), Encoding::JapaneseEUC);
+    EXPECT_EQ(enc("HZ-GB-2312"), Encoding::HZGB2312);
+    EXPECT_EQ(enc("GB_2312-80"), Encoding::GB2312_80);
+    EXPECT_EQ(enc("GB2312"), Encoding::DOSChineseSimplified);
+    EXPECT_EQ(enc("gbk"), Encoding::GBK);
+    EXPECT_EQ(enc("Big5"), Encoding::Big5);
+    EXPECT_EQ(enc("KOI8-R"), Encoding::KOI8R);
+    EXPECT_EQ(enc("euc-kr"), Encoding::KoreanEUC);
+    EXPECT_EQ(enc("x-euc"), Encoding::JapaneseEUC);
+    EXPECT_EQ(enc("nonsense"), Encoding::None);
+}
+
+TEST(CrwlParserCharset, MetaRefresh)
+{
+    EXPECT_EQ(refresh("<html><head><meta http-equiv=\"refresh\" content=\"5; url=/next.html\"></head>"),
+        QStringLiteral("5; url=/next.html"));
+    EXPECT_EQ(refresh("<META HTTP-EQUIV='Refresh' CONTENT = '0;URL=http://x.com/'>"), QStringLiteral("0;URL=http://x.com/"));
+    EXPECT_EQ(refresh("<meta http-equiv=refresh content=0;url=/a>"), QStringLiteral("0;url=/a"));
+    EXPECT_FALSE(refresh("<!-- <meta http-equiv=\"refresh\" content=\"0;url=/c\"> -->"));
+    EXPECT_FALSE(refresh("<script>x='<meta http-equiv=\"refresh\" content=\"0;url=/s\">'</script>"));
+    EXPECT_FALSE(refresh("<noscript><meta http-equiv=\"refresh\" content=\"0;url=/n\"></noscript>"));
+    EXPECT_FALSE(refresh("<meta content=\"0;url=/d\" http-equiv=\"refresh\">"));
+    EXPECT_FALSE(refresh("<body><meta http-equiv=\"refresh\" content=\"0;url=/b\">"));
+    EXPECT_FALSE(refresh("<meta http-equiv=\"refresh\" content=\"\">"));
+    EXPECT_FALSE(refresh("<meta http-equiv=\"refresh\" content=\"0;url=/cut"));
+    EXPECT_EQ(refresh("<script>a</script><meta http-equiv=\"refresh\" content=\"1\">"), QStringLiteral("1"));
+}
+
+TEST(CrwlParserCharset, PositionWithinComment)
+{
+    const std::string_view page = "a<!-- b -->c<!-- d";
+    EXPECT_FALSE(CrwlParser::metaRefreshURLat(0, page));
+    EXPECT_TRUE(CrwlParser::metaRefreshURLat(6, page));
+    EXPECT_FALSE(CrwlParser::metaRefreshURLat(11, page));
+    EXPECT_FALSE(CrwlParser::metaRefreshURLat(16, page)) << "an unclosed comment counts as none";
+}
