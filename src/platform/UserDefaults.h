@@ -1,0 +1,108 @@
+// The user-defaults store: registered defaults under a persistent domain kept in an XML
+// property list, with a run-only layer of values given on the command line on top.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+
+#include <memory>
+
+namespace crawlmere::platform {
+
+/// Three layers, looked up in this order:
+/// 1. the argument layer: values given on the command line for this run (never saved);
+/// 2. the persistent domain: the user's values, saved to `filePath()` as an XML property list;
+/// 3. the registered layer: the application's defaults, registered at start-up (never saved).
+///
+/// Values are stored in their property-list form (see PropertyList::normalized): a QStringList
+/// comes back as a QVariantList of strings, an int as a qint64, a float as a double. A value with
+/// no property-list form is refused (logged to stderr, nothing stored).
+///
+/// Typed getters coerce what they find (an absent key reads like a value of another type):
+/// - `stringForKey`: a string as it is; an integer in decimal; a real in its shortest
+///   round-trip text ("0.5", "1e+20"); a boolean as "1" or "0"; otherwise a null QString.
+/// - `boolForKey`: a boolean as it is; a number is true when non-zero; a string is true when,
+///   after leading white space, it is "YES" or "TRUE" in any case, or starts with an integer
+///   that is not zero ("1", " 42", "-3abc"); everything else is false ("Y", "no", "0", "").
+/// - `integerForKey`: an integer as it is (an unsigned value above INT64_MAX saturates to
+///   INT64_MAX); a real truncated toward zero (saturating, NaN gives 0); a boolean as 0 or 1;
+///   a string's leading integer after leading white space, with an optional sign
+///   (" -12px" gives -12, "3.9" gives 3, saturating on overflow), 0 when there is none;
+///   otherwise 0.
+/// - `doubleForKey`: numbers as they are; a boolean as 0 or 1; a string's leading decimal
+///   number after leading white space ("2.5e3x" gives 2500, ".5" gives 0.5), 0 when there is
+///   none; otherwise 0.
+/// - `arrayForKey` / `dictionaryForKey`: the container, or an empty one for any other type.
+/// - `stringArrayForKey`: the array when every element is a string, else an empty list.
+///
+/// Saving: every change marks the store dirty and schedules a save on the main thread's event
+/// loop (changes made together are saved together); without a QCoreApplication the save happens
+/// at once. `synchronize()` saves synchronously, and the destructor saves when dirty. Saves go
+/// through QSaveFile, so an interrupted save leaves the previous file whole. A failed save keeps
+/// the store dirty so the next save tries again.
+///
+/// Loading: a file that cannot be parsed (or does not hold a dictionary) is renamed to
+/// `<file>.corrupt-<UTC timestamp>`, a line goes to stderr and the store starts empty. If the
+/// broken file cannot be moved aside, the store never writes over it (saves fail).
+///
+/// Thread safety: every method may be called from any thread.
+class UserDefaults {
+public:
+    /// The application's store, on `Paths::configFolder() + "/defaults.plist"`. Created on first
+    /// use; lives until the program exits.
+    static UserDefaults& standard();
+
+    /// A store on its own file (tests); loads it if present.
+    explicit UserDefaults(const QString& filePath);
+    ~UserDefaults();
+    UserDefaults(const UserDefaults&) = delete;
+    UserDefaults& operator=(const UserDefaults&) = delete;
+
+    QString filePath() const;
+
+    /// Merges `values` into the registered layer (a key registered again takes the new value).
+    void registerDefaults(const QVariantMap& values);
+    QVariantMap registeredDefaults() const;
+
+    /// Sets a value for this run only; it hides the persistent and registered values and is
+    /// never saved. An invalid QVariant removes the key from this layer.
+    void setArgumentValue(const QString& key, const QVariant& value);
+
+    /// The value from the first layer that has the key; an invalid QVariant when none has.
+    QVariant objectForKey(const QString& key) const;
+    QString stringForKey(const QString& key) const;
+    bool boolForKey(const QString& key) const;
+    qint64 integerForKey(const QString& key) const;
+    double doubleForKey(const QString& key) const;
+    QVariantList arrayForKey(const QString& key) const;
+    QVariantMap dictionaryForKey(const QString& key) const;
+    QStringList stringArrayForKey(const QString& key) const;
+
+    /// Sets a value in the persistent domain; an invalid QVariant removes the key.
+    void setObject(const QVariant& value, const QString& key);
+    void setBool(bool value, const QString& key);
+    void setInteger(qint64 value, const QString& key);
+    void setDouble(double value, const QString& key);
+    void removeObjectForKey(const QString& key);
+
+    /// The persistent domain alone (what is saved).
+    QVariantMap persistentDomain() const;
+
+    /// Saves now if anything changed since the last save. Returns false, and logs to stderr,
+    /// when the save failed; true when it succeeded or there was nothing to save.
+    bool synchronize();
+
+    // Coercions of a single value, as the typed getters apply them.
+    static QString stringValue(const QVariant& value);
+    static bool boolValue(const QVariant& value);
+    static qint64 integerValue(const QVariant& value);
+    static double doubleValue(const QVariant& value);
+
+private:
+    struct State;
+    void changed();
+    std::shared_ptr<State> m_state;
+};
+
+} // namespace crawlmere::platform

@@ -1,0 +1,397 @@
+// The defaults store: coercions, layers, persistence, broken files, failed saves and threads.
+#include "platform/UserDefaults.h"
+
+#include "platform/Paths.h"
+#include "platform/PropertyList.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QSize>
+#include <QTemporaryDir>
+#include <QTimeZone>
+#include <gtest/gtest.h>
+
+#include <sys/resource.h>
+
+#include <atomic>
+#include <csignal>
+#include <limits>
+#include <thread>
+#include <vector>
+
+using crawlmere::platform::PropertyList;
+using crawlmere::platform::UserDefaults;
+
+namespace {
+
+struct Coercion {
+    const char* name;
+    QVariant value;
+    bool asBool;
+    qint64 asInteger;
+    double asDouble;
+    QString asString; // null when stringForKey gives null
+};
+
+void PrintTo(const Coercion& coercion, std::ostream* out) { *out << coercion.name; }
+
+class UserDefaultsCoercion : public testing::TestWithParam<Coercion> { };
+
+QByteArray fileBytes(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return file.readAll();
+}
+
+void writeBytes(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    ASSERT_EQ(file.write(bytes), bytes.size());
+}
+
+} // namespace
+
+TEST_P(UserDefaultsCoercion, TypedGettersCoerceLikeThePlatform)
+{
+    const Coercion& c = GetParam();
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    UserDefaults defaults(folder.filePath("defaults.plist"));
+    defaults.setObject(c.value, "key");
+    EXPECT_EQ(defaults.boolForKey("key"), c.asBool);
+    EXPECT_EQ(defaults.integerForKey("key"), c.asInteger);
+    EXPECT_DOUBLE_EQ(defaults.doubleForKey("key"), c.asDouble);
+    EXPECT_EQ(defaults.stringForKey("key"), c.asString);
+    EXPECT_EQ(defaults.stringForKey("key").isNull(), c.asString.isNull());
+}
+
+INSTANTIATE_TEST_SUITE_P(Values, UserDefaultsCoercion,
+    testing::Values(
+        // name, value, bool, integer, double, string
+        Coercion { "absent", QVariant(), false, 0, 0.0, QString() }, Coercion { "boolTrue", true, true, 1, 1.0, "1" },
+        Coercion { "boolFalse", false, false, 0, 0.0, "0" }, Coercion { "integer", 42, true, 42, 42.0, "42" },
+        Coercion { "zero", 0, false, 0, 0.0, "0" }, Coercion { "negative", qint64(-5), true, -5, -5.0, "-5" },
+        Coercion { "int64Min", std::numeric_limits<qint64>::min(), true, std::numeric_limits<qint64>::min(),
+            -9223372036854775808.0, "-9223372036854775808" },
+        Coercion { "uint64Max", std::numeric_limits<quint64>::max(), true, std::numeric_limits<qint64>::max(),
+            18446744073709551615.0, "18446744073709551615" },
+        Coercion { "real", 2.75, true, 2, 2.75, "2.75" }, Coercion { "negativeReal", -2.75, true, -2, -2.75, "-2.75" },
+        Coercion { "smallReal", 0.25, true, 0, 0.25, "0.25" },
+        Coercion { "hugeReal", 1e300, true, std::numeric_limits<qint64>::max(), 1e300, "1e+300" },
+        Coercion { "YES", QString("YES"), true, 0, 0.0, "YES" },
+        Coercion { "yes", QString("yes"), true, 0, 0.0, "yes" },
+        Coercion { "Yes", QString("Yes"), true, 0, 0.0, "Yes" },
+        Coercion { "true", QString("true"), true, 0, 0.0, "true" },
+        Coercion { "TRUE", QString("TRUE"), true, 0, 0.0, "TRUE" },
+        Coercion { "paddedYes", QString("  yes "), true, 0, 0.0, "  yes " },
+        Coercion { "one", QString("1"), true, 1, 1.0, "1" }, Coercion { "Y", QString("Y"), false, 0, 0.0, "Y" },
+        Coercion { "NO", QString("NO"), false, 0, 0.0, "NO" },
+        Coercion { "false", QString("false"), false, 0, 0.0, "false" },
+        Coercion { "zeroText", QString("0"), false, 0, 0.0, "0" },
+        Coercion { "emptyText", QString(""), false, 0, 0.0, "" },
+        Coercion { "leadingInteger", QString("  -12px"), true, -12, -12.0, "  -12px" },
+        Coercion { "plusSign", QString("+7"), true, 7, 7.0, "+7" },
+        Coercion { "decimalText", QString("3.9"), true, 3, 3.9, "3.9" },
+        Coercion { "fractionOnly", QString("0.5"), false, 0, 0.5, "0.5" },
+        Coercion { "leadingDot", QString(".5"), false, 0, 0.5, ".5" },
+        Coercion { "exponent", QString("2.5e3x"), true, 2, 2500.0, "2.5e3x" },
+        Coercion { "lonelyExponent", QString("4e"), true, 4, 4.0, "4e" },
+        Coercion { "wordsFirst", QString("abc 12"), false, 0, 0.0, "abc 12" },
+        Coercion { "overflowText", QString("99999999999999999999"), true, std::numeric_limits<qint64>::max(), 1e20,
+            "99999999999999999999" },
+        Coercion { "underflowText", QString("-99999999999999999999"), true, std::numeric_limits<qint64>::min(), -1e20,
+            "-99999999999999999999" },
+        Coercion { "array", QVariantList { 1 }, false, 0, 0.0, QString() },
+        Coercion { "dictionary", QVariantMap { { "a", 1 } }, false, 0, 0.0, QString() },
+        Coercion { "data", QByteArray("1"), false, 0, 0.0, QString() },
+        Coercion { "date", QDateTime(QDate(2020, 1, 1), QTime(0, 0), QTimeZone::utc()), false, 0, 0.0, QString() }),
+    [](const testing::TestParamInfo<Coercion>& param) { return std::string(param.param.name); });
+
+TEST(UserDefaults, ContainerGetters)
+{
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    UserDefaults defaults(folder.filePath("defaults.plist"));
+    defaults.setObject(QStringList { "a", "b" }, "strings");
+    defaults.setObject(QVariantList { QString("a"), qint64(1) }, "mixed");
+    defaults.setObject(QVariantList {}, "empty");
+    defaults.setObject(QVariantMap { { "k", QString("v") } }, "map");
+    defaults.setObject(QString("text"), "text");
+
+    EXPECT_EQ(defaults.stringArrayForKey("strings"), (QStringList { "a", "b" }));
+    EXPECT_EQ(defaults.arrayForKey("strings"), (QVariantList { QString("a"), QString("b") }));
+    EXPECT_TRUE(defaults.stringArrayForKey("mixed").isEmpty());
+    EXPECT_EQ(defaults.arrayForKey("mixed").size(), 2);
+    EXPECT_TRUE(defaults.stringArrayForKey("empty").isEmpty());
+    EXPECT_EQ(defaults.dictionaryForKey("map").value("k"), QVariant(QString("v")));
+    EXPECT_TRUE(defaults.dictionaryForKey("strings").isEmpty());
+    EXPECT_TRUE(defaults.arrayForKey("map").isEmpty());
+    EXPECT_TRUE(defaults.arrayForKey("text").isEmpty());
+    EXPECT_TRUE(defaults.stringArrayForKey("text").isEmpty());
+    EXPECT_TRUE(defaults.arrayForKey("absent").isEmpty());
+    // Stored in property-list form: an int comes back as a 64-bit integer.
+    defaults.setObject(int(3), "int");
+    EXPECT_EQ(defaults.objectForKey("int").typeId(), QMetaType::LongLong);
+}
+
+TEST(UserDefaults, LayersAndWhatIsSaved)
+{
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    const QString path = folder.filePath("defaults.plist");
+    {
+        UserDefaults defaults(path);
+        defaults.registerDefaults({ { "shared", QString("registered") }, { "onlyRegistered", 1 } });
+        defaults.registerDefaults({ { "second", true } }); // merged, not replaced
+        EXPECT_EQ(defaults.registeredDefaults().size(), 3);
+        EXPECT_EQ(defaults.stringForKey("shared"), "registered");
+
+        defaults.setObject(QString("persistent"), "shared");
+        EXPECT_EQ(defaults.stringForKey("shared"), "persistent");
+
+        defaults.setArgumentValue("shared", QString("argument"));
+        defaults.setArgumentValue("onlyArgument", QString("YES"));
+        EXPECT_EQ(defaults.stringForKey("shared"), "argument");
+        EXPECT_TRUE(defaults.boolForKey("onlyArgument"));
+        EXPECT_EQ(defaults.integerForKey("onlyRegistered"), 1);
+        EXPECT_TRUE(defaults.boolForKey("second"));
+
+        // Removing the persistent value uncovers the registered one under the argument.
+        defaults.setArgumentValue("shared", QVariant());
+        EXPECT_EQ(defaults.stringForKey("shared"), "persistent");
+        defaults.removeObjectForKey("shared");
+        EXPECT_EQ(defaults.stringForKey("shared"), "registered");
+        defaults.setObject(QString("persistent again"), "shared");
+        defaults.setArgumentValue("shared", QString("argument again"));
+
+        EXPECT_EQ(defaults.persistentDomain(), (QVariantMap { { "shared", QString("persistent again") } }));
+        EXPECT_TRUE(defaults.synchronize());
+    }
+    // Only the persistent domain reached the file.
+    const auto saved = PropertyList::readFile(path);
+    ASSERT_TRUE(saved.ok()) << saved.error().toStdString();
+    EXPECT_EQ(saved->toMap(), (QVariantMap { { "shared", QString("persistent again") } }));
+
+    UserDefaults reopened(path);
+    EXPECT_EQ(reopened.stringForKey("shared"), "persistent again");
+    EXPECT_FALSE(reopened.objectForKey("onlyArgument").isValid());
+    EXPECT_FALSE(reopened.objectForKey("onlyRegistered").isValid());
+    EXPECT_TRUE(reopened.registeredDefaults().isEmpty());
+}
+
+TEST(UserDefaults, PersistsAcrossInstancesOnTheSameFile)
+{
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    // The folder does not exist yet: the first save creates it.
+    const QString path = folder.filePath("config/Crawlmere/defaults.plist");
+    const QDateTime when(QDate(2022, 8, 9), QTime(10, 11, 12), QTimeZone::utc());
+    {
+        UserDefaults first(path);
+        EXPECT_EQ(first.filePath(), path);
+        first.setBool(true, "flag");
+        first.setInteger(-9000000000LL, "count");
+        first.setDouble(0.125, "ratio");
+        first.setObject(QString::fromUtf8("naïve ☃"), "name");
+        first.setObject(when, "when");
+        first.setObject(QByteArray("\x00\x01", 2), "blob");
+        first.setObject(QVariantMap { { "list", QStringList { "x" } } }, "nested");
+        first.setObject(QString("gone"), "removed");
+        first.setObject(QVariant(), "removed");
+        EXPECT_TRUE(first.synchronize());
+    }
+    UserDefaults second(path);
+    EXPECT_TRUE(second.boolForKey("flag"));
+    EXPECT_EQ(second.integerForKey("count"), -9000000000LL);
+    EXPECT_DOUBLE_EQ(second.doubleForKey("ratio"), 0.125);
+    EXPECT_EQ(second.stringForKey("name"), QString::fromUtf8("naïve ☃"));
+    EXPECT_EQ(second.objectForKey("when").toDateTime(), when);
+    EXPECT_EQ(second.objectForKey("blob").toByteArray(), QByteArray("\x00\x01", 2));
+    EXPECT_EQ(second.dictionaryForKey("nested").value("list").toList(), (QVariantList { QString("x") }));
+    EXPECT_FALSE(second.objectForKey("removed").isValid());
+    EXPECT_EQ(second.persistentDomain().size(), 7);
+}
+
+TEST(UserDefaults, ChangesAreSavedWithoutSynchronize)
+{
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    const QString path = folder.filePath("defaults.plist");
+    UserDefaults defaults(path);
+    defaults.setInteger(1, "a");
+    defaults.setInteger(2, "b");
+    // The save runs from the event loop.
+    QCoreApplication::processEvents();
+    const auto saved = PropertyList::readFile(path);
+    ASSERT_TRUE(saved.ok()) << saved.error().toStdString();
+    EXPECT_EQ(saved->toMap(), (QVariantMap { { "a", qint64(1) }, { "b", qint64(2) } }));
+
+    // The destructor saves what the loop has not saved yet.
+    {
+        UserDefaults other(path);
+        other.setInteger(3, "c");
+    }
+    QCoreApplication::processEvents(); // a save queued for a store that is gone does nothing
+    EXPECT_EQ(UserDefaults(path).integerForKey("c"), 3);
+}
+
+TEST(UserDefaults, StandardStoreLivesInTheConfigFolder)
+{
+    UserDefaults& defaults = UserDefaults::standard();
+    EXPECT_EQ(&defaults, &UserDefaults::standard());
+    EXPECT_EQ(defaults.filePath(), crawlmere::platform::Paths::configFolder() + "/defaults.plist");
+    EXPECT_TRUE(defaults.filePath().startsWith(crawlmere::platform::Paths::home()));
+    defaults.setObject(QString("standard"), "StandardStoreTest");
+    EXPECT_TRUE(defaults.synchronize());
+    EXPECT_EQ(PropertyList::readFile(defaults.filePath())->toMap().value("StandardStoreTest"), QVariant("standard"));
+    defaults.removeObjectForKey("StandardStoreTest");
+    EXPECT_TRUE(defaults.synchronize());
+}
+
+TEST(UserDefaults, ValuesWithoutAPropertyListFormAreRefused)
+{
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    UserDefaults defaults(folder.filePath("defaults.plist"));
+    defaults.setObject(QString("kept"), "key");
+    defaults.setObject(QVariantList { QVariant() }, "key");
+    EXPECT_EQ(defaults.stringForKey("key"), "kept");
+    defaults.registerDefaults({ { "bad", QVariant::fromValue(QSize(1, 1)) }, { "good", 1 } });
+    EXPECT_EQ(defaults.registeredDefaults().keys(), QStringList { "good" });
+    EXPECT_TRUE(defaults.synchronize());
+}
+
+TEST(UserDefaults, CorruptFileIsKeptAsideAndTheStoreStartsEmpty)
+{
+    const QList<QByteArray> broken {
+        QByteArray("<?xml version=\"1.0\"?><plist version=\"1.0\"><dict><key>a</key><integer>1</inte"),
+        QByteArray("bplist00\xD1\x01\x02garbage", 18),
+        QByteArray(),
+        QByteArray("<plist version=\"1.0\"><array><string>not a dictionary</string></array></plist>"),
+    };
+    for (const QByteArray& bytes : broken) {
+        QTemporaryDir folder;
+        ASSERT_TRUE(folder.isValid());
+        const QString path = folder.filePath("defaults.plist");
+        writeBytes(path, bytes);
+        {
+            UserDefaults defaults(path);
+            EXPECT_TRUE(defaults.persistentDomain().isEmpty());
+            const QStringList aside = QDir(folder.path()).entryList({ "defaults.plist.corrupt-*" }, QDir::Files);
+            ASSERT_EQ(aside.size(), 1);
+            EXPECT_EQ(fileBytes(folder.filePath(aside.first())), bytes);
+            EXPECT_FALSE(QFileInfo::exists(path));
+
+            defaults.setObject(QString("fresh"), "value");
+            EXPECT_TRUE(defaults.synchronize());
+        }
+        EXPECT_EQ(UserDefaults(path).stringForKey("value"), "fresh");
+    }
+}
+
+TEST(UserDefaults, FailedSaveKeepsTheOldFile)
+{
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    const QString path = folder.filePath("defaults.plist");
+    UserDefaults defaults(path);
+    defaults.setObject(QString("old"), "value");
+    ASSERT_TRUE(defaults.synchronize());
+    const QByteArray before = fileBytes(path);
+    ASSERT_FALSE(before.isEmpty());
+
+    // Simulate a full disk: the process may not write files larger than the old one, so the
+    // temporary file fills up before it is complete. (Permissions would not stop root.)
+    struct rlimit original { };
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &original), 0);
+    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit limited = original;
+    limited.rlim_cur = rlim_t(before.size());
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
+
+    defaults.setObject(QString(20000, QLatin1Char('x')), "value");
+    const bool saved = defaults.synchronize();
+
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &original), 0);
+    std::signal(SIGXFSZ, previousHandler);
+
+    EXPECT_FALSE(saved);
+    EXPECT_EQ(fileBytes(path), before);
+    EXPECT_EQ(UserDefaults(path).stringForKey("value"), "old");
+    EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files), QStringList { "defaults.plist" });
+    // The change is still pending and the next save writes it.
+    EXPECT_EQ(defaults.stringForKey("value").size(), 20000);
+    EXPECT_TRUE(defaults.synchronize());
+    EXPECT_EQ(UserDefaults(path).stringForKey("value").size(), 20000);
+}
+
+TEST(UserDefaults, SaveFailsWhenTheDestinationIsAFolder)
+{
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    // The parent "folder" is a regular file: the store cannot be saved.
+    const QString blocker = folder.filePath("blocker");
+    writeBytes(blocker, "x");
+    UserDefaults defaults(blocker + "/defaults.plist");
+    defaults.setBool(true, "flag");
+    EXPECT_FALSE(defaults.synchronize());
+    EXPECT_EQ(fileBytes(blocker), QByteArray("x"));
+    EXPECT_TRUE(defaults.boolForKey("flag"));
+}
+
+TEST(UserDefaults, ConcurrentReadersAndOneWriter)
+{
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    const QString path = folder.filePath("defaults.plist");
+    UserDefaults defaults(path);
+    defaults.registerDefaults({ { "counter", qint64(-1) }, { "name", QString("registered") } });
+
+    constexpr int writes = 400;
+    std::atomic<bool> done { false };
+    std::atomic<int> badReads { 0 };
+    std::vector<std::thread> readers;
+    for (int r = 0; r < 4; ++r) {
+        readers.emplace_back([&] {
+            qint64 last = -1;
+            while (!done.load()) {
+                const qint64 counter = defaults.integerForKey("counter");
+                // Values only grow, and a reader never sees a torn or foreign value.
+                if (counter < last || counter >= writes)
+                    ++badReads;
+                last = counter;
+                const QString name = defaults.stringForKey("name");
+                if (name != "registered" && !name.startsWith("writer "))
+                    ++badReads;
+                (void)defaults.persistentDomain();
+                (void)defaults.boolForKey("flag");
+            }
+        });
+    }
+    std::thread writer([&] {
+        for (int i = 0; i < writes; ++i) {
+            defaults.setInteger(i, "counter");
+            defaults.setObject(QString("writer %1").arg(i), "name");
+            defaults.setBool(i % 2 == 0, "flag");
+            if (i % 50 == 0)
+                defaults.synchronize();
+        }
+    });
+    writer.join();
+    done = true;
+    for (auto& reader : readers)
+        reader.join();
+
+    EXPECT_EQ(badReads.load(), 0);
+    EXPECT_EQ(defaults.integerForKey("counter"), writes - 1);
+    EXPECT_EQ(defaults.stringForKey("name"), QString("writer %1").arg(writes - 1));
+    EXPECT_FALSE(defaults.boolForKey("flag"));
+    EXPECT_TRUE(defaults.synchronize());
+    UserDefaults reopened(path);
+    EXPECT_EQ(reopened.integerForKey("counter"), writes - 1);
+    EXPECT_EQ(reopened.stringForKey("name"), QString("writer %1").arg(writes - 1));
+}
