@@ -1,0 +1,228 @@
+// The output-filter rule list: storage in the defaults store, sentences and the pass decision.
+#include "engine/OutputFilterManager.h"
+
+#include "engine/CrwlPatternMatcher.h"
+#include "platform/UserDefaults.h"
+
+#include <QDebug>
+
+#include <utility>
+
+using crawlmere::platform::UserDefaults;
+
+namespace {
+
+const QString kRulesKey = QStringLiteral("mipFilterRules");
+const QString kFilterOnKey = QStringLiteral("mipFilter");
+const QString kAndOrKey = QStringLiteral("mipContainsAndOr");
+const QString kScopeKey = QStringLiteral("mipContainsScope");
+const QString kOrNotKey = QStringLiteral("mipContainsOrNot");
+const QString kMethodKey = QStringLiteral("mipContainsMethod");
+const QString kTextKey = QStringLiteral("mipContains");
+
+// The rule's text when it is a string; a null QString otherwise.
+QString ruleText(const QVariantMap& rule)
+{
+    const QVariant value = rule.value(kTextKey);
+    return value.typeId() == QMetaType::QString ? value.toString() : QString();
+}
+
+QString describe(const QVariantMap& rule)
+{
+    QStringList parts;
+    for (auto it = rule.cbegin(); it != rule.cend(); ++it)
+        parts.append(QStringLiteral("%1 = %2").arg(it.key(), UserDefaults::stringValue(it.value())));
+    return QStringLiteral("{ %1 }").arg(parts.join(QStringLiteral("; ")));
+}
+
+} // namespace
+
+OutputFilterManager::OutputFilterManager(UserDefaults& defaults)
+    : m_defaults(defaults)
+{
+}
+
+OutputFilterManager::OutputFilterManager()
+    : OutputFilterManager(UserDefaults::standard())
+{
+}
+
+void OutputFilterManager::setReloadHandler(std::function<void()> reload) { m_reload = std::move(reload); }
+
+void OutputFilterManager::awakeFromNib()
+{
+    QVariantList rules;
+    rules.reserve(3);
+    rules.append(m_defaults.arrayForKey(kRulesKey));
+    collection = std::move(rules);
+}
+
+QVariantMap OutputFilterManager::ruleAt(const QVariantList& rules, qsizetype index)
+{
+    // A list put into the store from outside may hold anything; a non-dictionary is a rule
+    // without keys.
+    return rules.at(index).toMap();
+}
+
+bool OutputFilterManager::shouldWeScrapeThisstrUrlBasedOnCurrentRules(const QString& url) const
+{
+    if (!m_defaults.boolForKey(kFilterOnKey) || !collection || collection->isEmpty())
+        return true;
+
+    const QString noContent = QStringLiteral("");
+    qsizetype complying = 0;
+    for (qsizetype i = 0; i < collection->size(); ++i) {
+        const QVariantMap rule = ruleAt(*collection, i);
+        if (ruleText(rule).isEmpty())
+            continue;
+        if (urlAndContentCompliesWithThisRule(url, noContent, rule))
+            ++complying;
+    }
+
+    switch (m_defaults.integerForKey(kAndOrKey)) {
+    case 1:
+        return complying >= 1;
+    case 0:
+        return complying >= collection->size();
+    default:
+        return true;
+    }
+}
+
+bool OutputFilterManager::urlAndContentCompliesWithThisRule(
+    const QString& url, const QString& content, const QVariantMap& rule) const
+{
+    const bool contentScope = UserDefaults::integerValue(rule.value(kScopeKey)) == 1;
+    const QString& tested = contentScope && !content.isNull() ? content : url;
+    const QString text = ruleText(rule);
+
+    bool found = false;
+    switch (UserDefaults::integerValue(rule.value(kMethodKey))) {
+    case 0:
+        // An empty text is never found (Qt would find it everywhere).
+        found = !text.isEmpty() && tested.contains(text, Qt::CaseSensitive);
+        break;
+    case 1:
+        found = !text.isEmpty() && !stringContainsOneOfTheseTerms(tested, { text }, /*isRegex=*/true).isEmpty();
+        break;
+    default:
+        return true;
+    }
+
+    const bool does = UserDefaults::boolValue(rule.value(kOrNotKey));
+    return does ? found : !found;
+}
+
+bool OutputFilterManager::oneRuleRequiresContent() const
+{
+    if (!collection)
+        return false;
+    for (qsizetype i = 0; i < collection->size(); ++i) {
+        if (UserDefaults::integerValue(ruleAt(*collection, i).value(kScopeKey)) == 1)
+            return true;
+    }
+    return false;
+}
+
+void OutputFilterManager::implementRules(const QVariantList& rules) { collection = rules; }
+
+QVariantList OutputFilterManager::getArray() const { return collection ? *collection : QVariantList(); }
+
+void OutputFilterManager::synchroniseRules()
+{
+    if (collection)
+        m_defaults.setObject(*collection, kRulesKey);
+    else
+        m_defaults.removeObjectForKey(kRulesKey);
+}
+
+void OutputFilterManager::clearRules()
+{
+    collection.reset();
+    m_defaults.removeObjectForKey(kRulesKey);
+    if (m_reload)
+        m_reload();
+}
+
+void OutputFilterManager::addRuleFromDefaults()
+{
+    QVariantMap rule;
+    for (const QString& key : { kScopeKey, kOrNotKey, kMethodKey, kTextKey }) {
+        const QVariant value = m_defaults.objectForKey(key);
+        if (value.isValid())
+            rule.insert(key, value);
+    }
+    qInfo().noquote() << QStringLiteral("adding %1 to rules").arg(describe(rule));
+    if (!collection)
+        collection.emplace();
+    collection->append(rule);
+    if (m_reload)
+        m_reload();
+    synchroniseRules();
+}
+
+void OutputFilterManager::setNewRuleDefaults()
+{
+    m_defaults.setInteger(0, kScopeKey);
+    m_defaults.setInteger(1, kOrNotKey);
+    m_defaults.setInteger(0, kMethodKey);
+    m_defaults.setObject(QStringLiteral(""), kTextKey);
+}
+
+bool OutputFilterManager::removeRule(qsizetype index)
+{
+    if (!collection || index < 0 || index >= collection->size())
+        return false;
+    const QVariant rule = collection->at(index);
+    collection->removeAll(rule);
+    if (m_reload)
+        m_reload();
+    synchroniseRules();
+    return true;
+}
+
+qsizetype OutputFilterManager::numberOfRows() const { return collection ? collection->size() : 0; }
+
+QString OutputFilterManager::sentenceForRow(qsizetype row) const
+{
+    if (!collection || row < 0 || row >= collection->size())
+        return QStringLiteral("");
+    return sentenceFromRule(ruleAt(*collection, row));
+}
+
+QString OutputFilterManager::sentenceFromRule(const QVariantMap& rule)
+{
+    QString sentence = QStringLiteral("");
+    if (rule.contains(kScopeKey))
+        sentence += UserDefaults::boolValue(rule.value(kScopeKey)) ? QLatin1String("Content ") : QLatin1String("URL ");
+    if (rule.contains(kOrNotKey))
+        sentence
+            += UserDefaults::boolValue(rule.value(kOrNotKey)) ? QLatin1String("does ") : QLatin1String("does not ");
+    if (rule.contains(kMethodKey))
+        sentence += UserDefaults::boolValue(rule.value(kMethodKey)) ? QLatin1String("match Regex: ")
+                                                                    : QLatin1String("contain: ");
+    if (rule.contains(kTextKey))
+        sentence += UserDefaults::stringValue(rule.value(kTextKey));
+    return sentence;
+}
+
+QStringList OutputFilterManager::stringContainsOneOfTheseTerms(
+    QStringView string, const QStringList& terms, bool isRegex)
+{
+    if (terms.isEmpty())
+        return {};
+    if (isRegex)
+        return applyRegex(terms.first(), string);
+
+    QStringList matching;
+    for (const QString& term : terms) {
+        if (CrwlPatternMatcher::stringMatchesPattern(string, term))
+            matching.append(term);
+    }
+    return matching;
+}
+
+QStringList OutputFilterManager::applyRegex(const QString& pattern, QStringView string)
+{
+    return CrwlPatternMatcher::applyRegex(pattern, string);
+}
