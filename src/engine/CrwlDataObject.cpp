@@ -13,6 +13,11 @@ QString CrwlDataObject::getFieldByName(const QString& /*key*/) const
     return QStringLiteral("");
 }
 
+QVariant CrwlDataObject::getSortValue(const QString& key) const
+{
+    return getFieldByName(key);
+}
+
 bool CrwlDataObject::isNumber(const QString& key)
 {
     // "totalocurrences" and "ocurrencesinarchive" are spelled as the column identifiers are.

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QString>
+#include <QVariant>
 
 /// Common base of `CrwlUrl` and `CrwlLinkInstance`. Not copyable: rows are shared by pointer.
 class CrwlDataObject {
@@ -14,6 +15,11 @@ public:
 
     /// The text of the column named `key`. The base answers "" for every key.
     virtual QString getFieldByName(const QString& key) const;
+
+    /// The value a table sorts the column `key` by: what the row's getter named "get" followed by
+    /// the key with its first letter in upper case answers (`getLinkcount` for "linkcount").
+    /// The base answers the column's text; rows override it for keys whose getter is numeric.
+    virtual QVariant getSortValue(const QString& key) const;
 
     /// Passes the views' first filter stage.
     bool getVisible() const { return visible; }

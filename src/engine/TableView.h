@@ -1,0 +1,51 @@
+// A result table as the engine and the data sources see it: columns, sort descriptors and a
+// reload hook. The Qt views adapt this; exports and tests use it without a display.
+#pragma once
+
+#include <QList>
+#include <QString>
+
+/// One column: the identifier is the column key that rows answer through `getFieldByName`.
+struct TableColumn {
+    QString identifier;
+    QString title;
+    bool hidden = false;
+};
+
+/// One sort key of a table, as the table's header clicks set it.
+struct SortDescriptor {
+    QString key;
+    bool ascending = true;
+};
+
+class TableView {
+public:
+    virtual ~TableView() = default;
+    /// Every column in display order, hidden ones included.
+    virtual QList<TableColumn> tableColumns() const = 0;
+    virtual QList<SortDescriptor> sortDescriptors() const { return {}; }
+    /// Tells the table that its rows changed.
+    virtual void reloadData() { }
+};
+
+/// A table with no display: a plain column list and sort descriptors, for exports and tests.
+class HeadlessTableView : public TableView {
+public:
+    HeadlessTableView() = default;
+    explicit HeadlessTableView(QList<TableColumn> columns)
+        : m_columns(std::move(columns))
+    {
+    }
+    QList<TableColumn> tableColumns() const override { return m_columns; }
+    QList<SortDescriptor> sortDescriptors() const override { return m_sortDescriptors; }
+    void reloadData() override { ++m_reloadCount; }
+
+    void setColumns(QList<TableColumn> columns) { m_columns = std::move(columns); }
+    void setSortDescriptors(QList<SortDescriptor> descriptors) { m_sortDescriptors = std::move(descriptors); }
+    int reloadCount() const { return m_reloadCount; }
+
+private:
+    QList<TableColumn> m_columns;
+    QList<SortDescriptor> m_sortDescriptors;
+    int m_reloadCount = 0;
+};

@@ -1,0 +1,210 @@
+#include "engine/qfDataSource.h"
+
+#include "platform/Log.h"
+#include "platform/UserDefaults.h"
+
+
+#include <algorithm>
+
+using crawlmere::platform::logLine;
+using crawlmere::platform::UserDefaults;
+
+namespace {
+
+QList<TableColumn> visibleColumns(const TableView& table)
+{
+    QList<TableColumn> visible;
+    for (const TableColumn& column : table.tableColumns()) {
+        if (!column.hidden)
+            visible.append(column);
+    }
+    return visible;
+}
+
+bool isNumeric(const QVariant& value)
+{
+    switch (value.typeId()) {
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::LongLong:
+    case QMetaType::ULongLong:
+    case QMetaType::Long:
+    case QMetaType::ULong:
+    case QMetaType::Double:
+    case QMetaType::Float:
+    case QMetaType::Bool:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// Orders two sort values as the platform's compare: numbers by value, dates by time, anything
+// else by its text, literally and with case.
+int compareSortValues(const QVariant& a, const QVariant& b)
+{
+    if (isNumeric(a) && isNumeric(b)) {
+        const double x = a.toDouble();
+        const double y = b.toDouble();
+        return x < y ? -1 : (x > y ? 1 : 0);
+    }
+    if (a.typeId() == QMetaType::QDateTime && b.typeId() == QMetaType::QDateTime) {
+        const QDateTime x = a.toDateTime();
+        const QDateTime y = b.toDateTime();
+        return x < y ? -1 : (x > y ? 1 : 0);
+    }
+    return QString::compare(a.toString(), b.toString(), Qt::CaseSensitive);
+}
+
+} // namespace
+
+qfDataSource::~qfDataSource() = default;
+
+void qfDataSource::clear()
+{
+    collection = QList<Item>();
+    collection.reserve(100);
+    sortedAndFilteredArray.reset();
+}
+
+void qfDataSource::setCollection(QList<Item> items)
+{
+    collection = std::move(items);
+    sortedAndFilteredArray.reset();
+}
+
+void qfDataSource::add(Item item)
+{
+    collection.append(std::move(item));
+    sortedAndFilteredArray.reset();
+}
+
+void qfDataSource::addToRetainArray(std::shared_ptr<void> object) { retainArray.append(std::move(object)); }
+
+const QList<qfDataSource::Item>& qfDataSource::getSortedAndFilteredArray()
+{
+    if (!sortedAndFilteredArray) {
+        QList<Item> visible;
+        visible.reserve(collection.size());
+        for (const Item& item : collection) {
+            if (item && item->getVisible())
+                visible.append(item);
+        }
+        sortedAndFilteredArray = std::move(visible);
+    }
+    return *sortedAndFilteredArray;
+}
+
+qfDataSource::Item qfDataSource::getItemAtRowIndex(quint64 row)
+{
+    const QList<Item>& rows = getSortedAndFilteredArray();
+    if (row >= static_cast<quint64>(rows.size()))
+        return nullptr;
+    return rows.at(static_cast<qsizetype>(row));
+}
+
+void qfDataSource::tableViewSortDescriptorsDidChange(TableView& table)
+{
+    const QList<SortDescriptor> descriptors = table.sortDescriptors();
+    if (!descriptors.isEmpty()) {
+        std::stable_sort(collection.begin(), collection.end(), [&](const Item& left, const Item& right) {
+            if (!left || !right)
+                return !left && right; // missing items sort first, as nil does
+            for (const SortDescriptor& descriptor : descriptors) {
+                const int order = compareSortValues(left->getSortValue(descriptor.key), right->getSortValue(descriptor.key));
+                if (order != 0)
+                    return descriptor.ascending ? order < 0 : order > 0;
+            }
+            return false;
+        });
+    }
+    sortedAndFilteredArray.reset();
+    table.reloadData();
+}
+
+qsizetype qfDataSource::numberOfRowsInTableView(TableView& /*table*/) { return getSortedAndFilteredArray().size(); }
+
+int qfDataSource::tableViewLabelColorForRow(TableView& /*table*/, qsizetype /*row*/) { return 0; }
+
+QVariant qfDataSource::tableViewObjectValue(TableView& /*table*/, const TableColumn& column, qsizetype row)
+{
+    if (row < 0)
+        return {};
+    const Item item = getItemAtRowIndex(static_cast<quint64>(row));
+    if (!item)
+        return {};
+    return item->getFieldByName(column.identifier);
+}
+
+QString qfDataSource::csvHeaderLine(const QList<TableColumn>& columns)
+{
+    QStringList fields;
+    fields.reserve(columns.size());
+    for (const TableColumn& column : columns)
+        fields.append(QLatin1Char('"') + column.title + QLatin1Char('"'));
+    return fields.join(QLatin1Char(',')) + QLatin1Char('\n');
+}
+
+qint64 qfDataSource::csvQuoteEscapeOption()
+{
+    const QVariant stored = UserDefaults::standard().objectForKey(QStringLiteral("csvQuoteEscapeOption"));
+    if (!stored.isValid())
+        return 1;
+    return UserDefaults::standard().integerForKey(QStringLiteral("csvQuoteEscapeOption"));
+}
+
+QString qfDataSource::csvEscapedValue(QString value, qint64 option)
+{
+    const QString quote = QStringLiteral("\"");
+    if (option == 2)
+        value.replace(quote, QStringLiteral("\"\""));
+    else if (option == 0)
+        value.replace(quote, QStringLiteral("\\\""));
+    else
+        value.replace(quote, QStringLiteral("'"));
+    value.replace(QLatin1Char('\n'), QLatin1Char(' '));
+    value.replace(QLatin1Char('\r'), QLatin1Char(' '));
+    return value;
+}
+
+QString qfDataSource::getDataAsCSVUsingTableView(TableView& table)
+{
+    const QList<TableColumn> columns = visibleColumns(table);
+    QString csv = csvHeaderLine(columns);
+    const qsizetype rows = numberOfRowsInTableView(table);
+    for (qsizetype row = 0; row < rows; ++row) {
+        if (!getItemAtRowIndex(static_cast<quint64>(row))) {
+            logLine(1, QStringLiteral("nil item"));
+            continue;
+        }
+        QStringList fields;
+        fields.reserve(columns.size());
+        for (const TableColumn& column : columns) {
+            const QVariant value = tableViewObjectValue(table, column, row);
+            if (!value.isValid())
+                logLine(1, QStringLiteral("nil data for field %1").arg(column.identifier));
+            fields.append(QLatin1Char('"') + value.toString() + QLatin1Char('"'));
+        }
+        csv += fields.join(QLatin1Char(',')) + QLatin1Char('\n');
+    }
+    return csv;
+}
+
+QString qfDataSource::getCollectionAsCSVUsingTableViewHeaders(TableView& table)
+{
+    const QList<TableColumn> columns = visibleColumns(table);
+    const qint64 option = csvQuoteEscapeOption();
+    QString csv = csvHeaderLine(columns);
+    for (const Item& item : collection) {
+        if (!item) {
+            logLine(1, QStringLiteral("nil item"));
+            continue;
+        }
+        QStringList fields;
+        fields.reserve(columns.size());
+        for (const TableColumn& column : columns)
+            fields.append(QLatin1Char('"') + csvEscapedValue(item->getFieldByName(column.identifier), option) + QLatin1Char('"'));
+        csv += fields.join(QLatin1Char(',')) + QLatin1Char('\n');
+    }
+    return csv;
+}

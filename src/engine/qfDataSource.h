@@ -1,0 +1,77 @@
+// Shared base of everything that feeds a result table: the collection, the cached visible rows,
+// sorting through the rows' getters, the retain array and the two CSV writers.
+#pragma once
+
+#include "engine/CrwlDataObject.h"
+#include "engine/TableView.h"
+
+#include <QDateTime>
+#include <QList>
+#include <QString>
+#include <QVariant>
+
+#include <memory>
+#include <optional>
+
+/// Items are shared rows (`CrwlUrl`, `CrwlLinkInstance` …). Every change of the collection or of
+/// an item's visibility must be followed by `invalidateSortedAndFilteredArray()` before the next
+/// row lookup. Main thread only.
+class qfDataSource {
+public:
+    using Item = std::shared_ptr<CrwlDataObject>;
+
+    qfDataSource() = default;
+    virtual ~qfDataSource();
+    qfDataSource(const qfDataSource&) = delete;
+    qfDataSource& operator=(const qfDataSource&) = delete;
+
+    /// A new empty collection; the cache is dropped.
+    virtual void clear();
+    void setCollection(QList<Item> items);
+    /// Appends an item; the cache is dropped.
+    virtual void add(Item item);
+    /// Keeps `object` alive as long as this data source (inspector windows, removed records).
+    void addToRetainArray(std::shared_ptr<void> object);
+    qsizetype retainCount() const { return retainArray.size(); }
+
+    /// Every item, visible or not.
+    qsizetype getCount() const { return collection.size(); }
+    const QList<Item>& getCollection() const { return collection; }
+    /// The visible items in collection order, rebuilt when it was dropped.
+    const QList<Item>& getSortedAndFilteredArray();
+    void invalidateSortedAndFilteredArray() { sortedAndFilteredArray.reset(); }
+    /// The visible item at `row`, or null beyond the last row.
+    Item getItemAtRowIndex(quint64 row);
+
+    /// Sorts the collection in place by the table's sort descriptors (stable; each key is asked
+    /// of the items through `getSortValue`), drops the cache and reloads the table.
+    void tableViewSortDescriptorsDidChange(TableView& table);
+    qsizetype numberOfRowsInTableView(TableView& table);
+    /// Label colour class of a row: 0 none. Subclasses that colour rows override it.
+    virtual int tableViewLabelColorForRow(TableView& table, qsizetype row);
+    bool tableViewShouldSelectTableColumn(TableView&, const TableColumn&) const { return false; }
+    bool outlineViewIsItemExpandable(const Item&) const { return false; }
+    /// The value a table shows at a column and row; the base answers the item's field of the
+    /// column's identifier, or an invalid value for a missing row.
+    virtual QVariant tableViewObjectValue(TableView& table, const TableColumn& column, qsizetype row);
+
+    /// The rows as shown: the visible columns' header titles, then each visible row's values,
+    /// every field in double quotes and written as it is (no escaping).
+    QString getDataAsCSVUsingTableView(TableView& table);
+    /// Every item of the collection (visible or not) with the table's visible columns. Double
+    /// quotes inside values follow the `csvQuoteEscapeOption` default (0 backslash-quote,
+    /// 2 doubled quote, anything else or unset a single quote); "\n" and "\r" become spaces.
+    QString getCollectionAsCSVUsingTableViewHeaders(TableView& table);
+
+    /// The header line both writers start with.
+    static QString csvHeaderLine(const QList<TableColumn>& visibleColumns);
+    /// A value escaped as the collection writer does, for `option`.
+    static QString csvEscapedValue(QString value, qint64 option);
+    /// The `csvQuoteEscapeOption` default, 1 when it is not set.
+    static qint64 csvQuoteEscapeOption();
+
+protected:
+    QList<Item> collection;
+    std::optional<QList<Item>> sortedAndFilteredArray;
+    QList<std::shared_ptr<void>> retainArray;
+};
