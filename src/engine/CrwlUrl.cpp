@@ -1,0 +1,347 @@
+// Construction of URL records, the link URL and its forms, and the record's plain fields.
+#include "engine/CrwlUrl.h"
+
+#include "engine/PunycodeAdditions.h"
+#include "engine/detail/SettingsValue.h"
+#include "platform/UserDefaults.h"
+
+#include <QLocale>
+#include <QTimeZone>
+
+#include <array>
+
+using crawlmere::engine::detail::settingBool;
+using crawlmere::platform::Url;
+using crawlmere::platform::UserDefaults;
+
+// ===== Construction ===========================================================================
+
+CrwlUrl::CrwlUrl()
+{
+    initialise();
+    setCrawlDefaultValues();
+}
+
+CrwlUrl::CrwlUrl(const std::shared_ptr<CrwlURLDelegate>& recordOwner, Settings settings)
+{
+    initialise();
+    crawlSettings = std::move(settings);
+    owner = recordOwner;
+    setCrawlDefaultValues();
+}
+
+CrwlUrl::~CrwlUrl() = default;
+
+std::shared_ptr<CrwlUrl> CrwlUrl::make(const std::shared_ptr<CrwlURLDelegate>& recordOwner, Settings settings)
+{
+    return std::make_shared<CrwlUrl>(recordOwner, std::move(settings));
+}
+
+void CrwlUrl::initialise()
+{
+    // Every other field starts at its declared value: null strings and empty lists for the
+    // fields that start as nothing, 0 for counters and times, status -1 (not yet checked),
+    // isHTML and isInternal YES, the other flags NO.
+    defaults = &UserDefaults::standard();
+    mimeTypeText = QStringLiteral("");
+    changeFrequency = QStringLiteral("");
+    setVisible(true);
+}
+
+std::shared_ptr<crawlmere::platform::WebProcessPool> CrwlUrl::sharedWKProcessPool() const
+{
+    const auto recordOwner = owner.lock();
+    return recordOwner ? recordOwner->sharedWKProcessPool() : nullptr;
+}
+
+// ===== Link URL ===============================================================================
+
+namespace {
+
+/// Escapes that change what a URL means when decoded: "/" and "?" move the path and query
+/// apart, "#" starts a fragment, "&", "+" and "=" split query parameters, "%" starts an escape.
+constexpr std::array<QLatin1String, 7> meaningfulEscapes = {
+    QLatin1String("2F"),
+    QLatin1String("3F"),
+    QLatin1String("23"),
+    QLatin1String("26"),
+    QLatin1String("2B"),
+    QLatin1String("3D"),
+    QLatin1String("25"),
+};
+
+/// Stand-ins for the kept escapes while the rest is decoded: Unicode noncharacters, which no
+/// decoding produces or changes.
+constexpr char16_t firstGuard = 0xFDD0;
+constexpr char16_t lastGuard = firstGuard + char16_t(meaningfulEscapes.size() - 1);
+
+/// `decodedURLString` of a link URL, but with the meaningful escapes left as they were written,
+/// so that the URL requested later is the URL the page gave.
+QString decodedKeepingMeaningfulEscapes(const QString& url)
+{
+    for (const QChar c : url) {
+        if (c.unicode() >= firstGuard && c.unicode() <= lastGuard)
+            return url; // cannot guard its escapes: keep the URL as written
+    }
+    QString guarded;
+    guarded.reserve(url.size());
+    QStringList kept;
+    for (qsizetype i = 0; i < url.size(); ++i) {
+        if (url[i] == u'%' && i + 2 < url.size()) {
+            const QStringView pair = QStringView(url).mid(i + 1, 2);
+            bool guardedHere = false;
+            for (size_t k = 0; k < meaningfulEscapes.size(); ++k) {
+                if (pair.compare(meaningfulEscapes[k], Qt::CaseInsensitive) == 0) {
+                    guarded.append(QChar(char16_t(firstGuard + k)));
+                    kept.append(url.mid(i, 3));
+                    i += 2;
+                    guardedHere = true;
+                    break;
+                }
+            }
+            if (guardedHere)
+                continue;
+        }
+        guarded.append(url[i]);
+    }
+    const QString decoded = PunycodeAdditions::decodedURLString(guarded);
+    QString result;
+    result.reserve(decoded.size() + 2 * kept.size());
+    qsizetype next = 0;
+    for (const QChar c : decoded) {
+        if (c.unicode() >= firstGuard && c.unicode() <= lastGuard) {
+            // The escapes come back in the order they were taken out; should a part of the URL
+            // have been dropped on the way, the escape is written in its usual upper-case form.
+            const QString original = next < kept.size() ? kept.at(next) : QString();
+            const QString canonical = u'%' + QString(meaningfulEscapes[c.unicode() - firstGuard]);
+            result.append(original.compare(canonical, Qt::CaseInsensitive) == 0 ? original : canonical);
+            ++next;
+            continue;
+        }
+        result.append(c);
+    }
+    return result;
+}
+
+} // namespace
+
+void CrwlUrl::setLinkURL(const QString& url)
+{
+    QString stored = url;
+    if (stored.contains(u'%'))
+        stored = decodedKeepingMeaningfulEscapes(stored);
+    // The file-URL mark from before this call decides: a new record's first URL is trimmed.
+    if (!isFileURLFlag)
+        stored = trimHash(stored, settingBool(crawlSettings, QStringLiteral("trimQuery")));
+    linkURL = stored;
+    if (!linkURL.isEmpty()) {
+        const auto recordOwner = owner.lock();
+        const auto self = weak_from_this().lock();
+        if (recordOwner && self)
+            recordOwner->addToLookup(self, linkURL);
+    }
+    if (linkURL.startsWith(u"file://"))
+        isFileURLFlag = true;
+    const std::lock_guard lock(nsurlLock);
+    nsurl.reset();
+}
+
+QString CrwlUrl::getAbsoluteStringDecoded() const
+{
+    return PunycodeAdditions::decodedURLString(linkURL);
+}
+
+QString CrwlUrl::finalURLString() const
+{
+    return redir.isEmpty() ? linkURL : redir;
+}
+
+QString CrwlUrl::finalURLStringDecoded() const
+{
+    return PunycodeAdditions::decodedURLString(finalURLString());
+}
+
+QString CrwlUrl::getLinkurl() const
+{
+    return PunycodeAdditions::encodedURLString(forceTrimHash(linkURL));
+}
+
+QString CrwlUrl::getLinkUrlForTesting() const
+{
+    if (isFileURLFlag)
+        return PunycodeAdditions::encodedURLString(linkURL);
+    QString url = forceTrimHash(redir.isEmpty() ? linkURL : redir);
+    const QString decoded = PunycodeAdditions::decodedURLString(url);
+    if (decoded.contains(u'{')) {
+        url = decoded;
+        url.replace(QStringLiteral("{width}"), QStringLiteral("250"));
+    }
+    return PunycodeAdditions::encodedURLString(url);
+}
+
+std::optional<Url> CrwlUrl::getNSURL() const
+{
+    const std::lock_guard lock(nsurlLock);
+    if (nsurl)
+        return nsurl;
+    if (!linkURL.startsWith(u"file://")) {
+        const QString final = finalURLString();
+        nsurl = Url::fromString(final);
+        if (!nsurl)
+            nsurl = Url::fromString(PunycodeAdditions::encodedURLString(final));
+    } else {
+        const QString path = linkURL.mid(7);
+        nsurl = Url::fromLocalFile(path);
+        if (!nsurl)
+            nsurl = Url::fromLocalFile(PunycodeAdditions::encodedPath(path));
+    }
+    return nsurl;
+}
+
+QString CrwlUrl::getHost() const
+{
+    const auto url = getNSURL();
+    return url ? url->host() : QString();
+}
+
+// ===== Plain fields ===========================================================================
+
+QString CrwlUrl::mimeType() const
+{
+    return mimeTypeText.isNull() ? QStringLiteral("") : mimeTypeText;
+}
+
+QString CrwlUrl::getCanonical() const
+{
+    return canonical.isNull() ? QStringLiteral("") : canonical;
+}
+
+QString CrwlUrl::getLastmodified() const
+{
+    return targetLastModified.isNull() ? QStringLiteral("") : targetLastModified;
+}
+
+// ===== Setters with a rule ====================================================================
+
+void CrwlUrl::setData(const QByteArray& value)
+{
+    data = value;
+}
+
+void CrwlUrl::setCanonical(const QString& value)
+{
+    if (!value.isNull())
+        canonical = value;
+}
+
+void CrwlUrl::setChangeFrequency(const QString& value)
+{
+    if (!value.isNull())
+        changeFrequency = value;
+}
+
+void CrwlUrl::setLinkPageTitle(const QString& value)
+{
+    if (!value.isNull())
+        linkPageTitle = value;
+}
+
+void CrwlUrl::setDistanceFromHome(qint64 value)
+{
+    if (distanceFromHome >= 1 && distanceFromHome < value)
+        return;
+    distanceFromHome = value;
+}
+
+void CrwlUrl::setIsBlacklisted(bool value)
+{
+    isBlacklistedFlag = value;
+    if (value && defaults && defaults->boolForKey(QStringLiteral("shouldFlagBlacklisted")))
+        addWarning(QStringLiteral("The link url is blacklisted by a blacklist / whitelist rule"));
+}
+
+namespace {
+
+/// A Last-Modified value as a point in time: the HTTP date forms (RFC 1123, RFC 850, asctime)
+/// and ISO 8601; an invalid QDateTime when none fits.
+QDateTime parseHttpDate(const QString& headerValue)
+{
+    const QString text = headerValue.simplified();
+    if (text.isEmpty())
+        return {};
+    const QLocale c = QLocale::c();
+    const auto inUtc = [](QDateTime d) {
+        d.setTimeZone(QTimeZone::utc());
+        return d;
+    };
+    // RFC 1123, the usual form: "Sun, 06 Nov 1994 08:49:37 GMT".
+    QDateTime date = c.toDateTime(text, QStringLiteral("ddd, dd MMM yyyy HH:mm:ss 'GMT'"));
+    if (date.isValid())
+        return inUtc(date);
+    // The same with a numeric zone ("+0100") or without the day name.
+    date = QDateTime::fromString(text, Qt::RFC2822Date);
+    if (date.isValid())
+        return date;
+    // RFC 850: "Sunday, 06-Nov-94 08:49:37 GMT" (a two-digit year below 70 is in this century).
+    date = c.toDateTime(text, QStringLiteral("dddd, dd-MMM-yy HH:mm:ss 'GMT'"));
+    if (date.isValid()) {
+        if (date.date().year() < 1970)
+            date = date.addYears(100);
+        return inUtc(date);
+    }
+    // asctime: "Sun Nov  6 08:49:37 1994" (the double space is gone after simplified()).
+    date = c.toDateTime(text, QStringLiteral("ddd MMM d HH:mm:ss yyyy"));
+    if (date.isValid())
+        return inUtc(date);
+    date = QDateTime::fromString(text, Qt::ISODate);
+    return date;
+}
+
+} // namespace
+
+void CrwlUrl::setTargetLastModified(const QString& headerValue)
+{
+    const QDateTime date = parseHttpDate(headerValue);
+    // The calendar year ("yyyy"), not the week-based one: 30 December 2024 is in 2024.
+    targetLastModified = date.isValid() ? date.toLocalTime().toString(QStringLiteral("yyyy-MM-dd")) : QString();
+}
+
+void CrwlUrl::setFileSize(qint64 bytes)
+{
+    fileSizeBytes = bytes;
+    fileSize = bytes / 1024;
+}
+
+void CrwlUrl::setFileSizeCompressed(qint64 bytes)
+{
+    fileSizeCompressed = bytes / 1024;
+}
+
+void CrwlUrl::setSentRequest()
+{
+    sentRequest = QDateTime::currentDateTimeUtc();
+}
+
+double CrwlUrl::getTimeSinceSent() const
+{
+    if (!sentRequest.isValid())
+        return 0.0;
+    return static_cast<double>(sentRequest.msecsTo(QDateTime::currentDateTimeUtc())) / 1000.0;
+}
+
+// ===== Warnings ===============================================================================
+
+void CrwlUrl::addWarning(const QString& warning)
+{
+    if (warnings.isEmpty())
+        warnings.reserve(6);
+    warnings.append(warning);
+    if (const auto recordOwner = owner.lock())
+        recordOwner->sendWarningToWarningsManager(warning, weak_from_this().lock());
+}
+
+void CrwlUrl::addWarnings(const QStringList& list)
+{
+    for (const QString& warning : list)
+        addWarning(warning);
+}
