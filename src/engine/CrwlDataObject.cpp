@@ -1,22 +1,14 @@
 // Visibility flags, the default column lookup and the numeric and date column keys.
 #include "engine/CrwlDataObject.h"
 
-
-
 #include <algorithm>
 #include <array>
 
 CrwlDataObject::~CrwlDataObject() = default;
 
-QString CrwlDataObject::getFieldByName(const QString& /*key*/) const
-{
-    return QStringLiteral("");
-}
+QString CrwlDataObject::getFieldByName(const QString& /*key*/) const { return QStringLiteral(""); }
 
-QVariant CrwlDataObject::getSortValue(const QString& key) const
-{
-    return getFieldByName(key);
-}
+QVariant CrwlDataObject::getSortValue(const QString& key) const { return getFieldByName(key); }
 
 bool CrwlDataObject::isNumber(const QString& key)
 {
@@ -52,7 +44,4 @@ bool CrwlDataObject::isNumber(const QString& key)
     return std::any_of(numericKeys.begin(), numericKeys.end(), [&](QLatin1String k) { return lower == k; });
 }
 
-bool CrwlDataObject::isDate(const QString& key)
-{
-    return key.toLower() == QLatin1String("timestamp");
-}
+bool CrwlDataObject::isDate(const QString& key) { return key.toLower() == QLatin1String("timestamp"); }

@@ -76,7 +76,8 @@ public:
     /// Takes a link occurrence out of the scan's collections.
     virtual void removeThisCrwlLinkInstanceFromCollection(const std::shared_ptr<CrwlLinkInstance>& /*instance*/) { }
     /// Collects a warning of `record` for the warnings table.
-    virtual void sendWarningToWarningsManager(const QString& /*warning*/, const std::shared_ptr<CrwlUrl>& /*record*/) { }
+    virtual void sendWarningToWarningsManager(const QString& /*warning*/, const std::shared_ptr<CrwlUrl>& /*record*/) {
+    }
 
     // --- Scope decisions asked during a fetch -----------------------------------------------
 

@@ -146,25 +146,13 @@ void CrwlUrl::setLinkURL(const QString& url)
     nsurl.reset();
 }
 
-QString CrwlUrl::getAbsoluteStringDecoded() const
-{
-    return PunycodeAdditions::decodedURLString(linkURL);
-}
+QString CrwlUrl::getAbsoluteStringDecoded() const { return PunycodeAdditions::decodedURLString(linkURL); }
 
-QString CrwlUrl::finalURLString() const
-{
-    return redir.isEmpty() ? linkURL : redir;
-}
+QString CrwlUrl::finalURLString() const { return redir.isEmpty() ? linkURL : redir; }
 
-QString CrwlUrl::finalURLStringDecoded() const
-{
-    return PunycodeAdditions::decodedURLString(finalURLString());
-}
+QString CrwlUrl::finalURLStringDecoded() const { return PunycodeAdditions::decodedURLString(finalURLString()); }
 
-QString CrwlUrl::getLinkurl() const
-{
-    return PunycodeAdditions::encodedURLString(forceTrimHash(linkURL));
-}
+QString CrwlUrl::getLinkurl() const { return PunycodeAdditions::encodedURLString(forceTrimHash(linkURL)); }
 
 QString CrwlUrl::getLinkUrlForTesting() const
 {
@@ -206,15 +194,9 @@ QString CrwlUrl::getHost() const
 
 // ===== Plain fields ===========================================================================
 
-QString CrwlUrl::mimeType() const
-{
-    return mimeTypeText.isNull() ? QStringLiteral("") : mimeTypeText;
-}
+QString CrwlUrl::mimeType() const { return mimeTypeText.isNull() ? QStringLiteral("") : mimeTypeText; }
 
-QString CrwlUrl::getCanonical() const
-{
-    return canonical.isNull() ? QStringLiteral("") : canonical;
-}
+QString CrwlUrl::getCanonical() const { return canonical.isNull() ? QStringLiteral("") : canonical; }
 
 QString CrwlUrl::getLastmodified() const
 {
@@ -223,10 +205,7 @@ QString CrwlUrl::getLastmodified() const
 
 // ===== Setters with a rule ====================================================================
 
-void CrwlUrl::setData(const QByteArray& value)
-{
-    data = value;
-}
+void CrwlUrl::setData(const QByteArray& value) { data = value; }
 
 void CrwlUrl::setCanonical(const QString& value)
 {
@@ -312,15 +291,9 @@ void CrwlUrl::setFileSize(qint64 bytes)
     fileSize = bytes / 1024;
 }
 
-void CrwlUrl::setFileSizeCompressed(qint64 bytes)
-{
-    fileSizeCompressed = bytes / 1024;
-}
+void CrwlUrl::setFileSizeCompressed(qint64 bytes) { fileSizeCompressed = bytes / 1024; }
 
-void CrwlUrl::setSentRequest()
-{
-    sentRequest = QDateTime::currentDateTimeUtc();
-}
+void CrwlUrl::setSentRequest() { sentRequest = QDateTime::currentDateTimeUtc(); }
 
 double CrwlUrl::getTimeSinceSent() const
 {

@@ -17,25 +17,13 @@ using crawlmere::engine::detail::settingString;
 
 // ----- Settings predicates --------------------------------------------------------------------
 
-bool CrwlUrl::shouldParsePDFs() const
-{
-    return settingBool(crawlSettings, QStringLiteral("shouldParsePDFs"));
-}
+bool CrwlUrl::shouldParsePDFs() const { return settingBool(crawlSettings, QStringLiteral("shouldParsePDFs")); }
 
-bool CrwlUrl::shouldParseDOCXs() const
-{
-    return settingBool(crawlSettings, QStringLiteral("shouldParseDOCXs"));
-}
+bool CrwlUrl::shouldParseDOCXs() const { return settingBool(crawlSettings, QStringLiteral("shouldParseDOCXs")); }
 
-bool CrwlUrl::shouldParseCSS() const
-{
-    return settingBool(crawlSettings, QStringLiteral("shouldParseCSS"));
-}
+bool CrwlUrl::shouldParseCSS() const { return settingBool(crawlSettings, QStringLiteral("shouldParseCSS")); }
 
-bool CrwlUrl::shouldLoadImages() const
-{
-    return settingBool(crawlSettings, QStringLiteral("shouldLoadImages"));
-}
+bool CrwlUrl::shouldLoadImages() const { return settingBool(crawlSettings, QStringLiteral("shouldLoadImages")); }
 
 bool CrwlUrl::isSonOfXML() const
 {
@@ -86,9 +74,8 @@ namespace {
 
 bool beginsWithOneOf(const QString& extension, std::initializer_list<const char*> list)
 {
-    return std::any_of(list.begin(), list.end(), [&](const char* entry) {
-        return extension.startsWith(QLatin1String(entry), Qt::CaseInsensitive);
-    });
+    return std::any_of(list.begin(), list.end(),
+        [&](const char* entry) { return extension.startsWith(QLatin1String(entry), Qt::CaseInsensitive); });
 }
 
 } // namespace
@@ -119,10 +106,7 @@ bool CrwlUrl::extensionIsOtherNonHTMLExtension(const QString& extension)
 
 // ----- Trimming and lookup keys ---------------------------------------------------------------
 
-QString CrwlUrl::forceTrimHash(const QString& url)
-{
-    return crawlmere::engine::detail::forceTrimHash(url);
-}
+QString CrwlUrl::forceTrimHash(const QString& url) { return crawlmere::engine::detail::forceTrimHash(url); }
 
 QString CrwlUrl::trimHash(const QString& url, bool trimQuery) const
 {

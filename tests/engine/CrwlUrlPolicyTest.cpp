@@ -84,8 +84,8 @@ TEST(CrwlUrlLookupKeys, CollisionsFromTable)
         const Scan scan(row.cell(1));
         const auto first = scan.record(row.cell(2));
         const auto second = scan.record(row.cell(3));
-        const bool same = first->prepareUrlForLookup(first->getLinkURL())
-            == second->prepareUrlForLookup(second->getLinkURL());
+        const bool same
+            = first->prepareUrlForLookup(first->getLinkURL()) == second->prepareUrlForLookup(second->getLinkURL());
         EXPECT_EQ(same, row.cell(0) == u"same") << row.cell(2).toStdString() << " / " << row.cell(3).toStdString();
         // The owner's table agrees: one entry for colliding URLs, two otherwise.
         EXPECT_EQ(scan.owner->lookup.size(), same ? 1u : 2u);
@@ -116,7 +116,8 @@ TEST(CrwlUrlLookupKeys, SessionIdsCollideThroughTheDuplicateSearchCandidate)
         return plain->prepareUrlForLookup(detail::removeSessionId(QStringLiteral("sid"), url));
     };
     EXPECT_EQ(candidate(QStringLiteral("http://h.com/shop?item=4&sid=9f8e7d")), plainKey);
-    EXPECT_EQ(candidate(QStringLiteral("http://h.com/shop?item=4&sid=9f8e7d&")), QStringLiteral("http://h.com/shop?item=4&"));
+    EXPECT_EQ(
+        candidate(QStringLiteral("http://h.com/shop?item=4&sid=9f8e7d&")), QStringLiteral("http://h.com/shop?item=4&"));
     EXPECT_EQ(candidate(QStringLiteral("http://h.com/shop?item=4")), plainKey);
     EXPECT_NE(candidate(QStringLiteral("http://h.com/shop?item=5&sid=1")), plainKey);
 
@@ -128,8 +129,10 @@ TEST(CrwlUrlLookupKeys, SessionIdsCollideThroughTheDuplicateSearchCandidate)
     EXPECT_EQ(detail::removeSessionId(QStringLiteral("sid"), QStringLiteral("http://h.com/p?a=1&sid=2&b=3")),
         QStringLiteral("http://h.com/p?a=1&b=3"));
     // An empty name, or a URL without the parameter, is left alone.
-    EXPECT_EQ(detail::removeSessionId(QString(), QStringLiteral("http://h.com/p?sid=1")), QStringLiteral("http://h.com/p?sid=1"));
-    EXPECT_EQ(detail::removeSessionId(QStringLiteral("sid"), QStringLiteral("http://h.com/sid/p")), QStringLiteral("http://h.com/sid/p"));
+    EXPECT_EQ(detail::removeSessionId(QString(), QStringLiteral("http://h.com/p?sid=1")),
+        QStringLiteral("http://h.com/p?sid=1"));
+    EXPECT_EQ(detail::removeSessionId(QStringLiteral("sid"), QStringLiteral("http://h.com/sid/p")),
+        QStringLiteral("http://h.com/sid/p"));
     // A longer parameter name that begins with the name is taken too.
     EXPECT_EQ(detail::removeSessionId(QStringLiteral("sid"), QStringLiteral("http://h.com/p?a=1&sidebar=2")),
         QStringLiteral("http://h.com/p?a=1"));
@@ -156,7 +159,8 @@ TEST(CrwlUrlTrimming, TrimHashFollowsTheSettingsAndTheRecordsScope)
 {
     const Scan scan(QStringLiteral("hash"));
     const auto internal = scan.record(QStringLiteral("http://h.com/"));
-    EXPECT_EQ(internal->trimHash(QStringLiteral("http://h.com/#!/a?b=1"), true), QStringLiteral("http://h.com/#!/a?b=1"));
+    EXPECT_EQ(
+        internal->trimHash(QStringLiteral("http://h.com/#!/a?b=1"), true), QStringLiteral("http://h.com/#!/a?b=1"));
     EXPECT_EQ(internal->trimHash(QStringLiteral("http://h.com/p?b=1#x"), true), QStringLiteral("http://h.com/p"));
     EXPECT_EQ(internal->trimHash(QStringLiteral("http://h.com/p?b=1#x"), false), QStringLiteral("http://h.com/p?b=1"));
     EXPECT_EQ(internal->trimHash(QStringLiteral("#"), true), QStringLiteral("#"));
@@ -326,8 +330,8 @@ TEST(CrwlUrlTerms, DataTermsSearchTheBody)
     const auto record = scan.record(QStringLiteral("http://h.com/"));
     EXPECT_TRUE(record->dataContainsOneOfTheseTerms({ QStringLiteral("x") }).isEmpty());
     record->setData(QByteArray("<html><title>Page Not Found</title>\xff<p>Sorry, nothing here (404)</p></html>"));
-    EXPECT_EQ(record->dataContainsOneOfTheseTerms({ QStringLiteral("not found"), QStringLiteral("missing"),
-                  QStringLiteral("nothing*404") }),
+    EXPECT_EQ(record->dataContainsOneOfTheseTerms(
+                  { QStringLiteral("not found"), QStringLiteral("missing"), QStringLiteral("nothing*404") }),
         QStringList({ QStringLiteral("not found"), QStringLiteral("nothing*404") }));
     EXPECT_TRUE(record->dataContainsOneOfTheseTerms({}).isEmpty());
     EXPECT_TRUE(record->dataContainsOneOfTheseTerms({ QStringLiteral("NOT FOUND") }, false, false).isEmpty());

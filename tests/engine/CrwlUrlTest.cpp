@@ -122,8 +122,7 @@ TEST(CrwlUrlSettings, FirstRecordCompletesTheSharedDictionaryWithoutReplacingSto
 {
     const auto owner = std::make_shared<RecordingOwner>();
     const auto settings = makeSettings({
-        { QStringLiteral("numberOfThreads"), qint64(4) },
-        { QStringLiteral("shouldTrimHash"), false },
+        { QStringLiteral("numberOfThreads"), qint64(4) }, { QStringLiteral("shouldTrimHash"), false },
         { QStringLiteral("sessidParam"), QStringLiteral("PHPSESSID") },
         { QStringLiteral("startingUrl"), QStringLiteral("http://h.com/") },
         { QStringLiteral("timeout"), QVariant() }, // stored, though empty: not replaced
@@ -425,7 +424,8 @@ TEST(CrwlUrlSetters, BlacklistWarningFollowsTheDefault)
     EXPECT_TRUE(owner->warningRecords.empty());
     record->setIsBlacklisted(true);
     ASSERT_EQ(owner->warningRecords.size(), 1u);
-    EXPECT_EQ(owner->warningRecords[0].first, QStringLiteral("The link url is blacklisted by a blacklist / whitelist rule"));
+    EXPECT_EQ(
+        owner->warningRecords[0].first, QStringLiteral("The link url is blacklisted by a blacklist / whitelist rule"));
     EXPECT_EQ(owner->warningRecords[0].second, record);
     defaults.removeObjectForKey(QStringLiteral("shouldFlagBlacklisted"));
 }
