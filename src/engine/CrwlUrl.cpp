@@ -125,11 +125,13 @@ QString decodedKeepingMeaningfulEscapes(const QString& url)
 
 } // namespace
 
+QString CrwlUrl::decodedLinkURLString(const QString& url) { return decodedKeepingMeaningfulEscapes(url); }
+
 void CrwlUrl::setLinkURL(const QString& url)
 {
     QString stored = url;
     if (stored.contains(u'%'))
-        stored = decodedKeepingMeaningfulEscapes(stored);
+        stored = decodedLinkURLString(stored);
     // The file-URL mark from before this call decides: a new record's first URL is trimmed.
     if (!isFileURLFlag)
         stored = trimHash(stored, settingBool(crawlSettings, QStringLiteral("trimQuery")));

@@ -74,6 +74,10 @@ public:
     /// settings (`trimHash`; not for a record already marked as a file URL), then filed with
     /// the owner (`addToLookup`) unless empty. A "file://" URL marks the record as a file URL.
     void setLinkURL(const QString& url);
+    /// The decoding `setLinkURL` applies to a URL holding "%": `decodedURLString` with the
+    /// escapes of "/", "?", "#", "&", "+", "=" and "%" kept as written. Anything that looks a
+    /// record up by a decoded URL must decode it with this, or the keys do not meet.
+    static QString decodedLinkURLString(const QString& url);
 
     /// The link URL as stored.
     const QString& getLinkURL() const { return linkURL; }

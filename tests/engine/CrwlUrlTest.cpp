@@ -259,6 +259,18 @@ TEST(CrwlUrlLinkURL, KeepsEscapesThatChangeTheURLsMeaning)
     EXPECT_EQ(record->getAbsoluteStringDecoded(), QStringLiteral("http://h.com/files/a/b c.pdf?name=x&y=z+1&pct=100%"));
 }
 
+TEST(CrwlUrlLinkURL, TheStoredDecodingIsAvailableToLookups)
+{
+    const auto owner = std::make_shared<RecordingOwner>();
+    const auto record = CrwlUrl::make(owner, makeSettings());
+    const QString href = QStringLiteral("http://h.com/a%2Fb/%C3%A9t%C3%A9?x=%3D");
+    record->setLinkURL(href);
+    EXPECT_EQ(CrwlUrl::decodedLinkURLString(href), record->getLinkURL());
+    EXPECT_EQ(CrwlUrl::decodedLinkURLString(href), QStringLiteral("http://h.com/a%2Fb/\u00e9t\u00e9?x=%3D"));
+    EXPECT_EQ(
+        CrwlUrl::decodedLinkURLString(QStringLiteral("http://h.com/plain")), QStringLiteral("http://h.com/plain"));
+}
+
 TEST(CrwlUrlLinkURL, AnEscapedPercentIsNotDecodedTwice)
 {
     const auto record = CrwlUrl::make(std::make_shared<RecordingOwner>(), makeSettings());
