@@ -1,0 +1,412 @@
+#include "platform/detail/NetworkEngine.h"
+
+#include "platform/CookieStore.h"
+#include "platform/detail/CookieJar.h"
+#include "platform/detail/Transfer.h"
+
+#include <QRegularExpression>
+#include <QUrl>
+
+#include <atomic>
+#include <future>
+
+namespace crawlmere::platform::detail {
+
+namespace {
+
+    constexpr auto kCookieSaveDelay = std::chrono::seconds(2);
+    constexpr int kIdlePollMilliseconds = 500;
+
+    struct EngineHolder {
+        std::mutex mutex;
+        std::shared_ptr<NetworkEngine> engine;
+        ~EngineHolder()
+        {
+            // A process that never called shutdown: stop the thread before it outlives us.
+            std::shared_ptr<NetworkEngine> last = std::move(engine);
+            last.reset();
+        }
+    };
+
+    EngineHolder& holder()
+    {
+        static EngineHolder instance;
+        return instance;
+    }
+
+    std::atomic<quint64> g_nextTransferId { 1 };
+
+    /// The `Location` value resolved against the URL of the response that carried it; empty
+    /// for an empty value. A target with a scheme of its own ("mailto:") comes back as it is.
+    QString resolveLocation(const QString& base, const QByteArray& location)
+    {
+        const QString text = QString::fromUtf8(location).trimmed();
+        if (text.isEmpty())
+            return {};
+        const QUrl relative(text, QUrl::TolerantMode);
+        const QUrl resolved = QUrl(base).resolved(relative);
+        if (!resolved.isValid())
+            return text;
+        return resolved.toString(QUrl::FullyEncoded);
+    }
+
+    bool sameOrigin(const QString& a, const QString& b)
+    {
+        const QUrl first(a);
+        const QUrl second(b);
+        const auto defaultPort = [](const QUrl& url) { return url.scheme() == QLatin1String("https") ? 443 : 80; };
+        return first.scheme() == second.scheme() && first.host().compare(second.host(), Qt::CaseInsensitive) == 0
+            && first.port(defaultPort(first)) == second.port(defaultPort(second));
+    }
+
+    /// The realm of a Basic challenge among the `WWW-Authenticate` fields, or nothing when none
+    /// offers Basic.
+    std::optional<QString> basicChallengeRealm(const HttpHeaders& headers)
+    {
+        static const QRegularExpression basic(QStringLiteral("(?:^|,)\\s*basic(?:\\s+|$)(.*)"),
+            QRegularExpression::CaseInsensitiveOption);
+        static const QRegularExpression realm(QStringLiteral("^[^,]*?realm\\s*=\\s*(?:\"([^\"]*)\"|([^,\\s]*))"),
+            QRegularExpression::CaseInsensitiveOption);
+        for (const QByteArray& value : headers.values("WWW-Authenticate")) {
+            const QRegularExpressionMatch match = basic.match(QString::fromLatin1(value));
+            if (!match.hasMatch())
+                continue;
+            const QRegularExpressionMatch realmMatch = realm.match(match.captured(1));
+            if (!realmMatch.hasMatch())
+                return QString();
+            return realmMatch.captured(1).isNull() ? realmMatch.captured(2) : realmMatch.captured(1);
+        }
+        return std::nullopt;
+    }
+
+} // namespace
+
+void globalInitOnce()
+{
+    static std::once_flag once;
+    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_ALL); });
+}
+
+std::shared_ptr<NetworkEngine> NetworkEngine::instance()
+{
+    EngineHolder& h = holder();
+    std::lock_guard lock(h.mutex);
+    if (!h.engine) {
+        std::shared_ptr<NetworkEngine> engine(new NetworkEngine);
+        if (!engine->start())
+            return engine; // refuses every command; its transfers are abandoned at once
+        h.engine = std::move(engine);
+    }
+    return h.engine;
+}
+
+std::shared_ptr<NetworkEngine> NetworkEngine::current()
+{
+    EngineHolder& h = holder();
+    std::lock_guard lock(h.mutex);
+    return h.engine;
+}
+
+void NetworkEngine::shutdownInstance()
+{
+    std::shared_ptr<NetworkEngine> engine;
+    {
+        EngineHolder& h = holder();
+        std::lock_guard lock(h.mutex);
+        engine = std::move(h.engine);
+    }
+    if (engine)
+        engine->stop();
+}
+
+NetworkEngine::NetworkEngine() = default;
+
+NetworkEngine::~NetworkEngine() { stop(); }
+
+bool NetworkEngine::start()
+{
+    globalInitOnce();
+    std::promise<bool> ready;
+    std::future<bool> started = ready.get_future();
+    m_thread = std::thread([this, &ready] {
+        m_threadId = std::this_thread::get_id();
+        m_multi.reset(curl_multi_init());
+        if (!m_multi) {
+            ready.set_value(false);
+            return;
+        }
+        m_cookies = std::make_unique<CookieJar>();
+        m_cookies->load(CookieStore::storePath());
+        m_lastCookieSave = std::chrono::steady_clock::now();
+        {
+            std::lock_guard lock(m_commandMutex);
+            m_wakeTarget = m_multi.get();
+            m_accepting = true;
+        }
+        ready.set_value(true);
+        run();
+    });
+    return started.get();
+}
+
+void NetworkEngine::stop()
+{
+    if (!m_thread.joinable())
+        return;
+    Q_ASSERT_X(!isNetworkThread(), "NetworkEngine::stop", "the network thread cannot join itself");
+    if (isNetworkThread()) {
+        m_thread.detach();
+        return;
+    }
+    post([this] { m_stopping = true; });
+    m_thread.join();
+}
+
+bool NetworkEngine::post(std::function<void()> command)
+{
+    std::lock_guard lock(m_commandMutex);
+    if (!m_accepting)
+        return false;
+    m_commands.push_back(std::move(command));
+    curl_multi_wakeup(m_wakeTarget);
+    return true;
+}
+
+void NetworkEngine::run()
+{
+    while (!m_stopping) {
+        runCommands();
+        if (m_stopping)
+            break;
+        int running = 0;
+        curl_multi_perform(m_multi.get(), &running);
+        readMessages();
+        saveCookiesIfDue(/*force=*/false);
+        curl_multi_poll(m_multi.get(), nullptr, 0, kIdlePollMilliseconds, nullptr);
+    }
+
+    // Refuse new commands, run the ones already accepted (their callers may be waiting), then
+    // drop every transfer: each easy handle leaves the multi handle and is freed.
+    {
+        std::lock_guard lock(m_commandMutex);
+        m_accepting = false;
+    }
+    runCommands();
+    std::vector<std::shared_ptr<TransferSink>> sinks;
+    for (auto& [id, transfer] : m_transfers) {
+        transfer->easy.release();
+        sinks.push_back(transfer->sink);
+    }
+    m_transfers.clear();
+    for (const auto& sink : sinks)
+        sink->abandoned();
+    saveCookiesIfDue(/*force=*/true);
+    m_cookies.reset();
+    {
+        std::lock_guard lock(m_commandMutex);
+        m_wakeTarget = nullptr;
+    }
+    m_multi.reset();
+}
+
+void NetworkEngine::runCommands()
+{
+    std::deque<std::function<void()>> batch;
+    {
+        std::lock_guard lock(m_commandMutex);
+        batch.swap(m_commands);
+    }
+    for (auto& command : batch)
+        command();
+}
+
+void NetworkEngine::readMessages()
+{
+    int left = 0;
+    while (CURLMsg* message = curl_multi_info_read(m_multi.get(), &left)) {
+        if (message->msg != CURLMSG_DONE)
+            continue;
+        Transfer* transfer = nullptr;
+        curl_easy_getinfo(message->easy_handle, CURLINFO_PRIVATE, &transfer);
+        const CURLcode code = message->data.result;
+        if (transfer)
+            transferEnded(*transfer, code);
+    }
+}
+
+quint64 NetworkEngine::startTransfer(UrlRequest request, std::shared_ptr<TransferSink> sink)
+{
+    const quint64 id = g_nextTransferId.fetch_add(1);
+    const bool accepted = post([this, id, request = std::move(request), sink]() mutable {
+        auto transfer = std::make_unique<Transfer>(*this, id, std::move(request), std::move(sink));
+        Transfer& started = *transfer;
+        m_transfers.emplace(id, std::move(transfer));
+        beginHop(started);
+    });
+    if (!accepted)
+        sink->abandoned();
+    return id;
+}
+
+void NetworkEngine::decide(quint64 transferId, HeadDecision decision)
+{
+    post([this, transferId, decision = std::move(decision)]() mutable { applyDecision(transferId, std::move(decision)); });
+}
+
+void NetworkEngine::cancel(quint64 transferId)
+{
+    post([this, transferId] {
+        const auto found = m_transfers.find(transferId);
+        if (found != m_transfers.end())
+            finish(*found->second, UrlError::make(UrlErrorCode::Cancelled));
+    });
+}
+
+bool NetworkEngine::withCookies(const std::function<bool(CookieJar&)>& work)
+{
+    if (isNetworkThread()) {
+        if (m_cookies && work(*m_cookies))
+            m_cookiesDirty = true;
+        return true;
+    }
+    std::promise<void> done;
+    std::future<void> finished = done.get_future();
+    const bool accepted = post([this, &work, &done] {
+        if (m_cookies && work(*m_cookies))
+            m_cookiesDirty = true;
+        done.set_value();
+    });
+    if (!accepted)
+        return false;
+    finished.wait();
+    return true;
+}
+
+bool NetworkEngine::headComplete(Transfer& transfer)
+{
+    transfer.headComplete = true;
+    if (transfer.request.httpShouldHandleCookies && transfer.headers.contains("Set-Cookie"))
+        m_cookiesDirty = true;
+
+    HeadEvent event;
+    event.response = transfer.makeResponse();
+    if (UrlRequest::isRedirectStatus(transfer.statusCode) && transfer.headers.contains("Location")) {
+        if (transfer.redirectsFollowed >= transfer.request.maxRedirects) {
+            transfer.stopReason = UrlError::make(UrlErrorCode::TooManyRedirects);
+            return false;
+        }
+        event.kind = HeadKind::Redirect;
+        const QString target = resolveLocation(event.response.url, transfer.headers.values("Location").constFirst());
+        event.redirectRequest = transfer.request.redirected(transfer.statusCode, target);
+    } else if (transfer.statusCode == 401 && !transfer.authAttempted) {
+        if (const std::optional<QString> realm = basicChallengeRealm(transfer.headers)) {
+            event.kind = HeadKind::Challenge;
+            const QUrl url(event.response.url);
+            event.challenge.realm = *realm;
+            event.challenge.host = url.host();
+            event.challenge.port = url.port(url.scheme() == QLatin1String("https") ? 443 : 80);
+            event.challenge.previousFailureCount = 0;
+            event.challenge.failureResponse = event.response;
+        }
+    }
+    transfer.state = TransferState::AwaitingDecision;
+    transfer.sink->headReceived(transfer.id, std::move(event));
+    return true;
+}
+
+void NetworkEngine::applyDecision(quint64 transferId, HeadDecision decision)
+{
+    const auto found = m_transfers.find(transferId);
+    if (found == m_transfers.end())
+        return;
+    Transfer& transfer = *found->second;
+    if (transfer.state != TransferState::AwaitingDecision)
+        return;
+    switch (decision.action) {
+    case HeadDecision::Action::Continue:
+        transfer.state = TransferState::ReceivingBody;
+        transfer.noteActivity();
+        if (transfer.endedWhileAwaiting) {
+            transferEnded(transfer, *transfer.endedWhileAwaiting);
+            return;
+        }
+        curl_easy_pause(transfer.easy.get(), CURLPAUSE_CONT);
+        return;
+    case HeadDecision::Action::Cancel:
+        finish(transfer, UrlError::make(UrlErrorCode::Cancelled));
+        return;
+    case HeadDecision::Action::Follow:
+        if (!sameOrigin(transfer.request.url, decision.request.url)) {
+            // A credential is meant for the server that asked for it.
+            transfer.credential.reset();
+            transfer.authAttempted = false;
+        }
+        ++transfer.redirectsFollowed;
+        transfer.resetHop();
+        transfer.request = std::move(decision.request);
+        beginHop(transfer);
+        return;
+    case HeadDecision::Action::RetryWithCredential:
+        transfer.authAttempted = true;
+        transfer.credential = decision.credential;
+        transfer.resetHop();
+        beginHop(transfer);
+        return;
+    case HeadDecision::Action::FailChallenge:
+        finish(transfer, UrlError::make(UrlErrorCode::AuthenticationRequired));
+        return;
+    }
+}
+
+void NetworkEngine::beginHop(Transfer& transfer)
+{
+    if (std::optional<UrlError> error = transfer.prepare(m_cookies ? m_cookies->share() : nullptr)) {
+        finish(transfer, std::move(error));
+        return;
+    }
+    if (!transfer.easy.attach(m_multi.get()))
+        finish(transfer, UrlError::make(UrlErrorCode::Unknown));
+}
+
+void NetworkEngine::transferEnded(Transfer& transfer, CURLcode code)
+{
+    if (transfer.state == TransferState::AwaitingDecision) {
+        // Nothing more will arrive; the result waits for the decision.
+        transfer.endedWhileAwaiting = code;
+        transfer.easy.release();
+        return;
+    }
+    std::optional<UrlError> error;
+    if (transfer.stopReason)
+        error = transfer.stopReason;
+    else if (code != CURLE_OK)
+        error = transfer.errorFor(code);
+    else if (!transfer.headComplete)
+        error = UrlError::make(UrlErrorCode::BadServerResponse);
+    finish(transfer, std::move(error));
+}
+
+void NetworkEngine::finish(Transfer& transfer, std::optional<UrlError> error)
+{
+    transfer.easy.release();
+    transfer.headerList.reset();
+    transfer.state = TransferState::Finished;
+    std::shared_ptr<TransferSink> sink = transfer.sink;
+    const int redirects = transfer.redirectsFollowed;
+    m_transfers.erase(transfer.id); // `transfer` is gone from here on
+    sink->finished(std::move(error), redirects);
+}
+
+void NetworkEngine::saveCookiesIfDue(bool force)
+{
+    if (!m_cookiesDirty || !m_cookies)
+        return;
+    const auto now = std::chrono::steady_clock::now();
+    if (!force && now - m_lastCookieSave < kCookieSaveDelay)
+        return;
+    m_cookies->save(CookieStore::storePath());
+    m_cookiesDirty = false;
+    m_lastCookieSave = now;
+}
+
+} // namespace crawlmere::platform::detail

@@ -1,0 +1,69 @@
+#include "platform/detail/SerialQueue.h"
+
+#include <QRunnable>
+#include <QThreadPool>
+
+namespace crawlmere::platform::detail {
+
+namespace {
+    thread_local const SerialQueue* t_currentQueue = nullptr;
+}
+
+QThreadPool* sessionCallbackPool()
+{
+    // Callbacks may block on the main thread (the hand-overs of a finished fetch), so allow
+    // many workers; idle ones expire.
+    static QThreadPool* pool = [] {
+        auto* p = new QThreadPool;
+        p->setMaxThreadCount(64);
+        p->setExpiryTimeout(10000);
+        return p;
+    }();
+    return pool;
+}
+
+std::shared_ptr<SerialQueue> SerialQueue::create(QThreadPool* pool)
+{
+    return std::shared_ptr<SerialQueue>(new SerialQueue(pool));
+}
+
+void SerialQueue::enqueue(std::function<void()> task)
+{
+    bool startDrain = false;
+    {
+        std::lock_guard lock(m_mutex);
+        m_tasks.push_back(std::move(task));
+        if (!m_draining) {
+            m_draining = true;
+            startDrain = true;
+        }
+    }
+    if (startDrain) {
+        std::shared_ptr<SerialQueue> self = shared_from_this();
+        m_pool->start(QRunnable::create([self] { self->drain(); }));
+    }
+}
+
+bool SerialQueue::isCurrent() const { return t_currentQueue == this; }
+
+void SerialQueue::drain()
+{
+    const SerialQueue* previous = t_currentQueue;
+    t_currentQueue = this;
+    for (;;) {
+        std::function<void()> task;
+        {
+            std::lock_guard lock(m_mutex);
+            if (m_tasks.empty()) {
+                m_draining = false;
+                break;
+            }
+            task = std::move(m_tasks.front());
+            m_tasks.pop_front();
+        }
+        task();
+    }
+    t_currentQueue = previous;
+}
+
+} // namespace crawlmere::platform::detail

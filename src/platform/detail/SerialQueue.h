@@ -1,0 +1,40 @@
+// A serial queue over a thread pool: tasks run one at a time, in order, on pool workers.
+#pragma once
+
+#include <deque>
+#include <functional>
+#include <memory>
+#include <mutex>
+
+class QThreadPool;
+
+namespace crawlmere::platform::detail {
+
+/// The pool that runs the callbacks of URL sessions. Apart from the global pool, so that
+/// callbacks that wait for the main thread never starve other background work. Never destroyed.
+QThreadPool* sessionCallbackPool();
+
+/// Runs tasks in the order they were queued, never two at once, on workers of a pool. Safe to
+/// use from any thread; a task may queue further tasks.
+class SerialQueue : public std::enable_shared_from_this<SerialQueue> {
+public:
+    static std::shared_ptr<SerialQueue> create(QThreadPool* pool);
+
+    void enqueue(std::function<void()> task);
+    /// True while called from a task of this queue.
+    bool isCurrent() const;
+
+private:
+    explicit SerialQueue(QThreadPool* pool)
+        : m_pool(pool)
+    {
+    }
+    void drain();
+
+    QThreadPool* m_pool;
+    mutable std::mutex m_mutex;
+    std::deque<std::function<void()>> m_tasks;
+    bool m_draining = false;
+};
+
+} // namespace crawlmere::platform::detail
