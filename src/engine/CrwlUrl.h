@@ -2,6 +2,7 @@
 // occurrences, page facts and fetch state, and the scan's shared crawl settings.
 #pragma once
 
+#include "engine/CrawlSettings.h"
 #include "engine/CrwlDataObject.h"
 #include "engine/CrwlURLDelegate.h"
 #include "platform/Url.h"
@@ -39,7 +40,7 @@ class UserDefaults;
 class CrwlUrl : public CrwlDataObject, public std::enable_shared_from_this<CrwlUrl> {
 public:
     using InstanceList = std::vector<std::shared_ptr<CrwlLinkInstance>>;
-    using Settings = std::shared_ptr<QVariantMap>;
+    using Settings = SharedCrawlSettings;
 
     // ===== Construction and crawl settings ==================================================
 

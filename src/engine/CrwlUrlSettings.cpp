@@ -104,13 +104,5 @@ void CrwlUrl::setCrawlDefaultValues()
 {
     if (!crawlSettings)
         return;
-    QVariantMap& settings = *crawlSettings;
-    const QVariantMap& defaultValues = cachedDefaultCrawlSettings();
-    for (auto it = defaultValues.cbegin(); it != defaultValues.cend(); ++it) {
-        // Looked up through a const reference: a dictionary that is already complete is only
-        // read, never detached, so records made while fetches read it stay cheap and safe.
-        if (!it.value().isValid() || std::as_const(settings).contains(it.key()))
-            continue;
-        settings.insert(it.key(), it.value());
-    }
+    crawlSettings->insertMissing(cachedDefaultCrawlSettings());
 }

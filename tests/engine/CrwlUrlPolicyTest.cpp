@@ -17,7 +17,7 @@ namespace {
 
 struct Scan {
     std::shared_ptr<RecordingOwner> owner = std::make_shared<RecordingOwner>();
-    std::shared_ptr<QVariantMap> settings;
+    std::shared_ptr<CrawlSettings> settings;
 
     /// A scan whose settings switch on exactly the listed tokens (hash, slash, query) and whose
     /// records are external when "external" is listed.

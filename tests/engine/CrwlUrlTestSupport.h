@@ -34,9 +34,9 @@ public:
 };
 
 /// A settings dictionary with the given values; the rest is completed by the first record.
-inline std::shared_ptr<QVariantMap> makeSettings(const QVariantMap& values = {})
+inline std::shared_ptr<CrawlSettings> makeSettings(const QVariantMap& values = {})
 {
-    return std::make_shared<QVariantMap>(values);
+    return std::make_shared<CrawlSettings>(values);
 }
 
 } // namespace crawlmere::test

@@ -83,7 +83,7 @@ TEST(SettingsValue, Texts)
 
 TEST(SettingsValue, SharedDictionaryReads)
 {
-    const auto settings = std::make_shared<QVariantMap>(QVariantMap {
+    const auto settings = std::make_shared<CrawlSettings>(QVariantMap {
         { QStringLiteral("on"), QStringLiteral("YES") },
         { QStringLiteral("threads"), QStringLiteral("4") },
         { QStringLiteral("delay"), qint64(2) },
@@ -97,7 +97,7 @@ TEST(SettingsValue, SharedDictionaryReads)
     EXPECT_TRUE(settingString(settings, QStringLiteral("absent")).isNull());
     EXPECT_EQ(settings->size(), 4); // reading never inserts
 
-    const std::shared_ptr<QVariantMap> none;
+    const std::shared_ptr<CrawlSettings> none;
     EXPECT_FALSE(settingBool(none, QStringLiteral("on")));
     EXPECT_EQ(settingInteger(none, QStringLiteral("threads")), 0);
     EXPECT_DOUBLE_EQ(settingDouble(none, QStringLiteral("delay")), 0.0);

@@ -194,33 +194,29 @@ QString stringValue(const QVariant& value)
 
 namespace {
 
-QVariant settingValue(const std::shared_ptr<QVariantMap>& settings, const QString& key)
+QVariant settingValue(const std::shared_ptr<CrawlSettings>& settings, const QString& key)
 {
-    if (!settings)
-        return QVariant();
-    const QVariantMap& map = *settings;
-    const auto it = map.constFind(key);
-    return it == map.cend() ? QVariant() : it.value();
+    return settings ? settings->value(key) : QVariant();
 }
 
 } // namespace
 
-bool settingBool(const std::shared_ptr<QVariantMap>& settings, const QString& key)
+bool settingBool(const std::shared_ptr<CrawlSettings>& settings, const QString& key)
 {
     return boolValue(settingValue(settings, key));
 }
 
-qint64 settingInteger(const std::shared_ptr<QVariantMap>& settings, const QString& key)
+qint64 settingInteger(const std::shared_ptr<CrawlSettings>& settings, const QString& key)
 {
     return integerValue(settingValue(settings, key));
 }
 
-double settingDouble(const std::shared_ptr<QVariantMap>& settings, const QString& key)
+double settingDouble(const std::shared_ptr<CrawlSettings>& settings, const QString& key)
 {
     return doubleValue(settingValue(settings, key));
 }
 
-QString settingString(const std::shared_ptr<QVariantMap>& settings, const QString& key)
+QString settingString(const std::shared_ptr<CrawlSettings>& settings, const QString& key)
 {
     return stringValue(settingValue(settings, key));
 }

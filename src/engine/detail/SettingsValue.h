@@ -2,6 +2,8 @@
 // "YES"/"NO" text read as a boolean, a text read as a number, and absent values read as NO or 0.
 #pragma once
 
+#include "engine/CrawlSettings.h"
+
 #include <QString>
 #include <QVariant>
 #include <QVariantMap>
@@ -37,11 +39,11 @@ double doubleValue(const QVariant& value);
 /// as "1"/"0"; absent values and other types give a null string.
 QString stringValue(const QVariant& value);
 
-/// The same reads from a shared settings dictionary. A null dictionary or an absent key reads
+/// The same reads from a scan's shared settings. A null dictionary or an absent key reads
 /// as NO, 0, 0.0 or a null string. They never insert into the dictionary.
-bool settingBool(const std::shared_ptr<QVariantMap>& settings, const QString& key);
-qint64 settingInteger(const std::shared_ptr<QVariantMap>& settings, const QString& key);
-double settingDouble(const std::shared_ptr<QVariantMap>& settings, const QString& key);
-QString settingString(const std::shared_ptr<QVariantMap>& settings, const QString& key);
+bool settingBool(const std::shared_ptr<CrawlSettings>& settings, const QString& key);
+qint64 settingInteger(const std::shared_ptr<CrawlSettings>& settings, const QString& key);
+double settingDouble(const std::shared_ptr<CrawlSettings>& settings, const QString& key);
+QString settingString(const std::shared_ptr<CrawlSettings>& settings, const QString& key);
 
 } // namespace crawlmere::engine::detail
