@@ -9,6 +9,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QUrl>
 #include <QtEndian>
@@ -512,6 +513,42 @@ TEST_F(UrlSessionTest, AServerThatStallsMidBodyHitsTheIdleTimeout)
     EXPECT_EQ(rec->data, QByteArray("first part"));
 }
 
+TEST_F(UrlSessionTest, AServerThatNeverAnswersHitsTheIdleTimeoutWithoutAResponse)
+{
+    RawSocketServer silent([](RawConnection& connection) {
+        connection.readRequest();
+        connection.hold(30s);
+    });
+    ASSERT_TRUE(silent.start());
+    auto rec = fetch(UrlRequest(silent.url(QStringLiteral("/silent")), 1.0));
+    EXPECT_EQ(errorCode(*rec), UrlErrorCode::TimedOut);
+    EXPECT_FALSE(rec->response);
+}
+
+TEST_F(UrlSessionTest, ASlowHeadDecisionIsNotCountedAsIdleness)
+{
+    RawSocketServer server([](RawConnection& connection) {
+        if (connection.readRequest().isEmpty())
+            return;
+        connection.send("HTTP/1.1 200 OK\r\nContent-Length: 4\r\n\r\nbody");
+        connection.hold(5s); // keep the connection, so only the decision delays the body
+    });
+    ASSERT_TRUE(server.start());
+    UrlSessionDelegate delegate;
+    auto rec = std::make_shared<Recording>();
+    delegate = recordingDelegate(rec, {});
+    auto recordResponse = delegate.didReceiveResponse;
+    delegate.didReceiveResponse = [recordResponse](UrlSession& session, const UrlResponse& response) {
+        std::this_thread::sleep_for(2500ms); // well beyond the 1 s idle time-out
+        return recordResponse(session, response);
+    };
+    std::shared_ptr<UrlSession> session = UrlSession::create(std::move(delegate));
+    session->start(UrlRequest(server.url(), 1.0));
+    ASSERT_TRUE(Dispatch::runUntil([&] { return rec->done.load(); }, kDidNotHang));
+    EXPECT_FALSE(errorCode(*rec));
+    EXPECT_EQ(rec->data, QByteArray("body"));
+}
+
 TEST_F(UrlSessionTest, ASlowButSteadyBodyOutlastsTheIdleTimeout)
 {
     RawSocketServer trickle([](RawConnection& connection) {
@@ -594,6 +631,48 @@ TEST_F(UrlSessionTest, BadAndUnsupportedUrlsCompleteWithoutATransfer)
     EXPECT_EQ(errorCode(*mail), UrlErrorCode::UnsupportedUrl);
 }
 
+TEST_F(UrlSessionTest, ResponsesWithoutBodyCompleteAfterTheDecision)
+{
+    // The transfer is over before the decision comes back; the result waits for it.
+    UrlRequest head = request(QStringLiteral("/ok"));
+    head.httpMethod = "HEAD";
+    auto allowed = fetch(head);
+    EXPECT_FALSE(errorCode(*allowed));
+    ASSERT_TRUE(allowed->response);
+    EXPECT_EQ(allowed->response->statusCode, 200);
+    EXPECT_TRUE(allowed->data.isEmpty());
+
+    Options cancel;
+    cancel.disposition = ResponseDisposition::Cancel;
+    auto cancelled = fetch(head, cancel);
+    EXPECT_EQ(errorCode(*cancelled), UrlErrorCode::Cancelled);
+}
+
+TEST_F(UrlSessionTest, RequestsGoThroughTheGivenHttpProxy)
+{
+    std::mutex mutex;
+    QByteArray seen;
+    RawSocketServer proxy([&](RawConnection& connection) {
+        const QByteArray head = connection.readRequest();
+        {
+            std::lock_guard lock(mutex);
+            seen = head;
+        }
+        connection.send("HTTP/1.1 200 OK\r\nContent-Length: 7\r\nConnection: close\r\n\r\nproxied");
+        connection.close();
+    });
+    ASSERT_TRUE(proxy.start());
+    // The target is never resolved: an HTTP proxy gets the whole URL in the request line.
+    UrlRequest viaProxy(QStringLiteral("http://site.invalid/page?x=1"), 5.0);
+    viaProxy.proxy = HttpProxy { QStringLiteral("127.0.0.1"), proxy.port() };
+    auto rec = fetch(viaProxy);
+    EXPECT_FALSE(errorCode(*rec));
+    EXPECT_EQ(rec->data, QByteArray("proxied"));
+    std::lock_guard lock(mutex);
+    EXPECT_TRUE(seen.startsWith("GET http://site.invalid/page?x=1 HTTP/1.1\r\n")) << text(seen);
+    EXPECT_TRUE(seen.contains("\r\nHost: site.invalid\r\n")) << text(seen);
+}
+
 // --- Cookies and content decoding ---------------------------------------------------------------
 
 TEST_F(UrlSessionTest, CookiesGoWithTheNextRequestAndOutliveAReload)
@@ -653,6 +732,35 @@ TEST_F(UrlSessionTest, GzipBodiesArriveDecoded)
     asked.setValue("identity", "Accept-Encoding"); // replaced by what the transfer decodes
     auto echo = fetch(asked);
     EXPECT_TRUE(echo->data.contains("gzip")) << text(echo->data);
+}
+
+TEST_F(UrlSessionTest, SelfSignedCertificatesAreAccepted)
+{
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    const QString cert = folder.filePath(QStringLiteral("cert.pem"));
+    const QString key = folder.filePath(QStringLiteral("key.pem"));
+    QProcess openssl;
+    openssl.start(QStringLiteral("openssl"),
+        { QStringLiteral("req"), QStringLiteral("-x509"), QStringLiteral("-newkey"), QStringLiteral("rsa:2048"),
+            QStringLiteral("-nodes"), QStringLiteral("-days"), QStringLiteral("1"), QStringLiteral("-subj"),
+            QStringLiteral("/CN=not-this-host"), QStringLiteral("-keyout"), key, QStringLiteral("-out"), cert });
+    if (!openssl.waitForFinished(30000) || openssl.exitCode() != 0)
+        GTEST_SKIP() << "no openssl tool to make a certificate";
+
+    httplib::SSLServer tls(cert.toUtf8().constData(), key.toUtf8().constData());
+    ASSERT_TRUE(tls.is_valid());
+    tls.Get("/secure", [](const httplib::Request&, httplib::Response& res) { res.set_content("over tls", "text/plain"); });
+    const int port = tls.bind_to_any_port("127.0.0.1");
+    ASSERT_GT(port, 0);
+    std::thread serving([&] { tls.listen_after_bind(); });
+    // A certificate for another name, signed by nobody: still accepted.
+    auto rec = fetch(UrlRequest(QStringLiteral("https://127.0.0.1:%1/secure").arg(port), 10.0));
+    UrlSession::shutdown(); // close the connection so the server stops at once
+    tls.stop();
+    serving.join();
+    EXPECT_FALSE(errorCode(*rec)) << (rec->result && rec->result->error ? rec->result->error->localizedDescription.toStdString() : "");
+    EXPECT_EQ(rec->data, QByteArray("over tls"));
 }
 
 // --- File URLs ----------------------------------------------------------------------------------
