@@ -17,7 +17,7 @@ namespace {
         return bytes;
     }
 
-    QByteArray netscapeLine(const HttpCookie& cookie)
+    QByteArray cookieFileLine(const HttpCookie& cookie)
     {
         QByteArray domain = field(cookie.domain);
         if (cookie.includeSubdomains && !domain.startsWith('.'))
@@ -74,7 +74,7 @@ void CookieStore::setCookie(const HttpCookie& cookie)
 {
     if (cookie.domain.isEmpty() || cookie.name.isEmpty())
         return;
-    const QByteArray line = netscapeLine(cookie);
+    const QByteArray line = cookieFileLine(cookie);
     detail::NetworkEngine::instance()->withCookies([&](detail::CookieJar& jar) {
         jar.addLine(line);
         return true;

@@ -94,7 +94,7 @@ bool CookieJar::save(const QString& path) const
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         return false;
-    file.write("# Netscape HTTP Cookie File\n# Written by Crawlmere; edits are lost at the next save.\n\n");
+    file.write("# Crawlmere cookie store, one cookie per line in libcurl's cookie-file format.\n# Edits are lost at the next save.\n\n");
     for (const QByteArray& line : lines()) {
         const QList<QByteArray> fields = line.split('\t');
         if (fields.size() != 7 || fields[4] == "0")

@@ -1,5 +1,5 @@
 // The one cookie store of the application on the network thread: a libcurl share handle that
-// every transfer with cookie handling uses, and its file in Netscape format.
+// every transfer with cookie handling uses, and its file in libcurl's cookie-file format.
 #pragma once
 
 #include "platform/detail/CurlHandles.h"
@@ -29,13 +29,13 @@ public:
     bool isValid() const { return m_share && m_scratch; }
     CURLSH* share() const { return m_share.get(); }
 
-    /// Every cookie as a Netscape cookie-file line ("#HttpOnly_" prefix for HTTP-only ones).
+    /// Every cookie as a line of libcurl's cookie-file format ("#HttpOnly_" prefix for HTTP-only ones).
     QList<QByteArray> lines() const;
-    /// Adds one cookie given as a Netscape line or as "Set-Cookie: ..." text.
+    /// Adds one cookie given as a cookie-file line or as "Set-Cookie: ..." text.
     void addLine(const QByteArray& line);
     void clear();
 
-    /// Adds the cookies of a Netscape cookie file. A missing file is no failure.
+    /// Adds the cookies of a cookie file. A missing file is no failure.
     bool load(const QString& path);
     /// Writes the cookies that outlive the session (those with an expiry) to `path`
     /// atomically: a reader sees the old file or the new one, never a part.
