@@ -1,0 +1,376 @@
+// The crawl coordinator: owns one scan at a time (its settings, every URL record and link
+// occurrence met, the check queue, the fetches in flight, the lookup table, rule and robots
+// lists and counters) and answers the URL records of the scan as their owner.
+#pragma once
+
+#include "engine/CrawlSettings.h"
+#include "engine/CrwlURLDelegate.h"
+#include "engine/QFQueue.h"
+#include "engine/qfDataSource.h"
+#include "platform/TextEncoding.h"
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QHash>
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <QVariantMap>
+
+#include <atomic>
+#include <chrono>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <shared_mutex>
+#include <vector>
+
+class CrwlUrl;
+class CrwlLinkInstance;
+class CookieGatherer;
+class Diagnostic;
+class EngineSEOService;
+class FetchTransport;
+class HubClock;
+class HubPageReader;
+class OutputFilterManager;
+class ShellPrompts;
+class ShellSiteStore;
+
+namespace crawlmere::platform {
+class UserDefaults;
+class Url;
+class WebProcessPool;
+} // namespace crawlmere::platform
+
+/// An insecure-content record of a page (`insecureList`): `type` 0 an http link on an https page,
+/// 1 an http resource, 3 an http canonical; `url` the page; `array` the offending URLs.
+struct InsecureContentRecord {
+    qint32 type = 0;
+    QString url;
+    QStringList array;
+};
+
+/// A warning record (`warningsArray`): the record's URL, the record and the warning text.
+struct HubWarningRecord {
+    QString url;
+    std::shared_ptr<CrwlUrl> lcurl;
+    QString warning;
+};
+
+/// The hub. Exactly one lives for the whole run; make it with `std::make_shared` (records hold
+/// their owner weakly), wire its services (`setConfigManager`, `setDiagnostic`, `setPrompts`,
+/// `setEngineSEODataSource`, `setTransport`, `setPageReader`), then give it settings
+/// (`setCrawlSettings`) and call `go` for each scan.
+///
+/// Threads: everything runs on the main thread unless a member says [any thread]. Fetch
+/// threads reach the hub only through the [any thread] members of `CrwlURLDelegate`.
+///
+/// Notifications posted on the default center, with the hub as object unless stated:
+/// "CrwlCrawlDidFinish", "CrwlCrawlDidStop", "CrwlCrawlWillContinue", "CrwlListenerShouldUpdateData",
+/// and "CrwlUrlStatusUpdated" with the record as object.
+class Z12Ara : public qfDataSource, public CrwlURLDelegate, public std::enable_shared_from_this<Z12Ara> {
+public:
+    using UrlPtr = std::shared_ptr<CrwlUrl>;
+    using InstancePtr = std::shared_ptr<CrwlLinkInstance>;
+    using EncodingId = crawlmere::platform::EncodingId;
+
+    static inline const QString CrwlCrawlDidFinish = QStringLiteral("CrwlCrawlDidFinish");
+    static inline const QString CrwlCrawlDidStop = QStringLiteral("CrwlCrawlDidStop");
+    static inline const QString CrwlCrawlWillContinue = QStringLiteral("CrwlCrawlWillContinue");
+    static inline const QString CrwlUrlStatusUpdated = QStringLiteral("CrwlUrlStatusUpdated");
+    static inline const QString CrwlListenerShouldUpdateData = QStringLiteral("CrwlListenerShouldUpdateData");
+
+    /// Room made up front in the queue, the lookup table and the occurrence array.
+    static constexpr qsizetype kQueueCapacity = 50000;
+    static constexpr qsizetype kLookupCapacity = 200000;
+    /// Extra seconds past the settings' `timeout` before a silent fetch is given up (-17).
+    static constexpr double kGiveUpGraceSeconds = 3.0;
+    /// Time-outs of the two start-of-scan probes.
+    static constexpr double kRobotsTimeoutSeconds = 10.0;
+    static constexpr double kEncodingProbeTimeoutSeconds = 6.0;
+
+    /// init: `initialise` on the standard store (or `defaults`, which must outlive the hub).
+    Z12Ara();
+    explicit Z12Ara(crawlmere::platform::UserDefaults& defaults);
+    ~Z12Ara() override;
+    Z12Ara(const Z12Ara&) = delete;
+    Z12Ara& operator=(const Z12Ara&) = delete;
+
+    // ===== Wiring (what the main interface file connects) ====================================
+
+    void setConfigManager(std::shared_ptr<ShellSiteStore> store) { configManager = std::move(store); }
+    void setEngineSEODataSource(std::shared_ptr<EngineSEOService> seo) { engineSEODataSource = std::move(seo); }
+    void setDiagnostic(std::shared_ptr<Diagnostic> window) { diagnostic = std::move(window); }
+    void setPrompts(std::shared_ptr<ShellPrompts> value) { prompts = std::move(value); }
+    void setCookieGatherer(std::shared_ptr<CookieGatherer> value) { cookieGatherer = std::move(value); }
+    /// The web-content process pool of the cookie window, shared with rendered pages.
+    void setSharedWKProcessPool(std::shared_ptr<crawlmere::platform::WebProcessPool> pool) { processPool = std::move(pool); }
+    /// Starts and cancels fetches; without one, nothing is fetched (each started record waits
+    /// until the watchdog gives it up).
+    void setTransport(std::shared_ptr<FetchTransport> value) { transport = std::move(value); }
+    /// The clock of the pump's delays, the request-rate window and the watchdog; the hub starts
+    /// with a `DispatchClock`.
+    void setClock(std::shared_ptr<HubClock> value);
+    /// The parser services of the encoding probe and the soft-404 test. Without one, the probe
+    /// trusts the trial decoding alone and the soft-404 test reads pages as UTF-8.
+    void setPageReader(std::shared_ptr<const HubPageReader> value) { pageReader = std::move(value); }
+
+    crawlmere::platform::UserDefaults& getDefaults() const { return *defaults; }
+    const std::shared_ptr<EngineSEOService>& getEngineSEODataSource() const { return engineSEODataSource; }
+
+    // ===== Scan control (Z12Ara.cpp) ========================================================
+
+    /// setCrawlSettings: the scan's dictionary, shared with every record of the scan.
+    void setCrawlSettings(SharedCrawlSettings settings) { crawlSettings = std::move(settings); }
+    /// go: starts a scan. Returns YES when the starting record was queued and pumped; NO when
+    /// the scan could not start (no settings, no usable starting URL, an unreadable local file).
+    /// A failed start leaves nothing queued.
+    bool go();
+    /// clear: resets the hub for a new scan.
+    void clear() override;
+    /// stop: pauses: fetches in flight are cancelled and appended to the queue again.
+    void stop();
+    /// continueCrawl: resumes a paused scan.
+    void continueCrawl();
+    /// The three notifications of the hub's own, each with the hub as object.
+    void crawlDidStop();
+    void crawlWillContinue();
+    void reloadData();
+
+    /// validateStartingUrl: writes the usable form of the settings' `startingUrl` back into
+    /// them; NO when there is none or no URL can be made from it.
+    bool validateStartingUrl(const SharedCrawlSettings& settings) const;
+    /// shouldCacheData: page data stays after extraction while the spelling check is on.
+    bool shouldCacheData() const;
+    bool isScanning() const override;
+    qint64 inProgressCount() const override { return numberOfThreadsDetached; }
+    bool stopPressed() const override { return stopPressedFlag.load(); }
+    quint32 getDetectedEncoding() const override { return static_cast<quint32>(detectedEncoding.load()); }
+    qint32 getActionWhenFinished() const { return actionWhenFinished; }
+    qint32 getPlainTextMode() const { return plainTextMode; }
+    /// The starting URL cut after its directory; null when the scan is not limited to one.
+    const QString& getStartingDir() const { return startingDir; }
+    const QString& getDataBelongsToID() const { return dataBelongsToID; }
+    /// The starting record while a scan starts (later a scratch reference of link extraction).
+    const UrlPtr& getLcurl() const { return lcurl; }
+
+    /// trimEachItemInArray: items trimmed of white space and line breaks, empty ones dropped.
+    static QStringList trimEachItemInArray(const QStringList& items);
+    static QStringList trimEachItemInArray(const QVariant& items);
+    /// stringByDeletingLastPathComponent: up to (not including) the last "/"; the string itself
+    /// when it holds no "/" or only a "/" at index 0.
+    static QString stringByDeletingLastPathComponent(const QString& text);
+    /// uniqueStringUsingDateAndTime: the current local time as "yyyyMMddHHmmss".
+    static QString uniqueStringUsingDateAndTime();
+    /// The ten built-in "Do not check" terms appended to every scan's list.
+    static QStringList builtInCheckBlacklistTerms();
+
+    // ===== Check queue, pump and finish (Z12AraQueue.cpp) ===================================
+
+    /// addToCheckQueue: appends the record and clears `crawlFinished`.
+    void addToCheckQueue(const UrlPtr& record) override;
+    /// getNextUrlToCrawl: starts fetches until `numberOfThreads` are in flight; YES when at
+    /// least one started. The argument is not used.
+    bool getNextUrlToCrawl(const UrlPtr& record = nullptr) override;
+    /// threadHasFinished: frees the record's slot and pumps.
+    void threadHasFinished(const UrlPtr& record) override;
+    /// isFinished: YES when the scan is over; gives up fetches silent past `timeout` + 3 s.
+    bool isFinished();
+    void updateStatusField() const;
+
+    void incNumberDone(const UrlPtr& record) override;
+    void decNumberDone(const UrlPtr& record) override;
+    void incBadLinkCount(const UrlPtr& record) override;
+    void markThisUrlAsFixed(const UrlPtr& record);
+    qint64 countBadCollection();
+    void statusHasChangedFordO(const UrlPtr& record) override;
+
+    /// addToLookup:withKey: files the record under its prepared form of `key`.
+    void addToLookup(const UrlPtr& record, const QString& key) override;
+    /// removeFromLookup: removes the record's entry (under the same prepared key), only when the
+    /// entry is this record.
+    void removeFromLookup(const UrlPtr& record);
+    void addToRedirLookup(const UrlPtr& record, const QString& key);
+    qint64 getNumberOfRedirectsTo(const CrwlUrl& record) const override;
+
+    /// add: appends a record to the collection while it holds fewer than `linksLimit`.
+    void add(Item item) override;
+    void add(const UrlPtr& record);
+    /// addInstanceWithParent:target:linkText:rel:targetattr:hreflang:lineNumber:
+    InstancePtr addInstanceWithParent(const UrlPtr& parent, const UrlPtr& target, const QString& linkText,
+        const QString& rel, const QString& targetattr, const QString& hreflang, std::optional<qint64> lineNumber);
+    void removeThisCrwlUrlFromCollection(const UrlPtr& record) override;
+    void removeThisCrwlLinkInstanceFromCollection(const InstancePtr& instance) override;
+    /// sendWarningToWarningsManager:forUrl: [any thread; hops to the main thread]
+    void sendWarningToWarningsManager(const QString& warning, const UrlPtr& record) override;
+
+    // ===== Start-of-scan probes (Z12AraProbes.cpp) ==========================================
+
+    /// parseRobotsTxt: fills the robots lists from the site's robots.txt (10 s).
+    void parseRobotsTxt(const UrlPtr& startingRecord);
+    /// detectEncoding: the starting page's encoding (6 s); may set `wixSite` and `wordpressUrls`.
+    void detectEncoding(const UrlPtr& startingRecord);
+    /// The robots.txt rules for this crawler of a robots.txt text, as (disallow, allow) values in
+    /// file order, before they are made absolute.
+    struct RobotsRules {
+        QStringList disallow;
+        QStringList allow;
+    };
+    static RobotsRules parseRobotsRules(const QString& text);
+    /// The robots.txt location of a scan: scheme, the domain, ":" and the port when it is not
+    /// the scheme's default, "/robots.txt".
+    static QString robotsLocation(const QString& domain, bool https, std::optional<int> port);
+    /// tryEncodingData:usingStringEncoding:
+    static std::optional<QString> tryEncodingData(const QByteArray& data, EncodingId encoding);
+    /// stringEncodingForData:convertedString: the first encoding of the trial list that decodes
+    /// the data; 0 and `converted` untouched when none does.
+    static EncodingId stringEncodingForData(const QByteArray& data, QString* converted);
+    /// makeEachItemInArray:absoluteUsing:
+    static QStringList makeEachItemInArray(const QStringList& items, const QString& domain);
+
+    // ===== Soft-404 test and hub services (Z12AraServices.cpp) ==============================
+
+    bool shouldPerformSoft404CheckOn(const CrwlUrl& record) const;
+    /// [any thread] YES when the page counts as a possible soft 404 (may add a warning to it).
+    bool performSoft404CheckOnThisUrl(const UrlPtr& record) override;
+    /// The soft-404 terms of the scan. [any thread]
+    QStringList getSoft404Array() const;
+
+    void sendHTMLStringToDiagnostic(const QString& html) override;
+    void addRequestFieldsToDiagnostic(const QString& fields) override;
+    void addResponseFieldsToDiagnostic(const QString& fields) override;
+    void addStringToDiagnosticTrace(const QString& line) override;
+
+    bool crawlFinished() const { return crawlFinishedFlag; }
+    const QList<Item>& linksCollection() const { return collection; }
+    const std::vector<InstancePtr>& instanceCollection() const { return instanceArray; }
+    CrwlUrlList internalPagesCollection() const;
+    qint64 pageCount() const;
+    const QList<InsecureContentRecord>& insecureList() const { return insecureRecords; }
+    QList<InsecureContentRecord>& mutableInsecureList() { return insecureRecords; }
+    qint64 checkedLinkCount() const { return numberDone; }
+    qint64 badLinkCount() const { return badCollectionCount; }
+    qint64 badInstanceCount() const { return badInstanceTally; }
+    qint64 dubiousLinkCount() const { return dubiousCollectionCount; }
+    qint64 queueLength() const { return checkQueue.count(); }
+    const QList<HubWarningRecord>& getWarningsArray() const { return warningsArray; }
+    const SharedCrawlSettings& getCrawlSettings() const { return crawlSettings; }
+    bool getScanningHttpsSite() const { return scanningHttpsSite; }
+    QString getWebsiteName() const;
+    std::shared_ptr<crawlmere::platform::WebProcessPool> sharedWKProcessPool() const override { return processPool; }
+    void applicationWillTerminate() { }
+
+    CrwlUrlGroups getDuplicates() const override;
+    CrwlUrlGroups getDuplicateTitles() const override;
+    CrwlUrlGroups getDuplicateDescriptions() const override;
+    QString SEOShortSummary() const;
+    QString SEOShortSummaryAsCSV() const;
+    CrwlUrlList imageCollection() const;
+    CrwlUrlList getDuplicatesForCrwlUrl(const CrwlUrl& record) const override;
+
+    // ----- Reading the scan's state (views, reports, tests) ----------------------------------
+
+    const QFQueue& getCheckQueue() const { return checkQueue; }
+    const QList<UrlPtr>& getInProgressArray() const { return inProgressArray; }
+    const QHash<QString, UrlPtr>& getLookupDictionary() const { return lookupDictionary; }
+    const QStringList& getCheckBlacklistArray() const { return checkBlacklistArray; }
+    const QStringList& getFollowBlacklistArray() const { return followBlacklistArray; }
+    const QStringList& getFollowWhitelistArray() const { return followWhitelistArray; }
+    const QStringList& getIgnoreArray() const { return ignoreArray; }
+    const QStringList& getRobotsBlacklistArray() const { return robotsBlacklistArray; }
+    const QStringList& getRobotsWhitelistArray() const { return robotsWhitelistArray; }
+    const std::shared_ptr<OutputFilterManager>& getOutputFilterManager() const { return outputFilterManager; }
+    bool getHttpLinkFoundOnHttpsSite() const { return httpLinkFoundOnHttpsSite; }
+    /// The internal domains as they are now. [any thread]
+    QStringList getDomains() const;
+
+    // --- Follow, scope and duplicate decisions (Z12AraDecisions.cpp)
+
+    // --- Link extraction (extractLinks and its URL helpers, in a file of their own)
+
+private:
+    void initialise();
+    std::shared_ptr<Z12Ara> self() { return shared_from_this(); }
+    void post(const QString& name);
+
+    // go: and its steps (Z12Ara.cpp).
+    bool failStart(const QString& logText);
+    bool prepareLocalFile(const UrlPtr& startingRecord);
+    void buildRuleLists();
+    void limitToStartingDirectory(const UrlPtr& startingRecord);
+    void collectInternalDomains(const UrlPtr& startingRecord);
+
+    // The pump's helpers (Z12AraQueue.cpp).
+    void startFetch(const UrlPtr& record, std::chrono::milliseconds delay);
+    void cancelFetch(const UrlPtr& record);
+    bool removeFromInProgress(const UrlPtr& record);
+    void finish();
+    qint64 requestSlotsLeftThisMinute(const QDateTime& now);
+    void schedulePumpWhenRateAllows(const QDateTime& now);
+    double secondsInFlight(const CrwlUrl& record, const QDateTime& now) const;
+
+    // Fields, in the order the hub has always kept them.
+    crawlmere::platform::UserDefaults* defaults = nullptr;
+    std::shared_ptr<ShellSiteStore> configManager;
+    std::shared_ptr<EngineSEOService> engineSEODataSource;
+    std::shared_ptr<Diagnostic> diagnostic;
+    UrlPtr lcurl;
+    qint32 actionWhenFinished = 0;
+    qint32 plainTextMode = 0;
+    QString startingDir;
+    QString dataBelongsToID;
+    std::vector<InstancePtr> instanceArray;
+    std::atomic<EncodingId> detectedEncoding { 0 };
+    SharedCrawlSettings crawlSettings;
+    QHash<QString, UrlPtr> lookupDictionary;
+    QHash<QString, QList<UrlPtr>> redirLookupDictionary;
+    QList<InsecureContentRecord> insecureRecords; // insecureList
+    QStringList checkBlacklistArray;
+    QStringList followBlacklistArray;
+    QStringList followWhitelistArray;
+    QStringList ignoreArray;
+    QStringList robotsBlacklistArray;
+    QStringList robotsWhitelistArray;
+    /// Read from fetch threads (`redirectUrlIsExternal`): take `domainsLock` shared to read it
+    /// off the main thread, and exclusively for every change.
+    QStringList domains;
+    mutable std::shared_mutex domainsLock;
+    /// Read from fetch threads (the soft-404 test): guarded by `soft404Lock`.
+    QStringList soft404Array;
+    mutable std::mutex soft404Lock;
+    QList<HubWarningRecord> warningsArray;
+    /// Written by archive hooks running at once: guarded by `archiveIndexLock`.
+    QVariantMap archiveIndex;
+    mutable std::mutex archiveIndexLock;
+    QFQueue checkQueue { kQueueCapacity };
+    QList<UrlPtr> inProgressArray;
+    bool scanningHttpsSite = false;
+    bool httpLinkFoundOnHttpsSite = false;
+    std::atomic<bool> stopPressedFlag { false }; // stopPressed
+    bool crawlFinishedFlag = false; // crawlFinished
+    bool poppedCrawlmereTimeout = false;
+    qint64 numberOfThreadsDetached = 0;
+    qint64 numberDone = 0;
+    qint64 badCollectionCount = 0;
+    qint64 dubiousCollectionCount = 0;
+    qint64 badInstanceTally = 0; // badInstanceCount
+    std::shared_ptr<OutputFilterManager> outputFilterManager;
+    std::shared_ptr<CookieGatherer> cookieGatherer;
+    QStringList searchTerms;
+
+    // Services of this implementation.
+    std::shared_ptr<ShellPrompts> prompts;
+    std::shared_ptr<FetchTransport> transport;
+    std::shared_ptr<HubClock> clock;
+    std::shared_ptr<const HubPageReader> pageReader;
+    std::shared_ptr<crawlmere::platform::WebProcessPool> processPool;
+    /// Start times of the fetches of the last minute (and those scheduled), oldest first, for
+    /// the `limitRPM` window; never longer than `maxRPM`.
+    std::deque<QDateTime> recentStarts;
+    bool ratePumpScheduled = false;
+    /// Bumped by `clear` and `stop`, so delayed starts and timers of an earlier scan or run do
+    /// nothing.
+    quint64 runGeneration = 0;
+};
