@@ -61,6 +61,13 @@ bool isJavaScriptConcatenation(const QString& url)
 
 CrwlParser::~CrwlParser() = default;
 
+void CrwlParser::setPageData(const QByteArray& pageData)
+{
+    data = pageData;
+    bytes = std::string_view(data.constData(), static_cast<size_t>(data.size()));
+    l = data.size();
+}
+
 std::unique_ptr<CrwlParser> CrwlParser::initWithData(QByteArray pageData, const Options& options)
 {
     std::unique_ptr<CrwlParser> parser(new CrwlParser());

@@ -20,7 +20,12 @@
 namespace crawlmere::parsing::detail {
 class CaptureBuffer;
 struct ScanBuffers;
+struct BodyState;
+struct TagSpan;
+struct AttributeSpan;
 } // namespace crawlmere::parsing::detail
+
+class CrwlXmlTag;
 
 /// A parser is made once per page, parses the page completely while it is made, and is then only
 /// read (link iteration being the one state that changes afterwards). It belongs to one caller and
@@ -85,7 +90,7 @@ public:
 
     CrwlParser(const CrwlParser&) = delete;
     CrwlParser& operator=(const CrwlParser&) = delete;
-    ~CrwlParser();
+    virtual ~CrwlParser();
 
     // ---- Probes of raw page bytes ---------------------------------------------------------------
 
@@ -120,6 +125,41 @@ public:
     EncodingId encoding() const { return useEncoding; } ///< after the charset sniff
     /// The committed link records, in commit order.
     const QList<CrwlLinkRecord>& getCollection() const { return collection; }
+
+    /// Number of pieces `text` splits into at white space (Unicode white space and newlines), empty
+    /// pieces between adjacent white space included; 0 for an empty or null string.
+    static qint64 countWords(const QString& text);
+
+    // ---- Link iteration -------------------------------------------------------------------------
+
+    /// The next URL, or nullopt when there are no more. HTML pages hand out the URLs of their link
+    /// records in order (a record with several URLs hands out each); URL lists and sitemaps read
+    /// the next URL from the page bytes, so a second walk needs a new parser. After each URL the
+    /// getters below answer about the record it came from.
+    /// The link extractors of other file types override this and `getLinkText`.
+    virtual std::optional<QString> getNextHref();
+    /// Link text, else "[alt]: " + alt text, else "". Empty outside an HTML page's records.
+    virtual QString getLinkText() const;
+    QString getRel() const;
+    QString getTypeAttribute() const;
+    QString getHreflang() const;
+    QString getTargetAttr() const;
+    /// Line of the record's href; nullopt outside a record or when it has none.
+    std::optional<int> getLineNumber() const;
+
+    /// URL lists: the next token (separated by white space, and "," for fileType 2); lines whose
+    /// first visible byte is "#" are comments. Quotes trimmed, references decoded, " " -> "%20".
+    std::optional<QString> getNextHttp();
+    /// Sitemaps and sitemap indexes: the text of the next <loc> element outside comments.
+    std::optional<QString> getNextXml();
+    /// The next tag of the page bytes (or the rest of the current one when `insideTag`); nullopt at
+    /// the end of the data or when the tag cannot be decoded.
+    std::optional<CrwlXmlTag> getTag(bool insideTag);
+    /// The text from the current byte to the next "<" (at most 1498 bytes), decoded, trimmed and
+    /// with references decoded; a CDATA section is taken verbatim. nullopt at the end of the data.
+    std::optional<QString> getLoc();
+    /// Moves to the first byte of the next tag's name, passing over comments; false at the end.
+    bool moveIntoNextTag();
 
     /// Switches to sitemap reading (fileType 4).
     void setXMLMode() { m_fileType = XMLSitemap; }
@@ -176,8 +216,13 @@ public:
     bool currentTagContainsCanonical() const;
     int getCurrentLineNumber() const { return lineNumber; }
 
-private:
+protected:
+    /// For the link extractors of other file types: a parser with no page until `setPageData`.
     CrwlParser() = default;
+    /// Keeps `pageData` (shared, not copied) as the parser's bytes; runs no scanner.
+    void setPageData(const QByteArray& pageData);
+
+private:
 
     // Frame (CrwlParserFrame.cpp).
     void bigKahunaPass();
@@ -188,7 +233,28 @@ private:
     // Phases.
     void headPhase(crawlmere::parsing::detail::ScanBuffers& buffers); // CrwlParserHead.cpp
     void bodyPhase(crawlmere::parsing::detail::ScanBuffers& buffers); // CrwlParserBody.cpp
-    void finishPage(); // CrwlParserBody.cpp
+    void finishPage(crawlmere::parsing::detail::BodyState& state); // CrwlParserWarnings.cpp
+
+    // Body phase pieces (CrwlParserBody.cpp, CrwlParserBodyTags.cpp, CrwlParserWarnings.cpp).
+    void advanceTo(qint64 position);
+    void scanText(crawlmere::parsing::detail::BodyState& state);
+    void scanComment(crawlmere::parsing::detail::BodyState& state);
+    void scanScriptContent(crawlmere::parsing::detail::BodyState& state);
+    void scanStyleContent(crawlmere::parsing::detail::BodyState& state);
+    void scanTag(crawlmere::parsing::detail::BodyState& state, bool continuesBodyTag = false);
+    void openTag(crawlmere::parsing::detail::BodyState& state, const crawlmere::parsing::detail::TagSpan& tag);
+    void closeTag(crawlmere::parsing::detail::BodyState& state, const crawlmere::parsing::detail::TagSpan& tag);
+    void tagAttribute(crawlmere::parsing::detail::BodyState& state, const crawlmere::parsing::detail::TagSpan& tag,
+        const crawlmere::parsing::detail::AttributeSpan& attribute);
+    void endOfTag(crawlmere::parsing::detail::BodyState& state, const crawlmere::parsing::detail::TagSpan& tag);
+    void closeLink(crawlmere::parsing::detail::BodyState& state);
+    void imageComplete(crawlmere::parsing::detail::BodyState& state);
+    void blockWithinInline(crawlmere::parsing::detail::BodyState& state, const char* tagWord);
+    void addSeparateRecord(const QString& url, const QString& linkText);
+    void appendPageText(crawlmere::parsing::detail::BodyState& state, uint8_t byte);
+    void appendTagSpace(crawlmere::parsing::detail::BodyState& state);
+    void endOfPageWarnings(crawlmere::parsing::detail::BodyState& state);
+    QString decodeSpan(std::string_view span, size_t limit, bool returnsAreSeparators = false) const;
 
     // Link-record builders (CrwlParserRecords.cpp).
     void addURLToCollection(const QString& url);
@@ -267,4 +333,5 @@ private:
     // Link iteration: index of the current record and of the next URL within it.
     int cursor = 0;
     int subCursor = 0;
+    const CrwlLinkRecord* currentRecord() const;
 };

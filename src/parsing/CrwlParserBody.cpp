@@ -1,21 +1,452 @@
-// The body phase of the page scan and the end of the page.
+// The body phase of the page scan: the byte loop over text, comments, scripts and styles, and the
+// reading of each tag into its name and attribute spans.
 #include "parsing/CrwlParser.h"
 
+#include "parsing/detail/BodyState.h"
+#include "parsing/detail/CharTables.h"
+#include "parsing/detail/ParserDefaults.h"
 #include "parsing/detail/ScanBuffers.h"
 
+#include <cstring>
+
 namespace detail = crawlmere::parsing::detail;
+using detail::AttrId;
+using detail::AttributeSpan;
+using detail::BodyState;
+using detail::TagId;
+using detail::TagSpan;
+
+namespace {
+
+// 1 when reading `c` after `previous` starts a new line: a CR, an LF or a CR LF pair ends a line.
+inline int lineStartsAt(uint8_t previous, uint8_t c)
+{
+    return static_cast<int>(previous == '\n') | static_cast<int>(previous == '\r' && c != '\n');
+}
+
+// Lower-cases a name of at most `N` bytes into `out`; false when it is longer.
+template <size_t N>
+bool lowerName(std::string_view name, char (&out)[N], size_t& length)
+{
+    if (name.empty() || name.size() > N)
+        return false;
+    for (size_t i = 0; i < name.size(); ++i)
+        out[i] = static_cast<char>(detail::toLowerAscii(detail::byteOf(name[i])));
+    length = name.size();
+    return true;
+}
+
+struct NameEntry {
+    std::string_view name;
+    uint8_t id;
+};
+
+constexpr NameEntry kTags[] = {
+    { "a", uint8_t(TagId::A) },
+    { "area", uint8_t(TagId::Area) },
+    { "img", uint8_t(TagId::Img) },
+    { "picture", uint8_t(TagId::Picture) },
+    { "source", uint8_t(TagId::Source) },
+    { "audio", uint8_t(TagId::Audio) },
+    { "video", uint8_t(TagId::Video) },
+    { "frame", uint8_t(TagId::Frame) },
+    { "iframe", uint8_t(TagId::IFrame) },
+    { "embed", uint8_t(TagId::Embed) },
+    { "form", uint8_t(TagId::Form) },
+    { "link", uint8_t(TagId::Link) },
+    { "meta", uint8_t(TagId::Meta) },
+    { "script", uint8_t(TagId::Script) },
+    { "style", uint8_t(TagId::Style) },
+    { "p", uint8_t(TagId::P) },
+    { "div", uint8_t(TagId::Div) },
+    { "span", uint8_t(TagId::Span) },
+    { "body", uint8_t(TagId::Body) },
+    { "html", uint8_t(TagId::Html) },
+    { "nav", uint8_t(TagId::Nav) },
+    { "header", uint8_t(TagId::Header) },
+    { "footer", uint8_t(TagId::Footer) },
+};
+
+constexpr NameEntry kAttributes[] = {
+    { "href", uint8_t(AttrId::Href) },
+    { "hreflang", uint8_t(AttrId::Hreflang) },
+    { "rel", uint8_t(AttrId::Rel) },
+    { "type", uint8_t(AttrId::Type) },
+    { "target", uint8_t(AttrId::Target) },
+    { "src", uint8_t(AttrId::Src) },
+    { "srcset", uint8_t(AttrId::Srcset) },
+    { "data-src", uint8_t(AttrId::DataSrc) },
+    { "data-srcset", uint8_t(AttrId::DataSrcset) },
+    { "data-original", uint8_t(AttrId::DataOriginal) },
+    { "data-orig-src", uint8_t(AttrId::DataOrigSrc) },
+    { "alt", uint8_t(AttrId::Alt) },
+    { "style", uint8_t(AttrId::Style) },
+    { "action", uint8_t(AttrId::Action) },
+    { "id", uint8_t(AttrId::Id) },
+    { "name", uint8_t(AttrId::Name) },
+    { "property", uint8_t(AttrId::Property) },
+    { "content", uint8_t(AttrId::Content) },
+};
+
+template <size_t N>
+uint8_t lookUp(std::string_view name, const NameEntry (&table)[N])
+{
+    char lower[16];
+    size_t length = 0;
+    if (!lowerName(name, lower, length))
+        return 0;
+    const std::string_view key(lower, length);
+    for (const NameEntry& entry : table)
+        if (entry.name == key)
+            return entry.id;
+    return 0;
+}
+
+TagId tagIdOf(std::string_view name, int& headingLevel)
+{
+    headingLevel = 0;
+    if (name.size() == 2 && detail::toLowerAscii(detail::byteOf(name[0])) == 'h' && name[1] >= '1' && name[1] <= '6') {
+        headingLevel = name[1] - '0';
+        return TagId::Heading;
+    }
+    return static_cast<TagId>(lookUp(name, kTags));
+}
+
+bool endsName(uint8_t c) { return detail::isWhite(c) || c == '/' || c == '>' || c == '<'; }
+
+} // namespace
+
+void CrwlParser::advanceTo(qint64 position)
+{
+    if (position > l)
+        position = l;
+    if (position <= counter)
+        return;
+    const auto* page = reinterpret_cast<const uint8_t*>(bytes.data());
+    uint8_t previous = aBuffer;
+    int lines = 0;
+    for (qint64 i = counter; i < position; ++i) {
+        const uint8_t c = page[i];
+        lines += lineStartsAt(previous, c);
+        previous = c;
+    }
+    lineNumber += lines;
+    previousaBuffer = position - 2 >= counter ? page[position - 2] : aBuffer;
+    aBuffer = page[position - 1];
+    counter = position;
+}
 
 void CrwlParser::bodyPhase(detail::ScanBuffers&)
 {
-    // Reads from behind "<body" (or from where the frame rewound to) to the end of the data. The
-    // body's matchers (anchors, images, frames, forms, headings, text) hook in here.
-    while (getNextByte())
-        countLine();
+    BodyState state(static_cast<size_t>(l));
+    state.collectingText = !parserContentOnlyParas;
+    state.bodySeen = m_bodyTagSeen;
+
+    // Behind "<body" the rest of the body tag is still to be read (its id and style count).
+    if (m_bodyTagSeen)
+        scanTag(state, /*continuesBodyTag=*/true);
+
+    while (counter < l) {
+        if (state.inComment)
+            scanComment(state);
+        else if (state.inScript)
+            scanScriptContent(state);
+        else if (state.inStyle)
+            scanStyleContent(state);
+        else
+            scanText(state);
+    }
+    finishPage(state);
 }
 
-void CrwlParser::finishPage()
+void CrwlParser::appendPageText(BodyState& state, uint8_t c)
 {
-    textContent = QStringLiteral("");
-    wordCount = 0;
-    characterCount = 0;
+    if (state.textSize >= state.textCapacity)
+        return;
+    if (parserContentConsolidateWhitespace && state.textSize >= 2 && detail::isWhite(c)) {
+        if (detail::isWhite(detail::byteOf(state.text[state.textSize - 1])))
+            return;
+        c = ' ';
+    }
+    state.text[state.textSize++] = static_cast<char>(c);
+}
+
+void CrwlParser::appendTagSpace(BodyState& state)
+{
+    if (state.textSize + 2 >= state.textCapacity)
+        return;
+    if (parserContentConsolidateWhitespace && state.textSize >= 2
+        && detail::isWhite(detail::byteOf(state.text[state.textSize - 1])))
+        return;
+    state.text[state.textSize++] = ' ';
+}
+
+void CrwlParser::scanText(BodyState& state)
+{
+    const auto* page = reinterpret_cast<const uint8_t*>(bytes.data());
+    const bool takesText = (state.collectingText || state.headingLevel > 0) && state.ignoredRegions == 0;
+    const bool takesHeading = state.headingLevel > 0;
+    const bool takesLinkText = state.inA;
+    uint8_t previous = aBuffer;
+    uint8_t beforePrevious = previousaBuffer;
+    qint64 i = counter;
+    int lines = 0;
+
+    if (!takesText && !takesHeading && !takesLinkText) {
+        // Nothing keeps these bytes: only the line count matters up to the next "<" or ">".
+        while (i < l) {
+            const uint8_t c = page[i];
+            if (c == '<' || c == '>')
+                break;
+            lines += lineStartsAt(previous, c);
+            beforePrevious = previous;
+            previous = c;
+            ++i;
+        }
+    } else {
+        char* text = state.text.get();
+        const bool consolidate = parserContentConsolidateWhitespace;
+        while (i < l) {
+            const uint8_t c = page[i];
+            if (c == '<' || c == '>')
+                break;
+            lines += lineStartsAt(previous, c);
+            beforePrevious = previous;
+            previous = c;
+            ++i;
+            if (takesText) {
+                if (!consolidate && state.textSize < state.textCapacity)
+                    text[state.textSize++] = static_cast<char>(c);
+                else
+                    appendPageText(state, c);
+            }
+            if (takesHeading)
+                state.heading.push(static_cast<char>(c));
+            if (takesLinkText)
+                state.linkText.push(static_cast<char>(c));
+        }
+    }
+    lineNumber += lines;
+    if (i > counter) {
+        aBuffer = previous;
+        previousaBuffer = beforePrevious;
+        counter = i;
+    }
+    if (i >= l)
+        return;
+
+    // The "<" or ">" itself.
+    advanceTo(i + 1);
+    if (aBuffer == '>') {
+        appendTagSpace(state); // a stray ">" ends nothing but still separates words
+        return;
+    }
+    if (openingBracketBeginsAComment()) {
+        state.inComment = true;
+        state.commentEnd = 0;
+        state.nestedComment = 0;
+        return;
+    }
+    scanTag(state);
+}
+
+void CrwlParser::scanComment(BodyState& state)
+{
+    // "-->" and "--->" end a comment, "-- >" does not; a "<!--" inside one is a fault of the page.
+    while (getNextByte()) {
+        countLine();
+        const uint8_t c = aBuffer;
+        if (c == '<')
+            state.nestedComment = 1;
+        else if (state.nestedComment == 1 && c == '!')
+            state.nestedComment = 2;
+        else if ((state.nestedComment == 2 || state.nestedComment == 3) && c == '-')
+            ++state.nestedComment;
+        else
+            state.nestedComment = 0;
+        if (state.nestedComment == 4) {
+            state.nestedComment = 0;
+            addWarning(QStringLiteral("The page has an opening comment tag within a comment at line %1/%2. Nested "
+                                      "comments aren't allowed, or it may indicate an uninitentionally unclosed comment.")
+                           .arg(lineNumber)
+                           .arg(counter));
+        }
+        if (c == '-') {
+            state.commentEnd = state.commentEnd < 2 ? state.commentEnd + 1 : 2;
+        } else {
+            const bool ends = state.commentEnd == 2 && c == '>';
+            state.commentEnd = 0;
+            if (ends) {
+                state.inComment = false;
+                return;
+            }
+        }
+    }
+}
+
+void CrwlParser::scanScriptContent(BodyState& state)
+{
+    // Only "<" [white space] "/" [white space] "script" ends a script element; a "<!--" inside one
+    // is script text.
+    const std::string_view page = bytes;
+    qint64 from = counter;
+    while (from < l) {
+        const void* found = std::memchr(page.data() + from, '<', static_cast<size_t>(l - from));
+        if (!found)
+            break;
+        const qint64 lt = static_cast<const char*>(found) - page.data();
+        qint64 i = lt + 1;
+        while (i < l && detail::isWhite(detail::byteOf(page[i])))
+            ++i;
+        if (i < l && page[i] == '/') {
+            ++i;
+            while (i < l && detail::isWhite(detail::byteOf(page[i])))
+                ++i;
+            if (l - i >= 6 && detail::findIgnoringCase(page.substr(static_cast<size_t>(i), 6), "script") == 0) {
+                advanceTo(lt + 1);
+                state.inScript = false;
+                scanTag(state); // the end tag itself, up to its ">"
+                return;
+            }
+        }
+        from = lt + 1;
+    }
+    advanceTo(l);
+}
+
+void CrwlParser::scanStyleContent(BodyState& state)
+{
+    // A style element ends at "</style" or at a "/" directly followed by ">".
+    while (getNextByte()) {
+        countLine();
+        if (aBuffer == '/' && counter < l && bytes[static_cast<size_t>(counter)] == '>') {
+            state.inStyle = false;
+            return;
+        }
+        if (aBuffer != '<')
+            continue;
+        qint64 i = counter;
+        while (i < l && detail::isWhite(detail::byteOf(bytes[static_cast<size_t>(i)])))
+            ++i;
+        if (i < l && bytes[static_cast<size_t>(i)] == '/') {
+            ++i;
+            while (i < l && detail::isWhite(detail::byteOf(bytes[static_cast<size_t>(i)])))
+                ++i;
+            if (l - i >= 5 && detail::findIgnoringCase(bytes.substr(static_cast<size_t>(i), 5), "style") == 0) {
+                state.inStyle = false;
+                scanTag(state);
+                return;
+            }
+        }
+    }
+}
+
+void CrwlParser::scanTag(BodyState& state, bool continuesBodyTag)
+{
+    // `counter` stands just behind the "<" (or, for the body tag the head phase stopped in, just
+    // behind its name). The tag runs to the first ">" or "<"; a "<" starts the next tag.
+    const std::string_view page = bytes;
+    const auto byteAt = [&](qint64 i) { return detail::byteOf(page[static_cast<size_t>(i)]); };
+    TagSpan tag;
+    {
+        qint64 end = counter;
+        while (end < l && byteAt(end) != '>' && byteAt(end) != '<')
+            ++end;
+        tag.end = end;
+        tag.endsAtGt = end < l && byteAt(end) == '>';
+        tag.selfClosing = tag.endsAtGt && end > counter && byteAt(end - 1) == '/';
+    }
+
+    qint64 i = counter;
+    if (continuesBodyTag) {
+        tag.id = TagId::Body;
+        tag.nameEnd = counter;
+        tag.continuesBodyTag = true;
+    } else {
+        while (i < tag.end && detail::isWhite(byteAt(i)))
+            ++i;
+        if (i < tag.end && byteAt(i) == '/') {
+            tag.closing = true;
+            ++i;
+            while (i < tag.end && detail::isWhite(byteAt(i)))
+                ++i;
+        }
+        const qint64 nameStart = i;
+        while (i < tag.end && !endsName(byteAt(i)))
+            ++i;
+        tag.nameEnd = i;
+        tag.id = tagIdOf(page.substr(static_cast<size_t>(nameStart), static_cast<size_t>(i - nameStart)), tag.headingLevel);
+    }
+
+    if (tag.closing) {
+        advanceTo(tag.nameEnd);
+        closeTag(state, tag);
+    } else {
+        openTag(state, tag);
+        // Attributes: name [white space] "=" [white space] value, values quoted or ending at white space.
+        while (i < tag.end) {
+            while (i < tag.end && (detail::isWhite(byteAt(i)) || byteAt(i) == '/'))
+                ++i;
+            if (i >= tag.end)
+                break;
+            const qint64 nameStart = i;
+            while (i < tag.end && !detail::isWhite(byteAt(i)) && byteAt(i) != '=' && byteAt(i) != '/')
+                ++i;
+            const std::string_view name = page.substr(static_cast<size_t>(nameStart), static_cast<size_t>(i - nameStart));
+            qint64 j = i;
+            while (j < tag.end && detail::isWhite(byteAt(j)))
+                ++j;
+            if (j >= tag.end || byteAt(j) != '=')
+                continue; // no value; the next name starts at `i`
+            ++j;
+            while (j < tag.end && detail::isWhite(byteAt(j)))
+                ++j;
+            if (j >= tag.end) {
+                i = j;
+                break;
+            }
+            AttributeSpan attribute;
+            attribute.id = static_cast<AttrId>(lookUp(name, kAttributes));
+            const uint8_t first = byteAt(j);
+            qint64 valueStart;
+            qint64 valueEnd;
+            if (first == '"' || first == '\'') {
+                attribute.quoted = true;
+                valueStart = j + 1;
+                valueEnd = valueStart;
+                while (valueEnd < tag.end && byteAt(valueEnd) != first)
+                    ++valueEnd;
+                attribute.closed = valueEnd < tag.end;
+                i = attribute.closed ? valueEnd + 1 : valueEnd;
+            } else {
+                valueStart = j;
+                valueEnd = j;
+                while (valueEnd < tag.end && !detail::isWhite(byteAt(valueEnd)))
+                    ++valueEnd;
+                i = valueEnd;
+            }
+            attribute.terminator = valueEnd;
+            attribute.value = page.substr(static_cast<size_t>(valueStart), static_cast<size_t>(valueEnd - valueStart));
+            // A value cut off by the next "<" or by the end of the data is dropped.
+            if (valueEnd >= tag.end && !tag.endsAtGt)
+                break;
+            tagAttribute(state, tag, attribute);
+        }
+    }
+
+    if (tag.end >= l) {
+        advanceTo(l);
+        return;
+    }
+    if (tag.endsAtGt) {
+        advanceTo(tag.end + 1);
+        if (!tag.closing)
+            endOfTag(state, tag);
+        appendTagSpace(state);
+    } else {
+        // Interrupted by "<": the tag ends here and the "<" is read again as the next tag's start.
+        advanceTo(tag.end);
+        if (!tag.closing)
+            endOfTag(state, tag);
+    }
 }

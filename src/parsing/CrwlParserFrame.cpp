@@ -39,6 +39,5 @@ void CrwlParser::bigKahunaPass()
 
     detail::ScanBuffers buffers;
     headPhase(buffers);
-    bodyPhase(buffers);
-    finishPage();
+    bodyPhase(buffers); // ends with the end-of-page checks, the page text and the word count
 }

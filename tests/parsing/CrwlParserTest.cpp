@@ -69,7 +69,7 @@ TEST(CrwlParser, OtherFileTypesRunNoScanner)
 
 TEST(CrwlParser, WarningsNeedValidationAndHtml)
 {
-    const ExactBuffer page(std::string_view("<html><head><title>a</title><title>b</title></head><body></body></html>"));
+    const ExactBuffer page(std::string_view("<!DOCTYPE html><html><head><title>a</title><title>b</title></head><body></body></html>"));
     CrwlParser::Options options;
     options.allowNoLinks = true;
     detail::setParserDefaults({});

@@ -1,0 +1,107 @@
+// Link iteration: one URL at a time from the link records of an HTML page (or from a URL list or a
+// sitemap), and the attributes of the record the last URL came from.
+#include "parsing/CrwlParser.h"
+
+#include "parsing/detail/ParserDefaults.h"
+
+namespace detail = crawlmere::parsing::detail;
+
+namespace {
+
+bool isTrimmed(QChar ch) { return ch == u'"' || ch == u'\'' || ch == u' '; }
+
+QString trimQuotesAndSpaces(const QString& text)
+{
+    qsizetype start = 0;
+    qsizetype end = text.size();
+    while (start < end && isTrimmed(text.at(start)))
+        ++start;
+    while (end > start && isTrimmed(text.at(end - 1)))
+        --end;
+    return text.mid(start, end - start);
+}
+
+} // namespace
+
+std::optional<QString> CrwlParser::getNextHref()
+{
+    switch (m_fileType) {
+    case CommaSeparatedList:
+    case WhitespaceSeparatedList:
+        return getNextHttp();
+    case XMLSitemap:
+        return getNextXml();
+    default:
+        break;
+    }
+    while (cursor >= 0 && cursor < collection.size()) {
+        const CrwlLinkRecord& record = collection.at(cursor);
+        if (subCursor >= record.urlArray.size()) {
+            ++cursor;
+            subCursor = 0;
+            continue;
+        }
+        QString url = record.urlArray.at(subCursor++);
+        url.replace(QLatin1StringView("\\/"), QLatin1StringView("/"));
+        url.replace(QLatin1StringView("%5C/"), QLatin1StringView("/"));
+        // Trimmed unless the user default says NO.
+        const bool keepAsWritten = detail::defaultsObject(QStringLiteral("trimWhitespace")).isValid()
+            && !detail::defaultsBool(QStringLiteral("trimWhitespace"));
+        return keepAsWritten ? url : trimQuotesAndSpaces(url);
+    }
+    return std::nullopt;
+}
+
+const CrwlLinkRecord* CrwlParser::currentRecord() const
+{
+    if (m_fileType != HTML || cursor < 0 || cursor >= collection.size()) {
+        detail::parserLog(4, QStringLiteral("link getter called outside the link records"));
+        return nullptr;
+    }
+    return &collection.at(cursor);
+}
+
+QString CrwlParser::getLinkText() const
+{
+    const CrwlLinkRecord* record = currentRecord();
+    if (!record)
+        return QStringLiteral("");
+    if (record->linkText && !record->linkText->isEmpty())
+        return *record->linkText;
+    if (record->altText) {
+        if (record->altText->contains(QLatin1StringView("[alt]:")))
+            return *record->altText;
+        return QStringLiteral("[alt]: ") + *record->altText;
+    }
+    return QStringLiteral("");
+}
+
+QString CrwlParser::getRel() const
+{
+    const CrwlLinkRecord* record = currentRecord();
+    return record && record->rel ? *record->rel : QStringLiteral("");
+}
+
+QString CrwlParser::getTypeAttribute() const
+{
+    const CrwlLinkRecord* record = currentRecord();
+    return record && record->type ? *record->type : QStringLiteral("");
+}
+
+QString CrwlParser::getHreflang() const
+{
+    const CrwlLinkRecord* record = currentRecord();
+    return record && record->hreflang ? *record->hreflang : QStringLiteral("");
+}
+
+QString CrwlParser::getTargetAttr() const
+{
+    const CrwlLinkRecord* record = currentRecord();
+    return record && record->target ? *record->target : QStringLiteral("");
+}
+
+std::optional<int> CrwlParser::getLineNumber() const
+{
+    const CrwlLinkRecord* record = currentRecord();
+    return record ? record->lineNumber : std::nullopt;
+}

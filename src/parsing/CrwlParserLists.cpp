@@ -1,0 +1,185 @@
+// URL lists and XML sitemaps as a scan's input: the next URL read straight from the page bytes.
+#include "parsing/CrwlParser.h"
+
+#include "parsing/CrwlXmlTag.h"
+#include "parsing/detail/CharTables.h"
+#include "platform/TextEncoding.h"
+
+#include <cstring>
+
+namespace detail = crawlmere::parsing::detail;
+namespace Encoding = crawlmere::platform::Encoding;
+using crawlmere::platform::TextEncoding;
+
+namespace {
+
+constexpr qint64 kListTokenLimit = 998;
+constexpr qint64 kTagLimit = 998;
+constexpr qint64 kLocLimit = 1498;
+
+bool isNewline(uint8_t c) { return c == '\n' || c == '\r'; }
+
+} // namespace
+
+std::optional<QString> CrwlParser::getNextHttp()
+{
+    const uint8_t separator = m_fileType == CommaSeparatedList ? ',' : 0;
+    const auto byteAt = [&](qint64 i) { return detail::byteOf(bytes[static_cast<size_t>(i)]); };
+    const auto isTokenByte = [&](uint8_t c) { return detail::isPrintableAscii(c) && c != separator; };
+    while (true) {
+        while (counter < l && !isTokenByte(byteAt(counter)))
+            ++counter;
+        if (counter >= l)
+            return std::nullopt;
+
+        // A line whose first visible byte is "#" is a comment.
+        if (byteAt(counter) == '#') {
+            qint64 k = counter - 1;
+            while (k >= 0 && !isNewline(byteAt(k)) && !detail::isPrintableAscii(byteAt(k)))
+                --k;
+            if (k < 0 || isNewline(byteAt(k))) {
+                while (counter < l && !isNewline(byteAt(counter)))
+                    ++counter;
+                continue;
+            }
+        }
+
+        const qint64 start = counter;
+        while (counter < l && counter - start < kListTokenLimit && isTokenByte(byteAt(counter)))
+            ++counter;
+        std::string token(bytes.substr(static_cast<size_t>(start), static_cast<size_t>(counter - start)));
+        if (counter - start == kListTokenLimit && counter < l && isTokenByte(byteAt(counter)))
+            ++counter; // the byte at the cut is dropped; the rest is the next token
+        trimThisCharacter('\'', token);
+        trimThisCharacter('"', token);
+        if (token.empty())
+            continue;
+        QString url = unescapeEntities(QString::fromLatin1(token.data(), static_cast<qsizetype>(token.size())));
+        url.replace(u' ', QLatin1StringView("%20"));
+        return url;
+    }
+}
+
+std::optional<QString> CrwlParser::getNextXml()
+{
+    while (true) {
+        const std::optional<CrwlXmlTag> tag = getTag(/*insideTag=*/false);
+        if (!tag)
+            return std::nullopt;
+        if (!tag->isClosing() && tag->getData().compare(QLatin1StringView("loc"), Qt::CaseInsensitive) == 0)
+            break;
+    }
+    std::optional<QString> text = getLoc();
+    if (!text)
+        return std::nullopt;
+    text->remove(u'\r');
+    text->remove(u'\n');
+    getTag(/*insideTag=*/false); // the closing </loc>
+    return text;
+}
+
+bool CrwlParser::moveIntoNextTag()
+{
+    while (counter < l) {
+        const void* found = std::memchr(bytes.data() + counter, '<', static_cast<size_t>(l - counter));
+        if (!found) {
+            counter = l;
+            return false;
+        }
+        const qint64 name = static_cast<const char*>(found) - bytes.data() + 1;
+        if (name < l && bytes[static_cast<size_t>(name)] == '!') {
+            if (name + 1 < l && bytes[static_cast<size_t>(name + 1)] == '-') {
+                // A comment: passed over up to its "-->".
+                isScriptOrComment = true;
+                const size_t end = bytes.find("-->", static_cast<size_t>(name + 1));
+                isScriptOrComment = false;
+                if (end == std::string_view::npos) {
+                    counter = l;
+                    return false;
+                }
+                counter = static_cast<qint64>(end) + 3;
+                continue;
+            }
+            counter = name; // any other "<!" is text
+            continue;
+        }
+        counter = name;
+        lastTagPassed = name;
+        return true;
+    }
+    return false;
+}
+
+std::optional<CrwlXmlTag> CrwlParser::getTag(bool insideTag)
+{
+    if (!insideTag && !moveIntoNextTag())
+        return std::nullopt;
+    const size_t close = bytes.find('>', static_cast<size_t>(counter));
+    if (close == std::string_view::npos) {
+        counter = l;
+        return std::nullopt;
+    }
+    std::string_view text = bytes.substr(static_cast<size_t>(counter), close - static_cast<size_t>(counter));
+    counter = static_cast<qint64>(close) + 1;
+    if (static_cast<qint64>(text.size()) > kTagLimit)
+        text = text.substr(0, kTagLimit);
+    const bool closing = text.find('/') != std::string_view::npos;
+    if (!text.empty() && text.front() == '/')
+        text.remove_prefix(1);
+    if (!text.empty() && text.back() == '/')
+        text.remove_suffix(1);
+    std::optional<QString> decoded;
+    if (useEncoding != Encoding::None)
+        decoded = TextEncoding::decode(text, useEncoding);
+    if (!decoded)
+        decoded = TextEncoding::decode(text, Encoding::UTF8);
+    if (!decoded)
+        decoded = TextEncoding::decode(text, Encoding::ASCII);
+    if (!decoded)
+        return std::nullopt;
+    return CrwlXmlTag(*decoded, closing);
+}
+
+std::optional<QString> CrwlParser::getLoc()
+{
+    if (counter >= l)
+        return std::nullopt;
+    const size_t lt = bytes.find('<', static_cast<size_t>(counter));
+    if (lt == std::string_view::npos) {
+        counter = l;
+        return std::nullopt;
+    }
+    std::string_view text = bytes.substr(static_cast<size_t>(counter), lt - static_cast<size_t>(counter));
+    bool verbatim = false;
+    // A CDATA section standing alone in the element is its text, taken as written.
+    constexpr std::string_view cdataOpen = "<![CDATA[";
+    size_t blank = 0;
+    while (blank < text.size() && detail::isWhite(detail::byteOf(text[blank])))
+        ++blank;
+    if (blank == text.size() && bytes.substr(lt, cdataOpen.size()) == cdataOpen) {
+        const size_t contentStart = lt + cdataOpen.size();
+        const size_t close = bytes.find("]]>", contentStart);
+        if (close != std::string_view::npos) {
+            text = bytes.substr(contentStart, close - contentStart);
+            verbatim = true;
+            counter = static_cast<qint64>(close) + 3;
+        }
+    }
+    if (!verbatim)
+        counter = static_cast<qint64>(lt);
+    if (static_cast<qint64>(text.size()) > kLocLimit) {
+        text = text.substr(0, kLocLimit);
+        if (!verbatim)
+            counter = (text.data() - bytes.data()) + kLocLimit;
+    }
+    std::optional<QString> decoded;
+    for (const auto encoding : { useEncoding, Encoding::UTF8, Encoding::ISOLatin1 }) {
+        if (decoded || encoding == Encoding::None)
+            continue;
+        decoded = TextEncoding::decode(text, encoding);
+    }
+    if (!decoded)
+        return QStringLiteral("");
+    const QString trimmed = decoded->trimmed();
+    return verbatim ? trimmed : unescapeEntities(trimmed);
+}
