@@ -108,10 +108,14 @@ void CrwlParser::imageComplete(BodyState& state)
             addWarning(QStringLiteral("The page has an image without alt text at line %1/%2. Image url is %3")
                            .arg(QString::number(*currentDictionary.lineNumber), QString::number(counter), url));
     }
-    if (state.inA)
+    if (state.inA) {
         underlineImageWithinAHrefLink();
-    else
+        // The link keeps the line of its href, not that of the image split off it.
+        if (state.hrefLine && currentDictionary.urlArray.size() == 1)
+            currentDictionary.lineNumber = state.hrefLine;
+    } else {
         underlineData();
+    }
 }
 
 void CrwlParser::openTag(BodyState& state, const TagSpan& tag)
@@ -130,6 +134,7 @@ void CrwlParser::openTag(BodyState& state, const TagSpan& tag)
         }
         state.inA = true;
         state.linkText.clear();
+        state.hrefLine.reset();
         break;
     case TagId::Area:
         if (state.inA)
@@ -429,6 +434,7 @@ void CrwlParser::tagAttribute(BodyState& state, const TagSpan& tag, const Attrib
                 addWarning(QStringLiteral("the link href '%1' is missing an end quote or has mismatched quotes at line %2/%3.")
                                .arg(trimQuotesAndSpaces(href), QString::number(lineNumber), QString::number(counter)));
             addURLToCollection(href);
+            state.hrefLine = lineNumber;
         } else if (attribute.id == AttrId::Rel) {
             finishValue();
             addRelToCollection(decodeSpan(attribute.value, detail::kValueLimit));

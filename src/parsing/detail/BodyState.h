@@ -113,6 +113,7 @@ struct BodyState {
 
     int openA = 0;
     bool inA = false;
+    std::optional<int> hrefLine; ///< line of the open link's href, kept when images are split off
     bool inSpan = false;
     bool inPicture = false;
     int openP = 0;

@@ -1,0 +1,218 @@
+// URL lists (comma- and white-space-separated) and XML sitemaps read one URL at a time, and the
+// per-link getters of HTML pages walked with getNextHref.
+#include "parsing/CrwlParser.h"
+#include "parsing/CrwlXmlTag.h"
+#include "parsing/detail/ParserDefaults.h"
+#include "support/Fixtures.h"
+
+#include <gtest/gtest.h>
+
+using crawlmere::test::ExactBuffer;
+using crawlmere::test::readFixture;
+namespace detail = crawlmere::parsing::detail;
+namespace Encoding = crawlmere::platform::Encoding;
+
+void PrintTo(const QString& text, std::ostream* out);
+
+namespace {
+
+// Every URL the parser hands out for `bytes` read as `fileType`; checks the getters on the way.
+QStringList allHrefs(std::string_view bytes, int fileType, CrwlParser::EncodingId encoding = Encoding::UTF8)
+{
+    const ExactBuffer buffer(bytes);
+    CrwlParser::Options options;
+    options.fileType = fileType;
+    options.useEncoding = encoding;
+    const auto parser = CrwlParser::initWithData(
+        QByteArray::fromRawData(buffer.data(), static_cast<qsizetype>(buffer.size())), options);
+    if (!parser) {
+        ADD_FAILURE() << "no parser";
+        return {};
+    }
+    QStringList urls;
+    while (const auto url = parser->getNextHref()) {
+        urls << *url;
+        // Lists and sitemaps have no records: the getters answer empty values.
+        EXPECT_EQ(parser->getLinkText(), QString());
+        EXPECT_EQ(parser->getRel(), QString());
+        EXPECT_FALSE(parser->getLineNumber());
+        if (urls.size() > 1000)
+            break;
+    }
+    EXPECT_FALSE(parser->getNextHref()) << "keeps answering nil at the end";
+    return urls;
+}
+
+QStringList fixtureHrefs(const char* name, int fileType)
+{
+    const QByteArray bytes = readFixture(QStringLiteral("lists/") + QLatin1StringView(name));
+    return allHrefs(std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())), fileType);
+}
+
+std::unique_ptr<CrwlParser> htmlParser(const ExactBuffer& buffer, bool checkImages = true)
+{
+    CrwlParser::Options options;
+    options.allowNoLinks = true;
+    options.checkImages = checkImages;
+    return CrwlParser::initWithData(QByteArray::fromRawData(buffer.data(), static_cast<qsizetype>(buffer.size())), options);
+}
+
+} // namespace
+
+TEST(CrwlParserLists, WhitespaceListWithBlankLinesAndComments)
+{
+    EXPECT_EQ(fixtureHrefs("urls.txt", CrwlParser::WhitespaceSeparatedList),
+        (QStringList { "https://example.com/", "https://example.com/quoted.html", "https://example.com/a,b",
+            "https://example.com/c", "https://example.com/caf", "/menu", "https://example.com/?a=1&b=2" }));
+}
+
+TEST(CrwlParserLists, CommaListWithHeaderBlankLinesAndComments)
+{
+    EXPECT_EQ(fixtureHrefs("urls.csv", CrwlParser::CommaSeparatedList),
+        (QStringList { "url", "comment", "https://example.com/one", "first", "https://example.com/two",
+            "https://example.com/three" }));
+    // The same text as a comma list splits at the comma too.
+    EXPECT_EQ(fixtureHrefs("urls.txt", CrwlParser::CommaSeparatedList).mid(2, 3),
+        (QStringList { "https://example.com/a", "b", "https://example.com/c" }));
+}
+
+TEST(CrwlParserLists, TokenRules)
+{
+    EXPECT_EQ(allHrefs("a,b, c", CrwlParser::CommaSeparatedList), (QStringList { "a", "b", "c" }));
+    EXPECT_EQ(allHrefs("a,b c", CrwlParser::WhitespaceSeparatedList), (QStringList { "a,b", "c" }));
+    EXPECT_EQ(allHrefs("x#y #z\n#comment\n'#kept'", CrwlParser::WhitespaceSeparatedList),
+        (QStringList { "x#y", "#z", "#kept" }))
+        << "only a line's first visible \"#\" starts a comment";
+    EXPECT_EQ(allHrefs("a&#32;b \"\" ''", CrwlParser::WhitespaceSeparatedList), (QStringList { "a%20b" }))
+        << "a token that is nothing but quotes is no URL";
+    EXPECT_TRUE(allHrefs("\n\n  \t\r\n", CrwlParser::WhitespaceSeparatedList).isEmpty());
+
+    // A token longer than 998 bytes is cut there; the byte at the cut is dropped.
+    const std::string longToken = std::string(998, 'a') + "XYZ";
+    EXPECT_EQ(allHrefs(longToken, CrwlParser::WhitespaceSeparatedList),
+        (QStringList { QString(998, u'a'), QStringLiteral("YZ") }));
+}
+
+TEST(CrwlParserLists, Sitemap)
+{
+    EXPECT_EQ(fixtureHrefs("sitemap.xml", CrwlParser::XMLSitemap),
+        (QStringList { "https://example.com/", "https://example.com/split/over-lines.html",
+            "https://example.com/cdata?a=1&b=2", "https://example.com/last" }));
+}
+
+TEST(CrwlParserLists, SitemapIndex)
+{
+    EXPECT_EQ(fixtureHrefs("sitemap-index.xml", CrwlParser::XMLSitemap),
+        (QStringList { "https://example.com/sitemap-pages.xml", "https://example.com/sitemap-posts.xml" }));
+}
+
+TEST(CrwlParserLists, SitemapWithEntitiesInLoc)
+{
+    EXPECT_EQ(fixtureHrefs("sitemap-entities.xml", CrwlParser::XMLSitemap),
+        (QStringList { QStringLiteral("https://example.com/search?q=a&page=2"), QStringLiteral("https://example.com/quote's/<tag>"),
+            QStringLiteral("https://example.com/caf\u00e9/A") }))
+        << "a <loc> whose text runs into the end of the data ends the list";
+}
+
+TEST(CrwlParserLists, XmlModeAfterConstructionAndTagReading)
+{
+    const ExactBuffer page(std::string_view("<urlset><url><loc>https://example.com/x</loc></url></urlset>"));
+    CrwlParser::Options options;
+    options.fileType = 1; // a code that runs no scanner
+    auto parser = CrwlParser::initWithData(QByteArray::fromRawData(page.data(), static_cast<qsizetype>(page.size())), options);
+    ASSERT_TRUE(parser);
+    parser->setXMLMode();
+    EXPECT_EQ(parser->getNextHref(), QStringLiteral("https://example.com/x"));
+    EXPECT_FALSE(parser->getNextHref());
+
+    const ExactBuffer tags(std::string_view("<a/> <!-- <b> --> <!DOCTYPE x> </c d> <loc>"));
+    parser = CrwlParser::initWithData(QByteArray::fromRawData(tags.data(), static_cast<qsizetype>(tags.size())), options);
+    ASSERT_TRUE(parser);
+    const auto first = parser->getTag(false);
+    ASSERT_TRUE(first);
+    EXPECT_EQ(first->getData(), QStringLiteral("a"));
+    EXPECT_TRUE(first->isClosing());
+    const auto second = parser->getTag(false);
+    ASSERT_TRUE(second);
+    EXPECT_EQ(second->getData(), QStringLiteral("c d")) << "comments and other <! are passed over";
+    EXPECT_TRUE(second->isClosing());
+    const auto third = parser->getTag(false);
+    ASSERT_TRUE(third);
+    EXPECT_EQ(third->getData(), QStringLiteral("loc"));
+    EXPECT_FALSE(third->isClosing());
+    EXPECT_FALSE(parser->getLoc()) << "no \"<\" behind the text";
+    EXPECT_FALSE(parser->getTag(false));
+}
+
+TEST(CrwlParserIteration, RecordsHandOutEachUrlWithTheirAttributes)
+{
+    const ExactBuffer page(std::string_view("<html><body>\n"
+                                            "<a href=\"/p\" rel=\"nofollow\" target=\"_top\" hreflang=\"fr\">\n"
+                                            "<img src=\"i.png\" srcset=\"i2.png 2x, i3.png 3x\" alt=\"Pic\"></a>\n"
+                                            "<img src='\"quoted.png\"'>\n"
+                                            "</body></html>"));
+    const auto parser = htmlParser(page);
+    ASSERT_TRUE(parser);
+    QStringList seen;
+    while (const auto url = parser->getNextHref())
+        seen << QStringLiteral("%1 [%2] rel=%3 target=%4 lang=%5 line=%6")
+                    .arg(*url, parser->getLinkText(), parser->getRel(), parser->getTargetAttr(), parser->getHreflang())
+                    .arg(parser->getLineNumber().value_or(-1));
+    EXPECT_EQ(seen,
+        (QStringList { "i.png [[alt]: Pic] rel= target= lang= line=3", "i2.png [[alt]: Pic] rel= target= lang= line=3",
+            "i3.png [[alt]: Pic] rel= target= lang= line=3", "/p [] rel=nofollow target=_top lang=fr line=2",
+            "quoted.png [[alt]:] rel= target= lang= line=4" }));
+    EXPECT_FALSE(parser->getNextHref());
+    EXPECT_EQ(parser->getLinkText(), QString()) << "past the last record";
+    EXPECT_FALSE(parser->getLineNumber());
+}
+
+TEST(CrwlParserIteration, TrimWhitespaceDefault)
+{
+    const ExactBuffer page(std::string_view("<body><a href=\"'/q.html'\">q</a></body>"));
+    detail::setParserDefaults({});
+    auto parser = htmlParser(page);
+    ASSERT_TRUE(parser);
+    EXPECT_EQ(parser->getNextHref(), QStringLiteral("/q.html"));
+    detail::setParserDefault(QStringLiteral("trimWhitespace"), true);
+    parser = htmlParser(page);
+    EXPECT_EQ(parser->getNextHref(), QStringLiteral("/q.html"));
+    detail::setParserDefault(QStringLiteral("trimWhitespace"), false);
+    parser = htmlParser(page);
+    EXPECT_EQ(parser->getNextHref(), QStringLiteral("'/q.html'")) << "kept as written when the default is NO";
+    detail::setParserDefaults({});
+}
+
+TEST(CrwlParserIteration, EmptyCollection)
+{
+    const ExactBuffer page(std::string_view("<body><p>no links</p></body>"));
+    const auto parser = htmlParser(page);
+    ASSERT_TRUE(parser);
+    EXPECT_FALSE(parser->getNextHref());
+    EXPECT_FALSE(parser->getNextHref());
+    EXPECT_EQ(parser->getRel(), QString());
+}
+
+TEST(CrwlParserText, CountWords)
+{
+    EXPECT_EQ(CrwlParser::countWords(QString()), 0);
+    EXPECT_EQ(CrwlParser::countWords(QStringLiteral("")), 0);
+    EXPECT_EQ(CrwlParser::countWords(QStringLiteral("one")), 1);
+    EXPECT_EQ(CrwlParser::countWords(QStringLiteral("one two")), 2);
+    EXPECT_EQ(CrwlParser::countWords(QStringLiteral("one  two")), 3) << "the empty piece between two spaces counts";
+    EXPECT_EQ(CrwlParser::countWords(QStringLiteral("one\ntwo\u00a0three")), 3);
+}
+
+TEST(CrwlParserText, PageTextOfALongPageKeepsEveryWord)
+{
+    // Far more text than any capture buffer holds: the page text is as long as the page needs.
+    std::string page = "<!DOCTYPE html><html><body><p>";
+    for (int i = 0; i < 20000; ++i)
+        page += "word ";
+    page += "</p><script>var ignored = 'a b c';</script></body></html>";
+    const ExactBuffer buffer(page);
+    const auto parser = htmlParser(buffer);
+    ASSERT_TRUE(parser);
+    EXPECT_EQ(parser->getWordCount(), 20000);
+    EXPECT_EQ(parser->getTextContent().size(), 20000 * 5 - 1);
+}
