@@ -1,0 +1,55 @@
+// Text helpers shared by the document parsers.
+#include "parsing/detail/DocumentText.h"
+
+#include "parsing/detail/ParserDefaults.h"
+
+namespace crawlmere::parsing::detail {
+
+std::optional<QString> decodeWithFallbacks(
+    const QByteArray& bytes, std::initializer_list<crawlmere::platform::EncodingId> encodings)
+{
+    for (const crawlmere::platform::EncodingId encoding : encodings) {
+        if (auto text = crawlmere::platform::TextEncoding::decode(bytes, encoding))
+            return text;
+    }
+    return std::nullopt;
+}
+
+QString trimQuotesAndSpaces(QStringView text)
+{
+    auto isTrimmed = [](QChar c) { return c == u'"' || c == u'\'' || c == u' '; };
+    qsizetype start = 0;
+    qsizetype end = text.size();
+    while (start < end && isTrimmed(text.at(start)))
+        ++start;
+    while (end > start && isTrimmed(text.at(end - 1)))
+        --end;
+    return text.sliced(start, end - start).toString();
+}
+
+QString capLinkText(QString text)
+{
+    if (text.size() <= kMaxDocumentLinkText)
+        return text;
+    qsizetype cut = kMaxDocumentLinkText;
+    if (text.at(cut - 1).isHighSurrogate())
+        --cut;
+    text.truncate(cut);
+    return text;
+}
+
+qsizetype NextOccurrence::in(QStringView text, qsizetype from)
+{
+    if (m_searchedFrom < 0 || from < m_searchedFrom || (m_found >= 0 && m_found < from)) {
+        m_searchedFrom = from;
+        m_found = text.indexOf(m_needle, from, m_sensitivity);
+    }
+    return m_found;
+}
+
+void documentParserError(const char* parser, const QString& message)
+{
+    parserLog(0, QStringLiteral("%1: %2").arg(QLatin1StringView(parser), message));
+}
+
+} // namespace crawlmere::parsing::detail
