@@ -1,0 +1,240 @@
+#include "app/HeadlessOptions.h"
+
+#include "platform/Paths.h"
+#include "platform/Url.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+namespace crawlmere::app {
+
+namespace {
+
+std::optional<bool> boolOf(const QString& text)
+{
+    const QString lower = text.trimmed().toLower();
+    if (lower == QLatin1String("yes") || lower == QLatin1String("true") || lower == QLatin1String("1"))
+        return true;
+    if (lower == QLatin1String("no") || lower == QLatin1String("false") || lower == QLatin1String("0"))
+        return false;
+    return std::nullopt;
+}
+
+std::optional<qint64> integerOf(const QString& text)
+{
+    bool ok = false;
+    const qint64 value = text.trimmed().toLongLong(&ok);
+    return ok ? std::optional<qint64>(value) : std::nullopt;
+}
+
+std::optional<double> realOf(const QString& text)
+{
+    bool ok = false;
+    const double value = text.trimmed().toDouble(&ok);
+    return ok ? std::optional<double>(value) : std::nullopt;
+}
+
+// Splits "KEY=VALUE"; the key must not be empty.
+std::optional<std::pair<QString, QString>> keyValue(const QString& text)
+{
+    const qsizetype equals = text.indexOf(QLatin1Char('='));
+    if (equals <= 0)
+        return std::nullopt;
+    return std::make_pair(text.left(equals).trimmed(), text.mid(equals + 1));
+}
+
+QString typeName(const QVariant& model)
+{
+    switch (model.typeId()) {
+    case QMetaType::Bool:
+        return QStringLiteral("YES or NO");
+    case QMetaType::Int:
+    case QMetaType::LongLong:
+    case QMetaType::UInt:
+    case QMetaType::ULongLong:
+        return QStringLiteral("a whole number");
+    case QMetaType::Double:
+    case QMetaType::Float:
+        return QStringLiteral("a number");
+    default:
+        return QStringLiteral("text");
+    }
+}
+
+} // namespace
+
+QStringList HeadlessOptions::defaultColumns()
+{
+    return { QStringLiteral("url"), QStringLiteral("status"), QStringLiteral("redir"), QStringLiteral("onpageurl"),
+        QStringLiteral("linkpagetitle") };
+}
+
+std::optional<QVariant> valueOfType(const QString& text, const QVariant& model)
+{
+    switch (model.typeId()) {
+    case QMetaType::Bool:
+        if (const auto value = boolOf(text))
+            return QVariant(*value);
+        return std::nullopt;
+    case QMetaType::Int:
+    case QMetaType::LongLong:
+    case QMetaType::UInt:
+    case QMetaType::ULongLong:
+        if (const auto value = integerOf(text))
+            return QVariant(*value);
+        return std::nullopt;
+    case QMetaType::Double:
+    case QMetaType::Float:
+        if (const auto value = realOf(text))
+            return QVariant(*value);
+        return std::nullopt;
+    default:
+        return QVariant(text);
+    }
+}
+
+QVariant valueByForm(const QString& text)
+{
+    const QString lower = text.trimmed().toLower();
+    if (lower == QLatin1String("yes") || lower == QLatin1String("true"))
+        return true;
+    if (lower == QLatin1String("no") || lower == QLatin1String("false"))
+        return false;
+    if (const auto integer = integerOf(text))
+        return *integer;
+    if (const auto real = realOf(text))
+        return *real;
+    return text;
+}
+
+QString usageText()
+{
+    return QStringLiteral(
+        "usage: crawlmere [--headless] [--set KEY=VALUE]... [--default KEY=VALUE]...\n"
+        "                 [--csv FILE] [--columns KEY,KEY,...] TARGET\n"
+        "\n"
+        "TARGET is an http(s) address, a local page, URL list or sitemap, or a .lcsettings file.\n"
+        "  --headless          scan without windows (also the case when there is no display)\n"
+        "  --set KEY=VALUE     a crawl setting for this scan (numberOfThreads=4, timeout=10, ...)\n"
+        "  --default KEY=VALUE an application default for this run only; it is not saved\n"
+        "  --csv FILE          after the scan, write every URL found to FILE\n"
+        "  --columns KEYS      the columns of the CSV (default url,status,redir,onpageurl,linkpagetitle)\n"
+        "  --version           print the version\n");
+}
+
+HeadlessParse parseHeadlessArguments(const QStringList& arguments, const QVariantMap& crawlDefaults,
+    const QVariantMap& registeredDefaults, const QString& workingFolder)
+{
+    HeadlessParse result;
+    HeadlessOptions options;
+    auto fail = [&](const QString& message) {
+        result.error = message;
+        return result;
+    };
+
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        const QString& argument = arguments.at(i);
+        auto nextValue = [&](const QString& option) -> std::optional<QString> {
+            if (argument.startsWith(option + QLatin1Char('=')))
+                return argument.mid(option.size() + 1);
+            if (i + 1 >= arguments.size())
+                return std::nullopt;
+            return arguments.at(++i);
+        };
+        auto isOption = [&](const QString& option) {
+            return argument == option || argument.startsWith(option + QLatin1Char('='));
+        };
+
+        if (argument == QLatin1String("--help") || argument == QLatin1String("-h")) {
+            result.showHelp = true;
+            return result;
+        }
+        if (argument == QLatin1String("--version")) {
+            result.showVersion = true;
+            return result;
+        }
+        if (argument == QLatin1String("--headless")) {
+            options.headless = true;
+        } else if (isOption(QStringLiteral("--set"))) {
+            const auto value = nextValue(QStringLiteral("--set"));
+            const auto pair = value ? keyValue(*value) : std::nullopt;
+            if (!pair)
+                return fail(QStringLiteral("--set needs KEY=VALUE"));
+            if (!crawlDefaults.contains(pair->first))
+                return fail(QStringLiteral("unknown crawl setting: %1").arg(pair->first));
+            const QVariant model = crawlDefaults.value(pair->first);
+            const auto typed = valueOfType(pair->second, model);
+            if (!typed)
+                return fail(QStringLiteral("--set %1: expected %2, got \"%3\"").arg(pair->first, typeName(model), pair->second));
+            options.crawlSettings.insert(pair->first, *typed);
+        } else if (isOption(QStringLiteral("--default"))) {
+            const auto value = nextValue(QStringLiteral("--default"));
+            const auto pair = value ? keyValue(*value) : std::nullopt;
+            if (!pair)
+                return fail(QStringLiteral("--default needs KEY=VALUE"));
+            if (registeredDefaults.contains(pair->first)) {
+                const QVariant model = registeredDefaults.value(pair->first);
+                const auto typed = valueOfType(pair->second, model);
+                if (!typed)
+                    return fail(QStringLiteral("--default %1: expected %2, got \"%3\"")
+                                    .arg(pair->first, typeName(model), pair->second));
+                options.defaults.insert(pair->first, *typed);
+            } else {
+                options.defaults.insert(pair->first, valueByForm(pair->second));
+            }
+        } else if (isOption(QStringLiteral("--csv"))) {
+            const auto value = nextValue(QStringLiteral("--csv"));
+            if (!value || value->isEmpty())
+                return fail(QStringLiteral("--csv needs a file name"));
+            options.csvFile = QDir(workingFolder).absoluteFilePath(*value);
+        } else if (isOption(QStringLiteral("--columns"))) {
+            const auto value = nextValue(QStringLiteral("--columns"));
+            QStringList columns;
+            for (const QString& column : value.value_or(QString()).split(QLatin1Char(','))) {
+                if (!column.trimmed().isEmpty())
+                    columns.append(column.trimmed().toLower());
+            }
+            if (columns.isEmpty())
+                return fail(QStringLiteral("--columns needs at least one column key"));
+            options.columns = columns;
+        } else if (argument.startsWith(QLatin1String("--"))) {
+            return fail(QStringLiteral("unknown option: %1").arg(argument));
+        } else {
+            if (!options.target.isEmpty())
+                return fail(QStringLiteral("only one target can be scanned at a time"));
+            options.target = argument;
+        }
+    }
+
+    if (options.target.isEmpty())
+        return fail(QStringLiteral("no target given"));
+
+    const QString& target = options.target;
+    if (target.contains(QLatin1String("://"))) {
+        options.targetKind = TargetKind::WebAddress;
+        options.startingUrl = target;
+    } else {
+        const QString path = QDir(workingFolder).absoluteFilePath(platform::Paths::expandTilde(target));
+        const QFileInfo info(path);
+        if (!info.exists()) {
+            // Not on disk: a bare host name such as "example.com" is a web address.
+            if (platform::Paths::isLocalPath(target) || target.startsWith(QLatin1Char('.')))
+                return fail(QStringLiteral("no such file: %1").arg(target));
+            options.targetKind = TargetKind::WebAddress;
+            options.startingUrl = target;
+        } else if (info.suffix().compare(QLatin1String("lcsettings"), Qt::CaseInsensitive) == 0) {
+            options.targetKind = TargetKind::SettingsFile;
+            options.target = info.absoluteFilePath();
+        } else {
+            options.targetKind = TargetKind::LocalFile;
+            const auto url = platform::Url::fromLocalFile(info.absoluteFilePath());
+            if (!url)
+                return fail(QStringLiteral("cannot make a file URL of %1").arg(target));
+            options.startingUrl = url->absoluteString();
+        }
+    }
+    result.options = std::move(options);
+    return result;
+}
+
+} // namespace crawlmere::app

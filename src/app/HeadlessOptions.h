@@ -1,0 +1,64 @@
+// The command line of a scan without windows: options, typed values and the scan target.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+#include <QVariantMap>
+
+#include <optional>
+
+namespace crawlmere::app {
+
+/// What a scan's target names.
+enum class TargetKind {
+    WebAddress, ///< an http(s) URL (or any text with "://")
+    LocalFile, ///< a page, URL list or sitemap on disk, scanned through its file URL
+    SettingsFile, ///< a `.lcsettings` file whose site settings are used
+};
+
+struct HeadlessOptions {
+    bool headless = false;
+    /// `--set` values, typed by the crawl-settings defaults.
+    QVariantMap crawlSettings;
+    /// `--default` values for this run's defaults store, never saved.
+    QVariantMap defaults;
+    QString csvFile;
+    QStringList columns = defaultColumns();
+    QString target;
+    TargetKind targetKind = TargetKind::WebAddress;
+    /// The starting URL: the target itself, or the file URL of a local target. Empty for a
+    /// settings file.
+    QString startingUrl;
+
+    static QStringList defaultColumns();
+};
+
+/// The outcome of reading the command line: options to run with, a request for help or the
+/// version, or a usage error in words for the user.
+struct HeadlessParse {
+    std::optional<HeadlessOptions> options;
+    bool showHelp = false;
+    bool showVersion = false;
+    QString error;
+};
+
+/// Reads `arguments` (without the program name). `crawlDefaults` types `--set` values and names
+/// the keys it accepts; `registeredDefaults` types `--default` values where it has the key.
+/// `workingFolder` makes a relative local target absolute.
+HeadlessParse parseHeadlessArguments(const QStringList& arguments, const QVariantMap& crawlDefaults,
+    const QVariantMap& registeredDefaults, const QString& workingFolder);
+
+/// `text` read as the type of `model`: YES/NO for booleans ("YES", "NO", "true", "false", "1",
+/// "0" in any case), a whole number for integers, a number for reals, else the text. Nothing
+/// when the text does not fit the type.
+std::optional<QVariant> valueOfType(const QString& text, const QVariant& model);
+
+/// `text` typed by its form: YES/NO (and true/false) as booleans, whole numbers as integers,
+/// other numbers as reals, anything else as text.
+QVariant valueByForm(const QString& text);
+
+/// The usage text printed for `--help` and after a usage error.
+QString usageText();
+
+} // namespace crawlmere::app
