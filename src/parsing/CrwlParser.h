@@ -224,6 +224,14 @@ protected:
 
 private:
 
+    // Decoding of byte runs (CrwlParserText.cpp).
+    static std::optional<QString> decodeWithFallbacks(std::string_view run, EncodingId encoding, bool wasCut);
+    /// With separators CR, LF and tab become spaces and runs of spaces fold into one; without, CR
+    /// and LF are removed.
+    static void foldSeparators(QString& text, bool returnsAreSeparators);
+    /// The page text from bytes already folded to single spaces.
+    static QString pageTextFromFoldedBuffer(std::string_view run, EncodingId encoding);
+
     // Frame (CrwlParserFrame.cpp).
     void bigKahunaPass();
     void countLine();
@@ -334,4 +342,5 @@ private:
     int cursor = 0;
     int subCursor = 0;
     const CrwlLinkRecord* currentRecord() const;
+    std::optional<bool> m_keepHrefsAsWritten; ///< the `trimWhitespace` default, read at the first URL
 };

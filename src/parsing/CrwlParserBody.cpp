@@ -24,6 +24,47 @@ inline int lineStartsAt(uint8_t previous, uint8_t c)
     return static_cast<int>(previous == '\n') | static_cast<int>(previous == '\r' && c != '\n');
 }
 
+// Number of bytes equal to `byte` in the eight bytes of `word`.
+inline int countByte(uint64_t word, uint8_t byte)
+{
+    constexpr uint64_t ones = 0x0101010101010101ULL;
+    constexpr uint64_t low7 = 0x7F7F7F7F7F7F7F7FULL;
+    const uint64_t x = word ^ (ones * byte);
+    const uint64_t zero = ~(((x & low7) + low7) | x | low7); // high bit set where a byte of x is 0
+    return __builtin_popcountll(zero);
+}
+
+// Lines started by reading page[from, to), given the byte before `from`: every LF before the last
+// byte read ends a line, and so does every CR not followed by an LF.
+int linesStartedIn(const uint8_t* page, qint64 from, qint64 to, uint8_t before)
+{
+    if (from >= to)
+        return 0;
+    int lines = lineStartsAt(before, page[from]);
+    qint64 i = from;
+    const qint64 last = to - 1; // the ends counted lie in [from, last)
+    for (; i + 8 <= last; i += 8) {
+        uint64_t word;
+        std::memcpy(&word, page + i, 8);
+        lines += countByte(word, '\n');
+        if (countByte(word, '\r'))
+            for (qint64 k = i; k < i + 8; ++k)
+                lines += static_cast<int>(page[k] == '\r' && page[k + 1] != '\n');
+    }
+    for (; i < last; ++i)
+        lines += static_cast<int>(page[i] == '\n') + static_cast<int>(page[i] == '\r' && page[i + 1] != '\n');
+    return lines;
+}
+
+// Offset of the first "<" or ">" in page[from, to), or `to`.
+qint64 nextAngleBracket(const char* page, qint64 from, qint64 to)
+{
+    const void* lt = std::memchr(page + from, '<', static_cast<size_t>(to - from));
+    const qint64 end = lt ? static_cast<const char*>(lt) - page : to;
+    const void* gt = std::memchr(page + from, '>', static_cast<size_t>(end - from));
+    return gt ? static_cast<const char*>(gt) - page : end;
+}
+
 // Lower-cases a name of at most `N` bytes into `out`; false when it is longer.
 template <size_t N>
 bool lowerName(std::string_view name, char (&out)[N], size_t& length)
@@ -97,7 +138,7 @@ uint8_t lookUp(std::string_view name, const NameEntry (&table)[N])
         return 0;
     const std::string_view key(lower, length);
     for (const NameEntry& entry : table)
-        if (entry.name == key)
+        if (entry.name.size() == length && entry.name[0] == lower[0] && entry.name == key)
             return entry.id;
     return 0;
 }
@@ -123,14 +164,7 @@ void CrwlParser::advanceTo(qint64 position)
     if (position <= counter)
         return;
     const auto* page = reinterpret_cast<const uint8_t*>(bytes.data());
-    uint8_t previous = aBuffer;
-    int lines = 0;
-    for (qint64 i = counter; i < position; ++i) {
-        const uint8_t c = page[i];
-        lines += lineStartsAt(previous, c);
-        previous = c;
-    }
-    lineNumber += lines;
+    lineNumber += linesStartedIn(page, counter, position, aBuffer);
     previousaBuffer = position - 2 >= counter ? page[position - 2] : aBuffer;
     aBuffer = page[position - 1];
     counter = position;
@@ -183,60 +217,36 @@ void CrwlParser::appendTagSpace(BodyState& state)
 
 void CrwlParser::scanText(BodyState& state)
 {
-    const auto* page = reinterpret_cast<const uint8_t*>(bytes.data());
-    const bool takesText = (state.collectingText || state.headingLevel > 0) && state.ignoredRegions == 0;
-    const bool takesHeading = state.headingLevel > 0;
-    const bool takesLinkText = state.inA;
-    uint8_t previous = aBuffer;
-    uint8_t beforePrevious = previousaBuffer;
-    qint64 i = counter;
-    int lines = 0;
-
-    if (!takesText && !takesHeading && !takesLinkText) {
-        // Nothing keeps these bytes: only the line count matters up to the next "<" or ">".
-        while (i < l) {
-            const uint8_t c = page[i];
-            if (c == '<' || c == '>')
-                break;
-            lines += lineStartsAt(previous, c);
-            beforePrevious = previous;
-            previous = c;
-            ++i;
-        }
-    } else {
-        char* text = state.text.get();
-        const bool consolidate = parserContentConsolidateWhitespace;
-        while (i < l) {
-            const uint8_t c = page[i];
-            if (c == '<' || c == '>')
-                break;
-            lines += lineStartsAt(previous, c);
-            beforePrevious = previous;
-            previous = c;
-            ++i;
-            if (takesText) {
-                if (!consolidate && state.textSize < state.textCapacity)
-                    text[state.textSize++] = static_cast<char>(c);
-                else
-                    appendPageText(state, c);
+    // The run of text up to the next "<" or ">": its bytes go to the page text, the heading and the
+    // link text as each is open, then the bracket itself is read.
+    const qint64 start = counter;
+    const qint64 end = nextAngleBracket(bytes.data(), start, l);
+    const std::string_view run = bytes.substr(static_cast<size_t>(start), static_cast<size_t>(end - start));
+    if (!run.empty()) {
+        if ((state.collectingText || state.headingLevel > 0) && state.ignoredRegions == 0) {
+            if (parserContentConsolidateWhitespace) {
+                for (const char c : run)
+                    appendPageText(state, detail::byteOf(c));
+            } else {
+                const size_t room = state.textCapacity - state.textSize;
+                const size_t n = run.size() < room ? run.size() : room;
+                std::memcpy(state.text.get() + state.textSize, run.data(), n);
+                state.textSize += n;
             }
-            if (takesHeading)
-                state.heading.push(static_cast<char>(c));
-            if (takesLinkText)
-                state.linkText.push(static_cast<char>(c));
         }
+        if (state.headingLevel > 0)
+            for (const char c : run)
+                state.heading.push(c);
+        if (state.inA)
+            for (const char c : run)
+                state.linkText.push(c);
+        advanceTo(end);
     }
-    lineNumber += lines;
-    if (i > counter) {
-        aBuffer = previous;
-        previousaBuffer = beforePrevious;
-        counter = i;
-    }
-    if (i >= l)
+    if (end >= l)
         return;
 
     // The "<" or ">" itself.
-    advanceTo(i + 1);
+    advanceTo(end + 1);
     if (aBuffer == '>') {
         appendTagSpace(state); // a stray ">" ends nothing but still separates words
         return;
@@ -349,9 +359,7 @@ void CrwlParser::scanTag(BodyState& state, bool continuesBodyTag)
     const auto byteAt = [&](qint64 i) { return detail::byteOf(page[static_cast<size_t>(i)]); };
     TagSpan tag;
     {
-        qint64 end = counter;
-        while (end < l && byteAt(end) != '>' && byteAt(end) != '<')
-            ++end;
+        const qint64 end = nextAngleBracket(page.data(), counter, l);
         tag.end = end;
         tag.endsAtGt = end < l && byteAt(end) == '>';
         tag.selfClosing = tag.endsAtGt && end > counter && byteAt(end - 1) == '/';

@@ -42,12 +42,15 @@ std::optional<QString> CrwlParser::getNextHref()
             continue;
         }
         QString url = record.urlArray.at(subCursor++);
-        url.replace(QLatin1StringView("\\/"), QLatin1StringView("/"));
-        url.replace(QLatin1StringView("%5C/"), QLatin1StringView("/"));
-        // Trimmed unless the user default says NO.
-        const bool keepAsWritten = detail::defaultsObject(QStringLiteral("trimWhitespace")).isValid()
-            && !detail::defaultsBool(QStringLiteral("trimWhitespace"));
-        return keepAsWritten ? url : trimQuotesAndSpaces(url);
+        if (url.contains(u'\\'))
+            url.replace(QLatin1StringView("\\/"), QLatin1StringView("/"));
+        if (url.contains(u'%'))
+            url.replace(QLatin1StringView("%5C/"), QLatin1StringView("/"));
+        // Trimmed unless the user default says NO; read once per walk.
+        if (!m_keepHrefsAsWritten)
+            m_keepHrefsAsWritten = detail::defaultsObject(QStringLiteral("trimWhitespace")).isValid()
+                && !detail::defaultsBool(QStringLiteral("trimWhitespace"));
+        return *m_keepHrefsAsWritten ? url : trimQuotesAndSpaces(url);
     }
     return std::nullopt;
 }

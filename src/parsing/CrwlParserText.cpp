@@ -95,6 +95,35 @@ bool appendReference(QStringView inner, QString& out)
     return true;
 }
 
+// Encodings in which every byte below 0x80 is the ASCII character.
+bool isAsciiCompatible(crawlmere::platform::EncodingId encoding)
+{
+    switch (encoding) {
+    case Encoding::None:
+    case Encoding::ASCII:
+    case Encoding::UTF8:
+    case Encoding::ISOLatin1:
+    case Encoding::ISOLatin2:
+    case Encoding::WindowsCP1250:
+    case Encoding::WindowsCP1251:
+    case Encoding::WindowsCP1252:
+    case Encoding::WindowsCP1253:
+    case Encoding::WindowsCP1254:
+    case Encoding::MacOSRoman:
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool isAllAscii(std::string_view run)
+{
+    uint8_t any = 0;
+    for (const char c : run)
+        any |= static_cast<uint8_t>(c);
+    return any < 0x80;
+}
+
 bool isTrimmedQuoteOrSpace(QChar ch) { return ch == u'"' || ch == u'\'' || ch == u' '; }
 
 QString trimQuotesAndSpaces(const QString& text)
@@ -110,11 +139,39 @@ QString trimQuotesAndSpaces(const QString& text)
 
 } // namespace
 
-QString CrwlParser::unescapedStringFromBuffer(
-    std::string_view run, EncodingId encoding, bool returnsAreSeparators, bool wasCut)
+void CrwlParser::foldSeparators(QString& text, bool returnsAreSeparators)
 {
-    if (run.empty())
-        return QStringLiteral("");
+    // One pass: with separators CR, LF and tab become spaces and runs of spaces fold into one;
+    // without, CR and LF are removed.
+    QChar* chars = text.data();
+    const qsizetype length = text.size();
+    qsizetype kept = 0;
+    bool lastWasSpace = false;
+    for (qsizetype i = 0; i < length; ++i) {
+        QChar ch = chars[i];
+        if (ch == u'\r' || ch == u'\n') {
+            if (!returnsAreSeparators)
+                continue;
+            ch = u' ';
+        } else if (ch == u'\t' && returnsAreSeparators) {
+            ch = u' ';
+        }
+        if (returnsAreSeparators && ch == u' ') {
+            if (lastWasSpace)
+                continue;
+            lastWasSpace = true;
+        } else {
+            lastWasSpace = false;
+        }
+        chars[kept++] = ch;
+    }
+    text.truncate(kept);
+}
+
+std::optional<QString> CrwlParser::decodeWithFallbacks(std::string_view run, EncodingId encoding, bool wasCut)
+{
+    if (isAsciiCompatible(encoding) && isAllAscii(run))
+        return QString::fromLatin1(run.data(), static_cast<qsizetype>(run.size())); // the same in all of them
     std::optional<QString> decoded;
     if (encoding != Encoding::None)
         decoded = decodeRun(run, encoding, wasCut);
@@ -123,17 +180,40 @@ QString CrwlParser::unescapedStringFromBuffer(
             break;
         decoded = decodeRun(run, fallback, wasCut);
     }
+    return decoded;
+}
+
+QString CrwlParser::pageTextFromFoldedBuffer(std::string_view run, EncodingId encoding)
+{
+    // The bytes hold no CR, LF or tab and no two spaces in a row, and no space at either end: only
+    // what character references decode to can need folding.
+    if (run.empty())
+        return QStringLiteral("");
+    std::optional<QString> decoded = decodeWithFallbacks(run, encoding, /*wasCut=*/false);
     if (!decoded)
         return QStringLiteral("");
-    QString text = unescapeEntities(*decoded);
-    if (returnsAreSeparators) {
-        text.replace(u'\r', u' ').replace(u'\n', u' ').replace(u'\t', u' ');
-        while (text.contains(QLatin1StringView("  ")))
-            text.replace(QLatin1StringView("  "), QLatin1StringView(" "));
-    } else {
-        text.remove(u'\r').remove(u'\n');
+    QString text = std::move(*decoded);
+    if (text.contains(u'&')) {
+        text = gtm_stringByUnescapingFromHTML(text);
+        foldSeparators(text, /*returnsAreSeparators=*/true);
     }
-    text = text.trimmed();
+    text = std::move(text).trimmed();
+    return text.isNull() ? QStringLiteral("") : text;
+}
+
+QString CrwlParser::unescapedStringFromBuffer(
+    std::string_view run, EncodingId encoding, bool returnsAreSeparators, bool wasCut)
+{
+    if (run.empty())
+        return QStringLiteral("");
+    std::optional<QString> decoded = decodeWithFallbacks(run, encoding, wasCut);
+    if (!decoded)
+        return QStringLiteral("");
+    QString text = std::move(*decoded);
+    if (text.contains(u'&'))
+        text = gtm_stringByUnescapingFromHTML(text);
+    foldSeparators(text, returnsAreSeparators);
+    text = std::move(text).trimmed();
     return text.isNull() ? QStringLiteral("") : text;
 }
 
@@ -151,34 +231,33 @@ QString CrwlParser::unescapeEntities(const QString& text)
 
 QString CrwlParser::gtm_stringByUnescapingFromHTML(const QString& text)
 {
-    if (!text.contains(u'&'))
+    qsizetype amp = text.indexOf(u'&');
+    if (amp < 0)
         return text;
     // Each "&" reaches up to the first ";" before the next "&"; the candidates never overlap, so one
     // forward pass gives what a walk from the last "&" to the first gives, and a decoded "&amp;"
-    // never joins the text behind it.
+    // never joins the text behind it. Text between references is copied in runs.
     QString out;
     out.reserve(text.size());
+    const QStringView view(text);
     const qsizetype n = text.size();
-    qsizetype i = 0;
-    while (i < n) {
-        const QChar ch = text.at(i);
-        if (ch != u'&') {
-            out.append(ch);
-            ++i;
-            continue;
-        }
-        qsizetype j = i + 1;
-        while (j < n && j - i < kMaxReferenceLength && text.at(j) != u';' && text.at(j) != u'&')
+    qsizetype copied = 0; // text before this offset is in `out`
+    while (amp >= 0) {
+        qsizetype j = amp + 1;
+        while (j < n && j - amp < kMaxReferenceLength && text.at(j) != u';' && text.at(j) != u'&')
             ++j;
-        const qsizetype length = j - i + 1;
+        const qsizetype length = j - amp + 1;
+        out.append(view.mid(copied, amp - copied));
+        copied = amp;
         if (j < n && text.at(j) == u';' && length >= kMinReferenceLength && length <= kMaxReferenceLength
-            && appendReference(QStringView(text).mid(i + 1, length - 2), out)) {
-            i = j + 1;
-            continue;
+            && appendReference(view.mid(amp + 1, length - 2), out)) {
+            copied = j + 1;
+            amp = text.indexOf(u'&', copied);
+        } else {
+            amp = text.indexOf(u'&', amp + 1);
         }
-        out.append(ch);
-        ++i;
     }
+    out.append(view.mid(copied));
     return out;
 }
 

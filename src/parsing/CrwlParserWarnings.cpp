@@ -85,8 +85,9 @@ void CrwlParser::finishPage(BodyState& state)
             lastWasSpace = false;
         }
     }
-    textContent = unescapedStringFromBuffer(
-        std::string_view(text, out), useEncoding, /*returnsAreSeparators=*/true, /*wasCut=*/false);
+    if (out > 0 && text[out - 1] == ' ')
+        --out;
+    textContent = pageTextFromFoldedBuffer(std::string_view(text, out), useEncoding);
     wordCount = countWords(textContent);
     characterCount = 0;
 }
@@ -96,8 +97,12 @@ qint64 CrwlParser::countWords(const QString& text)
     if (text.isEmpty())
         return 0;
     qint64 pieces = 1;
-    for (const QChar ch : text)
-        if (ch.isSpace())
+    for (const QChar ch : text) {
+        const char16_t u = ch.unicode();
+        if (u < 0x80)
+            pieces += (u == ' ') | (u >= 0x09 && u <= 0x0D);
+        else if (ch.isSpace())
             ++pieces;
+    }
     return pieces;
 }

@@ -216,3 +216,28 @@ TEST(CrwlParserText, PageTextOfALongPageKeepsEveryWord)
     EXPECT_EQ(parser->getWordCount(), 20000);
     EXPECT_EQ(parser->getTextContent().size(), 20000 * 5 - 1);
 }
+
+TEST(CrwlParserIteration, LineNumbersWithMixedLineEnds)
+{
+    // Each anchor names the line it stands on; lines end in LF, CR, CR LF or stand empty, with long
+    // runs of text between them.
+    const char* const ends[] = { "\n", "\r", "\r\n", "\n\n", "\r\r\n" };
+    std::string page = "<html><body>";
+    int line = 1;
+    for (int i = 0; i < 300; ++i) {
+        page += "<p>" + std::string(static_cast<size_t>(i % 37), 'x') + "<a href=\"L" + std::to_string(line) + "\">a</a>";
+        const std::string end = ends[i % 5];
+        page += end;
+        line += end == "\r\r\n" || end == "\n\n" ? 2 : 1;
+    }
+    page += "</body></html>";
+    const ExactBuffer buffer(page);
+    const auto parser = htmlParser(buffer);
+    ASSERT_TRUE(parser);
+    int checked = 0;
+    while (const auto url = parser->getNextHref()) {
+        EXPECT_EQ(*url, QStringLiteral("L%1").arg(parser->getLineNumber().value_or(-1)));
+        ++checked;
+    }
+    EXPECT_EQ(checked, 300);
+}
