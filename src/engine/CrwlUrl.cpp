@@ -150,7 +150,11 @@ void CrwlUrl::setLinkURL(const QString& url)
 
 QString CrwlUrl::getAbsoluteStringDecoded() const { return PunycodeAdditions::decodedURLString(linkURL); }
 
-QString CrwlUrl::finalURLString() const { return redir.isEmpty() ? linkURL : redir; }
+QString CrwlUrl::finalURLString() const
+{
+    const QString target = getRedir();
+    return target.isEmpty() ? linkURL : target;
+}
 
 QString CrwlUrl::finalURLStringDecoded() const { return PunycodeAdditions::decodedURLString(finalURLString()); }
 
@@ -160,7 +164,8 @@ QString CrwlUrl::getLinkUrlForTesting() const
 {
     if (isFileURLFlag)
         return PunycodeAdditions::encodedURLString(linkURL);
-    QString url = forceTrimHash(redir.isEmpty() ? linkURL : redir);
+    const QString target = getRedir();
+    QString url = forceTrimHash(target.isEmpty() ? linkURL : target);
     const QString decoded = PunycodeAdditions::decodedURLString(url);
     if (decoded.contains(u'{')) {
         url = decoded;

@@ -159,7 +159,8 @@ public:
     const QVariantList& getJsonld() const { return jsonld; }
     const QStringList& getHeadings() const { return headings; }
     bool getLinksAnchorDoesntAppearOnTargetPage() const { return linksAnchorDoesntAppearOnTargetPage; }
-    const QVariantList& redirectArray() const { return redirectArrayList; }
+    /// The redirect chain (a copy, taken under the chain's lock).
+    QVariantList redirectArray() const;
     const InstanceList& getInboundInstances() const { return inboundInstanceArray; }
     const InstanceList& getOutboundInstances() const { return outboundInstanceArray; }
     float getLinkJuice() const { return linkjuice; }
@@ -213,9 +214,266 @@ public:
 
     /// The status: an HTTP code or an internal negative code (-1 not yet checked).
     qint64 getStatus() const { return status.load(std::memory_order_relaxed); }
+    /// The status after all redirects; the same as `getStatus`.
+    qint64 finalStatus() const { return getStatus(); }
+    /// The status of the first response: without redirects the status itself, else the first
+    /// hop's "status" (-1 when that hop has none).
+    qint64 initialStatus() const;
+    /// The text of a status code. Internal codes -21..-1 give their fixed text (-1 the empty
+    /// string; -14 the record's error text, or "Completed with error" without one); every other
+    /// code gives "%ld %@" with its reason phrase ("404 not found", "0 unknown", "-22 unknown";
+    /// see detail::reasonPhraseForStatusCode).
+    QString descriptionForStatusCode(qint64 code) const;
+    /// The status text views and exports show. Without redirects, or with the crawl setting
+    /// `dontReportRedirects` on, the status's text. Otherwise by the default
+    /// `byStatusWhichStatus` (2 when not set): 2 "final < initial", 1 the final text, 0 the
+    /// initial text, any other value "".
+    QString getStatusDescription() const;
+    /// Status -15 or 200..399.
+    bool isGoodLink() const;
+    /// Status 300 or more.
+    bool isErrorPage() const;
+
+    /// NO when the link's type attribute names an image, feed, JSON, manifest or font type
+    /// ("image/", "application/rss", "application/json", "wlwmanifest", "font/"; case as
+    /// written); otherwise the HTML flag (YES on a new record).
+    bool isHTML() const;
+    /// The link URL begins with "http://" (any case).
+    bool isHttp() const;
+    /// The MIME type holds "application/pdf", or the path extension holds "pdf" (any case).
+    bool isPDF() const;
+    /// The path extension holds "docx" (any case); the MIME type is not consulted.
+    bool isDOCX() const;
     /// The MIME type names XML, the path extension is exactly "xml"/"XML", or the link URL
     /// holds ".xml?" in any case.
     bool isXML() const;
+    /// MIME "text/rtf", extension exactly "rtf"/"RTF", or ".rtf?" in the URL (any case).
+    bool isRTF() const;
+    /// Extension exactly "txt"/"TXT", or ".txt?" in the URL (any case).
+    bool isTXT() const;
+    /// Extension exactly "csv"/"CSV", or ".csv?" in the URL (any case).
+    bool isCSV() const;
+    /// MIME "text/css", an extension holding "css", or ".css?" in the URL (any case).
+    bool isCSS() const;
+    /// MIME "text/javascript", an extension holding "js" (so ".json" too), or ".js?" in the
+    /// URL (any case).
+    bool isJS() const;
+    /// At least one occurrence points here and every one of them is nofollow.
+    bool isNofollow() const;
+    /// Further from the starting URL than the default `minDeepContent` (6 when not set).
+    bool isDeepContent() const;
+    /// The link URL holds "../".
+    bool directoryTooHigh() const;
+    /// Path components of the link URL less one, at least 0: "http://h.com/a/b" is 2, a bare
+    /// host (with or without "/") is 0, as is a URL that cannot be made.
+    qint64 getDirectoryDepth() const;
+
+    // ===== Redirect chain ===================================================================
+    // A hop is a dictionary {"url": text, "status": integer, "reason": integer}, reason 0 an
+    // HTTP redirect, 1 a meta refresh, 2 a Refresh header; oldest first. The chain and the
+    // redirect target are guarded by their own lock, so a fetch may add hops on its session
+    // queue while the main thread reads them.
+
+    /// Most hops a chain keeps; further hops still move the redirect target and the status.
+    /// (The fetch ends a chain at 13 hops with status -9.)
+    static constexpr qsizetype maxRedirectHops = 100;
+
+    /// A hop dictionary.
+    static QVariantMap makeRedirectHop(const QString& url, qint64 status, qint32 reason);
+    /// addRedir:withStatus:reason: trims the target (`trimHash` with the crawl setting
+    /// `trimQuery`); an empty result changes nothing. Otherwise the target becomes the redirect
+    /// target, a hop is appended and the status becomes `status`. [any thread]
+    void addRedir(const QString& target, qint64 status, qint32 reason);
+    /// Appends the hops unchanged; the redirect target and the status stay.
+    void addRedirsFromArray(const QVariantList& hops);
+    /// Drops the chain and the redirect target.
+    void clearRedir();
+    QVariantList getRedirTable() const { return redirectArray(); }
+    /// A non-empty chain replaces the chain, and its last hop's "url" becomes the redirect
+    /// target; an empty one changes nothing.
+    void setRedirTable(const QVariantList& hops);
+    /// The last hop came from a meta refresh or a Refresh header.
+    bool lastRedirectWasMeta() const;
+    /// The target of the last hop; "" when none. [any thread]
+    QString getRedir() const;
+    QString getRedirDecoded() const;
+    /// The number of hops.
+    qint64 getRedirectCount() const;
+
+    // ===== Link occurrences =================================================================
+    // The record owns its occurrence lists; occurrences point back to their pages weakly.
+
+    /// Appends an occurrence that points to this URL.
+    void addInboundInstance(const std::shared_ptr<CrwlLinkInstance>& instance);
+    /// Appends an occurrence on this page; drops the image, video and audio lists and the
+    /// cached link count, and counts the target as internal or external.
+    void addOutboundInstance(const std::shared_ptr<CrwlLinkInstance>& instance);
+    qsizetype occurrencesCount() const { return qsizetype(inboundInstanceArray.size()); }
+    qsizetype outboundLinkCount() const { return qsizetype(outboundInstanceArray.size()); }
+    /// The last inbound occurrence; null when none.
+    std::shared_ptr<CrwlLinkInstance> lastInboundInstance() const;
+    /// The link text of the first inbound occurrence; "" when none.
+    QString getLinkText() const;
+    /// The outbound occurrences whose target is an image (video, audio), in page order; built
+    /// on first use and kept until the next outbound occurrence or invalidation.
+    const InstanceList& linkedImagesArray() const;
+    const InstanceList& linkedVideoArray() const;
+    const InstanceList& linkedAudioArray() const;
+    void invalidateLinkedImagesArray() { linkedImages.reset(); }
+    void invalidateLinkedVideoArray() { linkedVideo.reset(); }
+    void invalidateLinkedAudioArray() { linkedAudio.reset(); }
+    /// Stores the image flag, then has every page linking here drop its image list.
+    void setIsImage(bool value);
+    /// Keeps `object` alive as long as the record (inspector windows).
+    void addToRetainArray(std::shared_ptr<void> object);
+    /// The views' search: the link URL or the redirect target holds `text` (any case), or the
+    /// text's leading integer is not 0 and equals the status.
+    bool contains(const QString& text) const;
+
+    // ===== Judgements =======================================================================
+
+    /// The label colour class: 0 none, 2 warning, 3 error, 4 server or transport error (1 is
+    /// never answered). Reads the defaults `shouldFlagBlacklisted` (NO), `dontReportWarnings`
+    /// (YES), `displayLabelsForRedirects` (YES) and `dontReportRedirects` (NO); the values in
+    /// brackets apply when a key is not set.
+    int colourForCrwlUrl() const;
+    /// Colour class 2.
+    bool shouldBeMemberOfDubiusCollection() const;
+    /// Counts among the bad links (the hub records the answer with `setIsInBadCollection`).
+    bool shouldBeMemberOfBadCollection() const;
+
+    // ===== Column keys and page facts =======================================================
+
+    /// getFieldByName: the text of the column `key` (lower-cased first): "url", "status",
+    /// "filesize", "linkcount", "onpageurl", "distancefromhome" … in their fixed formats; any
+    /// other key gives "".
+    QString getFieldByName(const QString& key) const override;
+    /// What the getter "get" + key (first letter upper case) answers: numbers as numbers
+    /// ("linkcount" → getLinkcount), the send time as a date, texts as text. A key whose exact
+    /// getter is missing is matched without regard to case ("distancefromhome" →
+    /// getDistanceFromHome); a key without any getter sorts by its column text.
+    QVariant getSortValue(const QString& key) const override;
+
+    /// The title; "" when none.
+    QString getLinkpagetitle() const;
+    /// The meta description; "" when none.
+    QString getMetadescription() const;
+    /// Lengths in characters (UTF-16 units).
+    qint64 getTitlelength() const;
+    qint64 getDescriptionlength() const;
+    double getResponsetime() const { return responseTimeInterval; }
+    /// Outbound occurrences whose target is not an image, video or audio file and whose link
+    /// text is not "[linked file]"; cached until the next outbound occurrence.
+    qint64 getLinkcount() const;
+    qint64 getOnpagecount() const { return occurrencesCount(); }
+    qint64 getImageqty() const;
+    /// Sum of the linked images' `getFilesizeinkbytes`.
+    double getImageweight() const;
+    bool getInternal() const { return isInternalFlag; }
+    qint64 getInternallinkcount() const { return internalLinkCount; }
+    qint64 getExternallinkcount() const { return externalLinkCount; }
+    /// The owner's count of redirects leading here; 0 without an owner.
+    qint64 getNumberofredirectstohere() const;
+    /// The number of the owner's duplicates of this page.
+    qint64 getPossibleduplicates() const;
+    /// "nofollow,noindex", "nofollow", "noindex" or "" by the head's robots element.
+    QString getRobots() const;
+    const QStringList& getSearchTerms() const { return searchTerms; }
+    /// getSpellingCount: (its argument is ignored) and getSpellingcount.
+    qint64 getSpellingCount() const { return spelling; }
+    qint64 getSpellingcount() const { return spelling; }
+    qint64 getFilesizeinbytes() const { return fileSizeBytes; }
+    qint64 getFilesizecompressed() const { return fileSizeCompressed; }
+    /// Kilobytes, uncompressed when known (1 or more), else transferred; nullopt when neither.
+    std::optional<qint64> getFilesizeinkbytes() const;
+    /// Kilobytes for sorting and the link rows' target size.
+    qint64 getFilesize() const;
+    /// The "filesize" column: "" unless the link is good; "12kb", or "?3kb" from the
+    /// transferred size when the uncompressed size is unknown.
+    QString getFileSize() const;
+    /// "%ikb" of the transferred size.
+    QString getFileSizeCompressed() const;
+    /// Kilobytes as "512b", "12kb", "3Mb" or "2Gb" (whole numbers, truncated).
+    static QString formatBytes(double kilobytes);
+    /// The send time in UTC, medium date and time, then " UTC"; "" when not sent.
+    QString getHumanReadableTimestamp() const;
+    void addLinkJuice(float value) { linkjuice += value; }
+
+    /// setMetaData: stores the page's meta elements (attribute dictionaries) and takes the meta
+    /// description from them: the last element named "description" (any case) with a
+    /// "content" wins, and each one after the first adds the more-than-one warning.
+    void setMetaData(const QVariantList& elements);
+    /// The "content" of the first meta element whose `attribute` is exactly `value`; "".
+    QString metaContent(const QString& attribute, const QString& value) const;
+    QString getOglatitude() const { return metaContent(QStringLiteral("property"), QStringLiteral("og:latitude")); }
+    QString getOglongitude() const { return metaContent(QStringLiteral("property"), QStringLiteral("og:longitude")); }
+    QString getOglocality() const { return metaContent(QStringLiteral("property"), QStringLiteral("og:locality")); }
+    QString getOgtitle() const { return metaContent(QStringLiteral("property"), QStringLiteral("og:title")); }
+    QString getOgdescription() const { return metaContent(QStringLiteral("property"), QStringLiteral("og:description")); }
+    QString getOgurl() const { return metaContent(QStringLiteral("property"), QStringLiteral("og:url")); }
+    QString getOgimage() const { return metaContent(QStringLiteral("property"), QStringLiteral("og:image")); }
+    QString getOgtype() const { return metaContent(QStringLiteral("property"), QStringLiteral("og:type")); }
+    QString getOgsite_name() const { return metaContent(QStringLiteral("property"), QStringLiteral("og:site_name")); }
+    QString getTwittertitle() const { return metaContent(QStringLiteral("name"), QStringLiteral("twitter:title")); }
+    QString getTwitterdescription() const
+    {
+        return metaContent(QStringLiteral("name"), QStringLiteral("twitter:description"));
+    }
+    QString getTwitterurl() const { return metaContent(QStringLiteral("name"), QStringLiteral("twitter:url")); }
+    QString getTwitterimage() const { return metaContent(QStringLiteral("name"), QStringLiteral("twitter:image")); }
+    QString getTwittercard() const { return metaContent(QStringLiteral("name"), QStringLiteral("twitter:card")); }
+    QString getItempropname() const { return metaContent(QStringLiteral("itemprop"), QStringLiteral("name")); }
+    QString getItempropimage() const { return metaContent(QStringLiteral("itemprop"), QStringLiteral("image")); }
+    QString getItempropdescription() const { return metaContent(QStringLiteral("itemprop"), QStringLiteral("description")); }
+
+    /// Stores the headings (level = leading tabs + 1) and counts the h1 texts again.
+    void setHeadings(const QStringList& value);
+    /// A non-empty text not starting with a tab.
+    static bool thisIsAnH1(const QString& heading);
+    /// At least 2 (3, 4) characters starting with exactly one (two, three) tabs.
+    static bool thisIsAnH2(const QString& heading);
+    static bool thisIsAnH3(const QString& heading);
+    static bool thisIsAnH4(const QString& heading);
+    /// The texts of one level joined with ", " (h2 to h4 trimmed of their tabs); "".
+    QString getH1s() const;
+    QString getH2s() const;
+    QString getH3s() const;
+    QString getH4s() const;
+    /// The number of h1 texts; cached until the next `setHeadings`.
+    qint64 h1Count() const;
+
+    /// The "@type" values of the page's JSON-LD, each once, in the order first met (depth
+    /// first), joined with ", "; "" when none.
+    QString getJsonldTypes() const;
+
+    /// The link URL's fragment (text after the first "#", when "#" is not the last
+    /// character); "" while the crawl setting `shouldTrimHash` is on.
+    QString getAnchorFragment() const;
+    /// Stores the page's ids and anchor names. When the link URL has a fragment that none of
+    /// them equals, marks the record, adds the missing-anchor warning and tells the owner
+    /// `incBadLinkCount`.
+    void setNamesOnThisPage(const QStringList& names);
+    const QStringList& getNamesOnThisPage() const { return namesOnThisPage; }
+
+    /// Replaces the warnings; the owner is not told.
+    void setWarnings(const QStringList& value) { warnings = value; }
+    /// The warnings, cleaned of column numbers, after (with `includeRedirects` and the default
+    /// `dontReportRedirects` off) one line on the redirect chain.
+    QStringList getWarningsAsArrayIncludingRedirects(bool includeRedirects) const;
+    QStringList getWarningsAsArray() const { return getWarningsAsArrayIncludingRedirects(true); }
+    /// `getWarningsAsArray` joined with "\n"; "" when none.
+    QString getWarningsAsString() const;
+    /// The warning without the "/column" of its "at line N/C." places.
+    static QString cleanedWarningString(const QString& warning);
+    /// A stored warning is the missing-anchor warning.
+    bool getWarningsArrayIncludesAnchors() const;
+
+    /// The owner's duplicates of this page, cached until asked with `refresh`.
+    CrwlUrlList getUrlsWithDuplicatesRefresh(bool refresh) const;
+    /// The owner's pages with this page's title (meta description), sorted by title
+    /// (description) without regard to case; cached until asked with `refresh`.
+    CrwlUrlList getUrlsWithDuplicateTitlesRefresh(bool refresh) const;
+    CrwlUrlList getUrlsWithDuplicateDescriptionsRefresh(bool refresh) const;
 
     // ===== Crawl-policy predicates and lookup keys ==========================================
 
@@ -265,6 +523,7 @@ public:
 
 private:
     void initialise();
+    const InstanceList& linkedInstances(std::optional<InstanceList>& cache, bool (CrwlUrl::*test)() const) const;
 
     // Fields, in the order the record has always kept them.
     std::weak_ptr<CrwlURLDelegate> owner;
@@ -273,6 +532,7 @@ private:
     mutable std::mutex nsurlLock;
     mutable std::optional<crawlmere::platform::Url> nsurl;
     QString linkURL;
+    mutable std::mutex redirLock; // guards redir and redirectArrayList
     QString redir;
     QVariantList redirectArrayList;
     std::atomic<qint64> status { -1 };
@@ -282,16 +542,17 @@ private:
     QStringList warnings;
     QStringList namesOnThisPage;
     QString linkPageTitle;
-    std::optional<InstanceList> linkedImages;
-    std::optional<InstanceList> linkedVideo;
-    std::optional<InstanceList> linkedAudio;
+    // Caches are filled by const getters, on the main thread.
+    mutable std::optional<InstanceList> linkedImages;
+    mutable std::optional<InstanceList> linkedVideo;
+    mutable std::optional<InstanceList> linkedAudio;
     QStringList headings;
     QVariantList metaData;
     QVariantList jsonld;
     QString metaDescription;
-    std::optional<CrwlUrlList> urlsWithDuplicateTitles;
-    std::optional<CrwlUrlList> urlsWithDuplicateDescriptions;
-    std::optional<CrwlUrlList> urlsWithDuplicates;
+    mutable std::optional<CrwlUrlList> urlsWithDuplicateTitles;
+    mutable std::optional<CrwlUrlList> urlsWithDuplicateDescriptions;
+    mutable std::optional<CrwlUrlList> urlsWithDuplicates;
     QStringList searchTerms;
     qint64 internalLinkCount = 0;
     qint64 externalLinkCount = 0;
@@ -300,8 +561,8 @@ private:
     qint64 fileSize = 0;
     qint64 fileSizeCompressed = 0;
     qint64 wordCount = 0;
-    std::optional<qint64> hrefCount;
-    std::optional<qint64> h1CountCache;
+    mutable std::optional<qint64> hrefCount;
+    mutable std::optional<qint64> h1CountCache;
     QByteArray data;
     QByteArray sourceData;
     bool contentlengthunavailable = false;

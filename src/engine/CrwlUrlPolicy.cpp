@@ -128,8 +128,11 @@ bool CrwlUrl::isEqualToUrl(const QString& url, bool checkRedir)
         other.replace(QStringLiteral("///"), QStringLiteral("//"));
     bool equal = other == prepareUrlForLookup(linkURL);
     // A record without a redirect has no target to match: an empty string must not match it.
-    if (!equal && checkRedir && !redir.isEmpty())
-        equal = other == prepareUrlForLookup(redir);
+    if (!equal && checkRedir) {
+        const QString target = getRedir();
+        if (!target.isEmpty())
+            equal = other == prepareUrlForLookup(target);
+    }
     if (equal && heldTripleSlash)
         recursion = true;
     return equal;

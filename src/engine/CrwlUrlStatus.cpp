@@ -1,9 +1,137 @@
-// Status and classification of a URL record by MIME type and file extension.
+// Status of a URL record: the texts of status codes, the status text shown for a redirected
+// URL, the good and error tests, and the classification by MIME type and file extension.
 #include "engine/CrwlUrl.h"
 
+#include "engine/CrwlLinkInstance.h"
+#include "engine/CrwlStatusCodes.h"
+#include "engine/PunycodeAdditions.h"
+#include "engine/detail/DefaultsValue.h"
+#include "engine/detail/HttpReasonPhrases.h"
+#include "engine/detail/SettingsValue.h"
+#include "platform/Log.h"
 #include "platform/Strings.h"
 
+#include <algorithm>
+#include <array>
+
 namespace strings = crawlmere::platform::strings;
+using crawlmere::engine::detail::defaultsInteger;
+using crawlmere::engine::detail::integerValue;
+using crawlmere::engine::detail::reasonPhraseForStatusCode;
+using crawlmere::engine::detail::settingBool;
+using crawlmere::platform::logLine;
+using crawlmere::platform::Url;
+
+// ===== Status texts ===========================================================================
+
+namespace {
+
+/// Texts of the internal codes -1 .. -21, indexed by -code - 1. -14 is the fallback used when
+/// the record has no error text.
+constexpr std::array<const char*, 21> internalStatusTexts = {
+    "", // -1 not yet checked
+    "Request sent",
+    "User marked fixed",
+    "Not checked",
+    "Unable to make valid url",
+    "Disallowed by robots.txt",
+    "File is directory",
+    "File doesn't exist",
+    "Recurring redirect",
+    "possible 'soft 404'", // -10
+    "Missing link url",
+    "blocked by LinkedIn",
+    "blocked by Cloudflare",
+    "Completed with error",
+    "OK", // -15
+    "blocked by Incapsula",
+    "Unknown error",
+    "Unauthorized",
+    "Response header field Refresh:",
+    "Redirection to nowhere", // -20
+    "Missing image src",
+};
+
+static_assert(qint64(internalStatusTexts.size()) == -CrwlStatus::lowestInternal);
+
+} // namespace
+
+qint64 CrwlUrl::initialStatus() const
+{
+    const std::lock_guard lock(redirLock);
+    if (redirectArrayList.isEmpty())
+        return getStatus();
+    const QVariant first = redirectArrayList.constFirst().toMap().value(QStringLiteral("status"));
+    return first.isValid() ? integerValue(first) : CrwlStatus::notYetChecked;
+}
+
+QString CrwlUrl::descriptionForStatusCode(qint64 code) const
+{
+    if (code >= CrwlStatus::lowestInternal && code <= CrwlStatus::notYetChecked) {
+        if (code == CrwlStatus::completedWithError && !error.isEmpty())
+            return error;
+        return QString::fromLatin1(internalStatusTexts[size_t(-code - 1)]);
+    }
+    return QStringLiteral("%1 %2").arg(code).arg(reasonPhraseForStatusCode(code));
+}
+
+QString CrwlUrl::getStatusDescription() const
+{
+    const qint64 finalCode = getStatus();
+    if (getRedirectCount() == 0 || settingBool(crawlSettings, QStringLiteral("dontReportRedirects")))
+        return descriptionForStatusCode(finalCode);
+    switch (defaultsInteger(defaults, QStringLiteral("byStatusWhichStatus"), 2)) {
+    case 2:
+        return QStringLiteral("%1 < %2").arg(
+            descriptionForStatusCode(finalCode), descriptionForStatusCode(initialStatus()));
+    case 1:
+        return descriptionForStatusCode(finalCode);
+    case 0:
+        return descriptionForStatusCode(initialStatus());
+    default:
+        return QStringLiteral("");
+    }
+}
+
+bool CrwlUrl::isGoodLink() const
+{
+    const qint64 code = getStatus();
+    return code == CrwlStatus::nonHttpOk || (code >= 200 && code <= 399);
+}
+
+bool CrwlUrl::isErrorPage() const { return getStatus() >= 300; }
+
+// ===== Classification =========================================================================
+
+bool CrwlUrl::isHTML() const
+{
+    if (!typeAttribute.isEmpty()) {
+        static const std::array<QLatin1String, 5> nonHtmlTypes = {
+            QLatin1String("image/"),
+            QLatin1String("application/rss"),
+            QLatin1String("application/json"),
+            QLatin1String("wlwmanifest"),
+            QLatin1String("font/"),
+        };
+        for (const QLatin1String type : nonHtmlTypes) {
+            if (typeAttribute.contains(type)) {
+                logLine(2, QStringLiteral("%1 is NOT HTML because of type attribute (%2)").arg(linkURL, typeAttribute));
+                return false;
+            }
+        }
+    }
+    return isHTMLFlag;
+}
+
+bool CrwlUrl::isHttp() const { return strings::hasPrefixCaseInsensitive(linkURL, u"http://"); }
+
+bool CrwlUrl::isPDF() const
+{
+    return strings::containsCaseInsensitive(mimeTypeText, u"application/pdf")
+        || strings::containsCaseInsensitive(strings::pathExtension(linkURL), u"pdf");
+}
+
+bool CrwlUrl::isDOCX() const { return strings::containsCaseInsensitive(strings::pathExtension(linkURL), u"docx"); }
 
 bool CrwlUrl::isXML() const
 {
@@ -14,4 +142,67 @@ bool CrwlUrl::isXML() const
     if (extension == u"xml" || extension == u"XML")
         return true;
     return strings::containsCaseInsensitive(linkURL, u".xml?");
+}
+
+bool CrwlUrl::isRTF() const
+{
+    if (strings::containsCaseInsensitive(mimeTypeText, u"text/rtf"))
+        return true;
+    const QString extension = strings::pathExtension(linkURL);
+    return extension == u"rtf" || extension == u"RTF" || strings::containsCaseInsensitive(linkURL, u".rtf?");
+}
+
+bool CrwlUrl::isTXT() const
+{
+    const QString extension = strings::pathExtension(linkURL);
+    return extension == u"txt" || extension == u"TXT" || strings::containsCaseInsensitive(linkURL, u".txt?");
+}
+
+bool CrwlUrl::isCSV() const
+{
+    const QString extension = strings::pathExtension(linkURL);
+    return extension == u"csv" || extension == u"CSV" || strings::containsCaseInsensitive(linkURL, u".csv?");
+}
+
+bool CrwlUrl::isCSS() const
+{
+    return strings::containsCaseInsensitive(mimeTypeText, u"text/css")
+        || strings::containsCaseInsensitive(strings::pathExtension(linkURL), u"css")
+        || strings::containsCaseInsensitive(linkURL, u".css?");
+}
+
+bool CrwlUrl::isJS() const
+{
+    return strings::containsCaseInsensitive(mimeTypeText, u"text/javascript")
+        || strings::containsCaseInsensitive(strings::pathExtension(linkURL), u"js")
+        || strings::containsCaseInsensitive(linkURL, u".js?");
+}
+
+bool CrwlUrl::isNofollow() const
+{
+    if (inboundInstanceArray.empty())
+        return false;
+    return std::all_of(inboundInstanceArray.begin(), inboundInstanceArray.end(),
+        [](const std::shared_ptr<CrwlLinkInstance>& instance) { return instance && instance->getNofollow(); });
+}
+
+bool CrwlUrl::isDeepContent() const
+{
+    return distanceFromHome > defaultsInteger(defaults, QStringLiteral("minDeepContent"), 6);
+}
+
+bool CrwlUrl::directoryTooHigh() const { return linkURL.contains(u"../"); }
+
+qint64 CrwlUrl::getDirectoryDepth() const
+{
+    std::optional<Url> url = Url::fromString(linkURL);
+    if (!url)
+        url = Url::fromString(PunycodeAdditions::encodedURLString(getLinkUrlForTesting()));
+    if (!url)
+        return 0;
+    // Components as a URL gives them: the root "/" counts, a trailing "/" does not.
+    QStringList components = strings::pathComponents(url->path());
+    if (components.size() > 1 && components.constLast() == u"/")
+        components.removeLast();
+    return std::max<qint64>(0, components.size() - 1);
 }

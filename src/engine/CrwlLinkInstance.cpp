@@ -1,0 +1,204 @@
+// Link occurrences: rel flags, attribute setters and the row getters of the link tables.
+#include "engine/CrwlLinkInstance.h"
+
+#include "engine/CrwlUrl.h"
+#include "platform/Strings.h"
+
+#include <QHash>
+
+#include <functional>
+
+namespace strings = crawlmere::platform::strings;
+
+CrwlLinkInstance::CrwlLinkInstance() { setVisible(true); }
+
+CrwlLinkInstance::~CrwlLinkInstance() = default;
+
+// ===== Fields =================================================================================
+
+namespace {
+
+/// One of the white-space separated parts of `rel` contains `word`, ignoring case. A word
+/// without white space can only be found inside one part, so a search of the whole text gives
+/// the same answer.
+bool relPartContains(const QString& rel, QStringView word) { return strings::containsCaseInsensitive(rel, word); }
+
+} // namespace
+
+bool CrwlLinkInstance::relContainsNofollow(const QString& rel) { return relPartContains(rel, u"nofollow"); }
+
+bool CrwlLinkInstance::relContainsExternal(const QString& rel) { return relPartContains(rel, u"external"); }
+
+void CrwlLinkInstance::setRel(const QString& rel)
+{
+    if (relContainsNofollow(rel))
+        nfFlag = true;
+    if (strings::containsCaseInsensitive(rel, u"noreferrer"))
+        nrFlag = true;
+    if (strings::containsCaseInsensitive(rel, u"noopener"))
+        nopFlag = true;
+    if (strings::containsCaseInsensitive(rel, u"author"))
+        auFlag = true;
+    if (strings::containsCaseInsensitive(rel, u"alternate"))
+        altFlag = true;
+    if (strings::containsCaseInsensitive(rel, u"sponsored"))
+        spFlag = true;
+    if (strings::containsCaseInsensitive(rel, u"ugc"))
+        ugcFlag = true;
+    if (strings::containsCaseInsensitive(rel, u"dns-prefetch") || strings::containsCaseInsensitive(rel, u"preconnect"))
+        pcFlag = true;
+    relValue = rel;
+}
+
+void CrwlLinkInstance::setTargetAttr(const QString& value)
+{
+    if (!value.isEmpty())
+        targetAttrValue = value;
+}
+
+void CrwlLinkInstance::setHreflang(const QString& value)
+{
+    if (!value.isEmpty())
+        hreflangValue = value;
+}
+
+// ===== Row getters ============================================================================
+
+namespace {
+
+QString orEmpty(const QString& text) { return text.isNull() ? QStringLiteral("") : text; }
+
+} // namespace
+
+qint64 CrwlLinkInstance::getStatus() const
+{
+    const auto url = target();
+    return url ? url->getStatus() : -1;
+}
+
+QString CrwlLinkInstance::getStatusDescription() const
+{
+    const auto url = target();
+    return url ? url->getStatusDescription() : QStringLiteral("");
+}
+
+QString CrwlLinkInstance::getLinkUrl() const
+{
+    const auto url = target();
+    return url ? orEmpty(url->absoluteString()) : QStringLiteral("");
+}
+
+QString CrwlLinkInstance::getAbsoluteStringDecoded() const
+{
+    const auto url = target();
+    return url ? url->getAbsoluteStringDecoded() : QStringLiteral("");
+}
+
+QString CrwlLinkInstance::getLinkText() const { return orEmpty(linkTextValue); }
+
+QString CrwlLinkInstance::getRedir() const
+{
+    const auto url = target();
+    return url ? url->getRedir() : QStringLiteral("");
+}
+
+QString CrwlLinkInstance::getRedirDecoded() const
+{
+    const auto url = target();
+    return url ? url->getRedirDecoded() : QStringLiteral("");
+}
+
+QString CrwlLinkInstance::getOnPageUrl() const
+{
+    const auto page = parent();
+    return page ? page->getAbsoluteStringDecoded() : QStringLiteral("");
+}
+
+QString CrwlLinkInstance::getOnPageTitle() const
+{
+    const auto page = parent();
+    return page ? page->getLinkpagetitle() : QStringLiteral("");
+}
+
+qint64 CrwlLinkInstance::getDistance() const
+{
+    const auto page = parent();
+    return page ? page->getDistanceFromHome() : 0;
+}
+
+qint64 CrwlLinkInstance::getRedirectCount() const
+{
+    const auto url = target();
+    return url ? url->getRedirectCount() : 0;
+}
+
+qint64 CrwlLinkInstance::getTargetsize() const
+{
+    const auto url = target();
+    return url ? url->getFilesize() : 0;
+}
+
+QString CrwlLinkInstance::getTargetInternal() const
+{
+    const auto url = target();
+    if (!url)
+        return QStringLiteral("");
+    return url->isInternal() ? QStringLiteral("Internal") : QStringLiteral("External");
+}
+
+QString CrwlLinkInstance::getRel() const { return orEmpty(relValue); }
+
+QString CrwlLinkInstance::getTargetAttr() const { return orEmpty(targetAttrValue); }
+
+QString CrwlLinkInstance::getHreflang() const { return orEmpty(hreflangValue); }
+
+QVariant CrwlLinkInstance::getSortValue(const QString& key) const
+{
+    using Getter = std::function<QVariant(const CrwlLinkInstance&)>;
+    // Keyed by the getter name after "get", lower-cased: the names differ by more than case.
+    static const QHash<QString, Getter> getters = {
+        { QStringLiteral("status"), [](const CrwlLinkInstance& i) { return QVariant(i.getStatus()); } },
+        { QStringLiteral("statusdescription"),
+            [](const CrwlLinkInstance& i) { return QVariant(i.getStatusDescription()); } },
+        { QStringLiteral("linkurl"), [](const CrwlLinkInstance& i) { return QVariant(i.getLinkUrl()); } },
+        { QStringLiteral("absolutestringdecoded"),
+            [](const CrwlLinkInstance& i) { return QVariant(i.getAbsoluteStringDecoded()); } },
+        { QStringLiteral("linktext"), [](const CrwlLinkInstance& i) { return QVariant(i.getLinkText()); } },
+        { QStringLiteral("redir"), [](const CrwlLinkInstance& i) { return QVariant(i.getRedir()); } },
+        { QStringLiteral("redirdecoded"), [](const CrwlLinkInstance& i) { return QVariant(i.getRedirDecoded()); } },
+        { QStringLiteral("onpageurl"), [](const CrwlLinkInstance& i) { return QVariant(i.getOnPageUrl()); } },
+        { QStringLiteral("onpagetitle"), [](const CrwlLinkInstance& i) { return QVariant(i.getOnPageTitle()); } },
+        { QStringLiteral("distance"), [](const CrwlLinkInstance& i) { return QVariant(i.getDistance()); } },
+        { QStringLiteral("redirectcount"), [](const CrwlLinkInstance& i) { return QVariant(i.getRedirectCount()); } },
+        { QStringLiteral("targetsize"), [](const CrwlLinkInstance& i) { return QVariant(i.getTargetsize()); } },
+        { QStringLiteral("targetinternal"), [](const CrwlLinkInstance& i) { return QVariant(i.getTargetInternal()); } },
+        { QStringLiteral("internal"), [](const CrwlLinkInstance& i) { return QVariant(i.getInternal()); } },
+        { QStringLiteral("nofollow"), [](const CrwlLinkInstance& i) { return QVariant(i.getNofollow()); } },
+        { QStringLiteral("noreferrer"), [](const CrwlLinkInstance& i) { return QVariant(i.getNoreferrer()); } },
+        { QStringLiteral("noopener"), [](const CrwlLinkInstance& i) { return QVariant(i.getNoopener()); } },
+        { QStringLiteral("author"), [](const CrwlLinkInstance& i) { return QVariant(i.getAuthor()); } },
+        { QStringLiteral("alternate"), [](const CrwlLinkInstance& i) { return QVariant(i.getAlternate()); } },
+        { QStringLiteral("sponsored"), [](const CrwlLinkInstance& i) { return QVariant(i.getSponsored()); } },
+        { QStringLiteral("ugc"), [](const CrwlLinkInstance& i) { return QVariant(i.getUgc()); } },
+        { QStringLiteral("preconnect"), [](const CrwlLinkInstance& i) { return QVariant(i.getPreConnect()); } },
+        { QStringLiteral("rel"), [](const CrwlLinkInstance& i) { return QVariant(i.getRel()); } },
+        { QStringLiteral("targetattr"), [](const CrwlLinkInstance& i) { return QVariant(i.getTargetAttr()); } },
+        { QStringLiteral("hreflang"), [](const CrwlLinkInstance& i) { return QVariant(i.getHreflang()); } },
+        { QStringLiteral("linenumber"), [](const CrwlLinkInstance& i) { return QVariant(i.getLineNumber()); } },
+    };
+    const auto it = getters.constFind(key.toLower());
+    if (it != getters.cend())
+        return it.value()(*this);
+    return CrwlDataObject::getSortValue(key);
+}
+
+bool CrwlLinkInstance::contains(const QString& term) const
+{
+    if (term.isEmpty())
+        return true;
+    if (getStatus() != 0 && strings::containsCaseInsensitive(getStatusDescription(), term))
+        return true;
+    return strings::containsCaseInsensitive(getLinkUrl(), term)
+        || strings::containsCaseInsensitive(getOnPageUrl(), term) || strings::containsCaseInsensitive(getRedir(), term)
+        || strings::containsCaseInsensitive(getLinkText(), term);
+}

@@ -1,0 +1,148 @@
+// One place where a link occurs: the page that holds it, the URL it points to, its text and
+// its attributes, with the getters that make it a row of the link tables.
+#pragma once
+
+#include "engine/CrwlDataObject.h"
+
+#include <QString>
+#include <QVariant>
+
+#include <memory>
+#include <optional>
+
+class CrwlUrl;
+
+/// A link occurrence. `parent` and `target` are held weakly: the records own their occurrence
+/// lists (strongly), so an occurrence must not keep them alive, or page and link would keep each
+/// other alive for ever. A getter whose page is gone answers as for a missing page ("" or 0).
+///
+/// Threads: made and read on the main thread; nothing here locks.
+class CrwlLinkInstance : public CrwlDataObject {
+public:
+    /// init: no parent, target, text or attributes, every rel flag NO, visible.
+    CrwlLinkInstance();
+    ~CrwlLinkInstance() override;
+    static std::shared_ptr<CrwlLinkInstance> make() { return std::make_shared<CrwlLinkInstance>(); }
+
+    // ===== Fields ===========================================================================
+
+    /// Stores the rel attribute unchanged after raising its flags (each only to YES):
+    /// nofollow (`relContainsNofollow`), and "noreferrer", "noopener", "author", "alternate",
+    /// "sponsored", "ugc", "dns-prefetch"/"preconnect" found anywhere in any letter case.
+    void setRel(const QString& rel);
+    /// Stored only when not empty.
+    void setTargetAttr(const QString& value);
+    /// Stored only when not empty.
+    void setHreflang(const QString& value);
+    void setLineNumber(std::optional<qint64> value) { lineNumberValue = value; }
+    void setLinkText(const QString& value) { linkTextValue = value; }
+    void setParent(const std::shared_ptr<CrwlUrl>& page) { parentPage = page; }
+    void setTarget(const std::shared_ptr<CrwlUrl>& url) { targetUrl = url; }
+    void setConnectionType(const QString& value) { connectionTypeValue = value; }
+    void setConnectionColour(const QString& value) { connectionColourValue = value; }
+
+    const QString& rel() const { return relValue; }
+    const QString& targetAttr() const { return targetAttrValue; }
+    const QString& hreflang() const { return hreflangValue; }
+    std::optional<qint64> lineNumber() const { return lineNumberValue; }
+    const QString& linkText() const { return linkTextValue; }
+    /// The page that holds the link; null when none or gone.
+    std::shared_ptr<CrwlUrl> parent() const { return parentPage.lock(); }
+    /// The URL the link points to; null when none or gone.
+    std::shared_ptr<CrwlUrl> target() const { return targetUrl.lock(); }
+    const QString& connectionType() const { return connectionTypeValue; }
+    const QString& connectionColour() const { return connectionColourValue; }
+
+    // The eight rel flags: nofollow, noreferrer, noopener, author, alternate, sponsored,
+    // user-generated content, dns-prefetch or preconnect.
+    bool nf() const { return nfFlag; }
+    bool nr() const { return nrFlag; }
+    bool nop() const { return nopFlag; }
+    bool au() const { return auFlag; }
+    bool alt() const { return altFlag; }
+    bool sp() const { return spFlag; }
+    bool ugc() const { return ugcFlag; }
+    bool pc() const { return pcFlag; }
+    void setNf(bool value) { nfFlag = value; }
+    void setNr(bool value) { nrFlag = value; }
+    void setNop(bool value) { nopFlag = value; }
+    void setAu(bool value) { auFlag = value; }
+    void setAlt(bool value) { altFlag = value; }
+    void setSp(bool value) { spFlag = value; }
+    void setUgc(bool value) { ugcFlag = value; }
+    void setPc(bool value) { pcFlag = value; }
+
+    /// A part of the rel (split at white space) contains "nofollow", in any case.
+    static bool relContainsNofollow(const QString& rel);
+    /// A part of the rel contains "external", in any case.
+    static bool relContainsExternal(const QString& rel);
+
+    // ===== Row getters ======================================================================
+    // Target values: status -1, "" and 0 without a target. Parent values: "" and 0 without one.
+
+    qint64 getStatus() const;
+    QString getStatusDescription() const;
+    /// The target's link URL as stored.
+    QString getLinkUrl() const;
+    QString absoluteString() const { return getLinkUrl(); }
+    QString getAbsoluteStringDecoded() const;
+    /// The link text; "" when none.
+    QString getLinkText() const;
+    QString getRedir() const;
+    QString getRedirDecoded() const;
+    /// The parent's decoded URL.
+    QString getOnPageUrl() const;
+    QString getOnpageurl() const { return getOnPageUrl(); }
+    /// The parent's page title.
+    QString getOnPageTitle() const;
+    /// The parent's distance from the starting page.
+    qint64 getDistance() const;
+    qint64 getRedirectCount() const;
+    /// The target's file size (`CrwlUrl::getFilesize`).
+    qint64 getTargetsize() const;
+    /// "Internal" or "External" by the target.
+    QString getTargetInternal() const;
+    QString getInternal() const { return getTargetInternal(); }
+    bool getNofollow() const { return nfFlag; }
+    bool getNoreferrer() const { return nrFlag; }
+    bool getNoopener() const { return nopFlag; }
+    bool getAuthor() const { return auFlag; }
+    bool getAlternate() const { return altFlag; }
+    bool getSponsored() const { return spFlag; }
+    bool getUgc() const { return ugcFlag; }
+    bool getPreConnect() const { return pcFlag; }
+    /// The strings; "" when not set.
+    QString getRel() const;
+    QString getTargetAttr() const;
+    QString getHreflang() const;
+    /// The line number; 0 when none.
+    qint64 getLineNumber() const { return lineNumberValue.value_or(0); }
+
+    /// The value of the row getter "get" + key (first letter upper case; the key's case is
+    /// otherwise ignored): numbers and flags as numbers, texts as text. Unknown keys: "".
+    QVariant getSortValue(const QString& key) const override;
+
+    /// The views' search: YES for an empty term; else YES when the term occurs, ignoring case,
+    /// in the status text (unless the status is 0), the link URL, the page URL, the redirect
+    /// target or the link text.
+    bool contains(const QString& term) const;
+
+private:
+    QString relValue;
+    QString targetAttrValue;
+    QString hreflangValue;
+    std::optional<qint64> lineNumberValue;
+    bool nfFlag = false;
+    bool nrFlag = false;
+    bool nopFlag = false;
+    bool auFlag = false;
+    bool altFlag = false;
+    bool spFlag = false;
+    bool ugcFlag = false;
+    bool pcFlag = false;
+    QString linkTextValue;
+    std::weak_ptr<CrwlUrl> parentPage;
+    std::weak_ptr<CrwlUrl> targetUrl;
+    QString connectionTypeValue;
+    QString connectionColourValue;
+};

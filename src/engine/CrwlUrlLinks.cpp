@@ -1,0 +1,94 @@
+// The link occurrences of a URL record: inbound and outbound lists, the image, video and audio
+// lists and link count cached on the outbound list, and the views' search.
+#include "engine/CrwlUrl.h"
+
+#include "engine/CrwlLinkInstance.h"
+#include "engine/detail/SettingsValue.h"
+#include "platform/Strings.h"
+
+namespace strings = crawlmere::platform::strings;
+using crawlmere::engine::detail::integerValue;
+
+void CrwlUrl::addInboundInstance(const std::shared_ptr<CrwlLinkInstance>& instance)
+{
+    if (inboundInstanceArray.empty())
+        inboundInstanceArray.reserve(1);
+    inboundInstanceArray.push_back(instance);
+}
+
+void CrwlUrl::addOutboundInstance(const std::shared_ptr<CrwlLinkInstance>& instance)
+{
+    if (outboundInstanceArray.empty())
+        outboundInstanceArray.reserve(1);
+    outboundInstanceArray.push_back(instance);
+    linkedImages.reset();
+    linkedVideo.reset();
+    linkedAudio.reset();
+    hrefCount.reset();
+    const auto target = instance ? instance->target() : nullptr;
+    if (target && target->isInternal())
+        ++internalLinkCount;
+    else
+        ++externalLinkCount;
+}
+
+std::shared_ptr<CrwlLinkInstance> CrwlUrl::lastInboundInstance() const
+{
+    return inboundInstanceArray.empty() ? nullptr : inboundInstanceArray.back();
+}
+
+QString CrwlUrl::getLinkText() const
+{
+    if (inboundInstanceArray.empty() || !inboundInstanceArray.front())
+        return QStringLiteral("");
+    return inboundInstanceArray.front()->getLinkText();
+}
+
+const CrwlUrl::InstanceList& CrwlUrl::linkedInstances(
+    std::optional<InstanceList>& cache, bool (CrwlUrl::*test)() const) const
+{
+    if (!cache) {
+        InstanceList list;
+        for (const auto& instance : outboundInstanceArray) {
+            const auto target = instance ? instance->target() : nullptr;
+            if (target && ((*target).*test)())
+                list.push_back(instance);
+        }
+        cache = std::move(list);
+    }
+    return *cache;
+}
+
+const CrwlUrl::InstanceList& CrwlUrl::linkedImagesArray() const
+{
+    return linkedInstances(linkedImages, &CrwlUrl::isImage);
+}
+
+const CrwlUrl::InstanceList& CrwlUrl::linkedVideoArray() const
+{
+    return linkedInstances(linkedVideo, &CrwlUrl::isVideo);
+}
+
+const CrwlUrl::InstanceList& CrwlUrl::linkedAudioArray() const
+{
+    return linkedInstances(linkedAudio, &CrwlUrl::isAudio);
+}
+
+void CrwlUrl::setIsImage(bool value)
+{
+    isImageFlag = value;
+    for (const auto& instance : inboundInstanceArray) {
+        if (const auto page = instance ? instance->parent() : nullptr)
+            page->invalidateLinkedImagesArray();
+    }
+}
+
+void CrwlUrl::addToRetainArray(std::shared_ptr<void> object) { retainArray.push_back(std::move(object)); }
+
+bool CrwlUrl::contains(const QString& text) const
+{
+    if (strings::containsCaseInsensitive(linkURL, text) || strings::containsCaseInsensitive(getRedir(), text))
+        return true;
+    const qint64 number = integerValue(text);
+    return number != 0 && number == getStatus();
+}

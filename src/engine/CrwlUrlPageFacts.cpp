@@ -1,0 +1,348 @@
+// Page facts of a URL record: meta elements, headings, JSON-LD types, the fragment check, the
+// page's warnings and the duplicate lists asked of the owner.
+#include "engine/CrwlUrl.h"
+
+#include "engine/PunycodeAdditions.h"
+#include "engine/detail/DefaultsValue.h"
+#include "engine/detail/SettingsValue.h"
+#include "platform/Strings.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QJsonValue>
+#include <QRegularExpression>
+
+#include <algorithm>
+
+namespace strings = crawlmere::platform::strings;
+using crawlmere::engine::detail::defaultsBool;
+using crawlmere::engine::detail::defaultsInteger;
+using crawlmere::engine::detail::settingBool;
+
+// ===== Meta elements ==========================================================================
+
+void CrwlUrl::setMetaData(const QVariantList& elements)
+{
+    metaData = elements;
+    metaDescription = QString();
+    bool found = false;
+    for (const QVariant& element : elements) {
+        const QVariantMap attributes = element.toMap();
+        const auto content = attributes.constFind(QStringLiteral("content"));
+        if (content == attributes.cend())
+            continue;
+        if (attributes.value(QStringLiteral("name")).toString().compare(u"description", Qt::CaseInsensitive) != 0)
+            continue;
+        if (found)
+            addWarning(QStringLiteral("The page contains more than one meta description in the head. The *last* one "
+                                      "found will be reported. This may not be the same as the one that browsers use"));
+        metaDescription = content.value().toString();
+        found = true;
+    }
+}
+
+QString CrwlUrl::metaContent(const QString& attribute, const QString& value) const
+{
+    for (const QVariant& element : metaData) {
+        const QVariantMap attributes = element.toMap();
+        const auto content = attributes.constFind(QStringLiteral("content"));
+        if (content == attributes.cend())
+            continue;
+        const auto wanted = attributes.constFind(attribute);
+        if (wanted != attributes.cend() && wanted.value().toString() == value)
+            return content.value().toString();
+    }
+    return QStringLiteral("");
+}
+
+// ===== Headings ===============================================================================
+
+namespace {
+
+/// The text starts with exactly `tabs` tab characters and has at least `tabs` + 1 characters.
+bool headingAtLevel(const QString& heading, qsizetype tabs)
+{
+    if (heading.size() < tabs + 1)
+        return false;
+    for (qsizetype i = 0; i < tabs; ++i) {
+        if (heading.at(i) != u'\t')
+            return false;
+    }
+    return heading.at(tabs) != u'\t';
+}
+
+} // namespace
+
+void CrwlUrl::setHeadings(const QStringList& value)
+{
+    headings = value;
+    h1CountCache.reset();
+    h1Count();
+}
+
+bool CrwlUrl::thisIsAnH1(const QString& heading) { return headingAtLevel(heading, 0); }
+
+bool CrwlUrl::thisIsAnH2(const QString& heading) { return headingAtLevel(heading, 1); }
+
+bool CrwlUrl::thisIsAnH3(const QString& heading) { return headingAtLevel(heading, 2); }
+
+bool CrwlUrl::thisIsAnH4(const QString& heading) { return headingAtLevel(heading, 3); }
+
+QString CrwlUrl::getH1s() const
+{
+    QStringList texts;
+    for (const QString& heading : headings) {
+        if (thisIsAnH1(heading))
+            texts.append(heading);
+    }
+    return texts.join(QStringLiteral(", "));
+}
+
+namespace {
+
+QString joinedLevel(const QStringList& headings, bool (*test)(const QString&))
+{
+    QStringList texts;
+    for (const QString& heading : headings) {
+        if (test(heading))
+            texts.append(strings::trimmingWhitespaceAndNewlines(heading));
+    }
+    return texts.join(QStringLiteral(", "));
+}
+
+} // namespace
+
+QString CrwlUrl::getH2s() const { return joinedLevel(headings, &CrwlUrl::thisIsAnH2); }
+
+QString CrwlUrl::getH3s() const { return joinedLevel(headings, &CrwlUrl::thisIsAnH3); }
+
+QString CrwlUrl::getH4s() const { return joinedLevel(headings, &CrwlUrl::thisIsAnH4); }
+
+qint64 CrwlUrl::h1Count() const
+{
+    if (!h1CountCache)
+        h1CountCache = qint64(std::count_if(headings.cbegin(), headings.cend(), &CrwlUrl::thisIsAnH1));
+    return *h1CountCache;
+}
+
+// ===== JSON-LD ================================================================================
+
+namespace {
+
+/// Nesting deeper than this is not visited (a hostile page cannot exhaust the stack).
+constexpr int maxJsonldDepth = 64;
+/// Most types collected from one page.
+constexpr qsizetype maxJsonldTypes = 1000;
+
+void addStringToArrayIfNotExists(const QString& text, QStringList& types)
+{
+    if (!text.isEmpty() && !types.contains(text) && types.size() < maxJsonldTypes)
+        types.append(text);
+}
+
+/// A stored JSON value in its list or dictionary form, whichever way it was stored.
+QVariant plainValue(const QVariant& value)
+{
+    switch (value.typeId()) {
+    case QMetaType::QJsonDocument: {
+        const QJsonDocument document = value.toJsonDocument();
+        return document.isArray() ? QVariant(document.array().toVariantList())
+                                  : QVariant(document.object().toVariantMap());
+    }
+    case QMetaType::QJsonObject:
+        return value.toJsonObject().toVariantMap();
+    case QMetaType::QJsonArray:
+        return value.toJsonArray().toVariantList();
+    case QMetaType::QJsonValue:
+        return value.toJsonValue().toVariant();
+    default:
+        return value;
+    }
+}
+
+void traverseValue(const QVariant& stored, QStringList& types, int depth);
+
+void traverseObjectsInArray(const QVariantList& array, QStringList& types, int depth)
+{
+    for (const QVariant& element : array)
+        traverseValue(element, types, depth + 1);
+}
+
+void traverseObjectsInDictionary(const QVariantMap& dictionary, QStringList& types, int depth)
+{
+    const QVariant type = plainValue(dictionary.value(QStringLiteral("@type")));
+    if (type.typeId() == QMetaType::QString) {
+        addStringToArrayIfNotExists(type.toString(), types);
+    } else if (type.typeId() == QMetaType::QVariantList || type.typeId() == QMetaType::QStringList) {
+        // A node may carry several types at once.
+        for (const QVariant& each : type.toList()) {
+            if (each.typeId() == QMetaType::QString)
+                addStringToArrayIfNotExists(each.toString(), types);
+        }
+    }
+    for (auto it = dictionary.cbegin(); it != dictionary.cend(); ++it)
+        traverseValue(it.value(), types, depth + 1);
+}
+
+void traverseValue(const QVariant& stored, QStringList& types, int depth)
+{
+    if (depth > maxJsonldDepth)
+        return;
+    const QVariant value = plainValue(stored);
+    if (value.typeId() == QMetaType::QVariantList)
+        traverseObjectsInArray(value.toList(), types, depth);
+    else if (value.typeId() == QMetaType::QVariantMap)
+        traverseObjectsInDictionary(value.toMap(), types, depth);
+}
+
+} // namespace
+
+QString CrwlUrl::getJsonldTypes() const
+{
+    if (jsonld.isEmpty())
+        return QStringLiteral("");
+    QStringList types;
+    types.reserve(6);
+    traverseObjectsInArray(jsonld, types, 0);
+    return types.join(QStringLiteral(", "));
+}
+
+// ===== Fragments ==============================================================================
+
+QString CrwlUrl::getAnchorFragment() const
+{
+    if (settingBool(crawlSettings, QStringLiteral("shouldTrimHash")))
+        return QStringLiteral("");
+    const qsizetype hash = linkURL.indexOf(u'#');
+    if (hash < 0 || hash >= linkURL.size() - 1)
+        return QStringLiteral("");
+    return linkURL.mid(hash + 1);
+}
+
+void CrwlUrl::setNamesOnThisPage(const QStringList& names)
+{
+    namesOnThisPage = names;
+    const QString fragment = getAnchorFragment();
+    if (fragment.isEmpty())
+        return;
+    linksAnchorDoesntAppearOnTargetPage = !names.contains(fragment);
+    if (!linksAnchorDoesntAppearOnTargetPage)
+        return;
+    addWarning(QStringLiteral("This link url contains the anchor fragment #%1 which Crawlmere hasn't found on the "
+                              "target page")
+                   .arg(fragment));
+    if (const auto recordOwner = owner.lock())
+        recordOwner->incBadLinkCount(weak_from_this().lock());
+}
+
+// ===== Warnings ===============================================================================
+
+QStringList CrwlUrl::getWarningsAsArrayIncludingRedirects(bool includeRedirects) const
+{
+    const QString target = getRedir();
+    if (warnings.isEmpty() && target.isEmpty())
+        return {};
+    QStringList result;
+    const qint64 hops = getRedirectCount();
+    if (hops > 0 && includeRedirects && !defaultsBool(defaults, QStringLiteral("dontReportRedirects"), false)) {
+        const QString original = getAbsoluteStringDecoded();
+        if (hops <= defaultsInteger(defaults, QStringLiteral("redirectChain"), 3)) {
+            if (hops == 1)
+                result.append(
+                    QStringLiteral("The original url %1 was redirected once to: %2").arg(original, getRedirDecoded()));
+            else
+                result.append(QStringLiteral("The original url %1 was redirected %2 times, final url: %3")
+                                  .arg(original)
+                                  .arg(hops)
+                                  .arg(getRedirDecoded()));
+        } else {
+            result.append(
+                QStringLiteral("The original link url %1 redirected %2 times, which may be considered a redirect chain")
+                    .arg(original)
+                    .arg(hops));
+        }
+    }
+    for (const QString& warning : warnings)
+        result.append(cleanedWarningString(warning));
+    return result;
+}
+
+QString CrwlUrl::getWarningsAsString() const { return getWarningsAsArray().join(u'\n'); }
+
+QString CrwlUrl::cleanedWarningString(const QString& warning)
+{
+    // Drops the whole column of each "at line N/C" place, and only there: a "/7" elsewhere in
+    // the warning (in a URL, say) stays.
+    static const QRegularExpression place(QStringLiteral("(at line \\d+)/\\d+"),
+        QRegularExpression::CaseInsensitiveOption | QRegularExpression::DotMatchesEverythingOption
+            | QRegularExpression::UseUnicodePropertiesOption);
+    if (!warning.contains(u'/'))
+        return warning;
+    QString cleaned = warning;
+    cleaned.replace(place, QStringLiteral("\\1"));
+    return cleaned;
+}
+
+bool CrwlUrl::getWarningsArrayIncludesAnchors() const
+{
+    return std::any_of(warnings.cbegin(), warnings.cend(),
+        [](const QString& warning) { return warning.contains(u"This link url contains the anchor fragment"); });
+}
+
+// ===== Duplicates =============================================================================
+
+namespace {
+
+CrwlUrlList sortedByText(CrwlUrlList pages, QString (CrwlUrl::*text)() const)
+{
+    std::stable_sort(pages.begin(), pages.end(), [text](const auto& a, const auto& b) {
+        if (!a || !b)
+            return !a && b;
+        return ((*a).*text)().compare(((*b).*text)(), Qt::CaseInsensitive) < 0;
+    });
+    return pages;
+}
+
+} // namespace
+
+CrwlUrlList CrwlUrl::getUrlsWithDuplicatesRefresh(bool refresh) const
+{
+    if (refresh || !urlsWithDuplicates) {
+        const auto recordOwner = owner.lock();
+        urlsWithDuplicates = recordOwner ? recordOwner->getDuplicatesForCrwlUrl(*this) : CrwlUrlList();
+    }
+    return *urlsWithDuplicates;
+}
+
+CrwlUrlList CrwlUrl::getUrlsWithDuplicateTitlesRefresh(bool refresh) const
+{
+    if (refresh || !urlsWithDuplicateTitles) {
+        const auto recordOwner = owner.lock();
+        CrwlUrlList pages;
+        if (recordOwner) {
+            const CrwlUrlGroups groups = recordOwner->getDuplicateTitles();
+            const auto it = groups.find(getLinkpagetitle());
+            if (it != groups.end())
+                pages = sortedByText(it->second, &CrwlUrl::getLinkpagetitle);
+        }
+        urlsWithDuplicateTitles = std::move(pages);
+    }
+    return *urlsWithDuplicateTitles;
+}
+
+CrwlUrlList CrwlUrl::getUrlsWithDuplicateDescriptionsRefresh(bool refresh) const
+{
+    if (refresh || !urlsWithDuplicateDescriptions) {
+        const auto recordOwner = owner.lock();
+        CrwlUrlList pages;
+        if (recordOwner) {
+            const CrwlUrlGroups groups = recordOwner->getDuplicateDescriptions();
+            const auto it = groups.find(getMetadescription());
+            if (it != groups.end())
+                pages = sortedByText(it->second, &CrwlUrl::getMetadescription);
+        }
+        urlsWithDuplicateDescriptions = std::move(pages);
+    }
+    return *urlsWithDuplicateDescriptions;
+}

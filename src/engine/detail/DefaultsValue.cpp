@@ -1,0 +1,26 @@
+// Defaults reads with the registered value as fallback.
+#include "engine/detail/DefaultsValue.h"
+
+#include "platform/UserDefaults.h"
+
+using crawlmere::platform::UserDefaults;
+
+namespace crawlmere::engine::detail {
+
+bool defaultsBool(const UserDefaults* store, const QString& key, bool registered)
+{
+    if (!store)
+        return registered;
+    const QVariant value = store->objectForKey(key);
+    return value.isValid() ? UserDefaults::boolValue(value) : registered;
+}
+
+qint64 defaultsInteger(const UserDefaults* store, const QString& key, qint64 registered)
+{
+    if (!store)
+        return registered;
+    const QVariant value = store->objectForKey(key);
+    return value.isValid() ? UserDefaults::integerValue(value) : registered;
+}
+
+} // namespace crawlmere::engine::detail

@@ -1,0 +1,199 @@
+// Link occurrences: rel flags, attribute setters, the link-row getters with and without their
+// pages, the row search and sorting of link rows.
+#include "engine/CrwlLinkInstance.h"
+
+#include "engine/CrwlUrl.h"
+#include "engine/CrwlUrlTestSupport.h"
+#include "engine/ScopedDefaults.h"
+#include "engine/qfDataSource.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+using crawlmere::test::makeSettings;
+
+namespace {
+
+std::shared_ptr<CrwlUrl> recordFor(const QString& url)
+{
+    auto record = CrwlUrl::make(nullptr, makeSettings());
+    record->setLinkURL(url);
+    return record;
+}
+
+struct RelRow {
+    const char* rel;
+    // nf nr nop au alt sp ugc pc
+    std::array<bool, 8> flags;
+};
+
+std::array<bool, 8> flagsOf(const CrwlLinkInstance& link)
+{
+    return { link.nf(), link.nr(), link.nop(), link.au(), link.alt(), link.sp(), link.ugc(), link.pc() };
+}
+
+TEST(CrwlLinkInstanceRel, FlagsFromTheRelAttribute)
+{
+    const std::vector<RelRow> table = {
+        { "nofollow noopener", { true, false, true, false, false, false, false, false } },
+        { "NoFollow NOOPENER", { true, false, true, false, false, false, false, false } },
+        { "nofollowed", { true, false, false, false, false, false, false, false } },
+        { "preconnect", { false, false, false, false, false, false, false, true } },
+        { "dns-prefetch", { false, false, false, false, false, false, false, true } },
+        { "noreferrer author alternate sponsored ugc", { false, true, false, true, true, true, true, false } },
+        { "external", { false, false, false, false, false, false, false, false } },
+        { "", { false, false, false, false, false, false, false, false } },
+    };
+    for (const RelRow& row : table) {
+        CrwlLinkInstance link;
+        link.setRel(QString::fromUtf8(row.rel));
+        EXPECT_EQ(flagsOf(link), row.flags) << row.rel;
+        EXPECT_EQ(link.getRel(), QString::fromUtf8(row.rel)) << row.rel;
+    }
+}
+
+TEST(CrwlLinkInstanceRel, FlagsAreOnlyRaised)
+{
+    CrwlLinkInstance link;
+    EXPECT_EQ(flagsOf(link), (std::array<bool, 8> {}));
+    link.setRel(QStringLiteral("nofollow"));
+    link.setRel(QStringLiteral("noopener"));
+    EXPECT_TRUE(link.nf());
+    EXPECT_TRUE(link.nop());
+    EXPECT_EQ(link.getRel(), QString("noopener"));
+    EXPECT_TRUE(link.getVisible());
+}
+
+TEST(CrwlLinkInstanceRel, ClassTestsLookInsideEachPart)
+{
+    EXPECT_TRUE(CrwlLinkInstance::relContainsNofollow(QStringLiteral("noopener\nNOFOLLOWx")));
+    EXPECT_FALSE(CrwlLinkInstance::relContainsNofollow(QStringLiteral("no follow")));
+    EXPECT_TRUE(CrwlLinkInstance::relContainsExternal(QStringLiteral("noopener myexternal")));
+    EXPECT_FALSE(CrwlLinkInstance::relContainsExternal(QStringLiteral("extern al")));
+    EXPECT_FALSE(CrwlLinkInstance::relContainsExternal(QString()));
+}
+
+TEST(CrwlLinkInstanceFields, EmptyAttributesAreNotStored)
+{
+    CrwlLinkInstance link;
+    link.setTargetAttr(QStringLiteral(""));
+    link.setHreflang(QStringLiteral(""));
+    EXPECT_TRUE(link.targetAttr().isNull());
+    EXPECT_TRUE(link.hreflang().isNull());
+    EXPECT_EQ(link.getTargetAttr(), QString(""));
+    EXPECT_FALSE(link.getTargetAttr().isNull());
+    EXPECT_EQ(link.getHreflang(), QString(""));
+    link.setTargetAttr(QStringLiteral("_blank"));
+    link.setHreflang(QStringLiteral("de-AT"));
+    link.setTargetAttr(QStringLiteral(""));
+    EXPECT_EQ(link.getTargetAttr(), QString("_blank"));
+    EXPECT_EQ(link.getHreflang(), QString("de-AT"));
+    EXPECT_EQ(link.getLineNumber(), 0);
+    link.setLineNumber(42);
+    EXPECT_EQ(link.getLineNumber(), 42);
+    EXPECT_EQ(link.getLinkText(), QString(""));
+    EXPECT_FALSE(link.getLinkText().isNull());
+}
+
+TEST(CrwlLinkInstanceRow, WithoutPagesEveryValueIsEmptyOrZero)
+{
+    CrwlLinkInstance link;
+    EXPECT_EQ(link.getStatus(), -1);
+    for (const QString& text : { link.getStatusDescription(), link.getLinkUrl(), link.absoluteString(),
+             link.getAbsoluteStringDecoded(), link.getRedir(), link.getRedirDecoded(), link.getOnPageUrl(),
+             link.getOnpageurl(), link.getOnPageTitle(), link.getTargetInternal(), link.getInternal() }) {
+        EXPECT_EQ(text, QString(""));
+        EXPECT_FALSE(text.isNull());
+    }
+    EXPECT_EQ(link.getDistance(), 0);
+    EXPECT_EQ(link.getRedirectCount(), 0);
+    EXPECT_EQ(link.getTargetsize(), 0);
+    EXPECT_EQ(link.getFieldByName(QStringLiteral("status")), QString("")); // the base answers ""
+}
+
+TEST(CrwlLinkInstanceRow, ValuesComeFromTargetAndParent)
+{
+    const auto page = recordFor(QStringLiteral("http://bakery.test/caf%C3%A9s"));
+    page->setLinkPageTitle(QStringLiteral("Our cafés"));
+    page->setDistanceFromHome(2);
+    const auto target = recordFor(QStringLiteral("http://mill.test/flour"));
+    target->setIsInternal(false);
+    target->addRedir(QStringLiteral("http://mill.test/m%C3%BChle"), 301, 0);
+    target->setStatus(200);
+    target->setFileSize(40 * 1024);
+
+    CrwlLinkInstance link;
+    link.setParent(page);
+    link.setTarget(target);
+    link.setLinkText(QStringLiteral("Flour"));
+    EXPECT_EQ(link.getStatus(), 200);
+    EXPECT_EQ(link.getStatusDescription(), QString("200 ok < 301 moved permanently"));
+    EXPECT_EQ(link.getLinkUrl(), QString("http://mill.test/flour"));
+    EXPECT_EQ(link.getRedir(), QString("http://mill.test/m%C3%BChle"));
+    EXPECT_EQ(link.getRedirDecoded(), QString("http://mill.test/mühle"));
+    EXPECT_EQ(link.getOnPageUrl(), QString("http://bakery.test/cafés"));
+    EXPECT_EQ(link.getOnPageTitle(), QString("Our cafés"));
+    EXPECT_EQ(link.getDistance(), 2);
+    EXPECT_EQ(link.getRedirectCount(), 1);
+    EXPECT_EQ(link.getTargetsize(), 40);
+    EXPECT_EQ(link.getTargetInternal(), QString("External"));
+    target->setIsInternal(true);
+    EXPECT_EQ(link.getInternal(), QString("Internal"));
+}
+
+TEST(CrwlLinkInstanceRow, SearchSkipsTheStatusTextOfStatusZero)
+{
+    const auto page = recordFor(QStringLiteral("http://bakery.test/"));
+    const auto target = recordFor(QStringLiteral("http://bakery.test/rye"));
+    CrwlLinkInstance link;
+    link.setParent(page);
+    link.setTarget(target);
+    link.setLinkText(QStringLiteral("Rye Bread"));
+    EXPECT_TRUE(link.contains(QString()));
+    EXPECT_TRUE(link.contains(QStringLiteral("")));
+    EXPECT_TRUE(link.contains(QStringLiteral("rye bread")));
+    EXPECT_TRUE(link.contains(QStringLiteral("BAKERY.test/rye")));
+    target->setStatus(404);
+    EXPECT_TRUE(link.contains(QStringLiteral("Not Found")));
+    target->setStatus(0);
+    EXPECT_FALSE(link.contains(QStringLiteral("unknown"))); // "0 unknown" is not searched
+    target->addRedir(QStringLiteral("http://bakery.test/sourdough"), 0, 0);
+    EXPECT_TRUE(link.contains(QStringLiteral("sourdough")));
+    EXPECT_FALSE(link.contains(QStringLiteral("wheat")));
+}
+
+TEST(CrwlLinkInstanceRow, SortValuesAreTheGettersValues)
+{
+    const auto page = recordFor(QStringLiteral("http://bakery.test/"));
+    CrwlLinkInstance link;
+    link.setParent(page);
+    link.setRel(QStringLiteral("nofollow"));
+    link.setLineNumber(12);
+    EXPECT_EQ(link.getSortValue(QStringLiteral("nofollow")), QVariant(true));
+    EXPECT_EQ(link.getSortValue(QStringLiteral("preConnect")), QVariant(false));
+    EXPECT_EQ(link.getSortValue(QStringLiteral("lineNumber")), QVariant(qint64(12)));
+    EXPECT_EQ(link.getSortValue(QStringLiteral("status")), QVariant(qint64(-1)));
+    EXPECT_EQ(link.getSortValue(QStringLiteral("onPageUrl")), QVariant(QString("http://bakery.test/")));
+    EXPECT_EQ(link.getSortValue(QStringLiteral("nonsense")), QVariant(QString("")));
+}
+
+TEST(CrwlLinkInstanceRow, TableSortsLinkRowsByNumbers)
+{
+    class Rows : public qfDataSource { };
+    Rows rows;
+    for (const qint64 line : { 100, 9, 25 }) {
+        auto link = CrwlLinkInstance::make();
+        link->setLineNumber(line);
+        rows.add(link);
+    }
+    HeadlessTableView table;
+    table.setSortDescriptors({ { QStringLiteral("linenumber"), true } });
+    rows.tableViewSortDescriptorsDidChange(table);
+    std::vector<qint64> order;
+    for (const auto& item : rows.getSortedAndFilteredArray())
+        order.push_back(std::static_pointer_cast<CrwlLinkInstance>(item)->getLineNumber());
+    EXPECT_EQ(order, (std::vector<qint64> { 9, 25, 100 })); // as numbers, not as text
+}
+
+} // namespace
