@@ -288,6 +288,93 @@ public:
 
     // --- Follow, scope and duplicate decisions (Z12AraDecisions.cpp)
 
+    // Threads: main thread, except `isMailtoEtc` (reads nothing but its argument),
+    // `redirectUrlIsExternal` (reads `domains` under `domainsLock` off the main thread) and
+    // `resetDomain` / `addToDomainsList` (called from any thread, they make their change on the
+    // main thread through `Dispatch::mainSync`).
+
+    /// Most entries `domains` takes; further hosts are refused (logged).
+    static constexpr qsizetype kMaxDomains = 10000;
+    /// Most terms the directory scope appends to `followBlacklistArray` during a scan.
+    static constexpr qsizetype kMaxFollowBlacklistTerms = 10000;
+
+    /// weShouldCrawlThisURL: whether the links of a fetched page are followed. The starting
+    /// point always is. Marks the page blacklisted by the "Do not follow" and "Only follow"
+    /// lists, lifts the mark when the output filter passes the page, and refuses duplicates,
+    /// external pages, blacklisted pages, pages reached only through nofollow links (with the
+    /// default `dontFollowNofollowLinks`), types whose parsing is off and pages of a sitemap scan.
+    bool weShouldCrawlThisURL(const UrlPtr& page);
+    /// nofollowRulesAllowUs: at least one inbound occurrence lacks the nofollow flag.
+    bool nofollowRulesAllowUs(const CrwlUrl& page) const;
+    /// compareHost:withDomain: the host counts as internal: it equals an entry (or its IDNA form
+    /// does), ignoring case; or, with `followSubdomains`, one of host and entry ends, ignoring
+    /// case, in "." followed by the other, as given or with a leading "www." set aside (a
+    /// subdomain or parent domain at a label boundary). A null or empty host is external; an
+    /// empty list makes every host internal. [any thread]
+    bool compareHost(const QString& host, const QStringList& domainList) const;
+    /// fileUrlIsInternal:withDomain: a file URL whose string begins, ignoring case, with one of
+    /// the prefixes. [any thread]
+    static bool fileUrlIsInternal(const crawlmere::platform::Url& url, const QStringList& prefixes);
+    /// redirectUrlIsExternal: the URL's host is not internal by `domains`; NO for an invalid URL.
+    /// [any thread]
+    bool redirectUrlIsExternal(const crawlmere::platform::Url& url) const override;
+    /// isLinkHttpOnHttpsSite:onPage: an "http://" link on an "https://" page; sets
+    /// `httpLinkFoundOnHttpsSite` when YES.
+    bool isLinkHttpOnHttpsSite(const QString& link, const QString& page);
+    /// addToDomainsList: appends a host that is not empty and not yet listed (exact text).
+    /// [any thread; the change is made on the main thread]
+    void addToDomainsList(const QString& host);
+    /// resetDomain: adds the host of the record's redirect target (or of its link URL when it
+    /// has none) to `domains`. [any thread; the change is made on the main thread]
+    void resetDomain(const CrwlUrl& record) override;
+    /// shouldBeIgnored:internal:rel: drop the link entirely: external while `internalOnly` is
+    /// on, a rel naming "dns-prefetch" or "preconnect", or a match in the "Ignore" list.
+    bool shouldBeIgnored(const QString& link, bool internal, const QString& rel) const;
+    /// shouldBeInSitemapCollection: a good internal HTML page (or PDF with the default
+    /// `includePdfsInSitemap`), not an image, not excluded by robots.txt while the default
+    /// `observeRobotsTxt` is on.
+    bool shouldBeInSitemapCollection(const CrwlUrl& page) const;
+    /// isMailtoEtc: a template placeholder, script object, dialog selector, or (for an href
+    /// holding ":") a mail, telephone, script, data or similar link that is not fetched.
+    /// [any thread]
+    bool isMailtoEtc(const QString& href) const override;
+    /// containsColon: the string holds ":".
+    static bool containsColon(const QString& text);
+    /// dealWithUpADirectory: resolves the first "/../" of the URL's path; with
+    /// `tolerateUpADirectory`, steps that climb above the root are deleted. The URL given when
+    /// nothing changes or nothing can be made.
+    crawlmere::platform::Url dealWithUpADirectory(const crawlmere::platform::Url& url) const;
+    /// getpathFromUrl:andAddToFollowBlacklist: the directory of a URL that a starting list
+    /// names; with `add` (and `crawlUpwards` off) following is limited to it by a negated
+    /// "Do not follow" term. nullopt when the URL has no path to speak of.
+    std::optional<QString> getpathFromUrl(const crawlmere::platform::Url& url, bool add);
+    /// weHaveThisOneAlready:ignore:internal: the known record of a URL string, unless it is
+    /// `ignore`; null when none.
+    UrlPtr weHaveThisOneAlready(const QString& url, const CrwlUrl* ignore, bool internal) const;
+    /// doWeHaveThisURL:inDictionary:internal: looks the URL string up in `dictionary` under every
+    /// form a record of it may be filed under (see Z12AraDecisions.cpp); null when none.
+    UrlPtr doWeHaveThisURL(const QString& url, const QHash<QString, UrlPtr>& dictionary, bool internal) const;
+    /// The keys `doWeHaveThisURL` tries for a URL string, in order; empty when the string is
+    /// empty once its fragment or query is cut.
+    QStringList lookupCandidates(const QString& url, bool internal) const;
+    /// removeSessionId:from: the URL without the session parameter `name`.
+    static QString removeSessionId(const QString& name, const QString& url);
+    /// lcurlForUrl: the lookup table's record for exactly this key; null when none.
+    UrlPtr lcurlForUrl(const QString& key) const;
+    /// firstCharOf: / lastCharOf: the first (last) character as a signed 8-bit value; 0 for an
+    /// empty string.
+    static qint8 firstCharOf(const QString& text);
+    static qint8 lastCharOf(const QString& text);
+
+    /// The scope state that `go` builds, for a scan set up without it (a single-page check,
+    /// tests). `setDomains` takes `domainsLock`.
+    void setDomains(const QStringList& value);
+    void setFollowBlacklistArray(const QStringList& value) { followBlacklistArray = value; }
+    void setFollowWhitelistArray(const QStringList& value) { followWhitelistArray = value; }
+    void setIgnoreArray(const QStringList& value) { ignoreArray = value; }
+    void setRobotsBlacklistArray(const QStringList& value) { robotsBlacklistArray = value; }
+    void setOutputFilterManager(std::shared_ptr<OutputFilterManager> value) { outputFilterManager = std::move(value); }
+
     // --- Link extraction (extractLinks and its URL helpers, in a file of their own)
 
 private:
