@@ -54,7 +54,14 @@ bool defaultsCheckImages()
 
 bool isJavaScriptConcatenation(const QString& url)
 {
-    return url.contains(QLatin1StringView("+\"")) || url.contains(QLatin1StringView("+ \""));
+    // Most URLs hold no "+" at all: one character search settles them.
+    const QStringView view(url);
+    for (qsizetype plus = view.indexOf(u'+'); plus >= 0; plus = view.indexOf(u'+', plus + 1)) {
+        const QStringView rest = view.mid(plus + 1);
+        if (rest.startsWith(u'"') || rest.startsWith(QLatin1StringView(" \"")))
+            return true;
+    }
+    return false;
 }
 
 } // namespace
@@ -188,7 +195,8 @@ void CrwlParser::addURLToCollection(const QString& url)
         detail::parserLog(1, QStringLiteral("appears to be javascript, abandoning"));
         return;
     }
-    appendUrls({ url });
+    if (currentDictionary.urlArray.size() < kMaxUrlsPerRecord)
+        currentDictionary.urlArray.append(url);
     currentDictionary.lineNumber = lineNumber;
 }
 
