@@ -5,6 +5,7 @@
 #include "parsing/detail/CaptureBuffer.h"
 #include "parsing/detail/CharTables.h"
 #include "parsing/detail/EntityTable.h"
+#include "parsing/detail/TextScan.h"
 
 namespace detail = crawlmere::parsing::detail;
 namespace Encoding = crawlmere::platform::Encoding;
@@ -66,6 +67,17 @@ long numericReference(QStringView digits)
     return value;
 }
 
+// Appends one code point of the entity table (all valid, none a surrogate) as one or two units.
+void appendCodePoint(char32_t codePoint, QString& out)
+{
+    if (QChar::requiresSurrogates(codePoint)) {
+        const QChar pair[2] = { QChar(QChar::highSurrogate(codePoint)), QChar(QChar::lowSurrogate(codePoint)) };
+        out.append(pair, 2);
+    } else {
+        out.append(QChar(static_cast<char16_t>(codePoint)));
+    }
+}
+
 // Appends the text of one reference ("&...;" without "&" and ";"); false when it stays as written.
 bool appendReference(QStringView inner, QString& out)
 {
@@ -89,9 +101,9 @@ bool appendReference(QStringView inner, QString& out)
         = detail::findNamedEntity(std::string_view(name, static_cast<size_t>(inner.size())));
     if (!entity)
         return false;
-    out.append(QString::fromUcs4(&entity->first, 1));
+    appendCodePoint(entity->first, out);
     if (entity->second)
-        out.append(QString::fromUcs4(&entity->second, 1));
+        appendCodePoint(entity->second, out);
     return true;
 }
 
@@ -143,11 +155,14 @@ void CrwlParser::foldSeparators(QString& text, bool returnsAreSeparators)
 {
     // One pass: with separators CR, LF and tab become spaces and runs of spaces fold into one;
     // without, CR and LF are removed.
-    QChar* chars = text.data();
     const qsizetype length = text.size();
-    qsizetype kept = 0;
-    bool lastWasSpace = false;
-    for (qsizetype i = 0; i < length; ++i) {
+    const qsizetype first = detail::firstFoldPosition(QStringView(text).utf16(), length, returnsAreSeparators);
+    if (first == length)
+        return; // nothing to change: the text stays shared and unwritten
+    QChar* chars = text.data();
+    qsizetype kept = first;
+    bool lastWasSpace = first > 0 && chars[first - 1] == u' ';
+    for (qsizetype i = first; i < length; ++i) {
         QChar ch = chars[i];
         if (ch == u'\r' || ch == u'\n') {
             if (!returnsAreSeparators)

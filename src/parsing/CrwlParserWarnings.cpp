@@ -4,6 +4,7 @@
 
 #include "parsing/detail/BodyState.h"
 #include "parsing/detail/CharTables.h"
+#include "parsing/detail/TextScan.h"
 
 namespace detail = crawlmere::parsing::detail;
 using detail::BodyState;
@@ -72,21 +73,7 @@ void CrwlParser::finishPage(BodyState& state)
 
     // Fold white space in place first: the decoding below then works on a text of single spaces.
     char* text = state.text.get();
-    size_t out = 0;
-    bool lastWasSpace = true; // drops leading white space
-    for (size_t i = 0; i < state.textSize; ++i) {
-        const uint8_t c = detail::byteOf(text[i]);
-        if (c == '\r' || c == '\n' || c == '\t' || c == ' ') {
-            if (!lastWasSpace)
-                text[out++] = ' ';
-            lastWasSpace = true;
-        } else {
-            text[out++] = static_cast<char>(c);
-            lastWasSpace = false;
-        }
-    }
-    if (out > 0 && text[out - 1] == ' ')
-        --out;
+    const size_t out = detail::foldWhiteBytes(text, state.textSize);
     textContent = pageTextFromFoldedBuffer(std::string_view(text, out), useEncoding);
     wordCount = countWords(textContent);
     characterCount = 0;
@@ -96,13 +83,5 @@ qint64 CrwlParser::countWords(const QString& text)
 {
     if (text.isEmpty())
         return 0;
-    qint64 pieces = 1;
-    for (const QChar ch : text) {
-        const char16_t u = ch.unicode();
-        if (u < 0x80)
-            pieces += (u == ' ') | (u >= 0x09 && u <= 0x0D);
-        else if (ch.isSpace())
-            ++pieces;
-    }
-    return pieces;
+    return 1 + detail::countWhiteSpace(QStringView(text).utf16(), text.size());
 }

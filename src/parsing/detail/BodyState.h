@@ -4,6 +4,7 @@
 
 #include "parsing/detail/CaptureBuffer.h"
 #include "parsing/detail/ScanBuffers.h"
+#include "parsing/detail/TextScan.h"
 
 #include <QString>
 #include <QStringList>
@@ -90,13 +91,13 @@ struct AttributeSpan {
 
 struct BodyState {
     explicit BodyState(size_t pageLength)
-        : text(new char[pageLength ? pageLength : 1])
+        : text(pageLength)
         , textCapacity(pageLength)
     {
     }
 
     // Page text, at most one byte for each byte of the page.
-    std::unique_ptr<char[]> text;
+    ScratchBytes text;
     size_t textSize = 0;
     size_t textCapacity = 0;
     bool collectingText = true;

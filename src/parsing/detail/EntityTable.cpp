@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdint>
 
 namespace crawlmere::parsing::detail {
 
@@ -2139,13 +2140,31 @@ constexpr std::array<NamedEntity, 2125> kEntities { {
 
 static_assert(kMaxEntityNameLength == 31);
 
+// Where the names starting with each byte begin: names of first byte c are [kFirst[c], kFirst[c + 1]).
+constexpr std::array<uint16_t, 257> kFirst = [] {
+    std::array<uint16_t, 257> first {};
+    size_t at = 0;
+    for (size_t c = 0; c < 256; ++c) {
+        while (at < kEntities.size() && static_cast<uint8_t>(kEntities[at].name[0]) < c)
+            ++at;
+        first[c] = static_cast<uint16_t>(at);
+    }
+    first[256] = static_cast<uint16_t>(kEntities.size());
+    return first;
+}();
+
 } // namespace
 
 const NamedEntity* findNamedEntity(std::string_view name)
 {
-    const auto* found = std::lower_bound(kEntities.begin(), kEntities.end(), name,
-        [](const NamedEntity& entity, std::string_view key) { return entity.name < key; });
-    if (found == kEntities.end() || found->name != name)
+    if (name.empty())
+        return nullptr;
+    const uint8_t c = static_cast<uint8_t>(name[0]);
+    const auto* begin = kEntities.begin() + kFirst[c];
+    const auto* end = kEntities.begin() + kFirst[c + 1];
+    const auto* found = std::lower_bound(
+        begin, end, name, [](const NamedEntity& entity, std::string_view key) { return entity.name < key; });
+    if (found == end || found->name != name)
         return nullptr;
     return found;
 }

@@ -1,0 +1,192 @@
+// Bulk passes over page text: SSE2 where the target has it, the same results byte by byte elsewhere.
+#include "parsing/detail/TextScan.h"
+
+#include <QChar>
+
+#include <array>
+#include <cstdint>
+
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
+#if defined(__SANITIZE_ADDRESS__)
+#define CRAWLMERE_ASAN 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define CRAWLMERE_ASAN 1
+#endif
+#endif
+#ifdef CRAWLMERE_ASAN
+#include <sanitizer/asan_interface.h>
+#endif
+
+namespace crawlmere::parsing::detail {
+
+namespace {
+
+// CR, LF, tab and space: the bytes that fold into one space.
+constexpr std::array<uint8_t, 256> kFoldWhite = [] {
+    std::array<uint8_t, 256> table {};
+    table['\r'] = table['\n'] = table['\t'] = table[' '] = 1;
+    return table;
+}();
+
+inline bool changedByFold(const char16_t* text, qsizetype i, bool returnsAreSeparators)
+{
+    const char16_t u = text[i];
+    if (u == u'\r' || u == u'\n')
+        return true;
+    return returnsAreSeparators && (u == u'\t' || (u == u' ' && i > 0 && text[i - 1] == u' '));
+}
+
+inline qint64 whiteSpaceAt(char16_t u)
+{
+    if (u < 0x80)
+        return static_cast<qint64>(u == u' ' || (u >= 0x09 && u <= 0x0D));
+    return static_cast<qint64>(QChar::isSpace(static_cast<char32_t>(u)));
+}
+
+#ifdef __SSE2__
+inline __m128i load8(const char16_t* at) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(at)); }
+inline __m128i all16(int value) { return _mm_set1_epi16(static_cast<short>(value)); }
+
+// Sum of the eight 16-bit lanes of `counts`.
+inline qint64 laneSum(__m128i counts)
+{
+    alignas(16) int32_t sums[4];
+    _mm_store_si128(reinterpret_cast<__m128i*>(sums), _mm_madd_epi16(counts, all16(1)));
+    return static_cast<qint64>(sums[0]) + sums[1] + sums[2] + sums[3];
+}
+#endif
+
+// The buffer each thread keeps for its scans.
+struct ThreadScratch {
+    std::unique_ptr<char[]> bytes;
+    size_t capacity = 0;
+    bool inUse = false;
+};
+
+thread_local ThreadScratch t_scratch;
+
+} // namespace
+
+ScratchBytes::ScratchBytes(size_t size)
+{
+    const size_t needed = size ? size : 1;
+    if (needed <= kKeptBytes && !t_scratch.inUse) {
+        if (t_scratch.capacity < needed) {
+            // Grows in steps so that a run of growing pages does not reallocate each time.
+            size_t capacity = t_scratch.capacity ? t_scratch.capacity : 64 * 1024;
+            while (capacity < needed)
+                capacity *= 2;
+            capacity = capacity < kKeptBytes ? capacity : kKeptBytes;
+            t_scratch.bytes.reset(new char[capacity]);
+            t_scratch.capacity = capacity;
+        }
+        t_scratch.inUse = true;
+        m_bytes = t_scratch.bytes.get();
+#ifdef CRAWLMERE_ASAN
+        // The bytes behind this scan's size are out of bounds for it, as in a buffer of its own.
+        ASAN_POISON_MEMORY_REGION(m_bytes + needed, t_scratch.capacity - needed);
+#endif
+        return;
+    }
+    m_bytes = new char[needed];
+    m_owned = true;
+}
+
+ScratchBytes::~ScratchBytes()
+{
+    if (m_owned) {
+        delete[] m_bytes;
+        return;
+    }
+#ifdef CRAWLMERE_ASAN
+    ASAN_UNPOISON_MEMORY_REGION(m_bytes, t_scratch.capacity);
+#endif
+    t_scratch.inUse = false;
+}
+
+size_t foldWhiteBytes(char* text, size_t size)
+{
+    // Branch-free: every byte is written (a white byte as a space) and the write position moves on
+    // unless the byte continues a run of white space. The position never passes the read position.
+    size_t out = 0;
+    bool lastWasSpace = true; // drops leading white space
+    for (size_t i = 0; i < size; ++i) {
+        const char c = text[i];
+        const bool white = kFoldWhite[static_cast<uint8_t>(c)] != 0;
+        text[out] = white ? ' ' : c;
+        out += static_cast<size_t>(!(white && lastWasSpace));
+        lastWasSpace = white;
+    }
+    if (out > 0 && text[out - 1] == ' ')
+        --out;
+    return out;
+}
+
+qsizetype firstFoldPosition(const char16_t* text, qsizetype size, bool returnsAreSeparators)
+{
+    qsizetype i = 0;
+#ifdef __SSE2__
+    // Eight characters at a time; a block with a candidate is read again one by one.
+    const __m128i cr = all16('\r');
+    const __m128i lf = all16('\n');
+    const __m128i tab = all16('\t');
+    const __m128i space = all16(' ');
+    for (; i + 9 <= size; i += 8) {
+        const __m128i chars = load8(text + i);
+        __m128i hit = _mm_or_si128(_mm_cmpeq_epi16(chars, cr), _mm_cmpeq_epi16(chars, lf));
+        if (returnsAreSeparators) {
+            const __m128i next = load8(text + i + 1);
+            hit = _mm_or_si128(hit, _mm_cmpeq_epi16(chars, tab));
+            hit = _mm_or_si128(hit, _mm_and_si128(_mm_cmpeq_epi16(chars, space), _mm_cmpeq_epi16(next, space)));
+        }
+        if (_mm_movemask_epi8(hit))
+            break;
+    }
+#endif
+    for (; i < size; ++i)
+        if (changedByFold(text, i, returnsAreSeparators))
+            return i;
+    return size;
+}
+
+qint64 countWhiteSpace(const char16_t* text, qsizetype size)
+{
+    qint64 count = 0;
+    qsizetype i = 0;
+#ifdef __SSE2__
+    // ASCII blocks of eight characters count in 16-bit lanes (flushed before they can overflow);
+    // a block holding anything else is counted one by one.
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i nonAscii = all16(0xFF80);
+    const __m128i space = all16(' ');
+    const __m128i belowTab = all16(0x08);
+    const __m128i aboveCr = all16(0x0E);
+    __m128i lanes = zero;
+    int blocks = 0;
+    for (; i + 8 <= size; i += 8) {
+        const __m128i chars = load8(text + i);
+        if (_mm_movemask_epi8(_mm_cmpeq_epi16(_mm_and_si128(chars, nonAscii), zero)) != 0xFFFF) {
+            for (qsizetype k = i; k < i + 8; ++k)
+                count += whiteSpaceAt(text[k]);
+            continue;
+        }
+        const __m128i controls = _mm_and_si128(_mm_cmpgt_epi16(chars, belowTab), _mm_cmplt_epi16(chars, aboveCr));
+        lanes = _mm_sub_epi16(lanes, _mm_or_si128(_mm_cmpeq_epi16(chars, space), controls));
+        if (++blocks == 16384) {
+            count += laneSum(lanes);
+            lanes = zero;
+            blocks = 0;
+        }
+    }
+    count += laneSum(lanes);
+#endif
+    for (; i < size; ++i)
+        count += whiteSpaceAt(text[i]);
+    return count;
+}
+
+} // namespace crawlmere::parsing::detail

@@ -1,0 +1,44 @@
+// Bulk passes over page text for the scanner: white-space folding of bytes, the first place where
+// a decoded text needs folding, and counting white space, several characters at a time.
+#pragma once
+
+#include <QtGlobal>
+
+#include <cstddef>
+#include <memory>
+
+namespace crawlmere::parsing::detail {
+
+/// A byte buffer for one page scan. Each thread keeps one buffer of up to `kKeptBytes` for its
+/// scans, so pages of ordinary size reuse memory the kernel has already mapped; a larger page, or a
+/// scan while the thread's buffer is in use, gets a buffer of its own that dies with this object.
+class ScratchBytes {
+public:
+    static constexpr size_t kKeptBytes = size_t(4) << 20;
+
+    explicit ScratchBytes(size_t size);
+    ~ScratchBytes();
+    ScratchBytes(const ScratchBytes&) = delete;
+    ScratchBytes& operator=(const ScratchBytes&) = delete;
+
+    char* get() const { return m_bytes; }
+    char& operator[](size_t index) const { return m_bytes[index]; }
+
+private:
+    char* m_bytes = nullptr;
+    bool m_owned = false;
+};
+
+/// Folds `text[0, size)` in place: each run of CR, LF, tab and space becomes one space, white space
+/// at the start is dropped and one space at the end is removed. Other bytes (0x0B and 0x0C among
+/// them) stay as they are. Returns the new size.
+size_t foldWhiteBytes(char* text, size_t size);
+
+/// The first index of `text[0, size)` that folding changes: with `returnsAreSeparators` a CR, LF or
+/// tab, or a space directly behind a space; without it a CR or LF. `size` when there is none.
+qsizetype firstFoldPosition(const char16_t* text, qsizetype size, bool returnsAreSeparators);
+
+/// Number of white-space characters (QChar::isSpace, one UTF-16 unit at a time) in `text`.
+qint64 countWhiteSpace(const char16_t* text, qsizetype size);
+
+} // namespace crawlmere::parsing::detail
