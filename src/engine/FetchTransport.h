@@ -2,11 +2,15 @@
 // run over the records' own URL sessions or over a test transport.
 #pragma once
 
+#include "platform/UrlSession.h"
+
+#include <chrono>
 #include <memory>
 
 class CrwlUrl;
 
-/// Starts and cancels fetches. A started fetch reports back through the record's owner
+/// Starts and cancels fetches, and makes the synchronous loads of the start of a scan. A started fetch reports back
+/// through the record's owner
 /// (`incNumberDone`, `extractLinks`, `threadHasFinished`) unless it is cancelled first.
 /// Main thread only.
 class FetchTransport {
@@ -18,6 +22,10 @@ public:
     /// Cancels the record's fetch, if one runs, so that it never reports back
     /// (`invalidateAndUnlinkSession`).
     virtual void cancelFetch(const std::shared_ptr<CrwlUrl>& record) = 0;
+    /// Loads `request` synchronously, waiting at most `timeout` (the start-of-scan probes).
+    /// The base loads it over a URL session of its own.
+    virtual crawlmere::platform::UrlLoadResult loadSynchronously(
+        const crawlmere::platform::UrlRequest& request, std::chrono::milliseconds timeout);
 
 protected:
     FetchTransport() = default;

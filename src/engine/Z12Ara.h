@@ -20,6 +20,8 @@
 #include <atomic>
 #include <chrono>
 #include <deque>
+#include <functional>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -39,6 +41,8 @@ class ShellPrompts;
 class ShellSiteStore;
 
 namespace crawlmere::platform {
+struct UrlLoadResult;
+struct UrlRequest;
 class UserDefaults;
 class Url;
 class WebProcessPool;
@@ -85,6 +89,8 @@ public:
     /// Room made up front in the queue, the lookup table and the occurrence array.
     static constexpr qsizetype kQueueCapacity = 50000;
     static constexpr qsizetype kLookupCapacity = 200000;
+    /// The collection's cap when the settings hold no usable `linksLimit`.
+    static constexpr qint64 kDefaultLinksLimit = 2000000;
     /// Extra seconds past the settings' `timeout` before a silent fetch is given up (-17).
     static constexpr double kGiveUpGraceSeconds = 3.0;
     /// Time-outs of the two start-of-scan probes.
@@ -106,7 +112,10 @@ public:
     void setPrompts(std::shared_ptr<ShellPrompts> value) { prompts = std::move(value); }
     void setCookieGatherer(std::shared_ptr<CookieGatherer> value) { cookieGatherer = std::move(value); }
     /// The web-content process pool of the cookie window, shared with rendered pages.
-    void setSharedWKProcessPool(std::shared_ptr<crawlmere::platform::WebProcessPool> pool) { processPool = std::move(pool); }
+    void setSharedWKProcessPool(std::shared_ptr<crawlmere::platform::WebProcessPool> pool)
+    {
+        processPool = std::move(pool);
+    }
     /// Starts and cancels fetches; without one, nothing is fetched (each started record waits
     /// until the watchdog gives it up).
     void setTransport(std::shared_ptr<FetchTransport> value) { transport = std::move(value); }
@@ -116,6 +125,15 @@ public:
     /// The parser services of the encoding probe and the soft-404 test. Without one, the probe
     /// trusts the trial decoding alone and the soft-404 test reads pages as UTF-8.
     void setPageReader(std::shared_ptr<const HubPageReader> value) { pageReader = std::move(value); }
+    /// The page archive's two calls at the ends of a scan: emptying the archive folder at
+    /// `clear` (clearArchiveFolder) and writing the archive index after the finish when
+    /// `shouldArchive` is on (saveArchive:, queued on the main thread).
+    using ArchiveHandler = std::function<void(Z12Ara&)>;
+    void setArchiveHandlers(ArchiveHandler clearArchiveFolder, ArchiveHandler saveArchive)
+    {
+        clearArchiveHandler = std::move(clearArchiveFolder);
+        saveArchiveHandler = std::move(saveArchive);
+    }
 
     crawlmere::platform::UserDefaults& getDefaults() const { return *defaults; }
     const std::shared_ptr<EngineSEOService>& getEngineSEODataSource() const { return engineSEODataSource; }
@@ -268,6 +286,8 @@ public:
     QString SEOShortSummary() const;
     QString SEOShortSummaryAsCSV() const;
     CrwlUrlList imageCollection() const;
+    /// Lower-case word → the pages it was found on; null until the register has words.
+    const std::map<QString, CrwlUrlList>* getMisspelledWordDictionary() const;
     CrwlUrlList getDuplicatesForCrwlUrl(const CrwlUrl& record) const override;
 
     // ----- Reading the scan's state (views, reports, tests) ----------------------------------
@@ -285,6 +305,9 @@ public:
     bool getHttpLinkFoundOnHttpsSite() const { return httpLinkFoundOnHttpsSite; }
     /// The internal domains as they are now. [any thread]
     QStringList getDomains() const;
+    /// string:containsOneOfTheseTerms: the terms of at least 2 characters that `string`
+    /// satisfies, in list order; empty when none (the robots, rule and soft-404 lists).
+    static QStringList stringContainsOneOfTheseTerms(QStringView string, const QStringList& terms);
 
     // --- Follow, scope and duplicate decisions (Z12AraDecisions.cpp)
 
@@ -389,6 +412,10 @@ private:
     void limitToStartingDirectory(const UrlPtr& startingRecord);
     void collectInternalDomains(const UrlPtr& startingRecord);
 
+    // The probes' synchronous load, through the transport when there is one (Z12AraProbes.cpp).
+    crawlmere::platform::UrlLoadResult loadSynchronously(
+        const crawlmere::platform::UrlRequest& request, std::chrono::milliseconds timeout);
+
     // The pump's helpers (Z12AraQueue.cpp).
     void startFetch(const UrlPtr& record, std::chrono::milliseconds delay);
     void cancelFetch(const UrlPtr& record);
@@ -453,6 +480,8 @@ private:
     std::shared_ptr<HubClock> clock;
     std::shared_ptr<const HubPageReader> pageReader;
     std::shared_ptr<crawlmere::platform::WebProcessPool> processPool;
+    ArchiveHandler clearArchiveHandler;
+    ArchiveHandler saveArchiveHandler;
     /// Start times of the fetches of the last minute (and those scheduled), oldest first, for
     /// the `limitRPM` window; never longer than `maxRPM`.
     std::deque<QDateTime> recentStarts;

@@ -1,0 +1,26 @@
+// The application defaults the crawl engine relies on, registered by whoever starts the engine.
+#pragma once
+
+#include <QVariantMap>
+
+namespace crawlmere::platform {
+class UserDefaults;
+}
+
+namespace crawlmere::engine {
+
+/// The engine's registered defaults: `verbosity` 0, `connectionKeepAlive` YES,
+/// `runAllToCompletion` NO, `jsRenderingTime` 1, `soft404Scope` 0, `byStatusWhichStatus` 2,
+/// `skipArchiveBasedOnBlackAndWhitelists` YES, `exportEntireSite_Process` YES,
+/// `exportEntireSite_Preserve` NO, `defaultLocalFileName` "index.html", `useProxyCrawl` NO,
+/// `shouldCheckForSoft404` NO, and two lists the build may fill: `outsideServiceCheckBlacklist`
+/// (host terms of outside services added to every scan's "Do not check" list, empty) and
+/// `siteBuilderGeneratorPattern` (the generator meta tag of a site builder whose page
+/// addresses the scan treats like WordPress ones, empty).
+QVariantMap engineDefaults();
+
+/// Registers `engineDefaults()` in the store's registered layer. The shell calls it at launch,
+/// before any scan; a value registered again later replaces these.
+void registerEngineDefaults(crawlmere::platform::UserDefaults& defaults);
+
+} // namespace crawlmere::engine

@@ -1,0 +1,558 @@
+// The crawl coordinator's scan control: starting a scan (validation of the starting URL, rule
+// lists, directory scope, internal domains, local files and URL lists), reset, pause and resume.
+#include "engine/Z12Ara.h"
+
+#include "engine/CrwlUrl.h"
+#include "engine/EngineSEOService.h"
+#include "engine/FetchTransport.h"
+#include "engine/HubClock.h"
+#include "engine/OutputFilterManager.h"
+#include "engine/PunycodeAdditions.h"
+#include "engine/ShellServices.h"
+#include "engine/detail/SettingsValue.h"
+#include "platform/Log.h"
+#include "platform/NotificationCenter.h"
+#include "platform/Paths.h"
+#include "platform/Strings.h"
+#include "platform/Url.h"
+#include "platform/UserDefaults.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+
+#include <algorithm>
+
+using crawlmere::engine::detail::settingBool;
+using crawlmere::engine::detail::settingDouble;
+using crawlmere::engine::detail::settingString;
+using crawlmere::platform::logLine;
+using crawlmere::platform::Paths;
+using crawlmere::platform::Url;
+using crawlmere::platform::UserDefaults;
+namespace strings = crawlmere::platform::strings;
+
+namespace {
+
+/// Decodes the five named XML entities and numeric character references; anything else stays.
+QString decodeXmlEntities(const QString& text)
+{
+    if (!text.contains(u'&'))
+        return text;
+    static const QRegularExpression entity(QStringLiteral("&(amp|lt|gt|quot|apos|#[0-9]{1,7}|#[xX][0-9a-fA-F]{1,6});"));
+    QString out;
+    out.reserve(text.size());
+    qsizetype last = 0;
+    auto it = entity.globalMatch(text);
+    while (it.hasNext()) {
+        const auto match = it.next();
+        out += QStringView(text).mid(last, match.capturedStart() - last);
+        const QString name = match.captured(1);
+        if (name == u"amp")
+            out += u'&';
+        else if (name == u"lt")
+            out += u'<';
+        else if (name == u"gt")
+            out += u'>';
+        else if (name == u"quot")
+            out += u'"';
+        else if (name == u"apos")
+            out += u'\'';
+        else {
+            bool ok = false;
+            const bool hex = name.size() > 1 && (name.at(1) == u'x' || name.at(1) == u'X');
+            const uint code = hex ? name.mid(2).toUInt(&ok, 16) : name.mid(1).toUInt(&ok, 10);
+            if (ok && code > 0 && code <= 0x10FFFF && (code < 0xD800 || code > 0xDFFF)) {
+                const char32_t character = code;
+                out += QString::fromUcs4(&character, 1);
+            } else {
+                out += match.captured(0);
+            }
+        }
+        last = match.capturedEnd();
+    }
+    out += QStringView(text).mid(last);
+    return out;
+}
+
+} // namespace
+
+Z12Ara::Z12Ara()
+    : Z12Ara(UserDefaults::standard())
+{
+}
+
+Z12Ara::Z12Ara(UserDefaults& store)
+    : defaults(&store)
+{
+    initialise();
+}
+
+Z12Ara::~Z12Ara() = default;
+
+void Z12Ara::initialise()
+{
+    retainArray.clear();
+    outputFilterManager = nullptr;
+    checkQueue.removeAllObjects();
+    clock = std::make_shared<DispatchClock>();
+}
+
+void Z12Ara::setClock(std::shared_ptr<HubClock> value)
+{
+    clock = value ? std::move(value) : std::make_shared<DispatchClock>();
+}
+
+void Z12Ara::post(const QString& name)
+{
+    crawlmere::platform::NotificationCenter::defaultCenter().post(name, weak_from_this().lock());
+}
+
+void Z12Ara::crawlDidStop() { post(CrwlCrawlDidStop); }
+void Z12Ara::crawlWillContinue() { post(CrwlCrawlWillContinue); }
+void Z12Ara::reloadData() { post(CrwlListenerShouldUpdateData); }
+
+// ===== clear ================================================================================
+
+void Z12Ara::clear()
+{
+    // Fetches of the previous scan are cancelled so that none reports into the next one.
+    for (const UrlPtr& record : std::as_const(inProgressArray))
+        cancelFetch(record);
+    ++runGeneration;
+
+    qfDataSource::clear();
+    collection.reserve(100);
+    if (engineSEODataSource)
+        engineSEODataSource->clear();
+    dataBelongsToID = QString();
+    checkQueue.removeAllObjects();
+    inProgressArray = QList<UrlPtr>();
+    inProgressArray.reserve(40);
+    if (clearArchiveHandler)
+        clearArchiveHandler(*this);
+    {
+        std::lock_guard lock(archiveIndexLock);
+        archiveIndex.clear();
+    }
+    instanceArray = std::vector<InstancePtr>();
+    lookupDictionary = QHash<QString, UrlPtr>();
+    redirLookupDictionary = QHash<QString, QList<UrlPtr>>();
+    warningsArray = QList<HubWarningRecord>();
+    insecureRecords = QList<InsecureContentRecord>();
+    numberOfThreadsDetached = 0;
+    numberDone = 0;
+    badCollectionCount = 0;
+    dubiousCollectionCount = 0;
+    badInstanceTally = 0;
+    stopPressedFlag = false;
+    crawlFinishedFlag = false;
+    poppedCrawlmereTimeout = false;
+    ratePumpScheduled = false;
+    recentStarts.clear();
+    plainTextMode = 0;
+    if (diagnostic)
+        diagnostic->clear();
+}
+
+// ===== go ===================================================================================
+
+bool Z12Ara::failStart(const QString& logText)
+{
+    logLine(0, logText);
+    if (prompts)
+        prompts->beep();
+    return false;
+}
+
+bool Z12Ara::go()
+{
+    clear();
+    if (!crawlSettings)
+        return failStart(QStringLiteral("no website settings available"));
+    if (diagnostic)
+        diagnostic->setCrawlsettings(crawlSettings);
+    if (!validateStartingUrl(crawlSettings))
+        return failStart(QStringLiteral("unable to work with starting URL"));
+
+    if (settingBool(crawlSettings, QStringLiteral("linkedFiles"))
+        && settingBool(crawlSettings, QStringLiteral("checkImages")))
+        crawlSettings->insert(QStringLiteral("shouldParseCSS"), true);
+
+    lcurl = CrwlUrl::make(shared_from_this(), crawlSettings);
+    lcurl->setIsStartingPoint(true);
+    lcurl->setLinkURL(settingString(crawlSettings, QStringLiteral("startingUrl")));
+    qfDataSource::add(lcurl);
+
+    if (defaults->boolForKey(QStringLiteral("shouldCheckForSoft404"))) {
+        const QStringList terms = trimEachItemInArray(
+            defaults->stringForKey(QStringLiteral("soft404Terms")).split(u'\n', Qt::KeepEmptyParts));
+        {
+            std::lock_guard lock(soft404Lock);
+            soft404Array = terms;
+        }
+        logLine(1, QStringLiteral("%1 items in soft404array - %2").arg(terms.size()).arg(terms.join(u", ")));
+    } else {
+        std::lock_guard lock(soft404Lock);
+        soft404Array.clear();
+    }
+
+    plainTextMode = 0;
+    if (lcurl->isFileURL() && !prepareLocalFile(lcurl)) {
+        // Nothing of a start that failed stays behind: no record queued, filed or collected.
+        lookupDictionary.clear();
+        qfDataSource::clear();
+        lcurl = nullptr;
+        return false;
+    }
+    crawlSettings->insert(QStringLiteral("plainTextMode"), static_cast<qint64>(plainTextMode));
+
+    buildRuleLists();
+    startingDir = QString();
+    if (plainTextMode == 0)
+        limitToStartingDirectory(lcurl);
+    collectInternalDomains(lcurl);
+
+    scanningHttpsSite = settingString(crawlSettings, QStringLiteral("startingUrl")).startsWith(u"https://");
+    httpLinkFoundOnHttpsSite = false;
+    robotsBlacklistArray.clear();
+    robotsWhitelistArray.clear();
+    parseRobotsTxt(lcurl);
+    detectEncoding(lcurl);
+
+    dataBelongsToID = configManager ? configManager->getIDForCurrentSite() : QString();
+    addToCheckQueue(lcurl);
+    getNextUrlToCrawl(lcurl);
+    return true;
+}
+
+bool Z12Ara::validateStartingUrl(const SharedCrawlSettings& settings) const
+{
+    if (!settings)
+        return false;
+    const QString given = settingString(settings, QStringLiteral("startingUrl"));
+    if (given.isEmpty())
+        return false;
+    const QString trimmed = strings::trimmingWhitespaceAndNewlines(given);
+    if (trimmed.isEmpty())
+        return false;
+
+    QString result;
+    if (trimmed.size() > 6 && trimmed.contains(u"://"))
+        result = trimmed;
+    else if (Paths::isLocalPath(trimmed))
+        result = QStringLiteral("file://") + decodeXmlEntities(Paths::expandTilde(trimmed));
+    else
+        result = QStringLiteral("http://") + trimmed;
+
+    if (!Url::fromString(result)) {
+        logLine(1, QStringLiteral("unable to create startingNSURL, trying encodedURLString"));
+        const QString encoded = PunycodeAdditions::encodedURLString(result);
+        if (!Url::fromString(encoded))
+            return false;
+        logLine(1, QStringLiteral("Important - crawlSettings>startingUrl is now an encodedURLString"));
+        result = encoded;
+    }
+    settings->insert(QStringLiteral("startingUrl"), result);
+    return true;
+}
+
+bool Z12Ara::prepareLocalFile(const UrlPtr& startingRecord)
+{
+    auto url = startingRecord->getNSURL();
+    if (!url)
+        url = Url::fromString(PunycodeAdditions::encodedURLString(startingRecord->absoluteString()));
+    QString path = url ? url->toLocalFile() : QString();
+    const QString extension = strings::pathExtension(path);
+    if (extension == u"txt" || extension == u"TXT")
+        plainTextMode = 3;
+    else if (extension == u"csv" || extension == u"CSV")
+        plainTextMode = 2;
+
+    QFileInfo info(path);
+    if (!path.isEmpty() && info.isDir()) {
+        const QString fileName
+            = strings::trimmingWhitespaceAndNewlines(defaults->stringForKey(QStringLiteral("defaultLocalFileName")));
+        if (!fileName.isEmpty()) {
+            path = strings::appendingPathComponent(path, fileName);
+            // The scan reads and fetches the page inside the folder, not the folder itself.
+            if (const auto fileUrl = Url::fromLocalFile(path)) {
+                startingRecord->setLinkURL(fileUrl->absoluteString());
+                crawlSettings->insert(QStringLiteral("startingUrl"), fileUrl->absoluteString());
+            }
+        }
+    }
+
+    QString errorText;
+    std::optional<QString> text;
+    QFile file(path);
+    if (path.isEmpty()) {
+        errorText = QStringLiteral("The starting URL does not name a local file.");
+    } else if (!file.open(QIODevice::ReadOnly)) {
+        errorText = file.errorString();
+    } else {
+        const QByteArray bytes = file.readAll();
+        if (file.error() != QFileDevice::NoError) {
+            errorText = file.errorString();
+        } else if (bytes.isEmpty()) {
+            text = QString(u""_qs);
+        } else {
+            QString decoded;
+            if (stringEncodingForData(bytes, &decoded) != 0)
+                text = decoded;
+            else
+                errorText = QStringLiteral("The file's text encoding is not supported.");
+        }
+    }
+    if (!text) {
+        logLine(0, QStringLiteral("error opening %1: %2").arg(path, errorText));
+        if (prompts) {
+            prompts->runModalAlert({ QStringLiteral("Error opening file"),
+                QStringLiteral("Webtally encountered the following error when trying to open the selected file:") + u' '
+                    + errorText,
+                { QStringLiteral("OK") } });
+        }
+        return false;
+    }
+    if (text->count(u'<') < 3 && plainTextMode == 0)
+        plainTextMode = 3;
+    return true;
+}
+
+QStringList Z12Ara::builtInCheckBlacklistTerms()
+{
+    return {
+        QStringLiteral("xmlrpc.php"),
+        QStringLiteral("wlwmanifest.xml"),
+        QStringLiteral("gmpg.org/xfn/11"),
+        QStringLiteral("admin-ajax.php"),
+        QStringLiteral("about:blank"),
+        QStringLiteral("/trackback"),
+    };
+}
+
+void Z12Ara::buildRuleLists()
+{
+    checkBlacklistArray = trimEachItemInArray(crawlSettings->value(QStringLiteral("checkBlacklistArray")));
+    checkBlacklistArray += builtInCheckBlacklistTerms();
+    // The outside services whose links are never worth a request (tag loaders, calendars, web
+    // mail): their host terms are kept as a registered default.
+    checkBlacklistArray += trimEachItemInArray(defaults->objectForKey(QStringLiteral("outsideServiceCheckBlacklist")));
+    followBlacklistArray = trimEachItemInArray(crawlSettings->value(QStringLiteral("followBlacklistArray")));
+    followWhitelistArray = trimEachItemInArray(crawlSettings->value(QStringLiteral("followWhitelistArray")));
+    ignoreArray = trimEachItemInArray(crawlSettings->value(QStringLiteral("ignoreArray")));
+
+    const QVariant superWhitelist = defaults->objectForKey(QStringLiteral("superWhitelistArray"));
+    if (superWhitelist.isValid()) {
+        outputFilterManager = std::make_shared<OutputFilterManager>(*defaults);
+        outputFilterManager->implementRules(superWhitelist.toList());
+    } else {
+        outputFilterManager = nullptr;
+    }
+}
+
+void Z12Ara::limitToStartingDirectory(const UrlPtr& startingRecord)
+{
+    const QString s = startingRecord->absoluteString();
+    const auto url = startingRecord->getNSURL();
+    const QString host = url ? url->hostWithBrackets() : QString();
+
+    // H: the index just past the host (and its port).
+    qsizetype hostEnd = 7;
+    if (!host.isEmpty()) {
+        const qsizetype at = s.indexOf(host);
+        hostEnd = at < 0 ? 7 : at + host.size();
+        if (url->port())
+            hostEnd += url->portText().size() + 1;
+    }
+    hostEnd = std::clamp<qsizetype>(hostEnd, 0, s.size());
+    if (s.size() - hostEnd < 2)
+        return;
+
+    QString path = s.mid(hostEnd);
+    {
+        const QString last = strings::lastPathComponent(path);
+        if (last.contains(u'.') && last == path.mid(1)) {
+            startingDir = stringByDeletingLastPathComponent(s);
+            return;
+        }
+    }
+
+    const qsizetype query = path.indexOf(u'?');
+    if (query >= 0)
+        path.truncate(query);
+    QString dir;
+    const QString last = strings::lastPathComponent(path);
+    if (last.contains(u'.')) {
+        const qsizetype at = path.lastIndexOf(last);
+        dir = at >= 0 ? path.left(at) : path;
+        logLine(2, QStringLiteral("dir trimmed to %1").arg(dir));
+    } else {
+        dir = path;
+        const bool singlePage = settingBool(crawlSettings, QStringLiteral("singlePage"));
+        const bool wordpressUrls = settingBool(crawlSettings, QStringLiteral("wordpressUrls"));
+        if (!path.endsWith(u'/') && !singlePage && !wordpressUrls) {
+            const int answer = prompts ? prompts->runModalAlert({ QStringLiteral("Ambiguous starting url"),
+                                   last + u' '
+                                       + QStringLiteral("could be a directory, or it may be a page without "
+                                                        "a file extension (.html)\n\nThis has an effect on "
+                                                        "the scope of the scan (Webtally limits its crawl "
+                                                        "to the directory you start in)."),
+                                   { QStringLiteral("is a page"), QStringLiteral("is a directory") } })
+                                       : 0;
+            if (answer == 1) {
+                const QString asDirectory = s + u'/';
+                startingRecord->setLinkURL(asDirectory);
+                if (configManager)
+                    configManager->setNewStartingurl(asDirectory);
+            } else if (configManager) {
+                configManager->switchWordpressUrlsOn(true);
+            }
+        }
+    }
+
+    if (settingBool(crawlSettings, QStringLiteral("wordpressUrls"))) {
+        const QString component = strings::lastPathComponent(dir);
+        const qsizetype at = dir.indexOf(component);
+        dir = at <= 1 ? QString() : strings::deletingLastPathComponent(dir);
+    }
+    if (dir.endsWith(u'/'))
+        dir.chop(1);
+    if (dir.isEmpty())
+        return;
+    if (settingBool(crawlSettings, QStringLiteral("crawlUpwards")))
+        return;
+
+    const QString encoded = PunycodeAdditions::encodedPath(dir);
+    logLine(1, QStringLiteral("limiting crawl to directory: %1").arg(encoded));
+    const QString bareHost = url ? url->host() : QString();
+    const int port = url && url->port() ? *url->port() : 0;
+    auto term = [&](const QString& directory) {
+        if (port != 0)
+            return QStringLiteral("!%1:%2%3").arg(bareHost).arg(port).arg(directory);
+        if (!bareHost.isEmpty())
+            return u'!' + bareHost + directory;
+        return u'!' + directory;
+    };
+    followBlacklistArray.append(term(encoded));
+    const QString decoded = PunycodeAdditions::qfStringByRemovingPercentEncoding(encoded);
+    if (!decoded.isEmpty() && decoded != encoded)
+        followBlacklistArray.append(term(decoded));
+    const QString startingUrl = settingString(crawlSettings, QStringLiteral("startingUrl"));
+    startingDir = startingUrl.left(std::clamp<qsizetype>(hostEnd + encoded.size(), 0, startingUrl.size()));
+}
+
+void Z12Ara::collectInternalDomains(const UrlPtr& startingRecord)
+{
+    const QString s = startingRecord->absoluteString();
+    const auto url = startingRecord->getNSURL();
+    QStringList found;
+    if (url && !url->host().isEmpty()) {
+        const QString host = url->host();
+        found.append(host);
+        if (settingBool(crawlSettings, QStringLiteral("followSubdomains")) && host.startsWith(u"www.")
+            && host.size() >= 5)
+            found.append(host.mid(4));
+    } else if (s.contains(u"file://")) {
+        QString folder = strings::deletingLastPathComponent(s);
+        if (folder.startsWith(u"file:/") && !folder.startsWith(u"file:///"))
+            folder = QStringLiteral("file:///") + folder.mid(6);
+        found.append(PunycodeAdditions::encodedURLString(folder));
+    }
+    std::unique_lock lock(domainsLock);
+    domains = found;
+}
+
+QStringList Z12Ara::getDomains() const
+{
+    std::shared_lock lock(domainsLock);
+    return domains;
+}
+
+// ===== pause and resume =====================================================================
+
+void Z12Ara::stop()
+{
+    logLine(1, QStringLiteral("stop: - numberdone is %1").arg(numberDone));
+    stopPressedFlag = true;
+    // Delayed starts and timers of the running scan do nothing after a pause.
+    ++runGeneration;
+    poppedCrawlmereTimeout = false;
+    ratePumpScheduled = false;
+    crawlDidStop();
+    logLine(1, QStringLiteral("queue: %1, in flight: %2").arg(checkQueue.count()).arg(numberOfThreadsDetached));
+
+    const double timeout = settingDouble(crawlSettings, QStringLiteral("timeout"));
+    const QDateTime now = clock->now();
+    const QList<UrlPtr> inFlight = inProgressArray;
+    for (const UrlPtr& record : inFlight) {
+        if (secondsInFlight(*record, now) > timeout)
+            logLine(0, QStringLiteral("should have timed out: %1 ").arg(record->absoluteString()));
+        else
+            logLine(0, QStringLiteral("still waiting on: %1").arg(record->absoluteString()));
+    }
+    for (const UrlPtr& record : inFlight) {
+        record->setStatus(-1);
+        cancelFetch(record);
+        record->clearRedir();
+        addToCheckQueue(record);
+    }
+    for (const UrlPtr& record : inFlight)
+        record->setStatus(-1);
+    inProgressArray.clear();
+    numberOfThreadsDetached = 0;
+}
+
+void Z12Ara::continueCrawl()
+{
+    numberOfThreadsDetached = 0;
+    stopPressedFlag = false;
+    inProgressArray.clear();
+    crawlWillContinue();
+    getNextUrlToCrawl(nullptr);
+}
+
+// ===== small services =======================================================================
+
+bool Z12Ara::shouldCacheData() const { return settingBool(crawlSettings, QStringLiteral("checkSpelling")); }
+
+bool Z12Ara::isScanning() const { return checkQueue.count() > 0 || numberOfThreadsDetached > 0; }
+
+QStringList Z12Ara::trimEachItemInArray(const QStringList& items)
+{
+    QStringList out;
+    out.reserve(items.size());
+    for (const QString& item : items) {
+        const QString trimmed = strings::trimmingWhitespaceAndNewlines(item);
+        if (!trimmed.isEmpty())
+            out.append(trimmed);
+    }
+    return out;
+}
+
+QStringList Z12Ara::trimEachItemInArray(const QVariant& items)
+{
+    QStringList strings;
+    if (items.typeId() == QMetaType::QStringList) {
+        strings = items.toStringList();
+    } else if (items.typeId() == QMetaType::QVariantList) {
+        for (const QVariant& item : items.toList()) {
+            if (item.typeId() == QMetaType::QString)
+                strings.append(item.toString());
+        }
+    }
+    return trimEachItemInArray(strings);
+}
+
+QString Z12Ara::stringByDeletingLastPathComponent(const QString& text)
+{
+    const qsizetype slash = text.lastIndexOf(u'/');
+    if (slash <= 0)
+        return text;
+    return text.left(slash);
+}
+
+QString Z12Ara::uniqueStringUsingDateAndTime()
+{
+    return QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMddHHmmss"));
+}

@@ -1,0 +1,221 @@
+// The crawl coordinator's counters, its lookup tables of known URLs, and the two ways records
+// and link occurrences enter its collections.
+#include "engine/Z12Ara.h"
+
+#include "engine/CrwlLinkInstance.h"
+#include "engine/CrwlUrl.h"
+#include "engine/detail/SettingsValue.h"
+#include "platform/Dispatch.h"
+#include "platform/Log.h"
+#include "platform/NotificationCenter.h"
+#include "platform/UserDefaults.h"
+
+#include <algorithm>
+
+using crawlmere::engine::detail::settingInteger;
+using crawlmere::platform::logLine;
+
+// ===== Counters =============================================================================
+
+void Z12Ara::incNumberDone(const UrlPtr& record)
+{
+    if (stopPressedFlag.load()) {
+        logLine(1, QStringLiteral("incNumberDone after stopPressed!!"));
+        return;
+    }
+    if (!record)
+        return;
+    ++numberDone;
+    if (record->shouldBeMemberOfBadCollection())
+        incBadLinkCount(record);
+    if (record->shouldBeMemberOfDubiusCollection())
+        ++dubiousCollectionCount;
+    crawlmere::platform::NotificationCenter::defaultCenter().post(CrwlUrlStatusUpdated, record);
+}
+
+void Z12Ara::incBadLinkCount(const UrlPtr& record)
+{
+    if (!record || record->isInBadCollection())
+        return;
+    record->setIsInBadCollection(true);
+    ++badCollectionCount;
+}
+
+void Z12Ara::decNumberDone(const UrlPtr& record)
+{
+    if (!record)
+        return;
+    const qint64 collected = collection.size();
+    numberDone = std::max<qint64>(std::min(numberDone, collected) - 1, 0);
+    if (record->isInBadCollection()) {
+        record->setIsInBadCollection(false);
+        badCollectionCount = std::max<qint64>(badCollectionCount - 1, 0);
+    }
+    if (record->shouldBeMemberOfDubiusCollection())
+        dubiousCollectionCount = std::max<qint64>(dubiousCollectionCount - 1, 0);
+    crawlmere::platform::NotificationCenter::defaultCenter().post(CrwlUrlStatusUpdated, record);
+}
+
+void Z12Ara::markThisUrlAsFixed(const UrlPtr& record)
+{
+    if (!record)
+        return;
+    if (record->isInBadCollection())
+        badCollectionCount = std::max<qint64>(badCollectionCount - 1, 0);
+    record->setStatus(-3);
+    record->clearRedir();
+    record->setIsInBadCollection(false);
+}
+
+qint64 Z12Ara::countBadCollection()
+{
+    badCollectionCount = 0;
+    badInstanceTally = 0;
+    dubiousCollectionCount = 0;
+    for (const Item& item : std::as_const(collection)) {
+        const auto record = std::dynamic_pointer_cast<CrwlUrl>(item);
+        if (!record)
+            continue;
+        if (record->isInBadCollection()) {
+            ++badCollectionCount;
+            badInstanceTally += static_cast<qint64>(record->getInboundInstances().size());
+        }
+        if (record->shouldBeMemberOfDubiusCollection())
+            ++dubiousCollectionCount;
+    }
+    return badCollectionCount;
+}
+
+void Z12Ara::statusHasChangedFordO(const UrlPtr& record)
+{
+    if (record)
+        record->setIsInBadCollection(record->shouldBeMemberOfBadCollection());
+}
+
+// ===== Lookup ===============================================================================
+
+void Z12Ara::addToLookup(const UrlPtr& record, const QString& key)
+{
+    if (!record || key.isEmpty())
+        return;
+    const QString prepared = record->prepareUrlForLookup(key);
+    if (prepared.isEmpty())
+        return;
+    if (lookupDictionary.isEmpty())
+        lookupDictionary.reserve(kLookupCapacity);
+    lookupDictionary.insert(prepared, record);
+}
+
+void Z12Ara::removeFromLookup(const UrlPtr& record)
+{
+    if (!record)
+        return;
+    // The same prepared key that `addToLookup` filed the record under; an entry that another
+    // record has taken over since stays.
+    const QString prepared = record->prepareUrlForLookup(record->absoluteString());
+    const auto it = lookupDictionary.constFind(prepared);
+    if (it != lookupDictionary.cend() && it.value() == record)
+        lookupDictionary.erase(it);
+}
+
+void Z12Ara::addToRedirLookup(const UrlPtr& record, const QString& key)
+{
+    if (!record || key.isEmpty())
+        return;
+    if (redirLookupDictionary.isEmpty())
+        redirLookupDictionary.reserve(50);
+    redirLookupDictionary[key].append(record);
+}
+
+qint64 Z12Ara::getNumberOfRedirectsTo(const CrwlUrl& record) const
+{
+    const QString key = record.prepareUrlForLookup(record.absoluteString());
+    auto it = redirLookupDictionary.constFind(key);
+    if (it == redirLookupDictionary.cend() && !key.isEmpty() && !defaults->boolForKey(QStringLiteral("wordpressUrls"))
+        && key.endsWith(u'/'))
+        it = redirLookupDictionary.constFind(key.chopped(1));
+    return it == redirLookupDictionary.cend() ? 0 : it.value().size();
+}
+
+// ===== Collections ==========================================================================
+
+void Z12Ara::add(Item item) { add(std::dynamic_pointer_cast<CrwlUrl>(item)); }
+
+void Z12Ara::add(const UrlPtr& record)
+{
+    if (!record) {
+        logLine(1, QStringLiteral("*** attempt to add null link ***"));
+        return;
+    }
+    // A limit of 0 or less is not a limit a site can mean; the settings pane shows the default.
+    const qint64 limit = settingInteger(crawlSettings, QStringLiteral("linksLimit"));
+    if (collection.size() < (limit > 0 ? limit : kDefaultLinksLimit))
+        collection.append(record);
+}
+
+Z12Ara::InstancePtr Z12Ara::addInstanceWithParent(const UrlPtr& parent, const UrlPtr& target, const QString& linkText,
+    const QString& rel, const QString& targetattr, const QString& hreflang, std::optional<qint64> lineNumber)
+{
+    auto instance = CrwlLinkInstance::make();
+    instance->setParent(parent);
+    instance->setTarget(target);
+    instance->setLinkText(linkText);
+    if (!rel.isEmpty())
+        instance->setRel(rel);
+    if (!targetattr.isEmpty())
+        instance->setTargetAttr(targetattr);
+    if (!hreflang.isEmpty())
+        instance->setHreflang(hreflang);
+    if (lineNumber)
+        instance->setLineNumber(lineNumber);
+    if (target)
+        target->addInboundInstance(instance);
+    if (parent)
+        parent->addOutboundInstance(instance);
+    if (instanceArray.empty())
+        instanceArray.reserve(static_cast<size_t>(kLookupCapacity));
+    instanceArray.push_back(instance);
+    return instance;
+}
+
+void Z12Ara::removeThisCrwlUrlFromCollection(const UrlPtr& record)
+{
+    if (collection.isEmpty() || !record)
+        return;
+    const qsizetype before = collection.size();
+    collection.removeOne(std::static_pointer_cast<CrwlDataObject>(record));
+    if (collection.size() == before)
+        logLine(1, QStringLiteral("*** unable to  remove CrwlUrl %1 from collection").arg(record->absoluteString()));
+    invalidateSortedAndFilteredArray();
+    removeFromLookup(record);
+    addToRetainArray(record);
+}
+
+void Z12Ara::removeThisCrwlLinkInstanceFromCollection(const InstancePtr& instance)
+{
+    if (instanceArray.empty() || !instance)
+        return;
+    const auto it = std::find(instanceArray.begin(), instanceArray.end(), instance);
+    if (it != instanceArray.end())
+        instanceArray.erase(it);
+    addToRetainArray(instance);
+}
+
+void Z12Ara::sendWarningToWarningsManager(const QString& warning, const UrlPtr& record)
+{
+    if (!record)
+        return;
+    if (!crawlmere::platform::Dispatch::isMainThread()) {
+        // Records add warnings on their fetch's queue too (the soft-404 test); the array is
+        // the main thread's.
+        std::weak_ptr<Z12Ara> weakHub = weak_from_this();
+        crawlmere::platform::Dispatch::toMain([weakHub, warning, record] {
+            if (const auto hub = weakHub.lock())
+                hub->sendWarningToWarningsManager(warning, record);
+        });
+        return;
+    }
+    if (warningsArray.isEmpty())
+        warningsArray.reserve(100);
+    warningsArray.append({ record->absoluteString(), record, warning });
+}

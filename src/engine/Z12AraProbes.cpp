@@ -1,0 +1,257 @@
+// The two synchronous requests a scan makes before its first fetch: the site's robots.txt,
+// turned into absolute disallowed and allowed prefixes, and the starting page, whose text
+// encoding the parsers of the whole scan then use.
+#include "engine/Z12Ara.h"
+
+#include "engine/CrwlPatternMatcher.h"
+#include "engine/CrwlUrl.h"
+#include "engine/FetchTransport.h"
+#include "engine/HubPageReader.h"
+#include "engine/detail/SettingsValue.h"
+#include "platform/Log.h"
+#include "platform/Strings.h"
+#include "platform/Url.h"
+#include "platform/UrlSession.h"
+#include "platform/UserDefaults.h"
+
+#include <QRegularExpression>
+
+#include <array>
+
+using crawlmere::engine::detail::settingString;
+using crawlmere::platform::logLine;
+using crawlmere::platform::TextEncoding;
+using crawlmere::platform::UrlRequest;
+using crawlmere::platform::UrlSession;
+using crawlmere::platform::Encoding::UTF8;
+using crawlmere::platform::strings::containsCaseInsensitive;
+using crawlmere::platform::strings::hasPrefixCaseInsensitive;
+using crawlmere::platform::strings::trimmingWhitespaceAndNewlines;
+
+namespace {
+
+/// The encodings tried on undecoded bytes, in order.
+constexpr std::array<crawlmere::platform::EncodingId, 22> kTrialEncodings = { 4, 5, 1, 2, 3, 6, 7, 8, 9, 10, 11, 12, 13,
+    14, 15, 21, 30, 0x90000100, 0x94000100, 0x8C000100, 0x98000100, 0x9C000100 };
+
+QString trimSpacesAndTabs(QStringView text)
+{
+    qsizetype start = 0;
+    qsizetype end = text.size();
+    while (start < end && (text.at(start) == u' ' || text.at(start) == u'\t'))
+        ++start;
+    while (end > start && (text.at(end - 1) == u' ' || text.at(end - 1) == u'\t'))
+        --end;
+    return text.mid(start, end - start).toString();
+}
+
+std::chrono::milliseconds secondsToMs(double seconds)
+{
+    return std::chrono::milliseconds(static_cast<qint64>(seconds * 1000.0));
+}
+
+} // namespace
+
+crawlmere::platform::UrlLoadResult Z12Ara::loadSynchronously(
+    const crawlmere::platform::UrlRequest& request, std::chrono::milliseconds timeout)
+{
+    if (transport)
+        return transport->loadSynchronously(request, timeout);
+    return UrlSession::loadSynchronously(request, timeout);
+}
+
+// ===== robots.txt ===========================================================================
+
+QString Z12Ara::robotsLocation(const QString& domain, bool https, std::optional<int> port)
+{
+    QString host = domain;
+    if (host.contains(u':') && !host.startsWith(u'['))
+        host = u'[' + host + u']';
+    QString location = (https ? QStringLiteral("https://") : QStringLiteral("http://")) + host;
+    if (port && *port != (https ? 443 : 80))
+        location += u':' + QString::number(*port);
+    return location + QStringLiteral("/robots.txt");
+}
+
+Z12Ara::RobotsRules Z12Ara::parseRobotsRules(const QString& text)
+{
+    static const QRegularExpression lineBreaks(QStringLiteral("[\\n\\r\\x{0B}\\x{0C}\\x{85}\\x{2028}\\x{2029}]"));
+    RobotsRules rules;
+    bool recording = false;
+    bool googlebotSectionTaken = false;
+    bool starSectionTaken = false;
+    for (const QString& rawLine : text.split(lineBreaks, Qt::SkipEmptyParts)) {
+        // A "#" starts a comment that runs to the end of the line.
+        const qsizetype hash = rawLine.indexOf(u'#');
+        const QStringView line = hash >= 0 ? QStringView(rawLine).left(hash) : QStringView(rawLine);
+        // The value is everything after the first ":", since a path may hold ":" itself.
+        const qsizetype colon = line.indexOf(u':');
+        if (colon < 0)
+            continue;
+        const QString field = trimSpacesAndTabs(line.left(colon));
+        const QStringView rawValue = line.mid(colon + 1);
+
+        if (containsCaseInsensitive(field, u"User-agent")) {
+            const QString value = trimSpacesAndTabs(rawValue);
+            const bool star = value.contains(u'*');
+            if ((!star && !containsCaseInsensitive(value, u"Google"))
+                || containsCaseInsensitive(value, u"Googlebot-Image")) {
+                recording = false;
+            } else if (containsCaseInsensitive(value, u"Googlebot") && !containsCaseInsensitive(value, u"Googlebot-")) {
+                logLine(2, QStringLiteral("we are Google"));
+                recording = false;
+                if (!starSectionTaken) {
+                    googlebotSectionTaken = true;
+                    recording = true;
+                }
+            } else if (star) {
+                logLine(2, QStringLiteral("we are star"));
+                recording = false;
+                if (!googlebotSectionTaken) {
+                    starSectionTaken = true;
+                    recording = true;
+                }
+            }
+            continue;
+        }
+        if (!recording)
+            continue;
+        if (hasPrefixCaseInsensitive(field, u"Disallow"))
+            rules.disallow.append(rawValue.toString());
+        else if (hasPrefixCaseInsensitive(field, u"Allow"))
+            rules.allow.append(rawValue.toString());
+    }
+    return rules;
+}
+
+QStringList Z12Ara::makeEachItemInArray(const QStringList& items, const QString& domain)
+{
+    if (domain.isEmpty()) {
+        logLine(0, QStringLiteral("makeEachItemInArray: absoluteUsing:  0-length string"));
+        return items;
+    }
+    QString prefix = domain;
+    if (prefix.endsWith(u'/'))
+        prefix.chop(1);
+    QStringList out;
+    out.reserve(items.size());
+    for (const QString& item : items) {
+        const QString trimmed = trimmingWhitespaceAndNewlines(item);
+        if (trimmed.isEmpty())
+            continue;
+        out.append(trimmed.startsWith(u'/') ? prefix + trimmed : trimmed);
+    }
+    return out;
+}
+
+void Z12Ara::parseRobotsTxt(const UrlPtr& startingRecord)
+{
+    if (!startingRecord || startingRecord->isFileURL())
+        return;
+    const QStringList internal = getDomains();
+    if (internal.isEmpty())
+        return;
+    const QString domain = internal.first();
+    const auto startingUrl = startingRecord->getNSURL();
+    const std::optional<int> port = startingUrl ? startingUrl->port() : std::nullopt;
+    const QString location = robotsLocation(domain, scanningHttpsSite, port);
+    logLine(1, QStringLiteral("robots's location is %1").arg(location));
+
+    UrlRequest request(location, kRobotsTimeoutSeconds);
+    request.userAgent = settingString(crawlSettings, QStringLiteral("userAgentString"));
+    request.httpShouldHandleCookies = false;
+    const auto result = loadSynchronously(request, secondsToMs(kRobotsTimeoutSeconds));
+    if (result.error) {
+        logLine(0, QStringLiteral("robots.txt has returned with error: %1").arg(result.error->localizedDescription));
+        return;
+    }
+    if (result.statusCode() > 399 || result.body.isEmpty()) {
+        logLine(1,
+            QStringLiteral("no data returned for robots.txt at location %1, status code %2")
+                .arg(location)
+                .arg(result.statusCode()));
+        return;
+    }
+    const auto text = TextEncoding::decode(result.body, UTF8);
+    if (!text) {
+        logLine(0,
+            QStringLiteral("Unable to make string from %1 bytes of data returned at %2")
+                .arg(result.body.size())
+                .arg(location));
+        return;
+    }
+    const RobotsRules rules = parseRobotsRules(*text);
+    // The prefixes carry the port too, so that the rules of a site on a port of its own match
+    // its URLs.
+    QString absoluteDomain = domain;
+    if (port && *port != (scanningHttpsSite ? 443 : 80))
+        absoluteDomain += u':' + QString::number(*port);
+    robotsBlacklistArray = makeEachItemInArray(rules.disallow, absoluteDomain);
+    robotsWhitelistArray = makeEachItemInArray(rules.allow, absoluteDomain);
+    logLine(1, QStringLiteral("robots.txt disallows: %1").arg(robotsBlacklistArray.join(u", ")));
+    logLine(1, QStringLiteral("robots.txt allows: %1").arg(robotsWhitelistArray.join(u", ")));
+}
+
+// ===== page encoding ========================================================================
+
+std::optional<QString> Z12Ara::tryEncodingData(const QByteArray& data, EncodingId encoding)
+{
+    return TextEncoding::decode(data, encoding);
+}
+
+Z12Ara::EncodingId Z12Ara::stringEncodingForData(const QByteArray& data, QString* converted)
+{
+    for (const EncodingId encoding : kTrialEncodings) {
+        if (auto text = tryEncodingData(data, encoding)) {
+            if (converted)
+                *converted = std::move(*text);
+            return encoding;
+        }
+    }
+    return 0;
+}
+
+void Z12Ara::detectEncoding(const UrlPtr& startingRecord)
+{
+    detectedEncoding = 0;
+    EncodingId encoding = 0;
+    if (startingRecord) {
+        UrlRequest request(startingRecord->getLinkUrlForTesting(), kEncodingProbeTimeoutSeconds);
+        request.userAgent = defaults->stringForKey(QStringLiteral("userAgentString"));
+        request.httpShouldHandleCookies = false;
+        logLine(2, QStringLiteral("sending encoding test request"));
+        const auto result = loadSynchronously(request, secondsToMs(kEncodingProbeTimeoutSeconds));
+        if (result.body.isEmpty()) {
+            logLine(1, QStringLiteral("unable to get data for starting url"));
+        } else {
+            QString text;
+            encoding = stringEncodingForData(result.body, &text);
+            logLine(3, QStringLiteral("point a = detected encoding is %1").arg(encoding));
+            if (pageReader) {
+                if (const auto charset = pageReader->extractCharsetFromHTML(result.body)) {
+                    logLine(2, QStringLiteral("override if poss with charset:  charset is: '%1'").arg(*charset));
+                    if (const EncodingId declared = pageReader->encodingForCharset(*charset))
+                        encoding = declared;
+                }
+            }
+            const QString generatorPattern = defaults->stringForKey(QStringLiteral("siteBuilderGeneratorPattern"));
+            if (encoding != 0 && !generatorPattern.isEmpty()) {
+                const QStringList matches = CrwlPatternMatcher::applyRegex(generatorPattern, text);
+                if (!matches.isEmpty()) {
+                    logLine(3, QStringLiteral("we have a site-builder generator: %1").arg(matches.first()));
+                    crawlSettings->insert(QStringLiteral("wixSite"), true);
+                    crawlSettings->insert(QStringLiteral("wordpressUrls"), true);
+                }
+            }
+        }
+    }
+    if (encoding == 0) {
+        logLine(1, QStringLiteral("unable to detect encoding. Using utf-8"));
+        encoding = UTF8;
+    } else {
+        logLine(1, QStringLiteral("encoding detected as %1").arg(encoding));
+    }
+    detectedEncoding = encoding;
+    if (crawlSettings)
+        crawlSettings->insert(QStringLiteral("detectedEncoding"), static_cast<qint64>(encoding));
+}

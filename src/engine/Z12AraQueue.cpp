@@ -1,0 +1,287 @@
+// The crawl coordinator's heartbeat: the pump that keeps the configured number of fetches in
+// flight with the site's delay and request rate, the freeing of slots, and the finish with its
+// watchdog for fetches that never report back.
+#include "engine/Z12Ara.h"
+
+#include "engine/CrwlUrl.h"
+#include "engine/FetchTransport.h"
+#include "engine/HubClock.h"
+#include "engine/ShellServices.h"
+#include "engine/detail/SettingsValue.h"
+#include "platform/Log.h"
+
+#include <algorithm>
+#include <cmath>
+
+using crawlmere::engine::detail::settingBool;
+using crawlmere::engine::detail::settingDouble;
+using crawlmere::engine::detail::settingInteger;
+using crawlmere::platform::logLine;
+
+namespace {
+
+/// The settings pane never lets a rate below this be stored; an imported settings file can.
+constexpr qint64 kLowestRequestsPerMinute = 10;
+constexpr qint64 kRateWindowMs = 60 * 1000;
+
+std::chrono::milliseconds delayFromSeconds(double seconds)
+{
+    if (!(seconds > 0.000001))
+        return std::chrono::milliseconds(0);
+    // One day is far beyond any delay the settings offer; a larger value is a broken setting.
+    const double clamped = std::min(seconds, 86400.0);
+    return std::chrono::milliseconds(static_cast<qint64>(clamped * 1000.0));
+}
+
+} // namespace
+
+void Z12Ara::addToCheckQueue(const UrlPtr& record)
+{
+    if (!record)
+        return;
+    checkQueue.addObject(record);
+    crawlFinishedFlag = false;
+}
+
+bool Z12Ara::getNextUrlToCrawl(const UrlPtr& /*record*/)
+{
+    logLine(3, QStringLiteral("getNextUrlToCrawl:"));
+    if (stopPressedFlag.load()) {
+        logLine(1, QStringLiteral("returning because of stopPressed"));
+        return false;
+    }
+    const qint64 threads = settingInteger(crawlSettings, QStringLiteral("numberOfThreads"));
+    // A thread count of 0 (or less) allows one fetch at a time.
+    const qint64 maxInFlight = std::max<qint64>(threads, 1);
+    const auto delay = delayFromSeconds(settingDouble(crawlSettings, QStringLiteral("delay")));
+    logLine(2,
+        QStringLiteral("getNextUrlToCrawl: numberOfThreadsDetached is %1, max should be %2")
+            .arg(numberOfThreadsDetached)
+            .arg(threads));
+    logLine(3, QStringLiteral("checkQueue has %1").arg(checkQueue.count()));
+
+    if (checkQueue.count() == 0) {
+        isFinished();
+        return false;
+    }
+    if (numberOfThreadsDetached >= maxInFlight)
+        return false;
+
+    const QDateTime now = clock->now();
+    qint64 slotsLeft = requestSlotsLeftThisMinute(now);
+    if (slotsLeft == 0) {
+        schedulePumpWhenRateAllows(now);
+        return false;
+    }
+
+    bool started = false;
+    while (!stopPressedFlag.load()) {
+        UrlPtr next = checkQueue.popObject();
+        if (!next) {
+            if (!started)
+                isFinished();
+            return started;
+        }
+        ++numberOfThreadsDetached;
+        inProgressArray.append(next);
+        if (slotsLeft > 0) {
+            recentStarts.push_back(now.addMSecs(delay.count()));
+            --slotsLeft;
+        }
+        startFetch(next, delay);
+        started = true;
+        if (numberOfThreadsDetached >= maxInFlight)
+            return true;
+        if (slotsLeft == 0) {
+            schedulePumpWhenRateAllows(now);
+            return true;
+        }
+    }
+    return started;
+}
+
+void Z12Ara::startFetch(const UrlPtr& record, std::chrono::milliseconds delay)
+{
+    // The time-out clock of a record starts when its request is sent; a stale time from an
+    // earlier send must not count against a record that waits for its delay.
+    record->setTimestamp(QDateTime());
+    auto launch = [](Z12Ara& hub, const UrlPtr& r) {
+        r->setTimestamp(hub.clock->now());
+        if (hub.transport)
+            hub.transport->startFetch(r);
+        else
+            logLine(1, QStringLiteral("no fetch transport: %1 is not requested").arg(r->absoluteString()));
+    };
+    if (delay.count() <= 0) {
+        launch(*this, record);
+        return;
+    }
+    const quint64 generation = runGeneration;
+    std::weak_ptr<Z12Ara> weakHub = weak_from_this();
+    clock->after(delay, [weakHub, record, generation, launch] {
+        const auto hub = weakHub.lock();
+        // A pause or a new scan since the start was scheduled takes the record out of flight.
+        if (!hub || hub->runGeneration != generation || hub->stopPressedFlag.load()
+            || !hub->inProgressArray.contains(record))
+            return;
+        launch(*hub, record);
+    });
+}
+
+void Z12Ara::cancelFetch(const UrlPtr& record)
+{
+    if (transport && record)
+        transport->cancelFetch(record);
+}
+
+bool Z12Ara::removeFromInProgress(const UrlPtr& record) { return record && inProgressArray.removeOne(record); }
+
+void Z12Ara::threadHasFinished(const UrlPtr& record)
+{
+    if (stopPressedFlag.load()) {
+        logLine(1, QStringLiteral("threadHasFinished after stopPressed!!"));
+        return;
+    }
+    // Only a record still in flight frees a slot: a late report of a fetch that was given up,
+    // or cancelled by a pause, must not free the slot of another.
+    if (removeFromInProgress(record))
+        numberOfThreadsDetached = std::max<qint64>(numberOfThreadsDetached - 1, 0);
+    getNextUrlToCrawl(record);
+    updateStatusField();
+    if (record && record->isStartingPoint() && diagnostic)
+        diagnostic->updateDiagnosticIfVisible();
+}
+
+double Z12Ara::secondsInFlight(const CrwlUrl& record, const QDateTime& now) const
+{
+    const QDateTime& sent = record.getTimestamp();
+    if (!sent.isValid())
+        return 0.0;
+    return static_cast<double>(sent.msecsTo(now)) / 1000.0;
+}
+
+bool Z12Ara::isFinished()
+{
+    if (crawlFinishedFlag)
+        return true;
+    logLine(2,
+        QStringLiteral("isFinished - checkQueue:%1, inProgress:%2")
+            .arg(checkQueue.count())
+            .arg(inProgressArray.size()));
+    if (checkQueue.count() > 0)
+        return false;
+    if (inProgressArray.isEmpty()) {
+        finish();
+        return true;
+    }
+
+    const double timeout = settingDouble(crawlSettings, QStringLiteral("timeout"));
+    const QDateTime now = clock->now();
+    qint64 stillWaiting = 0;
+    QList<UrlPtr> givenUp;
+    for (const UrlPtr& record : std::as_const(inProgressArray)) {
+        const double seconds = secondsInFlight(*record, now);
+        if (seconds > timeout + kGiveUpGraceSeconds) {
+            logLine(0,
+                QStringLiteral("isFinished: %1 has taken %2 so timing out.")
+                    .arg(record->absoluteString())
+                    .arg(seconds, 0, 'f', 2));
+            givenUp.append(record);
+        } else {
+            ++stillWaiting;
+        }
+    }
+    for (const UrlPtr& record : std::as_const(givenUp)) {
+        // The transfer is cancelled so it never reports back, and its slot is freed.
+        inProgressArray.removeOne(record);
+        numberOfThreadsDetached = std::max<qint64>(numberOfThreadsDetached - 1, 0);
+        cancelFetch(record);
+        record->setStatus(-17);
+        incNumberDone(record);
+    }
+
+    if (stillWaiting > 0) {
+        if (!poppedCrawlmereTimeout) {
+            poppedCrawlmereTimeout = true;
+            const quint64 generation = runGeneration;
+            std::weak_ptr<Z12Ara> weakHub = weak_from_this();
+            // At least a second between runs, so a time-out of 0 cannot spin the main thread.
+            const auto wait = std::max(delayFromSeconds(timeout), std::chrono::milliseconds(1000));
+            clock->after(wait, [weakHub, generation] {
+                const auto hub = weakHub.lock();
+                if (!hub || hub->runGeneration != generation)
+                    return;
+                // Re-armed by the next run while fetches still wait, so a fetch that never
+                // reports back is always given up in the end.
+                hub->poppedCrawlmereTimeout = false;
+                hub->isFinished();
+            });
+        }
+        return false;
+    }
+    finish();
+    return true;
+}
+
+void Z12Ara::finish()
+{
+    if (configManager)
+        configManager->setTimeStampForCurrentSite();
+    crawlFinishedFlag = true;
+    logLine(1, QStringLiteral("isFinished - sending notification"));
+    post(CrwlCrawlDidFinish);
+    if (settingBool(crawlSettings, QStringLiteral("shouldArchive")) && saveArchiveHandler) {
+        const quint64 generation = runGeneration;
+        std::weak_ptr<Z12Ara> weakHub = weak_from_this();
+        clock->after(std::chrono::milliseconds(0), [weakHub, generation] {
+            const auto hub = weakHub.lock();
+            if (hub && hub->runGeneration == generation && hub->saveArchiveHandler)
+                hub->saveArchiveHandler(*hub);
+        });
+    }
+}
+
+qint64 Z12Ara::requestSlotsLeftThisMinute(const QDateTime& now)
+{
+    if (!settingBool(crawlSettings, QStringLiteral("limitRPM")))
+        return -1;
+    const qint64 perMinute
+        = std::max(settingInteger(crawlSettings, QStringLiteral("maxRPM")), kLowestRequestsPerMinute);
+    const QDateTime windowStart = now.addMSecs(-kRateWindowMs);
+    std::erase_if(recentStarts, [&](const QDateTime& start) { return start <= windowStart; });
+    const qint64 used = static_cast<qint64>(recentStarts.size());
+    return std::max<qint64>(perMinute - used, 0);
+}
+
+void Z12Ara::schedulePumpWhenRateAllows(const QDateTime& now)
+{
+    if (ratePumpScheduled || recentStarts.empty())
+        return;
+    const QDateTime oldest = *std::min_element(recentStarts.begin(), recentStarts.end());
+    const qint64 wait = std::max<qint64>(now.msecsTo(oldest.addMSecs(kRateWindowMs)) + 1, 1);
+    ratePumpScheduled = true;
+    const quint64 generation = runGeneration;
+    std::weak_ptr<Z12Ara> weakHub = weak_from_this();
+    logLine(2, QStringLiteral("request rate reached; next request in %1 ms").arg(wait));
+    clock->after(std::chrono::milliseconds(wait), [weakHub, generation] {
+        const auto hub = weakHub.lock();
+        if (!hub || hub->runGeneration != generation)
+            return;
+        hub->ratePumpScheduled = false;
+        hub->getNextUrlToCrawl(nullptr);
+    });
+}
+
+void Z12Ara::updateStatusField() const
+{
+    logLine(4,
+        QStringLiteral("%1:%2 %3:%4 %5:%6 %7:%8")
+            .arg(QStringLiteral("coll"))
+            .arg(collection.size())
+            .arg(QStringLiteral("queue"))
+            .arg(checkQueue.count())
+            .arg(QStringLiteral("threads"))
+            .arg(numberOfThreadsDetached)
+            .arg(QStringLiteral("bad"))
+            .arg(badCollectionCount));
+}

@@ -1,0 +1,436 @@
+// The crawl coordinator's pump on a virtual clock: parallelism, order, delay, request rate,
+// pause and resume, the give-up of silent fetches and the finish.
+#include "engine/CrwlLinkInstance.h"
+#include "engine/QFQueue.h"
+
+#include "Z12AraTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+using namespace crawlmere::test;
+
+namespace {
+
+TEST(QFQueueTest, PopsInOrderAndKeepsPoppedItemsUntilEmptied)
+{
+    QFQueue queue(4);
+    EXPECT_EQ(queue.popObject(), nullptr);
+    EXPECT_EQ(queue.count(), 0);
+    auto a = std::make_shared<CrwlUrl>();
+    auto b = std::make_shared<CrwlUrl>();
+    queue.addObject(a);
+    queue.addObject(nullptr);
+    queue.addObject(b);
+    EXPECT_EQ(queue.count(), 2);
+    EXPECT_EQ(queue.popObject(), a);
+    EXPECT_EQ(queue.count(), 1);
+    EXPECT_EQ(queue.totalCount(), 2);
+    EXPECT_EQ(queue.popObject(), b);
+    EXPECT_EQ(queue.popObject(), nullptr);
+    EXPECT_EQ(queue.count(), 0);
+    queue.addObject(a);
+    EXPECT_EQ(queue.count(), 1);
+    queue.removeAllObjects();
+    EXPECT_EQ(queue.count(), 0);
+    EXPECT_EQ(queue.totalCount(), 0);
+    queue.addObject(b);
+    EXPECT_EQ(queue.popObject(), b);
+}
+
+class Z12AraQueueTest : public HubFixture { };
+
+TEST_F(Z12AraQueueTest, KeepsAtMostNumberOfThreadsInFlightAndStartsOneMorePerFinish)
+{
+    settings->insert(QStringLiteral("numberOfThreads"), 12);
+    settings->insert(QStringLiteral("delay"), 0.0);
+    auto records = queueRecords(30);
+    EXPECT_TRUE(hub->getNextUrlToCrawl());
+    EXPECT_EQ(transport->starts.size(), 12u);
+    EXPECT_EQ(hub->inProgressCount(), 12);
+    EXPECT_EQ(hub->queueLength(), 18);
+    // A second pump with every slot taken starts nothing.
+    EXPECT_FALSE(hub->getNextUrlToCrawl());
+    EXPECT_EQ(transport->starts.size(), 12u);
+
+    for (size_t finished = 0; finished < 18; ++finished) {
+        transport->complete(*hub, transport->starts[finished].record);
+        EXPECT_EQ(transport->starts.size(), 13u + finished);
+        EXPECT_EQ(hub->inProgressCount(), 12);
+    }
+    EXPECT_EQ(transport->maxInFlight, 12);
+    EXPECT_EQ(hub->queueLength(), 0);
+}
+
+TEST_F(Z12AraQueueTest, ZeroThreadsMeansOneFetchAtATime)
+{
+    settings->insert(QStringLiteral("numberOfThreads"), 0);
+    queueRecords(3);
+    EXPECT_TRUE(hub->getNextUrlToCrawl());
+    EXPECT_EQ(transport->starts.size(), 1u);
+    EXPECT_FALSE(hub->getNextUrlToCrawl());
+    transport->complete(*hub, transport->starts[0].record);
+    EXPECT_EQ(transport->starts.size(), 2u);
+    EXPECT_EQ(transport->maxInFlight, 1);
+}
+
+TEST_F(Z12AraQueueTest, FetchesInTheOrderQueuedWhateverOrderTheyFinishIn)
+{
+    settings->insert(QStringLiteral("numberOfThreads"), 3);
+    auto records = queueRecords(9);
+    hub->getNextUrlToCrawl();
+    // Finish the newest first each time; the queue still hands out oldest first.
+    while (hub->inProgressCount() > 0) {
+        const auto inFlight = hub->getInProgressArray();
+        transport->complete(*hub, inFlight.last());
+    }
+    ASSERT_EQ(transport->starts.size(), records.size());
+    for (size_t i = 0; i < records.size(); ++i)
+        EXPECT_EQ(transport->starts[i].record, records[i]) << i;
+}
+
+TEST_F(Z12AraQueueTest, DelayStartsEveryFetchOfOnePumpAtTheSameMomentLater)
+{
+    settings->insert(QStringLiteral("numberOfThreads"), 4);
+    settings->insert(QStringLiteral("delay"), 2.5);
+    queueRecords(6);
+    const QDateTime pumpedAt = clock->now();
+    EXPECT_TRUE(hub->getNextUrlToCrawl());
+    // The slots are taken at once, the requests wait for the delay.
+    EXPECT_EQ(hub->inProgressCount(), 4);
+    EXPECT_TRUE(transport->starts.empty());
+    clock->advance(2499);
+    EXPECT_TRUE(transport->starts.empty());
+    clock->advance(1);
+    ASSERT_EQ(transport->starts.size(), 4u);
+    for (const auto& start : transport->starts)
+        EXPECT_EQ(pumpedAt.msecsTo(start.at), 2500);
+    // The time-out clock of a record starts when its request goes out.
+    EXPECT_EQ(transport->starts[0].record->getTimestamp(), transport->starts[0].at);
+
+    clock->advance(1000);
+    const QDateTime finishedAt = clock->now();
+    transport->complete(*hub, transport->starts[0].record);
+    EXPECT_EQ(transport->starts.size(), 4u);
+    clock->advance(2500);
+    ASSERT_EQ(transport->starts.size(), 5u);
+    EXPECT_EQ(finishedAt.msecsTo(transport->starts[4].at), 2500);
+}
+
+TEST_F(Z12AraQueueTest, RequestsPerMinuteAreLimitedWhenLimitRPMIsOn)
+{
+    settings->insert(QStringLiteral("numberOfThreads"), 12);
+    settings->insert(QStringLiteral("delay"), 0.0);
+    settings->insert(QStringLiteral("limitRPM"), true);
+    settings->insert(QStringLiteral("maxRPM"), 10);
+    queueRecords(25);
+    EXPECT_TRUE(hub->getNextUrlToCrawl());
+    EXPECT_EQ(transport->starts.size(), 10u);
+
+    // Every fetch finishes quickly; the rate, not the slots, holds the next ones back.
+    clock->advance(100);
+    for (size_t i = 0; i < 10; ++i)
+        transport->complete(*hub, transport->starts[i].record);
+    EXPECT_EQ(transport->starts.size(), 10u);
+    EXPECT_EQ(hub->inProgressCount(), 0);
+    EXPECT_TRUE(hub->isScanning());
+    EXPECT_FALSE(hub->crawlFinished());
+
+    clock->advance(59'000);
+    EXPECT_EQ(transport->starts.size(), 10u);
+    clock->advance(1'000);
+    EXPECT_EQ(transport->starts.size(), 20u);
+    for (size_t i = 10; i < 20; ++i)
+        transport->complete(*hub, transport->starts[i].record);
+    clock->advance(61'000);
+    ASSERT_EQ(transport->starts.size(), 25u);
+
+    // No window of a minute holds more than 10 starts.
+    for (size_t i = 0; i < transport->starts.size(); ++i) {
+        int inWindow = 0;
+        for (const auto& other : transport->starts) {
+            const qint64 gap = transport->starts[i].at.msecsTo(other.at);
+            if (gap >= 0 && gap < 60'000)
+                ++inWindow;
+        }
+        EXPECT_LE(inWindow, 10) << i;
+    }
+}
+
+TEST_F(Z12AraQueueTest, RateBelowTheLowestSettingCountsAsTen)
+{
+    settings->insert(QStringLiteral("numberOfThreads"), 20);
+    settings->insert(QStringLiteral("limitRPM"), true);
+    settings->insert(QStringLiteral("maxRPM"), 0);
+    queueRecords(15);
+    hub->getNextUrlToCrawl();
+    EXPECT_EQ(transport->starts.size(), 10u);
+}
+
+TEST_F(Z12AraQueueTest, WithoutLimitRPMTheRateIsNotLimited)
+{
+    settings->insert(QStringLiteral("numberOfThreads"), 12);
+    settings->insert(QStringLiteral("limitRPM"), false);
+    settings->insert(QStringLiteral("maxRPM"), 10);
+    queueRecords(20);
+    hub->getNextUrlToCrawl();
+    EXPECT_EQ(transport->starts.size(), 12u);
+}
+
+TEST_F(Z12AraQueueTest, PausePutsInFlightRecordsBackAtTheEndAndContinueResumes)
+{
+    NotificationCounter notes;
+    settings->insert(QStringLiteral("numberOfThreads"), 5);
+    auto records = queueRecords(8);
+    hub->getNextUrlToCrawl();
+    ASSERT_EQ(transport->starts.size(), 5u);
+    for (int i = 0; i < 5; ++i)
+        records[i]->setStatus(-2);
+
+    hub->stop();
+    EXPECT_TRUE(hub->stopPressed());
+    EXPECT_EQ(notes.count(Z12Ara::CrwlCrawlDidStop), 1);
+    EXPECT_EQ(hub->inProgressCount(), 0);
+    EXPECT_TRUE(hub->getInProgressArray().isEmpty());
+    ASSERT_EQ(transport->cancelled.size(), 5u);
+    for (int i = 0; i < 5; ++i) {
+        EXPECT_EQ(transport->cancelled[i], records[i]);
+        EXPECT_EQ(records[i]->getStatus(), -1);
+    }
+    const auto waiting = hub->getCheckQueue().waitingObjects();
+    ASSERT_EQ(waiting.size(), 8);
+    const std::vector<int> expectedOrder { 5, 6, 7, 0, 1, 2, 3, 4 };
+    for (int i = 0; i < 8; ++i)
+        EXPECT_EQ(waiting[i], records[expectedOrder[i]]) << i;
+
+    // While paused nothing moves: no counting, no slot freed, no fetch started.
+    const qint64 doneBefore = hub->checkedLinkCount();
+    hub->incNumberDone(records[0]);
+    hub->threadHasFinished(records[0]);
+    EXPECT_FALSE(hub->getNextUrlToCrawl());
+    EXPECT_EQ(hub->checkedLinkCount(), doneBefore);
+    EXPECT_EQ(transport->starts.size(), 5u);
+
+    hub->continueCrawl();
+    EXPECT_FALSE(hub->stopPressed());
+    EXPECT_EQ(notes.count(Z12Ara::CrwlCrawlWillContinue), 1);
+    ASSERT_EQ(transport->starts.size(), 10u);
+    for (int i = 0; i < 5; ++i)
+        EXPECT_EQ(transport->starts[5 + i].record, records[expectedOrder[i]]) << i;
+    EXPECT_EQ(hub->inProgressCount(), 5);
+}
+
+TEST_F(Z12AraQueueTest, ADelayedStartPendingAtPauseNeverFires)
+{
+    settings->insert(QStringLiteral("numberOfThreads"), 2);
+    settings->insert(QStringLiteral("delay"), 1.0);
+    queueRecords(2);
+    hub->getNextUrlToCrawl();
+    hub->stop();
+    clock->advance(5000);
+    EXPECT_TRUE(transport->starts.empty());
+    hub->continueCrawl();
+    clock->advance(1000);
+    EXPECT_EQ(transport->starts.size(), 2u);
+}
+
+TEST_F(Z12AraQueueTest, SilentFetchIsGivenUpWithMinus17FreesItsSlotAndIsCancelled)
+{
+    NotificationCounter notes;
+    settings->insert(QStringLiteral("numberOfThreads"), 1);
+    settings->insert(QStringLiteral("timeout"), 5);
+    auto records = queueRecords(1);
+    hub->getNextUrlToCrawl();
+    ASSERT_EQ(transport->starts.size(), 1u);
+
+    // The queue is dry: the pump's own finish test arms the watchdog.
+    EXPECT_FALSE(hub->isFinished());
+    clock->advance(5000);
+    // 5 s in flight is not past 5 + 3 s: still waiting, and the watchdog is armed again.
+    EXPECT_EQ(records[0]->getStatus(), -1);
+    EXPECT_EQ(notes.count(Z12Ara::CrwlCrawlDidFinish), 0);
+    clock->advance(5000);
+    EXPECT_EQ(records[0]->getStatus(), -17);
+    ASSERT_EQ(transport->cancelled.size(), 1u);
+    EXPECT_EQ(transport->cancelled[0], records[0]);
+    EXPECT_EQ(hub->inProgressCount(), 0);
+    EXPECT_TRUE(hub->getInProgressArray().isEmpty());
+    EXPECT_EQ(hub->checkedLinkCount(), 1);
+    EXPECT_EQ(notes.count(Z12Ara::CrwlCrawlDidFinish), 1);
+    EXPECT_TRUE(hub->crawlFinished());
+
+    // A recheck after the give-up gets the slot back at once.
+    auto recheck = makeRecord(QStringLiteral("http://site.test/recheck"));
+    auto second = makeRecord(QStringLiteral("http://site.test/second"));
+    hub->addToCheckQueue(recheck);
+    hub->addToCheckQueue(second);
+    EXPECT_FALSE(hub->crawlFinished());
+    EXPECT_TRUE(hub->getNextUrlToCrawl());
+    ASSERT_EQ(transport->starts.size(), 2u);
+    EXPECT_EQ(transport->starts[1].record, recheck);
+
+    // A late report of the given-up fetch frees no slot that is not its own.
+    hub->threadHasFinished(records[0]);
+    EXPECT_EQ(hub->inProgressCount(), 1);
+    EXPECT_EQ(transport->starts.size(), 2u);
+    transport->complete(*hub, recheck);
+    EXPECT_EQ(transport->starts.size(), 3u);
+    transport->complete(*hub, second);
+    EXPECT_EQ(notes.count(Z12Ara::CrwlCrawlDidFinish), 2);
+}
+
+TEST_F(Z12AraQueueTest, WatchdogRunsTheFinishTestAgainAfterTheTimeout)
+{
+    settings->insert(QStringLiteral("numberOfThreads"), 2);
+    settings->insert(QStringLiteral("timeout"), 30);
+    auto records = queueRecords(2);
+    hub->getNextUrlToCrawl();
+    clock->advance(20'000);
+    // The other fetch reports back after 20 s; the silent one is not yet past 33 s.
+    transport->complete(*hub, records[1]);
+    EXPECT_EQ(records[0]->getStatus(), -1);
+    clock->advance(29'999);
+    EXPECT_EQ(records[0]->getStatus(), -1);
+    clock->advance(1);
+    EXPECT_EQ(records[0]->getStatus(), -17);
+    EXPECT_TRUE(hub->crawlFinished());
+}
+
+TEST_F(Z12AraQueueTest, FinishIsPostedExactlyOnce)
+{
+    NotificationCounter notes;
+    // An empty queue with nothing in flight finishes at once.
+    EXPECT_TRUE(hub->isFinished());
+    EXPECT_TRUE(hub->isFinished());
+    EXPECT_EQ(notes.count(Z12Ara::CrwlCrawlDidFinish), 1);
+    EXPECT_EQ(store->timeStamps, 1);
+    ASSERT_EQ(notes.objects[Z12Ara::CrwlCrawlDidFinish].size(), 1u);
+    EXPECT_EQ(notes.objects[Z12Ara::CrwlCrawlDidFinish][0].get(), static_cast<void*>(hub.get()));
+
+    hub->clear();
+    settings->insert(QStringLiteral("numberOfThreads"), 3);
+    auto records = queueRecords(7);
+    hub->getNextUrlToCrawl();
+    while (hub->inProgressCount() > 0)
+        transport->complete(*hub, hub->getInProgressArray().first());
+    EXPECT_EQ(transport->starts.size(), 7u);
+    EXPECT_EQ(notes.count(Z12Ara::CrwlCrawlDidFinish), 2);
+    EXPECT_EQ(notes.count(Z12Ara::CrwlUrlStatusUpdated), 7);
+    EXPECT_EQ(hub->checkedLinkCount(), 7);
+    EXPECT_FALSE(hub->isScanning());
+    // Later pumps and finish tests of the finished scan post nothing more.
+    hub->getNextUrlToCrawl();
+    hub->isFinished();
+    clock->advance(120'000);
+    EXPECT_EQ(notes.count(Z12Ara::CrwlCrawlDidFinish), 2);
+}
+
+TEST_F(Z12AraQueueTest, ArchiveIsSavedAfterTheFinishWhenArchiving)
+{
+    int saves = 0;
+    hub->setArchiveHandlers(nullptr, [&](Z12Ara&) { ++saves; });
+    settings->insert(QStringLiteral("shouldArchive"), true);
+    EXPECT_TRUE(hub->isFinished());
+    EXPECT_EQ(saves, 0);
+    clock->advance(0);
+    EXPECT_EQ(saves, 1);
+}
+
+class Z12AraCountersTest : public HubFixture { };
+
+TEST_F(Z12AraCountersTest, BadLinksAreCountedOnceAndTakenBackOnRecheck)
+{
+    auto bad = makeRecord(QStringLiteral("http://site.test/bad"));
+    auto good = makeRecord(QStringLiteral("http://site.test/good"));
+    hub->add(bad);
+    hub->add(good);
+    bad->setStatus(404);
+    good->setStatus(200);
+    hub->incNumberDone(bad);
+    hub->incNumberDone(good);
+    hub->incBadLinkCount(bad);
+    EXPECT_EQ(hub->checkedLinkCount(), 2);
+    EXPECT_EQ(hub->badLinkCount(), 1);
+    EXPECT_TRUE(bad->isInBadCollection());
+    EXPECT_FALSE(good->isInBadCollection());
+
+    hub->decNumberDone(bad);
+    EXPECT_EQ(hub->checkedLinkCount(), 1);
+    EXPECT_EQ(hub->badLinkCount(), 0);
+    EXPECT_FALSE(bad->isInBadCollection());
+    hub->decNumberDone(bad);
+    hub->decNumberDone(bad);
+    EXPECT_EQ(hub->checkedLinkCount(), 0);
+    EXPECT_EQ(hub->badLinkCount(), 0);
+
+    hub->incNumberDone(bad);
+    hub->markThisUrlAsFixed(bad);
+    EXPECT_EQ(bad->getStatus(), -3);
+    EXPECT_EQ(hub->badLinkCount(), 0);
+    EXPECT_FALSE(bad->isInBadCollection());
+
+    bad->setStatus(500);
+    hub->statusHasChangedFordO(bad);
+    EXPECT_TRUE(bad->isInBadCollection());
+    EXPECT_EQ(hub->countBadCollection(), 1);
+}
+
+TEST_F(Z12AraCountersTest, CollectionStopsAtLinksLimit)
+{
+    settings->insert(QStringLiteral("linksLimit"), 3);
+    for (int i = 0; i < 5; ++i)
+        hub->add(makeRecord(QStringLiteral("http://site.test/%1").arg(i)));
+    hub->add(std::shared_ptr<CrwlUrl>());
+    ASSERT_EQ(hub->linksCollection().size(), 3);
+    EXPECT_EQ(std::dynamic_pointer_cast<CrwlUrl>(hub->linksCollection()[2])->absoluteString(), u"http://site.test/2");
+}
+
+TEST_F(Z12AraCountersTest, LookupEntriesAreRemovedUnderTheKeyTheyWereFiledUnder)
+{
+    settings->insert(QStringLiteral("shouldIgnoreSlash"), true);
+    auto page = makeRecord(QStringLiteral("http://site.test/dir/"));
+    ASSERT_TRUE(hub->getLookupDictionary().contains(QStringLiteral("http://site.test/dir")));
+    hub->add(page);
+    hub->removeThisCrwlUrlFromCollection(page);
+    EXPECT_FALSE(hub->getLookupDictionary().contains(QStringLiteral("http://site.test/dir")));
+    EXPECT_TRUE(hub->getLookupDictionary().isEmpty());
+    EXPECT_TRUE(hub->linksCollection().isEmpty());
+    EXPECT_GE(hub->retainCount(), 1);
+
+    // A record that took over the key since keeps its entry when the old one is removed.
+    auto old = makeRecord(QStringLiteral("http://site.test/x/"));
+    auto live = makeRecord(QStringLiteral("http://site.test/x"));
+    hub->removeFromLookup(old);
+    EXPECT_EQ(hub->getLookupDictionary().value(QStringLiteral("http://site.test/x")), live);
+}
+
+TEST_F(Z12AraCountersTest, OccurrencesLinkPageAndTargetAndAreCollected)
+{
+    auto page = makeRecord(QStringLiteral("http://site.test/"));
+    auto target = makeRecord(QStringLiteral("http://site.test/a"));
+    auto instance = hub->addInstanceWithParent(page, target, QStringLiteral("A link"), QStringLiteral("nofollow"),
+        QString(), QString(), std::optional<qint64>(12));
+    ASSERT_TRUE(instance);
+    EXPECT_EQ(instance->parent(), page);
+    EXPECT_EQ(instance->target(), target);
+    EXPECT_EQ(instance->lineNumber(), std::optional<qint64>(12));
+    EXPECT_TRUE(instance->nf());
+    ASSERT_EQ(target->getInboundInstances().size(), 1u);
+    ASSERT_EQ(page->getOutboundInstances().size(), 1u);
+    ASSERT_EQ(hub->instanceCollection().size(), 1u);
+    hub->removeThisCrwlLinkInstanceFromCollection(instance);
+    EXPECT_TRUE(hub->instanceCollection().empty());
+}
+
+TEST_F(Z12AraCountersTest, WarningsAreCollectedWithTheirRecord)
+{
+    auto page = makeRecord(QStringLiteral("http://site.test/w"));
+    page->addWarning(QStringLiteral("first"));
+    ASSERT_EQ(hub->getWarningsArray().size(), 1);
+    EXPECT_EQ(hub->getWarningsArray()[0].url, u"http://site.test/w");
+    EXPECT_EQ(hub->getWarningsArray()[0].lcurl, page);
+    EXPECT_EQ(hub->getWarningsArray()[0].warning, u"first");
+}
+
+} // namespace
