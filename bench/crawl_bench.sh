@@ -1,0 +1,136 @@
+#!/usr/bin/env bash
+# Crawl benchmark: times `crawlmere --headless` (12 fetches in flight, no delay) over generated
+# static sites of 1,000, 10,000 and 30,000 pages served by nginx on 127.0.0.1, and
+# `wget --spider -r` over the same sites as the baseline; reports pages per second and peak RSS.
+#
+#   bash bench/crawl_bench.sh                 # all three sizes
+#   BENCH_SIZES="10000" bash bench/crawl_bench.sh
+#
+# CRAWLMERE names the program (default build/release/crawlmere, as scripts/run builds it);
+# BENCH_DIR the work folder (default build/crawl-bench); BENCH_PORT the port (default 18089).
+set -euo pipefail
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+
+crawlmere="${CRAWLMERE:-$root/build/release/crawlmere}"
+sizes="${BENCH_SIZES:-1000 10000 30000}"
+work="${BENCH_DIR:-$root/build/crawl-bench}"
+port="${BENCH_PORT:-18089}"
+threads="${BENCH_THREADS:-12}"
+
+for tool in nginx wget /usr/bin/time python3; do
+    if ! command -v "$tool" >/dev/null 2>&1 && [ ! -x "$tool" ]; then
+        echo "crawl_bench: $tool is missing (bash scripts/setup installs it)" >&2
+        exit 1
+    fi
+done
+if [ ! -x "$crawlmere" ]; then
+    echo "crawl_bench: no program at $crawlmere (bash scripts/run builds it)" >&2
+    exit 1
+fi
+
+mkdir -p "$work"
+nginx_pid=""
+stop_nginx() {
+    if [ -n "$nginx_pid" ]; then
+        kill "$nginx_pid" 2>/dev/null || true
+        wait "$nginx_pid" 2>/dev/null || true
+        nginx_pid=""
+    fi
+}
+trap stop_nginx EXIT
+
+# Serves folder $1 on 127.0.0.1:$port with a private configuration; /r/<n> answers 301 to
+# /p/<n>.html.
+start_nginx() {
+    local site="$1" prefix="$work/nginx"
+    mkdir -p "$prefix/logs" "$prefix/temp"
+    local user_line=""
+    [ "$(id -u)" -eq 0 ] && user_line="user root;"
+    cat >"$prefix/nginx.conf" <<CONF
+$user_line
+worker_processes 2;
+daemon off;
+pid $prefix/nginx.pid;
+error_log $prefix/logs/error.log warn;
+events { worker_connections 4096; }
+http {
+    include /etc/nginx/mime.types;
+    default_type application/octet-stream;
+    access_log off;
+    sendfile on;
+    keepalive_requests 1000000;
+    keepalive_timeout 60s;
+    client_body_temp_path $prefix/temp/body;
+    proxy_temp_path $prefix/temp/proxy;
+    fastcgi_temp_path $prefix/temp/fastcgi;
+    uwsgi_temp_path $prefix/temp/uwsgi;
+    scgi_temp_path $prefix/temp/scgi;
+    server {
+        listen 127.0.0.1:$port;
+        root $site;
+        index index.html;
+        location ~ ^/r/([0-9]+)\$ { return 301 /p/\$1.html; }
+    }
+}
+CONF
+    nginx -p "$prefix" -c "$prefix/nginx.conf" &
+    nginx_pid=$!
+    for _ in $(seq 1 50); do
+        if wget -q -O /dev/null "http://127.0.0.1:$port/" 2>/dev/null; then
+            return 0
+        fi
+        sleep 0.1
+    done
+    echo "crawl_bench: nginx did not answer on port $port (see $prefix/logs/error.log)" >&2
+    exit 1
+}
+
+# Seconds of "Elapsed (wall clock) time (h:mm:ss or m:ss): ..." in a `time -v` report.
+wall_seconds() {
+    awk -F': ' '/Elapsed \(wall clock\)/ { n = split($2, t, ":"); s = 0; for (i = 1; i <= n; i++) s = s * 60 + t[i]; print s }' "$1"
+}
+peak_mb() {
+    awk -F': ' '/Maximum resident set size/ { printf "%.0f", $2 / 1024 }' "$1"
+}
+
+results="$work/results.txt"
+{
+    echo "crawl benchmark $(date -u +%Y-%m-%dT%H:%M:%SZ) on $(nproc) cores, numberOfThreads $threads, delay 0"
+    printf '%-8s | %-10s %-9s %-7s %-8s | %-10s %-9s %-8s\n' pages crawlmere pages/s URLs "RSS MB" "wget s" pages/s "RSS MB"
+} | tee "$results"
+
+for n in $sizes; do
+    site="$work/site-$n"
+    if [ ! -f "$site/.complete" ]; then
+        rm -rf "$site"
+        python3 "$root/bench/make_crawl_site.py" --pages "$n" --out "$site"
+        touch "$site/.complete"
+    fi
+    start_nginx "$site"
+
+    run="$work/run-$n"
+    mkdir -p "$run"
+    /usr/bin/time -v -o "$run/crawlmere.time" "$crawlmere" --headless "http://127.0.0.1:$port/" \
+        --set "numberOfThreads=$threads" --set delay=0 --csv "$run/scan.csv" \
+        >"$run/crawlmere.out" 2>"$run/crawlmere.err" || {
+        echo "crawl_bench: crawlmere failed on $n pages (see $run/crawlmere.err)" >&2
+        exit 1
+    }
+    c_wall="$(wall_seconds "$run/crawlmere.time")"
+    c_rss="$(peak_mb "$run/crawlmere.time")"
+    c_urls="$(awk -F': ' '/^URLs checked/ { print $2 }' "$run/crawlmere.out")"
+    c_rate="$(awk -v n="$n" -v s="$c_wall" 'BEGIN { printf "%.0f", (s > 0 ? n / s : 0) }')"
+
+    rm -rf "$run/wget"
+    # wget ends with status 8 because the sites hold broken links.
+    /usr/bin/time -v -o "$run/wget.time" wget --spider -r -l inf -nd -q -e robots=off -P "$run/wget" \
+        "http://127.0.0.1:$port/" >/dev/null 2>&1 || true
+    w_wall="$(wall_seconds "$run/wget.time")"
+    w_rss="$(peak_mb "$run/wget.time")"
+    w_rate="$(awk -v n="$n" -v s="$w_wall" 'BEGIN { printf "%.0f", (s > 0 ? n / s : 0) }')"
+
+    stop_nginx
+    printf '%-8s | %-10s %-9s %-7s %-8s | %-10s %-9s %-8s\n' "$n" "${c_wall}s" "$c_rate" "$c_urls" "$c_rss" \
+        "${w_wall}s" "$w_rate" "$w_rss" | tee -a "$results"
+done
+echo "results in $results"
