@@ -197,7 +197,7 @@ void CrwlParser::addURLToCollection(const QString& url)
     }
     if (currentDictionary.urlArray.size() < kMaxUrlsPerRecord)
         currentDictionary.urlArray.append(url);
-    currentDictionary.lineNumber = lineNumber;
+    currentDictionary.lineNumber = currentLine();
 }
 
 void CrwlParser::addURLsToCollection(const QStringList& urls)
@@ -206,7 +206,7 @@ void CrwlParser::addURLsToCollection(const QStringList& urls)
         if (isJavaScriptConcatenation(url))
             return;
     appendUrls(urls);
-    currentDictionary.lineNumber = lineNumber;
+    currentDictionary.lineNumber = currentLine();
 }
 
 void CrwlParser::addLinkTextToCollection(const QString& text) { currentDictionary.linkText = text; }

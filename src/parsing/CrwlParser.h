@@ -214,7 +214,7 @@ public:
     bool openingBracketBeginsAComment() const;
     /// "canonical" (any case) occurs between `counter` and the next ">" (or the end).
     bool currentTagContainsCanonical() const;
-    int getCurrentLineNumber() const { return lineNumber; }
+    int getCurrentLineNumber() const { return currentLine(); }
 
 protected:
     /// For the link extractors of other file types: a parser with no page until `setPageData`.
@@ -234,7 +234,9 @@ private:
 
     // Frame (CrwlParserFrame.cpp).
     void bigKahunaPass();
-    void countLine();
+    /// The line of the byte before `counter` (1 at the start): lines are counted when asked for,
+    /// from where the last count stopped.
+    int currentLine() const;
     void rewindTo(qint64 position);
     QString stringFromBuffer(const crawlmere::parsing::detail::CaptureBuffer& buffer, bool returnsAreSeparators = false) const;
 
@@ -297,7 +299,9 @@ private:
     qint64 endHead = 0;
     uint8_t aBuffer = 0;
     uint8_t previousaBuffer = 0;
-    int lineNumber = 1;
+    // Lazy line count: `countedLine` is the line at offset `linesCountedTo`.
+    mutable int countedLine = 1;
+    mutable qint64 linesCountedTo = 0;
 
     // Page facts.
     QString metatitle;

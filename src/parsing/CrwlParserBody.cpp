@@ -18,49 +18,6 @@ using detail::TagSpan;
 
 namespace {
 
-// 1 when reading `c` after `previous` starts a new line: a CR, an LF or a CR LF pair ends a line.
-inline int lineStartsAt(uint8_t previous, uint8_t c)
-{
-    return static_cast<int>(previous == '\n') | static_cast<int>(previous == '\r' && c != '\n');
-}
-
-// Bit 7 of each byte of the answer is set where that byte of `word` equals `byte`.
-inline uint64_t bytesEqual(uint64_t word, uint8_t byte)
-{
-    constexpr uint64_t ones = 0x0101010101010101ULL;
-    constexpr uint64_t low7 = 0x7F7F7F7F7F7F7F7FULL;
-    const uint64_t x = word ^ (ones * byte);
-    return ~(((x & low7) + low7) | x | low7); // high bit set where a byte of x is 0
-}
-
-// Number of bytes equal to `byte` in the eight bytes of `word` (a multiply, not a popcount call).
-inline int countByte(uint64_t word, uint8_t byte)
-{
-    return static_cast<int>(((bytesEqual(word, byte) >> 7) * 0x0101010101010101ULL) >> 56);
-}
-
-// Lines started by reading page[from, to), given the byte before `from`: every LF before the last
-// byte read ends a line, and so does every CR not followed by an LF.
-int linesStartedIn(const uint8_t* page, qint64 from, qint64 to, uint8_t before)
-{
-    if (from >= to)
-        return 0;
-    int lines = lineStartsAt(before, page[from]);
-    qint64 i = from;
-    const qint64 last = to - 1; // the ends counted lie in [from, last)
-    for (; i + 8 <= last; i += 8) {
-        uint64_t word;
-        std::memcpy(&word, page + i, 8);
-        lines += countByte(word, '\n');
-        if (bytesEqual(word, '\r'))
-            for (qint64 k = i; k < i + 8; ++k)
-                lines += static_cast<int>(page[k] == '\r' && page[k + 1] != '\n');
-    }
-    for (; i < last; ++i)
-        lines += static_cast<int>(page[i] == '\n') + static_cast<int>(page[i] == '\r' && page[i + 1] != '\n');
-    return lines;
-}
-
 // Offset of the first "<" or ">" in page[from, to), or `to`.
 qint64 nextAngleBracket(const char* page, qint64 from, qint64 to)
 {
@@ -169,7 +126,6 @@ void CrwlParser::advanceTo(qint64 position)
     if (position <= counter)
         return;
     const auto* page = reinterpret_cast<const uint8_t*>(bytes.data());
-    lineNumber += linesStartedIn(page, counter, position, aBuffer);
     previousaBuffer = position - 2 >= counter ? page[position - 2] : aBuffer;
     aBuffer = page[position - 1];
     counter = position;
@@ -269,7 +225,6 @@ void CrwlParser::scanComment(BodyState& state)
 {
     // "-->" and "--->" end a comment, "-- >" does not; a "<!--" inside one is a fault of the page.
     while (getNextByte()) {
-        countLine();
         const uint8_t c = aBuffer;
         if (c == '<')
             state.nestedComment = 1;
@@ -283,7 +238,7 @@ void CrwlParser::scanComment(BodyState& state)
             state.nestedComment = 0;
             addWarning(QStringLiteral("The page has an opening comment tag within a comment at line %1/%2. Nested "
                                       "comments aren't allowed, or it may indicate an uninitentionally unclosed comment.")
-                           .arg(lineNumber)
+                           .arg(currentLine())
                            .arg(counter));
         }
         if (c == '-') {
@@ -333,7 +288,6 @@ void CrwlParser::scanStyleContent(BodyState& state)
 {
     // A style element ends at "</style" or at a "/" directly followed by ">".
     while (getNextByte()) {
-        countLine();
         if (aBuffer == '/' && counter < l && bytes[static_cast<size_t>(counter)] == '>') {
             state.inStyle = false;
             return;

@@ -165,7 +165,7 @@ void CrwlParser::openTag(BodyState& state, const TagSpan& tag)
     case TagId::Form:
         blockWithinInline(state, "form");
         if (state.formDepth > 0) {
-            addWarning(QStringLiteral("Form element can't be nested at line %1/%2.").arg(lineNumber).arg(counter));
+            addWarning(QStringLiteral("Form element can't be nested at line %1/%2.").arg(currentLine()).arg(counter));
             if (!state.pendingNestingWarnings.isEmpty()) {
                 addWarnings(state.pendingNestingWarnings);
                 state.pendingNestingWarnings.clear();
@@ -202,7 +202,7 @@ void CrwlParser::openTag(BodyState& state, const TagSpan& tag)
             addWarning(QStringLiteral("The page has p within h%1 at line %2/%3. Heading tags can only contain inline "
                                       "content.")
                            .arg(state.headingLevel)
-                           .arg(lineNumber)
+                           .arg(currentLine())
                            .arg(counter));
         ++state.openP;
         if (parserContentOnlyParas)
@@ -215,7 +215,7 @@ void CrwlParser::openTag(BodyState& state, const TagSpan& tag)
             state.headingInParagraphWarned = true;
             addWarning(QStringLiteral("The page has h%1 within p, or a p tag has been left unclosed at line %2/%3.")
                            .arg(tag.headingLevel)
-                           .arg(lineNumber)
+                           .arg(currentLine())
                            .arg(counter));
         }
         state.headingLevel = tag.headingLevel;
@@ -259,7 +259,7 @@ void CrwlParser::closeTag(BodyState& state, const TagSpan& tag)
     switch (tag.id) {
     case TagId::A:
         if (state.openA == 0)
-            addWarning(QStringLiteral("The page has an extra closing a at line %1/%2.").arg(lineNumber).arg(counter));
+            addWarning(QStringLiteral("The page has an extra closing a at line %1/%2.").arg(currentLine()).arg(counter));
         else
             --state.openA;
         closeLink(state);
@@ -267,17 +267,17 @@ void CrwlParser::closeTag(BodyState& state, const TagSpan& tag)
     case TagId::Form:
         if (state.divDepth != state.divDepthAtForm && state.pendingNestingWarnings.size() < kMaxWarnings)
             state.pendingNestingWarnings.append(
-                QStringLiteral("Badly nested form and div at line %1/%2.").arg(lineNumber).arg(counter));
+                QStringLiteral("Badly nested form and div at line %1/%2.").arg(currentLine()).arg(counter));
         --state.formDepth;
         break;
     case TagId::P:
         if (state.openP == 0)
-            addWarning(QStringLiteral("The page has an extra closing p at line %1/%2.").arg(lineNumber).arg(counter));
+            addWarning(QStringLiteral("The page has an extra closing p at line %1/%2.").arg(currentLine()).arg(counter));
         else
             --state.openP;
         if (state.inSpan) {
             addWarning(
-                QStringLiteral("The page has a closing p with an open span at line %1/%2.").arg(lineNumber).arg(counter));
+                QStringLiteral("The page has a closing p with an open span at line %1/%2.").arg(currentLine()).arg(counter));
             state.inSpan = false;
         }
         if (parserContentOnlyParas)
@@ -293,7 +293,7 @@ void CrwlParser::closeTag(BodyState& state, const TagSpan& tag)
         break;
     case TagId::Div:
         if (state.divDepth == 0)
-            addWarning(QStringLiteral("The page has an extra closing div at line %1/%2.").arg(lineNumber).arg(counter));
+            addWarning(QStringLiteral("The page has an extra closing div at line %1/%2.").arg(currentLine()).arg(counter));
         else
             --state.divDepth;
         break;
@@ -362,7 +362,7 @@ void CrwlParser::tagAttribute(BodyState& state, const TagSpan& tag, const Attrib
             if (attribute.value[k] != '=')
                 continue;
             advanceTo(valueStart + static_cast<qint64>(k) + 1);
-            addWarning(QStringLiteral("The page contains an = in an unquoted value at line %1/%2.").arg(lineNumber).arg(counter));
+            addWarning(QStringLiteral("The page contains an = in an unquoted value at line %1/%2.").arg(currentLine()).arg(counter));
         }
     };
     const auto url = [&] { return decodeSpan(attribute.value, detail::kUrlLimit); };
@@ -432,9 +432,9 @@ void CrwlParser::tagAttribute(BodyState& state, const TagSpan& tag, const Attrib
             const QString href = url();
             if (attribute.quoted && !attribute.closed)
                 addWarning(QStringLiteral("the link href '%1' is missing an end quote or has mismatched quotes at line %2/%3.")
-                               .arg(trimQuotesAndSpaces(href), QString::number(lineNumber), QString::number(counter)));
+                               .arg(trimQuotesAndSpaces(href), QString::number(currentLine()), QString::number(counter)));
             addURLToCollection(href);
-            state.hrefLine = lineNumber;
+            state.hrefLine = currentLine();
         } else if (attribute.id == AttrId::Rel) {
             finishValue();
             addRelToCollection(decodeSpan(attribute.value, detail::kValueLimit));

@@ -253,7 +253,6 @@ void CrwlParser::headPhase(detail::ScanBuffers& shared)
     };
 
     while (!bodyFound && getNextByte()) {
-        countLine();
         const uint8_t c = aBuffer;
 
         // Comments: tags and attributes are not read inside one.

@@ -17,7 +17,7 @@ void CrwlParser::blockWithinInline(BodyState& state, const char* tagWord)
     const QString within = state.inSpan ? QStringLiteral("a span") : QStringLiteral("a link");
     QString where;
     if (!state.inA)
-        where = QStringLiteral("Line number %1.").arg(lineNumber);
+        where = QStringLiteral("Line number %1.").arg(currentLine());
     else if (currentDictionary.lineNumber)
         where = QStringLiteral("Link tag is on or close to line number %1.").arg(*currentDictionary.lineNumber);
     addWarning(QStringLiteral("The page has %1 %2 (block level) within %3 (inline). %4")

@@ -108,6 +108,39 @@ ScratchBytes::~ScratchBytes()
     t_scratch.inUse = false;
 }
 
+size_t countLineStarts(const uint8_t* page, size_t from, size_t to, uint8_t before)
+{
+    if (from >= to)
+        return 0;
+    size_t lines = static_cast<size_t>(before == '\n' || (before == '\r' && page[from] != '\n'));
+    // Every LF in [from, last) ends a line, and so does every CR there that the byte behind it (at
+    // most `last`, so inside the range) does not follow with an LF.
+    const size_t last = to - 1;
+    const auto crEnds = [page](size_t k) { return static_cast<size_t>(page[k] == '\r' && page[k + 1] != '\n'); };
+    size_t i = from;
+#ifdef __SSE2__
+    const __m128i lf = _mm_set1_epi8('\n');
+    const __m128i cr = _mm_set1_epi8('\r');
+    const __m128i zero = _mm_setzero_si128();
+    while (i + 16 <= last) {
+        // Byte lanes count LFs for at most 255 blocks, then add up into `lines`.
+        __m128i lanes = zero;
+        for (int blocks = 0; blocks < 255 && i + 16 <= last; ++blocks, i += 16) {
+            const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(page + i));
+            lanes = _mm_sub_epi8(lanes, _mm_cmpeq_epi8(bytes, lf));
+            if (_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, cr)))
+                for (size_t k = i; k < i + 16; ++k)
+                    lines += crEnds(k);
+        }
+        const __m128i sums = _mm_sad_epu8(lanes, zero);
+        lines += static_cast<size_t>(_mm_cvtsi128_si32(sums)) + static_cast<size_t>(_mm_extract_epi16(sums, 4));
+    }
+#endif
+    for (; i < last; ++i)
+        lines += static_cast<size_t>(page[i] == '\n') + crEnds(i);
+    return lines;
+}
+
 size_t foldWhiteBytes(char* text, size_t size)
 {
     // Branch-free: every byte is written (a white byte as a space) and the write position moves on

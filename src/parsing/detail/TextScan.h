@@ -5,6 +5,7 @@
 #include <QtGlobal>
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 
 namespace crawlmere::parsing::detail {
@@ -28,6 +29,11 @@ private:
     char* m_bytes = nullptr;
     bool m_owned = false;
 };
+
+/// Lines started by reading `page[from, to)`, given the byte before `from` (0 at the start of the
+/// page): reading a byte starts a line when the byte before it is an LF, or a CR and the byte is not
+/// an LF. So a CR, an LF and a CR LF pair each end one line.
+size_t countLineStarts(const uint8_t* page, size_t from, size_t to, uint8_t before);
 
 /// Folds `text[0, size)` in place: each run of CR, LF, tab and space becomes one space, white space
 /// at the start is dropped and one space at the end is removed. Other bytes (0x0B and 0x0C among
