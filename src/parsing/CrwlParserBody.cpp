@@ -6,7 +6,9 @@
 #include "parsing/detail/CharTables.h"
 #include "parsing/detail/ParserDefaults.h"
 #include "parsing/detail/ScanBuffers.h"
+#include "parsing/detail/TextScan.h"
 
+#include <array>
 #include <cstring>
 
 namespace detail = crawlmere::parsing::detail;
@@ -21,22 +23,7 @@ namespace {
 // Offset of the first "<" or ">" in page[from, to), or `to`.
 qint64 nextAngleBracket(const char* page, qint64 from, qint64 to)
 {
-    const void* lt = std::memchr(page + from, '<', static_cast<size_t>(to - from));
-    const qint64 end = lt ? static_cast<const char*>(lt) - page : to;
-    const void* gt = std::memchr(page + from, '>', static_cast<size_t>(end - from));
-    return gt ? static_cast<const char*>(gt) - page : end;
-}
-
-// Lower-cases a name of at most `N` bytes into `out`; false when it is longer.
-template <size_t N>
-bool lowerName(std::string_view name, char (&out)[N], size_t& length)
-{
-    if (name.empty() || name.size() > N)
-        return false;
-    for (size_t i = 0; i < name.size(); ++i)
-        out[i] = static_cast<char>(detail::toLowerAscii(detail::byteOf(name[i])));
-    length = name.size();
-    return true;
+    return static_cast<qint64>(detail::findAngleBracket(page, static_cast<size_t>(from), static_cast<size_t>(to)));
 }
 
 struct NameEntry {
@@ -91,17 +78,51 @@ constexpr NameEntry kAttributes[] = {
     { "content", uint8_t(AttrId::Content) },
 };
 
-template <size_t N>
-uint8_t lookUp(std::string_view name, const NameEntry (&table)[N])
+// Names are found through a small open-addressing table keyed by length, first and last letter.
+constexpr size_t kNameSlots = 64;
+constexpr size_t kLongestName = 16;
+
+constexpr size_t nameSlot(size_t length, uint8_t first, uint8_t last)
 {
-    char lower[16];
-    size_t length = 0;
-    if (!lowerName(name, lower, length))
+    return (length * 37 + first * 7 + last) % kNameSlots;
+}
+
+template <size_t N>
+constexpr std::array<uint8_t, kNameSlots> slotsFor(const NameEntry (&table)[N])
+{
+    static_assert(N < kNameSlots / 2, "the table stays sparse");
+    std::array<uint8_t, kNameSlots> slots {};
+    for (size_t e = 0; e < N; ++e) {
+        const std::string_view name = table[e].name;
+        size_t slot = nameSlot(name.size(), detail::byteOf(name.front()), detail::byteOf(name.back()));
+        while (slots[slot])
+            slot = (slot + 1) % kNameSlots;
+        slots[slot] = static_cast<uint8_t>(e + 1);
+    }
+    return slots;
+}
+
+constexpr auto kTagSlots = slotsFor(kTags);
+constexpr auto kAttributeSlots = slotsFor(kAttributes);
+
+// The id of `name` (compared without ASCII case) in `table`, or 0.
+template <size_t N>
+uint8_t lookUp(std::string_view name, const NameEntry (&table)[N], const std::array<uint8_t, kNameSlots>& slots)
+{
+    if (name.empty() || name.size() > kLongestName)
         return 0;
-    const std::string_view key(lower, length);
-    for (const NameEntry& entry : table)
-        if (entry.name.size() == length && entry.name[0] == lower[0] && entry.name == key)
+    const uint8_t first = detail::toLowerAscii(detail::byteOf(name.front()));
+    const uint8_t last = detail::toLowerAscii(detail::byteOf(name.back()));
+    for (size_t slot = nameSlot(name.size(), first, last); slots[slot]; slot = (slot + 1) % kNameSlots) {
+        const NameEntry& entry = table[slots[slot] - 1];
+        if (entry.name.size() != name.size())
+            continue;
+        size_t i = 0;
+        while (i < name.size() && detail::toLowerAscii(detail::byteOf(name[i])) == detail::byteOf(entry.name[i]))
+            ++i;
+        if (i == name.size())
             return entry.id;
+    }
     return 0;
 }
 
@@ -112,7 +133,7 @@ TagId tagIdOf(std::string_view name, int& headingLevel)
         headingLevel = name[1] - '0';
         return TagId::Heading;
     }
-    return static_cast<TagId>(lookUp(name, kTags));
+    return static_cast<TagId>(lookUp(name, kTags, kTagSlots));
 }
 
 bool endsName(uint8_t c) { return detail::isWhite(c) || c == '/' || c == '>' || c == '<'; }
@@ -196,11 +217,9 @@ void CrwlParser::scanText(BodyState& state)
             }
         }
         if (state.headingLevel > 0)
-            for (const char c : run)
-                state.heading.push(c);
+            state.heading.append(run);
         if (state.inA)
-            for (const char c : run)
-                state.linkText.push(c);
+            state.linkText.append(run);
         advanceTo(end);
     }
     if (end >= l)
@@ -373,16 +392,17 @@ void CrwlParser::scanTag(BodyState& state, bool continuesBodyTag)
                 break;
             }
             AttributeSpan attribute;
-            attribute.id = static_cast<AttrId>(lookUp(name, kAttributes));
+            attribute.id = static_cast<AttrId>(lookUp(name, kAttributes, kAttributeSlots));
             const uint8_t first = byteAt(j);
             qint64 valueStart;
             qint64 valueEnd;
             if (first == '"' || first == '\'') {
                 attribute.quoted = true;
                 valueStart = j + 1;
-                valueEnd = valueStart;
-                while (valueEnd < tag.end && byteAt(valueEnd) != first)
-                    ++valueEnd;
+                const void* quote = valueStart < tag.end
+                    ? std::memchr(page.data() + valueStart, first, static_cast<size_t>(tag.end - valueStart))
+                    : nullptr;
+                valueEnd = quote ? static_cast<const char*>(quote) - page.data() : tag.end;
                 attribute.closed = valueEnd < tag.end;
                 i = attribute.closed ? valueEnd + 1 : valueEnd;
             } else {

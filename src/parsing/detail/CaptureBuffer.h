@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstring>
 #include <memory>
 #include <string_view>
 
@@ -22,6 +23,17 @@ public:
         if (m_size < m_limit)
             m_bytes[m_size++] = byte;
         else
+            m_cut = true;
+    }
+    /// Pushes each byte of `run` in turn.
+    void append(std::string_view run)
+    {
+        const size_t room = m_limit - m_size;
+        const size_t n = run.size() < room ? run.size() : room;
+        if (n)
+            std::memcpy(m_bytes.get() + m_size, run.data(), n);
+        m_size += n;
+        if (run.size() > room)
             m_cut = true;
     }
     void clear()

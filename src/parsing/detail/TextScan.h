@@ -30,6 +30,9 @@ private:
     bool m_owned = false;
 };
 
+/// Offset of the first "<" or ">" in `page[from, to)`, or `to`.
+size_t findAngleBracket(const char* page, size_t from, size_t to);
+
 /// Lines started by reading `page[from, to)`, given the byte before `from` (0 at the start of the
 /// page): reading a byte starts a line when the byte before it is an LF, or a CR and the byte is not
 /// an LF. So a CR, an LF and a CR LF pair each end one line.
