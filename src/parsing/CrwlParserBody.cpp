@@ -79,18 +79,19 @@ constexpr NameEntry kAttributes[] = {
 };
 
 // Names are found through a small open-addressing table keyed by length, first and last letter.
-constexpr size_t kNameSlots = 64;
+constexpr size_t kNameSlots = 128;
 constexpr size_t kLongestName = 16;
 
 constexpr size_t nameSlot(size_t length, uint8_t first, uint8_t last)
 {
-    return (length * 37 + first * 7 + last) % kNameSlots;
+    const uint32_t key = static_cast<uint32_t>(length << 16 | size_t(first) << 8 | last);
+    return (key * 0x9E3779B1u) >> 25; // the top seven bits: 0..127
 }
 
 template <size_t N>
 constexpr std::array<uint8_t, kNameSlots> slotsFor(const NameEntry (&table)[N])
 {
-    static_assert(N < kNameSlots / 2, "the table stays sparse");
+    static_assert(N < kNameSlots / 4, "the table stays sparse");
     std::array<uint8_t, kNameSlots> slots {};
     for (size_t e = 0; e < N; ++e) {
         const std::string_view name = table[e].name;

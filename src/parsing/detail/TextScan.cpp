@@ -166,13 +166,39 @@ size_t foldWhiteBytes(char* text, size_t size)
     // unless the byte continues a run of white space. The position never passes the read position.
     size_t out = 0;
     bool lastWasSpace = true; // drops leading white space
-    for (size_t i = 0; i < size; ++i) {
+    const auto step = [&](size_t i) {
         const char c = text[i];
         const bool white = kFoldWhite[static_cast<uint8_t>(c)] != 0;
         text[out] = white ? ' ' : c;
         out += static_cast<size_t>(!(white && lastWasSpace));
         lastWasSpace = white;
+    };
+    size_t i = 0;
+#ifdef __SSE2__
+    // A block of sixteen bytes without CR, LF or tab and without a space that follows a space stays
+    // as it is and moves down whole; any other block goes byte by byte.
+    const __m128i cr = _mm_set1_epi8('\r');
+    const __m128i lf = _mm_set1_epi8('\n');
+    const __m128i tab = _mm_set1_epi8('\t');
+    const __m128i space = _mm_set1_epi8(' ');
+    for (; i + 16 <= size; i += 16) {
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + i));
+        const __m128i controls
+            = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(bytes, cr), _mm_cmpeq_epi8(bytes, lf)), _mm_cmpeq_epi8(bytes, tab));
+        const unsigned spaces = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, space)));
+        const unsigned follows = (spaces << 1) | static_cast<unsigned>(lastWasSpace);
+        if (_mm_movemask_epi8(controls) == 0 && (spaces & follows) == 0) {
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(text + out), bytes);
+            out += 16;
+            lastWasSpace = (spaces >> 15) != 0;
+            continue;
+        }
+        for (size_t k = i; k < i + 16; ++k)
+            step(k);
     }
+#endif
+    for (; i < size; ++i)
+        step(i);
     if (out > 0 && text[out - 1] == ' ')
         --out;
     return out;
