@@ -136,6 +136,44 @@ bool isAllAscii(std::string_view run)
     return any < 0x80;
 }
 
+// What decoding, folding and trimming make of ASCII bytes without "&", in one pass over them.
+// Trimming first gives the same text: folding neither makes nor removes white space at the ends.
+QString asciiValue(std::string_view run, bool returnsAreSeparators)
+{
+    size_t begin = 0;
+    size_t end = run.size();
+    while (begin < end && detail::isWhite(detail::byteOf(run[begin])))
+        ++begin;
+    while (end > begin && detail::isWhite(detail::byteOf(run[end - 1])))
+        --end;
+    if (begin == end)
+        return QStringLiteral("");
+    QString text(static_cast<qsizetype>(end - begin), Qt::Uninitialized);
+    QChar* out = text.data();
+    qsizetype kept = 0;
+    bool lastWasSpace = false;
+    for (size_t i = begin; i < end; ++i) {
+        char16_t c = static_cast<uint8_t>(run[i]);
+        if (c == u'\r' || c == u'\n') {
+            if (!returnsAreSeparators)
+                continue;
+            c = u' ';
+        } else if (c == u'\t' && returnsAreSeparators) {
+            c = u' ';
+        }
+        if (returnsAreSeparators && c == u' ') {
+            if (lastWasSpace)
+                continue;
+            lastWasSpace = true;
+        } else {
+            lastWasSpace = false;
+        }
+        out[kept++] = QChar(c);
+    }
+    text.truncate(kept);
+    return text;
+}
+
 bool isTrimmedQuoteOrSpace(QChar ch) { return ch == u'"' || ch == u'\'' || ch == u' '; }
 
 QString trimQuotesAndSpaces(const QString& text)
@@ -221,6 +259,8 @@ QString CrwlParser::unescapedStringFromBuffer(
 {
     if (run.empty())
         return QStringLiteral("");
+    if (isAsciiCompatible(encoding) && isAllAscii(run) && run.find('&') == std::string_view::npos)
+        return asciiValue(run, returnsAreSeparators);
     std::optional<QString> decoded = decodeWithFallbacks(run, encoding, wasCut);
     if (!decoded)
         return QStringLiteral("");
