@@ -2,7 +2,6 @@
 // generate_entity_table.py; edit that script, not this table).
 #include "parsing/detail/EntityTable.h"
 
-#include <algorithm>
 #include <array>
 #include <cstdint>
 
@@ -2140,33 +2139,43 @@ constexpr std::array<NamedEntity, 2125> kEntities { {
 
 static_assert(kMaxEntityNameLength == 31);
 
-// Where the names starting with each byte begin: names of first byte c are [kFirst[c], kFirst[c + 1]).
-constexpr std::array<uint16_t, 257> kFirst = [] {
-    std::array<uint16_t, 257> first {};
-    size_t at = 0;
-    for (size_t c = 0; c < 256; ++c) {
-        while (at < kEntities.size() && static_cast<uint8_t>(kEntities[at].name[0]) < c)
-            ++at;
-        first[c] = static_cast<uint16_t>(at);
+// Open-addressing hash table over the names: 4096 slots for 2125 names, so a lookup compares one
+// or two names.
+constexpr size_t kSlots = 4096;
+
+constexpr uint32_t nameHash(std::string_view name)
+{
+    uint32_t hash = 2166136261u; // FNV-1a
+    for (const char c : name) {
+        hash ^= static_cast<uint8_t>(c);
+        hash *= 16777619u;
     }
-    first[256] = static_cast<uint16_t>(kEntities.size());
-    return first;
+    return hash;
+}
+
+constexpr std::array<uint16_t, kSlots> kSlotTable = [] {
+    std::array<uint16_t, kSlots> slots {};
+    for (size_t e = 0; e < kEntities.size(); ++e) {
+        size_t slot = nameHash(kEntities[e].name) % kSlots;
+        while (slots[slot])
+            slot = (slot + 1) % kSlots;
+        slots[slot] = static_cast<uint16_t>(e + 1);
+    }
+    return slots;
 }();
 
 } // namespace
 
 const NamedEntity* findNamedEntity(std::string_view name)
 {
-    if (name.empty())
+    if (name.empty() || name.size() > kMaxEntityNameLength)
         return nullptr;
-    const uint8_t c = static_cast<uint8_t>(name[0]);
-    const auto* begin = kEntities.begin() + kFirst[c];
-    const auto* end = kEntities.begin() + kFirst[c + 1];
-    const auto* found = std::lower_bound(
-        begin, end, name, [](const NamedEntity& entity, std::string_view key) { return entity.name < key; });
-    if (found == end || found->name != name)
-        return nullptr;
-    return found;
+    for (size_t slot = nameHash(name) % kSlots; kSlotTable[slot]; slot = (slot + 1) % kSlots) {
+        const NamedEntity& entity = kEntities[kSlotTable[slot] - 1];
+        if (entity.name == name)
+            return &entity;
+    }
+    return nullptr;
 }
 
 size_t namedEntityCount() { return kEntities.size(); }
