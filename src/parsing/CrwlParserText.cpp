@@ -7,6 +7,8 @@
 #include "parsing/detail/EntityTable.h"
 #include "parsing/detail/TextScan.h"
 
+#include <string>
+
 namespace detail = crawlmere::parsing::detail;
 namespace Encoding = crawlmere::platform::Encoding;
 using crawlmere::platform::TextEncoding;
@@ -67,44 +69,95 @@ long numericReference(QStringView digits)
     return value;
 }
 
-// Appends one code point of the entity table (all valid, none a surrogate) as one or two units.
-void appendCodePoint(char32_t codePoint, QString& out)
+// Writes one code point of the entity table (all valid, none a surrogate) as one or two units;
+// returns the number written.
+qsizetype writeCodePoint(char32_t codePoint, char16_t* out)
 {
     if (QChar::requiresSurrogates(codePoint)) {
-        const QChar pair[2] = { QChar(QChar::highSurrogate(codePoint)), QChar(QChar::lowSurrogate(codePoint)) };
-        out.append(pair, 2);
-    } else {
-        out.append(QChar(static_cast<char16_t>(codePoint)));
+        out[0] = QChar::highSurrogate(codePoint);
+        out[1] = QChar::lowSurrogate(codePoint);
+        return 2;
     }
+    out[0] = static_cast<char16_t>(codePoint);
+    return 1;
 }
 
-// Appends the text of one reference ("&...;" without "&" and ";"); false when it stays as written.
-bool appendReference(QStringView inner, QString& out)
+// Most units one reference decodes to: two code points, each at most a surrogate pair. A reference
+// is at least four units long, so its text never outgrows it.
+constexpr qsizetype kMaxReferenceUnits = 4;
+static_assert(kMaxReferenceUnits <= kMinReferenceLength);
+
+// Writes the text of one reference ("&...;" without "&" and ";") to `out` and returns the number of
+// units; 0 when it stays as written.
+qsizetype decodeReference(QStringView inner, char16_t (&out)[kMaxReferenceUnits])
 {
     if (inner.startsWith(u'#')) {
         const long value = numericReference(inner.mid(1));
         if (value < 1 || value > 65534 || (value >= 0xD800 && value <= 0xDFFF))
-            return false;
-        out.append(QChar(static_cast<char16_t>(value)));
-        return true;
+            return 0;
+        out[0] = static_cast<char16_t>(value);
+        return 1;
     }
     char name[detail::kMaxEntityNameLength];
     if (inner.size() > static_cast<qsizetype>(sizeof(name)))
-        return false;
+        return 0;
     for (qsizetype i = 0; i < inner.size(); ++i) {
         const char16_t u = inner.at(i).unicode();
         if (u >= 0x80)
-            return false;
+            return 0;
         name[i] = static_cast<char>(u);
     }
     const detail::NamedEntity* entity
         = detail::findNamedEntity(std::string_view(name, static_cast<size_t>(inner.size())));
     if (!entity)
-        return false;
-    appendCodePoint(entity->first, out);
+        return 0;
+    qsizetype units = writeCodePoint(entity->first, out);
     if (entity->second)
-        appendCodePoint(entity->second, out);
-    return true;
+        units += writeCodePoint(entity->second, out + units);
+    return units;
+}
+
+// Decodes the character references of `text` in place (see gtm_stringByUnescapingFromHTML): each "&"
+// reaches up to the first ";" before the next "&"; the candidates never overlap, so one forward pass
+// gives what a walk from the last "&" to the first gives, and a decoded "&amp;" never joins the text
+// behind it. A reference's text is never longer than the reference, so the text only shrinks.
+void unescapeInPlace(QString& text)
+{
+    const qsizetype n = text.size();
+    qsizetype amp = text.indexOf(u'&');
+    if (amp < 0)
+        return;
+    char16_t* chars = reinterpret_cast<char16_t*>(text.data());
+    qsizetype kept = amp; // text before this offset is final
+    qsizetype copied = amp; // source text before this offset has been moved to `kept`
+    const auto nextAmpersand = [&](qsizetype from) -> qsizetype {
+        const qsizetype found = QStringView(chars + from, n - from).indexOf(u'&');
+        return found < 0 ? -1 : from + found;
+    };
+    while (amp >= 0) {
+        qsizetype j = amp + 1;
+        while (j < n && j - amp < kMaxReferenceLength && chars[j] != u';' && chars[j] != u'&')
+            ++j;
+        const qsizetype length = j - amp + 1;
+        std::char_traits<char16_t>::move(chars + kept, chars + copied, static_cast<size_t>(amp - copied));
+        kept += amp - copied;
+        copied = amp;
+        char16_t decoded[kMaxReferenceUnits];
+        qsizetype units = 0;
+        if (j < n && chars[j] == u';' && length >= kMinReferenceLength && length <= kMaxReferenceLength)
+            units = decodeReference(QStringView(chars + amp + 1, length - 2), decoded);
+        if (units > 0) {
+            std::char_traits<char16_t>::copy(chars + kept, decoded, static_cast<size_t>(units));
+            kept += units;
+            copied = j + 1;
+            amp = copied < n ? nextAmpersand(copied) : -1;
+        } else {
+            amp = amp + 1 < n ? nextAmpersand(amp + 1) : -1;
+        }
+    }
+    std::char_traits<char16_t>::move(chars + kept, chars + copied, static_cast<size_t>(n - copied));
+    kept += n - copied;
+    text.truncate(kept);
 }
 
 // Encodings in which every byte below 0x80 is the ASCII character.
@@ -247,7 +300,7 @@ QString CrwlParser::pageTextFromFoldedBuffer(std::string_view run, EncodingId en
         return QStringLiteral("");
     QString text = std::move(*decoded);
     if (text.contains(u'&')) {
-        text = gtm_stringByUnescapingFromHTML(text);
+        unescapeInPlace(text);
         foldSeparators(text, /*returnsAreSeparators=*/true);
     }
     text = std::move(text).trimmed();
@@ -266,7 +319,7 @@ QString CrwlParser::unescapedStringFromBuffer(
         return QStringLiteral("");
     QString text = std::move(*decoded);
     if (text.contains(u'&'))
-        text = gtm_stringByUnescapingFromHTML(text);
+        unescapeInPlace(text);
     foldSeparators(text, returnsAreSeparators);
     text = std::move(text).trimmed();
     return text.isNull() ? QStringLiteral("") : text;
@@ -286,33 +339,10 @@ QString CrwlParser::unescapeEntities(const QString& text)
 
 QString CrwlParser::gtm_stringByUnescapingFromHTML(const QString& text)
 {
-    qsizetype amp = text.indexOf(u'&');
-    if (amp < 0)
+    if (!text.contains(u'&'))
         return text;
-    // Each "&" reaches up to the first ";" before the next "&"; the candidates never overlap, so one
-    // forward pass gives what a walk from the last "&" to the first gives, and a decoded "&amp;"
-    // never joins the text behind it. Text between references is copied in runs.
-    QString out;
-    out.reserve(text.size());
-    const QStringView view(text);
-    const qsizetype n = text.size();
-    qsizetype copied = 0; // text before this offset is in `out`
-    while (amp >= 0) {
-        qsizetype j = amp + 1;
-        while (j < n && j - amp < kMaxReferenceLength && text.at(j) != u';' && text.at(j) != u'&')
-            ++j;
-        const qsizetype length = j - amp + 1;
-        out.append(view.mid(copied, amp - copied));
-        copied = amp;
-        if (j < n && text.at(j) == u';' && length >= kMinReferenceLength && length <= kMaxReferenceLength
-            && appendReference(view.mid(amp + 1, length - 2), out)) {
-            copied = j + 1;
-            amp = text.indexOf(u'&', copied);
-        } else {
-            amp = text.indexOf(u'&', amp + 1);
-        }
-    }
-    out.append(view.mid(copied));
+    QString out = text;
+    unescapeInPlace(out);
     return out;
 }
 
