@@ -18,7 +18,7 @@ namespace {
 
 int g_pipe[2] = { -1, -1 };
 std::atomic<int> g_signalCount { 0 };
-struct sigaction g_previous {};
+struct sigaction g_previous { };
 
 extern "C" void onInterruptSignal(int)
 {
@@ -41,12 +41,13 @@ InterruptWatcher::InterruptWatcher(std::function<void()> onInterrupt)
         return;
     }
     if (::pipe2(g_pipe, O_CLOEXEC | O_NONBLOCK) != 0) {
-        platform::logLine(0, QStringLiteral("cannot watch for Ctrl-C: %1").arg(QString::fromLocal8Bit(std::strerror(errno))));
+        platform::logLine(
+            0, QStringLiteral("cannot watch for Ctrl-C: %1").arg(QString::fromLocal8Bit(std::strerror(errno))));
         g_pipe[0] = g_pipe[1] = -1;
         return;
     }
     g_signalCount = 0;
-    struct sigaction action {};
+    struct sigaction action { };
     action.sa_handler = onInterruptSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;

@@ -13,7 +13,7 @@ namespace {
 
 void (*currentHandler())(int)
 {
-    struct sigaction now {};
+    struct sigaction now { };
     sigaction(SIGINT, nullptr, &now);
     return now.sa_handler;
 }
@@ -36,7 +36,7 @@ TEST(InterruptWatcher, SigintBecomesOneCallOnTheEventLoopAndTheOldHandlerComesBa
         EXPECT_EQ(calls, 1);
 
         // Only one watcher at a time: a second one stays inactive and leaves the first in place.
-        InterruptWatcher second([] { });
+        InterruptWatcher second([] {});
         EXPECT_FALSE(second.isActive());
     }
     EXPECT_EQ(currentHandler(), before);
