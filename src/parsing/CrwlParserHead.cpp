@@ -6,6 +6,10 @@
 #include "parsing/detail/Matchers.h"
 #include "parsing/detail/ParserDefaults.h"
 #include "parsing/detail/ScanBuffers.h"
+#include "parsing/detail/TextScan.h"
+
+#include <cstring>
+#include <initializer_list>
 
 namespace detail = crawlmere::parsing::detail;
 using detail::AttrEvent;
@@ -252,7 +256,69 @@ void CrwlParser::headPhase(detail::ScanBuffers& shared)
         clearMeta();
     };
 
-    while (!bodyFound && getNextByte()) {
+    const std::initializer_list<const TagMatcher*> tagMatchers { &titleTag, &metaTag, &linkTag, &baseTag, &scriptStart,
+        &headEnd, &bodyTag, &headTag, &doctypeTag, &htmlTag };
+    const auto tagMatchersIdle = [&] {
+        for (const TagMatcher* matcher : tagMatchers)
+            if (matcher->state != 0)
+                return false;
+        return true;
+    };
+    const auto skipTo = [&](size_t position) {
+        if (static_cast<qint64>(position) > counter)
+            advanceTo(static_cast<qint64>(position));
+    };
+
+    while (!bodyFound && counter < l) {
+        // Bytes that change nothing are passed over in runs: inside a comment up to the next "-";
+        // in script text up to the next "<" or "w"; between tags up to the next "<" or ">" (a title
+        // being read takes the run).
+        const size_t from = static_cast<size_t>(counter);
+        const size_t to = static_cast<size_t>(l);
+        if (inComment) {
+            if (commentEnd.state == 0) {
+                const void* dash = std::memchr(bytes.data() + from, '-', to - from);
+                skipTo(dash ? static_cast<size_t>(static_cast<const char*>(dash) - bytes.data()) : to);
+            }
+        } else if (inScript && !inScriptStartTag) {
+            if (target != Target::WindowLocation && scriptEnd.state == 0 && !windowLocation.inProgress())
+                skipTo(detail::findEitherByte(bytes.data(), from, to, '<', 'w'));
+        } else if (!insideTag && target == Target::None && !inMeta && tagMatchersIdle()) {
+            const size_t end = detail::findAngleBracket(bytes.data(), from, to);
+            if (titleCapturing)
+                title.append(bytes.substr(from, end - from));
+            skipTo(end);
+        } else if (insideTag && target != Target::None && target != Target::MetaName && !titleCapturing
+            && tagMatchersIdle()) {
+            // The bytes of a value up to its end, a "<" or a ">": captured as a run, with the word
+            // matchers fed byte by byte. A byte that completes "canonical" is left to the loop.
+            const bool feedCanonical
+                = canonicalState != CanonicalState::Capturing && canonicalState != CanonicalState::CapturedThisTag;
+            const bool feedRobots = inMeta && robotsFound;
+            size_t end = from;
+            for (; end < to; ++end) {
+                const uint8_t b = detail::byteOf(bytes[end]);
+                if (b == '<' || b == '>' || (quoted ? b == terminator : detail::isWhite(b)))
+                    break;
+                if (feedCanonical) {
+                    const WordMatcher before = canonicalWord;
+                    if (canonicalWord.feed(b)) {
+                        canonicalWord = before;
+                        break;
+                    }
+                }
+                if (feedRobots) {
+                    if (noindexWord.feed(b))
+                        headContainsNoIndex = true;
+                    if (nofollowWord.feed(b))
+                        headContainsNoFollow = true;
+                }
+            }
+            bufferFor(target)->append(bytes.substr(from, end - from));
+            skipTo(end);
+        }
+        if (!getNextByte())
+            break;
         const uint8_t c = aBuffer;
 
         // Comments: tags and attributes are not read inside one.

@@ -108,21 +108,21 @@ ScratchBytes::~ScratchBytes()
     t_scratch.inUse = false;
 }
 
-size_t findAngleBracket(const char* page, size_t from, size_t to)
+size_t findEitherByte(const char* page, size_t from, size_t to, char a, char b)
 {
     size_t i = from;
 #ifdef __SSE2__
-    const __m128i lt = _mm_set1_epi8('<');
-    const __m128i gt = _mm_set1_epi8('>');
+    const __m128i first = _mm_set1_epi8(a);
+    const __m128i second = _mm_set1_epi8(b);
     for (; i + 16 <= to; i += 16) {
         const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(page + i));
-        const int hits = _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(bytes, lt), _mm_cmpeq_epi8(bytes, gt)));
+        const int hits = _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(bytes, first), _mm_cmpeq_epi8(bytes, second)));
         if (hits)
             return i + static_cast<size_t>(__builtin_ctz(static_cast<unsigned>(hits)));
     }
 #endif
     for (; i < to; ++i)
-        if (page[i] == '<' || page[i] == '>')
+        if (page[i] == a || page[i] == b)
             return i;
     return to;
 }

@@ -30,8 +30,11 @@ private:
     bool m_owned = false;
 };
 
+/// Offset of the first byte equal to `a` or `b` in `page[from, to)`, or `to`.
+size_t findEitherByte(const char* page, size_t from, size_t to, char a, char b);
+
 /// Offset of the first "<" or ">" in `page[from, to)`, or `to`.
-size_t findAngleBracket(const char* page, size_t from, size_t to);
+inline size_t findAngleBracket(const char* page, size_t from, size_t to) { return findEitherByte(page, from, to, '<', '>'); }
 
 /// Lines started by reading `page[from, to)`, given the byte before `from` (0 at the start of the
 /// page): reading a byte starts a line when the byte before it is an LF, or a CR and the byte is not
