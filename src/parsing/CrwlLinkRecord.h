@@ -3,6 +3,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <QtGlobal>
 
 #include <optional>
 
@@ -21,3 +22,6 @@ struct CrwlLinkRecord {
 
     bool hasUrls() const { return !urlArray.isEmpty(); }
 };
+
+// Its members hold no pointers into themselves, so a list of records grows by moving bytes.
+Q_DECLARE_TYPEINFO(CrwlLinkRecord, Q_RELOCATABLE_TYPE);
