@@ -175,22 +175,24 @@ size_t foldWhiteBytes(char* text, size_t size)
     };
     size_t i = 0;
 #ifdef __SSE2__
-    // A block of sixteen bytes without CR, LF or tab and without a space that follows a space stays
-    // as it is and moves down whole; any other block goes byte by byte.
+    // A block of sixteen bytes in which no white byte follows a white byte only turns its white
+    // bytes into spaces and moves down whole; any other block goes byte by byte.
     const __m128i cr = _mm_set1_epi8('\r');
     const __m128i lf = _mm_set1_epi8('\n');
     const __m128i tab = _mm_set1_epi8('\t');
     const __m128i space = _mm_set1_epi8(' ');
     for (; i + 16 <= size; i += 16) {
         const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + i));
-        const __m128i controls
-            = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(bytes, cr), _mm_cmpeq_epi8(bytes, lf)), _mm_cmpeq_epi8(bytes, tab));
-        const unsigned spaces = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, space)));
-        const unsigned follows = (spaces << 1) | static_cast<unsigned>(lastWasSpace);
-        if (_mm_movemask_epi8(controls) == 0 && (spaces & follows) == 0) {
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(text + out), bytes);
+        const __m128i whiteBytes = _mm_or_si128(
+            _mm_or_si128(_mm_cmpeq_epi8(bytes, cr), _mm_cmpeq_epi8(bytes, lf)),
+            _mm_or_si128(_mm_cmpeq_epi8(bytes, tab), _mm_cmpeq_epi8(bytes, space)));
+        const unsigned white = static_cast<unsigned>(_mm_movemask_epi8(whiteBytes));
+        const unsigned follows = (white << 1) | static_cast<unsigned>(lastWasSpace);
+        if ((white & follows) == 0) {
+            const __m128i folded = _mm_or_si128(_mm_andnot_si128(whiteBytes, bytes), _mm_and_si128(whiteBytes, space));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(text + out), folded);
             out += 16;
-            lastWasSpace = (spaces >> 15) != 0;
+            lastWasSpace = (white >> 15) != 0;
             continue;
         }
         for (size_t k = i; k < i + 16; ++k)
