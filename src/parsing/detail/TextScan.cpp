@@ -238,24 +238,32 @@ qint64 countWhiteSpace(const char16_t* text, qsizetype size)
     qint64 count = 0;
     qsizetype i = 0;
 #ifdef __SSE2__
-    // ASCII blocks of eight characters count in 16-bit lanes (flushed before they can overflow);
-    // a block holding anything else is counted one by one.
+    // Blocks of eight characters below U+1680 count in 16-bit lanes (flushed before they can
+    // overflow): there the white space is 0x09-0x0D, 0x20, 0x85 and 0xA0. A block holding anything
+    // higher is counted one by one.
     const __m128i zero = _mm_setzero_si128();
-    const __m128i nonAscii = all16(0xFF80);
+    const __m128i firstHighSpace = all16(0x1680);
     const __m128i space = all16(' ');
+    const __m128i nextLine = all16(0x85);
+    const __m128i noBreakSpace = all16(0xA0);
     const __m128i belowTab = all16(0x08);
     const __m128i aboveCr = all16(0x0E);
     __m128i lanes = zero;
     int blocks = 0;
     for (; i + 8 <= size; i += 8) {
         const __m128i chars = load8(text + i);
-        if (_mm_movemask_epi8(_mm_cmpeq_epi16(_mm_and_si128(chars, nonAscii), zero)) != 0xFFFF) {
+        // Unsigned: a lane at or above U+1680 survives the saturating subtraction.
+        if (_mm_movemask_epi8(_mm_cmpeq_epi16(_mm_subs_epu16(chars, _mm_sub_epi16(firstHighSpace, all16(1))), zero))
+            != 0xFFFF) {
             for (qsizetype k = i; k < i + 8; ++k)
                 count += whiteSpaceAt(text[k]);
             continue;
         }
+        // Below U+1680 the signed comparisons see the same order as unsigned ones.
         const __m128i controls = _mm_and_si128(_mm_cmpgt_epi16(chars, belowTab), _mm_cmplt_epi16(chars, aboveCr));
-        lanes = _mm_sub_epi16(lanes, _mm_or_si128(_mm_cmpeq_epi16(chars, space), controls));
+        const __m128i others = _mm_or_si128(_mm_cmpeq_epi16(chars, space),
+            _mm_or_si128(_mm_cmpeq_epi16(chars, nextLine), _mm_cmpeq_epi16(chars, noBreakSpace)));
+        lanes = _mm_sub_epi16(lanes, _mm_or_si128(others, controls));
         if (++blocks == 16384) {
             count += laneSum(lanes);
             lanes = zero;
