@@ -16,6 +16,7 @@
 #include <QVariantMap>
 
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -23,6 +24,7 @@
 
 class CrwlLinkInstance;
 class PageRenderer;
+struct CrwlUrlFetchContext;
 
 namespace crawlmere::platform {
 struct UrlRequest;
@@ -521,7 +523,85 @@ public:
     QStringList dataContainsOneOfTheseTerms(
         const QStringList& terms, bool isRegex = false, bool caseInSensitive = true, bool literal = true) const;
 
+    // ===== Fetch: request, response and completion ==========================================
+    // A record fetches itself over a URL session of its own (CrwlUrlRequest.cpp,
+    // CrwlUrlResponse.cpp, CrwlUrlCompletion.cpp). The session's callbacks run on its serial
+    // queue. Whatever reads or writes the owner's state or the record's own fields runs on the
+    // main thread (`Dispatch::mainSync`); only the status (atomic), the redirect chain (its own
+    // lock), the settings (their own lock) and the owner's [any thread] services are used on
+    // the session queue. A fetch hands its record to the owner three times, waiting each time:
+    // `incNumberDone`, `extractLinks` (a body fetched without error, not an image) and
+    // `threadHasFinished`; a started fetch always ends in `threadHasFinished` unless the owner
+    // gave it up (status -17), paused, or unlinked it with `invalidateAndUnlinkSession`.
+
+    /// Starts the client-side rendering of a record from its kept request; answers the renderer
+    /// (kept in `WTG`) or null. Installed by the renderer; without one, nothing is rendered.
+    using RendererStarter = std::function<std::shared_ptr<PageRenderer>(
+        const crawlmere::platform::UrlRequest& request, const std::shared_ptr<CrwlUrl>& record)>;
+    static void setRendererStarter(RendererStarter starter);
+
+    /// The most body bytes a fetch keeps (64 MiB unless changed); a longer body ends the fetch
+    /// with its status kept and no link extraction. Process-wide.
+    static qint64 maxBodyBytes();
+    static void setMaxBodyBytes(qint64 bytes);
+
+    /// sendAsyncServerRequest: builds the request and starts it on a new session, which
+    /// replaces (and cancels) the previous one; status -2, `tryCount` + 1. Always YES. Main
+    /// thread.
+    bool sendAsyncServerRequest();
+    /// The request `sendAsyncServerRequest` sends: URL, time-out, headers, method and login
+    /// body. With the `securityToken` setting it loads the login page synchronously. Main thread.
+    crawlmere::platform::UrlRequest makeServerRequest() const;
+    /// Whether the record is loaded through the renderer.
+    bool shouldRunJS() const;
+    /// recheckLink: `recheckLink(self)`.
+    void recheckLink();
+    /// recheckLink: takes `record` back out of the owner's counts, returns it to -1 without
+    /// redirects and queues it; pumps when nothing is in flight. Main thread.
+    void recheckLink(const std::shared_ptr<CrwlUrl>& record);
+    /// recheckPage: drops the page's broken links, loads the page again synchronously, has the
+    /// owner extract its links on the main thread and rechecks the links not yet checked.
+    void recheckPage();
+    /// Take an occurrence out of a list and the owner's collections; the record keeps it alive.
+    void removeThisInstanceFromOutboundArray(const std::shared_ptr<CrwlLinkInstance>& instance);
+    void removeThisInstanceFromInboundArray(const std::shared_ptr<CrwlLinkInstance>& instance);
+
+    /// loadShouldContinue: whether the body of the current response is downloaded. Main thread.
+    bool loadShouldContinue() const;
+    /// credentialsFromSettings: the Basic credential of the settings
+    /// (`WebtallyAttemptAuthentication`, `authenticationusername`, `authenticationpassword`).
+    /// [any thread]
+    std::optional<std::pair<QString, QString>> credentialsFromSettings() const;
+    /// Append to the body (`data`) or to `sourceData`. Main thread.
+    bool addNewDataToData(const QByteArray& bytes);
+    bool addNewDataToSourceData(const QByteArray& bytes);
+    /// makeNSURLFromString:relativeToStrUrl: the link resolved against the base, trying the
+    /// encoded forms of both when the plain ones fail. [any thread]
+    static std::optional<crawlmere::platform::Url> makeNSURLFromString(const QString& link, const QString& base);
+
+    /// pageRendererDidReturnHTML: the rendered page is in `data`; finish the record. Main thread.
+    void pageRendererDidReturnHTML();
+    /// archivePageIfAppropriate: internal records are archived when `shouldArchive` is on.
+    void archivePageIfAppropriate();
+    /// invalidateAndUnlinkSession: cancels the fetch under way, if any; it never reports back.
+    /// Main thread.
+    void invalidateAndUnlinkSession();
+    /// A fetch is under way (a session is linked). Main thread.
+    bool hasCurrentSession() const { return currentSession != nullptr; }
+    /// The integer before the first ";" of a meta refresh content; 0 without ";".
+    static qint64 pullOutSecondsFromMetaRefreshURL(const QString& content);
+    /// The text after the first "URL=" (any case) from the first ";" on, trimmed of quotes,
+    /// apostrophes and white space; nullopt without "URL=".
+    static std::optional<QString> pullOutURLFromMetaRefreshURL(const QString& content);
+    /// Drops the body.
+    void clearData() { data.clear(); }
+    qint64 getTryCount() const { return tryCount; }
+    /// 1 GET, 2 POST; 0 before the first send.
+    qint32 getMethodOfLastRequest() const { return methodOfLastRequest; }
+    bool getContentLengthUnavailable() const { return contentlengthunavailable; }
+
 private:
+    friend struct CrwlUrlFetch;
     void initialise();
     const InstanceList& linkedInstances(std::optional<InstanceList>& cache, bool (CrwlUrl::*test)() const) const;
 
@@ -601,4 +681,6 @@ private:
     float linkjuice = 0.0f;
     std::shared_ptr<crawlmere::platform::UrlSession> currentSession;
     bool spellingReviewed = false;
+    // The fetch under way: its callbacks' shared state (main thread only).
+    std::shared_ptr<CrwlUrlFetchContext> fetchContext;
 };

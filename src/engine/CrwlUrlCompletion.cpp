@@ -1,0 +1,316 @@
+// The end of a URL record's fetch: body measures, meta refresh, soft-404 test, archive hook,
+// failure texts, and the three hand-overs to the owner on the main thread.
+#include "engine/CrwlUrl.h"
+
+#include "engine/FetchPageReader.h"
+#include "engine/detail/CrwlUrlFetch.h"
+#include "engine/detail/SettingsValue.h"
+#include "platform/Dispatch.h"
+#include "platform/Log.h"
+#include "platform/Strings.h"
+#include "platform/TextEncoding.h"
+
+using crawlmere::engine::detail::integerValue;
+using crawlmere::engine::detail::settingBool;
+using crawlmere::platform::logLine;
+using crawlmere::platform::TextEncoding;
+using crawlmere::platform::UrlErrorCode;
+using crawlmere::platform::UrlTaskResult;
+namespace Dispatch = crawlmere::platform::Dispatch;
+namespace Encoding = crawlmere::platform::Encoding;
+namespace strings = crawlmere::platform::strings;
+
+namespace {
+
+constexpr qint64 kRecurringRedirectHops = 13;
+
+/// What the first main-thread step of a completion decided.
+enum class CompletionRoad {
+    /// Not this record's fetch any more, the owner paused, or the record was given up.
+    Ignored,
+    /// Ended by a followed meta refresh (or a recurring one).
+    MetaRefresh,
+    /// Counted, extracted and finished as usual.
+    Continue,
+};
+
+/// The bytes as text for the diagnosis: the detected encoding, then UTF-8, ISO Latin 1 and
+/// Windows-1251; empty when none fits.
+QString diagnosticText(const QByteArray& body, quint32 detected)
+{
+    if (detected != 0) {
+        if (auto text = TextEncoding::decode(body, detected))
+            return *text;
+    }
+    if (body.isEmpty())
+        return {};
+    for (const auto encoding : { Encoding::UTF8, Encoding::ISOLatin1, Encoding::WindowsCP1251 }) {
+        if (auto text = TextEncoding::decode(body, encoding))
+            return *text;
+    }
+    return {};
+}
+
+} // namespace
+
+// ===== Completion ===============================================================================
+
+void CrwlUrlFetch::didCompleteWithError(
+    const std::shared_ptr<CrwlUrl>& record, const std::shared_ptr<CrwlUrlFetchContext>& context, const UrlTaskResult& result)
+{
+    const std::optional<crawlmere::platform::UrlError>& error = result.error;
+    const auto recordOwner = record->getOwner();
+    bool rendering = false;
+
+    // 1. Take over the body and measure it; follow a meta refresh. Main thread.
+    CompletionRoad road = CompletionRoad::Ignored;
+    Dispatch::mainSync([&] {
+        if (!context->current.load()) {
+            logLine(3, QStringLiteral("completion from an old session for %1").arg(record->getLinkURL()));
+            return;
+        }
+        if (recordOwner && recordOwner->stopPressed()) {
+            logLine(3, QStringLiteral("%1 completion after stop pressed. Doing nothing").arg(record->getLinkURL()));
+            return;
+        }
+        if (!context->body.isEmpty())
+            record->data = std::move(context->body);
+        if (!context->sourceBody.isEmpty())
+            record->sourceData = std::move(context->sourceBody);
+        if (!record->data.isEmpty()) {
+            record->setLoadTimeInterval(record->getTimeSinceSent() - record->responseTimeInterval);
+            record->setFileSize(record->data.size());
+            if (record->contentlengthunavailable)
+                record->setFileSizeCompressed(record->data.size());
+        }
+        if (record->getStatus() == -17) {
+            // Given up by the owner's watchdog, which has counted it already.
+            unlink(*record, *context);
+            return;
+        }
+        if (record->getStatus() == -19 && context->refreshDelay > 0) {
+            // A Refresh header asked for the target after a delay. The record keeps its slot
+            // until it is queued again, so the scan cannot finish in between; it is counted
+            // after its next fetch.
+            const int delay = context->refreshDelay;
+            unlink(*record, *context);
+            Dispatch::toMainAfter(std::chrono::seconds(delay), [record] {
+                const auto laterOwner = record->getOwner();
+                if (!laterOwner || laterOwner->stopPressed() || record->getStatus() != -19)
+                    return; // paused (the pause queued it again) or given up meanwhile
+                record->setStatus(-1);
+                laterOwner->addToCheckQueue(record);
+                laterOwner->threadHasFinished(record);
+            });
+            return;
+        }
+        if (followMetaRefresh(record, *context)) {
+            road = CompletionRoad::MetaRefresh;
+            return;
+        }
+        rendering = record->runJS != nullptr;
+        road = CompletionRoad::Continue;
+    });
+    if (road != CompletionRoad::Continue)
+        return;
+
+    // 2. Soft 404 and archive hook, here on the session queue.
+    const qint64 statusNow = record->getStatus();
+    if (!record->isStartingPoint() && statusNow >= 1 && statusNow <= 299 && recordOwner
+        && recordOwner->performSoft404CheckOnThisUrl(record))
+        record->setStatus(-10);
+    if (rendering && error && error->code == UrlErrorCode::Cancelled)
+        return; // the renderer finishes the record
+    record->archivePageIfAppropriate();
+
+    // 3. Failure texts, the diagnosis, and counting. Main thread.
+    bool counted = false;
+    Dispatch::mainSync([&] {
+        if (!context->current.load())
+            return;
+        const QByteArray& body = record->data;
+        if (body.size() >= 1 && body.size() <= 249
+            && QString::fromUtf8(body).contains(QLatin1StringView("_Incapsula_Resource")))
+            record->setStatus(-16);
+
+        const qint64 code = record->getStatus();
+        if (error) {
+            if (!record->isFileURL()) {
+                if (code == -2 || (code >= 300 && code <= 399)) {
+                    record->setStatus(-14);
+                    record->setError(error->localizedDescription);
+                }
+            } else if (code != -15) {
+                record->setStatus(-14);
+                if (error->code == UrlErrorCode::FileDoesNotExist)
+                    record->setStatus(-8);
+                else
+                    record->setError(error->localizedDescription);
+            }
+            if (record->isStartingPoint() && recordOwner)
+                recordOwner->addStringToDiagnosticTrace(QStringLiteral("%1: connection failed: %2")
+                                                            .arg(record->finalURLString(), error->localizedDescription));
+        } else if (code == -9) {
+            record->setStatus(-14);
+            record->setError(QStringLiteral("Recurring redirect"));
+        }
+        if (error && error->code == UrlErrorCode::BodyTooLarge)
+            logLine(1, QStringLiteral("%1: body larger than %2 bytes, not read").arg(record->getLinkURL()).arg(CrwlUrl::maxBodyBytes()));
+
+        if (record->isStartingPoint() && recordOwner) {
+            recordOwner->sendHTMLStringToDiagnostic(diagnosticText(body, recordOwner->getDetectedEncoding()));
+            recordOwner->addStringToDiagnosticTrace(QStringLiteral("finished loading %1 bytes").arg(body.size()));
+        }
+        if (recordOwner)
+            recordOwner->incNumberDone(record);
+        counted = true;
+    });
+    if (!counted)
+        return;
+
+    // 4. Links of a page fetched without error.
+    Dispatch::mainSync([&] {
+        if (context->current.load() && !error && !record->data.isEmpty() && !record->isImage() && recordOwner)
+            recordOwner->extractLinks(record);
+    });
+
+    // 5. The slot. The fetch is unlinked first, so a pump that sends this record again keeps
+    // its new session.
+    Dispatch::mainSync([&] {
+        if (!context->current.load())
+            return;
+        unlink(*record, *context);
+        if (recordOwner)
+            recordOwner->threadHasFinished(record);
+    });
+}
+
+bool CrwlUrlFetch::followMetaRefresh(const std::shared_ptr<CrwlUrl>& record, CrwlUrlFetchContext& context)
+{
+    if (record->isImage() || record->isPDF() || record->isCSS() || record->isJS() || record->isDOCX()
+        || record->isInBadCollection() || record->data.isEmpty())
+        return false;
+    const auto reader = FetchPageReader::installed();
+    if (!reader)
+        return false;
+    const auto content = reader->pageIsMetaRefresh(record->data);
+    if (!content || content->isEmpty())
+        return false;
+    const qint64 seconds = CrwlUrl::pullOutSecondsFromMetaRefreshURL(*content);
+    const QString target = CrwlUrl::pullOutURLFromMetaRefreshURL(*content).value_or(QString());
+    if (target.isEmpty())
+        return false;
+    if (seconds > 5) {
+        logLine(2, QStringLiteral("we have a redirect but a delay of %1").arg(seconds));
+        return false;
+    }
+    const auto resolved = CrwlUrl::makeNSURLFromString(target, record->finalURLString());
+    if (!resolved)
+        return false;
+    const QString resolvedText = resolved->absoluteString();
+    const auto recordOwner = record->getOwner();
+    if (resolvedText == record->getLinkURL() || resolvedText == record->finalURLString()
+        || (recordOwner && recordOwner->isMailtoEtc(resolvedText)) || resolvedText.contains(u"%3Bamp%3Bamp"))
+        return false;
+
+    record->addRedir(resolvedText, record->getStatus(), 1);
+    record->clearData();
+    releaseRenderer(*record);
+    if (record->isStartingPoint() && recordOwner)
+        recordOwner->addStringToDiagnosticTrace(
+            QStringLiteral("sending another request for %1 after meta refresh redirection").arg(resolvedText));
+    unlink(*record, context);
+    if (record->getRedirectCount() < kRecurringRedirectHops) {
+        record->setStatus(-1);
+        if (recordOwner)
+            recordOwner->addToCheckQueue(record);
+    } else {
+        logLine(1, QStringLiteral("%1: recurring redirect").arg(record->getLinkURL()));
+        record->setStatus(-9);
+        if (recordOwner)
+            recordOwner->incNumberDone(record);
+    }
+    if (recordOwner)
+        recordOwner->threadHasFinished(record);
+    return true;
+}
+
+void CrwlUrlFetch::unlink(CrwlUrl& record, CrwlUrlFetchContext& context)
+{
+    context.current.store(false);
+    if (record.fetchContext.get() != &context)
+        return;
+    if (context.session)
+        context.session->invalidateAndCancel();
+    record.fetchContext.reset();
+    record.currentSession.reset();
+}
+
+void CrwlUrlFetch::releaseRenderer(CrwlUrl& record)
+{
+    record.WTG.reset();
+    record.runJS.reset();
+}
+
+// ===== Record operations ========================================================================
+
+void CrwlUrl::invalidateAndUnlinkSession()
+{
+    if (fetchContext)
+        CrwlUrlFetch::unlink(*this, *fetchContext);
+    currentSession.reset();
+}
+
+void CrwlUrl::archivePageIfAppropriate()
+{
+    if (!isInternalFlag || !settingBool(crawlSettings, QStringLiteral("shouldArchive")))
+        return;
+    if (const auto recordOwner = owner.lock())
+        recordOwner->archivePage(shared_from_this());
+}
+
+void CrwlUrl::pageRendererDidReturnHTML()
+{
+    const auto recordOwner = owner.lock();
+    if (recordOwner && recordOwner->stopPressed()) {
+        logLine(3, QStringLiteral("%1 rendered after stop pressed. Doing nothing").arg(linkURL));
+        return;
+    }
+    const auto self = shared_from_this();
+    const qint64 code = getStatus();
+    if (!isStartingPointFlag && code >= 1 && code <= 299 && recordOwner && recordOwner->performSoft404CheckOnThisUrl(self))
+        setStatus(-10);
+    archivePageIfAppropriate();
+    if (!recordOwner)
+        return;
+    recordOwner->incNumberDone(self);
+    if (!isImageFlag)
+        recordOwner->extractLinks(self);
+    if (fetchContext)
+        CrwlUrlFetch::unlink(*this, *fetchContext);
+    recordOwner->threadHasFinished(self);
+}
+
+qint64 CrwlUrl::pullOutSecondsFromMetaRefreshURL(const QString& content)
+{
+    const qsizetype semicolon = content.indexOf(u';');
+    return semicolon < 0 ? 0 : integerValue(content.left(semicolon));
+}
+
+std::optional<QString> CrwlUrl::pullOutURLFromMetaRefreshURL(const QString& content)
+{
+    const qsizetype semicolon = content.indexOf(u';');
+    const QString rest = semicolon < 0 ? content : content.mid(semicolon);
+    const qsizetype at = strings::indexOfCaseInsensitive(rest, u"URL=");
+    if (at < 0)
+        return std::nullopt;
+    QString target = rest.mid(at + 4);
+    static constexpr QStringView trimmed = u"\"' \t\r\n";
+    qsizetype start = 0;
+    qsizetype end = target.size();
+    while (start < end && trimmed.contains(target[start]))
+        ++start;
+    while (end > start && trimmed.contains(target[end - 1]))
+        --end;
+    return target.mid(start, end - start);
+}

@@ -1,0 +1,65 @@
+// The state one fetch of a URL record shares between its session callbacks, and the record's
+// fetch steps that run on the session queue or on the main thread.
+#pragma once
+
+#include "engine/CrwlUrl.h"
+#include "engine/FetchPageReader.h"
+#include "platform/UrlSession.h"
+
+#include <QByteArray>
+
+#include <atomic>
+#include <memory>
+#include <optional>
+
+/// One fetch. Made by `sendAsyncServerRequest`, held by the record (main thread) and by the
+/// session's callbacks. `current` goes false when the record unlinks the fetch (a new send, the
+/// owner's stop, the end of the completion); every later callback then does nothing.
+struct CrwlUrlFetchContext {
+    std::weak_ptr<CrwlUrl> record;
+    std::shared_ptr<crawlmere::platform::UrlSession> session;
+    std::atomic<bool> current { true };
+
+    // Session queue only, until the completion publishes them on the main thread.
+    QByteArray body;
+    QByteArray sourceBody;
+
+    // Main thread only (written by the response step, read by the completion).
+    /// Body bytes of the network go to `sourceBody` (the record is being rendered).
+    bool bodyToSource = false;
+    /// Seconds until a `Refresh` header's target is requested; 0 for none.
+    int refreshDelay = 0;
+};
+
+/// The record's fetch steps (friends of `CrwlUrl`).
+struct CrwlUrlFetch {
+    /// The callbacks of a new session for `context`.
+    static crawlmere::platform::UrlSessionDelegate makeDelegate(const std::shared_ptr<CrwlUrlFetchContext>& context);
+
+    // Main thread, from the session callbacks through Dispatch::mainSync.
+    static crawlmere::platform::RedirectDecision willPerformHTTPRedirection(CrwlUrl& record,
+        CrwlUrlFetchContext& context, const crawlmere::platform::UrlResponse& response,
+        crawlmere::platform::UrlRequest newRequest);
+    static crawlmere::platform::ResponseDisposition didReceiveResponse(
+        CrwlUrl& record, CrwlUrlFetchContext& context, const crawlmere::platform::UrlResponse& response);
+    /// The `Refresh` header of a response; true when the response is to be cancelled.
+    static bool handleRefreshHeader(CrwlUrl& record, CrwlUrlFetchContext& context, const QString& value, int statusCode);
+    /// Sets the type flags from a response's `Content-Type` or the URL's extension.
+    static void typeFromResponse(CrwlUrl& record, const crawlmere::platform::UrlResponse& response);
+
+    // The completion, on the session queue; it hops to the main thread for each hand-over.
+    static void didCompleteWithError(const std::shared_ptr<CrwlUrl>& record,
+        const std::shared_ptr<CrwlUrlFetchContext>& context, const crawlmere::platform::UrlTaskResult& result);
+    /// Follows the page's meta refresh; true when the completion ends there. Main thread.
+    static bool followMetaRefresh(const std::shared_ptr<CrwlUrl>& record, CrwlUrlFetchContext& context);
+    /// Unlinks `context` when it is the record's fetch. Main thread.
+    static void unlink(CrwlUrl& record, CrwlUrlFetchContext& context);
+    /// Drops the renderer and its kept request.
+    static void releaseRenderer(CrwlUrl& record);
+    /// Starts the renderer of a record whose request was kept. Main thread.
+    static void startRenderer(const std::shared_ptr<CrwlUrl>& record);
+    static bool hasRendererStarter();
+
+    /// The name=value text of a login form, form-encoded.
+    static QByteArray loginBody(const CrwlUrl& record, const std::optional<LoginFormFields>& form);
+};
