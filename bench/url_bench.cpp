@@ -1,5 +1,6 @@
 // Cost of turning the links of a page into absolute URLs: parse and resolve against the page's
 // base, as link extraction does for every link it reads.
+#include "engine/CrwlUrl.h"
 #include "engine/PunycodeAdditions.h"
 #include "platform/Url.h"
 
@@ -75,6 +76,26 @@ void BM_ResolveAndReadHost(benchmark::State& state)
     state.counters["links/s"] = benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
 }
 BENCHMARK(BM_ResolveAndReadHost);
+
+// The whole per-link path of link extraction: resolve against the base, then the lookup key the
+// hub files and finds records under.
+void BM_ResolveAndLookupKey(benchmark::State& state)
+{
+    const QStringList& links = typicalLinks();
+    const Url& base = pageBase();
+    const auto record = CrwlUrl::make(nullptr, std::make_shared<CrawlSettings>(CrwlUrl::defaultCrawlSettings()));
+    qsizetype i = 0;
+    for (auto _ : state) {
+        if (std::optional<Url> url = Url::resolved(links[i], base)) {
+            QString key = record->prepareUrlForLookup(url->absoluteString());
+            benchmark::DoNotOptimize(key);
+        }
+        if (++i == links.size())
+            i = 0;
+    }
+    state.counters["links/s"] = benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_ResolveAndLookupKey);
 
 void BM_ParseAbsoluteUrl(benchmark::State& state)
 {
