@@ -1,0 +1,19 @@
+// The page parsers of link extraction: the page scanner and the link extractors of PDF, style
+// sheet, DOCX and RTF files, seen through the engine's link-extraction interface.
+#pragma once
+
+#include "engine/LinkExtractionParser.h"
+
+/// `LinkExtractionParsers` over `CrwlParser` and `CrwlDocumentParserFactory`. Stateless; one
+/// instance serves a whole run (`Z12Ara::setLinkExtractionParsers`).
+///
+/// The reports' text checks (spelling count, misspelled words, keyword stuffing) answer 0, no
+/// words and NO until the reports provide their checks.
+class ParserLinkExtraction final : public LinkExtractionParsers {
+public:
+    std::unique_ptr<LinkExtractionParser> makeDocumentParser(DocumentKind kind, const QByteArray& data) const override;
+    std::unique_ptr<LinkExtractionParser> makePageParser(const QByteArray& data,
+        crawlmere::platform::EncodingId encoding, int fileType, const QVariantMap& crawlSettings) const override;
+    std::unique_ptr<LinkExtractionParser> makeSourceParser(
+        const QByteArray& data, crawlmere::platform::EncodingId encoding, int fileType) const override;
+};
