@@ -189,6 +189,20 @@ bool isAllAscii(std::string_view run)
     return any < 0x80;
 }
 
+// `run` without ASCII white space at its ends, widened; "" when nothing is left.
+QString trimmedLatin1(std::string_view run)
+{
+    size_t begin = 0;
+    size_t end = run.size();
+    while (begin < end && detail::isWhite(detail::byteOf(run[begin])))
+        ++begin;
+    while (end > begin && detail::isWhite(detail::byteOf(run[end - 1])))
+        --end;
+    if (begin == end)
+        return QStringLiteral("");
+    return QString::fromLatin1(run.data() + begin, static_cast<qsizetype>(end - begin));
+}
+
 // What decoding, folding and trimming make of ASCII bytes without "&", in one pass over them.
 // Trimming first gives the same text: folding neither makes nor removes white space at the ends.
 QString asciiValue(std::string_view run, bool returnsAreSeparators)
@@ -312,8 +326,12 @@ QString CrwlParser::unescapedStringFromBuffer(
 {
     if (run.empty())
         return QStringLiteral("");
-    if (isAsciiCompatible(encoding) && isAllAscii(run) && run.find('&') == std::string_view::npos)
-        return asciiValue(run, returnsAreSeparators);
+    if (isAsciiCompatible(encoding)) {
+        if (detail::isPlainAscii(run.data(), run.size(), returnsAreSeparators))
+            return trimmedLatin1(run); // the common value: nothing to decode or fold
+        if (isAllAscii(run) && run.find('&') == std::string_view::npos)
+            return asciiValue(run, returnsAreSeparators);
+    }
     std::optional<QString> decoded = decodeWithFallbacks(run, encoding, wasCut);
     if (!decoded)
         return QStringLiteral("");

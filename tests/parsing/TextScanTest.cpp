@@ -158,6 +158,36 @@ TEST(TextScanTest, FirstFoldPositionFindsTheFirstCharacterFoldingChanges)
     }
 }
 
+TEST(TextScanTest, PlainAsciiValuesHaveNothingToDecodeOrFold)
+{
+    const auto plain = [](const std::string& run, bool separators) {
+        for (size_t i = 0; i < run.size(); ++i) {
+            const uint8_t c = static_cast<uint8_t>(run[i]);
+            if (c >= 0x80 || c == '&' || c == '\r' || c == '\n')
+                return false;
+            if (separators && (c == '\t' || (c == ' ' && i + 1 < run.size() && run[i + 1] == ' ')))
+                return false;
+        }
+        return true;
+    };
+    std::mt19937 random(16);
+    for (int round = 0; round < 2000; ++round) {
+        // Mostly clean runs, so that one byte anywhere, a block edge included, decides.
+        std::string run = randomBytes(random, random() % 70, "abc/.-_ ");
+        if (!run.empty() && round % 2) {
+            const std::string special = "& \r\n\t\x80\xc3\x0b";
+            run[random() % run.size()] = special[random() % special.size()];
+        }
+        for (const bool separators : { true, false })
+            EXPECT_EQ(detail::isPlainAscii(run.data(), run.size(), separators), plain(run, separators))
+                << "round " << round;
+    }
+    EXPECT_TRUE(detail::isPlainAscii("", 0, true));
+    EXPECT_FALSE(detail::isPlainAscii("https://example.org/a?b=1&amp;c=2", 33, false));
+    EXPECT_TRUE(detail::isPlainAscii("two  spaces", 11, false));
+    EXPECT_FALSE(detail::isPlainAscii("two  spaces", 11, true));
+}
+
 TEST(TextScanTest, WhiteSpaceCountMatchesQCharIncludingNonAsciiSpaces)
 {
     std::mt19937 random(15);

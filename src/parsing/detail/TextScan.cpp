@@ -206,6 +206,38 @@ size_t foldWhiteBytes(char* text, size_t size)
     return out;
 }
 
+bool isPlainAscii(const char* run, size_t size, bool returnsAreSeparators)
+{
+    size_t i = 0;
+#ifdef __SSE2__
+    const __m128i amp = _mm_set1_epi8('&');
+    const __m128i cr = _mm_set1_epi8('\r');
+    const __m128i lf = _mm_set1_epi8('\n');
+    const __m128i tab = _mm_set1_epi8('\t');
+    const __m128i space = _mm_set1_epi8(' ');
+    for (; i + 17 <= size; i += 16) {
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(run + i));
+        __m128i hit = _mm_or_si128(_mm_cmpeq_epi8(bytes, amp), _mm_or_si128(_mm_cmpeq_epi8(bytes, cr), _mm_cmpeq_epi8(bytes, lf)));
+        if (returnsAreSeparators) {
+            const __m128i next = _mm_loadu_si128(reinterpret_cast<const __m128i*>(run + i + 1));
+            hit = _mm_or_si128(hit, _mm_cmpeq_epi8(bytes, tab));
+            hit = _mm_or_si128(hit, _mm_and_si128(_mm_cmpeq_epi8(bytes, space), _mm_cmpeq_epi8(next, space)));
+        }
+        // The high bit of a byte at or above 0x80 counts as a hit as well.
+        if (_mm_movemask_epi8(_mm_or_si128(hit, bytes)))
+            return false;
+    }
+#endif
+    for (; i < size; ++i) {
+        const uint8_t c = static_cast<uint8_t>(run[i]);
+        if (c >= 0x80 || c == '&' || c == '\r' || c == '\n')
+            return false;
+        if (returnsAreSeparators && (c == '\t' || (c == ' ' && i + 1 < size && run[i + 1] == ' ')))
+            return false;
+    }
+    return true;
+}
+
 qsizetype firstFoldPosition(const char16_t* text, qsizetype size, bool returnsAreSeparators)
 {
     qsizetype i = 0;

@@ -46,6 +46,10 @@ size_t countLineStarts(const uint8_t* page, size_t from, size_t to, uint8_t befo
 /// them) stay as they are. Returns the new size.
 size_t foldWhiteBytes(char* text, size_t size);
 
+/// True when `run` is ASCII without "&" and folding changes none of it: no CR or LF, and with
+/// `returnsAreSeparators` no tab and no space directly behind a space.
+bool isPlainAscii(const char* run, size_t size, bool returnsAreSeparators);
+
 /// The first index of `text[0, size)` that folding changes: with `returnsAreSeparators` a CR, LF or
 /// tab, or a space directly behind a space; without it a CR or LF. `size` when there is none.
 qsizetype firstFoldPosition(const char16_t* text, qsizetype size, bool returnsAreSeparators);
