@@ -16,6 +16,16 @@
 /// session's callbacks. `current` goes false when the record unlinks the fetch (a new send, the
 /// owner's stop, the end of the completion); every later callback then does nothing.
 struct CrwlUrlFetchContext {
+    CrwlUrlFetchContext() = default;
+    CrwlUrlFetchContext(const CrwlUrlFetchContext&) = delete;
+    CrwlUrlFetchContext& operator=(const CrwlUrlFetchContext&) = delete;
+    /// A fetch nobody holds any more (its record gone) stops its transfer.
+    ~CrwlUrlFetchContext()
+    {
+        if (session)
+            session->invalidateAndCancel();
+    }
+
     std::weak_ptr<CrwlUrl> record;
     std::shared_ptr<crawlmere::platform::UrlSession> session;
     std::atomic<bool> current { true };
