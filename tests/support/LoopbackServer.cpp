@@ -1,5 +1,7 @@
 #include "support/LoopbackServer.h"
 
+#include <chrono>
+
 namespace crawlmere::test {
 
 LoopbackServer::LoopbackServer()
@@ -17,7 +19,10 @@ bool LoopbackServer::start()
     if (m_port <= 0)
         return false;
     m_thread = std::thread([this] { m_server.listen_after_bind(); });
-    // The socket listens from bind on, so connections made before the thread runs are queued.
+    // The socket listens from bind on, so early connections are queued; but stop() does nothing
+    // until the server loop runs, so wait for it here (bounded: 10 s).
+    for (int i = 0; i < 10000 && !m_server.is_running(); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
     return true;
 }
 
