@@ -3,6 +3,7 @@
 #include "engine/Z12Ara.h"
 
 #include "engine/CrwlUrl.h"
+#include "engine/CrwlUrlFetchTransport.h"
 #include "engine/EngineSEOService.h"
 #include "engine/FetchTransport.h"
 #include "engine/HubClock.h"
@@ -96,6 +97,7 @@ void Z12Ara::initialise()
     outputFilterManager = nullptr;
     checkQueue.removeAllObjects();
     clock = std::make_shared<DispatchClock>();
+    transport = std::make_shared<CrwlUrlFetchTransport>();
 }
 
 void Z12Ara::setClock(std::shared_ptr<HubClock> value)

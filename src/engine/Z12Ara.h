@@ -116,8 +116,9 @@ public:
     {
         processPool = std::move(pool);
     }
-    /// Starts and cancels fetches; without one, nothing is fetched (each started record waits
-    /// until the watchdog gives it up).
+    /// Starts and cancels fetches and makes the probes' loads; the hub starts with a
+    /// `CrwlUrlFetchTransport` (each record fetches itself). Without one, nothing is fetched
+    /// (each started record waits until the watchdog gives it up).
     void setTransport(std::shared_ptr<FetchTransport> value) { transport = std::move(value); }
     /// The clock of the pump's delays, the request-rate window and the watchdog; the hub starts
     /// with a `DispatchClock`.
