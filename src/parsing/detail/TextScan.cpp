@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 
 #ifdef __SSE2__
 #include <emmintrin.h>

@@ -1,12 +1,11 @@
-// Bulk passes over page text for the scanner: white-space folding of bytes, the first place where
-// a decoded text needs folding, and counting white space, several characters at a time.
+// Bulk passes of the page scanner over bytes and text, several at a time: byte searches, line
+// counting, white-space folding and counting, the plain-value check, and each thread's scratch bytes.
 #pragma once
 
 #include <QtGlobal>
 
 #include <cstddef>
 #include <cstdint>
-#include <memory>
 
 namespace crawlmere::parsing::detail {
 
