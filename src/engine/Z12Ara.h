@@ -36,6 +36,8 @@ class EngineSEOService;
 class FetchTransport;
 class HubClock;
 class HubPageReader;
+class LinkExtractionParser;
+class LinkExtractionParsers;
 class OutputFilterManager;
 class ShellPrompts;
 class ShellSiteStore;
@@ -400,6 +402,28 @@ public:
     void setOutputFilterManager(std::shared_ptr<OutputFilterManager> value) { outputFilterManager = std::move(value); }
 
     // --- Link extraction (extractLinks and its URL helpers, in a file of their own)
+    // (Z12AraExtraction.cpp). Main thread only.
+
+    /// The parsers pages are read with; without them a fetched page yields no links.
+    void setLinkExtractionParsers(std::shared_ptr<const LinkExtractionParsers> value)
+    {
+        linkExtractionParsers = std::move(value);
+    }
+    /// extractLinks: turns a fetched page into work: decides whether it is followed, reads it
+    /// with the parser of its type, copies the page facts onto it, hands it to the SEO and
+    /// sitemap collection, and records each link as an occurrence on a known record or as a new
+    /// record (queued unless it gets its status at once). Also collects the page's canonical
+    /// and its insecure content (`insecureList`).
+    void extractLinks(const UrlPtr& page) override;
+    /// makeNSURLFromString:relativeToBaseURL: the link resolved against the base; when that
+    /// fails, the link encoded first (`encodedURLString` when it holds ":/", else
+    /// `encodedPath`) and resolved again. nullopt when neither gives a URL.
+    std::optional<crawlmere::platform::Url> makeNSURLFromString(
+        const QString& link, const crawlmere::platform::Url& base) const;
+    /// baseURLFor:parser: the URL the page's links resolve against: its base href resolved
+    /// against the page, else the page's URL (a file URL decoded and cut before "#"). nullopt
+    /// when none can be made.
+    std::optional<crawlmere::platform::Url> baseURLFor(const CrwlUrl& page, const LinkExtractionParser& parser) const;
 
 private:
     void initialise();
@@ -490,4 +514,9 @@ private:
     /// Bumped by `clear` and `stop`, so delayed starts and timers of an earlier scan or run do
     /// nothing.
     quint64 runGeneration = 0;
+
+    // Link extraction (Z12AraExtraction.cpp): its parsers, and the per-page work, which reaches
+    // the fields above as a nested type.
+    std::shared_ptr<const LinkExtractionParsers> linkExtractionParsers;
+    struct LinkExtraction;
 };
