@@ -4,10 +4,13 @@
 
 #include "engine/CrwlLinkInstance.h"
 #include "engine/CrwlStatusCodes.h"
+#include "engine/CrwlUrlFetchTransport.h"
 #include "engine/RecordingEngineSEO.h"
 #include "engine/Z12AraTestSupport.h"
 #include "parsing/detail/ParserDefaults.h"
+#include "platform/Dispatch.h"
 #include "support/Fixtures.h"
+#include "support/LoopbackServer.h"
 
 #include <gtest/gtest.h>
 
@@ -216,6 +219,78 @@ TEST_F(ParserLinkExtractionTest, ValidationWarningsReachTheRecordAndTheDiagnosis
     EXPECT_FALSE(home->getWarningsAsArray().isEmpty());
     EXPECT_EQ(diagnostic->state().warnings, home->getWarningsAsString());
     EXPECT_FALSE(hub->getWarningsArray().isEmpty());
+}
+
+// ===== A whole scan over a loopback site ============================================================
+
+class ParserLinkExtractionScanTest : public ParserLinkExtractionTest {
+protected:
+    void SetUp() override
+    {
+        ParserLinkExtractionTest::SetUp();
+        hub->setClock(nullptr); // real time
+        hub->setTransport(std::make_shared<CrwlUrlFetchTransport>());
+        auto& http = server.server();
+        http.Get("/", [](const httplib::Request&, httplib::Response& response) {
+            response.set_content("<html><head><title>Docs</title></head><body><a href=\"/files/links.pdf\">pdf</a> "
+                                 "<a href=\"/files/links.docx\">docx</a> <a href=\"/seen.html\">seen</a></body></html>",
+                "text/html");
+        });
+        http.Get("/seen.html", [](const httplib::Request&, httplib::Response& response) {
+            response.set_content("<html><body>seen</body></html>", "text/html");
+        });
+        const QByteArray pdf = readFixture(QStringLiteral("documents/links.pdf"));
+        const QByteArray docx = readFixture(QStringLiteral("documents/links.docx"));
+        http.Get("/files/links.pdf", [pdf](const httplib::Request&, httplib::Response& response) {
+            response.set_content(pdf.toStdString(), "application/pdf");
+        });
+        http.Get("/files/links.docx", [docx](const httplib::Request&, httplib::Response& response) {
+            response.set_content(
+                docx.toStdString(), "application/vnd.openxmlformats-officedocument.wordprocessingml.document");
+        });
+    }
+    void scan()
+    {
+        ASSERT_TRUE(server.start());
+        NotificationCounter notes;
+        settings->insert(QStringLiteral("startingUrl"), server.url(QStringLiteral("/")));
+        // Links of the documents lead off the site; they are recorded but not fetched.
+        settings->insert(QStringLiteral("checkBlacklistArray"), QStringList { QStringLiteral("example.") });
+        ASSERT_TRUE(hub->go());
+        ASSERT_TRUE(crawlmere::platform::Dispatch::runUntil(
+            [&] { return notes.count(Z12Ara::CrwlCrawlDidFinish) >= 1; }, std::chrono::seconds(30)));
+    }
+    LoopbackServer server;
+};
+
+TEST_F(ParserLinkExtractionScanTest, PdfLinksAreOccurrencesOfThePdfWhenItsSwitchIsOn)
+{
+    settings->insert(QStringLiteral("shouldParsePDFs"), true);
+    scan();
+    const auto pdf = known(server.url(QStringLiteral("/files/links.pdf")));
+    ASSERT_TRUE(pdf);
+    EXPECT_EQ(pdf->getStatus(), 200);
+    EXPECT_EQ(outbound(*pdf),
+        (QStringList { QStringLiteral("https://example.org/second?a=1&b=2"),
+            QStringLiteral("https://example.com/first"), QStringLiteral("http://example.com/empty-area"),
+            QStringLiteral("http://example.net/p2") }));
+    const auto first = knownExternal(QStringLiteral("https://example.com/first"));
+    ASSERT_TRUE(first);
+    EXPECT_EQ(first->getInboundInstances().front()->parent(), pdf);
+    EXPECT_EQ(first->getStatus(), CrwlStatus::notChecked);
+    EXPECT_EQ(known(server.url(QStringLiteral("/seen.html")))->getStatus(), 200);
+    EXPECT_EQ(hub->inProgressCount(), 0);
+}
+
+TEST_F(ParserLinkExtractionScanTest, DocumentsAreOnlyCheckedWhenTheirSwitchIsOff)
+{
+    scan();
+    const auto pdf = known(server.url(QStringLiteral("/files/links.pdf")));
+    ASSERT_TRUE(pdf);
+    EXPECT_EQ(pdf->getStatus(), 200);
+    EXPECT_EQ(pdf->outboundLinkCount(), 0);
+    EXPECT_EQ(known(server.url(QStringLiteral("/files/links.docx")))->outboundLinkCount(), 0);
+    EXPECT_FALSE(knownExternal(QStringLiteral("https://example.com/first")));
 }
 
 } // namespace
