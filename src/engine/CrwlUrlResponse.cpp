@@ -381,7 +381,9 @@ bool CrwlUrl::loadShouldContinue() const
             return true;
         if (isHTML() || isStartingPointFlag)
             return true;
+        // Every document type the scan is set to read links from is downloaded.
         if ((isImageFlag && shouldLoadImages()) || (isPDF() && shouldParsePDFs()) || (isCSS() && shouldParseCSS())
+            || (isDOCX() && shouldParseDOCXs()) || (isRTF() && settingBool(crawlSettings, QStringLiteral("shouldParseRTFs")))
             || (isJS() && settingBool(crawlSettings, QStringLiteral("shouldLoadJS"))))
             return true;
         if (isXML())

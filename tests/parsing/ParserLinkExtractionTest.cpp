@@ -282,6 +282,24 @@ TEST_F(ParserLinkExtractionScanTest, PdfLinksAreOccurrencesOfThePdfWhenItsSwitch
     EXPECT_EQ(hub->inProgressCount(), 0);
 }
 
+TEST_F(ParserLinkExtractionScanTest, DocxLinksAreOccurrencesOfTheDocumentWhenItsSwitchIsOn)
+{
+    settings->insert(QStringLiteral("shouldParseDOCXs"), true);
+    scan();
+    const auto docx = known(server.url(QStringLiteral("/files/links.docx")));
+    ASSERT_TRUE(docx);
+    EXPECT_EQ(docx->getStatus(), 200);
+    const QStringList links = outbound(*docx);
+    EXPECT_TRUE(links.contains(QStringLiteral("http://example.org/second"))) << links.join(' ').toStdString();
+    EXPECT_TRUE(links.contains(QStringLiteral("http://example.net/field?a=1&b=2"))) << links.join(' ').toStdString();
+    const auto second = knownExternal(QStringLiteral("http://example.org/second"));
+    ASSERT_TRUE(second);
+    EXPECT_EQ(second->getInboundInstances().front()->parent(), docx);
+    // The PDF's switch is off: it is checked, its links are not read.
+    EXPECT_EQ(known(server.url(QStringLiteral("/files/links.pdf")))->outboundLinkCount(), 0);
+    EXPECT_EQ(hub->inProgressCount(), 0);
+}
+
 TEST_F(ParserLinkExtractionScanTest, DocumentsAreOnlyCheckedWhenTheirSwitchIsOff)
 {
     scan();
