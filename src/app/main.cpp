@@ -1,15 +1,29 @@
-// Program entry of Crawlmere.
-#include <cstdio>
-#include <cstring>
+// Program entry of Crawlmere: the command line runs a scan without windows.
+#include "app/HeadlessScan.h"
+#include "platform/UrlSession.h"
+
+#include <QCoreApplication>
+#include <QStringList>
 
 int main(int argc, char** argv)
 {
-    for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--version") == 0) {
-            std::printf("Crawlmere %s\n", CRAWLMERE_VERSION);
-            return 0;
-        }
+    crawlmere::platform::UrlSession::globalInit();
+    int status = 0;
+    {
+        QCoreApplication application(argc, argv);
+        QCoreApplication::setApplicationName(QStringLiteral("Crawlmere"));
+        QCoreApplication::setApplicationVersion(QStringLiteral(CRAWLMERE_VERSION));
+
+        // There is no main window in this build: with or without a display the scan runs
+        // headless (runHeadlessCommand says so when a display was there and --headless was not
+        // given).
+        const bool displayAvailable
+            = !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+        QStringList arguments = QCoreApplication::arguments();
+        arguments.removeFirst();
+        status = crawlmere::app::runHeadlessCommand(
+            arguments, crawlmere::app::HeadlessConsole::standard(), displayAvailable);
+        crawlmere::platform::UrlSession::shutdown();
     }
-    std::printf("Crawlmere %s\n", CRAWLMERE_VERSION);
-    return 0;
+    return status;
 }

@@ -1,0 +1,306 @@
+// One scan without windows, from the command line to the summary and the CSV.
+#include "app/HeadlessScan.h"
+
+#include "app/HeadlessShellServices.h"
+#include "app/InterruptWatcher.h"
+#include "app/ScanStatusLine.h"
+#include "engine/CrawlSettings.h"
+#include "engine/CrwlUrl.h"
+#include "engine/CrwlUrlFetchTransport.h"
+#include "engine/EngineDefaults.h"
+#include "engine/PunycodeAdditions.h"
+#include "engine/RecordingEngineSEO.h"
+#include "engine/TableView.h"
+#include "engine/Z12Ara.h"
+#include "parsing/ParserFetchPageReader.h"
+#include "parsing/ParserHubPageReader.h"
+#include "parsing/ParserLinkExtraction.h"
+#include "platform/NotificationCenter.h"
+#include "platform/PropertyList.h"
+#include "platform/UserDefaults.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QSaveFile>
+#include <QTimer>
+
+#include <unistd.h>
+
+namespace crawlmere::app {
+
+namespace {
+
+void writeBytes(std::FILE* file, const QByteArray& bytes)
+{
+    if (!file || bytes.isEmpty())
+        return;
+    std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), file);
+    std::fflush(file);
+}
+
+void writeLine(std::FILE* file, const QString& text) { writeBytes(file, text.toUtf8() + '\n'); }
+
+QString plural(qint64 count, const char* singular, const char* pluralForm)
+{
+    return QStringLiteral("%1 %2").arg(count).arg(QLatin1String(count == 1 ? singular : pluralForm));
+}
+
+} // namespace
+
+HeadlessConsole HeadlessConsole::standard()
+{
+    HeadlessConsole console;
+    console.errIsTerminal = ::isatty(STDERR_FILENO) == 1;
+    return console;
+}
+
+struct HeadlessScan::State {
+    HeadlessOptions options;
+    platform::UserDefaults& defaults;
+    HeadlessConsole console;
+
+    std::shared_ptr<Z12Ara> hub;
+    std::shared_ptr<HeadlessPrompts> prompts;
+    QEventLoop loop;
+    QTimer statusTimer;
+    ScanStatusLine statusLine;
+    QElapsedTimer elapsed;
+    bool ran = false;
+    bool finished = false;
+    bool interrupted = false;
+
+    State(HeadlessOptions o, platform::UserDefaults& store, HeadlessConsole c)
+        : options(std::move(o))
+        , defaults(store)
+        , console(c)
+        , statusLine(c.errIsTerminal)
+    {
+    }
+
+    ScanStatusLine::Counts counts() const
+    {
+        return { hub->checkedLinkCount(), hub->queueLength(), hub->inProgressCount(), hub->badLinkCount() };
+    }
+    void showStatus()
+    {
+        if (const auto bytes = statusLine.update(counts(), elapsed.elapsed()))
+            writeBytes(console.err, *bytes);
+    }
+    bool writeCsv(QString* error) const;
+    void writeSummary(bool csvWritten) const;
+};
+
+HeadlessScan::HeadlessScan(HeadlessOptions options, platform::UserDefaults& defaults, HeadlessConsole console)
+    : d(std::make_unique<State>(std::move(options), defaults, console))
+{
+}
+
+HeadlessScan::~HeadlessScan()
+{
+    platform::NotificationCenter::defaultCenter().removeObserver(d.get());
+    if (d->hub) {
+        // Records hold the hub weakly and the hub's tables hold the records: the scan goes first.
+        d->hub->clear();
+        d->hub.reset();
+    }
+    for (auto it = d->options.defaults.cbegin(); it != d->options.defaults.cend(); ++it)
+        d->defaults.setArgumentValue(it.key(), QVariant());
+}
+
+std::optional<QVariantMap> HeadlessScan::settingsForTarget(const HeadlessOptions& options, QString* error)
+{
+    QVariantMap settings = CrwlUrl::defaultCrawlSettings();
+    switch (options.targetKind) {
+    case TargetKind::WebAddress:
+    case TargetKind::LocalFile:
+        settings.insert(QStringLiteral("startingUrl"), options.startingUrl);
+        return settings;
+    case TargetKind::SettingsFile: {
+        const auto read = platform::PropertyList::readFile(options.target);
+        const QVariantMap site
+            = read.ok() && read.value().typeId() == QMetaType::QVariantMap ? read.value().toMap() : QVariantMap();
+        if (site.isEmpty()) {
+            if (error)
+                *error = QStringLiteral("lcsettings file %1 appears to be empty").arg(options.target);
+            return std::nullopt;
+        }
+        // The site's own values win; keys it lacks come from the record defaults.
+        for (auto it = site.cbegin(); it != site.cend(); ++it)
+            settings.insert(it.key(), it.value());
+        return settings;
+    }
+    }
+    return std::nullopt;
+}
+
+int HeadlessScan::run()
+{
+    Q_ASSERT_X(!d->ran, "HeadlessScan::run", "a scan object runs once");
+    d->ran = true;
+
+    for (auto it = d->options.defaults.cbegin(); it != d->options.defaults.cend(); ++it)
+        d->defaults.setArgumentValue(it.key(), it.value());
+    PunycodeAdditions::setPrecomposedStringWithCompatibilityMapping(
+        d->defaults.boolForKey(QStringLiteral("precomposedStringWithCompatibilityMapping")));
+
+    QString error;
+    auto values = settingsForTarget(d->options, &error);
+    if (!values) {
+        writeLine(d->console.err, QStringLiteral("crawlmere: ") + error);
+        return kExitFailed;
+    }
+    for (auto it = d->options.crawlSettings.cbegin(); it != d->options.crawlSettings.cend(); ++it)
+        values->insert(it.key(), it.value());
+    auto settings = std::make_shared<CrawlSettings>(std::move(*values));
+
+    d->hub = std::make_shared<Z12Ara>(d->defaults);
+    d->prompts = std::make_shared<HeadlessPrompts>(d->console.err);
+    d->hub->setPrompts(d->prompts);
+    d->hub->setConfigManager(std::make_shared<HeadlessSiteStore>(d->options.targetKind == TargetKind::SettingsFile
+            ? settings->value(QStringLiteral("id")).toString()
+            : QString()));
+    d->hub->setDiagnostic(std::make_shared<HeadlessDiagnostic>());
+    d->hub->setEngineSEODataSource(std::make_shared<RecordingEngineSEO>());
+    d->hub->setTransport(std::make_shared<CrwlUrlFetchTransport>());
+    d->hub->setPageReader(std::make_shared<ParserHubPageReader>());
+    d->hub->setLinkExtractionParsers(std::make_shared<ParserLinkExtraction>());
+    ParserFetchPageReader::installAsFetchPageReader();
+
+    auto& center = platform::NotificationCenter::defaultCenter();
+    const void* sender = d->hub.get();
+    center.addObserver(
+        d.get(), Z12Ara::CrwlCrawlDidFinish,
+        [this](const platform::Notification&) {
+            d->finished = true;
+            d->loop.quit();
+        },
+        sender);
+    center.addObserver(
+        d.get(), Z12Ara::CrwlCrawlDidStop,
+        [this](const platform::Notification&) {
+            d->interrupted = true;
+            d->loop.quit();
+        },
+        sender);
+
+    std::unique_ptr<InterruptWatcher> watcher;
+    if (d->console.watchInterrupt)
+        watcher = std::make_unique<InterruptWatcher>([this] { interrupt(); });
+
+    d->hub->setCrawlSettings(settings);
+    d->elapsed.start();
+    if (!d->hub->go()) {
+        // The hub has written the reason (its log line or the alert it raised).
+        const QString startingUrl = settings->value(QStringLiteral("startingUrl")).toString().trimmed();
+        writeLine(d->console.err,
+            startingUrl.isEmpty() ? QStringLiteral("crawlmere: the scan could not start: no starting URL")
+                                  : QStringLiteral("crawlmere: the scan of %1 could not start").arg(startingUrl));
+        return kExitFailed;
+    }
+
+    if (!d->finished && !d->interrupted) {
+        QObject::connect(&d->statusTimer, &QTimer::timeout, [this] { d->showStatus(); });
+        d->statusTimer.start(ScanStatusLine::kTerminalIntervalMs);
+        d->loop.exec();
+        d->statusTimer.stop();
+    }
+    writeBytes(d->console.err, d->statusLine.finish());
+    watcher.reset();
+
+    bool csvWritten = false;
+    if (!d->options.csvFile.isEmpty()) {
+        if (!d->writeCsv(&error)) {
+            writeLine(d->console.err, QStringLiteral("crawlmere: cannot write %1: %2").arg(d->options.csvFile, error));
+            d->writeSummary(false);
+            return kExitFailed;
+        }
+        csvWritten = true;
+    }
+    d->writeSummary(csvWritten);
+    return d->interrupted && !d->finished ? kExitInterrupted : kExitFinished;
+}
+
+void HeadlessScan::interrupt()
+{
+    if (d->interrupted || d->finished)
+        return;
+    d->interrupted = true;
+    // stop: fetches in flight go back into the queue; what was found stays in the collection.
+    if (d->hub && d->hub->isScanning())
+        d->hub->stop();
+    d->loop.quit();
+}
+
+bool HeadlessScan::State::writeCsv(QString* error) const
+{
+    QList<TableColumn> columns;
+    for (const QString& key : options.columns)
+        columns.append({ key, key, false });
+    HeadlessTableView table(columns);
+    const QByteArray csv = hub->getCollectionAsCSVUsingTableViewHeaders(table).toUtf8();
+
+    QSaveFile file(options.csvFile);
+    if (!file.open(QIODevice::WriteOnly)) {
+        *error = file.errorString();
+        return false;
+    }
+    if (file.write(csv) != csv.size() || !file.commit()) {
+        *error = file.errorString();
+        return false;
+    }
+    return true;
+}
+
+void HeadlessScan::State::writeSummary(bool csvWritten) const
+{
+    const double seconds = static_cast<double>(elapsed.elapsed()) / 1000.0;
+    const qint64 checked = hub->checkedLinkCount();
+    const qint64 found = hub->linksCollection().size();
+    const QString startingUrl = hub->getCrawlSettings()->value(QStringLiteral("startingUrl")).toString();
+
+    QStringList lines;
+    lines << (finished || !interrupted ? QStringLiteral("Scan finished: %1")
+                                       : QStringLiteral("Scan stopped (Ctrl-C): %1"))
+                 .arg(startingUrl);
+    lines << QStringLiteral("URLs found: %1").arg(found);
+    lines << QStringLiteral("URLs checked: %1").arg(checked);
+    lines << QStringLiteral("Bad links: %1").arg(hub->badLinkCount());
+    lines << QStringLiteral("Pages: %1").arg(hub->pageCount());
+    lines << QStringLiteral("Time: %1 s (%2 URLs/s)")
+                 .arg(seconds, 0, 'f', 2)
+                 .arg(seconds > 0 ? static_cast<double>(checked) / seconds : 0.0, 0, 'f', 1);
+    if (csvWritten)
+        lines << QStringLiteral("CSV: %1 (%2)")
+                     .arg(QDir::toNativeSeparators(options.csvFile), plural(found, "row", "rows"));
+    writeBytes(console.out, lines.join(QLatin1Char('\n')).toUtf8() + '\n');
+}
+
+int runHeadlessCommand(const QStringList& arguments, const HeadlessConsole& console, bool displayAvailable)
+{
+    auto& defaults = platform::UserDefaults::standard();
+    engine::registerEngineDefaults(defaults);
+    const HeadlessParse parse = parseHeadlessArguments(
+        arguments, CrwlUrl::defaultCrawlSettings(), defaults.registeredDefaults(), QDir::currentPath());
+    if (parse.showHelp) {
+        writeBytes(console.out, usageText().toUtf8());
+        return kExitFinished;
+    }
+    if (parse.showVersion) {
+        writeLine(console.out, QStringLiteral("Crawlmere %1").arg(QLatin1String(CRAWLMERE_VERSION)));
+        return kExitFinished;
+    }
+    if (!parse.options) {
+        writeBytes(
+            console.err, QByteArrayLiteral("crawlmere: ") + parse.error.toUtf8() + "\n\n" + usageText().toUtf8());
+        return kExitUsage;
+    }
+    if (displayAvailable && !parse.options->headless)
+        writeLine(
+            console.err, QStringLiteral("crawlmere: this build has no main window yet; scanning without windows"));
+
+    HeadlessScan scan(*parse.options, defaults, console);
+    return scan.run();
+}
+
+} // namespace crawlmere::app

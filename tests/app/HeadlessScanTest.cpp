@@ -1,0 +1,444 @@
+#include "app/HeadlessScan.h"
+
+#include "engine/CrwlUrl.h"
+#include "engine/EngineDefaults.h"
+#include "platform/PropertyList.h"
+#include "platform/UserDefaults.h"
+#include "support/LoopbackServer.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <map>
+#include <thread>
+
+using namespace crawlmere::app;
+using crawlmere::test::LoopbackServer;
+
+namespace {
+
+/// A stdio file that the run writes to and the test reads back.
+class CapturedFile {
+public:
+    CapturedFile()
+        : m_file(std::tmpfile())
+    {
+    }
+    ~CapturedFile()
+    {
+        if (m_file)
+            std::fclose(m_file);
+    }
+    CapturedFile(const CapturedFile&) = delete;
+    CapturedFile& operator=(const CapturedFile&) = delete;
+    std::FILE* get() const { return m_file; }
+    QString text() const
+    {
+        std::fflush(m_file);
+        std::rewind(m_file);
+        QByteArray bytes;
+        char buffer[4096];
+        size_t n = 0;
+        while ((n = std::fread(buffer, 1, sizeof buffer, m_file)) > 0)
+            bytes.append(buffer, static_cast<qsizetype>(n));
+        std::fseek(m_file, 0, SEEK_END);
+        return QString::fromUtf8(bytes);
+    }
+
+private:
+    std::FILE* m_file;
+};
+
+/// One CSV line of quoted fields ("" inside a field is one quote).
+QStringList csvFields(const QString& line)
+{
+    QStringList fields;
+    QString field;
+    bool quoted = false;
+    for (qsizetype i = 0; i < line.size(); ++i) {
+        const QChar c = line.at(i);
+        if (quoted) {
+            if (c == u'"' && i + 1 < line.size() && line.at(i + 1) == u'"') {
+                field += u'"';
+                ++i;
+            } else if (c == u'"') {
+                quoted = false;
+            } else {
+                field += c;
+            }
+        } else if (c == u'"') {
+            quoted = true;
+        } else if (c == u',') {
+            fields.append(field);
+            field.clear();
+        } else {
+            field += c;
+        }
+    }
+    fields.append(field);
+    return fields;
+}
+
+struct CsvTable {
+    QStringList header;
+    /// URL (first column) → the row's fields by column key.
+    std::map<QString, std::map<QString, QString>> rows;
+    int rowCount = 0;
+};
+
+CsvTable readCsv(const QString& path)
+{
+    CsvTable table;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return table;
+    const QStringList lines = QString::fromUtf8(file.readAll()).split(u'\n', Qt::SkipEmptyParts);
+    if (lines.isEmpty())
+        return table;
+    table.header = csvFields(lines.first());
+    for (qsizetype i = 1; i < lines.size(); ++i) {
+        const QStringList fields = csvFields(lines.at(i));
+        std::map<QString, QString> row;
+        for (qsizetype c = 0; c < table.header.size() && c < fields.size(); ++c)
+            row[table.header.at(c)] = fields.at(c);
+        table.rows[fields.value(0)] = row;
+        ++table.rowCount;
+    }
+    return table;
+}
+
+/// The value after "Key: " in the summary; empty when the line is missing.
+QString summaryValue(const QString& summary, const QString& key)
+{
+    for (const QString& line : summary.split(u'\n')) {
+        if (line.startsWith(key + QStringLiteral(": ")))
+            return line.mid(key.size() + 2);
+    }
+    return QString();
+}
+
+QString page(const QString& title, const QString& body, const QString& head = QString())
+{
+    return QStringLiteral("<!DOCTYPE html><html><head><title>%1</title>%3</head><body>\n%2\n</body></html>")
+        .arg(title, body, head);
+}
+
+void serveHtml(httplib::Server& server, const std::string& path, const QString& html)
+{
+    const std::string body = html.toStdString();
+    server.Get(path, [body](const httplib::Request&, httplib::Response& response) {
+        response.set_content(body, "text/html; charset=utf-8");
+    });
+}
+
+void redirect(httplib::Server& server, const std::string& from, const std::string& to, int status)
+{
+    server.Get(from, [to, status](const httplib::Request&, httplib::Response& response) {
+        response.status = status;
+        response.set_header("Location", to);
+    });
+}
+
+/// The scripted site: redirects, a 404, a redirect loop, robots.txt, nofollow, a base href,
+/// "../" links, fragments, queries, mail and telephone links, an image without src, a
+/// windows-1252 page and a page slower than the scan's time-out.
+void buildSite(httplib::Server& server)
+{
+    server.Get("/robots.txt", [](const httplib::Request&, httplib::Response& response) {
+        response.set_content("User-agent: *\nDisallow: /private/\n", "text/plain");
+    });
+    serveHtml(server, "/", page(QStringLiteral("Home"), QStringLiteral(R"(<a href="/a.html">A</a>
+<a href="b.html#part">B at a fragment</a>
+<a href="/a.html#again">A again</a>
+<a href="#top">top of this page</a>
+<a href="/dir/c.html">C</a>
+<a href="/moved">moved</a>
+<a href="/missing.html">missing</a>
+<a href="/loop1">loop</a>
+<a href="/q.html?x=1">query one</a> <a href="/q.html?x=2">query two</a>
+<a href="mailto:shop@example.invalid">mail</a> <a href="tel:+441234567">telephone</a>
+<img alt="an image without a source">
+<img src="/logo.png" alt="logo">
+<a href="/private/secret.html">private</a>
+<a href="/nf.html" rel="nofollow">nofollow</a>
+<a href="/base/page.html">base</a>
+<a href="/latin.html">latin</a>
+<a href="/slow.html">slow</a>)")));
+    serveHtml(server, "/a.html",
+        page(QStringLiteral("Page A"), QStringLiteral(R"(<a href="/">home</a> <a href="b.html">B</a>)")));
+    serveHtml(server, "/b.html", page(QStringLiteral("Page B"), QStringLiteral(R"(<p id="part">part</p>)")));
+    serveHtml(server, "/dir/c.html",
+        page(QStringLiteral("Page C"),
+            QStringLiteral(R"(<a href="../a.html">up to A</a> <a href="../dir/d.html">D</a>)")));
+    serveHtml(server, "/dir/d.html", page(QStringLiteral("Page D"), QString()));
+    redirect(server, "/moved", "/target.html", 301);
+    serveHtml(server, "/target.html", page(QStringLiteral("Target"), QString()));
+    redirect(server, "/loop1", "/loop2", 302);
+    redirect(server, "/loop2", "/loop1", 302);
+    server.Get("/q.html", [](const httplib::Request& request, httplib::Response& response) {
+        response.set_content(
+            page(QStringLiteral("Query %1").arg(QString::fromStdString(request.get_param_value("x"))), QString())
+                .toStdString(),
+            "text/html");
+    });
+    server.Get("/logo.png", [](const httplib::Request&, httplib::Response& response) {
+        response.set_content(std::string("\x89PNG\r\n\x1a\n", 8), "image/png");
+    });
+    serveHtml(server, "/private/secret.html", page(QStringLiteral("Secret"), QString()));
+    serveHtml(
+        server, "/nf.html", page(QStringLiteral("Nofollow"), QStringLiteral(R"(<a href="/nf-child.html">child</a>)")));
+    serveHtml(server, "/nf-child.html", page(QStringLiteral("Nofollow child"), QString()));
+    serveHtml(server, "/base/page.html",
+        page(QStringLiteral("Base"), QStringLiteral(R"(<a href="x.html">x</a>)"),
+            QStringLiteral(R"(<base href="/other/">)")));
+    serveHtml(server, "/other/x.html", page(QStringLiteral("Other X"), QString()));
+    server.Get("/latin.html", [](const httplib::Request&, httplib::Response& response) {
+        response.set_content("<html><head><meta charset=\"windows-1252\"><title>Caf\xe9 \x93menu\x94</title></head>"
+                             "<body>cr\xe8me</body></html>",
+            "text/html");
+    });
+    server.Get("/slow.html", [](const httplib::Request&, httplib::Response& response) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(4500));
+        response.set_content(page(QStringLiteral("Slow"), QString()).toStdString(), "text/html");
+    });
+}
+
+/// Starts `server` and waits until its thread listens: a server stopped before that would
+/// never see the stop, and joining its thread would hang.
+bool startListening(LoopbackServer& server)
+{
+    if (!server.start())
+        return false;
+    for (int i = 0; i < 5000 && !server.server().is_running(); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    return server.server().is_running();
+}
+
+class HeadlessScanTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(folder.isValid());
+        crawlmere::engine::registerEngineDefaults(crawlmere::platform::UserDefaults::standard());
+        // Each keep-alive connection holds a server thread: room for every fetch in flight.
+        server.server().new_task_queue = [] { return new httplib::ThreadPool(40); };
+        server.server().set_keep_alive_timeout(1);
+        buildSite(server.server());
+        ASSERT_TRUE(startListening(server));
+    }
+
+    /// Runs the program on `arguments` (the CSV option added) and keeps its output.
+    int run(QStringList arguments, bool withCsv = true)
+    {
+        if (withCsv)
+            arguments << QStringLiteral("--csv") << csvPath();
+        HeadlessConsole console;
+        console.out = out.get();
+        console.err = err.get();
+        console.errIsTerminal = false;
+        return runHeadlessCommand(arguments, console, /*displayAvailable=*/false);
+    }
+    QString csvPath() const { return folder.filePath(QStringLiteral("scan.csv")); }
+    QString url(const QString& path) const { return server.url(path); }
+
+    QTemporaryDir folder;
+    LoopbackServer server;
+    CapturedFile out;
+    CapturedFile err;
+};
+
+} // namespace
+
+TEST_F(HeadlessScanTest, ScansTheScriptedSiteAndWritesEveryUrlFoundToTheCsv)
+{
+    // A page reached only through nofollow links is checked but not followed.
+    const int status = run({ QStringLiteral("--headless"), QStringLiteral("--set"), QStringLiteral("timeout=2"),
+        QStringLiteral("--default"), QStringLiteral("dontFollowNofollowLinks=YES"), QStringLiteral("--columns"),
+        QStringLiteral("url,status,redir,linkpagetitle"), url(QStringLiteral("/")) });
+    ASSERT_EQ(status, kExitFinished) << err.text().toStdString();
+
+    const CsvTable csv = readCsv(csvPath());
+    EXPECT_EQ(csv.header, QStringList({ "url", "status", "redir", "linkpagetitle" }));
+    // Fragments fold into their page, "#top" is the page itself, mail and telephone links and the
+    // image without a source are not URLs to check, and "../" and the base href resolve.
+    const std::map<QString, std::pair<QString, QString>> expected {
+        { "/", { "200 ok", "Home" } },
+        { "/a.html", { "200 ok", "Page A" } },
+        { "/b.html", { "200 ok", "Page B" } },
+        { "/dir/c.html", { "200 ok", "Page C" } },
+        { "/dir/d.html", { "200 ok", "Page D" } },
+        { "/moved", { "200 ok < 301 moved permanently", "Target" } },
+        { "/missing.html", { "404 not found", "" } },
+        { "/q.html?x=1", { "200 ok", "Query 1" } },
+        { "/q.html?x=2", { "200 ok", "Query 2" } },
+        { "/logo.png", { "200 ok", "" } },
+        { "/private/secret.html", { "200 ok", "Secret" } },
+        { "/nf.html", { "200 ok", "" } }, // checked, not read: a page not followed gets no page facts
+        { "/base/page.html", { "200 ok", "Base" } },
+        { "/other/x.html", { "200 ok", "Other X" } },
+        { "/latin.html", { "200 ok", QStringLiteral(u"Café “menu”") } },
+        { "/slow.html", { "The request timed out.", "" } },
+        { "/loop1", { "", "" } },
+    };
+    QStringList missing;
+    for (const auto& [path, columns] : expected) {
+        const auto row = csv.rows.find(url(path));
+        if (row == csv.rows.end()) {
+            missing.append(path);
+            continue;
+        }
+        if (path == QLatin1String("/loop1"))
+            continue; // checked below
+        EXPECT_EQ(row->second.at("status"), columns.first) << qPrintable(path);
+        EXPECT_EQ(row->second.at("linkpagetitle"), columns.second) << qPrintable(path);
+    }
+    EXPECT_TRUE(missing.isEmpty()) << qPrintable(missing.join(u' '));
+    EXPECT_EQ(csv.rowCount, static_cast<int>(expected.size())) << qPrintable(out.text());
+    EXPECT_EQ(csv.rows.size(), expected.size()); // every URL once
+
+    EXPECT_EQ(csv.rows.at(url("/moved")).at("redir"), url("/target.html"));
+    EXPECT_EQ(csv.rows.at(url("/a.html")).at("redir"), "");
+    // The loop ends as a failed redirect chain, never as a page.
+    const auto& loop = csv.rows.at(url("/loop1"));
+    EXPECT_FALSE(loop.at("status").startsWith(u"200")) << qPrintable(loop.at("status"));
+    EXPECT_TRUE(loop.at("redir").startsWith(url("/loop"))) << qPrintable(loop.at("redir"));
+
+    const QString summary = out.text();
+    EXPECT_TRUE(summary.startsWith(QStringLiteral("Scan finished: ") + url("/") + u'\n')) << qPrintable(summary);
+    EXPECT_EQ(summaryValue(summary, "URLs found"), QString::number(expected.size()));
+    EXPECT_EQ(summaryValue(summary, "URLs checked"), QString::number(expected.size()));
+    // The 404, the loop and the time-out.
+    EXPECT_EQ(summaryValue(summary, "Bad links"), "3");
+    EXPECT_EQ(summaryValue(summary, "CSV"), QStringLiteral("%1 (%2 rows)").arg(csvPath()).arg(expected.size()));
+}
+
+TEST_F(HeadlessScanTest, RobotsTxtKeepsDisallowedPagesUncheckedWhenAskedTo)
+{
+    const int status = run({ QStringLiteral("--set"), QStringLiteral("blacklistByRobotsTxt=YES"),
+        QStringLiteral("--set"), QStringLiteral("timeout=2"), url(QStringLiteral("/")) });
+    ASSERT_EQ(status, kExitFinished) << err.text().toStdString();
+    const CsvTable csv = readCsv(csvPath());
+    ASSERT_TRUE(csv.rows.count(url("/private/secret.html")));
+    EXPECT_EQ(csv.rows.at(url("/private/secret.html")).at("status"), "Disallowed by robots.txt");
+    // With robots.txt observed, nothing else changes.
+    EXPECT_EQ(csv.rows.at(url("/a.html")).at("status"), "200 ok");
+    EXPECT_EQ(csv.rows.at(url("/missing.html")).at("status"), "404 not found");
+    // The default columns, each headed by its key.
+    EXPECT_EQ(csv.header, HeadlessOptions::defaultColumns());
+}
+
+TEST_F(HeadlessScanTest, ASettingsFileGivesTheScanItsSiteAndSettings)
+{
+    const QString settingsFile = folder.filePath(QStringLiteral("site.lcsettings"));
+    const QVariantMap site { { "id", "20260101-120000-1" }, { "name", "loopback" },
+        { "startingUrl", url("/dir/c.html") }, { "checkImages", false } };
+    ASSERT_TRUE(crawlmere::platform::PropertyList::writeXmlFile(settingsFile, site).ok());
+
+    const int status = run({ settingsFile });
+    ASSERT_EQ(status, kExitFinished) << err.text().toStdString();
+    const CsvTable csv = readCsv(csvPath());
+    // The scan starts at the site's starting URL and stays in its folder: A is checked, not followed.
+    EXPECT_TRUE(csv.rows.count(url("/dir/c.html")));
+    EXPECT_TRUE(csv.rows.count(url("/dir/d.html")));
+    EXPECT_TRUE(csv.rows.count(url("/a.html")));
+    EXPECT_FALSE(csv.rows.count(url("/b.html")));
+    EXPECT_EQ(csv.rowCount, 3);
+}
+
+TEST_F(HeadlessScanTest, StartFailuresExitWithOneAndSayWhy)
+{
+    const QString empty = folder.filePath(QStringLiteral("empty.lcsettings"));
+    ASSERT_TRUE(crawlmere::platform::PropertyList::writeXmlFile(empty, QVariantMap()).ok());
+    EXPECT_EQ(run({ empty }), kExitFailed);
+    EXPECT_TRUE(err.text().contains(QStringLiteral("lcsettings file %1 appears to be empty").arg(empty)))
+        << qPrintable(err.text());
+
+    const QString noStart = folder.filePath(QStringLiteral("nostart.lcsettings"));
+    ASSERT_TRUE(crawlmere::platform::PropertyList::writeXmlFile(noStart, QVariantMap { { "name", "x" } }).ok());
+    EXPECT_EQ(run({ noStart }), kExitFailed);
+    EXPECT_TRUE(err.text().contains(QStringLiteral("could not start"))) << qPrintable(err.text());
+    EXPECT_TRUE(out.text().isEmpty()) << qPrintable(out.text()); // no summary for a scan that never ran
+    EXPECT_FALSE(QFile::exists(csvPath()));
+}
+
+TEST_F(HeadlessScanTest, UsageErrorsExitWithTwoAndTheUsage)
+{
+    EXPECT_EQ(
+        run({ QStringLiteral("--set"), QStringLiteral("noSuchSetting=1"), url("/") }, /*withCsv=*/false), kExitUsage);
+    EXPECT_TRUE(err.text().contains(QStringLiteral("unknown crawl setting: noSuchSetting")));
+    EXPECT_TRUE(err.text().contains(QStringLiteral("usage: crawlmere")));
+    EXPECT_EQ(run({}, /*withCsv=*/false), kExitUsage);
+    EXPECT_EQ(run({ QStringLiteral("--help") }, /*withCsv=*/false), kExitFinished);
+    EXPECT_TRUE(out.text().startsWith(QStringLiteral("usage: crawlmere")));
+}
+
+TEST_F(HeadlessScanTest, DefaultsGivenForTheRunAreUsedAndNotKept)
+{
+    auto& defaults = crawlmere::platform::UserDefaults::standard();
+    ASSERT_FALSE(defaults.objectForKey(QStringLiteral("headlessTestMarker")).isValid());
+    // byStatusWhichStatus 1: a redirected URL shows only its final status.
+    const int status = run({ QStringLiteral("--default"), QStringLiteral("byStatusWhichStatus=1"),
+        QStringLiteral("--default"), QStringLiteral("headlessTestMarker=YES"), url(QStringLiteral("/dir/c.html")) });
+    ASSERT_EQ(status, kExitFinished);
+    EXPECT_FALSE(defaults.objectForKey(QStringLiteral("headlessTestMarker")).isValid());
+    EXPECT_EQ(defaults.integerForKey(QStringLiteral("byStatusWhichStatus")), 2);
+
+    EXPECT_EQ(
+        run({ QStringLiteral("--default"), QStringLiteral("byStatusWhichStatus=1"), url(QStringLiteral("/moved")) }),
+        kExitFinished);
+    const CsvTable csv = readCsv(csvPath());
+    ASSERT_TRUE(csv.rows.count(url("/moved")));
+    EXPECT_EQ(csv.rows.at(url("/moved")).at("status"), "200 ok");
+}
+
+TEST_F(HeadlessScanTest, AnUnwritableCsvExitsWithOneAfterTheSummary)
+{
+    const QString csv = folder.filePath(QStringLiteral("no-such-folder/scan.csv"));
+    EXPECT_EQ(run({ url(QStringLiteral("/b.html")), QStringLiteral("--csv"), csv }, /*withCsv=*/false), kExitFailed);
+    EXPECT_TRUE(err.text().contains(QStringLiteral("cannot write ") + csv)) << qPrintable(err.text());
+    EXPECT_TRUE(out.text().startsWith(QStringLiteral("Scan finished: ")));
+    EXPECT_FALSE(QFile::exists(csv));
+}
+
+TEST_F(HeadlessScanTest, CtrlCStopsTheScanAndStillWritesWhatWasFound)
+{
+    // A site that never ends: every page is slow and links to ten new ones.
+    LoopbackServer endless;
+    endless.server().new_task_queue = [] { return new httplib::ThreadPool(40); };
+    endless.server().set_keep_alive_timeout(1);
+    endless.server().Get(R"(/n/(\d+))", [](const httplib::Request& request, httplib::Response& response) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        const long long n = std::stoll(request.matches[1]);
+        std::string body = "<html><head><title>n</title></head><body>";
+        for (int i = 1; i <= 10; ++i)
+            body += "<a href=\"/n/" + std::to_string(n * 10 + i) + "\">next</a>";
+        response.set_content(body + "</body></html>", "text/html");
+    });
+    ASSERT_TRUE(startListening(endless));
+
+    // Ctrl-C arrives once the scan is under way.
+    std::thread presser([] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+        std::raise(SIGINT);
+    });
+    const int status = run({ endless.url(QStringLiteral("/n/1")) });
+    presser.join();
+    ASSERT_EQ(status, kExitInterrupted) << qPrintable(err.text());
+
+    const QString summary = out.text();
+    EXPECT_TRUE(summary.startsWith(QStringLiteral("Scan stopped (Ctrl-C): "))) << qPrintable(summary);
+    const CsvTable csv = readCsv(csvPath());
+    const int found = summaryValue(summary, "URLs found").toInt();
+    EXPECT_GT(found, 10);
+    EXPECT_EQ(csv.rowCount, found);
+    EXPECT_EQ(csv.rows.at(endless.url("/n/1")).at("status"), "200 ok");
+    // Every URL of the CSV was either checked or still waiting: nothing is left "Request sent".
+    for (const auto& [key, row] : csv.rows)
+        EXPECT_NE(row.at("status"), "Request sent") << qPrintable(key);
+}
