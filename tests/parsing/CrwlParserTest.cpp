@@ -2,6 +2,8 @@
 #include "parsing/detail/ParserDefaults.h"
 #include "support/Fixtures.h"
 
+#include "platform/UserDefaults.h"
+
 #include <gtest/gtest.h>
 
 using crawlmere::test::ExactBuffer;
@@ -84,6 +86,24 @@ TEST(CrwlParser, WarningsNeedValidationAndHtml)
     parser->addWarning(QStringLiteral("not kept"));
     EXPECT_EQ(parser->getWarnings().size(), 1);
     detail::setParserDefaults({});
+}
+
+TEST(CrwlParser, ReadsTheApplicationDefaultsStoreBehindTheOverrides)
+{
+    const ExactBuffer page(std::string_view("<!DOCTYPE html><html><head><title>a</title><title>b</title></head><body></body></html>"));
+    CrwlParser::Options options;
+    options.allowNoLinks = true;
+    detail::setParserDefaults({});
+    auto& store = crawlmere::platform::UserDefaults::standard();
+    store.setArgumentValue(QStringLiteral("htmlValidationEnabled"), true);
+    auto parser = CrwlParser::initWithData(shared(page), options);
+    ASSERT_TRUE(parser);
+    EXPECT_EQ(parser->getWarnings().size(), 1) << "a value of the defaults store reaches the parser";
+    detail::setParserDefault(QStringLiteral("htmlValidationEnabled"), false);
+    parser = CrwlParser::initWithData(shared(page), options);
+    EXPECT_TRUE(parser->getWarnings().isEmpty()) << "an override wins over the store";
+    detail::setParserDefaults({});
+    store.setArgumentValue(QStringLiteral("htmlValidationEnabled"), QVariant());
 }
 
 TEST(CrwlParser, SettingsDrivenInitialiser)

@@ -1,10 +1,13 @@
 // The parsers' defaults table and log.
 #include "parsing/detail/ParserDefaults.h"
 
+#include "platform/UserDefaults.h"
+
 #include <QMutex>
 #include <QMutexLocker>
 
 #include <cstdio>
+#include <utility>
 
 namespace crawlmere::parsing::detail {
 
@@ -26,8 +29,13 @@ QVariantMap& table()
 
 QVariant defaultsObject(const QString& key)
 {
-    QMutexLocker locker(&tableLock());
-    return table().value(key);
+    {
+        QMutexLocker locker(&tableLock());
+        const auto it = std::as_const(table()).constFind(key);
+        if (it != table().cend())
+            return it.value();
+    }
+    return crawlmere::platform::UserDefaults::standard().objectForKey(key);
 }
 
 bool defaultsBool(const QString& key)

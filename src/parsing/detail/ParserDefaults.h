@@ -8,8 +8,9 @@
 namespace crawlmere::parsing::detail {
 
 /// The value stored for `key`, or an invalid QVariant when the key is absent.
-/// The parsers read the defaults only through these functions. They are backed by a process-wide
-/// table that the application (and tests) fill with `setParserDefaults`; safe from any thread.
+/// The parsers read the defaults only through these functions: a process-wide override table
+/// (filled by tests with `setParserDefaults`) first, then the application's standard defaults
+/// store. Safe from any thread.
 QVariant defaultsObject(const QString& key);
 /// Absent keys read as NO. A number is YES when non-zero; a string when it starts with Y, y, T, t
 /// or a digit 1-9.
@@ -17,7 +18,7 @@ bool defaultsBool(const QString& key);
 /// Absent keys read as 0; a string gives its leading integer.
 qint64 defaultsInteger(const QString& key);
 
-/// Replaces the whole table.
+/// Replaces the whole override table.
 void setParserDefaults(const QVariantMap& values);
 /// Sets (or, with an invalid value, removes) one key.
 void setParserDefault(const QString& key, const QVariant& value);
