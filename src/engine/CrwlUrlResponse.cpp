@@ -148,14 +148,18 @@ UrlSessionDelegate CrwlUrlFetch::makeDelegate(const std::shared_ptr<CrwlUrlFetch
 // ===== Redirects ================================================================================
 
 RedirectDecision CrwlUrlFetch::willPerformHTTPRedirection(
-    CrwlUrl& record, CrwlUrlFetchContext&, const UrlResponse& response, UrlRequest newRequest)
+    CrwlUrl& record, CrwlUrlFetchContext& context, const UrlResponse& response, UrlRequest newRequest)
 {
     const auto recordOwner = record.getOwner();
     if (recordOwner && recordOwner->stopPressed())
         logLine(3, QStringLiteral("%1 redirect called after stop pressed").arg(record.getLinkURL()));
     const bool startingPoint = record.isStartingPoint();
 
-    if (record.getRedirectCount() >= kRecurringRedirectHops) {
+    // A loop through the record's own URL (A -> B -> A) records only every other hop in the
+    // chain, so the hops offered count too; otherwise the transfer's own redirect cap ends the
+    // loop first with a transport error instead of "Recurring redirect".
+    const qint64 hopsOffered = ++context.redirectHops;
+    if (record.getRedirectCount() >= kRecurringRedirectHops || hopsOffered > kRecurringRedirectHops) {
         // The redirect response becomes the final response; its status stays -9.
         record.setStatus(-9);
         return RedirectDecision::refuse();

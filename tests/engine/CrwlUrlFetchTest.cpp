@@ -74,6 +74,12 @@ protected:
         http.Get(R"(/loop/(\d+))", [](const httplib::Request& request, httplib::Response& response) {
             response.set_redirect("/loop/" + std::to_string(std::stoi(request.matches[1]) + 1), 302);
         });
+        http.Get("/ping", [](const httplib::Request&, httplib::Response& response) {
+            response.set_redirect("/pong", 302);
+        });
+        http.Get("/pong", [](const httplib::Request&, httplib::Response& response) {
+            response.set_redirect("/ping", 302);
+        });
         http.Get("/r-off", [this](const httplib::Request&, httplib::Response& response) {
             response.set_redirect("http://localhost:" + std::to_string(server.port()) + "/final", 302);
         });
@@ -246,6 +252,17 @@ TEST_F(CrwlUrlFetchTest, ThirteenHopsAreARecurringRedirect)
     EXPECT_EQ(record->getStatus(), -14);
     EXPECT_EQ(record->descriptionForStatusCode(-14), QStringLiteral("Recurring redirect"));
     EXPECT_EQ(record->getRedirectCount(), 13);
+    EXPECT_EQ(owner->count(QStringLiteral("incNumberDone")), 1);
+}
+
+TEST_F(CrwlUrlFetchTest, ALoopBackToThePageItselfIsARecurringRedirect)
+{
+    // /ping -> /pong -> /ping ...: the hops back to the record's own URL are not in the chain.
+    const auto record = makeRecord(server.url(QStringLiteral("/ping")));
+    fetch(record);
+    EXPECT_EQ(record->getStatus(), -14);
+    EXPECT_EQ(record->descriptionForStatusCode(-14), QStringLiteral("Recurring redirect"));
+    EXPECT_TRUE(record->getStatusDescription().startsWith(QStringLiteral("Recurring redirect")));
     EXPECT_EQ(owner->count(QStringLiteral("incNumberDone")), 1);
 }
 

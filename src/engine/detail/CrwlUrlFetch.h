@@ -39,6 +39,9 @@ struct CrwlUrlFetchContext {
     bool bodyToSource = false;
     /// Seconds until a `Refresh` header's target is requested; 0 for none.
     int refreshDelay = 0;
+    /// HTTP redirects offered to this fetch, including those back to the record's own URL,
+    /// which the chain does not record.
+    qint64 redirectHops = 0;
 };
 
 /// The record's fetch steps (friends of `CrwlUrl`).
