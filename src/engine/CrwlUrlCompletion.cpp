@@ -1,5 +1,5 @@
 // The end of a URL record's fetch: body measures, meta refresh, soft-404 test, archive hook,
-// failure texts, and the three hand-overs to the owner on the main thread.
+// failure texts, and the two hand-overs to the owner on the main thread.
 #include "engine/CrwlUrl.h"
 
 #include "engine/FetchPageReader.h"
@@ -123,8 +123,7 @@ void CrwlUrlFetch::didCompleteWithError(
         return; // the renderer finishes the record
     record->archivePageIfAppropriate();
 
-    // 3. Failure texts, the diagnosis, and counting. Main thread.
-    bool counted = false;
+    // 3-5. Failure texts, the diagnosis, counting, links and the slot, in one main-thread step.
     Dispatch::mainSync([&] {
         if (!context->current.load())
             return;
@@ -163,20 +162,14 @@ void CrwlUrlFetch::didCompleteWithError(
         }
         if (recordOwner)
             recordOwner->incNumberDone(record);
-        counted = true;
-    });
-    if (!counted)
-        return;
 
-    // 4. Links of a page fetched without error.
-    Dispatch::mainSync([&] {
+        // 4. Links of a page fetched without error. Counting may have ended or paused the scan,
+        // which unlinks the fetch, so each step asks again whether it is still current.
         if (context->current.load() && !error && !record->data.isEmpty() && !record->isImage() && recordOwner)
             recordOwner->extractLinks(record);
-    });
 
-    // 5. The slot. The fetch is unlinked first, so a pump that sends this record again keeps
-    // its new session.
-    Dispatch::mainSync([&] {
+        // 5. The slot. The fetch is unlinked first, so a pump that sends this record again keeps
+        // its new session.
         if (!context->current.load())
             return;
         unlink(*record, *context);
