@@ -248,10 +248,55 @@ void CrwlUrl::setIsBlacklisted(bool value)
 
 namespace {
 
+/// The usual RFC 1123 form exactly as servers send it ("Sun, 06 Nov 1994 08:49:37 GMT"), read
+/// without the general date parser; nullopt for anything else (other forms, extra white space,
+/// a day name that does not match the date), which the general parser then reads.
+std::optional<QDateTime> parseRfc1123Exactly(const QString& text)
+{
+    if (text.size() != 29 || text[3] != u',' || text[4] != u' ' || text[7] != u' ' || text[11] != u' '
+        || text[16] != u' ' || text[19] != u':' || text[22] != u':' || text[25] != u' '
+        || QStringView(text).sliced(26) != u"GMT")
+        return std::nullopt;
+    const auto number = [&](qsizetype at, qsizetype length) -> int {
+        int value = 0;
+        for (qsizetype i = at; i < at + length; ++i) {
+            const char16_t ch = text[i].unicode();
+            if (ch < u'0' || ch > u'9')
+                return -1;
+            value = value * 10 + (ch - u'0');
+        }
+        return value;
+    };
+    static constexpr std::array<char16_t[4], 12> kMonths { u"Jan", u"Feb", u"Mar", u"Apr", u"May", u"Jun", u"Jul",
+        u"Aug", u"Sep", u"Oct", u"Nov", u"Dec" };
+    static constexpr std::array<char16_t[4], 7> kDays { u"Mon", u"Tue", u"Wed", u"Thu", u"Fri", u"Sat", u"Sun" };
+    const QStringView monthName = QStringView(text).sliced(8, 3);
+    int month = 0;
+    for (int i = 0; i < 12; ++i) {
+        if (monthName == QStringView(kMonths[static_cast<size_t>(i)], 3))
+            month = i + 1;
+    }
+    const int day = number(5, 2);
+    const int year = number(12, 4);
+    const int hour = number(17, 2);
+    const int minute = number(20, 2);
+    const int second = number(23, 2);
+    if (month == 0 || day < 0 || year < 0 || hour < 0 || minute < 0 || second < 0)
+        return std::nullopt;
+    const QDate date(year, month, day);
+    const QTime time(hour, minute, second);
+    if (!date.isValid() || !time.isValid()
+        || QStringView(text).first(3) != QStringView(kDays[static_cast<size_t>(date.dayOfWeek() - 1)], 3))
+        return std::nullopt;
+    return QDateTime(date, time, QTimeZone::utc());
+}
+
 /// A Last-Modified value as a point in time: the HTTP date forms (RFC 1123, RFC 850, asctime)
 /// and ISO 8601; an invalid QDateTime when none fits.
 QDateTime parseHttpDate(const QString& headerValue)
 {
+    if (auto exact = parseRfc1123Exactly(headerValue))
+        return *exact;
     const QString text = headerValue.simplified();
     if (text.isEmpty())
         return {};

@@ -418,6 +418,25 @@ TEST(CrwlUrlSetters, LastModifiedUsesTheCalendarYear)
     EXPECT_EQ(record.getLastmodified(), QStringLiteral(""));
 }
 
+TEST(CrwlUrlSetters, LastModifiedReadsLooseFormsOfTheUsualDateAlike)
+{
+    CrwlUrl record;
+    // White space around or inside, and a numeric zone, go through the general reader.
+    record.setTargetLastModified(QStringLiteral("  Mon, 30 Dec 2024   12:00:00 GMT "));
+    EXPECT_EQ(record.getLastmodified(), QStringLiteral("2024-12-30"));
+    record.setTargetLastModified(QStringLiteral("Mon, 30 Dec 2024 12:00:00 +0000"));
+    EXPECT_EQ(record.getLastmodified(), QStringLiteral("2024-12-30"));
+    // Close to midnight the day is the local one, whatever zone the test runs in.
+    record.setTargetLastModified(QStringLiteral("Mon, 30 Dec 2024 23:59:59 GMT"));
+    EXPECT_EQ(record.getLastmodified(),
+        QDateTime(QDate(2024, 12, 30), QTime(23, 59, 59), QTimeZone::utc()).toLocalTime().toString(QStringLiteral("yyyy-MM-dd")));
+    // Digits where a month or a number belongs: not a date.
+    record.setTargetLastModified(QStringLiteral("Mon, 3x Dec 2024 12:00:00 GMT"));
+    EXPECT_EQ(record.getLastmodified(), QStringLiteral(""));
+    record.setTargetLastModified(QStringLiteral("Mon, 30 Dek 2024 12:00:00 GMT"));
+    EXPECT_EQ(record.getLastmodified(), QStringLiteral(""));
+}
+
 TEST(CrwlUrlSetters, BlacklistWarningFollowsTheDefault)
 {
     UserDefaults& defaults = UserDefaults::standard();
