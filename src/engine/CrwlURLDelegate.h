@@ -69,6 +69,8 @@ public:
     /// Files `record` under its key. The owner forms the key with the record's
     /// `prepareUrlForLookup(key)`; an empty key is ignored.
     virtual void addToLookup(const std::shared_ptr<CrwlUrl>& /*record*/, const QString& /*key*/) { }
+    /// Files `record` as one that redirects to the URL of the prepared lookup `key`.
+    virtual void addToRedirLookup(const std::shared_ptr<CrwlUrl>& /*record*/, const QString& /*key*/) { }
     /// How many redirects lead to the record.
     virtual qint64 getNumberOfRedirectsTo(const CrwlUrl& /*record*/) const { return 0; }
     /// Takes a record out of the scan's collections (it stays alive for open views).

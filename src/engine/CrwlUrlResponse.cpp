@@ -171,6 +171,9 @@ RedirectDecision CrwlUrlFetch::willPerformHTTPRedirection(
         record.setLinkURL(target);
     } else {
         record.addRedir(target, code, 0);
+        // Files the record under its target, for the "numberofredirectstohere" column.
+        if (recordOwner && !target.isEmpty())
+            recordOwner->addToRedirLookup(record.shared_from_this(), record.prepareUrlForLookup(target));
         if (startingPoint && recordOwner)
             recordOwner->addStringToDiagnosticTrace(
                 QStringLiteral("received redirect notification - %1 to %2 status %3")

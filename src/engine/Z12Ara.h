@@ -213,7 +213,8 @@ public:
     /// removeFromLookup: removes the record's entry (under the same prepared key), only when the
     /// entry is this record.
     void removeFromLookup(const UrlPtr& record);
-    void addToRedirLookup(const UrlPtr& record, const QString& key);
+    /// addToRedirLookup:withKey: files the record under the key of a URL it redirects to, once.
+    void addToRedirLookup(const UrlPtr& record, const QString& key) override;
     qint64 getNumberOfRedirectsTo(const CrwlUrl& record) const override;
 
     /// add: appends a record to the collection while it holds fewer than `linksLimit`.

@@ -124,7 +124,9 @@ void Z12Ara::addToRedirLookup(const UrlPtr& record, const QString& key)
         return;
     if (redirLookupDictionary.isEmpty())
         redirLookupDictionary.reserve(50);
-    redirLookupDictionary[key].append(record);
+    QList<UrlPtr>& redirecting = redirLookupDictionary[key];
+    if (!redirecting.contains(record)) // a rechecked record is counted once
+        redirecting.append(record);
 }
 
 qint64 Z12Ara::getNumberOfRedirectsTo(const CrwlUrl& record) const
