@@ -171,6 +171,10 @@ void UrlSession::start(UrlRequest request)
 void UrlSession::cancel()
 {
     m_cancelRequested = true;
+    // A completed task's transfer has left the network engine already (it reports its end
+    // only after that), so there is nothing to cancel and no reason to wake the engine.
+    if (m_completed)
+        return;
     quint64 transferId = 0;
     {
         std::lock_guard lock(m_mutex);
