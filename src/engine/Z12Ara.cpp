@@ -310,7 +310,7 @@ bool Z12Ara::prepareLocalFile(const UrlPtr& startingRecord)
         logLine(0, QStringLiteral("error opening %1: %2").arg(path, errorText));
         if (prompts) {
             prompts->runModalAlert({ QStringLiteral("Error opening file"),
-                QStringLiteral("Webtally encountered the following error when trying to open the selected file:") + u' '
+                QStringLiteral("Crawlmere encountered the following error when trying to open the selected file:") + u' '
                     + errorText,
                 { QStringLiteral("OK") } });
         }
@@ -398,7 +398,7 @@ void Z12Ara::limitToStartingDirectory(const UrlPtr& startingRecord)
                                    last + u' '
                                        + QStringLiteral("could be a directory, or it may be a page without "
                                                         "a file extension (.html)\n\nThis has an effect on "
-                                                        "the scope of the scan (Webtally limits its crawl "
+                                                        "the scope of the scan (Crawlmere limits its crawl "
                                                         "to the directory you start in)."),
                                    { QStringLiteral("is a page"), QStringLiteral("is a directory") } })
                                        : 0;

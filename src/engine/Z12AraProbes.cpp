@@ -98,7 +98,7 @@ Z12Ara::RobotsRules Z12Ara::parseRobotsRules(const QString& text)
                 || containsCaseInsensitive(value, u"Googlebot-Image")) {
                 recording = false;
             } else if (containsCaseInsensitive(value, u"Googlebot") && !containsCaseInsensitive(value, u"Googlebot-")) {
-                logLine(2, QStringLiteral("we are Google"));
+                logLine(2, QStringLiteral("robots.txt: taking the section of the main search-engine agent"));
                 recording = false;
                 if (!starSectionTaken) {
                     googlebotSectionTaken = true;

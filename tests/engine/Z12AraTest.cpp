@@ -245,7 +245,7 @@ TEST_F(Z12AraGoTest, UnreadableLocalFileShowsTheErrorAndStartsNothing)
     EXPECT_EQ(prompts->alerts[0].messageText, u"Error opening file");
     EXPECT_EQ(prompts->alerts[0].buttons, QStringList { QStringLiteral("OK") });
     EXPECT_TRUE(prompts->alerts[0].informativeText.startsWith(
-        u"Webtally encountered the following error when trying to open the selected file: "));
+        u"Crawlmere encountered the following error when trying to open the selected file: "));
     EXPECT_GT(prompts->alerts[0].informativeText.size(), 90);
     EXPECT_EQ(hub->queueLength(), 0);
     EXPECT_FALSE(hub->isScanning());
