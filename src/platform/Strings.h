@@ -23,6 +23,9 @@ bool hasSuffixCaseInsensitive(QStringView text, QStringView suffix);
 
 /// Removes white space and line breaks (ASCII and Unicode separators) at both ends.
 QString trimmingWhitespaceAndNewlines(const QString& text);
+/// Decodes the five named XML entities (&amp; &lt; &gt; &quot; &apos;) and numeric character
+/// references (&#38; &#x26;); an unknown entity or a reference to no character stays as written.
+QString decodingXmlEntities(const QString& text);
 
 // Path functions. They treat the whole string as a path, as the platform does for URL strings:
 // runs of "/" collapse to one and a trailing "/" is dropped before the last component is taken,

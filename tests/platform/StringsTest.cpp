@@ -64,3 +64,11 @@ TEST(Strings, PathFunctionsOnWholeUrlStrings)
     EXPECT_EQ(strings::appendingPathComponent("/tmp/", "/a.html"), "/tmp/a.html");
     EXPECT_EQ(strings::appendingPathComponent("", "a"), "a");
 }
+
+TEST(Strings, XmlEntitiesDecodeNamedAndNumericReferencesOnly)
+{
+    EXPECT_EQ(strings::decodingXmlEntities("/tmp/a&amp;b&lt;&gt;&quot;&apos;.html"), "/tmp/a&b<>\"'.html");
+    EXPECT_EQ(strings::decodingXmlEntities("&#38;&#x41;&#X42;"), "&AB");
+    EXPECT_EQ(strings::decodingXmlEntities("&nbsp; &#xD800; &#0; & &amp"), "&nbsp; &#xD800; &#0; & &amp");
+    EXPECT_EQ(strings::decodingXmlEntities("no entity"), "no entity");
+}

@@ -1,0 +1,268 @@
+// The site configuration store: the list of sites kept in the defaults store, the selected
+// site's working copy, its rule lists, the site list's rows and folders, and settings files.
+#pragma once
+
+#include "engine/ShellServices.h"
+#include "settings/ConfigView.h"
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <QVariantList>
+#include <QVariantMap>
+
+#include <functional>
+#include <memory>
+#include <optional>
+
+namespace crawlmere::platform {
+class UserDefaults;
+}
+
+namespace crawlmere::settings {
+
+/// One row of the site list. The header row has a null `ID`.
+struct WebtallyWebsiteNavigationItem {
+    QString name;
+    QString startingUrl;
+    QString ID;
+    bool isHeader() const { return ID.isNull(); }
+};
+
+/// What the request-rate recalculation shows and stores.
+struct RequestRate {
+    double delay = 0.0; ///< the site's `delay` in seconds (may be infinite)
+    int maxRPM = 0; ///< what the rate field shows
+    bool maxRPMEnabled = false; ///< whether the rate field is enabled
+    int threads = 0; ///< what the thread slider (and its label) shows
+};
+
+/// The site configuration store of the main window, without any widget: the settings pane and
+/// the site list attach through `ConfigView`, alerts go through `ShellPrompts`, and "scanning"
+/// is a predicate handed in by the shell (the Go button reads "Pause"). Without a view every
+/// operation still works on the data, which is how scans without windows and tests use it.
+///
+/// Sites are QVariantMaps of property-list values. The selected site's working copy is
+/// `currentSettings`; it is pushed into the list by `synchronise` and the list is written whole
+/// under the defaults key `websites`. Rows of the site list: row 0 is the header row.
+///
+/// Write-backs of a scan (starting URL, WordPress switch, time stamp, status, default name,
+/// archive location) go to the site whose settings `settingsForScan` handed out, even when
+/// another site has been selected since.
+///
+/// Main thread only. The defaults store, the view and the prompts must outlive the manager (or
+/// be detached first).
+class ConfigManager final : public ShellSiteStore {
+public:
+    /// The name a new site gets.
+    static inline const QString kNewSiteName = QStringLiteral("A new website");
+    /// Posted (object: the manager) when the sitemap rules have been saved and closed.
+    static inline const QString CrwlSitemapRulesDidChange = QStringLiteral("CrwlSitemapRulesDidChange");
+    static inline const QString kAllSites = QStringLiteral("All sites");
+    static inline const QString kDefaultFolder = QStringLiteral("Default folder");
+
+    explicit ConfigManager(platform::UserDefaults& defaults);
+    ~ConfigManager() override;
+    ConfigManager(const ConfigManager&) = delete;
+    ConfigManager& operator=(const ConfigManager&) = delete;
+
+    // ----- wiring -----
+    /// Attaches the settings pane and site list (nullptr detaches).
+    void setView(ConfigView* view);
+    /// "Scanning": the shell's Go button reads "Pause". Unset means never scanning.
+    void setScanningPredicate(std::function<bool()> scanning);
+    /// Alerts and the beep; without prompts an alert is answered with its first button.
+    void setPrompts(std::shared_ptr<ShellPrompts> prompts);
+    /// clearAllDataSources of the shell, run after a new site is made.
+    void setClearAllDataSources(std::function<void()> clear);
+    platform::UserDefaults& defaults() const { return m_defaults; }
+    bool isScanning() const;
+
+    // ----- start-up and end -----
+    /// Loads the site list and folders and shows the selected site; sets `htmlValidationEnabled`
+    /// to NO. Runs once; later calls do nothing.
+    void applicationHasFinishedLaunching();
+    bool woken() const { return m_woken; }
+    /// Saves the working copy and the list when something changed.
+    void applicationWillTerminate();
+
+    // ----- store and selection -----
+    void load();
+    void fetchWebsitesArray();
+    std::optional<QVariantMap> settingsForID(const QString& siteID) const;
+    /// -1 when absent or `siteID` is empty.
+    qsizetype indexOfWebsiteWithID(const QString& siteID) const;
+    /// The crawl defaults with `startingUrl` "https://", `name` "A new website", a new `id` and
+    /// an empty `sitemapRules`.
+    QVariantMap getBlankSettings();
+    /// "%Y%m%d-%H%M%S" local time followed by a per-manager counter (1 for the first).
+    QString newFilename();
+    void makeCurrentSettingsFromUserSelectedWebsite();
+    std::optional<QVariantMap> settingsForDataSourceRow(int row) const;
+    std::optional<QVariantMap> getSettingsInWaiting() const;
+    const QList<QVariantMap>& websites() const { return m_websites; }
+
+    // ----- persistence -----
+    void synchronise();
+    /// The working copy, synchronised first when dirty.
+    QVariantMap currentSettings();
+    /// `currentSettings` for a scan about to start: the site it belongs to receives the scan's
+    /// write-backs until the next call.
+    QVariantMap settingsForScan();
+    /// The working copy as it stands, without synchronising.
+    QVariantMap getCurrentSettingsForExport() const { return m_current; }
+    void copyInterfaceToCurrentSettings();
+    void pushCurrentSettingsToWebsites();
+    void pushWebsitesToDefaults();
+    void implementCurrentSettings();
+    void setDirty(bool dirty) { m_dirty = dirty; }
+    bool isDirty() const { return m_dirty; }
+
+    // ----- actions -----
+    void newConfig() { newConfigWithURL(QString()); }
+    /// A new site, with `url` (already an absolute URL string) as starting URL when not empty.
+    void newConfigWithURL(const QString& url);
+    void duplicateSelectedConfig(int clickedRow);
+    /// Asks, then deletes the selected site; only beeps while scanning.
+    void deleteURL();
+    void returnToDefaultSettings();
+    /// The control actions of the settings pane for the control named `key`, after its value
+    /// changed. `shouldArchive` may switch `checkImages` and `linkedFiles` on (through the view).
+    void handleControl(const QString& key);
+    /// The request-rate arithmetic on the controls' integer values.
+    static RequestRate recalcDelay(bool limitRPM, int maxRPM, int threads);
+    /// The starting URL of `row`'s site passed through `validateStartingUrl`; null for a header.
+    QString visitSelected(int row) const;
+
+    // ----- current site -----
+    QString getIDForCurrentSite() const override;
+    QString getNameForCurrentSite() const;
+    QString getStartingURLForCurrentSite() const;
+    void setNewStartingurl(const QString& url) override;
+    void switchWordpressUrlsOn(bool on) override;
+    void setTimeStampForCurrentSite() override;
+    void setStatusForCurrentSite(const QString& status);
+    bool setNameIfStillDefault(const QString& name);
+    void setCrawlsSinglePage(bool on);
+    void setArchiveSaveLocation(const QString& path);
+    QString filenameFromCurrentStartingURL() const;
+    /// A usable starting URL: trimmed; kept when it holds "://"; a local path ("/…", "~/…")
+    /// becomes a file URL with XML entities decoded; anything else gets "http://". A string
+    /// that is no URL is percent- and IDNA-encoded. Null for a null or empty string.
+    static QString validateStartingUrl(const QString& text);
+
+    // ----- crawl rule lists and sitemap rules -----
+    /// The four lists in their order (tags 0-3): Ignore, Do not check, Do not follow, Only follow.
+    static const QStringList& ruleListKeys();
+    static const QStringList& legacyRuleKeys();
+    static const QStringList& ruleListLabels();
+    /// The working list of tag 0-3 (empty for another tag).
+    QStringList ruleList(int tag) const;
+    int blacklistRuleCount() const;
+    /// The term at a row of the combined table, with its list tag; nullopt beyond the last.
+    std::optional<std::pair<int, QString>> blacklistRuleAtIndex(int row) const;
+    /// Appends `text` (with "!" first when `doesNotContain`) to list `tag`; empty text adds
+    /// nothing. Always marks the site changed.
+    void addBlacklistRule(int tag, bool doesNotContain, const QString& text);
+    void deleteBlacklistRule(int row);
+    /// Replaces a row's term by an edited one at the end of list `tag`.
+    void editBlacklistRule(int row, int tag, bool doesNotContain, const QString& text);
+    const QVariantList& sitemapRules() const { return m_sitemapRules; }
+    void addSitemapRule();
+    void addThisSitemapRule(const QVariantMap& rule);
+    void deleteSitemapRule(int row);
+    /// Sets one field of a rule: `match` flips; `contains`, `priority`, `update` take `text`.
+    void userFinishedEditingSitemapRule(int row, const QString& field, const QString& text = QString());
+    /// Posts CrwlSitemapRulesDidChange.
+    void saveAndCloseRules();
+    void saveRules();
+
+    // ----- site list, sorting, search and folders -----
+    const QList<WebtallyWebsiteNavigationItem>& rows() const { return m_rows; }
+    void buildDatasourceArray();
+    void rebuildDataSourceAndReloadTableView();
+    void selectCurrentSettingsInInterfaceIfPossible();
+    /// The user selected `row` of the site list (-1 none).
+    void tableViewSelectionDidChange(int row);
+    int selectedRow() const { return m_selectedRow; }
+    void filter(const QString& searchText);
+    bool shouldBeVisible(const QVariantMap& site) const;
+    void sortWebsites();
+    void setSortingByName() { setSorting(QStringLiteral("name")); }
+    void setSortingByURL() { setSorting(QStringLiteral("startingUrl")); }
+    void setSortingByDate() { setSorting(QStringLiteral("dateStamp")); }
+    QString sortKey() const;
+    bool settingsAreWithinOpenFolder(const QVariantMap& site) const;
+    QString openFolder() const;
+    QStringList getFolderDataSourceArray() const;
+    QStringList folderList() const;
+    static QString getFolderName(const QVariantMap& site);
+    std::optional<QVariantMap> firstWebsiteInFolder(const QString& name) const;
+    bool folderNameExists(const QString& name) const;
+    void addFolderToFolderList(const QString& name);
+    void addFolderToFolderSortingIfNecessary(const QString& name);
+    bool isFolderCollapsed(const QString& name) const;
+    void purgeFolderList();
+    /// Rebuilds `folderList` from the sites when it is empty and hands the names to the view.
+    void populateFolderMenus();
+    void moveSelectedToFolder(int clickedRow, const QString& folder);
+    /// True when the site moved into a new folder (an existing or empty name does nothing).
+    bool createNewFolderAndMoveSelected(int clickedRow, const QString& name);
+    void createNewFolder(const QString& name);
+    /// Asks, then deletes folder row `folderRow` (rows 0 and 1 are the fixed rows).
+    void deleteSelectedFolder(int folderRow);
+    void renameFolder(const QString& oldName, const QString& newName);
+    void userFinishedEditingWebsiteName(const QString& name);
+    /// The folder row to select when the folder panel opens.
+    int folderTableViewSelect() const;
+    /// The folder panel closed with `folderRow` selected (-1 none): opens that folder.
+    void hideFolderView(int folderRow);
+    bool deleteMeIfNotUsedHasBeenUsed() const;
+
+    // ----- settings files -----
+    bool exportSelectedSettings(const QString& path) const;
+    bool exportAllSettings(const QString& path) const;
+    bool importLcsettings(const QVariantMap& site);
+    int importLcsBatch(const QVariantList& sites);
+    /// The shell's reading of a ".lcsettings" file: empty, unreadable or non-dictionary files
+    /// are logged and change nothing; otherwise `importLcsettings`.
+    bool openLcsettingsFile(const QString& path);
+    /// The same for ".lcsbatch" files; the number of sites added.
+    int openLcsbatchFile(const QString& path);
+    /// A local page or document (a file URL string) becomes a starting URL: the blank site's,
+    /// or, after asking, a new site's or the selected site's.
+    bool openFileAsStartingUrl(const QString& fileUrl);
+
+private:
+    int alert(const ShellAlert& alert) const;
+    void beep() const;
+    void setSorting(const QString& key);
+    void loadRules();
+    /// The site a scan write-back goes to: the working copy, or the list entry of the scanned
+    /// site when another one is selected (nullptr when that site is gone).
+    QVariantMap* writeBackTarget(bool* isCurrent);
+    void finishWriteBack(bool isCurrent);
+
+    platform::UserDefaults& m_defaults;
+    ConfigView* m_view = nullptr;
+    std::function<bool()> m_scanning;
+    std::shared_ptr<ShellPrompts> m_prompts;
+    std::function<void()> m_clearAllDataSources;
+
+    QList<QVariantMap> m_websites;
+    QList<WebtallyWebsiteNavigationItem> m_rows;
+    QVariantList m_folderSorting;
+    QVariantMap m_current;
+    QString m_deleteMeIfNotUsed; ///< id of the placeholder site of an empty folder
+    QString m_scanSiteID;
+    QString m_searchText;
+    QList<QStringList> m_rules; ///< the four working rule lists, tags 0-3
+    QVariantList m_sitemapRules;
+    int m_selectedRow = -1;
+    int m_uniqueCounter = 0;
+    bool m_dirty = false;
+    bool m_woken = false;
+    bool m_tableViewEmbargoed = false;
+};
+
+} // namespace crawlmere::settings
