@@ -131,6 +131,8 @@ public:
     void handleControl(const QString& key);
     /// The request-rate arithmetic on the controls' integer values.
     static RequestRate recalcDelay(bool limitRPM, int maxRPM, int threads);
+    /// The site's `delay` becomes `delay` (from `recalcDelay`); marks the site changed.
+    void storeDelay(double delay);
     /// The starting URL of `row`'s site passed through `validateStartingUrl`; null for a header.
     QString visitSelected(int row) const;
 

@@ -1,0 +1,590 @@
+// The site configuration store: selection, persistence, the site actions and the current-site
+// interface of the crawl and the shell.
+#include "settings/ConfigManager.h"
+
+#include "engine/CrwlUrl.h"
+#include "engine/PunycodeAdditions.h"
+#include "platform/Log.h"
+#include "platform/Paths.h"
+#include "platform/Strings.h"
+#include "platform/Url.h"
+#include "platform/UserDefaults.h"
+
+#include <QDateTime>
+
+#include <cmath>
+#include <limits>
+
+namespace crawlmere::settings {
+
+using platform::logLine;
+namespace strings = platform::strings;
+
+namespace {
+
+const QString kId = QStringLiteral("id");
+const QString kName = QStringLiteral("name");
+const QString kStartingUrl = QStringLiteral("startingUrl");
+const QString kFolder = QStringLiteral("folder");
+const QString kWebsites = QStringLiteral("websites");
+
+} // namespace
+
+ConfigView::~ConfigView() = default;
+
+ConfigManager::ConfigManager(platform::UserDefaults& defaults)
+    : m_defaults(defaults)
+    , m_rules(4)
+{
+}
+
+ConfigManager::~ConfigManager() = default;
+
+void ConfigManager::setView(ConfigView* view) { m_view = view; }
+void ConfigManager::setScanningPredicate(std::function<bool()> scanning) { m_scanning = std::move(scanning); }
+void ConfigManager::setPrompts(std::shared_ptr<ShellPrompts> prompts) { m_prompts = std::move(prompts); }
+void ConfigManager::setClearAllDataSources(std::function<void()> clear) { m_clearAllDataSources = std::move(clear); }
+bool ConfigManager::isScanning() const { return m_scanning && m_scanning(); }
+
+int ConfigManager::alert(const ShellAlert& question) const { return m_prompts ? m_prompts->runModalAlert(question) : 0; }
+
+void ConfigManager::beep() const
+{
+    if (m_prompts)
+        m_prompts->beep();
+}
+
+// ----- start-up and end ----------------------------------------------------------------------
+
+void ConfigManager::applicationHasFinishedLaunching()
+{
+    if (m_woken)
+        return;
+    m_folderSorting = m_defaults.arrayForKey(QStringLiteral("CrwlFolderSorting"));
+    fetchWebsitesArray();
+    purgeFolderList();
+    populateFolderMenus();
+    buildDatasourceArray();
+    if (m_view)
+        m_view->reloadSiteList();
+    load();
+    if (m_view)
+        m_view->markSelectedSort(m_defaults.stringForKey(QStringLiteral("websitesSortKey")));
+    m_woken = true;
+    if (m_view)
+        m_view->reloadRuleTables();
+    m_defaults.setBool(false, QStringLiteral("htmlValidationEnabled"));
+}
+
+void ConfigManager::applicationWillTerminate()
+{
+    if (m_dirty)
+        synchronise();
+    m_defaults.synchronize();
+}
+
+// ----- store and selection -------------------------------------------------------------------
+
+void ConfigManager::load()
+{
+    auto site = settingsForID(m_defaults.stringForKey(kId));
+    if (!site)
+        site = m_websites.isEmpty() ? getBlankSettings() : m_websites.first();
+    m_current = *site;
+    m_tableViewEmbargoed = true;
+    selectCurrentSettingsInInterfaceIfPossible();
+    m_tableViewEmbargoed = false;
+    implementCurrentSettings();
+}
+
+void ConfigManager::fetchWebsitesArray()
+{
+    m_websites.clear();
+    for (const QVariant& entry : m_defaults.arrayForKey(kWebsites)) {
+        if (entry.typeId() == QMetaType::QVariantMap)
+            m_websites.append(entry.toMap());
+    }
+    if (m_websites.isEmpty()) {
+        m_websites.append(getBlankSettings());
+        m_defaults.setObject(m_websites.first().value(kId), kId);
+    }
+}
+
+std::optional<QVariantMap> ConfigManager::settingsForID(const QString& siteID) const
+{
+    const qsizetype index = indexOfWebsiteWithID(siteID);
+    if (index < 0)
+        return std::nullopt;
+    return m_websites.at(index);
+}
+
+qsizetype ConfigManager::indexOfWebsiteWithID(const QString& siteID) const
+{
+    if (siteID.isEmpty())
+        return -1;
+    for (qsizetype i = 0; i < m_websites.size(); ++i) {
+        if (m_websites.at(i).value(kId).toString() == siteID)
+            return i;
+    }
+    return -1;
+}
+
+QVariantMap ConfigManager::getBlankSettings()
+{
+    QVariantMap site = CrwlUrl::defaultCrawlSettings();
+    site.insert(kStartingUrl, QStringLiteral("https://"));
+    site.insert(kName, kNewSiteName);
+    site.insert(kId, newFilename());
+    site.insert(QStringLiteral("sitemapRules"), QVariantList());
+    return site;
+}
+
+QString ConfigManager::newFilename()
+{
+    ++m_uniqueCounter;
+    return QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss")) + QString::number(m_uniqueCounter);
+}
+
+void ConfigManager::makeCurrentSettingsFromUserSelectedWebsite()
+{
+    const auto site = settingsForDataSourceRow(m_selectedRow);
+    m_current = site ? *site : CrwlUrl::defaultCrawlSettings();
+    if (m_current.contains(kId))
+        m_defaults.setObject(m_current.value(kId), kId);
+    else
+        m_defaults.removeObjectForKey(kId);
+}
+
+std::optional<QVariantMap> ConfigManager::settingsForDataSourceRow(int row) const
+{
+    if (row <= 0 || row >= m_rows.size() || m_rows.at(row).isHeader())
+        return std::nullopt;
+    return settingsForID(m_rows.at(row).ID);
+}
+
+std::optional<QVariantMap> ConfigManager::getSettingsInWaiting() const
+{
+    if (auto above = settingsForDataSourceRow(m_selectedRow - 1))
+        return above;
+    return settingsForDataSourceRow(m_selectedRow + 1);
+}
+
+// ----- persistence ---------------------------------------------------------------------------
+
+void ConfigManager::synchronise()
+{
+    copyInterfaceToCurrentSettings();
+    pushCurrentSettingsToWebsites();
+    pushWebsitesToDefaults();
+}
+
+QVariantMap ConfigManager::currentSettings()
+{
+    if (m_dirty)
+        synchronise();
+    return m_current;
+}
+
+QVariantMap ConfigManager::settingsForScan()
+{
+    QVariantMap settings = currentSettings();
+    m_scanSiteID = settings.value(kId).toString();
+    return settings;
+}
+
+void ConfigManager::copyInterfaceToCurrentSettings()
+{
+    if (!m_dirty)
+        return;
+    saveRules();
+    if (m_view)
+        m_view->copyInterfaceToSettings(m_current);
+    m_dirty = false;
+}
+
+void ConfigManager::pushCurrentSettingsToWebsites()
+{
+    const QString currentID = m_current.value(kId).toString();
+    if (m_current.isEmpty() || currentID.isEmpty())
+        return;
+    const QString storedID = m_defaults.stringForKey(kId);
+    if (!storedID.isNull() && storedID != currentID)
+        logLine(0,
+            QStringLiteral("[defaults objectForKey:@\"id\"] (%1)  and [currentSettings objectForKey:@\"id\"] (%2) do not match!")
+                .arg(storedID, currentID));
+    else
+        logLine(2, QStringLiteral("pushing %1").arg(currentID));
+    const qsizetype index = indexOfWebsiteWithID(currentID);
+    if (index >= 0) {
+        m_websites[index] = m_current;
+    } else {
+        logLine(0, QStringLiteral("unable to find current settings in websites"));
+        m_websites.insert(0, m_current);
+    }
+    logLine(2, QStringLiteral("push done"));
+}
+
+void ConfigManager::pushWebsitesToDefaults()
+{
+    QVariantList list;
+    list.reserve(m_websites.size());
+    for (const QVariantMap& site : std::as_const(m_websites))
+        list.append(site);
+    m_defaults.setObject(list, kWebsites);
+}
+
+void ConfigManager::implementCurrentSettings()
+{
+    if (m_view)
+        m_view->resetGoTitle();
+    loadRules();
+    if (m_view) {
+        m_view->reloadRuleTables();
+        m_view->showSettings(m_current);
+    }
+    // The link highlighter reads the shown site's setting from the defaults store.
+    if (m_current.contains(QStringLiteral("trimQuery")))
+        m_defaults.setObject(m_current.value(QStringLiteral("trimQuery")), QStringLiteral("trimQuery"));
+    if (m_current.contains(kId))
+        m_defaults.setObject(m_current.value(kId), kId);
+    else
+        m_defaults.removeObjectForKey(kId);
+    if (m_view) {
+        m_view->setWindowTitle(m_current.value(kStartingUrl).toString());
+        m_view->selectOptionsTab();
+    }
+    m_dirty = false;
+}
+
+// ----- actions -------------------------------------------------------------------------------
+
+void ConfigManager::newConfigWithURL(const QString& url)
+{
+    if (isScanning())
+        return;
+    synchronise();
+    if (m_view)
+        m_view->bringWindowToFront();
+    const QString folder = openFolder();
+    m_current = getBlankSettings();
+    if (!url.isEmpty())
+        m_current.insert(kStartingUrl, PunycodeAdditions::decodedURLString(url));
+    if (!folder.isEmpty())
+        m_current.insert(kFolder, folder);
+    implementCurrentSettings();
+    pushCurrentSettingsToWebsites();
+    // Written at once, so a site made just before quitting is kept.
+    pushWebsitesToDefaults();
+    rebuildDataSourceAndReloadTableView();
+    if (m_clearAllDataSources)
+        m_clearAllDataSources();
+}
+
+void ConfigManager::duplicateSelectedConfig(int clickedRow)
+{
+    if (isScanning())
+        return;
+    synchronise();
+    if (m_view)
+        m_view->bringWindowToFront();
+    const auto source = settingsForDataSourceRow(clickedRow);
+    if (!source)
+        return;
+    QVariantMap copy = getBlankSettings();
+    for (auto it = source->cbegin(); it != source->cend(); ++it) {
+        if (it.key() != kId)
+            copy.insert(it.key(), it.value());
+    }
+    m_current = copy;
+    implementCurrentSettings();
+    pushCurrentSettingsToWebsites();
+    pushWebsitesToDefaults();
+    rebuildDataSourceAndReloadTableView();
+}
+
+void ConfigManager::deleteURL()
+{
+    if (isScanning()) {
+        beep();
+        return;
+    }
+    const int answer = alert({ QStringLiteral("Delete Configuration"),
+        QStringLiteral("Are you sure that you want to delete the currently selected configuration?"),
+        { QStringLiteral("Continue"), QStringLiteral("Cancel") } });
+    if (answer != 0)
+        return;
+    const auto next = getSettingsInWaiting();
+    const qsizetype index = indexOfWebsiteWithID(m_current.value(kId).toString());
+    if (index < 0)
+        return;
+    m_websites.removeAt(index);
+    pushWebsitesToDefaults();
+    if (!m_websites.isEmpty()) {
+        if (next && next->contains(kId))
+            m_defaults.setObject(next->value(kId), kId);
+        m_current = next ? *next : QVariantMap();
+    } else {
+        m_defaults.removeObjectForKey(kId);
+        m_current.clear();
+    }
+    fetchWebsitesArray();
+    buildDatasourceArray();
+    if (m_view)
+        m_view->reloadSiteList();
+    load();
+}
+
+void ConfigManager::returnToDefaultSettings()
+{
+    if (isScanning())
+        return;
+    if (m_view)
+        m_view->bringWindowToFront();
+    QVariantMap kept;
+    for (const QString& key : { kStartingUrl, kId, kFolder }) {
+        if (m_current.contains(key))
+            kept.insert(key, m_current.value(key));
+    }
+    m_current = getBlankSettings();
+    for (auto it = kept.cbegin(); it != kept.cend(); ++it)
+        m_current.insert(it.key(), it.value());
+    implementCurrentSettings();
+    pushCurrentSettingsToWebsites();
+}
+
+void ConfigManager::handleControl(const QString& key)
+{
+    QVariantMap shown;
+    if (m_view)
+        m_view->copyInterfaceToSettings(shown);
+    if (key == u"shouldArchive" && shown.value(key).toBool()
+        && (!shown.value(QStringLiteral("checkImages")).toBool() || !shown.value(QStringLiteral("linkedFiles")).toBool())) {
+        alert({ QStringLiteral("Images and linked files required"),
+            QStringLiteral("In order to fully archive the site, images and linked files must be enabled. They'll be "
+                           "switched on now but you can switch them off again if you don't need to check them and "
+                           "don't need them in your archive."),
+            { QStringLiteral("OK") } });
+        if (m_view) {
+            m_view->setCheckbox(QStringLiteral("checkImages"), true);
+            m_view->setCheckbox(QStringLiteral("linkedFiles"), true);
+        }
+    }
+    if (key == u"exportEntireSite_Process" || key == u"exportEntireSite_Preserve") {
+        const bool process = key == u"exportEntireSite_Process";
+        m_defaults.setBool(process, QStringLiteral("exportEntireSite_Process"));
+        m_defaults.setBool(!process, QStringLiteral("exportEntireSite_Preserve"));
+    }
+    if (key == u"trimQuery" && shown.value(key).toBool() && m_view)
+        m_view->setCheckbox(QStringLiteral("shouldTrimHash"), false);
+    m_dirty = true;
+}
+
+RequestRate ConfigManager::recalcDelay(bool limitRPM, int maxRPM, int threads)
+{
+    RequestRate rate;
+    rate.threads = threads;
+    if (!limitRPM) {
+        rate.delay = 0.0;
+        rate.maxRPM = 2000;
+        rate.maxRPMEnabled = false;
+        return rate;
+    }
+    rate.maxRPMEnabled = true;
+    int r = maxRPM <= 9 ? 10 : maxRPM;
+    rate.maxRPM = r;
+    int t = std::max(threads, 1);
+    const auto delayFor = [r](int count) {
+        const int quotient = r / count;
+        return quotient == 0 ? std::numeric_limits<float>::infinity() : 60.0f / static_cast<float>(quotient);
+    };
+    float delay = delayFor(t);
+    if (delay > 3.0f && t >= 4) {
+        if (t >= 19) {
+            t = 18;
+            delay = delayFor(t);
+        }
+        if (delay > 3.0f && t >= 13) {
+            t = 12;
+            delay = delayFor(t);
+        }
+        if (delay > 3.0f && t >= 9) {
+            t = 8;
+            delay = delayFor(t);
+        }
+        if (delay > 3.0f) {
+            t = 3;
+            delay = delayFor(t);
+        }
+        rate.threads = t;
+    }
+    rate.delay = delay;
+    logLine(2,
+        QStringLiteral("delay is set to %1, max threads is %2, max requests per min is %3")
+            .arg(delay, 0, 'f', 3)
+            .arg(t)
+            .arg(r));
+    return rate;
+}
+
+void ConfigManager::storeDelay(double delay)
+{
+    if (std::isfinite(delay))
+        m_current.insert(QStringLiteral("delay"), delay);
+    m_dirty = true;
+}
+
+QString ConfigManager::visitSelected(int row) const
+{
+    const auto site = settingsForDataSourceRow(row);
+    return site ? validateStartingUrl(site->value(kStartingUrl).toString()) : QString();
+}
+
+// ----- current site --------------------------------------------------------------------------
+
+QString ConfigManager::getIDForCurrentSite() const { return m_current.value(kId).toString(); }
+QString ConfigManager::getNameForCurrentSite() const { return m_current.value(kName).toString(); }
+QString ConfigManager::getStartingURLForCurrentSite() const { return m_current.value(kStartingUrl).toString(); }
+
+QVariantMap* ConfigManager::writeBackTarget(bool* isCurrent)
+{
+    *isCurrent = m_scanSiteID.isEmpty() || m_scanSiteID == m_current.value(kId).toString();
+    if (*isCurrent)
+        return &m_current;
+    const qsizetype index = indexOfWebsiteWithID(m_scanSiteID);
+    return index < 0 ? nullptr : &m_websites[index];
+}
+
+void ConfigManager::finishWriteBack(bool isCurrent)
+{
+    if (isCurrent)
+        m_dirty = true;
+    else
+        pushWebsitesToDefaults();
+}
+
+void ConfigManager::setNewStartingurl(const QString& url)
+{
+    if (url.isEmpty())
+        return;
+    bool isCurrent = false;
+    QVariantMap* site = writeBackTarget(&isCurrent);
+    if (!site)
+        return;
+    if (isCurrent && m_view)
+        m_view->setUrlFieldText(url);
+    site->insert(kStartingUrl, url);
+    finishWriteBack(isCurrent);
+    rebuildDataSourceAndReloadTableView();
+}
+
+void ConfigManager::switchWordpressUrlsOn(bool on)
+{
+    bool isCurrent = false;
+    QVariantMap* site = writeBackTarget(&isCurrent);
+    if (!site)
+        return;
+    site->insert(QStringLiteral("wordpressUrls"), on);
+    if (isCurrent && m_view)
+        m_view->setCheckbox(QStringLiteral("wordpressUrls"), on);
+    finishWriteBack(isCurrent);
+}
+
+void ConfigManager::setTimeStampForCurrentSite()
+{
+    bool isCurrent = false;
+    QVariantMap* site = writeBackTarget(&isCurrent);
+    if (!site)
+        return;
+    site->insert(QStringLiteral("dateStamp"), QDateTime::currentDateTimeUtc());
+    if (isCurrent) {
+        // The list gets the stamp at once, so sorting by date sees it and a quit keeps it.
+        pushCurrentSettingsToWebsites();
+    }
+    pushWebsitesToDefaults();
+    if (sortKey() == u"dateStamp")
+        setSortingByDate();
+}
+
+void ConfigManager::setStatusForCurrentSite(const QString& status)
+{
+    bool isCurrent = false;
+    QVariantMap* site = writeBackTarget(&isCurrent);
+    if (!site)
+        return;
+    if (isCurrent && m_view)
+        m_view->setStatusText(status);
+    site->insert(QStringLiteral("status"), status);
+    finishWriteBack(isCurrent);
+}
+
+bool ConfigManager::setNameIfStillDefault(const QString& name)
+{
+    bool isCurrent = false;
+    QVariantMap* site = writeBackTarget(&isCurrent);
+    if (!site || site->value(kName).toString() != kNewSiteName)
+        return false;
+    site->insert(kName, name);
+    if (isCurrent)
+        synchronise();
+    else
+        pushWebsitesToDefaults();
+    rebuildDataSourceAndReloadTableView();
+    if (isCurrent)
+        m_dirty = true;
+    return true;
+}
+
+void ConfigManager::setCrawlsSinglePage(bool on)
+{
+    if (m_view)
+        m_view->setCheckbox(QStringLiteral("singlePage"), on);
+    m_current.insert(QStringLiteral("singlePage"), on);
+    m_dirty = true;
+}
+
+void ConfigManager::setArchiveSaveLocation(const QString& path)
+{
+    if (path.isNull())
+        return;
+    bool isCurrent = false;
+    QVariantMap* site = writeBackTarget(&isCurrent);
+    if (!site)
+        return;
+    site->insert(QStringLiteral("archiveSaveLocation"), path);
+    finishWriteBack(isCurrent);
+}
+
+QString ConfigManager::filenameFromCurrentStartingURL() const
+{
+    QString name = getStartingURLForCurrentSite();
+    name.remove(QStringLiteral("http://"));
+    name.remove(QStringLiteral("https://"));
+    static const QString replaced = QStringLiteral("/\\ :.@?#&*{}$!+`|='\"<>");
+    for (QChar& c : name) {
+        if (replaced.contains(c))
+            c = u'-';
+    }
+    return name;
+}
+
+QString ConfigManager::validateStartingUrl(const QString& text)
+{
+    if (text.isEmpty())
+        return QString();
+    const QString trimmed = strings::trimmingWhitespaceAndNewlines(text);
+    QString result;
+    if (trimmed.contains(u"://"))
+        result = trimmed;
+    else if (platform::Paths::isLocalPath(trimmed))
+        result = QStringLiteral("file://") + strings::decodingXmlEntities(platform::Paths::expandTilde(trimmed));
+    else
+        result = QStringLiteral("http://") + trimmed;
+    if (!platform::Url::fromString(result)) {
+        logLine(1, QStringLiteral("unable to create startingNSURL, trying encodedURLString"));
+        result = PunycodeAdditions::encodedURLString(result);
+        logLine(1, QStringLiteral("Important - crawlSettings>startingUrl is now an encodedURLString"));
+    }
+    return result;
+}
+
+} // namespace crawlmere::settings

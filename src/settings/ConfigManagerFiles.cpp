@@ -1,0 +1,185 @@
+// Settings files of the configuration store: one site (".lcsettings") or the whole list
+// (".lcsbatch") written as property lists and imported again, and local files as starting URLs.
+#include "settings/ConfigManager.h"
+
+#include "engine/PunycodeAdditions.h"
+#include "platform/Log.h"
+#include "platform/PropertyList.h"
+#include "platform/UserDefaults.h"
+
+#include <QSet>
+
+namespace crawlmere::settings {
+
+using platform::logLine;
+using platform::PropertyList;
+
+namespace {
+
+const QString kId = QStringLiteral("id");
+const QString kStartingUrl = QStringLiteral("startingUrl");
+
+bool writeSettingsFile(const QString& path, const QVariant& value)
+{
+    const auto written = PropertyList::writeXmlFile(path, value);
+    if (!written.ok()) {
+        logLine(1, QStringLiteral("Unsuccessful exporting data to %1\n").arg(path));
+        return false;
+    }
+    logLine(2, QStringLiteral("Successful saving data to %1\n").arg(path));
+    return true;
+}
+
+/// The root of a settings file, or an invalid QVariant (logged) when it cannot be read.
+QVariant readSettingsFile(const QString& path, const char* kind)
+{
+    const auto read = PropertyList::readFile(path);
+    if (!read.ok()) {
+        logLine(0, QStringLiteral("%1 file %2 cannot be read: %3").arg(QLatin1String(kind), path, read.error()));
+        return QVariant();
+    }
+    return read.value();
+}
+
+} // namespace
+
+bool ConfigManager::exportSelectedSettings(const QString& path) const
+{
+    const QVariantMap site = getCurrentSettingsForExport();
+    if (site.isEmpty()) {
+        logLine(0, QStringLiteral("unable to get current settings"));
+        return false;
+    }
+    return writeSettingsFile(path, site);
+}
+
+bool ConfigManager::exportAllSettings(const QString& path) const
+{
+    if (m_websites.isEmpty()) {
+        logLine(0, QStringLiteral("unable to get current settings"));
+        return false;
+    }
+    QVariantList list;
+    for (const QVariantMap& site : m_websites)
+        list.append(site);
+    return writeSettingsFile(path, list);
+}
+
+bool ConfigManager::importLcsettings(const QVariantMap& site)
+{
+    // Edits of the shown site not yet copied from the pane are kept before it is shown again.
+    synchronise();
+    QString siteID = site.value(kId).toString();
+    if (siteID.isEmpty() || indexOfWebsiteWithID(siteID) < 0) {
+        QVariantMap added = site;
+        if (siteID.isEmpty()) {
+            siteID = newFilename();
+            added.insert(kId, siteID);
+        }
+        logLine(1, QStringLiteral("doesn't exist - adding to websites and pushing back"));
+        m_websites.append(added);
+        pushWebsitesToDefaults();
+    }
+    logLine(1, QStringLiteral("selecting"));
+    m_tableViewEmbargoed = true;
+    m_current = *settingsForID(siteID);
+    m_defaults.setObject(siteID, kId);
+    rebuildDataSourceAndReloadTableView();
+    implementCurrentSettings();
+    m_tableViewEmbargoed = false;
+    return true;
+}
+
+int ConfigManager::importLcsBatch(const QVariantList& sites)
+{
+    synchronise();
+    QSet<QString> known;
+    for (const QVariantMap& site : std::as_const(m_websites))
+        known.insert(site.value(kId).toString());
+    int count = 0;
+    for (const QVariant& entry : sites) {
+        const QVariantMap site = entry.toMap();
+        const QString siteID = site.value(kId).toString();
+        if (siteID.isEmpty())
+            continue;
+        if (known.contains(siteID)) {
+            logLine(1, QStringLiteral("skipping %1: its id %2 is in the list already").arg(site.value(QStringLiteral("name")).toString(), siteID));
+            continue;
+        }
+        // Each added id is indexed at once, so a repeat within the file is skipped too.
+        known.insert(siteID);
+        m_websites.append(site);
+        logLine(1, QStringLiteral("adding: %1").arg(site.value(QStringLiteral("name")).toString()));
+        ++count;
+    }
+    logLine(1, QStringLiteral("added %1 sites").arg(count));
+    if (count > 0) {
+        pushWebsitesToDefaults();
+        m_tableViewEmbargoed = true;
+        rebuildDataSourceAndReloadTableView();
+        implementCurrentSettings();
+        m_tableViewEmbargoed = false;
+    }
+    return count;
+}
+
+bool ConfigManager::openLcsettingsFile(const QString& path)
+{
+    const QVariant root = readSettingsFile(path, "lcsettings");
+    if (!root.isValid())
+        return false;
+    const QVariantMap site = root.toMap();
+    if (root.typeId() != QMetaType::QVariantMap || site.isEmpty()) {
+        logLine(0, QStringLiteral("lcsettings file %1 appears to be empty").arg(path));
+        return false;
+    }
+    if (!importLcsettings(site)) {
+        logLine(0, QStringLiteral("unsuccessful importing lcsettings file %1").arg(path));
+        return false;
+    }
+    return true;
+}
+
+int ConfigManager::openLcsbatchFile(const QString& path)
+{
+    const QVariant root = readSettingsFile(path, "lcsbatch");
+    if (!root.isValid())
+        return 0;
+    const QVariantList sites = root.toList();
+    if (root.typeId() != QMetaType::QVariantList || sites.isEmpty()) {
+        logLine(0, QStringLiteral("lcsbatch file %1 appears to be empty").arg(path));
+        return 0;
+    }
+    const int added = importLcsBatch(sites);
+    if (added > 0)
+        logLine(0, QStringLiteral("added %1 sites from %2").arg(added).arg(path));
+    else
+        logLine(0, QStringLiteral("unsuccessful importing lcsbatch file %1").arg(path));
+    return added;
+}
+
+bool ConfigManager::openFileAsStartingUrl(const QString& fileUrl)
+{
+    const QString shown = m_view ? m_view->urlFieldText() : m_current.value(kStartingUrl).toString();
+    bool editSelected = shown == u"https://";
+    if (!editSelected) {
+        const int answer = alert({ QStringLiteral("Edit URL"),
+            QStringLiteral("Would you like to create a new configuration for this file or edit the starting url for "
+                           "this one?"),
+            { QStringLiteral("Create new config"), QStringLiteral("Edit url for this one") } });
+        if (answer == 0)
+            newConfigWithURL(fileUrl);
+        editSelected = answer != 0;
+    }
+    if (editSelected) {
+        const QString url = PunycodeAdditions::decodedURLString(fileUrl);
+        if (m_view)
+            m_view->setUrlFieldText(url);
+        m_current.insert(kStartingUrl, url);
+        m_dirty = true;
+        rebuildDataSourceAndReloadTableView();
+    }
+    return true;
+}
+
+} // namespace crawlmere::settings
