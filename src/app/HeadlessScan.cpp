@@ -18,6 +18,7 @@
 #include "platform/NotificationCenter.h"
 #include "platform/PropertyList.h"
 #include "platform/UserDefaults.h"
+#include "settings/ConfigManager.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -62,6 +63,8 @@ struct HeadlessScan::State {
 
     std::shared_ptr<Z12Ara> hub;
     std::shared_ptr<HeadlessPrompts> prompts;
+    /// The site list, for a settings-file target: the site joins it and gets the finish stamp.
+    std::shared_ptr<settings::ConfigManager> configManager;
     QEventLoop loop;
     QTimer statusTimer;
     ScanStatusLine statusLine;
@@ -150,6 +153,22 @@ int HeadlessScan::run()
         writeLine(d->console.err, QStringLiteral("crawlmere: ") + error);
         return kExitFailed;
     }
+    std::shared_ptr<ShellSiteStore> siteStore = std::make_shared<HeadlessSiteStore>(QString());
+    if (d->options.targetKind == TargetKind::SettingsFile) {
+        // The site joins the site list as opening its file in the main window does (a site
+        // already listed is selected as stored); the scan takes the stored site's settings.
+        d->configManager = std::make_shared<settings::ConfigManager>(d->defaults);
+        d->configManager->applicationHasFinishedLaunching();
+        if (!d->configManager->openLcsettingsFile(d->options.target)) {
+            writeLine(d->console.err, QStringLiteral("crawlmere: unsuccessful importing lcsettings file %1").arg(d->options.target));
+            return kExitFailed;
+        }
+        const QVariantMap site = d->configManager->settingsForScan();
+        for (auto it = site.cbegin(); it != site.cend(); ++it)
+            values->insert(it.key(), it.value());
+        siteStore = d->configManager;
+    }
+    // --set values change this scan's copy only, never the stored site.
     for (auto it = d->options.crawlSettings.cbegin(); it != d->options.crawlSettings.cend(); ++it)
         values->insert(it.key(), it.value());
     auto settings = std::make_shared<CrawlSettings>(std::move(*values));
@@ -157,9 +176,7 @@ int HeadlessScan::run()
     d->hub = std::make_shared<Z12Ara>(d->defaults);
     d->prompts = std::make_shared<HeadlessPrompts>(d->console.err);
     d->hub->setPrompts(d->prompts);
-    d->hub->setConfigManager(std::make_shared<HeadlessSiteStore>(d->options.targetKind == TargetKind::SettingsFile
-            ? settings->value(QStringLiteral("id")).toString()
-            : QString()));
+    d->hub->setConfigManager(siteStore);
     d->hub->setDiagnostic(std::make_shared<HeadlessDiagnostic>());
     d->hub->setEngineSEODataSource(std::make_shared<RecordingEngineSEO>());
     d->hub->setTransport(std::make_shared<CrwlUrlFetchTransport>());
@@ -196,6 +213,8 @@ int HeadlessScan::run()
         writeLine(d->console.err,
             startingUrl.isEmpty() ? QStringLiteral("crawlmere: the scan could not start: no starting URL")
                                   : QStringLiteral("crawlmere: the scan of %1 could not start").arg(startingUrl));
+        if (d->configManager)
+            d->configManager->applicationWillTerminate();
         return kExitFailed;
     }
 
@@ -207,6 +226,8 @@ int HeadlessScan::run()
     }
     writeBytes(d->console.err, d->statusLine.finish());
     watcher.reset();
+    if (d->configManager)
+        d->configManager->applicationWillTerminate();
 
     bool csvWritten = false;
     if (!d->options.csvFile.isEmpty()) {

@@ -35,9 +35,10 @@ private:
     int m_alertCount = 0;
 };
 
-/// The scan's site as a settings file names it: only its identifier is kept. Write-backs of a
-/// running scan (a new starting URL, the WordPress-URL switch, the finish time) are not saved
-/// anywhere: a headless run never changes the stored site list. Main thread only.
+/// The site store of a scan of a URL or a local file, which belongs to no site: only an
+/// identifier is kept, and write-backs of the running scan (a new starting URL, the WordPress-URL
+/// switch, the finish time) are not saved anywhere. A settings-file target goes through the site
+/// list instead (settings/ConfigManager). Main thread only.
 class HeadlessSiteStore final : public ShellSiteStore {
 public:
     explicit HeadlessSiteStore(QString siteID)
