@@ -250,7 +250,7 @@ void ConfigManager::implementCurrentSettings()
     else
         m_defaults.removeObjectForKey(kId);
     if (m_view) {
-        m_view->setWindowTitle(m_current.value(kStartingUrl).toString());
+        m_view->setMainWindowTitle(m_current.value(kStartingUrl).toString());
         m_view->selectOptionsTab();
     }
     m_dirty = false;
@@ -377,6 +377,42 @@ void ConfigManager::handleControl(const QString& key)
     if (key == u"trimQuery" && shown.value(key).toBool() && m_view)
         m_view->setCheckbox(QStringLiteral("shouldTrimHash"), false);
     m_dirty = true;
+}
+
+void ConfigManager::controlTextShouldBeginEditing(const QString& key, const QString& text)
+{
+    if (key == kStartingUrl) {
+        if (text != u"https://" && !text.isEmpty() && m_websites.isEmpty()) {
+            logLine(0, QStringLiteral("no websites, shouldn't happen. Creating new"));
+            newConfig();
+        } else {
+            m_dirty = true;
+        }
+    } else if (key == u"linksLimit" || key == u"levelsLimit" || key == u"occurrencesLimit") {
+        m_dirty = true;
+    }
+}
+
+void ConfigManager::controlTextDidChange(const QString& text)
+{
+    if (m_selectedRow > 0 && m_selectedRow < m_rows.size() && !m_rows.at(m_selectedRow).isHeader()) {
+        m_rows[m_selectedRow].startingUrl = text;
+        if (m_view)
+            m_view->reloadSiteRow(m_selectedRow);
+    }
+    if (m_view)
+        m_view->setMainWindowTitle(text);
+    m_dirty = true;
+}
+
+void ConfigManager::controlTextDidEndEditing(const QString& text)
+{
+    if (text == m_current.value(kStartingUrl).toString())
+        return;
+    synchronise();
+    rebuildDataSourceAndReloadTableView();
+    if (m_view)
+        m_view->setMainWindowTitle(text);
 }
 
 RequestRate ConfigManager::recalcDelay(bool limitRPM, int maxRPM, int threads)

@@ -129,6 +129,15 @@ public:
     /// The control actions of the settings pane for the control named `key`, after its value
     /// changed. `shouldArchive` may switch `checkImages` and `linkedFiles` on (through the view).
     void handleControl(const QString& key);
+    /// control:textShouldBeginEditing: for the starting-URL field (`key` "startingUrl") a new
+    /// site is made when the list is empty and the field holds more than "https://", else the
+    /// site is marked changed; the limit fields mark it changed.
+    void controlTextShouldBeginEditing(const QString& key, const QString& text);
+    /// controlTextDidChange for the starting-URL field: the selected row shows the text at once
+    /// and the window title follows.
+    void controlTextDidChange(const QString& text);
+    /// controlTextDidEndEditing for the starting-URL field: a changed URL is saved.
+    void controlTextDidEndEditing(const QString& text);
     /// The request-rate arithmetic on the controls' integer values.
     static RequestRate recalcDelay(bool limitRPM, int maxRPM, int threads);
     /// The site's `delay` becomes `delay` (from `recalcDelay`); marks the site changed.

@@ -22,7 +22,7 @@ public:
     virtual void copyInterfaceToSettings(QVariantMap& /*site*/) { }
     /// The Go button's title becomes "Go" (it is the shell's; showing a site resets it).
     virtual void resetGoTitle() { }
-    virtual void setWindowTitle(const QString& /*title*/) { }
+    virtual void setMainWindowTitle(const QString& /*title*/) { }
     virtual void bringWindowToFront() { }
     /// The text of the starting-URL field.
     virtual QString urlFieldText() const { return QString(); }
@@ -32,6 +32,8 @@ public:
     virtual void setCheckbox(const QString& /*key*/, bool /*on*/) { }
     /// The rows of the site list changed (the store's `rows()`).
     virtual void reloadSiteList() { }
+    /// One row of the site list changed its text.
+    virtual void reloadSiteRow(int /*row*/) { }
     /// Selects a row of the site list (-1: none) without reporting it back.
     virtual void selectSiteRow(int /*row*/) { }
     virtual void reloadRuleTables() { }

@@ -1,0 +1,57 @@
+// The spelling languages of the installed dictionaries.
+#include "settings/SpellingLanguages.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QLocale>
+
+#include <algorithm>
+
+namespace crawlmere::settings {
+
+QStringList SpellingLanguages::availableLanguages(const QString& folder)
+{
+    QStringList identifiers;
+    const QDir dir(folder);
+    for (const QFileInfo& dictionary : dir.entryInfoList({ QStringLiteral("*.dic") }, QDir::Files | QDir::Readable)) {
+        if (dir.exists(dictionary.completeBaseName() + QStringLiteral(".aff")))
+            identifiers.append(dictionary.completeBaseName());
+    }
+    identifiers.sort();
+    return identifiers;
+}
+
+QString SpellingLanguages::displayName(const QString& identifier)
+{
+    const QLocale locale(identifier);
+    if (locale.language() == QLocale::C || locale.language() == QLocale::AnyLanguage)
+        return QString();
+    const QString language = QLocale::languageToString(locale.language());
+    if (!identifier.contains(u'_') && !identifier.contains(u'-'))
+        return language;
+    return QStringLiteral("%1 (%2)").arg(language, QLocale::territoryToString(locale.territory()));
+}
+
+QStringList SpellingLanguages::sortedArrayOfDisplayLanguages(const QStringList& identifiers)
+{
+    QStringList names;
+    for (const QString& identifier : identifiers) {
+        const QString name = displayName(identifier);
+        if (!name.isEmpty())
+            names.append(name);
+    }
+    std::sort(names.begin(), names.end(),
+        [](const QString& a, const QString& b) { return a.compare(b, Qt::CaseInsensitive) < 0; });
+    return names;
+}
+
+QString SpellingLanguages::identifierForLanguage(const QString& name, const QStringList& identifiers)
+{
+    for (const QString& identifier : identifiers) {
+        if (displayName(identifier) == name)
+            return identifier;
+    }
+    return QString();
+}
+
+} // namespace crawlmere::settings

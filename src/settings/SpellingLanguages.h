@@ -1,0 +1,27 @@
+// The spelling languages offered by the settings pane: the installed hunspell dictionaries.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+namespace crawlmere::settings {
+
+/// Language identifiers ("en_US") of the dictionaries installed in a folder, and their display
+/// names in the current locale. Reads the folder on each call; any thread.
+class SpellingLanguages {
+public:
+    /// The system's dictionary folder.
+    static QString systemFolder() { return QStringLiteral("/usr/share/hunspell"); }
+    /// Identifiers of the dictionaries in `folder` (a ".dic" with its ".aff"), sorted.
+    static QStringList availableLanguages(const QString& folder = systemFolder());
+    /// The identifier's display name ("English (United States)"); empty when the identifier
+    /// names no known language.
+    static QString displayName(const QString& identifier);
+    /// sortedArrayOfDisplayLanguages: the display names, those without one skipped, sorted
+    /// case-insensitively.
+    static QStringList sortedArrayOfDisplayLanguages(const QStringList& identifiers);
+    /// identifierForLanguage: the first identifier whose display name is `name`; empty when none.
+    static QString identifierForLanguage(const QString& name, const QStringList& identifiers);
+};
+
+} // namespace crawlmere::settings

@@ -1,0 +1,119 @@
+// The output-filter rules window and its new-rule sheet.
+#include "views/OutputFilterWindow.h"
+
+#include "engine/OutputFilterManager.h"
+#include "engine/ShellServices.h"
+#include "platform/UserDefaults.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace crawlmere::views {
+
+OutputFilterWindow::OutputFilterWindow(OutputFilterManager& manager, platform::UserDefaults& defaults,
+    std::shared_ptr<ShellPrompts> prompts, QWidget* parent)
+    : QWidget(parent, Qt::Window)
+    , m_manager(manager)
+    , m_defaults(defaults)
+    , m_prompts(std::move(prompts))
+{
+    setObjectName(QStringLiteral("filterRulesWindow"));
+    setWindowTitle(tr("Output Filter"));
+    auto* enabled = new QCheckBox(tr("Filter pages by these rules"), this);
+    enabled->setObjectName(QStringLiteral("mipFilter"));
+    enabled->setChecked(m_defaults.boolForKey(QStringLiteral("mipFilter")));
+    connect(enabled, &QCheckBox::toggled, this, [this](bool on) { m_defaults.setBool(on, QStringLiteral("mipFilter")); });
+    auto* combine = new QComboBox(this);
+    combine->setObjectName(QStringLiteral("mipContainsAndOr"));
+    combine->addItems({ tr("Every rule must comply"), tr("At least one rule must comply") });
+    combine->setCurrentIndex(m_defaults.integerForKey(QStringLiteral("mipContainsAndOr")) == 1 ? 1 : 0);
+    connect(combine, &QComboBox::activated, this,
+        [this](int index) { m_defaults.setInteger(index, QStringLiteral("mipContainsAndOr")); });
+    m_table = new QListWidget(this);
+    m_table->setObjectName(QStringLiteral("filterTableView"));
+    auto* add = new QPushButton(tr("Add..."), this);
+    add->setObjectName(QStringLiteral("beginNewDialogButton"));
+    connect(add, &QPushButton::clicked, this, &OutputFilterWindow::beginNewDialog);
+    auto* remove = new QPushButton(tr("Delete"), this);
+    remove->setObjectName(QStringLiteral("deleteSelectedRuleButton"));
+    connect(remove, &QPushButton::clicked, this, &OutputFilterWindow::deleteSelectedRule);
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(add);
+    buttons->addWidget(remove);
+    buttons->addStretch();
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(enabled);
+    layout->addWidget(combine);
+    layout->addWidget(m_table);
+    layout->addLayout(buttons);
+    m_manager.setReloadHandler([this] { reload(); });
+    reload();
+}
+
+OutputFilterWindow::~OutputFilterWindow() { m_manager.setReloadHandler({}); }
+
+void OutputFilterWindow::reload()
+{
+    m_table->clear();
+    for (qsizetype row = 0; row < m_manager.numberOfRows(); ++row)
+        m_table->addItem(m_manager.sentenceForRow(row));
+}
+
+void OutputFilterWindow::beginNewDialog()
+{
+    m_manager.setNewRuleDefaults();
+    auto* sheet = new QDialog(this);
+    sheet->setObjectName(QStringLiteral("dialog"));
+    sheet->setWindowModality(Qt::WindowModal);
+    sheet->setAttribute(Qt::WA_DeleteOnClose);
+    const auto addChoice = [this, sheet](const QString& key, const QStringList& items) {
+        auto* box = new QComboBox(sheet);
+        box->setObjectName(key);
+        box->addItems(items);
+        box->setCurrentIndex(static_cast<int>(m_defaults.integerForKey(key)));
+        connect(box, &QComboBox::currentIndexChanged, sheet, [this, key](int index) { m_defaults.setInteger(index, key); });
+        return box;
+    };
+    auto* form = new QFormLayout(sheet);
+    form->addRow(addChoice(QStringLiteral("mipContainsScope"), { tr("URL"), tr("Content") }));
+    form->addRow(addChoice(QStringLiteral("mipContainsOrNot"), { tr("does not"), tr("does") }));
+    form->addRow(addChoice(QStringLiteral("mipContainsMethod"), { tr("contain"), tr("match Regex") }));
+    auto* text = new QLineEdit(sheet);
+    text->setObjectName(QStringLiteral("mipContains"));
+    connect(text, &QLineEdit::textChanged, sheet,
+        [this](const QString& value) { m_defaults.setObject(value, QStringLiteral("mipContains")); });
+    form->addRow(text);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, sheet);
+    connect(buttons, &QDialogButtonBox::accepted, sheet, &QDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, sheet, &QDialog::reject);
+    form->addRow(buttons);
+    connect(sheet, &QDialog::accepted, this, [this] { m_manager.addRuleFromDefaults(); });
+    sheet->open();
+}
+
+void OutputFilterWindow::deleteSelectedRule()
+{
+    const int row = m_table->currentRow();
+    if (row < 0 || row >= m_manager.numberOfRows()) {
+        if (m_prompts)
+            m_prompts->beep();
+        return;
+    }
+    const int answer = m_prompts ? m_prompts->runModalAlert({ QStringLiteral("Delete Filter Rule"),
+                                       QStringLiteral("Are you sure you want to delete the rule '%1'?")
+                                           .arg(m_manager.sentenceForRow(row)),
+                                       { QStringLiteral("Cancel"), QStringLiteral("Delete") } })
+                                 : 0;
+    if (answer != 0)
+        m_manager.removeRule(row);
+}
+
+} // namespace crawlmere::views

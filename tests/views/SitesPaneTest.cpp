@@ -1,0 +1,220 @@
+// The sites pane offscreen: what start-up builds, edits reaching the stored site, hidden controls
+// keeping imported values, search and sort rows, the rule sheet and the output-filter window.
+#include "views/SitesPane.h"
+
+#include "engine/OutputFilterManager.h"
+#include "engine/RecordingShellServices.h"
+#include "platform/UserDefaults.h"
+#include "settings/ConfigManager.h"
+#include "settings/SettingsBinding.h"
+#include "support/Fixtures.h"
+#include "views/OutputFilterWindow.h"
+#include "views/RulesSheet.h"
+#include "views/SettingsPane.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDialog>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <QTreeWidget>
+#include <gtest/gtest.h>
+
+using crawlmere::platform::UserDefaults;
+using crawlmere::settings::ConfigManager;
+using crawlmere::views::OutputFilterWindow;
+using crawlmere::test::fixturePath;
+using crawlmere::views::SitesPane;
+
+namespace {
+
+class SitesPaneTest : public testing::Test {
+protected:
+    QTemporaryDir m_dir;
+    UserDefaults m_defaults { m_dir.filePath(QStringLiteral("defaults.plist")) };
+    std::shared_ptr<RecordingPrompts> m_prompts = std::make_shared<RecordingPrompts>();
+    ConfigManager m_manager { m_defaults };
+    std::unique_ptr<SitesPane> m_pane;
+
+    void SetUp() override
+    {
+        m_manager.setPrompts(m_prompts);
+        m_pane = std::make_unique<SitesPane>(m_manager, nullptr, QStringLiteral(CRAWLMERE_FIXTURES "/settings"));
+        m_manager.applicationHasFinishedLaunching();
+    }
+    template <typename T> T* child(const QString& name) const
+    {
+        T* found = m_pane->findChild<T*>(name);
+        EXPECT_NE(found, nullptr) << qPrintable(name);
+        return found;
+    }
+    QStringList listRows() const
+    {
+        QStringList rows;
+        for (int i = 0; i < m_pane->siteList()->topLevelItemCount(); ++i)
+            rows << m_pane->siteList()->topLevelItem(i)->text(0);
+        return rows;
+    }
+    void selectRow(const QString& name)
+    {
+        const int row = static_cast<int>(listRows().indexOf(name));
+        ASSERT_GT(row, 0) << qPrintable(name);
+        m_pane->siteList()->setCurrentItem(m_pane->siteList()->topLevelItem(row));
+    }
+    void addSite(const QString& name, const QString& url)
+    {
+        m_manager.newConfigWithURL(url);
+        m_manager.userFinishedEditingWebsiteName(name);
+    }
+    void typeInto(const QString& key, const QString& text)
+    {
+        auto* field = child<QLineEdit>(key);
+        field->setText(text);
+        Q_EMIT field->textEdited(text);
+        Q_EMIT field->editingFinished();
+    }
+};
+
+} // namespace
+
+TEST_F(SitesPaneTest, StartUpBuildsNoEntryOfAFeatureLeftOutAndHidesBoundOnes)
+{
+    const char* pruned[] = { "seoTabViewItem", "prefsSpellingTabViewItem", "prefsSEOTabViewItem",
+        "prefsValidationTabViewItem", "exportSEOSummaryMenu", "exportSEOMenu", "exportSpellingMenu",
+        "exportWarningsMenu", "spellingTabViewItem", "warningsTabViewItem", "summaryTabViewItem", "webtallyActionsBox",
+        "webtallyOptionsBox", "webtallyAutosaveButton", "exportReportMenuItem", "scheduletoolsMenuItem",
+        "dataManagerMenuItem", "toolsMenuItem", "prefsReportsTabViewItem", "finishactionsTabViewItem",
+        "scheduleTabViewItem", "authenticationTabViewItem", "renderStartingUrlButton", "shouldParsePDFsInfo",
+        "shouldParseDOCXsInfo", "runJSInfoButton", "jsrendertimeLabel", "jsrendertimeField" };
+    for (const char* name : pruned)
+        EXPECT_EQ(m_pane->findChild<QObject*>(QLatin1String(name)), nullptr) << name;
+    for (const char* name : { "checkSpelling", "languages", "shouldParsePDFs", "shouldParseDOCXs", "runJS" })
+        EXPECT_TRUE(child<QWidget>(QLatin1String(name))->isHidden()) << name;
+    for (const auto& row : crawlmere::settings::settingsBindingTable())
+        EXPECT_NE(m_pane->settingsPane()->control(row.key), nullptr) << qPrintable(row.key);
+    EXPECT_EQ(crawlmere::settings::settingsBindingTable().size(), 38);
+    EXPECT_FALSE(m_defaults.boolForKey("htmlValidationEnabled"));
+    // The dictionaries of the folder given are the languages offered.
+    EXPECT_EQ(child<QComboBox>("languages")->count(), 1);
+    EXPECT_EQ(child<QComboBox>("languages")->itemText(0), "English (United States)");
+}
+
+TEST_F(SitesPaneTest, ATickedCheckboxIsStoredWhenAnotherSiteIsSelected)
+{
+    addSite("Alpha", "https://alpha.example/");
+    const QString alpha = m_manager.getIDForCurrentSite();
+    addSite("Beta", "https://beta.example/");
+    selectRow("Alpha");
+    auto* box = child<QCheckBox>("hashIsBad");
+    const bool before = box->isChecked();
+    box->click();
+    auto* trim = child<QCheckBox>("shouldTrimHash");
+    trim->setChecked(true);
+    child<QCheckBox>("trimQuery")->setChecked(false);
+    child<QCheckBox>("trimQuery")->click(); // switching trimQuery on switches shouldTrimHash off
+    EXPECT_FALSE(trim->isChecked());
+    selectRow("Beta");
+    const QVariantMap stored = *m_manager.settingsForID(alpha);
+    EXPECT_EQ(stored.value("hashIsBad").toBool(), !before);
+    EXPECT_TRUE(stored.value("shouldTrimHash").toBool());
+    EXPECT_EQ(m_manager.getNameForCurrentSite(), "Beta");
+}
+
+TEST_F(SitesPaneTest, AnImportedHiddenSettingSurvivesShowEditAndSave)
+{
+    ASSERT_TRUE(m_manager.openLcsettingsFile(fixturePath("settings/legacy.lcsettings")));
+    auto* runJS = child<QCheckBox>("runJS");
+    EXPECT_TRUE(runJS->isHidden());
+    EXPECT_TRUE(runJS->isChecked());
+    typeInto("timeout", "42");
+    m_manager.synchronise();
+    const QVariantMap stored = *m_manager.settingsForID("20240102-0304051");
+    EXPECT_TRUE(stored.value("runJS").toBool());
+    EXPECT_EQ(stored.value("timeout").toInt(), 42);
+    EXPECT_EQ(stored.value("ignoreArray").toList(), (QVariantList { "logout", "print", "feed" }));
+}
+
+TEST_F(SitesPaneTest, SearchAndSortRows)
+{
+    addSite("beta", "https://b.example/");
+    addSite("Alpha", "https://z.example/");
+    m_pane->sortMenu()->findChild<QAction*>("websitesSortByNameMenuItem")->trigger();
+    EXPECT_EQ(listRows(), (QStringList { "All sites", "A new website", "Alpha", "beta" }));
+    m_pane->sortMenu()->findChild<QAction*>("websitesSortByStartingUrlMenuItem")->trigger();
+    EXPECT_EQ(listRows(), (QStringList { "All sites", "A new website", "beta", "Alpha" }));
+    EXPECT_TRUE(m_pane->sortMenu()->findChild<QAction*>("websitesSortByStartingUrlMenuItem")->isChecked());
+    child<QLineEdit>("searchField")->setText("ALPHA");
+    EXPECT_EQ(listRows(), (QStringList { "All sites", "Alpha" }));
+    child<QLineEdit>("searchField")->setText("no such site");
+    EXPECT_EQ(listRows(), QStringList { "All sites" });
+}
+
+TEST_F(SitesPaneTest, TypingAStartingUrlRenamesTheRowAtOnceAndSavesAtTheEnd)
+{
+    addSite("Alpha", "https://alpha.example/");
+    const QString alpha = m_manager.getIDForCurrentSite();
+    auto* field = child<QLineEdit>("startingUrl");
+    field->setText("https://typed.example/");
+    Q_EMIT field->textEdited(field->text());
+    const int row = m_manager.selectedRow();
+    EXPECT_EQ(m_pane->siteList()->topLevelItem(row)->text(1), "https://typed.example/");
+    EXPECT_EQ(m_manager.settingsForID(alpha)->value("startingUrl").toString(), "https://alpha.example/");
+    Q_EMIT field->editingFinished();
+    EXPECT_EQ(m_manager.settingsForID(alpha)->value("startingUrl").toString(), "https://typed.example/");
+}
+
+TEST_F(SitesPaneTest, TheRuleSheetAddsAndMovesRules)
+{
+    child<QPushButton>("addBlacklistRuleButton")->click();
+    auto* sheet = m_pane->settingsPane()->rulesSheet();
+    EXPECT_EQ(sheet->windowModality(), Qt::WindowModal);
+    child<QComboBox>("blacklistRulesRuleButton")->setCurrentIndex(3);
+    child<QComboBox>("blacklistRulesContainsButton")->setCurrentIndex(1);
+    child<QLineEdit>("blacklistRulesTextField")->setText("private");
+    sheet->done(1);
+    auto* table = child<QTableWidget>("blacklistRulesTableView");
+    ASSERT_EQ(table->rowCount(), 1);
+    EXPECT_EQ(table->item(0, 0)->text(), "Only follow");
+    EXPECT_EQ(table->item(0, 1)->text(), "urls that don't contain:");
+    EXPECT_EQ(table->item(0, 2)->text(), "private");
+    EXPECT_EQ(m_manager.ruleList(3), QStringList { "!private" });
+
+    table->setCurrentCell(0, 0);
+    m_pane->settingsPane()->editBlacklistRule();
+    EXPECT_EQ(child<QLineEdit>("blacklistRulesTextField")->text(), "private");
+    child<QComboBox>("blacklistRulesRuleButton")->setCurrentIndex(0);
+    sheet->done(1);
+    EXPECT_TRUE(m_manager.ruleList(3).isEmpty());
+    EXPECT_EQ(m_manager.ruleList(0), QStringList { "!private" });
+}
+
+TEST_F(SitesPaneTest, TheOutputFilterWindowAddsAndDeletesRules)
+{
+    OutputFilterManager filters(m_defaults);
+    filters.awakeFromNib();
+    OutputFilterWindow window(filters, m_defaults, m_prompts);
+    window.findChild<QPushButton*>("beginNewDialogButton")->click();
+    auto* sheet = window.findChild<QDialog*>("dialog");
+    ASSERT_NE(sheet, nullptr);
+    sheet->findChild<QLineEdit*>("mipContains")->setText("blog");
+    sheet->accept();
+    auto* table = window.findChild<QListWidget*>("filterTableView");
+    ASSERT_EQ(table->count(), 1);
+    EXPECT_EQ(table->item(0)->text(), "URL does contain: blog");
+
+    table->setCurrentRow(-1);
+    window.deleteSelectedRule();
+    EXPECT_EQ(m_prompts->beeps, 1);
+    table->setCurrentRow(0);
+    m_prompts->answers = { 0, 1 };
+    window.deleteSelectedRule(); // "Cancel"
+    EXPECT_EQ(table->count(), 1);
+    window.deleteSelectedRule(); // "Delete"
+    EXPECT_EQ(table->count(), 0);
+    EXPECT_EQ(m_prompts->alerts.last().informativeText, "Are you sure you want to delete the rule 'URL does contain: blog'?");
+}
