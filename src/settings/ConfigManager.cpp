@@ -209,7 +209,7 @@ void ConfigManager::pushCurrentSettingsToWebsites()
         return;
     const QString storedID = m_defaults.stringForKey(kId);
     if (!storedID.isNull() && storedID != currentID)
-        logLine(0,
+        logLine(1,
             QStringLiteral("[defaults objectForKey:@\"id\"] (%1)  and [currentSettings objectForKey:@\"id\"] (%2) do not match!")
                 .arg(storedID, currentID));
     else
@@ -218,7 +218,7 @@ void ConfigManager::pushCurrentSettingsToWebsites()
     if (index >= 0) {
         m_websites[index] = m_current;
     } else {
-        logLine(0, QStringLiteral("unable to find current settings in websites"));
+        logLine(1, QStringLiteral("unable to find current settings in websites"));
         m_websites.insert(0, m_current);
     }
     logLine(2, QStringLiteral("push done"));
@@ -467,6 +467,17 @@ void ConfigManager::storeDelay(double delay)
     if (std::isfinite(delay))
         m_current.insert(QStringLiteral("delay"), delay);
     m_dirty = true;
+}
+
+QString ConfigManager::textContentOptionsWarning(int searchEntireSourceColumn) const
+{
+    logLine(1, QStringLiteral("configManager handlePreferenceControl:"));
+    const bool ignoring = m_defaults.boolForKey(QStringLiteral("parserContentOnlyParas"))
+        || m_defaults.boolForKey(QStringLiteral("parserContentIgnoreNav"))
+        || m_defaults.boolForKey(QStringLiteral("parserContentIgnoreHeader"));
+    if (!ignoring || searchEntireSourceColumn != 1)
+        return QString();
+    return QStringLiteral("Some text content 'ignore'' options are enabled in Preferences > Spelling");
 }
 
 QString ConfigManager::visitSelected(int row) const

@@ -142,6 +142,10 @@ public:
     static RequestRate recalcDelay(bool limitRPM, int maxRPM, int threads);
     /// The site's `delay` becomes `delay` (from `recalcDelay`); marks the site changed.
     void storeDelay(double delay);
+    /// handlePreferenceControl: the text of the preferences warning `textContentOptionsWarning`,
+    /// or a null string when the warning is hidden: shown when a text-content "ignore" default
+    /// is set and column 1 of the matrix `searchEntireSource` is selected.
+    QString textContentOptionsWarning(int searchEntireSourceColumn) const;
     /// The starting URL of `row`'s site passed through `validateStartingUrl`; null for a header.
     QString visitSelected(int row) const;
 

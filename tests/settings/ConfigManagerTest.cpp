@@ -328,3 +328,12 @@ TEST_F(ConfigManagerTest, SortingByDateListsTheLastScanFirst)
     manager->setTimeStampForCurrentSite();
     EXPECT_EQ(rowNames(*manager).mid(1, 2), (QStringList { "Newer", "Older" }));
 }
+
+TEST_F(ConfigManagerTest, ThePreferencesWarningNeedsAnIgnoreOptionAndTheSecondColumn)
+{
+    ConfigManager manager(*m_defaults);
+    EXPECT_TRUE(manager.textContentOptionsWarning(1).isNull());
+    m_defaults->setBool(true, "parserContentIgnoreNav");
+    EXPECT_TRUE(manager.textContentOptionsWarning(0).isNull());
+    EXPECT_EQ(manager.textContentOptionsWarning(1), "Some text content 'ignore'' options are enabled in Preferences > Spelling");
+}
