@@ -63,8 +63,8 @@ SitesPane::SitesPane(ConfigManager& manager, QWidget* parent, const QString& dic
     connect(m_list, &QTreeWidget::itemSelectionChanged, this, [this] {
         if (m_reloading)
             return;
-        const auto* item = m_list->currentItem();
-        m_manager.tableViewSelectionDidChange(item ? m_list->indexOfTopLevelItem(const_cast<QTreeWidgetItem*>(item)) : -1);
+        const auto selected = m_list->selectedItems();
+        m_manager.tableViewSelectionDidChange(selected.isEmpty() ? -1 : m_list->indexOfTopLevelItem(selected.first()));
     });
     connect(m_list, &QTreeWidget::itemChanged, this, [this](QTreeWidgetItem* item, int column) {
         if (m_reloading || column != 0 || m_list->indexOfTopLevelItem(item) != m_manager.selectedRow())

@@ -67,6 +67,14 @@ TEST_F(ConfigManagerTest, AnEmptyStoreStartsWithOneBlankSiteSelected)
     EXPECT_EQ(m_defaults->stringForKey("id"), manager->getIDForCurrentSite());
     EXPECT_EQ(rowNames(*manager), (QStringList { "All sites", "A new website" }));
     EXPECT_FALSE(m_defaults->boolForKey("htmlValidationEnabled"));
+
+    // A second start-up changes nothing.
+    manager->userFinishedEditingWebsiteName("Renamed");
+    m_defaults->setBool(true, "htmlValidationEnabled");
+    manager->applicationHasFinishedLaunching();
+    EXPECT_EQ(manager->websites().size(), 1);
+    EXPECT_EQ(manager->getNameForCurrentSite(), "Renamed");
+    EXPECT_TRUE(m_defaults->boolForKey("htmlValidationEnabled"));
 }
 
 TEST_F(ConfigManagerTest, CreateDuplicateResetAndDeleteTheLastSite)

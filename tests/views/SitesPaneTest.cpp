@@ -22,6 +22,7 @@
 #include <QPushButton>
 #include <QTableWidget>
 #include <QTemporaryDir>
+#include <QItemSelectionModel>
 #include <QTreeWidget>
 #include <gtest/gtest.h>
 
@@ -64,7 +65,10 @@ protected:
     {
         const int row = static_cast<int>(listRows().indexOf(name));
         ASSERT_GT(row, 0) << qPrintable(name);
-        m_pane->siteList()->setCurrentItem(m_pane->siteList()->topLevelItem(row));
+        QTreeWidget* list = m_pane->siteList();
+        // As a click does it: one selection replacing the other.
+        list->selectionModel()->select(list->model()->index(row, 0),
+            QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
     }
     void addSite(const QString& name, const QString& url)
     {
