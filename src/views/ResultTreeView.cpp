@@ -12,8 +12,11 @@
 #include <QKeyEvent>
 #include <QMenu>
 #include <QPainter>
+#include <QSet>
+#include <QSignalBlocker>
 
 #include <algorithm>
+#include <functional>
 
 namespace crawlmere::views {
 
@@ -51,11 +54,25 @@ void ResultTreeView::setOutlineDataSource(OutlineDataSource* source) { m_model->
 
 qfDataSource::Item ResultTreeView::itemAt(const QModelIndex& index) const { return m_model->itemForIndex(index); }
 
+namespace {
+
+// The rows from the top level down to `index`: comparing these orders rows as an outline shows
+// them, expanded or not.
+QList<int> rowPath(QModelIndex index)
+{
+    QList<int> path;
+    for (; index.isValid(); index = index.parent())
+        path.prepend(index.row());
+    return path;
+}
+
+} // namespace
+
 QList<qfDataSource::Item> ResultTreeView::selectedItems() const
 {
     QModelIndexList rows = selectionModel()->selectedRows();
-    std::sort(rows.begin(), rows.end(), [this](const QModelIndex& left, const QModelIndex& right) {
-        return visualRect(left).top() < visualRect(right).top();
+    std::sort(rows.begin(), rows.end(), [](const QModelIndex& left, const QModelIndex& right) {
+        return rowPath(left) < rowPath(right);
     });
     QList<qfDataSource::Item> items;
     items.reserve(rows.size());
@@ -84,11 +101,63 @@ QList<TableColumn> ResultTreeView::tableColumns() const
 
 void ResultTreeView::reloadData()
 {
-    m_model->reload();
+    reloadRows();
     postReloadNotification();
 }
 
-void ResultTreeView::reloadData(QObject* /*sender*/) { m_model->reload(); }
+void ResultTreeView::reloadData(QObject* /*sender*/) { reloadRows(); }
+
+void ResultTreeView::reloadRows()
+{
+    if (!m_model->outlineDataSource()) {
+        // Flat rows keep their selected positions, as far as the new rows reach.
+        const QModelIndexList selected = selectionModel()->selectedRows();
+        m_model->reload();
+        QItemSelection selection;
+        const int rows = m_model->rowCount();
+        for (const QModelIndex& row : selected) {
+            if (row.row() < rows)
+                selection.select(m_model->index(row.row(), 0), m_model->index(row.row(), 0));
+        }
+        selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+        return;
+    }
+    // Outline rows keep their expansion and selection by item.
+    QSet<const void*> expanded;
+    QSet<const void*> selected;
+    for (const QModelIndex& row : selectionModel()->selectedRows())
+        selected.insert(itemAt(row).get());
+    const std::function<void(const QModelIndex&)> collect = [&](const QModelIndex& parent) {
+        const int rows = m_model->rowCount(parent);
+        for (int row = 0; row < rows; ++row) {
+            const QModelIndex index = m_model->index(row, 0, parent);
+            if (isExpanded(index)) {
+                expanded.insert(itemAt(index).get());
+                collect(index);
+            }
+        }
+    };
+    collect(QModelIndex());
+    m_model->reload();
+    QItemSelection selection;
+    const QSignalBlocker quiet(this);
+    const std::function<void(const QModelIndex&)> restore = [&](const QModelIndex& parent) {
+        const int rows = m_model->rowCount(parent);
+        for (int row = 0; row < rows; ++row) {
+            const QModelIndex index = m_model->index(row, 0, parent);
+            const void* item = itemAt(index).get();
+            if (selected.contains(item))
+                selection.select(index, index);
+            if (expanded.contains(item)) {
+                setExpanded(index, true);
+                restore(index);
+            }
+        }
+    };
+    if (!expanded.isEmpty() || !selected.isEmpty())
+        restore(QModelIndex());
+    selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+}
 
 void ResultTreeView::setColumnHidden(qsizetype column, bool hidden)
 {

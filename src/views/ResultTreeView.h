@@ -65,7 +65,9 @@ public:
     QList<TableColumn> tableColumns() const override;
     QList<SortDescriptor> sortDescriptors() const override { return m_sortDescriptors; }
     /// Rebuilds the rows from the data source and posts the view's reload notification with the
-    /// view (its QTreeView address) as object; observers run before this returns.
+    /// view (its QTreeView address) as object; observers run before this returns. A table keeps
+    /// its selected row positions (those still in range); an outline keeps its open rows and its
+    /// selection by item.
     void reloadData() override;
     /// The `column`-th column of `tableColumns()`; out of range does nothing.
     void setColumnHidden(qsizetype column, bool hidden) override;
@@ -97,6 +99,7 @@ protected:
 
 private:
     void headerClicked(int logicalIndex);
+    void reloadRows();
 
     ResultItemModel* m_model;
     ResultViewDelegate* m_delegate = nullptr;

@@ -40,27 +40,23 @@ void qfOutlineView::applyToItem(const QModelIndex& item, bool expand, bool recur
 
 void qfOutlineView::expandItem(const QModelIndex& item, bool expandChildren)
 {
-    m_batching = true;
-    if (item.isValid()) {
-        applyToItem(item, /*expand=*/true, expandChildren);
-    } else {
-        const int rows = itemModel().rowCount();
-        for (int row = 0; row < rows; ++row)
-            applyToItem(itemModel().index(row, 0), /*expand=*/true, expandChildren);
-    }
-    m_batching = false;
-    postReloadNotification();
+    applyAndPost(item, /*expand=*/true, expandChildren);
 }
 
 void qfOutlineView::collapseItem(const QModelIndex& item, bool collapseChildren)
 {
+    applyAndPost(item, /*expand=*/false, collapseChildren);
+}
+
+void qfOutlineView::applyAndPost(const QModelIndex& item, bool expand, bool recursive)
+{
     m_batching = true;
     if (item.isValid()) {
-        applyToItem(item, /*expand=*/false, collapseChildren);
+        applyToItem(item, expand, recursive);
     } else {
         const int rows = itemModel().rowCount();
         for (int row = 0; row < rows; ++row)
-            applyToItem(itemModel().index(row, 0), /*expand=*/false, collapseChildren);
+            applyToItem(itemModel().index(row, 0), expand, recursive);
     }
     m_batching = false;
     postReloadNotification();

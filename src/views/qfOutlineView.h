@@ -37,6 +37,8 @@ protected:
 private:
     void expandedOrCollapsed();
     void applyToItem(const QModelIndex& item, bool expand, bool recursive);
+    // Expands or collapses one row (every top-level row for an invalid index), then posts once.
+    void applyAndPost(const QModelIndex& item, bool expand, bool recursive);
 
     QPointer<QMenu> m_secondaryMenu;
     bool m_batching = false;

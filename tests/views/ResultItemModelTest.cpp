@@ -12,6 +12,7 @@
 using crawlmere::platform::Notification;
 using crawlmere::platform::NotificationCenter;
 using crawlmere::views::ResultItemModel;
+using ResultTreeViewAlias = crawlmere::views::ResultTreeView;
 using namespace crawlmere::test;
 
 namespace {
@@ -154,4 +155,38 @@ TEST(ResultItemModelTest, OutlineExpandAndCollapsePostOnce)
     view.reloadData();
     EXPECT_EQ(reloads.count, 5);
     EXPECT_EQ(tableReloads.count, 0);
+}
+
+TEST(ResultItemModelTest, ReloadKeepsTheSelectionAndOpenRows)
+{
+    qfDataSource source;
+    source.setCollection(makeRecords(5));
+    crawlmereTableView table;
+    table.setTableColumns(urlAndStatusColumns());
+    table.setDataSource(&source);
+    const auto selectRow = [](ResultTreeViewAlias& view, const QModelIndex& row) {
+        view.selectionModel()->select(row, QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    };
+    selectRow(table, table.itemModel().index(1, 0));
+    selectRow(table, table.itemModel().index(4, 0));
+    source.setCollection(makeRecords(3));
+    table.reloadData();
+    EXPECT_EQ(table.selectionModel()->selectedRows(), QModelIndexList({ table.itemModel().index(1, 0) }));
+
+    PagesOutline outline(6);
+    qfOutlineView view;
+    view.setTableColumns(urlAndStatusColumns());
+    view.setOutlineDataSource(&outline);
+    view.expandItem(view.itemModel().index(2, 0));
+    selectRow(view, view.itemModel().index(1, 0, view.itemModel().index(2, 0)));
+    PostCounter reloads(qfOutlineView::didReloadDataNotification);
+    std::swap(outline.pages[0], outline.pages[5]);
+    std::swap(outline.links[0], outline.links[5]);
+    view.reloadData();
+    EXPECT_EQ(reloads.count, 1);
+    const QModelIndex page2 = view.itemModel().index(2, 0);
+    EXPECT_TRUE(view.isExpanded(page2));
+    EXPECT_FALSE(view.isExpanded(view.itemModel().index(0, 0)));
+    ASSERT_EQ(view.selectedItems().size(), 1);
+    EXPECT_EQ(view.selectedItems().first(), outline.links[2][1]);
 }
