@@ -5,7 +5,8 @@ void ByLinkColumnManager::honourOldDefaults() { applyStoredChoice(defaultsKey); 
 
 bool ByLinkColumnManager::shouldAllowSelectionOfColumnNamed(const QString& title) const
 {
-    static const QStringList mandatory { QStringLiteral("URL"), QStringLiteral("Status"), QStringLiteral("Statut"), QStringLiteral("Appears on"), QStringLiteral("Apparaît sur") };
+    static const QStringList mandatory { QStringLiteral("URL"), QStringLiteral("Status"), QStringLiteral("Statut"),
+        QStringLiteral("Appears on"), QStringLiteral("Apparaît sur") };
     return !mandatory.contains(title);
 }
 

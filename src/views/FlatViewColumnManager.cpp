@@ -16,6 +16,7 @@ void FlatViewColumnManager::honourOldDefaults() { migrateOlderKeys(olderKeys());
 
 bool FlatViewColumnManager::shouldAllowSelectionOfColumnNamed(const QString& title) const
 {
-    static const QStringList mandatory { QStringLiteral("URL"), QStringLiteral("Status"), QStringLiteral("Statut"), QStringLiteral("Appears on"), QStringLiteral("Apparaît sur") };
+    static const QStringList mandatory { QStringLiteral("URL"), QStringLiteral("Status"), QStringLiteral("Statut"),
+        QStringLiteral("Appears on"), QStringLiteral("Apparaît sur") };
     return !mandatory.contains(title);
 }

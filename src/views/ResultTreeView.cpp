@@ -71,9 +71,8 @@ QList<int> rowPath(QModelIndex index)
 QList<qfDataSource::Item> ResultTreeView::selectedItems() const
 {
     QModelIndexList rows = selectionModel()->selectedRows();
-    std::sort(rows.begin(), rows.end(), [](const QModelIndex& left, const QModelIndex& right) {
-        return rowPath(left) < rowPath(right);
-    });
+    std::sort(rows.begin(), rows.end(),
+        [](const QModelIndex& left, const QModelIndex& right) { return rowPath(left) < rowPath(right); });
     QList<qfDataSource::Item> items;
     items.reserve(rows.size());
     for (const QModelIndex& row : rows) {
@@ -169,7 +168,8 @@ void ResultTreeView::setColumnHidden(qsizetype column, bool hidden)
 void ResultTreeView::postReloadNotification()
 {
     QTreeView* view = this;
-    platform::NotificationCenter::defaultCenter().post(reloadNotificationName(), std::shared_ptr<void>(std::shared_ptr<void>(), view));
+    platform::NotificationCenter::defaultCenter().post(
+        reloadNotificationName(), std::shared_ptr<void>(std::shared_ptr<void>(), view));
 }
 
 QRectF ResultTreeView::labelRectForRow(const QRect& rowRect)
@@ -188,10 +188,12 @@ void ResultTreeView::drawRow(QPainter* painter, const QStyleOptionViewItem& opti
         const auto colour = m_delegate->tableViewLabelColorForRow(const_cast<ResultTreeView&>(*this), index);
         if (colour) {
             const int offset = header()->offset();
-            const QRect rowRect(-offset, option.rect.y(), std::max(viewport()->width() + offset, header()->length()), option.rect.height());
+            const QRect rowRect(-offset, option.rect.y(), std::max(viewport()->width() + offset, header()->length()),
+                option.rect.height());
             painter->save();
             painter->setRenderHint(QPainter::Antialiasing);
-            painter->fillPath(labelPathForRow(rowRect), QColor::fromRgbF(colour->red, colour->green, colour->blue, colour->alpha));
+            painter->fillPath(
+                labelPathForRow(rowRect), QColor::fromRgbF(colour->red, colour->green, colour->blue, colour->alpha));
             painter->restore();
         }
     }
@@ -238,11 +240,13 @@ void ResultTreeView::headerClicked(int logicalIndex)
     if (!m_sortDescriptors.isEmpty() && m_sortDescriptors.first().key == column.identifier) {
         m_sortDescriptors.first().ascending = !m_sortDescriptors.first().ascending;
     } else {
-        m_sortDescriptors.removeIf([&](const SortDescriptor& descriptor) { return descriptor.key == column.identifier; });
+        m_sortDescriptors.removeIf(
+            [&](const SortDescriptor& descriptor) { return descriptor.key == column.identifier; });
         m_sortDescriptors.prepend({ column.identifier, true });
     }
     header()->setSortIndicatorShown(true);
-    header()->setSortIndicator(logicalIndex, m_sortDescriptors.first().ascending ? Qt::AscendingOrder : Qt::DescendingOrder);
+    header()->setSortIndicator(
+        logicalIndex, m_sortDescriptors.first().ascending ? Qt::AscendingOrder : Qt::DescendingOrder);
     sortDescriptorsDidChange(column);
 }
 

@@ -10,8 +10,6 @@
 #include <QPointer>
 #include <QTreeView>
 
-
-
 namespace crawlmere::views {
 
 class OutlineDataSource;

@@ -12,7 +12,8 @@ namespace crawlmere::views {
 
 ResultViewDelegate::~ResultViewDelegate() = default;
 
-std::optional<CrwlLabelColour> ResultViewDelegate::tableViewLabelColorForRow(ResultTreeView& view, const QModelIndex& row)
+std::optional<CrwlLabelColour> ResultViewDelegate::tableViewLabelColorForRow(
+    ResultTreeView& view, const QModelIndex& row)
 {
     const qfDataSource::Item item = view.itemAt(row);
     return CrwlLabelColour::forRow(item.get());

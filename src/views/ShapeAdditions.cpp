@@ -18,7 +18,8 @@ constexpr double degrees = std::numbers::pi / 180.0;
 void appendArc(QPainterPath& path, QPointF centre, double radius, double fromDegrees, double toDegrees)
 {
     const auto pointAt = [&](double angle) {
-        return QPointF(centre.x() + radius * std::cos(angle * degrees), centre.y() + radius * std::sin(angle * degrees));
+        return QPointF(
+            centre.x() + radius * std::cos(angle * degrees), centre.y() + radius * std::sin(angle * degrees));
     };
     const QPointF start = pointAt(fromDegrees);
     if (path.elementCount() == 0)
@@ -35,7 +36,8 @@ void appendArc(QPainterPath& path, QPointF centre, double radius, double fromDeg
         const double a1 = (fromDegrees + (segment + 1) * sweep) * degrees;
         const QPointF p0 = pointAt(a0 / degrees);
         const QPointF p3 = pointAt(a1 / degrees);
-        path.cubicTo(p0 + handle * QPointF(-std::sin(a0), std::cos(a0)), p3 - handle * QPointF(-std::sin(a1), std::cos(a1)), p3);
+        path.cubicTo(
+            p0 + handle * QPointF(-std::sin(a0), std::cos(a0)), p3 - handle * QPointF(-std::sin(a1), std::cos(a1)), p3);
     }
 }
 
@@ -118,7 +120,8 @@ QRectF ShapeAdditions::validRectWithRect(QRectF rect, double& a, double& b, doub
     return grown;
 }
 
-void ShapeAdditions::jaggedLineToPoint(QPainterPath& path, QPointF end, unsigned teeth, double width, std::vector<QPointF>& buffer)
+void ShapeAdditions::jaggedLineToPoint(
+    QPainterPath& path, QPointF end, unsigned teeth, double width, std::vector<QPointF>& buffer)
 {
     if (path.elementCount() == 0 || teeth == 0)
         return;

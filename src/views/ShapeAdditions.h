@@ -42,7 +42,8 @@ public:
     /// Adds `teeth` teeth of height `width` from the path's current point to `end`, as straight
     /// lines through `buffer` (resized to 2 × teeth points). Nothing on an empty path or with no
     /// teeth.
-    static void jaggedLineToPoint(QPainterPath& path, QPointF end, unsigned teeth, double width, std::vector<QPointF>& buffer);
+    static void jaggedLineToPoint(
+        QPainterPath& path, QPointF end, unsigned teeth, double width, std::vector<QPointF>& buffer);
 
     /// A rounded rectangle with corner radii `a` (horizontal) and `b` (vertical) whose border is a
     /// row of teeth about `spacing` apart. A corner shorter than one spacing, or a spacing that is

@@ -37,7 +37,8 @@ void qfColumnManager::setUpColumns()
 
 bool qfColumnManager::sendAction(const QString& title)
 {
-    const bool known = std::any_of(m_items.cbegin(), m_items.cend(), [&](const MenuItem& item) { return item.title == title; });
+    const bool known
+        = std::any_of(m_items.cbegin(), m_items.cend(), [&](const MenuItem& item) { return item.title == title; });
     if (!known)
         return true;
     flip(title);
@@ -47,7 +48,8 @@ bool qfColumnManager::sendAction(const QString& title)
 
 void qfColumnManager::mirror(const QString& title)
 {
-    const bool known = std::any_of(m_items.cbegin(), m_items.cend(), [&](const MenuItem& item) { return item.title == title; });
+    const bool known
+        = std::any_of(m_items.cbegin(), m_items.cend(), [&](const MenuItem& item) { return item.title == title; });
     if (known) {
         flip(title);
     } else {

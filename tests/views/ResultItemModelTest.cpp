@@ -50,7 +50,8 @@ TEST(ResultItemModelTest, FlatModelOverAThousandRecordsPassesTheTester)
     // Every cell is the data source's value for the table.
     for (int row : { 0, 3, 999 }) {
         for (int column = 0; column < 2; ++column)
-            EXPECT_EQ(model.data(model.index(row, column)), source.tableViewObjectValue(table, table.tableColumns()[column], row));
+            EXPECT_EQ(model.data(model.index(row, column)),
+                source.tableViewObjectValue(table, table.tableColumns()[column], row));
     }
     EXPECT_EQ(model.itemForIndex(model.index(10, 1)), source.getItemAtRowIndex(10));
     EXPECT_FALSE(model.hasChildren(model.index(0, 0)));
@@ -89,7 +90,8 @@ TEST(ResultItemModelTest, OutlineModelServesATreePassingTheTester)
 TEST(ResultItemModelTest, TableViewReportsColumnsInDisplayOrderAndSortsOnHeaderClicks)
 {
     qfDataSource source;
-    source.setCollection({ makeRecord("https://b.test/", 404), makeRecord("https://a.test/", 200), makeRecord("https://c.test/", 301) });
+    source.setCollection(
+        { makeRecord("https://b.test/", 404), makeRecord("https://a.test/", 200), makeRecord("https://c.test/", 301) });
     crawlmereTableView view;
     view.setTableColumns(urlAndStatusColumns() << TableColumn { "filesize", "Size", true });
     view.setDataSource(&source);

@@ -19,7 +19,8 @@ bool samePath(const QPainterPath& left, const QPainterPath& right)
     if (left.elementCount() != right.elementCount())
         return false;
     for (int i = 0; i < left.elementCount(); ++i) {
-        if (left.elementAt(i).type != right.elementAt(i).type || QPointF(left.elementAt(i)) != QPointF(right.elementAt(i)))
+        if (left.elementAt(i).type != right.elementAt(i).type
+            || QPointF(left.elementAt(i)) != QPointF(right.elementAt(i)))
             return false;
     }
     return true;

@@ -35,7 +35,8 @@ inline QList<qfDataSource::Item> makeRecords(int count)
 
 inline QList<TableColumn> urlAndStatusColumns()
 {
-    return { { QStringLiteral("url"), QStringLiteral("URL"), false }, { QStringLiteral("status"), QStringLiteral("Status"), false } };
+    return { { QStringLiteral("url"), QStringLiteral("URL"), false },
+        { QStringLiteral("status"), QStringLiteral("Status"), false } };
 }
 
 /// Pages with their links below them: page i has i % 3 links; links do not expand.

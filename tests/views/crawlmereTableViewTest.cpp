@@ -1,12 +1,12 @@
 #include "views/crawlmereTableView.h"
 
 #include "ViewsTestSupport.h"
+#include "platform/UserDefaults.h"
 #include "views/ClipboardPasteboard.h"
 #include "views/RecordingPasteboard.h"
 #include "views/ResultItemModel.h"
 #include "views/ResultViewDelegate.h"
 #include "views/qfOutlineView.h"
-#include "platform/UserDefaults.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -52,7 +52,8 @@ protected:
     {
         view.selectionModel()->clear();
         for (int row : rows)
-            view.selectionModel()->select(view.itemModel().index(row, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+            view.selectionModel()->select(
+                view.itemModel().index(row, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
     }
 
     qfDataSource source;
@@ -74,7 +75,8 @@ QColor labelPixel(QWidget& view, const QRect& rowRect)
 bool isErrorLabel(const QColor& colour)
 {
     // The error label (1.0, 0.4, 0.4, alpha 0.76) over a light base.
-    return colour.red() > 200 && colour.green() < 190 && colour.green() > 100 && std::abs(colour.green() - colour.blue()) < 12;
+    return colour.red() > 200 && colour.green() < 190 && colour.green() > 100
+        && std::abs(colour.green() - colour.blue()) < 12;
 }
 
 } // namespace
@@ -144,6 +146,21 @@ TEST(qfOutlineViewTest, ContextMenuOfARowThatCannotExpandIsTheSecondary)
     EXPECT_EQ(view.selectionModel()->selectedRows(), QModelIndexList({ linkRow }));
     view.selectionModel()->select(pageRow, QItemSelectionModel::Select | QItemSelectionModel::Rows);
     EXPECT_EQ(view.menuForEvent(view.visualRect(linkRow).center()), &several);
+
+    // Copy in an outline goes to the delegate's outline form; rows are copied as shown.
+    ResultViewDelegate delegate;
+    RecordingPasteboard pasteboard;
+    delegate.setPasteboard(&pasteboard);
+    view.setViewDelegate(&delegate);
+    view.copy();
+    EXPECT_EQ(pasteboard.string(), "https://example.test/p2\nhttps://example.test/p2/l0\n");
+    struct TableOnly : ResultViewDelegate {
+        void copyURLInOutlineView(qfOutlineView&) override { ++outlineCopies; }
+        int outlineCopies = 0;
+    } counting;
+    view.setViewDelegate(&counting);
+    view.copy();
+    EXPECT_EQ(counting.outlineCopies, 1);
 }
 
 TEST_F(TableFixture, CopyPutsTheSelectedURLsOnThePasteboard)

@@ -84,7 +84,8 @@ TEST_F(qfColumnManagerTest, HidesAndShowsByTitleAndKeepsMandatoryColumns)
 TEST_F(qfColumnManagerTest, ItemsByTableKind)
 {
     // All columns mandatory: only the title item; the by-page outline offers every column.
-    HeadlessTableView mandatoryOnly({ { "url", "URL", false }, { "status", "Statut", false }, { "onpageurl", "Apparaît sur", false } });
+    HeadlessTableView mandatoryOnly(
+        { { "url", "URL", false }, { "status", "Statut", false }, { "onpageurl", "Apparaît sur", false } });
     ByLinkColumnManager byLink(&store);
     byLink.setTableView(&mandatoryOnly);
     byLink.setUpColumns();
@@ -127,8 +128,8 @@ TEST_F(qfColumnManagerTest, StoredChoiceSurvivesARestartOfTheStore)
 
 TEST_F(qfColumnManagerTest, OlderKeysAreMigratedOnceAndRemoved)
 {
-    HeadlessTableView flat({ { "url", "URL", false }, { "redir", "Redirected to", true }, { "linktext", "Link text", false },
-        { "distance", "Depth", false } });
+    HeadlessTableView flat({ { "url", "URL", false }, { "redir", "Redirected to", true },
+        { "linktext", "Link text", false }, { "distance", "Depth", false } });
     store.setBool(true, "CrwlFlatViewColsRedir");
     store.setObject("NO", "CrwlFlatViewColsLinkText");
     store.setBool(false, "WebtallySEOViewColsRobots");
