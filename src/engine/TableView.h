@@ -26,6 +26,9 @@ public:
     virtual QList<SortDescriptor> sortDescriptors() const { return {}; }
     /// Tells the table that its rows changed.
     virtual void reloadData() { }
+    /// Hides or shows the `column`-th column of `tableColumns()`; out of range does nothing, and
+    /// so does a table whose columns are fixed.
+    virtual void setColumnHidden(qsizetype /*column*/, bool /*hidden*/) { }
 };
 
 /// A table with no display: a plain column list and sort descriptors, for exports and tests.
@@ -39,6 +42,11 @@ public:
     QList<TableColumn> tableColumns() const override { return m_columns; }
     QList<SortDescriptor> sortDescriptors() const override { return m_sortDescriptors; }
     void reloadData() override { ++m_reloadCount; }
+    void setColumnHidden(qsizetype column, bool hidden) override
+    {
+        if (column >= 0 && column < m_columns.size())
+            m_columns[column].hidden = hidden;
+    }
 
     void setColumns(QList<TableColumn> columns) { m_columns = std::move(columns); }
     void setSortDescriptors(QList<SortDescriptor> descriptors) { m_sortDescriptors = std::move(descriptors); }

@@ -1,0 +1,18 @@
+// The "Columns" pop-up logic of the flat table: older per-column keys migrated once.
+#pragma once
+
+#include "views/qfColumnManager.h"
+
+/// Mandatory columns (no item): "URL", "Status", "Statut", "Appears on", "Apparaît sur". Keeps nothing between
+/// runs itself: `setUpColumns` applies each older per-column key still in the store and then
+/// removes it, so the migration happens once. Main thread only.
+class FlatViewColumnManager : public qfColumnManager {
+public:
+    using qfColumnManager::qfColumnManager;
+
+    /// The older keys with the titles of their columns, in the order they are applied.
+    static QList<std::pair<QString, QString>> olderKeys();
+
+    void honourOldDefaults() override;
+    bool shouldAllowSelectionOfColumnNamed(const QString& title) const override;
+};

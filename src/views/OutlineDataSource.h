@@ -1,0 +1,33 @@
+// What an outline's data source answers besides a table's: children by item and expandability.
+#pragma once
+
+#include "engine/TableView.h"
+#include "engine/qfDataSource.h"
+
+#include <QVariant>
+
+namespace crawlmere::views {
+
+/// Implemented by the data sources of outline views (pages with their links, statuses with their
+/// occurrences). A null item stands for the outline's root. Items must stay alive while the view
+/// shows them (the data source keeps them); after any change of children the view must be
+/// reloaded. Main thread only.
+class OutlineDataSource {
+public:
+    using Item = qfDataSource::Item;
+
+    virtual ~OutlineDataSource() = default;
+    /// outlineView:numberOfChildrenOfItem:
+    virtual qsizetype outlineViewNumberOfChildrenOfItem(TableView& view, const Item& item) = 0;
+    /// outlineView:child:ofItem: — null for an index out of range.
+    virtual Item outlineViewChildOfItem(TableView& view, qsizetype index, const Item& item) = 0;
+    /// outlineView:isItemExpandable:
+    virtual bool outlineViewIsItemExpandable(TableView& view, const Item& item) = 0;
+    /// outlineView:objectValueForTableColumn:byItem:
+    virtual QVariant outlineViewObjectValue(TableView& view, const TableColumn& column, const Item& item) = 0;
+    /// outlineView:didClickTableColumn: — a header click; the view's sort descriptors already
+    /// hold the new first key. The default does nothing.
+    virtual void outlineViewDidClickTableColumn(TableView& /*view*/, const TableColumn& /*column*/) { }
+};
+
+} // namespace crawlmere::views

@@ -1,0 +1,177 @@
+// The item model adapter of the result views.
+#include "views/ResultItemModel.h"
+
+#include "views/OutlineDataSource.h"
+
+#include <limits>
+
+namespace crawlmere::views {
+
+namespace {
+
+int clampedCount(qsizetype count)
+{
+    return static_cast<int>(std::clamp<qsizetype>(count, 0, std::numeric_limits<int>::max()));
+}
+
+} // namespace
+
+ResultItemModel::ResultItemModel(TableView& table, QObject* parent)
+    : QAbstractItemModel(parent)
+    , m_table(table)
+{
+}
+
+ResultItemModel::~ResultItemModel() = default;
+
+void ResultItemModel::setDataSource(qfDataSource* source)
+{
+    m_dataSource = source;
+    reload();
+}
+
+void ResultItemModel::setOutlineDataSource(OutlineDataSource* source)
+{
+    m_outline = source;
+    reload();
+}
+
+void ResultItemModel::setColumns(QList<TableColumn> columns)
+{
+    beginResetModel();
+    m_columns = std::move(columns);
+    m_root.children.clear();
+    endResetModel();
+}
+
+void ResultItemModel::reload()
+{
+    beginResetModel();
+    m_root.children.clear();
+    endResetModel();
+}
+
+ResultItemModel::Node* ResultItemModel::parentNodeOf(const QModelIndex& index) const
+{
+    return static_cast<Node*>(index.internalPointer());
+}
+
+ResultItemModel::Node* ResultItemModel::nodeFor(const QModelIndex& index) const
+{
+    if (!index.isValid())
+        return &m_root;
+    Node* parent = parentNodeOf(index);
+    std::unique_ptr<Node>& node = parent->children[index.row()];
+    if (!node) {
+        node = std::make_unique<Node>();
+        node->parent = parent;
+        node->row = index.row();
+        node->item = itemAt(parent, index.row());
+    }
+    return node.get();
+}
+
+qfDataSource::Item ResultItemModel::itemAt(Node* parent, int row) const
+{
+    if (row < 0)
+        return nullptr;
+    if (m_outline)
+        return m_outline->outlineViewChildOfItem(m_table, row, parent->item);
+    if (m_dataSource && parent == &m_root)
+        return m_dataSource->getItemAtRowIndex(static_cast<quint64>(row));
+    return nullptr;
+}
+
+qfDataSource::Item ResultItemModel::itemForIndex(const QModelIndex& index) const
+{
+    if (!index.isValid() || index.model() != this)
+        return nullptr;
+    return itemAt(parentNodeOf(index), index.row());
+}
+
+bool ResultItemModel::isItemExpandable(const QModelIndex& index) const
+{
+    if (!m_outline)
+        return false;
+    if (!index.isValid())
+        return true;
+    return m_outline->outlineViewIsItemExpandable(m_table, itemForIndex(index));
+}
+
+QModelIndex ResultItemModel::index(int row, int column, const QModelIndex& parent) const
+{
+    if (row < 0 || column < 0 || column >= m_columns.size() || row >= rowCount(parent))
+        return {};
+    return createIndex(row, column, nodeFor(parent.siblingAtColumn(0)));
+}
+
+QModelIndex ResultItemModel::parent(const QModelIndex& child) const
+{
+    if (!child.isValid())
+        return {};
+    Node* parent = parentNodeOf(child);
+    if (!parent || parent == &m_root)
+        return {};
+    return createIndex(parent->row, 0, parent->parent);
+}
+
+int ResultItemModel::rowCount(const QModelIndex& parent) const
+{
+    if (parent.column() > 0)
+        return 0;
+    if (m_outline) {
+        if (parent.isValid() && !isItemExpandable(parent))
+            return 0;
+        return clampedCount(m_outline->outlineViewNumberOfChildrenOfItem(m_table, nodeFor(parent)->item));
+    }
+    if (parent.isValid() || !m_dataSource)
+        return 0;
+    return clampedCount(m_dataSource->numberOfRowsInTableView(m_table));
+}
+
+int ResultItemModel::columnCount(const QModelIndex& parent) const
+{
+    if (parent.column() > 0)
+        return 0;
+    return clampedCount(m_columns.size());
+}
+
+bool ResultItemModel::hasChildren(const QModelIndex& parent) const
+{
+    if (!parent.isValid())
+        return rowCount(parent) > 0;
+    if (parent.column() > 0 || !m_outline)
+        return false;
+    return isItemExpandable(parent) && rowCount(parent) > 0;
+}
+
+QVariant ResultItemModel::data(const QModelIndex& index, int role) const
+{
+    if (!index.isValid() || index.model() != this || role != Qt::DisplayRole)
+        return {};
+    const TableColumn& column = m_columns.at(index.column());
+    if (m_outline)
+        return m_outline->outlineViewObjectValue(m_table, column, itemForIndex(index));
+    if (!m_dataSource)
+        return {};
+    return m_dataSource->tableViewObjectValue(m_table, column, index.row());
+}
+
+QVariant ResultItemModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 || section >= m_columns.size())
+        return {};
+    return m_columns.at(section).title;
+}
+
+Qt::ItemFlags ResultItemModel::flags(const QModelIndex& index) const
+{
+    if (!index.isValid())
+        return Qt::NoItemFlags;
+    Qt::ItemFlags result = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
+    if (!m_outline)
+        result |= Qt::ItemNeverHasChildren;
+    return result;
+}
+
+} // namespace crawlmere::views

@@ -1,0 +1,78 @@
+// The Qt item model of a result view: a thin adapter over a table's columns and its data source.
+#pragma once
+
+#include "engine/TableView.h"
+#include "engine/qfDataSource.h"
+
+#include <QAbstractItemModel>
+
+#include <map>
+#include <memory>
+
+namespace crawlmere::views {
+
+class OutlineDataSource;
+
+/// Rows come from a `qfDataSource` (a flat list: its visible rows) or, when one is set, from an
+/// `OutlineDataSource` (a tree, children asked lazily). Columns are the table's columns in their
+/// original (logical) order; hiding and moving them is the view's business. Values are what the
+/// data source answers for the `TableView` given at construction, so every cell shows the text an
+/// export writes.
+///
+/// Lifetimes: the table and the data sources must outlive the model or be unset first. Any change
+/// of the rows must be followed by `reload()` (a model reset) before the view paints again.
+/// Main thread only.
+class ResultItemModel : public QAbstractItemModel {
+    Q_OBJECT
+public:
+    explicit ResultItemModel(TableView& table, QObject* parent = nullptr);
+    ~ResultItemModel() override;
+
+    /// The flat rows; null shows none. Resets the model.
+    void setDataSource(qfDataSource* source);
+    qfDataSource* dataSource() const { return m_dataSource; }
+    /// The tree; null goes back to the flat rows. Resets the model.
+    void setOutlineDataSource(OutlineDataSource* source);
+    OutlineDataSource* outlineDataSource() const { return m_outline; }
+
+    /// The columns in logical order (their hidden flags are kept but not applied). Resets.
+    void setColumns(QList<TableColumn> columns);
+    const QList<TableColumn>& columns() const { return m_columns; }
+
+    /// Rows changed: drops everything cached and resets the model.
+    void reload();
+
+    /// The row object of an index (any column), null for an invalid index or a gone row.
+    qfDataSource::Item itemForIndex(const QModelIndex& index) const;
+    /// Whether the row can expand: only outline rows whose data source says so.
+    bool isItemExpandable(const QModelIndex& index) const;
+
+    QModelIndex index(int row, int column, const QModelIndex& parent = {}) const override;
+    QModelIndex parent(const QModelIndex& child) const override;
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    bool hasChildren(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+
+private:
+    // An outline row that has been asked for its children; indexes below it point to it.
+    struct Node {
+        Node* parent = nullptr;
+        int row = -1;
+        qfDataSource::Item item;
+        std::map<int, std::unique_ptr<Node>> children;
+    };
+    Node* parentNodeOf(const QModelIndex& index) const;
+    Node* nodeFor(const QModelIndex& index) const;
+    qfDataSource::Item itemAt(Node* parent, int row) const;
+
+    TableView& m_table;
+    qfDataSource* m_dataSource = nullptr;
+    OutlineDataSource* m_outline = nullptr;
+    QList<TableColumn> m_columns;
+    mutable Node m_root;
+};
+
+} // namespace crawlmere::views

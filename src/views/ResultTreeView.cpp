@@ -1,0 +1,261 @@
+// The shared base of the result table and outline views.
+#include "views/ResultTreeView.h"
+
+#include "platform/NotificationCenter.h"
+#include "views/OutlineDataSource.h"
+#include "views/ResultItemModel.h"
+#include "views/ResultViewDelegate.h"
+#include "views/ShapeAdditions.h"
+
+#include <QContextMenuEvent>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QPainter>
+#include <QSet>
+#include <QSignalBlocker>
+
+#include <algorithm>
+#include <functional>
+
+namespace crawlmere::views {
+
+ResultTreeView::ResultTreeView(QWidget* parent)
+    : QTreeView(parent)
+    , m_model(new ResultItemModel(*this, this))
+{
+    setModel(m_model);
+    setUniformRowHeights(true);
+    setSelectionBehavior(QAbstractItemView::SelectRows);
+    setSelectionMode(QAbstractItemView::ExtendedSelection);
+    setAllColumnsShowFocus(true);
+    header()->setSectionsClickable(true);
+    header()->setSectionsMovable(true);
+    header()->setSortIndicatorShown(false);
+    connect(header(), &QHeaderView::sectionClicked, this, &ResultTreeView::headerClicked);
+}
+
+ResultTreeView::~ResultTreeView() = default;
+
+void ResultTreeView::setTableColumns(const QList<TableColumn>& columns)
+{
+    m_sortDescriptors.clear();
+    header()->setSortIndicatorShown(false);
+    m_model->setColumns(columns);
+    for (qsizetype logical = 0; logical < columns.size(); ++logical) {
+        header()->moveSection(header()->visualIndex(static_cast<int>(logical)), static_cast<int>(logical));
+        QTreeView::setColumnHidden(static_cast<int>(logical), columns.at(logical).hidden);
+    }
+}
+
+void ResultTreeView::setDataSource(qfDataSource* source) { m_model->setDataSource(source); }
+
+void ResultTreeView::setOutlineDataSource(OutlineDataSource* source) { m_model->setOutlineDataSource(source); }
+
+qfDataSource::Item ResultTreeView::itemAt(const QModelIndex& index) const { return m_model->itemForIndex(index); }
+
+namespace {
+
+// The rows from the top level down to `index`: comparing these orders rows as an outline shows
+// them, expanded or not.
+QList<int> rowPath(QModelIndex index)
+{
+    QList<int> path;
+    for (; index.isValid(); index = index.parent())
+        path.prepend(index.row());
+    return path;
+}
+
+} // namespace
+
+QList<qfDataSource::Item> ResultTreeView::selectedItems() const
+{
+    QModelIndexList rows = selectionModel()->selectedRows();
+    std::sort(rows.begin(), rows.end(),
+        [](const QModelIndex& left, const QModelIndex& right) { return rowPath(left) < rowPath(right); });
+    QList<qfDataSource::Item> items;
+    items.reserve(rows.size());
+    for (const QModelIndex& row : rows) {
+        if (qfDataSource::Item item = itemAt(row))
+            items.append(std::move(item));
+    }
+    return items;
+}
+
+QList<TableColumn> ResultTreeView::tableColumns() const
+{
+    const QList<TableColumn>& logicalColumns = m_model->columns();
+    QList<TableColumn> columns;
+    columns.reserve(logicalColumns.size());
+    for (int visual = 0; visual < header()->count(); ++visual) {
+        const int logical = header()->logicalIndex(visual);
+        if (logical < 0 || logical >= logicalColumns.size())
+            continue;
+        TableColumn column = logicalColumns.at(logical);
+        column.hidden = header()->isSectionHidden(logical);
+        columns.append(std::move(column));
+    }
+    return columns;
+}
+
+void ResultTreeView::reloadData()
+{
+    reloadRows();
+    postReloadNotification();
+}
+
+void ResultTreeView::reloadData(QObject* /*sender*/) { reloadRows(); }
+
+void ResultTreeView::reloadRows()
+{
+    if (!m_model->outlineDataSource()) {
+        // Flat rows keep their selected positions, as far as the new rows reach.
+        const QModelIndexList selected = selectionModel()->selectedRows();
+        m_model->reload();
+        QItemSelection selection;
+        const int rows = m_model->rowCount();
+        for (const QModelIndex& row : selected) {
+            if (row.row() < rows)
+                selection.select(m_model->index(row.row(), 0), m_model->index(row.row(), 0));
+        }
+        selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+        return;
+    }
+    // Outline rows keep their expansion and selection by item.
+    QSet<const void*> expanded;
+    QSet<const void*> selected;
+    for (const QModelIndex& row : selectionModel()->selectedRows())
+        selected.insert(itemAt(row).get());
+    const std::function<void(const QModelIndex&)> collect = [&](const QModelIndex& parent) {
+        const int rows = m_model->rowCount(parent);
+        for (int row = 0; row < rows; ++row) {
+            const QModelIndex index = m_model->index(row, 0, parent);
+            if (isExpanded(index)) {
+                expanded.insert(itemAt(index).get());
+                collect(index);
+            }
+        }
+    };
+    collect(QModelIndex());
+    m_model->reload();
+    QItemSelection selection;
+    const QSignalBlocker quiet(this);
+    const std::function<void(const QModelIndex&)> restore = [&](const QModelIndex& parent) {
+        const int rows = m_model->rowCount(parent);
+        for (int row = 0; row < rows; ++row) {
+            const QModelIndex index = m_model->index(row, 0, parent);
+            const void* item = itemAt(index).get();
+            if (selected.contains(item))
+                selection.select(index, index);
+            if (expanded.contains(item)) {
+                setExpanded(index, true);
+                restore(index);
+            }
+        }
+    };
+    if (!expanded.isEmpty() || !selected.isEmpty())
+        restore(QModelIndex());
+    selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+}
+
+void ResultTreeView::setColumnHidden(qsizetype column, bool hidden)
+{
+    if (column < 0 || column >= header()->count())
+        return;
+    QTreeView::setColumnHidden(header()->logicalIndex(static_cast<int>(column)), hidden);
+}
+
+void ResultTreeView::postReloadNotification()
+{
+    QTreeView* view = this;
+    platform::NotificationCenter::defaultCenter().post(
+        reloadNotificationName(), std::shared_ptr<void>(std::shared_ptr<void>(), view));
+}
+
+QRectF ResultTreeView::labelRectForRow(const QRect& rowRect)
+{
+    return QRectF(rowRect.x() + 1, rowRect.y() + 1, rowRect.width() - 2, rowRect.height() - 1);
+}
+
+QPainterPath ResultTreeView::labelPathForRow(const QRect& rowRect)
+{
+    return ShapeAdditions::bezierPathWithRoundRectInRect(labelRectForRow(rowRect), 10.0f);
+}
+
+void ResultTreeView::drawRow(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const
+{
+    if (m_delegate && !selectionModel()->isRowSelected(index.row(), index.parent())) {
+        const auto colour = m_delegate->tableViewLabelColorForRow(const_cast<ResultTreeView&>(*this), index);
+        if (colour) {
+            const int offset = header()->offset();
+            const QRect rowRect(-offset, option.rect.y(), std::max(viewport()->width() + offset, header()->length()),
+                option.rect.height());
+            painter->save();
+            painter->setRenderHint(QPainter::Antialiasing);
+            painter->fillPath(
+                labelPathForRow(rowRect), QColor::fromRgbF(colour->red, colour->green, colour->blue, colour->alpha));
+            painter->restore();
+        }
+    }
+    QTreeView::drawRow(painter, option, index);
+}
+
+QMenu* ResultTreeView::menuForEvent(const QPoint& viewportPoint)
+{
+    if (selectionModel()->selectedRows().size() > 1)
+        return m_tertiaryMenu;
+    const QModelIndex row = indexAt(viewportPoint).siblingAtColumn(0);
+    if (!row.isValid()) {
+        selectionModel()->clear();
+        return m_menu;
+    }
+    selectionModel()->setCurrentIndex(row, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    return menuForRow(row);
+}
+
+void ResultTreeView::contextMenuEvent(QContextMenuEvent* event)
+{
+    QMenu* chosen = menuForEvent(event->pos());
+    if (chosen)
+        chosen->popup(event->globalPos());
+    event->accept();
+}
+
+void ResultTreeView::keyPressEvent(QKeyEvent* event)
+{
+    if (event == QKeySequence::Copy) {
+        copy();
+        event->accept();
+        return;
+    }
+    QTreeView::keyPressEvent(event);
+}
+
+void ResultTreeView::headerClicked(int logicalIndex)
+{
+    const QList<TableColumn>& columns = m_model->columns();
+    if (logicalIndex < 0 || logicalIndex >= columns.size())
+        return;
+    const TableColumn& column = columns.at(logicalIndex);
+    if (!m_sortDescriptors.isEmpty() && m_sortDescriptors.first().key == column.identifier) {
+        m_sortDescriptors.first().ascending = !m_sortDescriptors.first().ascending;
+    } else {
+        m_sortDescriptors.removeIf(
+            [&](const SortDescriptor& descriptor) { return descriptor.key == column.identifier; });
+        m_sortDescriptors.prepend({ column.identifier, true });
+    }
+    header()->setSortIndicatorShown(true);
+    header()->setSortIndicator(
+        logicalIndex, m_sortDescriptors.first().ascending ? Qt::AscendingOrder : Qt::DescendingOrder);
+    sortDescriptorsDidChange(column);
+}
+
+void ResultTreeView::sortDescriptorsDidChange(const TableColumn& column)
+{
+    if (OutlineDataSource* outline = m_model->outlineDataSource())
+        outline->outlineViewDidClickTableColumn(*this, column);
+    else if (qfDataSource* source = m_model->dataSource())
+        source->tableViewSortDescriptorsDidChange(*this);
+}
+
+} // namespace crawlmere::views

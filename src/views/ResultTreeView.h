@@ -1,0 +1,110 @@
+// The shared base of the result table and outline views: a QTreeView that is also a `TableView`,
+// paints each row's label, posts its reload notification and picks its context menu.
+#pragma once
+
+#include "engine/TableView.h"
+#include "engine/qfDataSource.h"
+
+#include <QMenu>
+#include <QPainterPath>
+#include <QPointer>
+#include <QTreeView>
+
+namespace crawlmere::views {
+
+class OutlineDataSource;
+class ResultItemModel;
+class ResultViewDelegate;
+
+/// Owns its `ResultItemModel`; the data sources and the delegate are not owned and must outlive
+/// the view or be unset first. Rows are of uniform height and selected whole (several with
+/// Shift/Ctrl). Column indexes of the `TableView` side are display positions (`tableColumns()`
+/// order); `QTreeView`'s own column calls keep Qt's logical indexes. Main thread only.
+class ResultTreeView : public QTreeView, public TableView {
+    Q_OBJECT
+public:
+    explicit ResultTreeView(QWidget* parent = nullptr);
+    ~ResultTreeView() override;
+
+    /// The columns in their first order, with their hidden flags; resets the rows, the column
+    /// order and the sort descriptors.
+    void setTableColumns(const QList<TableColumn>& columns);
+    /// The flat rows and the data source that sorts on header clicks. Reloads.
+    void setDataSource(qfDataSource* source);
+    /// Rows as a tree (outlines); null goes back to the flat rows. Reloads.
+    void setOutlineDataSource(OutlineDataSource* source);
+    void setViewDelegate(ResultViewDelegate* delegate) { m_delegate = delegate; }
+    ResultViewDelegate* viewDelegate() const { return m_delegate; }
+    ResultItemModel& itemModel() const { return *m_model; }
+
+    /// The row object shown at `index` (any column); null when there is none.
+    qfDataSource::Item itemAt(const QModelIndex& index) const;
+    /// The selected rows' objects, top to bottom as shown.
+    QList<qfDataSource::Item> selectedItems() const;
+
+    /// A name for the view that nothing in the program reads.
+    QString getQFIdentifier() const { return m_qfidentifier; }
+    void setQFIdentifier(const QString& identifier) { m_qfidentifier = identifier; }
+
+    /// The ordinary context menu (one row or none). Not owned.
+    void setMenu(QMenu* menu) { m_menu = menu; }
+    QMenu* menu() const { return m_menu; }
+    /// The context menu when more than one row is selected. Not owned.
+    void setTertiaryMenu(QMenu* menu) { m_tertiaryMenu = menu; }
+    QMenu* tertiaryMenu() const { return m_tertiaryMenu; }
+
+    /// menuForEvent: the menu for a right-click at `viewportPoint`. With several rows selected:
+    /// the tertiary menu, selection kept. Otherwise the clicked row becomes the only selection
+    /// (a click on no row clears the selection and answers the ordinary menu) and the subclass
+    /// chooses by that row. May answer null when the menu is not set.
+    QMenu* menuForEvent(const QPoint& viewportPoint);
+
+    // TableView
+    QList<TableColumn> tableColumns() const override;
+    QList<SortDescriptor> sortDescriptors() const override { return m_sortDescriptors; }
+    /// Rebuilds the rows from the data source and posts the view's reload notification with the
+    /// view (its QTreeView address) as object; observers run before this returns. A table keeps
+    /// its selected row positions (those still in range); an outline keeps its open rows and its
+    /// selection by item.
+    void reloadData() override;
+    /// The `column`-th column of `tableColumns()`; out of range does nothing.
+    void setColumnHidden(qsizetype column, bool hidden) override;
+
+    /// reloadData: as an action: rebuilds the rows and posts nothing.
+    void reloadData(QObject* sender);
+
+    /// The label of a row: the row's rectangle inset to x + 1, y + 1, width − 2, height − 1.
+    static QRectF labelRectForRow(const QRect& rowRect);
+    /// The label's outline: that rectangle rounded with radius 10 (at most half its height).
+    static QPainterPath labelPathForRow(const QRect& rowRect);
+
+public Q_SLOTS:
+    /// copy: passes Copy on to the delegate; nothing without one.
+    virtual void copy() = 0;
+
+protected:
+    /// The name of the notification `reloadData()` posts.
+    virtual QString reloadNotificationName() const = 0;
+    /// The menu for a right-click on `row`, which is now the only selected row.
+    virtual QMenu* menuForRow(const QModelIndex& row) = 0;
+    /// A header click changed the sort descriptors: have the rows sorted and reloaded.
+    virtual void sortDescriptorsDidChange(const TableColumn& column);
+    void postReloadNotification();
+
+    void drawRow(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    void headerClicked(int logicalIndex);
+    void reloadRows();
+
+    ResultItemModel* m_model;
+    ResultViewDelegate* m_delegate = nullptr;
+    QPointer<QMenu> m_menu;
+    QPointer<QMenu> m_tertiaryMenu;
+    QList<SortDescriptor> m_sortDescriptors;
+    QString m_qfidentifier;
+};
+
+} // namespace crawlmere::views

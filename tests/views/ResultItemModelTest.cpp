@@ -1,0 +1,194 @@
+#include "views/ResultItemModel.h"
+
+#include "ViewsTestSupport.h"
+#include "platform/NotificationCenter.h"
+#include "views/crawlmereTableView.h"
+#include "views/qfOutlineView.h"
+
+#include <QAbstractItemModelTester>
+#include <QHeaderView>
+#include <gtest/gtest.h>
+
+using crawlmere::platform::Notification;
+using crawlmere::platform::NotificationCenter;
+using crawlmere::views::ResultItemModel;
+using ResultTreeViewAlias = crawlmere::views::ResultTreeView;
+using namespace crawlmere::test;
+
+namespace {
+
+// Counts the posts of one notification name while it lives.
+class PostCounter {
+public:
+    explicit PostCounter(const QString& name)
+    {
+        NotificationCenter::defaultCenter().addObserver(this, name, [this](const Notification& note) {
+            ++count;
+            lastObject = note.object.get();
+        });
+    }
+    ~PostCounter() { NotificationCenter::defaultCenter().removeObserver(this); }
+    int count = 0;
+    const void* lastObject = nullptr;
+};
+
+} // namespace
+
+TEST(ResultItemModelTest, FlatModelOverAThousandRecordsPassesTheTester)
+{
+    qfDataSource source;
+    source.setCollection(makeRecords(1000));
+    HeadlessTableView table(urlAndStatusColumns());
+    ResultItemModel model(table);
+    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::Fatal);
+    model.setColumns(table.tableColumns());
+    model.setDataSource(&source);
+
+    ASSERT_EQ(model.rowCount(), 1000);
+    ASSERT_EQ(model.columnCount(), 2);
+    EXPECT_EQ(model.headerData(0, Qt::Horizontal).toString(), "URL");
+    // Every cell is the data source's value for the table.
+    for (int row : { 0, 3, 999 }) {
+        for (int column = 0; column < 2; ++column)
+            EXPECT_EQ(model.data(model.index(row, column)),
+                source.tableViewObjectValue(table, table.tableColumns()[column], row));
+    }
+    EXPECT_EQ(model.itemForIndex(model.index(10, 1)), source.getItemAtRowIndex(10));
+    EXPECT_FALSE(model.hasChildren(model.index(0, 0)));
+
+    // Hiding rows and reloading: the model follows the visible rows.
+    for (int i = 0; i < 500; ++i)
+        source.getCollection()[i]->setVisible(false);
+    source.invalidateSortedAndFilteredArray();
+    model.reload();
+    EXPECT_EQ(model.rowCount(), 500);
+    EXPECT_EQ(model.data(model.index(0, 0)).toString(), "https://example.test/page-500");
+}
+
+TEST(ResultItemModelTest, OutlineModelServesATreePassingTheTester)
+{
+    PagesOutline outline(30);
+    HeadlessTableView table(urlAndStatusColumns());
+    ResultItemModel model(table);
+    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::Fatal);
+    model.setColumns(table.tableColumns());
+    model.setOutlineDataSource(&outline);
+
+    ASSERT_EQ(model.rowCount(), 30);
+    const QModelIndex page2 = model.index(2, 0);
+    ASSERT_EQ(model.rowCount(page2), 2);
+    EXPECT_TRUE(model.hasChildren(page2));
+    EXPECT_FALSE(model.hasChildren(model.index(3, 0))); // expandable, but no links
+    const QModelIndex link = model.index(1, 0, page2);
+    EXPECT_EQ(model.data(link).toString(), "https://example.test/p2/l1");
+    EXPECT_EQ(model.parent(link), page2);
+    EXPECT_TRUE(model.isItemExpandable(page2));
+    EXPECT_FALSE(model.isItemExpandable(link));
+    EXPECT_EQ(model.rowCount(link), 0);
+}
+
+TEST(ResultItemModelTest, TableViewReportsColumnsInDisplayOrderAndSortsOnHeaderClicks)
+{
+    qfDataSource source;
+    source.setCollection(
+        { makeRecord("https://b.test/", 404), makeRecord("https://a.test/", 200), makeRecord("https://c.test/", 301) });
+    crawlmereTableView view;
+    view.setTableColumns(urlAndStatusColumns() << TableColumn { "filesize", "Size", true });
+    view.setDataSource(&source);
+    QAbstractItemModelTester tester(&view.itemModel(), QAbstractItemModelTester::FailureReportingMode::Fatal);
+
+    EXPECT_TRUE(view.isColumnHidden(2));
+    view.header()->moveSection(1, 0);
+    view.setColumnHidden(2, /*hidden=*/false);
+    const QList<TableColumn> columns = view.tableColumns();
+    ASSERT_EQ(columns.size(), 3);
+    EXPECT_EQ(columns[0].title, "Status");
+    EXPECT_EQ(columns[1].title, "URL");
+    EXPECT_FALSE(columns[2].hidden);
+    view.setColumnHidden(0, /*hidden=*/true);
+    EXPECT_TRUE(view.tableColumns()[0].hidden);
+    EXPECT_TRUE(view.isColumnHidden(1)); // the status column's logical index
+    view.setColumnHidden(7, /*hidden=*/true); // out of range: nothing
+
+    PostCounter reloads(crawlmereTableView::didReloadDataNotification);
+    view.header()->sectionClicked(0); // the URL column's logical index
+    ASSERT_EQ(view.sortDescriptors().size(), 1);
+    EXPECT_EQ(view.sortDescriptors()[0].key, "url");
+    EXPECT_EQ(view.itemModel().data(view.itemModel().index(0, 0)).toString(), "https://a.test/");
+    EXPECT_EQ(reloads.count, 1);
+    EXPECT_EQ(reloads.lastObject, static_cast<QTreeView*>(&view));
+
+    view.header()->sectionClicked(0);
+    EXPECT_FALSE(view.sortDescriptors()[0].ascending);
+    EXPECT_EQ(view.itemModel().data(view.itemModel().index(0, 0)).toString(), "https://c.test/");
+    view.header()->sectionClicked(1);
+    ASSERT_EQ(view.sortDescriptors().size(), 2);
+    EXPECT_EQ(view.sortDescriptors()[0].key, "status");
+    EXPECT_EQ(reloads.count, 3);
+
+    // The action form reloads without a post.
+    view.reloadData(nullptr);
+    EXPECT_EQ(reloads.count, 3);
+    view.reloadData();
+    EXPECT_EQ(reloads.count, 4);
+}
+
+TEST(ResultItemModelTest, OutlineExpandAndCollapsePostOnce)
+{
+    PagesOutline outline(6);
+    qfOutlineView view;
+    view.setTableColumns(urlAndStatusColumns());
+    view.setOutlineDataSource(&outline);
+    PostCounter reloads(qfOutlineView::didReloadDataNotification);
+    PostCounter tableReloads(crawlmereTableView::didReloadDataNotification);
+
+    view.expandItem(QModelIndex(), /*expandChildren=*/true);
+    EXPECT_EQ(reloads.count, 1);
+    EXPECT_TRUE(view.isExpanded(view.itemModel().index(2, 0)));
+    view.collapseItem(view.itemModel().index(2, 0));
+    EXPECT_EQ(reloads.count, 2);
+    EXPECT_FALSE(view.isExpanded(view.itemModel().index(2, 0)));
+    // A user's click on the disclosure (Qt's own expand) posts too.
+    view.expand(view.itemModel().index(2, 0));
+    EXPECT_EQ(reloads.count, 3);
+    view.collapseItem(QModelIndex(), /*collapseChildren=*/true);
+    EXPECT_EQ(reloads.count, 4);
+    EXPECT_FALSE(view.isExpanded(view.itemModel().index(1, 0)));
+    view.reloadData();
+    EXPECT_EQ(reloads.count, 5);
+    EXPECT_EQ(tableReloads.count, 0);
+}
+
+TEST(ResultItemModelTest, ReloadKeepsTheSelectionAndOpenRows)
+{
+    qfDataSource source;
+    source.setCollection(makeRecords(5));
+    crawlmereTableView table;
+    table.setTableColumns(urlAndStatusColumns());
+    table.setDataSource(&source);
+    const auto selectRow = [](ResultTreeViewAlias& view, const QModelIndex& row) {
+        view.selectionModel()->select(row, QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    };
+    selectRow(table, table.itemModel().index(1, 0));
+    selectRow(table, table.itemModel().index(4, 0));
+    source.setCollection(makeRecords(3));
+    table.reloadData();
+    EXPECT_EQ(table.selectionModel()->selectedRows(), QModelIndexList({ table.itemModel().index(1, 0) }));
+
+    PagesOutline outline(6);
+    qfOutlineView view;
+    view.setTableColumns(urlAndStatusColumns());
+    view.setOutlineDataSource(&outline);
+    view.expandItem(view.itemModel().index(2, 0));
+    selectRow(view, view.itemModel().index(1, 0, view.itemModel().index(2, 0)));
+    PostCounter reloads(qfOutlineView::didReloadDataNotification);
+    std::swap(outline.pages[0], outline.pages[5]);
+    std::swap(outline.links[0], outline.links[5]);
+    view.reloadData();
+    EXPECT_EQ(reloads.count, 1);
+    const QModelIndex page2 = view.itemModel().index(2, 0);
+    EXPECT_TRUE(view.isExpanded(page2));
+    EXPECT_FALSE(view.isExpanded(view.itemModel().index(0, 0)));
+    ASSERT_EQ(view.selectedItems().size(), 1);
+    EXPECT_EQ(view.selectedItems().first(), outline.links[2][1]);
+}
