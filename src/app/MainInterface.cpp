@@ -1,0 +1,87 @@
+// The long-lived objects of the windowed program and the way the program starts.
+#include "app/MainInterface.h"
+
+#include "app/AppDelegate.h"
+#include "app/MainWindow.h"
+#include "app/WindowPrompts.h"
+#include "engine/CrwlUrlFetchTransport.h"
+#include "engine/Z12Ara.h"
+#include "parsing/ParserFetchPageReader.h"
+#include "parsing/ParserHubPageReader.h"
+#include "parsing/ParserLinkExtraction.h"
+#include "platform/UserDefaults.h"
+
+#include <QApplication>
+
+namespace crawlmere::app {
+
+MainInterface::MainInterface(platform::UserDefaults& defaults)
+    : m_delegate(std::make_unique<AppDelegate>(defaults))
+{
+    m_window = std::make_unique<MainWindow>(defaults, AppDelegate::getQuitMenuTitle(),
+        AppDelegate::getAboutMenuTitle(), AppDelegate::getSitesTabViewItemLabel());
+    m_prompts = std::make_shared<WindowPrompts>(m_window.get());
+
+    // The hub with the services that stand so far; the site settings, the request diagnosis
+    // and the crawl-time SEO tallies are wired in as they join the window.
+    m_hub = std::make_shared<Z12Ara>(defaults);
+    m_hub->setPrompts(m_prompts);
+    m_hub->setTransport(std::make_shared<CrwlUrlFetchTransport>());
+    m_hub->setPageReader(std::make_shared<ParserHubPageReader>());
+    m_hub->setLinkExtractionParsers(std::make_shared<ParserLinkExtraction>());
+    ParserFetchPageReader::installAsFetchPageReader();
+
+    m_delegate->setHub(m_hub);
+    m_delegate->setWindow(m_window.get());
+}
+
+MainInterface::~MainInterface()
+{
+    // The delegate stops observing before the window and the hub go.
+    m_delegate.reset();
+    m_window.reset();
+    if (m_hub)
+        m_hub->clear();
+}
+
+void MainInterface::launch()
+{
+    m_delegate->awakeFromNib();
+    m_window->restoreFrame();
+    m_delegate->applicationDidFinishLaunching();
+    m_window->show();
+}
+
+void MainInterface::terminate()
+{
+    if (m_terminated)
+        return;
+    m_terminated = true;
+    m_delegate->applicationWillTerminate();
+}
+
+LaunchMode launchModeFor(const QStringList& arguments, bool display)
+{
+    return display && arguments.isEmpty() ? LaunchMode::Window : LaunchMode::CommandLine;
+}
+
+bool displayAvailable()
+{
+    return !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+}
+
+int runWindowedApplication(int& argc, char** argv)
+{
+    QApplication application(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Crawlmere"));
+    QApplication::setApplicationDisplayName(QStringLiteral("Crawlmere"));
+    QApplication::setApplicationVersion(QStringLiteral(CRAWLMERE_VERSION));
+    MainInterface shell(platform::UserDefaults::standard());
+    QObject::connect(&application, &QCoreApplication::aboutToQuit, [&shell] { shell.terminate(); });
+    shell.launch();
+    const int status = QApplication::exec();
+    shell.terminate();
+    return status;
+}
+
+} // namespace crawlmere::app
