@@ -12,6 +12,10 @@
 #include "platform/UserDefaults.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QLibraryInfo>
+
+#include <dlfcn.h>
 
 namespace crawlmere::app {
 
@@ -65,9 +69,58 @@ LaunchMode launchModeFor(const QStringList& arguments, bool display)
     return display && arguments.isEmpty() ? LaunchMode::Window : LaunchMode::CommandLine;
 }
 
-bool displayAvailable()
+LaunchMode launchModeOfProgram(const QStringList& arguments)
+{
+    return launchModeFor(arguments, arguments.isEmpty() && displayAvailable());
+}
+
+bool displayNamed()
 {
     return !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+}
+
+namespace {
+
+/// Asks the X server named by `display` for a connection through the X client library Qt's own
+/// window system plugin uses (loaded here only for the question, so the program does not link
+/// it): false when the library is missing or the server does not answer.
+bool xServerAnswers(const QByteArray& display)
+{
+    void* library = ::dlopen("libxcb.so.1", RTLD_NOW | RTLD_LOCAL);
+    if (!library)
+        return false;
+    using Connect = void* (*)(const char*, int*);
+    using HasError = int (*)(void*);
+    using Disconnect = void (*)(void*);
+    const auto connectTo = reinterpret_cast<Connect>(::dlsym(library, "xcb_connect"));
+    const auto hasError = reinterpret_cast<HasError>(::dlsym(library, "xcb_connection_has_error"));
+    const auto disconnect = reinterpret_cast<Disconnect>(::dlsym(library, "xcb_disconnect"));
+    bool answers = false;
+    if (connectTo && hasError && disconnect) {
+        void* connection = connectTo(display.constData(), nullptr);
+        answers = connection && hasError(connection) == 0;
+        // A failed connection is an error object that still has to be released.
+        if (connection)
+            disconnect(connection);
+    }
+    ::dlclose(library);
+    return answers;
+}
+
+bool qtHasWaylandPlugin()
+{
+    const QDir platforms(QLibraryInfo::path(QLibraryInfo::PluginsPath) + QStringLiteral("/platforms"));
+    return !platforms.entryList({ QStringLiteral("libqwayland*") }, QDir::Files).isEmpty();
+}
+
+} // namespace
+
+bool displayAvailable()
+{
+    const QByteArray x = qgetenv("DISPLAY");
+    if (!x.isEmpty())
+        return xServerAnswers(x);
+    return !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") && qtHasWaylandPlugin();
 }
 
 int runWindowedApplication(int& argc, char** argv)

@@ -58,7 +58,16 @@ enum class LaunchMode {
 /// goes to the command line.
 LaunchMode launchModeFor(const QStringList& arguments, bool displayAvailable);
 
-/// Whether an X11 or Wayland display is named in the environment.
+/// `launchModeFor` with the display asked only when the command line is empty.
+LaunchMode launchModeOfProgram(const QStringList& arguments);
+
+/// Whether an X11 or Wayland display is named in the environment (it may not answer).
+bool displayNamed();
+
+/// Whether a window can be opened: the X server that `DISPLAY` names accepts a connection, or,
+/// without `DISPLAY`, `WAYLAND_DISPLAY` is set and Qt has a Wayland platform plugin. A stale
+/// `DISPLAY` (a closed session, a remote shell) answers false instead of letting the window
+/// system abort the program. May take a moment on a remote display; call it once, at start.
 bool displayAvailable();
 
 /// The windowed program: a QApplication on `argc`/`argv`, the main interface launched on the

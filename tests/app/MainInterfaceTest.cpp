@@ -234,3 +234,16 @@ TEST(LaunchMode, TheWindowOpensOnADisplayWithAnEmptyCommandLineOnly)
     EXPECT_EQ(app::launchModeFor({ QStringLiteral("https://example.com/") }, true), LaunchMode::CommandLine);
     EXPECT_EQ(app::launchModeFor({ QStringLiteral("--version") }, true), LaunchMode::CommandLine);
 }
+
+TEST(LaunchMode, ADisplayThatDoesNotAnswerOpensNoWindow)
+{
+    const QByteArray saved = qgetenv("DISPLAY");
+    qputenv("DISPLAY", ":1987");
+    EXPECT_TRUE(app::displayNamed());
+    EXPECT_FALSE(app::displayAvailable());
+    EXPECT_EQ(app::launchModeOfProgram({}), app::LaunchMode::CommandLine);
+    if (saved.isNull())
+        qunsetenv("DISPLAY");
+    else
+        qputenv("DISPLAY", saved);
+}
