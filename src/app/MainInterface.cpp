@@ -2,6 +2,8 @@
 #include "app/MainInterface.h"
 
 #include "app/AppDelegate.h"
+#include "app/DesktopUrlOpener.h"
+#include "app/FileDialogSavePanel.h"
 #include "app/MainWindow.h"
 #include "app/WindowPrompts.h"
 #include "engine/CrwlUrlFetchTransport.h"
@@ -25,6 +27,8 @@ MainInterface::MainInterface(platform::UserDefaults& defaults)
     m_window = std::make_unique<MainWindow>(defaults, AppDelegate::getQuitMenuTitle(),
         AppDelegate::getAboutMenuTitle(), AppDelegate::getSitesTabViewItemLabel());
     m_prompts = std::make_shared<WindowPrompts>(m_window.get());
+    m_urlOpener = std::make_shared<DesktopUrlOpener>();
+    m_savePanel = std::make_shared<FileDialogSavePanel>(m_window.get());
 
     // The hub with the services that stand so far; the site settings, the request diagnosis
     // and the crawl-time SEO tallies are wired in as they join the window.

@@ -9,8 +9,10 @@
 class Z12Ara;
 
 namespace crawlmere::platform {
+class SavePanel;
+class UrlOpener;
 class UserDefaults;
-}
+} // namespace crawlmere::platform
 
 namespace crawlmere::app {
 
@@ -38,12 +40,18 @@ public:
     AppDelegate& delegate() const { return *m_delegate; }
     MainWindow& window() const { return *m_window; }
     const std::shared_ptr<Z12Ara>& hub() const { return m_hub; }
+    /// The window's open-URL service (the desktop's handlers) and save panel (over the window),
+    /// for whatever opens addresses or saves exports.
+    const std::shared_ptr<platform::UrlOpener>& urlOpener() const { return m_urlOpener; }
+    const std::shared_ptr<platform::SavePanel>& savePanel() const { return m_savePanel; }
 
 private:
     std::unique_ptr<AppDelegate> m_delegate;
     std::unique_ptr<MainWindow> m_window;
     std::shared_ptr<Z12Ara> m_hub;
     std::shared_ptr<WindowPrompts> m_prompts;
+    std::shared_ptr<platform::UrlOpener> m_urlOpener;
+    std::shared_ptr<platform::SavePanel> m_savePanel;
     bool m_terminated = false;
 };
 
