@@ -119,7 +119,8 @@ QString usageText()
         "  --default KEY=VALUE an application default for this run only; it is not saved\n"
         "  --csv FILE          after the scan, write every URL found to FILE\n"
         "  --columns KEYS      the columns of the CSV (default url,status,redir,onpageurl,linkpagetitle)\n"
-        "  --version           print the version\n");
+        "  --version           print the version\n"
+        "Started without any argument on a display, crawlmere opens its main window.\n");
 }
 
 HeadlessParse parseHeadlessArguments(const QStringList& arguments, const QVariantMap& crawlDefaults,

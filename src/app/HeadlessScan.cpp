@@ -1,13 +1,13 @@
 // One scan without windows, from the command line to the summary and the CSV.
 #include "app/HeadlessScan.h"
 
+#include "app/ApplicationDefaults.h"
 #include "app/HeadlessShellServices.h"
 #include "app/InterruptWatcher.h"
 #include "app/ScanStatusLine.h"
 #include "engine/CrawlSettings.h"
 #include "engine/CrwlUrl.h"
 #include "engine/CrwlUrlFetchTransport.h"
-#include "engine/EngineDefaults.h"
 #include "engine/PunycodeAdditions.h"
 #include "engine/RecordingEngineSEO.h"
 #include "engine/TableView.h"
@@ -300,7 +300,7 @@ void HeadlessScan::State::writeSummary(bool csvWritten) const
 int runHeadlessCommand(const QStringList& arguments, const HeadlessConsole& console, bool displayAvailable)
 {
     auto& defaults = platform::UserDefaults::standard();
-    engine::registerEngineDefaults(defaults);
+    registerApplicationDefaults(defaults);
     const HeadlessParse parse = parseHeadlessArguments(
         arguments, CrwlUrl::defaultCrawlSettings(), defaults.registeredDefaults(), QDir::currentPath());
     if (parse.showHelp) {
@@ -317,8 +317,10 @@ int runHeadlessCommand(const QStringList& arguments, const HeadlessConsole& cons
         return kExitUsage;
     }
     if (displayAvailable && !parse.options->headless)
-        writeLine(
-            console.err, QStringLiteral("crawlmere: this build has no main window yet; scanning without windows"));
+        writeLine(console.err,
+            QStringLiteral("crawlmere: a target on the command line is scanned without windows; "
+                           "start crawlmere without one to open the main window"));
+    prepareDefaultsForLaunch(defaults);
 
     HeadlessScan scan(*parse.options, defaults, console);
     return scan.run();

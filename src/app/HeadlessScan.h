@@ -68,8 +68,8 @@ private:
 
 /// The whole headless program on `arguments` (without the program name): reads the command
 /// line (usage errors and `--help` answered here), prints the one-line notice when a display is
-/// there but no `--headless` was asked for, runs the scan on `UserDefaults::standard()` with the
-/// engine's defaults registered, and returns the exit status.
+/// there but no `--headless` was asked for, runs the scan on `UserDefaults::standard()` prepared
+/// as every launch prepares it (`prepareDefaultsForLaunch`), and returns the exit status.
 int runHeadlessCommand(const QStringList& arguments, const HeadlessConsole& console, bool displayAvailable);
 
 } // namespace crawlmere::app

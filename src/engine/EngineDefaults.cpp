@@ -13,7 +13,7 @@ QVariantMap engineDefaults()
         { QStringLiteral("verbosity"), qint64(0) },
         { QStringLiteral("connectionKeepAlive"), true },
         { QStringLiteral("runAllToCompletion"), false },
-        { QStringLiteral("jsRenderingTime"), 1.0 },
+        { QStringLiteral("jsRenderingTime"), qint64(1) },
         { QStringLiteral("soft404Scope"), qint64(0) },
         { QStringLiteral("byStatusWhichStatus"), qint64(2) },
         { QStringLiteral("skipArchiveBasedOnBlackAndWhitelists"), true },

@@ -56,15 +56,15 @@ TEST(HeadlessProgram, ADisplayWithoutHeadlessStillScansHeadlessAndSaysSoOnce)
 
     const ProgramRun withDisplay = runProgram({ page }, QStringLiteral(":99"));
     EXPECT_EQ(withDisplay.status, 0) << qPrintable(withDisplay.err);
-    EXPECT_EQ(withDisplay.err.count(QStringLiteral("no main window yet")), 1) << qPrintable(withDisplay.err);
+    EXPECT_EQ(withDisplay.err.count(QStringLiteral("scanned without windows")), 1) << qPrintable(withDisplay.err);
     EXPECT_TRUE(withDisplay.out.startsWith(QStringLiteral("Scan finished: file://"))) << qPrintable(withDisplay.out);
 
     const ProgramRun asked = runProgram({ QStringLiteral("--headless"), page }, QStringLiteral(":99"));
     EXPECT_EQ(asked.status, 0);
-    EXPECT_FALSE(asked.err.contains(QStringLiteral("no main window")));
+    EXPECT_FALSE(asked.err.contains(QStringLiteral("without windows")));
     const ProgramRun noDisplay = runProgram({ page }, QString());
     EXPECT_EQ(noDisplay.status, 0);
-    EXPECT_FALSE(noDisplay.err.contains(QStringLiteral("no main window")));
+    EXPECT_FALSE(noDisplay.err.contains(QStringLiteral("without windows")));
 }
 
 TEST(HeadlessProgram, ExitStatusesOfTheCommandLine)

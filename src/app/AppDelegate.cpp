@@ -1,0 +1,197 @@
+// The application controller's start-up, end of run, toolbar, menu titles and version lines.
+#include "app/AppDelegate.h"
+
+#include "app/ApplicationDefaults.h"
+#include "app/MainTabView.h"
+#include "app/MainToolBar.h"
+#include "app/MainWindow.h"
+#include "app/ToolbarConfiguration.h"
+#include "app/ToolbarCustomiseDialog.h"
+#include "engine/Z12Ara.h"
+#include "platform/Log.h"
+#include "platform/NotificationCenter.h"
+#include "platform/Paths.h"
+#include "platform/UserDefaults.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCoreApplication>
+
+namespace crawlmere::app {
+
+using platform::Notification;
+using platform::NotificationCenter;
+
+namespace {
+
+QString tr(const char* text) { return QCoreApplication::translate("AppDelegate", text); }
+
+} // namespace
+
+AppDelegate::AppDelegate(platform::UserDefaults& defaults)
+    : m_defaults(defaults)
+{
+}
+
+AppDelegate::~AppDelegate() { NotificationCenter::defaultCenter().removeObserver(this); }
+
+void AppDelegate::setWindow(MainWindow* window) { m_window = window; }
+
+MainWindow* AppDelegate::window() const { return m_window; }
+
+void AppDelegate::setUrlField(QWidget* field) { m_urlField = field; }
+
+void AppDelegate::awakeFromNib()
+{
+    m_viewsRequireRefresh = false;
+    m_loaded = false;
+    m_dataEdited = false;
+    m_autoStart.clear();
+    if (!m_window)
+        return;
+    m_window->mainToolBar()->setItemIdentifiers(ToolbarConfiguration::savedItemIdentifiers(m_defaults));
+    QObject::connect(m_window->customiseToolbarAction(), &QAction::triggered, m_window, [this] { customiseToolbar(); });
+    QObject::connect(m_window->mainToolBar(), &MainToolBar::customiseRequested, m_window, [this] { customiseToolbar(); });
+}
+
+void AppDelegate::applicationDidFinishLaunching()
+{
+    // 1.
+    platform::logLine(1, QStringLiteral("applicationDidFinishLaunching:"));
+    // 2. The engine's defaults and the application's, in one table.
+    registerApplicationDefaults(m_defaults);
+    // 3.
+    m_defaults.setBool(false, kBadLinksOnlyKey);
+    // 4. The search-results tab never shows at launch.
+    if (m_window) {
+        MainTabView* tabs = m_window->mainTabView();
+        if (QWidget* search = tabs->findChild<QWidget*>(QStringLiteral("searchResultsTabViewItem"))) {
+            tabs->removeTabViewItem(search);
+            search->setParent(m_window);
+            search->hide();
+        }
+    }
+    // 5. Slot: the sitemap manager sets up its columns (initialiseColumns:) once it is part of
+    //    the window.
+    // 6.
+    observeNotifications();
+    // 7. Slot: the console capture of standard error starts here once the console is built.
+    // 8. Slot: setUpColumns of the six column managers (flat view, by link, by page, by status,
+    //    SEO, metadata) once the result views carry them.
+    // 9. Slot: the site settings controller's applicationHasFinishedLaunching (site list, and
+    //    the interface entries this build does not offer, which the window never builds). Its
+    //    part that stands without it: validation warnings are off.
+    m_defaults.setBool(false, kHtmlValidationEnabledKey);
+    // 10.
+    if (m_urlField)
+        m_urlField->setFocus(Qt::OtherFocusReason);
+    m_loaded = true;
+    // 11.
+    if (!m_autoStart.isEmpty()) {
+        platform::logLine(2, QStringLiteral("autostart is set - calling openFile again."));
+        if (m_window) {
+            m_window->raise();
+            m_window->activateWindow();
+        }
+        applicationOpenFile(m_autoStart);
+    }
+    // 12.
+    if (m_window)
+        m_window->mainTabView()->selectTabViewItemWithIdentifier(QStringLiteral("0"));
+    // 13.
+    runVersionChecks();
+    // 14.
+    platform::logLine(1, QStringLiteral("applicationDidFinishLaunching: finished"));
+}
+
+void AppDelegate::applicationWillTerminate()
+{
+    if (m_window) {
+        m_window->mainTabView()->selectTabViewItemWithIdentifier(QStringLiteral("0"));
+        m_window->saveFrame();
+    }
+    // Slot: the site settings controller's applicationWillTerminate: (saves an edited site list).
+    if (m_hub)
+        m_hub->applicationWillTerminate();
+    m_defaults.synchronize();
+}
+
+QStringList AppDelegate::observedNotificationNames()
+{
+    return { Z12Ara::CrwlCrawlDidFinish, Z12Ara::CrwlCrawlDidStop, Z12Ara::CrwlCrawlWillContinue,
+        Z12Ara::CrwlUrlStatusUpdated, CrwlDidSaveArchiveIndex, CrwlSitemapRulesDidChange };
+}
+
+void AppDelegate::observeNotifications()
+{
+    using Handler = void (AppDelegate::*)(const Notification&);
+    const Handler handlers[] = { &AppDelegate::crawlDidFinish, &AppDelegate::crawlDidStop,
+        &AppDelegate::crawlWillContinue, &AppDelegate::CrwlUrlStatusUpdated, &AppDelegate::saveArchive,
+        &AppDelegate::updateChangeFrequencies };
+    const QStringList names = observedNotificationNames();
+    auto& center = NotificationCenter::defaultCenter();
+    for (qsizetype i = 0; i < names.size(); ++i) {
+        const Handler handler = handlers[i];
+        center.addObserver(this, names[i], [this, handler](const Notification& note) { (this->*handler)(note); });
+    }
+}
+
+// Slots filled by scan control (finish, pause, continue, live status), the archive export and
+// the sitemap change frequencies.
+void AppDelegate::crawlDidFinish(const Notification&) { }
+void AppDelegate::crawlDidStop(const Notification&) { }
+void AppDelegate::crawlWillContinue(const Notification&) { }
+void AppDelegate::CrwlUrlStatusUpdated(const Notification&) { }
+void AppDelegate::saveArchive(const Notification&) { }
+void AppDelegate::updateChangeFrequencies(const Notification&) { }
+bool AppDelegate::applicationOpenFile(const QString&) { return false; }
+
+QString AppDelegate::getAboutMenuTitle() { return tr("About Crawlmere Max"); }
+QString AppDelegate::getHideMenuTitle() { return tr("Hide Crawlmere Max"); }
+QString AppDelegate::getQuitMenuTitle() { return tr("Quit Crawlmere Max"); }
+QString AppDelegate::getHelpMenuTitle() { return tr("Crawlmere Max Help"); }
+QString AppDelegate::getSitesTabViewItemLabel() { return tr("Sites and settings"); }
+
+QString AppDelegate::bundleVersionNumber()
+{
+    // The program carries one version; it stands for the build too.
+    return QStringLiteral("%1 (%2)").arg(QLatin1String(CRAWLMERE_VERSION), QLatin1String(CRAWLMERE_VERSION));
+}
+
+void AppDelegate::runVersionChecks()
+{
+    platform::logLine(0, QStringLiteral("Version and build: %1").arg(bundleVersionNumber()));
+    platform::logLine(0, QStringLiteral("Bundle id: %1").arg(kBundleIdentifier));
+    platform::logLine(0, QStringLiteral("data folder is %1").arg(platform::Paths::applicationSupportFolder()));
+    // Slot: the new-version check starts on its own once it is part of the program.
+}
+
+QStringList AppDelegate::toolbarAllowedItemIdentifiers(const QString& toolbarIdentifier)
+{
+    return ToolbarConfiguration::allowedItemIdentifiers(toolbarIdentifier);
+}
+
+QStringList AppDelegate::toolbarDefaultItemIdentifiers(const QString& toolbarIdentifier)
+{
+    return ToolbarConfiguration::defaultItemIdentifiers(toolbarIdentifier);
+}
+
+void AppDelegate::customiseToolbar()
+{
+    if (!m_window)
+        return;
+    ToolbarCustomiseDialog dialog(
+        ToolbarConfiguration::kToolbarIdentifier, m_window->mainToolBar()->itemIdentifiers(), m_window);
+    if (dialog.exec() == QDialog::Accepted)
+        applyToolbarItemIdentifiers(dialog.itemIdentifiers());
+}
+
+void AppDelegate::applyToolbarItemIdentifiers(const QStringList& identifiers)
+{
+    const QStringList shown = ToolbarConfiguration::sanitized(identifiers);
+    ToolbarConfiguration::saveItemIdentifiers(m_defaults, shown);
+    if (m_window)
+        m_window->mainToolBar()->setItemIdentifiers(shown);
+}
+
+} // namespace crawlmere::app

@@ -1,0 +1,115 @@
+// The application controller: start-up in its fixed order, the end of the run, the toolbar's
+// items, the menu titles and the version lines of the log.
+#pragma once
+
+#include "engine/qfDataSource.h"
+
+#include <QPointer>
+#include <QString>
+#include <QStringList>
+#include <QWidget>
+
+#include <memory>
+
+class Z12Ara;
+
+namespace crawlmere::platform {
+class UserDefaults;
+struct Notification;
+} // namespace crawlmere::platform
+
+namespace crawlmere::app {
+
+class MainWindow;
+
+/// Made by the main interface together with the hub and the window, wired through its outlets
+/// (`setHub`, `setWindow`, `setUrlField`); it never makes them itself. Its own collection (from
+/// `qfDataSource`) stays empty until scan control empties and reads it.
+///
+/// The notification handlers and the calls on the site settings controller, the sitemap manager,
+/// the column managers, the console and document opening are slots that the scan control, the
+/// result views, the site settings, the console and document opening fill when they arrive; each
+/// is marked where it is called. Main thread only; lives for the whole run.
+class AppDelegate : public qfDataSource {
+public:
+    /// `defaults` is the store of the run (the standard one in the program); it must outlive the
+    /// delegate.
+    explicit AppDelegate(platform::UserDefaults& defaults);
+    ~AppDelegate() override;
+
+    // ===== Outlets ============================================================================
+    void setHub(std::shared_ptr<Z12Ara> hub) { m_hub = std::move(hub); }
+    const std::shared_ptr<Z12Ara>& hub() const { return m_hub; }
+    void setWindow(MainWindow* window);
+    MainWindow* window() const;
+    /// The starting-URL field of the sites pane, focused at the end of start-up.
+    void setUrlField(QWidget* field);
+
+    // ===== Life cycle =========================================================================
+    /// awakeFromNib: resets the flags, arranges the toolbar from the defaults (or its default
+    /// set) and connects "Customise Toolbar…".
+    void awakeFromNib();
+    /// applicationDidFinishLaunching: the fourteen start-up steps, in order. Call once.
+    void applicationDidFinishLaunching();
+    /// applicationWillTerminate: selects tab "0", tells the settings controller and the hub,
+    /// keeps the window frame and saves the defaults.
+    void applicationWillTerminate();
+
+    bool loaded() const { return m_loaded; }
+    bool dataEdited() const { return m_dataEdited; }
+    /// A document opened before start-up finished; start-up opens it again.
+    void setAutoStart(const QString& path) { m_autoStart = path; }
+
+    // ===== Menu titles and version ============================================================
+    static QString getAboutMenuTitle();
+    static QString getHideMenuTitle();
+    static QString getQuitMenuTitle();
+    static QString getHelpMenuTitle();
+    static QString getSitesTabViewItemLabel();
+    /// bundleVersionNumber: "version (build)".
+    static QString bundleVersionNumber();
+    static inline const QString kBundleIdentifier = QStringLiteral("com.quillfeather.crawlmereMax");
+    /// runVersionChecks: logs the version and build, the bundle identifier and the data folder.
+    void runVersionChecks();
+
+    // ===== Toolbar ============================================================================
+    static QStringList toolbarAllowedItemIdentifiers(const QString& toolbarIdentifier);
+    static QStringList toolbarDefaultItemIdentifiers(const QString& toolbarIdentifier);
+    /// customiseToolbar: opens the arrangement dialog; an accepted arrangement is shown and kept
+    /// in the defaults.
+    void customiseToolbar();
+    /// Shows `identifiers` on the toolbar and keeps them in the defaults.
+    void applyToolbarItemIdentifiers(const QStringList& identifiers);
+
+    /// The six notifications observed from launch on, in registration order.
+    static QStringList observedNotificationNames();
+    static inline const QString CrwlDidSaveArchiveIndex = QStringLiteral("CrwlDidSaveArchiveIndex");
+    static inline const QString CrwlSitemapRulesDidChange = QStringLiteral("CrwlSitemapRulesDidChange");
+
+protected:
+    // Observers registered at start-up; scan control, the archive export and the sitemap rules
+    // give them their work.
+    virtual void crawlDidFinish(const platform::Notification& notification);
+    virtual void crawlDidStop(const platform::Notification& notification);
+    virtual void crawlWillContinue(const platform::Notification& notification);
+    virtual void CrwlUrlStatusUpdated(const platform::Notification& notification);
+    virtual void saveArchive(const platform::Notification& notification);
+    virtual void updateChangeFrequencies(const platform::Notification& notification);
+    /// application:openFile: for a document remembered before launch; false until documents
+    /// can be opened.
+    virtual bool applicationOpenFile(const QString& path);
+
+private:
+    void observeNotifications();
+
+    platform::UserDefaults& m_defaults;
+    std::shared_ptr<Z12Ara> m_hub;
+    QPointer<MainWindow> m_window;
+    QPointer<QWidget> m_urlField;
+    bool m_loaded = false;
+    bool m_dataEdited = false;
+    bool m_viewsRequireRefresh = false;
+    QString m_autoStart;
+};
+
+} // namespace crawlmere::app

@@ -1,0 +1,144 @@
+// The long-lived objects of the windowed program and the way the program starts.
+#include "app/MainInterface.h"
+
+#include "app/AppDelegate.h"
+#include "app/DesktopUrlOpener.h"
+#include "app/FileDialogSavePanel.h"
+#include "app/MainWindow.h"
+#include "app/WindowPrompts.h"
+#include "engine/CrwlUrlFetchTransport.h"
+#include "engine/Z12Ara.h"
+#include "parsing/ParserFetchPageReader.h"
+#include "parsing/ParserHubPageReader.h"
+#include "parsing/ParserLinkExtraction.h"
+#include "platform/UserDefaults.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QLibraryInfo>
+
+#include <dlfcn.h>
+
+namespace crawlmere::app {
+
+MainInterface::MainInterface(platform::UserDefaults& defaults)
+    : m_delegate(std::make_unique<AppDelegate>(defaults))
+{
+    m_window = std::make_unique<MainWindow>(defaults, AppDelegate::getQuitMenuTitle(),
+        AppDelegate::getAboutMenuTitle(), AppDelegate::getSitesTabViewItemLabel());
+    m_prompts = std::make_shared<WindowPrompts>(m_window.get());
+    m_urlOpener = std::make_shared<DesktopUrlOpener>();
+    m_savePanel = std::make_shared<FileDialogSavePanel>(m_window.get());
+
+    // The hub with the services that stand so far; the site settings, the request diagnosis
+    // and the crawl-time SEO tallies are wired in as they join the window.
+    m_hub = std::make_shared<Z12Ara>(defaults);
+    m_hub->setPrompts(m_prompts);
+    m_hub->setTransport(std::make_shared<CrwlUrlFetchTransport>());
+    m_hub->setPageReader(std::make_shared<ParserHubPageReader>());
+    m_hub->setLinkExtractionParsers(std::make_shared<ParserLinkExtraction>());
+    ParserFetchPageReader::installAsFetchPageReader();
+
+    m_delegate->setHub(m_hub);
+    m_delegate->setWindow(m_window.get());
+}
+
+MainInterface::~MainInterface()
+{
+    // The delegate stops observing before the window and the hub go.
+    m_delegate.reset();
+    m_window.reset();
+    if (m_hub)
+        m_hub->clear();
+}
+
+void MainInterface::launch()
+{
+    m_delegate->awakeFromNib();
+    m_window->restoreFrame();
+    m_delegate->applicationDidFinishLaunching();
+    m_window->show();
+}
+
+void MainInterface::terminate()
+{
+    if (m_terminated)
+        return;
+    m_terminated = true;
+    m_delegate->applicationWillTerminate();
+}
+
+LaunchMode launchModeFor(const QStringList& arguments, bool display)
+{
+    return display && arguments.isEmpty() ? LaunchMode::Window : LaunchMode::CommandLine;
+}
+
+LaunchMode launchModeOfProgram(const QStringList& arguments)
+{
+    return launchModeFor(arguments, arguments.isEmpty() && displayAvailable());
+}
+
+bool displayNamed()
+{
+    return !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+}
+
+namespace {
+
+/// Asks the X server named by `display` for a connection through the X client library Qt's own
+/// window system plugin uses (loaded here only for the question, so the program does not link
+/// it): false when the library is missing or the server does not answer.
+bool xServerAnswers(const QByteArray& display)
+{
+    void* library = ::dlopen("libxcb.so.1", RTLD_NOW | RTLD_LOCAL);
+    if (!library)
+        return false;
+    using Connect = void* (*)(const char*, int*);
+    using HasError = int (*)(void*);
+    using Disconnect = void (*)(void*);
+    const auto connectTo = reinterpret_cast<Connect>(::dlsym(library, "xcb_connect"));
+    const auto hasError = reinterpret_cast<HasError>(::dlsym(library, "xcb_connection_has_error"));
+    const auto disconnect = reinterpret_cast<Disconnect>(::dlsym(library, "xcb_disconnect"));
+    bool answers = false;
+    if (connectTo && hasError && disconnect) {
+        void* connection = connectTo(display.constData(), nullptr);
+        answers = connection && hasError(connection) == 0;
+        // A failed connection is an error object that still has to be released.
+        if (connection)
+            disconnect(connection);
+    }
+    ::dlclose(library);
+    return answers;
+}
+
+bool qtHasWaylandPlugin()
+{
+    const QDir platforms(QLibraryInfo::path(QLibraryInfo::PluginsPath) + QStringLiteral("/platforms"));
+    return !platforms.entryList({ QStringLiteral("libqwayland*") }, QDir::Files).isEmpty();
+}
+
+} // namespace
+
+bool displayAvailable()
+{
+    const QByteArray x = qgetenv("DISPLAY");
+    if (!x.isEmpty())
+        return xServerAnswers(x);
+    return !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") && qtHasWaylandPlugin();
+}
+
+int runWindowedApplication(int& argc, char** argv)
+{
+    QApplication application(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Crawlmere"));
+    QApplication::setApplicationDisplayName(QStringLiteral("Crawlmere"));
+    QApplication::setApplicationVersion(QStringLiteral(CRAWLMERE_VERSION));
+    MainInterface shell(platform::UserDefaults::standard());
+    QObject::connect(&application, &QCoreApplication::aboutToQuit, [&shell] { shell.terminate(); });
+    shell.launch();
+    const int status = QApplication::exec();
+    shell.terminate();
+    return status;
+}
+
+} // namespace crawlmere::app

@@ -1,0 +1,86 @@
+// The long-lived objects of the windowed program, made and wired together as one interface
+// file would: the hub, the application delegate, the main window and the shell services.
+#pragma once
+
+#include <QStringList>
+
+#include <memory>
+
+class Z12Ara;
+
+namespace crawlmere::platform {
+class SavePanel;
+class UrlOpener;
+class UserDefaults;
+} // namespace crawlmere::platform
+
+namespace crawlmere::app {
+
+class AppDelegate;
+class MainWindow;
+class WindowPrompts;
+
+/// Makes everything at construction (nothing is shown); `launch` runs the delegate's start-up
+/// and shows the window; `terminate` ends the run. Needs a QApplication; main thread only;
+/// `defaults` must outlive it.
+class MainInterface {
+public:
+    explicit MainInterface(platform::UserDefaults& defaults);
+    ~MainInterface();
+    MainInterface(const MainInterface&) = delete;
+    MainInterface& operator=(const MainInterface&) = delete;
+
+    /// awakeFromNib, the window's frame from the defaults, applicationDidFinishLaunching, and
+    /// the window shown. Call once.
+    void launch();
+    /// applicationWillTerminate (the frame and the defaults are saved). Call once, before the
+    /// QApplication ends.
+    void terminate();
+
+    AppDelegate& delegate() const { return *m_delegate; }
+    MainWindow& window() const { return *m_window; }
+    const std::shared_ptr<Z12Ara>& hub() const { return m_hub; }
+    /// The window's open-URL service (the desktop's handlers) and save panel (over the window),
+    /// for whatever opens addresses or saves exports.
+    const std::shared_ptr<platform::UrlOpener>& urlOpener() const { return m_urlOpener; }
+    const std::shared_ptr<platform::SavePanel>& savePanel() const { return m_savePanel; }
+
+private:
+    std::unique_ptr<AppDelegate> m_delegate;
+    std::unique_ptr<MainWindow> m_window;
+    std::shared_ptr<Z12Ara> m_hub;
+    std::shared_ptr<WindowPrompts> m_prompts;
+    std::shared_ptr<platform::UrlOpener> m_urlOpener;
+    std::shared_ptr<platform::SavePanel> m_savePanel;
+    bool m_terminated = false;
+};
+
+/// How the program runs.
+enum class LaunchMode {
+    Window, ///< the main window
+    CommandLine, ///< one scan without windows (or help, version, a usage error)
+};
+
+/// The main window when a display is there and the command line is empty; any argument (a
+/// target, `--headless`, `--help`, or options, which belong to a scan and need its target)
+/// goes to the command line.
+LaunchMode launchModeFor(const QStringList& arguments, bool displayAvailable);
+
+/// `launchModeFor` with the display asked only when the command line is empty.
+LaunchMode launchModeOfProgram(const QStringList& arguments);
+
+/// Whether an X11 or Wayland display is named in the environment (it may not answer).
+bool displayNamed();
+
+/// Whether a window can be opened: the X server that `DISPLAY` names accepts a connection, or,
+/// without `DISPLAY`, `WAYLAND_DISPLAY` is set and Qt has a Wayland platform plugin. A stale
+/// `DISPLAY` (a closed session, a remote shell) answers false instead of letting the window
+/// system abort the program. May take a moment on a remote display; call it once, at start.
+bool displayAvailable();
+
+/// The windowed program: a QApplication on `argc`/`argv`, the main interface launched on the
+/// standard defaults store, the event loop until Quit, then the end of the run. Returns the
+/// exit status (0 after Quit).
+int runWindowedApplication(int& argc, char** argv);
+
+} // namespace crawlmere::app

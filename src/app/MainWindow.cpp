@@ -1,0 +1,242 @@
+// The main window.
+#include "app/MainWindow.h"
+
+#include "app/MainTabView.h"
+#include "app/MainToolBar.h"
+#include "app/ToolbarConfiguration.h"
+#include "platform/UserDefaults.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QHeaderView>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QScreen>
+#include <QStyle>
+#include <QToolButton>
+#include <QTreeView>
+#include <QVBoxLayout>
+
+namespace crawlmere::app {
+
+namespace {
+
+constexpr QSize kFirstSize(1100, 720);
+constexpr QSize kMinimumSize(640, 420);
+
+struct ResultTab {
+    const char* page;
+    const char* view;
+    const char* label;
+    const char* identifier;
+};
+
+constexpr ResultTab kResultTabs[] = {
+    { "byLinkTabViewItem", "byLinkView", QT_TRANSLATE_NOOP("MainWindow", "By link"), "1" },
+    { "byPageTabViewItem", "byPageOutlineView", QT_TRANSLATE_NOOP("MainWindow", "By page"), "2" },
+    { "byStatusTabViewItem", "byStatusOutlineView", QT_TRANSLATE_NOOP("MainWindow", "By status"), "3" },
+    { "flatTabViewItem", "flatView", QT_TRANSLATE_NOOP("MainWindow", "Flat view"), "4" },
+};
+
+struct ButtonSpec {
+    const char* name;
+    QStyle::StandardPixmap icon;
+};
+
+constexpr ButtonSpec kButtons[] = {
+    { "badLinksButton", QStyle::SP_MessageBoxWarning },
+    { "expandButton", QStyle::SP_ArrowDown },
+    { "collapseButton", QStyle::SP_ArrowUp },
+    { "htmlButton", QStyle::SP_FileDialogContentsView },
+    { "csvButton", QStyle::SP_DialogSaveButton },
+    { "prefsButton", QStyle::SP_FileDialogDetailedView },
+};
+
+} // namespace
+
+MainWindow::MainWindow(platform::UserDefaults& defaults, const QString& quitTitle, const QString& aboutTitle,
+    const QString& sitesTabLabel, QWidget* parent)
+    : QMainWindow(parent)
+    , m_defaults(defaults)
+{
+    setObjectName(QStringLiteral("window"));
+    setWindowTitle(QStringLiteral("Crawlmere"));
+    setMinimumSize(kMinimumSize);
+    buildButtons();
+    m_toolbar = new MainToolBar(ToolbarConfiguration::kToolbarIdentifier, m_buttons, this);
+    addToolBar(Qt::TopToolBarArea, m_toolbar);
+    buildTabs(sitesTabLabel);
+    buildMenus(quitTitle, aboutTitle);
+}
+
+MainWindow::~MainWindow() = default;
+
+void MainWindow::buildButtons()
+{
+    for (const ButtonSpec& spec : kButtons) {
+        auto* button = new QToolButton;
+        button->setObjectName(QLatin1String(spec.name));
+        button->setIcon(style()->standardIcon(spec.icon));
+        button->setEnabled(false);
+        m_buttons << button;
+    }
+}
+
+QToolButton* MainWindow::button(const QString& name) const
+{
+    for (QToolButton* candidate : m_buttons) {
+        if (candidate->objectName() == name)
+            return candidate;
+    }
+    return nullptr;
+}
+
+void MainWindow::connectButton(const QString& name, std::function<void()> handler)
+{
+    QToolButton* target = button(name);
+    if (!target || !handler)
+        return;
+    connect(target, &QToolButton::clicked, this, [handler = std::move(handler)] { handler(); });
+    target->setEnabled(true);
+    m_toolbar->setButtonEnabled(target, true);
+}
+
+QTreeView* MainWindow::makeResultView(const QString& objectName, QWidget* parent)
+{
+    auto* view = new QTreeView(parent);
+    view->setObjectName(objectName);
+    view->setUniformRowHeights(true);
+    view->setSortingEnabled(true);
+    view->setAlternatingRowColors(true);
+    view->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    view->setSelectionBehavior(QAbstractItemView::SelectRows);
+    view->header()->setSectionsMovable(true);
+    return view;
+}
+
+void MainWindow::buildTabs(const QString& sitesTabLabel)
+{
+    m_tabs = new MainTabView(this);
+    setCentralWidget(m_tabs);
+
+    auto* sites = new QWidget;
+    sites->setObjectName(QStringLiteral("sitesTabViewItem"));
+    m_sitesLayout = new QVBoxLayout(sites);
+    m_sitesLayout->setContentsMargins(0, 0, 0, 0);
+    m_sitesContainer = sites;
+    m_tabs->addTabViewItem(sites, sitesTabLabel, QStringLiteral("0"));
+
+    for (const ResultTab& tab : kResultTabs) {
+        auto* page = new QWidget;
+        page->setObjectName(QLatin1String(tab.page));
+        auto* layout = new QVBoxLayout(page);
+        layout->setContentsMargins(0, 0, 0, 0);
+        layout->addWidget(makeResultView(QLatin1String(tab.view), page));
+        m_tabs->addTabViewItem(page, tr(tab.label), QLatin1String(tab.identifier));
+    }
+}
+
+void MainWindow::setSitesPane(QWidget* pane)
+{
+    if (m_sitesPane == pane)
+        return;
+    delete m_sitesPane.data();
+    m_sitesPane = pane;
+    if (pane)
+        m_sitesLayout->addWidget(pane);
+}
+
+QAction* MainWindow::addEditAction(QMenu* menu, const QString& title, QKeySequence::StandardKey key, const char* slot)
+{
+    QAction* action = menu->addAction(title);
+    action->setShortcut(key);
+    // The focused widget does the work: a text field by its slot of the same name, any other
+    // widget (a table's Copy) by the key it would have been pressed with.
+    connect(action, &QAction::triggered, this, [slot, key] {
+        QWidget* focus = QApplication::focusWidget();
+        if (!focus)
+            return;
+        if (focus->metaObject()->indexOfMethod(QMetaObject::normalizedSignature(slot).constData()) >= 0) {
+            QMetaObject::invokeMethod(focus, QByteArray(slot).chopped(2).constData());
+            return;
+        }
+        const QKeySequence sequence(key);
+        if (sequence.isEmpty())
+            return;
+        const QKeyCombination combination = sequence[0];
+        QKeyEvent press(QEvent::KeyPress, combination.key(), combination.keyboardModifiers());
+        QApplication::sendEvent(focus, &press);
+    });
+    return action;
+}
+
+void MainWindow::buildMenus(const QString& quitTitle, const QString& aboutTitle)
+{
+    QMenu* file = menuBar()->addMenu(tr("&File"));
+    file->setObjectName(QStringLiteral("fileMenu"));
+    QAction* quit = file->addAction(quitTitle);
+    quit->setObjectName(QStringLiteral("quitMenuItem"));
+    quit->setShortcut(QKeySequence::Quit);
+    quit->setMenuRole(QAction::QuitRole);
+    connect(quit, &QAction::triggered, this, [] {
+        QApplication::closeAllWindows();
+        QCoreApplication::quit();
+    });
+
+    QMenu* edit = menuBar()->addMenu(tr("&Edit"));
+    edit->setObjectName(QStringLiteral("editMenu"));
+    addEditAction(edit, tr("Undo"), QKeySequence::Undo, "undo()");
+    addEditAction(edit, tr("Redo"), QKeySequence::Redo, "redo()");
+    edit->addSeparator();
+    addEditAction(edit, tr("Cut"), QKeySequence::Cut, "cut()");
+    addEditAction(edit, tr("Copy"), QKeySequence::Copy, "copy()");
+    addEditAction(edit, tr("Paste"), QKeySequence::Paste, "paste()");
+    addEditAction(edit, tr("Select All"), QKeySequence::SelectAll, "selectAll()");
+
+    QMenu* view = menuBar()->addMenu(tr("&View"));
+    view->setObjectName(QStringLiteral("viewMenu"));
+    QAction* showToolbar = m_toolbar->toggleViewAction();
+    showToolbar->setText(tr("Show Toolbar"));
+    view->addAction(showToolbar);
+    m_customiseToolbar = view->addAction(tr("Customise Toolbar…"));
+    m_customiseToolbar->setObjectName(QStringLiteral("customiseToolbarMenuItem"));
+
+    QMenu* window = menuBar()->addMenu(tr("&Window"));
+    window->setObjectName(QStringLiteral("windowMenu"));
+    QAction* minimise = window->addAction(tr("Minimise"));
+    minimise->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_M));
+    connect(minimise, &QAction::triggered, this, &QWidget::showMinimized);
+
+    QMenu* help = menuBar()->addMenu(tr("&Help"));
+    help->setObjectName(QStringLiteral("helpMenu"));
+    QAction* about = help->addAction(aboutTitle);
+    about->setObjectName(QStringLiteral("aboutMenuItem"));
+    about->setMenuRole(QAction::AboutRole);
+    connect(about, &QAction::triggered, this, [this, aboutTitle] {
+        QMessageBox::about(this, aboutTitle,
+            tr("<p><b>Crawlmere</b> %1</p><p>A website checker.</p>").arg(QCoreApplication::applicationVersion()));
+    });
+}
+
+void MainWindow::restoreFrame()
+{
+    const QByteArray frame = m_defaults.objectForKey(kFrameKey).toByteArray();
+    if (!frame.isEmpty() && restoreGeometry(frame))
+        return;
+    resize(kFirstSize);
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        const QRect available = screen->availableGeometry();
+        resize(kFirstSize.boundedTo(available.size()));
+        move(available.center() - rect().center());
+    }
+}
+
+void MainWindow::saveFrame() { m_defaults.setObject(saveGeometry(), kFrameKey); }
+
+void MainWindow::closeEvent(QCloseEvent* event)
+{
+    saveFrame();
+    QMainWindow::closeEvent(event);
+}
+
+} // namespace crawlmere::app

@@ -1,0 +1,87 @@
+// The main window: the toolbar, the tab view with the sites pane and the result views, and the
+// standard menus.
+#pragma once
+
+#include <QKeySequence>
+#include <QList>
+#include <QMainWindow>
+#include <QPointer>
+
+#include <functional>
+
+class QAction;
+class QTreeView;
+class QToolButton;
+class QVBoxLayout;
+
+namespace crawlmere::platform {
+class UserDefaults;
+}
+
+namespace crawlmere::app {
+
+class MainTabView;
+class MainToolBar;
+
+/// Built in code as the interface file would be: every control named by its outlet as its
+/// objectName. Tabs: "0" the sites and settings pane (`sitesTabViewItem`, filled through
+/// `setSitesPane`), "1" by link (`byLinkView`), "2" by page (`byPageOutlineView`), "3" by status
+/// (`byStatusOutlineView`), "4" flat (`flatView`). The six toolbar buttons (`badLinksButton`,
+/// `csvButton`, `htmlButton`, `prefsButton`, `expandButton`, `collapseButton`) start disabled:
+/// each is enabled when its action is connected (`connectButton`). The frame is kept in the
+/// defaults under `kFrameKey`. Main thread only.
+class MainWindow final : public QMainWindow {
+    Q_OBJECT
+public:
+    static inline const QString kFrameKey = QStringLiteral("mainWindowFrame");
+
+    /// `quitTitle` and `aboutTitle` are the menu titles the application delegate answers.
+    MainWindow(platform::UserDefaults& defaults, const QString& quitTitle, const QString& aboutTitle,
+        const QString& sitesTabLabel, QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    MainTabView* mainTabView() const { return m_tabs; }
+    MainToolBar* mainToolBar() const { return m_toolbar; }
+    /// The button of the outlet `name`, or null.
+    QToolButton* button(const QString& name) const;
+    /// Connects a toolbar button's press to `handler` and enables it.
+    void connectButton(const QString& name, std::function<void()> handler);
+
+    /// The sites and settings pane goes into tab "0" (a previous pane is deleted). The window
+    /// takes `pane` over.
+    void setSitesPane(QWidget* pane);
+    QWidget* sitesPane() const { return m_sitesPane; }
+
+    /// The one place result views are made: a tree view named `objectName`, with uniform row
+    /// heights, sortable headers and multiple selection. Swap the class here to give every
+    /// result tab its own view class.
+    static QTreeView* makeResultView(const QString& objectName, QWidget* parent = nullptr);
+
+    /// The window's frame from the defaults, or the first size centred on the screen.
+    void restoreFrame();
+    /// Keeps the window's frame in the defaults.
+    void saveFrame();
+
+    /// The menu action of "Customise Toolbar…", for the delegate to connect.
+    QAction* customiseToolbarAction() const { return m_customiseToolbar; }
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void buildButtons();
+    void buildTabs(const QString& sitesTabLabel);
+    void buildMenus(const QString& quitTitle, const QString& aboutTitle);
+    QAction* addEditAction(QMenu* menu, const QString& title, QKeySequence::StandardKey key, const char* slot);
+
+    platform::UserDefaults& m_defaults;
+    MainTabView* m_tabs = nullptr;
+    MainToolBar* m_toolbar = nullptr;
+    QWidget* m_sitesContainer = nullptr;
+    QVBoxLayout* m_sitesLayout = nullptr;
+    QPointer<QWidget> m_sitesPane;
+    QList<QToolButton*> m_buttons;
+    QAction* m_customiseToolbar = nullptr;
+};
+
+} // namespace crawlmere::app

@@ -1,0 +1,41 @@
+// Modal questions and the beep of the windowed program.
+#include "app/WindowPrompts.h"
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QPushButton>
+
+#include <vector>
+
+namespace crawlmere::app {
+
+WindowPrompts::WindowPrompts(QWidget* parent)
+    : m_parent(parent)
+{
+}
+
+int WindowPrompts::runModalAlert(const ShellAlert& alert)
+{
+    QMessageBox box(m_parent.data());
+    box.setObjectName(kAlertName);
+    box.setIcon(QMessageBox::Warning);
+    box.setWindowTitle(QApplication::applicationName());
+    box.setText(alert.messageText);
+    box.setInformativeText(alert.informativeText);
+    const QStringList titles = alert.buttons.isEmpty() ? QStringList { QMessageBox::tr("OK") } : alert.buttons;
+    std::vector<QPushButton*> buttons;
+    for (const QString& title : titles)
+        buttons.push_back(box.addButton(title, QMessageBox::ActionRole));
+    box.setDefaultButton(buttons.front());
+    box.setEscapeButton(buttons.back());
+    box.exec();
+    for (size_t i = 0; i < buttons.size(); ++i) {
+        if (box.clickedButton() == buttons[i])
+            return static_cast<int>(i);
+    }
+    return titles.size() > 1 ? static_cast<int>(titles.size() - 1) : 0;
+}
+
+void WindowPrompts::beep() { QApplication::beep(); }
+
+} // namespace crawlmere::app

@@ -1,0 +1,50 @@
+// Asking the user where to save a file, behind an interface so that exports can be tested
+// without a dialog.
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+namespace crawlmere::platform {
+
+/// What a save panel shows.
+struct SavePanelRequest {
+    QString title;
+    /// The suggested file name (nameFieldStringValue), without a folder.
+    QString nameFieldStringValue;
+    /// The folder shown first; empty for the panel's own choice.
+    QString directory;
+    /// Extensions without the dot ("csv", "html"); the first is added to a name typed without
+    /// one. Empty: any file.
+    QStringList allowedFileTypes;
+};
+
+/// A modal save panel. Main thread only.
+class SavePanel {
+public:
+    virtual ~SavePanel() = default;
+    /// Shows the panel and waits: the absolute path chosen (the user has agreed to replace an
+    /// existing file), or nullopt when the panel was cancelled.
+    virtual std::optional<QString> runModal(const SavePanelRequest& request) = 0;
+};
+
+/// Keeps every request and answers from `answers` in order (cancelled when none is left).
+/// Main thread only.
+class RecordingSavePanel final : public SavePanel {
+public:
+    std::optional<QString> runModal(const SavePanelRequest& request) override
+    {
+        requests.append(request);
+        if (answers.isEmpty())
+            return std::nullopt;
+        return answers.takeFirst();
+    }
+
+    QList<SavePanelRequest> requests;
+    QList<std::optional<QString>> answers;
+};
+
+} // namespace crawlmere::platform

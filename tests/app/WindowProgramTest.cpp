@@ -1,0 +1,57 @@
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+QString programPath()
+{
+    return QFileInfo(QCoreApplication::applicationDirPath() + QStringLiteral("/../crawlmere")).absoluteFilePath();
+}
+
+} // namespace
+
+TEST(WindowProgram, OpensItsWindowOnADisplayAndQuitsWithCtrlQKeepingItsDefaults)
+{
+    if (!QFileInfo::exists(programPath()))
+        GTEST_SKIP() << "the crawlmere program is not built beside the tests";
+    const QString xvfb = QStandardPaths::findExecutable(QStringLiteral("xvfb-run"));
+    if (xvfb.isEmpty() || QStandardPaths::findExecutable(QStringLiteral("xdotool")).isEmpty())
+        GTEST_SKIP() << "xvfb-run and xdotool are needed";
+    QTemporaryDir home;
+    ASSERT_TRUE(home.isValid());
+
+    QProcess process;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("CRAWLMERE_HOME"), home.path());
+    environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
+    environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
+    environment.remove(QStringLiteral("XDG_CONFIG_HOME"));
+    // A sanitized program loads the desktop's libraries here: their one-time allocations are
+    // not the program's leaks.
+    if (!environment.contains(QStringLiteral("LSAN_OPTIONS")))
+        environment.insert(QStringLiteral("LSAN_OPTIONS"),
+            QStringLiteral("suppressions=" CRAWLMERE_FIXTURES "/../lsan.supp:print_suppressions=0"));
+    process.setProcessEnvironment(environment);
+    process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    process.start(xvfb,
+        { QStringLiteral("-a"), QStringLiteral("-s"), QStringLiteral("-screen 0 1280x800x24"),
+            QStringLiteral(CRAWLMERE_FIXTURES "/../app/open-and-quit.sh"), programPath() });
+    ASSERT_TRUE(process.waitForFinished(120000));
+    ASSERT_EQ(process.exitStatus(), QProcess::NormalExit);
+    EXPECT_NE(process.exitCode(), 90) << "no window named Crawlmere showed";
+    EXPECT_NE(process.exitCode(), 91) << "Ctrl+Q did not end the program";
+    EXPECT_EQ(process.exitCode(), 0);
+
+    const QString plist = home.filePath(QStringLiteral(".config/Crawlmere/defaults.plist"));
+    QFile file(plist);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << qPrintable(plist);
+    const QByteArray text = file.readAll();
+    EXPECT_TRUE(text.contains("<key>badLinksOnly</key>"));
+    EXPECT_TRUE(text.contains("<key>mainWindowFrame</key>"));
+}
