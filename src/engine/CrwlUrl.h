@@ -148,6 +148,19 @@ public:
     bool isBlacklisted() const { return isBlacklistedFlag; }
     bool isDisallowed() const { return isDisallowedFlag; }
     bool isFileURL() const { return isFileURLFlag; }
+    /// Whether `target` is a local file that `from` must not lead the checker to open. Only a
+    /// local page leads to local files; a page fetched over the network never does (links to
+    /// files are recorded as not checked, refreshes to them are not followed), just as the
+    /// transfer refuses an HTTP redirect to a `file:` URL.
+    static bool isLocalFileBeyondReach(const CrwlUrl& from, const crawlmere::platform::Url& target)
+    {
+        return target.isFileUrl() && !from.isFileURL();
+    }
+    /// The warning of a record or page that `isLocalFileBeyondReach` kept from a local file.
+    static QString localFileBeyondReachWarning()
+    {
+        return QStringLiteral("A local file linked from a web page is not opened");
+    }
     bool isKeywordStuffed() const { return isKeywordStuffedFlag; }
     qint64 getWordcount() const { return wordCount; }
     bool getHasMixedContent() const { return hasMixedContent; }

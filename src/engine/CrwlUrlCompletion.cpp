@@ -200,6 +200,10 @@ bool CrwlUrlFetch::followMetaRefresh(const std::shared_ptr<CrwlUrl>& record, Crw
     const auto resolved = CrwlUrl::makeNSURLFromString(target, record->finalURLString());
     if (!resolved)
         return false;
+    if (CrwlUrl::isLocalFileBeyondReach(*record, *resolved)) {
+        record->addWarning(CrwlUrl::localFileBeyondReachWarning());
+        return false;
+    }
     const QString resolvedText = resolved->absoluteString();
     const auto recordOwner = record->getOwner();
     if (resolvedText == record->getLinkURL() || resolvedText == record->finalURLString()

@@ -232,6 +232,10 @@ bool CrwlUrlFetch::handleRefreshHeader(CrwlUrl& record, CrwlUrlFetchContext& con
     const auto resolved = CrwlUrl::makeNSURLFromString(target, record.finalURLString());
     if (!resolved)
         return false;
+    if (CrwlUrl::isLocalFileBeyondReach(record, *resolved)) {
+        record.addWarning(CrwlUrl::localFileBeyondReachWarning());
+        return false;
+    }
 
     record.addRedir(resolved->absoluteString(), statusCode, 2);
     record.setStatus(-19);

@@ -386,7 +386,11 @@ void Z12Ara::LinkExtraction::recordCanonical(const LinkExtractionParser& parser)
         const bool disallowed = robotsDisallow(targetString);
         const bool allowed = disallowed && robotsAllow(targetString);
         bool statusSet = false;
-        if (!Z12Ara::stringContainsOneOfTheseTerms(targetString, hub.checkBlacklistArray).isEmpty()) {
+        if (CrwlUrl::isLocalFileBeyondReach(*page, target)) {
+            record->setStatus(CrwlStatus::notChecked);
+            record->addWarning(CrwlUrl::localFileBeyondReachWarning());
+            statusSet = true;
+        } else if (!Z12Ara::stringContainsOneOfTheseTerms(targetString, hub.checkBlacklistArray).isEmpty()) {
             record->setStatus(CrwlStatus::notChecked);
             record->setIsBlacklisted(true);
             statusSet = true;
@@ -554,7 +558,12 @@ void Z12Ara::LinkExtraction::readLink(const LinkExtractionParser& parser, QStrin
 
     // 14.13 Its first status.
     bool ruleApplied = true;
-    if (!Z12Ara::stringContainsOneOfTheseTerms(urlString, hub.checkBlacklistArray).isEmpty()) {
+    if (CrwlUrl::isLocalFileBeyondReach(*page, url)) {
+        logLine(2, QStringLiteral("%1 is a local file linked from a web page").arg(urlString));
+        record->setStatus(CrwlStatus::notChecked);
+        record->addWarning(CrwlUrl::localFileBeyondReachWarning());
+        hub.incNumberDone(record);
+    } else if (!Z12Ara::stringContainsOneOfTheseTerms(urlString, hub.checkBlacklistArray).isEmpty()) {
         record->setStatus(CrwlStatus::notChecked);
         record->setIsBlacklisted(true);
         hub.incNumberDone(record);

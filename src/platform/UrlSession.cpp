@@ -427,6 +427,11 @@ UrlLoadResult UrlSession::loadSynchronously(const UrlRequest& request, std::chro
 
 void UrlSession::globalInit() { detail::globalInitOnce(); }
 
+void UrlSession::setNameLookupFailure(std::function<bool(const QString& host)> fails)
+{
+    detail::setNameLookupFailure(std::move(fails));
+}
+
 void UrlSession::shutdown()
 {
     detail::NetworkEngine::shutdownInstance();

@@ -173,6 +173,14 @@ public:
     /// load is cancelled and the result carries `TimedOut`.
     static UrlLoadResult loadSynchronously(const UrlRequest& request, std::chrono::milliseconds timeout);
 
+    /// Makes every name lookup of a host (lower-case, without port) for which `fails` answers
+    /// true fail at once, the way an unknown name does (`CannotFindHost`), without asking the
+    /// name service; an empty function restores ordinary lookups. For programs and tests that
+    /// must not depend on the machine's resolver. `fails` runs on the network thread; set this
+    /// while no transfer runs. A host whose lookup failed, by this or by the name service, is
+    /// taken as unknown for further requests during the next minute.
+    static void setNameLookupFailure(std::function<bool(const QString& host)> fails);
+
     /// Initialises the transfer library once per process. Call at the start of `main` (and of
     /// test programs), before any other thread starts; later calls do nothing.
     static void globalInit();

@@ -2,6 +2,9 @@
 // a style sheet, a PDF and a DOCX given as record bodies, with the parse switches on and off.
 #include "parsing/ParserLinkExtraction.h"
 
+#include "engine/FetchPageReader.h"
+#include "parsing/ParserFetchPageReader.h"
+
 #include "engine/CrwlLinkInstance.h"
 #include "engine/CrwlStatusCodes.h"
 #include "engine/CrwlUrlFetchTransport.h"
@@ -12,7 +15,13 @@
 #include "support/Fixtures.h"
 #include "support/LoopbackServer.h"
 
+#include <QTemporaryDir>
+#include <QUrl>
+
 #include <gtest/gtest.h>
+
+#include <sys/inotify.h>
+#include <unistd.h>
 
 using namespace crawlmere::test;
 
@@ -249,11 +258,11 @@ protected:
                 docx.toStdString(), "application/vnd.openxmlformats-officedocument.wordprocessingml.document");
         });
     }
-    void scan()
+    void scan(const QString& startingPath = QStringLiteral("/"))
     {
         ASSERT_TRUE(server.start());
         NotificationCounter notes;
-        settings->insert(QStringLiteral("startingUrl"), server.url(QStringLiteral("/")));
+        settings->insert(QStringLiteral("startingUrl"), server.url(startingPath));
         // Links of the documents lead off the site; they are recorded but not fetched.
         settings->insert(QStringLiteral("checkBlacklistArray"), QStringList { QStringLiteral("example.") });
         ASSERT_TRUE(hub->go());
@@ -312,3 +321,60 @@ TEST_F(ParserLinkExtractionScanTest, DocumentsAreOnlyCheckedWhenTheirSwitchIsOff
 }
 
 } // namespace
+
+TEST_F(ParserLinkExtractionScanTest, LocalFilesReachedFromWebPagesAreRecordedButNeverOpened)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    for (const char* name : { "linked.txt", "canonical.html", "meta.html", "refresh.html" }) {
+        QFile file(dir.filePath(QLatin1StringView(name)));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("<html><body>local</body></html>");
+    }
+    // Every open or read of a file in the localFolder leaves an event here.
+    const int opens = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    ASSERT_GE(opens, 0);
+    ASSERT_GE(inotify_add_watch(opens, QFile::encodeName(dir.path()).constData(), IN_OPEN | IN_ACCESS), 0);
+
+    const QString localFolder = QUrl::fromLocalFile(dir.path()).toString();
+    const std::string page = "<html><head><title>Web</title><link rel=\"canonical\" href=\"" + localFolder.toStdString()
+        + "/canonical.html\"></head><body><a href=\"" + localFolder.toStdString()
+        + "/linked.txt\">passwords</a> <a href=\"/meta.html\">m</a> <a href=\"/refresh.html\">r</a></body></html>";
+    auto& http = server.server();
+    http.Get("/web.html", [page](const httplib::Request&, httplib::Response& response) {
+        response.set_content(page, "text/html");
+    });
+    http.Get("/meta.html", [localFolder](const httplib::Request&, httplib::Response& response) {
+        response.set_content("<html><head><meta http-equiv=\"refresh\" content=\"0; url=" + localFolder.toStdString()
+                + "/meta.html\"><title>Meta</title></head><body>m</body></html>",
+            "text/html");
+    });
+    http.Get("/refresh.html", [localFolder](const httplib::Request&, httplib::Response& response) {
+        response.set_header("Refresh", "1; url=" + localFolder.toStdString() + "/refresh.html");
+        response.set_content("<html><head><title>Refresh</title></head><body>r</body></html>", "text/html");
+    });
+    ParserFetchPageReader::installAsFetchPageReader();
+    scan(QStringLiteral("/web.html"));
+    FetchPageReader::install(nullptr);
+
+    const QString warning = CrwlUrl::localFileBeyondReachWarning();
+    for (const char* name : { "/linked.txt", "/canonical.html" }) {
+        const auto record = knownExternal(localFolder + QLatin1StringView(name));
+        ASSERT_TRUE(record) << name;
+        EXPECT_EQ(record->getStatus(), CrwlStatus::notChecked) << name;
+        EXPECT_TRUE(record->getWarningsAsArray().contains(warning)) << name;
+        ASSERT_EQ(record->getInboundInstances().size(), 1u) << name;
+        EXPECT_EQ(record->getInboundInstances().front()->parent(), hub->getLcurl()) << name;
+    }
+    for (const char* name : { "/meta.html", "/refresh.html" }) {
+        const auto record = known(server.url(QLatin1StringView(name)));
+        ASSERT_TRUE(record) << name;
+        EXPECT_EQ(record->getStatus(), 200) << name;
+        EXPECT_TRUE(record->getRedir().isEmpty()) << name;
+        EXPECT_TRUE(record->getWarningsAsArray().contains(warning)) << name;
+    }
+    EXPECT_EQ(hub->inProgressCount(), 0);
+    char events[4096];
+    EXPECT_LT(read(opens, events, sizeof events), 0) << "a local file was opened";
+    close(opens);
+}

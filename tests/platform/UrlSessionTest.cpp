@@ -8,6 +8,7 @@
 #include "support/RawSocketServer.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -984,3 +985,49 @@ TEST_F(UrlSessionTest, ShutdownWithATransferInFlightStopsCleanlyAndSessionsWorkA
 }
 
 } // namespace
+
+TEST_F(UrlSessionTest, FailedNameLookupsFreeTheirSlotAtOnceAndADeadHostIsAskedOnce)
+{
+    std::atomic<int> lookups { 0 };
+    UrlSession::setNameLookupFailure([&](const QString& host) {
+        ++lookups;
+        return host.endsWith(QLatin1StringView(".invalid"));
+    });
+    // 200 dead hosts through twelve slots; a finished fetch hands its slot over on the main
+    // thread, which starts the next one, as a scan does.
+    constexpr int kHosts = 200;
+    std::atomic<int> started { 0 };
+    std::atomic<int> unknownHost { 0 };
+    std::atomic<int> finished { 0 };
+    std::function<void()> startNext = [&] {
+        const int n = started++;
+        if (n >= kHosts)
+            return;
+        UrlSessionDelegate delegate;
+        delegate.didCompleteWithError = [&](UrlSession&, const UrlTaskResult& result) {
+            if (result.error && result.error->code == UrlErrorCode::CannotFindHost)
+                ++unknownHost;
+            ++finished;
+            Dispatch::toMain(startNext);
+        };
+        UrlSession::create(std::move(delegate))->start(UrlRequest(QStringLiteral("https://h%1.example.invalid/page").arg(n)));
+    };
+    QElapsedTimer clock;
+    clock.start();
+    for (int slot = 0; slot < 12; ++slot)
+        startNext();
+    const bool done = Dispatch::runUntil([&] { return finished.load() == kHosts; }, 60s);
+    const qint64 elapsed = clock.elapsed();
+    EXPECT_TRUE(done);
+    EXPECT_EQ(unknownHost.load(), kHosts);
+    EXPECT_LT(elapsed, 3000); // about 0.1 s; a lost wake-up costs each slot half a second or more
+
+    // Further links to a host that just failed are answered without asking again.
+    lookups = 0;
+    for (const char* path : { "/a", "/b", "/c?x=1" }) {
+        const auto rec = fetch(UrlRequest(QStringLiteral("http://Dead.invalid") + QLatin1StringView(path)));
+        EXPECT_EQ(errorCode(*rec), UrlErrorCode::CannotFindHost);
+    }
+    EXPECT_EQ(lookups.load(), 1);
+    UrlSession::setNameLookupFailure({});
+}

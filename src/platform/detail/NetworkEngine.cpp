@@ -16,6 +16,23 @@ namespace {
 
     constexpr auto kCookieSaveDelay = std::chrono::seconds(2);
     constexpr int kIdlePollMilliseconds = 500;
+    /// How long a failed name lookup is taken as the answer for further requests to that host,
+    /// as long as libcurl keeps a successful one.
+    constexpr auto kUnresolvedHostMemory = std::chrono::seconds(60);
+    constexpr std::size_t kUnresolvedHostCap = 10000;
+
+    std::mutex g_lookupFailureMutex;
+    std::function<bool(const QString&)> g_lookupFailure;
+    std::atomic<bool> g_lookupFailureInstalled { false };
+
+    /// The host whose name a request's hop looks up itself, lower-cased; empty when a proxy
+    /// looks it up instead.
+    QString lookedUpHost(const UrlRequest& request)
+    {
+        if (request.proxy && !request.proxy->host.isEmpty())
+            return {};
+        return QUrl(request.url).host().toLower();
+    }
 
     struct EngineHolder {
         std::mutex mutex;
@@ -86,6 +103,21 @@ void globalInitOnce()
     static std::once_flag once;
     std::call_once(once, [] { curl_global_init(CURL_GLOBAL_ALL); });
 }
+
+void setNameLookupFailure(std::function<bool(const QString& host)> fails)
+{
+    std::lock_guard lock(g_lookupFailureMutex);
+    g_lookupFailureInstalled = static_cast<bool>(fails);
+    g_lookupFailure = std::move(fails);
+}
+
+bool nameLookupMustFail(const QString& host)
+{
+    std::lock_guard lock(g_lookupFailureMutex);
+    return g_lookupFailure && g_lookupFailure(host);
+}
+
+bool nameLookupFailureInstalled() { return g_lookupFailureInstalled.load(); }
 
 std::shared_ptr<NetworkEngine> NetworkEngine::instance()
 {
@@ -360,6 +392,12 @@ void NetworkEngine::applyDecision(quint64 transferId, HeadDecision decision)
 
 void NetworkEngine::beginHop(Transfer& transfer)
 {
+    if (hostRecentlyUnresolved(transfer.request)) {
+        // The name service said no a moment ago; asking again for every link to a dead host
+        // only loads a resolver that may answer slowly or drop queries when pressed.
+        finish(transfer, transfer.errorFor(CURLE_COULDNT_RESOLVE_HOST));
+        return;
+    }
     if (std::optional<UrlError> error = transfer.prepare(m_cookies ? m_cookies->share() : nullptr)) {
         finish(transfer, std::move(error));
         return;
@@ -376,6 +414,8 @@ void NetworkEngine::transferEnded(Transfer& transfer, CURLcode code)
         transfer.easy.release();
         return;
     }
+    if (code == CURLE_COULDNT_RESOLVE_HOST)
+        noteUnresolvedHost(transfer.request);
     std::optional<UrlError> error;
     if (transfer.stopReason)
         error = transfer.stopReason;
@@ -395,6 +435,33 @@ void NetworkEngine::finish(Transfer& transfer, std::optional<UrlError> error)
     const int redirects = transfer.redirectsFollowed;
     m_transfers.erase(transfer.id); // `transfer` is gone from here on
     sink->finished(std::move(error), redirects);
+}
+
+bool NetworkEngine::hostRecentlyUnresolved(const UrlRequest& request)
+{
+    if (m_unresolvedHosts.empty())
+        return false;
+    const auto found = m_unresolvedHosts.find(lookedUpHost(request));
+    if (found == m_unresolvedHosts.end())
+        return false;
+    if (std::chrono::steady_clock::now() - found->second < kUnresolvedHostMemory)
+        return true;
+    m_unresolvedHosts.erase(found);
+    return false;
+}
+
+void NetworkEngine::noteUnresolvedHost(const UrlRequest& request)
+{
+    QString host = lookedUpHost(request);
+    if (host.isEmpty())
+        return;
+    if (m_unresolvedHosts.size() >= kUnresolvedHostCap) {
+        const auto now = std::chrono::steady_clock::now();
+        std::erase_if(m_unresolvedHosts, [now](const auto& entry) { return now - entry.second >= kUnresolvedHostMemory; });
+        if (m_unresolvedHosts.size() >= kUnresolvedHostCap)
+            m_unresolvedHosts.clear();
+    }
+    m_unresolvedHosts.insert_or_assign(std::move(host), std::chrono::steady_clock::now());
 }
 
 void NetworkEngine::saveCookiesIfDue(bool force)

@@ -22,6 +22,13 @@ struct Transfer;
 /// Initialises libcurl once per process; later calls do nothing.
 void globalInitOnce();
 
+/// Installs the process-wide test of `UrlSession::setNameLookupFailure` (none removes it).
+void setNameLookupFailure(std::function<bool(const QString& host)> fails);
+/// Whether a lookup of `host` must fail without asking the name service. Any thread.
+bool nameLookupMustFail(const QString& host);
+/// Whether a test is installed; cheap, any thread.
+bool nameLookupFailureInstalled();
+
 /// One per process, started on first use and stopped by `shutdownInstance`. Its public calls
 /// are safe from any thread: they queue a command and wake the thread.
 class NetworkEngine {
@@ -70,6 +77,8 @@ private:
     void beginHop(Transfer& transfer);
     void finish(Transfer& transfer, std::optional<UrlError> error);
     void saveCookiesIfDue(bool force);
+    bool hostRecentlyUnresolved(const UrlRequest& request);
+    void noteUnresolvedHost(const UrlRequest& request);
 
     // Shared with other threads, guarded by m_commandMutex.
     std::mutex m_commandMutex;
@@ -84,6 +93,8 @@ private:
     MultiHandle m_multi;
     std::unique_ptr<CookieJar> m_cookies;
     std::unordered_map<quint64, std::unique_ptr<Transfer>> m_transfers;
+    /// Hosts whose name lookup failed lately, with when; asked again only after a while.
+    std::unordered_map<QString, std::chrono::steady_clock::time_point> m_unresolvedHosts;
     bool m_stopping = false;
     bool m_cookiesDirty = false;
     std::chrono::steady_clock::time_point m_lastCookieSave;

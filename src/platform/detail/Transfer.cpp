@@ -2,6 +2,8 @@
 
 #include "platform/detail/NetworkEngine.h"
 
+#include <QUrl>
+
 #include <cmath>
 
 namespace crawlmere::platform::detail {
@@ -128,6 +130,14 @@ namespace {
         return 0;
     }
 
+    /// Called by libcurl on the network thread just before it would ask the name service;
+    /// non-zero ends the transfer as an unknown name does.
+    int onResolverStart(void*, void*, void* userData)
+    {
+        const auto& transfer = *static_cast<const Transfer*>(userData);
+        return nameLookupMustFail(QUrl(transfer.request.url).host().toLower()) ? 1 : 0;
+    }
+
     bool headerNameIsSafe(const QByteArray& name)
     {
         if (name.isEmpty())
@@ -208,6 +218,10 @@ std::optional<UrlError> Transfer::prepare(CURLSH* cookieShare)
     curl_easy_setopt(e, CURLOPT_WRITEFUNCTION, &onBodyBytes);
     curl_easy_setopt(e, CURLOPT_WRITEDATA, this);
     curl_easy_setopt(e, CURLOPT_PRIVATE, this);
+    if (nameLookupFailureInstalled()) {
+        curl_easy_setopt(e, CURLOPT_RESOLVER_START_FUNCTION, &onResolverStart);
+        curl_easy_setopt(e, CURLOPT_RESOLVER_START_DATA, this);
+    }
 
     if (request.proxy && !request.proxy->host.isEmpty()) {
         const QByteArray proxy = QStringLiteral("http://%1:%2").arg(request.proxy->host).arg(request.proxy->port).toUtf8();
