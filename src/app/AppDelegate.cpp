@@ -8,6 +8,7 @@
 #include "app/ToolbarConfiguration.h"
 #include "app/ToolbarCustomiseDialog.h"
 #include "engine/Z12Ara.h"
+#include "settings/ConfigManager.h"
 #include "platform/Log.h"
 #include "platform/NotificationCenter.h"
 #include "platform/Paths.h"
@@ -78,9 +79,10 @@ void AppDelegate::applicationDidFinishLaunching()
     // 7. Slot: the console capture of standard error starts here once the console is built.
     // 8. Slot: setUpColumns of the six column managers (flat view, by link, by page, by status,
     //    SEO, metadata) once the result views carry them.
-    // 9. Slot: the site settings controller's applicationHasFinishedLaunching (site list, and
-    //    the interface entries this build does not offer, which the window never builds). Its
-    //    part that stands without it: validation warnings are off.
+    // 9. The site settings controller: the site list, the selected site, and validation
+    //    warnings off (the interface entries this build does not offer are never built).
+    if (m_configManager)
+        m_configManager->applicationHasFinishedLaunching();
     m_defaults.setBool(false, kHtmlValidationEnabledKey);
     // 10.
     if (m_urlField)
@@ -110,7 +112,8 @@ void AppDelegate::applicationWillTerminate()
         m_window->mainTabView()->selectTabViewItemWithIdentifier(QStringLiteral("0"));
         m_window->saveFrame();
     }
-    // Slot: the site settings controller's applicationWillTerminate: (saves an edited site list).
+    if (m_configManager)
+        m_configManager->applicationWillTerminate();
     if (m_hub)
         m_hub->applicationWillTerminate();
     m_defaults.synchronize();

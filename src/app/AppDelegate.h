@@ -18,6 +18,10 @@ class UserDefaults;
 struct Notification;
 } // namespace crawlmere::platform
 
+namespace crawlmere::settings {
+class ConfigManager;
+}
+
 namespace crawlmere::app {
 
 class MainWindow;
@@ -39,6 +43,9 @@ public:
 
     // ===== Outlets ============================================================================
     void setHub(std::shared_ptr<Z12Ara> hub) { m_hub = std::move(hub); }
+    /// The site settings controller, told of the launch (step 9) and of the end of the run.
+    void setConfigManager(std::shared_ptr<settings::ConfigManager> manager) { m_configManager = std::move(manager); }
+    const std::shared_ptr<settings::ConfigManager>& configManager() const { return m_configManager; }
     const std::shared_ptr<Z12Ara>& hub() const { return m_hub; }
     void setWindow(MainWindow* window);
     MainWindow* window() const;
@@ -104,6 +111,7 @@ private:
 
     platform::UserDefaults& m_defaults;
     std::shared_ptr<Z12Ara> m_hub;
+    std::shared_ptr<settings::ConfigManager> m_configManager;
     QPointer<MainWindow> m_window;
     QPointer<QWidget> m_urlField;
     bool m_loaded = false;

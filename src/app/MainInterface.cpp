@@ -11,7 +11,10 @@
 #include "parsing/ParserFetchPageReader.h"
 #include "parsing/ParserHubPageReader.h"
 #include "parsing/ParserLinkExtraction.h"
+#include "platform/SavePanel.h"
 #include "platform/UserDefaults.h"
+#include "settings/ConfigManager.h"
+#include "views/SitesPane.h"
 
 #include <QApplication>
 #include <QDir>
@@ -39,15 +42,36 @@ MainInterface::MainInterface(platform::UserDefaults& defaults)
     m_hub->setLinkExtractionParsers(std::make_shared<ParserLinkExtraction>());
     ParserFetchPageReader::installAsFetchPageReader();
 
+    // The site list and the selected site's settings, in tab "0". Until the scan control is in
+    // the window, a scan counts as running while the hub has work queued or in flight.
+    m_configManager = std::make_shared<settings::ConfigManager>(defaults);
+    m_configManager->setPrompts(m_prompts);
+    m_configManager->setScanningPredicate([hub = std::weak_ptr<Z12Ara>(m_hub)] {
+        const auto strong = hub.lock();
+        return strong && strong->isScanning();
+    });
+    m_hub->setConfigManager(m_configManager);
+    auto* sites = new views::SitesPane(*m_configManager);
+    sites->setSavePanel([panel = m_savePanel](const QString& extension, std::function<void(const QString&)> done) {
+        platform::SavePanelRequest request;
+        request.allowedFileTypes = { extension };
+        if (const std::optional<QString> path = panel->runModal(request))
+            done(*path);
+    });
+    m_window->setSitesPane(sites);
+
     m_delegate->setHub(m_hub);
+    m_delegate->setConfigManager(m_configManager);
     m_delegate->setWindow(m_window.get());
 }
 
 MainInterface::~MainInterface()
 {
-    // The delegate stops observing before the window and the hub go.
+    // The delegate stops observing before the window and the hub go; the sites pane (in the
+    // window) detaches from the site store before the store goes.
     m_delegate.reset();
     m_window.reset();
+    m_configManager.reset();
     if (m_hub)
         m_hub->clear();
 }

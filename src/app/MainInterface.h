@@ -14,6 +14,10 @@ class UrlOpener;
 class UserDefaults;
 } // namespace crawlmere::platform
 
+namespace crawlmere::settings {
+class ConfigManager;
+}
+
 namespace crawlmere::app {
 
 class AppDelegate;
@@ -49,6 +53,7 @@ private:
     std::unique_ptr<AppDelegate> m_delegate;
     std::unique_ptr<MainWindow> m_window;
     std::shared_ptr<Z12Ara> m_hub;
+    std::shared_ptr<settings::ConfigManager> m_configManager;
     std::shared_ptr<WindowPrompts> m_prompts;
     std::shared_ptr<platform::UrlOpener> m_urlOpener;
     std::shared_ptr<platform::SavePanel> m_savePanel;

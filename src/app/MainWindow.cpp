@@ -1,6 +1,8 @@
 // The main window.
 #include "app/MainWindow.h"
 
+#include "views/crawlmereTableView.h"
+#include "views/qfOutlineView.h"
 #include "app/MainTabView.h"
 #include "app/MainToolBar.h"
 #include "app/ToolbarConfiguration.h"
@@ -103,7 +105,10 @@ void MainWindow::connectButton(const QString& name, std::function<void()> handle
 
 QTreeView* MainWindow::makeResultView(const QString& objectName, QWidget* parent)
 {
-    auto* view = new QTreeView(parent);
+    // The page and status views are outlines; the by-link and flat views are tables.
+    const bool outline = objectName.endsWith(QLatin1String("OutlineView"));
+    QTreeView* view = outline ? static_cast<QTreeView*>(new qfOutlineView(parent))
+                              : static_cast<QTreeView*>(new crawlmereTableView(parent));
     view->setObjectName(objectName);
     view->setUniformRowHeights(true);
     view->setSortingEnabled(true);

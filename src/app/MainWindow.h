@@ -52,9 +52,9 @@ public:
     void setSitesPane(QWidget* pane);
     QWidget* sitesPane() const { return m_sitesPane; }
 
-    /// The one place result views are made: a tree view named `objectName`, with uniform row
-    /// heights, sortable headers and multiple selection. Swap the class here to give every
-    /// result tab its own view class.
+    /// The one place result views are made: a `qfOutlineView` when `objectName` names an outline
+    /// view ("…OutlineView"), else a `crawlmereTableView`, with uniform row heights, sortable
+    /// headers and multiple selection.
     static QTreeView* makeResultView(const QString& objectName, QWidget* parent = nullptr);
 
     /// The window's frame from the defaults, or the first size centred on the screen.

@@ -44,7 +44,7 @@ TEST(WindowProgram, OpensItsWindowOnADisplayAndQuitsWithCtrlQKeepingItsDefaults)
             QStringLiteral(CRAWLMERE_FIXTURES "/../app/open-and-quit.sh"), programPath() });
     ASSERT_TRUE(process.waitForFinished(120000));
     ASSERT_EQ(process.exitStatus(), QProcess::NormalExit);
-    EXPECT_NE(process.exitCode(), 90) << "no window named Crawlmere showed";
+    EXPECT_NE(process.exitCode(), 90) << "no Crawlmere window showed";
     EXPECT_NE(process.exitCode(), 91) << "Ctrl+Q did not end the program";
     EXPECT_EQ(process.exitCode(), 0);
 

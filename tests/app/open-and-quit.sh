@@ -1,7 +1,8 @@
 #!/bin/bash
 # Opens the program's main window on the X display of the run (under xvfb-run), waits until a
-# visible window named Crawlmere is there, presses Ctrl+Q in it and waits for the program to
-# end. Exits with the program's status; 90 when no window showed, 91 when Ctrl+Q did not end it.
+# visible window of the class Crawlmere is there (its title is the selected site's starting
+# URL), presses Ctrl+Q in it and waits for the program to end. Exits with the program's
+# status; 90 when no window showed, 91 when Ctrl+Q did not end it.
 # Usage: open-and-quit.sh PROGRAM [SCREENSHOT.png]
 program="$1"
 shot="$2"
@@ -9,7 +10,7 @@ shot="$2"
 pid=$!
 window=""
 for _ in $(seq 1 150); do
-    window=$(xdotool search --onlyvisible --name '^Crawlmere$' 2>/dev/null | head -n 1)
+    window=$(xdotool search --onlyvisible --class 'Crawlmere' 2>/dev/null | head -n 1)
     [ -n "$window" ] && break
     kill -0 "$pid" 2>/dev/null || break
     sleep 0.2
