@@ -212,10 +212,11 @@ std::optional<CrwlLabelColour> CrwlByLinkDataSource::labelColourForRow(qsizetype
 
 int CrwlByLinkDataSource::tableViewLabelColorForRow(TableView& /*table*/, qsizetype row)
 {
-    const auto record = recordAtRow(row);
-    if (!record || !CrwlLabelColour::forRow(record.get()))
+    // The label decides, so that displayLabels is honoured; classes 3 and 4 share one label.
+    const auto colour = labelColourForRow(row);
+    if (!colour)
         return 0;
-    return record->colourForCrwlUrl();
+    return *colour == CrwlLabelColour::error() ? 3 : 2;
 }
 
 QString CrwlByLinkDataSource::cellText(const CrwlUrl& record, const QString& identifier)

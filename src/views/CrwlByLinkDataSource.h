@@ -126,6 +126,7 @@ public:
     /// The label of a row: none while `displayLabels` is off, for a missing row or a
     /// non-URL item.
     std::optional<CrwlLabelColour> labelColourForRow(qsizetype row);
+    /// The colour class of the row's label: 0 none, 3 the error label, 2 the warning label.
     int tableViewLabelColorForRow(TableView& table, qsizetype row) override;
     /// The cell text of a column and row; "" for a missing row (logged) or an unknown column.
     QVariant tableViewObjectValue(TableView& table, const TableColumn& column, qsizetype row) override;

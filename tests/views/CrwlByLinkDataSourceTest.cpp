@@ -152,7 +152,7 @@ TEST_F(ByLinkTest, LabelsFollowDisplayLabels)
         EXPECT_FALSE(source.labelColourForRow(row).has_value()) << row;
     defaults.set(QStringLiteral("displayLabels"), true);
     EXPECT_EQ(source.labelColourForRow(1), CrwlLabelColour::error());
-    EXPECT_EQ(source.tableViewLabelColorForRow(table, 1), records[1]->colourForCrwlUrl());
+    EXPECT_EQ(source.tableViewLabelColorForRow(table, 1), 3);
     EXPECT_FALSE(source.labelColourForRow(0).has_value());
     EXPECT_FALSE(source.labelColourForRow(100).has_value());
 }
