@@ -32,8 +32,9 @@ struct Scan {
         for (int i = 0; i < kRecords; ++i) {
             auto record = CrwlUrl::make(nullptr, settings);
             const bool internal = i % 3 != 0;
-            record->setLinkURL(internal ? QStringLiteral("https://www.example.com/section-%1/page-%2.html").arg(i % 97).arg(i)
-                                        : QStringLiteral("https://other%1.example.org/path/%2").arg(i % 511).arg(i));
+            record->setLinkURL(internal
+                    ? QStringLiteral("https://www.example.com/section-%1/page-%2.html").arg(i % 97).arg(i)
+                    : QStringLiteral("https://other%1.example.org/path/%2").arg(i % 511).arg(i));
             record->setIsInternal(internal);
             const int kind = i % 50;
             record->setStatus(kind == 0 ? 404 : kind == 1 ? 500 : 200);

@@ -108,7 +108,8 @@ std::optional<qsizetype> CrwlByLinkDataSource::reloadDataAndScrollToURL(const Cr
     if (!record)
         return std::nullopt;
     const QList<Item>& rows = getSortedAndFilteredArray();
-    const auto found = std::find_if(rows.cbegin(), rows.cend(), [record](const Item& item) { return item.get() == record; });
+    const auto found
+        = std::find_if(rows.cbegin(), rows.cend(), [record](const Item& item) { return item.get() == record; });
     if (found == rows.cend())
         return std::nullopt;
     const qsizetype row = found - rows.cbegin();

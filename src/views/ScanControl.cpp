@@ -194,8 +194,7 @@ void ScanControl::crawlDidFinish()
     const auto& links = hub->linksCollection();
     if (links.size() < 2) {
         // Queued, so that the alert runs after this handler has returned.
-        std::shared_ptr<CrwlUrl> first
-            = links.isEmpty() ? nullptr : std::dynamic_pointer_cast<CrwlUrl>(links.first());
+        std::shared_ptr<CrwlUrl> first = links.isEmpty() ? nullptr : std::dynamic_pointer_cast<CrwlUrl>(links.first());
         crawlmere::platform::Dispatch::toMain([this, guard = alive, first] {
             if (!*guard || !prompts)
                 return;
@@ -209,7 +208,8 @@ void ScanControl::crawlDidFinish()
         services.setNameIfStillDefault(name);
 }
 
-QString ScanControl::siteStatusText(const QDateTime& now, const QLocale& locale, qint64 checked, qint64 pages, qint64 bad)
+QString ScanControl::siteStatusText(
+    const QDateTime& now, const QLocale& locale, qint64 checked, qint64 pages, qint64 bad)
 {
     const QString when = locale.toString(now.date(), QLocale::ShortFormat) + QStringLiteral(", ")
         + locale.toString(now.time(), QLocale::ShortFormat);
@@ -227,7 +227,8 @@ ShellAlert ScanControl::fewResultsAlert(const CrwlUrl* first)
         ? QStringLiteral("The starting URL returned the following status: %1").arg(first->getStatusDescription())
         : QStringLiteral("We have unexpectedly few results.");
     return { QStringLiteral("Possible problem with starting URL"),
-        QStringLiteral("%1\n\n%2").arg(message, QStringLiteral("Please do not hesitate to contact Support if you need to.")),
+        QStringLiteral("%1\n\n%2")
+            .arg(message, QStringLiteral("Please do not hesitate to contact Support if you need to.")),
         { QStringLiteral("OK"), QStringLiteral("Support") } };
 }
 

@@ -114,7 +114,8 @@ public:
     static float proportion(qint64 checked, qint64 total);
     /// "Last checked: <short date>, <short time>, N links checked on P pages, B bad" ("page"
     /// for one page).
-    static QString siteStatusText(const QDateTime& now, const QLocale& locale, qint64 checked, qint64 pages, qint64 bad);
+    static QString siteStatusText(
+        const QDateTime& now, const QLocale& locale, qint64 checked, qint64 pages, qint64 bad);
     /// The few-results alert for a links collection of fewer than 2 records: the starting URL's
     /// status when its record is not good, else "We have unexpectedly few results.".
     static ShellAlert fewResultsAlert(const CrwlUrl* first);

@@ -43,7 +43,8 @@ void TableExportJob::start(TableExportSnapshot snapshot, Format format, qint64 c
                            done = std::move(done)] {
         ExportProgress::Report toMain;
         if (progress)
-            toMain = [progress](float proportion) { Dispatch::toMain([progress, proportion] { progress(proportion); }); };
+            toMain
+                = [progress](float proportion) { Dispatch::toMain([progress, proportion] { progress(proportion); }); };
         const QByteArray bytes = build(*shared, format, csvQuoteEscapeOption, toMain);
         Result result { path, writeAtomically(path, bytes) };
         Dispatch::toMain([result = std::move(result), done] {

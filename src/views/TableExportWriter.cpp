@@ -11,8 +11,8 @@ constexpr qsizetype kLongestWholeUrl = 50;
 constexpr qsizetype kHeadLength = 23;
 constexpr qsizetype kTailLength = 27;
 
-bool isChildCell(const TableExportSnapshot& snapshot, const TableExportSnapshot::Row& row,
-    const TableExportSnapshot::Column& column)
+bool isChildCell(
+    const TableExportSnapshot& snapshot, const TableExportSnapshot::Row& row, const TableExportSnapshot::Column& column)
 {
     return snapshot.outline && !row.expandable && column.outlineColumn;
 }

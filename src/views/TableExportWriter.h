@@ -15,8 +15,8 @@ public:
     /// value in double quotes with its quotes replaced by `csvQuoteEscapeOption` (0 backslash and
     /// quote, 2 two quotes, any other value one single quote) and line breaks by spaces; an
     /// outline's child row gets "\t" at the start of its outline-column field.
-    static QString csvText(const TableExportSnapshot& snapshot, qint64 csvQuoteEscapeOption,
-        const ExportProgress::Report& progress = {});
+    static QString csvText(
+        const TableExportSnapshot& snapshot, qint64 csvQuoteEscapeOption, const ExportProgress::Report& progress = {});
 
     /// The HTML table: column identifiers as classes, "alt" on every second data row, a label as
     /// a background style, a value holding "http://" or "https://" as a link whose text is

@@ -170,9 +170,10 @@ TEST_F(HeadlessViewExport, GoldenCsvAndHtmlReadBackAndTheProgramAgrees)
     EXPECT_EQ(readAll(byProgram + "/a.csv"), readAll(folder.filePath("1/a.csv")));
     EXPECT_EQ(readAll(byProgram + "/a.html"), readAll(folder.filePath("1/a.html")));
 
-    for (const QStringList& wrong : { QStringList { "--view", "9", server.url() },
-             QStringList { "--view", "2", server.url() }, QStringList { "--view", "1", "--columns", "url", server.url() },
-             QStringList { "--html", "x.html", server.url() } }) {
+    for (const QStringList& wrong :
+        { QStringList { "--view", "9", server.url() }, QStringList { "--view", "2", server.url() },
+            QStringList { "--view", "1", "--columns", "url", server.url() },
+            QStringList { "--html", "x.html", server.url() } }) {
         QProcess usage;
         usage.start(program, QStringList { "--headless" } + wrong);
         ASSERT_TRUE(usage.waitForFinished(30000));

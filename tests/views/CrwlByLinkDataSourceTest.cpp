@@ -139,7 +139,8 @@ TEST_F(ByLinkTest, AppearsOnStartingUrlCountsAndPageTitle)
     EXPECT_EQ(source.tableViewObjectValue(table, appearsOn, 2).toString(), "Home page");
 
     EXPECT_EQ(source.tableViewObjectValue(table, { "status", "Status", false }, 1).toString(), "404 not found");
-    EXPECT_EQ(source.tableViewObjectValue(table, { "redir", "Redirected to", false }, 5).toString(), "http://site.test/new");
+    EXPECT_EQ(
+        source.tableViewObjectValue(table, { "redir", "Redirected to", false }, 5).toString(), "http://site.test/new");
     EXPECT_EQ(source.tableViewObjectValue(table, { "linkurl", "URL", false }, 99).toString(), "");
     EXPECT_EQ(source.tableViewObjectValue(table, { "other", "Other", false }, 0).toString(), "");
 }
@@ -198,7 +199,8 @@ TEST_F(ByLinkTest, HeaderSortSortsTheOwnersArrayAndKeepsBadLinksOnly)
     table.setSortDescriptors({ { "status", false } });
     source.tableViewSortDescriptorsDidChange(table);
 
-    EXPECT_EQ(rowUrls(), QStringList({ "http://ext.test/gone", "http://site.test/missing", "http://site.test/anchor" }));
+    EXPECT_EQ(
+        rowUrls(), QStringList({ "http://ext.test/gone", "http://site.test/missing", "http://site.test/anchor" }));
     EXPECT_EQ(std::dynamic_pointer_cast<CrwlUrl>(hub.getCollection().first()), records[3]);
     EXPECT_EQ(hub.getCollection().constData(), source.getCollection().constData()) << "the array stays shared";
     EXPECT_EQ(table.reloadCount(), 1);

@@ -61,7 +61,8 @@ TEST(ScanControl, StatusTextsAndProportion)
     const QDateTime when(QDate(2026, 12, 6), QTime(16, 0));
     EXPECT_EQ(ScanControl::siteStatusText(when, uk, 300, 12, 3),
         "Last checked: 06/12/2026, 16:00, 300 links checked on 12 pages, 3 bad");
-    EXPECT_EQ(ScanControl::siteStatusText(when, uk, 4, 1, 0), "Last checked: 06/12/2026, 16:00, 4 links checked on 1 page, 0 bad");
+    EXPECT_EQ(ScanControl::siteStatusText(when, uk, 4, 1, 0),
+        "Last checked: 06/12/2026, 16:00, 4 links checked on 1 page, 0 bad");
 }
 
 TEST(ScanControl, LiveRefreshCadence)

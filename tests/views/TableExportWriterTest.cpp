@@ -63,7 +63,8 @@ TEST(TableExportWriter, HtmlRowsClassesLabelsLinksAndEscaping)
     EXPECT_EQ(TableExportWriter::truncateURLByAddingElipsisInMiddle(url51), url51.left(23) + "..." + url51.right(27));
     EXPECT_EQ(TableExportWriter::truncateURLByAddingElipsisInMiddle(url51.left(50)), url51.left(50));
 
-    auto snapshot = snapshotOf({ "status", "linkurl" }, { { "404 not found", url51 }, { "<script>x & \"y\"</script>", "http://a.test/?q=<b>&r=\"1\"" } });
+    auto snapshot = snapshotOf({ "status", "linkurl" },
+        { { "404 not found", url51 }, { "<script>x & \"y\"</script>", "http://a.test/?q=<b>&r=\"1\"" } });
     snapshot.rows[0].label = CrwlLabelColour::error();
     snapshot.rows[1].label = CrwlLabelColour::warning();
     const QString html = TableExportWriter::htmlTable(snapshot);
@@ -73,12 +74,15 @@ TEST(TableExportWriter, HtmlRowsClassesLabelsLinksAndEscaping)
         "<td class = linkurl style = \"background:rgb(255,102,102)\"><a href = \""
             + url51 + "\" >" + url51.left(23) + "..." + url51.right(27)
             + "</a></td></tr>"
-              "<tr><td class = \"status alt\" style = \"background:rgb(204,160,81)\">&lt;script&gt;x &amp; &quot;y&quot;&lt;/script&gt;</td>"
-              "<td class = \"linkurl alt\" style = \"background:rgb(204,160,81)\"><a href = \"http://a.test/?q=&lt;b&gt;&amp;r=&quot;1&quot;\" >"
+              "<tr><td class = \"status alt\" style = \"background:rgb(204,160,81)\">&lt;script&gt;x &amp; "
+              "&quot;y&quot;&lt;/script&gt;</td>"
+              "<td class = \"linkurl alt\" style = \"background:rgb(204,160,81)\"><a href = "
+              "\"http://a.test/?q=&lt;b&gt;&amp;r=&quot;1&quot;\" >"
               "http://a.test/?q=&lt;b&gt;&amp;r=&quot;1&quot;</a></td></tr></table><br />");
     const QString page = TableExportWriter::htmlPage(QStringLiteral("T"));
-    EXPECT_TRUE(page.startsWith("<html><head><title>Data Export from Crawlmere</title><meta http-equiv=\"Content-Type\" "
-                                "content=\"text/html; charset=UTF-8\" /></head><body><style> table{"));
+    EXPECT_TRUE(
+        page.startsWith("<html><head><title>Data Export from Crawlmere</title><meta http-equiv=\"Content-Type\" "
+                        "content=\"text/html; charset=UTF-8\" /></head><body><style> table{"));
     EXPECT_TRUE(page.endsWith("p{font-family:arial,sans-serif;}</style>T</body></html>"));
 }
 
@@ -109,7 +113,8 @@ TEST(TableExportWriter, SnapshotOfATableSkipsHiddenColumnsAndTheJobWritesOffTheM
     auto owner = std::make_shared<crawlmere::test::RecordingOwner>();
     auto settings = crawlmere::test::makeSettings();
     QList<qfDataSource::Item> links;
-    for (const auto& [url, status] : { std::pair { "http://site.test/", 200 }, std::pair { "http://site.test/x", 404 } }) {
+    for (const auto& [url, status] :
+        { std::pair { "http://site.test/", 200 }, std::pair { "http://site.test/x", 404 } }) {
         auto record = CrwlUrl::make(owner, settings);
         record->setLinkURL(QString::fromLatin1(url));
         record->setStatus(status);
@@ -135,8 +140,8 @@ TEST(TableExportWriter, SnapshotOfATableSkipsHiddenColumnsAndTheJobWritesOffTheM
     QList<float> progress;
     std::optional<TableExportJob::Result> result;
     bool doneOnMain = false;
-    TableExportJob::start(snapshot, TableExportJob::Format::Csv, 1, path,
-        [&](float proportion) { progress << proportion; },
+    TableExportJob::start(
+        snapshot, TableExportJob::Format::Csv, 1, path, [&](float proportion) { progress << proportion; },
         [&](const TableExportJob::Result& outcome) {
             doneOnMain = crawlmere::platform::Dispatch::isMainThread();
             result = outcome;
