@@ -1,6 +1,7 @@
 // The Go / Pause / Continue control and the status line, without widgets.
 #include "views/ScanControl.h"
 
+#include "engine/CrawlSettings.h"
 #include "engine/CrwlUrl.h"
 #include "engine/ShellServices.h"
 #include "engine/Z12Ara.h"

@@ -3,11 +3,10 @@
 // refresh of the by-link view.
 #pragma once
 
-#include "engine/CrawlSettings.h"
-
 #include <QDateTime>
 #include <QLocale>
 #include <QString>
+#include <QVariantMap>
 
 #include <functional>
 #include <memory>
