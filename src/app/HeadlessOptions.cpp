@@ -112,6 +112,7 @@ QString usageText()
     return QStringLiteral(
         "usage: crawlmere [--headless] [--set KEY=VALUE]... [--default KEY=VALUE]...\n"
         "                 [--csv FILE] [--columns KEY,KEY,...] TARGET\n"
+        "       crawlmere [--headless] ... --view N [--csv FILE] [--html FILE] TARGET\n"
         "\n"
         "TARGET is an http(s) address, a local page, URL list or sitemap, or a .lcsettings file.\n"
         "  --headless          scan without windows (also the case when there is no display)\n"
@@ -119,6 +120,8 @@ QString usageText()
         "  --default KEY=VALUE an application default for this run only; it is not saved\n"
         "  --csv FILE          after the scan, write every URL found to FILE\n"
         "  --columns KEYS      the columns of the CSV (default url,status,redir,onpageurl,linkpagetitle)\n"
+        "  --view N            export link view N as shown, filtered by the defaults (1: by link)\n"
+        "  --html FILE         with --view, write the view as an HTML page to FILE\n"
         "  --version           print the version\n"
         "Started without any argument on a display, crawlmere opens its main window.\n");
 }
@@ -128,6 +131,7 @@ HeadlessParse parseHeadlessArguments(const QStringList& arguments, const QVarian
 {
     HeadlessParse result;
     HeadlessOptions options;
+    bool columnsGiven = false;
     auto fail = [&](const QString& message) {
         result.error = message;
         return result;
@@ -198,6 +202,20 @@ HeadlessParse parseHeadlessArguments(const QStringList& arguments, const QVarian
             if (columns.isEmpty())
                 return fail(QStringLiteral("--columns needs at least one column key"));
             options.columns = columns;
+            columnsGiven = true;
+        } else if (isOption(QStringLiteral("--html"))) {
+            const auto value = nextValue(QStringLiteral("--html"));
+            if (!value || value->isEmpty())
+                return fail(QStringLiteral("--html needs a file name"));
+            options.htmlFile = QDir(workingFolder).absoluteFilePath(*value);
+        } else if (isOption(QStringLiteral("--view"))) {
+            const QString value = nextValue(QStringLiteral("--view")).value_or(QString());
+            const auto number = integerOf(value);
+            if (number && *number >= 2 && *number <= 4)
+                return fail(QStringLiteral("--view %1: that link view cannot be exported in this build yet").arg(value));
+            if (!number || *number != 1)
+                return fail(QStringLiteral("--view %1: no such link view (1 is the by-link view)").arg(value));
+            options.view = 1;
         } else if (argument.startsWith(QLatin1String("--"))) {
             return fail(QStringLiteral("unknown option: %1").arg(argument));
         } else {
@@ -207,6 +225,10 @@ HeadlessParse parseHeadlessArguments(const QStringList& arguments, const QVarian
         }
     }
 
+    if (options.view != 0 && columnsGiven)
+        return fail(QStringLiteral("--columns cannot be used with --view (the view has its own columns)"));
+    if (options.view == 0 && !options.htmlFile.isEmpty())
+        return fail(QStringLiteral("--html needs --view"));
     if (options.target.isEmpty())
         return fail(QStringLiteral("no target given"));
 

@@ -24,6 +24,11 @@ struct HeadlessOptions {
     /// `--default` values for this run's defaults store, never saved.
     QVariantMap defaults;
     QString csvFile;
+    /// `--html`: the HTML page of the exported link view (needs `view`).
+    QString htmlFile;
+    /// `--view`: the link view whose rows `csvFile` and `htmlFile` get (1 by link); 0 for none,
+    /// when `csvFile` gets every URL found with `columns`.
+    int view = 0;
     QStringList columns = defaultColumns();
     QString target;
     TargetKind targetKind = TargetKind::WebAddress;

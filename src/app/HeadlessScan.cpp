@@ -19,6 +19,9 @@
 #include "platform/PropertyList.h"
 #include "platform/UserDefaults.h"
 #include "settings/ConfigManager.h"
+#include "views/CrwlByLinkDataSource.h"
+#include "views/TableExportJob.h"
+#include "views/TableExportSnapshot.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -91,7 +94,12 @@ struct HeadlessScan::State {
             writeBytes(console.err, *bytes);
     }
     bool writeCsv(QString* error) const;
-    void writeSummary(bool csvWritten) const;
+    /// The exported link view as shown (its default columns, filtered by the defaults).
+    TableExportSnapshot viewSnapshot() const;
+    /// Writes the view's CSV and HTML where asked; false with `error` when a write fails.
+    bool writeViewExports(QString* error);
+    void writeSummary(bool exportsWritten) const;
+    std::optional<qsizetype> viewRows;
 };
 
 HeadlessScan::HeadlessScan(HeadlessOptions options, platform::UserDefaults& defaults, HeadlessConsole console)
@@ -230,7 +238,14 @@ int HeadlessScan::run()
         d->configManager->applicationWillTerminate();
 
     bool csvWritten = false;
-    if (!d->options.csvFile.isEmpty()) {
+    if (d->options.view != 0) {
+        csvWritten = d->writeViewExports(&error);
+        if (!csvWritten) {
+            writeLine(d->console.err, QStringLiteral("crawlmere: ") + error);
+            d->writeSummary(false);
+            return kExitFailed;
+        }
+    } else if (!d->options.csvFile.isEmpty()) {
         if (!d->writeCsv(&error)) {
             writeLine(d->console.err, QStringLiteral("crawlmere: cannot write %1: %2").arg(d->options.csvFile, error));
             d->writeSummary(false);
@@ -273,7 +288,36 @@ bool HeadlessScan::State::writeCsv(QString* error) const
     return true;
 }
 
-void HeadlessScan::State::writeSummary(bool csvWritten) const
+TableExportSnapshot HeadlessScan::State::viewSnapshot() const
+{
+    CrwlByLinkDataSource byLink;
+    byLink.setCollection(hub->linksCollection());
+    byLink.filter();
+    HeadlessTableView table(CrwlByLinkDataSource::defaultColumns());
+    return TableExportSnapshot::fromTable(byLink, table);
+}
+
+bool HeadlessScan::State::writeViewExports(QString* error)
+{
+    const TableExportSnapshot snapshot = viewSnapshot();
+    viewRows = snapshot.rows.size();
+    const std::pair<const QString&, TableExportJob::Format> exports[] = {
+        { options.csvFile, TableExportJob::Format::Csv },
+        { options.htmlFile, TableExportJob::Format::Html },
+    };
+    for (const auto& [path, format] : exports) {
+        if (path.isEmpty())
+            continue;
+        const QByteArray bytes = TableExportJob::build(snapshot, format, qfDataSource::csvQuoteEscapeOption());
+        if (const auto failure = TableExportJob::writeAtomically(path, bytes)) {
+            *error = QStringLiteral("cannot write %1: %2").arg(path, *failure);
+            return false;
+        }
+    }
+    return true;
+}
+
+void HeadlessScan::State::writeSummary(bool exportsWritten) const
 {
     const double seconds = static_cast<double>(elapsed.elapsed()) / 1000.0;
     const qint64 checked = hub->checkedLinkCount();
@@ -291,9 +335,13 @@ void HeadlessScan::State::writeSummary(bool csvWritten) const
     lines << QStringLiteral("Time: %1 s (%2 URLs/s)")
                  .arg(seconds, 0, 'f', 2)
                  .arg(seconds > 0 ? static_cast<double>(checked) / seconds : 0.0, 0, 'f', 1);
-    if (csvWritten)
+    const qint64 rows = viewRows.value_or(found);
+    if (exportsWritten && !options.csvFile.isEmpty())
         lines << QStringLiteral("CSV: %1 (%2)")
-                     .arg(QDir::toNativeSeparators(options.csvFile), plural(found, "row", "rows"));
+                     .arg(QDir::toNativeSeparators(options.csvFile), plural(rows, "row", "rows"));
+    if (exportsWritten && !options.htmlFile.isEmpty())
+        lines << QStringLiteral("HTML: %1 (%2)")
+                     .arg(QDir::toNativeSeparators(options.htmlFile), plural(rows, "row", "rows"));
     writeBytes(console.out, lines.join(QLatin1Char('\n')).toUtf8() + '\n');
 }
 

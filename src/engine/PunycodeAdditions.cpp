@@ -224,6 +224,16 @@ QString PunycodeAdditions::encodedURLString(const QString& text)
 
 QString PunycodeAdditions::decodedURLString(const QString& text)
 {
+    // Printable ASCII without "%" or an "xn--" label decodes to itself: every part is put back
+    // as it was cut. Most URLs are such, and the views decode one per cell.
+    bool plain = !text.contains(QLatin1String("xn--"), Qt::CaseInsensitive);
+    for (qsizetype i = 0; plain && i < text.size(); ++i) {
+        const char16_t c = text[i].unicode();
+        plain = c > 0x20 && c < 0x7F && c != u'%';
+    }
+    if (plain)
+        return text;
+
     const URLPartsDictionary parts = URLParts(text);
     QString out;
     out.reserve(text.size());

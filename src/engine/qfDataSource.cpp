@@ -5,6 +5,7 @@
 
 
 #include <algorithm>
+#include <vector>
 
 using crawlmere::platform::logLine;
 using crawlmere::platform::UserDefaults;
@@ -105,21 +106,43 @@ qfDataSource::Item qfDataSource::getItemAtRowIndex(quint64 row)
 
 void qfDataSource::tableViewSortDescriptorsDidChange(TableView& table)
 {
-    const QList<SortDescriptor> descriptors = table.sortDescriptors();
-    if (!descriptors.isEmpty()) {
-        std::stable_sort(collection.begin(), collection.end(), [&](const Item& left, const Item& right) {
-            if (!left || !right)
-                return !left && right; // missing items sort first, as nil does
-            for (const SortDescriptor& descriptor : descriptors) {
-                const int order = compareSortValues(left->getSortValue(descriptor.key), right->getSortValue(descriptor.key));
-                if (order != 0)
-                    return descriptor.ascending ? order < 0 : order > 0;
-            }
-            return false;
-        });
-    }
-    sortedAndFilteredArray.reset();
+    sortCollection(table.sortDescriptors());
     table.reloadData();
+}
+
+void qfDataSource::sortCollection(const QList<SortDescriptor>& descriptors)
+{
+    sortedAndFilteredArray.reset();
+    if (descriptors.isEmpty())
+        return;
+    // Each item's keys are read once: a getter per comparison dominates a large sort.
+    struct Keyed {
+        QList<QVariant> keys;
+        Item item;
+    };
+    std::vector<Keyed> keyed;
+    keyed.reserve(static_cast<size_t>(collection.size()));
+    for (Item& item : collection) {
+        Keyed entry { {}, std::move(item) };
+        if (entry.item) {
+            entry.keys.reserve(descriptors.size());
+            for (const SortDescriptor& descriptor : descriptors)
+                entry.keys.append(entry.item->getSortValue(descriptor.key));
+        }
+        keyed.push_back(std::move(entry));
+    }
+    std::stable_sort(keyed.begin(), keyed.end(), [&](const Keyed& left, const Keyed& right) {
+        if (!left.item || !right.item)
+            return !left.item && right.item; // missing items sort first, as nil does
+        for (qsizetype i = 0; i < descriptors.size(); ++i) {
+            const int order = compareSortValues(left.keys.at(i), right.keys.at(i));
+            if (order != 0)
+                return descriptors.at(i).ascending ? order < 0 : order > 0;
+        }
+        return false;
+    });
+    for (size_t i = 0; i < keyed.size(); ++i)
+        collection[static_cast<qsizetype>(i)] = std::move(keyed[i].item);
 }
 
 qsizetype qfDataSource::numberOfRowsInTableView(TableView& /*table*/) { return getSortedAndFilteredArray().size(); }

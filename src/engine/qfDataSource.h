@@ -43,9 +43,13 @@ public:
     /// The visible item at `row`, or null beyond the last row.
     Item getItemAtRowIndex(quint64 row);
 
-    /// Sorts the collection in place by the table's sort descriptors (stable; each key is asked
-    /// of the items through `getSortValue`), drops the cache and reloads the table.
-    void tableViewSortDescriptorsDidChange(TableView& table);
+    /// Sorts the collection in place by the table's sort descriptors (`sortCollection`), drops
+    /// the cache and reloads the table. Subclasses that refilter after a sort override it.
+    virtual void tableViewSortDescriptorsDidChange(TableView& table);
+    /// Sorts the collection in place, stable, by `descriptors` (each key asked of every item
+    /// once through `getSortValue`; missing items first). No descriptors: nothing moves. The
+    /// cache is dropped.
+    void sortCollection(const QList<SortDescriptor>& descriptors);
     qsizetype numberOfRowsInTableView(TableView& table);
     /// Label colour class of a row: 0 none. Subclasses that colour rows override it.
     virtual int tableViewLabelColorForRow(TableView& table, qsizetype row);

@@ -47,6 +47,14 @@ TEST(HeadlessOptions, UsageErrorsNameTheProblem)
     EXPECT_EQ(parse({ "http://a/", "http://b/" }).error, "only one target can be scanned at a time");
     EXPECT_EQ(parse({ "--columns", ",", "http://h/" }).error, "--columns needs at least one column key");
     EXPECT_EQ(parse({ "/no/such/file.html" }).error, "no such file: /no/such/file.html");
+    EXPECT_EQ(parse({ "--view", "9", "http://h/" }).error, "--view 9: no such link view (1 is the by-link view)");
+    EXPECT_EQ(parse({ "--view", "3", "http://h/" }).error, "--view 3: that link view cannot be exported in this build yet");
+    EXPECT_TRUE(parse({ "--view", "1", "--columns", "url", "http://h/" }).error.startsWith("--columns cannot be used"));
+    EXPECT_EQ(parse({ "--html", "a.html", "http://h/" }).error, "--html needs --view");
+    const auto view = parse({ "--view=1", "--html", "a.html", "http://h/" }, "/tmp");
+    ASSERT_TRUE(view.options);
+    EXPECT_EQ(view.options->view, 1);
+    EXPECT_EQ(view.options->htmlFile, "/tmp/a.html");
     EXPECT_TRUE(parse({ "--help" }).showHelp);
     EXPECT_TRUE(parse({ "--version" }).showVersion);
 }

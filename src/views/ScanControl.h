@@ -1,0 +1,136 @@
+// The Go / Pause / Continue control and the status line of the main window, without widgets:
+// what a press does, what the controls show in each state, the status texts and the live
+// refresh of the by-link view.
+#pragma once
+
+#include <QDateTime>
+#include <QLocale>
+#include <QString>
+#include <QVariantMap>
+
+#include <functional>
+#include <memory>
+#include <optional>
+
+class CrwlByLinkDataSource;
+class CrwlUrl;
+class ShellPrompts;
+class Z12Ara;
+struct ShellAlert;
+
+/// The main window binds its Go button, progress indicator, menu items, status field and the
+/// bad-links-only and archive controls to `display()` and re-reads it after every call here
+/// (and when `displayChanged` runs). The window forwards the hub's notifications
+/// (`crawlWillContinue`, `crawlDidStop`, `crawlDidFinish`, `updateStatus` with the record of
+/// "CrwlUrlStatusUpdated"). Main thread only; the hub, data source and prompts must outlive it.
+class ScanControl {
+public:
+    static inline const QString kGo = QStringLiteral("Go");
+    static inline const QString kPause = QStringLiteral("Pause");
+    static inline const QString kContinue = QStringLiteral("Continue");
+
+    /// What the control shows. A menu item that is not enabled has no action.
+    struct Display {
+        QString goTitle = kGo;
+        bool goEnabled = true;
+        bool indicatorShown = false;
+        bool indicatorAnimating = false;
+        /// `stopMenuItem` sends `stop`; `continueMenuItem` `continueCrawl`; `clearMenuItem` `go`.
+        bool stopEnabled = false;
+        bool continueEnabled = false;
+        bool clearEnabled = false;
+        QString statusText;
+        /// The status field's progress line (`ProgBarTextFieldCell` proportion).
+        float proportion = 0.0f;
+        /// The archive option buttons: "Process" on (and "Preserve" off) when YES.
+        bool archiveProcess = true;
+        bool badLinksOnly = false;
+    };
+
+    /// What the control needs of the rest of the shell; unset hooks are skipped.
+    struct Services {
+        /// A copy of the selected site's settings (`ConfigManager currentSettings`).
+        std::function<QVariantMap()> currentSettings;
+        /// Empties the other result views and reports (the by-link view is emptied here).
+        std::function<void()> clearOtherDataSources;
+        /// Refills every result view at a pause or finish; unset: the by-link view is refilled.
+        std::function<void()> forcePopulateAllDataSources;
+        /// A new scan: empty the search field and leave the search-results tab.
+        std::function<void()> resetSearch;
+        /// The selected tab's identifier, and selecting a tab by identifier.
+        std::function<QString()> selectedTab;
+        std::function<void(const QString&)> selectTab;
+        /// Stops using the local folder of a local scan.
+        std::function<void()> stopAccessingFolder;
+        /// `ConfigManager setStatusForCurrentSite:` and `setNameIfStillDefault:`.
+        std::function<void(const QString&)> setStatusForCurrentSite;
+        std::function<void(const QString&)> setNameIfStillDefault;
+        /// The support page (second button of the few-results alert).
+        std::function<void()> visitSupport;
+        /// The clock of the site's status text.
+        std::function<QDateTime()> now = [] { return QDateTime::currentDateTime(); };
+        QLocale locale = QLocale::system();
+        /// Runs after every change of `display()`.
+        std::function<void()> displayChanged;
+    };
+
+    /// What a press of the Go button did.
+    enum class GoAction { NewScan, NewScanRefused, Paused, Continued };
+
+    ScanControl(std::shared_ptr<Z12Ara> hub, CrwlByLinkDataSource& byLink, std::shared_ptr<ShellPrompts> prompts,
+        Services services);
+    ~ScanControl();
+    ScanControl(const ScanControl&) = delete;
+    ScanControl& operator=(const ScanControl&) = delete;
+
+    const Display& display() const { return m_display; }
+
+    /// The Go button (or the clear item) pressed with its title: "Continue" resumes, "Pause"
+    /// pauses, any other title starts a new scan. When the hub cannot start one, the button keeps
+    /// "Go", the indicator stays hidden and the status line says so (`NewScanRefused`).
+    GoAction go(const QString& senderTitle);
+    void stop();
+    void continueCrawl();
+    /// Empties every result view, unless a scan is running (the button reads "Pause").
+    /// Answers whether it did.
+    bool clearAllDataSources();
+
+    /// The status line from the hub's counters, and the live refresh of the by-link view while
+    /// tab "1" is selected: every update below 10 checked URLs, then every (checked / 10 + 1)-th.
+    /// `changed` is the record whose status changed, to scroll to; null for none.
+    void updateStatus(const CrwlUrl* changed);
+    void crawlWillContinue();
+    void crawlDidStop();
+    void crawlDidFinish();
+    /// Toggles the default `badLinksOnly` and refilters (`filter`).
+    void showHideGoodLinksMenuItem();
+    /// Refilters the by-link view at once (the other link views join as they land).
+    void filter();
+
+    /// "%ld of %ld links on %ld pages checked, %ld bad".
+    static QString statusText(qint64 checked, qint64 total, qint64 pages, qint64 bad);
+    /// checked / total; 0 while total is 0.
+    static float proportion(qint64 checked, qint64 total);
+    /// "Last checked: <short date>, <short time>, N links checked on P pages, B bad" ("page"
+    /// for one page).
+    static QString siteStatusText(
+        const QDateTime& now, const QLocale& locale, qint64 checked, qint64 pages, qint64 bad);
+    /// The few-results alert for a links collection of fewer than 2 records: the starting URL's
+    /// status when its record is not good, else "We have unexpectedly few results.".
+    static ShellAlert fewResultsAlert(const CrwlUrl* first);
+    /// The counter of status updates still to skip before the next live refresh.
+    quint64 liveUpdateCount() const { return liveupdatecount; }
+
+private:
+    void refillByLink(const CrwlUrl* scrollTo);
+    void changed();
+
+    std::shared_ptr<Z12Ara> hub;
+    CrwlByLinkDataSource& byLinkDataSource;
+    std::shared_ptr<ShellPrompts> prompts;
+    Services services;
+    Display m_display;
+    quint64 liveupdatecount = 0;
+    /// Guards queued alerts against a control that is gone.
+    std::shared_ptr<bool> alive = std::make_shared<bool>(true);
+};

@@ -1,0 +1,40 @@
+// A result table frozen for export.
+#include "views/TableExportSnapshot.h"
+
+#include "engine/TableView.h"
+#include "engine/qfDataSource.h"
+#include "platform/Log.h"
+
+#include <QMetaType>
+
+TableExportSnapshot TableExportSnapshot::fromTable(qfDataSource& source, TableView& table)
+{
+    TableExportSnapshot snapshot;
+    QList<TableColumn> shown;
+    for (const TableColumn& column : table.tableColumns()) {
+        if (column.hidden)
+            continue;
+        shown.append(column);
+        snapshot.columns.append({ column.identifier, column.title, /*outlineColumn=*/false });
+    }
+    const qsizetype rowCount = source.numberOfRowsInTableView(table);
+    snapshot.rows.reserve(rowCount);
+    for (qsizetype row = 0; row < rowCount; ++row) {
+        Row entry;
+        entry.texts.reserve(shown.size());
+        for (const TableColumn& column : std::as_const(shown)) {
+            const QVariant value = source.tableViewObjectValue(table, column, row);
+            if (value.typeId() == QMetaType::QString) {
+                entry.texts.append(value.toString());
+            } else {
+                crawlmere::platform::logLine(1,
+                    QStringLiteral("column %1 is returning a %2")
+                        .arg(column.identifier, QString::fromLatin1(value.metaType().name())));
+                entry.texts.append(QString());
+            }
+        }
+        entry.label = CrwlLabelColour::forColourClass(source.tableViewLabelColorForRow(table, row));
+        snapshot.rows.append(std::move(entry));
+    }
+    return snapshot;
+}

@@ -1,0 +1,45 @@
+// A result table or outline frozen for export: its shown columns and rows as texts, taken on the
+// main thread so that the export can be built and written on another.
+#pragma once
+
+#include "engine/CrwlLabelColour.h"
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+class TableView;
+class qfDataSource;
+
+/// Plain values only: a snapshot may be moved to and read on any thread once taken.
+struct TableExportSnapshot {
+    struct Column {
+        QString identifier;
+        QString title;
+        /// The outline's disclosure column (child rows get their indent mark there).
+        bool outlineColumn = false;
+    };
+    struct Row {
+        /// One text per column, in column order.
+        QStringList texts;
+        /// Outlines only: the row can be expanded (a group row).
+        bool expandable = false;
+        std::optional<CrwlLabelColour> label;
+    };
+
+    /// The shown columns in their current order.
+    QList<Column> columns;
+    /// The shown rows in their current order; for an outline only the rows expanded into view.
+    QList<Row> rows;
+    /// Outline rows that are not expandable get a child mark in the outline column.
+    bool outline = false;
+
+    bool isEmpty() const { return rows.isEmpty(); }
+
+    /// The shown columns of `table` and every row of `source` with the texts the cells show
+    /// (`tableViewObjectValue`; a value that is not text is logged and exported empty) and its
+    /// label (`tableViewLabelColorForRow`). Main thread, as the data source is.
+    static TableExportSnapshot fromTable(qfDataSource& source, TableView& table);
+};
