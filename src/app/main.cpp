@@ -1,8 +1,9 @@
 // Program entry of Crawlmere: the command line runs a scan without windows.
 #include "app/HeadlessScan.h"
 #include "platform/UrlSession.h"
+#include "webrender/WebRenderSetup.h"
 
-#include <QCoreApplication>
+#include <QApplication>
 #include <QStringList>
 
 int main(int argc, char** argv)
@@ -10,7 +11,9 @@ int main(int argc, char** argv)
     crawlmere::platform::UrlSession::globalInit();
     int status = 0;
     {
-        QCoreApplication application(argc, argv);
+        crawlmere::webrender::prepareApplication();
+        QApplication application(argc, argv);
+        crawlmere::webrender::installPageRenderer();
         QCoreApplication::setApplicationName(QStringLiteral("Crawlmere"));
         QCoreApplication::setApplicationVersion(QStringLiteral(CRAWLMERE_VERSION));
 

@@ -20,7 +20,6 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <QRegularExpression>
 
 #include <algorithm>
 
@@ -32,51 +31,6 @@ using crawlmere::platform::Paths;
 using crawlmere::platform::Url;
 using crawlmere::platform::UserDefaults;
 namespace strings = crawlmere::platform::strings;
-
-namespace {
-
-/// Decodes the five named XML entities and numeric character references; anything else stays.
-QString decodeXmlEntities(const QString& text)
-{
-    if (!text.contains(u'&'))
-        return text;
-    static const QRegularExpression entity(QStringLiteral("&(amp|lt|gt|quot|apos|#[0-9]{1,7}|#[xX][0-9a-fA-F]{1,6});"));
-    QString out;
-    out.reserve(text.size());
-    qsizetype last = 0;
-    auto it = entity.globalMatch(text);
-    while (it.hasNext()) {
-        const auto match = it.next();
-        out += QStringView(text).mid(last, match.capturedStart() - last);
-        const QString name = match.captured(1);
-        if (name == u"amp")
-            out += u'&';
-        else if (name == u"lt")
-            out += u'<';
-        else if (name == u"gt")
-            out += u'>';
-        else if (name == u"quot")
-            out += u'"';
-        else if (name == u"apos")
-            out += u'\'';
-        else {
-            bool ok = false;
-            const bool hex = name.size() > 1 && (name.at(1) == u'x' || name.at(1) == u'X');
-            const uint code = hex ? name.mid(2).toUInt(&ok, 16) : name.mid(1).toUInt(&ok, 10);
-            if (ok && code > 0 && code <= 0x10FFFF && (code < 0xD800 || code > 0xDFFF)) {
-                const char32_t character = code;
-                out += QString::fromUcs4(&character, 1);
-            } else {
-                out += match.captured(0);
-            }
-        }
-        last = match.capturedEnd();
-    }
-    out += QStringView(text).mid(last);
-    return out;
-}
-
-} // namespace
 
 Z12Ara::Z12Ara()
     : Z12Ara(UserDefaults::standard())
@@ -243,7 +197,7 @@ bool Z12Ara::validateStartingUrl(const SharedCrawlSettings& settings) const
     if (trimmed.size() > 6 && trimmed.contains(u"://"))
         result = trimmed;
     else if (Paths::isLocalPath(trimmed))
-        result = QStringLiteral("file://") + decodeXmlEntities(Paths::expandTilde(trimmed));
+        result = QStringLiteral("file://") + strings::decodingXmlEntities(Paths::expandTilde(trimmed));
     else
         result = QStringLiteral("http://") + trimmed;
 

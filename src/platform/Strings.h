@@ -43,4 +43,9 @@ QString deletingPathExtension(const QString& path);
 /// Joins with exactly one "/" between; "" + "a" → "a".
 QString appendingPathComponent(const QString& path, const QString& component);
 
+/// The five named XML entities ("&amp;", "&lt;", "&gt;", "&quot;", "&apos;") and numeric
+/// character references replaced by their characters; anything else, a reference to no valid
+/// character included, stays as written.
+QString decodingXmlEntities(const QString& text);
+
 } // namespace crawlmere::platform::strings
