@@ -82,7 +82,7 @@ QWebEngineView* CookieGatherer::replaceView()
     QWebEngineView* fresh = makeView();
     if (old) {
         fresh->resize(old->size());
-        layout->replaceWidget(old, fresh);
+        delete layout->replaceWidget(old, fresh);
         old->hide();
         old->deleteLater();
     } else {
@@ -102,18 +102,20 @@ void CookieGatherer::initWithURL(const QString& address)
 
 void CookieGatherer::loadURL(const QString& address)
 {
+    show();
+    raise();
+    activateWindow();
     loadedUrl = LoginAddress::url(address, windowKind);
     setJSAccordingToButton();
     if (loadedUrl.isValid() && view) {
         QWebEngineHttpRequest request(loadedUrl);
+        // The page is asked of the server, never taken from a cache.
+        request.setHeader("Cache-Control", "no-cache");
         view->load(request);
         loadTimer->start(LoginAddress::timeoutSeconds(windowKind) * 1000);
     } else {
         crawlmere::platform::logLine(1, QStringLiteral("no URL can be made of %1").arg(address));
     }
-    show();
-    raise();
-    activateWindow();
 }
 
 void CookieGatherer::reload() { loadURL(alternativeLoginURL->text()); }

@@ -45,8 +45,9 @@ QWebEngineProfile* LoginProfile::profile()
         login->setPersistentStoragePath(folder + QStringLiteral("/storage"));
         login->setCachePath(folder + QStringLiteral("/cache"));
     }
-    // A login page is always asked of its server.
-    login->setHttpCacheType(QWebEngineProfile::NoCache);
+    // Nothing cached outlives the run. (Switching the cache off on a stored profile can stall
+    // its first load; the window's requests ask the server again instead.)
+    login->setHttpCacheType(QWebEngineProfile::MemoryHttpCache);
     QWebEngineCookieStore* cookies = login->cookieStore();
     QObject::connect(cookies, &QWebEngineCookieStore::cookieAdded, login.data(), [](const QNetworkCookie& cookie) {
         CookieStore::setCookie(storeCookie(cookie));

@@ -45,6 +45,8 @@ WebEngineRenderBackend::WebEngineRenderBackend()
     profile->setHttpCacheType(QWebEngineProfile::NoCache);
     profile->setPersistentCookiesPolicy(QWebEngineProfile::NoPersistentCookies);
     webPage = new QWebEnginePage(profile);
+    // A hidden page has its timers held back; the page's scripts run as in a shown one.
+    webPage->setVisible(true);
 
     const std::weak_ptr<bool> token = alive;
     QObject::connect(webPage, &QWebEnginePage::loadStarted, webPage, [this, token] {

@@ -10,7 +10,8 @@ namespace crawlmere::webrender {
 /// made for a headless run that renders pages.
 void prepareApplication();
 
-/// Call once the application object exists, at every launch: records whose scan renders pages
+/// Call once the application object exists, at every launch, before any browser view or page
+/// is made (it sets the browser engine's start-up flags): records whose scan renders pages
 /// (`runJS`) are then loaded in the browser engine, each in a fresh off-the-record page. Under
 /// a `QCoreApplication` no page can be made, and each rendered record ends given up (-17).
 void installPageRenderer();

@@ -50,8 +50,12 @@ inline std::map<QString, QString> headlessScan(const QString& url, const QString
     return rows;
 }
 
+/// Starts `server` with enough workers for a browser's parallel and idle connections, which it
+/// keeps open only briefly.
 inline bool startListening(LoopbackServer& server)
 {
+    server.server().new_task_queue = [] { return new httplib::ThreadPool(16); };
+    server.server().set_keep_alive_timeout(1);
     return server.start()
         && platform::Dispatch::runUntil([&] { return server.server().is_running(); }, std::chrono::seconds(10));
 }
