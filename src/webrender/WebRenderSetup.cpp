@@ -6,6 +6,11 @@
 #include "webrender/WebEngineRenderBackend.h"
 
 #include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+
+#include <pwd.h>
+#include <unistd.h>
 
 namespace crawlmere::webrender {
 
@@ -16,6 +21,16 @@ void prepareApplication()
         = !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
     if (!displayAvailable && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (!displayAvailable && qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR")) {
+        // Without a session there is no runtime folder; the GUI application would pick this
+        // same private folder itself, with a warning on the headless run's error output.
+        const passwd* user = getpwuid(geteuid());
+        const QString folder = QDir::tempPath() + QStringLiteral("/runtime-")
+            + (user ? QString::fromLocal8Bit(user->pw_name) : QString::number(geteuid()));
+        if (QDir().mkpath(folder)
+            && QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner))
+            qputenv("XDG_RUNTIME_DIR", QFile::encodeName(folder));
+    }
 }
 
 void installPageRenderer()
