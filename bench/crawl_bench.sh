@@ -5,6 +5,7 @@
 #
 #   bash bench/crawl_bench.sh                 # all three sizes
 #   BENCH_SIZES="10000" bash bench/crawl_bench.sh
+#   BENCH_SIZES="200" BENCH_SET="runJS=YES" bash bench/crawl_bench.sh   # pages rendered
 #
 # CRAWLMERE names the program (default build/release/crawlmere, as scripts/run builds it);
 # BENCH_DIR the work folder (default build/crawl-bench); BENCH_PORT the port (default 18089).
@@ -16,6 +17,11 @@ sizes="${BENCH_SIZES:-1000 10000 30000}"
 work="${BENCH_DIR:-$root/build/crawl-bench}"
 port="${BENCH_PORT:-18089}"
 threads="${BENCH_THREADS:-12}"
+# Further crawl settings, "key=value" words, each passed with --set.
+extra_settings=()
+for setting in ${BENCH_SET:-}; do
+    extra_settings+=(--set "$setting")
+done
 
 for tool in nginx wget /usr/bin/time python3; do
     if ! command -v "$tool" >/dev/null 2>&1 && [ ! -x "$tool" ]; then
@@ -111,7 +117,7 @@ for n in $sizes; do
     run="$work/run-$n"
     mkdir -p "$run"
     /usr/bin/time -v -o "$run/crawlmere.time" "$crawlmere" --headless "http://127.0.0.1:$port/" \
-        --set "numberOfThreads=$threads" --set delay=0 --csv "$run/scan.csv" \
+        --set "numberOfThreads=$threads" --set delay=0 "${extra_settings[@]}" --csv "$run/scan.csv" \
         >"$run/crawlmere.out" 2>"$run/crawlmere.err" || {
         echo "crawl_bench: crawlmere failed on $n pages (see $run/crawlmere.err)" >&2
         exit 1

@@ -15,6 +15,7 @@
 #include "platform/UserDefaults.h"
 #include "settings/ConfigManager.h"
 #include "views/SitesPane.h"
+#include "webrender/WebRenderSetup.h"
 
 #include <QApplication>
 #include <QDir>
@@ -157,6 +158,7 @@ int runWindowedApplication(int& argc, char** argv)
     QApplication::setApplicationName(QStringLiteral("Crawlmere"));
     QApplication::setApplicationDisplayName(QStringLiteral("Crawlmere"));
     QApplication::setApplicationVersion(QStringLiteral(CRAWLMERE_VERSION));
+    webrender::installPageRenderer();
     MainInterface shell(platform::UserDefaults::standard());
     QObject::connect(&application, &QCoreApplication::aboutToQuit, [&shell] { shell.terminate(); });
     shell.launch();

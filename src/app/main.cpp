@@ -2,8 +2,9 @@
 #include "app/HeadlessScan.h"
 #include "app/MainInterface.h"
 #include "platform/UrlSession.h"
+#include "webrender/WebRenderSetup.h"
 
-#include <QCoreApplication>
+#include <QApplication>
 #include <QStringList>
 
 namespace app = crawlmere::app;
@@ -16,9 +17,16 @@ int main(int argc, char** argv)
         arguments << QString::fromLocal8Bit(argv[i]);
     int status = 0;
     if (app::launchModeOfProgram(arguments) == app::LaunchMode::Window) {
+        crawlmere::webrender::prepareApplication();
         status = app::runWindowedApplication(argc, argv);
     } else {
-        QCoreApplication application(argc, argv);
+        // A scan without windows never draws: the offscreen platform serves the page renderer
+        // and does not depend on a display server that may have gone away.
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+            qputenv("QT_QPA_PLATFORM", "offscreen");
+        crawlmere::webrender::prepareApplication();
+        QApplication application(argc, argv);
+        crawlmere::webrender::installPageRenderer();
         QCoreApplication::setApplicationName(QStringLiteral("Crawlmere"));
         QCoreApplication::setApplicationVersion(QStringLiteral(CRAWLMERE_VERSION));
         status = app::runHeadlessCommand(arguments, app::HeadlessConsole::standard(), app::displayNamed());

@@ -14,7 +14,6 @@ class CrwlLinkInstance;
 
 namespace crawlmere::platform {
 class Url;
-class WebProcessPool;
 } // namespace crawlmere::platform
 
 /// Records in page-title order or grouped by a text (title, meta description).
@@ -98,9 +97,6 @@ public:
     virtual bool performSoft404CheckOnThisUrl(const std::shared_ptr<CrwlUrl>& /*record*/) { return false; }
     /// Writes the fetched page into the page archive. [any thread; several at once]
     virtual void archivePage(const std::shared_ptr<CrwlUrl>& /*record*/) { }
-    /// The web-content process pool that rendered pages share; null for a pool of their own.
-    virtual std::shared_ptr<crawlmere::platform::WebProcessPool> sharedWKProcessPool() const { return nullptr; }
-
     // --- Duplicates -------------------------------------------------------------------------
 
     /// Pages sharing the record's title, the record itself left out.

@@ -48,12 +48,6 @@ void CrwlUrl::initialise()
     setVisible(true);
 }
 
-std::shared_ptr<crawlmere::platform::WebProcessPool> CrwlUrl::sharedWKProcessPool() const
-{
-    const auto recordOwner = owner.lock();
-    return recordOwner ? recordOwner->sharedWKProcessPool() : nullptr;
-}
-
 // ===== Link URL ===============================================================================
 
 namespace {

@@ -67,8 +67,6 @@ public:
     const Settings& getCrawlSettings() const { return crawlSettings; }
     /// The owner, or null when it is gone or there never was one.
     std::shared_ptr<CrwlURLDelegate> getOwner() const { return owner.lock(); }
-    /// The owner's shared web-content process pool; null without an owner.
-    std::shared_ptr<crawlmere::platform::WebProcessPool> sharedWKProcessPool() const;
 
     // ===== Link URL and its forms ===========================================================
 
@@ -592,12 +590,22 @@ public:
     /// encoded forms of both when the plain ones fail. [any thread]
     static std::optional<crawlmere::platform::Url> makeNSURLFromString(const QString& link, const QString& base);
 
-    /// pageRendererDidReturnHTML: the rendered page is in `data`; finish the record. Main thread.
+    /// pageRendererDidReturnHTML: the rendered page is in `data`; finish the record (counted,
+    /// links extracted, slot freed). A render that yielded nothing (`data` empty) ends the
+    /// record as given up (-17), counted and its slot freed. Nothing happens after a pause or
+    /// once the record was given up. Main thread.
     void pageRendererDidReturnHTML();
+    /// The record's renderer, or null.
+    const std::shared_ptr<PageRenderer>& getWTG() const { return WTG; }
+    /// The request kept for rendering, or null.
+    const std::shared_ptr<crawlmere::platform::UrlRequest>& getRunJS() const { return runJS; }
+    /// clearWTG: tears the renderer down (it hands nothing over afterwards) and drops it with
+    /// the kept request; a record without a renderer keeps its request. Main thread.
+    void clearWTG();
     /// archivePageIfAppropriate: internal records are archived when `shouldArchive` is on.
     void archivePageIfAppropriate();
-    /// invalidateAndUnlinkSession: cancels the fetch under way, if any; it never reports back.
-    /// Main thread.
+    /// invalidateAndUnlinkSession: cancels the fetch under way, if any, and tears down the
+    /// renderer (`clearWTG`); neither reports back. Main thread.
     void invalidateAndUnlinkSession();
     /// A fetch is under way (a session is linked). Main thread.
     bool hasCurrentSession() const { return currentSession != nullptr; }

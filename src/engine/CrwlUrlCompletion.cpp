@@ -3,6 +3,7 @@
 #include "engine/CrwlUrl.h"
 
 #include "engine/FetchPageReader.h"
+#include "engine/PageRenderer.h"
 #include "engine/detail/CrwlUrlFetch.h"
 #include "engine/detail/SettingsValue.h"
 #include "platform/Dispatch.h"
@@ -243,11 +244,7 @@ void CrwlUrlFetch::unlink(CrwlUrl& record, CrwlUrlFetchContext& context)
     record.currentSession.reset();
 }
 
-void CrwlUrlFetch::releaseRenderer(CrwlUrl& record)
-{
-    record.WTG.reset();
-    record.runJS.reset();
-}
+void CrwlUrlFetch::releaseRenderer(CrwlUrl& record) { record.clearWTG(); }
 
 // ===== Record operations ========================================================================
 
@@ -256,6 +253,19 @@ void CrwlUrl::invalidateAndUnlinkSession()
     if (fetchContext)
         CrwlUrlFetch::unlink(*this, *fetchContext);
     currentSession.reset();
+    // A pause, a give-up or a new scan ends the render too, so it never reports back.
+    clearWTG();
+}
+
+void CrwlUrl::clearWTG()
+{
+    if (!WTG)
+        return;
+    // Dropped first: the teardown may run inside the renderer's own hand-over.
+    const std::shared_ptr<PageRenderer> renderer = std::move(WTG);
+    WTG.reset();
+    runJS.reset();
+    renderer->stopLoading();
 }
 
 void CrwlUrl::archivePageIfAppropriate()
@@ -273,7 +283,24 @@ void CrwlUrl::pageRendererDidReturnHTML()
         logLine(3, QStringLiteral("%1 rendered after stop pressed. Doing nothing").arg(linkURL));
         return;
     }
+    if (getStatus() == -17) {
+        logLine(3, QStringLiteral("%1 rendered after it was given up. Doing nothing").arg(linkURL));
+        return;
+    }
     const auto self = shared_from_this();
+    if (data.isEmpty()) {
+        // The render yielded nothing: the record ends as the watchdog would have ended it, so
+        // a scan whose last page this was still finishes.
+        logLine(1, QStringLiteral("%1: the renderer returned nothing").arg(linkURL));
+        setStatus(-17);
+        if (fetchContext)
+            CrwlUrlFetch::unlink(*this, *fetchContext);
+        if (recordOwner) {
+            recordOwner->incNumberDone(self);
+            recordOwner->threadHasFinished(self);
+        }
+        return;
+    }
     const qint64 code = getStatus();
     if (!isStartingPointFlag && code >= 1 && code <= 299 && recordOwner && recordOwner->performSoft404CheckOnThisUrl(self))
         setStatus(-10);

@@ -86,7 +86,9 @@ void CrwlUrlFetch::startRenderer(const std::shared_ptr<CrwlUrl>& record)
         std::lock_guard guard(rendererLock);
         starter = rendererStarter();
     }
-    if (record->runJS && starter)
+    // Only a fetch still under way is rendered: a pause or a new send since the response
+    // unlinked it.
+    if (record->runJS && starter && record->fetchContext)
         record->WTG = starter(*record->runJS, record);
 }
 
@@ -256,6 +258,8 @@ bool CrwlUrl::sendAsyncServerRequest()
     fetchContext = context;
     currentSession = context->session;
 
+    // A render of the last send hands nothing into this one.
+    clearWTG();
     if (shouldRunJS() && CrwlUrlFetch::hasRendererStarter())
         runJS = std::make_shared<UrlRequest>(request);
     else

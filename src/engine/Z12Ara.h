@@ -47,7 +47,6 @@ struct UrlLoadResult;
 struct UrlRequest;
 class UserDefaults;
 class Url;
-class WebProcessPool;
 } // namespace crawlmere::platform
 
 /// An insecure-content record of a page (`insecureList`): `type` 0 an http link on an https page,
@@ -113,11 +112,6 @@ public:
     void setDiagnostic(std::shared_ptr<Diagnostic> window) { diagnostic = std::move(window); }
     void setPrompts(std::shared_ptr<ShellPrompts> value) { prompts = std::move(value); }
     void setCookieGatherer(std::shared_ptr<CookieGatherer> value) { cookieGatherer = std::move(value); }
-    /// The web-content process pool of the cookie window, shared with rendered pages.
-    void setSharedWKProcessPool(std::shared_ptr<crawlmere::platform::WebProcessPool> pool)
-    {
-        processPool = std::move(pool);
-    }
     /// Starts and cancels fetches and makes the probes' loads; the hub starts with a
     /// `CrwlUrlFetchTransport` (each record fetches itself). Without one, nothing is fetched
     /// (each started record waits until the watchdog gives it up).
@@ -281,7 +275,6 @@ public:
     const SharedCrawlSettings& getCrawlSettings() const { return crawlSettings; }
     bool getScanningHttpsSite() const { return scanningHttpsSite; }
     QString getWebsiteName() const;
-    std::shared_ptr<crawlmere::platform::WebProcessPool> sharedWKProcessPool() const override { return processPool; }
     void applicationWillTerminate() { }
 
     CrwlUrlGroups getDuplicates() const override;
@@ -505,7 +498,6 @@ private:
     std::shared_ptr<FetchTransport> transport;
     std::shared_ptr<HubClock> clock;
     std::shared_ptr<const HubPageReader> pageReader;
-    std::shared_ptr<crawlmere::platform::WebProcessPool> processPool;
     ArchiveHandler clearArchiveHandler;
     ArchiveHandler saveArchiveHandler;
     /// Start times of the fetches of the last minute (and those scheduled), oldest first, for

@@ -301,6 +301,7 @@ std::unique_ptr<LinkExtractionParser> Z12Ara::LinkExtraction::makeParser(int fil
         page->setIsHTML(false);
         if (!hub.shouldCacheData())
             page->setData(QByteArray());
+        page->clearWTG();
         ended = true;
         return nullptr;
     }
@@ -697,7 +698,7 @@ void Z12Ara::LinkExtraction::cleanUp()
 {
     if (!hub.shouldCacheData())
         page->setData(QByteArray());
-    // The renderer lets go of the page when its fetch completes.
+    page->clearWTG();
     if (hub.inProgressCount() == 0 && s.runJS)
         hub.isFinished();
 }

@@ -81,6 +81,35 @@ void CookieStore::setCookie(const HttpCookie& cookie)
     });
 }
 
+void CookieStore::deleteCookie(const HttpCookie& cookie)
+{
+    const auto sameCookie = [&](const HttpCookie& held) {
+        return held.domain.compare(cookie.domain, Qt::CaseInsensitive) == 0
+            && held.includeSubdomains == cookie.includeSubdomains && held.name == cookie.name
+            && (held.path.isEmpty() ? QStringLiteral("/") : held.path)
+            == (cookie.path.isEmpty() ? QStringLiteral("/") : cookie.path);
+    };
+    detail::NetworkEngine::instance()->withCookies([&](detail::CookieJar& jar) {
+        // The jar removes no single cookie: it is filled again without it.
+        const QList<QByteArray> lines = jar.lines();
+        bool found = false;
+        QList<QByteArray> kept;
+        for (const QByteArray& line : lines) {
+            const std::optional<HttpCookie> held = parseLine(line);
+            if (held && sameCookie(*held))
+                found = true;
+            else
+                kept.append(line);
+        }
+        if (!found)
+            return false;
+        jar.clear();
+        for (const QByteArray& line : kept)
+            jar.addLine(line);
+        return true;
+    });
+}
+
 void CookieStore::deleteAllCookies()
 {
     detail::NetworkEngine::instance()->withCookies([](detail::CookieJar& jar) {

@@ -31,6 +31,8 @@ public:
     static QList<HttpCookie> allCookies();
     /// Adds or replaces a cookie (same domain, path and name).
     static void setCookie(const HttpCookie& cookie);
+    /// Removes the cookie of the same domain (and subdomain switch), path and name, if held.
+    static void deleteCookie(const HttpCookie& cookie);
     static void deleteAllCookies();
     /// Writes the cookies with an expiry to `storePath()` now (atomically). The store also
     /// writes itself shortly after a response sets cookies, and at shutdown.

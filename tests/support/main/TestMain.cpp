@@ -23,6 +23,8 @@ int main(int argc, char** argv)
     int result = 0;
     {
 #ifdef CRAWLMERE_TEST_GUI
+        // The browser engine shares OpenGL contexts; it must be asked before the application.
+        QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
         QApplication app(argc, argv);
 #else
         QCoreApplication app(argc, argv);

@@ -1,0 +1,153 @@
+// Rendering pages in the browser engine against loopback servers: links added by script, the
+// replayed POST request, the shared store's cookies, and a page whose script never ends.
+#include "webrender/WebEngineRenderBackend.h"
+
+#include "engine/CrwlUrlFetchSupport.h"
+#include "engine/PageRenderer.h"
+#include "platform/CookieStore.h"
+#include "platform/UrlRequest.h"
+#include "webrender/HeadlessRun.h"
+#include "webrender/WebRenderSetup.h"
+
+#include <QElapsedTimer>
+
+#include <mutex>
+
+using crawlmere::platform::CookieStore;
+using crawlmere::platform::HttpCookie;
+using crawlmere::platform::UrlRequest;
+using crawlmere::test::FetchOwner;
+using crawlmere::test::headlessScan;
+using crawlmere::test::LoopbackServer;
+namespace Dispatch = crawlmere::platform::Dispatch;
+
+namespace {
+
+const char* const kScriptedPage = R"(<html><head><title>Home</title><script>
+setTimeout(function () {
+  for (const path of ['/late1', '/late2']) {
+    const link = document.createElement('a');
+    link.href = path;
+    link.textContent = path;
+    document.body.appendChild(link);
+  }
+}, 300);
+</script></head><body><a href="/plain">plain</a></body></html>)";
+
+class WebEngineRenderBackendTest : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        auto& http = server.server();
+        http.Get("/", [](const httplib::Request&, httplib::Response& response) {
+            response.set_content(kScriptedPage, "text/html");
+        });
+        for (const char* path : { "/plain", "/late1", "/late2" }) {
+            http.Get(path, [](const httplib::Request&, httplib::Response& response) {
+                response.set_content("<html><body>page</body></html>", "text/html");
+            });
+        }
+        http.Post("/form", [this](const httplib::Request& request, httplib::Response& response) {
+            std::lock_guard lock(seenLock);
+            seenBody = request.body;
+            seenHeader = request.get_header_value("X-Check");
+            seenAgent = request.get_header_value("User-Agent");
+            response.set_content("<html><body>posted</body></html>", "text/html");
+        });
+        http.Get("/cookie", [](const httplib::Request& request, httplib::Response& response) {
+            response.set_content("<html><body>cookie:" + request.get_header_value("Cookie") + "</body></html>",
+                "text/html");
+        });
+        http.Get("/endless", [](const httplib::Request&, httplib::Response& response) {
+            response.set_content("<html><body>busy<script>for (;;) {}</script></body></html>", "text/html");
+        });
+        ASSERT_TRUE(crawlmere::test::startListening(server));
+        crawlmere::webrender::installPageRenderer();
+    }
+    void TearDown() override
+    {
+        CrwlUrl::setRendererStarter(nullptr);
+        server.stop();
+    }
+
+    /// Renders `request` for a record of its URL and waits for the record's end.
+    QByteArray render(const UrlRequest& request)
+    {
+        auto record = CrwlUrl::make(owner, crawlmere::test::makeSettings());
+        record->setLinkURL(request.url);
+        auto backend = crawlmere::webrender::WebEngineRenderBackend::make();
+        EXPECT_NE(backend, nullptr);
+        const auto renderer = PageRenderer::start(request, record, std::move(backend), nullptr, 0.2);
+        EXPECT_TRUE(owner->waitForFinished(1, std::chrono::seconds(20)));
+        renderer->stopLoading();
+        return record->getData();
+    }
+
+    LoopbackServer server;
+    std::shared_ptr<FetchOwner> owner = std::make_shared<FetchOwner>();
+    std::mutex seenLock;
+    std::string seenBody;
+    std::string seenHeader;
+    std::string seenAgent;
+};
+
+} // namespace
+
+TEST_F(WebEngineRenderBackendTest, LinksAddedByScriptAreFoundOnlyWhenRendering)
+{
+    const QString late = server.url(QStringLiteral("/late1"));
+    const auto plain = headlessScan(server.url(), {});
+    EXPECT_EQ(plain.count(late), 0u);
+    EXPECT_EQ(plain.count(server.url(QStringLiteral("/plain"))), 1u);
+
+    const auto rendered = headlessScan(server.url(), { QStringLiteral("--set"), QStringLiteral("runJS=YES") });
+    ASSERT_EQ(rendered.count(late), 1u) << "script-added link missed";
+    EXPECT_TRUE(rendered.at(late).startsWith(u"200"));
+    EXPECT_TRUE(rendered.at(server.url(QStringLiteral("/late2"))).startsWith(u"200"));
+    EXPECT_TRUE(rendered.at(server.url(QStringLiteral("/plain"))).startsWith(u"200"));
+}
+
+TEST_F(WebEngineRenderBackendTest, APostRequestIsReplayedWithItsBodyAndHeaders)
+{
+    UrlRequest request(server.url(QStringLiteral("/form")), 10);
+    request.httpMethod = "POST";
+    request.httpBody = "user=ann&password=a+b%26c";
+    request.setValue("application/x-www-form-urlencoded", "Content-Type");
+    request.setValue("checked", "X-Check");
+    request.setValue("CrawlmereTest/1.0", "User-Agent");
+    EXPECT_TRUE(render(request).contains("posted"));
+    std::lock_guard lock(seenLock);
+    EXPECT_EQ(seenBody, "user=ann&password=a+b%26c");
+    EXPECT_EQ(seenHeader, "checked");
+    EXPECT_EQ(seenAgent, "CrawlmereTest/1.0");
+}
+
+TEST_F(WebEngineRenderBackendTest, TheSharedStoresCookiesReachThePageAndOutliveTheRender)
+{
+    HttpCookie cookie;
+    cookie.domain = QStringLiteral("127.0.0.1");
+    cookie.name = QStringLiteral("session");
+    cookie.value = QStringLiteral("s3cret");
+    CookieStore::setCookie(cookie);
+    EXPECT_TRUE(render(UrlRequest(server.url(QStringLiteral("/cookie")), 10)).contains("session=s3cret"));
+    Dispatch::runFor(std::chrono::milliseconds(200)); // the render's page and profile go
+    bool kept = false;
+    for (const HttpCookie& held : CookieStore::allCookies())
+        kept = kept || (held.name == u"session" && held.value == u"s3cret");
+    EXPECT_TRUE(kept) << "the render's teardown cleared the shared store";
+    CookieStore::deleteCookie(cookie);
+}
+
+TEST_F(WebEngineRenderBackendTest, APageWhoseScriptNeverEndsIsDoneWithinTimeOutAndSettle)
+{
+    QElapsedTimer timer;
+    timer.start();
+    int exitStatus = -1;
+    const auto rows = headlessScan(server.url(QStringLiteral("/endless")),
+        { QStringLiteral("--set"), QStringLiteral("runJS=YES"), QStringLiteral("--set"), QStringLiteral("timeout=2") },
+        &exitStatus);
+    const qint64 elapsed = timer.elapsed();
+    EXPECT_EQ(exitStatus, 0);
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_LT(elapsed, 2000 + 1000 + 1500) << "the scan waited past the time-out and settle";
+}
