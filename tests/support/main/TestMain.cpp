@@ -12,9 +12,21 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+// Sanitizer settings of every suite, built in so that they hold however the suite is started
+// (ctest, its test discovery, or by hand). Read only by a sanitized build.
+extern "C" {
+const char* __lsan_default_options() { return "suppressions=" CRAWLMERE_LSAN_SUPPRESSIONS ":print_suppressions=0"; }
+const char* __ubsan_default_options() { return "print_stacktrace=1:halt_on_error=1"; }
+}
+
 int main(int argc, char** argv)
 {
     testing::InitGoogleTest(&argc, argv);
+    // No suite needs a display, and the browser engine cannot start sandboxed as root.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (qEnvironmentVariableIsEmpty("QTWEBENGINE_DISABLE_SANDBOX"))
+        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
     QTemporaryDir home;
     if (!home.isValid())
         return 2;
