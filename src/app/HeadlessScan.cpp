@@ -9,7 +9,6 @@
 #include "engine/CrwlUrlFetchTransport.h"
 #include "engine/EngineDefaults.h"
 #include "engine/PunycodeAdditions.h"
-#include "engine/RecordingEngineSEO.h"
 #include "engine/TableView.h"
 #include "engine/Z12Ara.h"
 #include "parsing/ParserFetchPageReader.h"
@@ -18,6 +17,8 @@
 #include "platform/NotificationCenter.h"
 #include "platform/PropertyList.h"
 #include "platform/UserDefaults.h"
+#include "reports/EngineSEOManager.h"
+#include "reports/ReportsDefaults.h"
 #include "settings/ConfigManager.h"
 
 #include <QDir>
@@ -178,7 +179,7 @@ int HeadlessScan::run()
     d->hub->setPrompts(d->prompts);
     d->hub->setConfigManager(siteStore);
     d->hub->setDiagnostic(std::make_shared<HeadlessDiagnostic>());
-    d->hub->setEngineSEODataSource(std::make_shared<RecordingEngineSEO>());
+    d->hub->setEngineSEODataSource(std::make_shared<reports::EngineSEOManager>(d->defaults));
     d->hub->setTransport(std::make_shared<CrwlUrlFetchTransport>());
     d->hub->setPageReader(std::make_shared<ParserHubPageReader>());
     d->hub->setLinkExtractionParsers(std::make_shared<ParserLinkExtraction>());
@@ -301,6 +302,7 @@ int runHeadlessCommand(const QStringList& arguments, const HeadlessConsole& cons
 {
     auto& defaults = platform::UserDefaults::standard();
     engine::registerEngineDefaults(defaults);
+    reports::registerReportsDefaults(defaults);
     const HeadlessParse parse = parseHeadlessArguments(
         arguments, CrwlUrl::defaultCrawlSettings(), defaults.registeredDefaults(), QDir::currentPath());
     if (parse.showHelp) {

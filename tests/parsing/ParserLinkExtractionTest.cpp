@@ -24,7 +24,7 @@ protected:
     {
         HubFixture::SetUp();
         hub->setLinkExtractionParsers(std::make_shared<ParserLinkExtraction>());
-        seo = std::make_shared<RecordingEngineSEO>();
+        seo = std::make_shared<crawlmere::test::RecordingEngineSEO>();
         hub->setEngineSEODataSource(seo);
         crawlmere::parsing::detail::setParserDefaults({});
     }
@@ -64,7 +64,7 @@ protected:
         return urls;
     }
 
-    std::shared_ptr<RecordingEngineSEO> seo;
+    std::shared_ptr<crawlmere::test::RecordingEngineSEO> seo;
     std::shared_ptr<CrwlUrl> home;
 };
 
