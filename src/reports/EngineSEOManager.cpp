@@ -199,64 +199,41 @@ const CrwlUrlGroups& EngineSEOManager::getDuplicateDescriptions()
     return *duplicateDescriptions;
 }
 
-QString EngineSEOManager::getShortSummary() const
+QString EngineSEOManager::getShortSummary() const { return summary(/*asCSV=*/false); }
+
+QString EngineSEOManager::getShortSummaryAsCSV() const { return QStringLiteral("count,test\n") + summary(/*asCSV=*/true); }
+
+// Both summaries list the tallies in one order; the text adds the keyword-density and
+// "not checked" lines, and writes the mixed-content count with a comma.
+QString EngineSEOManager::summary(bool asCSV) const
 {
-    const QString plain = QStringLiteral("%1 %2\n");
+    const QString plain = asCSV ? QStringLiteral("%1,%2\n") : QStringLiteral("%1 %2\n");
+    const bool checkImages = defaults.boolForKey(QStringLiteral("checkImages"));
     QString text;
     appendLine(text, tallies.notitle, plain, QStringLiteral("pages without title"));
     appendLine(text, tallies.nodesc, plain, QStringLiteral("pages without description"));
     appendLine(text, tallies.titlelength, plain, QStringLiteral("pages with long title"));
     appendLine(text, tallies.metadesclength, plain, QStringLiteral("pages with long or short description"));
-    if (!defaults.boolForKey(QStringLiteral("countKeywords")))
+    if (!asCSV && !defaults.boolForKey(QStringLiteral("countKeywords")))
         text += QStringLiteral("keyword density not checked\n");
-    else
+    else if (!asCSV)
         appendLine(text, tallies.keywordstuffed, plain, QStringLiteral("pages with high keyword density"));
     appendLine(text, tallies.thincontent, plain, QStringLiteral("pages with thin content"));
-    if (tallies.toomanylinks > 0) {
-        text += QStringLiteral("%1 pages with more than %2 links\n")
-                    .arg(tallies.toomanylinks)
-                    .arg(defaults.integerForKey(QStringLiteral("tooManyLinks")));
-    }
+    appendLine(text, tallies.toomanylinks, plain,
+        QStringLiteral("pages with more than %1 links").arg(defaults.integerForKey(QStringLiteral("tooManyLinks"))));
     appendLine(text, tallies.possibleDuplicates, plain, QStringLiteral("pages with possible duplicates"));
     appendLine(text, tallies.duplicateTitles, plain, QStringLiteral("pages with duplicate titles"));
     appendLine(text, tallies.duplicateDescriptions, plain, QStringLiteral("pages with duplicate descriptions"));
-    appendLine(text, tallies.mixedContent, QStringLiteral("%1, %2\n"), QStringLiteral("pages with mixed content"));
-    if (!defaults.boolForKey(QStringLiteral("checkImages")))
-        text += QStringLiteral("images not checked\n");
-    else
+    appendLine(text, tallies.mixedContent, asCSV ? plain : QStringLiteral("%1, %2\n"), QStringLiteral("pages with mixed content"));
+    if (checkImages)
         appendLine(text, tallies.imagesWithNoAltText, plain, QStringLiteral("images with no alt text"));
+    else if (!asCSV)
+        text += QStringLiteral("images not checked\n");
     appendLine(text, tallies.pagesExcludedNoIndex, plain, QStringLiteral("pages with robots noindex"));
     appendLine(text, tallies.redirectchain, plain, QStringLiteral("pages with redirect chain"));
     appendLine(text, tallies.pagesWithMultipleH1, plain, QStringLiteral("Pages with multiple h1"));
     appendLine(text, tallies.pagesWithoutH1, plain, QStringLiteral("Pages with no h1"));
     return text;
-}
-
-QString EngineSEOManager::getShortSummaryAsCSV() const
-{
-    const QString line = QStringLiteral("%1,%2\n");
-    QString csv = QStringLiteral("count,test\n");
-    appendLine(csv, tallies.notitle, line, QStringLiteral("pages without title"));
-    appendLine(csv, tallies.nodesc, line, QStringLiteral("pages without description"));
-    appendLine(csv, tallies.titlelength, line, QStringLiteral("pages with long title"));
-    appendLine(csv, tallies.metadesclength, line, QStringLiteral("pages with long or short description"));
-    appendLine(csv, tallies.thincontent, line, QStringLiteral("pages with thin content"));
-    if (tallies.toomanylinks > 0) {
-        csv += QStringLiteral("%1,pages with more than %2 links\n")
-                   .arg(tallies.toomanylinks)
-                   .arg(defaults.integerForKey(QStringLiteral("tooManyLinks")));
-    }
-    appendLine(csv, tallies.possibleDuplicates, line, QStringLiteral("pages with possible duplicates"));
-    appendLine(csv, tallies.duplicateTitles, line, QStringLiteral("pages with duplicate titles"));
-    appendLine(csv, tallies.duplicateDescriptions, line, QStringLiteral("pages with duplicate descriptions"));
-    appendLine(csv, tallies.mixedContent, line, QStringLiteral("pages with mixed content"));
-    if (defaults.boolForKey(QStringLiteral("checkImages")))
-        appendLine(csv, tallies.imagesWithNoAltText, line, QStringLiteral("images with no alt text"));
-    appendLine(csv, tallies.pagesExcludedNoIndex, line, QStringLiteral("pages with robots noindex"));
-    appendLine(csv, tallies.redirectchain, line, QStringLiteral("pages with redirect chain"));
-    appendLine(csv, tallies.pagesWithMultipleH1, line, QStringLiteral("Pages with multiple h1"));
-    appendLine(csv, tallies.pagesWithoutH1, line, QStringLiteral("Pages with no h1"));
-    return csv;
 }
 
 const EngineSEOService::MisspelledWordDictionary* EngineSEOManager::getMisspelledWordDictionary() const

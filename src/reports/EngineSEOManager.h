@@ -106,6 +106,7 @@ public:
 
 private:
     static QString duplicateKey(const CrwlUrl& page);
+    QString summary(bool asCSV) const;
     void countFindings(CrwlUrl& page);
     void dropGroups();
 
