@@ -86,6 +86,14 @@ void WarningsManager::setWarningsCollection(const QList<HubWarningRecord>& recor
         table->reloadData();
 }
 
+bool WarningsManager::populateIfNotPopulated(const QList<HubWarningRecord>& hubList, bool viewsRequireRefresh, TableView* table)
+{
+    if ((!collection.isEmpty() && !viewsRequireRefresh) || hubList.isEmpty())
+        return false;
+    setWarningsCollection(hubList, table);
+    return true;
+}
+
 void WarningsManager::clear()
 {
     collection = QList<Item>();

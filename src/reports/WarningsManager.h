@@ -51,6 +51,10 @@ public:
     /// setWarningsCollection: replaces the records and the per-key counts with the hub's list
     /// (filling twice holds what filling once holds), then reloads `table` when given.
     void setWarningsCollection(const QList<HubWarningRecord>& records, TableView* table = nullptr);
+    /// Fills from the hub's list unless rows are held and the views need no refresh; an empty
+    /// list changes nothing. Answers whether it filled. The shell calls it on the warnings tab and
+    /// before the warnings exports.
+    bool populateIfNotPopulated(const QList<HubWarningRecord>& hubList, bool viewsRequireRefresh, TableView* table = nullptr);
     /// clear: no records, no counts, filter tag 0. The shell calls it before every scan.
     void clear() override;
 

@@ -65,8 +65,9 @@ TEST_F(WarningsManagerTest, OneKeyYieldsOneRecordLessThanItsCapAndCountsOn)
     EXPECT_EQ(logged, QStringList { QStringLiteral("the warning: 'Unclosed div' has exceeded 100. No more similar warnings "
                                                    "will be logged this scan.") });
 
-    // Filling again replaces rather than appends.
-    manager.setWarningsCollection(list, &table);
+    // Filling again replaces rather than appends; a held table is refilled only when asked.
+    EXPECT_FALSE(manager.populateIfNotPopulated(list.mid(0, 1), /*viewsRequireRefresh=*/false));
+    EXPECT_TRUE(manager.populateIfNotPopulated(list, /*viewsRequireRefresh=*/true));
     EXPECT_EQ(manager.getCount(), 99);
     EXPECT_EQ(manager.countForKey(QStringLiteral("Unclosed div")), 150);
     EXPECT_EQ(logged.size(), 2);
