@@ -3,7 +3,7 @@
 // beside it the page scanner alone over the same pages, so the difference is extraction's own cost.
 #include "engine/CrwlUrl.h"
 #include "engine/FetchTransport.h"
-#include "engine/RecordingEngineSEO.h"
+#include "reports/EngineSEOManager.h"
 #include "engine/Z12Ara.h"
 #include "parsing/ParserLinkExtraction.h"
 #include "platform/UserDefaults.h"
@@ -84,7 +84,7 @@ void BM_ExtractLinksPerPage(benchmark::State& state)
     auto hub = std::make_shared<Z12Ara>(defaults);
     hub->setTransport(std::make_shared<IdleTransport>());
     hub->setLinkExtractionParsers(std::make_shared<ParserLinkExtraction>());
-    hub->setEngineSEODataSource(std::make_shared<RecordingEngineSEO>());
+    hub->setEngineSEODataSource(std::make_shared<crawlmere::reports::EngineSEOManager>());
     auto settings = std::make_shared<CrawlSettings>(CrwlUrl::defaultCrawlSettings());
     settings->insert(QStringLiteral("startingUrl"), QStringLiteral("http://site.test/"));
     hub->setCrawlSettings(settings);

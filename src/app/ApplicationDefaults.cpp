@@ -2,6 +2,7 @@
 #include "app/ApplicationDefaults.h"
 
 #include "engine/EngineDefaults.h"
+#include "reports/ReportsDefaults.h"
 #include "platform/UserDefaults.h"
 
 #include <QStringList>
@@ -174,6 +175,7 @@ QVariantMap applicationDefaults()
 void registerApplicationDefaults(platform::UserDefaults& defaults)
 {
     engine::registerEngineDefaults(defaults);
+    reports::registerReportsDefaults(defaults);
     defaults.registerDefaults(applicationDefaults());
 }
 

@@ -9,7 +9,6 @@
 #include "engine/CrwlUrl.h"
 #include "engine/CrwlUrlFetchTransport.h"
 #include "engine/PunycodeAdditions.h"
-#include "engine/RecordingEngineSEO.h"
 #include "engine/TableView.h"
 #include "engine/Z12Ara.h"
 #include "parsing/ParserFetchPageReader.h"
@@ -18,6 +17,8 @@
 #include "platform/NotificationCenter.h"
 #include "platform/PropertyList.h"
 #include "platform/UserDefaults.h"
+#include "reports/EngineSEOManager.h"
+#include "reports/ReportsDefaults.h"
 #include "settings/ConfigManager.h"
 #include "views/CrwlByLinkDataSource.h"
 #include "views/TableExportJob.h"
@@ -186,7 +187,7 @@ int HeadlessScan::run()
     d->hub->setPrompts(d->prompts);
     d->hub->setConfigManager(siteStore);
     d->hub->setDiagnostic(std::make_shared<HeadlessDiagnostic>());
-    d->hub->setEngineSEODataSource(std::make_shared<RecordingEngineSEO>());
+    d->hub->setEngineSEODataSource(std::make_shared<reports::EngineSEOManager>(d->defaults));
     d->hub->setTransport(std::make_shared<CrwlUrlFetchTransport>());
     d->hub->setPageReader(std::make_shared<ParserHubPageReader>());
     d->hub->setLinkExtractionParsers(std::make_shared<ParserLinkExtraction>());

@@ -12,6 +12,7 @@
 #include "parsing/ParserHubPageReader.h"
 #include "parsing/ParserLinkExtraction.h"
 #include "platform/SavePanel.h"
+#include "reports/EngineSEOManager.h"
 #include "platform/UserDefaults.h"
 #include "settings/ConfigManager.h"
 #include "views/SitesPane.h"
@@ -34,13 +35,14 @@ MainInterface::MainInterface(platform::UserDefaults& defaults)
     m_urlOpener = std::make_shared<DesktopUrlOpener>();
     m_savePanel = std::make_shared<FileDialogSavePanel>(m_window.get());
 
-    // The hub with the services that stand so far; the site settings, the request diagnosis
-    // and the crawl-time SEO tallies are wired in as they join the window.
+    // The hub with the services that stand so far; the request diagnosis is wired in when it
+    // joins the window.
     m_hub = std::make_shared<Z12Ara>(defaults);
     m_hub->setPrompts(m_prompts);
     m_hub->setTransport(std::make_shared<CrwlUrlFetchTransport>());
     m_hub->setPageReader(std::make_shared<ParserHubPageReader>());
     m_hub->setLinkExtractionParsers(std::make_shared<ParserLinkExtraction>());
+    m_hub->setEngineSEODataSource(std::make_shared<reports::EngineSEOManager>(defaults));
     ParserFetchPageReader::installAsFetchPageReader();
 
     // The site list and the selected site's settings, in tab "0". Until the scan control is in

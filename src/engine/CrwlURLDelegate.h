@@ -105,6 +105,9 @@ public:
     virtual CrwlUrlGroups getDuplicates() const { return {}; }
     virtual CrwlUrlGroups getDuplicateTitles() const { return {}; }
     virtual CrwlUrlGroups getDuplicateDescriptions() const { return {}; }
+    /// Changes whenever the groups above may have changed; a record drops its cached lists of
+    /// duplicates when it differs from the value they were built at.
+    virtual quint64 duplicateGroupsGeneration() const { return 0; }
 
     // --- Request diagnosis ------------------------------------------------------------------
 

@@ -481,10 +481,11 @@ public:
     /// A stored warning is the missing-anchor warning.
     bool getWarningsArrayIncludesAnchors() const;
 
-    /// The owner's duplicates of this page, cached until asked with `refresh`.
+    /// The owner's duplicates of this page, cached until asked with `refresh` or until the
+    /// owner's groups change (`duplicateGroupsGeneration`).
     CrwlUrlList getUrlsWithDuplicatesRefresh(bool refresh) const;
     /// The owner's pages with this page's title (meta description), sorted by title
-    /// (description) without regard to case; cached until asked with `refresh`.
+    /// (description) without regard to case; cached as the duplicates are.
     CrwlUrlList getUrlsWithDuplicateTitlesRefresh(bool refresh) const;
     CrwlUrlList getUrlsWithDuplicateDescriptionsRefresh(bool refresh) const;
 
@@ -624,6 +625,8 @@ public:
 private:
     friend struct CrwlUrlFetch;
     void initialise();
+    /// Drops the three duplicate lists when the owner's groups changed since they were built.
+    void dropStaleDuplicateLists(const CrwlURLDelegate* recordOwner) const;
     const InstanceList& linkedInstances(std::optional<InstanceList>& cache, bool (CrwlUrl::*test)() const) const;
 
     // Fields, in the order the record has always kept them.
@@ -651,9 +654,11 @@ private:
     QVariantList metaData;
     QVariantList jsonld;
     QString metaDescription;
-    mutable std::optional<CrwlUrlList> urlsWithDuplicateTitles;
-    mutable std::optional<CrwlUrlList> urlsWithDuplicateDescriptions;
-    mutable std::optional<CrwlUrlList> urlsWithDuplicates;
+    // Held weakly: pages listing each other must not keep one another alive after the scan.
+    mutable std::optional<std::vector<std::weak_ptr<CrwlUrl>>> urlsWithDuplicateTitles;
+    mutable std::optional<std::vector<std::weak_ptr<CrwlUrl>>> urlsWithDuplicateDescriptions;
+    mutable std::optional<std::vector<std::weak_ptr<CrwlUrl>>> urlsWithDuplicates;
+    mutable quint64 duplicateListsGeneration = 0; // the owner's groups generation of the three lists
     QStringList searchTerms;
     qint64 internalLinkCount = 0;
     qint64 externalLinkCount = 0;

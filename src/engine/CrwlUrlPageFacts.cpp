@@ -304,21 +304,47 @@ CrwlUrlList sortedByText(CrwlUrlList pages, QString (CrwlUrl::*text)() const)
     return pages;
 }
 
+std::vector<std::weak_ptr<CrwlUrl>> weakened(const CrwlUrlList& pages) { return { pages.begin(), pages.end() }; }
+
+CrwlUrlList strengthened(const std::vector<std::weak_ptr<CrwlUrl>>& pages)
+{
+    CrwlUrlList strong;
+    strong.reserve(pages.size());
+    for (const auto& page : pages) {
+        if (auto alive = page.lock())
+            strong.push_back(std::move(alive));
+    }
+    return strong;
+}
+
 } // namespace
+
+void CrwlUrl::dropStaleDuplicateLists(const CrwlURLDelegate* recordOwner) const
+{
+    const quint64 generation = recordOwner ? recordOwner->duplicateGroupsGeneration() : 0;
+    if (generation == duplicateListsGeneration)
+        return;
+    urlsWithDuplicates.reset();
+    urlsWithDuplicateTitles.reset();
+    urlsWithDuplicateDescriptions.reset();
+    duplicateListsGeneration = generation;
+}
 
 CrwlUrlList CrwlUrl::getUrlsWithDuplicatesRefresh(bool refresh) const
 {
+    const auto recordOwner = owner.lock();
+    dropStaleDuplicateLists(recordOwner.get());
     if (refresh || !urlsWithDuplicates) {
-        const auto recordOwner = owner.lock();
-        urlsWithDuplicates = recordOwner ? recordOwner->getDuplicatesForCrwlUrl(*this) : CrwlUrlList();
+        urlsWithDuplicates = weakened(recordOwner ? recordOwner->getDuplicatesForCrwlUrl(*this) : CrwlUrlList());
     }
-    return *urlsWithDuplicates;
+    return strengthened(*urlsWithDuplicates);
 }
 
 CrwlUrlList CrwlUrl::getUrlsWithDuplicateTitlesRefresh(bool refresh) const
 {
+    const auto recordOwner = owner.lock();
+    dropStaleDuplicateLists(recordOwner.get());
     if (refresh || !urlsWithDuplicateTitles) {
-        const auto recordOwner = owner.lock();
         CrwlUrlList pages;
         if (recordOwner) {
             const CrwlUrlGroups groups = recordOwner->getDuplicateTitles();
@@ -326,15 +352,16 @@ CrwlUrlList CrwlUrl::getUrlsWithDuplicateTitlesRefresh(bool refresh) const
             if (it != groups.end())
                 pages = sortedByText(it->second, &CrwlUrl::getLinkpagetitle);
         }
-        urlsWithDuplicateTitles = std::move(pages);
+        urlsWithDuplicateTitles = weakened(pages);
     }
-    return *urlsWithDuplicateTitles;
+    return strengthened(*urlsWithDuplicateTitles);
 }
 
 CrwlUrlList CrwlUrl::getUrlsWithDuplicateDescriptionsRefresh(bool refresh) const
 {
+    const auto recordOwner = owner.lock();
+    dropStaleDuplicateLists(recordOwner.get());
     if (refresh || !urlsWithDuplicateDescriptions) {
-        const auto recordOwner = owner.lock();
         CrwlUrlList pages;
         if (recordOwner) {
             const CrwlUrlGroups groups = recordOwner->getDuplicateDescriptions();
@@ -342,7 +369,7 @@ CrwlUrlList CrwlUrl::getUrlsWithDuplicateDescriptionsRefresh(bool refresh) const
             if (it != groups.end())
                 pages = sortedByText(it->second, &CrwlUrl::getMetadescription);
         }
-        urlsWithDuplicateDescriptions = std::move(pages);
+        urlsWithDuplicateDescriptions = weakened(pages);
     }
-    return *urlsWithDuplicateDescriptions;
+    return strengthened(*urlsWithDuplicateDescriptions);
 }

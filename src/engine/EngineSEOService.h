@@ -13,9 +13,8 @@
 
 class CrwlUrl;
 
-/// The crawl-time SEO register as the engine uses it. The reports provide the full register
-/// (with its tallies and duplicate groups); until then `RecordingEngineSEO` keeps what a scan
-/// needs. The hub holds one instance for the whole run (`engineSEODataSource`).
+/// The crawl-time SEO register as the engine uses it; the reports provide it (with its tallies and
+/// duplicate groups). The hub holds one instance for the whole run (`engineSEODataSource`).
 ///
 /// Threads: every member is called on the main thread only; implementations take no locks.
 class EngineSEOService {
@@ -47,11 +46,15 @@ public:
     virtual bool duplicateCheck(const CrwlUrl& page) const = 0;
 
     /// getDuplicates: page title → the recorded pages (canonical absent or equal to their own
-    /// URL) that share it; built once after `clear`.
-    virtual CrwlUrlGroups getDuplicates() = 0;
+    /// URL) that share it; built on request and kept until the pages change. The reference stays
+    /// valid until the next `add` or `clear`.
+    virtual const CrwlUrlGroups& getDuplicates() = 0;
     /// getDuplicateTitles: / getDuplicateDescriptions: the title and description groups.
-    virtual CrwlUrlGroups getDuplicateTitles() = 0;
-    virtual CrwlUrlGroups getDuplicateDescriptions() = 0;
+    virtual const CrwlUrlGroups& getDuplicateTitles() = 0;
+    virtual const CrwlUrlGroups& getDuplicateDescriptions() = 0;
+    /// Changes whenever the groups may change (an accepted `add`, a `clear`), so that lists
+    /// derived from them can tell they are stale.
+    virtual quint64 groupsGeneration() const = 0;
 
     /// The tallies as text lines "%i %@\n".
     virtual QString getShortSummary() const = 0;

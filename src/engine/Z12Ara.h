@@ -286,6 +286,7 @@ public:
     /// Lower-case word → the pages it was found on; null until the register has words.
     const std::map<QString, CrwlUrlList>* getMisspelledWordDictionary() const;
     CrwlUrlList getDuplicatesForCrwlUrl(const CrwlUrl& record) const override;
+    quint64 duplicateGroupsGeneration() const override;
 
     // ----- Reading the scan's state (views, reports, tests) ----------------------------------
 

@@ -160,7 +160,10 @@ const std::map<QString, CrwlUrlList>* Z12Ara::getMisspelledWordDictionary() cons
 
 CrwlUrlList Z12Ara::getDuplicatesForCrwlUrl(const CrwlUrl& record) const
 {
-    const CrwlUrlGroups groups = getDuplicates();
+    if (!engineSEODataSource)
+        return {};
+    // By reference: a copy of every group per page would make a whole-scan column quadratic.
+    const CrwlUrlGroups& groups = engineSEODataSource->getDuplicates();
     const auto it = groups.find(record.getLinkpagetitle());
     if (it == groups.end())
         return {};
@@ -170,6 +173,11 @@ CrwlUrlList Z12Ara::getDuplicatesForCrwlUrl(const CrwlUrl& record) const
             others.push_back(page);
     }
     return others;
+}
+
+quint64 Z12Ara::duplicateGroupsGeneration() const
+{
+    return engineSEODataSource ? engineSEODataSource->groupsGeneration() : 0;
 }
 
 QStringList Z12Ara::stringContainsOneOfTheseTerms(QStringView string, const QStringList& terms)

@@ -2,6 +2,7 @@
 #include "app/ApplicationDefaults.h"
 #include "app/HeadlessScan.h"
 #include "engine/EngineDefaults.h"
+#include "reports/ReportsDefaults.h"
 #include "platform/UserDefaults.h"
 #include "support/TsvTable.h"
 
@@ -91,19 +92,22 @@ TEST_F(ApplicationDefaultsTest, StoredValuesWinOverRegisteredOnes)
     EXPECT_EQ(store.integerForKey(QStringLiteral("headingLevelMax")), 7);
 }
 
-TEST_F(ApplicationDefaultsTest, KeysSharedWithTheEngineCarryTheSameValueAndType)
+TEST_F(ApplicationDefaultsTest, KeysSharedWithTheEngineAndTheReportsCarryTheSameValueAndType)
 {
-    const QVariantMap engine = crawlmere::engine::engineDefaults();
     const QVariantMap application = app::applicationDefaults();
-    int shared = 0;
-    for (auto it = engine.cbegin(); it != engine.cend(); ++it) {
-        if (!application.contains(it.key()))
-            continue;
-        ++shared;
-        EXPECT_EQ(application.value(it.key()).typeId(), it.value().typeId()) << qPrintable(it.key());
-        EXPECT_EQ(application.value(it.key()), it.value()) << qPrintable(it.key());
-    }
-    EXPECT_EQ(shared, 11);
+    const auto sharedKeys = [&application](const QVariantMap& library) {
+        int shared = 0;
+        for (auto it = library.cbegin(); it != library.cend(); ++it) {
+            if (!application.contains(it.key()))
+                continue;
+            ++shared;
+            EXPECT_EQ(application.value(it.key()).typeId(), it.value().typeId()) << qPrintable(it.key());
+            EXPECT_EQ(application.value(it.key()), it.value()) << qPrintable(it.key());
+        }
+        return shared;
+    };
+    EXPECT_EQ(sharedKeys(crawlmere::engine::engineDefaults()), 11);
+    EXPECT_EQ(sharedKeys(crawlmere::reports::reportsDefaults()), 8);
 
     // Keys only the engine has stay registered.
     UserDefaults store(storePath());

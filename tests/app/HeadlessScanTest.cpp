@@ -442,3 +442,62 @@ TEST_F(HeadlessScanTest, CtrlCStopsTheScanAndStillWritesWhatWasFound)
     for (const auto& [key, row] : csv.rows)
         EXPECT_NE(row.at("status"), "Request sent") << qPrintable(key);
 }
+
+namespace {
+
+// Two pages of one title and size, a third of that title and another size, a fourth of that
+// title whose canonical points elsewhere, and a four-hop redirect.
+class HeadlessDuplicatesTest : public HeadlessScanTest {
+protected:
+    void SetUp() override
+    {
+        auto& site = server.server();
+        const std::string twin = "<html><head><title>Twin</title></head><body><p>same words</p></body></html>";
+        site.Get("/dup/", [](const httplib::Request&, httplib::Response& response) {
+            response.set_content("<html><head><title>Dup home</title></head><body><a href=\"a.html\">a</a>"
+                                 "<a href=\"b.html\">b</a><a href=\"c.html\">c</a><a href=\"canon.html\">d</a>"
+                                 "<a href=\"r0\">r</a></body></html>",
+                "text/html");
+        });
+        for (const char* path : { "/dup/a.html", "/dup/b.html" }) {
+            site.Get(path, [twin](const httplib::Request&, httplib::Response& response) { response.set_content(twin, "text/html"); });
+        }
+        site.Get("/dup/c.html", [](const httplib::Request&, httplib::Response& response) {
+            response.set_content("<html><head><title>Twin</title></head><body><p>other, longer words</p></body></html>", "text/html");
+        });
+        site.Get("/dup/canon.html", [](const httplib::Request&, httplib::Response& response) {
+            response.set_content("<html><head><title>Twin</title><link rel=\"canonical\" href=\"/dup/a.html\"></head>"
+                                 "<body><p>same words</p></body></html>",
+                "text/html");
+        });
+        for (int hop = 0; hop < 4; ++hop) {
+            const std::string to = hop == 3 ? "/dup/end.html" : "/dup/r" + std::to_string(hop + 1);
+            site.Get("/dup/r" + std::to_string(hop), [to](const httplib::Request&, httplib::Response& response) {
+                response.set_redirect(to, 301);
+            });
+        }
+        site.Get("/dup/end.html", [](const httplib::Request&, httplib::Response& response) {
+            response.set_content("<html><head><title>End</title></head><body>end</body></html>", "text/html");
+        });
+        HeadlessScanTest::SetUp();
+    }
+};
+
+} // namespace
+
+TEST_F(HeadlessDuplicatesTest, TheCsvCountsPossibleDuplicatesFromTheRegister)
+{
+    const int status = run({ QStringLiteral("--headless"), QStringLiteral("--columns"),
+        QStringLiteral("url,status,linkpagetitle,possibleduplicates"), url(QStringLiteral("/dup/")) });
+    ASSERT_EQ(status, kExitFinished) << err.text().toStdString();
+    const CsvTable csv = readCsv(csvPath());
+    const auto count = [&](const char* path) { return csv.rows.at(url(QLatin1String(path))).at("possibleduplicates"); };
+    // a and b share a size, so the whole title group counts: each page has the two others.
+    EXPECT_EQ(count("/dup/a.html"), "2");
+    EXPECT_EQ(count("/dup/b.html"), "2");
+    EXPECT_EQ(count("/dup/c.html"), "2");
+    // Outside every group, a page is still counted against its title's group.
+    EXPECT_EQ(count("/dup/canon.html"), "3");
+    EXPECT_EQ(count("/dup/"), "");
+    EXPECT_EQ(count("/dup/r0"), "");
+}

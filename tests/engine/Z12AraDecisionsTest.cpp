@@ -461,7 +461,7 @@ TEST_F(Z12AraDecisionsTest, PagesOfASitemapScanAreNotFollowed)
 
 TEST_F(Z12AraDecisionsTest, PagesAlreadyInTheSeoCollectionAreNotFollowedAgain)
 {
-    auto seo = std::make_shared<RecordingEngineSEO>();
+    auto seo = std::make_shared<crawlmere::test::RecordingEngineSEO>();
     hub->setEngineSEODataSource(seo);
     set("shouldTrimHash", false);
     auto first = record(QStringLiteral("http://h.com/a.html"));

@@ -142,7 +142,7 @@ protected:
         HubFixture::SetUp();
         parsers = std::make_shared<ScriptedParsers>();
         hub->setLinkExtractionParsers(parsers);
-        seo = std::make_shared<RecordingEngineSEO>();
+        seo = std::make_shared<crawlmere::test::RecordingEngineSEO>();
         hub->setEngineSEODataSource(seo);
     }
 
@@ -201,7 +201,7 @@ protected:
     }
 
     std::shared_ptr<ScriptedParsers> parsers;
-    std::shared_ptr<RecordingEngineSEO> seo;
+    std::shared_ptr<crawlmere::test::RecordingEngineSEO> seo;
     std::shared_ptr<CrwlUrl> home;
     int pageCounter = 0;
 };

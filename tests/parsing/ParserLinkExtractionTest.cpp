@@ -33,7 +33,7 @@ protected:
     {
         HubFixture::SetUp();
         hub->setLinkExtractionParsers(std::make_shared<ParserLinkExtraction>());
-        seo = std::make_shared<RecordingEngineSEO>();
+        seo = std::make_shared<crawlmere::test::RecordingEngineSEO>();
         hub->setEngineSEODataSource(seo);
         crawlmere::parsing::detail::setParserDefaults({});
     }
@@ -73,7 +73,7 @@ protected:
         return urls;
     }
 
-    std::shared_ptr<RecordingEngineSEO> seo;
+    std::shared_ptr<crawlmere::test::RecordingEngineSEO> seo;
     std::shared_ptr<CrwlUrl> home;
 };
 
