@@ -125,6 +125,7 @@ void WebThumbGetter::snapshot()
     }
     QSaveFile file(location);
     QImageWriter writer(&file, "tiff");
+    writer.setCompression(1); // LZW
     if (!file.open(QIODevice::WriteOnly) || !writer.write(thumb) || !file.commit())
         logLine(0, QStringLiteral("unable to write the thumbnail %1: %2").arg(location, writer.errorString()));
     release();

@@ -1,6 +1,6 @@
 // Site thumbnails on the browser engine against loopback pages. A grab on the offscreen
-// platform may come out blank, so these tests run on a display (ctest starts them once more
-// under xvfb-run) and skip elsewhere.
+// platform may come out blank, so the test of the picture runs on a display only (ctest starts
+// this suite once more under xvfb-run).
 #include "webrender/WebThumbGetter.h"
 
 #include "engine/CrwlUrl.h"
@@ -40,8 +40,6 @@ class WebThumbGetterTest : public testing::Test {
 protected:
     void SetUp() override
     {
-        if (QGuiApplication::platformName() != u"xcb")
-            GTEST_SKIP() << "needs a display; ctest runs this suite under xvfb-run";
         server.server().Get("/", [](const httplib::Request&, httplib::Response& response) {
             response.set_content(kBlockPage, "text/html");
         });
@@ -64,6 +62,8 @@ QString fileType(const QString& path)
 
 TEST_F(WebThumbGetterTest, SelectingASiteWritesItsThumbnailAndTheRowShowsIt)
 {
+    if (QGuiApplication::platformName() != u"xcb")
+        GTEST_SKIP() << "needs a display; ctest runs this suite under xvfb-run";
     UserDefaults defaults(folder.filePath(QStringLiteral("defaults.plist")));
     ConfigManager manager(defaults);
     manager.setThumbGetterFactory(std::make_shared<crawlmere::webrender::WebThumbGetterFactory>());
