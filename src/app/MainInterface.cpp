@@ -17,6 +17,7 @@
 #include "settings/ConfigManager.h"
 #include "views/SitesPane.h"
 #include "webrender/WebRenderSetup.h"
+#include "webrender/WebThumbGetterFactory.h"
 
 #include <QApplication>
 #include <QDir>
@@ -53,6 +54,7 @@ MainInterface::MainInterface(platform::UserDefaults& defaults)
         const auto strong = hub.lock();
         return strong && strong->isScanning();
     });
+    m_configManager->setThumbGetterFactory(std::make_shared<webrender::WebThumbGetterFactory>());
     m_hub->setConfigManager(m_configManager);
     auto* sites = new views::SitesPane(*m_configManager);
     sites->setSavePanel([panel = m_savePanel](const QString& extension, std::function<void(const QString&)> done) {

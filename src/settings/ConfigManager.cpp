@@ -9,6 +9,8 @@
 #include "platform/Strings.h"
 #include "platform/Url.h"
 #include "platform/UserDefaults.h"
+#include "settings/ThumbGetter.h"
+#include "settings/ThumbGetterFactory.h"
 
 #include <QDateTime>
 
@@ -374,6 +376,8 @@ void ConfigManager::handleControl(const QString& key)
         m_defaults.setBool(process, QStringLiteral("exportEntireSite_Process"));
         m_defaults.setBool(!process, QStringLiteral("exportEntireSite_Preserve"));
     }
+    if (key == kStartingUrl && sitesTableIconSize() > 0)
+        getThumbForWebsite(m_current, true);
     if (key == u"trimQuery" && shown.value(key).toBool() && m_view)
         m_view->setCheckbox(QStringLiteral("shouldTrimHash"), false);
     m_dirty = true;

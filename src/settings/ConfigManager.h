@@ -5,7 +5,11 @@
 #include "engine/ShellServices.h"
 #include "settings/ConfigView.h"
 
+#include <QDateTime>
+#include <QHash>
+#include <QImage>
 #include <QList>
+#include <QSize>
 #include <QString>
 #include <QStringList>
 #include <QVariantList>
@@ -14,6 +18,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <vector>
 
 namespace crawlmere::platform {
 class UserDefaults;
@@ -21,11 +26,15 @@ class UserDefaults;
 
 namespace crawlmere::settings {
 
+class ThumbGetter;
+class ThumbGetterFactory;
+
 /// One row of the site list. The header row has a null `ID`.
 struct WebtallyWebsiteNavigationItem {
     QString name;
     QString startingUrl;
     QString ID;
+    QImage image; ///< the site's stored thumbnail at display size, or null
     bool isHeader() const { return ID.isNull(); }
 };
 
@@ -234,6 +243,35 @@ public:
     void hideFolderView(int folderRow);
     bool deleteMeIfNotUsedHasBeenUsed() const;
 
+    // ----- site thumbnails -----
+    /// The size a thumbnail is shown at.
+    static constexpr QSize kThumbDisplaySize { 196, 128 };
+    /// Installs what makes thumbnail getters (nullptr: thumbnails are never fetched).
+    void setThumbGetterFactory(std::shared_ptr<ThumbGetterFactory> factory);
+    /// The defaults' `sitesTableIconSize` (1 when unset): 0 small rows without thumbnails.
+    qint64 sitesTableIconSize() const;
+    /// The file name of a site's thumbnail: the `id` itself when it is one safe path component
+    /// (not empty, ".", "..", at most 255 UTF-8 bytes, no "/", "\", NUL or control character),
+    /// else the hex SHA-256 of its UTF-8 form, so no stored id can name a file elsewhere.
+    static QString thumbFileName(const QString& siteID);
+    /// The thumbnail file of a site in the "thumbs" folder (which need not exist).
+    static QString thumbPathForSiteID(const QString& siteID);
+    /// The site's stored thumbnail drawn at display size; null when there is no readable file.
+    QImage getThumbForWebsiteWithoutFetching(const QVariantMap& site) const;
+    /// Not forced: as `getThumbForWebsiteWithoutFetching`. Forced (and a factory installed):
+    /// makes the thumbs folder, starts a getter for the site's starting URL that writes the
+    /// site's thumbnail file, keeps it, and answers the placeholder at display size.
+    QImage getThumbForWebsite(const QVariantMap& site, bool forceRefresh);
+    /// `image` drawn into a new image of display size.
+    static QImage resizedImageFromImage(const QImage& image);
+    /// The placeholder picture ("defaultWebIcon") at display size.
+    static QImage placeholderThumb();
+    /// A getter has written its file: with thumbnails shown, the row whose starting URL is the
+    /// getter's URL takes its site's stored thumbnail, and the list reloads.
+    void WTGCallback(ThumbGetter& getter);
+    /// The getters made so far, for tests.
+    std::size_t thumbGetterCount() const { return m_retainArray.size(); }
+
     // ----- settings files -----
     bool exportSelectedSettings(const QString& path) const;
     bool exportAllSettings(const QString& path) const;
@@ -278,6 +316,11 @@ private:
     bool m_dirty = false;
     bool m_woken = false;
     bool m_tableViewEmbargoed = false;
+    std::shared_ptr<ThumbGetterFactory> m_thumbFactory;
+    /// The thumbnail getters of the run; finished ones are dropped once there are many.
+    std::vector<std::unique_ptr<ThumbGetter>> m_retainArray;
+    /// Thumbnails read from disk by path: the file's time and size, and the shown image.
+    mutable QHash<QString, std::pair<QDateTime, std::pair<qint64, QImage>>> m_thumbCache;
 };
 
 } // namespace crawlmere::settings

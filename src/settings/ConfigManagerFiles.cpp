@@ -179,6 +179,8 @@ bool ConfigManager::openFileAsStartingUrl(const QString& fileUrl)
         m_dirty = true;
         rebuildDataSourceAndReloadTableView();
     }
+    if (sitesTableIconSize() > 0)
+        getThumbForWebsite(m_current, true);
     return true;
 }
 

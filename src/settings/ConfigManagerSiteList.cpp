@@ -73,13 +73,14 @@ void ConfigManager::buildDatasourceArray()
     addFolderToFolderSortingIfNecessary(header);
 
     m_rows.clear();
-    m_rows.append({ header, QString(), QString() });
+    m_rows.append({ header, QString(), QString(), QImage() });
     for (const QVariantMap& site : std::as_const(m_websites)) {
         if ((smart == 1 || settingsAreWithinOpenFolder(site)) && shouldBeVisible(site)) {
             QString siteID = site.value(kId).toString();
             if (siteID.isNull())
                 siteID = QStringLiteral(""); // a site row, even without an identifier
-            m_rows.append({ site.value(kName).toString(), site.value(kStartingUrl).toString(), siteID });
+            m_rows.append({ site.value(kName).toString(), site.value(kStartingUrl).toString(), siteID,
+                getThumbForWebsite(site, false) });
         }
     }
 }
@@ -119,7 +120,9 @@ void ConfigManager::tableViewSelectionDidChange(int row)
     logLine(1, QStringLiteral("tableViewSelectionDidChange:"));
     synchronise();
     m_selectedRow = row;
-    if (settingsForDataSourceRow(row)) {
+    if (const auto site = settingsForDataSourceRow(row)) {
+        if (sitesTableIconSize() > 0)
+            getThumbForWebsite(*site, true);
         makeCurrentSettingsFromUserSelectedWebsite();
         implementCurrentSettings();
     }

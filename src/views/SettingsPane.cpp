@@ -8,6 +8,7 @@
 #include "settings/SettingsBinding.h"
 #include "settings/SpellingLanguages.h"
 #include "views/RulesSheet.h"
+#include "views/UAStringManager.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -22,6 +23,7 @@
 #include <QSlider>
 #include <QTabWidget>
 #include <QTableWidget>
+#include <QToolButton>
 #include <QVBoxLayout>
 
 #include <limits>
@@ -191,6 +193,13 @@ void SettingsPane::buildOptions(QWidget* page, const QString& dictionaryFolder)
             line->setContentsMargins(0, 0, 0, 0);
             line->addWidget(widget);
             line->addWidget(m_threadsDisplay);
+            form->addRow(labelFor(row.key), box);
+        } else if (row.key == u"userAgentString") {
+            auto* box = new QWidget(page);
+            auto* line = new QHBoxLayout(box);
+            line->setContentsMargins(0, 0, 0, 0);
+            line->addWidget(widget);
+            line->addWidget((new UAStringManager(static_cast<QLineEdit*>(widget), box))->button());
             form->addRow(labelFor(row.key), box);
         } else if (qobject_cast<QCheckBox*>(widget)) {
             form->addRow(widget);

@@ -11,6 +11,8 @@
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QFont>
+#include <QIcon>
+#include <QPixmap>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -191,6 +193,8 @@ void SitesPane::reloadSiteList()
         ? m_manager.defaults().integerForKey(QStringLiteral("sitesTableIconSize"))
         : 1;
     const int height = iconSize == 0 ? 40 : iconSize == 2 ? 128 : 50;
+    // Thumbnails are drawn in their display proportions, inside the row.
+    m_list->setIconSize(iconSize == 0 ? QSize() : QSize((height - 8) * 196 / 128, height - 8));
     const auto& rows = m_manager.rows();
     for (const auto& row : rows) {
         auto* item = new QTreeWidgetItem(m_list);
@@ -204,6 +208,8 @@ void SitesPane::reloadSiteList()
         } else {
             item->setText(0, row.name);
             item->setText(1, row.startingUrl);
+            if (iconSize > 0 && !row.image.isNull())
+                item->setIcon(0, QIcon(QPixmap::fromImage(row.image)));
             item->setFlags(item->flags() | Qt::ItemIsEditable);
             item->setSizeHint(0, QSize(0, height));
         }
