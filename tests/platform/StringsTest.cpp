@@ -65,7 +65,7 @@ TEST(Strings, PathFunctionsOnWholeUrlStrings)
     EXPECT_EQ(strings::appendingPathComponent("", "a"), "a");
 }
 
-TEST(StringsTest, RangeIsWithinCodeOfLooksForTheNearestAngleBracket)
+TEST(Strings, RangeIsWithinCodeOfLooksForTheNearestAngleBracket)
 {
     const QString page = QStringLiteral("<a href=\"x.html\">x.html</a> tail x.html");
     struct Case {
