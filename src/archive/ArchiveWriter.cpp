@@ -147,7 +147,7 @@ void ArchiveWriter::archivePage(const CrwlUrl& record)
     const QString name = fileNameForURL(text, clock());
     QString written = createFile(location, name, data);
     if (written.isEmpty()) {
-        logLine(0, QStringLiteral("error archiving page to %1").arg(QDir(location).filePath(name)));
+        logLine(0, QStringLiteral("error archiving page to %1").arg(detail::childPath(location, name)));
         written = name;
     }
 

@@ -103,7 +103,7 @@ std::optional<QByteArray> CrawlmereArchiveWrapper::readFile(const QString& fileN
 {
     if (!isPlainFileName(fileName))
         return std::nullopt;
-    QFile file(QDir(location).filePath(fileName));
+    QFile file(detail::childPath(location, fileName));
     if (!file.open(QIODevice::ReadOnly) || file.size() > kMaxFileBytes)
         return std::nullopt;
     return file.readAll();
@@ -404,7 +404,7 @@ void CrawlmereArchiveWrapper::addNewVersionForURL(const QString& url, const std:
 {
     const QByteArray bytes = data ? *data : dataRepresentationOfMostRecentVersionForURL(url).value_or(QByteArray());
     const QString fileName = getUniqueFilenameForURL(url);
-    const QString path = QDir(location).filePath(fileName);
+    const QString path = detail::childPath(location, fileName);
     QFile::remove(path);
     if (!detail::ExclusiveFile::createAt(path, bytes))
         logLine(0, QStringLiteral("unable to write a new version of %1 to %2").arg(url, path));
@@ -423,7 +423,7 @@ void CrawlmereArchiveWrapper::addNewVersionForURL(
         return;
     const QString fileName = version->value(kFilename).toString();
     const auto bytes = source.dataRepresentationOfThisVersion(*version);
-    const QString target = QDir(location).filePath(fileName);
+    const QString target = detail::childPath(location, fileName);
     if (bytes && isPlainFileName(fileName))
         QFile::remove(target);
     if (!bytes || !isPlainFileName(fileName) || !detail::ExclusiveFile::createAt(target, *bytes)) {

@@ -26,7 +26,7 @@ QString ExclusiveFile::create(
         const QString name = nameFor(attempt);
         if (name.isEmpty())
             return QString();
-        const QByteArray to = QFile::encodeName(QDir(folder).filePath(name));
+        const QByteArray to = QFile::encodeName(childPath(folder, name));
         if (::link(from.constData(), to.constData()) == 0)
             return name; // the temporary name goes with `temporary`
         if (errno != EEXIST)

@@ -8,6 +8,13 @@
 
 namespace crawlmere::archive::detail {
 
+/// `folder` + "/" + `name`, taken literally: a name from a URL may begin with ":", which Qt's
+/// path joining would read as a resource path.
+inline QString childPath(const QString& folder, const QString& name)
+{
+    return folder.endsWith(u'/') ? folder + name : folder + u'/' + name;
+}
+
 /// The data goes to a temporary file in the target folder first, which is then linked under its
 /// final name; the link fails when that name exists, so an existing file (or a symbolic link
 /// planted there) is never replaced or followed, and a reader never sees a partial file.
