@@ -212,7 +212,7 @@ ArchiveExport::ArchiveExport(ArchiveExportRequest exportRequest, ArchiveExportPr
 
 ArchiveExport::Result ArchiveExport::exportFilesForDate()
 {
-    shouldCancelExportSite.store(false);
+    // The flag is not reset here: a cancel that comes before the worker has started still counts.
     const QString startingUrl = stringValue(request.crawlSettings.value(QStringLiteral("startingUrl")));
     const QString outputPath
         = QDir(request.savePath).filePath(outputFolderName(startingUrl, QDateTime::currentDateTime()));

@@ -69,7 +69,8 @@ public:
 
     /// exportFilesForDate: the whole export. Blocks; call once, off the main thread.
     Result exportFilesForDate();
-    /// exportSiteProgress_Cancel: (the flag part). [any thread]
+    /// exportSiteProgress_Cancel: (the flag part). A cancel before the export has started stops
+    /// it before its first item. [any thread]
     void cancel() { shouldCancelExportSite.store(true); }
     bool isCancelled() const { return shouldCancelExportSite.load(); }
 
