@@ -1,9 +1,11 @@
 // One scan without windows, from the command line to the summary and the CSV.
 #include "app/HeadlessScan.h"
 
+#include "app/HeadlessArchiveExport.h"
 #include "app/HeadlessShellServices.h"
 #include "app/InterruptWatcher.h"
 #include "app/ScanStatusLine.h"
+#include "archive/ArchiveWriter.h"
 #include "engine/CrawlSettings.h"
 #include "engine/CrwlUrl.h"
 #include "engine/CrwlUrlFetchTransport.h"
@@ -11,6 +13,7 @@
 #include "engine/PunycodeAdditions.h"
 #include "engine/RecordingEngineSEO.h"
 #include "engine/TableView.h"
+#include "engine/detail/SettingsValue.h"
 #include "engine/Z12Ara.h"
 #include "parsing/ParserFetchPageReader.h"
 #include "parsing/ParserHubPageReader.h"
@@ -69,6 +72,8 @@ struct HeadlessScan::State {
     bool ran = false;
     bool finished = false;
     bool interrupted = false;
+    bool archiveIndexSaved = false;
+    QString archiveLine;
 
     State(HeadlessOptions o, platform::UserDefaults& store, HeadlessConsole c)
         : options(std::move(o))
@@ -101,6 +106,8 @@ HeadlessScan::~HeadlessScan()
     platform::NotificationCenter::defaultCenter().removeObserver(d.get());
     if (d->hub) {
         // Records hold the hub weakly and the hub's tables hold the records: the scan goes first.
+        // The archive stays for the next scan to replace.
+        d->hub->setArchiveSink(nullptr);
         d->hub->clear();
         d->hub.reset();
     }
@@ -165,6 +172,7 @@ int HeadlessScan::run()
     d->hub->setTransport(std::make_shared<CrwlUrlFetchTransport>());
     d->hub->setPageReader(std::make_shared<ParserHubPageReader>());
     d->hub->setLinkExtractionParsers(std::make_shared<ParserLinkExtraction>());
+    d->hub->setArchiveSink(std::make_shared<archive::ArchiveWriter>(d->defaults));
     ParserFetchPageReader::installAsFetchPageReader();
 
     auto& center = platform::NotificationCenter::defaultCenter();
@@ -176,6 +184,9 @@ int HeadlessScan::run()
             d->loop.quit();
         },
         sender);
+    center.addObserver(
+        d.get(), Z12Ara::CrwlDidSaveArchiveIndex,
+        [this](const platform::Notification&) { d->archiveIndexSaved = true; }, sender);
     center.addObserver(
         d.get(), Z12Ara::CrwlCrawlDidStop,
         [this](const platform::Notification&) {
@@ -206,6 +217,8 @@ int HeadlessScan::run()
         d->statusTimer.stop();
     }
     writeBytes(d->console.err, d->statusLine.finish());
+    if (d->finished && engine::detail::settingBool(settings, QStringLiteral("shouldArchive")))
+        d->archiveLine = exportArchiveAfterScan(*d->hub, d->defaults, d->archiveIndexSaved);
     watcher.reset();
 
     bool csvWritten = false;
@@ -273,6 +286,8 @@ void HeadlessScan::State::writeSummary(bool csvWritten) const
     if (csvWritten)
         lines << QStringLiteral("CSV: %1 (%2)")
                      .arg(QDir::toNativeSeparators(options.csvFile), plural(found, "row", "rows"));
+    if (!archiveLine.isEmpty())
+        lines << archiveLine;
     writeBytes(console.out, lines.join(QLatin1Char('\n')).toUtf8() + '\n');
 }
 
