@@ -6,6 +6,7 @@
 #include "platform/Dispatch.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 
 #include <chrono>
 
@@ -31,6 +32,8 @@ QString exportArchiveAfterScan(const Z12Ara& hub, platform::UserDefaults& defaul
 
     std::optional<archive::ArchiveExport::Result> result;
     controller.finished = [&](const archive::ArchiveExport::Result& ended) { result = ended; };
+    QElapsedTimer elapsed;
+    elapsed.start();
     controller.start(decision.request);
     controller.waitForExport(kExportWait);
     platform::Dispatch::runUntil([&] { return result.has_value(); }, kIndexWait);
@@ -49,6 +52,7 @@ QString exportArchiveAfterScan(const Z12Ara& hub, platform::UserDefaults& defaul
     QString line = QStringLiteral("Archive: exported to %1 (%2 files")
                        .arg(QDir::toNativeSeparators(result->outputFolder))
                        .arg(result->filesWritten);
+    line += QStringLiteral(" in %1 s").arg(static_cast<double>(elapsed.elapsed()) / 1000.0, 0, 'f', 2);
     if (result->itemsSkipped > 0)
         line += QStringLiteral(", %1 skipped").arg(result->itemsSkipped);
     return line + u')';

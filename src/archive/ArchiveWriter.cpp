@@ -145,7 +145,8 @@ void ArchiveWriter::archivePage(const CrwlUrl& record)
 
     const QString location = archiveLocation();
     const QString name = fileNameForURL(text, clock());
-    QString written = createFile(location, name, data);
+    QString written = detail::ExclusiveFile::create(
+        location, data, kMaxNameClashes, [&](int attempt) { return nameForAttempt(name, attempt); });
     if (written.isEmpty()) {
         logLine(0, QStringLiteral("error archiving page to %1").arg(detail::childPath(location, name)));
         written = name;
@@ -165,15 +166,13 @@ void ArchiveWriter::archivePage(const CrwlUrl& record)
     index.insert(text, QVariantList { version });
 }
 
-QString ArchiveWriter::createFile(const QString& location, const QString& name, const QByteArray& data) const
+QString ArchiveWriter::nameForAttempt(const QString& name, int attempt)
 {
+    if (attempt == 0)
+        return name;
     const QString extension = strings::pathExtension(name);
     const QString stem = extension.isEmpty() ? name : name.left(name.size() - extension.size() - 1);
-    return detail::ExclusiveFile::create(location, data, kMaxNameClashes, [&](int attempt) {
-        if (attempt == 0)
-            return name;
-        return stem + u'-' + QString::number(attempt) + (extension.isEmpty() ? QString() : u'.' + extension);
-    });
+    return stem + u'-' + QString::number(attempt) + (extension.isEmpty() ? QString() : u'.' + extension);
 }
 
 bool ArchiveWriter::saveArchive()

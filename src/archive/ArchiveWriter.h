@@ -57,12 +57,12 @@ public:
     /// "." and the extension; every "/" removed. Control characters become "_" and a stem too
     /// long for the folder is cut, so the name is always one the folder takes.
     static QString fileNameForURL(const QString& urlText, const QDateTime& when);
+    /// `name` for the first attempt, then with "-1", "-2", … before its extension.
+    static QString nameForAttempt(const QString& name, int attempt);
     /// The 17-digit stamp of a name, hours 01 to 12.
     static QString archiveStamp(const QDateTime& when);
 
 private:
-    QString createFile(const QString& folder, const QString& name, const QByteArray& data) const;
-
     platform::UserDefaults& defaults;
     QString folder;
     Clock clock;

@@ -8,6 +8,8 @@
 #include "platform/Log.h"
 #include "platform/PropertyList.h"
 #include "platform/Strings.h"
+#include "platform/UrlRequest.h"
+#include "platform/UrlSession.h"
 #include "platform/TextEncoding.h"
 #include "platform/Url.h"
 
@@ -403,11 +405,15 @@ QString CrawlmereArchiveWrapper::getUniqueFilenameForURL(const QString& url) con
 void CrawlmereArchiveWrapper::addNewVersionForURL(const QString& url, const std::optional<QByteArray>& data, qint64 reason)
 {
     const QByteArray bytes = data ? *data : dataRepresentationOfMostRecentVersionForURL(url).value_or(QByteArray());
-    const QString fileName = getUniqueFilenameForURL(url);
-    const QString path = detail::childPath(location, fileName);
-    QFile::remove(path);
-    if (!detail::ExclusiveFile::createAt(path, bytes))
-        logLine(0, QStringLiteral("unable to write a new version of %1 to %2").arg(url, path));
+    // A name another version took in the same millisecond gets a counter, so no version's file
+    // is ever replaced by another's bytes.
+    const QString wanted = getUniqueFilenameForURL(url);
+    QString fileName = detail::ExclusiveFile::create(location, bytes, ArchiveWriter::kMaxNameClashes,
+        [&](int attempt) { return ArchiveWriter::nameForAttempt(wanted, attempt); });
+    if (fileName.isNull()) {
+        logLine(0, QStringLiteral("unable to write a new version of %1 to %2").arg(url, location));
+        fileName = wanted;
+    }
     QVariantList versions = versionsOf(url);
     versions.append(QVariantMap { { QStringLiteral("reason"), reason }, { kFilename, fileName },
         { kDate, QDateTime::currentDateTime() }, { QStringLiteral("type"), 2 } });
@@ -439,6 +445,53 @@ void CrawlmereArchiveWrapper::addNewVersionForURL(
         { QStringLiteral("status"), status.isValid() ? status : QVariant(QString()) } });
     indexDictionary.insert(url, versions);
     changesToIndex = true;
+}
+
+void CrawlmereArchiveWrapper::processCSSFileWithURL(const QString& url)
+{
+    auto text = stringRepresentationOfMostRecentVersionForURL(url);
+    const QString sheetFile = filenameRepresentationOfMostRecentVersionForUrl(url);
+    const auto base = baseUrlFrom(url);
+    if (!text || !base || !isPlainFileName(sheetFile)) {
+        logLine(0, QStringLiteral("unable to process the style sheet %1").arg(url));
+        return;
+    }
+    bool replaced = false;
+    for (qsizetype from = 0;;) {
+        const auto [start, length] = firstURLOccurrenceInStyleSheetSource(*text, from);
+        if (start < 0)
+            break;
+        from = start + length + 1;
+        const auto resolved = Url::resolved(trimmedQuotesAndSpaces(text->mid(start, length)), *base);
+        if (!resolved) {
+            logLine(1, QStringLiteral("unable to make base url for %1").arg(text->mid(start, length)));
+            continue;
+        }
+        const QString resource = resolved->absoluteString();
+        const platform::UrlLoadResult loaded = platform::UrlSession::loadSynchronously(
+            platform::UrlRequest(resource, static_cast<double>(kFetchTimeout.count())), kFetchTimeout);
+        if (loaded.succeeded() && !loaded.body.isEmpty()) {
+            if (numberOfVersionsForURL(resource) == 0)
+                addNewVersionForURL(resource, loaded.body, 0);
+            else if (dataRepresentationOfMostRecentVersionForURL(resource) != loaded.body)
+                addNewVersionForURL(resource, loaded.body, 4);
+        } else {
+            logLine(1, QStringLiteral("unable to fetch %1 for the style sheet %2").arg(resource, url));
+        }
+        const QString newest = filenameRepresentationOfMostRecentVersionForUrl(resource);
+        if (newest.isEmpty())
+            continue;
+        const QString replacement = QStringLiteral("'%1'").arg(newest);
+        text->replace(start, length, replacement);
+        from = start + replacement.size() + 1;
+        replaced = true;
+    }
+    const QString output = detail::childPath(location, u'R' + sheetFile);
+    if (replaced || !QFile::exists(output)) {
+        QFile::remove(output);
+        if (!detail::ExclusiveFile::createAt(output, text->toUtf8()))
+            logLine(0, QStringLiteral("unable to write the style sheet %1").arg(output));
+    }
 }
 
 bool CrawlmereArchiveWrapper::writeChangesToIndexIfNecessary()

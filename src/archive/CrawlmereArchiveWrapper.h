@@ -9,6 +9,7 @@
 #include <QVariantList>
 #include <QVariantMap>
 
+#include <chrono>
 #include <memory>
 #include <optional>
 #include <utility>
@@ -69,7 +70,8 @@ public:
     // --- Writer ----------------------------------------------------------------------------
 
     /// Appends {"reason", "filename", "date" now, "type" 2} with `data` (or, without data, the
-    /// newest version's bytes, or empty bytes) written to a new file of `getUniqueFilenameForURL`.
+    /// newest version's bytes, or empty bytes) written to a new file of `getUniqueFilenameForURL` (with a
+    /// counter when that name is taken).
     void addNewVersionForURL(const QString& url, const std::optional<QByteArray>& data, qint64 reason);
     /// Copies the newest version of `url` from `source` (its file under the same name, replacing
     /// one here) and appends {"reason", "resourceChanges", "filename", "date" now, "type" 1,
@@ -81,6 +83,13 @@ public:
     /// A file name for a new version: as the archive writer names pages, with "nourl" for a text
     /// that is no URL, ".css?" and ".js?" cutting the query off, "?" removed too.
     QString getUniqueFilenameForURL(const QString& url) const;
+    /// processCSSFileWithURL: fetches (synchronously, each at most `kFetchTimeout`) every resource
+    /// the newest version of a style sheet names in "url(", adds it as a version when it is new
+    /// (reason 0) or its bytes changed (reason 4), and writes the sheet with each argument
+    /// replaced by the resource's newest file name in single quotes as "R" + the sheet's file
+    /// name. Blocks: never on the main thread.
+    void processCSSFileWithURL(const QString& url);
+    static constexpr std::chrono::seconds kFetchTimeout { 30 };
     /// deleteArchive: deletes the folder; the error text, or nullopt on success.
     std::optional<QString> deleteArchive();
 

@@ -64,7 +64,7 @@ TEST(HeadlessArchiveExport, TheExportFollowsTheFinishAndItsCopyHasNoBadLink)
 
     const QString exported = runAndRead(
         { "--headless", "--set", "shouldArchive=YES", "--set", "archiveSaveLocation=" + save.path(), server.url() });
-    const auto match = QRegularExpression("Archive: exported to (.*) \\((\\d+) files\\)").match(exported);
+    const auto match = QRegularExpression("Archive: exported to (.*) \\((\\d+) files in [0-9.]+ s\\)").match(exported);
     ASSERT_TRUE(match.hasMatch()) << exported.toStdString();
     EXPECT_EQ(match.captured(2).toInt(), 4);
     const QString home = match.captured(1) + QStringLiteral("/:%1/index.html").arg(server.port());

@@ -3,6 +3,7 @@
 #include "archive/CrawlmereArchiveWrapper.h"
 
 #include "platform/PropertyList.h"
+#include "support/LoopbackServer.h"
 
 #include <QDir>
 #include <QFile>
@@ -10,6 +11,8 @@
 #include <QTimeZone>
 
 #include <gtest/gtest.h>
+
+#include <atomic>
 
 using crawlmere::archive::CrawlmereArchiveWrapper;
 using crawlmere::platform::PropertyList;
@@ -160,6 +163,40 @@ TEST_F(CrawlmereArchiveWrapperTest, WriterAppendsVersionsAndSavesTheIndex)
     EXPECT_EQ(reopened->allURLs(), QStringList { "http://h.test/s.css?v=2" });
     EXPECT_EQ(reopened->deleteArchive(), std::nullopt);
     EXPECT_FALSE(QDir(copyDir.path()).exists());
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(CrawlmereArchiveWrapperTest, StyleSheetResourcesAreFetchedAndTheSheetRewritten)
+{
+    crawlmere::test::LoopbackServer server;
+    std::atomic<int> revision { 1 };
+    server.server().Get("/img/a.png", [&](const httplib::Request&, httplib::Response& response) {
+        response.set_content("png revision " + std::to_string(revision.load()), "image/png");
+    });
+    ASSERT_TRUE(server.start());
+    auto archive = open({});
+    const QString sheet = server.url("/css/s.css");
+    archive->addNewVersionForURL(sheet, QByteArray("a{background:url( '../img/a.png' )} b{x:url(/none.png)}"), 0);
+    archive->processCSSFileWithURL(sheet);
+    const QString image = server.url("/img/a.png");
+    ASSERT_EQ(archive->numberOfVersionsForURL(image), 1);
+    EXPECT_EQ(archive->indexDictionaryRepresentationOfNthVersion(0, image)->value("reason").toLongLong(), 0);
+    const QString imageFile = archive->filenameRepresentationOfMostRecentVersionForUrl(image);
+    const QString rewritten = QString::fromUtf8(
+        archive->dataRepresentationOfVersionWithFilename("R" + archive->filenameRepresentationOfMostRecentVersionForUrl(sheet), {})
+            .value_or("(missing)"));
+    EXPECT_EQ(rewritten, "a{background:url('" + imageFile + "')} b{x:url(/none.png)}");
+
+    archive->processCSSFileWithURL(sheet); // same bytes: no new version
+    EXPECT_EQ(archive->numberOfVersionsForURL(image), 1);
+    revision = 2;
+    archive->processCSSFileWithURL(sheet);
+    ASSERT_EQ(archive->numberOfVersionsForURL(image), 2);
+    EXPECT_EQ(archive->indexDictionaryRepresentationOfNthVersion(1, image)->value("reason").toLongLong(), 4);
+    EXPECT_EQ(archive->dataRepresentationOfMostRecentVersionForURL(image), "png revision 2");
 }
 
 } // namespace
