@@ -70,9 +70,11 @@ export_folder="$(sed -n 's/^Archive: exported to \(.*\) ([0-9]* files.*/\1/p' "$
 export_seconds="$(sed -n 's/.* files in \([0-9.]*\) s.*/\1/p' "$run/archive.out")"
 c_start="$(find "$export_folder" -maxdepth 2 -name index.html | head -1)"
 
-# httrack's mirror of the same site: 12 connections, robots.txt not read, no top index.
+# httrack's mirror of the same site: 12 connections, at most HTTRACK_RATE new connections a
+# second (its own default is 10, which makes it wait; 1000 lifts that), robots.txt not read, no
+# top index.
 /usr/bin/time -v -o "$run/httrack.time" httrack "http://127.0.0.1:$port/" -O "$run/httrack" \
-    -q -c"$threads" -s0 -I0 -%v0 >"$run/httrack.out" 2>&1 || true
+    -q -c"$threads" -%c"${HTTRACK_RATE:-1000}" -s0 -I0 -%v0 >"$run/httrack.out" 2>&1 || true
 h_start="$run/httrack/127.0.0.1_$port/index.html"
 stop_nginx
 
