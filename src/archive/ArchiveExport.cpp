@@ -4,6 +4,7 @@
 
 #include "archive/CrawlmereArchiveWrapper.h"
 #include "archive/detail/ExportFolder.h"
+#include "archive/detail/UrlText.h"
 #include "engine/CrwlUrl.h"
 #include "engine/PunycodeAdditions.h"
 #include "engine/Z12Ara.h"
@@ -37,29 +38,22 @@ QString trimmedOf(QString text, QChar c)
     return text;
 }
 
-QString trimmedQuotesAndSpaces(QString text)
-{
-    const auto strip = [](QChar c) { return c == u'"' || c == u'\'' || c == u' '; };
-    while (!text.isEmpty() && strip(text.front()))
-        text.remove(0, 1);
-    while (!text.isEmpty() && strip(text.back()))
-        text.chop(1);
-    return text;
-}
-
-std::optional<Url> urlFrom(const QString& text)
-{
-    if (auto url = Url::fromString(text))
-        return url;
-    return Url::fromString(PunycodeAdditions::encodedURLString(text));
-}
-
 /// A relative path as a link writes it: characters a path cannot hold as they are ("#", "?",
 /// "%", spaces, non-ASCII) percent-encoded.
 QString linkText(const QString& relative)
 {
     return PunycodeAdditions::qfStringByAddingPercentEncodingWithAllowedCharacters(
         relative, PunycodeAdditions::qfURLPathAllowedCharacterSet());
+}
+
+/// A default file name from a settings file or the defaults, as a file of the export folder can
+/// take it: "index.html" in place of one that is not a plain name ("../x", "a/b", "").
+QString usableDefaultName(const QString& name)
+{
+    if (ExportFolder::isUsableComponent(name))
+        return name;
+    logLine(0, QStringLiteral("defaultLocalFileName \"%1\" is not a plain file name; index.html is used").arg(name));
+    return QStringLiteral("index.html");
 }
 
 /// One file of the Process map.
@@ -101,7 +95,7 @@ QString ArchiveExport::outputFolderName(const QString& startingUrl, const QDateT
 
 std::optional<QString> ArchiveExport::stripDomainFrom(const QString& url, bool addDefaultName, const QString& defaultName)
 {
-    const auto parsed = urlFrom(url);
+    const auto parsed = detail::urlFromText(url);
     if (!parsed) {
         logLine(0, QStringLiteral("unable to make NSURL from %1").arg(url));
         return std::nullopt;
@@ -225,11 +219,8 @@ ArchiveExport::Result ArchiveExport::exportFilesForDate()
         return result;
     }
     run.urls = run.wrapper->allURLs().mid(0, kMaxItems);
-    run.crawlDefaultName = stringValue(request.crawlSettings.value(QStringLiteral("defaultLocalFileName")));
-    if (!ExportFolder::isUsableComponent(run.crawlDefaultName)) {
-        logLine(0, QStringLiteral("defaultLocalFileName \"%1\" is not a plain file name; index.html is used").arg(run.crawlDefaultName));
-        run.crawlDefaultName = QStringLiteral("index.html");
-    }
+    run.crawlDefaultName
+        = usableDefaultName(stringValue(request.crawlSettings.value(QStringLiteral("defaultLocalFileName"))));
     run.wordpressUrls = boolValue(request.crawlSettings.value(QStringLiteral("wordpressUrls")));
 
     bool completed = false;
@@ -251,11 +242,7 @@ bool ArchiveExport::Run::preservePass()
 {
     logLine(1, QStringLiteral("pass 1 of 1"));
     startPass(QStringLiteral("Exporting pages and resources"));
-    QString defaultName = request().defaultsLocalFileName;
-    if (!ExportFolder::isUsableComponent(defaultName)) {
-        logLine(0, QStringLiteral("defaultLocalFileName \"%1\" is not a plain file name; index.html is used").arg(defaultName));
-        defaultName = QStringLiteral("index.html");
-    }
+    const QString defaultName = usableDefaultName(request().defaultsLocalFileName);
     int shown = 0;
     for (qsizetype i = 0; i < urls.size(); ++i) {
         if (!proceed(i, urls.size(), shown))
@@ -400,7 +387,7 @@ void ArchiveExport::Run::writeStyleSheet(const QString& key, const ProcessEntry&
         skip(QStringLiteral("unable to make a mutable string representation of the style sheet at %1").arg(key));
         return;
     }
-    const auto base = urlFrom(entry.url);
+    const auto base = detail::urlFromText(entry.url);
     if (!base) {
         skip(QStringLiteral("unable to make a base url from %1").arg(key));
         return;
@@ -410,7 +397,7 @@ void ArchiveExport::Run::writeStyleSheet(const QString& key, const ProcessEntry&
         if (start < 0)
             break;
         from = start + length + 1; // behind the ")", so a short target cannot hide the next "url("
-        const auto resolved = Url::resolved(trimmedQuotesAndSpaces(text->mid(start, length)), *base);
+        const auto resolved = Url::resolved(detail::trimmedQuotesAndSpaces(text->mid(start, length)), *base);
         if (!resolved) {
             logLine(1, QStringLiteral("unable to make base url for %1").arg(text->mid(start, length)));
             continue;
@@ -440,11 +427,11 @@ void ArchiveExport::Run::writePage(const QString& key, const ProcessEntry& entry
     std::optional<Url> base;
     const QString baseHref = parser ? parser->getBaseHref() : QString();
     if (!baseHref.isEmpty() && baseHref != u"/" && baseHref != u"//") {
-        const auto pageUrl = urlFrom(entry.url);
-        base = pageUrl ? Url::resolved(baseHref, *pageUrl) : urlFrom(baseHref);
+        const auto pageUrl = detail::urlFromText(entry.url);
+        base = pageUrl ? Url::resolved(baseHref, *pageUrl) : detail::urlFromText(baseHref);
     }
     if (!base)
-        base = urlFrom(entry.url);
+        base = detail::urlFromText(entry.url);
     while (parser && base) {
         const auto next = parser->getNextHref();
         if (!next)

@@ -3,6 +3,7 @@
 
 #include "archive/ArchiveWriter.h"
 #include "archive/detail/ExclusiveFile.h"
+#include "archive/detail/UrlText.h"
 #include "engine/PunycodeAdditions.h"
 #include "parsing/CrwlParser.h"
 #include "platform/Log.h"
@@ -27,23 +28,6 @@ namespace {
 const QString kFilename = QStringLiteral("filename");
 const QString kDate = QStringLiteral("date");
 const QString kIndexFile = QStringLiteral("index.plist");
-
-QString trimmedQuotesAndSpaces(QString text)
-{
-    const auto strip = [](QChar c) { return c == u'"' || c == u'\'' || c == u' '; };
-    while (!text.isEmpty() && strip(text.front()))
-        text.remove(0, 1);
-    while (!text.isEmpty() && strip(text.back()))
-        text.chop(1);
-    return text;
-}
-
-std::optional<Url> baseUrlFrom(const QString& text)
-{
-    if (auto url = Url::fromString(text))
-        return url;
-    return Url::fromString(PunycodeAdditions::encodedURLString(text));
-}
 
 } // namespace
 
@@ -314,7 +298,7 @@ QVariantMap CrawlmereArchiveWrapper::indexOfImagesInCSSFileWithURL(const QString
         logLine(0, QStringLiteral("indexOfImagesInCSSFileWithURL unable to obtain string version of %1 - dipping out").arg(url));
         return map;
     }
-    const auto base = baseUrlFrom(url);
+    const auto base = detail::urlFromText(url);
     if (!base)
         return map;
     for (qsizetype from = 0;;) {
@@ -322,7 +306,7 @@ QVariantMap CrawlmereArchiveWrapper::indexOfImagesInCSSFileWithURL(const QString
         if (start < 0)
             break;
         from = start + 5;
-        const auto resolved = Url::resolved(trimmedQuotesAndSpaces(text->mid(start, length)), *base);
+        const auto resolved = Url::resolved(detail::trimmedQuotesAndSpaces(text->mid(start, length)), *base);
         if (!resolved)
             continue;
         const QString absolute = resolved->absoluteString();
@@ -352,7 +336,7 @@ QVariantMap CrawlmereArchiveWrapper::indexOfFilesForVersion(const QVariantMap& v
         return map;
     const QString baseHref = parser->getBaseHref();
     const bool ownBase = baseHref.isEmpty() || baseHref == u"/" || baseHref == u"//";
-    const auto base = baseUrlFrom(ownBase ? url : baseHref);
+    const auto base = detail::urlFromText(ownBase ? url : baseHref);
     if (!base)
         return map;
     const QDateTime date = version.value(kDate).toDateTime();
@@ -386,7 +370,7 @@ QVariantMap CrawlmereArchiveWrapper::indexOfFilesForVersion(const QVariantMap& v
 QString CrawlmereArchiveWrapper::getUniqueFilenameForURL(const QString& url) const
 {
     const QDateTime now = QDateTime::currentDateTime();
-    if (!baseUrlFrom(url))
+    if (!detail::urlFromText(url))
         return QStringLiteral("nourl") + ArchiveWriter::archiveStamp(now);
     QString text = url;
     QString forcedExtension;
@@ -451,7 +435,7 @@ void CrawlmereArchiveWrapper::processCSSFileWithURL(const QString& url)
 {
     auto text = stringRepresentationOfMostRecentVersionForURL(url);
     const QString sheetFile = filenameRepresentationOfMostRecentVersionForUrl(url);
-    const auto base = baseUrlFrom(url);
+    const auto base = detail::urlFromText(url);
     if (!text || !base || !isPlainFileName(sheetFile)) {
         logLine(0, QStringLiteral("unable to process the style sheet %1").arg(url));
         return;
@@ -462,7 +446,7 @@ void CrawlmereArchiveWrapper::processCSSFileWithURL(const QString& url)
         if (start < 0)
             break;
         from = start + length + 1;
-        const auto resolved = Url::resolved(trimmedQuotesAndSpaces(text->mid(start, length)), *base);
+        const auto resolved = Url::resolved(detail::trimmedQuotesAndSpaces(text->mid(start, length)), *base);
         if (!resolved) {
             logLine(1, QStringLiteral("unable to make base url for %1").arg(text->mid(start, length)));
             continue;
