@@ -36,8 +36,9 @@ private:
 };
 
 /// The scan's site as a settings file names it: only its identifier is kept. Write-backs of a
-/// running scan (a new starting URL, the WordPress-URL switch, the finish time) are not saved
-/// anywhere: a headless run never changes the stored site list. Main thread only.
+/// running scan (a new starting URL, the WordPress-URL switch, the finish time, an archive
+/// folder) are not saved anywhere: a headless run never changes the stored site list. Main
+/// thread only.
 class HeadlessSiteStore final : public ShellSiteStore {
 public:
     explicit HeadlessSiteStore(QString siteID)
@@ -48,6 +49,7 @@ public:
     void switchWordpressUrlsOn(bool /*on*/) override { }
     QString getIDForCurrentSite() const override { return m_siteID; }
     void setTimeStampForCurrentSite() override { }
+    void setArchiveSaveLocation(const QString& /*siteId*/, const QString& /*path*/) override { }
 
 private:
     QString m_siteID;

@@ -2,6 +2,7 @@
 // and its sheet.
 #include "archive/ArchiveExportController.h"
 
+#include "engine/ShellServices.h"
 #include "engine/Z12Ara.h"
 #include "engine/detail/SettingsValue.h"
 #include "platform/Dispatch.h"
@@ -25,6 +26,14 @@ ArchiveExportController::ArchiveExportController(platform::UserDefaults& store, 
     , shared(std::make_shared<Shared>())
 {
     shared->owner = this;
+}
+
+ArchiveExportController::SaveLocationWriter ArchiveExportController::siteStoreWriter(std::weak_ptr<ShellSiteStore> store)
+{
+    return [store = std::move(store)](const QString& siteId, const QString& path) {
+        if (const auto siteStore = store.lock())
+            siteStore->setArchiveSaveLocation(siteId, path);
+    };
 }
 
 ArchiveExportController::~ArchiveExportController()

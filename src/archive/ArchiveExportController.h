@@ -11,6 +11,7 @@
 #include <functional>
 #include <memory>
 
+class ShellSiteStore;
 class Z12Ara;
 
 namespace crawlmere::platform {
@@ -48,6 +49,9 @@ public:
     using SaveLocationWriter = std::function<void(const QString& siteId, const QString& path)>;
 
     ArchiveExportController(platform::UserDefaults& defaults, SaveLocationWriter writeSaveLocation);
+    /// The writer that goes through the site store's `setArchiveSaveLocation` (nothing once the
+    /// store is gone).
+    static SaveLocationWriter siteStoreWriter(std::weak_ptr<ShellSiteStore> store);
     ~ArchiveExportController();
     ArchiveExportController(const ArchiveExportController&) = delete;
     ArchiveExportController& operator=(const ArchiveExportController&) = delete;

@@ -5,6 +5,7 @@
 #include "archive/ArchiveWriter.h"
 #include "engine/CrwlUrl.h"
 #include "engine/EngineDefaults.h"
+#include "engine/RecordingShellServices.h"
 #include "engine/Z12Ara.h"
 #include "platform/Dispatch.h"
 #include "platform/UserDefaults.h"
@@ -53,9 +54,8 @@ protected:
     std::shared_ptr<ArchiveWriter> writer;
     std::shared_ptr<Z12Ara> hub;
     std::shared_ptr<CrawlSettings> settings;
-    std::vector<std::pair<QString, QString>> stored;
-    ArchiveExportController controller { defaults,
-        [this](const QString& site, const QString& path) { stored.emplace_back(site, path); } };
+    std::shared_ptr<RecordingSiteStore> store = std::make_shared<RecordingSiteStore>();
+    ArchiveExportController controller { defaults, ArchiveExportController::siteStoreWriter(store) };
 };
 
 TEST_F(ArchiveExportControllerTest, ASiteWithAFolderExportsAtOnceOthersAskAndTheAnswerIsKept)
@@ -72,6 +72,8 @@ TEST_F(ArchiveExportControllerTest, ASiteWithAFolderExportsAtOnceOthersAskAndThe
     settings->insert("archiveSaveLocation", "");
     decision = controller.saveArchive(*hub);
     ASSERT_EQ(decision.step, Step::AskForFolder);
+    EXPECT_EQ(decision.scannedSiteId, hub->getDataBelongsToID());
+    decision.scannedSiteId = "site-7"; // as a scan of that site leaves it
     EXPECT_EQ(decision.question.title, "Archive pages");
     EXPECT_EQ(decision.question.prompt, "Export Archive");
     EXPECT_EQ(decision.question.message, "Choose a location for the archive");
@@ -79,19 +81,20 @@ TEST_F(ArchiveExportControllerTest, ASiteWithAFolderExportsAtOnceOthersAskAndThe
     EXPECT_FALSE(decision.question.dontAskAgain);
 
     EXPECT_EQ(controller.folderChosen(decision, QString(), true, true), std::nullopt);
-    EXPECT_TRUE(stored.empty());
+    EXPECT_TRUE(store->archiveSaveLocations.isEmpty());
     const auto preserve = controller.folderChosen(decision, dir.filePath("chosen"), /*process=*/false, /*dontAskAgain=*/false);
     ASSERT_TRUE(preserve);
     EXPECT_FALSE(preserve->process);
     EXPECT_FALSE(defaults.boolForKey("exportEntireSite_Process"));
     EXPECT_TRUE(defaults.boolForKey("exportEntireSite_Preserve"));
-    EXPECT_TRUE(stored.empty());
+    EXPECT_TRUE(store->archiveSaveLocations.isEmpty());
     const auto process = controller.folderChosen(decision, dir.filePath("chosen"), /*process=*/true, /*dontAskAgain=*/true);
     ASSERT_TRUE(process);
     EXPECT_TRUE(process->process);
     EXPECT_EQ(process->savePath, dir.filePath("chosen"));
-    ASSERT_EQ(stored.size(), 1u);
-    EXPECT_EQ(stored.front().second, dir.filePath("chosen"));
+    ASSERT_EQ(store->archiveSaveLocations.size(), 1);
+    EXPECT_EQ(store->archiveSaveLocations.front().first, "site-7"); // the scanned site
+    EXPECT_EQ(store->archiveSaveLocations.front().second, dir.filePath("chosen"));
 }
 
 TEST_F(ArchiveExportControllerTest, TheSheetFollowsTheBackgroundExportAndClosesAtItsEnd)
