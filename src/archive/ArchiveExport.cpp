@@ -194,7 +194,11 @@ struct ArchiveExport::Run {
     const ProcessEntry* lookUp(const QString& absolute) const;
     QString target(const ProcessEntry& entry, qint64 depth) const
     {
-        return QStringLiteral("../").repeated(depth) + linkText(entry.relativePath());
+        // A first segment holding ":" would read as a scheme ("a:b.html").
+        const QString prefix = depth > 0 ? QStringLiteral("../").repeated(depth)
+            : entry.components.first().contains(u':') ? QStringLiteral("./")
+                                                      : QString();
+        return prefix + linkText(entry.relativePath());
     }
 };
 

@@ -207,6 +207,8 @@ TEST_F(ArchiveExportTest, AHostileArchiveWritesNothingOutsideAndOverwritesNothin
         "http://h.test/twin.html", "http://h.test/dir/", "http://h.test/a.php?x=1", "http://h.test/a.php.x=1" };
     for (const QString& url : urls)
         archive(url, "<html><a href=\"/dir/\">d</a><img src='//h.test/i.png'></html>", true, settings);
+    archive("http://h.test/x:y.html", "<html>x</html>", true, settings);
+    archive("http://h.test/links.html", "<html><a href=\"/x:y.html\">x</a></html>", true, settings);
     ASSERT_TRUE(writer->saveArchive());
     QFile victim(sandbox.filePath("victim"));
     ASSERT_TRUE(victim.open(QIODevice::WriteOnly));
@@ -236,6 +238,8 @@ TEST_F(ArchiveExportTest, AHostileArchiveWritesNothingOutsideAndOverwritesNothin
             // One of the two URLs that map to a.php.x=1.html is skipped, not written over.
             EXPECT_EQ(written.count("a.php.x=1.html"), 1);
             EXPECT_TRUE(readAll(QDir(result.outputFolder).filePath("Twin.html")).contains("src='https://h.test/i.png'"));
+            // A name with ":" is not read as a scheme.
+            EXPECT_TRUE(readAll(QDir(result.outputFolder).filePath("links.html")).contains("href=\"./x:y.html\""));
         }
     }
     EXPECT_EQ(readAll(sandbox.filePath("victim")), "keep");
