@@ -74,6 +74,7 @@ struct HeadlessScan::State {
     bool interrupted = false;
     bool archiveIndexSaved = false;
     QString archiveLine;
+    qint64 scanMilliseconds = -1; // the scan's own time when an archive export follows it
 
     State(HeadlessOptions o, platform::UserDefaults& store, HeadlessConsole c)
         : options(std::move(o))
@@ -217,8 +218,10 @@ int HeadlessScan::run()
         d->statusTimer.stop();
     }
     writeBytes(d->console.err, d->statusLine.finish());
-    if (d->finished && engine::detail::settingBool(settings, QStringLiteral("shouldArchive")))
+    if (d->finished && engine::detail::settingBool(settings, QStringLiteral("shouldArchive"))) {
+        d->scanMilliseconds = d->elapsed.elapsed();
         d->archiveLine = exportArchiveAfterScan(*d->hub, d->defaults, d->archiveIndexSaved);
+    }
     watcher.reset();
 
     bool csvWritten = false;
@@ -267,7 +270,7 @@ bool HeadlessScan::State::writeCsv(QString* error) const
 
 void HeadlessScan::State::writeSummary(bool csvWritten) const
 {
-    const double seconds = static_cast<double>(elapsed.elapsed()) / 1000.0;
+    const double seconds = static_cast<double>(scanMilliseconds >= 0 ? scanMilliseconds : elapsed.elapsed()) / 1000.0;
     const qint64 checked = hub->checkedLinkCount();
     const qint64 found = hub->linksCollection().size();
     const QString startingUrl = hub->getCrawlSettings()->value(QStringLiteral("startingUrl")).toString();
