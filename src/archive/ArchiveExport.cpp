@@ -185,6 +185,21 @@ struct ArchiveExport::Run {
         return name == u"(null)" ? QString() : name;
     }
 
+    /// Runs `visit(url, file)` for each URL with a version at the request date, the progress
+    /// and the cancel flag checked before each; NO when cancelled.
+    template <typename Visit> bool eachArchivedVersion(Visit visit)
+    {
+        int shown = 0;
+        for (qsizetype i = 0; i < urls.size(); ++i) {
+            if (!proceed(i, urls.size(), shown))
+                return false;
+            const QString& url = urls.at(i);
+            const QString file = versionFile(url);
+            if (!file.isEmpty())
+                visit(url, file);
+        }
+        return true;
+    }
     bool preservePass();
     bool processPassOne();
     bool processPassTwo();
@@ -247,29 +262,21 @@ bool ArchiveExport::Run::preservePass()
     logLine(1, QStringLiteral("pass 1 of 1"));
     startPass(QStringLiteral("Exporting pages and resources"));
     const QString defaultName = usableDefaultName(request().defaultsLocalFileName);
-    int shown = 0;
-    for (qsizetype i = 0; i < urls.size(); ++i) {
-        if (!proceed(i, urls.size(), shown))
-            return false;
-        const QString& url = urls.at(i);
-        const QString file = versionFile(url);
-        if (file.isEmpty())
-            continue;
+    return eachArchivedVersion([&](const QString& url, const QString& file) {
         const auto data = wrapper->dataRepresentationOfVersionWithFilename(file, url);
         auto local = ArchiveExport::stripDomainFrom(url, /*addDefaultName=*/true, crawlDefaultName);
         if (!data || !local)
-            continue;
+            return;
         if (strings::pathExtension(*local).isEmpty())
             local = strings::appendingPathComponent(*local, defaultName);
         const auto components = ExportFolder::cleanComponents(*local);
         if (!components) {
             skip(QStringLiteral("skipping %1: its local path %2 would leave the export folder").arg(url, *local));
-            continue;
+            return;
         }
         if (!folder.write(*components, *data))
             ++skipped;
-    }
-    return true;
+    });
 }
 
 bool ArchiveExport::Run::processPassOne()
@@ -277,17 +284,10 @@ bool ArchiveExport::Run::processPassOne()
     logLine(1, QStringLiteral("pass 1 of 2"));
     startPass(QStringLiteral("Processing files"));
     QHash<QString, QString> claimedBy; // relative path → K
-    int shown = 0;
-    for (qsizetype i = 0; i < urls.size(); ++i) {
-        if (!proceed(i, urls.size(), shown))
-            return false;
-        const QString& url = urls.at(i);
-        const QString file = versionFile(url);
-        if (file.isEmpty())
-            continue;
+    return eachArchivedVersion([&](const QString& url, const QString& file) {
         const auto local = ArchiveExport::stripDomainFrom(url, /*addDefaultName=*/false, crawlDefaultName);
         if (!local)
-            continue;
+            return;
         const QString last = strings::lastPathComponent(*local);
         ProcessEntry entry;
         entry.url = url;
@@ -314,7 +314,7 @@ bool ArchiveExport::Run::processPassOne()
             entry.directory.isEmpty() ? entry.processedfilename : entry.directory + u'/' + entry.processedfilename);
         if (!components) {
             skip(QStringLiteral("skipping %1: its local path would leave the export folder").arg(url));
-            continue;
+            return;
         }
         entry.components = *components;
         const QString key = trimmedOf(url, u'/');
@@ -322,14 +322,13 @@ bool ArchiveExport::Run::processPassOne()
         const auto claim = claimedBy.constFind(path);
         if (claim != claimedBy.cend() && claim.value() != key) {
             skip(QStringLiteral("skipping %1: %2 is taken by %3").arg(url, path, claim.value()));
-            continue;
+            return;
         }
         if (const auto previous = map.constFind(key); previous != map.cend())
             claimedBy.remove(previous->relativePath());
         claimedBy.insert(path, key);
         map.insert(key, entry);
-    }
-    return true;
+    });
 }
 
 bool ArchiveExport::Run::processPassTwo()
