@@ -2,14 +2,17 @@
 #include "app/HeadlessScan.h"
 
 #include "app/ApplicationDefaults.h"
+#include "app/HeadlessArchiveExport.h"
 #include "app/HeadlessShellServices.h"
 #include "app/InterruptWatcher.h"
 #include "app/ScanStatusLine.h"
+#include "archive/ArchiveWriter.h"
 #include "engine/CrawlSettings.h"
 #include "engine/CrwlUrl.h"
 #include "engine/CrwlUrlFetchTransport.h"
 #include "engine/PunycodeAdditions.h"
 #include "engine/TableView.h"
+#include "engine/detail/SettingsValue.h"
 #include "engine/Z12Ara.h"
 #include "parsing/ParserFetchPageReader.h"
 #include "parsing/ParserHubPageReader.h"
@@ -76,6 +79,9 @@ struct HeadlessScan::State {
     bool ran = false;
     bool finished = false;
     bool interrupted = false;
+    bool archiveIndexSaved = false;
+    QString archiveLine;
+    qint64 scanMilliseconds = -1; // the scan's own time when an archive export follows it
 
     State(HeadlessOptions o, platform::UserDefaults& store, HeadlessConsole c)
         : options(std::move(o))
@@ -113,6 +119,8 @@ HeadlessScan::~HeadlessScan()
     platform::NotificationCenter::defaultCenter().removeObserver(d.get());
     if (d->hub) {
         // Records hold the hub weakly and the hub's tables hold the records: the scan goes first.
+        // The archive stays for the next scan to replace.
+        d->hub->setArchiveSink(nullptr);
         d->hub->clear();
         d->hub.reset();
     }
@@ -191,6 +199,7 @@ int HeadlessScan::run()
     d->hub->setTransport(std::make_shared<CrwlUrlFetchTransport>());
     d->hub->setPageReader(std::make_shared<ParserHubPageReader>());
     d->hub->setLinkExtractionParsers(std::make_shared<ParserLinkExtraction>());
+    d->hub->setArchiveSink(std::make_shared<archive::ArchiveWriter>(d->defaults));
     ParserFetchPageReader::installAsFetchPageReader();
 
     auto& center = platform::NotificationCenter::defaultCenter();
@@ -202,6 +211,9 @@ int HeadlessScan::run()
             d->loop.quit();
         },
         sender);
+    center.addObserver(
+        d.get(), Z12Ara::CrwlDidSaveArchiveIndex,
+        [this](const platform::Notification&) { d->archiveIndexSaved = true; }, sender);
     center.addObserver(
         d.get(), Z12Ara::CrwlCrawlDidStop,
         [this](const platform::Notification&) {
@@ -234,6 +246,10 @@ int HeadlessScan::run()
         d->statusTimer.stop();
     }
     writeBytes(d->console.err, d->statusLine.finish());
+    if (d->finished && engine::detail::settingBool(settings, QStringLiteral("shouldArchive"))) {
+        d->scanMilliseconds = d->elapsed.elapsed();
+        d->archiveLine = exportArchiveAfterScan(*d->hub, d->defaults, d->archiveIndexSaved);
+    }
     watcher.reset();
     if (d->configManager)
         d->configManager->applicationWillTerminate();
@@ -320,7 +336,7 @@ bool HeadlessScan::State::writeViewExports(QString* error)
 
 void HeadlessScan::State::writeSummary(bool exportsWritten) const
 {
-    const double seconds = static_cast<double>(elapsed.elapsed()) / 1000.0;
+    const double seconds = static_cast<double>(scanMilliseconds >= 0 ? scanMilliseconds : elapsed.elapsed()) / 1000.0;
     const qint64 checked = hub->checkedLinkCount();
     const qint64 found = hub->linksCollection().size();
     const QString startingUrl = hub->getCrawlSettings()->value(QStringLiteral("startingUrl")).toString();
@@ -343,6 +359,8 @@ void HeadlessScan::State::writeSummary(bool exportsWritten) const
     if (exportsWritten && !options.htmlFile.isEmpty())
         lines << QStringLiteral("HTML: %1 (%2)")
                      .arg(QDir::toNativeSeparators(options.htmlFile), plural(rows, "row", "rows"));
+    if (!archiveLine.isEmpty())
+        lines << archiveLine;
     writeBytes(console.out, lines.join(QLatin1Char('\n')).toUtf8() + '\n');
 }
 

@@ -37,8 +37,8 @@ private:
 
 /// The site store of a scan of a URL or a local file, which belongs to no site: only an
 /// identifier is kept, and write-backs of the running scan (a new starting URL, the WordPress-URL
-/// switch, the finish time) are not saved anywhere. A settings-file target goes through the site
-/// list instead (settings/ConfigManager). Main thread only.
+/// switch, the finish time, an archive folder) are not saved anywhere. A settings-file target
+/// goes through the site list instead (settings/ConfigManager). Main thread only.
 class HeadlessSiteStore final : public ShellSiteStore {
 public:
     explicit HeadlessSiteStore(QString siteID)
@@ -49,6 +49,7 @@ public:
     void switchWordpressUrlsOn(bool /*on*/) override { }
     QString getIDForCurrentSite() const override { return m_siteID; }
     void setTimeStampForCurrentSite() override { }
+    void setArchiveSaveLocation(const QString& /*siteId*/, const QString& /*path*/) override { }
 
 private:
     QString m_siteID;

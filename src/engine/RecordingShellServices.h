@@ -9,6 +9,7 @@
 #include <QStringList>
 
 #include <mutex>
+#include <utility>
 
 /// Answers each alert with the next prepared answer (0, the first button, when none is left)
 /// and keeps every alert and beep. Main thread only.
@@ -30,11 +31,16 @@ public:
     void switchWordpressUrlsOn(bool on) override { wordpressSwitches.append(on); }
     QString getIDForCurrentSite() const override { return siteID; }
     void setTimeStampForCurrentSite() override { ++timeStamps; }
+    void setArchiveSaveLocation(const QString& site, const QString& path) override
+    {
+        archiveSaveLocations.append({ site, path });
+    }
 
     QString siteID = QStringLiteral("");
     QStringList newStartingUrls;
     QList<bool> wordpressSwitches;
     int timeStamps = 0;
+    QList<std::pair<QString, QString>> archiveSaveLocations;
 };
 
 /// Keeps every text it is handed; safe from any thread.

@@ -1,6 +1,9 @@
-// Out-of-line destructors of the shell interfaces, so their vtables have one home.
+// Out-of-line destructors of the shell and archive interfaces, so their vtables have one home.
 #include "engine/ShellServices.h"
+
+#include "engine/ArchiveSink.h"
 
 ShellPrompts::~ShellPrompts() = default;
 ShellSiteStore::~ShellSiteStore() = default;
 Diagnostic::~Diagnostic() = default;
+ArchiveSink::~ArchiveSink() = default;

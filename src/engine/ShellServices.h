@@ -43,6 +43,10 @@ public:
     virtual QString getIDForCurrentSite() const = 0;
     /// setTimeStampForCurrentSite: records the finish time of the selected site's scan.
     virtual void setTimeStampForCurrentSite() = 0;
+    /// setArchiveSaveLocation: the site with identifier `siteId` (the scanned one, which may no
+    /// longer be selected) exports its archive to `path` from now on without asking. An unknown
+    /// identifier changes nothing.
+    virtual void setArchiveSaveLocation(const QString& siteId, const QString& path) = 0;
 
 protected:
     ShellSiteStore() = default;

@@ -2,6 +2,7 @@
 // lists, directory scope, internal domains, local files and URL lists), reset, pause and resume.
 #include "engine/Z12Ara.h"
 
+#include "engine/ArchiveSink.h"
 #include "engine/CrwlUrl.h"
 #include "engine/CrwlUrlFetchTransport.h"
 #include "engine/EngineSEOService.h"
@@ -85,12 +86,8 @@ void Z12Ara::clear()
     checkQueue.removeAllObjects();
     inProgressArray = QList<UrlPtr>();
     inProgressArray.reserve(40);
-    if (clearArchiveHandler)
-        clearArchiveHandler(*this);
-    {
-        std::lock_guard lock(archiveIndexLock);
-        archiveIndex.clear();
-    }
+    if (archiveSink)
+        archiveSink->clearArchiveFolder();
     instanceArray = std::vector<InstancePtr>();
     lookupDictionary = QHash<QString, UrlPtr>();
     redirLookupDictionary = QHash<QString, QList<UrlPtr>>();
@@ -508,7 +505,9 @@ QString Z12Ara::stringByDeletingLastPathComponent(const QString& text)
     return text.left(slash);
 }
 
-QString Z12Ara::uniqueStringUsingDateAndTime()
+QString Z12Ara::uniqueStringUsingDateAndTime() { return uniqueStringUsingDateAndTime(QDateTime::currentDateTime()); }
+
+QString Z12Ara::uniqueStringUsingDateAndTime(const QDateTime& when)
 {
-    return QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMddHHmmss"));
+    return when.toString(QStringLiteral("yyyyMMddHHmmss"));
 }

@@ -41,6 +41,7 @@ class LinkExtractionParsers;
 class OutputFilterManager;
 class ShellPrompts;
 class ShellSiteStore;
+class ArchiveSink;
 
 namespace crawlmere::platform {
 struct UrlLoadResult;
@@ -74,7 +75,7 @@ struct HubWarningRecord {
 ///
 /// Notifications posted on the default center, with the hub as object unless stated:
 /// "CrwlCrawlDidFinish", "CrwlCrawlDidStop", "CrwlCrawlWillContinue", "CrwlListenerShouldUpdateData",
-/// and "CrwlUrlStatusUpdated" with the record as object.
+/// "CrwlDidSaveArchiveIndex", and "CrwlUrlStatusUpdated" with the record as object.
 class Z12Ara : public qfDataSource, public CrwlURLDelegate, public std::enable_shared_from_this<Z12Ara> {
 public:
     using UrlPtr = std::shared_ptr<CrwlUrl>;
@@ -86,6 +87,7 @@ public:
     static inline const QString CrwlCrawlWillContinue = QStringLiteral("CrwlCrawlWillContinue");
     static inline const QString CrwlUrlStatusUpdated = QStringLiteral("CrwlUrlStatusUpdated");
     static inline const QString CrwlListenerShouldUpdateData = QStringLiteral("CrwlListenerShouldUpdateData");
+    static inline const QString CrwlDidSaveArchiveIndex = QStringLiteral("CrwlDidSaveArchiveIndex");
 
     /// Room made up front in the queue, the lookup table and the occurrence array.
     static constexpr qsizetype kQueueCapacity = 50000;
@@ -122,15 +124,10 @@ public:
     /// The parser services of the encoding probe and the soft-404 test. Without one, the probe
     /// trusts the trial decoding alone and the soft-404 test reads pages as UTF-8.
     void setPageReader(std::shared_ptr<const HubPageReader> value) { pageReader = std::move(value); }
-    /// The page archive's two calls at the ends of a scan: emptying the archive folder at
-    /// `clear` (clearArchiveFolder) and writing the archive index after the finish when
-    /// `shouldArchive` is on (saveArchive:, queued on the main thread).
-    using ArchiveHandler = std::function<void(Z12Ara&)>;
-    void setArchiveHandlers(ArchiveHandler clearArchiveFolder, ArchiveHandler saveArchive)
-    {
-        clearArchiveHandler = std::move(clearArchiveFolder);
-        saveArchiveHandler = std::move(saveArchive);
-    }
+    /// The page archive of the scans (null: nothing is archived, no index is written). Set it
+    /// before the first scan; fetch threads read it.
+    void setArchiveSink(std::shared_ptr<ArchiveSink> value) { archiveSink = std::move(value); }
+    const std::shared_ptr<ArchiveSink>& getArchiveSink() const { return archiveSink; }
 
     crawlmere::platform::UserDefaults& getDefaults() const { return *defaults; }
     const std::shared_ptr<EngineSEOService>& getEngineSEODataSource() const { return engineSEODataSource; }
@@ -177,8 +174,9 @@ public:
     /// stringByDeletingLastPathComponent: up to (not including) the last "/"; the string itself
     /// when it holds no "/" or only a "/" at index 0.
     static QString stringByDeletingLastPathComponent(const QString& text);
-    /// uniqueStringUsingDateAndTime: the current local time as "yyyyMMddHHmmss".
+    /// uniqueStringUsingDateAndTime: the current local time (or `when`) as "yyyyMMddHHmmss".
     static QString uniqueStringUsingDateAndTime();
+    static QString uniqueStringUsingDateAndTime(const QDateTime& when);
     /// The ten built-in "Do not check" terms appended to every scan's list.
     static QStringList builtInCheckBlacklistTerms();
 
@@ -193,6 +191,14 @@ public:
     void threadHasFinished(const UrlPtr& record) override;
     /// isFinished: YES when the scan is over; gives up fetches silent past `timeout` + 3 s.
     bool isFinished();
+    /// saveArchive: has the archive sink write its index, then posts "CrwlDidSaveArchiveIndex"
+    /// (also when the write failed or there is no sink). Queued once after a finish with
+    /// `shouldArchive` on.
+    void saveArchive();
+    /// archiveLocation: the sink's archive folder, created when missing; null without a sink.
+    QString archiveLocation() const;
+    /// archivePage: hands the record to the archive sink. [any thread; several at once]
+    void archivePage(const UrlPtr& record) override;
     void updateStatusField() const;
 
     void incNumberDone(const UrlPtr& record) override;
@@ -475,9 +481,6 @@ private:
     QStringList soft404Array;
     mutable std::mutex soft404Lock;
     QList<HubWarningRecord> warningsArray;
-    /// Written by archive hooks running at once: guarded by `archiveIndexLock`.
-    QVariantMap archiveIndex;
-    mutable std::mutex archiveIndexLock;
     QFQueue checkQueue { kQueueCapacity };
     QList<UrlPtr> inProgressArray;
     bool scanningHttpsSite = false;
@@ -499,8 +502,8 @@ private:
     std::shared_ptr<FetchTransport> transport;
     std::shared_ptr<HubClock> clock;
     std::shared_ptr<const HubPageReader> pageReader;
-    ArchiveHandler clearArchiveHandler;
-    ArchiveHandler saveArchiveHandler;
+    /// Read by fetch threads; set only while no scan runs.
+    std::shared_ptr<ArchiveSink> archiveSink;
     /// Start times of the fetches of the last minute (and those scheduled), oldest first, for
     /// the `limitRPM` window; never longer than `maxRPM`.
     std::deque<QDateTime> recentStarts;

@@ -3,6 +3,8 @@
 // watchdog for fetches that never report back.
 #include "engine/Z12Ara.h"
 
+#include "engine/ArchiveSink.h"
+
 #include "engine/CrwlUrl.h"
 #include "engine/FetchTransport.h"
 #include "engine/HubClock.h"
@@ -230,15 +232,30 @@ void Z12Ara::finish()
     crawlFinishedFlag = true;
     logLine(1, QStringLiteral("isFinished - sending notification"));
     post(CrwlCrawlDidFinish);
-    if (settingBool(crawlSettings, QStringLiteral("shouldArchive")) && saveArchiveHandler) {
+    if (settingBool(crawlSettings, QStringLiteral("shouldArchive"))) {
         const quint64 generation = runGeneration;
         std::weak_ptr<Z12Ara> weakHub = weak_from_this();
         clock->after(std::chrono::milliseconds(0), [weakHub, generation] {
             const auto hub = weakHub.lock();
-            if (hub && hub->runGeneration == generation && hub->saveArchiveHandler)
-                hub->saveArchiveHandler(*hub);
+            if (hub && hub->runGeneration == generation)
+                hub->saveArchive();
         });
     }
+}
+
+void Z12Ara::saveArchive()
+{
+    if (archiveSink && !archiveSink->saveArchive())
+        logLine(1, QStringLiteral("unable to write the archive index"));
+    post(CrwlDidSaveArchiveIndex);
+}
+
+QString Z12Ara::archiveLocation() const { return archiveSink ? archiveSink->archiveLocation() : QString(); }
+
+void Z12Ara::archivePage(const UrlPtr& record)
+{
+    if (archiveSink && record)
+        archiveSink->archivePage(*record);
 }
 
 qint64 Z12Ara::requestSlotsLeftThisMinute(const QDateTime& now)

@@ -1,6 +1,8 @@
 #include "platform/Strings.h"
 
 #include <QRegularExpression>
+#include <algorithm>
+
 #include <QStringDecoder>
 
 namespace crawlmere::platform::strings {
@@ -212,6 +214,27 @@ QString appendingPathComponent(const QString& path, const QString& component)
         joined.append(u'/');
     joined.append(component.startsWith(u'/') ? component.mid(1) : component);
     return fixingSlashes(joined);
+}
+
+bool rangeIsWithinCodeOf(qsizetype start, qsizetype length, QStringView text)
+{
+    const qsizetype size = text.size();
+    if (size == 0)
+        return false;
+    start = std::clamp<qsizetype>(start, 0, size - 1);
+    for (qsizetype i = start; i >= 0; --i) {
+        if (text[i] == u'<')
+            return true;
+        if (text[i] == u'>')
+            break;
+    }
+    for (qsizetype i = start + std::max<qsizetype>(length, 0); i < size; ++i) {
+        if (text[i] == u'>')
+            return true;
+        if (text[i] == u'<')
+            return false;
+    }
+    return false;
 }
 
 } // namespace crawlmere::platform::strings

@@ -46,4 +46,10 @@ QString deletingPathExtension(const QString& path);
 /// Joins with exactly one "/" between; "" + "a" → "a".
 QString appendingPathComponent(const QString& path, const QString& component);
 
+/// range:isWithinCodeOf: whether the range [start, start + length) of `text` lies inside an
+/// HTML tag: scanning backwards from `start` (inclusive), the first "<" or ">" met is "<"; or,
+/// scanning forwards from `start + length`, the first "<" or ">" met is ">". Reaching an end of
+/// the text meets neither. A range outside the text is clamped to it.
+bool rangeIsWithinCodeOf(qsizetype start, qsizetype length, QStringView text);
+
 } // namespace crawlmere::platform::strings

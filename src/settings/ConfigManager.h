@@ -169,6 +169,9 @@ public:
     bool setNameIfStillDefault(const QString& name);
     void setCrawlsSinglePage(bool on);
     void setArchiveSaveLocation(const QString& path);
+    /// The archive folder of the site `siteId` (the scanned one, selected or not); an unknown
+    /// identifier changes nothing.
+    void setArchiveSaveLocation(const QString& siteId, const QString& path) override;
     QString filenameFromCurrentStartingURL() const;
     /// A usable starting URL: trimmed; kept when it holds "://"; a local path ("/…", "~/…")
     /// becomes a file URL with XML entities decoded; anything else gets "http://". A string

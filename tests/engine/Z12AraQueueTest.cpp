@@ -1,5 +1,6 @@
 // The crawl coordinator's pump on a virtual clock: parallelism, order, delay, request rate,
 // pause and resume, the give-up of silent fetches and the finish.
+#include "engine/ArchiveSink.h"
 #include "engine/CrwlLinkInstance.h"
 #include "engine/QFQueue.h"
 
@@ -328,13 +329,30 @@ TEST_F(Z12AraQueueTest, FinishIsPostedExactlyOnce)
 
 TEST_F(Z12AraQueueTest, ArchiveIsSavedAfterTheFinishWhenArchiving)
 {
-    int saves = 0;
-    hub->setArchiveHandlers(nullptr, [&](Z12Ara&) { ++saves; });
+    NotificationCounter notes;
+    struct CountingSink final : ArchiveSink {
+        void clearArchiveFolder() override { ++clears; }
+        void archivePage(const CrwlUrl&) override { }
+        bool saveArchive() override
+        {
+            ++saves;
+            return false;
+        }
+        QString archiveLocation() override { return {}; }
+        int clears = 0;
+        int saves = 0;
+    };
+    auto sink = std::make_shared<CountingSink>();
+    hub->setArchiveSink(sink);
+    hub->clear();
+    EXPECT_EQ(sink->clears, 1);
     settings->insert(QStringLiteral("shouldArchive"), true);
     EXPECT_TRUE(hub->isFinished());
-    EXPECT_EQ(saves, 0);
+    EXPECT_EQ(sink->saves, 0);
     clock->advance(0);
-    EXPECT_EQ(saves, 1);
+    EXPECT_EQ(sink->saves, 1);
+    // The index is announced even though it could not be written.
+    EXPECT_EQ(notes.count(Z12Ara::CrwlDidSaveArchiveIndex), 1);
 }
 
 class Z12AraCountersTest : public HubFixture { };

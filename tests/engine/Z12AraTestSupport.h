@@ -122,7 +122,8 @@ public:
     {
         auto& center = crawlmere::platform::NotificationCenter::defaultCenter();
         for (const QString& name : { Z12Ara::CrwlCrawlDidFinish, Z12Ara::CrwlCrawlDidStop,
-                 Z12Ara::CrwlCrawlWillContinue, Z12Ara::CrwlUrlStatusUpdated, Z12Ara::CrwlListenerShouldUpdateData }) {
+                 Z12Ara::CrwlCrawlWillContinue, Z12Ara::CrwlUrlStatusUpdated, Z12Ara::CrwlListenerShouldUpdateData,
+                 Z12Ara::CrwlDidSaveArchiveIndex }) {
             center.addObserver(this, name, [this](const crawlmere::platform::Notification& n) {
                 ++counts[n.name];
                 objects[n.name].push_back(n.object);

@@ -72,3 +72,22 @@ TEST(Strings, XmlEntitiesDecodeNamedAndNumericReferencesOnly)
     EXPECT_EQ(strings::decodingXmlEntities("&nbsp; &#xD800; &#0; & &amp"), "&nbsp; &#xD800; &#0; & &amp");
     EXPECT_EQ(strings::decodingXmlEntities("no entity"), "no entity");
 }
+
+TEST(Strings, RangeIsWithinCodeOfLooksForTheNearestAngleBracket)
+{
+    const QString page = QStringLiteral("<a href=\"x.html\">x.html</a> tail x.html");
+    struct Case {
+        qsizetype start;
+        qsizetype length;
+        bool inside;
+    };
+    const qsizetype attribute = page.indexOf(u"x.html");
+    const qsizetype text = page.indexOf(u"x.html", attribute + 1);
+    const qsizetype trailing = page.lastIndexOf(u"x.html");
+    for (const Case& c : { Case { attribute, 6, true }, Case { text, 6, false }, Case { trailing, 6, false },
+             Case { 0, 1, true }, Case { -5, 3, true }, Case { page.size() + 9, 2, false } })
+        EXPECT_EQ(strings::rangeIsWithinCodeOf(c.start, c.length, page), c.inside) << c.start;
+    // Only the closing ">" after the range tells: no "<" before it.
+    EXPECT_TRUE(strings::rangeIsWithinCodeOf(0, 1, u"a b>"));
+    EXPECT_FALSE(strings::rangeIsWithinCodeOf(0, 0, u""));
+}

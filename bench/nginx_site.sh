@@ -1,0 +1,66 @@
+# Shared by the benchmarks: a private nginx serving a generated site on 127.0.0.1:$port, and
+# readers of `/usr/bin/time -v` reports. Expects $work and $port; the caller sources it.
+nginx_pid=""
+stop_nginx() {
+    if [ -n "$nginx_pid" ]; then
+        kill "$nginx_pid" 2>/dev/null || true
+        wait "$nginx_pid" 2>/dev/null || true
+        nginx_pid=""
+    fi
+}
+trap stop_nginx EXIT
+
+# Serves folder $1 on 127.0.0.1:$port with a private configuration; /r/<n> answers 301 to
+# /p/<n>.html.
+start_nginx() {
+    local site="$1" prefix="$work/nginx"
+    mkdir -p "$prefix/logs" "$prefix/temp"
+    local user_line=""
+    [ "$(id -u)" -eq 0 ] && user_line="user root;"
+    cat >"$prefix/nginx.conf" <<CONF
+$user_line
+worker_processes 2;
+daemon off;
+pid $prefix/nginx.pid;
+error_log $prefix/logs/error.log warn;
+events { worker_connections 4096; }
+http {
+    include /etc/nginx/mime.types;
+    default_type application/octet-stream;
+    access_log off;
+    sendfile on;
+    keepalive_requests 1000000;
+    keepalive_timeout 60s;
+    client_body_temp_path $prefix/temp/body;
+    proxy_temp_path $prefix/temp/proxy;
+    fastcgi_temp_path $prefix/temp/fastcgi;
+    uwsgi_temp_path $prefix/temp/uwsgi;
+    scgi_temp_path $prefix/temp/scgi;
+    server {
+        listen 127.0.0.1:$port;
+        root $site;
+        index index.html;
+        location ~ ^/r/([0-9]+)\$ { return 301 /p/\$1.html; }
+    }
+}
+CONF
+    nginx -p "$prefix" -c "$prefix/nginx.conf" &
+    nginx_pid=$!
+    for _ in $(seq 1 50); do
+        if wget -q -O /dev/null "http://127.0.0.1:$port/" 2>/dev/null; then
+            return 0
+        fi
+        sleep 0.1
+    done
+    echo "bench: nginx did not answer on port $port (see $prefix/logs/error.log)" >&2
+    exit 1
+}
+
+# Seconds of "Elapsed (wall clock) time (h:mm:ss or m:ss): ..." in a `time -v` report.
+wall_seconds() {
+    awk -F': ' '/Elapsed \(wall clock\)/ { n = split($2, t, ":"); s = 0; for (i = 1; i <= n; i++) s = s * 60 + t[i]; print s }' "$1"
+}
+peak_mb() {
+    awk -F': ' '/Maximum resident set size/ { printf "%.0f", $2 / 1024 }' "$1"
+}
+

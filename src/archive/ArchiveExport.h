@@ -1,0 +1,100 @@
+// The export of an archived scan to a browsable folder: Preserve writes each archived file as
+// received under its URL's path; Process gives files local names and rewrites the links of
+// pages and style sheets to relative paths among them.
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+#include <QStringList>
+#include <QVariantMap>
+
+#include <atomic>
+#include <functional>
+#include <optional>
+
+namespace crawlmere::archive {
+
+/// What one export needs, taken on the main thread before it starts.
+struct ArchiveExportRequest {
+    /// "selectedDate": each URL's version current at this moment is exported.
+    QDateTime selectedDate;
+    /// "savePath": the chosen folder; the export makes a new folder inside it.
+    QString savePath;
+    /// "process": YES for Process, NO for Preserve.
+    bool process = true;
+    /// The hub's archive folder and the crawl settings of the finished scan (a copy).
+    QString archiveLocation;
+    QVariantMap crawlSettings;
+    /// The user defaults `id` (the selected site) and `defaultLocalFileName`.
+    QString siteId;
+    QString defaultsLocalFileName = QStringLiteral("index.html");
+};
+
+/// The progress as the sheet shows it: each pass sets its info line and the bar's maximum (and
+/// value 0); the value then moves as whole percentages are passed. Called on the export thread;
+/// the receiver hops to the main thread itself.
+struct ArchiveExportProgress {
+    std::function<void(const QString& info, qint64 maximum)> passStarted;
+    std::function<void(qint64 value)> valueChanged;
+};
+
+/// One export (`exportFilesForDate:`), run once on a background thread. `cancel` may come from
+/// any thread: the export reads the flag before each item and stops there, leaving what it wrote.
+///
+/// Every path is checked before it is written (see `detail::ExportFolder`): a URL or default name
+/// that would climb out of the output folder, or a name the file system cannot take, is skipped
+/// with a log line; no existing file is ever replaced. Rewritten links name the files as written
+/// (percent-encoded where a path needs it).
+class ArchiveExport {
+public:
+    enum class Outcome {
+        Finished, ///< every item was looked at (some may have been skipped)
+        Cancelled, ///< stopped before an item; the sheet is not closed by the export
+        ArchiveNotFound, ///< "unable to find the archive for our site"; nothing written
+    };
+    struct Result {
+        Outcome outcome = Outcome::Finished;
+        /// The folder made; null when nothing was written (an empty archive makes none).
+        QString outputFolder;
+        qint64 filesWritten = 0;
+        qint64 itemsSkipped = 0;
+    };
+
+    /// Most archived URLs one export looks at.
+    static constexpr qsizetype kMaxItems = 2000000;
+
+    explicit ArchiveExport(ArchiveExportRequest request, ArchiveExportProgress progress = {});
+    ArchiveExport(const ArchiveExport&) = delete;
+    ArchiveExport& operator=(const ArchiveExport&) = delete;
+
+    /// exportFilesForDate: the whole export. Blocks; call once, off the main thread.
+    Result exportFilesForDate();
+    /// exportSiteProgress_Cancel: (the flag part). A cancel before the export has started stops
+    /// it before its first item. [any thread]
+    void cancel() { shouldCancelExportSite.store(true); }
+    bool isCancelled() const { return shouldCancelExportSite.load(); }
+
+    /// The folder the export makes inside `savePath`: `filenameFromURL` of the starting URL, "-"
+    /// and the start's second ("yyyyMMddHHmmss").
+    static QString outputFolderName(const QString& startingUrl, const QDateTime& start);
+    /// filenameFromURL: the URL without "http://", "https://", "/", ":" and ".".
+    static QString filenameFromURL(const QString& url);
+    /// stripDomainFrom:addDefaultNameIfNecessary: the text after the URL's host (port, path,
+    /// query, fragment); with nothing after it, `defaultName` when `addDefaultName`, else "".
+    /// nullopt when no URL can be made, it has no host, or the host is not in the text.
+    static std::optional<QString> stripDomainFrom(const QString& url, bool addDefaultName, const QString& defaultName);
+    /// getNumberOfDirectoriesIn: non-empty "/"-separated components before the last.
+    static qint64 getNumberOfDirectoriesIn(const QString& path);
+    /// removeBaseHrefInSource: the first "<base " (else "< base ") tag taken out, through its ">";
+    /// unchanged when there is none, no ">", or the ">" is the last character.
+    static QString removeBaseHrefInSource(const QString& text);
+
+private:
+    struct Run;
+
+    ArchiveExportRequest request;
+    ArchiveExportProgress progress;
+    std::atomic<bool> shouldCancelExportSite { false };
+};
+
+} // namespace crawlmere::archive

@@ -1,0 +1,165 @@
+// The window's side of an archive export: the decision, the folder answer, the background run
+// and its sheet.
+#include "archive/ArchiveExportController.h"
+
+#include "engine/ShellServices.h"
+#include "engine/Z12Ara.h"
+#include "engine/detail/SettingsValue.h"
+#include "platform/Dispatch.h"
+#include "platform/UserDefaults.h"
+
+namespace crawlmere::archive {
+
+using platform::Dispatch::toMain;
+
+/// What the worker and the main thread share; the worker holds it too, so a controller that goes
+/// away during an export leaves it alive until the worker is done.
+struct ArchiveExportController::Shared {
+    ArchiveExportController* owner = nullptr; // null once the controller is gone (main thread)
+    std::shared_ptr<ArchiveExport> running;
+    ArchiveExportSheet sheet;
+};
+
+ArchiveExportController::ArchiveExportController(platform::UserDefaults& store, SaveLocationWriter writer)
+    : defaults(store)
+    , writeSaveLocation(std::move(writer))
+    , shared(std::make_shared<Shared>())
+{
+    shared->owner = this;
+}
+
+ArchiveExportController::SaveLocationWriter ArchiveExportController::siteStoreWriter(std::weak_ptr<ShellSiteStore> store)
+{
+    return [store = std::move(store)](const QString& siteId, const QString& path) {
+        if (const auto siteStore = store.lock())
+            siteStore->setArchiveSaveLocation(siteId, path);
+    };
+}
+
+ArchiveExportController::~ArchiveExportController()
+{
+    if (shared->running)
+        shared->running->cancel();
+    shared->owner = nullptr;
+}
+
+ArchiveExportRequest ArchiveExportController::requestFor(
+    const Z12Ara& hub, platform::UserDefaults& store, const QString& savePath, bool process)
+{
+    ArchiveExportRequest request;
+    request.selectedDate = QDateTime::currentDateTime();
+    request.savePath = savePath;
+    request.process = process;
+    request.archiveLocation = hub.archiveLocation();
+    if (hub.getCrawlSettings())
+        request.crawlSettings = hub.getCrawlSettings()->snapshot();
+    request.siteId = store.stringForKey(QStringLiteral("id"));
+    request.defaultsLocalFileName = store.stringForKey(QStringLiteral("defaultLocalFileName"));
+    return request;
+}
+
+ArchiveExportController::Decision ArchiveExportController::saveArchive(const Z12Ara& hub) const
+{
+    Decision decision;
+    decision.scannedSiteId = hub.getDataBelongsToID();
+    const bool process = defaults.boolForKey(QStringLiteral("exportEntireSite_Process"));
+    const QString location
+        = engine::detail::settingString(hub.getCrawlSettings(), QStringLiteral("archiveSaveLocation"));
+    if (!location.isEmpty()) {
+        decision.step = Step::Export;
+        decision.request = requestFor(hub, defaults, location, process);
+        return decision;
+    }
+    decision.step = Step::AskForFolder;
+    decision.question.process = process;
+    decision.request = requestFor(hub, defaults, QString(), process);
+    return decision;
+}
+
+std::optional<ArchiveExportRequest> ArchiveExportController::folderChosen(
+    const Decision& decision, const QString& folder, bool process, bool dontAskAgain)
+{
+    if (folder.isEmpty())
+        return std::nullopt;
+    // The panel's radio buttons are bound to these defaults; the mode is read back from them.
+    defaults.setBool(process, QStringLiteral("exportEntireSite_Process"));
+    defaults.setBool(!process, QStringLiteral("exportEntireSite_Preserve"));
+    if (dontAskAgain && writeSaveLocation)
+        writeSaveLocation(decision.scannedSiteId, folder);
+    ArchiveExportRequest request = decision.request;
+    request.selectedDate = QDateTime::currentDateTime();
+    request.savePath = folder;
+    request.process = defaults.boolForKey(QStringLiteral("exportEntireSite_Process"));
+    return request;
+}
+
+void ArchiveExportController::show(const ArchiveExportSheet& sheet)
+{
+    shared->sheet = sheet;
+    if (sheetChanged)
+        sheetChanged(shared->sheet);
+}
+
+bool ArchiveExportController::start(ArchiveExportRequest request)
+{
+    if (shared->running)
+        return false;
+    const std::weak_ptr<Shared> weak = shared;
+    ArchiveExportProgress progress;
+    progress.passStarted = [weak](const QString& info, qint64 maximum) {
+        toMain([weak, info, maximum] {
+            const auto state = weak.lock();
+            if (state && state->owner && state->sheet.visible)
+                state->owner->show({ true, info, maximum, 0 });
+        });
+    };
+    progress.valueChanged = [weak](qint64 value) {
+        toMain([weak, value] {
+            const auto state = weak.lock();
+            if (state && state->owner && state->sheet.visible) {
+                ArchiveExportSheet sheet = state->sheet;
+                sheet.value = value;
+                state->owner->show(sheet);
+            }
+        });
+    };
+    auto exporter = std::make_shared<ArchiveExport>(std::move(request), std::move(progress));
+    shared->running = exporter;
+    show({ true, QString(), 0, 0 });
+    const std::shared_ptr<Shared> state = shared;
+    platform::Dispatch::toGlobal([state, exporter] {
+        const ArchiveExport::Result result = exporter->exportFilesForDate();
+        toMain([state, exporter, result] {
+            if (state->running == exporter)
+                state->running.reset();
+            ArchiveExportController* owner = state->owner;
+            if (!owner)
+                return;
+            // The export closes the sheet when it ends by itself; a cancel has closed it already.
+            if (result.outcome != ArchiveExport::Outcome::Cancelled && state->sheet.visible)
+                owner->show({});
+            if (owner->finished)
+                owner->finished(result);
+        });
+    });
+    return true;
+}
+
+void ArchiveExportController::cancel()
+{
+    if (shared->running)
+        shared->running->cancel();
+    if (shared->sheet.visible)
+        show({});
+}
+
+bool ArchiveExportController::isRunning() const { return shared->running != nullptr; }
+
+const ArchiveExportSheet& ArchiveExportController::sheet() const { return shared->sheet; }
+
+bool ArchiveExportController::waitForExport(std::chrono::milliseconds timeout)
+{
+    return platform::Dispatch::runUntil([this] { return !shared->running; }, timeout);
+}
+
+} // namespace crawlmere::archive

@@ -1,0 +1,190 @@
+// The page archive of a scan: files, names, the index and its property list.
+#include "archive/ArchiveWriter.h"
+
+#include "archive/detail/ExclusiveFile.h"
+#include "engine/CrwlTermsMatcher.h"
+#include "engine/CrwlUrl.h"
+#include "engine/PunycodeAdditions.h"
+#include "engine/Z12Ara.h"
+#include "engine/detail/SettingsValue.h"
+#include "platform/Log.h"
+#include "platform/Paths.h"
+#include "platform/PropertyList.h"
+#include "platform/Strings.h"
+#include "platform/Url.h"
+#include "platform/UserDefaults.h"
+
+#include <QDir>
+
+namespace crawlmere::archive {
+
+using engine::detail::settingBool;
+using platform::logLine;
+namespace strings = platform::strings;
+
+namespace {
+
+// Room left after the stem for the stamp, a clash counter and a dot.
+constexpr qsizetype kStampAndCounterBytes = 17 + 8 + 1;
+
+QString cutToUtf8Bytes(const QString& text, qsizetype maxBytes)
+{
+    if (maxBytes <= 0)
+        return QString();
+    QString cut = text;
+    while (!cut.isEmpty() && cut.toUtf8().size() > maxBytes) {
+        cut.chop(1);
+        if (!cut.isEmpty() && cut.back().isHighSurrogate())
+            cut.chop(1);
+    }
+    return cut;
+}
+
+QString withoutControlCharacters(QString text)
+{
+    for (QChar& c : text) {
+        if (c.unicode() < 0x20 || c.unicode() == 0x7F)
+            c = u'_';
+    }
+    return text;
+}
+
+} // namespace
+
+ArchiveWriter::ArchiveWriter(platform::UserDefaults& store, QString archiveFolder, Clock archiveClock)
+    : defaults(store)
+    , folder(std::move(archiveFolder))
+    , clock(std::move(archiveClock))
+{
+    if (folder.isNull())
+        folder = QDir(platform::Paths::applicationSupportFolder()).filePath(QStringLiteral("archive"));
+    if (!clock)
+        clock = [] { return QDateTime::currentDateTime(); };
+}
+
+QString ArchiveWriter::archiveLocation()
+{
+    QDir dir(folder);
+    if (!dir.exists() && !QDir().mkpath(folder))
+        logLine(1, QStringLiteral("error creating directory at %1 - %2").arg(folder, QStringLiteral("cannot create it")));
+    return folder;
+}
+
+void ArchiveWriter::clearArchiveFolder()
+{
+    if (QDir(folder).exists() && !QDir(folder).removeRecursively())
+        logLine(1, QStringLiteral("unable to delete the archive folder %1").arg(folder));
+    std::lock_guard lock(archiveIndexLock);
+    index = QVariantMap();
+}
+
+QVariantMap ArchiveWriter::archiveIndex() const
+{
+    std::lock_guard lock(archiveIndexLock);
+    return index;
+}
+
+QString ArchiveWriter::archiveStamp(const QDateTime& when)
+{
+    const int hour = when.time().hour() % 12;
+    return when.toString(QStringLiteral("yyyyMMdd")) + QStringLiteral("%1").arg(hour == 0 ? 12 : hour, 2, 10, QChar(u'0'))
+        + when.toString(QStringLiteral("mmsszzz"));
+}
+
+QString ArchiveWriter::fileNameForURL(const QString& urlText, const QDateTime& when)
+{
+    auto url = platform::Url::fromString(urlText);
+    if (!url)
+        url = platform::Url::fromString(PunycodeAdditions::encodedURLString(urlText));
+    const qsizetype schemeLength = url ? url->scheme().size() : 0;
+    const qsizetype hostLength = url ? url->host().size() : 0;
+    QString rest;
+    if (schemeLength + hostLength + 4 < urlText.size())
+        rest = urlText.mid(schemeLength + hostLength + 4);
+    else if (urlText.size() > 7)
+        rest = urlText.mid(7);
+
+    const QString extension = strings::pathExtension(rest);
+    QString stem = extension.isEmpty() ? rest : strings::deletingPathExtension(rest);
+    while (stem.endsWith(u'/'))
+        stem.chop(1);
+    stem = withoutControlCharacters(stem.remove(u'/'));
+    QString tail = withoutControlCharacters(QString(extension).remove(u'/'));
+    // A long query can make the extension alone too long: it is cut first, then the stem.
+    tail = cutToUtf8Bytes(tail, kMaxFileNameBytes / 2);
+    const qsizetype tailBytes = tail.isEmpty() ? 0 : tail.toUtf8().size() + 1;
+    stem = cutToUtf8Bytes(stem, kMaxFileNameBytes - kStampAndCounterBytes - tailBytes);
+    QString name = stem + archiveStamp(when);
+    if (!tail.isEmpty())
+        name += u'.' + tail;
+    return name;
+}
+
+void ArchiveWriter::archivePage(const CrwlUrl& record)
+{
+    const SharedCrawlSettings& settings = record.getCrawlSettings();
+    const QString& text = record.absoluteString();
+    // 1. The site's rule lists, as the scan's settings hold them.
+    if (defaults.boolForKey(QStringLiteral("skipArchiveBasedOnBlackAndWhitelists")) && settings) {
+        const QStringList blacklist
+            = Z12Ara::trimEachItemInArray(settings->value(QStringLiteral("followBlacklistArray")));
+        if (!CrwlTermsMatcher::stringContainsOneOfTheseTerms(text, blacklist).isEmpty())
+            return;
+        const QStringList whitelist
+            = Z12Ara::trimEachItemInArray(settings->value(QStringLiteral("followWhitelistArray")));
+        if (!whitelist.isEmpty() && CrwlTermsMatcher::stringContainsOneOfTheseTerms(text, whitelist).isEmpty())
+            return;
+    }
+    // 2. A single-page scan keeps its starting page only.
+    if (settingBool(settings, QStringLiteral("singlePage")) && !record.isStartingPoint())
+        return;
+    // 3-4. Data of at least 2 bytes.
+    const QByteArray data = record.getData();
+    if (data.size() < 2)
+        return;
+
+    const QString location = archiveLocation();
+    const QString name = fileNameForURL(text, clock());
+    QString written = detail::ExclusiveFile::create(
+        location, data, kMaxNameClashes, [&](int attempt) { return nameForAttempt(name, attempt); });
+    if (written.isEmpty()) {
+        logLine(0, QStringLiteral("error archiving page to %1").arg(detail::childPath(location, name)));
+        written = name;
+    }
+
+    qint64 type = 0;
+    if (record.isHTML())
+        type = 1;
+    if (record.isCSS() || record.isJS() || record.isImage() || record.isDOCX())
+        type = 2;
+    QVariantMap version;
+    version.insert(QStringLiteral("filename"), written);
+    version.insert(QStringLiteral("date"), clock());
+    version.insert(QStringLiteral("status"), record.getStatus());
+    version.insert(QStringLiteral("type"), type);
+    std::lock_guard lock(archiveIndexLock);
+    index.insert(text, QVariantList { version });
+}
+
+QString ArchiveWriter::nameForAttempt(const QString& name, int attempt)
+{
+    if (attempt == 0)
+        return name;
+    const QString extension = strings::pathExtension(name);
+    const QString stem = extension.isEmpty() ? name : name.left(name.size() - extension.size() - 1);
+    return stem + u'-' + QString::number(attempt) + (extension.isEmpty() ? QString() : u'.' + extension);
+}
+
+bool ArchiveWriter::saveArchive()
+{
+    const QVariantMap copy = archiveIndex();
+    const auto written
+        = platform::PropertyList::writeXmlFile(QDir(archiveLocation()).filePath(QStringLiteral("index.plist")), copy);
+    if (!written.ok()) {
+        logLine(1, QStringLiteral("unable to write the archive index: %1").arg(written.error()));
+        return false;
+    }
+    return true;
+}
+
+} // namespace crawlmere::archive

@@ -1,0 +1,73 @@
+// The page archive of a scan: one file per archived page in the archive folder, the scan's index
+// of them, and `index.plist` written from it when the scan has finished.
+#pragma once
+
+#include "engine/ArchiveSink.h"
+
+#include <QDateTime>
+#include <QString>
+#include <QVariantMap>
+
+#include <functional>
+#include <mutex>
+
+namespace crawlmere::platform {
+class UserDefaults;
+}
+
+namespace crawlmere::archive {
+
+/// The hub's archive sink. The folder holds the last scan only: `clearArchiveFolder` deletes it
+/// at every new scan. Each archived record becomes one file, named by `fileNameForURL` (a
+/// counter is added when another page took that name in the same millisecond, so no file is
+/// ever replaced), and one entry of `archiveIndex`: its URL text → [{"filename", "date",
+/// "status", "type"}].
+///
+/// Threads: `archivePage` runs on fetch threads, several at once; the index is behind a lock and
+/// each file is created under a name no other call can take. The rule lists come from the
+/// record's crawl settings, never from the hub's main-thread lists.
+class ArchiveWriter final : public ArchiveSink {
+public:
+    using Clock = std::function<QDateTime()>;
+
+    /// Longest file name the folder takes, in UTF-8 bytes.
+    static constexpr qsizetype kMaxFileNameBytes = 255;
+    /// Names tried for one page before it is given up (logged, not written).
+    static constexpr int kMaxNameClashes = 10000;
+
+    /// `folder` null: the application-support folder's "archive". `clock` gives the archiving
+    /// time (the local time now when empty). `defaults` must outlive the writer.
+    explicit ArchiveWriter(platform::UserDefaults& defaults, QString folder = QString(), Clock clock = Clock());
+
+    void clearArchiveFolder() override;
+    /// Leaves out: records holding a "Do not follow" term, or none of the "Only follow" terms
+    /// (while the default `skipArchiveBasedOnBlackAndWhitelists` is on); every record but the
+    /// starting one in a `singlePage` scan; data under 2 bytes. A failed write is logged and
+    /// still recorded, naming the file that is missing.
+    void archivePage(const CrwlUrl& record) override;
+    /// Writes the index as an XML property list, atomically. NO when it could not be written.
+    bool saveArchive() override;
+    QString archiveLocation() override;
+
+    /// A copy of the index as it is now. [any thread]
+    QVariantMap archiveIndex() const;
+
+    /// The file name of a page archived at `when`: the URL text past scheme, "://", host and
+    /// "/", less its extension, then `when` as "yyyyMMddhhmmssSSS" on the 12-hour clock, then
+    /// "." and the extension; every "/" removed. Control characters become "_" and a stem too
+    /// long for the folder is cut, so the name is always one the folder takes.
+    static QString fileNameForURL(const QString& urlText, const QDateTime& when);
+    /// `name` for the first attempt, then with "-1", "-2", … before its extension.
+    static QString nameForAttempt(const QString& name, int attempt);
+    /// The 17-digit stamp of a name, hours 01 to 12.
+    static QString archiveStamp(const QDateTime& when);
+
+private:
+    platform::UserDefaults& defaults;
+    QString folder;
+    Clock clock;
+    mutable std::mutex archiveIndexLock;
+    QVariantMap index; // archiveIndex
+};
+
+} // namespace crawlmere::archive

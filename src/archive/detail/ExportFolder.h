@@ -1,0 +1,48 @@
+// The output folder of an archive export: made on the first write under a name no earlier export
+// holds, and written only inside, never over an existing file.
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+namespace crawlmere::archive::detail {
+
+/// Paths come from crawled URLs (percent-decoded, queries included) and from a settings file's
+/// `defaultLocalFileName`, so each one is checked here before anything is written: empty
+/// components are dropped; a component that is "." or "..", holds a NUL or control character,
+/// or is longer than 255 UTF-8 bytes makes the path unusable. Folders on the way must be real
+/// folders inside this one (a symbolic link is not followed), and a file is only ever created
+/// new. Used by one export thread.
+class ExportFolder {
+public:
+    static constexpr qsizetype kMaxComponentBytes = 255;
+
+    /// `path`: the folder to make ("savePath/name"); "-2", "-3", … are added when it exists.
+    explicit ExportFolder(QString path);
+
+    /// The components of a relative path when every one is usable; nullopt otherwise.
+    static std::optional<QStringList> cleanComponents(const QString& relative);
+    /// One component as usable, or null.
+    static bool isUsableComponent(const QString& component);
+
+    /// Writes `data` to the relative path (components from `cleanComponents`). NO, with a log
+    /// line, when the folder cannot be made, a folder on the way is not a real folder, or the
+    /// file exists already.
+    bool write(const QStringList& components, const QByteArray& data);
+
+    /// The folder as made; null until the first write.
+    const QString& made() const { return madePath; }
+    qint64 filesWritten() const { return written; }
+
+private:
+    bool ensureRoot();
+
+    QString wantedPath;
+    QString madePath;
+    qint64 written = 0;
+};
+
+} // namespace crawlmere::archive::detail

@@ -1,0 +1,276 @@
+// The archive export: a loopback site scanned with archiving, read back byte for byte and
+// exported in both modes; the Process copy walked link by link and scanned again from disc; a
+// hostile archive that tries to write outside; cancelling; and the small text operations.
+#include "archive/ArchiveExport.h"
+
+#include "archive/CrawlmereArchiveWrapper.h"
+#include "support/LoopbackServer.h"
+
+#include "ArchiveScan.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <map>
+
+using crawlmere::archive::ArchiveExport;
+using crawlmere::archive::ArchiveExportRequest;
+using crawlmere::archive::ArchiveWriter;
+using crawlmere::archive::CrawlmereArchiveWrapper;
+using crawlmere::test::LoopbackServer;
+
+namespace {
+
+QByteArray readAll(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(missing)");
+}
+
+/// Every file below `root`, relative, sorted.
+QStringList filesBelow(const QString& root)
+{
+    QStringList files;
+    QDirIterator it(root, QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
+    while (it.hasNext())
+        files.append(QDir(root).relativeFilePath(it.next()));
+    files.sort();
+    return files;
+}
+
+/// The local references of an exported page or sheet that name no file of the export.
+QStringList danglingReferences(const QString& root, const QString& file)
+{
+    static const QRegularExpression attribute(QStringLiteral("(?:href|src)=[\"']([^\"']*)[\"']"));
+    static const QRegularExpression styleUrl(QStringLiteral("url\\(\\s*['\"]?([^'\")]*)['\"]?\\s*\\)"));
+    const QString text = QString::fromUtf8(readAll(file));
+    QStringList dangling;
+    for (const QRegularExpression* pattern : { &attribute, &styleUrl }) {
+        auto matches = pattern->globalMatch(text);
+        while (matches.hasNext()) {
+            QString reference = matches.next().captured(1);
+            if (reference.isEmpty() || reference.startsWith(u'#') || reference.contains(QStringLiteral("://"))
+                || reference.startsWith(QStringLiteral("mailto:")))
+                continue;
+            reference = QUrl::fromPercentEncoding(reference.section(u'#', 0, 0).toUtf8());
+            const QString target = QDir::cleanPath(QFileInfo(file).dir().filePath(reference));
+            if (!target.startsWith(root + u'/') || !QFileInfo(target).isFile())
+                dangling.append(QDir(root).relativeFilePath(file) + QStringLiteral(" -> ") + reference);
+        }
+    }
+    return dangling;
+}
+
+class ArchiveExportTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(sandbox.isValid());
+        writer = std::make_shared<ArchiveWriter>(
+            crawlmere::platform::UserDefaults::standard(), sandbox.filePath(QStringLiteral("archive")));
+    }
+    ArchiveExportRequest requestFor(const QVariantMap& crawlSettings, bool process) const
+    {
+        ArchiveExportRequest request;
+        request.selectedDate = QDateTime::currentDateTime().addSecs(2);
+        request.savePath = sandbox.filePath(QStringLiteral("save"));
+        request.process = process;
+        request.archiveLocation = writer->archiveLocation();
+        request.crawlSettings = crawlSettings;
+        return request;
+    }
+    void archive(const QString& url, const QByteArray& data, bool html = true, const SharedCrawlSettings& settings = {})
+    {
+        auto record = CrwlUrl::make(nullptr, settings ? settings : std::make_shared<CrawlSettings>());
+        record->setLinkURL(url);
+        record->setIsHTML(html);
+        record->setData(data);
+        record->setStatus(200);
+        writer->archivePage(*record);
+    }
+
+    QTemporaryDir sandbox;
+    std::shared_ptr<ArchiveWriter> writer;
+};
+
+TEST(ArchiveExportText, SmallOperations)
+{
+    EXPECT_EQ(ArchiveExport::stripDomainFrom("http://h.test/a/b?x=1#f", true, "index.html"), "/a/b?x=1#f");
+    EXPECT_EQ(ArchiveExport::stripDomainFrom("http://h.test:8080/a", true, "index.html"), ":8080/a");
+    EXPECT_EQ(ArchiveExport::stripDomainFrom("http://h.test", true, "index.html"), "index.html");
+    EXPECT_EQ(ArchiveExport::stripDomainFrom("http://h.test", false, "index.html"), "");
+    EXPECT_EQ(ArchiveExport::stripDomainFrom("file:///tmp/x", true, "index.html"), std::nullopt);
+    EXPECT_EQ(ArchiveExport::getNumberOfDirectoriesIn("a/b/c.html"), 2);
+    EXPECT_EQ(ArchiveExport::getNumberOfDirectoriesIn("c.html"), 0);
+    EXPECT_EQ(ArchiveExport::getNumberOfDirectoriesIn("a//c.html"), 1);
+    EXPECT_EQ(ArchiveExport::removeBaseHrefInSource("<head><base href=\"/x/\"><title>"), "<head><title>");
+    EXPECT_EQ(ArchiveExport::removeBaseHrefInSource("a < base href=x> b"), "a  b");
+    EXPECT_EQ(ArchiveExport::removeBaseHrefInSource("<base href=x>"), "<base href=x>");
+    EXPECT_EQ(ArchiveExport::removeBaseHrefInSource("<base href=x"), "<base href=x");
+    EXPECT_EQ(ArchiveExport::filenameFromURL("https://www.h.test:81/a/"), "wwwhtest81a");
+    EXPECT_EQ(ArchiveExport::outputFolderName("http://h.test/", QDateTime(QDate(2026, 5, 6), QTime(17, 8, 9))),
+        "htest-20260506170809");
+}
+
+TEST_F(ArchiveExportTest, ALoopbackSiteIsArchivedExactlyAndItsProcessCopyBrowsesOnItsOwn)
+{
+    const QByteArray png("\x89PNG\r\n\x1a\n\x00\xff binary", 18);
+    std::map<std::string, std::pair<QByteArray, std::string>> site {
+        { "/", { "<html><head><title>Home</title><link rel=\"stylesheet\" href=\"/css/site.css\"></head><body>\n"
+                 "<a href=\"about/\">About</a> <a href=\"/about\">About again</a>\n"
+                 "<a href=\"a/b.php?x=1\">Query</a> <a href=\"docs/deep/page.html#part\">Deep</a>\n"
+                 "<a href=\"#top\">Top</a> <img src=\"img/logo.png\" alt=\"logo\">\n"
+                 "<p> about/ </p></body></html>\n",
+                   "text/html" } },
+        { "/about/", { "<html><body><a href=\"../\">Home</a> <a href='/docs/deep/page.html'>Deep</a></body></html>",
+                         "text/html" } },
+        { "/a/b.php", { "<html><body><a href=\"/\">Home</a> <a href=\"../about/#team\">Team</a></body></html>",
+                          "text/html" } },
+        { "/docs/deep/page.html",
+            { "<html><body><a href=\"../../about/\">About</a><img src=\"../../img/logo.png\"></body></html>",
+                "text/html" } },
+        { "/css/site.css", { "body{background:url('../img/bg.png')} h1{background:URL( \"/img/logo.png\" )}", "text/css" } },
+        { "/img/logo.png", { png, "image/png" } },
+        { "/img/bg.png", { png + "bg", "image/png" } },
+    };
+    LoopbackServer server;
+    for (const auto& [path, page] : site) {
+        const auto& [body, type] = page;
+        server.server().Get(path, [body = body.toStdString(), type = type](const httplib::Request&, httplib::Response& response) {
+            response.set_content(body, type);
+        });
+    }
+    ASSERT_TRUE(server.start());
+    const QVariantMap crawlSettings { { "shouldArchive", true }, { "linkedFiles", true }, { "shouldParseCSS", true } };
+    auto hub = crawlmere::test::scanSite(server.url(), crawlSettings, writer);
+    ASSERT_TRUE(hub->crawlFinished());
+
+    // Read back: every page of the site, byte for byte.
+    auto wrapper = CrawlmereArchiveWrapper::initWithArchiveLocation(writer->archiveLocation(), QString());
+    ASSERT_TRUE(wrapper);
+    for (const auto& [path, page] : site) {
+        const QString url = server.url(QString::fromStdString(path)) + (path == "/a/b.php" ? "?x=1" : "");
+        EXPECT_EQ(wrapper->dataRepresentationOfMostRecentVersionForURL(url), page.first) << url.toStdString();
+    }
+    const QVariantMap settings = hub->getCrawlSettings()->snapshot();
+    hub->setArchiveSink(nullptr); // the archive stays for the export
+    hub->clear();
+
+    const auto processed = ArchiveExport(requestFor(settings, /*process=*/true)).exportFilesForDate();
+    ASSERT_EQ(processed.outcome, ArchiveExport::Outcome::Finished);
+    const QString root = processed.outputFolder;
+    const QString port = QStringLiteral(":%1/").arg(server.port());
+    const QStringList files = filesBelow(root);
+    for (const char* expected : { "index.html", "about/index.html", "a/b.php.x=1.html", "docs/deep/page.html",
+             "css/site.css", "img/logo.png", "img/bg.png" })
+        EXPECT_TRUE(files.contains(port + QString::fromUtf8(expected))) << expected << " in " << files.join(u' ').toStdString();
+    EXPECT_EQ(processed.filesWritten, files.size());
+    for (const QString& file : files)
+        EXPECT_EQ(danglingReferences(root, root + u'/' + file), QStringList()) << file.toStdString();
+    const QString home = QString::fromUtf8(readAll((root + u'/' + port + "index.html")));
+    // Every page is as deep as the port's folder: links climb out of it and back in.
+    const QString in = QStringLiteral("../") + port;
+    EXPECT_TRUE(home.contains("href=\"" + in + "docs/deep/page.html#part\"")) << home.toStdString();
+    EXPECT_TRUE(home.contains("href=\"" + in + "about/index.html\">About again")) << home.toStdString();
+    EXPECT_TRUE(home.contains("<p> about/ </p>")); // text between tags stays
+    EXPECT_EQ(readAll((root + u'/' + port + "img/logo.png")), png);
+    EXPECT_TRUE(readAll((root + u'/' + port + "css/site.css")).contains("url('../" + in.toUtf8() + "img/bg.png')"));
+    EXPECT_TRUE(readAll((root + u'/' + port + "a/b.php.x=1.html")).contains("href=\"../" + in.toUtf8() + "about/index.html#team\""));
+
+    // The copy scanned from disc finds every link.
+    auto local = crawlmere::test::scanSite(QStringLiteral("file://") + (root + u'/' + port + "index.html"), {});
+    EXPECT_TRUE(local->crawlFinished());
+    EXPECT_GE(local->checkedLinkCount(), 5); // the pages and the image
+    EXPECT_EQ(local->badLinkCount(), 0);
+    local->clear();
+
+    // Preserve keeps the names as received, "?" included.
+    const auto preserved = ArchiveExport(requestFor(settings, /*process=*/false)).exportFilesForDate();
+    ASSERT_EQ(preserved.outcome, ArchiveExport::Outcome::Finished);
+    EXPECT_NE(preserved.outputFolder, root); // a second export never writes into the first
+    EXPECT_EQ(readAll((preserved.outputFolder + u'/' + port + "a/b.php?x=1")), site["/a/b.php"].first);
+    EXPECT_EQ(readAll((preserved.outputFolder + u'/' + port + "index.html")), site["/"].first);
+}
+
+TEST_F(ArchiveExportTest, AHostileArchiveWritesNothingOutsideAndOverwritesNothing)
+{
+    auto settings = std::make_shared<CrawlSettings>(QVariantMap { { "defaultLocalFileName", "../x" } });
+    const QString longName = QString(300, u'n');
+    const QStringList urls { "http://h.test/%2e%2e/%2e%2e/evil.html", "http://h.test/..%2f..%2fescape",
+        "http://h.test/p?x=/../../x", "http://h.test/" + longName + ".html", "http://h.test/Twin.html",
+        "http://h.test/twin.html", "http://h.test/dir/", "http://h.test/a.php?x=1", "http://h.test/a.php.x=1" };
+    for (const QString& url : urls)
+        archive(url, "<html><a href=\"/dir/\">d</a><img src='//h.test/i.png'></html>", true, settings);
+    archive("http://h.test/x:y.html", "<html>x</html>", true, settings);
+    archive("http://h.test/links.html", "<html><a href=\"/x:y.html\">x</a></html>", true, settings);
+    ASSERT_TRUE(writer->saveArchive());
+    QFile victim(sandbox.filePath("victim"));
+    ASSERT_TRUE(victim.open(QIODevice::WriteOnly));
+    victim.write("keep");
+    victim.close();
+    const QStringList before = filesBelow(sandbox.path());
+    QStringList exports;
+
+    for (const bool process : { true, false }) {
+        const auto result = ArchiveExport(requestFor(settings->snapshot(), process)).exportFilesForDate();
+        ASSERT_EQ(result.outcome, ArchiveExport::Outcome::Finished);
+        ASSERT_FALSE(result.outputFolder.isEmpty());
+        EXPECT_GT(result.itemsSkipped, 0);
+        exports.append(QDir(sandbox.path()).relativeFilePath(result.outputFolder) + u'/');
+        QStringList outside = filesBelow(sandbox.path());
+        outside.removeIf([&](const QString& file) {
+            return std::any_of(exports.cbegin(), exports.cend(), [&](const QString& folder) { return file.startsWith(folder); });
+        });
+        EXPECT_EQ(outside, before) << process;
+        const QStringList written = filesBelow(result.outputFolder);
+        EXPECT_EQ(result.filesWritten, written.size());
+        EXPECT_TRUE(written.contains("Twin.html") && written.contains("twin.html")) << written.join(u' ').toStdString();
+        EXPECT_TRUE(written.contains("dir/index.html")) << written.join(u' ').toStdString();
+        for (const QString& file : written)
+            EXPECT_FALSE(file.contains("evil") || file.contains("../")) << file.toStdString();
+        if (process) {
+            // One of the two URLs that map to a.php.x=1.html is skipped, not written over.
+            EXPECT_EQ(written.count("a.php.x=1.html"), 1);
+            EXPECT_TRUE(readAll(QDir(result.outputFolder).filePath("Twin.html")).contains("src='https://h.test/i.png'"));
+            // A name with ":" is not read as a scheme.
+            EXPECT_TRUE(readAll(QDir(result.outputFolder).filePath("links.html")).contains("href=\"./x:y.html\""));
+        }
+    }
+    EXPECT_EQ(readAll(sandbox.filePath("victim")), "keep");
+}
+
+TEST_F(ArchiveExportTest, CancelStopsBeforeTheNextItemAndAnEmptyArchiveMakesNoFolder)
+{
+    for (int i = 0; i < 10; ++i)
+        archive(QStringLiteral("http://h.test/r%1.png").arg(i), "bytes", /*html=*/false);
+    ASSERT_TRUE(writer->saveArchive());
+    crawlmere::archive::ArchiveExportProgress progress;
+    std::vector<qint64> values;
+    ArchiveExport* running = nullptr;
+    progress.valueChanged = [&](qint64 value) {
+        values.push_back(value);
+        if (value == 3)
+            running->cancel();
+    };
+    ArchiveExport exporter(requestFor({}, /*process=*/false), progress);
+    running = &exporter;
+    const auto result = exporter.exportFilesForDate();
+    EXPECT_EQ(result.outcome, ArchiveExport::Outcome::Cancelled);
+    EXPECT_EQ(result.filesWritten, 3);
+    EXPECT_EQ(values, (std::vector<qint64> { 1, 2, 3 }));
+
+    writer->clearArchiveFolder();
+    ASSERT_TRUE(writer->saveArchive());
+    const auto empty = ArchiveExport(requestFor({}, /*process=*/true)).exportFilesForDate();
+    EXPECT_EQ(empty.outcome, ArchiveExport::Outcome::Finished);
+    EXPECT_TRUE(empty.outputFolder.isEmpty());
+    EXPECT_EQ(QDir(sandbox.filePath("save")).entryList(QDir::Dirs | QDir::NoDotAndDotDot).size(), 1); // the cancelled one
+}
+
+} // namespace

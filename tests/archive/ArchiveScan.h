@@ -1,0 +1,60 @@
+// A whole scan in process for the archive suites: the hub wired as the headless program wires
+// it, with an archive writer, run until the archive index is announced (or the scan is over).
+#pragma once
+
+#include "archive/ArchiveWriter.h"
+#include "engine/CrawlSettings.h"
+#include "engine/CrwlUrl.h"
+#include "engine/EngineDefaults.h"
+#include "engine/RecordingEngineSEO.h"
+#include "engine/RecordingShellServices.h"
+#include "engine/Z12Ara.h"
+#include "parsing/ParserFetchPageReader.h"
+#include "parsing/ParserHubPageReader.h"
+#include "parsing/ParserLinkExtraction.h"
+#include "platform/Dispatch.h"
+#include "platform/NotificationCenter.h"
+#include "platform/UserDefaults.h"
+
+#include <chrono>
+#include <memory>
+
+namespace crawlmere::test {
+
+/// Scans `startingUrl` with the record defaults plus `values`. The hub is returned alive (its
+/// counts and collections); clear it before it goes.
+inline std::shared_ptr<Z12Ara> scanSite(
+    const QString& startingUrl, const QVariantMap& values, const std::shared_ptr<ArchiveSink>& sink = nullptr)
+{
+    auto& defaults = platform::UserDefaults::standard();
+    engine::registerEngineDefaults(defaults);
+    QVariantMap settings = CrwlUrl::defaultCrawlSettings();
+    settings.insert(QStringLiteral("startingUrl"), startingUrl);
+    for (auto it = values.cbegin(); it != values.cend(); ++it)
+        settings.insert(it.key(), it.value());
+
+    auto hub = std::make_shared<Z12Ara>(defaults);
+    hub->setPrompts(std::make_shared<RecordingPrompts>());
+    hub->setConfigManager(std::make_shared<RecordingSiteStore>());
+    hub->setDiagnostic(std::make_shared<RecordingDiagnostic>());
+    hub->setEngineSEODataSource(std::make_shared<RecordingEngineSEO>());
+    hub->setPageReader(std::make_shared<ParserHubPageReader>());
+    hub->setLinkExtractionParsers(std::make_shared<ParserLinkExtraction>());
+    ParserFetchPageReader::installAsFetchPageReader();
+    hub->setArchiveSink(sink);
+
+    bool done = false;
+    const bool archiving = settings.value(QStringLiteral("shouldArchive")).toBool();
+    auto& center = platform::NotificationCenter::defaultCenter();
+    const int owner = 0;
+    center.addObserver(
+        &owner, archiving ? Z12Ara::CrwlDidSaveArchiveIndex : Z12Ara::CrwlCrawlDidFinish,
+        [&](const platform::Notification&) { done = true; }, hub.get());
+    hub->setCrawlSettings(std::make_shared<CrawlSettings>(settings));
+    if (hub->go())
+        platform::Dispatch::runUntil([&] { return done; }, std::chrono::seconds(60));
+    center.removeObserver(&owner);
+    return hub;
+}
+
+} // namespace crawlmere::test

@@ -1,0 +1,193 @@
+// The archive writer: which records are archived, the names of their files, the index and its
+// property list, and many pages archived at once.
+#include "archive/ArchiveWriter.h"
+
+#include "engine/CrwlUrl.h"
+#include "engine/EngineDefaults.h"
+#include "platform/PropertyList.h"
+#include "platform/UserDefaults.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QThreadPool>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+
+using crawlmere::archive::ArchiveWriter;
+using crawlmere::platform::PropertyList;
+using crawlmere::platform::UserDefaults;
+
+namespace {
+
+const QDateTime kAt1504 = QDateTime(QDate(2026, 3, 9), QTime(15, 4, 5, 67));
+
+class ArchiveWriterTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(dir.isValid());
+        crawlmere::engine::registerEngineDefaults(defaults);
+        settings = std::make_shared<CrawlSettings>();
+    }
+    std::unique_ptr<ArchiveWriter> makeWriter(ArchiveWriter::Clock clock = {})
+    {
+        return std::make_unique<ArchiveWriter>(defaults, folder(), std::move(clock));
+    }
+    QString folder() const { return dir.filePath(QStringLiteral("archive")); }
+    std::shared_ptr<CrwlUrl> record(const QString& url, const QByteArray& data, bool start = false)
+    {
+        auto r = CrwlUrl::make(nullptr, settings);
+        r->setLinkURL(url);
+        r->setData(data);
+        r->setIsStartingPoint(start);
+        r->setStatus(200);
+        return r;
+    }
+    QByteArray bytesOf(ArchiveWriter& writer, const QString& url) const
+    {
+        const QVariantList versions = writer.archiveIndex().value(url).toList();
+        if (versions.size() != 1)
+            return "(no single version)";
+        QFile file(QDir(folder()).filePath(versions.first().toMap().value(QStringLiteral("filename")).toString()));
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(missing)");
+    }
+
+    QTemporaryDir dir;
+    UserDefaults defaults { QTemporaryDir().filePath(QStringLiteral("defaults.plist")) };
+    std::shared_ptr<CrawlSettings> settings;
+};
+
+TEST_F(ArchiveWriterTest, NamesRunThePathTogetherWithTheTwelveHourStamp)
+{
+    struct Case {
+        const char* url;
+        const char* name;
+    };
+    const Case cases[] = {
+        { "http://h.test/about", "about20260309030405067" },
+        { "http://h.test/a/b/", "ab20260309030405067" },
+        { "http://h.test/img/logo.png", "imglogo20260309030405067.png" },
+        { "http://h.test/a/b.php?x=1&y=2", "ab20260309030405067.php?x=1&y=2" },
+        { "http://h.test/", "h20260309030405067.test" }, // nothing past the host: the text from "h.test/"
+        { "https://www.h.test/x.html", "x20260309030405067.html" },
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(ArchiveWriter::fileNameForURL(QString::fromUtf8(c.url), kAt1504), QString::fromUtf8(c.name)) << c.url;
+    EXPECT_EQ(ArchiveWriter::archiveStamp(kAt1504.addSecs(-15 * 3600)), "20260309120405067"); // 00:04 is 12
+    // Names the folder cannot take are cut; control characters go.
+    const QString longName = ArchiveWriter::fileNameForURL(
+        QStringLiteral("http://h.test/") + QString(300, u'é') + QStringLiteral("\x01.html"), kAt1504);
+    EXPECT_LE(longName.toUtf8().size(), ArchiveWriter::kMaxFileNameBytes);
+    EXPECT_TRUE(longName.endsWith(QStringLiteral("20260309030405067.html")));
+}
+
+TEST_F(ArchiveWriterTest, BodiesUnderTwoBytesAreNotArchived)
+{
+    auto writer = makeWriter();
+    for (const QByteArray& body : { QByteArray(), QByteArray("a"), QByteArray("ab") })
+        writer->archivePage(*record(QStringLiteral("http://h.test/b%1").arg(body.size()), body));
+    EXPECT_EQ(writer->archiveIndex().keys(), QStringList { QStringLiteral("http://h.test/b2") });
+    EXPECT_EQ(bytesOf(*writer, QStringLiteral("http://h.test/b2")), "ab");
+    EXPECT_EQ(QDir(folder()).entryList(QDir::Files).size(), 1);
+}
+
+TEST_F(ArchiveWriterTest, RuleListsOfTheSettingsFilterWhileTheDefaultIsOn)
+{
+    settings->insert(QStringLiteral("followBlacklistArray"), QStringList { QStringLiteral(" private ") });
+    settings->insert(QStringLiteral("followWhitelistArray"), QStringList { QStringLiteral("/docs/") });
+    const QStringList urls { QStringLiteral("http://h.test/docs/a"), QStringLiteral("http://h.test/docs/private"),
+        QStringLiteral("http://h.test/blog/b") };
+    for (const bool filter : { true, false }) {
+        defaults.setArgumentValue(QStringLiteral("skipArchiveBasedOnBlackAndWhitelists"), filter);
+        auto writer = makeWriter();
+        writer->clearArchiveFolder();
+        for (const QString& url : urls)
+            writer->archivePage(*record(url, "<html>"));
+        const QStringList expected = filter ? QStringList { urls[0] } : QStringList { urls[2], urls[0], urls[1] };
+        EXPECT_EQ(writer->archiveIndex().keys(), expected) << filter;
+    }
+}
+
+TEST_F(ArchiveWriterTest, SinglePageScansKeepTheStartingPageOnly)
+{
+    settings->insert(QStringLiteral("singlePage"), true);
+    auto writer = makeWriter();
+    writer->archivePage(*record(QStringLiteral("http://h.test/"), "start", /*start=*/true));
+    writer->archivePage(*record(QStringLiteral("http://h.test/other"), "other"));
+    EXPECT_EQ(writer->archiveIndex().keys(), QStringList { QStringLiteral("http://h.test/") });
+}
+
+TEST_F(ArchiveWriterTest, TypesAndTheIndexFileWithANewScanEmptyingTheFolder)
+{
+    auto writer = makeWriter([] { return kAt1504; });
+    auto sheet = record(QStringLiteral("http://h.test/site.css"), "body{}");
+    sheet->setIsHTML(true); // style sheet wins over the page flag
+    writer->archivePage(*sheet);
+    writer->archivePage(*record(QStringLiteral("http://h.test/page"), "<html>"));
+    auto other = record(QStringLiteral("http://h.test/data.bin"), "xx");
+    other->setIsHTML(false);
+    writer->archivePage(*other);
+    ASSERT_TRUE(writer->saveArchive());
+
+    const auto read = PropertyList::readFile(QDir(folder()).filePath(QStringLiteral("index.plist")));
+    ASSERT_TRUE(read.ok());
+    const QVariantMap index = read.value().toMap();
+    ASSERT_EQ(index.size(), 3);
+    const auto type = [&](const char* url) {
+        return index.value(QString::fromUtf8(url)).toList().value(0).toMap().value(QStringLiteral("type")).toLongLong();
+    };
+    EXPECT_EQ(type("http://h.test/site.css"), 2);
+    EXPECT_EQ(type("http://h.test/page"), 1);
+    EXPECT_EQ(type("http://h.test/data.bin"), 0);
+    const QVariantMap page = index.value(QStringLiteral("http://h.test/page")).toList().value(0).toMap();
+    EXPECT_EQ(page.value(QStringLiteral("filename")).toString(), "page20260309030405067");
+    EXPECT_EQ(page.value(QStringLiteral("status")).toLongLong(), 200);
+    EXPECT_EQ(page.value(QStringLiteral("date")).toDateTime(), kAt1504.addMSecs(-67));
+
+    writer->clearArchiveFolder();
+    EXPECT_FALSE(QDir(folder()).exists());
+    EXPECT_TRUE(writer->archiveIndex().isEmpty());
+    ASSERT_TRUE(writer->saveArchive());
+    EXPECT_EQ(QDir(folder()).entryList(QDir::Files), QStringList { QStringLiteral("index.plist") });
+}
+
+TEST_F(ArchiveWriterTest, AFolderThatCannotBeMadeStillRecordsAndReportsTheFailedIndex)
+{
+    QFile blocker(folder());
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    auto writer = makeWriter();
+    writer->archivePage(*record(QStringLiteral("http://h.test/p"), "<html>"));
+    EXPECT_EQ(writer->archiveIndex().size(), 1); // names a file that is missing
+    EXPECT_FALSE(writer->saveArchive());
+}
+
+TEST_F(ArchiveWriterTest, PagesOfOneMillisecondOnManyHostsEachKeepTheirOwnBytes)
+{
+    auto writer = makeWriter([] { return kAt1504; });
+    constexpr int kHosts = 200;
+    std::vector<std::shared_ptr<CrwlUrl>> records;
+    for (int i = 0; i < kHosts; ++i)
+        records.push_back(
+            record(QStringLiteral("http://host%1.test/same/page.html").arg(i), QStringLiteral("page of host %1").arg(i).toUtf8()));
+    std::atomic<int> done { 0 };
+    for (const auto& r : records)
+        QThreadPool::globalInstance()->start([&, r] {
+            writer->archivePage(*r);
+            ++done;
+        });
+    QThreadPool::globalInstance()->waitForDone();
+    ASSERT_EQ(done.load(), kHosts);
+    EXPECT_EQ(QDir(folder()).entryList(QDir::Files).size(), kHosts);
+    const QVariantMap index = writer->archiveIndex();
+    ASSERT_EQ(index.size(), kHosts);
+    for (int i = 0; i < kHosts; ++i) {
+        const QString url = QStringLiteral("http://host%1.test/same/page.html").arg(i);
+        EXPECT_EQ(bytesOf(*writer, url), QStringLiteral("page of host %1").arg(i).toUtf8()) << url.toStdString();
+    }
+}
+
+} // namespace
