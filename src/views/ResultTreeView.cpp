@@ -48,6 +48,12 @@ void ResultTreeView::setTableColumns(const QList<TableColumn>& columns)
     }
 }
 
+void ResultTreeView::clearSortDescriptors()
+{
+    m_sortDescriptors.clear();
+    header()->setSortIndicatorShown(false);
+}
+
 void ResultTreeView::setDataSource(qfDataSource* source) { m_model->setDataSource(source); }
 
 void ResultTreeView::setOutlineDataSource(OutlineDataSource* source) { m_model->setOutlineDataSource(source); }
