@@ -20,6 +20,7 @@
 #include "platform/UserDefaults.h"
 #include "settings/ConfigManager.h"
 #include "views/CrwlByLinkDataSource.h"
+#include "views/ScanControl.h"
 #include "views/TableExportJob.h"
 #include "views/TableExportSnapshot.h"
 
@@ -234,8 +235,13 @@ int HeadlessScan::run()
     }
     writeBytes(d->console.err, d->statusLine.finish());
     watcher.reset();
-    if (d->configManager)
+    if (d->configManager) {
+        // A finished scan leaves the site the status text the main window writes.
+        if (d->finished)
+            d->configManager->setStatusForCurrentSite(ScanControl::siteStatusText(QDateTime::currentDateTime(),
+                QLocale::system(), d->hub->checkedLinkCount(), d->hub->pageCount(), d->hub->badLinkCount()));
         d->configManager->applicationWillTerminate();
+    }
 
     bool csvWritten = false;
     if (d->options.view != 0) {
