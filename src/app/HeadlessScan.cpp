@@ -169,7 +169,8 @@ int HeadlessScan::run()
         d->configManager = std::make_shared<settings::ConfigManager>(d->defaults);
         d->configManager->applicationHasFinishedLaunching();
         if (!d->configManager->openLcsettingsFile(d->options.target)) {
-            writeLine(d->console.err, QStringLiteral("crawlmere: unsuccessful importing lcsettings file %1").arg(d->options.target));
+            writeLine(d->console.err,
+                QStringLiteral("crawlmere: unsuccessful importing lcsettings file %1").arg(d->options.target));
             return kExitFailed;
         }
         const QVariantMap site = d->configManager->settingsForScan();
