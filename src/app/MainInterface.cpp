@@ -8,6 +8,7 @@
 #include "app/ResultsController.h"
 #include "app/WindowPrompts.h"
 #include "engine/CrwlUrlFetchTransport.h"
+#include "engine/RecordingEngineSEO.h"
 #include "engine/Z12Ara.h"
 #include "parsing/ParserFetchPageReader.h"
 #include "parsing/ParserHubPageReader.h"
@@ -35,13 +36,16 @@ MainInterface::MainInterface(platform::UserDefaults& defaults, std::shared_ptr<S
     m_urlOpener = std::make_shared<DesktopUrlOpener>();
     m_savePanel = std::make_shared<FileDialogSavePanel>(m_window.get());
 
-    // The hub with the services that stand so far; the site settings, the request diagnosis
-    // and the crawl-time SEO tallies are wired in as they join the window.
+    // The hub with the services that stand so far; the request diagnosis and the crawl-time SEO
+    // tallies are wired in as they join the window.
     m_hub = std::make_shared<Z12Ara>(defaults);
     m_hub->setPrompts(m_prompts);
     m_hub->setTransport(std::make_shared<CrwlUrlFetchTransport>());
     m_hub->setPageReader(std::make_shared<ParserHubPageReader>());
     m_hub->setLinkExtractionParsers(std::make_shared<ParserLinkExtraction>());
+    // The pages register of the scan (page counts, internal pages) until the reports provide
+    // their crawl-time tallies.
+    m_hub->setEngineSEODataSource(std::make_shared<RecordingEngineSEO>());
     ParserFetchPageReader::installAsFetchPageReader();
 
     // The site list and the selected site's settings, in tab "0"; a scan counts as running
