@@ -136,6 +136,10 @@ void ResultsController::buildByLinkView()
     m_byLinkView = qobject_cast<ResultTreeView*>(m_window.resultView(kByLinkView));
     Q_ASSERT(m_byLinkView);
     m_byLinkView->setTableColumns(CrwlByLinkDataSource::defaultColumns());
+    // URL, status, redirect target; "Appears on" takes the rest.
+    const int widths[] = { 380, 170, 240 };
+    for (int column = 0; column < 3; ++column)
+        m_byLinkView->setColumnWidth(column, widths[column]);
     m_byLinkView->setDataSource(m_byLink.get());
     m_byLink->setTableView(m_byLinkView);
     m_byLink->setCollectionOwner(m_hub.get());
