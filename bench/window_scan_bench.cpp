@@ -46,8 +46,8 @@ int main(int argc, char** argv)
         return 2;
     }
 
-    crawlmere::app::MainInterface shell(crawlmere::platform::UserDefaults::standard(),
-        std::make_shared<RecordingPrompts>());
+    crawlmere::app::MainInterface shell(
+        crawlmere::platform::UserDefaults::standard(), std::make_shared<RecordingPrompts>());
     shell.launch();
     if (!shell.configManager()->openLcsettingsFile(settingsFile)) {
         std::fprintf(stderr, "window_scan_bench: the site could not be opened\n");
@@ -88,8 +88,8 @@ int main(int argc, char** argv)
     shell.terminate();
 
     const Z12Ara& hub = *shell.hub();
-    std::printf("window scan: %lld URLs checked, %lld pages, %.1f s\n",
-        static_cast<long long>(hub.checkedLinkCount()), static_cast<long long>(hub.pageCount()), scanMs / 1000.0);
+    std::printf("window scan: %lld URLs checked, %lld pages, %.1f s\n", static_cast<long long>(hub.checkedLinkCount()),
+        static_cast<long long>(hub.pageCount()), scanMs / 1000.0);
     std::printf("50 ms timer: %lld ticks, worst %lld ms late, %lld ticks over 100 ms late\n",
         static_cast<long long>(ticks), static_cast<long long>(worstLateMs), static_cast<long long>(lateTicks));
     return worstLateMs > 100 ? 1 : 0;

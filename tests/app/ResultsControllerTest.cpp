@@ -6,16 +6,22 @@
 #include "app/StatusLineField.h"
 #include "engine/RecordingShellServices.h"
 #include "engine/Z12Ara.h"
+#include "platform/NotificationCenter.h"
+#include "platform/PropertyList.h"
 #include "platform/UserDefaults.h"
 #include "settings/ConfigManager.h"
 #include "support/LoopbackServer.h"
 #include "views/ResultTabs.h"
 #include "views/ScanControl.h"
+#include "views/TableExportSnapshot.h"
+#include "views/ViewsTestSupport.h"
+#include "views/qfOutlineView.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QThread>
 #include <QTreeView>
 
@@ -186,4 +192,69 @@ TEST_F(ResultsControllerTest, TheLastTabSurvivesARestartAndAFinishOnTheSitesTabR
     ASSERT_TRUE(waitUntil([&] { return go().text() == QLatin1String("Go"); }));
     EXPECT_EQ(selectedTab(), QStringLiteral("4"));
     EXPECT_EQ(byLinkRows(), shell->hub()->linksCollection().size());
+}
+
+TEST_F(ResultsControllerTest, ExportsOfAnEmptyViewBeepAndTheImageSitemapNeedsImagesGathered)
+{
+    int posted = 0;
+    auto& center = crawlmere::platform::NotificationCenter::defaultCenter();
+    center.addObserver(this, app::ResultsController::exportTriggeredByPreviewerDidFinish,
+        [&](const crawlmere::platform::Notification&) { ++posted; });
+    app::ResultsController& results = shell->results();
+    // Nothing scanned: CSV (last tab, "1" while none is stored) and HTML (tab "0") export nothing.
+    defaults().removeObjectForKey(crawlmere::views::ResultTabs::kLastTabSelectedKey);
+    results.exportAsCSVMenuItem();
+    EXPECT_EQ(prompts->beeps, 1);
+    results.exportAsHTMLMenuItem();
+    EXPECT_EQ(prompts->beeps, 1);
+    EXPECT_EQ(posted, 2);
+    // The sitemap tab posts nothing.
+    defaults().setObject(QStringLiteral("5"), crawlmere::views::ResultTabs::kLastTabSelectedKey);
+    results.exportAsCSVMenuItem();
+    EXPECT_EQ(posted, 2);
+    center.removeObserver(this);
+
+    // A site that does not check images, and neither image sitemap default.
+    QTemporaryDir folder;
+    const QString settingsFile = folder.filePath(QStringLiteral("site.lcsettings"));
+    const QVariantMap site { { "id", "20260101-120000-9" }, { "name", "no images" },
+        { "startingUrl", QStringLiteral("https://example.test/") }, { "checkImages", false } };
+    ASSERT_TRUE(crawlmere::platform::PropertyList::writeXmlFile(settingsFile, site).ok());
+    ASSERT_TRUE(shell->configManager()->openLcsettingsFile(settingsFile));
+    for (const char* key : { "enableImageSitemap", "includeimagesinsitemap" })
+        defaults().setBool(false, QLatin1String(key));
+    EXPECT_FALSE(results.getCheckImages());
+    results.exportImageXML();
+    ASSERT_EQ(prompts->alerts.size(), 1);
+    EXPECT_EQ(prompts->alerts.first().messageText, QStringLiteral("Image sitemap not enabled"));
+    EXPECT_EQ(prompts->alerts.first().buttons, QStringList { "OK" });
+    defaults().setBool(true, QStringLiteral("includeimagesinsitemap"));
+    EXPECT_TRUE(results.getCheckImages());
+    for (const char* key : { "enableImageSitemap", "includeimagesinsitemap" })
+        defaults().removeObjectForKey(QLatin1String(key));
+}
+
+TEST_F(ResultsControllerTest, AnOutlineSnapshotHoldsTheShownColumnsAndOnlyTheExpandedRows)
+{
+    crawlmere::test::PagesOutline outline(4);
+    qfOutlineView view;
+    view.setTableColumns(crawlmere::test::urlAndStatusColumns());
+    view.setOutlineDataSource(&outline);
+    view.expand(view.model()->index(2, 0));
+    TableExportSnapshot snapshot = app::ResultsController::snapshotOf(view);
+    ASSERT_EQ(snapshot.columns.size(), 2);
+    EXPECT_TRUE(snapshot.outline);
+    EXPECT_TRUE(snapshot.columns[0].outlineColumn);
+    EXPECT_FALSE(snapshot.columns[1].outlineColumn);
+    // Pages 0 to 3, with the two links of page 2 below it.
+    ASSERT_EQ(snapshot.rows.size(), 6);
+    EXPECT_EQ(snapshot.rows[3].texts, (QStringList { "https://example.test/p2/l0", "404 not found" }));
+    EXPECT_TRUE(snapshot.rows[2].expandable);
+    EXPECT_FALSE(snapshot.rows[3].expandable);
+
+    view.setColumnHidden(0, true);
+    snapshot = app::ResultsController::snapshotOf(view);
+    ASSERT_EQ(snapshot.columns.size(), 1);
+    EXPECT_EQ(snapshot.columns[0].identifier, QStringLiteral("status"));
+    view.setOutlineDataSource(nullptr);
 }
