@@ -149,7 +149,6 @@ QTreeView* MainWindow::makeResultView(const QString& objectName, QWidget* parent
 void MainWindow::buildTabs(const QString& sitesTabLabel)
 {
     m_tabs = new MainTabView(this);
-    setCentralWidget(m_tabs);
 
     auto* sites = new QWidget;
     sites->setObjectName(QStringLiteral("sitesTabViewItem"));
@@ -191,7 +190,6 @@ void MainWindow::buildScanControls()
     filters->addWidget(m_searchField);
     layout->addLayout(filters);
 
-    takeCentralWidget();
     layout->addWidget(m_tabs, 1);
 
     auto* scanRow = new QHBoxLayout;

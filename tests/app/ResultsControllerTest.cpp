@@ -17,12 +17,14 @@
 #include "views/ViewsTestSupport.h"
 #include "views/qfOutlineView.h"
 
+#include <QAction>
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QThread>
+#include <QToolButton>
 #include <QTreeView>
 
 #include <gtest/gtest.h>
@@ -192,6 +194,14 @@ TEST_F(ResultsControllerTest, TheLastTabSurvivesARestartAndAFinishOnTheSitesTabR
     ASSERT_TRUE(waitUntil([&] { return go().text() == QLatin1String("Go"); }));
     EXPECT_EQ(selectedTab(), QStringLiteral("4"));
     EXPECT_EQ(byLinkRows(), shell->hub()->linksCollection().size());
+
+    // Bad links only (all links here are good) empties the by-link view at once, whatever tab.
+    window().menuItem(QStringLiteral("badLinksMenuItem"))->trigger();
+    EXPECT_EQ(byLinkRows(), 0);
+    EXPECT_TRUE(window().button(QStringLiteral("badLinksButton"))->isChecked());
+    window().button(QStringLiteral("badLinksButton"))->click();
+    EXPECT_EQ(byLinkRows(), shell->hub()->linksCollection().size());
+    EXPECT_FALSE(window().menuItem(QStringLiteral("badLinksMenuItem"))->isChecked());
 }
 
 TEST_F(ResultsControllerTest, ExportsOfAnEmptyViewBeepAndTheImageSitemapNeedsImagesGathered)
