@@ -227,9 +227,9 @@ TEST_F(ResultsControllerTest, ExportsOfAnEmptyViewBeepAndTheImageSitemapNeedsIma
     // A site that does not check images, and neither image sitemap default.
     QTemporaryDir folder;
     const QString settingsFile = folder.filePath(QStringLiteral("site.lcsettings"));
-    const QVariantMap site { { "id", "20260101-120000-9" }, { "name", "no images" },
+    const QVariantMap noImages { { "id", "20260101-120000-9" }, { "name", "no images" },
         { "startingUrl", QStringLiteral("https://example.test/") }, { "checkImages", false } };
-    ASSERT_TRUE(crawlmere::platform::PropertyList::writeXmlFile(settingsFile, site).ok());
+    ASSERT_TRUE(crawlmere::platform::PropertyList::writeXmlFile(settingsFile, noImages).ok());
     ASSERT_TRUE(shell->configManager()->openLcsettingsFile(settingsFile));
     for (const char* key : { "enableImageSitemap", "includeimagesinsitemap" })
         defaults().setBool(false, QLatin1String(key));
