@@ -6,6 +6,8 @@
 #   bash bench/crawl_bench.sh                 # all three sizes
 #   BENCH_SIZES="10000" bash bench/crawl_bench.sh
 #   BENCH_SIZES="200" BENCH_SET="runJS=YES" bash bench/crawl_bench.sh   # pages rendered
+#   BENCH_SIZES="10000" BENCH_WINDOW=1 bash bench/crawl_bench.sh  # the main window under xvfb-run:
+#       how late a 50 ms timer runs during the scan (window_scan_bench; -DCRAWLMERE_BENCH=ON)
 #
 # CRAWLMERE names the program (default build/release/crawlmere, as scripts/run builds it);
 # BENCH_DIR the work folder (default build/crawl-bench); BENCH_PORT the port (default 18089).
@@ -55,6 +57,17 @@ for n in $sizes; do
 
     run="$work/run-$n"
     mkdir -p "$run"
+    if [ -n "${BENCH_WINDOW:-}" ]; then
+        window_bench="${WINDOW_BENCH:-$(dirname "$crawlmere")/bench/window_scan_bench}"
+        home="$(mktemp -d)"
+        status=0
+        CRAWLMERE_HOME="$home" QT_QPA_PLATFORM=xcb xvfb-run -a -s "-screen 0 1280x800x24" \
+            "$window_bench" "http://127.0.0.1:$port/" "$threads" 2>"$run/window.err" | tee -a "$results" || status=$?
+        rm -rf "$home"
+        stop_nginx
+        [ "$status" -eq 0 ] || echo "crawl_bench: a timer tick was over 100 ms late (or the bench failed, see $run/window.err)" | tee -a "$results"
+        continue
+    fi
     /usr/bin/time -v -o "$run/crawlmere.time" "$crawlmere" --headless "http://127.0.0.1:$port/" \
         --set "numberOfThreads=$threads" --set delay=0 "${extra_settings[@]}" --csv "$run/scan.csv" \
         >"$run/crawlmere.out" 2>"$run/crawlmere.err" || {

@@ -5,14 +5,16 @@
 #include "app/MainTabView.h"
 #include "app/MainToolBar.h"
 #include "app/MainWindow.h"
+#include "app/ResultsController.h"
 #include "app/ToolbarConfiguration.h"
 #include "app/ToolbarCustomiseDialog.h"
+#include "engine/CrwlUrl.h"
 #include "engine/Z12Ara.h"
-#include "settings/ConfigManager.h"
 #include "platform/Log.h"
 #include "platform/NotificationCenter.h"
 #include "platform/Paths.h"
 #include "platform/UserDefaults.h"
+#include "settings/ConfigManager.h"
 
 #include <QAction>
 #include <QApplication>
@@ -52,7 +54,8 @@ void AppDelegate::awakeFromNib()
         return;
     m_window->mainToolBar()->setItemIdentifiers(ToolbarConfiguration::savedItemIdentifiers(m_defaults));
     QObject::connect(m_window->customiseToolbarAction(), &QAction::triggered, m_window, [this] { customiseToolbar(); });
-    QObject::connect(m_window->mainToolBar(), &MainToolBar::customiseRequested, m_window, [this] { customiseToolbar(); });
+    QObject::connect(
+        m_window->mainToolBar(), &MainToolBar::customiseRequested, m_window, [this] { customiseToolbar(); });
 }
 
 void AppDelegate::applicationDidFinishLaunching()
@@ -77,8 +80,10 @@ void AppDelegate::applicationDidFinishLaunching()
     // 6.
     observeNotifications();
     // 7. Slot: the console capture of standard error starts here once the console is built.
-    // 8. Slot: setUpColumns of the six column managers (flat view, by link, by page, by status,
-    //    SEO, metadata) once the result views carry them.
+    // 8. setUpColumns of the column managers in the order flat view, by link, by page, by
+    //    status, SEO, metadata; the by-link one stands so far.
+    if (m_results)
+        m_results->setUpColumns();
     // 9. The site settings controller: the site list, the selected site, and validation
     //    warnings off (the interface entries this build does not offer are never built).
     if (m_configManager)
@@ -100,6 +105,9 @@ void AppDelegate::applicationDidFinishLaunching()
     // 12.
     if (m_window)
         m_window->mainTabView()->selectTabViewItemWithIdentifier(QStringLiteral("0"));
+    // From here a tab change is remembered; start-up's own changes were not.
+    if (m_results)
+        m_results->startFollowingTabs();
     // 13.
     runVersionChecks();
     // 14.
@@ -128,9 +136,9 @@ QStringList AppDelegate::observedNotificationNames()
 void AppDelegate::observeNotifications()
 {
     using Handler = void (AppDelegate::*)(const Notification&);
-    const Handler handlers[] = { &AppDelegate::crawlDidFinish, &AppDelegate::crawlDidStop,
-        &AppDelegate::crawlWillContinue, &AppDelegate::CrwlUrlStatusUpdated, &AppDelegate::saveArchive,
-        &AppDelegate::updateChangeFrequencies };
+    const Handler handlers[]
+        = { &AppDelegate::crawlDidFinish, &AppDelegate::crawlDidStop, &AppDelegate::crawlWillContinue,
+              &AppDelegate::CrwlUrlStatusUpdated, &AppDelegate::saveArchive, &AppDelegate::updateChangeFrequencies };
     const QStringList names = observedNotificationNames();
     auto& center = NotificationCenter::defaultCenter();
     for (qsizetype i = 0; i < names.size(); ++i) {
@@ -139,12 +147,31 @@ void AppDelegate::observeNotifications()
     }
 }
 
-// Slots filled by scan control (finish, pause, continue, live status), the archive export and
-// the sitemap change frequencies.
-void AppDelegate::crawlDidFinish(const Notification&) { }
-void AppDelegate::crawlDidStop(const Notification&) { }
-void AppDelegate::crawlWillContinue(const Notification&) { }
-void AppDelegate::CrwlUrlStatusUpdated(const Notification&) { }
+void AppDelegate::crawlDidFinish(const Notification&)
+{
+    if (m_results)
+        m_results->crawlDidFinish();
+}
+
+void AppDelegate::crawlDidStop(const Notification&)
+{
+    if (m_results)
+        m_results->crawlDidStop();
+}
+
+void AppDelegate::crawlWillContinue(const Notification&)
+{
+    if (m_results)
+        m_results->crawlWillContinue();
+}
+
+void AppDelegate::CrwlUrlStatusUpdated(const Notification& notification)
+{
+    if (m_results)
+        m_results->updateStatus(static_cast<const CrwlUrl*>(notification.object.get()));
+}
+
+// Slots filled by the archive export and the sitemap change frequencies.
 void AppDelegate::saveArchive(const Notification&) { }
 void AppDelegate::updateChangeFrequencies(const Notification&) { }
 bool AppDelegate::applicationOpenFile(const QString&) { return false; }

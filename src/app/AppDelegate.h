@@ -25,6 +25,7 @@ class ConfigManager;
 namespace crawlmere::app {
 
 class MainWindow;
+class ResultsController;
 
 /// Made by the main interface together with the hub and the window, wired through its outlets
 /// (`setHub`, `setWindow`, `setUrlField`); it never makes them itself. Its own collection (from
@@ -51,6 +52,9 @@ public:
     MainWindow* window() const;
     /// The starting-URL field of the sites pane, focused at the end of start-up.
     void setUrlField(QWidget* field);
+    /// Scan control, the result tabs and the exports of the window; the notification handlers
+    /// and start-up steps 8 and 12 pass their work to it. Not owned.
+    void setResultsController(ResultsController* results) { m_results = results; }
 
     // ===== Life cycle =========================================================================
     /// awakeFromNib: resets the flags, arranges the toolbar from the defaults (or its default
@@ -114,6 +118,7 @@ private:
     std::shared_ptr<settings::ConfigManager> m_configManager;
     QPointer<MainWindow> m_window;
     QPointer<QWidget> m_urlField;
+    ResultsController* m_results = nullptr;
     bool m_loaded = false;
     bool m_dataEdited = false;
     bool m_viewsRequireRefresh = false;

@@ -24,6 +24,7 @@
 #include "reports/ReportsDefaults.h"
 #include "settings/ConfigManager.h"
 #include "views/CrwlByLinkDataSource.h"
+#include "views/ScanControl.h"
 #include "views/TableExportJob.h"
 #include "views/TableExportSnapshot.h"
 
@@ -177,7 +178,8 @@ int HeadlessScan::run()
         d->configManager = std::make_shared<settings::ConfigManager>(d->defaults);
         d->configManager->applicationHasFinishedLaunching();
         if (!d->configManager->openLcsettingsFile(d->options.target)) {
-            writeLine(d->console.err, QStringLiteral("crawlmere: unsuccessful importing lcsettings file %1").arg(d->options.target));
+            writeLine(d->console.err,
+                QStringLiteral("crawlmere: unsuccessful importing lcsettings file %1").arg(d->options.target));
             return kExitFailed;
         }
         const QVariantMap site = d->configManager->settingsForScan();
@@ -251,8 +253,13 @@ int HeadlessScan::run()
         d->archiveLine = exportArchiveAfterScan(*d->hub, d->defaults, d->archiveIndexSaved);
     }
     watcher.reset();
-    if (d->configManager)
+    if (d->configManager) {
+        // A finished scan leaves the site the status text the main window writes.
+        if (d->finished)
+            d->configManager->setStatusForCurrentSite(ScanControl::siteStatusText(QDateTime::currentDateTime(),
+                QLocale::system(), d->hub->checkedLinkCount(), d->hub->pageCount(), d->hub->badLinkCount()));
         d->configManager->applicationWillTerminate();
+    }
 
     bool csvWritten = false;
     if (d->options.view != 0) {

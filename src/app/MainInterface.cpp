@@ -5,6 +5,7 @@
 #include "app/DesktopUrlOpener.h"
 #include "app/FileDialogSavePanel.h"
 #include "app/MainWindow.h"
+#include "app/ResultsController.h"
 #include "app/WindowPrompts.h"
 #include "engine/CrwlUrlFetchTransport.h"
 #include "engine/Z12Ara.h"
@@ -27,12 +28,12 @@
 
 namespace crawlmere::app {
 
-MainInterface::MainInterface(platform::UserDefaults& defaults)
+MainInterface::MainInterface(platform::UserDefaults& defaults, std::shared_ptr<ShellPrompts> prompts)
     : m_delegate(std::make_unique<AppDelegate>(defaults))
 {
-    m_window = std::make_unique<MainWindow>(defaults, AppDelegate::getQuitMenuTitle(),
-        AppDelegate::getAboutMenuTitle(), AppDelegate::getSitesTabViewItemLabel());
-    m_prompts = std::make_shared<WindowPrompts>(m_window.get());
+    m_window = std::make_unique<MainWindow>(defaults, AppDelegate::getQuitMenuTitle(), AppDelegate::getAboutMenuTitle(),
+        AppDelegate::getSitesTabViewItemLabel());
+    m_prompts = prompts ? std::move(prompts) : std::make_shared<WindowPrompts>(m_window.get());
     m_urlOpener = std::make_shared<DesktopUrlOpener>();
     m_savePanel = std::make_shared<FileDialogSavePanel>(m_window.get());
 
@@ -46,14 +47,10 @@ MainInterface::MainInterface(platform::UserDefaults& defaults)
     m_hub->setEngineSEODataSource(std::make_shared<reports::EngineSEOManager>(defaults));
     ParserFetchPageReader::installAsFetchPageReader();
 
-    // The site list and the selected site's settings, in tab "0". Until the scan control is in
-    // the window, a scan counts as running while the hub has work queued or in flight.
+    // The site list and the selected site's settings, in tab "0"; a scan counts as running
+    // while the Go button reads "Pause" (the results controller tells the site store).
     m_configManager = std::make_shared<settings::ConfigManager>(defaults);
     m_configManager->setPrompts(m_prompts);
-    m_configManager->setScanningPredicate([hub = std::weak_ptr<Z12Ara>(m_hub)] {
-        const auto strong = hub.lock();
-        return strong && strong->isScanning();
-    });
     m_configManager->setThumbGetterFactory(std::make_shared<webrender::WebThumbGetterFactory>());
     m_hub->setConfigManager(m_configManager);
     auto* sites = new views::SitesPane(*m_configManager);
@@ -68,6 +65,11 @@ MainInterface::MainInterface(platform::UserDefaults& defaults)
     m_delegate->setHub(m_hub);
     m_delegate->setConfigManager(m_configManager);
     m_delegate->setWindow(m_window.get());
+
+    // Owned by the window.
+    m_results
+        = new ResultsController(*m_window, m_hub, *m_configManager, m_prompts, m_urlOpener, m_savePanel, defaults);
+    m_delegate->setResultsController(m_results);
 }
 
 MainInterface::~MainInterface()
@@ -75,6 +77,7 @@ MainInterface::~MainInterface()
     // The delegate stops observing before the window and the hub go; the sites pane (in the
     // window) detaches from the site store before the store goes.
     m_delegate.reset();
+    m_results = nullptr;
     m_window.reset();
     m_configManager.reset();
     if (m_hub)

@@ -6,6 +6,7 @@
 
 #include <memory>
 
+class ShellPrompts;
 class Z12Ara;
 
 namespace crawlmere::platform {
@@ -22,14 +23,15 @@ namespace crawlmere::app {
 
 class AppDelegate;
 class MainWindow;
-class WindowPrompts;
+class ResultsController;
 
 /// Makes everything at construction (nothing is shown); `launch` runs the delegate's start-up
 /// and shows the window; `terminate` ends the run. Needs a QApplication; main thread only;
-/// `defaults` must outlive it.
+/// `defaults` must outlive it. `prompts` answers the window's alerts (message boxes over the
+/// window when null).
 class MainInterface {
 public:
-    explicit MainInterface(platform::UserDefaults& defaults);
+    explicit MainInterface(platform::UserDefaults& defaults, std::shared_ptr<ShellPrompts> prompts = nullptr);
     ~MainInterface();
     MainInterface(const MainInterface&) = delete;
     MainInterface& operator=(const MainInterface&) = delete;
@@ -44,6 +46,9 @@ public:
     AppDelegate& delegate() const { return *m_delegate; }
     MainWindow& window() const { return *m_window; }
     const std::shared_ptr<Z12Ara>& hub() const { return m_hub; }
+    const std::shared_ptr<settings::ConfigManager>& configManager() const { return m_configManager; }
+    /// Scan control, the result tabs and the exports of the window.
+    ResultsController& results() const { return *m_results; }
     /// The window's open-URL service (the desktop's handlers) and save panel (over the window),
     /// for whatever opens addresses or saves exports.
     const std::shared_ptr<platform::UrlOpener>& urlOpener() const { return m_urlOpener; }
@@ -54,9 +59,10 @@ private:
     std::unique_ptr<MainWindow> m_window;
     std::shared_ptr<Z12Ara> m_hub;
     std::shared_ptr<settings::ConfigManager> m_configManager;
-    std::shared_ptr<WindowPrompts> m_prompts;
+    std::shared_ptr<ShellPrompts> m_prompts;
     std::shared_ptr<platform::UrlOpener> m_urlOpener;
     std::shared_ptr<platform::SavePanel> m_savePanel;
+    ResultsController* m_results = nullptr;
     bool m_terminated = false;
 };
 

@@ -1,18 +1,24 @@
 // The main window.
 #include "app/MainWindow.h"
 
-#include "views/crawlmereTableView.h"
-#include "views/qfOutlineView.h"
 #include "app/MainTabView.h"
 #include "app/MainToolBar.h"
+#include "app/StatusLineField.h"
 #include "app/ToolbarConfiguration.h"
 #include "platform/UserDefaults.h"
+#include "views/crawlmereTableView.h"
+#include "views/qfOutlineView.h"
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QComboBox>
+#include <QHBoxLayout>
 #include <QHeaderView>
+#include <QLineEdit>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QProgressBar>
+#include <QPushButton>
 #include <QScreen>
 #include <QStyle>
 #include <QToolButton>
@@ -54,6 +60,26 @@ constexpr ButtonSpec kButtons[] = {
     { "prefsButton", QStyle::SP_FileDialogDetailedView },
 };
 
+struct LinkKind {
+    const char* title;
+    int tag;
+};
+
+// The link-kind pop-up; the tags are those the by-link view's filter knows.
+constexpr LinkKind kLinkKinds[] = {
+    { QT_TRANSLATE_NOOP("MainWindow", "All links"), 0 },
+    { QT_TRANSLATE_NOOP("MainWindow", "Internal"), 2 },
+    { QT_TRANSLATE_NOOP("MainWindow", "External"), 4 },
+    { QT_TRANSLATE_NOOP("MainWindow", "Images"), 3 },
+    { QT_TRANSLATE_NOOP("MainWindow", "Redirected"), 5 },
+    { QT_TRANSLATE_NOOP("MainWindow", "http:"), 6 },
+    { QT_TRANSLATE_NOOP("MainWindow", "PDF"), 7 },
+    { QT_TRANSLATE_NOOP("MainWindow", "Video"), 10 },
+    { QT_TRANSLATE_NOOP("MainWindow", "Audio"), 11 },
+    { QT_TRANSLATE_NOOP("MainWindow", "With warnings"), 12 },
+    { QT_TRANSLATE_NOOP("MainWindow", "Anchor warnings"), 13 },
+};
+
 } // namespace
 
 MainWindow::MainWindow(platform::UserDefaults& defaults, const QString& quitTitle, const QString& aboutTitle,
@@ -68,6 +94,7 @@ MainWindow::MainWindow(platform::UserDefaults& defaults, const QString& quitTitl
     m_toolbar = new MainToolBar(ToolbarConfiguration::kToolbarIdentifier, m_buttons, this);
     addToolBar(Qt::TopToolBarArea, m_toolbar);
     buildTabs(sitesTabLabel);
+    buildScanControls();
     buildMenus(quitTitle, aboutTitle);
 }
 
@@ -122,7 +149,6 @@ QTreeView* MainWindow::makeResultView(const QString& objectName, QWidget* parent
 void MainWindow::buildTabs(const QString& sitesTabLabel)
 {
     m_tabs = new MainTabView(this);
-    setCentralWidget(m_tabs);
 
     auto* sites = new QWidget;
     sites->setObjectName(QStringLiteral("sitesTabViewItem"));
@@ -139,6 +165,67 @@ void MainWindow::buildTabs(const QString& sitesTabLabel)
         layout->addWidget(makeResultView(QLatin1String(tab.view), page));
         m_tabs->addTabViewItem(page, tr(tab.label), QLatin1String(tab.identifier));
     }
+}
+
+void MainWindow::buildScanControls()
+{
+    auto* central = new QWidget;
+    central->setObjectName(QStringLiteral("mainContentView"));
+    auto* layout = new QVBoxLayout(central);
+    layout->setContentsMargins(4, 4, 4, 2);
+    layout->setSpacing(4);
+
+    auto* filters = new QHBoxLayout;
+    filters->addStretch(1);
+    m_linksFilter = new QComboBox;
+    m_linksFilter->setObjectName(QStringLiteral("filterButton"));
+    for (const LinkKind& kind : kLinkKinds)
+        m_linksFilter->addItem(tr(kind.title), kind.tag);
+    filters->addWidget(m_linksFilter);
+    m_searchField = new QLineEdit;
+    m_searchField->setObjectName(QStringLiteral("searchField"));
+    m_searchField->setPlaceholderText(tr("Search"));
+    m_searchField->setClearButtonEnabled(true);
+    m_searchField->setMaximumWidth(260);
+    filters->addWidget(m_searchField);
+    layout->addLayout(filters);
+
+    layout->addWidget(m_tabs, 1);
+
+    auto* scanRow = new QHBoxLayout;
+    m_status = new StatusLineField;
+    scanRow->addWidget(m_status, 1);
+    m_progressIndicator = new QProgressBar;
+    m_progressIndicator->setObjectName(QStringLiteral("progressIndicator"));
+    m_progressIndicator->setRange(0, 0);
+    m_progressIndicator->setTextVisible(false);
+    m_progressIndicator->setMaximumWidth(120);
+    m_progressIndicator->hide();
+    scanRow->addWidget(m_progressIndicator);
+    m_goButton = new QPushButton(QStringLiteral("Go"));
+    m_goButton->setObjectName(QStringLiteral("goButton"));
+    m_goButton->setDefault(true);
+    m_goButton->setMinimumWidth(96);
+    scanRow->addWidget(m_goButton);
+    layout->addLayout(scanRow);
+    setCentralWidget(central);
+}
+
+QAction* MainWindow::menuItem(const QString& name) const { return findChild<QAction*>(name); }
+
+QTreeView* MainWindow::resultView(const QString& name) const { return m_tabs->findChild<QTreeView*>(name); }
+
+void MainWindow::addViewButton(const QString& viewName, QWidget* button)
+{
+    QTreeView* view = resultView(viewName);
+    auto* page = view ? view->parentWidget() : nullptr;
+    auto* pageLayout = page ? qobject_cast<QVBoxLayout*>(page->layout()) : nullptr;
+    if (!pageLayout)
+        return;
+    auto* row = new QHBoxLayout;
+    row->addStretch(1);
+    row->addWidget(button);
+    pageLayout->insertLayout(0, row);
 }
 
 void MainWindow::setSitesPane(QWidget* pane)
@@ -188,6 +275,17 @@ void MainWindow::buildMenus(const QString& quitTitle, const QString& aboutTitle)
         QCoreApplication::quit();
     });
 
+    file->insertSeparator(quit);
+    for (const auto& [name, title] : { std::pair { "exportAsHTMLMenuItem", QT_TR_NOOP("Export as HTML…") },
+             std::pair { "exportAsCSVMenuItem", QT_TR_NOOP("Export as CSV…") },
+             std::pair { "exportImageXMLMenuItem", QT_TR_NOOP("Export Image Sitemap…") } }) {
+        QAction* item = new QAction(tr(title), file);
+        item->setObjectName(QLatin1String(name));
+        item->setEnabled(false);
+        file->insertAction(quit, item);
+    }
+    file->insertSeparator(quit);
+
     QMenu* edit = menuBar()->addMenu(tr("&Edit"));
     edit->setObjectName(QStringLiteral("editMenu"));
     addEditAction(edit, tr("Undo"), QKeySequence::Undo, "undo()");
@@ -205,6 +303,19 @@ void MainWindow::buildMenus(const QString& quitTitle, const QString& aboutTitle)
     view->addAction(showToolbar);
     m_customiseToolbar = view->addAction(tr("Customise Toolbar…"));
     m_customiseToolbar->setObjectName(QStringLiteral("customiseToolbarMenuItem"));
+
+    QMenu* scan = menuBar()->addMenu(tr("&Scan"));
+    scan->setObjectName(QStringLiteral("scanMenu"));
+    for (const auto& [name, title] :
+        { std::pair { "stopMenuItem", QT_TR_NOOP("Stop") }, std::pair { "continueMenuItem", QT_TR_NOOP("Continue") },
+            std::pair { "clearMenuItem", QT_TR_NOOP("Clear") },
+            std::pair { "badLinksMenuItem", QT_TR_NOOP("Bad links only") } }) {
+        QAction* item = scan->addAction(tr(title));
+        item->setObjectName(QLatin1String(name));
+        item->setEnabled(false);
+    }
+    menuItem(QStringLiteral("badLinksMenuItem"))->setCheckable(true);
+    scan->insertSeparator(menuItem(QStringLiteral("badLinksMenuItem")));
 
     QMenu* window = menuBar()->addMenu(tr("&Window"));
     window->setObjectName(QStringLiteral("windowMenu"));

@@ -10,6 +10,10 @@
 #include <functional>
 
 class QAction;
+class QComboBox;
+class QLineEdit;
+class QProgressBar;
+class QPushButton;
 class QTreeView;
 class QToolButton;
 class QVBoxLayout;
@@ -22,6 +26,7 @@ namespace crawlmere::app {
 
 class MainTabView;
 class MainToolBar;
+class StatusLineField;
 
 /// Built in code as the interface file would be: every control named by its outlet as its
 /// objectName. Tabs: "0" the sites and settings pane (`sitesTabViewItem`, filled through
@@ -29,7 +34,11 @@ class MainToolBar;
 /// (`byStatusOutlineView`), "4" flat (`flatView`). The six toolbar buttons (`badLinksButton`,
 /// `csvButton`, `htmlButton`, `prefsButton`, `expandButton`, `collapseButton`) start disabled:
 /// each is enabled when its action is connected (`connectButton`). The frame is kept in the
-/// defaults under `kFrameKey`. Main thread only.
+/// defaults under `kFrameKey`. Above the tabs: the search field (`searchField`) and the link-kind
+/// pop-up (`filterButton`, each item's tag as its data); below them the status line (`status`),
+/// the progress indicator (`progressIndicator`) and the Go button (`goButton`). The Scan menu
+/// holds `stopMenuItem`, `continueMenuItem`, `clearMenuItem` and `badLinksMenuItem`; the File
+/// menu the exports. Menu items start disabled until their owner enables them. Main thread only.
 class MainWindow final : public QMainWindow {
     Q_OBJECT
 public:
@@ -64,6 +73,18 @@ public:
 
     /// The menu action of "Customise Toolbar…", for the delegate to connect.
     QAction* customiseToolbarAction() const { return m_customiseToolbar; }
+    /// A menu item by its outlet name, or null.
+    QAction* menuItem(const QString& name) const;
+
+    QLineEdit* searchField() const { return m_searchField; }
+    QComboBox* linksFilter() const { return m_linksFilter; }
+    StatusLineField* statusField() const { return m_status; }
+    QProgressBar* progressIndicator() const { return m_progressIndicator; }
+    QPushButton* goButton() const { return m_goButton; }
+    /// The result view of tab "1" to "4" by its outlet name, or null.
+    QTreeView* resultView(const QString& name) const;
+    /// A tool bar row above the view of `viewName`, for the view's own buttons (Columns).
+    void addViewButton(const QString& viewName, QWidget* button);
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -71,6 +92,7 @@ protected:
 private:
     void buildButtons();
     void buildTabs(const QString& sitesTabLabel);
+    void buildScanControls();
     void buildMenus(const QString& quitTitle, const QString& aboutTitle);
     QAction* addEditAction(QMenu* menu, const QString& title, QKeySequence::StandardKey key, const char* slot);
 
@@ -82,6 +104,11 @@ private:
     QPointer<QWidget> m_sitesPane;
     QList<QToolButton*> m_buttons;
     QAction* m_customiseToolbar = nullptr;
+    QLineEdit* m_searchField = nullptr;
+    QComboBox* m_linksFilter = nullptr;
+    StatusLineField* m_status = nullptr;
+    QProgressBar* m_progressIndicator = nullptr;
+    QPushButton* m_goButton = nullptr;
 };
 
 } // namespace crawlmere::app

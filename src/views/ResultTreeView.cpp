@@ -48,6 +48,12 @@ void ResultTreeView::setTableColumns(const QList<TableColumn>& columns)
     }
 }
 
+void ResultTreeView::clearSortDescriptors()
+{
+    m_sortDescriptors.clear();
+    header()->setSortIndicatorShown(false);
+}
+
 void ResultTreeView::setDataSource(qfDataSource* source) { m_model->setDataSource(source); }
 
 void ResultTreeView::setOutlineDataSource(OutlineDataSource* source) { m_model->setOutlineDataSource(source); }
@@ -195,6 +201,11 @@ void ResultTreeView::drawRow(QPainter* painter, const QStyleOptionViewItem& opti
             painter->fillPath(
                 labelPathForRow(rowRect), QColor::fromRgbF(colour->red, colour->green, colour->blue, colour->alpha));
             painter->restore();
+            // An alternate row's background would cover the label.
+            QStyleOptionViewItem labelled = option;
+            labelled.palette.setColor(QPalette::AlternateBase, Qt::transparent);
+            QTreeView::drawRow(painter, labelled, index);
+            return;
         }
     }
     QTreeView::drawRow(painter, option, index);

@@ -62,6 +62,8 @@ public:
     // TableView
     QList<TableColumn> tableColumns() const override;
     QList<SortDescriptor> sortDescriptors() const override { return m_sortDescriptors; }
+    /// Drops the sort descriptors and the header's sort indicator (the rows stay as they are).
+    void clearSortDescriptors();
     /// Rebuilds the rows from the data source and posts the view's reload notification with the
     /// view (its QTreeView address) as object; observers run before this returns. A table keeps
     /// its selected row positions (those still in range); an outline keeps its open rows and its

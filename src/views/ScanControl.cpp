@@ -245,6 +245,10 @@ void ScanControl::showHideGoodLinksMenuItem()
 
 void ScanControl::filter()
 {
+    if (services.filterLinkViews) {
+        services.filterLinkViews();
+        return;
+    }
     byLinkDataSource.setNeedsFiltering(true);
     if (byLinkDataSource.getCount() > 0) {
         byLinkDataSource.filter();

@@ -70,6 +70,9 @@ public:
         /// The clock of the site's status text.
         std::function<QDateTime()> now = [] { return QDateTime::currentDateTime(); };
         QLocale locale = QLocale::system();
+        /// Marks every link view for filtering and refilters the one in front (the result tabs);
+        /// unset: the by-link view is refiltered at once.
+        std::function<void()> filterLinkViews;
         /// Runs after every change of `display()`.
         std::function<void()> displayChanged;
     };
@@ -104,7 +107,7 @@ public:
     void crawlDidFinish();
     /// Toggles the default `badLinksOnly` and refilters (`filter`).
     void showHideGoodLinksMenuItem();
-    /// Refilters the by-link view at once (the other link views join as they land).
+    /// Refilters the link views (`filterLinkViews`), or else the by-link view at once.
     void filter();
 
     /// "%ld of %ld links on %ld pages checked, %ld bad".

@@ -4,10 +4,12 @@
 #include "engine/EngineDefaults.h"
 #include "platform/PropertyList.h"
 #include "platform/UserDefaults.h"
+#include "settings/ConfigManager.h"
 #include "support/LoopbackServer.h"
 
 #include <QDir>
 #include <QFile>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -349,6 +351,15 @@ TEST_F(HeadlessScanTest, ASettingsFileGivesTheScanItsSiteAndSettings)
     EXPECT_TRUE(csv.rows.count(url("/a.html")));
     EXPECT_FALSE(csv.rows.count(url("/b.html")));
     EXPECT_EQ(csv.rowCount, 3);
+
+    // The stored site carries the status text of the finished scan, as the window writes it.
+    crawlmere::settings::ConfigManager sites(crawlmere::platform::UserDefaults::standard());
+    sites.applicationHasFinishedLaunching();
+    const QString siteStatus = sites.currentSettings().value(QStringLiteral("status")).toString();
+    EXPECT_TRUE(QRegularExpression(QStringLiteral("^Last checked: .+, 3 links checked on 2 pages, 0 bad$"))
+                    .match(siteStatus)
+                    .hasMatch())
+        << qPrintable(siteStatus);
 }
 
 TEST_F(HeadlessScanTest, StartFailuresExitWithOneAndSayWhy)

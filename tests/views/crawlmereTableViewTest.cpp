@@ -83,6 +83,8 @@ bool isErrorLabel(const QColor& colour)
 
 TEST_F(TableFixture, RowLabelShowsBehindUnselectedRowsOnly)
 {
+    // As in the window, rows alternate their background; the labelled row 1 is an alternate one.
+    view.setAlternatingRowColors(true);
     const QRect missing = view.visualRect(view.itemModel().index(1, 1));
     const QRect fine = view.visualRect(view.itemModel().index(0, 1));
     EXPECT_TRUE(isErrorLabel(labelPixel(view, missing))) << labelPixel(view, missing).name().toStdString();

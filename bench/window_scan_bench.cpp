@@ -1,0 +1,96 @@
+// Responsiveness of the main window during a scan: the window scans a site on a display, with the
+// by-link view shown and refreshed live, while a 50 ms timer measures how late the event loop
+// runs it. Run by `BENCH_WINDOW=1 bash bench/crawl_bench.sh` (under xvfb-run there).
+//
+//   window_scan_bench URL [THREADS [HOLD_MS]]
+//
+// HOLD_MS keeps the window open that long after the scan (to look at it).
+// Prints the pages, the scan's time and the timer's lateness; exits 1 when a tick was more than
+// 100 ms late, 2 on a usage or start error.
+#include "app/MainInterface.h"
+#include "app/MainTabView.h"
+#include "app/MainWindow.h"
+#include "engine/RecordingShellServices.h"
+#include "engine/Z12Ara.h"
+#include "platform/PropertyList.h"
+#include "platform/UserDefaults.h"
+#include "settings/ConfigManager.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <algorithm>
+#include <cstdio>
+
+int main(int argc, char** argv)
+{
+    QApplication application(argc, argv);
+    const QStringList arguments = QApplication::arguments();
+    if (arguments.size() < 2) {
+        std::fprintf(stderr, "usage: window_scan_bench URL [THREADS [HOLD_MS]]\n");
+        return 2;
+    }
+    const int threads = arguments.size() > 2 ? arguments.at(2).toInt() : 12;
+    const int holdMs = arguments.size() > 3 ? arguments.at(3).toInt() : 0;
+
+    // The site, with the bench's threads and no delay, opened as a settings file is.
+    QTemporaryDir folder;
+    const QString settingsFile = folder.filePath(QStringLiteral("bench.lcsettings"));
+    const QVariantMap site { { "id", "20260101-000000-1" }, { "name", "window bench" },
+        { "startingUrl", arguments.at(1) }, { "numberOfThreads", threads }, { "delay", 0 } };
+    if (!crawlmere::platform::PropertyList::writeXmlFile(settingsFile, site).ok()) {
+        std::fprintf(stderr, "window_scan_bench: cannot write %s\n", qPrintable(settingsFile));
+        return 2;
+    }
+
+    crawlmere::app::MainInterface shell(
+        crawlmere::platform::UserDefaults::standard(), std::make_shared<RecordingPrompts>());
+    shell.launch();
+    if (!shell.configManager()->openLcsettingsFile(settingsFile)) {
+        std::fprintf(stderr, "window_scan_bench: the site could not be opened\n");
+        return 2;
+    }
+    crawlmere::app::MainWindow& window = shell.window();
+    window.mainTabView()->selectTabViewItemWithIdentifier(QStringLiteral("1"));
+
+    constexpr qint64 kIntervalMs = 50;
+    QElapsedTimer scanClock;
+    QElapsedTimer tickClock;
+    qint64 worstLateMs = 0;
+    qint64 ticks = 0;
+    qint64 lateTicks = 0;
+    qint64 scanMs = 0;
+    QTimer timer;
+    timer.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&timer, &QTimer::timeout, [&] {
+        const qint64 late = tickClock.restart() - kIntervalMs;
+        worstLateMs = std::max(worstLateMs, late);
+        ++ticks;
+        if (late > 100)
+            ++lateTicks;
+        if (window.goButton()->text() == QLatin1String("Go") && timer.isActive()) {
+            timer.stop();
+            scanMs = scanClock.elapsed();
+            QTimer::singleShot(holdMs, [] { QApplication::quit(); });
+        }
+    });
+
+    QTimer::singleShot(200, [&] {
+        scanClock.start();
+        window.goButton()->click();
+        tickClock.start();
+        timer.start(kIntervalMs);
+    });
+    QApplication::exec();
+    shell.terminate();
+
+    const Z12Ara& hub = *shell.hub();
+    std::printf("window scan: %lld URLs checked, %lld pages, %.1f s\n", static_cast<long long>(hub.checkedLinkCount()),
+        static_cast<long long>(hub.pageCount()), scanMs / 1000.0);
+    std::printf("50 ms timer: %lld ticks, worst %lld ms late, %lld ticks over 100 ms late\n",
+        static_cast<long long>(ticks), static_cast<long long>(worstLateMs), static_cast<long long>(lateTicks));
+    return worstLateMs > 100 ? 1 : 0;
+}

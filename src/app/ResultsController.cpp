@@ -1,0 +1,420 @@
+// The main window's scan control, result tabs and general exports wired to its widgets.
+#include "app/ResultsController.h"
+
+#include "app/MainTabView.h"
+#include "app/MainToolBar.h"
+#include "app/MainWindow.h"
+#include "app/StatusLineField.h"
+#include "engine/CrwlUrl.h"
+#include "engine/ShellServices.h"
+#include "engine/Z12Ara.h"
+#include "platform/Log.h"
+#include "platform/NotificationCenter.h"
+#include "platform/SavePanel.h"
+#include "platform/Url.h"
+#include "platform/UrlOpener.h"
+#include "platform/UserDefaults.h"
+#include "settings/ConfigManager.h"
+#include "views/ByLinkColumnManager.h"
+#include "views/ColumnManagerButton.h"
+#include "views/CrwlByLinkDataSource.h"
+#include "views/Pasteboard.h"
+#include "views/ResultItemModel.h"
+#include "views/ResultTabs.h"
+#include "views/ResultViewDelegate.h"
+#include "views/ScanControl.h"
+#include "views/TableExportSnapshot.h"
+#include "views/crawlmereTableView.h"
+
+#include <QAbstractButton>
+#include <QAction>
+#include <QComboBox>
+#include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QToolButton>
+
+#include <algorithm>
+
+namespace crawlmere::app {
+
+using platform::logLine;
+using views::ResultTabs;
+using views::ResultTreeView;
+
+namespace {
+
+const QString kByLinkView = QStringLiteral("byLinkView");
+
+/// The by-link table's delegate: row labels and Copy come from the data source.
+class ByLinkViewDelegate final : public views::ResultViewDelegate {
+public:
+    ByLinkViewDelegate(CrwlByLinkDataSource& source, std::function<QList<qsizetype>()> selectedRows)
+        : m_source(source)
+        , m_selectedRows(std::move(selectedRows))
+    {
+    }
+    std::optional<CrwlLabelColour> tableViewLabelColorForRow(ResultTreeView&, const QModelIndex& row) override
+    {
+        return m_source.labelColourForRow(row.row());
+    }
+    void copyURL(crawlmereTableView&) override { m_source.copyURL(m_selectedRows()); }
+
+private:
+    CrwlByLinkDataSource& m_source;
+    std::function<QList<qsizetype>()> m_selectedRows;
+};
+
+} // namespace
+
+ResultsController::ResultsController(MainWindow& window, std::shared_ptr<Z12Ara> hub,
+    settings::ConfigManager& configManager, std::shared_ptr<ShellPrompts> prompts,
+    std::shared_ptr<platform::UrlOpener> urlOpener, std::shared_ptr<platform::SavePanel> savePanel,
+    platform::UserDefaults& defaults)
+    : QObject(&window)
+    , m_window(window)
+    , m_hub(std::move(hub))
+    , m_configManager(configManager)
+    , m_prompts(std::move(prompts))
+    , m_urlOpener(std::move(urlOpener))
+    , m_savePanel(std::move(savePanel))
+    , m_defaults(defaults)
+    , m_byLink(std::make_unique<CrwlByLinkDataSource>())
+{
+    buildByLinkView();
+
+    ResultTabs::Services tabServices;
+    tabServices.selectedTab = [this] { return m_window.mainTabView()->selectedIdentifier(); };
+    tabServices.finishedOrPaused = [this] { return m_hub->crawlFinished() || m_hub->stopPressed(); };
+    tabServices.setSearchControlsShown = [this](bool shown) {
+        m_window.searchField()->setVisible(shown);
+        m_window.linksFilter()->setVisible(shown);
+    };
+    // The sitemap and the insecure-content list are refilled here once their views exist.
+    m_tabs = std::make_unique<ResultTabs>(m_defaults, std::move(tabServices));
+    joinLinkViews();
+
+    ScanControl::Services services;
+    services.currentSettings = [this] { return m_configManager.settingsForScan(); };
+    services.clearOtherDataSources = [this] {
+        if (m_byLinkView)
+            m_byLinkView->clearSortDescriptors();
+        // The by-page, by-status and flat views and the report managers are emptied here as
+        // they join the window.
+    };
+    services.forcePopulateAllDataSources = [this] { m_tabs->forcePopulateAllDataSources(); };
+    services.resetSearch = [this] { m_window.searchField()->clear(); };
+    services.selectedTab = [this] { return m_window.mainTabView()->selectedIdentifier(); };
+    services.selectTab = [this](const QString& tab) { m_window.mainTabView()->selectTabViewItemWithIdentifier(tab); };
+    services.setStatusForCurrentSite = [this](const QString& text) { m_configManager.setStatusForCurrentSite(text); };
+    services.setNameIfStillDefault = [this](const QString& name) { m_configManager.setNameIfStillDefault(name); };
+    services.filterLinkViews = [this] { m_tabs->setAllTabsToNeedFilteringAndFilterAppropriateDataSource(); };
+    services.displayChanged = [this] { displayChanged(); };
+    m_scanControl = std::make_unique<ScanControl>(m_hub, *m_byLink, m_prompts, std::move(services));
+
+    m_configManager.setScanningPredicate([this] { return isScanning(); });
+    m_configManager.setClearAllDataSources([this] { m_scanControl->clearAllDataSources(); });
+    connectControls();
+    displayChanged();
+}
+
+ResultsController::~ResultsController()
+{
+    m_configManager.setScanningPredicate({});
+    m_configManager.setClearAllDataSources({});
+    if (m_byLinkView) {
+        m_byLinkView->setViewDelegate(nullptr);
+        m_byLinkView->setDataSource(nullptr);
+    }
+}
+
+void ResultsController::buildByLinkView()
+{
+    m_byLinkView = qobject_cast<ResultTreeView*>(m_window.resultView(kByLinkView));
+    Q_ASSERT(m_byLinkView);
+    m_byLinkView->setTableColumns(CrwlByLinkDataSource::defaultColumns());
+    // URL, status, redirect target; "Appears on" takes the rest.
+    const int widths[] = { 380, 170, 240 };
+    for (int column = 0; column < 3; ++column)
+        m_byLinkView->setColumnWidth(column, widths[column]);
+    m_byLinkView->setDataSource(m_byLink.get());
+    m_byLink->setTableView(m_byLinkView);
+    m_byLink->setCollectionOwner(m_hub.get());
+
+    CrwlByLinkDataSource::Hooks hooks;
+    hooks.toClip = [](const QString& text) { views::Pasteboard::general().setString(text); };
+    hooks.openUrl = [this](const platform::Url& url) { m_urlOpener->openURL(QUrl(url.toString())); };
+    // The link inspector opens here (kept in the retain array) once it is part of the program.
+    hooks.scrollRowToVisible
+        = [this](qsizetype row) { m_byLinkView->scrollTo(m_byLinkView->model()->index(static_cast<int>(row), 0)); };
+    m_byLink->setHooks(std::move(hooks));
+
+    m_byLinkDelegate = std::make_unique<ByLinkViewDelegate>(*m_byLink, [this] { return selectedByLinkRows(); });
+    m_byLinkView->setViewDelegate(m_byLinkDelegate.get());
+
+    m_byLinkColumns = std::make_shared<ByLinkColumnManager>(&m_defaults);
+    m_byLinkColumns->setTableView(m_byLinkView);
+    auto* columns = new views::ColumnManagerButton(m_byLinkColumns);
+    columns->setObjectName(QStringLiteral("byLinkColumnManagerButton"));
+    m_window.addViewButton(kByLinkView, columns);
+
+    // One row: copy, visit, inspect, mark as fixed; several rows: copy and mark as fixed.
+    auto* menu = new QMenu(m_byLinkView);
+    auto* several = new QMenu(m_byLinkView);
+    const auto markFixed = [this] {
+        for (const std::shared_ptr<CrwlUrl>& record : m_byLink->markAsFixedMenuItem(selectedByLinkRows()))
+            CrwlByLinkDataSource::markThisUrlAsFixed(*record);
+        m_byLink->reloadData();
+    };
+    for (QMenu* target : { menu, several }) {
+        target->addAction(tr("Copy URL"), this, [this] { m_byLink->copyURL(selectedByLinkRows()); });
+        if (target == menu) {
+            target->addAction(tr("Visit"), this, [this] { m_byLink->visitPageInOutlineView(selectedByLinkRows()); });
+            target->addAction(tr("Inspect"))->setEnabled(false);
+        }
+        target->addAction(tr("Mark as fixed"), this, markFixed);
+    }
+    m_byLinkView->setMenu(menu);
+    m_byLinkView->setTertiaryMenu(several);
+    connect(
+        m_byLinkView, &QAbstractItemView::doubleClicked, this, [this] { m_byLink->doubleClick(selectedByLinkRows()); });
+}
+
+void ResultsController::joinLinkViews()
+{
+    m_tabs->setLinkView(1,
+        ResultTabs::linkViewOf(
+            *m_byLink,
+            [this] {
+                m_byLink->clear();
+                m_byLink->setCollection(m_hub->linksCollection());
+            },
+            [this] { return !m_hub->linksCollection().isEmpty(); }));
+    // Tabs "2" (by page, the hub's internal pages), "3" (by status) and "4" (flat, both the
+    // hub's instance collection) join here with their data sources, in the same form.
+}
+
+QList<qsizetype> ResultsController::selectedByLinkRows() const
+{
+    QList<qsizetype> rows;
+    for (const QModelIndex& index : m_byLinkView->selectionModel()->selectedRows())
+        rows.append(index.row());
+    std::sort(rows.begin(), rows.end());
+    return rows;
+}
+
+void ResultsController::connectControls()
+{
+    QPushButton* go = m_window.goButton();
+    connect(go, &QPushButton::clicked, this, [this, go] { m_scanControl->go(go->text()); });
+    const auto item = [this](const char* name) { return m_window.menuItem(QLatin1String(name)); };
+    connect(item("stopMenuItem"), &QAction::triggered, this, [this] { m_scanControl->stop(); });
+    connect(item("continueMenuItem"), &QAction::triggered, this, [this] { m_scanControl->continueCrawl(); });
+    QAction* clear = item("clearMenuItem");
+    connect(clear, &QAction::triggered, this, [this, clear] { m_scanControl->go(clear->text()); });
+    QAction* badLinks = item("badLinksMenuItem");
+    badLinks->setEnabled(true);
+    connect(badLinks, &QAction::triggered, this, [this] { m_scanControl->showHideGoodLinksMenuItem(); });
+    for (const char* name : { "exportAsHTMLMenuItem", "exportAsCSVMenuItem", "exportImageXMLMenuItem" })
+        item(name)->setEnabled(true);
+    connect(item("exportAsHTMLMenuItem"), &QAction::triggered, this, [this] { exportAsHTMLMenuItem(); });
+    connect(item("exportAsCSVMenuItem"), &QAction::triggered, this, [this] { exportAsCSVMenuItem(); });
+    connect(item("exportImageXMLMenuItem"), &QAction::triggered, this, [this] { exportImageXML(); });
+
+    if (QToolButton* button = m_window.button(QStringLiteral("badLinksButton")))
+        button->setCheckable(true);
+    m_window.connectButton(QStringLiteral("badLinksButton"), [this] { m_scanControl->showHideGoodLinksMenuItem(); });
+    m_window.connectButton(QStringLiteral("csvButton"), [this] { exportAsCSVMenuItem(); });
+    m_window.connectButton(QStringLiteral("htmlButton"), [this] { exportAsHTMLMenuItem(); });
+
+    connect(m_window.searchField(), &QLineEdit::textChanged, this, [this](const QString& text) {
+        m_byLink->setSearchText(text);
+        m_scanControl->filter();
+    });
+    QComboBox* kinds = m_window.linksFilter();
+    connect(kinds, &QComboBox::currentIndexChanged, this, [this, kinds] {
+        m_byLink->setLinksFilterTag(kinds->currentData().toInt());
+        m_scanControl->filter();
+    });
+    connect(m_window.mainTabView(), &MainTabView::didSelectTabViewItem, this, [this](const QString& identifier) {
+        if (m_followingTabs)
+            m_tabs->tabViewDidSelectTabViewItem(identifier);
+    });
+}
+
+void ResultsController::displayChanged()
+{
+    const ScanControl::Display& display = m_scanControl->display();
+    QPushButton* go = m_window.goButton();
+    go->setText(display.goTitle);
+    go->setEnabled(display.goEnabled);
+    m_window.progressIndicator()->setVisible(display.indicatorShown && display.indicatorAnimating);
+    m_window.menuItem(QStringLiteral("stopMenuItem"))->setEnabled(display.stopEnabled);
+    m_window.menuItem(QStringLiteral("continueMenuItem"))->setEnabled(display.continueEnabled);
+    m_window.menuItem(QStringLiteral("clearMenuItem"))->setEnabled(display.clearEnabled);
+    m_window.statusField()->setText(display.statusText);
+    m_window.statusField()->setProportion(display.proportion);
+    if (auto* process = m_window.findChild<QAbstractButton*>(QStringLiteral("exportEntireSite_Process")))
+        process->setChecked(display.archiveProcess);
+    if (auto* preserve = m_window.findChild<QAbstractButton*>(QStringLiteral("exportEntireSite_Preserve")))
+        preserve->setChecked(!display.archiveProcess);
+    if (QToolButton* button = m_window.button(QStringLiteral("badLinksButton")))
+        button->setChecked(display.badLinksOnly);
+    m_window.menuItem(QStringLiteral("badLinksMenuItem"))->setChecked(display.badLinksOnly);
+}
+
+void ResultsController::setUpColumns() { m_byLinkColumns->setUpColumns(); }
+
+void ResultsController::startFollowingTabs()
+{
+    m_followingTabs = true;
+    m_tabs->tabViewDidSelectTabViewItem(m_window.mainTabView()->selectedIdentifier());
+}
+
+void ResultsController::crawlWillContinue() { m_scanControl->crawlWillContinue(); }
+void ResultsController::crawlDidStop() { m_scanControl->crawlDidStop(); }
+void ResultsController::crawlDidFinish() { m_scanControl->crawlDidFinish(); }
+void ResultsController::updateStatus(const CrwlUrl* changed) { m_scanControl->updateStatus(changed); }
+
+bool ResultsController::isScanning() const { return m_window.goButton()->text() == ScanControl::kPause; }
+
+// ===== Exports ===================================================================================
+
+void ResultsController::post(const QString& name) { platform::NotificationCenter::defaultCenter().post(name); }
+
+void ResultsController::exportAsHTMLMenuItem()
+{
+    exportTab(m_window.mainTabView()->selectedIdentifier().toInt(), TableExportJob::Format::Html);
+}
+
+void ResultsController::exportAsCSVMenuItem()
+{
+    logLine(0, QStringLiteral("exportAsCSVMenuItem: "));
+    const QVariant last = m_defaults.objectForKey(ResultTabs::kLastTabSelectedKey);
+    exportTab(
+        last.isValid() ? static_cast<int>(platform::UserDefaults::integerValue(last)) : 1, TableExportJob::Format::Csv);
+}
+
+void ResultsController::exportTab(int tab, TableExportJob::Format format)
+{
+    static const char* const kViews[]
+        = { nullptr, "byLinkView", "byPageOutlineView", "byStatusOutlineView", "flatView" };
+    switch (tab) {
+    case 1:
+    case 2:
+    case 3:
+    case 4:
+        exportView(m_window.resultView(QLatin1String(kViews[tab])), format);
+        break;
+    case 5:
+    case 7:
+        // The sitemap table and the SEO manager export here once they are part of the window;
+        // neither posts the notification.
+        return;
+    case 6:
+        // The spelling manager exports here; only its HTML export posts.
+        if (format == TableExportJob::Format::Csv)
+            return;
+        break;
+    case 10:
+        // The warnings view is filled and exported here once it is part of the window.
+        break;
+    default:
+        break;
+    }
+    post(exportTriggeredByPreviewerDidFinish);
+}
+
+void ResultsController::exportView(QTreeView* view, TableExportJob::Format format)
+{
+    auto* resultView = qobject_cast<ResultTreeView*>(view);
+    if (!resultView)
+        return;
+    TableExportSnapshot snapshot = snapshotOf(*resultView);
+    if (snapshot.isEmpty()) {
+        if (m_prompts)
+            m_prompts->beep();
+        return;
+    }
+    platform::SavePanelRequest request;
+    request.allowedFileTypes
+        = { format == TableExportJob::Format::Csv ? QStringLiteral("csv") : QStringLiteral("html") };
+    const std::optional<QString> path = m_savePanel ? m_savePanel->runModal(request) : std::nullopt;
+    if (!path)
+        return;
+    QPointer<StatusLineField> status = m_window.statusField();
+    TableExportJob::start(std::move(snapshot), format, qfDataSource::csvQuoteEscapeOption(), *path,
+        [status](float proportion) {
+            if (status)
+                status->setProportion(proportion);
+        },
+        {});
+}
+
+TableExportSnapshot ResultsController::snapshotOf(ResultTreeView& view)
+{
+    views::ResultItemModel& model = view.itemModel();
+    if (!model.outlineDataSource()) {
+        if (qfDataSource* source = model.dataSource())
+            return TableExportSnapshot::fromTable(*source, view);
+        return {};
+    }
+    // An outline: the rows as shown, children only below expanded rows.
+    TableExportSnapshot snapshot;
+    snapshot.outline = true;
+    QList<int> modelColumns;
+    const QList<TableColumn>& logical = model.columns();
+    for (const TableColumn& column : view.tableColumns()) {
+        if (column.hidden)
+            continue;
+        const auto found = std::find_if(logical.cbegin(), logical.cend(),
+            [&](const TableColumn& candidate) { return candidate.identifier == column.identifier; });
+        const int index = static_cast<int>(found - logical.cbegin());
+        modelColumns.append(index);
+        snapshot.columns.append({ column.identifier, column.title,
+            index == view.treePosition() || (index == 0 && view.treePosition() < 0) });
+    }
+    const std::function<void(const QModelIndex&)> addRows = [&](const QModelIndex& parent) {
+        for (int row = 0; row < model.rowCount(parent); ++row) {
+            const QModelIndex index = model.index(row, 0, parent);
+            TableExportSnapshot::Row entry;
+            for (const int column : std::as_const(modelColumns))
+                entry.texts.append(model.data(model.index(row, column, parent)).toString());
+            entry.expandable = model.isItemExpandable(index);
+            if (views::ResultViewDelegate* delegate = view.viewDelegate())
+                entry.label = delegate->tableViewLabelColorForRow(view, index);
+            snapshot.rows.append(std::move(entry));
+            if (view.isExpanded(index))
+                addRows(index);
+        }
+    };
+    addRows({});
+    return snapshot;
+}
+
+bool ResultsController::getCheckImages()
+{
+    if (m_configManager.currentSettings().value(QStringLiteral("checkImages")).toBool())
+        return true;
+    return m_defaults.boolForKey(QStringLiteral("enableImageSitemap"))
+        || m_defaults.boolForKey(QStringLiteral("includeimagesinsitemap"));
+}
+
+void ResultsController::exportImageXML()
+{
+    if (getCheckImages()) {
+        // The sitemap manager writes the image sitemap here once it is part of the window.
+        return;
+    }
+    if (m_prompts)
+        m_prompts->runModalAlert({ tr("Image sitemap not enabled"),
+            tr("Before you can generate an image sitemap, the scan must be run with either 'Enable image xml "
+               "sitemap' or 'Include images in sitemap' checked (Preferences > Sitemap) or 'Check images' in "
+               "this site's configuration"),
+            { tr("OK") } });
+}
+
+} // namespace crawlmere::app

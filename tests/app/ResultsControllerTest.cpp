@@ -1,0 +1,270 @@
+#include "app/ResultsController.h"
+
+#include "app/MainInterface.h"
+#include "app/MainTabView.h"
+#include "app/MainWindow.h"
+#include "app/StatusLineField.h"
+#include "engine/RecordingShellServices.h"
+#include "engine/Z12Ara.h"
+#include "platform/NotificationCenter.h"
+#include "platform/PropertyList.h"
+#include "platform/UserDefaults.h"
+#include "settings/ConfigManager.h"
+#include "support/LoopbackServer.h"
+#include "views/ResultTabs.h"
+#include "views/ScanControl.h"
+#include "views/TableExportSnapshot.h"
+#include "views/ViewsTestSupport.h"
+#include "views/qfOutlineView.h"
+
+#include <QAction>
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QThread>
+#include <QToolButton>
+#include <QTreeView>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <thread>
+
+using crawlmere::platform::UserDefaults;
+namespace app = crawlmere::app;
+
+namespace {
+
+constexpr int kPages = 30;
+
+/// Runs the event loop until `done` holds or `ms` pass; answers `done()`.
+bool waitUntil(const std::function<bool()>& done, int ms = 30000)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (!done() && clock.elapsed() < ms) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        QThread::msleep(2);
+    }
+    return done();
+}
+
+/// A home page linking to 30 pages that each take 150 ms, and a missing page. Counts requests.
+class SlowSite {
+public:
+    SlowSite()
+    {
+        server.server().Get("/", [this](const httplib::Request&, httplib::Response& response) {
+            ++requests;
+            std::string body = "<html><head><title>Home</title></head><body>";
+            for (int page = 1; page <= kPages; ++page)
+                body += "<a href=\"/p/" + std::to_string(page) + "\">page</a>\n";
+            response.set_content(body + "</body></html>", "text/html");
+        });
+        server.server().Get(R"(/p/(\d+))", [this](const httplib::Request& request, httplib::Response& response) {
+            ++requests;
+            std::this_thread::sleep_for(std::chrono::milliseconds(150));
+            response.set_content("<html><head><title>Page " + request.matches[1].str()
+                    + "</title></head><body><a href=\"/\">home</a></body></html>",
+                "text/html");
+        });
+        server.server().Get("/missing.html", [this](const httplib::Request&, httplib::Response& response) {
+            ++requests;
+            response.status = 404;
+            response.set_content("gone", "text/plain");
+        });
+        started = server.start();
+    }
+    crawlmere::test::LoopbackServer server;
+    std::atomic<int> requests { 0 };
+    bool started = false;
+};
+
+class ResultsControllerTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(site.started);
+        prompts = std::make_shared<RecordingPrompts>();
+        shell = std::make_unique<app::MainInterface>(defaults(), prompts);
+        shell->launch();
+    }
+    void TearDown() override
+    {
+        if (shell)
+            shell->terminate();
+        shell.reset();
+    }
+    static UserDefaults& defaults() { return UserDefaults::standard(); }
+    app::MainWindow& window() const { return shell->window(); }
+    QPushButton& go() const { return *window().goButton(); }
+    int byLinkRows() const { return window().resultView(QStringLiteral("byLinkView"))->model()->rowCount(); }
+    QString selectedTab() const { return window().mainTabView()->selectedIdentifier(); }
+
+    SlowSite site;
+    std::shared_ptr<RecordingPrompts> prompts;
+    std::unique_ptr<app::MainInterface> shell;
+};
+
+} // namespace
+
+TEST_F(ResultsControllerTest, GoFillsTheByLinkViewLivePauseStopsRequestsAndContinueFinishes)
+{
+    shell->configManager()->newConfigWithURL(site.server.url(QStringLiteral("/")));
+    window().mainTabView()->selectTabViewItemWithIdentifier(QStringLiteral("1"));
+    Z12Ara& hub = *shell->hub();
+
+    go().click();
+    EXPECT_EQ(go().text(), QStringLiteral("Pause"));
+    EXPECT_FALSE(window().progressIndicator()->isHidden());
+    EXPECT_TRUE(shell->configManager()->isScanning());
+    ASSERT_TRUE(waitUntil([&] { return byLinkRows() > 5; }));
+    EXPECT_LT(hub.checkedLinkCount(), kPages + 1) << "the view filled only at the end";
+
+    go().click();
+    ASSERT_TRUE(waitUntil([&] { return go().text() == QLatin1String("Continue"); }));
+    EXPECT_TRUE(window().progressIndicator()->isHidden());
+    EXPECT_FALSE(shell->configManager()->isScanning());
+    // What was in flight at the pause reaches the server; nothing after it.
+    waitUntil([] { return false; }, 1000);
+    const int requestsAtPause = site.requests.load();
+    waitUntil([] { return false; }, 600);
+    EXPECT_EQ(site.requests.load(), requestsAtPause);
+    EXPECT_LT(hub.checkedLinkCount(), kPages + 1);
+
+    go().click();
+    EXPECT_EQ(go().text(), QStringLiteral("Pause"));
+    ASSERT_TRUE(waitUntil([&] { return go().text() == QLatin1String("Go"); }));
+    EXPECT_EQ(hub.checkedLinkCount(), kPages + 1);
+    EXPECT_EQ(byLinkRows(), hub.linksCollection().size());
+    EXPECT_EQ(window().statusField()->text(),
+        ScanControl::statusText(
+            hub.checkedLinkCount(), hub.linksCollection().size(), hub.pageCount(), hub.badLinkCount()));
+    EXPECT_EQ(window().statusField()->proportion(), 1.0f);
+    const QString status = shell->configManager()->currentSettings().value(QStringLiteral("status")).toString();
+    EXPECT_TRUE(status.startsWith(QLatin1String("Last checked: "))) << qPrintable(status);
+    EXPECT_TRUE(status.endsWith(QStringLiteral("%1 links checked on %2 pages, 0 bad").arg(kPages + 1).arg(kPages + 1)))
+        << qPrintable(status);
+    waitUntil([] { return false; }, 50);
+    EXPECT_TRUE(prompts->alerts.isEmpty());
+}
+
+TEST_F(ResultsControllerTest, AMissingStartingPageEndsWithTheAlertQuotingItsStatus)
+{
+    shell->configManager()->newConfigWithURL(site.server.url(QStringLiteral("/missing.html")));
+    go().click();
+    ASSERT_TRUE(waitUntil([&] { return !prompts->alerts.isEmpty(); }));
+    EXPECT_EQ(go().text(), QStringLiteral("Go"));
+    ASSERT_EQ(prompts->alerts.size(), 1);
+    EXPECT_EQ(prompts->alerts.last().messageText, QStringLiteral("Possible problem with starting URL"));
+    EXPECT_TRUE(prompts->alerts.last().informativeText.contains(QLatin1String("404")))
+        << qPrintable(prompts->alerts.last().informativeText);
+}
+
+TEST_F(ResultsControllerTest, AScanThatCannotStartLeavesGoAndSaysSo)
+{
+    // A local page that cannot be read.
+    shell->configManager()->newConfigWithURL(QStringLiteral("file:///nonexistent-folder/none.html"));
+    go().click();
+    EXPECT_EQ(go().text(), QStringLiteral("Go"));
+    EXPECT_TRUE(window().progressIndicator()->isHidden());
+    EXPECT_FALSE(shell->configManager()->isScanning());
+    EXPECT_TRUE(window().statusField()->text().contains(QLatin1String("could not start")))
+        << qPrintable(window().statusField()->text());
+    EXPECT_EQ(site.requests.load(), 0);
+}
+
+TEST_F(ResultsControllerTest, TheLastTabSurvivesARestartAndAFinishOnTheSitesTabReturnsToIt)
+{
+    window().mainTabView()->selectTabViewItemWithIdentifier(QStringLiteral("4"));
+    EXPECT_EQ(defaults().stringForKey(crawlmere::views::ResultTabs::kLastTabSelectedKey), QStringLiteral("4"));
+    shell->terminate();
+    shell = std::make_unique<app::MainInterface>(defaults(), prompts);
+    shell->launch();
+    EXPECT_EQ(selectedTab(), QStringLiteral("0"));
+    EXPECT_EQ(defaults().stringForKey(crawlmere::views::ResultTabs::kLastTabSelectedKey), QStringLiteral("4"));
+
+    // A scan finished while the sites tab is shown jumps to the last tab shown.
+    shell->configManager()->newConfigWithURL(site.server.url(QStringLiteral("/p/1")));
+    go().click();
+    ASSERT_TRUE(waitUntil([&] { return go().text() == QLatin1String("Go"); }));
+    EXPECT_EQ(selectedTab(), QStringLiteral("4"));
+    EXPECT_EQ(byLinkRows(), shell->hub()->linksCollection().size());
+
+    // Bad links only (all links here are good) empties the by-link view at once, whatever tab.
+    window().menuItem(QStringLiteral("badLinksMenuItem"))->trigger();
+    EXPECT_EQ(byLinkRows(), 0);
+    EXPECT_TRUE(window().button(QStringLiteral("badLinksButton"))->isChecked());
+    window().button(QStringLiteral("badLinksButton"))->click();
+    EXPECT_EQ(byLinkRows(), shell->hub()->linksCollection().size());
+    EXPECT_FALSE(window().menuItem(QStringLiteral("badLinksMenuItem"))->isChecked());
+}
+
+TEST_F(ResultsControllerTest, ExportsOfAnEmptyViewBeepAndTheImageSitemapNeedsImagesGathered)
+{
+    int posted = 0;
+    auto& center = crawlmere::platform::NotificationCenter::defaultCenter();
+    center.addObserver(this, app::ResultsController::exportTriggeredByPreviewerDidFinish,
+        [&](const crawlmere::platform::Notification&) { ++posted; });
+    app::ResultsController& results = shell->results();
+    // Nothing scanned: CSV (last tab, "1" while none is stored) and HTML (tab "0") export nothing.
+    defaults().removeObjectForKey(crawlmere::views::ResultTabs::kLastTabSelectedKey);
+    results.exportAsCSVMenuItem();
+    EXPECT_EQ(prompts->beeps, 1);
+    results.exportAsHTMLMenuItem();
+    EXPECT_EQ(prompts->beeps, 1);
+    EXPECT_EQ(posted, 2);
+    // The sitemap tab posts nothing.
+    defaults().setObject(QStringLiteral("5"), crawlmere::views::ResultTabs::kLastTabSelectedKey);
+    results.exportAsCSVMenuItem();
+    EXPECT_EQ(posted, 2);
+    center.removeObserver(this);
+
+    // A site that does not check images, and neither image sitemap default.
+    QTemporaryDir folder;
+    const QString settingsFile = folder.filePath(QStringLiteral("site.lcsettings"));
+    const QVariantMap noImages { { "id", "20260101-120000-9" }, { "name", "no images" },
+        { "startingUrl", QStringLiteral("https://example.test/") }, { "checkImages", false } };
+    ASSERT_TRUE(crawlmere::platform::PropertyList::writeXmlFile(settingsFile, noImages).ok());
+    ASSERT_TRUE(shell->configManager()->openLcsettingsFile(settingsFile));
+    for (const char* key : { "enableImageSitemap", "includeimagesinsitemap" })
+        defaults().setBool(false, QLatin1String(key));
+    EXPECT_FALSE(results.getCheckImages());
+    results.exportImageXML();
+    ASSERT_EQ(prompts->alerts.size(), 1);
+    EXPECT_EQ(prompts->alerts.first().messageText, QStringLiteral("Image sitemap not enabled"));
+    EXPECT_EQ(prompts->alerts.first().buttons, QStringList { "OK" });
+    defaults().setBool(true, QStringLiteral("includeimagesinsitemap"));
+    EXPECT_TRUE(results.getCheckImages());
+    for (const char* key : { "enableImageSitemap", "includeimagesinsitemap" })
+        defaults().removeObjectForKey(QLatin1String(key));
+}
+
+TEST_F(ResultsControllerTest, AnOutlineSnapshotHoldsTheShownColumnsAndOnlyTheExpandedRows)
+{
+    crawlmere::test::PagesOutline outline(4);
+    qfOutlineView view;
+    view.setTableColumns(crawlmere::test::urlAndStatusColumns());
+    view.setOutlineDataSource(&outline);
+    view.expand(view.model()->index(2, 0));
+    TableExportSnapshot snapshot = app::ResultsController::snapshotOf(view);
+    ASSERT_EQ(snapshot.columns.size(), 2);
+    EXPECT_TRUE(snapshot.outline);
+    EXPECT_TRUE(snapshot.columns[0].outlineColumn);
+    EXPECT_FALSE(snapshot.columns[1].outlineColumn);
+    // Pages 0 to 3, with the two links of page 2 below it.
+    ASSERT_EQ(snapshot.rows.size(), 6);
+    EXPECT_EQ(snapshot.rows[3].texts, (QStringList { "https://example.test/p2/l0", "404 not found" }));
+    EXPECT_TRUE(snapshot.rows[2].expandable);
+    EXPECT_FALSE(snapshot.rows[3].expandable);
+
+    view.setColumnHidden(0, true);
+    snapshot = app::ResultsController::snapshotOf(view);
+    ASSERT_EQ(snapshot.columns.size(), 1);
+    EXPECT_EQ(snapshot.columns[0].identifier, QStringLiteral("status"));
+    view.setOutlineDataSource(nullptr);
+}
