@@ -137,7 +137,8 @@ void Z12Ara::clear()
         std::lock_guard lock(archiveIndexLock);
         archiveIndex.clear();
     }
-    instanceArray = std::vector<InstancePtr>();
+    instanceArray = std::deque<InstancePtr>();
+    linkTextPool = CrwlLinkTextPool();
     lookupDictionary = QHash<QString, UrlPtr>();
     redirLookupDictionary = QHash<QString, QList<UrlPtr>>();
     warningsArray = QList<HubWarningRecord>();

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "engine/CrawlSettings.h"
+#include "engine/CrwlLinkTextPool.h"
 #include "engine/CrwlURLDelegate.h"
 #include "engine/QFQueue.h"
 #include "engine/qfDataSource.h"
@@ -88,9 +89,9 @@ public:
     static inline const QString CrwlUrlStatusUpdated = QStringLiteral("CrwlUrlStatusUpdated");
     static inline const QString CrwlListenerShouldUpdateData = QStringLiteral("CrwlListenerShouldUpdateData");
 
-    /// Room made up front in the queue, the lookup table and the occurrence array.
+    /// Room made up front in the queue and the lookup table (which grow beyond it as needed).
     static constexpr qsizetype kQueueCapacity = 50000;
-    static constexpr qsizetype kLookupCapacity = 200000;
+    static constexpr qsizetype kLookupCapacity = 16384;
     /// The collection's cap when the settings hold no usable `linksLimit`.
     static constexpr qint64 kDefaultLinksLimit = 2000000;
     /// Extra seconds past the settings' `timeout` before a silent fetch is given up (-17).
@@ -267,7 +268,8 @@ public:
 
     bool crawlFinished() const { return crawlFinishedFlag; }
     const QList<Item>& linksCollection() const { return collection; }
-    const std::vector<InstancePtr>& instanceCollection() const { return instanceArray; }
+    /// Every occurrence of the scan, in the order made (a deque: growing it never copies it).
+    const std::deque<InstancePtr>& instanceCollection() const { return instanceArray; }
     CrwlUrlList internalPagesCollection() const;
     qint64 pageCount() const;
     const QList<InsecureContentRecord>& insecureList() const { return insecureRecords; }
@@ -461,7 +463,8 @@ private:
     qint32 plainTextMode = 0;
     QString startingDir;
     QString dataBelongsToID;
-    std::vector<InstancePtr> instanceArray;
+    std::deque<InstancePtr> instanceArray;
+    CrwlLinkTextPool linkTextPool; // the texts of instanceArray's occurrences, each set once
     std::atomic<EncodingId> detectedEncoding { 0 };
     SharedCrawlSettings crawlSettings;
     QHash<QString, UrlPtr> lookupDictionary;
