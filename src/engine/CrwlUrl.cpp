@@ -2,6 +2,7 @@
 #include "engine/CrwlUrl.h"
 
 #include "engine/PunycodeAdditions.h"
+#include "engine/detail/CrwlUrlCaches.h"
 #include "engine/detail/SettingsValue.h"
 #include "platform/UserDefaults.h"
 
@@ -201,13 +202,24 @@ QString CrwlUrl::getHost() const
 
 // ===== Plain fields ===========================================================================
 
+void CrwlUrl::setMimeType(const QString& value)
+{
+    thread_local QString lastType;
+    if (value == lastType && value.isNull() == lastType.isNull()) {
+        mimeTypeText = lastType;
+        return;
+    }
+    mimeTypeText = value;
+    lastType = value;
+}
+
 QString CrwlUrl::mimeType() const { return mimeTypeText.isNull() ? QStringLiteral("") : mimeTypeText; }
 
 QString CrwlUrl::getCanonical() const { return canonical.isNull() ? QStringLiteral("") : canonical; }
 
 QString CrwlUrl::getLastmodified() const
 {
-    return targetLastModified.isNull() ? QStringLiteral("") : targetLastModified;
+    return targetLastModified.isValid() ? targetLastModified.toString(QStringLiteral("yyyy-MM-dd")) : QStringLiteral("");
 }
 
 // ===== Setters with a rule ====================================================================
@@ -334,7 +346,7 @@ void CrwlUrl::setTargetLastModified(const QString& headerValue)
 {
     const QDateTime date = parseHttpDate(headerValue);
     // The calendar year ("yyyy"), not the week-based one: 30 December 2024 is in 2024.
-    targetLastModified = date.isValid() ? date.toLocalTime().toString(QStringLiteral("yyyy-MM-dd")) : QString();
+    targetLastModified = date.isValid() ? date.toLocalTime().date() : QDate();
 }
 
 void CrwlUrl::setFileSize(qint64 bytes)

@@ -8,7 +8,9 @@
 #include "platform/Url.h"
 
 #include <QByteArray>
+#include <QDate>
 #include <QDateTime>
+#include <QMutex>
 #include <QString>
 #include <QStringList>
 #include <QVariant>
@@ -24,6 +26,7 @@
 
 class CrwlLinkInstance;
 class PageRenderer;
+struct CrwlUrlCaches;
 struct CrwlUrlFetchContext;
 
 namespace crawlmere::platform {
@@ -118,7 +121,8 @@ public:
     void setIsInBadCollection(bool value) { isInBadCollectionFlag = value; }
     void setInboundInstanceArray(InstanceList value) { inboundInstanceArray = std::move(value); }
     void setOutboundInstanceArray(InstanceList value) { outboundInstanceArray = std::move(value); }
-    void setMimeType(const QString& value) { mimeTypeText = value; }
+    /// Records of one scan share the text of a type met just before (most have one of a few).
+    void setMimeType(const QString& value);
     void setLoadTimeInterval(double seconds) { loadTimeInterval = seconds; }
     void setResponseTimeInterval(double seconds) { responseTimeInterval = seconds; }
     void setRunJS(std::shared_ptr<crawlmere::platform::UrlRequest> request) { runJS = std::move(request); }
@@ -321,9 +325,9 @@ public:
     const InstanceList& linkedImagesArray() const;
     const InstanceList& linkedVideoArray() const;
     const InstanceList& linkedAudioArray() const;
-    void invalidateLinkedImagesArray() { linkedImages.reset(); }
-    void invalidateLinkedVideoArray() { linkedVideo.reset(); }
-    void invalidateLinkedAudioArray() { linkedAudio.reset(); }
+    void invalidateLinkedImagesArray();
+    void invalidateLinkedVideoArray();
+    void invalidateLinkedAudioArray();
     /// Stores the image flag, then has every page linking here drop its image list.
     void setIsImage(bool value);
     /// Keeps `object` alive as long as the record (inspector windows).
@@ -604,15 +608,17 @@ private:
     friend struct CrwlUrlFetch;
     void initialise();
     const InstanceList& linkedInstances(std::optional<InstanceList>& cache, bool (CrwlUrl::*test)() const) const;
+    /// The caches, made when missing.
+    CrwlUrlCaches& cachesRef() const;
 
     // Fields, in the order the record has always kept them.
     std::weak_ptr<CrwlURLDelegate> owner;
     Settings crawlSettings;
     crawlmere::platform::UserDefaults* defaults = nullptr;
-    mutable std::mutex nsurlLock;
+    mutable QBasicMutex nsurlLock;
     mutable std::optional<crawlmere::platform::Url> nsurl;
     QString linkURL;
-    mutable std::mutex redirLock; // guards redir and redirectArrayList
+    mutable QBasicMutex redirLock; // guards redir and redirectArrayList
     QString redir;
     QVariantList redirectArrayList;
     std::atomic<qint64> status { -1 };
@@ -622,17 +628,12 @@ private:
     QStringList warnings;
     QStringList namesOnThisPage;
     QString linkPageTitle;
-    // Caches are filled by const getters, on the main thread.
-    mutable std::optional<InstanceList> linkedImages;
-    mutable std::optional<InstanceList> linkedVideo;
-    mutable std::optional<InstanceList> linkedAudio;
+    // Caches are filled by const getters, on the main thread; made on first use.
+    mutable std::unique_ptr<CrwlUrlCaches> caches;
     QStringList headings;
     QVariantList metaData;
     QVariantList jsonld;
     QString metaDescription;
-    mutable std::optional<CrwlUrlList> urlsWithDuplicateTitles;
-    mutable std::optional<CrwlUrlList> urlsWithDuplicateDescriptions;
-    mutable std::optional<CrwlUrlList> urlsWithDuplicates;
     QStringList searchTerms;
     qint64 internalLinkCount = 0;
     qint64 externalLinkCount = 0;
@@ -667,7 +668,7 @@ private:
     QString mimeTypeText;
     QString typeAttribute;
     QString changeFrequency;
-    QString targetLastModified;
+    QDate targetLastModified; // local calendar date
     std::optional<double> priority;
     qint64 distanceFromHome = 0;
     qint64 tryCount = 0;

@@ -3,6 +3,7 @@
 #include "engine/CrwlUrl.h"
 
 #include "engine/PunycodeAdditions.h"
+#include "engine/detail/CrwlUrlCaches.h"
 #include "engine/detail/DefaultsValue.h"
 #include "engine/detail/SettingsValue.h"
 #include "platform/Strings.h"
@@ -308,16 +309,18 @@ CrwlUrlList sortedByText(CrwlUrlList pages, QString (CrwlUrl::*text)() const)
 
 CrwlUrlList CrwlUrl::getUrlsWithDuplicatesRefresh(bool refresh) const
 {
-    if (refresh || !urlsWithDuplicates) {
+    auto& cache = cachesRef().urlsWithDuplicates;
+    if (refresh || !cache) {
         const auto recordOwner = owner.lock();
-        urlsWithDuplicates = recordOwner ? recordOwner->getDuplicatesForCrwlUrl(*this) : CrwlUrlList();
+        cache = recordOwner ? recordOwner->getDuplicatesForCrwlUrl(*this) : CrwlUrlList();
     }
-    return *urlsWithDuplicates;
+    return *cache;
 }
 
 CrwlUrlList CrwlUrl::getUrlsWithDuplicateTitlesRefresh(bool refresh) const
 {
-    if (refresh || !urlsWithDuplicateTitles) {
+    auto& cache = cachesRef().urlsWithDuplicateTitles;
+    if (refresh || !cache) {
         const auto recordOwner = owner.lock();
         CrwlUrlList pages;
         if (recordOwner) {
@@ -326,14 +329,15 @@ CrwlUrlList CrwlUrl::getUrlsWithDuplicateTitlesRefresh(bool refresh) const
             if (it != groups.end())
                 pages = sortedByText(it->second, &CrwlUrl::getLinkpagetitle);
         }
-        urlsWithDuplicateTitles = std::move(pages);
+        cache = std::move(pages);
     }
-    return *urlsWithDuplicateTitles;
+    return *cache;
 }
 
 CrwlUrlList CrwlUrl::getUrlsWithDuplicateDescriptionsRefresh(bool refresh) const
 {
-    if (refresh || !urlsWithDuplicateDescriptions) {
+    auto& cache = cachesRef().urlsWithDuplicateDescriptions;
+    if (refresh || !cache) {
         const auto recordOwner = owner.lock();
         CrwlUrlList pages;
         if (recordOwner) {
@@ -342,7 +346,7 @@ CrwlUrlList CrwlUrl::getUrlsWithDuplicateDescriptionsRefresh(bool refresh) const
             if (it != groups.end())
                 pages = sortedByText(it->second, &CrwlUrl::getMetadescription);
         }
-        urlsWithDuplicateDescriptions = std::move(pages);
+        cache = std::move(pages);
     }
-    return *urlsWithDuplicateDescriptions;
+    return *cache;
 }
