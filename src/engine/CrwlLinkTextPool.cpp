@@ -1,26 +1,22 @@
 // The interning table of link occurrence texts.
 #include "engine/CrwlLinkTextPool.h"
 
-#include <QHashFunctions>
-
-CrwlLinkTextPool::Key CrwlLinkTextPool::keyOf(const Texts& texts)
+QString CrwlLinkTextPool::attributeKey(
+    const QString& linkText, const QString& rel, const QString& targetAttr, const QString& hreflang)
 {
-    return { texts.linkText, texts.rel, texts.targetAttr, texts.hreflang, texts.linkText.isNull(), texts.rel.isNull(),
-        texts.targetAttr.isNull(), texts.hreflang.isNull() };
-}
-
-std::size_t CrwlLinkTextPool::Hash::operator()(const Key& key) const
-{
-    std::size_t seed = qHash(key.linkText);
-    seed = qHashMulti(seed, key.rel, key.targetAttr, key.hreflang);
-    return seed;
-}
-
-bool CrwlLinkTextPool::Equal::operator()(const Key& a, const Key& b) const
-{
-    return a.nullText == b.nullText && a.nullRel == b.nullRel && a.nullTarget == b.nullTarget
-        && a.nullHreflang == b.nullHreflang && a.linkText == b.linkText && a.rel == b.rel
-        && a.targetAttr == b.targetAttr && a.hreflang == b.hreflang;
+    QString key;
+    key.reserve(linkText.size() + rel.size() + targetAttr.size() + hreflang.size() + 24);
+    for (const QString* text : { &linkText, &rel, &targetAttr, &hreflang }) {
+        // "-" for null, else the length, a colon and the text.
+        if (text->isNull()) {
+            key += QLatin1Char('-');
+            continue;
+        }
+        key += QString::number(text->size());
+        key += QLatin1Char(':');
+        key += *text;
+    }
+    return key;
 }
 
 CrwlLinkTextPool::TextsPtr CrwlLinkTextPool::intern(
@@ -28,16 +24,19 @@ CrwlLinkTextPool::TextsPtr CrwlLinkTextPool::intern(
 {
     if (linkText.isNull() && rel.isNull() && targetAttr.isNull() && hreflang.isNull())
         return {};
-    const Key key { linkText, rel, targetAttr, hreflang, linkText.isNull(), rel.isNull(), targetAttr.isNull(),
-        hreflang.isNull() };
-    if (const auto it = table.find(key); it != table.end())
-        return *it;
+    // The usual link: a text (null counts as empty only when it is alone, which is answered
+    // above) and no attributes.
+    const bool textOnly = !linkText.isNull() && rel.isNull() && targetAttr.isNull() && hreflang.isNull();
+    QHash<QString, TextsPtr>& table = textOnly ? byText : byAllTexts;
+    const QString key = textOnly ? linkText : attributeKey(linkText, rel, targetAttr, hreflang);
+    if (const auto it = table.constFind(key); it != table.cend())
+        return it.value();
     TextsPtr texts(new Texts);
     texts->linkText = linkText;
     texts->rel = rel;
     texts->targetAttr = targetAttr;
     texts->hreflang = hreflang;
-    if (table.size() < maxEntries)
-        table.insert(texts);
+    if (size() < maxEntries)
+        table.insert(key, texts);
     return texts;
 }

@@ -2,12 +2,11 @@
 // type and colour): one shared block for each set of texts met.
 #pragma once
 
+#include <QHash>
 #include <QSharedData>
 #include <QString>
-#include <QStringView>
 
 #include <cstddef>
-#include <unordered_set>
 
 /// An interning table: `intern` answers the same block for the same four texts, so the link
 /// text and attributes repeated on every page of a site (menus, footers, the links to one
@@ -38,34 +37,13 @@ public:
     TextsPtr intern(const QString& linkText, const QString& rel, const QString& targetAttr,
         const QString& hreflang);
     /// Distinct sets filed.
-    std::size_t size() const { return table.size(); }
+    std::size_t size() const { return std::size_t(byText.size() + byAllTexts.size()); }
 
 private:
-    struct Key {
-        QStringView linkText;
-        QStringView rel;
-        QStringView targetAttr;
-        QStringView hreflang;
-        bool nullText;
-        bool nullRel;
-        bool nullTarget;
-        bool nullHreflang;
-    };
-    static Key keyOf(const Texts& texts);
-    struct Hash {
-        using is_transparent = void;
-        std::size_t operator()(const Key& key) const;
-        std::size_t operator()(const TextsPtr& texts) const { return (*this)(keyOf(*texts)); }
-    };
-    struct Equal {
-        using is_transparent = void;
-        bool operator()(const Key& a, const Key& b) const;
-        bool operator()(const TextsPtr& a, const TextsPtr& b) const
-        {
-            return (*this)(keyOf(*a), keyOf(*b));
-        }
-        bool operator()(const Key& a, const TextsPtr& b) const { return (*this)(a, keyOf(*b)); }
-        bool operator()(const TextsPtr& a, const Key& b) const { return (*this)(keyOf(*a), b); }
-    };
-    std::unordered_set<TextsPtr, Hash, Equal> table;
+    /// Sets with no attribute, by link text; the others by `attributeKey`.
+    QHash<QString, TextsPtr> byText;
+    QHash<QString, TextsPtr> byAllTexts;
+    /// The four texts in one key that tells null from empty and cannot run two texts into one.
+    static QString attributeKey(const QString& linkText, const QString& rel, const QString& targetAttr,
+        const QString& hreflang);
 };

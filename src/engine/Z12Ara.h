@@ -418,6 +418,12 @@ public:
     /// record (queued unless it gets its status at once). Also collects the page's canonical
     /// and its insecure content (`insecureList`).
     void extractLinks(const UrlPtr& page) override;
+    /// The page scan `extractLinks` would start with, for an HTML page (the other document
+    /// types, pages of other sites and a hub without parsers are read inside `extractLinks`):
+    /// it holds the bytes, the detected encoding, the file type and the settings as they are now.
+    PageReading preparePageReading(const UrlPtr& page) override;
+    /// `extractLinks`, starting from a prepared scan of the page instead of scanning it again.
+    void extractLinksFromReading(const UrlPtr& page, std::unique_ptr<LinkExtractionParser> reading) override;
     /// makeNSURLFromString:relativeToBaseURL: the link resolved against the base; when that
     /// fails, the link encoded first (`encodedURLString` when it holds ":/", else
     /// `encodedPath`) and resolved again. nullopt when neither gives a URL.
