@@ -45,7 +45,8 @@ void CrwlUrl::initialise()
     // isHTML and isInternal YES, the other flags NO.
     defaults = &UserDefaults::standard();
     mimeTypeText = QStringLiteral("");
-    changeFrequency = QStringLiteral("");
+    if (caches)
+        caches->changeFrequency = QStringLiteral("");
     setVisible(true);
 }
 
@@ -234,8 +235,54 @@ void CrwlUrl::setCanonical(const QString& value)
 
 void CrwlUrl::setChangeFrequency(const QString& value)
 {
-    if (!value.isNull())
-        changeFrequency = value;
+    // An empty text on a record without its rare fields reads back as it would be stored ("").
+    if (!value.isNull() && (caches || !value.isEmpty()))
+        cachesRef().changeFrequency = value;
+}
+
+const QString& CrwlUrl::getChangefrequency() const
+{
+    static const QString none = QStringLiteral("");
+    return caches ? caches->changeFrequency : none;
+}
+
+void CrwlUrl::setTypeAttribute(const QString& value)
+{
+    // Only a non-empty type is ever read.
+    if (caches || !value.isEmpty())
+        cachesRef().typeAttribute = value;
+}
+
+void CrwlUrl::setPriority(std::optional<double> value)
+{
+    if (caches || value)
+        cachesRef().priority = value;
+}
+
+std::optional<double> CrwlUrl::getPriority() const { return caches ? caches->priority : std::nullopt; }
+
+void CrwlUrl::setJsonld(const QVariantList& value)
+{
+    if (caches || !value.isEmpty())
+        cachesRef().jsonld = value;
+}
+
+const QVariantList& CrwlUrl::getJsonld() const
+{
+    static const QVariantList none;
+    return caches ? caches->jsonld : none;
+}
+
+void CrwlUrl::setSearchTerms(const QStringList& value)
+{
+    if (caches || !value.isEmpty())
+        cachesRef().searchTerms = value;
+}
+
+const QStringList& CrwlUrl::getSearchTerms() const
+{
+    static const QStringList none;
+    return caches ? caches->searchTerms : none;
 }
 
 void CrwlUrl::setLinkPageTitle(const QString& value)

@@ -129,18 +129,18 @@ public:
     void setSpellingCount(qint64 value) { spelling = value; }
     /// Stores the send time (`sentRequest`).
     void setTimestamp(const QDateTime& value) { sentRequest = value; }
-    void setTypeAttribute(const QString& value) { typeAttribute = value; }
-    void setPriority(std::optional<double> value) { priority = value; }
-    void setJsonld(const QVariantList& value) { jsonld = value; }
+    void setTypeAttribute(const QString& value);
+    void setPriority(std::optional<double> value);
+    void setJsonld(const QVariantList& value);
     void setKeywordStuffed(bool value) { isKeywordStuffedFlag = value; }
     void setLinksAnchorDoesntAppearOnTargetPage(bool value) { linksAnchorDoesntAppearOnTargetPage = value; }
-    void setSearchTerms(const QStringList& value) { searchTerms = value; }
+    void setSearchTerms(const QStringList& value);
     void setLinkJuice(float value) { linkjuice = value; }
     void setSpellingReviewed(bool value) { spellingReviewed = value; }
 
     const QByteArray& getData() const { return data; }
     const QByteArray& getSourceData() const { return sourceData; }
-    const QString& getChangefrequency() const { return changeFrequency; }
+    const QString& getChangefrequency() const;
     bool headContainsNoFollow() const { return headContainsNoFollowFlag; }
     bool headContainsNoIndex() const { return headContainsNoIndexFlag; }
     bool isImage() const { return isImageFlag; }
@@ -160,9 +160,9 @@ public:
     qint64 getDistanceFromHome() const { return distanceFromHome; }
     /// The send time; invalid when not sent.
     const QDateTime& getTimestamp() const { return sentRequest; }
-    std::optional<double> getPriority() const { return priority; }
+    std::optional<double> getPriority() const;
     const QVariantList& getMetaData() const { return metaData; }
-    const QVariantList& getJsonld() const { return jsonld; }
+    const QVariantList& getJsonld() const;
     const QStringList& getHeadings() const { return headings; }
     bool getLinksAnchorDoesntAppearOnTargetPage() const { return linksAnchorDoesntAppearOnTargetPage; }
     /// The redirect chain (a copy, taken under the chain's lock).
@@ -384,7 +384,7 @@ public:
     qint64 getPossibleduplicates() const;
     /// "nofollow,noindex", "nofollow", "noindex" or "" by the head's robots element.
     QString getRobots() const;
-    const QStringList& getSearchTerms() const { return searchTerms; }
+    const QStringList& getSearchTerms() const;
     /// getSpellingCount: (its argument is ignored) and getSpellingcount.
     qint64 getSpellingCount() const { return spelling; }
     qint64 getSpellingcount() const { return spelling; }
@@ -622,19 +622,17 @@ private:
     QString redir;
     QVariantList redirectArrayList;
     std::atomic<qint64> status { -1 };
-    std::vector<std::shared_ptr<void>> retainArray;
     InstanceList inboundInstanceArray;
     InstanceList outboundInstanceArray;
     QStringList warnings;
     QStringList namesOnThisPage;
     QString linkPageTitle;
-    // Caches are filled by const getters, on the main thread; made on first use.
+    // Caches (filled by const getters) and rarely used fields, on the main thread; made on first
+    // use.
     mutable std::unique_ptr<CrwlUrlCaches> caches;
     QStringList headings;
     QVariantList metaData;
-    QVariantList jsonld;
     QString metaDescription;
-    QStringList searchTerms;
     qint64 internalLinkCount = 0;
     qint64 externalLinkCount = 0;
     qint64 spelling = 0;
@@ -666,10 +664,7 @@ private:
     QString error;
     QString canonical;
     QString mimeTypeText;
-    QString typeAttribute;
-    QString changeFrequency;
     QDate targetLastModified; // local calendar date
-    std::optional<double> priority;
     qint64 distanceFromHome = 0;
     qint64 tryCount = 0;
     QDateTime sentRequest;
@@ -677,7 +672,6 @@ private:
     double loadTimeInterval = 0.0;
     qint32 methodOfLastRequest = 0;
     qint32 retryAfter = 0;
-    std::shared_ptr<PageRenderer> WTG;
     std::shared_ptr<crawlmere::platform::UrlRequest> runJS;
     float linkjuice = 0.0f;
     std::shared_ptr<crawlmere::platform::UrlSession> currentSession;

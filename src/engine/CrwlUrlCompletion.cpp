@@ -4,6 +4,7 @@
 
 #include "engine/FetchPageReader.h"
 #include "engine/LinkExtractionParser.h"
+#include "engine/detail/CrwlUrlCaches.h"
 #include "engine/detail/CrwlUrlFetch.h"
 #include "engine/detail/SettingsValue.h"
 #include "platform/Dispatch.h"
@@ -250,7 +251,8 @@ void CrwlUrlFetch::unlink(CrwlUrl& record, CrwlUrlFetchContext& context)
 
 void CrwlUrlFetch::releaseRenderer(CrwlUrl& record)
 {
-    record.WTG.reset();
+    if (record.caches)
+        record.caches->WTG.reset();
     record.runJS.reset();
 }
 

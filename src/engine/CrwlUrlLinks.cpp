@@ -111,7 +111,7 @@ void CrwlUrl::setIsImage(bool value)
     }
 }
 
-void CrwlUrl::addToRetainArray(std::shared_ptr<void> object) { retainArray.push_back(std::move(object)); }
+void CrwlUrl::addToRetainArray(std::shared_ptr<void> object) { cachesRef().retainArray.push_back(std::move(object)); }
 
 bool CrwlUrl::contains(const QString& text) const
 {

@@ -201,6 +201,7 @@ void traverseValue(const QVariant& stored, QStringList& types, int depth)
 
 QString CrwlUrl::getJsonldTypes() const
 {
+    const QVariantList& jsonld = getJsonld();
     if (jsonld.isEmpty())
         return QStringLiteral("");
     QStringList types;

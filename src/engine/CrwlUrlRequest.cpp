@@ -5,6 +5,7 @@
 #include "engine/CrwlLinkInstance.h"
 #include "engine/FetchPageReader.h"
 #include "engine/PunycodeAdditions.h"
+#include "engine/detail/CrwlUrlCaches.h"
 #include "engine/detail/CrwlUrlFetch.h"
 #include "engine/detail/SettingsValue.h"
 #include "platform/Dispatch.h"
@@ -87,7 +88,7 @@ void CrwlUrlFetch::startRenderer(const std::shared_ptr<CrwlUrl>& record)
         starter = rendererStarter();
     }
     if (record->runJS && starter)
-        record->WTG = starter(*record->runJS, record);
+        record->cachesRef().WTG = starter(*record->runJS, record);
 }
 
 qint64 CrwlUrl::maxBodyBytes() { return bodyCap.load(); }

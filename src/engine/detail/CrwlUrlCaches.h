@@ -1,16 +1,23 @@
-// The lists a URL record works out only when asked (the views' image, video and audio lists and
-// duplicate groups), kept off the record until the first question.
+// What most URL records never hold: the lists a record works out only when asked (the views'
+// image, video and audio lists and duplicate groups) and the fields only some records fill
+// (sitemap facts, JSON-LD, search terms, a renderer, kept objects), off the record until first
+// use.
 #pragma once
 
 #include "engine/CrwlURLDelegate.h"
+
+#include <QString>
+#include <QStringList>
+#include <QVariantList>
 
 #include <memory>
 #include <optional>
 #include <vector>
 
 class CrwlLinkInstance;
+class PageRenderer;
 
-/// Main thread only, as the record's const getters that fill it.
+/// Main thread only, as the record's getters and setters that fill it.
 struct CrwlUrlCaches {
     std::optional<std::vector<std::shared_ptr<CrwlLinkInstance>>> linkedImages;
     std::optional<std::vector<std::shared_ptr<CrwlLinkInstance>>> linkedVideo;
@@ -18,4 +25,12 @@ struct CrwlUrlCaches {
     std::optional<CrwlUrlList> urlsWithDuplicateTitles;
     std::optional<CrwlUrlList> urlsWithDuplicateDescriptions;
     std::optional<CrwlUrlList> urlsWithDuplicates;
+
+    std::vector<std::shared_ptr<void>> retainArray;
+    QVariantList jsonld;
+    QStringList searchTerms;
+    QString typeAttribute;
+    QString changeFrequency { QStringLiteral("") };
+    std::optional<double> priority;
+    std::shared_ptr<PageRenderer> WTG;
 };
