@@ -115,7 +115,9 @@ void CrwlUrlFetch::didCompleteWithError(
         }
         rendering = record->runJS != nullptr;
         road = CompletionRoad::Continue;
-        if (!error && recordOwner && !record->data.isEmpty() && !record->isImage())
+        // Not for a page being rendered: the renderer may replace its bytes before the links
+        // are read.
+        if (!error && !rendering && recordOwner && !record->data.isEmpty() && !record->isImage())
             reading = recordOwner->preparePageReading(record);
     });
     if (road != CompletionRoad::Continue)
