@@ -386,6 +386,16 @@ public:
     /// The keys `doWeHaveThisURL` tries for a URL string, in order; empty when the string is
     /// empty once its fragment or query is cut.
     QStringList lookupCandidates(const QString& url, bool internal) const;
+    /// The settings the lookup forms follow, read again only when the settings change.
+    struct LookupRules {
+        bool shouldTrimHash = false;
+        bool trimQuery = false;
+        bool shouldIgnoreSlash = false;
+        bool ignoreScheme = false;
+        bool ignoreSessid = false;
+        QString sessidParam;
+    };
+    LookupRules lookupRules() const;
     /// removeSessionId:from: the URL without the session parameter `name`.
     static QString removeSessionId(const QString& name, const QString& url);
     /// lcurlForUrl: the lookup table's record for exactly this key; null when none.
@@ -470,6 +480,10 @@ private:
     QString startingDir;
     QString dataBelongsToID;
     std::deque<InstancePtr> instanceArray;
+    mutable std::mutex lookupRulesLock; // guards the three below
+    mutable SharedCrawlSettings lookupRulesSettings;
+    mutable quint64 lookupRulesGeneration = 0;
+    mutable LookupRules lookupRulesCache;
     CrwlLinkTextPool linkTextPool; // the texts of instanceArray's occurrences, each set once
     std::atomic<EncodingId> detectedEncoding { 0 };
     SharedCrawlSettings crawlSettings;
