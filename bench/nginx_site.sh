@@ -19,7 +19,7 @@ start_nginx() {
     [ "$(id -u)" -eq 0 ] && user_line="user root;"
     cat >"$prefix/nginx.conf" <<CONF
 $user_line
-worker_processes 2;
+worker_processes ${BENCH_NGINX_WORKERS:-4};
 daemon off;
 pid $prefix/nginx.pid;
 error_log $prefix/logs/error.log warn;

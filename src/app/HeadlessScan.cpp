@@ -298,14 +298,12 @@ bool HeadlessScan::State::writeCsv(QString* error) const
     for (const QString& key : options.columns)
         columns.append({ key, key, false });
     HeadlessTableView table(columns);
-    const QByteArray csv = hub->getCollectionAsCSVUsingTableViewHeaders(table).toUtf8();
-
     QSaveFile file(options.csvFile);
     if (!file.open(QIODevice::WriteOnly)) {
         *error = file.errorString();
         return false;
     }
-    if (file.write(csv) != csv.size() || !file.commit()) {
+    if (!hub->writeCollectionAsCSVUsingTableViewHeaders(table, file) || !file.commit()) {
         *error = file.errorString();
         return false;
     }

@@ -6,6 +6,7 @@
 #include <QVariant>
 #include <QVariantMap>
 
+#include <atomic>
 #include <memory>
 #include <mutex>
 #include <shared_mutex>
@@ -43,22 +44,28 @@ public:
     void insert(const QString& key, const QVariant& value)
     {
         std::unique_lock lock(m_mutex);
+        ++m_generation;
         m_values.insert(key, value);
     }
     void remove(const QString& key)
     {
         std::unique_lock lock(m_mutex);
+        ++m_generation;
         m_values.remove(key);
     }
     /// Adds every valid entry of `defaults` whose key is missing; stored values stay.
     void insertMissing(const QVariantMap& defaults)
     {
         std::unique_lock lock(m_mutex);
+        ++m_generation;
         for (auto it = defaults.cbegin(); it != defaults.cend(); ++it) {
             if (it.value().isValid() && !std::as_const(m_values).contains(it.key()))
                 m_values.insert(it.key(), it.value());
         }
     }
+    /// A number that changes with every write, so readers may keep values worked out from the
+    /// dictionary until it moves.
+    quint64 generation() const { return m_generation.load(std::memory_order_acquire); }
     /// A copy of the whole dictionary as it is now.
     QVariantMap snapshot() const
     {
@@ -69,6 +76,7 @@ public:
 private:
     mutable std::shared_mutex m_mutex;
     QVariantMap m_values;
+    std::atomic<quint64> m_generation { 0 };
 };
 
 using SharedCrawlSettings = std::shared_ptr<CrawlSettings>;

@@ -6,6 +6,7 @@
 
 #include <QHash>
 
+#include <algorithm>
 #include <functional>
 
 namespace strings = crawlmere::platform::strings;
@@ -31,6 +32,14 @@ bool CrwlLinkInstance::relContainsExternal(const QString& rel) { return relPartC
 
 void CrwlLinkInstance::setRel(const QString& rel)
 {
+    raiseRelFlags(rel);
+    ownTexts().rel = rel;
+}
+
+void CrwlLinkInstance::raiseRelFlags(const QString& rel)
+{
+    if (rel.isEmpty())
+        return;
     if (relContainsNofollow(rel))
         nfFlag = true;
     if (strings::containsCaseInsensitive(rel, u"noreferrer"))
@@ -47,19 +56,77 @@ void CrwlLinkInstance::setRel(const QString& rel)
         ugcFlag = true;
     if (strings::containsCaseInsensitive(rel, u"dns-prefetch") || strings::containsCaseInsensitive(rel, u"preconnect"))
         pcFlag = true;
-    relValue = rel;
 }
 
 void CrwlLinkInstance::setTargetAttr(const QString& value)
 {
     if (!value.isEmpty())
-        targetAttrValue = value;
+        ownTexts().targetAttr = value;
 }
 
 void CrwlLinkInstance::setHreflang(const QString& value)
 {
     if (!value.isEmpty())
-        hreflangValue = value;
+        ownTexts().hreflang = value;
+}
+
+void CrwlLinkInstance::setLinkText(const QString& value)
+{
+    if (value.isNull() && !texts)
+        return;
+    ownTexts().linkText = value;
+}
+
+void CrwlLinkInstance::setConnectionType(const QString& value)
+{
+    if (value.isNull() && !texts)
+        return;
+    ownTexts().connectionType = value;
+}
+
+void CrwlLinkInstance::setConnectionColour(const QString& value)
+{
+    if (value.isNull() && !texts)
+        return;
+    ownTexts().connectionColour = value;
+}
+
+void CrwlLinkInstance::setTexts(CrwlLinkTextPool::TextsPtr value)
+{
+    texts = std::move(value);
+    if (texts)
+        raiseRelFlags(texts->rel);
+}
+
+void CrwlLinkInstance::setLineNumber(std::optional<qint64> value)
+{
+    if (!value) {
+        lineNumberValue = kNoLineNumber;
+        return;
+    }
+    lineNumberValue = qint32(std::clamp<qint64>(*value, qint64(kNoLineNumber) + 1, std::numeric_limits<qint32>::max()));
+}
+
+std::optional<qint64> CrwlLinkInstance::lineNumber() const
+{
+    if (lineNumberValue == kNoLineNumber)
+        return std::nullopt;
+    return lineNumberValue;
+}
+
+const QString& CrwlLinkInstance::nullText()
+{
+    static const QString none;
+    return none;
+}
+
+CrwlLinkTextPool::Texts& CrwlLinkInstance::ownTexts()
+{
+    if (!texts)
+        texts = CrwlLinkTextPool::TextsPtr(new CrwlLinkTextPool::Texts);
+    else
+        texts.detach();
+    return *texts;
 }
 
 // ===== Row getters ============================================================================
@@ -94,7 +161,7 @@ QString CrwlLinkInstance::getAbsoluteStringDecoded() const
     return url ? url->getAbsoluteStringDecoded() : QStringLiteral("");
 }
 
-QString CrwlLinkInstance::getLinkText() const { return orEmpty(linkTextValue); }
+QString CrwlLinkInstance::getLinkText() const { return orEmpty(linkText()); }
 
 QString CrwlLinkInstance::getRedir() const
 {
@@ -146,11 +213,11 @@ QString CrwlLinkInstance::getTargetInternal() const
     return url->isInternal() ? QStringLiteral("Internal") : QStringLiteral("External");
 }
 
-QString CrwlLinkInstance::getRel() const { return orEmpty(relValue); }
+QString CrwlLinkInstance::getRel() const { return orEmpty(rel()); }
 
-QString CrwlLinkInstance::getTargetAttr() const { return orEmpty(targetAttrValue); }
+QString CrwlLinkInstance::getTargetAttr() const { return orEmpty(targetAttr()); }
 
-QString CrwlLinkInstance::getHreflang() const { return orEmpty(hreflangValue); }
+QString CrwlLinkInstance::getHreflang() const { return orEmpty(hreflang()); }
 
 QVariant CrwlLinkInstance::getSortValue(const QString& key) const
 {

@@ -3,10 +3,12 @@
 #pragma once
 
 #include "engine/CrwlDataObject.h"
+#include "engine/CrwlLinkTextPool.h"
 
 #include <QString>
 #include <QVariant>
 
+#include <limits>
 #include <memory>
 #include <optional>
 
@@ -15,6 +17,10 @@ class CrwlUrl;
 /// A link occurrence. `parent` and `target` are held weakly: the records own their occurrence
 /// lists (strongly), so an occurrence must not keep them alive, or page and link would keep each
 /// other alive for ever. A getter whose page is gone answers as for a missing page ("" or 0).
+///
+/// The texts sit in one block that occurrences with the same texts share (the hub hands them
+/// out from its `CrwlLinkTextPool`); a setter gives the occurrence its own copy first. An
+/// occurrence holds no other heap object.
 ///
 /// Threads: made and read on the main thread; nothing here locks.
 class CrwlLinkInstance : public CrwlDataObject {
@@ -34,24 +40,28 @@ public:
     void setTargetAttr(const QString& value);
     /// Stored only when not empty.
     void setHreflang(const QString& value);
-    void setLineNumber(std::optional<qint64> value) { lineNumberValue = value; }
-    void setLinkText(const QString& value) { linkTextValue = value; }
+    /// Line numbers beyond ±2^31 are kept as the nearest that fits.
+    void setLineNumber(std::optional<qint64> value);
+    void setLinkText(const QString& value);
     void setParent(const std::shared_ptr<CrwlUrl>& page) { parentPage = page; }
     void setTarget(const std::shared_ptr<CrwlUrl>& url) { targetUrl = url; }
-    void setConnectionType(const QString& value) { connectionTypeValue = value; }
-    void setConnectionColour(const QString& value) { connectionColourValue = value; }
+    void setConnectionType(const QString& value);
+    void setConnectionColour(const QString& value);
+    /// Takes a shared block of texts as they are (link text, rel, target, hreflang, connection
+    /// type and colour; null for none) and raises the rel flags of its rel as `setRel` does.
+    void setTexts(CrwlLinkTextPool::TextsPtr value);
 
-    const QString& rel() const { return relValue; }
-    const QString& targetAttr() const { return targetAttrValue; }
-    const QString& hreflang() const { return hreflangValue; }
-    std::optional<qint64> lineNumber() const { return lineNumberValue; }
-    const QString& linkText() const { return linkTextValue; }
+    const QString& rel() const { return texts ? texts->rel : nullText(); }
+    const QString& targetAttr() const { return texts ? texts->targetAttr : nullText(); }
+    const QString& hreflang() const { return texts ? texts->hreflang : nullText(); }
+    std::optional<qint64> lineNumber() const;
+    const QString& linkText() const { return texts ? texts->linkText : nullText(); }
     /// The page that holds the link; null when none or gone.
     std::shared_ptr<CrwlUrl> parent() const { return parentPage.lock(); }
     /// The URL the link points to; null when none or gone.
     std::shared_ptr<CrwlUrl> target() const { return targetUrl.lock(); }
-    const QString& connectionType() const { return connectionTypeValue; }
-    const QString& connectionColour() const { return connectionColourValue; }
+    const QString& connectionType() const { return texts ? texts->connectionType : nullText(); }
+    const QString& connectionColour() const { return texts ? texts->connectionColour : nullText(); }
 
     // The eight rel flags: nofollow, noreferrer, noopener, author, alternate, sponsored,
     // user-generated content, dns-prefetch or preconnect.
@@ -116,7 +126,7 @@ public:
     QString getTargetAttr() const;
     QString getHreflang() const;
     /// The line number; 0 when none.
-    qint64 getLineNumber() const { return lineNumberValue.value_or(0); }
+    qint64 getLineNumber() const { return lineNumber().value_or(0); }
 
     /// The value of the row getter "get" + key (first letter upper case; the key's case is
     /// otherwise ignored): numbers and flags as numbers, texts as text. Unknown keys: "".
@@ -128,21 +138,23 @@ public:
     bool contains(const QString& term) const;
 
 private:
-    QString relValue;
-    QString targetAttrValue;
-    QString hreflangValue;
-    std::optional<qint64> lineNumberValue;
-    bool nfFlag = false;
-    bool nrFlag = false;
-    bool nopFlag = false;
-    bool auFlag = false;
-    bool altFlag = false;
-    bool spFlag = false;
-    bool ugcFlag = false;
-    bool pcFlag = false;
-    QString linkTextValue;
+    static const QString& nullText();
+    /// The block this occurrence may change: its own copy when shared, a new one when none.
+    CrwlLinkTextPool::Texts& ownTexts();
+    void raiseRelFlags(const QString& rel);
+
+    static constexpr qint32 kNoLineNumber = std::numeric_limits<qint32>::min();
+
+    bool nfFlag : 1 = false;
+    bool nrFlag : 1 = false;
+    bool nopFlag : 1 = false;
+    bool auFlag : 1 = false;
+    bool altFlag : 1 = false;
+    bool spFlag : 1 = false;
+    bool ugcFlag : 1 = false;
+    bool pcFlag : 1 = false;
+    qint32 lineNumberValue = kNoLineNumber;
+    CrwlLinkTextPool::TextsPtr texts;
     std::weak_ptr<CrwlUrl> parentPage;
     std::weak_ptr<CrwlUrl> targetUrl;
-    QString connectionTypeValue;
-    QString connectionColourValue;
 };

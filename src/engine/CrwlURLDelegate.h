@@ -5,12 +5,14 @@
 #include <QString>
 #include <QtGlobal>
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <vector>
 
 class CrwlUrl;
 class CrwlLinkInstance;
+class LinkExtractionParser;
 
 namespace crawlmere::platform {
 class Url;
@@ -60,6 +62,17 @@ public:
     virtual void statusHasChangedFordO(const std::shared_ptr<CrwlUrl>& /*record*/) { }
     /// Reads the links of a fetched page.
     virtual void extractLinks(const std::shared_ptr<CrwlUrl>& /*record*/) { }
+    /// A scan of a fetched page's bytes, made on the main thread and run on any thread; it reads
+    /// nothing but what it holds. Null from it means nothing could be read.
+    using PageReading = std::function<std::unique_ptr<LinkExtractionParser>()>;
+    /// The reading `extractLinks` starts with for the record's page as it is now, for a fetch to
+    /// run off the main thread before handing the result to `extractLinksFromReading`; empty when
+    /// the page is read inside `extractLinks` itself (the default). Main thread.
+    virtual PageReading preparePageReading(const std::shared_ptr<CrwlUrl>& /*record*/) { return {}; }
+    /// `extractLinks` with the result of the reading `preparePageReading` gave (null: the page is
+    /// read as usual). The default drops it and calls `extractLinks`. Main thread.
+    virtual void extractLinksFromReading(
+        const std::shared_ptr<CrwlUrl>& record, std::unique_ptr<LinkExtractionParser> reading);
     /// The record's fetch and link extraction are over; frees its slot.
     virtual void threadHasFinished(const std::shared_ptr<CrwlUrl>& /*record*/) { }
 

@@ -2,6 +2,7 @@
 #include "engine/CrwlUrl.h"
 
 #include "engine/PunycodeAdditions.h"
+#include "engine/detail/CrwlUrlCaches.h"
 #include "engine/detail/SettingsValue.h"
 #include "platform/UserDefaults.h"
 
@@ -44,7 +45,8 @@ void CrwlUrl::initialise()
     // isHTML and isInternal YES, the other flags NO.
     defaults = &UserDefaults::standard();
     mimeTypeText = QStringLiteral("");
-    changeFrequency = QStringLiteral("");
+    if (caches)
+        caches->changeFrequency = QStringLiteral("");
     setVisible(true);
 }
 
@@ -195,13 +197,24 @@ QString CrwlUrl::getHost() const
 
 // ===== Plain fields ===========================================================================
 
+void CrwlUrl::setMimeType(const QString& value)
+{
+    thread_local QString lastType;
+    if (value == lastType && value.isNull() == lastType.isNull()) {
+        mimeTypeText = lastType;
+        return;
+    }
+    mimeTypeText = value;
+    lastType = value;
+}
+
 QString CrwlUrl::mimeType() const { return mimeTypeText.isNull() ? QStringLiteral("") : mimeTypeText; }
 
 QString CrwlUrl::getCanonical() const { return canonical.isNull() ? QStringLiteral("") : canonical; }
 
 QString CrwlUrl::getLastmodified() const
 {
-    return targetLastModified.isNull() ? QStringLiteral("") : targetLastModified;
+    return targetLastModified.isValid() ? targetLastModified.toString(QStringLiteral("yyyy-MM-dd")) : QStringLiteral("");
 }
 
 // ===== Setters with a rule ====================================================================
@@ -216,8 +229,54 @@ void CrwlUrl::setCanonical(const QString& value)
 
 void CrwlUrl::setChangeFrequency(const QString& value)
 {
-    if (!value.isNull())
-        changeFrequency = value;
+    // An empty text on a record without its rare fields reads back as it would be stored ("").
+    if (!value.isNull() && (caches || !value.isEmpty()))
+        cachesRef().changeFrequency = value;
+}
+
+const QString& CrwlUrl::getChangefrequency() const
+{
+    static const QString none = QStringLiteral("");
+    return caches ? caches->changeFrequency : none;
+}
+
+void CrwlUrl::setTypeAttribute(const QString& value)
+{
+    // Only a non-empty type is ever read.
+    if (caches || !value.isEmpty())
+        cachesRef().typeAttribute = value;
+}
+
+void CrwlUrl::setPriority(std::optional<double> value)
+{
+    if (caches || value)
+        cachesRef().priority = value;
+}
+
+std::optional<double> CrwlUrl::getPriority() const { return caches ? caches->priority : std::nullopt; }
+
+void CrwlUrl::setJsonld(const QVariantList& value)
+{
+    if (caches || !value.isEmpty())
+        cachesRef().jsonld = value;
+}
+
+const QVariantList& CrwlUrl::getJsonld() const
+{
+    static const QVariantList none;
+    return caches ? caches->jsonld : none;
+}
+
+void CrwlUrl::setSearchTerms(const QStringList& value)
+{
+    if (caches || !value.isEmpty())
+        cachesRef().searchTerms = value;
+}
+
+const QStringList& CrwlUrl::getSearchTerms() const
+{
+    static const QStringList none;
+    return caches ? caches->searchTerms : none;
 }
 
 void CrwlUrl::setLinkPageTitle(const QString& value)
@@ -328,7 +387,7 @@ void CrwlUrl::setTargetLastModified(const QString& headerValue)
 {
     const QDateTime date = parseHttpDate(headerValue);
     // The calendar year ("yyyy"), not the week-based one: 30 December 2024 is in 2024.
-    targetLastModified = date.isValid() ? date.toLocalTime().toString(QStringLiteral("yyyy-MM-dd")) : QString();
+    targetLastModified = date.isValid() ? date.toLocalTime().date() : QDate();
 }
 
 void CrwlUrl::setFileSize(qint64 bytes)

@@ -8,7 +8,9 @@
 #include "platform/Url.h"
 
 #include <QByteArray>
+#include <QDate>
 #include <QDateTime>
+#include <QMutex>
 #include <QString>
 #include <QStringList>
 #include <QVariant>
@@ -24,6 +26,7 @@
 
 class CrwlLinkInstance;
 class PageRenderer;
+struct CrwlUrlCaches;
 struct CrwlUrlFetchContext;
 
 namespace crawlmere::platform {
@@ -116,25 +119,26 @@ public:
     void setIsInBadCollection(bool value) { isInBadCollectionFlag = value; }
     void setInboundInstanceArray(InstanceList value) { inboundInstanceArray = std::move(value); }
     void setOutboundInstanceArray(InstanceList value) { outboundInstanceArray = std::move(value); }
-    void setMimeType(const QString& value) { mimeTypeText = value; }
+    /// Records of one scan share the text of a type met just before (most have one of a few).
+    void setMimeType(const QString& value);
     void setLoadTimeInterval(double seconds) { loadTimeInterval = seconds; }
     void setResponseTimeInterval(double seconds) { responseTimeInterval = seconds; }
     void setRunJS(std::shared_ptr<crawlmere::platform::UrlRequest> request) { runJS = std::move(request); }
     void setSpellingCount(qint64 value) { spelling = value; }
     /// Stores the send time (`sentRequest`).
     void setTimestamp(const QDateTime& value) { sentRequest = value; }
-    void setTypeAttribute(const QString& value) { typeAttribute = value; }
-    void setPriority(std::optional<double> value) { priority = value; }
-    void setJsonld(const QVariantList& value) { jsonld = value; }
+    void setTypeAttribute(const QString& value);
+    void setPriority(std::optional<double> value);
+    void setJsonld(const QVariantList& value);
     void setKeywordStuffed(bool value) { isKeywordStuffedFlag = value; }
     void setLinksAnchorDoesntAppearOnTargetPage(bool value) { linksAnchorDoesntAppearOnTargetPage = value; }
-    void setSearchTerms(const QStringList& value) { searchTerms = value; }
+    void setSearchTerms(const QStringList& value);
     void setLinkJuice(float value) { linkjuice = value; }
     void setSpellingReviewed(bool value) { spellingReviewed = value; }
 
     const QByteArray& getData() const { return data; }
     const QByteArray& getSourceData() const { return sourceData; }
-    const QString& getChangefrequency() const { return changeFrequency; }
+    const QString& getChangefrequency() const;
     bool headContainsNoFollow() const { return headContainsNoFollowFlag; }
     bool headContainsNoIndex() const { return headContainsNoIndexFlag; }
     bool isImage() const { return isImageFlag; }
@@ -167,9 +171,9 @@ public:
     qint64 getDistanceFromHome() const { return distanceFromHome; }
     /// The send time; invalid when not sent.
     const QDateTime& getTimestamp() const { return sentRequest; }
-    std::optional<double> getPriority() const { return priority; }
+    std::optional<double> getPriority() const;
     const QVariantList& getMetaData() const { return metaData; }
-    const QVariantList& getJsonld() const { return jsonld; }
+    const QVariantList& getJsonld() const;
     const QStringList& getHeadings() const { return headings; }
     bool getLinksAnchorDoesntAppearOnTargetPage() const { return linksAnchorDoesntAppearOnTargetPage; }
     /// The redirect chain (a copy, taken under the chain's lock).
@@ -332,9 +336,9 @@ public:
     const InstanceList& linkedImagesArray() const;
     const InstanceList& linkedVideoArray() const;
     const InstanceList& linkedAudioArray() const;
-    void invalidateLinkedImagesArray() { linkedImages.reset(); }
-    void invalidateLinkedVideoArray() { linkedVideo.reset(); }
-    void invalidateLinkedAudioArray() { linkedAudio.reset(); }
+    void invalidateLinkedImagesArray();
+    void invalidateLinkedVideoArray();
+    void invalidateLinkedAudioArray();
     /// Stores the image flag, then has every page linking here drop its image list.
     void setIsImage(bool value);
     /// Keeps `object` alive as long as the record (inspector windows).
@@ -391,7 +395,7 @@ public:
     qint64 getPossibleduplicates() const;
     /// "nofollow,noindex", "nofollow", "noindex" or "" by the head's robots element.
     QString getRobots() const;
-    const QStringList& getSearchTerms() const { return searchTerms; }
+    const QStringList& getSearchTerms() const;
     /// getSpellingCount: (its argument is ignored) and getSpellingcount.
     qint64 getSpellingCount() const { return spelling; }
     qint64 getSpellingcount() const { return spelling; }
@@ -597,7 +601,7 @@ public:
     /// once the record was given up. Main thread.
     void pageRendererDidReturnHTML();
     /// The record's renderer, or null.
-    const std::shared_ptr<PageRenderer>& getWTG() const { return WTG; }
+    const std::shared_ptr<PageRenderer>& getWTG() const;
     /// The request kept for rendering, or null.
     const std::shared_ptr<crawlmere::platform::UrlRequest>& getRunJS() const { return runJS; }
     /// clearWTG: tears the renderer down (it hands nothing over afterwards) and drops it with
@@ -628,38 +632,31 @@ private:
     /// Drops the three duplicate lists when the owner's groups changed since they were built.
     void dropStaleDuplicateLists(const CrwlURLDelegate* recordOwner) const;
     const InstanceList& linkedInstances(std::optional<InstanceList>& cache, bool (CrwlUrl::*test)() const) const;
+    /// The caches, made when missing.
+    CrwlUrlCaches& cachesRef() const;
 
     // Fields, in the order the record has always kept them.
     std::weak_ptr<CrwlURLDelegate> owner;
     Settings crawlSettings;
     crawlmere::platform::UserDefaults* defaults = nullptr;
-    mutable std::mutex nsurlLock;
+    mutable QBasicMutex nsurlLock;
     mutable std::optional<crawlmere::platform::Url> nsurl;
     QString linkURL;
-    mutable std::mutex redirLock; // guards redir and redirectArrayList
+    mutable QBasicMutex redirLock; // guards redir and redirectArrayList
     QString redir;
     QVariantList redirectArrayList;
     std::atomic<qint64> status { -1 };
-    std::vector<std::shared_ptr<void>> retainArray;
     InstanceList inboundInstanceArray;
     InstanceList outboundInstanceArray;
     QStringList warnings;
     QStringList namesOnThisPage;
     QString linkPageTitle;
-    // Caches are filled by const getters, on the main thread.
-    mutable std::optional<InstanceList> linkedImages;
-    mutable std::optional<InstanceList> linkedVideo;
-    mutable std::optional<InstanceList> linkedAudio;
+    // Caches (filled by const getters) and rarely used fields, on the main thread; made on first
+    // use.
+    mutable std::unique_ptr<CrwlUrlCaches> caches;
     QStringList headings;
     QVariantList metaData;
-    QVariantList jsonld;
     QString metaDescription;
-    // Held weakly: pages listing each other must not keep one another alive after the scan.
-    mutable std::optional<std::vector<std::weak_ptr<CrwlUrl>>> urlsWithDuplicateTitles;
-    mutable std::optional<std::vector<std::weak_ptr<CrwlUrl>>> urlsWithDuplicateDescriptions;
-    mutable std::optional<std::vector<std::weak_ptr<CrwlUrl>>> urlsWithDuplicates;
-    mutable quint64 duplicateListsGeneration = 0; // the owner's groups generation of the three lists
-    QStringList searchTerms;
     qint64 internalLinkCount = 0;
     qint64 externalLinkCount = 0;
     qint64 spelling = 0;
@@ -691,10 +688,7 @@ private:
     QString error;
     QString canonical;
     QString mimeTypeText;
-    QString typeAttribute;
-    QString changeFrequency;
-    QString targetLastModified;
-    std::optional<double> priority;
+    QDate targetLastModified; // local calendar date
     qint64 distanceFromHome = 0;
     qint64 tryCount = 0;
     QDateTime sentRequest;
@@ -702,7 +696,6 @@ private:
     double loadTimeInterval = 0.0;
     qint32 methodOfLastRequest = 0;
     qint32 retryAfter = 0;
-    std::shared_ptr<PageRenderer> WTG;
     std::shared_ptr<crawlmere::platform::UrlRequest> runJS;
     float linkjuice = 0.0f;
     std::shared_ptr<crawlmere::platform::UrlSession> currentSession;

@@ -4,6 +4,8 @@
 
 #include "engine/FetchPageReader.h"
 #include "engine/PageRenderer.h"
+#include "engine/LinkExtractionParser.h"
+#include "engine/detail/CrwlUrlCaches.h"
 #include "engine/detail/CrwlUrlFetch.h"
 #include "engine/detail/SettingsValue.h"
 #include "platform/Dispatch.h"
@@ -65,6 +67,9 @@ void CrwlUrlFetch::didCompleteWithError(
 
     // 1. Take over the body and measure it; follow a meta refresh. Main thread.
     CompletionRoad road = CompletionRoad::Ignored;
+    // The page's bytes are scanned here, on the session queue, between the two main-thread
+    // steps; the second one reads the links from the result.
+    CrwlURLDelegate::PageReading reading;
     Dispatch::mainSync([&] {
         if (!context->current.load()) {
             logLine(3, QStringLiteral("completion from an old session for %1").arg(record->getLinkURL()));
@@ -111,6 +116,10 @@ void CrwlUrlFetch::didCompleteWithError(
         }
         rendering = record->runJS != nullptr;
         road = CompletionRoad::Continue;
+        // Not for a page being rendered: the renderer may replace its bytes before the links
+        // are read.
+        if (!error && !rendering && recordOwner && !record->data.isEmpty() && !record->isImage())
+            reading = recordOwner->preparePageReading(record);
     });
     if (road != CompletionRoad::Continue)
         return;
@@ -123,6 +132,9 @@ void CrwlUrlFetch::didCompleteWithError(
     if (rendering && error && error->code == UrlErrorCode::Cancelled)
         return; // the renderer finishes the record
     record->archivePageIfAppropriate();
+    std::unique_ptr<LinkExtractionParser> read;
+    if (reading)
+        read = reading();
 
     // 3-5. Failure texts, the diagnosis, counting, links and the slot, in one main-thread step.
     Dispatch::mainSync([&] {
@@ -167,7 +179,7 @@ void CrwlUrlFetch::didCompleteWithError(
         // 4. Links of a page fetched without error. Counting may have ended or paused the scan,
         // which unlinks the fetch, so each step asks again whether it is still current.
         if (context->current.load() && !error && !record->data.isEmpty() && !record->isImage() && recordOwner)
-            recordOwner->extractLinks(record);
+            recordOwner->extractLinksFromReading(record, std::move(read));
 
         // 5. The slot. The fetch is unlinked first, so a pump that sends this record again keeps
         // its new session.
@@ -257,13 +269,19 @@ void CrwlUrl::invalidateAndUnlinkSession()
     clearWTG();
 }
 
+const std::shared_ptr<PageRenderer>& CrwlUrl::getWTG() const
+{
+    static const std::shared_ptr<PageRenderer> none;
+    return caches ? caches->WTG : none;
+}
+
 void CrwlUrl::clearWTG()
 {
-    if (!WTG)
+    if (!caches || !caches->WTG)
         return;
     // Dropped first: the teardown may run inside the renderer's own hand-over.
-    const std::shared_ptr<PageRenderer> renderer = std::move(WTG);
-    WTG.reset();
+    const std::shared_ptr<PageRenderer> renderer = std::move(caches->WTG);
+    caches->WTG.reset();
     runJS.reset();
     renderer->stopLoading();
 }

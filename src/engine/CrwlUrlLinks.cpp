@@ -3,6 +3,7 @@
 #include "engine/CrwlUrl.h"
 
 #include "engine/CrwlLinkInstance.h"
+#include "engine/detail/CrwlUrlCaches.h"
 #include "engine/detail/SettingsValue.h"
 #include "platform/Strings.h"
 
@@ -21,9 +22,11 @@ void CrwlUrl::addOutboundInstance(const std::shared_ptr<CrwlLinkInstance>& insta
     if (outboundInstanceArray.empty())
         outboundInstanceArray.reserve(1);
     outboundInstanceArray.push_back(instance);
-    linkedImages.reset();
-    linkedVideo.reset();
-    linkedAudio.reset();
+    if (caches) {
+        caches->linkedImages.reset();
+        caches->linkedVideo.reset();
+        caches->linkedAudio.reset();
+    }
     hrefCount.reset();
     const auto target = instance ? instance->target() : nullptr;
     if (target && target->isInternal())
@@ -44,6 +47,31 @@ QString CrwlUrl::getLinkText() const
     return inboundInstanceArray.front()->getLinkText();
 }
 
+CrwlUrlCaches& CrwlUrl::cachesRef() const
+{
+    if (!caches)
+        caches = std::make_unique<CrwlUrlCaches>();
+    return *caches;
+}
+
+void CrwlUrl::invalidateLinkedImagesArray()
+{
+    if (caches)
+        caches->linkedImages.reset();
+}
+
+void CrwlUrl::invalidateLinkedVideoArray()
+{
+    if (caches)
+        caches->linkedVideo.reset();
+}
+
+void CrwlUrl::invalidateLinkedAudioArray()
+{
+    if (caches)
+        caches->linkedAudio.reset();
+}
+
 const CrwlUrl::InstanceList& CrwlUrl::linkedInstances(
     std::optional<InstanceList>& cache, bool (CrwlUrl::*test)() const) const
 {
@@ -61,17 +89,17 @@ const CrwlUrl::InstanceList& CrwlUrl::linkedInstances(
 
 const CrwlUrl::InstanceList& CrwlUrl::linkedImagesArray() const
 {
-    return linkedInstances(linkedImages, &CrwlUrl::isImage);
+    return linkedInstances(cachesRef().linkedImages, &CrwlUrl::isImage);
 }
 
 const CrwlUrl::InstanceList& CrwlUrl::linkedVideoArray() const
 {
-    return linkedInstances(linkedVideo, &CrwlUrl::isVideo);
+    return linkedInstances(cachesRef().linkedVideo, &CrwlUrl::isVideo);
 }
 
 const CrwlUrl::InstanceList& CrwlUrl::linkedAudioArray() const
 {
-    return linkedInstances(linkedAudio, &CrwlUrl::isAudio);
+    return linkedInstances(cachesRef().linkedAudio, &CrwlUrl::isAudio);
 }
 
 void CrwlUrl::setIsImage(bool value)
@@ -83,7 +111,7 @@ void CrwlUrl::setIsImage(bool value)
     }
 }
 
-void CrwlUrl::addToRetainArray(std::shared_ptr<void> object) { retainArray.push_back(std::move(object)); }
+void CrwlUrl::addToRetainArray(std::shared_ptr<void> object) { cachesRef().retainArray.push_back(std::move(object)); }
 
 bool CrwlUrl::contains(const QString& text) const
 {

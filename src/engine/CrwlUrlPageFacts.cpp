@@ -3,6 +3,7 @@
 #include "engine/CrwlUrl.h"
 
 #include "engine/PunycodeAdditions.h"
+#include "engine/detail/CrwlUrlCaches.h"
 #include "engine/detail/DefaultsValue.h"
 #include "engine/detail/SettingsValue.h"
 #include "platform/Strings.h"
@@ -200,6 +201,7 @@ void traverseValue(const QVariant& stored, QStringList& types, int depth)
 
 QString CrwlUrl::getJsonldTypes() const
 {
+    const QVariantList& jsonld = getJsonld();
     if (jsonld.isEmpty())
         return QStringLiteral("");
     QStringList types;
@@ -321,30 +323,33 @@ CrwlUrlList strengthened(const std::vector<std::weak_ptr<CrwlUrl>>& pages)
 
 void CrwlUrl::dropStaleDuplicateLists(const CrwlURLDelegate* recordOwner) const
 {
-    const quint64 generation = recordOwner ? recordOwner->duplicateGroupsGeneration() : 0;
-    if (generation == duplicateListsGeneration)
+    if (!caches)
         return;
-    urlsWithDuplicates.reset();
-    urlsWithDuplicateTitles.reset();
-    urlsWithDuplicateDescriptions.reset();
-    duplicateListsGeneration = generation;
+    const quint64 generation = recordOwner ? recordOwner->duplicateGroupsGeneration() : 0;
+    if (generation == caches->duplicateListsGeneration)
+        return;
+    caches->urlsWithDuplicates.reset();
+    caches->urlsWithDuplicateTitles.reset();
+    caches->urlsWithDuplicateDescriptions.reset();
+    caches->duplicateListsGeneration = generation;
 }
 
 CrwlUrlList CrwlUrl::getUrlsWithDuplicatesRefresh(bool refresh) const
 {
     const auto recordOwner = owner.lock();
     dropStaleDuplicateLists(recordOwner.get());
-    if (refresh || !urlsWithDuplicates) {
-        urlsWithDuplicates = weakened(recordOwner ? recordOwner->getDuplicatesForCrwlUrl(*this) : CrwlUrlList());
-    }
-    return strengthened(*urlsWithDuplicates);
+    auto& cache = cachesRef().urlsWithDuplicates;
+    if (refresh || !cache)
+        cache = weakened(recordOwner ? recordOwner->getDuplicatesForCrwlUrl(*this) : CrwlUrlList());
+    return strengthened(*cache);
 }
 
 CrwlUrlList CrwlUrl::getUrlsWithDuplicateTitlesRefresh(bool refresh) const
 {
     const auto recordOwner = owner.lock();
     dropStaleDuplicateLists(recordOwner.get());
-    if (refresh || !urlsWithDuplicateTitles) {
+    auto& cache = cachesRef().urlsWithDuplicateTitles;
+    if (refresh || !cache) {
         CrwlUrlList pages;
         if (recordOwner) {
             const CrwlUrlGroups groups = recordOwner->getDuplicateTitles();
@@ -352,16 +357,17 @@ CrwlUrlList CrwlUrl::getUrlsWithDuplicateTitlesRefresh(bool refresh) const
             if (it != groups.end())
                 pages = sortedByText(it->second, &CrwlUrl::getLinkpagetitle);
         }
-        urlsWithDuplicateTitles = weakened(pages);
+        cache = weakened(pages);
     }
-    return strengthened(*urlsWithDuplicateTitles);
+    return strengthened(*cache);
 }
 
 CrwlUrlList CrwlUrl::getUrlsWithDuplicateDescriptionsRefresh(bool refresh) const
 {
     const auto recordOwner = owner.lock();
     dropStaleDuplicateLists(recordOwner.get());
-    if (refresh || !urlsWithDuplicateDescriptions) {
+    auto& cache = cachesRef().urlsWithDuplicateDescriptions;
+    if (refresh || !cache) {
         CrwlUrlList pages;
         if (recordOwner) {
             const CrwlUrlGroups groups = recordOwner->getDuplicateDescriptions();
@@ -369,7 +375,7 @@ CrwlUrlList CrwlUrl::getUrlsWithDuplicateDescriptionsRefresh(bool refresh) const
             if (it != groups.end())
                 pages = sortedByText(it->second, &CrwlUrl::getMetadescription);
         }
-        urlsWithDuplicateDescriptions = weakened(pages);
+        cache = weakened(pages);
     }
-    return strengthened(*urlsWithDuplicateDescriptions);
+    return strengthened(*cache);
 }

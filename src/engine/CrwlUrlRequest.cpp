@@ -5,6 +5,7 @@
 #include "engine/CrwlLinkInstance.h"
 #include "engine/FetchPageReader.h"
 #include "engine/PunycodeAdditions.h"
+#include "engine/detail/CrwlUrlCaches.h"
 #include "engine/detail/CrwlUrlFetch.h"
 #include "engine/detail/SettingsValue.h"
 #include "platform/Dispatch.h"
@@ -89,7 +90,7 @@ void CrwlUrlFetch::startRenderer(const std::shared_ptr<CrwlUrl>& record)
     // Only a fetch still under way is rendered: a pause or a new send since the response
     // unlinked it.
     if (record->runJS && starter && record->fetchContext)
-        record->WTG = starter(*record->runJS, record);
+        record->cachesRef().WTG = starter(*record->runJS, record);
 }
 
 qint64 CrwlUrl::maxBodyBytes() { return bodyCap.load(); }

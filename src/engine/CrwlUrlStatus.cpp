@@ -5,6 +5,7 @@
 #include "engine/CrwlLinkInstance.h"
 #include "engine/CrwlStatusCodes.h"
 #include "engine/PunycodeAdditions.h"
+#include "engine/detail/CrwlUrlCaches.h"
 #include "engine/detail/DefaultsValue.h"
 #include "engine/detail/HttpReasonPhrases.h"
 #include "engine/detail/SettingsValue.h"
@@ -105,6 +106,7 @@ bool CrwlUrl::isErrorPage() const { return getStatus() >= 300; }
 
 bool CrwlUrl::isHTML() const
 {
+    const QString typeAttribute = caches ? caches->typeAttribute : QString();
     if (!typeAttribute.isEmpty()) {
         static const std::array<QLatin1String, 5> nonHtmlTypes = {
             QLatin1String("image/"),

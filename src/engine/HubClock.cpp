@@ -5,7 +5,9 @@
 
 HubClock::~HubClock() = default;
 
-QDateTime DispatchClock::now() const { return QDateTime::currentDateTime(); }
+// In UTC: the local form asks the time zone database on every call, and every user compares or
+// converts the time explicitly.
+QDateTime DispatchClock::now() const { return QDateTime::currentDateTimeUtc(); }
 
 void DispatchClock::after(std::chrono::milliseconds delay, std::function<void()> work)
 {

@@ -88,7 +88,8 @@ void Z12Ara::clear()
     inProgressArray.reserve(40);
     if (archiveSink)
         archiveSink->clearArchiveFolder();
-    instanceArray = std::vector<InstancePtr>();
+    instanceArray = std::deque<InstancePtr>();
+    linkTextPool = CrwlLinkTextPool();
     lookupDictionary = QHash<QString, UrlPtr>();
     redirLookupDictionary = QHash<QString, QList<UrlPtr>>();
     warningsArray = QList<HubWarningRecord>();

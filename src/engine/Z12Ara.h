@@ -4,6 +4,7 @@
 #pragma once
 
 #include "engine/CrawlSettings.h"
+#include "engine/CrwlLinkTextPool.h"
 #include "engine/CrwlURLDelegate.h"
 #include "engine/QFQueue.h"
 #include "engine/qfDataSource.h"
@@ -89,9 +90,9 @@ public:
     static inline const QString CrwlListenerShouldUpdateData = QStringLiteral("CrwlListenerShouldUpdateData");
     static inline const QString CrwlDidSaveArchiveIndex = QStringLiteral("CrwlDidSaveArchiveIndex");
 
-    /// Room made up front in the queue, the lookup table and the occurrence array.
+    /// Room made up front in the queue and the lookup table (which grow beyond it as needed).
     static constexpr qsizetype kQueueCapacity = 50000;
-    static constexpr qsizetype kLookupCapacity = 200000;
+    static constexpr qsizetype kLookupCapacity = 16384;
     /// The collection's cap when the settings hold no usable `linksLimit`.
     static constexpr qint64 kDefaultLinksLimit = 2000000;
     /// Extra seconds past the settings' `timeout` before a silent fetch is given up (-17).
@@ -267,7 +268,8 @@ public:
 
     bool crawlFinished() const { return crawlFinishedFlag; }
     const QList<Item>& linksCollection() const { return collection; }
-    const std::vector<InstancePtr>& instanceCollection() const { return instanceArray; }
+    /// Every occurrence of the scan, in the order made (a deque: growing it never copies it).
+    const std::deque<InstancePtr>& instanceCollection() const { return instanceArray; }
     CrwlUrlList internalPagesCollection() const;
     qint64 pageCount() const;
     const QList<InsecureContentRecord>& insecureList() const { return insecureRecords; }
@@ -384,6 +386,16 @@ public:
     /// The keys `doWeHaveThisURL` tries for a URL string, in order; empty when the string is
     /// empty once its fragment or query is cut.
     QStringList lookupCandidates(const QString& url, bool internal) const;
+    /// The settings the lookup forms follow, read again only when the settings change.
+    struct LookupRules {
+        bool shouldTrimHash = false;
+        bool trimQuery = false;
+        bool shouldIgnoreSlash = false;
+        bool ignoreScheme = false;
+        bool ignoreSessid = false;
+        QString sessidParam;
+    };
+    LookupRules lookupRules() const;
     /// removeSessionId:from: the URL without the session parameter `name`.
     static QString removeSessionId(const QString& name, const QString& url);
     /// lcurlForUrl: the lookup table's record for exactly this key; null when none.
@@ -416,6 +428,12 @@ public:
     /// record (queued unless it gets its status at once). Also collects the page's canonical
     /// and its insecure content (`insecureList`).
     void extractLinks(const UrlPtr& page) override;
+    /// The page scan `extractLinks` would start with, for an HTML page (the other document
+    /// types, pages of other sites and a hub without parsers are read inside `extractLinks`):
+    /// it holds the bytes, the detected encoding, the file type and the settings as they are now.
+    PageReading preparePageReading(const UrlPtr& page) override;
+    /// `extractLinks`, starting from a prepared scan of the page instead of scanning it again.
+    void extractLinksFromReading(const UrlPtr& page, std::unique_ptr<LinkExtractionParser> reading) override;
     /// makeNSURLFromString:relativeToBaseURL: the link resolved against the base; when that
     /// fails, the link encoded first (`encodedURLString` when it holds ":/", else
     /// `encodedPath`) and resolved again. nullopt when neither gives a URL.
@@ -461,7 +479,12 @@ private:
     qint32 plainTextMode = 0;
     QString startingDir;
     QString dataBelongsToID;
-    std::vector<InstancePtr> instanceArray;
+    std::deque<InstancePtr> instanceArray;
+    mutable std::mutex lookupRulesLock; // guards the three below
+    mutable SharedCrawlSettings lookupRulesSettings;
+    mutable quint64 lookupRulesGeneration = 0;
+    mutable LookupRules lookupRulesCache;
+    CrwlLinkTextPool linkTextPool; // the texts of instanceArray's occurrences, each set once
     std::atomic<EncodingId> detectedEncoding { 0 };
     SharedCrawlSettings crawlSettings;
     QHash<QString, UrlPtr> lookupDictionary;

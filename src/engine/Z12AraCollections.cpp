@@ -161,21 +161,16 @@ Z12Ara::InstancePtr Z12Ara::addInstanceWithParent(const UrlPtr& parent, const Ur
     auto instance = CrwlLinkInstance::make();
     instance->setParent(parent);
     instance->setTarget(target);
-    instance->setLinkText(linkText);
-    if (!rel.isEmpty())
-        instance->setRel(rel);
-    if (!targetattr.isEmpty())
-        instance->setTargetAttr(targetattr);
-    if (!hreflang.isEmpty())
-        instance->setHreflang(hreflang);
+    // Empty attributes are not stored; the texts are shared with every occurrence that has the
+    // same ones.
+    const auto orNull = [](const QString& text) { return text.isEmpty() ? QString() : text; };
+    instance->setTexts(linkTextPool.intern(linkText, orNull(rel), orNull(targetattr), orNull(hreflang)));
     if (lineNumber)
         instance->setLineNumber(lineNumber);
     if (target)
         target->addInboundInstance(instance);
     if (parent)
         parent->addOutboundInstance(instance);
-    if (instanceArray.empty())
-        instanceArray.reserve(static_cast<size_t>(kLookupCapacity));
     instanceArray.push_back(instance);
     return instance;
 }

@@ -377,11 +377,32 @@ std::optional<QString> Z12Ara::getpathFromUrl(const Url& url, bool add)
 
 // ===== Duplicate lookup =======================================================================
 
+Z12Ara::LookupRules Z12Ara::lookupRules() const
+{
+    const std::lock_guard lock(lookupRulesLock);
+    // The generation is read before the values, so a write in between is seen next time.
+    const quint64 generation = crawlSettings ? crawlSettings->generation() : 0;
+    if (crawlSettings && lookupRulesSettings == crawlSettings && lookupRulesGeneration == generation)
+        return lookupRulesCache;
+    LookupRules rules;
+    rules.shouldTrimHash = settingBool(crawlSettings, QStringLiteral("shouldTrimHash"));
+    rules.trimQuery = settingBool(crawlSettings, QStringLiteral("trimQuery"));
+    rules.shouldIgnoreSlash = settingBool(crawlSettings, QStringLiteral("shouldIgnoreSlash"));
+    rules.ignoreScheme = settingBool(crawlSettings, QStringLiteral("ignoreScheme"));
+    rules.ignoreSessid = settingBool(crawlSettings, QStringLiteral("ignoreSessid"));
+    rules.sessidParam = settingString(crawlSettings, QStringLiteral("sessidParam"));
+    lookupRulesSettings = crawlSettings;
+    lookupRulesGeneration = generation;
+    lookupRulesCache = rules;
+    return rules;
+}
+
 QStringList Z12Ara::lookupCandidates(const QString& url, bool internal) const
 {
-    const bool shouldTrimHash = settingBool(crawlSettings, QStringLiteral("shouldTrimHash"));
-    const bool trimQuery = settingBool(crawlSettings, QStringLiteral("trimQuery"));
-    const bool shouldIgnoreSlash = settingBool(crawlSettings, QStringLiteral("shouldIgnoreSlash"));
+    const LookupRules rules = lookupRules();
+    const bool shouldTrimHash = rules.shouldTrimHash;
+    const bool trimQuery = rules.trimQuery;
+    const bool shouldIgnoreSlash = rules.shouldIgnoreSlash;
 
     // The lookup's own form: "///" folded, fragment and query cut by the lookup's rules.
     QString folded = url;
@@ -409,9 +430,9 @@ QStringList Z12Ara::lookupCandidates(const QString& url, bool internal) const
     const QString filed = lookupKeys::prepareUrlForLookup(
         lookupKeys::trimHashQuery(url, shouldTrimHash, trimQuery, internal), shouldIgnoreSlash);
 
-    const bool ignoreScheme = settingBool(crawlSettings, QStringLiteral("ignoreScheme"));
-    const bool ignoreSessid = settingBool(crawlSettings, QStringLiteral("ignoreSessid"));
-    const QString sessidParam = settingString(crawlSettings, QStringLiteral("sessidParam"));
+    const bool ignoreScheme = rules.ignoreScheme;
+    const bool ignoreSessid = rules.ignoreSessid;
+    const QString& sessidParam = rules.sessidParam;
 
     QStringList candidates;
     const auto addForms = [&](const QString& key) {

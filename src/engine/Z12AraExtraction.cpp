@@ -133,6 +133,14 @@ struct Z12Ara::LinkExtraction {
     }
 
     void run();
+    /// The scan `makeParser` would make for an HTML page; empty for other pages.
+    PageReading prepareReading() const;
+    /// Parser kind and file type of the page, as `makeParser` chooses them.
+    std::optional<LinkExtractionParsers::DocumentKind> documentKind() const;
+    int parserFileType() const;
+
+    /// A scan made ahead of the run (null: none).
+    std::unique_ptr<LinkExtractionParser> prepared;
 
     // Steps.
     std::optional<Url> pageURL() const;
@@ -183,6 +191,52 @@ void Z12Ara::extractLinks(const UrlPtr& page)
     LinkExtraction(*this, page).run();
 }
 
+void Z12Ara::extractLinksFromReading(const UrlPtr& page, std::unique_ptr<LinkExtractionParser> reading)
+{
+    if (!page)
+        return;
+    LinkExtraction extraction(*this, page);
+    extraction.prepared = std::move(reading);
+    extraction.run();
+}
+
+Z12Ara::PageReading Z12Ara::preparePageReading(const UrlPtr& page)
+{
+    if (!page || !page->isInternal() || page->getData().isEmpty())
+        return {};
+    return LinkExtraction(*this, page).prepareReading();
+}
+
+std::optional<LinkExtractionParsers::DocumentKind> Z12Ara::LinkExtraction::documentKind() const
+{
+    if (page->isPDF() && s.shouldParsePDFs)
+        return LinkExtractionParsers::DocumentKind::PDF;
+    if (page->isCSS() && s.shouldParseCSS)
+        return LinkExtractionParsers::DocumentKind::CSS;
+    if (page->isDOCX() && s.shouldParseDOCXs)
+        return LinkExtractionParsers::DocumentKind::DOCX;
+    if (page->isRTF() && s.shouldParseRTFs)
+        return LinkExtractionParsers::DocumentKind::RTF;
+    return std::nullopt;
+}
+
+int Z12Ara::LinkExtraction::parserFileType() const
+{
+    if (page->isXML())
+        return 4;
+    return page->isStartingPoint() ? static_cast<int>(s.plainTextMode) : 0;
+}
+
+Z12Ara::PageReading Z12Ara::LinkExtraction::prepareReading() const
+{
+    if (!hub.linkExtractionParsers || documentKind())
+        return {};
+    return [parsers = hub.linkExtractionParsers, data = page->getData(), encoding = hub.detectedEncoding.load(),
+               type = parserFileType(), settings = snapshotSettings] {
+        return parsers->makePageParser(data, encoding, type, settings);
+    };
+}
+
 void Z12Ara::LinkExtraction::run()
 {
     // 1. The page's URL.
@@ -201,14 +255,9 @@ void Z12Ara::LinkExtraction::run()
         return;
     }
 
-    // 3. File type for the parser.
-    int fileType = page->isStartingPoint() ? static_cast<int>(s.plainTextMode) : 0;
-    if (page->isXML())
-        fileType = 4;
-
-    // 4./5. Parser.
+    // 3.-5. File type and parser.
     bool ended = false;
-    std::unique_ptr<LinkExtractionParser> parser = makeParser(fileType, ended);
+    std::unique_ptr<LinkExtractionParser> parser = makeParser(parserFileType(), ended);
     if (!parser) {
         if (!ended)
             cleanUp();
@@ -277,16 +326,7 @@ std::unique_ptr<LinkExtractionParser> Z12Ara::LinkExtraction::makeParser(int fil
     const LinkExtractionParsers& parsers = *hub.linkExtractionParsers;
 
     // Other file types, first that applies.
-    std::optional<LinkExtractionParsers::DocumentKind> kind;
-    if (page->isPDF() && s.shouldParsePDFs)
-        kind = LinkExtractionParsers::DocumentKind::PDF;
-    else if (page->isCSS() && s.shouldParseCSS)
-        kind = LinkExtractionParsers::DocumentKind::CSS;
-    else if (page->isDOCX() && s.shouldParseDOCXs)
-        kind = LinkExtractionParsers::DocumentKind::DOCX;
-    else if (page->isRTF() && s.shouldParseRTFs)
-        kind = LinkExtractionParsers::DocumentKind::RTF;
-    if (kind) {
+    if (const auto kind = documentKind()) {
         auto parser = parsers.makeDocumentParser(*kind, page->getData());
         if (!parser)
             logLine(0, QStringLiteral("unable to create parser for %1").arg(page->absoluteString()));
@@ -296,7 +336,8 @@ std::unique_ptr<LinkExtractionParser> Z12Ara::LinkExtraction::makeParser(int fil
 
     // The page scanner, with the scan's own image and linked-file switches in the settings.
     const EncodingId encoding = hub.detectedEncoding.load();
-    auto parser = parsers.makePageParser(page->getData(), encoding, fileType, snapshotSettings);
+    // A scan made ahead (off the main thread) read the same bytes with the same inputs.
+    auto parser = prepared ? std::move(prepared) : parsers.makePageParser(page->getData(), encoding, fileType, snapshotSettings);
     if (!parser) {
         page->setIsHTML(false);
         if (!hub.shouldCacheData())

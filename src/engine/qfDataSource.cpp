@@ -213,21 +213,46 @@ QString qfDataSource::getDataAsCSVUsingTableView(TableView& table)
     return csv;
 }
 
-QString qfDataSource::getCollectionAsCSVUsingTableViewHeaders(TableView& table)
+bool qfDataSource::forEachCollectionCSVLine(TableView& table, const std::function<bool(const QString&)>& sink)
 {
     const QList<TableColumn> columns = visibleColumns(table);
     const qint64 option = csvQuoteEscapeOption();
-    QString csv = csvHeaderLine(columns);
+    if (!sink(csvHeaderLine(columns)))
+        return false;
+    QString line;
     for (const Item& item : collection) {
         if (!item) {
             logLine(1, QStringLiteral("nil item"));
             continue;
         }
-        QStringList fields;
-        fields.reserve(columns.size());
-        for (const TableColumn& column : columns)
-            fields.append(QLatin1Char('"') + csvEscapedValue(item->getFieldByName(column.identifier), option) + QLatin1Char('"'));
-        csv += fields.join(QLatin1Char(',')) + QLatin1Char('\n');
+        line.clear();
+        for (qsizetype i = 0; i < columns.size(); ++i) {
+            if (i > 0)
+                line += QLatin1Char(',');
+            line += QLatin1Char('"') + csvEscapedValue(item->getFieldByName(columns[i].identifier), option)
+                + QLatin1Char('"');
+        }
+        line += QLatin1Char('\n');
+        if (!sink(line))
+            return false;
     }
+    return true;
+}
+
+QString qfDataSource::getCollectionAsCSVUsingTableViewHeaders(TableView& table)
+{
+    QString csv;
+    forEachCollectionCSVLine(table, [&csv](const QString& line) {
+        csv += line;
+        return true;
+    });
     return csv;
+}
+
+bool qfDataSource::writeCollectionAsCSVUsingTableViewHeaders(TableView& table, QIODevice& device)
+{
+    return forEachCollectionCSVLine(table, [&device](const QString& line) {
+        const QByteArray bytes = line.toUtf8();
+        return device.write(bytes) == bytes.size();
+    });
 }

@@ -6,10 +6,12 @@
 #include "engine/TableView.h"
 
 #include <QDateTime>
+#include <QIODevice>
 #include <QList>
 #include <QString>
 #include <QVariant>
 
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -66,6 +68,9 @@ public:
     /// quotes inside values follow the `csvQuoteEscapeOption` default (0 backslash-quote,
     /// 2 doubled quote, anything else or unset a single quote); "\n" and "\r" become spaces.
     QString getCollectionAsCSVUsingTableViewHeaders(TableView& table);
+    /// The same text written to `device` as UTF-8 one row at a time, so a large collection is
+    /// never held as one text. NO when a write fails (the device tells why).
+    bool writeCollectionAsCSVUsingTableViewHeaders(TableView& table, QIODevice& device);
 
     /// The header line both writers start with.
     static QString csvHeaderLine(const QList<TableColumn>& visibleColumns);
@@ -76,6 +81,13 @@ public:
 
 protected:
     QList<Item> collection;
+
+private:
+    /// Walks the collection's CSV text piece by piece (header first, then a line per item);
+    /// stops and answers NO when `sink` does.
+    bool forEachCollectionCSVLine(TableView& table, const std::function<bool(const QString&)>& sink);
+
+protected:
     std::optional<QList<Item>> sortedAndFilteredArray;
     QList<std::shared_ptr<void>> retainArray;
 };

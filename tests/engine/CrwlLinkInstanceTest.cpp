@@ -96,6 +96,37 @@ TEST(CrwlLinkInstanceFields, EmptyAttributesAreNotStored)
     EXPECT_FALSE(link.getLinkText().isNull());
 }
 
+TEST(CrwlLinkTextPool, OneBlockPerSetOfTextsWithNullAndEmptyKeptApart)
+{
+    CrwlLinkTextPool pool;
+    const auto page = pool.intern(QStringLiteral("Page 1"), QString(), QString(), QString());
+    EXPECT_EQ(pool.intern(QStringLiteral("Page 1"), QString(), QString(), QString()).data(), page.data());
+    EXPECT_NE(pool.intern(QStringLiteral("Page 1"), QStringLiteral("nofollow"), QString(), QString()).data(),
+        page.data());
+    const auto empty = pool.intern(QStringLiteral(""), QString(), QString(), QString());
+    const auto emptyRel = pool.intern(QString(), QStringLiteral(""), QString(), QString());
+    EXPECT_NE(empty.data(), emptyRel.data());
+    EXPECT_FALSE(empty->linkText.isNull());
+    EXPECT_TRUE(emptyRel->linkText.isNull());
+    EXPECT_FALSE(pool.intern(QString(), QString(), QString(), QString()));
+    EXPECT_EQ(pool.size(), 4u);
+
+    // Occurrences on one block read it; a setter gives the changed one its own copy.
+    CrwlLinkInstance first;
+    CrwlLinkInstance second;
+    first.setTexts(pool.intern(QStringLiteral("Rye"), QStringLiteral("sponsored noopener"), QString(), QString()));
+    second.setTexts(pool.intern(QStringLiteral("Rye"), QStringLiteral("sponsored noopener"), QString(), QString()));
+    EXPECT_EQ(flagsOf(second), (std::array<bool, 8> { false, false, true, false, false, true, false, false }));
+    second.setLinkText(QStringLiteral("Spelt"));
+    second.setLineNumber(std::numeric_limits<qint64>::max());
+    EXPECT_EQ(first.getLinkText(), QStringLiteral("Rye"));
+    EXPECT_EQ(second.getLinkText(), QStringLiteral("Spelt"));
+    EXPECT_EQ(second.getRel(), QStringLiteral("sponsored noopener"));
+    EXPECT_EQ(second.getLineNumber(), std::numeric_limits<qint32>::max());
+    EXPECT_EQ(pool.intern(QStringLiteral("Rye"), QStringLiteral("sponsored noopener"), QString(), QString())->linkText,
+        QStringLiteral("Rye"));
+}
+
 TEST(CrwlLinkInstanceRow, WithoutPagesEveryValueIsEmptyOrZero)
 {
     CrwlLinkInstance link;

@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <thread>
 
 using namespace crawlmere::test;
 
@@ -793,6 +794,44 @@ TEST_F(Z12AraExtractionTest, PageNoParserAcceptsIsMarkedNotHtml)
     hub->extractLinks(home);
     EXPECT_FALSE(home->isHTML());
     EXPECT_TRUE(home->getData().isEmpty());
+}
+
+TEST_F(Z12AraExtractionTest, PageScannedAheadOnAnotherThreadIsReadOnce)
+{
+    settings->insert(QStringLiteral("shouldParseCSS"), true);
+    start();
+    const QByteArray body = "page scanned ahead";
+    parsers->scripts[body] = links({ { QStringLiteral("/ahead.html"), QStringLiteral("Ahead") } });
+    home->setStatus(200);
+    home->setData(body);
+    const auto reading = hub->preparePageReading(home);
+    ASSERT_TRUE(reading);
+    std::unique_ptr<LinkExtractionParser> read;
+    std::thread([&] { read = reading(); }).join();
+    ASSERT_TRUE(read);
+    const size_t callsBefore = parsers->calls.size();
+    hub->extractLinksFromReading(home, std::move(read));
+    EXPECT_EQ(parsers->calls.size(), callsBefore); // not scanned a second time
+    const auto ahead = known(QStringLiteral("http://site.test/ahead.html"));
+    ASSERT_TRUE(ahead);
+    ASSERT_EQ(ahead->getInboundInstances().size(), 1u);
+    EXPECT_EQ(ahead->getInboundInstances().front()->getLinkText(), QStringLiteral("Ahead"));
+
+    // Without a reading the page is scanned as usual; style sheets (their own parser) and pages
+    // of other sites get none.
+    parsers->scripts[body] = links({ { QStringLiteral("/again.html"), QStringLiteral("Again") } });
+    home->setData(body);
+    hub->extractLinksFromReading(home, nullptr);
+    EXPECT_TRUE(known(QStringLiteral("http://site.test/again.html")));
+    const auto sheet = known(QStringLiteral("http://site.test/ahead.html"));
+    sheet->setMimeType(QStringLiteral("text/css"));
+    sheet->setData("a { }");
+    EXPECT_FALSE(hub->preparePageReading(sheet));
+    auto other = CrwlUrl::make(hub, hub->getCrawlSettings());
+    other->setLinkURL(QStringLiteral("http://other.test/"));
+    other->setIsInternal(false);
+    other->setData("x");
+    EXPECT_FALSE(hub->preparePageReading(other));
 }
 
 TEST_F(Z12AraExtractionTest, StartingUrlListAddsEachHostAndDirectory)

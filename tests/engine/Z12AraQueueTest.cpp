@@ -437,8 +437,27 @@ TEST_F(Z12AraCountersTest, OccurrencesLinkPageAndTargetAndAreCollected)
     ASSERT_EQ(target->getInboundInstances().size(), 1u);
     ASSERT_EQ(page->getOutboundInstances().size(), 1u);
     ASSERT_EQ(hub->instanceCollection().size(), 1u);
+
+    // A second occurrence with the same texts shares them; empty attributes are not stored, and
+    // changing one occurrence leaves the other as it was.
+    auto again = hub->addInstanceWithParent(target, page, QStringLiteral("A link"), QStringLiteral("nofollow"),
+        QStringLiteral(""), QString(), std::nullopt);
+    EXPECT_EQ(&again->linkText(), &instance->linkText());
+    EXPECT_TRUE(again->targetAttr().isNull());
+    EXPECT_TRUE(again->nf());
+    EXPECT_EQ(again->lineNumber(), std::nullopt);
+    again->setHreflang(QStringLiteral("de"));
+    EXPECT_TRUE(instance->hreflang().isNull());
+    EXPECT_EQ(again->getLinkText(), QStringLiteral("A link"));
+    auto other = hub->addInstanceWithParent(page, target, QStringLiteral("A link"), QString(), QString(), QString(),
+        std::nullopt);
+    EXPECT_NE(&other->linkText(), &instance->linkText());
+    EXPECT_FALSE(other->nf());
+    EXPECT_TRUE(other->getRel().isEmpty());
+
     hub->removeThisCrwlLinkInstanceFromCollection(instance);
-    EXPECT_TRUE(hub->instanceCollection().empty());
+    EXPECT_EQ(hub->instanceCollection().size(), 2u);
+    EXPECT_EQ(hub->instanceCollection().front(), again);
 }
 
 TEST_F(Z12AraCountersTest, WarningsAreCollectedWithTheirRecord)

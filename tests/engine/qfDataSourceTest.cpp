@@ -2,6 +2,8 @@
 
 #include "platform/UserDefaults.h"
 
+#include <QBuffer>
+
 #include <gtest/gtest.h>
 
 using crawlmere::platform::UserDefaults;
@@ -115,6 +117,16 @@ TEST_F(qfDataSourceTest, CollectionWriterEscapesByOptionAndRowWriterDoesNot)
     UserDefaults::standard().setInteger(2, "csvQuoteEscapeOption");
     EXPECT_EQ(source.getCollectionAsCSVUsingTableViewHeaders(table),
         "\"Name\",\"Size\"\n\"say \"\"hi\"\" now\",\"1\"\n\"gone\",\"2\"\n");
+
+    // Written to a device, the same text arrives as UTF-8; a device that refuses writes fails.
+    source.setCollection({ row("Brot für \"alle\"", 1), row("gone", 2, false) });
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    ASSERT_TRUE(source.writeCollectionAsCSVUsingTableViewHeaders(table, buffer));
+    EXPECT_EQ(QString::fromUtf8(buffer.data()), source.getCollectionAsCSVUsingTableViewHeaders(table));
+    QBuffer closed;
+    EXPECT_FALSE(source.writeCollectionAsCSVUsingTableViewHeaders(table, closed));
+    source.setCollection({ row("say \"hi\"\nnow", 1), row("gone", 2, false) });
 
     // The row writer shows only visible rows and writes values as they are.
     EXPECT_EQ(source.getDataAsCSVUsingTableView(table), "\"Name\",\"Size\"\n\"say \"hi\"\nnow\",\"1\"\n");

@@ -1,0 +1,38 @@
+// What most URL records never hold: the lists a record works out only when asked (the views'
+// image, video and audio lists and duplicate groups) and the fields only some records fill
+// (sitemap facts, JSON-LD, search terms, a renderer, kept objects), off the record until first
+// use.
+#pragma once
+
+#include "engine/CrwlURLDelegate.h"
+
+#include <QString>
+#include <QStringList>
+#include <QVariantList>
+
+#include <memory>
+#include <optional>
+#include <vector>
+
+class CrwlLinkInstance;
+class PageRenderer;
+
+/// Main thread only, as the record's getters and setters that fill it.
+struct CrwlUrlCaches {
+    std::optional<std::vector<std::shared_ptr<CrwlLinkInstance>>> linkedImages;
+    std::optional<std::vector<std::shared_ptr<CrwlLinkInstance>>> linkedVideo;
+    std::optional<std::vector<std::shared_ptr<CrwlLinkInstance>>> linkedAudio;
+    // Held weakly: pages listing each other must not keep one another alive after the scan.
+    std::optional<std::vector<std::weak_ptr<CrwlUrl>>> urlsWithDuplicateTitles;
+    std::optional<std::vector<std::weak_ptr<CrwlUrl>>> urlsWithDuplicateDescriptions;
+    std::optional<std::vector<std::weak_ptr<CrwlUrl>>> urlsWithDuplicates;
+    quint64 duplicateListsGeneration = 0; // the owner's groups generation of the three lists
+
+    std::vector<std::shared_ptr<void>> retainArray;
+    QVariantList jsonld;
+    QStringList searchTerms;
+    QString typeAttribute;
+    QString changeFrequency { QStringLiteral("") };
+    std::optional<double> priority;
+    std::shared_ptr<PageRenderer> WTG;
+};
