@@ -4,7 +4,12 @@
 #include "app/AppDelegate.h"
 #include "app/DesktopUrlOpener.h"
 #include "app/FileDialogSavePanel.h"
+#include "app/HelpButtons.h"
 #include "app/MainWindow.h"
+#include "app/Manual.h"
+#include "app/PopoverHelpPresenter.h"
+#include "app/UpdateWindow.h"
+#include "app/UpdateWindowController.h"
 #include "app/WindowPrompts.h"
 #include "engine/CrwlUrlFetchTransport.h"
 #include "engine/Z12Ara.h"
@@ -20,6 +25,8 @@
 #include <QApplication>
 #include <QDir>
 #include <QLibraryInfo>
+#include <QMenu>
+#include <QMenuBar>
 
 #include <dlfcn.h>
 
@@ -61,9 +68,36 @@ MainInterface::MainInterface(platform::UserDefaults& defaults)
     });
     m_window->setSitesPane(sites);
 
+    // The help topics and the "?" buttons of the settings they explain.
+    m_helpPresenter = std::make_unique<PopoverHelpPresenter>([this] { m_manual->morehelp(); });
+    m_manual = std::make_unique<Manual>(defaults, *m_urlOpener, *m_helpPresenter);
+    installHelpButtons(sites, *m_manual);
+
+    // The new-version check: its window, the menu bar's new-version button and two Help items.
+    m_updateWindow = new UpdateWindow(m_window.get());
+    m_updateController = std::make_unique<UpdateWindowController>(defaults, *m_updateWindow, *m_prompts, *m_urlOpener);
+    m_updateWindow->setController(m_updateController.get());
+    m_window->menuBar()->setCornerWidget(m_updateWindow->newVersionButton(), Qt::TopRightCorner);
+    if (auto* help = m_window->findChild<QMenu*>(QStringLiteral("helpMenu"))) {
+        QAction* check = help->addAction(QCoreApplication::translate("MainInterface", "Check for Updates…"));
+        check->setObjectName(QStringLiteral("checkForUpdatesMenuItem"));
+        QObject::connect(check, &QAction::triggered, check,
+            [this] { m_updateController->checkForUpdates(UpdateWindowController::CheckKind::Manual); });
+        QAction* turnOn = help->addAction(QCoreApplication::translate("MainInterface", "Turn On Automatic Update Checks"));
+        turnOn->setObjectName(QStringLiteral("turnOnAutoUpdatesMenuItem"));
+        QObject::connect(turnOn, &QAction::triggered, turnOn, [this] { m_updateController->turnOnAutomaticUpdates(); });
+        m_updateController->setCheckForUpdatesMenuItem(check);
+        m_updateController->setTurnOnAutoUpdatesMenuItem(turnOn);
+    }
+    m_updateController->setTerminate([] {
+        QApplication::closeAllWindows();
+        QCoreApplication::quit();
+    });
+
     m_delegate->setHub(m_hub);
     m_delegate->setConfigManager(m_configManager);
     m_delegate->setWindow(m_window.get());
+    m_delegate->setUpdateWindowController(m_updateController.get());
 }
 
 MainInterface::~MainInterface()
@@ -71,7 +105,10 @@ MainInterface::~MainInterface()
     // The delegate stops observing before the window and the hub go; the sites pane (in the
     // window) detaches from the site store before the store goes.
     m_delegate.reset();
+    m_updateController.reset();
     m_window.reset();
+    m_manual.reset();
+    m_helpPresenter.reset();
     m_configManager.reset();
     if (m_hub)
         m_hub->clear();
