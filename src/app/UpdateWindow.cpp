@@ -13,6 +13,7 @@
 #include <QScreen>
 #include <QStyle>
 #include <QTextBrowser>
+#include <QTextDocument>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -21,10 +22,12 @@ namespace crawlmere::app {
 
 namespace {
 
-/// Shows a document as it is: images, style sheets and links it names are never fetched.
-class LocalOnlyBrowser final : public QTextBrowser {
+/// A document that loads nothing it refers to: no image, style sheet or file, local or remote.
+class SelfContainedDocument final : public QTextDocument {
 public:
-    using QTextBrowser::QTextBrowser;
+    using QTextDocument::QTextDocument;
+
+protected:
     QVariant loadResource(int, const QUrl&) override { return {}; }
 };
 
@@ -54,8 +57,9 @@ UpdateWindow::UpdateWindow(QWidget* mainWindow)
     head->addWidget(imageView);
     head->addLayout(facts, 1);
 
-    auto* notes = new LocalOnlyBrowser(this);
+    auto* notes = new QTextBrowser(this);
     notes->setObjectName(QStringLiteral("updateTextView"));
+    notes->setDocument(new SelfContainedDocument(notes));
     notes->setOpenLinks(false);
     notes->setOpenExternalLinks(false);
     m_updateTextView = notes;

@@ -1,5 +1,6 @@
 #include "app/UpdateWindowController.h"
 #include "app/UpdateDownload.h"
+#include "app/UpdateWindow.h"
 #include "app/UpdateWindowView.h"
 #include "engine/RecordingShellServices.h"
 #include "platform/Dispatch.h"
@@ -11,10 +12,14 @@
 #include "support/RawSocketServer.h"
 
 #include <QAction>
+#include <QCheckBox>
 #include <QDir>
 #include <QFile>
+#include <QImage>
 #include <QMenu>
+#include <QProgressBar>
 #include <QTemporaryDir>
+#include <QTextBrowser>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -310,4 +315,41 @@ TEST_F(UpdateCheckTest, AFailedStatusWritesNothingAndHostileNamesStayInTheDownlo
         EXPECT_EQ(app::UpdateDownload::safeFileName(QUrl(QLatin1String(url))), QLatin1String(name)) << url;
     EXPECT_EQ(
         app::UpdateDownload::safeFileName(QUrl("http://h/" + QString(300, u'n'))), QStringLiteral("Crawlmere-update"));
+}
+
+TEST(UpdateWindow, ShowsTheNotesWithoutLoadingWhatTheyReferTo)
+{
+    QTemporaryDir folder;
+    UserDefaults defaults(folder.filePath(QStringLiteral("defaults.plist")));
+    QWidget mainWindow;
+    auto* window = new app::UpdateWindow(&mainWindow);
+    RecordingPrompts prompts;
+    RecordingUrlOpener opener;
+    Controller controller(defaults, *window, prompts, opener);
+    window->setController(&controller);
+    window->newVersionButton()->setParent(&mainWindow);
+    mainWindow.show();
+
+    const QString image = folder.filePath(QStringLiteral("local.png"));
+    QImage(4, 4, QImage::Format_RGB32).save(image);
+    window->setNotes(QStringLiteral("<p>New</p><img src=\"%1\">").arg(QUrl::fromLocalFile(image).toString()), true);
+    auto* notes = window->findChild<QTextBrowser*>(QStringLiteral("updateTextView"));
+    ASSERT_NE(notes, nullptr);
+    EXPECT_EQ(notes->toPlainText().trimmed().left(3), QStringLiteral("New"));
+    EXPECT_FALSE(notes->document()->resource(QTextDocument::ImageResource, QUrl::fromLocalFile(image)).isValid());
+
+    EXPECT_FALSE(window->newVersionButton()->isVisibleTo(&mainWindow));
+    window->showNewVersionButton();
+    EXPECT_TRUE(window->newVersionButton()->isVisibleTo(&mainWindow));
+    window->newVersionButton()->click();
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_EQ(window->windowModality(), Qt::WindowModal);
+    window->setProgress(true, 50, 100);
+    EXPECT_FALSE(window->findChild<QPushButton*>(QStringLiteral("downloadButton"))->isEnabled());
+    EXPECT_EQ(window->findChild<QProgressBar*>(QStringLiteral("progressIndicator"))->value(), 500);
+    window->findChild<QCheckBox*>(QStringLiteral("updateCheckCheckbox"))->setChecked(false);
+    defaults.setBool(false, Controller::kNoUpdateAvailableKey);
+    window->findChild<QPushButton*>(QStringLiteral("closeButton"))->click();
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_TRUE(defaults.boolForKey(Controller::kNoUpdateAvailableKey));
 }
