@@ -38,8 +38,7 @@ std::vector<ManualTopic> buildTopics()
                  "that can be browsed locally.")),
         text("autosave:", "Autosave",
             HELP("The data of the latest scan of each site is saved automatically (mind the disc space). "
-                 "Scan data can also be saved and opened by hand, and the saved files can be managed from "
-                 "the tools menu.")),
+                 "Scan data can also be saved and opened by hand.")),
         text("allowCrawlingUpwards:", "crawlUpwards",
             HELP("A scan normally goes down from the starting URL but not up above it. This option lets it "
                  "go above, for example when the login URL is deep inside the site but the whole site is to "
@@ -126,9 +125,9 @@ std::vector<ManualTopic> buildTopics()
             HELP("With this setting on, empty link targets and placeholders such as # are reported like bad "
                  "links. Otherwise they are ignored.")),
         text("noresults:", "No results",
-            HELP("No links were found on the starting page. Try another user-agent string, running the "
-                 "page's JavaScript or accepting cookies in the site's settings. If that does not help, "
-                 "contact support.")),
+            HELP("No links were found on the starting page. The server may answer robots differently: "
+                 "try another user-agent string in the site's settings. If that does not help, contact "
+                 "support.")),
         text("occurrenceslimit:", "Occurrences limits",
             HELP("Storing every occurrence of a link that appears on many pages takes space; this limit saves "
                  "memory and time. The setting belongs to the site; new sites start with the default.")),

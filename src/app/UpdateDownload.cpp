@@ -13,6 +13,7 @@
 #include <cstdlib>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace crawlmere::app {
@@ -85,6 +86,8 @@ std::shared_ptr<UpdateDownload> UpdateDownload::start(
     state->fd = ::mkostemp(pattern.data(), O_CLOEXEC);
     if (state->fd < 0)
         return nullptr;
+    // The build is the user's file like any other download, not a private temporary one.
+    ::fchmod(state->fd, 0644);
     state->tempPath = QFile::decodeName(pattern);
 
     const std::weak_ptr<UpdateDownload> weak = download;
