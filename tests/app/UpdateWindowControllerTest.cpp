@@ -353,3 +353,18 @@ TEST(UpdateWindow, ShowsTheNotesWithoutLoadingWhatTheyReferTo)
     EXPECT_FALSE(window->isVisible());
     EXPECT_TRUE(defaults.boolForKey(Controller::kNoUpdateAvailableKey));
 }
+
+TEST_F(UpdateCheckTest, ADownloadPastItsCapIsNotSaved)
+{
+    routes["/big.bin"] = { "application/octet-stream", std::string(5000, 'b') };
+    QTemporaryDir target;
+    std::optional<app::UpdateDownload::Outcome> outcome;
+    auto download = app::UpdateDownload::start(
+        QUrl(server.url("/big.bin")), target.path(), {}, [&](const app::UpdateDownload::Outcome& o) { outcome = o; },
+        1000);
+    ASSERT_TRUE(download);
+    ASSERT_TRUE(Dispatch::runUntil([&] { return outcome.has_value(); }, 10s));
+    EXPECT_EQ(outcome->result, app::UpdateDownload::Outcome::Result::ConnectionFailed);
+    download.reset();
+    EXPECT_TRUE(QDir(target.path()).entryList(QDir::Files | QDir::Hidden).isEmpty());
+}
