@@ -25,8 +25,6 @@
 #include <QApplication>
 #include <QDir>
 #include <QLibraryInfo>
-#include <QMenu>
-#include <QMenuBar>
 
 #include <dlfcn.h>
 
@@ -76,23 +74,7 @@ MainInterface::MainInterface(platform::UserDefaults& defaults)
     // The new-version check: its window, the menu bar's new-version button and two Help items.
     m_updateWindow = new UpdateWindow(m_window.get());
     m_updateController = std::make_unique<UpdateWindowController>(defaults, *m_updateWindow, *m_prompts, *m_urlOpener);
-    m_updateWindow->setController(m_updateController.get());
-    m_window->menuBar()->setCornerWidget(m_updateWindow->newVersionButton(), Qt::TopRightCorner);
-    if (auto* help = m_window->findChild<QMenu*>(QStringLiteral("helpMenu"))) {
-        QAction* check = help->addAction(QCoreApplication::translate("MainInterface", "Check for Updates…"));
-        check->setObjectName(QStringLiteral("checkForUpdatesMenuItem"));
-        QObject::connect(check, &QAction::triggered, check,
-            [this] { m_updateController->checkForUpdates(UpdateWindowController::CheckKind::Manual); });
-        QAction* turnOn = help->addAction(QCoreApplication::translate("MainInterface", "Turn On Automatic Update Checks"));
-        turnOn->setObjectName(QStringLiteral("turnOnAutoUpdatesMenuItem"));
-        QObject::connect(turnOn, &QAction::triggered, turnOn, [this] { m_updateController->turnOnAutomaticUpdates(); });
-        m_updateController->setCheckForUpdatesMenuItem(check);
-        m_updateController->setTurnOnAutoUpdatesMenuItem(turnOn);
-    }
-    m_updateController->setTerminate([] {
-        QApplication::closeAllWindows();
-        QCoreApplication::quit();
-    });
+    m_updateWindow->installInMainWindow(m_window.get(), m_updateController.get());
 
     m_delegate->setHub(m_hub);
     m_delegate->setConfigManager(m_configManager);

@@ -8,6 +8,9 @@
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QMainWindow>
+#include <QMenu>
+#include <QMenuBar>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
@@ -116,6 +119,29 @@ void UpdateWindow::setController(UpdateWindowController* controller)
     connect(m_closeButton, &QPushButton::clicked, this, [controller] { controller->closeSheet(); });
     if (m_newVersionButton)
         connect(m_newVersionButton, &QPushButton::clicked, this, [controller] { controller->showDetails(); });
+}
+
+void UpdateWindow::installInMainWindow(QMainWindow* mainWindow, UpdateWindowController* controller)
+{
+    setController(controller);
+    if (!mainWindow || !controller)
+        return;
+    mainWindow->menuBar()->setCornerWidget(m_newVersionButton, Qt::TopRightCorner);
+    if (auto* help = mainWindow->findChild<QMenu*>(QStringLiteral("helpMenu"))) {
+        QAction* check = help->addAction(tr("Check for Updates…"));
+        check->setObjectName(QStringLiteral("checkForUpdatesMenuItem"));
+        connect(check, &QAction::triggered, this,
+            [controller] { controller->checkForUpdates(UpdateWindowController::CheckKind::Manual); });
+        QAction* turnOn = help->addAction(tr("Turn On Automatic Update Checks"));
+        turnOn->setObjectName(QStringLiteral("turnOnAutoUpdatesMenuItem"));
+        connect(turnOn, &QAction::triggered, this, [controller] { controller->turnOnAutomaticUpdates(); });
+        controller->setCheckForUpdatesMenuItem(check);
+        controller->setTurnOnAutoUpdatesMenuItem(turnOn);
+    }
+    controller->setTerminate([] {
+        QApplication::closeAllWindows();
+        QCoreApplication::quit();
+    });
 }
 
 void UpdateWindow::setNotes(const QString& text, bool html)

@@ -10,6 +10,7 @@
 
 class QCheckBox;
 class QLabel;
+class QMainWindow;
 class QProgressBar;
 class QTextBrowser;
 
@@ -30,6 +31,11 @@ public:
 
     /// Connects the buttons to `controller`'s actions; it must outlive the window's use.
     void setController(UpdateWindowController* controller);
+    /// setController, then puts `newVersionButton` in `mainWindow`'s menu bar corner, adds "Check
+    /// for Updates…" (`checkForUpdatesMenuItem`) and "Turn On Automatic Update Checks"
+    /// (`turnOnAutoUpdatesMenuItem`) to its "helpMenu" and hands them to `controller`, whose
+    /// quit after a download closes every window and quits, as the Quit item does.
+    void installInMainWindow(QMainWindow* mainWindow, UpdateWindowController* controller);
     QPushButton* newVersionButton() const { return m_newVersionButton; }
 
     void setNotes(const QString& text, bool html) override;
