@@ -9,6 +9,7 @@
 #include "app/ToolbarConfiguration.h"
 #include "app/ToolbarCustomiseDialog.h"
 #include "engine/CrwlUrl.h"
+#include "app/UpdateWindowController.h"
 #include "engine/Z12Ara.h"
 #include "platform/Log.h"
 #include "platform/NotificationCenter.h"
@@ -193,7 +194,8 @@ void AppDelegate::runVersionChecks()
     platform::logLine(0, QStringLiteral("Version and build: %1").arg(bundleVersionNumber()));
     platform::logLine(0, QStringLiteral("Bundle id: %1").arg(kBundleIdentifier));
     platform::logLine(0, QStringLiteral("data folder is %1").arg(platform::Paths::applicationSupportFolder()));
-    // Slot: the new-version check starts on its own once it is part of the program.
+    if (m_updateController)
+        m_updateController->awakeFromNib();
 }
 
 QStringList AppDelegate::toolbarAllowedItemIdentifiers(const QString& toolbarIdentifier)

@@ -26,6 +26,7 @@ namespace crawlmere::app {
 
 class MainWindow;
 class ResultsController;
+class UpdateWindowController;
 
 /// Made by the main interface together with the hub and the window, wired through its outlets
 /// (`setHub`, `setWindow`, `setUrlField`); it never makes them itself. Its own collection (from
@@ -80,8 +81,11 @@ public:
     /// bundleVersionNumber: "version (build)".
     static QString bundleVersionNumber();
     static inline const QString kBundleIdentifier = QStringLiteral("com.quillfeather.crawlmereMax");
-    /// runVersionChecks: logs the version and build, the bundle identifier and the data folder.
+    /// runVersionChecks: logs the version and build, the bundle identifier and the data folder,
+    /// then starts the new-version check (`setUpdateWindowController`), which never blocks.
     void runVersionChecks();
+    /// The new-version check started at launch; may be null. Must outlive the delegate's launch.
+    void setUpdateWindowController(UpdateWindowController* controller) { m_updateController = controller; }
 
     // ===== Toolbar ============================================================================
     static QStringList toolbarAllowedItemIdentifiers(const QString& toolbarIdentifier);
@@ -119,6 +123,7 @@ private:
     QPointer<MainWindow> m_window;
     QPointer<QWidget> m_urlField;
     ResultsController* m_results = nullptr;
+    UpdateWindowController* m_updateController = nullptr;
     bool m_loaded = false;
     bool m_dataEdited = false;
     bool m_viewsRequireRefresh = false;

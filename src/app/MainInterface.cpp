@@ -4,8 +4,13 @@
 #include "app/AppDelegate.h"
 #include "app/DesktopUrlOpener.h"
 #include "app/FileDialogSavePanel.h"
+#include "app/HelpButtons.h"
 #include "app/MainWindow.h"
 #include "app/ResultsController.h"
+#include "app/Manual.h"
+#include "app/PopoverHelpPresenter.h"
+#include "app/UpdateWindow.h"
+#include "app/UpdateWindowController.h"
 #include "app/WindowPrompts.h"
 #include "engine/CrwlUrlFetchTransport.h"
 #include "engine/Z12Ara.h"
@@ -62,6 +67,16 @@ MainInterface::MainInterface(platform::UserDefaults& defaults, std::shared_ptr<S
     });
     m_window->setSitesPane(sites);
 
+    // The help topics and the "?" buttons of the settings they explain.
+    m_helpPresenter = std::make_unique<PopoverHelpPresenter>([this] { m_manual->morehelp(); });
+    m_manual = std::make_unique<Manual>(defaults, *m_urlOpener, *m_helpPresenter);
+    installHelpButtons(sites, *m_manual);
+
+    // The new-version check: its window, the menu bar's new-version button and two Help items.
+    m_updateWindow = new UpdateWindow(m_window.get());
+    m_updateController = std::make_unique<UpdateWindowController>(defaults, *m_updateWindow, *m_prompts, *m_urlOpener);
+    m_updateWindow->installInMainWindow(m_window.get(), m_updateController.get());
+
     m_delegate->setHub(m_hub);
     m_delegate->setConfigManager(m_configManager);
     m_delegate->setWindow(m_window.get());
@@ -70,6 +85,7 @@ MainInterface::MainInterface(platform::UserDefaults& defaults, std::shared_ptr<S
     m_results
         = new ResultsController(*m_window, m_hub, *m_configManager, m_prompts, m_urlOpener, m_savePanel, defaults);
     m_delegate->setResultsController(m_results);
+    m_delegate->setUpdateWindowController(m_updateController.get());
 }
 
 MainInterface::~MainInterface()
@@ -78,7 +94,10 @@ MainInterface::~MainInterface()
     // window) detaches from the site store before the store goes.
     m_delegate.reset();
     m_results = nullptr;
+    m_updateController.reset();
     m_window.reset();
+    m_manual.reset();
+    m_helpPresenter.reset();
     m_configManager.reset();
     if (m_hub)
         m_hub->clear();

@@ -24,6 +24,11 @@ namespace crawlmere::app {
 class AppDelegate;
 class MainWindow;
 class ResultsController;
+class Manual;
+class PopoverHelpPresenter;
+class UpdateWindow;
+class UpdateWindowController;
+class WindowPrompts;
 
 /// Makes everything at construction (nothing is shown); `launch` runs the delegate's start-up
 /// and shows the window; `terminate` ends the run. Needs a QApplication; main thread only;
@@ -53,6 +58,10 @@ public:
     /// for whatever opens addresses or saves exports.
     const std::shared_ptr<platform::UrlOpener>& urlOpener() const { return m_urlOpener; }
     const std::shared_ptr<platform::SavePanel>& savePanel() const { return m_savePanel; }
+    /// The help topics behind the settings' "?" buttons.
+    Manual& manual() const { return *m_manual; }
+    /// The new-version check, started by the delegate at launch.
+    UpdateWindowController& updateWindowController() const { return *m_updateController; }
 
 private:
     std::unique_ptr<AppDelegate> m_delegate;
@@ -63,6 +72,10 @@ private:
     std::shared_ptr<platform::UrlOpener> m_urlOpener;
     std::shared_ptr<platform::SavePanel> m_savePanel;
     ResultsController* m_results = nullptr;
+    std::unique_ptr<PopoverHelpPresenter> m_helpPresenter;
+    std::unique_ptr<Manual> m_manual;
+    UpdateWindow* m_updateWindow = nullptr;
+    std::unique_ptr<UpdateWindowController> m_updateController;
     bool m_terminated = false;
 };
 

@@ -18,6 +18,10 @@ public:
     /// A sub-folder of the application-support folder, created when missing.
     /// Returns an empty string when it cannot be created.
     static QString applicationSupportSubfolder(const QString& name);
+    /// The user's download folder: `XDG_DOWNLOAD_DIR` of `user-dirs.dirs` in the configuration
+    /// home (a leading "$HOME" expanded to `home()`, relative values ignored), else
+    /// `home() + "/Downloads"`. Not created here.
+    static QString downloadsFolder();
 
     /// True for a value that names a local file: an absolute path ("/…") or "~/…".
     static bool isLocalPath(const QString& value);

@@ -1,0 +1,93 @@
+// The help buttons of the settings pane.
+#include "app/HelpButtons.h"
+
+#include "app/Manual.h"
+#include "app/ManualTopics.h"
+
+#include <QBoxLayout>
+#include <QCheckBox>
+#include <QFormLayout>
+#include <QToolButton>
+
+namespace crawlmere::app {
+
+namespace {
+
+/// The layout, `top` or one nested in it, that holds `widget` as an item of its own.
+QLayout* layoutHolding(QLayout* top, const QWidget* widget)
+{
+    if (!top)
+        return nullptr;
+    for (int i = 0; i < top->count(); ++i) {
+        QLayoutItem* item = top->itemAt(i);
+        if (item->widget() == widget)
+            return top;
+        if (QLayout* found = layoutHolding(item->layout(), widget))
+            return found;
+    }
+    return nullptr;
+}
+
+} // namespace
+
+bool placeBeside(QWidget* control, QWidget* accessory)
+{
+    QWidget* parent = control ? control->parentWidget() : nullptr;
+    QLayout* layout = parent ? layoutHolding(parent->layout(), control) : nullptr;
+    if (!layout)
+        return false;
+    if (auto* box = qobject_cast<QBoxLayout*>(layout)) {
+        const int index = box->indexOf(control);
+        if (index < 0)
+            return false;
+        box->insertWidget(index + 1, accessory);
+        return true;
+    }
+    auto* form = qobject_cast<QFormLayout*>(layout);
+    if (!form)
+        return false;
+    int row = -1;
+    QFormLayout::ItemRole role = QFormLayout::FieldRole;
+    form->getWidgetPosition(control, &row, &role);
+    if (row < 0)
+        return false;
+    auto* holder = new QWidget(parent);
+    auto* line = new QHBoxLayout(holder);
+    line->setContentsMargins(0, 0, 0, 0);
+    form->removeWidget(control);
+    line->addWidget(control, qobject_cast<QCheckBox*>(control) ? 0 : 1);
+    line->addWidget(accessory);
+    line->addStretch(qobject_cast<QCheckBox*>(control) ? 1 : 0);
+    form->setWidget(row, role, holder);
+    holder->setHidden(control->isHidden());
+    return true;
+}
+
+QList<QToolButton*> installHelpButtons(QWidget* pane, Manual& manual)
+{
+    QList<QToolButton*> made;
+    if (!pane)
+        return made;
+    for (const SettingsHelpAnchor& anchor : settingsHelpAnchors()) {
+        QWidget* control = pane->findChild<QWidget*>(QLatin1String(anchor.controlName));
+        if (!control || control->isHidden())
+            continue;
+        auto* button = new QToolButton;
+        button->setObjectName(QStringLiteral("helpButton"));
+        button->setText(QStringLiteral("?"));
+        button->setToolTip(QObject::tr("Help"));
+        button->setProperty("helpTopic", QLatin1String(anchor.action));
+        button->setAutoRaise(true);
+        if (!placeBeside(control, button)) {
+            delete button;
+            continue;
+        }
+        const QString action = QLatin1String(anchor.action);
+        QObject::connect(
+            button, &QToolButton::clicked, button, [&manual, action, button] { manual.topic(action, button); });
+        made.append(button);
+    }
+    return made;
+}
+
+} // namespace crawlmere::app

@@ -1,0 +1,70 @@
+// What the new-version check shows: an interface for its window, so the check can be tested
+// without a display.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+namespace crawlmere::app {
+
+/// The update window and the main window's new-version button. Main thread only.
+class UpdateWindowView {
+public:
+    virtual ~UpdateWindowView() = default;
+
+    /// The notes: HTML (shown without loading anything it refers to) or plain text.
+    virtual void setNotes(const QString& text, bool html) = 0;
+    virtual void setVersionText(const QString& text) = 0;
+    virtual void setReleaseDateText(const QString& text) = 0;
+    /// Whether the window's reminder box is ticked.
+    virtual bool updateCheckChecked() const = 0;
+    /// showDetails: the window as a sheet over the main window, or centred and in front.
+    virtual void showDetails() = 0;
+    /// closeSheet: the window goes away.
+    virtual void closeSheet() = 0;
+    /// Shows the main window's new-version button.
+    virtual void showNewVersionButton() = 0;
+    /// Whether the home page button is offered.
+    virtual void setHomePageAvailable(bool available) = 0;
+    /// The download's progress: `expected` < 0 while the size is unknown; `running` false stops
+    /// the indicator.
+    virtual void setProgress(bool running, qint64 received, qint64 expected) = 0;
+};
+
+/// Keeps what it is shown. Main thread only.
+class RecordingUpdateWindowView final : public UpdateWindowView {
+public:
+    void setNotes(const QString& text, bool html) override
+    {
+        notes = text;
+        notesAreHtml = html;
+    }
+    void setVersionText(const QString& text) override { versionText = text; }
+    void setReleaseDateText(const QString& text) override { releaseDateText = text; }
+    bool updateCheckChecked() const override { return checkboxOn; }
+    void showDetails() override { ++detailsShown; }
+    void closeSheet() override { ++sheetsClosed; }
+    void showNewVersionButton() override { newVersionButtonShown = true; }
+    void setHomePageAvailable(bool available) override { homePageAvailable = available; }
+    void setProgress(bool running, qint64 received, qint64) override
+    {
+        progressRunning = running;
+        lastReceived = received;
+        ++progressUpdates;
+    }
+
+    QString notes;
+    bool notesAreHtml = false;
+    QString versionText;
+    QString releaseDateText;
+    bool checkboxOn = true;
+    int detailsShown = 0;
+    int sheetsClosed = 0;
+    bool newVersionButtonShown = false;
+    bool homePageAvailable = false;
+    bool progressRunning = false;
+    qint64 lastReceived = 0;
+    int progressUpdates = 0;
+};
+
+} // namespace crawlmere::app
