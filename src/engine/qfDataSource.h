@@ -45,7 +45,7 @@ public:
 
     /// Sorts the collection in place by the table's sort descriptors (stable; each key is asked
     /// of the items through `getSortValue`), drops the cache and reloads the table.
-    void tableViewSortDescriptorsDidChange(TableView& table);
+    virtual void tableViewSortDescriptorsDidChange(TableView& table);
     qsizetype numberOfRowsInTableView(TableView& table);
     /// Label colour class of a row: 0 none. Subclasses that colour rows override it.
     virtual int tableViewLabelColorForRow(TableView& table, qsizetype row);

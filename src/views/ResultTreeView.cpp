@@ -250,12 +250,42 @@ void ResultTreeView::headerClicked(int logicalIndex)
     sortDescriptorsDidChange(column);
 }
 
+void ResultTreeView::setSortDescriptors(QList<SortDescriptor> descriptors)
+{
+    m_sortDescriptors = std::move(descriptors);
+    const QList<TableColumn>& columns = m_model->columns();
+    qsizetype logical = -1;
+    for (qsizetype i = 0; !m_sortDescriptors.isEmpty() && i < columns.size() && logical < 0; ++i) {
+        if (columns.at(i).identifier == m_sortDescriptors.first().key)
+            logical = i;
+    }
+    header()->setSortIndicatorShown(logical >= 0);
+    if (logical >= 0)
+        header()->setSortIndicator(
+            static_cast<int>(logical), m_sortDescriptors.first().ascending ? Qt::AscendingOrder : Qt::DescendingOrder);
+}
+
 void ResultTreeView::sortDescriptorsDidChange(const TableColumn& column)
 {
-    if (OutlineDataSource* outline = m_model->outlineDataSource())
+    if (OutlineDataSource* outline = m_model->outlineDataSource()) {
+        const QModelIndex current = currentIndex().siblingAtColumn(0);
+        const qfDataSource::Item remembered
+            = current.isValid() && selectionModel()->isRowSelected(current.row(), current.parent()) ? itemAt(current)
+                                                                                                    : nullptr;
         outline->outlineViewDidClickTableColumn(*this, column);
-    else if (qfDataSource* source = m_model->dataSource())
+        if (!remembered)
+            return;
+        // The reload kept the selection by item; the remembered row becomes the only one.
+        for (const QModelIndex& row : selectionModel()->selectedRows()) {
+            if (itemAt(row) == remembered) {
+                selectionModel()->setCurrentIndex(row, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+                scrollTo(row);
+                return;
+            }
+        }
+    } else if (qfDataSource* source = m_model->dataSource()) {
         source->tableViewSortDescriptorsDidChange(*this);
+    }
 }
 
 } // namespace crawlmere::views

@@ -62,6 +62,9 @@ public:
     // TableView
     QList<TableColumn> tableColumns() const override;
     QList<SortDescriptor> sortDescriptors() const override { return m_sortDescriptors; }
+    /// Replaces the sort descriptors and shows the first one's direction on its column's header
+    /// (none when the list is empty or names no column). The rows stay as they are.
+    void setSortDescriptors(QList<SortDescriptor> descriptors) override;
     /// Rebuilds the rows from the data source and posts the view's reload notification with the
     /// view (its QTreeView address) as object; observers run before this returns. A table keeps
     /// its selected row positions (those still in range); an outline keeps its open rows and its
@@ -87,7 +90,8 @@ protected:
     virtual QString reloadNotificationName() const = 0;
     /// The menu for a right-click on `row`, which is now the only selected row.
     virtual QMenu* menuForRow(const QModelIndex& row) = 0;
-    /// A header click changed the sort descriptors: have the rows sorted and reloaded.
+    /// A header click changed the sort descriptors: have the rows sorted and reloaded. An
+    /// outline's current row, when selected, stays the one selected row and is scrolled into view.
     virtual void sortDescriptorsDidChange(const TableColumn& column);
     void postReloadNotification();
 
