@@ -122,21 +122,9 @@ void ResultTreeView::reloadRows()
         return;
     }
     // Outline rows keep their expansion and selection by item.
-    QSet<const void*> expanded;
-    QSet<const void*> selected;
-    for (const QModelIndex& row : selectionModel()->selectedRows())
-        selected.insert(itemAt(row).get());
-    const std::function<void(const QModelIndex&)> collect = [&](const QModelIndex& parent) {
-        const int rows = m_model->rowCount(parent);
-        for (int row = 0; row < rows; ++row) {
-            const QModelIndex index = m_model->index(row, 0, parent);
-            if (isExpanded(index)) {
-                expanded.insert(itemAt(index).get());
-                collect(index);
-            }
-        }
-    };
-    collect(QModelIndex());
+    const OutlineRows before = m_rowsBeforeSort ? *m_rowsBeforeSort : outlineRows();
+    const QSet<const void*>& expanded = before.expanded;
+    const QSet<const void*>& selected = before.selected;
     m_model->reload();
     QItemSelection selection;
     const QSignalBlocker quiet(this);
@@ -156,6 +144,25 @@ void ResultTreeView::reloadRows()
     if (!expanded.isEmpty() || !selected.isEmpty())
         restore(QModelIndex());
     selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+}
+
+ResultTreeView::OutlineRows ResultTreeView::outlineRows() const
+{
+    OutlineRows rows;
+    for (const QModelIndex& row : selectionModel()->selectedRows())
+        rows.selected.insert(itemAt(row).get());
+    const std::function<void(const QModelIndex&)> collect = [&](const QModelIndex& parent) {
+        const int count = m_model->rowCount(parent);
+        for (int row = 0; row < count; ++row) {
+            const QModelIndex index = m_model->index(row, 0, parent);
+            if (isExpanded(index)) {
+                rows.expanded.insert(itemAt(index).get());
+                collect(index);
+            }
+        }
+    };
+    collect(QModelIndex());
+    return rows;
 }
 
 void ResultTreeView::setColumnHidden(qsizetype column, bool hidden)
@@ -272,7 +279,9 @@ void ResultTreeView::sortDescriptorsDidChange(const TableColumn& column)
         const qfDataSource::Item remembered
             = current.isValid() && selectionModel()->isRowSelected(current.row(), current.parent()) ? itemAt(current)
                                                                                                     : nullptr;
+        m_rowsBeforeSort = outlineRows();
         outline->outlineViewDidClickTableColumn(*this, column);
+        m_rowsBeforeSort.reset();
         if (!remembered)
             return;
         // The reload kept the selection by item; the remembered row becomes the only one.

@@ -8,7 +8,10 @@
 #include <QMenu>
 #include <QPainterPath>
 #include <QPointer>
+#include <QSet>
 #include <QTreeView>
+
+#include <optional>
 
 namespace crawlmere::views {
 
@@ -102,6 +105,12 @@ protected:
 private:
     void headerClicked(int logicalIndex);
     void reloadRows();
+    // The open and selected rows of an outline, by item.
+    struct OutlineRows {
+        QSet<const void*> expanded;
+        QSet<const void*> selected;
+    };
+    OutlineRows outlineRows() const;
 
     ResultItemModel* m_model;
     ResultViewDelegate* m_delegate = nullptr;
@@ -109,6 +118,9 @@ private:
     QPointer<QMenu> m_tertiaryMenu;
     QList<SortDescriptor> m_sortDescriptors;
     QString m_qfidentifier;
+    // Taken before a header click lets the data source reorder its rows, so that the reload it
+    // asks for keeps the rows the user saw open and selected.
+    std::optional<OutlineRows> m_rowsBeforeSort;
 };
 
 } // namespace crawlmere::views
