@@ -92,6 +92,8 @@ void CrwlByPageDataSource::clear()
     internalPageArray.reset();
     pagesNeedingAttention.clear();
     rowOfPage.clear();
+    lastPage = nullptr;
+    lastPageRow = nullptr;
     if (byPageOutlineView) {
         byPageOutlineView->setSortDescriptors({});
         byPageOutlineView->reloadData();
@@ -102,19 +104,25 @@ void CrwlByPageDataSource::setInternalPageArray(CrwlUrlList pages) { internalPag
 
 bool CrwlByPageDataSource::shouldBeVisible(const CrwlLinkInstance& link) const
 {
-    if (filterState.showsEverything())
+    return visibleInPass(link, filterState.pass());
+}
+
+bool CrwlByPageDataSource::visibleInPass(const CrwlLinkInstance& link, const detail::LinkViewFilter::Pass& pass) const
+{
+    if (pass.showsEverything)
         return true;
     const auto target = link.target();
-    if (detail::LinkViewFilter::badLinksOnly() && !(target && target->shouldBeMemberOfBadCollection()))
+    if (pass.badLinksOnly && !(target && target->shouldBeMemberOfBadCollection()))
         return false;
     return target && target->getVisible();
 }
 
 qsizetype CrwlByPageDataSource::countVisibleItemsforThisPage(const CrwlUrl& page) const
 {
+    const detail::LinkViewFilter::Pass pass = filterState.pass();
     qsizetype count = 0;
     for (const auto& link : page.getOutboundInstances()) {
-        if (link && shouldBeVisible(*link))
+        if (link && visibleInPass(*link, pass))
             ++count;
     }
     return count;
@@ -135,17 +143,19 @@ void CrwlByPageDataSource::rebuild(const QList<SortDescriptor>& descriptors)
 {
     pagesNeedingAttention.clear();
     rowOfPage.clear();
+    lastPage = nullptr;
+    lastPageRow = nullptr;
     if (!internalPageArray)
         return;
-    const bool badOnly = detail::LinkViewFilter::badLinksOnly();
-    const bool everything = filterState.showsEverything();
+    const detail::LinkViewFilter::Pass pass = filterState.pass();
+    const bool badOnly = pass.badLinksOnly;
     for (const auto& page : *internalPageArray) {
         if (!page)
             continue;
         PageRow row { page, {} };
         bool listed = false;
         for (const auto& link : page->getOutboundInstances()) {
-            if (!link || !(everything || shouldBeVisible(*link)))
+            if (!link || !visibleInPass(*link, pass))
                 continue;
             row.links.append(link);
             if (!listed) {
@@ -187,9 +197,7 @@ void CrwlByPageDataSource::rebuild(const QList<SortDescriptor>& descriptors)
             = linkKey == QLatin1String("internal") || !column ? ViewComparison::Default : column->comparison;
         const QString getter = linkKey == QLatin1String("internal") ? QStringLiteral("targetInternal") : linkKey;
         for (PageRow& row : pagesNeedingAttention)
-            detail::stableSortItems(
-                row.links, [&](const Item& item) { return item->getSortValue(getter); }, comparison,
-                linkSort->ascending);
+            detail::stableSortOccurrences(row.links, getter, comparison, linkSort->ascending);
     }
     rowOfPage.reserve(qsizetype(pagesNeedingAttention.size()));
     for (size_t i = 0; i < pagesNeedingAttention.size(); ++i)
@@ -211,8 +219,12 @@ std::shared_ptr<CrwlUrl> CrwlByPageDataSource::getNthPageWithVisibleItems(qsizet
 
 const CrwlByPageDataSource::PageRow* CrwlByPageDataSource::rowOf(const CrwlDataObject* page) const
 {
+    if (page && page == lastPage)
+        return lastPageRow;
     const auto it = rowOfPage.constFind(page);
-    return it == rowOfPage.cend() ? nullptr : &pagesNeedingAttention[size_t(it.value())];
+    lastPage = page;
+    lastPageRow = it == rowOfPage.cend() ? nullptr : &pagesNeedingAttention[size_t(it.value())];
+    return lastPageRow;
 }
 
 QList<qfDataSource::Item> CrwlByPageDataSource::visibleLinksOfPage(const CrwlUrl& page) const
@@ -243,7 +255,8 @@ void CrwlByPageDataSource::outlineViewDidClickTableColumn(TableView& view, const
 qsizetype CrwlByPageDataSource::outlineViewNumberOfChildrenOfItem(TableView& /*view*/, const Item& item)
 {
     if (!item) {
-        logLine(2, QStringLiteral("by page: %1 pages").arg(pagesNeedingAttention.size()));
+        if (platform::verbosity() >= 2)
+            logLine(2, QStringLiteral("by page: %1 pages").arg(pagesNeedingAttention.size()));
         return qsizetype(pagesNeedingAttention.size());
     }
     const PageRow* row = rowOf(item.get());
@@ -267,13 +280,13 @@ bool CrwlByPageDataSource::outlineViewIsItemExpandable(TableView& /*view*/, cons
 
 QString CrwlByPageDataSource::cellValue(const QString& identifier, const CrwlDataObject* item)
 {
+    if (const auto* link = detail::asOccurrence(item))
+        return linkCell(identifier, *link);
     if (const auto* page = dynamic_cast<const CrwlUrl*>(item)) {
         if (identifier == QLatin1String("linkurl") || identifier == QLatin1String("linkurldecoded"))
             return page->getFieldByName(QStringLiteral("linkurldecoded"));
         return QStringLiteral("");
     }
-    if (const auto* link = dynamic_cast<const CrwlLinkInstance*>(item))
-        return linkCell(identifier, *link);
     logLine(1, QStringLiteral("by page: no item for column %1").arg(identifier));
     return QStringLiteral("");
 }
@@ -298,7 +311,7 @@ QList<qfDataSource::Item> CrwlByPageDataSource::getSelectedFromByPageView(const 
 {
     QList<Item> items;
     for (const Item& item : selected) {
-        if (dynamic_cast<const CrwlUrl*>(item.get()) || dynamic_cast<const CrwlLinkInstance*>(item.get()))
+        if (dynamic_cast<const CrwlUrl*>(item.get()) || detail::asOccurrence(item.get()))
             items.append(item);
     }
     return items;

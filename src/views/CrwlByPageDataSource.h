@@ -111,6 +111,7 @@ private:
         std::shared_ptr<CrwlUrl> page;
         QList<Item> links;
     };
+    bool visibleInPass(const CrwlLinkInstance& link, const detail::LinkViewFilter::Pass& pass) const;
     void rebuild(const QList<SortDescriptor>& descriptors);
     const PageRow* rowOf(const CrwlDataObject* page) const;
 
@@ -120,6 +121,9 @@ private:
     std::optional<CrwlUrlList> internalPageArray;
     std::vector<PageRow> pagesNeedingAttention;
     QHash<const CrwlDataObject*, qsizetype> rowOfPage;
+    // The last page looked up: a view asks about one page several times in a row.
+    mutable const CrwlDataObject* lastPage = nullptr;
+    mutable const PageRow* lastPageRow = nullptr;
     detail::LinkViewFilter filterState;
     bool needsFilteringFlag = false;
 };

@@ -155,10 +155,16 @@ void CrwlByStatusDataSource::setCollection(QList<Item> occurrences) { instanceCo
 
 bool CrwlByStatusDataSource::shouldBeVisible(const CrwlLinkInstance& occurrence) const
 {
-    if (filterState.showsEverything())
+    return visibleInPass(occurrence, filterState.pass());
+}
+
+bool CrwlByStatusDataSource::visibleInPass(
+    const CrwlLinkInstance& occurrence, const detail::LinkViewFilter::Pass& pass) const
+{
+    if (pass.showsEverything)
         return true;
     const auto target = occurrence.target();
-    if (detail::LinkViewFilter::badLinksOnly() && !(target && target->shouldBeMemberOfBadCollection()))
+    if (pass.badLinksOnly && !(target && target->shouldBeMemberOfBadCollection()))
         return false;
     if (filterState.linkTextHit(occurrence))
         return true;
@@ -174,10 +180,10 @@ void CrwlByStatusDataSource::buildFullByStatusDictionary()
     QHash<QString, StatusGroup*> groupOfText;
     QHash<const CrwlUrl*, StatusGroup*> groupOfTarget;
     QList<std::shared_ptr<StatusGroup>> rows;
-    const bool everything = filterState.showsEverything();
+    const detail::LinkViewFilter::Pass pass = filterState.pass();
     for (const Item& item : instanceCollection) {
-        const auto* occurrence = dynamic_cast<const CrwlLinkInstance*>(item.get());
-        if (!occurrence || !(everything || shouldBeVisible(*occurrence)))
+        const auto* occurrence = detail::asOccurrence(item.get());
+        if (!occurrence || !visibleInPass(*occurrence, pass))
             continue;
         const auto target = occurrence->target();
         if (!target)
@@ -212,8 +218,7 @@ void CrwlByStatusDataSource::buildFullByStatusDictionary()
 
 void CrwlByStatusDataSource::filter()
 {
-    if (platform::UserDefaults::standard().integerForKey(QStringLiteral("verbosity")) >= 3)
-        logLine(3, QStringLiteral("CrwlByStatusDataSource filter:"));
+    logLine(3, QStringLiteral("CrwlByStatusDataSource filter:"));
     buildFullByStatusDictionary();
     if (byStatusOutlineView)
         applySort(byStatusOutlineView->sortDescriptors());
@@ -246,8 +251,7 @@ void CrwlByStatusDataSource::applySort(const QList<SortDescriptor>& descriptors)
     const ViewColumn* column = columns().find(descriptors.first().key);
     const ViewComparison comparison = column ? column->comparison : ViewComparison::CaseInsensitive;
     for (const auto& group : fullStatusArray)
-        detail::stableSortItems(
-            group->occurrences, [&](const Item& item) { return item->getSortValue(key); }, comparison, ascending);
+        detail::stableSortOccurrences(group->occurrences, key, comparison, ascending);
 }
 
 void CrwlByStatusDataSource::sortByStatusByColumn(const QString& key, bool ascending, int options)
@@ -263,9 +267,7 @@ void CrwlByStatusDataSource::sortByStatusByColumn(const QString& key, bool ascen
         return;
     }
     for (const auto& group : fullStatusArray)
-        detail::stableSortItems(
-            group->occurrences, [&](const Item& item) { return item->getSortValue(key); },
-            ViewComparison::CaseInsensitive, ascending);
+        detail::stableSortOccurrences(group->occurrences, key, ViewComparison::CaseInsensitive, ascending);
 }
 
 void CrwlByStatusDataSource::reloadData()
@@ -283,7 +285,8 @@ void CrwlByStatusDataSource::outlineViewDidClickTableColumn(TableView& view, con
 qsizetype CrwlByStatusDataSource::outlineViewNumberOfChildrenOfItem(TableView& /*view*/, const Item& item)
 {
     if (!item) {
-        logLine(2, QStringLiteral("by status: %1 status rows").arg(fullStatusArray.size()));
+        if (platform::verbosity() >= 2)
+            logLine(2, QStringLiteral("by status: %1 status rows").arg(fullStatusArray.size()));
         return fullStatusArray.size();
     }
     const auto* group = dynamic_cast<const StatusGroup*>(item.get());
@@ -309,7 +312,7 @@ QString CrwlByStatusDataSource::cellValue(const QString& identifier, const CrwlD
 {
     if (const auto* group = dynamic_cast<const StatusGroup*>(item))
         return identifier == QLatin1String("status") ? group->getStatusText() : QStringLiteral("");
-    const auto* occurrence = dynamic_cast<const CrwlLinkInstance*>(item);
+    const auto* occurrence = detail::asOccurrence(item);
     if (!occurrence)
         return QStringLiteral("");
     const auto& cells = statusCells();
@@ -400,7 +403,7 @@ void CrwlByStatusDataSource::doubleClickInOutlineView(const QList<Item>& selecte
 {
     if (selected.isEmpty() || !opener)
         return;
-    if (const auto* occurrence = dynamic_cast<const CrwlLinkInstance*>(selected.first().get())) {
+    if (const auto* occurrence = detail::asOccurrence(selected.first().get())) {
         if (auto target = occurrence->target())
             opener->inspect(target);
     }

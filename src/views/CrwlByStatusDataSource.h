@@ -107,6 +107,7 @@ public:
     std::optional<CrwlLabelColour> tableViewLabelColorForRow(ResultTreeView& view, const QModelIndex& row) override;
 
 private:
+    bool visibleInPass(const CrwlLinkInstance& occurrence, const detail::LinkViewFilter::Pass& pass) const;
     void applySort(const QList<SortDescriptor>& descriptors);
     void toClip(const QString& text);
     std::shared_ptr<CrwlLinkInstance> firstOccurrence(const QList<qfDataSource::Item>& selected) const;

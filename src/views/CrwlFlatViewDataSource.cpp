@@ -188,8 +188,14 @@ void CrwlFlatViewDataSource::reloadData()
 
 bool CrwlFlatViewDataSource::shouldBeVisible(const CrwlLinkInstance& occurrence) const
 {
+    return visibleInPass(occurrence, filterState.pass());
+}
+
+bool CrwlFlatViewDataSource::visibleInPass(
+    const CrwlLinkInstance& occurrence, const detail::LinkViewFilter::Pass& pass) const
+{
     const auto target = occurrence.target();
-    if (detail::LinkViewFilter::badLinksOnly() && !(target && target->shouldBeMemberOfBadCollection()))
+    if (pass.badLinksOnly && !(target && target->shouldBeMemberOfBadCollection()))
         return false;
     if (filterState.linkTextHit(occurrence))
         return true;
@@ -201,7 +207,7 @@ const QList<qfDataSource::Item>& CrwlFlatViewDataSource::getBadCollection()
     if (!badCollection) {
         QList<Item> bad;
         for (const Item& item : collection) {
-            const auto* occurrence = dynamic_cast<const CrwlLinkInstance*>(item.get());
+            const auto* occurrence = detail::asOccurrence(item.get());
             const auto target = occurrence ? occurrence->target() : nullptr;
             if (target && target->shouldBeMemberOfBadCollection())
                 bad.append(item);
@@ -214,14 +220,15 @@ const QList<qfDataSource::Item>& CrwlFlatViewDataSource::getBadCollection()
 void CrwlFlatViewDataSource::filter()
 {
     const bool gatherBad = !badCollection;
+    const detail::LinkViewFilter::Pass pass = filterState.pass();
     QList<Item> bad;
     if (gatherBad)
         bad.reserve(collection.size() / 8);
     for (const Item& item : collection) {
-        auto* occurrence = dynamic_cast<CrwlLinkInstance*>(item.get());
+        auto* occurrence = detail::asOccurrence(item.get());
         if (!occurrence)
             continue;
-        occurrence->setVisible(shouldBeVisible(*occurrence));
+        occurrence->setVisible(visibleInPass(*occurrence, pass));
         if (gatherBad) {
             const auto target = occurrence->target();
             if (target && target->shouldBeMemberOfBadCollection())
@@ -244,10 +251,10 @@ QString CrwlFlatViewDataSource::getColumnValue(const QString& identifier, const 
 
 QVariant CrwlFlatViewDataSource::tableViewObjectValue(TableView& /*table*/, const TableColumn& column, qsizetype row)
 {
-    if (row < 0)
+    const QList<Item>& rows = getSortedAndFilteredArray();
+    if (row < 0 || row >= rows.size())
         return QStringLiteral("");
-    const Item item = getItemAtRowIndex(static_cast<quint64>(row));
-    const auto* occurrence = dynamic_cast<const CrwlLinkInstance*>(item.get());
+    const auto* occurrence = detail::asOccurrence(rows.at(row).get());
     return occurrence ? getColumnValue(column.identifier, *occurrence) : QStringLiteral("");
 }
 
@@ -260,9 +267,8 @@ void CrwlFlatViewDataSource::tableViewSortDescriptorsDidChange(TableView& table)
         const QString key = columns().sortKeyFor(it->key);
         if (key.isEmpty())
             continue;
-        detail::stableSortItems(
-            collection, [&](const Item& item) { return item ? item->getSortValue(key) : QVariant(); },
-            column ? column->comparison : ViewComparison::Default, it->ascending);
+        detail::stableSortOccurrences(
+            collection, key, column ? column->comparison : ViewComparison::Default, it->ascending);
     }
     invalidateSortedAndFilteredArray();
     table.reloadData();
@@ -294,7 +300,7 @@ QString CrwlFlatViewDataSource::flatCSV(bool badLinks)
     const qint64 option = csvQuoteEscapeOption();
     QString csv = csvHeaderLine(visible);
     for (const Item& item : source) {
-        const auto* occurrence = dynamic_cast<const CrwlLinkInstance*>(item.get());
+        const auto* occurrence = detail::asOccurrence(item.get());
         if (!occurrence)
             continue;
         QStringList fields;

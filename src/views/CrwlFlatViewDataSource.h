@@ -85,6 +85,7 @@ public:
     std::optional<CrwlLabelColour> tableViewLabelColorForRow(ResultTreeView& view, const QModelIndex& row) override;
 
 private:
+    bool visibleInPass(const CrwlLinkInstance& occurrence, const detail::LinkViewFilter::Pass& pass) const;
     void toClip(const QString& text);
     static std::shared_ptr<CrwlLinkInstance> firstOccurrence(const QList<Item>& selected);
 

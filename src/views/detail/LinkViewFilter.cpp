@@ -8,6 +8,8 @@
 
 #include <QCoreApplication>
 
+#include <typeinfo>
+
 namespace crawlmere::views::detail {
 
 bool LinkViewFilter::badLinksOnly()
@@ -15,7 +17,11 @@ bool LinkViewFilter::badLinksOnly()
     return platform::UserDefaults::standard().boolForKey(QStringLiteral("badLinksOnly"));
 }
 
-bool LinkViewFilter::showsEverything() const { return searchText.isEmpty() && filterTag == 0 && !badLinksOnly(); }
+LinkViewFilter::Pass LinkViewFilter::pass() const
+{
+    const bool badOnly = badLinksOnly();
+    return { badOnly, searchText.isEmpty() && filterTag == 0 && !badOnly };
+}
 
 bool LinkViewFilter::linkTextHit(const CrwlLinkInstance& occurrence) const
 {
@@ -23,6 +29,20 @@ bool LinkViewFilter::linkTextHit(const CrwlLinkInstance& occurrence) const
         return false;
     const QString& text = occurrence.linkText();
     return !text.isEmpty() && text.contains(searchText, Qt::CaseSensitive);
+}
+
+CrwlLinkInstance* asOccurrence(CrwlDataObject* row)
+{
+    if (!row)
+        return nullptr;
+    if (typeid(*row) == typeid(CrwlLinkInstance))
+        return static_cast<CrwlLinkInstance*>(row);
+    return dynamic_cast<CrwlLinkInstance*>(row);
+}
+
+const CrwlLinkInstance* asOccurrence(const CrwlDataObject* row)
+{
+    return asOccurrence(const_cast<CrwlDataObject*>(row));
 }
 
 QString yesNo(bool flag) { return flag ? QStringLiteral("YES") : QStringLiteral("NO"); }
@@ -37,7 +57,7 @@ const CrwlUrl* colouredRecord(const CrwlDataObject* row, std::shared_ptr<CrwlUrl
 {
     if (const auto* record = dynamic_cast<const CrwlUrl*>(row))
         return record;
-    if (const auto* occurrence = dynamic_cast<const CrwlLinkInstance*>(row)) {
+    if (const auto* occurrence = asOccurrence(row)) {
         keep = occurrence->target();
         return keep.get();
     }

@@ -19,14 +19,25 @@ struct LinkViewFilter {
     QString searchText;
     int filterTag = 0;
 
+    /// What one filter pass reads once: the `badLinksOnly` default and whether nothing filters
+    /// (no search text, tag 0, bad links not asked for).
+    struct Pass {
+        bool badLinksOnly = false;
+        bool showsEverything = true;
+    };
+    Pass pass() const;
+
     /// The `badLinksOnly` default (NO when unset).
     static bool badLinksOnly();
-    /// No search text, tag 0 and bad links not asked for: every link passes.
-    bool showsEverything() const;
     /// The occurrence's link text is not empty and holds the search text, with case; never for
     /// an empty search text.
     bool linkTextHit(const CrwlLinkInstance& occurrence) const;
 };
+
+/// The row as a link occurrence, or null. Cheap for the common case of an exact
+/// `CrwlLinkInstance`; the link views call it once per row in their passes.
+CrwlLinkInstance* asOccurrence(CrwlDataObject* row);
+const CrwlLinkInstance* asOccurrence(const CrwlDataObject* row);
 
 /// "YES" or "NO".
 QString yesNo(bool flag);
