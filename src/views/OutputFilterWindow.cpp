@@ -30,8 +30,7 @@ OutputFilterWindow::OutputFilterWindow(OutputFilterManager& manager, platform::U
     auto* enabled = new QCheckBox(tr("Filter pages by these rules"), this);
     enabled->setObjectName(QStringLiteral("mipFilter"));
     enabled->setChecked(m_defaults.boolForKey(QStringLiteral("mipFilter")));
-    connect(
-        enabled, &QCheckBox::toggled, this, [this](bool on) { m_defaults.setBool(on, QStringLiteral("mipFilter")); });
+    connect(enabled, &QCheckBox::toggled, this, [this](bool on) { m_defaults.setBool(on, QStringLiteral("mipFilter")); });
     auto* combine = new QComboBox(this);
     combine->setObjectName(QStringLiteral("mipContainsAndOr"));
     combine->addItems({ tr("Every rule must comply"), tr("At least one rule must comply") });
@@ -80,8 +79,7 @@ void OutputFilterWindow::beginNewDialog()
         box->setObjectName(key);
         box->addItems(items);
         box->setCurrentIndex(static_cast<int>(m_defaults.integerForKey(key)));
-        connect(
-            box, &QComboBox::currentIndexChanged, sheet, [this, key](int index) { m_defaults.setInteger(index, key); });
+        connect(box, &QComboBox::currentIndexChanged, sheet, [this, key](int index) { m_defaults.setInteger(index, key); });
         return box;
     };
     auto* form = new QFormLayout(sheet);
@@ -109,11 +107,11 @@ void OutputFilterWindow::deleteSelectedRule()
             m_prompts->beep();
         return;
     }
-    const int answer = m_prompts
-        ? m_prompts->runModalAlert({ QStringLiteral("Delete Filter Rule"),
-            QStringLiteral("Are you sure you want to delete the rule '%1'?").arg(m_manager.sentenceForRow(row)),
-            { QStringLiteral("Cancel"), QStringLiteral("Delete") } })
-        : 0;
+    const int answer = m_prompts ? m_prompts->runModalAlert({ QStringLiteral("Delete Filter Rule"),
+                                       QStringLiteral("Are you sure you want to delete the rule '%1'?")
+                                           .arg(m_manager.sentenceForRow(row)),
+                                       { QStringLiteral("Cancel"), QStringLiteral("Delete") } })
+                                 : 0;
     if (answer != 0)
         m_manager.removeRule(row);
 }

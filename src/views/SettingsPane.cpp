@@ -126,8 +126,7 @@ SettingsPane::SettingsPane(ConfigManager& manager, QWidget* parent, const QStrin
             if (m_editedRow >= 0)
                 platform::logLine(1, QStringLiteral("cancelled editing"));
         } else if (m_editedRow >= 0) {
-            m_manager.editBlacklistRule(
-                m_editedRow, m_rulesSheet->ruleTag(), m_rulesSheet->doesNotContain(), m_rulesSheet->text());
+            m_manager.editBlacklistRule(m_editedRow, m_rulesSheet->ruleTag(), m_rulesSheet->doesNotContain(), m_rulesSheet->text());
         } else {
             m_manager.addBlacklistRule(m_rulesSheet->ruleTag(), m_rulesSheet->doesNotContain(), m_rulesSheet->text());
         }
@@ -251,8 +250,7 @@ void SettingsPane::connectControl(const QString& key, QWidget* widget)
                 recalcDelay(true);
         });
     } else if (auto* languages = qobject_cast<QComboBox*>(widget)) {
-        connect(
-            languages, &QComboBox::activated, this, [this] { m_manager.handleControl(QStringLiteral("languages")); });
+        connect(languages, &QComboBox::activated, this, [this] { m_manager.handleControl(QStringLiteral("languages")); });
     }
 }
 
@@ -337,8 +335,7 @@ void SettingsPane::showSettings(const QVariantMap& site)
             break;
         }
     }
-    m_imagesDisabledInfo->setHidden(
-        static_cast<QCheckBox*>(m_controls.value(QStringLiteral("checkImages")))->isChecked());
+    m_imagesDisabledInfo->setHidden(static_cast<QCheckBox*>(m_controls.value(QStringLiteral("checkImages")))->isChecked());
     m_showing = false;
 }
 
@@ -483,8 +480,7 @@ void SettingsPane::reloadRuleTables()
     for (int row = 0; row < rules.size(); ++row) {
         const QVariantMap rule = rules.at(row).toMap();
         for (int column = 0; column < 3; ++column)
-            m_sitemapTable->setItem(
-                row, column, new QTableWidgetItem(rule.value(kSitemapColumns.at(column)).toString()));
+            m_sitemapTable->setItem(row, column, new QTableWidgetItem(rule.value(kSitemapColumns.at(column)).toString()));
         auto* match = new QTableWidgetItem;
         match->setFlags(Qt::ItemIsEnabled | Qt::ItemIsUserCheckable | Qt::ItemIsSelectable);
         match->setCheckState(Defaults::boolValue(rule.value(QStringLiteral("match"))) ? Qt::Checked : Qt::Unchecked);
@@ -498,8 +494,7 @@ void SettingsPane::buildSitemapRules(QWidget* page)
 {
     m_sitemapTable = new QTableWidget(0, 4, page);
     m_sitemapTable->setObjectName(QStringLiteral("sitemapRulesTableView"));
-    m_sitemapTable->setHorizontalHeaderLabels(
-        { tr("URL contains"), tr("Priority"), tr("Change frequency"), tr("Match") });
+    m_sitemapTable->setHorizontalHeaderLabels({ tr("URL contains"), tr("Priority"), tr("Change frequency"), tr("Match") });
     m_sitemapTable->verticalHeader()->setDefaultSectionSize(17);
     m_sitemapTable->horizontalHeader()->setStretchLastSection(true);
     connect(m_sitemapTable, &QTableWidget::cellChanged, this, &SettingsPane::sitemapCellChanged);

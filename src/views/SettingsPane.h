@@ -32,8 +32,8 @@ class SettingsPane final : public QWidget {
 public:
     /// `manager` must outlive the pane. `dictionaryFolder` holds the hunspell dictionaries whose
     /// languages the language pop-up offers.
-    explicit SettingsPane(
-        settings::ConfigManager& manager, QWidget* parent = nullptr, const QString& dictionaryFolder = QString());
+    explicit SettingsPane(settings::ConfigManager& manager, QWidget* parent = nullptr,
+        const QString& dictionaryFolder = QString());
     ~SettingsPane() override;
 
     void showSettings(const QVariantMap& site);

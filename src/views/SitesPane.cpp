@@ -112,8 +112,7 @@ SitesPane::SitesPane(ConfigManager& manager, QWidget* parent, const QString& dic
     m_sortMenu->setObjectName(QStringLiteral("websitesSortMenu"));
     m_sortGroup = new QActionGroup(this);
     const std::pair<const char*, QString> sorts[] = { { "websitesSortByNameMenuItem", tr("By Name") },
-        { "websitesSortByStartingUrlMenuItem", tr("By Starting URL") },
-        { "websitesSortByDateMenuItem", tr("By Date") } };
+        { "websitesSortByStartingUrlMenuItem", tr("By Starting URL") }, { "websitesSortByDateMenuItem", tr("By Date") } };
     for (const auto& [name, title] : sorts) {
         QAction* action = m_sortMenu->addAction(title);
         action->setObjectName(QLatin1String(name));
@@ -282,8 +281,7 @@ void SitesPane::returnToDefaultSettings() { m_manager.returnToDefaultSettings();
 void SitesPane::exportSelectedSettings()
 {
     if (m_savePanel)
-        m_savePanel(
-            QStringLiteral("lcsettings"), [this](const QString& path) { m_manager.exportSelectedSettings(path); });
+        m_savePanel(QStringLiteral("lcsettings"), [this](const QString& path) { m_manager.exportSelectedSettings(path); });
 }
 
 void SitesPane::exportAllSettings()

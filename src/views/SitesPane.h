@@ -34,8 +34,8 @@ using SavePanelRunner = std::function<void(const QString& extension, std::functi
 class SitesPane final : public QWidget, public settings::ConfigView {
     Q_OBJECT
 public:
-    explicit SitesPane(
-        settings::ConfigManager& manager, QWidget* parent = nullptr, const QString& dictionaryFolder = QString());
+    explicit SitesPane(settings::ConfigManager& manager, QWidget* parent = nullptr,
+        const QString& dictionaryFolder = QString());
     ~SitesPane() override;
 
     SettingsPane* settingsPane() const { return m_settings; }
