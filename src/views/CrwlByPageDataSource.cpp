@@ -199,6 +199,8 @@ void CrwlByPageDataSource::rebuild(const QList<SortDescriptor>& descriptors)
         for (PageRow& row : pagesNeedingAttention)
             detail::stableSortOccurrences(row.links, getter, comparison, linkSort->ascending);
     }
+    if (platform::verbosity() >= 2)
+        logLine(2, QStringLiteral("by page: %1 pages").arg(pagesNeedingAttention.size()));
     rowOfPage.reserve(qsizetype(pagesNeedingAttention.size()));
     for (size_t i = 0; i < pagesNeedingAttention.size(); ++i)
         rowOfPage.insert(pagesNeedingAttention[i].page.get(), qsizetype(i));
@@ -254,11 +256,8 @@ void CrwlByPageDataSource::outlineViewDidClickTableColumn(TableView& view, const
 
 qsizetype CrwlByPageDataSource::outlineViewNumberOfChildrenOfItem(TableView& /*view*/, const Item& item)
 {
-    if (!item) {
-        if (platform::verbosity() >= 2)
-            logLine(2, QStringLiteral("by page: %1 pages").arg(pagesNeedingAttention.size()));
+    if (!item)
         return qsizetype(pagesNeedingAttention.size());
-    }
     const PageRow* row = rowOf(item.get());
     return row ? row->links.size() : 0;
 }

@@ -214,6 +214,8 @@ void CrwlByStatusDataSource::buildFullByStatusDictionary()
             it.value()->occurrences.clear();
     }
     fullStatusArray = std::move(rows);
+    if (platform::verbosity() >= 2)
+        logLine(2, QStringLiteral("by status: %1 status rows").arg(fullStatusArray.size()));
 }
 
 void CrwlByStatusDataSource::filter()
@@ -284,11 +286,8 @@ void CrwlByStatusDataSource::outlineViewDidClickTableColumn(TableView& view, con
 
 qsizetype CrwlByStatusDataSource::outlineViewNumberOfChildrenOfItem(TableView& /*view*/, const Item& item)
 {
-    if (!item) {
-        if (platform::verbosity() >= 2)
-            logLine(2, QStringLiteral("by status: %1 status rows").arg(fullStatusArray.size()));
+    if (!item)
         return fullStatusArray.size();
-    }
     const auto* group = dynamic_cast<const StatusGroup*>(item.get());
     return group ? group->occurrences.size() : 0;
 }
