@@ -8,6 +8,9 @@
 #include "views/CrwlByPageDataSource.h"
 #include "views/CrwlByStatusDataSource.h"
 #include "views/CrwlFlatViewDataSource.h"
+#include "views/StatusGroup.h"
+
+#include "engine/CrwlLabelColour.h"
 
 #include <gtest/gtest.h>
 
@@ -98,6 +101,25 @@ TEST(LinkViewFilterCells, CountsAndFlagsAreFormattedAlike)
     EXPECT_EQ(detail::yesNo(true), "YES");
     EXPECT_EQ(detail::yesNo(false), "NO");
     EXPECT_EQ(detail::localized(QStringLiteral("Internal")), "Internal");
+}
+
+TEST(LinkViewFilterCells, ALinkRowIsLabelledByItsTargetAndAStatusRowNot)
+{
+    LinkScan scan;
+    const auto home = scan.page(QStringLiteral("/"));
+    const auto broken = scan.url(QStringLiteral("/broken"), 404);
+    const auto occurrence = scan.link(home, broken, QStringLiteral("Broken"));
+    const StatusGroup group(QStringLiteral("404 not found"));
+    ASSERT_TRUE(detail::labelForRowObject(occurrence.get()).has_value());
+    EXPECT_EQ(detail::labelForRowObject(occurrence.get()), CrwlLabelColour::forRow(broken.get()));
+    EXPECT_EQ(detail::colourClassForRowObject(occurrence.get()), broken->colourForCrwlUrl());
+    EXPECT_EQ(detail::labelForRowObject(home.get()), CrwlLabelColour::forRow(home.get()));
+    EXPECT_FALSE(detail::labelForRowObject(&group).has_value());
+    EXPECT_EQ(detail::colourClassForRowObject(&group), 0);
+    ScopedDefaults defaults;
+    defaults.set(QStringLiteral("displayLabels"), false);
+    EXPECT_FALSE(detail::labelForRowObject(occurrence.get()).has_value());
+    EXPECT_EQ(detail::colourClassForRowObject(occurrence.get()), 0);
 }
 
 } // namespace
