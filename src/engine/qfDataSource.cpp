@@ -5,6 +5,7 @@
 
 
 #include <algorithm>
+#include <utility>
 
 using crawlmere::platform::logLine;
 using crawlmere::platform::UserDefaults;
@@ -86,10 +87,13 @@ const QList<qfDataSource::Item>& qfDataSource::getSortedAndFilteredArray()
     if (!sortedAndFilteredArray) {
         QList<Item> visible;
         visible.reserve(collection.size());
-        for (const Item& item : collection) {
+        for (const Item& item : std::as_const(collection)) {
             if (item && item->getVisible())
                 visible.append(item);
         }
+        // Room was made for every item; a filtered list gives back what it does not use.
+        if (visible.size() < visible.capacity() / 2)
+            visible.squeeze();
         sortedAndFilteredArray = std::move(visible);
     }
     return *sortedAndFilteredArray;
@@ -195,7 +199,7 @@ QString qfDataSource::getCollectionAsCSVUsingTableViewHeaders(TableView& table)
     const QList<TableColumn> columns = visibleColumns(table);
     const qint64 option = csvQuoteEscapeOption();
     QString csv = csvHeaderLine(columns);
-    for (const Item& item : collection) {
+    for (const Item& item : std::as_const(collection)) {
         if (!item) {
             logLine(1, QStringLiteral("nil item"));
             continue;

@@ -15,6 +15,7 @@
 #include <QHash>
 
 #include <algorithm>
+#include <utility>
 
 using crawlmere::platform::logLine;
 
@@ -181,7 +182,7 @@ void CrwlByStatusDataSource::buildFullByStatusDictionary()
     QHash<const CrwlUrl*, StatusGroup*> groupOfTarget;
     QList<std::shared_ptr<StatusGroup>> rows;
     const detail::LinkViewFilter::Pass pass = filterState.pass();
-    for (const Item& item : instanceCollection) {
+    for (const Item& item : std::as_const(instanceCollection)) {
         const auto* occurrence = detail::asOccurrence(item.get());
         if (!occurrence || !visibleInPass(*occurrence, pass))
             continue;

@@ -14,6 +14,8 @@
 #include <QHash>
 #include <QSaveFile>
 
+#include <utility>
+
 using crawlmere::platform::logLine;
 
 namespace crawlmere::views {
@@ -206,7 +208,7 @@ const QList<qfDataSource::Item>& CrwlFlatViewDataSource::getBadCollection()
 {
     if (!badCollection) {
         QList<Item> bad;
-        for (const Item& item : collection) {
+        for (const Item& item : std::as_const(collection)) {
             const auto* occurrence = detail::asOccurrence(item.get());
             const auto target = occurrence ? occurrence->target() : nullptr;
             if (target && target->shouldBeMemberOfBadCollection())
@@ -224,7 +226,7 @@ void CrwlFlatViewDataSource::filter()
     QList<Item> bad;
     if (gatherBad)
         bad.reserve(collection.size() / 8);
-    for (const Item& item : collection) {
+    for (const Item& item : std::as_const(collection)) {
         auto* occurrence = detail::asOccurrence(item.get());
         if (!occurrence)
             continue;
