@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <vector>
+#include <utility>
 
 using crawlmere::platform::logLine;
 using crawlmere::platform::UserDefaults;
@@ -87,10 +88,13 @@ const QList<qfDataSource::Item>& qfDataSource::getSortedAndFilteredArray()
     if (!sortedAndFilteredArray) {
         QList<Item> visible;
         visible.reserve(collection.size());
-        for (const Item& item : collection) {
+        for (const Item& item : std::as_const(collection)) {
             if (item && item->getVisible())
                 visible.append(item);
         }
+        // Room was made for every item; a filtered list gives back what it does not use.
+        if (visible.size() < visible.capacity() / 2)
+            visible.squeeze();
         sortedAndFilteredArray = std::move(visible);
     }
     return *sortedAndFilteredArray;
@@ -220,7 +224,7 @@ bool qfDataSource::forEachCollectionCSVLine(TableView& table, const std::functio
     if (!sink(csvHeaderLine(columns)))
         return false;
     QString line;
-    for (const Item& item : collection) {
+    for (const Item& item : std::as_const(collection)) {
         if (!item) {
             logLine(1, QStringLiteral("nil item"));
             continue;

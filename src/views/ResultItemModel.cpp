@@ -61,7 +61,9 @@ ResultItemModel::Node* ResultItemModel::nodeFor(const QModelIndex& index) const
     if (!index.isValid())
         return &m_root;
     Node* parent = parentNodeOf(index);
-    std::unique_ptr<Node>& node = parent->children[index.row()];
+    if (parent->children.size() <= size_t(index.row()))
+        parent->children.resize(size_t(index.row()) + 1);
+    std::unique_ptr<Node>& node = parent->children[size_t(index.row())];
     if (!node) {
         node = std::make_unique<Node>();
         node->parent = parent;
@@ -120,9 +122,11 @@ int ResultItemModel::rowCount(const QModelIndex& parent) const
     if (parent.column() > 0)
         return 0;
     if (m_outline) {
-        if (parent.isValid() && !isItemExpandable(parent))
+        // The parent's node keeps its item, so the data source is asked once for it.
+        const Node* node = nodeFor(parent);
+        if (parent.isValid() && !m_outline->outlineViewIsItemExpandable(m_table, node->item))
             return 0;
-        return clampedCount(m_outline->outlineViewNumberOfChildrenOfItem(m_table, nodeFor(parent)->item));
+        return clampedCount(m_outline->outlineViewNumberOfChildrenOfItem(m_table, node->item));
     }
     if (parent.isValid() || !m_dataSource)
         return 0;

@@ -6,8 +6,8 @@
 
 #include <QAbstractItemModel>
 
-#include <map>
 #include <memory>
+#include <vector>
 
 namespace crawlmere::views {
 
@@ -62,7 +62,8 @@ private:
         Node* parent = nullptr;
         int row = -1;
         qfDataSource::Item item;
-        std::map<int, std::unique_ptr<Node>> children;
+        // By row; grown on demand up to the highest row asked for.
+        std::vector<std::unique_ptr<Node>> children;
     };
     Node* parentNodeOf(const QModelIndex& index) const;
     Node* nodeFor(const QModelIndex& index) const;

@@ -128,21 +128,9 @@ void ResultTreeView::reloadRows()
         return;
     }
     // Outline rows keep their expansion and selection by item.
-    QSet<const void*> expanded;
-    QSet<const void*> selected;
-    for (const QModelIndex& row : selectionModel()->selectedRows())
-        selected.insert(itemAt(row).get());
-    const std::function<void(const QModelIndex&)> collect = [&](const QModelIndex& parent) {
-        const int rows = m_model->rowCount(parent);
-        for (int row = 0; row < rows; ++row) {
-            const QModelIndex index = m_model->index(row, 0, parent);
-            if (isExpanded(index)) {
-                expanded.insert(itemAt(index).get());
-                collect(index);
-            }
-        }
-    };
-    collect(QModelIndex());
+    const OutlineRows before = m_rowsBeforeSort ? *m_rowsBeforeSort : outlineRows();
+    const QSet<const void*>& expanded = before.expanded;
+    const QSet<const void*>& selected = before.selected;
     m_model->reload();
     QItemSelection selection;
     const QSignalBlocker quiet(this);
@@ -162,6 +150,25 @@ void ResultTreeView::reloadRows()
     if (!expanded.isEmpty() || !selected.isEmpty())
         restore(QModelIndex());
     selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+}
+
+ResultTreeView::OutlineRows ResultTreeView::outlineRows() const
+{
+    OutlineRows rows;
+    for (const QModelIndex& row : selectionModel()->selectedRows())
+        rows.selected.insert(itemAt(row).get());
+    const std::function<void(const QModelIndex&)> collect = [&](const QModelIndex& parent) {
+        const int count = m_model->rowCount(parent);
+        for (int row = 0; row < count; ++row) {
+            const QModelIndex index = m_model->index(row, 0, parent);
+            if (isExpanded(index)) {
+                rows.expanded.insert(itemAt(index).get());
+                collect(index);
+            }
+        }
+    };
+    collect(QModelIndex());
+    return rows;
 }
 
 void ResultTreeView::setColumnHidden(qsizetype column, bool hidden)
@@ -261,12 +268,44 @@ void ResultTreeView::headerClicked(int logicalIndex)
     sortDescriptorsDidChange(column);
 }
 
+void ResultTreeView::setSortDescriptors(QList<SortDescriptor> descriptors)
+{
+    m_sortDescriptors = std::move(descriptors);
+    const QList<TableColumn>& columns = m_model->columns();
+    qsizetype logical = -1;
+    for (qsizetype i = 0; !m_sortDescriptors.isEmpty() && i < columns.size() && logical < 0; ++i) {
+        if (columns.at(i).identifier == m_sortDescriptors.first().key)
+            logical = i;
+    }
+    header()->setSortIndicatorShown(logical >= 0);
+    if (logical >= 0)
+        header()->setSortIndicator(
+            static_cast<int>(logical), m_sortDescriptors.first().ascending ? Qt::AscendingOrder : Qt::DescendingOrder);
+}
+
 void ResultTreeView::sortDescriptorsDidChange(const TableColumn& column)
 {
-    if (OutlineDataSource* outline = m_model->outlineDataSource())
+    if (OutlineDataSource* outline = m_model->outlineDataSource()) {
+        const QModelIndex current = currentIndex().siblingAtColumn(0);
+        const qfDataSource::Item remembered
+            = current.isValid() && selectionModel()->isRowSelected(current.row(), current.parent()) ? itemAt(current)
+                                                                                                    : nullptr;
+        m_rowsBeforeSort = outlineRows();
         outline->outlineViewDidClickTableColumn(*this, column);
-    else if (qfDataSource* source = m_model->dataSource())
+        m_rowsBeforeSort.reset();
+        if (!remembered)
+            return;
+        // The reload kept the selection by item; the remembered row becomes the only one.
+        for (const QModelIndex& row : selectionModel()->selectedRows()) {
+            if (itemAt(row) == remembered) {
+                selectionModel()->setCurrentIndex(row, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+                scrollTo(row);
+                return;
+            }
+        }
+    } else if (qfDataSource* source = m_model->dataSource()) {
         source->tableViewSortDescriptorsDidChange(*this);
+    }
 }
 
 } // namespace crawlmere::views

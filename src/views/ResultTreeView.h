@@ -8,7 +8,10 @@
 #include <QMenu>
 #include <QPainterPath>
 #include <QPointer>
+#include <QSet>
 #include <QTreeView>
+
+#include <optional>
 
 namespace crawlmere::views {
 
@@ -64,6 +67,9 @@ public:
     QList<SortDescriptor> sortDescriptors() const override { return m_sortDescriptors; }
     /// Drops the sort descriptors and the header's sort indicator (the rows stay as they are).
     void clearSortDescriptors();
+    /// Replaces the sort descriptors and shows the first one's direction on its column's header
+    /// (none when the list is empty or names no column). The rows stay as they are.
+    void setSortDescriptors(QList<SortDescriptor> descriptors) override;
     /// Rebuilds the rows from the data source and posts the view's reload notification with the
     /// view (its QTreeView address) as object; observers run before this returns. A table keeps
     /// its selected row positions (those still in range); an outline keeps its open rows and its
@@ -89,7 +95,8 @@ protected:
     virtual QString reloadNotificationName() const = 0;
     /// The menu for a right-click on `row`, which is now the only selected row.
     virtual QMenu* menuForRow(const QModelIndex& row) = 0;
-    /// A header click changed the sort descriptors: have the rows sorted and reloaded.
+    /// A header click changed the sort descriptors: have the rows sorted and reloaded. An
+    /// outline's current row, when selected, stays the one selected row and is scrolled into view.
     virtual void sortDescriptorsDidChange(const TableColumn& column);
     void postReloadNotification();
 
@@ -100,6 +107,12 @@ protected:
 private:
     void headerClicked(int logicalIndex);
     void reloadRows();
+    // The open and selected rows of an outline, by item.
+    struct OutlineRows {
+        QSet<const void*> expanded;
+        QSet<const void*> selected;
+    };
+    OutlineRows outlineRows() const;
 
     ResultItemModel* m_model;
     ResultViewDelegate* m_delegate = nullptr;
@@ -107,6 +120,9 @@ private:
     QPointer<QMenu> m_tertiaryMenu;
     QList<SortDescriptor> m_sortDescriptors;
     QString m_qfidentifier;
+    // Taken before a header click lets the data source reorder its rows, so that the reload it
+    // asks for keeps the rows the user saw open and selected.
+    std::optional<OutlineRows> m_rowsBeforeSort;
 };
 
 } // namespace crawlmere::views

@@ -28,7 +28,9 @@ void qfOutlineView::applyToItem(const QModelIndex& item, bool expand, bool recur
         const int children = itemModel().rowCount(item);
         for (int row = 0; row < children; ++row) {
             const QModelIndex child = itemModel().index(row, 0, item);
-            if (isExpanded(child))
+            // A row without children has nothing to close (Qt marks such rows open too when it
+            // opens a branch recursively; closing each would cost a pass over all rows).
+            if (itemModel().hasChildren(child) && isExpanded(child))
                 applyToItem(child, /*expand=*/false, /*recursive=*/true);
         }
     }
@@ -53,6 +55,12 @@ void qfOutlineView::applyAndPost(const QModelIndex& item, bool expand, bool recu
     m_batching = true;
     if (item.isValid()) {
         applyToItem(item, expand, recursive);
+    } else if (recursive) {
+        // Every row: one layout pass that opens only the rows that have children.
+        if (expand)
+            QTreeView::expandAll();
+        else
+            QTreeView::collapseAll();
     } else {
         const int rows = itemModel().rowCount();
         for (int row = 0; row < rows; ++row)

@@ -1,0 +1,380 @@
+// The by-page result tab's data source.
+#include "views/CrwlByPageDataSource.h"
+
+#include "engine/CrwlLabelColour.h"
+#include "engine/CrwlLinkInstance.h"
+#include "engine/CrwlUrl.h"
+#include "platform/Log.h"
+#include "views/LinkViewOpener.h"
+#include "views/ResultTreeView.h"
+#include "views/detail/RankSort.h"
+
+#include <QSet>
+
+using crawlmere::platform::logLine;
+
+namespace crawlmere::views {
+
+namespace {
+
+// The sort keys that order the links under each page.
+const QSet<QString>& linkSortKeys()
+{
+    static const QSet<QString> keys = { QStringLiteral("linkText"), QStringLiteral("status"),
+        QStringLiteral("nofollow"), QStringLiteral("noreferrer"), QStringLiteral("noopener"), QStringLiteral("author"),
+        QStringLiteral("alternate"), QStringLiteral("rel"), QStringLiteral("hreflang"), QStringLiteral("internal"),
+        QStringLiteral("targetAttr"), QStringLiteral("redirectCount") };
+    return keys;
+}
+
+QString linkCell(const QString& identifier, const CrwlLinkInstance& link)
+{
+    if (identifier == QLatin1String("linkText"))
+        return link.getLinkText();
+    if (identifier == QLatin1String("nofollow"))
+        return detail::yesNo(link.getNofollow());
+    if (identifier == QLatin1String("noreferrer"))
+        return detail::yesNo(link.getNoreferrer());
+    if (identifier == QLatin1String("noopener"))
+        return detail::yesNo(link.getNoopener());
+    if (identifier == QLatin1String("author"))
+        return detail::yesNo(link.getAuthor());
+    if (identifier == QLatin1String("alternate"))
+        return detail::yesNo(link.getAlternate());
+    if (identifier == QLatin1String("rel"))
+        return link.getRel();
+    if (identifier == QLatin1String("targetattr"))
+        return link.getTargetAttr();
+    if (identifier == QLatin1String("hreflang"))
+        return link.getHreflang();
+    if (identifier == QLatin1String("internal"))
+        return link.getTargetInternal();
+    if (identifier == QLatin1String("redirectCount"))
+        return detail::countOrEmpty(link.getRedirectCount());
+    const auto target = link.target();
+    return target ? target->getFieldByName(identifier) : QStringLiteral("");
+}
+
+} // namespace
+
+CrwlByPageDataSource::CrwlByPageDataSource() = default;
+
+CrwlByPageDataSource::~CrwlByPageDataSource() = default;
+
+const ViewColumns& CrwlByPageDataSource::columns()
+{
+    using C = ViewComparison;
+    static const ViewColumns table({
+        { QStringLiteral("linkurldecoded"), QStringLiteral("URL"), QStringLiteral("linkurl"), C::Default, true },
+        { QStringLiteral("status"), QStringLiteral("Status"), QStringLiteral("status"), C::Default, true },
+        { QStringLiteral("linkText"), QStringLiteral("Link text"), QStringLiteral("linkText"), C::CaseInsensitive,
+            true },
+        { QStringLiteral("redir"), QStringLiteral("Redirected to"), QString(), C::Default, true },
+        { QStringLiteral("nofollow"), QStringLiteral("Nofollow"), QStringLiteral("nofollow"), C::Default, false },
+        { QStringLiteral("noreferrer"), QStringLiteral("Noreferrer"), QStringLiteral("noreferrer"), C::Default, false },
+        { QStringLiteral("noopener"), QStringLiteral("Noopener"), QStringLiteral("noopener"), C::Default, false },
+        { QStringLiteral("author"), QStringLiteral("Author"), QStringLiteral("author"), C::Default, false },
+        { QStringLiteral("alternate"), QStringLiteral("Alternate"), QStringLiteral("alternate"), C::Default, false },
+        { QStringLiteral("rel"), QStringLiteral("Rel"), QStringLiteral("rel"), C::CaseInsensitive, false },
+        { QStringLiteral("hreflang"), QStringLiteral("Hreflang"), QStringLiteral("hreflang"), C::CaseInsensitive,
+            false },
+        { QStringLiteral("internal"), QStringLiteral("Internal"), QStringLiteral("internal"), C::Default, false },
+        { QStringLiteral("targetattr"), QStringLiteral("Target"), QStringLiteral("targetAttr"), C::Default, false },
+        { QStringLiteral("redirectCount"), QStringLiteral("Redirects"), QStringLiteral("redirectCount"), C::Default,
+            false },
+    });
+    return table;
+}
+
+void CrwlByPageDataSource::clear()
+{
+    qfDataSource::clear();
+    internalPageArray.reset();
+    pagesNeedingAttention.clear();
+    rowOfPage.clear();
+    lastPage = nullptr;
+    lastPageRow = nullptr;
+    if (byPageOutlineView) {
+        byPageOutlineView->setSortDescriptors({});
+        byPageOutlineView->reloadData();
+    }
+}
+
+void CrwlByPageDataSource::setInternalPageArray(CrwlUrlList pages) { internalPageArray = std::move(pages); }
+
+bool CrwlByPageDataSource::shouldBeVisible(const CrwlLinkInstance& link) const
+{
+    return visibleInPass(link, filterState.pass());
+}
+
+bool CrwlByPageDataSource::visibleInPass(const CrwlLinkInstance& link, const detail::LinkViewFilter::Pass& pass) const
+{
+    if (pass.showsEverything)
+        return true;
+    const auto target = link.target();
+    if (pass.badLinksOnly && !(target && target->shouldBeMemberOfBadCollection()))
+        return false;
+    return target && target->getVisible();
+}
+
+qsizetype CrwlByPageDataSource::countVisibleItemsforThisPage(const CrwlUrl& page) const
+{
+    const detail::LinkViewFilter::Pass pass = filterState.pass();
+    qsizetype count = 0;
+    for (const auto& link : page.getOutboundInstances()) {
+        if (link && visibleInPass(*link, pass))
+            ++count;
+    }
+    return count;
+}
+
+bool CrwlByPageDataSource::pageHasAtLeastOneVisibleItem(const CrwlUrl& page) const
+{
+    const bool badOnly = detail::LinkViewFilter::badLinksOnly();
+    for (const auto& link : page.getOutboundInstances()) {
+        const auto target = link ? link->target() : nullptr;
+        if (target && target->getVisible() && (!badOnly || target->isInBadCollection()))
+            return true;
+    }
+    return false;
+}
+
+void CrwlByPageDataSource::rebuild(const QList<SortDescriptor>& descriptors)
+{
+    pagesNeedingAttention.clear();
+    rowOfPage.clear();
+    lastPage = nullptr;
+    lastPageRow = nullptr;
+    if (!internalPageArray)
+        return;
+    const detail::LinkViewFilter::Pass pass = filterState.pass();
+    const bool badOnly = pass.badLinksOnly;
+    for (const auto& page : *internalPageArray) {
+        if (!page)
+            continue;
+        PageRow row { page, {} };
+        bool listed = false;
+        for (const auto& link : page->getOutboundInstances()) {
+            if (!link || !visibleInPass(*link, pass))
+                continue;
+            row.links.append(link);
+            if (!listed) {
+                const auto target = badOnly ? link->target() : nullptr;
+                listed = !badOnly || (target && target->isInBadCollection());
+            }
+        }
+        if (listed)
+            pagesNeedingAttention.push_back(std::move(row));
+    }
+
+    // Pages by their URL when a descriptor names it; links by the first link key.
+    const SortDescriptor* pageSort = nullptr;
+    const SortDescriptor* linkSort = nullptr;
+    QString linkKey;
+    for (const SortDescriptor& descriptor : descriptors) {
+        const QString key = columns().sortKeyFor(descriptor.key);
+        if (!pageSort && key == QLatin1String("linkurl"))
+            pageSort = &descriptor;
+        if (!linkSort && linkSortKeys().contains(key)) {
+            linkSort = &descriptor;
+            linkKey = key;
+        }
+    }
+    if (pageSort) {
+        const std::vector<qsizetype> order = detail::stableSortOrder(
+            qsizetype(pagesNeedingAttention.size()),
+            [&](qsizetype i) { return QVariant(pagesNeedingAttention[size_t(i)].page->getLinkurl()); },
+            ViewComparison::Default, pageSort->ascending);
+        std::vector<PageRow> sorted;
+        sorted.reserve(order.size());
+        for (qsizetype i : order)
+            sorted.push_back(std::move(pagesNeedingAttention[size_t(i)]));
+        pagesNeedingAttention = std::move(sorted);
+    }
+    if (linkSort) {
+        const ViewColumn* column = columns().find(linkSort->key);
+        const ViewComparison comparison
+            = linkKey == QLatin1String("internal") || !column ? ViewComparison::Default : column->comparison;
+        const QString getter = linkKey == QLatin1String("internal") ? QStringLiteral("targetInternal") : linkKey;
+        for (PageRow& row : pagesNeedingAttention)
+            detail::stableSortOccurrences(row.links, getter, comparison, linkSort->ascending);
+    }
+    if (platform::verbosity() >= 2)
+        logLine(2, QStringLiteral("by page: %1 pages").arg(pagesNeedingAttention.size()));
+    rowOfPage.reserve(qsizetype(pagesNeedingAttention.size()));
+    for (size_t i = 0; i < pagesNeedingAttention.size(); ++i)
+        rowOfPage.insert(pagesNeedingAttention[i].page.get(), qsizetype(i));
+}
+
+qsizetype CrwlByPageDataSource::countPagesWithVisibleItems()
+{
+    rebuild(byPageOutlineView ? byPageOutlineView->sortDescriptors() : QList<SortDescriptor>());
+    return qsizetype(pagesNeedingAttention.size());
+}
+
+std::shared_ptr<CrwlUrl> CrwlByPageDataSource::getNthPageWithVisibleItems(qsizetype index) const
+{
+    if (index < 0 || index >= qsizetype(pagesNeedingAttention.size()))
+        return nullptr;
+    return pagesNeedingAttention[size_t(index)].page;
+}
+
+const CrwlByPageDataSource::PageRow* CrwlByPageDataSource::rowOf(const CrwlDataObject* page) const
+{
+    if (page && page == lastPage)
+        return lastPageRow;
+    const auto it = rowOfPage.constFind(page);
+    lastPage = page;
+    lastPageRow = it == rowOfPage.cend() ? nullptr : &pagesNeedingAttention[size_t(it.value())];
+    return lastPageRow;
+}
+
+QList<qfDataSource::Item> CrwlByPageDataSource::visibleLinksOfPage(const CrwlUrl& page) const
+{
+    const PageRow* row = rowOf(&page);
+    return row ? row->links : QList<Item>();
+}
+
+void CrwlByPageDataSource::filter()
+{
+    logLine(2, QStringLiteral("CrwlByPageDataSource filter:"));
+    reloadData();
+}
+
+void CrwlByPageDataSource::reloadData()
+{
+    countPagesWithVisibleItems();
+    if (byPageOutlineView)
+        byPageOutlineView->reloadData();
+}
+
+void CrwlByPageDataSource::outlineViewDidClickTableColumn(TableView& view, const TableColumn& /*column*/)
+{
+    rebuild(view.sortDescriptors());
+    view.reloadData();
+}
+
+qsizetype CrwlByPageDataSource::outlineViewNumberOfChildrenOfItem(TableView& /*view*/, const Item& item)
+{
+    if (!item)
+        return qsizetype(pagesNeedingAttention.size());
+    const PageRow* row = rowOf(item.get());
+    return row ? row->links.size() : 0;
+}
+
+qfDataSource::Item CrwlByPageDataSource::outlineViewChildOfItem(TableView& /*view*/, qsizetype index, const Item& item)
+{
+    if (index < 0)
+        return nullptr;
+    if (!item)
+        return index < qsizetype(pagesNeedingAttention.size()) ? pagesNeedingAttention[size_t(index)].page : nullptr;
+    const PageRow* row = rowOf(item.get());
+    return row && index < row->links.size() ? row->links.at(index) : nullptr;
+}
+
+bool CrwlByPageDataSource::outlineViewIsItemExpandable(TableView& /*view*/, const Item& item)
+{
+    return item && rowOf(item.get()) != nullptr;
+}
+
+QString CrwlByPageDataSource::cellValue(const QString& identifier, const CrwlDataObject* item)
+{
+    if (const auto* link = detail::asOccurrence(item))
+        return linkCell(identifier, *link);
+    if (const auto* page = dynamic_cast<const CrwlUrl*>(item)) {
+        if (identifier == QLatin1String("linkurl") || identifier == QLatin1String("linkurldecoded"))
+            return page->getFieldByName(QStringLiteral("linkurldecoded"));
+        return QStringLiteral("");
+    }
+    logLine(1, QStringLiteral("by page: no item for column %1").arg(identifier));
+    return QStringLiteral("");
+}
+
+QVariant CrwlByPageDataSource::outlineViewObjectValue(TableView& /*view*/, const TableColumn& column, const Item& item)
+{
+    return cellValue(column.identifier, item.get());
+}
+
+std::optional<CrwlLabelColour> CrwlByPageDataSource::labelForItem(const Item& item)
+{
+    return detail::labelForRowObject(item.get());
+}
+
+std::optional<CrwlLabelColour> CrwlByPageDataSource::tableViewLabelColorForRow(
+    ResultTreeView& view, const QModelIndex& row)
+{
+    return labelForItem(view.itemAt(row));
+}
+
+QList<qfDataSource::Item> CrwlByPageDataSource::getSelectedFromByPageView(const QList<Item>& selected) const
+{
+    QList<Item> items;
+    for (const Item& item : selected) {
+        if (dynamic_cast<const CrwlUrl*>(item.get()) || detail::asOccurrence(item.get()))
+            items.append(item);
+    }
+    return items;
+}
+
+void CrwlByPageDataSource::doubleClickInOutlineView(const QList<Item>& selected)
+{
+    const QList<Item> items = getSelectedFromByPageView(selected);
+    if (items.isEmpty() || !opener)
+        return;
+    if (auto page = std::dynamic_pointer_cast<CrwlUrl>(items.first()))
+        opener->inspectPage(page);
+    else if (auto link = std::dynamic_pointer_cast<CrwlLinkInstance>(items.first())) {
+        if (auto target = link->target())
+            opener->inspect(target);
+    }
+}
+
+void CrwlByPageDataSource::locateInOutlineView(const QList<Item>& selected)
+{
+    const QList<Item> items = getSelectedFromByPageView(selected);
+    if (!items.isEmpty() && opener)
+        opener->locate(items.first());
+}
+
+void CrwlByPageDataSource::highlightLinkInOutlineView(const QList<Item>& selected)
+{
+    const QList<Item> items = getSelectedFromByPageView(selected);
+    if (items.isEmpty()) {
+        logLine(1, QStringLiteral("unable to find instance"));
+        return;
+    }
+    auto link = std::dynamic_pointer_cast<CrwlLinkInstance>(items.first());
+    if (!link) {
+        logLine(1, QStringLiteral("highlight: a page row has no link to highlight"));
+        return;
+    }
+    if (opener)
+        opener->highlight(link);
+}
+
+QString CrwlByPageDataSource::visitPageInOutlineView(const QList<Item>& selected) const
+{
+    const QList<Item> items = getSelectedFromByPageView(selected);
+    if (items.isEmpty())
+        return {};
+    if (const auto* page = dynamic_cast<const CrwlUrl*>(items.first().get())) {
+        logLine(2, QStringLiteral("visit: CrwlUrl"));
+        return page->absoluteString();
+    }
+    logLine(2, QStringLiteral("visit: CrwlLinkInstance"));
+    return static_cast<const CrwlLinkInstance*>(items.first().get())->getOnPageUrl();
+}
+
+void CrwlByPageDataSource::expandAllButton()
+{
+    if (outlineExpander)
+        outlineExpander(/*expand=*/true);
+}
+
+void CrwlByPageDataSource::collapseAllButton()
+{
+    if (outlineExpander)
+        outlineExpander(/*expand=*/false);
+}
+
+} // namespace crawlmere::views

@@ -1,0 +1,131 @@
+// The by-page result tab's data source: the scan's internal pages, each with the links on it
+// that pass the current filter.
+#pragma once
+
+#include "engine/CrwlURLDelegate.h"
+#include "engine/qfDataSource.h"
+#include "views/OutlineDataSource.h"
+#include "views/ResultViewDelegate.h"
+#include "views/ViewColumn.h"
+#include "views/detail/LinkViewFilter.h"
+
+#include <QHash>
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <vector>
+
+class CrwlLinkInstance;
+class CrwlUrl;
+
+namespace crawlmere::views {
+
+class LinkViewOpener;
+
+/// Top-level rows are the pages (`CrwlUrl`) with at least one visible link, their children those
+/// links (`CrwlLinkInstance`). The rows are a snapshot rebuilt by `filter()`, `reloadData()` and
+/// a header click, and sorted then: pages by "linkurl" when a sort descriptor names it, each
+/// page's links by the first descriptor among the link keys. The pages are shared with the
+/// caller, not copied; the base's collection is not used.
+///
+/// Lifetimes: the outline, the opener and the pasteboard are not owned and must outlive this
+/// object or be unset first. Main thread only.
+class CrwlByPageDataSource : public qfDataSource, public OutlineDataSource, public ResultViewDelegate {
+public:
+    using Item = qfDataSource::Item;
+
+    CrwlByPageDataSource();
+    ~CrwlByPageDataSource() override;
+
+    /// The by-page outline's columns.
+    static const ViewColumns& columns();
+
+    /// The `byPageOutlineView` outlet.
+    void setOutlineView(TableView* outline) { byPageOutlineView = outline; }
+    TableView* getOutlineView() const { return byPageOutlineView; }
+    void setSearchText(const QString& text) { filterState.searchText = text; }
+    void setFilterTag(int tag) { filterState.filterTag = tag; }
+    void setOpener(LinkViewOpener* value) { opener = value; }
+    LinkViewOpener* getOpener() const { return opener; }
+    /// What expand all / collapse all do to the outline (true: expand); set by the window.
+    void setOutlineExpander(std::function<void(bool)> expander) { outlineExpander = std::move(expander); }
+
+    bool needsFiltering() const { return needsFilteringFlag; }
+    void setNeedsFiltering(bool value) { needsFilteringFlag = value; }
+
+    /// Base clear, no pages, the outline's sort descriptors cleared, the outline reloaded.
+    void clear() override;
+    /// Keeps the pages (shared); the rows are built by the next `filter()` or `reloadData()`.
+    void setInternalPageArray(CrwlUrlList pages);
+    /// Number of pages given (0 before `setInternalPageArray`).
+    qsizetype getCount() const { return internalPageArray ? qsizetype(internalPageArray->size()) : 0; }
+    /// Rebuilds the rows and reloads the outline.
+    void filter();
+    void reloadData();
+
+    /// Visible when nothing filters; hidden with bad-links-only on and a target that is not a bad
+    /// link; else the target's visible flag. (The link text plays no part here.)
+    bool shouldBeVisible(const CrwlLinkInstance& link) const;
+    qsizetype countVisibleItemsforThisPage(const CrwlUrl& page) const;
+    /// NO without links; else whether a link's target has its visible flag set (and, with
+    /// bad-links-only on, is in the bad collection).
+    bool pageHasAtLeastOneVisibleItem(const CrwlUrl& page) const;
+    /// Rebuilds the rows; the number of pages listed.
+    qsizetype countPagesWithVisibleItems();
+    /// The listed page at `index`; null when out of range.
+    std::shared_ptr<CrwlUrl> getNthPageWithVisibleItems(qsizetype index) const;
+    /// The visible links listed under a page, in display order (empty for a page not listed).
+    QList<Item> visibleLinksOfPage(const CrwlUrl& page) const;
+
+    // Actions on the selected rows, given top to bottom.
+    /// The selected pages and links.
+    QList<Item> getSelectedFromByPageView(const QList<Item>& selected) const;
+    /// A page: the page inspector; a link: the link inspector on its target.
+    void doubleClickInOutlineView(const QList<Item>& selected);
+    void locateInOutlineView(const QList<Item>& selected);
+    /// A link row: the highlighter; a page row or none: nothing but a log line.
+    void highlightLinkInOutlineView(const QList<Item>& selected);
+    /// The address the visit action opens: a page's URL, or the URL of the page holding a link;
+    /// empty without a selection.
+    QString visitPageInOutlineView(const QList<Item>& selected) const;
+    void expandAllButton();
+    void collapseAllButton();
+
+    static std::optional<CrwlLabelColour> labelForItem(const Item& item);
+    /// The text of a column for a page or link row.
+    static QString cellValue(const QString& identifier, const CrwlDataObject* item);
+
+    // OutlineDataSource
+    qsizetype outlineViewNumberOfChildrenOfItem(TableView& view, const Item& item) override;
+    Item outlineViewChildOfItem(TableView& view, qsizetype index, const Item& item) override;
+    bool outlineViewIsItemExpandable(TableView& view, const Item& item) override;
+    QVariant outlineViewObjectValue(TableView& view, const TableColumn& column, const Item& item) override;
+    /// Rebuilds and sorts the rows by the outline's sort descriptors and reloads.
+    void outlineViewDidClickTableColumn(TableView& view, const TableColumn& column) override;
+    // ResultViewDelegate
+    std::optional<CrwlLabelColour> tableViewLabelColorForRow(ResultTreeView& view, const QModelIndex& row) override;
+
+private:
+    struct PageRow {
+        std::shared_ptr<CrwlUrl> page;
+        QList<Item> links;
+    };
+    bool visibleInPass(const CrwlLinkInstance& link, const detail::LinkViewFilter::Pass& pass) const;
+    void rebuild(const QList<SortDescriptor>& descriptors);
+    const PageRow* rowOf(const CrwlDataObject* page) const;
+
+    TableView* byPageOutlineView = nullptr;
+    LinkViewOpener* opener = nullptr;
+    std::function<void(bool)> outlineExpander;
+    std::optional<CrwlUrlList> internalPageArray;
+    std::vector<PageRow> pagesNeedingAttention;
+    QHash<const CrwlDataObject*, qsizetype> rowOfPage;
+    // The last page looked up: a view asks about one page several times in a row.
+    mutable const CrwlDataObject* lastPage = nullptr;
+    mutable const PageRow* lastPageRow = nullptr;
+    detail::LinkViewFilter filterState;
+    bool needsFilteringFlag = false;
+};
+
+} // namespace crawlmere::views

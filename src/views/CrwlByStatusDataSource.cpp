@@ -1,0 +1,426 @@
+// The by-status result tab's data source.
+#include "views/CrwlByStatusDataSource.h"
+
+#include "engine/CrwlLabelColour.h"
+#include "engine/CrwlLinkInstance.h"
+#include "engine/CrwlUrl.h"
+#include "engine/PunycodeAdditions.h"
+#include "platform/Log.h"
+#include "platform/UserDefaults.h"
+#include "views/LinkViewOpener.h"
+#include "views/Pasteboard.h"
+#include "views/ResultTreeView.h"
+#include "views/detail/RankSort.h"
+
+#include <QHash>
+
+#include <algorithm>
+#include <utility>
+
+using crawlmere::platform::logLine;
+
+namespace crawlmere::views {
+
+namespace {
+
+using Item = qfDataSource::Item;
+
+enum class StatusCell {
+    TargetField,
+    OnPage,
+    LinkText,
+    Nofollow,
+    Noreferrer,
+    Noopener,
+    Author,
+    Alternate,
+    Internal,
+    Rel,
+    Hreflang,
+    TargetAttr,
+    RedirectCount,
+    LineNumber,
+};
+
+const QHash<QString, StatusCell>& statusCells()
+{
+    static const QHash<QString, StatusCell> cells = {
+        { QStringLiteral("linkurl"), StatusCell::TargetField },
+        { QStringLiteral("redir"), StatusCell::TargetField },
+        { QStringLiteral("linkurldecoded"), StatusCell::TargetField },
+        { QStringLiteral("redirdecoded"), StatusCell::TargetField },
+        { QStringLiteral("onpageurl"), StatusCell::OnPage },
+        { QStringLiteral("onpageurldecoded"), StatusCell::OnPage },
+        { QStringLiteral("linktext"), StatusCell::LinkText },
+        { QStringLiteral("nofollow"), StatusCell::Nofollow },
+        { QStringLiteral("noreferrer"), StatusCell::Noreferrer },
+        { QStringLiteral("noopener"), StatusCell::Noopener },
+        { QStringLiteral("author"), StatusCell::Author },
+        { QStringLiteral("alternate"), StatusCell::Alternate },
+        { QStringLiteral("internal"), StatusCell::Internal },
+        { QStringLiteral("rel"), StatusCell::Rel },
+        { QStringLiteral("hreflang"), StatusCell::Hreflang },
+        { QStringLiteral("targetattr"), StatusCell::TargetAttr },
+        { QStringLiteral("redirectCount"), StatusCell::RedirectCount },
+        { QStringLiteral("lineNumber"), StatusCell::LineNumber },
+    };
+    return cells;
+}
+
+QString occurrenceCell(StatusCell cell, const QString& identifier, const CrwlLinkInstance& occurrence)
+{
+    switch (cell) {
+    case StatusCell::TargetField: {
+        const auto target = occurrence.target();
+        return target ? target->getFieldByName(identifier) : QStringLiteral("");
+    }
+    case StatusCell::OnPage:
+        if (platform::UserDefaults::standard().integerForKey(QStringLiteral("displayPageTitle")) == 1)
+            return occurrence.getOnPageTitle();
+        return PunycodeAdditions::decodedURLString(occurrence.getOnPageUrl());
+    case StatusCell::LinkText:
+        return occurrence.getLinkText();
+    case StatusCell::Nofollow:
+        return detail::yesNo(occurrence.getNofollow());
+    case StatusCell::Noreferrer:
+        return detail::yesNo(occurrence.getNoreferrer());
+    case StatusCell::Noopener:
+        return detail::yesNo(occurrence.getNoopener());
+    case StatusCell::Author:
+        return detail::yesNo(occurrence.getAuthor());
+    case StatusCell::Alternate:
+        return detail::yesNo(occurrence.getAlternate());
+    case StatusCell::Internal:
+        return detail::localized(occurrence.getTargetInternal());
+    case StatusCell::Rel:
+        return occurrence.getRel();
+    case StatusCell::Hreflang:
+        return occurrence.getHreflang();
+    case StatusCell::TargetAttr:
+        return occurrence.getTargetAttr();
+    case StatusCell::RedirectCount:
+        return detail::countOrEmpty(occurrence.getRedirectCount());
+    case StatusCell::LineNumber:
+        return detail::countOrEmpty(occurrence.getLineNumber());
+    }
+    return QStringLiteral("");
+}
+
+} // namespace
+
+CrwlByStatusDataSource::CrwlByStatusDataSource() { retainArray.reserve(3); }
+
+CrwlByStatusDataSource::~CrwlByStatusDataSource() = default;
+
+const ViewColumns& CrwlByStatusDataSource::columns()
+{
+    using C = ViewComparison;
+    static const ViewColumns table({
+        { QStringLiteral("linkurldecoded"), QStringLiteral("URL"), QStringLiteral("linkurl"), C::CaseInsensitive,
+            true },
+        { QStringLiteral("status"), QStringLiteral("Status"), QStringLiteral("statusDescription"), C::CaseInsensitive,
+            true },
+        { QStringLiteral("onpageurl"), QStringLiteral("Appears on"), QStringLiteral("onpageurl"), C::CaseInsensitive,
+            true },
+        { QStringLiteral("linktext"), QStringLiteral("Link text"), QStringLiteral("linktext"), C::CaseInsensitive,
+            true },
+        { QStringLiteral("redir"), QStringLiteral("Redirected to"), QStringLiteral("redir"), C::CaseInsensitive, true },
+        { QStringLiteral("nofollow"), QStringLiteral("Nofollow"), QStringLiteral("nofollow"), C::Default, false },
+        { QStringLiteral("noreferrer"), QStringLiteral("Noreferrer"), QStringLiteral("noreferrer"), C::Default, false },
+        { QStringLiteral("noopener"), QStringLiteral("Noopener"), QStringLiteral("noopener"), C::Default, false },
+        { QStringLiteral("author"), QStringLiteral("Author"), QStringLiteral("author"), C::Default, false },
+        { QStringLiteral("alternate"), QStringLiteral("Alternate"), QStringLiteral("alternate"), C::Default, false },
+        { QStringLiteral("internal"), QStringLiteral("Internal"), QStringLiteral("targetInternal"), C::Default, false },
+        { QStringLiteral("rel"), QStringLiteral("Rel"), QStringLiteral("rel"), C::CaseInsensitive, false },
+        { QStringLiteral("hreflang"), QStringLiteral("Hreflang"), QStringLiteral("hreflang"), C::CaseInsensitive,
+            false },
+        { QStringLiteral("targetattr"), QStringLiteral("Target"), QStringLiteral("targetAttr"), C::Default, false },
+        { QStringLiteral("redirectCount"), QStringLiteral("Redirects"), QStringLiteral("redirectCount"), C::Default,
+            false },
+        { QStringLiteral("lineNumber"), QStringLiteral("Line"), QString(), C::Default, false },
+    });
+    return table;
+}
+
+void CrwlByStatusDataSource::clear()
+{
+    instanceCollection = {};
+    buildFullByStatusDictionary();
+    if (byStatusOutlineView) {
+        byStatusOutlineView->setSortDescriptors({});
+        byStatusOutlineView->reloadData();
+    }
+}
+
+void CrwlByStatusDataSource::setCollection(QList<Item> occurrences) { instanceCollection = std::move(occurrences); }
+
+bool CrwlByStatusDataSource::shouldBeVisible(const CrwlLinkInstance& occurrence) const
+{
+    return visibleInPass(occurrence, filterState.pass());
+}
+
+bool CrwlByStatusDataSource::visibleInPass(
+    const CrwlLinkInstance& occurrence, const detail::LinkViewFilter::Pass& pass) const
+{
+    if (pass.showsEverything)
+        return true;
+    const auto target = occurrence.target();
+    if (pass.badLinksOnly && !(target && target->shouldBeMemberOfBadCollection()))
+        return false;
+    if (filterState.linkTextHit(occurrence))
+        return true;
+    return target && target->getVisible();
+}
+
+void CrwlByStatusDataSource::buildFullByStatusDictionary()
+{
+    // Row objects of the texts still shown are kept, so that the outline keeps them open.
+    QHash<QString, std::shared_ptr<StatusGroup>> previous;
+    for (const auto& group : fullStatusArray)
+        previous.insert(group->getStatusText(), group);
+    QHash<QString, StatusGroup*> groupOfText;
+    QHash<const CrwlUrl*, StatusGroup*> groupOfTarget;
+    QList<std::shared_ptr<StatusGroup>> rows;
+    const detail::LinkViewFilter::Pass pass = filterState.pass();
+    for (const Item& item : std::as_const(instanceCollection)) {
+        const auto* occurrence = detail::asOccurrence(item.get());
+        if (!occurrence || !visibleInPass(*occurrence, pass))
+            continue;
+        const auto target = occurrence->target();
+        if (!target)
+            continue;
+        StatusGroup*& group = groupOfTarget[target.get()];
+        if (!group) {
+            const QString text = target->getStatusDescription();
+            if (text.isEmpty()) {
+                groupOfTarget.remove(target.get());
+                continue;
+            }
+            StatusGroup*& byText = groupOfText[text];
+            if (!byText) {
+                std::shared_ptr<StatusGroup> made = previous.value(text);
+                if (made)
+                    made->occurrences.clear();
+                else
+                    made = std::make_shared<StatusGroup>(text);
+                rows.append(made);
+                byText = made.get();
+            }
+            group = byText;
+        }
+        group->occurrences.append(item);
+    }
+    for (auto it = previous.cbegin(); it != previous.cend(); ++it) {
+        if (!groupOfText.contains(it.key()))
+            it.value()->occurrences.clear();
+    }
+    fullStatusArray = std::move(rows);
+    if (platform::verbosity() >= 2)
+        logLine(2, QStringLiteral("by status: %1 status rows").arg(fullStatusArray.size()));
+}
+
+void CrwlByStatusDataSource::filter()
+{
+    logLine(3, QStringLiteral("CrwlByStatusDataSource filter:"));
+    buildFullByStatusDictionary();
+    if (byStatusOutlineView)
+        applySort(byStatusOutlineView->sortDescriptors());
+    reloadData();
+}
+
+void CrwlByStatusDataSource::changeRedirectDisplayMethod() { filter(); }
+
+std::shared_ptr<StatusGroup> CrwlByStatusDataSource::groupForStatus(const QString& text) const
+{
+    for (const auto& group : fullStatusArray) {
+        if (group->getStatusText() == text)
+            return group;
+    }
+    return nullptr;
+}
+
+void CrwlByStatusDataSource::applySort(const QList<SortDescriptor>& descriptors)
+{
+    if (descriptors.isEmpty() || descriptors.first().key.isEmpty())
+        return;
+    const QString key = columns().sortKeyFor(descriptors.first().key);
+    if (key.isEmpty())
+        return;
+    const bool ascending = descriptors.first().ascending;
+    if (key == QLatin1String("statusDescription")) {
+        sortByStatusByColumn(key, ascending, CrwlDataObject::isNumber(key) ? 1 : 0);
+        return;
+    }
+    const ViewColumn* column = columns().find(descriptors.first().key);
+    const ViewComparison comparison = column ? column->comparison : ViewComparison::CaseInsensitive;
+    for (const auto& group : fullStatusArray)
+        detail::stableSortOccurrences(group->occurrences, key, comparison, ascending);
+}
+
+void CrwlByStatusDataSource::sortByStatusByColumn(const QString& key, bool ascending, int options)
+{
+    if (options != 0)
+        return;
+    if (key == QLatin1String("statusDescription")) {
+        std::stable_sort(fullStatusArray.begin(), fullStatusArray.end(), [](const auto& left, const auto& right) {
+            return QString::compare(left->getStatusText(), right->getStatusText(), Qt::CaseInsensitive) < 0;
+        });
+        if (!ascending)
+            std::reverse(fullStatusArray.begin(), fullStatusArray.end());
+        return;
+    }
+    for (const auto& group : fullStatusArray)
+        detail::stableSortOccurrences(group->occurrences, key, ViewComparison::CaseInsensitive, ascending);
+}
+
+void CrwlByStatusDataSource::reloadData()
+{
+    if (byStatusOutlineView)
+        byStatusOutlineView->reloadData();
+}
+
+void CrwlByStatusDataSource::outlineViewDidClickTableColumn(TableView& view, const TableColumn& /*column*/)
+{
+    applySort(view.sortDescriptors());
+    view.reloadData();
+}
+
+qsizetype CrwlByStatusDataSource::outlineViewNumberOfChildrenOfItem(TableView& /*view*/, const Item& item)
+{
+    if (!item)
+        return fullStatusArray.size();
+    const auto* group = dynamic_cast<const StatusGroup*>(item.get());
+    return group ? group->occurrences.size() : 0;
+}
+
+Item CrwlByStatusDataSource::outlineViewChildOfItem(TableView& /*view*/, qsizetype index, const Item& item)
+{
+    if (index < 0)
+        return nullptr;
+    if (!item)
+        return index < fullStatusArray.size() ? fullStatusArray.at(index) : nullptr;
+    const auto* group = dynamic_cast<const StatusGroup*>(item.get());
+    return group && index < group->occurrences.size() ? group->occurrences.at(index) : nullptr;
+}
+
+bool CrwlByStatusDataSource::outlineViewIsItemExpandable(TableView& /*view*/, const Item& item)
+{
+    return dynamic_cast<const StatusGroup*>(item.get()) != nullptr;
+}
+
+QString CrwlByStatusDataSource::cellValue(const QString& identifier, const CrwlDataObject* item)
+{
+    if (const auto* group = dynamic_cast<const StatusGroup*>(item))
+        return identifier == QLatin1String("status") ? group->getStatusText() : QStringLiteral("");
+    const auto* occurrence = detail::asOccurrence(item);
+    if (!occurrence)
+        return QStringLiteral("");
+    const auto& cells = statusCells();
+    const auto it = cells.constFind(identifier);
+    return it == cells.cend() ? QStringLiteral("") : occurrenceCell(it.value(), identifier, *occurrence);
+}
+
+QVariant CrwlByStatusDataSource::outlineViewObjectValue(
+    TableView& /*view*/, const TableColumn& column, const Item& item)
+{
+    return cellValue(column.identifier, item.get());
+}
+
+std::optional<CrwlLabelColour> CrwlByStatusDataSource::labelForItem(const Item& item)
+{
+    return detail::labelForRowObject(item.get());
+}
+
+std::optional<CrwlLabelColour> CrwlByStatusDataSource::tableViewLabelColorForRow(
+    ResultTreeView& view, const QModelIndex& row)
+{
+    return labelForItem(view.itemAt(row));
+}
+
+QList<std::shared_ptr<CrwlLinkInstance>> CrwlByStatusDataSource::getSelectedFromByStatusView(
+    const QList<Item>& selected) const
+{
+    QList<std::shared_ptr<CrwlLinkInstance>> occurrences;
+    for (const Item& item : selected) {
+        if (auto occurrence = std::dynamic_pointer_cast<CrwlLinkInstance>(item))
+            occurrences.append(std::move(occurrence));
+    }
+    return occurrences;
+}
+
+QList<std::shared_ptr<CrwlUrl>> CrwlByStatusDataSource::markAsFixedMenuItem(const QList<Item>& selected) const
+{
+    QList<std::shared_ptr<CrwlUrl>> targets;
+    for (const auto& occurrence : getSelectedFromByStatusView(selected)) {
+        if (auto target = occurrence->target())
+            targets.append(std::move(target));
+    }
+    return targets;
+}
+
+std::shared_ptr<CrwlLinkInstance> CrwlByStatusDataSource::firstOccurrence(const QList<Item>& selected) const
+{
+    const auto occurrences = getSelectedFromByStatusView(selected);
+    return occurrences.isEmpty() ? nullptr : occurrences.first();
+}
+
+void CrwlByStatusDataSource::copyUrlFromByStatusView(const QList<Item>& selected)
+{
+    if (const auto occurrence = firstOccurrence(selected))
+        toClip(occurrence->getLinkUrl());
+}
+
+void CrwlByStatusDataSource::copyAppearsOnFromByStatusView(const QList<Item>& selected)
+{
+    if (const auto occurrence = firstOccurrence(selected))
+        toClip(occurrence->getOnPageUrl());
+}
+
+void CrwlByStatusDataSource::copyRedirFromByStatusView(const QList<Item>& selected)
+{
+    if (const auto occurrence = firstOccurrence(selected))
+        toClip(occurrence->getRedir());
+}
+
+void CrwlByStatusDataSource::locateInOutlineView(const QList<Item>& selected)
+{
+    if (auto occurrence = firstOccurrence(selected); occurrence && opener)
+        opener->locate(occurrence);
+}
+
+void CrwlByStatusDataSource::highlightInOutlineView(const QList<Item>& selected)
+{
+    const auto occurrence = firstOccurrence(selected);
+    if (!occurrence) {
+        logLine(1, QStringLiteral("unable to find instance"));
+        return;
+    }
+    if (opener)
+        opener->highlight(occurrence);
+}
+
+void CrwlByStatusDataSource::doubleClickInOutlineView(const QList<Item>& selected)
+{
+    if (selected.isEmpty() || !opener)
+        return;
+    if (const auto* occurrence = detail::asOccurrence(selected.first().get())) {
+        if (auto target = occurrence->target())
+            opener->inspect(target);
+    }
+}
+
+void CrwlByStatusDataSource::expandAllButton()
+{
+    if (outlineExpander)
+        outlineExpander(/*expand=*/true);
+}
+
+void CrwlByStatusDataSource::collapseAllButton()
+{
+    if (outlineExpander)
+        outlineExpander(/*expand=*/false);
+}
+
+void CrwlByStatusDataSource::toClip(const QString& text) { pasteboard().setString(text); }
+
+} // namespace crawlmere::views

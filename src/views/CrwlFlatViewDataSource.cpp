@@ -1,0 +1,390 @@
+// The flat result tab's data source.
+#include "views/CrwlFlatViewDataSource.h"
+
+#include "engine/CrwlLabelColour.h"
+#include "engine/CrwlLinkInstance.h"
+#include "engine/CrwlUrl.h"
+#include "platform/Log.h"
+#include "platform/UserDefaults.h"
+#include "views/LinkViewOpener.h"
+#include "views/Pasteboard.h"
+#include "views/ResultTreeView.h"
+#include "views/detail/RankSort.h"
+
+#include <QHash>
+#include <QSaveFile>
+
+#include <utility>
+
+using crawlmere::platform::logLine;
+
+namespace crawlmere::views {
+
+namespace {
+
+enum class FlatCell {
+    Status,
+    LinkUrl,
+    Redir,
+    LinkText,
+    OnPage,
+    Distance,
+    FileSize,
+    Nofollow,
+    Noreferrer,
+    Noopener,
+    Author,
+    Alternate,
+    Sponsored,
+    Ugc,
+    Internal,
+    Rel,
+    Hreflang,
+    TargetAttr,
+    RedirectCount,
+    LineNumber,
+};
+
+const QHash<QString, FlatCell>& flatCells()
+{
+    static const QHash<QString, FlatCell> cells = {
+        { QStringLiteral("status"), FlatCell::Status },
+        { QStringLiteral("linkurl"), FlatCell::LinkUrl },
+        { QStringLiteral("redir"), FlatCell::Redir },
+        { QStringLiteral("linktext"), FlatCell::LinkText },
+        { QStringLiteral("onpageurl"), FlatCell::OnPage },
+        { QStringLiteral("onpageurldecoded"), FlatCell::OnPage },
+        { QStringLiteral("distance"), FlatCell::Distance },
+        { QStringLiteral("filesize"), FlatCell::FileSize },
+        { QStringLiteral("nofollow"), FlatCell::Nofollow },
+        { QStringLiteral("noreferrer"), FlatCell::Noreferrer },
+        { QStringLiteral("noopener"), FlatCell::Noopener },
+        { QStringLiteral("author"), FlatCell::Author },
+        { QStringLiteral("alternate"), FlatCell::Alternate },
+        { QStringLiteral("sponsored"), FlatCell::Sponsored },
+        { QStringLiteral("ugc"), FlatCell::Ugc },
+        { QStringLiteral("internal"), FlatCell::Internal },
+        { QStringLiteral("rel"), FlatCell::Rel },
+        { QStringLiteral("hreflang"), FlatCell::Hreflang },
+        { QStringLiteral("targetattr"), FlatCell::TargetAttr },
+        { QStringLiteral("redirectCount"), FlatCell::RedirectCount },
+        { QStringLiteral("lineNumber"), FlatCell::LineNumber },
+    };
+    return cells;
+}
+
+QString onPageText(const CrwlLinkInstance& occurrence)
+{
+    if (platform::UserDefaults::standard().integerForKey(QStringLiteral("displayPageTitle")) == 1)
+        return occurrence.getOnPageTitle();
+    return occurrence.getOnPageUrl();
+}
+
+QString fileSizeText(const CrwlLinkInstance& occurrence)
+{
+    const auto target = occurrence.target();
+    if (!target || !target->isGoodLink())
+        return QStringLiteral("");
+    const double size = static_cast<double>(occurrence.getTargetsize());
+    return size >= 0.001 ? CrwlUrl::formatBytes(size) : QStringLiteral("");
+}
+
+QString cellText(FlatCell cell, const CrwlLinkInstance& occurrence)
+{
+    switch (cell) {
+    case FlatCell::Status:
+        return occurrence.getStatusDescription();
+    case FlatCell::LinkUrl:
+        return occurrence.getAbsoluteStringDecoded();
+    case FlatCell::Redir:
+        return occurrence.getRedirDecoded();
+    case FlatCell::LinkText:
+        return occurrence.getLinkText();
+    case FlatCell::OnPage:
+        return onPageText(occurrence);
+    case FlatCell::Distance:
+        return QString::number(occurrence.getDistance());
+    case FlatCell::FileSize:
+        return fileSizeText(occurrence);
+    case FlatCell::Nofollow:
+        return detail::yesNo(occurrence.getNofollow());
+    case FlatCell::Noreferrer:
+        return detail::yesNo(occurrence.getNoreferrer());
+    case FlatCell::Noopener:
+        return detail::yesNo(occurrence.getNoopener());
+    case FlatCell::Author:
+        return detail::yesNo(occurrence.getAuthor());
+    case FlatCell::Alternate:
+        return detail::yesNo(occurrence.getAlternate());
+    case FlatCell::Sponsored:
+        return detail::yesNo(occurrence.getSponsored());
+    case FlatCell::Ugc:
+        return detail::yesNo(occurrence.getUgc());
+    case FlatCell::Internal:
+        return detail::localized(occurrence.getTargetInternal());
+    case FlatCell::Rel:
+        return occurrence.getRel();
+    case FlatCell::Hreflang:
+        return occurrence.getHreflang();
+    case FlatCell::TargetAttr:
+        return occurrence.getTargetAttr();
+    case FlatCell::RedirectCount:
+        return detail::countOrEmpty(occurrence.getRedirectCount());
+    case FlatCell::LineNumber:
+        return detail::countOrEmpty(occurrence.getLineNumber());
+    }
+    return QStringLiteral("");
+}
+
+} // namespace
+
+CrwlFlatViewDataSource::CrwlFlatViewDataSource() = default;
+
+CrwlFlatViewDataSource::~CrwlFlatViewDataSource() = default;
+
+const ViewColumns& CrwlFlatViewDataSource::columns()
+{
+    using C = ViewComparison;
+    static const ViewColumns table({
+        { QStringLiteral("linkurldecoded"), QStringLiteral("URL"), QStringLiteral("linkurl"), C::Default, true },
+        { QStringLiteral("status"), QStringLiteral("Status"), QStringLiteral("status"), C::Default, true },
+        { QStringLiteral("onpageurl"), QStringLiteral("Appears on"), QStringLiteral("onpageurl"), C::Default, true },
+        { QStringLiteral("linktext"), QStringLiteral("Link text"), QStringLiteral("linktext"), C::Default, true },
+        { QStringLiteral("redir"), QStringLiteral("Redirected to"), QStringLiteral("redir"), C::Default, true },
+        { QStringLiteral("distance"), QStringLiteral("Depth"), QStringLiteral("distance"), C::Default, false },
+        { QStringLiteral("timestamp"), QStringLiteral("Time stamp"), QString(), C::Default, false },
+        { QStringLiteral("filesize"), QStringLiteral("Size"), QStringLiteral("targetsize"), C::Default, false },
+        { QStringLiteral("nofollow"), QStringLiteral("Nofollow"), QStringLiteral("nofollow"), C::Default, false },
+        { QStringLiteral("noreferrer"), QStringLiteral("Noreferrer"), QStringLiteral("noreferrer"), C::Default, false },
+        { QStringLiteral("noopener"), QStringLiteral("Noopener"), QStringLiteral("noopener"), C::Default, false },
+        { QStringLiteral("author"), QStringLiteral("Author"), QStringLiteral("author"), C::Default, false },
+        { QStringLiteral("alternate"), QStringLiteral("Alternate"), QStringLiteral("alternate"), C::Default, false },
+        { QStringLiteral("sponsored"), QStringLiteral("Sponsored"), QStringLiteral("sponsored"), C::Default, false },
+        { QStringLiteral("ugc"), QStringLiteral("UGC"), QStringLiteral("ugc"), C::Default, false },
+        { QStringLiteral("internal"), QStringLiteral("Internal"), QStringLiteral("targetInternal"), C::Default, false },
+        { QStringLiteral("rel"), QStringLiteral("Rel"), QStringLiteral("rel"), C::Default, false },
+        { QStringLiteral("hreflang"), QStringLiteral("Hreflang"), QStringLiteral("hreflang"), C::Default, false },
+        { QStringLiteral("targetattr"), QStringLiteral("Target"), QStringLiteral("targetAttr"), C::Default, false },
+        { QStringLiteral("redirectCount"), QStringLiteral("Redirects"), QStringLiteral("redirectCount"), C::Default,
+            false },
+        { QStringLiteral("lineNumber"), QStringLiteral("Line"), QStringLiteral("lineNumber"), C::Default, false },
+    });
+    return table;
+}
+
+void CrwlFlatViewDataSource::clear()
+{
+    qfDataSource::clear();
+    badCollection.reset();
+    if (tableView) {
+        tableView->setSortDescriptors({});
+        tableView->reloadData();
+    }
+}
+
+void CrwlFlatViewDataSource::reloadData()
+{
+    if (tableView)
+        tableView->reloadData();
+}
+
+bool CrwlFlatViewDataSource::shouldBeVisible(const CrwlLinkInstance& occurrence) const
+{
+    return visibleInPass(occurrence, filterState.pass());
+}
+
+bool CrwlFlatViewDataSource::visibleInPass(
+    const CrwlLinkInstance& occurrence, const detail::LinkViewFilter::Pass& pass) const
+{
+    const auto target = occurrence.target();
+    if (pass.badLinksOnly && !(target && target->shouldBeMemberOfBadCollection()))
+        return false;
+    if (filterState.linkTextHit(occurrence))
+        return true;
+    return target && target->getVisible();
+}
+
+const QList<qfDataSource::Item>& CrwlFlatViewDataSource::getBadCollection()
+{
+    if (!badCollection) {
+        QList<Item> bad;
+        for (const Item& item : std::as_const(collection)) {
+            const auto* occurrence = detail::asOccurrence(item.get());
+            const auto target = occurrence ? occurrence->target() : nullptr;
+            if (target && target->shouldBeMemberOfBadCollection())
+                bad.append(item);
+        }
+        badCollection = std::move(bad);
+    }
+    return *badCollection;
+}
+
+void CrwlFlatViewDataSource::filter()
+{
+    const bool gatherBad = !badCollection;
+    const detail::LinkViewFilter::Pass pass = filterState.pass();
+    QList<Item> bad;
+    if (gatherBad)
+        bad.reserve(collection.size() / 8);
+    for (const Item& item : std::as_const(collection)) {
+        auto* occurrence = detail::asOccurrence(item.get());
+        if (!occurrence)
+            continue;
+        occurrence->setVisible(visibleInPass(*occurrence, pass));
+        if (gatherBad) {
+            const auto target = occurrence->target();
+            if (target && target->shouldBeMemberOfBadCollection())
+                bad.append(item);
+        }
+    }
+    if (gatherBad)
+        badCollection = std::move(bad);
+    invalidateSortedAndFilteredArray();
+}
+
+QString CrwlFlatViewDataSource::getColumnValue(const QString& identifier, const CrwlLinkInstance& occurrence)
+{
+    const auto& cells = flatCells();
+    if (const auto it = cells.constFind(identifier); it != cells.cend())
+        return cellText(it.value(), occurrence);
+    const auto target = occurrence.target();
+    return target ? target->getFieldByName(identifier) : QStringLiteral("");
+}
+
+QVariant CrwlFlatViewDataSource::tableViewObjectValue(TableView& /*table*/, const TableColumn& column, qsizetype row)
+{
+    const QList<Item>& rows = getSortedAndFilteredArray();
+    if (row < 0 || row >= rows.size())
+        return QStringLiteral("");
+    const auto* occurrence = detail::asOccurrence(rows.at(row).get());
+    return occurrence ? getColumnValue(column.identifier, *occurrence) : QStringLiteral("");
+}
+
+void CrwlFlatViewDataSource::tableViewSortDescriptorsDidChange(TableView& table)
+{
+    const QList<SortDescriptor> descriptors = table.sortDescriptors();
+    // Stable sorts from the last key to the first give the descriptors' lexicographic order.
+    for (auto it = descriptors.crbegin(); it != descriptors.crend(); ++it) {
+        const ViewColumn* column = columns().find(it->key);
+        const QString key = columns().sortKeyFor(it->key);
+        if (key.isEmpty())
+            continue;
+        detail::stableSortOccurrences(
+            collection, key, column ? column->comparison : ViewComparison::Default, it->ascending);
+    }
+    invalidateSortedAndFilteredArray();
+    table.reloadData();
+}
+
+int CrwlFlatViewDataSource::tableViewLabelColorForRow(TableView& /*table*/, qsizetype row)
+{
+    if (row < 0)
+        return 0;
+    return detail::colourClassForRowObject(getItemAtRowIndex(static_cast<quint64>(row)).get());
+}
+
+std::optional<CrwlLabelColour> CrwlFlatViewDataSource::tableViewLabelColorForRow(
+    ResultTreeView& view, const QModelIndex& row)
+{
+    return detail::labelForRowObject(view.itemAt(row).get());
+}
+
+QString CrwlFlatViewDataSource::flatCSV(bool badLinks)
+{
+    const QList<Item>& source = badLinks ? getBadCollection() : collection;
+    if (source.isEmpty())
+        return {};
+    QList<TableColumn> visible;
+    for (const TableColumn& column : tableView ? tableView->tableColumns() : columns().tableColumns()) {
+        if (!column.hidden)
+            visible.append(column);
+    }
+    const qint64 option = csvQuoteEscapeOption();
+    QString csv = csvHeaderLine(visible);
+    for (const Item& item : source) {
+        const auto* occurrence = detail::asOccurrence(item.get());
+        if (!occurrence)
+            continue;
+        QStringList fields;
+        fields.reserve(visible.size());
+        for (const TableColumn& column : visible)
+            fields.append(QLatin1Char('"') + csvEscapedValue(getColumnValue(column.identifier, *occurrence), option)
+                + QLatin1Char('"'));
+        csv += fields.join(QLatin1Char(',')) + QLatin1Char('\n');
+    }
+    return csv;
+}
+
+bool CrwlFlatViewDataSource::exportLinksAsFlatCSVAndSaveTo(const QString& path, bool badLinks)
+{
+    const QString csv = flatCSV(badLinks);
+    if (csv.isEmpty())
+        return true;
+    QSaveFile file(path);
+    const QByteArray bytes = csv.toUtf8();
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
+        logLine(0,
+            QStringLiteral("Error writing bad links: %1\nSuggest: %2\nReason: %3")
+                .arg(file.errorString(), QString(), file.errorString()));
+        return false;
+    }
+    return true;
+}
+
+std::shared_ptr<CrwlLinkInstance> CrwlFlatViewDataSource::firstOccurrence(const QList<Item>& selected)
+{
+    for (const Item& item : selected) {
+        if (auto occurrence = std::dynamic_pointer_cast<CrwlLinkInstance>(item))
+            return occurrence;
+    }
+    return nullptr;
+}
+
+void CrwlFlatViewDataSource::doubleClick(const QList<Item>& selected)
+{
+    const auto occurrence = firstOccurrence(selected);
+    if (occurrence && opener) {
+        if (auto target = occurrence->target())
+            opener->inspect(target);
+    }
+}
+
+void CrwlFlatViewDataSource::locateInFlatView(const QList<Item>& selected)
+{
+    if (auto occurrence = firstOccurrence(selected); occurrence && opener)
+        opener->locate(occurrence);
+}
+
+void CrwlFlatViewDataSource::highlightInFlatView(const QList<Item>& selected)
+{
+    if (auto occurrence = firstOccurrence(selected); occurrence && opener)
+        opener->highlight(occurrence);
+}
+
+void CrwlFlatViewDataSource::copyUrlFromFlatView(const QList<Item>& selected)
+{
+    if (const auto occurrence = firstOccurrence(selected))
+        toClip(occurrence->getLinkUrl());
+}
+
+void CrwlFlatViewDataSource::copyAppearsOnFromFlatView(const QList<Item>& selected)
+{
+    if (const auto occurrence = firstOccurrence(selected))
+        toClip(occurrence->getOnPageUrl());
+}
+
+void CrwlFlatViewDataSource::copyRedirFromFlatView(const QList<Item>& selected)
+{
+    if (const auto occurrence = firstOccurrence(selected))
+        toClip(occurrence->getRedir());
+}
+
+void CrwlFlatViewDataSource::reportStatus() const
+{
+    logLine(0, QStringLiteral("flatViewDS:"));
+    logLine(0, QStringLiteral("collection: %1").arg(collection.size()));
+}
+
+void CrwlFlatViewDataSource::toClip(const QString& text) { pasteboard().setString(text); }
+
+} // namespace crawlmere::views

@@ -1,0 +1,54 @@
+// The filter inputs the by-page, by-status and flat views share, and the cell texts they format
+// alike.
+#pragma once
+
+#include <QString>
+
+#include <optional>
+
+class CrwlDataObject;
+class CrwlLinkInstance;
+class CrwlUrl;
+struct CrwlLabelColour;
+
+namespace crawlmere::views::detail {
+
+/// The search text and the filter pop-up's tag as the window last gave them, with the
+/// `badLinksOnly` default read at each test.
+struct LinkViewFilter {
+    QString searchText;
+    int filterTag = 0;
+
+    /// What one filter pass reads once: the `badLinksOnly` default and whether nothing filters
+    /// (no search text, tag 0, bad links not asked for).
+    struct Pass {
+        bool badLinksOnly = false;
+        bool showsEverything = true;
+    };
+    Pass pass() const;
+
+    /// The `badLinksOnly` default (NO when unset).
+    static bool badLinksOnly();
+    /// The occurrence's link text is not empty and holds the search text, with case; never for
+    /// an empty search text.
+    bool linkTextHit(const CrwlLinkInstance& occurrence) const;
+};
+
+/// The row as a link occurrence, or null. Cheap for the common case of an exact
+/// `CrwlLinkInstance`; the link views call it once per row in their passes.
+CrwlLinkInstance* asOccurrence(CrwlDataObject* row);
+const CrwlLinkInstance* asOccurrence(const CrwlDataObject* row);
+
+/// "YES" or "NO".
+QString yesNo(bool flag);
+/// The number as "%i"; the empty string for 0.
+QString countOrEmpty(qint64 value);
+/// A text through the application's string table (the text itself when it has no entry).
+QString localized(const QString& text);
+/// The label of a row object: a page or URL by its own class, an occurrence by its target's;
+/// anything else, or labels switched off, none.
+std::optional<CrwlLabelColour> labelForRowObject(const CrwlDataObject* row);
+/// The colour class `labelForRowObject` paints by (0 when none).
+int colourClassForRowObject(const CrwlDataObject* row);
+
+} // namespace crawlmere::views::detail
