@@ -24,6 +24,8 @@ public:
     /// Every column in display order, hidden ones included.
     virtual QList<TableColumn> tableColumns() const = 0;
     virtual QList<SortDescriptor> sortDescriptors() const { return {}; }
+    /// Replaces the sort order; a table that cannot sort ignores it.
+    virtual void setSortDescriptors(QList<SortDescriptor> /*descriptors*/) { }
     /// Tells the table that its rows changed.
     virtual void reloadData() { }
     /// Hides or shows the `column`-th column of `tableColumns()`; out of range does nothing, and
@@ -49,7 +51,7 @@ public:
     }
 
     void setColumns(QList<TableColumn> columns) { m_columns = std::move(columns); }
-    void setSortDescriptors(QList<SortDescriptor> descriptors) { m_sortDescriptors = std::move(descriptors); }
+    void setSortDescriptors(QList<SortDescriptor> descriptors) override { m_sortDescriptors = std::move(descriptors); }
     int reloadCount() const { return m_reloadCount; }
 
 private:
