@@ -15,11 +15,11 @@ constexpr int wordsPerPage = 1000;
 // every 100th a web address.
 QByteArray page(int seed)
 {
-    static const QStringList words = QStringLiteral(
-        "The quick brown fox jumps over the lazy dog while our visitors read about prices, delivery "
-        "times and the opening hours of every shop in town. Please contact us if anything is missing "
-        "from your order or if you would like to change the address we should send it to.")
-                                         .split(u' ');
+    static const QStringList words
+        = QStringLiteral("The quick brown fox jumps over the lazy dog while our visitors read about prices, delivery "
+                         "times and the opening hours of every shop in town. Please contact us if anything is missing "
+                         "from your order or if you would like to change the address we should send it to.")
+              .split(u' ');
     QStringList text;
     for (int i = 0; i < wordsPerPage; ++i) {
         if (i % 100 == 99)

@@ -79,8 +79,14 @@ public:
 
     qsizetype numberOfRows() override { return m_rows.size(); }
     Item itemAtRow(qsizetype row) override { return row >= 0 && row < m_rows.size() ? m_rows.at(row).item : nullptr; }
-    Item parentAtRow(qsizetype row) override { return row >= 0 && row < m_rows.size() ? m_rows.at(row).parent : nullptr; }
-    bool isItemExpandable(const Item& item) override { return m_source && item && m_source->outlineIsItemExpandable(*this, item); }
+    Item parentAtRow(qsizetype row) override
+    {
+        return row >= 0 && row < m_rows.size() ? m_rows.at(row).parent : nullptr;
+    }
+    bool isItemExpandable(const Item& item) override
+    {
+        return m_source && item && m_source->outlineIsItemExpandable(*this, item);
+    }
     bool isItemExpanded(const Item& item) const { return m_expanded.contains(item.get()); }
     void expandItem(const Item& item) override
     {

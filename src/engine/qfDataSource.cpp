@@ -181,7 +181,7 @@ qint64 qfDataSource::csvQuoteEscapeOption()
     return UserDefaults::standard().integerForKey(QStringLiteral("csvQuoteEscapeOption"));
 }
 
-QString qfDataSource::csvEscapedValue(QString value, qint64 option)
+QString qfDataSource::csvQuoteEscaped(QString value, qint64 option)
 {
     const QString quote = QStringLiteral("\"");
     if (option == 2)
@@ -190,6 +190,12 @@ QString qfDataSource::csvEscapedValue(QString value, qint64 option)
         value.replace(quote, QStringLiteral("\\\""));
     else
         value.replace(quote, QStringLiteral("'"));
+    return value;
+}
+
+QString qfDataSource::csvEscapedValue(QString value, qint64 option)
+{
+    value = csvQuoteEscaped(std::move(value), option);
     value.replace(QLatin1Char('\n'), QLatin1Char(' '));
     value.replace(QLatin1Char('\r'), QLatin1Char(' '));
     return value;

@@ -74,6 +74,8 @@ public:
     static QString csvHeaderLine(const QList<TableColumn>& visibleColumns);
     /// A value escaped as the collection writer does, for `option`.
     static QString csvEscapedValue(QString value, qint64 option);
+    /// Only the double quotes of `value` replaced as `option` says; line breaks stay.
+    static QString csvQuoteEscaped(QString value, qint64 option);
     /// The `csvQuoteEscapeOption` default, 1 when it is not set.
     static qint64 csvQuoteEscapeOption();
 

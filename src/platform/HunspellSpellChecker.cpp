@@ -31,10 +31,7 @@ char32_t codePointAt(const QString& text, qsizetype i, qsizetype& width)
 
 bool isSpace(char32_t c) { return c < 0x80 ? (c == ' ' || (c >= 0x09 && c <= 0x0D)) : QChar::isSpace(c); }
 
-bool isLetter(char32_t c)
-{
-    return c < 0x80 ? ((c | 0x20) >= 'a' && (c | 0x20) <= 'z') : QChar::isLetter(c);
-}
+bool isLetter(char32_t c) { return c < 0x80 ? ((c | 0x20) >= 'a' && (c | 0x20) <= 'z') : QChar::isLetter(c); }
 
 bool isDigit(char32_t c) { return c < 0x80 ? (c >= '0' && c <= '9') : QChar::isNumber(c); }
 
@@ -287,7 +284,8 @@ SpellRange HunspellSpellChecker::checkGrammar(
             const bool cleanEnd = token.wordEnd == token.end;
             const bool cleanStart = token.wordStart == token.start;
             if (havePrevious && cleanStart && token.hasLetter
-                && QStringView(text).mid(previous.wordStart, previous.wordEnd - previous.wordStart)
+                && QStringView(text)
+                        .mid(previous.wordStart, previous.wordEnd - previous.wordStart)
                         .compare(QStringView(text).mid(token.wordStart, token.wordEnd - token.wordStart),
                             Qt::CaseInsensitive)
                     == 0) {
@@ -363,7 +361,8 @@ void HunspellSpellChecker::saveLearnedWordsLocked()
         saved = file.write(text.toUtf8()) >= 0 && file.commit();
     }
     if (!saved)
-        logLine(1, QStringLiteral("Could not save the learned words to %1: %2").arg(m_learnedWordsFile, file.errorString()));
+        logLine(1,
+            QStringLiteral("Could not save the learned words to %1: %2").arg(m_learnedWordsFile, file.errorString()));
 }
 
 QString HunspellSpellChecker::language()

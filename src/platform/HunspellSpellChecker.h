@@ -47,10 +47,10 @@ public:
     explicit HunspellSpellChecker(QStringList folders = {}, QString learnedWordsFile = {});
     ~HunspellSpellChecker() override;
 
-    SpellRange checkSpelling(const QString& text, qsizetype startingAt, const QString& language = {},
-        bool wrap = false, qint64* wordCount = nullptr) override;
-    SpellRange checkGrammar(const QString& text, qsizetype startingAt, const QString& language = {},
-        bool wrap = false, QList<GrammarDetail>* details = nullptr) override;
+    SpellRange checkSpelling(const QString& text, qsizetype startingAt, const QString& language = {}, bool wrap = false,
+        qint64* wordCount = nullptr) override;
+    SpellRange checkGrammar(const QString& text, qsizetype startingAt, const QString& language = {}, bool wrap = false,
+        QList<GrammarDetail>* details = nullptr) override;
     QStringList guessesForWordRange(SpellRange range, const QString& text, const QString& language = {}) override;
     void learnWord(const QString& word) override;
     void unlearnWord(const QString& word) override;
@@ -70,7 +70,8 @@ private:
     Dictionary* dictionaryLocked(const QString& language);
     /// Whether `word` is spelled correctly in `dictionary`, under the lock.
     bool isCorrect(Dictionary* dictionary, QStringView word);
-    SpellRange findMisspelled(const QString& text, qsizetype from, qsizetype to, const QString& language, qint64* count);
+    SpellRange findMisspelled(
+        const QString& text, qsizetype from, qsizetype to, const QString& language, qint64* count);
     void saveLearnedWordsLocked();
 
     std::mutex m_mutex;

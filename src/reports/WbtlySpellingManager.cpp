@@ -74,8 +74,18 @@ const QList<qfDataSource::Item>& WbtlySpellingManager::getSpellingCollection()
                 pages.append(item);
         }
         spellingCollection = std::move(pages);
+        m_sortedBy.reset();
     }
-    sortItems(*spellingCollection, m_spellingTableView.sortDescriptors());
+    // Sorted at every request, but only sorted again when the table's order changed: the row
+    // lookups of a table or an export ask for the list once per row.
+    const QList<SortDescriptor> descriptors = m_spellingTableView.sortDescriptors();
+    const auto same
+        = [](const SortDescriptor& x, const SortDescriptor& y) { return x.key == y.key && x.ascending == y.ascending; };
+    if (!m_sortedBy
+        || !std::equal(descriptors.begin(), descriptors.end(), m_sortedBy->begin(), m_sortedBy->end(), same)) {
+        sortItems(*spellingCollection, descriptors);
+        m_sortedBy = descriptors;
+    }
     return *spellingCollection;
 }
 
@@ -287,7 +297,8 @@ void WbtlySpellingManager::visitLink(const CrwlUrl& page)
         return;
     QUrl url(page.absoluteString(), QUrl::StrictMode);
     if (!url.isValid())
-        url = QUrl::fromEncoded(QUrl::toPercentEncoding(page.absoluteString(), "!#$&'()*+,/:;=?@[]~%"), QUrl::StrictMode);
+        url = QUrl::fromEncoded(
+            QUrl::toPercentEncoding(page.absoluteString(), "!#$&'()*+,/:;=?@[]~%"), QUrl::StrictMode);
     if (url.isValid() && !url.isEmpty())
         m_services.urlOpener->openURL(url);
 }

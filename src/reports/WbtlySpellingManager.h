@@ -33,8 +33,8 @@ class SpellingDialogue;
 /// The outline's rows are word items (`MisspelledWordItem`, one per dictionary key, in
 /// case-insensitive order) and, below an expanded word, its pages.
 ///
-/// Lifetimes: the table, the outline and every service must outlive the manager; the manager
-/// makes itself the outline's source. Threads: main thread only. The recount changes pages'
+/// Lifetimes: the table, the outline and every service must outlive the manager; whoever owns the
+/// outline sets the manager as its source. Threads: main thread only. The recount changes pages'
 /// counts on its own thread; the manager reads them only while rebuilding the by-page list.
 class WbtlySpellingManager final : public qfDataSource, public OutlineView::Source {
 public:
@@ -173,6 +173,7 @@ private:
     MisspelledWordDictionary misspelledWordDictionary;
     std::optional<QStringList> misspelledWordSortArray;
     std::optional<QList<Item>> spellingCollection;
+    std::optional<QList<SortDescriptor>> m_sortedBy; ///< the order `spellingCollection` is in
     QHash<QString, Item> m_wordItems;
     QString m_selectedTab = QStringLiteral("0");
     qsizetype m_selectedPageRow = -1;

@@ -20,23 +20,16 @@ constexpr qsizetype kLongestWholeUrl = 50;
 constexpr qsizetype kHeadLength = 23;
 constexpr qsizetype kTailLength = 27;
 
-const QString styleBlock = QStringLiteral(
-    "<style> table{padding:2px;margin:2px;border:none; font-family:arial,sans-serif;text-align:left;"
-    "font-weight:normal;} th{background:#eee;font-weight:normal;} td{height:1em;white-space:nowrap;"
-    "overflow:hidden;} td.alt{background:#f0f0ff;} p{font-family:arial,sans-serif;}</style>");
+const QString styleBlock
+    = QStringLiteral("<style> table{padding:2px;margin:2px;border:none; font-family:arial,sans-serif;text-align:left;"
+                     "font-weight:normal;} th{background:#eee;font-weight:normal;} td{height:1em;white-space:nowrap;"
+                     "overflow:hidden;} td.alt{background:#f0f0ff;} p{font-family:arial,sans-serif;}</style>");
 
 /// A CSV field: the value in double quotes, its quotes written as `csvQuoteEscapeOption` says so
 /// that a quote cannot end the field early; line breaks stay.
-QString csvField(QString value, qint64 option)
+QString csvField(const QString& value, qint64 option)
 {
-    const QString quote = QStringLiteral("\"");
-    if (option == 2)
-        value.replace(quote, QStringLiteral("\"\""));
-    else if (option == 0)
-        value.replace(quote, QStringLiteral("\\\""));
-    else
-        value.replace(quote, QStringLiteral("'"));
-    return quote + value + quote;
+    return QLatin1Char('"') + qfDataSource::csvQuoteEscaped(value, option) + QLatin1Char('"');
 }
 
 QString truncateURLByAddingElipsisInMiddle(const QString& text)
@@ -122,8 +115,8 @@ QString WbtlySpellingManager::getSpellingAsHTML()
     for (qsizetype row = 0; row < pages.size(); ++row) {
         table += QStringLiteral("<tr>");
         for (const TableColumn& column : columns)
-            table += htmlCellStart(row, column.identifier) + htmlCellValue(pages.at(row)->getFieldByName(column.identifier))
-                + QStringLiteral("</td>");
+            table += htmlCellStart(row, column.identifier)
+                + htmlCellValue(pages.at(row)->getFieldByName(column.identifier)) + QStringLiteral("</td>");
         table += QStringLiteral("</tr>");
     }
     table += QStringLiteral("</table><br />");

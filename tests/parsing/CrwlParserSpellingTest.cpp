@@ -34,7 +34,8 @@ public:
         }
         return {};
     }
-    SpellRange checkGrammar(const QString& text, qsizetype from, const QString&, bool, QList<GrammarDetail>* details) override
+    SpellRange checkGrammar(
+        const QString& text, qsizetype from, const QString&, bool, QList<GrammarDetail>* details) override
     {
         if (++grammarChecks == throwAt)
             throw std::runtime_error("grammar");
@@ -58,7 +59,8 @@ std::unique_ptr<CrwlParser> pageWithText(const QString& text, FakeChecker& check
 {
     CrwlParser::Options options;
     options.allowNoLinks = true;
-    auto parser = CrwlParser::initWithData(QStringLiteral("<html><body><p>%1</p></body></html>").arg(text).toUtf8(), options);
+    auto parser
+        = CrwlParser::initWithData(QStringLiteral("<html><body><p>%1</p></body></html>").arg(text).toUtf8(), options);
     parser->setSpellChecker(&checker);
     return parser;
 }
@@ -71,18 +73,29 @@ TEST(CrwlParserSpelling, WebAddressTable)
         const char16_t* word;
         bool isAddress;
     } cases[] = {
-        { u"", false }, { u"word", false }, { u"a://b", true }, { u"example.com", true }, { u"a:b;", true },
-        { u"a:b", false }, { u"a\u0001b", true }, { u"\u00e9\u00e9", true }, { u"\u00e9e", false },
-        { u"\u00e9\u00e9e", true }, { u"a-b", false }, { u"a-b-c", true },
+        { u"", false },
+        { u"word", false },
+        { u"a://b", true },
+        { u"example.com", true },
+        { u"a:b;", true },
+        { u"a:b", false },
+        { u"a\u0001b", true },
+        { u"\u00e9\u00e9", true },
+        { u"\u00e9e", false },
+        { u"\u00e9\u00e9e", true },
+        { u"a-b", false },
+        { u"a-b-c", true },
     };
     for (const auto& c : cases)
-        EXPECT_EQ(CrwlParser::isWebAddress(QString::fromUtf16(c.word)), c.isAddress) << QString::fromUtf16(c.word).toStdString();
+        EXPECT_EQ(CrwlParser::isWebAddress(QString::fromUtf16(c.word)), c.isAddress)
+            << QString::fromUtf16(c.word).toStdString();
 }
 
 TEST(CrwlParserSpelling, CountWalkAndDistinctWords)
 {
     FakeChecker checker;
-    checker.misspelled = { QStringLiteral("Teh"), QStringLiteral("teh"), QStringLiteral("a.b"), QStringLiteral("x--y") };
+    checker.misspelled
+        = { QStringLiteral("Teh"), QStringLiteral("teh"), QStringLiteral("a.b"), QStringLiteral("x--y") };
     auto parser = pageWithText(QStringLiteral("a.b Teh ok teh x--y Teh"), checker);
     EXPECT_EQ(parser->getSpellingCount(), 3);
     EXPECT_EQ(parser->getSpellingCursor(), 23);

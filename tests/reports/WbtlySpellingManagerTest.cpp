@@ -39,13 +39,19 @@ struct RecordingUpdator final : crawlmere::reports::SpellingCountUpdator {
 };
 
 struct LearningChecker final : crawlmere::platform::SpellChecker {
-    crawlmere::platform::SpellRange checkSpelling(const QString&, qsizetype, const QString&, bool, qint64*) override { return {}; }
+    crawlmere::platform::SpellRange checkSpelling(const QString&, qsizetype, const QString&, bool, qint64*) override
+    {
+        return {};
+    }
     crawlmere::platform::SpellRange checkGrammar(
         const QString&, qsizetype, const QString&, bool, QList<crawlmere::platform::GrammarDetail>*) override
     {
         return {};
     }
-    QStringList guessesForWordRange(crawlmere::platform::SpellRange, const QString&, const QString&) override { return {}; }
+    QStringList guessesForWordRange(crawlmere::platform::SpellRange, const QString&, const QString&) override
+    {
+        return {};
+    }
     void learnWord(const QString& word) override { learned << word; }
     void unlearnWord(const QString&) override { }
     bool hasLearnedWord(const QString& word) override { return learned.contains(word); }
@@ -96,7 +102,8 @@ protected:
         QStringList texts;
         for (qsizetype r = 0; r < outline.numberOfRows(); ++r)
             texts << manager.outlineObjectValue(outline, QStringLiteral("duffword"), outline.itemAtRow(r)) + u'|'
-                    + manager.outlineObjectValue(outline, QStringLiteral("url"), outline.itemAtRow(r)).section(u'/', -1);
+                    + manager.outlineObjectValue(outline, QStringLiteral("url"), outline.itemAtRow(r))
+                          .section(u'/', -1);
         return texts;
     }
 
@@ -124,7 +131,8 @@ protected:
 
 TEST_F(WbtlySpellingManagerTest, ByPageListLeavesOutCleanAndReviewedPagesAndFollowsTheSort)
 {
-    EXPECT_EQ(manager.getBadSpellingShortSummary(), QStringLiteral("<h1>Spelling</h1>\n<p>0 page(s) with spelling issues</p>\n"));
+    EXPECT_EQ(manager.getBadSpellingShortSummary(),
+        QStringLiteral("<h1>Spelling</h1>\n<p>0 page(s) with spelling issues</p>\n"));
     EXPECT_EQ(byPage(), (QStringList { "a", "s", "01234567890123456789012345678901" }));
     EXPECT_TRUE(manager.getBadSpellingShortSummary().contains(QStringLiteral("<p>3 page(s)")));
     table.setSortDescriptors({ { QStringLiteral("spellingcount"), /*ascending=*/false } });
@@ -142,8 +150,9 @@ TEST_F(WbtlySpellingManagerTest, OutlineExpandsCollapsesAndCountsPages)
 {
     EXPECT_EQ(rows(), (QStringList { "colour|occurs on 1 page", "teh|occurs on 2 pages", "wrold|occurs on 1 page" }));
     manager.expandAllButton();
-    EXPECT_EQ(rows(), (QStringList { "colour|occurs on 1 page", "|01234567890123456789012345678901",
-                          "teh|occurs on 2 pages", "|a", "|s", "wrold|occurs on 1 page", "|a" }));
+    EXPECT_EQ(rows(),
+        (QStringList { "colour|occurs on 1 page", "|01234567890123456789012345678901", "teh|occurs on 2 pages", "|a",
+            "|s", "wrold|occurs on 1 page", "|a" }));
     manager.collapseAllButton();
     EXPECT_EQ(outline.numberOfRows(), 3);
 
@@ -216,8 +225,11 @@ TEST_F(WbtlySpellingManagerTest, FourExportsMatchTheirGoldenFilesAndReadBack)
     };
     const auto pythonRows = [](const QString& path) {
         QProcess python;
-        python.start(QStringLiteral("python3"), { QStringLiteral("-c"),
-            QStringLiteral("import csv, json, sys; print(json.dumps(list(csv.reader(open(sys.argv[1], newline='')))))"), path });
+        python.start(QStringLiteral("python3"),
+            { QStringLiteral("-c"),
+                QStringLiteral(
+                    "import csv, json, sys; print(json.dumps(list(csv.reader(open(sys.argv[1], newline='')))))"),
+                path });
         python.waitForFinished(30000);
         return QJsonDocument::fromJson(python.readAllStandardOutput()).array();
     };
@@ -229,27 +241,33 @@ TEST_F(WbtlySpellingManagerTest, FourExportsMatchTheirGoldenFilesAndReadBack)
     };
 
     manager.selectTab(QStringLiteral("0"));
-    const QString byPageCsv = exportTo(QStringLiteral("spelling-bypage.csv"), [&] { manager.exportSpellingAsCSVMenuItem(); });
+    const QString byPageCsv
+        = exportTo(QStringLiteral("spelling-bypage.csv"), [&] { manager.exportSpellingAsCSVMenuItem(); });
     const QJsonArray pageRows = pythonRows(byPageCsv);
     ASSERT_EQ(pageRows.size(), 4);
     EXPECT_EQ(pageRows.at(0).toArray().size(), 3); // the hidden title column too
     EXPECT_EQ(pageRows.at(1).toArray().at(2).toString(), QStringLiteral("Tom \"Q\"\nline two"));
-    const QString byPageHtml = exportTo(QStringLiteral("spelling-bypage.html"), [&] { manager.exportSpellingAsHTMLMenuItem(); });
+    const QString byPageHtml
+        = exportTo(QStringLiteral("spelling-bypage.html"), [&] { manager.exportSpellingAsHTMLMenuItem(); });
     EXPECT_EQ(xmllintErrors(byPageHtml), QByteArray());
     EXPECT_FALSE(readAll(byPageHtml).contains(QStringLiteral("<script>")));
-    EXPECT_TRUE(readAll(byPageHtml).contains(QStringLiteral(">http://example.com/0123...567890123456789012345678901<")));
+    EXPECT_TRUE(
+        readAll(byPageHtml).contains(QStringLiteral(">http://example.com/0123...567890123456789012345678901<")));
 
     manager.selectTab(QStringLiteral("1"));
     manager.expandAllButton();
-    const QString byWordCsv = exportTo(QStringLiteral("spelling-byword.csv"), [&] { manager.exportSpellingAsCSVMenuItem(); });
+    const QString byWordCsv
+        = exportTo(QStringLiteral("spelling-byword.csv"), [&] { manager.exportSpellingAsCSVMenuItem(); });
     const QJsonArray wordRows = pythonRows(byWordCsv);
     ASSERT_EQ(wordRows.size(), 8);
     EXPECT_EQ(wordRows.at(5).toArray().at(0).toString(), QStringLiteral("teh")); // flattened page row
-    const QString byWordHtml = exportTo(QStringLiteral("spelling-byword.html"), [&] { manager.exportSpellingAsHTMLMenuItem(); });
+    const QString byWordHtml
+        = exportTo(QStringLiteral("spelling-byword.html"), [&] { manager.exportSpellingAsHTMLMenuItem(); });
     EXPECT_EQ(xmllintErrors(byWordHtml), QByteArray());
 
     // Not flattened, page rows hold a tab; collapsed, only the words; the preference text expands.
-    EXPECT_TRUE(manager.getDataAsCSVusingOutlineView(outline).contains(QStringLiteral("\"\t\",\"http://example.com/a\"")));
+    EXPECT_TRUE(
+        manager.getDataAsCSVusingOutlineView(outline).contains(QStringLiteral("\"\t\",\"http://example.com/a\"")));
     manager.collapseAllButton();
     EXPECT_EQ(manager.getDataAsCSVusingOutlineView(outline).count(u'\n'), 4);
     EXPECT_EQ(manager.getDataAsCSVusingMisspelledWordOutlineViewAndFlattenAccordingToPreference()->count(u'\n'), 8);
@@ -259,4 +277,27 @@ TEST_F(WbtlySpellingManagerTest, FourExportsMatchTheirGoldenFilesAndReadBack)
     manager.exportSpellingAsCSVMenuItem();
     EXPECT_EQ(beeps, 1);
     EXPECT_FALSE(manager.getDataAsCSVusingMisspelledWordOutlineViewAndFlattenAccordingToPreference());
+}
+
+TEST_F(WbtlySpellingManagerTest, OutlineExportsMoveTheProgressOncePerWholePercent)
+{
+    QList<float> proportions;
+    WbtlySpellingManager::MisspelledWordDictionary words;
+    for (int i = 0; i < 200; ++i)
+        words[QStringLiteral("word%1").arg(i, 3, 10, QLatin1Char('0'))] = { a };
+    HeadlessOutlineView view { outline.tableColumns(), QStringLiteral("duffword") };
+    WbtlySpellingManager::Services services;
+    services.setProportion = [&](float p) { proportions << p; };
+    WbtlySpellingManager many { table, view, services };
+    many.setMisspelledWordDictionary(words);
+    view.setSource(&many);
+    ASSERT_EQ(view.numberOfRows(), 200);
+    many.getDataAsCSVusingOutlineView(view);
+    ASSERT_EQ(proportions.size(), 101); // 0 first, 99 changes of the whole percent, 0 last
+    EXPECT_EQ(proportions.first(), 0.0f);
+    EXPECT_FLOAT_EQ(proportions.at(1), 0.01f);
+    EXPECT_EQ(proportions.last(), 0.0f);
+    proportions.clear();
+    many.getDataAsHTMLusingOutlineView(view);
+    EXPECT_EQ(proportions.size(), 100); // no report at the start of the HTML table
 }
