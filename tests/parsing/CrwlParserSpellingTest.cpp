@@ -2,58 +2,16 @@
 // and a throwing checker, keyword stuffing and its threshold.
 #include "parsing/CrwlParser.h"
 #include "parsing/detail/ParserDefaults.h"
-
-#include <QSet>
+#include "platform/FakeSpellChecker.h"
 
 #include <gtest/gtest.h>
-
-#include <stdexcept>
 
 using crawlmere::platform::GrammarDetail;
 using crawlmere::platform::SpellRange;
 
 namespace {
 
-/// Words split at single spaces; those in `misspelled` are reported. Every "!!" is a grammar issue;
-/// the `throwAt`-th grammar check (from 1) throws.
-class FakeChecker final : public crawlmere::platform::SpellChecker {
-public:
-    QSet<QString> misspelled;
-    int throwAt = 0;
-    int grammarChecks = 0;
-
-    SpellRange checkSpelling(const QString& text, qsizetype from, const QString&, bool, qint64*) override
-    {
-        for (qsizetype start = from; start < text.size();) {
-            qsizetype end = text.indexOf(u' ', start);
-            if (end < 0)
-                end = text.size();
-            if (misspelled.contains(text.mid(start, end - start)))
-                return { start, end - start };
-            start = end + 1;
-        }
-        return {};
-    }
-    SpellRange checkGrammar(
-        const QString& text, qsizetype from, const QString&, bool, QList<GrammarDetail>* details) override
-    {
-        if (++grammarChecks == throwAt)
-            throw std::runtime_error("grammar");
-        const qsizetype at = text.indexOf(QLatin1String("!!"), from);
-        if (at < 0)
-            return {};
-        if (details)
-            details->append({ { at, 2 }, QStringLiteral("bang"), QString() });
-        return { at, 2 };
-    }
-    QStringList guessesForWordRange(SpellRange, const QString&, const QString&) override { return {}; }
-    void learnWord(const QString&) override { }
-    void unlearnWord(const QString&) override { }
-    bool hasLearnedWord(const QString&) override { return false; }
-    QString language() override { return QStringLiteral("xx"); }
-    bool setLanguage(const QString&) override { return true; }
-    QStringList availableLanguages() override { return {}; }
-};
+using FakeChecker = crawlmere::test::FakeSpellChecker;
 
 std::unique_ptr<CrwlParser> pageWithText(const QString& text, FakeChecker& checker)
 {

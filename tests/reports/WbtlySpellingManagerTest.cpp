@@ -5,10 +5,10 @@
 #include "engine/CrwlUrl.h"
 #include "engine/CrwlUrlTestSupport.h"
 #include "engine/ScopedDefaults.h"
+#include "platform/FakeSpellChecker.h"
 #include "platform/SavePanel.h"
-#include "platform/SpellChecker.h"
+#include "reports/RecordingSpellingDialogue.h"
 #include "reports/SpellingCountUpdator.h"
-#include "reports/SpellingDialogue.h"
 #include "support/Fixtures.h"
 
 #include <QFile>
@@ -24,11 +24,6 @@ using crawlmere::test::ScopedDefaults;
 
 namespace {
 
-struct RecordingDialogue final : crawlmere::reports::SpellingDialogue {
-    void showForPage(const QString& url, const QString& word) override { shown << url + u'|' + word; }
-    QStringList shown;
-};
-
 struct RecordingUpdator final : crawlmere::reports::SpellingCountUpdator {
     void addPages(const QList<std::shared_ptr<CrwlUrl>>& pages) override
     {
@@ -36,29 +31,6 @@ struct RecordingUpdator final : crawlmere::reports::SpellingCountUpdator {
             added << page->absoluteString().section(u'/', -1);
     }
     QStringList added;
-};
-
-struct LearningChecker final : crawlmere::platform::SpellChecker {
-    crawlmere::platform::SpellRange checkSpelling(const QString&, qsizetype, const QString&, bool, qint64*) override
-    {
-        return {};
-    }
-    crawlmere::platform::SpellRange checkGrammar(
-        const QString&, qsizetype, const QString&, bool, QList<crawlmere::platform::GrammarDetail>*) override
-    {
-        return {};
-    }
-    QStringList guessesForWordRange(crawlmere::platform::SpellRange, const QString&, const QString&) override
-    {
-        return {};
-    }
-    void learnWord(const QString& word) override { learned << word; }
-    void unlearnWord(const QString&) override { }
-    bool hasLearnedWord(const QString& word) override { return learned.contains(word); }
-    QString language() override { return {}; }
-    bool setLanguage(const QString&) override { return true; }
-    QStringList availableLanguages() override { return {}; }
-    QStringList learned;
 };
 
 QString readAll(const QString& path)
@@ -117,9 +89,9 @@ protected:
                                       { QStringLiteral("url"), QStringLiteral("URL") },
                                       { QStringLiteral("note"), QStringLiteral("Note"), /*hidden=*/true } },
         QStringLiteral("duffword") };
-    RecordingDialogue dialogue;
+    crawlmere::test::RecordingSpellingDialogue dialogue;
     RecordingUpdator updator;
-    LearningChecker checker;
+    crawlmere::test::FakeSpellChecker checker;
     crawlmere::platform::RecordingSavePanel panel;
     int beeps = 0;
     WbtlySpellingManager manager { table, outline,

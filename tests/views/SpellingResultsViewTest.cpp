@@ -3,7 +3,7 @@
 #include "views/SpellingResultsView.h"
 
 #include "engine/CrwlUrl.h"
-#include "reports/SpellingDialogue.h"
+#include "reports/RecordingSpellingDialogue.h"
 #include "views/ResultItemModel.h"
 #include "views/SpellingOutlineAdapter.h"
 #include "views/ViewsTestSupport.h"
@@ -20,18 +20,9 @@
 using crawlmere::test::makeRecord;
 using crawlmere::views::SpellingResultsView;
 
-namespace {
-
-struct RecordingDialogue final : crawlmere::reports::SpellingDialogue {
-    void showForPage(const QString& url, const QString& word) override { shown << url + u'|' + word; }
-    QStringList shown;
-};
-
-} // namespace
-
 TEST(SpellingResultsView, OutlineRowsFollowTheManagerAndAPageRowOpensItsReview)
 {
-    RecordingDialogue dialogue;
+    crawlmere::test::RecordingSpellingDialogue dialogue;
     crawlmere::reports::WbtlySpellingManager::Services services;
     services.theSpellingDialogue = &dialogue;
     SpellingResultsView view(services);
