@@ -2,6 +2,7 @@
 #include "platform/HunspellSpellChecker.h"
 
 #include <QFile>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -70,4 +71,25 @@ TEST(HunspellSpellChecker, RepeatedWordIsTheGrammarRule)
     // "end. end" and "end, end" have punctuation between; "and and." counts.
     EXPECT_EQ(checker.checkGrammar(text, 10), (SpellRange { 25, 7 }));
     EXPECT_FALSE(checker.checkGrammar(text, 32).found());
+}
+
+TEST(HunspellSpellChecker, DictionaryInItsOwnEncodingFromDicpath)
+{
+    QTemporaryDir folder;
+    const auto write = [&](const char* name, const QByteArray& bytes) {
+        QFile file(folder.filePath(QString::fromLatin1(name)));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+    };
+    write("xx_LT.aff", "SET ISO8859-1\nTRY e\xe9\n");
+    write("xx_LT.dic", "2\ncaf\xe9\nthe\n");
+    qputenv("DICPATH", QFile::encodeName(folder.path()));
+    HunspellSpellChecker checker({}, folder.filePath(QStringLiteral("words")));
+    qunsetenv("DICPATH");
+    ASSERT_TRUE(checker.setLanguage(QStringLiteral("xx_LT")));
+    EXPECT_FALSE(checker.checkSpelling(QStringLiteral("caf\u00e9 the"), 0).found());
+    // "ŵ" has no ISO 8859-1 byte: never in this dictionary.
+    EXPECT_EQ(checker.checkSpelling(QStringLiteral("the cafe \u0175"), 0), (SpellRange { 4, 4 }));
+    EXPECT_EQ(checker.checkSpelling(QStringLiteral("the \u0175ord"), 0), (SpellRange { 4, 4 }));
+    EXPECT_TRUE(checker.guessesForWordRange({ 0, 4 }, QStringLiteral("cafe")).contains(QStringLiteral("caf\u00e9")));
 }

@@ -7,6 +7,7 @@
 #include "engine/ScopedDefaults.h"
 #include "platform/FakeSpellChecker.h"
 #include "platform/SavePanel.h"
+#include "platform/UrlOpener.h"
 #include "reports/RecordingSpellingDialogue.h"
 #include "reports/SpellingCountUpdator.h"
 #include "support/Fixtures.h"
@@ -93,9 +94,12 @@ protected:
     RecordingUpdator updator;
     crawlmere::test::FakeSpellChecker checker;
     crawlmere::platform::RecordingSavePanel panel;
+    crawlmere::platform::RecordingUrlOpener opener;
+    QStringList clipped;
     int beeps = 0;
     WbtlySpellingManager manager { table, outline,
-        { &dialogue, &updator, &checker, nullptr, &panel, {}, [this] { ++beeps; }, {}, {} } };
+        { &dialogue, &updator, &checker, &opener, &panel, [this](const QString& text) { clipped << text; },
+            [this] { ++beeps; }, {}, {} } };
     ScopedDefaults defaults;
 };
 
@@ -272,4 +276,25 @@ TEST_F(WbtlySpellingManagerTest, OutlineExportsMoveTheProgressOncePerWholePercen
     proportions.clear();
     many.getDataAsHTMLusingOutlineView(view);
     EXPECT_EQ(proportions.size(), 100); // no report at the start of the HTML table
+}
+
+TEST_F(WbtlySpellingManagerTest, CopyAndVisitTakeTheFirstSelectedRowOfTheirKind)
+{
+    manager.copyURLInSpellingView(); // nothing selected: nothing copied
+    manager.expandAllButton();
+    outline.selectRowIndexes({ 2, 3 }); // the word "teh", then page "a"
+    manager.copyURLInSpellingView();
+    manager.visitURLInSpellingView();
+    manager.copyWordInSpellingView();
+    EXPECT_EQ(clipped, (QStringList { "teh" }));
+    EXPECT_TRUE(opener.opened.isEmpty());
+    outline.selectRowIndexes({ 3 });
+    manager.copyURLInSpellingView();
+    manager.visitURLInSpellingView();
+    EXPECT_EQ(clipped.last(), QStringLiteral("http://example.com/a"));
+    ASSERT_EQ(opener.opened.size(), 1);
+
+    a->setLinkURL(QStringLiteral("http://example.com/a b")); // valid once percent-escaped
+    manager.visitLink(*a);
+    EXPECT_EQ(opener.opened.last().toString(QUrl::FullyEncoded), QStringLiteral("http://example.com/a%20b"));
 }
