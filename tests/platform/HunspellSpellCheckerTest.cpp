@@ -6,6 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <thread>
+
 using crawlmere::platform::GrammarDetail;
 using crawlmere::platform::HunspellSpellChecker;
 using crawlmere::platform::SpellRange;
@@ -92,4 +95,38 @@ TEST(HunspellSpellChecker, DictionaryInItsOwnEncodingFromDicpath)
     EXPECT_EQ(checker.checkSpelling(QStringLiteral("the cafe \u0175"), 0), (SpellRange { 4, 4 }));
     EXPECT_EQ(checker.checkSpelling(QStringLiteral("the \u0175ord"), 0), (SpellRange { 4, 4 }));
     EXPECT_TRUE(checker.guessesForWordRange({ 0, 4 }, QStringLiteral("cafe")).contains(QStringLiteral("caf\u00e9")));
+}
+
+TEST(HunspellSpellChecker, TwoThreadsCheckWhileAWordIsLearnedAndUnlearned)
+{
+    QTemporaryDir folder;
+    HunspellSpellChecker checker({}, folder.filePath(QStringLiteral("words")));
+    checker.setLanguage(QStringLiteral("en_US"));
+    QString text;
+    for (int i = 0; i < 500; ++i)
+        text += QStringLiteral("the zorbly cat teh ");
+    const auto count = [&] {
+        qint64 found = 0;
+        for (SpellRange range = checker.checkSpelling(text, 0); range.found();
+             range = checker.checkSpelling(text, range.end()))
+            ++found;
+        return found;
+    };
+    std::atomic<bool> wrong = false;
+    const auto worker = [&] {
+        for (int run = 0; run < 10; ++run) {
+            const qint64 found = count(); // "zorbly" is learned for part of a run at most
+            wrong = wrong || found < 500 || found > 1000;
+        }
+    };
+    std::thread first(worker);
+    std::thread second(worker);
+    for (int i = 0; i < 50; ++i) {
+        checker.learnWord(QStringLiteral("zorbly"));
+        checker.unlearnWord(QStringLiteral("zorbly"));
+    }
+    first.join();
+    second.join();
+    EXPECT_FALSE(wrong);
+    EXPECT_EQ(count(), 1000);
 }
