@@ -28,7 +28,7 @@ namespace crawlmere::platform {
 ///
 /// Grammar has one rule: a word followed, with only white space between, by the same word in any
 /// letter case ("the The"). The range covers both words; its one detail names the rule
-/// "repeated word".
+/// "repeated word". The rule is the same in every language.
 ///
 /// The start-up language is the system locale's ("en_GB") when installed, else "en_US", else the
 /// first installed one. With none installed nothing is ever found, and the first check writes a
