@@ -117,6 +117,11 @@ void qfDataSource::tableViewSortDescriptorsDidChange(TableView& table)
 void qfDataSource::sortCollection(const QList<SortDescriptor>& descriptors)
 {
     sortedAndFilteredArray.reset();
+    sortItems(collection, descriptors);
+}
+
+void qfDataSource::sortItems(QList<Item>& items, const QList<SortDescriptor>& descriptors)
+{
     if (descriptors.isEmpty())
         return;
     // Each item's keys are read once: a getter per comparison dominates a large sort.
@@ -125,8 +130,8 @@ void qfDataSource::sortCollection(const QList<SortDescriptor>& descriptors)
         Item item;
     };
     std::vector<Keyed> keyed;
-    keyed.reserve(static_cast<size_t>(collection.size()));
-    for (Item& item : collection) {
+    keyed.reserve(static_cast<size_t>(items.size()));
+    for (Item& item : items) {
         Keyed entry { {}, std::move(item) };
         if (entry.item) {
             entry.keys.reserve(descriptors.size());
@@ -146,7 +151,7 @@ void qfDataSource::sortCollection(const QList<SortDescriptor>& descriptors)
         return false;
     });
     for (size_t i = 0; i < keyed.size(); ++i)
-        collection[static_cast<qsizetype>(i)] = std::move(keyed[i].item);
+        items[static_cast<qsizetype>(i)] = std::move(keyed[i].item);
 }
 
 qsizetype qfDataSource::numberOfRowsInTableView(TableView& /*table*/) { return getSortedAndFilteredArray().size(); }
@@ -180,7 +185,7 @@ qint64 qfDataSource::csvQuoteEscapeOption()
     return UserDefaults::standard().integerForKey(QStringLiteral("csvQuoteEscapeOption"));
 }
 
-QString qfDataSource::csvEscapedValue(QString value, qint64 option)
+QString qfDataSource::csvQuoteEscaped(QString value, qint64 option)
 {
     const QString quote = QStringLiteral("\"");
     if (option == 2)
@@ -189,6 +194,12 @@ QString qfDataSource::csvEscapedValue(QString value, qint64 option)
         value.replace(quote, QStringLiteral("\\\""));
     else
         value.replace(quote, QStringLiteral("'"));
+    return value;
+}
+
+QString qfDataSource::csvEscapedValue(QString value, qint64 option)
+{
+    value = csvQuoteEscaped(std::move(value), option);
     value.replace(QLatin1Char('\n'), QLatin1Char(' '));
     value.replace(QLatin1Char('\r'), QLatin1Char(' '));
     return value;

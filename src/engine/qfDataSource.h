@@ -39,8 +39,9 @@ public:
     /// Every item, visible or not.
     qsizetype getCount() const { return collection.size(); }
     const QList<Item>& getCollection() const { return collection; }
-    /// The visible items in collection order, rebuilt when it was dropped.
-    const QList<Item>& getSortedAndFilteredArray();
+    /// The visible items in collection order, rebuilt when it was dropped. The row lookups go
+    /// through it; a data source whose rows are another list overrides it.
+    virtual const QList<Item>& getSortedAndFilteredArray();
     void invalidateSortedAndFilteredArray() { sortedAndFilteredArray.reset(); }
     /// The visible item at `row`, or null beyond the last row.
     Item getItemAtRowIndex(quint64 row);
@@ -52,6 +53,8 @@ public:
     /// once through `getSortValue`; missing items first). No descriptors: nothing moves. The
     /// cache is dropped.
     void sortCollection(const QList<SortDescriptor>& descriptors);
+    /// Sorts `items` in place as `sortCollection` sorts the collection.
+    static void sortItems(QList<Item>& items, const QList<SortDescriptor>& descriptors);
     qsizetype numberOfRowsInTableView(TableView& table);
     /// Label colour class of a row: 0 none. Subclasses that colour rows override it.
     virtual int tableViewLabelColorForRow(TableView& table, qsizetype row);
@@ -76,6 +79,8 @@ public:
     static QString csvHeaderLine(const QList<TableColumn>& visibleColumns);
     /// A value escaped as the collection writer does, for `option`.
     static QString csvEscapedValue(QString value, qint64 option);
+    /// Only the double quotes of `value` replaced as `option` says; line breaks stay.
+    static QString csvQuoteEscaped(QString value, qint64 option);
     /// The `csvQuoteEscapeOption` default, 1 when it is not set.
     static qint64 csvQuoteEscapeOption();
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "parsing/CrwlLinkRecord.h"
+#include "platform/SpellChecker.h"
 #include "platform/TextEncoding.h"
 
 #include <QByteArray>
@@ -129,6 +130,51 @@ public:
     /// Number of pieces `text` splits into at white space (Unicode white space and newlines), empty
     /// pieces between adjacent white space included; 0 for an empty or null string.
     static qint64 countWords(const QString& text);
+
+    // ---- Text checks of the page text (CrwlParserSpelling.cpp) -----------------------------------
+    //
+    // Every check runs on `getTextContent()` in the checker's current language, from
+    // `spellingCursor` (0 for a new parser), which the spelling and grammar walks share: a count or
+    // `getAllSpelling` leaves it at the end, so a walk starts with a "first" call. Ranges are in
+    // UTF-16 units. One thread at a time, as for the rest of the parser; the checker is shared.
+
+    using SpellRange = crawlmere::platform::SpellRange;
+    using GrammarDetail = crawlmere::platform::GrammarDetail;
+
+    /// Most grammar issues one count reports.
+    static constexpr qint64 kMaxGrammarCount = 100;
+
+    /// The checker of the text checks; null (the default) is `SpellChecker::shared()`. Not owned.
+    void setSpellChecker(crawlmere::platform::SpellChecker* checker) { m_spellChecker = checker; }
+    /// getSpellingCount: the misspelled words of the page that are no web addresses.
+    qint64 getSpellingCount();
+    /// getFirstSpelling: the first misspelled word that is no web address, or a not-found range.
+    SpellRange getFirstSpelling();
+    /// getNextSpelling: the next one after the cursor; the cursor moves past every word found.
+    SpellRange getNextSpelling();
+    /// spellingCursorBackTo: the cursor goes to the range's end; a not-found range leaves it.
+    void spellingCursorBackTo(SpellRange range);
+    qint64 getSpellingCursor() const { return spellingCursor; }
+    /// getAllSpelling: the distinct misspelled words as the page writes them (case kept, so
+    /// "Teh" and "teh" are two), in order of first occurrence.
+    QStringList getAllSpelling();
+    /// getGrammarCount: the grammar issues, at most `kMaxGrammarCount`. When the checker throws,
+    /// the count so far (logged at verbosity 1).
+    qint64 getGrammarCount();
+    /// getFirstGrammar / getNextGrammar: the next grammar issue, keeping its details in
+    /// `getGrammarDetails()` (nothing when the checker gave none). An exception of the checker
+    /// passes through.
+    SpellRange getFirstGrammar();
+    SpellRange getNextGrammar();
+    const std::optional<QList<GrammarDetail>>& getGrammarDetails() const { return grammarDetails; }
+    /// isWebAddress: YES for a word holding "://" or "." or both ":" and ";" or a character below
+    /// U+0020, for one with two "-" or more, and for one in which more than half the characters are
+    /// at U+0080 or above. NO for the empty word.
+    static bool isWebAddress(const QString& word);
+    /// isKeywordStuffed: YES when one word of four letters or more (stop words aside, case
+    /// folded) occurs again after occurring more often than `maxKeywordDensity` per cent of the
+    /// page's words (4.0 when the default is absent). Words split at white space and ".,|()*&%/".
+    bool isKeywordStuffed() const;
 
     // ---- Link iteration -------------------------------------------------------------------------
 
@@ -347,4 +393,11 @@ private:
     int subCursor = 0;
     const CrwlLinkRecord* currentRecord() const;
     std::optional<bool> m_keepHrefsAsWritten; ///< the `trimWhitespace` default, read at the first URL
+
+    // Text checks.
+    crawlmere::platform::SpellChecker& spellChecker() const;
+    SpellRange checkSpellingFromCursor();
+    crawlmere::platform::SpellChecker* m_spellChecker = nullptr;
+    qint64 spellingCursor = 0;
+    std::optional<QList<GrammarDetail>> grammarDetails;
 };

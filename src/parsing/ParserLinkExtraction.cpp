@@ -43,10 +43,10 @@ public:
     QStringList getWarnings() const override { return m_parser->getWarnings(); }
     QStringList getNames() const override { return m_parser->getNames(); }
 
-    // The reports' spell checker and keyword-density rule are not part of the parser yet.
-    qint64 getSpellingCount() const override { return 0; }
-    QStringList getAllSpelling() const override { return {}; }
-    bool isKeywordStuffed() const override { return false; }
+    // Misspelled words only: the page's spelling count leaves grammar issues out.
+    qint64 getSpellingCount() const override { return m_parser->getSpellingCount(); }
+    QStringList getAllSpelling() const override { return m_parser->getAllSpelling(); }
+    bool isKeywordStuffed() const override { return m_parser->isKeywordStuffed(); }
 
 private:
     std::unique_ptr<CrwlParser> m_parser;

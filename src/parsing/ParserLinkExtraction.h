@@ -7,8 +7,8 @@
 /// `LinkExtractionParsers` over `CrwlParser` and `CrwlDocumentParserFactory`. Stateless; one
 /// instance serves a whole run (`Z12Ara::setLinkExtractionParsers`).
 ///
-/// The reports' text checks (spelling count, misspelled words, keyword stuffing) answer 0, no
-/// words and NO until the reports provide their checks.
+/// The text checks answer through the page's parser and the shared spell checker: the spelling
+/// count is the misspelled words that are no web addresses (grammar issues are not counted).
 class ParserLinkExtraction final : public LinkExtractionParsers {
 public:
     std::unique_ptr<LinkExtractionParser> makeDocumentParser(DocumentKind kind, const QByteArray& data) const override;

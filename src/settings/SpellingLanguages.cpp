@@ -1,8 +1,8 @@
 // The spelling languages of the installed dictionaries.
 #include "settings/SpellingLanguages.h"
 
-#include <QDir>
-#include <QFileInfo>
+#include "platform/HunspellSpellChecker.h"
+
 #include <QLocale>
 
 #include <algorithm>
@@ -11,14 +11,7 @@ namespace crawlmere::settings {
 
 QStringList SpellingLanguages::availableLanguages(const QString& folder)
 {
-    QStringList identifiers;
-    const QDir dir(folder);
-    for (const QFileInfo& dictionary : dir.entryInfoList({ QStringLiteral("*.dic") }, QDir::Files | QDir::Readable)) {
-        if (dir.exists(dictionary.completeBaseName() + QStringLiteral(".aff")))
-            identifiers.append(dictionary.completeBaseName());
-    }
-    identifiers.sort();
-    return identifiers;
+    return platform::HunspellSpellChecker::languagesInFolders({ folder });
 }
 
 QString SpellingLanguages::displayName(const QString& identifier)

@@ -1,6 +1,8 @@
 // The spelling languages offered by the settings pane: the installed hunspell dictionaries.
 #pragma once
 
+#include "platform/HunspellSpellChecker.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -11,8 +13,9 @@ namespace crawlmere::settings {
 class SpellingLanguages {
 public:
     /// The system's dictionary folder.
-    static QString systemFolder() { return QStringLiteral("/usr/share/hunspell"); }
-    /// Identifiers of the dictionaries in `folder` (a ".dic" with its ".aff"), sorted.
+    static QString systemFolder() { return platform::HunspellSpellChecker::systemFolder(); }
+    /// Identifiers of the dictionaries in `folder` (a ".dic" with its ".aff"), sorted, as the spell
+    /// checker finds them.
     static QStringList availableLanguages(const QString& folder = systemFolder());
     /// The identifier's display name ("English (United States)"); empty when the identifier
     /// names no known language.

@@ -512,3 +512,38 @@ TEST_F(HeadlessDuplicatesTest, TheCsvCountsPossibleDuplicatesFromTheRegister)
     EXPECT_EQ(count("/dup/"), "");
     EXPECT_EQ(count("/dup/r0"), "");
 }
+
+namespace {
+
+// A home page linking to two pages with planted misspellings, the second without links.
+class HeadlessSpellingTest : public HeadlessScanTest {
+protected:
+    void SetUp() override
+    {
+        auto& site = server.server();
+        const auto serve = [&site](const char* path, std::string body) {
+            site.Get(path, [body](const httplib::Request&, httplib::Response& response) {
+                response.set_content("<html><head><title>Spelling</title></head><body>" + body + "</body></html>",
+                    "text/html");
+            });
+        };
+        serve("/sp/", "<p>Welcome home.</p><a href=\"a.html\">first</a> <a href=\"b.html\">second</a>");
+        serve("/sp/a.html", "<p>The teh cat will recieve example.com today.</p><a href=\"/sp/\">home</a>");
+        serve("/sp/b.html", "<p>Teh teh Wrold, said the well-known 42nd visitor.</p>");
+        HeadlessScanTest::SetUp();
+    }
+};
+
+} // namespace
+
+TEST_F(HeadlessSpellingTest, TheCsvCountsEachPagesMisspelledWords)
+{
+    const int status = run({ QStringLiteral("--headless"), QStringLiteral("--set"), QStringLiteral("checkSpelling=YES"),
+        QStringLiteral("--columns"), QStringLiteral("url,spellingcount"), url(QStringLiteral("/sp/")) });
+    ASSERT_EQ(status, kExitFinished) << err.text().toStdString();
+    const CsvTable csv = readCsv(csvPath());
+    const auto count = [&](const char* path) { return csv.rows.at(url(QLatin1String(path))).at("spellingcount"); };
+    EXPECT_EQ(count("/sp/"), "0");
+    EXPECT_EQ(count("/sp/a.html"), "2"); // the web address is not counted
+    EXPECT_EQ(count("/sp/b.html"), "3"); // "Teh" and "teh" are two
+}
