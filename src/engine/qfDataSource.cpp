@@ -113,6 +113,11 @@ void qfDataSource::tableViewSortDescriptorsDidChange(TableView& table)
 void qfDataSource::sortCollection(const QList<SortDescriptor>& descriptors)
 {
     sortedAndFilteredArray.reset();
+    sortItems(collection, descriptors);
+}
+
+void qfDataSource::sortItems(QList<Item>& items, const QList<SortDescriptor>& descriptors)
+{
     if (descriptors.isEmpty())
         return;
     // Each item's keys are read once: a getter per comparison dominates a large sort.
@@ -121,8 +126,8 @@ void qfDataSource::sortCollection(const QList<SortDescriptor>& descriptors)
         Item item;
     };
     std::vector<Keyed> keyed;
-    keyed.reserve(static_cast<size_t>(collection.size()));
-    for (Item& item : collection) {
+    keyed.reserve(static_cast<size_t>(items.size()));
+    for (Item& item : items) {
         Keyed entry { {}, std::move(item) };
         if (entry.item) {
             entry.keys.reserve(descriptors.size());
@@ -142,7 +147,7 @@ void qfDataSource::sortCollection(const QList<SortDescriptor>& descriptors)
         return false;
     });
     for (size_t i = 0; i < keyed.size(); ++i)
-        collection[static_cast<qsizetype>(i)] = std::move(keyed[i].item);
+        items[static_cast<qsizetype>(i)] = std::move(keyed[i].item);
 }
 
 qsizetype qfDataSource::numberOfRowsInTableView(TableView& /*table*/) { return getSortedAndFilteredArray().size(); }
