@@ -20,6 +20,7 @@
 #include "reports/EngineSEOManager.h"
 #include "reports/ReportsDefaults.h"
 #include "settings/ConfigManager.h"
+#include "sitemap/SitemapManager.h"
 #include "views/CrwlByLinkDataSource.h"
 #include "views/TableExportJob.h"
 #include "views/TableExportSnapshot.h"
@@ -99,8 +100,13 @@ struct HeadlessScan::State {
     TableExportSnapshot viewSnapshot() const;
     /// Writes the view's CSV and HTML where asked; false with `error` when a write fails.
     bool writeViewExports(QString* error);
+    /// Writes the XML sitemap where asked, filled as the window fills its sitemap tab (pop-ups
+    /// at their first items); false with `error` when a file cannot be written.
+    bool writeSitemap(QString* error);
     void writeSummary(bool exportsWritten) const;
     std::optional<qsizetype> viewRows;
+    /// Pages and files of the written sitemap.
+    std::optional<std::pair<qsizetype, int>> sitemapWritten;
 };
 
 HeadlessScan::HeadlessScan(HeadlessOptions options, platform::UserDefaults& defaults, HeadlessConsole console)
@@ -254,6 +260,11 @@ int HeadlessScan::run()
         }
         csvWritten = true;
     }
+    if (!d->options.sitemapFile.isEmpty() && !d->writeSitemap(&error)) {
+        writeLine(d->console.err, QStringLiteral("crawlmere: ") + error);
+        d->writeSummary(csvWritten);
+        return kExitFailed;
+    }
     d->writeSummary(csvWritten);
     return d->interrupted && !d->finished ? kExitInterrupted : kExitFinished;
 }
@@ -318,6 +329,21 @@ bool HeadlessScan::State::writeViewExports(QString* error)
     return true;
 }
 
+bool HeadlessScan::State::writeSitemap(QString* error)
+{
+    sitemap::SitemapManager manager(defaults);
+    manager.setCrawlSettings(hub->getCrawlSettings()->snapshot());
+    manager.setCollection(hub->internalPagesCollection());
+    manager.setImagesCollection(hub->imageCollection());
+    const qsizetype pages = manager.getSitemapCollectionCount();
+    if (!manager.exportXMLSitemapAndSaveTo(options.sitemapFile)) {
+        *error = QStringLiteral("cannot write the sitemap %1").arg(options.sitemapFile);
+        return false;
+    }
+    sitemapWritten = { pages, manager.xmlfilecount() };
+    return true;
+}
+
 void HeadlessScan::State::writeSummary(bool exportsWritten) const
 {
     const double seconds = static_cast<double>(elapsed.elapsed()) / 1000.0;
@@ -343,6 +369,10 @@ void HeadlessScan::State::writeSummary(bool exportsWritten) const
     if (exportsWritten && !options.htmlFile.isEmpty())
         lines << QStringLiteral("HTML: %1 (%2)")
                      .arg(QDir::toNativeSeparators(options.htmlFile), plural(rows, "row", "rows"));
+    if (sitemapWritten)
+        lines << QStringLiteral("Sitemap: %1 (%2, %3)")
+                     .arg(QDir::toNativeSeparators(options.sitemapFile), plural(sitemapWritten->first, "page", "pages"),
+                         plural(sitemapWritten->second, "file", "files"));
     writeBytes(console.out, lines.join(QLatin1Char('\n')).toUtf8() + '\n');
 }
 
