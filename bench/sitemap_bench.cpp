@@ -31,7 +31,8 @@ const Site& site()
         s.pages.reserve(pageCount);
         for (int i = 0; i < pageCount; ++i) {
             auto page = CrwlUrl::make(nullptr, settings);
-            page->setLinkURL(QStringLiteral("https://www.example.com/section/%1/page-%2.html?a=1&b=2").arg(i % 97).arg(i));
+            page->setLinkURL(
+                QStringLiteral("https://www.example.com/section/%1/page-%2.html?a=1&b=2").arg(i % 97).arg(i));
             page->setStatus(200);
             page->setDistanceFromHome(i % 5);
             page->setTargetLastModified(QStringLiteral("Wed, 31 Dec 2025 12:00:00 GMT"));

@@ -168,9 +168,13 @@ const CrwlUrlList& SitemapManager::getSitemapCollection()
 
         QStringList parts;
         if (!m_excludedBecauseCanonical.empty())
-            parts << QStringLiteral("%1 %2").arg(m_excludedBecauseCanonical.size()).arg(QStringLiteral("excluded due to canonical"));
+            parts << QStringLiteral("%1 %2")
+                         .arg(m_excludedBecauseCanonical.size())
+                         .arg(QStringLiteral("excluded due to canonical"));
         if (!m_excludedBecauseNoIndex.empty())
-            parts << QStringLiteral("%1 %2").arg(m_excludedBecauseNoIndex.size()).arg(QStringLiteral("excluded due to robots noindex"));
+            parts << QStringLiteral("%1 %2")
+                         .arg(m_excludedBecauseNoIndex.size())
+                         .arg(QStringLiteral("excluded due to robots noindex"));
         m_infoText = parts.join(QStringLiteral(", "));
         if (m_observer.infoText)
             m_observer.infoText(m_infoText);
@@ -281,7 +285,8 @@ QList<TableColumn> SitemapManager::sitemapColumns() const
 
 QList<TableColumn> SitemapManager::excludedColumns()
 {
-    return { { QStringLiteral("url"), QStringLiteral("URL") }, { QStringLiteral("canonical"), QStringLiteral("Canonical") },
+    return { { QStringLiteral("url"), QStringLiteral("URL") },
+        { QStringLiteral("canonical"), QStringLiteral("Canonical") },
         { QStringLiteral("reason"), QStringLiteral("Reason") } };
 }
 
@@ -372,10 +377,11 @@ void SitemapManager::tableViewSetObjectValue(
         rule = ruleThatApplies(url).value_or(QVariantMap { { QStringLiteral("contains"), url }, { kPriority, text },
             { QStringLiteral("update"), page->getChangefrequency() }, { QStringLiteral("match"), true } });
         rule.insert(kPriority, text);
-        logLine(1, QStringLiteral("new rule is {contains = %1; priority = %2; update = %3; match = %4}")
-                       .arg(rule.value(QStringLiteral("contains")).toString(), text,
-                           rule.value(QStringLiteral("update")).toString(),
-                           rule.value(QStringLiteral("match")).toBool() ? QStringLiteral("1") : QStringLiteral("0")));
+        logLine(1,
+            QStringLiteral("new rule is {contains = %1; priority = %2; update = %3; match = %4}")
+                .arg(rule.value(QStringLiteral("contains")).toString(), text,
+                    rule.value(QStringLiteral("update")).toString(),
+                    rule.value(QStringLiteral("match")).toBool() ? QStringLiteral("1") : QStringLiteral("0")));
     }
     if (m_ruleStore)
         m_ruleStore(rule);

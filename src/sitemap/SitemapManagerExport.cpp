@@ -199,7 +199,9 @@ void SitemapManager::exportXML()
         } else {
             const QString folder = platform::Paths::applicationSupportFolder();
             if (!QDir().mkpath(folder))
-                logLine(0, QStringLiteral("unsuccessful creating temp folder at %1, %2").arg(folder, QStringLiteral("mkpath failed")));
+                logLine(0,
+                    QStringLiteral("unsuccessful creating temp folder at %1, %2")
+                        .arg(folder, QStringLiteral("mkpath failed")));
             chosen = QDir(folder).filePath(defaultSitemapFileName());
         }
         logLine(1, QStringLiteral("sitemap temp location is %1").arg(chosen));

@@ -16,7 +16,10 @@ const QString kCloseTag = QStringLiteral("</urlset>");
 const QString kCloseTagSpaced = QStringLiteral("</ urlset>");
 
 /// A URL as a value: blanks as "%20", then escaped.
-QString urlValue(QString url) { return SitemapXmlWriter::escapedValue(url.replace(QLatin1Char(' '), QLatin1String("%20"))); }
+QString urlValue(QString url)
+{
+    return SitemapXmlWriter::escapedValue(url.replace(QLatin1Char(' '), QLatin1String("%20")));
+}
 
 void appendElement(QString& entry, QLatin1StringView indent, QLatin1StringView name, const QString& escaped)
 {

@@ -18,8 +18,7 @@ namespace crawlmere::views {
 
 namespace {
 
-template <typename Widget>
-Widget* named(Widget* widget, const char* name)
+template <typename Widget> Widget* named(Widget* widget, const char* name)
 {
     widget->setObjectName(QLatin1String(name));
     return widget;
@@ -88,18 +87,18 @@ SitemapTab::SitemapTab(sitemap::SitemapManager& manager, QWidget* parent)
     observer.beep = [] { QApplication::beep(); };
     manager.setObserver(std::move(observer));
 
-    m_table->itemModel().setCellEditing({ [this](const TableColumn& column) {
-                                             return m_manager.isColumnEditable(*m_table, column);
-                                         },
-        [this](const TableColumn& column, int row, const QVariant& value) {
-            m_manager.tableViewSetObjectValue(*m_table, column, row, value);
-        } });
+    m_table->itemModel().setCellEditing(
+        { [this](const TableColumn& column) { return m_manager.isColumnEditable(*m_table, column); },
+            [this](const TableColumn& column, int row, const QVariant& value) {
+                m_manager.tableViewSetObjectValue(*m_table, column, row, value);
+            } });
     m_table->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed);
     m_table->setDataSource(&manager);
     m_excludedTable->setDataSource(&manager);
     applyColumns();
 
-    connect(m_changeFrequency, &QComboBox::activated, this, [this](int index) { m_manager.selectChangeFrequency(index); });
+    connect(
+        m_changeFrequency, &QComboBox::activated, this, [this](int index) { m_manager.selectChangeFrequency(index); });
     connect(m_priority, &QComboBox::activated, this, [this](int index) { m_manager.selectPriority(index); });
     connect(m_lastModified, &QCheckBox::toggled, this, [this](bool on) { m_manager.setIncludeLastModified(on); });
     connect(m_pdfs, &QCheckBox::toggled, this, [this] { m_manager.handlePdfSwitch(); });

@@ -29,8 +29,8 @@ protected:
         server.server().set_keep_alive_timeout(1);
         const auto html = [this](const std::string& path, const std::string& head, const std::string& body) {
             server.server().Get(path, [head, body](const httplib::Request&, httplib::Response& response) {
-                response.set_content("<html><head><title>t</title>" + head + "</head><body>" + body + "</body></html>",
-                    "text/html");
+                response.set_content(
+                    "<html><head><title>t</title>" + head + "</head><body>" + body + "</body></html>", "text/html");
             });
         };
         html("/", "", R"(<a href="/a?x=1&amp;y=2">a</a> <a href="/noindex">n</a> <a href="/canonical">c</a>
@@ -41,15 +41,15 @@ protected:
         // Sixty pages of a hundred images with long alt texts pass 10,000,000 characters once.
         server.server().Get(R"(/big/(\d+))", [](const httplib::Request& request, httplib::Response& response) {
             const int n = std::stoi(request.matches[1]);
-            std::string body = n + 1 < 60 ? "<a href=\"/big/" + std::to_string(n + 1) + "\">next</a>" : "<a href=/>h</a>";
+            std::string body
+                = n + 1 < 60 ? "<a href=\"/big/" + std::to_string(n + 1) + "\">next</a>" : "<a href=/>h</a>";
             const std::string alt(1900, 'w');
             for (int i = 0; i < 100; ++i)
                 body += "<img src=\"/img/" + std::to_string(i) + ".png\" alt=\"" + alt + "\">";
             response.set_content("<html><head><title>big</title></head><body>" + body + "</body></html>", "text/html");
         });
-        server.server().Get(R"(/img/\d+\.png)", [](const httplib::Request&, httplib::Response& response) {
-            response.set_content("png", "image/png");
-        });
+        server.server().Get(R"(/img/\d+\.png)",
+            [](const httplib::Request&, httplib::Response& response) { response.set_content("png", "image/png"); });
         ASSERT_TRUE(server.start());
     }
 
@@ -113,7 +113,7 @@ TEST_F(HeadlessSitemapTest, ListsTheGoodInternalPagesAndSplitsWithAnAbsoluteInde
                     .contains(QStringLiteral("<image:title> Café &lt;1&gt;</image:title>")));
 
     // A sitemap that cannot be written exits with 1.
-    EXPECT_EQ(run({ QStringLiteral("--headless"), QStringLiteral("--sitemap"), folder.filePath(QStringLiteral("no/such/s.xml")),
-                  server.url(QStringLiteral("/a?x=1&y=2")) }),
+    EXPECT_EQ(run({ QStringLiteral("--headless"), QStringLiteral("--sitemap"),
+                  folder.filePath(QStringLiteral("no/such/s.xml")), server.url(QStringLiteral("/a?x=1&y=2")) }),
         kExitFailed);
 }

@@ -99,7 +99,8 @@ TEST_F(SitemapManagerTest, InfoTextExcludedTableAndPageCount)
     manager.setCollection({ both, noIndex });
     EXPECT_EQ(manager.getSitemapCollectionCount(), 0);
     EXPECT_EQ(manager.infoText(), "1 excluded due to canonical, 2 excluded due to robots noindex");
-    EXPECT_EQ(cells(excluded, "url"), QStringList({ "http://127.0.0.1/b", "http://127.0.0.1/b", "http://127.0.0.1/n" }));
+    EXPECT_EQ(
+        cells(excluded, "url"), QStringList({ "http://127.0.0.1/b", "http://127.0.0.1/b", "http://127.0.0.1/n" }));
     EXPECT_EQ(cells(excluded, "reason"),
         QStringList({ "canonical url points to a different page", "page is marked robots noindex",
             "page is marked robots noindex" }));
@@ -138,8 +139,9 @@ TEST_F(SitemapManagerTest, AnEditGivesOneRuleAndOneNotice)
     manager.setRuleStore([&](const QVariantMap& r) { stored.append(r); });
     int notices = 0;
     auto& center = crawlmere::platform::NotificationCenter::defaultCenter();
-    center.addObserver(this, SitemapManager::CrwlSitemapRulesDidChange,
-        [&](const crawlmere::platform::Notification&) { ++notices; }, &manager);
+    center.addObserver(
+        this, SitemapManager::CrwlSitemapRulesDidChange, [&](const crawlmere::platform::Notification&) { ++notices; },
+        &manager);
 
     auto page = sitemapPage("http://127.0.0.1/a", 200, 1);
     manager.setCollection({ page });

@@ -25,7 +25,8 @@ inline std::shared_ptr<CrwlUrl> sitemapPage(const QString& url, qint64 status = 
 
 /// Links `page` to `target` (an image when `image`, else a video) with `linkText`. Occurrences
 /// hold their URLs weakly: the caller keeps the returned target alive.
-[[nodiscard]] inline std::shared_ptr<CrwlUrl> linkMedia(const std::shared_ptr<CrwlUrl>& page, const QString& target, const QString& linkText, bool image = true)
+[[nodiscard]] inline std::shared_ptr<CrwlUrl> linkMedia(
+    const std::shared_ptr<CrwlUrl>& page, const QString& target, const QString& linkText, bool image = true)
 {
     auto media = std::make_shared<CrwlUrl>();
     media->setLinkURL(target);
@@ -48,7 +49,8 @@ inline QString schemaErrors(const QString& file, const QString& schema)
 {
     QProcess xmllint;
     xmllint.start(QStringLiteral("xmllint"),
-        { QStringLiteral("--noout"), QStringLiteral("--schema"), fixturePath(QStringLiteral("sitemap/") + schema), file });
+        { QStringLiteral("--noout"), QStringLiteral("--schema"), fixturePath(QStringLiteral("sitemap/") + schema),
+            file });
     if (!xmllint.waitForFinished(60000))
         return QStringLiteral("xmllint did not finish");
     return xmllint.exitCode() == 0 ? QString() : QString::fromUtf8(xmllint.readAllStandardError());

@@ -2,8 +2,8 @@
 // and videos, splitting by pages and by size, the index, and the savers.
 #include "sitemap/SitemapXmlWriter.h"
 
-#include "platform/SavePanel.h"
 #include "platform/Dispatch.h"
+#include "platform/SavePanel.h"
 #include "platform/UserDefaults.h"
 #include "sitemap/SitemapManager.h"
 #include "sitemap/SitemapTestSupport.h"
@@ -80,11 +80,11 @@ TEST_F(SitemapXmlTest, OrdinarySitemapToTheByteAndValid)
     manager.selectChangeFrequency(3); // daily
     const QStringList documents = manager.getXMLSitemap();
     ASSERT_EQ(documents.size(), 1);
-    const QString expected = SitemapXmlWriter::builtInTemplate().replace(
-        "<urlset xmlns=\"http://www.sitemaps.org/schemas/sitemap/0.9\">",
-        "<urlset xmlns=\"http://www.sitemaps.org/schemas/sitemap/0.9\"\n"
-        "\txmlns:image=\"http://www.google.com/schemas/sitemap-image/1.1\"\n"
-        "\n\txmlns:video=\"http://www.google.com/schemas/sitemap-video/1.1\"\n>")
+    const QString expected = SitemapXmlWriter::builtInTemplate()
+                                 .replace("<urlset xmlns=\"http://www.sitemaps.org/schemas/sitemap/0.9\">",
+                                     "<urlset xmlns=\"http://www.sitemaps.org/schemas/sitemap/0.9\"\n"
+                                     "\txmlns:image=\"http://www.google.com/schemas/sitemap-image/1.1\"\n"
+                                     "\n\txmlns:video=\"http://www.google.com/schemas/sitemap-video/1.1\"\n>")
                                  .replace("\n\n\n</urlset>",
                                      "\n\n"
                                      "\t<url>\n\t\t<loc>http://127.0.0.1/a%20b?x=1&amp;y=&lt;2&gt;</loc>\n"
@@ -170,8 +170,8 @@ TEST_F(SitemapXmlTest, FiftyThousandPagesPerFile)
 TEST_F(SitemapXmlTest, SplitBySizeWritesAFolderWithAnAbsoluteIndex)
 {
     // The first page's entry passes 10,000,000 characters: its file closes after it.
-    manager.setCollection({ sitemapPage("http://127.0.0.1/" + QString(10000000, u'a')), sitemapPage("http://127.0.0.1/b"),
-        sitemapPage("http://127.0.0.1/c") });
+    manager.setCollection({ sitemapPage("http://127.0.0.1/" + QString(10000000, u'a')),
+        sitemapPage("http://127.0.0.1/b"), sitemapPage("http://127.0.0.1/c") });
     const QString path = folder.filePath("out/sitemap.xml");
     ASSERT_TRUE(QDir().mkpath(folder.filePath("out")));
     ASSERT_TRUE(manager.exportXMLSitemapAndSaveTo(path));
@@ -179,10 +179,11 @@ TEST_F(SitemapXmlTest, SplitBySizeWritesAFolderWithAnAbsoluteIndex)
     const QString index = folder.filePath("out/sitemap/sitemap.xml");
     const QString today = QDate::currentDate().toString("yyyy-MM-dd");
     EXPECT_EQ(read(index),
-        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<sitemapindex xmlns=\"http://www.sitemaps.org/schemas/sitemap/0.9\">\n\n"
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<sitemapindex "
+        "xmlns=\"http://www.sitemaps.org/schemas/sitemap/0.9\">\n\n"
         "<sitemap>\n<loc>http://127.0.0.1:8080/sitemap-1.xml</loc>\n<lastmod>"
-            + today + "</lastmod>\n</sitemap>\n<sitemap>\n<loc>http://127.0.0.1:8080/sitemap-2.xml</loc>\n<lastmod>" + today
-            + "</lastmod>\n</sitemap>\n\n</sitemapindex>");
+            + today + "</lastmod>\n</sitemap>\n<sitemap>\n<loc>http://127.0.0.1:8080/sitemap-2.xml</loc>\n<lastmod>"
+            + today + "</lastmod>\n</sitemap>\n\n</sitemapindex>");
     EXPECT_EQ(schemaErrors(index, "siteindex.xsd"), "");
     EXPECT_EQ(read(folder.filePath("out/sitemap/sitemap-2.xml")).count("<url>"), 2);
     EXPECT_EQ(schemaErrors(folder.filePath("out/sitemap/sitemap-2.xml"), "sitemap.xsd"), "");
@@ -225,7 +226,8 @@ TEST_F(SitemapXmlTest, SaversByOptionAndPanel)
     defaults.setArgumentValue("sitemapFilenameOptions", 0);
     manager.exportXML();
     crawlmere::platform::Dispatch::runFor(std::chrono::milliseconds(50));
-    EXPECT_TRUE(manager.sitemapLocation().endsWith("/Crawlmere/sitemap.txt")) << manager.sitemapLocation().toStdString();
+    EXPECT_TRUE(manager.sitemapLocation().endsWith("/Crawlmere/sitemap.txt"))
+        << manager.sitemapLocation().toStdString();
     EXPECT_TRUE(QFile::exists(manager.sitemapLocation()));
     EXPECT_EQ(uploads, 1);
     EXPECT_EQ(panel.requests.size(), 2);
