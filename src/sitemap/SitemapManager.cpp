@@ -23,6 +23,17 @@ bool isColumn(const TableColumn& column, const QString& lowerName)
     return column.identifier.compare(lowerName, Qt::CaseInsensitive) == 0;
 }
 
+/// The table's sort descriptors with the priority column sorting by click distance.
+QList<SortDescriptor> sitemapSortDescriptors(const TableView& table)
+{
+    QList<SortDescriptor> descriptors = table.sortDescriptors();
+    for (SortDescriptor& descriptor : descriptors) {
+        if (descriptor.key.compare(kPriority, Qt::CaseInsensitive) == 0)
+            descriptor.key = QStringLiteral("distancefromhome");
+    }
+    return descriptors;
+}
+
 } // namespace
 
 SitemapManager::SitemapManager(platform::UserDefaults& defaults)
@@ -159,7 +170,7 @@ const CrwlUrlList& SitemapManager::getSitemapCollection()
                 included.append(item);
         }
         if (m_sitemapTable)
-            sortItems(included, m_sitemapTable->sortDescriptors());
+            sortItems(included, sitemapSortDescriptors(*m_sitemapTable));
         CrwlUrlList pages;
         pages.reserve(size_t(included.size()));
         for (const Item& item : std::as_const(included))
@@ -393,13 +404,8 @@ void SitemapManager::tableViewSetObjectValue(
 void SitemapManager::tableViewSortDescriptorsDidChange(TableView& table)
 {
     if (m_sitemapCollection) {
-        QList<SortDescriptor> descriptors = table.sortDescriptors();
-        for (SortDescriptor& descriptor : descriptors) {
-            if (descriptor.key.compare(kPriority, Qt::CaseInsensitive) == 0)
-                descriptor.key = QStringLiteral("distancefromhome");
-        }
         QList<Item> items(m_sitemapCollection->begin(), m_sitemapCollection->end());
-        sortItems(items, descriptors);
+        sortItems(items, sitemapSortDescriptors(table));
         for (size_t i = 0; i < m_sitemapCollection->size(); ++i)
             (*m_sitemapCollection)[i] = std::static_pointer_cast<CrwlUrl>(items.at(qsizetype(i)));
     }

@@ -197,3 +197,16 @@ TEST_F(SitemapManagerTest, PriorityNoneAndLastModifiedColumnsComeAndGo)
     ASSERT_TRUE(inspected);
     EXPECT_EQ(inspected->absoluteString(), "http://127.0.0.1/a");
 }
+
+TEST_F(SitemapManagerTest, SortingByPrioritySortsByClickDistance)
+{
+    manager.setCollection({ sitemapPage("http://127.0.0.1/one", 200, 1), sitemapPage("http://127.0.0.1/", 200, 0),
+        sitemapPage("http://127.0.0.1/two", 200, 2) });
+    table.setColumns(manager.sitemapColumns());
+    table.setSortDescriptors({ { "priority", false } });
+    manager.tableViewSortDescriptorsDidChange(table); // without a cache: built sorted
+    EXPECT_EQ(cells(table, "priority"), QStringList({ "0.3", "0.5", "1.0" }));
+    table.setSortDescriptors({ { "priority", true } });
+    manager.tableViewSortDescriptorsDidChange(table); // the cache is sorted in place
+    EXPECT_EQ(cells(table, "priority"), QStringList({ "1.0", "0.5", "0.3" }));
+}
