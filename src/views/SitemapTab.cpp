@@ -121,7 +121,19 @@ void SitemapTab::setInspectorOpener(std::function<void(const std::shared_ptr<Crw
     m_opener = std::move(opener);
 }
 
-void SitemapTab::applyColumns() { m_table->setTableColumns(m_manager.sitemapColumns()); }
+void SitemapTab::applyColumns()
+{
+    const QList<TableColumn> columns = m_manager.sitemapColumns();
+    m_table->setTableColumns(columns);
+    for (int i = 0; i < columns.size(); ++i) {
+        const QString& id = columns.at(i).identifier;
+        m_table->setColumnWidth(i,
+            id == u"actualurl"          ? 320
+                : id == u"priority"     ? 93
+                : id == u"lastmodified" ? 200
+                                        : 140);
+    }
+}
 
 void SitemapTab::reloadAllData()
 {
