@@ -111,7 +111,7 @@ QString usageText()
 {
     return QStringLiteral(
         "usage: crawlmere [--headless] [--set KEY=VALUE]... [--default KEY=VALUE]...\n"
-        "                 [--csv FILE] [--columns KEY,KEY,...] TARGET\n"
+        "                 [--csv FILE] [--columns KEY,KEY,...] [--sitemap FILE] TARGET\n"
         "       crawlmere [--headless] ... --view N [--csv FILE] [--html FILE] TARGET\n"
         "\n"
         "TARGET is an http(s) address, a local page, URL list or sitemap, or a .lcsettings file.\n"
@@ -122,6 +122,7 @@ QString usageText()
         "  --columns KEYS      the columns of the CSV (default url,status,redir,onpageurl,linkpagetitle)\n"
         "  --view N            export link view N as shown, filtered by the defaults (1: by link)\n"
         "  --html FILE         with --view, write the view as an HTML page to FILE\n"
+        "  --sitemap FILE      after the scan, write the XML sitemap of the good internal pages to FILE\n"
         "  --version           print the version\n"
         "Started without any argument on a display, crawlmere opens its main window.\n");
 }
@@ -192,6 +193,11 @@ HeadlessParse parseHeadlessArguments(const QStringList& arguments, const QVarian
             if (!value || value->isEmpty())
                 return fail(QStringLiteral("--csv needs a file name"));
             options.csvFile = QDir(workingFolder).absoluteFilePath(*value);
+        } else if (isOption(QStringLiteral("--sitemap"))) {
+            const auto value = nextValue(QStringLiteral("--sitemap"));
+            if (!value || value->isEmpty())
+                return fail(QStringLiteral("--sitemap needs a file name"));
+            options.sitemapFile = QDir(workingFolder).absoluteFilePath(*value);
         } else if (isOption(QStringLiteral("--columns"))) {
             const auto value = nextValue(QStringLiteral("--columns"));
             QStringList columns;

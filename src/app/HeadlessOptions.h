@@ -29,6 +29,9 @@ struct HeadlessOptions {
     /// `--view`: the link view whose rows `csvFile` and `htmlFile` get (1 by link); 0 for none,
     /// when `csvFile` gets every URL found with `columns`.
     int view = 0;
+    /// `--sitemap`: the XML sitemap of the scan's good internal pages (several files: a folder
+    /// named after it holding the index and the numbered files).
+    QString sitemapFile;
     QStringList columns = defaultColumns();
     QString target;
     TargetKind targetKind = TargetKind::WebAddress;

@@ -23,6 +23,7 @@
 #include "reports/EngineSEOManager.h"
 #include "reports/ReportsDefaults.h"
 #include "settings/ConfigManager.h"
+#include "sitemap/SitemapManager.h"
 #include "views/CrwlByLinkDataSource.h"
 #include "views/ScanControl.h"
 #include "views/TableExportJob.h"
@@ -106,8 +107,13 @@ struct HeadlessScan::State {
     TableExportSnapshot viewSnapshot() const;
     /// Writes the view's CSV and HTML where asked; false with `error` when a write fails.
     bool writeViewExports(QString* error);
+    /// Writes the XML sitemap where asked, filled as the window fills its sitemap tab (pop-ups
+    /// at their first items); false with `error` when a file cannot be written.
+    bool writeSitemap(QString* error);
     void writeSummary(bool exportsWritten) const;
     std::optional<qsizetype> viewRows;
+    /// Pages and files of the written sitemap.
+    std::optional<std::pair<qsizetype, int>> sitemapWritten;
 };
 
 HeadlessScan::HeadlessScan(HeadlessOptions options, platform::UserDefaults& defaults, HeadlessConsole console)
@@ -277,6 +283,11 @@ int HeadlessScan::run()
         }
         csvWritten = true;
     }
+    if (!d->options.sitemapFile.isEmpty() && !d->writeSitemap(&error)) {
+        writeLine(d->console.err, QStringLiteral("crawlmere: ") + error);
+        d->writeSummary(csvWritten);
+        return kExitFailed;
+    }
     d->writeSummary(csvWritten);
     return d->interrupted && !d->finished ? kExitInterrupted : kExitFinished;
 }
@@ -339,6 +350,21 @@ bool HeadlessScan::State::writeViewExports(QString* error)
     return true;
 }
 
+bool HeadlessScan::State::writeSitemap(QString* error)
+{
+    sitemap::SitemapManager manager(defaults);
+    manager.setCrawlSettings(hub->getCrawlSettings()->snapshot());
+    manager.setCollection(hub->internalPagesCollection());
+    manager.setImagesCollection(hub->imageCollection());
+    const qsizetype pages = manager.getSitemapCollectionCount();
+    if (!manager.exportXMLSitemapAndSaveTo(options.sitemapFile)) {
+        *error = QStringLiteral("cannot write the sitemap %1").arg(options.sitemapFile);
+        return false;
+    }
+    sitemapWritten = { pages, manager.xmlfilecount() };
+    return true;
+}
+
 void HeadlessScan::State::writeSummary(bool exportsWritten) const
 {
     const double seconds = static_cast<double>(scanMilliseconds >= 0 ? scanMilliseconds : elapsed.elapsed()) / 1000.0;
@@ -366,6 +392,10 @@ void HeadlessScan::State::writeSummary(bool exportsWritten) const
                      .arg(QDir::toNativeSeparators(options.htmlFile), plural(rows, "row", "rows"));
     if (!archiveLine.isEmpty())
         lines << archiveLine;
+    if (sitemapWritten)
+        lines << QStringLiteral("Sitemap: %1 (%2, %3)")
+                     .arg(QDir::toNativeSeparators(options.sitemapFile), plural(sitemapWritten->first, "page", "pages"),
+                         plural(sitemapWritten->second, "file", "files"));
     writeBytes(console.out, lines.join(QLatin1Char('\n')).toUtf8() + '\n');
 }
 

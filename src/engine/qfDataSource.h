@@ -55,7 +55,8 @@ public:
     void sortCollection(const QList<SortDescriptor>& descriptors);
     /// Sorts `items` in place as `sortCollection` sorts the collection.
     static void sortItems(QList<Item>& items, const QList<SortDescriptor>& descriptors);
-    qsizetype numberOfRowsInTableView(TableView& table);
+    /// The number of visible rows; data sources with rows of their own override it.
+    virtual qsizetype numberOfRowsInTableView(TableView& table);
     /// Label colour class of a row: 0 none. Subclasses that colour rows override it.
     virtual int tableViewLabelColorForRow(TableView& table, qsizetype row);
     bool tableViewShouldSelectTableColumn(TableView&, const TableColumn&) const { return false; }

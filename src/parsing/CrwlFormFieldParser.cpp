@@ -2,24 +2,16 @@
 // the form's action and the input fields.
 #include "parsing/CrwlFormFieldParser.h"
 
-#include "engine/PunycodeAdditions.h"
 #include "parsing/CrwlParser.h"
+#include "parsing/detail/HtmlPageLoad.h"
 #include "parsing/detail/ParserDefaults.h"
 #include "platform/Strings.h"
-#include "platform/Url.h"
-#include "platform/UrlSession.h"
 
 #include <array>
-#include <chrono>
 #include <cstdint>
 #include <string>
 
-using crawlmere::parsing::detail::defaultsObject;
 using crawlmere::parsing::detail::parserLog;
-using crawlmere::platform::TextEncoding;
-using crawlmere::platform::Url;
-using crawlmere::platform::UrlRequest;
-using crawlmere::platform::UrlSession;
 namespace Encoding = crawlmere::platform::Encoding;
 
 namespace {
@@ -156,17 +148,6 @@ private:
     bool cut = false;
 };
 
-/// Upper-cased extensions of files that are never login pages.
-constexpr std::array<QLatin1StringView, 8> excludedExtensions = {
-    QLatin1StringView("DOC"),
-    QLatin1StringView("MOV"),
-    QLatin1StringView("WAV"),
-    QLatin1StringView("MP3"),
-    QLatin1StringView("ZIP"),
-    QLatin1StringView("MPG"),
-    QLatin1StringView("MP4"),
-    QLatin1StringView("PDF"),
-};
 
 } // namespace
 
@@ -196,49 +177,11 @@ std::unique_ptr<CrwlFormFieldParser> CrwlFormFieldParser::initWithData(QByteArra
 
 std::unique_ptr<CrwlFormFieldParser> CrwlFormFieldParser::initWithUrl(const QString& url)
 {
-    namespace strings = crawlmere::platform::strings;
-    const QString userAgentString = defaultsObject(QStringLiteral("userAgentString")).toString();
-
-    const QString extension = strings::pathExtension(url).toUpper();
-    for (const QLatin1StringView excluded : excludedExtensions) {
-        if (extension == excluded)
-            return nullptr;
-    }
-
-    std::optional<Url> pageUrl = Url::fromString(url);
-    if (!pageUrl)
-        pageUrl = Url::fromString(PunycodeAdditions::encodedURLString(url));
-    if (!pageUrl) {
-        parserLog(1, QStringLiteral("url is badly formed"));
-        return nullptr;
-    }
-
-    UrlRequest request(pageUrl->absoluteString(), kLoadTimeoutSeconds);
-    request.httpShouldHandleCookies = true;
-    if (!userAgentString.isEmpty())
-        request.setValue(userAgentString.toUtf8(), "User-Agent");
-    const auto result = UrlSession::loadSynchronously(
-        request, std::chrono::milliseconds(static_cast<qint64>(kLoadTimeoutSeconds * 1000.0)));
-    if (result.body.isEmpty() || !result.response) {
-        if (result.error)
-            parserLog(1, QStringLiteral("login form page %1: %2").arg(url, result.error->localizedDescription));
-        return nullptr;
-    }
-    const auto& response = *result.response;
-    // A local file has no header block; its type comes from its name.
-    const QString contentType = response.isHttp ? response.allHeaderFields.text("Content-Type") : response.mimeType;
-    if (contentType.isNull()) {
-        parserLog(1, QStringLiteral("can't establish content type for %1").arg(url));
-        return nullptr;
-    }
-    if (!contentType.contains(QLatin1StringView("html")))
-        return nullptr;
-
     // The encoding the server names, else UTF-8; a charset the page declares wins over both.
-    EncodingId encoding = TextEncoding::encodingForIanaName(response.textEncodingName);
-    if (encoding == 0)
-        encoding = Encoding::UTF8;
-    return initWithData(result.body, encoding);
+    auto page = crawlmere::parsing::detail::loadHtmlPage(url, kLoadTimeoutSeconds);
+    if (!page)
+        return nullptr;
+    return initWithData(std::move(page->body), page->encoding);
 }
 
 QString CrwlFormFieldParser::decodeValue(std::string_view bytes, bool wasCut) const

@@ -2,6 +2,7 @@
 // its warnings and the builders of its link records.
 #include "parsing/CrwlParser.h"
 
+#include "parsing/detail/HtmlPageLoad.h"
 #include "parsing/detail/ParserDefaults.h"
 
 namespace detail = crawlmere::parsing::detail;
@@ -118,6 +119,16 @@ std::unique_ptr<CrwlParser> CrwlParser::initWithData(QByteArray pageData, const 
 
     parser->bigKahunaPass();
     return parser;
+}
+
+std::unique_ptr<CrwlParser> CrwlParser::initWithUrl(const QString& url)
+{
+    auto page = detail::loadHtmlPage(url, kLoadTimeoutSeconds);
+    if (!page)
+        return nullptr;
+    const int fileType = static_cast<int>(detail::defaultsInteger(QStringLiteral("fileType")));
+    return initWithData(std::move(page->body), /*withSEO=*/true, /*checkNoIndex=*/false, page->encoding, fileType,
+        /*lazyload=*/false);
 }
 
 std::unique_ptr<CrwlParser> CrwlParser::initWithData(QByteArray pageData, bool withSEO, bool checkNoIndex,

@@ -89,6 +89,18 @@ public:
     /// `enableImageSitemap`, else `includeimagesinsitemap`.
     static bool getCheckImages(const QVariantMap& crawlSettings);
 
+    /// Time-out of `initWithUrl`'s load.
+    static constexpr double kLoadTimeoutSeconds = 60.0;
+    /// initWithUrl: loads the page synchronously on the caller's thread (no cache, 60 s, the
+    /// `userAgentString` default as User-Agent) and parses it with the defaults-based
+    /// initialiser: withSEO YES, checkNoIndex NO, the encoding the response names (else UTF-8),
+    /// fileType the `fileType` default (0 when absent), lazyload NO. nullptr, with no request at
+    /// all, for a path extension DOC, MOV, WAV, MP3, ZIP, MPG, MP4 or PDF (any case); nullptr for a
+    /// malformed URL, a failed or empty load, an HTTP response without a Content-Type or with one
+    /// that does not hold "html", and whatever that initialiser refuses. Never on the network
+    /// thread.
+    static std::unique_ptr<CrwlParser> initWithUrl(const QString& url);
+
     CrwlParser(const CrwlParser&) = delete;
     CrwlParser& operator=(const CrwlParser&) = delete;
     virtual ~CrwlParser();

@@ -151,9 +151,11 @@ bool ResultItemModel::hasChildren(const QModelIndex& parent) const
 
 QVariant ResultItemModel::data(const QModelIndex& index, int role) const
 {
-    if (!index.isValid() || index.model() != this || role != Qt::DisplayRole)
+    if (!index.isValid() || index.model() != this || (role != Qt::DisplayRole && role != Qt::EditRole))
         return {};
     const TableColumn& column = m_columns.at(index.column());
+    if (role == Qt::EditRole && !(flags(index) & Qt::ItemIsEditable))
+        return {};
     if (m_outline)
         return m_outline->outlineViewObjectValue(m_table, column, itemForIndex(index));
     if (!m_dataSource)
@@ -175,7 +177,18 @@ Qt::ItemFlags ResultItemModel::flags(const QModelIndex& index) const
     Qt::ItemFlags result = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
     if (!m_outline)
         result |= Qt::ItemNeverHasChildren;
+    if (!m_outline && m_editing.editable && m_editing.editable(m_columns.at(index.column())))
+        result |= Qt::ItemIsEditable;
     return result;
+}
+
+bool ResultItemModel::setData(const QModelIndex& index, const QVariant& value, int role)
+{
+    if (role != Qt::EditRole || !index.isValid() || !(flags(index) & Qt::ItemIsEditable) || !m_editing.commit)
+        return false;
+    m_editing.commit(m_columns.at(index.column()), index.row(), value);
+    Q_EMIT dataChanged(index.siblingAtColumn(0), index.siblingAtColumn(int(m_columns.size()) - 1));
+    return true;
 }
 
 } // namespace crawlmere::views

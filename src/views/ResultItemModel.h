@@ -6,6 +6,8 @@
 
 #include <QAbstractItemModel>
 
+#include <functional>
+#include <map>
 #include <memory>
 #include <vector>
 
@@ -42,6 +44,14 @@ public:
     /// Rows changed: drops everything cached and resets the model.
     void reload();
 
+    /// Edits of flat rows: `editable` names the columns that take them, `commit` hands a new
+    /// value to the data source (the model then reloads). Unset: nothing is editable.
+    struct CellEditing {
+        std::function<bool(const TableColumn&)> editable;
+        std::function<void(const TableColumn&, int row, const QVariant& value)> commit;
+    };
+    void setCellEditing(CellEditing editing) { m_editing = std::move(editing); }
+
     /// The row object of an index (any column), null for an invalid index or a gone row.
     qfDataSource::Item itemForIndex(const QModelIndex& index) const;
     /// Whether the row can expand: only outline rows whose data source says so.
@@ -55,6 +65,7 @@ public:
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
     Qt::ItemFlags flags(const QModelIndex& index) const override;
+    bool setData(const QModelIndex& index, const QVariant& value, int role = Qt::EditRole) override;
 
 private:
     // An outline row that has been asked for its children; indexes below it point to it.
@@ -73,6 +84,7 @@ private:
     qfDataSource* m_dataSource = nullptr;
     OutlineDataSource* m_outline = nullptr;
     QList<TableColumn> m_columns;
+    CellEditing m_editing;
     mutable Node m_root;
 };
 

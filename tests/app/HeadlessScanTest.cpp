@@ -438,9 +438,13 @@ TEST_F(HeadlessScanTest, CtrlCStopsTheScanAndStillWritesWhatWasFound)
         std::this_thread::sleep_for(std::chrono::milliseconds(1500));
         std::raise(SIGINT);
     });
-    const int status = run({ endless.url(QStringLiteral("/n/1")) });
+    const QString sitemap = folder.filePath(QStringLiteral("stopped.xml"));
+    const int status = run({ endless.url(QStringLiteral("/n/1")), QStringLiteral("--sitemap"), sitemap });
     presser.join();
     ASSERT_EQ(status, kExitInterrupted) << qPrintable(err.text());
+    QFile written(sitemap);
+    ASSERT_TRUE(written.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(written.readAll().contains("<loc>" + endless.url("/n/1").toUtf8() + "</loc>"));
 
     const QString summary = out.text();
     EXPECT_TRUE(summary.startsWith(QStringLiteral("Scan stopped (Ctrl-C): "))) << qPrintable(summary);

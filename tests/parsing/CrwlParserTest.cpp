@@ -1,10 +1,13 @@
 #include "parsing/CrwlParser.h"
 #include "parsing/detail/ParserDefaults.h"
 #include "support/Fixtures.h"
+#include "support/LoopbackServer.h"
 
 #include "platform/UserDefaults.h"
 
 #include <gtest/gtest.h>
+
+#include <atomic>
 
 using crawlmere::test::ExactBuffer;
 namespace Encoding = crawlmere::platform::Encoding;
@@ -187,4 +190,38 @@ TEST(CrwlParserCharset, PositionWithinComment)
     EXPECT_TRUE(CrwlParser::metaRefreshURLat(6, page));
     EXPECT_FALSE(CrwlParser::metaRefreshURLat(11, page));
     EXPECT_FALSE(CrwlParser::metaRefreshURLat(16, page)) << "an unclosed comment counts as none";
+}
+
+TEST(CrwlParser, InitWithUrlLoadsAndParsesThePage)
+{
+    crawlmere::test::LoopbackServer server;
+    std::atomic<int> requests = 0;
+    server.server().Get(R"(/.*)", [&requests](const httplib::Request& request, httplib::Response& response) {
+        ++requests;
+        if (request.path == "/page")
+            response.set_content("<html><head><title>" + request.get_header_value("User-Agent")
+                    + "</title><meta name=robots content=noindex></head><body><a href=/x>x</a> one two</body></html>",
+                "text/html; charset=utf-8");
+        else if (request.path == "/plain")
+            response.set_content("<a href=/x>x</a>", "text/plain");
+        else
+            response.set_content("<a href=/x>x</a>", "text/html"); // reached only by mistake
+    });
+    ASSERT_TRUE(server.start());
+    detail::setParserDefault(QStringLiteral("userAgentString"), QStringLiteral("ParserTest/2"));
+
+    const auto parser = CrwlParser::initWithUrl(server.url(QStringLiteral("/page")));
+    ASSERT_TRUE(parser);
+    EXPECT_EQ(parser->getTitle(), QStringLiteral("ParserTest/2"));
+    EXPECT_TRUE(parser->getHeadContainsNoindex()); // parsed with SEO on
+    EXPECT_EQ(parser->fileType(), CrwlParser::HTML);
+    EXPECT_FALSE(CrwlParser::initWithUrl(server.url(QStringLiteral("/plain"))));
+    EXPECT_EQ(requests.load(), 2);
+
+    // Skipped file types and malformed URLs make no request.
+    for (const char* path : { "/a.pdf", "/b.MP4", "/c.doc", "/d.zip" })
+        EXPECT_FALSE(CrwlParser::initWithUrl(server.url(QString::fromLatin1(path)))) << path;
+    EXPECT_FALSE(CrwlParser::initWithUrl(QStringLiteral("http://[broken")));
+    EXPECT_EQ(requests.load(), 2);
+    detail::setParserDefault(QStringLiteral("userAgentString"), QVariant());
 }

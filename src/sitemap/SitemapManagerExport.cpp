@@ -1,0 +1,240 @@
+// The XML sitemap savers of the sitemap manager: the documents of the sitemap collection,
+// written through the save panel, into the application-support folder, to a path, or for upload.
+#include "sitemap/SitemapManager.h"
+
+#include "engine/CrwlUrl.h"
+#include "platform/Dispatch.h"
+#include "platform/Log.h"
+#include "platform/Paths.h"
+#include "platform/SavePanel.h"
+#include "platform/UserDefaults.h"
+#include "sitemap/SitemapXmlWriter.h"
+
+#include <QDate>
+#include <QDir>
+#include <QFileInfo>
+#include <QSaveFile>
+
+namespace crawlmere::sitemap {
+
+using platform::logLine;
+
+namespace {
+
+/// Writes `text` as UTF-8 to `path` atomically; the reason on failure.
+std::optional<QString> saveText(const QString& path, const QString& text)
+{
+    QSaveFile file(path);
+    const QByteArray bytes = text.toUtf8();
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
+        return file.errorString();
+    return std::nullopt;
+}
+
+QString writeFailure(const QString& what, const QString& reason)
+{
+    return QStringLiteral("%1: %2\nSuggest: %3\nReason: %4").arg(what, reason, QString(), reason);
+}
+
+} // namespace
+
+SitemapXmlOptions SitemapManager::xmlOptions(bool imageSitemap) const
+{
+    SitemapXmlOptions options;
+    options.imageSitemap = imageSitemap;
+    options.includeLastmod = m_defaults.boolForKey(QStringLiteral("includeLastModInXML"))
+        || m_defaults.boolForKey(QStringLiteral("includeLastmod"));
+    options.includeImages = m_defaults.boolForKey(QStringLiteral("includeimagesinsitemap"));
+    options.uniqueImages = m_defaults.boolForKey(QStringLiteral("uniqueimagesinsitemap"));
+    options.includeVideo = m_defaults.boolForKey(QStringLiteral("includevideoinsitemap"));
+    options.uniqueVideo = m_defaults.boolForKey(QStringLiteral("uniquevideoinsitemap"));
+    options.preventSplit = m_defaults.boolForKey(QStringLiteral("preventSplitXML"));
+    options.writeChangeFrequency = m_changeFrequency.tag != 0;
+    options.writePriority = m_priorityTitle != kPriorityNone;
+    options.templateText = m_defaults.stringForKey(QStringLiteral("XMLSitemapTemplate"));
+    options.expectedImages = m_imageCount;
+    options.ruleThatApplies = [this](const QString& url) { return ruleThatApplies(url); };
+    return options;
+}
+
+QStringList SitemapManager::getXMLSitemap(bool imageSitemap)
+{
+    return SitemapXmlWriter::documents(getSitemapCollection(), xmlOptions(imageSitemap));
+}
+
+bool SitemapManager::writeDocuments(const QStringList& documents, const QString& location, const QString& folder)
+{
+    if (documents.size() == 1) {
+        if (const auto failure = saveText(location, documents.constFirst())) {
+            logLine(0, writeFailure(QStringLiteral("Error writing xml"), *failure));
+            return false;
+        }
+        logLine(3, QStringLiteral("successfully written: %1").arg(location));
+        return true;
+    }
+    const QFileInfo chosen(location);
+    const QString base = chosen.completeBaseName();
+    QStringList names;
+    bool written = true;
+    for (qsizetype i = 0; i < documents.size(); ++i) {
+        const QString name = QStringLiteral("%1-%2.xml").arg(base).arg(i + 1);
+        names.append(name);
+        if (const auto failure = saveText(QDir(folder).filePath(name), documents.at(i))) {
+            logLine(0, writeFailure(QStringLiteral("Error writing xml"), *failure));
+            written = false;
+        }
+    }
+    // Readers take only absolute addresses in an index: the files are named under the site's root.
+    const QString root = SitemapXmlWriter::siteRoot(m_crawlSettings.value(QStringLiteral("startingUrl")).toString());
+    const QString index = SitemapXmlWriter::sitemapIndex(names, root, QDate::currentDate());
+    if (const auto failure = saveText(location, index)) {
+        logLine(1, writeFailure(QStringLiteral("Error writing xml index file"), *failure));
+        written = false;
+    }
+    return written;
+}
+
+/// The folder of a multi-file sitemap chosen at `path`: named like the file without its
+/// extension, beside it. Null when it cannot be made.
+static QString makeSitemapFolder(const QString& path, int creatingLogLevel)
+{
+    const QFileInfo chosen(path);
+    const QString folder = chosen.dir().filePath(chosen.completeBaseName());
+    logLine(creatingLogLevel, QStringLiteral("creating folder at %1").arg(folder));
+    if (!QDir().mkpath(folder)) {
+        logLine(0, QStringLiteral("error creating folder: %1").arg(folder));
+        return {};
+    }
+    return folder;
+}
+
+bool SitemapManager::saveAt(const QStringList& documents, const QString& chosen, int folderLogLevel, QString& location)
+{
+    location.clear();
+    if (documents.size() == 1) {
+        location = chosen;
+        return writeDocuments(documents, chosen, QFileInfo(chosen).dir().path());
+    }
+    const QString folder = makeSitemapFolder(chosen, folderLogLevel);
+    if (folder.isNull())
+        return false;
+    location = QDir(folder).filePath(QFileInfo(chosen).fileName());
+    logLine(2, QStringLiteral("sitemapLocation is now %1").arg(location));
+    return writeDocuments(documents, location, folder);
+}
+
+QString SitemapManager::defaultSitemapFileName() const
+{
+    return m_defaults.integerForKey(QStringLiteral("sitemapFilenameOptions")) != 0 ? QStringLiteral("sitemap.xml")
+                                                                                   : QStringLiteral("sitemap.txt");
+}
+
+bool SitemapManager::exportXMLSitemapAndSaveTo(const QString& path)
+{
+    const QStringList documents = getXMLSitemap();
+    m_xmlfilecount = int(documents.size());
+    if (documents.isEmpty()) {
+        logLine(1, QStringLiteral("no files returned by getXMLSitemap"));
+        return true;
+    }
+    QString location;
+    return saveAt(documents, path, 0, location);
+}
+
+bool SitemapManager::exportXMLSitemapAndFTP(const QString& name)
+{
+    const QStringList documents = getXMLSitemap();
+    m_xmlfilecount = int(documents.size());
+    const QString temp = platform::Paths::applicationSupportSubfolder(QStringLiteral("temp"));
+    const QString fileName = name.isEmpty() ? defaultSitemapFileName() : QFileInfo(name).fileName();
+    m_sitemapLocation = QDir(temp).filePath(fileName);
+    bool written = true;
+    if (documents.isEmpty())
+        logLine(1, QStringLiteral("no files returned by getXMLSitemap"));
+    else
+        written = writeDocuments(documents, m_sitemapLocation, temp);
+    if (m_observer.transferFiles)
+        m_observer.transferFiles();
+    return written;
+}
+
+void SitemapManager::exportXML()
+{
+    if (getSitemapCollection().empty()) {
+        if (m_observer.beep)
+            m_observer.beep();
+        return;
+    }
+    const QStringList documents = getXMLSitemap();
+    m_xmlfilecount = int(documents.size());
+    if (documents.size() == 1)
+        logLine(0, QStringLiteral("sitemap is a single file"));
+    else
+        logLine(1, QStringLiteral("sitemap is %1 files").arg(documents.size()));
+    if (documents.isEmpty()) {
+        logLine(1, QStringLiteral("no files returned by getXMLSitemap"));
+        return;
+    }
+    // The menu action returns before the panel opens.
+    platform::Dispatch::toMain([this, alive = std::weak_ptr<char>(m_alive), documents] {
+        if (!alive.lock())
+            return;
+        m_sitemapLocation.clear();
+        const qint64 sitemapOptions = m_defaults.integerForKey(QStringLiteral("sitemapOptions"));
+        QString chosen;
+        if (sitemapOptions < 2) {
+            if (!m_savePanel)
+                return;
+            platform::SavePanelRequest request;
+            request.allowedFileTypes = { QStringLiteral("xml") };
+            request.directory = m_defaults.stringForKey(QStringLiteral("sitemapSaveDirectory"));
+            request.nameFieldStringValue = m_defaults.stringForKey(QStringLiteral("sitemapSaveFilename"));
+            const auto answer = m_savePanel->runModal(request);
+            if (!answer)
+                return;
+            chosen = *answer;
+            const QFileInfo info(chosen);
+            m_defaults.setObject(info.dir().path(), QStringLiteral("sitemapSaveDirectory"));
+            m_defaults.setObject(info.fileName(), QStringLiteral("sitemapSaveFilename"));
+        } else {
+            const QString folder = platform::Paths::applicationSupportFolder();
+            if (!QDir().mkpath(folder))
+                logLine(0,
+                    QStringLiteral("unsuccessful creating temp folder at %1, %2")
+                        .arg(folder, QStringLiteral("mkpath failed")));
+            chosen = QDir(folder).filePath(defaultSitemapFileName());
+        }
+        logLine(1, QStringLiteral("sitemap temp location is %1").arg(chosen));
+        saveAt(documents, chosen, 2, m_sitemapLocation);
+        if (!m_sitemapLocation.isEmpty() && sitemapOptions > 0 && m_observer.beginFTPDialog)
+            m_observer.beginFTPDialog();
+    });
+}
+
+void SitemapManager::exportImageXML()
+{
+    if (getSitemapCollection().empty()) {
+        if (m_observer.beep)
+            m_observer.beep();
+        return;
+    }
+    const QStringList documents = getXMLImageSitemap();
+    m_xmlfilecount = int(documents.size());
+    m_sitemapLocation.clear();
+    if (documents.isEmpty() || !m_savePanel) {
+        logLine(1, QStringLiteral("no files returned by getXMLSitemap"));
+        return;
+    }
+    logLine(3, QStringLiteral("sitemapOptions is %1").arg(m_defaults.integerForKey(QStringLiteral("sitemapOptions"))));
+    platform::SavePanelRequest request;
+    request.allowedFileTypes = { QStringLiteral("xml") };
+    request.directory = m_defaults.stringForKey(QStringLiteral("sitemapSaveDirectory"));
+    const auto chosen = m_savePanel->runModal(request);
+    if (!chosen)
+        return;
+    logLine(3, QStringLiteral("sp NSFileHandlingPanelOKButton"));
+    m_defaults.setObject(QFileInfo(*chosen).dir().path(), QStringLiteral("sitemapSaveDirectory"));
+    saveAt(documents, *chosen, 2, m_sitemapLocation);
+}
+
+} // namespace crawlmere::sitemap

@@ -1,0 +1,270 @@
+// The XML sitemap documents of a list of pages: entries, escaping, file splitting, the
+// template with its namespaces, and the sitemap index.
+#include "sitemap/SitemapXmlWriter.h"
+
+#include "engine/CrwlLinkInstance.h"
+#include "engine/CrwlUrl.h"
+#include "platform/Url.h"
+
+#include <QSet>
+
+namespace crawlmere::sitemap {
+
+namespace {
+
+const QString kCloseTag = QStringLiteral("</urlset>");
+const QString kCloseTagSpaced = QStringLiteral("</ urlset>");
+
+/// A URL as a value: blanks as "%20", then escaped.
+QString urlValue(QString url)
+{
+    return SitemapXmlWriter::escapedValue(url.replace(QLatin1Char(' '), QLatin1String("%20")));
+}
+
+void appendElement(QString& entry, QLatin1StringView indent, QLatin1StringView name, const QString& escaped)
+{
+    entry += indent;
+    entry += QLatin1Char('<');
+    entry += name;
+    entry += QLatin1Char('>');
+    entry += escaped;
+    entry += QLatin1String("</");
+    entry += name;
+    entry += QLatin1String(">\n");
+}
+
+/// One page's entry text. Returns false when an image sitemap drops the page.
+bool buildEntry(const CrwlUrl& page, const SitemapXmlOptions& options, QSet<QString>& seenImages,
+    QSet<QString>& seenVideos, QString& entry)
+{
+    const QLatin1StringView inner("\t\t");
+    entry += QLatin1String("\t<url>\n");
+    appendElement(entry, inner, QLatin1StringView("loc"), urlValue(CrwlUrl::forceTrimHash(page.absoluteString())));
+
+    if (!options.imageSitemap) {
+        if (options.includeLastmod) {
+            // The record keeps the Last-Modified header's local calendar date, or "" when the
+            // header was missing or unreadable.
+            const QString lastmod = page.getLastmodified();
+            if (!lastmod.isEmpty())
+                appendElement(entry, inner, QLatin1StringView("lastmod"), SitemapXmlWriter::escapedValue(lastmod));
+        }
+        std::optional<QVariantMap> rule;
+        if ((options.writeChangeFrequency || options.writePriority) && options.ruleThatApplies)
+            rule = options.ruleThatApplies(page.absoluteString());
+        if (options.writeChangeFrequency) {
+            const QString value = rule ? rule->value(QStringLiteral("update")).toString() : page.getChangefrequency();
+            appendElement(entry, inner, QLatin1StringView("changefreq"), SitemapXmlWriter::escapedValue(value));
+        }
+        if (options.writePriority) {
+            const QString value = rule ? rule->value(QStringLiteral("priority")).toString()
+                                       : SitemapXmlWriter::depthPriority(page.getDistanceFromHome());
+            appendElement(entry, inner, QLatin1StringView("priority"), SitemapXmlWriter::escapedValue(value));
+        }
+    }
+
+    bool wroteImage = false;
+    if (options.includeImages || options.imageSitemap) {
+        const bool unique = options.uniqueImages || options.imageSitemap;
+        for (const auto& occurrence : page.linkedImagesArray()) {
+            const QString url = occurrence->absoluteString();
+            if (unique) {
+                if (seenImages.contains(url))
+                    continue;
+                seenImages.insert(url);
+            }
+            wroteImage = true;
+            entry += QLatin1String("\t\t<image:image>\n");
+            appendElement(entry, inner, QLatin1StringView("image:loc"), urlValue(url));
+            const QString title = SitemapXmlWriter::imageTitle(occurrence->getLinkText());
+            if (!title.isEmpty())
+                appendElement(entry, inner, QLatin1StringView("image:title"), SitemapXmlWriter::escapedValue(title));
+            entry += QLatin1String("\t\t</image:image>\n");
+        }
+    }
+    if (!options.imageSitemap && options.includeVideo) {
+        for (const auto& occurrence : page.linkedVideoArray()) {
+            const QString url = occurrence->absoluteString();
+            if (options.uniqueVideo) {
+                if (seenVideos.contains(url))
+                    continue;
+                seenVideos.insert(url);
+            }
+            entry += QLatin1String("\t\t<video:video>\n");
+            appendElement(entry, inner, QLatin1StringView("video:content_loc"), urlValue(url));
+            entry += QLatin1String("\t\t</video:video>\n");
+        }
+    }
+    entry += QLatin1String("\t</url>\n");
+    return !options.imageSitemap || wroteImage;
+}
+
+} // namespace
+
+QStringList SitemapXmlWriter::documents(const CrwlUrlList& pages, const SitemapXmlOptions& options)
+{
+    QSet<QString> seenImages;
+    seenImages.reserve(options.expectedImages);
+    QSet<QString> seenVideos;
+
+    QStringList files;
+    QString current;
+    qsizetype counted = 0;
+    QString entry;
+    for (const auto& page : pages) {
+        if (!page)
+            continue;
+        entry.clear();
+        if (buildEntry(*page, options, seenImages, seenVideos, entry))
+            current += entry;
+        const bool full = counted >= options.maxPagesPerFile - 1 || current.size() > options.maxCharactersPerFile;
+        if (!options.preventSplit && full) {
+            if (!current.isEmpty())
+                files.append(current);
+            current.clear();
+            counted = 0;
+        } else {
+            ++counted;
+        }
+    }
+    if (!current.isEmpty())
+        files.append(current);
+
+    const bool images = options.includeImages || options.imageSitemap;
+    for (QString& file : files) {
+        QString document = insertEntries(options.templateText, file);
+        if (images)
+            document = declareNamespace(document, QStringLiteral("image"), kImageNamespace);
+        if (options.includeVideo)
+            document = declareNamespace(document, QStringLiteral("video"), kVideoNamespace);
+        file = std::move(document);
+    }
+    return files;
+}
+
+QString SitemapXmlWriter::builtInTemplate()
+{
+    return QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<urlset xmlns=\"%1\">\n"
+                          "<!-- created with Crawlmere from https://crawlmere.example/ -->\n\n\n</urlset>")
+        .arg(kSitemapNamespace);
+}
+
+QString SitemapXmlWriter::insertEntries(const QString& templateText, const QString& entries)
+{
+    QString document = templateText;
+    qsizetype close = document.indexOf(kCloseTag);
+    if (close < 0)
+        close = document.indexOf(kCloseTagSpaced);
+    if (close < 0) {
+        document = builtInTemplate();
+        close = document.indexOf(kCloseTag);
+    }
+    // Only a line break in front of the closing tag is stepped over, so that a compact template
+    // keeps its start tag whole.
+    if (close > 0 && document.at(close - 1) == QLatin1Char('\n'))
+        --close;
+    document.insert(close, entries);
+    return document;
+}
+
+QString SitemapXmlWriter::declareNamespace(const QString& document, const QString& prefix, const QString& uri)
+{
+    const QString attribute = QStringLiteral("xmlns:") + prefix;
+    if (document.contains(attribute))
+        return document;
+    const qsizetype start = document.indexOf(QLatin1String("<urlset"));
+    const qsizetype end = start < 0 ? -1 : document.indexOf(QLatin1Char('>'), start);
+    if (end < 0)
+        return document;
+    QString result = document;
+    result.insert(end, QStringLiteral("\n\t%1=\"%2\"\n").arg(attribute, uri));
+    return result;
+}
+
+QString SitemapXmlWriter::sitemapIndex(const QStringList& fileNames, const QString& baseUrl, QDate today)
+{
+    const QString date = today.toString(QStringLiteral("yyyy-MM-dd"));
+    QString index = QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<sitemapindex xmlns=\"%1\">\n\n")
+                        .arg(kSitemapNamespace);
+    for (const QString& name : fileNames) {
+        index += QStringLiteral("<sitemap>\n<loc>%1</loc>\n<lastmod>%2</lastmod>\n</sitemap>\n")
+                     .arg(urlValue(baseUrl + name), date);
+    }
+    index += QLatin1String("\n</sitemapindex>");
+    return index;
+}
+
+QString SitemapXmlWriter::siteRoot(const QString& startingUrl)
+{
+    const auto url = platform::Url::fromString(startingUrl.trimmed());
+    if (!url || url->scheme().isEmpty() || url->host().isEmpty())
+        return {};
+    QString root = url->scheme() + QStringLiteral("://") + url->hostWithBrackets();
+    if (const auto port = url->port())
+        root += QLatin1Char(':') + QString::number(*port);
+    return root + QLatin1Char('/');
+}
+
+QString SitemapXmlWriter::escapedValue(const QString& value)
+{
+    qsizetype i = 0;
+    for (; i < value.size(); ++i) {
+        const QChar c = value.at(i);
+        if (c == u'&' || c == u'<' || c == u'>' || c == u'"' || c == u'\'')
+            break;
+    }
+    if (i == value.size())
+        return value;
+    QString escaped = value.left(i);
+    escaped.reserve(value.size() + 16);
+    for (; i < value.size(); ++i) {
+        const QChar c = value.at(i);
+        switch (c.unicode()) {
+        case u'&':
+            escaped += QLatin1String("&amp;");
+            break;
+        case u'<':
+            escaped += QLatin1String("&lt;");
+            break;
+        case u'>':
+            escaped += QLatin1String("&gt;");
+            break;
+        case u'"':
+            escaped += QLatin1String("&quot;");
+            break;
+        case u'\'':
+            escaped += QLatin1String("&apos;");
+            break;
+        default:
+            escaped += c;
+        }
+    }
+    return escaped;
+}
+
+QString SitemapXmlWriter::depthPriority(qint64 distanceFromHome)
+{
+    switch (distanceFromHome) {
+    case 0:
+        return QStringLiteral("1.0");
+    case 1:
+        return QStringLiteral("0.5");
+    case 2:
+        return QStringLiteral("0.3");
+    default:
+        return QStringLiteral("0.2");
+    }
+}
+
+QString SitemapXmlWriter::imageTitle(const QString& linkText)
+{
+    if (linkText.contains(QLatin1String("[meta tag:")))
+        return {};
+    QString title = linkText;
+    title.remove(QLatin1String("[alt]:"));
+    title.remove(QLatin1String("[inline style url]"));
+    title.remove(QLatin1String("[linked file]"));
+    return title;
+}
+
+} // namespace crawlmere::sitemap

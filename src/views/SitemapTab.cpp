@@ -1,0 +1,158 @@
+// The Sitemap tab's widgets over the display-free sitemap manager.
+#include "views/SitemapTab.h"
+
+#include "sitemap/SitemapManager.h"
+#include "views/ResultItemModel.h"
+#include "views/crawlmereTableView.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDialog>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace crawlmere::views {
+
+namespace {
+
+template <typename Widget> Widget* named(Widget* widget, const char* name)
+{
+    widget->setObjectName(QLatin1String(name));
+    return widget;
+}
+
+} // namespace
+
+SitemapTab::SitemapTab(sitemap::SitemapManager& manager, QWidget* parent)
+    : QWidget(parent)
+    , m_manager(manager)
+{
+    m_changeFrequency = named(new QComboBox(this), "sitemapChangeFrequency");
+    for (const auto& item : sitemap::SitemapManager::changeFrequencyItems())
+        m_changeFrequency->addItem(tr(qPrintable(item.title)), item.tag);
+    m_priority = named(new QComboBox(this), "sitemapPriority");
+    for (const auto& item : sitemap::SitemapManager::priorityItems())
+        m_priority->addItem(tr(qPrintable(item.title)), item.tag);
+    m_lastModified = named(new QCheckBox(tr("Last modified"), this), "includelastmodinsitemap");
+    m_lastModified->setChecked(manager.includeLastModified());
+    m_pdfs = named(new QCheckBox(tr("Include PDFs"), this), "includepdfsinsitemap");
+
+    m_table = named(new crawlmereTableView(this), "sitemapTableView");
+    m_pagesIncluded = named(new QLabel(this), "tfPagesIncluded");
+    m_infoText = named(new QLabel(this), "filterSitemapInfoText");
+    m_infoButton = named(new QPushButton(tr("Show"), this), "filterSitemapInfoButton");
+    m_infoButton->hide();
+
+    m_excludedWindow = named(new QDialog(this), "excludedPagesWindow");
+    m_excludedWindow->setWindowTitle(tr("Pages excluded from the sitemap"));
+    m_excludedTable = named(new crawlmereTableView(m_excludedWindow), "excludedTableView");
+    m_excludedTable->setTableColumns(sitemap::SitemapManager::excludedColumns());
+    (new QVBoxLayout(m_excludedWindow))->addWidget(m_excludedTable);
+
+    auto* controls = new QHBoxLayout;
+    controls->addWidget(new QLabel(tr("Change frequency:"), this));
+    controls->addWidget(m_changeFrequency);
+    controls->addWidget(new QLabel(tr("Priority:"), this));
+    controls->addWidget(m_priority);
+    controls->addWidget(m_lastModified);
+    controls->addWidget(m_pdfs);
+    controls->addStretch();
+    auto* status = new QHBoxLayout;
+    status->addWidget(new QLabel(tr("Pages included:"), this));
+    status->addWidget(m_pagesIncluded);
+    status->addSpacing(18);
+    status->addWidget(m_infoText);
+    status->addWidget(m_infoButton);
+    status->addStretch();
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(controls);
+    layout->addWidget(m_table);
+    layout->addLayout(status);
+
+    manager.setTables(m_table, m_excludedTable);
+    sitemap::SitemapManagerObserver observer;
+    observer.pagesIncluded = [this](qsizetype count) { m_pagesIncluded->setText(QString::number(count)); };
+    observer.infoText = [this](const QString& text) {
+        m_infoText->setText(text);
+        m_infoButton->setVisible(!text.isEmpty());
+    };
+    observer.columnsChanged = [this] { applyColumns(); };
+    observer.showInspector = [this](const std::shared_ptr<CrwlUrl>& page) {
+        if (m_opener)
+            m_opener(page);
+    };
+    observer.beep = [] { QApplication::beep(); };
+    manager.setObserver(std::move(observer));
+
+    m_table->itemModel().setCellEditing(
+        { [this](const TableColumn& column) { return m_manager.isColumnEditable(*m_table, column); },
+            [this](const TableColumn& column, int row, const QVariant& value) {
+                m_manager.tableViewSetObjectValue(*m_table, column, row, value);
+            } });
+    m_table->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed);
+    m_table->setDataSource(&manager);
+    m_excludedTable->setDataSource(&manager);
+    applyColumns();
+
+    connect(
+        m_changeFrequency, &QComboBox::activated, this, [this](int index) { m_manager.selectChangeFrequency(index); });
+    connect(m_priority, &QComboBox::activated, this, [this](int index) { m_manager.selectPriority(index); });
+    connect(m_lastModified, &QCheckBox::toggled, this, [this](bool on) { m_manager.setIncludeLastModified(on); });
+    connect(m_pdfs, &QCheckBox::toggled, this, [this] { m_manager.handlePdfSwitch(); });
+    connect(m_infoButton, &QPushButton::clicked, this, &SitemapTab::showExcludedPages);
+    // A double-click on an editable cell edits it; elsewhere it opens the page.
+    connect(m_table, &QAbstractItemView::doubleClicked, this, [this](const QModelIndex& index) {
+        if (!(index.flags() & Qt::ItemIsEditable))
+            m_manager.doubleClick(index.row());
+    });
+}
+
+SitemapTab::~SitemapTab()
+{
+    m_manager.setObserver({});
+    m_manager.setTables(nullptr, nullptr);
+}
+
+void SitemapTab::setInspectorOpener(std::function<void(const std::shared_ptr<CrwlUrl>&)> opener)
+{
+    m_opener = std::move(opener);
+}
+
+void SitemapTab::applyColumns()
+{
+    const QList<TableColumn> columns = m_manager.sitemapColumns();
+    m_table->setTableColumns(columns);
+    for (int i = 0; i < columns.size(); ++i) {
+        const QString& id = columns.at(i).identifier;
+        m_table->setColumnWidth(i,
+            id == u"actualurl"          ? 320
+                : id == u"priority"     ? 93
+                : id == u"lastmodified" ? 200
+                                        : 140);
+    }
+}
+
+void SitemapTab::reloadAllData()
+{
+    m_table->reloadData();
+    m_pagesIncluded->setText(QString::number(m_manager.getSitemapCollectionCount()));
+}
+
+void SitemapTab::clear()
+{
+    m_manager.clear();
+    applyColumns();
+}
+
+void SitemapTab::showExcludedPages()
+{
+    m_excludedTable->reloadData();
+    m_excludedWindow->show();
+    m_excludedWindow->raise();
+    m_excludedWindow->activateWindow();
+}
+
+} // namespace crawlmere::views

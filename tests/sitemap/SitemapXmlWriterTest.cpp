@@ -1,0 +1,234 @@
+// Sitemap documents to the byte and against the project's schemas: escaping, templates, images
+// and videos, splitting by pages and by size, the index, and the savers.
+#include "sitemap/SitemapXmlWriter.h"
+
+#include "platform/Dispatch.h"
+#include "platform/SavePanel.h"
+#include "platform/UserDefaults.h"
+#include "sitemap/SitemapManager.h"
+#include "sitemap/SitemapTestSupport.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <ctime>
+
+using crawlmere::platform::UserDefaults;
+using crawlmere::sitemap::SitemapManager;
+using crawlmere::sitemap::SitemapXmlWriter;
+using crawlmere::test::linkMedia;
+using crawlmere::test::schemaErrors;
+using crawlmere::test::sitemapPage;
+
+namespace {
+
+class SitemapXmlTest : public testing::Test {
+protected:
+    QTemporaryDir folder;
+    UserDefaults defaults { folder.filePath(QStringLiteral("defaults.plist")) };
+    SitemapManager manager { defaults };
+    std::vector<std::shared_ptr<CrwlUrl>> media;
+
+    void SetUp() override
+    {
+        manager.setCrawlSettings({ { "startingUrl", "http://127.0.0.1:8080/start" } });
+        for (const char* key : { "includeLastModInXML", "includeimagesinsitemap", "uniqueimagesinsitemap",
+                 "includevideoinsitemap", "uniquevideoinsitemap" })
+            defaults.setArgumentValue(key, true);
+    }
+    QString write(const QString& name, const QString& text)
+    {
+        QFile file(folder.filePath(name));
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(text.toUtf8());
+        return file.fileName();
+    }
+    static QString read(const QString& path)
+    {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+    }
+    /// Pages whose values need escaping, with images and a video.
+    CrwlUrlList awkwardPages()
+    {
+        auto home = sitemapPage("http://127.0.0.1/a b?x=1&y=<2>#frag", 200, 0);
+        home->setTargetLastModified("Wed, 31 Dec 2025 23:30:00 GMT");
+        media.push_back(linkMedia(home, "http://127.0.0.1/é.png", "[alt]: Café <b> & \"quotes\" 'single'"));
+        media.push_back(linkMedia(home, "http://127.0.0.1/bg.png", "[inline style url]"));
+        media.push_back(linkMedia(home, "http://127.0.0.1/og.png", "[meta tag: og:image]"));
+        media.push_back(linkMedia(home, "http://127.0.0.1/clip.mp4", "", /*image=*/false));
+        auto second = sitemapPage("http://127.0.0.1/second", 200, 3);
+        media.push_back(linkMedia(second, "http://127.0.0.1/é.png", "again"));
+        media.push_back(linkMedia(second, "http://127.0.0.1/clip.mp4", "", /*image=*/false));
+        return { home, second, sitemapPage("http://127.0.0.1/plain", 200, 1) };
+    }
+};
+
+} // namespace
+
+TEST_F(SitemapXmlTest, OrdinarySitemapToTheByteAndValid)
+{
+    // The record keeps the Last-Modified date of the local zone: on 31 December the year is
+    // that December's.
+    qputenv("TZ", "UTC");
+    tzset();
+    manager.setCollection(awkwardPages());
+    manager.selectChangeFrequency(3); // daily
+    const QStringList documents = manager.getXMLSitemap();
+    ASSERT_EQ(documents.size(), 1);
+    const QString expected = SitemapXmlWriter::builtInTemplate()
+                                 .replace("<urlset xmlns=\"http://www.sitemaps.org/schemas/sitemap/0.9\">",
+                                     "<urlset xmlns=\"http://www.sitemaps.org/schemas/sitemap/0.9\"\n"
+                                     "\txmlns:image=\"http://www.google.com/schemas/sitemap-image/1.1\"\n"
+                                     "\n\txmlns:video=\"http://www.google.com/schemas/sitemap-video/1.1\"\n>")
+                                 .replace("\n\n\n</urlset>",
+                                     "\n\n"
+                                     "\t<url>\n\t\t<loc>http://127.0.0.1/a%20b?x=1&amp;y=&lt;2&gt;</loc>\n"
+                                     "\t\t<lastmod>2025-12-31</lastmod>\n\t\t<changefreq>daily</changefreq>\n"
+                                     "\t\t<priority>1.0</priority>\n"
+                                     "\t\t<image:image>\n\t\t<image:loc>http://127.0.0.1/é.png</image:loc>\n"
+                                     "\t\t<image:title> Café &lt;b&gt; &amp; &quot;quotes&quot; &apos;single&apos;"
+                                     "</image:title>\n\t\t</image:image>\n"
+                                     "\t\t<image:image>\n\t\t<image:loc>http://127.0.0.1/bg.png</image:loc>\n"
+                                     "\t\t</image:image>\n"
+                                     "\t\t<image:image>\n\t\t<image:loc>http://127.0.0.1/og.png</image:loc>\n"
+                                     "\t\t</image:image>\n"
+                                     "\t\t<video:video>\n\t\t<video:content_loc>http://127.0.0.1/clip.mp4"
+                                     "</video:content_loc>\n\t\t</video:video>\n\t</url>\n"
+                                     "\t<url>\n\t\t<loc>http://127.0.0.1/second</loc>\n"
+                                     "\t\t<changefreq>daily</changefreq>\n\t\t<priority>0.2</priority>\n\t</url>\n"
+                                     "\t<url>\n\t\t<loc>http://127.0.0.1/plain</loc>\n"
+                                     "\t\t<changefreq>daily</changefreq>\n\t\t<priority>0.5</priority>\n\t</url>\n"
+                                     "\n</urlset>");
+    EXPECT_EQ(documents[0], expected);
+    EXPECT_EQ(schemaErrors(write("one.xml", documents[0]), "sitemap.xsd"), "");
+
+    // Change frequency tag 0 and priority "None": only loc and lastmod.
+    manager.selectChangeFrequency(0);
+    manager.selectPriority(1);
+    const QString bare = manager.getXMLSitemap().constFirst();
+    EXPECT_FALSE(bare.contains("<changefreq>"));
+    EXPECT_FALSE(bare.contains("<priority>"));
+    EXPECT_EQ(schemaErrors(write("bare.xml", bare), "sitemap.xsd"), "");
+}
+
+TEST_F(SitemapXmlTest, ImageSitemapDropsPagesWithoutImagesAndListsEachImageOnce)
+{
+    defaults.setArgumentValue("uniqueimagesinsitemap", false);
+    manager.setCollection(awkwardPages());
+    const QStringList documents = manager.getXMLImageSitemap();
+    ASSERT_EQ(documents.size(), 1);
+    EXPECT_EQ(documents[0].count("<url>"), 1);
+    EXPECT_EQ(documents[0].count("é.png"), 1);
+    EXPECT_FALSE(documents[0].contains("<video:")); // the namespace is still declared, as asked
+    EXPECT_EQ(schemaErrors(write("images.xml", documents[0]), "sitemap.xsd"), "");
+}
+
+TEST_F(SitemapXmlTest, CompactAndBrokenTemplates)
+{
+    const QString entries = "\t<url>\n\t\t<loc>http://127.0.0.1/x</loc>\n\t</url>\n";
+    const QString compact = "<?xml version=\"1.0\" encoding=\"UTF-8\"?><urlset "
+                            "xmlns=\"http://www.sitemaps.org/schemas/sitemap/0.9\"></urlset>";
+    const QString inserted = SitemapXmlWriter::insertEntries(compact, entries);
+    EXPECT_EQ(inserted, QString(compact).replace("></urlset>", ">" + entries + "</urlset>"));
+    EXPECT_EQ(schemaErrors(write("compact.xml", inserted), "sitemap.xsd"), "");
+
+    EXPECT_EQ(SitemapXmlWriter::insertEntries("<urlset>no end", entries),
+        SitemapXmlWriter::insertEntries(SitemapXmlWriter::builtInTemplate(), entries));
+    const QString spaced = SitemapXmlWriter::insertEntries(
+        "<urlset xmlns=\"http://www.sitemaps.org/schemas/sitemap/0.9\">\n</ urlset>", entries);
+    EXPECT_TRUE(spaced.startsWith("<urlset xmlns=\"http://www.sitemaps.org/schemas/sitemap/0.9\">" + entries));
+
+    defaults.setArgumentValue("XMLSitemapTemplate", "<urlset><broken");
+    manager.setCollection({ sitemapPage("http://127.0.0.1/x") });
+    EXPECT_EQ(schemaErrors(write("broken.xml", manager.getXMLSitemap().constFirst()), "sitemap.xsd"), "");
+}
+
+TEST_F(SitemapXmlTest, FiftyThousandPagesPerFile)
+{
+    defaults.setArgumentValue("includeLastModInXML", false);
+    CrwlUrlList pages;
+    for (int i = 0; i < 50001; ++i)
+        pages.push_back(sitemapPage(QStringLiteral("http://127.0.0.1/p%1").arg(i)));
+    crawlmere::sitemap::SitemapXmlOptions options;
+    options.templateText = SitemapXmlWriter::builtInTemplate();
+    const QStringList split = SitemapXmlWriter::documents(pages, options);
+    ASSERT_EQ(split.size(), 2);
+    EXPECT_EQ(split[0].count("<url>"), 50000);
+    EXPECT_EQ(split[1].count("<url>"), 1);
+    pages.pop_back();
+    EXPECT_EQ(SitemapXmlWriter::documents(pages, options).size(), 1);
+    options.preventSplit = true;
+    pages.push_back(sitemapPage("http://127.0.0.1/last"));
+    EXPECT_EQ(SitemapXmlWriter::documents(pages, options).size(), 1);
+}
+
+TEST_F(SitemapXmlTest, SplitBySizeWritesAFolderWithAnAbsoluteIndex)
+{
+    // The first page's entry passes 10,000,000 characters: its file closes after it.
+    manager.setCollection({ sitemapPage("http://127.0.0.1/" + QString(10000000, u'a')),
+        sitemapPage("http://127.0.0.1/b"), sitemapPage("http://127.0.0.1/c") });
+    const QString path = folder.filePath("out/sitemap.xml");
+    ASSERT_TRUE(QDir().mkpath(folder.filePath("out")));
+    ASSERT_TRUE(manager.exportXMLSitemapAndSaveTo(path));
+    EXPECT_EQ(manager.xmlfilecount(), 2);
+    const QString index = folder.filePath("out/sitemap/sitemap.xml");
+    const QString today = QDate::currentDate().toString("yyyy-MM-dd");
+    EXPECT_EQ(read(index),
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<sitemapindex "
+        "xmlns=\"http://www.sitemaps.org/schemas/sitemap/0.9\">\n\n"
+        "<sitemap>\n<loc>http://127.0.0.1:8080/sitemap-1.xml</loc>\n<lastmod>"
+            + today + "</lastmod>\n</sitemap>\n<sitemap>\n<loc>http://127.0.0.1:8080/sitemap-2.xml</loc>\n<lastmod>"
+            + today + "</lastmod>\n</sitemap>\n\n</sitemapindex>");
+    EXPECT_EQ(schemaErrors(index, "siteindex.xsd"), "");
+    EXPECT_EQ(read(folder.filePath("out/sitemap/sitemap-2.xml")).count("<url>"), 2);
+    EXPECT_EQ(schemaErrors(folder.filePath("out/sitemap/sitemap-2.xml"), "sitemap.xsd"), "");
+    EXPECT_FALSE(QFile::exists(path));
+
+    // A folder that cannot be made fails the export.
+    write("blocker", "x");
+    EXPECT_FALSE(manager.exportXMLSitemapAndSaveTo(folder.filePath("blocker/x/sitemap.xml")));
+}
+
+TEST_F(SitemapXmlTest, SaversByOptionAndPanel)
+{
+    crawlmere::platform::RecordingSavePanel panel;
+    int beeps = 0, uploads = 0;
+    manager.setSavePanel(&panel);
+    crawlmere::sitemap::SitemapManagerObserver observer;
+    observer.beep = [&] { ++beeps; };
+    observer.beginFTPDialog = [&] { ++uploads; };
+    manager.setObserver(observer);
+    manager.exportXML();
+    EXPECT_EQ(beeps, 1);
+
+    manager.setCollection({ sitemapPage("http://127.0.0.1/x") });
+    defaults.setArgumentValue("sitemapSaveDirectory", folder.path());
+    panel.answers = { std::nullopt, folder.filePath("chosen.xml") };
+    manager.exportXML(); // cancelled: nothing written
+    EXPECT_TRUE(panel.requests.isEmpty()); // the panel opens on the main queue
+    crawlmere::platform::Dispatch::runFor(std::chrono::milliseconds(50));
+    ASSERT_EQ(panel.requests.size(), 1);
+    EXPECT_EQ(panel.requests[0].directory, folder.path());
+    EXPECT_TRUE(manager.sitemapLocation().isEmpty());
+    manager.exportXML();
+    crawlmere::platform::Dispatch::runFor(std::chrono::milliseconds(50));
+    EXPECT_EQ(manager.sitemapLocation(), folder.filePath("chosen.xml"));
+    EXPECT_EQ(defaults.stringForKey("sitemapSaveFilename"), "chosen.xml");
+    EXPECT_EQ(schemaErrors(manager.sitemapLocation(), "sitemap.xsd"), "");
+    EXPECT_EQ(uploads, 0);
+
+    defaults.setArgumentValue("sitemapOptions", 2);
+    defaults.setArgumentValue("sitemapFilenameOptions", 0);
+    manager.exportXML();
+    crawlmere::platform::Dispatch::runFor(std::chrono::milliseconds(50));
+    EXPECT_TRUE(manager.sitemapLocation().endsWith("/Crawlmere/sitemap.txt"))
+        << manager.sitemapLocation().toStdString();
+    EXPECT_TRUE(QFile::exists(manager.sitemapLocation()));
+    EXPECT_EQ(uploads, 1);
+    EXPECT_EQ(panel.requests.size(), 2);
+}
