@@ -3,8 +3,10 @@
 
 #include "app/AppDelegate.h"
 #include "app/DesktopUrlOpener.h"
+#include "app/DiagnosticWindow.h"
 #include "app/FileDialogSavePanel.h"
 #include "app/MainWindow.h"
+#include "app/ScheduleOverviewWindow.h"
 #include "app/WindowPrompts.h"
 #include "engine/CrwlUrlFetchTransport.h"
 #include "engine/Z12Ara.h"
@@ -22,6 +24,8 @@
 #include <QApplication>
 #include <QDir>
 #include <QLibraryInfo>
+#include <QMenu>
+#include <QMenuBar>
 
 #include <dlfcn.h>
 
@@ -36,8 +40,6 @@ MainInterface::MainInterface(platform::UserDefaults& defaults)
     m_urlOpener = std::make_shared<DesktopUrlOpener>();
     m_savePanel = std::make_shared<FileDialogSavePanel>(m_window.get());
 
-    // The hub with the services that stand so far; the request diagnosis is wired in when it
-    // joins the window.
     m_hub = std::make_shared<Z12Ara>(defaults);
     m_hub->setPrompts(m_prompts);
     m_hub->setTransport(std::make_shared<CrwlUrlFetchTransport>());
@@ -64,6 +66,19 @@ MainInterface::MainInterface(platform::UserDefaults& defaults)
             done(*path);
     });
     m_window->setSitesPane(sites);
+
+    // The request diagnosis and the schedule overview, each opened from the Window menu.
+    m_diagnostic = std::make_shared<DiagnosticWindow>();
+    m_hub->setDiagnostic(m_diagnostic);
+    m_schedules = std::make_unique<ScheduleOverviewWindow>();
+    if (auto* windowMenu = m_window->menuBar()->findChild<QMenu*>(QStringLiteral("windowMenu"))) {
+        QAction* diagnosis = windowMenu->addAction(QObject::tr("Request Diagnosis"));
+        diagnosis->setObjectName(QStringLiteral("showDiagnosticMenuItem"));
+        QObject::connect(diagnosis, &QAction::triggered, m_diagnostic.get(), &DiagnosticWindow::showDiagnostic);
+        QAction* schedules = windowMenu->addAction(QObject::tr("Scheduled Scans"));
+        schedules->setObjectName(QStringLiteral("showScheduleToolMenuItem"));
+        QObject::connect(schedules, &QAction::triggered, m_schedules.get(), &ScheduleOverviewWindow::showScheduleToolMenuItem);
+    }
 
     m_delegate->setHub(m_hub);
     m_delegate->setConfigManager(m_configManager);

@@ -21,7 +21,9 @@ class ConfigManager;
 namespace crawlmere::app {
 
 class AppDelegate;
+class DiagnosticWindow;
 class MainWindow;
+class ScheduleOverviewWindow;
 class WindowPrompts;
 
 /// Makes everything at construction (nothing is shown); `launch` runs the delegate's start-up
@@ -57,6 +59,8 @@ private:
     std::shared_ptr<WindowPrompts> m_prompts;
     std::shared_ptr<platform::UrlOpener> m_urlOpener;
     std::shared_ptr<platform::SavePanel> m_savePanel;
+    std::shared_ptr<DiagnosticWindow> m_diagnostic;
+    std::unique_ptr<ScheduleOverviewWindow> m_schedules;
     bool m_terminated = false;
 };
 
