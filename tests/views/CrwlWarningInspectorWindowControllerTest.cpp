@@ -43,8 +43,8 @@ TEST(WarningContext, WindowsAroundThePosition)
         int size, position, from, to;
         bool more;
     };
-    const Case cases[] = { { 5000, 100, 0, 210, true }, { 1005, 1000, 800, 1000, true }, { 150, 149, 0, 150, false },
-        { 120, 50, 0, 120, false }, { 5000, 4995, 4795, 4995, true }, { 5000, 4985, 4785, 4995, true } };
+    const Case cases[] = { { 150, 149, 0, 150, false }, { 5000, 4995, 4795, 4995, true }, { 5000, 4985, 4785, 4995, true },
+        { 5000, 300, 100, 310, true } };
     for (const Case& c : cases) {
         const QByteArray bytes = page(c.size);
         const QString inner = QString::fromLatin1(bytes.mid(c.from, c.to - c.from));
@@ -71,8 +71,10 @@ protected:
     void SetUp() override
     {
         server.server().set_keep_alive_timeout(1);
-        server.server().Get("/page", [](const httplib::Request&, httplib::Response& response) {
-            const QByteArray bytes = page(1005);
+        defaults.setObject(QStringLiteral("InspectorTest/1"), QStringLiteral("userAgentString"));
+        server.server().Get(R"(/size/(\d+))", [this](const httplib::Request& request, httplib::Response& response) {
+            userAgent = request.get_header_value("User-Agent");
+            const QByteArray bytes = page(std::stoi(request.matches[1]));
             response.status = 404;
             response.set_content(bytes.constData(), size_t(bytes.size()), "text/html");
         });
@@ -123,21 +125,29 @@ protected:
     std::shared_ptr<platform::RecordingUrlOpener> urlOpener = std::make_shared<platform::RecordingUrlOpener>();
     views::WarningInspectorWindows opener { manager, defaults, urlOpener };
     QSet<QObject*> seen;
+    std::string userAgent; // of the last page request
     views::CrwlWarningInspectorWindowController* lastWindowOpened = nullptr;
 };
 
 TEST_F(WarningInspector, ShowsTheFetchedSourceAroundThePosition)
 {
-    const QString url = server.url(QStringLiteral("/page"));
-    const QByteArray bytes = page(1005);
-    EXPECT_EQ(contextFor(url, QStringLiteral("Unclosed tag at line 2/1000. ")),
-        "..." + QString::fromLatin1(bytes.mid(800, 200)) + "...");
-    EXPECT_EQ(contextFor(url, QStringLiteral("Unclosed tag at line 2/100. ")),
-        "..." + QString::fromLatin1(bytes.left(210)) + "...");
+    struct Case {
+        int size, position, from, to;
+        const char* frame;
+    };
+    for (const Case& c : { Case { 5000, 100, 0, 210, "...%1..." }, Case { 1005, 1000, 800, 1000, "...%1..." },
+             Case { 200, 199, 0, 200, "...%1" }, Case { 120, 50, 0, 120, "...%1" } }) {
+        const QString expected = QString::fromLatin1(c.frame).arg(QString::fromLatin1(page(c.size).mid(c.from, c.to - c.from)));
+        EXPECT_EQ(contextFor(server.url(QStringLiteral("/size/%1").arg(c.size)),
+                      QStringLiteral("Unclosed tag at line 2/%1. ").arg(c.position)),
+            expected);
+    }
+    const QString url = server.url(QStringLiteral("/size/1005"));
     for (const QString& warning : { QStringLiteral("Unclosed tag"), QStringLiteral("Bad at line 2/0. "),
              QStringLiteral("Bad at line 2/1005. "), QStringLiteral("Bad at line 2/7") })
         EXPECT_EQ(contextFor(url, warning), WarningContext::noContextText()) << warning.toStdString();
-    EXPECT_EQ(manager.retainCount(), 6);
+    EXPECT_EQ(manager.retainCount(), 8);
+    EXPECT_EQ(userAgent, "InspectorTest/1");
 
     views::CrwlWarningInspectorWindowController* window = lastWindowOpened;
     window->visitUrl();
@@ -148,7 +158,7 @@ TEST_F(WarningInspector, RefusedConnectionGivesNoContext)
 {
     test::LoopbackServer closed;
     ASSERT_TRUE(closed.start());
-    const QString url = closed.url(QStringLiteral("/page"));
+    const QString url = closed.url(QStringLiteral("/size/1000"));
     closed.stop();
     EXPECT_EQ(contextFor(url, QStringLiteral("Bad at line 2/100. ")), WarningContext::noContextText());
 }
