@@ -59,8 +59,8 @@ void ScheduleOverviewWindow::showScheduleToolMenuItem()
 void ScheduleOverviewWindow::refreshScheduleToolTableView()
 {
     const QString folder = Schedules::unitFolder();
-    m_source->setText(tr("Scheduled scans are the systemd user timers in %1 whose names contain \"crawlmere\". "
-                         "They are written by you, not by Crawlmere; each one's service opens a site's settings file.")
+    m_source->setText(tr("Listed from the systemd user timers in %1 whose names contain \"crawlmere\" "
+                         "(read only: each timer's service opens a site's settings file).")
                           .arg(folder));
     const QList<platform::ScheduledScan> scans = Schedules::read(folder);
     m_table->setRowCount(int(scans.size()));
