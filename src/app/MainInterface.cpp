@@ -3,6 +3,7 @@
 
 #include "app/AppDelegate.h"
 #include "app/DesktopUrlOpener.h"
+#include "app/DiagnosticWindow.h"
 #include "app/FileDialogSavePanel.h"
 #include "app/HelpButtons.h"
 #include "app/MainWindow.h"
@@ -11,6 +12,7 @@
 #include "app/PopoverHelpPresenter.h"
 #include "app/UpdateWindow.h"
 #include "app/UpdateWindowController.h"
+#include "app/ScheduleOverviewWindow.h"
 #include "app/WindowPrompts.h"
 #include "engine/CrwlUrlFetchTransport.h"
 #include "engine/Z12Ara.h"
@@ -28,6 +30,8 @@
 #include <QApplication>
 #include <QDir>
 #include <QLibraryInfo>
+#include <QMenu>
+#include <QMenuBar>
 
 #include <dlfcn.h>
 
@@ -42,8 +46,6 @@ MainInterface::MainInterface(platform::UserDefaults& defaults, std::shared_ptr<S
     m_urlOpener = std::make_shared<DesktopUrlOpener>();
     m_savePanel = std::make_shared<FileDialogSavePanel>(m_window.get());
 
-    // The hub with the services that stand so far; the request diagnosis is wired in when it
-    // joins the window.
     m_hub = std::make_shared<Z12Ara>(defaults);
     m_hub->setPrompts(m_prompts);
     m_hub->setTransport(std::make_shared<CrwlUrlFetchTransport>());
@@ -76,6 +78,19 @@ MainInterface::MainInterface(platform::UserDefaults& defaults, std::shared_ptr<S
     m_updateWindow = new UpdateWindow(m_window.get());
     m_updateController = std::make_unique<UpdateWindowController>(defaults, *m_updateWindow, *m_prompts, *m_urlOpener);
     m_updateWindow->installInMainWindow(m_window.get(), m_updateController.get());
+
+    // The request diagnosis and the schedule overview, each opened from the Window menu.
+    m_diagnostic = std::make_shared<DiagnosticWindow>();
+    m_hub->setDiagnostic(m_diagnostic);
+    m_schedules = std::make_unique<ScheduleOverviewWindow>();
+    if (auto* windowMenu = m_window->menuBar()->findChild<QMenu*>(QStringLiteral("windowMenu"))) {
+        QAction* diagnosis = windowMenu->addAction(QObject::tr("Request Diagnosis"));
+        diagnosis->setObjectName(QStringLiteral("showDiagnosticMenuItem"));
+        QObject::connect(diagnosis, &QAction::triggered, m_diagnostic.get(), &DiagnosticWindow::showDiagnostic);
+        QAction* schedules = windowMenu->addAction(QObject::tr("Scheduled Scans"));
+        schedules->setObjectName(QStringLiteral("showScheduleToolMenuItem"));
+        QObject::connect(schedules, &QAction::triggered, m_schedules.get(), &ScheduleOverviewWindow::showScheduleToolMenuItem);
+    }
 
     m_delegate->setHub(m_hub);
     m_delegate->setConfigManager(m_configManager);

@@ -22,12 +22,14 @@ class ConfigManager;
 namespace crawlmere::app {
 
 class AppDelegate;
+class DiagnosticWindow;
 class MainWindow;
 class ResultsController;
 class Manual;
 class PopoverHelpPresenter;
 class UpdateWindow;
 class UpdateWindowController;
+class ScheduleOverviewWindow;
 class WindowPrompts;
 
 /// Makes everything at construction (nothing is shown); `launch` runs the delegate's start-up
@@ -76,6 +78,8 @@ private:
     std::unique_ptr<Manual> m_manual;
     UpdateWindow* m_updateWindow = nullptr;
     std::unique_ptr<UpdateWindowController> m_updateController;
+    std::shared_ptr<DiagnosticWindow> m_diagnostic;
+    std::unique_ptr<ScheduleOverviewWindow> m_schedules;
     bool m_terminated = false;
 };
 

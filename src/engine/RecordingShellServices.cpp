@@ -10,11 +10,12 @@ int RecordingPrompts::runModalAlert(const ShellAlert& alert)
 void RecordingDiagnostic::clear()
 {
     std::lock_guard lock(m_mutex);
-    const int clears = m_state.clears + 1;
-    const int redraws = m_state.redraws;
-    m_state = State();
-    m_state.clears = clears;
-    m_state.redraws = redraws;
+    State kept;
+    kept.settings = m_state.settings;
+    kept.warnings = m_state.warnings;
+    kept.clears = m_state.clears + 1;
+    kept.redraws = m_state.redraws;
+    m_state = kept;
 }
 
 void RecordingDiagnostic::setCrawlsettings(const SharedCrawlSettings& settings)

@@ -59,7 +59,9 @@ class Diagnostic {
 public:
     virtual ~Diagnostic();
 
-    /// Forgets the settings, empties both text fields and every kept text, redraws when visible.
+    /// Forgets the trace, the page source, the request, the response and the title, empties the
+    /// JavaScript and cookie lines and redraws when visible. The warnings and the settings stay
+    /// until the next scan sets them.
     virtual void clear() = 0;
     /// setCrawlsettings: keeps the scan's settings.
     virtual void setCrawlsettings(const SharedCrawlSettings& settings) = 0;

@@ -20,13 +20,15 @@ QString Paths::home()
     return QDir::homePath();
 }
 
-QString Paths::configFolder()
+QString Paths::configHome()
 {
     QString base = overriddenHome() ? QString() : environment("XDG_CONFIG_HOME");
     if (base.isEmpty() || !QDir::isAbsolutePath(base))
         base = home() + QStringLiteral("/.config");
-    return base + QStringLiteral("/Crawlmere");
+    return base;
 }
+
+QString Paths::configFolder() { return configHome() + QStringLiteral("/Crawlmere"); }
 
 QString Paths::applicationSupportFolder()
 {

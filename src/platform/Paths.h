@@ -11,6 +11,8 @@ class Paths {
 public:
     /// The home folder in force: `CRAWLMERE_HOME` or the user's home.
     static QString home();
+    /// `~/.config` (or `$XDG_CONFIG_HOME`): the user's configuration folder.
+    static QString configHome();
     /// `~/.config/Crawlmere` (or `$XDG_CONFIG_HOME/Crawlmere`): holds `defaults.plist`.
     static QString configFolder();
     /// `~/.local/share/Crawlmere` (or `$XDG_DATA_HOME/Crawlmere`): holds `archive/`, `thumbs/`, `temp/`.

@@ -3,6 +3,7 @@
 
 #include "engine/CrwlUrl.h"
 #include "engine/PageRenderer.h"
+#include "webrender/SourceView.h"
 #include "webrender/WebEngineRenderBackend.h"
 
 #include <QCoreApplication>
@@ -17,6 +18,7 @@ namespace crawlmere::webrender {
 void prepareApplication()
 {
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    SourceView::registerScheme();
     const bool displayAvailable
         = !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
     if (!displayAvailable && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))

@@ -5,9 +5,9 @@
 namespace crawlmere::webrender {
 
 /// Call before the application object is made. Shares OpenGL contexts (the browser engine needs
-/// it set first) and, when there is no display (no DISPLAY or WAYLAND_DISPLAY) and no platform
-/// was chosen (QT_QPA_PLATFORM), picks the offscreen platform, so that a `QApplication` can be
-/// made for a headless run that renders pages.
+/// it set first), registers the scheme of large page sources and, when there is no display (no
+/// DISPLAY or WAYLAND_DISPLAY) and no platform was chosen (QT_QPA_PLATFORM), picks the offscreen
+/// platform, so that a `QApplication` can be made for a headless run that renders pages.
 void prepareApplication();
 
 /// Call once the application object exists, at every launch, before any browser view or page

@@ -1,0 +1,126 @@
+// What the request diagnosis window holds and the texts it shows, apart from any widget.
+#include "app/DiagnosticContent.h"
+
+namespace crawlmere::app {
+
+namespace {
+
+bool settingOn(const SharedCrawlSettings& settings, const QString& key)
+{
+    return settings && settings->value(key).toBool();
+}
+
+} // namespace
+
+DiagnosticContent::DiagnosticContent(std::function<QTime()> timeSource)
+    : clock(timeSource ? std::move(timeSource) : [] { return QTime::currentTime(); })
+{
+}
+
+void DiagnosticContent::clear()
+{
+    std::lock_guard lock(mutex);
+    traceText.clear();
+    html = QString();
+    request.clear();
+    responseText.clear();
+    pageTitle.clear();
+}
+
+void DiagnosticContent::setCrawlsettings(const SharedCrawlSettings& scanSettings)
+{
+    std::lock_guard lock(mutex);
+    settings = scanSettings;
+}
+
+void DiagnosticContent::setWarnings(const QString& warnings)
+{
+    std::lock_guard lock(mutex);
+    warningsText = warnings;
+}
+
+void DiagnosticContent::setHTMLString(const QString& source)
+{
+    std::lock_guard lock(mutex);
+    html = source;
+}
+
+void DiagnosticContent::setRequest(const QString& text)
+{
+    std::lock_guard lock(mutex);
+    request = text;
+}
+
+void DiagnosticContent::setTitle(const QString& title)
+{
+    std::lock_guard lock(mutex);
+    pageTitle = title;
+}
+
+void DiagnosticContent::addToResponse(const QString& text)
+{
+    std::lock_guard lock(mutex);
+    responseText += text;
+}
+
+void DiagnosticContent::addToTrace(const QString& text)
+{
+    const QString stamp = traceTime(clock());
+    std::lock_guard lock(mutex);
+    if (!traceText.isEmpty())
+        traceText += QLatin1Char('\n');
+    traceText += stamp + QLatin1Char(' ') + text;
+    if (traceText.size() > kMaxTraceLength) {
+        const qsizetype cut = traceText.indexOf(QLatin1Char('\n'), traceText.size() - kMaxTraceLength);
+        traceText = cut < 0 ? traceText.right(kMaxTraceLength) : traceText.mid(cut + 1);
+    }
+}
+
+QString DiagnosticContent::response() const
+{
+    std::lock_guard lock(mutex);
+    return responseText;
+}
+
+QString DiagnosticContent::trace() const
+{
+    std::lock_guard lock(mutex);
+    return traceText;
+}
+
+QString DiagnosticContent::traceTime(const QTime& time)
+{
+    const int hour = time.hour() % 12 == 0 ? 12 : time.hour() % 12;
+    return QStringLiteral("%1:%2:%3.%4")
+        .arg(hour, 2, 10, QLatin1Char('0'))
+        .arg(time.minute(), 2, 10, QLatin1Char('0'))
+        .arg(time.second(), 2, 10, QLatin1Char('0'))
+        .arg(time.msec(), 3, 10, QLatin1Char('0'));
+}
+
+DiagnosticContent::Shown DiagnosticContent::shown() const
+{
+    std::lock_guard lock(mutex);
+    Shown shown;
+    // The scan's own switch of client-side rendering.
+    shown.javaScript = settingOn(settings, QStringLiteral("runJS"));
+    shown.jsInfo = shown.javaScript ? QStringLiteral("Clientside rendering is switched ON")
+                                    : QStringLiteral("Clientside rendering is switched OFF. Switch on only if it's really "
+                                                     "necessary in order for Crawlmere to see your links.");
+    shown.authenticationInfo = settingOn(settings, QStringLiteral("WebtallyAttemptAuthentication"))
+        ? QStringLiteral("Attempt authentication by sending username and password is switched ON")
+        : QStringLiteral("Attempt authentication by sending username and password is switched OFF");
+    shown.source = html;
+    shown.startingUrl = settings ? settings->value(QStringLiteral("startingUrl")).toString() : QString();
+    shown.windowTitle = shown.startingUrl.isEmpty()
+        ? QStringLiteral("Detailed diagnosis of request")
+        : QStringLiteral("%1: %2").arg(QStringLiteral("Detailed diagnosis of request for"), shown.startingUrl);
+    shown.request = request;
+    shown.response = responseText;
+    shown.title = pageTitle;
+    shown.warnings = warningsText;
+    shown.trace = traceText;
+    return shown;
+}
+
+} // namespace crawlmere::app

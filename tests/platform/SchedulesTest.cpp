@@ -1,0 +1,108 @@
+#include "platform/Schedules.h"
+
+#include "platform/Paths.h"
+#include "platform/PropertyList.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+using crawlmere::platform::Paths;
+using crawlmere::platform::PropertyList;
+using crawlmere::platform::ScheduledScan;
+using crawlmere::platform::Schedules;
+
+namespace {
+
+class SchedulesTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        folder = Schedules::unitFolder();
+        ASSERT_TRUE(folder.startsWith(Paths::home()));
+        QDir(folder).removeRecursively();
+        ASSERT_TRUE(QDir().mkpath(folder));
+    }
+    void TearDown() override { QDir(folder).removeRecursively(); }
+
+    void write(const QString& name, const QByteArray& text)
+    {
+        QFile file(folder + QLatin1Char('/') + name);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(text);
+    }
+
+    /// A timer on `calendar` and its service opening a settings file for `url` under home.
+    void schedule(const QString& name, const QString& calendar, const QString& url)
+    {
+        const QString settings = QStringLiteral("sites/%1 site.lcsettings").arg(name);
+        QDir(Paths::home()).mkpath(QStringLiteral("sites"));
+        ASSERT_TRUE(PropertyList::writeXmlFile(Paths::home() + QLatin1Char('/') + settings,
+            QVariantMap { { QStringLiteral("startingUrl"), url } }).ok());
+        write(name + QStringLiteral(".timer"), "[Unit]\nDescription=scan\n\n[Timer]\nOnCalendar=" + calendar.toUtf8()
+                + "\nPersistent=true\n\n[Install]\nWantedBy=timers.target\n");
+        write(name + QStringLiteral(".service"),
+            "[Service]\nType=oneshot\nExecStart=/usr/bin/crawlmere \"%h/" + settings.toUtf8() + "\"\n");
+        calendars.append(calendar);
+    }
+
+    static QStringList row(const ScheduledScan& scan) { return { scan.site, scan.time, scan.dayOfMonth, scan.dayOfWeek }; }
+
+    QString folder;
+    QStringList calendars;
+};
+
+} // namespace
+
+TEST_F(SchedulesTest, ListsTheTimersWithTheirSiteAndTime)
+{
+    schedule(QStringLiteral("crawlmere-a"), QStringLiteral("Mon *-*-* 09:05"), QStringLiteral("https://a.test/"));
+    schedule(QStringLiteral("crawlmere-b"), QStringLiteral("*-*-15 18:30:00"), QStringLiteral("https://b.test/"));
+    schedule(QStringLiteral("crawlmere-c"), QStringLiteral("Mon..Fri 09:00"), QStringLiteral("https://c.test/"));
+    schedule(QStringLiteral("crawlmere-d"), QStringLiteral("sunday 7:00"), QStringLiteral("https://d.test/"));
+    schedule(QStringLiteral("crawlmere-gone"), QStringLiteral("daily"), QStringLiteral("https://gone.test/"));
+    QFile::remove(Paths::home() + QStringLiteral("/sites/crawlmere-gone site.lcsettings"));
+    // Other names, no [Timer] section, a missing service, a service in another folder.
+    schedule(QStringLiteral("backup"), QStringLiteral("daily"), QStringLiteral("https://x.test/"));
+    write(QStringLiteral("crawlmere-notimer.timer"), "[Unit]\nDescription=no timer\n");
+    write(QStringLiteral("crawlmere-noservice.timer"), "[Timer]\nOnCalendar=weekly\nUnit=missing.service\n");
+    write(QStringLiteral("crawlmere-escape.timer"), "[Timer]\nOnCalendar=weekly\nUnit=../crawlmere-a.service\n");
+    write(QStringLiteral("crawlmere-a.timer.bak"), "[Timer]\nOnCalendar=weekly\n");
+
+    const QList<ScheduledScan> scans = Schedules::read();
+    QList<QStringList> rows;
+    for (const ScheduledScan& scan : scans)
+        rows.append(row(scan));
+    const QString notFound = QStringLiteral("Site settings not found");
+    const QList<QStringList> expected { { "https://a.test/", "09:05", "", "Monday" },
+        { "https://b.test/", "18:30", "15", "" }, { "https://c.test/", "Mon..Fri 09:00", "", "" },
+        { "https://d.test/", "07:00", "", "Sunday" }, { notFound, "weekly", "", "" },
+        { notFound, "daily", "", "" }, { notFound, "weekly", "", "" } };
+    EXPECT_EQ(rows, expected);
+    ASSERT_EQ(scans.size(), 7);
+    EXPECT_EQ(scans.at(4).unitName, "crawlmere-escape.timer");
+
+    // Read afresh every time.
+    schedule(QStringLiteral("crawlmere-new"), QStringLiteral("Tue 23:59"), QStringLiteral("https://new.test/"));
+    EXPECT_EQ(row(Schedules::read().at(6)), (QStringList { "https://new.test/", "23:59", "", "Tuesday" }));
+
+    // The expressions written above are ones systemd takes.
+    const QString analyze = QStandardPaths::findExecutable(QStringLiteral("systemd-analyze"));
+    if (analyze.isEmpty())
+        GTEST_SKIP() << "systemd-analyze is not installed";
+    for (const QString& calendar : calendars + QStringList { QStringLiteral("weekly") })
+        EXPECT_EQ(QProcess::execute(analyze, { QStringLiteral("calendar"), calendar }), 0) << calendar.toStdString();
+}
+
+TEST(Schedules, SplitsCommandLinesAsSystemdDoes)
+{
+    EXPECT_EQ(Schedules::splitCommandLine(QStringLiteral("-/usr/bin/app 'a b' \"c\\\"d\" e\\sf %%h %h/x")),
+        (QStringList { "/usr/bin/app", "a b", "c\"d", "e f", "%h", Paths::home() + "/x" }));
+    EXPECT_EQ(Schedules::padHoursMins(7), "07");
+    EXPECT_EQ(Schedules::padHoursMins(12), "12");
+    EXPECT_FALSE(Schedules::parseCalendar(QStringLiteral("Mon 25:00")));
+    EXPECT_FALSE(Schedules::parseCalendar(QStringLiteral("Funday 10:00")));
+}

@@ -1,0 +1,150 @@
+#include "app/DiagnosticWindow.h"
+
+#include "engine/CrwlUrlFetchTransport.h"
+#include "engine/EngineDefaults.h"
+#include "engine/RecordingShellServices.h"
+#include "engine/Z12Ara.h"
+#include "parsing/ParserFetchPageReader.h"
+#include "parsing/ParserHubPageReader.h"
+#include "parsing/ParserLinkExtraction.h"
+#include "platform/Dispatch.h"
+#include "platform/NotificationCenter.h"
+#include "platform/UserDefaults.h"
+#include "support/LoopbackServer.h"
+#include "webrender/SourceView.h"
+
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QWebEnginePage>
+#include <gtest/gtest.h>
+
+using namespace crawlmere;
+using namespace std::chrono_literals;
+
+namespace {
+
+// The scheme of large sources must be known before the application object is made.
+const bool schemeRegistered = (webrender::SourceView::registerScheme(), true);
+
+QString text(const QWidget& window, const char* name)
+{
+    if (const auto* line = window.findChild<QLineEdit*>(QString::fromLatin1(name)))
+        return line->text();
+    const auto* view = window.findChild<QPlainTextEdit*>(QString::fromLatin1(name));
+    return view ? view->toPlainText() : QStringLiteral("<missing>");
+}
+
+SharedCrawlSettings settings(const QString& startingUrl, bool runJS)
+{
+    return std::make_shared<CrawlSettings>(QVariantMap { { QStringLiteral("startingUrl"), startingUrl },
+        { QStringLiteral("runJS"), runJS }, { QStringLiteral("numberOfThreads"), 1 }, { QStringLiteral("timeout"), 5 } });
+}
+
+/// The title the page has once it has loaded and `settle` has passed.
+QString renderedTitle(app::DiagnosticWindow& window, std::chrono::milliseconds settle = 300ms)
+{
+    bool loaded = false;
+    window.showDiagnostic();
+    QObject::connect(window.webView()->page(), &QWebEnginePage::loadFinished, &window, [&](bool) { loaded = true; },
+        Qt::SingleShotConnection);
+    EXPECT_TRUE(platform::Dispatch::runUntil([&] { return loaded; }, 20s));
+    platform::Dispatch::runFor(settle);
+    return window.webView()->title();
+}
+
+} // namespace
+
+TEST(DiagnosticWindow, EmptyBeforeAnyScan)
+{
+    ASSERT_TRUE(schemeRegistered);
+    app::DiagnosticWindow window([] { return QTime(13, 4, 5, 67); });
+    window.showDiagnostic();
+    EXPECT_EQ(window.windowTitle(), "Detailed diagnosis of request");
+    for (const char* name : { "tfStartingUrl", "tfTitle", "tvSource", "tvRequest", "tvResponse", "tvWarnings", "tvTrace" })
+        EXPECT_EQ(text(window, name), "") << name;
+    EXPECT_EQ(text(window, "tfJSInfo").left(36), "Clientside rendering is switched OFF");
+
+    window.addToTrace(QStringLiteral("one"));
+    window.addToTrace(QStringLiteral("two"));
+    EXPECT_EQ(window.content().trace(), "01:04:05.067 one\n01:04:05.067 two");
+    EXPECT_EQ(app::DiagnosticContent::traceTime(QTime(0, 0)), "12:00:00.000");
+}
+
+TEST(DiagnosticWindow, FilledByALoopbackScan)
+{
+    test::LoopbackServer server;
+    server.server().set_keep_alive_timeout(1);
+    server.server().Get("/", [](const httplib::Request&, httplib::Response& response) {
+        response.set_content("<html><head><title>Home</title></head><body><p><b>bold</p><a href=\"/a\">a</a></body></html>",
+            "text/html");
+    });
+    server.server().Get("/a", [](const httplib::Request&, httplib::Response& response) {
+        response.set_content("<html><body>a</body></html>", "text/html");
+    });
+    ASSERT_TRUE(server.start());
+    engine::registerEngineDefaults(platform::UserDefaults::standard());
+    platform::UserDefaults::standard().setBool(true, QStringLiteral("htmlValidationEnabled"));
+    ParserFetchPageReader::installAsFetchPageReader();
+
+    auto window = std::make_shared<app::DiagnosticWindow>();
+    auto hub = std::make_shared<Z12Ara>(platform::UserDefaults::standard());
+    hub->setPrompts(std::make_shared<RecordingPrompts>());
+    hub->setConfigManager(std::make_shared<RecordingSiteStore>());
+    hub->setDiagnostic(window);
+    hub->setTransport(std::make_shared<CrwlUrlFetchTransport>());
+    hub->setPageReader(std::make_shared<ParserHubPageReader>());
+    hub->setLinkExtractionParsers(std::make_shared<ParserLinkExtraction>());
+    bool finished = false;
+    auto& center = platform::NotificationCenter::defaultCenter();
+    center.addObserver(this, Z12Ara::CrwlCrawlDidFinish, [&](const platform::Notification&) { finished = true; }, hub.get());
+    window->setWarnings(QStringLiteral("from the previous scan"));
+    hub->setCrawlSettings(settings(server.url(QStringLiteral("/")), false));
+    ASSERT_TRUE(hub->go());
+    EXPECT_TRUE(platform::Dispatch::runUntil([&] { return finished; }, 20s));
+    center.removeObserver(this);
+    platform::Dispatch::runFor(100ms);
+
+    window->showDiagnostic();
+    EXPECT_EQ(window->windowTitle(), "Detailed diagnosis of request for: " + server.url(QStringLiteral("/")));
+    EXPECT_EQ(text(*window, "tfStartingUrl"), server.url(QStringLiteral("/")));
+    EXPECT_TRUE(text(*window, "tvRequest").contains(QStringLiteral("User-Agent:")));
+    const QString response = text(*window, "tvResponse");
+    EXPECT_TRUE(response.startsWith(QStringLiteral("Status code: 200"))) << response.toStdString();
+    EXPECT_TRUE(text(*window, "tvSource").contains(QStringLiteral("<title>Home</title>")));
+    EXPECT_NE(text(*window, "tvWarnings"), "");
+    EXPECT_NE(text(*window, "tvWarnings"), "from the previous scan");
+    EXPECT_GE(text(*window, "tvTrace").count(u'\n'), 1);
+
+    window->addToResponse(QStringLiteral("second"));
+    EXPECT_EQ(text(*window, "tvResponse"), response + "second");
+    // Clearing keeps the warnings until the next page's.
+    const QString warnings = text(*window, "tvWarnings");
+    window->clear();
+    EXPECT_EQ(text(*window, "tvResponse"), "");
+    EXPECT_EQ(text(*window, "tvWarnings"), warnings);
+    hub->clear();
+}
+
+TEST(DiagnosticWindow, ScriptsRunOnlyWhenTheScanRendersPages)
+{
+    app::DiagnosticWindow window;
+    window.setHTMLString(
+        QStringLiteral("<html><head><title>static</title><script>document.title = 'scripted';</script></head></html>"));
+    window.setCrawlsettings(settings(QStringLiteral("http://127.0.0.1:9/"), false));
+    EXPECT_EQ(renderedTitle(window), "static");
+    window.setCrawlsettings(settings(QStringLiteral("http://127.0.0.1:9/"), true));
+    EXPECT_EQ(renderedTitle(window), "scripted");
+    EXPECT_EQ(text(window, "tfJSInfo"), "Clientside rendering is switched ON");
+}
+
+TEST(DiagnosticWindow, RendersALargeSourceAgainstTheStartingUrl)
+{
+    app::DiagnosticWindow window;
+    const QString base = QStringLiteral("http://127.0.0.1:9/dir/start.html");
+    window.setHTMLString(QStringLiteral("<html><head><title>big</title></head><body><p>") + QString(3 << 20, u'x')
+        + QStringLiteral("</p><script>document.title = document.baseURI;</script></body></html>"));
+    window.setCrawlsettings(settings(base, true));
+    EXPECT_EQ(renderedTitle(window), base);
+    EXPECT_EQ(window.webView()->url().scheme(), "crawlmere-source");
+    EXPECT_EQ(text(window, "tvSource").size(), (3 << 20) + 115);
+}
