@@ -282,6 +282,18 @@ qfDataSource::Item SitemapManager::getItemAtRowIndex(quint64 row)
     return row < quint64(m_sortedAndVisibleArray->size()) ? m_sortedAndVisibleArray->at(qsizetype(row)) : Item();
 }
 
+QString SitemapManager::priorityText(CrwlUrl& page)
+{
+    if (m_priorityTitle == kPriorityNone)
+        return {};
+    if (const auto rule = ruleThatApplies(page.finalURLString())) {
+        const QString priority = rule->value(kPriority).toString();
+        page.setPriority(priority.toDouble());
+        return priority;
+    }
+    return SitemapXmlWriter::depthPriority(page.getDistanceFromHome());
+}
+
 QList<TableColumn> SitemapManager::sitemapColumns() const
 {
     QList<TableColumn> columns { { QStringLiteral("actualurl"), QStringLiteral("URL") },
@@ -347,16 +359,8 @@ QVariant SitemapManager::tableViewObjectValue(TableView& table, const TableColum
     CrwlUrl* page = pageAt(row);
     if (!page)
         return {};
-    if (isColumn(column, kPriority)) {
-        if (m_priorityTitle == kPriorityNone)
-            return {};
-        if (const auto rule = ruleThatApplies(page->finalURLString())) {
-            const QString priority = rule->value(kPriority).toString();
-            page->setPriority(priority.toDouble());
-            return priority;
-        }
-        return SitemapXmlWriter::depthPriority(page->getDistanceFromHome());
-    }
+    if (isColumn(column, kPriority))
+        return priorityText(*page);
     if (isColumn(column, QStringLiteral("actualurl")))
         return CrwlUrl::forceTrimHash(page->getFieldByName(QStringLiteral("actualurl")));
     return page->getFieldByName(column.identifier);

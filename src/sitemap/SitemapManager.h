@@ -48,6 +48,12 @@ struct SitemapManagerObserver {
     std::function<void()> beginFTPDialog;
     /// Uploads the files of the last export (`transferFiles:`).
     std::function<void()> transferFiles;
+    /// The graph window's progress line, 0.0 to 1.0 (`dotpbtfc`), redrawn at each call.
+    std::function<void(double)> dotProgress;
+    /// Centres the graph window and brings it to the front (`vizWindow`).
+    std::function<void()> showVizWindow;
+    /// Orders the graph window out once a graph text is built.
+    std::function<void()> hideVizWindow;
 };
 
 /// The Sitemap tab's data source. Candidates are the scan's internal pages (`setCollection`);
@@ -167,6 +173,35 @@ public:
     /// `sitemapFilenameOptions`), then `transferFiles`. False when a file could not be written.
     bool exportXMLSitemapAndFTP(const QString& name);
     int xmlfilecount() const { return m_xmlfilecount; }
+
+    // ----- CSV, HTML and Graphviz exports (each saved through the save panel on the main queue) -----
+    /// The sitemap table as CSV: the titles of `sitemapColumns()`, then one line per page of the
+    /// sitemap collection whose visible flag is set; quotes by `csvQuoteEscapeOption`, line
+    /// breaks kept, the priority written raw.
+    QString sitemapCsvText();
+    /// The flat HTML list: pages by click distance from 0 up, in collection order; pages with a
+    /// negative distance last. Titles and URLs are HTML-escaped.
+    QString sitemapHtmlText();
+    /// The indented HTML list: sorted by `finalURLString` without regard to case (stable),
+    /// indented by directory depth. An empty collection gives an empty body.
+    QString sitemapHierarchicalHtmlText();
+    /// exportSitemapAsCSV: beeps when the table has no rows.
+    void exportSitemapAsCSV();
+    /// Beeps when the collection is empty; else the indented list when `htmlExportOptions` is 1,
+    /// the flat list otherwise.
+    void exportSitemapAsHTMLMenuItem();
+    void exportSitemapAsHTML();
+    void exportSitemapAsHeirarcicalHTML();
+    /// The Graphviz digraph of links between the pages of the set chosen by
+    /// `observeCanonicalRuleForDotSitemap`, lines ended by "\r"; nullopt when the set is empty.
+    /// Names are quoted with `"` and `\` escaped; parents past distance 6 carry no colour.
+    std::optional<QString> getDotAsStringForExportng(bool exporting = true);
+    /// Beeps when the collection is empty; else resets the progress line and shows the graph window.
+    void exportAsDotMenuItem();
+    /// The graph text through a save panel of type "dot".
+    void exportAsDot();
+    /// `url` without its scheme and host when it parses and has a path beyond the root.
+    static QString stripHost(const QString& url);
     const QString& sitemapLocation() const { return m_sitemapLocation; }
 
 private:
@@ -181,6 +216,12 @@ private:
     /// it holding the index under its name. `location` gets the path written last (null when the
     /// folder could not be made). Returns whether every file was written.
     bool saveAt(const QStringList& documents, const QString& chosen, int folderLogLevel, QString& location);
+    /// A report's text saved through the panel (type `fileType`) in a block on the main queue,
+    /// written atomically as UTF-8, with the success or failure logged.
+    void saveReportOnMain(QString text, const QString& fileType);
+    /// The Priority cell of `page`: the applying rule's priority, else the depth priority; empty
+    /// under "None".
+    QString priorityText(CrwlUrl& page);
     /// "sitemap.xml", or "sitemap.txt" when `sitemapFilenameOptions` is 0.
     QString defaultSitemapFileName() const;
 

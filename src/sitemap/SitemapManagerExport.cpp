@@ -9,6 +9,7 @@
 #include "platform/SavePanel.h"
 #include "platform/UserDefaults.h"
 #include "sitemap/SitemapXmlWriter.h"
+#include "sitemap/detail/SaveText.h"
 
 #include <QDate>
 #include <QDir>
@@ -20,16 +21,6 @@ namespace crawlmere::sitemap {
 using platform::logLine;
 
 namespace {
-
-/// Writes `text` as UTF-8 to `path` atomically; the reason on failure.
-std::optional<QString> saveText(const QString& path, const QString& text)
-{
-    QSaveFile file(path);
-    const QByteArray bytes = text.toUtf8();
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
-        return file.errorString();
-    return std::nullopt;
-}
 
 QString writeFailure(const QString& what, const QString& reason)
 {
@@ -65,7 +56,7 @@ QStringList SitemapManager::getXMLSitemap(bool imageSitemap)
 bool SitemapManager::writeDocuments(const QStringList& documents, const QString& location, const QString& folder)
 {
     if (documents.size() == 1) {
-        if (const auto failure = saveText(location, documents.constFirst())) {
+        if (const auto failure = detail::saveText(location, documents.constFirst())) {
             logLine(0, writeFailure(QStringLiteral("Error writing xml"), *failure));
             return false;
         }
@@ -79,7 +70,7 @@ bool SitemapManager::writeDocuments(const QStringList& documents, const QString&
     for (qsizetype i = 0; i < documents.size(); ++i) {
         const QString name = QStringLiteral("%1-%2.xml").arg(base).arg(i + 1);
         names.append(name);
-        if (const auto failure = saveText(QDir(folder).filePath(name), documents.at(i))) {
+        if (const auto failure = detail::saveText(QDir(folder).filePath(name), documents.at(i))) {
             logLine(0, writeFailure(QStringLiteral("Error writing xml"), *failure));
             written = false;
         }
@@ -87,7 +78,7 @@ bool SitemapManager::writeDocuments(const QStringList& documents, const QString&
     // Readers take only absolute addresses in an index: the files are named under the site's root.
     const QString root = SitemapXmlWriter::siteRoot(m_crawlSettings.value(QStringLiteral("startingUrl")).toString());
     const QString index = SitemapXmlWriter::sitemapIndex(names, root, QDate::currentDate());
-    if (const auto failure = saveText(location, index)) {
+    if (const auto failure = detail::saveText(location, index)) {
         logLine(1, writeFailure(QStringLiteral("Error writing xml index file"), *failure));
         written = false;
     }
