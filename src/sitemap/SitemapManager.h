@@ -19,6 +19,7 @@ class CrwlUrl;
 namespace crawlmere::platform {
 class SavePanel;
 class UserDefaults;
+struct FtpUploadRequest;
 } // namespace crawlmere::platform
 
 namespace crawlmere::sitemap {
@@ -46,8 +47,10 @@ struct SitemapManagerObserver {
     std::function<void()> beep;
     /// Opens the upload sheet after an export that asks for it (`beginFTPDialog:`).
     std::function<void()> beginFTPDialog;
-    /// Uploads the files of the last export (`transferFiles:`).
-    std::function<void()> transferFiles;
+    /// The upload started (true: the sheet shows it is busy) or ended (false: end the sheet).
+    std::function<void(bool)> ftpBusy;
+    /// A modal alert with one "OK" button: message and informative text.
+    std::function<void(const QString&, const QString&)> alert;
     /// The graph window's progress line, 0.0 to 1.0 (`dotpbtfc`), redrawn at each call.
     std::function<void(double)> dotProgress;
     /// Centres the graph window and brings it to the front (`vizWindow`).
@@ -174,6 +177,22 @@ public:
     bool exportXMLSitemapAndFTP(const QString& name);
     int xmlfilecount() const { return m_xmlfilecount; }
 
+    // ----- FTP upload -----
+    /// The files of the last export, absolute: the index then each numbered file beside it
+    /// that exists, else the single file. Without an export: "sitemap.xml" in no folder, which
+    /// fails to read like a missing file.
+    QStringList ftpUploadFiles() const;
+    /// The upload of `ftpUploadFiles()` with the site's `ftp…` settings; `ftpUsesTLS` requires
+    /// TLS, and the `TLSArg` default adds "--ssl"/"--ftp-ssl" (try), "--ssl-reqd"/"--ftp-ssl-reqd"
+    /// (require) or "-k"/"--insecure" (no peer checks); other words are logged and ignored.
+    /// nullopt (logged) when `ftpserver` is empty.
+    std::optional<platform::FtpUploadRequest> ftpUploadRequest() const;
+    /// transferFiles: uploads on a worker thread; `ftpBusy` true then false and the result
+    /// alert on the main thread. An empty server stops with only a log line; a call while an
+    /// upload runs does nothing. Main thread.
+    void transferFiles();
+    bool ftpInProgress() const { return m_ftpInProgress; }
+
     // ----- CSV, HTML and Graphviz exports (each saved through the save panel on the main queue) -----
     /// The sitemap table as CSV: the titles of `sitemapColumns()`, then one line per page of the
     /// sitemap collection whose visible flag is set; quotes by `csvQuoteEscapeOption`, line
@@ -245,6 +264,7 @@ private:
     QString m_priorityTitle;
     bool m_includeLastModified = false;
 
+    bool m_ftpInProgress = false;
     int m_xmlfilecount = 0;
     QString m_sitemapLocation;
     /// Queued saves check it: a manager gone before its save runs writes nothing.

@@ -144,8 +144,7 @@ bool SitemapManager::exportXMLSitemapAndFTP(const QString& name)
         logLine(1, QStringLiteral("no files returned by getXMLSitemap"));
     else
         written = writeDocuments(documents, m_sitemapLocation, temp);
-    if (m_observer.transferFiles)
-        m_observer.transferFiles();
+    transferFiles();
     return written;
 }
 
