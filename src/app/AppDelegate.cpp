@@ -2,6 +2,8 @@
 #include "app/AppDelegate.h"
 
 #include "app/ApplicationDefaults.h"
+#include "app/Console.h"
+#include "app/DelegateActions.h"
 #include "app/MainTabView.h"
 #include "app/MainToolBar.h"
 #include "app/MainWindow.h"
@@ -20,6 +22,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCoreApplication>
+#include <QMenuBar>
 
 namespace crawlmere::app {
 
@@ -57,6 +60,13 @@ void AppDelegate::awakeFromNib()
     QObject::connect(m_window->customiseToolbarAction(), &QAction::triggered, m_window, [this] { customiseToolbar(); });
     QObject::connect(
         m_window->mainToolBar(), &MainToolBar::customiseRequested, m_window, [this] { customiseToolbar(); });
+    if (m_capturesStandardError && !m_console)
+        m_console = std::make_unique<Console>();
+    if (m_urlOpener && !m_actions) {
+        m_actions = new DelegateActions(m_defaults, *m_urlOpener, m_window);
+        m_actions->setConfigManager(m_configManager);
+        m_actions->installMenuItems(m_window->menuBar(), m_console.get());
+    }
 }
 
 void AppDelegate::applicationDidFinishLaunching()
@@ -80,7 +90,9 @@ void AppDelegate::applicationDidFinishLaunching()
     //    the window.
     // 6.
     observeNotifications();
-    // 7. Slot: the console capture of standard error starts here once the console is built.
+    // 7. The windowed program's standard error goes to the console from here on.
+    if (m_console && !m_console->start())
+        platform::logLine(0, QStringLiteral("standard error could not be captured"));
     // 8. setUpColumns of the column managers in the order flat view, by link, by page, by
     //    status, SEO, metadata; the by-link one stands so far.
     if (m_results)
@@ -126,6 +138,9 @@ void AppDelegate::applicationWillTerminate()
     if (m_hub)
         m_hub->applicationWillTerminate();
     m_defaults.synchronize();
+    // Lines written from here on reach the terminal.
+    if (m_console)
+        m_console->stop();
 }
 
 QStringList AppDelegate::observedNotificationNames()

@@ -14,6 +14,7 @@
 class Z12Ara;
 
 namespace crawlmere::platform {
+class UrlOpener;
 class UserDefaults;
 struct Notification;
 } // namespace crawlmere::platform
@@ -24,6 +25,8 @@ class ConfigManager;
 
 namespace crawlmere::app {
 
+class Console;
+class DelegateActions;
 class MainWindow;
 class ResultsController;
 class UpdateWindowController;
@@ -56,6 +59,16 @@ public:
     /// Scan control, the result tabs and the exports of the window; the notification handlers
     /// and start-up steps 8 and 12 pass their work to it. Not owned.
     void setResultsController(ResultsController* results) { m_results = results; }
+    /// Opens the web pages and the README of the help items; set before `awakeFromNib`.
+    void setUrlOpener(std::shared_ptr<platform::UrlOpener> opener) { m_urlOpener = std::move(opener); }
+    /// The windowed program captures its standard error into the console (start-up step 7);
+    /// off by default. Set before `awakeFromNib`.
+    void setCapturesStandardError(bool captures) { m_capturesStandardError = captures; }
+    /// The console window; null unless standard error is captured.
+    Console* console() const { return m_console.get(); }
+    /// The site reset, login windows and web-page items; null before `awakeFromNib` or
+    /// without a window and URL opener.
+    DelegateActions* actions() const { return m_actions; }
 
     // ===== Life cycle =========================================================================
     /// awakeFromNib: resets the flags, arranges the toolbar from the defaults (or its default
@@ -64,7 +77,7 @@ public:
     /// applicationDidFinishLaunching: the fourteen start-up steps, in order. Call once.
     void applicationDidFinishLaunching();
     /// applicationWillTerminate: selects tab "0", tells the settings controller and the hub,
-    /// keeps the window frame and saves the defaults.
+    /// keeps the window frame, saves the defaults, and gives standard error back.
     void applicationWillTerminate();
 
     bool loaded() const { return m_loaded; }
@@ -127,7 +140,11 @@ private:
     bool m_loaded = false;
     bool m_dataEdited = false;
     bool m_viewsRequireRefresh = false;
+    bool m_capturesStandardError = false;
     QString m_autoStart;
+    std::shared_ptr<platform::UrlOpener> m_urlOpener;
+    std::unique_ptr<Console> m_console;
+    DelegateActions* m_actions = nullptr;
 };
 
 } // namespace crawlmere::app

@@ -101,6 +101,7 @@ MainInterface::MainInterface(platform::UserDefaults& defaults, std::shared_ptr<S
         = new ResultsController(*m_window, m_hub, *m_configManager, m_prompts, m_urlOpener, m_savePanel, defaults);
     m_delegate->setResultsController(m_results);
     m_delegate->setUpdateWindowController(m_updateController.get());
+    m_delegate->setUrlOpener(m_urlOpener);
 }
 
 MainInterface::~MainInterface()
@@ -201,6 +202,7 @@ int runWindowedApplication(int& argc, char** argv)
     QApplication::setApplicationVersion(QStringLiteral(CRAWLMERE_VERSION));
     webrender::installPageRenderer();
     MainInterface shell(platform::UserDefaults::standard());
+    shell.delegate().setCapturesStandardError(true);
     QObject::connect(&application, &QCoreApplication::aboutToQuit, [&shell] { shell.terminate(); });
     shell.launch();
     const int status = QApplication::exec();

@@ -88,8 +88,12 @@ QString ArchiveExport::outputFolderName(const QString& startingUrl, const QDateT
         if (c.unicode() < 0x20 || c.unicode() == 0x7F)
             c = u'_';
     }
-    while (name.toUtf8().size() > 200)
+    // Cut whole characters only, so that no half of a surrogate pair is left behind.
+    while (name.toUtf8().size() > 200) {
         name.chop(1);
+        if (!name.isEmpty() && name.back().isHighSurrogate())
+            name.chop(1);
+    }
     return QStringLiteral("%1-%2").arg(name, Z12Ara::uniqueStringUsingDateAndTime(start));
 }
 

@@ -116,6 +116,14 @@ TEST(ArchiveExportText, SmallOperations)
     EXPECT_EQ(ArchiveExport::filenameFromURL("https://www.h.test:81/a/"), "wwwhtest81a");
     EXPECT_EQ(ArchiveExport::outputFolderName("http://h.test/", QDateTime(QDate(2026, 5, 6), QTime(17, 8, 9))),
         "htest-20260506170809");
+
+    // A long starting URL with controls and characters of four UTF-8 bytes still names a folder.
+    const QString longUrl = QStringLiteral("https://h.test/") + QString::fromUtf8("\t\x01a\xF0\x9F\x98\x80").repeated(400);
+    const QString name = ArchiveExport::outputFolderName(longUrl, QDateTime(QDate(2026, 5, 6), QTime(17, 8, 9)));
+    EXPECT_LE(name.toUtf8().size(), 255);
+    EXPECT_EQ(QString::fromUtf8(name.toUtf8()), name) << "no half character left";
+    QTemporaryDir parent;
+    EXPECT_TRUE(QDir(parent.path()).mkdir(name));
 }
 
 TEST_F(ArchiveExportTest, ALoopbackSiteIsArchivedExactlyAndItsProcessCopyBrowsesOnItsOwn)

@@ -1,0 +1,153 @@
+// Site reset, login windows, console and web-page items of the application controller.
+#include "app/DelegateActions.h"
+
+#include "platform/Log.h"
+#include "platform/UrlOpener.h"
+#include "platform/UserDefaults.h"
+#include "settings/ConfigManager.h"
+#include "sitemap/SitemapManager.h"
+#include "webrender/CookieGatherer.h"
+#include "webrender/LegacyCookieGatherer.h"
+
+#include <QAction>
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QUrl>
+
+namespace crawlmere::app {
+
+DelegateActions::DelegateActions(platform::UserDefaults& defaults, platform::UrlOpener& opener, QWidget* parent)
+    : QObject(parent)
+    , m_defaults(defaults)
+    , m_opener(opener)
+    , m_parent(parent)
+{
+}
+
+void DelegateActions::installMenuItems(QMenuBar* bar, QWidget* console)
+{
+    auto menu = [bar](const char* name) { return bar->findChild<QMenu*>(QLatin1String(name)); };
+    auto add = [this](QMenu* into, const QString& title, const char* name, auto slot) {
+        QAction* action = into->addAction(title);
+        action->setObjectName(QLatin1String(name));
+        connect(action, &QAction::triggered, this, slot);
+        return action;
+    };
+    if (QMenu* file = menu("fileMenu")) {
+        QAction* before = file->actions().isEmpty() ? nullptr : file->actions().constFirst();
+        const QList<QAction*> items { add(file, tr("Return to Default Settings…"), "returnToDefaultSettingsMenuItem",
+                                          [this] { returnToDefaultSettings(); }),
+            add(file, tr("Log In to Site…"), "showCookieWindowMenuItem", [this] { showCookieWindow(false); }),
+            add(file, tr("Log In to Site (Legacy)…"), "showLegacyCookieWindowMenuItem",
+                [this] { showCookieWindow(true); }) };
+        for (QAction* item : items)
+            file->insertAction(before, item);
+        file->insertSeparator(before);
+    }
+    if (QMenu* window = menu("windowMenu"); window && console) {
+        add(window, tr("Console"), "consoleMenuItem", [console] {
+            console->show();
+            console->raise();
+            console->activateWindow();
+        });
+    }
+    if (QMenu* help = menu("helpMenu")) {
+        help->addSeparator();
+        m_home = add(help, tr("Home Page"), "visitHomeMenuItem", [this] { visitPage(kHomePageKey); });
+        m_support = add(help, tr("Support"), "visitSupportMenuItem", [this] { visitPage(kSupportPageKey); });
+        add(help, tr("Crawlmere Help"), "visitHelpMenuItem", [this] { visitHelp(); });
+        connect(help, &QMenu::aboutToShow, this, &DelegateActions::updateMenuItems);
+    }
+    updateMenuItems();
+}
+
+void DelegateActions::updateMenuItems()
+{
+    if (m_home)
+        m_home->setEnabled(!m_defaults.stringForKey(kHomePageKey).isEmpty());
+    if (m_support)
+        m_support->setEnabled(!m_defaults.stringForKey(kSupportPageKey).isEmpty());
+}
+
+QString DelegateActions::resetInformativeText()
+{
+    return tr("If you continue, all settings for this site except the starting url, including the rules table, "
+              "will be reset to defaults.");
+}
+
+bool DelegateActions::returnToDefaultSettings()
+{
+    if (!m_configManager)
+        return false;
+    QMessageBox alert(QMessageBox::Warning, tr("Return to default settings"), tr("Return to default settings"),
+        QMessageBox::NoButton, m_parent);
+    alert.setInformativeText(resetInformativeText());
+    QPushButton* ok = alert.addButton(tr("OK"), QMessageBox::AcceptRole);
+    alert.addButton(tr("Cancel"), QMessageBox::RejectRole);
+    alert.exec();
+    if (alert.clickedButton() != ok)
+        return false;
+    m_configManager->returnToDefaultSettings();
+    return true;
+}
+
+webrender::CookieGatherer* DelegateActions::showCookieWindow(bool legacy)
+{
+    const QString start = m_configManager ? m_configManager->getStartingURLForCurrentSite() : QString();
+    if (start.isEmpty())
+        return nullptr;
+    if (m_cookieWindow)
+        m_cookieWindow->close();
+    webrender::CookieGatherer* window
+        = legacy ? new webrender::LegacyCookieGatherer(m_parent) : new webrender::CookieGatherer(m_parent);
+    window->setWindowFlag(Qt::Window);
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    window->initWithURL(start);
+    window->show();
+    m_cookieWindow = window;
+    return window;
+}
+
+bool DelegateActions::visitPage(const QString& key)
+{
+    const QUrl page(m_defaults.stringForKey(key).trimmed());
+    if (!page.isValid() || page.isRelative())
+        return false;
+    return m_opener.openURL(page);
+}
+
+bool DelegateActions::visitHelp()
+{
+    if (!m_defaults.stringForKey(kHelpPageKey).trimmed().isEmpty())
+        return visitPage(kHelpPageKey);
+    const QString readme = installedReadme();
+    if (readme.isEmpty()) {
+        platform::logLine(1, QStringLiteral("no help page set and no installed README found"));
+        return false;
+    }
+    return m_opener.openURL(QUrl::fromLocalFile(readme));
+}
+
+QString DelegateActions::installedReadme()
+{
+    for (const QString& candidate :
+        { QCoreApplication::applicationDirPath() + QStringLiteral("/../share/doc/crawlmere/README.md"),
+            QStringLiteral("/usr/share/doc/crawlmere/README.md") }) {
+        const QFileInfo file(candidate);
+        if (file.isFile())
+            return file.canonicalFilePath();
+    }
+    return QString();
+}
+
+void DelegateActions::updateChangeFrequencies(sitemap::SitemapManager& sitemap, settings::ConfigManager& config)
+{
+    sitemap.setCrawlSettings(config.currentSettings());
+    sitemap.updateChangeFrequencies();
+}
+
+} // namespace crawlmere::app

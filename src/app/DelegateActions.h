@@ -1,0 +1,87 @@
+// The application controller's remaining menu actions: site reset, login windows and web pages.
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QVariantMap>
+
+#include <memory>
+
+class QAction;
+class QMenuBar;
+class QWidget;
+
+namespace crawlmere::platform {
+class UrlOpener;
+class UserDefaults;
+} // namespace crawlmere::platform
+
+namespace crawlmere::settings {
+class ConfigManager;
+}
+
+namespace crawlmere::sitemap {
+class SitemapManager;
+}
+
+namespace crawlmere::webrender {
+class CookieGatherer;
+}
+
+namespace crawlmere::app {
+
+/// Menu items "Return to Default Settings…", "Log In to Site…", "Log In to Site (Legacy)…",
+/// "Console", "Home Page", "Support" and "Crawlmere Help", and what they do. The home and
+/// support pages are the defaults `kHomePageKey` and `kSupportPageKey`, unset by default, their
+/// items disabled while unset; help opens `kHelpPageKey` when set, else the installed README.
+/// Main thread only; the windows it opens are owned by `parent`.
+class DelegateActions : public QObject {
+    Q_OBJECT
+public:
+    static inline const QString kHomePageKey = QStringLiteral("homePageAddress");
+    static inline const QString kSupportPageKey = QStringLiteral("supportPageAddress");
+    static inline const QString kHelpPageKey = QStringLiteral("helpPageAddress");
+
+    /// `defaults` and `opener` must outlive this object; `parent` owns it.
+    DelegateActions(platform::UserDefaults& defaults, platform::UrlOpener& opener, QWidget* parent);
+
+    void setConfigManager(std::shared_ptr<settings::ConfigManager> manager) { m_configManager = std::move(manager); }
+    /// Adds the items to the menus named "fileMenu", "windowMenu" and "helpMenu" of `bar`;
+    /// `console` (may be null) is shown by "Console".
+    void installMenuItems(QMenuBar* bar, QWidget* console);
+    /// Enables the web-page items whose default is set; called when a menu opens.
+    void updateMenuItems();
+
+    /// returnToDefaultSettings: asks "Return to default settings" ("OK", "Cancel"); on "OK" the
+    /// site settings controller resets the selected site. False when not reset.
+    bool returnToDefaultSettings();
+    /// showCookieWindow: / showLegacyCookieWindow: the login window on the selected site's
+    /// starting URL; nothing (null) when it is empty or there is no settings controller.
+    webrender::CookieGatherer* showCookieWindow(bool legacy);
+    /// visitHome: / visitSupport: open the page of that default; false when unset or refused.
+    bool visitPage(const QString& key);
+    /// visitHelp: the help default when set, else the installed README; false when neither.
+    bool visitHelp();
+    /// The README shipped beside the program ("../share/doc/crawlmere/README.md" from its
+    /// folder, then "/usr/share/doc/crawlmere/README.md"); empty when neither exists.
+    static QString installedReadme();
+
+    /// updateChangeFrequencies: the sitemap takes a copy of the current site's settings, then
+    /// applies its change-frequency rules again.
+    static void updateChangeFrequencies(sitemap::SitemapManager& sitemap, settings::ConfigManager& config);
+
+    /// The text asked before a reset.
+    static QString resetInformativeText();
+
+private:
+    platform::UserDefaults& m_defaults;
+    platform::UrlOpener& m_opener;
+    QPointer<QWidget> m_parent;
+    std::shared_ptr<settings::ConfigManager> m_configManager;
+    QPointer<webrender::CookieGatherer> m_cookieWindow;
+    QAction* m_home = nullptr;
+    QAction* m_support = nullptr;
+};
+
+} // namespace crawlmere::app

@@ -1,0 +1,93 @@
+#include "app/DelegateActions.h"
+
+#include "app/AppDelegate.h"
+#include "app/MainInterface.h"
+#include "app/MainWindow.h"
+#include "app/ScanSummary.h"
+#include "engine/Z12Ara.h"
+#include "platform/UrlOpener.h"
+#include "platform/UserDefaults.h"
+#include "settings/ConfigManager.h"
+#include "support/LoopbackServer.h"
+#include "webrender/CookieGatherer.h"
+
+#include <QAction>
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QPushButton>
+#include <gtest/gtest.h>
+
+using crawlmere::app::DelegateActions;
+using crawlmere::platform::UserDefaults;
+
+TEST(DelegateActions, WebPageItemsFollowTheirDefaultsAndLoginWindowsOpenOnTheSite)
+{
+    UserDefaults& defaults = UserDefaults::standard();
+    crawlmere::app::MainInterface shell(defaults);
+    shell.launch();
+    DelegateActions* actions = shell.delegate().actions();
+    ASSERT_NE(actions, nullptr);
+    EXPECT_EQ(shell.delegate().console(), nullptr) << "only the windowed program captures standard error";
+    QMenuBar* bar = shell.window().menuBar();
+    QAction* home = bar->findChild<QAction*>("visitHomeMenuItem");
+    ASSERT_NE(home, nullptr);
+    EXPECT_FALSE(home->isEnabled());
+    EXPECT_FALSE(bar->findChild<QAction*>("visitSupportMenuItem")->isEnabled());
+
+    crawlmere::platform::RecordingUrlOpener opener;
+    DelegateActions own(defaults, opener, &shell.window());
+    EXPECT_FALSE(own.visitPage(DelegateActions::kHomePageKey));
+    defaults.setObject(QStringLiteral("https://home.test/"), DelegateActions::kHomePageKey);
+    actions->updateMenuItems();
+    EXPECT_TRUE(home->isEnabled());
+    EXPECT_TRUE(own.visitPage(DelegateActions::kHomePageKey));
+    defaults.setObject(QStringLiteral("https://help.test/manual"), DelegateActions::kHelpPageKey);
+    EXPECT_TRUE(own.visitHelp());
+    EXPECT_EQ(opener.opened, (QList<QUrl> { QUrl("https://home.test/"), QUrl("https://help.test/manual") }));
+    defaults.removeObjectForKey(DelegateActions::kHomePageKey);
+    defaults.removeObjectForKey(DelegateActions::kHelpPageKey);
+
+    // Without a settings controller there is no site, so no login window.
+    EXPECT_EQ(own.showCookieWindow(false), nullptr);
+    own.setConfigManager(shell.configManager());
+    shell.configManager()->newConfigWithURL(QStringLiteral("http://127.0.0.1:9/login"));
+    crawlmere::webrender::CookieGatherer* login = own.showCookieWindow(true);
+    ASSERT_NE(login, nullptr);
+    EXPECT_EQ(login->addressField()->text(), QStringLiteral("http://127.0.0.1:9/login"));
+    login->close();
+    shell.terminate();
+}
+
+TEST(ScanSummary, AFinishedLoopbackScanIsCounted)
+{
+    crawlmere::test::LoopbackServer server;
+    server.server().Get("/", [](const httplib::Request&, httplib::Response& response) {
+        response.set_content("<html><head><title>Home</title></head><body><a href=\"/a\">a</a>"
+                             "<a href=\"/gone\">gone</a></body></html>",
+            "text/html");
+    });
+    server.server().Get("/a", [](const httplib::Request&, httplib::Response& response) {
+        response.set_content("<html><head><title>A</title></head><body><a href=\"/\">home</a></body></html>",
+            "text/html");
+    });
+    ASSERT_TRUE(server.start());
+    crawlmere::app::MainInterface shell(UserDefaults::standard());
+    shell.launch();
+    shell.configManager()->newConfigWithURL(server.url());
+    QPushButton* go = shell.window().goButton();
+    go->click();
+    const QDeadlineTimer deadline(30000);
+    while (go->text() != QLatin1String("Go") && !deadline.hasExpired())
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 20);
+    ASSERT_EQ(go->text(), QLatin1String("Go"));
+
+    const QString summary = crawlmere::app::ScanSummary::shortSummary(*shell.hub());
+    EXPECT_TRUE(summary.startsWith("2 page(s) scanned\n")) << summary.toStdString();
+    EXPECT_TRUE(summary.endsWith(QStringLiteral("%1 links checked, 1 bad\n").arg(shell.hub()->linksCollection().size())))
+        << summary.toStdString();
+    EXPECT_GE(shell.hub()->linksCollection().size(), 3);
+    EXPECT_GT(crawlmere::app::ScanSummary::freeDiskSpace(), 0u);
+    shell.terminate();
+}
