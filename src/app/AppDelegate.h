@@ -22,6 +22,10 @@ namespace crawlmere::settings {
 class ConfigManager;
 }
 
+namespace crawlmere::archive {
+class ArchiveExportController;
+}
+
 namespace crawlmere::app {
 
 class MainWindow;
@@ -56,6 +60,9 @@ public:
     /// Scan control, the result tabs and the exports of the window; the notification handlers
     /// and start-up steps 8 and 12 pass their work to it. Not owned.
     void setResultsController(ResultsController* results) { m_results = results; }
+    /// The page archive's export, started when the hub has saved its archive index (the folder
+    /// asked over the window unless the site names one). Not owned.
+    void setArchiveExport(archive::ArchiveExportController* exporter) { m_archiveExport = exporter; }
 
     // ===== Life cycle =========================================================================
     /// awakeFromNib: resets the flags, arranges the toolbar from the defaults (or its default
@@ -123,6 +130,7 @@ private:
     QPointer<MainWindow> m_window;
     QPointer<QWidget> m_urlField;
     ResultsController* m_results = nullptr;
+    archive::ArchiveExportController* m_archiveExport = nullptr;
     UpdateWindowController* m_updateController = nullptr;
     bool m_loaded = false;
     bool m_dataEdited = false;
