@@ -10,14 +10,16 @@
 #include "app/ResultsController.h"
 #include "app/ToolbarConfiguration.h"
 #include "app/ToolbarCustomiseDialog.h"
-#include "engine/CrwlUrl.h"
 #include "app/UpdateWindowController.h"
+#include "archive/ArchiveExportController.h"
+#include "engine/CrwlUrl.h"
 #include "engine/Z12Ara.h"
 #include "platform/Log.h"
 #include "platform/NotificationCenter.h"
 #include "platform/Paths.h"
 #include "platform/UserDefaults.h"
 #include "settings/ConfigManager.h"
+#include "views/ArchiveFolderPanel.h"
 
 #include <QAction>
 #include <QApplication>
@@ -86,15 +88,14 @@ void AppDelegate::applicationDidFinishLaunching()
             search->hide();
         }
     }
-    // 5. Slot: the sitemap manager sets up its columns (initialiseColumns:) once it is part of
-    //    the window.
+    // 5. The sitemap tab set up its columns when the results controller made it.
     // 6.
     observeNotifications();
     // 7. The windowed program's standard error goes to the console from here on.
     if (m_console && !m_console->start())
         platform::logLine(0, QStringLiteral("standard error could not be captured"));
     // 8. setUpColumns of the column managers in the order flat view, by link, by page, by
-    //    status, SEO, metadata; the by-link one stands so far.
+    //    status (the results controller's four), SEO, metadata.
     if (m_results)
         m_results->setUpColumns();
     // 9. The site settings controller: the site list, the selected site, and validation
@@ -187,9 +188,34 @@ void AppDelegate::CrwlUrlStatusUpdated(const Notification& notification)
         m_results->updateStatus(static_cast<const CrwlUrl*>(notification.object.get()));
 }
 
-// Slots filled by the archive export and the sitemap change frequencies.
-void AppDelegate::saveArchive(const Notification&) { }
-void AppDelegate::updateChangeFrequencies(const Notification&) { }
+void AppDelegate::saveArchive(const Notification&)
+{
+    if (!m_archiveExport || !m_hub)
+        return;
+    using Controller = archive::ArchiveExportController;
+    const Controller::Decision decision = m_archiveExport->saveArchive(*m_hub);
+    switch (decision.step) {
+    case Controller::Step::Export:
+        m_archiveExport->start(decision.request);
+        return;
+    case Controller::Step::AskForFolder: {
+        const std::optional<views::ArchiveFolderPanel::Answer> answer
+            = views::ArchiveFolderPanel::ask(decision.question, m_window);
+        if (!answer)
+            return;
+        if (const auto request
+            = m_archiveExport->folderChosen(decision, answer->folder, answer->process, answer->dontAskAgain))
+            m_archiveExport->start(*request);
+        return;
+    }
+    }
+}
+
+void AppDelegate::updateChangeFrequencies(const Notification&)
+{
+    if (m_results)
+        m_results->sitemapRulesDidChange();
+}
 bool AppDelegate::applicationOpenFile(const QString&) { return false; }
 
 QString AppDelegate::getAboutMenuTitle() { return tr("About Crawlmere Max"); }

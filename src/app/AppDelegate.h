@@ -23,6 +23,10 @@ namespace crawlmere::settings {
 class ConfigManager;
 }
 
+namespace crawlmere::archive {
+class ArchiveExportController;
+}
+
 namespace crawlmere::app {
 
 class Console;
@@ -69,6 +73,9 @@ public:
     /// The site reset, login windows and web-page items; null before `awakeFromNib` or
     /// without a window and URL opener.
     DelegateActions* actions() const { return m_actions; }
+    /// The page archive's export, started when the hub has saved its archive index (the folder
+    /// asked over the window unless the site names one). Not owned.
+    void setArchiveExport(archive::ArchiveExportController* exporter) { m_archiveExport = exporter; }
 
     // ===== Life cycle =========================================================================
     /// awakeFromNib: resets the flags, arranges the toolbar from the defaults (or its default
@@ -136,6 +143,7 @@ private:
     QPointer<MainWindow> m_window;
     QPointer<QWidget> m_urlField;
     ResultsController* m_results = nullptr;
+    archive::ArchiveExportController* m_archiveExport = nullptr;
     UpdateWindowController* m_updateController = nullptr;
     bool m_loaded = false;
     bool m_dataEdited = false;

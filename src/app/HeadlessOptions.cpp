@@ -120,7 +120,8 @@ QString usageText()
         "  --default KEY=VALUE an application default for this run only; it is not saved\n"
         "  --csv FILE          after the scan, write every URL found to FILE\n"
         "  --columns KEYS      the columns of the CSV (default url,status,redir,onpageurl,linkpagetitle)\n"
-        "  --view N            export link view N as shown, filtered by the defaults (1: by link)\n"
+        "  --view N            export link view N as shown, filtered by the defaults (1: by link,\n"
+        "                      2: by page, 3: by status, every row expanded; 4: flat)\n"
         "  --html FILE         with --view, write the view as an HTML page to FILE\n"
         "  --sitemap FILE      after the scan, write the XML sitemap of the good internal pages to FILE\n"
         "  --version           print the version\n"
@@ -217,11 +218,10 @@ HeadlessParse parseHeadlessArguments(const QStringList& arguments, const QVarian
         } else if (isOption(QStringLiteral("--view"))) {
             const QString value = nextValue(QStringLiteral("--view")).value_or(QString());
             const auto number = integerOf(value);
-            if (number && *number >= 2 && *number <= 4)
-                return fail(QStringLiteral("--view %1: that link view cannot be exported in this build yet").arg(value));
-            if (!number || *number != 1)
-                return fail(QStringLiteral("--view %1: no such link view (1 is the by-link view)").arg(value));
-            options.view = 1;
+            if (!number || *number < 1 || *number > 4)
+                return fail(QStringLiteral("--view %1: no such link view (1 by link, 2 by page, 3 by status, 4 flat)")
+                                .arg(value));
+            options.view = static_cast<int>(*number);
         } else if (argument.startsWith(QLatin1String("--"))) {
             return fail(QStringLiteral("unknown option: %1").arg(argument));
         } else {

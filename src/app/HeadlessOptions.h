@@ -26,7 +26,8 @@ struct HeadlessOptions {
     QString csvFile;
     /// `--html`: the HTML page of the exported link view (needs `view`).
     QString htmlFile;
-    /// `--view`: the link view whose rows `csvFile` and `htmlFile` get (1 by link); 0 for none,
+    /// `--view`: the link view whose rows `csvFile` and `htmlFile` get (1 by link, 2 by page,
+    /// 3 by status, 4 flat); 0 for none,
     /// when `csvFile` gets every URL found with `columns`.
     int view = 0;
     /// `--sitemap`: the XML sitemap of the scan's good internal pages (several files: a folder

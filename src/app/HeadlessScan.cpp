@@ -11,6 +11,7 @@
 #include "engine/CrwlUrl.h"
 #include "engine/CrwlUrlFetchTransport.h"
 #include "engine/PunycodeAdditions.h"
+#include "engine/CrwlLinkInstance.h"
 #include "engine/TableView.h"
 #include "engine/detail/SettingsValue.h"
 #include "engine/Z12Ara.h"
@@ -25,6 +26,9 @@
 #include "settings/ConfigManager.h"
 #include "sitemap/SitemapManager.h"
 #include "views/CrwlByLinkDataSource.h"
+#include "views/CrwlByPageDataSource.h"
+#include "views/CrwlByStatusDataSource.h"
+#include "views/CrwlFlatViewDataSource.h"
 #include "views/ScanControl.h"
 #include "views/TableExportJob.h"
 #include "views/TableExportSnapshot.h"
@@ -323,6 +327,44 @@ bool HeadlessScan::State::writeCsv(QString* error) const
 
 TableExportSnapshot HeadlessScan::State::viewSnapshot() const
 {
+    // Filled as the window fills the view when a scan ends.
+    QList<qfDataSource::Item> occurrences;
+    if (options.view == 3 || options.view == 4) {
+        occurrences.reserve(qsizetype(hub->instanceCollection().size()));
+        for (const Z12Ara::InstancePtr& occurrence : hub->instanceCollection())
+            occurrences.append(qfDataSource::Item(occurrence));
+    }
+    switch (options.view) {
+    case 2: {
+        HeadlessTableView outline(views::CrwlByPageDataSource::columns().tableColumns());
+        views::CrwlByPageDataSource byPage;
+        byPage.setOutlineView(&outline);
+        byPage.clear();
+        byPage.setInternalPageArray(hub->internalPagesCollection());
+        byPage.filter();
+        return TableExportSnapshot::fromOutline(byPage, outline, &views::CrwlByPageDataSource::labelForItem);
+    }
+    case 3: {
+        HeadlessTableView outline(views::CrwlByStatusDataSource::columns().tableColumns());
+        views::CrwlByStatusDataSource byStatus;
+        byStatus.setOutlineView(&outline);
+        byStatus.clear();
+        byStatus.setCollection(occurrences);
+        byStatus.filter();
+        return TableExportSnapshot::fromOutline(byStatus, outline, &views::CrwlByStatusDataSource::labelForItem);
+    }
+    case 4: {
+        HeadlessTableView table(views::CrwlFlatViewDataSource::columns().tableColumns());
+        views::CrwlFlatViewDataSource flat;
+        flat.setTableView(&table);
+        flat.clear();
+        flat.setCollection(occurrences);
+        flat.filter();
+        return TableExportSnapshot::fromTable(flat, table);
+    }
+    default:
+        break;
+    }
     CrwlByLinkDataSource byLink;
     byLink.setCollection(hub->linksCollection());
     byLink.filter();

@@ -14,6 +14,8 @@
 #include "app/UpdateWindowController.h"
 #include "app/ScheduleOverviewWindow.h"
 #include "app/WindowPrompts.h"
+#include "archive/ArchiveExportController.h"
+#include "archive/ArchiveWriter.h"
 #include "engine/CrwlUrlFetchTransport.h"
 #include "engine/Z12Ara.h"
 #include "parsing/ParserFetchPageReader.h"
@@ -23,6 +25,7 @@
 #include "reports/EngineSEOManager.h"
 #include "platform/UserDefaults.h"
 #include "settings/ConfigManager.h"
+#include "views/ArchiveProgressSheet.h"
 #include "views/SitesPane.h"
 #include "webrender/WebRenderSetup.h"
 #include "webrender/WebThumbGetterFactory.h"
@@ -92,14 +95,22 @@ MainInterface::MainInterface(platform::UserDefaults& defaults, std::shared_ptr<S
         QObject::connect(schedules, &QAction::triggered, m_schedules.get(), &ScheduleOverviewWindow::showScheduleToolMenuItem);
     }
 
+    // The page archive: written during a scan, exported once its index is saved.
+    m_hub->setArchiveSink(std::make_shared<archive::ArchiveWriter>(defaults));
+    m_archiveExport = std::make_unique<archive::ArchiveExportController>(
+        defaults, archive::ArchiveExportController::siteStoreWriter(m_configManager));
+    new views::ArchiveProgressSheet(*m_archiveExport, m_window.get());
+
     m_delegate->setHub(m_hub);
     m_delegate->setConfigManager(m_configManager);
+    m_delegate->setArchiveExport(m_archiveExport.get());
     m_delegate->setWindow(m_window.get());
 
     // Owned by the window.
     m_results
         = new ResultsController(*m_window, m_hub, *m_configManager, m_prompts, m_urlOpener, m_savePanel, defaults);
     m_delegate->setResultsController(m_results);
+    m_results->setArchiveExport(m_archiveExport.get());
     m_delegate->setUpdateWindowController(m_updateController.get());
     m_delegate->setUrlOpener(m_urlOpener);
 }
@@ -115,8 +126,12 @@ MainInterface::~MainInterface()
     m_manual.reset();
     m_helpPresenter.reset();
     m_configManager.reset();
-    if (m_hub)
+    if (m_hub) {
+        m_hub->setArchiveSink(nullptr);
         m_hub->clear();
+    }
+    // After the window (and the progress sheet in it); a running export is left to end alone.
+    m_archiveExport.reset();
 }
 
 void MainInterface::launch()

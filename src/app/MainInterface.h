@@ -19,6 +19,10 @@ namespace crawlmere::settings {
 class ConfigManager;
 }
 
+namespace crawlmere::archive {
+class ArchiveExportController;
+}
+
 namespace crawlmere::app {
 
 class AppDelegate;
@@ -60,6 +64,8 @@ public:
     /// for whatever opens addresses or saves exports.
     const std::shared_ptr<platform::UrlOpener>& urlOpener() const { return m_urlOpener; }
     const std::shared_ptr<platform::SavePanel>& savePanel() const { return m_savePanel; }
+    /// The export of a scan's page archive once its index is saved, behind its progress sheet.
+    archive::ArchiveExportController& archiveExport() const { return *m_archiveExport; }
     /// The help topics behind the settings' "?" buttons.
     Manual& manual() const { return *m_manual; }
     /// The new-version check, started by the delegate at launch.
@@ -80,6 +86,7 @@ private:
     std::unique_ptr<UpdateWindowController> m_updateController;
     std::shared_ptr<DiagnosticWindow> m_diagnostic;
     std::unique_ptr<ScheduleOverviewWindow> m_schedules;
+    std::unique_ptr<archive::ArchiveExportController> m_archiveExport;
     bool m_terminated = false;
 };
 

@@ -278,7 +278,10 @@ void MainWindow::buildMenus(const QString& quitTitle, const QString& aboutTitle)
     file->insertSeparator(quit);
     for (const auto& [name, title] : { std::pair { "exportAsHTMLMenuItem", QT_TR_NOOP("Export as HTML…") },
              std::pair { "exportAsCSVMenuItem", QT_TR_NOOP("Export as CSV…") },
-             std::pair { "exportImageXMLMenuItem", QT_TR_NOOP("Export Image Sitemap…") } }) {
+             std::pair { "exportXMLMenuItem", QT_TR_NOOP("Export XML Sitemap…") },
+             std::pair { "exportImageXMLMenuItem", QT_TR_NOOP("Export Image Sitemap…") },
+             std::pair { "exportInsecureAsCSVMenuItem", QT_TR_NOOP("Export Insecure Content as CSV…") },
+             std::pair { "exportInsecureAsHTMLMenuItem", QT_TR_NOOP("Export Insecure Content as HTML…") } }) {
         QAction* item = new QAction(tr(title), file);
         item->setObjectName(QLatin1String(name));
         item->setEnabled(false);
@@ -322,6 +325,9 @@ void MainWindow::buildMenus(const QString& quitTitle, const QString& aboutTitle)
     QAction* minimise = window->addAction(tr("Minimise"));
     minimise->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_M));
     connect(minimise, &QAction::triggered, this, &QWidget::showMinimized);
+    QAction* insecure = window->addAction(tr("Insecure Content"));
+    insecure->setObjectName(QStringLiteral("showInsecureListMenuItem"));
+    insecure->setEnabled(false);
 
     QMenu* help = menuBar()->addMenu(tr("&Help"));
     help->setObjectName(QStringLiteral("helpMenu"));

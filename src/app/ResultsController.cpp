@@ -5,6 +5,8 @@
 #include "app/MainToolBar.h"
 #include "app/MainWindow.h"
 #include "app/StatusLineField.h"
+#include "archive/ArchiveExportController.h"
+#include "engine/CrwlLinkInstance.h"
 #include "engine/CrwlUrl.h"
 #include "engine/ShellServices.h"
 #include "engine/Z12Ara.h"
@@ -14,17 +16,29 @@
 #include "platform/Url.h"
 #include "platform/UrlOpener.h"
 #include "platform/UserDefaults.h"
+#include "reports/CrwlInsecureDataSource.h"
 #include "settings/ConfigManager.h"
+#include "sitemap/SitemapManager.h"
 #include "views/ByLinkColumnManager.h"
+#include "views/ByPageColumnManager.h"
+#include "views/ByStatusColumnManager.h"
 #include "views/ColumnManagerButton.h"
 #include "views/CrwlByLinkDataSource.h"
+#include "views/CrwlByPageDataSource.h"
+#include "views/CrwlByStatusDataSource.h"
+#include "views/CrwlFlatViewDataSource.h"
+#include "views/FlatViewColumnManager.h"
+#include "views/InsecureContentWindow.h"
+#include "views/LinkViewMenus.h"
 #include "views/Pasteboard.h"
 #include "views/ResultItemModel.h"
 #include "views/ResultTabs.h"
 #include "views/ResultViewDelegate.h"
 #include "views/ScanControl.h"
+#include "views/SitemapTab.h"
 #include "views/TableExportSnapshot.h"
 #include "views/crawlmereTableView.h"
+#include "views/qfOutlineView.h"
 
 #include <QAbstractButton>
 #include <QAction>
@@ -42,6 +56,10 @@
 namespace crawlmere::app {
 
 using platform::logLine;
+using views::CrwlByPageDataSource;
+using views::CrwlByStatusDataSource;
+using views::CrwlFlatViewDataSource;
+using views::LinkViewMenus;
 using views::ResultTabs;
 using views::ResultTreeView;
 
@@ -83,6 +101,11 @@ ResultsController::ResultsController(MainWindow& window, std::shared_ptr<Z12Ara>
     , m_savePanel(std::move(savePanel))
     , m_defaults(defaults)
     , m_byLink(std::make_unique<CrwlByLinkDataSource>())
+    , m_byPage(std::make_unique<CrwlByPageDataSource>())
+    , m_byStatus(std::make_unique<CrwlByStatusDataSource>())
+    , m_flat(std::make_unique<CrwlFlatViewDataSource>())
+    , m_sitemap(std::make_unique<sitemap::SitemapManager>(defaults))
+    , m_insecure(std::make_unique<reports::CrwlInsecureDataSource>())
 {
     buildByLinkView();
 
@@ -93,17 +116,23 @@ ResultsController::ResultsController(MainWindow& window, std::shared_ptr<Z12Ara>
         m_window.searchField()->setVisible(shown);
         m_window.linksFilter()->setVisible(shown);
     };
-    // The sitemap and the insecure-content list are refilled here once their views exist.
+    tabServices.populateReports = [this] { populateReports(); };
     m_tabs = std::make_unique<ResultTabs>(m_defaults, std::move(tabServices));
     joinLinkViews();
+    buildSitemapTab();
 
     ScanControl::Services services;
     services.currentSettings = [this] { return m_configManager.settingsForScan(); };
     services.clearOtherDataSources = [this] {
         if (m_byLinkView)
             m_byLinkView->clearSortDescriptors();
-        // The by-page, by-status and flat views and the report managers are emptied here as
-        // they join the window.
+        m_byPage->clear();
+        m_byStatus->clear();
+        m_flat->clear();
+        m_occurrences.clear();
+        if (m_sitemapTab)
+            m_sitemapTab->clear();
+        m_insecure->clear();
     };
     services.forcePopulateAllDataSources = [this] { m_tabs->forcePopulateAllDataSources(); };
     services.resetSearch = [this] { m_window.searchField()->clear(); };
@@ -129,6 +158,16 @@ ResultsController::~ResultsController()
         m_byLinkView->setViewDelegate(nullptr);
         m_byLinkView->setDataSource(nullptr);
     }
+    // Views that outlive this object must not call back into its data sources.
+    for (const QPointer<ResultTreeView>& view : std::as_const(m_otherLinkViews)) {
+        if (view) {
+            view->setViewDelegate(nullptr);
+            view->setDataSource(nullptr);
+            view->setOutlineDataSource(nullptr);
+        }
+    }
+    delete m_insecureWindow;
+    delete m_sitemapTab;
 }
 
 void ResultsController::buildByLinkView()
@@ -193,8 +232,147 @@ void ResultsController::joinLinkViews()
                 m_byLink->setCollection(m_hub->linksCollection());
             },
             [this] { return !m_hub->linksCollection().isEmpty(); }));
-    // Tabs "2" (by page, the hub's internal pages), "3" (by status) and "4" (flat, both the
-    // hub's instance collection) join here with their data sources, in the same form.
+
+    auto* byPageView = qobject_cast<qfOutlineView*>(m_window.resultView(QStringLiteral("byPageOutlineView")));
+    auto* byStatusView = qobject_cast<qfOutlineView*>(m_window.resultView(QStringLiteral("byStatusOutlineView")));
+    auto* flatView = qobject_cast<crawlmereTableView*>(m_window.resultView(QStringLiteral("flatView")));
+    Q_ASSERT(byPageView && byStatusView && flatView);
+    LinkViewMenus::attachByPage(*byPageView, *m_byPage);
+    LinkViewMenus::attachByStatus(*byStatusView, *m_byStatus);
+    LinkViewMenus::attachFlat(*flatView, *m_flat);
+    m_otherLinkViews = { byPageView, byStatusView, flatView };
+
+    m_byPageColumns = std::make_shared<ByPageColumnManager>(&m_defaults);
+    m_byPageColumns->setTableView(byPageView);
+    m_byStatusColumns = std::make_shared<ByStatusColumnManager>(&m_defaults);
+    m_byStatusColumns->setTableView(byStatusView);
+    m_flatColumns = std::make_shared<FlatViewColumnManager>(&m_defaults);
+    m_flatColumns->setTableView(flatView);
+    const std::pair<QTreeView*, std::shared_ptr<qfColumnManager>> buttons[] = {
+        { byPageView, m_byPageColumns },
+        { byStatusView, m_byStatusColumns },
+        { flatView, m_flatColumns },
+    };
+    for (const auto& [view, manager] : buttons) {
+        auto* columns = new views::ColumnManagerButton(manager);
+        columns->setObjectName(view->objectName().remove(QStringLiteral("OutlineView")).remove(QStringLiteral("View"))
+            + QStringLiteral("ColumnManagerButton"));
+        m_window.addViewButton(view->objectName(), columns);
+    }
+
+    const auto hasOccurrences = [this] { return !m_hub->instanceCollection().empty(); };
+    m_tabs->setLinkView(2,
+        ResultTabs::linkViewOf(
+            *m_byPage,
+            [this] {
+                m_byPage->clear();
+                m_byPage->setInternalPageArray(m_hub->internalPagesCollection());
+            },
+            [this] { return !m_hub->internalPagesCollection().empty(); }));
+    m_tabs->setLinkView(3,
+        ResultTabs::linkViewOf(
+            *m_byStatus,
+            [this] {
+                m_byStatus->clear();
+                m_byStatus->setCollection(sharedOccurrences());
+            },
+            hasOccurrences));
+    m_tabs->setLinkView(4,
+        ResultTabs::linkViewOf(
+            *m_flat,
+            [this] {
+                m_flat->clear();
+                m_flat->setCollection(sharedOccurrences());
+            },
+            hasOccurrences));
+}
+
+QList<qfDataSource::Item> ResultsController::sharedOccurrences()
+{
+    // Rebuilt when the hub's list no longer matches; otherwise the same (implicitly shared) list.
+    const std::deque<Z12Ara::InstancePtr>& occurrences = m_hub->instanceCollection();
+    const bool same = m_occurrences.size() == qsizetype(occurrences.size())
+        && (occurrences.empty() || (m_occurrences.first() == occurrences.front() && m_occurrences.last() == occurrences.back()));
+    if (!same) {
+        m_occurrences.clear();
+        m_occurrences.reserve(qsizetype(occurrences.size()));
+        for (const Z12Ara::InstancePtr& occurrence : occurrences)
+            m_occurrences.append(qfDataSource::Item(occurrence));
+    }
+    return m_occurrences;
+}
+
+void ResultsController::expandFrontOutline(bool expand)
+{
+    const QString tab = m_window.mainTabView()->selectedIdentifier();
+    if (tab == QLatin1String("2"))
+        expand ? m_byPage->expandAllButton() : m_byPage->collapseAllButton();
+    else if (tab == QLatin1String("3"))
+        expand ? m_byStatus->expandAllButton() : m_byStatus->collapseAllButton();
+}
+
+void ResultsController::buildSitemapTab()
+{
+    m_sitemap->setRuleStore([this](const QVariantMap& rule) { m_configManager.addThisSitemapRule(rule); });
+    m_sitemap->setSavePanel(m_savePanel.get());
+    m_sitemapTab = new views::SitemapTab(*m_sitemap);
+    m_sitemapTab->setObjectName(QStringLiteral("sitemapTabViewItem"));
+    m_window.mainTabView()->addTabViewItem(m_sitemapTab, tr("Sitemap"), QStringLiteral("5"));
+    m_tabs->setReportDataSource(5, m_sitemap.get());
+}
+
+void ResultsController::populateReports()
+{
+    // A copy: the site's settings may change while the sitemap is shown.
+    m_sitemap->setCrawlSettings(QVariantMap(m_configManager.currentSettings()));
+    m_sitemap->setCollection(m_hub->internalPagesCollection());
+    m_sitemap->setImagesCollection(m_hub->imageCollection());
+    if (m_sitemapTab)
+        m_sitemapTab->reloadAllData();
+    m_insecure->clear();
+    m_insecure->setCollection(m_hub->insecureList());
+}
+
+views::InsecureContentWindow* ResultsController::insecureWindow() const { return m_insecureWindow; }
+
+void ResultsController::showInsecureList()
+{
+    m_insecure->populateIfNotPopulated(m_hub->insecureList(), m_tabs->viewsRequireRefresh());
+    if (!m_insecureWindow)
+        m_insecureWindow = new views::InsecureContentWindow(*m_insecure, &m_window);
+    m_insecureWindow->showWindow();
+}
+
+QString ResultsController::askForFile(const QString& fileType) const
+{
+    platform::SavePanelRequest request;
+    request.allowedFileTypes = { fileType };
+    const std::optional<QString> path = m_savePanel ? m_savePanel->runModal(request) : std::nullopt;
+    return path.value_or(QString());
+}
+
+void ResultsController::exportInsecureAsCSVMenuItem() { exportInsecure(TableExportJob::Format::Csv); }
+void ResultsController::exportInsecureAsHTMLMenuItem() { exportInsecure(TableExportJob::Format::Html); }
+
+void ResultsController::exportInsecure(TableExportJob::Format format)
+{
+    if (m_insecure->getCount() == 0)
+        return;
+    const auto ask = [this](const QString& type) { return askForFile(type); };
+    const auto beep = [this] {
+        if (m_prompts)
+            m_prompts->beep();
+    };
+    if (format == TableExportJob::Format::Csv)
+        m_insecure->exportInsecureAsFlatCSV(ask, beep);
+    else
+        m_insecure->exportInsecureAsFlatHTML(ask, beep);
+}
+
+void ResultsController::sitemapRulesDidChange()
+{
+    m_sitemap->setCrawlSettings(QVariantMap(m_configManager.currentSettings()));
+    m_sitemap->updateChangeFrequencies();
 }
 
 QList<qsizetype> ResultsController::selectedByLinkRows() const
@@ -209,7 +387,15 @@ QList<qsizetype> ResultsController::selectedByLinkRows() const
 void ResultsController::connectControls()
 {
     QPushButton* go = m_window.goButton();
-    connect(go, &QPushButton::clicked, this, [this, go] { m_scanControl->go(go->text()); });
+    connect(go, &QPushButton::clicked, this, [this, go] {
+        if (go->text() == ScanControl::kGo && m_archiveExport && m_archiveExport->isRunning()) {
+            logLine(1, QStringLiteral("go: the archive export is still running"));
+            if (m_prompts)
+                m_prompts->beep();
+            return;
+        }
+        m_scanControl->go(go->text());
+    });
     const auto item = [this](const char* name) { return m_window.menuItem(QLatin1String(name)); };
     connect(item("stopMenuItem"), &QAction::triggered, this, [this] { m_scanControl->stop(); });
     connect(item("continueMenuItem"), &QAction::triggered, this, [this] { m_scanControl->continueCrawl(); });
@@ -218,8 +404,14 @@ void ResultsController::connectControls()
     QAction* badLinks = item("badLinksMenuItem");
     badLinks->setEnabled(true);
     connect(badLinks, &QAction::triggered, this, [this] { m_scanControl->showHideGoodLinksMenuItem(); });
-    for (const char* name : { "exportAsHTMLMenuItem", "exportAsCSVMenuItem", "exportImageXMLMenuItem" })
+    for (const char* name : { "exportAsHTMLMenuItem", "exportAsCSVMenuItem", "exportXMLMenuItem", "exportImageXMLMenuItem" })
         item(name)->setEnabled(true);
+    connect(item("exportXMLMenuItem"), &QAction::triggered, this, [this] { exportXMLMenuItem(); });
+    for (const char* name : { "showInsecureListMenuItem", "exportInsecureAsCSVMenuItem", "exportInsecureAsHTMLMenuItem" })
+        item(name)->setEnabled(true);
+    connect(item("showInsecureListMenuItem"), &QAction::triggered, this, [this] { showInsecureList(); });
+    connect(item("exportInsecureAsCSVMenuItem"), &QAction::triggered, this, [this] { exportInsecureAsCSVMenuItem(); });
+    connect(item("exportInsecureAsHTMLMenuItem"), &QAction::triggered, this, [this] { exportInsecureAsHTMLMenuItem(); });
     connect(item("exportAsHTMLMenuItem"), &QAction::triggered, this, [this] { exportAsHTMLMenuItem(); });
     connect(item("exportAsCSVMenuItem"), &QAction::triggered, this, [this] { exportAsCSVMenuItem(); });
     connect(item("exportImageXMLMenuItem"), &QAction::triggered, this, [this] { exportImageXML(); });
@@ -230,13 +422,22 @@ void ResultsController::connectControls()
     m_window.connectButton(QStringLiteral("csvButton"), [this] { exportAsCSVMenuItem(); });
     m_window.connectButton(QStringLiteral("htmlButton"), [this] { exportAsHTMLMenuItem(); });
 
+    m_window.connectButton(QStringLiteral("expandButton"), [this] { expandFrontOutline(true); });
+    m_window.connectButton(QStringLiteral("collapseButton"), [this] { expandFrontOutline(false); });
+
     connect(m_window.searchField(), &QLineEdit::textChanged, this, [this](const QString& text) {
         m_byLink->setSearchText(text);
+        m_byPage->setSearchText(text);
+        m_byStatus->setSearchText(text);
+        m_flat->setSearchText(text);
         m_scanControl->filter();
     });
     QComboBox* kinds = m_window.linksFilter();
     connect(kinds, &QComboBox::currentIndexChanged, this, [this, kinds] {
-        m_byLink->setLinksFilterTag(kinds->currentData().toInt());
+        const int tag = kinds->currentData().toInt();
+        m_byLink->setLinksFilterTag(tag);
+        m_byPage->setFilterTag(tag);
+        m_byStatus->setFilterTag(tag);
         m_scanControl->filter();
     });
     connect(m_window.mainTabView(), &MainTabView::didSelectTabViewItem, this, [this](const QString& identifier) {
@@ -266,7 +467,13 @@ void ResultsController::displayChanged()
     m_window.menuItem(QStringLiteral("badLinksMenuItem"))->setChecked(display.badLinksOnly);
 }
 
-void ResultsController::setUpColumns() { m_byLinkColumns->setUpColumns(); }
+void ResultsController::setUpColumns()
+{
+    m_flatColumns->setUpColumns();
+    m_byLinkColumns->setUpColumns();
+    m_byPageColumns->setUpColumns();
+    m_byStatusColumns->setUpColumns();
+}
 
 void ResultsController::startFollowingTabs()
 {
@@ -310,9 +517,12 @@ void ResultsController::exportTab(int tab, TableExportJob::Format format)
         exportView(m_window.resultView(QLatin1String(kViews[tab])), format);
         break;
     case 5:
+        // The sitemap table's rows as shown; no notification.
+        if (m_sitemapTab)
+            exportView(m_sitemapTab->sitemapTableView(), format);
+        return;
     case 7:
-        // The sitemap table and the SEO manager export here once they are part of the window;
-        // neither posts the notification.
+        // The SEO manager exports here once it is part of the window; no notification.
         return;
     case 6:
         // The spelling manager exports here; only its HTML export posts.
@@ -339,14 +549,11 @@ void ResultsController::exportView(QTreeView* view, TableExportJob::Format forma
             m_prompts->beep();
         return;
     }
-    platform::SavePanelRequest request;
-    request.allowedFileTypes
-        = { format == TableExportJob::Format::Csv ? QStringLiteral("csv") : QStringLiteral("html") };
-    const std::optional<QString> path = m_savePanel ? m_savePanel->runModal(request) : std::nullopt;
-    if (!path)
+    const QString path = askForFile(format == TableExportJob::Format::Csv ? QStringLiteral("csv") : QStringLiteral("html"));
+    if (path.isEmpty())
         return;
     QPointer<StatusLineField> status = m_window.statusField();
-    TableExportJob::start(std::move(snapshot), format, qfDataSource::csvQuoteEscapeOption(), *path,
+    TableExportJob::start(std::move(snapshot), format, qfDataSource::csvQuoteEscapeOption(), path,
         [status](float proportion) {
             if (status)
                 status->setProportion(proportion);
@@ -395,6 +602,8 @@ TableExportSnapshot ResultsController::snapshotOf(ResultTreeView& view)
     return snapshot;
 }
 
+void ResultsController::exportXMLMenuItem() { m_sitemap->exportXML(); }
+
 bool ResultsController::getCheckImages()
 {
     if (m_configManager.currentSettings().value(QStringLiteral("checkImages")).toBool())
@@ -406,7 +615,7 @@ bool ResultsController::getCheckImages()
 void ResultsController::exportImageXML()
 {
     if (getCheckImages()) {
-        // The sitemap manager writes the image sitemap here once it is part of the window.
+        m_sitemap->exportImageXML();
         return;
     }
     if (m_prompts)

@@ -12,7 +12,11 @@
 #include <memory>
 
 class ByLinkColumnManager;
+class ByPageColumnManager;
+class ByStatusColumnManager;
 class CrwlByLinkDataSource;
+class CrwlDataObject;
+class FlatViewColumnManager;
 class CrwlUrl;
 class QTreeView;
 class ScanControl;
@@ -30,9 +34,26 @@ namespace crawlmere::settings {
 class ConfigManager;
 }
 
+namespace crawlmere::archive {
+class ArchiveExportController;
+}
+
+namespace crawlmere::sitemap {
+class SitemapManager;
+}
+
+namespace crawlmere::reports {
+class CrwlInsecureDataSource;
+}
+
 namespace crawlmere::views {
+class CrwlByPageDataSource;
+class CrwlByStatusDataSource;
+class CrwlFlatViewDataSource;
 class ResultTabs;
 class ResultViewDelegate;
+class InsecureContentWindow;
+class SitemapTab;
 } // namespace crawlmere::views
 
 namespace crawlmere::app {
@@ -42,8 +63,9 @@ class MainWindow;
 /// Made by the main interface with the window, the hub, the site store and the shell services;
 /// the application delegate forwards the hub's notifications and its start-up steps here. The
 /// Go button's title is the scan state: the site store asks `isScanning` (it reads "Pause").
-/// The by-link view (tab "1") is filled live during a scan; the other link views join the tabs
-/// in one place (`joinLinkViews` in the implementation) as their data sources land.
+/// The by-link view (tab "1") is filled live during a scan; the by-page, by-status and flat views
+/// (tabs "2" to "4") are filled from the hub when a scan pauses or ends, or when their tab is
+/// selected after that.
 ///
 /// Every collaborator must outlive this object. Main thread only.
 class ResultsController final : public QObject {
@@ -58,7 +80,8 @@ public:
     ~ResultsController() override;
 
     // ===== From the application delegate =======================================================
-    /// Start-up step 8: the by-link column manager applies the stored column choice.
+    /// Start-up step 8: the column managers apply the stored column choices, in the order flat
+    /// view, by link, by page, by status.
     void setUpColumns();
     /// The end of start-up: from now on a tab change follows the tab rules (so start-up's own
     /// tab changes never touch `lastTabSelected`); the current tab's rule runs once.
@@ -68,6 +91,12 @@ public:
     void crawlDidFinish();
     /// CrwlUrlStatusUpdated with the record whose status changed (may be null).
     void updateStatus(const CrwlUrl* changed);
+    /// CrwlSitemapRulesDidChange: the sitemap takes the selected site's rules afresh.
+    void sitemapRulesDidChange();
+
+    /// While this export runs a new scan is refused with a beep: a new scan replaces the archive
+    /// the export reads. Null: never refused. Must outlive this object or be unset.
+    void setArchiveExport(archive::ArchiveExportController* exporter) { m_archiveExport = exporter; }
 
     /// A scan is running: the Go button reads "Pause".
     bool isScanning() const;
@@ -77,6 +106,14 @@ public:
     void exportAsHTMLMenuItem();
     /// The last result tab shown (`lastTabSelected`) as CSV.
     void exportAsCSVMenuItem();
+    /// showInsecureList: the insecure-content list (filled first if it is empty) in its window.
+    void showInsecureList();
+    /// The insecure-content list as flat CSV or HTML through the save panel; nothing when the
+    /// list is empty.
+    void exportInsecureAsCSVMenuItem();
+    void exportInsecureAsHTMLMenuItem();
+    /// The XML sitemap of the pages of the sitemap tab, through the save panel.
+    void exportXMLMenuItem();
     /// The image sitemap, or the "Image sitemap not enabled" alert when no images were gathered.
     void exportImageXML();
     /// The selected site checks images, or the defaults `enableImageSitemap` or
@@ -86,16 +123,34 @@ public:
     static TableExportSnapshot snapshotOf(views::ResultTreeView& view);
 
     CrwlByLinkDataSource& byLinkDataSource() const { return *m_byLink; }
+    views::CrwlByPageDataSource& byPageDataSource() const { return *m_byPage; }
+    views::CrwlByStatusDataSource& byStatusDataSource() const { return *m_byStatus; }
+    views::CrwlFlatViewDataSource& flatViewDataSource() const { return *m_flat; }
     ScanControl& scanControl() const { return *m_scanControl; }
     views::ResultTabs& resultTabs() const { return *m_tabs; }
+    sitemap::SitemapManager& sitemapManager() const { return *m_sitemap; }
+    reports::CrwlInsecureDataSource& insecureDataSource() const { return *m_insecure; }
+    /// The insecure-content window once it has been shown; else null.
+    views::InsecureContentWindow* insecureWindow() const;
 
 private:
     void buildByLinkView();
     void joinLinkViews();
+    void buildSitemapTab();
+    /// At a pause or end: the sitemap from the hub's internal pages and images, the insecure
+    /// list from the hub's.
+    void populateReports();
+    /// The hub's occurrences as items, one list shared by the flat and by-status views.
+    QList<std::shared_ptr<CrwlDataObject>> sharedOccurrences();
+    /// Expand all (true) or collapse all in the outline of the selected tab.
+    void expandFrontOutline(bool expand);
     void connectControls();
     void displayChanged();
     void exportTab(int tab, TableExportJob::Format format);
     void exportView(QTreeView* view, TableExportJob::Format format);
+    void exportInsecure(TableExportJob::Format format);
+    /// Asks the save panel for a file of `fileType`; "" when cancelled.
+    QString askForFile(const QString& fileType) const;
     void post(const QString& name);
     QList<qsizetype> selectedByLinkRows() const;
 
@@ -112,6 +167,19 @@ private:
     std::unique_ptr<views::ResultTabs> m_tabs;
     std::unique_ptr<ScanControl> m_scanControl;
     QPointer<views::ResultTreeView> m_byLinkView;
+    QList<QPointer<views::ResultTreeView>> m_otherLinkViews;
+    std::unique_ptr<views::CrwlByPageDataSource> m_byPage;
+    std::unique_ptr<views::CrwlByStatusDataSource> m_byStatus;
+    std::unique_ptr<views::CrwlFlatViewDataSource> m_flat;
+    std::shared_ptr<ByPageColumnManager> m_byPageColumns;
+    std::shared_ptr<ByStatusColumnManager> m_byStatusColumns;
+    std::shared_ptr<FlatViewColumnManager> m_flatColumns;
+    QList<std::shared_ptr<CrwlDataObject>> m_occurrences;
+    std::unique_ptr<sitemap::SitemapManager> m_sitemap;
+    QPointer<views::SitemapTab> m_sitemapTab;
+    std::unique_ptr<reports::CrwlInsecureDataSource> m_insecure;
+    QPointer<views::InsecureContentWindow> m_insecureWindow;
+    archive::ArchiveExportController* m_archiveExport = nullptr;
     bool m_followingTabs = false;
 };
 

@@ -20,9 +20,15 @@ void ResultTabs::setLinkView(int tab, LinkView view)
         m_linkViews[static_cast<size_t>(tab)] = std::move(view);
 }
 
+void ResultTabs::setReportDataSource(int tab, qfDataSource* source)
+{
+    if (tab >= 5 && tab <= 7)
+        m_reports[static_cast<size_t>(tab - 5)] = source;
+}
+
 ResultTabs::LinkView* ResultTabs::linkView(int tab)
 {
-    if (tab < 1 || tab > 4 || !m_linkViews[static_cast<size_t>(tab)].dataSource)
+    if (tab < 1 || tab > 4 || !m_linkViews[static_cast<size_t>(tab)].count)
         return nullptr;
     return &m_linkViews[static_cast<size_t>(tab)];
 }
@@ -32,7 +38,8 @@ qfDataSource* ResultTabs::determineFrontDataSource(const QString& identifier) co
     const int tab = identifier.toInt();
     if (tab >= 1 && tab <= 4)
         return m_linkViews[static_cast<size_t>(tab)].dataSource;
-    // Tabs 5 to 7 answer their report managers once those are registered here.
+    if (tab >= 5 && tab <= 7)
+        return m_reports[static_cast<size_t>(tab - 5)];
     return nullptr;
 }
 
@@ -45,7 +52,7 @@ void ResultTabs::populateIfNotPopulated(int tab)
         return;
     // The hub's collection stands in for the delegate's own, which nothing fills.
     const bool hubHasRows = view->hubHasRows && view->hubHasRows();
-    if ((view->dataSource->getCount() == 0 && hubHasRows) || m_viewsRequireRefresh)
+    if ((view->count() == 0 && hubHasRows) || m_viewsRequireRefresh)
         view->forcePopulate();
 }
 
@@ -96,7 +103,7 @@ void ResultTabs::filterAppropriateTableView(const QString& identifier)
 {
     logLine(3, QStringLiteral("filterAppropriateTableView:"));
     const auto refilter = [](LinkView* view) {
-        if (!view || view->dataSource->getCount() == 0 || !view->needsFiltering || !view->needsFiltering())
+        if (!view || view->count() == 0 || !view->needsFiltering || !view->needsFiltering())
             return;
         view->filter();
         view->setNeedsFiltering(false);

@@ -8,6 +8,7 @@
 
 #include <array>
 #include <functional>
+#include <type_traits>
 
 namespace crawlmere::platform {
 class UserDefaults;
@@ -25,8 +26,10 @@ public:
 
     /// One link view as the tabs drive it.
     struct LinkView {
-        /// The front data source of its tab; its `getCount` tells whether it holds rows.
+        /// The front data source of its tab when it is a table data source (by status is not).
         qfDataSource* dataSource = nullptr;
+        /// How many rows the view was given (pages, occurrences); a view is registered with it.
+        std::function<qsizetype()> count;
         std::function<bool()> needsFiltering;
         std::function<void(bool)> setNeedsFiltering;
         /// The view's filter pass (its rows from the current filters; no reload).
@@ -44,7 +47,9 @@ public:
     static LinkView linkViewOf(Source& source, std::function<void()> forcePopulate, std::function<bool()> hubHasRows)
     {
         LinkView view;
-        view.dataSource = &source;
+        if constexpr (std::is_base_of_v<qfDataSource, Source>)
+            view.dataSource = &source;
+        view.count = [&source] { return source.getCount(); };
         view.needsFiltering = [&source] { return source.needsFiltering(); };
         view.setNeedsFiltering = [&source](bool value) { source.setNeedsFiltering(value); };
         view.filter = [&source] { source.filter(); };
@@ -71,6 +76,9 @@ public:
 
     /// Registers the link view of `tab` (1 to 4); another number is ignored.
     void setLinkView(int tab, LinkView view);
+    /// Registers the report manager of `tab` (5 to 7) as its front data source; another number
+    /// is ignored; null unregisters.
+    void setReportDataSource(int tab, qfDataSource* source);
 
     /// The data source of the tab `identifier` (values 1 to 7), else null. Only registered views
     /// answer; the report tabs answer null until their managers are registered.
@@ -103,6 +111,7 @@ private:
     platform::UserDefaults& m_defaults;
     Services m_services;
     std::array<LinkView, 5> m_linkViews {};
+    std::array<qfDataSource*, 3> m_reports {};
     bool m_viewsRequireRefresh = false;
 };
 

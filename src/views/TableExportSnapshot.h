@@ -8,10 +8,17 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+#include <memory>
 #include <optional>
 
 class TableView;
 class qfDataSource;
+class CrwlDataObject;
+
+namespace crawlmere::views {
+class OutlineDataSource;
+}
 
 /// Plain values only: a snapshot may be moved to and read on any thread once taken.
 struct TableExportSnapshot {
@@ -42,4 +49,9 @@ struct TableExportSnapshot {
     /// (`tableViewObjectValue`; a value that is not text is logged and exported empty) and its
     /// label (`tableViewLabelColorForRow`). Main thread, as the data source is.
     static TableExportSnapshot fromTable(qfDataSource& source, TableView& table);
+    /// The shown columns of `outline` (the first of its columns is the outline column) and every
+    /// row of `source` as if each were expanded: a parent, then its children, with the texts of
+    /// `outlineViewObjectValue` and the label `label` gives (unset: none). Main thread.
+    static TableExportSnapshot fromOutline(crawlmere::views::OutlineDataSource& source, TableView& outline,
+        const std::function<std::optional<CrwlLabelColour>(const std::shared_ptr<CrwlDataObject>&)>& label);
 };

@@ -47,8 +47,10 @@ TEST(HeadlessOptions, UsageErrorsNameTheProblem)
     EXPECT_EQ(parse({ "http://a/", "http://b/" }).error, "only one target can be scanned at a time");
     EXPECT_EQ(parse({ "--columns", ",", "http://h/" }).error, "--columns needs at least one column key");
     EXPECT_EQ(parse({ "/no/such/file.html" }).error, "no such file: /no/such/file.html");
-    EXPECT_EQ(parse({ "--view", "9", "http://h/" }).error, "--view 9: no such link view (1 is the by-link view)");
-    EXPECT_EQ(parse({ "--view", "3", "http://h/" }).error, "--view 3: that link view cannot be exported in this build yet");
+    EXPECT_EQ(parse({ "--view", "9", "http://h/" }).error,
+        "--view 9: no such link view (1 by link, 2 by page, 3 by status, 4 flat)");
+    EXPECT_EQ(parse({ "--view", "0", "http://h/" }).error.left(9), "--view 0:");
+    EXPECT_EQ(parse({ "--view", "3", "http://h/" }).options->view, 3);
     EXPECT_TRUE(parse({ "--view", "1", "--columns", "url", "http://h/" }).error.startsWith("--columns cannot be used"));
     EXPECT_EQ(parse({ "--html", "a.html", "http://h/" }).error, "--html needs --view");
     const auto view = parse({ "--view=1", "--html", "a.html", "http://h/" }, "/tmp");

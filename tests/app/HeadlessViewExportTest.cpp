@@ -171,7 +171,7 @@ TEST_F(HeadlessViewExport, GoldenCsvAndHtmlReadBackAndTheProgramAgrees)
     EXPECT_EQ(readAll(byProgram + "/a.html"), readAll(folder.filePath("1/a.html")));
 
     for (const QStringList& wrong :
-        { QStringList { "--view", "9", server.url() }, QStringList { "--view", "2", server.url() },
+        { QStringList { "--view", "9", server.url() }, QStringList { "--view", "0", server.url() },
             QStringList { "--view", "1", "--columns", "url", server.url() },
             QStringList { "--html", "x.html", server.url() } }) {
         QProcess usage;
@@ -182,4 +182,36 @@ TEST_F(HeadlessViewExport, GoldenCsvAndHtmlReadBackAndTheProgramAgrees)
             EXPECT_TRUE(usage.readAllStandardError().startsWith("crawlmere: --view " + wrong.at(1).toUtf8()));
         }
     }
+}
+
+TEST_F(HeadlessViewExport, TheFlatViewIsOneRowPerLinkAndTheByPageViewListsEachPageWithItsLinks)
+{
+    QTemporaryDir folder;
+    const auto run = [&](const char* view, bool badOnly) {
+        return runInProcess({ QStringLiteral("--headless"), QStringLiteral("--set"), QStringLiteral("numberOfThreads=1"),
+            QStringLiteral("--default"), QStringLiteral("csvQuoteEscapeOption=2"), QStringLiteral("--default"),
+            QStringLiteral("badLinksOnly=") + (badOnly ? QStringLiteral("YES") : QStringLiteral("NO")),
+            QStringLiteral("--view"), QLatin1String(view), QStringLiteral("--csv"), folder.filePath("v.csv"),
+            server.url() });
+    };
+    ASSERT_EQ(run("4", false), kExitFinished);
+    QJsonArray rows = pythonRows(folder.filePath("v.csv"), false);
+    // Five links on the home page and one on each of the three awkward pages.
+    ASSERT_EQ(rows.size(), 1 + 8) << qPrintable(readAll(folder.filePath("v.csv")));
+    int missing = 0;
+    for (const auto& row : rows)
+        missing += row.toArray().contains(QStringLiteral("404 not found")) ? 1 : 0;
+    EXPECT_EQ(missing, 1);
+    ASSERT_EQ(run("4", true), kExitFinished);
+    EXPECT_EQ(pythonRows(folder.filePath("v.csv"), false).size(), 2);
+
+    // By page, every page expanded: four pages holding links, each followed by its links marked
+    // with a tab.
+    ASSERT_EQ(run("2", false), kExitFinished);
+    rows = pythonRows(folder.filePath("v.csv"), false);
+    ASSERT_EQ(rows.size(), 1 + 4 + 8) << qPrintable(readAll(folder.filePath("v.csv")));
+    int children = 0;
+    for (const auto& row : rows)
+        children += row.toArray().at(0).toString().startsWith(u'\t') ? 1 : 0;
+    EXPECT_EQ(children, 8);
 }

@@ -40,7 +40,7 @@ TEST_F(MainInterfaceTest, TheWindowHasItsTabsByIdentifierAndNothingThatIsPruned)
     shell.launch();
     app::MainTabView* tabs = shell.window().mainTabView();
     EXPECT_EQ(tabs->objectName(), QStringLiteral("mainTabView"));
-    EXPECT_EQ(tabs->identifiers(), (QStringList { "0", "1", "2", "3", "4" }));
+    EXPECT_EQ(tabs->identifiers(), (QStringList { "0", "1", "2", "3", "4", "5" }));
     EXPECT_EQ(tabs->selectedIdentifier(), QStringLiteral("0"));
     EXPECT_EQ(tabs->tabText(0), QStringLiteral("Sites and settings"));
 

@@ -1,9 +1,11 @@
 #include "app/ResultsController.h"
 
+#include "app/FileDialogSavePanel.h"
 #include "app/MainInterface.h"
 #include "app/MainTabView.h"
 #include "app/MainWindow.h"
 #include "app/StatusLineField.h"
+#include "archive/ArchiveExportController.h"
 #include "engine/RecordingShellServices.h"
 #include "engine/Z12Ara.h"
 #include "platform/NotificationCenter.h"
@@ -11,6 +13,8 @@
 #include "platform/UserDefaults.h"
 #include "settings/ConfigManager.h"
 #include "support/LoopbackServer.h"
+#include "sitemap/SitemapManager.h"
+#include "views/InsecureContentWindow.h"
 #include "views/ResultTabs.h"
 #include "views/ScanControl.h"
 #include "views/TableExportSnapshot.h"
@@ -18,7 +22,13 @@
 #include "views/qfOutlineView.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCoreApplication>
+#include <QDialog>
+#include <QDirIterator>
+#include <QFile>
+#include <QLineEdit>
+#include <QTimer>
 #include <QElapsedTimer>
 #include <QProgressBar>
 #include <QPushButton>
@@ -51,6 +61,23 @@ bool waitUntil(const std::function<bool()>& done, int ms = 30000)
         QThread::msleep(2);
     }
     return done();
+}
+
+/// Types `path` into the save panel once it shows, and accepts it.
+void answerSavePanelWith(const QString& path)
+{
+    auto* timer = new QTimer;
+    timer->setInterval(10);
+    QObject::connect(timer, &QTimer::timeout, [timer, path] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (!modal || modal->objectName() != app::FileDialogSavePanel::kDialogName)
+            return;
+        timer->stop();
+        timer->deleteLater();
+        modal->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->setText(path);
+        static_cast<QDialog*>(modal)->accept();
+    });
+    timer->start();
 }
 
 /// A home page linking to 30 pages that each take 150 ms, and a missing page. Counts requests.
@@ -242,6 +269,16 @@ TEST_F(ResultsControllerTest, ExportsOfAnEmptyViewBeepAndTheImageSitemapNeedsIma
     EXPECT_TRUE(results.getCheckImages());
     for (const char* key : { "enableImageSitemap", "includeimagesinsitemap" })
         defaults().removeObjectForKey(QLatin1String(key));
+
+    // No insecure content: the window shows an empty outline; its exports ask nothing and beep not.
+    window().menuItem(QStringLiteral("showInsecureListMenuItem"))->trigger();
+    ASSERT_NE(results.insecureWindow(), nullptr);
+    EXPECT_TRUE(results.insecureWindow()->isVisible());
+    EXPECT_EQ(results.insecureWindow()->getOutlineView()->model()->rowCount(), 0);
+    const int beeps = prompts->beeps;
+    window().menuItem(QStringLiteral("exportInsecureAsCSVMenuItem"))->trigger();
+    window().menuItem(QStringLiteral("exportInsecureAsHTMLMenuItem"))->trigger();
+    EXPECT_EQ(prompts->beeps, beeps);
 }
 
 TEST_F(ResultsControllerTest, AnOutlineSnapshotHoldsTheShownColumnsAndOnlyTheExpandedRows)
@@ -267,4 +304,70 @@ TEST_F(ResultsControllerTest, AnOutlineSnapshotHoldsTheShownColumnsAndOnlyTheExp
     ASSERT_EQ(snapshot.columns.size(), 1);
     EXPECT_EQ(snapshot.columns[0].identifier, QStringLiteral("status"));
     view.setOutlineDataSource(nullptr);
+}
+
+TEST_F(ResultsControllerTest, AFinishedScanFillsTheByPageByStatusAndFlatTabsAndTheFlatTabExportsAsCSV)
+{
+    shell->configManager()->newConfigWithURL(site.server.url(QStringLiteral("/")));
+    window().mainTabView()->selectTabViewItemWithIdentifier(QStringLiteral("1"));
+    go().click();
+    ASSERT_TRUE(waitUntil([&] { return go().text() == QLatin1String("Go"); }));
+    const Z12Ara& hub = *shell->hub();
+    const auto rowsOf = [&](const char* tab, const char* view) {
+        window().mainTabView()->selectTabViewItemWithIdentifier(QLatin1String(tab));
+        return window().resultView(QLatin1String(view))->model()->rowCount();
+    };
+    // Every page links to another: 31 pages; one status; one row per link found on a page.
+    EXPECT_EQ(rowsOf("2", "byPageOutlineView"), kPages + 1);
+    EXPECT_EQ(rowsOf("3", "byStatusOutlineView"), 1);
+    EXPECT_EQ(rowsOf("4", "flatView"), static_cast<int>(hub.instanceCollection().size()));
+    EXPECT_EQ(hub.instanceCollection().size(), size_t(2 * kPages));
+    // The sitemap tab, after the flat view: every page is good and internal.
+    EXPECT_EQ(window().mainTabView()->identifiers().mid(4, 2), (QStringList { "4", "5" }));
+    EXPECT_EQ(rowsOf("5", "sitemapTableView"), kPages + 1);
+    EXPECT_EQ(shell->results().resultTabs().determineFrontDataSource(QStringLiteral("5")),
+        &shell->results().sitemapManager());
+
+    // The toolbar's expand button opens the front outline's groups.
+    QTreeView* byStatus = window().resultView(QStringLiteral("byStatusOutlineView"));
+    window().mainTabView()->selectTabViewItemWithIdentifier(QStringLiteral("3"));
+    window().button(QStringLiteral("expandButton"))->click();
+    EXPECT_TRUE(byStatus->isExpanded(byStatus->model()->index(0, 0)));
+
+    // The search text reaches the flat view too.
+    window().mainTabView()->selectTabViewItemWithIdentifier(QStringLiteral("4"));
+    window().searchField()->setText(QStringLiteral("/p/7"));
+    EXPECT_EQ(window().resultView(QStringLiteral("flatView"))->model()->rowCount(), 1);
+    window().searchField()->clear();
+
+    QTemporaryDir folder;
+    const QString csv = folder.filePath(QStringLiteral("flat.csv"));
+    answerSavePanelWith(csv);
+    shell->results().exportAsCSVMenuItem();
+    ASSERT_TRUE(waitUntil([&] { return QFile::exists(csv); }));
+    QFile file(csv);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll().count('\n'), 1 + 2 * kPages);
+}
+
+TEST_F(ResultsControllerTest, AScanKeepingItsArchiveExportsItToTheSitesFolderOnceTheIndexIsSaved)
+{
+    QTemporaryDir folder;
+    const QString out = folder.filePath(QStringLiteral("out"));
+    ASSERT_TRUE(QDir().mkpath(out));
+    const QString settingsFile = folder.filePath(QStringLiteral("site.lcsettings"));
+    const QVariantMap archived { { "id", "20260101-120000-7" }, { "name", "archived" },
+        { "startingUrl", site.server.url(QStringLiteral("/")) }, { "shouldArchive", true },
+        { "archiveSaveLocation", out } };
+    ASSERT_TRUE(crawlmere::platform::PropertyList::writeXmlFile(settingsFile, archived).ok());
+    ASSERT_TRUE(shell->configManager()->openLcsettingsFile(settingsFile));
+    go().click();
+    ASSERT_TRUE(waitUntil([&] { return go().text() == QLatin1String("Go"); }));
+    ASSERT_TRUE(waitUntil([&] { return !QDir(out).isEmpty(); }, 10000)) << "no export started";
+    ASSERT_TRUE(shell->archiveExport().waitForExport(std::chrono::seconds(30)));
+    QStringList files;
+    for (QDirIterator it(out, QDir::Files, QDirIterator::Subdirectories); it.hasNext();)
+        files << QDir(out).relativeFilePath(it.next());
+    // Every page of the site, once.
+    EXPECT_EQ(files.size(), kPages + 1) << qPrintable(files.join(u' '));
 }

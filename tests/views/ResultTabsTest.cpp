@@ -154,4 +154,10 @@ TEST_F(ResultTabsTest, TheFrontDataSourceFollowsTheTab)
         EXPECT_EQ(tabs->determineFrontDataSource(QString::number(tab)), &source(tab)) << tab;
     for (const char* none : { "0", "5", "6", "7", "10", "", "x" })
         EXPECT_EQ(tabs->determineFrontDataSource(QLatin1String(none)), nullptr) << none;
+    // A report manager answers for its tab once registered; tab 8 takes none.
+    qfDataSource sitemap;
+    tabs->setReportDataSource(5, &sitemap);
+    tabs->setReportDataSource(8, &sitemap);
+    EXPECT_EQ(tabs->determineFrontDataSource(QStringLiteral("5")), &sitemap);
+    EXPECT_EQ(tabs->determineFrontDataSource(QStringLiteral("8")), nullptr);
 }
