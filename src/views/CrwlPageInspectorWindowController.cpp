@@ -327,6 +327,8 @@ void CrwlPageInspectorWindowController::closeEvent(QCloseEvent* event)
     if (imageSession)
         imageSession->invalidateAndCancel();
     QWidget::closeEvent(event);
+    if (event->isAccepted())
+        Q_EMIT windowClosed();
 }
 
 void CrwlPageInspectorWindowController::visitPage()

@@ -80,6 +80,8 @@ public:
 Q_SIGNALS:
     /// The image load ended (shown or not).
     void imageLoadFinished(bool shown);
+    /// The window was closed by the user or `close()`.
+    void windowClosed();
 
 protected:
     void closeEvent(QCloseEvent* event) override;

@@ -5,6 +5,7 @@
 #include "platform/Dispatch.h"
 #include "platform/UrlOpener.h"
 #include "support/LoopbackServer.h"
+#include "views/InspectorWindows.h"
 
 #include <QBuffer>
 #include <QCheckBox>
@@ -13,6 +14,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QTableWidget>
 #include <gtest/gtest.h>
 
@@ -192,4 +194,23 @@ TEST_F(PageInspector, OccurrenceTablesSortCopies)
     holder->visitPage();
     ASSERT_EQ(opener->opened.size(), 1);
     EXPECT_EQ(opener->opened.front().toString(), server.url("/a"));
+}
+
+TEST_F(PageInspector, OpenerKeepsEachWindowUntilItCloses)
+{
+    qfDataSource owner;
+    views::InspectorWindows windows(owner, opener);
+    auto record = page(QStringLiteral("/p"));
+    record->setLinkPageTitle(QStringLiteral("Shown"));
+    windows.inspectPage(record);
+    windows.inspectPage(record);
+    QPointer<CrwlPageInspectorWindowController> second = windows.lastPageInspector();
+    ASSERT_TRUE(second);
+    EXPECT_EQ(owner.retainCount(), 2);
+    EXPECT_TRUE(second->isVisible());
+    EXPECT_EQ(second->windowTitle(), "Page Inspector");
+    EXPECT_EQ(text(*second, "inspectorTitle"), "Shown");
+    second->close();
+    EXPECT_EQ(owner.retainCount(), 1);
+    ASSERT_TRUE(platform::Dispatch::runUntil([&] { return second.isNull(); }, 2s));
 }
