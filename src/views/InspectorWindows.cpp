@@ -3,6 +3,7 @@
 
 #include "engine/CrwlUrl.h"
 #include "platform/Log.h"
+#include "views/CrwlLinkInspectorWindowController.h"
 #include "views/CrwlPageInspectorWindowController.h"
 
 #include <QGuiApplication>
@@ -16,19 +17,20 @@ InspectorWindows::InspectorWindows(qfDataSource& retainOwner, std::shared_ptr<pl
 {
 }
 
-void InspectorWindows::inspectPage(const std::shared_ptr<CrwlUrl>& page)
+namespace {
+
+/// Keeps `window` in `owner`'s retain array until it closes, centres it, shows it in front and
+/// fills it. The window is deleted later, never inside one of its own event handlers.
+template<class Window>
+Window* present(qfDataSource& owner, Window* created, const std::shared_ptr<CrwlUrl>& record)
 {
-    if (!page)
-        return;
-    // Deleted later, never inside one of its own event handlers.
-    std::shared_ptr<CrwlPageInspectorWindowController> window(
-        new CrwlPageInspectorWindowController(urlOpener), [](CrwlPageInspectorWindowController* w) { w->deleteLater(); });
-    window->setLcurl(page);
+    std::shared_ptr<Window> window(created, [](Window* w) { w->deleteLater(); });
+    window->setLcurl(record);
     qfDataSource* retainOwner = &owner;
-    QObject::connect(window.get(), &CrwlPageInspectorWindowController::windowClosed, window.get(),
+    QObject::connect(window.get(), &Window::windowClosed, window.get(),
         [retainOwner, raw = window.get()] { retainOwner->removeFromRetainArray(raw); });
     owner.addToRetainArray(window);
-    lastPage = window.get();
+    window->windowDidLoad();
     if (QScreen* screen = QGuiApplication::primaryScreen()) {
         QRect frame = window->frameGeometry();
         frame.moveCenter(screen->availableGeometry().center());
@@ -37,12 +39,21 @@ void InspectorWindows::inspectPage(const std::shared_ptr<CrwlUrl>& page)
     window->show();
     window->raise();
     window->activateWindow();
-    window->windowDidLoad();
+    return window.get();
+}
+
+} // namespace
+
+void InspectorWindows::inspectPage(const std::shared_ptr<CrwlUrl>& page)
+{
+    if (page)
+        lastPage = present(owner, new CrwlPageInspectorWindowController(urlOpener), page);
 }
 
 void InspectorWindows::inspect(const std::shared_ptr<CrwlUrl>& url)
 {
-    platform::logLine(1, QStringLiteral("No link inspector for ") + (url ? url->absoluteString() : QString()));
+    if (url)
+        lastLink = present(owner, new CrwlLinkInspectorWindowController, url);
 }
 
 void InspectorWindows::highlight(const std::shared_ptr<CrwlLinkInstance>&)

@@ -1,6 +1,7 @@
 // Opens the inspector windows the link views ask for and keeps each alive while it is open.
 #pragma once
 
+#include "views/CrwlLinkInspectorWindowController.h"
 #include "views/CrwlPageInspectorWindowController.h"
 #include "views/LinkViewOpener.h"
 
@@ -14,10 +15,11 @@ class UrlOpener;
 
 namespace crawlmere::views {
 
-/// The shell's opener for the link views: each `inspectPage` opens a new page inspector, keeps
+/// The shell's opener for the link views: each `inspect` (`inspectPage`) opens a new link
+/// (page) inspector, keeps
 /// it in `owner`'s retain array, centres it on the screen, shows it in front and fills it. A
 /// closed window leaves the retain array and is deleted on the next turn of the event loop.
-/// `inspect`, `highlight` and `locate` are not served here yet: they log and open nothing.
+/// `highlight` and `locate` are not served here yet: they log and open nothing.
 /// `owner` must outlive this object. Main thread only.
 class InspectorWindows final : public LinkViewOpener {
 public:
@@ -30,11 +32,13 @@ public:
 
     /// The window the last `inspectPage` opened (null before any); owned by the retain array.
     CrwlPageInspectorWindowController* lastPageInspector() const { return lastPage; }
+    CrwlLinkInspectorWindowController* lastLinkInspector() const { return lastLink; }
 
 private:
     qfDataSource& owner;
     std::shared_ptr<platform::UrlOpener> urlOpener;
     QPointer<CrwlPageInspectorWindowController> lastPage;
+    QPointer<CrwlLinkInspectorWindowController> lastLink;
 };
 
 } // namespace crawlmere::views

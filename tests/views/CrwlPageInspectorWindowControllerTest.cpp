@@ -212,5 +212,11 @@ TEST_F(PageInspector, OpenerKeepsEachWindowUntilItCloses)
     EXPECT_EQ(text(*second, "inspectorTitle"), "Shown");
     second->close();
     EXPECT_EQ(owner.retainCount(), 1);
+    windows.inspect(record);
+    ASSERT_TRUE(windows.lastLinkInspector());
+    EXPECT_EQ(owner.retainCount(), 2);
+    EXPECT_EQ(windows.lastLinkInspector()->windowTitle(), "Link Inspector");
+    windows.lastLinkInspector()->close();
+    EXPECT_EQ(owner.retainCount(), 1);
     ASSERT_TRUE(platform::Dispatch::runUntil([&] { return second.isNull(); }, 2s));
 }

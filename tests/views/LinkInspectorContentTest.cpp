@@ -1,6 +1,12 @@
 #include "views/LinkInspectorContent.h"
 
 #include "engine/CrwlUrl.h"
+#include "views/CrwlLinkInspectorWindowController.h"
+#include "views/RecordingPasteboard.h"
+
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTableWidget>
 
 #include <gtest/gtest.h>
 
@@ -30,4 +36,39 @@ TEST(LinkInspectorContent, RedirectRows)
 
     EXPECT_EQ(LinkInspectorContent::reasonText(2), "response header field");
     EXPECT_EQ(LinkInspectorContent::reasonText(7), "");
+}
+
+TEST(LinkInspectorWindow, RedirectButtonTableAndCopy)
+{
+    crawlmere::views::RecordingPasteboard board;
+    auto direct = std::make_shared<CrwlUrl>();
+    direct->setLinkURL(QStringLiteral("https://site.test/a"));
+    direct->setStatus(200);
+    crawlmere::views::CrwlLinkInspectorWindowController unloaded(&board);
+    EXPECT_TRUE(unloaded.findChildren<QWidget*>().isEmpty()); // no widgets before the window loads
+
+    crawlmere::views::CrwlLinkInspectorWindowController window(&board);
+    window.setLcurl(direct);
+    window.windowDidLoad();
+    EXPECT_EQ(window.redirectButton()->text(), "0");
+    EXPECT_FALSE(window.redirectButton()->isEnabled());
+    EXPECT_EQ(window.redirectTable()->rowCount(), 0);
+    EXPECT_FALSE(window.copyRedirTableToClipboard());
+    EXPECT_TRUE(board.strings.isEmpty());
+
+    auto moved = std::make_shared<CrwlUrl>();
+    moved->setLinkURL(QStringLiteral("https://site.test/old"));
+    moved->addRedir(QStringLiteral("https://site.test/step"), 301, 0);
+    moved->addRedir(QStringLiteral("https://site.test/new"), 308, 2);
+    moved->setStatus(200);
+    window.setLcurl(moved);
+    window.windowDidLoad();
+    EXPECT_EQ(window.redirectButton()->text(), "2");
+    EXPECT_TRUE(window.redirectButton()->isEnabled());
+    ASSERT_EQ(window.redirectTable()->rowCount(), 3);
+    EXPECT_EQ(window.redirectTable()->item(2, 0)->text(), "https://site.test/new");
+    EXPECT_EQ(window.findChild<QLineEdit*>(QStringLiteral("inspectorLinkURL"))->text(), "https://site.test/old");
+    EXPECT_TRUE(window.copyRedirTableToClipboard());
+    EXPECT_EQ(board.string(),
+        LinkInspectorContent::redirectTableText(LinkInspectorContent::redirectRows(*moved)));
 }
