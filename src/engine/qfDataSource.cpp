@@ -83,6 +83,11 @@ void qfDataSource::add(Item item)
 
 void qfDataSource::addToRetainArray(std::shared_ptr<void> object) { retainArray.append(std::move(object)); }
 
+void qfDataSource::removeFromRetainArray(const void* object)
+{
+    retainArray.removeIf([object](const std::shared_ptr<void>& held) { return held.get() == object; });
+}
+
 const QList<qfDataSource::Item>& qfDataSource::getSortedAndFilteredArray()
 {
     if (!sortedAndFilteredArray) {

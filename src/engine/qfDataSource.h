@@ -34,6 +34,8 @@ public:
     virtual void add(Item item);
     /// Keeps `object` alive as long as this data source (inspector windows, removed records).
     void addToRetainArray(std::shared_ptr<void> object);
+    /// Drops the entry holding `object`, if any (a closed window releasing itself).
+    void removeFromRetainArray(const void* object);
     qsizetype retainCount() const { return retainArray.size(); }
 
     /// Every item, visible or not.
