@@ -56,6 +56,7 @@ TEST_F(ThreadedSpellingCountUpdatorTest, CountsStoredAndFetchedPagesAgain)
     server.server().Get("/text", [](const httplib::Request&, httplib::Response& res) {
         res.set_content("<html><body><p>teh wrold</p></body></html>", "text/html");
     });
+    server.server().set_keep_alive_max_count(1); // no idle connection holds up the server's stop
     ASSERT_TRUE(server.start());
     const auto twoLeft = page(QStringLiteral("http://x.test/a"), 5, "<p>teh wrold cat</p><a href=\"/b\">b</a>");
     const auto learned = page(QStringLiteral("http://x.test/b"), 1, "<p>colour</p><a href=\"/a\">a</a>");
