@@ -6,6 +6,8 @@
 #include "platform/FakeSpellChecker.h"
 #include "support/LoopbackServer.h"
 
+#include <QThreadPool>
+
 #include <gtest/gtest.h>
 
 #include <thread>
@@ -55,6 +57,8 @@ protected:
         server.server().set_keep_alive_max_count(1); // no idle connection holds up the server's stop
     ASSERT_TRUE(server.start());
     }
+    // Guesses still being made use the checker: they end before it goes.
+    void TearDown() override { QThreadPool::globalInstance()->waitForDone(); }
     void open(const std::string& page, const QString& word = {})
     {
         model.showForPage(server.url(QStringLiteral("/%1").arg(QString::fromStdString(page))), word);

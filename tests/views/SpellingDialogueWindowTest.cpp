@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QThreadPool>
 
 #include <gtest/gtest.h>
 
@@ -42,6 +43,7 @@ TEST(SpellingDialogueWindowTest, OpensBusyThenShowsTheFirstWordSelected)
     EXPECT_EQ(extract->selectedText(), QStringLiteral("teh"));
     window.close();
     EXPECT_EQ(finished, 1);
+    QThreadPool::globalInstance()->waitForDone(); // the guesses use the checker
 }
 
 } // namespace
