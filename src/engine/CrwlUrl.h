@@ -124,7 +124,8 @@ public:
     void setLoadTimeInterval(double seconds) { loadTimeInterval = seconds; }
     void setResponseTimeInterval(double seconds) { responseTimeInterval = seconds; }
     void setRunJS(std::shared_ptr<crawlmere::platform::UrlRequest> request) { runJS = std::move(request); }
-    void setSpellingCount(qint64 value) { spelling = value; }
+    /// Safe from any thread: the spelling recount stores counts while the main thread reads them.
+    void setSpellingCount(qint64 value) { spelling.store(value, std::memory_order_relaxed); }
     /// Stores the send time (`sentRequest`).
     void setTimestamp(const QDateTime& value) { sentRequest = value; }
     void setTypeAttribute(const QString& value);
@@ -397,8 +398,8 @@ public:
     QString getRobots() const;
     const QStringList& getSearchTerms() const;
     /// getSpellingCount: (its argument is ignored) and getSpellingcount.
-    qint64 getSpellingCount() const { return spelling; }
-    qint64 getSpellingcount() const { return spelling; }
+    qint64 getSpellingCount() const { return spelling.load(std::memory_order_relaxed); }
+    qint64 getSpellingcount() const { return spelling.load(std::memory_order_relaxed); }
     qint64 getFilesizeinbytes() const { return fileSizeBytes; }
     qint64 getFilesizecompressed() const { return fileSizeCompressed; }
     /// Kilobytes, uncompressed when known (1 or more), else transferred; nullopt when neither.
@@ -659,7 +660,7 @@ private:
     QString metaDescription;
     qint64 internalLinkCount = 0;
     qint64 externalLinkCount = 0;
-    qint64 spelling = 0;
+    std::atomic<qint64> spelling { 0 };
     qint64 fileSizeBytes = 0;
     qint64 fileSize = 0;
     qint64 fileSizeCompressed = 0;

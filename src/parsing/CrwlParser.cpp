@@ -121,14 +121,20 @@ std::unique_ptr<CrwlParser> CrwlParser::initWithData(QByteArray pageData, const 
     return parser;
 }
 
-std::unique_ptr<CrwlParser> CrwlParser::initWithUrl(const QString& url)
+std::unique_ptr<CrwlParser> CrwlParser::initWithUrl(const QString& url, bool allowNoLinks)
 {
     auto page = detail::loadHtmlPage(url, kLoadTimeoutSeconds);
     if (!page)
         return nullptr;
-    const int fileType = static_cast<int>(detail::defaultsInteger(QStringLiteral("fileType")));
-    return initWithData(std::move(page->body), /*withSEO=*/true, /*checkNoIndex=*/false, page->encoding, fileType,
-        /*lazyload=*/false);
+    Options options;
+    options.withSEO = true;
+    options.useEncoding = page->encoding;
+    options.fileType = static_cast<int>(detail::defaultsInteger(QStringLiteral("fileType")));
+    options.allowNoLinks = allowNoLinks;
+    options.checkImages = defaultsCheckImages();
+    options.linkedFiles = detail::defaultsBool(QStringLiteral("linkedFiles"));
+    options.searchMetaDataForURLs = detail::defaultsBool(QStringLiteral("searchMetaDataForURLs"));
+    return initWithData(std::move(page->body), options);
 }
 
 std::unique_ptr<CrwlParser> CrwlParser::initWithData(QByteArray pageData, bool withSEO, bool checkNoIndex,

@@ -98,8 +98,8 @@ public:
     /// all, for a path extension DOC, MOV, WAV, MP3, ZIP, MPG, MP4 or PDF (any case); nullptr for a
     /// malformed URL, a failed or empty load, an HTTP response without a Content-Type or with one
     /// that does not hold "html", and whatever that initialiser refuses. Never on the network
-    /// thread.
-    static std::unique_ptr<CrwlParser> initWithUrl(const QString& url);
+    /// thread. With `allowNoLinks` a page without links is parsed too (for its text).
+    static std::unique_ptr<CrwlParser> initWithUrl(const QString& url, bool allowNoLinks = false);
 
     CrwlParser(const CrwlParser&) = delete;
     CrwlParser& operator=(const CrwlParser&) = delete;
