@@ -57,6 +57,7 @@ void AppDelegate::awakeFromNib()
     QObject::connect(m_window->customiseToolbarAction(), &QAction::triggered, m_window, [this] { customiseToolbar(); });
     QObject::connect(
         m_window->mainToolBar(), &MainToolBar::customiseRequested, m_window, [this] { customiseToolbar(); });
+    installDocumentMenuItems();
 }
 
 void AppDelegate::applicationDidFinishLaunching()
@@ -125,6 +126,7 @@ void AppDelegate::applicationWillTerminate()
         m_configManager->applicationWillTerminate();
     if (m_hub)
         m_hub->applicationWillTerminate();
+    stopAccessingBookmark();
     m_defaults.synchronize();
 }
 
@@ -150,6 +152,7 @@ void AppDelegate::observeNotifications()
 
 void AppDelegate::crawlDidFinish(const Notification&)
 {
+    stopAccessingBookmark();
     if (m_results)
         m_results->crawlDidFinish();
 }
@@ -175,7 +178,6 @@ void AppDelegate::CrwlUrlStatusUpdated(const Notification& notification)
 // Slots filled by the archive export and the sitemap change frequencies.
 void AppDelegate::saveArchive(const Notification&) { }
 void AppDelegate::updateChangeFrequencies(const Notification&) { }
-bool AppDelegate::applicationOpenFile(const QString&) { return false; }
 
 QString AppDelegate::getAboutMenuTitle() { return tr("About Crawlmere Max"); }
 QString AppDelegate::getHideMenuTitle() { return tr("Hide Crawlmere Max"); }

@@ -93,6 +93,7 @@ MainInterface::MainInterface(platform::UserDefaults& defaults, std::shared_ptr<S
     }
 
     m_delegate->setHub(m_hub);
+    m_delegate->setPrompts(m_prompts);
     m_delegate->setConfigManager(m_configManager);
     m_delegate->setWindow(m_window.get());
 
@@ -118,9 +119,11 @@ MainInterface::~MainInterface()
         m_hub->clear();
 }
 
-void MainInterface::launch()
+void MainInterface::launch(const QStringList& documents)
 {
     m_delegate->awakeFromNib();
+    for (const QString& document : documents)
+        m_delegate->applicationOpenFile(document);
     m_window->restoreFrame();
     m_delegate->applicationDidFinishLaunching();
     m_window->show();

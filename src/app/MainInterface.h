@@ -45,7 +45,9 @@ public:
 
     /// awakeFromNib, the window's frame from the defaults, applicationDidFinishLaunching, and
     /// the window shown. Call once.
-    void launch();
+    /// `documents` (paths or URL strings) arrive after awakeFromNib, before launch finishes, as
+    /// the system hands documents to a starting program: the last is opened at start-up's end.
+    void launch(const QStringList& documents = {});
     /// applicationWillTerminate (the frame and the defaults are saved). Call once, before the
     /// QApplication ends.
     void terminate();
