@@ -7,12 +7,15 @@
 #include <QPointer>
 #include <QString>
 #include <QStringList>
+#include <QTextBrowser>
 #include <QUrl>
 #include <QWidget>
 
 #include <memory>
 
 class ShellPrompts;
+class CrwlLinkInstance;
+class CrwlUrl;
 class Z12Ara;
 
 namespace crawlmere::platform {
@@ -96,6 +99,16 @@ public:
     const QUrl& bookmarkFileURL() const { return m_bookmarkFileURL; }
     void stopAccessingBookmark();
 
+    // ===== Selection actions ==================================================================
+    /// locate:withinWindow: shows the route to `occurrence` in `locateView` (a text browser in
+    /// `locateWindow`, made on first use; its links open in the default browser), styled for a
+    /// dark palette when the window's is. An occurrence without parent or target does nothing.
+    void locate(const std::shared_ptr<CrwlLinkInstance>& occurrence);
+    /// The locate window's text view; null until the first locate.
+    QTextBrowser* locateView() const { return m_locateView; }
+    /// markThisUrlAsFixed: the hub marks `url` fixed, then every tab is refiltered.
+    void markThisUrlAsFixed(const std::shared_ptr<CrwlUrl>& url);
+
     // ===== Menu titles and version ============================================================
     static QString getAboutMenuTitle();
     static QString getHideMenuTitle();
@@ -156,6 +169,8 @@ private:
     QString m_autoStart;
     std::shared_ptr<ShellPrompts> m_prompts;
     QUrl m_bookmarkFileURL;
+    QPointer<QWidget> m_locateWindow;
+    QPointer<QTextBrowser> m_locateView;
 };
 
 } // namespace crawlmere::app

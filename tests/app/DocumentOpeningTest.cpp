@@ -1,5 +1,7 @@
 #include "app/AppDelegate.h"
 #include "app/MainInterface.h"
+#include "engine/CrwlLinkInstance.h"
+#include "engine/CrwlUrl.h"
 #include "engine/ShellServices.h"
 #include "engine/Z12Ara.h"
 #include "platform/FolderAccess.h"
@@ -13,6 +15,7 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <QTextBrowser>
 
 #include <gtest/gtest.h>
 
@@ -178,5 +181,25 @@ TEST_F(DocumentOpeningTest, BothPanelsBeepWhileScanning)
     shell.delegate().bookmarkSecurityScopedResource();
     EXPECT_EQ(prompts->beeps, 2);
     waitFor([&] { return shell.hub()->crawlFinished(); });
+    shell.terminate();
+}
+
+TEST_F(DocumentOpeningTest, TheLocateViewShowsCrawledTextsAsTheyAre)
+{
+    app::MainInterface shell(store, prompts);
+    shell.launch();
+    auto page = std::make_shared<CrwlUrl>();
+    page->setLinkURL(QStringLiteral("http://127.0.0.1/"));
+    page->setLinkPageTitle(QStringLiteral("</ul><img src=x>"));
+    page->setIsStartingPoint(true);
+    auto target = std::make_shared<CrwlUrl>();
+    target->setLinkURL(QStringLiteral("http://127.0.0.1/t"));
+    auto occurrence = std::make_shared<CrwlLinkInstance>();
+    occurrence->setParent(page);
+    occurrence->setTarget(target);
+    shell.delegate().locate(occurrence);
+    ASSERT_NE(shell.delegate().locateView(), nullptr);
+    EXPECT_TRUE(shell.delegate().locateView()->openExternalLinks());
+    EXPECT_TRUE(shell.delegate().locateView()->toPlainText().contains(QStringLiteral("(</ul><img src=x>)")));
     shell.terminate();
 }
