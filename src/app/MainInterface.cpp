@@ -27,6 +27,7 @@
 #include "webrender/WebRenderSetup.h"
 #include "webrender/WebThumbGetterFactory.h"
 
+#include <QFileInfo>
 #include <QApplication>
 #include <QDir>
 #include <QLibraryInfo>
@@ -137,14 +138,32 @@ void MainInterface::terminate()
     m_delegate->applicationWillTerminate();
 }
 
+QStringList documentsOnCommandLine(const QStringList& arguments)
+{
+    QStringList documents;
+    for (const QString& argument : arguments) {
+        if (argument.startsWith(u"file:", Qt::CaseInsensitive)) {
+            documents << argument;
+            continue;
+        }
+        if (argument.isEmpty() || argument.startsWith(u'-') || argument.contains(u"://")
+            || !QFileInfo(argument).isFile())
+            return {};
+        documents << QFileInfo(argument).absoluteFilePath();
+    }
+    return documents;
+}
+
 LaunchMode launchModeFor(const QStringList& arguments, bool display)
 {
-    return display && arguments.isEmpty() ? LaunchMode::Window : LaunchMode::CommandLine;
+    const bool window = arguments.isEmpty() || !documentsOnCommandLine(arguments).isEmpty();
+    return display && window ? LaunchMode::Window : LaunchMode::CommandLine;
 }
 
 LaunchMode launchModeOfProgram(const QStringList& arguments)
 {
-    return launchModeFor(arguments, arguments.isEmpty() && displayAvailable());
+    const bool window = arguments.isEmpty() || !documentsOnCommandLine(arguments).isEmpty();
+    return launchModeFor(arguments, window && displayAvailable());
 }
 
 bool displayNamed()
@@ -196,7 +215,7 @@ bool displayAvailable()
     return !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") && qtHasWaylandPlugin();
 }
 
-int runWindowedApplication(int& argc, char** argv)
+int runWindowedApplication(int& argc, char** argv, const QStringList& documents)
 {
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Crawlmere"));
@@ -205,7 +224,7 @@ int runWindowedApplication(int& argc, char** argv)
     webrender::installPageRenderer();
     MainInterface shell(platform::UserDefaults::standard());
     QObject::connect(&application, &QCoreApplication::aboutToQuit, [&shell] { shell.terminate(); });
-    shell.launch();
+    shell.launch(documents);
     const int status = QApplication::exec();
     shell.terminate();
     return status;
