@@ -69,6 +69,7 @@ void AppDelegate::awakeFromNib()
         m_actions->setConfigManager(m_configManager);
         m_actions->installMenuItems(m_window->menuBar(), m_console.get());
     }
+    installDocumentMenuItems();
 }
 
 void AppDelegate::applicationDidFinishLaunching()
@@ -138,6 +139,7 @@ void AppDelegate::applicationWillTerminate()
         m_configManager->applicationWillTerminate();
     if (m_hub)
         m_hub->applicationWillTerminate();
+    stopAccessingBookmark();
     m_defaults.synchronize();
     // Lines written from here on reach the terminal.
     if (m_console)
@@ -166,6 +168,7 @@ void AppDelegate::observeNotifications()
 
 void AppDelegate::crawlDidFinish(const Notification&)
 {
+    stopAccessingBookmark();
     if (m_results)
         m_results->crawlDidFinish();
 }
@@ -216,7 +219,6 @@ void AppDelegate::updateChangeFrequencies(const Notification&)
     if (m_results)
         m_results->sitemapRulesDidChange();
 }
-bool AppDelegate::applicationOpenFile(const QString&) { return false; }
 
 QString AppDelegate::getAboutMenuTitle() { return tr("About Crawlmere Max"); }
 QString AppDelegate::getHideMenuTitle() { return tr("Hide Crawlmere Max"); }

@@ -7,10 +7,15 @@
 #include <QPointer>
 #include <QString>
 #include <QStringList>
+#include <QTextBrowser>
+#include <QUrl>
 #include <QWidget>
 
 #include <memory>
 
+class ShellPrompts;
+class CrwlLinkInstance;
+class CrwlUrl;
 class Z12Ara;
 
 namespace crawlmere::platform {
@@ -91,6 +96,38 @@ public:
     bool dataEdited() const { return m_dataEdited; }
     /// A document opened before start-up finished; start-up opens it again.
     void setAutoStart(const QString& path) { m_autoStart = path; }
+    const QString& autoStart() const { return m_autoStart; }
+    /// The alerts and the beep of document opening (answered with the first button when unset).
+    void setPrompts(std::shared_ptr<ShellPrompts> prompts) { m_prompts = std::move(prompts); }
+
+    // ===== Documents ==========================================================================
+    /// application:openFile: `path` is a plain path (relative to the working folder) or a URL
+    /// string. Before launch ends it is only kept in `autoStart` (the last one wins) and true
+    /// is returned. Settings files (".lcsettings", ".lcsbatch", exact case) are imported, a
+    /// settings file then presses Go; pages, documents and URL lists (".xml", ".htm", ".html",
+    /// ".csv", ".txt", ".docx", ".pdf", any case) become the selected site's starting URL and
+    /// their path is granted. Anything else alerts "Unknown or unsupported file type" and
+    /// returns false.
+    virtual bool applicationOpenFile(const QString& path);
+    /// openFile: beeps while a scan runs, else a window-modal file dialog for one file.
+    void openFile();
+    /// bookmarkSecurityScopedResource: beeps while a scan runs, else a window-modal folder dialog.
+    void bookmarkSecurityScopedResource();
+    /// Reopens the grant stored for `url`'s own path into `bookmarkFileURL`, or stores one.
+    void bookmarkSecurityScopedResourceStep2(const QUrl& url);
+    /// The granted URL in use (empty when none); cleared when a scan finishes.
+    const QUrl& bookmarkFileURL() const { return m_bookmarkFileURL; }
+    void stopAccessingBookmark();
+
+    // ===== Selection actions ==================================================================
+    /// locate:withinWindow: shows the route to `occurrence` in `locateView` (a text browser in
+    /// `locateWindow`, made on first use; its links open in the default browser), styled for a
+    /// dark palette when the window's is. An occurrence without parent or target does nothing.
+    void locate(const std::shared_ptr<CrwlLinkInstance>& occurrence);
+    /// The locate window's text view; null until the first locate.
+    QTextBrowser* locateView() const { return m_locateView; }
+    /// markThisUrlAsFixed: the hub marks `url` fixed, then every tab is refiltered.
+    void markThisUrlAsFixed(const std::shared_ptr<CrwlUrl>& url);
 
     // ===== Menu titles and version ============================================================
     static QString getAboutMenuTitle();
@@ -130,12 +167,14 @@ protected:
     virtual void CrwlUrlStatusUpdated(const platform::Notification& notification);
     virtual void saveArchive(const platform::Notification& notification);
     virtual void updateChangeFrequencies(const platform::Notification& notification);
-    /// application:openFile: for a document remembered before launch; false until documents
-    /// can be opened.
-    virtual bool applicationOpenFile(const QString& path);
 
 private:
     void observeNotifications();
+    int alert(const QString& message, const QString& informative, const QStringList& buttons) const;
+    void beep() const;
+    bool isScanning() const;
+    void chooseLocalItem(bool folder);
+    void installDocumentMenuItems();
 
     platform::UserDefaults& m_defaults;
     std::shared_ptr<Z12Ara> m_hub;
@@ -153,6 +192,10 @@ private:
     std::shared_ptr<platform::UrlOpener> m_urlOpener;
     std::unique_ptr<Console> m_console;
     DelegateActions* m_actions = nullptr;
+    std::shared_ptr<ShellPrompts> m_prompts;
+    QUrl m_bookmarkFileURL;
+    QPointer<QWidget> m_locateWindow;
+    QPointer<QTextBrowser> m_locateView;
 };
 
 } // namespace crawlmere::app

@@ -30,6 +30,7 @@
 #include "webrender/WebRenderSetup.h"
 #include "webrender/WebThumbGetterFactory.h"
 
+#include <QFileInfo>
 #include <QApplication>
 #include <QDir>
 #include <QLibraryInfo>
@@ -102,6 +103,7 @@ MainInterface::MainInterface(platform::UserDefaults& defaults, std::shared_ptr<S
     new views::ArchiveProgressSheet(*m_archiveExport, m_window.get());
 
     m_delegate->setHub(m_hub);
+    m_delegate->setPrompts(m_prompts);
     m_delegate->setConfigManager(m_configManager);
     m_delegate->setArchiveExport(m_archiveExport.get());
     m_delegate->setWindow(m_window.get());
@@ -134,9 +136,11 @@ MainInterface::~MainInterface()
     m_archiveExport.reset();
 }
 
-void MainInterface::launch()
+void MainInterface::launch(const QStringList& documents)
 {
     m_delegate->awakeFromNib();
+    for (const QString& document : documents)
+        m_delegate->applicationOpenFile(document);
     m_window->restoreFrame();
     m_delegate->applicationDidFinishLaunching();
     m_window->show();
@@ -150,14 +154,32 @@ void MainInterface::terminate()
     m_delegate->applicationWillTerminate();
 }
 
+QStringList documentsOnCommandLine(const QStringList& arguments)
+{
+    QStringList documents;
+    for (const QString& argument : arguments) {
+        if (argument.startsWith(u"file:", Qt::CaseInsensitive)) {
+            documents << argument;
+            continue;
+        }
+        if (argument.isEmpty() || argument.startsWith(u'-') || argument.contains(u"://")
+            || !QFileInfo(argument).isFile())
+            return {};
+        documents << QFileInfo(argument).absoluteFilePath();
+    }
+    return documents;
+}
+
 LaunchMode launchModeFor(const QStringList& arguments, bool display)
 {
-    return display && arguments.isEmpty() ? LaunchMode::Window : LaunchMode::CommandLine;
+    const bool window = arguments.isEmpty() || !documentsOnCommandLine(arguments).isEmpty();
+    return display && window ? LaunchMode::Window : LaunchMode::CommandLine;
 }
 
 LaunchMode launchModeOfProgram(const QStringList& arguments)
 {
-    return launchModeFor(arguments, arguments.isEmpty() && displayAvailable());
+    const bool window = arguments.isEmpty() || !documentsOnCommandLine(arguments).isEmpty();
+    return launchModeFor(arguments, window && displayAvailable());
 }
 
 bool displayNamed()
@@ -209,7 +231,7 @@ bool displayAvailable()
     return !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") && qtHasWaylandPlugin();
 }
 
-int runWindowedApplication(int& argc, char** argv)
+int runWindowedApplication(int& argc, char** argv, const QStringList& documents)
 {
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Crawlmere"));
@@ -219,7 +241,7 @@ int runWindowedApplication(int& argc, char** argv)
     MainInterface shell(platform::UserDefaults::standard());
     shell.delegate().setCapturesStandardError(true);
     QObject::connect(&application, &QCoreApplication::aboutToQuit, [&shell] { shell.terminate(); });
-    shell.launch();
+    shell.launch(documents);
     const int status = QApplication::exec();
     shell.terminate();
     return status;

@@ -49,7 +49,9 @@ public:
 
     /// awakeFromNib, the window's frame from the defaults, applicationDidFinishLaunching, and
     /// the window shown. Call once.
-    void launch();
+    /// `documents` (paths or URL strings) arrive after awakeFromNib, before launch finishes, as
+    /// the system hands documents to a starting program: the last is opened at start-up's end.
+    void launch(const QStringList& documents = {});
     /// applicationWillTerminate (the frame and the defaults are saved). Call once, before the
     /// QApplication ends.
     void terminate();
@@ -96,9 +98,13 @@ enum class LaunchMode {
     CommandLine, ///< one scan without windows (or help, version, a usage error)
 };
 
-/// The main window when a display is there and the command line is empty; any argument (a
-/// target, `--headless`, `--help`, or options, which belong to a scan and need its target)
-/// goes to the command line.
+/// The command line as documents to open in the window: each argument a file URL string or an
+/// existing local file (made absolute); empty when any argument is an option, a web address or
+/// no file.
+QStringList documentsOnCommandLine(const QStringList& arguments);
+/// The main window when a display is there and the command line is empty or only documents
+/// (`documentsOnCommandLine`); any other argument (a web target, `--headless`, `--help`, or
+/// options, which belong to a scan and need its target) goes to the command line.
 LaunchMode launchModeFor(const QStringList& arguments, bool displayAvailable);
 
 /// `launchModeFor` with the display asked only when the command line is empty.
@@ -116,6 +122,6 @@ bool displayAvailable();
 /// The windowed program: a QApplication on `argc`/`argv`, the main interface launched on the
 /// standard defaults store, the event loop until Quit, then the end of the run. Returns the
 /// exit status (0 after Quit).
-int runWindowedApplication(int& argc, char** argv);
+int runWindowedApplication(int& argc, char** argv, const QStringList& documents = {});
 
 } // namespace crawlmere::app

@@ -18,7 +18,7 @@ int main(int argc, char** argv)
     int status = 0;
     if (app::launchModeOfProgram(arguments) == app::LaunchMode::Window) {
         crawlmere::webrender::prepareApplication();
-        status = app::runWindowedApplication(argc, argv);
+        status = app::runWindowedApplication(argc, argv, app::documentsOnCommandLine(arguments));
     } else {
         // A scan without windows never draws: the offscreen platform serves the page renderer
         // and does not depend on a display server that may have gone away.

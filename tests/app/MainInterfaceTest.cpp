@@ -10,6 +10,7 @@
 #include "platform/UserDefaults.h"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QListWidget>
 #include <QTemporaryDir>
 #include <QToolButton>
@@ -233,6 +234,16 @@ TEST(LaunchMode, TheWindowOpensOnADisplayWithAnEmptyCommandLineOnly)
     EXPECT_EQ(app::launchModeFor({ QStringLiteral("--headless") }, true), LaunchMode::CommandLine);
     EXPECT_EQ(app::launchModeFor({ QStringLiteral("https://example.com/") }, true), LaunchMode::CommandLine);
     EXPECT_EQ(app::launchModeFor({ QStringLiteral("--version") }, true), LaunchMode::CommandLine);
+    // A document opens the window on a display, and only there; with an option it is a scan.
+    QTemporaryDir folder;
+    const QString document = folder.filePath(QStringLiteral("a site é.lcsettings"));
+    QFile(document).open(QIODevice::WriteOnly);
+    EXPECT_EQ(app::launchModeFor({ document }, true), LaunchMode::Window);
+    EXPECT_EQ(app::launchModeFor({ document }, false), LaunchMode::CommandLine);
+    EXPECT_EQ(app::launchModeFor({ QStringLiteral("--headless"), document }, true), LaunchMode::CommandLine);
+    EXPECT_EQ(app::launchModeFor({ document + QStringLiteral(".missing") }, true), LaunchMode::CommandLine);
+    EXPECT_EQ(app::documentsOnCommandLine({ document, QStringLiteral("file:///tmp/x.html") }),
+        (QStringList { document, QStringLiteral("file:///tmp/x.html") }));
 }
 
 TEST(LaunchMode, ADisplayThatDoesNotAnswerOpensNoWindow)

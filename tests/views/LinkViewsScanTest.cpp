@@ -17,6 +17,7 @@
 #include "views/CrwlByPageDataSource.h"
 #include "views/CrwlByStatusDataSource.h"
 #include "views/CrwlFlatViewDataSource.h"
+#include "views/SelectionActions.h"
 
 #include <QTemporaryDir>
 
@@ -168,3 +169,49 @@ TEST_F(LinkViewsScanTest, TheThreeViewsOfAScanMatchTheirGoldenFiles)
 }
 
 } // namespace
+
+TEST_F(LinkViewsScanTest, SelectionActionsChangeExactlyTheSelectedTargets)
+{
+    serveSite(server.server());
+    ASSERT_TRUE(server.start());
+    auto settings = std::make_shared<CrawlSettings>(CrwlUrl::defaultCrawlSettings());
+    settings->insert(QStringLiteral("startingUrl"), server.url(QStringLiteral("/")));
+    hub->setCrawlSettings(settings);
+    // Nothing is rechecked while a scan has not ended.
+    EXPECT_EQ(SelectionActions::recheckLinks(*hub, { std::make_shared<CrwlUrl>() }), 0);
+    bool finished = false;
+    crawlmere::platform::NotificationCenter::defaultCenter().addObserver(
+        this, Z12Ara::CrwlCrawlDidFinish, [&](const auto&) { finished = true; });
+    ASSERT_TRUE(hub->go());
+    ASSERT_TRUE(crawlmere::platform::Dispatch::runUntil([&] { return finished; }, std::chrono::seconds(30)));
+    crawlmere::platform::NotificationCenter::defaultCenter().removeObserver(this);
+
+    QList<qfDataSource::Item> broken;
+    QList<qfDataSource::Item> pages;
+    for (const auto& occurrence : hub->instanceCollection())
+        if (occurrence->target()->absoluteString().endsWith(u"/missing.html"))
+            broken << occurrence;
+    for (const auto& page : hub->internalPagesCollection())
+        pages << page;
+    ASSERT_EQ(broken.size(), 2);
+
+    // Page rows of an outline are skipped; occurrence rows give their target, each selected once.
+    EXPECT_TRUE(SelectionActions::targetsOf(pages, false).isEmpty());
+    const auto targets = SelectionActions::targetsOf(broken, false);
+    ASSERT_EQ(targets.size(), 2);
+    EXPECT_EQ(targets[0], targets[1]);
+    EXPECT_EQ(targets[0]->getStatus(), 404);
+    // The pages holding them, once each: the home page and the about page.
+    EXPECT_EQ(SelectionActions::parentsOf(broken).size(), 2);
+    EXPECT_EQ(SelectionActions::parentsOf({ targets[0] }).size(), 2);
+
+    SelectionActions::markFixed(*hub, { targets[0] });
+    EXPECT_EQ(targets[0]->getStatus(), -3);
+    qsizetype fixed = 0;
+    for (const auto& occurrence : hub->instanceCollection())
+        fixed += occurrence->target()->getStatus() == -3;
+    EXPECT_EQ(fixed, 2);
+
+    EXPECT_EQ(SelectionActions::recheckLinks(*hub, { targets[0] }), 1);
+    EXPECT_NE(targets[0]->getStatus(), -3);
+}

@@ -1,0 +1,222 @@
+// The application controller's document opening: settings files, local pages, documents and URL
+// lists, the open dialogs and the grants to local folders.
+#include "app/AppDelegate.h"
+
+#include "app/MainWindow.h"
+#include "engine/ShellServices.h"
+#include "engine/Z12Ara.h"
+#include "platform/FolderAccess.h"
+#include "platform/Log.h"
+#include "settings/ConfigManager.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFileDialog>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+
+namespace crawlmere::app {
+
+using platform::logLine;
+
+namespace {
+
+/// A URL string ("file:///...") or a plain path (made absolute) as a file URL.
+QUrl fileUrlOf(const QString& path)
+{
+    if (path.startsWith(u"file:", Qt::CaseInsensitive))
+        return QUrl(path);
+    return QUrl::fromLocalFile(QDir::current().absoluteFilePath(path));
+}
+
+/// The extension of the last path component, as written.
+QString extensionOf(const QString& path)
+{
+    const qsizetype slash = path.lastIndexOf(u'/');
+    const qsizetype dot = path.lastIndexOf(u'.');
+    return dot <= slash + 1 ? QString() : path.mid(dot + 1);
+}
+
+} // namespace
+
+int AppDelegate::alert(const QString& message, const QString& informative, const QStringList& buttons) const
+{
+    return m_prompts ? m_prompts->runModalAlert({ message, informative, buttons }) : 0;
+}
+
+void AppDelegate::beep() const
+{
+    if (m_prompts)
+        m_prompts->beep();
+}
+
+bool AppDelegate::isScanning() const { return m_hub && m_hub->isScanning(); }
+
+bool AppDelegate::applicationOpenFile(const QString& document)
+{
+    // A copy: start-up passes `m_autoStart` itself, which is cleared below.
+    const QString path = document;
+    logLine(1, QStringLiteral("appdelegate received message to open file: %1").arg(path));
+    if (!m_loaded) {
+        logLine(1, QStringLiteral("setting autostart"));
+        m_autoStart = path;
+        return true;
+    }
+    logLine(1, QStringLiteral("doing that thing with %1").arg(path));
+    m_autoStart.clear();
+    const QString extension = extensionOf(path);
+    const QUrl url = fileUrlOf(path);
+
+    if (extension == u"lcsettings") {
+        logLine(1, QStringLiteral("newUrl is %1").arg(url.toString()));
+        if (m_configManager && m_configManager->openLcsettingsFile(url.toLocalFile()) && m_window)
+            m_window->goButton()->click();
+        return true;
+    }
+    if (extension == u"lcsbatch") {
+        if (m_configManager)
+            m_configManager->openLcsbatchFile(url.toLocalFile());
+        return true;
+    }
+    static const QStringList kStartingUrlTypes { QStringLiteral("xml"), QStringLiteral("htm"), QStringLiteral("html"),
+        QStringLiteral("csv"), QStringLiteral("txt"), QStringLiteral("docx"), QStringLiteral("pdf") };
+    const QString lower = extension.toLower();
+    if (kStartingUrlTypes.contains(lower)) {
+        logLine(1, QStringLiteral("sending a request to config manager to open %1").arg(path));
+        if (url.isValid() && url.isLocalFile()) {
+            logLine(1, QStringLiteral("fileurl is %1").arg(url.toString()));
+            if (m_configManager)
+                m_configManager->openFileAsStartingUrl(url.toString(QUrl::FullyEncoded));
+            bookmarkSecurityScopedResourceStep2(url);
+            if (lower == u"htm" || lower == u"html") {
+                alert(QStringLiteral("Crawling local website"),
+                    QStringLiteral("If you want to scan a local copy of a website, then you need to grant Crawlmere "
+                                   "permission to access files which are outside of its sandbox. If you haven't "
+                                   "already done so, use File > Bookmark Security Scoped Resource to choose a folder "
+                                   "which completely contains the pages you want to crawl."),
+                    { QStringLiteral("OK") });
+            } else if (lower == u"csv" || lower == u"txt") {
+                const int answer = alert(QStringLiteral("List of urls: scope"),
+                    QStringLiteral("do you want to just check the urls within this list, or follow each url in this "
+                                   "list?"),
+                    { QStringLiteral("Just the URLs in the list"), QStringLiteral("Follow and scan") });
+                if (m_configManager)
+                    m_configManager->setCrawlsSinglePage(answer == 0);
+            }
+            return true;
+        }
+        logLine(0, QStringLiteral("unable to construct file url from %1").arg(path));
+    }
+    alert(QStringLiteral("Unknown or unsupported file type"),
+        QStringLiteral("%1 can open a settings file, a local html file, test links within a pdf or docx file, or a "
+                       "list of links in sitemap xml, csv or txt format")
+            .arg(QStringLiteral("Crawlmere Max")),
+        { QStringLiteral("OK") });
+    return false;
+}
+
+void AppDelegate::installDocumentMenuItems()
+{
+    auto* file = m_window->menuBar()->findChild<QMenu*>(QStringLiteral("fileMenu"));
+    if (!file || file->findChild<QAction*>(QStringLiteral("openFileMenuItem")))
+        return;
+    QAction* first = file->actions().value(0);
+    auto* open = new QAction(QObject::tr("Open…"), file);
+    open->setObjectName(QStringLiteral("openFileMenuItem"));
+    open->setShortcut(QKeySequence::Open);
+    auto* grant = new QAction(QObject::tr("Bookmark Security Scoped Resource…"), file);
+    grant->setObjectName(QStringLiteral("bookmarkSecurityScopedResourceMenuItem"));
+    file->insertActions(first, { open, grant });
+    file->insertSeparator(first);
+    QObject::connect(open, &QAction::triggered, file, [this] { openFile(); });
+    QObject::connect(grant, &QAction::triggered, file, [this] { bookmarkSecurityScopedResource(); });
+}
+
+void AppDelegate::openFile()
+{
+    if (isScanning()) {
+        beep();
+        return;
+    }
+    chooseLocalItem(false);
+}
+
+void AppDelegate::bookmarkSecurityScopedResource()
+{
+    if (isScanning()) {
+        beep();
+        return;
+    }
+    chooseLocalItem(true);
+}
+
+void AppDelegate::chooseLocalItem(bool folder)
+{
+    auto* dialog = new QFileDialog(m_window);
+    dialog->setWindowModality(Qt::WindowModal);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->setFileMode(folder ? QFileDialog::Directory : QFileDialog::ExistingFile);
+    if (folder)
+        dialog->setOption(QFileDialog::ShowDirsOnly);
+    QObject::connect(dialog, &QFileDialog::finished, dialog, [this, dialog, folder](int result) {
+        if (result != QDialog::Accepted) {
+            logLine(1, QStringLiteral("cancel"));
+            return;
+        }
+        const QList<QUrl> chosen = dialog->selectedUrls();
+        if (chosen.isEmpty()) {
+            logLine(1, QStringLiteral("nothing selected"));
+            return;
+        }
+        const QUrl url = chosen.first();
+        if (!url.isLocalFile()) {
+            logLine(1, QStringLiteral("%1 is not file reference").arg(url.toString()));
+            return;
+        }
+        if (folder) {
+            bookmarkSecurityScopedResourceStep2(url);
+            return;
+        }
+        logLine(1, QStringLiteral("user has chosen file: %1").arg(url.toString()));
+        applicationOpenFile(url.toString(QUrl::FullyEncoded));
+    });
+    dialog->open();
+}
+
+void AppDelegate::bookmarkSecurityScopedResourceStep2(const QUrl& url)
+{
+    using Outcome = platform::FolderAccess::Outcome;
+    platform::FolderAccess access(m_defaults);
+    QUrl reopened;
+    switch (access.grant(url, &reopened)) {
+    case Outcome::NoUrl:
+        logLine(0, QStringLiteral("bookmarkSecurityScopedResourceStep2 unable to make NSURL"));
+        return;
+    case Outcome::Reopened:
+        stopAccessingBookmark();
+        m_bookmarkFileURL = reopened;
+        platform::FolderAccess::startAccessing(reopened);
+        logLine(1, QStringLiteral("successfully started accessing Security Scoped Resource"));
+        return;
+    case Outcome::Vanished:
+        beep();
+        return;
+    case Outcome::Granted:
+        return;
+    case Outcome::Failed:
+        logLine(0, QStringLiteral("Error while creating bookmark for URL (%1): %2")
+                       .arg(url.toString(), QStringLiteral("no such file or folder")));
+        return;
+    }
+}
+
+void AppDelegate::stopAccessingBookmark()
+{
+    if (m_bookmarkFileURL.isEmpty())
+        return;
+    platform::FolderAccess::stopAccessing(m_bookmarkFileURL);
+    m_bookmarkFileURL.clear();
+}
+
+} // namespace crawlmere::app

@@ -1,0 +1,40 @@
+// Recheck and mark-fixed over the rows selected in a result view.
+#pragma once
+
+#include "engine/qfDataSource.h"
+
+#include <QList>
+
+#include <functional>
+#include <memory>
+
+class CrwlUrl;
+class Z12Ara;
+
+namespace crawlmere::views {
+
+/// The selection actions of the result views, apart from the views: the caller passes the
+/// rows its front view selected (`CrwlUrl` rows of the by-link view, page and occurrence rows of
+/// the others). Main thread only; the hub must outlive a recheck of parents in progress.
+class SelectionActions {
+public:
+    /// The target of every `CrwlLinkInstance` row and every `CrwlUrl` row that is not a page
+    /// row of an outline (`urlRows` true: the by-link view, whose rows are the targets). Rows
+    /// of other kinds, and page rows when `urlRows` is false, are skipped.
+    static QList<std::shared_ptr<CrwlUrl>> targetsOf(const QList<qfDataSource::Item>& rows, bool urlRows);
+    /// The pages holding the selected occurrences, each once, in the order met. For `CrwlUrl`
+    /// rows the parents of all their inbound occurrences.
+    static QList<std::shared_ptr<CrwlUrl>> parentsOf(const QList<qfDataSource::Item>& rows);
+    /// Rechecks are allowed once the scan has finished or is paused.
+    static bool mayRecheck(const Z12Ara& hub);
+    /// `recheckLink` on each target when `mayRecheck`; the number rechecked.
+    static int recheckLinks(const Z12Ara& hub, const QList<std::shared_ptr<CrwlUrl>>& targets);
+    /// The hub's `markThisUrlAsFixed` on each target.
+    static void markFixed(Z12Ara& hub, const QList<std::shared_ptr<CrwlUrl>>& targets);
+    /// `recheckPage` on each page when `mayRecheck`, one page per turn of the event loop under a
+    /// busy cursor (a page loads synchronously), then `done`. False when nothing was started.
+    static bool recheckPages(
+        std::shared_ptr<Z12Ara> hub, QList<std::shared_ptr<CrwlUrl>> pages, std::function<void()> done);
+};
+
+} // namespace crawlmere::views

@@ -1,0 +1,205 @@
+#include "app/AppDelegate.h"
+#include "app/MainInterface.h"
+#include "engine/CrwlLinkInstance.h"
+#include "engine/CrwlUrl.h"
+#include "engine/ShellServices.h"
+#include "engine/Z12Ara.h"
+#include "platform/FolderAccess.h"
+#include "platform/PropertyList.h"
+#include "platform/UserDefaults.h"
+#include "settings/ConfigManager.h"
+#include "support/LoopbackServer.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTextBrowser>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+
+using crawlmere::platform::PropertyList;
+using crawlmere::platform::UserDefaults;
+namespace app = crawlmere::app;
+
+namespace {
+
+/// Answers each alert with a set button and keeps what was asked.
+class ScriptedPrompts final : public ShellPrompts {
+public:
+    int runModalAlert(const ShellAlert& alert) override
+    {
+        alerts << alert.messageText + u'|' + alert.buttons.join(u'|');
+        return answers.value(alert.messageText);
+    }
+    void beep() override { ++beeps; }
+    QStringList alerts;
+    QMap<QString, int> answers;
+    int beeps = 0;
+};
+
+class DocumentOpeningTest : public ::testing::Test {
+protected:
+    QString path(const QString& name) const { return folder.filePath(name); }
+    QString touch(const QString& name) const
+    {
+        QFile file(path(name));
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("<html><body><a href=\"b.html\">b</a></body></html>");
+        return file.fileName();
+    }
+    QString writeSite(const QString& name, const QString& url) const
+    {
+        const QVariantMap site { { QStringLiteral("name"), QStringLiteral("Loopback") },
+            { QStringLiteral("startingUrl"), url } };
+        EXPECT_TRUE(PropertyList::writeXmlFile(path(name), site).ok());
+        return path(name);
+    }
+    QTemporaryDir folder;
+    UserDefaults store { folder.filePath(QStringLiteral("defaults.plist")) };
+    std::shared_ptr<ScriptedPrompts> prompts = std::make_shared<ScriptedPrompts>();
+};
+
+bool waitFor(const std::function<bool()>& done, int ms = 15000)
+{
+    QDeadlineTimer deadline(ms);
+    while (!done() && !deadline.hasExpired())
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    return done();
+}
+
+} // namespace
+
+TEST_F(DocumentOpeningTest, TypesAreTakenByExtensionAndSettingsFilesOnlyInLowerCase)
+{
+    app::MainInterface shell(store, prompts);
+    shell.launch();
+    app::AppDelegate& delegate = shell.delegate();
+    const QString page = touch(QStringLiteral("ünï côde/PAGE.HTML").replace(u'/', u'_'));
+    EXPECT_TRUE(delegate.applicationOpenFile(page));
+    EXPECT_EQ(shell.configManager()->currentSettings().value("startingUrl").toString(),
+        QUrl::fromLocalFile(page).toString());
+    ASSERT_EQ(prompts->alerts.size(), 1);
+    EXPECT_TRUE(prompts->alerts[0].startsWith(QStringLiteral("Crawling local website|OK")));
+
+    prompts->alerts.clear();
+    writeSite(QStringLiteral("x.LCSETTINGS"), QStringLiteral("https://a.example/"));
+    EXPECT_FALSE(delegate.applicationOpenFile(path(QStringLiteral("x.LCSETTINGS"))));
+    EXPECT_EQ(prompts->alerts, QStringList { QStringLiteral("Unknown or unsupported file type|OK") });
+
+    for (const auto& [answer, single] : { std::pair { 0, true }, std::pair { 1, false } }) {
+        prompts->alerts.clear();
+        prompts->answers[QStringLiteral("List of urls: scope")] = answer;
+        prompts->answers[QStringLiteral("Edit URL")] = 1;
+        QFile list(path(QStringLiteral("urls.csv")));
+        ASSERT_TRUE(list.open(QIODevice::WriteOnly));
+        list.close();
+        EXPECT_TRUE(delegate.applicationOpenFile(QUrl::fromLocalFile(list.fileName()).toString()));
+        EXPECT_EQ(prompts->alerts.last(), QStringLiteral("List of urls: scope|Just the URLs in the list|Follow and scan"));
+        EXPECT_EQ(shell.configManager()->currentSettings().value("singlePage").toBool(), single);
+    }
+    shell.terminate();
+}
+
+TEST_F(DocumentOpeningTest, ABatchGivenAsAPlainPathAddsItsSites)
+{
+    app::MainInterface shell(store, prompts);
+    shell.launch();
+    const QVariantList sites { QVariantMap { { "id", "one-id" }, { "name", "One" }, { "startingUrl", "https://one.example/" } },
+        QVariantMap { { "id", "two-id" }, { "name", "Two" }, { "startingUrl", "https://two.example/" } } };
+    const QString batch = path(QStringLiteral("two sites.lcsbatch"));
+    ASSERT_TRUE(PropertyList::writeXmlFile(batch, sites).ok());
+    const qsizetype before = shell.configManager()->websites().size();
+    EXPECT_TRUE(shell.delegate().applicationOpenFile(batch));
+    EXPECT_EQ(shell.configManager()->websites().size(), before + 2);
+    shell.terminate();
+}
+
+TEST_F(DocumentOpeningTest, ASettingsFileOpenedDuringLaunchScansOnceAfterStartUp)
+{
+    crawlmere::test::LoopbackServer server;
+    std::atomic<int> hits { 0 };
+    server.server().Get("/", [&](const httplib::Request& request, httplib::Response& response) {
+        hits += request.method == "GET";
+        response.set_content("<html><head><title>t</title></head><body>x</body></html>", "text/html");
+    });
+    ASSERT_TRUE(server.start());
+    const QString settings = writeSite(QStringLiteral("site é.lcsettings"), server.url());
+
+    app::MainInterface shell(store, prompts);
+    shell.launch({ settings });
+    EXPECT_TRUE(shell.delegate().autoStart().isEmpty());
+    EXPECT_TRUE(waitFor([&] { return hits.load() > 0 && shell.hub()->crawlFinished(); }));
+    // Imported and scanned once (the site's thumbnail may fetch the page besides the scan).
+    EXPECT_LE(hits.load(), 2);
+    const auto& sites = shell.configManager()->websites();
+    EXPECT_EQ(std::count_if(sites.begin(), sites.end(),
+                  [&](const QVariantMap& site) { return site.value("startingUrl").toString() == server.url(); }),
+        1);
+    shell.terminate();
+}
+
+TEST_F(DocumentOpeningTest, AGrantIsKeptUnderItsOwnPathAndReopenedWithoutAsking)
+{
+    app::MainInterface shell(store, prompts);
+    shell.launch();
+    app::AppDelegate& delegate = shell.delegate();
+    ASSERT_TRUE(QDir(folder.path()).mkdir(QStringLiteral("site ä")));
+    const QString page = touch(QStringLiteral("site ä/index.html"));
+    const QUrl url = QUrl::fromLocalFile(page);
+
+    delegate.bookmarkSecurityScopedResourceStep2(url);
+    EXPECT_EQ(store.stringForKey(crawlmere::platform::FolderAccess::keyFor(page)), page);
+    EXPECT_TRUE(delegate.bookmarkFileURL().isEmpty());
+    delegate.bookmarkSecurityScopedResourceStep2(url);
+    EXPECT_EQ(delegate.bookmarkFileURL(), url);
+    // The folder's grant is its own; a page inside is looked up under the page's path.
+    EXPECT_TRUE(store.stringForKey(crawlmere::platform::FolderAccess::keyFor(folder.filePath("site ä"))).isEmpty());
+
+    QFile::remove(page);
+    delegate.bookmarkSecurityScopedResourceStep2(url);
+    EXPECT_EQ(prompts->beeps, 1);
+    shell.terminate();
+}
+
+TEST_F(DocumentOpeningTest, BothPanelsBeepWhileScanning)
+{
+    crawlmere::test::LoopbackServer server;
+    server.server().Get("/", [&](const httplib::Request&, httplib::Response& response) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+        response.set_content("<html><body>slow</body></html>", "text/html");
+    });
+    ASSERT_TRUE(server.start());
+    app::MainInterface shell(store, prompts);
+    shell.launch();
+    EXPECT_TRUE(shell.delegate().applicationOpenFile(writeSite(QStringLiteral("slow.lcsettings"), server.url())));
+    ASSERT_TRUE(waitFor([&] { return shell.hub()->isScanning(); }));
+    shell.delegate().openFile();
+    shell.delegate().bookmarkSecurityScopedResource();
+    EXPECT_EQ(prompts->beeps, 2);
+    waitFor([&] { return shell.hub()->crawlFinished(); });
+    shell.terminate();
+}
+
+TEST_F(DocumentOpeningTest, TheLocateViewShowsCrawledTextsAsTheyAre)
+{
+    app::MainInterface shell(store, prompts);
+    shell.launch();
+    auto page = std::make_shared<CrwlUrl>();
+    page->setLinkURL(QStringLiteral("http://127.0.0.1/"));
+    page->setLinkPageTitle(QStringLiteral("</ul><img src=x>"));
+    page->setIsStartingPoint(true);
+    auto target = std::make_shared<CrwlUrl>();
+    target->setLinkURL(QStringLiteral("http://127.0.0.1/t"));
+    auto occurrence = std::make_shared<CrwlLinkInstance>();
+    occurrence->setParent(page);
+    occurrence->setTarget(target);
+    shell.delegate().locate(occurrence);
+    ASSERT_NE(shell.delegate().locateView(), nullptr);
+    EXPECT_TRUE(shell.delegate().locateView()->openExternalLinks());
+    EXPECT_TRUE(shell.delegate().locateView()->toPlainText().contains(QStringLiteral("(</ul><img src=x>)")));
+    shell.terminate();
+}
