@@ -7,27 +7,8 @@ namespace crawlmere::reports::detail {
 
 QString htmlEscaped(const QString& text)
 {
-    QString escaped;
-    escaped.reserve(text.size());
-    for (const QChar c : text) {
-        switch (c.unicode()) {
-        case u'&':
-            escaped += QLatin1String("&amp;");
-            break;
-        case u'<':
-            escaped += QLatin1String("&lt;");
-            break;
-        case u'>':
-            escaped += QLatin1String("&gt;");
-            break;
-        case u'"':
-            escaped += QLatin1String("&quot;");
-            break;
-        default:
-            escaped += c;
-        }
-    }
-    return escaped;
+    // Qt's own escaping covers exactly & < > ".
+    return text.toHtmlEscaped();
 }
 
 bool saveTextAtomically(const QString& path, const QString& text, QString* error)
