@@ -3,6 +3,7 @@
 
 #include "engine/CrwlUrl.h"
 #include "engine/PageRenderer.h"
+#include "platform/Log.h"
 #include "webrender/SourceView.h"
 #include "webrender/WebEngineRenderBackend.h"
 
@@ -18,6 +19,13 @@ namespace crawlmere::webrender {
 void prepareApplication()
 {
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    // The browser engine cannot start sandboxed as root and then ends the whole program (a
+    // thumbnail or a rendered page would take the window down with it): as root it runs
+    // without its sandbox, and says so.
+    if (geteuid() == 0 && qEnvironmentVariableIsEmpty("QTWEBENGINE_DISABLE_SANDBOX")) {
+        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+        platform::logLine(1, QStringLiteral("running as root: the browser engine runs without its sandbox"));
+    }
     SourceView::registerScheme();
     const bool displayAvailable
         = !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
