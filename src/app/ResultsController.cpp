@@ -4,6 +4,7 @@
 #include "app/MainTabView.h"
 #include "app/MainToolBar.h"
 #include "app/MainWindow.h"
+#include "app/SEOResults.h"
 #include "app/StatusLineField.h"
 #include "archive/ArchiveExportController.h"
 #include "engine/CrwlLinkInstance.h"
@@ -17,6 +18,7 @@
 #include "platform/UrlOpener.h"
 #include "platform/UserDefaults.h"
 #include "reports/CrwlInsecureDataSource.h"
+#include "reports/SEOManager.h"
 #include "settings/ConfigManager.h"
 #include "sitemap/SitemapManager.h"
 #include "views/ByLinkColumnManager.h"
@@ -106,6 +108,7 @@ ResultsController::ResultsController(MainWindow& window, std::shared_ptr<Z12Ara>
     , m_flat(std::make_unique<CrwlFlatViewDataSource>())
     , m_sitemap(std::make_unique<sitemap::SitemapManager>(defaults))
     , m_insecure(std::make_unique<reports::CrwlInsecureDataSource>())
+    , m_seo(std::make_unique<SEOResults>(m_hub, defaults, m_urlOpener, m_savePanel.get()))
 {
     buildByLinkView();
 
@@ -117,9 +120,12 @@ ResultsController::ResultsController(MainWindow& window, std::shared_ptr<Z12Ara>
         m_window.linksFilter()->setVisible(shown);
     };
     tabServices.populateReports = [this] { populateReports(); };
+    tabServices.populateSEOView = [this] { m_seo->populateIfNotPopulated(); };
     m_tabs = std::make_unique<ResultTabs>(m_defaults, std::move(tabServices));
     joinLinkViews();
     buildSitemapTab();
+    m_seo->setVisibilityObserver([this] { m_tabs->setAllTabsToNeedFiltering(true); });
+    m_tabs->setReportDataSource(7, &m_seo->manager());
 
     ScanControl::Services services;
     services.currentSettings = [this] { return m_configManager.settingsForScan(); };
@@ -133,6 +139,7 @@ ResultsController::ResultsController(MainWindow& window, std::shared_ptr<Z12Ara>
         if (m_sitemapTab)
             m_sitemapTab->clear();
         m_insecure->clear();
+        m_seo->clear();
     };
     services.forcePopulateAllDataSources = [this] { m_tabs->forcePopulateAllDataSources(); };
     services.resetSearch = [this] { m_window.searchField()->clear(); };
@@ -522,7 +529,8 @@ void ResultsController::exportTab(int tab, TableExportJob::Format format)
             exportView(m_sitemapTab->sitemapTableView(), format);
         return;
     case 7:
-        // The SEO manager exports here once it is part of the window; no notification.
+        // The SEO manager's own exports; no notification.
+        format == TableExportJob::Format::Csv ? m_seo->exportSEOAsCSV() : m_seo->exportSEOAsHTML();
         return;
     case 6:
         // The spelling manager exports here; only its HTML export posts.

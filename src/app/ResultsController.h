@@ -59,6 +59,7 @@ class SitemapTab;
 namespace crawlmere::app {
 
 class MainWindow;
+class SEOResults;
 
 /// Made by the main interface with the window, the hub, the site store and the shell services;
 /// the application delegate forwards the hub's notifications and its start-up steps here. The
@@ -130,6 +131,8 @@ public:
     views::ResultTabs& resultTabs() const { return *m_tabs; }
     sitemap::SitemapManager& sitemapManager() const { return *m_sitemap; }
     reports::CrwlInsecureDataSource& insecureDataSource() const { return *m_insecure; }
+    /// The SEO manager and its tab (not placed in the window).
+    SEOResults& seoResults() const { return *m_seo; }
     /// The insecure-content window once it has been shown; else null.
     views::InsecureContentWindow* insecureWindow() const;
 
@@ -178,6 +181,7 @@ private:
     std::unique_ptr<sitemap::SitemapManager> m_sitemap;
     QPointer<views::SitemapTab> m_sitemapTab;
     std::unique_ptr<reports::CrwlInsecureDataSource> m_insecure;
+    std::unique_ptr<SEOResults> m_seo;
     QPointer<views::InsecureContentWindow> m_insecureWindow;
     archive::ArchiveExportController* m_archiveExport = nullptr;
     bool m_followingTabs = false;

@@ -82,10 +82,14 @@ void ResultTabs::tabViewDidSelectTabViewItem(const QString& identifier)
             populateIfNotPopulated(tab);
         showSearch(true);
         break;
-    case 5:
     case 7:
+        if (finishedOrPaused() && m_services.populateSEOView)
+            m_services.populateSEOView();
+        showSearch(false);
+        break;
+    case 5:
     case 10:
-        // The sitemap, SEO and warnings views fill themselves once their managers join.
+        // The sitemap and warnings views fill themselves once their managers join.
         showSearch(false);
         break;
     case 6:

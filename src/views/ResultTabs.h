@@ -69,6 +69,8 @@ public:
         std::function<void(bool)> setSearchControlsShown;
         /// Refills the views that are not link views (sitemap, insecure list) at a pause or end.
         std::function<void()> populateReports;
+        /// Fills the SEO view when it is empty (tab "7" once a scan has finished or paused).
+        std::function<void()> populateSEOView;
     };
 
     /// `defaults` keeps `lastTabSelected`; it must outlive this object.
