@@ -4,10 +4,12 @@
 #include "app/MainInterface.h"
 #include "app/MainTabView.h"
 #include "app/MainWindow.h"
+#include "app/SEOResults.h"
 #include "app/StatusLineField.h"
 #include "archive/ArchiveExportController.h"
 #include "engine/RecordingShellServices.h"
 #include "engine/Z12Ara.h"
+#include "reports/SEOManager.h"
 #include "platform/NotificationCenter.h"
 #include "platform/PropertyList.h"
 #include "platform/UserDefaults.h"
@@ -348,6 +350,19 @@ TEST_F(ResultsControllerTest, AFinishedScanFillsTheByPageByStatusAndFlatTabsAndT
     QFile file(csv);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     EXPECT_EQ(file.readAll().count('\n'), 1 + 2 * kPages);
+
+    // The SEO tab is not in the window; asked for, it fills from the internal pages and its
+    // page table exports through the CSV item.
+    EXPECT_FALSE(window().mainTabView()->identifiers().contains(QStringLiteral("7")));
+    shell->results().resultTabs().tabViewDidSelectTabViewItem(QStringLiteral("7"));
+    EXPECT_EQ(shell->results().seoResults().manager().getCount(), kPages + 1);
+    const QString seo = folder.filePath(QStringLiteral("seo.csv"));
+    answerSavePanelWith(seo);
+    shell->results().exportAsCSVMenuItem();
+    ASSERT_TRUE(waitUntil([&] { return QFile::exists(seo); }));
+    QFile seoFile(seo);
+    ASSERT_TRUE(seoFile.open(QIODevice::ReadOnly));
+    EXPECT_EQ(seoFile.readAll().count('\n'), 1 + kPages + 1);
 }
 
 TEST_F(ResultsControllerTest, AScanKeepingItsArchiveExportsItToTheSitesFolderOnceTheIndexIsSaved)

@@ -46,6 +46,7 @@ protected:
         services.selectedTab = [this] { return selected; };
         services.finishedOrPaused = [this] { return finishedOrPaused; };
         services.setSearchControlsShown = [this](bool shown) { searchShown = shown; };
+        services.populateSEOView = [this] { log << QStringLiteral("7:populate"); };
         tabs = std::make_unique<ResultTabs>(defaults, services);
         for (int tab = 1; tab <= 4; ++tab) {
             sources.push_back(std::make_unique<RecordingSource>(tab, log));
@@ -116,6 +117,17 @@ TEST_F(ResultTabsTest, OtherLinkTabsFillOnlyWhenTheScanIsPausedOrFinished)
     select(QStringLiteral("2"));
     EXPECT_EQ(log, QStringList { "2:populate" });
     EXPECT_EQ(lastTab(), QStringLiteral("2"));
+}
+
+TEST_F(ResultTabsTest, TheSEOTabFillsOnlyWhenTheScanIsPausedOrFinished)
+{
+    select(QStringLiteral("7"));
+    EXPECT_TRUE(log.isEmpty()) << qPrintable(log.join(u' '));
+    EXPECT_EQ(searchShown, false);
+    finishedOrPaused = true;
+    select(QStringLiteral("7"));
+    EXPECT_EQ(log, QStringList { "7:populate" });
+    EXPECT_EQ(lastTab(), QStringLiteral("7"));
 }
 
 TEST_F(ResultTabsTest, ABadLinksToggleRefiltersByLinkAndTheShownViewAtOnceAndTheOthersWhenSelected)
