@@ -402,8 +402,8 @@ void SEOManager::showInspector(const std::shared_ptr<CrwlUrl>& page)
 platform::UrlRequest SEOManager::imagePreviewRequest(const CrwlUrl& image, double timeoutSeconds)
 {
     platform::UrlRequest request(image.absoluteString(), timeoutSeconds);
+    // Every fetch goes to the server: the session keeps no cache to reload past.
     request.userAgent = kPreviewUserAgent;
-    request.httpShouldHandleCookies = false;
     request.maxBodyBytes = kPreviewMaxBytes;
     const auto last = image.lastInboundInstance();
     const auto parent = last ? last->parent() : nullptr;

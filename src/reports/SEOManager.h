@@ -164,7 +164,7 @@ public:
     /// Fetches the selected image for the preview (see `imagePreviewRequest`); the body goes to
     /// `previewFinished` on the main thread, empty on any failure, also after a time-out.
     void imagesDoubleClick();
-    /// The preview request: GET, the fixed User-Agent, no cookies, a Referer of the page that
+    /// The preview request: GET, the fixed User-Agent, a Referer of the page that
     /// holds the image's last inbound occurrence when that page has a URL; the transport sets
     /// Host from the URL (with its port).
     static platform::UrlRequest imagePreviewRequest(const CrwlUrl& image, double timeoutSeconds);

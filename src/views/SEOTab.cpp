@@ -55,6 +55,7 @@ SEOTab::SEOTab(SEOManager& manager, platform::UserDefaults& defaults, Pasteboard
         auto* table = named(new crawlmereTableView(m_tabs), name);
         table->setTableColumns(columns);
         table->setDataSource(&m_manager);
+        table->setColumnWidth(0, 320);
         const int index = m_tabs->addTab(table, title);
         m_tabs->tabBar()->setTabData(index, identifier);
         return table;
@@ -102,6 +103,8 @@ SEOTab::SEOTab(SEOManager& manager, platform::UserDefaults& defaults, Pasteboard
     metaDataColumnsButton->setObjectName(QStringLiteral("metaDataColumnManagerButton"));
     controls->addWidget(pageColumnsButton);
     controls->addWidget(metaDataColumnsButton);
+    // Each "Columns" pop-up shows with its own table.
+    metaDataColumnsButton->hide();
 
     auto* actions = new QHBoxLayout;
     const auto button = [this, actions](const QString& title, const char* name, auto action) {
@@ -156,7 +159,12 @@ SEOTab::SEOTab(SEOManager& manager, platform::UserDefaults& defaults, Pasteboard
     manager.setSelectedTab(SEOManager::kPagesTab);
 
     connect(m_tabs, &QTabWidget::currentChanged, this,
-        [this](int index) { m_manager.setSelectedTab(m_tabs->tabBar()->tabData(index).toString()); });
+        [this, pageColumnsButton, metaDataColumnsButton](int index) {
+            const QString identifier = m_tabs->tabBar()->tabData(index).toString();
+            m_manager.setSelectedTab(identifier);
+            pageColumnsButton->setVisible(identifier == SEOManager::kPagesTab);
+            metaDataColumnsButton->setVisible(identifier == SEOManager::kMetaDataTab);
+        });
     connect(m_filter, &QComboBox::activated, this,
         [this](int index) { m_manager.handleSwitch(m_filter->itemData(index).toInt()); });
     connect(m_search, &QLineEdit::textChanged, this, [this](const QString& text) { m_manager.setSearchText(text); });

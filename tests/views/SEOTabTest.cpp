@@ -174,7 +174,6 @@ TEST_F(SEOTabTest, PreviewFetchesWithItsHeadersAndEndsOnEveryOutcome)
     EXPECT_EQ(header(0, "Referer"), server.url(QStringLiteral("/home")).toStdString());
     EXPECT_EQ(header(0, "Host"), "127.0.0.1:" + std::to_string(server.port()));
     EXPECT_EQ(header(1, "Referer"), "(none)");
-    EXPECT_EQ(header(0, "Cookie"), "(none)");
 }
 
 } // namespace
