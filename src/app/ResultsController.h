@@ -59,6 +59,7 @@ class SitemapTab;
 namespace crawlmere::app {
 
 class MainWindow;
+class SitemapReportActions;
 
 /// Made by the main interface with the window, the hub, the site store and the shell services;
 /// the application delegate forwards the hub's notifications and its start-up steps here. The
@@ -177,6 +178,7 @@ private:
     QList<std::shared_ptr<CrwlDataObject>> m_occurrences;
     std::unique_ptr<sitemap::SitemapManager> m_sitemap;
     QPointer<views::SitemapTab> m_sitemapTab;
+    std::unique_ptr<SitemapReportActions> m_sitemapActions;
     std::unique_ptr<reports::CrwlInsecureDataSource> m_insecure;
     QPointer<views::InsecureContentWindow> m_insecureWindow;
     archive::ArchiveExportController* m_archiveExport = nullptr;

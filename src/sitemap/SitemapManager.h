@@ -77,6 +77,8 @@ public:
 
     // ----- wiring -----
     void setObserver(SitemapManagerObserver observer) { m_observer = std::move(observer); }
+    /// The observer in place, for windows that add their own hooks beside the tab's.
+    SitemapManagerObserver& observer() { return m_observer; }
     /// The tables whose values and edits this manager answers (null: none).
     void setTables(TableView* sitemapTable, TableView* excludedTable);
     /// Receives the rule of a table edit (`ConfigManager::addThisSitemapRule`).
