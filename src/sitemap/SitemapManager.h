@@ -221,7 +221,7 @@ public:
     void exportAsDotMenuItem();
     /// The graph text through a save panel of type "dot".
     void exportAsDot();
-    /// `url` without its scheme and host when it parses and has a path beyond the root.
+    /// `url` without its scheme, host and port when it parses and has a path beyond the root.
     static QString stripHost(const QString& url);
     const QString& sitemapLocation() const { return m_sitemapLocation; }
 

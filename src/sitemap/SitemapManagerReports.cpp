@@ -178,7 +178,10 @@ QString SitemapManager::stripHost(const QString& url)
     const QUrl parsed(url, QUrl::TolerantMode);
     if (!parsed.isValid() || parsed.scheme().isEmpty() || parsed.host().isEmpty())
         return url;
-    const qsizetype n = parsed.host().size() + parsed.scheme().size() + 3;
+    // scheme "://" host, and ":port" when the URL names one, so a page is named by its path.
+    qsizetype n = parsed.host().size() + parsed.scheme().size() + 3;
+    if (parsed.port() != -1)
+        n += 1 + QString::number(parsed.port()).size();
     return n < url.size() - 1 ? url.mid(n) : url;
 }
 
