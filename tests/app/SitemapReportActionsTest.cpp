@@ -2,10 +2,10 @@
 // Graphviz export, the CSV export, and the upload sheet.
 #include "app/SitemapReportActions.h"
 
-#include "app/FileDialogSavePanel.h"
 #include "app/MainInterface.h"
 #include "app/MainWindow.h"
 #include "app/ResultsController.h"
+#include "app/SavePanelAnswer.h"
 #include "app/StatusLineField.h"
 #include "engine/RecordingShellServices.h"
 #include "platform/UserDefaults.h"
@@ -20,11 +20,11 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QTemporaryDir>
-#include <QTimer>
 
 #include <gtest/gtest.h>
 
 namespace app = crawlmere::app;
+using crawlmere::test::answerSavePanelWith;
 
 namespace {
 
@@ -35,23 +35,6 @@ bool waitUntil(const std::function<bool()>& done, int ms = 30000)
     while (!done() && clock.elapsed() < ms)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
     return done();
-}
-
-/// Types `path` into the save panel once it shows, and accepts it.
-void answerSavePanelWith(const QString& path)
-{
-    auto* timer = new QTimer;
-    timer->setInterval(10);
-    QObject::connect(timer, &QTimer::timeout, [timer, path] {
-        QWidget* modal = QApplication::activeModalWidget();
-        if (!modal || modal->objectName() != app::FileDialogSavePanel::kDialogName)
-            return;
-        timer->stop();
-        timer->deleteLater();
-        modal->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->setText(path);
-        static_cast<QDialog*>(modal)->accept();
-    });
-    timer->start();
 }
 
 QByteArray contentsOf(const QString& path)
