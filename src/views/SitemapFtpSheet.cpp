@@ -35,6 +35,7 @@ SitemapFtpSheet::SitemapFtpSheet(sitemap::SitemapManager& manager, std::function
     setObjectName(QStringLiteral("ftpDialog"));
     setWindowTitle(tr("Upload sitemap"));
     setWindowModality(Qt::WindowModal);
+    setMinimumWidth(380);
 
     m_server = field(this, "ftpserver");
     m_server->setPlaceholderText(tr("ftp.example.com"));
