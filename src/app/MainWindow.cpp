@@ -279,6 +279,10 @@ void MainWindow::buildMenus(const QString& quitTitle, const QString& aboutTitle)
     for (const auto& [name, title] : { std::pair { "exportAsHTMLMenuItem", QT_TR_NOOP("Export as HTML…") },
              std::pair { "exportAsCSVMenuItem", QT_TR_NOOP("Export as CSV…") },
              std::pair { "exportXMLMenuItem", QT_TR_NOOP("Export XML Sitemap…") },
+             std::pair { "exportSitemapAsCSVMenuItem", QT_TR_NOOP("Export Sitemap as CSV…") },
+             std::pair { "exportSitemapAsHTMLMenuItem", QT_TR_NOOP("Export Sitemap as HTML…") },
+             std::pair { "exportAsDotMenuItem", QT_TR_NOOP("Export Sitemap as Graphviz…") },
+             std::pair { "beginFTPDialogMenuItem", QT_TR_NOOP("Upload Sitemap by FTP…") },
              std::pair { "exportImageXMLMenuItem", QT_TR_NOOP("Export Image Sitemap…") },
              std::pair { "exportInsecureAsCSVMenuItem", QT_TR_NOOP("Export Insecure Content as CSV…") },
              std::pair { "exportInsecureAsHTMLMenuItem", QT_TR_NOOP("Export Insecure Content as HTML…") } }) {

@@ -5,6 +5,7 @@
 #include "app/MainToolBar.h"
 #include "app/MainWindow.h"
 #include "app/SEOResults.h"
+#include "app/SitemapReportActions.h"
 #include "app/StatusLineField.h"
 #include "archive/ArchiveExportController.h"
 #include "engine/CrwlLinkInstance.h"
@@ -326,6 +327,7 @@ void ResultsController::buildSitemapTab()
     m_sitemapTab->setObjectName(QStringLiteral("sitemapTabViewItem"));
     m_window.mainTabView()->addTabViewItem(m_sitemapTab, tr("Sitemap"), QStringLiteral("5"));
     m_tabs->setReportDataSource(5, m_sitemap.get());
+    m_sitemapActions = std::make_unique<SitemapReportActions>(m_window, *m_sitemap, m_configManager, m_prompts);
 }
 
 void ResultsController::populateReports()

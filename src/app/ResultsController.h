@@ -60,6 +60,7 @@ namespace crawlmere::app {
 
 class MainWindow;
 class SEOResults;
+class SitemapReportActions;
 
 /// Made by the main interface with the window, the hub, the site store and the shell services;
 /// the application delegate forwards the hub's notifications and its start-up steps here. The
@@ -180,6 +181,7 @@ private:
     QList<std::shared_ptr<CrwlDataObject>> m_occurrences;
     std::unique_ptr<sitemap::SitemapManager> m_sitemap;
     QPointer<views::SitemapTab> m_sitemapTab;
+    std::unique_ptr<SitemapReportActions> m_sitemapActions;
     std::unique_ptr<reports::CrwlInsecureDataSource> m_insecure;
     std::unique_ptr<SEOResults> m_seo;
     QPointer<views::InsecureContentWindow> m_insecureWindow;

@@ -45,6 +45,43 @@ qsizetype startOfLastComponent(const QString& fixed)
     return slash < 0 ? 0 : slash + 1;
 }
 
+// The character reference of a character the markup escapes write, or null.
+QLatin1StringView markupReference(QChar c, bool apostrophe)
+{
+    switch (c.unicode()) {
+    case u'&':
+        return QLatin1StringView("&amp;");
+    case u'<':
+        return QLatin1StringView("&lt;");
+    case u'>':
+        return QLatin1StringView("&gt;");
+    case u'"':
+        return QLatin1StringView("&quot;");
+    case u'\'':
+        return apostrophe ? QLatin1StringView("&apos;") : QLatin1StringView();
+    }
+    return QLatin1StringView();
+}
+
+QString markupEscaped(const QString& text, bool apostrophe)
+{
+    qsizetype i = 0;
+    while (i < text.size() && markupReference(text.at(i), apostrophe).isNull())
+        ++i;
+    if (i == text.size())
+        return text;
+    QString escaped = text.left(i);
+    escaped.reserve(text.size() + 16);
+    for (; i < text.size(); ++i) {
+        const QLatin1StringView reference = markupReference(text.at(i), apostrophe);
+        if (reference.isNull())
+            escaped += text.at(i);
+        else
+            escaped += reference;
+    }
+    return escaped;
+}
+
 // Position of the "." that starts the extension in a fixed string, or -1.
 qsizetype extensionDot(const QString& fixed)
 {
@@ -56,6 +93,10 @@ qsizetype extensionDot(const QString& fixed)
 }
 
 } // namespace
+
+QString htmlEscaped(const QString& text) { return markupEscaped(text, /*apostrophe=*/false); }
+
+QString xmlEscaped(const QString& text) { return markupEscaped(text, /*apostrophe=*/true); }
 
 std::optional<QString> removingPercentEncoding(QStringView text)
 {

@@ -23,6 +23,11 @@ bool hasSuffixCaseInsensitive(QStringView text, QStringView suffix);
 
 /// Removes white space and line breaks (ASCII and Unicode separators) at both ends.
 QString trimmingWhitespaceAndNewlines(const QString& text);
+/// `text` with &, <, > and " as character references, for HTML text and quoted attribute
+/// values; a text without them comes back as it is (shared, not copied).
+QString htmlEscaped(const QString& text);
+/// As `htmlEscaped`, and ' as "&apos;" too, for XML values.
+QString xmlEscaped(const QString& text);
 /// Decodes the five named XML entities (&amp; &lt; &gt; &quot; &apos;) and numeric character
 /// references (&#38; &#x26;); an unknown entity or a reference to no character stays as written.
 QString decodingXmlEntities(const QString& text);

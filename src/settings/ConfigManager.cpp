@@ -593,6 +593,12 @@ void ConfigManager::setCrawlsSinglePage(bool on)
     m_dirty = true;
 }
 
+void ConfigManager::setCurrentSettingsValues(const QVariantMap& values)
+{
+    m_current.insert(values);
+    m_dirty = true;
+}
+
 void ConfigManager::setArchiveSaveLocation(const QString& path)
 {
     if (path.isNull())

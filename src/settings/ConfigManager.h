@@ -168,6 +168,8 @@ public:
     void setStatusForCurrentSite(const QString& status);
     bool setNameIfStillDefault(const QString& name);
     void setCrawlsSinglePage(bool on);
+    /// The keys of `values` into the selected site's working copy, marked changed.
+    void setCurrentSettingsValues(const QVariantMap& values);
     void setArchiveSaveLocation(const QString& path);
     /// The archive folder of the site `siteId` (the scanned one, selected or not); an unknown
     /// identifier changes nothing.

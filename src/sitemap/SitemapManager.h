@@ -77,6 +77,8 @@ public:
 
     // ----- wiring -----
     void setObserver(SitemapManagerObserver observer) { m_observer = std::move(observer); }
+    /// The observer in place, for windows that add their own hooks beside the tab's.
+    SitemapManagerObserver& observer() { return m_observer; }
     /// The tables whose values and edits this manager answers (null: none).
     void setTables(TableView* sitemapTable, TableView* excludedTable);
     /// Receives the rule of a table edit (`ConfigManager::addThisSitemapRule`).
@@ -219,7 +221,7 @@ public:
     void exportAsDotMenuItem();
     /// The graph text through a save panel of type "dot".
     void exportAsDot();
-    /// `url` without its scheme and host when it parses and has a path beyond the root.
+    /// `url` without its scheme, host and port when it parses and has a path beyond the root.
     static QString stripHost(const QString& url);
     const QString& sitemapLocation() const { return m_sitemapLocation; }
 

@@ -7,14 +7,13 @@
 #include "platform/Log.h"
 #include "platform/Paths.h"
 #include "platform/SavePanel.h"
+#include "platform/TextFile.h"
 #include "platform/UserDefaults.h"
 #include "sitemap/SitemapXmlWriter.h"
-#include "sitemap/detail/SaveText.h"
 
 #include <QDate>
 #include <QDir>
 #include <QFileInfo>
-#include <QSaveFile>
 
 namespace crawlmere::sitemap {
 
@@ -56,8 +55,8 @@ QStringList SitemapManager::getXMLSitemap(bool imageSitemap)
 bool SitemapManager::writeDocuments(const QStringList& documents, const QString& location, const QString& folder)
 {
     if (documents.size() == 1) {
-        if (const auto failure = detail::saveText(location, documents.constFirst())) {
-            logLine(0, writeFailure(QStringLiteral("Error writing xml"), *failure));
+        if (QString failure; !platform::saveTextAtomically(location, documents.constFirst(), &failure)) {
+            logLine(0, writeFailure(QStringLiteral("Error writing xml"), failure));
             return false;
         }
         logLine(3, QStringLiteral("successfully written: %1").arg(location));
@@ -70,16 +69,16 @@ bool SitemapManager::writeDocuments(const QStringList& documents, const QString&
     for (qsizetype i = 0; i < documents.size(); ++i) {
         const QString name = QStringLiteral("%1-%2.xml").arg(base).arg(i + 1);
         names.append(name);
-        if (const auto failure = detail::saveText(QDir(folder).filePath(name), documents.at(i))) {
-            logLine(0, writeFailure(QStringLiteral("Error writing xml"), *failure));
+        if (QString failure; !platform::saveTextAtomically(QDir(folder).filePath(name), documents.at(i), &failure)) {
+            logLine(0, writeFailure(QStringLiteral("Error writing xml"), failure));
             written = false;
         }
     }
     // Readers take only absolute addresses in an index: the files are named under the site's root.
     const QString root = SitemapXmlWriter::siteRoot(m_crawlSettings.value(QStringLiteral("startingUrl")).toString());
     const QString index = SitemapXmlWriter::sitemapIndex(names, root, QDate::currentDate());
-    if (const auto failure = detail::saveText(location, index)) {
-        logLine(1, writeFailure(QStringLiteral("Error writing xml index file"), *failure));
+    if (QString failure; !platform::saveTextAtomically(location, index, &failure)) {
+        logLine(1, writeFailure(QStringLiteral("Error writing xml index file"), failure));
         written = false;
     }
     return written;

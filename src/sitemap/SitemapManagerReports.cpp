@@ -7,8 +7,9 @@
 #include "platform/Dispatch.h"
 #include "platform/Log.h"
 #include "platform/SavePanel.h"
+#include "platform/Strings.h"
+#include "platform/TextFile.h"
 #include "platform/UserDefaults.h"
-#include "sitemap/detail/SaveText.h"
 
 #include <QSet>
 #include <QUrl>
@@ -28,7 +29,8 @@ const QString kIndent = QStringLiteral("&nbsp;&nbsp;&nbsp;&nbsp;");
 QString linkLine(const CrwlUrl& page)
 {
     return QStringLiteral("<a href = \"%1\">%2</a><br />\n")
-        .arg(CrwlUrl::forceTrimHash(page.finalURLString()).toHtmlEscaped(), page.getLinkpagetitle().toHtmlEscaped());
+        .arg(platform::strings::htmlEscaped(CrwlUrl::forceTrimHash(page.finalURLString())),
+            platform::strings::htmlEscaped(page.getLinkpagetitle()));
 }
 
 QString htmlDocument(const QString& body)
@@ -128,7 +130,7 @@ void SitemapManager::saveReportOnMain(QString text, const QString& fileType)
         const auto chosen = m_savePanel->runModal(request);
         if (!chosen)
             return;
-        if (detail::saveText(*chosen, text))
+        if (!platform::saveTextAtomically(*chosen, text))
             logLine(1, QStringLiteral("Unsuccessful exporting data to %1\n").arg(*chosen));
         else
             logLine(2, QStringLiteral("Successful saving data to %1\n").arg(*chosen));
@@ -178,7 +180,10 @@ QString SitemapManager::stripHost(const QString& url)
     const QUrl parsed(url, QUrl::TolerantMode);
     if (!parsed.isValid() || parsed.scheme().isEmpty() || parsed.host().isEmpty())
         return url;
-    const qsizetype n = parsed.host().size() + parsed.scheme().size() + 3;
+    // scheme "://" host, and ":port" when the URL names one, so a page is named by its path.
+    qsizetype n = parsed.host().size() + parsed.scheme().size() + 3;
+    if (parsed.port() != -1)
+        n += 1 + QString::number(parsed.port()).size();
     return n < url.size() - 1 ? url.mid(n) : url;
 }
 

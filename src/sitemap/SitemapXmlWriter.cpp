@@ -4,6 +4,7 @@
 
 #include "engine/CrwlLinkInstance.h"
 #include "engine/CrwlUrl.h"
+#include "platform/Strings.h"
 #include "platform/Url.h"
 
 #include <QSet>
@@ -205,42 +206,7 @@ QString SitemapXmlWriter::siteRoot(const QString& startingUrl)
     return root + QLatin1Char('/');
 }
 
-QString SitemapXmlWriter::escapedValue(const QString& value)
-{
-    qsizetype i = 0;
-    for (; i < value.size(); ++i) {
-        const QChar c = value.at(i);
-        if (c == u'&' || c == u'<' || c == u'>' || c == u'"' || c == u'\'')
-            break;
-    }
-    if (i == value.size())
-        return value;
-    QString escaped = value.left(i);
-    escaped.reserve(value.size() + 16);
-    for (; i < value.size(); ++i) {
-        const QChar c = value.at(i);
-        switch (c.unicode()) {
-        case u'&':
-            escaped += QLatin1String("&amp;");
-            break;
-        case u'<':
-            escaped += QLatin1String("&lt;");
-            break;
-        case u'>':
-            escaped += QLatin1String("&gt;");
-            break;
-        case u'"':
-            escaped += QLatin1String("&quot;");
-            break;
-        case u'\'':
-            escaped += QLatin1String("&apos;");
-            break;
-        default:
-            escaped += c;
-        }
-    }
-    return escaped;
-}
+QString SitemapXmlWriter::escapedValue(const QString& value) { return platform::strings::xmlEscaped(value); }
 
 QString SitemapXmlWriter::depthPriority(qint64 distanceFromHome)
 {

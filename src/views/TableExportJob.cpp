@@ -3,9 +3,9 @@
 
 #include "platform/Dispatch.h"
 #include "platform/Log.h"
+#include "platform/TextFile.h"
 #include "views/TableExportWriter.h"
 
-#include <QSaveFile>
 #include <QUrl>
 
 #include <memory>
@@ -27,11 +27,9 @@ QByteArray TableExportJob::build(const TableExportSnapshot& snapshot, Format for
 
 std::optional<QString> TableExportJob::writeAtomically(const QString& path, const QByteArray& bytes)
 {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return file.errorString();
-    if (file.write(bytes) != bytes.size() || !file.commit())
-        return file.errorString();
+    QString error;
+    if (!crawlmere::platform::saveBytesAtomically(path, bytes, &error))
+        return error;
     return std::nullopt;
 }
 

@@ -3,6 +3,7 @@
 
 #include "engine/TableView.h"
 #include "engine/qfDataSource.h"
+#include "platform/Strings.h"
 #include "views/TableExportSnapshot.h"
 
 namespace {
@@ -111,36 +112,4 @@ QString TableExportWriter::truncateURLByAddingElipsisInMiddle(const QString& tex
     return QStringLiteral("%1...%2").arg(text.left(kHeadLength), text.right(kTailLength));
 }
 
-QString TableExportWriter::htmlEscaped(const QString& text)
-{
-    qsizetype i = 0;
-    for (; i < text.size(); ++i) {
-        const QChar c = text.at(i);
-        if (c == u'&' || c == u'<' || c == u'>' || c == u'"')
-            break;
-    }
-    if (i == text.size())
-        return text;
-    QString escaped = text.left(i);
-    escaped.reserve(text.size() + 16);
-    for (; i < text.size(); ++i) {
-        const QChar c = text.at(i);
-        switch (c.unicode()) {
-        case u'&':
-            escaped += QStringLiteral("&amp;");
-            break;
-        case u'<':
-            escaped += QStringLiteral("&lt;");
-            break;
-        case u'>':
-            escaped += QStringLiteral("&gt;");
-            break;
-        case u'"':
-            escaped += QStringLiteral("&quot;");
-            break;
-        default:
-            escaped += c;
-        }
-    }
-    return escaped;
-}
+QString TableExportWriter::htmlEscaped(const QString& text) { return crawlmere::platform::strings::htmlEscaped(text); }

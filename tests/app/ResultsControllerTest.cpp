@@ -5,6 +5,7 @@
 #include "app/MainTabView.h"
 #include "app/MainWindow.h"
 #include "app/SEOResults.h"
+#include "app/SavePanelAnswer.h"
 #include "app/StatusLineField.h"
 #include "archive/ArchiveExportController.h"
 #include "engine/RecordingShellServices.h"
@@ -48,6 +49,7 @@
 
 using crawlmere::platform::UserDefaults;
 namespace app = crawlmere::app;
+using crawlmere::test::answerSavePanelWith;
 
 namespace {
 
@@ -63,23 +65,6 @@ bool waitUntil(const std::function<bool()>& done, int ms = 30000)
         QThread::msleep(2);
     }
     return done();
-}
-
-/// Types `path` into the save panel once it shows, and accepts it.
-void answerSavePanelWith(const QString& path)
-{
-    auto* timer = new QTimer;
-    timer->setInterval(10);
-    QObject::connect(timer, &QTimer::timeout, [timer, path] {
-        QWidget* modal = QApplication::activeModalWidget();
-        if (!modal || modal->objectName() != app::FileDialogSavePanel::kDialogName)
-            return;
-        timer->stop();
-        timer->deleteLater();
-        modal->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->setText(path);
-        static_cast<QDialog*>(modal)->accept();
-    });
-    timer->start();
 }
 
 /// A home page linking to 30 pages that each take 150 ms, and a missing page. Counts requests.

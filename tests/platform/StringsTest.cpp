@@ -91,3 +91,16 @@ TEST(Strings, RangeIsWithinCodeOfLooksForTheNearestAngleBracket)
     EXPECT_TRUE(strings::rangeIsWithinCodeOf(0, 1, u"a b>"));
     EXPECT_FALSE(strings::rangeIsWithinCodeOf(0, 0, u""));
 }
+
+TEST(Strings, MarkupEscapesWriteReferencesAndKeepEverythingElse)
+{
+    const QString title = QStringLiteral("<script>alert('x & \"y\"')</script> é");
+    EXPECT_EQ(strings::htmlEscaped(title),
+        "&lt;script&gt;alert('x &amp; &quot;y&quot;')&lt;/script&gt; é");
+    EXPECT_EQ(strings::xmlEscaped(title),
+        "&lt;script&gt;alert(&apos;x &amp; &quot;y&quot;&apos;)&lt;/script&gt; é");
+    EXPECT_EQ(strings::htmlEscaped(QStringLiteral("plain")), "plain");
+    EXPECT_EQ(strings::xmlEscaped(QString()), "");
+    // Escaping twice escapes the ampersands of the first pass.
+    EXPECT_EQ(strings::htmlEscaped(strings::htmlEscaped(QStringLiteral("&"))), "&amp;amp;");
+}

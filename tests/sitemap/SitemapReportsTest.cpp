@@ -174,6 +174,8 @@ TEST_F(SitemapReportsTest, StripHostKeepsTheRootAndNonUrls)
 {
     EXPECT_EQ(SitemapManager::stripHost("http://127.0.0.1/"), "http://127.0.0.1/");
     EXPECT_EQ(SitemapManager::stripHost("https://127.0.0.1/a/b?q=1"), "/a/b?q=1");
+    EXPECT_EQ(SitemapManager::stripHost("http://127.0.0.1:8080/a"), "/a");
+    EXPECT_EQ(SitemapManager::stripHost("http://127.0.0.1:8080/"), "http://127.0.0.1:8080/");
     EXPECT_EQ(SitemapManager::stripHost("not a url"), "not a url");
 }
 

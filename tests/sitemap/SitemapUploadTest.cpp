@@ -132,6 +132,20 @@ TEST_F(SitemapUploadTest, FailuresShowTheUnsuccessfulAlertWithCurlsCode)
     EXPECT_EQ(busy, 0);
 }
 
+TEST_F(SitemapUploadTest, TlsServerTakesTheUploadOnlyWithPeerChecksSkipped)
+{
+    FtpTestServer server(FtpTestServer::Security::Tls);
+    ASSERT_NE(server.port(), 0);
+    settings(server, QStringLiteral("127.0.0.1"), QStringLiteral("secret"), /*tls=*/true);
+    // The certificate is self-signed: refused before the password goes out.
+    EXPECT_EQ(exportAndUpload(), "ftp unsuccessful|ftp error: exit code: 60\n");
+    EXPECT_EQ(server.commandLog().count(QStringLiteral("PASS")), 0);
+
+    defaults.setObject(QStringLiteral("-k"), QStringLiteral("TLSArg"));
+    EXPECT_EQ(exportAndUpload(), "ftp successful|ftp of sitemap.xml sucessful\n");
+    EXPECT_EQ(bytesOf(QDir(server.root()).filePath(QStringLiteral("sitemap.xml"))), bytesOf(manager.sitemapLocation()));
+}
+
 TEST(FtpUploadUrl, PortAndTrimmedDirectory)
 {
     FtpUploadRequest request;

@@ -9,10 +9,14 @@
 namespace crawlmere::test {
 
 /// Starts on construction on a free port; stops on destruction. One user "user" with the
-/// password "secret" may write into `root()`. Main thread only.
+/// password "secret" may write into `root()`. With `Security::Tls` the server holds a
+/// self-signed certificate made at start and requires TLS on the control and data connections
+/// (explicit FTPS). Main thread only.
 class FtpTestServer {
 public:
-    FtpTestServer();
+    enum class Security { Plain, Tls };
+
+    explicit FtpTestServer(Security security = Security::Plain);
     ~FtpTestServer();
     FtpTestServer(const FtpTestServer&) = delete;
     FtpTestServer& operator=(const FtpTestServer&) = delete;

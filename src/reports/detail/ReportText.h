@@ -1,15 +1,13 @@
-// Text helpers shared by the report exports: HTML escaping and the atomic UTF-8 save.
+// Text helpers of the report exports: HTML escaping and the atomic UTF-8 save, shared with the
+// other exports through the platform layer.
 #pragma once
 
-#include <QString>
+#include "platform/Strings.h"
+#include "platform/TextFile.h"
 
 namespace crawlmere::reports::detail {
 
-/// `text` with &, <, > and " replaced by their entities, for HTML text and attribute values.
-QString htmlEscaped(const QString& text);
-
-/// Writes `text` as UTF-8 to `path` atomically (the old file stays whole on failure). On failure
-/// answers false and, when `error` is given, the reason.
-bool saveTextAtomically(const QString& path, const QString& text, QString* error = nullptr);
+using platform::saveTextAtomically;
+using platform::strings::htmlEscaped;
 
 } // namespace crawlmere::reports::detail

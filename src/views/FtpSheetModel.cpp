@@ -1,0 +1,95 @@
+// What the sitemap upload sheet does, without a widget.
+#include "views/FtpSheetModel.h"
+
+#include "sitemap/SitemapManager.h"
+
+namespace crawlmere::views {
+
+namespace {
+
+const QString kServer = QStringLiteral("ftpserver");
+const QString kPort = QStringLiteral("ftpport");
+const QString kDirectory = QStringLiteral("ftpdirectory");
+const QString kUser = QStringLiteral("ftpusername");
+const QString kPassword = QStringLiteral("ftppassword");
+const QString kUsesTls = QStringLiteral("ftpUsesTLS");
+
+} // namespace
+
+FtpSheetFields FtpSheetFields::fromSettings(const QVariantMap& settings)
+{
+    FtpSheetFields fields;
+    fields.server = settings.value(kServer).toString();
+    fields.port = settings.value(kPort).toString();
+    fields.directory = settings.value(kDirectory).toString();
+    fields.user = settings.value(kUser).toString();
+    fields.password = settings.value(kPassword).toString();
+    fields.usesTls = settings.value(kUsesTls).toBool();
+    return fields;
+}
+
+void FtpSheetFields::applyTo(QVariantMap& settings) const
+{
+    settings.insert(toSettings());
+}
+
+QVariantMap FtpSheetFields::toSettings() const
+{
+    return { { kServer, server }, { kPort, port }, { kDirectory, directory }, { kUser, user },
+        { kPassword, password }, { kUsesTls, usesTls } };
+}
+
+FtpSheetModel::FtpSheetModel(sitemap::SitemapManager& manager, std::function<void(const QVariantMap&)> store)
+    : m_manager(manager)
+    , m_store(std::move(store))
+{
+}
+
+void FtpSheetModel::beginFTPDialog()
+{
+    if (m_state != State::Hidden)
+        return;
+    m_state = State::Shown;
+    if (m_display.show)
+        m_display.show(FtpSheetFields::fromSettings(m_manager.crawlSettings()));
+}
+
+void FtpSheetModel::theSheetOK(const FtpSheetFields& fields)
+{
+    if (m_state != State::Shown)
+        return;
+    if (m_store)
+        m_store(fields.toSettings());
+    QVariantMap settings = m_manager.crawlSettings();
+    fields.applyTo(settings);
+    m_manager.setCrawlSettings(settings);
+    m_state = State::Uploading;
+    m_manager.transferFiles();
+    if (!m_manager.ftpInProgress()) {
+        end(1);
+        return;
+    }
+    if (m_display.showBusy)
+        m_display.showBusy();
+}
+
+void FtpSheetModel::theSheetCancel()
+{
+    if (m_state == State::Shown)
+        end(0);
+}
+
+void FtpSheetModel::uploadBusy(bool busy)
+{
+    if (!busy && m_state == State::Uploading)
+        end(1);
+}
+
+void FtpSheetModel::end(int code)
+{
+    m_state = State::Hidden;
+    if (m_display.end)
+        m_display.end(code);
+}
+
+} // namespace crawlmere::views

@@ -1,0 +1,116 @@
+// The sitemap upload sheet: opened by an export, OK uploading to a loopback FTP server while the
+// sheet shows it is busy, the result alert after the sheet has gone; Cancel and an empty server.
+#include "views/SitemapFtpSheet.h"
+
+#include "engine/RecordingShellServices.h"
+#include "platform/UserDefaults.h"
+#include "sitemap/SitemapManager.h"
+#include "sitemap/SitemapTestSupport.h"
+#include "support/FtpTestServer.h"
+
+#include <QCheckBox>
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+using crawlmere::sitemap::SitemapManager;
+using crawlmere::test::FtpTestServer;
+using crawlmere::test::sitemapPage;
+using crawlmere::views::FtpSheetModel;
+using crawlmere::views::SitemapFtpSheet;
+
+namespace {
+
+class SitemapFtpSheetTest : public testing::Test {
+protected:
+    QTemporaryDir folder;
+    crawlmere::platform::UserDefaults defaults { folder.filePath(QStringLiteral("defaults.plist")) };
+    SitemapManager manager { defaults };
+    std::shared_ptr<RecordingPrompts> prompts = std::make_shared<RecordingPrompts>();
+    QList<QVariantMap> stored;
+    SitemapFtpSheet sheet { manager, [this](const QVariantMap& values) { stored.append(values); }, prompts,
+        nullptr };
+
+    QLineEdit* edit(const char* name) { return sheet.findChild<QLineEdit*>(QLatin1String(name)); }
+    QPushButton* button(const char* name) { return sheet.findChild<QPushButton*>(QLatin1String(name)); }
+    /// Runs the event loop until `done` or a minute has passed.
+    template <typename Predicate> bool waitFor(Predicate done)
+    {
+        const QDeadlineTimer deadline(60000);
+        while (!done() && !deadline.hasExpired())
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+        return done();
+    }
+};
+
+TEST_F(SitemapFtpSheetTest, OkUploadsTheExportWhileBusyThenAlerts)
+{
+    FtpTestServer server;
+    ASSERT_NE(server.port(), 0);
+    defaults.setObject(2, QStringLiteral("sitemapOptions"));
+    defaults.setObject(1, QStringLiteral("sitemapFilenameOptions"));
+    manager.setCrawlSettings({ { "ftpserver", "127.0.0.1" }, { "ftpport", QString::number(server.port()) },
+        { "ftpusername", "user" }, { "startingUrl", "http://127.0.0.1/" } });
+    manager.setCollection({ sitemapPage(QStringLiteral("http://127.0.0.1/"), 200, 0) });
+
+    // An export into the application folder opens the sheet with the site's settings.
+    manager.exportXML();
+    ASSERT_TRUE(waitFor([&] { return sheet.isVisible(); }));
+    EXPECT_EQ(sheet.windowModality(), Qt::WindowModal);
+    EXPECT_EQ(edit("ftpserver")->text(), "127.0.0.1");
+    EXPECT_EQ(edit("ftpusername")->text(), "user");
+    EXPECT_TRUE(edit("ftppassword")->text().isEmpty());
+
+    edit("ftppassword")->setText(QStringLiteral("secret"));
+    button("ftpOKButton")->click();
+    EXPECT_EQ(sheet.model().state(), FtpSheetModel::State::Uploading);
+    EXPECT_TRUE(sheet.isVisible());
+    EXPECT_FALSE(button("ftpOKButton")->isEnabled());
+    EXPECT_TRUE(sheet.findChild<QProgressBar*>(QStringLiteral("ftpProgress"))->isVisibleTo(&sheet));
+    sheet.reject(); // Escape while uploading: refused
+    EXPECT_TRUE(sheet.isVisible());
+
+    ASSERT_TRUE(waitFor([&] { return !prompts->alerts.isEmpty(); }));
+    EXPECT_FALSE(sheet.isVisible());
+    EXPECT_EQ(sheet.result(), 1);
+    EXPECT_EQ(prompts->alerts.constFirst().messageText, "ftp successful");
+    EXPECT_EQ(prompts->alerts.constFirst().informativeText, "ftp of sitemap.xml sucessful\n");
+    QFile sent(QDir(server.root()).filePath(QStringLiteral("sitemap.xml")));
+    ASSERT_TRUE(sent.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(sent.readAll().contains("<loc>http://127.0.0.1/</loc>"));
+    // The typed password reached the site's settings and the manager's copy.
+    ASSERT_EQ(stored.size(), 1);
+    EXPECT_EQ(stored.constFirst().value("ftppassword"), "secret");
+    EXPECT_EQ(manager.crawlSettings().value("ftppassword"), "secret");
+    EXPECT_EQ(manager.crawlSettings().value("startingUrl"), "http://127.0.0.1/");
+}
+
+TEST_F(SitemapFtpSheetTest, CancelEndsWithZeroAndAnEmptyServerEndsAtOnce)
+{
+    sheet.model().beginFTPDialog();
+    ASSERT_TRUE(sheet.isVisible());
+    button("ftpCancelButton")->click();
+    EXPECT_FALSE(sheet.isVisible());
+    EXPECT_EQ(sheet.result(), 0);
+    EXPECT_TRUE(stored.isEmpty());
+
+    sheet.model().beginFTPDialog();
+    sheet.findChild<QCheckBox*>(QStringLiteral("ftpUsesTLS"))->setChecked(true);
+    button("ftpOKButton")->click();
+    EXPECT_FALSE(sheet.isVisible());
+    EXPECT_EQ(sheet.result(), 1);
+    EXPECT_FALSE(manager.ftpInProgress());
+    EXPECT_EQ(stored.size(), 1);
+    EXPECT_EQ(manager.crawlSettings().value("ftpUsesTLS"), true);
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(prompts->alerts.isEmpty());
+}
+
+} // namespace
