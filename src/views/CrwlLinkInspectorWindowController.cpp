@@ -3,6 +3,7 @@
 #include "views/CrwlLinkInspectorWindowController.h"
 
 #include "engine/CrwlLinkInstance.h"
+#include "engine/CrwlStatusCodes.h"
 #include "engine/CrwlUrl.h"
 #include "engine/Z12Ara.h"
 #include "platform/Log.h"
@@ -390,11 +391,13 @@ void CrwlLinkInspectorWindowController::recheck()
 {
     if (!lcurl)
         return;
-    if (m_indicator) {
+    // Taking the target out of the counts posts a status change while it still has its old
+    // status: the indicator starts after that.
+    lcurl->recheckLink();
+    if (m_indicator && (lcurl->getStatus() == CrwlStatus::notYetChecked || lcurl->getStatus() == CrwlStatus::requestSent)) {
         m_indicator->setRange(0, 0);
         m_indicator->show();
     }
-    lcurl->recheckLink();
 }
 
 void CrwlLinkInspectorWindowController::markAsFixedMenuItem()
@@ -420,8 +423,13 @@ void CrwlLinkInspectorWindowController::shouldUpdateStatus()
     findChild<QLineEdit*>(QStringLiteral("inspectorRedir"))->setText(lcurl->getRedir());
     if (lcurl->getResponsetime() > 0)
         findChild<QLineEdit*>(QStringLiteral("inspectorResponseTime"))->setText(responseTimeText(lcurl->getResponsetime()));
-    m_indicator->setRange(0, 1);
-    m_indicator->hide();
+    // A recheck first puts the target back in the queue, which is itself a status change: the
+    // indicator goes on until the target has an answer.
+    const qint64 status = lcurl->getStatus();
+    if (status != CrwlStatus::notYetChecked && status != CrwlStatus::requestSent) {
+        m_indicator->setRange(0, 1);
+        m_indicator->hide();
+    }
 }
 
 void CrwlLinkInspectorWindowController::stopObserving()

@@ -41,7 +41,7 @@ class Pasteboard;
 /// "target" unless the target is internal HTML and the tab "warnings" while the default
 /// `htmlValidationEnabled` is off, and starts observing "CrwlUrlStatusUpdated": every such
 /// notification (whatever record it is about) refreshes the status, redirect and response time
-/// and stops the recheck indicator. Closing the window or destroying the controller stops the
+/// and stops the recheck indicator once the target is no longer waiting for its check. Closing the window or destroying the controller stops the
 /// observation.
 ///
 /// The actions on a chosen occurrence do nothing while none is chosen (`lastClickedOnPage` -1).
@@ -94,7 +94,7 @@ public:
     // Actions on the target.
     void visitLink();
     void inspectPage();
-    /// Starts `inspectorRecheckingIndicator` and has the target fetched again.
+    /// Has the target fetched again and starts `inspectorRecheckingIndicator` while it waits.
     void recheck();
     void markAsFixedMenuItem();
     void selectRedirectTab();
