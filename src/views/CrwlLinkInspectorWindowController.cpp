@@ -117,6 +117,10 @@ void CrwlLinkInspectorWindowController::buildWidgets()
     m_onPage = new LinkInspectorOnPageTable(this);
     m_onPage->setObjectName(QStringLiteral("inspectorOnPage"));
     m_onPage->setTableColumns(LinkInspectorContent::onPageColumns());
+    m_onPage->setColumnWidth(0, 260);
+    m_onPage->setColumnWidth(1, 160);
+    for (int column = 2; column < m_onPage->columnCount(); ++column)
+        m_onPage->setColumnWidth(column, 76);
     connect(m_onPage, &QTableWidget::itemSelectionChanged, this, [this] {
         const auto rows = m_onPage->selectionModel()->selectedRows();
         lastClickedOnPage = rows.isEmpty() ? -1 : rows.front().row();
