@@ -20,6 +20,7 @@
 #include "platform/UserDefaults.h"
 #include "settings/ConfigManager.h"
 #include "views/ArchiveFolderPanel.h"
+#include "views/InspectorWindows.h"
 
 #include <QAction>
 #include <QApplication>
@@ -267,6 +268,13 @@ void AppDelegate::applyToolbarItemIdentifiers(const QStringList& identifiers)
     ToolbarConfiguration::saveItemIdentifiers(m_defaults, shown);
     if (m_window)
         m_window->mainToolBar()->setItemIdentifiers(shown);
+}
+
+void AppDelegate::inspectPage(const std::shared_ptr<CrwlUrl>& page)
+{
+    platform::logLine(1, QStringLiteral("inspecting page"));
+    if (m_results && page)
+        m_results->inspectors().inspectPage(page);
 }
 
 } // namespace crawlmere::app

@@ -128,6 +128,9 @@ public:
     QTextBrowser* locateView() const { return m_locateView; }
     /// markThisUrlAsFixed: the hub marks `url` fixed, then every tab is refiltered.
     void markThisUrlAsFixed(const std::shared_ptr<CrwlUrl>& url);
+    /// inspectPage: logs "inspecting page" and opens a page inspector on `page` (kept while its
+    /// window is open). Nothing without a results controller or a page.
+    void inspectPage(const std::shared_ptr<CrwlUrl>& page);
 
     // ===== Menu titles and version ============================================================
     static QString getAboutMenuTitle();

@@ -26,6 +26,7 @@
 #include "platform/UserDefaults.h"
 #include "settings/ConfigManager.h"
 #include "views/ArchiveProgressSheet.h"
+#include "views/InspectorWindows.h"
 #include "views/SitesPane.h"
 #include "webrender/WebRenderSetup.h"
 #include "webrender/WebThumbGetterFactory.h"
@@ -112,6 +113,8 @@ MainInterface::MainInterface(platform::UserDefaults& defaults, std::shared_ptr<S
     m_results
         = new ResultsController(*m_window, m_hub, *m_configManager, m_prompts, m_urlOpener, m_savePanel, defaults);
     m_delegate->setResultsController(m_results);
+    m_results->inspectors().setLocateHandler([delegate = m_delegate.get()](const auto& occurrence) { delegate->locate(occurrence); });
+    m_results->inspectors().setMarkFixedHandler([delegate = m_delegate.get()](const auto& url) { delegate->markThisUrlAsFixed(url); });
     m_results->setArchiveExport(m_archiveExport.get());
     m_delegate->setUpdateWindowController(m_updateController.get());
     m_delegate->setUrlOpener(m_urlOpener);

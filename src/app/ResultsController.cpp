@@ -32,6 +32,7 @@
 #include "views/CrwlFlatViewDataSource.h"
 #include "views/FlatViewColumnManager.h"
 #include "views/InsecureContentWindow.h"
+#include "views/InspectorWindows.h"
 #include "views/LinkViewMenus.h"
 #include "views/Pasteboard.h"
 #include "views/ResultItemModel.h"
@@ -194,7 +195,8 @@ void ResultsController::buildByLinkView()
     CrwlByLinkDataSource::Hooks hooks;
     hooks.toClip = [](const QString& text) { views::Pasteboard::general().setString(text); };
     hooks.openUrl = [this](const platform::Url& url) { m_urlOpener->openURL(QUrl(url.toString())); };
-    // The link inspector opens here (kept in the retain array) once it is part of the program.
+    m_inspectors = std::make_unique<views::InspectorWindows>(*m_byLink, m_urlOpener);
+    hooks.inspect = [this](const std::shared_ptr<CrwlUrl>& record) { m_inspectors->inspect(record); };
     hooks.scrollRowToVisible
         = [this](qsizetype row) { m_byLinkView->scrollTo(m_byLinkView->model()->index(static_cast<int>(row), 0)); };
     m_byLink->setHooks(std::move(hooks));
@@ -248,6 +250,9 @@ void ResultsController::joinLinkViews()
     LinkViewMenus::attachByPage(*byPageView, *m_byPage);
     LinkViewMenus::attachByStatus(*byStatusView, *m_byStatus);
     LinkViewMenus::attachFlat(*flatView, *m_flat);
+    m_byPage->setOpener(m_inspectors.get());
+    m_byStatus->setOpener(m_inspectors.get());
+    m_flat->setOpener(m_inspectors.get());
     m_otherLinkViews = { byPageView, byStatusView, flatView };
 
     m_byPageColumns = std::make_shared<ByPageColumnManager>(&m_defaults);

@@ -53,6 +53,7 @@ class CrwlFlatViewDataSource;
 class ResultTabs;
 class ResultViewDelegate;
 class InsecureContentWindow;
+class InspectorWindows;
 class SitemapTab;
 } // namespace crawlmere::views
 
@@ -129,6 +130,8 @@ public:
     views::CrwlByStatusDataSource& byStatusDataSource() const { return *m_byStatus; }
     views::CrwlFlatViewDataSource& flatViewDataSource() const { return *m_flat; }
     ScanControl& scanControl() const { return *m_scanControl; }
+    /// Opens the link and page inspectors, the highlighter and the route for the four link views.
+    views::InspectorWindows& inspectors() const { return *m_inspectors; }
     views::ResultTabs& resultTabs() const { return *m_tabs; }
     sitemap::SitemapManager& sitemapManager() const { return *m_sitemap; }
     reports::CrwlInsecureDataSource& insecureDataSource() const { return *m_insecure; }
@@ -167,6 +170,7 @@ private:
     platform::UserDefaults& m_defaults;
     std::unique_ptr<CrwlByLinkDataSource> m_byLink;
     std::unique_ptr<views::ResultViewDelegate> m_byLinkDelegate;
+    std::unique_ptr<views::InspectorWindows> m_inspectors;
     std::shared_ptr<ByLinkColumnManager> m_byLinkColumns;
     std::unique_ptr<views::ResultTabs> m_tabs;
     std::unique_ptr<ScanControl> m_scanControl;

@@ -1,44 +1,114 @@
-// The link inspector: one link target's facts and its redirect chain, in one window.
+// The link inspector: one link target's facts, the pages it is on, its redirect chain and its
+// warnings, in one window.
 #pragma once
 
+#include "views/LinkInspectorContent.h"
+
+#include <QPointer>
 #include <QWidget>
 
+#include <functional>
 #include <memory>
 
+class CrwlLinkInstance;
 class CrwlUrl;
+class LinkInspectorColumnManager;
+class QLabel;
+class QPlainTextEdit;
+class QProgressBar;
 class QPushButton;
+class QTabWidget;
 class QTableWidget;
+
+namespace crawlmere::platform {
+class UrlOpener;
+}
 
 namespace crawlmere::views {
 
+class LinkInspectorOnPageTable;
 class Pasteboard;
 
 /// A window on one link target. Its widgets are made only by `windowDidLoad`, so a controller
-/// used without a window makes none. Facts (`inspectorLinkURL`, `inspectorStatus`,
-/// `inspectorRedir`, `inspectorPageTitle`, `inspectorTargetPageInboundCount`,
-/// `inspectorTargetMimeType`, `inspectorTimeStamp`, `inspectorResponseTime`), the
-/// `redirectButton` ("0" and disabled without redirects) and the `redirectTable` are filled
-/// from the record when the window loads. Main thread only.
+/// used without a window (the views' highlight and locate of one occurrence) makes none and
+/// observes nothing.
+///
+/// Loading fills the facts (`inspectorLinkURL`, `inspectorStatus`, `inspectorRedir`,
+/// `inspectorPageTitle`, `inspectorTargetPageInboundCount`, `inspectorTargetMimeType`,
+/// `inspectorTimeStamp`, `inspectorResponseTime`), the `redirectButton` ("0" and disabled
+/// without redirects), the `redirectTable`, the `warningsTextView` and the on-page table
+/// (`inspectorOnPage`), shows the notices and page parts the target calls for, removes the tab
+/// "target" unless the target is internal HTML and the tab "warnings" while the default
+/// `htmlValidationEnabled` is off, and starts observing "CrwlUrlStatusUpdated": every such
+/// notification (whatever record it is about) refreshes the status, redirect and response time
+/// and stops the recheck indicator once the target is no longer waiting for its check. Closing the window or destroying the controller stops the
+/// observation.
+///
+/// The actions on a chosen occurrence do nothing while none is chosen (`lastClickedOnPage` -1).
+/// Only the on-page table's selection chooses one. Main thread only.
 class CrwlLinkInspectorWindowController final : public QWidget {
     Q_OBJECT
 public:
-    /// `pasteboard` takes copied text (null: the general pasteboard).
-    explicit CrwlLinkInspectorWindowController(Pasteboard* pasteboard = nullptr, QWidget* parent = nullptr);
+    using OccurrenceHandler = std::function<void(const std::shared_ptr<CrwlLinkInstance>&)>;
+    using RecordHandler = std::function<void(const std::shared_ptr<CrwlUrl>&)>;
+
+    /// `pasteboard` takes copied text (null: the general pasteboard); `opener` opens pages in
+    /// the browser and the highlighter's copies (null: nothing is opened).
+    explicit CrwlLinkInspectorWindowController(Pasteboard* pasteboard = nullptr,
+        std::shared_ptr<platform::UrlOpener> opener = nullptr, QWidget* parent = nullptr);
+    ~CrwlLinkInspectorWindowController() override;
 
     static QString InspectorWindowTitle() { return QStringLiteral("Link Inspector"); }
 
-    /// The inspected target; set before `windowDidLoad`. Kept alive by the window.
+    /// The inspected target; set before `windowDidLoad`. Kept alive by the controller.
     void setLcurl(std::shared_ptr<CrwlUrl> target) { lcurl = std::move(target); }
     const std::shared_ptr<CrwlUrl>& getLcurl() const { return lcurl; }
 
-    /// Builds the widgets (once) and fills them from the target. Without a target: nothing.
+    /// Who shows the page inspector (`inspectPage`), the route to an occurrence (`locate`) and
+    /// marks a target fixed (`markAsFixedMenuItem`). Unset: those actions do nothing.
+    void setInspectPageHandler(RecordHandler handler) { inspectPageHandler = std::move(handler); }
+    void setLocateHandler(OccurrenceHandler handler) { locateHandler = std::move(handler); }
+    void setMarkFixedHandler(RecordHandler handler) { markFixedHandler = std::move(handler); }
+
+    /// Builds the widgets (once) and fills them from the target. Without a target, or one with
+    /// no URL: logged, nothing else.
     void windowDidLoad();
+    /// Stored, and selected at once when the window is loaded.
+    void selectTabAtIndex(int index);
+
+    /// Makes the on-page list every inbound occurrence of the target, in order, and answers it.
+    const LinkInspectorContent::OnPageList& getOnPageInstanceArrayNoUnique();
+    /// The on-page list, built (`LinkInspectorContent::onPageList`) when empty.
+    const LinkInspectorContent::OnPageList& getUniquedOnPageInstanceArray();
+    void setLastClickedOnPage(qint64 index) { lastClickedOnPage = index; }
+    qint64 getLastClickedOnPage() const { return lastClickedOnPage; }
+    /// The chosen occurrence; null (logged) when none is chosen or the index is past the list.
+    std::shared_ptr<CrwlLinkInstance> getSelectedInstance() const;
+
+    // Actions on the chosen occurrence.
+    void visitOnPage();
+    void copyOnPage();
+    void locate();
+    /// Has a `CrwlHighlighter` show the link marked on the chosen occurrence's page.
+    void highlight();
+    // Actions on the target.
+    void visitLink();
+    void inspectPage();
+    /// Has the target fetched again and starts `inspectorRecheckingIndicator` while it waits.
+    void recheck();
+    void markAsFixedMenuItem();
+    void selectRedirectTab();
     /// Puts the redirect table on the pasteboard, tab-separated; beeps when it has no rows.
     /// Answers whether anything was copied.
     bool copyRedirTableToClipboard();
+    /// The status refresh of every "CrwlUrlStatusUpdated".
+    void shouldUpdateStatus();
 
     QTableWidget* redirectTable() const { return m_redirectTable; }
     QPushButton* redirectButton() const { return m_redirectButton; }
+    LinkInspectorOnPageTable* onPageTable() const { return m_onPage; }
+    QTabWidget* tabView() const { return m_tabs; }
+    QProgressBar* recheckingIndicator() const { return m_indicator; }
 
 Q_SIGNALS:
     /// The window was closed by the user or `close()`.
@@ -49,11 +119,34 @@ protected:
 
 private:
     void buildWidgets();
+    void reloadOnPage();
+    void sortOnPage();
+    void removeTab(const QString& identifier);
+    void openInBrowser(const QString& url) const;
+    void stopObserving();
 
     Pasteboard* pasteboard = nullptr;
+    std::shared_ptr<platform::UrlOpener> urlOpener;
     std::shared_ptr<CrwlUrl> lcurl;
+    RecordHandler inspectPageHandler;
+    OccurrenceHandler locateHandler;
+    RecordHandler markFixedHandler;
+    qint64 lastClickedOnPage = -1;
+    int tabToSelectOnLoad = 0;
+    LinkInspectorContent::OnPageList uniquedOnPageInstanceArray;
+    bool observing = false;
+
+    QTabWidget* m_tabs = nullptr;
+    LinkInspectorOnPageTable* m_onPage = nullptr;
     QTableWidget* m_redirectTable = nullptr;
     QPushButton* m_redirectButton = nullptr;
+    QPushButton* m_inspectTarget = nullptr;
+    QProgressBar* m_indicator = nullptr;
+    QPlainTextEdit* m_warnings = nullptr;
+    QLabel* m_externalNotice = nullptr;
+    QLabel* m_badNotice = nullptr;
+    QLabel* m_pageTitleLabel = nullptr;
+    std::shared_ptr<LinkInspectorColumnManager> columnManager;
 };
 
 } // namespace crawlmere::views

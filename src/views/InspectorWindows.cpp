@@ -1,12 +1,14 @@
 // Opens the inspector windows the link views ask for and keeps each alive while it is open.
 #include "views/InspectorWindows.h"
 
+#include "engine/CrwlLinkInstance.h"
 #include "engine/CrwlUrl.h"
 #include "platform/Log.h"
 #include "views/CrwlLinkInspectorWindowController.h"
 #include "views/CrwlPageInspectorWindowController.h"
 
 #include <QGuiApplication>
+#include <algorithm>
 #include <QScreen>
 
 namespace crawlmere::views {
@@ -52,18 +54,54 @@ void InspectorWindows::inspectPage(const std::shared_ptr<CrwlUrl>& page)
 
 void InspectorWindows::inspect(const std::shared_ptr<CrwlUrl>& url)
 {
-    if (url)
-        lastLink = present(owner, new CrwlLinkInspectorWindowController, url);
+    if (!url)
+        return;
+    auto* window = new CrwlLinkInspectorWindowController(nullptr, urlOpener);
+    const std::weak_ptr<InspectorWindows*> alive = self;
+    window->setInspectPageHandler([alive](const std::shared_ptr<CrwlUrl>& page) {
+        if (const auto opener = alive.lock())
+            (*opener)->inspectPage(page);
+    });
+    window->setLocateHandler([alive](const std::shared_ptr<CrwlLinkInstance>& occurrence) {
+        if (const auto opener = alive.lock(); opener && (*opener)->locateHandler)
+            (*opener)->locateHandler(occurrence);
+    });
+    window->setMarkFixedHandler([alive](const std::shared_ptr<CrwlUrl>& target) {
+        if (const auto opener = alive.lock(); opener && (*opener)->markFixedHandler)
+            (*opener)->markFixedHandler(target);
+    });
+    lastLink = present(owner, window, url);
 }
 
-void InspectorWindows::highlight(const std::shared_ptr<CrwlLinkInstance>&)
+std::unique_ptr<CrwlLinkInspectorWindowController> InspectorWindows::chooserFor(
+    const std::shared_ptr<CrwlLinkInstance>& occurrence) const
 {
-    platform::logLine(1, QStringLiteral("No link highlighter available"));
+    const auto target = occurrence ? occurrence->target() : nullptr;
+    if (!target)
+        return nullptr;
+    auto chooser = std::make_unique<CrwlLinkInspectorWindowController>(nullptr, urlOpener);
+    chooser->setLcurl(target);
+    const auto& list = chooser->getOnPageInstanceArrayNoUnique();
+    const auto found = std::find(list.begin(), list.end(), occurrence);
+    if (found == list.end()) {
+        platform::logLine(1, QStringLiteral("The occurrence is not among its target's inbound occurrences"));
+        return nullptr;
+    }
+    chooser->setLastClickedOnPage(found - list.begin());
+    chooser->setLocateHandler(locateHandler);
+    return chooser;
 }
 
-void InspectorWindows::locate(const qfDataSource::Item&)
+void InspectorWindows::highlight(const std::shared_ptr<CrwlLinkInstance>& occurrence)
 {
-    platform::logLine(1, QStringLiteral("No locate window available"));
+    if (const auto chooser = chooserFor(occurrence))
+        chooser->highlight();
+}
+
+void InspectorWindows::locate(const qfDataSource::Item& item)
+{
+    if (const auto chooser = chooserFor(std::dynamic_pointer_cast<CrwlLinkInstance>(item)))
+        chooser->locate();
 }
 
 } // namespace crawlmere::views

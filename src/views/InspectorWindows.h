@@ -16,11 +16,14 @@ class UrlOpener;
 namespace crawlmere::views {
 
 /// The shell's opener for the link views: each `inspect` (`inspectPage`) opens a new link
-/// (page) inspector, keeps
-/// it in `owner`'s retain array, centres it on the screen, shows it in front and fills it. A
-/// closed window leaves the retain array and is deleted on the next turn of the event loop.
-/// `highlight` and `locate` are not served here yet: they log and open nothing.
-/// `owner` must outlive this object. Main thread only.
+/// (page) inspector, keeps it in `owner`'s retain array, centres it on the screen, shows it in
+/// front and fills it. A closed window leaves the retain array and is deleted on the next turn
+/// of the event loop. A link inspector's inspect-target button opens the page inspector here.
+/// `highlight` and `locate` of an occurrence go through a link inspector without a window (none
+/// is kept): the highlighter fetches the occurrence's page and opens the marked copy; the route
+/// goes to the locate handler. `locate` of a page does nothing.
+/// `owner` must outlive this object; windows still open when it goes stop reaching it.
+/// Main thread only.
 class InspectorWindows final : public LinkViewOpener {
 public:
     InspectorWindows(qfDataSource& owner, std::shared_ptr<platform::UrlOpener> opener);
@@ -30,12 +33,25 @@ public:
     void highlight(const std::shared_ptr<CrwlLinkInstance>& occurrence) override;
     void locate(const qfDataSource::Item& item) override;
 
+    /// Shows the route to an occurrence; unset: `locate` does nothing.
+    void setLocateHandler(CrwlLinkInspectorWindowController::OccurrenceHandler handler) { locateHandler = std::move(handler); }
+    /// Marks a target fixed for a link inspector's mark-fixed action; unset: nothing is marked.
+    void setMarkFixedHandler(CrwlLinkInspectorWindowController::RecordHandler handler) { markFixedHandler = std::move(handler); }
+
     /// The window the last `inspectPage` opened (null before any); owned by the retain array.
     CrwlPageInspectorWindowController* lastPageInspector() const { return lastPage; }
     CrwlLinkInspectorWindowController* lastLinkInspector() const { return lastLink; }
 
 private:
+    /// A window-less link inspector on the occurrence's target with the occurrence chosen; null
+    /// when the occurrence has no target or is not among its inbound occurrences (logged).
+    std::unique_ptr<CrwlLinkInspectorWindowController> chooserFor(const std::shared_ptr<CrwlLinkInstance>& occurrence) const;
+
     qfDataSource& owner;
+    CrwlLinkInspectorWindowController::OccurrenceHandler locateHandler;
+    CrwlLinkInspectorWindowController::RecordHandler markFixedHandler;
+    /// Lets the windows' handlers know whether this object still exists.
+    std::shared_ptr<InspectorWindows*> self = std::make_shared<InspectorWindows*>(this);
     std::shared_ptr<platform::UrlOpener> urlOpener;
     QPointer<CrwlPageInspectorWindowController> lastPage;
     QPointer<CrwlLinkInspectorWindowController> lastLink;

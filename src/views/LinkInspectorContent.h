@@ -1,17 +1,57 @@
 // What the link inspector's redirect table shows for one link target, without any widget.
 #pragma once
 
+#include "engine/TableView.h"
+
 #include <QList>
 #include <QStringList>
 
+#include <memory>
+#include <vector>
+
+class CrwlLinkInstance;
 class CrwlUrl;
 
 namespace crawlmere::views {
 
-/// The redirect table of the link inspector, taken from the record's redirect chain. Any
-/// thread that may read the record; the record is not changed.
+/// The link inspector's tables and the visibility of its parts, taken from a link target.
+/// Any thread that may read the records; the records are not changed.
 class LinkInspectorContent {
 public:
+    using OnPageList = std::vector<std::shared_ptr<CrwlLinkInstance>>;
+
+    /// The columns of the on-page table: "1" ("Appears on"), "linktext", the seven rel flags,
+    /// "rel", "targetattr", "hreflang" and "lineNumber".
+    static QList<TableColumn> onPageColumns();
+    /// The on-page list. With the target's crawl setting `shouldTrimHash` on: every inbound
+    /// occurrence in its order. Off: the first occurrence met on each page, pages told apart by
+    /// their URL without its fragment, in the order first met.
+    static OnPageList onPageList(const CrwlUrl& target);
+    /// The text of the on-page cell at `row` in the column `identifier`: "1" the page's title
+    /// when `displayPageTitle` is 1, else its decoded URL; a rel flag "YES" or "NO"; "rel",
+    /// "targetattr", "hreflang" their text; "lineNumber" the line (0 when unknown); any other
+    /// the link text, for rows below the target's occurrence count. Past the list: empty.
+    static QString onPageCell(const OnPageList& list, qsizetype row, const QString& identifier, qint64 displayPageTitle,
+        qsizetype occurrencesCount);
+    /// The sort key of an on-page column ("1" sorts as "appearson", "targetattr" as
+    /// "targetAttr"); empty for a column that does not sort.
+    static QString sortKeyForColumn(const QString& identifier);
+    /// Sorts `list` in place (stable) by a descriptor key: "appearson" on the page title (when
+    /// `displayPageTitle` is 1) or page URL, "linktext", "rel" and "hreflang" without regard to
+    /// case, the flags and "targetAttr" as they compare. Other keys leave the order alone.
+    static void sortOnPage(OnPageList& list, const QString& key, bool ascending, qint64 displayPageTitle);
+
+    /// Which parts of the window show for a target.
+    struct Visibility {
+        bool externalNotice = false;
+        bool badTargetNotice = false;
+        /// The page title, its label and the inspect-target button.
+        bool pageParts = false;
+        /// The tab "target" stays (internal HTML targets only).
+        bool targetTab = false;
+    };
+    static Visibility visibility(const CrwlUrl& target);
+
     /// One row per column identifier "url", "status", "reason", in that order. N hops give
     /// N + 1 rows: row 0 the target's decoded URL, row r the decoded URL of hop r − 1; the
     /// status of hop r, the last row the final status; the reason of hop r as "http",

@@ -3,11 +3,18 @@
 #include "app/MainTabView.h"
 #include "app/MainToolBar.h"
 #include "app/MainWindow.h"
+#include "app/ResultsController.h"
 #include "app/ToolbarConfiguration.h"
 #include "app/ToolbarCustomiseDialog.h"
+#include "engine/CrwlUrl.h"
 #include "engine/Z12Ara.h"
 #include "platform/NotificationCenter.h"
 #include "platform/UserDefaults.h"
+#include "views/CrwlByLinkDataSource.h"
+#include "views/CrwlByPageDataSource.h"
+#include "views/CrwlByStatusDataSource.h"
+#include "views/CrwlFlatViewDataSource.h"
+#include "views/InspectorWindows.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -20,6 +27,7 @@
 
 using crawlmere::platform::UserDefaults;
 namespace app = crawlmere::app;
+namespace views = crawlmere::views;
 
 namespace {
 
@@ -64,6 +72,27 @@ TEST_F(MainInterfaceTest, TheWindowHasItsTabsByIdentifierAndNothingThatIsPruned)
     pane->setObjectName(QStringLiteral("sitesPane"));
     shell.window().setSitesPane(pane);
     EXPECT_EQ(tabs->tabViewItemWithIdentifier(QStringLiteral("0"))->findChild<QWidget*>("sitesPane"), pane);
+    shell.terminate();
+}
+
+TEST_F(MainInterfaceTest, TheLinkViewsOpenTheInspectorsOfTheWindow)
+{
+    UserDefaults store(storePath());
+    app::MainInterface shell(store);
+    shell.launch();
+    app::ResultsController& results = shell.results();
+    views::InspectorWindows* opener = &results.inspectors();
+    EXPECT_EQ(results.byPageDataSource().getOpener(), opener);
+    EXPECT_EQ(results.byStatusDataSource().getOpener(), opener);
+    EXPECT_EQ(results.flatViewDataSource().getOpener(), opener);
+    auto record = std::make_shared<CrwlUrl>();
+    record->setLinkURL(QStringLiteral("https://site.test/page"));
+    results.byLinkDataSource().inspect(record);
+    ASSERT_NE(opener->lastLinkInspector(), nullptr);
+    EXPECT_EQ(opener->lastLinkInspector()->getLcurl(), record);
+    shell.delegate().inspectPage(record);
+    ASSERT_NE(opener->lastPageInspector(), nullptr);
+    EXPECT_TRUE(opener->lastPageInspector()->isVisible());
     shell.terminate();
 }
 

@@ -97,8 +97,10 @@ protected:
 
 TEST_F(PageInspector, FieldsFromRecords)
 {
-    // Never fetched: no size, no load time, nothing ticked, no card.
+    // Never fetched: no size, no load time, nothing ticked, no card. A robots tag in capitals
+    // that the crawl did not take as its robots value ticks nothing either.
     auto unfetched = page(QStringLiteral("/new"));
+    unfetched->setMetaData({ tag("name", "robots", "NOINDEX") });
     auto window = open(unfetched);
     EXPECT_EQ(text(*window, "inspectorFileSize"), "0 bytes");
     EXPECT_EQ(text(*window, "inspectorDownloadTime"), "");

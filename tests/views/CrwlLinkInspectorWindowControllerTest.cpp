@@ -1,0 +1,280 @@
+#include "views/CrwlLinkInspectorWindowController.h"
+
+#include "LinkViewsTestSupport.h"
+#include "engine/CrwlUrlFetchTransport.h"
+#include "engine/EngineDefaults.h"
+#include "engine/RecordingEngineSEO.h"
+#include "engine/RecordingShellServices.h"
+#include "engine/ScopedDefaults.h"
+#include "engine/Z12Ara.h"
+#include "parsing/ParserFetchPageReader.h"
+#include "parsing/ParserHubPageReader.h"
+#include "parsing/ParserLinkExtraction.h"
+#include "platform/Dispatch.h"
+#include "platform/NotificationCenter.h"
+#include "platform/UrlOpener.h"
+#include "support/LoopbackServer.h"
+#include "views/InspectorWindows.h"
+#include "views/LinkInspectorOnPageTable.h"
+
+#include <QApplication>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <atomic>
+
+using namespace crawlmere;
+using views::CrwlLinkInspectorWindowController;
+using views::LinkInspectorContent;
+
+namespace {
+
+QStringList tabIdentifiers(const CrwlLinkInspectorWindowController& window)
+{
+    QStringList identifiers;
+    for (int tab = 0; tab < window.tabView()->count(); ++tab)
+        identifiers.append(window.tabView()->widget(tab)->objectName());
+    return identifiers;
+}
+
+bool shown(const QWidget& window, const char* name) { return !window.findChild<QWidget*>(QLatin1String(name))->isHidden(); }
+
+QString field(const QWidget& window, const char* name) { return window.findChild<QLineEdit*>(QLatin1String(name))->text(); }
+
+std::shared_ptr<CrwlUrl> settingsRecord(const QString& url, bool trimHash)
+{
+    QVariantMap values = CrwlUrl::defaultCrawlSettings();
+    values.insert(QStringLiteral("shouldTrimHash"), trimHash);
+    auto record = CrwlUrl::make(nullptr, std::make_shared<CrawlSettings>(values));
+    record->setLinkURL(url);
+    return record;
+}
+
+} // namespace
+
+TEST(LinkInspectorWindow, VisibilityFollowsTheTargetKind)
+{
+    test::ScopedDefaults defaults;
+    defaults.set(QStringLiteral("htmlValidationEnabled"), false);
+    test::LinkScan scan;
+    struct Case {
+        const char* name;
+        bool html;
+        bool internal;
+        bool bad;
+        QStringList tabs;
+        bool external;
+        bool badNotice;
+        bool pageParts;
+    };
+    const QStringList targetKept { "link", "target", "redirectsTabViewItem" };
+    const QStringList targetGone { "link", "redirectsTabViewItem" };
+    for (const Case& c : { Case { "external HTML", true, false, false, targetGone, true, false, false },
+             Case { "PDF", false, true, false, targetGone, false, false, false },
+             Case { "bad internal HTML", true, true, true, targetKept, false, true, true },
+             Case { "good internal HTML", true, true, false, targetKept, false, false, true } }) {
+        SCOPED_TRACE(c.name);
+        auto target = scan.url(QStringLiteral("/t"), c.bad ? 404 : 200);
+        target->setIsHTML(c.html);
+        target->setIsInternal(c.internal);
+        target->setIsInBadCollection(c.bad);
+        CrwlLinkInspectorWindowController window;
+        window.setLcurl(target);
+        window.windowDidLoad();
+        EXPECT_EQ(tabIdentifiers(window), c.tabs);
+        EXPECT_EQ(shown(window, "inspectorPagePropertiesExternalWarning"), c.external);
+        EXPECT_EQ(shown(window, "inspectorPagePropertiesWarning"), c.badNotice);
+        EXPECT_EQ(shown(window, "inspectorPageTitle"), c.pageParts);
+        EXPECT_EQ(shown(window, "inspectorPageTitleLabel"), c.pageParts);
+        EXPECT_EQ(shown(window, "inspectorInspectTarget"), c.pageParts);
+    }
+    defaults.set(QStringLiteral("htmlValidationEnabled"), true);
+    CrwlLinkInspectorWindowController window;
+    window.setLcurl(scan.url(QStringLiteral("/w"), 200));
+    window.windowDidLoad();
+    EXPECT_TRUE(tabIdentifiers(window).contains(QStringLiteral("warnings")));
+}
+
+TEST(LinkInspectorWindow, OnPageRowsWithAndWithoutFragmentsCounted)
+{
+    test::LinkScan scan;
+    for (const bool trimHash : { false, true }) {
+        SCOPED_TRACE(trimHash);
+        auto target = settingsRecord(QStringLiteral("https://site.test/target"), trimHash);
+        const auto second = scan.page(QStringLiteral("/second"));
+        const auto first = scan.page(QStringLiteral("/first#top"));
+        const auto firstAgain = scan.page(QStringLiteral("/first#end"));
+        scan.link(second, target, QStringLiteral("b"));
+        scan.link(first, target, QStringLiteral("a"));
+        scan.link(firstAgain, target, QStringLiteral("a again"));
+        scan.link(second, target, QStringLiteral("b again"));
+        const auto list = LinkInspectorContent::onPageList(*target);
+        QStringList texts;
+        for (qsizetype row = 0; row < qsizetype(list.size()); ++row)
+            texts.append(LinkInspectorContent::onPageCell(list, row, QStringLiteral("linktext"), 0, target->occurrencesCount()));
+        // Off: one row per page without its fragment, in the order first met.
+        EXPECT_EQ(texts, trimHash ? QStringList({ "b", "a", "a again", "b again" }) : QStringList({ "b", "a" }));
+    }
+}
+
+TEST(LinkInspectorWindow, OnPageCellsSortingAndChoosing)
+{
+    test::ScopedDefaults defaults;
+    test::LinkScan scan;
+    auto target = scan.url(QStringLiteral("/target"), 200);
+    auto beta = scan.page(QStringLiteral("/beta"));
+    beta->setLinkPageTitle(QStringLiteral("alpha title"));
+    auto alpha = scan.page(QStringLiteral("/alpha"));
+    alpha->setLinkPageTitle(QStringLiteral("Beta title"));
+    scan.link(beta, target, QStringLiteral("one"))->setRel(QStringLiteral("NoFollow"));
+    scan.link(alpha, target, QStringLiteral("two"))->setLineNumber(12);
+    target->addRedir(QStringLiteral("https://site.test/moved"), 301, 0);
+
+    CrwlLinkInspectorWindowController window;
+    window.setLcurl(target);
+    window.windowDidLoad();
+    auto* table = window.onPageTable();
+    ASSERT_EQ(table->rowCount(), 2);
+    EXPECT_EQ(table->horizontalHeaderItem(0)->text(), "Appears on");
+    EXPECT_EQ(table->tableColumns().front().identifier, "1");
+    EXPECT_EQ(table->item(0, 0)->text(), "https://site.test/beta");
+    EXPECT_EQ(table->item(0, 2)->text(), "YES");
+    EXPECT_EQ(table->item(1, 2)->text(), "NO");
+    EXPECT_EQ(table->item(1, int(table->columnCount()) - 1)->text(), "12");
+
+    // Sorting on "Appears on" goes by URL, or by title when titles are shown.
+    table->horizontalHeader()->sectionClicked(0);
+    EXPECT_EQ(table->item(0, 0)->text(), "https://site.test/alpha");
+    defaults.set(QStringLiteral("displayPageTitle"), 1);
+    table->horizontalHeader()->sectionClicked(0);
+    EXPECT_EQ(table->item(0, 0)->text(), "Beta title");
+    table->horizontalHeader()->sectionClicked(0);
+    EXPECT_EQ(table->item(0, 0)->text(), "alpha title");
+
+    // Only the on-page table chooses the occurrence.
+    EXPECT_EQ(window.getLastClickedOnPage(), -1);
+    window.redirectTable()->selectRow(0);
+    EXPECT_EQ(window.getLastClickedOnPage(), -1);
+    table->selectRow(1);
+    EXPECT_EQ(window.getLastClickedOnPage(), 1);
+    EXPECT_EQ(window.getSelectedInstance()->parent(), alpha);
+}
+
+TEST(LinkInspectorWindow, WindowlessLocateAndHighlightMakeNoWidgets)
+{
+    test::LinkScan scan;
+    auto target = scan.url(QStringLiteral("/target"), 200);
+    auto page = scan.page(QStringLiteral("/page"));
+    scan.link(page, target, QStringLiteral("other"));
+    const auto chosen = scan.link(page, target, QStringLiteral("chosen"));
+    const auto stray = CrwlLinkInstance::make();
+    stray->setTarget(target);
+
+    qfDataSource owner;
+    auto recorder = std::make_shared<platform::RecordingUrlOpener>();
+    views::InspectorWindows windows(owner, recorder);
+    std::vector<std::shared_ptr<CrwlLinkInstance>> located;
+    windows.setLocateHandler([&](const std::shared_ptr<CrwlLinkInstance>& occurrence) { located.push_back(occurrence); });
+    const auto before = QApplication::topLevelWidgets().size();
+    windows.locate(chosen);
+    windows.locate(stray);
+    windows.locate(target);
+    EXPECT_EQ(located, std::vector<std::shared_ptr<CrwlLinkInstance>>({ chosen }));
+    windows.highlight(stray);
+    EXPECT_EQ(QApplication::topLevelWidgets().size(), before);
+    EXPECT_EQ(owner.retainCount(), 0);
+}
+
+namespace {
+
+class LinkInspectorScan : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(folder.isValid());
+        store = std::make_unique<platform::UserDefaults>(folder.filePath(QStringLiteral("d.plist")));
+        engine::registerEngineDefaults(*store);
+        hub = std::make_shared<Z12Ara>(*store);
+        hub->setPrompts(std::make_shared<RecordingPrompts>());
+        hub->setConfigManager(std::make_shared<RecordingSiteStore>());
+        hub->setDiagnostic(std::make_shared<RecordingDiagnostic>());
+        hub->setEngineSEODataSource(std::make_shared<test::RecordingEngineSEO>());
+        hub->setTransport(std::make_shared<CrwlUrlFetchTransport>());
+        hub->setPageReader(std::make_shared<ParserHubPageReader>());
+        hub->setLinkExtractionParsers(std::make_shared<ParserLinkExtraction>());
+        ParserFetchPageReader::installAsFetchPageReader();
+        server.server().Get("/", [](const httplib::Request&, httplib::Response& response) {
+            response.set_content("<html><body><a href=\"/flaky.html\">flaky</a></body></html>", "text/html");
+        });
+        server.server().Get("/flaky.html", [this](const httplib::Request&, httplib::Response& response) {
+            response.status = fixed.load() ? 200 : 404;
+            response.set_content("<html><body>flaky</body></html>", "text/html");
+        });
+        ASSERT_TRUE(server.start());
+        auto settings = std::make_shared<CrawlSettings>(CrwlUrl::defaultCrawlSettings());
+        settings->insert(QStringLiteral("startingUrl"), server.url(QStringLiteral("/")));
+        hub->setCrawlSettings(settings);
+        bool finished = false;
+        platform::NotificationCenter::defaultCenter().addObserver(this, Z12Ara::CrwlCrawlDidFinish, [&](const auto&) { finished = true; });
+        ASSERT_TRUE(hub->go());
+        ASSERT_TRUE(platform::Dispatch::runUntil([&] { return finished; }, std::chrono::seconds(30)));
+        platform::NotificationCenter::defaultCenter().removeObserver(this);
+        for (const auto& item : hub->linksCollection())
+            if (auto record = std::dynamic_pointer_cast<CrwlUrl>(item); record && record->absoluteString().endsWith(u"/flaky.html"))
+                flaky = record;
+        ASSERT_TRUE(flaky);
+        ASSERT_EQ(flaky->getStatus(), 404);
+    }
+    void TearDown() override
+    {
+        hub->clear();
+        hub.reset();
+    }
+
+    QTemporaryDir folder;
+    std::unique_ptr<platform::UserDefaults> store;
+    std::shared_ptr<Z12Ara> hub;
+    test::LoopbackServer server;
+    std::atomic<bool> fixed { false };
+    std::shared_ptr<CrwlUrl> flaky;
+};
+
+} // namespace
+
+TEST_F(LinkInspectorScan, RecheckStopsTheIndicatorAndShowsTheNewStatus)
+{
+    CrwlLinkInspectorWindowController window;
+    window.setLcurl(flaky);
+    window.windowDidLoad();
+    EXPECT_EQ(field(window, "inspectorStatus"), flaky->descriptionForStatusCode(404));
+    fixed = true;
+    window.recheck();
+    // Spinning, although putting the target back in the queue was already a status notification.
+    EXPECT_EQ(window.recheckingIndicator()->maximum(), 0);
+    ASSERT_TRUE(platform::Dispatch::runUntil([&] { return window.recheckingIndicator()->maximum() != 0; }, std::chrono::seconds(20)));
+    EXPECT_EQ(field(window, "inspectorStatus"), flaky->descriptionForStatusCode(200));
+}
+
+TEST_F(LinkInspectorScan, AClosedInspectorIsReleasedAndHearsNothing)
+{
+    qfDataSource owner;
+    views::InspectorWindows windows(owner, std::make_shared<platform::RecordingUrlOpener>());
+    windows.inspect(flaky);
+    QPointer<CrwlLinkInspectorWindowController> window = windows.lastLinkInspector();
+    ASSERT_TRUE(window);
+    EXPECT_EQ(owner.retainCount(), 1);
+    window->close();
+    EXPECT_EQ(owner.retainCount(), 0);
+    ASSERT_TRUE(platform::Dispatch::runUntil([&] { return window.isNull(); }, std::chrono::seconds(5)));
+    // A status notification after the window is gone reaches no freed window (ASan would tell).
+    platform::NotificationCenter::defaultCenter().post(Z12Ara::CrwlUrlStatusUpdated, flaky);
+    fixed = true;
+    flaky->recheckLink();
+    EXPECT_TRUE(platform::Dispatch::runUntil([&] { return flaky->getStatus() == 200; }, std::chrono::seconds(20)));
+}
