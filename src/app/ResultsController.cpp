@@ -128,6 +128,7 @@ ResultsController::ResultsController(MainWindow& window, std::shared_ptr<Z12Ara>
     buildSitemapTab();
     m_seo->setVisibilityObserver([this] { m_tabs->setAllTabsToNeedFiltering(true); });
     m_tabs->setReportDataSource(7, &m_seo->manager());
+    m_seo->setOpener(m_inspectors.get());
 
     ScanControl::Services services;
     services.currentSettings = [this] { return m_configManager.settingsForScan(); };
@@ -330,6 +331,7 @@ void ResultsController::buildSitemapTab()
     m_sitemap->setSavePanel(m_savePanel.get());
     m_sitemapTab = new views::SitemapTab(*m_sitemap);
     m_sitemapTab->setObjectName(QStringLiteral("sitemapTabViewItem"));
+    m_sitemapTab->setInspectorOpener([this](const std::shared_ptr<CrwlUrl>& page) { m_inspectors->inspectPage(page); });
     m_window.mainTabView()->addTabViewItem(m_sitemapTab, tr("Sitemap"), QStringLiteral("5"));
     m_tabs->setReportDataSource(5, m_sitemap.get());
     m_sitemapActions = std::make_unique<SitemapReportActions>(m_window, *m_sitemap, m_configManager, m_prompts);

@@ -42,6 +42,7 @@ public:
     /// Where double-clicked pages open (`inspectPage`); null: nowhere. Must outlive this object
     /// or be unset.
     void setOpener(views::LinkViewOpener* opener);
+    views::LinkViewOpener* opener() const { return m_opener; }
     /// Told after an SEO filter pass rewrote the pages' visible flags.
     void setVisibilityObserver(std::function<void()> observer);
     /// populateSEOViewIfNotPopulated: when the manager holds no page, the hub's internal pages

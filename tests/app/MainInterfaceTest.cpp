@@ -4,6 +4,7 @@
 #include "app/MainToolBar.h"
 #include "app/MainWindow.h"
 #include "app/ResultsController.h"
+#include "app/SEOResults.h"
 #include "app/ToolbarConfiguration.h"
 #include "app/ToolbarCustomiseDialog.h"
 #include "engine/CrwlUrl.h"
@@ -85,6 +86,7 @@ TEST_F(MainInterfaceTest, TheLinkViewsOpenTheInspectorsOfTheWindow)
     EXPECT_EQ(results.byPageDataSource().getOpener(), opener);
     EXPECT_EQ(results.byStatusDataSource().getOpener(), opener);
     EXPECT_EQ(results.flatViewDataSource().getOpener(), opener);
+    EXPECT_EQ(results.seoResults().opener(), opener);
     auto record = std::make_shared<CrwlUrl>();
     record->setLinkURL(QStringLiteral("https://site.test/page"));
     results.byLinkDataSource().inspect(record);
