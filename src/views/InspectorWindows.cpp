@@ -61,9 +61,12 @@ void InspectorWindows::highlight(const std::shared_ptr<CrwlLinkInstance>&)
     platform::logLine(1, QStringLiteral("No link highlighter available"));
 }
 
-void InspectorWindows::locate(const qfDataSource::Item&)
+void InspectorWindows::locate(const qfDataSource::Item& item)
 {
-    platform::logLine(1, QStringLiteral("No locate window available"));
+    if (locator)
+        locator(item);
+    else
+        platform::logLine(1, QStringLiteral("No locate window available"));
 }
 
 } // namespace crawlmere::views

@@ -7,6 +7,7 @@
 
 #include <QPointer>
 
+#include <functional>
 #include <memory>
 
 namespace crawlmere::platform {
@@ -19,7 +20,8 @@ namespace crawlmere::views {
 /// (page) inspector, keeps
 /// it in `owner`'s retain array, centres it on the screen, shows it in front and fills it. A
 /// closed window leaves the retain array and is deleted on the next turn of the event loop.
-/// `highlight` and `locate` are not served here yet: they log and open nothing.
+/// `highlight` is not served here yet: it logs and opens nothing. `locate` goes to the locator
+/// the shell sets (its locate window); without one it logs and opens nothing.
 /// `owner` must outlive this object. Main thread only.
 class InspectorWindows final : public LinkViewOpener {
 public:
@@ -30,6 +32,9 @@ public:
     void highlight(const std::shared_ptr<CrwlLinkInstance>& occurrence) override;
     void locate(const qfDataSource::Item& item) override;
 
+    /// What `locate` calls; the shell sets it to its locate window. Must stay callable while set.
+    void setLocator(std::function<void(const qfDataSource::Item&)> value) { locator = std::move(value); }
+
     /// The window the last `inspectPage` opened (null before any); owned by the retain array.
     CrwlPageInspectorWindowController* lastPageInspector() const { return lastPage; }
     CrwlLinkInspectorWindowController* lastLinkInspector() const { return lastLink; }
@@ -37,6 +42,7 @@ public:
 private:
     qfDataSource& owner;
     std::shared_ptr<platform::UrlOpener> urlOpener;
+    std::function<void(const qfDataSource::Item&)> locator;
     QPointer<CrwlPageInspectorWindowController> lastPage;
     QPointer<CrwlLinkInspectorWindowController> lastLink;
 };
