@@ -43,7 +43,12 @@ AppDelegate::AppDelegate(platform::UserDefaults& defaults)
 {
 }
 
-AppDelegate::~AppDelegate() { NotificationCenter::defaultCenter().removeObserver(this); }
+AppDelegate::~AppDelegate()
+{
+    NotificationCenter::defaultCenter().removeObserver(this);
+    if (m_openers && m_results)
+        forgetOwnOpener();
+}
 
 void AppDelegate::setWindow(MainWindow* window) { m_window = window; }
 
@@ -71,6 +76,7 @@ void AppDelegate::awakeFromNib()
         m_actions->installMenuItems(m_window->menuBar(), m_console.get());
     }
     installDocumentMenuItems();
+    installSelectionMenuItems();
 }
 
 void AppDelegate::applicationDidFinishLaunching()

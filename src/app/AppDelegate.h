@@ -32,6 +32,10 @@ namespace crawlmere::archive {
 class ArchiveExportController;
 }
 
+namespace crawlmere::views {
+class InspectorWindows;
+}
+
 namespace crawlmere::app {
 
 class Console;
@@ -126,11 +130,25 @@ public:
     void locate(const std::shared_ptr<CrwlLinkInstance>& occurrence);
     /// The locate window's text view; null until the first locate.
     QTextBrowser* locateView() const { return m_locateView; }
+    /// A view's locate item: an occurrence is located as it is; a page through the occurrence by
+    /// which it was found (its first inbound one); the starting page and other rows do nothing.
+    void locateItem(const qfDataSource::Item& item);
     /// markThisUrlAsFixed: the hub marks `url` fixed, then every tab is refiltered.
     void markThisUrlAsFixed(const std::shared_ptr<CrwlUrl>& url);
     /// inspectPage: logs "inspecting page" and opens a page inspector on `page` (kept while its
     /// window is open). Nothing without a results controller or a page.
     void inspectPage(const std::shared_ptr<CrwlUrl>& page);
+    /// recheckMenuItem: only once the scan has finished or is paused, the targets of the rows
+    /// selected in the front link view are fetched again (by page: occurrence rows only; page
+    /// rows are skipped). Other fronts: nothing.
+    void recheckMenuItem();
+    /// markAsFixedMenuItem: the targets of the front view's selected rows are marked fixed (by
+    /// page then reloaded, by status refiltered), then every tab is refiltered.
+    void markAsFixedMenuItem();
+    /// recheckMultipleParentsMenuItem: by link and by status only, once finished or paused: the
+    /// pages holding the selected links (by link: of all their occurrences), each once, loaded
+    /// again one per turn of the event loop, then the view reloaded.
+    void recheckMultipleParentsMenuItem();
 
     // ===== Menu titles and version ============================================================
     static QString getAboutMenuTitle();
@@ -178,6 +196,13 @@ private:
     bool isScanning() const;
     void chooseLocalItem(bool folder);
     void installDocumentMenuItems();
+    void installSelectionMenuItems();
+    void updateSelectionMenuItems();
+    /// The selected tab when it is a link view (1 to 4), else 0.
+    int frontLinkTab() const;
+    QList<qfDataSource::Item> selectedRowsOf(int tab) const;
+    /// Takes the delegate's own opener out of the link views before it goes.
+    void forgetOwnOpener();
 
     platform::UserDefaults& m_defaults;
     std::shared_ptr<Z12Ara> m_hub;
@@ -199,6 +224,8 @@ private:
     QUrl m_bookmarkFileURL;
     QPointer<QWidget> m_locateWindow;
     QPointer<QTextBrowser> m_locateView;
+    /// The link views' opener when the window did not install one.
+    std::unique_ptr<views::InspectorWindows> m_openers;
 };
 
 } // namespace crawlmere::app

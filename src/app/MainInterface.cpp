@@ -3,6 +3,7 @@
 
 #include "app/AppDelegate.h"
 #include "app/DesktopUrlOpener.h"
+#include "app/DocumentHandoff.h"
 #include "app/DiagnosticWindow.h"
 #include "app/FileDialogSavePanel.h"
 #include "app/HelpButtons.h"
@@ -240,9 +241,14 @@ int runWindowedApplication(int& argc, char** argv, const QStringList& documents)
     QApplication::setApplicationName(QStringLiteral("Crawlmere"));
     QApplication::setApplicationDisplayName(QStringLiteral("Crawlmere"));
     QApplication::setApplicationVersion(QStringLiteral(CRAWLMERE_VERSION));
+    // A program already running for this user and defaults folder opens the documents itself.
+    if (!documents.isEmpty() && DocumentHandoff::sendToRunningProgram(documents))
+        return 0;
     webrender::installPageRenderer();
     MainInterface shell(platform::UserDefaults::standard());
     shell.delegate().setCapturesStandardError(true);
+    DocumentHandoff handoff;
+    handoff.listen([&shell](const QString& document) { shell.delegate().applicationOpenFile(document); });
     QObject::connect(&application, &QCoreApplication::aboutToQuit, [&shell] { shell.terminate(); });
     shell.launch(documents);
     const int status = QApplication::exec();

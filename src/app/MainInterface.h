@@ -121,7 +121,9 @@ bool displayAvailable();
 
 /// The windowed program: a QApplication on `argc`/`argv`, the main interface launched on the
 /// standard defaults store, the event loop until Quit, then the end of the run. Returns the
-/// exit status (0 after Quit).
+/// exit status (0 after Quit). With `documents` while a program runs for the same user and
+/// defaults folder, hands them to it and returns 0 at once; otherwise it takes such hand-overs
+/// itself (`DocumentHandoff`).
 int runWindowedApplication(int& argc, char** argv, const QStringList& documents = {});
 
 } // namespace crawlmere::app

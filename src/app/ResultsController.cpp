@@ -211,21 +211,16 @@ void ResultsController::buildByLinkView()
     columns->setObjectName(QStringLiteral("byLinkColumnManagerButton"));
     m_window.addViewButton(kByLinkView, columns);
 
-    // One row: copy, visit, inspect, mark as fixed; several rows: copy and mark as fixed.
+    // One row: copy, visit, inspect; several rows: copy. The application delegate adds the
+    // recheck and mark-fixed items to both.
     auto* menu = new QMenu(m_byLinkView);
     auto* several = new QMenu(m_byLinkView);
-    const auto markFixed = [this] {
-        for (const std::shared_ptr<CrwlUrl>& record : m_byLink->markAsFixedMenuItem(selectedByLinkRows()))
-            CrwlByLinkDataSource::markThisUrlAsFixed(*record);
-        m_byLink->reloadData();
-    };
     for (QMenu* target : { menu, several }) {
         target->addAction(tr("Copy URL"), this, [this] { m_byLink->copyURL(selectedByLinkRows()); });
         if (target == menu) {
             target->addAction(tr("Visit"), this, [this] { m_byLink->visitPageInOutlineView(selectedByLinkRows()); });
             target->addAction(tr("Inspect"))->setEnabled(false);
         }
-        target->addAction(tr("Mark as fixed"), this, markFixed);
     }
     m_byLinkView->setMenu(menu);
     m_byLinkView->setTertiaryMenu(several);

@@ -50,6 +50,8 @@ public:
 
     /// Queues the record (again) for fetching.
     virtual void addToCheckQueue(const std::shared_ptr<CrwlUrl>& /*record*/) { }
+    /// YES while the record waits in the queue or is being fetched.
+    virtual bool isQueuedOrInProgress(const CrwlUrl& /*record*/) const { return false; }
     /// Starts fetches up to the limit; YES when at least one started.
     virtual bool getNextUrlToCrawl(const std::shared_ptr<CrwlUrl>& /*record*/) { return false; }
     /// The record's fetch is complete: count it.

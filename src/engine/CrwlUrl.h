@@ -574,7 +574,8 @@ public:
     /// recheckLink: `recheckLink(self)`.
     void recheckLink();
     /// recheckLink: takes `record` back out of the owner's counts, returns it to -1 without
-    /// redirects and queues it; pumps when nothing is in flight. Main thread.
+    /// redirects and queues it; pumps when nothing is in flight. A record the owner still has
+    /// queued or in flight is not queued again (the queue is pumped all the same). Main thread.
     void recheckLink(const std::shared_ptr<CrwlUrl>& record);
     /// recheckPage: drops the page's broken links, loads the page again synchronously, has the
     /// owner extract its links on the main thread and rechecks the links not yet checked.

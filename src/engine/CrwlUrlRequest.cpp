@@ -308,6 +308,13 @@ void CrwlUrl::recheckLink(const std::shared_ptr<CrwlUrl>& record)
     if (!record)
         return;
     const auto recordOwner = owner.lock();
+    // A record still waiting or being fetched is checked anyway; queued twice it would be
+    // fetched twice and one of the fetches would never be taken off the in-progress list.
+    if (recordOwner && recordOwner->isQueuedOrInProgress(*record)) {
+        if (recordOwner->inProgressCount() == 0)
+            recordOwner->getNextUrlToCrawl(record);
+        return;
+    }
     if (recordOwner)
         recordOwner->decNumberDone(record);
     record->setStatus(-1);

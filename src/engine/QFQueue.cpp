@@ -34,6 +34,15 @@ void QFQueue::removeAllObjects()
     offset = 0;
 }
 
+bool QFQueue::isWaiting(const CrwlUrl& record) const
+{
+    for (qsizetype index = offset; index < collection.size(); ++index) {
+        if (collection[index].get() == &record)
+            return true;
+    }
+    return false;
+}
+
 QList<QFQueue::Item> QFQueue::waitingObjects() const
 {
     if (offset >= collection.size())

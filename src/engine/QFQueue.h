@@ -32,6 +32,8 @@ public:
     qsizetype totalCount() const { return collection.size(); }
     /// The records still waiting, in the order they will be popped.
     QList<Item> waitingObjects() const;
+    /// Whether `record` is among the records still waiting (a linear search).
+    bool isWaiting(const CrwlUrl& record) const;
 
 private:
     QList<Item> collection;

@@ -185,6 +185,8 @@ public:
 
     /// addToCheckQueue: appends the record and clears `crawlFinished`.
     void addToCheckQueue(const UrlPtr& record) override;
+    /// The record waits in the check queue or its fetch is under way (a linear search).
+    bool isQueuedOrInProgress(const CrwlUrl& record) const override;
     /// getNextUrlToCrawl: starts fetches until `numberOfThreads` are in flight; YES when at
     /// least one started. The argument is not used.
     bool getNextUrlToCrawl(const UrlPtr& record = nullptr) override;

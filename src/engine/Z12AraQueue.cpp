@@ -45,6 +45,12 @@ void Z12Ara::addToCheckQueue(const UrlPtr& record)
     crawlFinishedFlag = false;
 }
 
+bool Z12Ara::isQueuedOrInProgress(const CrwlUrl& record) const
+{
+    const auto same = [&record](const UrlPtr& other) { return other.get() == &record; };
+    return checkQueue.isWaiting(record) || std::any_of(inProgressArray.begin(), inProgressArray.end(), same);
+}
+
 bool Z12Ara::getNextUrlToCrawl(const UrlPtr& /*record*/)
 {
     logLine(3, QStringLiteral("getNextUrlToCrawl:"));

@@ -100,6 +100,10 @@ void InspectorWindows::highlight(const std::shared_ptr<CrwlLinkInstance>& occurr
 
 void InspectorWindows::locate(const qfDataSource::Item& item)
 {
+    if (locator) {
+        locator(item);
+        return;
+    }
     if (const auto chooser = chooserFor(std::dynamic_pointer_cast<CrwlLinkInstance>(item)))
         chooser->locate();
 }

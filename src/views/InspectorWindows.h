@@ -7,6 +7,7 @@
 
 #include <QPointer>
 
+#include <functional>
 #include <memory>
 
 namespace crawlmere::platform {
@@ -21,7 +22,9 @@ namespace crawlmere::views {
 /// of the event loop. A link inspector's inspect-target button opens the page inspector here.
 /// `highlight` and `locate` of an occurrence go through a link inspector without a window (none
 /// is kept): the highlighter fetches the occurrence's page and opens the marked copy; the route
-/// goes to the locate handler. `locate` of a page does nothing.
+/// goes to the locate handler. `locate` goes to the locator the shell sets, when set
+/// (its locate window reaches pages too); else an occurrence's route goes to the locate handler
+/// and a page does nothing.
 /// `owner` must outlive this object; windows still open when it goes stop reaching it.
 /// Main thread only.
 class InspectorWindows final : public LinkViewOpener {
@@ -37,6 +40,8 @@ public:
     void setLocateHandler(CrwlLinkInspectorWindowController::OccurrenceHandler handler) { locateHandler = std::move(handler); }
     /// Marks a target fixed for a link inspector's mark-fixed action; unset: nothing is marked.
     void setMarkFixedHandler(CrwlLinkInspectorWindowController::RecordHandler handler) { markFixedHandler = std::move(handler); }
+    /// What `locate` calls; the shell sets it to its locate window. Must stay callable while set.
+    void setLocator(std::function<void(const qfDataSource::Item&)> value) { locator = std::move(value); }
 
     /// The window the last `inspectPage` opened (null before any); owned by the retain array.
     CrwlPageInspectorWindowController* lastPageInspector() const { return lastPage; }
@@ -53,6 +58,7 @@ private:
     /// Lets the windows' handlers know whether this object still exists.
     std::shared_ptr<InspectorWindows*> self = std::make_shared<InspectorWindows*>(this);
     std::shared_ptr<platform::UrlOpener> urlOpener;
+    std::function<void(const qfDataSource::Item&)> locator;
     QPointer<CrwlPageInspectorWindowController> lastPage;
     QPointer<CrwlLinkInspectorWindowController> lastLink;
 };
