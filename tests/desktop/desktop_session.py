@@ -18,6 +18,7 @@ import csv
 import json
 import os
 import plistlib
+import re
 import shutil
 import signal
 import socket
@@ -138,22 +139,11 @@ TABS = [
 
 # ===== The program and its socket ================================================================
 
-class Program:
-    """One run of the built program with its own inspection socket, console log and sanitizer
-    log; stopped by its own process id only."""
+class Inspector:
+    """The inspection socket of a running program."""
 
-    def __init__(self, program, work, environment, arguments=()):
-        self.socket_path = os.path.join(work, "inspect.sock")
-        env = dict(environment)
-        env["CRAWLMERE_TEST_INSPECT"] = self.socket_path
-        self.process = subprocess.Popen([program, *arguments], env=env, stdout=subprocess.DEVNULL,
-                                        stderr=open(os.path.join(work, "stderr.log"), "ab"))
-        wait_for("the inspection socket", lambda: self.alive() and self.try_ask("ping"), 60)
-
-    def alive(self):
-        if self.process.poll() is not None:
-            raise Failure("the program ended early with status %s" % self.process.returncode)
-        return True
+    def __init__(self, path):
+        self.socket_path = path
 
     def try_ask(self, request):
         try:
@@ -178,6 +168,24 @@ class Program:
         answer = self.ask(request)
         check(answer.get("ok"), "%s: %s" % (request, answer.get("error")))
         return answer
+
+
+class Program(Inspector):
+    """One run of the built program with its own inspection socket, console log and sanitizer
+    log; stopped by its own process id only."""
+
+    def __init__(self, program, work, environment, arguments=()):
+        super().__init__(os.path.join(work, "inspect.sock"))
+        env = dict(environment)
+        env["CRAWLMERE_TEST_INSPECT"] = self.socket_path
+        self.process = subprocess.Popen([program, *arguments], env=env, stdout=subprocess.DEVNULL,
+                                        stderr=open(os.path.join(work, "stderr.log"), "ab"))
+        wait_for("the inspection socket", lambda: self.alive() and self.try_ask("ping"), 60)
+
+    def alive(self):
+        if self.process.poll() is not None:
+            raise Failure("the program ended early with status %s" % self.process.returncode)
+        return True
 
     def stop(self):
         if self.process.poll() is None:
@@ -263,6 +271,19 @@ def view_rows(app, view):
     }
 
 
+def wait_for_finish(app):
+    """The status line's finish text once the Go button reads "Go" again, and every text seen."""
+    seen = set()
+
+    def finished():
+        status = app.get("widget mainContentView>status")["text"]
+        seen.add(status)
+        return status if app.get("widget goButton")["text"] == "Go" and status else None
+    status = wait_for("the finish text", finished, 120, 0.3)
+    check(re.fullmatch(r"(\d+) of \1 links on \d+ pages? checked, \d+ bad", status), "the finish text: %r" % status)
+    return status, seen
+
+
 def reference_scan(program, work, url, environment):
     """The same site scanned without windows: its URL and status columns and its summary."""
     home = os.path.join(work, "headless-home")
@@ -332,13 +353,7 @@ def session(program, build):
             check(go["text"] == "Go" and go["enabled"], "the Go button: %s" % go)
             click_rect(go)
             wait_for("the scan to start", lambda: app.get("widget goButton")["text"] == "Pause", 20)
-            seen = set()
-
-            def finished():
-                status = app.get("widget mainContentView>status")["text"]
-                seen.add(status)
-                return status if app.get("widget goButton")["text"] == "Go" and status else None
-            status = wait_for("the finish text", finished, 120, 0.3)
+            status, seen = wait_for_finish(app)
             check(len(seen) > 1, "the status line never moved: %s" % seen)
             total = len(reference)
             check(status.startswith("%d of %d links on " % (total, total)),
@@ -467,23 +482,39 @@ def install(cmake, build):
             check("standard::content-type: " + content_type in result.stdout,
                   "gio names %s: %s %s" % (name, result.stdout.strip(), result.stderr.strip()))
 
-        # The installed entry opens the window.
-        launched = subprocess.Popen(["gio", "launch", entry], env=env, stdout=subprocess.DEVNULL,
-                                    stderr=open(os.path.join(work, "launch.log"), "wb"))
+        # The installed entry opens the window; handed a settings file, as a file manager does, it
+        # imports the site and scans it.
+        env["CRAWLMERE_TEST_INSPECT"] = os.path.join(work, "inspect.sock")
+        app = Inspector(env["CRAWLMERE_TEST_INSPECT"])
+        with LoopbackSite() as site:
+            settings = os.path.join(work, "opened.lcsettings")
+            with open(settings, "wb") as f:
+                plistlib.dump({"id": "20261207-0900003", "name": "Opened from a file",
+                               "startingUrl": site.url("/dir/c.html"), "tolerateUpADirectory": True}, f)
+            launched = subprocess.Popen(["gio", "launch", entry, settings], env=env, stdout=subprocess.DEVNULL,
+                                        stderr=open(os.path.join(work, "launch.log"), "wb"))
 
-        def window():
-            found = run(["xdotool", "search", "--onlyvisible", "--class", "Crawlmere"]).stdout.split()
-            return found[0] if found else None
-        found = wait_for("the window of the installed entry", window, 60, 0.3)
-        pid = run(["xdotool", "getwindowpid", found]).stdout.strip()
-        check(pid.isdigit(), "the window names no process")
-        xdo("windowfocus", "--sync", found)
-        xdo("key", "--clearmodifiers", "ctrl+q")
-        try:
-            wait_for("the launched program to end", lambda: not os.path.exists("/proc/" + pid), 30)
-        except Failure:
-            os.kill(int(pid), signal.SIGKILL)
-            raise
+            def window():
+                found = run(["xdotool", "search", "--onlyvisible", "--class", "Crawlmere"]).stdout.split()
+                return found[0] if found else None
+            found = wait_for("the window of the installed entry", window, 60, 0.3)
+            pid = run(["xdotool", "getwindowpid", found]).stdout.strip()
+            check(pid.isdigit(), "the window names no process")
+            try:
+                check(os.path.realpath("/proc/%s/exe" % pid) == os.path.realpath(os.path.join(prefix, "bin/crawlmere")),
+                      "the window is not the installed program's")
+                wait_for("the inspection socket", lambda: app.try_ask("ping"), 30)
+                names = [row["c"][0] for row in app.get("rows websitesTableView")["cells"] if row["c"]]
+                check("Opened from a file" in names, "the opened site was not imported: %s" % names)
+                wait_for("the scan of the opened site to start", lambda: app.get("widget goButton")["text"] == "Pause"
+                         or app.get("widget mainContentView>status")["text"], 30)
+                print("desktop: the opened site scanned: %s" % wait_for_finish(app)[0])
+                check(choose_menu_item(app, "fileMenu", "quitMenuItem"), "Quit is disabled")
+                wait_for("the launched program to end", lambda: not os.path.exists("/proc/" + pid), 30)
+            except Failure:
+                if os.path.exists("/proc/" + pid):
+                    os.kill(int(pid), signal.SIGKILL)
+                raise
         print("desktop: install passed")
         return 0
     finally:
@@ -493,8 +524,15 @@ def install(cmake, build):
         shutil.rmtree(work, ignore_errors=True)
 
 
+TOOLS = ("xvfb-run", "xdotool", "xmllint", "dot", "import", "gio", "desktop-file-validate", "update-mime-database")
+
+
 def main(argv):
     global FIXTURES
+    missing = [tool for tool in TOOLS if not shutil.which(tool)]
+    if missing:
+        print("desktop: skipped, missing %s (scripts/setup installs them)" % " ".join(missing))
+        return 77
     try:
         if len(argv) == 5 and argv[1] == "session":
             FIXTURES = argv[4]
