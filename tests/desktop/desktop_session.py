@@ -34,6 +34,8 @@ DEADLINE = time.monotonic() + 180
 # A sanitized program: the display's drivers are unloaded before a leak check could name their
 # allocations, and the browser engine frees some objects of its own through a base without a
 # virtual destructor (the site thumbnails). Reports go to files, standard error being captured.
+# The longest the window may take to answer during a scan (a sanitized build on a busy machine).
+RESPONSIVE = 2.0
 ASAN = "detect_leaks=0:new_delete_type_mismatch=0:log_path="
 
 
@@ -125,6 +127,14 @@ EXPORTS = [
     ("Sitemap", "exportXMLMenuItem", "10-sitemap.xml", check_schema("sitemap.xsd"), False),
     (None, "exportInsecureAsCSVMenuItem", "11-insecure.csv", check_csv_rows, True),
     (None, "exportInsecureAsHTMLMenuItem", "12-insecure.html", check_html, True),
+]
+
+# Double-clicks on a result row and the inspector window each must open (by objectName). A row
+# marked optional may open nothing yet, which is reported.
+INSPECTORS = [
+    # (tab label, view, row, window, optional)
+    ("By link", "byLinkView", 0, "CrwlLinkInspectorWindow", True),
+    ("By page", "byPageOutlineView", 0, "CrwlPageInspectorWindow", True),
 ]
 
 # The views behind the tabs whose rows are read and screenshot.
@@ -274,12 +284,22 @@ def view_rows(app, view):
 def wait_for_finish(app):
     """The status line's finish text once the Go button reads "Go" again, and every text seen."""
     seen = set()
+    slowest = [0.0]
+    filled = set()
 
     def finished():
+        # The socket is answered on the main thread: its delay is the window's.
+        asked = time.monotonic()
         status = app.get("widget mainContentView>status")["text"]
+        slowest[0] = max(slowest[0], time.monotonic() - asked)
         seen.add(status)
+        filled.add(sum(1 for row in app.get("rows byLinkView")["cells"] if row["c"][1:2] != [""]))
         return status if app.get("widget goButton")["text"] == "Go" and status else None
     status = wait_for("the finish text", finished, 120, 0.3)
+    print("desktop: during the scan the window answered within %.3f s; the by-link list showed %s checked rows"
+          % (slowest[0], sorted(filled)))
+    check(len(filled) > 2, "the by-link list did not fill during the scan: %s" % sorted(filled))
+    check(slowest[0] < RESPONSIVE, "the window took %.2f s to answer during the scan" % slowest[0])
     check(re.fullmatch(r"(\d+) of \1 links on \d+ pages? checked, \d+ bad", status), "the finish text: %r" % status)
     return status, seen
 
@@ -326,12 +346,13 @@ def session(program, build):
     os.makedirs(env["XDG_RUNTIME_DIR"], mode=0o700)
     app = None
     try:
-        with LoopbackSite() as site:
+        with LoopbackSite(delay=0.3) as site:
             start = site.url("/")
             batch = os.path.join(work, "sites.lcsbatch")
             with open(batch, "wb") as f:
                 plistlib.dump([
                     {"id": "20261207-0900001", "name": "Loopback site", "startingUrl": start, "timeout": 2,
+                     "numberOfThreads": 1,
                      "tolerateUpADirectory": True, "blacklistByRobotsTxt": False},
                     {"id": "20261207-0900002", "name": "Second site", "startingUrl": site.url("/b.html")},
                 ], f)
@@ -353,6 +374,7 @@ def session(program, build):
             check(go["text"] == "Go" and go["enabled"], "the Go button: %s" % go)
             click_rect(go)
             wait_for("the scan to start", lambda: app.get("widget goButton")["text"] == "Pause", 20)
+            open_tab(app, "By link")
             status, seen = wait_for_finish(app)
             check(len(seen) > 1, "the status line never moved: %s" % seen)
             total = len(reference)
@@ -396,6 +418,18 @@ def session(program, build):
                     checker(path, shown.get(label) or {"rows_total": 0, "first_column": []})
                 written.append(name)
             print("desktop: exports checked: %s" % ", ".join(written))
+
+            # Inspectors, last: they stay open until Quit closes every window.
+            for label, view, row, window, optional in INSPECTORS:
+                open_tab(app, label)
+                click_rect(app.get("rowrect %s %d" % (view, row)), repeat=2)
+                try:
+                    wait_for(window, lambda: app.ask("widget " + window).get("visible"), 3 if optional else 15)
+                except Failure:
+                    check(optional, "a double-click in %s opened no %s" % (view, window))
+                    print("desktop: a double-click in %s opens no %s yet" % (view, window))
+                    continue
+                screenshot(os.path.join(shots, "inspector-%s.png" % window))
 
             # Quit from the menu: a clean exit.
             check(choose_menu_item(app, "fileMenu", "quitMenuItem"), "Quit is disabled")

@@ -100,6 +100,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
         self.do_GET()
 
     def do_GET(self):
+        time.sleep(self.server.delay)
         parts = urllib.parse.urlsplit(self.path)
         path = parts.path
         if path == "/robots.txt":
@@ -135,8 +136,10 @@ class QuietServer(http.server.ThreadingHTTPServer):
 class LoopbackSite:
     """The site on 127.0.0.1 at a free port, served from a thread of this process."""
 
-    def __init__(self):
+    def __init__(self, delay=0.0):
+        """`delay`: seconds each response waits, so that a scan lasts long enough to watch."""
         self.server = QuietServer(("127.0.0.1", 0), Handler)
+        self.server.delay = delay
         self.server.daemon_threads = True
         self.thread = threading.Thread(target=self.server.serve_forever, daemon=True)
 
