@@ -121,7 +121,7 @@ QJsonObject InspectionAnswers::answerWords(const QStringList& words)
 {
     const QString& verb = words.first();
     if (verb == u"ping")
-        return { { "ok", true } };
+        return { { "ok", true }, { "pid", QCoreApplication::applicationPid() } };
     if (verb == u"active")
         return describeActive();
     if (words.size() < 2)

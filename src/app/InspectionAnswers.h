@@ -14,7 +14,7 @@ namespace crawlmere::app {
 /// Reads the widget tree of the application's top-level widgets; never changes it apart from
 /// scrolling a view to a row that `rowrect` asks about. One request is one line of words:
 ///
-/// - `ping` → `{"ok":true}`
+/// - `ping` → `{"ok":true,"pid":…}` with the program's process id
 /// - `widget NAME` → class, visible, enabled, global x/y/w/h, and where the widget has one:
 ///   text (line edits, buttons, labels, the status line, text views), checked, current (a tab
 ///   view's current index and its label as currentText), title (windows)

@@ -1,6 +1,7 @@
 #include "app/InspectionAnswers.h"
 #include "app/InspectionSocket.h"
 
+#include <QCoreApplication>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -151,7 +152,8 @@ TEST(InspectionSocket, ListensOnlyWhenTheEnvironmentNamesAPathAndDropsOverlongLi
         QTest::qWait(10);
         replies += client.readAll();
     }
-    EXPECT_EQ(replies, QByteArray("{\"ok\":true}\n{\"ok\":true}\n"));
+    const QByteArray pong = "{\"ok\":true,\"pid\":" + QByteArray::number(QCoreApplication::applicationPid()) + "}\n";
+    EXPECT_EQ(replies, pong + pong);
 
     client.write(QByteArray(InspectionSocket::kMaxLine + 10, 'x'));
     for (int i = 0; i < 200 && client.state() == QLocalSocket::ConnectedState; ++i)
