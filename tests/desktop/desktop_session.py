@@ -10,10 +10,12 @@ widgets found by objectName, their state read back through the program's inspect
       and reads the site's status back after a restart.
   desktop_session.py install CMAKE BUILD_DIR
       installs into a temporary prefix, validates the desktop entry, asks gio for the settings
-      file type and opens the window through the installed entry.
+      files' types, and opens a settings file through the installed entry: the window that
+      opens imports its site and scans it.
 
 Bounded at three minutes; stops only the processes it started. On failure the last screenshot
-and the console log stay in BUILD_DIR/desktop-failure."""
+and the logs (console, standard error, sanitizer) stay in BUILD_DIR/desktop-failure-session or
+-install (each run starts by removing its folder)."""
 import csv
 import json
 import os
@@ -31,11 +33,11 @@ sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from loopback_site import KNOWN_STATUSES, LoopbackSite  # noqa: E402
 
 DEADLINE = time.monotonic() + 180
+# The longest the window may take to answer during a scan (a sanitized build on a busy machine).
+RESPONSIVE = 2.0
 # A sanitized program: the display's drivers are unloaded before a leak check could name their
 # allocations, and the browser engine frees some objects of its own through a base without a
 # virtual destructor (the site thumbnails). Reports go to files, standard error being captured.
-# The longest the window may take to answer during a scan (a sanitized build on a busy machine).
-RESPONSIVE = 2.0
 ASAN = "detect_leaks=0:new_delete_type_mismatch=0:log_path="
 
 
@@ -73,9 +75,11 @@ def run(args, **kwargs):
 
 
 # ===== Exports ==================================================================================
-# One row per export the window offers: the tab it is made from (its label, or None for the
-# current one), the File menu item, the file name to type and how the file is checked. A row
-# marked optional may offer nothing for this site (no dialog opens), which is reported.
+# One row per export the window offers: the tab it is made from (its label, or None to stay on
+# the current one), the view whose rows the file must hold (or None), the File menu item, the
+# file name to type and how the file is checked. A row marked optional may offer nothing for
+# this site (the item disabled or no dialog), which is reported. A checker gets the file's path
+# and the view's rows as `view_rows` reads them.
 
 def check_csv_rows(path, shown):
     with open(path, newline="", encoding="utf-8-sig") as f:
@@ -114,19 +118,19 @@ def check_dot(path, shown):
 
 
 EXPORTS = [
-    # (tab label, menu item, file name, checker, optional)
-    ("By link", "exportAsCSVMenuItem", "01-bylink.csv", check_csv_rows, False),
-    ("By link", "exportAsHTMLMenuItem", "02-bylink.html", check_html, False),
-    ("By page", "exportAsCSVMenuItem", "03-bypage.csv", check_csv_rows, False),
-    ("By page", "exportAsHTMLMenuItem", "04-bypage.html", check_html, False),
-    ("By status", "exportAsCSVMenuItem", "05-bystatus.csv", check_csv_rows, False),
-    ("By status", "exportAsHTMLMenuItem", "06-bystatus.html", check_html, False),
-    ("Flat view", "exportAsCSVMenuItem", "07-flat.csv", check_csv_rows, False),
-    ("Flat view", "exportAsHTMLMenuItem", "08-flat.html", check_html, False),
-    ("Sitemap", "exportAsCSVMenuItem", "09-sitemap-table.csv", check_csv_rows, False),
-    ("Sitemap", "exportXMLMenuItem", "10-sitemap.xml", check_schema("sitemap.xsd"), False),
-    (None, "exportInsecureAsCSVMenuItem", "11-insecure.csv", check_csv_rows, True),
-    (None, "exportInsecureAsHTMLMenuItem", "12-insecure.html", check_html, True),
+    # (tab label, view, menu item, file name, checker, optional)
+    ("By link", "byLinkView", "exportAsCSVMenuItem", "01-bylink.csv", check_csv_rows, False),
+    ("By link", "byLinkView", "exportAsHTMLMenuItem", "02-bylink.html", check_html, False),
+    ("By page", "byPageOutlineView", "exportAsCSVMenuItem", "03-bypage.csv", check_csv_rows, False),
+    ("By page", "byPageOutlineView", "exportAsHTMLMenuItem", "04-bypage.html", check_html, False),
+    ("By status", "byStatusOutlineView", "exportAsCSVMenuItem", "05-bystatus.csv", check_csv_rows, False),
+    ("By status", "byStatusOutlineView", "exportAsHTMLMenuItem", "06-bystatus.html", check_html, False),
+    ("Flat view", "flatView", "exportAsCSVMenuItem", "07-flat.csv", check_csv_rows, False),
+    ("Flat view", "flatView", "exportAsHTMLMenuItem", "08-flat.html", check_html, False),
+    ("Sitemap", "sitemapTableView", "exportAsCSVMenuItem", "09-sitemap-table.csv", check_csv_rows, False),
+    ("Sitemap", None, "exportXMLMenuItem", "10-sitemap.xml", check_schema("sitemap.xsd"), False),
+    (None, "insecureOutlineView", "exportInsecureAsCSVMenuItem", "11-insecure.csv", check_csv_rows, True),
+    (None, "insecureOutlineView", "exportInsecureAsHTMLMenuItem", "12-insecure.html", check_html, True),
 ]
 
 # Double-clicks on a result row and the inspector window each must open (by objectName). A row
@@ -326,7 +330,7 @@ def reference_scan(program, work, url, environment):
 
 def session(program, build):
     work = tempfile.mkdtemp(prefix="crawlmere-desktop-")
-    shutil.rmtree(os.path.join(build, "desktop-failure"), ignore_errors=True)
+    shutil.rmtree(os.path.join(build, "desktop-failure-session"), ignore_errors=True)
     shots = os.path.join(build, "desktop-screenshots")
     os.makedirs(shots, exist_ok=True)
     exports = os.path.join(work, "exports")
@@ -402,9 +406,13 @@ def session(program, build):
 
             # Every export through the save dialog.
             written = []
-            for label, item, name, checker, optional in EXPORTS:
+            for label, view, item, name, checker, optional in EXPORTS:
                 if label:
                     open_tab(app, label)
+                rows = {"rows_total": 0, "first_column": []}
+                # The view of an optional row may not be made until its window first opens.
+                if view and (not optional or app.ask("widget " + view).get("ok")):
+                    rows = view_rows(app, view)
                 if not choose_menu_item(app, "fileMenu", item):
                     check(optional, "%s is disabled" % item)
                     print("desktop: %s offers nothing for this site" % item)
@@ -416,7 +424,7 @@ def session(program, build):
                 wait_for(name, lambda: os.path.exists(path), 30)
                 time.sleep(0.3)
                 if checker:
-                    checker(path, shown.get(label) or {"rows_total": 0, "first_column": []})
+                    checker(path, rows)
                 written.append(name)
             print("desktop: exports checked: %s" % ", ".join(written))
 
@@ -455,7 +463,7 @@ def session(program, build):
         print("desktop: session passed")
         return 0
     except Exception:
-        keep_failure(work, build)
+        keep_failure(work, build, "session")
         raise
     finally:
         if app:
@@ -463,8 +471,8 @@ def session(program, build):
         shutil.rmtree(work, ignore_errors=True)
 
 
-def keep_failure(work, build):
-    keep = os.path.join(build, "desktop-failure")
+def keep_failure(work, build, mode):
+    keep = os.path.join(build, "desktop-failure-" + mode)
     shutil.rmtree(keep, ignore_errors=True)
     os.makedirs(keep)
     screenshot(os.path.join(keep, "last.png"))
@@ -480,6 +488,7 @@ def keep_failure(work, build):
 
 def install(cmake, build):
     work = tempfile.mkdtemp(prefix="crawlmere-install-")
+    shutil.rmtree(os.path.join(build, "desktop-failure-install"), ignore_errors=True)
     prefix = os.path.join(work, "prefix")
     launched = None
     try:
@@ -500,6 +509,7 @@ def install(cmake, build):
         home = os.path.join(work, "home")
         os.makedirs(home)
         env.update({"XDG_DATA_HOME": data_home, "HOME": home, "CRAWLMERE_HOME": home,
+                    "CRAWLMERE_LOG_FILE": os.path.join(work, "console.log"),
                     "XDG_RUNTIME_DIR": os.path.join(work, "runtime"),
                     "XDG_DATA_DIRS": os.path.join(prefix, "share") + ":/usr/local/share:/usr/share",
                     "PATH": os.path.join(prefix, "bin") + ":" + env.get("PATH", ""),
@@ -554,8 +564,13 @@ def install(cmake, build):
                     if started.isdigit() and os.path.exists("/proc/" + started):
                         os.kill(int(started), signal.SIGKILL)
                 raise
+        reports = [n for n in os.listdir(work) if n.startswith("asan")]
+        check(not reports, "sanitizer reports: %s" % reports)
         print("desktop: install passed")
         return 0
+    except Exception:
+        keep_failure(work, build, "install")
+        raise
     finally:
         if launched and launched.poll() is None:
             launched.kill()
