@@ -399,8 +399,9 @@ def session(program, build):
             by_link = shown["By link"]
             check(by_link["columns"][:2] == ["URL", "Status"], "by-link columns: %s" % by_link["columns"])
             listed = {row["c"][0]: row["c"][1] for row in by_link["cells"]}
-            check(listed == reference, "by link differs from the scan: %s" % sorted(
-                set(listed.items()) ^ set(reference.items()))[:6])
+            check(listed == reference, "by link differs from the scan: the window lists %s, the scan %s" % (
+                sorted(set(listed.items()) - set(reference.items()))[:6],
+                sorted(set(reference.items()) - set(listed.items()))[:6]))
             flat_urls = set(shown["Flat view"]["first_column"])
             check(flat_urls <= set(reference), "the flat view lists unknown addresses: %s" % (flat_urls - set(reference)))
 

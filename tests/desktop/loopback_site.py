@@ -100,7 +100,6 @@ class Handler(http.server.BaseHTTPRequestHandler):
         self.do_GET()
 
     def do_GET(self):
-        time.sleep(self.server.delay)
         parts = urllib.parse.urlsplit(self.path)
         path = parts.path
         if path == "/robots.txt":
@@ -108,6 +107,8 @@ class Handler(http.server.BaseHTTPRequestHandler):
         if path in REDIRECTS:
             target, status = REDIRECTS[path]
             return self.reply(status, headers=[("Location", target)])
+        # Redirects answer at once: the loop's many hops stay within the scan's time-out.
+        time.sleep(self.server.delay)
         if path in PAGES:
             return self.reply(200, PAGES[path])
         if path == "/q.html":
@@ -137,7 +138,8 @@ class LoopbackSite:
     """The site on 127.0.0.1 at a free port, served from a thread of this process."""
 
     def __init__(self, delay=0.0):
-        """`delay`: seconds each response waits, so that a scan lasts long enough to watch."""
+        """`delay`: seconds each response other than a redirect waits, so that a scan lasts long
+        enough to watch."""
         self.server = QuietServer(("127.0.0.1", 0), Handler)
         self.server.delay = delay
         self.server.daemon_threads = True
