@@ -20,7 +20,9 @@
 #include <QTextEdit>
 #include <QTreeView>
 
+#include <algorithm>
 #include <functional>
+#include <optional>
 
 namespace crawlmere::app {
 
