@@ -7,6 +7,7 @@
 #include "app/DiagnosticWindow.h"
 #include "app/FileDialogSavePanel.h"
 #include "app/HelpButtons.h"
+#include "app/InspectionSocket.h"
 #include "app/MainWindow.h"
 #include "app/ResultsController.h"
 #include "app/Manual.h"
@@ -251,6 +252,8 @@ int runWindowedApplication(int& argc, char** argv, const QStringList& documents)
     handoff.listen([&shell](const QString& document) { shell.delegate().applicationOpenFile(document); });
     QObject::connect(&application, &QCoreApplication::aboutToQuit, [&shell] { shell.terminate(); });
     shell.launch(documents);
+    // Only the desktop test switches this on, through the environment.
+    const std::unique_ptr<InspectionSocket> inspection = InspectionSocket::fromEnvironment();
     const int status = QApplication::exec();
     shell.terminate();
     return status;

@@ -1,0 +1,54 @@
+// Answers to the inspection requests of the desktop test: widgets, views, menus and actions of
+// the running program, found by objectName, as one line of JSON each.
+#pragma once
+
+#include <QByteArray>
+#include <QJsonObject>
+#include <QString>
+
+class QObject;
+class QWidget;
+
+namespace crawlmere::app {
+
+/// Reads the widget tree of the application's top-level widgets; never changes it apart from
+/// scrolling a view to a row that `rowrect` asks about. One request is one line of words:
+///
+/// - `ping` → `{"ok":true,"pid":…}` with the program's process id
+/// - `widget NAME` → class, visible, enabled, global x/y/w/h, and where the widget has one:
+///   text (line edits, buttons, labels, the status line, text views), checked, current (a tab
+///   view's current index and its label as currentText), title (windows)
+/// - `rows NAME [LIMIT]` → an item view's top-level row count, its visible column titles in
+///   their visual order, and up to LIMIT (default 2000, at most 20000) rows depth-first, each
+///   `{"d":depth,"c":[cell texts]}`
+/// - `rowrect NAME ROW` → the global rectangle of a top-level row's first visible cell, after
+///   scrolling it into view
+/// - `tabrect NAME INDEX` → the global rectangle of a tab of a tab view
+/// - `menu NAME` → the global rectangle of a menu's title in the menu bar, and whether its
+///   popup is open
+/// - `action NAME` → text, enabled, checked, visible, and the global rectangle of the action in
+///   an open menu (`open` false when none shows it)
+/// - `active` → the modal dialog, popup or active window (name, class, title, geometry)
+///
+/// NAME is an objectName, or `ANCESTOR>NAME` to look only inside the object named ANCESTOR.
+/// A request that names nothing or is malformed answers `{"ok":false,"error":...}`. Main
+/// thread only; needs a QApplication.
+class InspectionAnswers {
+public:
+    /// The answer to one request line (without its line feed), as compact JSON and a line feed.
+    static QByteArray answer(const QByteArray& request);
+
+    /// The object named `name` (`ANCESTOR>NAME` allowed) among the top-level widgets and their
+    /// descendants, visible windows first; null when there is none.
+    static QObject* find(const QString& name);
+
+private:
+    static QJsonObject answerWords(const QStringList& words);
+    static QJsonObject describeWidget(QWidget* widget);
+    static QJsonObject describeRows(QObject* object, int limit);
+    static QJsonObject describeAction(const QString& name);
+    static QJsonObject describeMenu(const QString& name);
+    static QJsonObject describeActive();
+};
+
+} // namespace crawlmere::app

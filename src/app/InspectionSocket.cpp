@@ -1,0 +1,68 @@
+// The inspection socket of the desktop test.
+#include "app/InspectionSocket.h"
+
+#include "app/InspectionAnswers.h"
+
+#include <QLocalServer>
+#include <QLocalSocket>
+
+namespace crawlmere::app {
+
+std::unique_ptr<InspectionSocket> InspectionSocket::fromEnvironment()
+{
+    const QString path = qEnvironmentVariable(kEnvironmentVariable);
+    if (path.isEmpty())
+        return nullptr;
+    auto socket = std::make_unique<InspectionSocket>();
+    if (!socket->listen(path)) {
+        qWarning("Crawlmere: the inspection socket cannot listen at %s", qPrintable(path));
+        return nullptr;
+    }
+    return socket;
+}
+
+InspectionSocket::InspectionSocket(QObject* parent)
+    : QObject(parent)
+    , m_server(new QLocalServer(this))
+{
+    m_server->setSocketOptions(QLocalServer::UserAccessOption);
+    m_server->setMaxPendingConnections(kMaxClients);
+    connect(m_server, &QLocalServer::newConnection, this, &InspectionSocket::acceptClients);
+}
+
+InspectionSocket::~InspectionSocket() = default;
+
+bool InspectionSocket::listen(const QString& path)
+{
+    QLocalServer::removeServer(path);
+    return m_server->listen(path);
+}
+
+void InspectionSocket::acceptClients()
+{
+    while (QLocalSocket* client = m_server->nextPendingConnection()) {
+        connect(client, &QLocalSocket::disconnected, client, &QObject::deleteLater);
+        if (m_server->findChildren<QLocalSocket*>().size() > kMaxClients) {
+            client->disconnectFromServer();
+            continue;
+        }
+        connect(client, &QLocalSocket::readyRead, this, [this, client] { readRequests(client); });
+        readRequests(client);
+    }
+}
+
+void InspectionSocket::readRequests(QLocalSocket* client)
+{
+    while (client->canReadLine()) {
+        const QByteArray line = client->readLine(kMaxLine + 1);
+        if (!line.endsWith('\n')) {
+            client->disconnectFromServer();
+            return;
+        }
+        client->write(InspectionAnswers::answer(line.chopped(1)));
+    }
+    if (client->bytesAvailable() > kMaxLine)
+        client->disconnectFromServer();
+}
+
+} // namespace crawlmere::app

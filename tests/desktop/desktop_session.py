@@ -1,0 +1,607 @@
+#!/usr/bin/env python3
+"""The whole program under a real display, driven as a user would: real X input with xdotool on
+widgets found by objectName, their state read back through the program's inspection socket
+(CRAWLMERE_TEST_INSPECT). Run inside xvfb-run.
+
+  desktop_session.py session PROGRAM BUILD_DIR FIXTURES_DIR
+      seeds two sites from a .lcsbatch, scans the loopback site from the site list, checks the
+      status line and each tab's rows against a scan without windows, writes every export
+      through the save dialog and checks the files, screenshots each tab, quits from the menu
+      and reads the site's status back after a restart.
+  desktop_session.py install CMAKE BUILD_DIR
+      installs into a temporary prefix, validates the desktop entry, asks gio for the settings
+      files' types, and opens a settings file through the installed entry: the window that
+      opens imports its site and scans it.
+
+Bounded at three minutes; stops only the processes it started. On failure the last screenshot
+and the logs (console, standard error, sanitizer) stay in BUILD_DIR/desktop-failure-session or
+-install (each run starts by removing its folder)."""
+import csv
+import json
+import os
+import plistlib
+import re
+import shutil
+import signal
+import socket
+import subprocess
+import sys
+import tempfile
+import time
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from loopback_site import KNOWN_STATUSES, LoopbackSite  # noqa: E402
+
+DEADLINE = time.monotonic() + 180
+# The longest the window may take to answer during a scan (a sanitized build on a busy machine).
+RESPONSIVE = 2.0
+# A sanitized program: the display's drivers are unloaded before a leak check could name their
+# allocations, and the browser engine frees some objects of its own through a base without a
+# virtual destructor (the site thumbnails). Reports go to files, standard error being captured.
+ASAN = "detect_leaks=0:new_delete_type_mismatch=0:log_path="
+
+
+class Failure(Exception):
+    pass
+
+
+def check(condition, message):
+    if not condition:
+        raise Failure(message)
+
+
+def remaining():
+    left = DEADLINE - time.monotonic()
+    if left <= 0:
+        raise Failure("the three minutes are over")
+    return left
+
+
+def wait_for(what, probe, timeout=30.0, interval=0.2):
+    """probe() until it returns something true; its last value, or a failure naming `what`."""
+    end = time.monotonic() + min(timeout, remaining())
+    while True:
+        value = probe()
+        if value:
+            return value
+        if time.monotonic() > end:
+            raise Failure("timed out waiting for " + what)
+        time.sleep(interval)
+
+
+def run(args, **kwargs):
+    kwargs.setdefault("timeout", min(60, remaining()))
+    return subprocess.run(args, capture_output=True, text=True, **kwargs)
+
+
+# ===== Exports ==================================================================================
+# One row per export the window offers: the tab it is made from (its label, or None to stay on
+# the current one), the view whose rows the file must hold (or None), the File menu item, the
+# file name to type and how the file is checked. A row marked optional may offer nothing for
+# this site (the item disabled or no dialog), which is reported. A checker gets the file's path
+# and the view's rows as `view_rows` reads them.
+
+def check_csv_rows(path, shown):
+    with open(path, newline="", encoding="utf-8-sig") as f:
+        rows = list(csv.reader(f))
+    check(len(rows) >= 2, "%s has no rows" % path)
+    body = [r for r in rows[1:] if any(cell.strip() for cell in r)]
+    expected = shown["rows_total"]
+    check(len(body) == expected, "%s: %d rows, the view shows %d" % (os.path.basename(path), len(body), expected))
+    first = shown["first_column"]
+    if first:
+        written = {r[0] for r in body if r}
+        missing = set(first) - written
+        check(not missing, "%s lacks %s" % (os.path.basename(path), sorted(missing)[:5]))
+
+
+def check_html(path, shown):
+    result = run(["xmllint", "--html", "--noout", path])
+    check(result.returncode == 0, "xmllint --html %s: %s" % (path, result.stderr[-800:]))
+    with open(path, encoding="utf-8", errors="replace") as f:
+        text = f.read()
+    check("<table" in text.lower(), "%s has no table" % path)
+    for value in shown["first_column"][:20]:
+        check(value.replace("&", "&amp;") in text or value in text, "%s lacks %s" % (path, value))
+
+
+def check_schema(schema):
+    def checker(path, shown):
+        result = run(["xmllint", "--noout", "--schema", os.path.join(FIXTURES, "sitemap", schema), path])
+        check(result.returncode == 0, "%s against %s: %s" % (path, schema, result.stderr[-800:]))
+    return checker
+
+
+def check_dot(path, shown):
+    result = run(["dot", "-Tcanon", path])
+    check(result.returncode == 0 and "digraph" in result.stdout, "dot -Tcanon %s: %s" % (path, result.stderr[-800:]))
+
+
+EXPORTS = [
+    # (tab label, view, menu item, file name, checker, optional)
+    ("By link", "byLinkView", "exportAsCSVMenuItem", "01-bylink.csv", check_csv_rows, False),
+    ("By link", "byLinkView", "exportAsHTMLMenuItem", "02-bylink.html", check_html, False),
+    ("By page", "byPageOutlineView", "exportAsCSVMenuItem", "03-bypage.csv", check_csv_rows, False),
+    ("By page", "byPageOutlineView", "exportAsHTMLMenuItem", "04-bypage.html", check_html, False),
+    ("By status", "byStatusOutlineView", "exportAsCSVMenuItem", "05-bystatus.csv", check_csv_rows, False),
+    ("By status", "byStatusOutlineView", "exportAsHTMLMenuItem", "06-bystatus.html", check_html, False),
+    ("Flat view", "flatView", "exportAsCSVMenuItem", "07-flat.csv", check_csv_rows, False),
+    ("Flat view", "flatView", "exportAsHTMLMenuItem", "08-flat.html", check_html, False),
+    ("Sitemap", "sitemapTableView", "exportAsCSVMenuItem", "09-sitemap-table.csv", check_csv_rows, False),
+    ("Sitemap", None, "exportXMLMenuItem", "10-sitemap.xml", check_schema("sitemap.xsd"), False),
+    (None, "insecureOutlineView", "exportInsecureAsCSVMenuItem", "11-insecure.csv", check_csv_rows, True),
+    (None, "insecureOutlineView", "exportInsecureAsHTMLMenuItem", "12-insecure.html", check_html, True),
+]
+
+# Double-clicks on a result row and the inspector window each must open (by objectName). A row
+# marked optional may open nothing yet, which is reported.
+INSPECTORS = [
+    # (tab label, view, row, window, optional)
+    ("By link", "byLinkView", 0, "CrwlLinkInspectorWindow", True),
+    ("By page", "byPageOutlineView", 0, "CrwlPageInspectorWindow", True),
+]
+
+# The views behind the tabs whose rows are read and screenshot.
+TABS = [
+    ("By link", "byLinkView"),
+    ("By page", "byPageOutlineView"),
+    ("By status", "byStatusOutlineView"),
+    ("Flat view", "flatView"),
+    ("Sitemap", "sitemapTableView"),
+]
+
+
+# ===== The program and its socket ================================================================
+
+class Inspector:
+    """The inspection socket of a running program."""
+
+    def __init__(self, path):
+        self.socket_path = path
+
+    def try_ask(self, request):
+        try:
+            return self.ask(request)
+        except (OSError, ValueError):
+            return None
+
+    def ask(self, request):
+        with socket.socket(socket.AF_UNIX) as s:
+            s.settimeout(10)
+            s.connect(self.socket_path)
+            s.sendall(request.encode() + b"\n")
+            data = b""
+            while not data.endswith(b"\n"):
+                chunk = s.recv(1 << 20)
+                if not chunk:
+                    break
+                data += chunk
+        return json.loads(data)
+
+    def get(self, request):
+        answer = self.ask(request)
+        check(answer.get("ok"), "%s: %s" % (request, answer.get("error")))
+        return answer
+
+
+class Program(Inspector):
+    """One run of the built program with its own inspection socket, console log and sanitizer
+    log; stopped by its own process id only."""
+
+    def __init__(self, program, work, environment, arguments=()):
+        super().__init__(os.path.join(work, "inspect.sock"))
+        env = dict(environment)
+        env["CRAWLMERE_TEST_INSPECT"] = self.socket_path
+        self.process = subprocess.Popen([program, *arguments], env=env, stdout=subprocess.DEVNULL,
+                                        stderr=open(os.path.join(work, "stderr.log"), "ab"))
+        wait_for("the inspection socket", lambda: self.alive() and self.try_ask("ping"), 60)
+
+    def alive(self):
+        if self.process.poll() is not None:
+            raise Failure("the program ended early with status %s" % self.process.returncode)
+        return True
+
+    def stop(self):
+        if self.process.poll() is None:
+            self.process.send_signal(signal.SIGTERM)
+            try:
+                self.process.wait(10)
+            except subprocess.TimeoutExpired:
+                self.process.kill()
+                self.process.wait()
+
+
+def xdo(*args):
+    result = run(["xdotool", *map(str, args)])
+    check(result.returncode == 0, "xdotool %s: %s" % (" ".join(map(str, args)), result.stderr))
+
+
+def click_rect(rect, button=1, repeat=1):
+    x, y = rect["x"] + rect["w"] // 2, rect["y"] + rect["h"] // 2
+    xdo("mousemove", "--sync", x, y)
+    xdo("click", "--repeat", repeat, button)
+
+
+def screenshot(path):
+    run(["import", "-window", "root", path])
+
+
+# ===== The session =================================================================================
+
+def open_tab(app, label):
+    tabs = app.get("widget mainTabView")
+    for index in range(tabs["count"]):
+        rect = app.get("tabrect mainTabView %d" % index)
+        if rect["text"] == label:
+            click_rect(rect)
+            wait_for("the tab " + label, lambda: app.get("widget mainTabView")["currentText"] == label, 10)
+            return
+    raise Failure("no tab " + label)
+
+
+def choose_menu_item(app, menu, item):
+    """Opens `menu` in the menu bar and clicks `item`; false (menu closed again) when disabled."""
+    click_rect(app.get("menu " + menu))
+    action = wait_for("the menu " + menu, lambda: (lambda a: a if a["open"] else None)(app.get("action " + item)), 10)
+    if not action["enabled"]:
+        xdo("key", "Escape")
+        return False
+    click_rect(action)
+    return True
+
+
+def save_through_dialog(app, path, optional):
+    """Types `path` into the save dialog that the export opens and accepts it."""
+    def dialog():
+        field = app.ask("widget fileNameEdit")
+        return field if field.get("ok") and field.get("visible") else None
+    try:
+        field = wait_for("the save dialog", dialog, 3 if optional else 20)
+    except Failure:
+        if optional:
+            return False
+        raise
+    click_rect(field)
+    xdo("key", "--clearmodifiers", "ctrl+a")
+    xdo("type", "--delay", 4, path)
+    time.sleep(0.3)
+    if app.get("active").get("class") == "QCompleter" or "Popup" in app.get("active").get("class", ""):
+        xdo("key", "Escape")
+    xdo("key", "Return")
+    wait_for("the save dialog to close", lambda: not dialog(), 10)
+    return True
+
+
+def view_rows(app, view):
+    answer = app.get("rows %s 20000" % view)
+    cells = answer["cells"]
+    return {
+        "columns": answer["columns"],
+        "rows": answer["rows"],
+        "cells": cells,
+        # An outline shows (and exports) its top rows until one is expanded.
+        "rows_total": sum(1 for row in cells if row["d"] == 0),
+        "first_column": [row["c"][0] for row in cells if row["d"] == 0 and row["c"] and row["c"][0]],
+    }
+
+
+def wait_for_finish(app):
+    """The status line's finish text once the Go button reads "Go" again, every text seen, and each
+    count of by-link rows with a status seen on the way."""
+    seen = set()
+    slowest = [0.0]
+    filled = set()
+
+    def finished():
+        # The socket is answered on the main thread: its delay is the window's.
+        asked = time.monotonic()
+        status = app.get("widget mainContentView>status")["text"]
+        slowest[0] = max(slowest[0], time.monotonic() - asked)
+        seen.add(status)
+        filled.add(sum(1 for row in app.get("rows byLinkView")["cells"] if row["c"][1:2] != [""]))
+        return status if app.get("widget goButton")["text"] == "Go" and status else None
+    status = wait_for("the finish text", finished, 120, 0.3)
+    print("desktop: during the scan the window answered within %.3f s; the by-link list showed %s checked rows"
+          % (slowest[0], sorted(filled)))
+    check(slowest[0] < RESPONSIVE, "the window took %.2f s to answer during the scan" % slowest[0])
+    check(re.fullmatch(r"(\d+) of \1 links on \d+ pages? checked, \d+ bad", status), "the finish text: %r" % status)
+    return status, seen, filled
+
+
+def reference_scan(program, work, url, environment):
+    """The same site scanned without windows: its URL and status columns and its summary."""
+    home = os.path.join(work, "headless-home")
+    os.makedirs(home)
+    out_csv = os.path.join(work, "reference.csv")
+    env = {k: v for k, v in environment.items() if k not in ("DISPLAY", "WAYLAND_DISPLAY")}
+    env["CRAWLMERE_HOME"] = home
+    result = run([program, "--headless", "--set", "timeout=2", "--set", "tolerateUpADirectory=YES",
+                  "--set", "blacklistByRobotsTxt=NO", "--columns", "url,status", "--csv", out_csv, url],
+                 env=env, timeout=min(90, remaining()))
+    check(os.path.exists(out_csv), "the scan without windows wrote nothing: %s" % result.stderr[-800:])
+    with open(out_csv, newline="", encoding="utf-8") as f:
+        rows = {r["url"]: r["status"] for r in csv.DictReader(f)}
+    summary = {}
+    for line in result.stdout.splitlines():
+        key, _, value = line.partition(": ")
+        summary[key] = value
+    return rows, summary
+
+
+def session(program, build):
+    work = tempfile.mkdtemp(prefix="crawlmere-desktop-")
+    shutil.rmtree(os.path.join(build, "desktop-failure-session"), ignore_errors=True)
+    shots = os.path.join(build, "desktop-screenshots")
+    os.makedirs(shots, exist_ok=True)
+    exports = os.path.join(work, "exports")
+    os.makedirs(exports)
+    env = dict(os.environ)
+    env.update({
+        "HOME": os.path.join(work, "home"),
+        "CRAWLMERE_HOME": os.path.join(work, "home"),
+        "XDG_RUNTIME_DIR": os.path.join(work, "runtime"),
+        "CRAWLMERE_LOG_FILE": os.path.join(work, "console.log"),
+        "QTWEBENGINE_DISABLE_SANDBOX": "1",
+        "ASAN_OPTIONS": ASAN + os.path.join(work, "asan"),
+    })
+    for name in ("QT_QPA_PLATFORM", "WAYLAND_DISPLAY", "XDG_CONFIG_HOME"):
+        env.pop(name, None)
+    os.makedirs(env["HOME"])
+    os.makedirs(env["XDG_RUNTIME_DIR"], mode=0o700)
+    app = None
+    try:
+        with LoopbackSite(delay=0.3) as site:
+            start = site.url("/")
+            batch = os.path.join(work, "sites.lcsbatch")
+            with open(batch, "wb") as f:
+                plistlib.dump([
+                    {"id": "20261207-0900001", "name": "Loopback site", "startingUrl": start, "timeout": 2,
+                     "numberOfThreads": 1,
+                     "tolerateUpADirectory": True, "blacklistByRobotsTxt": False},
+                    {"id": "20261207-0900002", "name": "Second site", "startingUrl": site.url("/b.html")},
+                ], f)
+            reference, summary = reference_scan(program, work, start, env)
+            for path, status in KNOWN_STATUSES.items():
+                check(reference.get(site.url(path)) == status,
+                      "the scan without windows says %r for %s" % (reference.get(site.url(path)), path))
+
+            # Opening the batch imports both sites.
+            app = Program(program, work, env, [batch])
+            sites = wait_for("the imported sites", lambda: (lambda r: r if any(
+                row["c"][:1] == ["Second site"] for row in r["cells"]) else None)(app.get("rows websitesTableView")), 20)
+            row = next(i for i, r in enumerate(sites["cells"]) if r["c"][:1] == ["Loopback site"])
+            click_rect(app.get("rowrect websitesTableView %d" % row))
+            wait_for("the site's settings", lambda: app.get("widget startingUrl").get("text") == start, 10)
+            screenshot(os.path.join(shots, "0-sites.png"))
+
+            go = app.get("widget goButton")
+            check(go["text"] == "Go" and go["enabled"], "the Go button: %s" % go)
+            click_rect(go)
+            wait_for("the scan to start", lambda: app.get("widget goButton")["text"] == "Pause", 20)
+            open_tab(app, "By link")
+            status, seen, filled = wait_for_finish(app)
+            check(len(seen) > 1, "the status line never moved: %s" % seen)
+            check(len(filled) > 2, "the by-link list did not fill during the scan: %s" % sorted(filled))
+            total = len(reference)
+            check(status.startswith("%d of %d links on " % (total, total)),
+                  "the status line says %r; the scan found %d links" % (status, total))
+            check(status.endswith(", %s bad" % summary.get("Bad links")),
+                  "the status line says %r; the scan had %s bad" % (status, summary.get("Bad links")))
+
+            # Each tab: its rows, checked against the scan where they list links, and a picture.
+            shown = {}
+            for label, view in TABS:
+                open_tab(app, label)
+                time.sleep(0.3)
+                shown[label] = view_rows(app, view)
+                screenshot(os.path.join(shots, "%s.png" % label.replace(" ", "-").lower()))
+                check(shown[label]["rows"] > 0, "the tab %s shows no rows" % label)
+            by_link = shown["By link"]
+            check(by_link["columns"][:2] == ["URL", "Status"], "by-link columns: %s" % by_link["columns"])
+            listed = {row["c"][0]: row["c"][1] for row in by_link["cells"]}
+            check(listed == reference, "by link differs from the scan: the window lists %s, the scan %s" % (
+                sorted(set(listed.items()) - set(reference.items()))[:6],
+                sorted(set(reference.items()) - set(listed.items()))[:6]))
+            flat_urls = set(shown["Flat view"]["first_column"])
+            check(flat_urls <= set(reference), "the flat view lists unknown addresses: %s" % (flat_urls - set(reference)))
+
+            # Every export through the save dialog.
+            written = []
+            for label, view, item, name, checker, optional in EXPORTS:
+                if label:
+                    open_tab(app, label)
+                rows = {"rows_total": 0, "first_column": []}
+                # The view of an optional row may not be made until its window first opens.
+                if view and (not optional or app.ask("widget " + view).get("ok")):
+                    rows = view_rows(app, view)
+                if not choose_menu_item(app, "fileMenu", item):
+                    check(optional, "%s is disabled" % item)
+                    print("desktop: %s offers nothing for this site" % item)
+                    continue
+                path = os.path.join(exports, name)
+                if not save_through_dialog(app, path, optional):
+                    print("desktop: %s opened no dialog for this site" % item)
+                    continue
+                wait_for(name, lambda: os.path.exists(path), 30)
+                time.sleep(0.3)
+                if checker:
+                    checker(path, rows)
+                written.append(name)
+            print("desktop: exports checked: %s" % ", ".join(written))
+
+            # Inspectors, last: they stay open until Quit closes every window.
+            for label, view, row, window, optional in INSPECTORS:
+                open_tab(app, label)
+                click_rect(app.get("rowrect %s %d" % (view, row)), repeat=2)
+                try:
+                    wait_for(window, lambda: app.ask("widget " + window).get("visible"), 3 if optional else 15)
+                except Failure:
+                    check(optional, "a double-click in %s opened no %s" % (view, window))
+                    print("desktop: a double-click in %s opens no %s yet" % (view, window))
+                    continue
+                screenshot(os.path.join(shots, "inspector-%s.png" % window))
+
+            # Quit from the menu: a clean exit.
+            check(choose_menu_item(app, "fileMenu", "quitMenuItem"), "Quit is disabled")
+            code = app.process.wait(min(60, remaining()))
+            check(code == 0, "the program ended with status %d" % code)
+
+        # The site's status is kept: in the stored defaults and in its settings after a restart.
+        with open(os.path.join(env["CRAWLMERE_HOME"], ".config/Crawlmere/defaults.plist"), "rb") as f:
+            stored = plistlib.load(f)
+        kept = [s.get("status", "") for s in stored.get("websites", []) if s.get("name") == "Loopback site"]
+        check(kept and kept[0].startswith("Last checked: "), "the stored status: %s" % kept)
+        app = Program(program, work, env)
+        rows = app.get("rows websitesTableView")["cells"]
+        row = next(i for i, r in enumerate(rows) if r["c"][:1] == ["Loopback site"])
+        click_rect(app.get("rowrect websitesTableView %d" % row))
+        shown_status = wait_for("the kept status", lambda: app.get("widget settingsPane>status").get("text"), 10)
+        check(shown_status == kept[0], "after a restart the site says %r, %r was kept" % (shown_status, kept[0]))
+        check(choose_menu_item(app, "fileMenu", "quitMenuItem"), "Quit is disabled")
+        check(app.process.wait(min(60, remaining())) == 0, "the second run did not end cleanly")
+        reports = [n for n in os.listdir(work) if n.startswith("asan")]
+        check(not reports, "sanitizer reports: %s" % reports)
+        print("desktop: session passed")
+        return 0
+    except Exception:
+        keep_failure(work, build, "session")
+        raise
+    finally:
+        if app:
+            app.stop()
+        shutil.rmtree(work, ignore_errors=True)
+
+
+def keep_failure(work, build, mode):
+    keep = os.path.join(build, "desktop-failure-" + mode)
+    shutil.rmtree(keep, ignore_errors=True)
+    os.makedirs(keep)
+    screenshot(os.path.join(keep, "last.png"))
+    for name in os.listdir(work):
+        if name.endswith(".log") or name.startswith("asan"):
+            shutil.copy(os.path.join(work, name), keep)
+    if os.path.isdir(os.path.join(work, "exports")):
+        shutil.copytree(os.path.join(work, "exports"), os.path.join(keep, "exports"))
+    print("desktop: the last screenshot and the logs are in %s" % keep)
+
+
+# ===== The installed entry ==========================================================================
+
+def install(cmake, build):
+    work = tempfile.mkdtemp(prefix="crawlmere-install-")
+    shutil.rmtree(os.path.join(build, "desktop-failure-install"), ignore_errors=True)
+    prefix = os.path.join(work, "prefix")
+    launched = None
+    try:
+        result = run([cmake, "--install", build, "--prefix", prefix], timeout=min(120, remaining()))
+        check(result.returncode == 0, "cmake --install: %s" % result.stderr[-800:])
+        entry = os.path.join(prefix, "share/applications/crawlmere.desktop")
+        result = run(["desktop-file-validate", entry])
+        check(result.returncode == 0 and "error" not in result.stdout, "desktop-file-validate: %s" % result.stdout)
+        check(os.path.exists(os.path.join(prefix, "share/doc/crawlmere/README.md")), "no README under share/doc")
+        for icon in ("scalable/apps/crawlmere.svg", "48x48/apps/crawlmere.png", "256x256/apps/crawlmere.png"):
+            check(os.path.exists(os.path.join(prefix, "share/icons/hicolor", icon)), "no icon " + icon)
+
+        data_home = os.path.join(work, "data")
+        shutil.copytree(os.path.join(prefix, "share/mime"), os.path.join(data_home, "mime"))
+        result = run(["update-mime-database", os.path.join(data_home, "mime")])
+        check(result.returncode == 0, "update-mime-database: %s" % result.stderr)
+        env = dict(os.environ)
+        home = os.path.join(work, "home")
+        os.makedirs(home)
+        env.update({"XDG_DATA_HOME": data_home, "HOME": home, "CRAWLMERE_HOME": home,
+                    "CRAWLMERE_LOG_FILE": os.path.join(work, "console.log"),
+                    "XDG_RUNTIME_DIR": os.path.join(work, "runtime"),
+                    "XDG_DATA_DIRS": os.path.join(prefix, "share") + ":/usr/local/share:/usr/share",
+                    "PATH": os.path.join(prefix, "bin") + ":" + env.get("PATH", ""),
+                    "QTWEBENGINE_DISABLE_SANDBOX": "1",
+                    "ASAN_OPTIONS": ASAN + os.path.join(work, "asan")})
+        os.makedirs(env["XDG_RUNTIME_DIR"], mode=0o700)
+        for name in ("QT_QPA_PLATFORM", "WAYLAND_DISPLAY", "XDG_CONFIG_HOME"):
+            env.pop(name, None)
+        for name, content_type in (("x.lcsettings", "application/x-crawlmere-settings"),
+                                   ("x.lcsbatch", "application/x-crawlmere-batch")):
+            sample = os.path.join(work, name)
+            with open(sample, "wb") as f:
+                plistlib.dump({"name": "Sample"} if name.endswith("settings") else [{"name": "Sample"}], f)
+            result = run(["gio", "info", "-a", "standard::content-type", name], cwd=work, env=env)
+            check("standard::content-type: " + content_type in result.stdout,
+                  "gio names %s: %s %s" % (name, result.stdout.strip(), result.stderr.strip()))
+
+        # The installed entry opens the window; handed a settings file, as a file manager does, it
+        # imports the site and scans it.
+        env["CRAWLMERE_TEST_INSPECT"] = os.path.join(work, "inspect.sock")
+        app = Inspector(env["CRAWLMERE_TEST_INSPECT"])
+        with LoopbackSite() as site:
+            settings = os.path.join(work, "opened.lcsettings")
+            with open(settings, "wb") as f:
+                plistlib.dump({"id": "20261207-0900003", "name": "Opened from a file",
+                               "startingUrl": site.url("/dir/c.html"), "tolerateUpADirectory": True}, f)
+            launched = subprocess.Popen(["gio", "launch", entry, settings], env=env, stdout=subprocess.DEVNULL,
+                                        stderr=open(os.path.join(work, "launch.log"), "wb"))
+
+            def window():
+                found = run(["xdotool", "search", "--onlyvisible", "--class", "Crawlmere"]).stdout.split()
+                return found[0] if found else None
+            pid = ""
+            try:
+                found = wait_for("the window of the installed entry", window, 60, 0.3)
+                pid = run(["xdotool", "getwindowpid", found]).stdout.strip()
+                check(pid.isdigit(), "the window names no process")
+                check(os.path.realpath("/proc/%s/exe" % pid) == os.path.realpath(os.path.join(prefix, "bin/crawlmere")),
+                      "the window is not the installed program's")
+                wait_for("the inspection socket", lambda: app.try_ask("ping"), 30)
+                names = [row["c"][0] for row in app.get("rows websitesTableView")["cells"] if row["c"]]
+                check("Opened from a file" in names, "the opened site was not imported: %s" % names)
+                wait_for("the scan of the opened site to start", lambda: app.get("widget goButton")["text"] == "Pause"
+                         or app.get("widget mainContentView>status")["text"], 30)
+                print("desktop: the opened site scanned: %s" % wait_for_finish(app)[0])
+                check(choose_menu_item(app, "fileMenu", "quitMenuItem"), "Quit is disabled")
+                wait_for("the launched program to end", lambda: not os.path.exists("/proc/" + pid), 30)
+            except Failure:
+                # The program the entry started, by the process id its window or socket names.
+                answer = app.try_ask("ping") or {}
+                for started in {pid, str(answer.get("pid", ""))}:
+                    if started.isdigit() and os.path.exists("/proc/" + started):
+                        os.kill(int(started), signal.SIGKILL)
+                raise
+        reports = [n for n in os.listdir(work) if n.startswith("asan")]
+        check(not reports, "sanitizer reports: %s" % reports)
+        print("desktop: install passed")
+        return 0
+    except Exception:
+        keep_failure(work, build, "install")
+        raise
+    finally:
+        if launched and launched.poll() is None:
+            launched.kill()
+            launched.wait()
+        shutil.rmtree(work, ignore_errors=True)
+
+
+TOOLS = ("xvfb-run", "xdotool", "xmllint", "dot", "import", "gio", "desktop-file-validate", "update-mime-database")
+
+
+def main(argv):
+    global FIXTURES
+    missing = [tool for tool in TOOLS if not shutil.which(tool)]
+    if missing:
+        print("desktop: skipped, missing %s (scripts/setup installs them)" % " ".join(missing))
+        return 77
+    try:
+        if len(argv) == 5 and argv[1] == "session":
+            FIXTURES = argv[4]
+            return session(argv[2], argv[3])
+        if len(argv) == 4 and argv[1] == "install":
+            return install(argv[2], argv[3])
+    except Failure as failure:
+        print("desktop: FAILED: %s" % failure)
+        return 1
+    print(__doc__)
+    return 2
+
+
+FIXTURES = ""
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv))
