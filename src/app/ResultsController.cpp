@@ -3,7 +3,9 @@
 
 #include "app/MainTabView.h"
 #include "app/MainToolBar.h"
+#include "app/LinkExportSheetOpener.h"
 #include "app/MainWindow.h"
+#include "app/ResultViewExporter.h"
 #include "app/StatusLineField.h"
 #include "archive/ArchiveExportController.h"
 #include "engine/CrwlLinkInstance.h"
@@ -148,7 +150,13 @@ ResultsController::ResultsController(MainWindow& window, std::shared_ptr<Z12Ara>
     m_configManager.setClearAllDataSources([this] { m_scanControl->clearAllDataSources(); });
     connectControls();
     displayChanged();
+    m_exporter = new ResultViewExporter(m_prompts, m_savePanel, m_window.statusField(), this);
+    m_exporter->setSlicedSources({ m_byLink.get(), m_flat.get() });
+    new LinkExportSheetOpener(*this, m_window, m_prompts, m_defaults);
 }
+
+std::shared_ptr<qfColumnManager> ResultsController::byLinkColumnManager() const { return m_byLinkColumns; }
+std::shared_ptr<qfColumnManager> ResultsController::flatViewColumnManager() const { return m_flatColumns; }
 
 ResultsController::~ResultsController()
 {
@@ -514,8 +522,10 @@ void ResultsController::exportTab(int tab, TableExportJob::Format format)
     case 2:
     case 3:
     case 4:
-        exportView(m_window.resultView(QLatin1String(kViews[tab])), format);
-        break;
+        // Posted once the export has been written or given up, on the main thread.
+        m_exporter->exportView(m_window.resultView(QLatin1String(kViews[tab])), format,
+            [this] { post(exportTriggeredByPreviewerDidFinish); });
+        return;
     case 5:
         // The sitemap table's rows as shown; no notification.
         if (m_sitemapTab)
@@ -540,25 +550,7 @@ void ResultsController::exportTab(int tab, TableExportJob::Format format)
 
 void ResultsController::exportView(QTreeView* view, TableExportJob::Format format)
 {
-    auto* resultView = qobject_cast<ResultTreeView*>(view);
-    if (!resultView)
-        return;
-    TableExportSnapshot snapshot = snapshotOf(*resultView);
-    if (snapshot.isEmpty()) {
-        if (m_prompts)
-            m_prompts->beep();
-        return;
-    }
-    const QString path = askForFile(format == TableExportJob::Format::Csv ? QStringLiteral("csv") : QStringLiteral("html"));
-    if (path.isEmpty())
-        return;
-    QPointer<StatusLineField> status = m_window.statusField();
-    TableExportJob::start(std::move(snapshot), format, qfDataSource::csvQuoteEscapeOption(), path,
-        [status](float proportion) {
-            if (status)
-                status->setProportion(proportion);
-        },
-        {});
+    m_exporter->exportView(view, format, {});
 }
 
 TableExportSnapshot ResultsController::snapshotOf(ResultTreeView& view)

@@ -21,6 +21,7 @@ class CrwlUrl;
 class QTreeView;
 class ScanControl;
 class ShellPrompts;
+class qfColumnManager;
 class Z12Ara;
 struct TableExportSnapshot;
 
@@ -59,6 +60,7 @@ class SitemapTab;
 namespace crawlmere::app {
 
 class MainWindow;
+class ResultViewExporter;
 
 /// Made by the main interface with the window, the hub, the site store and the shell services;
 /// the application delegate forwards the hub's notifications and its start-up steps here. The
@@ -126,6 +128,8 @@ public:
     views::CrwlByPageDataSource& byPageDataSource() const { return *m_byPage; }
     views::CrwlByStatusDataSource& byStatusDataSource() const { return *m_byStatus; }
     views::CrwlFlatViewDataSource& flatViewDataSource() const { return *m_flat; }
+    std::shared_ptr<qfColumnManager> byLinkColumnManager() const;
+    std::shared_ptr<qfColumnManager> flatViewColumnManager() const;
     ScanControl& scanControl() const { return *m_scanControl; }
     views::ResultTabs& resultTabs() const { return *m_tabs; }
     sitemap::SitemapManager& sitemapManager() const { return *m_sitemap; }
@@ -181,6 +185,7 @@ private:
     QPointer<views::InsecureContentWindow> m_insecureWindow;
     archive::ArchiveExportController* m_archiveExport = nullptr;
     bool m_followingTabs = false;
+    ResultViewExporter* m_exporter = nullptr;
 };
 
 } // namespace crawlmere::app
