@@ -1,10 +1,7 @@
 // A result table's export snapshot taken a slice at a time on the main thread.
 #include "views/TableExportSlicer.h"
 
-#include "platform/Log.h"
-
 #include <QElapsedTimer>
-#include <QMetaType>
 #include <QTimer>
 
 TableExportSlicer::TableExportSlicer(qfDataSource& source, TableView& table, QObject* parent)
@@ -52,17 +49,9 @@ bool TableExportSlicer::readSlice()
             const qfDataSource::Item& item = m_items.at(m_next);
             TableExportSnapshot::Row entry;
             entry.texts.reserve(m_shown.size());
-            for (const TableColumn& column : std::as_const(m_shown)) {
-                const QVariant value = m_source.tableViewObjectValueForItem(m_table, column, item);
-                if (value.typeId() == QMetaType::QString) {
-                    entry.texts.append(value.toString());
-                } else {
-                    crawlmere::platform::logLine(1,
-                        QStringLiteral("column %1 is returning a %2")
-                            .arg(column.identifier, QString::fromLatin1(value.metaType().name())));
-                    entry.texts.append(QString());
-                }
-            }
+            for (const TableColumn& column : std::as_const(m_shown))
+                entry.texts.append(TableExportSnapshot::exportedText(
+                    m_source.tableViewObjectValueForItem(m_table, column, item), column.identifier));
             entry.label = CrwlLabelColour::forColourClass(m_source.tableViewLabelColorForItem(m_table, item));
             m_snapshot.rows.append(std::move(entry));
         }

@@ -1,5 +1,6 @@
 #include "app/LinkExportSheetOpener.h"
 
+#include "app/AppTestSupport.h"
 #include "app/FileDialogSavePanel.h"
 #include "app/MainInterface.h"
 #include "app/MainTabView.h"
@@ -37,6 +38,8 @@ namespace app = crawlmere::app;
 using crawlmere::platform::Dispatch::runUntil;
 using namespace std::chrono_literals;
 
+using crawlmere::test::answerSavePanelWith;
+
 namespace {
 
 /// A home page linking to `pages` pages (each `delay` slow, linking home) and a missing page.
@@ -61,23 +64,6 @@ public:
     crawlmere::test::LoopbackServer server;
     bool started = false;
 };
-
-/// Types `path` into the next save panel and accepts it.
-void answerSavePanelWith(const QString& path)
-{
-    auto* timer = new QTimer;
-    timer->setInterval(10);
-    QObject::connect(timer, &QTimer::timeout, [timer, path] {
-        QWidget* modal = QApplication::activeModalWidget();
-        if (!modal || modal->objectName() != app::FileDialogSavePanel::kDialogName)
-            return;
-        timer->stop();
-        timer->deleteLater();
-        modal->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->setText(path);
-        static_cast<QDialog*>(modal)->accept();
-    });
-    timer->start();
-}
 
 QByteArray contentsOf(const QString& path)
 {

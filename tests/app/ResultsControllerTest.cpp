@@ -1,5 +1,6 @@
 #include "app/ResultsController.h"
 
+#include "app/AppTestSupport.h"
 #include "app/FileDialogSavePanel.h"
 #include "app/MainInterface.h"
 #include "app/MainTabView.h"
@@ -47,6 +48,8 @@
 using crawlmere::platform::UserDefaults;
 namespace app = crawlmere::app;
 
+using crawlmere::test::answerSavePanelWith;
+
 namespace {
 
 constexpr int kPages = 30;
@@ -61,23 +64,6 @@ bool waitUntil(const std::function<bool()>& done, int ms = 30000)
         QThread::msleep(2);
     }
     return done();
-}
-
-/// Types `path` into the save panel once it shows, and accepts it.
-void answerSavePanelWith(const QString& path)
-{
-    auto* timer = new QTimer;
-    timer->setInterval(10);
-    QObject::connect(timer, &QTimer::timeout, [timer, path] {
-        QWidget* modal = QApplication::activeModalWidget();
-        if (!modal || modal->objectName() != app::FileDialogSavePanel::kDialogName)
-            return;
-        timer->stop();
-        timer->deleteLater();
-        modal->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->setText(path);
-        static_cast<QDialog*>(modal)->accept();
-    });
-    timer->start();
 }
 
 /// A home page linking to 30 pages that each take 150 ms, and a missing page. Counts requests.
