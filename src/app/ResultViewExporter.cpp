@@ -48,7 +48,8 @@ void ResultViewExporter::exportView(QTreeView* view, TableExportJob::Format form
     }
     views::ResultItemModel& model = resultView->itemModel();
     qfDataSource* source = model.dataSource();
-    if (model.outlineDataSource() || !source || !m_sliced.contains(source)) {
+    const bool outline = model.outlineDataSource();
+    if (!outline && (!source || !m_sliced.contains(source))) {
         write(ResultsController::snapshotOf(*resultView), format, handedOn, std::move(done));
         return;
     }
@@ -59,7 +60,8 @@ void ResultViewExporter::exportView(QTreeView* view, TableExportJob::Format form
             handedOn();
         return;
     }
-    m_slicer = new TableExportSlicer(*source, *resultView, this);
+    m_slicer = outline ? TableExportSlicer::forOutline(*resultView, this)
+                       : new TableExportSlicer(*source, *resultView, this);
     m_slicer->start(
         kSlice, [this](float proportion) { showProgress(proportion * 0.5f); },
         [this, format, handedOn, done = std::move(done)](TableExportSnapshot snapshot) mutable {

@@ -24,9 +24,10 @@ namespace crawlmere::app {
 
 class StatusLineField;
 
-/// Tables whose data source is one of the sliced sources are read by a `TableExportSlicer`, so
-/// the event loop keeps running while a large table is read; other views (outlines, report
-/// tables) are read in one go. The status line's progress line moves through both halves: the
+/// Outlines, and tables whose data source is one of the sliced sources, are read by a
+/// `TableExportSlicer`, so the event loop keeps running while a large view is read (an outline's
+/// shown rows are pinned in one go first, without their texts); other tables (the report tables)
+/// are read in one go. The status line's progress line moves through both halves: the
 /// reading (0 to 0.5) and the writing (0.5 to 1), then goes back to 0. One export is read at a
 /// time: another asked for meanwhile beeps and is dropped.
 ///
@@ -42,7 +43,7 @@ public:
         StatusLineField* status, QObject* parent = nullptr);
     ~ResultViewExporter() override;
 
-    /// Tables of these data sources are read in slices.
+    /// Tables of these data sources are read in slices (they answer cells by item).
     void setSlicedSources(QList<const qfDataSource*> sources) { m_sliced = std::move(sources); }
 
     /// Exports `view` as `format`. An empty view beeps. `handedOn` runs on the main thread once

@@ -38,6 +38,7 @@
 #include "views/ResultViewDelegate.h"
 #include "views/ScanControl.h"
 #include "views/SitemapTab.h"
+#include "views/TableExportSlicer.h"
 #include "views/TableExportSnapshot.h"
 #include "views/crawlmereTableView.h"
 #include "views/qfOutlineView.h"
@@ -562,36 +563,8 @@ TableExportSnapshot ResultsController::snapshotOf(ResultTreeView& view)
         return {};
     }
     // An outline: the rows as shown, children only below expanded rows.
-    TableExportSnapshot snapshot;
-    snapshot.outline = true;
-    QList<int> modelColumns;
-    const QList<TableColumn>& logical = model.columns();
-    for (const TableColumn& column : view.tableColumns()) {
-        if (column.hidden)
-            continue;
-        const auto found = std::find_if(logical.cbegin(), logical.cend(),
-            [&](const TableColumn& candidate) { return candidate.identifier == column.identifier; });
-        const int index = static_cast<int>(found - logical.cbegin());
-        modelColumns.append(index);
-        snapshot.columns.append({ column.identifier, column.title,
-            index == view.treePosition() || (index == 0 && view.treePosition() < 0) });
-    }
-    const std::function<void(const QModelIndex&)> addRows = [&](const QModelIndex& parent) {
-        for (int row = 0; row < model.rowCount(parent); ++row) {
-            const QModelIndex index = model.index(row, 0, parent);
-            TableExportSnapshot::Row entry;
-            for (const int column : std::as_const(modelColumns))
-                entry.texts.append(model.data(model.index(row, column, parent)).toString());
-            entry.expandable = model.isItemExpandable(index);
-            if (views::ResultViewDelegate* delegate = view.viewDelegate())
-                entry.label = delegate->tableViewLabelColorForRow(view, index);
-            snapshot.rows.append(std::move(entry));
-            if (view.isExpanded(index))
-                addRows(index);
-        }
-    };
-    addRows({});
-    return snapshot;
+    const std::unique_ptr<TableExportSlicer> slicer(TableExportSlicer::forOutline(view));
+    return slicer->readAll();
 }
 
 void ResultsController::exportXMLMenuItem() { m_sitemap->exportXML(); }

@@ -12,6 +12,7 @@
 #include "settings/ConfigManager.h"
 #include "support/LoopbackServer.h"
 #include "views/ExportColumnManager.h"
+#include "views/ColumnManagerButton.h"
 #include "views/LinkExportSheet.h"
 
 #include <QAbstractButton>
@@ -170,6 +171,22 @@ TEST_F(LinkExportSheetTest, TheSheetsFilesEqualTheExportMenusAndLackAColumnHidde
     EXPECT_TRUE(contentsOf(sheetHtml).contains("<table"));
     columns.sendAction(hidden);
     ASSERT_TRUE(runUntil([&] { return !hiddenInMain(); }, 2000ms));
+
+    // By page with every row expanded: the outline as shown, children marked, as the menu writes it.
+    openSheet("exportPreviewAsCSVMenuItem");
+    sheet().tableSelector()->button(2)->click();
+    EXPECT_FALSE(sheet().columnManagerButton()->isEnabled());
+    sheet().expandRows()->click();
+    const QString pagesCsv = folder.filePath(QStringLiteral("pages.csv"));
+    exportTo(pagesCsv);
+    const QString menuPagesCsv = folder.filePath(QStringLiteral("menu-pages.csv"));
+    answerSavePanelWith(menuPagesCsv);
+    shell->window().menuItem(QStringLiteral("exportAsCSVMenuItem"))->trigger();
+    ASSERT_TRUE(runUntil([&] { return QFile::exists(menuPagesCsv); }, 30000ms));
+    const QByteArray pages = contentsOf(pagesCsv);
+    EXPECT_EQ(pages, contentsOf(menuPagesCsv));
+    EXPECT_TRUE(pages.contains("\"\t")) << pages.left(300).constData();
+    EXPECT_GT(pages.count('\n'), 1 + 13);
 }
 
 TEST_F(LinkExportSheetTest, TheSheetExportsTheByLinkViewWhileAScanRefreshesIt)
