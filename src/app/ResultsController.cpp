@@ -3,9 +3,11 @@
 
 #include "app/MainTabView.h"
 #include "app/MainToolBar.h"
+#include "app/LinkExportSheetOpener.h"
 #include "app/MainWindow.h"
 #include "app/SEOResults.h"
 #include "app/SitemapReportActions.h"
+#include "app/ResultViewExporter.h"
 #include "app/StatusLineField.h"
 #include "archive/ArchiveExportController.h"
 #include "engine/CrwlLinkInstance.h"
@@ -40,6 +42,7 @@
 #include "views/ResultViewDelegate.h"
 #include "views/ScanControl.h"
 #include "views/SitemapTab.h"
+#include "views/TableExportSlicer.h"
 #include "views/TableExportSnapshot.h"
 #include "views/crawlmereTableView.h"
 #include "views/qfOutlineView.h"
@@ -158,7 +161,13 @@ ResultsController::ResultsController(MainWindow& window, std::shared_ptr<Z12Ara>
     m_configManager.setClearAllDataSources([this] { m_scanControl->clearAllDataSources(); });
     connectControls();
     displayChanged();
+    m_exporter = new ResultViewExporter(m_prompts, m_savePanel, m_window.statusField(), this);
+    m_exporter->setSlicedSources({ m_byLink.get(), m_flat.get() });
+    new LinkExportSheetOpener(*this, m_window, m_prompts, m_defaults);
 }
+
+std::shared_ptr<qfColumnManager> ResultsController::byLinkColumnManager() const { return m_byLinkColumns; }
+std::shared_ptr<qfColumnManager> ResultsController::flatViewColumnManager() const { return m_flatColumns; }
 
 ResultsController::~ResultsController()
 {
@@ -525,8 +534,10 @@ void ResultsController::exportTab(int tab, TableExportJob::Format format)
     case 2:
     case 3:
     case 4:
-        exportView(m_window.resultView(QLatin1String(kViews[tab])), format);
-        break;
+        // Posted once the export has been written or given up, on the main thread.
+        m_exporter->exportView(m_window.resultView(QLatin1String(kViews[tab])), format,
+            [this] { post(exportTriggeredByPreviewerDidFinish); });
+        return;
     case 5:
         // The sitemap table's rows as shown; no notification.
         if (m_sitemapTab)
@@ -552,25 +563,7 @@ void ResultsController::exportTab(int tab, TableExportJob::Format format)
 
 void ResultsController::exportView(QTreeView* view, TableExportJob::Format format)
 {
-    auto* resultView = qobject_cast<ResultTreeView*>(view);
-    if (!resultView)
-        return;
-    TableExportSnapshot snapshot = snapshotOf(*resultView);
-    if (snapshot.isEmpty()) {
-        if (m_prompts)
-            m_prompts->beep();
-        return;
-    }
-    const QString path = askForFile(format == TableExportJob::Format::Csv ? QStringLiteral("csv") : QStringLiteral("html"));
-    if (path.isEmpty())
-        return;
-    QPointer<StatusLineField> status = m_window.statusField();
-    TableExportJob::start(std::move(snapshot), format, qfDataSource::csvQuoteEscapeOption(), path,
-        [status](float proportion) {
-            if (status)
-                status->setProportion(proportion);
-        },
-        {});
+    m_exporter->exportView(view, format, {});
 }
 
 TableExportSnapshot ResultsController::snapshotOf(ResultTreeView& view)
@@ -582,36 +575,8 @@ TableExportSnapshot ResultsController::snapshotOf(ResultTreeView& view)
         return {};
     }
     // An outline: the rows as shown, children only below expanded rows.
-    TableExportSnapshot snapshot;
-    snapshot.outline = true;
-    QList<int> modelColumns;
-    const QList<TableColumn>& logical = model.columns();
-    for (const TableColumn& column : view.tableColumns()) {
-        if (column.hidden)
-            continue;
-        const auto found = std::find_if(logical.cbegin(), logical.cend(),
-            [&](const TableColumn& candidate) { return candidate.identifier == column.identifier; });
-        const int index = static_cast<int>(found - logical.cbegin());
-        modelColumns.append(index);
-        snapshot.columns.append({ column.identifier, column.title,
-            index == view.treePosition() || (index == 0 && view.treePosition() < 0) });
-    }
-    const std::function<void(const QModelIndex&)> addRows = [&](const QModelIndex& parent) {
-        for (int row = 0; row < model.rowCount(parent); ++row) {
-            const QModelIndex index = model.index(row, 0, parent);
-            TableExportSnapshot::Row entry;
-            for (const int column : std::as_const(modelColumns))
-                entry.texts.append(model.data(model.index(row, column, parent)).toString());
-            entry.expandable = model.isItemExpandable(index);
-            if (views::ResultViewDelegate* delegate = view.viewDelegate())
-                entry.label = delegate->tableViewLabelColorForRow(view, index);
-            snapshot.rows.append(std::move(entry));
-            if (view.isExpanded(index))
-                addRows(index);
-        }
-    };
-    addRows({});
-    return snapshot;
+    const std::unique_ptr<TableExportSlicer> slicer(TableExportSlicer::forOutline(view));
+    return slicer->readAll();
 }
 
 void ResultsController::exportXMLMenuItem() { m_sitemap->exportXML(); }

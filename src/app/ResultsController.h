@@ -21,6 +21,7 @@ class CrwlUrl;
 class QTreeView;
 class ScanControl;
 class ShellPrompts;
+class qfColumnManager;
 class Z12Ara;
 struct TableExportSnapshot;
 
@@ -62,6 +63,7 @@ namespace crawlmere::app {
 class MainWindow;
 class SEOResults;
 class SitemapReportActions;
+class ResultViewExporter;
 
 /// Made by the main interface with the window, the hub, the site store and the shell services;
 /// the application delegate forwards the hub's notifications and its start-up steps here. The
@@ -129,6 +131,8 @@ public:
     views::CrwlByPageDataSource& byPageDataSource() const { return *m_byPage; }
     views::CrwlByStatusDataSource& byStatusDataSource() const { return *m_byStatus; }
     views::CrwlFlatViewDataSource& flatViewDataSource() const { return *m_flat; }
+    std::shared_ptr<qfColumnManager> byLinkColumnManager() const;
+    std::shared_ptr<qfColumnManager> flatViewColumnManager() const;
     ScanControl& scanControl() const { return *m_scanControl; }
     /// Opens the link and page inspectors, the highlighter and the route for the four link views.
     views::InspectorWindows& inspectors() const { return *m_inspectors; }
@@ -191,6 +195,7 @@ private:
     QPointer<views::InsecureContentWindow> m_insecureWindow;
     archive::ArchiveExportController* m_archiveExport = nullptr;
     bool m_followingTabs = false;
+    ResultViewExporter* m_exporter = nullptr;
 };
 
 } // namespace crawlmere::app

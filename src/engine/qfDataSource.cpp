@@ -163,15 +163,21 @@ qsizetype qfDataSource::numberOfRowsInTableView(TableView& /*table*/) { return g
 
 int qfDataSource::tableViewLabelColorForRow(TableView& /*table*/, qsizetype /*row*/) { return 0; }
 
-QVariant qfDataSource::tableViewObjectValue(TableView& /*table*/, const TableColumn& column, qsizetype row)
+QVariant qfDataSource::tableViewObjectValue(TableView& table, const TableColumn& column, qsizetype row)
 {
     if (row < 0)
         return {};
-    const Item item = getItemAtRowIndex(static_cast<quint64>(row));
+    return tableViewObjectValueForItem(table, column, getItemAtRowIndex(static_cast<quint64>(row)));
+}
+
+QVariant qfDataSource::tableViewObjectValueForItem(TableView& /*table*/, const TableColumn& column, const Item& item)
+{
     if (!item)
         return {};
     return item->getFieldByName(column.identifier);
 }
+
+int qfDataSource::tableViewLabelColorForItem(TableView& /*table*/, const Item& /*item*/) { return 0; }
 
 QString qfDataSource::csvHeaderLine(const QList<TableColumn>& columns)
 {

@@ -66,6 +66,12 @@ public:
     /// The value a table shows at a column and row; the base answers the item's field of the
     /// column's identifier, or an invalid value for a missing row.
     virtual QVariant tableViewObjectValue(TableView& table, const TableColumn& column, qsizetype row);
+    /// The value `tableViewObjectValue` answers for the row that shows `item`, without looking the
+    /// row up (an export that pinned its rows reads them so). The base answers the item's field
+    /// of the column's identifier; a null item an invalid value.
+    virtual QVariant tableViewObjectValueForItem(TableView& table, const TableColumn& column, const Item& item);
+    /// The label colour class `tableViewLabelColorForRow` answers for the row showing `item`.
+    virtual int tableViewLabelColorForItem(TableView& table, const Item& item);
 
     /// The rows as shown: the visible columns' header titles, then each visible row's values,
     /// every field in double quotes and written as it is (no escaping).

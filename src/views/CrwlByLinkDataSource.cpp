@@ -3,6 +3,7 @@
 
 #include "engine/CrwlStatusCodes.h"
 #include "engine/CrwlUrl.h"
+#include "platform/Dispatch.h"
 #include "platform/Log.h"
 #include "platform/UserDefaults.h"
 
@@ -211,10 +212,18 @@ std::optional<CrwlLabelColour> CrwlByLinkDataSource::labelColourForRow(qsizetype
     return record ? CrwlLabelColour::forRow(record.get()) : std::nullopt;
 }
 
-int CrwlByLinkDataSource::tableViewLabelColorForRow(TableView& /*table*/, qsizetype row)
+int CrwlByLinkDataSource::tableViewLabelColorForRow(TableView& table, qsizetype row)
 {
+    Q_ASSERT(crawlmere::platform::Dispatch::isMainThread());
+    return row < 0 ? 0 : tableViewLabelColorForItem(table, getItemAtRowIndex(static_cast<quint64>(row)));
+}
+
+int CrwlByLinkDataSource::tableViewLabelColorForItem(TableView& /*table*/, const Item& item)
+{
+    Q_ASSERT(crawlmere::platform::Dispatch::isMainThread());
     // The label decides, so that displayLabels is honoured; classes 3 and 4 share one label.
-    const auto colour = labelColourForRow(row);
+    const auto* record = dynamic_cast<const CrwlUrl*>(item.get());
+    const auto colour = record ? CrwlLabelColour::forRow(record) : std::nullopt;
     if (!colour)
         return 0;
     return *colour == CrwlLabelColour::error() ? 3 : 2;
@@ -233,8 +242,17 @@ QString CrwlByLinkDataSource::cellText(const CrwlUrl& record, const QString& ide
     return QStringLiteral("");
 }
 
+QVariant CrwlByLinkDataSource::tableViewObjectValueForItem(
+    TableView& /*table*/, const TableColumn& column, const Item& item)
+{
+    Q_ASSERT(crawlmere::platform::Dispatch::isMainThread());
+    const auto* record = dynamic_cast<const CrwlUrl*>(item.get());
+    return record ? cellText(*record, column.identifier) : QStringLiteral("");
+}
+
 QVariant CrwlByLinkDataSource::tableViewObjectValue(TableView& /*table*/, const TableColumn& column, qsizetype row)
 {
+    Q_ASSERT(crawlmere::platform::Dispatch::isMainThread());
     const auto record = recordAtRow(row);
     if (!record) {
         logLine(1, QStringLiteral("by link: no item at row %1").arg(row));
@@ -257,4 +275,10 @@ void CrwlByLinkDataSource::tableViewSortDescriptorsDidChange(TableView& table)
     // Refiltered at once: the rows keep the bad-links-only restriction after a sort.
     filter();
     table.reloadData();
+}
+
+qsizetype CrwlByLinkDataSource::numberOfRowsInTableView(TableView& table)
+{
+    Q_ASSERT(crawlmere::platform::Dispatch::isMainThread());
+    return qfDataSource::numberOfRowsInTableView(table);
 }

@@ -130,6 +130,10 @@ public:
     int tableViewLabelColorForRow(TableView& table, qsizetype row) override;
     /// The cell text of a column and row; "" for a missing row (logged) or an unknown column.
     QVariant tableViewObjectValue(TableView& table, const TableColumn& column, qsizetype row) override;
+    /// The cell text of an item; "" for an item that is no URL record.
+    QVariant tableViewObjectValueForItem(TableView& table, const TableColumn& column, const Item& item) override;
+    qsizetype numberOfRowsInTableView(TableView& table) override;
+    int tableViewLabelColorForItem(TableView& table, const Item& item) override;
     /// The cell text of a record for a column identifier.
     static QString cellText(const CrwlUrl& record, const QString& identifier);
 

@@ -4,6 +4,7 @@
 #include "engine/CrwlLabelColour.h"
 #include "engine/CrwlLinkInstance.h"
 #include "engine/CrwlUrl.h"
+#include "platform/Dispatch.h"
 #include "platform/Log.h"
 #include "views/LinkViewOpener.h"
 #include "views/ResultTreeView.h"
@@ -256,6 +257,7 @@ void CrwlByPageDataSource::outlineViewDidClickTableColumn(TableView& view, const
 
 qsizetype CrwlByPageDataSource::outlineViewNumberOfChildrenOfItem(TableView& /*view*/, const Item& item)
 {
+    Q_ASSERT(crawlmere::platform::Dispatch::isMainThread());
     if (!item)
         return qsizetype(pagesNeedingAttention.size());
     const PageRow* row = rowOf(item.get());
@@ -264,6 +266,7 @@ qsizetype CrwlByPageDataSource::outlineViewNumberOfChildrenOfItem(TableView& /*v
 
 qfDataSource::Item CrwlByPageDataSource::outlineViewChildOfItem(TableView& /*view*/, qsizetype index, const Item& item)
 {
+    Q_ASSERT(crawlmere::platform::Dispatch::isMainThread());
     if (index < 0)
         return nullptr;
     if (!item)
@@ -274,6 +277,7 @@ qfDataSource::Item CrwlByPageDataSource::outlineViewChildOfItem(TableView& /*vie
 
 bool CrwlByPageDataSource::outlineViewIsItemExpandable(TableView& /*view*/, const Item& item)
 {
+    Q_ASSERT(crawlmere::platform::Dispatch::isMainThread());
     return item && rowOf(item.get()) != nullptr;
 }
 
@@ -292,6 +296,7 @@ QString CrwlByPageDataSource::cellValue(const QString& identifier, const CrwlDat
 
 QVariant CrwlByPageDataSource::outlineViewObjectValue(TableView& /*view*/, const TableColumn& column, const Item& item)
 {
+    Q_ASSERT(crawlmere::platform::Dispatch::isMainThread());
     return cellValue(column.identifier, item.get());
 }
 

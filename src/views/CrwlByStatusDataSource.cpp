@@ -5,6 +5,7 @@
 #include "engine/CrwlLinkInstance.h"
 #include "engine/CrwlUrl.h"
 #include "engine/PunycodeAdditions.h"
+#include "platform/Dispatch.h"
 #include "platform/Log.h"
 #include "platform/UserDefaults.h"
 #include "views/LinkViewOpener.h"
@@ -287,6 +288,7 @@ void CrwlByStatusDataSource::outlineViewDidClickTableColumn(TableView& view, con
 
 qsizetype CrwlByStatusDataSource::outlineViewNumberOfChildrenOfItem(TableView& /*view*/, const Item& item)
 {
+    Q_ASSERT(crawlmere::platform::Dispatch::isMainThread());
     if (!item)
         return fullStatusArray.size();
     const auto* group = dynamic_cast<const StatusGroup*>(item.get());
@@ -295,6 +297,7 @@ qsizetype CrwlByStatusDataSource::outlineViewNumberOfChildrenOfItem(TableView& /
 
 Item CrwlByStatusDataSource::outlineViewChildOfItem(TableView& /*view*/, qsizetype index, const Item& item)
 {
+    Q_ASSERT(crawlmere::platform::Dispatch::isMainThread());
     if (index < 0)
         return nullptr;
     if (!item)
@@ -305,6 +308,7 @@ Item CrwlByStatusDataSource::outlineViewChildOfItem(TableView& /*view*/, qsizety
 
 bool CrwlByStatusDataSource::outlineViewIsItemExpandable(TableView& /*view*/, const Item& item)
 {
+    Q_ASSERT(crawlmere::platform::Dispatch::isMainThread());
     return dynamic_cast<const StatusGroup*>(item.get()) != nullptr;
 }
 
@@ -323,6 +327,7 @@ QString CrwlByStatusDataSource::cellValue(const QString& identifier, const CrwlD
 QVariant CrwlByStatusDataSource::outlineViewObjectValue(
     TableView& /*view*/, const TableColumn& column, const Item& item)
 {
+    Q_ASSERT(crawlmere::platform::Dispatch::isMainThread());
     return cellValue(column.identifier, item.get());
 }
 

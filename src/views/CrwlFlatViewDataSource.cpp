@@ -4,6 +4,7 @@
 #include "engine/CrwlLabelColour.h"
 #include "engine/CrwlLinkInstance.h"
 #include "engine/CrwlUrl.h"
+#include "platform/Dispatch.h"
 #include "platform/Log.h"
 #include "platform/UserDefaults.h"
 #include "views/LinkViewOpener.h"
@@ -251,12 +252,20 @@ QString CrwlFlatViewDataSource::getColumnValue(const QString& identifier, const 
     return target ? target->getFieldByName(identifier) : QStringLiteral("");
 }
 
-QVariant CrwlFlatViewDataSource::tableViewObjectValue(TableView& /*table*/, const TableColumn& column, qsizetype row)
+QVariant CrwlFlatViewDataSource::tableViewObjectValue(TableView& table, const TableColumn& column, qsizetype row)
 {
+    Q_ASSERT(crawlmere::platform::Dispatch::isMainThread());
     const QList<Item>& rows = getSortedAndFilteredArray();
     if (row < 0 || row >= rows.size())
         return QStringLiteral("");
-    const auto* occurrence = detail::asOccurrence(rows.at(row).get());
+    return tableViewObjectValueForItem(table, column, rows.at(row));
+}
+
+QVariant CrwlFlatViewDataSource::tableViewObjectValueForItem(
+    TableView& /*table*/, const TableColumn& column, const Item& item)
+{
+    Q_ASSERT(crawlmere::platform::Dispatch::isMainThread());
+    const auto* occurrence = detail::asOccurrence(item.get());
     return occurrence ? getColumnValue(column.identifier, *occurrence) : QStringLiteral("");
 }
 
@@ -276,11 +285,18 @@ void CrwlFlatViewDataSource::tableViewSortDescriptorsDidChange(TableView& table)
     table.reloadData();
 }
 
-int CrwlFlatViewDataSource::tableViewLabelColorForRow(TableView& /*table*/, qsizetype row)
+int CrwlFlatViewDataSource::tableViewLabelColorForRow(TableView& table, qsizetype row)
 {
+    Q_ASSERT(crawlmere::platform::Dispatch::isMainThread());
     if (row < 0)
         return 0;
-    return detail::colourClassForRowObject(getItemAtRowIndex(static_cast<quint64>(row)).get());
+    return tableViewLabelColorForItem(table, getItemAtRowIndex(static_cast<quint64>(row)));
+}
+
+int CrwlFlatViewDataSource::tableViewLabelColorForItem(TableView& /*table*/, const Item& item)
+{
+    Q_ASSERT(crawlmere::platform::Dispatch::isMainThread());
+    return detail::colourClassForRowObject(item.get());
 }
 
 std::optional<CrwlLabelColour> CrwlFlatViewDataSource::tableViewLabelColorForRow(
@@ -386,5 +402,11 @@ void CrwlFlatViewDataSource::reportStatus() const
 }
 
 void CrwlFlatViewDataSource::toClip(const QString& text) { pasteboard().setString(text); }
+
+qsizetype CrwlFlatViewDataSource::numberOfRowsInTableView(TableView& table)
+{
+    Q_ASSERT(crawlmere::platform::Dispatch::isMainThread());
+    return qfDataSource::numberOfRowsInTableView(table);
+}
 
 } // namespace crawlmere::views

@@ -20,8 +20,8 @@ class LinkViewOpener;
 /// is the hub's occurrence list, shared with the by-status view (an implicitly shared `QList`).
 ///
 /// Lifetimes: the table, the opener and the pasteboard are not owned and must outlive this
-/// object or be unset first. Main thread only, except that an export on another thread may
-/// read cells while the main thread leaves this object alone.
+/// object or be unset first. Main thread only (debug builds assert it at every entry): an export
+/// reads its cells here and builds its file from that snapshot elsewhere.
 class CrwlFlatViewDataSource : public qfDataSource, public ResultViewDelegate {
 public:
     CrwlFlatViewDataSource();
@@ -81,6 +81,9 @@ public:
     void tableViewSortDescriptorsDidChange(TableView& table) override;
     QVariant tableViewObjectValue(TableView& table, const TableColumn& column, qsizetype row) override;
     int tableViewLabelColorForRow(TableView& table, qsizetype row) override;
+    QVariant tableViewObjectValueForItem(TableView& table, const TableColumn& column, const Item& item) override;
+    qsizetype numberOfRowsInTableView(TableView& table) override;
+    int tableViewLabelColorForItem(TableView& table, const Item& item) override;
     // ResultViewDelegate
     std::optional<CrwlLabelColour> tableViewLabelColorForRow(ResultTreeView& view, const QModelIndex& row) override;
 

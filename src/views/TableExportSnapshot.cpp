@@ -8,6 +8,15 @@
 
 #include <QMetaType>
 
+QString TableExportSnapshot::exportedText(const QVariant& value, const QString& identifier)
+{
+    if (value.typeId() == QMetaType::QString)
+        return value.toString();
+    crawlmere::platform::logLine(1,
+        QStringLiteral("column %1 is returning a %2").arg(identifier, QString::fromLatin1(value.metaType().name())));
+    return QString();
+}
+
 TableExportSnapshot TableExportSnapshot::fromTable(qfDataSource& source, TableView& table)
 {
     TableExportSnapshot snapshot;
@@ -23,17 +32,8 @@ TableExportSnapshot TableExportSnapshot::fromTable(qfDataSource& source, TableVi
     for (qsizetype row = 0; row < rowCount; ++row) {
         Row entry;
         entry.texts.reserve(shown.size());
-        for (const TableColumn& column : std::as_const(shown)) {
-            const QVariant value = source.tableViewObjectValue(table, column, row);
-            if (value.typeId() == QMetaType::QString) {
-                entry.texts.append(value.toString());
-            } else {
-                crawlmere::platform::logLine(1,
-                    QStringLiteral("column %1 is returning a %2")
-                        .arg(column.identifier, QString::fromLatin1(value.metaType().name())));
-                entry.texts.append(QString());
-            }
-        }
+        for (const TableColumn& column : std::as_const(shown))
+            entry.texts.append(exportedText(source.tableViewObjectValue(table, column, row), column.identifier));
         entry.label = CrwlLabelColour::forColourClass(source.tableViewLabelColorForRow(table, row));
         snapshot.rows.append(std::move(entry));
     }

@@ -7,6 +7,7 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <QVariant>
 
 #include <functional>
 #include <memory>
@@ -44,6 +45,10 @@ struct TableExportSnapshot {
     bool outline = false;
 
     bool isEmpty() const { return rows.isEmpty(); }
+
+    /// The exported text of a cell's value: a string as it is; any other value is logged with
+    /// the column's identifier and exported empty.
+    static QString exportedText(const QVariant& value, const QString& identifier);
 
     /// The shown columns of `table` and every row of `source` with the texts the cells show
     /// (`tableViewObjectValue`; a value that is not text is logged and exported empty) and its

@@ -1,5 +1,6 @@
 #include "app/ResultsController.h"
 
+#include "app/AppTestSupport.h"
 #include "app/FileDialogSavePanel.h"
 #include "app/MainInterface.h"
 #include "app/MainTabView.h"
@@ -49,6 +50,8 @@
 
 using crawlmere::platform::UserDefaults;
 namespace app = crawlmere::app;
+using crawlmere::test::answerSavePanelWith;
+
 using crawlmere::test::answerSavePanelWith;
 
 namespace {
