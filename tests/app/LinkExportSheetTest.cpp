@@ -1,6 +1,6 @@
 #include "app/LinkExportSheetOpener.h"
 
-#include "app/AppTestSupport.h"
+#include "app/SavePanelAnswer.h"
 #include "app/FileDialogSavePanel.h"
 #include "app/MainInterface.h"
 #include "app/MainTabView.h"

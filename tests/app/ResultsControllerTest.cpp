@@ -1,6 +1,5 @@
 #include "app/ResultsController.h"
 
-#include "app/AppTestSupport.h"
 #include "app/FileDialogSavePanel.h"
 #include "app/MainInterface.h"
 #include "app/MainTabView.h"
