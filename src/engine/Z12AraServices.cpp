@@ -82,16 +82,24 @@ void Z12Ara::addRequestFieldsToDiagnostic(const QString& fields)
         diagnostic->setRequest(fields);
 }
 
+// The posted calls hold the window weakly: a call still queued when the program ends must not
+// be what destroys a window (its widgets would then be deleted while Qt empties its event list).
 void Z12Ara::addResponseFieldsToDiagnostic(const QString& fields)
 {
-    if (const auto window = diagnostic)
-        toMain([window, fields] { window->addToResponse(fields); });
+    if (diagnostic)
+        toMain([window = std::weak_ptr(diagnostic), fields] {
+            if (const auto shown = window.lock())
+                shown->addToResponse(fields);
+        });
 }
 
 void Z12Ara::addStringToDiagnosticTrace(const QString& line)
 {
-    if (const auto window = diagnostic)
-        toMain([window, line] { window->addToTrace(line); });
+    if (diagnostic)
+        toMain([window = std::weak_ptr(diagnostic), line] {
+            if (const auto shown = window.lock())
+                shown->addToTrace(line);
+        });
 }
 
 // ===== Reading the scan =====================================================================
