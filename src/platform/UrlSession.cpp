@@ -126,14 +126,16 @@ namespace detail {
 
 } // namespace detail
 
-std::shared_ptr<UrlSession> UrlSession::create(UrlSessionDelegate delegate)
+std::shared_ptr<UrlSession> UrlSession::create(UrlSessionDelegate delegate, UrlSessionCallbacks callbacks)
 {
-    return std::shared_ptr<UrlSession>(new UrlSession(std::move(delegate)));
+    return std::shared_ptr<UrlSession>(new UrlSession(std::move(delegate), callbacks));
 }
 
-UrlSession::UrlSession(UrlSessionDelegate delegate)
+UrlSession::UrlSession(UrlSessionDelegate delegate, UrlSessionCallbacks callbacks)
     : m_identifier(g_nextSessionId.fetch_add(1))
-    , m_queue(detail::SerialQueue::create(detail::sessionCallbackPool()))
+    , m_queue(callbacks == UrlSessionCallbacks::OnMainThread
+              ? detail::SerialQueue::createOnMainThread()
+              : detail::SerialQueue::create(detail::sessionCallbackPool()))
     , m_delegate(std::move(delegate))
 {
 }

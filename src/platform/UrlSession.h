@@ -101,9 +101,20 @@ struct UrlLoadResult {
     bool succeeded() const { return !error.has_value(); }
 };
 
+/// Where the callbacks of a session run.
+enum class UrlSessionCallbacks {
+    /// On a worker thread, never the main thread or the network thread. They may block, for
+    /// example in `Dispatch::mainSync`.
+    OnWorker,
+    /// On the main thread's event loop, handed over without waiting, so a busy main thread
+    /// never holds a worker or the network thread. They must not block. A `file:` task reads
+    /// its file there too, so such sessions are for http and https.
+    OnMainThread,
+};
+
 /// The callbacks of a session. Each is optional. They run one at a time, in order, on the
-/// session's own serial queue (a worker thread, never the main thread or the network thread),
-/// and may block, for example in `Dispatch::mainSync`; the transfer waits for the decisions.
+/// session's own serial queue (see `UrlSessionCallbacks`); the transfer waits for the
+/// decisions.
 struct UrlSessionDelegate {
     /// A 301/302/303/307/308 with a `Location` arrived. `newRequest` is what a browser would
     /// send next (POST becomes GET for 301/302, anything but HEAD for 303); its `url` is the
@@ -142,7 +153,9 @@ public:
         Completed,
     };
 
-    static std::shared_ptr<UrlSession> create(UrlSessionDelegate delegate);
+    /// A session whose callbacks run where `callbacks` says.
+    static std::shared_ptr<UrlSession> create(
+        UrlSessionDelegate delegate, UrlSessionCallbacks callbacks = UrlSessionCallbacks::OnWorker);
     ~UrlSession();
     UrlSession(const UrlSession&) = delete;
     UrlSession& operator=(const UrlSession&) = delete;
@@ -193,7 +206,7 @@ public:
 private:
     friend class detail::SessionSink;
     friend class detail::SyncLoadSink;
-    explicit UrlSession(UrlSessionDelegate delegate);
+    UrlSession(UrlSessionDelegate delegate, UrlSessionCallbacks callbacks);
 
     void completeWithoutTransfer(UrlError error);
     void runFileTask();

@@ -1,5 +1,7 @@
 #include "platform/detail/SerialQueue.h"
 
+#include "platform/Dispatch.h"
+
 #include <QRunnable>
 #include <QThreadPool>
 
@@ -27,6 +29,11 @@ std::shared_ptr<SerialQueue> SerialQueue::create(QThreadPool* pool)
     return std::shared_ptr<SerialQueue>(new SerialQueue(pool));
 }
 
+std::shared_ptr<SerialQueue> SerialQueue::createOnMainThread()
+{
+    return std::shared_ptr<SerialQueue>(new SerialQueue(nullptr));
+}
+
 void SerialQueue::enqueue(std::function<void()> task)
 {
     bool startDrain = false;
@@ -40,7 +47,10 @@ void SerialQueue::enqueue(std::function<void()> task)
     }
     if (startDrain) {
         std::shared_ptr<SerialQueue> self = shared_from_this();
-        m_pool->start(QRunnable::create([self] { self->drain(); }));
+        if (m_pool)
+            m_pool->start(QRunnable::create([self] { self->drain(); }));
+        else
+            Dispatch::toMain([self] { self->drain(); });
     }
 }
 

@@ -1,4 +1,5 @@
-// A serial queue over a thread pool: tasks run one at a time, in order, on pool workers.
+// A serial queue: tasks run one at a time, in order, on workers of a thread pool or on the
+// main thread's event loop.
 #pragma once
 
 #include <deque>
@@ -14,11 +15,16 @@ namespace crawlmere::platform::detail {
 /// callbacks that wait for the main thread never starve other background work. Never destroyed.
 QThreadPool* sessionCallbackPool();
 
-/// Runs tasks in the order they were queued, never two at once, on workers of a pool. Safe to
-/// use from any thread; a task may queue further tasks.
+/// Runs tasks in the order they were queued, never two at once, on workers of a pool or on the
+/// main thread. Safe to use from any thread; a task may queue further tasks.
 class SerialQueue : public std::enable_shared_from_this<SerialQueue> {
 public:
+    /// Tasks run on workers of `pool`.
     static std::shared_ptr<SerialQueue> create(QThreadPool* pool);
+    /// Tasks run on the main thread's event loop (they must not block); tasks queued while
+    /// others wait run in the same turn. Needs a QCoreApplication; tasks queued after it is
+    /// gone never run.
+    static std::shared_ptr<SerialQueue> createOnMainThread();
 
     void enqueue(std::function<void()> task);
     /// True while called from a task of this queue.
@@ -31,6 +37,7 @@ private:
     }
     void drain();
 
+    /// None: the main thread.
     QThreadPool* m_pool;
     mutable std::mutex m_mutex;
     std::deque<std::function<void()>> m_tasks;
