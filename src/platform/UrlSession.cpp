@@ -437,10 +437,13 @@ void UrlSession::setNameLookupFailure(std::function<bool(const QString& host)> f
 void UrlSession::shutdown()
 {
     detail::NetworkEngine::shutdownInstance();
-    // Callbacks already running finish; on the main thread keep serving Dispatch::mainSync.
+    // Callbacks already running finish; on the main thread keep serving Dispatch::mainSync, and
+    // run the main-thread callbacks still queued (the abandoned sessions' releases among them).
     QThreadPool* pool = detail::sessionCallbackPool();
     if (Dispatch::isMainThread())
-        Dispatch::runUntil([pool] { return pool->activeThreadCount() == 0; }, std::chrono::seconds(60));
+        Dispatch::runUntil(
+            [pool] { return pool->activeThreadCount() == 0 && detail::SerialQueue::mainThreadQueuesIdle(); },
+            std::chrono::seconds(60));
     pool->waitForDone(5000);
 }
 

@@ -27,6 +27,9 @@ public:
     static std::shared_ptr<SerialQueue> createOnMainThread();
 
     void enqueue(std::function<void()> task);
+    /// Whether no main-thread queue has tasks waiting for their turn on the event loop. A task
+    /// holds its session, which holds its queue, so waiting tasks must run before the end.
+    static bool mainThreadQueuesIdle();
     /// True while called from a task of this queue.
     bool isCurrent() const;
 
@@ -35,7 +38,10 @@ private:
         : m_pool(pool)
     {
     }
+    struct MainThreadTurn;
     void drain();
+    /// Drops the waiting tasks unrun (a main-thread turn the event loop dropped).
+    void discard();
 
     /// None: the main thread.
     QThreadPool* m_pool;
