@@ -13,17 +13,13 @@
 #include "platform/Strings.h"
 #include "platform/TextEncoding.h"
 
-#include <QRunnable>
-#include <QThread>
-#include <QThreadPool>
-
-#include <algorithm>
 
 using crawlmere::engine::detail::integerValue;
 using crawlmere::engine::detail::settingBool;
 using crawlmere::platform::logLine;
 using crawlmere::platform::TextEncoding;
 using crawlmere::platform::UrlErrorCode;
+using crawlmere::platform::UrlSession;
 using crawlmere::platform::UrlTaskResult;
 namespace Dispatch = crawlmere::platform::Dispatch;
 namespace Encoding = crawlmere::platform::Encoding;
@@ -53,23 +49,6 @@ QString diagnosticText(const QByteArray& body, quint32 detected)
 } // namespace
 
 // ===== Completion ===============================================================================
-
-namespace {
-
-/// Where the page reading and the other off-main steps of completions run. Apart from the
-/// global pool, whose workers other background work waits for; idle workers expire.
-QThreadPool* completionPool()
-{
-    static QThreadPool* pool = [] {
-        auto* p = new QThreadPool;
-        p->setMaxThreadCount(std::max(4, QThread::idealThreadCount()));
-        p->setExpiryTimeout(10000);
-        return p;
-    }();
-    return pool;
-}
-
-} // namespace
 
 void CrwlUrlFetch::didCompleteWithError(
     const std::shared_ptr<CrwlUrl>& record, const std::shared_ptr<CrwlUrlFetchContext>& context, const UrlTaskResult& result)
@@ -138,7 +117,7 @@ void CrwlUrlFetch::takeOverBody(const std::shared_ptr<CrwlUrl>& record,
 
     // 2. Soft 404, archive hook and the page's scan, on a worker. The record keeps its slot
     // (and the fetch stays current) until the last step, so the scan cannot end meanwhile.
-    completionPool()->start(QRunnable::create([record, context, error, rendering, reading = std::move(reading)] {
+    UrlSession::runOnCallbackWorker([record, context, error, rendering, reading = std::move(reading)] {
         const auto owner = record->getOwner();
         const qint64 statusNow = record->getStatus();
         if (!record->isStartingPoint() && statusNow >= 1 && statusNow <= 299 && owner
@@ -151,7 +130,7 @@ void CrwlUrlFetch::takeOverBody(const std::shared_ptr<CrwlUrl>& record,
         if (reading)
             *read = reading();
         Dispatch::toMain([record, context, error, read] { finishCompletion(record, context, error, std::move(*read)); });
-    }));
+    });
 }
 
 void CrwlUrlFetch::finishCompletion(const std::shared_ptr<CrwlUrl>& record,

@@ -6,6 +6,7 @@
 #include "platform/detail/SerialQueue.h"
 #include "platform/detail/TransferSink.h"
 
+#include <QRunnable>
 #include <QThreadPool>
 
 #include <condition_variable>
@@ -425,6 +426,11 @@ UrlLoadResult UrlSession::loadSynchronously(const UrlRequest& request, std::chro
         return result;
     }
     return state->result;
+}
+
+void UrlSession::runOnCallbackWorker(std::function<void()> work)
+{
+    detail::sessionCallbackPool()->start(QRunnable::create(std::move(work)));
 }
 
 void UrlSession::globalInit() { detail::globalInitOnce(); }

@@ -194,6 +194,11 @@ public:
     /// taken as unknown for further requests during the next minute.
     static void setNameLookupFailure(std::function<bool(const QString& host)> fails);
 
+    /// Runs `work` on a worker of the pool the callbacks of `OnWorker` sessions use: for the
+    /// slow part of a task's completion that a main-thread callback hands off. `shutdown` waits
+    /// for it as for a callback. Safe from any thread.
+    static void runOnCallbackWorker(std::function<void()> work);
+
     /// Initialises the transfer library once per process. Call at the start of `main` (and of
     /// test programs), before any other thread starts; later calls do nothing.
     static void globalInit();
