@@ -204,8 +204,9 @@ public:
     static void globalInit();
     /// Stops the network thread: every transfer is removed and freed, sessions still running are
     /// invalidated without a completion, the cookie store is saved, and callbacks already
-    /// running are waited for (on the main thread while processing its events, so a callback
-    /// blocked in `Dispatch::mainSync` can finish). Using sessions again starts a new thread.
+    /// running or queued are waited for, with work handed to `runOnCallbackWorker` (on the main
+    /// thread while processing its events, so a callback blocked in `Dispatch::mainSync` can
+    /// finish and main-thread callbacks run). Using sessions again starts a new thread.
     static void shutdown();
 
 private:
