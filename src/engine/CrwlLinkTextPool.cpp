@@ -1,6 +1,8 @@
 // The interning table of link occurrence texts.
 #include "engine/CrwlLinkTextPool.h"
 
+using crawlmere::engine::detail::HashedString;
+
 QString CrwlLinkTextPool::attributeKey(
     const QString& linkText, const QString& rel, const QString& targetAttr, const QString& hreflang)
 {
@@ -27,8 +29,8 @@ CrwlLinkTextPool::TextsPtr CrwlLinkTextPool::intern(
     // The usual link: a text (null counts as empty only when it is alone, which is answered
     // above) and no attributes.
     const bool textOnly = !linkText.isNull() && rel.isNull() && targetAttr.isNull() && hreflang.isNull();
-    QHash<QString, TextsPtr>& table = textOnly ? byText : byAllTexts;
-    const QString key = textOnly ? linkText : attributeKey(linkText, rel, targetAttr, hreflang);
+    QHash<HashedString, TextsPtr>& table = textOnly ? byText : byAllTexts;
+    HashedString key(textOnly ? linkText : attributeKey(linkText, rel, targetAttr, hreflang));
     if (const auto it = table.constFind(key); it != table.cend())
         return it.value();
     TextsPtr texts(new Texts);
@@ -37,6 +39,6 @@ CrwlLinkTextPool::TextsPtr CrwlLinkTextPool::intern(
     texts->targetAttr = targetAttr;
     texts->hreflang = hreflang;
     if (size() < maxEntries)
-        table.insert(key, texts);
+        table.insert(std::move(key), texts);
     return texts;
 }

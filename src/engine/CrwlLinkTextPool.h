@@ -2,6 +2,8 @@
 // type and colour): one shared block for each set of texts met.
 #pragma once
 
+#include "engine/detail/HashedString.h"
+
 #include <QHash>
 #include <QSharedData>
 #include <QString>
@@ -41,8 +43,8 @@ public:
 
 private:
     /// Sets with no attribute, by link text; the others by `attributeKey`.
-    QHash<QString, TextsPtr> byText;
-    QHash<QString, TextsPtr> byAllTexts;
+    QHash<crawlmere::engine::detail::HashedString, TextsPtr> byText;
+    QHash<crawlmere::engine::detail::HashedString, TextsPtr> byAllTexts;
     /// The four texts in one key that tells null from empty and cannot run two texts into one.
     static QString attributeKey(const QString& linkText, const QString& rel, const QString& targetAttr,
         const QString& hreflang);

@@ -542,11 +542,13 @@ public:
 
     // ===== Fetch: request, response and completion ==========================================
     // A record fetches itself over a URL session of its own (CrwlUrlRequest.cpp,
-    // CrwlUrlResponse.cpp, CrwlUrlCompletion.cpp). The session's callbacks run on its serial
-    // queue. Whatever reads or writes the owner's state or the record's own fields runs on the
-    // main thread (`Dispatch::mainSync`); only the status (atomic), the redirect chain (its own
-    // lock), the settings (their own lock) and the owner's [any thread] services are used on
-    // the session queue. A fetch hands its record to the owner three times, waiting each time:
+    // CrwlUrlResponse.cpp, CrwlUrlCompletion.cpp). The callbacks of an http(s) session run on
+    // the main thread; those of a file session on a worker, which hands each decision to the
+    // main thread (`Dispatch::mainSync`). Whatever reads or writes the owner's state or the
+    // record's own fields runs on the main thread; only the status (atomic), the redirect chain
+    // (its own lock), the settings (their own lock) and the owner's [any thread] services are
+    // used off it, by the completion's page reading on a worker, which the main thread never
+    // waits for. A fetch hands its record to the owner three times, in one main-thread step:
     // `incNumberDone`, `extractLinks` (a body fetched without error, not an image) and
     // `threadHasFinished`; a started fetch always ends in `threadHasFinished` unless the owner
     // gave it up (status -17), paused, or unlinked it with `invalidateAndUnlinkSession`.

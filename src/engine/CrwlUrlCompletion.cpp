@@ -1,5 +1,5 @@
 // The end of a URL record's fetch: body measures, meta refresh, soft-404 test, archive hook,
-// failure texts, and the two hand-overs to the owner on the main thread.
+// failure texts, and the hand-overs to the owner on the main thread.
 #include "engine/CrwlUrl.h"
 
 #include "engine/FetchPageReader.h"
@@ -13,11 +13,13 @@
 #include "platform/Strings.h"
 #include "platform/TextEncoding.h"
 
+
 using crawlmere::engine::detail::integerValue;
 using crawlmere::engine::detail::settingBool;
 using crawlmere::platform::logLine;
 using crawlmere::platform::TextEncoding;
 using crawlmere::platform::UrlErrorCode;
+using crawlmere::platform::UrlSession;
 using crawlmere::platform::UrlTaskResult;
 namespace Dispatch = crawlmere::platform::Dispatch;
 namespace Encoding = crawlmere::platform::Encoding;
@@ -26,16 +28,6 @@ namespace strings = crawlmere::platform::strings;
 namespace {
 
 constexpr qint64 kRecurringRedirectHops = 13;
-
-/// What the first main-thread step of a completion decided.
-enum class CompletionRoad {
-    /// Not this record's fetch any more, the owner paused, or the record was given up.
-    Ignored,
-    /// Ended by a followed meta refresh (or a recurring one).
-    MetaRefresh,
-    /// Counted, extracted and finished as usual.
-    Continue,
-};
 
 /// The bytes as text for the diagnosis: the detected encoding, then UTF-8, ISO Latin 1 and
 /// Windows-1251; empty when none fits.
@@ -61,134 +53,142 @@ QString diagnosticText(const QByteArray& body, quint32 detected)
 void CrwlUrlFetch::didCompleteWithError(
     const std::shared_ptr<CrwlUrl>& record, const std::shared_ptr<CrwlUrlFetchContext>& context, const UrlTaskResult& result)
 {
-    const std::optional<crawlmere::platform::UrlError>& error = result.error;
-    const auto recordOwner = record->getOwner();
-    bool rendering = false;
-
-    // 1. Take over the body and measure it; follow a meta refresh. Main thread.
-    CompletionRoad road = CompletionRoad::Ignored;
-    // The page's bytes are scanned here, on the session queue, between the two main-thread
-    // steps; the second one reads the links from the result.
-    CrwlURLDelegate::PageReading reading;
-    Dispatch::mainSync([&] {
-        if (!context->current.load()) {
-            logLine(3, QStringLiteral("completion from an old session for %1").arg(record->getLinkURL()));
-            return;
-        }
-        if (recordOwner && recordOwner->stopPressed()) {
-            logLine(3, QStringLiteral("%1 completion after stop pressed. Doing nothing").arg(record->getLinkURL()));
-            return;
-        }
-        if (!context->body.isEmpty())
-            record->data = std::move(context->body);
-        if (!context->sourceBody.isEmpty())
-            record->sourceData = std::move(context->sourceBody);
-        if (!record->data.isEmpty()) {
-            record->setLoadTimeInterval(record->getTimeSinceSent() - record->responseTimeInterval);
-            record->setFileSize(record->data.size());
-            if (record->contentlengthunavailable)
-                record->setFileSizeCompressed(record->data.size());
-        }
-        if (record->getStatus() == -17) {
-            // Given up by the owner's watchdog, which has counted it already.
-            unlink(*record, *context);
-            return;
-        }
-        if (record->getStatus() == -19 && context->refreshDelay > 0) {
-            // A Refresh header asked for the target after a delay. The record keeps its slot
-            // until it is queued again, so the scan cannot finish in between; it is counted
-            // after its next fetch.
-            const int delay = context->refreshDelay;
-            unlink(*record, *context);
-            Dispatch::toMainAfter(std::chrono::seconds(delay), [record] {
-                const auto laterOwner = record->getOwner();
-                if (!laterOwner || laterOwner->stopPressed() || record->getStatus() != -19)
-                    return; // paused (the pause queued it again) or given up meanwhile
-                record->setStatus(-1);
-                laterOwner->addToCheckQueue(record);
-                laterOwner->threadHasFinished(record);
-            });
-            return;
-        }
-        if (followMetaRefresh(record, *context)) {
-            road = CompletionRoad::MetaRefresh;
-            return;
-        }
-        rendering = record->runJS != nullptr;
-        road = CompletionRoad::Continue;
-        // Not for a page being rendered: the renderer may replace its bytes before the links
-        // are read.
-        if (!error && !rendering && recordOwner && !record->data.isEmpty() && !record->isImage())
-            reading = recordOwner->preparePageReading(record);
-    });
-    if (road != CompletionRoad::Continue)
+    // The steps hand over to each other without waiting: taking over the body and the last
+    // step on the main thread, the page reading between them on a worker.
+    if (Dispatch::isMainThread()) {
+        takeOverBody(record, context, result.error);
         return;
+    }
+    Dispatch::toMain([record, context, error = result.error] { takeOverBody(record, context, error); });
+}
 
-    // 2. Soft 404 and archive hook, here on the session queue.
-    const qint64 statusNow = record->getStatus();
-    if (!record->isStartingPoint() && statusNow >= 1 && statusNow <= 299 && recordOwner
-        && recordOwner->performSoft404CheckOnThisUrl(record))
-        record->setStatus(-10);
-    if (rendering && error && error->code == UrlErrorCode::Cancelled)
-        return; // the renderer finishes the record
-    record->archivePageIfAppropriate();
-    std::unique_ptr<LinkExtractionParser> read;
-    if (reading)
-        read = reading();
-
-    // 3-5. Failure texts, the diagnosis, counting, links and the slot, in one main-thread step.
-    Dispatch::mainSync([&] {
-        if (!context->current.load())
-            return;
-        const QByteArray& body = record->data;
-        if (body.size() >= 1 && body.size() <= 249
-            && QString::fromUtf8(body).contains(QLatin1StringView("_Incapsula_Resource")))
-            record->setStatus(-16);
-
-        const qint64 code = record->getStatus();
-        if (error) {
-            if (!record->isFileURL()) {
-                if (code == -2 || (code >= 300 && code <= 399)) {
-                    record->setStatus(-14);
-                    record->setError(error->localizedDescription);
-                }
-            } else if (code != -15) {
-                record->setStatus(-14);
-                if (error->code == UrlErrorCode::FileDoesNotExist)
-                    record->setStatus(-8);
-                else
-                    record->setError(error->localizedDescription);
-            }
-            if (record->isStartingPoint() && recordOwner)
-                recordOwner->addStringToDiagnosticTrace(QStringLiteral("%1: connection failed: %2")
-                                                            .arg(record->finalURLString(), error->localizedDescription));
-        } else if (code == -9) {
-            record->setStatus(-14);
-            record->setError(QStringLiteral("Recurring redirect"));
-        }
-        if (error && error->code == UrlErrorCode::BodyTooLarge)
-            logLine(1, QStringLiteral("%1: body larger than %2 bytes, not read").arg(record->getLinkURL()).arg(CrwlUrl::maxBodyBytes()));
-
-        if (record->isStartingPoint() && recordOwner) {
-            recordOwner->sendHTMLStringToDiagnostic(diagnosticText(body, recordOwner->getDetectedEncoding()));
-            recordOwner->addStringToDiagnosticTrace(QStringLiteral("finished loading %1 bytes").arg(body.size()));
-        }
-        if (recordOwner)
-            recordOwner->incNumberDone(record);
-
-        // 4. Links of a page fetched without error. Counting may have ended or paused the scan,
-        // which unlinks the fetch, so each step asks again whether it is still current.
-        if (context->current.load() && !error && !record->data.isEmpty() && !record->isImage() && recordOwner)
-            recordOwner->extractLinksFromReading(record, std::move(read));
-
-        // 5. The slot. The fetch is unlinked first, so a pump that sends this record again keeps
-        // its new session.
-        if (!context->current.load())
-            return;
+void CrwlUrlFetch::takeOverBody(const std::shared_ptr<CrwlUrl>& record,
+    const std::shared_ptr<CrwlUrlFetchContext>& context, const std::optional<crawlmere::platform::UrlError>& error)
+{
+    // 1. Take over the body and measure it; follow a meta refresh.
+    if (!context->current.load()) {
+        logLine(3, QStringLiteral("completion from an old session for %1").arg(record->getLinkURL()));
+        return;
+    }
+    const auto recordOwner = record->getOwner();
+    if (recordOwner && recordOwner->stopPressed()) {
+        logLine(3, QStringLiteral("%1 completion after stop pressed. Doing nothing").arg(record->getLinkURL()));
+        return;
+    }
+    if (!context->body.isEmpty())
+        record->data = std::move(context->body);
+    if (!context->sourceBody.isEmpty())
+        record->sourceData = std::move(context->sourceBody);
+    if (!record->data.isEmpty()) {
+        record->setLoadTimeInterval(record->getTimeSinceSent() - record->responseTimeInterval);
+        record->setFileSize(record->data.size());
+        if (record->contentlengthunavailable)
+            record->setFileSizeCompressed(record->data.size());
+    }
+    if (record->getStatus() == -17) {
+        // Given up by the owner's watchdog, which has counted it already.
         unlink(*record, *context);
-        if (recordOwner)
-            recordOwner->threadHasFinished(record);
+        return;
+    }
+    if (record->getStatus() == -19 && context->refreshDelay > 0) {
+        // A Refresh header asked for the target after a delay. The record keeps its slot
+        // until it is queued again, so the scan cannot finish in between; it is counted
+        // after its next fetch.
+        const int delay = context->refreshDelay;
+        unlink(*record, *context);
+        Dispatch::toMainAfter(std::chrono::seconds(delay), [record] {
+            const auto laterOwner = record->getOwner();
+            if (!laterOwner || laterOwner->stopPressed() || record->getStatus() != -19)
+                return; // paused (the pause queued it again) or given up meanwhile
+            record->setStatus(-1);
+            laterOwner->addToCheckQueue(record);
+            laterOwner->threadHasFinished(record);
+        });
+        return;
+    }
+    if (followMetaRefresh(record, *context))
+        return;
+    const bool rendering = record->runJS != nullptr;
+    // Not for a page being rendered: the renderer may replace its bytes before the links
+    // are read.
+    CrwlURLDelegate::PageReading reading;
+    if (!error && !rendering && recordOwner && !record->data.isEmpty() && !record->isImage())
+        reading = recordOwner->preparePageReading(record);
+
+    // 2. Soft 404, archive hook and the page's scan, on a worker. The record keeps its slot
+    // (and the fetch stays current) until the last step, so the scan cannot end meanwhile.
+    UrlSession::runOnCallbackWorker([record, context, error, rendering, reading = std::move(reading)] {
+        const auto owner = record->getOwner();
+        const qint64 statusNow = record->getStatus();
+        if (!record->isStartingPoint() && statusNow >= 1 && statusNow <= 299 && owner
+            && owner->performSoft404CheckOnThisUrl(record))
+            record->setStatus(-10);
+        if (rendering && error && error->code == UrlErrorCode::Cancelled)
+            return; // the renderer finishes the record
+        record->archivePageIfAppropriate();
+        auto read = std::make_shared<std::unique_ptr<LinkExtractionParser>>();
+        if (reading)
+            *read = reading();
+        Dispatch::toMain([record, context, error, read] { finishCompletion(record, context, error, std::move(*read)); });
     });
+}
+
+void CrwlUrlFetch::finishCompletion(const std::shared_ptr<CrwlUrl>& record,
+    const std::shared_ptr<CrwlUrlFetchContext>& context, const std::optional<crawlmere::platform::UrlError>& error,
+    std::unique_ptr<LinkExtractionParser> read)
+{
+    // 3-5. Failure texts, the diagnosis, counting, links and the slot.
+    if (!context->current.load())
+        return;
+    const auto recordOwner = record->getOwner();
+    const QByteArray& body = record->data;
+    if (body.size() >= 1 && body.size() <= 249
+        && QString::fromUtf8(body).contains(QLatin1StringView("_Incapsula_Resource")))
+        record->setStatus(-16);
+
+    const qint64 code = record->getStatus();
+    if (error) {
+        if (!record->isFileURL()) {
+            if (code == -2 || (code >= 300 && code <= 399)) {
+                record->setStatus(-14);
+                record->setError(error->localizedDescription);
+            }
+        } else if (code != -15) {
+            record->setStatus(-14);
+            if (error->code == UrlErrorCode::FileDoesNotExist)
+                record->setStatus(-8);
+            else
+                record->setError(error->localizedDescription);
+        }
+        if (record->isStartingPoint() && recordOwner)
+            recordOwner->addStringToDiagnosticTrace(
+                QStringLiteral("%1: connection failed: %2").arg(record->finalURLString(), error->localizedDescription));
+    } else if (code == -9) {
+        record->setStatus(-14);
+        record->setError(QStringLiteral("Recurring redirect"));
+    }
+    if (error && error->code == UrlErrorCode::BodyTooLarge)
+        logLine(1, QStringLiteral("%1: body larger than %2 bytes, not read").arg(record->getLinkURL()).arg(CrwlUrl::maxBodyBytes()));
+
+    if (record->isStartingPoint() && recordOwner) {
+        recordOwner->sendHTMLStringToDiagnostic(diagnosticText(body, recordOwner->getDetectedEncoding()));
+        recordOwner->addStringToDiagnosticTrace(QStringLiteral("finished loading %1 bytes").arg(body.size()));
+    }
+    if (recordOwner)
+        recordOwner->incNumberDone(record);
+
+    // 4. Links of a page fetched without error. Counting may have ended or paused the scan,
+    // which unlinks the fetch, so each step asks again whether it is still current.
+    if (context->current.load() && !error && !record->data.isEmpty() && !record->isImage() && recordOwner)
+        recordOwner->extractLinksFromReading(record, std::move(read));
+
+    // 5. The slot. The fetch is unlinked first, so a pump that sends this record again keeps
+    // its new session.
+    if (!context->current.load())
+        return;
+    unlink(*record, *context);
+    if (recordOwner)
+        recordOwner->threadHasFinished(record);
 }
 
 bool CrwlUrlFetch::followMetaRefresh(const std::shared_ptr<CrwlUrl>& record, CrwlUrlFetchContext& context)

@@ -255,7 +255,12 @@ bool CrwlUrl::sendAsyncServerRequest()
     // A new send replaces the fetch under way, which then never reports back.
     if (fetchContext)
         CrwlUrlFetch::unlink(*this, *fetchContext);
-    context->session = UrlSession::create(CrwlUrlFetch::makeDelegate(context));
+    // Network fetches hand their callbacks to the main thread without holding a worker; a
+    // file is read on a worker, whose callbacks wait for the main thread instead.
+    const bool network = request.scheme() != QLatin1String("file");
+    context->session = UrlSession::create(CrwlUrlFetch::makeDelegate(context),
+        network ? crawlmere::platform::UrlSessionCallbacks::OnMainThread
+                : crawlmere::platform::UrlSessionCallbacks::OnWorker);
     fetchContext = context;
     currentSession = context->session;
 

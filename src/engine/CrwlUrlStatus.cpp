@@ -143,7 +143,7 @@ bool CrwlUrl::isXML() const
     const QString extension = strings::pathExtension(linkURL);
     if (extension == u"xml" || extension == u"XML")
         return true;
-    return strings::containsCaseInsensitive(linkURL, u".xml?");
+    return linkURL.contains(u'?') && strings::containsCaseInsensitive(linkURL, u".xml?");
 }
 
 bool CrwlUrl::isRTF() const
@@ -151,7 +151,8 @@ bool CrwlUrl::isRTF() const
     if (strings::containsCaseInsensitive(mimeTypeText, u"text/rtf"))
         return true;
     const QString extension = strings::pathExtension(linkURL);
-    return extension == u"rtf" || extension == u"RTF" || strings::containsCaseInsensitive(linkURL, u".rtf?");
+    return extension == u"rtf" || extension == u"RTF"
+        || (linkURL.contains(u'?') && strings::containsCaseInsensitive(linkURL, u".rtf?"));
 }
 
 bool CrwlUrl::isTXT() const
@@ -170,14 +171,14 @@ bool CrwlUrl::isCSS() const
 {
     return strings::containsCaseInsensitive(mimeTypeText, u"text/css")
         || strings::containsCaseInsensitive(strings::pathExtension(linkURL), u"css")
-        || strings::containsCaseInsensitive(linkURL, u".css?");
+        || (linkURL.contains(u'?') && strings::containsCaseInsensitive(linkURL, u".css?"));
 }
 
 bool CrwlUrl::isJS() const
 {
     return strings::containsCaseInsensitive(mimeTypeText, u"text/javascript")
         || strings::containsCaseInsensitive(strings::pathExtension(linkURL), u"js")
-        || strings::containsCaseInsensitive(linkURL, u".js?");
+        || (linkURL.contains(u'?') && strings::containsCaseInsensitive(linkURL, u".js?"));
 }
 
 bool CrwlUrl::isNofollow() const

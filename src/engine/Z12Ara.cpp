@@ -90,7 +90,7 @@ void Z12Ara::clear()
         archiveSink->clearArchiveFolder();
     instanceArray = std::deque<InstancePtr>();
     linkTextPool = CrwlLinkTextPool();
-    lookupDictionary = QHash<QString, UrlPtr>();
+    lookupDictionary = LookupTable();
     redirLookupDictionary = QHash<QString, QList<UrlPtr>>();
     warningsArray = QList<HubWarningRecord>();
     insecureRecords = QList<InsecureContentRecord>();

@@ -7,6 +7,7 @@
 #include "engine/CrwlLinkTextPool.h"
 #include "engine/CrwlURLDelegate.h"
 #include "engine/QFQueue.h"
+#include "engine/detail/HashedString.h"
 #include "engine/qfDataSource.h"
 #include "platform/TextEncoding.h"
 
@@ -302,7 +303,8 @@ public:
 
     const QFQueue& getCheckQueue() const { return checkQueue; }
     const QList<UrlPtr>& getInProgressArray() const { return inProgressArray; }
-    const QHash<QString, UrlPtr>& getLookupDictionary() const { return lookupDictionary; }
+    using LookupTable = QHash<crawlmere::engine::detail::HashedString, UrlPtr>;
+    const LookupTable& getLookupDictionary() const { return lookupDictionary; }
     const QStringList& getCheckBlacklistArray() const { return checkBlacklistArray; }
     const QStringList& getFollowBlacklistArray() const { return followBlacklistArray; }
     const QStringList& getFollowWhitelistArray() const { return followWhitelistArray; }
@@ -384,10 +386,13 @@ public:
     UrlPtr weHaveThisOneAlready(const QString& url, const CrwlUrl* ignore, bool internal) const;
     /// doWeHaveThisURL:inDictionary:internal: looks the URL string up in `dictionary` under every
     /// form a record of it may be filed under (see Z12AraDecisions.cpp); null when none.
-    UrlPtr doWeHaveThisURL(const QString& url, const QHash<QString, UrlPtr>& dictionary, bool internal) const;
+    UrlPtr doWeHaveThisURL(const QString& url, const LookupTable& dictionary, bool internal) const;
     /// The keys `doWeHaveThisURL` tries for a URL string, in order; empty when the string is
-    /// empty once its fragment or query is cut.
-    QStringList lookupCandidates(const QString& url, bool internal) const;
+    /// empty once its fragment or query is cut. With `found`, each key is handed to it as it is
+    /// made, and the list ends with the first key it answers true for (the later forms are then
+    /// never made).
+    QStringList lookupCandidates(
+        const QString& url, bool internal, const std::function<bool(const QString&)>& found = {}) const;
     /// The settings the lookup forms follow, read again only when the settings change.
     struct LookupRules {
         bool shouldTrimHash = false;
@@ -489,7 +494,7 @@ private:
     CrwlLinkTextPool linkTextPool; // the texts of instanceArray's occurrences, each set once
     std::atomic<EncodingId> detectedEncoding { 0 };
     SharedCrawlSettings crawlSettings;
-    QHash<QString, UrlPtr> lookupDictionary;
+    LookupTable lookupDictionary;
     QHash<QString, QList<UrlPtr>> redirLookupDictionary;
     QList<InsecureContentRecord> insecureRecords; // insecureList
     QStringList checkBlacklistArray;

@@ -12,6 +12,7 @@
 
 #include <algorithm>
 
+using crawlmere::engine::detail::HashedString;
 using crawlmere::engine::detail::settingInteger;
 using crawlmere::platform::logLine;
 
@@ -103,7 +104,7 @@ void Z12Ara::addToLookup(const UrlPtr& record, const QString& key)
         return;
     if (lookupDictionary.isEmpty())
         lookupDictionary.reserve(kLookupCapacity);
-    lookupDictionary.insert(prepared, record);
+    lookupDictionary.insert(HashedString(prepared), record);
 }
 
 void Z12Ara::removeFromLookup(const UrlPtr& record)
@@ -113,7 +114,7 @@ void Z12Ara::removeFromLookup(const UrlPtr& record)
     // The same prepared key that `addToLookup` filed the record under; an entry that another
     // record has taken over since stays.
     const QString prepared = record->prepareUrlForLookup(record->absoluteString());
-    const auto it = lookupDictionary.constFind(prepared);
+    const auto it = lookupDictionary.constFind(HashedString(prepared));
     if (it != lookupDictionary.cend() && it.value() == record)
         lookupDictionary.erase(it);
 }

@@ -19,6 +19,7 @@
 
 #include <array>
 
+using crawlmere::engine::detail::HashedString;
 using crawlmere::engine::detail::settingBool;
 using crawlmere::engine::detail::settingString;
 using crawlmere::platform::logLine;
@@ -62,19 +63,37 @@ constexpr std::array<QStringView, 15> kUnfetchableTexts
     = { u"mailto:", u"javascript:", u"tel:", u"callto:", u"sms:", u"skype:", u"whatsapp:", u"data:", u"intent:",
           u"/wp-json", u"itms:", u"itms-apps", u"spotify:", u"blob:", u"webcal:" };
 
+/// Whether `text` holds "///".
+bool hasTripleSlash(QStringView text)
+{
+    for (qsizetype at = text.indexOf(u'/'); at >= 0 && at + 2 < text.size(); at = text.indexOf(u'/', at + 1)) {
+        if (text[at + 1] == u'/' && text[at + 2] == u'/')
+            return true;
+    }
+    return false;
+}
+
 /// Appends `key` unless empty or already present; with "%" in it, its decoded form (as records
-/// store their link URLs) follows.
-void appendCandidate(QStringList& candidates, const QString& key)
+/// store their link URLs) follows. Answers true when `found` answers true for a key appended.
+bool appendCandidate(
+    QStringList& candidates, const QString& key, const std::function<bool(const QString&)>& found)
 {
     if (key.isEmpty())
-        return;
-    if (!candidates.contains(key))
+        return false;
+    if (!candidates.contains(key)) {
         candidates.append(key);
+        if (found && found(key))
+            return true;
+    }
     if (key.contains(u'%')) {
         const QString decoded = CrwlUrl::decodedLinkURLString(key);
-        if (!decoded.isEmpty() && !candidates.contains(decoded))
+        if (!decoded.isEmpty() && !candidates.contains(decoded)) {
             candidates.append(decoded);
+            if (found && found(decoded))
+                return true;
+        }
     }
+    return false;
 }
 
 } // namespace
@@ -162,6 +181,12 @@ bool Z12Ara::compareHost(const QString& host, const QStringList& domainList) con
         return false;
     if (domainList.isEmpty())
         return true;
+    // The usual case, a link to the site's own host as written, without the encoding or the
+    // settings the other rules need.
+    for (const QString& entry : domainList) {
+        if (host.compare(entry, Qt::CaseInsensitive) == 0)
+            return true;
+    }
     const QString idnaHost = PunycodeAdditions::IDNAEncodedString(host);
     const bool followSubdomains = settingBool(crawlSettings, QStringLiteral("followSubdomains"));
     for (const QString& entry : domainList) {
@@ -397,7 +422,8 @@ Z12Ara::LookupRules Z12Ara::lookupRules() const
     return rules;
 }
 
-QStringList Z12Ara::lookupCandidates(const QString& url, bool internal) const
+QStringList Z12Ara::lookupCandidates(
+    const QString& url, bool internal, const std::function<bool(const QString&)>& found) const
 {
     const LookupRules rules = lookupRules();
     const bool shouldTrimHash = rules.shouldTrimHash;
@@ -405,14 +431,15 @@ QStringList Z12Ara::lookupCandidates(const QString& url, bool internal) const
     const bool shouldIgnoreSlash = rules.shouldIgnoreSlash;
 
     // The lookup's own form: "///" folded, fragment and query cut by the lookup's rules.
+    // (Searched for one character first: most URLs hold neither "///" nor "#".)
     QString folded = url;
-    if (folded.size() > 5 && folded.contains(u"///") && !folded.startsWith(u"file")) {
+    if (folded.size() > 5 && hasTripleSlash(folded) && !folded.startsWith(u"file")) {
         const qsizetype at = folded.indexOf(u"///");
         folded.replace(at, 3, QStringLiteral("//"));
     }
-    if (!folded.contains(u"#!") && !folded.contains(u"#/") && shouldTrimHash) {
+    if (shouldTrimHash) {
         const qsizetype hash = folded.indexOf(u'#');
-        if (hash >= 0)
+        if (hash >= 0 && !folded.contains(u"#!") && !folded.contains(u"#/"))
             folded.truncate(hash);
     }
     if (internal && trimQuery) {
@@ -423,60 +450,71 @@ QStringList Z12Ara::lookupCandidates(const QString& url, bool internal) const
     if (folded.isEmpty())
         return {};
 
-    // The form a record of this very string is filed under (as setLinkURL and addToLookup
-    // make it). It differs from the lookup's form for "///", for a "&#" character reference
-    // and for a query while `shouldTrimHash` is off; without it such URLs would never be
-    // found and would be checked once per occurrence.
-    const QString filed = lookupKeys::prepareUrlForLookup(
-        lookupKeys::trimHashQuery(url, shouldTrimHash, trimQuery, internal), shouldIgnoreSlash);
-
     const bool ignoreScheme = rules.ignoreScheme;
     const bool ignoreSessid = rules.ignoreSessid;
     const QString& sessidParam = rules.sessidParam;
 
     QStringList candidates;
+    // Each form is offered as it is made; true once `found` has taken one.
     const auto addForms = [&](const QString& key) {
-        appendCandidate(candidates, key);
+        if (appendCandidate(candidates, key, found))
+            return true;
         QString swapped;
         if (ignoreScheme && key.size() >= 8) {
             if (key.startsWith(u"http://"))
                 swapped = QStringLiteral("https://") + key.mid(7);
             else if (key.startsWith(u"https://"))
                 swapped = QStringLiteral("http://") + key.mid(8);
-            appendCandidate(candidates, swapped);
+            if (appendCandidate(candidates, swapped, found))
+                return true;
         }
         if (!ignoreSessid || sessidParam.isEmpty())
-            return;
+            return false;
         for (const QString& form : { swapped, key }) {
             if (form.isEmpty() || !form.contains(sessidParam))
                 continue;
             const QString without = removeSessionId(sessidParam, form);
             if (without.size() >= form.size())
                 continue;
-            appendCandidate(candidates, lookupKeys::prepareUrlForLookup(without, shouldIgnoreSlash));
+            if (appendCandidate(candidates, lookupKeys::prepareUrlForLookup(without, shouldIgnoreSlash), found))
+                return true;
             // The parameter was the first of several: "p?&a=2" is filed as "p?a=2".
             const qsizetype gap = without.indexOf(u"?&");
-            if (gap >= 0)
-                appendCandidate(candidates,
-                    lookupKeys::prepareUrlForLookup(QString(without).remove(gap + 1, 1), shouldIgnoreSlash));
+            if (gap >= 0
+                && appendCandidate(candidates,
+                    lookupKeys::prepareUrlForLookup(QString(without).remove(gap + 1, 1), shouldIgnoreSlash), found))
+                return true;
         }
+        return false;
     };
-    addForms(lookupKeys::prepareUrlForLookup(folded, shouldIgnoreSlash));
-    addForms(filed);
+    if (addForms(lookupKeys::prepareUrlForLookup(folded, shouldIgnoreSlash)))
+        return candidates;
+
+    // The form a record of this very string is filed under (as setLinkURL and addToLookup
+    // make it). It differs from the lookup's form for "///", for a "&#" character reference
+    // and for a query while `shouldTrimHash` is off; without it such URLs would never be
+    // found and would be checked once per occurrence.
+    addForms(lookupKeys::prepareUrlForLookup(
+        lookupKeys::trimHashQuery(url, shouldTrimHash, trimQuery, internal), shouldIgnoreSlash));
     return candidates;
 }
 
 Z12Ara::UrlPtr Z12Ara::doWeHaveThisURL(
-    const QString& url, const QHash<QString, UrlPtr>& dictionary, bool internal) const
+    const QString& url, const LookupTable& dictionary, bool internal) const
 {
     if (url.isEmpty() || dictionary.isEmpty())
         return nullptr;
-    for (const QString& key : lookupCandidates(url, internal)) {
-        const auto it = dictionary.constFind(key);
-        if (it != dictionary.cend() && it.value())
-            return it.value();
-    }
-    return nullptr;
+    // Most links name a page met before under the first form, so the later forms are made
+    // only when the earlier ones are not filed.
+    UrlPtr record;
+    lookupCandidates(url, internal, [&](const QString& key) {
+        const auto it = dictionary.constFind(HashedString(key));
+        if (it == dictionary.cend() || !it.value())
+            return false;
+        record = it.value();
+        return true;
+    });
+    return record;
 }
 
 Z12Ara::UrlPtr Z12Ara::weHaveThisOneAlready(const QString& url, const CrwlUrl* ignore, bool internal) const
@@ -494,7 +532,7 @@ QString Z12Ara::removeSessionId(const QString& name, const QString& url)
     return lookupKeys::removeSessionId(name, url);
 }
 
-Z12Ara::UrlPtr Z12Ara::lcurlForUrl(const QString& key) const { return lookupDictionary.value(key); }
+Z12Ara::UrlPtr Z12Ara::lcurlForUrl(const QString& key) const { return lookupDictionary.value(HashedString(key)); }
 
 qint8 Z12Ara::firstCharOf(const QString& text)
 {

@@ -84,6 +84,35 @@ struct ExtractionSettings {
     bool checkSpelling = false;
 };
 
+/// The settings of an extraction and the dictionary they were read from.
+struct ExtractionSnapshot {
+    QVariantMap map;
+    ExtractionSettings settings { QVariantMap() };
+};
+
+/// The snapshot of `crawlSettings`, read again only when another settings object is given or
+/// the object was written to since (each thread keeps its own; pages of a scan share one).
+const ExtractionSnapshot& extractionSnapshot(const std::shared_ptr<CrawlSettings>& crawlSettings)
+{
+    struct Kept {
+        std::weak_ptr<CrawlSettings> source;
+        quint64 generation = 0;
+        bool filled = false;
+        ExtractionSnapshot snapshot;
+    };
+    thread_local Kept kept;
+    // The generation is read before the values, so a write in between is seen next time.
+    const quint64 generation = crawlSettings ? crawlSettings->generation() : 0;
+    if (kept.filled && kept.generation == generation && kept.source.lock() == crawlSettings)
+        return kept.snapshot;
+    kept.snapshot.map = crawlSettings ? crawlSettings->snapshot() : QVariantMap();
+    kept.snapshot.settings = ExtractionSettings(kept.snapshot.map);
+    kept.source = crawlSettings;
+    kept.generation = generation;
+    kept.filled = true;
+    return kept.snapshot;
+}
+
 bool schemeIs(const Url& url, QStringView scheme) { return url.scheme().compare(scheme, Qt::CaseInsensitive) == 0; }
 
 /// Percent-escapes the characters a URL cannot hold, writing each as the escapes of its bytes
@@ -123,8 +152,8 @@ struct Z12Ara::LinkExtraction {
     LinkExtraction(Z12Ara& owner, const UrlPtr& fetched)
         : hub(owner)
         , page(fetched)
-        , snapshotSettings(owner.crawlSettings ? owner.crawlSettings->snapshot() : QVariantMap())
-        , s(snapshotSettings)
+        , snapshotSettings(extractionSnapshot(owner.crawlSettings).map)
+        , s(extractionSnapshot(owner.crawlSettings).settings)
     {
         verbosity = static_cast<int>(owner.defaults->integerForKey(QStringLiteral("verbosity")));
         linkedFilesAreInternal = owner.defaults->boolForKey(QStringLiteral("linkedFilesAreInternal"));

@@ -24,8 +24,17 @@ int hexValue(QChar c)
 // Collapses runs of "/" and drops a trailing "/" (but keeps a lone root "/").
 QString fixingSlashes(const QString& path)
 {
+    // Most paths have nothing to fix and are handed back as they are, without a copy.
+    const QChar* chars = path.constData();
+    const qsizetype size = path.size();
+    bool doubled = false;
+    for (qsizetype i = 1; i < size && !doubled; ++i)
+        doubled = chars[i] == u'/' && chars[i - 1] == u'/';
+    if (size > 0 && !doubled && !(size > 1 && chars[size - 1] == u'/'))
+        return path;
+
     QString result;
-    result.reserve(path.size());
+    result.reserve(size);
     for (QChar c : path) {
         if (c == u'/' && result.endsWith(u'/'))
             continue;
@@ -221,9 +230,17 @@ QString lastPathComponent(const QString& path)
 
 QString pathExtension(const QString& path)
 {
-    const QString fixed = fixingSlashes(path);
-    const qsizetype dot = extensionDot(fixed);
-    return dot < 0 ? QStringLiteral("") : fixed.mid(dot + 1);
+    // As `extensionDot` over `fixingSlashes(path)`, without making that string: runs of "/"
+    // before the last component do not move it, and trailing ones are dropped.
+    QStringView fixed(path);
+    while (fixed.size() > 1 && fixed.endsWith(u'/'))
+        fixed.chop(1);
+    const qsizetype slash = fixed.lastIndexOf(u'/');
+    const qsizetype start = slash < 0 ? 0 : slash + 1;
+    const qsizetype dot = fixed.lastIndexOf(u'.');
+    if (dot < start || dot == start || dot == fixed.size() - 1)
+        return QStringLiteral("");
+    return fixed.mid(dot + 1).toString();
 }
 
 QString deletingLastPathComponent(const QString& path)

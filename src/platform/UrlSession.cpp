@@ -6,6 +6,7 @@
 #include "platform/detail/SerialQueue.h"
 #include "platform/detail/TransferSink.h"
 
+#include <QRunnable>
 #include <QThreadPool>
 
 #include <condition_variable>
@@ -126,14 +127,16 @@ namespace detail {
 
 } // namespace detail
 
-std::shared_ptr<UrlSession> UrlSession::create(UrlSessionDelegate delegate)
+std::shared_ptr<UrlSession> UrlSession::create(UrlSessionDelegate delegate, UrlSessionCallbacks callbacks)
 {
-    return std::shared_ptr<UrlSession>(new UrlSession(std::move(delegate)));
+    return std::shared_ptr<UrlSession>(new UrlSession(std::move(delegate), callbacks));
 }
 
-UrlSession::UrlSession(UrlSessionDelegate delegate)
+UrlSession::UrlSession(UrlSessionDelegate delegate, UrlSessionCallbacks callbacks)
     : m_identifier(g_nextSessionId.fetch_add(1))
-    , m_queue(detail::SerialQueue::create(detail::sessionCallbackPool()))
+    , m_queue(callbacks == UrlSessionCallbacks::OnMainThread
+              ? detail::SerialQueue::createOnMainThread()
+              : detail::SerialQueue::create(detail::sessionCallbackPool()))
     , m_delegate(std::move(delegate))
 {
 }
@@ -425,6 +428,11 @@ UrlLoadResult UrlSession::loadSynchronously(const UrlRequest& request, std::chro
     return state->result;
 }
 
+void UrlSession::runOnCallbackWorker(std::function<void()> work)
+{
+    detail::sessionCallbackPool()->start(QRunnable::create(std::move(work)));
+}
+
 void UrlSession::globalInit() { detail::globalInitOnce(); }
 
 void UrlSession::setNameLookupFailure(std::function<bool(const QString& host)> fails)
@@ -435,10 +443,13 @@ void UrlSession::setNameLookupFailure(std::function<bool(const QString& host)> f
 void UrlSession::shutdown()
 {
     detail::NetworkEngine::shutdownInstance();
-    // Callbacks already running finish; on the main thread keep serving Dispatch::mainSync.
+    // Callbacks already running finish; on the main thread keep serving Dispatch::mainSync, and
+    // run the main-thread callbacks still queued (the abandoned sessions' releases among them).
     QThreadPool* pool = detail::sessionCallbackPool();
     if (Dispatch::isMainThread())
-        Dispatch::runUntil([pool] { return pool->activeThreadCount() == 0; }, std::chrono::seconds(60));
+        Dispatch::runUntil(
+            [pool] { return pool->activeThreadCount() == 0 && detail::SerialQueue::mainThreadQueuesIdle(); },
+            std::chrono::seconds(60));
     pool->waitForDone(5000);
 }
 

@@ -101,9 +101,20 @@ struct UrlLoadResult {
     bool succeeded() const { return !error.has_value(); }
 };
 
+/// Where the callbacks of a session run.
+enum class UrlSessionCallbacks {
+    /// On a worker thread, never the main thread or the network thread. They may block, for
+    /// example in `Dispatch::mainSync`.
+    OnWorker,
+    /// On the main thread's event loop, handed over without waiting, so a busy main thread
+    /// never holds a worker or the network thread. They must not block. A `file:` task reads
+    /// its file there too, so such sessions are for http and https.
+    OnMainThread,
+};
+
 /// The callbacks of a session. Each is optional. They run one at a time, in order, on the
-/// session's own serial queue (a worker thread, never the main thread or the network thread),
-/// and may block, for example in `Dispatch::mainSync`; the transfer waits for the decisions.
+/// session's own serial queue (see `UrlSessionCallbacks`); the transfer waits for the
+/// decisions.
 struct UrlSessionDelegate {
     /// A 301/302/303/307/308 with a `Location` arrived. `newRequest` is what a browser would
     /// send next (POST becomes GET for 301/302, anything but HEAD for 303); its `url` is the
@@ -142,7 +153,9 @@ public:
         Completed,
     };
 
-    static std::shared_ptr<UrlSession> create(UrlSessionDelegate delegate);
+    /// A session whose callbacks run where `callbacks` says.
+    static std::shared_ptr<UrlSession> create(
+        UrlSessionDelegate delegate, UrlSessionCallbacks callbacks = UrlSessionCallbacks::OnWorker);
     ~UrlSession();
     UrlSession(const UrlSession&) = delete;
     UrlSession& operator=(const UrlSession&) = delete;
@@ -181,19 +194,25 @@ public:
     /// taken as unknown for further requests during the next minute.
     static void setNameLookupFailure(std::function<bool(const QString& host)> fails);
 
+    /// Runs `work` on a worker of the pool the callbacks of `OnWorker` sessions use: for the
+    /// slow part of a task's completion that a main-thread callback hands off. `shutdown` waits
+    /// for it as for a callback. Safe from any thread.
+    static void runOnCallbackWorker(std::function<void()> work);
+
     /// Initialises the transfer library once per process. Call at the start of `main` (and of
     /// test programs), before any other thread starts; later calls do nothing.
     static void globalInit();
     /// Stops the network thread: every transfer is removed and freed, sessions still running are
     /// invalidated without a completion, the cookie store is saved, and callbacks already
-    /// running are waited for (on the main thread while processing its events, so a callback
-    /// blocked in `Dispatch::mainSync` can finish). Using sessions again starts a new thread.
+    /// running or queued are waited for, with work handed to `runOnCallbackWorker` (on the main
+    /// thread while processing its events, so a callback blocked in `Dispatch::mainSync` can
+    /// finish and main-thread callbacks run). Using sessions again starts a new thread.
     static void shutdown();
 
 private:
     friend class detail::SessionSink;
     friend class detail::SyncLoadSink;
-    explicit UrlSession(UrlSessionDelegate delegate);
+    UrlSession(UrlSessionDelegate delegate, UrlSessionCallbacks callbacks);
 
     void completeWithoutTransfer(UrlError error);
     void runFileTask();

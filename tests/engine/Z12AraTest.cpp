@@ -70,7 +70,7 @@ TEST_F(Z12AraGoTest, StartReportsWhetherTheScanStartedAndAFailedStartQueuesNothi
     const auto start = transport->starts[0].record;
     EXPECT_TRUE(start->isStartingPoint());
     EXPECT_EQ(start, hub->getLcurl());
-    EXPECT_EQ(hub->getLookupDictionary().value(start->prepareUrlForLookup(QStringLiteral("http://site.test/"))), start);
+    EXPECT_EQ(hub->lcurlForUrl(start->prepareUrlForLookup(QStringLiteral("http://site.test/"))), start);
     EXPECT_EQ(diagnostic->state().settings, settings);
     EXPECT_GE(diagnostic->state().clears, 1);
 }

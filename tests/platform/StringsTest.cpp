@@ -43,6 +43,13 @@ TEST(Strings, PathFunctionsOnWholeUrlStrings)
     EXPECT_EQ(strings::pathExtension("/tmp/scratch"), "");
     EXPECT_EQ(strings::pathExtension("/tmp/scratch."), "");
     EXPECT_EQ(strings::pathExtension("/tmp/"), "");
+    // Runs of slashes and trailing ones, as if collapsed first.
+    EXPECT_EQ(strings::pathExtension(""), "");
+    EXPECT_EQ(strings::pathExtension("///"), "");
+    EXPECT_EQ(strings::pathExtension("a.b//"), "b");
+    EXPECT_EQ(strings::pathExtension("http://h.com//x.y///"), "y");
+    EXPECT_EQ(strings::pathExtension(".x"), "");
+    EXPECT_EQ(strings::pathExtension("a.d//.x"), "");
 
     EXPECT_EQ(strings::lastPathComponent("http://h.com/a/b.html"), "b.html");
     EXPECT_EQ(strings::lastPathComponent("http://h.com/"), "h.com");

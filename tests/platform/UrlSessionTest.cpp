@@ -898,6 +898,53 @@ TEST_F(UrlSessionTest, FiftyConcurrentTransfersAllComplete)
     }
 }
 
+TEST_F(UrlSessionTest, MainThreadSessionsCallBackOnTheMainThreadInOrder)
+{
+    // Every event of a redirect chain, the body and the end, for many sessions at once.
+    constexpr int kCount = 20;
+    std::vector<std::shared_ptr<Recording>> recordings;
+    std::vector<std::shared_ptr<UrlSession>> sessions;
+    std::atomic<int> offMain { 0 };
+    for (int i = 0; i < kCount; ++i) {
+        auto rec = std::make_shared<Recording>();
+        UrlSessionDelegate delegate = recordingDelegate(rec, {});
+        delegate.didReceiveData = [rec, &offMain](UrlSession&, const QByteArray& chunk) {
+            offMain += Dispatch::isMainThread() ? 0 : 1;
+            rec->note(QStringLiteral("data"));
+            std::lock_guard lock(rec->mutex);
+            rec->data += chunk;
+        };
+        auto session = UrlSession::create(std::move(delegate), UrlSessionCallbacks::OnMainThread);
+        UrlRequest r = request(i % 2 ? QStringLiteral("/r1") : QStringLiteral("/big"));
+        r.setValue("close", "Connection"); // the test server has fewer workers than sessions
+        session->start(r);
+        recordings.push_back(rec);
+        sessions.push_back(session);
+    }
+    ASSERT_TRUE(Dispatch::runUntil(
+        [&] { return std::all_of(recordings.begin(), recordings.end(), [](const auto& rec) { return rec->done.load(); }); },
+        60s));
+    EXPECT_EQ(offMain.load(), 0);
+    for (int i = 0; i < kCount; ++i) {
+        const Recording& rec = *recordings[i];
+        EXPECT_TRUE(rec.ranOnMainThread.load()) << i;
+        EXPECT_FALSE(errorCode(rec)) << i;
+        EXPECT_EQ(rec.completions.load(), 1) << i;
+        std::vector<QString> expected;
+        if (i % 2)
+            expected = { QStringLiteral("redirect 301"), QStringLiteral("redirect 302"), QStringLiteral("response 200") };
+        else
+            expected = { QStringLiteral("response 200") };
+        ASSERT_GE(rec.events.size(), expected.size() + 2) << i;
+        EXPECT_TRUE(std::equal(expected.begin(), expected.end(), rec.events.begin())) << i;
+        EXPECT_TRUE(std::all_of(rec.events.begin() + qsizetype(expected.size()), rec.events.end() - 1,
+            [](const QString& event) { return event == u"data"; }))
+            << i;
+        EXPECT_EQ(rec.events.back(), QStringLiteral("complete")) << i;
+        EXPECT_EQ(rec.data, i % 2 ? QByteArray("arrived r2") : QByteArray(1024 * 1024, 'b')) << i;
+    }
+}
+
 TEST_F(UrlSessionTest, CancelFromAnotherThreadEndsARunningTransfer)
 {
     RawSocketServer stall([](RawConnection& connection) {

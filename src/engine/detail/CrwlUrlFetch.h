@@ -12,6 +12,8 @@
 #include <memory>
 #include <optional>
 
+class LinkExtractionParser;
+
 /// One fetch. Made by `sendAsyncServerRequest`, held by the record (main thread) and by the
 /// session's callbacks. `current` goes false when the record unlinks the fetch (a new send, the
 /// owner's stop, the end of the completion); every later callback then does nothing.
@@ -49,7 +51,8 @@ struct CrwlUrlFetch {
     /// The callbacks of a new session for `context`.
     static crawlmere::platform::UrlSessionDelegate makeDelegate(const std::shared_ptr<CrwlUrlFetchContext>& context);
 
-    // Main thread, from the session callbacks through Dispatch::mainSync.
+    // Main thread: called there directly by sessions whose callbacks run on it, through
+    // Dispatch::mainSync by the others (file URLs).
     static crawlmere::platform::RedirectDecision willPerformHTTPRedirection(CrwlUrl& record,
         CrwlUrlFetchContext& context, const crawlmere::platform::UrlResponse& response,
         crawlmere::platform::UrlRequest newRequest);
@@ -60,9 +63,19 @@ struct CrwlUrlFetch {
     /// Sets the type flags from a response's `Content-Type` or the URL's extension.
     static void typeFromResponse(CrwlUrl& record, const crawlmere::platform::UrlResponse& response);
 
-    // The completion, on the session queue; it hops to the main thread for each hand-over.
+    /// The completion, on the session queue (any thread). It never waits: it queues
+    /// `takeOverBody` on the main thread (or runs it there), which queues the page reading on a
+    /// worker, which queues `finishCompletion` on the main thread.
     static void didCompleteWithError(const std::shared_ptr<CrwlUrl>& record,
         const std::shared_ptr<CrwlUrlFetchContext>& context, const crawlmere::platform::UrlTaskResult& result);
+    /// Takes over the body, measures it and follows a Refresh or meta refresh. Main thread.
+    static void takeOverBody(const std::shared_ptr<CrwlUrl>& record, const std::shared_ptr<CrwlUrlFetchContext>& context,
+        const std::optional<crawlmere::platform::UrlError>& error);
+    /// Failure texts, counting, the links read off the main thread (`read`, null when the page
+    /// was not read) and the slot. Main thread.
+    static void finishCompletion(const std::shared_ptr<CrwlUrl>& record,
+        const std::shared_ptr<CrwlUrlFetchContext>& context, const std::optional<crawlmere::platform::UrlError>& error,
+        std::unique_ptr<LinkExtractionParser> read);
     /// Follows the page's meta refresh; true when the completion ends there. Main thread.
     static bool followMetaRefresh(const std::shared_ptr<CrwlUrl>& record, CrwlUrlFetchContext& context);
     /// Unlinks `context` when it is the record's fetch. Main thread.

@@ -199,8 +199,12 @@ bool NetworkEngine::post(std::function<void()> command)
     std::lock_guard lock(m_commandMutex);
     if (!m_accepting)
         return false;
+    // Commands already waiting mean a wake-up is pending or the thread is about to take them
+    // (it takes the whole queue at once), so only the first of a burst wakes it.
+    const bool wake = m_commands.empty();
     m_commands.push_back(std::move(command));
-    curl_multi_wakeup(m_wakeTarget);
+    if (wake)
+        curl_multi_wakeup(m_wakeTarget);
     return true;
 }
 

@@ -1,13 +1,48 @@
 #include "platform/detail/SerialQueue.h"
 
+#include "platform/Dispatch.h"
+
 #include <QRunnable>
 #include <QThreadPool>
+
+#include <atomic>
 
 namespace crawlmere::platform::detail {
 
 namespace {
     thread_local const SerialQueue* t_currentQueue = nullptr;
+    /// Main-thread queues whose drain is queued or running.
+    std::atomic<int> g_mainThreadDrains { 0 };
 }
+
+/// One turn of a main-thread queue on the event loop. A turn the loop drops unrun (the
+/// application ending) drops the waiting tasks instead: they hold their sessions, which hold
+/// the queue, and would otherwise keep each other alive.
+struct SerialQueue::MainThreadTurn {
+    explicit MainThreadTurn(std::shared_ptr<SerialQueue> q)
+        : queue(std::move(q))
+    {
+        ++g_mainThreadDrains;
+    }
+    MainThreadTurn(const MainThreadTurn&) = delete;
+    MainThreadTurn& operator=(const MainThreadTurn&) = delete;
+    ~MainThreadTurn()
+    {
+        if (!ran)
+            queue->discard();
+        --g_mainThreadDrains;
+    }
+    void run()
+    {
+        ran = true;
+        queue->drain();
+    }
+
+    std::shared_ptr<SerialQueue> queue;
+    bool ran = false;
+};
+
+bool SerialQueue::mainThreadQueuesIdle() { return g_mainThreadDrains.load() == 0; }
 
 QThreadPool* sessionCallbackPool()
 {
@@ -27,6 +62,11 @@ std::shared_ptr<SerialQueue> SerialQueue::create(QThreadPool* pool)
     return std::shared_ptr<SerialQueue>(new SerialQueue(pool));
 }
 
+std::shared_ptr<SerialQueue> SerialQueue::createOnMainThread()
+{
+    return std::shared_ptr<SerialQueue>(new SerialQueue(nullptr));
+}
+
 void SerialQueue::enqueue(std::function<void()> task)
 {
     bool startDrain = false;
@@ -40,7 +80,22 @@ void SerialQueue::enqueue(std::function<void()> task)
     }
     if (startDrain) {
         std::shared_ptr<SerialQueue> self = shared_from_this();
-        m_pool->start(QRunnable::create([self] { self->drain(); }));
+        if (m_pool)
+            m_pool->start(QRunnable::create([self] { self->drain(); }));
+        else {
+            auto turn = std::make_shared<MainThreadTurn>(std::move(self));
+            Dispatch::toMain([turn] { turn->run(); });
+        }
+    }
+}
+
+void SerialQueue::discard()
+{
+    std::deque<std::function<void()>> dropped;
+    {
+        std::lock_guard lock(m_mutex);
+        dropped.swap(m_tasks);
+        m_draining = false;
     }
 }
 
