@@ -303,6 +303,13 @@ Item CrwlByStatusDataSource::outlineViewChildOfItem(TableView& /*view*/, qsizety
     return group && index < group->occurrences.size() ? group->occurrences.at(index) : nullptr;
 }
 
+std::optional<QList<Item>> CrwlByStatusDataSource::outlineViewChildListOfItem(
+    TableView& /*view*/, const Item& item)
+{
+    const auto* group = dynamic_cast<const StatusGroup*>(item.get());
+    return group ? std::optional(group->occurrences) : std::nullopt;
+}
+
 bool CrwlByStatusDataSource::outlineViewIsItemExpandable(TableView& /*view*/, const Item& item)
 {
     return dynamic_cast<const StatusGroup*>(item.get()) != nullptr;

@@ -9,6 +9,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace crawlmere::views {
@@ -73,12 +74,20 @@ private:
         Node* parent = nullptr;
         int row = -1;
         qfDataSource::Item item;
+        // The number of children, and the data source's list of them when it keeps one; read
+        // once until the next reset (the data source's rows do not change before it).
+        int childCount = -1;
+        std::optional<QList<qfDataSource::Item>> childList;
         // By row; grown on demand up to the highest row asked for.
         std::vector<std::unique_ptr<Node>> children;
     };
     Node* parentNodeOf(const QModelIndex& index) const;
     Node* nodeFor(const QModelIndex& index) const;
     qfDataSource::Item itemAt(Node* parent, int row) const;
+    // The node's child count, asked of the outline once.
+    int outlineChildCount(Node* node) const;
+    // The row's item in its parent's kept child list; null when there is none.
+    const qfDataSource::Item* keptChild(Node* parent, int row) const;
 
     TableView& m_table;
     qfDataSource* m_dataSource = nullptr;

@@ -93,6 +93,12 @@ std::vector<int> textRanks(
 std::vector<qsizetype> stableSortOrder(qsizetype count, const std::function<QVariant(qsizetype)>& valueAt,
     ViewComparison comparison, bool ascending, const std::function<const void*(qsizetype)>& sharedBy)
 {
+    return orderByKeys(sortKeys(count, valueAt, comparison, sharedBy), ascending);
+}
+
+std::vector<double> sortKeys(qsizetype count, const std::function<QVariant(qsizetype)>& valueAt,
+    ViewComparison comparison, const std::function<const void*(qsizetype)>& sharedBy)
+{
     // Rows that share an object share a slot, whose value is read from its first row.
     std::vector<int> slotOfRow;
     std::vector<qsizetype> firstRowOfSlot;
@@ -136,9 +142,36 @@ std::vector<qsizetype> stableSortOrder(qsizetype count, const std::function<QVar
             allNumbers = false;
     }
     if (allNumbers)
-        return orderByKeys(rowKeys(std::move(numbers)), ascending);
-    numbers = {};
-    return orderByKeys(rowKeys(textRanks(slots, slotValue, comparison)), ascending);
+        return rowKeys(std::move(numbers));
+    const std::vector<int> ranks = textRanks(slots, slotValue, comparison);
+    numbers.assign(ranks.begin(), ranks.end());
+    return rowKeys(std::move(numbers));
+}
+
+std::vector<double> occurrenceSortKeys(
+    const std::vector<const CrwlDataObject*>& rows, const QString& key, ViewComparison comparison)
+{
+    const QString getter = key.toLower();
+    std::function<const void*(qsizetype)> sharedBy;
+    if (rows.size() > 64 && isTargetSortKey(getter)) {
+        sharedBy = [&](qsizetype i) -> const void* {
+            const auto* occurrence = asOccurrence(rows[size_t(i)]);
+            return occurrence ? occurrence->target().get() : nullptr;
+        };
+    }
+    // The link text is read straight from the occurrence: the most common sort of link rows.
+    const bool linkText = getter == QLatin1String("linktext");
+    return sortKeys(
+        qsizetype(rows.size()),
+        [&](qsizetype i) {
+            const CrwlDataObject* row = rows[size_t(i)];
+            if (!row)
+                return QVariant();
+            if (const auto* occurrence = linkText ? asOccurrence(row) : nullptr)
+                return QVariant(occurrence->getLinkText());
+            return row->getSortValue(getter);
+        },
+        comparison, sharedBy);
 }
 
 void stableSortOccurrences(
