@@ -70,14 +70,16 @@ public:
 
 private:
     // An outline row that has been asked for its children; indexes below it point to it.
-    struct Node {
-        Node* parent = nullptr;
-        int row = -1;
-        qfDataSource::Item item;
+    // The fields a cell reads (the child count and list) come first, and a node starts a cache
+    // line, so that reading a cell touches one line of its parent's node.
+    struct alignas(64) Node {
         // The number of children, and the data source's list of them when it keeps one; read
         // once until the next reset (the data source's rows do not change before it).
         int childCount = -1;
         std::optional<QList<qfDataSource::Item>> childList;
+        Node* parent = nullptr;
+        int row = -1;
+        qfDataSource::Item item;
         // By row; grown on demand up to the highest row asked for.
         std::vector<std::unique_ptr<Node>> children;
     };
