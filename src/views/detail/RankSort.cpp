@@ -88,16 +88,16 @@ std::vector<int> textRanks(
     return ids;
 }
 
-} // namespace
+// Each row's key: its number when every value is one, else the rank of its text (kept as int,
+// half the memory the sort walks).
+struct RowKeys {
+    bool numeric = true;
+    std::vector<double> numbers;
+    std::vector<int> ranks;
+};
 
-std::vector<qsizetype> stableSortOrder(qsizetype count, const std::function<QVariant(qsizetype)>& valueAt,
-    ViewComparison comparison, bool ascending, const std::function<const void*(qsizetype)>& sharedBy)
-{
-    return orderByKeys(sortKeys(count, valueAt, comparison, sharedBy), ascending);
-}
-
-std::vector<double> sortKeys(qsizetype count, const std::function<QVariant(qsizetype)>& valueAt,
-    ViewComparison comparison, const std::function<const void*(qsizetype)>& sharedBy)
+RowKeys rowKeysOf(qsizetype count, const std::function<QVariant(qsizetype)>& valueAt, ViewComparison comparison,
+    const std::function<const void*(qsizetype)>& sharedBy)
 {
     // Rows that share an object share a slot, whose value is read from its first row.
     std::vector<int> slotOfRow;
@@ -131,21 +131,41 @@ std::vector<double> sortKeys(qsizetype count, const std::function<QVariant(qsize
         return keys;
     };
 
+    RowKeys result;
     std::vector<double> numbers;
     numbers.reserve(size_t(slots));
-    bool allNumbers = true;
-    for (qsizetype i = 0; i < slots && allNumbers; ++i) {
+    for (qsizetype i = 0; i < slots && result.numeric; ++i) {
         const QVariant value = slotValue(i);
         if (isNumber(value))
             numbers.push_back(value.toDouble());
         else
-            allNumbers = false;
+            result.numeric = false;
     }
-    if (allNumbers)
-        return rowKeys(std::move(numbers));
-    const std::vector<int> ranks = textRanks(slots, slotValue, comparison);
-    numbers.assign(ranks.begin(), ranks.end());
-    return rowKeys(std::move(numbers));
+    if (result.numeric) {
+        result.numbers = rowKeys(std::move(numbers));
+    } else {
+        numbers = {};
+        result.ranks = rowKeys(textRanks(slots, slotValue, comparison));
+    }
+    return result;
+}
+
+} // namespace
+
+std::vector<qsizetype> stableSortOrder(qsizetype count, const std::function<QVariant(qsizetype)>& valueAt,
+    ViewComparison comparison, bool ascending, const std::function<const void*(qsizetype)>& sharedBy)
+{
+    const RowKeys keys = rowKeysOf(count, valueAt, comparison, sharedBy);
+    return keys.numeric ? orderByKeys(keys.numbers, ascending) : orderByKeys(keys.ranks, ascending);
+}
+
+std::vector<double> sortKeys(qsizetype count, const std::function<QVariant(qsizetype)>& valueAt,
+    ViewComparison comparison, const std::function<const void*(qsizetype)>& sharedBy)
+{
+    RowKeys keys = rowKeysOf(count, valueAt, comparison, sharedBy);
+    if (keys.numeric)
+        return std::move(keys.numbers);
+    return std::vector<double>(keys.ranks.begin(), keys.ranks.end());
 }
 
 std::vector<double> occurrenceSortKeys(
