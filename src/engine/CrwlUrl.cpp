@@ -132,6 +132,7 @@ void CrwlUrl::setLinkURL(const QString& url)
     if (!isFileURLFlag)
         stored = trimHash(stored, settingBool(crawlSettings, QStringLiteral("trimQuery")));
     linkURL = stored;
+    linkURLDecodesToItself = PunycodeAdditions::decodesToItself(linkURL);
     if (!linkURL.isEmpty()) {
         const auto recordOwner = owner.lock();
         const auto self = weak_from_this().lock();
@@ -144,7 +145,10 @@ void CrwlUrl::setLinkURL(const QString& url)
     nsurl.reset();
 }
 
-QString CrwlUrl::getAbsoluteStringDecoded() const { return PunycodeAdditions::decodedURLString(linkURL); }
+QString CrwlUrl::getAbsoluteStringDecoded() const
+{
+    return linkURLDecodesToItself ? linkURL : PunycodeAdditions::decodedURLString(linkURL);
+}
 
 QString CrwlUrl::finalURLString() const
 {

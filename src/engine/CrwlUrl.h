@@ -646,6 +646,9 @@ private:
     mutable QBasicMutex nsurlLock;
     mutable std::optional<crawlmere::platform::Url> nsurl;
     QString linkURL;
+    // The link URL reads as it is stored (its decoded form is itself); set with the URL, and
+    // kept beside it for the views, which show the decoded form in every URL cell.
+    bool linkURLDecodesToItself = true;
     mutable QBasicMutex redirLock; // guards redir and redirectArrayList
     QString redir;
     QVariantList redirectArrayList;

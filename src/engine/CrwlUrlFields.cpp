@@ -10,6 +10,7 @@
 #include <QLocale>
 #include <QTimeZone>
 
+#include <algorithm>
 #include <cmath>
 #include <functional>
 #include <limits>
@@ -270,7 +271,9 @@ const QHash<QString, FieldGetter>& fieldGetters()
 QString CrwlUrl::getFieldByName(const QString& key) const
 {
     const auto& getters = fieldGetters();
-    const auto it = getters.constFind(key.toLower());
+    // Column identifiers are mostly lower case already: fold only when needed.
+    const bool lower = std::none_of(key.cbegin(), key.cend(), [](QChar c) { return c.isUpper(); });
+    const auto it = getters.constFind(lower ? key : key.toLower());
     if (it == getters.cend())
         return QStringLiteral("");
     const QString text = it.value()(*this);

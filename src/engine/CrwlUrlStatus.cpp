@@ -12,6 +12,8 @@
 #include "platform/Log.h"
 #include "platform/Strings.h"
 
+#include <QHash>
+
 #include <algorithm>
 #include <array>
 
@@ -73,7 +75,15 @@ QString CrwlUrl::descriptionForStatusCode(qint64 code) const
             return error;
         return QString::fromLatin1(internalStatusTexts[size_t(-code - 1)]);
     }
-    return QStringLiteral("%1 %2").arg(code).arg(reasonPhraseForStatusCode(code));
+    // The text of a code never changes: each thread formats a code once and shares the text.
+    thread_local QHash<qint64, QString> texts;
+    if (const auto it = texts.constFind(code); it != texts.cend())
+        return it.value();
+    if (texts.size() >= 1024) // codes come from servers: keep the table small
+        texts.clear();
+    const QString text = QStringLiteral("%1 %2").arg(code).arg(reasonPhraseForStatusCode(code));
+    texts.insert(code, text);
+    return text;
 }
 
 QString CrwlUrl::getStatusDescription() const

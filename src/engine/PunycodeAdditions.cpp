@@ -222,16 +222,27 @@ QString PunycodeAdditions::encodedURLString(const QString& text)
     return out;
 }
 
+bool PunycodeAdditions::decodesToItself(const QString& text)
+{
+    // One pass over the characters; "xn--" is looked for only where an "x" or "X" stands.
+    const qsizetype size = text.size();
+    const QChar* chars = text.constData();
+    for (qsizetype i = 0; i < size; ++i) {
+        const char16_t c = chars[i].unicode();
+        if (c <= 0x20 || c >= 0x7F || c == u'%')
+            return false;
+        if ((c == u'x' || c == u'X') && i + 3 < size
+            && QStringView(chars + i, 4).startsWith(QLatin1String("xn--"), Qt::CaseInsensitive))
+            return false;
+    }
+    return true;
+}
+
 QString PunycodeAdditions::decodedURLString(const QString& text)
 {
     // Printable ASCII without "%" or an "xn--" label decodes to itself: every part is put back
     // as it was cut. Most URLs are such, and the views decode one per cell.
-    bool plain = !text.contains(QLatin1String("xn--"), Qt::CaseInsensitive);
-    for (qsizetype i = 0; plain && i < text.size(); ++i) {
-        const char16_t c = text[i].unicode();
-        plain = c > 0x20 && c < 0x7F && c != u'%';
-    }
-    if (plain)
+    if (decodesToItself(text))
         return text;
 
     const URLPartsDictionary parts = URLParts(text);

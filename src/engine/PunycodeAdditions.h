@@ -63,6 +63,9 @@ public:
     /// The whole URL in its readable form: user, password, path and fragment percent-decoded
     /// (tolerantly), host with its "xn--" labels decoded.
     static QString decodedURLString(const QString& text);
+    /// Whether `decodedURLString` gives the text back unchanged: printable ASCII without "%"
+    /// and without an "xn--" label (in any case). Thread-safe.
+    static bool decodesToItself(const QString& text);
     /// `decodedURLString` of the URL's absolute string.
     static QString decodedURLString(const crawlmere::platform::Url& url);
 

@@ -12,6 +12,9 @@
 
 #include <QSet>
 
+#include <algorithm>
+#include <numeric>
+
 using crawlmere::platform::logLine;
 
 namespace crawlmere::views {
@@ -153,19 +156,19 @@ void CrwlByPageDataSource::rebuild(const QList<SortDescriptor>& descriptors)
     for (const auto& page : *internalPageArray) {
         if (!page)
             continue;
-        PageRow row { page, {} };
+        QList<Item> links;
         bool listed = false;
         for (const auto& link : page->getOutboundInstances()) {
             if (!link || !visibleInPass(*link, pass))
                 continue;
-            row.links.append(link);
+            links.append(link);
             if (!listed) {
                 const auto target = badOnly ? link->target() : nullptr;
                 listed = !badOnly || (target && target->isInBadCollection());
             }
         }
         if (listed)
-            pagesNeedingAttention.push_back(std::move(row));
+            pagesNeedingAttention.push_back({ page, std::move(links) });
     }
 
     // Pages by their URL when a descriptor names it; links by the first link key.
@@ -197,14 +200,43 @@ void CrwlByPageDataSource::rebuild(const QList<SortDescriptor>& descriptors)
         const ViewComparison comparison
             = linkKey == QLatin1String("internal") || !column ? ViewComparison::Default : column->comparison;
         const QString getter = linkKey == QLatin1String("internal") ? QStringLiteral("targetInternal") : linkKey;
-        for (PageRow& row : pagesNeedingAttention)
-            detail::stableSortOccurrences(row.links, getter, comparison, linkSort->ascending);
+        sortLinksOfPages(getter, comparison, linkSort->ascending);
     }
     if (platform::verbosity() >= 2)
         logLine(2, QStringLiteral("by page: %1 pages").arg(pagesNeedingAttention.size()));
     rowOfPage.reserve(qsizetype(pagesNeedingAttention.size()));
     for (size_t i = 0; i < pagesNeedingAttention.size(); ++i)
         rowOfPage.insert(pagesNeedingAttention[i].page.get(), qsizetype(i));
+}
+
+void CrwlByPageDataSource::sortLinksOfPages(const QString& getter, ViewComparison comparison, bool ascending)
+{
+    // Every listed link's value is read and ranked once for all pages; each page's links are
+    // then ordered by those numbers, stably.
+    std::vector<const CrwlDataObject*> links;
+    for (const PageRow& row : pagesNeedingAttention) {
+        for (const Item& link : row.links)
+            links.push_back(link.get());
+    }
+    const std::vector<double> keys = detail::occurrenceSortKeys(links, getter, comparison);
+    std::vector<qsizetype> order;
+    size_t first = 0;
+    for (PageRow& row : pagesNeedingAttention) {
+        const qsizetype count = row.links.size();
+        if (count > 1) {
+            order.resize(size_t(count));
+            std::iota(order.begin(), order.end(), qsizetype(0));
+            const double* key = keys.data() + first;
+            std::stable_sort(order.begin(), order.end(),
+                [&](qsizetype a, qsizetype b) { return ascending ? key[a] < key[b] : key[b] < key[a]; });
+            QList<Item> sorted;
+            sorted.reserve(count);
+            for (qsizetype i : order)
+                sorted.append(std::move(row.links[i]));
+            row.links = std::move(sorted);
+        }
+        first += size_t(count);
+    }
 }
 
 qsizetype CrwlByPageDataSource::countPagesWithVisibleItems()
@@ -273,6 +305,13 @@ qfDataSource::Item CrwlByPageDataSource::outlineViewChildOfItem(TableView& /*vie
         return index < qsizetype(pagesNeedingAttention.size()) ? pagesNeedingAttention[size_t(index)].page : nullptr;
     const PageRow* row = rowOf(item.get());
     return row && index < row->links.size() ? row->links.at(index) : nullptr;
+}
+
+std::optional<QList<qfDataSource::Item>> CrwlByPageDataSource::outlineViewChildListOfItem(
+    TableView& /*view*/, const Item& item)
+{
+    const PageRow* row = item ? rowOf(item.get()) : nullptr;
+    return row ? std::optional(row->links) : std::nullopt;
 }
 
 bool CrwlByPageDataSource::outlineViewIsItemExpandable(TableView& /*view*/, const Item& item)

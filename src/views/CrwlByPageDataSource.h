@@ -99,6 +99,7 @@ public:
     // OutlineDataSource
     qsizetype outlineViewNumberOfChildrenOfItem(TableView& view, const Item& item) override;
     Item outlineViewChildOfItem(TableView& view, qsizetype index, const Item& item) override;
+    std::optional<QList<Item>> outlineViewChildListOfItem(TableView& view, const Item& item) override;
     bool outlineViewIsItemExpandable(TableView& view, const Item& item) override;
     QVariant outlineViewObjectValue(TableView& view, const TableColumn& column, const Item& item) override;
     /// Rebuilds and sorts the rows by the outline's sort descriptors and reloads.
@@ -113,6 +114,8 @@ private:
     };
     bool visibleInPass(const CrwlLinkInstance& link, const detail::LinkViewFilter::Pass& pass) const;
     void rebuild(const QList<SortDescriptor>& descriptors);
+    /// Orders the links under each listed page by the row getter `getter`.
+    void sortLinksOfPages(const QString& getter, ViewComparison comparison, bool ascending);
     const PageRow* rowOf(const CrwlDataObject* page) const;
 
     TableView* byPageOutlineView = nullptr;

@@ -306,6 +306,13 @@ Item CrwlByStatusDataSource::outlineViewChildOfItem(TableView& /*view*/, qsizety
     return group && index < group->occurrences.size() ? group->occurrences.at(index) : nullptr;
 }
 
+std::optional<QList<Item>> CrwlByStatusDataSource::outlineViewChildListOfItem(
+    TableView& /*view*/, const Item& item)
+{
+    const auto* group = dynamic_cast<const StatusGroup*>(item.get());
+    return group ? std::optional(group->occurrences) : std::nullopt;
+}
+
 bool CrwlByStatusDataSource::outlineViewIsItemExpandable(TableView& /*view*/, const Item& item)
 {
     Q_ASSERT(crawlmere::platform::Dispatch::isMainThread());
@@ -314,11 +321,12 @@ bool CrwlByStatusDataSource::outlineViewIsItemExpandable(TableView& /*view*/, co
 
 QString CrwlByStatusDataSource::cellValue(const QString& identifier, const CrwlDataObject* item)
 {
-    if (const auto* group = dynamic_cast<const StatusGroup*>(item))
-        return identifier == QLatin1String("status") ? group->getStatusText() : QStringLiteral("");
+    // Occurrences first: nearly every row is one, and the test for them is the cheap one.
     const auto* occurrence = detail::asOccurrence(item);
-    if (!occurrence)
-        return QStringLiteral("");
+    if (!occurrence) {
+        const auto* group = dynamic_cast<const StatusGroup*>(item);
+        return group && identifier == QLatin1String("status") ? group->getStatusText() : QStringLiteral("");
+    }
     const auto& cells = statusCells();
     const auto it = cells.constFind(identifier);
     return it == cells.cend() ? QStringLiteral("") : occurrenceCell(it.value(), identifier, *occurrence);

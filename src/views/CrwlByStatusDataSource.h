@@ -98,6 +98,8 @@ public:
     qsizetype outlineViewNumberOfChildrenOfItem(TableView& view, const qfDataSource::Item& item) override;
     qfDataSource::Item outlineViewChildOfItem(
         TableView& view, qsizetype index, const qfDataSource::Item& item) override;
+    std::optional<QList<qfDataSource::Item>> outlineViewChildListOfItem(
+        TableView& view, const qfDataSource::Item& item) override;
     bool outlineViewIsItemExpandable(TableView& view, const qfDataSource::Item& item) override;
     QVariant outlineViewObjectValue(
         TableView& view, const TableColumn& column, const qfDataSource::Item& item) override;

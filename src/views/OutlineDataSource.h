@@ -4,7 +4,10 @@
 #include "engine/TableView.h"
 #include "engine/qfDataSource.h"
 
+#include <QList>
 #include <QVariant>
+
+#include <optional>
 
 namespace crawlmere::views {
 
@@ -21,6 +24,13 @@ public:
     virtual qsizetype outlineViewNumberOfChildrenOfItem(TableView& view, const Item& item) = 0;
     /// outlineView:child:ofItem: — null for an index out of range.
     virtual Item outlineViewChildOfItem(TableView& view, qsizetype index, const Item& item) = 0;
+    /// The children of `item` as the list the data source keeps (a shared copy), from which a
+    /// view may read rows until it next reloads; none (the default) when the data source keeps
+    /// no such list and the view asks `outlineViewChildOfItem`.
+    virtual std::optional<QList<Item>> outlineViewChildListOfItem(TableView& /*view*/, const Item& /*item*/)
+    {
+        return std::nullopt;
+    }
     /// outlineView:isItemExpandable:
     virtual bool outlineViewIsItemExpandable(TableView& view, const Item& item) = 0;
     /// outlineView:objectValueForTableColumn:byItem:

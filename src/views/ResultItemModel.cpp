@@ -41,6 +41,8 @@ void ResultItemModel::setColumns(QList<TableColumn> columns)
     beginResetModel();
     m_columns = std::move(columns);
     m_root.children.clear();
+    m_root.childCount = -1;
+    m_root.childList.reset();
     endResetModel();
 }
 
@@ -48,6 +50,8 @@ void ResultItemModel::reload()
 {
     beginResetModel();
     m_root.children.clear();
+    m_root.childCount = -1;
+    m_root.childList.reset();
     endResetModel();
 }
 
@@ -73,12 +77,36 @@ ResultItemModel::Node* ResultItemModel::nodeFor(const QModelIndex& index) const
     return node.get();
 }
 
+int ResultItemModel::outlineChildCount(Node* node) const
+{
+    if (node->childCount < 0) {
+        if (node != &m_root && !m_outline->outlineViewIsItemExpandable(m_table, node->item)) {
+            node->childCount = 0;
+        } else {
+            node->childCount = clampedCount(m_outline->outlineViewNumberOfChildrenOfItem(m_table, node->item));
+            node->childList = m_outline->outlineViewChildListOfItem(m_table, node->item);
+        }
+    }
+    return node->childCount;
+}
+
+const qfDataSource::Item* ResultItemModel::keptChild(Node* parent, int row) const
+{
+    outlineChildCount(parent);
+    if (row < 0 || !parent->childList || row >= parent->childList->size())
+        return nullptr;
+    return &std::as_const(*parent->childList).at(row);
+}
+
 qfDataSource::Item ResultItemModel::itemAt(Node* parent, int row) const
 {
     if (row < 0)
         return nullptr;
-    if (m_outline)
+    if (m_outline) {
+        if (const qfDataSource::Item* item = keptChild(parent, row))
+            return *item;
         return m_outline->outlineViewChildOfItem(m_table, row, parent->item);
+    }
     if (m_dataSource && parent == &m_root)
         return m_dataSource->getItemAtRowIndex(static_cast<quint64>(row));
     return nullptr;
@@ -121,13 +149,8 @@ int ResultItemModel::rowCount(const QModelIndex& parent) const
 {
     if (parent.column() > 0)
         return 0;
-    if (m_outline) {
-        // The parent's node keeps its item, so the data source is asked once for it.
-        const Node* node = nodeFor(parent);
-        if (parent.isValid() && !m_outline->outlineViewIsItemExpandable(m_table, node->item))
-            return 0;
-        return clampedCount(m_outline->outlineViewNumberOfChildrenOfItem(m_table, node->item));
-    }
+    if (m_outline)
+        return outlineChildCount(nodeFor(parent));
     if (parent.isValid() || !m_dataSource)
         return 0;
     return clampedCount(m_dataSource->numberOfRowsInTableView(m_table));
@@ -156,8 +179,11 @@ QVariant ResultItemModel::data(const QModelIndex& index, int role) const
     const TableColumn& column = m_columns.at(index.column());
     if (role == Qt::EditRole && !(flags(index) & Qt::ItemIsEditable))
         return {};
-    if (m_outline)
+    if (m_outline) {
+        if (const qfDataSource::Item* item = keptChild(parentNodeOf(index), index.row()))
+            return m_outline->outlineViewObjectValue(m_table, column, *item);
         return m_outline->outlineViewObjectValue(m_table, column, itemForIndex(index));
+    }
     if (!m_dataSource)
         return {};
     return m_dataSource->tableViewObjectValue(m_table, column, index.row());

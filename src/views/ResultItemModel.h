@@ -9,6 +9,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace crawlmere::views {
@@ -69,7 +70,13 @@ public:
 
 private:
     // An outline row that has been asked for its children; indexes below it point to it.
-    struct Node {
+    // The fields a cell reads (the child count and list) come first, and a node starts a cache
+    // line, so that reading a cell touches one line of its parent's node.
+    struct alignas(64) Node {
+        // The number of children, and the data source's list of them when it keeps one; read
+        // once until the next reset (the data source's rows do not change before it).
+        int childCount = -1;
+        std::optional<QList<qfDataSource::Item>> childList;
         Node* parent = nullptr;
         int row = -1;
         qfDataSource::Item item;
@@ -79,6 +86,10 @@ private:
     Node* parentNodeOf(const QModelIndex& index) const;
     Node* nodeFor(const QModelIndex& index) const;
     qfDataSource::Item itemAt(Node* parent, int row) const;
+    // The node's child count, asked of the outline once.
+    int outlineChildCount(Node* node) const;
+    // The row's item in its parent's kept child list; null when there is none.
+    const qfDataSource::Item* keptChild(Node* parent, int row) const;
 
     TableView& m_table;
     qfDataSource* m_dataSource = nullptr;

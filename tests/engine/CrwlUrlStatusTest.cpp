@@ -111,6 +111,13 @@ TEST(CrwlUrlStatusText, OtherCodesAreTheCodeAndItsReasonPhrase)
         record->setStatus(code);
         EXPECT_EQ(record->getStatusDescription(), text) << code;
     }
+    // Texts are formatted once per code; more codes than are kept still give their own texts.
+    for (qint64 code = 1000; code < 3100; ++code)
+        ASSERT_EQ(record->descriptionForStatusCode(code), QStringLiteral("%1 unknown").arg(code));
+    for (const auto& [code, text] : table) {
+        record->setStatus(code);
+        EXPECT_EQ(record->getStatusDescription(), text) << code;
+    }
 }
 
 TEST(CrwlUrlStatusText, ReasonPhrasesAreNeverEmpty)

@@ -259,6 +259,26 @@ TEST(CrwlUrlLinkURL, KeepsEscapesThatChangeTheURLsMeaning)
     EXPECT_EQ(record->getAbsoluteStringDecoded(), QStringLiteral("http://h.com/files/a/b c.pdf?name=x&y=z+1&pct=100%"));
 }
 
+// The readable form follows each new URL, whether or not it decodes to itself.
+TEST(CrwlUrlLinkURL, TheReadableFormFollowsEveryNewUrl)
+{
+    const auto record = CrwlUrl::make(std::make_shared<RecordingOwner>(), makeSettings());
+    const struct {
+        const char* url;
+        const char* readable;
+    } cases[] = {
+        { "http://h.com/plain", "http://h.com/plain" },
+        { "http://xn--bcher-kva.de/a", "http://b\u00fccher.de/a" },
+        { "http://h.com/again", "http://h.com/again" },
+        { "http://h.com/a%2Fb%20c", "http://h.com/a/b c" },
+        { "http://h.com/last", "http://h.com/last" },
+    };
+    for (const auto& c : cases) {
+        record->setLinkURL(QString::fromLatin1(c.url));
+        EXPECT_EQ(record->getAbsoluteStringDecoded(), QString::fromUtf8(c.readable)) << c.url;
+    }
+}
+
 TEST(CrwlUrlLinkURL, TheStoredDecodingIsAvailableToLookups)
 {
     const auto owner = std::make_shared<RecordingOwner>();

@@ -141,6 +141,35 @@ TEST(PunycodeAdditions, EncodedUrlsAreValidUrls)
     EXPECT_FALSE(PunycodeAdditions::URLWithUnicodeString("").has_value());
 }
 
+// The quick test for URLs that need no decoding agrees with the decoding itself.
+TEST(PunycodeAdditions, OnlyUrlsThatDecodeToThemselvesPassTheQuickTest)
+{
+    const struct {
+        const char* url;
+        bool itself;
+    } cases[] = {
+        { "", true },
+        { "https://h.com/a/b?c=d#e", true },
+        { "https://h.com/box/x", true },
+        { "https://h.com/xn-", true },
+        { "https://xn--bcher-kva.de/", false },
+        { "https://XN--bcher-kva.de/", false },
+        { "https://h.com/Xn--x", false },
+        { "https://h.com/a%20b", false },
+        { "https://h.com/a b", false },
+        { "https://h.com/\xC3\xA4", false },
+        { "https://h.com/tab\there", false },
+    };
+    for (const auto& c : cases) {
+        const QString url = QString::fromUtf8(c.url);
+        EXPECT_EQ(PunycodeAdditions::decodesToItself(url), c.itself) << c.url;
+        if (c.itself) {
+            EXPECT_EQ(PunycodeAdditions::decodedURLString(url), url) << c.url;
+        }
+    }
+    EXPECT_EQ(PunycodeAdditions::decodedURLString(QStringLiteral("https://h.com/a%20b")), "https://h.com/a b");
+}
+
 TEST(PunycodeAdditions, UrlPartsFollowTheirCuts)
 {
     const URLPartsDictionary full = PunycodeAdditions::URLParts("https://me:pw@h.com:8080/a/b?c=d#frag\nrest");

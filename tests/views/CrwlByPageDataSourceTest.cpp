@@ -163,4 +163,37 @@ TEST_F(ByPageFixture, ModelPassesTheTesterAcrossFilterSortAndClear)
     EXPECT_EQ(model.rowCount(), 0);
 }
 
+// Link texts equal but for case keep their order; each page's links are ordered on their own.
+TEST_F(ByPageFixture, LinkTextSortIgnoresCaseKeepsTiesInOrderAndStaysWithinEachPage)
+{
+    scan.link(about, missing, QStringLiteral("b"));
+    scan.link(about, external, QStringLiteral("a"));
+    scan.link(about, home, QStringLiteral("HOME"));
+    scan.link(home, home, QStringLiteral("about"));
+    const struct {
+        bool ascending;
+        QStringList home, about;
+    } cases[] = {
+        { true, { "About", "about", "Elsewhere", "Gone" }, { "a", "b", "Home", "HOME" } },
+        { false, { "Gone", "Elsewhere", "About", "about" }, { "Home", "HOME", "b", "a" } },
+    };
+    ResultItemModel model(outline);
+    model.setColumns(outline.tableColumns());
+    model.setOutlineDataSource(&source);
+    for (const auto& c : cases) {
+        outline.setSortDescriptors({ { QStringLiteral("linkText"), c.ascending } });
+        source.outlineViewDidClickTableColumn(outline, outline.tableColumns()[2]);
+        EXPECT_EQ(linkTexts(home), c.home) << c.ascending;
+        EXPECT_EQ(linkTexts(about), c.about) << c.ascending;
+        // The model reads the rows of the new order once it has reloaded.
+        model.reload();
+        const QModelIndex aboutRow = model.index(1, 0);
+        ASSERT_EQ(model.data(aboutRow).toString(), "https://site.test/a-about");
+        QStringList shown;
+        for (int row = 0; row < model.rowCount(aboutRow); ++row)
+            shown << model.data(model.index(row, 2, aboutRow)).toString();
+        EXPECT_EQ(shown, c.about) << c.ascending;
+    }
+}
+
 } // namespace

@@ -88,10 +88,16 @@ std::vector<int> textRanks(
     return ids;
 }
 
-} // namespace
+// Each row's key: its number when every value is one, else the rank of its text (kept as int,
+// half the memory the sort walks).
+struct RowKeys {
+    bool numeric = true;
+    std::vector<double> numbers;
+    std::vector<int> ranks;
+};
 
-std::vector<qsizetype> stableSortOrder(qsizetype count, const std::function<QVariant(qsizetype)>& valueAt,
-    ViewComparison comparison, bool ascending, const std::function<const void*(qsizetype)>& sharedBy)
+RowKeys rowKeysOf(qsizetype count, const std::function<QVariant(qsizetype)>& valueAt, ViewComparison comparison,
+    const std::function<const void*(qsizetype)>& sharedBy)
 {
     // Rows that share an object share a slot, whose value is read from its first row.
     std::vector<int> slotOfRow;
@@ -125,20 +131,67 @@ std::vector<qsizetype> stableSortOrder(qsizetype count, const std::function<QVar
         return keys;
     };
 
+    RowKeys result;
     std::vector<double> numbers;
     numbers.reserve(size_t(slots));
-    bool allNumbers = true;
-    for (qsizetype i = 0; i < slots && allNumbers; ++i) {
+    for (qsizetype i = 0; i < slots && result.numeric; ++i) {
         const QVariant value = slotValue(i);
         if (isNumber(value))
             numbers.push_back(value.toDouble());
         else
-            allNumbers = false;
+            result.numeric = false;
     }
-    if (allNumbers)
-        return orderByKeys(rowKeys(std::move(numbers)), ascending);
-    numbers = {};
-    return orderByKeys(rowKeys(textRanks(slots, slotValue, comparison)), ascending);
+    if (result.numeric) {
+        result.numbers = rowKeys(std::move(numbers));
+    } else {
+        numbers = {};
+        result.ranks = rowKeys(textRanks(slots, slotValue, comparison));
+    }
+    return result;
+}
+
+} // namespace
+
+std::vector<qsizetype> stableSortOrder(qsizetype count, const std::function<QVariant(qsizetype)>& valueAt,
+    ViewComparison comparison, bool ascending, const std::function<const void*(qsizetype)>& sharedBy)
+{
+    const RowKeys keys = rowKeysOf(count, valueAt, comparison, sharedBy);
+    return keys.numeric ? orderByKeys(keys.numbers, ascending) : orderByKeys(keys.ranks, ascending);
+}
+
+std::vector<double> sortKeys(qsizetype count, const std::function<QVariant(qsizetype)>& valueAt,
+    ViewComparison comparison, const std::function<const void*(qsizetype)>& sharedBy)
+{
+    RowKeys keys = rowKeysOf(count, valueAt, comparison, sharedBy);
+    if (keys.numeric)
+        return std::move(keys.numbers);
+    return std::vector<double>(keys.ranks.begin(), keys.ranks.end());
+}
+
+std::vector<double> occurrenceSortKeys(
+    const std::vector<const CrwlDataObject*>& rows, const QString& key, ViewComparison comparison)
+{
+    const QString getter = key.toLower();
+    std::function<const void*(qsizetype)> sharedBy;
+    if (rows.size() > 64 && isTargetSortKey(getter)) {
+        sharedBy = [&](qsizetype i) -> const void* {
+            const auto* occurrence = asOccurrence(rows[size_t(i)]);
+            return occurrence ? occurrence->target().get() : nullptr;
+        };
+    }
+    // The link text is read straight from the occurrence: the most common sort of link rows.
+    const bool linkText = getter == QLatin1String("linktext");
+    return sortKeys(
+        qsizetype(rows.size()),
+        [&](qsizetype i) {
+            const CrwlDataObject* row = rows[size_t(i)];
+            if (!row)
+                return QVariant();
+            if (const auto* occurrence = linkText ? asOccurrence(row) : nullptr)
+                return QVariant(occurrence->getLinkText());
+            return row->getSortValue(getter);
+        },
+        comparison, sharedBy);
 }
 
 void stableSortOccurrences(

@@ -24,6 +24,12 @@ namespace crawlmere::views::detail {
 std::vector<qsizetype> stableSortOrder(qsizetype count, const std::function<QVariant(qsizetype)>& valueAt,
     ViewComparison comparison, bool ascending, const std::function<const void*(qsizetype)>& sharedBy = {});
 
+/// The keys `stableSortOrder` orders by: one per row, equal for rows the comparison finds equal
+/// and ordered as their values are (numbers as themselves, texts as the rank of their text).
+/// Keys of one call compare with each other only.
+std::vector<double> sortKeys(qsizetype count, const std::function<QVariant(qsizetype)>& valueAt,
+    ViewComparison comparison, const std::function<const void*(qsizetype)>& sharedBy = {});
+
 /// The occurrence sort keys (lower case) whose value is the target's: rows pointing to one
 /// target sort alike.
 bool isTargetSortKey(const QString& lowerCaseKey);
@@ -42,10 +48,22 @@ void stableSortItems(QList<T>& items, ValueOf valueOf, ViewComparison comparison
         items.size(), [&](qsizetype i) { return valueOf(items.at(i)); }, comparison, ascending, shared);
     QList<T> sorted;
     sorted.reserve(items.size());
-    for (qsizetype i : order)
-        sorted.append(std::move(items[i]));
+    if (items.isDetached()) {
+        for (qsizetype i : order)
+            sorted.append(std::move(items[i]));
+    } else {
+        // Shared with another holder (a view reading rows from it): copy rather than detach.
+        for (qsizetype i : order)
+            sorted.append(std::as_const(items).at(i));
+    }
     items = std::move(sorted);
 }
+
+/// `sortKeys` of rows (link occurrences and any other rows; null rows allowed) by the row getter
+/// `key` (any case), reading a target's value once for its occurrences. For ordering many short
+/// lists by one key: the values are ranked once for all of them.
+std::vector<double> occurrenceSortKeys(
+    const std::vector<const CrwlDataObject*>& rows, const QString& key, ViewComparison comparison);
 
 /// Reorders link occurrences (and any other rows) stably by the row getter `key` (any case);
 /// occurrences of one target read a target's value once.
