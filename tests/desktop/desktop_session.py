@@ -245,12 +245,12 @@ def screenshot(path):
 # ===== The session =================================================================================
 
 def open_tab(app, label):
-    tabs = app.get("widget mainTabView")
+    tabs = app.get("widget mainContentView>mainTabView")
     for index in range(tabs["count"]):
-        rect = app.get("tabrect mainTabView %d" % index)
+        rect = app.get("tabrect mainContentView>mainTabView %d" % index)
         if rect["text"] == label:
             click_rect(rect)
-            wait_for("the tab " + label, lambda: app.get("widget mainTabView")["currentText"] == label, 10)
+            wait_for("the tab " + label, lambda: app.get("widget mainContentView>mainTabView")["currentText"] == label, 10)
             return
     raise Failure("no tab " + label)
 
@@ -460,7 +460,8 @@ def session(program, build):
                     print("desktop: a double-click in %s opens no %s yet" % (view, window))
                     continue
                 screenshot(os.path.join(shots, "inspector-%s.png" % window))
-                # Out of the way of the next tab (there is no window manager to close it with).
+                # Out of the way of the next tab (there is no window manager to close it with). The window
+                # has a tab view of the same name as the main one: tabs are asked for by ancestor.
                 title = app.get("widget " + window).get("title") or app.get("widget " + window).get("text")
                 if title:
                     run(["xdotool", "search", "--name", "^%s$" % title, "windowunmap", "--sync", "%@"])
