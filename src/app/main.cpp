@@ -6,6 +6,7 @@
 #include "settings/WebRenderModule.h"
 
 #include <QApplication>
+#include <QGuiApplication>
 #include <QStringList>
 
 namespace app = crawlmere::app;
@@ -30,9 +31,10 @@ int main(int argc, char** argv)
         // and does not depend on a display server that may have gone away.
         if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
             qputenv("QT_QPA_PLATFORM", "offscreen");
-        // The browser engine is loaded only when a record is rendered.
+        // The browser engine is loaded only when a record is rendered, and its pages need a GUI
+        // application but no widgets.
         WebRenderLoader::prepareProcess();
-        QApplication application(argc, argv);
+        QGuiApplication application(argc, argv);
         WebRenderLoader::installPageRenderer();
         QCoreApplication::setApplicationName(QStringLiteral("Crawlmere"));
         QCoreApplication::setApplicationVersion(QStringLiteral(CRAWLMERE_VERSION));
