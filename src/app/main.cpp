@@ -5,7 +5,6 @@
 #include "settings/WebRenderLoader.h"
 #include "settings/WebRenderModule.h"
 
-#include <QApplication>
 #include <QGuiApplication>
 #include <QStringList>
 
