@@ -6,8 +6,8 @@
 #include "platform/UserDefaults.h"
 #include "settings/ConfigManager.h"
 #include "sitemap/SitemapManager.h"
-#include "webrender/CookieGatherer.h"
-#include "webrender/LegacyCookieGatherer.h"
+#include "settings/WebRenderLoader.h"
+#include "settings/WebRenderModule.h"
 
 #include <QAction>
 #include <QCoreApplication>
@@ -95,18 +95,17 @@ bool DelegateActions::returnToDefaultSettings()
     return true;
 }
 
-webrender::CookieGatherer* DelegateActions::showCookieWindow(bool legacy)
+QWidget* DelegateActions::showCookieWindow(bool legacy)
 {
     const QString start = m_configManager ? m_configManager->getStartingURLForCurrentSite() : QString();
-    if (start.isEmpty())
+    settings::WebRenderModule* module = start.isEmpty() ? nullptr : settings::WebRenderLoader::module();
+    if (!module)
         return nullptr;
     if (m_cookieWindow)
         m_cookieWindow->close();
-    webrender::CookieGatherer* window
-        = legacy ? new webrender::LegacyCookieGatherer(m_parent) : new webrender::CookieGatherer(m_parent);
+    QWidget* window = module->makeLoginWindow(legacy, start, m_parent);
     window->setWindowFlag(Qt::Window);
     window->setAttribute(Qt::WA_DeleteOnClose);
-    window->initWithURL(start);
     window->show();
     m_cookieWindow = window;
     return window;

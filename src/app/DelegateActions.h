@@ -25,9 +25,6 @@ namespace crawlmere::sitemap {
 class SitemapManager;
 }
 
-namespace crawlmere::webrender {
-class CookieGatherer;
-}
 
 namespace crawlmere::app {
 
@@ -57,8 +54,9 @@ public:
     /// site settings controller resets the selected site. False when not reset.
     bool returnToDefaultSettings();
     /// showCookieWindow: / showLegacyCookieWindow: the login window on the selected site's
-    /// starting URL; nothing (null) when it is empty or there is no settings controller.
-    webrender::CookieGatherer* showCookieWindow(bool legacy);
+    /// starting URL; nothing (null) when it is empty, there is no settings controller or the
+    /// browser-engine module is missing.
+    QWidget* showCookieWindow(bool legacy);
     /// visitHome: / visitSupport: open the page of that default; false when unset or refused.
     bool visitPage(const QString& key);
     /// visitHelp: the help default when set, else the installed README; false when neither.
@@ -79,7 +77,7 @@ private:
     platform::UrlOpener& m_opener;
     QPointer<QWidget> m_parent;
     std::shared_ptr<settings::ConfigManager> m_configManager;
-    QPointer<webrender::CookieGatherer> m_cookieWindow;
+    QPointer<QWidget> m_cookieWindow;
     QAction* m_home = nullptr;
     QAction* m_support = nullptr;
 };

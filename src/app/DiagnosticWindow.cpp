@@ -2,7 +2,8 @@
 #include "app/DiagnosticWindow.h"
 
 #include "platform/Dispatch.h"
-#include "webrender/SourceView.h"
+#include "settings/WebRenderLoader.h"
+#include "settings/WebRenderModule.h"
 
 #include <QFormLayout>
 #include <QLineEdit>
@@ -137,8 +138,9 @@ void DiagnosticWindow::showDiagnostic()
     show();
     raise();
     activateWindow();
-    if (!m_webView) {
-        m_webView = new webrender::SourceView(m_rendered);
+    settings::WebRenderModule* module = settings::WebRenderLoader::module();
+    if (!m_webView && module) {
+        m_webView = module->makeSourceView(m_rendered);
         m_webView->setObjectName(QStringLiteral("webView"));
         m_rendered->layout()->addWidget(m_webView);
     }
@@ -147,10 +149,12 @@ void DiagnosticWindow::showDiagnostic()
     m_authenticationInfo->setText(shown.authenticationInfo);
     if (!shown.source.isNull()) {
         m_source->setPlainText(shown.source);
-        m_webView->showSource(shown.source, QUrl(shown.startingUrl), shown.javaScript);
+        if (m_webView)
+            module->showSource(m_webView, shown.source, QUrl(shown.startingUrl), shown.javaScript);
     } else {
         m_source->clear();
-        m_webView->showSource(QStringLiteral("<html></html>"), QUrl(), shown.javaScript);
+        if (m_webView)
+            module->showSource(m_webView, QStringLiteral("<html></html>"), QUrl(), shown.javaScript);
     }
     m_request->setPlainText(shown.request);
     m_response->setPlainText(shown.response);

@@ -9,9 +9,6 @@
 class QLineEdit;
 class QPlainTextEdit;
 
-namespace crawlmere::webrender {
-class SourceView;
-}
 
 namespace crawlmere::app {
 
@@ -40,8 +37,9 @@ public:
     void showDiagnostic();
 
     const DiagnosticContent& content() const { return kept; }
-    /// The rendered page's view; null until the first `showDiagnostic`.
-    webrender::SourceView* webView() const { return m_webView; }
+    /// The rendered page's view (a browser-engine module source view); null until the first
+    /// `showDiagnostic`, and for good when the module is missing.
+    QWidget* webView() const { return m_webView; }
 
 private:
     QLineEdit* addLine(const char* name);
@@ -59,7 +57,7 @@ private:
     QPlainTextEdit* m_response = nullptr;
     QPlainTextEdit* m_trace = nullptr;
     QWidget* m_rendered = nullptr;
-    webrender::SourceView* m_webView = nullptr;
+    QWidget* m_webView = nullptr;
 };
 
 } // namespace crawlmere::app

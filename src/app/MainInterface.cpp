@@ -27,14 +27,15 @@
 #include "reports/EngineSEOManager.h"
 #include "platform/UserDefaults.h"
 #include "settings/ConfigManager.h"
+#include "settings/WebRenderLoader.h"
+#include "settings/WebRenderModule.h"
 #include "views/ArchiveProgressSheet.h"
 #include "views/InspectorWindows.h"
 #include "views/SitesPane.h"
-#include "webrender/WebRenderSetup.h"
-#include "webrender/WebThumbGetterFactory.h"
 
 #include <QFileInfo>
 #include <QApplication>
+#include <QMessageBox>
 #include <QDir>
 #include <QLibraryInfo>
 #include <QMenu>
@@ -65,7 +66,8 @@ MainInterface::MainInterface(platform::UserDefaults& defaults, std::shared_ptr<S
     // while the Go button reads "Pause" (the results controller tells the site store).
     m_configManager = std::make_shared<settings::ConfigManager>(defaults);
     m_configManager->setPrompts(m_prompts);
-    m_configManager->setThumbGetterFactory(std::make_shared<webrender::WebThumbGetterFactory>());
+    if (settings::WebRenderModule* module = settings::WebRenderLoader::module())
+        m_configManager->setThumbGetterFactory(module->thumbGetterFactory());
     m_hub->setConfigManager(m_configManager);
     auto* sites = new views::SitesPane(*m_configManager);
     sites->setSavePanel([panel = m_savePanel](const QString& extension, std::function<void(const QString&)> done) {
@@ -245,13 +247,18 @@ int runWindowedApplication(int& argc, char** argv, const QStringList& documents)
     // A program already running for this user and defaults folder opens the documents itself.
     if (!documents.isEmpty() && DocumentHandoff::sendToRunningProgram(documents))
         return 0;
-    webrender::installPageRenderer();
+    settings::WebRenderLoader::installPageRenderer();
     MainInterface shell(platform::UserDefaults::standard());
     shell.delegate().setCapturesStandardError(true);
     DocumentHandoff handoff;
     handoff.listen([&shell](const QString& document) { shell.delegate().applicationOpenFile(document); });
     QObject::connect(&application, &QCoreApplication::aboutToQuit, [&shell] { shell.terminate(); });
     shell.launch(documents);
+    if (const QString failure = settings::WebRenderLoader::takeFailure(); !failure.isEmpty()) {
+        auto* alert = new QMessageBox(QMessageBox::Warning, QStringLiteral("Crawlmere"), failure, QMessageBox::Ok);
+        alert->setAttribute(Qt::WA_DeleteOnClose);
+        alert->open();
+    }
     // Only the desktop test switches this on, through the environment.
     const std::unique_ptr<InspectionSocket> inspection = InspectionSocket::fromEnvironment();
     const int status = QApplication::exec();

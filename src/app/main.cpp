@@ -2,12 +2,14 @@
 #include "app/HeadlessScan.h"
 #include "app/MainInterface.h"
 #include "platform/UrlSession.h"
-#include "webrender/WebRenderSetup.h"
+#include "settings/WebRenderLoader.h"
+#include "settings/WebRenderModule.h"
 
-#include <QApplication>
+#include <QGuiApplication>
 #include <QStringList>
 
 namespace app = crawlmere::app;
+using crawlmere::settings::WebRenderLoader;
 
 int main(int argc, char** argv)
 {
@@ -17,16 +19,22 @@ int main(int argc, char** argv)
         arguments << QString::fromLocal8Bit(argv[i]);
     int status = 0;
     if (app::launchModeOfProgram(arguments) == app::LaunchMode::Window) {
-        crawlmere::webrender::prepareApplication();
+        // The windowed program loads the browser engine at start: it must know its schemes
+        // before the application object is made.
+        WebRenderLoader::prepareProcess();
+        if (crawlmere::settings::WebRenderModule* module = WebRenderLoader::module())
+            module->prepareApplication();
         status = app::runWindowedApplication(argc, argv, app::documentsOnCommandLine(arguments));
     } else {
         // A scan without windows never draws: the offscreen platform serves the page renderer
         // and does not depend on a display server that may have gone away.
         if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
             qputenv("QT_QPA_PLATFORM", "offscreen");
-        crawlmere::webrender::prepareApplication();
-        QApplication application(argc, argv);
-        crawlmere::webrender::installPageRenderer();
+        // The browser engine is loaded only when a record is rendered, and its pages need a GUI
+        // application but no widgets.
+        WebRenderLoader::prepareProcess();
+        QGuiApplication application(argc, argv);
+        WebRenderLoader::installPageRenderer();
         QCoreApplication::setApplicationName(QStringLiteral("Crawlmere"));
         QCoreApplication::setApplicationVersion(QStringLiteral(CRAWLMERE_VERSION));
         status = app::runHeadlessCommand(arguments, app::HeadlessConsole::standard(), app::displayNamed());

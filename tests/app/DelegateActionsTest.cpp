@@ -9,7 +9,8 @@
 #include "platform/UserDefaults.h"
 #include "settings/ConfigManager.h"
 #include "support/LoopbackServer.h"
-#include "webrender/CookieGatherer.h"
+#include "settings/WebRenderLoader.h"
+#include "settings/WebRenderModule.h"
 
 #include <QAction>
 #include <QCoreApplication>
@@ -53,9 +54,9 @@ TEST(DelegateActions, WebPageItemsFollowTheirDefaultsAndLoginWindowsOpenOnTheSit
     EXPECT_EQ(own.showCookieWindow(false), nullptr);
     own.setConfigManager(shell.configManager());
     shell.configManager()->newConfigWithURL(QStringLiteral("http://127.0.0.1:9/login"));
-    crawlmere::webrender::CookieGatherer* login = own.showCookieWindow(true);
+    QWidget* login = own.showCookieWindow(true);
     ASSERT_NE(login, nullptr);
-    EXPECT_EQ(login->addressField()->text(), QStringLiteral("http://127.0.0.1:9/login"));
+    EXPECT_EQ(crawlmere::settings::WebRenderLoader::module()->loginAddress(login), QStringLiteral("http://127.0.0.1:9/login"));
     login->close();
     shell.terminate();
 }

@@ -45,11 +45,11 @@ QString renderedTitle(app::DiagnosticWindow& window, std::chrono::milliseconds s
 {
     bool loaded = false;
     window.showDiagnostic();
-    QObject::connect(window.webView()->page(), &QWebEnginePage::loadFinished, &window, [&](bool) { loaded = true; },
+    QObject::connect(qobject_cast<webrender::SourceView*>(window.webView())->page(), &QWebEnginePage::loadFinished, &window, [&](bool) { loaded = true; },
         Qt::SingleShotConnection);
     EXPECT_TRUE(platform::Dispatch::runUntil([&] { return loaded; }, 20s));
     platform::Dispatch::runFor(settle);
-    return window.webView()->title();
+    return qobject_cast<webrender::SourceView*>(window.webView())->title();
 }
 
 } // namespace
@@ -145,6 +145,6 @@ TEST(DiagnosticWindow, RendersALargeSourceAgainstTheStartingUrl)
         + QStringLiteral("</p><script>document.title = document.baseURI;</script></body></html>"));
     window.setCrawlsettings(settings(base, true));
     EXPECT_EQ(renderedTitle(window), base);
-    EXPECT_EQ(window.webView()->url().scheme(), "crawlmere-source");
+    EXPECT_EQ(qobject_cast<webrender::SourceView*>(window.webView())->url().scheme(), "crawlmere-source");
     EXPECT_EQ(text(window, "tvSource").size(), (3 << 20) + 115);
 }

@@ -1,0 +1,137 @@
+// Loads the browser-engine module at run time.
+#include "settings/WebRenderLoader.h"
+
+#include "engine/CrwlUrl.h"
+#include "engine/PageRenderer.h"
+#include "platform/Log.h"
+#include "settings/WebRenderModule.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLibrary>
+
+#include <utility>
+
+#include <pwd.h>
+#include <unistd.h>
+
+namespace crawlmere::settings {
+
+namespace {
+
+struct LoaderState {
+    bool tried = false;
+    WebRenderModule* module = nullptr;
+    QString failure;
+};
+
+LoaderState& state()
+{
+    static LoaderState loader;
+    return loader;
+}
+
+using Entry = WebRenderModule* (*)();
+
+WebRenderModule* loadFirstFound(QString& failure)
+{
+    QStringList problems;
+    for (const QString& path : WebRenderLoader::candidatePaths()) {
+        if (!QFileInfo::exists(path))
+            continue;
+        // Kept loaded for good: the module's pages and views live until the process ends.
+        auto* library = new QLibrary(path);
+        library->setLoadHints(QLibrary::ResolveAllSymbolsHint);
+        const auto entry = reinterpret_cast<Entry>(library->resolve(WebRenderLoader::kEntryName));
+        if (WebRenderModule* found = entry ? entry() : nullptr)
+            return found;
+        problems << library->errorString();
+        library->unload();
+        delete library;
+    }
+    failure = problems.isEmpty()
+        ? QStringLiteral("The browser-engine module (%1) was not found: pages are not rendered, and there are "
+                         "no thumbnails, login windows or rendered sources.")
+              .arg(QString::fromLatin1(WebRenderLoader::kFileName))
+        : QStringLiteral("The browser-engine module could not be loaded (%1): pages are not rendered, and there "
+                         "are no thumbnails, login windows or rendered sources.")
+              .arg(problems.join(QStringLiteral("; ")));
+    return nullptr;
+}
+
+} // namespace
+
+void WebRenderLoader::prepareProcess()
+{
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    // The browser engine cannot start sandboxed as root and then ends the whole program (a
+    // thumbnail or a rendered page would take the window down with it): as root it runs
+    // without its sandbox, and says so.
+    if (geteuid() == 0 && qEnvironmentVariableIsEmpty("QTWEBENGINE_DISABLE_SANDBOX")) {
+        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+        platform::logLine(1, QStringLiteral("running as root: the browser engine runs without its sandbox"));
+    }
+    const bool displayAvailable
+        = !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+    if (!displayAvailable && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (!displayAvailable && qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR")) {
+        // Without a session there is no runtime folder; the GUI application would pick this
+        // same private folder itself, with a warning on the headless run's error output.
+        const passwd* user = getpwuid(geteuid());
+        const QString folder = QDir::tempPath() + QStringLiteral("/runtime-")
+            + (user ? QString::fromLocal8Bit(user->pw_name) : QString::number(geteuid()));
+        if (QDir().mkpath(folder)
+            && QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner))
+            qputenv("XDG_RUNTIME_DIR", QFile::encodeName(folder));
+    }
+}
+
+WebRenderModule* WebRenderLoader::module()
+{
+    LoaderState& loader = state();
+    if (!loader.tried) {
+        loader.tried = true;
+        loader.module = loadFirstFound(loader.failure);
+        if (!loader.module)
+            platform::logLine(0, loader.failure);
+    }
+    if (loader.module && QCoreApplication::instance())
+        loader.module->prepareEngine();
+    return loader.module;
+}
+
+void WebRenderLoader::installPageRenderer()
+{
+    if (state().module)
+        state().module->prepareEngine();
+    CrwlUrl::setRendererStarter(PageRenderer::makeStarter([]() -> std::unique_ptr<PageRenderBackend> {
+        WebRenderModule* loaded = module();
+        return loaded ? loaded->makeRenderBackend() : nullptr;
+    }));
+}
+
+QString WebRenderLoader::takeFailure()
+{
+    return std::exchange(state().failure, QString());
+}
+
+QStringList WebRenderLoader::candidatePaths()
+{
+    // Read from the process itself: this runs before the application object knows its folder.
+    const QString program = QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath();
+    const QDir folder = QFileInfo(program).dir();
+    const QString name = QString::fromLatin1(kFileName);
+    return { folder.filePath(name), QDir::cleanPath(folder.filePath(QStringLiteral("../lib/crawlmere/")) + u'/' + name) };
+}
+
+void WebRenderLoader::useModule(WebRenderModule* module)
+{
+    state().tried = true;
+    state().module = module;
+    state().failure.clear();
+}
+
+} // namespace crawlmere::settings
