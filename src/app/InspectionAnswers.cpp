@@ -145,13 +145,14 @@ QJsonObject InspectionAnswers::answerWords(const QStringList& words)
             return failure(QStringLiteral("bad row limit"));
         return describeRows(object, std::min(*limit, kMaxRowLimit));
     }
-    const std::optional<int> index = words.size() > 2 ? number(words.at(2)) : std::nullopt;
+    // -1 when absent or not a number: no row or tab has it.
+    const int index = (words.size() > 2 ? number(words.at(2)) : std::nullopt).value_or(-1);
     if (verb == u"rowrect") {
         auto* view = qobject_cast<QAbstractItemView*>(object);
-        if (!view || !view->model() || !index || *index < 0 || *index >= view->model()->rowCount())
+        if (!view || !view->model() || index < 0 || index >= view->model()->rowCount())
             return failure(QStringLiteral("no such row"));
         const QList<int> columns = visibleColumns(view);
-        const QModelIndex cell = view->model()->index(*index, columns.isEmpty() ? 0 : columns.first());
+        const QModelIndex cell = view->model()->index(index, columns.isEmpty() ? 0 : columns.first());
         view->scrollTo(cell);
         QJsonObject out;
         putRect(out, globalRect(view->viewport(), view->visualRect(cell)));
@@ -159,10 +160,10 @@ QJsonObject InspectionAnswers::answerWords(const QStringList& words)
     }
     if (verb == u"tabrect") {
         auto* tabs = qobject_cast<QTabWidget*>(object);
-        if (!tabs || !index || *index < 0 || *index >= tabs->count())
+        if (!tabs || index < 0 || index >= tabs->count())
             return failure(QStringLiteral("no such tab"));
-        QJsonObject out { { "text", tabs->tabText(*index) } };
-        putRect(out, globalRect(tabs->tabBar(), tabs->tabBar()->tabRect(*index)));
+        QJsonObject out { { "text", tabs->tabText(index) } };
+        putRect(out, globalRect(tabs->tabBar(), tabs->tabBar()->tabRect(index)));
         return out;
     }
     return failure(QStringLiteral("unknown request ") + verb);
