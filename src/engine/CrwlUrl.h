@@ -639,20 +639,21 @@ private:
     /// The caches, made when missing.
     CrwlUrlCaches& cachesRef() const;
 
-    // Fields, in the order the record has always kept them.
-    std::weak_ptr<CrwlURLDelegate> owner;
-    Settings crawlSettings;
-    crawlmere::platform::UserDefaults* defaults = nullptr;
-    mutable QBasicMutex nsurlLock;
-    mutable std::optional<crawlmere::platform::Url> nsurl;
+    // Fields. The ones a result view's cell reads (URL, status, redirect) come first, next to
+    // the shared block's counts that taking the record from a weak reference touches anyway.
     QString linkURL;
+    std::atomic<qint64> status { -1 };
     // The link URL reads as it is stored (its decoded form is itself); set with the URL, and
     // kept beside it for the views, which show the decoded form in every URL cell.
     bool linkURLDecodesToItself = true;
     mutable QBasicMutex redirLock; // guards redir and redirectArrayList
     QString redir;
     QVariantList redirectArrayList;
-    std::atomic<qint64> status { -1 };
+    std::weak_ptr<CrwlURLDelegate> owner;
+    Settings crawlSettings;
+    crawlmere::platform::UserDefaults* defaults = nullptr;
+    mutable QBasicMutex nsurlLock;
+    mutable std::optional<crawlmere::platform::Url> nsurl;
     InstanceList inboundInstanceArray;
     InstanceList outboundInstanceArray;
     QStringList warnings;

@@ -31,32 +31,112 @@ const QSet<QString>& linkSortKeys()
     return keys;
 }
 
-QString linkCell(const QString& identifier, const CrwlLinkInstance& link)
+// What a link row shows in a column, decided once per column identifier.
+enum class LinkCell {
+    LinkText,
+    Nofollow,
+    Noreferrer,
+    Noopener,
+    Author,
+    Alternate,
+    Rel,
+    TargetAttr,
+    Hreflang,
+    Internal,
+    RedirectCount,
+    TargetUrl,
+    TargetStatus,
+    TargetRedirect,
+    TargetField,
+};
+
+LinkCell linkCellFor(const QString& identifier)
 {
-    if (identifier == QLatin1String("linkText"))
+    static const QHash<QString, LinkCell> cells = {
+        { QStringLiteral("linkText"), LinkCell::LinkText },
+        { QStringLiteral("nofollow"), LinkCell::Nofollow },
+        { QStringLiteral("noreferrer"), LinkCell::Noreferrer },
+        { QStringLiteral("noopener"), LinkCell::Noopener },
+        { QStringLiteral("author"), LinkCell::Author },
+        { QStringLiteral("alternate"), LinkCell::Alternate },
+        { QStringLiteral("rel"), LinkCell::Rel },
+        { QStringLiteral("targetattr"), LinkCell::TargetAttr },
+        { QStringLiteral("hreflang"), LinkCell::Hreflang },
+        { QStringLiteral("internal"), LinkCell::Internal },
+        { QStringLiteral("redirectCount"), LinkCell::RedirectCount },
+        // The target's own fields, read without the name lookup of `getFieldByName`.
+        { QStringLiteral("linkurldecoded"), LinkCell::TargetUrl },
+        { QStringLiteral("status"), LinkCell::TargetStatus },
+        { QStringLiteral("redir"), LinkCell::TargetRedirect },
+    };
+    return cells.value(identifier, LinkCell::TargetField);
+}
+
+QString orEmpty(QString text) { return text.isNull() ? QStringLiteral("") : text; }
+
+QString linkCell(LinkCell cell, const QString& identifier, const CrwlLinkInstance& link)
+{
+    switch (cell) {
+    case LinkCell::LinkText:
         return link.getLinkText();
-    if (identifier == QLatin1String("nofollow"))
+    case LinkCell::Nofollow:
         return detail::yesNo(link.getNofollow());
-    if (identifier == QLatin1String("noreferrer"))
+    case LinkCell::Noreferrer:
         return detail::yesNo(link.getNoreferrer());
-    if (identifier == QLatin1String("noopener"))
+    case LinkCell::Noopener:
         return detail::yesNo(link.getNoopener());
-    if (identifier == QLatin1String("author"))
+    case LinkCell::Author:
         return detail::yesNo(link.getAuthor());
-    if (identifier == QLatin1String("alternate"))
+    case LinkCell::Alternate:
         return detail::yesNo(link.getAlternate());
-    if (identifier == QLatin1String("rel"))
+    case LinkCell::Rel:
         return link.getRel();
-    if (identifier == QLatin1String("targetattr"))
+    case LinkCell::TargetAttr:
         return link.getTargetAttr();
-    if (identifier == QLatin1String("hreflang"))
+    case LinkCell::Hreflang:
         return link.getHreflang();
-    if (identifier == QLatin1String("internal"))
+    case LinkCell::Internal:
         return link.getTargetInternal();
-    if (identifier == QLatin1String("redirectCount"))
+    case LinkCell::RedirectCount:
         return detail::countOrEmpty(link.getRedirectCount());
+    case LinkCell::TargetUrl:
+    case LinkCell::TargetStatus:
+    case LinkCell::TargetRedirect:
+    case LinkCell::TargetField:
+        break;
+    }
     const auto target = link.target();
-    return target ? target->getFieldByName(identifier) : QStringLiteral("");
+    if (!target)
+        return QStringLiteral("");
+    switch (cell) {
+    case LinkCell::TargetUrl:
+        return orEmpty(target->getAbsoluteStringDecoded());
+    case LinkCell::TargetStatus:
+        return orEmpty(target->getStatusDescription());
+    case LinkCell::TargetRedirect:
+        return orEmpty(target->getRedirDecoded());
+    case LinkCell::LinkText:
+    case LinkCell::Nofollow:
+    case LinkCell::Noreferrer:
+    case LinkCell::Noopener:
+    case LinkCell::Author:
+    case LinkCell::Alternate:
+    case LinkCell::Rel:
+    case LinkCell::TargetAttr:
+    case LinkCell::Hreflang:
+    case LinkCell::Internal:
+    case LinkCell::RedirectCount:
+    case LinkCell::TargetField:
+        break;
+    }
+    return target->getFieldByName(identifier);
+}
+
+QString pageCell(const QString& identifier, const CrwlUrl& page)
+{
+    if (identifier == QLatin1String("linkurl") || identifier == QLatin1String("linkurldecoded"))
+        return orEmpty(page.getAbsoluteStringDecoded());
+    return QStringLiteral("");
 }
 
 } // namespace
@@ -323,20 +403,35 @@ bool CrwlByPageDataSource::outlineViewIsItemExpandable(TableView& /*view*/, cons
 QString CrwlByPageDataSource::cellValue(const QString& identifier, const CrwlDataObject* item)
 {
     if (const auto* link = detail::asOccurrence(item))
-        return linkCell(identifier, *link);
-    if (const auto* page = dynamic_cast<const CrwlUrl*>(item)) {
-        if (identifier == QLatin1String("linkurl") || identifier == QLatin1String("linkurldecoded"))
-            return page->getFieldByName(QStringLiteral("linkurldecoded"));
-        return QStringLiteral("");
-    }
+        return linkCell(linkCellFor(identifier), identifier, *link);
+    if (const auto* page = dynamic_cast<const CrwlUrl*>(item))
+        return pageCell(identifier, *page);
     logLine(1, QStringLiteral("by page: no item for column %1").arg(identifier));
     return QStringLiteral("");
+}
+
+int CrwlByPageDataSource::linkCellOf(const QString& identifier) const
+{
+    // Identifiers are copies of the columns' own strings: their text is found by its address,
+    // so a cell costs no hashing. A new string (a restored column) joins the short list once.
+    const QChar* text = identifier.constData();
+    for (const auto& [known, cell] : linkCellsByIdentifier) {
+        if (known.constData() == text && known.size() == identifier.size())
+            return cell;
+    }
+    const int cell = int(linkCellFor(identifier));
+    if (linkCellsByIdentifier.size() < kKnownIdentifiers)
+        linkCellsByIdentifier.emplace_back(identifier, cell);
+    return cell;
 }
 
 QVariant CrwlByPageDataSource::outlineViewObjectValue(TableView& /*view*/, const TableColumn& column, const Item& item)
 {
     Q_ASSERT(crawlmere::platform::Dispatch::isMainThread());
-    return cellValue(column.identifier, item.get());
+    const QString& identifier = column.identifier;
+    if (const auto* link = detail::asOccurrence(item.get()))
+        return linkCell(LinkCell(linkCellOf(identifier)), identifier, *link);
+    return cellValue(identifier, item.get());
 }
 
 std::optional<CrwlLabelColour> CrwlByPageDataSource::labelForItem(const Item& item)

@@ -14,6 +14,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <utility>
 #include <vector>
 
 class CrwlLinkInstance;
@@ -117,6 +118,8 @@ private:
     /// Orders the links under each listed page by the row getter `getter`.
     void sortLinksOfPages(const QString& getter, ViewComparison comparison, bool ascending);
     const PageRow* rowOf(const CrwlDataObject* page) const;
+    /// What a link row shows for a column identifier, found by the string's address.
+    int linkCellOf(const QString& identifier) const;
 
     TableView* byPageOutlineView = nullptr;
     LinkViewOpener* opener = nullptr;
@@ -128,6 +131,9 @@ private:
     mutable const CrwlDataObject* lastPage = nullptr;
     mutable const PageRow* lastPageRow = nullptr;
     detail::LinkViewFilter filterState;
+    // Column identifiers seen by `outlineViewObjectValue` with their link cell; a few at most.
+    static constexpr size_t kKnownIdentifiers = 64;
+    mutable std::vector<std::pair<QString, int>> linkCellsByIdentifier;
     bool needsFilteringFlag = false;
 };
 

@@ -40,18 +40,14 @@ void ResultItemModel::setColumns(QList<TableColumn> columns)
 {
     beginResetModel();
     m_columns = std::move(columns);
-    m_root.children.clear();
-    m_root.childCount = -1;
-    m_root.childList.reset();
+    resetRoot();
     endResetModel();
 }
 
 void ResultItemModel::reload()
 {
     beginResetModel();
-    m_root.children.clear();
-    m_root.childCount = -1;
-    m_root.childList.reset();
+    resetRoot();
     endResetModel();
 }
 
@@ -60,21 +56,34 @@ ResultItemModel::Node* ResultItemModel::parentNodeOf(const QModelIndex& index) c
     return static_cast<Node*>(index.internalPointer());
 }
 
+void ResultItemModel::resetRoot()
+{
+    static_assert(sizeof(Node) == 64, "an outline node is one cache line");
+    m_root.children.reset();
+    m_root.childCount = -1;
+    m_root.childList = {};
+}
+
 ResultItemModel::Node* ResultItemModel::nodeFor(const QModelIndex& index) const
 {
     if (!index.isValid())
         return &m_root;
     Node* parent = parentNodeOf(index);
-    if (parent->children.size() <= size_t(index.row()))
-        parent->children.resize(size_t(index.row()) + 1);
-    std::unique_ptr<Node>& node = parent->children[size_t(index.row())];
-    if (!node) {
-        node = std::make_unique<Node>();
-        node->parent = parent;
-        node->row = index.row();
-        node->item = itemAt(parent, index.row());
+    if (!parent->children)
+        parent->children = std::make_unique<NodeChunks>();
+    auto& chunks = parent->children->chunks;
+    const auto chunk = size_t(index.row() / kNodesPerChunk);
+    if (chunks.size() <= chunk)
+        chunks.resize(chunk + 1);
+    if (!chunks[chunk])
+        chunks[chunk] = std::make_unique<Node[]>(kNodesPerChunk);
+    Node& node = chunks[chunk][size_t(index.row() % kNodesPerChunk)];
+    if (node.row < 0) {
+        node.parent = parent;
+        node.row = index.row();
+        node.item = itemAt(parent, index.row());
     }
-    return node.get();
+    return &node;
 }
 
 int ResultItemModel::outlineChildCount(Node* node) const
@@ -84,7 +93,8 @@ int ResultItemModel::outlineChildCount(Node* node) const
             node->childCount = 0;
         } else {
             node->childCount = clampedCount(m_outline->outlineViewNumberOfChildrenOfItem(m_table, node->item));
-            node->childList = m_outline->outlineViewChildListOfItem(m_table, node->item);
+            if (auto list = m_outline->outlineViewChildListOfItem(m_table, node->item))
+                node->childList = std::move(*list);
         }
     }
     return node->childCount;
@@ -93,9 +103,10 @@ int ResultItemModel::outlineChildCount(Node* node) const
 const qfDataSource::Item* ResultItemModel::keptChild(Node* parent, int row) const
 {
     outlineChildCount(parent);
-    if (row < 0 || !parent->childList || row >= parent->childList->size())
+    // An empty list and none read alike: the row is asked of the data source.
+    if (row < 0 || row >= parent->childList.size())
         return nullptr;
-    return &std::as_const(*parent->childList).at(row);
+    return &std::as_const(parent->childList).at(row);
 }
 
 qfDataSource::Item ResultItemModel::itemAt(Node* parent, int row) const
@@ -130,9 +141,15 @@ bool ResultItemModel::isItemExpandable(const QModelIndex& index) const
 
 QModelIndex ResultItemModel::index(int row, int column, const QModelIndex& parent) const
 {
-    if (row < 0 || column < 0 || column >= m_columns.size() || row >= rowCount(parent))
+    // Only a first-column row has children (rowCount gives 0 for the others).
+    if (row < 0 || column < 0 || column >= m_columns.size() || parent.column() > 0)
         return {};
-    return createIndex(row, column, nodeFor(parent.siblingAtColumn(0)));
+    if (!m_outline)
+        return !parent.isValid() && row < rowCount(parent) ? createIndex(row, column, &m_root) : QModelIndex();
+    Node* node = nodeFor(parent);
+    if (row >= outlineChildCount(node))
+        return {};
+    return createIndex(row, column, node);
 }
 
 QModelIndex ResultItemModel::parent(const QModelIndex& child) const

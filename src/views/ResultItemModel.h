@@ -69,20 +69,28 @@ public:
     bool setData(const QModelIndex& index, const QVariant& value, int role = Qt::EditRole) override;
 
 private:
+    struct NodeChunks;
     // An outline row that has been asked for its children; indexes below it point to it.
-    // The fields a cell reads (the child count and list) come first, and a node starts a cache
-    // line, so that reading a cell touches one line of its parent's node.
+    // One cache line: a cell reads its parent's child count and list from the line's start.
+    // Nodes sit in blocks of `kNodesPerChunk` siblings, so those a view reads lie close together.
     struct alignas(64) Node {
-        // The number of children, and the data source's list of them when it keeps one; read
-        // once until the next reset (the data source's rows do not change before it).
+        // The number of children (-1: not asked yet), and the data source's list of them when it
+        // keeps one (empty otherwise); read once until the next reset (the data source's rows do
+        // not change before it).
         int childCount = -1;
-        std::optional<QList<qfDataSource::Item>> childList;
-        Node* parent = nullptr;
+        // The row under the parent; -1 for a node not made yet.
         int row = -1;
+        QList<qfDataSource::Item> childList;
+        Node* parent = nullptr;
         qfDataSource::Item item;
-        // By row; grown on demand up to the highest row asked for.
-        std::vector<std::unique_ptr<Node>> children;
+        // The children asked for, by row in blocks made on demand.
+        std::unique_ptr<NodeChunks> children;
     };
+    static constexpr int kNodesPerChunk = 64;
+    struct NodeChunks {
+        std::vector<std::unique_ptr<Node[]>> chunks;
+    };
+    void resetRoot();
     Node* parentNodeOf(const QModelIndex& index) const;
     Node* nodeFor(const QModelIndex& index) const;
     qfDataSource::Item itemAt(Node* parent, int row) const;

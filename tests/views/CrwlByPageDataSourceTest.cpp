@@ -117,6 +117,31 @@ TEST_F(ByPageFixture, CellsOfPageAndLinkRows)
     EXPECT_EQ(CrwlByPageDataSource::cellValue(QStringLiteral("linkText"), nullptr), "");
 }
 
+TEST_F(ByPageFixture, CellsReadByTheModelMatchTheCellTextsWhateverStringNamesTheColumn)
+{
+    source.filter();
+    const auto link = source.visibleLinksOfPage(*home).first();
+    LinkScan::setEveryFact(*about, *static_cast<CrwlLinkInstance*>(link.get()), *home);
+    // The columns' own strings, copies with their own text buffers, and names outside the table.
+    QStringList identifiers = { QStringLiteral("Status"), QStringLiteral("linkurl"), QStringLiteral("nosuchfield") };
+    for (const ViewColumn& column : CrwlByPageDataSource::columns().columns())
+        identifiers << column.identifier << QString::fromUtf8(column.identifier.toUtf8());
+    for (int pass = 0; pass < 2; ++pass) {
+        for (const QString& identifier : identifiers) {
+            const TableColumn column { identifier, identifier };
+            for (const auto& row : { link, std::shared_ptr<CrwlDataObject>(home) }) {
+                EXPECT_EQ(source.outlineViewObjectValue(outline, column, row).toString(),
+                    CrwlByPageDataSource::cellValue(identifier, row.get()))
+                    << qPrintable(identifier);
+            }
+        }
+    }
+    const QString status = CrwlByPageDataSource::cellValue(QStringLiteral("status"), link.get());
+    EXPECT_FALSE(status.isEmpty());
+    EXPECT_EQ(source.outlineViewObjectValue(outline, { QStringLiteral("Status"), {} }, link).toString(), status);
+    EXPECT_EQ(source.outlineViewObjectValue(outline, { QStringLiteral("linkurl"), {} }, link).toString(), "");
+}
+
 TEST_F(ByPageFixture, OutOfRangeChildrenAndRowKinds)
 {
     source.filter();

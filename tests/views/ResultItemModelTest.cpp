@@ -32,6 +32,20 @@ public:
     const void* lastObject = nullptr;
 };
 
+// An outline model over a pages-and-links tree, checked by Qt's model tester as it is used.
+struct TestedOutline {
+    explicit TestedOutline(int pages)
+        : outline(pages)
+    {
+        model.setColumns(table.tableColumns());
+        model.setOutlineDataSource(&outline);
+    }
+    PagesOutline outline;
+    HeadlessTableView table { urlAndStatusColumns() };
+    ResultItemModel model { table };
+    QAbstractItemModelTester tester { &model, QAbstractItemModelTester::FailureReportingMode::Fatal };
+};
+
 } // namespace
 
 TEST(ResultItemModelTest, FlatModelOverAThousandRecordsPassesTheTester)
@@ -67,12 +81,8 @@ TEST(ResultItemModelTest, FlatModelOverAThousandRecordsPassesTheTester)
 
 TEST(ResultItemModelTest, OutlineModelServesATreePassingTheTester)
 {
-    PagesOutline outline(30);
-    HeadlessTableView table(urlAndStatusColumns());
-    ResultItemModel model(table);
-    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::Fatal);
-    model.setColumns(table.tableColumns());
-    model.setOutlineDataSource(&outline);
+    TestedOutline tree(30);
+    ResultItemModel& model = tree.model;
 
     ASSERT_EQ(model.rowCount(), 30);
     const QModelIndex page2 = model.index(2, 0);
@@ -85,6 +95,29 @@ TEST(ResultItemModelTest, OutlineModelServesATreePassingTheTester)
     EXPECT_TRUE(model.isItemExpandable(page2));
     EXPECT_FALSE(model.isItemExpandable(link));
     EXPECT_EQ(model.rowCount(link), 0);
+}
+
+TEST(ResultItemModelTest, OutlineRowsAcrossManySiblingsKeepTheirChildrenApart)
+{
+    // Rows asked in no order, on both sides of the blocks the model keeps its rows in.
+    TestedOutline tree(300);
+    ResultItemModel& model = tree.model;
+
+    ASSERT_EQ(model.rowCount(), 300);
+    for (const int page : { 299, 2, 64, 65, 128, 127, 63, 256, 1, 200 }) {
+        const QModelIndex parent = model.index(page, 0);
+        ASSERT_EQ(model.rowCount(parent), page % 3) << page;
+        for (int link = 0; link < page % 3; ++link) {
+            const QModelIndex child = model.index(link, 1, parent);
+            EXPECT_EQ(model.parent(child), parent) << page;
+            EXPECT_EQ(model.data(child.siblingAtColumn(0)).toString(),
+                QStringLiteral("https://example.test/p%1/l%2").arg(page).arg(link));
+        }
+        EXPECT_FALSE(model.index(page % 3, 0, parent).isValid()) << page;
+        EXPECT_FALSE(model.index(0, 0, model.index(page, 1)).isValid()) << page;
+    }
+    model.reload();
+    EXPECT_EQ(model.data(model.index(1, 0, model.index(131, 0))).toString(), "https://example.test/p131/l1");
 }
 
 TEST(ResultItemModelTest, TableViewReportsColumnsInDisplayOrderAndSortsOnHeaderClicks)
