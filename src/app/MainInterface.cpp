@@ -26,6 +26,7 @@
 #include "platform/SavePanel.h"
 #include "reports/EngineSEOManager.h"
 #include "platform/UserDefaults.h"
+#include "platform/UrlSession.h"
 #include "settings/ConfigManager.h"
 #include "settings/WebRenderLoader.h"
 #include "settings/WebRenderModule.h"
@@ -263,6 +264,9 @@ int runWindowedApplication(int& argc, char** argv, const QStringList& documents)
     const std::unique_ptr<InspectionSocket> inspection = InspectionSocket::fromEnvironment();
     const int status = QApplication::exec();
     shell.terminate();
+    // Fetches still finishing hand their last steps to this thread: serve them while the
+    // application object is still there to run them.
+    platform::UrlSession::shutdown();
     return status;
 }
 

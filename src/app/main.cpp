@@ -38,7 +38,9 @@ int main(int argc, char** argv)
         QCoreApplication::setApplicationName(QStringLiteral("Crawlmere"));
         QCoreApplication::setApplicationVersion(QStringLiteral(CRAWLMERE_VERSION));
         status = app::runHeadlessCommand(arguments, app::HeadlessConsole::standard(), app::displayNamed());
+        // Fetches still finishing hand their last steps to this thread: serve them while the
+        // application object is still there to run them.
+        crawlmere::platform::UrlSession::shutdown();
     }
-    crawlmere::platform::UrlSession::shutdown();
     return status;
 }

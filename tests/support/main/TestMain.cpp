@@ -42,7 +42,9 @@ int main(int argc, char** argv)
         QCoreApplication app(argc, argv);
 #endif
         result = RUN_ALL_TESTS();
+        // Fetches still finishing post their last steps to the main thread: run them while
+        // the application object is there (after it, a posted step has nowhere to go).
+        crawlmere::platform::UrlSession::shutdown();
     }
-    crawlmere::platform::UrlSession::shutdown();
     return result;
 }
