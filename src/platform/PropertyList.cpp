@@ -1,5 +1,7 @@
 #include "platform/PropertyList.h"
 
+#include "platform/TextFile.h"
+
 #include <QDate>
 #include <QDateTime>
 #include <QFile>
@@ -636,7 +638,7 @@ Expected<QVariant> PropertyList::readFile(const QString& path)
     if (file.size() > maximumSize)
         return Unexpected(QStringLiteral("%1: larger than %2 bytes").arg(path).arg(maximumSize));
     // Read one byte past the cap so that a file growing while it is read is still refused.
-    const QByteArray bytes = file.read(maximumSize + 1);
+    const QByteArray bytes = readAtMost(file, maximumSize);
     if (file.error() != QFileDevice::NoError)
         return Unexpected(QStringLiteral("%1: %2").arg(path, file.errorString()));
     auto result = read(bytes);

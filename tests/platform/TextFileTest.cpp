@@ -26,3 +26,24 @@ TEST(TextFile, WritesUtf8InFullOrSaysWhyNot)
     }
     EXPECT_TRUE(QFileInfo(folder.path()).isDir());
 }
+
+TEST(TextFile, ReadsAtMostOneBytePastTheCapAndReservesOnlyWhatItReads)
+{
+    QTemporaryDir folder;
+    const QString path = folder.filePath(QStringLiteral("b.bin"));
+    constexpr qint64 cap = qint64(64) << 20;
+    struct Case {
+        qint64 fileBytes, capBytes, from, expected;
+    };
+    for (const Case& c : { Case { 0, cap, 0, 0 }, Case { 10, cap, 0, 10 }, Case { 10, cap, 4, 6 },
+             Case { 3 << 20, cap, 0, 3 << 20 }, Case { 100, 100, 0, 100 }, Case { 105, 100, 0, 101 } }) {
+        ASSERT_TRUE(crawlmere::platform::saveBytesAtomically(path, QByteArray(c.fileBytes, 'x')));
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        file.seek(c.from);
+        const QByteArray bytes = crawlmere::platform::readAtMost(file, c.capBytes);
+        EXPECT_EQ(bytes.size(), c.expected) << c.fileBytes << " bytes, cap " << c.capBytes;
+        // A small file under a large cap holds memory for what it read, not for the cap.
+        EXPECT_LE(bytes.capacity(), 3 * c.expected + (qint64(2) << 20));
+    }
+}

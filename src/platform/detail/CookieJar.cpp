@@ -1,5 +1,7 @@
 #include "platform/detail/CookieJar.h"
 
+#include "platform/TextFile.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -74,7 +76,7 @@ bool CookieJar::load(const QString& path)
         return true;
     if (QFileInfo(path).size() > kMaxFileBytes || !file.open(QIODevice::ReadOnly))
         return false;
-    const QByteArray content = file.read(kMaxFileBytes);
+    const QByteArray content = readAtMost(file, kMaxFileBytes).left(kMaxFileBytes);
     for (QByteArray line : content.split('\n')) {
         line = line.trimmed();
         if (line.isEmpty() || (line.startsWith('#') && !line.startsWith("#HttpOnly_")))
