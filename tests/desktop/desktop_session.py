@@ -449,6 +449,22 @@ def session(program, build):
                 written.append(name)
             print("desktop: exports checked: %s" % ", ".join(written))
 
+            # The export sheet: it opens on the flat view with its preview, and its CSV holds the
+            # flat view's rows.
+            open_tab(app, "Flat view")
+            check(choose_menu_item(app, "fileMenu", "exportPreviewAsCSVMenuItem"), "the sheet's menu item is disabled")
+            wait_for("the export sheet", lambda: app.ask("widget panel>theSheetOK").get("visible"), 10)
+            time.sleep(0.3)
+            screenshot(os.path.join(shots, "export-sheet.png"))
+            check(app.get("widget panel>tfNumberOfRows").get("text", "").endswith("rows"),
+                  "the sheet's row count: %s" % app.get("widget panel>tfNumberOfRows"))
+            click_rect(app.get("widget panel>theSheetOK"))
+            path = os.path.join(exports, "16-sheet-flat.csv")
+            save_through_dialog(app, path, False)
+            wait_for("16-sheet-flat.csv", lambda: os.path.exists(path), 30)
+            time.sleep(0.3)
+            check_csv_rows(path, view_rows(app, "flatView"))
+
             # Inspectors, last: they stay open until Quit closes every window.
             for label, view, row, window, optional in INSPECTORS:
                 open_tab(app, label)
