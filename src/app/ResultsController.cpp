@@ -333,7 +333,7 @@ QList<qfDataSource::Item> ResultsController::sharedOccurrences()
     // Rebuilt when the hub's list no longer matches; otherwise the same (implicitly shared) list.
     const std::deque<Z12Ara::InstancePtr>& occurrences = m_hub->instanceCollection();
     const bool same = m_occurrences.size() == qsizetype(occurrences.size())
-        && (occurrences.empty() || (m_occurrences.first() == occurrences.front() && m_occurrences.last() == occurrences.back()));
+        && (occurrences.empty() || (m_occurrences.constFirst() == occurrences.front() && m_occurrences.constLast() == occurrences.back()));
     if (!same) {
         m_occurrences.clear();
         m_occurrences.reserve(qsizetype(occurrences.size()));

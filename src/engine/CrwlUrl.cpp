@@ -47,8 +47,7 @@ void CrwlUrl::initialise()
     // isHTML and isInternal YES, the other flags NO.
     defaults = &UserDefaults::standard();
     mimeTypeText = QStringLiteral("");
-    if (caches)
-        caches->changeFrequency = QStringLiteral("");
+    changeFrequency = QStringLiteral("");
     setVisible(true);
 }
 
@@ -235,16 +234,11 @@ void CrwlUrl::setCanonical(const QString& value)
 
 void CrwlUrl::setChangeFrequency(const QString& value)
 {
-    // An empty text on a record without its rare fields reads back as it would be stored ("").
-    if (!value.isNull() && (caches || !value.isEmpty()))
-        cachesRef().changeFrequency = value;
+    if (!value.isNull())
+        changeFrequency = value;
 }
 
-const QString& CrwlUrl::getChangefrequency() const
-{
-    static const QString none = QStringLiteral("");
-    return caches ? caches->changeFrequency : none;
-}
+const QString& CrwlUrl::getChangefrequency() const { return changeFrequency; }
 
 void CrwlUrl::setTypeAttribute(const QString& value)
 {

@@ -709,8 +709,11 @@ private:
     qint32 retryAfter = 0;
     std::shared_ptr<crawlmere::platform::UrlRequest> runJS;
     float linkjuice = 0.0f;
-    std::shared_ptr<crawlmere::platform::UrlSession> currentSession;
     bool spellingReviewed = false;
+    std::shared_ptr<crawlmere::platform::UrlSession> currentSession;
+    // The sitemap's change frequency: every page of a sitemap gets one, most the same text
+    // (shared, not copied).
+    QString changeFrequency;
     // The fetch under way: its callbacks' shared state (main thread only).
     std::shared_ptr<CrwlUrlFetchContext> fetchContext;
 };

@@ -428,11 +428,13 @@ void SitemapManager::doubleClick(qsizetype row)
 
 void SitemapManager::updateChangeFrequencies()
 {
+    // Most sites have no rules: their pages all take the chosen frequency.
+    const bool anyRules = !m_crawlSettings.value(QStringLiteral("sitemapRules")).toList().isEmpty();
     for (const Item& item : std::as_const(collection)) {
         const auto page = std::static_pointer_cast<CrwlUrl>(item);
         if (!page)
             continue;
-        const auto rule = ruleThatApplies(page->finalURLString());
+        const auto rule = anyRules ? ruleThatApplies(page->finalURLString()) : std::nullopt;
         page->setChangeFrequency(rule ? rule->value(QStringLiteral("update")).toString() : m_changeFrequency.title);
     }
     if (m_sitemapTable)

@@ -1,6 +1,6 @@
 // What most URL records never hold: the lists a record works out only when asked (the views'
 // image, video and audio lists and duplicate groups) and the fields only some records fill
-// (sitemap facts, JSON-LD, search terms, a renderer, kept objects), off the record until first
+// (the sitemap priority, JSON-LD, search terms, a renderer, kept objects), off the record until first
 // use.
 #pragma once
 
@@ -32,7 +32,6 @@ struct CrwlUrlCaches {
     QVariantList jsonld;
     QStringList searchTerms;
     QString typeAttribute;
-    QString changeFrequency { QStringLiteral("") };
     std::optional<double> priority;
     std::shared_ptr<PageRenderer> WTG;
 };
