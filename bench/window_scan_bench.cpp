@@ -69,8 +69,12 @@ int main(int argc, char** argv)
         const qint64 late = tickClock.restart() - kIntervalMs;
         worstLateMs = std::max(worstLateMs, late);
         ++ticks;
-        if (late > 100)
+        if (late > 100) {
             ++lateTicks;
+            std::fprintf(stderr, "window_scan_bench: a tick %lld ms late at %.1f s of the scan, %lld URLs checked\n",
+                static_cast<long long>(late), scanClock.elapsed() / 1000.0,
+                static_cast<long long>(shell.hub()->checkedLinkCount()));
+        }
         if (window.goButton()->text() == QLatin1String("Go") && timer.isActive()) {
             timer.stop();
             scanMs = scanClock.elapsed();
