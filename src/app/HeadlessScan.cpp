@@ -383,8 +383,7 @@ bool HeadlessScan::State::writeViewExports(QString* error)
     for (const auto& [path, format] : exports) {
         if (path.isEmpty())
             continue;
-        const QByteArray bytes = TableExportJob::build(snapshot, format, qfDataSource::csvQuoteEscapeOption());
-        if (const auto failure = TableExportJob::writeAtomically(path, bytes)) {
+        if (const auto failure = TableExportJob::write(snapshot, format, qfDataSource::csvQuoteEscapeOption(), path)) {
             *error = QStringLiteral("cannot write %1: %2").arg(path, *failure);
             return false;
         }

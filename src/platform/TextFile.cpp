@@ -10,13 +10,32 @@ namespace crawlmere::platform {
 
 bool saveBytesAtomically(const QString& path, const QByteArray& bytes, QString* error)
 {
+    return saveStreamAtomically(
+        path, [&bytes](const PieceWriter& write) { return write(bytes); }, error);
+}
+
+bool saveStreamAtomically(
+    const QString& path, const std::function<bool(const PieceWriter& write)>& writer, QString* error)
+{
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
-        if (error)
-            *error = file.errorString();
-        return false;
-    }
-    return true;
+    bool refused = false;
+    const PieceWriter write = [&file, &refused](QByteArrayView piece) {
+        refused = refused || file.write(piece.data(), piece.size()) != piece.size();
+        return !refused;
+    };
+    QString reason;
+    if (!file.open(QIODevice::WriteOnly))
+        reason = file.errorString();
+    else if (!writer(write) && !refused)
+        reason = QStringLiteral("The writing stopped before the file was complete.");
+    else if (refused || !file.commit())
+        reason = file.errorString();
+    else
+        return true;
+    // An uncommitted QSaveFile removes its temporary file and leaves the old one alone.
+    if (error)
+        *error = reason;
+    return false;
 }
 
 bool saveTextAtomically(const QString& path, const QString& text, QString* error)

@@ -3,7 +3,10 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QString>
+
+#include <functional>
 
 class QIODevice;
 
@@ -14,7 +17,19 @@ namespace crawlmere::platform {
 /// given, sets the reason. Any thread.
 bool saveBytesAtomically(const QString& path, const QByteArray& bytes, QString* error = nullptr);
 
-/// `text` as UTF-8 (characters UTF-8 cannot hold, lone surrogates, become U+FFFD), written as
+/// Writes one piece of a file; answers false when the device did not take all of it.
+using PieceWriter = std::function<bool(QByteArrayView piece)>;
+
+/// Writes `path` atomically from pieces: `writer` runs once, on the calling thread, and hands the
+/// file's bytes to the `PieceWriter` it is given, in order, as they are made. The file is committed
+/// only when `writer` answers true and every piece was written whole; otherwise any old file stays
+/// as it was, the new bytes are discarded and `error` (when given) gets the reason: the device's
+/// (a full disk, a missing folder) or, when `writer` gave up on its own, that the writing stopped
+/// before the end. A writer should stop once a piece was refused. Any thread.
+bool saveStreamAtomically(
+    const QString& path, const std::function<bool(const PieceWriter& write)>& writer, QString* error = nullptr);
+
+/// `text` as UTF-8 (characters UTF-8 cannot hold, lone surrogates, become "?"), written as
 /// `saveBytesAtomically` does.
 bool saveTextAtomically(const QString& path, const QString& text, QString* error = nullptr);
 

@@ -13,22 +13,23 @@
 using crawlmere::platform::logLine;
 namespace Dispatch = crawlmere::platform::Dispatch;
 
-QByteArray TableExportJob::build(const TableExportSnapshot& snapshot, Format format, qint64 csvQuoteEscapeOption,
-    const ExportProgress::Report& progress)
+std::optional<QString> TableExportJob::write(const TableExportSnapshot& snapshot, Format format,
+    qint64 csvQuoteEscapeOption, const QString& path, const ExportProgress::Report& progress)
 {
-    switch (format) {
-    case Format::Csv:
-        return TableExportWriter::csvText(snapshot, csvQuoteEscapeOption, progress).toUtf8();
-    case Format::Html:
-        return TableExportWriter::htmlPage(TableExportWriter::htmlTable(snapshot, progress)).toUtf8();
-    }
-    return {};
-}
-
-std::optional<QString> TableExportJob::writeAtomically(const QString& path, const QByteArray& bytes)
-{
+    const auto writer = [&](const crawlmere::platform::PieceWriter& writePiece) {
+        // Slices never end inside a surrogate pair, so each converts on its own.
+        const TableExportWriter::SliceSink sink
+            = [&writePiece](QStringView slice) { return writePiece(slice.toUtf8()); };
+        switch (format) {
+        case Format::Csv:
+            return TableExportWriter::writeCsv(snapshot, csvQuoteEscapeOption, sink, progress);
+        case Format::Html:
+            return TableExportWriter::writeHtmlPage(snapshot, sink, progress);
+        }
+        return false;
+    };
     QString error;
-    if (!crawlmere::platform::saveBytesAtomically(path, bytes, &error))
+    if (!crawlmere::platform::saveStreamAtomically(path, writer, &error))
         return error;
     return std::nullopt;
 }
@@ -43,8 +44,7 @@ void TableExportJob::start(TableExportSnapshot snapshot, Format format, qint64 c
         if (progress)
             toMain
                 = [progress](float proportion) { Dispatch::toMain([progress, proportion] { progress(proportion); }); };
-        const QByteArray bytes = build(*shared, format, csvQuoteEscapeOption, toMain);
-        Result result { path, writeAtomically(path, bytes) };
+        Result result { path, write(*shared, format, csvQuoteEscapeOption, path, toMain) };
         Dispatch::toMain([result = std::move(result), done] {
             const QString location = QUrl::fromLocalFile(result.path).toString();
             if (result.error)

@@ -5,7 +5,6 @@
 #include "views/ExportProgress.h"
 #include "views/TableExportSnapshot.h"
 
-#include <QByteArray>
 #include <QString>
 
 #include <functional>
@@ -22,15 +21,14 @@ public:
         std::optional<QString> error;
     };
 
-    /// The bytes of the export: CSV text, or the whole HTML page; UTF-8. Any thread.
-    static QByteArray build(const TableExportSnapshot& snapshot, Format format, qint64 csvQuoteEscapeOption,
-        const ExportProgress::Report& progress = {});
+    /// Writes the export to `path` as UTF-8 while it is made, a slice at a time (CSV text, or the
+    /// whole HTML page), so memory holds one slice rather than the file. The file appears only when
+    /// complete (QSaveFile): a failure (a full disk, a missing folder) leaves an earlier file whole.
+    /// Answers the error text, nullopt on success. Any thread; `progress` runs on the calling one.
+    static std::optional<QString> write(const TableExportSnapshot& snapshot, Format format, qint64 csvQuoteEscapeOption,
+        const QString& path, const ExportProgress::Report& progress = {});
 
-    /// Writes `bytes` to `path` in one step (QSaveFile): a failure leaves an earlier file whole.
-    /// Answers the error text, nullopt on success. Any thread.
-    static std::optional<QString> writeAtomically(const QString& path, const QByteArray& bytes);
-
-    /// Builds and writes on a worker thread. `progress` and then `done` run on the main thread;
+    /// Writes as `write` does on a worker thread. `progress` and then `done` run on the main thread;
     /// the log line of the outcome is written there too. The snapshot is moved to the worker, so
     /// the views may change at once. Call on the main thread.
     static void start(TableExportSnapshot snapshot, Format format, qint64 csvQuoteEscapeOption, QString path,

@@ -1,6 +1,7 @@
 // Atomic writes: the new text in full, or a refusal with its reason.
 #include "platform/TextFile.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
@@ -21,10 +22,44 @@ TEST(TextFile, WritesUtf8InFullOrSaysWhyNot)
     // A missing folder, and a folder in the way of the file: refused with a reason.
     for (const QString& target : { folder.filePath(QStringLiteral("missing/a.txt")), folder.path() }) {
         QString error;
-        EXPECT_FALSE(crawlmere::platform::saveTextAtomically(target, QStringLiteral("new"), &error)) << target.toStdString();
+        EXPECT_FALSE(crawlmere::platform::saveTextAtomically(target, QStringLiteral("new"), &error))
+            << target.toStdString();
         EXPECT_FALSE(error.isEmpty());
     }
     EXPECT_TRUE(QFileInfo(folder.path()).isDir());
+}
+
+TEST(TextFile, StreamsPiecesInOrderOrKeepsTheOldFileAndSaysWhy)
+{
+    QTemporaryDir folder;
+    const QString path = folder.filePath(QStringLiteral("s.txt"));
+    const struct {
+        int givesUpAfter; // pieces written before the writer answers false; 4: it finishes
+        QString target;
+        const char* reason; // part of the error; null: written
+    } cases[] = {
+        { 4, path, nullptr },
+        { 2, path, "stopped before the file was complete" },
+        { 4, folder.filePath(QStringLiteral("missing/s.txt")), "" },
+    };
+    for (const auto& c : cases) {
+        ASSERT_TRUE(crawlmere::platform::saveBytesAtomically(path, "old"));
+        QString error;
+        const auto writer = [&c](const crawlmere::platform::PieceWriter& write) {
+            for (int i = 0; i < c.givesUpAfter; ++i) {
+                if (!write(QByteArray(1 + i, char('a' + i))))
+                    return false;
+            }
+            return c.givesUpAfter == 4;
+        };
+        EXPECT_EQ(crawlmere::platform::saveStreamAtomically(c.target, writer, &error), c.reason == nullptr);
+        EXPECT_TRUE(c.reason ? !error.isEmpty() && error.contains(QLatin1String(c.reason)) : error.isEmpty())
+            << qPrintable(error);
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        EXPECT_EQ(file.readAll(), c.reason ? QByteArray("old") : QByteArray("abbcccdddd")) << c.givesUpAfter;
+        EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files), QStringList { QStringLiteral("s.txt") });
+    }
 }
 
 TEST(TextFile, ReadsAtMostOneBytePastTheCapAndReservesOnlyWhatItReads)

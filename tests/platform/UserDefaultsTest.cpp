@@ -3,6 +3,7 @@
 
 #include "platform/Paths.h"
 #include "platform/PropertyList.h"
+#include "support/FileSizeLimit.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -12,10 +13,7 @@
 #include <QTimeZone>
 #include <gtest/gtest.h>
 
-#include <sys/resource.h>
-
 #include <atomic>
-#include <csignal>
 #include <limits>
 #include <thread>
 #include <vector>
@@ -305,19 +303,12 @@ TEST(UserDefaults, FailedSaveKeepsTheOldFile)
     ASSERT_FALSE(before.isEmpty());
 
     // Simulate a full disk: the process may not write files larger than the old one, so the
-    // temporary file fills up before it is complete. (Permissions would not stop root.)
-    struct rlimit original { };
-    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &original), 0);
-    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
-    struct rlimit limited = original;
-    limited.rlim_cur = rlim_t(before.size());
-    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
-
-    defaults.setObject(QString(20000, QLatin1Char('x')), "value");
-    const bool saved = defaults.synchronize();
-
-    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &original), 0);
-    std::signal(SIGXFSZ, previousHandler);
+    // temporary file fills up before it is complete.
+    bool saved = true;
+    ASSERT_TRUE(crawlmere::test::withFileSizeLimit(before.size(), [&] {
+        defaults.setObject(QString(20000, QLatin1Char('x')), "value");
+        saved = defaults.synchronize();
+    }));
 
     EXPECT_FALSE(saved);
     EXPECT_EQ(fileBytes(path), before);

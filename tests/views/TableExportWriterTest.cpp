@@ -4,10 +4,13 @@
 #include "engine/CrwlUrlTestSupport.h"
 #include "engine/ScopedDefaults.h"
 #include "platform/Dispatch.h"
+#include "platform/TextFile.h"
+#include "support/FileSizeLimit.h"
 #include "views/CrwlByLinkDataSource.h"
 #include "views/TableExportJob.h"
 #include "views/TableExportSnapshot.h"
 
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QThread>
@@ -26,6 +29,29 @@ TableExportSnapshot snapshotOf(const QStringList& identifiers, const QList<QStri
     for (const QStringList& texts : rows)
         snapshot.rows.append({ texts, false, std::nullopt });
     return snapshot;
+}
+
+/// 30,000 rows with quotes, line breaks, labels, characters outside the BMP (also where a long
+/// address is cut short for its link text, between the halves of a pair) and one lone surrogate.
+TableExportSnapshot awkwardSnapshot()
+{
+    auto snapshot = snapshotOf({ "linkurl", "text", "status" }, {});
+    const QString face = QStringLiteral("\U0001F600");
+    for (int i = 0; i < 30'000; ++i) {
+        QString text = QStringLiteral("say \"\U0001D11E\" #%1").arg(i) + (i % 7 == 0 ? "\nline" : "");
+        if (i == 12'345)
+            text += QChar(0xD800);
+        const QString url = QStringLiteral("https://site.test/") + face.repeated(i % 40) + '/' + QString::number(i);
+        snapshot.rows.append({ { url, text, QString::number(200 + i % 5) }, false,
+            i % 3 == 0 ? std::optional(CrwlLabelColour::error()) : std::nullopt });
+    }
+    return snapshot;
+}
+
+QByteArray fileBytes(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 } // namespace
@@ -150,13 +176,59 @@ TEST(TableExportWriter, SnapshotOfATableSkipsHiddenColumnsAndTheJobWritesOffTheM
     EXPECT_TRUE(doneOnMain);
     EXPECT_FALSE(result->error.has_value());
     EXPECT_EQ(progress, QList<float>({ 0.5f, 0.0f }));
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    EXPECT_EQ(file.readAll(), TableExportWriter::csvText(snapshot, 1).toUtf8());
+    EXPECT_EQ(fileBytes(path), TableExportWriter::csvText(snapshot, 1).toUtf8());
 
     result.reset();
     TableExportJob::start(snapshot, TableExportJob::Format::Html, 1, folder.filePath("missing/out.html"), {},
         [&](const TableExportJob::Result& outcome) { result = outcome; });
     ASSERT_TRUE(crawlmere::platform::Dispatch::runUntil([&] { return result.has_value(); }, 10s));
     EXPECT_TRUE(result->error.has_value());
+}
+
+TEST(TableExportWriter, StreamedExportsEqualTheOnePieceTextByteForByte)
+{
+    const auto snapshot = awkwardSnapshot();
+    QTemporaryDir folder;
+    const QString path = folder.filePath("out");
+    constexpr qsizetype kOddSlice = 1009;
+    using Format = TableExportJob::Format;
+    for (const auto& [format, option] : { std::pair { Format::Csv, 0 }, std::pair { Format::Csv, 1 },
+             std::pair { Format::Csv, 2 }, std::pair { Format::Html, 1 } }) {
+        const bool csv = format == Format::Csv;
+        const QByteArray whole = (csv ? TableExportWriter::csvText(snapshot, option)
+                                      : TableExportWriter::htmlPage(TableExportWriter::htmlTable(snapshot)))
+                                     .toUtf8();
+        ASSERT_EQ(TableExportJob::write(snapshot, format, option, path), std::nullopt);
+        EXPECT_TRUE(fileBytes(path) == whole) << csv << option;
+
+        // Slices of an odd length often end between the halves of a pair; such a slice takes both.
+        QByteArray joined;
+        int pairsKeptWhole = 0;
+        const TableExportWriter::SliceSink sink = [&](QStringView slice) {
+            pairsKeptWhole += slice.size() == kOddSlice + 1 && slice.back().isLowSurrogate();
+            joined += slice.toUtf8();
+            return true;
+        };
+        ASSERT_TRUE(csv ? TableExportWriter::writeCsv(snapshot, option, sink, {}, kOddSlice)
+                        : TableExportWriter::writeHtmlPage(snapshot, sink, {}, kOddSlice));
+        EXPECT_TRUE(joined == whole) << csv << option;
+        EXPECT_GT(pairsKeptWhole, 0);
+    }
+}
+
+TEST(TableExportWriter, AFullDiskFailsTheExportWithAReasonAndKeepsTheEarlierFile)
+{
+    const auto snapshot = awkwardSnapshot();
+    QTemporaryDir folder;
+    const QString path = folder.filePath("out");
+    ASSERT_TRUE(crawlmere::platform::saveBytesAtomically(path, "earlier"));
+    for (const auto format : { TableExportJob::Format::Csv, TableExportJob::Format::Html }) {
+        std::optional<QString> error;
+        ASSERT_TRUE(crawlmere::test::withFileSizeLimit(
+            256 * 1024, [&] { error = TableExportJob::write(snapshot, format, 1, path); }));
+        ASSERT_TRUE(error.has_value());
+        EXPECT_FALSE(error->isEmpty());
+        EXPECT_EQ(fileBytes(path), "earlier");
+        EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files), QStringList { "out" });
+    }
 }
