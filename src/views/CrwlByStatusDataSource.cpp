@@ -157,20 +157,18 @@ void CrwlByStatusDataSource::setCollection(QList<Item> occurrences) { instanceCo
 
 bool CrwlByStatusDataSource::shouldBeVisible(const CrwlLinkInstance& occurrence) const
 {
-    return visibleInPass(occurrence, filterState.pass());
+    detail::LinkTextHits linkTextHits(filterState);
+    return visibleInPass(occurrence, occurrence.target().get(), filterState.pass(), linkTextHits);
 }
 
-bool CrwlByStatusDataSource::visibleInPass(
-    const CrwlLinkInstance& occurrence, const detail::LinkViewFilter::Pass& pass) const
+bool CrwlByStatusDataSource::visibleInPass(const CrwlLinkInstance& occurrence, const CrwlUrl* target,
+    const detail::LinkViewFilter::Pass& pass, detail::LinkTextHits& linkTextHits) const
 {
     if (pass.showsEverything)
         return true;
-    const auto target = occurrence.target();
     if (pass.badLinksOnly && !(target && target->shouldBeMemberOfBadCollection()))
         return false;
-    if (filterState.linkTextHit(occurrence))
-        return true;
-    return target && target->getVisible();
+    return (target && target->getVisible()) || linkTextHits(occurrence);
 }
 
 void CrwlByStatusDataSource::buildFullByStatusDictionary()
@@ -183,12 +181,14 @@ void CrwlByStatusDataSource::buildFullByStatusDictionary()
     QHash<const CrwlUrl*, StatusGroup*> groupOfTarget;
     QList<std::shared_ptr<StatusGroup>> rows;
     const detail::LinkViewFilter::Pass pass = filterState.pass();
+    detail::LinkTextHits linkTextHits(filterState);
     for (const Item& item : std::as_const(instanceCollection)) {
         const auto* occurrence = detail::asOccurrence(item.get());
-        if (!occurrence || !visibleInPass(*occurrence, pass))
+        if (!occurrence)
             continue;
+        // An occurrence without a target has no status to stand under.
         const auto target = occurrence->target();
-        if (!target)
+        if (!target || !visibleInPass(*occurrence, target.get(), pass, linkTextHits))
             continue;
         StatusGroup*& group = groupOfTarget[target.get()];
         if (!group) {
@@ -306,11 +306,16 @@ Item CrwlByStatusDataSource::outlineViewChildOfItem(TableView& /*view*/, qsizety
     return group && index < group->occurrences.size() ? group->occurrences.at(index) : nullptr;
 }
 
-std::optional<QList<Item>> CrwlByStatusDataSource::outlineViewChildListOfItem(
+std::optional<OutlineDataSource::ChildRows> CrwlByStatusDataSource::outlineViewChildRowsOfItem(
     TableView& /*view*/, const Item& item)
 {
     const auto* group = dynamic_cast<const StatusGroup*>(item.get());
-    return group ? std::optional(group->occurrences) : std::nullopt;
+    if (!group)
+        return std::nullopt;
+    // A copy of the list shares its rows; the group's own list detaches from them on its next
+    // change, so they stay as read while the copy lives.
+    auto rows = std::make_shared<const QList<Item>>(group->occurrences);
+    return ChildRows { rows->constData(), rows->size(), std::move(rows) };
 }
 
 bool CrwlByStatusDataSource::outlineViewIsItemExpandable(TableView& /*view*/, const Item& item)
