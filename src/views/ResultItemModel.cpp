@@ -142,6 +142,10 @@ bool ResultItemModel::isItemExpandable(const QModelIndex& index) const
         return false;
     if (!index.isValid())
         return true;
+    if (index.model() != this)
+        return false;
+    if (const qfDataSource::Item* item = keptChild(parentNodeOf(index), index.row()))
+        return m_outline->outlineViewIsItemExpandable(m_table, *item);
     return m_outline->outlineViewIsItemExpandable(m_table, itemForIndex(index));
 }
 
@@ -224,7 +228,9 @@ Qt::ItemFlags ResultItemModel::flags(const QModelIndex& index) const
     if (!index.isValid())
         return Qt::NoItemFlags;
     Qt::ItemFlags result = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
-    if (!m_outline)
+    // A tree view keeps no state for rows that never have children (expanding all would file
+    // every row as open otherwise).
+    if (!m_outline || index.column() > 0 || !isItemExpandable(index))
         result |= Qt::ItemNeverHasChildren;
     if (!m_outline && m_editing.editable && m_editing.editable(m_columns.at(index.column())))
         result |= Qt::ItemIsEditable;
