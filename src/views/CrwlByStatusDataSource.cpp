@@ -179,6 +179,7 @@ void CrwlByStatusDataSource::buildFullByStatusDictionary()
         previous.insert(group->getStatusText(), group);
     QHash<QString, StatusGroup*> groupOfText;
     QHash<const CrwlUrl*, StatusGroup*> groupOfTarget;
+    groupOfTarget.reserve(targetsLastGrouped);
     QList<std::shared_ptr<StatusGroup>> rows;
     const detail::LinkViewFilter::Pass pass = filterState.pass();
     detail::LinkTextHits linkTextHits(filterState);
@@ -216,6 +217,7 @@ void CrwlByStatusDataSource::buildFullByStatusDictionary()
             it.value()->occurrences.clear();
     }
     fullStatusArray = std::move(rows);
+    targetsLastGrouped = groupOfTarget.size();
     if (platform::verbosity() >= 2)
         logLine(2, QStringLiteral("by status: %1 status rows").arg(fullStatusArray.size()));
 }

@@ -122,6 +122,8 @@ private:
     QList<std::shared_ptr<StatusGroup>> fullStatusArray;
     detail::LinkViewFilter filterState;
     QList<std::shared_ptr<void>> retainArray;
+    // The targets the last regrouping met: room made for them at the next one.
+    qsizetype targetsLastGrouped = 0;
     bool needsFilteringFlag = false;
 };
 

@@ -26,6 +26,7 @@ namespace {
 enum class FlatCell {
     Status,
     LinkUrl,
+    LinkUrlDecoded,
     Redir,
     LinkText,
     OnPage,
@@ -51,6 +52,8 @@ const QHash<QString, FlatCell>& flatCellTable()
     static const QHash<QString, FlatCell> cells = {
         { QStringLiteral("status"), FlatCell::Status },
         { QStringLiteral("linkurl"), FlatCell::LinkUrl },
+        // The target's own field, read without the name lookup of `getFieldByName`.
+        { QStringLiteral("linkurldecoded"), FlatCell::LinkUrlDecoded },
         { QStringLiteral("redir"), FlatCell::Redir },
         { QStringLiteral("linktext"), FlatCell::LinkText },
         { QStringLiteral("onpageurl"), FlatCell::OnPage },
@@ -97,6 +100,10 @@ QString cellText(FlatCell cell, const CrwlLinkInstance& occurrence)
         return occurrence.getStatusDescription();
     case FlatCell::LinkUrl:
         return occurrence.getAbsoluteStringDecoded();
+    case FlatCell::LinkUrlDecoded: {
+        const QString text = occurrence.getAbsoluteStringDecoded();
+        return text.isNull() ? QStringLiteral("") : text;
+    }
     case FlatCell::Redir:
         return occurrence.getRedirDecoded();
     case FlatCell::LinkText:
