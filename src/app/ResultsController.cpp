@@ -74,6 +74,26 @@ namespace {
 
 const QString kByLinkView = QStringLiteral("byLinkView");
 
+// The widths the by-page, by-status and flat views' columns start with, so that addresses and
+// status texts read whole (the header's default cuts a URL after its host's first digits);
+// columns not named keep the default.
+void setStartingWidths(ResultTreeView& view)
+{
+    static const QHash<QString, int> widths = {
+        { QStringLiteral("linkurldecoded"), 300 },
+        { QStringLiteral("onpageurl"), 260 },
+        { QStringLiteral("status"), 160 },
+        { QStringLiteral("linkText"), 160 },
+        { QStringLiteral("linktext"), 160 },
+        { QStringLiteral("redir"), 240 },
+    };
+    const QList<TableColumn> columns = view.tableColumns();
+    for (qsizetype column = 0; column < columns.size(); ++column) {
+        if (const int width = widths.value(columns.at(column).identifier))
+            view.setColumnWidth(int(column), width);
+    }
+}
+
 /// The by-link table's delegate: row labels and Copy come from the data source.
 class ByLinkViewDelegate final : public views::ResultViewDelegate {
 public:
@@ -255,6 +275,9 @@ void ResultsController::joinLinkViews()
     LinkViewMenus::attachByPage(*byPageView, *m_byPage);
     LinkViewMenus::attachByStatus(*byStatusView, *m_byStatus);
     LinkViewMenus::attachFlat(*flatView, *m_flat);
+    for (ResultTreeView* view : { static_cast<ResultTreeView*>(byPageView), static_cast<ResultTreeView*>(byStatusView),
+             static_cast<ResultTreeView*>(flatView) })
+        setStartingWidths(*view);
     m_byPage->setOpener(m_inspectors.get());
     m_byStatus->setOpener(m_inspectors.get());
     m_flat->setOpener(m_inspectors.get());

@@ -2,6 +2,7 @@
 #include "engine/CrwlLinkInstance.h"
 
 #include "engine/CrwlUrl.h"
+#include "engine/detail/BlockPool.h"
 #include "platform/Strings.h"
 
 #include <QHash>
@@ -12,6 +13,11 @@
 namespace strings = crawlmere::platform::strings;
 
 CrwlLinkInstance::CrwlLinkInstance() { setVisible(true); }
+
+std::shared_ptr<CrwlLinkInstance> CrwlLinkInstance::make()
+{
+    return std::allocate_shared<CrwlLinkInstance>(crawlmere::engine::detail::PooledAllocator<CrwlLinkInstance>());
+}
 
 CrwlLinkInstance::~CrwlLinkInstance() = default;
 

@@ -28,7 +28,8 @@ public:
     /// init: no parent, target, text or attributes, every rel flag NO, visible.
     CrwlLinkInstance();
     ~CrwlLinkInstance() override;
-    static std::shared_ptr<CrwlLinkInstance> make() { return std::make_shared<CrwlLinkInstance>(); }
+    /// A new occurrence, with its shared counts in one block of the occurrences' pool.
+    static std::shared_ptr<CrwlLinkInstance> make();
 
     // ===== Fields ===========================================================================
 

@@ -2,6 +2,7 @@
 #include "engine/CrwlUrl.h"
 
 #include "engine/PunycodeAdditions.h"
+#include "engine/detail/BlockPool.h"
 #include "engine/detail/CrwlUrlCaches.h"
 #include "engine/detail/SettingsValue.h"
 #include "platform/UserDefaults.h"
@@ -35,7 +36,8 @@ CrwlUrl::~CrwlUrl() = default;
 
 std::shared_ptr<CrwlUrl> CrwlUrl::make(const std::shared_ptr<CrwlURLDelegate>& recordOwner, Settings settings)
 {
-    return std::make_shared<CrwlUrl>(recordOwner, std::move(settings));
+    return std::allocate_shared<CrwlUrl>(
+        crawlmere::engine::detail::PooledAllocator<CrwlUrl>(), recordOwner, std::move(settings));
 }
 
 void CrwlUrl::initialise()

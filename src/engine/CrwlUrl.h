@@ -37,7 +37,7 @@ class UserDefaults;
 
 /// One URL of a scan. Records are shared (`std::shared_ptr`): the hub's lookup table, queue and
 /// collections hold them. A record holds its owner weakly and the scan's settings dictionary by
-/// shared pointer; make records with `std::make_shared` (or `CrwlUrl::make`) so that
+/// shared pointer; make records with `CrwlUrl::make` (or `std::make_shared`) so that
 /// `setLinkURL` can file them with the owner.
 ///
 /// Threads: records are made and changed on the main thread; the fetch runs some operations on
@@ -57,7 +57,8 @@ public:
     CrwlUrl(const std::shared_ptr<CrwlURLDelegate>& owner, Settings crawlSettings);
     ~CrwlUrl() override;
 
-    /// `std::make_shared<CrwlUrl>(owner, crawlSettings)`.
+    /// A record as `std::make_shared<CrwlUrl>(owner, crawlSettings)` makes it, with the record and
+    /// its shared counts in one block of the records' pool (a scan makes many, side by side).
     static std::shared_ptr<CrwlUrl> make(const std::shared_ptr<CrwlURLDelegate>& owner, Settings crawlSettings);
 
     /// A new dictionary with every crawl setting and its default (54 keys).
@@ -326,6 +327,8 @@ public:
     /// Appends an occurrence on this page; drops the image, video and audio lists and the
     /// cached link count, and counts the target as internal or external.
     void addOutboundInstance(const std::shared_ptr<CrwlLinkInstance>& instance);
+    /// Gives back the outbound list's spare room, once a page's links have all been read.
+    void fitOutboundInstances() { outboundInstanceArray.shrink_to_fit(); }
     qsizetype occurrencesCount() const { return qsizetype(inboundInstanceArray.size()); }
     qsizetype outboundLinkCount() const { return qsizetype(outboundInstanceArray.size()); }
     /// The last inbound occurrence; null when none.

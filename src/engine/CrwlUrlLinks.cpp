@@ -10,18 +10,27 @@
 namespace strings = crawlmere::platform::strings;
 using crawlmere::engine::detail::integerValue;
 
+namespace {
+
+// Occurrence lists grow by half rather than doubling: a scan holds hundreds of thousands of them
+// and most stop growing soon, so doubling would leave a third of their room unused on average.
+void appendGrowingByHalf(CrwlUrl::InstanceList& list, const std::shared_ptr<CrwlLinkInstance>& instance)
+{
+    if (list.size() == list.capacity())
+        list.reserve(list.size() + list.size() / 2 + 1);
+    list.push_back(instance);
+}
+
+} // namespace
+
 void CrwlUrl::addInboundInstance(const std::shared_ptr<CrwlLinkInstance>& instance)
 {
-    if (inboundInstanceArray.empty())
-        inboundInstanceArray.reserve(1);
-    inboundInstanceArray.push_back(instance);
+    appendGrowingByHalf(inboundInstanceArray, instance);
 }
 
 void CrwlUrl::addOutboundInstance(const std::shared_ptr<CrwlLinkInstance>& instance)
 {
-    if (outboundInstanceArray.empty())
-        outboundInstanceArray.reserve(1);
-    outboundInstanceArray.push_back(instance);
+    appendGrowingByHalf(outboundInstanceArray, instance);
     if (caches) {
         caches->linkedImages.reset();
         caches->linkedVideo.reset();

@@ -25,7 +25,9 @@ using crawlmere::engine::detail::settingBool;
 
 void CrwlUrl::setMetaData(const QVariantList& elements)
 {
+    // Kept as long as the record: without the room a parser's list was made with.
     metaData = elements;
+    metaData.squeeze();
     metaDescription = QString();
     bool found = false;
     for (const QVariant& element : elements) {
@@ -78,6 +80,10 @@ bool headingAtLevel(const QString& heading, qsizetype tabs)
 void CrwlUrl::setHeadings(const QStringList& value)
 {
     headings = value;
+    // Kept as long as the record: without the room the texts grew with while they were read.
+    headings.squeeze();
+    for (QString& heading : headings)
+        heading.squeeze();
     h1CountCache.reset();
     h1Count();
 }

@@ -315,6 +315,7 @@ void Z12Ara::LinkExtraction::run()
 
     // 11.-14. Links.
     readLinks(*parser);
+    page->fitOutboundInstances();
 
     // 15. Word count and spelling.
     if (!page->isPDF()) {

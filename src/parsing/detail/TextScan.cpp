@@ -1,6 +1,8 @@
 // Bulk passes over page text: SSE2 where the target has it, the same results byte by byte elsewhere.
 #include "parsing/detail/TextScan.h"
 
+#include "platform/Sanitizers.h"
+
 #include <QChar>
 
 #include <array>
@@ -11,16 +13,6 @@
 #include <emmintrin.h>
 #endif
 
-#if defined(__SANITIZE_ADDRESS__)
-#define CRAWLMERE_ASAN 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define CRAWLMERE_ASAN 1
-#endif
-#endif
-#ifdef CRAWLMERE_ASAN
-#include <sanitizer/asan_interface.h>
-#endif
 
 namespace crawlmere::parsing::detail {
 
