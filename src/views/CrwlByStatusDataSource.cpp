@@ -43,7 +43,7 @@ enum class StatusCell {
     LineNumber,
 };
 
-const QHash<QString, StatusCell>& statusCells()
+const QHash<QString, StatusCell>& statusCellTable()
 {
     static const QHash<QString, StatusCell> cells = {
         { QStringLiteral("linkurl"), StatusCell::TargetField },
@@ -109,7 +109,15 @@ QString occurrenceCell(StatusCell cell, const QString& identifier, const CrwlLin
 
 } // namespace
 
-CrwlByStatusDataSource::CrwlByStatusDataSource() { retainArray.reserve(3); }
+CrwlByStatusDataSource::CrwlByStatusDataSource()
+    : statusCells(+[](const QString& identifier) {
+        const auto& cells = statusCellTable();
+        const auto it = cells.constFind(identifier);
+        return it == cells.cend() ? -1 : int(it.value());
+    })
+{
+    retainArray.reserve(3);
+}
 
 CrwlByStatusDataSource::~CrwlByStatusDataSource() = default;
 
@@ -334,7 +342,7 @@ QString CrwlByStatusDataSource::cellValue(const QString& identifier, const CrwlD
         const auto* group = dynamic_cast<const StatusGroup*>(item);
         return group && identifier == QLatin1String("status") ? group->getStatusText() : QStringLiteral("");
     }
-    const auto& cells = statusCells();
+    const auto& cells = statusCellTable();
     const auto it = cells.constFind(identifier);
     return it == cells.cend() ? QStringLiteral("") : occurrenceCell(it.value(), identifier, *occurrence);
 }
@@ -343,7 +351,11 @@ QVariant CrwlByStatusDataSource::outlineViewObjectValue(
     TableView& /*view*/, const TableColumn& column, const Item& item)
 {
     Q_ASSERT(crawlmere::platform::Dispatch::isMainThread());
-    return cellValue(column.identifier, item.get());
+    const auto* occurrence = detail::asOccurrence(item.get());
+    if (!occurrence)
+        return cellValue(column.identifier, item.get());
+    const int cell = statusCells(column.identifier);
+    return cell < 0 ? QStringLiteral("") : occurrenceCell(StatusCell(cell), column.identifier, *occurrence);
 }
 
 std::optional<CrwlLabelColour> CrwlByStatusDataSource::labelForItem(const Item& item)

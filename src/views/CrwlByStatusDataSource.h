@@ -6,6 +6,7 @@
 #include "views/ResultViewDelegate.h"
 #include "views/StatusGroup.h"
 #include "views/ViewColumn.h"
+#include "views/detail/IdentifierCells.h"
 #include "views/detail/LinkViewFilter.h"
 
 #include <functional>
@@ -122,6 +123,9 @@ private:
     QList<std::shared_ptr<StatusGroup>> fullStatusArray;
     detail::LinkViewFilter filterState;
     QList<std::shared_ptr<void>> retainArray;
+    // What an occurrence row shows for a column identifier (a cell of the column table, -1 for
+    // none).
+    detail::IdentifierCells<int> statusCells;
     // The targets the last regrouping met: room made for them at the next one.
     qsizetype targetsLastGrouped = 0;
     bool needsFilteringFlag = false;
