@@ -38,7 +38,7 @@ struct LinkViewFilter {
 /// `linkTextHit` for the occurrences of one filter pass, each distinct text tested once:
 /// occurrences that share their texts (as the hub's pool hands them out) share the answer. Texts
 /// are told apart by the address and length of their characters, so the occurrences must not
-/// change while it lives (one pass).
+/// change while it lives (one pass); the filter it is made with must outlive it.
 class LinkTextHits {
 public:
     explicit LinkTextHits(const LinkViewFilter& rules)
