@@ -29,16 +29,19 @@ constexpr int kOccurrences = 2'000'000;
 
 // 100,000 URLs (a tenth external, one in fifty broken, one in fifty redirected, some server
 // errors) and 2,000,000 link occurrences spread over the internal pages, about 25 per page.
+// Records and occurrences are made as the crawl makes them: through the records' and
+// occurrences' own factories, the texts shared through a pool as the hub shares them.
 struct SyntheticScan {
     std::vector<std::shared_ptr<CrwlUrl>> urls;
     CrwlUrlList pages;
     QList<qfDataSource::Item> occurrences;
+    CrwlLinkTextPool texts;
 
     SyntheticScan()
     {
         urls.reserve(kUrls);
         for (int i = 0; i < kUrls; ++i) {
-            auto url = std::make_shared<CrwlUrl>();
+            auto url = CrwlUrl::make(/*owner=*/nullptr, /*crawlSettings=*/nullptr);
             url->setLinkURL(QStringLiteral("https://bench.test/section-%1/page-%2.html").arg(i % 50).arg(i));
             url->setIsInternal(i % 10 != 9);
             if (i % 50 == 7) {
@@ -64,7 +67,8 @@ struct SyntheticScan {
                 auto occurrence = CrwlLinkInstance::make();
                 occurrence->setParent(pages[p]);
                 occurrence->setTarget(target);
-                occurrence->setLinkText(QStringLiteral("Link to page %1").arg((p + size_t(j)) % 5000));
+                occurrence->setTexts(texts.intern(QStringLiteral("Link to page %1").arg((p + size_t(j)) % 5000),
+                    QString(), QString(), QString()));
                 occurrence->setLineNumber(qint64(j + 10));
                 pages[p]->addOutboundInstance(occurrence);
                 target->addInboundInstance(occurrence);

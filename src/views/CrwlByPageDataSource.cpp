@@ -141,7 +141,10 @@ QString pageCell(const QString& identifier, const CrwlUrl& page)
 
 } // namespace
 
-CrwlByPageDataSource::CrwlByPageDataSource() = default;
+CrwlByPageDataSource::CrwlByPageDataSource()
+    : linkCells(+[](const QString& identifier) { return int(linkCellFor(identifier)); })
+{
+}
 
 CrwlByPageDataSource::~CrwlByPageDataSource() = default;
 
@@ -175,6 +178,7 @@ void CrwlByPageDataSource::clear()
     qfDataSource::clear();
     internalPageArray.reset();
     pagesNeedingAttention.clear();
+    visibleLinks.reset();
     rowOfPage.clear();
     lastPage = nullptr;
     lastPageRow = nullptr;
@@ -223,33 +227,57 @@ bool CrwlByPageDataSource::pageHasAtLeastOneVisibleItem(const CrwlUrl& page) con
     return false;
 }
 
+void CrwlByPageDataSource::gatherVisibleLinks(const detail::LinkViewFilter::Pass& pass)
+{
+    if (!visibleLinks || visibleLinks.use_count() > 1) {
+        auto fresh = std::make_shared<std::vector<Item>>();
+        fresh->reserve(visibleLinks ? visibleLinks->size() : 0);
+        visibleLinks = std::move(fresh);
+    } else {
+        visibleLinks->clear();
+    }
+    std::vector<Item>& links = *visibleLinks;
+    for (const auto& page : *internalPageArray) {
+        if (!page)
+            continue;
+        const size_t first = links.size();
+        // Listed once a visible link has a target in the bad collection (any link without
+        // bad-links-only); each target is locked once and its flags read once.
+        bool listed = false;
+        for (const auto& link : page->getOutboundInstances()) {
+            if (!link)
+                continue;
+            if (pass.showsEverything) {
+                links.push_back(link);
+                listed = true;
+                continue;
+            }
+            const auto target = link->target();
+            if (!target || !target->getVisible())
+                continue;
+            if (pass.badLinksOnly && !target->shouldBeMemberOfBadCollection())
+                continue;
+            links.push_back(link);
+            listed = listed || !pass.badLinksOnly || target->isInBadCollection();
+        }
+        if (listed)
+            pagesNeedingAttention.push_back({ page, qsizetype(first), qsizetype(links.size() - first) });
+        else
+            links.resize(first);
+    }
+}
+
 void CrwlByPageDataSource::rebuild(const QList<SortDescriptor>& descriptors)
 {
     pagesNeedingAttention.clear();
     rowOfPage.clear();
     lastPage = nullptr;
     lastPageRow = nullptr;
-    if (!internalPageArray)
+    if (!internalPageArray) {
+        visibleLinks.reset();
         return;
-    const detail::LinkViewFilter::Pass pass = filterState.pass();
-    const bool badOnly = pass.badLinksOnly;
-    for (const auto& page : *internalPageArray) {
-        if (!page)
-            continue;
-        QList<Item> links;
-        bool listed = false;
-        for (const auto& link : page->getOutboundInstances()) {
-            if (!link || !visibleInPass(*link, pass))
-                continue;
-            links.append(link);
-            if (!listed) {
-                const auto target = badOnly ? link->target() : nullptr;
-                listed = !badOnly || (target && target->isInBadCollection());
-            }
-        }
-        if (listed)
-            pagesNeedingAttention.push_back({ page, std::move(links) });
     }
+    gatherVisibleLinks(filterState.pass());
 
     // Pages by their URL when a descriptor names it; links by the first link key.
     const SortDescriptor* pageSort = nullptr;
@@ -292,30 +320,28 @@ void CrwlByPageDataSource::rebuild(const QList<SortDescriptor>& descriptors)
 void CrwlByPageDataSource::sortLinksOfPages(const QString& getter, ViewComparison comparison, bool ascending)
 {
     // Every listed link's value is read and ranked once for all pages; each page's links are
-    // then ordered by those numbers, stably.
-    std::vector<const CrwlDataObject*> links;
-    for (const PageRow& row : pagesNeedingAttention) {
-        for (const Item& link : row.links)
-            links.push_back(link.get());
-    }
-    const std::vector<double> keys = detail::occurrenceSortKeys(links, getter, comparison);
+    // then ordered by those numbers, stably, in place (the array is this object's alone here).
+    std::vector<Item>& links = *visibleLinks;
+    std::vector<const CrwlDataObject*> rows;
+    rows.reserve(links.size());
+    for (const Item& link : links)
+        rows.push_back(link.get());
+    const std::vector<double> keys = detail::occurrenceSortKeys(rows, getter, comparison);
     std::vector<qsizetype> order;
-    size_t first = 0;
-    for (PageRow& row : pagesNeedingAttention) {
-        const qsizetype count = row.links.size();
-        if (count > 1) {
-            order.resize(size_t(count));
-            std::iota(order.begin(), order.end(), qsizetype(0));
-            const double* key = keys.data() + first;
-            std::stable_sort(order.begin(), order.end(),
-                [&](qsizetype a, qsizetype b) { return ascending ? key[a] < key[b] : key[b] < key[a]; });
-            QList<Item> sorted;
-            sorted.reserve(count);
-            for (qsizetype i : order)
-                sorted.append(std::move(row.links[i]));
-            row.links = std::move(sorted);
-        }
-        first += size_t(count);
+    std::vector<Item> sorted;
+    for (const PageRow& row : pagesNeedingAttention) {
+        if (row.count < 2)
+            continue;
+        order.resize(size_t(row.count));
+        std::iota(order.begin(), order.end(), qsizetype(0));
+        const double* key = keys.data() + row.first;
+        std::stable_sort(order.begin(), order.end(),
+            [&](qsizetype a, qsizetype b) { return ascending ? key[a] < key[b] : key[b] < key[a]; });
+        Item* first = links.data() + row.first;
+        sorted.clear();
+        for (qsizetype i : order)
+            sorted.push_back(std::move(first[i]));
+        std::move(sorted.begin(), sorted.end(), first);
     }
 }
 
@@ -345,7 +371,7 @@ const CrwlByPageDataSource::PageRow* CrwlByPageDataSource::rowOf(const CrwlDataO
 QList<qfDataSource::Item> CrwlByPageDataSource::visibleLinksOfPage(const CrwlUrl& page) const
 {
     const PageRow* row = rowOf(&page);
-    return row ? row->links : QList<Item>();
+    return row ? QList<Item>(linksOf(*row), linksOf(*row) + row->count) : QList<Item>();
 }
 
 void CrwlByPageDataSource::filter()
@@ -373,7 +399,7 @@ qsizetype CrwlByPageDataSource::outlineViewNumberOfChildrenOfItem(TableView& /*v
     if (!item)
         return qsizetype(pagesNeedingAttention.size());
     const PageRow* row = rowOf(item.get());
-    return row ? row->links.size() : 0;
+    return row ? row->count : 0;
 }
 
 qfDataSource::Item CrwlByPageDataSource::outlineViewChildOfItem(TableView& /*view*/, qsizetype index, const Item& item)
@@ -384,14 +410,16 @@ qfDataSource::Item CrwlByPageDataSource::outlineViewChildOfItem(TableView& /*vie
     if (!item)
         return index < qsizetype(pagesNeedingAttention.size()) ? pagesNeedingAttention[size_t(index)].page : nullptr;
     const PageRow* row = rowOf(item.get());
-    return row && index < row->links.size() ? row->links.at(index) : nullptr;
+    return row && index < row->count ? linksOf(*row)[index] : nullptr;
 }
 
-std::optional<QList<qfDataSource::Item>> CrwlByPageDataSource::outlineViewChildListOfItem(
+std::optional<OutlineDataSource::ChildRows> CrwlByPageDataSource::outlineViewChildRowsOfItem(
     TableView& /*view*/, const Item& item)
 {
     const PageRow* row = item ? rowOf(item.get()) : nullptr;
-    return row ? std::optional(row->links) : std::nullopt;
+    if (!row)
+        return std::nullopt;
+    return ChildRows { linksOf(*row), row->count, visibleLinks };
 }
 
 bool CrwlByPageDataSource::outlineViewIsItemExpandable(TableView& /*view*/, const Item& item)
@@ -410,27 +438,12 @@ QString CrwlByPageDataSource::cellValue(const QString& identifier, const CrwlDat
     return QStringLiteral("");
 }
 
-int CrwlByPageDataSource::linkCellOf(const QString& identifier) const
-{
-    // Identifiers are copies of the columns' own strings: their text is found by its address,
-    // so a cell costs no hashing. A new string (a restored column) joins the short list once.
-    const QChar* text = identifier.constData();
-    for (const auto& [known, cell] : linkCellsByIdentifier) {
-        if (known.constData() == text && known.size() == identifier.size())
-            return cell;
-    }
-    const int cell = int(linkCellFor(identifier));
-    if (linkCellsByIdentifier.size() < kKnownIdentifiers)
-        linkCellsByIdentifier.emplace_back(identifier, cell);
-    return cell;
-}
-
 QVariant CrwlByPageDataSource::outlineViewObjectValue(TableView& /*view*/, const TableColumn& column, const Item& item)
 {
     Q_ASSERT(crawlmere::platform::Dispatch::isMainThread());
     const QString& identifier = column.identifier;
     if (const auto* link = detail::asOccurrence(item.get()))
-        return linkCell(LinkCell(linkCellOf(identifier)), identifier, *link);
+        return linkCell(LinkCell(linkCells(identifier)), identifier, *link);
     return cellValue(identifier, item.get());
 }
 

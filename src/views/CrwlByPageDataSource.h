@@ -7,6 +7,7 @@
 #include "views/OutlineDataSource.h"
 #include "views/ResultViewDelegate.h"
 #include "views/ViewColumn.h"
+#include "views/detail/IdentifierCells.h"
 #include "views/detail/LinkViewFilter.h"
 
 #include <QHash>
@@ -100,7 +101,7 @@ public:
     // OutlineDataSource
     qsizetype outlineViewNumberOfChildrenOfItem(TableView& view, const Item& item) override;
     Item outlineViewChildOfItem(TableView& view, qsizetype index, const Item& item) override;
-    std::optional<QList<Item>> outlineViewChildListOfItem(TableView& view, const Item& item) override;
+    std::optional<ChildRows> outlineViewChildRowsOfItem(TableView& view, const Item& item) override;
     bool outlineViewIsItemExpandable(TableView& view, const Item& item) override;
     QVariant outlineViewObjectValue(TableView& view, const TableColumn& column, const Item& item) override;
     /// Rebuilds and sorts the rows by the outline's sort descriptors and reloads.
@@ -109,31 +110,36 @@ public:
     std::optional<CrwlLabelColour> tableViewLabelColorForRow(ResultTreeView& view, const QModelIndex& row) override;
 
 private:
+    // A listed page and where its links lie in `visibleLinks`.
     struct PageRow {
         std::shared_ptr<CrwlUrl> page;
-        QList<Item> links;
+        qsizetype first = 0;
+        qsizetype count = 0;
     };
     bool visibleInPass(const CrwlLinkInstance& link, const detail::LinkViewFilter::Pass& pass) const;
     void rebuild(const QList<SortDescriptor>& descriptors);
+    /// Lists the pages with a visible link and their links, unsorted.
+    void gatherVisibleLinks(const detail::LinkViewFilter::Pass& pass);
+    const Item* linksOf(const PageRow& row) const { return visibleLinks->data() + row.first; }
     /// Orders the links under each listed page by the row getter `getter`.
     void sortLinksOfPages(const QString& getter, ViewComparison comparison, bool ascending);
     const PageRow* rowOf(const CrwlDataObject* page) const;
-    /// What a link row shows for a column identifier, found by the string's address.
-    int linkCellOf(const QString& identifier) const;
 
     TableView* byPageOutlineView = nullptr;
     LinkViewOpener* opener = nullptr;
     std::function<void(bool)> outlineExpander;
     std::optional<CrwlUrlList> internalPageArray;
     std::vector<PageRow> pagesNeedingAttention;
+    // The visible links of the listed pages, page after page. Outline models read their rows in
+    // place and share the array, so a rebuild fills a new one while another holder remains.
+    std::shared_ptr<std::vector<Item>> visibleLinks;
     QHash<const CrwlDataObject*, qsizetype> rowOfPage;
     // The last page looked up: a view asks about one page several times in a row.
     mutable const CrwlDataObject* lastPage = nullptr;
     mutable const PageRow* lastPageRow = nullptr;
     detail::LinkViewFilter filterState;
-    // Column identifiers seen by `outlineViewObjectValue` with their link cell; a few at most.
-    static constexpr size_t kKnownIdentifiers = 64;
-    mutable std::vector<std::pair<QString, int>> linkCellsByIdentifier;
+    // What a link row shows for a column identifier (a `LinkCell`).
+    detail::IdentifierCells<int> linkCells;
     bool needsFilteringFlag = false;
 };
 

@@ -43,7 +43,7 @@ enum class StatusCell {
     LineNumber,
 };
 
-const QHash<QString, StatusCell>& statusCells()
+const QHash<QString, StatusCell>& statusCellTable()
 {
     static const QHash<QString, StatusCell> cells = {
         { QStringLiteral("linkurl"), StatusCell::TargetField },
@@ -109,7 +109,15 @@ QString occurrenceCell(StatusCell cell, const QString& identifier, const CrwlLin
 
 } // namespace
 
-CrwlByStatusDataSource::CrwlByStatusDataSource() { retainArray.reserve(3); }
+CrwlByStatusDataSource::CrwlByStatusDataSource()
+    : statusCells(+[](const QString& identifier) {
+        const auto& cells = statusCellTable();
+        const auto it = cells.constFind(identifier);
+        return it == cells.cend() ? -1 : int(it.value());
+    })
+{
+    retainArray.reserve(3);
+}
 
 CrwlByStatusDataSource::~CrwlByStatusDataSource() = default;
 
@@ -157,20 +165,18 @@ void CrwlByStatusDataSource::setCollection(QList<Item> occurrences) { instanceCo
 
 bool CrwlByStatusDataSource::shouldBeVisible(const CrwlLinkInstance& occurrence) const
 {
-    return visibleInPass(occurrence, filterState.pass());
+    detail::LinkTextHits linkTextHits(filterState);
+    return visibleInPass(occurrence, occurrence.target().get(), filterState.pass(), linkTextHits);
 }
 
-bool CrwlByStatusDataSource::visibleInPass(
-    const CrwlLinkInstance& occurrence, const detail::LinkViewFilter::Pass& pass) const
+bool CrwlByStatusDataSource::visibleInPass(const CrwlLinkInstance& occurrence, const CrwlUrl* target,
+    const detail::LinkViewFilter::Pass& pass, detail::LinkTextHits& linkTextHits) const
 {
     if (pass.showsEverything)
         return true;
-    const auto target = occurrence.target();
     if (pass.badLinksOnly && !(target && target->shouldBeMemberOfBadCollection()))
         return false;
-    if (filterState.linkTextHit(occurrence))
-        return true;
-    return target && target->getVisible();
+    return (target && target->getVisible()) || linkTextHits(occurrence);
 }
 
 void CrwlByStatusDataSource::buildFullByStatusDictionary()
@@ -181,14 +187,17 @@ void CrwlByStatusDataSource::buildFullByStatusDictionary()
         previous.insert(group->getStatusText(), group);
     QHash<QString, StatusGroup*> groupOfText;
     QHash<const CrwlUrl*, StatusGroup*> groupOfTarget;
+    groupOfTarget.reserve(targetsLastGrouped);
     QList<std::shared_ptr<StatusGroup>> rows;
     const detail::LinkViewFilter::Pass pass = filterState.pass();
+    detail::LinkTextHits linkTextHits(filterState);
     for (const Item& item : std::as_const(instanceCollection)) {
         const auto* occurrence = detail::asOccurrence(item.get());
-        if (!occurrence || !visibleInPass(*occurrence, pass))
+        if (!occurrence)
             continue;
+        // An occurrence without a target has no status to stand under.
         const auto target = occurrence->target();
-        if (!target)
+        if (!target || !visibleInPass(*occurrence, target.get(), pass, linkTextHits))
             continue;
         StatusGroup*& group = groupOfTarget[target.get()];
         if (!group) {
@@ -216,6 +225,7 @@ void CrwlByStatusDataSource::buildFullByStatusDictionary()
             it.value()->occurrences.clear();
     }
     fullStatusArray = std::move(rows);
+    targetsLastGrouped = groupOfTarget.size();
     if (platform::verbosity() >= 2)
         logLine(2, QStringLiteral("by status: %1 status rows").arg(fullStatusArray.size()));
 }
@@ -306,11 +316,16 @@ Item CrwlByStatusDataSource::outlineViewChildOfItem(TableView& /*view*/, qsizety
     return group && index < group->occurrences.size() ? group->occurrences.at(index) : nullptr;
 }
 
-std::optional<QList<Item>> CrwlByStatusDataSource::outlineViewChildListOfItem(
+std::optional<OutlineDataSource::ChildRows> CrwlByStatusDataSource::outlineViewChildRowsOfItem(
     TableView& /*view*/, const Item& item)
 {
     const auto* group = dynamic_cast<const StatusGroup*>(item.get());
-    return group ? std::optional(group->occurrences) : std::nullopt;
+    if (!group)
+        return std::nullopt;
+    // A copy of the list shares its rows; the group's own list detaches from them on its next
+    // change, so they stay as read while the copy lives.
+    auto rows = std::make_shared<const QList<Item>>(group->occurrences);
+    return ChildRows { rows->constData(), rows->size(), std::move(rows) };
 }
 
 bool CrwlByStatusDataSource::outlineViewIsItemExpandable(TableView& /*view*/, const Item& item)
@@ -327,7 +342,7 @@ QString CrwlByStatusDataSource::cellValue(const QString& identifier, const CrwlD
         const auto* group = dynamic_cast<const StatusGroup*>(item);
         return group && identifier == QLatin1String("status") ? group->getStatusText() : QStringLiteral("");
     }
-    const auto& cells = statusCells();
+    const auto& cells = statusCellTable();
     const auto it = cells.constFind(identifier);
     return it == cells.cend() ? QStringLiteral("") : occurrenceCell(it.value(), identifier, *occurrence);
 }
@@ -336,7 +351,11 @@ QVariant CrwlByStatusDataSource::outlineViewObjectValue(
     TableView& /*view*/, const TableColumn& column, const Item& item)
 {
     Q_ASSERT(crawlmere::platform::Dispatch::isMainThread());
-    return cellValue(column.identifier, item.get());
+    const auto* occurrence = detail::asOccurrence(item.get());
+    if (!occurrence)
+        return cellValue(column.identifier, item.get());
+    const int cell = statusCells(column.identifier);
+    return cell < 0 ? QStringLiteral("") : occurrenceCell(StatusCell(cell), column.identifier, *occurrence);
 }
 
 std::optional<CrwlLabelColour> CrwlByStatusDataSource::labelForItem(const Item& item)

@@ -6,6 +6,7 @@
 #include "views/ResultViewDelegate.h"
 #include "views/StatusGroup.h"
 #include "views/ViewColumn.h"
+#include "views/detail/IdentifierCells.h"
 #include "views/detail/LinkViewFilter.h"
 
 #include <functional>
@@ -98,8 +99,7 @@ public:
     qsizetype outlineViewNumberOfChildrenOfItem(TableView& view, const qfDataSource::Item& item) override;
     qfDataSource::Item outlineViewChildOfItem(
         TableView& view, qsizetype index, const qfDataSource::Item& item) override;
-    std::optional<QList<qfDataSource::Item>> outlineViewChildListOfItem(
-        TableView& view, const qfDataSource::Item& item) override;
+    std::optional<ChildRows> outlineViewChildRowsOfItem(TableView& view, const qfDataSource::Item& item) override;
     bool outlineViewIsItemExpandable(TableView& view, const qfDataSource::Item& item) override;
     QVariant outlineViewObjectValue(
         TableView& view, const TableColumn& column, const qfDataSource::Item& item) override;
@@ -109,7 +109,9 @@ public:
     std::optional<CrwlLabelColour> tableViewLabelColorForRow(ResultTreeView& view, const QModelIndex& row) override;
 
 private:
-    bool visibleInPass(const CrwlLinkInstance& occurrence, const detail::LinkViewFilter::Pass& pass) const;
+    /// Whether an occurrence with this (locked) target is shown in the pass.
+    bool visibleInPass(const CrwlLinkInstance& occurrence, const CrwlUrl* target,
+        const detail::LinkViewFilter::Pass& pass, detail::LinkTextHits& linkTextHits) const;
     void applySort(const QList<SortDescriptor>& descriptors);
     void toClip(const QString& text);
     std::shared_ptr<CrwlLinkInstance> firstOccurrence(const QList<qfDataSource::Item>& selected) const;
@@ -121,6 +123,11 @@ private:
     QList<std::shared_ptr<StatusGroup>> fullStatusArray;
     detail::LinkViewFilter filterState;
     QList<std::shared_ptr<void>> retainArray;
+    // What an occurrence row shows for a column identifier (a cell of the column table, -1 for
+    // none).
+    detail::IdentifierCells<int> statusCells;
+    // The targets the last regrouping met: room made for them at the next one.
+    qsizetype targetsLastGrouped = 0;
     bool needsFilteringFlag = false;
 };
 

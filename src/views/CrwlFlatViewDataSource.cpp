@@ -26,6 +26,7 @@ namespace {
 enum class FlatCell {
     Status,
     LinkUrl,
+    LinkUrlDecoded,
     Redir,
     LinkText,
     OnPage,
@@ -46,11 +47,13 @@ enum class FlatCell {
     LineNumber,
 };
 
-const QHash<QString, FlatCell>& flatCells()
+const QHash<QString, FlatCell>& flatCellTable()
 {
     static const QHash<QString, FlatCell> cells = {
         { QStringLiteral("status"), FlatCell::Status },
         { QStringLiteral("linkurl"), FlatCell::LinkUrl },
+        // The target's own field, read without the name lookup of `getFieldByName`.
+        { QStringLiteral("linkurldecoded"), FlatCell::LinkUrlDecoded },
         { QStringLiteral("redir"), FlatCell::Redir },
         { QStringLiteral("linktext"), FlatCell::LinkText },
         { QStringLiteral("onpageurl"), FlatCell::OnPage },
@@ -97,6 +100,10 @@ QString cellText(FlatCell cell, const CrwlLinkInstance& occurrence)
         return occurrence.getStatusDescription();
     case FlatCell::LinkUrl:
         return occurrence.getAbsoluteStringDecoded();
+    case FlatCell::LinkUrlDecoded: {
+        const QString text = occurrence.getAbsoluteStringDecoded();
+        return text.isNull() ? QStringLiteral("") : text;
+    }
     case FlatCell::Redir:
         return occurrence.getRedirDecoded();
     case FlatCell::LinkText:
@@ -139,7 +146,14 @@ QString cellText(FlatCell cell, const CrwlLinkInstance& occurrence)
 
 } // namespace
 
-CrwlFlatViewDataSource::CrwlFlatViewDataSource() = default;
+CrwlFlatViewDataSource::CrwlFlatViewDataSource()
+    : flatCells(+[](const QString& identifier) {
+        const auto& cells = flatCellTable();
+        const auto it = cells.constFind(identifier);
+        return it == cells.cend() ? -1 : int(it.value());
+    })
+{
+}
 
 CrwlFlatViewDataSource::~CrwlFlatViewDataSource() = default;
 
@@ -191,18 +205,18 @@ void CrwlFlatViewDataSource::reloadData()
 
 bool CrwlFlatViewDataSource::shouldBeVisible(const CrwlLinkInstance& occurrence) const
 {
-    return visibleInPass(occurrence, filterState.pass());
+    const auto target = occurrence.target();
+    detail::LinkTextHits linkTextHits(filterState);
+    return visibleInPass(occurrence, target.get(), target && target->shouldBeMemberOfBadCollection(),
+        filterState.pass(), linkTextHits);
 }
 
-bool CrwlFlatViewDataSource::visibleInPass(
-    const CrwlLinkInstance& occurrence, const detail::LinkViewFilter::Pass& pass) const
+bool CrwlFlatViewDataSource::visibleInPass(const CrwlLinkInstance& occurrence, const CrwlUrl* target, bool bad,
+    const detail::LinkViewFilter::Pass& pass, detail::LinkTextHits& linkTextHits)
 {
-    const auto target = occurrence.target();
-    if (pass.badLinksOnly && !(target && target->shouldBeMemberOfBadCollection()))
+    if (pass.badLinksOnly && !bad)
         return false;
-    if (filterState.linkTextHit(occurrence))
-        return true;
-    return target && target->getVisible();
+    return (target && target->getVisible()) || linkTextHits(occurrence);
 }
 
 const QList<qfDataSource::Item>& CrwlFlatViewDataSource::getBadCollection()
@@ -224,30 +238,46 @@ void CrwlFlatViewDataSource::filter()
 {
     const bool gatherBad = !badCollection;
     const detail::LinkViewFilter::Pass pass = filterState.pass();
+    detail::LinkTextHits linkTextHits(filterState);
     QList<Item> bad;
     if (gatherBad)
         bad.reserve(collection.size() / 8);
+    // The rows are built in the same pass, as `getSortedAndFilteredArray` would build them.
+    QList<Item> visible;
+    visible.reserve(collection.size());
     for (const Item& item : std::as_const(collection)) {
         auto* occurrence = detail::asOccurrence(item.get());
-        if (!occurrence)
+        if (!occurrence) {
+            if (item && item->getVisible())
+                visible.append(item);
             continue;
-        occurrence->setVisible(visibleInPass(*occurrence, pass));
-        if (gatherBad) {
-            const auto target = occurrence->target();
-            if (target && target->shouldBeMemberOfBadCollection())
-                bad.append(item);
         }
+        const auto target = occurrence->target();
+        const bool isBad = (pass.badLinksOnly || gatherBad) && target && target->shouldBeMemberOfBadCollection();
+        const bool shown = visibleInPass(*occurrence, target.get(), isBad, pass, linkTextHits);
+        occurrence->setVisible(shown);
+        if (shown)
+            visible.append(item);
+        if (gatherBad && isBad)
+            bad.append(item);
     }
     if (gatherBad)
         badCollection = std::move(bad);
-    invalidateSortedAndFilteredArray();
+    if (visible.size() < visible.capacity() / 2)
+        visible.squeeze();
+    sortedAndFilteredArray = std::move(visible);
 }
 
 QString CrwlFlatViewDataSource::getColumnValue(const QString& identifier, const CrwlLinkInstance& occurrence)
 {
-    const auto& cells = flatCells();
+    const auto& cells = flatCellTable();
     if (const auto it = cells.constFind(identifier); it != cells.cend())
         return cellText(it.value(), occurrence);
+    return targetField(identifier, occurrence);
+}
+
+QString CrwlFlatViewDataSource::targetField(const QString& identifier, const CrwlLinkInstance& occurrence)
+{
     const auto target = occurrence.target();
     return target ? target->getFieldByName(identifier) : QStringLiteral("");
 }
@@ -266,7 +296,10 @@ QVariant CrwlFlatViewDataSource::tableViewObjectValueForItem(
 {
     Q_ASSERT(crawlmere::platform::Dispatch::isMainThread());
     const auto* occurrence = detail::asOccurrence(item.get());
-    return occurrence ? getColumnValue(column.identifier, *occurrence) : QStringLiteral("");
+    if (!occurrence)
+        return QStringLiteral("");
+    const int cell = flatCells(column.identifier);
+    return cell < 0 ? targetField(column.identifier, *occurrence) : cellText(FlatCell(cell), *occurrence);
 }
 
 void CrwlFlatViewDataSource::tableViewSortDescriptorsDidChange(TableView& table)

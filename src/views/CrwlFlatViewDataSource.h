@@ -5,11 +5,13 @@
 #include "engine/qfDataSource.h"
 #include "views/ResultViewDelegate.h"
 #include "views/ViewColumn.h"
+#include "views/detail/IdentifierCells.h"
 #include "views/detail/LinkViewFilter.h"
 
 #include <optional>
 
 class CrwlLinkInstance;
+class CrwlUrl;
 
 namespace crawlmere::views {
 
@@ -45,8 +47,9 @@ public:
     /// Base clear, the table's sort descriptors cleared, the table reloaded, the bad collection
     /// dropped.
     void clear() override;
-    /// Sets every occurrence's visible flag by `shouldBeVisible` and drops the row cache; the
-    /// first pass after `clear` also gathers the bad collection. Does not reload.
+    /// Sets every occurrence's visible flag by `shouldBeVisible` and makes the rows the visible
+    /// occurrences in collection order; the first pass after `clear` also gathers the bad
+    /// collection. Does not reload.
     void filter();
     void reloadData();
     /// Hidden with bad-links-only on and a target that is not a bad link; else shown when the
@@ -88,7 +91,12 @@ public:
     std::optional<CrwlLabelColour> tableViewLabelColorForRow(ResultTreeView& view, const QModelIndex& row) override;
 
 private:
-    bool visibleInPass(const CrwlLinkInstance& occurrence, const detail::LinkViewFilter::Pass& pass) const;
+    /// Whether an occurrence with this (locked) target and bad-collection verdict is shown.
+    static bool visibleInPass(const CrwlLinkInstance& occurrence, const CrwlUrl* target, bool bad,
+        const detail::LinkViewFilter::Pass& pass, detail::LinkTextHits& linkTextHits);
+    /// The target's field `identifier` ("" without a target): the cell of an identifier that is
+    /// not in the column table.
+    static QString targetField(const QString& identifier, const CrwlLinkInstance& occurrence);
     void toClip(const QString& text);
     static std::shared_ptr<CrwlLinkInstance> firstOccurrence(const QList<Item>& selected);
 
@@ -96,6 +104,9 @@ private:
     LinkViewOpener* opener = nullptr;
     detail::LinkViewFilter filterState;
     std::optional<QList<Item>> badCollection;
+    // What an occurrence row shows for a column identifier (a cell of the column table, -1 for
+    // a field of the target).
+    detail::IdentifierCells<int> flatCells;
     bool needsFilteringFlag = false;
 };
 

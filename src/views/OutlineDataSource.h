@@ -7,6 +7,7 @@
 #include <QList>
 #include <QVariant>
 
+#include <memory>
 #include <optional>
 
 namespace crawlmere::views {
@@ -24,10 +25,18 @@ public:
     virtual qsizetype outlineViewNumberOfChildrenOfItem(TableView& view, const Item& item) = 0;
     /// outlineView:child:ofItem: — null for an index out of range.
     virtual Item outlineViewChildOfItem(TableView& view, qsizetype index, const Item& item) = 0;
-    /// The children of `item` as the list the data source keeps (a shared copy), from which a
-    /// view may read rows until it next reloads; none (the default) when the data source keeps
-    /// no such list and the view asks `outlineViewChildOfItem`.
-    virtual std::optional<QList<Item>> outlineViewChildListOfItem(TableView& /*view*/, const Item& /*item*/)
+    /// Rows a data source keeps in one run: `count` items from `first`, readable in place for as
+    /// long as `owner` (or a copy of it) lives, even after the data source rebuilds or clears its
+    /// rows.
+    struct ChildRows {
+        const Item* first = nullptr;
+        qsizetype count = 0;
+        std::shared_ptr<const void> owner;
+    };
+    /// The children of `item` as the run the data source keeps, from which a view may read rows
+    /// until it next reloads; none (the default) when the data source keeps no such run and the
+    /// view asks `outlineViewChildOfItem`.
+    virtual std::optional<ChildRows> outlineViewChildRowsOfItem(TableView& /*view*/, const Item& /*item*/)
     {
         return std::nullopt;
     }

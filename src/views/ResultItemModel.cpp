@@ -3,6 +3,7 @@
 
 #include "views/OutlineDataSource.h"
 
+#include <algorithm>
 #include <limits>
 
 namespace crawlmere::views {
@@ -61,7 +62,8 @@ void ResultItemModel::resetRoot()
     static_assert(sizeof(Node) == 64, "an outline node is one cache line");
     m_root.children.reset();
     m_root.childCount = -1;
-    m_root.childList = {};
+    m_root.childRows = nullptr;
+    m_root.childOwner.reset();
 }
 
 ResultItemModel::Node* ResultItemModel::nodeFor(const QModelIndex& index) const
@@ -93,8 +95,12 @@ int ResultItemModel::outlineChildCount(Node* node) const
             node->childCount = 0;
         } else {
             node->childCount = clampedCount(m_outline->outlineViewNumberOfChildrenOfItem(m_table, node->item));
-            if (auto list = m_outline->outlineViewChildListOfItem(m_table, node->item))
-                node->childList = std::move(*list);
+            // A run of another length than the count is not read: rows are asked one by one.
+            auto rows = m_outline->outlineViewChildRowsOfItem(m_table, node->item);
+            if (rows && rows->count == node->childCount) {
+                node->childRows = rows->first;
+                node->childOwner = std::move(rows->owner);
+            }
         }
     }
     return node->childCount;
@@ -103,10 +109,10 @@ int ResultItemModel::outlineChildCount(Node* node) const
 const qfDataSource::Item* ResultItemModel::keptChild(Node* parent, int row) const
 {
     outlineChildCount(parent);
-    // An empty list and none read alike: the row is asked of the data source.
-    if (row < 0 || row >= parent->childList.size())
+    // Without a kept run the row is asked of the data source.
+    if (!parent->childRows || row < 0 || row >= parent->childCount)
         return nullptr;
-    return &std::as_const(parent->childList).at(row);
+    return parent->childRows + row;
 }
 
 qfDataSource::Item ResultItemModel::itemAt(Node* parent, int row) const
@@ -136,6 +142,10 @@ bool ResultItemModel::isItemExpandable(const QModelIndex& index) const
         return false;
     if (!index.isValid())
         return true;
+    if (index.model() != this)
+        return false;
+    if (const qfDataSource::Item* item = keptChild(parentNodeOf(index), index.row()))
+        return m_outline->outlineViewIsItemExpandable(m_table, *item);
     return m_outline->outlineViewIsItemExpandable(m_table, itemForIndex(index));
 }
 
@@ -218,7 +228,9 @@ Qt::ItemFlags ResultItemModel::flags(const QModelIndex& index) const
     if (!index.isValid())
         return Qt::NoItemFlags;
     Qt::ItemFlags result = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
-    if (!m_outline)
+    // A tree view keeps no state for rows that never have children (expanding all would file
+    // every row as open otherwise).
+    if (!m_outline || index.column() > 0 || !isItemExpandable(index))
         result |= Qt::ItemNeverHasChildren;
     if (!m_outline && m_editing.editable && m_editing.editable(m_columns.at(index.column())))
         result |= Qt::ItemIsEditable;

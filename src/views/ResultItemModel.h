@@ -74,17 +74,18 @@ private:
     // One cache line: a cell reads its parent's child count and list from the line's start.
     // Nodes sit in blocks of `kNodesPerChunk` siblings, so those a view reads lie close together.
     struct alignas(64) Node {
-        // The number of children (-1: not asked yet), and the data source's list of them when it
-        // keeps one (empty otherwise); read once until the next reset (the data source's rows do
-        // not change before it).
+        // The number of children (-1: not asked yet), and the data source's run of them when it
+        // keeps one (null otherwise), read in place while `childOwner` keeps it alive; asked once
+        // until the next reset (the data source's rows do not change before it).
         int childCount = -1;
         // The row under the parent; -1 for a node not made yet.
         int row = -1;
-        QList<qfDataSource::Item> childList;
+        const qfDataSource::Item* childRows = nullptr;
         Node* parent = nullptr;
-        qfDataSource::Item item;
         // The children asked for, by row in blocks made on demand.
         std::unique_ptr<NodeChunks> children;
+        qfDataSource::Item item;
+        std::shared_ptr<const void> childOwner;
     };
     static constexpr int kNodesPerChunk = 64;
     struct NodeChunks {
@@ -96,7 +97,7 @@ private:
     qfDataSource::Item itemAt(Node* parent, int row) const;
     // The node's child count, asked of the outline once.
     int outlineChildCount(Node* node) const;
-    // The row's item in its parent's kept child list; null when there is none.
+    // The row's item in its parent's kept run of children; null when there is none.
     const qfDataSource::Item* keptChild(Node* parent, int row) const;
 
     TableView& m_table;

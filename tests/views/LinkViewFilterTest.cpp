@@ -123,3 +123,26 @@ TEST(LinkViewFilterCells, ALinkRowIsLabelledByItsTargetAndAStatusRowNot)
 }
 
 } // namespace
+
+// Occurrences that share their texts share the answer; other texts are tested on their own.
+TEST(LinkViewFilterCells, LinkTextHitsAnswerAsTheTestOfEachText)
+{
+    CrwlLinkTextPool pool;
+    const auto occurrence = [&](const QString& text) {
+        auto made = CrwlLinkInstance::make();
+        made->setTexts(pool.intern(text, QString(), QString(), QString()));
+        return made;
+    };
+    const std::shared_ptr<CrwlLinkInstance> occurrences[]
+        = { occurrence(QStringLiteral("Next page")), occurrence(QStringLiteral("Next page")),
+              occurrence(QStringLiteral("next")), occurrence(QString()), occurrence(QStringLiteral("Next")) };
+    for (const QString& search : { QStringLiteral("Next"), QStringLiteral("page"), QString() }) {
+        detail::LinkViewFilter filter;
+        filter.searchText = search;
+        detail::LinkTextHits hits(filter);
+        for (int pass = 0; pass < 2; ++pass) {
+            for (const auto& each : occurrences)
+                EXPECT_EQ(hits(*each), filter.linkTextHit(*each)) << search.toStdString() << " " << pass;
+        }
+    }
+}

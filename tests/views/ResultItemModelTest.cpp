@@ -1,6 +1,10 @@
 #include "views/ResultItemModel.h"
 
+#include "LinkViewsTestSupport.h"
 #include "ViewsTestSupport.h"
+#include "engine/ScopedDefaults.h"
+#include "views/CrwlByPageDataSource.h"
+#include "views/CrwlByStatusDataSource.h"
 #include "platform/NotificationCenter.h"
 #include "views/crawlmereTableView.h"
 #include "views/qfOutlineView.h"
@@ -224,4 +228,53 @@ TEST(ResultItemModelTest, ReloadKeepsTheSelectionAndOpenRows)
     EXPECT_FALSE(view.isExpanded(view.itemModel().index(0, 0)));
     ASSERT_EQ(view.selectedItems().size(), 1);
     EXPECT_EQ(view.selectedItems().first(), outline.links[2][1]);
+}
+
+// Rows a model read from a data source's kept run stay readable, unchanged, after the data source
+// rebuilds or clears its rows, until the model reloads; rows that cannot expand are flagged so.
+TEST(ResultItemModelTest, KeptRowsOutliveTheirDataSourceUntilTheModelReloads)
+{
+    using crawlmere::views::CrwlByPageDataSource;
+    using crawlmere::views::CrwlByStatusDataSource;
+    using crawlmere::views::OutlineDataSource;
+    struct Outline {
+        OutlineDataSource* source;
+        std::function<void()> change;
+    };
+    LinkScan scan;
+    const auto home = scan.page(QStringLiteral("/"));
+    const auto missing = scan.url(QStringLiteral("/missing"), 404);
+    scan.link(home, missing, QStringLiteral("first"));
+    scan.link(home, home, QStringLiteral("second"));
+    ScopedDefaults defaults;
+    CrwlByPageDataSource byPage;
+    byPage.setInternalPageArray(scan.pages);
+    byPage.filter();
+    CrwlByStatusDataSource byStatus;
+    byStatus.setCollection(scan.occurrences);
+    byStatus.filter();
+    const Outline outlines[] = {
+        { &byPage, [&] { byPage.setSearchText(QStringLiteral("none")), byPage.filter(); } },
+        { &byPage, [&] { byPage.clear(); } },
+        { &byStatus, [&] { defaults.set(QStringLiteral("badLinksOnly"), true), byStatus.filter(); } },
+        { &byStatus, [&] { byStatus.clear(); } },
+    };
+    for (const Outline& outline : outlines) {
+        HeadlessTableView table(urlAndStatusColumns());
+        ResultItemModel model(table);
+        model.setColumns(table.tableColumns());
+        model.setOutlineDataSource(outline.source);
+        const QModelIndex parent = model.index(0, 0);
+        ASSERT_GT(model.rowCount(parent), 0);
+        const QModelIndex child = model.index(0, 0, parent);
+        const QVariant before = model.data(child);
+        EXPECT_FALSE(model.flags(parent) & Qt::ItemNeverHasChildren);
+        EXPECT_TRUE(model.flags(child) & Qt::ItemNeverHasChildren);
+
+        outline.change();
+        EXPECT_EQ(model.data(child), before);
+        EXPECT_EQ(model.itemForIndex(child), model.itemForIndex(model.index(0, 0, parent)));
+        model.reload();
+        defaults.set(QStringLiteral("badLinksOnly"), false);
+    }
 }

@@ -31,6 +31,20 @@ bool LinkViewFilter::linkTextHit(const CrwlLinkInstance& occurrence) const
     return !text.isEmpty() && text.contains(searchText, Qt::CaseSensitive);
 }
 
+bool LinkTextHits::operator()(const CrwlLinkInstance& occurrence)
+{
+    if (filter.searchText.isEmpty())
+        return false;
+    const QString& text = occurrence.linkText();
+    if (text.isEmpty())
+        return false;
+    const auto address = reinterpret_cast<quintptr>(text.constData());
+    Answer& answer = answers[size_t((quint64(address) * 0x9E3779B97F4A7C15ull) >> (64 - kAnswerBits))];
+    if (answer.characters != text.constData() || answer.length != text.size())
+        answer = { text.constData(), text.size(), text.contains(filter.searchText, Qt::CaseSensitive) };
+    return answer.hit;
+}
+
 CrwlLinkInstance* asOccurrence(CrwlDataObject* row)
 {
     if (!row)

@@ -4,6 +4,7 @@
 
 #include <QString>
 
+#include <array>
 #include <optional>
 
 class CrwlDataObject;
@@ -32,6 +33,30 @@ struct LinkViewFilter {
     /// The occurrence's link text is not empty and holds the search text, with case; never for
     /// an empty search text.
     bool linkTextHit(const CrwlLinkInstance& occurrence) const;
+};
+
+/// `linkTextHit` for the occurrences of one filter pass, each distinct text tested once:
+/// occurrences that share their texts (as the hub's pool hands them out) share the answer. Texts
+/// are told apart by the address and length of their characters, so the occurrences must not
+/// change while it lives (one pass); the filter it is made with must outlive it.
+class LinkTextHits {
+public:
+    explicit LinkTextHits(const LinkViewFilter& rules)
+        : filter(rules)
+    {
+    }
+    bool operator()(const CrwlLinkInstance& occurrence);
+
+private:
+    struct Answer {
+        const QChar* characters = nullptr;
+        qsizetype length = 0;
+        bool hit = false;
+    };
+    static constexpr int kAnswerBits = 12;
+    const LinkViewFilter& filter;
+    // The last answer for each slot of a text's address.
+    std::array<Answer, size_t(1) << kAnswerBits> answers {};
 };
 
 /// The row as a link occurrence, or null. Cheap for the common case of an exact
