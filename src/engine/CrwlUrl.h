@@ -641,6 +641,8 @@ private:
     const InstanceList& linkedInstances(std::optional<InstanceList>& cache, bool (CrwlUrl::*test)() const) const;
     /// The caches, made when missing.
     CrwlUrlCaches& cachesRef() const;
+    /// Stores the chain's length for the lock-free readers; called under `redirLock`.
+    void publishRedirectHopCount();
 
     // Fields. The ones a result view's cell reads (URL, status, redirect) come first, next to
     // the shared block's counts that taking the record from a weak reference touches anyway.
@@ -649,6 +651,9 @@ private:
     // The link URL reads as it is stored (its decoded form is itself); set with the URL, and
     // kept beside it for the views, which show the decoded form in every URL cell.
     bool linkURLDecodesToItself = true;
+    // The number of hops in the chain, written under `redirLock` once the chain has changed: a
+    // record without redirects (most) answers its redirect cells without taking the lock.
+    std::atomic<qint32> redirectHopCount { 0 };
     mutable QBasicMutex redirLock; // guards redir and redirectArrayList
     QString redir;
     QVariantList redirectArrayList;

@@ -32,6 +32,7 @@ void CrwlUrl::addRedir(const QString& target, qint64 newStatus, qint32 reason)
         redir = trimmed;
         if (redirectArrayList.size() < maxRedirectHops)
             redirectArrayList.append(makeRedirectHop(trimmed, newStatus, reason));
+        publishRedirectHopCount();
     }
     setStatus(newStatus);
 }
@@ -44,6 +45,7 @@ void CrwlUrl::addRedirsFromArray(const QVariantList& hops)
             break;
         redirectArrayList.append(hop);
     }
+    publishRedirectHopCount();
 }
 
 void CrwlUrl::clearRedir()
@@ -51,6 +53,7 @@ void CrwlUrl::clearRedir()
     const std::lock_guard lock(redirLock);
     redirectArrayList.clear();
     redir = QString();
+    publishRedirectHopCount();
 }
 
 QVariantList CrwlUrl::redirectArray() const
@@ -66,6 +69,7 @@ void CrwlUrl::setRedirTable(const QVariantList& hops)
     const std::lock_guard lock(redirLock);
     redirectArrayList = hops.mid(0, maxRedirectHops);
     redir = hops.constLast().toMap().value(QStringLiteral("url")).toString();
+    publishRedirectHopCount();
 }
 
 bool CrwlUrl::lastRedirectWasMeta() const
@@ -79,6 +83,9 @@ bool CrwlUrl::lastRedirectWasMeta() const
 
 QString CrwlUrl::getRedir() const
 {
+    // Without hops there is no target either (every change sets both, or the hops alone).
+    if (redirectHopCount.load(std::memory_order_acquire) == 0)
+        return QStringLiteral("");
     const std::lock_guard lock(redirLock);
     return redir.isNull() ? QStringLiteral("") : redir;
 }
@@ -89,10 +96,11 @@ QString CrwlUrl::getRedirDecoded() const
     return target.isEmpty() ? QStringLiteral("") : PunycodeAdditions::decodedURLString(target);
 }
 
-qint64 CrwlUrl::getRedirectCount() const
+qint64 CrwlUrl::getRedirectCount() const { return redirectHopCount.load(std::memory_order_acquire); }
+
+void CrwlUrl::publishRedirectHopCount()
 {
-    const std::lock_guard lock(redirLock);
-    return redirectArrayList.size();
+    redirectHopCount.store(qint32(redirectArrayList.size()), std::memory_order_release);
 }
 
 // ===== Judgements =============================================================================

@@ -61,6 +61,8 @@ static_assert(qint64(internalStatusTexts.size()) == -CrwlStatus::lowestInternal)
 
 qint64 CrwlUrl::initialStatus() const
 {
+    if (getRedirectCount() == 0)
+        return getStatus();
     const std::lock_guard lock(redirLock);
     if (redirectArrayList.isEmpty())
         return getStatus();
