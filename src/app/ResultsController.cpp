@@ -496,18 +496,33 @@ void ResultsController::displayChanged()
     go->setText(display.goTitle);
     go->setEnabled(display.goEnabled);
     m_window.progressIndicator()->setVisible(display.indicatorShown && display.indicatorAnimating);
-    m_window.menuItem(QStringLiteral("stopMenuItem"))->setEnabled(display.stopEnabled);
-    m_window.menuItem(QStringLiteral("continueMenuItem"))->setEnabled(display.continueEnabled);
-    m_window.menuItem(QStringLiteral("clearMenuItem"))->setEnabled(display.clearEnabled);
+    DisplayControls& controls = m_displayControls;
+    if (!controls.found) {
+        controls.found = true;
+        controls.stop = m_window.menuItem(QStringLiteral("stopMenuItem"));
+        controls.continueScan = m_window.menuItem(QStringLiteral("continueMenuItem"));
+        controls.clear = m_window.menuItem(QStringLiteral("clearMenuItem"));
+        controls.badLinks = m_window.menuItem(QStringLiteral("badLinksMenuItem"));
+        controls.archiveProcess = m_window.findChild<QAbstractButton*>(QStringLiteral("exportEntireSite_Process"));
+        controls.archivePreserve = m_window.findChild<QAbstractButton*>(QStringLiteral("exportEntireSite_Preserve"));
+        controls.badLinksButton = m_window.button(QStringLiteral("badLinksButton"));
+    }
+    if (controls.stop)
+        controls.stop->setEnabled(display.stopEnabled);
+    if (controls.continueScan)
+        controls.continueScan->setEnabled(display.continueEnabled);
+    if (controls.clear)
+        controls.clear->setEnabled(display.clearEnabled);
     m_window.statusField()->setText(display.statusText);
     m_window.statusField()->setProportion(display.proportion);
-    if (auto* process = m_window.findChild<QAbstractButton*>(QStringLiteral("exportEntireSite_Process")))
-        process->setChecked(display.archiveProcess);
-    if (auto* preserve = m_window.findChild<QAbstractButton*>(QStringLiteral("exportEntireSite_Preserve")))
-        preserve->setChecked(!display.archiveProcess);
-    if (QToolButton* button = m_window.button(QStringLiteral("badLinksButton")))
-        button->setChecked(display.badLinksOnly);
-    m_window.menuItem(QStringLiteral("badLinksMenuItem"))->setChecked(display.badLinksOnly);
+    if (controls.archiveProcess)
+        controls.archiveProcess->setChecked(display.archiveProcess);
+    if (controls.archivePreserve)
+        controls.archivePreserve->setChecked(!display.archiveProcess);
+    if (controls.badLinksButton)
+        controls.badLinksButton->setChecked(display.badLinksOnly);
+    if (controls.badLinks)
+        controls.badLinks->setChecked(display.badLinksOnly);
 }
 
 void ResultsController::setUpColumns()

@@ -11,6 +11,10 @@
 
 #include <memory>
 
+class QAbstractButton;
+class QAction;
+class QToolButton;
+
 class ByLinkColumnManager;
 class ByPageColumnManager;
 class ByStatusColumnManager;
@@ -194,6 +198,15 @@ private:
     std::unique_ptr<SEOResults> m_seo;
     QPointer<views::InsecureContentWindow> m_insecureWindow;
     archive::ArchiveExportController* m_archiveExport = nullptr;
+    // The controls the scan's display sets, found by name once: a lookup walks the window's
+    // whole object tree, and the display changes with every URL checked.
+    struct DisplayControls {
+        bool found = false;
+        QPointer<QAction> stop, continueScan, clear, badLinks;
+        QPointer<QAbstractButton> archiveProcess, archivePreserve;
+        QPointer<QToolButton> badLinksButton;
+    };
+    DisplayControls m_displayControls;
     bool m_followingTabs = false;
     ResultViewExporter* m_exporter = nullptr;
 };
