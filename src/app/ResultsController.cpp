@@ -330,17 +330,36 @@ void ResultsController::joinLinkViews()
 
 QList<qfDataSource::Item> ResultsController::sharedOccurrences()
 {
-    // Rebuilt when the hub's list no longer matches; otherwise the same (implicitly shared) list.
+    // The hub's list grows at its end while a scan runs: when the kept list is still its
+    // beginning, only the new occurrences are added; otherwise (a new scan, an occurrence
+    // taken out before the kept end) it is made again. The list is shared, not copied.
     const std::deque<Z12Ara::InstancePtr>& occurrences = m_hub->instanceCollection();
-    const bool same = m_occurrences.size() == qsizetype(occurrences.size())
-        && (occurrences.empty() || (m_occurrences.constFirst() == occurrences.front() && m_occurrences.constLast() == occurrences.back()));
-    if (!same) {
+    const qsizetype kept = m_occurrences.size();
+    const bool beginning = kept <= qsizetype(occurrences.size())
+        && (kept == 0
+            || (m_occurrences.constFirst() == occurrences.front()
+                && m_occurrences.constLast() == occurrences[size_t(kept - 1)]));
+    if (!beginning)
         m_occurrences.clear();
-        m_occurrences.reserve(qsizetype(occurrences.size()));
-        for (const Z12Ara::InstancePtr& occurrence : occurrences)
-            m_occurrences.append(qfDataSource::Item(occurrence));
+    if (m_occurrences.size() < qsizetype(occurrences.size())) {
+        // Room for all at once only when starting afresh: reserving the exact size for each
+        // added slice would move the whole list every time.
+        if (m_occurrences.isEmpty())
+            m_occurrences.reserve(qsizetype(occurrences.size()));
+        for (auto it = occurrences.begin() + m_occurrences.size(); it != occurrences.end(); ++it)
+            m_occurrences.append(qfDataSource::Item(*it));
     }
     return m_occurrences;
+}
+
+void ResultsController::keepOccurrencesInStep()
+{
+    // A slice at a time while no view holds the list (adding to a held list would copy it), so
+    // the finish, which hands the list to the flat and by-status views, does not make it whole.
+    constexpr qsizetype kSlice = 20'000;
+    const qsizetype behind = qsizetype(m_hub->instanceCollection().size()) - m_occurrences.size();
+    if (behind >= kSlice && (m_occurrences.isEmpty() || m_occurrences.isDetached()))
+        sharedOccurrences();
 }
 
 void ResultsController::expandFrontOutline(bool expand)
@@ -523,6 +542,7 @@ void ResultsController::displayChanged()
         controls.badLinksButton->setChecked(display.badLinksOnly);
     if (controls.badLinks)
         controls.badLinks->setChecked(display.badLinksOnly);
+    keepOccurrencesInStep();
 }
 
 void ResultsController::setUpColumns()

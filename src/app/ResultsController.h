@@ -157,6 +157,8 @@ private:
     void populateReports();
     /// The hub's occurrences as items, one list shared by the flat and by-status views.
     QList<std::shared_ptr<CrwlDataObject>> sharedOccurrences();
+    /// Brings the kept list of occurrences up to the hub's a slice at a time during a scan.
+    void keepOccurrencesInStep();
     /// Expand all (true) or collapse all in the outline of the selected tab.
     void expandFrontOutline(bool expand);
     void connectControls();
