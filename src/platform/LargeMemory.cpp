@@ -5,9 +5,16 @@
 
 #include <sys/mman.h>
 
+#include <atomic>
 #include <cstdint>
 
 namespace crawlmere::platform {
+
+namespace {
+
+std::atomic<std::size_t> mappedBytes { 0 };
+
+} // namespace
 
 void* mapLargeRegion(std::size_t bytes, std::size_t alignment, bool hugePages)
 {
@@ -37,6 +44,7 @@ void* mapLargeRegion(std::size_t bytes, std::size_t alignment, bool hugePages)
     // blocks for leaks at exit.
     __lsan_register_root_region(region, bytes);
 #endif
+    mappedBytes.fetch_add(bytes, std::memory_order_relaxed);
     return region;
 }
 
@@ -50,7 +58,10 @@ void unmapLargeRegion(void* region, std::size_t bytes)
     ASAN_UNPOISON_MEMORY_REGION(region, bytes);
 #endif
     ::munmap(region, bytes);
+    mappedBytes.fetch_sub(bytes, std::memory_order_relaxed);
 }
+
+std::size_t largeRegionBytesInUse() { return mappedBytes.load(std::memory_order_relaxed); }
 
 void poisonMemory(const void* address, std::size_t bytes, bool poisoned)
 {

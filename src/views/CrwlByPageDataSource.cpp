@@ -230,13 +230,13 @@ bool CrwlByPageDataSource::pageHasAtLeastOneVisibleItem(const CrwlUrl& page) con
 void CrwlByPageDataSource::gatherVisibleLinks(const detail::LinkViewFilter::Pass& pass)
 {
     if (!visibleLinks || visibleLinks.use_count() > 1) {
-        auto fresh = std::make_shared<std::vector<Item>>();
+        auto fresh = std::make_shared<LinkArray>();
         fresh->reserve(visibleLinks ? visibleLinks->size() : 0);
         visibleLinks = std::move(fresh);
     } else {
         visibleLinks->clear();
     }
-    std::vector<Item>& links = *visibleLinks;
+    LinkArray& links = *visibleLinks;
     for (const auto& page : *internalPageArray) {
         if (!page)
             continue;
@@ -321,7 +321,7 @@ void CrwlByPageDataSource::sortLinksOfPages(const QString& getter, ViewCompariso
 {
     // Every listed link's value is read and ranked once for all pages; each page's links are
     // then ordered by those numbers, stably, in place (the array is this object's alone here).
-    std::vector<Item>& links = *visibleLinks;
+    LinkArray& links = *visibleLinks;
     std::vector<const CrwlDataObject*> rows;
     rows.reserve(links.size());
     for (const Item& link : links)

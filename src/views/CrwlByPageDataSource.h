@@ -4,6 +4,7 @@
 
 #include "engine/CrwlURLDelegate.h"
 #include "engine/qfDataSource.h"
+#include "platform/LargeMemory.h"
 #include "views/OutlineDataSource.h"
 #include "views/ResultViewDelegate.h"
 #include "views/ViewColumn.h"
@@ -132,7 +133,8 @@ private:
     std::vector<PageRow> pagesNeedingAttention;
     // The visible links of the listed pages, page after page. Outline models read their rows in
     // place and share the array, so a rebuild fills a new one while another holder remains.
-    std::shared_ptr<std::vector<Item>> visibleLinks;
+    using LinkArray = std::vector<Item, platform::LargeArrayAllocator<Item>>;
+    std::shared_ptr<LinkArray> visibleLinks;
     QHash<const CrwlDataObject*, qsizetype> rowOfPage;
     // The last page looked up: a view asks about one page several times in a row.
     mutable const CrwlDataObject* lastPage = nullptr;

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <vector>
 
 using namespace crawlmere::platform;
 
@@ -64,4 +65,33 @@ TEST(LargeMemory, RegionsAreAlignedZeroedAndMarkedForHugePagesOnlyWhenAsked)
     // Sizes the system cannot align to are refused, not rounded.
     EXPECT_EQ(mapLargeRegion(kBytes, 3 * 4096, false), nullptr);
     EXPECT_EQ(mapLargeRegion(0, 4096, false), nullptr);
+}
+
+TEST(LargeMemory, BigArraysGetTheirOwnHugePageRegionAndSmallOnesStayOnTheHeap)
+{
+    const bool kernelHasHugePages = QFile::exists(QStringLiteral("/sys/kernel/mm/transparent_hugepage/enabled"));
+    struct Case {
+        std::size_t elements;
+        std::size_t regionBytes; // 0: the heap keeps it
+    };
+    const std::size_t below = kHugeArrayBytes / sizeof(std::uint64_t) - 1;
+    const std::size_t atLimit = kHugeArrayBytes / sizeof(std::uint64_t);
+    for (const Case& c : { Case { 16, 0 }, Case { below, 0 }, Case { atLimit, kHugeArrayBytes },
+             Case { atLimit + 1, kHugeArrayBytes + kHugePageBytes } }) {
+        const std::size_t before = largeRegionBytesInUse();
+        {
+            std::vector<std::uint64_t, LargeArrayAllocator<std::uint64_t>> array(c.elements, 7);
+            EXPECT_EQ(largeRegionBytesInUse() - before, c.regionBytes) << c.elements;
+            EXPECT_EQ(array.back(), 7u);
+            if (c.regionBytes) {
+                EXPECT_EQ(reinterpret_cast<std::uintptr_t>(array.data()) % kHugePageBytes, 0u);
+                EXPECT_EQ(vmFlagsOf(array.data()).split(' ').contains("hg"), kernelHasHugePages);
+            }
+            // Growing past the limit moves the elements into a region and keeps them.
+            array.resize(c.elements * 2 + atLimit, 9);
+            EXPECT_EQ(array[c.elements - 1], 7u);
+            EXPECT_EQ(array.back(), 9u);
+        }
+        EXPECT_EQ(largeRegionBytesInUse(), before) << c.elements;
+    }
 }
