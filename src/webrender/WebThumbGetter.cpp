@@ -24,6 +24,21 @@ namespace {
 /// Time for the first frame of a finished load to reach the view before it is grabbed.
 constexpr int kSettleMilliseconds = 300;
 
+/// The profile of every thumbnail page, made once and kept until the application goes: an
+/// off-the-record profile that takes no cookies and keeps no cache.
+QWebEngineProfile* thumbnailProfile()
+{
+    static QPointer<QWebEngineProfile> shared;
+    if (shared)
+        return shared;
+    shared = new QWebEngineProfile(QCoreApplication::instance());
+    shared->setHttpCacheType(QWebEngineProfile::NoCache);
+    shared->setPersistentCookiesPolicy(QWebEngineProfile::NoPersistentCookies);
+    shared->cookieStore()->setCookieFilter([](const QWebEngineCookieStore::FilterRequest&) { return false; });
+    shared->settings()->setAttribute(QWebEngineSettings::AutoLoadImages, true);
+    return shared;
+}
+
 } // namespace
 
 WebThumbGetter::WebThumbGetter(const QString& url, const QString& path, settings::ThumbGetterFactory::Callback callback,
@@ -47,9 +62,8 @@ WebThumbGetter::WebThumbGetter(const QString& url, const QString& path, settings
 
 WebThumbGetter::~WebThumbGetter()
 {
-    // Not inside a signal of the page: both can go now, the page first.
+    // Not inside a signal of the page: it can go now.
     delete webview.data();
-    delete profile.data();
 }
 
 QString WebThumbGetter::normalisedUrl(const QString& url)
@@ -74,15 +88,8 @@ void WebThumbGetter::getImage()
 {
     if (webview || hasResponded)
         return;
-    // A profile without a storage name is off the record; this one takes no cookies at all.
-    profile = new QWebEngineProfile();
-    profile->setHttpCacheType(QWebEngineProfile::NoCache);
-    profile->setPersistentCookiesPolicy(QWebEngineProfile::NoPersistentCookies);
-    profile->cookieStore()->setCookieFilter([](const QWebEngineCookieStore::FilterRequest&) { return false; });
-    profile->settings()->setAttribute(QWebEngineSettings::AutoLoadImages, true);
-
     webview = new QWebEngineView();
-    auto* page = new QWebEnginePage(profile, webview);
+    auto* page = new QWebEnginePage(thumbnailProfile(), webview);
     webview->setPage(page);
     webview->setAttribute(Qt::WA_DontShowOnScreen);
     // On X11 the browser engine still maps a window for the view at the screen's top left: it
@@ -145,10 +152,7 @@ void WebThumbGetter::release()
         webview->hide();
         webview->deleteLater();
     }
-    if (profile)
-        profile->deleteLater();
     webview = nullptr;
-    profile = nullptr;
 }
 
 } // namespace crawlmere::webrender

@@ -43,9 +43,6 @@ public:
 
 class DocumentOpeningTest : public ::testing::Test {
 protected:
-    // No site thumbnails: these tests open sites but not their pictures, and a page the browser
-    // engine is still loading when the test's process ends crashed one of its threads at exit.
-    void SetUp() override { store.setInteger(0, QStringLiteral("sitesTableIconSize")); }
     QString path(const QString& name) const { return folder.filePath(name); }
     QString touch(const QString& name) const
     {
