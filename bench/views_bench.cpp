@@ -231,7 +231,10 @@ void BM_FlatData1M(benchmark::State& state)
     HeadlessTableView table(CrwlFlatViewDataSource::columns().tableColumns());
     CrwlFlatViewDataSource source;
     source.setCollection(scan().occurrences);
+    const size_t before = heapInUse();
     source.filter();
+    benchmark::DoNotOptimize(source.getSortedAndFilteredArray().size());
+    state.counters["snapshot_MB"] = double(heapInUse() - before) / 1e6;
     readRandomCells(state, table, [&](ResultItemModel& model) { model.setDataSource(&source); });
 }
 BENCHMARK(BM_FlatData1M)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
@@ -241,7 +244,9 @@ void BM_ByStatusData1M(benchmark::State& state)
     HeadlessTableView outline(CrwlByStatusDataSource::columns().tableColumns());
     CrwlByStatusDataSource source;
     source.setCollection(scan().occurrences);
+    const size_t before = heapInUse();
     source.filter();
+    state.counters["snapshot_MB"] = double(heapInUse() - before) / 1e6;
     readRandomCells(state, outline, [&](ResultItemModel& model) { model.setOutlineDataSource(&source); });
 }
 BENCHMARK(BM_ByStatusData1M)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
@@ -251,7 +256,9 @@ void BM_ByPageData1M(benchmark::State& state)
     HeadlessTableView outline(CrwlByPageDataSource::columns().tableColumns());
     CrwlByPageDataSource source;
     source.setInternalPageArray(scan().pages);
+    const size_t before = heapInUse();
     source.filter();
+    state.counters["snapshot_MB"] = double(heapInUse() - before) / 1e6;
     readRandomCells(state, outline, [&](ResultItemModel& model) { model.setOutlineDataSource(&source); });
 }
 BENCHMARK(BM_ByPageData1M)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
