@@ -68,8 +68,8 @@ struct SyntheticScan {
                 auto occurrence = CrwlLinkInstance::make();
                 occurrence->setParent(pages[p]);
                 occurrence->setTarget(target);
-                occurrence->setTexts(texts.intern(QStringLiteral("Link to page %1").arg((p + size_t(j)) % 5000),
-                    QString(), QString(), QString()));
+                occurrence->setTexts(texts.intern(
+                    QStringLiteral("Link to page %1").arg((p + size_t(j)) % 5000), QString(), QString(), QString()));
                 occurrence->setLineNumber(qint64(j + 10));
                 pages[p]->addOutboundInstance(occurrence);
                 target->addInboundInstance(occurrence);

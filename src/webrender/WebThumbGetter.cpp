@@ -94,8 +94,8 @@ void WebThumbGetter::getImage()
     webview->setAttribute(Qt::WA_DontShowOnScreen);
     // On X11 the browser engine still maps a window for the view at the screen's top left: it
     // must let clicks and keys through to the windows beneath while the page loads.
-    webview->setWindowFlags(Qt::Tool | Qt::FramelessWindowHint | Qt::WindowTransparentForInput
-        | Qt::WindowDoesNotAcceptFocus);
+    webview->setWindowFlags(
+        Qt::Tool | Qt::FramelessWindowHint | Qt::WindowTransparentForInput | Qt::WindowDoesNotAcceptFocus);
     webview->resize(kViewSize);
     webview->show();
     connect(page, &QWebEnginePage::loadFinished, this, &WebThumbGetter::loadFinished);

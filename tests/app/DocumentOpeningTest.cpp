@@ -80,8 +80,8 @@ TEST_F(DocumentOpeningTest, TypesAreTakenByExtensionAndSettingsFilesOnlyInLowerC
     app::AppDelegate& delegate = shell.delegate();
     const QString page = touch(QStringLiteral("ünï côde/PAGE.HTML").replace(u'/', u'_'));
     EXPECT_TRUE(delegate.applicationOpenFile(page));
-    EXPECT_EQ(shell.configManager()->currentSettings().value("startingUrl").toString(),
-        QUrl::fromLocalFile(page).toString());
+    EXPECT_EQ(
+        shell.configManager()->currentSettings().value("startingUrl").toString(), QUrl::fromLocalFile(page).toString());
     ASSERT_EQ(prompts->alerts.size(), 1);
     EXPECT_TRUE(prompts->alerts[0].startsWith(QStringLiteral("Crawling local website|OK")));
 
@@ -98,7 +98,8 @@ TEST_F(DocumentOpeningTest, TypesAreTakenByExtensionAndSettingsFilesOnlyInLowerC
         ASSERT_TRUE(list.open(QIODevice::WriteOnly));
         list.close();
         EXPECT_TRUE(delegate.applicationOpenFile(QUrl::fromLocalFile(list.fileName()).toString()));
-        EXPECT_EQ(prompts->alerts.last(), QStringLiteral("List of urls: scope|Just the URLs in the list|Follow and scan"));
+        EXPECT_EQ(
+            prompts->alerts.last(), QStringLiteral("List of urls: scope|Just the URLs in the list|Follow and scan"));
         EXPECT_EQ(shell.configManager()->currentSettings().value("singlePage").toBool(), single);
     }
     shell.terminate();
@@ -108,7 +109,8 @@ TEST_F(DocumentOpeningTest, ABatchGivenAsAPlainPathAddsItsSites)
 {
     app::MainInterface shell(store, prompts);
     shell.launch();
-    const QVariantList sites { QVariantMap { { "id", "one-id" }, { "name", "One" }, { "startingUrl", "https://one.example/" } },
+    const QVariantList sites { QVariantMap {
+                                   { "id", "one-id" }, { "name", "One" }, { "startingUrl", "https://one.example/" } },
         QVariantMap { { "id", "two-id" }, { "name", "Two" }, { "startingUrl", "https://two.example/" } } };
     const QString batch = path(QStringLiteral("two sites.lcsbatch"));
     ASSERT_TRUE(PropertyList::writeXmlFile(batch, sites).ok());

@@ -49,7 +49,8 @@ TEST(LargeMemory, RegionsAreAlignedZeroedAndMarkedForHugePagesOnlyWhenAsked)
         std::size_t alignment;
         bool hugePages;
     };
-    for (const Case& c : { Case { 4096, false }, Case { kBytes, false }, Case { kBytes, true }, Case { kBytes * 4, true } }) {
+    for (const Case& c :
+        { Case { 4096, false }, Case { kBytes, false }, Case { kBytes, true }, Case { kBytes * 4, true } }) {
         void* region = mapLargeRegion(kBytes, c.alignment, c.hugePages);
         ASSERT_NE(region, nullptr);
         EXPECT_EQ(reinterpret_cast<std::uintptr_t>(region) % c.alignment, 0u);
