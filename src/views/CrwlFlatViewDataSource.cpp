@@ -6,6 +6,7 @@
 #include "engine/CrwlUrl.h"
 #include "platform/Dispatch.h"
 #include "platform/Log.h"
+#include "platform/TextFile.h"
 #include "platform/UserDefaults.h"
 #include "views/LinkViewOpener.h"
 #include "views/Pasteboard.h"
@@ -13,7 +14,6 @@
 #include "views/detail/RankSort.h"
 
 #include <QHash>
-#include <QSaveFile>
 
 #include <utility>
 
@@ -207,8 +207,8 @@ bool CrwlFlatViewDataSource::shouldBeVisible(const CrwlLinkInstance& occurrence)
 {
     const auto target = occurrence.target();
     detail::LinkTextHits linkTextHits(filterState);
-    return visibleInPass(occurrence, target.get(), target && target->shouldBeMemberOfBadCollection(),
-        filterState.pass(), linkTextHits);
+    return visibleInPass(
+        occurrence, target.get(), target && target->shouldBeMemberOfBadCollection(), filterState.pass(), linkTextHits);
 }
 
 bool CrwlFlatViewDataSource::visibleInPass(const CrwlLinkInstance& occurrence, const CrwlUrl* target, bool bad,
@@ -338,46 +338,64 @@ std::optional<CrwlLabelColour> CrwlFlatViewDataSource::tableViewLabelColorForRow
     return detail::labelForRowObject(view.itemAt(row).get());
 }
 
-QString CrwlFlatViewDataSource::flatCSV(bool badLinks)
+bool CrwlFlatViewDataSource::writeFlatCSV(bool badLinks, const std::function<bool(const QString& rows)>& take)
 {
     const QList<Item>& source = badLinks ? getBadCollection() : collection;
     if (source.isEmpty())
-        return {};
+        return true;
     QList<TableColumn> visible;
     for (const TableColumn& column : tableView ? tableView->tableColumns() : columns().tableColumns()) {
         if (!column.hidden)
             visible.append(column);
     }
     const qint64 option = csvQuoteEscapeOption();
-    QString csv = csvHeaderLine(visible);
+    // Whole rows are handed on in pieces of about this many characters.
+    constexpr qsizetype kPieceCharacters = 1 << 16;
+    QString piece = csvHeaderLine(visible);
     for (const Item& item : source) {
         const auto* occurrence = detail::asOccurrence(item.get());
         if (!occurrence)
             continue;
-        QStringList fields;
-        fields.reserve(visible.size());
-        for (const TableColumn& column : visible)
-            fields.append(QLatin1Char('"') + csvEscapedValue(getColumnValue(column.identifier, *occurrence), option)
-                + QLatin1Char('"'));
-        csv += fields.join(QLatin1Char(',')) + QLatin1Char('\n');
+        for (qsizetype i = 0; i < visible.size(); ++i) {
+            if (i > 0)
+                piece += QLatin1Char(',');
+            piece += QLatin1Char('"') + csvEscapedValue(getColumnValue(visible[i].identifier, *occurrence), option)
+                + QLatin1Char('"');
+        }
+        piece += QLatin1Char('\n');
+        if (piece.size() >= kPieceCharacters) {
+            if (!take(piece))
+                return false;
+            piece.clear();
+        }
     }
+    return take(piece);
+}
+
+QString CrwlFlatViewDataSource::flatCSV(bool badLinks)
+{
+    QString csv;
+    writeFlatCSV(badLinks, [&csv](const QString& rows) {
+        csv += rows;
+        return true;
+    });
     return csv;
 }
 
 bool CrwlFlatViewDataSource::exportLinksAsFlatCSVAndSaveTo(const QString& path, bool badLinks)
 {
-    const QString csv = flatCSV(badLinks);
-    if (csv.isEmpty())
+    if ((badLinks ? getBadCollection() : collection).isEmpty())
         return true;
-    QSaveFile file(path);
-    const QByteArray bytes = csv.toUtf8();
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
-        logLine(0,
-            QStringLiteral("Error writing bad links: %1\nSuggest: %2\nReason: %3")
-                .arg(file.errorString(), QString(), file.errorString()));
-        return false;
-    }
-    return true;
+    QString error;
+    const bool saved = platform::saveStreamAtomically(
+        path,
+        [&](const platform::PieceWriter& write) {
+            return writeFlatCSV(badLinks, [&write](const QString& rows) { return write(rows.toUtf8()); });
+        },
+        &error);
+    if (!saved)
+        logLine(0, QStringLiteral("Error writing bad links: %1\nSuggest: %2\nReason: %3").arg(error, QString(), error));
+    return saved;
 }
 
 std::shared_ptr<CrwlLinkInstance> CrwlFlatViewDataSource::firstOccurrence(const QList<Item>& selected)

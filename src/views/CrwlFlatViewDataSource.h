@@ -8,6 +8,7 @@
 #include "views/detail/IdentifierCells.h"
 #include "views/detail/LinkViewFilter.h"
 
+#include <functional>
 #include <optional>
 
 class CrwlLinkInstance;
@@ -63,11 +64,16 @@ public:
     static QString getColumnValue(const QString& identifier, const CrwlLinkInstance& occurrence);
 
     /// Writes the visible columns of the table, for every occurrence of the collection (or of
-    /// the bad collection), visible or not, to `path` atomically as UTF-8. An empty source writes
-    /// nothing and answers true; a failed write is logged and answers false.
+    /// the bad collection), visible or not, to `path` atomically as UTF-8, a run of rows at a time.
+    /// An empty source writes nothing and answers true; a failed write is logged and answers
+    /// false.
     bool exportLinksAsFlatCSVAndSaveTo(const QString& path, bool badLinks);
     /// The text `exportLinksAsFlatCSVAndSaveTo` writes.
     QString flatCSV(bool badLinks);
+    /// Makes that text a run of whole rows at a time and hands each run to `take`, stopping
+    /// when it answers false; answers whether every run was taken. An empty source hands on
+    /// nothing.
+    bool writeFlatCSV(bool badLinks, const std::function<bool(const QString& rows)>& take);
 
     // Actions on the selected rows, given top to bottom; an empty selection does nothing.
     /// With a selected row, the link inspector on its target.

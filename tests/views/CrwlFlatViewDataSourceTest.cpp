@@ -3,11 +3,13 @@
 
 #include "LinkViewsTestSupport.h"
 #include "engine/ScopedDefaults.h"
+#include "support/FileSizeLimit.h"
 #include "support/Fixtures.h"
 #include "views/RecordingPasteboard.h"
 #include "views/ResultItemModel.h"
 
 #include <QAbstractItemModelTester>
+#include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -187,6 +189,41 @@ TEST_F(FlatFixture, AnEmptySourceWritesNothingAndAFailedWriteAnswersNo)
     EXPECT_TRUE(empty.exportLinksAsFlatCSVAndSaveTo(path, false));
     EXPECT_FALSE(QFile::exists(path));
     EXPECT_FALSE(source.exportLinksAsFlatCSVAndSaveTo(folder.filePath(QStringLiteral("no/such/folder.csv")), false));
+}
+
+TEST_F(FlatFixture, ALargeExportIsWrittenInRunsThatMakeTheWholeTextAndAFullDiskKeepsTheOldFile)
+{
+    QTemporaryDir folder;
+    // Enough rows for many runs, with characters of two, three and four bytes in UTF-8.
+    for (int i = 0; i < 3000; ++i)
+        scan.link(home, quoted, QStringLiteral("Lien é %1 — 𝄞").arg(i));
+    source.setCollection(scan.occurrences);
+    int runs = 0;
+    ASSERT_TRUE(source.writeFlatCSV(false, [&runs](const QString&) { return ++runs < 1000; }));
+    EXPECT_GT(runs, 2);
+    const QByteArray whole = source.flatCSV(false).toUtf8();
+    ASSERT_GT(whole.size(), 3 * (1 << 16));
+    const QString path = folder.filePath(QStringLiteral("links.csv"));
+    ASSERT_TRUE(source.exportLinksAsFlatCSVAndSaveTo(path, false));
+    QFile written(path);
+    ASSERT_TRUE(written.open(QIODevice::ReadOnly));
+    EXPECT_EQ(written.readAll(), whole);
+    written.close();
+
+    // A refused run stops the writing.
+    runs = 0;
+    EXPECT_FALSE(source.writeFlatCSV(false, [&runs](const QString&) { return ++runs < 2; }));
+    EXPECT_EQ(runs, 2);
+    QFile old(path);
+    ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+    old.write("old");
+    old.close();
+    bool saved = true;
+    ASSERT_TRUE(crawlmere::test::withFileSizeLimit(
+        100'000, [&] { saved = source.exportLinksAsFlatCSVAndSaveTo(path, false); }));
+    EXPECT_FALSE(saved);
+    EXPECT_EQ(readFile(path), QStringLiteral("old"));
+    EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files), QStringList { QStringLiteral("links.csv") });
 }
 
 TEST_F(FlatFixture, ModelPassesTheTesterAcrossFilterSortAndClear)
