@@ -11,7 +11,9 @@
 #   BENCH_SIZES="10000" bash bench/crawl_bench.sh
 #   BENCH_SIZES="200" BENCH_SET="runJS=YES" bash bench/crawl_bench.sh   # pages rendered
 #   BENCH_SIZES="10000" BENCH_WINDOW=1 bash bench/crawl_bench.sh  # the main window under xvfb-run:
-#       how late a 50 ms timer runs during the scan (window_scan_bench; -DCRAWLMERE_BENCH=ON)
+#       how late a 50 ms timer runs during the scan (window_scan_bench; -DCRAWLMERE_BENCH=ON);
+#       BENCH_WINDOW_TAB picks the result view shown (1 by link, the default; 2 by page;
+#       3 by status; 4 flat view)
 #
 # CRAWLMERE names the program (default build/release/crawlmere, as scripts/run builds it);
 # BENCH_DIR the work folder (default build/crawl-bench); BENCH_PORT the port (default 18089);
@@ -76,7 +78,8 @@ scan_in_window() {
     local window_bench="${WINDOW_BENCH:-$(dirname "$crawlmere")/bench/window_scan_bench}"
     home="$(mktemp -d)"
     CRAWLMERE_HOME="$home" QT_QPA_PLATFORM=xcb xvfb-run -a -s "-screen 0 1280x800x24" \
-        "$window_bench" "http://127.0.0.1:$port/" "$threads" 2>"$run/window.err" || status=$?
+        "$window_bench" "http://127.0.0.1:$port/" "$threads" 0 "${BENCH_WINDOW_TAB:-1}" 2>"$run/window.err" \
+        || status=$?
     rm -rf "$home"
     return "$status"
 }

@@ -1,10 +1,12 @@
-// Responsiveness of the main window during a scan: the window scans a site on a display, with the
-// by-link view shown and refreshed live, while a 50 ms timer measures how late the event loop
-// runs it. Run by `BENCH_WINDOW=1 bash bench/crawl_bench.sh` (under xvfb-run there).
+// Responsiveness of the main window during a scan: the window scans a site on a display, with a
+// result view (by link unless told otherwise) shown and refreshed live, while a 50 ms timer
+// measures how late the event loop runs it. Run by `BENCH_WINDOW=1 bash bench/crawl_bench.sh`
+// (under xvfb-run there).
 //
-//   window_scan_bench URL [THREADS [HOLD_MS]]
+//   window_scan_bench URL [THREADS [HOLD_MS [TAB]]]
 //
-// HOLD_MS keeps the window open that long after the scan (to look at it).
+// HOLD_MS keeps the window open that long after the scan (to look at it); TAB is the identifier
+// of the result tab shown (1 by link, 2 by page, 3 by status, 4 flat view).
 // Prints the pages, the scan's time and the timer's lateness; exits 1 when a tick was more than
 // 100 ms late, 2 on a usage or start error.
 #include "app/MainInterface.h"
@@ -30,11 +32,12 @@ int main(int argc, char** argv)
     QApplication application(argc, argv);
     const QStringList arguments = QApplication::arguments();
     if (arguments.size() < 2) {
-        std::fprintf(stderr, "usage: window_scan_bench URL [THREADS [HOLD_MS]]\n");
+        std::fprintf(stderr, "usage: window_scan_bench URL [THREADS [HOLD_MS [TAB]]]\n");
         return 2;
     }
     const int threads = arguments.size() > 2 ? arguments.at(2).toInt() : 12;
     const int holdMs = arguments.size() > 3 ? arguments.at(3).toInt() : 0;
+    const QString tab = arguments.size() > 4 ? arguments.at(4) : QStringLiteral("1");
 
     // The site, with the bench's threads and no delay, opened as a settings file is.
     QTemporaryDir folder;
@@ -54,7 +57,7 @@ int main(int argc, char** argv)
         return 2;
     }
     crawlmere::app::MainWindow& window = shell.window();
-    window.mainTabView()->selectTabViewItemWithIdentifier(QStringLiteral("1"));
+    window.mainTabView()->selectTabViewItemWithIdentifier(tab);
 
     constexpr qint64 kIntervalMs = 50;
     QElapsedTimer scanClock;
