@@ -6,6 +6,7 @@
 #include "engine/CrwlUrl.h"
 #include "platform/Dispatch.h"
 #include "platform/Log.h"
+#include "platform/ParallelParts.h"
 #include "views/LinkViewOpener.h"
 #include "views/ResultTreeView.h"
 #include "views/detail/RankSort.h"
@@ -229,41 +230,68 @@ bool CrwlByPageDataSource::pageHasAtLeastOneVisibleItem(const CrwlUrl& page) con
 
 void CrwlByPageDataSource::gatherVisibleLinks(const detail::LinkViewFilter::Pass& pass)
 {
-    if (!visibleLinks || visibleLinks.use_count() > 1) {
-        auto fresh = std::make_shared<LinkArray>();
-        fresh->reserve(visibleLinks ? visibleLinks->size() : 0);
-        visibleLinks = std::move(fresh);
-    } else {
-        visibleLinks->clear();
-    }
-    LinkArray& links = *visibleLinks;
-    for (const auto& page : *internalPageArray) {
-        if (!page)
-            continue;
-        const size_t first = links.size();
-        // Listed once a visible link has a target in the bad collection (any link without
-        // bad-links-only); each target is locked once and its flags read once.
-        bool listed = false;
-        for (const auto& link : page->getOutboundInstances()) {
-            if (!link)
+    const CrwlUrlList& pages = *internalPageArray;
+    // The pages are read in parts on several threads, each part gathering its pages' rows and
+    // links by itself; the parts are then joined in the pages' order.
+    struct Found {
+        std::vector<Item> links;
+        std::vector<PageRow> rows;
+    };
+    const int parts = platform::partsFor(qsizetype(pages.size()), kPagesPerPart);
+    std::vector<Found> found(static_cast<size_t>(parts));
+    platform::runInParts(qsizetype(pages.size()), parts, [&](int part, qsizetype begin, qsizetype end) {
+        std::vector<Item>& links = found[size_t(part)].links;
+        std::vector<PageRow>& rows = found[size_t(part)].rows;
+        for (qsizetype p = begin; p < end; ++p) {
+            const auto& page = pages[size_t(p)];
+            if (!page)
                 continue;
-            if (pass.showsEverything) {
+            const size_t first = links.size();
+            // Listed once a visible link has a target in the bad collection (any link without
+            // bad-links-only); each target is locked once and its flags read once.
+            bool listed = false;
+            for (const auto& link : page->getOutboundInstances()) {
+                if (!link)
+                    continue;
+                if (pass.showsEverything) {
+                    links.push_back(link);
+                    listed = true;
+                    continue;
+                }
+                const auto target = link->target();
+                if (!target || !target->getVisible())
+                    continue;
+                if (pass.badLinksOnly && !target->shouldBeMemberOfBadCollection())
+                    continue;
                 links.push_back(link);
-                listed = true;
-                continue;
+                listed = listed || !pass.badLinksOnly || target->isInBadCollection();
             }
-            const auto target = link->target();
-            if (!target || !target->getVisible())
-                continue;
-            if (pass.badLinksOnly && !target->shouldBeMemberOfBadCollection())
-                continue;
-            links.push_back(link);
-            listed = listed || !pass.badLinksOnly || target->isInBadCollection();
+            if (listed)
+                rows.push_back({ page, qsizetype(first), qsizetype(links.size() - first) });
+            else
+                links.resize(first);
         }
-        if (listed)
-            pagesNeedingAttention.push_back({ page, qsizetype(first), qsizetype(links.size() - first) });
-        else
-            links.resize(first);
+    });
+
+    std::vector<qsizetype> linksFrom(found.size() + 1, 0);
+    for (size_t part = 0; part < found.size(); ++part)
+        linksFrom[part + 1] = linksFrom[part] + qsizetype(found[part].links.size());
+    // A view may still read the old array in place: a new one is made while another holder remains.
+    if (!visibleLinks || visibleLinks.use_count() > 1)
+        visibleLinks = std::make_shared<LinkArray>();
+    LinkArray& links = *visibleLinks;
+    links.clear();
+    links.resize(size_t(linksFrom.back()));
+    Item* const joined = links.data();
+    platform::runInParts(qsizetype(found.size()), int(found.size()), [&](int part, qsizetype, qsizetype) {
+        std::vector<Item>& mine = found[size_t(part)].links;
+        std::move(mine.begin(), mine.end(), joined + linksFrom[size_t(part)]);
+    });
+    for (size_t part = 0; part < found.size(); ++part) {
+        for (PageRow& row : found[part].rows) {
+            row.first += linksFrom[part];
+            pagesNeedingAttention.push_back(std::move(row));
+        }
     }
 }
 

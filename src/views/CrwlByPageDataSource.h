@@ -70,6 +70,9 @@ public:
     /// Visible when nothing filters; hidden with bad-links-only on and a target that is not a bad
     /// link; else the target's visible flag. (The link text plays no part here.)
     bool shouldBeVisible(const CrwlLinkInstance& link) const;
+    /// Pages a rebuild gives each thread at least: fewer pages are read on the calling thread
+    /// alone.
+    static constexpr qsizetype kPagesPerPart = 2'048;
     qsizetype countVisibleItemsforThisPage(const CrwlUrl& page) const;
     /// NO without links; else whether a link's target has its visible flag set (and, with
     /// bad-links-only on, is in the bad collection).

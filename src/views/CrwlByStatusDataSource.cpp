@@ -7,6 +7,7 @@
 #include "engine/PunycodeAdditions.h"
 #include "platform/Dispatch.h"
 #include "platform/Log.h"
+#include "platform/ParallelParts.h"
 #include "platform/UserDefaults.h"
 #include "views/LinkViewOpener.h"
 #include "views/Pasteboard.h"
@@ -185,47 +186,84 @@ void CrwlByStatusDataSource::buildFullByStatusDictionary()
     QHash<QString, std::shared_ptr<StatusGroup>> previous;
     for (const auto& group : fullStatusArray)
         previous.insert(group->getStatusText(), group);
-    QHash<QString, StatusGroup*> groupOfText;
-    QHash<const CrwlUrl*, StatusGroup*> groupOfTarget;
-    groupOfTarget.reserve(targetsLastGrouped);
-    QList<std::shared_ptr<StatusGroup>> rows;
+
+    // The occurrences are grouped in parts on several threads, each part by itself and in the
+    // collection's order; the parts are then joined in order, so that the groups stand in the
+    // order their texts were first met and each group's occurrences in the collection's.
+    struct PartGroups {
+        QHash<const CrwlUrl*, qsizetype> groupOfTarget; // -1: a target without a status text
+        QHash<QString, qsizetype> groupOfText;
+        QStringList texts;
+        std::vector<QList<Item>> occurrences;
+    };
+    const qsizetype count = instanceCollection.size();
+    const Item* const items = instanceCollection.constData();
+    const int parts = platform::partsFor(count, kRowsPerPart);
+    std::vector<PartGroups> found(static_cast<size_t>(parts));
     const detail::LinkViewFilter::Pass pass = filterState.pass();
-    detail::LinkTextHits linkTextHits(filterState);
-    for (const Item& item : std::as_const(instanceCollection)) {
-        const auto* occurrence = detail::asOccurrence(item.get());
-        if (!occurrence)
-            continue;
-        // An occurrence without a target has no status to stand under.
-        const auto target = occurrence->target();
-        if (!target || !visibleInPass(*occurrence, target.get(), pass, linkTextHits))
-            continue;
-        StatusGroup*& group = groupOfTarget[target.get()];
-        if (!group) {
-            const QString text = target->getStatusDescription();
-            if (text.isEmpty()) {
-                groupOfTarget.remove(target.get());
+    platform::runInParts(count, parts, [&](int part, qsizetype begin, qsizetype end) {
+        PartGroups& mine = found[size_t(part)];
+        mine.groupOfTarget.reserve(targetsLastGrouped / parts + 1);
+        detail::LinkTextHits linkTextHits(filterState);
+        for (qsizetype i = begin; i < end; ++i) {
+            const auto* occurrence = detail::asOccurrence(items[i].get());
+            if (!occurrence)
                 continue;
+            // An occurrence without a target has no status to stand under.
+            const auto target = occurrence->target();
+            if (!target || !visibleInPass(*occurrence, target.get(), pass, linkTextHits))
+                continue;
+            auto known = mine.groupOfTarget.constFind(target.get());
+            if (known == mine.groupOfTarget.cend()) {
+                qsizetype group = -1;
+                if (const QString text = target->getStatusDescription(); !text.isEmpty()) {
+                    const auto byText = mine.groupOfText.constFind(text);
+                    if (byText != mine.groupOfText.cend()) {
+                        group = byText.value();
+                    } else {
+                        group = mine.texts.size();
+                        mine.texts.append(text);
+                        mine.occurrences.emplace_back();
+                        mine.groupOfText.insert(text, group);
+                    }
+                }
+                known = mine.groupOfTarget.insert(target.get(), group);
             }
-            StatusGroup*& byText = groupOfText[text];
-            if (!byText) {
+            if (known.value() >= 0)
+                mine.occurrences[size_t(known.value())].append(items[i]);
+        }
+    });
+
+    QHash<QString, StatusGroup*> groupOfText;
+    QList<std::shared_ptr<StatusGroup>> rows;
+    qsizetype targets = 0;
+    for (PartGroups& part : found) {
+        targets = std::max(targets, qsizetype(part.groupOfTarget.size()));
+        for (qsizetype t = 0; t < part.texts.size(); ++t) {
+            const QString& text = part.texts[t];
+            StatusGroup*& group = groupOfText[text];
+            if (!group) {
                 std::shared_ptr<StatusGroup> made = previous.value(text);
                 if (made)
                     made->occurrences.clear();
                 else
                     made = std::make_shared<StatusGroup>(text);
                 rows.append(made);
-                byText = made.get();
+                group = made.get();
             }
-            group = byText;
+            QList<Item>& occurrences = part.occurrences[size_t(t)];
+            if (group->occurrences.isEmpty())
+                group->occurrences = std::move(occurrences);
+            else
+                group->occurrences.append(std::move(occurrences));
         }
-        group->occurrences.append(item);
     }
     for (auto it = previous.cbegin(); it != previous.cend(); ++it) {
         if (!groupOfText.contains(it.key()))
             it.value()->occurrences.clear();
     }
     fullStatusArray = std::move(rows);
-    targetsLastGrouped = groupOfTarget.size();
+    targetsLastGrouped = targets * parts;
     if (platform::verbosity() >= 2)
         logLine(2, QStringLiteral("by status: %1 status rows").arg(fullStatusArray.size()));
 }

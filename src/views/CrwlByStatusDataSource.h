@@ -64,6 +64,9 @@ public:
     /// link; else shown when the link text holds the search text (with case); else the target's
     /// visible flag.
     bool shouldBeVisible(const CrwlLinkInstance& occurrence) const;
+    /// Occurrences a regrouping gives each thread at least: fewer are grouped on the calling
+    /// thread alone.
+    static constexpr qsizetype kRowsPerPart = 32'768;
     /// The groups in display order.
     const QList<std::shared_ptr<StatusGroup>>& getStatusRows() const { return fullStatusArray; }
     /// The group of a status text; null when none.

@@ -6,6 +6,7 @@
 #include "engine/CrwlUrl.h"
 #include "platform/Dispatch.h"
 #include "platform/Log.h"
+#include "platform/ParallelParts.h"
 #include "platform/TextFile.h"
 #include "platform/UserDefaults.h"
 #include "views/LinkViewOpener.h"
@@ -238,33 +239,61 @@ void CrwlFlatViewDataSource::filter()
 {
     const bool gatherBad = !badCollection;
     const detail::LinkViewFilter::Pass pass = filterState.pass();
-    detail::LinkTextHits linkTextHits(filterState);
-    QList<Item> bad;
-    if (gatherBad)
-        bad.reserve(collection.size() / 8);
-    // The rows are built in the same pass, as `getSortedAndFilteredArray` would build them.
-    QList<Item> visible;
-    visible.reserve(collection.size());
-    for (const Item& item : std::as_const(collection)) {
-        auto* occurrence = detail::asOccurrence(item.get());
-        if (!occurrence) {
-            if (item && item->getVisible())
-                visible.append(item);
-            continue;
+    const qsizetype count = collection.size();
+    const Item* items = collection.constData();
+    // Each row's verdict is made in parts on several threads (a part writes the visibility of its
+    // own occurrences only); then the rows are built in the same parts, each part filling its
+    // own stretch of the lists, in the collection's order. The rows are built here as
+    // `getSortedAndFilteredArray` would build them.
+    enum Verdict : quint8 { kShown = 1, kBad = 2 };
+    std::vector<quint8> verdicts(static_cast<size_t>(count));
+    const int parts = platform::partsFor(count, kRowsPerPart);
+    std::vector<qsizetype> shownFrom(size_t(parts) + 1), badFrom(size_t(parts) + 1);
+    platform::runInParts(count, parts, [&](int part, qsizetype begin, qsizetype end) {
+        detail::LinkTextHits linkTextHits(filterState);
+        qsizetype shown = 0;
+        qsizetype bad = 0;
+        for (qsizetype i = begin; i < end; ++i) {
+            const Item& item = items[i];
+            quint8 verdict = 0;
+            if (auto* occurrence = detail::asOccurrence(item.get())) {
+                const auto target = occurrence->target();
+                const bool isBad
+                    = (pass.badLinksOnly || gatherBad) && target && target->shouldBeMemberOfBadCollection();
+                const bool visible = visibleInPass(*occurrence, target.get(), isBad, pass, linkTextHits);
+                occurrence->setVisible(visible);
+                verdict = (visible ? kShown : 0) | (gatherBad && isBad ? kBad : 0);
+            } else if (item && item->getVisible()) {
+                verdict = kShown;
+            }
+            verdicts[size_t(i)] = verdict;
+            shown += verdict & kShown;
+            bad += (verdict & kBad) >> 1;
         }
-        const auto target = occurrence->target();
-        const bool isBad = (pass.badLinksOnly || gatherBad) && target && target->shouldBeMemberOfBadCollection();
-        const bool shown = visibleInPass(*occurrence, target.get(), isBad, pass, linkTextHits);
-        occurrence->setVisible(shown);
-        if (shown)
-            visible.append(item);
-        if (gatherBad && isBad)
-            bad.append(item);
+        shownFrom[size_t(part) + 1] = shown;
+        badFrom[size_t(part) + 1] = bad;
+    });
+    for (size_t part = 1; part <= size_t(parts); ++part) {
+        shownFrom[part] += shownFrom[part - 1];
+        badFrom[part] += badFrom[part - 1];
     }
+    QList<Item> visible(shownFrom.back());
+    QList<Item> bad(badFrom.back());
+    Item* const visibleRows = visible.data();
+    Item* const badRows = bad.data();
+    platform::runInParts(count, parts, [&](int part, qsizetype begin, qsizetype end) {
+        Item* nextVisible = visibleRows + shownFrom[size_t(part)];
+        Item* nextBad = badRows + badFrom[size_t(part)];
+        for (qsizetype i = begin; i < end; ++i) {
+            const quint8 verdict = verdicts[size_t(i)];
+            if (verdict & kShown)
+                *nextVisible++ = items[i];
+            if (verdict & kBad)
+                *nextBad++ = items[i];
+        }
+    });
     if (gatherBad)
         badCollection = std::move(bad);
-    if (visible.size() < visible.capacity() / 2)
-        visible.squeeze();
     sortedAndFilteredArray = std::move(visible);
 }
 

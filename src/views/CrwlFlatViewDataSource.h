@@ -56,6 +56,9 @@ public:
     /// Hidden with bad-links-only on and a target that is not a bad link; else shown when the
     /// link text holds the search text (with case); else the target's visible flag.
     bool shouldBeVisible(const CrwlLinkInstance& occurrence) const;
+    /// Rows a filter pass gives each thread at least: a shorter collection is filtered on the
+    /// calling thread alone.
+    static constexpr qsizetype kRowsPerPart = 32'768;
     /// The occurrences of bad targets, gathered once per scan (kept when statuses change later).
     const QList<Item>& getBadCollection();
 
