@@ -29,13 +29,12 @@ LinkExportPreviewer::LinkExportPreviewer(
 {
     m_exportColumns->setTableView(this);
     auto& center = platform::NotificationCenter::defaultCenter();
-    const auto reloaded = [this](const platform::Notification& notification) {
-        viewDidReload(notification.object.get());
-    };
+    const auto reloaded
+        = [this](const platform::Notification& notification) { viewDidReload(notification.object.get()); };
     center.addObserver(this, kOutlineReloaded, reloaded);
     center.addObserver(this, kTableReloaded, reloaded);
     // exportDidFinish: nothing to do; the sheet has closed by then.
-    center.addObserver(this, kExportDidFinish, [](const platform::Notification&) { });
+    center.addObserver(this, kExportDidFinish, [](const platform::Notification&) {});
     updateRowInfo();
 }
 
@@ -247,9 +246,12 @@ void LinkExportPreviewer::viewDidReload(const void* sender)
         if (sender && sender == m_views.notificationObject(tag))
             m_outlineRows.erase(tag);
     }
-    // aTableViewDidFinishReloading: sheet open or not.
+    // aTableViewDidFinishReloading: sheet open or not. A closed sheet counts the rows when it
+    // shows again: counting the flat view's rows builds them, a whole pass over a large scan
+    // for every reload of any link view.
     reloadData();
-    updateRowInfo();
+    if (m_sheetOpen)
+        updateRowInfo();
 }
 
 } // namespace crawlmere::views

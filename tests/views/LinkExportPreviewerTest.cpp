@@ -18,12 +18,17 @@ namespace {
 /// A table of `rows` rows whose cells read "r<row> <column>".
 class CountedSource : public qfDataSource {
 public:
-    qsizetype numberOfRowsInTableView(TableView&) override { return rows; }
+    qsizetype numberOfRowsInTableView(TableView&) override
+    {
+        ++counts;
+        return rows;
+    }
     QVariant tableViewObjectValue(TableView&, const TableColumn& column, qsizetype row) override
     {
         return QStringLiteral("r%1 %2").arg(row).arg(column.identifier);
     }
     qsizetype rows = 0;
+    int counts = 0;
 };
 
 /// The main window as plain values: tabs, the bad-links button, two tables, two outlines of
@@ -159,8 +164,8 @@ TEST_F(LinkExportPreviewerTest, MoreThan64000RowsAskFirstUnlessOnlyBadLinksAreEx
         bool asks;
     };
     ShellAlert alert;
-    for (const Case& test : { Case { 64000, false, false }, Case { 64001, false, true },
-             Case { 1000000, true, false }, Case { 0, false, false } }) {
+    for (const Case& test : { Case { 64000, false, false }, Case { 64001, false, true }, Case { 1000000, true, false },
+             Case { 0, false, false } }) {
         window.flatRows.rows = test.rows;
         window.badLinks = test.badLinks;
         window.exports.clear();
@@ -205,8 +210,8 @@ TEST_F(LinkExportPreviewerTest, TheRowCountAndThePreviewShowAtMostThreeRows)
         qsizetype preview;
     };
     open();
-    for (const Case& test : { Case { 0, "0 rows", 0 }, Case { 1, "1 row", 1 }, Case { 2, "2 rows", 2 },
-             Case { 5, "5 rows", 3 } }) {
+    for (const Case& test :
+        { Case { 0, "0 rows", 0 }, Case { 1, "1 row", 1 }, Case { 2, "2 rows", 2 }, Case { 5, "5 rows", 3 } }) {
         window.flatRows.rows = test.rows;
         previewer.windowDidBecomeKey();
         EXPECT_EQ(previewer.rowInfo(), QLatin1String(test.info));
@@ -254,16 +259,34 @@ TEST_F(LinkExportPreviewerTest, OutlinesEnableExpandDisableThePopUpAndMarkChildR
     auto& center = crawlmere::platform::NotificationCenter::defaultCenter();
     for (int refresh = 0; refresh < 5; ++refresh)
         center.post(QStringLiteral("qfTableViewDidReloadData"),
-            std::shared_ptr<void>(static_cast<void*>(&window.byLink), [](void*) { }));
+            std::shared_ptr<void>(static_cast<void*>(&window.byLink), [](void*) {}));
     EXPECT_EQ(window.outlineWalks, walks);
     center.post(QStringLiteral("qfOutlineViewDidReloadData"),
-        std::shared_ptr<void>(static_cast<void*>(&window.byPage), [](void*) { }));
+        std::shared_ptr<void>(static_cast<void*>(&window.byPage), [](void*) {}));
     EXPECT_EQ(window.outlineWalks, walks + 1);
 
     previewer.handleControl(Control::TableSelector, 4);
     EXPECT_FALSE(previewer.expandRowsEnabled());
     EXPECT_TRUE(previewer.columnPopUpEnabled());
     EXPECT_EQ(window.tab, QStringLiteral("4"));
+}
+
+TEST_F(LinkExportPreviewerTest, AClosedSheetCountsNoRowsAtReloadsAndCountsThemAsItShows)
+{
+    // Counting a large flat view builds its rows: a scan's reloads must not pay for it.
+    auto& center = crawlmere::platform::NotificationCenter::defaultCenter();
+    window.flatRows.rows = 12;
+    const int before = window.flatRows.counts;
+    for (const char* notice : { "qfTableViewDidReloadData", "qfOutlineViewDidReloadData" })
+        center.post(
+            QString::fromLatin1(notice), std::shared_ptr<void>(static_cast<void*>(&window.byStatus), [](void*) {}));
+    EXPECT_EQ(window.flatRows.counts, before);
+    open();
+    EXPECT_EQ(previewer.rowInfo(), QStringLiteral("12 rows"));
+    window.flatRows.rows = 13;
+    center.post(QStringLiteral("qfTableViewDidReloadData"),
+        std::shared_ptr<void>(static_cast<void*>(&window.byLink), [](void*) {}));
+    EXPECT_EQ(previewer.rowInfo(), QStringLiteral("13 rows"));
 }
 
 TEST_F(LinkExportPreviewerTest, AColumnHiddenInTheSheetIsHiddenInTheMainView)
@@ -273,8 +296,8 @@ TEST_F(LinkExportPreviewerTest, AColumnHiddenInTheSheetIsHiddenInTheMainView)
     ExportColumnManager& columns = *previewer.exportColumnManager();
     columns.sendAction(QStringLiteral("Status"));
     EXPECT_TRUE(previewer.tableColumns()[1].hidden);
-    crawlmere::platform::Dispatch::runUntil([&] { return window.flat.tableColumns()[1].hidden; },
-        std::chrono::milliseconds(2000));
+    crawlmere::platform::Dispatch::runUntil(
+        [&] { return window.flat.tableColumns()[1].hidden; }, std::chrono::milliseconds(2000));
     EXPECT_TRUE(window.flat.tableColumns()[1].hidden);
     EXPECT_FALSE(window.byLink.tableColumns()[1].hidden);
 }
