@@ -1,13 +1,13 @@
 // The main window's scan control, result tabs and general exports wired to its widgets.
 #include "app/ResultsController.h"
 
+#include "app/LinkExportSheetOpener.h"
 #include "app/MainTabView.h"
 #include "app/MainToolBar.h"
-#include "app/LinkExportSheetOpener.h"
 #include "app/MainWindow.h"
+#include "app/ResultViewExporter.h"
 #include "app/SEOResults.h"
 #include "app/SitemapReportActions.h"
-#include "app/ResultViewExporter.h"
 #include "app/StatusLineField.h"
 #include "archive/ArchiveExportController.h"
 #include "engine/CrwlLinkInstance.h"
@@ -302,14 +302,15 @@ void ResultsController::joinLinkViews()
     }
 
     const auto hasOccurrences = [this] { return !m_hub->instanceCollection().empty(); };
-    m_tabs->setLinkView(2,
-        ResultTabs::linkViewOf(
-            *m_byPage,
-            [this] {
-                m_byPage->clear();
-                m_byPage->setInternalPageArray(m_hub->internalPagesCollection());
-            },
-            [this] { return !m_hub->internalPagesCollection().empty(); }));
+    ResultTabs::LinkView byPage = ResultTabs::linkViewOf(
+        *m_byPage,
+        [this] {
+            m_byPage->clear();
+            m_byPage->setInternalPageArray(m_hub->internalPagesCollection());
+        },
+        [this] { return !m_hub->internalPagesCollection().empty(); });
+    byPage.filterReloads = true;
+    m_tabs->setLinkView(2, std::move(byPage));
     m_tabs->setLinkView(3,
         ResultTabs::linkViewOf(
             *m_byStatus,
@@ -466,14 +467,17 @@ void ResultsController::connectControls()
     QAction* badLinks = item("badLinksMenuItem");
     badLinks->setEnabled(true);
     connect(badLinks, &QAction::triggered, this, [this] { m_scanControl->showHideGoodLinksMenuItem(); });
-    for (const char* name : { "exportAsHTMLMenuItem", "exportAsCSVMenuItem", "exportXMLMenuItem", "exportImageXMLMenuItem" })
+    for (const char* name :
+        { "exportAsHTMLMenuItem", "exportAsCSVMenuItem", "exportXMLMenuItem", "exportImageXMLMenuItem" })
         item(name)->setEnabled(true);
     connect(item("exportXMLMenuItem"), &QAction::triggered, this, [this] { exportXMLMenuItem(); });
-    for (const char* name : { "showInsecureListMenuItem", "exportInsecureAsCSVMenuItem", "exportInsecureAsHTMLMenuItem" })
+    for (const char* name :
+        { "showInsecureListMenuItem", "exportInsecureAsCSVMenuItem", "exportInsecureAsHTMLMenuItem" })
         item(name)->setEnabled(true);
     connect(item("showInsecureListMenuItem"), &QAction::triggered, this, [this] { showInsecureList(); });
     connect(item("exportInsecureAsCSVMenuItem"), &QAction::triggered, this, [this] { exportInsecureAsCSVMenuItem(); });
-    connect(item("exportInsecureAsHTMLMenuItem"), &QAction::triggered, this, [this] { exportInsecureAsHTMLMenuItem(); });
+    connect(
+        item("exportInsecureAsHTMLMenuItem"), &QAction::triggered, this, [this] { exportInsecureAsHTMLMenuItem(); });
     connect(item("exportAsHTMLMenuItem"), &QAction::triggered, this, [this] { exportAsHTMLMenuItem(); });
     connect(item("exportAsCSVMenuItem"), &QAction::triggered, this, [this] { exportAsCSVMenuItem(); });
     connect(item("exportImageXMLMenuItem"), &QAction::triggered, this, [this] { exportImageXML(); });

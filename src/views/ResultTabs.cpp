@@ -111,7 +111,8 @@ void ResultTabs::filterAppropriateTableView(const QString& identifier)
             return;
         view->filter();
         view->setNeedsFiltering(false);
-        view->reloadData();
+        if (!view->filterReloads)
+            view->reloadData();
     };
     refilter(linkView(1));
     const int tab = identifier.toInt();

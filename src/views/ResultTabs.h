@@ -34,6 +34,9 @@ public:
         std::function<void(bool)> setNeedsFiltering;
         /// The view's filter pass (its rows from the current filters; no reload).
         std::function<void()> filter;
+        /// The filter pass reloads the view itself (by page, whose reload rebuilds its rows):
+        /// no second reload after it.
+        bool filterReloads = false;
         std::function<void()> reloadData;
         /// Empties the view and gives it the hub's collection again.
         std::function<void()> forcePopulate;

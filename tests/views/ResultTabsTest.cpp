@@ -151,6 +151,21 @@ TEST_F(ResultTabsTest, ABadLinksToggleRefiltersByLinkAndTheShownViewAtOnceAndThe
     EXPECT_EQ(log, (QStringList { "1:filter", "1:reload" }));
 }
 
+TEST_F(ResultTabsTest, AViewWhoseFilterReloadsIsNotReloadedTwice)
+{
+    RecordingSource& byPage = source(2);
+    ResultTabs::LinkView view = ResultTabs::linkViewOf(
+        byPage, [&byPage] { byPage.populate(); }, [this] { return hubHasRows; });
+    view.filterReloads = true;
+    tabs->setLinkView(2, std::move(view));
+    finishedOrPaused = true;
+    tabs->forcePopulateAllDataSources();
+    select(QStringLiteral("2"));
+    log.clear();
+    tabs->setAllTabsToNeedFilteringAndFilterAppropriateDataSource();
+    EXPECT_EQ(log, (QStringList { "1:filter", "1:reload", "2:filter" }));
+}
+
 TEST_F(ResultTabsTest, APauseOrFinishRefillsEveryLinkViewInOrderThenFiltersTheFront)
 {
     selected = QStringLiteral("3");
