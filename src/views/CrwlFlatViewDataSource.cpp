@@ -367,7 +367,7 @@ std::optional<CrwlLabelColour> CrwlFlatViewDataSource::tableViewLabelColorForRow
     return detail::labelForRowObject(view.itemAt(row).get());
 }
 
-bool CrwlFlatViewDataSource::writeFlatCSV(bool badLinks, const std::function<bool(const QString& rows)>& take)
+bool CrwlFlatViewDataSource::writeFlatCSV(bool badLinks, const TableExportWriter::SliceSink& take)
 {
     const QList<Item>& source = badLinks ? getBadCollection() : collection;
     if (source.isEmpty())
@@ -404,7 +404,7 @@ bool CrwlFlatViewDataSource::writeFlatCSV(bool badLinks, const std::function<boo
 QString CrwlFlatViewDataSource::flatCSV(bool badLinks)
 {
     QString csv;
-    writeFlatCSV(badLinks, [&csv](const QString& rows) {
+    writeFlatCSV(badLinks, [&csv](QStringView rows) {
         csv += rows;
         return true;
     });
@@ -419,7 +419,7 @@ bool CrwlFlatViewDataSource::exportLinksAsFlatCSVAndSaveTo(const QString& path, 
     const bool saved = platform::saveStreamAtomically(
         path,
         [&](const platform::PieceWriter& write) {
-            return writeFlatCSV(badLinks, [&write](const QString& rows) { return write(rows.toUtf8()); });
+            return writeFlatCSV(badLinks, [&write](QStringView rows) { return write(rows.toUtf8()); });
         },
         &error);
     if (!saved)

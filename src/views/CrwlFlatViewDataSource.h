@@ -4,6 +4,7 @@
 
 #include "engine/qfDataSource.h"
 #include "views/ResultViewDelegate.h"
+#include "views/TableExportWriter.h"
 #include "views/ViewColumn.h"
 #include "views/detail/IdentifierCells.h"
 #include "views/detail/LinkViewFilter.h"
@@ -76,7 +77,7 @@ public:
     /// Makes that text a run of whole rows at a time and hands each run to `take`, stopping
     /// when it answers false; answers whether every run was taken. An empty source hands on
     /// nothing.
-    bool writeFlatCSV(bool badLinks, const std::function<bool(const QString& rows)>& take);
+    bool writeFlatCSV(bool badLinks, const TableExportWriter::SliceSink& take);
 
     // Actions on the selected rows, given top to bottom; an empty selection does nothing.
     /// With a selected row, the link inspector on its target.

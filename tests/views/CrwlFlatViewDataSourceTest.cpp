@@ -199,7 +199,7 @@ TEST_F(FlatFixture, ALargeExportIsWrittenInRunsThatMakeTheWholeTextAndAFullDiskK
         scan.link(home, quoted, QStringLiteral("Lien é %1 — 𝄞").arg(i));
     source.setCollection(scan.occurrences);
     int runs = 0;
-    ASSERT_TRUE(source.writeFlatCSV(false, [&runs](const QString&) { return ++runs < 1000; }));
+    ASSERT_TRUE(source.writeFlatCSV(false, [&runs](QStringView) { return ++runs < 1000; }));
     EXPECT_GT(runs, 2);
     const QByteArray whole = source.flatCSV(false).toUtf8();
     ASSERT_GT(whole.size(), 3 * (1 << 16));
@@ -212,7 +212,7 @@ TEST_F(FlatFixture, ALargeExportIsWrittenInRunsThatMakeTheWholeTextAndAFullDiskK
 
     // A refused run stops the writing.
     runs = 0;
-    EXPECT_FALSE(source.writeFlatCSV(false, [&runs](const QString&) { return ++runs < 2; }));
+    EXPECT_FALSE(source.writeFlatCSV(false, [&runs](QStringView) { return ++runs < 2; }));
     EXPECT_EQ(runs, 2);
     QFile old(path);
     ASSERT_TRUE(old.open(QIODevice::WriteOnly));
