@@ -24,19 +24,17 @@ namespace {
 /// Time for the first frame of a finished load to reach the view before it is grabbed.
 constexpr int kSettleMilliseconds = 300;
 
-/// The profile of every thumbnail page, made once and kept until the application goes: an
-/// off-the-record profile that takes no cookies and keeps no cache.
-QWebEngineProfile* thumbnailProfile()
+/// A fresh off-the-record profile for one thumbnail page, taking no cookies and keeping no
+/// cache. It belongs to the application, so a profile that is still there when the program quits
+/// goes with the application object, after its page.
+QWebEngineProfile* makeThumbnailProfile()
 {
-    static QPointer<QWebEngineProfile> shared;
-    if (shared)
-        return shared;
-    shared = new QWebEngineProfile(QCoreApplication::instance());
-    shared->setHttpCacheType(QWebEngineProfile::NoCache);
-    shared->setPersistentCookiesPolicy(QWebEngineProfile::NoPersistentCookies);
-    shared->cookieStore()->setCookieFilter([](const QWebEngineCookieStore::FilterRequest&) { return false; });
-    shared->settings()->setAttribute(QWebEngineSettings::AutoLoadImages, true);
-    return shared;
+    auto* profile = new QWebEngineProfile(QCoreApplication::instance());
+    profile->setHttpCacheType(QWebEngineProfile::NoCache);
+    profile->setPersistentCookiesPolicy(QWebEngineProfile::NoPersistentCookies);
+    profile->cookieStore()->setCookieFilter([](const QWebEngineCookieStore::FilterRequest&) { return false; });
+    profile->settings()->setAttribute(QWebEngineSettings::AutoLoadImages, true);
+    return profile;
 }
 
 } // namespace
@@ -62,8 +60,13 @@ WebThumbGetter::WebThumbGetter(const QString& url, const QString& path, settings
 
 WebThumbGetter::~WebThumbGetter()
 {
-    // Not inside a signal of the page: it can go now.
+    // Not inside a signal of the page: it can go now. Its profile is never deleted at once: the
+    // browser engine winds a profile down on its own threads, and one deleted while its page was
+    // loading crashed the program as it quit. It goes at the next turn of the event loop, or
+    // with the application.
     delete webview.data();
+    if (profile)
+        profile->deleteLater();
 }
 
 QString WebThumbGetter::normalisedUrl(const QString& url)
@@ -88,8 +91,9 @@ void WebThumbGetter::getImage()
 {
     if (webview || hasResponded)
         return;
+    profile = makeThumbnailProfile();
     webview = new QWebEngineView();
-    auto* page = new QWebEnginePage(thumbnailProfile(), webview);
+    auto* page = new QWebEnginePage(profile, webview);
     webview->setPage(page);
     webview->setAttribute(Qt::WA_DontShowOnScreen);
     // On X11 the browser engine still maps a window for the view at the screen's top left: it
@@ -152,7 +156,10 @@ void WebThumbGetter::release()
         webview->hide();
         webview->deleteLater();
     }
+    if (profile)
+        profile->deleteLater();
     webview = nullptr;
+    profile = nullptr;
 }
 
 } // namespace crawlmere::webrender

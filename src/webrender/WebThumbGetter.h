@@ -12,20 +12,20 @@
 
 #include <chrono>
 
+class QWebEngineProfile;
 class QWebEngineView;
 
 namespace crawlmere::webrender {
 
-/// One thumbnail. Its page lives in the thumbnails' off-the-record profile, which accepts no
-/// cookies and keeps nothing on disk, in a view of 1024 x 700 that is never shown on screen. The
-/// first load that finishes is grabbed, scaled to 392 x 256 and written atomically as TIFF to
-/// `location`; then the owner is called back once (also when writing failed, which leaves any
-/// old file). The page is released after the callback, or, without a finished load, once
+/// One thumbnail. Its page lives in a fresh off-the-record profile that accepts no cookies and
+/// keeps nothing on disk, in a view of 1024 x 700 that is never shown on screen. The first load
+/// that finishes is grabbed, scaled to 392 x 256 and written atomically as TIFF to `location`;
+/// then the owner is called back once (also when writing failed, which leaves any old file).
+/// The page and its profile are released after the callback, or, without a finished load, once
 /// `giveUpAfter` has passed: then nothing is written and nobody is called. Destroying the getter
-/// releases its page at once without a callback. The profile is made once and kept until the
-/// application goes: the browser engine winds a profile down on its own threads, and one deleted
-/// while its page was loading could crash the program as it quit. Needs a GUI application and,
-/// for a picture that is not blank, a real display. Main thread only.
+/// releases its page at once without a callback. A profile is never deleted at once (see the
+/// destructor): it goes at the next turn of the event loop, or with the application. Needs a GUI
+/// application and, for a picture that is not blank, a real display. Main thread only.
 class WebThumbGetter final : public QObject, public settings::ThumbGetter {
     Q_OBJECT
 public:
@@ -54,10 +54,11 @@ public:
 private:
     void loadFinished(bool ok);
     void snapshot();
-    /// Deletes the view, after the current event.
+    /// Deletes the view and then its profile, after the current event.
     void release();
 
     QPointer<QWebEngineView> webview;
+    QPointer<QWebEngineProfile> profile;
     QString passedUrl;
     QString thisUrl;
     QString location;
