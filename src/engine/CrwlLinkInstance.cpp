@@ -39,7 +39,7 @@ bool CrwlLinkInstance::relContainsExternal(const QString& rel) { return relPartC
 void CrwlLinkInstance::setRel(const QString& rel)
 {
     raiseRelFlags(rel);
-    ownTexts().rel = rel;
+    ownTexts().ownAttributes().rel = rel;
 }
 
 void CrwlLinkInstance::raiseRelFlags(const QString& rel)
@@ -67,13 +67,13 @@ void CrwlLinkInstance::raiseRelFlags(const QString& rel)
 void CrwlLinkInstance::setTargetAttr(const QString& value)
 {
     if (!value.isEmpty())
-        ownTexts().targetAttr = value;
+        ownTexts().ownAttributes().targetAttr = value;
 }
 
 void CrwlLinkInstance::setHreflang(const QString& value)
 {
     if (!value.isEmpty())
-        ownTexts().hreflang = value;
+        ownTexts().ownAttributes().hreflang = value;
 }
 
 void CrwlLinkInstance::setLinkText(const QString& value)
@@ -87,21 +87,21 @@ void CrwlLinkInstance::setConnectionType(const QString& value)
 {
     if (value.isNull() && !texts)
         return;
-    ownTexts().connectionType = value;
+    ownTexts().ownAttributes().connectionType = value;
 }
 
 void CrwlLinkInstance::setConnectionColour(const QString& value)
 {
     if (value.isNull() && !texts)
         return;
-    ownTexts().connectionColour = value;
+    ownTexts().ownAttributes().connectionColour = value;
 }
 
 void CrwlLinkInstance::setTexts(CrwlLinkTextPool::TextsPtr value)
 {
     texts = std::move(value);
     if (texts)
-        raiseRelFlags(texts->rel);
+        raiseRelFlags(texts->rel());
 }
 
 void CrwlLinkInstance::setLineNumber(std::optional<qint64> value)

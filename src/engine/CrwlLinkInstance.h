@@ -52,17 +52,17 @@ public:
     /// type and colour; null for none) and raises the rel flags of its rel as `setRel` does.
     void setTexts(CrwlLinkTextPool::TextsPtr value);
 
-    const QString& rel() const { return texts ? texts->rel : nullText(); }
-    const QString& targetAttr() const { return texts ? texts->targetAttr : nullText(); }
-    const QString& hreflang() const { return texts ? texts->hreflang : nullText(); }
+    const QString& rel() const { return texts ? texts->rel() : nullText(); }
+    const QString& targetAttr() const { return texts ? texts->targetAttr() : nullText(); }
+    const QString& hreflang() const { return texts ? texts->hreflang() : nullText(); }
     std::optional<qint64> lineNumber() const;
     const QString& linkText() const { return texts ? texts->linkText : nullText(); }
     /// The page that holds the link; null when none or gone.
     std::shared_ptr<CrwlUrl> parent() const { return parentPage.lock(); }
     /// The URL the link points to; null when none or gone.
     std::shared_ptr<CrwlUrl> target() const { return targetUrl.lock(); }
-    const QString& connectionType() const { return texts ? texts->connectionType : nullText(); }
-    const QString& connectionColour() const { return texts ? texts->connectionColour : nullText(); }
+    const QString& connectionType() const { return texts ? texts->connectionType() : nullText(); }
+    const QString& connectionColour() const { return texts ? texts->connectionColour() : nullText(); }
 
     // The eight rel flags: nofollow, noreferrer, noopener, author, alternate, sponsored,
     // user-generated content, dns-prefetch or preconnect.

@@ -3,6 +3,26 @@
 
 using crawlmere::engine::detail::HashedString;
 
+CrwlLinkTextPool::Texts::Texts(const Texts& other)
+    : QSharedData(other)
+    , linkText(other.linkText)
+    , attributes(other.attributes ? std::make_unique<Attributes>(*other.attributes) : nullptr)
+{
+}
+
+CrwlLinkTextPool::Texts::Attributes& CrwlLinkTextPool::Texts::ownAttributes()
+{
+    if (!attributes)
+        attributes = std::make_unique<Attributes>();
+    return *attributes;
+}
+
+const QString& CrwlLinkTextPool::Texts::nullText()
+{
+    static const QString none;
+    return none;
+}
+
 QString CrwlLinkTextPool::attributeKey(
     const QString& linkText, const QString& rel, const QString& targetAttr, const QString& hreflang)
 {
@@ -35,9 +55,12 @@ CrwlLinkTextPool::TextsPtr CrwlLinkTextPool::intern(
         return it.value();
     TextsPtr texts(new Texts);
     texts->linkText = linkText;
-    texts->rel = rel;
-    texts->targetAttr = targetAttr;
-    texts->hreflang = hreflang;
+    if (!textOnly) {
+        Texts::Attributes& attributes = texts->ownAttributes();
+        attributes.rel = rel;
+        attributes.targetAttr = targetAttr;
+        attributes.hreflang = hreflang;
+    }
     if (size() < maxEntries)
         table.insert(std::move(key), texts);
     return texts;

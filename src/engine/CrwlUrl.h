@@ -5,6 +5,7 @@
 #include "engine/CrawlSettings.h"
 #include "engine/CrwlDataObject.h"
 #include "engine/CrwlURLDelegate.h"
+#include "engine/detail/PackedMetaElements.h"
 #include "platform/Url.h"
 
 #include <QByteArray>
@@ -174,9 +175,11 @@ public:
     /// The send time; invalid when not sent.
     const QDateTime& getTimestamp() const { return sentRequest; }
     std::optional<double> getPriority() const;
-    const QVariantList& getMetaData() const { return metaData; }
+    /// The meta elements as `setMetaData` was given them.
+    QVariantList getMetaData() const;
     const QVariantList& getJsonld() const;
-    const QStringList& getHeadings() const { return headings; }
+    /// The headings as `setHeadings` was given them.
+    QStringList getHeadings() const;
     bool getLinksAnchorDoesntAppearOnTargetPage() const { return linksAnchorDoesntAppearOnTargetPage; }
     /// The redirect chain (a copy, taken under the chain's lock).
     QVariantList redirectArray() const;
@@ -430,7 +433,10 @@ public:
     QString getOglongitude() const { return metaContent(QStringLiteral("property"), QStringLiteral("og:longitude")); }
     QString getOglocality() const { return metaContent(QStringLiteral("property"), QStringLiteral("og:locality")); }
     QString getOgtitle() const { return metaContent(QStringLiteral("property"), QStringLiteral("og:title")); }
-    QString getOgdescription() const { return metaContent(QStringLiteral("property"), QStringLiteral("og:description")); }
+    QString getOgdescription() const
+    {
+        return metaContent(QStringLiteral("property"), QStringLiteral("og:description"));
+    }
     QString getOgurl() const { return metaContent(QStringLiteral("property"), QStringLiteral("og:url")); }
     QString getOgimage() const { return metaContent(QStringLiteral("property"), QStringLiteral("og:image")); }
     QString getOgtype() const { return metaContent(QStringLiteral("property"), QStringLiteral("og:type")); }
@@ -445,7 +451,10 @@ public:
     QString getTwittercard() const { return metaContent(QStringLiteral("name"), QStringLiteral("twitter:card")); }
     QString getItempropname() const { return metaContent(QStringLiteral("itemprop"), QStringLiteral("name")); }
     QString getItempropimage() const { return metaContent(QStringLiteral("itemprop"), QStringLiteral("image")); }
-    QString getItempropdescription() const { return metaContent(QStringLiteral("itemprop"), QStringLiteral("description")); }
+    QString getItempropdescription() const
+    {
+        return metaContent(QStringLiteral("itemprop"), QStringLiteral("description"));
+    }
 
     /// Stores the headings (level = leading tabs + 1) and counts the h1 texts again.
     void setHeadings(const QStringList& value);
@@ -670,8 +679,9 @@ private:
     // Caches (filled by const getters) and rarely used fields, on the main thread; made on first
     // use.
     mutable std::unique_ptr<CrwlUrlCaches> caches;
-    QStringList headings;
-    QVariantList metaData;
+    QString headings; // packed one after another (detail::packed)
+    // The meta elements; a list that cannot be packed is kept in the caches instead.
+    crawlmere::engine::detail::PackedMetaElements metaElements;
     QString metaDescription;
     qint64 internalLinkCount = 0;
     qint64 externalLinkCount = 0;

@@ -12,12 +12,13 @@ using crawlmere::engine::detail::integerValue;
 
 namespace {
 
-// Occurrence lists grow by half rather than doubling: a scan holds hundreds of thousands of them
-// and most stop growing soon, so doubling would leave a third of their room unused on average.
-void appendGrowingByHalf(CrwlUrl::InstanceList& list, const std::shared_ptr<CrwlLinkInstance>& instance)
+// Occurrence lists grow by a quarter rather than doubling: a scan holds hundreds of thousands of
+// them and most stop growing soon, so doubling would leave a third of their room unused on
+// average (a quarter leaves about a tenth; the moves are of pointers).
+void appendGrowingByQuarter(CrwlUrl::InstanceList& list, const std::shared_ptr<CrwlLinkInstance>& instance)
 {
     if (list.size() == list.capacity())
-        list.reserve(list.size() + list.size() / 2 + 1);
+        list.reserve(list.size() + list.size() / 4 + 1);
     list.push_back(instance);
 }
 
@@ -25,12 +26,12 @@ void appendGrowingByHalf(CrwlUrl::InstanceList& list, const std::shared_ptr<Crwl
 
 void CrwlUrl::addInboundInstance(const std::shared_ptr<CrwlLinkInstance>& instance)
 {
-    appendGrowingByHalf(inboundInstanceArray, instance);
+    appendGrowingByQuarter(inboundInstanceArray, instance);
 }
 
 void CrwlUrl::addOutboundInstance(const std::shared_ptr<CrwlLinkInstance>& instance)
 {
-    appendGrowingByHalf(outboundInstanceArray, instance);
+    appendGrowingByQuarter(outboundInstanceArray, instance);
     if (caches) {
         caches->linkedImages.reset();
         caches->linkedVideo.reset();

@@ -5,6 +5,7 @@
 #include "engine/PunycodeAdditions.h"
 #include "engine/detail/CrwlUrlCaches.h"
 #include "engine/detail/DefaultsValue.h"
+#include "engine/detail/PackedTexts.h"
 #include "engine/detail/SettingsValue.h"
 #include "platform/Strings.h"
 
@@ -25,9 +26,6 @@ using crawlmere::engine::detail::settingBool;
 
 void CrwlUrl::setMetaData(const QVariantList& elements)
 {
-    // Kept as long as the record: without the room a parser's list was made with.
-    metaData = elements;
-    metaData.squeeze();
     metaDescription = QString();
     bool found = false;
     for (const QVariant& element : elements) {
@@ -43,11 +41,31 @@ void CrwlUrl::setMetaData(const QVariantList& elements)
         metaDescription = content.value().toString();
         found = true;
     }
+    // Kept as long as the record: packed into one string, the description's text not twice.
+    if (metaElements.assign(elements, metaDescription)) {
+        if (caches)
+            caches->metaData = QVariantList();
+    } else {
+        QVariantList& kept = cachesRef().metaData;
+        kept = elements;
+        kept.squeeze();
+    }
+}
+
+QVariantList CrwlUrl::getMetaData() const
+{
+    if (caches && !caches->metaData.isEmpty())
+        return caches->metaData;
+    return metaElements.elements(metaDescription);
 }
 
 QString CrwlUrl::metaContent(const QString& attribute, const QString& value) const
 {
-    for (const QVariant& element : metaData) {
+    if (!caches || caches->metaData.isEmpty()) {
+        const QString content = metaElements.contentWhere(attribute, value, metaDescription);
+        return content.isNull() ? QStringLiteral("") : content;
+    }
+    for (const QVariant& element : caches->metaData) {
         const QVariantMap attributes = element.toMap();
         const auto content = attributes.constFind(QStringLiteral("content"));
         if (content == attributes.cend())
@@ -64,7 +82,7 @@ QString CrwlUrl::metaContent(const QString& attribute, const QString& value) con
 namespace {
 
 /// The text starts with exactly `tabs` tab characters and has at least `tabs` + 1 characters.
-bool headingAtLevel(const QString& heading, qsizetype tabs)
+bool headingAtLevel(QStringView heading, qsizetype tabs)
 {
     if (heading.size() < tabs + 1)
         return false;
@@ -75,17 +93,48 @@ bool headingAtLevel(const QString& heading, qsizetype tabs)
     return heading.at(tabs) != u'\t';
 }
 
+/// Calls `each` with every heading of packed `headings`, in order.
+template <typename Each> void forEachHeading(const QString& headings, Each each)
+{
+    for (qsizetype at = 0; at < headings.size();)
+        each(crawlmere::engine::detail::packed::read(headings, at));
+}
+
+/// The headings of one level joined with ", ", each trimmed of white space when `trim`.
+QString joinedLevel(const QString& headings, qsizetype tabs, bool trim)
+{
+    QString joined;
+    bool first = true;
+    forEachHeading(headings, [&](QStringView heading) {
+        if (!headingAtLevel(heading, tabs))
+            return;
+        if (!first)
+            joined += QLatin1StringView(", ");
+        joined += trim ? strings::trimmingWhitespaceAndNewlines(heading.toString()) : heading;
+        first = false;
+    });
+    return joined;
+}
+
 } // namespace
 
 void CrwlUrl::setHeadings(const QStringList& value)
 {
-    headings = value;
-    // Kept as long as the record: without the room the texts grew with while they were read.
-    headings.squeeze();
-    for (QString& heading : headings)
-        heading.squeeze();
+    // Kept as long as the record: one string, without the room the texts grew with.
+    QString packed;
+    for (const QString& heading : value)
+        crawlmere::engine::detail::packed::append(packed, heading);
+    packed.squeeze();
+    headings = std::move(packed);
     h1CountCache.reset();
     h1Count();
+}
+
+QStringList CrwlUrl::getHeadings() const
+{
+    QStringList list;
+    forEachHeading(headings, [&](QStringView heading) { list.append(heading.toString()); });
+    return list;
 }
 
 bool CrwlUrl::thisIsAnH1(const QString& heading) { return headingAtLevel(heading, 0); }
@@ -96,40 +145,21 @@ bool CrwlUrl::thisIsAnH3(const QString& heading) { return headingAtLevel(heading
 
 bool CrwlUrl::thisIsAnH4(const QString& heading) { return headingAtLevel(heading, 3); }
 
-QString CrwlUrl::getH1s() const
-{
-    QStringList texts;
-    for (const QString& heading : headings) {
-        if (thisIsAnH1(heading))
-            texts.append(heading);
-    }
-    return texts.join(QStringLiteral(", "));
-}
+QString CrwlUrl::getH1s() const { return joinedLevel(headings, 0, /*trim=*/false); }
 
-namespace {
+QString CrwlUrl::getH2s() const { return joinedLevel(headings, 1, /*trim=*/true); }
 
-QString joinedLevel(const QStringList& headings, bool (*test)(const QString&))
-{
-    QStringList texts;
-    for (const QString& heading : headings) {
-        if (test(heading))
-            texts.append(strings::trimmingWhitespaceAndNewlines(heading));
-    }
-    return texts.join(QStringLiteral(", "));
-}
+QString CrwlUrl::getH3s() const { return joinedLevel(headings, 2, /*trim=*/true); }
 
-} // namespace
-
-QString CrwlUrl::getH2s() const { return joinedLevel(headings, &CrwlUrl::thisIsAnH2); }
-
-QString CrwlUrl::getH3s() const { return joinedLevel(headings, &CrwlUrl::thisIsAnH3); }
-
-QString CrwlUrl::getH4s() const { return joinedLevel(headings, &CrwlUrl::thisIsAnH4); }
+QString CrwlUrl::getH4s() const { return joinedLevel(headings, 3, /*trim=*/true); }
 
 qint64 CrwlUrl::h1Count() const
 {
-    if (!h1CountCache)
-        h1CountCache = qint64(std::count_if(headings.cbegin(), headings.cend(), &CrwlUrl::thisIsAnH1));
+    if (!h1CountCache) {
+        qint64 count = 0;
+        forEachHeading(headings, [&](QStringView heading) { count += headingAtLevel(heading, 0) ? 1 : 0; });
+        h1CountCache = count;
+    }
     return *h1CountCache;
 }
 

@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <vector>
 
 using crawlmere::test::makeSettings;
@@ -101,8 +102,8 @@ TEST(CrwlLinkTextPool, OneBlockPerSetOfTextsWithNullAndEmptyKeptApart)
     CrwlLinkTextPool pool;
     const auto page = pool.intern(QStringLiteral("Page 1"), QString(), QString(), QString());
     EXPECT_EQ(pool.intern(QStringLiteral("Page 1"), QString(), QString(), QString()).data(), page.data());
-    EXPECT_NE(pool.intern(QStringLiteral("Page 1"), QStringLiteral("nofollow"), QString(), QString()).data(),
-        page.data());
+    EXPECT_NE(
+        pool.intern(QStringLiteral("Page 1"), QStringLiteral("nofollow"), QString(), QString()).data(), page.data());
     const auto empty = pool.intern(QStringLiteral(""), QString(), QString(), QString());
     const auto emptyRel = pool.intern(QString(), QStringLiteral(""), QString(), QString());
     EXPECT_NE(empty.data(), emptyRel.data());
@@ -125,6 +126,49 @@ TEST(CrwlLinkTextPool, OneBlockPerSetOfTextsWithNullAndEmptyKeptApart)
     EXPECT_EQ(second.getLineNumber(), std::numeric_limits<qint32>::max());
     EXPECT_EQ(pool.intern(QStringLiteral("Rye"), QStringLiteral("sponsored noopener"), QString(), QString())->linkText,
         QStringLiteral("Rye"));
+}
+
+TEST(CrwlLinkTextPool, ChangingAnAttributeOfASharedBlockLeavesTheOtherHolders)
+{
+    using Texts = std::array<QString, 6>;
+    const auto textsOf = [](const CrwlLinkInstance& occurrence) {
+        return Texts { occurrence.linkText(), occurrence.rel(), occurrence.targetAttr(), occurrence.hreflang(),
+            occurrence.connectionType(), occurrence.connectionColour() };
+    };
+    const Texts shared { "Rye", "nofollow", "_blank", "de", QString(), QString() };
+    const struct {
+        const char* name;
+        void (*change)(CrwlLinkInstance&);
+        size_t field;
+        QString value;
+    } cases[] = {
+        { "rel", [](CrwlLinkInstance& o) { o.setRel(QStringLiteral("ugc")); }, 1, "ugc" },
+        { "target", [](CrwlLinkInstance& o) { o.setTargetAttr(QStringLiteral("_top")); }, 2, "_top" },
+        { "hreflang", [](CrwlLinkInstance& o) { o.setHreflang(QStringLiteral("fr")); }, 3, "fr" },
+        { "type", [](CrwlLinkInstance& o) { o.setConnectionType(QStringLiteral("image")); }, 4, "image" },
+        { "colour", [](CrwlLinkInstance& o) { o.setConnectionColour(QStringLiteral("#a56")); }, 5, "#a56" },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        CrwlLinkTextPool pool;
+        CrwlLinkInstance first;
+        CrwlLinkInstance second;
+        first.setTexts(pool.intern(shared[0], shared[1], shared[2], shared[3]));
+        second.setTexts(pool.intern(shared[0], shared[1], shared[2], shared[3]));
+        c.change(second);
+        Texts expected = shared;
+        expected[c.field] = c.value;
+        EXPECT_EQ(textsOf(first), shared);
+        EXPECT_EQ(textsOf(second), expected);
+        EXPECT_EQ(textsOf(*CrwlLinkInstance::make()), (Texts {}));
+    }
+    // A block of a text alone takes attributes when an occurrence on it is given one.
+    CrwlLinkTextPool pool;
+    CrwlLinkInstance plain;
+    plain.setTexts(pool.intern(QStringLiteral("Spelt"), QString(), QString(), QString()));
+    plain.setHreflang(QStringLiteral("en"));
+    EXPECT_EQ(textsOf(plain), (Texts { "Spelt", QString(), QString(), "en", QString(), QString() }));
+    EXPECT_TRUE(pool.intern(QStringLiteral("Spelt"), QString(), QString(), QString())->hreflang().isNull());
 }
 
 TEST(CrwlLinkInstanceRow, WithoutPagesEveryValueIsEmptyOrZero)

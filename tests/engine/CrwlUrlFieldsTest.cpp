@@ -13,6 +13,7 @@
 #include <QTimeZone>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
@@ -329,6 +330,59 @@ TEST_F(CrwlUrlFields, MetaDescriptionsCountedPerCall)
     EXPECT_EQ(page->getWarningsAsArray().size(), 2);
 }
 
+TEST_F(CrwlUrlFields, MetaElementsReadBackAsGivenAndAnswerAsAListWould)
+{
+    const QString longText = QString(70'000, u'r') + QStringLiteral("ye");
+    const struct {
+        const char* name;
+        QVariantList elements;
+    } cases[] = {
+        { "none", {} },
+        { "a page's description", { meta({ { "name", "description" }, { "content", "Page 7: rye loaf" } }) } },
+        { "all four keys, empty texts, other scripts",
+            { meta({ { "name", "" }, { "content", "" } }),
+                meta({ { "property", "og:title" }, { "itemprop", "name" }, { "name", "t\u00e9" },
+                    { "content", QStringLiteral("Brot \u00fc \U0001F35E") } }),
+                meta({}) } },
+        { "two descriptions and a copy of one",
+            { meta({ { "name", "description" }, { "content", "one" } }),
+                meta({ { "name", "DESCRIPTION" }, { "content", "two" } }),
+                meta({ { "property", "og:description" }, { "content", "two" } }) } },
+        { "a text longer than 65,535 units",
+            { meta({ { "name", "keywords" }, { "content", longText } }),
+                meta({ { "name", "description" }, { "content", longText } }) } },
+        { "a key of its own", { meta({ { "http-equiv", "refresh" }, { "content", "5" } }) } },
+        { "a number", { meta({ { "name", "rating" }, { "content", 5 } }) } },
+        { "a null text", { meta({ { "name", "robots" }, { "content", QString() } }) } },
+    };
+    const QStringList keys = { "content", "name", "itemprop", "property", "http-equiv" };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        // Set over other elements: nothing of the earlier ones may remain.
+        page->setMetaData({ meta({ { "name", "twitter:card" }, { "content", "summary" } }) });
+        page->setMetaData({ meta({ { "http-equiv", "x" }, { "content", "y" } }) });
+        page->setMetaData(c.elements);
+        EXPECT_EQ(page->getMetaData(), c.elements);
+        // Every attribute and value asked for answers the content a search of the list finds.
+        for (const QVariant& element : c.elements) {
+            for (const QString& key : keys) {
+                const QString value = element.toMap().value(key).toString();
+                QString expected = QStringLiteral("");
+                for (const QVariant& each : c.elements) {
+                    const QVariantMap attributes = each.toMap();
+                    if (attributes.contains(QStringLiteral("content")) && attributes.contains(key)
+                        && attributes.value(key).toString() == value) {
+                        expected = attributes.value(QStringLiteral("content")).toString();
+                        break;
+                    }
+                }
+                EXPECT_EQ(page->metaContent(key, value), expected) << qPrintable(key + u'=' + value);
+            }
+        }
+        EXPECT_EQ(page->metaContent(QStringLiteral("name"), QStringLiteral("twitter:card")), QString(""));
+    }
+}
+
 TEST_F(CrwlUrlFields, MetaGettersCompareExactly)
 {
     page->setMetaData({
@@ -372,6 +426,41 @@ TEST_F(CrwlUrlFields, HeadingLevels)
     page->setHeadings({});
     EXPECT_EQ(page->h1Count(), 0);
     EXPECT_EQ(page->getH1s(), QString(""));
+}
+
+TEST_F(CrwlUrlFields, HeadingsReadBackAsGivenAndJoinAsTheListWould)
+{
+    const QString longHeading = QStringLiteral("\t") + QString(66'000, u'h');
+    const struct {
+        const char* name;
+        QStringList headings;
+    } cases[] = {
+        { "none", {} },
+        { "a page's", { "Page 7", "\tMore pages" } },
+        { "empty and tab-only texts", { "", "\t", "\t\t", "Main", "" } },
+        { "every level, padded", { " Top ", "\t Two ", "\t\t Three\n", "\t\t\tFour\t", "\t\t\t\tFive" } },
+        { "other scripts and a long one", { QStringLiteral("Brot \u00fc \U0001F35E"), longHeading, "Main" } },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        page->setHeadings({ "Earlier", "\tEarlier too" });
+        page->setHeadings(c.headings);
+        EXPECT_EQ(page->getHeadings(), c.headings);
+        // Each level as a filter and join over the list gives it.
+        const auto joined = [&](bool (*test)(const QString&), bool trim) {
+            QStringList texts;
+            for (const QString& heading : c.headings) {
+                if (test(heading))
+                    texts.append(trim ? heading.trimmed() : heading);
+            }
+            return texts.join(QStringLiteral(", "));
+        };
+        EXPECT_EQ(page->getH1s(), joined(&CrwlUrl::thisIsAnH1, false));
+        EXPECT_EQ(page->getH2s(), joined(&CrwlUrl::thisIsAnH2, true));
+        EXPECT_EQ(page->getH3s(), joined(&CrwlUrl::thisIsAnH3, true));
+        EXPECT_EQ(page->getH4s(), joined(&CrwlUrl::thisIsAnH4, true));
+        EXPECT_EQ(page->h1Count(), std::count_if(c.headings.cbegin(), c.headings.cend(), &CrwlUrl::thisIsAnH1));
+    }
 }
 
 TEST_F(CrwlUrlFields, JsonldTypesOncePerTypeDepthFirst)

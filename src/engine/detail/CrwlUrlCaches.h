@@ -30,6 +30,7 @@ struct CrwlUrlCaches {
 
     std::vector<std::shared_ptr<void>> retainArray;
     QVariantList jsonld;
+    QVariantList metaData; // meta elements that do not pack (see PackedMetaElements)
     QStringList searchTerms;
     QString typeAttribute;
     std::optional<double> priority;
