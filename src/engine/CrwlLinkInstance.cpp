@@ -3,6 +3,7 @@
 
 #include "engine/CrwlUrl.h"
 #include "engine/detail/BlockPool.h"
+#include "engine/detail/RecordReference.h"
 #include "platform/Strings.h"
 
 #include <QHash>
@@ -11,6 +12,7 @@
 #include <functional>
 
 namespace strings = crawlmere::platform::strings;
+using crawlmere::engine::detail::RecordReference;
 
 CrwlLinkInstance::CrwlLinkInstance() { setVisible(true); }
 
@@ -19,9 +21,27 @@ std::shared_ptr<CrwlLinkInstance> CrwlLinkInstance::make()
     return std::allocate_shared<CrwlLinkInstance>(crawlmere::engine::detail::PooledAllocator<CrwlLinkInstance>());
 }
 
-CrwlLinkInstance::~CrwlLinkInstance() = default;
+CrwlLinkInstance::~CrwlLinkInstance()
+{
+    RecordReference::release(parentPage);
+    RecordReference::release(targetUrl);
+}
 
 // ===== Fields =================================================================================
+
+void CrwlLinkInstance::setParent(const std::shared_ptr<CrwlUrl>& page)
+{
+    RecordReference* const next = RecordReference::acquire(page);
+    RecordReference::release(parentPage);
+    parentPage = next;
+}
+
+void CrwlLinkInstance::setTarget(const std::shared_ptr<CrwlUrl>& url)
+{
+    RecordReference* const next = RecordReference::acquire(url);
+    RecordReference::release(targetUrl);
+    targetUrl = next;
+}
 
 namespace {
 

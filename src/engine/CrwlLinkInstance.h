@@ -4,6 +4,7 @@
 
 #include "engine/CrwlDataObject.h"
 #include "engine/CrwlLinkTextPool.h"
+#include "engine/detail/RecordReference.h"
 
 #include <QString>
 #include <QVariant>
@@ -44,8 +45,8 @@ public:
     /// Line numbers beyond ±2^31 are kept as the nearest that fits.
     void setLineNumber(std::optional<qint64> value);
     void setLinkText(const QString& value);
-    void setParent(const std::shared_ptr<CrwlUrl>& page) { parentPage = page; }
-    void setTarget(const std::shared_ptr<CrwlUrl>& url) { targetUrl = url; }
+    void setParent(const std::shared_ptr<CrwlUrl>& page);
+    void setTarget(const std::shared_ptr<CrwlUrl>& url);
     void setConnectionType(const QString& value);
     void setConnectionColour(const QString& value);
     /// Takes a shared block of texts as they are (link text, rel, target, hreflang, connection
@@ -58,9 +59,9 @@ public:
     std::optional<qint64> lineNumber() const;
     const QString& linkText() const { return texts ? texts->linkText : nullText(); }
     /// The page that holds the link; null when none or gone.
-    std::shared_ptr<CrwlUrl> parent() const { return parentPage.lock(); }
+    std::shared_ptr<CrwlUrl> parent() const { return parentPage ? parentPage->lock() : nullptr; }
     /// The URL the link points to; null when none or gone.
-    std::shared_ptr<CrwlUrl> target() const { return targetUrl.lock(); }
+    std::shared_ptr<CrwlUrl> target() const { return targetUrl ? targetUrl->lock() : nullptr; }
     const QString& connectionType() const { return texts ? texts->connectionType() : nullText(); }
     const QString& connectionColour() const { return texts ? texts->connectionColour() : nullText(); }
 
@@ -156,6 +157,8 @@ private:
     bool pcFlag : 1 = false;
     qint32 lineNumberValue = kNoLineNumber;
     CrwlLinkTextPool::TextsPtr texts;
-    std::weak_ptr<CrwlUrl> parentPage;
-    std::weak_ptr<CrwlUrl> targetUrl;
+    // The page and the target, each through the weak reference that all occurrences naming the
+    // record share (see RecordReference); null for none.
+    crawlmere::engine::detail::RecordReference* parentPage = nullptr;
+    crawlmere::engine::detail::RecordReference* targetUrl = nullptr;
 };

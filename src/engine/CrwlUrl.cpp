@@ -4,6 +4,7 @@
 #include "engine/PunycodeAdditions.h"
 #include "engine/detail/BlockPool.h"
 #include "engine/detail/CrwlUrlCaches.h"
+#include "engine/detail/RecordReference.h"
 #include "engine/detail/SettingsValue.h"
 #include "platform/UserDefaults.h"
 
@@ -32,7 +33,7 @@ CrwlUrl::CrwlUrl(const std::shared_ptr<CrwlURLDelegate>& recordOwner, Settings s
     setCrawlDefaultValues();
 }
 
-CrwlUrl::~CrwlUrl() = default;
+CrwlUrl::~CrwlUrl() { crawlmere::engine::detail::RecordReference::release(sharedReference); }
 
 std::shared_ptr<CrwlUrl> CrwlUrl::make(const std::shared_ptr<CrwlURLDelegate>& recordOwner, Settings settings)
 {
@@ -219,7 +220,8 @@ QString CrwlUrl::getCanonical() const { return canonical.isNull() ? QStringLiter
 
 QString CrwlUrl::getLastmodified() const
 {
-    return targetLastModified.isValid() ? targetLastModified.toString(QStringLiteral("yyyy-MM-dd")) : QStringLiteral("");
+    return targetLastModified.isValid() ? targetLastModified.toString(QStringLiteral("yyyy-MM-dd"))
+                                        : QStringLiteral("");
 }
 
 // ===== Setters with a rule ====================================================================

@@ -30,6 +30,10 @@ class PageRenderer;
 struct CrwlUrlCaches;
 struct CrwlUrlFetchContext;
 
+namespace crawlmere::engine::detail {
+class RecordReference;
+} // namespace crawlmere::engine::detail
+
 namespace crawlmere::platform {
 struct UrlRequest;
 class UrlSession;
@@ -644,6 +648,7 @@ public:
 
 private:
     friend struct CrwlUrlFetch;
+    friend class crawlmere::engine::detail::RecordReference;
     void initialise();
     /// Drops the three duplicate lists when the owner's groups changed since they were built.
     void dropStaleDuplicateLists(const CrwlURLDelegate* recordOwner) const;
@@ -731,4 +736,7 @@ private:
     QString changeFrequency;
     // The fetch under way: its callbacks' shared state (main thread only).
     std::shared_ptr<CrwlUrlFetchContext> fetchContext;
+    // The weak reference the occurrences naming this record share; made by the first (main
+    // thread), one count of it held by the record.
+    crawlmere::engine::detail::RecordReference* sharedReference = nullptr;
 };

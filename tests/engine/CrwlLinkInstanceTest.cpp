@@ -5,6 +5,8 @@
 #include "engine/CrwlUrl.h"
 #include "engine/CrwlUrlTestSupport.h"
 #include "engine/ScopedDefaults.h"
+#include "engine/detail/BlockPool.h"
+#include "engine/detail/RecordReference.h"
 #include "engine/qfDataSource.h"
 
 #include <gtest/gtest.h>
@@ -169,6 +171,76 @@ TEST(CrwlLinkTextPool, ChangingAnAttributeOfASharedBlockLeavesTheOtherHolders)
     plain.setHreflang(QStringLiteral("en"));
     EXPECT_EQ(textsOf(plain), (Texts { "Spelt", QString(), QString(), "en", QString(), QString() }));
     EXPECT_TRUE(pool.intern(QStringLiteral("Spelt"), QString(), QString(), QString())->hreflang().isNull());
+}
+
+TEST(CrwlLinkInstanceFields, PageAndTargetAreHeldWeaklyThroughOneSharedReference)
+{
+    using crawlmere::engine::detail::blockPoolFor;
+    using crawlmere::engine::detail::RecordReference;
+    const std::size_t referencesBefore = blockPoolFor<sizeof(RecordReference)>().blocksInUse();
+    const auto references = [&] { return blockPoolFor<sizeof(RecordReference)>().blocksInUse() - referencesBefore; };
+
+    // Which goes first: the page, the target, or the occurrences.
+    enum class First { Page, Target, Occurrences };
+    for (const First first : { First::Page, First::Target, First::Occurrences }) {
+        SCOPED_TRACE(int(first));
+        auto page = recordFor(QStringLiteral("http://127.0.0.1/"));
+        auto target = recordFor(QStringLiteral("http://127.0.0.1/rye"));
+        auto other = recordFor(QStringLiteral("http://127.0.0.1/spelt"));
+        std::vector<std::shared_ptr<CrwlLinkInstance>> occurrences;
+        for (int i = 0; i < 3; ++i) {
+            auto occurrence = CrwlLinkInstance::make();
+            occurrence->setParent(page);
+            occurrence->setTarget(i == 2 ? other : target);
+            occurrences.push_back(occurrence);
+        }
+        // Set again and moved: the old target is given up, the page's reference is the same.
+        occurrences[2]->setParent(page);
+        occurrences[2]->setTarget(target);
+        EXPECT_EQ(references(), 3u); // page, target, and other (still held by other itself)
+        other.reset();
+        EXPECT_EQ(references(), 2u);
+        for (const auto& occurrence : occurrences) {
+            EXPECT_EQ(occurrence->parent(), page);
+            EXPECT_EQ(occurrence->target(), target);
+            EXPECT_EQ(occurrence->getOnPageUrl(), QStringLiteral("http://127.0.0.1/"));
+        }
+        switch (first) {
+        case First::Page:
+            page.reset();
+            for (const auto& occurrence : occurrences) {
+                EXPECT_EQ(occurrence->parent(), nullptr);
+                EXPECT_EQ(occurrence->target(), target);
+                EXPECT_EQ(occurrence->getOnPageUrl(), QString(""));
+            }
+            break;
+        case First::Target:
+            target.reset();
+            for (const auto& occurrence : occurrences) {
+                EXPECT_EQ(occurrence->parent(), page);
+                EXPECT_EQ(occurrence->target(), nullptr);
+                EXPECT_EQ(occurrence->getStatus(), -1);
+            }
+            break;
+        case First::Occurrences:
+            occurrences.clear();
+            EXPECT_EQ(references(), 2u); // the records keep theirs
+            break;
+        }
+        occurrences.clear();
+        page.reset();
+        target.reset();
+        EXPECT_EQ(references(), 0u);
+    }
+
+    // A null record clears the link; an occurrence never linked answers null.
+    auto record = recordFor(QStringLiteral("http://127.0.0.1/"));
+    CrwlLinkInstance occurrence;
+    EXPECT_EQ(occurrence.parent(), nullptr);
+    occurrence.setTarget(record);
+    occurrence.setTarget(nullptr);
+    EXPECT_EQ(occurrence.target(), nullptr);
+    EXPECT_EQ(references(), 1u);
 }
 
 TEST(CrwlLinkInstanceRow, WithoutPagesEveryValueIsEmptyOrZero)
