@@ -3,18 +3,19 @@
 
 #include "app/AppDelegate.h"
 #include "app/DesktopUrlOpener.h"
-#include "app/DocumentHandoff.h"
 #include "app/DiagnosticWindow.h"
+#include "app/DocumentHandoff.h"
 #include "app/FileDialogSavePanel.h"
 #include "app/HelpButtons.h"
 #include "app/InspectionSocket.h"
 #include "app/MainWindow.h"
-#include "app/ResultsController.h"
 #include "app/Manual.h"
 #include "app/PopoverHelpPresenter.h"
+#include "app/RememberingSavePanel.h"
+#include "app/ResultsController.h"
+#include "app/ScheduleOverviewWindow.h"
 #include "app/UpdateWindow.h"
 #include "app/UpdateWindowController.h"
-#include "app/ScheduleOverviewWindow.h"
 #include "app/WindowPrompts.h"
 #include "archive/ArchiveExportController.h"
 #include "archive/ArchiveWriter.h"
@@ -24,9 +25,9 @@
 #include "parsing/ParserHubPageReader.h"
 #include "parsing/ParserLinkExtraction.h"
 #include "platform/SavePanel.h"
-#include "reports/EngineSEOManager.h"
-#include "platform/UserDefaults.h"
 #include "platform/UrlSession.h"
+#include "platform/UserDefaults.h"
+#include "reports/EngineSEOManager.h"
 #include "settings/ConfigManager.h"
 #include "settings/WebRenderLoader.h"
 #include "settings/WebRenderModule.h"
@@ -34,13 +35,13 @@
 #include "views/InspectorWindows.h"
 #include "views/SitesPane.h"
 
-#include <QFileInfo>
 #include <QApplication>
-#include <QMessageBox>
 #include <QDir>
+#include <QFileInfo>
 #include <QLibraryInfo>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
 
 #include <dlfcn.h>
 
@@ -53,7 +54,6 @@ MainInterface::MainInterface(platform::UserDefaults& defaults, std::shared_ptr<S
         AppDelegate::getSitesTabViewItemLabel());
     m_prompts = prompts ? std::move(prompts) : std::make_shared<WindowPrompts>(m_window.get());
     m_urlOpener = std::make_shared<DesktopUrlOpener>();
-    m_savePanel = std::make_shared<FileDialogSavePanel>(m_window.get());
 
     m_hub = std::make_shared<Z12Ara>(defaults);
     m_hub->setPrompts(m_prompts);
@@ -70,10 +70,18 @@ MainInterface::MainInterface(platform::UserDefaults& defaults, std::shared_ptr<S
     if (settings::WebRenderModule* module = settings::WebRenderLoader::module())
         m_configManager->setThumbGetterFactory(module->thumbGetterFactory());
     m_hub->setConfigManager(m_configManager);
+    // Exports open in the folder last used for their kind, with a name from the selected site.
+    m_savePanel = std::make_shared<RememberingSavePanel>(std::make_shared<FileDialogSavePanel>(m_window.get()),
+        defaults, [sites = std::weak_ptr<settings::ConfigManager>(m_configManager)] {
+            const auto store = sites.lock();
+            return store ? store->getStartingURLForCurrentSite() : QString();
+        });
     auto* sites = new views::SitesPane(*m_configManager);
     sites->setSavePanel([panel = m_savePanel](const QString& extension, std::function<void(const QString&)> done) {
         platform::SavePanelRequest request;
         request.allowedFileTypes = { extension };
+        if (extension == u"lcsettings")
+            request.kind = QStringLiteral("settings");
         if (const std::optional<QString> path = panel->runModal(request))
             done(*path);
     });
@@ -99,7 +107,8 @@ MainInterface::MainInterface(platform::UserDefaults& defaults, std::shared_ptr<S
         QObject::connect(diagnosis, &QAction::triggered, m_diagnostic.get(), &DiagnosticWindow::showDiagnostic);
         QAction* schedules = windowMenu->addAction(QObject::tr("Scheduled Scans"));
         schedules->setObjectName(QStringLiteral("showScheduleToolMenuItem"));
-        QObject::connect(schedules, &QAction::triggered, m_schedules.get(), &ScheduleOverviewWindow::showScheduleToolMenuItem);
+        QObject::connect(
+            schedules, &QAction::triggered, m_schedules.get(), &ScheduleOverviewWindow::showScheduleToolMenuItem);
     }
 
     // The page archive: written during a scan, exported once its index is saved.
@@ -118,8 +127,10 @@ MainInterface::MainInterface(platform::UserDefaults& defaults, std::shared_ptr<S
     m_results
         = new ResultsController(*m_window, m_hub, *m_configManager, m_prompts, m_urlOpener, m_savePanel, defaults);
     m_delegate->setResultsController(m_results);
-    m_results->inspectors().setLocateHandler([delegate = m_delegate.get()](const auto& occurrence) { delegate->locate(occurrence); });
-    m_results->inspectors().setMarkFixedHandler([delegate = m_delegate.get()](const auto& url) { delegate->markThisUrlAsFixed(url); });
+    m_results->inspectors().setLocateHandler(
+        [delegate = m_delegate.get()](const auto& occurrence) { delegate->locate(occurrence); });
+    m_results->inspectors().setMarkFixedHandler(
+        [delegate = m_delegate.get()](const auto& url) { delegate->markThisUrlAsFixed(url); });
     m_results->setArchiveExport(m_archiveExport.get());
     m_delegate->setUpdateWindowController(m_updateController.get());
     m_delegate->setUrlOpener(m_urlOpener);
