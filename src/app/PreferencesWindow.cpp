@@ -2,13 +2,12 @@
 #include "app/PreferencesWindow.h"
 
 #include "app/MainTabView.h"
+#include "views/WheelGuard.h"
 
-#include <QAbstractSpinBox>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QDoubleSpinBox>
-#include <QEvent>
 #include <QFormLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -25,30 +24,6 @@ using views::PreferenceEffect;
 using views::PreferenceKind;
 using views::PreferencesModel;
 
-namespace {
-
-/// Keeps the mouse wheel from changing a control that does not have the focus: the wheel
-/// scrolls the page instead.
-class WheelOnlyWhenFocused final : public QObject {
-public:
-    using QObject::QObject;
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override
-    {
-        if (event->type() == QEvent::Wheel) {
-            auto* widget = qobject_cast<QWidget*>(watched);
-            if (widget && !widget->hasFocus()) {
-                event->ignore();
-                return true;
-            }
-        }
-        return QObject::eventFilter(watched, event);
-    }
-};
-
-} // namespace
-
 PreferencesWindow::PreferencesWindow(platform::UserDefaults& defaults, Services services, QWidget* parent)
     : QDialog(parent)
     , m_model(defaults)
@@ -59,7 +34,6 @@ PreferencesWindow::PreferencesWindow(platform::UserDefaults& defaults, Services 
     setModal(false);
     m_tabs = new MainTabView(this);
     m_tabs->setObjectName(QStringLiteral("prefsMainTabView"));
-    auto* wheel = new WheelOnlyWhenFocused(this);
     for (const views::PreferencePage& page : PreferencesModel::pages()) {
         auto* scroll = new QScrollArea;
         scroll->setObjectName(page.objectName);
@@ -72,10 +46,6 @@ PreferencesWindow::PreferencesWindow(platform::UserDefaults& defaults, Services 
         for (const Preference& preference : page.preferences) {
             QWidget* control = makeControl(preference, content);
             control->setObjectName(preference.key);
-            if (qobject_cast<QComboBox*>(control) || qobject_cast<QAbstractSpinBox*>(control)) {
-                control->setFocusPolicy(Qt::StrongFocus);
-                control->installEventFilter(wheel);
-            }
             m_controls.insert(preference.key, control);
             if (preference.kind == PreferenceKind::Check)
                 form->addRow(control);
@@ -90,6 +60,8 @@ PreferencesWindow::PreferencesWindow(platform::UserDefaults& defaults, Services 
                 form->addRow(m_warning);
             }
         }
+        // The wheel scrolls the tab; a pop-up or number field takes it only while focused.
+        views::WheelGuard::guard(content);
         scroll->setWidget(content);
         m_tabs->addTabViewItem(scroll, page.label, page.identifier);
     }

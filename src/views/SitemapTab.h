@@ -49,8 +49,13 @@ public:
     crawlmereTableView* sitemapTableView() const { return m_table; }
     crawlmereTableView* excludedTableView() const { return m_excludedTable; }
 
+protected:
+    void showEvent(QShowEvent* event) override;
+
 private:
     void applyColumns();
+    /// The Last modified box (and column) show whether the XML sitemap gets `lastmod`.
+    void followLastModifiedSetting();
 
     sitemap::SitemapManager& m_manager;
     std::function<void(const std::shared_ptr<CrwlUrl>&)> m_opener;

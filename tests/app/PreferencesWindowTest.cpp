@@ -158,6 +158,9 @@ TEST_F(PreferencesWindowTest, OpensFromTheToolbarTheEditMenuAndTheSitemapTabWith
         EXPECT_EQ(prefs.findChild<QObject*>(QLatin1String(pruned)), nullptr) << pruned;
         EXPECT_EQ(shell.window().findChild<QObject*>(QLatin1String(pruned)), nullptr) << pruned;
     }
+    // The wheel scrolls a tab: its pop-ups and number fields take it only once focused.
+    for (const char* key : { "verbosity", "vizLevels", "timeout" })
+        EXPECT_EQ(prefs.control(QLatin1String(key))->focusPolicy(), Qt::StrongFocus) << key;
     // The image sitemap alert names these two switches under Preferences > Sitemap.
     QWidget* sitemapTab = prefs.tabView()->tabViewItemWithIdentifier(PreferencesModel::kSitemapTab);
     for (const char* key : { "enableImageSitemap", "includeimagesinsitemap" }) {
