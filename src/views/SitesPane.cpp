@@ -362,6 +362,11 @@ void SitesPane::showSiteMenu(const QPoint& position)
     menu.addAction(tr("Duplicate"), this, &SitesPane::duplicateSelectedConfig);
     menu.addAction(tr("Visit"), this, &SitesPane::visitSelected);
     menu.addMenu(m_folderMenu);
+    menu.addSeparator();
+    menu.addAction(tr("Export Settings…"), this, &SitesPane::exportSelectedSettings)
+        ->setObjectName(QStringLiteral("exportSelectedSettingsMenuItem"));
+    menu.addAction(tr("Export All Settings…"), this, &SitesPane::exportAllSettings)
+        ->setObjectName(QStringLiteral("exportAllSettingsMenuItem"));
     menu.exec(m_list->viewport()->mapToGlobal(position));
 }
 
