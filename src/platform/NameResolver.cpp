@@ -12,6 +12,7 @@
 
 #include <arpa/inet.h>
 #include <netdb.h>
+#include <resolv.h>
 #include <sys/socket.h>
 
 namespace crawlmere::platform {
@@ -29,6 +30,26 @@ constexpr auto kAnswerLifetime = std::chrono::minutes(30);
 /// Beyond this many hosts the book starts again empty.
 constexpr std::size_t kBookCap = 100'000;
 
+/// A query the name server has not answered is sent again after this many seconds, up to
+/// `kQueryTries` times in all. The system's own five seconds (twice) cost every lookup whose
+/// query a busy or rate-limited server dropped five seconds or ten; asked again after one, most
+/// are answered within a few.
+constexpr int kQueryRetransmitSeconds = 1;
+constexpr int kQueryTries = 6;
+
+/// Applies the retry timing above to the calling thread's resolver state, once per thread.
+void tuneThisThreadsResolver()
+{
+    thread_local bool tuned = false;
+    if (tuned)
+        return;
+    tuned = true;
+    if (res_init() != 0)
+        return;
+    _res.retrans = kQueryRetransmitSeconds;
+    _res.retry = kQueryTries;
+}
+
 NameLookupResult blockingLookup(const QString& host)
 {
     NameLookupResult result;
@@ -36,6 +57,7 @@ NameLookupResult blockingLookup(const QString& host)
         result.error = UrlError::make(UrlErrorCode::CannotFindHost);
         return result;
     }
+    tuneThisThreadsResolver();
     addrinfo hints {};
     hints.ai_family = AF_UNSPEC;
     hints.ai_socktype = SOCK_STREAM;

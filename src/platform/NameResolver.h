@@ -37,7 +37,8 @@ public:
     /// of its own (more wait their turn), so a lookup that the service answers late holds no
     /// transfer and no worker of the shared pools. A host for which the test of
     /// `UrlSession::setNameLookupFailure` answers true fails at once without asking the
-    /// service. The same object for the whole process.
+    /// service. A query the name server leaves unanswered is sent again after a second (up to
+    /// six times) instead of the system's five seconds. The same object for the whole process.
     static std::shared_ptr<NameResolver> system();
 
     static constexpr int kLookupsAtOnce = 128;
