@@ -587,6 +587,9 @@ public:
     /// The request `sendAsyncServerRequest` sends: URL, time-out, headers, method and login
     /// body. With the `securityToken` setting it loads the login page synchronously. Main thread.
     crawlmere::platform::UrlRequest makeServerRequest() const;
+    /// Whether the request goes to the proxy-crawl service instead of the record's own URL
+    /// (the `useProxyCrawl` default with a `proxyCrawlToken`, for anything but a local file).
+    bool requestGoesThroughProxyCrawl() const;
     /// Whether the record is loaded through the renderer.
     bool shouldRunJS() const;
     /// recheckLink: `recheckLink(self)`.

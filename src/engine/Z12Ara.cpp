@@ -84,6 +84,7 @@ void Z12Ara::clear()
         engineSEODataSource->clear();
     dataBelongsToID = QString();
     checkQueue.removeAllObjects();
+    hostLookups.clear();
     inProgressArray = QList<UrlPtr>();
     inProgressArray.reserve(40);
     if (archiveSink)
@@ -103,6 +104,7 @@ void Z12Ara::clear()
     crawlFinishedFlag = false;
     poppedCrawlmereTimeout = false;
     ratePumpScheduled = false;
+    giveUpTimerArmed = false;
     recentStarts.clear();
     plainTextMode = 0;
     if (diagnostic)
@@ -262,8 +264,8 @@ bool Z12Ara::prepareLocalFile(const UrlPtr& startingRecord)
         logLine(0, QStringLiteral("error opening %1: %2").arg(path, errorText));
         if (prompts) {
             prompts->runModalAlert({ QStringLiteral("Error opening file"),
-                QStringLiteral("Crawlmere encountered the following error when trying to open the selected file:") + u' '
-                    + errorText,
+                QStringLiteral("Crawlmere encountered the following error when trying to open the selected file:")
+                    + u' ' + errorText,
                 { QStringLiteral("OK") } });
         }
         return false;
@@ -282,6 +284,10 @@ QStringList Z12Ara::builtInCheckBlacklistTerms()
         QStringLiteral("admin-ajax.php"),
         QStringLiteral("about:blank"),
         QStringLiteral("/trackback"),
+        QStringLiteral("www.googletagmanager.com"),
+        QStringLiteral("calendar.google.com/calendar/"),
+        QStringLiteral("outlook.live.com"),
+        QStringLiteral("outlook.office365.com"),
     };
 }
 
@@ -289,9 +295,6 @@ void Z12Ara::buildRuleLists()
 {
     checkBlacklistArray = trimEachItemInArray(crawlSettings->value(QStringLiteral("checkBlacklistArray")));
     checkBlacklistArray += builtInCheckBlacklistTerms();
-    // The outside services whose links are never worth a request (tag loaders, calendars, web
-    // mail): their host terms are kept as a registered default.
-    checkBlacklistArray += trimEachItemInArray(defaults->objectForKey(QStringLiteral("outsideServiceCheckBlacklist")));
     followBlacklistArray = trimEachItemInArray(crawlSettings->value(QStringLiteral("followBlacklistArray")));
     followWhitelistArray = trimEachItemInArray(crawlSettings->value(QStringLiteral("followWhitelistArray")));
     ignoreArray = trimEachItemInArray(crawlSettings->value(QStringLiteral("ignoreArray")));
@@ -433,6 +436,7 @@ void Z12Ara::stop()
     ++runGeneration;
     poppedCrawlmereTimeout = false;
     ratePumpScheduled = false;
+    giveUpTimerArmed = false;
     crawlDidStop();
     logLine(1, QStringLiteral("queue: %1, in flight: %2").arg(checkQueue.count()).arg(numberOfThreadsDetached));
 
@@ -455,6 +459,9 @@ void Z12Ara::stop()
         record->setStatus(-1);
     inProgressArray.clear();
     numberOfThreadsDetached = 0;
+    // Records waiting for their host's lookup go back too; the lookups' answers still count.
+    for (const UrlPtr& record : hostLookups.takeAllWaiting())
+        addToCheckQueue(record);
 }
 
 void Z12Ara::continueCrawl()
