@@ -8,13 +8,13 @@
 #include "app/ScanStatusLine.h"
 #include "archive/ArchiveWriter.h"
 #include "engine/CrawlSettings.h"
+#include "engine/CrwlLinkInstance.h"
 #include "engine/CrwlUrl.h"
 #include "engine/CrwlUrlFetchTransport.h"
 #include "engine/PunycodeAdditions.h"
-#include "engine/CrwlLinkInstance.h"
 #include "engine/TableView.h"
-#include "engine/detail/SettingsValue.h"
 #include "engine/Z12Ara.h"
+#include "engine/detail/SettingsValue.h"
 #include "parsing/ParserFetchPageReader.h"
 #include "parsing/ParserHubPageReader.h"
 #include "parsing/ParserLinkExtraction.h"
@@ -24,6 +24,7 @@
 #include "reports/EngineSEOManager.h"
 #include "reports/ReportsDefaults.h"
 #include "settings/ConfigManager.h"
+#include "settings/SpellingLanguages.h"
 #include "sitemap/SitemapManager.h"
 #include "views/CrwlByLinkDataSource.h"
 #include "views/CrwlByPageDataSource.h"
@@ -200,6 +201,8 @@ int HeadlessScan::run()
     // --set values change this scan's copy only, never the stored site.
     for (auto it = d->options.crawlSettings.cbegin(); it != d->options.crawlSettings.cend(); ++it)
         values->insert(it.key(), it.value());
+    // The text checks of this scan use its site's spelling language.
+    settings::SpellingLanguages::putSiteLanguageOnChecker(*values);
     auto settings = std::make_shared<CrawlSettings>(std::move(*values));
 
     d->hub = std::make_shared<Z12Ara>(d->defaults);

@@ -9,6 +9,7 @@
 #include "platform/Strings.h"
 #include "platform/Url.h"
 #include "platform/UserDefaults.h"
+#include "settings/SpellingLanguages.h"
 #include "settings/ThumbGetter.h"
 #include "settings/ThumbGetterFactory.h"
 
@@ -48,7 +49,10 @@ void ConfigManager::setPrompts(std::shared_ptr<ShellPrompts> prompts) { m_prompt
 void ConfigManager::setClearAllDataSources(std::function<void()> clear) { m_clearAllDataSources = std::move(clear); }
 bool ConfigManager::isScanning() const { return m_scanning && m_scanning(); }
 
-int ConfigManager::alert(const ShellAlert& question) const { return m_prompts ? m_prompts->runModalAlert(question) : 0; }
+int ConfigManager::alert(const ShellAlert& question) const
+{
+    return m_prompts ? m_prompts->runModalAlert(question) : 0;
+}
 
 void ConfigManager::beep() const
 {
@@ -212,7 +216,8 @@ void ConfigManager::pushCurrentSettingsToWebsites()
     const QString storedID = m_defaults.stringForKey(kId);
     if (!storedID.isNull() && storedID != currentID)
         logLine(1,
-            QStringLiteral("[defaults objectForKey:@\"id\"] (%1)  and [currentSettings objectForKey:@\"id\"] (%2) do not match!")
+            QStringLiteral(
+                "[defaults objectForKey:@\"id\"] (%1)  and [currentSettings objectForKey:@\"id\"] (%2) do not match!")
                 .arg(storedID, currentID));
     else
         logLine(2, QStringLiteral("pushing %1").arg(currentID));
@@ -244,6 +249,8 @@ void ConfigManager::implementCurrentSettings()
         m_view->reloadRuleTables();
         m_view->showSettings(m_current);
     }
+    // Text checks use the shown site's spelling language.
+    SpellingLanguages::putSiteLanguageOnChecker(m_current);
     // The link highlighter reads the shown site's setting from the defaults store.
     if (m_current.contains(QStringLiteral("trimQuery")))
         m_defaults.setObject(m_current.value(QStringLiteral("trimQuery")), QStringLiteral("trimQuery"));
@@ -354,13 +361,20 @@ void ConfigManager::returnToDefaultSettings()
     pushCurrentSettingsToWebsites();
 }
 
+void ConfigManager::newLanguageSelected(const QString& displayName)
+{
+    SpellingLanguages::putOnChecker(displayName);
+    m_dirty = true;
+}
+
 void ConfigManager::handleControl(const QString& key)
 {
     QVariantMap shown;
     if (m_view)
         m_view->copyInterfaceToSettings(shown);
     if (key == u"shouldArchive" && shown.value(key).toBool()
-        && (!shown.value(QStringLiteral("checkImages")).toBool() || !shown.value(QStringLiteral("linkedFiles")).toBool())) {
+        && (!shown.value(QStringLiteral("checkImages")).toBool()
+            || !shown.value(QStringLiteral("linkedFiles")).toBool())) {
         alert({ QStringLiteral("Images and linked files required"),
             QStringLiteral("In order to fully archive the site, images and linked files must be enabled. They'll be "
                            "switched on now but you can switch them off again if you don't need to check them and "

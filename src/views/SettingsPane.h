@@ -32,8 +32,8 @@ class SettingsPane final : public QWidget {
 public:
     /// `manager` must outlive the pane. `dictionaryFolder` holds the hunspell dictionaries whose
     /// languages the language pop-up offers.
-    explicit SettingsPane(settings::ConfigManager& manager, QWidget* parent = nullptr,
-        const QString& dictionaryFolder = QString());
+    explicit SettingsPane(
+        settings::ConfigManager& manager, QWidget* parent = nullptr, const QString& dictionaryFolder = QString());
     ~SettingsPane() override;
 
     void showSettings(const QVariantMap& site);
@@ -71,6 +71,7 @@ private:
     QLabel* m_threadsDisplay = nullptr;
     QTableWidget* m_rulesTable = nullptr;
     QTableWidget* m_sitemapTable = nullptr;
+    QCheckBox* m_checkContent = nullptr;
     RulesSheet* m_rulesSheet = nullptr;
     int m_editedRow = -1;
     bool m_showing = false;

@@ -475,10 +475,13 @@ protected:
                 "text/html");
         });
         for (const char* path : { "/dup/a.html", "/dup/b.html" }) {
-            site.Get(path, [twin](const httplib::Request&, httplib::Response& response) { response.set_content(twin, "text/html"); });
+            site.Get(path, [twin](const httplib::Request&, httplib::Response& response) {
+                response.set_content(twin, "text/html");
+            });
         }
         site.Get("/dup/c.html", [](const httplib::Request&, httplib::Response& response) {
-            response.set_content("<html><head><title>Twin</title></head><body><p>other, longer words</p></body></html>", "text/html");
+            response.set_content(
+                "<html><head><title>Twin</title></head><body><p>other, longer words</p></body></html>", "text/html");
         });
         site.Get("/dup/canon.html", [](const httplib::Request&, httplib::Response& response) {
             response.set_content("<html><head><title>Twin</title><link rel=\"canonical\" href=\"/dup/a.html\"></head>"
@@ -487,9 +490,8 @@ protected:
         });
         for (int hop = 0; hop < 4; ++hop) {
             const std::string to = hop == 3 ? "/dup/end.html" : "/dup/r" + std::to_string(hop + 1);
-            site.Get("/dup/r" + std::to_string(hop), [to](const httplib::Request&, httplib::Response& response) {
-                response.set_redirect(to, 301);
-            });
+            site.Get("/dup/r" + std::to_string(hop),
+                [to](const httplib::Request&, httplib::Response& response) { response.set_redirect(to, 301); });
         }
         site.Get("/dup/end.html", [](const httplib::Request&, httplib::Response& response) {
             response.set_content("<html><head><title>End</title></head><body>end</body></html>", "text/html");
@@ -527,8 +529,8 @@ protected:
         auto& site = server.server();
         const auto serve = [&site](const char* path, std::string body) {
             site.Get(path, [body](const httplib::Request&, httplib::Response& response) {
-                response.set_content("<html><head><title>Spelling</title></head><body>" + body + "</body></html>",
-                    "text/html");
+                response.set_content(
+                    "<html><head><title>Spelling</title></head><body>" + body + "</body></html>", "text/html");
             });
         };
         serve("/sp/", "<p>Welcome home.</p><a href=\"a.html\">first</a> <a href=\"b.html\">second</a>");
@@ -550,4 +552,44 @@ TEST_F(HeadlessSpellingTest, TheCsvCountsEachPagesMisspelledWords)
     EXPECT_EQ(count("/sp/"), "0");
     EXPECT_EQ(count("/sp/a.html"), "2"); // the web address is not counted
     EXPECT_EQ(count("/sp/b.html"), "3"); // "Teh" and "teh" are two
+}
+
+namespace {
+
+// One page of British spellings, which American English counts as misspelled.
+class HeadlessSpellingLanguageTest : public HeadlessScanTest {
+protected:
+    void SetUp() override
+    {
+        server.server().Get("/uk/", [](const httplib::Request&, httplib::Response& response) {
+            response.set_content("<html><head><title>Colours</title></head><body><p>Our favourite colour is blue. "
+                                 "We organise the centre of the neighbourhood.</p></body></html>",
+                "text/html");
+        });
+        HeadlessScanTest::SetUp();
+    }
+    QString countWith(const QString& language)
+    {
+        const int status = run({ QStringLiteral("--headless"), QStringLiteral("--set"),
+            QStringLiteral("checkSpelling=YES"), QStringLiteral("--set"), QStringLiteral("language=") + language,
+            QStringLiteral("--columns"), QStringLiteral("url,spellingcount"), url(QStringLiteral("/uk/")) });
+        EXPECT_EQ(status, kExitFinished) << err.text().toStdString();
+        return readCsv(csvPath()).rows.at(url(QStringLiteral("/uk/"))).at("spellingcount");
+    }
+};
+
+} // namespace
+
+TEST_F(HeadlessSpellingLanguageTest, TheSitesLanguageChoosesTheDictionaryOfTheCount)
+{
+    // favourite, colour, organise, centre, neighbourhood: wrong in the United States only.
+    struct Case {
+        const char* language;
+        const char* count;
+    };
+    for (const Case& c : { Case { "English (United States)", "5" }, Case { "English (United Kingdom)", "0" },
+             Case { "English (United States)", "5" } }) {
+        SCOPED_TRACE(c.language);
+        EXPECT_EQ(countWith(QLatin1String(c.language)).toStdString(), c.count);
+    }
 }
