@@ -59,6 +59,7 @@
 #include <QMenu>
 #include <QPrintDialog>
 #include <QPrinter>
+#include <QMenuBar>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QToolButton>
@@ -483,13 +484,13 @@ void ResultsController::connectControls()
     QAction* badLinks = item("badLinksMenuItem");
     badLinks->setEnabled(true);
     connect(badLinks, &QAction::triggered, this, [this] { m_scanControl->showHideGoodLinksMenuItem(); });
-    for (const char* name :
-        { "exportAsHTMLMenuItem", "exportAsCSVMenuItem", "exportXMLMenuItem", "exportImageXMLMenuItem" })
+    for (const char* name : { "exportAsHTMLMenuItem", "exportImageXMLMenuItem" })
         item(name)->setEnabled(true);
     connect(item("exportXMLMenuItem"), &QAction::triggered, this, [this] { exportXMLMenuItem(); });
-    for (const char* name :
-        { "showInsecureListMenuItem", "exportInsecureAsCSVMenuItem", "exportInsecureAsHTMLMenuItem" })
-        item(name)->setEnabled(true);
+    item("showInsecureListMenuItem")->setEnabled(true);
+    // The items that would do nothing without results are enabled as the File menu opens.
+    if (auto* file = m_window.menuBar()->findChild<QMenu*>(QStringLiteral("fileMenu")))
+        connect(file, &QMenu::aboutToShow, this, &ResultsController::updateExportMenuItems);
     connect(item("showInsecureListMenuItem"), &QAction::triggered, this, [this] { showInsecureList(); });
     connect(item("exportInsecureAsCSVMenuItem"), &QAction::triggered, this, [this] { exportInsecureAsCSVMenuItem(); });
     connect(
@@ -554,6 +555,23 @@ void ResultsController::addFileMenuItems()
     file->insertAction(before, print);
 }
 
+void ResultsController::updateExportMenuItems()
+{
+    const bool results = !m_hub->linksCollection().isEmpty();
+    const bool pages = !m_hub->internalPagesCollection().empty();
+    const bool insecure = m_insecure->getCount() > 0;
+    const std::pair<const char*, bool> items[] = {
+        { "exportAsCSVMenuItem", results },
+        { "exportXMLMenuItem", pages },
+        { "exportInsecureAsCSVMenuItem", insecure },
+        { "exportInsecureAsHTMLMenuItem", insecure },
+    };
+    for (const auto& [name, enabled] : items) {
+        if (QAction* item = m_window.menuItem(QLatin1String(name)))
+            item->setEnabled(enabled);
+    }
+}
+
 void ResultsController::displayChanged()
 {
     const ScanControl::Display& display = m_scanControl->display();
@@ -588,6 +606,7 @@ void ResultsController::displayChanged()
         controls.badLinksButton->setChecked(display.badLinksOnly);
     if (controls.badLinks)
         controls.badLinks->setChecked(display.badLinksOnly);
+    updateExportMenuItems();
     keepOccurrencesInStep();
 }
 

@@ -110,6 +110,10 @@ public:
 
     /// A scan is running: the Go button reads "Pause".
     bool isScanning() const;
+    /// Enables the File menu's export items that have something to export: Export as CSV…
+    /// with results, Export XML Sitemap… with pages, the insecure-content exports with a
+    /// non-empty list. Run as the File menu opens and whenever the scan's display changes.
+    void updateExportMenuItems();
 
     // ===== Exports =============================================================================
     /// The selected tab's view as an HTML page.

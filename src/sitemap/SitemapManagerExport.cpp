@@ -32,8 +32,7 @@ SitemapXmlOptions SitemapManager::xmlOptions(bool imageSitemap) const
 {
     SitemapXmlOptions options;
     options.imageSitemap = imageSitemap;
-    options.includeLastmod = m_defaults.boolForKey(QStringLiteral("includeLastModInXML"))
-        || m_defaults.boolForKey(QStringLiteral("includeLastmod"));
+    options.includeLastmod = writesLastModified();
     options.includeImages = m_defaults.boolForKey(QStringLiteral("includeimagesinsitemap"));
     options.uniqueImages = m_defaults.boolForKey(QStringLiteral("uniqueimagesinsitemap"));
     options.includeVideo = m_defaults.boolForKey(QStringLiteral("includevideoinsitemap"));

@@ -9,6 +9,7 @@
 #include "settings/SpellingLanguages.h"
 #include "views/RulesSheet.h"
 #include "views/UAStringManager.h"
+#include "views/WheelGuard.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -110,6 +111,8 @@ SettingsPane::SettingsPane(ConfigManager& manager, QWidget* parent, const QStrin
     scroll->setWidgetResizable(true);
     auto* options = new QWidget(scroll);
     buildOptions(options, dictionaryFolder.isEmpty() ? settings::SpellingLanguages::systemFolder() : dictionaryFolder);
+    // The wheel scrolls the pane; the thread slider and the pop-ups take it only when focused.
+    WheelGuard::guard(options);
     scroll->setWidget(options);
     m_optionsTab = scroll;
     m_tabs->addTab(scroll, tr("Settings"));
@@ -351,7 +354,14 @@ void SettingsPane::showSettings(const QVariantMap& site)
     }
     m_imagesDisabledInfo->setHidden(
         static_cast<QCheckBox*>(m_controls.value(QStringLiteral("checkImages")))->isChecked());
+    followRateLimit();
     m_showing = false;
+}
+
+void SettingsPane::followRateLimit()
+{
+    const auto* limit = static_cast<QCheckBox*>(m_controls.value(QStringLiteral("limitRPM")));
+    m_controls.value(QStringLiteral("maxRPM"))->setEnabled(limit->isChecked());
 }
 
 void SettingsPane::copyInterfaceToSettings(QVariantMap& site) const
@@ -407,6 +417,8 @@ void SettingsPane::setCheckbox(const QString& key, bool on)
         m_showing = false;
         if (key == u"checkImages")
             m_imagesDisabledInfo->setHidden(on);
+        if (key == u"limitRPM")
+            followRateLimit();
     }
 }
 

@@ -61,6 +61,8 @@ private:
     void buildSitemapRules(QWidget* page);
     void connectControl(const QString& key, QWidget* widget);
     void recalcDelay(bool fromSlider);
+    /// The rate field is editable exactly while the rate-limit box is ticked.
+    void followRateLimit();
     void sitemapCellChanged(int row, int column);
 
     settings::ConfigManager& m_manager;

@@ -41,7 +41,7 @@ SitemapTab::SitemapTab(sitemap::SitemapManager& manager, QWidget* parent)
     for (const auto& item : sitemap::SitemapManager::priorityItems())
         m_priority->addItem(tr(qPrintable(item.title)), item.tag);
     m_lastModified = named(new QCheckBox(tr("Last modified"), this), "includelastmodinsitemap");
-    m_lastModified->setChecked(manager.includeLastModified());
+    m_lastModified->setChecked(manager.writesLastModified());
     m_pdfs = named(new QCheckBox(tr("Include PDFs"), this), "includepdfsinsitemap");
 
     m_table = named(new crawlmereTableView(this), "sitemapTableView");
@@ -104,12 +104,14 @@ SitemapTab::SitemapTab(sitemap::SitemapManager& manager, QWidget* parent)
     m_table->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed);
     m_table->setDataSource(&manager);
     m_excludedTable->setDataSource(&manager);
+    followLastModifiedSetting();
     applyColumns();
 
     connect(
         m_changeFrequency, &QComboBox::activated, this, [this](int index) { m_manager.selectChangeFrequency(index); });
     connect(m_priority, &QComboBox::activated, this, [this](int index) { m_manager.selectPriority(index); });
-    connect(m_lastModified, &QCheckBox::toggled, this, [this](bool on) { m_manager.setIncludeLastModified(on); });
+    // Only a click changes the setting; showing it (`followLastModifiedSetting`) does not.
+    connect(m_lastModified, &QCheckBox::clicked, this, [this](bool on) { m_manager.setWritesLastModified(on); });
     connect(m_pdfs, &QCheckBox::toggled, this, [this] { m_manager.handlePdfSwitch(); });
     connect(m_infoButton, &QPushButton::clicked, this, &SitemapTab::showExcludedPages);
     addRowMenu(
@@ -128,6 +130,8 @@ SitemapTab::SitemapTab(sitemap::SitemapManager& manager, QWidget* parent)
 
 SitemapTab::~SitemapTab()
 {
+    // The table outlives this part of the tab while its children go: it must not ask it.
+    m_table->itemModel().setCellEditing({});
     m_manager.setObserver({});
     m_manager.setTables(nullptr, nullptr);
 }
@@ -177,8 +181,24 @@ void SitemapTab::applyColumns()
     }
 }
 
+void SitemapTab::followLastModifiedSetting()
+{
+    const bool writes = m_manager.writesLastModified();
+    m_lastModified->setChecked(writes);
+    if (m_manager.includeLastModified() != writes)
+        m_manager.setIncludeLastModified(writes);
+}
+
+void SitemapTab::showEvent(QShowEvent* event)
+{
+    // The preferences may have changed the setting since the tab was last shown.
+    followLastModifiedSetting();
+    QWidget::showEvent(event);
+}
+
 void SitemapTab::reloadAllData()
 {
+    followLastModifiedSetting();
     m_table->reloadData();
     m_pagesIncluded->setText(QString::number(m_manager.getSitemapCollectionCount()));
 }

@@ -50,11 +50,16 @@ public:
     crawlmereTableView* sitemapTableView() const { return m_table; }
     crawlmereTableView* excludedTableView() const { return m_excludedTable; }
 
+protected:
+    void showEvent(QShowEvent* event) override;
+
 private:
     void applyColumns();
     /// The row menu of `table`: its Copy URL and Visit items act on the first selected row.
     void addRowMenu(crawlmereTableView* table, const char* copyName, const char* visitName,
         std::function<void(qsizetype)> copy, std::function<void(qsizetype)> visit);
+    /// The Last modified box (and column) show whether the XML sitemap gets `lastmod`.
+    void followLastModifiedSetting();
 
     sitemap::SitemapManager& m_manager;
     std::function<void(const std::shared_ptr<CrwlUrl>&)> m_opener;

@@ -10,13 +10,14 @@
 #include "archive/ArchiveExportController.h"
 #include "engine/RecordingShellServices.h"
 #include "engine/Z12Ara.h"
-#include "reports/SEOManager.h"
 #include "platform/NotificationCenter.h"
 #include "platform/PropertyList.h"
 #include "platform/UserDefaults.h"
+#include "reports/CrwlInsecureDataSource.h"
+#include "reports/SEOManager.h"
 #include "settings/ConfigManager.h"
-#include "support/LoopbackServer.h"
 #include "sitemap/SitemapManager.h"
+#include "support/LoopbackServer.h"
 #include "views/InsecureContentWindow.h"
 #include "views/ResultTabs.h"
 #include "views/ScanControl.h"
@@ -29,14 +30,16 @@
 #include <QCoreApplication>
 #include <QDialog>
 #include <QDirIterator>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QLineEdit>
-#include <QTimer>
-#include <QElapsedTimer>
+#include <QMenu>
+#include <QMenuBar>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QThread>
+#include <QTimer>
 #include <QToolButton>
 #include <QTreeView>
 
@@ -372,4 +375,37 @@ TEST_F(ResultsControllerTest, AScanKeepingItsArchiveExportsItToTheSitesFolderOnc
         files << QDir(out).relativeFilePath(it.next());
     // Every page of the site, once.
     EXPECT_EQ(files.size(), kPages + 1) << qPrintable(files.join(u' '));
+}
+
+// The export items that would do nothing are disabled until there is something to export; their
+// state is refreshed as the File menu opens.
+TEST_F(ResultsControllerTest, ExportItemsAreEnabledOnlyWithSomethingToExport)
+{
+    QMenu* file = window().menuBar()->findChild<QMenu*>(QStringLiteral("fileMenu"));
+    ASSERT_NE(file, nullptr);
+    const auto enabledItems = [&] {
+        Q_EMIT file->aboutToShow();
+        QStringList enabled;
+        for (const char* name : { "exportAsCSVMenuItem", "exportXMLMenuItem", "exportInsecureAsCSVMenuItem",
+                 "exportInsecureAsHTMLMenuItem", "exportAsHTMLMenuItem" }) {
+            if (window().menuItem(QLatin1String(name))->isEnabled())
+                enabled << QLatin1String(name);
+        }
+        return enabled;
+    };
+    EXPECT_EQ(enabledItems(), QStringList { "exportAsHTMLMenuItem" });
+
+    shell->configManager()->newConfigWithURL(site.server.url(QStringLiteral("/")));
+    go().click();
+    ASSERT_TRUE(waitUntil([&] { return go().text() == QLatin1String("Go"); }));
+    // A plain http site has no insecure content.
+    EXPECT_EQ(enabledItems(), (QStringList { "exportAsCSVMenuItem", "exportXMLMenuItem", "exportAsHTMLMenuItem" }));
+
+    InsecureContentRecord record;
+    record.url = QStringLiteral("https://example.test/");
+    record.array = QStringList { QStringLiteral("http://example.test/image.png") };
+    shell->results().insecureDataSource().setCollection({ record });
+    EXPECT_EQ(enabledItems(),
+        (QStringList { "exportAsCSVMenuItem", "exportXMLMenuItem", "exportInsecureAsCSVMenuItem",
+            "exportInsecureAsHTMLMenuItem", "exportAsHTMLMenuItem" }));
 }

@@ -14,6 +14,7 @@
 #include "views/SettingsPane.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialog>
@@ -22,9 +23,15 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QSlider>
 #include <QTableWidget>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTreeWidget>
+#include <QWheelEvent>
+#include <QtTest/qtestspontaneevent.h>
 #include <gtest/gtest.h>
 
 using crawlmere::platform::UserDefaults;
@@ -287,4 +294,59 @@ TEST_F(SitesPaneTest, TheSpellingLanguageOfTheShownSiteAndOfThePopUpGoesOnTheChe
     m_manager.newLanguageSelected("Klingon");
     EXPECT_EQ(checker.language(), "en_US");
     crawlmere::platform::SpellChecker::setShared(nullptr);
+}
+
+TEST_F(SitesPaneTest, TheRateFieldIsEditableExactlyWhileTheRateIsLimited)
+{
+    auto* limit = child<QCheckBox>("limitRPM");
+    auto* rate = child<QLineEdit>("maxRPM");
+    const auto followsTheBox = [&](const char* when) {
+        EXPECT_EQ(rate->isEnabled(), limit->isChecked()) << when << ", the field reads " << qPrintable(rate->text());
+    };
+    followsTheBox("at start");
+    addSite("Free", "https://free.example/");
+    ASSERT_FALSE(limit->isChecked());
+    followsTheBox("a new site");
+    addSite("Limited", "https://limited.example/");
+    limit->click();
+    ASSERT_TRUE(limit->isChecked());
+    typeInto("maxRPM", "500");
+    followsTheBox("ticked by hand");
+    // Whatever was shown before, each site shows its own state.
+    for (const char* site : { "Free", "Limited", "Free", "A new website", "Limited" }) {
+        selectRow(site);
+        EXPECT_EQ(limit->isChecked(), QString::fromLatin1(site) == u"Limited") << site;
+        followsTheBox(site);
+    }
+    EXPECT_EQ(rate->text(), "500");
+    limit->click();
+    followsTheBox("unticked by hand");
+    m_pane->settingsPane()->setCheckbox("limitRPM", true);
+    followsTheBox("ticked by the program");
+}
+
+// The wheel over the settings pane scrolls it: the thread slider passing under the pointer keeps
+// its value and the site stays unchanged.
+TEST_F(SitesPaneTest, TheWheelOverTheThreadSliderScrollsTheSettings)
+{
+    addSite("Alpha", "https://alpha.example/");
+    auto* scroll = child<QScrollArea>("optionsTabViewItem");
+    auto* slider = child<QSlider>("numberOfThreads");
+    m_pane->resize(700, 240);
+    m_pane->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(m_pane.get()));
+    scroll->ensureWidgetVisible(slider);
+    m_manager.setDirty(false);
+    const int threads = slider->value();
+    const int top = scroll->verticalScrollBar()->value();
+    const QPointF at = QRectF(slider->rect()).center();
+    QWheelEvent wheel(
+        at, slider->mapToGlobal(at), QPoint(), QPoint(0, 120), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+    // As the window system delivers it (sendEvent would make it a synthetic event, which stays
+    // with its receiver).
+    QSpontaneKeyEvent::setSpontaneous(&wheel);
+    qApp->notify(slider, &wheel);
+    EXPECT_EQ(slider->value(), threads);
+    EXPECT_LT(scroll->verticalScrollBar()->value(), top) << "the settings did not scroll";
+    EXPECT_FALSE(m_manager.isDirty());
 }
