@@ -46,21 +46,27 @@ protected:
     }
     void TearDown() override { crawlmere::platform::UserDefaults::standard().removeObjectForKey("verbosity"); }
 
+    /// The table `view` shows `count` records in a URL and a Status column of these widths.
+    void showRecords(int count, int urlWidth, int statusWidth)
+    {
+        source.setCollection(makeRecords(count));
+        view.setTableColumns(urlAndStatusColumns());
+        view.setDataSource(&source);
+        view.setColumnWidth(0, urlWidth);
+        view.setColumnWidth(1, statusWidth);
+    }
+
     QTemporaryDir folder;
     QPrinter printer { QPrinter::HighResolution };
+    qfDataSource source;
+    crawlmereTableView view;
 };
 
 } // namespace
 
 TEST_F(PrinterTest, ATableOf200RowsPrintsEveryRowDownThePages)
 {
-    qfDataSource source;
-    source.setCollection(makeRecords(200));
-    crawlmereTableView view;
-    view.setTableColumns(urlAndStatusColumns());
-    view.setDataSource(&source);
-    view.setColumnWidth(0, 260);
-    view.setColumnWidth(1, 80);
+    showRecords(200, 260, 80);
 
     // A4 less half-inch margins leaves 770 points: 44 rows under each page's header.
     const int pages = ResultViewPrinter::print(view, printer, ResultViewPrinter::Kind::Table);
@@ -79,14 +85,8 @@ TEST_F(PrinterTest, ATableOf200RowsPrintsEveryRowDownThePages)
 
 TEST_F(PrinterTest, AWideTableGoesOnAcrossPagesBrokenWhereProposedAndLogged)
 {
-    qfDataSource source;
-    source.setCollection(makeRecords(3));
-    crawlmereTableView view;
-    view.setTableColumns(urlAndStatusColumns());
-    view.setDataSource(&source);
     // 600 + 200 view pixels: two pages across a 523-point wide page.
-    view.setColumnWidth(0, 600);
-    view.setColumnWidth(1, 200);
+    showRecords(3, 600, 200);
 
     struct Case {
         ResultViewPrinter::Kind kind;
@@ -119,17 +119,17 @@ TEST_F(PrinterTest, AWideTableGoesOnAcrossPagesBrokenWhereProposedAndLogged)
 TEST_F(PrinterTest, AnOutlinePrintsItsOpenRowsOnly)
 {
     PagesOutline outline(6);
-    qfOutlineView view;
-    view.setTableColumns(urlAndStatusColumns());
-    view.setOutlineDataSource(&outline);
-    view.setColumnWidth(0, 300);
-    view.expandItem(view.itemModel().index(2, 0));
+    qfOutlineView outlineView;
+    outlineView.setTableColumns(urlAndStatusColumns());
+    outlineView.setOutlineDataSource(&outline);
+    outlineView.setColumnWidth(0, 300);
+    outlineView.expandItem(outlineView.itemModel().index(2, 0));
 
-    const QList<ResultViewPrinter::Row> rows = ResultViewPrinter::rowsOf(view);
+    const QList<ResultViewPrinter::Row> rows = ResultViewPrinter::rowsOf(outlineView);
     ASSERT_EQ(rows.size(), 8);
     EXPECT_EQ(rows.at(3).depth, 1);
     EXPECT_EQ(rows.at(3).cells.first(), "https://example.test/p2/l0");
-    EXPECT_EQ(ResultViewPrinter::print(view, printer, ResultViewPrinter::Kind::Outline), 1);
+    EXPECT_EQ(ResultViewPrinter::print(outlineView, printer, ResultViewPrinter::Kind::Outline), 1);
     const QString text = pdfText(printer.outputFileName());
     EXPECT_TRUE(text.contains(QStringLiteral("https://example.test/p2/l1")));
     EXPECT_FALSE(text.contains(QStringLiteral("https://example.test/p4/l0")));
