@@ -181,6 +181,10 @@ ResultsController::ResultsController(MainWindow& window, std::shared_ptr<Z12Ara>
     services.setNameIfStillDefault = [this](const QString& name) { m_configManager.setNameIfStillDefault(name); };
     services.filterLinkViews = [this] { m_tabs->setAllTabsToNeedFilteringAndFilterAppropriateDataSource(); };
     services.displayChanged = [this] { displayChanged(); };
+    services.visitSupport = [this] {
+        if (m_visitSupport)
+            m_visitSupport();
+    };
     m_scanControl = std::make_unique<ScanControl>(m_hub, *m_byLink, m_prompts, std::move(services));
 
     m_configManager.setScanningPredicate([this] { return isScanning(); });

@@ -9,6 +9,7 @@
 #include <QPointer>
 #include <QString>
 
+#include <functional>
 #include <memory>
 
 class QAbstractButton;
@@ -107,6 +108,8 @@ public:
     /// While this export runs a new scan is refused with a beep: a new scan replaces the archive
     /// the export reads. Null: never refused. Must outlive this object or be unset.
     void setArchiveExport(archive::ArchiveExportController* exporter) { m_archiveExport = exporter; }
+    /// What the few-results alert's "Support" button opens (the delegate's `visitSupport:`).
+    void setVisitSupport(std::function<void()> visitSupport) { m_visitSupport = std::move(visitSupport); }
 
     /// A scan is running: the Go button reads "Pause".
     bool isScanning() const;
@@ -218,6 +221,7 @@ private:
     std::unique_ptr<SEOResults> m_seo;
     QPointer<views::InsecureContentWindow> m_insecureWindow;
     archive::ArchiveExportController* m_archiveExport = nullptr;
+    std::function<void()> m_visitSupport;
     // The controls the scan's display sets, found by name once: a lookup walks the window's
     // whole object tree, and the display changes with every URL checked.
     struct DisplayControls {

@@ -49,6 +49,8 @@ SitemapTab::SitemapTab(sitemap::SitemapManager& manager, QWidget* parent)
     m_infoText = named(new QLabel(this), "filterSitemapInfoText");
     m_infoButton = named(new QPushButton(tr("Show"), this), "filterSitemapInfoButton");
     m_infoButton->hide();
+    m_prefsButton = named(new QPushButton(tr("Sitemap Preferences…"), this), "sitemapPrefsButton");
+    m_prefsButton->hide();
 
     m_excludedWindow = named(new QDialog(this), "excludedPagesWindow");
     m_excludedWindow->setWindowTitle(tr("Pages excluded from the sitemap"));
@@ -64,6 +66,7 @@ SitemapTab::SitemapTab(sitemap::SitemapManager& manager, QWidget* parent)
     controls->addWidget(m_lastModified);
     controls->addWidget(m_pdfs);
     controls->addStretch();
+    controls->addWidget(m_prefsButton);
     auto* status = new QHBoxLayout;
     status->addWidget(new QLabel(tr("Pages included:"), this));
     status->addWidget(m_pagesIncluded);
@@ -121,6 +124,10 @@ SitemapTab::SitemapTab(sitemap::SitemapManager& manager, QWidget* parent)
         m_excludedTable, "copyExcludedPageUrlMenuItem", "visitExcludedPageUrlMenuItem",
         [this](qsizetype row) { m_manager.copyExcludedPageUrl(row); },
         [this](qsizetype row) { m_manager.visitExcludedPageUrl(row); });
+    connect(m_prefsButton, &QPushButton::clicked, this, [this] {
+        if (m_prefsOpener)
+            m_prefsOpener();
+    });
     // A double-click on an editable cell edits it; elsewhere it opens the page.
     connect(m_table, &QAbstractItemView::doubleClicked, this, [this](const QModelIndex& index) {
         if (!(index.flags() & Qt::ItemIsEditable))
@@ -179,6 +186,12 @@ void SitemapTab::applyColumns()
                 : id == u"lastmodified" ? 200
                                         : 140);
     }
+}
+
+void SitemapTab::setPreferencesOpener(std::function<void()> opener)
+{
+    m_prefsOpener = std::move(opener);
+    m_prefsButton->setVisible(bool(m_prefsOpener));
 }
 
 void SitemapTab::followLastModifiedSetting()

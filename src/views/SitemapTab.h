@@ -39,6 +39,9 @@ public:
     void setInspectorOpener(std::function<void(const std::shared_ptr<CrwlUrl>&)> opener);
     /// Where the Visit items open an address (the default browser); unset: nowhere.
     void setUrlOpener(std::function<void(const QString&)> opener);
+    /// The "Sitemap Preferences…" button (`sitemapPrefsButton`) opens the preferences' sitemap
+    /// tab through `opener` (`selectPrefsSitemapTabView:`); hidden while unset.
+    void setPreferencesOpener(std::function<void()> opener);
     /// reloadAllData: the rows, the count and the exclusion text afresh (after the manager's
     /// candidates changed).
     void reloadAllData();
@@ -72,6 +75,8 @@ private:
     QLabel* m_pagesIncluded = nullptr;
     QLabel* m_infoText = nullptr;
     QPushButton* m_infoButton = nullptr;
+    QPushButton* m_prefsButton = nullptr;
+    std::function<void()> m_prefsOpener;
     QDialog* m_excludedWindow = nullptr;
     crawlmereTableView* m_excludedTable = nullptr;
 };

@@ -11,13 +11,13 @@
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QFont>
-#include <QIcon>
-#include <QPixmap>
 #include <QHeaderView>
+#include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
+#include <QPixmap>
 #include <QPushButton>
 #include <QSplitter>
 #include <QTreeWidget>
@@ -114,7 +114,8 @@ SitesPane::SitesPane(ConfigManager& manager, QWidget* parent, const QString& dic
     m_sortMenu->setObjectName(QStringLiteral("websitesSortMenu"));
     m_sortGroup = new QActionGroup(this);
     const std::pair<const char*, QString> sorts[] = { { "websitesSortByNameMenuItem", tr("By Name") },
-        { "websitesSortByStartingUrlMenuItem", tr("By Starting URL") }, { "websitesSortByDateMenuItem", tr("By Date") } };
+        { "websitesSortByStartingUrlMenuItem", tr("By Starting URL") },
+        { "websitesSortByDateMenuItem", tr("By Date") } };
     for (const auto& [name, title] : sorts) {
         QAction* action = m_sortMenu->addAction(title);
         action->setObjectName(QLatin1String(name));
@@ -287,7 +288,8 @@ void SitesPane::returnToDefaultSettings() { m_manager.returnToDefaultSettings();
 void SitesPane::exportSelectedSettings()
 {
     if (m_savePanel)
-        m_savePanel(QStringLiteral("lcsettings"), [this](const QString& path) { m_manager.exportSelectedSettings(path); });
+        m_savePanel(
+            QStringLiteral("lcsettings"), [this](const QString& path) { m_manager.exportSelectedSettings(path); });
 }
 
 void SitesPane::exportAllSettings()
@@ -314,6 +316,11 @@ void SitesPane::showSiteMenu(const QPoint& position)
     menu.addAction(tr("Duplicate"), this, &SitesPane::duplicateSelectedConfig);
     menu.addAction(tr("Visit"), this, &SitesPane::visitSelected);
     menu.addMenu(m_folderMenu);
+    menu.addSeparator();
+    menu.addAction(tr("Export Settings…"), this, &SitesPane::exportSelectedSettings)
+        ->setObjectName(QStringLiteral("exportSelectedSettingsMenuItem"));
+    menu.addAction(tr("Export All Settings…"), this, &SitesPane::exportAllSettings)
+        ->setObjectName(QStringLiteral("exportAllSettingsMenuItem"));
     menu.exec(m_list->viewport()->mapToGlobal(position));
 }
 
