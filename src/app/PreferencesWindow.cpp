@@ -41,7 +41,7 @@ PreferencesWindow::PreferencesWindow(platform::UserDefaults& defaults, Services 
         scroll->setFrameShape(QFrame::NoFrame);
         auto* content = new QWidget(scroll);
         auto* form = new QFormLayout(content);
-        form->setFieldGrowthPolicy(QFormLayout::ExpandingFieldsGrow);
+        form->setFieldGrowthPolicy(QFormLayout::AllNonFixedFieldsGrow);
         form->setRowWrapPolicy(QFormLayout::DontWrapRows);
         for (const Preference& preference : page.preferences) {
             QWidget* control = makeControl(preference, content);
@@ -66,11 +66,12 @@ PreferencesWindow::PreferencesWindow(platform::UserDefaults& defaults, Services 
         m_tabs->addTabViewItem(scroll, page.label, page.identifier);
     }
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
+    buttons->button(QDialogButtonBox::Close)->setObjectName(QStringLiteral("prefsCloseButton"));
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::close);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(m_tabs);
     layout->addWidget(buttons);
-    resize(620, 520);
+    resize(840, 600);
     reloadValues();
 }
 
@@ -96,7 +97,6 @@ QWidget* PreferencesWindow::makeControl(const Preference& preference, QWidget* p
         auto* field = new QSpinBox(parent);
         field->setRange(static_cast<int>(preference.minimum), static_cast<int>(preference.maximum));
         field->setKeyboardTracking(false);
-        field->setMinimumWidth(120);
         connect(field, &QSpinBox::valueChanged, this,
             [this, &preference](int value) { stored(preference, qint64(value)); });
         return field;

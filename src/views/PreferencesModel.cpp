@@ -91,7 +91,7 @@ QList<PreferencePage> buildPages()
                 number("levelsLimit", "Levels limit:", 1, kLargestLimit, "levelslimit:"),
                 number("occurrencesLimit", "Occurrences limit:", 1, kLargestLimit, "occurrenceslimit:"),
                 number("numberOfThreads", "Threads:", 1, 20, "threads:"),
-                number("timeout", "Time-out (s):", 1, 600, "", PreferenceKind::Seconds),
+                number("timeout", "Time-out (s):", 1, 600, "threads:", PreferenceKind::Seconds),
                 text("userAgentString", "User agent:", PreferenceKind::Text, "useragent:"),
             } },
         { PreferencesModel::kSitemapTab, QStringLiteral("prefsSitemapTabViewItem"), tr("Sitemap"),
