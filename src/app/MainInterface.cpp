@@ -12,6 +12,7 @@
 #include "app/Manual.h"
 #include "app/PopoverHelpPresenter.h"
 #include "app/PreferencesWindow.h"
+#include "app/RememberingSavePanel.h"
 #include "app/ResultsController.h"
 #include "app/ScheduleOverviewWindow.h"
 #include "app/UpdateWindow.h"
@@ -58,7 +59,6 @@ MainInterface::MainInterface(platform::UserDefaults& defaults, std::shared_ptr<S
         AppDelegate::getSitesTabViewItemLabel());
     m_prompts = prompts ? std::move(prompts) : std::make_shared<WindowPrompts>(m_window.get());
     m_urlOpener = std::make_shared<DesktopUrlOpener>();
-    m_savePanel = std::make_shared<FileDialogSavePanel>(m_window.get());
 
     m_hub = std::make_shared<Z12Ara>(defaults);
     m_hub->setPrompts(m_prompts);
@@ -75,10 +75,18 @@ MainInterface::MainInterface(platform::UserDefaults& defaults, std::shared_ptr<S
     if (settings::WebRenderModule* module = settings::WebRenderLoader::module())
         m_configManager->setThumbGetterFactory(module->thumbGetterFactory());
     m_hub->setConfigManager(m_configManager);
+    // Exports open in the folder last used for their kind, with a name from the selected site.
+    m_savePanel = std::make_shared<RememberingSavePanel>(std::make_shared<FileDialogSavePanel>(m_window.get()),
+        defaults, [sites = std::weak_ptr<settings::ConfigManager>(m_configManager)] {
+            const auto store = sites.lock();
+            return store ? store->getStartingURLForCurrentSite() : QString();
+        });
     auto* sites = new views::SitesPane(*m_configManager);
     sites->setSavePanel([panel = m_savePanel](const QString& extension, std::function<void(const QString&)> done) {
         platform::SavePanelRequest request;
         request.allowedFileTypes = { extension };
+        if (extension == u"lcsettings")
+            request.kind = QStringLiteral("settings");
         if (const std::optional<QString> path = panel->runModal(request))
             done(*path);
     });

@@ -415,6 +415,7 @@ QString ResultsController::askForFile(const QString& fileType) const
 {
     platform::SavePanelRequest request;
     request.allowedFileTypes = { fileType };
+    request.kind = QStringLiteral("insecure-content");
     const std::optional<QString> path = m_savePanel ? m_savePanel->runModal(request) : std::nullopt;
     return path.value_or(QString());
 }

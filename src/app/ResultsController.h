@@ -173,7 +173,7 @@ private:
     void exportTab(int tab, TableExportJob::Format format);
     void exportView(QTreeView* view, TableExportJob::Format format);
     void exportInsecure(TableExportJob::Format format);
-    /// Asks the save panel for a file of `fileType`; "" when cancelled.
+    /// Asks the save panel for an insecure-content file of `fileType`; "" when cancelled.
     QString askForFile(const QString& fileType) const;
     void post(const QString& name);
     QList<qsizetype> selectedByLinkRows() const;

@@ -10,7 +10,9 @@
 #include <QDesktopServices>
 #include <QDialog>
 #include <QDialogButtonBox>
+#include <QEvent>
 #include <QFont>
+#include <QFontMetrics>
 #include <QHeaderView>
 #include <QIcon>
 #include <QLabel>
@@ -20,9 +22,12 @@
 #include <QPixmap>
 #include <QPushButton>
 #include <QSplitter>
+#include <QStyle>
 #include <QTreeWidget>
 #include <QUrl>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace crawlmere::views {
 
@@ -32,6 +37,11 @@ namespace {
 
 /// Neither side of the split gets narrower than this.
 constexpr int kMinimumPaneWidth = 150;
+/// The starting URL column keeps at least this much of a narrow list.
+constexpr int kMinimumUrlWidth = 60;
+
+/// The tool tip of a site's row: its whole name and starting URL.
+QString siteToolTip(const QString& name, const QString& url) { return name + QLatin1Char('\n') + url; }
 
 } // namespace
 
@@ -61,6 +71,11 @@ SitesPane::SitesPane(ConfigManager& manager, QWidget* parent, const QString& dic
     m_list->setSelectionMode(QAbstractItemView::SingleSelection);
     m_list->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed);
     m_list->setContextMenuPolicy(Qt::CustomContextMenu);
+    // Both columns are sized by `fitSiteColumns` as the list's width changes.
+    m_list->header()->setStretchLastSection(false);
+    m_list->header()->setSectionResizeMode(QHeaderView::Fixed);
+    m_list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_list->viewport()->installEventFilter(this);
     connect(m_list, &QTreeWidget::customContextMenuRequested, this, &SitesPane::showSiteMenu);
     connect(m_list, &QTreeWidget::itemSelectionChanged, this, [this] {
         if (m_reloading)
@@ -209,6 +224,8 @@ void SitesPane::reloadSiteList()
         } else {
             item->setText(0, row.name);
             item->setText(1, row.startingUrl);
+            item->setToolTip(0, siteToolTip(row.name, row.startingUrl));
+            item->setToolTip(1, item->toolTip(0));
             if (iconSize > 0 && !row.image.isNull())
                 item->setIcon(0, QIcon(QPixmap::fromImage(row.image)));
             item->setFlags(item->flags() | Qt::ItemIsEditable);
@@ -216,6 +233,33 @@ void SitesPane::reloadSiteList()
         }
     }
     m_reloading = false;
+    fitSiteColumns();
+}
+
+void SitesPane::fitSiteColumns()
+{
+    const int available = m_list->viewport()->width();
+    int needed = 0;
+    const QFontMetrics metrics(m_list->font());
+    const int margins = 2 * (m_list->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, m_list) + 1) + 8;
+    for (int row = 0; row < m_list->topLevelItemCount(); ++row) {
+        const QTreeWidgetItem* item = m_list->topLevelItem(row);
+        // Folder headers span both columns and need no room of their own.
+        if (item->isFirstColumnSpanned())
+            continue;
+        const int icon = item->icon(0).isNull() ? 0 : m_list->iconSize().width() + 4;
+        needed = std::max(needed, metrics.horizontalAdvance(item->text(0)) + icon + margins);
+    }
+    const int name = std::max(0, std::min(needed, available - std::min(kMinimumUrlWidth, available / 2)));
+    m_list->header()->resizeSection(0, name);
+    m_list->header()->resizeSection(1, std::max(0, available - name));
+}
+
+bool SitesPane::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == m_list->viewport() && event->type() == QEvent::Resize)
+        fitSiteColumns();
+    return QWidget::eventFilter(watched, event);
 }
 
 void SitesPane::reloadSiteRow(int row)
@@ -223,6 +267,8 @@ void SitesPane::reloadSiteRow(int row)
     if (auto* item = m_list->topLevelItem(row)) {
         m_reloading = true;
         item->setText(1, m_manager.rows().value(row).startingUrl);
+        item->setToolTip(0, siteToolTip(item->text(0), item->text(1)));
+        item->setToolTip(1, item->toolTip(0));
         m_reloading = false;
     }
 }

@@ -29,6 +29,7 @@
 #include <QApplication>
 #include <QCoreApplication>
 #include <QDialog>
+#include <QDir>
 #include <QDirIterator>
 #include <QElapsedTimer>
 #include <QFile>
@@ -400,6 +401,36 @@ TEST_F(ResultsControllerTest, ExportItemsAreEnabledOnlyWithSomethingToExport)
     ASSERT_TRUE(waitUntil([&] { return go().text() == QLatin1String("Go"); }));
     // A plain http site has no insecure content.
     EXPECT_EQ(enabledItems(), (QStringList { "exportAsCSVMenuItem", "exportXMLMenuItem", "exportAsHTMLMenuItem" }));
+
+    // The save panel proposes a name from the site and the view, and opens where the last file
+    // of that view went (not where the last export of another view went).
+    QTemporaryDir folder;
+    const QDir root(folder.path());
+    ASSERT_TRUE(root.mkpath(QStringLiteral("links")) && root.mkpath(QStringLiteral("flat")));
+    struct Export {
+        const char* tab;
+        const char* path;
+        const char* name;
+        const char* folder; // "" when the view has no folder yet
+    };
+    const Export exports[] = {
+        { "1", "links/a.csv", "127.0.0.1-by-link.csv", "" },
+        { "4", "flat/b.csv", "127.0.0.1-flat.csv", "" },
+        { "1", "links/c.csv", "127.0.0.1-by-link.csv", "links" },
+        { "4", "flat/d.csv", "127.0.0.1-flat.csv", "flat" },
+    };
+    for (const Export& made : exports) {
+        window().mainTabView()->selectTabViewItemWithIdentifier(QLatin1String(made.tab));
+        crawlmere::test::ShownSavePanel shown;
+        const QString csv = root.filePath(QLatin1String(made.path));
+        answerSavePanelWith(csv, &shown);
+        window().menuItem(QStringLiteral("exportAsCSVMenuItem"))->trigger();
+        ASSERT_TRUE(waitUntil([&] { return QFile::exists(csv); })) << made.path;
+        EXPECT_EQ(shown.fileName, QLatin1String(made.name));
+        if (*made.folder) {
+            EXPECT_EQ(shown.folder, root.filePath(QLatin1String(made.folder)));
+        }
+    }
 
     InsecureContentRecord record;
     record.url = QStringLiteral("https://example.test/");

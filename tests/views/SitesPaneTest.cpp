@@ -17,6 +17,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialog>
+#include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -25,6 +26,7 @@
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QSlider>
+#include <QSplitter>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
@@ -284,4 +286,43 @@ TEST_F(SitesPaneTest, TheWheelOverTheThreadSliderScrollsTheSettings)
     EXPECT_EQ(slider->value(), threads);
     EXPECT_LT(scroll->verticalScrollBar()->value(), top) << "the settings did not scroll";
     EXPECT_FALSE(m_manager.isDirty());
+}
+
+// Two sites named alike can be told apart: the name column takes the room the longest name
+// needs and the starting URL gives way first; a row's tool tip holds the whole name and URL.
+TEST_F(SitesPaneTest, TheNameColumnGetsTheRoomItsNamesNeed)
+{
+    const QString first = QStringLiteral("Loopback test site with a long name, first copy");
+    const QString second = QStringLiteral("Loopback test site with a long name, second copy");
+    addSite(first, "https://first.example/a/rather/long/path/to/the/start.html");
+    addSite(second, "https://second.example/");
+    QTreeWidget* list = m_pane->siteList();
+    QHeaderView* header = list->header();
+    const int needed = list->fontMetrics().horizontalAdvance(second);
+    m_pane->resize(1000, 500);
+    m_pane->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(m_pane.get()));
+    auto* splitter = child<QSplitter>("splitView");
+    struct Width {
+        int list;
+        bool nameWhole;
+    };
+    for (const Width& width : { Width { 600, true }, Width { needed + 120, true }, Width { 200, false } }) {
+        SCOPED_TRACE(width.list);
+        splitter->setSizes({ width.list, 1000 - width.list });
+        QCoreApplication::processEvents();
+        const int shown = list->viewport()->width();
+        EXPECT_EQ(header->sectionSize(0) + header->sectionSize(1), shown);
+        EXPECT_EQ(header->sectionSize(0) >= needed, width.nameWhole) << header->sectionSize(0) << " of " << needed;
+        // A narrow list still shows the start of each URL.
+        EXPECT_GE(header->sectionSize(1), std::min(60, shown / 2));
+    }
+    for (const QString& name : { first, second }) {
+        const int row = static_cast<int>(listRows().indexOf(name));
+        ASSERT_GT(row, 0);
+        const QTreeWidgetItem* item = list->topLevelItem(row);
+        EXPECT_TRUE(item->toolTip(0).contains(name));
+        EXPECT_TRUE(item->toolTip(1).contains(item->text(1)));
+        EXPECT_EQ(item->toolTip(0), item->toolTip(1));
+    }
 }
