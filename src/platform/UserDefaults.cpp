@@ -11,7 +11,6 @@
 #include <QFileInfo>
 #include <QLocale>
 
-#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstring>
@@ -187,17 +186,21 @@ private:
 
 const QString kIdentity = QStringLiteral("id");
 
-/// The `id` of a list entry, or a null string when the entry is no dictionary with one.
+/// What tells an entry of an identified list from the others: its `id`, or for an entry
+/// without one (written by an older version), its whole contents. Null for a non-dictionary.
 QString identityOf(const QVariant& entry)
 {
     if (entry.typeId() != QMetaType::QVariantMap)
         return {};
     const QString identity = UserDefaults::stringValue(entry.toMap().value(kIdentity));
-    return identity.isEmpty() ? QString() : identity;
+    if (!identity.isEmpty())
+        return identity;
+    const auto contents = PropertyList::toXml(entry);
+    return QStringLiteral("\u0001") + QString::fromUtf8(contents ? *contents : QByteArray());
 }
 
-/// True for a list whose entries are all dictionaries with an `id` (the site list): such a
-/// list is merged entry by entry. An absent value counts as an empty list.
+/// True for a list of dictionaries of which some carry an `id` (the site list): such a list is
+/// merged entry by entry. An absent value or an empty list counts as one.
 bool isIdentifiedList(const QVariant& value)
 {
     if (!value.isValid())
@@ -205,7 +208,14 @@ bool isIdentifiedList(const QVariant& value)
     if (value.typeId() != QMetaType::QVariantList)
         return false;
     const QVariantList entries = value.toList();
-    return std::all_of(entries.cbegin(), entries.cend(), [](const QVariant& e) { return !identityOf(e).isNull(); });
+    bool identified = entries.isEmpty();
+    for (const QVariant& entry : entries) {
+        const QString identity = identityOf(entry);
+        if (identity.isNull())
+            return false;
+        identified = identified || !identity.startsWith(QChar(1));
+    }
+    return identified;
 }
 
 qsizetype indexOfIdentity(const QVariantList& entries, const QString& identity)

@@ -108,6 +108,10 @@ protected:
     void drawRow(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
     bool eventFilter(QObject* watched, QEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
+    /// A right-button press over a selection of several rows leaves the selection alone (Qt
+    /// would select the pressed row before the context menu opens); its release too.
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
@@ -139,6 +143,8 @@ private:
     // (after which they are left alone).
     int m_sampledRows = 0;
     bool m_headerTouched = false;
+    // A right-button press kept a selection of several rows; its release is kept from Qt too.
+    bool m_keptSelectionOnPress = false;
 };
 
 } // namespace crawlmere::views
