@@ -1,4 +1,8 @@
+#include "app/MainInterface.h"
+#include "engine/ShellServices.h"
 #include "platform/PropertyList.h"
+#include "platform/UserDefaults.h"
+#include "settings/ConfigManager.h"
 
 #include "support/LoopbackServer.h"
 
@@ -343,4 +347,48 @@ TEST(HeadlessProgram, AnExportOnAFullDiskSaysSoAndKeepsTheOldFile)
         << qPrintable(run.err);
     EXPECT_EQ(run.status, 1);
     EXPECT_TRUE(run.out.endsWith(QStringLiteral("\nold\n"))) << qPrintable(run.out);
+}
+
+namespace {
+
+class AnsweringPrompts final : public ShellPrompts {
+public:
+    int runModalAlert(const ShellAlert&) override { return 0; }
+    void beep() override { }
+};
+
+} // namespace
+
+TEST(HeadlessProgram, ASiteImportedWhileTheWindowIsOpenOutlivesItsQuit)
+{
+    if (!QFileInfo::exists(programPath()))
+        GTEST_SKIP() << "the crawlmere program is not built beside the tests";
+    QTemporaryDir home;
+    const QString page
+        = QFileInfo(QStringLiteral(CRAWLMERE_FIXTURES "/../../examples/sample-site/index.html")).absoluteFilePath();
+    crawlmere::platform::UserDefaults store(home.filePath(QStringLiteral(".config/Crawlmere/defaults.plist")));
+    crawlmere::app::MainInterface shell(store, std::make_shared<AnsweringPrompts>());
+    shell.launch();
+    shell.configManager()->newConfigWithURL(QStringLiteral("https://window.invalid/"));
+    ASSERT_TRUE(store.synchronize());
+
+    const ProgramRun import
+        = runProgram({ QStringLiteral("--headless"), writeSiteFile(home, QStringLiteral("20260101-1400001"), page) },
+            QString(), home.path());
+    ASSERT_EQ(import.status, 0) << qPrintable(import.err);
+    // The window edits its own site and quits.
+    shell.configManager()->newConfigWithURL(QStringLiteral("https://second.invalid/"));
+    shell.terminate();
+    store.synchronize();
+
+    QStringList urls;
+    for (const QVariant& site : crawlmere::platform::PropertyList::readFile(store.filePath())
+                                    .value()
+                                    .toMap()
+                                    .value(QStringLiteral("websites"))
+                                    .toList())
+        urls << site.toMap().value(QStringLiteral("startingUrl")).toString();
+    EXPECT_TRUE(urls.contains(QStringLiteral("https://window.invalid/"))) << qPrintable(urls.join(' '));
+    EXPECT_TRUE(urls.contains(QStringLiteral("https://second.invalid/"))) << qPrintable(urls.join(' '));
+    EXPECT_EQ(storedSiteIds(home.path()).value(QStringLiteral("20260101-1400001")), 1) << qPrintable(urls.join(' '));
 }
