@@ -108,6 +108,8 @@ int ResultViewPrinter::print(const QTreeView& view, QPrinter& printer, Kind kind
 
     QFont body = view.font();
     body.setPixelSize(kTextPixels);
+    // No ligatures: an "fl" in a printed address stays two letters for whoever copies it.
+    body.setStyleStrategy(QFont::PreferNoShaping);
     QFont bold = body;
     bold.setBold(true);
     const int indentation = kind == Kind::Outline ? view.indentation() : 0;

@@ -518,6 +518,11 @@ void SettingsPane::reloadRuleTables()
         m_rulesTable->setItem(row, 1, new QTableWidgetItem(scope));
         m_rulesTable->setItem(row, 2, new QTableWidgetItem(negated ? term.mid(1) : term));
     }
+    // The rule and scope texts read whole; the term takes the rest.
+    if (count > 0) {
+        m_rulesTable->resizeColumnToContents(0);
+        m_rulesTable->resizeColumnToContents(1);
+    }
     const QSignalBlocker blocker(m_sitemapTable);
     const QVariantList& rules = m_manager.sitemapRules();
     m_sitemapTable->setRowCount(static_cast<int>(rules.size()));

@@ -135,3 +135,14 @@ TEST_F(PrinterTest, AnOutlinePrintsItsOpenRowsOnly)
     EXPECT_FALSE(text.contains(QStringLiteral("https://example.test/p4/l0")));
     EXPECT_TRUE(text.contains(QStringLiteral("https://example.test/p5")));
 }
+
+TEST_F(PrinterTest, AddressesPrintLetterForLetterWithoutLigatures)
+{
+    source.setCollection({ makeRecord(QStringLiteral("https://example.test/flour/office/ffi.html"), 200) });
+    view.setTableColumns(urlAndStatusColumns());
+    view.setDataSource(&source);
+    view.setColumnWidth(0, 300);
+    ASSERT_EQ(ResultViewPrinter::print(view, printer, ResultViewPrinter::Kind::Table), 1);
+    const QString text = pdfText(printer.outputFileName());
+    EXPECT_TRUE(text.contains(QStringLiteral("https://example.test/flour/office/ffi.html"))) << qPrintable(text);
+}
