@@ -4,6 +4,7 @@
 #include "sitemap/SitemapManager.h"
 #include "views/Pasteboard.h"
 #include "views/ResultItemModel.h"
+#include "views/ResultViewDelegate.h"
 #include "views/crawlmereTableView.h"
 
 #include <QApplication>
@@ -27,6 +28,24 @@ template <typename Widget> Widget* named(Widget* widget, const char* name)
     widget->setObjectName(QLatin1String(name));
     return widget;
 }
+
+/// The Copy command of a sitemap table (Edit > Copy, the copy key) copies as its menu's Copy URL
+/// item does; rows carry no label.
+class RowCopyDelegate final : public ResultViewDelegate {
+public:
+    explicit RowCopyDelegate(std::function<void()> copy)
+        : m_copy(std::move(copy))
+    {
+    }
+    std::optional<CrwlLabelColour> tableViewLabelColorForRow(ResultTreeView&, const QModelIndex&) override
+    {
+        return std::nullopt;
+    }
+    void copyURL(crawlmereTableView&) override { m_copy(); }
+
+private:
+    std::function<void()> m_copy;
+};
 
 } // namespace
 
@@ -139,6 +158,8 @@ SitemapTab::~SitemapTab()
 {
     // The table outlives this part of the tab while its children go: it must not ask it.
     m_table->itemModel().setCellEditing({});
+    m_table->setViewDelegate(nullptr);
+    m_excludedTable->setViewDelegate(nullptr);
     m_manager.setObserver({});
     m_manager.setTables(nullptr, nullptr);
 }
@@ -172,6 +193,9 @@ void SitemapTab::addRowMenu(crawlmereTableView* table, const char* copyName, con
     });
     table->setMenu(menu);
     table->setTertiaryMenu(menu);
+    m_copyDelegates.push_back(
+        std::make_unique<RowCopyDelegate>([copy, firstSelectedRow] { copy(firstSelectedRow()); }));
+    table->setViewDelegate(m_copyDelegates.back().get());
 }
 
 void SitemapTab::applyColumns()

@@ -7,6 +7,7 @@
 
 #include <functional>
 #include <memory>
+#include <vector>
 
 class CrwlUrl;
 class QCheckBox;
@@ -22,13 +23,16 @@ class SitemapManager;
 
 namespace crawlmere::views {
 
+class ResultViewDelegate;
+
 /// Shows a `SitemapManager` (which must outlive the tab) and installs itself as its observer.
 /// Widgets carry the outlet names: `sitemapChangeFrequency`, `sitemapPriority`,
 /// `includelastmodinsitemap`, `includepdfsinsitemap`, `sitemapTableView`, `tfPagesIncluded`,
 /// `filterSitemapInfoText`, `filterSitemapInfoButton`, and `excludedTableView` in the window
 /// `excludedPagesWindow`. A right-click on a row of either table offers Copy URL and Visit for
 /// its page (items `copyURLMenuItem`, `visitURLMenuItem`, `copyExcludedPageUrlMenuItem`,
-/// `visitExcludedPageUrlMenuItem`). Main thread only.
+/// `visitExcludedPageUrlMenuItem`); Copy in either table copies as that item does. Main thread
+/// only.
 class SitemapTab final : public QWidget {
     Q_OBJECT
 public:
@@ -67,6 +71,8 @@ private:
     sitemap::SitemapManager& m_manager;
     std::function<void(const std::shared_ptr<CrwlUrl>&)> m_opener;
     std::function<void(const QString&)> m_urlOpener;
+    /// The tables' Copy commands (unset from the tables before these go).
+    std::vector<std::unique_ptr<ResultViewDelegate>> m_copyDelegates;
     QComboBox* m_changeFrequency = nullptr;
     QComboBox* m_priority = nullptr;
     QCheckBox* m_lastModified = nullptr;

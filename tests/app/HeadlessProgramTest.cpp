@@ -5,10 +5,12 @@
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QDeadlineTimer>
+#include <QDir>
 #include <QFileInfo>
 #include <QMap>
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -25,6 +27,7 @@
 
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
+#include <unistd.h>
 
 namespace {
 
@@ -305,4 +308,39 @@ TEST(HeadlessProgram, AnExportOverADeviceAFifoOrAFolderIsRefusedAndLeftAlone)
             EXPECT_EQ(after.st_ino, before.st_ino);
         }
     }
+}
+
+TEST(HeadlessProgram, AnExportOnAFullDiskSaysSoAndKeepsTheOldFile)
+{
+    if (!QFileInfo::exists(programPath()))
+        GTEST_SKIP() << "the crawlmere program is not built beside the tests";
+    const QString unshare = QStandardPaths::findExecutable(QStringLiteral("unshare"));
+    if (::geteuid() != 0 || unshare.isEmpty())
+        GTEST_SKIP() << "a full disk is made as root, in a mount namespace of its own (unshare)";
+    const QString page
+        = QFileInfo(QStringLiteral(CRAWLMERE_FIXTURES "/../../examples/sample-site/index.html")).absoluteFilePath();
+    QTemporaryDir home;
+    const QString disk = home.filePath(QStringLiteral("disk"));
+    ASSERT_TRUE(QDir().mkpath(disk));
+    // A 16 KB file system filled up, with an earlier export on it; gone with the namespace.
+    const QString script
+        = QStringLiteral("mount -t tmpfs -o size=16k tmpfs \"$1\" || exit 77; echo old > \"$1/out.csv\"; "
+                         "dd if=/dev/zero of=\"$1/fill\" bs=1k 2>/dev/null; "
+                         "\"$2\" --headless --csv \"$1/out.csv\" \"$3\"; status=$?; "
+                         "cat \"$1/out.csv\"; exit $status");
+    QProcess process;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("CRAWLMERE_HOME"), home.path());
+    process.setProcessEnvironment(environment);
+    process.start(unshare,
+        { QStringLiteral("-m"), QStringLiteral("sh"), QStringLiteral("-c"), script, QStringLiteral("sh"), disk,
+            programPath(), page });
+    const ProgramRun run = finishedRun(process);
+    if (run.status == 77 || run.err.contains(QStringLiteral("unshare failed")))
+        GTEST_SKIP() << "mounting is not allowed here: " << qPrintable(run.err);
+    EXPECT_TRUE(run.err.contains(
+        QStringLiteral("cannot write %1/out.csv: %2").arg(disk, QString::fromLocal8Bit(std::strerror(ENOSPC)))))
+        << qPrintable(run.err);
+    EXPECT_EQ(run.status, 1);
+    EXPECT_TRUE(run.out.endsWith(QStringLiteral("\nold\n"))) << qPrintable(run.out);
 }

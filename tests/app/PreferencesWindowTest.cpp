@@ -21,6 +21,7 @@
 #include "platform/UserDefaults.h"
 #include "settings/ConfigManager.h"
 #include "support/LoopbackServer.h"
+#include "support/WaitUntil.h"
 #include "views/CrwlByLinkDataSource.h"
 #include "views/InspectorWindows.h"
 #include "views/ResultTreeView.h"
@@ -55,20 +56,12 @@
 namespace app = crawlmere::app;
 namespace views = crawlmere::views;
 using crawlmere::platform::UserDefaults;
+using crawlmere::test::waitUntil;
 using views::Preference;
 using views::PreferenceKind;
 using views::PreferencesModel;
 
 namespace {
-
-bool waitUntil(const std::function<bool()>& done, int ms = 30000)
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (!done() && clock.elapsed() < ms)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    return done();
-}
 
 /// Every default the window edits starts unset (the registered value stands) and is unset
 /// again afterwards.

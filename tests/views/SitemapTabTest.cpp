@@ -12,13 +12,14 @@
 #include <QAbstractItemModelTester>
 #include <QAction>
 #include <QApplication>
-#include <QClipboard>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QComboBox>
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -114,6 +115,13 @@ TEST(SitemapTab, TheRowMenusCopyAndVisitThePageOfTheClickedRowWithoutItsFragment
         visit->trigger();
         EXPECT_EQ(visited, QStringList { c.url });
     }
+
+    // The copy key copies the selected row's page as the item does.
+    tab.sitemapTableView()->selectionModel()->select(tab.sitemapTableView()->itemModel().index(1, 0),
+        QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    QApplication::clipboard()->clear();
+    QTest::keyClick(tab.sitemapTableView(), Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(QApplication::clipboard()->text(), "http://127.0.0.1/a");
 
     // Over no row nothing is selected and the items are off.
     QMenu* menu = tab.sitemapTableView()->menuForEvent(QPoint(5, 5000));
