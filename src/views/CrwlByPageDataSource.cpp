@@ -53,15 +53,13 @@ using LinkCell = detail::LinkViewCell<ByPageLinkCell>;
 
 LinkCell linkCellFor(const QString& identifier)
 {
-    if (const auto attribute = detail::occurrenceAttributeNamed(identifier))
-        return { ByPageLinkCell::Attribute, *attribute };
     // The target's own fields, read without the name lookup of `getFieldByName`.
     static const QHash<QString, ByPageLinkCell> cells = {
         { QStringLiteral("linkurldecoded"), ByPageLinkCell::TargetUrl },
         { QStringLiteral("status"), ByPageLinkCell::TargetStatus },
         { QStringLiteral("redir"), ByPageLinkCell::TargetRedirect },
     };
-    return { cells.value(identifier, ByPageLinkCell::TargetField) };
+    return detail::linkViewCellFor(identifier, cells, ByPageLinkCell::TargetField);
 }
 
 QString linkCell(LinkCell cell, const QString& identifier, const CrwlLinkInstance& link)

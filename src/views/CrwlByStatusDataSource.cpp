@@ -41,8 +41,6 @@ using StatusCell = detail::LinkViewCell<ByStatusCell>;
 
 StatusCell statusCellFor(const QString& identifier)
 {
-    if (const auto attribute = detail::occurrenceAttributeNamed(identifier))
-        return { ByStatusCell::Attribute, *attribute };
     static const QHash<QString, ByStatusCell> cells = {
         { QStringLiteral("linkurl"), ByStatusCell::TargetField },
         { QStringLiteral("redir"), ByStatusCell::TargetField },
@@ -51,7 +49,7 @@ StatusCell statusCellFor(const QString& identifier)
         { QStringLiteral("onpageurl"), ByStatusCell::OnPage },
         { QStringLiteral("onpageurldecoded"), ByStatusCell::OnPage },
     };
-    return { cells.value(identifier, ByStatusCell::None) };
+    return detail::linkViewCellFor(identifier, cells, ByStatusCell::None);
 }
 
 QString occurrenceCell(StatusCell cell, const QString& identifier, const CrwlLinkInstance& occurrence)

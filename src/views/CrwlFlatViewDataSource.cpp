@@ -43,8 +43,6 @@ using FlatCell = detail::LinkViewCell<FlatViewCell>;
 
 FlatCell flatCellFor(const QString& identifier)
 {
-    if (const auto attribute = detail::occurrenceAttributeNamed(identifier))
-        return { FlatViewCell::Attribute, *attribute };
     static const QHash<QString, FlatViewCell> cells = {
         { QStringLiteral("status"), FlatViewCell::Status },
         { QStringLiteral("linkurl"), FlatViewCell::LinkUrl },
@@ -56,7 +54,7 @@ FlatCell flatCellFor(const QString& identifier)
         { QStringLiteral("distance"), FlatViewCell::Distance },
         { QStringLiteral("filesize"), FlatViewCell::FileSize },
     };
-    return { cells.value(identifier, FlatViewCell::TargetField) };
+    return detail::linkViewCellFor(identifier, cells, FlatViewCell::TargetField);
 }
 
 QString onPageText(const CrwlLinkInstance& occurrence)

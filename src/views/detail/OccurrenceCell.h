@@ -1,6 +1,7 @@
 // The cells of a link occurrence's own attributes, alike in every link view.
 #pragma once
 
+#include <QHash>
 #include <QString>
 
 #include <cstdint>
@@ -43,11 +44,21 @@ enum class InternalText { AsIs, Localized };
 QString occurrenceAttributeCell(
     OccurrenceAttribute attribute, const CrwlLinkInstance& occurrence, InternalText internal = InternalText::Localized);
 
-/// What a link view shows in a column: one of the occurrence's attributes, or else one of the
-/// view's own cell kinds (`Kind`). Found once per column identifier.
+/// What a link view shows in a column: one of the occurrence's attributes (`Kind::Attribute`), or
+/// else one of the view's own cell kinds (`Kind`). Found once per column identifier.
 template <typename Kind> struct LinkViewCell {
     Kind kind;
     OccurrenceAttribute attribute = OccurrenceAttribute::LinkText;
 };
+
+/// The cell of the column `identifier`: the occurrence attribute it names, else the view's own
+/// kind for it in `own`, else `otherwise`.
+template <typename Kind>
+LinkViewCell<Kind> linkViewCellFor(const QString& identifier, const QHash<QString, Kind>& own, Kind otherwise)
+{
+    if (const auto attribute = occurrenceAttributeNamed(identifier))
+        return { Kind::Attribute, *attribute };
+    return { own.value(identifier, otherwise) };
+}
 
 } // namespace crawlmere::views::detail
