@@ -3,18 +3,19 @@
 
 #include "app/AppDelegate.h"
 #include "app/DesktopUrlOpener.h"
-#include "app/DocumentHandoff.h"
 #include "app/DiagnosticWindow.h"
+#include "app/DocumentHandoff.h"
 #include "app/FileDialogSavePanel.h"
 #include "app/HelpButtons.h"
 #include "app/InspectionSocket.h"
 #include "app/MainWindow.h"
-#include "app/ResultsController.h"
 #include "app/Manual.h"
 #include "app/PopoverHelpPresenter.h"
+#include "app/ResultsController.h"
+#include "app/ScheduleOverviewWindow.h"
 #include "app/UpdateWindow.h"
 #include "app/UpdateWindowController.h"
-#include "app/ScheduleOverviewWindow.h"
+#include "app/WindowCloseKeys.h"
 #include "app/WindowPrompts.h"
 #include "archive/ArchiveExportController.h"
 #include "archive/ArchiveWriter.h"
@@ -24,9 +25,9 @@
 #include "parsing/ParserHubPageReader.h"
 #include "parsing/ParserLinkExtraction.h"
 #include "platform/SavePanel.h"
-#include "reports/EngineSEOManager.h"
-#include "platform/UserDefaults.h"
 #include "platform/UrlSession.h"
+#include "platform/UserDefaults.h"
+#include "reports/EngineSEOManager.h"
 #include "settings/ConfigManager.h"
 #include "settings/WebRenderLoader.h"
 #include "settings/WebRenderModule.h"
@@ -34,13 +35,13 @@
 #include "views/InspectorWindows.h"
 #include "views/SitesPane.h"
 
-#include <QFileInfo>
 #include <QApplication>
-#include <QMessageBox>
 #include <QDir>
+#include <QFileInfo>
 #include <QLibraryInfo>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
 
 #include <dlfcn.h>
 
@@ -54,6 +55,8 @@ MainInterface::MainInterface(platform::UserDefaults& defaults, std::shared_ptr<S
     m_prompts = prompts ? std::move(prompts) : std::make_shared<WindowPrompts>(m_window.get());
     m_urlOpener = std::make_shared<DesktopUrlOpener>();
     m_savePanel = std::make_shared<FileDialogSavePanel>(m_window.get());
+    // Every other window closes with the Close keys; a child of the window, it goes with it.
+    new WindowCloseKeys(m_window.get());
 
     m_hub = std::make_shared<Z12Ara>(defaults);
     m_hub->setPrompts(m_prompts);
@@ -99,7 +102,8 @@ MainInterface::MainInterface(platform::UserDefaults& defaults, std::shared_ptr<S
         QObject::connect(diagnosis, &QAction::triggered, m_diagnostic.get(), &DiagnosticWindow::showDiagnostic);
         QAction* schedules = windowMenu->addAction(QObject::tr("Scheduled Scans"));
         schedules->setObjectName(QStringLiteral("showScheduleToolMenuItem"));
-        QObject::connect(schedules, &QAction::triggered, m_schedules.get(), &ScheduleOverviewWindow::showScheduleToolMenuItem);
+        QObject::connect(
+            schedules, &QAction::triggered, m_schedules.get(), &ScheduleOverviewWindow::showScheduleToolMenuItem);
     }
 
     // The page archive: written during a scan, exported once its index is saved.
@@ -118,8 +122,10 @@ MainInterface::MainInterface(platform::UserDefaults& defaults, std::shared_ptr<S
     m_results
         = new ResultsController(*m_window, m_hub, *m_configManager, m_prompts, m_urlOpener, m_savePanel, defaults);
     m_delegate->setResultsController(m_results);
-    m_results->inspectors().setLocateHandler([delegate = m_delegate.get()](const auto& occurrence) { delegate->locate(occurrence); });
-    m_results->inspectors().setMarkFixedHandler([delegate = m_delegate.get()](const auto& url) { delegate->markThisUrlAsFixed(url); });
+    m_results->inspectors().setLocateHandler(
+        [delegate = m_delegate.get()](const auto& occurrence) { delegate->locate(occurrence); });
+    m_results->inspectors().setMarkFixedHandler(
+        [delegate = m_delegate.get()](const auto& url) { delegate->markThisUrlAsFixed(url); });
     m_results->setArchiveExport(m_archiveExport.get());
     m_delegate->setUpdateWindowController(m_updateController.get());
     m_delegate->setUrlOpener(m_urlOpener);
