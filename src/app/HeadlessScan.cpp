@@ -8,13 +8,13 @@
 #include "app/ScanStatusLine.h"
 #include "archive/ArchiveWriter.h"
 #include "engine/CrawlSettings.h"
+#include "engine/CrwlLinkInstance.h"
 #include "engine/CrwlUrl.h"
 #include "engine/CrwlUrlFetchTransport.h"
 #include "engine/PunycodeAdditions.h"
-#include "engine/CrwlLinkInstance.h"
 #include "engine/TableView.h"
-#include "engine/detail/SettingsValue.h"
 #include "engine/Z12Ara.h"
+#include "engine/detail/SettingsValue.h"
 #include "parsing/ParserFetchPageReader.h"
 #include "parsing/ParserHubPageReader.h"
 #include "parsing/ParserLinkExtraction.h"
@@ -264,10 +264,15 @@ int HeadlessScan::run()
     }
     watcher.reset();
     if (d->configManager) {
-        // A finished scan leaves the site the status text the main window writes.
-        if (d->finished)
-            d->configManager->setStatusForCurrentSite(ScanControl::siteStatusText(QDateTime::currentDateTime(),
-                QLocale::system(), d->hub->checkedLinkCount(), d->hub->pageCount(), d->hub->badLinkCount()));
+        // A finished scan leaves the site what the main window writes: its status text, and
+        // the site's own name in place of the placeholder name.
+        if (d->finished) {
+            settings::ConfigManager& store = *d->configManager;
+            ScanControl::writeFinishToSite(
+                *d->hub, QDateTime::currentDateTime(), QLocale::system(),
+                [&store](const QString& text) { store.setStatusForCurrentSite(text); },
+                [&store](const QString& name) { store.setNameIfStillDefault(name); });
+        }
         d->configManager->applicationWillTerminate();
     }
 

@@ -11,6 +11,8 @@
 #include "app/MainWindow.h"
 #include "app/Manual.h"
 #include "app/PopoverHelpPresenter.h"
+#include "app/PreferencesWindow.h"
+#include "app/RememberingSavePanel.h"
 #include "app/ResultsController.h"
 #include "app/ScheduleOverviewWindow.h"
 #include "app/UpdateWindow.h"
@@ -33,6 +35,9 @@
 #include "settings/WebRenderModule.h"
 #include "views/ArchiveProgressSheet.h"
 #include "views/InspectorWindows.h"
+#include "views/ResultTabs.h"
+#include "views/SettingsPane.h"
+#include "views/SitemapTab.h"
 #include "views/SitesPane.h"
 
 #include <QApplication>
@@ -42,6 +47,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QTreeView>
 
 #include <dlfcn.h>
 
@@ -54,7 +60,6 @@ MainInterface::MainInterface(platform::UserDefaults& defaults, std::shared_ptr<S
         AppDelegate::getSitesTabViewItemLabel());
     m_prompts = prompts ? std::move(prompts) : std::make_shared<WindowPrompts>(m_window.get());
     m_urlOpener = std::make_shared<DesktopUrlOpener>();
-    m_savePanel = std::make_shared<FileDialogSavePanel>(m_window.get());
     // Every other window closes with the Close keys; a child of the window, it goes with it.
     new WindowCloseKeys(m_window.get());
 
@@ -73,10 +78,18 @@ MainInterface::MainInterface(platform::UserDefaults& defaults, std::shared_ptr<S
     if (settings::WebRenderModule* module = settings::WebRenderLoader::module())
         m_configManager->setThumbGetterFactory(module->thumbGetterFactory());
     m_hub->setConfigManager(m_configManager);
+    // Exports open in the folder last used for their kind, with a name from the selected site.
+    m_savePanel = std::make_shared<RememberingSavePanel>(std::make_shared<FileDialogSavePanel>(m_window.get()),
+        defaults, [sites = std::weak_ptr<settings::ConfigManager>(m_configManager)] {
+            const auto store = sites.lock();
+            return store ? store->getStartingURLForCurrentSite() : QString();
+        });
     auto* sites = new views::SitesPane(*m_configManager);
     sites->setSavePanel([panel = m_savePanel](const QString& extension, std::function<void(const QString&)> done) {
         platform::SavePanelRequest request;
         request.allowedFileTypes = { extension };
+        if (extension == u"lcsettings")
+            request.kind = QStringLiteral("settings");
         if (const std::optional<QString> path = panel->runModal(request))
             done(*path);
     });
@@ -129,6 +142,64 @@ MainInterface::MainInterface(platform::UserDefaults& defaults, std::shared_ptr<S
     m_results->setArchiveExport(m_archiveExport.get());
     m_delegate->setUpdateWindowController(m_updateController.get());
     m_delegate->setUrlOpener(m_urlOpener);
+    m_delegate->setUrlField(sites->settingsPane()->control(QStringLiteral("startingUrl")));
+    installSettingsExportMenuItems(*sites);
+    installPreferencesWindow(defaults);
+}
+
+void MainInterface::installSettingsExportMenuItems(views::SitesPane& sites)
+{
+    QMenu* file = m_window->menuBar()->findChild<QMenu*>(QStringLiteral("fileMenu"));
+    QAction* quit = m_window->menuItem(QStringLiteral("quitMenuItem"));
+    if (!file || !quit)
+        return;
+    for (const auto& [name, title, handler] :
+        { std::tuple { "exportSelectedSettingsMenuItem", QT_TR_NOOP("Export Settings…"),
+              &views::SitesPane::exportSelectedSettings },
+            std::tuple { "exportAllSettingsMenuItem", QT_TR_NOOP("Export All Settings…"),
+                &views::SitesPane::exportAllSettings } }) {
+        auto* item = new QAction(QObject::tr(title), file);
+        item->setObjectName(QLatin1String(name));
+        QObject::connect(item, &QAction::triggered, &sites, handler);
+        file->insertAction(quit, item);
+    }
+    file->insertSeparator(quit);
+}
+
+void MainInterface::installPreferencesWindow(platform::UserDefaults& defaults)
+{
+    PreferencesWindow::Services services;
+    services.reloadResultViews = [this] {
+        m_results->resultTabs().setAllTabsToNeedFilteringAndFilterAppropriateDataSource();
+        for (const char* name : { "byLinkView", "byPageOutlineView", "byStatusOutlineView", "flatView" }) {
+            if (QTreeView* view = m_window->resultView(QLatin1String(name)))
+                view->viewport()->update();
+        }
+    };
+    services.iconSizeCallback = [this] { m_configManager->IconSizeCallback(); };
+    m_prefs = new PreferencesWindow(defaults, std::move(services), m_window.get());
+    m_prefs->setWindowFlag(Qt::Window);
+
+    // showPrefs: from the toolbar, the Edit menu and the sitemap tab.
+    m_window->connectButton(QStringLiteral("prefsButton"), [prefs = m_prefs] { prefs->showPrefs(); });
+    if (QMenu* edit = m_window->menuBar()->findChild<QMenu*>(QStringLiteral("editMenu"))) {
+        edit->addSeparator();
+        QAction* item = edit->addAction(QObject::tr("Preferences…"));
+        item->setObjectName(QStringLiteral("prefsMenuItem"));
+        item->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Comma));
+        item->setMenuRole(QAction::PreferencesRole);
+        QObject::connect(item, &QAction::triggered, m_prefs, &PreferencesWindow::showPrefs);
+    }
+    if (auto* sitemap = m_window->findChild<views::SitemapTab*>())
+        sitemap->setPreferencesOpener([prefs = m_prefs] { prefs->selectPrefsSitemapTabView(); });
+
+    // The "?" of each control whose default a help topic explains.
+    for (const views::PreferencePage& page : views::PreferencesModel::pages()) {
+        for (const views::Preference& preference : page.preferences) {
+            if (!preference.helpTopic.isEmpty())
+                installHelpButton(m_prefs->control(preference.key), preference.helpTopic, *m_manual);
+        }
+    }
 }
 
 MainInterface::~MainInterface()

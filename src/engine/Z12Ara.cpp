@@ -262,8 +262,8 @@ bool Z12Ara::prepareLocalFile(const UrlPtr& startingRecord)
         logLine(0, QStringLiteral("error opening %1: %2").arg(path, errorText));
         if (prompts) {
             prompts->runModalAlert({ QStringLiteral("Error opening file"),
-                QStringLiteral("Crawlmere encountered the following error when trying to open the selected file:") + u' '
-                    + errorText,
+                QStringLiteral("Crawlmere encountered the following error when trying to open the selected file:")
+                    + u' ' + errorText,
                 { QStringLiteral("OK") } });
         }
         return false;
@@ -282,6 +282,10 @@ QStringList Z12Ara::builtInCheckBlacklistTerms()
         QStringLiteral("admin-ajax.php"),
         QStringLiteral("about:blank"),
         QStringLiteral("/trackback"),
+        QStringLiteral("www.googletagmanager.com"),
+        QStringLiteral("calendar.google.com/calendar/"),
+        QStringLiteral("outlook.live.com"),
+        QStringLiteral("outlook.office365.com"),
     };
 }
 
@@ -289,9 +293,6 @@ void Z12Ara::buildRuleLists()
 {
     checkBlacklistArray = trimEachItemInArray(crawlSettings->value(QStringLiteral("checkBlacklistArray")));
     checkBlacklistArray += builtInCheckBlacklistTerms();
-    // The outside services whose links are never worth a request (tag loaders, calendars, web
-    // mail): their host terms are kept as a registered default.
-    checkBlacklistArray += trimEachItemInArray(defaults->objectForKey(QStringLiteral("outsideServiceCheckBlacklist")));
     followBlacklistArray = trimEachItemInArray(crawlSettings->value(QStringLiteral("followBlacklistArray")));
     followWhitelistArray = trimEachItemInArray(crawlSettings->value(QStringLiteral("followWhitelistArray")));
     ignoreArray = trimEachItemInArray(crawlSettings->value(QStringLiteral("ignoreArray")));

@@ -48,7 +48,10 @@ void ConfigManager::setPrompts(std::shared_ptr<ShellPrompts> prompts) { m_prompt
 void ConfigManager::setClearAllDataSources(std::function<void()> clear) { m_clearAllDataSources = std::move(clear); }
 bool ConfigManager::isScanning() const { return m_scanning && m_scanning(); }
 
-int ConfigManager::alert(const ShellAlert& question) const { return m_prompts ? m_prompts->runModalAlert(question) : 0; }
+int ConfigManager::alert(const ShellAlert& question) const
+{
+    return m_prompts ? m_prompts->runModalAlert(question) : 0;
+}
 
 void ConfigManager::beep() const
 {
@@ -134,11 +137,24 @@ qsizetype ConfigManager::indexOfWebsiteWithID(const QString& siteID) const
 QVariantMap ConfigManager::getBlankSettings()
 {
     QVariantMap site = CrwlUrl::defaultCrawlSettings();
+    for (const QString& key : newSiteDefaultKeys()) {
+        const QVariant chosen = m_defaults.objectForKey(key);
+        if (chosen.isValid())
+            site.insert(key, chosen);
+    }
     site.insert(kStartingUrl, QStringLiteral("https://"));
     site.insert(kName, kNewSiteName);
     site.insert(kId, newFilename());
     site.insert(QStringLiteral("sitemapRules"), QVariantList());
     return site;
+}
+
+const QStringList& ConfigManager::newSiteDefaultKeys()
+{
+    static const QStringList keys { QStringLiteral("linksLimit"), QStringLiteral("levelsLimit"),
+        QStringLiteral("occurrencesLimit"), QStringLiteral("numberOfThreads"), QStringLiteral("timeout"),
+        QStringLiteral("userAgentString") };
+    return keys;
 }
 
 QString ConfigManager::newFilename()
@@ -212,7 +228,8 @@ void ConfigManager::pushCurrentSettingsToWebsites()
     const QString storedID = m_defaults.stringForKey(kId);
     if (!storedID.isNull() && storedID != currentID)
         logLine(1,
-            QStringLiteral("[defaults objectForKey:@\"id\"] (%1)  and [currentSettings objectForKey:@\"id\"] (%2) do not match!")
+            QStringLiteral(
+                "[defaults objectForKey:@\"id\"] (%1)  and [currentSettings objectForKey:@\"id\"] (%2) do not match!")
                 .arg(storedID, currentID));
     else
         logLine(2, QStringLiteral("pushing %1").arg(currentID));
@@ -360,7 +377,8 @@ void ConfigManager::handleControl(const QString& key)
     if (m_view)
         m_view->copyInterfaceToSettings(shown);
     if (key == u"shouldArchive" && shown.value(key).toBool()
-        && (!shown.value(QStringLiteral("checkImages")).toBool() || !shown.value(QStringLiteral("linkedFiles")).toBool())) {
+        && (!shown.value(QStringLiteral("checkImages")).toBool()
+            || !shown.value(QStringLiteral("linkedFiles")).toBool())) {
         alert({ QStringLiteral("Images and linked files required"),
             QStringLiteral("In order to fully archive the site, images and linked files must be enabled. They'll be "
                            "switched on now but you can switch them off again if you don't need to check them and "
@@ -475,10 +493,15 @@ void ConfigManager::storeDelay(double delay)
 
 QString ConfigManager::textContentOptionsWarning(int searchEntireSourceColumn) const
 {
+    return textContentOptionsWarning(m_defaults, searchEntireSourceColumn);
+}
+
+QString ConfigManager::textContentOptionsWarning(const platform::UserDefaults& defaults, int searchEntireSourceColumn)
+{
     logLine(1, QStringLiteral("configManager handlePreferenceControl:"));
-    const bool ignoring = m_defaults.boolForKey(QStringLiteral("parserContentOnlyParas"))
-        || m_defaults.boolForKey(QStringLiteral("parserContentIgnoreNav"))
-        || m_defaults.boolForKey(QStringLiteral("parserContentIgnoreHeader"));
+    const bool ignoring = defaults.boolForKey(QStringLiteral("parserContentOnlyParas"))
+        || defaults.boolForKey(QStringLiteral("parserContentIgnoreNav"))
+        || defaults.boolForKey(QStringLiteral("parserContentIgnoreHeader"));
     if (!ignoring || searchEntireSourceColumn != 1)
         return QString();
     return QStringLiteral("Some text content 'ignore'' options are enabled in Preferences > Spelling");

@@ -362,6 +362,28 @@ TEST_F(HeadlessScanTest, ASettingsFileGivesTheScanItsSiteAndSettings)
         << qPrintable(siteStatus);
 }
 
+TEST_F(HeadlessScanTest, ASiteStillNamedAsANewSiteTakesItsPageTitleAsTheWindowDoes)
+{
+    // The placeholder name gives way to the starting page's title; a name of the user's stays.
+    const std::pair<QString, QString> cases[] = { { QStringLiteral("A new website"), QStringLiteral("Page C") },
+        { QStringLiteral("loopback"), QStringLiteral("loopback") } };
+    int n = 0;
+    for (const auto& [name, expected] : cases) {
+        const QString id = QStringLiteral("20260101-120000-%1").arg(++n);
+        const QString settingsFile = folder.filePath(QStringLiteral("site%1.lcsettings").arg(n));
+        const QVariantMap site { { "id", id }, { "name", name }, { "startingUrl", url("/dir/c.html") },
+            { "checkImages", false } };
+        ASSERT_TRUE(crawlmere::platform::PropertyList::writeXmlFile(settingsFile, site).ok());
+        ASSERT_EQ(run({ settingsFile }), kExitFinished) << err.text().toStdString();
+
+        crawlmere::settings::ConfigManager sites(crawlmere::platform::UserDefaults::standard());
+        sites.applicationHasFinishedLaunching();
+        const auto stored = sites.settingsForID(id);
+        ASSERT_TRUE(stored.has_value()) << qPrintable(name);
+        EXPECT_EQ(stored->value(QStringLiteral("name")).toString(), expected);
+    }
+}
+
 TEST_F(HeadlessScanTest, StartFailuresExitWithOneAndSayWhy)
 {
     const QString empty = folder.filePath(QStringLiteral("empty.lcsettings"));
@@ -475,10 +497,13 @@ protected:
                 "text/html");
         });
         for (const char* path : { "/dup/a.html", "/dup/b.html" }) {
-            site.Get(path, [twin](const httplib::Request&, httplib::Response& response) { response.set_content(twin, "text/html"); });
+            site.Get(path, [twin](const httplib::Request&, httplib::Response& response) {
+                response.set_content(twin, "text/html");
+            });
         }
         site.Get("/dup/c.html", [](const httplib::Request&, httplib::Response& response) {
-            response.set_content("<html><head><title>Twin</title></head><body><p>other, longer words</p></body></html>", "text/html");
+            response.set_content(
+                "<html><head><title>Twin</title></head><body><p>other, longer words</p></body></html>", "text/html");
         });
         site.Get("/dup/canon.html", [](const httplib::Request&, httplib::Response& response) {
             response.set_content("<html><head><title>Twin</title><link rel=\"canonical\" href=\"/dup/a.html\"></head>"
@@ -487,9 +512,8 @@ protected:
         });
         for (int hop = 0; hop < 4; ++hop) {
             const std::string to = hop == 3 ? "/dup/end.html" : "/dup/r" + std::to_string(hop + 1);
-            site.Get("/dup/r" + std::to_string(hop), [to](const httplib::Request&, httplib::Response& response) {
-                response.set_redirect(to, 301);
-            });
+            site.Get("/dup/r" + std::to_string(hop),
+                [to](const httplib::Request&, httplib::Response& response) { response.set_redirect(to, 301); });
         }
         site.Get("/dup/end.html", [](const httplib::Request&, httplib::Response& response) {
             response.set_content("<html><head><title>End</title></head><body>end</body></html>", "text/html");
@@ -527,8 +551,8 @@ protected:
         auto& site = server.server();
         const auto serve = [&site](const char* path, std::string body) {
             site.Get(path, [body](const httplib::Request&, httplib::Response& response) {
-                response.set_content("<html><head><title>Spelling</title></head><body>" + body + "</body></html>",
-                    "text/html");
+                response.set_content(
+                    "<html><head><title>Spelling</title></head><body>" + body + "</body></html>", "text/html");
             });
         };
         serve("/sp/", "<p>Welcome home.</p><a href=\"a.html\">first</a> <a href=\"b.html\">second</a>");
