@@ -164,8 +164,8 @@ UrlRequest CrwlUrl::makeServerRequest() const
         timeout = 30.0;
 
     QString requestUrl = urlString;
-    const QString proxyToken = defaults->stringForKey(QStringLiteral("proxyCrawlToken"));
-    if (defaults->boolForKey(QStringLiteral("useProxyCrawl")) && !proxyToken.isEmpty() && !isFileURLFlag) {
+    if (requestGoesThroughProxyCrawl()) {
+        const QString proxyToken = defaults->stringForKey(QStringLiteral("proxyCrawlToken"));
         QString endpoint = defaults->stringForKey(QStringLiteral("proxyCrawlEndpoint"));
         if (endpoint.isEmpty())
             endpoint = kProxyCrawlEndpoint;
@@ -215,12 +215,13 @@ UrlRequest CrwlUrl::makeServerRequest() const
         language = QStringLiteral("*");
     request.setValue(language.toUtf8(), "Accept-Language");
     // Accept-Encoding names what the transfer decodes (gzip, deflate, br); it sets it itself.
-    request.setValue(defaults->boolForKey(QStringLiteral("connectionKeepAlive")) ? "keep-alive" : "close", "Connection");
+    request.setValue(
+        defaults->boolForKey(QStringLiteral("connectionKeepAlive")) ? "keep-alive" : "close", "Connection");
     for (int slot = 1; slot <= 3; ++slot) {
         const QString name = settingString(crawlSettings, QStringLiteral("customHeaderKey%1").arg(slot));
         if (!name.isEmpty())
-            request.setValue(settingString(crawlSettings, QStringLiteral("customHeaderValue%1").arg(slot)).toUtf8(),
-                name.toUtf8());
+            request.setValue(
+                settingString(crawlSettings, QStringLiteral("customHeaderValue%1").arg(slot)).toUtf8(), name.toUtf8());
     }
 
     if (requestMethod() == 2) {
@@ -243,6 +244,12 @@ UrlRequest CrwlUrl::makeServerRequest() const
         request.httpMethod = "GET";
     }
     return request;
+}
+
+bool CrwlUrl::requestGoesThroughProxyCrawl() const
+{
+    return !isFileURLFlag && defaults->boolForKey(QStringLiteral("useProxyCrawl"))
+        && !defaults->stringForKey(QStringLiteral("proxyCrawlToken")).isEmpty();
 }
 
 bool CrwlUrl::sendAsyncServerRequest()
@@ -301,7 +308,8 @@ bool CrwlUrl::shouldRunJS() const
     }
     if (!settingBool(crawlSettings, QStringLiteral("runJS")) || !isInternalFlag)
         return false;
-    return !(isXML() || isImageFlag || isVideoFlag || isAudioFlag || isJS() || isCSS() || isPDF() || isDOCX() || isRTF());
+    return !(
+        isXML() || isImageFlag || isVideoFlag || isAudioFlag || isJS() || isCSS() || isPDF() || isDOCX() || isRTF());
 }
 
 // ===== Rechecks ===============================================================================
