@@ -2,9 +2,10 @@
 // failure texts, and the hand-overs to the owner on the main thread.
 #include "engine/CrwlUrl.h"
 
+#include "engine/CrwlStatusCodes.h"
 #include "engine/FetchPageReader.h"
-#include "engine/PageRenderer.h"
 #include "engine/LinkExtractionParser.h"
+#include "engine/PageRenderer.h"
 #include "engine/detail/CrwlUrlCaches.h"
 #include "engine/detail/CrwlUrlFetch.h"
 #include "engine/detail/SettingsValue.h"
@@ -12,7 +13,6 @@
 #include "platform/Log.h"
 #include "platform/Strings.h"
 #include "platform/TextEncoding.h"
-
 
 using crawlmere::engine::detail::integerValue;
 using crawlmere::engine::detail::settingBool;
@@ -50,8 +50,8 @@ QString diagnosticText(const QByteArray& body, quint32 detected)
 
 // ===== Completion ===============================================================================
 
-void CrwlUrlFetch::didCompleteWithError(
-    const std::shared_ptr<CrwlUrl>& record, const std::shared_ptr<CrwlUrlFetchContext>& context, const UrlTaskResult& result)
+void CrwlUrlFetch::didCompleteWithError(const std::shared_ptr<CrwlUrl>& record,
+    const std::shared_ptr<CrwlUrlFetchContext>& context, const UrlTaskResult& result)
 {
     // The steps hand over to each other without waiting: taking over the body and the last
     // step on the main thread, the page reading between them on a worker.
@@ -129,7 +129,8 @@ void CrwlUrlFetch::takeOverBody(const std::shared_ptr<CrwlUrl>& record,
         auto read = std::make_shared<std::unique_ptr<LinkExtractionParser>>();
         if (reading)
             *read = reading();
-        Dispatch::toMain([record, context, error, read] { finishCompletion(record, context, error, std::move(*read)); });
+        Dispatch::toMain(
+            [record, context, error, read] { finishCompletion(record, context, error, std::move(*read)); });
     });
 }
 
@@ -167,8 +168,14 @@ void CrwlUrlFetch::finishCompletion(const std::shared_ptr<CrwlUrl>& record,
         record->setStatus(-14);
         record->setError(QStringLiteral("Recurring redirect"));
     }
-    if (error && error->code == UrlErrorCode::BodyTooLarge)
-        logLine(1, QStringLiteral("%1: body larger than %2 bytes, not read").arg(record->getLinkURL()).arg(CrwlUrl::maxBodyBytes()));
+    if (error && error->code == UrlErrorCode::BodyTooLarge) {
+        // Whatever the answer's status, the body was not read: the record says why.
+        const QString tooLarge
+            = QStringLiteral("The body is larger than %1 bytes; it was not read.").arg(CrwlUrl::maxBodyBytes());
+        logLine(1, QStringLiteral("%1: %2").arg(record->getLinkURL(), tooLarge));
+        record->setStatus(CrwlStatus::completedWithError);
+        record->setError(tooLarge);
+    }
 
     if (record->isStartingPoint() && recordOwner) {
         recordOwner->sendHTMLStringToDiagnostic(diagnosticText(body, recordOwner->getDetectedEncoding()));
@@ -320,7 +327,8 @@ void CrwlUrl::pageRendererDidReturnHTML()
         return;
     }
     const qint64 code = getStatus();
-    if (!isStartingPointFlag && code >= 1 && code <= 299 && recordOwner && recordOwner->performSoft404CheckOnThisUrl(self))
+    if (!isStartingPointFlag && code >= 1 && code <= 299 && recordOwner
+        && recordOwner->performSoft404CheckOnThisUrl(self))
         setStatus(-10);
     archivePageIfAppropriate();
     if (!recordOwner)

@@ -23,8 +23,8 @@
 #include <set>
 
 using crawlmere::engine::detail::settingBool;
-using crawlmere::engine::detail::settingDouble;
 using crawlmere::engine::detail::settingString;
+using crawlmere::engine::detail::settingTimeoutSeconds;
 using crawlmere::platform::logLine;
 using crawlmere::platform::Url;
 using crawlmere::platform::UrlRequest;
@@ -159,9 +159,7 @@ UrlRequest CrwlUrl::makeServerRequest() const
     }
     const QString pageUrlString = urlString;
 
-    double timeout = settingDouble(crawlSettings, QStringLiteral("timeout"));
-    if (!(timeout >= 1.0))
-        timeout = 30.0;
+    const double timeout = settingTimeoutSeconds(crawlSettings);
 
     QString requestUrl = urlString;
     const QString proxyToken = defaults->stringForKey(QStringLiteral("proxyCrawlToken"));
@@ -215,12 +213,13 @@ UrlRequest CrwlUrl::makeServerRequest() const
         language = QStringLiteral("*");
     request.setValue(language.toUtf8(), "Accept-Language");
     // Accept-Encoding names what the transfer decodes (gzip, deflate, br); it sets it itself.
-    request.setValue(defaults->boolForKey(QStringLiteral("connectionKeepAlive")) ? "keep-alive" : "close", "Connection");
+    request.setValue(
+        defaults->boolForKey(QStringLiteral("connectionKeepAlive")) ? "keep-alive" : "close", "Connection");
     for (int slot = 1; slot <= 3; ++slot) {
         const QString name = settingString(crawlSettings, QStringLiteral("customHeaderKey%1").arg(slot));
         if (!name.isEmpty())
-            request.setValue(settingString(crawlSettings, QStringLiteral("customHeaderValue%1").arg(slot)).toUtf8(),
-                name.toUtf8());
+            request.setValue(
+                settingString(crawlSettings, QStringLiteral("customHeaderValue%1").arg(slot)).toUtf8(), name.toUtf8());
     }
 
     if (requestMethod() == 2) {
@@ -301,7 +300,8 @@ bool CrwlUrl::shouldRunJS() const
     }
     if (!settingBool(crawlSettings, QStringLiteral("runJS")) || !isInternalFlag)
         return false;
-    return !(isXML() || isImageFlag || isVideoFlag || isAudioFlag || isJS() || isCSS() || isPDF() || isDOCX() || isRTF());
+    return !(
+        isXML() || isImageFlag || isVideoFlag || isAudioFlag || isJS() || isCSS() || isPDF() || isDOCX() || isRTF());
 }
 
 // ===== Rechecks ===============================================================================

@@ -18,6 +18,7 @@
 using crawlmere::engine::detail::settingBool;
 using crawlmere::engine::detail::settingDouble;
 using crawlmere::engine::detail::settingInteger;
+using crawlmere::engine::detail::settingTimeoutSeconds;
 using crawlmere::platform::logLine;
 
 namespace {
@@ -183,7 +184,7 @@ bool Z12Ara::isFinished()
         return true;
     }
 
-    const double timeout = settingDouble(crawlSettings, QStringLiteral("timeout"));
+    const double timeout = settingTimeoutSeconds(crawlSettings);
     const QDateTime now = clock->now();
     qint64 stillWaiting = 0;
     QList<UrlPtr> givenUp;
