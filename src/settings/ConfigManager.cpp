@@ -48,7 +48,10 @@ void ConfigManager::setPrompts(std::shared_ptr<ShellPrompts> prompts) { m_prompt
 void ConfigManager::setClearAllDataSources(std::function<void()> clear) { m_clearAllDataSources = std::move(clear); }
 bool ConfigManager::isScanning() const { return m_scanning && m_scanning(); }
 
-int ConfigManager::alert(const ShellAlert& question) const { return m_prompts ? m_prompts->runModalAlert(question) : 0; }
+int ConfigManager::alert(const ShellAlert& question) const
+{
+    return m_prompts ? m_prompts->runModalAlert(question) : 0;
+}
 
 void ConfigManager::beep() const
 {
@@ -143,8 +146,15 @@ QVariantMap ConfigManager::getBlankSettings()
 
 QString ConfigManager::newFilename()
 {
-    ++m_uniqueCounter;
-    return QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss")) + QString::number(m_uniqueCounter);
+    // The counter restarts with each process: another process (or an earlier run in the same
+    // second) may have listed the same id already, so the counter moves on until it is free.
+    const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+    QString siteID;
+    do {
+        ++m_uniqueCounter;
+        siteID = stamp + QString::number(m_uniqueCounter);
+    } while (indexOfWebsiteWithID(siteID) >= 0 || m_current.value(kId).toString() == siteID);
+    return siteID;
 }
 
 void ConfigManager::makeCurrentSettingsFromUserSelectedWebsite()
@@ -212,7 +222,8 @@ void ConfigManager::pushCurrentSettingsToWebsites()
     const QString storedID = m_defaults.stringForKey(kId);
     if (!storedID.isNull() && storedID != currentID)
         logLine(1,
-            QStringLiteral("[defaults objectForKey:@\"id\"] (%1)  and [currentSettings objectForKey:@\"id\"] (%2) do not match!")
+            QStringLiteral(
+                "[defaults objectForKey:@\"id\"] (%1)  and [currentSettings objectForKey:@\"id\"] (%2) do not match!")
                 .arg(storedID, currentID));
     else
         logLine(2, QStringLiteral("pushing %1").arg(currentID));
@@ -360,7 +371,8 @@ void ConfigManager::handleControl(const QString& key)
     if (m_view)
         m_view->copyInterfaceToSettings(shown);
     if (key == u"shouldArchive" && shown.value(key).toBool()
-        && (!shown.value(QStringLiteral("checkImages")).toBool() || !shown.value(QStringLiteral("linkedFiles")).toBool())) {
+        && (!shown.value(QStringLiteral("checkImages")).toBool()
+            || !shown.value(QStringLiteral("linkedFiles")).toBool())) {
         alert({ QStringLiteral("Images and linked files required"),
             QStringLiteral("In order to fully archive the site, images and linked files must be enabled. They'll be "
                            "switched on now but you can switch them off again if you don't need to check them and "

@@ -104,7 +104,8 @@ public:
     /// The crawl defaults with `startingUrl` "https://", `name` "A new website", a new `id` and
     /// an empty `sitemapRules`.
     QVariantMap getBlankSettings();
-    /// "%Y%m%d-%H%M%S" local time followed by a per-manager counter (1 for the first).
+    /// "%Y%m%d-%H%M%S" local time followed by a per-manager counter (1 for the first), moved on
+    /// past every id the list (or the shown site) already holds.
     QString newFilename();
     void makeCurrentSettingsFromUserSelectedWebsite();
     std::optional<QVariantMap> settingsForDataSourceRow(int row) const;

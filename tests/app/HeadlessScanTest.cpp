@@ -373,7 +373,9 @@ TEST_F(HeadlessScanTest, StartFailuresExitWithOneAndSayWhy)
     const QString noStart = folder.filePath(QStringLiteral("nostart.lcsettings"));
     ASSERT_TRUE(crawlmere::platform::PropertyList::writeXmlFile(noStart, QVariantMap { { "name", "x" } }).ok());
     EXPECT_EQ(run({ noStart }), kExitFailed);
-    EXPECT_TRUE(err.text().contains(QStringLiteral("could not start"))) << qPrintable(err.text());
+    EXPECT_TRUE(err.text().contains(
+        QStringLiteral("lcsettings file %1 holds no starting URL; nothing was imported").arg(noStart)))
+        << qPrintable(err.text());
     EXPECT_TRUE(out.text().isEmpty()) << qPrintable(out.text()); // no summary for a scan that never ran
     EXPECT_FALSE(QFile::exists(csvPath()));
 }
@@ -475,10 +477,13 @@ protected:
                 "text/html");
         });
         for (const char* path : { "/dup/a.html", "/dup/b.html" }) {
-            site.Get(path, [twin](const httplib::Request&, httplib::Response& response) { response.set_content(twin, "text/html"); });
+            site.Get(path, [twin](const httplib::Request&, httplib::Response& response) {
+                response.set_content(twin, "text/html");
+            });
         }
         site.Get("/dup/c.html", [](const httplib::Request&, httplib::Response& response) {
-            response.set_content("<html><head><title>Twin</title></head><body><p>other, longer words</p></body></html>", "text/html");
+            response.set_content(
+                "<html><head><title>Twin</title></head><body><p>other, longer words</p></body></html>", "text/html");
         });
         site.Get("/dup/canon.html", [](const httplib::Request&, httplib::Response& response) {
             response.set_content("<html><head><title>Twin</title><link rel=\"canonical\" href=\"/dup/a.html\"></head>"
@@ -487,9 +492,8 @@ protected:
         });
         for (int hop = 0; hop < 4; ++hop) {
             const std::string to = hop == 3 ? "/dup/end.html" : "/dup/r" + std::to_string(hop + 1);
-            site.Get("/dup/r" + std::to_string(hop), [to](const httplib::Request&, httplib::Response& response) {
-                response.set_redirect(to, 301);
-            });
+            site.Get("/dup/r" + std::to_string(hop),
+                [to](const httplib::Request&, httplib::Response& response) { response.set_redirect(to, 301); });
         }
         site.Get("/dup/end.html", [](const httplib::Request&, httplib::Response& response) {
             response.set_content("<html><head><title>End</title></head><body>end</body></html>", "text/html");
@@ -527,8 +531,8 @@ protected:
         auto& site = server.server();
         const auto serve = [&site](const char* path, std::string body) {
             site.Get(path, [body](const httplib::Request&, httplib::Response& response) {
-                response.set_content("<html><head><title>Spelling</title></head><body>" + body + "</body></html>",
-                    "text/html");
+                response.set_content(
+                    "<html><head><title>Spelling</title></head><body>" + body + "</body></html>", "text/html");
             });
         };
         serve("/sp/", "<p>Welcome home.</p><a href=\"a.html\">first</a> <a href=\"b.html\">second</a>");
