@@ -75,6 +75,12 @@ void AppDelegate::awakeFromNib()
         m_actions->setConfigManager(m_configManager);
         m_actions->installMenuItems(m_window->menuBar(), m_console.get());
     }
+    // The few-results alert's "Support" button opens the support page as the Help menu does.
+    if (m_results && m_actions)
+        m_results->setVisitSupport([actions = QPointer<DelegateActions>(m_actions)] {
+            if (actions)
+                actions->visitPage(DelegateActions::kSupportPageKey);
+        });
     installDocumentMenuItems();
     installSelectionMenuItems();
 }

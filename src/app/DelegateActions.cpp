@@ -5,12 +5,13 @@
 #include "platform/UrlOpener.h"
 #include "platform/UserDefaults.h"
 #include "settings/ConfigManager.h"
-#include "sitemap/SitemapManager.h"
 #include "settings/WebRenderLoader.h"
 #include "settings/WebRenderModule.h"
+#include "sitemap/SitemapManager.h"
 
 #include <QAction>
 #include <QCoreApplication>
+#include <QDir>
 #include <QFileInfo>
 #include <QMenu>
 #include <QMenuBar>
@@ -126,21 +127,39 @@ bool DelegateActions::visitHelp()
     const QString readme = installedReadme();
     if (readme.isEmpty()) {
         platform::logLine(1, QStringLiteral("no help page set and no installed README found"));
+        // Said, not just logged: the item would otherwise seem to do nothing.
+        auto* alert = new QMessageBox(QMessageBox::Information, tr("Crawlmere Help"), tr("The help is not installed."),
+            QMessageBox::Ok, m_parent);
+        alert->setObjectName(QStringLiteral("missingHelpAlert"));
+        alert->setInformativeText(missingHelpText());
+        alert->setAttribute(Qt::WA_DeleteOnClose);
+        alert->open();
         return false;
     }
     return m_opener.openURL(QUrl::fromLocalFile(readme));
 }
 
+QStringList DelegateActions::readmeLocations()
+{
+    return { QDir::cleanPath(
+                 QCoreApplication::applicationDirPath() + QStringLiteral("/../share/doc/crawlmere/README.md")),
+        QStringLiteral("/usr/share/doc/crawlmere/README.md") };
+}
+
 QString DelegateActions::installedReadme()
 {
-    for (const QString& candidate :
-        { QCoreApplication::applicationDirPath() + QStringLiteral("/../share/doc/crawlmere/README.md"),
-            QStringLiteral("/usr/share/doc/crawlmere/README.md") }) {
+    for (const QString& candidate : readmeLocations()) {
         const QFileInfo file(candidate);
         if (file.isFile())
             return file.canonicalFilePath();
     }
     return QString();
+}
+
+QString DelegateActions::missingHelpText()
+{
+    return tr("Crawlmere's help is its README file, installed with the program. It was looked for at:\n%1")
+        .arg(readmeLocations().join(QLatin1Char('\n')));
 }
 
 void DelegateActions::updateChangeFrequencies(sitemap::SitemapManager& sitemap, settings::ConfigManager& config)

@@ -4,6 +4,7 @@
 #include <QObject>
 #include <QPointer>
 #include <QString>
+#include <QStringList>
 #include <QVariantMap>
 
 #include <memory>
@@ -24,7 +25,6 @@ class ConfigManager;
 namespace crawlmere::sitemap {
 class SitemapManager;
 }
-
 
 namespace crawlmere::app {
 
@@ -59,11 +59,18 @@ public:
     QWidget* showCookieWindow(bool legacy);
     /// visitHome: / visitSupport: open the page of that default; false when unset or refused.
     bool visitPage(const QString& key);
-    /// visitHelp: the help default when set, else the installed README; false when neither.
+    /// visitHelp: the help default when set, else the installed README; false when neither,
+    /// after an alert (`missingHelpAlert`, not waited for) that says where the README was looked
+    /// for.
     bool visitHelp();
-    /// The README shipped beside the program ("../share/doc/crawlmere/README.md" from its
-    /// folder, then "/usr/share/doc/crawlmere/README.md"); empty when neither exists.
+    /// Where the README shipped with the program is looked for, in order:
+    /// "../share/doc/crawlmere/README.md" from the program's folder, then
+    /// "/usr/share/doc/crawlmere/README.md".
+    static QStringList readmeLocations();
+    /// The first of `readmeLocations` that exists; empty when none does.
     static QString installedReadme();
+    /// The alert's text when no README is installed: it lists `readmeLocations`.
+    static QString missingHelpText();
 
     /// updateChangeFrequencies: the sitemap takes a copy of the current site's settings, then
     /// applies its change-frequency rules again.

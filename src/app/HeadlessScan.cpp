@@ -283,10 +283,15 @@ int HeadlessScan::run()
     }
     watcher.reset();
     if (d->configManager) {
-        // A finished scan leaves the site the status text the main window writes.
-        if (d->finished)
-            d->configManager->setStatusForCurrentSite(ScanControl::siteStatusText(QDateTime::currentDateTime(),
-                QLocale::system(), d->hub->checkedLinkCount(), d->hub->pageCount(), d->hub->badLinkCount()));
+        // A finished scan leaves the site what the main window writes: its status text, and
+        // the site's own name in place of the placeholder name.
+        if (d->finished) {
+            settings::ConfigManager& store = *d->configManager;
+            ScanControl::writeFinishToSite(
+                *d->hub, QDateTime::currentDateTime(), QLocale::system(),
+                [&store](const QString& text) { store.setStatusForCurrentSite(text); },
+                [&store](const QString& name) { store.setNameIfStillDefault(name); });
+        }
         d->configManager->applicationWillTerminate();
     }
 

@@ -63,6 +63,25 @@ bool placeBeside(QWidget* control, QWidget* accessory)
     return true;
 }
 
+QToolButton* installHelpButton(QWidget* control, const QString& action, Manual& manual)
+{
+    if (!control || control->isHidden())
+        return nullptr;
+    auto* button = new QToolButton;
+    button->setObjectName(QStringLiteral("helpButton"));
+    button->setText(QStringLiteral("?"));
+    button->setToolTip(QObject::tr("Help"));
+    button->setProperty("helpTopic", action);
+    button->setAutoRaise(true);
+    if (!placeBeside(control, button)) {
+        delete button;
+        return nullptr;
+    }
+    QObject::connect(
+        button, &QToolButton::clicked, button, [&manual, action, button] { manual.topic(action, button); });
+    return button;
+}
+
 QList<QToolButton*> installHelpButtons(QWidget* pane, Manual& manual)
 {
     QList<QToolButton*> made;
@@ -70,22 +89,8 @@ QList<QToolButton*> installHelpButtons(QWidget* pane, Manual& manual)
         return made;
     for (const SettingsHelpAnchor& anchor : settingsHelpAnchors()) {
         QWidget* control = pane->findChild<QWidget*>(QLatin1String(anchor.controlName));
-        if (!control || control->isHidden())
-            continue;
-        auto* button = new QToolButton;
-        button->setObjectName(QStringLiteral("helpButton"));
-        button->setText(QStringLiteral("?"));
-        button->setToolTip(QObject::tr("Help"));
-        button->setProperty("helpTopic", QLatin1String(anchor.action));
-        button->setAutoRaise(true);
-        if (!placeBeside(control, button)) {
-            delete button;
-            continue;
-        }
-        const QString action = QLatin1String(anchor.action);
-        QObject::connect(
-            button, &QToolButton::clicked, button, [&manual, action, button] { manual.topic(action, button); });
-        made.append(button);
+        if (QToolButton* button = installHelpButton(control, QLatin1String(anchor.action), manual))
+            made.append(button);
     }
     return made;
 }

@@ -3,18 +3,20 @@
 
 #include "app/AppDelegate.h"
 #include "app/DesktopUrlOpener.h"
-#include "app/DocumentHandoff.h"
 #include "app/DiagnosticWindow.h"
+#include "app/DocumentHandoff.h"
 #include "app/FileDialogSavePanel.h"
 #include "app/HelpButtons.h"
 #include "app/InspectionSocket.h"
 #include "app/MainWindow.h"
-#include "app/ResultsController.h"
 #include "app/Manual.h"
 #include "app/PopoverHelpPresenter.h"
+#include "app/PreferencesWindow.h"
+#include "app/RememberingSavePanel.h"
+#include "app/ResultsController.h"
+#include "app/ScheduleOverviewWindow.h"
 #include "app/UpdateWindow.h"
 #include "app/UpdateWindowController.h"
-#include "app/ScheduleOverviewWindow.h"
 #include "app/WindowPrompts.h"
 #include "archive/ArchiveExportController.h"
 #include "archive/ArchiveWriter.h"
@@ -24,23 +26,27 @@
 #include "parsing/ParserHubPageReader.h"
 #include "parsing/ParserLinkExtraction.h"
 #include "platform/SavePanel.h"
-#include "reports/EngineSEOManager.h"
-#include "platform/UserDefaults.h"
 #include "platform/UrlSession.h"
+#include "platform/UserDefaults.h"
+#include "reports/EngineSEOManager.h"
 #include "settings/ConfigManager.h"
 #include "settings/WebRenderLoader.h"
 #include "settings/WebRenderModule.h"
 #include "views/ArchiveProgressSheet.h"
 #include "views/InspectorWindows.h"
+#include "views/ResultTabs.h"
+#include "views/SettingsPane.h"
+#include "views/SitemapTab.h"
 #include "views/SitesPane.h"
 
-#include <QFileInfo>
 #include <QApplication>
-#include <QMessageBox>
 #include <QDir>
+#include <QFileInfo>
 #include <QLibraryInfo>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
+#include <QTreeView>
 
 #include <dlfcn.h>
 
@@ -53,7 +59,6 @@ MainInterface::MainInterface(platform::UserDefaults& defaults, std::shared_ptr<S
         AppDelegate::getSitesTabViewItemLabel());
     m_prompts = prompts ? std::move(prompts) : std::make_shared<WindowPrompts>(m_window.get());
     m_urlOpener = std::make_shared<DesktopUrlOpener>();
-    m_savePanel = std::make_shared<FileDialogSavePanel>(m_window.get());
 
     m_hub = std::make_shared<Z12Ara>(defaults);
     m_hub->setPrompts(m_prompts);
@@ -70,10 +75,18 @@ MainInterface::MainInterface(platform::UserDefaults& defaults, std::shared_ptr<S
     if (settings::WebRenderModule* module = settings::WebRenderLoader::module())
         m_configManager->setThumbGetterFactory(module->thumbGetterFactory());
     m_hub->setConfigManager(m_configManager);
+    // Exports open in the folder last used for their kind, with a name from the selected site.
+    m_savePanel = std::make_shared<RememberingSavePanel>(std::make_shared<FileDialogSavePanel>(m_window.get()),
+        defaults, [sites = std::weak_ptr<settings::ConfigManager>(m_configManager)] {
+            const auto store = sites.lock();
+            return store ? store->getStartingURLForCurrentSite() : QString();
+        });
     auto* sites = new views::SitesPane(*m_configManager);
     sites->setSavePanel([panel = m_savePanel](const QString& extension, std::function<void(const QString&)> done) {
         platform::SavePanelRequest request;
         request.allowedFileTypes = { extension };
+        if (extension == u"lcsettings")
+            request.kind = QStringLiteral("settings");
         if (const std::optional<QString> path = panel->runModal(request))
             done(*path);
     });
@@ -99,7 +112,8 @@ MainInterface::MainInterface(platform::UserDefaults& defaults, std::shared_ptr<S
         QObject::connect(diagnosis, &QAction::triggered, m_diagnostic.get(), &DiagnosticWindow::showDiagnostic);
         QAction* schedules = windowMenu->addAction(QObject::tr("Scheduled Scans"));
         schedules->setObjectName(QStringLiteral("showScheduleToolMenuItem"));
-        QObject::connect(schedules, &QAction::triggered, m_schedules.get(), &ScheduleOverviewWindow::showScheduleToolMenuItem);
+        QObject::connect(
+            schedules, &QAction::triggered, m_schedules.get(), &ScheduleOverviewWindow::showScheduleToolMenuItem);
     }
 
     // The page archive: written during a scan, exported once its index is saved.
@@ -118,11 +132,71 @@ MainInterface::MainInterface(platform::UserDefaults& defaults, std::shared_ptr<S
     m_results
         = new ResultsController(*m_window, m_hub, *m_configManager, m_prompts, m_urlOpener, m_savePanel, defaults);
     m_delegate->setResultsController(m_results);
-    m_results->inspectors().setLocateHandler([delegate = m_delegate.get()](const auto& occurrence) { delegate->locate(occurrence); });
-    m_results->inspectors().setMarkFixedHandler([delegate = m_delegate.get()](const auto& url) { delegate->markThisUrlAsFixed(url); });
+    m_results->inspectors().setLocateHandler(
+        [delegate = m_delegate.get()](const auto& occurrence) { delegate->locate(occurrence); });
+    m_results->inspectors().setMarkFixedHandler(
+        [delegate = m_delegate.get()](const auto& url) { delegate->markThisUrlAsFixed(url); });
     m_results->setArchiveExport(m_archiveExport.get());
     m_delegate->setUpdateWindowController(m_updateController.get());
     m_delegate->setUrlOpener(m_urlOpener);
+    m_delegate->setUrlField(sites->settingsPane()->control(QStringLiteral("startingUrl")));
+    installSettingsExportMenuItems(*sites);
+    installPreferencesWindow(defaults);
+}
+
+void MainInterface::installSettingsExportMenuItems(views::SitesPane& sites)
+{
+    QMenu* file = m_window->menuBar()->findChild<QMenu*>(QStringLiteral("fileMenu"));
+    QAction* quit = m_window->menuItem(QStringLiteral("quitMenuItem"));
+    if (!file || !quit)
+        return;
+    for (const auto& [name, title, handler] :
+        { std::tuple { "exportSelectedSettingsMenuItem", QT_TR_NOOP("Export Settings…"),
+              &views::SitesPane::exportSelectedSettings },
+            std::tuple { "exportAllSettingsMenuItem", QT_TR_NOOP("Export All Settings…"),
+                &views::SitesPane::exportAllSettings } }) {
+        auto* item = new QAction(QObject::tr(title), file);
+        item->setObjectName(QLatin1String(name));
+        QObject::connect(item, &QAction::triggered, &sites, handler);
+        file->insertAction(quit, item);
+    }
+    file->insertSeparator(quit);
+}
+
+void MainInterface::installPreferencesWindow(platform::UserDefaults& defaults)
+{
+    PreferencesWindow::Services services;
+    services.reloadResultViews = [this] {
+        m_results->resultTabs().setAllTabsToNeedFilteringAndFilterAppropriateDataSource();
+        for (const char* name : { "byLinkView", "byPageOutlineView", "byStatusOutlineView", "flatView" }) {
+            if (QTreeView* view = m_window->resultView(QLatin1String(name)))
+                view->viewport()->update();
+        }
+    };
+    services.iconSizeCallback = [this] { m_configManager->IconSizeCallback(); };
+    m_prefs = new PreferencesWindow(defaults, std::move(services), m_window.get());
+    m_prefs->setWindowFlag(Qt::Window);
+
+    // showPrefs: from the toolbar, the Edit menu and the sitemap tab.
+    m_window->connectButton(QStringLiteral("prefsButton"), [prefs = m_prefs] { prefs->showPrefs(); });
+    if (QMenu* edit = m_window->menuBar()->findChild<QMenu*>(QStringLiteral("editMenu"))) {
+        edit->addSeparator();
+        QAction* item = edit->addAction(QObject::tr("Preferences…"));
+        item->setObjectName(QStringLiteral("prefsMenuItem"));
+        item->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Comma));
+        item->setMenuRole(QAction::PreferencesRole);
+        QObject::connect(item, &QAction::triggered, m_prefs, &PreferencesWindow::showPrefs);
+    }
+    if (auto* sitemap = m_window->findChild<views::SitemapTab*>())
+        sitemap->setPreferencesOpener([prefs = m_prefs] { prefs->selectPrefsSitemapTabView(); });
+
+    // The "?" of each control whose default a help topic explains.
+    for (const views::PreferencePage& page : views::PreferencesModel::pages()) {
+        for (const views::Preference& preference : page.preferences) {
+            if (!preference.helpTopic.isEmpty())
+                installHelpButton(m_prefs->control(preference.key), preference.helpTopic, *m_manual);
+        }
+    }
 }
 
 MainInterface::~MainInterface()

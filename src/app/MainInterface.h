@@ -23,6 +23,10 @@ namespace crawlmere::archive {
 class ArchiveExportController;
 }
 
+namespace crawlmere::views {
+class SitesPane;
+}
+
 namespace crawlmere::app {
 
 class AppDelegate;
@@ -31,6 +35,7 @@ class MainWindow;
 class ResultsController;
 class Manual;
 class PopoverHelpPresenter;
+class PreferencesWindow;
 class UpdateWindow;
 class UpdateWindowController;
 class ScheduleOverviewWindow;
@@ -70,10 +75,17 @@ public:
     archive::ArchiveExportController& archiveExport() const { return *m_archiveExport; }
     /// The help topics behind the settings' "?" buttons.
     Manual& manual() const { return *m_manual; }
+    /// The preferences window (`prefsWindow`), owned by the main window.
+    PreferencesWindow& preferencesWindow() const { return *m_prefs; }
     /// The new-version check, started by the delegate at launch.
     UpdateWindowController& updateWindowController() const { return *m_updateController; }
 
 private:
+    /// File > "Export Settings…" and "Export All Settings…".
+    void installSettingsExportMenuItems(views::SitesPane& sites);
+    /// The preferences window and what opens it.
+    void installPreferencesWindow(platform::UserDefaults& defaults);
+
     std::unique_ptr<AppDelegate> m_delegate;
     std::unique_ptr<MainWindow> m_window;
     std::shared_ptr<Z12Ara> m_hub;
@@ -84,6 +96,7 @@ private:
     ResultsController* m_results = nullptr;
     std::unique_ptr<PopoverHelpPresenter> m_helpPresenter;
     std::unique_ptr<Manual> m_manual;
+    PreferencesWindow* m_prefs = nullptr;
     UpdateWindow* m_updateWindow = nullptr;
     std::unique_ptr<UpdateWindowController> m_updateController;
     std::shared_ptr<DiagnosticWindow> m_diagnostic;

@@ -1,6 +1,7 @@
 // The general export of one result view, read on the main thread and written on a worker.
 #include "app/ResultViewExporter.h"
 
+#include "app/RememberingSavePanel.h"
 #include "app/ResultsController.h"
 #include "app/StatusLineField.h"
 #include "engine/ShellServices.h"
@@ -46,11 +47,12 @@ void ResultViewExporter::exportView(QTreeView* view, TableExportJob::Format form
             handedOn();
         return;
     }
+    const QString kind = RememberingSavePanel::kindOfView(view->objectName());
     views::ResultItemModel& model = resultView->itemModel();
     qfDataSource* source = model.dataSource();
     const bool outline = model.outlineDataSource();
     if (!outline && (!source || !m_sliced.contains(source))) {
-        write(ResultsController::snapshotOf(*resultView), format, handedOn, std::move(done));
+        write(ResultsController::snapshotOf(*resultView), format, kind, handedOn, std::move(done));
         return;
     }
     if (m_slicer) {
@@ -64,13 +66,13 @@ void ResultViewExporter::exportView(QTreeView* view, TableExportJob::Format form
                        : new TableExportSlicer(*source, *resultView, this);
     m_slicer->start(
         kSlice, [this](float proportion) { showProgress(proportion * 0.5f); },
-        [this, format, handedOn, done = std::move(done)](TableExportSnapshot snapshot) mutable {
+        [this, format, kind, handedOn, done = std::move(done)](TableExportSnapshot snapshot) mutable {
             m_slicer = nullptr;
-            write(std::move(snapshot), format, handedOn, std::move(done));
+            write(std::move(snapshot), format, kind, handedOn, std::move(done));
         });
 }
 
-void ResultViewExporter::write(TableExportSnapshot snapshot, TableExportJob::Format format,
+void ResultViewExporter::write(TableExportSnapshot snapshot, TableExportJob::Format format, const QString& kind,
     const std::function<void()>& handedOn, std::function<void(const TableExportJob::Result&)> done)
 {
     const auto finish = [&handedOn] {
@@ -86,6 +88,7 @@ void ResultViewExporter::write(TableExportSnapshot snapshot, TableExportJob::For
     platform::SavePanelRequest request;
     request.allowedFileTypes
         = { format == TableExportJob::Format::Csv ? QStringLiteral("csv") : QStringLiteral("html") };
+    request.kind = kind;
     const std::optional<QString> path = m_savePanel ? m_savePanel->runModal(request) : std::nullopt;
     if (!path || path->isEmpty()) {
         showProgress(0.0f);

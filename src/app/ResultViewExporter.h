@@ -56,8 +56,9 @@ public:
     bool isReading() const;
 
 private:
-    void write(TableExportSnapshot snapshot, TableExportJob::Format format, const std::function<void()>& handedOn,
-        std::function<void(const TableExportJob::Result&)> done);
+    /// `kind`: what the save panel is asked for (`SavePanelRequest::kind`).
+    void write(TableExportSnapshot snapshot, TableExportJob::Format format, const QString& kind,
+        const std::function<void()>& handedOn, std::function<void(const TableExportJob::Result&)> done);
     void showProgress(float proportion);
     void beep();
 

@@ -54,6 +54,7 @@
 #include <QItemSelectionModel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMenuBar>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QToolButton>
@@ -175,6 +176,10 @@ ResultsController::ResultsController(MainWindow& window, std::shared_ptr<Z12Ara>
     services.setNameIfStillDefault = [this](const QString& name) { m_configManager.setNameIfStillDefault(name); };
     services.filterLinkViews = [this] { m_tabs->setAllTabsToNeedFilteringAndFilterAppropriateDataSource(); };
     services.displayChanged = [this] { displayChanged(); };
+    services.visitSupport = [this] {
+        if (m_visitSupport)
+            m_visitSupport();
+    };
     m_scanControl = std::make_unique<ScanControl>(m_hub, *m_byLink, m_prompts, std::move(services));
 
     m_configManager.setScanningPredicate([this] { return isScanning(); });
@@ -410,6 +415,7 @@ QString ResultsController::askForFile(const QString& fileType) const
 {
     platform::SavePanelRequest request;
     request.allowedFileTypes = { fileType };
+    request.kind = QStringLiteral("insecure-content");
     const std::optional<QString> path = m_savePanel ? m_savePanel->runModal(request) : std::nullopt;
     return path.value_or(QString());
 }
@@ -467,13 +473,13 @@ void ResultsController::connectControls()
     QAction* badLinks = item("badLinksMenuItem");
     badLinks->setEnabled(true);
     connect(badLinks, &QAction::triggered, this, [this] { m_scanControl->showHideGoodLinksMenuItem(); });
-    for (const char* name :
-        { "exportAsHTMLMenuItem", "exportAsCSVMenuItem", "exportXMLMenuItem", "exportImageXMLMenuItem" })
+    for (const char* name : { "exportAsHTMLMenuItem", "exportImageXMLMenuItem" })
         item(name)->setEnabled(true);
     connect(item("exportXMLMenuItem"), &QAction::triggered, this, [this] { exportXMLMenuItem(); });
-    for (const char* name :
-        { "showInsecureListMenuItem", "exportInsecureAsCSVMenuItem", "exportInsecureAsHTMLMenuItem" })
-        item(name)->setEnabled(true);
+    item("showInsecureListMenuItem")->setEnabled(true);
+    // The items that would do nothing without results are enabled as the File menu opens.
+    if (auto* file = m_window.menuBar()->findChild<QMenu*>(QStringLiteral("fileMenu")))
+        connect(file, &QMenu::aboutToShow, this, &ResultsController::updateExportMenuItems);
     connect(item("showInsecureListMenuItem"), &QAction::triggered, this, [this] { showInsecureList(); });
     connect(item("exportInsecureAsCSVMenuItem"), &QAction::triggered, this, [this] { exportInsecureAsCSVMenuItem(); });
     connect(
@@ -512,6 +518,23 @@ void ResultsController::connectControls()
     });
 }
 
+void ResultsController::updateExportMenuItems()
+{
+    const bool results = !m_hub->linksCollection().isEmpty();
+    const bool pages = !m_hub->internalPagesCollection().empty();
+    const bool insecure = m_insecure->getCount() > 0;
+    const std::pair<const char*, bool> items[] = {
+        { "exportAsCSVMenuItem", results },
+        { "exportXMLMenuItem", pages },
+        { "exportInsecureAsCSVMenuItem", insecure },
+        { "exportInsecureAsHTMLMenuItem", insecure },
+    };
+    for (const auto& [name, enabled] : items) {
+        if (QAction* item = m_window.menuItem(QLatin1String(name)))
+            item->setEnabled(enabled);
+    }
+}
+
 void ResultsController::displayChanged()
 {
     const ScanControl::Display& display = m_scanControl->display();
@@ -546,6 +569,7 @@ void ResultsController::displayChanged()
         controls.badLinksButton->setChecked(display.badLinksOnly);
     if (controls.badLinks)
         controls.badLinks->setChecked(display.badLinksOnly);
+    updateExportMenuItems();
     keepOccurrencesInStep();
 }
 

@@ -9,6 +9,7 @@
 #include <QPointer>
 #include <QString>
 
+#include <functional>
 #include <memory>
 
 class QAbstractButton;
@@ -106,9 +107,15 @@ public:
     /// While this export runs a new scan is refused with a beep: a new scan replaces the archive
     /// the export reads. Null: never refused. Must outlive this object or be unset.
     void setArchiveExport(archive::ArchiveExportController* exporter) { m_archiveExport = exporter; }
+    /// What the few-results alert's "Support" button opens (the delegate's `visitSupport:`).
+    void setVisitSupport(std::function<void()> visitSupport) { m_visitSupport = std::move(visitSupport); }
 
     /// A scan is running: the Go button reads "Pause".
     bool isScanning() const;
+    /// Enables the File menu's export items that have something to export: Export as CSV…
+    /// with results, Export XML Sitemap… with pages, the insecure-content exports with a
+    /// non-empty list. Run as the File menu opens and whenever the scan's display changes.
+    void updateExportMenuItems();
 
     // ===== Exports =============================================================================
     /// The selected tab's view as an HTML page.
@@ -166,7 +173,7 @@ private:
     void exportTab(int tab, TableExportJob::Format format);
     void exportView(QTreeView* view, TableExportJob::Format format);
     void exportInsecure(TableExportJob::Format format);
-    /// Asks the save panel for a file of `fileType`; "" when cancelled.
+    /// Asks the save panel for an insecure-content file of `fileType`; "" when cancelled.
     QString askForFile(const QString& fileType) const;
     void post(const QString& name);
     QList<qsizetype> selectedByLinkRows() const;
@@ -200,6 +207,7 @@ private:
     std::unique_ptr<SEOResults> m_seo;
     QPointer<views::InsecureContentWindow> m_insecureWindow;
     archive::ArchiveExportController* m_archiveExport = nullptr;
+    std::function<void()> m_visitSupport;
     // The controls the scan's display sets, found by name once: a lookup walks the window's
     // whole object tree, and the display changes with every URL checked.
     struct DisplayControls {

@@ -15,9 +15,10 @@ namespace crawlmere::app {
 SitemapReportActions::SitemapReportActions(MainWindow& window, sitemap::SitemapManager& manager,
     settings::ConfigManager& configManager, std::shared_ptr<ShellPrompts> prompts)
 {
+    // The sheet shows and stores the selected site's upload settings, whichever site was scanned.
     m_ftpSheet = new views::SitemapFtpSheet(
         manager, [&configManager](const QVariantMap& values) { configManager.setCurrentSettingsValues(values); },
-        std::move(prompts), &window);
+        std::move(prompts), &window, [&configManager] { return configManager.getCurrentSettingsForExport(); });
     m_vizWindow = new SitemapVizWindow(manager, &window);
 
     const auto connectItem = [&](const char* name, std::function<void()> handler) {

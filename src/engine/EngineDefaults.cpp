@@ -22,7 +22,6 @@ QVariantMap engineDefaults()
         { QStringLiteral("defaultLocalFileName"), QStringLiteral("index.html") },
         { QStringLiteral("useProxyCrawl"), false },
         { QStringLiteral("shouldCheckForSoft404"), false },
-        { QStringLiteral("outsideServiceCheckBlacklist"), QVariantList() },
         { QStringLiteral("siteBuilderGeneratorPattern"), QStringLiteral("") },
     };
 }

@@ -13,10 +13,8 @@ namespace crawlmere::engine {
 /// `runAllToCompletion` NO, `jsRenderingTime` 1, `soft404Scope` 0, `byStatusWhichStatus` 2,
 /// `skipArchiveBasedOnBlackAndWhitelists` YES, `exportEntireSite_Process` YES,
 /// `exportEntireSite_Preserve` NO, `defaultLocalFileName` "index.html", `useProxyCrawl` NO,
-/// `shouldCheckForSoft404` NO, and two lists the build may fill: `outsideServiceCheckBlacklist`
-/// (host terms of outside services added to every scan's "Do not check" list, empty) and
-/// `siteBuilderGeneratorPattern` (the generator meta tag of a site builder whose page
-/// addresses the scan treats like WordPress ones, empty).
+/// `shouldCheckForSoft404` NO, and `siteBuilderGeneratorPattern` (the generator meta tag of a
+/// site builder whose page addresses the scan treats like WordPress ones, empty).
 QVariantMap engineDefaults();
 
 /// Registers `engineDefaults()` in the store's registered layer. The shell calls it at launch,

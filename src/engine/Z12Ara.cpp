@@ -286,6 +286,10 @@ QStringList Z12Ara::builtInCheckBlacklistTerms()
         QStringLiteral("admin-ajax.php"),
         QStringLiteral("about:blank"),
         QStringLiteral("/trackback"),
+        QStringLiteral("www.googletagmanager.com"),
+        QStringLiteral("calendar.google.com/calendar/"),
+        QStringLiteral("outlook.live.com"),
+        QStringLiteral("outlook.office365.com"),
     };
 }
 
@@ -293,9 +297,6 @@ void Z12Ara::buildRuleLists()
 {
     checkBlacklistArray = trimEachItemInArray(crawlSettings->value(QStringLiteral("checkBlacklistArray")));
     checkBlacklistArray += builtInCheckBlacklistTerms();
-    // The outside services whose links are never worth a request (tag loaders, calendars, web
-    // mail): their host terms are kept as a registered default.
-    checkBlacklistArray += trimEachItemInArray(defaults->objectForKey(QStringLiteral("outsideServiceCheckBlacklist")));
     followBlacklistArray = trimEachItemInArray(crawlSettings->value(QStringLiteral("followBlacklistArray")));
     followWhitelistArray = trimEachItemInArray(crawlSettings->value(QStringLiteral("followWhitelistArray")));
     ignoreArray = trimEachItemInArray(crawlSettings->value(QStringLiteral("ignoreArray")));

@@ -20,6 +20,9 @@ struct SavePanelRequest {
     /// Extensions without the dot ("csv", "html"); the first is added to a name typed without
     /// one. Empty: any file.
     QStringList allowedFileTypes;
+    /// What is saved, in words fit for a file name ("by-link", "sitemap"); the window's panel
+    /// keeps a folder per kind and proposes a name from it. Empty: an export of no kind.
+    QString kind;
 };
 
 /// A modal save panel. Main thread only.

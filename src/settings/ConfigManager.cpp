@@ -137,11 +137,24 @@ qsizetype ConfigManager::indexOfWebsiteWithID(const QString& siteID) const
 QVariantMap ConfigManager::getBlankSettings()
 {
     QVariantMap site = CrwlUrl::defaultCrawlSettings();
+    for (const QString& key : newSiteDefaultKeys()) {
+        const QVariant chosen = m_defaults.objectForKey(key);
+        if (chosen.isValid())
+            site.insert(key, chosen);
+    }
     site.insert(kStartingUrl, QStringLiteral("https://"));
     site.insert(kName, kNewSiteName);
     site.insert(kId, newFilename());
     site.insert(QStringLiteral("sitemapRules"), QVariantList());
     return site;
+}
+
+const QStringList& ConfigManager::newSiteDefaultKeys()
+{
+    static const QStringList keys { QStringLiteral("linksLimit"), QStringLiteral("levelsLimit"),
+        QStringLiteral("occurrencesLimit"), QStringLiteral("numberOfThreads"), QStringLiteral("timeout"),
+        QStringLiteral("userAgentString") };
+    return keys;
 }
 
 QString ConfigManager::newFilename()
@@ -487,10 +500,15 @@ void ConfigManager::storeDelay(double delay)
 
 QString ConfigManager::textContentOptionsWarning(int searchEntireSourceColumn) const
 {
+    return textContentOptionsWarning(m_defaults, searchEntireSourceColumn);
+}
+
+QString ConfigManager::textContentOptionsWarning(const platform::UserDefaults& defaults, int searchEntireSourceColumn)
+{
     logLine(1, QStringLiteral("configManager handlePreferenceControl:"));
-    const bool ignoring = m_defaults.boolForKey(QStringLiteral("parserContentOnlyParas"))
-        || m_defaults.boolForKey(QStringLiteral("parserContentIgnoreNav"))
-        || m_defaults.boolForKey(QStringLiteral("parserContentIgnoreHeader"));
+    const bool ignoring = defaults.boolForKey(QStringLiteral("parserContentOnlyParas"))
+        || defaults.boolForKey(QStringLiteral("parserContentIgnoreNav"))
+        || defaults.boolForKey(QStringLiteral("parserContentIgnoreHeader"));
     if (!ignoring || searchEntireSourceColumn != 1)
         return QString();
     return QStringLiteral("Some text content 'ignore'' options are enabled in Preferences > Spelling");

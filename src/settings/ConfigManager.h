@@ -101,9 +101,13 @@ public:
     std::optional<QVariantMap> settingsForID(const QString& siteID) const;
     /// -1 when absent or `siteID` is empty.
     qsizetype indexOfWebsiteWithID(const QString& siteID) const;
-    /// The crawl defaults with `startingUrl` "https://", `name` "A new website", a new `id` and
-    /// an empty `sitemapRules`.
+    /// The crawl defaults, over them the defaults store's values of `newSiteDefaultKeys` (what
+    /// the preferences set for new sites), with `startingUrl` "https://", `name` "A new
+    /// website", a new `id` and an empty `sitemapRules`.
     QVariantMap getBlankSettings();
+    /// The crawl settings a new site takes from the defaults store when it holds them: the
+    /// limits, threads, time-out and user agent.
+    static const QStringList& newSiteDefaultKeys();
     /// "%Y%m%d-%H%M%S" local time followed by a per-manager counter (1 for the first), moved on
     /// past every id the list (or the shown site) already holds.
     QString newFilename();
@@ -156,6 +160,8 @@ public:
     /// or a null string when the warning is hidden: shown when a text-content "ignore" default
     /// is set and column 1 of the matrix `searchEntireSource` is selected.
     QString textContentOptionsWarning(int searchEntireSourceColumn) const;
+    /// The same for the text-content defaults of `defaults`.
+    static QString textContentOptionsWarning(const platform::UserDefaults& defaults, int searchEntireSourceColumn);
     /// The starting URL of `row`'s site passed through `validateStartingUrl`; null for a header.
     QString visitSelected(int row) const;
 
@@ -211,6 +217,9 @@ public:
     const QList<WebtallyWebsiteNavigationItem>& rows() const { return m_rows; }
     void buildDatasourceArray();
     void rebuildDataSourceAndReloadTableView();
+    /// IconSizeCallback: the site list takes the row size of `sitesTableIconSize` (rows and
+    /// thumbnails built again) and selects the current site again.
+    void IconSizeCallback() { rebuildDataSourceAndReloadTableView(); }
     void selectCurrentSettingsInInterfaceIfPossible();
     /// The user selected `row` of the site list (-1 none).
     void tableViewSelectionDidChange(int row);

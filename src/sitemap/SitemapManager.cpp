@@ -40,8 +40,8 @@ SitemapManager::SitemapManager(platform::UserDefaults& defaults)
     : m_defaults(defaults)
     , m_changeFrequency(changeFrequencyItems().constFirst())
     , m_priorityTitle(priorityItems().constFirst().title)
-    , m_includeLastModified(defaults.boolForKey(QStringLiteral("includeLastModInXML")))
 {
+    m_includeLastModified = writesLastModified();
     retainArray.reserve(11);
 }
 
@@ -131,6 +131,20 @@ void SitemapManager::setIncludeLastModified(bool on)
 {
     m_includeLastModified = on;
     alterTableColumns();
+}
+
+bool SitemapManager::writesLastModified() const
+{
+    return m_defaults.boolForKey(QStringLiteral("includeLastModInXML"))
+        || m_defaults.boolForKey(QStringLiteral("includeLastmod"));
+}
+
+void SitemapManager::setWritesLastModified(bool on)
+{
+    m_defaults.setBool(on, QStringLiteral("includeLastModInXML"));
+    if (!on && m_defaults.boolForKey(QStringLiteral("includeLastmod")))
+        m_defaults.setBool(false, QStringLiteral("includeLastmod"));
+    setIncludeLastModified(on);
 }
 
 void SitemapManager::handlePdfSwitch()

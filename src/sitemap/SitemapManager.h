@@ -113,6 +113,12 @@ public:
     /// The `includelastmodinsitemap` check box: adds or removes the Last modified column.
     void setIncludeLastModified(bool on);
     bool includeLastModified() const { return m_includeLastModified; }
+    /// Whether the XML sitemap gets `lastmod` entries: the defaults `includeLastModInXML` or
+    /// `includeLastmod`. The check box shows this.
+    bool writesLastModified() const;
+    /// The check box changed by hand: the XML sitemap follows it (`includeLastModInXML` := `on`,
+    /// and `includeLastmod` switched off with it), and so does the Last modified column.
+    void setWritesLastModified(bool on);
     /// `includepdfsinsitemap`: drops the cache and reloads.
     void handlePdfSwitch();
 

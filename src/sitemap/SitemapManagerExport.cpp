@@ -32,8 +32,7 @@ SitemapXmlOptions SitemapManager::xmlOptions(bool imageSitemap) const
 {
     SitemapXmlOptions options;
     options.imageSitemap = imageSitemap;
-    options.includeLastmod = m_defaults.boolForKey(QStringLiteral("includeLastModInXML"))
-        || m_defaults.boolForKey(QStringLiteral("includeLastmod"));
+    options.includeLastmod = writesLastModified();
     options.includeImages = m_defaults.boolForKey(QStringLiteral("includeimagesinsitemap"));
     options.uniqueImages = m_defaults.boolForKey(QStringLiteral("uniqueimagesinsitemap"));
     options.includeVideo = m_defaults.boolForKey(QStringLiteral("includevideoinsitemap"));
@@ -176,6 +175,7 @@ void SitemapManager::exportXML()
                 return;
             platform::SavePanelRequest request;
             request.allowedFileTypes = { QStringLiteral("xml") };
+            request.kind = QStringLiteral("sitemap");
             request.directory = m_defaults.stringForKey(QStringLiteral("sitemapSaveDirectory"));
             request.nameFieldStringValue = m_defaults.stringForKey(QStringLiteral("sitemapSaveFilename"));
             const auto answer = m_savePanel->runModal(request);
@@ -217,6 +217,7 @@ void SitemapManager::exportImageXML()
     logLine(3, QStringLiteral("sitemapOptions is %1").arg(m_defaults.integerForKey(QStringLiteral("sitemapOptions"))));
     platform::SavePanelRequest request;
     request.allowedFileTypes = { QStringLiteral("xml") };
+    request.kind = QStringLiteral("image-sitemap");
     request.directory = m_defaults.stringForKey(QStringLiteral("sitemapSaveDirectory"));
     const auto chosen = m_savePanel->runModal(request);
     if (!chosen)

@@ -127,6 +127,7 @@ void SitemapManager::saveReportOnMain(QString text, const QString& fileType)
             return;
         platform::SavePanelRequest request;
         request.allowedFileTypes = { fileType };
+        request.kind = QStringLiteral("sitemap");
         const auto chosen = m_savePanel->runModal(request);
         if (!chosen)
             return;
@@ -198,8 +199,8 @@ std::optional<QString> SitemapManager::getDotAsStringForExportng(bool /*exportin
     logLine(3, QStringLiteral("appropriate collection has %1").arg(pages.size()));
     const qint64 levelLimit = boolOr(m_defaults, QStringLiteral("vizLimit"), true)
         ? (m_defaults.objectForKey(QStringLiteral("vizLevels")).isValid()
-                  ? m_defaults.integerForKey(QStringLiteral("vizLevels"))
-                  : 3)
+                ? m_defaults.integerForKey(QStringLiteral("vizLevels"))
+                : 3)
         : 1000;
     const bool clean = boolOr(m_defaults, QStringLiteral("vizClean"), true);
     const bool colour = boolOr(m_defaults, QStringLiteral("vizColour"), true);
@@ -223,9 +224,8 @@ std::optional<QString> SitemapManager::getDotAsStringForExportng(bool /*exportin
             const auto& links = parent.getOutboundInstances();
             logLine(3, QStringLiteral("parent %1 has %2 children").arg(parent.absoluteString()).arg(links.size()));
             const QString parentName = dotQuoted(stripHost(CrwlUrl::forceTrimHash(parent.absoluteString())));
-            const QString attribute = colour && !levelColour(p).isEmpty()
-                ? QStringLiteral(" [color=%1]").arg(levelColour(p))
-                : QString();
+            const QString attribute
+                = colour && !levelColour(p).isEmpty() ? QStringLiteral(" [color=%1]").arg(levelColour(p)) : QString();
             for (const auto& link : links) {
                 const auto child = link ? link->target() : nullptr;
                 if (!child || !members.contains(child.get())) {
@@ -240,7 +240,10 @@ std::optional<QString> SitemapManager::getDotAsStringForExportng(bool /*exportin
                     continue;
                 }
                 const QString childName = dotQuoted(stripHost(CrwlUrl::forceTrimHash(child->absoluteString())));
-                logLine(3, QStringLiteral("made link with level %1: parent: %2 -> child: %3").arg(p).arg(parentName, childName));
+                logLine(3,
+                    QStringLiteral("made link with level %1: parent: %2 -> child: %3")
+                        .arg(p)
+                        .arg(parentName, childName));
                 dot += parentName + QStringLiteral(" -> ") + childName + attribute + QStringLiteral(";\r");
             }
         }

@@ -28,20 +28,19 @@ FtpSheetFields FtpSheetFields::fromSettings(const QVariantMap& settings)
     return fields;
 }
 
-void FtpSheetFields::applyTo(QVariantMap& settings) const
-{
-    settings.insert(toSettings());
-}
+void FtpSheetFields::applyTo(QVariantMap& settings) const { settings.insert(toSettings()); }
 
 QVariantMap FtpSheetFields::toSettings() const
 {
-    return { { kServer, server }, { kPort, port }, { kDirectory, directory }, { kUser, user },
-        { kPassword, password }, { kUsesTls, usesTls } };
+    return { { kServer, server }, { kPort, port }, { kDirectory, directory }, { kUser, user }, { kPassword, password },
+        { kUsesTls, usesTls } };
 }
 
-FtpSheetModel::FtpSheetModel(sitemap::SitemapManager& manager, std::function<void(const QVariantMap&)> store)
+FtpSheetModel::FtpSheetModel(sitemap::SitemapManager& manager, std::function<void(const QVariantMap&)> store,
+    std::function<QVariantMap()> siteSettings)
     : m_manager(manager)
     , m_store(std::move(store))
+    , m_siteSettings(std::move(siteSettings))
 {
 }
 
@@ -51,7 +50,7 @@ void FtpSheetModel::beginFTPDialog()
         return;
     m_state = State::Shown;
     if (m_display.show)
-        m_display.show(FtpSheetFields::fromSettings(m_manager.crawlSettings()));
+        m_display.show(FtpSheetFields::fromSettings(m_siteSettings ? m_siteSettings() : m_manager.crawlSettings()));
 }
 
 void FtpSheetModel::theSheetOK(const FtpSheetFields& fields)

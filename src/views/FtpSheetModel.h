@@ -49,13 +49,16 @@ public:
     };
 
     /// `store` receives the six keys on OK, for the selected site's settings (may be unset).
-    FtpSheetModel(sitemap::SitemapManager& manager, std::function<void(const QVariantMap&)> store);
+    /// `siteSettings` answers the selected site's stored settings, which the sheet shows when it
+    /// opens; unset, it shows the manager's copy of the settings of the last scan.
+    FtpSheetModel(sitemap::SitemapManager& manager, std::function<void(const QVariantMap&)> store,
+        std::function<QVariantMap()> siteSettings = {});
 
     void setDisplay(Display display) { m_display = std::move(display); }
     State state() const { return m_state; }
 
-    /// beginFTPDialog: shows the sheet with the fields of the manager's copy of the site's
-    /// settings. While the sheet is already shown (or uploading) nothing changes.
+    /// beginFTPDialog: shows the sheet with the fields of the selected site's settings (see the
+    /// constructor). While the sheet is already shown (or uploading) nothing changes.
     void beginFTPDialog();
     /// theSheetOK: the fields go to the store and to the manager's settings, then
     /// `transferFiles`. When an upload started, the sheet stays, busy, until `uploadBusy(false)`;
@@ -72,6 +75,7 @@ private:
 
     sitemap::SitemapManager& m_manager;
     std::function<void(const QVariantMap&)> m_store;
+    std::function<QVariantMap()> m_siteSettings;
     Display m_display;
     State m_state = State::Hidden;
 };

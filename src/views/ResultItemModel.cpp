@@ -129,10 +129,29 @@ qfDataSource::Item ResultItemModel::itemAt(Node* parent, int row) const
     return nullptr;
 }
 
+const ResultItemModel::Node* ResultItemModel::madeNode(const QModelIndex& index) const
+{
+    const Node* parent = parentNodeOf(index);
+    if (!parent || !parent->children || index.row() < 0)
+        return nullptr;
+    const auto& chunks = parent->children->chunks;
+    const auto chunk = size_t(index.row() / kNodesPerChunk);
+    if (chunk >= chunks.size() || !chunks[chunk])
+        return nullptr;
+    const Node& node = chunks[chunk][size_t(index.row() % kNodesPerChunk)];
+    return node.row >= 0 ? &node : nullptr;
+}
+
 qfDataSource::Item ResultItemModel::itemForIndex(const QModelIndex& index) const
 {
     if (!index.isValid() || index.model() != this)
         return nullptr;
+    // A row made into a node keeps the item it was made for until the next reload, even when the
+    // data source has already changed its rows.
+    if (m_outline) {
+        if (const Node* node = madeNode(index))
+            return node->item;
+    }
     return itemAt(parentNodeOf(index), index.row());
 }
 

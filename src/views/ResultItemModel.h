@@ -53,7 +53,9 @@ public:
     };
     void setCellEditing(CellEditing editing) { m_editing = std::move(editing); }
 
-    /// The row object of an index (any column), null for an invalid index or a gone row.
+    /// The row object of an index (any column), null for an invalid index or a gone row. An
+    /// outline row whose children were asked for (an expanded row) answers the item it showed
+    /// until the next reload, even after its data source changed.
     qfDataSource::Item itemForIndex(const QModelIndex& index) const;
     /// Whether the row can expand: only outline rows whose data source says so.
     bool isItemExpandable(const QModelIndex& index) const;
@@ -94,6 +96,8 @@ private:
     void resetRoot();
     Node* parentNodeOf(const QModelIndex& index) const;
     Node* nodeFor(const QModelIndex& index) const;
+    // The node of `index` when one has been made; null otherwise (nothing is made).
+    const Node* madeNode(const QModelIndex& index) const;
     qfDataSource::Item itemAt(Node* parent, int row) const;
     // The node's child count, asked of the outline once.
     int outlineChildCount(Node* node) const;

@@ -17,6 +17,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <utility>
 
 namespace crawlmere::views {
 
@@ -33,6 +34,16 @@ ResultTreeView::ResultTreeView(QWidget* parent)
     header()->setSectionsMovable(true);
     header()->setSortIndicatorShown(false);
     connect(header(), &QHeaderView::sectionClicked, this, &ResultTreeView::headerClicked);
+    // The rows' items are read as the selection changes: by the time the view reloads, its data
+    // source may show other items at those rows.
+    connect(selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
+        if (!m_restoring)
+            rememberSelection();
+    });
+    connect(selectionModel(), &QItemSelectionModel::currentChanged, this, [this](const QModelIndex& current) {
+        if (!m_restoring)
+            m_currentItem = itemAt(current);
+    });
 }
 
 ResultTreeView::~ResultTreeView() = default;
@@ -112,63 +123,97 @@ void ResultTreeView::reloadData()
 
 void ResultTreeView::reloadData(QObject* /*sender*/) { reloadRows(); }
 
-void ResultTreeView::reloadRows()
+void ResultTreeView::rememberSelection()
 {
-    if (!m_model->outlineDataSource()) {
-        // Flat rows keep their selected positions, as far as the new rows reach.
-        const QModelIndexList selected = selectionModel()->selectedRows();
-        m_model->reload();
-        QItemSelection selection;
-        const int rows = m_model->rowCount();
-        for (const QModelIndex& row : selected) {
-            if (row.row() < rows)
-                selection.select(m_model->index(row.row(), 0), m_model->index(row.row(), 0));
+    m_selectedItems.clear();
+    // Range by range: a whole table selected is one range, not a list of its rows.
+    for (const QItemSelectionRange& range : selectionModel()->selection()) {
+        for (int row = range.top(); row <= range.bottom(); ++row) {
+            if (qfDataSource::Item item = itemAt(m_model->index(row, 0, range.parent())))
+                m_selectedItems.insert(item.get(), std::move(item));
         }
-        selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
-        return;
     }
-    // Outline rows keep their expansion and selection by item.
-    const OutlineRows before = m_rowsBeforeSort ? *m_rowsBeforeSort : outlineRows();
-    const QSet<const void*>& expanded = before.expanded;
-    const QSet<const void*>& selected = before.selected;
-    m_model->reload();
-    QItemSelection selection;
-    const QSignalBlocker quiet(this);
-    const std::function<void(const QModelIndex&)> restore = [&](const QModelIndex& parent) {
-        const int rows = m_model->rowCount(parent);
-        for (int row = 0; row < rows; ++row) {
-            const QModelIndex index = m_model->index(row, 0, parent);
-            const void* item = itemAt(index).get();
-            if (selected.contains(item))
-                selection.select(index, index);
-            if (expanded.contains(item)) {
-                setExpanded(index, true);
-                restore(index);
-            }
-        }
-    };
-    if (!expanded.isEmpty() || !selected.isEmpty())
-        restore(QModelIndex());
-    selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
 }
 
-ResultTreeView::OutlineRows ResultTreeView::outlineRows() const
+void ResultTreeView::reloadRows()
 {
-    OutlineRows rows;
-    for (const QModelIndex& row : selectionModel()->selectedRows())
-        rows.selected.insert(itemAt(row).get());
+    // Selection, current row and open rows follow their items; items no longer shown drop out.
+    const QHash<const void*, qfDataSource::Item> selected = std::exchange(m_selectedItems, {});
+    const qfDataSource::Item current = std::exchange(m_currentItem, nullptr);
+    const QSet<const void*> expanded = m_model->outlineDataSource() ? expandedItems() : QSet<const void*>();
+    m_restoring = true;
+    m_model->reload();
+    QItemSelection selection;
+    QModelIndex currentRow;
+    const auto wanted = [&](const QModelIndex& index, const void* item) {
+        if (selected.contains(item))
+            selection.select(index, index);
+        if (current && item == current.get())
+            currentRow = index;
+    };
+    if (!m_model->outlineDataSource()) {
+        // Runs of selected rows become one range each; the walk ends once every item is found.
+        qfDataSource* source = m_model->dataSource();
+        const int rows = m_model->rowCount();
+        qsizetype toFind = selected.size() + (current ? 1 : 0);
+        int runStart = -1;
+        for (int row = 0; source && row < rows && (toFind > 0 || runStart >= 0); ++row) {
+            const void* item = source->getItemAtRowIndex(quint64(row)).get();
+            const bool chosen = item && selected.contains(item);
+            if (chosen && runStart < 0)
+                runStart = row;
+            if (!chosen && runStart >= 0) {
+                selection.select(m_model->index(runStart, 0), m_model->index(row - 1, 0));
+                runStart = -1;
+            }
+            toFind -= chosen;
+            if (current && item == current.get()) {
+                currentRow = m_model->index(row, 0);
+                --toFind;
+            }
+        }
+        if (runStart >= 0)
+            selection.select(m_model->index(runStart, 0), m_model->index(rows - 1, 0));
+    } else if (!expanded.isEmpty() || !selected.isEmpty() || current) {
+        const QSignalBlocker quiet(this);
+        const std::function<void(const QModelIndex&)> restore = [&](const QModelIndex& parent) {
+            const int rows = m_model->rowCount(parent);
+            for (int row = 0; row < rows; ++row) {
+                const QModelIndex index = m_model->index(row, 0, parent);
+                const qfDataSource::Item item = itemAt(index);
+                wanted(index, item.get());
+                if (expanded.contains(item.get())) {
+                    setExpanded(index, true);
+                    restore(index);
+                }
+            }
+        };
+        restore(QModelIndex());
+    }
+    if (currentRow.isValid())
+        selectionModel()->setCurrentIndex(currentRow, QItemSelectionModel::NoUpdate);
+    selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    m_restoring = false;
+    rememberSelection();
+    m_currentItem = itemAt(currentIndex());
+}
+
+QSet<const void*> ResultTreeView::expandedItems() const
+{
+    // Expanded rows keep the items they were made for (see ResultItemModel::itemForIndex).
+    QSet<const void*> items;
     const std::function<void(const QModelIndex&)> collect = [&](const QModelIndex& parent) {
         const int count = m_model->rowCount(parent);
         for (int row = 0; row < count; ++row) {
             const QModelIndex index = m_model->index(row, 0, parent);
             if (isExpanded(index)) {
-                rows.expanded.insert(itemAt(index).get());
+                items.insert(itemAt(index).get());
                 collect(index);
             }
         }
     };
     collect(QModelIndex());
-    return rows;
+    return items;
 }
 
 void ResultTreeView::setColumnHidden(qsizetype column, bool hidden)
@@ -290,9 +335,7 @@ void ResultTreeView::sortDescriptorsDidChange(const TableColumn& column)
         const qfDataSource::Item remembered
             = current.isValid() && selectionModel()->isRowSelected(current.row(), current.parent()) ? itemAt(current)
                                                                                                     : nullptr;
-        m_rowsBeforeSort = outlineRows();
         outline->outlineViewDidClickTableColumn(*this, column);
-        m_rowsBeforeSort.reset();
         if (!remembered)
             return;
         // The reload kept the selection by item; the remembered row becomes the only one.

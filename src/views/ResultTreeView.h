@@ -5,6 +5,7 @@
 #include "engine/TableView.h"
 #include "engine/qfDataSource.h"
 
+#include <QHash>
 #include <QMenu>
 #include <QPainterPath>
 #include <QPointer>
@@ -71,9 +72,9 @@ public:
     /// (none when the list is empty or names no column). The rows stay as they are.
     void setSortDescriptors(QList<SortDescriptor> descriptors) override;
     /// Rebuilds the rows from the data source and posts the view's reload notification with the
-    /// view (its QTreeView address) as object; observers run before this returns. A table keeps
-    /// its selected row positions (those still in range); an outline keeps its open rows and its
-    /// selection by item.
+    /// view (its QTreeView address) as object; observers run before this returns. The selection,
+    /// the current row and an outline's open rows stay with their items wherever those now are
+    /// (a refilter, a sort, new rows); items no longer shown drop out of them.
     void reloadData() override;
     /// The `column`-th column of `tableColumns()`; out of range does nothing.
     void setColumnHidden(qsizetype column, bool hidden) override;
@@ -107,12 +108,9 @@ protected:
 private:
     void headerClicked(int logicalIndex);
     void reloadRows();
-    // The open and selected rows of an outline, by item.
-    struct OutlineRows {
-        QSet<const void*> expanded;
-        QSet<const void*> selected;
-    };
-    OutlineRows outlineRows() const;
+    void rememberSelection();
+    // The items of an outline's open rows.
+    QSet<const void*> expandedItems() const;
 
     ResultItemModel* m_model;
     ResultViewDelegate* m_delegate = nullptr;
@@ -120,9 +118,11 @@ private:
     QPointer<QMenu> m_tertiaryMenu;
     QList<SortDescriptor> m_sortDescriptors;
     QString m_qfidentifier;
-    // Taken before a header click lets the data source reorder its rows, so that the reload it
-    // asks for keeps the rows the user saw open and selected.
-    std::optional<OutlineRows> m_rowsBeforeSort;
+    // The selected rows' and the current row's items as of the last change by the user, kept
+    // alive (so that no other item can take their address) until the next reload.
+    QHash<const void*, qfDataSource::Item> m_selectedItems;
+    qfDataSource::Item m_currentItem;
+    bool m_restoring = false;
 };
 
 } // namespace crawlmere::views

@@ -186,11 +186,8 @@ void ScanControl::crawlDidFinish()
     }
     logLine(1, QStringLiteral("crawl did finish"));
 
-    if (services.setStatusForCurrentSite) {
-        const QDateTime now = services.now ? services.now() : QDateTime::currentDateTime();
-        services.setStatusForCurrentSite(
-            siteStatusText(now, services.locale, hub->checkedLinkCount(), hub->pageCount(), hub->badLinkCount()));
-    }
+    writeFinishToSite(*hub, services.now ? services.now() : QDateTime::currentDateTime(), services.locale,
+        services.setStatusForCurrentSite, services.setNameIfStillDefault);
 
     const auto& links = hub->linksCollection();
     if (links.size() < 2) {
@@ -202,11 +199,22 @@ void ScanControl::crawlDidFinish()
             if (prompts->runModalAlert(fewResultsAlert(first.get())) == 1 && services.visitSupport)
                 services.visitSupport();
         });
-        return;
     }
-    const QString name = hub->getWebsiteName();
-    if (!name.isEmpty() && services.setNameIfStillDefault)
-        services.setNameIfStillDefault(name);
+}
+
+void ScanControl::writeFinishToSite(const Z12Ara& hub, const QDateTime& now, const QLocale& locale,
+    const std::function<void(const QString&)>& setStatusForCurrentSite,
+    const std::function<void(const QString&)>& setNameIfStillDefault)
+{
+    if (setStatusForCurrentSite)
+        setStatusForCurrentSite(
+            siteStatusText(now, locale, hub.checkedLinkCount(), hub.pageCount(), hub.badLinkCount()));
+    // Too few results: the window warns instead, and the name stays.
+    if (hub.linksCollection().size() < 2)
+        return;
+    const QString name = hub.getWebsiteName();
+    if (!name.isEmpty() && setNameIfStillDefault)
+        setNameIfStillDefault(name);
 }
 
 QString ScanControl::siteStatusText(

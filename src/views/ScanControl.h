@@ -118,6 +118,13 @@ public:
     /// for one page).
     static QString siteStatusText(
         const QDateTime& now, const QLocale& locale, qint64 checked, qint64 pages, qint64 bad);
+    /// What a finished scan leaves on its site, in the window and without one: the status text
+    /// (`siteStatusText` at `now`), then, when the scan collected at least 2 URLs and the hub
+    /// found the site's name, that name for a site still named "A new website" (the store's
+    /// `setNameIfStillDefault:` decides). Unset hooks are skipped.
+    static void writeFinishToSite(const Z12Ara& hub, const QDateTime& now, const QLocale& locale,
+        const std::function<void(const QString&)>& setStatusForCurrentSite,
+        const std::function<void(const QString&)>& setNameIfStillDefault);
     /// The few-results alert for a links collection of fewer than 2 records: the starting URL's
     /// status when its record is not good, else "We have unexpectedly few results.".
     static ShellAlert fewResultsAlert(const CrwlUrl* first);

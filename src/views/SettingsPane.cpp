@@ -9,6 +9,7 @@
 #include "settings/SpellingLanguages.h"
 #include "views/RulesSheet.h"
 #include "views/UAStringManager.h"
+#include "views/WheelGuard.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -108,6 +109,8 @@ SettingsPane::SettingsPane(ConfigManager& manager, QWidget* parent, const QStrin
     scroll->setWidgetResizable(true);
     auto* options = new QWidget(scroll);
     buildOptions(options, dictionaryFolder.isEmpty() ? settings::SpellingLanguages::systemFolder() : dictionaryFolder);
+    // The wheel scrolls the pane; the thread slider and the pop-ups take it only when focused.
+    WheelGuard::guard(options);
     scroll->setWidget(options);
     m_optionsTab = scroll;
     m_tabs->addTab(scroll, tr("Settings"));
@@ -128,7 +131,8 @@ SettingsPane::SettingsPane(ConfigManager& manager, QWidget* parent, const QStrin
             if (m_editedRow >= 0)
                 platform::logLine(1, QStringLiteral("cancelled editing"));
         } else if (m_editedRow >= 0) {
-            m_manager.editBlacklistRule(m_editedRow, m_rulesSheet->ruleTag(), m_rulesSheet->doesNotContain(), m_rulesSheet->text());
+            m_manager.editBlacklistRule(
+                m_editedRow, m_rulesSheet->ruleTag(), m_rulesSheet->doesNotContain(), m_rulesSheet->text());
         } else {
             m_manager.addBlacklistRule(m_rulesSheet->ruleTag(), m_rulesSheet->doesNotContain(), m_rulesSheet->text());
         }
@@ -259,7 +263,8 @@ void SettingsPane::connectControl(const QString& key, QWidget* widget)
                 recalcDelay(true);
         });
     } else if (auto* languages = qobject_cast<QComboBox*>(widget)) {
-        connect(languages, &QComboBox::activated, this, [this] { m_manager.handleControl(QStringLiteral("languages")); });
+        connect(
+            languages, &QComboBox::activated, this, [this] { m_manager.handleControl(QStringLiteral("languages")); });
     }
 }
 
@@ -344,8 +349,16 @@ void SettingsPane::showSettings(const QVariantMap& site)
             break;
         }
     }
-    m_imagesDisabledInfo->setHidden(static_cast<QCheckBox*>(m_controls.value(QStringLiteral("checkImages")))->isChecked());
+    m_imagesDisabledInfo->setHidden(
+        static_cast<QCheckBox*>(m_controls.value(QStringLiteral("checkImages")))->isChecked());
+    followRateLimit();
     m_showing = false;
+}
+
+void SettingsPane::followRateLimit()
+{
+    const auto* limit = static_cast<QCheckBox*>(m_controls.value(QStringLiteral("limitRPM")));
+    m_controls.value(QStringLiteral("maxRPM"))->setEnabled(limit->isChecked());
 }
 
 void SettingsPane::copyInterfaceToSettings(QVariantMap& site) const
@@ -401,6 +414,8 @@ void SettingsPane::setCheckbox(const QString& key, bool on)
         m_showing = false;
         if (key == u"checkImages")
             m_imagesDisabledInfo->setHidden(on);
+        if (key == u"limitRPM")
+            followRateLimit();
     }
 }
 
@@ -489,7 +504,8 @@ void SettingsPane::reloadRuleTables()
     for (int row = 0; row < rules.size(); ++row) {
         const QVariantMap rule = rules.at(row).toMap();
         for (int column = 0; column < 3; ++column)
-            m_sitemapTable->setItem(row, column, new QTableWidgetItem(rule.value(kSitemapColumns.at(column)).toString()));
+            m_sitemapTable->setItem(
+                row, column, new QTableWidgetItem(rule.value(kSitemapColumns.at(column)).toString()));
         auto* match = new QTableWidgetItem;
         match->setFlags(Qt::ItemIsEnabled | Qt::ItemIsUserCheckable | Qt::ItemIsSelectable);
         match->setCheckState(Defaults::boolValue(rule.value(QStringLiteral("match"))) ? Qt::Checked : Qt::Unchecked);
@@ -503,7 +519,8 @@ void SettingsPane::buildSitemapRules(QWidget* page)
 {
     m_sitemapTable = new QTableWidget(0, 4, page);
     m_sitemapTable->setObjectName(QStringLiteral("sitemapRulesTableView"));
-    m_sitemapTable->setHorizontalHeaderLabels({ tr("URL contains"), tr("Priority"), tr("Change frequency"), tr("Match") });
+    m_sitemapTable->setHorizontalHeaderLabels(
+        { tr("URL contains"), tr("Priority"), tr("Change frequency"), tr("Match") });
     m_sitemapTable->verticalHeader()->setDefaultSectionSize(17);
     m_sitemapTable->horizontalHeader()->setStretchLastSection(true);
     connect(m_sitemapTable, &QTableWidget::cellChanged, this, &SettingsPane::sitemapCellChanged);

@@ -32,8 +32,8 @@ class SettingsPane final : public QWidget {
 public:
     /// `manager` must outlive the pane. `dictionaryFolder` holds the hunspell dictionaries whose
     /// languages the language pop-up offers.
-    explicit SettingsPane(settings::ConfigManager& manager, QWidget* parent = nullptr,
-        const QString& dictionaryFolder = QString());
+    explicit SettingsPane(
+        settings::ConfigManager& manager, QWidget* parent = nullptr, const QString& dictionaryFolder = QString());
     ~SettingsPane() override;
 
     void showSettings(const QVariantMap& site);
@@ -61,6 +61,8 @@ private:
     void buildSitemapRules(QWidget* page);
     void connectControl(const QString& key, QWidget* widget);
     void recalcDelay(bool fromSlider);
+    /// The rate field is editable exactly while the rate-limit box is ticked.
+    void followRateLimit();
     void sitemapCellChanged(int row, int column);
 
     settings::ConfigManager& m_manager;

@@ -26,10 +26,10 @@ QLineEdit* field(QWidget* parent, const char* key)
 } // namespace
 
 SitemapFtpSheet::SitemapFtpSheet(sitemap::SitemapManager& manager, std::function<void(const QVariantMap&)> store,
-    std::shared_ptr<ShellPrompts> prompts, QWidget* parent)
+    std::shared_ptr<ShellPrompts> prompts, QWidget* parent, std::function<QVariantMap()> siteSettings)
     : QDialog(parent)
     , m_manager(manager)
-    , m_model(manager, std::move(store))
+    , m_model(manager, std::move(store), std::move(siteSettings))
     , m_prompts(std::move(prompts))
 {
     setObjectName(QStringLiteral("ftpDialog"));

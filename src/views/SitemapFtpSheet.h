@@ -27,8 +27,9 @@ namespace crawlmere::views {
 class SitemapFtpSheet final : public QDialog {
     Q_OBJECT
 public:
+    /// `siteSettings`: see `FtpSheetModel`.
     SitemapFtpSheet(sitemap::SitemapManager& manager, std::function<void(const QVariantMap&)> store,
-        std::shared_ptr<ShellPrompts> prompts, QWidget* parent);
+        std::shared_ptr<ShellPrompts> prompts, QWidget* parent, std::function<QVariantMap()> siteSettings = {});
     ~SitemapFtpSheet() override;
 
     FtpSheetModel& model() { return m_model; }

@@ -37,7 +37,7 @@ SitemapTab::SitemapTab(sitemap::SitemapManager& manager, QWidget* parent)
     for (const auto& item : sitemap::SitemapManager::priorityItems())
         m_priority->addItem(tr(qPrintable(item.title)), item.tag);
     m_lastModified = named(new QCheckBox(tr("Last modified"), this), "includelastmodinsitemap");
-    m_lastModified->setChecked(manager.includeLastModified());
+    m_lastModified->setChecked(manager.writesLastModified());
     m_pdfs = named(new QCheckBox(tr("Include PDFs"), this), "includepdfsinsitemap");
 
     m_table = named(new crawlmereTableView(this), "sitemapTableView");
@@ -45,6 +45,8 @@ SitemapTab::SitemapTab(sitemap::SitemapManager& manager, QWidget* parent)
     m_infoText = named(new QLabel(this), "filterSitemapInfoText");
     m_infoButton = named(new QPushButton(tr("Show"), this), "filterSitemapInfoButton");
     m_infoButton->hide();
+    m_prefsButton = named(new QPushButton(tr("Sitemap Preferences…"), this), "sitemapPrefsButton");
+    m_prefsButton->hide();
 
     m_excludedWindow = named(new QDialog(this), "excludedPagesWindow");
     m_excludedWindow->setWindowTitle(tr("Pages excluded from the sitemap"));
@@ -60,6 +62,7 @@ SitemapTab::SitemapTab(sitemap::SitemapManager& manager, QWidget* parent)
     controls->addWidget(m_lastModified);
     controls->addWidget(m_pdfs);
     controls->addStretch();
+    controls->addWidget(m_prefsButton);
     auto* status = new QHBoxLayout;
     status->addWidget(new QLabel(tr("Pages included:"), this));
     status->addWidget(m_pagesIncluded);
@@ -95,14 +98,20 @@ SitemapTab::SitemapTab(sitemap::SitemapManager& manager, QWidget* parent)
     m_table->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed);
     m_table->setDataSource(&manager);
     m_excludedTable->setDataSource(&manager);
+    followLastModifiedSetting();
     applyColumns();
 
     connect(
         m_changeFrequency, &QComboBox::activated, this, [this](int index) { m_manager.selectChangeFrequency(index); });
     connect(m_priority, &QComboBox::activated, this, [this](int index) { m_manager.selectPriority(index); });
-    connect(m_lastModified, &QCheckBox::toggled, this, [this](bool on) { m_manager.setIncludeLastModified(on); });
+    // Only a click changes the setting; showing it (`followLastModifiedSetting`) does not.
+    connect(m_lastModified, &QCheckBox::clicked, this, [this](bool on) { m_manager.setWritesLastModified(on); });
     connect(m_pdfs, &QCheckBox::toggled, this, [this] { m_manager.handlePdfSwitch(); });
     connect(m_infoButton, &QPushButton::clicked, this, &SitemapTab::showExcludedPages);
+    connect(m_prefsButton, &QPushButton::clicked, this, [this] {
+        if (m_prefsOpener)
+            m_prefsOpener();
+    });
     // A double-click on an editable cell edits it; elsewhere it opens the page.
     connect(m_table, &QAbstractItemView::doubleClicked, this, [this](const QModelIndex& index) {
         if (!(index.flags() & Qt::ItemIsEditable))
@@ -112,6 +121,8 @@ SitemapTab::SitemapTab(sitemap::SitemapManager& manager, QWidget* parent)
 
 SitemapTab::~SitemapTab()
 {
+    // The table outlives this part of the tab while its children go: it must not ask it.
+    m_table->itemModel().setCellEditing({});
     m_manager.setObserver({});
     m_manager.setTables(nullptr, nullptr);
 }
@@ -135,8 +146,30 @@ void SitemapTab::applyColumns()
     }
 }
 
+void SitemapTab::setPreferencesOpener(std::function<void()> opener)
+{
+    m_prefsOpener = std::move(opener);
+    m_prefsButton->setVisible(bool(m_prefsOpener));
+}
+
+void SitemapTab::followLastModifiedSetting()
+{
+    const bool writes = m_manager.writesLastModified();
+    m_lastModified->setChecked(writes);
+    if (m_manager.includeLastModified() != writes)
+        m_manager.setIncludeLastModified(writes);
+}
+
+void SitemapTab::showEvent(QShowEvent* event)
+{
+    // The preferences may have changed the setting since the tab was last shown.
+    followLastModifiedSetting();
+    QWidget::showEvent(event);
+}
+
 void SitemapTab::reloadAllData()
 {
+    followLastModifiedSetting();
     m_table->reloadData();
     m_pagesIncluded->setText(QString::number(m_manager.getSitemapCollectionCount()));
 }

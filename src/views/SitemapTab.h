@@ -35,6 +35,9 @@ public:
 
     /// Where a double-clicked page goes (the page inspector); unset: nowhere.
     void setInspectorOpener(std::function<void(const std::shared_ptr<CrwlUrl>&)> opener);
+    /// The "Sitemap Preferences…" button (`sitemapPrefsButton`) opens the preferences' sitemap
+    /// tab through `opener` (`selectPrefsSitemapTabView:`); hidden while unset.
+    void setPreferencesOpener(std::function<void()> opener);
     /// reloadAllData: the rows, the count and the exclusion text afresh (after the manager's
     /// candidates changed).
     void reloadAllData();
@@ -46,8 +49,13 @@ public:
     crawlmereTableView* sitemapTableView() const { return m_table; }
     crawlmereTableView* excludedTableView() const { return m_excludedTable; }
 
+protected:
+    void showEvent(QShowEvent* event) override;
+
 private:
     void applyColumns();
+    /// The Last modified box (and column) show whether the XML sitemap gets `lastmod`.
+    void followLastModifiedSetting();
 
     sitemap::SitemapManager& m_manager;
     std::function<void(const std::shared_ptr<CrwlUrl>&)> m_opener;
@@ -59,6 +67,8 @@ private:
     QLabel* m_pagesIncluded = nullptr;
     QLabel* m_infoText = nullptr;
     QPushButton* m_infoButton = nullptr;
+    QPushButton* m_prefsButton = nullptr;
+    std::function<void()> m_prefsOpener;
     QDialog* m_excludedWindow = nullptr;
     crawlmereTableView* m_excludedTable = nullptr;
 };

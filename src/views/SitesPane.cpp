@@ -10,19 +10,24 @@
 #include <QDesktopServices>
 #include <QDialog>
 #include <QDialogButtonBox>
+#include <QEvent>
 #include <QFont>
-#include <QIcon>
-#include <QPixmap>
+#include <QFontMetrics>
 #include <QHeaderView>
+#include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
+#include <QPixmap>
 #include <QPushButton>
 #include <QSplitter>
+#include <QStyle>
 #include <QTreeWidget>
 #include <QUrl>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace crawlmere::views {
 
@@ -32,6 +37,11 @@ namespace {
 
 /// Neither side of the split gets narrower than this.
 constexpr int kMinimumPaneWidth = 150;
+/// The starting URL column keeps at least this much of a narrow list.
+constexpr int kMinimumUrlWidth = 60;
+
+/// The tool tip of a site's row: its whole name and starting URL.
+QString siteToolTip(const QString& name, const QString& url) { return name + QLatin1Char('\n') + url; }
 
 } // namespace
 
@@ -61,6 +71,11 @@ SitesPane::SitesPane(ConfigManager& manager, QWidget* parent, const QString& dic
     m_list->setSelectionMode(QAbstractItemView::SingleSelection);
     m_list->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed);
     m_list->setContextMenuPolicy(Qt::CustomContextMenu);
+    // Both columns are sized by `fitSiteColumns` as the list's width changes.
+    m_list->header()->setStretchLastSection(false);
+    m_list->header()->setSectionResizeMode(QHeaderView::Fixed);
+    m_list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_list->viewport()->installEventFilter(this);
     connect(m_list, &QTreeWidget::customContextMenuRequested, this, &SitesPane::showSiteMenu);
     connect(m_list, &QTreeWidget::itemSelectionChanged, this, [this] {
         if (m_reloading)
@@ -114,7 +129,8 @@ SitesPane::SitesPane(ConfigManager& manager, QWidget* parent, const QString& dic
     m_sortMenu->setObjectName(QStringLiteral("websitesSortMenu"));
     m_sortGroup = new QActionGroup(this);
     const std::pair<const char*, QString> sorts[] = { { "websitesSortByNameMenuItem", tr("By Name") },
-        { "websitesSortByStartingUrlMenuItem", tr("By Starting URL") }, { "websitesSortByDateMenuItem", tr("By Date") } };
+        { "websitesSortByStartingUrlMenuItem", tr("By Starting URL") },
+        { "websitesSortByDateMenuItem", tr("By Date") } };
     for (const auto& [name, title] : sorts) {
         QAction* action = m_sortMenu->addAction(title);
         action->setObjectName(QLatin1String(name));
@@ -208,6 +224,8 @@ void SitesPane::reloadSiteList()
         } else {
             item->setText(0, row.name);
             item->setText(1, row.startingUrl);
+            item->setToolTip(0, siteToolTip(row.name, row.startingUrl));
+            item->setToolTip(1, item->toolTip(0));
             if (iconSize > 0 && !row.image.isNull())
                 item->setIcon(0, QIcon(QPixmap::fromImage(row.image)));
             item->setFlags(item->flags() | Qt::ItemIsEditable);
@@ -215,6 +233,33 @@ void SitesPane::reloadSiteList()
         }
     }
     m_reloading = false;
+    fitSiteColumns();
+}
+
+void SitesPane::fitSiteColumns()
+{
+    const int available = m_list->viewport()->width();
+    int needed = 0;
+    const QFontMetrics metrics(m_list->font());
+    const int margins = 2 * (m_list->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, m_list) + 1) + 8;
+    for (int row = 0; row < m_list->topLevelItemCount(); ++row) {
+        const QTreeWidgetItem* item = m_list->topLevelItem(row);
+        // Folder headers span both columns and need no room of their own.
+        if (item->isFirstColumnSpanned())
+            continue;
+        const int icon = item->icon(0).isNull() ? 0 : m_list->iconSize().width() + 4;
+        needed = std::max(needed, metrics.horizontalAdvance(item->text(0)) + icon + margins);
+    }
+    const int name = std::max(0, std::min(needed, available - std::min(kMinimumUrlWidth, available / 2)));
+    m_list->header()->resizeSection(0, name);
+    m_list->header()->resizeSection(1, std::max(0, available - name));
+}
+
+bool SitesPane::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == m_list->viewport() && event->type() == QEvent::Resize)
+        fitSiteColumns();
+    return QWidget::eventFilter(watched, event);
 }
 
 void SitesPane::reloadSiteRow(int row)
@@ -222,6 +267,8 @@ void SitesPane::reloadSiteRow(int row)
     if (auto* item = m_list->topLevelItem(row)) {
         m_reloading = true;
         item->setText(1, m_manager.rows().value(row).startingUrl);
+        item->setToolTip(0, siteToolTip(item->text(0), item->text(1)));
+        item->setToolTip(1, item->toolTip(0));
         m_reloading = false;
     }
 }
@@ -287,7 +334,8 @@ void SitesPane::returnToDefaultSettings() { m_manager.returnToDefaultSettings();
 void SitesPane::exportSelectedSettings()
 {
     if (m_savePanel)
-        m_savePanel(QStringLiteral("lcsettings"), [this](const QString& path) { m_manager.exportSelectedSettings(path); });
+        m_savePanel(
+            QStringLiteral("lcsettings"), [this](const QString& path) { m_manager.exportSelectedSettings(path); });
 }
 
 void SitesPane::exportAllSettings()
@@ -314,6 +362,11 @@ void SitesPane::showSiteMenu(const QPoint& position)
     menu.addAction(tr("Duplicate"), this, &SitesPane::duplicateSelectedConfig);
     menu.addAction(tr("Visit"), this, &SitesPane::visitSelected);
     menu.addMenu(m_folderMenu);
+    menu.addSeparator();
+    menu.addAction(tr("Export Settings…"), this, &SitesPane::exportSelectedSettings)
+        ->setObjectName(QStringLiteral("exportSelectedSettingsMenuItem"));
+    menu.addAction(tr("Export All Settings…"), this, &SitesPane::exportAllSettings)
+        ->setObjectName(QStringLiteral("exportAllSettingsMenuItem"));
     menu.exec(m_list->viewport()->mapToGlobal(position));
 }
 

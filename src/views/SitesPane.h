@@ -34,8 +34,8 @@ using SavePanelRunner = std::function<void(const QString& extension, std::functi
 class SitesPane final : public QWidget, public settings::ConfigView {
     Q_OBJECT
 public:
-    explicit SitesPane(settings::ConfigManager& manager, QWidget* parent = nullptr,
-        const QString& dictionaryFolder = QString());
+    explicit SitesPane(
+        settings::ConfigManager& manager, QWidget* parent = nullptr, const QString& dictionaryFolder = QString());
     ~SitesPane() override;
 
     SettingsPane* settingsPane() const { return m_settings; }
@@ -71,6 +71,13 @@ public Q_SLOTS:
     void exportAllSettings();
     void visitSelected();
     void toggleFolderView();
+
+    /// The site list's name column gets the width its longest name needs; the starting URL
+    /// takes the rest, and gives up its room first when the list is narrow.
+    void fitSiteColumns();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     QWidget* buildFolderPanel();

@@ -1,9 +1,9 @@
-#include "app/AppDelegate.h"
 #include "app/ApplicationDefaults.h"
+#include "app/AppDelegate.h"
 #include "app/HeadlessScan.h"
 #include "engine/EngineDefaults.h"
-#include "reports/ReportsDefaults.h"
 #include "platform/UserDefaults.h"
+#include "reports/ReportsDefaults.h"
 #include "support/TsvTable.h"
 
 #include <QTemporaryDir>
@@ -113,7 +113,7 @@ TEST_F(ApplicationDefaultsTest, KeysSharedWithTheEngineAndTheReportsCarryTheSame
     UserDefaults store(storePath());
     app::registerApplicationDefaults(store);
     EXPECT_TRUE(store.objectForKey(QStringLiteral("useProxyCrawl")).isValid());
-    EXPECT_TRUE(store.objectForKey(QStringLiteral("outsideServiceCheckBlacklist")).isValid());
+    EXPECT_TRUE(store.objectForKey(QStringLiteral("siteBuilderGeneratorPattern")).isValid());
 }
 
 TEST_F(ApplicationDefaultsTest, EveryLaunchStoresBadLinksOnlyAndValidationOff)

@@ -8,15 +8,17 @@
 #include "platform/UrlOpener.h"
 #include "platform/UserDefaults.h"
 #include "settings/ConfigManager.h"
-#include "support/LoopbackServer.h"
 #include "settings/WebRenderLoader.h"
 #include "settings/WebRenderModule.h"
+#include "support/LoopbackServer.h"
 
 #include <QAction>
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QDir>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QPushButton>
 #include <gtest/gtest.h>
 
@@ -56,7 +58,8 @@ TEST(DelegateActions, WebPageItemsFollowTheirDefaultsAndLoginWindowsOpenOnTheSit
     shell.configManager()->newConfigWithURL(QStringLiteral("http://127.0.0.1:9/login"));
     QWidget* login = own.showCookieWindow(true);
     ASSERT_NE(login, nullptr);
-    EXPECT_EQ(crawlmere::settings::WebRenderLoader::module()->loginAddress(login), QStringLiteral("http://127.0.0.1:9/login"));
+    EXPECT_EQ(crawlmere::settings::WebRenderLoader::module()->loginAddress(login),
+        QStringLiteral("http://127.0.0.1:9/login"));
     login->close();
     shell.terminate();
 }
@@ -70,8 +73,8 @@ TEST(ScanSummary, AFinishedLoopbackScanIsCounted)
             "text/html");
     });
     server.server().Get("/a", [](const httplib::Request&, httplib::Response& response) {
-        response.set_content("<html><head><title>A</title></head><body><a href=\"/\">home</a></body></html>",
-            "text/html");
+        response.set_content(
+            "<html><head><title>A</title></head><body><a href=\"/\">home</a></body></html>", "text/html");
     });
     ASSERT_TRUE(server.start());
     crawlmere::app::MainInterface shell(UserDefaults::standard());
@@ -86,9 +89,35 @@ TEST(ScanSummary, AFinishedLoopbackScanIsCounted)
 
     const QString summary = crawlmere::app::ScanSummary::shortSummary(*shell.hub());
     EXPECT_TRUE(summary.startsWith("2 page(s) scanned\n")) << summary.toStdString();
-    EXPECT_TRUE(summary.endsWith(QStringLiteral("%1 links checked, 1 bad\n").arg(shell.hub()->linksCollection().size())))
+    EXPECT_TRUE(
+        summary.endsWith(QStringLiteral("%1 links checked, 1 bad\n").arg(shell.hub()->linksCollection().size())))
         << summary.toStdString();
     EXPECT_GE(shell.hub()->linksCollection().size(), 3);
     EXPECT_GT(crawlmere::app::ScanSummary::freeDiskSpace(), 0u);
     shell.terminate();
+}
+
+// Help with no help page and no README says where the README was looked for.
+TEST(DelegateActions, HelpWithoutAReadmeSaysWhereItWasLookedFor)
+{
+    if (!DelegateActions::installedReadme().isEmpty())
+        GTEST_SKIP() << "a README is installed on this machine";
+    UserDefaults& defaults = UserDefaults::standard();
+    defaults.removeObjectForKey(DelegateActions::kHelpPageKey);
+    crawlmere::platform::RecordingUrlOpener opener;
+    QWidget window;
+    DelegateActions actions(defaults, opener, &window);
+    EXPECT_FALSE(actions.visitHelp());
+    EXPECT_TRUE(opener.opened.isEmpty());
+    auto* alert = window.findChild<QMessageBox*>(QStringLiteral("missingHelpAlert"));
+    ASSERT_NE(alert, nullptr);
+    EXPECT_TRUE(alert->isVisible());
+    ASSERT_EQ(DelegateActions::readmeLocations().size(), 2);
+    for (const QString& place : DelegateActions::readmeLocations()) {
+        EXPECT_TRUE(place.endsWith(QLatin1String("/share/doc/crawlmere/README.md"))) << qPrintable(place);
+        EXPECT_TRUE(alert->informativeText().contains(place)) << qPrintable(alert->informativeText());
+    }
+    EXPECT_TRUE(DelegateActions::readmeLocations().first().startsWith(
+        QDir::cleanPath(QCoreApplication::applicationDirPath() + QStringLiteral("/.."))));
+    alert->close();
 }

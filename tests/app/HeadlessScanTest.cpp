@@ -362,6 +362,28 @@ TEST_F(HeadlessScanTest, ASettingsFileGivesTheScanItsSiteAndSettings)
         << qPrintable(siteStatus);
 }
 
+TEST_F(HeadlessScanTest, ASiteStillNamedAsANewSiteTakesItsPageTitleAsTheWindowDoes)
+{
+    // The placeholder name gives way to the starting page's title; a name of the user's stays.
+    const std::pair<QString, QString> cases[] = { { QStringLiteral("A new website"), QStringLiteral("Page C") },
+        { QStringLiteral("loopback"), QStringLiteral("loopback") } };
+    int n = 0;
+    for (const auto& [name, expected] : cases) {
+        const QString id = QStringLiteral("20260101-120000-%1").arg(++n);
+        const QString settingsFile = folder.filePath(QStringLiteral("site%1.lcsettings").arg(n));
+        const QVariantMap site { { "id", id }, { "name", name }, { "startingUrl", url("/dir/c.html") },
+            { "checkImages", false } };
+        ASSERT_TRUE(crawlmere::platform::PropertyList::writeXmlFile(settingsFile, site).ok());
+        ASSERT_EQ(run({ settingsFile }), kExitFinished) << err.text().toStdString();
+
+        crawlmere::settings::ConfigManager sites(crawlmere::platform::UserDefaults::standard());
+        sites.applicationHasFinishedLaunching();
+        const auto stored = sites.settingsForID(id);
+        ASSERT_TRUE(stored.has_value()) << qPrintable(name);
+        EXPECT_EQ(stored->value(QStringLiteral("name")).toString(), expected);
+    }
+}
+
 TEST_F(HeadlessScanTest, StartFailuresExitWithOneAndSayWhy)
 {
     const QString empty = folder.filePath(QStringLiteral("empty.lcsettings"));

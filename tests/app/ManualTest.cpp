@@ -172,7 +172,9 @@ TEST(HelpButtons, StandBesideTheSettingsTheyExplainExceptHiddenOnes)
     shell.launch();
     QStringList topics;
     QToolButton* threads = nullptr;
-    for (QToolButton* button : shell.window().findChildren<QToolButton*>(QStringLiteral("helpButton"))) {
+    // The settings pane's buttons (the preferences window has buttons of its own).
+    QWidget* pane = shell.window().sitesPane();
+    for (QToolButton* button : pane->findChildren<QToolButton*>(QStringLiteral("helpButton"))) {
         const QString topic = button->property("helpTopic").toString();
         topics << topic;
         if (topic == u"threads:")
@@ -183,10 +185,10 @@ TEST(HelpButtons, StandBesideTheSettingsTheyExplainExceptHiddenOnes)
     for (const char* shown : { "images:", "useragent:", "querystring:", "blacklisting:", "wordpressthing:" })
         EXPECT_TRUE(topics.contains(QLatin1String(shown))) << shown;
     ASSERT_NE(threads, nullptr);
-    auto* slider = shell.window().findChild<QWidget*>(QStringLiteral("numberOfThreads"));
+    auto* slider = pane->findChild<QWidget*>(QStringLiteral("numberOfThreads"));
     ASSERT_NE(slider, nullptr);
     EXPECT_EQ(threads->parentWidget(), slider->parentWidget());
-    auto* images = shell.window().findChild<QWidget*>(QStringLiteral("checkImages"));
+    auto* images = pane->findChild<QWidget*>(QStringLiteral("checkImages"));
     EXPECT_TRUE(images->parentWidget()->findChildren<QToolButton*>(QStringLiteral("helpButton")).size() == 1);
 
     threads->click();

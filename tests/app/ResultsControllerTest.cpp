@@ -10,13 +10,14 @@
 #include "archive/ArchiveExportController.h"
 #include "engine/RecordingShellServices.h"
 #include "engine/Z12Ara.h"
-#include "reports/SEOManager.h"
 #include "platform/NotificationCenter.h"
 #include "platform/PropertyList.h"
 #include "platform/UserDefaults.h"
+#include "reports/CrwlInsecureDataSource.h"
+#include "reports/SEOManager.h"
 #include "settings/ConfigManager.h"
-#include "support/LoopbackServer.h"
 #include "sitemap/SitemapManager.h"
+#include "support/LoopbackServer.h"
 #include "views/InsecureContentWindow.h"
 #include "views/ResultTabs.h"
 #include "views/ScanControl.h"
@@ -28,15 +29,18 @@
 #include <QApplication>
 #include <QCoreApplication>
 #include <QDialog>
+#include <QDir>
 #include <QDirIterator>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QLineEdit>
-#include <QTimer>
-#include <QElapsedTimer>
+#include <QMenu>
+#include <QMenuBar>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QThread>
+#include <QTimer>
 #include <QToolButton>
 #include <QTreeView>
 
@@ -372,4 +376,67 @@ TEST_F(ResultsControllerTest, AScanKeepingItsArchiveExportsItToTheSitesFolderOnc
         files << QDir(out).relativeFilePath(it.next());
     // Every page of the site, once.
     EXPECT_EQ(files.size(), kPages + 1) << qPrintable(files.join(u' '));
+}
+
+// The export items that would do nothing are disabled until there is something to export; their
+// state is refreshed as the File menu opens.
+TEST_F(ResultsControllerTest, ExportItemsAreEnabledOnlyWithSomethingToExport)
+{
+    QMenu* file = window().menuBar()->findChild<QMenu*>(QStringLiteral("fileMenu"));
+    ASSERT_NE(file, nullptr);
+    const auto enabledItems = [&] {
+        Q_EMIT file->aboutToShow();
+        QStringList enabled;
+        for (const char* name : { "exportAsCSVMenuItem", "exportXMLMenuItem", "exportInsecureAsCSVMenuItem",
+                 "exportInsecureAsHTMLMenuItem", "exportAsHTMLMenuItem" }) {
+            if (window().menuItem(QLatin1String(name))->isEnabled())
+                enabled << QLatin1String(name);
+        }
+        return enabled;
+    };
+    EXPECT_EQ(enabledItems(), QStringList { "exportAsHTMLMenuItem" });
+
+    shell->configManager()->newConfigWithURL(site.server.url(QStringLiteral("/")));
+    go().click();
+    ASSERT_TRUE(waitUntil([&] { return go().text() == QLatin1String("Go"); }));
+    // A plain http site has no insecure content.
+    EXPECT_EQ(enabledItems(), (QStringList { "exportAsCSVMenuItem", "exportXMLMenuItem", "exportAsHTMLMenuItem" }));
+
+    // The save panel proposes a name from the site and the view, and opens where the last file
+    // of that view went (not where the last export of another view went).
+    QTemporaryDir folder;
+    const QDir root(folder.path());
+    ASSERT_TRUE(root.mkpath(QStringLiteral("links")) && root.mkpath(QStringLiteral("flat")));
+    struct Export {
+        const char* tab;
+        const char* path;
+        const char* name;
+        const char* folder; // "" when the view has no folder yet
+    };
+    const Export exports[] = {
+        { "1", "links/a.csv", "127.0.0.1-by-link.csv", "" },
+        { "4", "flat/b.csv", "127.0.0.1-flat.csv", "" },
+        { "1", "links/c.csv", "127.0.0.1-by-link.csv", "links" },
+        { "4", "flat/d.csv", "127.0.0.1-flat.csv", "flat" },
+    };
+    for (const Export& made : exports) {
+        window().mainTabView()->selectTabViewItemWithIdentifier(QLatin1String(made.tab));
+        crawlmere::test::ShownSavePanel shown;
+        const QString csv = root.filePath(QLatin1String(made.path));
+        answerSavePanelWith(csv, &shown);
+        window().menuItem(QStringLiteral("exportAsCSVMenuItem"))->trigger();
+        ASSERT_TRUE(waitUntil([&] { return QFile::exists(csv); })) << made.path;
+        EXPECT_EQ(shown.fileName, QLatin1String(made.name));
+        if (*made.folder) {
+            EXPECT_EQ(shown.folder, root.filePath(QLatin1String(made.folder)));
+        }
+    }
+
+    InsecureContentRecord record;
+    record.url = QStringLiteral("https://example.test/");
+    record.array = QStringList { QStringLiteral("http://example.test/image.png") };
+    shell->results().insecureDataSource().setCollection({ record });
+    EXPECT_EQ(enabledItems(),
+        (QStringList { "exportAsCSVMenuItem", "exportXMLMenuItem", "exportInsecureAsCSVMenuItem",
+            "exportInsecureAsHTMLMenuItem", "exportAsHTMLMenuItem" }));
 }

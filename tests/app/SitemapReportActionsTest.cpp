@@ -11,9 +11,11 @@
 #include "platform/UserDefaults.h"
 #include "settings/ConfigManager.h"
 #include "support/LoopbackServer.h"
+#include "views/SitemapFtpSheet.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLineEdit>
@@ -49,8 +51,8 @@ TEST(SitemapReportActions, MenuItemsExportTheScannedSitemapAndOpenTheUploadSheet
     crawlmere::test::LoopbackServer site;
     const auto page = [](const char* body) {
         return [body](const httplib::Request&, httplib::Response& response) {
-            response.set_content(std::string("<html><head><title>T</title></head><body>") + body + "</body></html>",
-                "text/html");
+            response.set_content(
+                std::string("<html><head><title>T</title></head><body>") + body + "</body></html>", "text/html");
         };
     };
     site.server().Get("/", page("<a href=\"/a\">a</a><a href=\"/b\">b</a>"));
@@ -62,8 +64,8 @@ TEST(SitemapReportActions, MenuItemsExportTheScannedSitemapAndOpenTheUploadSheet
     app::MainInterface shell(crawlmere::platform::UserDefaults::standard(), prompts);
     shell.launch();
     app::MainWindow& window = shell.window();
-    for (const char* name :
-        { "exportSitemapAsCSVMenuItem", "exportSitemapAsHTMLMenuItem", "exportAsDotMenuItem", "beginFTPDialogMenuItem" })
+    for (const char* name : { "exportSitemapAsCSVMenuItem", "exportSitemapAsHTMLMenuItem", "exportAsDotMenuItem",
+             "beginFTPDialogMenuItem" })
         EXPECT_TRUE(window.menuItem(QLatin1String(name))->isEnabled()) << name;
 
     shell.configManager()->newConfigWithURL(site.url(QStringLiteral("/")));
@@ -103,6 +105,62 @@ TEST(SitemapReportActions, MenuItemsExportTheScannedSitemapAndOpenTheUploadSheet
     EXPECT_TRUE(sheet->isVisible());
     sheet->findChild<QPushButton*>(QStringLiteral("ftpCancelButton"))->click();
     EXPECT_FALSE(sheet->isVisible());
+    shell.terminate();
+}
+
+// The sheet shows the selected site's upload settings when it opens, before any scan and after
+// the selection moved to another site.
+TEST(SitemapReportActions, TheUploadSheetShowsTheSelectedSitesServer)
+{
+    auto prompts = std::make_shared<RecordingPrompts>();
+    app::MainInterface shell(crawlmere::platform::UserDefaults::standard(), prompts);
+    shell.launch();
+    crawlmere::settings::ConfigManager& sites = *shell.configManager();
+    struct Site {
+        const char* url;
+        QVariantMap upload;
+        QString id;
+    };
+    Site table[] = {
+        { "http://127.0.0.1:9/first/",
+            { { "ftpserver", "ftp.first.invalid" }, { "ftpport", "2121" }, { "ftpusername", "first" },
+                { "ftpdirectory", "www" }, { "ftpUsesTLS", true } },
+            {} },
+        { "http://127.0.0.1:9/second/", { { "ftpserver", "ftp.second.invalid" }, { "ftpusername", "second" } }, {} },
+        { "http://127.0.0.1:9/none/", {}, {} },
+    };
+    for (Site& site : table) {
+        sites.newConfigWithURL(QLatin1String(site.url));
+        sites.setCurrentSettingsValues(site.upload);
+        site.id = sites.getIDForCurrentSite();
+    }
+    const auto select = [&](const QString& id) {
+        for (qsizetype row = 0; row < sites.rows().size(); ++row) {
+            if (sites.rows().at(row).ID == id)
+                sites.tableViewSelectionDidChange(int(row));
+        }
+        ASSERT_EQ(sites.getIDForCurrentSite(), id);
+    };
+    auto* sheet = shell.window().findChild<crawlmere::views::SitemapFtpSheet*>(QStringLiteral("ftpDialog"));
+    ASSERT_NE(sheet, nullptr);
+    for (const int index : { 0, 1, 2, 0 }) {
+        const Site& site = table[index];
+        SCOPED_TRACE(site.url);
+        select(site.id);
+        shell.window().menuItem(QStringLiteral("beginFTPDialogMenuItem"))->trigger();
+        ASSERT_TRUE(sheet->isVisible());
+        const auto field = [&](const char* key) { return sheet->findChild<QLineEdit*>(QLatin1String(key))->text(); };
+        EXPECT_EQ(field("ftpserver"), site.upload.value("ftpserver").toString());
+        EXPECT_EQ(field("ftpport"), site.upload.value("ftpport").toString());
+        EXPECT_EQ(field("ftpusername"), site.upload.value("ftpusername").toString());
+        EXPECT_EQ(field("ftpdirectory"), site.upload.value("ftpdirectory").toString());
+        EXPECT_EQ(sheet->findChild<QCheckBox*>(QStringLiteral("ftpUsesTLS"))->isChecked(),
+            site.upload.value("ftpUsesTLS").toBool());
+        sheet->findChild<QPushButton*>(QStringLiteral("ftpCancelButton"))->click();
+        EXPECT_FALSE(sheet->isVisible());
+    }
+    // Cancelled, the sheet wrote nothing into the site shown last.
+    EXPECT_EQ(sites.getCurrentSettingsForExport().value("ftpserver"), "ftp.first.invalid");
     shell.terminate();
 }
 

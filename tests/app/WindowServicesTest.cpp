@@ -73,7 +73,8 @@ TEST(WindowPrompts, AnswersTheIndexOfThePressedButtonInTheGivenOrder)
     whenModalShows(app::WindowPrompts::kAlertName, [](QWidget* box) { static_cast<QDialog*>(box)->reject(); });
     EXPECT_EQ(prompts.runModalAlert(alert), 2) << "closing the box answers the last button";
 
-    whenModalShows(app::WindowPrompts::kAlertName, [](QWidget* box) { buttonTitled(box, QStringLiteral("OK"))->click(); });
+    whenModalShows(
+        app::WindowPrompts::kAlertName, [](QWidget* box) { buttonTitled(box, QStringLiteral("OK"))->click(); });
     EXPECT_EQ(prompts.runModalAlert({ QStringLiteral("Finished"), QString(), {} }), 0);
 }
 
@@ -83,7 +84,7 @@ TEST(FileDialogSavePanel, AnswersThePathTypedWithTheFirstTypeAddedOrNothingWhenC
     ASSERT_TRUE(folder.isValid());
     app::FileDialogSavePanel panel;
     const crawlmere::platform::SavePanelRequest request { QStringLiteral("Export CSV"), QStringLiteral("links.csv"),
-        folder.path(), { QStringLiteral("csv"), QStringLiteral("txt") } };
+        folder.path(), { QStringLiteral("csv"), QStringLiteral("txt") }, QString() };
 
     QString suggested;
     whenModalShows(app::FileDialogSavePanel::kDialogName, [&](QWidget* dialog) {
@@ -97,7 +98,8 @@ TEST(FileDialogSavePanel, AnswersThePathTypedWithTheFirstTypeAddedOrNothingWhenC
     ASSERT_TRUE(chosen.has_value());
     EXPECT_EQ(*chosen, folder.filePath(QStringLiteral("report.csv")));
 
-    whenModalShows(app::FileDialogSavePanel::kDialogName, [](QWidget* dialog) { static_cast<QDialog*>(dialog)->reject(); });
+    whenModalShows(
+        app::FileDialogSavePanel::kDialogName, [](QWidget* dialog) { static_cast<QDialog*>(dialog)->reject(); });
     EXPECT_FALSE(panel.runModal(request).has_value());
 }
 

@@ -6,8 +6,10 @@ widgets found by objectName, their state read back through the program's inspect
   desktop_session.py session PROGRAM BUILD_DIR FIXTURES_DIR
       seeds two sites from a .lcsbatch, scans the loopback site from the site list, checks the
       status line and each tab's rows against a scan without windows, writes every export
-      through the save dialog and checks the files, screenshots each tab, quits from the menu
-      and reads the site's status back after a restart.
+      through the save dialog and checks the files, screenshots each tab, opens Preferences with
+      Ctrl+, (a picture of each of its tabs) and sees a label and a status default change the
+      by-link view, exports the site's settings, quits from the menu and reads the site's status
+      back after a restart.
   desktop_session.py install CMAKE BUILD_DIR
       installs into a temporary prefix, validates the desktop entry, asks gio for the settings
       files' types, and opens a settings file through the installed entry: the window that
@@ -327,6 +329,70 @@ def wait_for_finish(app):
     return status, seen, filled
 
 
+def grab(rect, path):
+    """A picture of one rectangle of the screen."""
+    run(["import", "-window", "root", "-crop", "%dx%d+%d+%d" % (rect["w"], rect["h"], rect["x"], rect["y"]), path])
+    with open(path, "rb") as f:
+        return f.read()
+
+
+def preferences_steps(app, shots, exports, moved_url):
+    """Preferences by Ctrl+,: a picture of each tab; row labels switched off and the redirect
+    status shortened change the by-link view; then the selected site's settings exported."""
+    open_tab(app, "By link")
+    view = app.get("widget byLinkView")
+    before = grab(view, os.path.join(shots, "by-link-labels-on.png"))
+    status_of = lambda: {row["c"][0]: row["c"][1] for row in app.get("rows byLinkView")["cells"]}.get(moved_url)
+    check(status_of() == "200 ok < 301 moved permanently", "the redirected link says %r" % status_of())
+
+    click_rect(app.get("widget mainContentView>status"))  # the window takes the keyboard
+    xdo("key", "--clearmodifiers", "ctrl+comma")
+    wait_for("the preferences window", lambda: app.ask("widget prefsWindow").get("visible"), 10)
+    tabs = app.get("widget prefsWindow>prefsMainTabView")
+    labels = {}
+    for index in range(tabs["count"]):
+        rect = app.get("tabrect prefsWindow>prefsMainTabView %d" % index)
+        click_rect(rect)
+        wait_for("the preferences tab " + rect["text"],
+                 lambda: app.get("widget prefsWindow>prefsMainTabView")["currentText"] == rect["text"], 10)
+        time.sleep(0.2)
+        screenshot(os.path.join(shots, "prefs-%d-%s.png" % (index, rect["text"].replace(" ", "-").lower())))
+        labels[rect["text"]] = rect
+    check("Links and labels" in labels and "Sitemap" in labels, "the preferences tabs: %s" % sorted(labels))
+    click_rect(labels["Links and labels"])
+    wait_for("the links tab", lambda: app.get("widget prefsWindow>prefsMainTabView")["currentText"] == "Links and labels", 10)
+    box = app.get("widget prefsWindow>displayLabels")
+    check(box.get("checked"), "row labels are off before the switch: %s" % box)
+    # On the box itself: the row is wider than the box and its text.
+    click_rect({"x": box["x"], "y": box["y"], "w": 16, "h": box["h"]})
+    wait_for("row labels off", lambda: not app.get("widget prefsWindow>displayLabels").get("checked"), 10)
+    # The redirect status: "The final status" is the item above "The final status < the first".
+    click_rect(app.get("widget prefsWindow>byStatusWhichStatus"))
+    time.sleep(0.3)
+    xdo("key", "Up")
+    xdo("key", "Return")
+    wait_for("the final status alone", lambda: app.get("widget prefsWindow>byStatusWhichStatus")["text"] == "The final status", 10)
+    click_rect(app.get("widget prefsWindow>prefsCloseButton"))
+    wait_for("the preferences to close", lambda: not app.ask("widget prefsWindow").get("visible"), 10)
+
+    wait_for("the by-link view to show the final status", lambda: status_of() == "200 ok", 10)
+    time.sleep(0.3)
+    after = grab(app.get("widget byLinkView"), os.path.join(shots, "by-link-labels-off.png"))
+    check(before != after, "the by-link view looks the same without row labels")
+
+    # The selected site's settings through the save dialog.
+    check(choose_menu_item(app, "fileMenu", "exportSelectedSettingsMenuItem"), "Export Settings is disabled")
+    path = os.path.join(exports, "17-site.lcsettings")
+    save_through_dialog(app, path, False)
+    wait_for("17-site.lcsettings", lambda: os.path.exists(path), 30)
+    time.sleep(0.3)
+    with open(path, "rb") as f:
+        exported = plistlib.load(f)
+    check(exported.get("id") == "20261207-0900001" and exported.get("name") == "Loopback site",
+          "the exported settings: %s" % {k: exported.get(k) for k in ("id", "name", "startingUrl")})
+    print("desktop: preferences changed the by-link view; the site's settings exported")
+
+
 def reference_scan(program, work, url, environment):
     """The same site scanned without windows: its URL and status columns and its summary."""
     home = os.path.join(work, "headless-home")
@@ -451,6 +517,8 @@ def session(program, build):
                     checker(path, rows)
                 written.append(name)
             print("desktop: exports checked: %s" % ", ".join(written))
+
+            preferences_steps(app, shots, exports, site.url("/moved"))
 
             # The export sheet: it opens on the flat view with its preview, and its CSV holds the
             # flat view's rows.

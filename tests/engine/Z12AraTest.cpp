@@ -80,12 +80,13 @@ TEST_F(Z12AraGoTest, RuleListsAreTrimmedAndGetTheBuiltInDoNotCheckTerms)
     settings->insert(QStringLiteral("checkBlacklistArray"), QStringList { QStringLiteral(" /cart "), QString() });
     settings->insert(QStringLiteral("followBlacklistArray"), QVariantList { QStringLiteral("\n/private") });
     settings->insert(QStringLiteral("ignoreArray"), QStringList { QStringLiteral("logout"), QStringLiteral("  ") });
-    defaults->setObject(
-        QVariantList { QStringLiteral("calendar.example/embed/") }, QStringLiteral("outsideServiceCheckBlacklist"));
     ASSERT_TRUE(goWith(QStringLiteral("http://site.test/")));
-    QStringList expected { QStringLiteral("/cart") };
-    expected += Z12Ara::builtInCheckBlacklistTerms();
-    expected += QStringLiteral("calendar.example/embed/");
+    // The site's own terms, then the ten built-in ones in their fixed order.
+    const QStringList expected { QStringLiteral("/cart"), QStringLiteral("xmlrpc.php"),
+        QStringLiteral("wlwmanifest.xml"), QStringLiteral("gmpg.org/xfn/11"), QStringLiteral("admin-ajax.php"),
+        QStringLiteral("about:blank"), QStringLiteral("/trackback"), QStringLiteral("www.googletagmanager.com"),
+        QStringLiteral("calendar.google.com/calendar/"), QStringLiteral("outlook.live.com"),
+        QStringLiteral("outlook.office365.com") };
     EXPECT_EQ(hub->getCheckBlacklistArray(), expected);
     EXPECT_EQ(hub->getFollowBlacklistArray(), QStringList { QStringLiteral("/private") });
     EXPECT_TRUE(hub->getFollowWhitelistArray().isEmpty());

@@ -3,9 +3,9 @@
 #include "LinkViewsTestSupport.h"
 #include "ViewsTestSupport.h"
 #include "engine/ScopedDefaults.h"
+#include "platform/NotificationCenter.h"
 #include "views/CrwlByPageDataSource.h"
 #include "views/CrwlByStatusDataSource.h"
-#include "platform/NotificationCenter.h"
 #include "views/crawlmereTableView.h"
 #include "views/qfOutlineView.h"
 
@@ -208,9 +208,16 @@ TEST(ResultItemModelTest, ReloadKeepsTheSelectionAndOpenRows)
     };
     selectRow(table, table.itemModel().index(1, 0));
     selectRow(table, table.itemModel().index(4, 0));
-    source.setCollection(makeRecords(3));
+    // The rows follow their items: record 4 moves up, record 1 down, record 2 goes.
+    const QList<qfDataSource::Item> records = source.getCollection();
+    source.setCollection({ records[4], records[0], records[3], records[1] });
     table.reloadData();
-    EXPECT_EQ(table.selectionModel()->selectedRows(), QModelIndexList({ table.itemModel().index(1, 0) }));
+    EXPECT_EQ(table.selectionModel()->selectedRows(),
+        QModelIndexList({ table.itemModel().index(0, 0), table.itemModel().index(3, 0) }));
+    // New records at the same rows are not the selected ones.
+    source.setCollection(makeRecords(5));
+    table.reloadData();
+    EXPECT_TRUE(table.selectionModel()->selectedRows().isEmpty());
 
     PagesOutline outline(6);
     qfOutlineView view;

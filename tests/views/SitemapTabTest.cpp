@@ -9,6 +9,7 @@
 #include "views/crawlmereTableView.h"
 
 #include <QAbstractItemModelTester>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
 #include <QPushButton>
@@ -62,4 +63,57 @@ TEST(SitemapTab, ShowsTheManagerAndHandsEditsOn)
 
     tab.showExcludedPages();
     EXPECT_EQ(tab.excludedTableView()->itemModel().rowCount(), 1);
+}
+
+// The Last modified box shows what the XML sitemap writes, in every state of the two settings the
+// writer reads, also when they are registered after the manager was made (as at start-up) and
+// when the preferences change them while the tab is hidden; a click on the box changes both.
+TEST(SitemapTab, TheLastModifiedBoxIsWhatTheSitemapWrites)
+{
+    struct State {
+        const char* name;
+        QVariantMap registered;
+        QVariantMap set;
+    };
+    const State states[] = {
+        { "registered default", { { "includeLastModInXML", true } }, {} },
+        { "switched off", { { "includeLastModInXML", true } }, { { "includeLastModInXML", false } } },
+        { "the other key", {}, { { "includeLastmod", true } } },
+        { "neither", {}, {} },
+    };
+    for (const State& state : states) {
+        SCOPED_TRACE(state.name);
+        QTemporaryDir folder;
+        crawlmere::platform::UserDefaults defaults(folder.filePath("defaults.plist"));
+        SitemapManager manager(defaults);
+        defaults.registerDefaults(state.registered);
+        for (auto it = state.set.begin(); it != state.set.end(); ++it)
+            defaults.setObject(it.value(), it.key());
+        auto page = sitemapPage("http://127.0.0.1/", 200, 0);
+        page->setTargetLastModified(QStringLiteral("Wed, 04 Mar 2026 05:06:07 GMT"));
+        manager.setCollection({ page });
+        SitemapTab tab(manager);
+        auto* box = tab.findChild<QCheckBox*>("includelastmodinsitemap");
+        const auto writes = [&] { return manager.getXMLSitemap().join(QString()).contains("<lastmod>"); };
+        const auto hasColumn = [&] {
+            for (const TableColumn& column : tab.sitemapTableView()->tableColumns()) {
+                if (column.identifier == u"lastmodified")
+                    return true;
+            }
+            return false;
+        };
+        EXPECT_EQ(box->isChecked(), writes());
+        EXPECT_EQ(hasColumn(), writes());
+
+        box->click();
+        EXPECT_EQ(box->isChecked(), writes());
+        EXPECT_EQ(hasColumn(), writes());
+
+        // Changed elsewhere while the tab was hidden: shown again, the box follows.
+        defaults.setBool(!writes(), "includeLastModInXML");
+        defaults.setBool(false, "includeLastmod");
+        tab.show();
+        EXPECT_EQ(box->isChecked(), writes());
+        EXPECT_EQ(hasColumn(), writes());
+    }
 }

@@ -13,23 +13,32 @@
 #include "views/SettingsPane.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialog>
+#include <QHeaderView>
+#include <QItemSelectionModel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QSlider>
+#include <QSplitter>
 #include <QTableWidget>
 #include <QTemporaryDir>
-#include <QItemSelectionModel>
+#include <QTest>
 #include <QTreeWidget>
+#include <QWheelEvent>
+#include <QtTest/qtestspontaneevent.h>
 #include <gtest/gtest.h>
 
 using crawlmere::platform::UserDefaults;
 using crawlmere::settings::ConfigManager;
-using crawlmere::views::OutputFilterWindow;
 using crawlmere::test::fixturePath;
+using crawlmere::views::OutputFilterWindow;
 using crawlmere::views::SitesPane;
 
 namespace {
@@ -67,8 +76,8 @@ protected:
         ASSERT_GT(row, 0) << qPrintable(name);
         QTreeWidget* list = m_pane->siteList();
         // As a click does it: one selection replacing the other.
-        list->selectionModel()->select(list->model()->index(row, 0),
-            QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+        list->selectionModel()->select(
+            list->model()->index(row, 0), QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
     }
     void addSite(const QString& name, const QString& url)
     {
@@ -220,5 +229,100 @@ TEST_F(SitesPaneTest, TheOutputFilterWindowAddsAndDeletesRules)
     EXPECT_EQ(table->count(), 1);
     window.deleteSelectedRule(); // "Delete"
     EXPECT_EQ(table->count(), 0);
-    EXPECT_EQ(m_prompts->alerts.last().informativeText, "Are you sure you want to delete the rule 'URL does contain: blog'?");
+    EXPECT_EQ(
+        m_prompts->alerts.last().informativeText, "Are you sure you want to delete the rule 'URL does contain: blog'?");
+}
+
+TEST_F(SitesPaneTest, TheRateFieldIsEditableExactlyWhileTheRateIsLimited)
+{
+    auto* limit = child<QCheckBox>("limitRPM");
+    auto* rate = child<QLineEdit>("maxRPM");
+    const auto followsTheBox = [&](const char* when) {
+        EXPECT_EQ(rate->isEnabled(), limit->isChecked()) << when << ", the field reads " << qPrintable(rate->text());
+    };
+    followsTheBox("at start");
+    addSite("Free", "https://free.example/");
+    ASSERT_FALSE(limit->isChecked());
+    followsTheBox("a new site");
+    addSite("Limited", "https://limited.example/");
+    limit->click();
+    ASSERT_TRUE(limit->isChecked());
+    typeInto("maxRPM", "500");
+    followsTheBox("ticked by hand");
+    // Whatever was shown before, each site shows its own state.
+    for (const char* site : { "Free", "Limited", "Free", "A new website", "Limited" }) {
+        selectRow(site);
+        EXPECT_EQ(limit->isChecked(), QString::fromLatin1(site) == u"Limited") << site;
+        followsTheBox(site);
+    }
+    EXPECT_EQ(rate->text(), "500");
+    limit->click();
+    followsTheBox("unticked by hand");
+    m_pane->settingsPane()->setCheckbox("limitRPM", true);
+    followsTheBox("ticked by the program");
+}
+
+// The wheel over the settings pane scrolls it: the thread slider passing under the pointer keeps
+// its value and the site stays unchanged.
+TEST_F(SitesPaneTest, TheWheelOverTheThreadSliderScrollsTheSettings)
+{
+    addSite("Alpha", "https://alpha.example/");
+    auto* scroll = child<QScrollArea>("optionsTabViewItem");
+    auto* slider = child<QSlider>("numberOfThreads");
+    m_pane->resize(700, 240);
+    m_pane->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(m_pane.get()));
+    scroll->ensureWidgetVisible(slider);
+    m_manager.setDirty(false);
+    const int threads = slider->value();
+    const int top = scroll->verticalScrollBar()->value();
+    const QPointF at = QRectF(slider->rect()).center();
+    QWheelEvent wheel(
+        at, slider->mapToGlobal(at), QPoint(), QPoint(0, 120), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+    // As the window system delivers it (sendEvent would make it a synthetic event, which stays
+    // with its receiver).
+    QSpontaneKeyEvent::setSpontaneous(&wheel);
+    qApp->notify(slider, &wheel);
+    EXPECT_EQ(slider->value(), threads);
+    EXPECT_LT(scroll->verticalScrollBar()->value(), top) << "the settings did not scroll";
+    EXPECT_FALSE(m_manager.isDirty());
+}
+
+// Two sites named alike can be told apart: the name column takes the room the longest name
+// needs and the starting URL gives way first; a row's tool tip holds the whole name and URL.
+TEST_F(SitesPaneTest, TheNameColumnGetsTheRoomItsNamesNeed)
+{
+    const QString first = QStringLiteral("Loopback test site with a long name, first copy");
+    const QString second = QStringLiteral("Loopback test site with a long name, second copy");
+    addSite(first, "https://first.example/a/rather/long/path/to/the/start.html");
+    addSite(second, "https://second.example/");
+    QTreeWidget* list = m_pane->siteList();
+    QHeaderView* header = list->header();
+    const int needed = list->fontMetrics().horizontalAdvance(second);
+    m_pane->resize(1000, 500);
+    m_pane->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(m_pane.get()));
+    auto* splitter = child<QSplitter>("splitView");
+    struct Width {
+        int list;
+        bool nameWhole;
+    };
+    for (const Width& width : { Width { 600, true }, Width { needed + 120, true }, Width { 200, false } }) {
+        SCOPED_TRACE(width.list);
+        splitter->setSizes({ width.list, 1000 - width.list });
+        QCoreApplication::processEvents();
+        const int shown = list->viewport()->width();
+        EXPECT_EQ(header->sectionSize(0) + header->sectionSize(1), shown);
+        EXPECT_EQ(header->sectionSize(0) >= needed, width.nameWhole) << header->sectionSize(0) << " of " << needed;
+        // A narrow list still shows the start of each URL.
+        EXPECT_GE(header->sectionSize(1), std::min(60, shown / 2));
+    }
+    for (const QString& name : { first, second }) {
+        const int row = static_cast<int>(listRows().indexOf(name));
+        ASSERT_GT(row, 0);
+        const QTreeWidgetItem* item = list->topLevelItem(row);
+        EXPECT_TRUE(item->toolTip(0).contains(name));
+        EXPECT_TRUE(item->toolTip(1).contains(item->text(1)));
+        EXPECT_EQ(item->toolTip(0), item->toolTip(1));
+    }
 }

@@ -1,0 +1,233 @@
+// The preferences window's tabs, controls and stored values.
+#include "views/PreferencesModel.h"
+
+#include "engine/CrwlUrl.h"
+#include "platform/Log.h"
+#include "platform/UserDefaults.h"
+#include "settings/ConfigManager.h"
+
+#include <QCoreApplication>
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+namespace crawlmere::views {
+
+using platform::UserDefaults;
+
+namespace {
+
+QString tr(const char* text) { return QCoreApplication::translate("PreferencesModel", text); }
+
+Preference check(
+    const char* key, const char* label, PreferenceEffect effect = PreferenceEffect::None, const char* help = "")
+{
+    return { QLatin1String(key), PreferenceKind::Check, tr(label), {}, 0, 0, effect, QLatin1String(help) };
+}
+
+Preference choice(const char* key, const char* label, QList<PreferenceChoice> choices,
+    PreferenceEffect effect = PreferenceEffect::None, const char* help = "")
+{
+    return { QLatin1String(key), PreferenceKind::Choice, tr(label), std::move(choices), 0, 0, effect,
+        QLatin1String(help) };
+}
+
+Preference number(const char* key, const char* label, qint64 minimum, qint64 maximum, const char* help = "",
+    PreferenceKind kind = PreferenceKind::Number)
+{
+    return { QLatin1String(key), kind, tr(label), {}, minimum, maximum, PreferenceEffect::None, QLatin1String(help) };
+}
+
+Preference text(const char* key, const char* label, PreferenceKind kind = PreferenceKind::Text, const char* help = "")
+{
+    return { QLatin1String(key), kind, tr(label), {}, 0, 0, PreferenceEffect::None, QLatin1String(help) };
+}
+
+constexpr qint64 kLargestLimit = std::numeric_limits<int>::max();
+
+QList<PreferencePage> buildPages()
+{
+    using Effect = PreferenceEffect;
+    const Effect reload = Effect::ReloadResultViews;
+    return {
+        { QStringLiteral("0"), QStringLiteral("prefsGeneralTabViewItem"), tr("General"),
+            {
+                check("automaticUpdateCheck", "Check for a new version at start-up"),
+                choice("verbosity", "Console output:",
+                    { { tr("Silent"), 0 }, { tr("A few warnings"), 1 }, { tr("More detail"), 2 },
+                        { tr("Everything"), 3 } },
+                    Effect::None, "verbosity:"),
+                check("connectionKeepAlive", "Keep connections to the server open"),
+                check("runAllToCompletion", "Load every page to its end, whatever its type"),
+                check("linkedFilesAreInternal", "Count linked files and images as internal links"),
+                check("formActions", "Check the addresses forms are sent to", PreferenceEffect::None, "formactions:"),
+                text("defaultLocalFileName", "Local default file name:", PreferenceKind::Text, "localdefault:"),
+            } },
+        { QStringLiteral("1"), QStringLiteral("prefsLinksTabViewItem"), tr("Links and labels"),
+            {
+                check("displayLabels", "Colour the rows of bad links and warnings", reload),
+                check("displayLabelsForRedirects", "Colour the rows of redirected links", reload, "redirectcolour:"),
+                check("dontReportWarnings", "Do not colour the rows of links with warnings", reload),
+                check("dontReportRedirects", "Do not report redirects at all, just the final status", reload),
+                choice("byStatusWhichStatus", "Status of a redirected link:",
+                    { { tr("The first status"), 0 }, { tr("The final status"), 1 },
+                        { tr("The final status < the first"), 2 } },
+                    reload),
+                number("redirectChain", "Warn of redirect chains longer than:", 1, 20),
+                check("shouldFlagBlacklisted", "Colour links that are not checked by a rule", reload),
+                check("displayPageTitle", "Show the title of the page a link is on instead of its URL", reload),
+                choice("csvQuoteEscapeOption", "Quotes inside CSV values:",
+                    { { tr("Escaped with a backslash (\\\")"), 0 }, { tr("Replaced by single quotes (')"), 1 },
+                        { tr("Doubled (\"\")"), 2 } }),
+                check("shouldCheckForSoft404", "Look for soft 404 pages", Effect::None, "soft404:"),
+                choice("soft404Scope", "Look for them among:",
+                    { { tr("Internal links"), 0 }, { tr("External links"), 1 }, { tr("All links"), 2 } }),
+                text("soft404Terms", "Soft 404 terms (one a line):", PreferenceKind::Lines),
+            } },
+        { QStringLiteral("2"), QStringLiteral("prefsNewSitesTabViewItem"), tr("New sites"),
+            {
+                number("linksLimit", "Links limit:", 1, kLargestLimit, "linkslimit:"),
+                number("levelsLimit", "Levels limit:", 1, kLargestLimit, "levelslimit:"),
+                number("occurrencesLimit", "Occurrences limit:", 1, kLargestLimit, "occurrenceslimit:"),
+                number("numberOfThreads", "Threads:", 1, 20, "threads:"),
+                number("timeout", "Time-out (s):", 1, 600, "threads:", PreferenceKind::Seconds),
+                text("userAgentString", "User agent:", PreferenceKind::Text, "useragent:"),
+            } },
+        { PreferencesModel::kSitemapTab, QStringLiteral("prefsSitemapTabViewItem"), tr("Sitemap"),
+            {
+                choice("sitemapOptions", "After an XML sitemap is made:",
+                    { { tr("Ask where to save it"), 0 }, { tr("Ask where to save it, then upload it"), 1 },
+                        { tr("Keep it in the application folder and upload it"), 2 } }),
+                choice("sitemapFilenameOptions",
+                    "File name:", { { QStringLiteral("sitemap.txt"), 0 }, { QStringLiteral("sitemap.xml"), 1 } },
+                    Effect::None, "sitemapFilenameOption:"),
+                check("includeLastModInXML", "Include the last-modified date", Effect::None, "lastmod:"),
+                check("includeimagesinsitemap", "Include images in sitemap", Effect::None, "images:"),
+                check("uniqueimagesinsitemap", "List each image once"),
+                check("enableImageSitemap", "Enable image xml sitemap"),
+                check("includevideoinsitemap", "Include videos in sitemap"),
+                check("uniquevideoinsitemap", "List each video once"),
+                check("includePdfsInSitemap", "Include PDF documents"),
+                check("preventSplitXML", "Never split the sitemap into several files"),
+                check("sitemapObservesCanonicalElsewhere", "Leave out pages whose canonical URL is another page",
+                    Effect::None, "robotsSitemap:"),
+                check("sitemapObservesRobotsMetaNoindex", "Leave out pages marked noindex"),
+                check("observeRobotsTxt", "Leave out pages that robots.txt disallows"),
+                choice("htmlExportOptions", "Sitemap as HTML:", { { tr("A flat list"), 0 }, { tr("A hierarchy"), 1 } }),
+                check("vizColour", "Graph: colour the links by level", Effect::None, "visualisation:"),
+                check("vizLimit", "Graph: limit the levels"),
+                number("vizLevels", "Graph levels:", 1, 100),
+                check("vizClean", "Graph: only links that lead a level deeper"),
+                check("observeCanonicalRuleForDotSitemap", "Graph: observe canonical URLs"),
+            } },
+        { QStringLiteral("4"), QStringLiteral("prefsRenderingTabViewItem"), tr("Rendering"),
+            {
+                number("jsRenderingTime", "Time given to scripts to run (s):", 0, 60, "renderjs:"),
+            } },
+        { QStringLiteral("6"), QStringLiteral("prefsSiteListTabViewItem"), tr("Site list"),
+            {
+                choice("sitesTableIconSize", "Rows of the site list:",
+                    { { tr("Small, without thumbnails"), 0 }, { tr("Normal"), 1 }, { tr("Large"), 2 } },
+                    Effect::SiteListIconSize),
+            } },
+        { QStringLiteral("7"), QStringLiteral("prefsTextContentTabViewItem"), tr("Text content"),
+            {
+                check("parserContentConsolidateWhitespace", "Run white space together"),
+                check("parserContentIncludeAltText", "Include the alt text of images"),
+                check("parserContentIgnoreNav", "Ignore navigation", Effect::TextContentWarning),
+                check("parserContentIgnoreHeader", "Ignore headers and footers", Effect::TextContentWarning),
+                check("parserContentOnlyParas", "Only the text of paragraphs", Effect::TextContentWarning),
+                choice("searchEntireSource", "Search:", { { tr("The entire source"), 0 }, { tr("Body text"), 1 } },
+                    Effect::TextContentWarning, "searchbodytext:"),
+            } },
+    };
+}
+
+/// The value `raw` as the kind stores it.
+QVariant coerced(const Preference& preference, const QVariant& raw)
+{
+    switch (preference.kind) {
+    case PreferenceKind::Check:
+        return UserDefaults::boolValue(raw);
+    case PreferenceKind::Choice:
+        return UserDefaults::integerValue(raw);
+    case PreferenceKind::Number:
+        return std::clamp(UserDefaults::integerValue(raw), preference.minimum, preference.maximum);
+    case PreferenceKind::Seconds: {
+        const double seconds = UserDefaults::doubleValue(raw);
+        return std::isfinite(seconds) ? std::clamp(seconds, double(preference.minimum), double(preference.maximum))
+                                      : double(preference.minimum);
+    }
+    case PreferenceKind::Text:
+    case PreferenceKind::Lines:
+        return UserDefaults::stringValue(raw);
+    }
+    return raw;
+}
+
+} // namespace
+
+PreferencesModel::PreferencesModel(UserDefaults& defaults)
+    : m_defaults(defaults)
+{
+}
+
+const QList<PreferencePage>& PreferencesModel::pages()
+{
+    static const QList<PreferencePage> built = buildPages();
+    return built;
+}
+
+const Preference* PreferencesModel::preference(const QString& key)
+{
+    for (const PreferencePage& page : pages()) {
+        for (const Preference& candidate : page.preferences) {
+            if (candidate.key == key)
+                return &candidate;
+        }
+    }
+    return nullptr;
+}
+
+QVariant PreferencesModel::storedOrDefault(const Preference& preference) const
+{
+    const QVariant stored = m_defaults.objectForKey(preference.key);
+    if (stored.isValid())
+        return stored;
+    if (settings::ConfigManager::newSiteDefaultKeys().contains(preference.key))
+        return CrwlUrl::defaultCrawlSettings().value(preference.key);
+    return {};
+}
+
+QVariant PreferencesModel::value(const Preference& preference) const
+{
+    return coerced(preference, storedOrDefault(preference));
+}
+
+bool PreferencesModel::setValue(const Preference& preference, const QVariant& value)
+{
+    QVariant stored = coerced(preference, value);
+    if (preference.kind == PreferenceKind::Choice
+        && std::none_of(preference.choices.cbegin(), preference.choices.cend(),
+            [&](const PreferenceChoice& item) { return item.value == stored.toLongLong(); }))
+        return false;
+    const QVariant before = storedOrDefault(preference);
+    if (before.isValid() && coerced(preference, before) == stored)
+        return false;
+    // A switch whose default is registered as a number stays a number.
+    if (preference.kind == PreferenceKind::Check && before.typeId() == QMetaType::LongLong)
+        stored = qint64(stored.toBool() ? 1 : 0);
+    m_defaults.setObject(stored, preference.key);
+    platform::logLine(
+        2, QStringLiteral("preference %1 set to %2").arg(preference.key, UserDefaults::stringValue(stored)));
+    return true;
+}
+
+QString PreferencesModel::textContentOptionsWarning() const
+{
+    return settings::ConfigManager::textContentOptionsWarning(
+        m_defaults, static_cast<int>(m_defaults.integerForKey(kSearchEntireSourceKey)));
+}
+
+} // namespace crawlmere::views

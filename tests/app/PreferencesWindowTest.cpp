@@ -1,0 +1,514 @@
+// The preferences window in the main window: how it opens, that every control stores its
+// default at once and what reads the default sees it, and the window's settings-file items.
+#include "app/PreferencesWindow.h"
+
+#include "app/AppDelegate.h"
+#include "app/DelegateActions.h"
+#include "app/HeadlessScan.h"
+#include "app/MainInterface.h"
+#include "app/MainTabView.h"
+#include "app/MainWindow.h"
+#include "app/Manual.h"
+#include "app/ResultsController.h"
+#include "app/SavePanelAnswer.h"
+#include "engine/RecordingShellServices.h"
+#include "engine/Z12Ara.h"
+#include "engine/qfDataSource.h"
+#include "platform/Log.h"
+#include "platform/PropertyList.h"
+#include "platform/UrlOpener.h"
+#include "platform/UserDefaults.h"
+#include "settings/ConfigManager.h"
+#include "support/LoopbackServer.h"
+#include "views/CrwlByLinkDataSource.h"
+#include "views/ResultTreeView.h"
+#include "views/SettingsPane.h"
+#include "views/SitesPane.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDoubleSpinBox>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QSpinBox>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QToolButton>
+#include <QTreeWidget>
+
+#include <gtest/gtest.h>
+
+namespace app = crawlmere::app;
+namespace views = crawlmere::views;
+using crawlmere::platform::UserDefaults;
+using views::Preference;
+using views::PreferenceKind;
+using views::PreferencesModel;
+
+namespace {
+
+bool waitUntil(const std::function<bool()>& done, int ms = 30000)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (!done() && clock.elapsed() < ms)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    return done();
+}
+
+/// Every default the window edits starts unset (the registered value stands) and is unset
+/// again afterwards.
+class PreferencesWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override { forgetPreferences(); }
+    void TearDown() override { forgetPreferences(); }
+    static void forgetPreferences()
+    {
+        for (const views::PreferencePage& page : PreferencesModel::pages()) {
+            for (const Preference& preference : page.preferences)
+                UserDefaults::standard().removeObjectForKey(preference.key);
+        }
+    }
+    static UserDefaults& store() { return UserDefaults::standard(); }
+};
+
+/// Changes `control` the way a user would, to a value other than the one it shows; answers
+/// the value the control then shows, as the model stores it.
+QVariant changeControl(const Preference& preference, QWidget* control)
+{
+    switch (preference.kind) {
+    case PreferenceKind::Check: {
+        auto* box = static_cast<QCheckBox*>(control);
+        box->click();
+        return box->isChecked();
+    }
+    case PreferenceKind::Choice: {
+        auto* popUp = static_cast<QComboBox*>(control);
+        popUp->setCurrentIndex((popUp->currentIndex() + 1) % popUp->count());
+        return popUp->currentData().toLongLong();
+    }
+    case PreferenceKind::Number: {
+        auto* field = static_cast<QSpinBox*>(control);
+        field->setValue(field->value() == field->minimum() + 1 ? field->minimum() + 2 : field->minimum() + 1);
+        return qint64(field->value());
+    }
+    case PreferenceKind::Seconds: {
+        auto* field = static_cast<QDoubleSpinBox*>(control);
+        field->setValue(field->value() + 7);
+        return field->value();
+    }
+    case PreferenceKind::Text: {
+        auto* field = static_cast<QLineEdit*>(control);
+        field->setFocus();
+        QTest::keyClicks(field, QStringLiteral("x"));
+        return field->text();
+    }
+    case PreferenceKind::Lines: {
+        auto* field = static_cast<QPlainTextEdit*>(control);
+        field->setPlainText(field->toPlainText() + QStringLiteral("gone fishing\n"));
+        return field->toPlainText();
+    }
+    }
+    return {};
+}
+
+TEST_F(PreferencesWindowTest, OpensFromTheToolbarTheEditMenuAndTheSitemapTabWithoutThePrunedTabs)
+{
+    app::MainInterface shell(store());
+    shell.launch();
+    app::PreferencesWindow& prefs = shell.preferencesWindow();
+    EXPECT_EQ(prefs.objectName(), QStringLiteral("prefsWindow"));
+    EXPECT_EQ(prefs.tabView()->objectName(), QStringLiteral("prefsMainTabView"));
+    EXPECT_FALSE(prefs.isVisible());
+
+    QToolButton* button = shell.window().button(QStringLiteral("prefsButton"));
+    ASSERT_TRUE(button->isEnabled());
+    button->click();
+    EXPECT_TRUE(prefs.isVisible());
+    prefs.hide();
+
+    QAction* item = shell.window().menuItem(QStringLiteral("prefsMenuItem"));
+    ASSERT_NE(item, nullptr);
+    EXPECT_EQ(item->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Comma));
+    item->trigger();
+    EXPECT_TRUE(prefs.isVisible());
+    prefs.tabView()->selectTabViewItemWithIdentifier(QStringLiteral("0"));
+    prefs.hide();
+
+    auto* sitemapButton = shell.window().findChild<QPushButton*>(QStringLiteral("sitemapPrefsButton"));
+    ASSERT_NE(sitemapButton, nullptr);
+    sitemapButton->click();
+    EXPECT_TRUE(prefs.isVisible());
+    EXPECT_EQ(prefs.tabView()->selectedIdentifier(), PreferencesModel::kSitemapTab);
+    EXPECT_EQ(prefs.tabView()->currentWidget()->objectName(), QStringLiteral("prefsSitemapTabViewItem"));
+
+    EXPECT_EQ(prefs.tabView()->identifiers(), (QStringList { "0", "1", "2", "3", "4", "6", "7" }));
+    for (const char* pruned : { "prefsSpellingTabViewItem", "prefsSEOTabViewItem", "prefsValidationTabViewItem",
+             "prefsReportsTabViewItem" }) {
+        EXPECT_EQ(prefs.findChild<QObject*>(QLatin1String(pruned)), nullptr) << pruned;
+        EXPECT_EQ(shell.window().findChild<QObject*>(QLatin1String(pruned)), nullptr) << pruned;
+    }
+    // The wheel scrolls a tab: its pop-ups and number fields take it only once focused.
+    for (const char* key : { "verbosity", "vizLevels", "timeout" })
+        EXPECT_EQ(prefs.control(QLatin1String(key))->focusPolicy(), Qt::StrongFocus) << key;
+    // The image sitemap alert names these two switches under Preferences > Sitemap.
+    QWidget* sitemapTab = prefs.tabView()->tabViewItemWithIdentifier(PreferencesModel::kSitemapTab);
+    for (const char* key : { "enableImageSitemap", "includeimagesinsitemap" }) {
+        auto* box = sitemapTab->findChild<QCheckBox*>(QLatin1String(key));
+        ASSERT_NE(box, nullptr) << key;
+        EXPECT_TRUE(box->text() == u"Enable image xml sitemap" || box->text() == u"Include images in sitemap");
+    }
+    shell.terminate();
+}
+
+TEST_F(PreferencesWindowTest, EveryControlStoresItsDefaultAtOnceAndShowsItAgainWhenReopened)
+{
+    app::MainInterface shell(store());
+    shell.launch();
+    app::PreferencesWindow& prefs = shell.preferencesWindow();
+    prefs.showPrefs();
+    int controls = 0;
+    QHash<QString, QVariant> changed;
+    for (const views::PreferencePage& page : PreferencesModel::pages()) {
+        QWidget* tab = prefs.tabView()->tabViewItemWithIdentifier(page.identifier);
+        ASSERT_NE(tab, nullptr) << qPrintable(page.identifier);
+        EXPECT_EQ(tab->objectName(), page.objectName);
+        prefs.tabView()->setCurrentWidget(tab);
+        for (const Preference& preference : page.preferences) {
+            SCOPED_TRACE(preference.key.toStdString());
+            QWidget* control = tab->findChild<QWidget*>(preference.key);
+            ASSERT_NE(control, nullptr);
+            EXPECT_EQ(control, prefs.control(preference.key));
+            const QVariant shown = changeControl(preference, control);
+            ASSERT_TRUE(store().objectForKey(preference.key).isValid()) << "stored at once";
+            // What the store answers is what the control shows, in the default's own type.
+            switch (preference.kind) {
+            case PreferenceKind::Check:
+                EXPECT_EQ(store().boolForKey(preference.key), shown.toBool());
+                break;
+            case PreferenceKind::Choice:
+            case PreferenceKind::Number:
+                EXPECT_EQ(store().integerForKey(preference.key), shown.toLongLong());
+                break;
+            case PreferenceKind::Seconds:
+                EXPECT_DOUBLE_EQ(store().doubleForKey(preference.key), shown.toDouble());
+                break;
+            case PreferenceKind::Text:
+            case PreferenceKind::Lines:
+                EXPECT_EQ(store().stringForKey(preference.key), shown.toString());
+                break;
+            }
+            changed.insert(preference.key, shown);
+            ++controls;
+        }
+    }
+    EXPECT_GE(controls, 40);
+    // Integer-registered switches stay integers.
+    EXPECT_EQ(store().objectForKey(QStringLiteral("vizClean")).typeId(), QMetaType::LongLong);
+
+    // Closed and opened again, every control shows what was stored.
+    prefs.close();
+    prefs.showPrefs();
+    for (auto it = changed.cbegin(); it != changed.cend(); ++it) {
+        const Preference* preference = PreferencesModel::preference(it.key());
+        ASSERT_NE(preference, nullptr);
+        EXPECT_EQ(prefs.model().value(*preference), it.value()) << qPrintable(it.key());
+    }
+    shell.terminate();
+}
+
+TEST_F(PreferencesWindowTest, WhatReadsADefaultSeesTheChangeMadeInTheWindow)
+{
+    app::MainInterface shell(store());
+    shell.launch();
+    app::PreferencesWindow& prefs = shell.preferencesWindow();
+    prefs.showPrefs();
+    crawlmere::settings::ConfigManager& sites = *shell.configManager();
+    const auto popUp = [&](const char* key) { return static_cast<QComboBox*>(prefs.control(QLatin1String(key))); };
+    const auto spin = [&](const char* key) { return static_cast<QSpinBox*>(prefs.control(QLatin1String(key))); };
+
+    struct Reader {
+        const char* key;
+        std::function<void()> change;
+        std::function<QVariant()> read;
+        QVariant before;
+        QVariant after;
+    };
+    auto* siteList = static_cast<views::SitesPane*>(shell.window().sitesPane())->siteList();
+    const std::vector<Reader> readers {
+        { "csvQuoteEscapeOption", [&] { popUp("csvQuoteEscapeOption")->setCurrentIndex(2); },
+            [] { return QVariant(qfDataSource::csvQuoteEscapeOption()); }, qint64(1), qint64(2) },
+        { "verbosity", [&] { popUp("verbosity")->setCurrentIndex(3); },
+            [] { return QVariant(crawlmere::platform::verbosity()); }, 0, 3 },
+        { "sitesTableIconSize", [&] { popUp("sitesTableIconSize")->setCurrentIndex(2); },
+            [&] { return QVariant(siteList->iconSize().height()); }, 42, 120 },
+        { "numberOfThreads", [&] { spin("numberOfThreads")->setValue(3); },
+            [&] { return sites.getBlankSettings().value(QStringLiteral("numberOfThreads")); }, qint64(12), qint64(3) },
+        { "linksLimit", [&] { spin("linksLimit")->setValue(500); },
+            [&] { return sites.getBlankSettings().value(QStringLiteral("linksLimit")); }, qint64(2000000),
+            qint64(500) },
+        { "timeout", [&] { static_cast<QDoubleSpinBox*>(prefs.control(QStringLiteral("timeout")))->setValue(5); },
+            [&] { return sites.getBlankSettings().value(QStringLiteral("timeout")); }, 30.0, 5.0 },
+    };
+    for (const Reader& reader : readers) {
+        SCOPED_TRACE(reader.key);
+        EXPECT_EQ(reader.read(), reader.before);
+        reader.change();
+        EXPECT_EQ(reader.read(), reader.after);
+    }
+
+    // handlePreferenceControl: the warning shows only while an "ignore" option is on and the
+    // search covers the body text.
+    QLabel* warning = prefs.textContentOptionsWarning();
+    prefs.tabView()->selectTabViewItemWithIdentifier(QStringLiteral("7"));
+    EXPECT_TRUE(warning->isHidden());
+    popUp("searchEntireSource")->setCurrentIndex(1);
+    EXPECT_FALSE(warning->isHidden()) << "navigation is ignored by default";
+    EXPECT_EQ(
+        warning->text(), QStringLiteral("Some text content 'ignore'' options are enabled in Preferences > Spelling"));
+    for (const char* key : { "parserContentIgnoreNav", "parserContentIgnoreHeader" })
+        static_cast<QCheckBox*>(prefs.control(QLatin1String(key)))->click();
+    EXPECT_TRUE(warning->isHidden());
+    static_cast<QCheckBox*>(prefs.control(QStringLiteral("parserContentOnlyParas")))->click();
+    EXPECT_FALSE(warning->isHidden());
+    popUp("searchEntireSource")->setCurrentIndex(0);
+    EXPECT_TRUE(warning->isHidden());
+    shell.terminate();
+}
+
+TEST_F(PreferencesWindowTest, ALabelDefaultReloadsTheByLinkViewOfAScan)
+{
+    crawlmere::test::LoopbackServer site;
+    site.server().set_keep_alive_timeout(1);
+    site.server().Get("/", [](const httplib::Request&, httplib::Response& response) {
+        response.set_content("<html><head><title>Home</title></head><body><a href=\"/gone\">gone</a>"
+                             "<a href=\"/here\">here</a></body></html>",
+            "text/html");
+    });
+    site.server().Get("/here", [](const httplib::Request&, httplib::Response& response) {
+        response.set_content("<html><body>here</body></html>", "text/html");
+    });
+    ASSERT_TRUE(site.start());
+    auto prompts = std::make_shared<RecordingPrompts>();
+    app::MainInterface shell(store(), prompts);
+    shell.launch();
+    app::MainWindow& window = shell.window();
+    shell.configManager()->newConfigWithURL(site.url(QStringLiteral("/")));
+    window.goButton()->click();
+    ASSERT_TRUE(waitUntil([&] { return window.goButton()->text() == QLatin1String("Go"); }));
+    window.mainTabView()->selectTabViewItemWithIdentifier(QStringLiteral("1"));
+    CrwlByLinkDataSource& byLink = shell.results().byLinkDataSource();
+    const auto labelledRows = [&] {
+        int labelled = 0;
+        for (qsizetype row = 0; row < 3; ++row)
+            labelled += byLink.labelColourForRow(row).has_value() ? 1 : 0;
+        return labelled;
+    };
+    ASSERT_EQ(labelledRows(), 1) << "the missing page";
+
+    auto* view = window.resultView(QStringLiteral("byLinkView"));
+    ASSERT_NE(view, nullptr);
+    QSignalSpy resets(view->model(), &QAbstractItemModel::modelReset);
+    QSignalSpy layouts(view->model(), &QAbstractItemModel::layoutChanged);
+    shell.preferencesWindow().showPrefs();
+    static_cast<QCheckBox*>(shell.preferencesWindow().control(QStringLiteral("displayLabels")))->click();
+    EXPECT_EQ(labelledRows(), 0);
+    EXPECT_GE(resets.count() + layouts.count(), 1) << "the view reloads its rows";
+    static_cast<QCheckBox*>(shell.preferencesWindow().control(QStringLiteral("displayLabels")))->click();
+    EXPECT_EQ(labelledRows(), 1);
+    EXPECT_GE(resets.count() + layouts.count(), 2);
+    shell.terminate();
+}
+
+TEST_F(PreferencesWindowTest, TheSitemapSwitchesChangeTheNextSitemapOfAHeadlessScan)
+{
+    crawlmere::test::LoopbackServer site;
+    site.server().set_keep_alive_timeout(1);
+    site.server().Get("/", [](const httplib::Request&, httplib::Response& response) {
+        response.set_header("Last-Modified", "Tue, 03 Mar 2026 10:00:00 GMT");
+        response.set_content("<html><head><title>Home</title></head><body><a href=\"/a\">a</a>"
+                             "<img src=\"/logo.png\" alt=\"logo\"></body></html>",
+            "text/html");
+    });
+    site.server().Get("/a", [](const httplib::Request&, httplib::Response& response) {
+        response.set_header("Last-Modified", "Tue, 03 Mar 2026 10:00:00 GMT");
+        response.set_content("<html><head><title>A</title></head><body>a</body></html>", "text/html");
+    });
+    site.server().Get("/logo.png",
+        [](const httplib::Request&, httplib::Response& response) { response.set_content("png", "image/png"); });
+    ASSERT_TRUE(site.start());
+    QTemporaryDir folder;
+    const auto sitemapAfterScan = [&](const QString& name) {
+        const QString path = folder.filePath(name);
+        std::FILE* sink = std::tmpfile();
+        app::HeadlessConsole console;
+        console.out = sink;
+        console.err = sink;
+        console.watchInterrupt = false;
+        const int status = app::runHeadlessCommand(
+            { QStringLiteral("--sitemap"), path, site.url(QStringLiteral("/")) }, console, /*displayAvailable=*/false);
+        std::fclose(sink);
+        EXPECT_EQ(status, app::kExitFinished);
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+    };
+
+    PreferencesModel model(store());
+    const QString registered = sitemapAfterScan(QStringLiteral("registered.xml"));
+    EXPECT_TRUE(registered.contains(QStringLiteral("<image:loc>"))) << qPrintable(registered);
+    EXPECT_TRUE(registered.contains(QStringLiteral("<lastmod>"))) << qPrintable(registered);
+
+    ASSERT_TRUE(model.setValue(*PreferencesModel::preference(QStringLiteral("includeimagesinsitemap")), false));
+    ASSERT_TRUE(model.setValue(*PreferencesModel::preference(QStringLiteral("includeLastModInXML")), false));
+    const QString switchedOff = sitemapAfterScan(QStringLiteral("off.xml"));
+    EXPECT_FALSE(switchedOff.contains(QStringLiteral("<image:loc>"))) << qPrintable(switchedOff);
+    EXPECT_FALSE(switchedOff.contains(QStringLiteral("<lastmod>"))) << qPrintable(switchedOff);
+    EXPECT_TRUE(switchedOff.contains(site.url(QStringLiteral("/a")))) << qPrintable(switchedOff);
+}
+
+TEST_F(PreferencesWindowTest, HelpTopicsOfThePreferencesOpenFromTheirButtons)
+{
+    app::MainInterface shell(store());
+    shell.launch();
+    app::PreferencesWindow& prefs = shell.preferencesWindow();
+    prefs.showPrefs();
+    int buttons = 0;
+    for (const views::PreferencePage& page : PreferencesModel::pages()) {
+        for (const Preference& preference : page.preferences) {
+            if (preference.helpTopic.isEmpty())
+                continue;
+            SCOPED_TRACE(preference.key.toStdString());
+            QWidget* holder = prefs.control(preference.key)->parentWidget();
+            QToolButton* help = nullptr;
+            for (auto* candidate : holder->findChildren<QToolButton*>(QStringLiteral("helpButton"))) {
+                if (candidate->property("helpTopic").toString() == preference.helpTopic)
+                    help = candidate;
+            }
+            ASSERT_NE(help, nullptr);
+            ++buttons;
+        }
+    }
+    EXPECT_GE(buttons, 15);
+    const auto topic = [&](const char* key) {
+        for (auto* candidate : prefs.findChildren<QToolButton*>(QStringLiteral("helpButton"))) {
+            if (candidate->property("helpTopic").toString() == QLatin1String(key))
+                return candidate;
+        }
+        return static_cast<QToolButton*>(nullptr);
+    };
+    for (const auto& [action, title] : { std::pair { "verbosity:", "Verbosity" }, std::pair { "soft404:", "Soft404" },
+             std::pair { "redirectcolour:", "Redirects" } }) {
+        QToolButton* help = topic(action);
+        ASSERT_NE(help, nullptr) << action;
+        help->click();
+        EXPECT_EQ(shell.manual().context(), QLatin1String(title));
+    }
+    shell.terminate();
+}
+
+TEST_F(PreferencesWindowTest, SettingsExportItemsWriteAFileThatImportsBackToTheSameSite)
+{
+    QTemporaryDir folder;
+    app::MainInterface shell(store());
+    shell.launch();
+    app::MainWindow& window = shell.window();
+    crawlmere::settings::ConfigManager& sites = *shell.configManager();
+    sites.newConfigWithURL(QStringLiteral("https://exported.test/"));
+    const QVariantMap selected = sites.currentSettings();
+
+    QAction* exportOne = window.menuItem(QStringLiteral("exportSelectedSettingsMenuItem"));
+    QAction* exportAll = window.menuItem(QStringLiteral("exportAllSettingsMenuItem"));
+    ASSERT_NE(exportOne, nullptr);
+    ASSERT_NE(exportAll, nullptr);
+    EXPECT_TRUE(window.menuBar()->findChild<QMenu*>(QStringLiteral("fileMenu"))->actions().contains(exportOne));
+    const QString one = folder.filePath(QStringLiteral("site.lcsettings"));
+    crawlmere::test::answerSavePanelWith(one);
+    exportOne->trigger();
+    ASSERT_TRUE(waitUntil([&] { return QFile::exists(one); }));
+    const QString all = folder.filePath(QStringLiteral("sites.lcsbatch"));
+    crawlmere::test::answerSavePanelWith(all);
+    exportAll->trigger();
+    ASSERT_TRUE(waitUntil([&] { return QFile::exists(all); }));
+
+    // Imported on an installation that lacks it, the file adds the same site.
+    UserDefaults other(folder.filePath(QStringLiteral("other.plist")));
+    other.setObject(QVariantList { QVariantMap { { QStringLiteral("id"), QStringLiteral("elsewhere-1") },
+                        { QStringLiteral("name"), QStringLiteral("there") },
+                        { QStringLiteral("startingUrl"), QStringLiteral("https://there.test/") } } },
+        QStringLiteral("websites"));
+    crawlmere::settings::ConfigManager elsewhere(other);
+    elsewhere.applicationHasFinishedLaunching();
+    ASSERT_TRUE(elsewhere.openLcsettingsFile(one));
+    const auto imported = elsewhere.settingsForID(selected.value(QStringLiteral("id")).toString());
+    ASSERT_TRUE(imported.has_value());
+    for (const char* key : { "id", "name", "startingUrl", "linksLimit", "checkImages" })
+        EXPECT_EQ(imported->value(QLatin1String(key)), selected.value(QLatin1String(key))) << key;
+    // The batch holds every site of the list; all of them exist there now but one.
+    EXPECT_EQ(elsewhere.openLcsbatchFile(all), sites.websites().size() - 1);
+    // Imported here, the file selects the existing site and adds nothing.
+    const qsizetype count = sites.websites().size();
+    ASSERT_TRUE(sites.openLcsettingsFile(one));
+    EXPECT_EQ(sites.websites().size(), count);
+
+    // The site list's context menu offers the same two items.
+    views::SitesPane* pane = static_cast<views::SitesPane*>(window.sitesPane());
+    QTreeWidget* list = pane->siteList();
+    window.mainTabView()->selectTabViewItemWithIdentifier(QStringLiteral("0"));
+    QTreeWidgetItem* row = list->topLevelItem(1);
+    ASSERT_NE(row, nullptr);
+    QStringList offered;
+    QTimer::singleShot(50, [&] {
+        if (auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())) {
+            for (QAction* action : menu->actions())
+                offered << action->objectName();
+            menu->close();
+        }
+    });
+    const QPoint at = list->visualItemRect(row).center();
+    QContextMenuEvent event(QContextMenuEvent::Mouse, at, list->viewport()->mapToGlobal(at));
+    QApplication::sendEvent(list->viewport(), &event);
+    EXPECT_TRUE(offered.contains(QStringLiteral("exportSelectedSettingsMenuItem"))) << offered.join(u',').toStdString();
+    EXPECT_TRUE(offered.contains(QStringLiteral("exportAllSettingsMenuItem")));
+    shell.terminate();
+}
+
+TEST_F(PreferencesWindowTest, StartUpFocusesTheUrlFieldAndTheFewResultsAlertOpensSupport)
+{
+    crawlmere::test::LoopbackServer site;
+    site.server().set_keep_alive_timeout(1);
+    site.server().Get("/", [](const httplib::Request&, httplib::Response& response) {
+        response.status = 404;
+        response.set_content("gone", "text/plain");
+    });
+    ASSERT_TRUE(site.start());
+    auto prompts = std::make_shared<RecordingPrompts>();
+    prompts->answers = { 1 };
+    auto opener = std::make_shared<crawlmere::platform::RecordingUrlOpener>();
+    store().setObject(QStringLiteral("https://support.test/ask"), app::DelegateActions::kSupportPageKey);
+    app::MainInterface shell(store(), prompts);
+    shell.delegate().setUrlOpener(opener);
+    shell.launch();
+    app::MainWindow& window = shell.window();
+    auto* pane = static_cast<views::SitesPane*>(window.sitesPane());
+    EXPECT_EQ(window.focusWidget(), pane->settingsPane()->control(QStringLiteral("startingUrl")));
+
+    shell.configManager()->newConfigWithURL(site.url(QStringLiteral("/")));
+    window.goButton()->click();
+    ASSERT_TRUE(waitUntil([&] { return !prompts->alerts.isEmpty(); }));
+    EXPECT_EQ(prompts->alerts.first().messageText, QStringLiteral("Possible problem with starting URL"));
+    EXPECT_EQ(opener->opened, QList<QUrl> { QUrl(QStringLiteral("https://support.test/ask")) });
+    store().removeObjectForKey(app::DelegateActions::kSupportPageKey);
+    shell.terminate();
+}
+
+} // namespace
