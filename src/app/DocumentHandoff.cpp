@@ -1,6 +1,8 @@
 // Documents handed from a second start to the running program over a local socket.
 #include "app/DocumentHandoff.h"
 
+#include "app/LocalSocketAccess.h"
+
 #include "platform/Log.h"
 #include "platform/Paths.h"
 
@@ -43,7 +45,9 @@ QString DocumentHandoff::serverName()
 {
     const QByteArray folder = QDir::cleanPath(platform::Paths::configFolder()).toUtf8();
     const QByteArray digest = QCryptographicHash::hash(folder, QCryptographicHash::Sha256).toHex().left(16);
-    return QStringLiteral("crawlmere-%1-%2").arg(::getuid()).arg(QString::fromLatin1(digest));
+    const QString name = QStringLiteral("crawlmere-%1-%2").arg(::geteuid()).arg(QString::fromLatin1(digest));
+    const QString privateFolder = LocalSocketAccess::privateFolder();
+    return privateFolder.isNull() ? name : privateFolder + QLatin1Char('/') + name;
 }
 
 bool DocumentHandoff::sendToRunningProgram(const QStringList& documents, const QString& name)
@@ -52,6 +56,11 @@ bool DocumentHandoff::sendToRunningProgram(const QStringList& documents, const Q
     socket.connectToServer(name);
     if (!socket.waitForConnected(kTimeoutMs))
         return false;
+    if (!LocalSocketAccess::isOwnPeer(socket)) {
+        platform::logLine(
+            0, QStringLiteral("The program listening at %1 runs as another user: nothing sent").arg(name));
+        return false;
+    }
     QByteArray message;
     for (const QString& document : documents)
         message += QUrl::toPercentEncoding(document) + '\n';
@@ -78,7 +87,12 @@ bool DocumentHandoff::listen(std::function<void(const QString&)> open, const QSt
         probe.abort();
         return false;
     }
-    QLocalServer::removeServer(name);
+    const QString path = QDir::isAbsolutePath(name) ? name : QDir::tempPath() + QLatin1Char('/') + name;
+    if (!LocalSocketAccess::clearLeftoverSocket(path)) {
+        platform::logLine(
+            0, QStringLiteral("Not listening for documents: %1 is not a socket this user left").arg(path));
+        return false;
+    }
     m_server.setSocketOptions(QLocalServer::UserAccessOption);
     return m_server.listen(name);
 }
@@ -87,6 +101,12 @@ void DocumentHandoff::accept()
 {
     while (QLocalSocket* socket = m_server.nextPendingConnection()) {
         connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
+        if (!LocalSocketAccess::isOwnPeer(*socket)) {
+            platform::logLine(0, QStringLiteral("Refused documents from a program of another user"));
+            socket->abort();
+            socket->deleteLater();
+            continue;
+        }
         auto* timeout = new QTimer(socket);
         timeout->setSingleShot(true);
         connect(timeout, &QTimer::timeout, socket, [socket] { socket->abort(); });

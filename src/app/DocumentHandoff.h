@@ -27,16 +27,18 @@ public:
     ~DocumentHandoff() override;
 
     /// "crawlmere-" with the user's id and a digest of the defaults folder in force, so a run
-    /// with its own `CRAWLMERE_HOME` (every test) never meets the user's program.
+    /// with its own `CRAWLMERE_HOME` (every test) never meets the user's program; in the
+    /// user's private socket folder (`LocalSocketAccess::privateFolder`) when there is one.
+    /// Either side checks that the other runs as the same user before sending or taking anything.
     static QString serverName();
     /// Sends `documents` (absolute paths or URL strings) to the program listening under `name`;
     /// true once it has confirmed them. False at once when none listens. Blocks at most
     /// `kTimeoutMs`; needs a QCoreApplication.
     static bool sendToRunningProgram(const QStringList& documents, const QString& name = serverName());
-    /// Listens under `name`, only for this user. A socket left behind by a program that ended
-    /// is removed first; false when a running program answers under the name or listening
-    /// fails. Each document received goes to `open` on a later turn of the event loop, in
-    /// order. `open` must stay callable while this object lives.
+    /// Listens under `name`, only for this user. A socket this user left behind in a program
+    /// that ended is removed first; false when a running program answers under the name,
+    /// something else is in the way, or listening fails. Each document received goes to `open` on a later turn of the
+    /// event loop, in order. `open` must stay callable while this object lives.
     bool listen(std::function<void(const QString&)> open, const QString& name = serverName());
     bool isListening() const { return m_server.isListening(); }
 

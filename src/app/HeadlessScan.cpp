@@ -20,6 +20,7 @@
 #include "parsing/ParserLinkExtraction.h"
 #include "platform/NotificationCenter.h"
 #include "platform/PropertyList.h"
+#include "platform/TextFile.h"
 #include "platform/UserDefaults.h"
 #include "reports/EngineSEOManager.h"
 #include "reports/ReportsDefaults.h"
@@ -37,7 +38,6 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
-#include <QSaveFile>
 #include <QTimer>
 
 #include <unistd.h>
@@ -190,6 +190,13 @@ int HeadlessScan::run()
     PunycodeAdditions::setPrecomposedStringWithCompatibilityMapping(
         d->defaults.boolForKey(QStringLiteral("precomposedStringWithCompatibilityMapping")));
 
+    // An export that could never be saved is refused before the scan, not after it.
+    for (const QString& target : { d->options.csvFile, d->options.htmlFile, d->options.sitemapFile }) {
+        if (const QString refusal = platform::reasonNotToSaveAt(target); !refusal.isNull()) {
+            writeLine(d->console.err, QStringLiteral("crawlmere: cannot write %1: %2").arg(target, refusal));
+            return kExitFailed;
+        }
+    }
     QString error;
     auto values = settingsForTarget(d->options, &error);
     if (!values) {
@@ -341,13 +348,13 @@ bool HeadlessScan::State::writeCsv(QString* error) const
     for (const QString& key : options.columns)
         columns.append({ key, key, false });
     HeadlessTableView table(columns);
-    QSaveFile file(options.csvFile);
-    if (!file.open(QIODevice::WriteOnly)) {
-        *error = file.errorString();
+    platform::AtomicFile file(options.csvFile);
+    if (!file.open()) {
+        *error = file.error();
         return false;
     }
-    if (!hub->writeCollectionAsCSVUsingTableViewHeaders(table, file) || !file.commit()) {
-        *error = file.errorString();
+    if (!hub->writeCollectionAsCSVUsingTableViewHeaders(table, file.device()) || !file.commit()) {
+        *error = file.error();
         return false;
     }
     return true;

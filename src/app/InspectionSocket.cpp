@@ -2,6 +2,7 @@
 #include "app/InspectionSocket.h"
 
 #include "app/InspectionAnswers.h"
+#include "app/LocalSocketAccess.h"
 
 #include <QLocalServer>
 #include <QLocalSocket>
@@ -34,7 +35,11 @@ InspectionSocket::~InspectionSocket() = default;
 
 bool InspectionSocket::listen(const QString& path)
 {
-    QLocalServer::removeServer(path);
+    if (!LocalSocketAccess::clearLeftoverSocket(path)) {
+        qWarning("Crawlmere: %s is in use or is not a socket left by an earlier run; it was left as it is",
+            qPrintable(path));
+        return false;
+    }
     return m_server->listen(path);
 }
 
@@ -42,7 +47,7 @@ void InspectionSocket::acceptClients()
 {
     while (QLocalSocket* client = m_server->nextPendingConnection()) {
         connect(client, &QLocalSocket::disconnected, client, &QObject::deleteLater);
-        if (m_server->findChildren<QLocalSocket*>().size() > kMaxClients) {
+        if (m_server->findChildren<QLocalSocket*>().size() > kMaxClients || !LocalSocketAccess::isOwnPeer(*client)) {
             client->disconnectFromServer();
             continue;
         }

@@ -32,7 +32,9 @@ public:
     explicit InspectionSocket(QObject* parent = nullptr);
     ~InspectionSocket() override;
 
-    /// Starts listening on `path` (a stale socket file there is replaced); false on failure.
+    /// Starts listening on `path`; false on failure. Only a socket of this user nobody answers
+    /// on (left by an earlier run) is removed there first: anything else at `path` is left as it
+    /// is and nothing listens. Connections from other users are closed at once.
     bool listen(const QString& path);
 
 private:

@@ -1,6 +1,7 @@
 // Program entry of Crawlmere: the main window on a display, else the command line's scan.
 #include "app/HeadlessScan.h"
 #include "app/MainInterface.h"
+#include "platform/Paths.h"
 #include "platform/UrlSession.h"
 #include "settings/WebRenderLoader.h"
 #include "settings/WebRenderModule.h"
@@ -8,11 +9,18 @@
 #include <QGuiApplication>
 #include <QStringList>
 
+#include <csignal>
+
 namespace app = crawlmere::app;
 using crawlmere::settings::WebRenderLoader;
 
 int main(int argc, char** argv)
 {
+    // A file past the size limit (ulimit -f) fails its write with "File too large" and the save
+    // says so, rather than the signal ending the program.
+    std::signal(SIGXFSZ, SIG_IGN);
+    // The folders hold passwords and cookies: the user's alone, files written before included.
+    crawlmere::platform::Paths::securePrivateFolders();
     crawlmere::platform::UrlSession::globalInit();
     QStringList arguments;
     for (int i = 1; i < argc; ++i)

@@ -3,12 +3,12 @@
 
 #include "platform/Log.h"
 #include "platform/Paths.h"
+#include "platform/TextFile.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QLocale>
-#include <QSaveFile>
 #include <QStringDecoder>
 #include <QStringEncoder>
 
@@ -352,17 +352,12 @@ bool HunspellSpellChecker::hasLearnedWord(const QString& word)
 
 void HunspellSpellChecker::saveLearnedWordsLocked()
 {
-    QSaveFile file(m_learnedWordsFile);
-    bool saved = !m_learnedWordsFile.isEmpty() && file.open(QIODevice::WriteOnly);
-    if (saved) {
-        QString text;
-        for (const QString& word : std::as_const(m_learnedWords))
-            text += word + u'\n';
-        saved = file.write(text.toUtf8()) >= 0 && file.commit();
-    }
-    if (!saved)
-        logLine(1,
-            QStringLiteral("Could not save the learned words to %1: %2").arg(m_learnedWordsFile, file.errorString()));
+    QString text;
+    for (const QString& word : std::as_const(m_learnedWords))
+        text += word + u'\n';
+    QString error = QStringLiteral("no file");
+    if (m_learnedWordsFile.isEmpty() || !saveTextAtomically(m_learnedWordsFile, text, &error))
+        logLine(1, QStringLiteral("Could not save the learned words to %1: %2").arg(m_learnedWordsFile, error));
 }
 
 QString HunspellSpellChecker::language()

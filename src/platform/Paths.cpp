@@ -1,7 +1,10 @@
 #include "platform/Paths.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
+
+#include <sys/stat.h>
 
 namespace crawlmere::platform {
 
@@ -41,9 +44,66 @@ QString Paths::applicationSupportFolder()
 QString Paths::applicationSupportSubfolder(const QString& name)
 {
     const QString path = applicationSupportFolder() + QLatin1Char('/') + name;
-    if (!QDir().mkpath(path))
+    if (!makeFolder(path))
         return {};
     return path;
+}
+
+namespace {
+
+/// Takes the group's and others' bits off the entry at `path` (a link itself is left
+/// alone); true when it had any.
+bool tighten(const QByteArray& path)
+{
+    struct stat status { };
+    if (::lstat(path.constData(), &status) != 0 || S_ISLNK(status.st_mode) || (status.st_mode & 077) == 0)
+        return false;
+    if (!S_ISDIR(status.st_mode) && !S_ISREG(status.st_mode))
+        return false;
+    return ::chmod(path.constData(), status.st_mode & 07700) == 0;
+}
+
+/// The private root `path` lies in, or a null string.
+QString privateRootOf(const QString& path)
+{
+    const QString clean = QDir::cleanPath(QDir(path).absolutePath());
+    for (const QString& root : { Paths::configFolder(), Paths::applicationSupportFolder() }) {
+        const QString cleanRoot = QDir::cleanPath(root);
+        if (clean == cleanRoot || clean.startsWith(cleanRoot + QLatin1Char('/')))
+            return cleanRoot;
+    }
+    return {};
+}
+
+} // namespace
+
+bool Paths::isPrivate(const QString& path) { return !privateRootOf(path).isNull(); }
+
+bool Paths::makeFolder(const QString& path)
+{
+    if (!QDir().mkpath(path))
+        return false;
+    const QString root = privateRootOf(path);
+    if (!root.isNull()) {
+        tighten(QFile::encodeName(root));
+        tighten(QFile::encodeName(path));
+    }
+    return true;
+}
+
+qsizetype Paths::securePrivateFolders()
+{
+    qsizetype tightened = 0;
+    for (const QString& root : { configFolder(), applicationSupportFolder() }) {
+        if (!QDir().mkpath(root))
+            continue;
+        tightened += tighten(QFile::encodeName(root)) ? 1 : 0;
+        QDirIterator entries(
+            root, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
+        while (entries.hasNext())
+            tightened += tighten(QFile::encodeName(entries.next())) ? 1 : 0;
+    }
+    return tightened;
 }
 
 QString Paths::downloadsFolder()

@@ -17,9 +17,20 @@ public:
     static QString configFolder();
     /// `~/.local/share/Crawlmere` (or `$XDG_DATA_HOME/Crawlmere`): holds `archive/`, `thumbs/`, `temp/`.
     static QString applicationSupportFolder();
-    /// A sub-folder of the application-support folder, created when missing.
+    /// A sub-folder of the application-support folder, created when missing (as `makeFolder`).
     /// Returns an empty string when it cannot be created.
     static QString applicationSupportSubfolder(const QString& name);
+
+    /// True when `path` is the configuration or application-support folder or lies inside one:
+    /// the user's alone. A file written there gets mode 0600, a folder made there 0700.
+    static bool isPrivate(const QString& path);
+    /// Creates `path` and its missing parents; a folder in a private place (and that place's
+    /// root) is made the user's alone (0700). False when it cannot be created.
+    static bool makeFolder(const QString& path);
+    /// Makes both private folders the user's alone: created when missing with mode 0700; in
+    /// existing ones every folder becomes 0700 and every file 0600 (modes are only tightened,
+    /// links are not followed). Called once at start-up; answers how many entries it tightened.
+    static qsizetype securePrivateFolders();
     /// The user's download folder: `XDG_DOWNLOAD_DIR` of `user-dirs.dirs` in the configuration
     /// home (a leading "$HOME" expanded to `home()`, relative values ignored), else
     /// `home() + "/Downloads"`. Not created here.

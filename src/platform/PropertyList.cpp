@@ -5,7 +5,6 @@
 #include <QDate>
 #include <QDateTime>
 #include <QFile>
-#include <QSaveFile>
 #include <QStringList>
 #include <QTimeZone>
 #include <QUrl>
@@ -693,16 +692,8 @@ Expected<void> PropertyList::writeFile(const QString& path, const QVariant& valu
     auto bytes = serialize(value, format);
     if (!bytes)
         return Unexpected(bytes.error());
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return Unexpected(QStringLiteral("%1: %2").arg(path, file.errorString()));
-    if (file.write(*bytes) != bytes->size()) {
-        const QString reason = file.errorString();
-        file.cancelWriting();
+    if (QString reason; !saveBytesAtomically(path, *bytes, &reason))
         return Unexpected(QStringLiteral("%1: %2").arg(path, reason));
-    }
-    if (!file.commit())
-        return Unexpected(QStringLiteral("%1: the file could not be completed (%2)").arg(path, file.errorString()));
     return {};
 }
 

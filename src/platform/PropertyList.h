@@ -54,8 +54,8 @@ public:
     static Expected<QByteArray> toBinary(const QVariant& value);
     static Expected<QByteArray> serialize(const QVariant& value, PropertyListFormat format);
 
-    /// Writes the value to `path` atomically (QSaveFile): on any failure the previous file is
-    /// left as it was and the error says why. The folder must exist.
+    /// Writes the value to `path` as `saveBytesAtomically` does: on any failure the previous
+    /// file is left as it was and the error says why. The folder must exist.
     static Expected<void> writeFile(const QString& path, const QVariant& value, PropertyListFormat format);
     static Expected<void> writeXmlFile(const QString& path, const QVariant& value)
     {

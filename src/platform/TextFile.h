@@ -7,10 +7,59 @@
 #include <QString>
 
 #include <functional>
+#include <memory>
 
 class QIODevice;
+class QSaveFile;
 
 namespace crawlmere::platform {
+
+/// Why nothing may be saved at `path`, or a null string when it may: something that exists
+/// there and is not a regular file (a device, a FIFO, a socket, a folder) is never replaced.
+/// A link is followed: a link to a regular file is written through (the link stays, the file
+/// it names gets the new contents); a link to anything else is refused like that thing.
+QString reasonNotToSaveAt(const QString& path);
+
+/// Every save of the application goes through this: a temporary file beside the target,
+/// renamed over it once complete, so an interrupted save leaves the old file whole.
+/// - A target that is not a regular file is refused (`reasonNotToSaveAt`) and left as it was.
+/// - A file in one of the application's private folders (`Paths::isPrivate`) gets mode 0600;
+///   any other keeps the mode of the file it replaces, or the user's umask when it is new.
+/// - A failure's reason is the system's ("No space left on device", "File too large").
+/// Write with `write()` or through `device()` (a sequential device gathering writes into large
+/// pieces) between a successful `open()` and `commit()`; dropping the object without
+/// committing discards the new bytes.
+class AtomicFile {
+public:
+    explicit AtomicFile(const QString& path);
+    ~AtomicFile();
+    AtomicFile(const AtomicFile&) = delete;
+    AtomicFile& operator=(const AtomicFile&) = delete;
+
+    /// Opens the temporary file for writing; false (with `error()`) when that cannot be done.
+    bool open();
+    /// A write-only, sequential device writing to the file (it cannot seek).
+    QIODevice& device();
+    /// Writes all of `bytes`; false (with `error()`) when the device refused any.
+    bool write(QByteArrayView bytes);
+    /// Puts the new file in place; false (with `error()`) when anything written was refused or
+    /// the file could not be completed. The old file is then left as it was.
+    bool commit();
+    /// Drops what was written: the old file stays as it was.
+    void cancel();
+    /// Why the last step failed (without the path).
+    QString error() const { return m_error; }
+
+private:
+    class Pieces;
+    bool fail(const QString& reason);
+
+    QString m_path;
+    std::unique_ptr<QSaveFile> m_file;
+    std::unique_ptr<Pieces> m_pieces;
+    QString m_error;
+    bool m_refused = false;
+};
 
 /// Writes `bytes` to `path` atomically (a temporary file beside it, renamed over it once
 /// written). On failure answers false, leaves any old file as it was and, when `error` is

@@ -2,6 +2,7 @@
 
 #include "platform/Paths.h"
 #include "platform/PropertyList.h"
+#include "platform/TextFile.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -10,10 +11,16 @@
 #include <QFileInfo>
 #include <QLocale>
 
+#include <algorithm>
+#include <cerrno>
 #include <cmath>
+#include <cstring>
+#include <fcntl.h>
 #include <limits>
 #include <mutex>
 #include <shared_mutex>
+#include <sys/file.h>
+#include <unistd.h>
 
 namespace crawlmere::platform {
 
@@ -23,6 +30,9 @@ struct UserDefaults::State {
     mutable std::shared_mutex lock;
     QVariantMap registered;
     QVariantMap persistent;
+    // The persistent domain as this process last read or wrote it: what it differs in from
+    // `persistent` are this process's own changes, the only ones a save applies to the file.
+    QVariantMap base;
     QVariantMap arguments;
     // The persistent domain is dirty while `generation` differs from `savedGeneration`.
     quint64 generation = 0;
@@ -35,6 +45,8 @@ struct UserDefaults::State {
 
     void load();
     bool save();
+    /// The file's dictionary, or nullopt when there is none (or it was broken and moved aside).
+    std::optional<QVariantMap> readFile();
 };
 
 namespace {
@@ -137,20 +149,176 @@ namespace {
 
 } // namespace
 
-void UserDefaults::State::load()
+namespace {
+
+/// An exclusive lock (flock) on a lock file beside the file it guards, held while it lives.
+class ExclusiveLock {
+public:
+    explicit ExclusiveLock(const QString& path)
+        : m_fd(::open(QFile::encodeName(path).constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600))
+    {
+        int status = -1;
+        if (m_fd >= 0) {
+            do
+                status = ::flock(m_fd, LOCK_EX);
+            while (status != 0 && errno == EINTR);
+        }
+        if (status != 0) {
+            m_error = QStringLiteral("%1: %2").arg(path, QString::fromLocal8Bit(std::strerror(errno)));
+            if (m_fd >= 0)
+                ::close(m_fd);
+            m_fd = -1;
+        }
+    }
+    ~ExclusiveLock()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd); // releases the lock
+    }
+    ExclusiveLock(const ExclusiveLock&) = delete;
+    ExclusiveLock& operator=(const ExclusiveLock&) = delete;
+    bool held() const { return m_fd >= 0; }
+    QString error() const { return m_error; }
+
+private:
+    int m_fd = -1;
+    QString m_error;
+};
+
+const QString kIdentity = QStringLiteral("id");
+
+/// The `id` of a list entry, or a null string when the entry is no dictionary with one.
+QString identityOf(const QVariant& entry)
+{
+    if (entry.typeId() != QMetaType::QVariantMap)
+        return {};
+    const QString identity = UserDefaults::stringValue(entry.toMap().value(kIdentity));
+    return identity.isEmpty() ? QString() : identity;
+}
+
+/// True for a list whose entries are all dictionaries with an `id` (the site list): such a
+/// list is merged entry by entry. An absent value counts as an empty list.
+bool isIdentifiedList(const QVariant& value)
+{
+    if (!value.isValid())
+        return true;
+    if (value.typeId() != QMetaType::QVariantList)
+        return false;
+    const QVariantList entries = value.toList();
+    return std::all_of(entries.cbegin(), entries.cend(), [](const QVariant& e) { return !identityOf(e).isNull(); });
+}
+
+qsizetype indexOfIdentity(const QVariantList& entries, const QString& identity)
+{
+    for (qsizetype i = 0; i < entries.size(); ++i) {
+        if (identityOf(entries.at(i)) == identity)
+            return i;
+    }
+    return -1;
+}
+
+/// `stored` with the entries this process added, changed or removed between `base` and
+/// `mine` applied, and nothing else: entries another process added stay where they are.
+/// An entry this process changed that another process has removed stays removed; one it
+/// added that another process added under the same id replaces that entry. A new entry goes
+/// before the next entry of this process's list the file holds (last when none). When this
+/// process reordered its entries, they take that order in the places they hold.
+QVariantList withEntryChanges(QVariantList stored, const QVariantList& base, const QVariantList& mine)
+{
+    for (const QVariant& old : base) {
+        const QString identity = identityOf(old);
+        if (indexOfIdentity(mine, identity) >= 0)
+            continue;
+        stored.removeIf([&identity](const QVariant& e) { return identityOf(e) == identity; });
+    }
+    QStringList mineOrder;
+    QStringList baseOrder;
+    for (qsizetype i = 0; i < mine.size(); ++i) {
+        const QString identity = identityOf(mine.at(i));
+        const qsizetype inBase = indexOfIdentity(base, identity);
+        const qsizetype at = indexOfIdentity(stored, identity);
+        if (inBase >= 0) {
+            mineOrder << identity;
+            if (base.at(inBase) != mine.at(i) && at >= 0)
+                stored[at] = mine.at(i);
+            continue;
+        }
+        if (at >= 0) {
+            stored[at] = mine.at(i);
+            continue;
+        }
+        // A new entry goes before the one after it in this process's list, else last.
+        qsizetype position = stored.size();
+        for (qsizetype after = i + 1; after < mine.size(); ++after) {
+            const qsizetype found = indexOfIdentity(stored, identityOf(mine.at(after)));
+            if (found >= 0) {
+                position = found;
+                break;
+            }
+        }
+        stored.insert(position, mine.at(i));
+    }
+    for (const QVariant& old : base) {
+        if (mineOrder.contains(identityOf(old)))
+            baseOrder << identityOf(old);
+    }
+    if (baseOrder != mineOrder) {
+        QList<qsizetype> places;
+        for (qsizetype i = 0; i < stored.size(); ++i) {
+            if (mineOrder.contains(identityOf(stored.at(i))))
+                places << i;
+        }
+        QVariantList ordered;
+        for (const QString& identity : std::as_const(mineOrder)) {
+            const qsizetype at = indexOfIdentity(stored, identity);
+            if (at >= 0)
+                ordered << stored.at(at);
+        }
+        for (qsizetype i = 0; i < places.size() && i < ordered.size(); ++i)
+            stored[places.at(i)] = ordered.at(i);
+    }
+    return stored;
+}
+
+/// `stored` (the file as another process may have left it) with this process's own
+/// changes, from `base` to `mine`, applied: each key it set or removed, and for a list of
+/// identified entries the entries it added, changed or removed.
+QVariantMap withChanges(QVariantMap stored, const QVariantMap& base, const QVariantMap& mine)
+{
+    QStringList keys = base.keys() + mine.keys();
+    keys.removeDuplicates();
+    for (const QString& key : std::as_const(keys)) {
+        const QVariant before = base.value(key);
+        const QVariant now = mine.value(key);
+        if (before == now)
+            continue;
+        if (!now.isValid()) {
+            stored.remove(key);
+            continue;
+        }
+        const QVariant there = stored.value(key);
+        if (isIdentifiedList(before) && isIdentifiedList(now) && isIdentifiedList(there))
+            stored.insert(key, withEntryChanges(there.toList(), before.toList(), now.toList()));
+        else
+            stored.insert(key, now);
+    }
+    return stored;
+}
+
+} // namespace
+
+std::optional<QVariantMap> UserDefaults::State::readFile()
 {
     if (!QFileInfo::exists(filePath))
-        return;
+        return std::nullopt;
     auto contents = PropertyList::readFile(filePath);
     QString reason;
     if (!contents)
         reason = contents.error();
     else if (contents->typeId() != QMetaType::QVariantMap)
         reason = QStringLiteral("%1: the property list does not hold a dictionary").arg(filePath);
-    if (reason.isEmpty()) {
-        persistent = contents->toMap();
-        return;
-    }
+    if (reason.isEmpty())
+        return contents->toMap();
     const QString stamp = QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyyMMdd-HHmmss"));
     QString aside = filePath + QStringLiteral(".corrupt-") + stamp;
     for (int n = 2; QFileInfo::exists(aside) && n < 1000; ++n)
@@ -163,12 +331,20 @@ void UserDefaults::State::load()
         qWarning("crawlmere: defaults: %s; it could not be moved aside, so defaults will not be saved this run",
             qUtf8Printable(reason));
     }
+    return std::nullopt;
+}
+
+void UserDefaults::State::load()
+{
+    persistent = readFile().value_or(QVariantMap());
+    base = persistent;
 }
 
 bool UserDefaults::State::save()
 {
     std::lock_guard saving(saveMutex);
     QVariantMap snapshot;
+    QVariantMap snapshotBase;
     quint64 snapshotGeneration = 0;
     {
         std::shared_lock reading(lock);
@@ -179,20 +355,33 @@ bool UserDefaults::State::save()
             return false;
         }
         snapshot = persistent;
+        snapshotBase = base;
         snapshotGeneration = generation;
     }
     const QString folder = QFileInfo(filePath).absolutePath();
-    if (!QDir().mkpath(folder)) {
+    if (!Paths::makeFolder(folder)) {
         qWarning("crawlmere: defaults: not saved: cannot create %s", qUtf8Printable(folder));
         return false;
     }
-    const auto written = PropertyList::writeXmlFile(filePath, snapshot);
+    // Other programs write the file too: under the lock, what they saved is read again and
+    // only this process's own changes go on top of it.
+    const ExclusiveLock exclusive(filePath + QStringLiteral(".lock"));
+    if (!exclusive.held())
+        qWarning("crawlmere: defaults: saving without the lock: %s", qUtf8Printable(exclusive.error()));
+    const std::optional<QVariantMap> stored = readFile();
+    if (!writable) {
+        qWarning("crawlmere: defaults: not saved: %s could not be moved aside", qUtf8Printable(filePath));
+        return false;
+    }
+    const QVariantMap merged = stored ? withChanges(*stored, snapshotBase, snapshot) : snapshot;
+    const auto written = PropertyList::writeXmlFile(filePath, merged);
     if (!written) {
         qWarning("crawlmere: defaults: not saved: %s", qUtf8Printable(written.error()));
         return false;
     }
     std::unique_lock writing(lock);
     savedGeneration = snapshotGeneration;
+    base = snapshot;
     return true;
 }
 

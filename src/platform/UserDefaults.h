@@ -39,8 +39,15 @@ namespace crawlmere::platform {
 /// Saving: every change marks the store dirty and schedules a save on the main thread's event
 /// loop (changes made together are saved together); without a QCoreApplication the save happens
 /// at once. `synchronize()` saves synchronously, and the destructor saves when dirty. Saves go
-/// through QSaveFile, so an interrupted save leaves the previous file whole. A failed save keeps
-/// the store dirty so the next save tries again.
+/// through `AtomicFile`, so an interrupted save leaves the previous file whole. A failed save
+/// keeps the store dirty so the next save tries again.
+///
+/// Several programs share the file (the window, a scheduled scan, an import): a save takes an
+/// exclusive lock (flock on `<file>.lock`), reads the file again and applies only this store's
+/// own changes since it last read or wrote it: each key it set or removed, and in a list whose
+/// entries are all dictionaries with an `id` (the site list), the entries it added, changed or
+/// removed. What another program saved meanwhile stays; this store does not take it in (it
+/// shows at the next start).
 ///
 /// Loading: a file that cannot be parsed (or does not hold a dictionary) is renamed to
 /// `<file>.corrupt-<UTC timestamp>`, a line goes to stderr and the store starts empty. If the

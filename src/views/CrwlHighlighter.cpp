@@ -9,11 +9,11 @@
 #include "platform/Log.h"
 #include "platform/Paths.h"
 #include "platform/TextEncoding.h"
+#include "platform/TextFile.h"
 #include "platform/UrlOpener.h"
 #include "platform/UserDefaults.h"
 
 #include <QProgressBar>
-#include <QSaveFile>
 #include <QUrl>
 
 namespace crawlmere::views {
@@ -45,7 +45,8 @@ CrwlHighlighter::CrwlHighlighter(Token, std::shared_ptr<CrwlUrl> link, const QSt
     , opener(std::move(urlOpener))
 {
     platform::logLine(1,
-        QStringLiteral("highlighter showing link %1 on page %2").arg(lcurl ? lcurl->absoluteString() : QString(), onPageUrl));
+        QStringLiteral("highlighter showing link %1 on page %2")
+            .arg(lcurl ? lcurl->absoluteString() : QString(), onPageUrl));
 }
 
 CrwlHighlighter::~CrwlHighlighter() = default;
@@ -95,7 +96,9 @@ void CrwlHighlighter::threadHasFinished(const std::shared_ptr<CrwlUrl>& record)
         return;
     }
     platform::logLine(0,
-        QStringLiteral("threadHasFinished but we have zero data (status %1) for %2").arg(record->getStatus()).arg(onPageUrl));
+        QStringLiteral("threadHasFinished but we have zero data (status %1) for %2")
+            .arg(record->getStatus())
+            .arg(onPageUrl));
     onPageData.clear();
     finish({});
 }
@@ -124,7 +127,8 @@ std::function<QString(const QString&)> CrwlHighlighter::storedFormOf(const std::
 {
     if (!link)
         return {};
-    const bool trimQuery = link->getCrawlSettings() && link->getCrawlSettings()->value(QStringLiteral("trimQuery")).toBool();
+    const bool trimQuery
+        = link->getCrawlSettings() && link->getCrawlSettings()->value(QStringLiteral("trimQuery")).toBool();
     return [link, trimQuery](const QString& url) {
         return link->trimHash(url.contains(u'%') ? CrwlUrl::decodedLinkURLString(url) : url, trimQuery);
     };
@@ -134,8 +138,9 @@ void CrwlHighlighter::markWriteAndOpen()
 {
     platform::logLine(1, QStringLiteral("now have onPageData"));
     auto& defaults = platform::UserDefaults::standard();
-    const std::optional<QByteArray> marked = highlightBadink(lcurl->absoluteString(), HighlightMarker::defaultStyle(),
-        onPageUrl, defaults.boolForKey(QStringLiteral("trimQuery")), defaults.boolForKey(QStringLiteral("trimWhitespace")));
+    const std::optional<QByteArray> marked
+        = highlightBadink(lcurl->absoluteString(), HighlightMarker::defaultStyle(), onPageUrl,
+            defaults.boolForKey(QStringLiteral("trimQuery")), defaults.boolForKey(QStringLiteral("trimWhitespace")));
     const qsizetype length = onPageData.size();
     onPageData.clear();
     stopProgress();
@@ -145,8 +150,7 @@ void CrwlHighlighter::markWriteAndOpen()
         return;
     }
     const QString path = temporaryFilePath(onPageUrl);
-    QSaveFile file(path);
-    if (path.isEmpty() || !file.open(QIODevice::WriteOnly) || file.write(*marked) != marked->size() || !file.commit()) {
+    if (path.isEmpty() || !platform::saveBytesAtomically(path, *marked)) {
         platform::logLine(0, QStringLiteral("error writing to file: %1. Data length:%2 bytes").arg(path).arg(length));
         finish({});
         return;

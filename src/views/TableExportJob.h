@@ -23,7 +23,7 @@ public:
 
     /// Writes the export to `path` as UTF-8 while it is made, a slice at a time (CSV text, or the
     /// whole HTML page), so memory holds one slice rather than the file. The file appears only when
-    /// complete (QSaveFile): a failure (a full disk, a missing folder) leaves an earlier file whole.
+    /// complete (AtomicFile): a failure (a full disk, a missing folder) leaves an earlier file whole.
     /// Answers the error text, nullopt on success. Any thread; `progress` runs on the calling one.
     static std::optional<QString> write(const TableExportSnapshot& snapshot, Format format, qint64 csvQuoteEscapeOption,
         const QString& path, const ExportProgress::Report& progress = {});

@@ -4,11 +4,12 @@
 #include "platform/Log.h"
 #include "platform/Paths.h"
 #include "platform/Strings.h"
+#include "platform/TextFile.h"
 
 #include <QAuthenticator>
+#include <QBuffer>
 #include <QImageWriter>
 #include <QPainter>
-#include <QSaveFile>
 #include <QWebEngineCookieStore>
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
@@ -138,11 +139,18 @@ void WebThumbGetter::snapshot()
         painter.setRenderHint(QPainter::SmoothPixmapTransform);
         painter.drawImage(QRect(QPoint(0, 0), kThumbSize), shot);
     }
-    QSaveFile file(location);
-    QImageWriter writer(&file, "tiff");
+    // The image writer seeks back over what it wrote: it writes to memory, saved in one piece.
+    QBuffer image;
+    image.open(QIODevice::WriteOnly);
+    QImageWriter writer(&image, "tiff");
     writer.setCompression(1); // LZW
-    if (!file.open(QIODevice::WriteOnly) || !writer.write(thumb) || !file.commit())
-        logLine(0, QStringLiteral("unable to write the thumbnail %1: %2").arg(location, writer.errorString()));
+    QString error;
+    if (!writer.write(thumb))
+        error = writer.errorString();
+    else
+        platform::saveBytesAtomically(location, image.data(), &error);
+    if (!error.isEmpty())
+        logLine(0, QStringLiteral("unable to write the thumbnail %1: %2").arg(location, error));
     release();
     if (owner)
         owner(*this);

@@ -3,15 +3,28 @@
 
 #include <QCoreApplication>
 #include <QDateTime>
+#include <QDeadlineTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QMap>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <functional>
+#include <iostream>
+#include <memory>
+#include <thread>
+#include <vector>
+
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 
 namespace {
 
@@ -27,9 +40,8 @@ struct ProgramRun {
     QString err;
 };
 
-ProgramRun runProgram(const QStringList& arguments, const QString& display, const QString& home = QString())
+void startProgram(QProcess& process, const QStringList& arguments, const QString& display, const QString& home)
 {
-    QProcess process;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     if (!home.isEmpty())
         environment.insert(QStringLiteral("CRAWLMERE_HOME"), home);
@@ -40,6 +52,10 @@ ProgramRun runProgram(const QStringList& arguments, const QString& display, cons
         environment.insert(QStringLiteral("DISPLAY"), display);
     process.setProcessEnvironment(environment);
     process.start(programPath(), arguments);
+}
+
+ProgramRun finishedRun(QProcess& process)
+{
     ProgramRun run;
     if (!process.waitForFinished(60000))
         return run;
@@ -47,6 +63,13 @@ ProgramRun runProgram(const QStringList& arguments, const QString& display, cons
     run.out = QString::fromUtf8(process.readAllStandardOutput());
     run.err = QString::fromUtf8(process.readAllStandardError());
     return run;
+}
+
+ProgramRun runProgram(const QStringList& arguments, const QString& display, const QString& home = QString())
+{
+    QProcess process;
+    startProgram(process, arguments, display, home);
+    return finishedRun(process);
 }
 
 } // namespace
@@ -243,5 +266,155 @@ TEST(HeadlessProgram, AnEndlessTimeOutScansAsALongOne)
         EXPECT_EQ(run.status, 0) << timeout << qPrintable(run.err);
         EXPECT_TRUE(run.out.contains(QStringLiteral("\nURLs checked: 3\n"))) << timeout << qPrintable(run.out);
         EXPECT_TRUE(run.out.contains(QStringLiteral("\nBad links: 0\n"))) << timeout << qPrintable(run.out);
+    }
+}
+
+namespace {
+
+/// The ids in the site list of the defaults file under `home`, each with its count.
+QMap<QString, int> storedSiteIds(const QString& home)
+{
+    QMap<QString, int> ids;
+    const QString defaultsFile = home + QStringLiteral("/.config/Crawlmere/defaults.plist");
+    for (const QVariant& site : crawlmere::platform::PropertyList::readFile(defaultsFile)
+                                    .value()
+                                    .toMap()
+                                    .value(QStringLiteral("websites"))
+                                    .toList())
+        ++ids[site.toMap().value(QStringLiteral("id")).toString()];
+    return ids;
+}
+
+/// A settings file for a site of its own id scanning `url`.
+QString writeSiteFile(const QTemporaryDir& home, const QString& id, const QString& url)
+{
+    const QString path = home.filePath(id + QStringLiteral(".lcsettings"));
+    const bool written = crawlmere::platform::PropertyList::writeXmlFile(path,
+        QVariantMap { { "id", id }, { "name", id },
+            { "startingUrl",
+                url } }).ok();
+    return written ? path : QString();
+}
+
+} // namespace
+
+TEST(HeadlessProgram, ImportsStartedTogetherKeepEverySite)
+{
+    if (!QFileInfo::exists(programPath()))
+        GTEST_SKIP() << "the crawlmere program is not built beside the tests";
+    const QString page
+        = QFileInfo(QStringLiteral(CRAWLMERE_FIXTURES "/../../examples/sample-site/index.html")).absoluteFilePath();
+    for (const int programs : { 2, 10 }) {
+        QTemporaryDir home;
+        std::vector<std::unique_ptr<QProcess>> runs;
+        QStringList ids;
+        for (int i = 0; i < programs; ++i) {
+            ids << QStringLiteral("20260101-12000%1").arg(i);
+            runs.push_back(std::make_unique<QProcess>());
+            startProgram(*runs.back(), { QStringLiteral("--headless"), writeSiteFile(home, ids.back(), page) },
+                QString(), home.path());
+        }
+        for (auto& run : runs) {
+            const ProgramRun finished = finishedRun(*run);
+            EXPECT_EQ(finished.status, 0) << qPrintable(finished.err);
+        }
+        const QMap<QString, int> stored = storedSiteIds(home.path());
+        for (const QString& id : std::as_const(ids))
+            EXPECT_EQ(stored.value(id), 1) << programs << " programs, site " << qPrintable(id);
+    }
+}
+
+TEST(HeadlessProgram, AScanFinishingWhileAnotherProgramImportsKeepsBothSites)
+{
+    if (!QFileInfo::exists(programPath()))
+        GTEST_SKIP() << "the crawlmere program is not built beside the tests";
+    // The scan's page is held until the import has finished.
+    std::atomic<bool> hit { false };
+    std::atomic<bool> release { false };
+    crawlmere::test::LoopbackServer server;
+    server.server().Get("/", [&](const httplib::Request&, httplib::Response& response) {
+        hit = true;
+        for (int i = 0; i < 300 && !release; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        response.set_content("<html><head><title>t</title></head><body>x</body></html>", "text/html");
+    });
+    ASSERT_TRUE(server.start());
+    QTemporaryDir home;
+    const QString page
+        = QFileInfo(QStringLiteral(CRAWLMERE_FIXTURES "/../../examples/sample-site/index.html")).absoluteFilePath();
+
+    QProcess scan;
+    startProgram(scan,
+        { QStringLiteral("--headless"), writeSiteFile(home, QStringLiteral("20260101-1300001"), server.url()) },
+        QString(), home.path());
+    QDeadlineTimer deadline(30000);
+    while (!hit && !deadline.hasExpired())
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    ASSERT_TRUE(hit);
+    const ProgramRun import
+        = runProgram({ QStringLiteral("--headless"), writeSiteFile(home, QStringLiteral("20260101-1300002"), page) },
+            QString(), home.path());
+    EXPECT_EQ(import.status, 0) << qPrintable(import.err);
+    EXPECT_EQ(storedSiteIds(home.path()).value(QStringLiteral("20260101-1300002")), 1);
+    release = true;
+    const ProgramRun scanned = finishedRun(scan);
+    EXPECT_EQ(scanned.status, 0) << qPrintable(scanned.err);
+
+    const QMap<QString, int> stored = storedSiteIds(home.path());
+    EXPECT_EQ(stored.value(QStringLiteral("20260101-1300001")), 1);
+    EXPECT_EQ(stored.value(QStringLiteral("20260101-1300002")), 1);
+    // The scan's own change (its status line) reached the file too.
+    for (const QVariant& site :
+        crawlmere::platform::PropertyList::readFile(home.filePath(".config/Crawlmere/defaults.plist"))
+            .value()
+            .toMap()
+            .value(QStringLiteral("websites"))
+            .toList()) {
+        if (site.toMap().value("id") == "20260101-1300001") {
+            EXPECT_FALSE(site.toMap().value(QStringLiteral("status")).toString().isEmpty());
+        }
+    }
+}
+
+TEST(HeadlessProgram, AnExportOverADeviceAFifoOrAFolderIsRefusedAndLeftAlone)
+{
+    if (!QFileInfo::exists(programPath()))
+        GTEST_SKIP() << "the crawlmere program is not built beside the tests";
+    const QString page
+        = QFileInfo(QStringLiteral(CRAWLMERE_FIXTURES "/../../examples/sample-site/index.html")).absoluteFilePath();
+    QTemporaryDir home;
+    const struct {
+        const char* name;
+        const char* kind;
+        std::function<int(const QByteArray&)> make;
+    } targets[] = {
+        { "device", "a character device",
+            [](const QByteArray& path) { return ::mknod(path.constData(), S_IFCHR | 0666, makedev(1, 3)); } },
+        { "fifo", "a FIFO (named pipe)", [](const QByteArray& path) { return ::mkfifo(path.constData(), 0600); } },
+        { "folder", "a folder", [](const QByteArray& path) { return ::mkdir(path.constData(), 0700); } },
+    };
+    const QStringList exports[] = { { "--csv" }, { "--view", "1", "--html" }, { "--sitemap" } };
+    for (const auto& target : targets) {
+        const QString path = home.filePath(QString::fromLatin1(target.name));
+        if (target.make(QFile::encodeName(path)) != 0) {
+            std::cout << "[  SKIPPED ] " << target.name << ": cannot be made here (" << std::strerror(errno) << ")\n";
+            continue;
+        }
+        struct stat before { };
+        ASSERT_EQ(::stat(QFile::encodeName(path).constData(), &before), 0);
+        for (const QStringList& option : exports) {
+            const ProgramRun run
+                = runProgram(QStringList { QStringLiteral("--headless") } + option + QStringList { path, page },
+                    QString(), home.path());
+            EXPECT_EQ(run.status, 1) << target.name << " " << qPrintable(option.join(' '));
+            EXPECT_TRUE(run.err.contains(
+                QStringLiteral("cannot write %1: it is %2, not a regular file").arg(path, QLatin1String(target.kind))))
+                << qPrintable(run.err);
+            struct stat after { };
+            ASSERT_EQ(::stat(QFile::encodeName(path).constData(), &after), 0);
+            EXPECT_EQ(after.st_mode, before.st_mode);
+            EXPECT_EQ(after.st_rdev, before.st_rdev);
+            EXPECT_EQ(after.st_ino, before.st_ino);
+        }
     }
 }

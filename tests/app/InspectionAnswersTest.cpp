@@ -2,10 +2,14 @@
 #include "app/InspectionSocket.h"
 
 #include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLineEdit>
+#include <QLocalServer>
 #include <QLocalSocket>
 #include <QPushButton>
 #include <QStandardItemModel>
@@ -16,6 +20,13 @@
 #include <QVBoxLayout>
 
 #include <gtest/gtest.h>
+
+#include <cstring>
+#include <functional>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 using crawlmere::app::InspectionAnswers;
 using crawlmere::app::InspectionSocket;
@@ -121,9 +132,9 @@ TEST_F(InspectionAnswersTest, RowsAreTheVisibleColumnsDepthFirstUpToTheLimit)
 
 TEST_F(InspectionAnswersTest, MalformedRequestsAndMissingNamesAreRefusedWithAReason)
 {
-    for (const char* request : { "", "widget", "widget nothing", "widget >", "rows field", "rows view -1",
-             "rows view many", "rowrect view 2", "rowrect view", "tabrect tabs 2", "tabrect field 0", "menu go",
-             "action nothing", "frobnicate go" }) {
+    for (const char* request :
+        { "", "widget", "widget nothing", "widget >", "rows field", "rows view -1", "rows view many", "rowrect view 2",
+            "rowrect view", "tabrect tabs 2", "tabrect field 0", "menu go", "action nothing", "frobnicate go" }) {
         const QJsonObject answer = ask(request);
         EXPECT_FALSE(answer["ok"].toBool()) << request;
         EXPECT_FALSE(answer["error"].toString().isEmpty()) << request;
@@ -159,4 +170,60 @@ TEST(InspectionSocket, ListensOnlyWhenTheEnvironmentNamesAPathAndDropsOverlongLi
     for (int i = 0; i < 200 && client.state() == QLocalSocket::ConnectedState; ++i)
         QTest::qWait(10);
     EXPECT_NE(client.state(), QLocalSocket::ConnectedState);
+}
+
+TEST(InspectionSocket, RemovesOnlyASocketLeftByAnEarlierRun)
+{
+    QTemporaryDir folder;
+    const QString kept = folder.filePath("kept.txt");
+    {
+        QFile file(kept);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("precious");
+    }
+    const auto leftoverSocket = [](const QString& path) {
+        const int descriptor = ::socket(AF_UNIX, SOCK_STREAM, 0);
+        sockaddr_un address {};
+        address.sun_family = AF_UNIX;
+        std::strncpy(address.sun_path, QFile::encodeName(path).constData(), sizeof(address.sun_path) - 1);
+        const bool bound = ::bind(descriptor, reinterpret_cast<sockaddr*>(&address), sizeof(address)) == 0;
+        ::close(descriptor);
+        return bound;
+    };
+    QLocalServer live;
+    const struct {
+        const char* name;
+        std::function<bool(const QString&)> make; // what is at the path before
+        bool listens;
+    } cases[] = {
+        { "nothing", [](const QString&) { return true; }, true },
+        { "a leftover socket", leftoverSocket, true },
+        { "a file", [&](const QString& path) { return QFile::copy(kept, path); }, false },
+        { "a folder", [](const QString& path) { return QDir().mkdir(path); }, false },
+        { "a link to a file", [&](const QString& path) { return QFile::link(kept, path); }, false },
+        { "a FIFO", [](const QString& path) { return ::mkfifo(QFile::encodeName(path).constData(), 0600) == 0; },
+            false },
+        { "a live socket", [&](const QString& path) { return live.listen(path); }, false },
+    };
+    for (const auto& c : cases) {
+        const QString path = folder.filePath(QString::fromLatin1(c.name).replace(' ', '-'));
+        ASSERT_TRUE(c.make(path)) << c.name;
+        const QFileInfo before(path);
+        InspectionSocket inspection;
+        EXPECT_EQ(inspection.listen(path), c.listens) << c.name;
+        const QFileInfo after(path);
+        if (!c.listens) {
+            EXPECT_EQ(after.exists() || after.isSymLink(), true) << c.name;
+            EXPECT_EQ(after.isDir(), before.isDir()) << c.name;
+            EXPECT_EQ(after.isSymLink(), before.isSymLink()) << c.name;
+            EXPECT_EQ(after.size(), before.size()) << c.name;
+        }
+    }
+    QFile file(kept);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), QByteArray("precious"));
+    EXPECT_TRUE(live.isListening());
+    QLocalSocket client;
+    client.connectToServer(live.fullServerName());
+    EXPECT_TRUE(client.waitForConnected(2000));
 }

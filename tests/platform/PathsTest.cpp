@@ -1,8 +1,15 @@
 #include "platform/Paths.h"
 
+#include "platform/PropertyList.h"
+#include "platform/TextFile.h"
+#include "platform/UserDefaults.h"
+
 #include <QDir>
 #include <QFile>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
+
+#include <sys/stat.h>
 
 using crawlmere::platform::Paths;
 
@@ -49,4 +56,69 @@ TEST(Paths, DownloadsFolderFollowsTheUserDirsFile)
     write("XDG_DOWNLOAD_DIR=\"relative/place\"\n");
     EXPECT_EQ(Paths::downloadsFolder(), home + "/Downloads");
     QFile::remove(dirsFile);
+}
+
+namespace {
+
+mode_t modeOf(const QString& path)
+{
+    struct stat status { };
+    return ::lstat(QFile::encodeName(path).constData(), &status) == 0 ? status.st_mode & 07777 : 0;
+}
+
+} // namespace
+
+TEST(Paths, ThePrivateFoldersAreTightenedAtStartAndEverySaveThereIs0600)
+{
+    using crawlmere::platform::saveBytesAtomically;
+    const mode_t previousMask = ::umask(022);
+    const QString config = Paths::configFolder();
+    const QString support = Paths::applicationSupportFolder();
+    ASSERT_TRUE(QDir().mkpath(config) && QDir().mkpath(support + "/archive/site"));
+    QTemporaryDir outside;
+    const QString outsideFile = outside.filePath("kept.txt");
+    ASSERT_TRUE(saveBytesAtomically(outsideFile, "x"));
+    ASSERT_TRUE(QFile::link(outsideFile, support + "/link"));
+    const QString files[] = { config + "/defaults.plist", support + "/cookies.txt", support + "/archive/site/a.html" };
+    for (const QString& file : files) {
+        ASSERT_TRUE(crawlmere::platform::PropertyList::writeXmlFile(file, QVariantMap()).ok());
+        ASSERT_EQ(::chmod(QFile::encodeName(file).constData(), 0644), 0);
+    }
+    for (const QString& folder : { config, support, support + "/archive", support + "/archive/site" })
+        ASSERT_EQ(::chmod(QFile::encodeName(folder).constData(), 0755), 0);
+
+    EXPECT_EQ(Paths::securePrivateFolders(), 7);
+    for (const QString& folder : { config, support, support + "/archive", support + "/archive/site" })
+        EXPECT_EQ(modeOf(folder), 0700u) << qPrintable(folder);
+    for (const QString& file : files)
+        EXPECT_EQ(modeOf(file), 0600u) << qPrintable(file);
+    // A link is not followed out of the folder.
+    EXPECT_EQ(modeOf(outsideFile), 0644u);
+    EXPECT_EQ(Paths::securePrivateFolders(), 0);
+
+    // Saves: 0600 inside, whether new or replacing a looser file; the umask (or the old
+    // file's mode) outside. A folder made inside is 0700.
+    ASSERT_EQ(::chmod(QFile::encodeName(files[0]).constData(), 0644), 0);
+    const struct {
+        QString path;
+        mode_t mode;
+    } saves[] = {
+        { files[0], 0600 },
+        { config + "/new.plist", 0600 },
+        { outside.filePath("new.txt"), 0644 },
+        { outsideFile, 0644 },
+    };
+    for (const auto& save : saves) {
+        ASSERT_TRUE(saveBytesAtomically(save.path, "y"));
+        EXPECT_EQ(modeOf(save.path), save.mode) << qPrintable(save.path);
+    }
+    crawlmere::platform::UserDefaults defaults(config + "/defaults.plist");
+    defaults.setObject(QStringLiteral("secret"), QStringLiteral("ftppassword"));
+    ASSERT_TRUE(defaults.synchronize());
+    EXPECT_EQ(modeOf(config + "/defaults.plist"), 0600u);
+    EXPECT_EQ(modeOf(config + "/defaults.plist.lock"), 0600u);
+    ASSERT_TRUE(Paths::makeFolder(support + "/thumbs/x"));
+    EXPECT_EQ(modeOf(support + "/thumbs/x"), 0700u);
+    EXPECT_FALSE(Paths::isPrivate(outside.path()));
+    ::umask(previousMask);
 }

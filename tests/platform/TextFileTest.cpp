@@ -1,12 +1,24 @@
 // Atomic writes: the new text in full, or a refusal with its reason.
 #include "platform/TextFile.h"
 
+#include "platform/PropertyList.h"
+#include "support/FileSizeLimit.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+
+#include <csignal>
+#include <cstring>
+#include <functional>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 TEST(TextFile, WritesUtf8InFullOrSaysWhyNot)
 {
@@ -80,5 +92,149 @@ TEST(TextFile, ReadsAtMostOneBytePastTheCapAndReservesOnlyWhatItReads)
         EXPECT_EQ(bytes.size(), c.expected) << c.fileBytes << " bytes, cap " << c.capBytes;
         // A small file under a large cap holds memory for what it read, not for the cap.
         EXPECT_LE(bytes.capacity(), 3 * c.expected + (qint64(2) << 20));
+    }
+}
+
+namespace {
+
+/// The type and device number of what is at `path` (links followed), or zeros.
+std::pair<mode_t, dev_t> kindAt(const QString& path)
+{
+    struct stat status { };
+    if (::stat(QFile::encodeName(path).constData(), &status) != 0)
+        return { 0, 0 };
+    return { status.st_mode & S_IFMT, status.st_rdev };
+}
+
+/// Every way of saving refuses `target`, says it is `kind`, and leaves it and its folder as they were.
+void expectRefusedAndUntouched(const QString& target, const char* kind)
+{
+    using namespace crawlmere::platform;
+    const auto before = kindAt(target);
+    const QDir folder = QFileInfo(target).dir();
+    const QStringList entries = folder.entryList(QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot);
+    const std::function<bool(QString*)> saves[] = {
+        [&](QString* error) { return saveBytesAtomically(target, "new", error); },
+        [&](QString* error) {
+            return saveStreamAtomically(
+                target, [](const PieceWriter& write) { return write("new"); }, error);
+        },
+        [&](QString* error) {
+            const auto written = PropertyList::writeXmlFile(target, QVariantMap { { "k", 1 } });
+            *error = written ? QString() : written.error();
+            return bool(written);
+        },
+        [&](QString* error) {
+            AtomicFile file(target);
+            const bool saved = file.open() && file.write("new") && file.commit();
+            *error = file.error();
+            return saved;
+        },
+    };
+    for (const auto& save : saves) {
+        QString error;
+        EXPECT_FALSE(save(&error)) << qPrintable(target);
+        EXPECT_TRUE(error.contains(QLatin1String(kind)) && error.contains(QLatin1String("not a regular file")))
+            << qPrintable(error);
+        EXPECT_EQ(kindAt(target), before) << qPrintable(target);
+        EXPECT_EQ(folder.entryList(QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot), entries);
+    }
+    EXPECT_EQ(crawlmere::platform::reasonNotToSaveAt(target).isNull(), false);
+}
+
+} // namespace
+
+TEST(TextFile, NeverReplacesAFolderAFifoASocketOrWhatALinkNames)
+{
+    QTemporaryDir folder;
+    const QString fifo = folder.filePath(QStringLiteral("pipe"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    const QString socketPath = folder.filePath(QStringLiteral("sock"));
+    const int descriptor = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address {};
+    address.sun_family = AF_UNIX;
+    std::strncpy(address.sun_path, QFile::encodeName(socketPath).constData(), sizeof(address.sun_path) - 1);
+    ASSERT_EQ(::bind(descriptor, reinterpret_cast<sockaddr*>(&address), sizeof(address)), 0);
+    ::close(descriptor);
+    ASSERT_TRUE(QDir(folder.path()).mkdir(QStringLiteral("sub")));
+    const QString linkToFifo = folder.filePath(QStringLiteral("to-pipe"));
+    ASSERT_TRUE(QFile::link(fifo, linkToFifo));
+
+    const struct {
+        QString target;
+        const char* kind;
+    } cases[] = {
+        { folder.filePath(QStringLiteral("sub")), "a folder" },
+        { fifo, "a FIFO" },
+        { socketPath, "a socket" },
+        { linkToFifo, "a FIFO" },
+    };
+    for (const auto& c : cases)
+        expectRefusedAndUntouched(c.target, c.kind);
+    EXPECT_TRUE(QFileInfo(linkToFifo).isSymLink());
+}
+
+TEST(TextFile, NeverReplacesACharacterDevice)
+{
+    QTemporaryDir folder;
+    const QString device = folder.filePath(QStringLiteral("null"));
+    if (::mknod(QFile::encodeName(device).constData(), S_IFCHR | 0666, makedev(1, 3)) != 0)
+        GTEST_SKIP() << "mknod is not allowed here (" << std::strerror(errno) << "); the device case is not run";
+    expectRefusedAndUntouched(device, "a character device");
+    EXPECT_EQ(kindAt(device), std::make_pair(mode_t(S_IFCHR), dev_t(makedev(1, 3))));
+}
+
+TEST(TextFile, WritesThroughALinkToARegularFileAndKeepsTheLink)
+{
+    QTemporaryDir folder;
+    const QString target = folder.filePath(QStringLiteral("real.txt"));
+    const QString link = folder.filePath(QStringLiteral("link.txt"));
+    ASSERT_TRUE(crawlmere::platform::saveBytesAtomically(target, "old"));
+    ASSERT_TRUE(QFile::link(target, link));
+    QString error;
+    ASSERT_TRUE(crawlmere::platform::saveBytesAtomically(link, "new", &error)) << qPrintable(error);
+    EXPECT_TRUE(QFileInfo(link).isSymLink());
+    QFile file(target);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), QByteArray("new"));
+}
+
+TEST(TextFile, AWriteOverTheSizeLimitSaysFileTooLargeAndKeepsTheOldFile)
+{
+    QTemporaryDir folder;
+    const QString path = folder.filePath(QStringLiteral("big.bin"));
+    ASSERT_TRUE(crawlmere::platform::saveBytesAtomically(path, "old"));
+    // Written in one piece, in many, and through the device.
+    const std::function<bool(QString*)> saves[] = {
+        [&](QString* error) { return crawlmere::platform::saveBytesAtomically(path, QByteArray(1 << 16, 'y'), error); },
+        [&](QString* error) {
+            const auto writer = [](const crawlmere::platform::PieceWriter& write) {
+                for (int i = 0; i < 64; ++i) {
+                    if (!write(QByteArray(1024, 'x')))
+                        return false;
+                }
+                return true;
+            };
+            return crawlmere::platform::saveStreamAtomically(path, writer, error);
+        },
+        [&](QString* error) {
+            crawlmere::platform::AtomicFile file(path);
+            bool saved = file.open();
+            for (int i = 0; saved && i < 4096; ++i)
+                saved = file.device().write("0123456789abcdef") == 16;
+            saved = file.commit() && saved;
+            *error = file.error();
+            return saved;
+        },
+    };
+    for (const auto& save : saves) {
+        bool saved = true;
+        QString error;
+        ASSERT_TRUE(crawlmere::test::withFileSizeLimit(4096, [&] { saved = save(&error); }));
+        EXPECT_FALSE(saved);
+        EXPECT_EQ(error, QString::fromLocal8Bit(std::strerror(EFBIG)));
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        EXPECT_EQ(file.readAll(), QByteArray("old"));
     }
 }

@@ -13,7 +13,9 @@
 #include <QTimeZone>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
+#include <functional>
 #include <limits>
 #include <thread>
 #include <vector>
@@ -313,7 +315,7 @@ TEST(UserDefaults, FailedSaveKeepsTheOldFile)
     EXPECT_FALSE(saved);
     EXPECT_EQ(fileBytes(path), before);
     EXPECT_EQ(UserDefaults(path).stringForKey("value"), "old");
-    EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files), QStringList { "defaults.plist" });
+    EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files), QStringList({ "defaults.plist", "defaults.plist.lock" }));
     // The change is still pending and the next save writes it.
     EXPECT_EQ(defaults.stringForKey("value").size(), 20000);
     EXPECT_TRUE(defaults.synchronize());
@@ -385,4 +387,124 @@ TEST(UserDefaults, ConcurrentReadersAndOneWriter)
     UserDefaults reopened(path);
     EXPECT_EQ(reopened.integerForKey("counter"), writes - 1);
     EXPECT_EQ(reopened.stringForKey("name"), QString("writer %1").arg(writes - 1));
+}
+
+namespace {
+
+QVariantMap site(const QString& id, const QString& name = QString())
+{
+    return { { "id", id }, { "name", name.isNull() ? id : name } };
+}
+
+/// The ids of the stored site list, in order.
+QStringList storedIds(const QString& path)
+{
+    QStringList ids;
+    for (const QVariant& entry : PropertyList::readFile(path).value().toMap().value("websites").toList())
+        ids << entry.toMap().value("id").toString() + ":" + entry.toMap().value("name").toString();
+    return ids;
+}
+
+QVariantList without(QVariantList sites, const QString& id)
+{
+    sites.removeIf([&id](const QVariant& entry) { return entry.toMap().value("id") == id; });
+    return sites;
+}
+
+QVariantList renamed(QVariantList sites, const QString& id, const QString& name)
+{
+    for (QVariant& entry : sites) {
+        if (entry.toMap().value("id") == id)
+            entry = site(id, name);
+    }
+    return sites;
+}
+
+} // namespace
+
+TEST(UserDefaults, TwoProgramsSavingTheSameFileEachKeepTheOthersChanges)
+{
+    using Edit = std::function<void(UserDefaults&)>;
+    const auto sites = [](UserDefaults& store) { return store.arrayForKey("websites"); };
+    const struct {
+        const char* name;
+        Edit first, second; // each program's edits, saved in this order
+        QStringList ids; // the stored list afterwards
+        QVariantMap keys; // other keys afterwards (an invalid value: absent)
+    } cases[] = {
+        { "each adds a site", [&](UserDefaults& s) { s.setObject(sites(s) << site("x"), "websites"); },
+            [&](UserDefaults& s) { s.setObject(sites(s) << site("y"), "websites"); }, { "a:a", "b:b", "x:x", "y:y" },
+            {} },
+        { "one removes and one renames", [&](UserDefaults& s) { s.setObject(without(sites(s), "a"), "websites"); },
+            [&](UserDefaults& s) { s.setObject(renamed(sites(s), "b", "B"), "websites"); }, { "b:B" }, {} },
+        { "a site renamed by one and removed by the other stays removed",
+            [&](UserDefaults& s) { s.setObject(without(sites(s), "b"), "websites"); },
+            [&](UserDefaults& s) { s.setObject(renamed(sites(s), "b", "B") << site("y"), "websites"); },
+            { "a:a", "y:y" }, {} },
+        { "a site added first goes first, one added later after its neighbour",
+            [&](UserDefaults& s) { s.setObject(QVariantList { site("x") } + sites(s), "websites"); },
+            [&](UserDefaults& s) {
+                QVariantList list = sites(s);
+                list.insert(1, site("y"));
+                s.setObject(list, "websites");
+            },
+            { "x:x", "a:a", "y:y", "b:b" }, {} },
+        { "a sort keeps the other's new site in its place",
+            [&](UserDefaults& s) { s.setObject(sites(s) << site("y"), "websites"); },
+            [&](UserDefaults& s) {
+                QVariantList list = sites(s);
+                std::reverse(list.begin(), list.end());
+                s.setObject(list, "websites");
+            },
+            { "b:b", "a:a", "y:y" }, {} },
+        { "keys: each program's own, the last one's for a key both set",
+            [&](UserDefaults& s) {
+                s.setObject(QString("first"), "one");
+                s.setObject(QString("first"), "both");
+                s.removeObjectForKey("gone");
+            },
+            [&](UserDefaults& s) {
+                s.setObject(QString("second"), "two");
+                s.setObject(QString("second"), "both");
+            },
+            { "a:a", "b:b" },
+            { { "one", "first" }, { "two", "second" }, { "both", "second" }, { "kept", "yes" },
+                { "gone", QVariant() } } },
+    };
+    for (const auto& c : cases) {
+        QTemporaryDir folder;
+        const QString path = folder.filePath("defaults.plist");
+        ASSERT_TRUE(PropertyList::writeXmlFile(path,
+            QVariantMap { { "websites", QVariantList { site("a"), site("b") } }, { "kept", "yes" }, { "gone", "no" } })
+                        .ok());
+        UserDefaults first(path);
+        UserDefaults second(path);
+        c.first(first);
+        c.second(second);
+        ASSERT_TRUE(first.synchronize());
+        ASSERT_TRUE(second.synchronize());
+        EXPECT_EQ(storedIds(path), c.ids) << c.name;
+        const QVariantMap stored = PropertyList::readFile(path).value().toMap();
+        for (auto it = c.keys.cbegin(); it != c.keys.cend(); ++it)
+            EXPECT_EQ(stored.value(it.key()), it.value()) << c.name << ": " << qPrintable(it.key());
+        // A later save of either, with nothing new, changes nothing.
+        first.setObject(QString("again"), "late");
+        ASSERT_TRUE(first.synchronize());
+        EXPECT_EQ(storedIds(path), c.ids) << c.name;
+    }
+}
+
+TEST(UserDefaults, AFileRemovedMeanwhileIsWrittenWhole)
+{
+    QTemporaryDir folder;
+    const QString path = folder.filePath("defaults.plist");
+    UserDefaults store(path);
+    store.setObject(QVariantList { site("a") }, "websites");
+    store.setObject(QString("v"), "k");
+    ASSERT_TRUE(store.synchronize());
+    ASSERT_TRUE(QFile::remove(path));
+    store.setObject(QVariantList { site("a"), site("b") }, "websites");
+    ASSERT_TRUE(store.synchronize());
+    EXPECT_EQ(storedIds(path), QStringList({ "a:a", "b:b" }));
+    EXPECT_EQ(UserDefaults(path).stringForKey("k"), "v");
 }

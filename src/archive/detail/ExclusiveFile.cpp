@@ -1,6 +1,8 @@
 // Files created under a name nobody else holds, appearing only once complete.
 #include "archive/detail/ExclusiveFile.h"
 
+#include "platform/Paths.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -15,8 +17,8 @@ namespace crawlmere::archive::detail {
 
 namespace {
 
-/// Readable as any file the user saves.
-constexpr mode_t kFileMode = 0644;
+/// Readable as any file the user saves, except in the application's own folders.
+mode_t fileModeIn(const QString& folder) { return platform::Paths::isPrivate(folder) ? 0600 : 0644; }
 
 bool writeAll(int fd, const QByteArray& data)
 {
@@ -35,8 +37,8 @@ bool writeAll(int fd, const QByteArray& data)
 }
 
 /// Links the file open on `from` (a path naming it) under the first free name.
-QString linkUnderFreeName(const QByteArray& from, int flags, const QString& folder, int attempts,
-    const std::function<QString(int)>& nameFor)
+QString linkUnderFreeName(
+    const QByteArray& from, int flags, const QString& folder, int attempts, const std::function<QString(int)>& nameFor)
 {
     for (int attempt = 0; attempt < attempts; ++attempt) {
         const QString name = nameFor(attempt);
@@ -57,7 +59,7 @@ QString ExclusiveFile::create(
     const QString& folder, const QByteArray& data, int attempts, const std::function<QString(int)>& nameFor)
 {
     // An unnamed file in the folder, named only once it is complete: no temporary name to remove.
-    const int fd = ::open(QFile::encodeName(folder).constData(), O_TMPFILE | O_WRONLY | O_CLOEXEC, kFileMode);
+    const int fd = ::open(QFile::encodeName(folder).constData(), O_TMPFILE | O_WRONLY | O_CLOEXEC, fileModeIn(folder));
     if (fd >= 0) {
         QString name;
         if (writeAll(fd, data)) {
@@ -71,7 +73,9 @@ QString ExclusiveFile::create(
     QTemporaryFile temporary(childPath(folder, QStringLiteral(".partial-XXXXXX")));
     if (!temporary.open())
         return QString();
-    temporary.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther);
+    if (!platform::Paths::isPrivate(folder))
+        temporary.setPermissions(
+            QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther);
     if (temporary.write(data) != data.size() || !temporary.flush())
         return QString();
     return linkUnderFreeName(QFile::encodeName(temporary.fileName()), 0, folder, attempts, nameFor);

@@ -1,11 +1,11 @@
 #include "platform/detail/CookieJar.h"
 
+#include "platform/Paths.h"
 #include "platform/TextFile.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 namespace crawlmere::platform::detail {
 
@@ -92,19 +92,16 @@ bool CookieJar::save(const QString& path) const
 {
     if (!isValid())
         return false;
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    file.write("# Crawlmere cookie store, one cookie per line in libcurl's cookie-file format.\n# Edits are lost at the next save.\n\n");
+    Paths::makeFolder(QFileInfo(path).absolutePath());
+    QByteArray text = "# Crawlmere cookie store, one cookie per line in libcurl's cookie-file format.\n# Edits are "
+                      "lost at the next save.\n\n";
     for (const QByteArray& line : lines()) {
         const QList<QByteArray> fields = line.split('\t');
         if (fields.size() != 7 || fields[4] == "0")
             continue; // session cookies end with the run
-        file.write(line);
-        file.write("\n");
+        text += line + '\n';
     }
-    return file.commit();
+    return saveBytesAtomically(path, text);
 }
 
 } // namespace crawlmere::platform::detail
