@@ -430,7 +430,10 @@ public:
     QString getOglongitude() const { return metaContent(QStringLiteral("property"), QStringLiteral("og:longitude")); }
     QString getOglocality() const { return metaContent(QStringLiteral("property"), QStringLiteral("og:locality")); }
     QString getOgtitle() const { return metaContent(QStringLiteral("property"), QStringLiteral("og:title")); }
-    QString getOgdescription() const { return metaContent(QStringLiteral("property"), QStringLiteral("og:description")); }
+    QString getOgdescription() const
+    {
+        return metaContent(QStringLiteral("property"), QStringLiteral("og:description"));
+    }
     QString getOgurl() const { return metaContent(QStringLiteral("property"), QStringLiteral("og:url")); }
     QString getOgimage() const { return metaContent(QStringLiteral("property"), QStringLiteral("og:image")); }
     QString getOgtype() const { return metaContent(QStringLiteral("property"), QStringLiteral("og:type")); }
@@ -445,7 +448,10 @@ public:
     QString getTwittercard() const { return metaContent(QStringLiteral("name"), QStringLiteral("twitter:card")); }
     QString getItempropname() const { return metaContent(QStringLiteral("itemprop"), QStringLiteral("name")); }
     QString getItempropimage() const { return metaContent(QStringLiteral("itemprop"), QStringLiteral("image")); }
-    QString getItempropdescription() const { return metaContent(QStringLiteral("itemprop"), QStringLiteral("description")); }
+    QString getItempropdescription() const
+    {
+        return metaContent(QStringLiteral("itemprop"), QStringLiteral("description"));
+    }
 
     /// Stores the headings (level = leading tabs + 1) and counts the h1 texts again.
     void setHeadings(const QStringList& value);
@@ -574,6 +580,9 @@ public:
     /// The request `sendAsyncServerRequest` sends: URL, time-out, headers, method and login
     /// body. With the `securityToken` setting it loads the login page synchronously. Main thread.
     crawlmere::platform::UrlRequest makeServerRequest() const;
+    /// Whether the request goes to the proxy-crawl service instead of the record's own URL
+    /// (the `useProxyCrawl` default with a `proxyCrawlToken`, for anything but a local file).
+    bool requestGoesThroughProxyCrawl() const;
     /// Whether the record is loaded through the renderer.
     bool shouldRunJS() const;
     /// recheckLink: `recheckLink(self)`.

@@ -161,9 +161,6 @@ void CrwlUrlFetch::finishCompletion(const std::shared_ptr<CrwlUrl>& record,
             else
                 record->setError(error->localizedDescription);
         }
-        if (record->isStartingPoint() && recordOwner)
-            recordOwner->addStringToDiagnosticTrace(
-                QStringLiteral("%1: connection failed: %2").arg(record->finalURLString(), error->localizedDescription));
     } else if (code == -9) {
         record->setStatus(-14);
         record->setError(QStringLiteral("Recurring redirect"));
@@ -177,12 +174,7 @@ void CrwlUrlFetch::finishCompletion(const std::shared_ptr<CrwlUrl>& record,
         record->setError(tooLarge);
     }
 
-    if (record->isStartingPoint() && recordOwner) {
-        recordOwner->sendHTMLStringToDiagnostic(diagnosticText(body, recordOwner->getDetectedEncoding()));
-        recordOwner->addStringToDiagnosticTrace(QStringLiteral("finished loading %1 bytes").arg(body.size()));
-    }
-    if (recordOwner)
-        recordOwner->incNumberDone(record);
+    reportEnd(record, error);
 
     // 4. Links of a page fetched without error. Counting may have ended or paused the scan,
     // which unlinks the fetch, so each step asks again whether it is still current.
@@ -196,6 +188,33 @@ void CrwlUrlFetch::finishCompletion(const std::shared_ptr<CrwlUrl>& record,
     unlink(*record, *context);
     if (recordOwner)
         recordOwner->threadHasFinished(record);
+}
+
+void CrwlUrlFetch::reportEnd(
+    const std::shared_ptr<CrwlUrl>& record, const std::optional<crawlmere::platform::UrlError>& error)
+{
+    const auto recordOwner = record->getOwner();
+    if (!recordOwner)
+        return;
+    if (record->isStartingPoint()) {
+        if (error)
+            recordOwner->addStringToDiagnosticTrace(
+                QStringLiteral("%1: connection failed: %2").arg(record->finalURLString(), error->localizedDescription));
+        const QByteArray& body = record->data;
+        recordOwner->sendHTMLStringToDiagnostic(diagnosticText(body, recordOwner->getDetectedEncoding()));
+        recordOwner->addStringToDiagnosticTrace(QStringLiteral("finished loading %1 bytes").arg(body.size()));
+    }
+    recordOwner->incNumberDone(record);
+}
+
+void CrwlUrlFetch::endWithoutRequest(const std::shared_ptr<CrwlUrl>& record, const crawlmere::platform::UrlError& error)
+{
+    if (!record)
+        return;
+    // What the transfer's own failed lookup gave.
+    record->setStatus(CrwlStatus::completedWithError);
+    record->setError(error.localizedDescription);
+    reportEnd(record, error);
 }
 
 bool CrwlUrlFetch::followMetaRefresh(const std::shared_ptr<CrwlUrl>& record, CrwlUrlFetchContext& context)

@@ -162,8 +162,8 @@ UrlRequest CrwlUrl::makeServerRequest() const
     const double timeout = settingTimeoutSeconds(crawlSettings);
 
     QString requestUrl = urlString;
-    const QString proxyToken = defaults->stringForKey(QStringLiteral("proxyCrawlToken"));
-    if (defaults->boolForKey(QStringLiteral("useProxyCrawl")) && !proxyToken.isEmpty() && !isFileURLFlag) {
+    if (requestGoesThroughProxyCrawl()) {
+        const QString proxyToken = defaults->stringForKey(QStringLiteral("proxyCrawlToken"));
         QString endpoint = defaults->stringForKey(QStringLiteral("proxyCrawlEndpoint"));
         if (endpoint.isEmpty())
             endpoint = kProxyCrawlEndpoint;
@@ -242,6 +242,12 @@ UrlRequest CrwlUrl::makeServerRequest() const
         request.httpMethod = "GET";
     }
     return request;
+}
+
+bool CrwlUrl::requestGoesThroughProxyCrawl() const
+{
+    return !isFileURLFlag && defaults->boolForKey(QStringLiteral("useProxyCrawl"))
+        && !defaults->stringForKey(QStringLiteral("proxyCrawlToken")).isEmpty();
 }
 
 bool CrwlUrl::sendAsyncServerRequest()

@@ -87,6 +87,7 @@ void Z12Ara::clear()
         engineSEODataSource->clear();
     dataBelongsToID = QString();
     checkQueue.removeAllObjects();
+    hostLookups.clear();
     inProgressArray = QList<UrlPtr>();
     inProgressArray.reserve(40);
     if (archiveSink)
@@ -106,6 +107,7 @@ void Z12Ara::clear()
     crawlFinishedFlag = false;
     poppedCrawlmereTimeout = false;
     ratePumpScheduled = false;
+    giveUpTimerArmed = false;
     recentStarts.clear();
     plainTextMode = 0;
     if (diagnostic)
@@ -438,6 +440,7 @@ void Z12Ara::stop()
     ++runGeneration;
     poppedCrawlmereTimeout = false;
     ratePumpScheduled = false;
+    giveUpTimerArmed = false;
     crawlDidStop();
     logLine(1, QStringLiteral("queue: %1, in flight: %2").arg(checkQueue.count()).arg(numberOfThreadsDetached));
 
@@ -460,6 +463,9 @@ void Z12Ara::stop()
         record->setStatus(-1);
     inProgressArray.clear();
     numberOfThreadsDetached = 0;
+    // Records waiting for their host's lookup go back too; the lookups' answers still count.
+    for (const UrlPtr& record : hostLookups.takeAllWaiting())
+        addToCheckQueue(record);
 }
 
 void Z12Ara::continueCrawl()

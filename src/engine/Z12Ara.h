@@ -6,6 +6,7 @@
 #include "engine/CrawlSettings.h"
 #include "engine/CrwlLinkTextPool.h"
 #include "engine/CrwlURLDelegate.h"
+#include "engine/HostLookupStage.h"
 #include "engine/QFQueue.h"
 #include "engine/detail/HashedString.h"
 #include "engine/qfDataSource.h"
@@ -281,7 +282,9 @@ public:
     qint64 badLinkCount() const { return badCollectionCount; }
     qint64 badInstanceCount() const { return badInstanceTally; }
     qint64 dubiousLinkCount() const { return dubiousCollectionCount; }
-    qint64 queueLength() const { return checkQueue.count(); }
+    /// Records waiting for a fetch: in the check queue, or set aside while their host is looked
+    /// up.
+    qint64 queueLength() const { return checkQueue.count() + hostLookups.waitingCount(); }
     const QList<HubWarningRecord>& getWarningsArray() const { return warningsArray; }
     const SharedCrawlSettings& getCrawlSettings() const { return crawlSettings; }
     bool getScanningHttpsSite() const { return scanningHttpsSite; }
@@ -475,6 +478,17 @@ private:
     qint64 requestSlotsLeftThisMinute(const QDateTime& now);
     void schedulePumpWhenRateAllows(const QDateTime& now);
     double secondsInFlight(const CrwlUrl& record, const QDateTime& now) const;
+    /// The next record to take a fetch slot: one whose host was found first, then the queue's,
+    /// each through the lookup stage. Ends the records of hosts that could not be found.
+    UrlPtr nextRecordToFetch(const HostLookupStage::Services& services);
+    HostLookupStage::Hooks hostLookupHooks();
+    /// The settings' `timeout` as requests use it (below 1 s: 30 s), at most a day.
+    double requestTimeoutSeconds() const;
+    /// Gives up (-17) every fetch in flight past the time-out and grace; answers how many
+    /// still wait and adds the number given up to `givenUp`.
+    qint64 giveUpOverdueFetches(const QDateTime& now, qint64& givenUp);
+    /// Arms the give-up timer for the earliest deadline in flight, unless it is armed.
+    void armGiveUpTimer();
 
     // Fields, in the order the hub has always kept them.
     crawlmere::platform::UserDefaults* defaults = nullptr;
@@ -538,6 +552,10 @@ private:
     /// the `limitRPM` window; never longer than `maxRPM`.
     std::deque<QDateTime> recentStarts;
     bool ratePumpScheduled = false;
+    /// The timer that gives up fetches past their time-out, whatever else happens, is armed.
+    bool giveUpTimerArmed = false;
+    /// Records waiting for their host's name lookup, outside the fetch slots.
+    HostLookupStage hostLookups { hostLookupHooks() };
     /// Bumped by `clear` and `stop`, so delayed starts and timers of an earlier scan or run do
     /// nothing.
     quint64 runGeneration = 0;

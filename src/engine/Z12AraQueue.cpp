@@ -5,10 +5,12 @@
 
 #include "engine/ArchiveSink.h"
 
+#include "engine/CrwlStatusCodes.h"
 #include "engine/CrwlUrl.h"
 #include "engine/FetchTransport.h"
 #include "engine/HubClock.h"
 #include "engine/ShellServices.h"
+#include "engine/detail/CrwlUrlFetch.h"
 #include "engine/detail/SettingsValue.h"
 #include "platform/Log.h"
 
@@ -49,7 +51,42 @@ void Z12Ara::addToCheckQueue(const UrlPtr& record)
 bool Z12Ara::isQueuedOrInProgress(const CrwlUrl& record) const
 {
     const auto same = [&record](const UrlPtr& other) { return other.get() == &record; };
-    return checkQueue.isWaiting(record) || std::any_of(inProgressArray.begin(), inProgressArray.end(), same);
+    return checkQueue.isWaiting(record) || hostLookups.holds(record)
+        || std::any_of(inProgressArray.begin(), inProgressArray.end(), same);
+}
+
+HostLookupStage::Hooks Z12Ara::hostLookupHooks()
+{
+    HostLookupStage::Hooks hooks;
+    hooks.failed = [this](const UrlPtr& record, const crawlmere::platform::UrlError& error) {
+        CrwlUrlFetch::endWithoutRequest(record, error);
+    };
+    hooks.answered = [this] { getNextUrlToCrawl(nullptr); };
+    return hooks;
+}
+
+Z12Ara::UrlPtr Z12Ara::nextRecordToFetch(const HostLookupStage::Services& services)
+{
+    if (UrlPtr ready = hostLookups.takeReady())
+        return ready;
+    while (UrlPtr next = checkQueue.popObject()) {
+        crawlmere::platform::UrlError failure;
+        switch (hostLookups.admit(next, services, failure)) {
+        case HostLookupStage::Admission::Fetch:
+            return next;
+        case HostLookupStage::Admission::Held:
+            break;
+        case HostLookupStage::Admission::Failed:
+            CrwlUrlFetch::endWithoutRequest(next, failure);
+            break;
+        }
+    }
+    return nullptr;
+}
+
+double Z12Ara::requestTimeoutSeconds() const
+{
+    return settingTimeoutSeconds(crawlSettings);
 }
 
 bool Z12Ara::getNextUrlToCrawl(const UrlPtr& /*record*/)
@@ -69,7 +106,7 @@ bool Z12Ara::getNextUrlToCrawl(const UrlPtr& /*record*/)
             .arg(threads));
     logLine(3, QStringLiteral("checkQueue has %1").arg(checkQueue.count()));
 
-    if (checkQueue.count() == 0) {
+    if (checkQueue.count() == 0 && !hostLookups.hasReady()) {
         isFinished();
         return false;
     }
@@ -83,9 +120,13 @@ bool Z12Ara::getNextUrlToCrawl(const UrlPtr& /*record*/)
         return false;
     }
 
+    HostLookupStage::Services services;
+    services.transport = transport;
+    services.clock = clock;
+    services.timeout = std::chrono::milliseconds(static_cast<qint64>(requestTimeoutSeconds() * 1000.0));
     bool started = false;
     while (!stopPressedFlag.load()) {
-        UrlPtr next = checkQueue.popObject();
+        UrlPtr next = nextRecordToFetch(services);
         if (!next) {
             if (!started)
                 isFinished();
@@ -116,6 +157,7 @@ void Z12Ara::startFetch(const UrlPtr& record, std::chrono::milliseconds delay)
     record->setTimestamp(QDateTime());
     auto launch = [](Z12Ara& hub, const UrlPtr& r) {
         r->setTimestamp(hub.clock->now());
+        hub.armGiveUpTimer();
         if (hub.transport)
             hub.transport->startFetch(r);
         else
@@ -177,38 +219,20 @@ bool Z12Ara::isFinished()
         QStringLiteral("isFinished - checkQueue:%1, inProgress:%2")
             .arg(checkQueue.count())
             .arg(inProgressArray.size()));
-    if (checkQueue.count() > 0)
+    if (checkQueue.count() > 0 || hostLookups.hasReady())
         return false;
+    // Records whose host is still being looked up come back through the stage's answer.
+    const bool lookupsPending = hostLookups.waitingCount() > 0;
     if (inProgressArray.isEmpty()) {
+        if (lookupsPending)
+            return false;
         finish();
         return true;
     }
 
-    const double timeout = settingTimeoutSeconds(crawlSettings);
-    const QDateTime now = clock->now();
-    qint64 stillWaiting = 0;
-    QList<UrlPtr> givenUp;
-    for (const UrlPtr& record : std::as_const(inProgressArray)) {
-        const double seconds = secondsInFlight(*record, now);
-        if (seconds > timeout + kGiveUpGraceSeconds) {
-            logLine(0,
-                QStringLiteral("isFinished: %1 has taken %2 so timing out.")
-                    .arg(record->absoluteString())
-                    .arg(seconds, 0, 'f', 2));
-            givenUp.append(record);
-        } else {
-            ++stillWaiting;
-        }
-    }
-    for (const UrlPtr& record : std::as_const(givenUp)) {
-        // The transfer is cancelled so it never reports back, and its slot is freed.
-        inProgressArray.removeOne(record);
-        numberOfThreadsDetached = std::max<qint64>(numberOfThreadsDetached - 1, 0);
-        cancelFetch(record);
-        record->setStatus(-17);
-        incNumberDone(record);
-    }
-
+    const double timeout = requestTimeoutSeconds();
+    qint64 givenUp = 0;
+    const qint64 stillWaiting = giveUpOverdueFetches(clock->now(), givenUp);
     if (stillWaiting > 0) {
         if (!poppedCrawlmereTimeout) {
             poppedCrawlmereTimeout = true;
@@ -228,8 +252,71 @@ bool Z12Ara::isFinished()
         }
         return false;
     }
+    if (lookupsPending)
+        return false;
     finish();
     return true;
+}
+
+qint64 Z12Ara::giveUpOverdueFetches(const QDateTime& now, qint64& givenUpCount)
+{
+    const double limit = requestTimeoutSeconds() + kGiveUpGraceSeconds;
+    qint64 stillWaiting = 0;
+    QList<UrlPtr> givenUp;
+    for (const UrlPtr& record : std::as_const(inProgressArray)) {
+        const double seconds = secondsInFlight(*record, now);
+        if (seconds > limit) {
+            logLine(0,
+                QStringLiteral("isFinished: %1 has taken %2 so timing out.")
+                    .arg(record->absoluteString())
+                    .arg(seconds, 0, 'f', 2));
+            givenUp.append(record);
+        } else {
+            ++stillWaiting;
+        }
+    }
+    for (const UrlPtr& record : std::as_const(givenUp)) {
+        // The transfer is cancelled so it never reports back, and its slot is freed.
+        inProgressArray.removeOne(record);
+        numberOfThreadsDetached = std::max<qint64>(numberOfThreadsDetached - 1, 0);
+        cancelFetch(record);
+        record->setStatus(CrwlStatus::unknownError);
+        incNumberDone(record);
+    }
+    givenUpCount += givenUp.size();
+    return stillWaiting;
+}
+
+void Z12Ara::armGiveUpTimer()
+{
+    if (giveUpTimerArmed || inProgressArray.isEmpty())
+        return;
+    const QDateTime now = clock->now();
+    const qint64 limitMs = static_cast<qint64>((requestTimeoutSeconds() + kGiveUpGraceSeconds) * 1000.0);
+    // The earliest deadline of a fetch under way; one still waiting for its delay has none yet
+    // and is looked at again a whole limit later.
+    qint64 wait = limitMs;
+    for (const UrlPtr& record : std::as_const(inProgressArray)) {
+        const QDateTime& sent = record->getTimestamp();
+        if (sent.isValid())
+            wait = std::min(wait, now.msecsTo(sent) + limitMs);
+    }
+    // Just past the deadline, since a fetch is given up only once it is over it.
+    wait = std::max<qint64>(wait + 1, 1);
+    giveUpTimerArmed = true;
+    const quint64 generation = runGeneration;
+    std::weak_ptr<Z12Ara> weakHub = weak_from_this();
+    clock->after(std::chrono::milliseconds(wait), [weakHub, generation] {
+        const auto hub = weakHub.lock();
+        if (!hub || hub->runGeneration != generation)
+            return;
+        hub->giveUpTimerArmed = false;
+        qint64 givenUp = 0;
+        hub->giveUpOverdueFetches(hub->clock->now(), givenUp);
+        if (givenUp > 0)
+            hub->getNextUrlToCrawl(nullptr);
+        hub->armGiveUpTimer();
+    });
 }
 
 void Z12Ara::finish()

@@ -2,6 +2,7 @@
 // pause and resume, the give-up of silent fetches and the finish.
 #include "engine/ArchiveSink.h"
 #include "engine/CrwlLinkInstance.h"
+#include "engine/CrwlStatusCodes.h"
 #include "engine/QFQueue.h"
 
 #include "Z12AraTestSupport.h"
@@ -281,20 +282,68 @@ TEST_F(Z12AraQueueTest, SilentFetchIsGivenUpWithMinus17FreesItsSlotAndIsCancelle
     EXPECT_EQ(notes.count(Z12Ara::CrwlCrawlDidFinish), 2);
 }
 
-TEST_F(Z12AraQueueTest, WatchdogRunsTheFinishTestAgainAfterTheTimeout)
+TEST_F(Z12AraQueueTest, SilentFetchIsGivenUpByItsOwnTimerWhileOthersComeAndGo)
 {
+    NotificationCounter notes;
     settings->insert(QStringLiteral("numberOfThreads"), 2);
     settings->insert(QStringLiteral("timeout"), 30);
-    auto records = queueRecords(2);
+    auto records = queueRecords(4);
+    hub->getNextUrlToCrawl();
+    ASSERT_EQ(transport->starts.size(), 2u);
+    // The other slot keeps turning over and the queue never runs dry, so no finish test runs.
+    clock->advance(20'000);
+    transport->complete(*hub, records[1]);
+    ASSERT_EQ(transport->starts.size(), 3u);
+    clock->advance(13'000);
+    // 33 s in flight is not past 30 + 3 s.
+    EXPECT_EQ(records[0]->getStatus(), -1);
+    EXPECT_EQ(hub->inProgressCount(), 2);
+    clock->advance(1);
+    EXPECT_EQ(records[0]->getStatus(), CrwlStatus::unknownError);
+    ASSERT_EQ(transport->cancelled.size(), 1u);
+    EXPECT_EQ(transport->cancelled[0], records[0]);
+    // Its slot went to the last queued record at once.
+    ASSERT_EQ(transport->starts.size(), 4u);
+    EXPECT_EQ(transport->starts[3].record, records[3]);
+    EXPECT_EQ(hub->inProgressCount(), 2);
+    EXPECT_EQ(notes.count(Z12Ara::CrwlCrawlDidFinish), 0);
+
+    // The record started at 20 s is given up just past 53 s, the last one (started at
+    // 33.001 s) just past 66.001 s; then the scan ends.
+    clock->advance(53'000 - 33'001);
+    EXPECT_EQ(records[2]->getStatus(), -1);
+    clock->advance(1);
+    EXPECT_EQ(records[2]->getStatus(), CrwlStatus::unknownError);
+    clock->advance(13'000);
+    EXPECT_EQ(records[3]->getStatus(), -1);
+    clock->advance(1);
+    EXPECT_EQ(records[3]->getStatus(), CrwlStatus::unknownError);
+    EXPECT_EQ(hub->inProgressCount(), 0);
+    EXPECT_EQ(hub->checkedLinkCount(), 4);
+    EXPECT_EQ(notes.count(Z12Ara::CrwlCrawlDidFinish), 1);
+    // A late report of a given-up fetch counts nothing twice.
+    hub->threadHasFinished(records[0]);
+    EXPECT_EQ(hub->checkedLinkCount(), 4);
+}
+
+TEST_F(Z12AraQueueTest, GiveUpTimerFollowsTheTimeoutAsRequestsUseIt)
+{
+    // A time-out below one second gives requests 30 s, and the give-up follows them; a pause
+    // disarms the timer and the resumed fetch gets a whole time-out again.
+    settings->insert(QStringLiteral("numberOfThreads"), 1);
+    settings->insert(QStringLiteral("timeout"), 0);
+    auto records = queueRecords(1);
     hub->getNextUrlToCrawl();
     clock->advance(20'000);
-    // The other fetch reports back after 20 s; the silent one is not yet past 33 s.
-    transport->complete(*hub, records[1]);
+    hub->stop();
+    clock->advance(60'000);
     EXPECT_EQ(records[0]->getStatus(), -1);
-    clock->advance(29'999);
+    hub->continueCrawl();
+    ASSERT_EQ(transport->starts.size(), 2u);
+    clock->advance(33'000);
     EXPECT_EQ(records[0]->getStatus(), -1);
     clock->advance(1);
-    EXPECT_EQ(records[0]->getStatus(), -17);
+    EXPECT_EQ(records[0]->getStatus(), CrwlStatus::unknownError);
     EXPECT_TRUE(hub->crawlFinished());
 }
 
@@ -449,8 +498,8 @@ TEST_F(Z12AraCountersTest, OccurrencesLinkPageAndTargetAndAreCollected)
     again->setHreflang(QStringLiteral("de"));
     EXPECT_TRUE(instance->hreflang().isNull());
     EXPECT_EQ(again->getLinkText(), QStringLiteral("A link"));
-    auto other = hub->addInstanceWithParent(page, target, QStringLiteral("A link"), QString(), QString(), QString(),
-        std::nullopt);
+    auto other = hub->addInstanceWithParent(
+        page, target, QStringLiteral("A link"), QString(), QString(), QString(), std::nullopt);
     EXPECT_NE(&other->linkText(), &instance->linkText());
     EXPECT_FALSE(other->nf());
     EXPECT_TRUE(other->getRel().isEmpty());

@@ -2,9 +2,13 @@
 // fetches' hand-offs and the finish on real time.
 #include "Z12AraTestSupport.h"
 
+#include "engine/CrwlStatusCodes.h"
 #include "engine/CrwlUrlFetchTransport.h"
 #include "platform/Dispatch.h"
 #include "support/LoopbackServer.h"
+#include "support/RawSocketServer.h"
+
+#include <QElapsedTimer>
 
 #include <gtest/gtest.h>
 
@@ -95,6 +99,41 @@ TEST_F(Z12AraScanTest, PauseCancelsTheFetchAndContinueFetchesItAgain)
     EXPECT_EQ(hub->checkedLinkCount(), 1);
     EXPECT_EQ(notes.count(Z12Ara::CrwlCrawlDidStop), 1);
     EXPECT_EQ(notes.count(Z12Ara::CrwlCrawlWillContinue), 1);
+}
+
+TEST_F(Z12AraScanTest, BodyDrippingPastTheTimeoutIsGivenUpByItsOwnTimer)
+{
+    // A byte every 200 ms keeps the transfer's idle time-out from ever firing, and nothing else
+    // in the scan completes to run the finish test.
+    RawSocketServer drip([](RawConnection& connection) {
+        if (connection.readRequest().isEmpty())
+            return;
+        if (!connection.send("HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nContent-Length: 100000\r\n\r\n"))
+            return;
+        for (int i = 0; i < 300 && connection.send("x"); ++i)
+            connection.hold(std::chrono::milliseconds(200));
+    });
+    ASSERT_TRUE(drip.start());
+    NotificationCounter notes;
+    settings->insert(QStringLiteral("timeout"), 1);
+    auto record = makeRecord(drip.url(QStringLiteral("/drip.html")));
+    hub->add(record);
+    hub->addToCheckQueue(record);
+    QElapsedTimer elapsed;
+    elapsed.start();
+    hub->getNextUrlToCrawl();
+    ASSERT_TRUE(waitForFinish(notes));
+    // Given up just past 1 + 3 s.
+    EXPECT_GE(elapsed.elapsed(), 4000);
+    EXPECT_LT(elapsed.elapsed(), 6000);
+    EXPECT_EQ(record->getStatus(), CrwlStatus::unknownError);
+    EXPECT_EQ(hub->checkedLinkCount(), 1);
+    EXPECT_EQ(hub->inProgressCount(), 0);
+    // The cancelled transfer never reports back.
+    crawlmere::platform::Dispatch::runFor(std::chrono::milliseconds(500));
+    EXPECT_EQ(record->getStatus(), CrwlStatus::unknownError);
+    EXPECT_EQ(notes.count(Z12Ara::CrwlUrlStatusUpdated), 1);
+    drip.stop();
 }
 
 } // namespace

@@ -15,6 +15,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <map>
 #include <memory>
@@ -92,6 +93,34 @@ public:
         return result;
     }
 
+    /// The host a record's fetch looks up first: by default none (the record goes straight to
+    /// a slot).
+    QString hostToLookUp(const CrwlUrl& record) const override { return hostOf ? hostOf(record) : QString(); }
+    /// Kept until the test answers it with `answerLookup`.
+    void lookUpHost(
+        const QString& host, std::function<void(std::optional<crawlmere::platform::UrlError>)> done) override
+    {
+        lookups.push_back({ host, std::move(done) });
+    }
+    /// Answers the first unanswered lookup of `host` (no error: found); false when there is none.
+    bool answerLookup(const QString& host, std::optional<crawlmere::platform::UrlError> error = std::nullopt)
+    {
+        for (auto& lookup : lookups) {
+            if (lookup.host == host && lookup.done) {
+                auto done = std::move(lookup.done);
+                lookup.done = nullptr;
+                done(std::move(error));
+                return true;
+            }
+        }
+        return false;
+    }
+    int unansweredLookups() const
+    {
+        return static_cast<int>(
+            std::count_if(lookups.begin(), lookups.end(), [](const Lookup& lookup) { return lookup.done != nullptr; }));
+    }
+
     /// What the record's completion does: its status, then the three hand-offs to the hub.
     void complete(Z12Ara& hub, std::shared_ptr<CrwlUrl> record, qint64 status = 200)
     {
@@ -101,8 +130,15 @@ public:
         hub.threadHasFinished(record);
     }
 
+    struct Lookup {
+        QString host;
+        std::function<void(std::optional<crawlmere::platform::UrlError>)> done;
+    };
+
     std::vector<Start> starts;
     std::vector<std::shared_ptr<CrwlUrl>> cancelled;
+    std::function<QString(const CrwlUrl&)> hostOf;
+    std::vector<Lookup> lookups;
     std::vector<QString> probeUrls;
     std::function<crawlmere::platform::UrlLoadResult(const crawlmere::platform::UrlRequest&, std::chrono::milliseconds)>
         loadHandler;
@@ -121,9 +157,9 @@ public:
     NotificationCounter()
     {
         auto& center = crawlmere::platform::NotificationCenter::defaultCenter();
-        for (const QString& name : { Z12Ara::CrwlCrawlDidFinish, Z12Ara::CrwlCrawlDidStop,
-                 Z12Ara::CrwlCrawlWillContinue, Z12Ara::CrwlUrlStatusUpdated, Z12Ara::CrwlListenerShouldUpdateData,
-                 Z12Ara::CrwlDidSaveArchiveIndex }) {
+        for (const QString& name :
+            { Z12Ara::CrwlCrawlDidFinish, Z12Ara::CrwlCrawlDidStop, Z12Ara::CrwlCrawlWillContinue,
+                Z12Ara::CrwlUrlStatusUpdated, Z12Ara::CrwlListenerShouldUpdateData, Z12Ara::CrwlDidSaveArchiveIndex }) {
             center.addObserver(this, name, [this](const crawlmere::platform::Notification& n) {
                 ++counts[n.name];
                 objects[n.name].push_back(n.object);

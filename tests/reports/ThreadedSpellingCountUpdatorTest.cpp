@@ -37,9 +37,10 @@ protected:
             record->setData(body);
         return record;
     }
+    // Generous: the hunspell run over 2,000 pages takes 20 s under the sanitizers on a loaded machine.
     bool waitForRuns(const ThreadedSpellingCountUpdator& updator, int runs)
     {
-        return crawlmere::platform::Dispatch::runUntil([&] { return finished >= runs && !updator.running(); }, 20s);
+        return crawlmere::platform::Dispatch::runUntil([&] { return finished >= runs && !updator.running(); }, 120s);
     }
 
     crawlmere::test::FakeSpellChecker checker;

@@ -59,7 +59,8 @@ struct CrwlUrlFetch {
     static crawlmere::platform::ResponseDisposition didReceiveResponse(
         CrwlUrl& record, CrwlUrlFetchContext& context, const crawlmere::platform::UrlResponse& response);
     /// The `Refresh` header of a response; true when the response is to be cancelled.
-    static bool handleRefreshHeader(CrwlUrl& record, CrwlUrlFetchContext& context, const QString& value, int statusCode);
+    static bool handleRefreshHeader(
+        CrwlUrl& record, CrwlUrlFetchContext& context, const QString& value, int statusCode);
     /// Sets the type flags from a response's `Content-Type` or the URL's extension.
     static void typeFromResponse(CrwlUrl& record, const crawlmere::platform::UrlResponse& response);
 
@@ -69,13 +70,20 @@ struct CrwlUrlFetch {
     static void didCompleteWithError(const std::shared_ptr<CrwlUrl>& record,
         const std::shared_ptr<CrwlUrlFetchContext>& context, const crawlmere::platform::UrlTaskResult& result);
     /// Takes over the body, measures it and follows a Refresh or meta refresh. Main thread.
-    static void takeOverBody(const std::shared_ptr<CrwlUrl>& record, const std::shared_ptr<CrwlUrlFetchContext>& context,
-        const std::optional<crawlmere::platform::UrlError>& error);
+    static void takeOverBody(const std::shared_ptr<CrwlUrl>& record,
+        const std::shared_ptr<CrwlUrlFetchContext>& context, const std::optional<crawlmere::platform::UrlError>& error);
     /// Failure texts, counting, the links read off the main thread (`read`, null when the page
     /// was not read) and the slot. Main thread.
     static void finishCompletion(const std::shared_ptr<CrwlUrl>& record,
         const std::shared_ptr<CrwlUrlFetchContext>& context, const std::optional<crawlmere::platform::UrlError>& error,
         std::unique_ptr<LinkExtractionParser> read);
+    /// The end of a fetch as the owner hears of it: the diagnosis of the starting point (the
+    /// failure, the page text), then counting. Main thread.
+    static void reportEnd(
+        const std::shared_ptr<CrwlUrl>& record, const std::optional<crawlmere::platform::UrlError>& error);
+    /// Ends a record that was never requested because its host could not be looked up, as a
+    /// transfer ending with `error` before any response would. Main thread.
+    static void endWithoutRequest(const std::shared_ptr<CrwlUrl>& record, const crawlmere::platform::UrlError& error);
     /// Follows the page's meta refresh; true when the completion ends there. Main thread.
     static bool followMetaRefresh(const std::shared_ptr<CrwlUrl>& record, CrwlUrlFetchContext& context);
     /// Unlinks `context` when it is the record's fetch. Main thread.

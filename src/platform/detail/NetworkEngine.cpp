@@ -434,6 +434,7 @@ void NetworkEngine::finish(Transfer& transfer, std::optional<UrlError> error)
 {
     transfer.easy.release();
     transfer.headerList.reset();
+    transfer.resolveList.reset();
     transfer.state = TransferState::Finished;
     std::shared_ptr<TransferSink> sink = transfer.sink;
     const int redirects = transfer.redirectsFollowed;

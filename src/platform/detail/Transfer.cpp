@@ -1,5 +1,6 @@
 #include "platform/detail/Transfer.h"
 
+#include "platform/NameResolver.h"
 #include "platform/detail/NetworkEngine.h"
 
 #include <QUrl>
@@ -162,6 +163,7 @@ void Transfer::resetHop()
 {
     easy.release();
     headerList.reset();
+    resolveList.reset();
     state = TransferState::Connecting;
     statusCode = 0;
     reasonPhrase.clear();
@@ -204,8 +206,8 @@ std::optional<UrlError> Transfer::prepare(CURLSH* cookieShare)
 
     // Idle time-out: the connection must come up within it, and afterwards some byte must move
     // in every stretch of that length (checked by onProgress).
-    const double timeout = request.timeoutInterval >= 0.001 ? request.timeoutInterval
-                                                             : UrlRequest::kDefaultTimeoutInterval;
+    const double timeout
+        = request.timeoutInterval >= 0.001 ? request.timeoutInterval : UrlRequest::kDefaultTimeoutInterval;
     idleTimeout = std::chrono::milliseconds(static_cast<qint64>(std::ceil(timeout * 1000.0)));
     curl_easy_setopt(e, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(idleTimeout.count()));
     curl_easy_setopt(e, CURLOPT_NOPROGRESS, 0L);
@@ -224,10 +226,13 @@ std::optional<UrlError> Transfer::prepare(CURLSH* cookieShare)
     }
 
     if (request.proxy && !request.proxy->host.isEmpty()) {
-        const QByteArray proxy = QStringLiteral("http://%1:%2").arg(request.proxy->host).arg(request.proxy->port).toUtf8();
+        const QByteArray proxy
+            = QStringLiteral("http://%1:%2").arg(request.proxy->host).arg(request.proxy->port).toUtf8();
         curl_easy_setopt(e, CURLOPT_PROXY, proxy.constData());
     } else {
         curl_easy_setopt(e, CURLOPT_PROXY, ""); // no proxy, whatever the environment says
+        if (!pinLookedUpAddresses(e))
+            return UrlError::make(UrlErrorCode::Unknown);
     }
 
     if (request.httpShouldHandleCookies && cookieShare) {
@@ -294,6 +299,27 @@ std::optional<UrlError> Transfer::prepare(CURLSH* cookieShare)
 
     easy.reset(std::move(handle));
     return std::nullopt;
+}
+
+bool Transfer::pinLookedUpAddresses(CURL* e)
+{
+    const QString host = HostAddressBook::lookupHost(request.url);
+    if (host.isEmpty())
+        return true;
+    const std::optional<QStringList> addresses = HostAddressBook::find(host);
+    if (!addresses)
+        return true;
+    const QUrl url(request.url);
+    const int port = url.port(request.scheme() == QLatin1String("https") ? 443 : 80);
+    QStringList written;
+    for (const QString& address : *addresses)
+        written.append(address.contains(u':') ? u'[' + address + u']' : address);
+    const QByteArray entry = QStringLiteral("%1:%2:%3").arg(host).arg(port).arg(written.join(u',')).toLatin1();
+    resolveList.reset(curl_slist_append(nullptr, entry.constData()));
+    if (!resolveList)
+        return false;
+    curl_easy_setopt(e, CURLOPT_RESOLVE, resolveList.get());
+    return true;
 }
 
 UrlResponse Transfer::makeResponse() const

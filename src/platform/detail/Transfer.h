@@ -48,9 +48,11 @@ struct Transfer {
     std::shared_ptr<TransferSink> sink;
     TransferState state = TransferState::Connecting;
 
-    // Handles of the current hop. The header list must outlive the easy handle's use of it,
-    // so it is declared first and freed last.
+    // Handles of the current hop. The lists must outlive the easy handle's use of them, so
+    // they are declared first and freed last.
     SlistHandle headerList;
+    /// The addresses of the hop's host when they were looked up ahead (`HostAddressBook`).
+    SlistHandle resolveList;
     AttachedEasy easy;
 
     // The head of the current hop.
@@ -78,6 +80,9 @@ struct Transfer {
     /// Makes and configures the easy handle for `request`. `cookieShare` is used when the
     /// request handles cookies. Returns the reason when the request cannot be sent.
     std::optional<UrlError> prepare(CURLSH* cookieShare);
+    /// Has the hop connect to its host's addresses when they were looked up ahead; false when
+    /// the list could not be made.
+    bool pinLookedUpAddresses(CURL* e);
     /// Clears the per-hop state before a new hop.
     void resetHop();
     /// Restarts the idle clock.
