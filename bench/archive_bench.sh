@@ -19,20 +19,11 @@ work="${BENCH_DIR:-$root/build/archive-bench}"
 port="${BENCH_PORT:-18090}"
 threads="${BENCH_THREADS:-12}"
 
-for tool in nginx wget httrack /usr/bin/time python3; do
-    if ! command -v "$tool" >/dev/null 2>&1 && [ ! -x "$tool" ]; then
-        echo "archive_bench: $tool is missing (bash scripts/setup installs it)" >&2
-        exit 1
-    fi
-done
-if [ ! -x "$crawlmere" ]; then
-    echo "archive_bench: no program at $crawlmere (bash scripts/run builds it)" >&2
-    exit 1
-fi
-
-mkdir -p "$work"
 # shellcheck source=bench/nginx_site.sh
 source "$root/bench/nginx_site.sh"
+require_tools archive_bench nginx wget httrack /usr/bin/time python3
+require_program archive_bench "$crawlmere"
+mkdir -p "$work"
 
 site="$work/site-$pages"
 if [ ! -f "$site/.complete" ]; then

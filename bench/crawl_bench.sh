@@ -33,20 +33,11 @@ for setting in ${BENCH_SET:-}; do
 done
 workers="${BENCH_NGINX_WORKERS:-4}"
 
-for tool in nginx wget /usr/bin/time python3; do
-    if ! command -v "$tool" >/dev/null 2>&1 && [ ! -x "$tool" ]; then
-        echo "crawl_bench: $tool is missing (bash scripts/setup installs it)" >&2
-        exit 1
-    fi
-done
-if [ ! -x "$crawlmere" ]; then
-    echo "crawl_bench: no program at $crawlmere (bash scripts/run builds it)" >&2
-    exit 1
-fi
-
-mkdir -p "$work"
 # shellcheck source=bench/nginx_site.sh
 source "$root/bench/nginx_site.sh"
+require_tools crawl_bench nginx wget /usr/bin/time python3
+require_program crawl_bench "$crawlmere"
+mkdir -p "$work"
 
 # Generates the site of $1 pages once (kept between runs).
 make_site() {

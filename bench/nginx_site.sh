@@ -1,5 +1,27 @@
-# Shared by the benchmarks: a private nginx serving a generated site on 127.0.0.1:$port, and
-# readers of `/usr/bin/time -v` reports. Expects $work and $port; the caller sources it.
+# Shared by the benchmarks: checks of what they need, a private nginx serving a generated site
+# on 127.0.0.1:$port, and readers of `/usr/bin/time -v` reports. Expects $work and $port; the
+# caller sources it.
+
+# Exits when a tool is missing: require_tools BENCH-NAME TOOL...
+require_tools() {
+    local name="$1" tool
+    shift
+    for tool in "$@"; do
+        if ! command -v "$tool" >/dev/null 2>&1 && [ ! -x "$tool" ]; then
+            echo "$name: $tool is missing (bash scripts/setup installs it)" >&2
+            exit 1
+        fi
+    done
+}
+
+# Exits when the program is not built: require_program BENCH-NAME PATH
+require_program() {
+    if [ ! -x "$2" ]; then
+        echo "$1: no program at $2 (bash scripts/run builds it)" >&2
+        exit 1
+    fi
+}
+
 nginx_pid=""
 stop_nginx() {
     if [ -n "$nginx_pid" ]; then

@@ -145,10 +145,14 @@ public:
     /// markAsFixedMenuItem: the targets of the front view's selected rows are marked fixed (by
     /// page then reloaded, by status refiltered), then every tab is refiltered.
     void markAsFixedMenuItem();
-    /// recheckMultipleParentsMenuItem: by link and by status only, once finished or paused: the
+    /// recheckMultipleParentsMenuItem: by link and by status, once finished or paused: the
     /// pages holding the selected links (by link: of all their occurrences), each once, loaded
-    /// again one per turn of the event loop, then the view reloaded.
+    /// again one per turn of the event loop, then the view reloaded. The flat view in front:
+    /// `recheckParentPageInFlatView`.
     void recheckMultipleParentsMenuItem();
+    /// recheckParentPageInFlatView: with the flat view in front, once finished or paused, the
+    /// pages holding the selected occurrences, each once, load again; then its rows reload.
+    void recheckParentPageInFlatView();
 
     // ===== Menu titles and version ============================================================
     static QString getAboutMenuTitle();

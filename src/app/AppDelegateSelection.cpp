@@ -145,6 +145,10 @@ void AppDelegate::markAsFixedMenuItem()
 void AppDelegate::recheckMultipleParentsMenuItem()
 {
     const int tab = frontLinkTab();
+    if (tab == 4) {
+        recheckParentPageInFlatView();
+        return;
+    }
     if (!m_hub || (tab != 1 && tab != 3))
         return;
     // The controller may be gone by the time the last page has loaded.
@@ -159,6 +163,17 @@ void AppDelegate::recheckMultipleParentsMenuItem()
     });
 }
 
+void AppDelegate::recheckParentPageInFlatView()
+{
+    if (!m_hub || frontLinkTab() != 4)
+        return;
+    QPointer<ResultsController> results = m_results;
+    SelectionActions::recheckPages(m_hub, SelectionActions::parentsOf(selectedRowsOf(4)), [results] {
+        if (results)
+            results->flatViewDataSource().reloadData();
+    });
+}
+
 void AppDelegate::updateSelectionMenuItems()
 {
     if (!m_window)
@@ -166,7 +181,7 @@ void AppDelegate::updateSelectionMenuItems()
     const int tab = frontLinkTab();
     const bool mayRecheck = m_hub && SelectionActions::mayRecheck(*m_hub);
     m_window->menuItem(QLatin1String(kRecheckItem))->setEnabled(tab != 0 && mayRecheck);
-    m_window->menuItem(QLatin1String(kRecheckPagesItem))->setEnabled((tab == 1 || tab == 3) && mayRecheck);
+    m_window->menuItem(QLatin1String(kRecheckPagesItem))->setEnabled((tab == 1 || tab == 3 || tab == 4) && mayRecheck);
     m_window->menuItem(QLatin1String(kMarkFixedItem))->setEnabled(tab != 0 && m_hub);
 }
 
@@ -217,8 +232,8 @@ void AppDelegate::installSelectionMenuItems()
         addTo(byStatus->tertiaryMenu(), { recheck, pages, fixed });
     }
     if (auto* flat = view(4)) {
-        addTo(flat->menu(), { recheck, fixed });
-        addTo(flat->tertiaryMenu(), { recheck, fixed });
+        addTo(flat->menu(), { recheck, pages, fixed });
+        addTo(flat->tertiaryMenu(), { recheck, pages, fixed });
     }
     updateSelectionMenuItems();
 

@@ -26,6 +26,7 @@
 #include "reports/ReportsDefaults.h"
 #include "settings/ConfigManager.h"
 #include "settings/SiteValueCheck.h"
+#include "settings/SpellingLanguages.h"
 #include "sitemap/SitemapManager.h"
 #include "views/CrwlByLinkDataSource.h"
 #include "views/CrwlByPageDataSource.h"
@@ -222,6 +223,8 @@ int HeadlessScan::run()
     // --set values change this scan's copy only, never the stored site.
     for (auto it = d->options.crawlSettings.cbegin(); it != d->options.crawlSettings.cend(); ++it)
         values->insert(it.key(), it.value());
+    // The text checks of this scan use its site's spelling language.
+    settings::SpellingLanguages::putSiteLanguageOnChecker(*values);
     auto settings = std::make_shared<CrawlSettings>(std::move(*values));
 
     d->hub = std::make_shared<Z12Ara>(d->defaults);

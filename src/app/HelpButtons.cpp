@@ -40,7 +40,23 @@ bool placeBeside(QWidget* control, QWidget* accessory)
         const int index = box->indexOf(control);
         if (index < 0)
             return false;
-        box->insertWidget(index + 1, accessory);
+        const bool across = box->direction() == QBoxLayout::LeftToRight || box->direction() == QBoxLayout::RightToLeft;
+        if (across) {
+            box->insertWidget(index + 1, accessory);
+            return true;
+        }
+        // In a column the two share a line of their own, where the control stood.
+        const Qt::Alignment alignment = box->itemAt(index)->alignment();
+        auto* holder = new QWidget(parent);
+        auto* line = new QHBoxLayout(holder);
+        line->setContentsMargins(0, 0, 0, 0);
+        box->removeWidget(control);
+        if (alignment & (Qt::AlignRight | Qt::AlignHCenter))
+            line->addStretch(1);
+        line->addWidget(control, alignment & Qt::AlignHorizontal_Mask ? 0 : 1);
+        line->addWidget(accessory);
+        box->insertWidget(index, holder);
+        holder->setHidden(control->isHidden());
         return true;
     }
     auto* form = qobject_cast<QFormLayout*>(layout);

@@ -142,6 +142,7 @@ MainInterface::MainInterface(platform::UserDefaults& defaults, std::shared_ptr<S
     m_delegate->setUrlField(sites->settingsPane()->control(QStringLiteral("startingUrl")));
     installSettingsExportMenuItems(*sites);
     installPreferencesWindow(defaults);
+    installWindowHelpButtons();
 }
 
 void MainInterface::installSettingsExportMenuItems(views::SitesPane& sites)
@@ -197,6 +198,22 @@ void MainInterface::installPreferencesWindow(platform::UserDefaults& defaults)
                 installHelpButton(m_prefs->control(preference.key), preference.helpTopic, *m_manual);
         }
     }
+}
+
+void MainInterface::installWindowHelpButtons()
+{
+    Manual& manual = *m_manual;
+    const auto beside = [&manual](QObject* root, const char* control, const char* action) {
+        if (root)
+            installHelpButton(root->findChild<QWidget*>(QLatin1String(control)), QLatin1String(action), manual);
+    };
+    beside(m_window->findChild<views::SitemapTab*>(), "includelastmodinsitemap", "lastmod:");
+    beside(m_window->findChild<QWidget*>(QStringLiteral("vizWindow")), "exportAsDotButton", "visualisation:");
+    beside(m_schedules.get(), "refreshScheduleToolButton", "schedule_overview:");
+    m_results->inspectors().setPageInspectorMade([&manual](views::CrwlPageInspectorWindowController& window) {
+        installHelpButton(window.findChild<QWidget*>(QStringLiteral("inspectorDownloadTime")),
+            QStringLiteral("downloadTime:"), manual);
+    });
 }
 
 MainInterface::~MainInterface()

@@ -85,6 +85,8 @@ private:
     void installSettingsExportMenuItems(views::SitesPane& sites);
     /// The preferences window and what opens it.
     void installPreferencesWindow(platform::UserDefaults& defaults);
+    /// The "?" buttons of the sitemap tab, the graph and schedule windows and page inspectors.
+    void installWindowHelpButtons();
 
     std::unique_ptr<AppDelegate> m_delegate;
     std::unique_ptr<MainWindow> m_window;

@@ -268,6 +268,8 @@ const std::vector<SettingsHelpAnchor>& settingsHelpAnchors()
         { "wordpressUrls", "wordpressthing:" },
         { "shouldIgnoreSlash", "trailingSlash:" },
         { "numberOfThreads", "threads:" },
+        { "timeout", "threads:" },
+        { "maxRPM", "threads:" },
         { "shouldArchive", "archive:" },
         { "ignoreSessid", "sessid:" },
         { "checkSpelling", "spellcheck:" },

@@ -17,6 +17,7 @@
 #include "platform/Log.h"
 #include "platform/NotificationCenter.h"
 #include "platform/SavePanel.h"
+#include "platform/TextFile.h"
 #include "platform/Url.h"
 #include "platform/UrlOpener.h"
 #include "platform/UserDefaults.h"
@@ -40,6 +41,8 @@
 #include "views/ResultItemModel.h"
 #include "views/ResultTabs.h"
 #include "views/ResultViewDelegate.h"
+#include "views/ResultViewPrinter.h"
+#include "views/SEOTab.h"
 #include "views/ScanControl.h"
 #include "views/SitemapTab.h"
 #include "views/TableExportSlicer.h"
@@ -54,6 +57,8 @@
 #include <QItemSelectionModel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QPrintDialog>
+#include <QPrinter>
 #include <QMenuBar>
 #include <QProgressBar>
 #include <QPushButton>
@@ -253,7 +258,9 @@ void ResultsController::buildByLinkView()
         target->addAction(tr("Copy URL"), this, [this] { m_byLink->copyURL(selectedByLinkRows()); });
         if (target == menu) {
             target->addAction(tr("Visit"), this, [this] { m_byLink->visitPageInOutlineView(selectedByLinkRows()); });
-            target->addAction(tr("Inspect"))->setEnabled(false);
+            QAction* inspect = target->addAction(
+                tr("Inspect"), this, [this] { m_byLink->inspect(m_byLink->getSelectedItem(selectedByLinkRows())); });
+            inspect->setObjectName(QStringLiteral("inspectMenuItem"));
         }
     }
     m_byLinkView->setMenu(menu);
@@ -384,6 +391,15 @@ void ResultsController::buildSitemapTab()
     m_sitemapTab = new views::SitemapTab(*m_sitemap);
     m_sitemapTab->setObjectName(QStringLiteral("sitemapTabViewItem"));
     m_sitemapTab->setInspectorOpener([this](const std::shared_ptr<CrwlUrl>& page) { m_inspectors->inspectPage(page); });
+    m_sitemapTab->setUrlOpener([this](const QString& url) {
+        if (m_urlOpener)
+            m_urlOpener->openURL(QUrl(url));
+    });
+    // The SEO tables' highlight pop-up also tells the sitemap manager which images show.
+    if (auto* highlight = m_seo->tab()->findChild<QComboBox*>(QStringLiteral("highlightSelector"))) {
+        connect(highlight, &QComboBox::currentIndexChanged, this,
+            [this, highlight] { m_sitemap->setHighlightTag(highlight->currentData().toInt()); });
+    }
     m_window.mainTabView()->addTabViewItem(m_sitemapTab, tr("Sitemap"), QStringLiteral("5"));
     m_tabs->setReportDataSource(5, m_sitemap.get());
     m_sitemapActions = std::make_unique<SitemapReportActions>(m_window, *m_sitemap, m_configManager, m_prompts);
@@ -488,6 +504,8 @@ void ResultsController::connectControls()
     connect(item("exportAsCSVMenuItem"), &QAction::triggered, this, [this] { exportAsCSVMenuItem(); });
     connect(item("exportImageXMLMenuItem"), &QAction::triggered, this, [this] { exportImageXML(); });
 
+    addFileMenuItems();
+
     if (QToolButton* button = m_window.button(QStringLiteral("badLinksButton")))
         button->setCheckable(true);
     m_window.connectButton(QStringLiteral("badLinksButton"), [this] { m_scanControl->showHideGoodLinksMenuItem(); });
@@ -516,6 +534,30 @@ void ResultsController::connectControls()
         if (m_followingTabs)
             m_tabs->tabViewDidSelectTabViewItem(identifier);
     });
+}
+
+void ResultsController::addFileMenuItems()
+{
+    QAction* after = m_window.menuItem(QStringLiteral("exportInsecureAsHTMLMenuItem"));
+    auto* file = after ? qobject_cast<QMenu*>(after->parent()) : nullptr;
+    if (!file)
+        return;
+    const QList<QAction*> actions = file->actions();
+    const qsizetype next = actions.indexOf(after) + 1;
+    QAction* before = next < actions.size() ? actions.at(next) : nullptr;
+    // The SEO tallies' summary belongs to the SEO features this build leaves out: the item is
+    // there but hidden.
+    auto* summary = new QAction(tr("Export SEO Summary as CSV…"), file);
+    summary->setObjectName(QStringLiteral("exportSEOShortSummaryAsCSVMenuItem"));
+    summary->setVisible(false);
+    connect(summary, &QAction::triggered, this, [this] { exportSEOShortSummaryAsCSVMenuItem(); });
+    file->insertAction(before, summary);
+    auto* print = new QAction(tr("Print…"), file);
+    print->setObjectName(QStringLiteral("printMenuItem"));
+    print->setShortcut(QKeySequence::Print);
+    connect(print, &QAction::triggered, this, [this] { printFrontView(); });
+    file->insertSeparator(before);
+    file->insertAction(before, print);
 }
 
 void ResultsController::updateExportMenuItems()
@@ -666,6 +708,54 @@ TableExportSnapshot ResultsController::snapshotOf(ResultTreeView& view)
 }
 
 void ResultsController::exportXMLMenuItem() { m_sitemap->exportXML(); }
+
+void ResultsController::exportSEOShortSummaryAsCSVMenuItem()
+{
+    const QString path = askForFile(QStringLiteral("csv"));
+    if (path.isEmpty())
+        return;
+    const QString location = QUrl::fromLocalFile(path).toString();
+    if (platform::saveTextAtomically(path, m_hub->SEOShortSummaryAsCSV()))
+        logLine(2, QStringLiteral("Successful saving data to %1\n").arg(location));
+    else
+        logLine(1, QStringLiteral("Unsuccessful exporting SEO Summary to %1\n").arg(location));
+}
+
+void ResultsController::printFrontView()
+{
+    if (!frontPrintableView()) {
+        if (m_prompts)
+            m_prompts->beep();
+        return;
+    }
+    QPrinter printer(QPrinter::HighResolution);
+    QPrintDialog dialog(&printer, &m_window);
+    if (dialog.exec() == QDialog::Accepted)
+        printFrontView(printer);
+}
+
+bool ResultsController::printFrontView(QPrinter& printer)
+{
+    QTreeView* view = frontPrintableView();
+    if (!view)
+        return false;
+    const bool outline = qobject_cast<qfOutlineView*>(view) != nullptr;
+    return views::ResultViewPrinter::print(*view, printer,
+               outline ? views::ResultViewPrinter::Kind::Outline : views::ResultViewPrinter::Kind::Table)
+        > 0;
+}
+
+QTreeView* ResultsController::frontPrintableView() const
+{
+    static const char* const kViews[]
+        = { nullptr, "byLinkView", "byPageOutlineView", "byStatusOutlineView", "flatView" };
+    const int tab = m_window.mainTabView()->selectedIdentifier().toInt();
+    if (tab >= 1 && tab <= 4)
+        return m_window.resultView(QLatin1String(kViews[tab]));
+    if (tab == 5 && m_sitemapTab)
+        return m_sitemapTab->sitemapTableView();
+    return nullptr;
+}
 
 bool ResultsController::getCheckImages()
 {

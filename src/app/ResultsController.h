@@ -14,6 +14,7 @@
 
 class QAbstractButton;
 class QAction;
+class QPrinter;
 class QToolButton;
 
 class ByLinkColumnManager;
@@ -132,6 +133,15 @@ public:
     void exportXMLMenuItem();
     /// The image sitemap, or the "Image sitemap not enabled" alert when no images were gathered.
     void exportImageXML();
+    /// The scan's SEO tallies in short (`SEOShortSummaryAsCSV`) through a save panel of type
+    /// "csv", written atomically as UTF-8; the outcome is only logged.
+    void exportSEOShortSummaryAsCSVMenuItem();
+    /// print: the front result table or outline (tabs "1" to "5") through the print dialog;
+    /// a beep when no table is in front.
+    void printFrontView();
+    /// The front table or outline printed on `printer` as set up; false (nothing printed) when
+    /// no table is in front or the printer cannot be painted on.
+    bool printFrontView(QPrinter& printer);
     /// The selected site checks images, or the defaults `enableImageSitemap` or
     /// `includeimagesinsitemap` are set.
     bool getCheckImages();
@@ -169,6 +179,10 @@ private:
     /// Expand all (true) or collapse all in the outline of the selected tab.
     void expandFrontOutline(bool expand);
     void connectControls();
+    /// The File menu's print item and the (hidden) SEO summary item, after the export items.
+    void addFileMenuItems();
+    /// The table or outline of the selected tab ("1" to "5"); null for any other tab.
+    QTreeView* frontPrintableView() const;
     void displayChanged();
     void exportTab(int tab, TableExportJob::Format format);
     void exportView(QTreeView* view, TableExportJob::Format format);

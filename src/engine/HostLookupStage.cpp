@@ -4,6 +4,8 @@
 #include "engine/FetchTransport.h"
 #include "engine/HubClock.h"
 
+#include <QDateTime>
+
 #include <algorithm>
 #include <deque>
 #include <unordered_map>
@@ -35,6 +37,9 @@ struct HostLookupStage::State : std::enable_shared_from_this<State> {
 
     void startLookups();
     void answer(quint64 scan, const QString& host, std::optional<Error> error);
+    /// Arms the one timer that fails lookups running past the time-out, for the earliest.
+    void armTimeout();
+    void timeoutFired(quint64 firedScan);
 
     Hooks hooks;
     /// The services of the latest admission, for the lookups started when another answers.
@@ -48,6 +53,9 @@ struct HostLookupStage::State : std::enable_shared_from_this<State> {
     int running = 0;
     std::deque<UrlPtr> ready;
     qint64 held = 0;
+    /// Lookups in the order they started, with when; answered ones leave from the front.
+    std::deque<std::pair<QString, QDateTime>> runningSince;
+    bool timeoutArmed = false;
 };
 
 void HostLookupStage::State::startLookups()
@@ -63,10 +71,8 @@ void HostLookupStage::State::startLookups()
         const std::weak_ptr<State> weak = weak_from_this();
         const quint64 thisScan = scan;
         if (services.clock) {
-            services.clock->after(services.timeout, [weak, thisScan, host] {
-                if (const auto state = weak.lock())
-                    state->answer(thisScan, host, Error::make(UrlErrorCode::TimedOut));
-            });
+            runningSince.emplace_back(host, services.clock->now());
+            armTimeout();
         }
         services.transport->lookUpHost(host, [weak, thisScan, host](std::optional<Error> error) {
             if (const auto state = weak.lock())
@@ -109,6 +115,49 @@ void HostLookupStage::State::answer(quint64 answeredScan, const QString& host, s
     }
     if (scan == answeredScan && hooks.answered)
         hooks.answered();
+}
+
+void HostLookupStage::State::armTimeout()
+{
+    const auto stillRunning = [this](const QString& host) {
+        const auto found = hosts.find(host);
+        return found != hosts.end() && found->second.phase == Phase::Running;
+    };
+    while (!runningSince.empty() && !stillRunning(runningSince.front().first))
+        runningSince.pop_front();
+    if (timeoutArmed || runningSince.empty() || !services.clock)
+        return;
+    // Every lookup has the same time-out, so the oldest is the first due.
+    const qint64 due = services.clock->now().msecsTo(runningSince.front().second) + services.timeout.count();
+    timeoutArmed = true;
+    const std::weak_ptr<State> weak = weak_from_this();
+    const quint64 thisScan = scan;
+    services.clock->after(std::chrono::milliseconds(std::max<qint64>(due, 0)), [weak, thisScan] {
+        if (const auto state = weak.lock())
+            state->timeoutFired(thisScan);
+    });
+}
+
+void HostLookupStage::State::timeoutFired(quint64 firedScan)
+{
+    if (firedScan != scan)
+        return;
+    timeoutArmed = false;
+    const QDateTime now = services.clock->now();
+    std::vector<QString> overdue;
+    for (const auto& [host, since] : runningSince) {
+        if (since.msecsTo(now) < services.timeout.count())
+            break;
+        overdue.push_back(host);
+    }
+    // Each answer may run the owner's pump, which may start lookups and arm the timer again.
+    for (const QString& host : overdue) {
+        if (firedScan != scan)
+            return;
+        answer(firedScan, host, Error::make(UrlErrorCode::TimedOut));
+    }
+    if (firedScan == scan)
+        armTimeout();
 }
 
 HostLookupStage::HostLookupStage(Hooks hooks)
@@ -199,4 +248,6 @@ void HostLookupStage::clear()
     d->ready.clear();
     d->held = 0;
     d->nextOrder = 0;
+    d->runningSince.clear();
+    d->timeoutArmed = false;
 }

@@ -1,9 +1,9 @@
 #include "platform/Paths.h"
 
 #include <QDir>
-#include <QDirIterator>
 #include <QFile>
 
+#include <ftw.h>
 #include <sys/stat.h>
 
 namespace crawlmere::platform {
@@ -91,17 +91,38 @@ bool Paths::makeFolder(const QString& path)
     return true;
 }
 
+namespace {
+
+thread_local qsizetype tightenedInWalk = 0;
+
+int tightenInWalk(const char* path, const struct stat*, int type, FTW*)
+{
+    if (type != FTW_SL && type != FTW_SLN && tighten(QByteArray(path)))
+        ++tightenedInWalk;
+    return 0;
+}
+
+} // namespace
+
 qsizetype Paths::securePrivateFolders()
 {
     qsizetype tightened = 0;
     for (const QString& root : { configFolder(), applicationSupportFolder() }) {
         if (!QDir().mkpath(root))
             continue;
-        tightened += tighten(QFile::encodeName(root)) ? 1 : 0;
-        QDirIterator entries(
-            root, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
-        while (entries.hasNext())
-            tightened += tighten(QFile::encodeName(entries.next())) ? 1 : 0;
+        const QByteArray encoded = QFile::encodeName(root);
+        if (tighten(encoded)) {
+            // A folder open to others (made by an earlier version): everything in it is
+            // tightened, without following links.
+            tightenedInWalk = 0;
+            ::nftw(encoded.constData(), tightenInWalk, 16, FTW_PHYS);
+            tightened += 1 + tightenedInWalk;
+            continue;
+        }
+        // Already the user's alone: only what lies at its top (the defaults, the cookies).
+        for (const QString& name :
+            QDir(root).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot))
+            tightened += tighten(QFile::encodeName(root + QLatin1Char('/') + name)) ? 1 : 0;
     }
     return tightened;
 }

@@ -27,9 +27,10 @@ public:
     /// Creates `path` and its missing parents; a folder in a private place (and that place's
     /// root) is made the user's alone (0700). False when it cannot be created.
     static bool makeFolder(const QString& path);
-    /// Makes both private folders the user's alone: created when missing with mode 0700; in
-    /// existing ones every folder becomes 0700 and every file 0600 (modes are only tightened,
-    /// links are not followed). Called once at start-up; answers how many entries it tightened.
+    /// Makes both private folders the user's alone: created when missing with mode 0700. In one
+    /// that was open to others every folder becomes 0700 and every file 0600; in one already
+    /// private, only the entries at its top are checked. Modes are only tightened, links are not
+    /// followed. Called once at start-up; answers how many entries it tightened.
     static qsizetype securePrivateFolders();
     /// The user's download folder: `XDG_DOWNLOAD_DIR` of `user-dirs.dirs` in the configuration
     /// home (a leading "$HOME" expanded to `home()`, relative values ignored), else

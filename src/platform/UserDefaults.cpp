@@ -9,9 +9,10 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QLocale>
+#include <QSet>
 
-#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstring>
@@ -187,17 +188,21 @@ private:
 
 const QString kIdentity = QStringLiteral("id");
 
-/// The `id` of a list entry, or a null string when the entry is no dictionary with one.
+/// What tells an entry of an identified list from the others: its `id`, or for an entry
+/// without one (written by an older version), its whole contents. Null for a non-dictionary.
 QString identityOf(const QVariant& entry)
 {
     if (entry.typeId() != QMetaType::QVariantMap)
         return {};
     const QString identity = UserDefaults::stringValue(entry.toMap().value(kIdentity));
-    return identity.isEmpty() ? QString() : identity;
+    if (!identity.isEmpty())
+        return identity;
+    const auto contents = PropertyList::toXml(entry);
+    return QStringLiteral("\u0001") + QString::fromUtf8(contents ? *contents : QByteArray());
 }
 
-/// True for a list whose entries are all dictionaries with an `id` (the site list): such a
-/// list is merged entry by entry. An absent value counts as an empty list.
+/// True for a list of dictionaries of which some carry an `id` (the site list): such a list is
+/// merged entry by entry. An absent value or an empty list counts as one.
 bool isIdentifiedList(const QVariant& value)
 {
     if (!value.isValid())
@@ -205,17 +210,36 @@ bool isIdentifiedList(const QVariant& value)
     if (value.typeId() != QMetaType::QVariantList)
         return false;
     const QVariantList entries = value.toList();
-    return std::all_of(entries.cbegin(), entries.cend(), [](const QVariant& e) { return !identityOf(e).isNull(); });
+    bool identified = entries.isEmpty();
+    for (const QVariant& entry : entries) {
+        const QString identity = identityOf(entry);
+        if (identity.isNull())
+            return false;
+        identified = identified || !identity.startsWith(QChar(1));
+    }
+    return identified;
 }
 
-qsizetype indexOfIdentity(const QVariantList& entries, const QString& identity)
-{
-    for (qsizetype i = 0; i < entries.size(); ++i) {
-        if (identityOf(entries.at(i)) == identity)
-            return i;
+/// The identities of a list's entries, in order, and where each first stands.
+struct Identities {
+    explicit Identities(const QVariantList& entries)
+    {
+        order.reserve(entries.size());
+        for (const QVariant& entry : entries)
+            order << identityOf(entry);
+        reindex();
     }
-    return -1;
-}
+    void reindex()
+    {
+        at.clear();
+        for (qsizetype i = order.size() - 1; i >= 0; --i)
+            at.insert(order.at(i), i);
+    }
+    qsizetype indexOf(const QString& identity) const { return at.value(identity, -1); }
+
+    QStringList order;
+    QHash<QString, qsizetype> at;
+};
 
 /// `stored` with the entries this process added, changed or removed between `base` and
 /// `mine` applied, and nothing else: entries another process added stay where they are.
@@ -225,58 +249,67 @@ qsizetype indexOfIdentity(const QVariantList& entries, const QString& identity)
 /// process reordered its entries, they take that order in the places they hold.
 QVariantList withEntryChanges(QVariantList stored, const QVariantList& base, const QVariantList& mine)
 {
-    for (const QVariant& old : base) {
-        const QString identity = identityOf(old);
-        if (indexOfIdentity(mine, identity) >= 0)
-            continue;
-        stored.removeIf([&identity](const QVariant& e) { return identityOf(e) == identity; });
+    const Identities baseIds(base);
+    const Identities mineIds(mine);
+    QSet<QString> removed;
+    for (const QString& identity : baseIds.order) {
+        if (mineIds.indexOf(identity) < 0)
+            removed.insert(identity);
     }
-    QStringList mineOrder;
-    QStringList baseOrder;
+    if (!removed.isEmpty())
+        stored.removeIf([&removed](const QVariant& entry) { return removed.contains(identityOf(entry)); });
+    Identities storedIds(stored);
+    QList<qsizetype> added;
     for (qsizetype i = 0; i < mine.size(); ++i) {
-        const QString identity = identityOf(mine.at(i));
-        const qsizetype inBase = indexOfIdentity(base, identity);
-        const qsizetype at = indexOfIdentity(stored, identity);
-        if (inBase >= 0) {
-            mineOrder << identity;
-            if (base.at(inBase) != mine.at(i) && at >= 0)
-                stored[at] = mine.at(i);
-            continue;
-        }
-        if (at >= 0) {
+        const qsizetype inBase = baseIds.indexOf(mineIds.order.at(i));
+        const qsizetype at = storedIds.indexOf(mineIds.order.at(i));
+        if (inBase >= 0 ? base.at(inBase) != mine.at(i) && at >= 0 : at >= 0)
             stored[at] = mine.at(i);
-            continue;
-        }
-        // A new entry goes before the one after it in this process's list, else last.
+        else if (inBase < 0)
+            added << i;
+    }
+    // Last first: a new entry goes before the next entry of this process's list the file
+    // holds by then, else last.
+    for (auto it = added.crbegin(); it != added.crend(); ++it) {
         qsizetype position = stored.size();
-        for (qsizetype after = i + 1; after < mine.size(); ++after) {
-            const qsizetype found = indexOfIdentity(stored, identityOf(mine.at(after)));
+        for (qsizetype after = *it + 1; after < mine.size(); ++after) {
+            const qsizetype found = storedIds.order.indexOf(mineIds.order.at(after));
             if (found >= 0) {
                 position = found;
                 break;
             }
         }
-        stored.insert(position, mine.at(i));
+        stored.insert(position, mine.at(*it));
+        storedIds.order.insert(position, mineIds.order.at(*it));
     }
-    for (const QVariant& old : base) {
-        if (mineOrder.contains(identityOf(old)))
-            baseOrder << identityOf(old);
+    // The order of the entries this process kept from its base, as it has them now and as it had them.
+    QStringList mineOrder;
+    QStringList baseOrder;
+    for (const QString& identity : mineIds.order) {
+        if (baseIds.indexOf(identity) >= 0)
+            mineOrder << identity;
     }
-    if (baseOrder != mineOrder) {
-        QList<qsizetype> places;
-        for (qsizetype i = 0; i < stored.size(); ++i) {
-            if (mineOrder.contains(identityOf(stored.at(i))))
-                places << i;
-        }
-        QVariantList ordered;
-        for (const QString& identity : std::as_const(mineOrder)) {
-            const qsizetype at = indexOfIdentity(stored, identity);
-            if (at >= 0)
-                ordered << stored.at(at);
-        }
-        for (qsizetype i = 0; i < places.size() && i < ordered.size(); ++i)
-            stored[places.at(i)] = ordered.at(i);
+    const QSet<QString> kept(mineOrder.cbegin(), mineOrder.cend());
+    for (const QString& identity : baseIds.order) {
+        if (kept.contains(identity))
+            baseOrder << identity;
     }
+    if (baseOrder == mineOrder)
+        return stored;
+    storedIds.reindex();
+    QList<qsizetype> places;
+    for (qsizetype i = 0; i < stored.size(); ++i) {
+        if (kept.contains(storedIds.order.at(i)))
+            places << i;
+    }
+    QVariantList ordered;
+    for (const QString& identity : std::as_const(mineOrder)) {
+        const qsizetype at = storedIds.indexOf(identity);
+        if (at >= 0)
+            ordered << stored.at(at);
+    }
+    for (qsizetype i = 0; i < places.size() && i < ordered.size(); ++i)
+        stored[places.at(i)] = ordered.at(i);
     return stored;
 }
 

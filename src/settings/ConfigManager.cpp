@@ -9,6 +9,7 @@
 #include "platform/Strings.h"
 #include "platform/Url.h"
 #include "platform/UserDefaults.h"
+#include "settings/SpellingLanguages.h"
 #include "settings/ThumbGetter.h"
 #include "settings/ThumbGetterFactory.h"
 
@@ -268,6 +269,8 @@ void ConfigManager::implementCurrentSettings()
         m_view->reloadRuleTables();
         m_view->showSettings(m_current);
     }
+    // Text checks use the shown site's spelling language.
+    SpellingLanguages::putSiteLanguageOnChecker(m_current);
     // The link highlighter reads the shown site's setting from the defaults store.
     if (m_current.contains(QStringLiteral("trimQuery")))
         m_defaults.setObject(m_current.value(QStringLiteral("trimQuery")), QStringLiteral("trimQuery"));
@@ -376,6 +379,12 @@ void ConfigManager::returnToDefaultSettings()
         m_current.insert(it.key(), it.value());
     implementCurrentSettings();
     pushCurrentSettingsToWebsites();
+}
+
+void ConfigManager::newLanguageSelected(const QString& displayName)
+{
+    SpellingLanguages::putOnChecker(displayName);
+    m_dirty = true;
 }
 
 void ConfigManager::handleControl(const QString& key)

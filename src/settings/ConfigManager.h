@@ -152,6 +152,9 @@ public:
     void controlTextDidChange(const QString& text);
     /// controlTextDidEndEditing for the starting-URL field: a changed URL is saved.
     void controlTextDidEndEditing(const QString& text);
+    /// newLanguageSelected: the language of the spelling pop-up, by its display name, goes on
+    /// the shared spell checker (every text check and recount uses it); marks the site changed.
+    void newLanguageSelected(const QString& displayName);
     /// The request-rate arithmetic on the controls' integer values.
     static RequestRate recalcDelay(bool limitRPM, int maxRPM, int threads);
     /// The site's `delay` becomes `delay` (from `recalcDelay`); marks the site changed.

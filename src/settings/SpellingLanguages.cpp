@@ -2,6 +2,7 @@
 #include "settings/SpellingLanguages.h"
 
 #include "platform/HunspellSpellChecker.h"
+#include "platform/Log.h"
 
 #include <QLocale>
 
@@ -45,6 +46,26 @@ QString SpellingLanguages::identifierForLanguage(const QString& name, const QStr
             return identifier;
     }
     return QString();
+}
+
+bool SpellingLanguages::putOnChecker(const QString& name, platform::SpellChecker& checker)
+{
+    if (name.isEmpty())
+        return false;
+    const QString identifier = identifierForLanguage(name, checker.availableLanguages());
+    if (identifier.isEmpty()) {
+        platform::logLine(1, QStringLiteral("no spelling dictionary for the language %1").arg(name));
+        return false;
+    }
+    if (identifier == checker.language())
+        return true;
+    platform::logLine(2, QStringLiteral("spelling language is now %1").arg(identifier));
+    return checker.setLanguage(identifier);
+}
+
+bool SpellingLanguages::putSiteLanguageOnChecker(const QVariantMap& site, platform::SpellChecker& checker)
+{
+    return putOnChecker(site.value(QStringLiteral("language")).toString(), checker);
 }
 
 } // namespace crawlmere::settings

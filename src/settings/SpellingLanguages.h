@@ -2,9 +2,11 @@
 #pragma once
 
 #include "platform/HunspellSpellChecker.h"
+#include "platform/SpellChecker.h"
 
 #include <QString>
 #include <QStringList>
+#include <QVariantMap>
 
 namespace crawlmere::settings {
 
@@ -25,6 +27,13 @@ public:
     static QStringList sortedArrayOfDisplayLanguages(const QStringList& identifiers);
     /// identifierForLanguage: the first identifier whose display name is `name`; empty when none.
     static QString identifierForLanguage(const QString& name, const QStringList& identifiers);
+    /// newLanguageSelected: the checker's installed language whose display name is `name` becomes
+    /// its current language. False, the language kept, when no installed language has that name.
+    static bool putOnChecker(const QString& name, platform::SpellChecker& checker = platform::SpellChecker::shared());
+    /// The site's stored `language` (a display name) put on the checker, as `putOnChecker`; a
+    /// site without one keeps the checker's language.
+    static bool putSiteLanguageOnChecker(
+        const QVariantMap& site, platform::SpellChecker& checker = platform::SpellChecker::shared());
 };
 
 } // namespace crawlmere::settings

@@ -2,6 +2,7 @@
 // the sitemap and excluded-pages tables.
 #include "sitemap/SitemapManager.h"
 
+#include "engine/CrwlLinkInstance.h"
 #include "engine/CrwlUrl.h"
 #include "platform/Log.h"
 #include "platform/NotificationCenter.h"
@@ -90,6 +91,7 @@ void SitemapManager::clear()
     m_excludedBecauseCanonical.clear();
     m_excludedBecauseNoIndex.clear();
     m_infoText.clear();
+    m_highlightTag = 0;
     if (m_observer.infoText)
         m_observer.infoText(m_infoText);
     if (m_sitemapTable)
@@ -438,6 +440,38 @@ void SitemapManager::doubleClick(qsizetype row)
         return;
     if (m_observer.showInspector)
         m_observer.showInspector(pages[size_t(row)]);
+}
+
+QString SitemapManager::sitemapUrlAtRow(qsizetype row)
+{
+    const CrwlUrl* page = pageAt(row);
+    return page ? CrwlUrl::forceTrimHash(page->finalURLString()) : QString();
+}
+
+QString SitemapManager::excludedUrlAtRow(qsizetype row)
+{
+    const auto page = excludedPageAtRow(row);
+    return page ? CrwlUrl::forceTrimHash(page->finalURLString()) : QString();
+}
+
+namespace {
+
+void handTo(const std::function<void(const QString&)>& hook, const QString& url)
+{
+    if (!url.isEmpty() && hook)
+        hook(url);
+}
+
+} // namespace
+
+void SitemapManager::copyURL(qsizetype row) { handTo(m_observer.toClip, sitemapUrlAtRow(row)); }
+void SitemapManager::visitURL(qsizetype row) { handTo(m_observer.openURL, sitemapUrlAtRow(row)); }
+void SitemapManager::copyExcludedPageUrl(qsizetype row) { handTo(m_observer.toClip, excludedUrlAtRow(row)); }
+void SitemapManager::visitExcludedPageUrl(qsizetype row) { handTo(m_observer.openURL, excludedUrlAtRow(row)); }
+
+bool SitemapManager::shouldDisplayImageBasedOnFilterButton(const CrwlLinkInstance& image) const
+{
+    return m_highlightTag != kImagesWithoutAltTag || image.getLinkText().size() < 10;
 }
 
 void SitemapManager::updateChangeFrequencies()

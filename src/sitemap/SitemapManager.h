@@ -14,6 +14,7 @@
 #include <memory>
 #include <optional>
 
+class CrwlLinkInstance;
 class CrwlUrl;
 
 namespace crawlmere::platform {
@@ -57,6 +58,10 @@ struct SitemapManagerObserver {
     std::function<void()> showVizWindow;
     /// Orders the graph window out once a graph text is built.
     std::function<void()> hideVizWindow;
+    /// Puts a text on the general pasteboard (`toClip:`).
+    std::function<void(const QString&)> toClip;
+    /// Opens an address in the default browser.
+    std::function<void(const QString&)> openURL;
 };
 
 /// The Sitemap tab's data source. Candidates are the scan's internal pages (`setCollection`);
@@ -164,6 +169,30 @@ public:
     void doubleClick(qsizetype row);
     /// The page of a row of the excluded table (canonical list, then noindex list); null past it.
     std::shared_ptr<CrwlUrl> excludedPageAtRow(qsizetype row);
+    /// The fragment-free `finalURLString` of the page at `row` of the sitemap collection; null
+    /// past its end.
+    QString sitemapUrlAtRow(qsizetype row);
+    /// The same for a row of the excluded table.
+    QString excludedUrlAtRow(qsizetype row);
+    /// copyURL: the page of a sitemap row to the pasteboard (`toClip`); no row: nothing.
+    void copyURL(qsizetype row);
+    /// visitURL: the page of a sitemap row opened in the browser (`openURL`); no row: nothing.
+    void visitURL(qsizetype row);
+    /// copyExcludedPageUrl: as `copyURL`, for a row of the excluded table.
+    void copyExcludedPageUrl(qsizetype row);
+    /// visitExcludedPageUrl: as `visitURL`, for a row of the excluded table.
+    void visitExcludedPageUrl(qsizetype row);
+
+    // ----- the highlight pop-up of the SEO tables -----
+    /// The tag of the pop-up's item that lists the images without alt text.
+    static constexpr int kImagesWithoutAltTag = 12;
+    /// The selected item's tag of the `highlightSelector` pop-up (0 after `clear`).
+    void setHighlightTag(int tag) { m_highlightTag = tag; }
+    int highlightTag() const { return m_highlightTag; }
+    /// shouldDisplayImageBasedOnFilterButton: true, except under tag 12, where only an image
+    /// occurrence whose link text is shorter than 10 characters shows.
+    bool shouldDisplayImageBasedOnFilterButton(const CrwlLinkInstance& image) const;
+
     /// updateChangeFrequencies: each candidate gets its rule's `update`, else the selected
     /// change-frequency title.
     void updateChangeFrequencies();
@@ -268,6 +297,7 @@ private:
     qsizetype m_imageCount = 0;
     QString m_infoText;
 
+    int m_highlightTag = 0;
     SitemapPopUpItem m_changeFrequency;
     QString m_priorityTitle;
     bool m_includeLastModified = false;

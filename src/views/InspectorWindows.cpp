@@ -8,8 +8,8 @@
 #include "views/CrwlPageInspectorWindowController.h"
 
 #include <QGuiApplication>
-#include <algorithm>
 #include <QScreen>
+#include <algorithm>
 
 namespace crawlmere::views {
 
@@ -23,8 +23,7 @@ namespace {
 
 /// Keeps `window` in `owner`'s retain array until it closes, centres it, shows it in front and
 /// fills it. The window is deleted later, never inside one of its own event handlers.
-template<class Window>
-Window* present(qfDataSource& owner, Window* created, const std::shared_ptr<CrwlUrl>& record)
+template <class Window> Window* present(qfDataSource& owner, Window* created, const std::shared_ptr<CrwlUrl>& record)
 {
     std::shared_ptr<Window> window(created, [](Window* w) { w->deleteLater(); });
     window->setLcurl(record);
@@ -48,8 +47,12 @@ Window* present(qfDataSource& owner, Window* created, const std::shared_ptr<Crwl
 
 void InspectorWindows::inspectPage(const std::shared_ptr<CrwlUrl>& page)
 {
-    if (page)
-        lastPage = present(owner, new CrwlPageInspectorWindowController(urlOpener), page);
+    if (!page)
+        return;
+    auto* window = new CrwlPageInspectorWindowController(urlOpener);
+    if (pageInspectorMade)
+        pageInspectorMade(*window);
+    lastPage = present(owner, window, page);
 }
 
 void InspectorWindows::inspect(const std::shared_ptr<CrwlUrl>& url)

@@ -37,11 +37,24 @@ public:
     void locate(const qfDataSource::Item& item) override;
 
     /// Shows the route to an occurrence; unset: `locate` does nothing.
-    void setLocateHandler(CrwlLinkInspectorWindowController::OccurrenceHandler handler) { locateHandler = std::move(handler); }
+    void setLocateHandler(CrwlLinkInspectorWindowController::OccurrenceHandler handler)
+    {
+        locateHandler = std::move(handler);
+    }
     /// Marks a target fixed for a link inspector's mark-fixed action; unset: nothing is marked.
-    void setMarkFixedHandler(CrwlLinkInspectorWindowController::RecordHandler handler) { markFixedHandler = std::move(handler); }
+    void setMarkFixedHandler(CrwlLinkInspectorWindowController::RecordHandler handler)
+    {
+        markFixedHandler = std::move(handler);
+    }
     /// What `locate` calls; the shell sets it to its locate window. Must stay callable while set.
     void setLocator(std::function<void(const qfDataSource::Item&)> value) { locator = std::move(value); }
+
+    /// Runs on every page inspector made, before it is filled and shown (the shell adds its help
+    /// buttons); unset: nothing.
+    void setPageInspectorMade(std::function<void(CrwlPageInspectorWindowController&)> value)
+    {
+        pageInspectorMade = std::move(value);
+    }
 
     /// The window the last `inspectPage` opened (null before any); owned by the retain array.
     CrwlPageInspectorWindowController* lastPageInspector() const { return lastPage; }
@@ -50,7 +63,8 @@ public:
 private:
     /// A window-less link inspector on the occurrence's target with the occurrence chosen; null
     /// when the occurrence has no target or is not among its inbound occurrences (logged).
-    std::unique_ptr<CrwlLinkInspectorWindowController> chooserFor(const std::shared_ptr<CrwlLinkInstance>& occurrence) const;
+    std::unique_ptr<CrwlLinkInspectorWindowController> chooserFor(
+        const std::shared_ptr<CrwlLinkInstance>& occurrence) const;
 
     qfDataSource& owner;
     CrwlLinkInspectorWindowController::OccurrenceHandler locateHandler;
@@ -59,6 +73,7 @@ private:
     std::shared_ptr<InspectorWindows*> self = std::make_shared<InspectorWindows*>(this);
     std::shared_ptr<platform::UrlOpener> urlOpener;
     std::function<void(const qfDataSource::Item&)> locator;
+    std::function<void(CrwlPageInspectorWindowController&)> pageInspectorMade;
     QPointer<CrwlPageInspectorWindowController> lastPage;
     QPointer<CrwlLinkInspectorWindowController> lastLink;
 };

@@ -11,6 +11,7 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QMenu>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QSet>
 #include <QSignalBlocker>
@@ -282,6 +283,27 @@ void ResultTreeView::contextMenuEvent(QContextMenuEvent* event)
     if (chosen)
         chosen->popup(event->globalPos());
     event->accept();
+}
+
+void ResultTreeView::mousePressEvent(QMouseEvent* event)
+{
+    if (event->button() == Qt::RightButton && selectionModel()->selectedRows().size() > 1) {
+        m_keptSelectionOnPress = true;
+        event->accept();
+        return;
+    }
+    m_keptSelectionOnPress = false;
+    QTreeView::mousePressEvent(event);
+}
+
+void ResultTreeView::mouseReleaseEvent(QMouseEvent* event)
+{
+    if (m_keptSelectionOnPress && event->button() == Qt::RightButton) {
+        m_keptSelectionOnPress = false;
+        event->accept();
+        return;
+    }
+    QTreeView::mouseReleaseEvent(event);
 }
 
 void ResultTreeView::keyPressEvent(QKeyEvent* event)

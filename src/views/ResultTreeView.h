@@ -103,6 +103,10 @@ protected:
 
     void drawRow(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
     void contextMenuEvent(QContextMenuEvent* event) override;
+    /// A right-button press over a selection of several rows leaves the selection alone (Qt
+    /// would select the pressed row before the context menu opens); its release too.
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
@@ -123,6 +127,8 @@ private:
     QHash<const void*, qfDataSource::Item> m_selectedItems;
     qfDataSource::Item m_currentItem;
     bool m_restoring = false;
+    // A right-button press kept a selection of several rows; its release is kept from Qt too.
+    bool m_keptSelectionOnPress = false;
 };
 
 } // namespace crawlmere::views

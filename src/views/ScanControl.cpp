@@ -8,6 +8,7 @@
 #include "platform/Dispatch.h"
 #include "platform/Log.h"
 #include "platform/UserDefaults.h"
+#include "settings/SpellingLanguages.h"
 #include "views/CrwlByLinkDataSource.h"
 
 using crawlmere::platform::logLine;
@@ -54,6 +55,7 @@ ScanControl::GoAction ScanControl::go(const QString& senderTitle)
     // Every scan runs on its own copy of the selected site's settings.
     QVariantMap settings = services.currentSettings ? services.currentSettings() : QVariantMap();
     const QString startingUrl = settings.value(QStringLiteral("startingUrl")).toString().trimmed();
+    crawlmere::settings::SpellingLanguages::putSiteLanguageOnChecker(settings);
     hub->setCrawlSettings(std::make_shared<CrawlSettings>(std::move(settings)));
     if (!hub->go()) {
         m_display.goTitle = kGo;

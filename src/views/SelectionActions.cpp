@@ -66,11 +66,14 @@ void SelectionActions::markFixed(Z12Ara& hub, const QList<std::shared_ptr<CrwlUr
 
 namespace {
 
-void recheckNext(std::shared_ptr<Z12Ara> hub, QList<std::shared_ptr<CrwlUrl>> pages, std::function<void()> done)
+// The queued steps hold the hub weakly: a step still queued when the program ends must not be
+// the last owner of the hub, whose teardown would then run inside the event queue's own cleanup.
+void recheckNext(std::weak_ptr<Z12Ara> hub, QList<std::shared_ptr<CrwlUrl>> pages, std::function<void()> done)
 {
-    if (pages.isEmpty()) {
+    const std::shared_ptr<Z12Ara> alive = hub.lock();
+    if (pages.isEmpty() || !alive) {
         QApplication::restoreOverrideCursor();
-        if (done)
+        if (done && alive)
             done();
         return;
     }
@@ -88,9 +91,10 @@ bool SelectionActions::recheckPages(
     if (!hub || pages.isEmpty() || !mayRecheck(*hub))
         return false;
     QApplication::setOverrideCursor(Qt::BusyCursor);
-    QTimer::singleShot(0, [hub = std::move(hub), pages = std::move(pages), done = std::move(done)]() mutable {
-        recheckNext(std::move(hub), std::move(pages), std::move(done));
-    });
+    QTimer::singleShot(
+        0, [hub = std::weak_ptr<Z12Ara>(hub), pages = std::move(pages), done = std::move(done)]() mutable {
+            recheckNext(std::move(hub), std::move(pages), std::move(done));
+        });
     return true;
 }
 

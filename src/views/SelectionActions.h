@@ -15,7 +15,7 @@ namespace crawlmere::views {
 
 /// The selection actions of the result views, apart from the views: the caller passes the
 /// rows its front view selected (`CrwlUrl` rows of the by-link view, page and occurrence rows of
-/// the others). Main thread only; the hub must outlive a recheck of parents in progress.
+/// the others). Main thread only.
 class SelectionActions {
 public:
     /// The target of every `CrwlLinkInstance` row and every `CrwlUrl` row that is not a page
@@ -32,7 +32,8 @@ public:
     /// The hub's `markThisUrlAsFixed` on each target.
     static void markFixed(Z12Ara& hub, const QList<std::shared_ptr<CrwlUrl>>& targets);
     /// `recheckPage` on each page when `mayRecheck`, one page per turn of the event loop under a
-    /// busy cursor (a page loads synchronously), then `done`. False when nothing was started.
+    /// busy cursor (a page loads synchronously), then `done`. The steps do not keep the hub: once
+    /// it is gone the rest is dropped and `done` is not called. False when nothing was started.
     static bool recheckPages(
         std::shared_ptr<Z12Ara> hub, QList<std::shared_ptr<CrwlUrl>> pages, std::function<void()> done);
 };

@@ -92,6 +92,8 @@ QString labelFor(const QString& key)
 
 int integerOf(const QVariant& value) { return static_cast<int>(Defaults::integerValue(value)); }
 
+const QString kCheckContentKey = QStringLiteral("blacklistShouldCheckContent");
+
 const QStringList kSitemapColumns { QStringLiteral("contains"), QStringLiteral("priority"), QStringLiteral("update"),
     QStringLiteral("match") };
 
@@ -263,8 +265,10 @@ void SettingsPane::connectControl(const QString& key, QWidget* widget)
                 recalcDelay(true);
         });
     } else if (auto* languages = qobject_cast<QComboBox*>(widget)) {
-        connect(
-            languages, &QComboBox::activated, this, [this] { m_manager.handleControl(QStringLiteral("languages")); });
+        connect(languages, &QComboBox::activated, this, [this, languages] {
+            m_manager.newLanguageSelected(languages->currentText());
+            m_manager.handleControl(QStringLiteral("languages"));
+        });
     }
 }
 
@@ -337,12 +341,11 @@ void SettingsPane::showSettings(const QVariantMap& site)
             m_threadsDisplay->setText(QString::number(present ? integerOf(value) : 0));
             break;
         case BindingKind::Language:
-            if (present) {
-                auto* languages = static_cast<QComboBox*>(widget);
-                const int index = languages->findText(value.toString());
-                if (index >= 0)
-                    languages->setCurrentIndex(index);
-            }
+            // A language no installed dictionary offers shows no item, so that storing the
+            // controls back keeps the site's own value.
+            if (present)
+                static_cast<QComboBox*>(widget)->setCurrentIndex(
+                    static_cast<QComboBox*>(widget)->findText(value.toString()));
             break;
         case BindingKind::Status:
             static_cast<QLineEdit*>(widget)->setText(value.toString());
@@ -457,11 +460,21 @@ void SettingsPane::buildRules(QWidget* page)
     auto* remove = new QPushButton(tr("Delete"), page);
     remove->setObjectName(QStringLiteral("deleteBlacklistRuleButton"));
     connect(remove, &QPushButton::clicked, this, &SettingsPane::deleteBlacklistRule);
+    // Bound to the application default the scan reads: with it on, "Do not follow" and "Only
+    // follow" terms are also looked for in each page's content.
+    m_checkContent = new QCheckBox(tr("Apply the follow rules to page content too"), page);
+    m_checkContent->setObjectName(QStringLiteral("blacklistCheckContentCheckBox"));
+    m_checkContent->setChecked(m_manager.defaults().boolForKey(kCheckContentKey));
+    connect(m_checkContent, &QCheckBox::toggled, this, [this](bool on) {
+        m_manager.defaults().setBool(on, kCheckContentKey);
+        reloadRuleTables();
+    });
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(add);
     buttons->addWidget(edit);
     buttons->addWidget(remove);
     buttons->addStretch();
+    buttons->addWidget(m_checkContent);
     auto* layout = new QVBoxLayout(page);
     layout->addWidget(m_rulesTable);
     layout->addLayout(buttons);
@@ -490,13 +503,25 @@ void SettingsPane::reloadRuleTables()
 {
     const int count = m_manager.blacklistRuleCount();
     m_rulesTable->setRowCount(count);
+    // The box follows its default, which other windows may change too.
+    const bool content = m_manager.defaults().boolForKey(kCheckContentKey);
+    if (m_checkContent->isChecked() != content) {
+        const QSignalBlocker quiet(m_checkContent);
+        m_checkContent->setChecked(content);
+    }
     for (int row = 0; row < count; ++row) {
         const auto [tag, term] = *m_manager.blacklistRuleAtIndex(row);
         const bool negated = term.startsWith(u'!');
-        const QString scope = tr("urls ") + (negated ? tr("that don't contain:") : tr("that contain:"));
+        const QString scope = (content ? tr("urls and content ") : tr("urls "))
+            + (negated ? tr("that don't contain:") : tr("that contain:"));
         m_rulesTable->setItem(row, 0, new QTableWidgetItem(ConfigManager::ruleListLabels().at(tag)));
         m_rulesTable->setItem(row, 1, new QTableWidgetItem(scope));
         m_rulesTable->setItem(row, 2, new QTableWidgetItem(negated ? term.mid(1) : term));
+    }
+    // The rule and scope texts read whole; the term takes the rest.
+    if (count > 0) {
+        m_rulesTable->resizeColumnToContents(0);
+        m_rulesTable->resizeColumnToContents(1);
     }
     const QSignalBlocker blocker(m_sitemapTable);
     const QVariantList& rules = m_manager.sitemapRules();

@@ -73,6 +73,7 @@ private:
     QLabel* m_threadsDisplay = nullptr;
     QTableWidget* m_rulesTable = nullptr;
     QTableWidget* m_sitemapTable = nullptr;
+    QCheckBox* m_checkContent = nullptr;
     RulesSheet* m_rulesSheet = nullptr;
     int m_editedRow = -1;
     bool m_showing = false;

@@ -2,7 +2,9 @@
 #include "views/SitemapTab.h"
 
 #include "sitemap/SitemapManager.h"
+#include "views/Pasteboard.h"
 #include "views/ResultItemModel.h"
+#include "views/ResultViewDelegate.h"
 #include "views/crawlmereTableView.h"
 
 #include <QApplication>
@@ -11,8 +13,11 @@
 #include <QDialog>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QMenu>
 #include <QPushButton>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace crawlmere::views {
 
@@ -23,6 +28,24 @@ template <typename Widget> Widget* named(Widget* widget, const char* name)
     widget->setObjectName(QLatin1String(name));
     return widget;
 }
+
+/// The Copy command of a sitemap table (Edit > Copy, the copy key) copies as its menu's Copy URL
+/// item does; rows carry no label.
+class RowCopyDelegate final : public ResultViewDelegate {
+public:
+    explicit RowCopyDelegate(std::function<void()> copy)
+        : m_copy(std::move(copy))
+    {
+    }
+    std::optional<CrwlLabelColour> tableViewLabelColorForRow(ResultTreeView&, const QModelIndex&) override
+    {
+        return std::nullopt;
+    }
+    void copyURL(crawlmereTableView&) override { m_copy(); }
+
+private:
+    std::function<void()> m_copy;
+};
 
 } // namespace
 
@@ -88,6 +111,11 @@ SitemapTab::SitemapTab(sitemap::SitemapManager& manager, QWidget* parent)
             m_opener(page);
     };
     observer.beep = [] { QApplication::beep(); };
+    observer.toClip = [](const QString& text) { Pasteboard::general().setString(text); };
+    observer.openURL = [this](const QString& url) {
+        if (m_urlOpener)
+            m_urlOpener(url);
+    };
     manager.setObserver(std::move(observer));
 
     m_table->itemModel().setCellEditing(
@@ -108,6 +136,13 @@ SitemapTab::SitemapTab(sitemap::SitemapManager& manager, QWidget* parent)
     connect(m_lastModified, &QCheckBox::clicked, this, [this](bool on) { m_manager.setWritesLastModified(on); });
     connect(m_pdfs, &QCheckBox::toggled, this, [this] { m_manager.handlePdfSwitch(); });
     connect(m_infoButton, &QPushButton::clicked, this, &SitemapTab::showExcludedPages);
+    addRowMenu(
+        m_table, "copyURLMenuItem", "visitURLMenuItem", [this](qsizetype row) { m_manager.copyURL(row); },
+        [this](qsizetype row) { m_manager.visitURL(row); });
+    addRowMenu(
+        m_excludedTable, "copyExcludedPageUrlMenuItem", "visitExcludedPageUrlMenuItem",
+        [this](qsizetype row) { m_manager.copyExcludedPageUrl(row); },
+        [this](qsizetype row) { m_manager.visitExcludedPageUrl(row); });
     connect(m_prefsButton, &QPushButton::clicked, this, [this] {
         if (m_prefsOpener)
             m_prefsOpener();
@@ -123,6 +158,8 @@ SitemapTab::~SitemapTab()
 {
     // The table outlives this part of the tab while its children go: it must not ask it.
     m_table->itemModel().setCellEditing({});
+    m_table->setViewDelegate(nullptr);
+    m_excludedTable->setViewDelegate(nullptr);
     m_manager.setObserver({});
     m_manager.setTables(nullptr, nullptr);
 }
@@ -130,6 +167,35 @@ SitemapTab::~SitemapTab()
 void SitemapTab::setInspectorOpener(std::function<void(const std::shared_ptr<CrwlUrl>&)> opener)
 {
     m_opener = std::move(opener);
+}
+
+void SitemapTab::setUrlOpener(std::function<void(const QString&)> opener) { m_urlOpener = std::move(opener); }
+
+void SitemapTab::addRowMenu(crawlmereTableView* table, const char* copyName, const char* visitName,
+    std::function<void(qsizetype)> copy, std::function<void(qsizetype)> visit)
+{
+    const auto firstSelectedRow = [table]() -> qsizetype {
+        qsizetype first = -1;
+        for (const QModelIndex& index : table->selectionModel()->selectedRows())
+            first = first < 0 ? index.row() : std::min<qsizetype>(first, index.row());
+        return first;
+    };
+    auto* menu = new QMenu(table);
+    QAction* copyItem = menu->addAction(tr("Copy URL"), this, [copy, firstSelectedRow] { copy(firstSelectedRow()); });
+    copyItem->setObjectName(QLatin1String(copyName));
+    QAction* visitItem = menu->addAction(tr("Visit"), this, [visit, firstSelectedRow] { visit(firstSelectedRow()); });
+    visitItem->setObjectName(QLatin1String(visitName));
+    // A right-click over no row clears the selection: the items then have nothing to act on.
+    connect(menu, &QMenu::aboutToShow, menu, [copyItem, visitItem, firstSelectedRow] {
+        const bool row = firstSelectedRow() >= 0;
+        copyItem->setEnabled(row);
+        visitItem->setEnabled(row);
+    });
+    table->setMenu(menu);
+    table->setTertiaryMenu(menu);
+    m_copyDelegates.push_back(
+        std::make_unique<RowCopyDelegate>([copy, firstSelectedRow] { copy(firstSelectedRow()); }));
+    table->setViewDelegate(m_copyDelegates.back().get());
 }
 
 void SitemapTab::applyColumns()

@@ -7,6 +7,7 @@
 
 #include <functional>
 #include <memory>
+#include <vector>
 
 class CrwlUrl;
 class QCheckBox;
@@ -22,11 +23,16 @@ class SitemapManager;
 
 namespace crawlmere::views {
 
+class ResultViewDelegate;
+
 /// Shows a `SitemapManager` (which must outlive the tab) and installs itself as its observer.
 /// Widgets carry the outlet names: `sitemapChangeFrequency`, `sitemapPriority`,
 /// `includelastmodinsitemap`, `includepdfsinsitemap`, `sitemapTableView`, `tfPagesIncluded`,
 /// `filterSitemapInfoText`, `filterSitemapInfoButton`, and `excludedTableView` in the window
-/// `excludedPagesWindow`. Main thread only.
+/// `excludedPagesWindow`. A right-click on a row of either table offers Copy URL and Visit for
+/// its page (items `copyURLMenuItem`, `visitURLMenuItem`, `copyExcludedPageUrlMenuItem`,
+/// `visitExcludedPageUrlMenuItem`); Copy in either table copies as that item does. Main thread
+/// only.
 class SitemapTab final : public QWidget {
     Q_OBJECT
 public:
@@ -35,6 +41,8 @@ public:
 
     /// Where a double-clicked page goes (the page inspector); unset: nowhere.
     void setInspectorOpener(std::function<void(const std::shared_ptr<CrwlUrl>&)> opener);
+    /// Where the Visit items open an address (the default browser); unset: nowhere.
+    void setUrlOpener(std::function<void(const QString&)> opener);
     /// The "Sitemap Preferences…" button (`sitemapPrefsButton`) opens the preferences' sitemap
     /// tab through `opener` (`selectPrefsSitemapTabView:`); hidden while unset.
     void setPreferencesOpener(std::function<void()> opener);
@@ -54,11 +62,17 @@ protected:
 
 private:
     void applyColumns();
+    /// The row menu of `table`: its Copy URL and Visit items act on the first selected row.
+    void addRowMenu(crawlmereTableView* table, const char* copyName, const char* visitName,
+        std::function<void(qsizetype)> copy, std::function<void(qsizetype)> visit);
     /// The Last modified box (and column) show whether the XML sitemap gets `lastmod`.
     void followLastModifiedSetting();
 
     sitemap::SitemapManager& m_manager;
     std::function<void(const std::shared_ptr<CrwlUrl>&)> m_opener;
+    std::function<void(const QString&)> m_urlOpener;
+    /// The tables' Copy commands (unset from the tables before these go).
+    std::vector<std::unique_ptr<ResultViewDelegate>> m_copyDelegates;
     QComboBox* m_changeFrequency = nullptr;
     QComboBox* m_priority = nullptr;
     QCheckBox* m_lastModified = nullptr;

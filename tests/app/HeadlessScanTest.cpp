@@ -577,3 +577,43 @@ TEST_F(HeadlessSpellingTest, TheCsvCountsEachPagesMisspelledWords)
     EXPECT_EQ(count("/sp/a.html"), "2"); // the web address is not counted
     EXPECT_EQ(count("/sp/b.html"), "3"); // "Teh" and "teh" are two
 }
+
+namespace {
+
+// One page of British spellings, which American English counts as misspelled.
+class HeadlessSpellingLanguageTest : public HeadlessScanTest {
+protected:
+    void SetUp() override
+    {
+        server.server().Get("/uk/", [](const httplib::Request&, httplib::Response& response) {
+            response.set_content("<html><head><title>Colours</title></head><body><p>Our favourite colour is blue. "
+                                 "We organise the centre of the neighbourhood.</p></body></html>",
+                "text/html");
+        });
+        HeadlessScanTest::SetUp();
+    }
+    QString countWith(const QString& language)
+    {
+        const int status = run({ QStringLiteral("--headless"), QStringLiteral("--set"),
+            QStringLiteral("checkSpelling=YES"), QStringLiteral("--set"), QStringLiteral("language=") + language,
+            QStringLiteral("--columns"), QStringLiteral("url,spellingcount"), url(QStringLiteral("/uk/")) });
+        EXPECT_EQ(status, kExitFinished) << err.text().toStdString();
+        return readCsv(csvPath()).rows.at(url(QStringLiteral("/uk/"))).at("spellingcount");
+    }
+};
+
+} // namespace
+
+TEST_F(HeadlessSpellingLanguageTest, TheSitesLanguageChoosesTheDictionaryOfTheCount)
+{
+    // favourite, colour, organise, centre, neighbourhood: wrong in the United States only.
+    struct Case {
+        const char* language;
+        const char* count;
+    };
+    for (const Case& c : { Case { "English (United States)", "5" }, Case { "English (United Kingdom)", "0" },
+             Case { "English (United States)", "5" } }) {
+        SCOPED_TRACE(c.language);
+        EXPECT_EQ(countWith(QLatin1String(c.language)).toStdString(), c.count);
+    }
+}

@@ -11,6 +11,7 @@
 #include "app/Manual.h"
 #include "app/ResultsController.h"
 #include "app/SavePanelAnswer.h"
+#include "engine/CrwlUrl.h"
 #include "engine/RecordingShellServices.h"
 #include "engine/Z12Ara.h"
 #include "engine/qfDataSource.h"
@@ -20,7 +21,9 @@
 #include "platform/UserDefaults.h"
 #include "settings/ConfigManager.h"
 #include "support/LoopbackServer.h"
+#include "support/WaitUntil.h"
 #include "views/CrwlByLinkDataSource.h"
+#include "views/InspectorWindows.h"
 #include "views/ResultTreeView.h"
 #include "views/SettingsPane.h"
 #include "views/SitesPane.h"
@@ -48,23 +51,17 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 namespace app = crawlmere::app;
 namespace views = crawlmere::views;
 using crawlmere::platform::UserDefaults;
+using crawlmere::test::waitUntil;
 using views::Preference;
 using views::PreferenceKind;
 using views::PreferencesModel;
 
 namespace {
-
-bool waitUntil(const std::function<bool()>& done, int ms = 30000)
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (!done() && clock.elapsed() < ms)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    return done();
-}
 
 /// Every default the window edits starts unset (the registered value stands) and is unset
 /// again afterwards.
@@ -413,6 +410,47 @@ TEST_F(PreferencesWindowTest, HelpTopicsOfThePreferencesOpenFromTheirButtons)
         help->click();
         EXPECT_EQ(shell.manual().context(), QLatin1String(title));
     }
+    shell.terminate();
+}
+
+TEST_F(PreferencesWindowTest, HelpTopicsStandBesideTheirControlsInEveryWindow)
+{
+    app::MainInterface shell(store());
+    shell.launch();
+    auto page = std::make_shared<CrwlUrl>();
+    page->setLinkURL(QStringLiteral("http://127.0.0.1:9/page.html"));
+    shell.delegate().inspectPage(page);
+    QWidget* inspector = shell.results().inspectors().lastPageInspector();
+    ASSERT_NE(inspector, nullptr);
+
+    // Each topic's button and the control it explains share one line, in whichever window.
+    QMultiHash<QString, QToolButton*> buttons;
+    for (QWidget* top : QApplication::topLevelWidgets()) {
+        for (QToolButton* button : top->findChildren<QToolButton*>(QStringLiteral("helpButton")))
+            buttons.insert(button->property("helpTopic").toString(), button);
+    }
+    const std::pair<const char*, const char*> placed[] = { { "downloadTime:", "inspectorDownloadTime" },
+        { "schedule_overview:", "refreshScheduleToolButton" }, { "visualisation:", "exportAsDotButton" },
+        { "lastmod:", "includelastmodinsitemap" }, { "lastmod:", "includeLastModInXML" }, { "verbosity:", "verbosity" },
+        { "redirectcolour:", "displayLabelsForRedirects" }, { "soft404:", "shouldCheckForSoft404" },
+        { "localdefault:", "defaultLocalFileName" }, { "formactions:", "formActions" },
+        { "sitemapFilenameOption:", "sitemapFilenameOptions" },
+        { "robotsSitemap:", "sitemapObservesCanonicalElsewhere" }, { "searchbodytext:", "searchEntireSource" },
+        { "threads:", "numberOfThreads" }, { "threads:", "timeout" }, { "threads:", "maxRPM" } };
+    for (const auto& [topic, control] : placed) {
+        SCOPED_TRACE(std::string(topic) + " " + control);
+        const QList<QToolButton*> candidates = buttons.values(QLatin1String(topic));
+        EXPECT_TRUE(std::any_of(candidates.cbegin(), candidates.cend(), [control](QToolButton* button) {
+            return button->parentWidget()->findChild<QWidget*>(QLatin1String(control)) != nullptr;
+        }));
+    }
+    EXPECT_GE(buttons.uniqueKeys().size(), 36) << qPrintable(buttons.uniqueKeys().join(u' '));
+
+    buttons.value(QStringLiteral("downloadTime:"))->click();
+    EXPECT_EQ(shell.manual().context(), QStringLiteral("Download Time"));
+    buttons.value(QStringLiteral("schedule_overview:"))->click();
+    EXPECT_EQ(shell.manual().context(), QStringLiteral("Schedule Overview"));
+    inspector->close();
     shell.terminate();
 }
 

@@ -18,6 +18,7 @@
 #include "settings/ConfigManager.h"
 #include "sitemap/SitemapManager.h"
 #include "support/LoopbackServer.h"
+#include "support/WaitUntil.h"
 #include "views/InsecureContentWindow.h"
 #include "views/ResultTabs.h"
 #include "views/ScanControl.h"
@@ -54,25 +55,13 @@
 using crawlmere::platform::UserDefaults;
 namespace app = crawlmere::app;
 using crawlmere::test::answerSavePanelWith;
-
-using crawlmere::test::answerSavePanelWith;
+using crawlmere::test::waitUntil;
 
 namespace {
 
 constexpr int kPages = 30;
 
 /// Runs the event loop until `done` holds or `ms` pass; answers `done()`.
-bool waitUntil(const std::function<bool()>& done, int ms = 30000)
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (!done() && clock.elapsed() < ms) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        QThread::msleep(2);
-    }
-    return done();
-}
-
 /// A home page linking to 30 pages that each take 150 ms, and a missing page. Counts requests.
 class SlowSite {
 public:

@@ -2,6 +2,8 @@
 #include "app/MainInterface.h"
 #include "app/MainTabView.h"
 #include "app/MainWindow.h"
+#include "app/ResultsController.h"
+#include "app/SavePanelAnswer.h"
 #include "engine/CrwlLinkInstance.h"
 #include "engine/CrwlUrl.h"
 #include "engine/ShellServices.h"
@@ -9,14 +11,18 @@
 #include "platform/PropertyList.h"
 #include "platform/UserDefaults.h"
 #include "support/LoopbackServer.h"
+#include "views/InspectorWindows.h"
 #include "views/LinkViewMenus.h"
 #include "views/ResultTreeView.h"
 #include "views/qfOutlineView.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QFile>
 #include <QItemSelectionModel>
 #include <QMenu>
+#include <QPrinter>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTextBrowser>
 
@@ -62,8 +68,8 @@ protected:
                                      "<a href=\"gone4\">4</a></body></html>",
                     "text/html");
             else if (request.path == "/b.html")
-                response.set_content("<html><head><title>b</title></head><body><a href=\"gone1\">again</a></body></html>",
-                    "text/html");
+                response.set_content(
+                    "<html><head><title>b</title></head><body><a href=\"gone1\">again</a></body></html>", "text/html");
             else
                 response.status = 404;
         });
@@ -72,8 +78,8 @@ protected:
         ASSERT_TRUE(server.start());
         const QString settings = folder.filePath(QStringLiteral("site.lcsettings"));
         ASSERT_TRUE(crawlmere::platform::PropertyList::writeXmlFile(settings,
-            QVariantMap { { QStringLiteral("name"), QStringLiteral("Loop") },
-                { QStringLiteral("startingUrl"), server.url() } })
+            QVariantMap {
+                { QStringLiteral("name"), QStringLiteral("Loop") }, { QStringLiteral("startingUrl"), server.url() } })
                         .ok());
         shell.launch();
         ASSERT_TRUE(shell.delegate().applicationOpenFile(settings));
@@ -162,7 +168,8 @@ TEST_F(SelectionMenuTest, EachFrontViewRechecksAndMarksFixedExactlyItsSelectedTa
         std::map<std::string, int> expected = allHits();
         ++expected[path];
         shell.delegate().recheckMenuItem();
-        EXPECT_TRUE(waitFor([&] { return hitsOf(path) == expected[path] && record(gone)->getStatus() == 404 && shell.hub()->crawlFinished();
+        EXPECT_TRUE(waitFor([&] {
+            return hitsOf(path) == expected[path] && record(gone)->getStatus() == 404 && shell.hub()->crawlFinished();
         }));
         EXPECT_EQ(allHits(), expected);
 
@@ -215,10 +222,95 @@ TEST_F(SelectionMenuTest, TheViewsLocateItemsShowTheRouteInTheLocateWindow)
     EXPECT_TRUE(shell.delegate().locateView()->toPlainText().contains(server.url(QStringLiteral("/gone3"))));
 
     // A page is located through the link by which it was found.
-    ASSERT_EQ(select(2, [this](const qfDataSource::Item& item) { return item == record(QStringLiteral("/b.html")); }), 1);
+    ASSERT_EQ(
+        select(2, [this](const qfDataSource::Item& item) { return item == record(QStringLiteral("/b.html")); }), 1);
     Q_EMIT view(2)->menu()->aboutToShow();
     LinkViewMenus::action(view(2)->menu(), "locate")->trigger();
     const QString text = shell.delegate().locateView()->toPlainText();
     EXPECT_TRUE(text.contains(QStringLiteral("target url: \"%1\"").arg(server.url(QStringLiteral("/b.html")))))
         << qPrintable(text);
+}
+
+TEST_F(SelectionMenuTest, TheFlatViewsRecheckPageLoadsThePageHoldingTheSelectedLinkAgain)
+{
+    // "/gone1" is linked from "/" and "/b.html": the row of its occurrence on "/b.html" only.
+    ASSERT_EQ(select(4,
+                  [this](const qfDataSource::Item& item) {
+                      auto occurrence = std::dynamic_pointer_cast<CrwlLinkInstance>(item);
+                      return occurrence && occurrence->target() == record(QStringLiteral("/gone1"))
+                          && occurrence->parent() == record(QStringLiteral("/b.html"));
+                  }),
+        1);
+    QMenu* menu = view(4)->menu();
+    Q_EMIT menu->aboutToShow();
+    QAction* recheckPage = LinkViewMenus::action(menu, "recheckMultipleParentsMenuItem");
+    ASSERT_NE(recheckPage, nullptr);
+    EXPECT_TRUE(recheckPage->isEnabled());
+    EXPECT_NE(LinkViewMenus::action(view(4)->tertiaryMenu(), "recheckMultipleParentsMenuItem"), nullptr);
+    std::map<std::string, int> expected = allHits();
+    // Only the page loads again: its broken link is still linked from "/", so it stays in the
+    // scan with its status and is not fetched again.
+    ++expected["/b.html"];
+    recheckPage->trigger();
+    EXPECT_TRUE(waitFor([&] { return allHits() == expected && shell.hub()->crawlFinished(); }));
+    EXPECT_EQ(allHits(), expected);
+    EXPECT_EQ(record(QStringLiteral("/gone1"))->getStatus(), 404);
+}
+
+TEST_F(SelectionMenuTest, TheByLinkInspectItemOpensTheInspectorOfTheSelectedLink)
+{
+    ASSERT_EQ(select(1, pointingTo(QStringLiteral("/gone2"))), 1);
+    QAction* inspect = LinkViewMenus::action(view(1)->menu(), "inspectMenuItem");
+    ASSERT_NE(inspect, nullptr);
+    EXPECT_TRUE(inspect->isEnabled());
+    inspect->trigger();
+    auto* inspector = shell.results().inspectors().lastLinkInspector();
+    ASSERT_NE(inspector, nullptr);
+    EXPECT_EQ(inspector->getLcurl(), record(QStringLiteral("/gone2")));
+    EXPECT_TRUE(inspector->isVisible());
+}
+
+TEST_F(SelectionMenuTest, FilePrintPrintsTheFrontViewAndTheHiddenSEOItemWritesTheTallies)
+{
+    QAction* print = shell.window().menuItem(QStringLiteral("printMenuItem"));
+    ASSERT_NE(print, nullptr);
+    EXPECT_EQ(print->shortcut(), QKeySequence(QKeySequence::Print));
+    const QString pdf = folder.filePath(QStringLiteral("front.pdf"));
+    struct Case {
+        const char* tab;
+        bool printed;
+        const char* path;
+    };
+    for (const Case& c : { Case { "2", true, "/b.html" }, Case { "1", true, "/gone4" }, Case { "0", false, "" } }) {
+        SCOPED_TRACE(c.tab);
+        QFile::remove(pdf);
+        shell.window().mainTabView()->selectTabViewItemWithIdentifier(QLatin1String(c.tab));
+        QPrinter printer(QPrinter::HighResolution);
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(pdf);
+        EXPECT_EQ(shell.results().printFrontView(printer), c.printed);
+        EXPECT_EQ(QFile::exists(pdf), c.printed);
+        if (!c.printed)
+            continue;
+        QProcess tool;
+        tool.start(QStringLiteral("pdftotext"), { QStringLiteral("-layout"), pdf, QStringLiteral("-") });
+        ASSERT_TRUE(tool.waitForFinished(30000));
+        EXPECT_TRUE(QString::fromUtf8(tool.readAllStandardOutput()).contains(server.url(QLatin1String(c.path))));
+    }
+
+    auto* summary = shell.window().findChild<QAction*>(QStringLiteral("exportSEOShortSummaryAsCSVMenuItem"));
+    ASSERT_NE(summary, nullptr);
+    EXPECT_FALSE(summary->isVisible());
+    const QString csv = folder.filePath(QStringLiteral("summary.csv"));
+    crawlmere::test::answerSavePanelWith(csv);
+    summary->trigger();
+    QFile written(csv);
+    ASSERT_TRUE(written.open(QIODevice::ReadOnly));
+    const QString text = QString::fromUtf8(written.readAll());
+    EXPECT_TRUE(text.startsWith(QStringLiteral("count,test\n"))) << qPrintable(text);
+    EXPECT_EQ(text, shell.hub()->SEOShortSummaryAsCSV());
+    // Both pages have a title but neither a description nor an h1 heading.
+    EXPECT_TRUE(text.contains(QStringLiteral("\n2,pages without description\n"))) << qPrintable(text);
+    EXPECT_TRUE(text.contains(QStringLiteral("\n2,Pages with no h1\n"))) << qPrintable(text);
+    EXPECT_FALSE(text.contains(QStringLiteral("pages without title"))) << qPrintable(text);
 }

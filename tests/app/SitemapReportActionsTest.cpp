@@ -11,6 +11,7 @@
 #include "platform/UserDefaults.h"
 #include "settings/ConfigManager.h"
 #include "support/LoopbackServer.h"
+#include "support/WaitUntil.h"
 #include "views/SitemapFtpSheet.h"
 
 #include <QAction>
@@ -27,17 +28,9 @@
 
 namespace app = crawlmere::app;
 using crawlmere::test::answerSavePanelWith;
+using crawlmere::test::waitUntil;
 
 namespace {
-
-bool waitUntil(const std::function<bool()>& done, int ms = 30000)
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (!done() && clock.elapsed() < ms)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    return done();
-}
 
 QByteArray contentsOf(const QString& path)
 {

@@ -95,6 +95,11 @@ TEST(Paths, ThePrivateFoldersAreTightenedAtStartAndEverySaveThereIs0600)
     // A link is not followed out of the folder.
     EXPECT_EQ(modeOf(outsideFile), 0644u);
     EXPECT_EQ(Paths::securePrivateFolders(), 0);
+    // In a folder already private only its top is looked at again.
+    for (const QString& file : { files[1], files[2] })
+        ASSERT_EQ(::chmod(QFile::encodeName(file).constData(), 0644), 0);
+    EXPECT_EQ(Paths::securePrivateFolders(), 1);
+    EXPECT_EQ(modeOf(files[1]), 0600u);
 
     // Saves: 0600 inside, whether new or replacing a looser file; the umask (or the old
     // file's mode) outside. A folder made inside is 0700.

@@ -508,3 +508,19 @@ TEST(UserDefaults, AFileRemovedMeanwhileIsWrittenWhole)
     EXPECT_EQ(storedIds(path), QStringList({ "a:a", "b:b" }));
     EXPECT_EQ(UserDefaults(path).stringForKey("k"), "v");
 }
+
+TEST(UserDefaults, ASiteWithoutAnIdDoesNotStopTheMerging)
+{
+    QTemporaryDir folder;
+    const QString path = folder.filePath("defaults.plist");
+    const QVariantMap anonymous { { "name", "anonymous" } };
+    ASSERT_TRUE(
+        PropertyList::writeXmlFile(path, QVariantMap { { "websites", QVariantList { site("a"), anonymous } } }).ok());
+    UserDefaults first(path);
+    UserDefaults second(path);
+    first.setObject(first.arrayForKey("websites") << site("x"), "websites");
+    second.setObject(without(second.arrayForKey("websites"), "a") << site("y"), "websites");
+    ASSERT_TRUE(first.synchronize());
+    ASSERT_TRUE(second.synchronize());
+    EXPECT_EQ(storedIds(path), QStringList({ ":anonymous", "x:x", "y:y" }));
+}

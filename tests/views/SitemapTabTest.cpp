@@ -2,6 +2,7 @@
 // pop-ups, an edited cell handed on as one rule, a double-click opening the page.
 #include "views/SitemapTab.h"
 
+#include "engine/CrwlLinkInstance.h"
 #include "platform/UserDefaults.h"
 #include "sitemap/SitemapManager.h"
 #include "sitemap/SitemapTestSupport.h"
@@ -9,11 +10,16 @@
 #include "views/crawlmereTableView.h"
 
 #include <QAbstractItemModelTester>
+#include <QAction>
+#include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QComboBox>
 #include <QLabel>
+#include <QMenu>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -63,6 +69,94 @@ TEST(SitemapTab, ShowsTheManagerAndHandsEditsOn)
 
     tab.showExcludedPages();
     EXPECT_EQ(tab.excludedTableView()->itemModel().rowCount(), 1);
+}
+
+TEST(SitemapTab, TheRowMenusCopyAndVisitThePageOfTheClickedRowWithoutItsFragment)
+{
+    QTemporaryDir folder;
+    crawlmere::platform::UserDefaults defaults(folder.filePath("defaults.plist"));
+    defaults.setArgumentValue("sitemapObservesRobotsMetaNoindex", true);
+    SitemapManager manager(defaults);
+    SitemapTab tab(manager);
+    QStringList visited;
+    tab.setUrlOpener([&](const QString& url) { visited.append(url); });
+    auto hidden = sitemapPage("http://127.0.0.1/hidden#top");
+    hidden->setHeadContainsNoIndex(true);
+    manager.setCollection({ sitemapPage("http://127.0.0.1/", 200, 0), sitemapPage("http://127.0.0.1/a#part"), hidden });
+    tab.reloadAllData();
+    tab.showExcludedPages();
+
+    struct Case {
+        crawlmereTableView* table;
+        int row;
+        const char* copyItem;
+        const char* visitItem;
+        const char* url;
+    };
+    for (const Case& c :
+        { Case { tab.sitemapTableView(), 1, "copyURLMenuItem", "visitURLMenuItem", "http://127.0.0.1/a" },
+            Case { tab.sitemapTableView(), 0, "copyURLMenuItem", "visitURLMenuItem", "http://127.0.0.1/" },
+            Case { tab.excludedTableView(), 0, "copyExcludedPageUrlMenuItem", "visitExcludedPageUrlMenuItem",
+                "http://127.0.0.1/hidden" } }) {
+        SCOPED_TRACE(c.url);
+        // The right-click selects the row under the pointer and answers the row menu.
+        const QPoint centre = c.table->visualRect(c.table->itemModel().index(c.row, 0)).center();
+        QMenu* menu = c.table->menuForEvent(centre);
+        ASSERT_NE(menu, nullptr);
+        Q_EMIT menu->aboutToShow();
+        QAction* copy = menu->findChild<QAction*>(QLatin1String(c.copyItem));
+        QAction* visit = menu->findChild<QAction*>(QLatin1String(c.visitItem));
+        ASSERT_TRUE(copy && visit);
+        EXPECT_TRUE(copy->isEnabled());
+        QApplication::clipboard()->clear();
+        copy->trigger();
+        EXPECT_EQ(QApplication::clipboard()->text(), c.url);
+        visited.clear();
+        visit->trigger();
+        EXPECT_EQ(visited, QStringList { c.url });
+    }
+
+    // The copy key copies the selected row's page as the item does.
+    tab.sitemapTableView()->selectionModel()->select(tab.sitemapTableView()->itemModel().index(1, 0),
+        QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    QApplication::clipboard()->clear();
+    QTest::keyClick(tab.sitemapTableView(), Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(QApplication::clipboard()->text(), "http://127.0.0.1/a");
+
+    // Over no row nothing is selected and the items are off.
+    QMenu* menu = tab.sitemapTableView()->menuForEvent(QPoint(5, 5000));
+    ASSERT_NE(menu, nullptr);
+    Q_EMIT menu->aboutToShow();
+    EXPECT_FALSE(menu->findChild<QAction*>("copyURLMenuItem")->isEnabled());
+    visited.clear();
+    menu->findChild<QAction*>("visitURLMenuItem")->trigger();
+    EXPECT_TRUE(visited.isEmpty());
+}
+
+TEST(SitemapManagerHighlight, OnlyTheNoAltItemHidesImagesWithALongLinkText)
+{
+    QTemporaryDir folder;
+    crawlmere::platform::UserDefaults defaults(folder.filePath("defaults.plist"));
+    SitemapManager manager(defaults);
+    const auto image = [](const QString& text) {
+        auto occurrence = std::make_shared<CrwlLinkInstance>();
+        occurrence->setLinkText(text);
+        return occurrence;
+    };
+    struct Case {
+        int tag;
+        const char* text;
+        bool shown;
+    };
+    for (const Case& c : { Case { 0, "[alt]: a long description", true },
+             Case { 12, "[alt]: a long description", false }, Case { 12, "[alt]: ab", true },
+             Case { 12, "[alt]: abc", false }, Case { 12, "", true }, Case { 3, "[alt]: a long description", true } }) {
+        SCOPED_TRACE(std::to_string(c.tag) + " " + c.text);
+        manager.setHighlightTag(c.tag);
+        EXPECT_EQ(manager.shouldDisplayImageBasedOnFilterButton(*image(QLatin1String(c.text))), c.shown);
+    }
+    manager.clear();
+    EXPECT_EQ(manager.highlightTag(), 0);
 }
 
 // The Last modified box shows what the XML sitemap writes, in every state of the two settings the

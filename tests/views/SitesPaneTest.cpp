@@ -4,6 +4,7 @@
 
 #include "engine/OutputFilterManager.h"
 #include "engine/RecordingShellServices.h"
+#include "platform/HunspellSpellChecker.h"
 #include "platform/UserDefaults.h"
 #include "settings/ConfigManager.h"
 #include "settings/SettingsBinding.h"
@@ -231,6 +232,70 @@ TEST_F(SitesPaneTest, TheOutputFilterWindowAddsAndDeletesRules)
     EXPECT_EQ(table->count(), 0);
     EXPECT_EQ(
         m_prompts->alerts.last().informativeText, "Are you sure you want to delete the rule 'URL does contain: blog'?");
+}
+
+TEST_F(SitesPaneTest, TheContentBoxWidensTheScopeOfEveryRuleAndIsTheScansDefault)
+{
+    m_manager.addBlacklistRule(3, /*doesNotContain=*/true, "private");
+    m_manager.addBlacklistRule(1, /*doesNotContain=*/false, "cart");
+    auto* table = child<QTableWidget>("blacklistRulesTableView");
+    auto* box = child<QCheckBox>("blacklistCheckContentCheckBox");
+    ASSERT_EQ(table->rowCount(), 2);
+    struct Step {
+        bool on;
+        const char* notContaining;
+        const char* containing;
+    };
+    for (const Step& step : { Step { true, "urls and content that don't contain:", "urls and content that contain:" },
+             Step { false, "urls that don't contain:", "urls that contain:" } }) {
+        SCOPED_TRACE(step.on);
+        box->setChecked(step.on);
+        EXPECT_EQ(m_defaults.boolForKey("blacklistShouldCheckContent"), step.on);
+        // Rows in list order: "Do not check" (tag 1) before "Only follow" (tag 3).
+        EXPECT_EQ(table->item(0, 1)->text(), step.containing);
+        EXPECT_EQ(table->item(1, 1)->text(), step.notContaining);
+    }
+    // Set elsewhere, the default shows at the next reload.
+    m_defaults.setBool(true, "blacklistShouldCheckContent");
+    m_manager.addBlacklistRule(0, /*doesNotContain=*/false, "logout");
+    EXPECT_TRUE(box->isChecked());
+    EXPECT_EQ(table->item(0, 1)->text(), "urls and content that contain:");
+}
+
+TEST_F(SitesPaneTest, TheSpellingLanguageOfTheShownSiteAndOfThePopUpGoesOnTheChecker)
+{
+    // A checker on the system's dictionaries (British and American English are installed).
+    crawlmere::platform::HunspellSpellChecker checker(
+        { crawlmere::platform::HunspellSpellChecker::systemFolder() }, m_dir.filePath("learned"));
+    ASSERT_TRUE(checker.availableLanguages().contains("en_GB"));
+    ASSERT_TRUE(checker.availableLanguages().contains("en_US"));
+    crawlmere::platform::SpellChecker::setShared(&checker);
+
+    addSite("British", "https://uk.example/");
+    m_manager.setCurrentSettingsValues({ { "language", "English (United Kingdom)" } });
+    const QString british = m_manager.getIDForCurrentSite();
+    addSite("American", "https://us.example/");
+    m_manager.setCurrentSettingsValues({ { "language", "English (United States)" } });
+    m_manager.synchronise();
+    EXPECT_EQ(checker.language(), "en_US");
+    selectRow("British");
+    EXPECT_EQ(m_manager.getIDForCurrentSite(), british);
+    EXPECT_EQ(checker.language(), "en_GB");
+    selectRow("American");
+    EXPECT_EQ(checker.language(), "en_US");
+
+    // The pop-up offers the fixture folder's one language; choosing it marks the site changed.
+    selectRow("British");
+    m_manager.setDirty(false);
+    auto* languages = child<QComboBox>("languages");
+    languages->setCurrentIndex(0);
+    Q_EMIT languages->activated(0);
+    EXPECT_EQ(checker.language(), "en_US");
+    EXPECT_TRUE(m_manager.isDirty());
+    // A name no installed dictionary has keeps the language.
+    m_manager.newLanguageSelected("Klingon");
+    EXPECT_EQ(checker.language(), "en_US");
+    crawlmere::platform::SpellChecker::setShared(nullptr);
 }
 
 TEST_F(SitesPaneTest, TheRateFieldIsEditableExactlyWhileTheRateIsLimited)

@@ -13,6 +13,7 @@
 #include <QHeaderView>
 #include <QImage>
 #include <QKeyEvent>
+#include <QTest>
 #include <gtest/gtest.h>
 
 using crawlmere::views::ClipboardPasteboard;
@@ -187,4 +188,32 @@ TEST_F(TableFixture, CopyPutsTheSelectedURLsOnThePasteboard)
     QKeyEvent copyKey(QEvent::KeyPress, Qt::Key_C, Qt::ControlModifier);
     QApplication::sendEvent(&view, &copyKey);
     EXPECT_EQ(QGuiApplication::clipboard()->text(), "https://a.test/ok\nhttps://a.test/missing\nhttps://a.test/one\n");
+}
+
+TEST_F(TableFixture, ARightPressThroughTheWindowKeepsSeveralSelectedRowsAndOpensTheirMenu)
+{
+    view.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
+    struct Case {
+        QList<int> selected;
+        int pressed;
+        QList<int> after;
+        QMenu* opened;
+    };
+    for (const Case& c :
+        { Case { { 0, 1, 3 }, 2, { 0, 1, 3 }, &several }, Case { { 0, 1, 3 }, 1, { 0, 1, 3 }, &several },
+            Case { { 0 }, 2, { 2 }, &single }, Case { {}, 3, { 3 }, &single } }) {
+        SCOPED_TRACE(testing::PrintToString(c.selected) + " pressed " + std::to_string(c.pressed));
+        selectRows(c.selected);
+        // The press goes to the window and reaches the viewport as a real one does; the
+        // context menu follows on the press.
+        const QPoint at = view.viewport()->mapTo(&view, centreOfRow(c.pressed));
+        QTest::mousePress(view.windowHandle(), Qt::RightButton, {}, at);
+        EXPECT_EQ(selectedRows(), c.after);
+        EXPECT_TRUE(c.opened->isVisible());
+        EXPECT_FALSE((c.opened == &single ? several : single).isVisible());
+        c.opened->hide();
+        QTest::mouseRelease(view.windowHandle(), Qt::RightButton, {}, at);
+        EXPECT_EQ(selectedRows(), c.after);
+    }
 }

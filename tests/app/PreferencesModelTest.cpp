@@ -1,0 +1,152 @@
+// The preferences without a window: the tabs and their defaults, how a value is coerced,
+// clamped or refused when stored, and what a new site takes from the store.
+#include "views/PreferencesModel.h"
+
+#include "app/ApplicationDefaults.h"
+#include "engine/CrwlUrl.h"
+#include "platform/UserDefaults.h"
+#include "settings/ConfigManager.h"
+
+#include <QSet>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+using crawlmere::platform::UserDefaults;
+using crawlmere::views::Preference;
+using crawlmere::views::PreferenceKind;
+using crawlmere::views::PreferencesModel;
+
+namespace {
+
+class PreferencesModelTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        store = std::make_unique<UserDefaults>(folder.filePath(QStringLiteral("defaults.plist")));
+        crawlmere::app::registerApplicationDefaults(*store);
+    }
+    static const Preference& preference(const char* key)
+    {
+        const Preference* found = PreferencesModel::preference(QLatin1String(key));
+        EXPECT_NE(found, nullptr) << key;
+        return *found;
+    }
+    QTemporaryDir folder;
+    std::unique_ptr<UserDefaults> store;
+};
+
+TEST_F(PreferencesModelTest, EveryControlEditsARegisteredDefaultOrANewSiteSettingOnce)
+{
+    QSet<QString> keys;
+    QSet<QString> identifiers;
+    const QVariantMap crawlDefaults = CrwlUrl::defaultCrawlSettings();
+    // Defaults the engine reads but does not register, and the window's own search choice.
+    const QSet<QString> unregistered { QStringLiteral("automaticUpdateCheck"), QStringLiteral("formActions"),
+        QStringLiteral("preventSplitXML"), PreferencesModel::kSearchEntireSourceKey };
+    for (const auto& page : PreferencesModel::pages()) {
+        EXPECT_FALSE(identifiers.contains(page.identifier)) << qPrintable(page.identifier);
+        identifiers.insert(page.identifier);
+        EXPECT_FALSE(page.preferences.isEmpty()) << qPrintable(page.objectName);
+        for (const Preference& item : page.preferences) {
+            SCOPED_TRACE(item.key.toStdString());
+            EXPECT_FALSE(keys.contains(item.key)) << "one control per default";
+            keys.insert(item.key);
+            const bool newSite = crawlmere::settings::ConfigManager::newSiteDefaultKeys().contains(item.key);
+            EXPECT_TRUE(store->objectForKey(item.key).isValid() || newSite || unregistered.contains(item.key));
+            if (newSite) {
+                EXPECT_TRUE(crawlDefaults.contains(item.key));
+            }
+            if (item.kind == PreferenceKind::Choice) {
+                EXPECT_GE(item.choices.size(), 2);
+            }
+            if (item.kind == PreferenceKind::Number || item.kind == PreferenceKind::Seconds) {
+                EXPECT_LT(item.minimum, item.maximum);
+            }
+        }
+    }
+    // The pruned tabs' identifier ("5", SEO) is not among them; the sitemap tab is "3".
+    EXPECT_FALSE(identifiers.contains(QStringLiteral("5")));
+    EXPECT_EQ(PreferencesModel::pages().at(3).identifier, PreferencesModel::kSitemapTab);
+    EXPECT_EQ(PreferencesModel::preference(QStringLiteral("SEOEnabled")), nullptr);
+}
+
+TEST_F(PreferencesModelTest, ValuesAreStoredInTheirKindClampedOrRefused)
+{
+    PreferencesModel model(*store);
+    struct Case {
+        const char* key;
+        QVariant given;
+        bool changes;
+        QVariant stored; ///< what the store then holds (invalid: nothing stored)
+    };
+    const Case cases[] = {
+        { "displayLabels", true, false, {} }, // the registered value already
+        { "displayLabels", QStringLiteral("NO"), true, false },
+        { "vizClean", false, true, qint64(0) }, // registered as a number, stays one
+        { "verbosity", qint64(3), true, qint64(3) },
+        { "verbosity", qint64(9), false, qint64(3) }, // no such choice
+        { "vizLevels", qint64(5000), true, qint64(100) }, // clamped to the field's range
+        { "numberOfThreads", qint64(12), false, {} }, // the crawl default already
+        { "numberOfThreads", qint64(0), true, qint64(1) },
+        { "timeout", QStringLiteral("2.5"), true, 2.5 },
+        { "timeout", std::numeric_limits<double>::infinity(), true, 1.0 },
+        { "defaultLocalFileName", QStringLiteral("default.htm"), true, QStringLiteral("default.htm") },
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.key) + " " + c.given.toString().toStdString());
+        const Preference& item = preference(c.key);
+        EXPECT_EQ(model.setValue(item, c.given), c.changes);
+        const QVariant stored = store->persistentDomain().value(QLatin1String(c.key));
+        EXPECT_EQ(stored, c.stored);
+        if (c.stored.isValid()) {
+            EXPECT_EQ(stored.typeId(), c.stored.typeId());
+        }
+    }
+}
+
+TEST_F(PreferencesModelTest, ANewSiteStartsFromTheNewSiteDefaultsOnly)
+{
+    PreferencesModel model(*store);
+    ASSERT_TRUE(model.setValue(preference("linksLimit"), qint64(250)));
+    ASSERT_TRUE(model.setValue(preference("timeout"), 4.0));
+    ASSERT_TRUE(model.setValue(preference("userAgentString"), QStringLiteral("Checker/1")));
+    // A default of the same name that is no new-site setting changes no site.
+    store->setObject(qint64(3), QStringLiteral("maxRPM"));
+    crawlmere::settings::ConfigManager sites(*store);
+    const QVariantMap blank = sites.getBlankSettings();
+    EXPECT_EQ(blank.value(QStringLiteral("linksLimit")), qint64(250));
+    EXPECT_EQ(blank.value(QStringLiteral("timeout")), 4.0);
+    EXPECT_EQ(blank.value(QStringLiteral("userAgentString")), QStringLiteral("Checker/1"));
+    EXPECT_EQ(blank.value(QStringLiteral("levelsLimit")), CrwlUrl::defaultCrawlSettings().value("levelsLimit"));
+    EXPECT_EQ(blank.value(QStringLiteral("maxRPM")), CrwlUrl::defaultCrawlSettings().value("maxRPM"));
+    EXPECT_EQ(model.value(preference("levelsLimit")), CrwlUrl::defaultCrawlSettings().value("levelsLimit"));
+}
+
+TEST_F(PreferencesModelTest, TheTextContentWarningNeedsAnIgnoreOptionAndTheBodyTextSearch)
+{
+    PreferencesModel model(*store);
+    const QString warning = QStringLiteral("Some text content 'ignore'' options are enabled in Preferences > Spelling");
+    struct Case {
+        bool nav, header, paras;
+        qint64 search;
+        bool shown;
+    };
+    const Case cases[] = {
+        { true, true, false, 0, false },
+        { true, true, false, 1, true },
+        { false, false, false, 1, false },
+        { false, false, true, 1, true },
+        { false, true, false, 1, true },
+    };
+    for (const Case& c : cases) {
+        model.setValue(preference("parserContentIgnoreNav"), c.nav);
+        model.setValue(preference("parserContentIgnoreHeader"), c.header);
+        model.setValue(preference("parserContentOnlyParas"), c.paras);
+        model.setValue(preference("searchEntireSource"), c.search);
+        EXPECT_EQ(model.textContentOptionsWarning(), c.shown ? warning : QString())
+            << c.nav << c.header << c.paras << c.search;
+    }
+}
+
+} // namespace
