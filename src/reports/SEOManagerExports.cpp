@@ -192,10 +192,10 @@ void SEOManager::exportSelected(Format format)
             if (!path)
                 return;
             const QString location = QUrl::fromLocalFile(*path).toString();
-            if (detail::saveTextAtomically(*path, text))
+            if (QString error; detail::saveTextAtomically(*path, text, &error))
                 logLine(2, QStringLiteral("Successful saving data to %1\n").arg(location));
             else
-                logLine(1, QStringLiteral("Unsuccessful exporting data to %1\n").arg(location));
+                logLine(0, QStringLiteral("Unsuccessful exporting data to %1: %2").arg(location, error));
         });
     });
 }

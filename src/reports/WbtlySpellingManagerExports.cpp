@@ -265,7 +265,7 @@ void WbtlySpellingManager::save(const QString& text, const QString& fileType, co
     if (detail::saveTextAtomically(*path, text, &error))
         logLine(2, successFormat.arg(location));
     else
-        logLine(1, QStringLiteral("Unsuccessful exporting data to %1").arg(location));
+        logLine(0, QStringLiteral("Unsuccessful exporting data to %1: %2").arg(location, error));
 }
 
 } // namespace crawlmere::reports

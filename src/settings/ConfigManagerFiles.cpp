@@ -24,7 +24,7 @@ bool writeSettingsFile(const QString& path, const QVariant& value)
 {
     const auto written = PropertyList::writeXmlFile(path, value);
     if (!written.ok()) {
-        logLine(1, QStringLiteral("Unsuccessful exporting data to %1\n").arg(path));
+        logLine(0, QStringLiteral("Unsuccessful exporting data to %1: %2").arg(path, written.error()));
         return false;
     }
     logLine(2, QStringLiteral("Successful saving data to %1\n").arg(path));

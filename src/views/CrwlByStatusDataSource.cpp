@@ -372,6 +372,12 @@ bool CrwlByStatusDataSource::outlineViewIsItemExpandable(TableView& /*view*/, co
     return dynamic_cast<const StatusGroup*>(item.get()) != nullptr;
 }
 
+QString CrwlByStatusDataSource::outlineViewRowTitleOfItem(TableView& /*view*/, const Item& item)
+{
+    const auto* group = dynamic_cast<const StatusGroup*>(item.get());
+    return group ? group->getStatusText() : QString();
+}
+
 QString CrwlByStatusDataSource::cellValue(const QString& identifier, const CrwlDataObject* item)
 {
     // Occurrences first: nearly every row is one, and the test for them is the cheap one.

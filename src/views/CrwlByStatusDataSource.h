@@ -104,6 +104,9 @@ public:
         TableView& view, qsizetype index, const qfDataSource::Item& item) override;
     std::optional<ChildRows> outlineViewChildRowsOfItem(TableView& view, const qfDataSource::Item& item) override;
     bool outlineViewIsItemExpandable(TableView& view, const qfDataSource::Item& item) override;
+    /// A status row's title is its status text, shown across the row.
+    QString outlineViewRowTitleOfItem(TableView& view, const qfDataSource::Item& item) override;
+    bool outlineViewHasRowTitles() const override { return true; }
     QVariant outlineViewObjectValue(
         TableView& view, const TableColumn& column, const qfDataSource::Item& item) override;
     /// Sorts by the outline's first sort descriptor and reloads.

@@ -43,11 +43,22 @@ QTableWidget* makeTable(QWidget* parent, const QString& name, const QList<std::p
     table->setSelectionBehavior(QAbstractItemView::SelectRows);
     table->setSelectionMode(QAbstractItemView::SingleSelection);
     table->verticalHeader()->hide();
-    table->horizontalHeader()->setStretchLastSection(true);
+    // One line a row; a long address loses its middle, not its host or its file name.
+    table->setWordWrap(false);
+    table->setTextElideMode(Qt::ElideMiddle);
+    table->verticalHeader()->setDefaultSectionSize(table->fontMetrics().height() + 6);
     for (int column = 0; column < columns.size(); ++column) {
         auto* header = new QTableWidgetItem(columns[column].second);
         header->setData(kIdentifier, columns[column].first);
         table->setHorizontalHeaderItem(column, header);
+    }
+    // The address (or name) column takes the room; the others keep a fixed share.
+    QHeaderView* header = table->horizontalHeader();
+    header->setStretchLastSection(false);
+    header->setSectionResizeMode(0, QHeaderView::Stretch);
+    for (int column = 1; column < columns.size(); ++column) {
+        header->setSectionResizeMode(column, QHeaderView::Interactive);
+        header->resizeSection(column, 170);
     }
     return table;
 }
@@ -109,8 +120,8 @@ CrwlPageInspectorWindowController::CrwlPageInspectorWindowController(
     line("inspectorMime", tr("MIME type"));
     line("inspectorInternalBacklinks", tr("Inbound links"));
     auto* robots = new QHBoxLayout;
-    for (const auto& [name, label] : { std::pair("inspectorNoindexCheckbox", "noindex"),
-             std::pair("inspectorNofollowCheckbox", "nofollow") }) {
+    for (const auto& [name, label] :
+        { std::pair("inspectorNoindexCheckbox", "noindex"), std::pair("inspectorNofollowCheckbox", "nofollow") }) {
         auto* box = new QCheckBox(QLatin1String(label), this);
         box->setObjectName(QLatin1String(name));
         box->setEnabled(false);
@@ -120,7 +131,8 @@ CrwlPageInspectorWindowController::CrwlPageInspectorWindowController(
 
     auto* social = new QWidget(this);
     auto* socialForm = new QFormLayout(social);
-    for (const auto& [name, label] : { std::pair("twitterTitle", "Title"), std::pair("twitterDescription", "Description") }) {
+    for (const auto& [name, label] :
+        { std::pair("twitterTitle", "Title"), std::pair("twitterDescription", "Description") }) {
         auto* field = new QLineEdit(social);
         field->setObjectName(QLatin1String(name));
         field->setReadOnly(true);
@@ -134,8 +146,8 @@ CrwlPageInspectorWindowController::CrwlPageInspectorWindowController(
     jsonld->setObjectName(QStringLiteral("jsonldContents"));
     jsonld->setReadOnly(true);
 
-    const QList<std::pair<QString, QString>> occurrenceColumns = { { QStringLiteral("linkurl"), tr("URL") },
-        { QStringLiteral("linktext"), tr("Link text") } };
+    const QList<std::pair<QString, QString>> occurrenceColumns
+        = { { QStringLiteral("linkurl"), tr("URL") }, { QStringLiteral("linktext"), tr("Link text") } };
     auto* duplicates = makeTable(this, QStringLiteral("duplicatesTableView"), { { QStringLiteral("url"), tr("URL") } });
     connect(duplicates, &QTableWidget::cellDoubleClicked, this, [this] {
         platform::logLine(2, QStringLiteral("Duplicates table double click"));
@@ -143,6 +155,9 @@ CrwlPageInspectorWindowController::CrwlPageInspectorWindowController(
     });
     auto* metadata = makeTable(this, QStringLiteral("metadataTableView"),
         { { QStringLiteral("name"), tr("Name") }, { QStringLiteral("content"), tr("Content") } });
+    // A tag's name is short, its content long.
+    metadata->horizontalHeader()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
+    metadata->horizontalHeader()->setSectionResizeMode(1, QHeaderView::Stretch);
     auto* inbound = makeTable(this, QStringLiteral("inboundLinksTableView"), occurrenceColumns);
     auto* outbound = makeTable(this, QStringLiteral("outboundLinksTableView"), occurrenceColumns);
     for (auto* occurrenceTable : { inbound, outbound }) {
@@ -166,6 +181,7 @@ CrwlPageInspectorWindowController::CrwlPageInspectorWindowController(
     duplicatesLayout->addWidget(copy, 0, Qt::AlignRight);
 
     auto* tabs = new QTabWidget(this);
+    tabs->setObjectName(QStringLiteral("pageInspectorTabView"));
     tabs->addTab(inbound, tr("Inbound links"));
     tabs->addTab(outbound, tr("Outbound links"));
     tabs->addTab(metadata, tr("Meta tags"));
@@ -173,10 +189,13 @@ CrwlPageInspectorWindowController::CrwlPageInspectorWindowController(
     tabs->addTab(social, tr("Social card"));
     tabs->addTab(jsonld, tr("Structured data"));
 
+    // The tabs' lists get the larger share, so that their addresses and every tab's title show.
+    tabs->setUsesScrollButtons(true);
+    tabs->setElideMode(Qt::ElideNone);
     auto* layout = new QHBoxLayout(this);
-    layout->addLayout(form, 1);
-    layout->addWidget(tabs, 1);
-    resize(1000, 640);
+    layout->addLayout(form, 2);
+    layout->addWidget(tabs, 3);
+    resize(1180, 660);
 }
 
 CrwlPageInspectorWindowController::~CrwlPageInspectorWindowController()
@@ -254,7 +273,8 @@ void CrwlPageInspectorWindowController::reloadTables()
 
 void CrwlPageInspectorWindowController::reloadOccurrences(bool inbound)
 {
-    auto* occurrenceTable = table(inbound ? QStringLiteral("inboundLinksTableView") : QStringLiteral("outboundLinksTableView"));
+    auto* occurrenceTable
+        = table(inbound ? QStringLiteral("inboundLinksTableView") : QStringLiteral("outboundLinksTableView"));
     const InstanceList& list = inbound ? getInboundLinkArray() : getOutboundLinkArray();
     occurrenceTable->setRowCount(int(list.size()));
     for (int row = 0; row < int(list.size()); ++row) {
@@ -317,8 +337,8 @@ void CrwlPageInspectorWindowController::showImage(const QByteArray& bytes)
     QImage image;
     const bool shown = !bytes.isEmpty() && image.loadFromData(bytes);
     if (shown)
-        m_twitterImage->setPixmap(
-            QPixmap::fromImage(image).scaled(m_twitterImage->minimumSize(), Qt::KeepAspectRatio, Qt::SmoothTransformation));
+        m_twitterImage->setPixmap(QPixmap::fromImage(image).scaled(
+            m_twitterImage->minimumSize(), Qt::KeepAspectRatio, Qt::SmoothTransformation));
     Q_EMIT imageLoadFinished(shown);
 }
 

@@ -42,6 +42,12 @@ public:
     }
     /// outlineView:isItemExpandable:
     virtual bool outlineViewIsItemExpandable(TableView& view, const Item& item) = 0;
+    /// A title that stands for a whole row (a group's heading), which a view shows across the
+    /// row instead of its cells; the cells' values, which exports write, stay as they are. The
+    /// default: none (the empty string), the row shows its cells.
+    virtual QString outlineViewRowTitleOfItem(TableView& /*view*/, const Item& /*item*/) { return QString(); }
+    /// Whether any top-level row may have a title (so that a view need not ask every row).
+    virtual bool outlineViewHasRowTitles() const { return false; }
     /// outlineView:objectValueForTableColumn:byItem:
     virtual QVariant outlineViewObjectValue(TableView& view, const TableColumn& column, const Item& item) = 0;
     /// outlineView:didClickTableColumn: — a header click; the view's sort descriptors already

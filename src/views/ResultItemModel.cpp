@@ -220,7 +220,15 @@ bool ResultItemModel::hasChildren(const QModelIndex& parent) const
 
 QVariant ResultItemModel::data(const QModelIndex& index, int role) const
 {
-    if (!index.isValid() || index.model() != this || (role != Qt::DisplayRole && role != Qt::EditRole))
+    if (!index.isValid() || index.model() != this)
+        return {};
+    if (role == RowTitleRole) {
+        if (!m_outline)
+            return {};
+        const QString title = m_outline->outlineViewRowTitleOfItem(m_table, itemForIndex(index));
+        return title.isEmpty() ? QVariant() : QVariant(title);
+    }
+    if (role != Qt::DisplayRole && role != Qt::EditRole)
         return {};
     const TableColumn& column = m_columns.at(index.column());
     if (role == Qt::EditRole && !(flags(index) & Qt::ItemIsEditable))

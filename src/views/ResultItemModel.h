@@ -28,6 +28,10 @@ class OutlineDataSource;
 class ResultItemModel : public QAbstractItemModel {
     Q_OBJECT
 public:
+    /// The role of a row's title (`OutlineDataSource::outlineViewRowTitleOfItem`), asked of any
+    /// cell of the row; an invalid value for rows without one.
+    static constexpr int RowTitleRole = Qt::UserRole + 1;
+
     explicit ResultItemModel(TableView& table, QObject* parent = nullptr);
     ~ResultItemModel() override;
 

@@ -2,6 +2,7 @@
 #include "views/ResultTreeView.h"
 
 #include "platform/NotificationCenter.h"
+#include "views/ColumnFitting.h"
 #include "views/OutlineDataSource.h"
 #include "views/ResultItemModel.h"
 #include "views/ResultViewDelegate.h"
@@ -13,6 +14,7 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QScrollBar>
 #include <QSet>
 #include <QSignalBlocker>
 
@@ -35,6 +37,9 @@ ResultTreeView::ResultTreeView(QWidget* parent)
     header()->setSectionsMovable(true);
     header()->setSortIndicatorShown(false);
     connect(header(), &QHeaderView::sectionClicked, this, &ResultTreeView::headerClicked);
+    // Columns are fitted to the first rows until the user takes the header in hand.
+    header()->viewport()->installEventFilter(this);
+    setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
     // The rows' items are read as the selection changes: by the time the view reloads, its data
     // source may show other items at those rows.
     connect(selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
@@ -197,6 +202,59 @@ void ResultTreeView::reloadRows()
     m_restoring = false;
     rememberSelection();
     m_currentItem = itemAt(currentIndex());
+    spanTitledRows();
+    fitColumnsWhileSampling();
+}
+
+void ResultTreeView::spanTitledRows()
+{
+    OutlineDataSource* outline = m_model->outlineDataSource();
+    if (!outline || !outline->outlineViewHasRowTitles())
+        return;
+    const int rows = m_model->rowCount();
+    for (int row = 0; row < rows; ++row) {
+        if (m_model->index(row, 0).data(ResultItemModel::RowTitleRole).isValid())
+            setFirstColumnSpanned(row, QModelIndex(), true);
+    }
+}
+
+void ResultTreeView::fitColumnsWhileSampling()
+{
+    // Sized from the first rows: once enough were seen, or once the user has handled the
+    // header, the widths stay as they are. A view emptied for a new scan samples again.
+    if (m_headerTouched)
+        return;
+    const int rows = m_model->rowCount();
+    if (rows == 0) {
+        m_sampledRows = 0;
+        return;
+    }
+    if (m_sampledRows >= kSampledRows)
+        return;
+    // The first rows set the widths (the starting ones may be far off); later ones widen them.
+    m_sampledRows = fitColumnsToRows(
+        *this, *header(), kSampledRows, kMaxFittedWidth, m_sampledRows == 0 ? Widths::Set : Widths::Grow);
+}
+
+bool ResultTreeView::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == header()->viewport() && event->type() == QEvent::MouseButtonPress)
+        m_headerTouched = true;
+    return QTreeView::eventFilter(watched, event);
+}
+
+void ResultTreeView::scrollToColumn(int logical)
+{
+    if (logical < 0 || logical >= header()->count() || header()->isSectionHidden(logical))
+        return;
+    updateGeometries();
+    const int left = header()->sectionViewportPosition(logical);
+    const int right = left + header()->sectionSize(logical);
+    QScrollBar* bar = horizontalScrollBar();
+    if (right > viewport()->width())
+        bar->setValue(bar->value() + std::min(right - viewport()->width(), left));
+    else if (left < 0)
+        bar->setValue(bar->value() + left);
 }
 
 QSet<const void*> ResultTreeView::expandedItems() const
@@ -221,7 +279,14 @@ void ResultTreeView::setColumnHidden(qsizetype column, bool hidden)
 {
     if (column < 0 || column >= header()->count())
         return;
-    QTreeView::setColumnHidden(header()->logicalIndex(static_cast<int>(column)), hidden);
+    const int logical = header()->logicalIndex(static_cast<int>(column));
+    const bool shown = !hidden && header()->isSectionHidden(logical);
+    QTreeView::setColumnHidden(logical, hidden);
+    if (!shown || !isVisible())
+        return;
+    // A column the user adds is as wide as its rows need and scrolled into view.
+    fitColumnsToRows(*this, *header(), kSampledRows, kMaxFittedWidth, Widths::Set, logical);
+    scrollToColumn(logical);
 }
 
 void ResultTreeView::postReloadNotification()
@@ -258,10 +323,39 @@ void ResultTreeView::drawRow(QPainter* painter, const QStyleOptionViewItem& opti
             QStyleOptionViewItem labelled = option;
             labelled.palette.setColor(QPalette::AlternateBase, Qt::transparent);
             QTreeView::drawRow(painter, labelled, index);
+            drawRowTitle(painter, option, index);
             return;
         }
     }
     QTreeView::drawRow(painter, option, index);
+    drawRowTitle(painter, option, index);
+}
+
+void ResultTreeView::drawRowTitle(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const
+{
+    if (!isFirstColumnSpanned(index.row(), index.parent()))
+        return;
+    const QString title = index.data(ResultItemModel::RowTitleRole).toString();
+    if (title.isEmpty())
+        return;
+    // Across the row from where the first shown column's text starts, past the branch marks.
+    int first = -1;
+    for (int visual = 0; visual < header()->count() && first < 0; ++visual) {
+        if (!header()->isSectionHidden(header()->logicalIndex(visual)))
+            first = header()->logicalIndex(visual);
+    }
+    int depth = 0;
+    for (QModelIndex parent = index.parent(); parent.isValid(); parent = parent.parent())
+        ++depth;
+    const int left = columnViewportPosition(first) + indentation() * (depth + (rootIsDecorated() ? 1 : 0)) + 4;
+    const QRect text(left, option.rect.y(), std::max(0, viewport()->width() - left - 4), option.rect.height());
+    const bool selected = selectionModel()->isRowSelected(index.row(), index.parent());
+    painter->save();
+    painter->setFont(option.font);
+    painter->setPen(option.palette.color(selected ? QPalette::HighlightedText : QPalette::Text));
+    painter->drawText(
+        text, Qt::AlignLeft | Qt::AlignVCenter, option.fontMetrics.elidedText(title, Qt::ElideRight, text.width()));
+    painter->restore();
 }
 
 QMenu* ResultTreeView::menuForEvent(const QPoint& viewportPoint)

@@ -79,6 +79,10 @@ public:
     /// The `column`-th column of `tableColumns()`; out of range does nothing.
     void setColumnHidden(qsizetype column, bool hidden) override;
 
+    /// Scrolls the view sideways so that the column of logical index `logical` shows whole
+    /// (as much of it as fits, from its left edge).
+    void scrollToColumn(int logical);
+
     /// reloadData: as an action: rebuilds the rows and posts nothing.
     void reloadData(QObject* sender);
 
@@ -102,6 +106,7 @@ protected:
     void postReloadNotification();
 
     void drawRow(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
     /// A right-button press over a selection of several rows leaves the selection alone (Qt
     /// would select the pressed row before the context menu opens); its release too.
@@ -113,6 +118,13 @@ private:
     void headerClicked(int logicalIndex);
     void reloadRows();
     void rememberSelection();
+    // Rows with a title (a status group) show it across the row.
+    void spanTitledRows();
+    void drawRowTitle(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const;
+    // While the first rows come in: columns as wide as their header and those rows need.
+    void fitColumnsWhileSampling();
+    static constexpr int kSampledRows = 50;
+    static constexpr int kMaxFittedWidth = 480;
     // The items of an outline's open rows.
     QSet<const void*> expandedItems() const;
 
@@ -127,6 +139,10 @@ private:
     QHash<const void*, qfDataSource::Item> m_selectedItems;
     qfDataSource::Item m_currentItem;
     bool m_restoring = false;
+    // Rows the column widths were last fitted to, and whether the user has handled the header
+    // (after which they are left alone).
+    int m_sampledRows = 0;
+    bool m_headerTouched = false;
     // A right-button press kept a selection of several rows; its release is kept from Qt too.
     bool m_keptSelectionOnPress = false;
 };

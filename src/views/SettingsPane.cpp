@@ -450,6 +450,9 @@ void SettingsPane::buildRules(QWidget* page)
     m_rulesTable->setSelectionMode(QAbstractItemView::SingleSelection);
     m_rulesTable->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_rulesTable->verticalHeader()->setDefaultSectionSize(17);
+    // The rule and its scope as wide as their texts; the term takes the rest.
+    m_rulesTable->horizontalHeader()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
+    m_rulesTable->horizontalHeader()->setSectionResizeMode(1, QHeaderView::ResizeToContents);
     m_rulesTable->horizontalHeader()->setStretchLastSection(true);
     connect(m_rulesTable, &QTableWidget::cellDoubleClicked, this, &SettingsPane::editBlacklistRule);
     auto* add = new QPushButton(tr("Add..."), page);
@@ -547,7 +550,12 @@ void SettingsPane::buildSitemapRules(QWidget* page)
     m_sitemapTable->setHorizontalHeaderLabels(
         { tr("URL contains"), tr("Priority"), tr("Change frequency"), tr("Match") });
     m_sitemapTable->verticalHeader()->setDefaultSectionSize(17);
-    m_sitemapTable->horizontalHeader()->setStretchLastSection(true);
+    // The URL text takes the room; the other columns are as wide as their headers and values.
+    QHeaderView* sitemapHeader = m_sitemapTable->horizontalHeader();
+    sitemapHeader->setStretchLastSection(false);
+    sitemapHeader->setSectionResizeMode(0, QHeaderView::Stretch);
+    for (int column = 1; column < 4; ++column)
+        sitemapHeader->setSectionResizeMode(column, QHeaderView::ResizeToContents);
     connect(m_sitemapTable, &QTableWidget::cellChanged, this, &SettingsPane::sitemapCellChanged);
     auto* add = new QPushButton(tr("Add"), page);
     connect(add, &QPushButton::clicked, this, [this] { m_manager.addSitemapRule(); });

@@ -75,6 +75,8 @@ SitesPane::SitesPane(ConfigManager& manager, QWidget* parent, const QString& dic
     m_list->header()->setStretchLastSection(false);
     m_list->header()->setSectionResizeMode(QHeaderView::Fixed);
     m_list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    // Names that begin alike differ at their ends: a cut name keeps both.
+    m_list->setTextElideMode(Qt::ElideMiddle);
     m_list->viewport()->installEventFilter(this);
     connect(m_list, &QTreeWidget::customContextMenuRequested, this, &SitesPane::showSiteMenu);
     connect(m_list, &QTreeWidget::itemSelectionChanged, this, [this] {
@@ -253,6 +255,17 @@ void SitesPane::fitSiteColumns()
     const int name = std::max(0, std::min(needed, available - std::min(kMinimumUrlWidth, available / 2)));
     m_list->header()->resizeSection(0, name);
     m_list->header()->resizeSection(1, std::max(0, available - name));
+}
+
+void SitesPane::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    // Shown the first time: the site list takes a third of the width, room for a name and the
+    // start of its URL; later the user's division stays.
+    if (!m_splitPlaced && isVisible() && width() > 3 * kMinimumPaneWidth) {
+        m_splitPlaced = true;
+        m_splitter->setSizes({ width() / 3, width() - width() / 3 });
+    }
 }
 
 bool SitesPane::eventFilter(QObject* watched, QEvent* event)

@@ -78,6 +78,7 @@ public Q_SLOTS:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     QWidget* buildFolderPanel();
@@ -101,6 +102,7 @@ private:
     SavePanelRunner m_savePanel;
     int m_clickedRow = -1;
     bool m_reloading = false;
+    bool m_splitPlaced = false;
 };
 
 } // namespace crawlmere::views

@@ -1,14 +1,20 @@
+#include "app/MainInterface.h"
+#include "engine/ShellServices.h"
 #include "platform/PropertyList.h"
+#include "platform/UserDefaults.h"
+#include "settings/ConfigManager.h"
 #include "support/LoopbackServer.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QDeadlineTimer>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QMap>
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -25,6 +31,7 @@
 
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
+#include <unistd.h>
 
 namespace {
 
@@ -417,4 +424,83 @@ TEST(HeadlessProgram, AnExportOverADeviceAFifoOrAFolderIsRefusedAndLeftAlone)
             EXPECT_EQ(after.st_ino, before.st_ino);
         }
     }
+}
+
+TEST(HeadlessProgram, AnExportOnAFullDiskSaysSoAndKeepsTheOldFile)
+{
+    if (!QFileInfo::exists(programPath()))
+        GTEST_SKIP() << "the crawlmere program is not built beside the tests";
+    const QString unshare = QStandardPaths::findExecutable(QStringLiteral("unshare"));
+    if (::geteuid() != 0 || unshare.isEmpty())
+        GTEST_SKIP() << "a full disk is made as root, in a mount namespace of its own (unshare)";
+    const QString page
+        = QFileInfo(QStringLiteral(CRAWLMERE_FIXTURES "/../../examples/sample-site/index.html")).absoluteFilePath();
+    QTemporaryDir home;
+    const QString disk = home.filePath(QStringLiteral("disk"));
+    ASSERT_TRUE(QDir().mkpath(disk));
+    // A 16 KB file system filled up, with an earlier export on it; gone with the namespace.
+    const QString script
+        = QStringLiteral("mount -t tmpfs -o size=16k tmpfs \"$1\" || exit 77; echo old > \"$1/out.csv\"; "
+                         "dd if=/dev/zero of=\"$1/fill\" bs=1k 2>/dev/null; "
+                         "\"$2\" --headless --csv \"$1/out.csv\" \"$3\"; status=$?; "
+                         "cat \"$1/out.csv\"; exit $status");
+    QProcess process;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("CRAWLMERE_HOME"), home.path());
+    process.setProcessEnvironment(environment);
+    process.start(unshare,
+        { QStringLiteral("-m"), QStringLiteral("sh"), QStringLiteral("-c"), script, QStringLiteral("sh"), disk,
+            programPath(), page });
+    const ProgramRun run = finishedRun(process);
+    if (run.status == 77 || run.err.contains(QStringLiteral("unshare failed")))
+        GTEST_SKIP() << "mounting is not allowed here: " << qPrintable(run.err);
+    EXPECT_TRUE(run.err.contains(
+        QStringLiteral("cannot write %1/out.csv: %2").arg(disk, QString::fromLocal8Bit(std::strerror(ENOSPC)))))
+        << qPrintable(run.err);
+    EXPECT_EQ(run.status, 1);
+    EXPECT_TRUE(run.out.endsWith(QStringLiteral("\nold\n"))) << qPrintable(run.out);
+}
+
+namespace {
+
+class AnsweringPrompts final : public ShellPrompts {
+public:
+    int runModalAlert(const ShellAlert&) override { return 0; }
+    void beep() override { }
+};
+
+} // namespace
+
+TEST(HeadlessProgram, ASiteImportedWhileTheWindowIsOpenOutlivesItsQuit)
+{
+    if (!QFileInfo::exists(programPath()))
+        GTEST_SKIP() << "the crawlmere program is not built beside the tests";
+    QTemporaryDir home;
+    const QString page
+        = QFileInfo(QStringLiteral(CRAWLMERE_FIXTURES "/../../examples/sample-site/index.html")).absoluteFilePath();
+    crawlmere::platform::UserDefaults store(home.filePath(QStringLiteral(".config/Crawlmere/defaults.plist")));
+    crawlmere::app::MainInterface shell(store, std::make_shared<AnsweringPrompts>());
+    shell.launch();
+    shell.configManager()->newConfigWithURL(QStringLiteral("https://window.invalid/"));
+    ASSERT_TRUE(store.synchronize());
+
+    const ProgramRun import
+        = runProgram({ QStringLiteral("--headless"), writeSiteFile(home, QStringLiteral("20260101-1400001"), page) },
+            QString(), home.path());
+    ASSERT_EQ(import.status, 0) << qPrintable(import.err);
+    // The window edits its own site and quits.
+    shell.configManager()->newConfigWithURL(QStringLiteral("https://second.invalid/"));
+    shell.terminate();
+    store.synchronize();
+
+    QStringList urls;
+    for (const QVariant& site : crawlmere::platform::PropertyList::readFile(store.filePath())
+                                    .value()
+                                    .toMap()
+                                    .value(QStringLiteral("websites"))
+                                    .toList())
+        urls << site.toMap().value(QStringLiteral("startingUrl")).toString();
+    EXPECT_TRUE(urls.contains(QStringLiteral("https://window.invalid/"))) << qPrintable(urls.join(' '));
+    EXPECT_TRUE(urls.contains(QStringLiteral("https://second.invalid/"))) << qPrintable(urls.join(' '));
+    EXPECT_EQ(storedSiteIds(home.path()).value(QStringLiteral("20260101-1400001")), 1) << qPrintable(urls.join(' '));
 }

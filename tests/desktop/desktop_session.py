@@ -159,6 +159,11 @@ INSPECTORS = [
     ("By page", "byPageOutlineView", 0, "CrwlPageInspectorWindow", False),
 ]
 
+# The two sites of the batch, named alike and long, as a user's sites may be: the site list must
+# show enough of each name to tell them apart.
+SITE_NAME = "Loopback test site of the desktop session, the one scanned"
+SECOND_NAME = "Loopback test site of the desktop session, the second one"
+
 # The views behind the tabs whose rows are read and screenshot.
 TABS = [
     ("By link", "byLinkView"),
@@ -388,7 +393,7 @@ def preferences_steps(app, shots, exports, moved_url):
     time.sleep(0.3)
     with open(path, "rb") as f:
         exported = plistlib.load(f)
-    check(exported.get("id") == "20261207-0900001" and exported.get("name") == "Loopback site",
+    check(exported.get("id") == "20261207-0900001" and exported.get("name") == SITE_NAME,
           "the exported settings: %s" % {k: exported.get(k) for k in ("id", "name", "startingUrl")})
     print("desktop: preferences changed the by-link view; the site's settings exported")
 
@@ -440,10 +445,10 @@ def session(program, build):
             batch = os.path.join(work, "sites.lcsbatch")
             with open(batch, "wb") as f:
                 plistlib.dump([
-                    {"id": "20261207-0900001", "name": "Loopback site", "startingUrl": start, "timeout": 2,
+                    {"id": "20261207-0900001", "name": SITE_NAME, "startingUrl": start, "timeout": 2,
                      "numberOfThreads": 1,
                      "tolerateUpADirectory": True, "blacklistByRobotsTxt": False},
-                    {"id": "20261207-0900002", "name": "Second site", "startingUrl": site.url("/b.html")},
+                    {"id": "20261207-0900002", "name": SECOND_NAME, "startingUrl": site.url("/b.html")},
                 ], f)
             reference, summary = reference_scan(program, work, start, env)
             for path, status in KNOWN_STATUSES.items():
@@ -453,10 +458,12 @@ def session(program, build):
             # Opening the batch imports both sites.
             app = Program(program, work, env, [batch])
             sites = wait_for("the imported sites", lambda: (lambda r: r if any(
-                row["c"][:1] == ["Second site"] for row in r["cells"]) else None)(app.get("rows websitesTableView")), 20)
-            row = next(i for i, r in enumerate(sites["cells"]) if r["c"][:1] == ["Loopback site"])
+                row["c"][:1] == [SECOND_NAME] for row in r["cells"]) else None)(app.get("rows websitesTableView")), 20)
+            row = next(i for i, r in enumerate(sites["cells"]) if r["c"][:1] == [SITE_NAME])
             click_rect(app.get("rowrect websitesTableView %d" % row))
             wait_for("the site's settings", lambda: app.get("widget startingUrl").get("text") == start, 10)
+            # The window repaints the selection (and the thumbnail that arrives) a moment later.
+            time.sleep(2)
             screenshot(os.path.join(shots, "0-sites.png"))
 
             go = app.get("widget goButton")
@@ -547,6 +554,11 @@ def session(program, build):
                     print("desktop: a double-click in %s opens no %s yet" % (view, window))
                     continue
                 screenshot(os.path.join(shots, "inspector-%s.png" % window))
+                if window == "CrwlPageInspectorWindow":
+                    # The links the page holds, each address and its text.
+                    click_rect(app.get("tabrect %s>pageInspectorTabView 1" % window))
+                    time.sleep(1)
+                    screenshot(os.path.join(shots, "inspector-%s-outbound.png" % window))
                 # Out of the way of the next tab (there is no window manager to close it with). The window
                 # has a tab view of the same name as the main one: tabs are asked for by ancestor.
                 title = app.get("widget " + window).get("title") or app.get("widget " + window).get("text")
@@ -561,11 +573,11 @@ def session(program, build):
         # The site's status is kept: in the stored defaults and in its settings after a restart.
         with open(os.path.join(env["CRAWLMERE_HOME"], ".config/Crawlmere/defaults.plist"), "rb") as f:
             stored = plistlib.load(f)
-        kept = [s.get("status", "") for s in stored.get("websites", []) if s.get("name") == "Loopback site"]
+        kept = [s.get("status", "") for s in stored.get("websites", []) if s.get("name") == SITE_NAME]
         check(kept and kept[0].startswith("Last checked: "), "the stored status: %s" % kept)
         app = Program(program, work, env)
         rows = app.get("rows websitesTableView")["cells"]
-        row = next(i for i, r in enumerate(rows) if r["c"][:1] == ["Loopback site"])
+        row = next(i for i, r in enumerate(rows) if r["c"][:1] == [SITE_NAME])
         click_rect(app.get("rowrect websitesTableView %d" % row))
         shown_status = wait_for("the kept status", lambda: app.get("widget settingsPane>status").get("text"), 10)
         check(shown_status == kept[0], "after a restart the site says %r, %r was kept" % (shown_status, kept[0]))

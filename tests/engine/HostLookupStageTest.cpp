@@ -168,6 +168,30 @@ TEST_F(HostLookupStageTest, LookupPastTheTimeoutEndsItsRecordsAsTheTransferWould
     EXPECT_EQ(hub->checkedLinkCount(), 2);
 }
 
+TEST_F(HostLookupStageTest, EachLookupTimesOutOnItsOwnDeadline)
+{
+    settings->insert(QStringLiteral("timeout"), 5);
+    auto early = queue(QStringLiteral("http://early.test/1"));
+    hub->getNextUrlToCrawl();
+    clock->advance(2000);
+    auto late = queue(QStringLiteral("http://late.test/1"));
+    auto answered = queue(QStringLiteral("http://answered.test/1"));
+    hub->getNextUrlToCrawl();
+    ASSERT_EQ(transport->lookups.size(), 3u);
+    ASSERT_TRUE(transport->answerLookup(QStringLiteral("answered.test")));
+    clock->advance(3000);
+    EXPECT_EQ(early->getStatus(), CrwlStatus::completedWithError);
+    EXPECT_EQ(late->getStatus(), -1);
+    clock->advance(1999);
+    EXPECT_EQ(late->getStatus(), -1);
+    clock->advance(1);
+    EXPECT_EQ(late->getStatus(), CrwlStatus::completedWithError);
+    EXPECT_EQ(late->getStatusDescription(), QStringLiteral("The request timed out."));
+    // The answered host's record took a slot and is not timed out by the stage.
+    ASSERT_EQ(transport->starts.size(), 1u);
+    EXPECT_EQ(transport->starts[0].record, answered);
+}
+
 TEST_F(HostLookupStageTest, ANewScanForgetsTheHostsAndIgnoresLateAnswers)
 {
     queue(QStringLiteral("http://a.test/1"));

@@ -134,7 +134,9 @@ TEST_F(ThreadedSpellingCountUpdatorTest, MainThreadStaysResponsiveWhileHunspellC
     updator.addPages(pages);
     ASSERT_TRUE(waitForRuns(updator, 1));
     timer.stop();
-    EXPECT_LT(worstGap, 50);
+    // Counting on the main thread would stall it for the whole run (seconds); the bound leaves room for a loaded
+    // machine, where a 10 ms timer can be late by tens of milliseconds with the work elsewhere.
+    EXPECT_LT(worstGap, 500);
     EXPECT_EQ(pages.first()->getSpellingCount(), 2);
     ASSERT_GE(proportions.size(), 3);
     EXPECT_LT(proportions.first(), proportions[proportions.size() - 2]);

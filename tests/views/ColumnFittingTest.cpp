@@ -1,0 +1,158 @@
+// Result views start with columns wide enough for their headers and first rows, bounded; leave
+// the widths alone once the user handles the header; show an added column; and show a status
+// group's text across its row.
+#include "views/ColumnFitting.h"
+
+#include "LinkViewsTestSupport.h"
+#include "ViewsTestSupport.h"
+#include "views/CrwlByStatusDataSource.h"
+#include "views/LinkViewMenus.h"
+#include "views/ResultItemModel.h"
+#include "views/crawlmereTableView.h"
+#include "views/qfOutlineView.h"
+
+#include <QApplication>
+#include <QHeaderView>
+#include <QMouseEvent>
+#include <QScrollBar>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+using namespace crawlmere::views;
+using namespace crawlmere::test;
+
+namespace {
+
+QList<TableColumn> threeColumns(bool lastHidden = false)
+{
+    return { { QStringLiteral("status"), QStringLiteral("Status"), false },
+        { QStringLiteral("url"), QStringLiteral("URL"), false },
+        { QStringLiteral("linktext"), QStringLiteral("Link text"), lastHidden } };
+}
+
+QString pathOfWidth(const QFontMetrics& metrics, int width)
+{
+    QString path = QStringLiteral("https://example.test/");
+    while (metrics.horizontalAdvance(path) < width)
+        path += QStringLiteral("segment/");
+    return path;
+}
+
+} // namespace
+
+TEST(ColumnFitting, ColumnsStartAsWideAsTheirHeadersAndFirstRowsNeedAndThenStay)
+{
+    crawlmereTableView table;
+    table.setTableColumns(threeColumns());
+    table.resize(1200, 400);
+    table.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&table));
+    QHeaderView* header = table.header();
+    const QFontMetrics metrics = table.fontMetrics();
+    // 60 rows: short addresses first, one of 300 px at row 10, one far too long past the first 50
+    // rows; a long status text at row 20.
+    QList<qfDataSource::Item> records;
+    for (int row = 0; row < 60; ++row) {
+        const QString url = row == 10 ? pathOfWidth(metrics, 300)
+            : row == 55               ? pathOfWidth(metrics, 2000)
+                                      : QStringLiteral("https://example.test/%1").arg(row);
+        records.append(makeRecord(url, row == 20 ? 301 : 200));
+    }
+    auto moved = std::static_pointer_cast<CrwlUrl>(records[20]);
+    moved->addRedir(QStringLiteral("https://example.test/moved"), 301, 0);
+    qfDataSource source;
+    source.setCollection(records);
+    table.setDataSource(&source);
+    table.reloadData();
+
+    const QString status = source.tableViewObjectValue(table, threeColumns()[0], 20).toString();
+    ASSERT_GT(metrics.horizontalAdvance(status), 100) << qPrintable(status);
+    EXPECT_GE(header->sectionSize(0), metrics.horizontalAdvance(status));
+    EXPECT_LE(header->sectionSize(0), metrics.horizontalAdvance(status) + 40);
+    // Wide enough for the 300 px address, not for the one past the sampled rows.
+    EXPECT_GE(header->sectionSize(1), 300);
+    EXPECT_LT(header->sectionSize(1), 400);
+
+    // A new scan: its first rows set the widths afresh, later rows widen them, up to the bound.
+    source.setCollection({});
+    table.reloadData();
+    source.setCollection({ makeRecord(QStringLiteral("https://example.test/"), 200) });
+    table.reloadData();
+    EXPECT_LT(header->sectionSize(0), metrics.horizontalAdvance(status));
+    EXPECT_LT(header->sectionSize(1), 300);
+    source.setCollection({ records[0], moved, makeRecord(pathOfWidth(metrics, 2000), 200) });
+    table.reloadData();
+    EXPECT_EQ(header->sectionSize(1), 480);
+    EXPECT_GE(header->sectionSize(0), metrics.horizontalAdvance(status));
+
+    // Once the user has handled the header, reloads leave the widths alone.
+    header->resizeSection(1, 150);
+    QMouseEvent press(QEvent::MouseButtonPress, QPointF(5, 5), header->viewport()->mapToGlobal(QPointF(5, 5)),
+        Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(header->viewport(), &press);
+    source.setCollection({});
+    table.reloadData();
+    source.setCollection({ makeRecord(pathOfWidth(metrics, 700), 200) });
+    table.reloadData();
+    EXPECT_EQ(header->sectionSize(1), 150);
+}
+
+TEST(ColumnFitting, AColumnTheUserAddsIsFittedAndScrolledIntoView)
+{
+    crawlmereTableView table;
+    table.setTableColumns(threeColumns(/*lastHidden=*/true));
+    table.header()->setStretchLastSection(false);
+    table.resize(420, 300);
+    table.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&table));
+    qfDataSource source;
+    source.setCollection({ makeRecord(pathOfWidth(table.fontMetrics(), 450), 200) });
+    table.setDataSource(&source);
+    table.reloadData();
+    ASSERT_EQ(table.horizontalScrollBar()->value(), 0);
+
+    table.setColumnHidden(2, false); // as the Columns menu shows it
+    QHeaderView* header = table.header();
+    EXPECT_FALSE(header->isSectionHidden(2));
+    EXPECT_GE(header->sectionSize(2), header->sectionSizeHint(2));
+    const int left = header->sectionViewportPosition(2);
+    EXPECT_GE(left, 0);
+    EXPECT_LE(left + header->sectionSize(2), table.viewport()->width());
+    EXPECT_GT(table.horizontalScrollBar()->value(), 0);
+}
+
+TEST(ColumnFitting, AStatusGroupShowsItsTextAcrossItsRowAndItsCellsStayForExports)
+{
+    LinkScan scan;
+    const auto home = scan.page(QStringLiteral("/"));
+    const auto moved = scan.url(QStringLiteral("/moved"), 200);
+    moved->addRedir(QStringLiteral("https://site.test/target"), 301, 0);
+    scan.link(home, moved, QStringLiteral("moved"));
+    scan.link(home, scan.url(QStringLiteral("/missing"), 404), QStringLiteral("missing"));
+    CrwlByStatusDataSource source;
+    qfOutlineView view;
+    view.resize(900, 300);
+    LinkViewMenus::attachByStatus(view, source);
+    source.setCollection(scan.occurrences);
+    source.filter();
+    ResultItemModel& model = view.itemModel();
+    ASSERT_EQ(model.rowCount(), 2);
+    const TableColumn statusColumn = CrwlByStatusDataSource::columns().tableColumns().at(1);
+    ASSERT_EQ(statusColumn.identifier, "status");
+    for (int row = 0; row < model.rowCount(); ++row) {
+        const QModelIndex group = model.index(row, 0);
+        const QString text = source.outlineViewObjectValue(view, statusColumn, view.itemAt(group)).toString();
+        EXPECT_FALSE(text.isEmpty());
+        EXPECT_TRUE(view.isFirstColumnSpanned(row, QModelIndex()));
+        EXPECT_EQ(group.data(ResultItemModel::RowTitleRole).toString(), text);
+        // The cells keep the values the exports write: the group's URL cell stays empty.
+        EXPECT_EQ(group.data().toString(), QString());
+        const QModelIndex occurrence = model.index(0, 0, group);
+        EXPECT_FALSE(view.isFirstColumnSpanned(0, group));
+        EXPECT_FALSE(occurrence.data(ResultItemModel::RowTitleRole).isValid());
+    }
+    // The status column is wide enough for the occurrences' statuses below the groups.
+    const QString longest = QStringLiteral("200 ok < 301 moved permanently");
+    EXPECT_GE(view.header()->sectionSize(1), view.fontMetrics().horizontalAdvance(longest));
+}
