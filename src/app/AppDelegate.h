@@ -109,8 +109,9 @@ public:
     /// string. Before launch ends it is only kept in `autoStart` (the last one wins) and true
     /// is returned. Settings files (".lcsettings", ".lcsbatch", exact case) are imported, a
     /// settings file then presses Go; pages, documents and URL lists (".xml", ".htm", ".html",
-    /// ".csv", ".txt", ".docx", ".pdf", any case) become the selected site's starting URL and
-    /// their path is granted. Anything else alerts "Unknown or unsupported file type" and
+    /// ".csv", ".txt", ".docx", ".pdf", any case) become the starting URL of the selected or a
+    /// new site, their path is granted and, unless a scan is running, Go is pressed (a URL list
+    /// after its scope question). Anything else alerts "Unknown or unsupported file type" and
     /// returns false.
     virtual bool applicationOpenFile(const QString& path);
     /// openFile: beeps while a scan runs, else a window-modal file dialog for one file.

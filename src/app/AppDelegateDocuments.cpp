@@ -104,6 +104,10 @@ bool AppDelegate::applicationOpenFile(const QString& document)
                 if (m_configManager)
                     m_configManager->setCrawlsSinglePage(answer == 0);
             }
+            // The document is scanned at once, as an imported settings file is: the new or
+            // edited site starts (a scan already running goes on undisturbed).
+            if (m_window && !isScanning())
+                m_window->goButton()->click();
             return true;
         }
         logLine(0, QStringLiteral("unable to construct file url from %1").arg(path));
@@ -205,8 +209,9 @@ void AppDelegate::bookmarkSecurityScopedResourceStep2(const QUrl& url)
     case Outcome::Granted:
         return;
     case Outcome::Failed:
-        logLine(0, QStringLiteral("Error while creating bookmark for URL (%1): %2")
-                       .arg(url.toString(), QStringLiteral("no such file or folder")));
+        logLine(0,
+            QStringLiteral("Error while creating bookmark for URL (%1): %2")
+                .arg(url.toString(), QStringLiteral("no such file or folder")));
         return;
     }
 }

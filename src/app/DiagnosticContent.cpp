@@ -90,9 +90,8 @@ QString DiagnosticContent::trace() const
 
 QString DiagnosticContent::traceTime(const QTime& time)
 {
-    const int hour = time.hour() % 12 == 0 ? 12 : time.hour() % 12;
     return QStringLiteral("%1:%2:%3.%4")
-        .arg(hour, 2, 10, QLatin1Char('0'))
+        .arg(time.hour(), 2, 10, QLatin1Char('0'))
         .arg(time.minute(), 2, 10, QLatin1Char('0'))
         .arg(time.second(), 2, 10, QLatin1Char('0'))
         .arg(time.msec(), 3, 10, QLatin1Char('0'));
@@ -104,9 +103,10 @@ DiagnosticContent::Shown DiagnosticContent::shown() const
     Shown shown;
     // The scan's own switch of client-side rendering.
     shown.javaScript = settingOn(settings, QStringLiteral("runJS"));
-    shown.jsInfo = shown.javaScript ? QStringLiteral("Clientside rendering is switched ON")
-                                    : QStringLiteral("Clientside rendering is switched OFF. Switch on only if it's really "
-                                                     "necessary in order for Crawlmere to see your links.");
+    shown.jsInfo = shown.javaScript
+        ? QStringLiteral("Clientside rendering is switched ON")
+        : QStringLiteral("Clientside rendering is switched OFF. Switch on only if it's really "
+                         "necessary in order for Crawlmere to see your links.");
     shown.authenticationInfo = settingOn(settings, QStringLiteral("WebtallyAttemptAuthentication"))
         ? QStringLiteral("Attempt authentication by sending username and password is switched ON")
         : QStringLiteral("Attempt authentication by sending username and password is switched OFF");

@@ -44,7 +44,7 @@ public:
     void setTitle(const QString& title);
     /// Appends `text` to the response as it is, with nothing between.
     void addToResponse(const QString& text);
-    /// A trace line: "hh:mm:ss.SSS text", hours of the 12-hour clock (01 to 12); lines after the
+    /// A trace line: "HH:mm:ss.SSS text", hours of the 24-hour clock (00 to 23); lines after the
     /// first start on a new line. At most `kMaxTraceLength` characters are kept: a trace beyond
     /// that drops its oldest lines.
     void addToTrace(const QString& text);
@@ -53,7 +53,8 @@ public:
     QString trace() const;
     Shown shown() const;
 
-    /// "hh:mm:ss.SSS" of `time` on the 12-hour clock.
+    /// "HH:mm:ss.SSS" of `time` on the 24-hour clock, so a trace spanning noon or midnight
+    /// still reads in order.
     static QString traceTime(const QTime& time);
 
     static constexpr qsizetype kMaxTraceLength = 1024 * 1024;

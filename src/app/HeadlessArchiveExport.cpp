@@ -2,6 +2,7 @@
 #include "app/HeadlessArchiveExport.h"
 
 #include "archive/ArchiveExportController.h"
+#include "archive/ArchiveWriter.h"
 #include "engine/Z12Ara.h"
 #include "platform/Dispatch.h"
 
@@ -19,16 +20,22 @@ constexpr std::chrono::seconds kIndexWait { 30 };
 constexpr std::chrono::hours kExportWait { 24 };
 } // namespace
 
-QString exportArchiveAfterScan(const Z12Ara& hub, platform::UserDefaults& defaults, const bool& indexSaved)
+HeadlessArchiveResult exportArchiveAfterScan(
+    const Z12Ara& hub, platform::UserDefaults& defaults, const archive::ArchiveWriter& writer, const bool& indexSaved)
 {
+    const auto failed = [](const QString& why) {
+        return HeadlessArchiveResult { QStringLiteral("Archive: not exported (%1)").arg(why), why };
+    };
     if (!platform::Dispatch::runUntil([&] { return indexSaved; }, kIndexWait))
-        return QStringLiteral("Archive: not exported (the archive index was not saved)");
+        return failed(QStringLiteral("the archive index was not saved"));
+    if (const QString saveError = writer.lastSaveError(); !saveError.isNull())
+        return failed(QStringLiteral("the archive index could not be written: %1").arg(saveError));
 
     // A headless run never asks, and never stores a folder on a site.
     archive::ArchiveExportController controller(defaults, nullptr);
     const auto decision = controller.saveArchive(hub);
     if (decision.step != archive::ArchiveExportController::Step::Export)
-        return QStringLiteral("Archive: not exported (no archiveSaveLocation set)");
+        return { QStringLiteral("Archive: not exported (no archiveSaveLocation set)"), QString() };
 
     std::optional<archive::ArchiveExport::Result> result;
     controller.finished = [&](const archive::ArchiveExport::Result& ended) { result = ended; };
@@ -38,24 +45,26 @@ QString exportArchiveAfterScan(const Z12Ara& hub, platform::UserDefaults& defaul
     controller.waitForExport(kExportWait);
     platform::Dispatch::runUntil([&] { return result.has_value(); }, kIndexWait);
     if (!result)
-        return QStringLiteral("Archive: not exported (the export did not end)");
+        return failed(QStringLiteral("the export did not end"));
     switch (result->outcome) {
     case archive::ArchiveExport::Outcome::ArchiveNotFound:
-        return QStringLiteral("Archive: not exported (unable to find the archive for our site)");
+        return failed(QStringLiteral("unable to find the archive for our site"));
     case archive::ArchiveExport::Outcome::Cancelled:
-        return QStringLiteral("Archive: export cancelled");
+        return { QStringLiteral("Archive: export cancelled"), QString() };
     case archive::ArchiveExport::Outcome::Finished:
         break;
     }
+    if (!result->failure.isEmpty())
+        return failed(result->failure);
     if (result->outputFolder.isEmpty())
-        return QStringLiteral("Archive: not exported (nothing was archived)");
+        return { QStringLiteral("Archive: not exported (nothing was archived)"), QString() };
     QString line = QStringLiteral("Archive: exported to %1 (%2 files")
                        .arg(QDir::toNativeSeparators(result->outputFolder))
                        .arg(result->filesWritten);
     line += QStringLiteral(" in %1 s").arg(static_cast<double>(elapsed.elapsed()) / 1000.0, 0, 'f', 2);
     if (result->itemsSkipped > 0)
         line += QStringLiteral(", %1 skipped").arg(result->itemsSkipped);
-    return line + u')';
+    return { line + u')', QString() };
 }
 
 } // namespace crawlmere::app

@@ -25,6 +25,7 @@
 #include "reports/EngineSEOManager.h"
 #include "reports/ReportsDefaults.h"
 #include "settings/ConfigManager.h"
+#include "settings/SiteValueCheck.h"
 #include "settings/SpellingLanguages.h"
 #include "sitemap/SitemapManager.h"
 #include "views/CrwlByLinkDataSource.h"
@@ -77,6 +78,7 @@ struct HeadlessScan::State {
 
     std::shared_ptr<Z12Ara> hub;
     std::shared_ptr<HeadlessPrompts> prompts;
+    std::shared_ptr<archive::ArchiveWriter> archiveWriter;
     /// The site list, for a settings-file target: the site joins it and gets the finish stamp.
     std::shared_ptr<settings::ConfigManager> configManager;
     QEventLoop loop;
@@ -88,6 +90,7 @@ struct HeadlessScan::State {
     bool interrupted = false;
     bool archiveIndexSaved = false;
     QString archiveLine;
+    QString archiveFailure;
     qint64 scanMilliseconds = -1; // the scan's own time when an archive export follows it
 
     State(HeadlessOptions o, platform::UserDefaults& store, HeadlessConsole c)
@@ -149,12 +152,24 @@ std::optional<QVariantMap> HeadlessScan::settingsForTarget(const HeadlessOptions
         settings.insert(QStringLiteral("startingUrl"), options.startingUrl);
         return settings;
     case TargetKind::SettingsFile: {
-        const auto read = platform::PropertyList::readFile(options.target);
-        const QVariantMap site
-            = read.ok() && read.value().typeId() == QMetaType::QVariantMap ? read.value().toMap() : QVariantMap();
-        if (site.isEmpty()) {
+        const auto read = settings::SiteValueCheck::readSettingsFile(options.target, QMetaType::QVariantMap);
+        if (!read.ok()) {
+            if (error)
+                *error = QStringLiteral("lcsettings file %1 could not be read: %2").arg(options.target, read.error());
+            return std::nullopt;
+        }
+        if (read.value().toMap().isEmpty()) {
             if (error)
                 *error = QStringLiteral("lcsettings file %1 appears to be empty").arg(options.target);
+            return std::nullopt;
+        }
+        // The import logs what it leaves out; a file it would refuse is logged here.
+        const QVariantMap site = settings::SiteValueCheck::typedSite(read.value().toMap());
+        if (!settings::SiteValueCheck::hasUsableStartingUrl(site)) {
+            settings::SiteValueCheck::typedSite(read.value().toMap(), options.target);
+            if (error)
+                *error = QStringLiteral("lcsettings file %1 holds no starting URL; nothing was imported")
+                             .arg(options.target);
             return std::nullopt;
         }
         // The site's own values win; keys it lacks come from the record defaults.
@@ -221,7 +236,8 @@ int HeadlessScan::run()
     d->hub->setTransport(std::make_shared<CrwlUrlFetchTransport>());
     d->hub->setPageReader(std::make_shared<ParserHubPageReader>());
     d->hub->setLinkExtractionParsers(std::make_shared<ParserLinkExtraction>());
-    d->hub->setArchiveSink(std::make_shared<archive::ArchiveWriter>(d->defaults));
+    d->archiveWriter = std::make_shared<archive::ArchiveWriter>(d->defaults);
+    d->hub->setArchiveSink(d->archiveWriter);
     ParserFetchPageReader::installAsFetchPageReader();
 
     auto& center = platform::NotificationCenter::defaultCenter();
@@ -270,7 +286,10 @@ int HeadlessScan::run()
     writeBytes(d->console.err, d->statusLine.finish());
     if (d->finished && engine::detail::settingBool(settings, QStringLiteral("shouldArchive"))) {
         d->scanMilliseconds = d->elapsed.elapsed();
-        d->archiveLine = exportArchiveAfterScan(*d->hub, d->defaults, d->archiveIndexSaved);
+        const HeadlessArchiveResult archived
+            = exportArchiveAfterScan(*d->hub, d->defaults, *d->archiveWriter, d->archiveIndexSaved);
+        d->archiveLine = archived.line;
+        d->archiveFailure = archived.failure;
     }
     watcher.reset();
     if (d->configManager) {
@@ -308,6 +327,10 @@ int HeadlessScan::run()
         return kExitFailed;
     }
     d->writeSummary(csvWritten);
+    if (!d->archiveFailure.isNull()) {
+        writeLine(d->console.err, QStringLiteral("crawlmere: the archive could not be exported: ") + d->archiveFailure);
+        return kExitFailed;
+    }
     return d->interrupted && !d->finished ? kExitInterrupted : kExitFinished;
 }
 

@@ -17,6 +17,7 @@
 #include "app/ScheduleOverviewWindow.h"
 #include "app/UpdateWindow.h"
 #include "app/UpdateWindowController.h"
+#include "app/WindowCloseKeys.h"
 #include "app/WindowPrompts.h"
 #include "archive/ArchiveExportController.h"
 #include "archive/ArchiveWriter.h"
@@ -59,6 +60,8 @@ MainInterface::MainInterface(platform::UserDefaults& defaults, std::shared_ptr<S
         AppDelegate::getSitesTabViewItemLabel());
     m_prompts = prompts ? std::move(prompts) : std::make_shared<WindowPrompts>(m_window.get());
     m_urlOpener = std::make_shared<DesktopUrlOpener>();
+    // Every other window closes with the Close keys; a child of the window, it goes with it.
+    new WindowCloseKeys(m_window.get());
 
     m_hub = std::make_shared<Z12Ara>(defaults);
     m_hub->setPrompts(m_prompts);

@@ -103,8 +103,10 @@ void ResultViewExporter::write(TableExportSnapshot snapshot, TableExportJob::For
                 self->showProgress(proportion <= 0.0f ? 0.0f : 0.5f + proportion * 0.5f);
         },
         [self, handedOn, done = std::move(done)](const TableExportJob::Result& result) {
-            if (self)
-                self->showProgress(0.0f);
+            // Gone with its window: so are the owners of both hand-overs.
+            if (!self)
+                return;
+            self->showProgress(0.0f);
             if (done)
                 done(result);
             if (handedOn)

@@ -48,7 +48,8 @@ public:
 
     /// Exports `view` as `format`. An empty view beeps. `handedOn` runs on the main thread once
     /// the export is written, refused, cancelled in the save panel or found empty; possibly
-    /// before this returns. `done` (may be empty) gets the job's outcome.
+    /// before this returns. `done` (may be empty) gets the job's outcome. A job that ends after
+    /// this exporter has gone calls neither.
     void exportView(QTreeView* view, TableExportJob::Format format, std::function<void()> handedOn,
         std::function<void(const TableExportJob::Result&)> done = {});
 

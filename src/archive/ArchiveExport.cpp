@@ -16,6 +16,7 @@
 #include "platform/Url.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QMap>
 
 namespace crawlmere::archive {
@@ -97,7 +98,8 @@ QString ArchiveExport::outputFolderName(const QString& startingUrl, const QDateT
     return QStringLiteral("%1-%2").arg(name, Z12Ara::uniqueStringUsingDateAndTime(start));
 }
 
-std::optional<QString> ArchiveExport::stripDomainFrom(const QString& url, bool addDefaultName, const QString& defaultName)
+std::optional<QString> ArchiveExport::stripDomainFrom(
+    const QString& url, bool addDefaultName, const QString& defaultName)
 {
     const auto parsed = detail::urlFromText(url);
     if (!parsed) {
@@ -214,7 +216,7 @@ struct ArchiveExport::Run {
     QString target(const ProcessEntry& entry, qint64 depth) const
     {
         // A first segment holding ":" would read as a scheme ("a:b.html").
-        const QString prefix = depth > 0 ? QStringLiteral("../").repeated(depth)
+        const QString prefix = depth > 0              ? QStringLiteral("../").repeated(depth)
             : entry.components.first().contains(u':') ? QStringLiteral("./")
                                                       : QString();
         return prefix + linkText(entry.relativePath());
@@ -235,6 +237,11 @@ ArchiveExport::Result ArchiveExport::exportFilesForDate()
         = QDir(request.savePath).filePath(outputFolderName(startingUrl, QDateTime::currentDateTime()));
     Run run(*this, outputPath);
     Result result;
+    if (const QFileInfo location(request.savePath); location.exists() && !location.isDir()) {
+        result.failure = QStringLiteral("%1 is a file, not a folder").arg(QDir::toNativeSeparators(request.savePath));
+        logLine(0, QStringLiteral("unable to export the archive: %1").arg(result.failure));
+        return result;
+    }
     run.wrapper = CrawlmereArchiveWrapper::initWithArchiveLocation(request.archiveLocation, request.siteId);
     if (!run.wrapper) {
         logLine(0, QStringLiteral("unable to find the archive for our site"));
@@ -258,6 +265,7 @@ ArchiveExport::Result ArchiveExport::exportFilesForDate()
     result.outputFolder = run.folder.made();
     result.filesWritten = run.folder.filesWritten();
     result.itemsSkipped = run.skipped;
+    result.failure = run.folder.failure();
     return result;
 }
 
@@ -368,9 +376,10 @@ void ArchiveExport::Run::writeResource(const ProcessEntry& entry, const QByteArr
 {
     if (!folder.write(entry.components, data)) {
         ++skipped;
-        logLine(0, QStringLiteral("error writing %1 bytes of resource %2 to %3")
-                       .arg(data.size())
-                       .arg(entry.url, entry.relativePath()));
+        logLine(0,
+            QStringLiteral("error writing %1 bytes of resource %2 to %3")
+                .arg(data.size())
+                .arg(entry.url, entry.relativePath()));
     }
 }
 
@@ -387,7 +396,8 @@ const ProcessEntry* ArchiveExport::Run::lookUp(const QString& key) const
     return nullptr;
 }
 
-void ArchiveExport::Run::writeStyleSheet(const QString& key, const ProcessEntry& entry, const QByteArray& data, qint64 depth)
+void ArchiveExport::Run::writeStyleSheet(
+    const QString& key, const ProcessEntry& entry, const QByteArray& data, qint64 depth)
 {
     auto text = platform::TextEncoding::decode(data, platform::Encoding::UTF8);
     if (!text) {
@@ -428,7 +438,9 @@ void ArchiveExport::Run::writePage(const QString& key, const ProcessEntry& entry
         platform::Encoding::UTF8, CrwlParser::HTML, request().crawlSettings, /*allowNoLinks=*/true);
     auto text = platform::TextEncoding::decode(data, platform::Encoding::UTF8);
     if (!text) {
-        skip(QStringLiteral("unable to make a source string from data of %1 (data length %2)").arg(key).arg(data.size()));
+        skip(QStringLiteral("unable to make a source string from data of %1 (data length %2)")
+                 .arg(key)
+                 .arg(data.size()));
         return;
     }
     std::optional<Url> base;
@@ -475,7 +487,8 @@ void ArchiveExport::Run::writePage(const QString& key, const ProcessEntry& entry
         while (position >= 0) {
             const qsizetype end = position + href.size();
             const bool replace = position >= 2 && end < text->size()
-                && QStringView(u" =\"'").contains(text->at(position - 1)) && QStringView(u" \"'>").contains(text->at(end))
+                && QStringView(u" =\"'").contains(text->at(position - 1))
+                && QStringView(u" \"'>").contains(text->at(end))
                 && strings::rangeIsWithinCodeOf(position, href.size(), *text);
             if (replace)
                 text->replace(position, href.size(), replacement);

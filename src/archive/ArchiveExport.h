@@ -58,6 +58,9 @@ public:
         QString outputFolder;
         qint64 filesWritten = 0;
         qint64 itemsSkipped = 0;
+        /// Why no folder could be made (the save location is a file, or cannot be created);
+        /// null otherwise.
+        QString failure;
     };
 
     /// Most archived URLs one export looks at.

@@ -6,6 +6,7 @@
 #include "engine/Z12Ara.h"
 #include "engine/detail/SettingsValue.h"
 #include "platform/Dispatch.h"
+#include "platform/Paths.h"
 #include "platform/UserDefaults.h"
 
 namespace crawlmere::archive {
@@ -28,7 +29,8 @@ ArchiveExportController::ArchiveExportController(platform::UserDefaults& store, 
     shared->owner = this;
 }
 
-ArchiveExportController::SaveLocationWriter ArchiveExportController::siteStoreWriter(std::weak_ptr<ShellSiteStore> store)
+ArchiveExportController::SaveLocationWriter ArchiveExportController::siteStoreWriter(
+    std::weak_ptr<ShellSiteStore> store)
 {
     return [store = std::move(store)](const QString& siteId, const QString& path) {
         if (const auto siteStore = store.lock())
@@ -63,8 +65,9 @@ ArchiveExportController::Decision ArchiveExportController::saveArchive(const Z12
     Decision decision;
     decision.scannedSiteId = hub.getDataBelongsToID();
     const bool process = defaults.boolForKey(QStringLiteral("exportEntireSite_Process"));
-    const QString location
-        = engine::detail::settingString(hub.getCrawlSettings(), QStringLiteral("archiveSaveLocation"));
+    // "~/…" names a folder in the home folder, as a starting URL does.
+    const QString location = platform::Paths::expandTilde(
+        engine::detail::settingString(hub.getCrawlSettings(), QStringLiteral("archiveSaveLocation")));
     if (!location.isEmpty()) {
         decision.step = Step::Export;
         decision.request = requestFor(hub, defaults, location, process);

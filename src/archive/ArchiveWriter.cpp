@@ -2,6 +2,7 @@
 #include "archive/ArchiveWriter.h"
 
 #include "archive/detail/ExclusiveFile.h"
+#include "archive/detail/UrlText.h"
 #include "engine/CrwlTermsMatcher.h"
 #include "engine/CrwlUrl.h"
 #include "engine/PunycodeAdditions.h"
@@ -66,7 +67,8 @@ QString ArchiveWriter::archiveLocation()
 {
     QDir dir(folder);
     if (!dir.exists() && !QDir().mkpath(folder))
-        logLine(1, QStringLiteral("error creating directory at %1 - %2").arg(folder, QStringLiteral("cannot create it")));
+        logLine(
+            1, QStringLiteral("error creating directory at %1 - %2").arg(folder, QStringLiteral("cannot create it")));
     return folder;
 }
 
@@ -87,7 +89,8 @@ QVariantMap ArchiveWriter::archiveIndex() const
 QString ArchiveWriter::archiveStamp(const QDateTime& when)
 {
     const int hour = when.time().hour() % 12;
-    return when.toString(QStringLiteral("yyyyMMdd")) + QStringLiteral("%1").arg(hour == 0 ? 12 : hour, 2, 10, QChar(u'0'))
+    return when.toString(QStringLiteral("yyyyMMdd"))
+        + QStringLiteral("%1").arg(hour == 0 ? 12 : hour, 2, 10, QChar(u'0'))
         + when.toString(QStringLiteral("mmsszzz"));
 }
 
@@ -163,7 +166,7 @@ void ArchiveWriter::archivePage(const CrwlUrl& record)
     version.insert(QStringLiteral("status"), record.getStatus());
     version.insert(QStringLiteral("type"), type);
     std::lock_guard lock(archiveIndexLock);
-    index.insert(text, QVariantList { version });
+    index.insert(detail::indexKey(text), QVariantList { version });
 }
 
 QString ArchiveWriter::nameForAttempt(const QString& name, int attempt)
@@ -180,11 +183,20 @@ bool ArchiveWriter::saveArchive()
     const QVariantMap copy = archiveIndex();
     const auto written
         = platform::PropertyList::writeXmlFile(QDir(archiveLocation()).filePath(QStringLiteral("index.plist")), copy);
+    std::lock_guard lock(archiveIndexLock);
     if (!written.ok()) {
-        logLine(1, QStringLiteral("unable to write the archive index: %1").arg(written.error()));
+        saveError = written.error();
+        logLine(1, QStringLiteral("unable to write the archive index: %1").arg(saveError));
         return false;
     }
+    saveError = QString();
     return true;
+}
+
+QString ArchiveWriter::lastSaveError() const
+{
+    std::lock_guard lock(archiveIndexLock);
+    return saveError;
 }
 
 } // namespace crawlmere::archive

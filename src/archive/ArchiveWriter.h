@@ -21,7 +21,8 @@ namespace crawlmere::archive {
 /// at every new scan. Each archived record becomes one file, named by `fileNameForURL` (a
 /// counter is added when another page took that name in the same millisecond, so no file is
 /// ever replaced), and one entry of `archiveIndex`: its URL text → [{"filename", "date",
-/// "status", "type"}].
+/// "status", "type"}]. Control characters of the URL text are percent-encoded in the key
+/// (`detail::indexKey`), so one odd link never makes the whole index unwritable.
 ///
 /// Threads: `archivePage` runs on fetch threads, several at once; the index is behind a lock and
 /// each file is created under a name no other call can take. The rule lists come from the
@@ -45,8 +46,11 @@ public:
     /// starting one in a `singlePage` scan; data under 2 bytes. A failed write is logged and
     /// still recorded, naming the file that is missing.
     void archivePage(const CrwlUrl& record) override;
-    /// Writes the index as an XML property list, atomically. NO when it could not be written.
+    /// Writes the index as an XML property list, atomically. NO when it could not be written;
+    /// `lastSaveError` then says why.
     bool saveArchive() override;
+    /// Why the last `saveArchive` failed; null after one that succeeded (or before any).
+    QString lastSaveError() const;
     QString archiveLocation() override;
 
     /// A copy of the index as it is now. [any thread]
@@ -68,6 +72,7 @@ private:
     Clock clock;
     mutable std::mutex archiveIndexLock;
     QVariantMap index; // archiveIndex
+    QString saveError;
 };
 
 } // namespace crawlmere::archive

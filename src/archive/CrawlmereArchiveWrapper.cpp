@@ -9,10 +9,10 @@
 #include "platform/Log.h"
 #include "platform/PropertyList.h"
 #include "platform/Strings.h"
-#include "platform/UrlRequest.h"
-#include "platform/UrlSession.h"
 #include "platform/TextEncoding.h"
 #include "platform/Url.h"
+#include "platform/UrlRequest.h"
+#include "platform/UrlSession.h"
 
 #include <QDir>
 #include <QFile>
@@ -61,7 +61,10 @@ bool CrawlmereArchiveWrapper::isPlainFileName(const QString& fileName)
         && !fileName.contains(QChar(0)) && fileName != kIndexFile;
 }
 
-QVariantList CrawlmereArchiveWrapper::versionsOf(const QString& url) const { return indexDictionary.value(url).toList(); }
+QVariantList CrawlmereArchiveWrapper::versionsOf(const QString& url) const
+{
+    return indexDictionary.value(detail::indexKey(url)).toList();
+}
 
 qint64 CrawlmereArchiveWrapper::numberOfVersionsForURL(const QString& url) const { return versionsOf(url).size(); }
 
@@ -121,7 +124,8 @@ std::optional<QString> CrawlmereArchiveWrapper::stringRepresentationOfVersion(
     return textOf(dataRepresentationOfThisVersion(version), version.value(kFilename).toString());
 }
 
-std::optional<qsizetype> CrawlmereArchiveWrapper::previousIndex(const QVariantList& versions, const QString& fileName) const
+std::optional<qsizetype> CrawlmereArchiveWrapper::previousIndex(
+    const QVariantList& versions, const QString& fileName) const
 {
     for (qsizetype i = 1; i < versions.size(); ++i) {
         if (versions.at(i).toMap().value(kFilename).toString() == fileName)
@@ -264,11 +268,11 @@ std::optional<QString> CrawlmereArchiveWrapper::dataToString(const QByteArray& d
         platform::EncodingId id;
         const char* name;
     };
-    static constexpr Fallback fallbacks[] = { { UTF8, "UTF-8" }, { ISOLatin1, "ISO Latin 1" },
-        { ISOLatin2, "ISO Latin 2" }, { WindowsCP1251, "Windows-1251" }, { WindowsCP1252, "Windows-1252" },
-        { WindowsCP1253, "Windows-1253" }, { WindowsCP1254, "Windows-1254" }, { WindowsCP1250, "Windows-1250" },
-        { MacOSRoman, "Mac OS Roman" }, { Unicode, "UTF-16" }, { NonLossyASCII, "non-lossy ASCII" },
-        { ASCII, "ASCII" } };
+    static constexpr Fallback fallbacks[]
+        = { { UTF8, "UTF-8" }, { ISOLatin1, "ISO Latin 1" }, { ISOLatin2, "ISO Latin 2" },
+              { WindowsCP1251, "Windows-1251" }, { WindowsCP1252, "Windows-1252" }, { WindowsCP1253, "Windows-1253" },
+              { WindowsCP1254, "Windows-1254" }, { WindowsCP1250, "Windows-1250" }, { MacOSRoman, "Mac OS Roman" },
+              { Unicode, "UTF-16" }, { NonLossyASCII, "non-lossy ASCII" }, { ASCII, "ASCII" } };
     for (const Fallback& fallback : fallbacks) {
         if (auto text = platform::TextEncoding::decode(data, fallback.id)) {
             logLine(1, QStringLiteral("converted data to string using %1").arg(QLatin1String(fallback.name)));
@@ -295,7 +299,9 @@ QVariantMap CrawlmereArchiveWrapper::indexOfImagesInCSSFileWithURL(const QString
     QVariantMap map;
     const auto text = stringRepresentationOfMostRecentVersionForURL(url);
     if (!text) {
-        logLine(0, QStringLiteral("indexOfImagesInCSSFileWithURL unable to obtain string version of %1 - dipping out").arg(url));
+        logLine(0,
+            QStringLiteral("indexOfImagesInCSSFileWithURL unable to obtain string version of %1 - dipping out")
+                .arg(url));
         return map;
     }
     const auto base = detail::urlFromText(url);
@@ -382,11 +388,13 @@ QString CrawlmereArchiveWrapper::getUniqueFilenameForURL(const QString& url) con
             break;
         }
     }
-    QString name = ArchiveWriter::fileNameForURL(text + (forcedExtension.isEmpty() ? QString() : u'.' + forcedExtension), now);
+    QString name
+        = ArchiveWriter::fileNameForURL(text + (forcedExtension.isEmpty() ? QString() : u'.' + forcedExtension), now);
     return name.remove(u'?');
 }
 
-void CrawlmereArchiveWrapper::addNewVersionForURL(const QString& url, const std::optional<QByteArray>& data, qint64 reason)
+void CrawlmereArchiveWrapper::addNewVersionForURL(
+    const QString& url, const std::optional<QByteArray>& data, qint64 reason)
 {
     const QByteArray bytes = data ? *data : dataRepresentationOfMostRecentVersionForURL(url).value_or(QByteArray());
     // A name another version took in the same millisecond gets a counter, so no version's file
@@ -401,7 +409,7 @@ void CrawlmereArchiveWrapper::addNewVersionForURL(const QString& url, const std:
     QVariantList versions = versionsOf(url);
     versions.append(QVariantMap { { QStringLiteral("reason"), reason }, { kFilename, fileName },
         { kDate, QDateTime::currentDateTime() }, { QStringLiteral("type"), 2 } });
-    indexDictionary.insert(url, versions);
+    indexDictionary.insert(detail::indexKey(url), versions);
     changesToIndex = true;
 }
 
@@ -417,17 +425,18 @@ void CrawlmereArchiveWrapper::addNewVersionForURL(
     if (bytes && isPlainFileName(fileName))
         QFile::remove(target);
     if (!bytes || !isPlainFileName(fileName) || !detail::ExclusiveFile::createAt(target, *bytes)) {
-        logLine(0, QStringLiteral("error copying file %1 to %2: %3")
-                       .arg(source.fullFilePathForFile(fileName), target, QStringLiteral("cannot be copied")));
+        logLine(0,
+            QStringLiteral("error copying file %1 to %2: %3")
+                .arg(source.fullFilePathForFile(fileName), target, QStringLiteral("cannot be copied")));
         return;
     }
     const QVariant status = version->value(QStringLiteral("status"));
     QVariantList versions = versionsOf(url);
-    versions.append(QVariantMap { { QStringLiteral("reason"), reason },
-        { QStringLiteral("resourceChanges"), resourceChanges }, { kFilename, fileName },
-        { kDate, QDateTime::currentDateTime() }, { QStringLiteral("type"), 1 },
-        { QStringLiteral("status"), status.isValid() ? status : QVariant(QString()) } });
-    indexDictionary.insert(url, versions);
+    versions.append(
+        QVariantMap { { QStringLiteral("reason"), reason }, { QStringLiteral("resourceChanges"), resourceChanges },
+            { kFilename, fileName }, { kDate, QDateTime::currentDateTime() }, { QStringLiteral("type"), 1 },
+            { QStringLiteral("status"), status.isValid() ? status : QVariant(QString()) } });
+    indexDictionary.insert(detail::indexKey(url), versions);
     changesToIndex = true;
 }
 

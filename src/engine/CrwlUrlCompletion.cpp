@@ -165,11 +165,14 @@ void CrwlUrlFetch::finishCompletion(const std::shared_ptr<CrwlUrl>& record,
         record->setStatus(-14);
         record->setError(QStringLiteral("Recurring redirect"));
     }
-    if (error && error->code == UrlErrorCode::BodyTooLarge)
-        logLine(1,
-            QStringLiteral("%1: body larger than %2 bytes, not read")
-                .arg(record->getLinkURL())
-                .arg(CrwlUrl::maxBodyBytes()));
+    if (error && error->code == UrlErrorCode::BodyTooLarge) {
+        // Whatever the answer's status, the body was not read: the record says why.
+        const QString tooLarge
+            = QStringLiteral("The body is larger than %1 bytes; it was not read.").arg(CrwlUrl::maxBodyBytes());
+        logLine(1, QStringLiteral("%1: %2").arg(record->getLinkURL(), tooLarge));
+        record->setStatus(CrwlStatus::completedWithError);
+        record->setError(tooLarge);
+    }
 
     reportEnd(record, error);
 

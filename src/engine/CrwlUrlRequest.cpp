@@ -23,8 +23,8 @@
 #include <set>
 
 using crawlmere::engine::detail::settingBool;
-using crawlmere::engine::detail::settingDouble;
 using crawlmere::engine::detail::settingString;
+using crawlmere::engine::detail::settingTimeoutSeconds;
 using crawlmere::platform::logLine;
 using crawlmere::platform::Url;
 using crawlmere::platform::UrlRequest;
@@ -159,9 +159,7 @@ UrlRequest CrwlUrl::makeServerRequest() const
     }
     const QString pageUrlString = urlString;
 
-    double timeout = settingDouble(crawlSettings, QStringLiteral("timeout"));
-    if (!(timeout >= 1.0))
-        timeout = 30.0;
+    const double timeout = settingTimeoutSeconds(crawlSettings);
 
     QString requestUrl = urlString;
     if (requestGoesThroughProxyCrawl()) {

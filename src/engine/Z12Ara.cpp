@@ -15,6 +15,7 @@
 #include "platform/Log.h"
 #include "platform/NotificationCenter.h"
 #include "platform/Paths.h"
+#include "platform/RegularFile.h"
 #include "platform/Strings.h"
 #include "platform/Url.h"
 #include "platform/UserDefaults.h"
@@ -25,10 +26,12 @@
 #include <algorithm>
 
 using crawlmere::engine::detail::settingBool;
-using crawlmere::engine::detail::settingDouble;
 using crawlmere::engine::detail::settingString;
+using crawlmere::engine::detail::settingTimeoutSeconds;
+using crawlmere::platform::Expected;
 using crawlmere::platform::logLine;
 using crawlmere::platform::Paths;
+using crawlmere::platform::RegularFile;
 using crawlmere::platform::Url;
 using crawlmere::platform::UserDefaults;
 namespace strings = crawlmere::platform::strings;
@@ -241,16 +244,17 @@ bool Z12Ara::prepareLocalFile(const UrlPtr& startingRecord)
 
     QString errorText;
     std::optional<QString> text;
-    QFile file(path);
+    // Read as a fetched body is: a regular file only (a device or a FIFO may never end), and
+    // no more than the body cap.
+    const auto read = path.isEmpty() ? Expected<QByteArray, RegularFile::Failure>(QByteArray())
+                                     : RegularFile::read(path, CrwlUrl::maxBodyBytes());
     if (path.isEmpty()) {
         errorText = QStringLiteral("The starting URL does not name a local file.");
-    } else if (!file.open(QIODevice::ReadOnly)) {
-        errorText = file.errorString();
+    } else if (!read.ok()) {
+        errorText = read.error().reason;
     } else {
-        const QByteArray bytes = file.readAll();
-        if (file.error() != QFileDevice::NoError) {
-            errorText = file.errorString();
-        } else if (bytes.isEmpty()) {
+        const QByteArray& bytes = read.value();
+        if (bytes.isEmpty()) {
             text = QString(u""_qs);
         } else {
             QString decoded;
@@ -440,7 +444,7 @@ void Z12Ara::stop()
     crawlDidStop();
     logLine(1, QStringLiteral("queue: %1, in flight: %2").arg(checkQueue.count()).arg(numberOfThreadsDetached));
 
-    const double timeout = settingDouble(crawlSettings, QStringLiteral("timeout"));
+    const double timeout = settingTimeoutSeconds(crawlSettings);
     const QDateTime now = clock->now();
     const QList<UrlPtr> inFlight = inProgressArray;
     for (const UrlPtr& record : inFlight) {

@@ -20,6 +20,7 @@
 using crawlmere::engine::detail::settingBool;
 using crawlmere::engine::detail::settingDouble;
 using crawlmere::engine::detail::settingInteger;
+using crawlmere::engine::detail::settingTimeoutSeconds;
 using crawlmere::platform::logLine;
 
 namespace {
@@ -85,10 +86,7 @@ Z12Ara::UrlPtr Z12Ara::nextRecordToFetch(const HostLookupStage::Services& servic
 
 double Z12Ara::requestTimeoutSeconds() const
 {
-    const double timeout = settingDouble(crawlSettings, QStringLiteral("timeout"));
-    if (!(timeout >= 1.0))
-        return 30.0;
-    return std::min(timeout, 86400.0);
+    return settingTimeoutSeconds(crawlSettings);
 }
 
 bool Z12Ara::getNextUrlToCrawl(const UrlPtr& /*record*/)

@@ -3,10 +3,9 @@
 #include "platform/Log.h"
 #include "platform/UserDefaults.h"
 
-
 #include <algorithm>
-#include <vector>
 #include <utility>
+#include <vector>
 
 using crawlmere::platform::logLine;
 using crawlmere::platform::UserDefaults;
@@ -23,7 +22,26 @@ QList<TableColumn> visibleColumns(const TableView& table)
     return visible;
 }
 
-bool isNumeric(const QVariant& value)
+// Orders two sort values as the platform's compare: numbers by value, dates by time, anything
+// else by its text, literally and with case.
+int compareSortValues(const QVariant& a, const QVariant& b)
+{
+    if (qfDataSource::isNumericSortValue(a) && qfDataSource::isNumericSortValue(b)) {
+        const double x = a.toDouble();
+        const double y = b.toDouble();
+        return x < y ? -1 : (x > y ? 1 : 0);
+    }
+    if (a.typeId() == QMetaType::QDateTime && b.typeId() == QMetaType::QDateTime) {
+        const QDateTime x = a.toDateTime();
+        const QDateTime y = b.toDateTime();
+        return x < y ? -1 : (x > y ? 1 : 0);
+    }
+    return qfDataSource::compareSortTexts(a.toString(), b.toString());
+}
+
+} // namespace
+
+bool qfDataSource::isNumericSortValue(const QVariant& value)
 {
     switch (value.typeId()) {
     case QMetaType::Int:
@@ -41,24 +59,10 @@ bool isNumeric(const QVariant& value)
     }
 }
 
-// Orders two sort values as the platform's compare: numbers by value, dates by time, anything
-// else by its text, literally and with case.
-int compareSortValues(const QVariant& a, const QVariant& b)
+int qfDataSource::compareSortTexts(const QString& a, const QString& b, Qt::CaseSensitivity sensitivity)
 {
-    if (isNumeric(a) && isNumeric(b)) {
-        const double x = a.toDouble();
-        const double y = b.toDouble();
-        return x < y ? -1 : (x > y ? 1 : 0);
-    }
-    if (a.typeId() == QMetaType::QDateTime && b.typeId() == QMetaType::QDateTime) {
-        const QDateTime x = a.toDateTime();
-        const QDateTime y = b.toDateTime();
-        return x < y ? -1 : (x > y ? 1 : 0);
-    }
-    return QString::compare(a.toString(), b.toString(), Qt::CaseSensitive);
+    return QString::compare(a, b, sensitivity);
 }
-
-} // namespace
 
 qfDataSource::~qfDataSource() = default;
 

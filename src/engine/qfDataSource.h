@@ -57,6 +57,12 @@ public:
     void sortCollection(const QList<SortDescriptor>& descriptors);
     /// Sorts `items` in place as `sortCollection` sorts the collection.
     static void sortItems(QList<Item>& items, const QList<SortDescriptor>& descriptors);
+    /// Sort values compared as numbers: integers, floating point numbers and Booleans.
+    static bool isNumericSortValue(const QVariant& value);
+    /// Orders two sort values' texts (below 0, 0 or above 0): literally and with case, as every
+    /// value that is neither a number nor a date compares, unless `sensitivity` ignores case.
+    static int compareSortTexts(
+        const QString& a, const QString& b, Qt::CaseSensitivity sensitivity = Qt::CaseSensitive);
     /// The number of visible rows; data sources with rows of their own override it.
     virtual qsizetype numberOfRowsInTableView(TableView& table);
     /// Label colour class of a row: 0 none. Subclasses that colour rows override it.

@@ -2,6 +2,8 @@
 // page coordinates to points.
 #include "platform/PdfDocument.h"
 
+#include "platform/detail/PdfStreams.h"
+
 #include <poppler-qt6.h>
 
 namespace crawlmere::platform {
@@ -60,6 +62,17 @@ QString PdfDocument::Page::textInRect(const QRectF& rect) const
     return text.isNull() ? QStringLiteral("") : text;
 }
 
+bool PdfDocument::Page::layOutTextBefore(std::chrono::steady_clock::time_point deadline) const
+{
+    // Poppler asks every few content-stream operators whether to stop.
+    const auto pastDeadline = [](const QVariant& closure) {
+        return std::chrono::steady_clock::now().time_since_epoch().count() > closure.toLongLong();
+    };
+    const qint64 until = deadline.time_since_epoch().count();
+    m_page->textList(Poppler::Page::Rotate0, pastDeadline, QVariant(until));
+    return std::chrono::steady_clock::now() <= deadline;
+}
+
 PdfDocument::PdfDocument(std::shared_ptr<Poppler::Document> document)
     : m_document(std::move(document))
 {
@@ -84,6 +97,11 @@ std::optional<PdfDocument> PdfDocument::fromData(const QByteArray& data, QString
     if (document->isLocked())
         return fail("the document is locked by a password");
     return PdfDocument(std::shared_ptr<Poppler::Document>(std::move(document)));
+}
+
+qint64 PdfDocument::decodedStreamBytes(const QByteArray& data, qint64 cap)
+{
+    return detail::decodedStreamBytes(data, cap);
 }
 
 int PdfDocument::pageCount() const { return m_document ? m_document->numPages() : 0; }

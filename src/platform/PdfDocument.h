@@ -7,6 +7,7 @@
 #include <QSizeF>
 #include <QString>
 
+#include <chrono>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -48,6 +49,10 @@ public:
         /// `PdfLinkAnnotation::bounds`), lines separated by line breaks. An empty rectangle
         /// gives the empty string (never the whole page).
         QString textInRect(const QRectF& rect) const;
+        /// Lays out the page's text once, as `textInRect` does at each call, and gives up at
+        /// `deadline`: true when the layout was done in time. Tells how long a `textInRect`
+        /// of this page takes before it is asked for.
+        bool layOutTextBefore(std::chrono::steady_clock::time_point deadline) const;
 
     private:
         friend class PdfDocument;
@@ -59,6 +64,12 @@ public:
     /// Opens `data` as a PDF document. nullopt when the bytes are not a readable PDF or the
     /// document is locked by a password; `failure`, when given, then receives a short reason.
     static std::optional<PdfDocument> fromData(const QByteArray& data, QString* failure = nullptr);
+
+    /// What the document's compressed streams (images left out) decode to, counted up to `cap`
+    /// bytes: `cap` + 1 means more. Reading a page's text decodes its streams and lays out every
+    /// character, so this tells a document that would take gigabytes before any text is read.
+    /// Only Flate streams are counted. Any thread.
+    static qint64 decodedStreamBytes(const QByteArray& data, qint64 cap);
 
     PdfDocument(PdfDocument&&) noexcept;
     PdfDocument& operator=(PdfDocument&&) noexcept;

@@ -592,6 +592,17 @@ namespace {
         return error;
     }
 
+/// XML markup that opens a property list: after an optional byte-order mark and white space
+/// comes "<", and a "<plist" element follows somewhere. Other bytes are no property list at
+/// all, rather than a truncated one.
+bool looksLikeXmlPropertyList(const QByteArray& bytes)
+{
+    qsizetype at = bytes.startsWith("\xEF\xBB\xBF") ? 3 : 0;
+    while (at < bytes.size() && (bytes[at] == ' ' || bytes[at] == '\t' || bytes[at] == '\n' || bytes[at] == '\r'))
+        ++at;
+    return at < bytes.size() && bytes[at] == '<' && bytes.indexOf("<plist", at) >= 0;
+}
+
 } // namespace
 
 bool PropertyList::isBinary(const QByteArray& bytes) { return bytes.startsWith(binaryMagic); }
@@ -616,6 +627,8 @@ Expected<QVariant> PropertyList::read(const QByteArray& bytes)
         if (xmlNestedTooDeep(bytes))
             return Unexpected(QStringLiteral("the property list is nested deeper than %1 levels").arg(maximumDepth));
         plist_t node = nullptr;
+        if (!looksLikeXmlPropertyList(bytes))
+            return Unexpected(QStringLiteral("the data is not a property list"));
         // libplist accepts a document cut off after its root value; a whole one is closed.
         if (!bytes.contains("</plist>"))
             return Unexpected(QStringLiteral("the XML property list is truncated (no closing </plist>)"));

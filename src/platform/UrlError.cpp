@@ -39,6 +39,8 @@ QString UrlError::describe(UrlErrorCode code)
         return QStringLiteral("The file doesn't exist.");
     case UrlErrorCode::FileIsDirectory:
         return QStringLiteral("The file is a folder.");
+    case UrlErrorCode::FileIsNotRegular:
+        return QStringLiteral("The file is not a regular file (a device, a FIFO or a socket); it is not read.");
     case UrlErrorCode::NoPermissionsToReadFile:
         return QStringLiteral("The file couldn't be read.");
     case UrlErrorCode::Unknown:

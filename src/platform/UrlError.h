@@ -34,6 +34,8 @@ enum class UrlErrorCode {
     FileDoesNotExist,
     /// A `file:` URL that names a folder.
     FileIsDirectory,
+    /// A `file:` URL that names a device, a FIFO or a socket: it is never opened.
+    FileIsNotRegular,
     /// A `file:` URL whose file exists but cannot be read.
     NoPermissionsToReadFile,
     Unknown,

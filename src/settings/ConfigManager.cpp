@@ -160,8 +160,15 @@ const QStringList& ConfigManager::newSiteDefaultKeys()
 
 QString ConfigManager::newFilename()
 {
-    ++m_uniqueCounter;
-    return QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss")) + QString::number(m_uniqueCounter);
+    // The counter restarts with each process: another process (or an earlier run in the same
+    // second) may have listed the same id already, so the counter moves on until it is free.
+    const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+    QString siteID;
+    do {
+        ++m_uniqueCounter;
+        siteID = stamp + QString::number(m_uniqueCounter);
+    } while (indexOfWebsiteWithID(siteID) >= 0 || m_current.value(kId).toString() == siteID);
+    return siteID;
 }
 
 void ConfigManager::makeCurrentSettingsFromUserSelectedWebsite()

@@ -108,7 +108,8 @@ public:
     /// The crawl settings a new site takes from the defaults store when it holds them: the
     /// limits, threads, time-out and user agent.
     static const QStringList& newSiteDefaultKeys();
-    /// "%Y%m%d-%H%M%S" local time followed by a per-manager counter (1 for the first).
+    /// "%Y%m%d-%H%M%S" local time followed by a per-manager counter (1 for the first), moved on
+    /// past every id the list (or the shown site) already holds.
     QString newFilename();
     void makeCurrentSettingsFromUserSelectedWebsite();
     std::optional<QVariantMap> settingsForDataSourceRow(int row) const;

@@ -6,6 +6,7 @@
 #include "platform/Log.h"
 #include "platform/PropertyList.h"
 #include "platform/UserDefaults.h"
+#include "settings/SiteValueCheck.h"
 
 #include <QSet>
 
@@ -30,12 +31,13 @@ bool writeSettingsFile(const QString& path, const QVariant& value)
     return true;
 }
 
-/// The root of a settings file, or an invalid QVariant (logged) when it cannot be read.
-QVariant readSettingsFile(const QString& path, const char* kind)
+/// The root of a settings file, or an invalid QVariant (logged with the reason) when it cannot
+/// be read or holds no dictionary (list) at its root.
+QVariant readSettingsFile(const QString& path, const char* kind, QMetaType::Type rootType)
 {
-    const auto read = PropertyList::readFile(path);
+    const auto read = SiteValueCheck::readSettingsFile(path, rootType);
     if (!read.ok()) {
-        logLine(0, QStringLiteral("%1 file %2 cannot be read: %3").arg(QLatin1String(kind), path, read.error()));
+        logLine(0, QStringLiteral("%1 file %2 could not be read: %3").arg(QLatin1String(kind), path, read.error()));
         return QVariant();
     }
     return read.value();
@@ -103,7 +105,9 @@ int ConfigManager::importLcsBatch(const QVariantList& sites)
         if (siteID.isEmpty())
             continue;
         if (known.contains(siteID)) {
-            logLine(1, QStringLiteral("skipping %1: its id %2 is in the list already").arg(site.value(QStringLiteral("name")).toString(), siteID));
+            logLine(1,
+                QStringLiteral("skipping %1: its id %2 is in the list already")
+                    .arg(site.value(QStringLiteral("name")).toString(), siteID));
             continue;
         }
         // Each added id is indexed at once, so a repeat within the file is skipped too.
@@ -125,12 +129,17 @@ int ConfigManager::importLcsBatch(const QVariantList& sites)
 
 bool ConfigManager::openLcsettingsFile(const QString& path)
 {
-    const QVariant root = readSettingsFile(path, "lcsettings");
+    const QVariant root = readSettingsFile(path, "lcsettings", QMetaType::QVariantMap);
     if (!root.isValid())
         return false;
-    const QVariantMap site = root.toMap();
-    if (root.typeId() != QMetaType::QVariantMap || site.isEmpty()) {
+    if (root.toMap().isEmpty()) {
         logLine(0, QStringLiteral("lcsettings file %1 appears to be empty").arg(path));
+        return false;
+    }
+    // Nothing of a file without a starting URL is stored.
+    const QVariantMap site = SiteValueCheck::typedSite(root.toMap(), path);
+    if (!SiteValueCheck::hasUsableStartingUrl(site)) {
+        logLine(0, QStringLiteral("lcsettings file %1 holds no starting URL; nothing was imported").arg(path));
         return false;
     }
     if (!importLcsettings(site)) {
@@ -142,13 +151,21 @@ bool ConfigManager::openLcsettingsFile(const QString& path)
 
 int ConfigManager::openLcsbatchFile(const QString& path)
 {
-    const QVariant root = readSettingsFile(path, "lcsbatch");
+    const QVariant root = readSettingsFile(path, "lcsbatch", QMetaType::QVariantList);
     if (!root.isValid())
         return 0;
-    const QVariantList sites = root.toList();
-    if (root.typeId() != QMetaType::QVariantList || sites.isEmpty()) {
+    if (root.toList().isEmpty()) {
         logLine(0, QStringLiteral("lcsbatch file %1 appears to be empty").arg(path));
         return 0;
+    }
+    QVariantList sites;
+    for (const QVariant& entry : root.toList()) {
+        const QVariantMap site = SiteValueCheck::typedSite(entry.toMap(), path);
+        if (entry.typeId() != QMetaType::QVariantMap || !SiteValueCheck::hasUsableStartingUrl(site)) {
+            logLine(0, QStringLiteral("lcsbatch file %1: an entry without a starting URL is skipped").arg(path));
+            continue;
+        }
+        sites.append(site);
     }
     const int added = importLcsBatch(sites);
     if (added > 0)

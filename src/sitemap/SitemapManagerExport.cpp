@@ -21,9 +21,9 @@ using platform::logLine;
 
 namespace {
 
-QString writeFailure(const QString& what, const QString& reason)
+QString writeFailure(const QString& what, const QString& path, const QString& reason)
 {
-    return QStringLiteral("%1: %2\nSuggest: %3\nReason: %4").arg(what, reason, QString(), reason);
+    return QStringLiteral("%1 %2: %3").arg(what, QDir::toNativeSeparators(path), reason);
 }
 
 } // namespace
@@ -55,7 +55,7 @@ bool SitemapManager::writeDocuments(const QStringList& documents, const QString&
 {
     if (documents.size() == 1) {
         if (QString failure; !platform::saveTextAtomically(location, documents.constFirst(), &failure)) {
-            logLine(0, writeFailure(QStringLiteral("Error writing xml"), failure));
+            logLine(0, writeFailure(QStringLiteral("Error writing xml"), location, failure));
             return false;
         }
         logLine(3, QStringLiteral("successfully written: %1").arg(location));
@@ -69,7 +69,7 @@ bool SitemapManager::writeDocuments(const QStringList& documents, const QString&
         const QString name = QStringLiteral("%1-%2.xml").arg(base).arg(i + 1);
         names.append(name);
         if (QString failure; !platform::saveTextAtomically(QDir(folder).filePath(name), documents.at(i), &failure)) {
-            logLine(0, writeFailure(QStringLiteral("Error writing xml"), failure));
+            logLine(0, writeFailure(QStringLiteral("Error writing xml"), QDir(folder).filePath(name), failure));
             written = false;
         }
     }
@@ -77,7 +77,7 @@ bool SitemapManager::writeDocuments(const QStringList& documents, const QString&
     const QString root = SitemapXmlWriter::siteRoot(m_crawlSettings.value(QStringLiteral("startingUrl")).toString());
     const QString index = SitemapXmlWriter::sitemapIndex(names, root, QDate::currentDate());
     if (QString failure; !platform::saveTextAtomically(location, index, &failure)) {
-        logLine(1, writeFailure(QStringLiteral("Error writing xml index file"), failure));
+        logLine(0, writeFailure(QStringLiteral("Error writing xml index file"), location, failure));
         written = false;
     }
     return written;

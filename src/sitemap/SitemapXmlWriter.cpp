@@ -3,6 +3,7 @@
 #include "sitemap/SitemapXmlWriter.h"
 
 #include "engine/CrwlLinkInstance.h"
+#include "engine/CrwlStatusCodes.h"
 #include "engine/CrwlUrl.h"
 #include "platform/Strings.h"
 #include "platform/Url.h"
@@ -68,6 +69,8 @@ bool buildEntry(const CrwlUrl& page, const SitemapXmlOptions& options, QSet<QStr
     if (options.includeImages || options.imageSitemap) {
         const bool unique = options.uniqueImages || options.imageSitemap;
         for (const auto& occurrence : page.linkedImagesArray()) {
+            if (!SitemapXmlWriter::imageBelongsInSitemap(occurrence->getStatus()))
+                continue;
             const QString url = occurrence->absoluteString();
             if (unique) {
                 if (seenImages.contains(url))
@@ -220,6 +223,14 @@ QString SitemapXmlWriter::depthPriority(qint64 distanceFromHome)
     default:
         return QStringLiteral("0.2");
     }
+}
+
+bool SitemapXmlWriter::imageBelongsInSitemap(qint64 status)
+{
+    // A good answer (2xx, 3xx, a local file), or none asked for: images go unchecked when the
+    // scan does not check them.
+    return (status >= 200 && status <= 399) || status == CrwlStatus::nonHttpOk || status == CrwlStatus::notYetChecked
+        || status == CrwlStatus::notChecked || status == CrwlStatus::userMarkedFixed;
 }
 
 QString SitemapXmlWriter::imageTitle(const QString& linkText)

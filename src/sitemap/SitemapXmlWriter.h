@@ -71,6 +71,9 @@ public:
     static QString escapedValue(const QString& value);
     /// The depth priority: "1.0", "0.5", "0.3" for distance 0, 1, 2, else "0.2".
     static QString depthPriority(qint64 distanceFromHome);
+    /// An image of this status goes into a sitemap: a good answer (2xx, 3xx, a local file read)
+    /// or none asked for (not checked, or marked fixed by the user); never a broken one.
+    static bool imageBelongsInSitemap(qint64 status);
     /// The image title of a link text: the markers "[alt]:", "[inline style url]" and
     /// "[linked file]" removed (a following blank kept); a text with "[meta tag:" gives "".
     static QString imageTitle(const QString& linkText);

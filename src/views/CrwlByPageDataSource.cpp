@@ -9,6 +9,7 @@
 #include "platform/ParallelParts.h"
 #include "views/LinkViewOpener.h"
 #include "views/ResultTreeView.h"
+#include "views/detail/OccurrenceCell.h"
 #include "views/detail/RankSort.h"
 
 #include <QSet>
@@ -32,102 +33,51 @@ const QSet<QString>& linkSortKeys()
     return keys;
 }
 
-// What a link row shows in a column, decided once per column identifier.
-enum class LinkCell {
-    LinkText,
-    Nofollow,
-    Noreferrer,
-    Noopener,
-    Author,
-    Alternate,
-    Rel,
-    TargetAttr,
-    Hreflang,
-    Internal,
-    RedirectCount,
+QString orEmpty(QString text) { return text.isNull() ? QStringLiteral("") : text; }
+
+} // namespace
+
+// What a link row shows in a column besides the link's own attributes, decided once per column
+// identifier.
+enum class ByPageLinkCell : std::uint8_t {
+    Attribute,
     TargetUrl,
     TargetStatus,
     TargetRedirect,
     TargetField,
 };
 
+namespace {
+
+using LinkCell = detail::LinkViewCell<ByPageLinkCell>;
+
 LinkCell linkCellFor(const QString& identifier)
 {
-    static const QHash<QString, LinkCell> cells = {
-        { QStringLiteral("linkText"), LinkCell::LinkText },
-        { QStringLiteral("nofollow"), LinkCell::Nofollow },
-        { QStringLiteral("noreferrer"), LinkCell::Noreferrer },
-        { QStringLiteral("noopener"), LinkCell::Noopener },
-        { QStringLiteral("author"), LinkCell::Author },
-        { QStringLiteral("alternate"), LinkCell::Alternate },
-        { QStringLiteral("rel"), LinkCell::Rel },
-        { QStringLiteral("targetattr"), LinkCell::TargetAttr },
-        { QStringLiteral("hreflang"), LinkCell::Hreflang },
-        { QStringLiteral("internal"), LinkCell::Internal },
-        { QStringLiteral("redirectCount"), LinkCell::RedirectCount },
-        // The target's own fields, read without the name lookup of `getFieldByName`.
-        { QStringLiteral("linkurldecoded"), LinkCell::TargetUrl },
-        { QStringLiteral("status"), LinkCell::TargetStatus },
-        { QStringLiteral("redir"), LinkCell::TargetRedirect },
+    // The target's own fields, read without the name lookup of `getFieldByName`.
+    static const QHash<QString, ByPageLinkCell> cells = {
+        { QStringLiteral("linkurldecoded"), ByPageLinkCell::TargetUrl },
+        { QStringLiteral("status"), ByPageLinkCell::TargetStatus },
+        { QStringLiteral("redir"), ByPageLinkCell::TargetRedirect },
     };
-    return cells.value(identifier, LinkCell::TargetField);
+    return detail::linkViewCellFor(identifier, cells, ByPageLinkCell::TargetField);
 }
-
-QString orEmpty(QString text) { return text.isNull() ? QStringLiteral("") : text; }
 
 QString linkCell(LinkCell cell, const QString& identifier, const CrwlLinkInstance& link)
 {
-    switch (cell) {
-    case LinkCell::LinkText:
-        return link.getLinkText();
-    case LinkCell::Nofollow:
-        return detail::yesNo(link.getNofollow());
-    case LinkCell::Noreferrer:
-        return detail::yesNo(link.getNoreferrer());
-    case LinkCell::Noopener:
-        return detail::yesNo(link.getNoopener());
-    case LinkCell::Author:
-        return detail::yesNo(link.getAuthor());
-    case LinkCell::Alternate:
-        return detail::yesNo(link.getAlternate());
-    case LinkCell::Rel:
-        return link.getRel();
-    case LinkCell::TargetAttr:
-        return link.getTargetAttr();
-    case LinkCell::Hreflang:
-        return link.getHreflang();
-    case LinkCell::Internal:
-        return link.getTargetInternal();
-    case LinkCell::RedirectCount:
-        return detail::countOrEmpty(link.getRedirectCount());
-    case LinkCell::TargetUrl:
-    case LinkCell::TargetStatus:
-    case LinkCell::TargetRedirect:
-    case LinkCell::TargetField:
-        break;
-    }
+    if (cell.kind == ByPageLinkCell::Attribute)
+        return detail::occurrenceAttributeCell(cell.attribute, link, detail::InternalText::AsIs);
     const auto target = link.target();
     if (!target)
         return QStringLiteral("");
-    switch (cell) {
-    case LinkCell::TargetUrl:
+    switch (cell.kind) {
+    case ByPageLinkCell::TargetUrl:
         return orEmpty(target->getAbsoluteStringDecoded());
-    case LinkCell::TargetStatus:
+    case ByPageLinkCell::TargetStatus:
         return orEmpty(target->getStatusDescription());
-    case LinkCell::TargetRedirect:
+    case ByPageLinkCell::TargetRedirect:
         return orEmpty(target->getRedirDecoded());
-    case LinkCell::LinkText:
-    case LinkCell::Nofollow:
-    case LinkCell::Noreferrer:
-    case LinkCell::Noopener:
-    case LinkCell::Author:
-    case LinkCell::Alternate:
-    case LinkCell::Rel:
-    case LinkCell::TargetAttr:
-    case LinkCell::Hreflang:
-    case LinkCell::Internal:
-    case LinkCell::RedirectCount:
-    case LinkCell::TargetField:
+    case ByPageLinkCell::Attribute:
+    case ByPageLinkCell::TargetField:
         break;
     }
     return target->getFieldByName(identifier);
@@ -143,7 +93,7 @@ QString pageCell(const QString& identifier, const CrwlUrl& page)
 } // namespace
 
 CrwlByPageDataSource::CrwlByPageDataSource()
-    : linkCells(+[](const QString& identifier) { return int(linkCellFor(identifier)); })
+    : linkCells(&linkCellFor)
 {
 }
 
@@ -471,7 +421,7 @@ QVariant CrwlByPageDataSource::outlineViewObjectValue(TableView& /*view*/, const
     Q_ASSERT(crawlmere::platform::Dispatch::isMainThread());
     const QString& identifier = column.identifier;
     if (const auto* link = detail::asOccurrence(item.get()))
-        return linkCell(LinkCell(linkCells(identifier)), identifier, *link);
+        return linkCell(linkCells(identifier), identifier, *link);
     return cellValue(identifier, item.get());
 }
 

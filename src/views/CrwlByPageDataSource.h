@@ -10,9 +10,11 @@
 #include "views/ViewColumn.h"
 #include "views/detail/IdentifierCells.h"
 #include "views/detail/LinkViewFilter.h"
+#include "views/detail/OccurrenceCell.h"
 
 #include <QHash>
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -25,6 +27,7 @@ class CrwlUrl;
 namespace crawlmere::views {
 
 class LinkViewOpener;
+enum class ByPageLinkCell : std::uint8_t;
 
 /// Top-level rows are the pages (`CrwlUrl`) with at least one visible link, their children those
 /// links (`CrwlLinkInstance`). The rows are a snapshot rebuilt by `filter()`, `reloadData()` and
@@ -143,8 +146,8 @@ private:
     mutable const CrwlDataObject* lastPage = nullptr;
     mutable const PageRow* lastPageRow = nullptr;
     detail::LinkViewFilter filterState;
-    // What a link row shows for a column identifier (a `LinkCell`).
-    detail::IdentifierCells<int> linkCells;
+    // What a link row shows for a column identifier.
+    detail::IdentifierCells<detail::LinkViewCell<ByPageLinkCell>> linkCells;
     bool needsFilteringFlag = false;
 };
 

@@ -12,6 +12,7 @@
 #include "views/LinkViewOpener.h"
 #include "views/Pasteboard.h"
 #include "views/ResultTreeView.h"
+#include "views/detail/OccurrenceCell.h"
 #include "views/detail/RankSort.h"
 
 #include <QHash>
@@ -23,87 +24,49 @@ using crawlmere::platform::logLine;
 
 namespace crawlmere::views {
 
+// What an occurrence row shows in a column besides its own attributes, decided once per column
+// identifier.
+enum class ByStatusCell : std::uint8_t {
+    None,
+    TargetField,
+    OnPage,
+    Attribute,
+};
+
 namespace {
 
 using Item = qfDataSource::Item;
 
-enum class StatusCell {
-    TargetField,
-    OnPage,
-    LinkText,
-    Nofollow,
-    Noreferrer,
-    Noopener,
-    Author,
-    Alternate,
-    Internal,
-    Rel,
-    Hreflang,
-    TargetAttr,
-    RedirectCount,
-    LineNumber,
-};
+using StatusCell = detail::LinkViewCell<ByStatusCell>;
 
-const QHash<QString, StatusCell>& statusCellTable()
+StatusCell statusCellFor(const QString& identifier)
 {
-    static const QHash<QString, StatusCell> cells = {
-        { QStringLiteral("linkurl"), StatusCell::TargetField },
-        { QStringLiteral("redir"), StatusCell::TargetField },
-        { QStringLiteral("linkurldecoded"), StatusCell::TargetField },
-        { QStringLiteral("redirdecoded"), StatusCell::TargetField },
-        { QStringLiteral("onpageurl"), StatusCell::OnPage },
-        { QStringLiteral("onpageurldecoded"), StatusCell::OnPage },
-        { QStringLiteral("linktext"), StatusCell::LinkText },
-        { QStringLiteral("nofollow"), StatusCell::Nofollow },
-        { QStringLiteral("noreferrer"), StatusCell::Noreferrer },
-        { QStringLiteral("noopener"), StatusCell::Noopener },
-        { QStringLiteral("author"), StatusCell::Author },
-        { QStringLiteral("alternate"), StatusCell::Alternate },
-        { QStringLiteral("internal"), StatusCell::Internal },
-        { QStringLiteral("rel"), StatusCell::Rel },
-        { QStringLiteral("hreflang"), StatusCell::Hreflang },
-        { QStringLiteral("targetattr"), StatusCell::TargetAttr },
-        { QStringLiteral("redirectCount"), StatusCell::RedirectCount },
-        { QStringLiteral("lineNumber"), StatusCell::LineNumber },
+    static const QHash<QString, ByStatusCell> cells = {
+        { QStringLiteral("linkurl"), ByStatusCell::TargetField },
+        { QStringLiteral("redir"), ByStatusCell::TargetField },
+        { QStringLiteral("linkurldecoded"), ByStatusCell::TargetField },
+        { QStringLiteral("redirdecoded"), ByStatusCell::TargetField },
+        { QStringLiteral("onpageurl"), ByStatusCell::OnPage },
+        { QStringLiteral("onpageurldecoded"), ByStatusCell::OnPage },
     };
-    return cells;
+    return detail::linkViewCellFor(identifier, cells, ByStatusCell::None);
 }
 
 QString occurrenceCell(StatusCell cell, const QString& identifier, const CrwlLinkInstance& occurrence)
 {
-    switch (cell) {
-    case StatusCell::TargetField: {
+    switch (cell.kind) {
+    case ByStatusCell::None:
+        return QStringLiteral("");
+    case ByStatusCell::TargetField: {
         const auto target = occurrence.target();
         return target ? target->getFieldByName(identifier) : QStringLiteral("");
     }
-    case StatusCell::OnPage:
+    case ByStatusCell::OnPage:
         if (platform::UserDefaults::standard().integerForKey(QStringLiteral("displayPageTitle")) == 1)
             return occurrence.getOnPageTitle();
         return PunycodeAdditions::decodedURLString(occurrence.getOnPageUrl());
-    case StatusCell::LinkText:
-        return occurrence.getLinkText();
-    case StatusCell::Nofollow:
-        return detail::yesNo(occurrence.getNofollow());
-    case StatusCell::Noreferrer:
-        return detail::yesNo(occurrence.getNoreferrer());
-    case StatusCell::Noopener:
-        return detail::yesNo(occurrence.getNoopener());
-    case StatusCell::Author:
-        return detail::yesNo(occurrence.getAuthor());
-    case StatusCell::Alternate:
-        return detail::yesNo(occurrence.getAlternate());
-    case StatusCell::Internal:
-        return detail::localized(occurrence.getTargetInternal());
-    case StatusCell::Rel:
-        return occurrence.getRel();
-    case StatusCell::Hreflang:
-        return occurrence.getHreflang();
-    case StatusCell::TargetAttr:
-        return occurrence.getTargetAttr();
-    case StatusCell::RedirectCount:
-        return detail::countOrEmpty(occurrence.getRedirectCount());
-    case StatusCell::LineNumber:
-        return detail::countOrEmpty(occurrence.getLineNumber());
+    case ByStatusCell::Attribute:
+        return detail::occurrenceAttributeCell(cell.attribute, occurrence);
     }
     return QStringLiteral("");
 }
@@ -111,11 +74,7 @@ QString occurrenceCell(StatusCell cell, const QString& identifier, const CrwlLin
 } // namespace
 
 CrwlByStatusDataSource::CrwlByStatusDataSource()
-    : statusCells(+[](const QString& identifier) {
-        const auto& cells = statusCellTable();
-        const auto it = cells.constFind(identifier);
-        return it == cells.cend() ? -1 : int(it.value());
-    })
+    : statusCells(&statusCellFor)
 {
     retainArray.reserve(3);
 }
@@ -386,9 +345,7 @@ QString CrwlByStatusDataSource::cellValue(const QString& identifier, const CrwlD
         const auto* group = dynamic_cast<const StatusGroup*>(item);
         return group && identifier == QLatin1String("status") ? group->getStatusText() : QStringLiteral("");
     }
-    const auto& cells = statusCellTable();
-    const auto it = cells.constFind(identifier);
-    return it == cells.cend() ? QStringLiteral("") : occurrenceCell(it.value(), identifier, *occurrence);
+    return occurrenceCell(statusCellFor(identifier), identifier, *occurrence);
 }
 
 QVariant CrwlByStatusDataSource::outlineViewObjectValue(
@@ -398,8 +355,7 @@ QVariant CrwlByStatusDataSource::outlineViewObjectValue(
     const auto* occurrence = detail::asOccurrence(item.get());
     if (!occurrence)
         return cellValue(column.identifier, item.get());
-    const int cell = statusCells(column.identifier);
-    return cell < 0 ? QStringLiteral("") : occurrenceCell(StatusCell(cell), column.identifier, *occurrence);
+    return occurrenceCell(statusCells(column.identifier), column.identifier, *occurrence);
 }
 
 std::optional<CrwlLabelColour> CrwlByStatusDataSource::labelForItem(const Item& item)

@@ -8,7 +8,9 @@
 #include "views/ViewColumn.h"
 #include "views/detail/IdentifierCells.h"
 #include "views/detail/LinkViewFilter.h"
+#include "views/detail/OccurrenceCell.h"
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 
@@ -18,6 +20,7 @@ class CrwlUrl;
 namespace crawlmere::views {
 
 class LinkViewOpener;
+enum class ByStatusCell : std::uint8_t;
 
 /// Top-level rows are `StatusGroup`s in first-seen order (or sorted by the status column);
 /// their children the visible occurrences with that status. The groups are rebuilt by
@@ -129,9 +132,8 @@ private:
     QList<std::shared_ptr<StatusGroup>> fullStatusArray;
     detail::LinkViewFilter filterState;
     QList<std::shared_ptr<void>> retainArray;
-    // What an occurrence row shows for a column identifier (a cell of the column table, -1 for
-    // none).
-    detail::IdentifierCells<int> statusCells;
+    // What an occurrence row shows for a column identifier.
+    detail::IdentifierCells<detail::LinkViewCell<ByStatusCell>> statusCells;
     // The targets the last regrouping met: room made for them at the next one.
     qsizetype targetsLastGrouped = 0;
     bool needsFilteringFlag = false;

@@ -12,6 +12,7 @@
 #include "views/LinkViewOpener.h"
 #include "views/Pasteboard.h"
 #include "views/ResultTreeView.h"
+#include "views/detail/OccurrenceCell.h"
 #include "views/detail/RankSort.h"
 
 #include <QHash>
@@ -22,60 +23,38 @@ using crawlmere::platform::logLine;
 
 namespace crawlmere::views {
 
-namespace {
-
-enum class FlatCell {
+// What an occurrence row shows in a column besides its own attributes, decided once per column
+// identifier.
+enum class FlatViewCell : std::uint8_t {
     Status,
     LinkUrl,
     LinkUrlDecoded,
     Redir,
-    LinkText,
     OnPage,
     Distance,
     FileSize,
-    Nofollow,
-    Noreferrer,
-    Noopener,
-    Author,
-    Alternate,
-    Sponsored,
-    Ugc,
-    Internal,
-    Rel,
-    Hreflang,
-    TargetAttr,
-    RedirectCount,
-    LineNumber,
+    Attribute,
+    TargetField,
 };
 
-const QHash<QString, FlatCell>& flatCellTable()
+namespace {
+
+using FlatCell = detail::LinkViewCell<FlatViewCell>;
+
+FlatCell flatCellFor(const QString& identifier)
 {
-    static const QHash<QString, FlatCell> cells = {
-        { QStringLiteral("status"), FlatCell::Status },
-        { QStringLiteral("linkurl"), FlatCell::LinkUrl },
+    static const QHash<QString, FlatViewCell> cells = {
+        { QStringLiteral("status"), FlatViewCell::Status },
+        { QStringLiteral("linkurl"), FlatViewCell::LinkUrl },
         // The target's own field, read without the name lookup of `getFieldByName`.
-        { QStringLiteral("linkurldecoded"), FlatCell::LinkUrlDecoded },
-        { QStringLiteral("redir"), FlatCell::Redir },
-        { QStringLiteral("linktext"), FlatCell::LinkText },
-        { QStringLiteral("onpageurl"), FlatCell::OnPage },
-        { QStringLiteral("onpageurldecoded"), FlatCell::OnPage },
-        { QStringLiteral("distance"), FlatCell::Distance },
-        { QStringLiteral("filesize"), FlatCell::FileSize },
-        { QStringLiteral("nofollow"), FlatCell::Nofollow },
-        { QStringLiteral("noreferrer"), FlatCell::Noreferrer },
-        { QStringLiteral("noopener"), FlatCell::Noopener },
-        { QStringLiteral("author"), FlatCell::Author },
-        { QStringLiteral("alternate"), FlatCell::Alternate },
-        { QStringLiteral("sponsored"), FlatCell::Sponsored },
-        { QStringLiteral("ugc"), FlatCell::Ugc },
-        { QStringLiteral("internal"), FlatCell::Internal },
-        { QStringLiteral("rel"), FlatCell::Rel },
-        { QStringLiteral("hreflang"), FlatCell::Hreflang },
-        { QStringLiteral("targetattr"), FlatCell::TargetAttr },
-        { QStringLiteral("redirectCount"), FlatCell::RedirectCount },
-        { QStringLiteral("lineNumber"), FlatCell::LineNumber },
+        { QStringLiteral("linkurldecoded"), FlatViewCell::LinkUrlDecoded },
+        { QStringLiteral("redir"), FlatViewCell::Redir },
+        { QStringLiteral("onpageurl"), FlatViewCell::OnPage },
+        { QStringLiteral("onpageurldecoded"), FlatViewCell::OnPage },
+        { QStringLiteral("distance"), FlatViewCell::Distance },
+        { QStringLiteral("filesize"), FlatViewCell::FileSize },
     };
-    return cells;
+    return detail::linkViewCellFor(identifier, cells, FlatViewCell::TargetField);
 }
 
 QString onPageText(const CrwlLinkInstance& occurrence)
@@ -94,65 +73,39 @@ QString fileSizeText(const CrwlLinkInstance& occurrence)
     return size >= 0.001 ? CrwlUrl::formatBytes(size) : QStringLiteral("");
 }
 
-QString cellText(FlatCell cell, const CrwlLinkInstance& occurrence)
+QString cellText(FlatCell cell, const QString& identifier, const CrwlLinkInstance& occurrence)
 {
-    switch (cell) {
-    case FlatCell::Status:
+    switch (cell.kind) {
+    case FlatViewCell::Status:
         return occurrence.getStatusDescription();
-    case FlatCell::LinkUrl:
+    case FlatViewCell::LinkUrl:
         return occurrence.getAbsoluteStringDecoded();
-    case FlatCell::LinkUrlDecoded: {
+    case FlatViewCell::LinkUrlDecoded: {
         const QString text = occurrence.getAbsoluteStringDecoded();
         return text.isNull() ? QStringLiteral("") : text;
     }
-    case FlatCell::Redir:
+    case FlatViewCell::Redir:
         return occurrence.getRedirDecoded();
-    case FlatCell::LinkText:
-        return occurrence.getLinkText();
-    case FlatCell::OnPage:
+    case FlatViewCell::OnPage:
         return onPageText(occurrence);
-    case FlatCell::Distance:
+    case FlatViewCell::Distance:
         return QString::number(occurrence.getDistance());
-    case FlatCell::FileSize:
+    case FlatViewCell::FileSize:
         return fileSizeText(occurrence);
-    case FlatCell::Nofollow:
-        return detail::yesNo(occurrence.getNofollow());
-    case FlatCell::Noreferrer:
-        return detail::yesNo(occurrence.getNoreferrer());
-    case FlatCell::Noopener:
-        return detail::yesNo(occurrence.getNoopener());
-    case FlatCell::Author:
-        return detail::yesNo(occurrence.getAuthor());
-    case FlatCell::Alternate:
-        return detail::yesNo(occurrence.getAlternate());
-    case FlatCell::Sponsored:
-        return detail::yesNo(occurrence.getSponsored());
-    case FlatCell::Ugc:
-        return detail::yesNo(occurrence.getUgc());
-    case FlatCell::Internal:
-        return detail::localized(occurrence.getTargetInternal());
-    case FlatCell::Rel:
-        return occurrence.getRel();
-    case FlatCell::Hreflang:
-        return occurrence.getHreflang();
-    case FlatCell::TargetAttr:
-        return occurrence.getTargetAttr();
-    case FlatCell::RedirectCount:
-        return detail::countOrEmpty(occurrence.getRedirectCount());
-    case FlatCell::LineNumber:
-        return detail::countOrEmpty(occurrence.getLineNumber());
+    case FlatViewCell::Attribute:
+        return detail::occurrenceAttributeCell(cell.attribute, occurrence);
+    case FlatViewCell::TargetField:
+        break;
     }
-    return QStringLiteral("");
+    // An identifier the view has no cell of its own for: the target's field ("" without one).
+    const auto target = occurrence.target();
+    return target ? target->getFieldByName(identifier) : QStringLiteral("");
 }
 
 } // namespace
 
 CrwlFlatViewDataSource::CrwlFlatViewDataSource()
-    : flatCells(+[](const QString& identifier) {
-        const auto& cells = flatCellTable();
-        const auto it = cells.constFind(identifier);
-        return it == cells.cend() ? -1 : int(it.value());
-    })
+    : flatCells(&flatCellFor)
 {
 }
 
@@ -299,16 +252,7 @@ void CrwlFlatViewDataSource::filter()
 
 QString CrwlFlatViewDataSource::getColumnValue(const QString& identifier, const CrwlLinkInstance& occurrence)
 {
-    const auto& cells = flatCellTable();
-    if (const auto it = cells.constFind(identifier); it != cells.cend())
-        return cellText(it.value(), occurrence);
-    return targetField(identifier, occurrence);
-}
-
-QString CrwlFlatViewDataSource::targetField(const QString& identifier, const CrwlLinkInstance& occurrence)
-{
-    const auto target = occurrence.target();
-    return target ? target->getFieldByName(identifier) : QStringLiteral("");
+    return cellText(flatCellFor(identifier), identifier, occurrence);
 }
 
 QVariant CrwlFlatViewDataSource::tableViewObjectValue(TableView& table, const TableColumn& column, qsizetype row)
@@ -327,8 +271,7 @@ QVariant CrwlFlatViewDataSource::tableViewObjectValueForItem(
     const auto* occurrence = detail::asOccurrence(item.get());
     if (!occurrence)
         return QStringLiteral("");
-    const int cell = flatCells(column.identifier);
-    return cell < 0 ? targetField(column.identifier, *occurrence) : cellText(FlatCell(cell), *occurrence);
+    return cellText(flatCells(column.identifier), column.identifier, *occurrence);
 }
 
 void CrwlFlatViewDataSource::tableViewSortDescriptorsDidChange(TableView& table)

@@ -8,7 +8,9 @@
 #include "views/ViewColumn.h"
 #include "views/detail/IdentifierCells.h"
 #include "views/detail/LinkViewFilter.h"
+#include "views/detail/OccurrenceCell.h"
 
+#include <cstdint>
 #include <functional>
 #include <optional>
 
@@ -18,6 +20,7 @@ class CrwlUrl;
 namespace crawlmere::views {
 
 class LinkViewOpener;
+enum class FlatViewCell : std::uint8_t;
 
 /// Rows are the occurrences (`CrwlLinkInstance`) of `collection` whose visible flag the last
 /// `filter()` set, in collection order; sorting reorders the collection itself. The collection
@@ -104,9 +107,6 @@ private:
     /// Whether an occurrence with this (locked) target and bad-collection verdict is shown.
     static bool visibleInPass(const CrwlLinkInstance& occurrence, const CrwlUrl* target, bool bad,
         const detail::LinkViewFilter::Pass& pass, detail::LinkTextHits& linkTextHits);
-    /// The target's field `identifier` ("" without a target): the cell of an identifier that is
-    /// not in the column table.
-    static QString targetField(const QString& identifier, const CrwlLinkInstance& occurrence);
     void toClip(const QString& text);
     static std::shared_ptr<CrwlLinkInstance> firstOccurrence(const QList<Item>& selected);
 
@@ -114,9 +114,8 @@ private:
     LinkViewOpener* opener = nullptr;
     detail::LinkViewFilter filterState;
     std::optional<QList<Item>> badCollection;
-    // What an occurrence row shows for a column identifier (a cell of the column table, -1 for
-    // a field of the target).
-    detail::IdentifierCells<int> flatCells;
+    // What an occurrence row shows for a column identifier.
+    detail::IdentifierCells<detail::LinkViewCell<FlatViewCell>> flatCells;
     bool needsFilteringFlag = false;
 };
 

@@ -12,64 +12,130 @@
 #include <QUrl>
 
 #include <functional>
+#include <initializer_list>
 
 namespace crawlmere::views {
 
 namespace {
 
-QMenu* makeMenu(ResultTreeView& view, const char* name)
+using Rows = QList<qfDataSource::Item>;
+using Act = std::function<void(const Rows&)>;
+
+enum class Needs { Nothing, Opener };
+
+/// One item of a context menu: its outlet name, its title and what it does with the view's
+/// selected rows (top to bottom). An item without a name is a separator.
+struct MenuItem {
+    const char* name = nullptr;
+    QString title;
+    Act act;
+    Needs needs = Needs::Nothing;
+};
+
+const MenuItem kSeparator {};
+
+/// A menu of `items`, a child of `view`. Items that need an opener follow whether the data
+/// source has one (`hasOpener`) each time the menu opens.
+QMenu* buildMenu(ResultTreeView& view, const char* name, const std::function<bool()>& hasOpener,
+    std::initializer_list<MenuItem> items)
 {
     auto* menu = new QMenu(&view);
     menu->setObjectName(QString::fromLatin1(name));
+    QList<QAction*> needOpener;
+    for (const MenuItem& item : items) {
+        if (!item.name) {
+            menu->addSeparator();
+            continue;
+        }
+        QAction* action = menu->addAction(item.title);
+        action->setObjectName(QString::fromLatin1(item.name));
+        QObject::connect(action, &QAction::triggered, &view, [&view, act = item.act] { act(view.selectedItems()); });
+        if (item.needs == Needs::Opener)
+            needOpener << action;
+    }
+    if (!needOpener.isEmpty()) {
+        const auto update = [hasOpener, needOpener] {
+            for (QAction* action : needOpener)
+                action->setEnabled(hasOpener());
+        };
+        update();
+        QObject::connect(menu, &QMenu::aboutToShow, menu, update);
+    }
     return menu;
 }
 
-// An item that acts on the view's selected rows, top to bottom.
-QAction* addItem(QMenu* menu, const char* name, const QString& title, ResultTreeView& view,
-    std::function<void(const QList<qfDataSource::Item>&)> act)
+/// `member` of `source` on the selected rows.
+template <typename Source> Act on(Source& source, void (Source::*member)(const Rows&))
 {
-    QAction* item = menu->addAction(title);
-    item->setObjectName(QString::fromLatin1(name));
-    QObject::connect(item, &QAction::triggered, &view, [&view, act = std::move(act)] { act(view.selectedItems()); });
-    return item;
+    return [&source, member](const Rows& selected) { (source.*member)(selected); };
 }
 
-// Items that need an opener follow whether the data source has one each time the menu opens.
-void enableWithOpener(QMenu* menu, std::function<bool()> hasOpener, QList<QAction*> items)
+template <typename Source> std::function<bool()> openerOf(Source& source)
 {
-    const auto update = [hasOpener = std::move(hasOpener), items = std::move(items)] {
-        for (QAction* item : items)
-            item->setEnabled(hasOpener());
-    };
-    update();
-    QObject::connect(menu, &QMenu::aboutToShow, menu, update);
+    return [&source] { return source.getOpener() != nullptr; };
 }
 
-void addCopy(QMenu* menu, ResultTreeView& view, const char* name, const QString& title)
+/// The view's own Copy (the URLs of the selected rows, one a line).
+Act copyOf(ResultTreeView& view)
 {
-    QAction* item = menu->addAction(title);
-    item->setObjectName(QString::fromLatin1(name));
-    QObject::connect(item, &QAction::triggered, &view, [&view] { view.copy(); });
+    return [&view](const Rows&) { view.copy(); };
 }
 
-void addExpandCollapse(QMenu* menu, qfOutlineView& view)
+/// The menu for a selection of several rows: Copy only.
+QMenu* selectionMenu(ResultTreeView& view, const char* name)
 {
-    QAction* expand = menu->addAction(QStringLiteral("Expand all"));
-    expand->setObjectName(QStringLiteral("expandAll"));
-    QObject::connect(expand, &QAction::triggered, &view, [&view] { view.expandItem(QModelIndex(), true); });
-    QAction* collapse = menu->addAction(QStringLiteral("Collapse all"));
-    collapse->setObjectName(QStringLiteral("collapseAll"));
-    QObject::connect(collapse, &QAction::triggered, &view, [&view] { view.collapseItem(QModelIndex(), true); });
+    return buildMenu(view, name, {}, { { "copyURL", QStringLiteral("Copy URLs"), copyOf(view) } });
 }
 
-std::function<void(bool)> expanderOf(qfOutlineView& view)
+MenuItem expandAll(qfOutlineView& view)
 {
-    return [&view](bool expand) {
+    return { "expandAll", QStringLiteral("Expand all"),
+        [&view](const Rows&) { view.expandItem(QModelIndex(), /*expandChildren=*/true); } };
+}
+
+MenuItem collapseAll(qfOutlineView& view)
+{
+    return { "collapseAll", QStringLiteral("Collapse all"),
+        [&view](const Rows&) { view.collapseItem(QModelIndex(), /*collapseChildren=*/true); } };
+}
+
+/// What the menu of single occurrences does in a data source that lists them.
+template <typename Source> struct OccurrenceActions {
+    void (Source::*inspect)(const Rows&);
+    void (Source::*highlight)(const Rows&);
+    void (Source::*locate)(const Rows&);
+    void (Source::*copyUrl)(const Rows&);
+    void (Source::*copyAppearsOn)(const Rows&);
+    void (Source::*copyRedir)(const Rows&);
+};
+
+template <typename Source>
+QMenu* occurrenceMenu(ResultTreeView& view, const char* name, Source& source, const OccurrenceActions<Source>& act)
+{
+    return buildMenu(view, name, openerOf(source),
+        { { "inspectLink", QStringLiteral("Inspect link"), on(source, act.inspect), Needs::Opener },
+            { "highlightLink", QStringLiteral("Highlight link"), on(source, act.highlight), Needs::Opener },
+            { "locate", QStringLiteral("Locate"), on(source, act.locate), Needs::Opener },
+            { "copyURL", QStringLiteral("Copy URL"), on(source, act.copyUrl) },
+            { "copyAppearsOn", QStringLiteral("Copy appears on"), on(source, act.copyAppearsOn) },
+            { "copyRedir", QStringLiteral("Copy redirected to"), on(source, act.copyRedir) } });
+}
+
+/// Columns, rows as a tree, delegate, outlet, expander and double-click of an outline's source.
+template <typename Source> void wireOutline(qfOutlineView& view, Source& source)
+{
+    view.setTableColumns(Source::columns().tableColumns());
+    view.setOutlineDataSource(&source);
+    view.setViewDelegate(&source);
+    source.setOutlineView(&view);
+    source.setOutlineExpander([&view](bool expand) {
         if (expand)
             view.expandItem(QModelIndex(), /*expandChildren=*/true);
         else
             view.collapseItem(QModelIndex(), /*collapseChildren=*/true);
-    };
+    });
+    QObject::connect(&view, &QAbstractItemView::doubleClicked, &view,
+        [&view, &source] { source.doubleClickInOutlineView(view.selectedItems()); });
 }
 
 void visit(const QString& address)
@@ -93,111 +159,52 @@ QAction* LinkViewMenus::action(const QMenu* menu, const char* name)
 
 void LinkViewMenus::attachByPage(qfOutlineView& view, CrwlByPageDataSource& source)
 {
-    view.setTableColumns(CrwlByPageDataSource::columns().tableColumns());
-    view.setOutlineDataSource(&source);
-    view.setViewDelegate(&source);
-    source.setOutlineView(&view);
-    source.setOutlineExpander(expanderOf(view));
-    QObject::connect(&view, &QAbstractItemView::doubleClicked, &view,
-        [&view, &source] { source.doubleClickInOutlineView(view.selectedItems()); });
-    const auto hasOpener = [&source] { return source.getOpener() != nullptr; };
+    using Source = CrwlByPageDataSource;
+    wireOutline(view, source);
+    const Act visitPage = [&source](const Rows& selected) { visit(source.visitPageInOutlineView(selected)); };
+    const MenuItem locate { "locate", QStringLiteral("Locate"), on(source, &Source::locateInOutlineView),
+        Needs::Opener };
 
-    QMenu* pages = makeMenu(view, "byPagePageMenu");
-    QAction* inspectPage = addItem(pages, "inspectPage", QStringLiteral("Inspect page"), view,
-        [&source](const auto& selected) { source.doubleClickInOutlineView(selected); });
-    QAction* locatePage = addItem(pages, "locate", QStringLiteral("Locate"), view,
-        [&source](const auto& selected) { source.locateInOutlineView(selected); });
-    addItem(pages, "visitPage", QStringLiteral("Visit page"), view,
-        [&source](const auto& selected) { visit(source.visitPageInOutlineView(selected)); });
-    addCopy(pages, view, "copyURL", QStringLiteral("Copy URL"));
-    pages->addSeparator();
-    addExpandCollapse(pages, view);
-    enableWithOpener(pages, hasOpener, { inspectPage, locatePage });
-    view.setMenu(pages);
-
-    QMenu* links = makeMenu(view, "byPageLinkMenu");
-    QAction* inspect = addItem(links, "inspectLink", QStringLiteral("Inspect link"), view,
-        [&source](const auto& selected) { source.doubleClickInOutlineView(selected); });
-    QAction* highlight = addItem(links, "highlightLink", QStringLiteral("Highlight link"), view,
-        [&source](const auto& selected) { source.highlightLinkInOutlineView(selected); });
-    QAction* locate = addItem(links, "locate", QStringLiteral("Locate"), view,
-        [&source](const auto& selected) { source.locateInOutlineView(selected); });
-    addItem(links, "visitPage", QStringLiteral("Visit page"), view,
-        [&source](const auto& selected) { visit(source.visitPageInOutlineView(selected)); });
-    addCopy(links, view, "copyURL", QStringLiteral("Copy URL"));
-    enableWithOpener(links, hasOpener, { inspect, highlight, locate });
-    view.setSecondaryMenu(links);
-
-    QMenu* several = makeMenu(view, "byPageSelectionMenu");
-    addCopy(several, view, "copyURL", QStringLiteral("Copy URLs"));
-    view.setTertiaryMenu(several);
+    view.setMenu(buildMenu(view, "byPagePageMenu", openerOf(source),
+        { { "inspectPage", QStringLiteral("Inspect page"), on(source, &Source::doubleClickInOutlineView),
+              Needs::Opener },
+            locate, { "visitPage", QStringLiteral("Visit page"), visitPage },
+            { "copyURL", QStringLiteral("Copy URL"), copyOf(view) }, kSeparator, expandAll(view), collapseAll(view) }));
+    view.setSecondaryMenu(buildMenu(view, "byPageLinkMenu", openerOf(source),
+        { { "inspectLink", QStringLiteral("Inspect link"), on(source, &Source::doubleClickInOutlineView),
+              Needs::Opener },
+            { "highlightLink", QStringLiteral("Highlight link"), on(source, &Source::highlightLinkInOutlineView),
+                Needs::Opener },
+            locate, { "visitPage", QStringLiteral("Visit page"), visitPage },
+            { "copyURL", QStringLiteral("Copy URL"), copyOf(view) } }));
+    view.setTertiaryMenu(selectionMenu(view, "byPageSelectionMenu"));
 }
 
 void LinkViewMenus::attachByStatus(qfOutlineView& view, CrwlByStatusDataSource& source)
 {
-    view.setTableColumns(CrwlByStatusDataSource::columns().tableColumns());
-    view.setOutlineDataSource(&source);
-    view.setViewDelegate(&source);
-    source.setOutlineView(&view);
-    source.setOutlineExpander(expanderOf(view));
-    QObject::connect(&view, &QAbstractItemView::doubleClicked, &view,
-        [&view, &source] { source.doubleClickInOutlineView(view.selectedItems()); });
-    const auto hasOpener = [&source] { return source.getOpener() != nullptr; };
-
-    QMenu* statuses = makeMenu(view, "byStatusStatusMenu");
-    addExpandCollapse(statuses, view);
-    view.setMenu(statuses);
-
-    QMenu* occurrences = makeMenu(view, "byStatusLinkMenu");
-    QAction* inspect = addItem(occurrences, "inspectLink", QStringLiteral("Inspect link"), view,
-        [&source](const auto& selected) { source.doubleClickInOutlineView(selected); });
-    QAction* highlight = addItem(occurrences, "highlightLink", QStringLiteral("Highlight link"), view,
-        [&source](const auto& selected) { source.highlightInOutlineView(selected); });
-    QAction* locate = addItem(occurrences, "locate", QStringLiteral("Locate"), view,
-        [&source](const auto& selected) { source.locateInOutlineView(selected); });
-    addItem(occurrences, "copyURL", QStringLiteral("Copy URL"), view,
-        [&source](const auto& selected) { source.copyUrlFromByStatusView(selected); });
-    addItem(occurrences, "copyAppearsOn", QStringLiteral("Copy appears on"), view,
-        [&source](const auto& selected) { source.copyAppearsOnFromByStatusView(selected); });
-    addItem(occurrences, "copyRedir", QStringLiteral("Copy redirected to"), view,
-        [&source](const auto& selected) { source.copyRedirFromByStatusView(selected); });
-    enableWithOpener(occurrences, hasOpener, { inspect, highlight, locate });
-    view.setSecondaryMenu(occurrences);
-
-    QMenu* several = makeMenu(view, "byStatusSelectionMenu");
-    addCopy(several, view, "copyURL", QStringLiteral("Copy URLs"));
-    view.setTertiaryMenu(several);
+    using Source = CrwlByStatusDataSource;
+    wireOutline(view, source);
+    view.setMenu(buildMenu(view, "byStatusStatusMenu", {}, { expandAll(view), collapseAll(view) }));
+    view.setSecondaryMenu(occurrenceMenu(view, "byStatusLinkMenu", source,
+        OccurrenceActions<Source> { &Source::doubleClickInOutlineView, &Source::highlightInOutlineView,
+            &Source::locateInOutlineView, &Source::copyUrlFromByStatusView, &Source::copyAppearsOnFromByStatusView,
+            &Source::copyRedirFromByStatusView }));
+    view.setTertiaryMenu(selectionMenu(view, "byStatusSelectionMenu"));
 }
 
 void LinkViewMenus::attachFlat(crawlmereTableView& view, CrwlFlatViewDataSource& source)
 {
-    view.setTableColumns(CrwlFlatViewDataSource::columns().tableColumns());
+    using Source = CrwlFlatViewDataSource;
+    view.setTableColumns(Source::columns().tableColumns());
     view.setDataSource(&source);
     view.setViewDelegate(&source);
     source.setTableView(&view);
     QObject::connect(&view, &QAbstractItemView::doubleClicked, &view,
         [&view, &source] { source.doubleClick(view.selectedItems()); });
-    const auto hasOpener = [&source] { return source.getOpener() != nullptr; };
-
-    QMenu* rows = makeMenu(view, "flatMenu");
-    QAction* inspect = addItem(rows, "inspectLink", QStringLiteral("Inspect link"), view,
-        [&source](const auto& selected) { source.doubleClick(selected); });
-    QAction* highlight = addItem(rows, "highlightLink", QStringLiteral("Highlight link"), view,
-        [&source](const auto& selected) { source.highlightInFlatView(selected); });
-    QAction* locate = addItem(rows, "locate", QStringLiteral("Locate"), view,
-        [&source](const auto& selected) { source.locateInFlatView(selected); });
-    addItem(rows, "copyURL", QStringLiteral("Copy URL"), view,
-        [&source](const auto& selected) { source.copyUrlFromFlatView(selected); });
-    addItem(rows, "copyAppearsOn", QStringLiteral("Copy appears on"), view,
-        [&source](const auto& selected) { source.copyAppearsOnFromFlatView(selected); });
-    addItem(rows, "copyRedir", QStringLiteral("Copy redirected to"), view,
-        [&source](const auto& selected) { source.copyRedirFromFlatView(selected); });
-    enableWithOpener(rows, hasOpener, { inspect, highlight, locate });
-    view.setMenu(rows);
-
-    QMenu* several = makeMenu(view, "flatSelectionMenu");
-    addCopy(several, view, "copyURL", QStringLiteral("Copy URLs"));
-    view.setTertiaryMenu(several);
+    view.setMenu(occurrenceMenu(view, "flatMenu", source,
+        OccurrenceActions<Source> { &Source::doubleClick, &Source::highlightInFlatView, &Source::locateInFlatView,
+            &Source::copyUrlFromFlatView, &Source::copyAppearsOnFromFlatView, &Source::copyRedirFromFlatView }));
+    view.setTertiaryMenu(selectionMenu(view, "flatSelectionMenu"));
 }
 
 } // namespace crawlmere::views

@@ -4,6 +4,7 @@
 #include "platform/CookieStore.h"
 #include "platform/Log.h"
 #include "platform/UrlRequest.h"
+#include "webrender/PageRelease.h"
 
 #include <QGuiApplication>
 #include <QNetworkCookie>
@@ -100,8 +101,8 @@ void WebEngineRenderBackend::seedCookies()
         // A host cookie has no domain of its own: the origin names its host.
         if (cookie.includeSubdomains)
             copy.setDomain(QLatin1Char('.') + cookie.domain);
-        const QUrl origin(
-            (cookie.secure ? QStringLiteral("https://") : QStringLiteral("http://")) + cookie.domain + QLatin1Char('/'));
+        const QUrl origin((cookie.secure ? QStringLiteral("https://") : QStringLiteral("http://")) + cookie.domain
+            + QLatin1Char('/'));
         store->setCookie(copy, origin);
     }
 }
@@ -125,8 +126,9 @@ void WebEngineRenderBackend::load(const UrlRequest& request)
         replay.setMethod(QWebEngineHttpRequest::Post);
         replay.setPostData(request.httpBody);
     } else if (request.httpMethod != "GET") {
-        logLine(1, QStringLiteral("%1: rendered with GET instead of %2")
-                       .arg(request.url, QString::fromLatin1(request.httpMethod)));
+        logLine(1,
+            QStringLiteral("%1: rendered with GET instead of %2")
+                .arg(request.url, QString::fromLatin1(request.httpMethod)));
     }
     for (const auto& field : request.headers.fields()) {
         if (!browserSetsField(field.first))
@@ -165,10 +167,10 @@ void WebEngineRenderBackend::stop()
     events = {};
     webPage->disconnect();
     webPage->triggerAction(QWebEnginePage::Stop);
-    // The page goes before its profile, and only after the current event: the page may be
-    // reporting right now. Deleting the profile drops its cookies and storage, and nothing else.
-    webPage->deleteLater();
-    profile->deleteLater();
+    // The page goes after the current event (it may be reporting right now), and its profile
+    // after it, also when the program ends before the next event. Deleting the profile drops
+    // its cookies and storage, and nothing else.
+    releasePage(webPage, profile);
     webPage = nullptr;
     profile = nullptr;
 }

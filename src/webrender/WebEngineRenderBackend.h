@@ -12,7 +12,7 @@ class QWebEngineProfile;
 namespace crawlmere::webrender {
 
 /// One render's page. Needs a GUI application (`QGuiApplication` or `QApplication`). Its profile
-/// keeps nothing on disk and no HTTP cache, and is deleted with the page at `stop`: a render
+/// keeps nothing on disk and no HTTP cache, and is deleted after its page once `stop` lets go of both: a render
 /// never touches the login window's profile or the shared cookie store. Main thread only.
 class WebEngineRenderBackend final : public PageRenderBackend {
 public:

@@ -20,6 +20,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <mutex>
 
 using crawlmere::platform::PropertyList;
 using crawlmere::platform::UserDefaults;
@@ -102,6 +103,51 @@ TEST_F(DocumentOpeningTest, TypesAreTakenByExtensionAndSettingsFilesOnlyInLowerC
             prompts->alerts.last(), QStringLiteral("List of urls: scope|Just the URLs in the list|Follow and scan"));
         EXPECT_EQ(shell.configManager()->currentSettings().value("singlePage").toBool(), single);
     }
+    shell.terminate();
+}
+
+TEST_F(DocumentOpeningTest, AUrlListOpenedAsANewSiteIsScanned)
+{
+    crawlmere::test::LoopbackServer server;
+    std::mutex mutex;
+    QStringList requested;
+    for (const char* path : { "/listed-a", "/listed-b", "/elsewhere" }) {
+        server.server().Get(path, [&](const httplib::Request& request, httplib::Response& response) {
+            std::lock_guard lock(mutex);
+            requested << QString::fromStdString(request.path);
+            response.set_content("<html><head><title>t</title></head><body>x</body></html>", "text/html");
+        });
+    }
+    ASSERT_TRUE(server.start());
+    QFile list(path(QStringLiteral("two urls.txt")));
+    ASSERT_TRUE(list.open(QIODevice::WriteOnly));
+    list.write(
+        (server.url(QStringLiteral("/listed-a")) + u'\n' + server.url(QStringLiteral("/listed-b")) + u'\n').toUtf8());
+    list.close();
+
+    app::MainInterface shell(store, prompts);
+    shell.launch();
+    // A site that is not blank is selected: the list asks whether to make a new one.
+    shell.configManager()->setNewStartingurl(server.url(QStringLiteral("/elsewhere")));
+    const qsizetype sites = shell.configManager()->websites().size();
+    prompts->answers[QStringLiteral("Edit URL")] = 0; // Create new config
+    prompts->answers[QStringLiteral("List of urls: scope")] = 0; // Just the URLs in the list
+    EXPECT_TRUE(shell.delegate().applicationOpenFile(list.fileName()));
+    EXPECT_EQ(prompts->alerts.size(), 2) << qPrintable(prompts->alerts.join(u'\n'));
+
+    EXPECT_EQ(shell.configManager()->websites().size(), sites + 1);
+    EXPECT_EQ(shell.configManager()->currentSettings().value("startingUrl").toString(),
+        QUrl::fromLocalFile(list.fileName()).toString());
+    EXPECT_TRUE(shell.configManager()->currentSettings().value("singlePage").toBool());
+    ASSERT_TRUE(shell.hub()->isScanning() || shell.hub()->crawlFinished());
+    ASSERT_TRUE(waitFor([&] { return shell.hub()->crawlFinished(); }));
+    {
+        std::lock_guard lock(mutex);
+        EXPECT_TRUE(requested.contains(QStringLiteral("/listed-a"))) << qPrintable(requested.join(u' '));
+        EXPECT_TRUE(requested.contains(QStringLiteral("/listed-b"))) << qPrintable(requested.join(u' '));
+        EXPECT_FALSE(requested.contains(QStringLiteral("/elsewhere")));
+    }
+    EXPECT_GE(shell.hub()->checkedLinkCount(), 2);
     shell.terminate();
 }
 

@@ -3,10 +3,12 @@
 #include "app/HeadlessScan.h"
 
 #include "engine/EngineDefaults.h"
+#include "platform/Paths.h"
 #include "platform/UserDefaults.h"
 #include "support/LoopbackServer.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -20,7 +22,25 @@ using crawlmere::test::LoopbackServer;
 
 namespace {
 
-QString runAndRead(const QStringList& arguments)
+struct HeadlessRun {
+    int status = -1;
+    QString out;
+    QString err;
+};
+
+QString readAll(std::FILE* file)
+{
+    std::rewind(file);
+    QByteArray bytes;
+    char buffer[4096];
+    size_t n = 0;
+    while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0)
+        bytes.append(buffer, static_cast<qsizetype>(n));
+    std::fclose(file);
+    return QString::fromUtf8(bytes);
+}
+
+HeadlessRun run(const QStringList& arguments)
 {
     std::FILE* out = std::tmpfile();
     std::FILE* err = std::tmpfile();
@@ -28,27 +48,26 @@ QString runAndRead(const QStringList& arguments)
     console.out = out;
     console.err = err;
     console.watchInterrupt = false;
-    runHeadlessCommand(arguments, console, /*displayAvailable=*/false);
-    std::rewind(out);
-    QByteArray bytes;
-    char buffer[4096];
-    size_t n = 0;
-    while ((n = std::fread(buffer, 1, sizeof buffer, out)) > 0)
-        bytes.append(buffer, static_cast<qsizetype>(n));
-    std::fclose(out);
-    std::fclose(err);
-    return QString::fromUtf8(bytes);
+    HeadlessRun result;
+    result.status = runHeadlessCommand(arguments, console, /*displayAvailable=*/false);
+    result.out = readAll(out);
+    result.err = readAll(err);
+    return result;
 }
+
+QString runAndRead(const QStringList& arguments) { return run(arguments).out; }
 
 TEST(HeadlessArchiveExport, TheExportFollowsTheFinishAndItsCopyHasNoBadLink)
 {
     crawlmere::engine::registerEngineDefaults(crawlmere::platform::UserDefaults::standard());
     LoopbackServer server;
     server.server().Get("/", [](const httplib::Request&, httplib::Response& response) {
-        response.set_content("<html><body><a href=\"docs/\">Docs</a> <img src=\"/logo.png\"></body></html>", "text/html");
+        response.set_content(
+            "<html><body><a href=\"docs/\">Docs</a> <img src=\"/logo.png\"></body></html>", "text/html");
     });
     server.server().Get("/docs/", [](const httplib::Request&, httplib::Response& response) {
-        response.set_content("<html><body><a href=\"../\">Home</a> <a href=\"/docs/a.html?v=1\">A</a></body></html>", "text/html");
+        response.set_content(
+            "<html><body><a href=\"../\">Home</a> <a href=\"/docs/a.html?v=1\">A</a></body></html>", "text/html");
     });
     server.server().Get("/docs/a.html", [](const httplib::Request&, httplib::Response& response) {
         response.set_content("<html><body><a href=\"/\">Home</a><img src=\"../logo.png\"></body></html>", "text/html");
@@ -75,6 +94,61 @@ TEST(HeadlessArchiveExport, TheExportFollowsTheFinishAndItsCopyHasNoBadLink)
     const QString local = runAndRead({ "--headless", home });
     EXPECT_TRUE(local.contains("\nURLs checked: 4\n")) << local.toStdString();
     EXPECT_TRUE(local.contains("\nBad links: 0\n")) << local.toStdString();
+}
+
+TEST(HeadlessArchiveExport, AControlCharacterInALinkLosesNothingAndAFileAsTheFolderIsAnError)
+{
+    crawlmere::engine::registerEngineDefaults(crawlmere::platform::UserDefaults::standard());
+    LoopbackServer server;
+    server.server().Get("/", [](const httplib::Request&, httplib::Response& response) {
+        response.set_content("<html><body><a href=\"nul%00byte.html\">nul</a> <a href=\"tab%01x.html\">one</a> "
+                             "<a href=\"plain.html\">plain</a></body></html>",
+            "text/html");
+    });
+    server.server().Get(".*", [](const httplib::Request& request, httplib::Response& response) {
+        response.set_content("<html><body>page " + std::to_string(request.path.size()) + "</body></html>", "text/html");
+    });
+    ASSERT_TRUE(server.start());
+    QTemporaryDir save;
+    const QStringList archived { "--headless", "--set", "shouldArchive=YES", server.url() };
+
+    const HeadlessRun exported = run(QStringList(archived) << "--set"
+                                                           << "archiveSaveLocation=" + save.path());
+    EXPECT_EQ(exported.status, 0) << exported.err.toStdString();
+    const auto match
+        = QRegularExpression("Archive: exported to (.*) \\((\\d+) files in [0-9.]+ s\\)").match(exported.out);
+    ASSERT_TRUE(match.hasMatch()) << exported.out.toStdString() << exported.err.toStdString();
+    EXPECT_EQ(match.captured(2).toInt(), 4);
+    const QString site = match.captured(1) + QStringLiteral("/:%1/").arg(server.port());
+    EXPECT_TRUE(QFileInfo(site + "plain.html").isFile());
+    EXPECT_TRUE(QFileInfo(site + "index.html").isFile());
+
+    // "~/" is the home folder in force, not a folder named "~".
+    const QString exports = crawlmere::platform::Paths::home() + "/exports";
+    const HeadlessRun tilde = run(QStringList(archived) << "--set"
+                                                        << "archiveSaveLocation=~/exports");
+    EXPECT_EQ(tilde.status, 0) << tilde.err.toStdString();
+    EXPECT_TRUE(tilde.out.contains("Archive: exported to " + exports + "/")) << tilde.out.toStdString();
+    EXPECT_TRUE(QFileInfo(exports).isDir());
+    EXPECT_FALSE(QFileInfo::exists(QDir::current().filePath("~"))) << "a literal ~ folder";
+    QDir(exports).removeRecursively();
+
+    // A plain file where the folder should be: an error that says so, not an empty archive.
+    const QString plainFile = save.filePath("not-a-folder");
+    {
+        QFile file(plainFile);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("x");
+    }
+    const HeadlessRun refused = run(QStringList(archived) << "--set"
+                                                          << "archiveSaveLocation=" + plainFile);
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_TRUE(refused.out.contains("Archive: not exported (" + plainFile + " is a file, not a folder)"))
+        << refused.out.toStdString();
+    EXPECT_TRUE(
+        refused.err.contains("crawlmere: the archive could not be exported: " + plainFile + " is a file, not a folder"))
+        << refused.err.toStdString();
+    EXPECT_FALSE(refused.out.contains("nothing was archived"));
 }
 
 } // namespace

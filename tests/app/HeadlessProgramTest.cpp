@@ -3,13 +3,13 @@
 #include "platform/PropertyList.h"
 #include "platform/UserDefaults.h"
 #include "settings/ConfigManager.h"
-
 #include "support/LoopbackServer.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QMap>
 #include <QProcess>
@@ -162,6 +162,118 @@ TEST(HeadlessProgram, ASettingsFileJoinsTheSiteListOnceAndIsStamped)
     ASSERT_EQ(selected.size(), 1);
     EXPECT_EQ(total, totalAfterFirst);
     EXPECT_GE(selected.first().toMap().value("dateStamp").toDateTime(), stored.value("dateStamp").toDateTime());
+}
+
+TEST(HeadlessProgram, AStartPageThatIsNoRegularFileOrTooLargeIsRefusedUnread)
+{
+    if (!QFileInfo::exists(programPath()))
+        GTEST_SKIP() << "the crawlmere program is not built beside the tests";
+    QTemporaryDir home;
+    const QString fifo = home.filePath(QStringLiteral("pipe.html"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    const QString large = home.filePath(QStringLiteral("large.html"));
+    {
+        QFile file(large);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        ASSERT_TRUE(file.resize(qint64(65) * 1024 * 1024)); // sparse, past the 64 MB body cap
+    }
+    const QString zeroSettings = home.filePath(QStringLiteral("zero.lcsettings"));
+    ASSERT_TRUE(crawlmere::platform::PropertyList::writeXmlFile(zeroSettings,
+        QVariantMap { { "id", "20260101-1200009" }, { "name", "Zero" }, { "startingUrl", "file:///dev/zero" } })
+                    .ok());
+    const struct {
+        QString target;
+        const char* said;
+    } cases[] = {
+        { QStringLiteral("/dev/zero"),
+            "The file is not a regular file (a device, a FIFO or a socket); it is not read." },
+        { fifo, "The file is not a regular file (a device, a FIFO or a socket); it is not read." },
+        { large, "The file is larger than 67108864 bytes; it is not read." },
+        { zeroSettings, "The file is not a regular file (a device, a FIFO or a socket); it is not read." },
+    };
+    for (const auto& c : cases) {
+        const ProgramRun run = runProgram({ QStringLiteral("--headless"), c.target }, QString(), home.path());
+        EXPECT_EQ(run.status, 1) << qPrintable(c.target) << qPrintable(run.err);
+        EXPECT_TRUE(run.err.contains(QString::fromLatin1(c.said))) << qPrintable(run.err);
+        EXPECT_TRUE(run.err.contains(QStringLiteral("could not start"))) << qPrintable(run.err);
+    }
+}
+
+TEST(HeadlessProgram, ASettingsFileOfWrongTypesOrOverTheCapStoresNothing)
+{
+    if (!QFileInfo::exists(programPath()))
+        GTEST_SKIP() << "the crawlmere program is not built beside the tests";
+    using crawlmere::platform::PropertyList;
+    QTemporaryDir home;
+    const QString hostile = home.filePath(QStringLiteral("hostile.lcsettings"));
+    ASSERT_TRUE(PropertyList::writeXmlFile(hostile,
+        QVariantMap { { "id", 12345 }, { "name", QVariantList { "a" } },
+            { "startingUrl", QVariantMap { { "u", "https://x.example/" } } } })
+                    .ok());
+    const QString huge = home.filePath(QStringLiteral("huge.lcsettings"));
+    {
+        QFile file(huge);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        ASSERT_TRUE(file.resize(qint64(16) * 1024 * 1024 + 1));
+    }
+    const QString garbage = home.filePath(QStringLiteral("garbage.lcsettings"));
+    {
+        QFile file(garbage);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("\x13\x37 random bytes \xfe\xff");
+    }
+    const QString defaultsFile = home.filePath(QStringLiteral(".config/Crawlmere/defaults.plist"));
+    const auto websites = [&defaultsFile] {
+        return PropertyList::readFile(defaultsFile)
+            .valueOr(QVariant())
+            .toMap()
+            .value(QStringLiteral("websites"))
+            .toList();
+    };
+    const qsizetype before = websites().size();
+
+    const struct {
+        QString file;
+        const char* said;
+    } cases[] = {
+        { hostile, "holds no starting URL; nothing was imported" },
+        { huge, "could not be read: it is larger than 16 MB; it is not read" },
+        { garbage, "could not be read: the data is not a property list" },
+    };
+    for (const auto& c : cases) {
+        const ProgramRun run = runProgram({ QStringLiteral("--headless"), c.file }, QString(), home.path());
+        EXPECT_EQ(run.status, 1) << qPrintable(c.file) << qPrintable(run.err);
+        EXPECT_TRUE(run.err.contains(QString::fromLatin1(c.said))) << qPrintable(run.err);
+        EXPECT_FALSE(run.err.contains(QStringLiteral("appears to be empty"))) << qPrintable(run.err);
+        EXPECT_EQ(websites().size(), before) << qPrintable(c.file);
+    }
+    const ProgramRun hostileRun = runProgram({ QStringLiteral("--headless"), hostile }, QString(), home.path());
+    for (const char* key : { "\"id\"", "\"name\"", "\"startingUrl\"" })
+        EXPECT_TRUE(hostileRun.err.contains(QString::fromLatin1(key))) << key << qPrintable(hostileRun.err);
+}
+
+TEST(HeadlessProgram, AnEndlessTimeOutScansAsALongOne)
+{
+    if (!QFileInfo::exists(programPath()))
+        GTEST_SKIP() << "the crawlmere program is not built beside the tests";
+    crawlmere::test::LoopbackServer server;
+    server.server().Get("/", [](const httplib::Request&, httplib::Response& response) {
+        response.set_content(
+            "<html><body><a href=\"/a.html\">a</a> <a href=\"/b.html\">b</a></body></html>", "text/html");
+    });
+    server.server().Get(R"(/\w\.html)", [](const httplib::Request&, httplib::Response& response) {
+        response.set_content("<html><body>page</body></html>", "text/html");
+    });
+    ASSERT_TRUE(server.start());
+    QTemporaryDir home;
+    for (const char* timeout : { "timeout=inf", "timeout=1e300" }) {
+        const ProgramRun run = runProgram(
+            { QStringLiteral("--headless"), QStringLiteral("--set"), QString::fromLatin1(timeout), server.url() },
+            QString(), home.path());
+        EXPECT_EQ(run.status, 0) << timeout << qPrintable(run.err);
+        EXPECT_TRUE(run.out.contains(QStringLiteral("\nURLs checked: 3\n"))) << timeout << qPrintable(run.out);
+        EXPECT_TRUE(run.out.contains(QStringLiteral("\nBad links: 0\n"))) << timeout << qPrintable(run.out);
+    }
 }
 
 namespace {

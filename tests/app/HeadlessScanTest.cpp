@@ -395,7 +395,9 @@ TEST_F(HeadlessScanTest, StartFailuresExitWithOneAndSayWhy)
     const QString noStart = folder.filePath(QStringLiteral("nostart.lcsettings"));
     ASSERT_TRUE(crawlmere::platform::PropertyList::writeXmlFile(noStart, QVariantMap { { "name", "x" } }).ok());
     EXPECT_EQ(run({ noStart }), kExitFailed);
-    EXPECT_TRUE(err.text().contains(QStringLiteral("could not start"))) << qPrintable(err.text());
+    EXPECT_TRUE(err.text().contains(
+        QStringLiteral("lcsettings file %1 holds no starting URL; nothing was imported").arg(noStart)))
+        << qPrintable(err.text());
     EXPECT_TRUE(out.text().isEmpty()) << qPrintable(out.text()); // no summary for a scan that never ran
     EXPECT_FALSE(QFile::exists(csvPath()));
 }

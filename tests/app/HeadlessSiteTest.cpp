@@ -6,6 +6,7 @@
 #include "engine/EngineDefaults.h"
 #include "platform/UserDefaults.h"
 #include "support/LoopbackServer.h"
+#include "support/LoopbackSite.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -23,6 +24,7 @@
 
 using namespace crawlmere::app;
 using crawlmere::test::LoopbackServer;
+using crawlmere::test::serveLoopbackSite;
 
 namespace {
 
@@ -128,28 +130,16 @@ QString summaryValue(const QString& summary, const QString& key)
     return QString();
 }
 
-std::string page(const std::string& title, const std::string& body, const std::string& head = std::string())
-{
-    return "<!DOCTYPE html><html><head><title>" + title + "</title>" + head + "</head><body>\n" + body
-        + "\n</body></html>";
-}
+/// What one URL's row must say.
+struct Expected {
+    QString status;
+    QString redir; ///< a path on the site, or empty
+    QString title;
+    int linkCount = 0;
+    int occurrences = 0;
+};
 
-void serveHtml(httplib::Server& server, const std::string& path, const std::string& html)
-{
-    server.Get(path, [html](const httplib::Request&, httplib::Response& response) {
-        response.set_content(html, "text/html; charset=utf-8");
-    });
-}
-
-void redirect(httplib::Server& server, const std::string& from, const std::string& to, int status)
-{
-    server.Get(from, [to, status](const httplib::Request&, httplib::Response& response) {
-        response.status = status;
-        response.set_header("Location", to);
-    });
-}
-
-/// The scripted site. Every link, its page and what it must become:
+/// The loopback site (support/LoopbackSite). Every link, its page and what it must become:
 /// "/"                 17 links (the image, mail and telephone links, "#top" and the image without
 ///                     a source are not among them)
 /// "/a.html"           "/" and "b.html" (its mail link and image do not count)
@@ -161,90 +151,7 @@ void redirect(httplib::Server& server, const std::string& from, const std::strin
 /// "/private/secret.html" "/private/deeper.html", "/a.html" (disallowed by robots.txt)
 /// "/base/page.html"   base "/other/": "x.html", "../up.html"
 /// "/latin.html"       windows-1252, "b.html"
-void buildSite(httplib::Server& server)
-{
-    server.Get("/robots.txt", [](const httplib::Request&, httplib::Response& response) {
-        response.set_content("User-agent: *\nDisallow: /private/\n", "text/plain");
-    });
-    serveHtml(server, "/", page("Home", R"(<a href="/a.html">A</a>
-<a href="b.html#part">B at a fragment</a>
-<a href="/a.html#again">A again</a>
-<a href="#top">top of this page</a>
-<a href="/dir/c.html">C</a>
-<a href="/moved">moved</a>
-<a href="/missing.html">missing</a>
-<a href="/old">old address of a missing page</a>
-<a href="/loop1">loop</a>
-<a href="/chain1">two redirects</a>
-<a href="/q.html?x=1">query one</a> <a href="/q.html?x=2">query two</a>
-<a href="mailto:shop@example.invalid">mail</a> <a href="tel:+441234567">telephone</a>
-<img alt="an image without a source">
-<img src="/logo.png" alt="logo">
-<a href="/private/secret.html">private</a>
-<a href="/nf.html" rel="nofollow">nofollow</a>
-<a href="/base/page.html">base</a>
-<a href="/latin.html">latin</a>
-<a href="/slow.html">slow</a>
-<a href="/error.html">error</a>)"));
-    serveHtml(server, "/a.html",
-        page("Page A",
-            R"(<a href="/">home</a> <a href="b.html">B</a> <a href="mailto:a@example.invalid">write</a>
-<img src="logo.png" alt="logo again">)"));
-    serveHtml(server, "/b.html", page("Page B", R"(<p id="part">part</p>)"));
-    serveHtml(server, "/dir/c.html",
-        page("Page C",
-            R"(<a href="../a.html">up to A</a> <a href="../dir/d.html">D</a> <a href="sub/e.html">E</a>
-<a href="./d.html#x">D again</a>)"));
-    serveHtml(server, "/dir/d.html",
-        page("Page D", R"(<a href="../q.html?x=1#frag">query one</a> <a href="../q.html?x=3&amp;y=4">query three</a>)"));
-    serveHtml(server, "/dir/sub/e.html",
-        page("Page E",
-            R"(<a href="../../missing.html">missing</a> <a href="../c.html">C</a>
-<a href="../../../a.html">above the root</a>)"));
-    redirect(server, "/moved", "/target.html", 301);
-    serveHtml(server, "/target.html", page("Target", R"(<a href="/b.html">B</a>)"));
-    redirect(server, "/old", "/missing.html", 301);
-    redirect(server, "/loop1", "/loop2", 302);
-    redirect(server, "/loop2", "/loop1", 302);
-    redirect(server, "/chain1", "/chain2", 302);
-    redirect(server, "/chain2", "/final.html", 301);
-    serveHtml(server, "/final.html", page("Final", ""));
-    server.Get("/q.html", [](const httplib::Request& request, httplib::Response& response) {
-        response.set_content(page("Query " + request.get_param_value("x"), ""), "text/html");
-    });
-    server.Get("/logo.png", [](const httplib::Request&, httplib::Response& response) {
-        response.set_content(std::string("\x89PNG\r\n\x1a\n", 8), "image/png");
-    });
-    serveHtml(server, "/private/secret.html",
-        page("Secret", R"(<a href="/private/deeper.html">deeper</a> <a href="/a.html">A</a>)"));
-    serveHtml(server, "/private/deeper.html", page("Deeper", ""));
-    serveHtml(server, "/nf.html", page("Nofollow", R"(<a href="/nf-child.html">child</a>)"));
-    serveHtml(server, "/nf-child.html", page("Nofollow child", ""));
-    serveHtml(server, "/base/page.html",
-        page("Base", R"(<a href="x.html">x</a> <a href="../up.html">up</a>)", R"(<base href="/other/">)"));
-    serveHtml(server, "/other/x.html", page("Other X", ""));
-    serveHtml(server, "/up.html", page("Up", ""));
-    server.Get("/latin.html", [](const httplib::Request&, httplib::Response& response) {
-        response.set_content("<html><head><meta charset=\"windows-1252\"><title>Caf\xe9 \x93menu\x94</title></head>"
-                             "<body>cr\xe8me <a href=\"b.html\">B</a></body></html>",
-            "text/html");
-    });
-    server.Get("/slow.html", [](const httplib::Request&, httplib::Response& response) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(4000));
-        response.set_content(page("Slow", ""), "text/html");
-    });
-    server.Get("/error.html", [](const httplib::Request&, httplib::Response& response) { response.status = 500; });
-}
-
-/// What one URL's row must say.
-struct Expected {
-    QString status;
-    QString redir; ///< a path on the site, or empty
-    QString title;
-    int linkCount = 0;
-    int occurrences = 0;
-};
-
+///
 /// The rows a correct scan of the site gives from "/", nofollow links not followed.
 /// `robotsObserved`: the disallowed page is listed but neither fetched nor read.
 std::map<QString, Expected> expectedRows(bool robotsObserved)
@@ -308,7 +215,7 @@ protected:
         crawlmere::engine::registerEngineDefaults(crawlmere::platform::UserDefaults::standard());
         server.server().new_task_queue = [] { return new httplib::ThreadPool(40); };
         server.server().set_keep_alive_timeout(1);
-        buildSite(server.server());
+        serveLoopbackSite(server.server());
         ASSERT_TRUE(startListening(server));
     }
 
@@ -317,17 +224,13 @@ protected:
     QStringList arguments(bool robotsObserved, const QString& csv) const
     {
         return { QStringLiteral("--headless"), QStringLiteral("--set"), QStringLiteral("timeout=2"),
-            QStringLiteral("--set"), QStringLiteral("tolerateUpADirectory=YES"),
-            QStringLiteral("--set"),
+            QStringLiteral("--set"), QStringLiteral("tolerateUpADirectory=YES"), QStringLiteral("--set"),
             QStringLiteral("blacklistByRobotsTxt=") + (robotsObserved ? QStringLiteral("YES") : QStringLiteral("NO")),
             QStringLiteral("--default"), QStringLiteral("dontFollowNofollowLinks=YES"), QStringLiteral("--columns"),
             kColumns, QStringLiteral("--csv"), csv, server.url(QStringLiteral("/")) };
     }
 
-    int runInProcess(bool robotsObserved, const QString& csv)
-    {
-        return runInProcess(arguments(robotsObserved, csv));
-    }
+    int runInProcess(bool robotsObserved, const QString& csv) { return runInProcess(arguments(robotsObserved, csv)); }
     int runInProcess(const QStringList& commandLine)
     {
         HeadlessConsole console;
@@ -363,7 +266,8 @@ protected:
         // target on its own, no page behind a nofollow link.
         const auto loop = csv.rows.find(server.url(QStringLiteral("/loop1")));
         ASSERT_NE(loop, csv.rows.end());
-        EXPECT_TRUE(loop->second.at("status").startsWith(u"Recurring redirect")) << qPrintable(loop->second.at("status"));
+        EXPECT_TRUE(loop->second.at("status").startsWith(u"Recurring redirect"))
+            << qPrintable(loop->second.at("status"));
         EXPECT_EQ(loop->second.at("linkpagetitle"), "");
         EXPECT_EQ(loop->second.at("linkcount"), "0");
         EXPECT_EQ(loop->second.at("onpagecount"), "1");
@@ -441,8 +345,8 @@ TEST_F(HeadlessSiteTest, TheProgramWritesTheSameCsvAsTheScanInProcess)
         EXPECT_EQ(other->second, row) << qPrintable(url);
     }
     EXPECT_EQ(summaryValue(programOut, "Bad links"), summaryValue(out.text(), "Bad links"));
-    EXPECT_EQ(summaryValue(programOut, "CSV"),
-        QStringLiteral("%1 (%2 rows)").arg(programCsvPath).arg(inProcess.rowCount));
+    EXPECT_EQ(
+        summaryValue(programOut, "CSV"), QStringLiteral("%1 (%2 rows)").arg(programCsvPath).arg(inProcess.rowCount));
 }
 
 TEST_F(HeadlessSiteTest, ALinkAboveTheRootStaysItsOwnUrlUnlessUpADirectoryLinksAreTolerated)
@@ -463,9 +367,9 @@ TEST_F(HeadlessSiteTest, ALinkAboveTheRootStaysItsOwnUrlUnlessUpADirectoryLinksA
     EXPECT_EQ(csv.rows.at(server.url(QStringLiteral("/missing.html"))).at("status"), "404 not found");
     EXPECT_EQ(csv.rows.at(server.url(QStringLiteral("/dir/c.html"))).at("status"), "200 ok");
 
-    ASSERT_EQ(runInProcess({ QStringLiteral("--set"), QStringLiteral("tolerateUpADirectory=YES"),
-                  QStringLiteral("--columns"), kColumns, QStringLiteral("--csv"), csvPath,
-                  server.url(QStringLiteral("/dir/sub/e.html")) }),
+    ASSERT_EQ(
+        runInProcess({ QStringLiteral("--set"), QStringLiteral("tolerateUpADirectory=YES"), QStringLiteral("--columns"),
+            kColumns, QStringLiteral("--csv"), csvPath, server.url(QStringLiteral("/dir/sub/e.html")) }),
         kExitFinished);
     csv = readCsv(csvPath);
     EXPECT_EQ(csv.rowCount, 4);

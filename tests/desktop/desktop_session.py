@@ -11,7 +11,8 @@ widgets found by objectName, their state read back through the program's inspect
       by-link view, exports the site's settings, quits from the menu and reads the site's status
       back after a restart.
   desktop_session.py install CMAKE BUILD_DIR
-      installs into a temporary prefix, validates the desktop entry, asks gio for the settings
+      runs the README's install line as written (its build folder standing for BUILD_DIR, a
+      temporary home for "~"), validates the desktop entry, asks gio for the settings
       files' types, and opens a settings file through the installed entry: the window that
       opens imports its site and scans it.
 
@@ -611,14 +612,41 @@ def keep_failure(work, build, mode):
 
 # ===== The installed entry ==========================================================================
 
+SOURCE = os.path.normpath(os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", ".."))
+
+
+def readme_install_line():
+    """The README's install command as written, after checking that the build folder it names is
+    the one scripts/run builds in."""
+    with open(os.path.join(SOURCE, "README.md"), encoding="utf-8") as f:
+        lines = re.findall(r"`(cmake --install [^`]*)`", f.read())
+    check(len(lines) == 1, "the README has %d install commands: %s" % (len(lines), lines))
+    with open(os.path.join(SOURCE, "scripts", "run"), encoding="utf-8") as f:
+        built = re.search(r'\$root/(build/[\w./-]+)\}', f.read())
+    check(built, "scripts/run names no build folder")
+    words = lines[0].split()
+    check(words[2] == built.group(1), "the README installs from %s, scripts/run builds in %s" % (words[2], built.group(1)))
+    return lines[0]
+
+
 def install(cmake, build):
     work = tempfile.mkdtemp(prefix="crawlmere-install-")
     shutil.rmtree(os.path.join(build, "desktop-failure-install"), ignore_errors=True)
-    prefix = os.path.join(work, "prefix")
     launched = None
     try:
-        result = run([cmake, "--install", build, "--prefix", prefix], timeout=min(120, remaining()))
-        check(result.returncode == 0, "cmake --install: %s" % result.stderr[-800:])
+        # The README's line, word for word, in a stand-in for the checkout whose build folder is
+        # the build under test, with a home of its own for "~".
+        line = readme_install_line()
+        checkout = os.path.join(work, "checkout")
+        folder = os.path.join(checkout, line.split()[2])
+        os.makedirs(os.path.dirname(folder))
+        os.symlink(os.path.abspath(build), folder)
+        home = os.path.join(work, "home")
+        os.makedirs(home)
+        shell = dict(os.environ, HOME=home, PATH=os.path.dirname(cmake) + ":" + os.environ.get("PATH", ""))
+        result = run(["bash", "-c", line], cwd=checkout, env=shell, timeout=min(120, remaining()))
+        check(result.returncode == 0, "%s: %s" % (line, result.stderr[-800:]))
+        prefix = os.path.join(home, ".local")
         entry = os.path.join(prefix, "share/applications/crawlmere.desktop")
         result = run(["desktop-file-validate", entry])
         check(result.returncode == 0 and "error" not in result.stdout, "desktop-file-validate: %s" % result.stdout)
@@ -631,8 +659,6 @@ def install(cmake, build):
         result = run(["update-mime-database", os.path.join(data_home, "mime")])
         check(result.returncode == 0, "update-mime-database: %s" % result.stderr)
         env = dict(os.environ)
-        home = os.path.join(work, "home")
-        os.makedirs(home)
         env.update({"XDG_DATA_HOME": data_home, "HOME": home, "CRAWLMERE_HOME": home,
                     "CRAWLMERE_LOG_FILE": os.path.join(work, "console.log"),
                     "XDG_RUNTIME_DIR": os.path.join(work, "runtime"),

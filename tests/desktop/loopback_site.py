@@ -1,72 +1,37 @@
-"""The scripted loopback site of the scan tests, served by Python's http.server on 127.0.0.1:
-about thirty addresses with redirects, a loop, a missing page, a page disallowed by robots.txt,
-a nofollow link, a base element, a windows-1252 page, a page slower than the scan's time-out and
-a server error."""
+"""The scripted loopback site of the scan tests (tests/fixtures/loopback-site, which the C++ tests
+serve too), served by Python's http.server on 127.0.0.1: about thirty addresses with redirects, a loop,
+a missing page, a page disallowed by robots.txt, a nofollow link, a base element, a windows-1252
+page, a page slower than the scan's time-out and a server error."""
 import http.server
+import os
 import sys
 import threading
 import time
 import urllib.parse
 
 
-def page(title, body, head=""):
-    return ("<!DOCTYPE html><html><head><title>" + title + "</title>" + head + "</head><body>\n"
-            + body + "\n</body></html>").encode()
+FIXTURE = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "fixtures", "loopback-site")
 
 
-HOME = page("Home", """<a href="/a.html">A</a>
-<a href="b.html#part">B at a fragment</a>
-<a href="/a.html#again">A again</a>
-<a href="#top">top of this page</a>
-<a href="/dir/c.html">C</a>
-<a href="/moved">moved</a>
-<a href="/missing.html">missing</a>
-<a href="/old">old address of a missing page</a>
-<a href="/loop1">loop</a>
-<a href="/chain1">two redirects</a>
-<a href="/q.html?x=1">query one</a> <a href="/q.html?x=2">query two</a>
-<a href="mailto:shop@example.invalid">mail</a> <a href="tel:+441234567">telephone</a>
-<img alt="an image without a source">
-<img src="/logo.png" alt="logo">
-<a href="/private/secret.html">private</a>
-<a href="/nf.html" rel="nofollow">nofollow</a>
-<a href="/base/page.html">base</a>
-<a href="/latin.html">latin</a>
-<a href="/slow.html">slow</a>
-<a href="/error.html">error</a>""")
+def read_routes():
+    """routes.tsv: path -> (status, body bytes or None, content type, Location, wait in seconds).
+    The table and the bodies are the ones the C++ tests serve (support/LoopbackSite)."""
+    routes = {}
+    with open(os.path.join(FIXTURE, "routes.tsv"), encoding="utf-8") as f:
+        for line in f.read().split("\n"):
+            if not line or line.startswith("# ") or line == "#":
+                continue
+            path, status, body, content_type, location, wait = [
+                "" if cell == '""' else cell for cell in line.split("\t")]
+            data = None
+            if body:
+                with open(os.path.join(FIXTURE, "site", body), "rb") as b:
+                    data = b.read()
+            routes[path] = (int(status), data, content_type, location, int(wait) / 1000.0)
+    return routes
 
-PAGES = {
-    "/": HOME,
-    "/a.html": page("Page A", """<a href="/">home</a> <a href="b.html">B</a> <a href="mailto:a@example.invalid">write</a>
-<img src="logo.png" alt="logo again">"""),
-    "/b.html": page("Page B", '<p id="part">part</p>'),
-    "/dir/c.html": page("Page C", """<a href="../a.html">up to A</a> <a href="../dir/d.html">D</a> <a href="sub/e.html">E</a>
-<a href="./d.html#x">D again</a>"""),
-    "/dir/d.html": page("Page D", '<a href="../q.html?x=1#frag">query one</a> <a href="../q.html?x=3&amp;y=4">query three</a>'),
-    "/dir/sub/e.html": page("Page E", """<a href="../../missing.html">missing</a> <a href="../c.html">C</a>
-<a href="../../../a.html">above the root</a>"""),
-    "/target.html": page("Target", '<a href="/b.html">B</a>'),
-    "/final.html": page("Final", ""),
-    "/private/secret.html": page("Secret", '<a href="/private/deeper.html">deeper</a> <a href="/a.html">A</a>'),
-    "/private/deeper.html": page("Deeper", ""),
-    "/nf.html": page("Nofollow", '<a href="/nf-child.html">child</a>'),
-    "/nf-child.html": page("Nofollow child", ""),
-    "/base/page.html": page("Base", '<a href="x.html">x</a> <a href="../up.html">up</a>', '<base href="/other/">'),
-    "/other/x.html": page("Other X", ""),
-    "/up.html": page("Up", ""),
-}
 
-REDIRECTS = {
-    "/moved": ("/target.html", 301),
-    "/old": ("/missing.html", 301),
-    "/loop1": ("/loop2", 302),
-    "/loop2": ("/loop1", 302),
-    "/chain1": ("/chain2", 302),
-    "/chain2": ("/final.html", 301),
-}
-
-LATIN = (b'<html><head><meta charset="windows-1252"><title>Caf\xe9 \x93menu\x94</title></head>'
-         b'<body>cr\xe8me <a href="b.html">B</a></body></html>')
+ROUTES = read_routes()
 
 #: What the scan must say of some addresses, whichever way it is made.
 KNOWN_STATUSES = {
@@ -101,29 +66,21 @@ class Handler(http.server.BaseHTTPRequestHandler):
 
     def do_GET(self):
         parts = urllib.parse.urlsplit(self.path)
-        path = parts.path
-        if path == "/robots.txt":
-            return self.reply(200, b"User-agent: *\nDisallow: /private/\n", "text/plain")
-        if path in REDIRECTS:
-            target, status = REDIRECTS[path]
-            return self.reply(status, headers=[("Location", target)])
-        # Redirects answer at once: the loop's many hops stay within the scan's time-out.
-        time.sleep(self.server.delay)
-        if path in PAGES:
-            return self.reply(200, PAGES[path])
-        if path == "/q.html":
+        route = ROUTES.get(parts.path)
+        if route is None:
+            time.sleep(self.server.delay)
+            return self.reply(404, b"not found", "text/plain")
+        status, body, content_type, location, wait = route
+        # Redirects and robots.txt answer at once: the loop's many hops stay within the scan's
+        # time-out.
+        if not location and parts.path != "/robots.txt":
+            time.sleep(self.server.delay)
+        time.sleep(wait)
+        if body is not None and b"{x}" in body:
             x = urllib.parse.parse_qs(parts.query).get("x", [""])[0]
-            return self.reply(200, page("Query " + x, ""), "text/html")
-        if path == "/logo.png":
-            return self.reply(200, b"\x89PNG\r\n\x1a\n", "image/png")
-        if path == "/latin.html":
-            return self.reply(200, LATIN, "text/html")
-        if path == "/slow.html":
-            time.sleep(4)
-            return self.reply(200, page("Slow", ""), "text/html")
-        if path == "/error.html":
-            return self.reply(500)
-        return self.reply(404, b"not found", "text/plain")
+            body = body.replace(b"{x}", x.encode())
+        headers = [("Location", location)] if location else []
+        return self.reply(status, body or b"", content_type or "text/html; charset=utf-8", headers)
 
 
 class QuietServer(http.server.ThreadingHTTPServer):

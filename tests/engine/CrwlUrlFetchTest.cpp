@@ -6,6 +6,7 @@
 #include "engine/CrwlLinkInstance.h"
 #include "engine/CrwlUrlFetchSupport.h"
 #include "engine/FetchPageReader.h"
+#include "engine/detail/SettingsValue.h"
 #include "platform/CookieStore.h"
 #include "platform/UrlRequest.h"
 #include "platform/UserDefaults.h"
@@ -18,8 +19,12 @@
 #include <QTemporaryDir>
 #include <QUrl>
 #include <gtest/gtest.h>
+#include <zlib.h>
 
+#include <limits>
 #include <mutex>
+
+#include <sys/stat.h>
 
 using crawlmere::platform::UserDefaults;
 using crawlmere::test::FetchOwner;
@@ -30,6 +35,22 @@ using crawlmere::test::RawSocketServer;
 using crawlmere::test::readFixture;
 
 namespace {
+
+/// `bytes` in a gzip member, as a server sends a compressed body.
+QByteArray qCompressGzip(const QByteArray& bytes)
+{
+    z_stream stream {};
+    EXPECT_EQ(deflateInit2(&stream, 9, Z_DEFLATED, 16 + MAX_WBITS, 8, Z_DEFAULT_STRATEGY), Z_OK);
+    QByteArray gzip(static_cast<qsizetype>(deflateBound(&stream, uLong(bytes.size()))), '\0');
+    stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(bytes.constData()));
+    stream.avail_in = uInt(bytes.size());
+    stream.next_out = reinterpret_cast<Bytef*>(gzip.data());
+    stream.avail_out = uInt(gzip.size());
+    EXPECT_EQ(deflate(&stream, Z_FINISH), Z_STREAM_END);
+    gzip.resize(static_cast<qsizetype>(stream.total_out));
+    deflateEnd(&stream);
+    return gzip;
+}
 
 const QString kPage = QStringLiteral("<html><head><title>T</title></head><body><a href=\"/next\">n</a></body></html>");
 
@@ -62,24 +83,20 @@ protected:
             response.status = 500;
             response.set_content("<html>oops</html>", "text/html");
         });
-        http.Get("/r1", [](const httplib::Request&, httplib::Response& response) {
-            response.set_redirect("/r2", 301);
-        });
-        http.Get("/r2", [](const httplib::Request&, httplib::Response& response) {
-            response.set_redirect("/final", 302);
-        });
+        http.Get(
+            "/r1", [](const httplib::Request&, httplib::Response& response) { response.set_redirect("/r2", 301); });
+        http.Get(
+            "/r2", [](const httplib::Request&, httplib::Response& response) { response.set_redirect("/final", 302); });
         http.Get("/final", [](const httplib::Request&, httplib::Response& response) {
             response.set_content("<html><body>final</body></html>", "text/html");
         });
         http.Get(R"(/loop/(\d+))", [](const httplib::Request& request, httplib::Response& response) {
             response.set_redirect("/loop/" + std::to_string(std::stoi(request.matches[1]) + 1), 302);
         });
-        http.Get("/ping", [](const httplib::Request&, httplib::Response& response) {
-            response.set_redirect("/pong", 302);
-        });
-        http.Get("/pong", [](const httplib::Request&, httplib::Response& response) {
-            response.set_redirect("/ping", 302);
-        });
+        http.Get(
+            "/ping", [](const httplib::Request&, httplib::Response& response) { response.set_redirect("/pong", 302); });
+        http.Get(
+            "/pong", [](const httplib::Request&, httplib::Response& response) { response.set_redirect("/ping", 302); });
         http.Get("/r-off", [this](const httplib::Request&, httplib::Response& response) {
             response.set_redirect("http://localhost:" + std::to_string(server.port()) + "/final", 302);
         });
@@ -96,7 +113,8 @@ protected:
         });
         http.Get("/protected", [this](const httplib::Request& request, httplib::Response& response) {
             remember(request);
-            if (request.get_header_value("Authorization") == "Basic " + QByteArray("ann:s3cret").toBase64().toStdString()) {
+            if (request.get_header_value("Authorization")
+                == "Basic " + QByteArray("ann:s3cret").toBase64().toStdString()) {
                 response.set_content(kPage.toStdString(), "text/html");
                 return;
             }
@@ -183,7 +201,10 @@ protected:
     std::vector<Seen> seen;
 };
 
-QVariantMap hop(const QString& url, qint64 status, qint32 reason) { return CrwlUrl::makeRedirectHop(url, status, reason); }
+QVariantMap hop(const QString& url, qint64 status, qint32 reason)
+{
+    return CrwlUrl::makeRedirectHop(url, status, reason);
+}
 
 } // namespace
 
@@ -193,7 +214,8 @@ TEST_F(CrwlUrlFetchTest, OkPageIsCountedExtractedAndFinishedOnTheMainThread)
     fetch(record);
     EXPECT_EQ(record->getStatus(), 200);
     EXPECT_EQ(owner->names(),
-        (QStringList { QStringLiteral("incNumberDone"), QStringLiteral("extractLinks"), QStringLiteral("threadHasFinished") }));
+        (QStringList {
+            QStringLiteral("incNumberDone"), QStringLiteral("extractLinks"), QStringLiteral("threadHasFinished") }));
     for (const auto& event : owner->eventList())
         EXPECT_TRUE(event.onMainThread) << event.name.toStdString();
     ASSERT_EQ(owner->extractedBodies.size(), 1u);
@@ -303,8 +325,8 @@ TEST_F(CrwlUrlFetchTest, RefreshHeaderWithADelayIsFollowedAndWithoutOneRecorded)
     EXPECT_EQ(later->getStatus(), 200);
     EXPECT_EQ(later->redirectArray(), (QVariantList { hop(server.url(QStringLiteral("/final")), 200, 2) }));
     EXPECT_EQ(owner->names(),
-        (QStringList { QStringLiteral("addToCheckQueue"), QStringLiteral("threadHasFinished"), QStringLiteral("incNumberDone"),
-            QStringLiteral("extractLinks"), QStringLiteral("threadHasFinished") }));
+        (QStringList { QStringLiteral("addToCheckQueue"), QStringLiteral("threadHasFinished"),
+            QStringLiteral("incNumberDone"), QStringLiteral("extractLinks"), QStringLiteral("threadHasFinished") }));
     EXPECT_EQ(later->getTryCount(), 2);
 
     const auto now = makeRecord(server.url(QStringLiteral("/refresh-now")));
@@ -368,16 +390,47 @@ TEST_F(CrwlUrlFetchTest, StalledServerTimesOutAndDroppedConnectionsFail)
     EXPECT_EQ(owner->count(QStringLiteral("incNumberDone")), 3);
 }
 
-TEST_F(CrwlUrlFetchTest, BodyOverTheCapKeepsItsStatusAndIsNotExtracted)
+TEST_F(CrwlUrlFetchTest, BodyOverTheCapSaysSoAndIsNotExtracted)
 {
+    // 100 KB of zeros in a few hundred bytes of gzip: decoded, it passes the cap.
+    server.server().Get("/bomb", [](const httplib::Request&, httplib::Response& response) {
+        response.set_header("Content-Encoding", "gzip");
+        response.set_content(qCompressGzip(QByteArray(100000, '\0')).toStdString(), "text/html");
+    });
     CrwlUrl::setMaxBodyBytes(1000);
     const auto record = makeRecord(server.url(QStringLiteral("/big")));
     fetch(record);
+    const auto bomb = makeRecord(server.url(QStringLiteral("/bomb")));
+    fetch(bomb, 2);
     CrwlUrl::setMaxBodyBytes(0);
-    EXPECT_EQ(record->getStatus(), 200);
-    EXPECT_LE(record->getData().size(), 1000);
-    EXPECT_EQ(owner->count(QStringLiteral("incNumberDone")), 1);
+    for (const auto& oversized : { record, bomb }) {
+        EXPECT_EQ(oversized->getStatus(), -14);
+        EXPECT_EQ(oversized->descriptionForStatusCode(-14),
+            QStringLiteral("The body is larger than 1000 bytes; it was not read."));
+        EXPECT_LE(oversized->getData().size(), 1000);
+    }
+    EXPECT_EQ(owner->count(QStringLiteral("incNumberDone")), 2);
     EXPECT_EQ(owner->count(QStringLiteral("extractLinks")), 0);
+}
+
+TEST_F(CrwlUrlFetchTest, EndlessTimeOutsAreClampedNotExpiredAtOnce)
+{
+    for (const QVariant& timeout :
+        { QVariant(std::numeric_limits<double>::infinity()), QVariant(1e300), QVariant(QStringLiteral("1e300")) }) {
+        const auto record = makeRecord(server.url(QStringLiteral("/ok")), { { QStringLiteral("timeout"), timeout } });
+        EXPECT_DOUBLE_EQ(record->makeServerRequest().timeoutInterval, crawlmere::engine::detail::kLongestTimeoutSeconds)
+            << timeout.toString().toStdString();
+    }
+    const auto endless = makeRecord(
+        server.url(QStringLiteral("/ok")), { { QStringLiteral("timeout"), std::numeric_limits<double>::infinity() } });
+    fetch(endless);
+    EXPECT_EQ(endless->getStatus(), 200);
+    EXPECT_EQ(owner->count(QStringLiteral("extractLinks")), 1);
+    for (const QVariant& timeout :
+        { QVariant(0.0), QVariant(-5), QVariant(std::numeric_limits<double>::quiet_NaN()) }) {
+        const auto record = makeRecord(server.url(QStringLiteral("/ok")), { { QStringLiteral("timeout"), timeout } });
+        EXPECT_DOUBLE_EQ(record->makeServerRequest().timeoutInterval, 30.0) << timeout.toString().toStdString();
+    }
 }
 
 TEST_F(CrwlUrlFetchTest, GzipBodyArrivesDecoded)
@@ -414,9 +467,10 @@ public:
         form.fields = {
             { { QStringLiteral("name"), QStringLiteral("csrf") }, { QStringLiteral("value"), QStringLiteral("stale") },
                 { QStringLiteral("hidden"), true } },
-            { { QStringLiteral("name"), QStringLiteral("visible") }, { QStringLiteral("value"), QStringLiteral("no") } },
-            { { QStringLiteral("name"), QStringLiteral("csrf") }, { QStringLiteral("value"), QStringLiteral("ab+c/d==") },
-                { QStringLiteral("hidden"), true } },
+            { { QStringLiteral("name"), QStringLiteral("visible") },
+                { QStringLiteral("value"), QStringLiteral("no") } },
+            { { QStringLiteral("name"), QStringLiteral("csrf") },
+                { QStringLiteral("value"), QStringLiteral("ab+c/d==") }, { QStringLiteral("hidden"), true } },
         };
         form.action = QStringLiteral("/session%3Fstep=1");
         return form;
@@ -496,7 +550,8 @@ TEST_F(CrwlUrlFetchTest, RequestHeadersFromTheSettings)
     instance->setParent(parent);
     instance->setTarget(oneSecond);
     oneSecond->addInboundInstance(instance);
-    EXPECT_EQ(oneSecond->makeServerRequest().valueForHTTPHeaderField("Referer"), parent->getLinkUrlForTesting().toUtf8());
+    EXPECT_EQ(
+        oneSecond->makeServerRequest().valueForHTTPHeaderField("Referer"), parent->getLinkUrlForTesting().toUtf8());
 }
 
 TEST_F(CrwlUrlFetchTest, ProxyCrawlTargetIsPercentEncoded)
@@ -545,6 +600,31 @@ TEST_F(CrwlUrlFetchTest, FileUrlsExistingMissingAndFolders)
     EXPECT_EQ(missing->getStatus(), -8);
     EXPECT_EQ(missing->descriptionForStatusCode(-8), QStringLiteral("File doesn't exist"));
 
+    // Devices and FIFOs are never opened (a FIFO without a writer would hold the fetch for
+    // ever); a file over the cap is not read.
+    const QString fifo = folder.filePath(QStringLiteral("pipe.html"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    QFile large(folder.filePath(QStringLiteral("large.html")));
+    ASSERT_TRUE(large.open(QIODevice::WriteOnly));
+    ASSERT_TRUE(large.resize(5000));
+    large.close();
+    const auto pipe = makeRecord(QStringLiteral("file://") + fifo);
+    fetch(pipe, 3);
+    const auto zero = makeRecord(QStringLiteral("file:///dev/zero"));
+    fetch(zero, 4);
+    CrwlUrl::setMaxBodyBytes(1000);
+    const auto oversized = makeRecord(QStringLiteral("file://") + large.fileName());
+    fetch(oversized, 5);
+    CrwlUrl::setMaxBodyBytes(0);
+    for (const auto& special : { pipe, zero }) {
+        EXPECT_EQ(special->getStatus(), -14);
+        EXPECT_TRUE(special->descriptionForStatusCode(-14).contains(QStringLiteral("not a regular file")));
+    }
+    EXPECT_EQ(oversized->getStatus(), -14);
+    EXPECT_EQ(oversized->descriptionForStatusCode(-14),
+        QStringLiteral("The body is larger than 1000 bytes; it was not read."));
+    EXPECT_EQ(owner->extractedBodies.size(), 1u);
+
     auto& defaults = UserDefaults::standard();
     defaults.setObject(QStringLiteral(" index.html\n"), QStringLiteral("defaultLocalFileName"));
     const auto directory = makeRecord(QStringLiteral("file://") + folder.path() + QStringLiteral("/"));
@@ -575,10 +655,12 @@ TEST_F(CrwlUrlFetchTest, MetaRefreshTextHelpers)
 {
     EXPECT_EQ(CrwlUrl::pullOutSecondsFromMetaRefreshURL(QStringLiteral(" 5 ; url=/next")), 5);
     EXPECT_EQ(CrwlUrl::pullOutSecondsFromMetaRefreshURL(QStringLiteral("5")), 0);
-    EXPECT_EQ(CrwlUrl::pullOutURLFromMetaRefreshURL(QStringLiteral("0; URL='/next page'\n")), QStringLiteral("/next page"));
+    EXPECT_EQ(
+        CrwlUrl::pullOutURLFromMetaRefreshURL(QStringLiteral("0; URL='/next page'\n")), QStringLiteral("/next page"));
     EXPECT_EQ(CrwlUrl::pullOutURLFromMetaRefreshURL(QStringLiteral("url=\"/a\"")), QStringLiteral("/a"));
     EXPECT_FALSE(CrwlUrl::pullOutURLFromMetaRefreshURL(QStringLiteral("3; /next")));
-    const auto resolved = CrwlUrl::makeNSURLFromString(QStringLiteral("../b c.html"), QStringLiteral("http://h.com/a/é/"));
+    const auto resolved
+        = CrwlUrl::makeNSURLFromString(QStringLiteral("../b c.html"), QStringLiteral("http://h.com/a/é/"));
     ASSERT_TRUE(resolved);
     EXPECT_EQ(resolved->absoluteString(), QStringLiteral("http://h.com/a/b%20c.html"));
 }

@@ -329,6 +329,29 @@ TEST(PropertyList, DeepBinaryBeyondTheLimitIsRefused)
     EXPECT_TRUE(result.error().contains("nested")) << result.error().toStdString();
 }
 
+TEST(PropertyList, ErrorsSayWhetherTheInputIsNoListOrACutOne)
+{
+    const struct {
+        const char* name;
+        QByteArray bytes;
+        const char* error;
+    } cases[] = {
+        { "random bytes", QByteArray("\x93\x17\xfe\x00 q\x81 #!", 10), "the data is not a property list" },
+        { "plain text", "some notes, not a list", "the data is not a property list" },
+        { "other markup", "<html><body>a page</body></html>", "the data is not a property list" },
+        { "a cut list", "<?xml version=\"1.0\"?>\n<plist version=\"1.0\"><dict><key>a</key>",
+            "the XML property list is truncated (no closing </plist>)" },
+        { "a cut list after white space", "\xEF\xBB\xBF  \n<plist version=\"1.0\"><array>",
+            "the XML property list is truncated (no closing </plist>)" },
+        { "a cut binary list", "bplist00\x01\x02", "the binary property list is truncated or corrupt" },
+    };
+    for (const auto& c : cases) {
+        const auto result = readExact(c.bytes);
+        ASSERT_FALSE(result.ok()) << c.name;
+        EXPECT_EQ(result.error(), QString::fromLatin1(c.error)) << c.name;
+    }
+}
+
 TEST(PropertyList, CorruptAndTruncatedInputIsAnError)
 {
     EXPECT_FALSE(PropertyList::read(QByteArray()).ok());

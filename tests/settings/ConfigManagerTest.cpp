@@ -137,6 +137,40 @@ TEST_F(ConfigManagerTest, AThousandIdentifiersInOneSecondAreDistinct)
     EXPECT_TRUE(QDateTime::fromString(first.left(15), "yyyyMMdd-HHmmss").isValid()) << qPrintable(first);
 }
 
+TEST_F(ConfigManagerTest, ANewIdIsNeverOneTheListHoldsAlready)
+{
+    // Another process made sites in this second and the next two, each with the ids a fresh
+    // counter would give first.
+    const QDateTime now = QDateTime::currentDateTime();
+    QVariantList sites;
+    QSet<QString> taken;
+    for (int second = 0; second < 3; ++second) {
+        for (int counter = 1; counter <= 3; ++counter) {
+            const QString id = now.addSecs(second).toString("yyyyMMdd-HHmmss") + QString::number(counter);
+            taken.insert(id);
+            sites.append(
+                QVariantMap { { "id", id }, { "name", "Site " + id }, { "startingUrl", "https://a.example/" } });
+        }
+    }
+    m_defaults->setObject(sites, "websites");
+    m_defaults->synchronize();
+
+    auto manager = started(*m_defaults);
+    const QString fresh = manager->newFilename();
+    EXPECT_FALSE(taken.contains(fresh)) << qPrintable(fresh);
+    // A settings file without an id joins under an id of its own.
+    const QString before = manager->getIDForCurrentSite();
+    ASSERT_TRUE(
+        manager->importLcsettings(QVariantMap { { "name", "No id" }, { "startingUrl", "https://b.example/" } }));
+    const QString imported = manager->getIDForCurrentSite();
+    EXPECT_FALSE(taken.contains(imported)) << qPrintable(imported);
+    EXPECT_NE(imported, before);
+    QSet<QString> ids;
+    for (const QVariantMap& site : manager->websites())
+        ids.insert(site.value("id").toString());
+    EXPECT_EQ(ids.size(), manager->websites().size()) << "two sites share an id";
+}
+
 TEST_F(ConfigManagerTest, ANewStoreOnTheSameFileKeepsSitesSelectionFoldersAndSort)
 {
     QString selected;
@@ -227,7 +261,8 @@ TEST_F(ConfigManagerTest, LegacyRuleStringsAreReadWhenTheArrayIsAbsent)
 
     int posted = 0;
     auto& center = crawlmere::platform::NotificationCenter::defaultCenter();
-    center.addObserver(this, ConfigManager::CrwlSitemapRulesDidChange, [&posted](const auto&) { ++posted; }, manager.get());
+    center.addObserver(
+        this, ConfigManager::CrwlSitemapRulesDidChange, [&posted](const auto&) { ++posted; }, manager.get());
     manager->addSitemapRule();
     manager->addThisSitemapRule({ { "contains", "edit_me" }, { "priority", "0.9" } });
     manager->userFinishedEditingSitemapRule(0, "match");
@@ -343,5 +378,6 @@ TEST_F(ConfigManagerTest, ThePreferencesWarningNeedsAnIgnoreOptionAndTheSecondCo
     EXPECT_TRUE(manager.textContentOptionsWarning(1).isNull());
     m_defaults->setBool(true, "parserContentIgnoreNav");
     EXPECT_TRUE(manager.textContentOptionsWarning(0).isNull());
-    EXPECT_EQ(manager.textContentOptionsWarning(1), "Some text content 'ignore'' options are enabled in Preferences > Spelling");
+    EXPECT_EQ(manager.textContentOptionsWarning(1),
+        "Some text content 'ignore'' options are enabled in Preferences > Spelling");
 }

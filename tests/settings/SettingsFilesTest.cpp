@@ -4,17 +4,22 @@
 
 #include "platform/PropertyList.h"
 #include "platform/UserDefaults.h"
+#include "settings/SiteValueCheck.h"
 #include "support/Fixtures.h"
 
 #include <QDateTime>
+#include <QFile>
 #include <QTemporaryDir>
 #include <QTimeZone>
 #include <gtest/gtest.h>
+
+#include <sys/stat.h>
 
 using crawlmere::platform::PropertyList;
 using crawlmere::platform::UserDefaults;
 using crawlmere::settings::ConfigManager;
 using crawlmere::settings::ConfigView;
+using crawlmere::settings::SiteValueCheck;
 using crawlmere::test::fixturePath;
 
 namespace {
@@ -162,4 +167,111 @@ TEST_F(SettingsFilesTest, ExportingRightAfterATickWritesTheValueBeforeIt)
     ASSERT_TRUE(m_manager.exportSelectedSettings(path("tick.lcsettings")));
     EXPECT_EQ(PropertyList::readFile(path("tick.lcsettings")).value().toMap().value("checkImages").toBool(), before);
     m_manager.setView(nullptr);
+}
+
+TEST_F(SettingsFilesTest, ValuesOfTheWrongTypeAreLeftOutAndNamedAndNoStartingUrlStoresNothing)
+{
+    m_defaults.synchronize();
+    const QByteArray before = PropertyList::toXml(m_defaults.persistentDomain()).value();
+    const QString hostile = path("hostile.lcsettings");
+    ASSERT_TRUE(PropertyList::writeXmlFile(hostile,
+        QVariantMap { { "id", 12345 }, { "name", QVariantList { "a", "b" } },
+            { "startingUrl", QVariantMap { { "href", "https://x.example/" } } } })
+                    .ok());
+    const QString blank = path("blank.lcsettings");
+    ASSERT_TRUE(PropertyList::writeXmlFile(blank, QVariantMap { { "name", "Blank" }, { "startingUrl", "  " } }).ok());
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(m_manager.openLcsettingsFile(hostile));
+    EXPECT_FALSE(m_manager.openLcsettingsFile(blank));
+    const std::string refused = testing::internal::GetCapturedStderr();
+    EXPECT_NE(refused.find("\"startingUrl\""), std::string::npos) << refused;
+    EXPECT_NE(refused.find("\"name\""), std::string::npos) << refused;
+    EXPECT_NE(refused.find("\"id\""), std::string::npos) << refused;
+    EXPECT_NE(refused.find("holds no starting URL; nothing was imported"), std::string::npos) << refused;
+    EXPECT_EQ(m_manager.websites().size(), 1);
+    m_defaults.synchronize();
+    EXPECT_EQ(PropertyList::toXml(m_defaults.persistentDomain()).value(), before);
+
+    // A usable site keeps what fits: numbers and texts read either way, unknown keys as they are.
+    const QString typed = path("typed.lcsettings");
+    ASSERT_TRUE(PropertyList::writeXmlFile(typed,
+        QVariantMap { { "id", "20260102-0000001" }, { "name", "Typed" }, { "startingUrl", "https://typed.example/" },
+            { "numberOfThreads", QVariantMap { { "n", 4 } } }, { "runJS", QVariantList { true } },
+            { "sitemapRules", "daily" }, { "dateStamp", "yesterday" }, { "timeout", "45" }, { "delay", 2 },
+            { "checkImages", false }, { "futureOption", QVariantList { 1, "two" } } })
+                    .ok());
+    testing::internal::CaptureStderr();
+    ASSERT_TRUE(m_manager.openLcsettingsFile(typed));
+    const std::string dropped = testing::internal::GetCapturedStderr();
+    const QVariantMap stored = *m_manager.settingsForID("20260102-0000001");
+    for (const char* key : { "numberOfThreads", "runJS", "sitemapRules", "dateStamp" }) {
+        EXPECT_NE(dropped.find('"' + std::string(key) + '"'), std::string::npos) << key << dropped;
+    }
+    EXPECT_NE(stored.value("numberOfThreads").typeId(), QMetaType::QVariantMap);
+    EXPECT_NE(stored.value("runJS").typeId(), QMetaType::QVariantList);
+    EXPECT_NE(stored.value("sitemapRules").typeId(), QMetaType::QString);
+    EXPECT_NE(stored.value("dateStamp").typeId(), QMetaType::QString);
+    EXPECT_EQ(stored.value("timeout").toString(), "45");
+    EXPECT_EQ(stored.value("delay").toInt(), 2);
+    EXPECT_FALSE(stored.value("checkImages").toBool());
+    EXPECT_EQ(stored.value("futureOption").toList(), (QVariantList { 1, "two" }));
+    EXPECT_EQ(dropped.find("\"timeout\""), std::string::npos) << dropped;
+
+    // A list keeps its usable sites only.
+    const QString batch = path("mixed.lcsbatch");
+    ASSERT_TRUE(PropertyList::writeXmlFile(batch,
+        QVariantList {
+            QVariantMap { { "id", "20260102-0000002" }, { "name", "Good" }, { "startingUrl", "https://g.example/" } },
+            QVariantMap { { "id", "20260102-0000003" }, { "name", "No start" }, { "startingUrl", 5 } },
+            QString("not a site") })
+                    .ok());
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(m_manager.openLcsbatchFile(batch), 1);
+    testing::internal::GetCapturedStderr();
+    EXPECT_TRUE(m_manager.settingsForID("20260102-0000002"));
+    EXPECT_FALSE(m_manager.settingsForID("20260102-0000003"));
+}
+
+TEST_F(SettingsFilesTest, CorruptOversizedAndSpecialFilesSayWhyAndAreNotRead)
+{
+    const QString random = path("random.lcsettings");
+    {
+        QFile file(random);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(QByteArray("\x07\xf3\x91garbage\x00\x01 bytes", 19));
+    }
+    const QString oversized = path("huge.lcsettings");
+    {
+        QFile file(oversized);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        ASSERT_TRUE(file.resize(SiteValueCheck::kMaxSettingsFileBytes + 1)); // sparse
+    }
+    const QString fifo = path("pipe.lcsettings");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+
+    const struct {
+        QString file;
+        const char* said;
+    } cases[] = {
+        { random, "could not be read: the data is not a property list" },
+        { fixturePath("settings/truncated.lcsettings"), "could not be read: the XML property list is truncated" },
+        { fixturePath("settings/array-root.lcsettings"), "could not be read: its root is a list, not a dictionary" },
+        { fixturePath("settings/empty-dict.lcsettings"), "appears to be empty" },
+        { oversized, "could not be read: it is larger than 16 MB; it is not read" },
+        { fifo, "could not be read: The file is not a regular file" },
+    };
+    for (const auto& c : cases) {
+        testing::internal::CaptureStderr();
+        EXPECT_FALSE(m_manager.openLcsettingsFile(c.file)) << qPrintable(c.file);
+        const std::string log = testing::internal::GetCapturedStderr();
+        EXPECT_NE(log.find(c.said), std::string::npos) << log;
+        if (std::string_view(c.said) != "appears to be empty") {
+            EXPECT_EQ(log.find("appears to be empty"), std::string::npos) << log;
+        }
+    }
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(m_manager.openLcsbatchFile(fixturePath("settings/legacy.lcsettings")), 0);
+    const std::string batchLog = testing::internal::GetCapturedStderr();
+    EXPECT_NE(batchLog.find("its root is a dictionary, not a list"), std::string::npos) << batchLog;
+    EXPECT_EQ(m_manager.websites().size(), 1);
 }

@@ -128,6 +128,52 @@ TEST_F(SitemapXmlTest, ImageSitemapDropsPagesWithoutImagesAndListsEachImageOnce)
     EXPECT_EQ(schemaErrors(write("images.xml", documents[0]), "sitemap.xsd"), "");
 }
 
+TEST_F(SitemapXmlTest, OnlyImagesThatAnsweredWellOrWereNotCheckedAreListed)
+{
+    const struct {
+        qint64 status;
+        bool listed;
+    } images[] = {
+        { 200, true },
+        { 304, true },
+        { -1, true },
+        { -4, true },
+        { -15, true },
+        { -3, true },
+        { 404, false },
+        { 500, false },
+        { -14, false },
+        { -17, false },
+        { -21, false },
+        { 999, false },
+    };
+    auto home = sitemapPage("http://127.0.0.1/", 200, 0);
+    for (const auto& image : images) {
+        auto target = linkMedia(home, QStringLiteral("http://127.0.0.1/img/%1.png").arg(image.status), "");
+        target->setStatus(image.status);
+        media.push_back(target);
+    }
+    // A page whose only image is broken has no place in the image sitemap.
+    auto broken = sitemapPage("http://127.0.0.1/broken", 200, 1);
+    auto nope = linkMedia(broken, "http://127.0.0.1/img/nope.png", "");
+    nope->setStatus(404);
+    media.push_back(nope);
+    manager.setCollection({ home, broken });
+
+    const QString sitemap = manager.getXMLSitemap().constFirst();
+    const QStringList imageSitemap = manager.getXMLImageSitemap();
+    ASSERT_EQ(imageSitemap.size(), 1);
+    for (const QString& document : { sitemap, imageSitemap.constFirst() }) {
+        for (const auto& image : images) {
+            const QString loc = QStringLiteral("<image:loc>http://127.0.0.1/img/%1.png</image:loc>").arg(image.status);
+            EXPECT_EQ(document.contains(loc), image.listed) << image.status;
+        }
+        EXPECT_FALSE(document.contains("nope.png"));
+    }
+    EXPECT_TRUE(sitemap.contains("<loc>http://127.0.0.1/broken</loc>"));
+    EXPECT_FALSE(imageSitemap.constFirst().contains("<loc>http://127.0.0.1/broken</loc>"));
+}
+
 TEST_F(SitemapXmlTest, CompactAndBrokenTemplates)
 {
     const QString entries = "\t<url>\n\t\t<loc>http://127.0.0.1/x</loc>\n\t</url>\n";

@@ -36,8 +36,9 @@ QString text(const QWidget& window, const char* name)
 
 SharedCrawlSettings settings(const QString& startingUrl, bool runJS)
 {
-    return std::make_shared<CrawlSettings>(QVariantMap { { QStringLiteral("startingUrl"), startingUrl },
-        { QStringLiteral("runJS"), runJS }, { QStringLiteral("numberOfThreads"), 1 }, { QStringLiteral("timeout"), 5 } });
+    return std::make_shared<CrawlSettings>(
+        QVariantMap { { QStringLiteral("startingUrl"), startingUrl }, { QStringLiteral("runJS"), runJS },
+            { QStringLiteral("numberOfThreads"), 1 }, { QStringLiteral("timeout"), 5 } });
 }
 
 /// The title the page has once it has loaded and `settle` has passed.
@@ -45,8 +46,9 @@ QString renderedTitle(app::DiagnosticWindow& window, std::chrono::milliseconds s
 {
     bool loaded = false;
     window.showDiagnostic();
-    QObject::connect(qobject_cast<webrender::SourceView*>(window.webView())->page(), &QWebEnginePage::loadFinished, &window, [&](bool) { loaded = true; },
-        Qt::SingleShotConnection);
+    QObject::connect(
+        qobject_cast<webrender::SourceView*>(window.webView())->page(), &QWebEnginePage::loadFinished, &window,
+        [&](bool) { loaded = true; }, Qt::SingleShotConnection);
     EXPECT_TRUE(platform::Dispatch::runUntil([&] { return loaded; }, 20s));
     platform::Dispatch::runFor(settle);
     return qobject_cast<webrender::SourceView*>(window.webView())->title();
@@ -60,14 +62,19 @@ TEST(DiagnosticWindow, EmptyBeforeAnyScan)
     app::DiagnosticWindow window([] { return QTime(13, 4, 5, 67); });
     window.showDiagnostic();
     EXPECT_EQ(window.windowTitle(), "Detailed diagnosis of request");
-    for (const char* name : { "tfStartingUrl", "tfTitle", "tvSource", "tvRequest", "tvResponse", "tvWarnings", "tvTrace" })
+    for (const char* name :
+        { "tfStartingUrl", "tfTitle", "tvSource", "tvRequest", "tvResponse", "tvWarnings", "tvTrace" })
         EXPECT_EQ(text(window, name), "") << name;
     EXPECT_EQ(text(window, "tfJSInfo").left(36), "Clientside rendering is switched OFF");
 
     window.addToTrace(QStringLiteral("one"));
     window.addToTrace(QStringLiteral("two"));
-    EXPECT_EQ(window.content().trace(), "01:04:05.067 one\n01:04:05.067 two");
-    EXPECT_EQ(app::DiagnosticContent::traceTime(QTime(0, 0)), "12:00:00.000");
+    EXPECT_EQ(window.content().trace(), "13:04:05.067 one\n13:04:05.067 two");
+    const std::pair<QTime, const char*> times[] { { QTime(0, 0), "00:00:00.000" },
+        { QTime(9, 52, 14, 618), "09:52:14.618" }, { QTime(12, 0, 1, 5), "12:00:01.005" },
+        { QTime(21, 52, 14, 618), "21:52:14.618" }, { QTime(23, 59, 59, 999), "23:59:59.999" } };
+    for (const auto& [time, shown] : times)
+        EXPECT_EQ(app::DiagnosticContent::traceTime(time), shown) << shown;
 }
 
 TEST(DiagnosticWindow, FilledByALoopbackScan)
@@ -75,7 +82,8 @@ TEST(DiagnosticWindow, FilledByALoopbackScan)
     test::LoopbackServer server;
     server.server().set_keep_alive_timeout(1);
     server.server().Get("/", [](const httplib::Request&, httplib::Response& response) {
-        response.set_content("<html><head><title>Home</title></head><body><p><b>bold</p><a href=\"/a\">a</a></body></html>",
+        response.set_content(
+            "<html><head><title>Home</title></head><body><p><b>bold</p><a href=\"/a\">a</a></body></html>",
             "text/html");
     });
     server.server().Get("/a", [](const httplib::Request&, httplib::Response& response) {
@@ -96,7 +104,8 @@ TEST(DiagnosticWindow, FilledByALoopbackScan)
     hub->setLinkExtractionParsers(std::make_shared<ParserLinkExtraction>());
     bool finished = false;
     auto& center = platform::NotificationCenter::defaultCenter();
-    center.addObserver(this, Z12Ara::CrwlCrawlDidFinish, [&](const platform::Notification&) { finished = true; }, hub.get());
+    center.addObserver(
+        this, Z12Ara::CrwlCrawlDidFinish, [&](const platform::Notification&) { finished = true; }, hub.get());
     window->setWarnings(QStringLiteral("from the previous scan"));
     hub->setCrawlSettings(settings(server.url(QStringLiteral("/")), false));
     ASSERT_TRUE(hub->go());

@@ -51,6 +51,7 @@ bool ExportFolder::ensureRoot()
     const QFileInfo wanted(wantedPath);
     if (!QDir().mkpath(wanted.path())) {
         logLine(0, QStringLiteral("problem - unable to create directory at: %1").arg(wanted.path()));
+        rootFailure = QStringLiteral("unable to create the folder %1").arg(QDir::toNativeSeparators(wanted.path()));
         return false;
     }
     for (int suffix = 1; suffix <= kMaxFolderSuffix; ++suffix) {
@@ -61,6 +62,7 @@ bool ExportFolder::ensureRoot()
         }
     }
     logLine(0, QStringLiteral("problem - unable to create directory at: %1").arg(wantedPath));
+    rootFailure = QStringLiteral("unable to create the folder %1").arg(QDir::toNativeSeparators(wantedPath));
     return false;
 }
 

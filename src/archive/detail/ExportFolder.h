@@ -36,12 +36,15 @@ public:
     /// The folder as made; null until the first write.
     const QString& made() const { return madePath; }
     qint64 filesWritten() const { return written; }
+    /// Why the folder could not be made; null while it could (or was not tried).
+    const QString& failure() const { return rootFailure; }
 
 private:
     bool ensureRoot();
 
     QString wantedPath;
     QString madePath;
+    QString rootFailure;
     qint64 written = 0;
 };
 

@@ -3,6 +3,7 @@
 
 #include <QByteArray>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <limits>
@@ -219,6 +220,14 @@ double settingDouble(const std::shared_ptr<CrawlSettings>& settings, const QStri
 QString settingString(const std::shared_ptr<CrawlSettings>& settings, const QString& key)
 {
     return stringValue(settingValue(settings, key));
+}
+
+double settingTimeoutSeconds(const std::shared_ptr<CrawlSettings>& settings)
+{
+    const double seconds = settingDouble(settings, QStringLiteral("timeout"));
+    if (!(seconds >= 1.0))
+        return 30.0;
+    return std::min(seconds, kLongestTimeoutSeconds);
 }
 
 } // namespace crawlmere::engine::detail

@@ -46,4 +46,11 @@ qint64 settingInteger(const std::shared_ptr<CrawlSettings>& settings, const QStr
 double settingDouble(const std::shared_ptr<CrawlSettings>& settings, const QString& key);
 QString settingString(const std::shared_ptr<CrawlSettings>& settings, const QString& key);
 
+/// Longest time-out a scan uses, in seconds: a larger setting ("inf", "1e300") reads as this, so
+/// its conversion to milliseconds stays in range.
+inline constexpr double kLongestTimeoutSeconds = 3600.0;
+/// The scan's "timeout" in seconds: below 1 s, absent or not a number reads as the default
+/// 30 s; above `kLongestTimeoutSeconds` as that.
+double settingTimeoutSeconds(const std::shared_ptr<CrawlSettings>& settings);
+
 } // namespace crawlmere::engine::detail

@@ -1,5 +1,7 @@
 #include "platform/detail/FileLoader.h"
 
+#include "platform/RegularFile.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <QMimeDatabase>
@@ -8,7 +10,7 @@
 namespace crawlmere::platform::detail {
 
 namespace {
-    constexpr qint64 kChunkBytes = 64 * 1024;
+constexpr qint64 kChunkBytes = 64 * 1024;
 }
 
 std::variant<LocalFile, UrlError> openFileUrl(const QString& url)
@@ -28,6 +30,10 @@ std::variant<LocalFile, UrlError> openFileUrl(const QString& url)
         return UrlError::make(UrlErrorCode::FileDoesNotExist);
     if (info.isDir())
         return UrlError::make(UrlErrorCode::FileIsDirectory);
+    // A device or a FIFO may never end (or never begin) its bytes: only regular files are read.
+    if (const auto problem = RegularFile::check(file.path);
+        problem && problem->problem == RegularFile::Problem::NotRegular)
+        return UrlError::make(UrlErrorCode::FileIsNotRegular);
     if (!info.isReadable())
         return UrlError::make(UrlErrorCode::NoPermissionsToReadFile);
 
@@ -43,9 +49,23 @@ std::variant<LocalFile, UrlError> openFileUrl(const QString& url)
 std::optional<UrlError> readFile(const LocalFile& file, qint64 maxBytes, const std::function<bool()>& cancelled,
     const std::function<void(const QByteArray&)>& chunk)
 {
-    QFile input(file.path);
-    if (!input.open(QIODevice::ReadOnly))
+    auto opened = RegularFile::open(file.path);
+    if (!opened.ok()) {
+        switch (opened.error().problem) {
+        case RegularFile::Problem::Missing:
+            return UrlError::make(UrlErrorCode::FileDoesNotExist);
+        case RegularFile::Problem::Folder:
+            return UrlError::make(UrlErrorCode::FileIsDirectory);
+        case RegularFile::Problem::NotRegular:
+            return UrlError::make(UrlErrorCode::FileIsNotRegular);
+        case RegularFile::Problem::NoPermission:
+        case RegularFile::Problem::TooLarge:
+        case RegularFile::Problem::ReadFailed:
+            break;
+        }
         return UrlError::make(UrlErrorCode::NoPermissionsToReadFile);
+    }
+    QFile& input = *opened.value();
     qint64 delivered = 0;
     for (;;) {
         if (cancelled())

@@ -20,7 +20,8 @@ struct LocalFile {
 };
 
 /// The file a `file:` URL names, or why it cannot be served: `BadUrl` (not a local file URL),
-/// `FileDoesNotExist`, `FileIsDirectory`, `NoPermissionsToReadFile`.
+/// `FileDoesNotExist`, `FileIsDirectory`, `FileIsNotRegular` (a device, a FIFO, a socket: never
+/// opened), `NoPermissionsToReadFile`.
 std::variant<LocalFile, UrlError> openFileUrl(const QString& url);
 
 /// Reads the file in chunks and hands each to `chunk`. Stops with `Cancelled` as soon as

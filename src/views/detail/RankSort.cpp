@@ -15,24 +15,6 @@ namespace crawlmere::views::detail {
 
 namespace {
 
-bool isNumber(const QVariant& value)
-{
-    switch (value.typeId()) {
-    case QMetaType::Int:
-    case QMetaType::UInt:
-    case QMetaType::LongLong:
-    case QMetaType::ULongLong:
-    case QMetaType::Long:
-    case QMetaType::ULong:
-    case QMetaType::Double:
-    case QMetaType::Float:
-    case QMetaType::Bool:
-        return true;
-    default:
-        return false;
-    }
-}
-
 template <typename Key> std::vector<qsizetype> orderByKeys(const std::vector<Key>& keys, bool ascending)
 {
     std::vector<qsizetype> order(keys.size());
@@ -74,12 +56,13 @@ std::vector<int> textRanks(
         = comparison == ViewComparison::CaseInsensitive ? Qt::CaseInsensitive : Qt::CaseSensitive;
     std::vector<int> byText(static_cast<size_t>(texts.size()));
     std::iota(byText.begin(), byText.end(), 0);
-    std::sort(byText.begin(), byText.end(),
-        [&](int a, int b) { return QString::compare(texts.at(a), texts.at(b), sensitivity) < 0; });
+    const auto compare
+        = [&](int a, int b) { return qfDataSource::compareSortTexts(texts.at(a), texts.at(b), sensitivity); };
+    std::sort(byText.begin(), byText.end(), [&](int a, int b) { return compare(a, b) < 0; });
     std::vector<int> rankOfId(byText.size());
     int rank = 0;
     for (size_t i = 0; i < byText.size(); ++i) {
-        if (i > 0 && QString::compare(texts.at(byText[i - 1]), texts.at(byText[i]), sensitivity) != 0)
+        if (i > 0 && compare(byText[i - 1], byText[i]) != 0)
             ++rank;
         rankOfId[static_cast<size_t>(byText[i])] = rank;
     }
@@ -136,7 +119,7 @@ RowKeys rowKeysOf(qsizetype count, const std::function<QVariant(qsizetype)>& val
     numbers.reserve(size_t(slots));
     for (qsizetype i = 0; i < slots && result.numeric; ++i) {
         const QVariant value = slotValue(i);
-        if (isNumber(value))
+        if (qfDataSource::isNumericSortValue(value))
             numbers.push_back(value.toDouble());
         else
             result.numeric = false;

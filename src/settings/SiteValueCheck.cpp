@@ -1,0 +1,131 @@
+// Type checks of the values a settings file brings, and its reading with a size cap.
+#include "settings/SiteValueCheck.h"
+
+#include "engine/CrwlUrl.h"
+#include "platform/Log.h"
+#include "platform/PropertyList.h"
+#include "platform/RegularFile.h"
+
+#include <QHash>
+
+namespace crawlmere::settings {
+
+using platform::logLine;
+using platform::Unexpected;
+
+namespace {
+
+enum class ValueKind { Text, List, Date, Scalar };
+
+const QHash<QString, ValueKind>& kindsOfKeys()
+{
+    static const QHash<QString, ValueKind> kinds = [] {
+        QHash<QString, ValueKind> map;
+        const QVariantMap defaults = CrwlUrl::defaultCrawlSettings();
+        for (auto it = defaults.cbegin(); it != defaults.cend(); ++it)
+            map.insert(it.key(), ValueKind::Scalar);
+        for (const char* key : { "id", "name", "startingUrl", "folder", "status" })
+            map.insert(QString::fromLatin1(key), ValueKind::Text);
+        for (const char* key :
+            { "ignoreArray", "checkBlacklistArray", "followBlacklistArray", "followWhitelistArray", "sitemapRules" })
+            map.insert(QString::fromLatin1(key), ValueKind::List);
+        // The older comma-separated forms of the rule lists.
+        for (const char* key : { "ignorelist", "checkBlacklist", "followBlacklist", "followWhitelist" })
+            map.insert(QString::fromLatin1(key), ValueKind::Text);
+        map.insert(QStringLiteral("dateStamp"), ValueKind::Date);
+        return map;
+    }();
+    return kinds;
+}
+
+bool fits(ValueKind kind, const QVariant& value)
+{
+    const int type = value.typeId();
+    switch (kind) {
+    case ValueKind::Text:
+        return type == QMetaType::QString;
+    case ValueKind::List:
+        return type == QMetaType::QVariantList;
+    case ValueKind::Date:
+        return type == QMetaType::QDateTime;
+    case ValueKind::Scalar:
+        return type == QMetaType::QString || type == QMetaType::Bool || type == QMetaType::LongLong
+            || type == QMetaType::ULongLong || type == QMetaType::Double;
+    }
+    return false;
+}
+
+QString typeName(const QVariant& value)
+{
+    switch (value.typeId()) {
+    case QMetaType::QString:
+        return QStringLiteral("a text");
+    case QMetaType::QVariantList:
+        return QStringLiteral("a list");
+    case QMetaType::QVariantMap:
+        return QStringLiteral("a dictionary");
+    case QMetaType::QDateTime:
+        return QStringLiteral("a date");
+    case QMetaType::QByteArray:
+        return QStringLiteral("data");
+    case QMetaType::Bool:
+        return QStringLiteral("a boolean");
+    default:
+        return QStringLiteral("a number");
+    }
+}
+
+} // namespace
+
+QVariantMap SiteValueCheck::typedSite(const QVariantMap& site, const QString& source)
+{
+    QVariantMap typed = site;
+    const QHash<QString, ValueKind>& kinds = kindsOfKeys();
+    for (auto it = site.cbegin(); it != site.cend(); ++it) {
+        const auto kind = kinds.constFind(it.key());
+        if (kind == kinds.cend() || fits(*kind, it.value()))
+            continue;
+        if (!source.isNull())
+            logLine(0,
+                QStringLiteral("%1: the value of \"%2\" is %3 of the wrong type; it is left out")
+                    .arg(source, it.key(), typeName(it.value())));
+        typed.remove(it.key());
+    }
+    return typed;
+}
+
+bool SiteValueCheck::hasUsableStartingUrl(const QVariantMap& site)
+{
+    const QVariant value = site.value(QStringLiteral("startingUrl"));
+    return value.typeId() == QMetaType::QString && !value.toString().trimmed().isEmpty();
+}
+
+platform::Expected<QVariant> SiteValueCheck::readSettingsFile(const QString& path, QMetaType::Type rootType)
+{
+    // Never opened when it is a FIFO or a device: those would block the read or never end it.
+    const auto bytes = platform::RegularFile::read(path, kMaxSettingsFileBytes);
+    if (!bytes.ok()) {
+        switch (bytes.error().problem) {
+        case platform::RegularFile::Problem::TooLarge:
+            return Unexpected(
+                QStringLiteral("it is larger than %1 MB; it is not read").arg(kMaxSettingsFileBytes / (1024 * 1024)));
+        case platform::RegularFile::Problem::Missing:
+        case platform::RegularFile::Problem::Folder:
+        case platform::RegularFile::Problem::NotRegular:
+        case platform::RegularFile::Problem::NoPermission:
+        case platform::RegularFile::Problem::ReadFailed:
+            break;
+        }
+        return Unexpected(bytes.error().reason);
+    }
+    auto read = platform::PropertyList::read(bytes.value());
+    if (!read.ok())
+        return Unexpected(read.error());
+    if (read.value().typeId() != int(rootType)) {
+        const QVariant wanted = rootType == QMetaType::QVariantMap ? QVariant(QVariantMap()) : QVariant(QVariantList());
+        return Unexpected(QStringLiteral("its root is %1, not %2").arg(typeName(read.value()), typeName(wanted)));
+    }
+    return read;
+}
+
+} // namespace crawlmere::settings

@@ -1,0 +1,35 @@
+// The checks a site read from a settings file passes before it joins the site list: value
+// types of the keys a site holds, a usable starting URL, and the size and kind of the file.
+#pragma once
+
+#include "platform/Expected.h"
+
+#include <QString>
+#include <QVariant>
+#include <QVariantMap>
+
+namespace crawlmere::settings {
+
+class SiteValueCheck {
+public:
+    /// Settings files larger than this are refused unread: a list of thousands of sites stays
+    /// far below it, and every later start reads the site list in full.
+    static constexpr qint64 kMaxSettingsFileBytes = qint64(16) * 1024 * 1024;
+
+    /// The site with every value whose type does not fit its key left out, each one logged
+    /// with its key. Texts: "id", "name", "startingUrl", "folder", "status"; lists: the rule
+    /// lists and "sitemapRules"; a date: "dateStamp"; every other key of the crawl defaults
+    /// takes a boolean, a number or a text (the reads of the scan convert between them). Keys
+    /// the program does not know are kept as they are. With `source` null nothing is logged.
+    static QVariantMap typedSite(const QVariantMap& site, const QString& source = QString());
+
+    /// A "startingUrl" text that is not blank.
+    static bool hasUsableStartingUrl(const QVariantMap& site);
+
+    /// The root value of a settings file, of `rootType` (a dictionary or a list), or why it
+    /// cannot be used: not a regular file, larger than `kMaxSettingsFileBytes`, not a property
+    /// list, truncated, or a root of another type. An empty root is returned as it is.
+    static platform::Expected<QVariant> readSettingsFile(const QString& path, QMetaType::Type rootType);
+};
+
+} // namespace crawlmere::settings
