@@ -21,11 +21,7 @@ std::shared_ptr<CrwlLinkInstance> CrwlLinkInstance::make()
     return std::allocate_shared<CrwlLinkInstance>(crawlmere::engine::detail::PooledAllocator<CrwlLinkInstance>());
 }
 
-CrwlLinkInstance::~CrwlLinkInstance()
-{
-    RecordReference::release(parentPage);
-    RecordReference::release(targetUrl);
-}
+CrwlLinkInstance::~CrwlLinkInstance() { RecordReference::release(parentPage); }
 
 // ===== Fields =================================================================================
 
@@ -34,13 +30,6 @@ void CrwlLinkInstance::setParent(const std::shared_ptr<CrwlUrl>& page)
     RecordReference* const next = RecordReference::acquire(page);
     RecordReference::release(parentPage);
     parentPage = next;
-}
-
-void CrwlLinkInstance::setTarget(const std::shared_ptr<CrwlUrl>& url)
-{
-    RecordReference* const next = RecordReference::acquire(url);
-    RecordReference::release(targetUrl);
-    targetUrl = next;
 }
 
 namespace {

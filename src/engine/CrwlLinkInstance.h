@@ -46,7 +46,7 @@ public:
     void setLineNumber(std::optional<qint64> value);
     void setLinkText(const QString& value);
     void setParent(const std::shared_ptr<CrwlUrl>& page);
-    void setTarget(const std::shared_ptr<CrwlUrl>& url);
+    void setTarget(const std::shared_ptr<CrwlUrl>& url) { targetUrl = url; }
     void setConnectionType(const QString& value);
     void setConnectionColour(const QString& value);
     /// Takes a shared block of texts as they are (link text, rel, target, hreflang, connection
@@ -61,7 +61,7 @@ public:
     /// The page that holds the link; null when none or gone.
     std::shared_ptr<CrwlUrl> parent() const { return parentPage ? parentPage->lock() : nullptr; }
     /// The URL the link points to; null when none or gone.
-    std::shared_ptr<CrwlUrl> target() const { return targetUrl ? targetUrl->lock() : nullptr; }
+    std::shared_ptr<CrwlUrl> target() const { return targetUrl.lock(); }
     const QString& connectionType() const { return texts ? texts->connectionType() : nullText(); }
     const QString& connectionColour() const { return texts ? texts->connectionColour() : nullText(); }
 
@@ -157,8 +157,9 @@ private:
     bool pcFlag : 1 = false;
     qint32 lineNumberValue = kNoLineNumber;
     CrwlLinkTextPool::TextsPtr texts;
-    // The page and the target, each through the weak reference that all occurrences naming the
-    // record share (see RecordReference); null for none.
+    // The page through the weak reference that all occurrences on it share (see
+    // RecordReference); null for none. The target, which nearly every cell of a link row reads,
+    // is held directly: one step less from the row to the record.
     crawlmere::engine::detail::RecordReference* parentPage = nullptr;
-    crawlmere::engine::detail::RecordReference* targetUrl = nullptr;
+    std::weak_ptr<CrwlUrl> targetUrl;
 };

@@ -1,6 +1,6 @@
-// The one weak reference to a URL record that the link occurrences naming it share: a scan holds
-// hundreds of thousands of occurrences, and a weak pointer of their own to their page and to
-// their target took a third of each.
+// The one weak reference to a page that the link occurrences on it share: a scan holds hundreds
+// of thousands of occurrences, and a weak pointer of their own to their page took a fifth of
+// each.
 #pragma once
 
 #include <QtGlobal>
@@ -13,8 +13,8 @@ class CrwlUrl;
 namespace crawlmere::engine::detail {
 
 /// A counted holder of a weak pointer to one record. A record has at most one at a time, made
-/// when an occurrence first names the record and kept by the record (one count) and by each
-/// occurrence naming it (one count each); the last count given up frees it. Its weak pointer
+/// when an occurrence first names the record as its page and kept by the record (one count) and
+/// by each occurrence on it (one count each); the last count given up frees it. Its weak pointer
 /// never changes after it is made.
 ///
 /// Threads: `acquire` on the main thread (where occurrences are linked); `release` and `lock`
