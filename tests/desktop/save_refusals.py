@@ -1,8 +1,8 @@
 #!/usr/bin/env python3
 """Saves the window refuses, driven as a user would under a real display: File > Export as CSV…
-and File > Export Settings… onto a FIFO, and File > Print… to a FIFO and to a device. Each one
-shows the alert with the reason, the FIFO gets nothing, and the window keeps answering while the
-print dialog checks its file.
+and File > Export Settings… onto a FIFO, and File > Print… to a FIFO no one reads and to a
+device. Each one shows the alert with the reason, the FIFOs get nothing, and the window keeps
+answering while the print dialog checks its file.
 
   save_refusals.py PROGRAM BUILD_DIR
 
@@ -31,7 +31,9 @@ RESPONSIVE = 2.0
 
 
 def alert_text(app):
-    box = app.ask("widget alert")
+    box = app.try_ask("widget alert")
+    if box is None:
+        raise Failure("the window does not answer")
     if not (box.get("ok") and box.get("visible")):
         return None
     return app.get("widget alert>qt_msgbox_informativelabel").get("text")
@@ -84,6 +86,9 @@ def session(program, build):
     os.mkfifo(fifo, 0o600)
     # A reader, so that anything that did get written would not wait for one.
     reader = os.open(fifo, os.O_RDONLY | os.O_NONBLOCK)
+    # A FIFO no one reads: opening it for writing would wait for a reader, the window with it.
+    lonely = os.path.join(work, "print.pdf")
+    os.mkfifo(lonely, 0o600)
     app = None
     try:
         with LoopbackSite() as site:
@@ -117,7 +122,7 @@ def session(program, build):
             # the window keeps answering meanwhile.
             check(choose_menu_item(app, "fileMenu", "printMenuItem"), "Print is disabled")
             wait_for("the print dialog", lambda: app.ask("widget filename").get("visible"), 20)
-            for target, reason, shot in ((fifo, FIFO_REASON, "refused-print-fifo.png"),
+            for target, reason, shot in ((lonely, FIFO_REASON, "refused-print-fifo.png"),
                                          ("/dev/null", DEVICE_REASON, "refused-print-device.png")):
                 type_into(app, "filename", target)
                 xdo("key", "Return")
@@ -133,7 +138,8 @@ def session(program, build):
             except BlockingIOError:
                 data = b""
             check(data == b"", "something was written into the FIFO")
-            check(stat.S_ISFIFO(os.stat(fifo).st_mode), "the FIFO was replaced")
+            check(stat.S_ISFIFO(os.stat(fifo).st_mode) and stat.S_ISFIFO(os.stat(lonely).st_mode),
+                  "a FIFO was replaced")
 
             check(choose_menu_item(app, "fileMenu", "quitMenuItem"), "Quit is disabled")
             code = app.process.wait(min(60, desktop.remaining()))
