@@ -104,6 +104,9 @@ Walk walkTo(const QString& path)
     return { {}, current };
 }
 
+const QString kMovedMeanwhile
+    = QStringLiteral("a link on the way to it was changed while it was written; nothing was written there");
+
 } // namespace
 
 QString reasonNotToFollowLinksTo(const QString& path)
@@ -220,13 +223,23 @@ bool AtomicFile::open()
 {
     if (const QString refusal = reasonNotToSaveAt(m_path); !refusal.isNull())
         return fail(refusal);
+    m_resolved = walkTo(m_path).resolved;
     // Unbuffered: a write the system refuses fails at once, with its reason.
     if (!m_file->open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         return fail(m_file->errorString());
+    // The file opened resolves its links itself: they must still lead where they were checked.
+    if (!samePlaceAsOpened())
+        return fail(kMovedMeanwhile);
     const bool ownerOnly = m_access == FileAccess::OwnerOnly || Paths::isPrivate(m_path);
     if (ownerOnly && ::fchmod(m_file->handle(), S_IRUSR | S_IWUSR) != 0)
         return fail(QString::fromLocal8Bit(std::strerror(errno)));
     return true;
+}
+
+bool AtomicFile::samePlaceAsOpened() const
+{
+    const Walk now = walkTo(m_path);
+    return now.refusal.isNull() && now.resolved == m_resolved;
 }
 
 QIODevice& AtomicFile::device() { return *m_pieces; }
@@ -257,6 +270,8 @@ bool AtomicFile::commit()
     // Something else may have been put there since the file was opened.
     if (const QString refusal = reasonNotToSaveAt(m_path); !refusal.isNull())
         return fail(refusal);
+    if (!samePlaceAsOpened())
+        return fail(kMovedMeanwhile);
     if (!m_file->commit())
         return fail(m_file->errorString());
     return true;

@@ -80,8 +80,12 @@ public:
 private:
     class Pieces;
     bool fail(const QString& reason);
+    /// The path's links still lead where they led when it was opened.
+    bool samePlaceAsOpened() const;
 
     QString m_path;
+    /// The path with its links resolved, as checked when it was opened.
+    QByteArray m_resolved;
     FileAccess m_access;
     std::unique_ptr<QSaveFile> m_file;
     std::unique_ptr<Pieces> m_pieces;

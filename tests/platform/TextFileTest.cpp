@@ -356,3 +356,22 @@ TEST(TextFile, AFileForTheOwnerAloneIsWrittenWithMode0600EvenOverAReadableOne)
     EXPECT_EQ(modeOf(fresh), mode_t(0600));
     EXPECT_EQ(contentsOf(replaced), QByteArray("b"));
 }
+
+TEST(TextFile, ASaveWhoseFolderTurnsIntoALinkWhileItIsWrittenIsDropped)
+{
+    QTemporaryDir folder;
+    ASSERT_TRUE(QDir(folder.path()).mkdir(QStringLiteral("sub")));
+    const QString target = folder.filePath(QStringLiteral("sub/file.txt"));
+    QString error;
+    const bool saved = crawlmere::platform::saveStreamAtomically(
+        target,
+        [&](const crawlmere::platform::PieceWriter& write) {
+            // The folder goes elsewhere and a link takes its place, between the opening and the end.
+            return write("new") && QDir(folder.path()).rename(QStringLiteral("sub"), QStringLiteral("elsewhere"))
+                && QFile::link(folder.filePath(QStringLiteral("elsewhere")), folder.filePath(QStringLiteral("sub")));
+        },
+        &error);
+    EXPECT_FALSE(saved);
+    EXPECT_EQ(error, QStringLiteral("a link on the way to it was changed while it was written; nothing was written there"));
+    EXPECT_TRUE(QDir(folder.filePath(QStringLiteral("elsewhere"))).isEmpty());
+}
