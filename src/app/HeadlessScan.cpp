@@ -437,7 +437,9 @@ bool HeadlessScan::State::writeSitemap(QString* error)
     manager.setImagesCollection(hub->imageCollection());
     const qsizetype pages = manager.getSitemapCollectionCount();
     if (!manager.exportXMLSitemapAndSaveTo(options.sitemapFile)) {
-        *error = QStringLiteral("cannot write the sitemap %1").arg(options.sitemapFile);
+        *error = manager.lastWriteFailure().isEmpty()
+            ? QStringLiteral("cannot write the sitemap %1").arg(options.sitemapFile)
+            : QStringLiteral("cannot write ") + manager.lastWriteFailure();
         return false;
     }
     sitemapWritten = { pages, manager.xmlfilecount() };

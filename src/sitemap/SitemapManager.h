@@ -213,6 +213,9 @@ public:
     /// `sitemapFilenameOptions`), then `transferFiles`. False when a file could not be written.
     bool exportXMLSitemapAndFTP(const QString& name);
     int xmlfilecount() const { return m_xmlfilecount; }
+    /// Why the last export did not write a file: "PATH: reason" (the first file that failed);
+    /// empty after one that wrote every file.
+    const QString& lastWriteFailure() const { return m_lastWriteFailure; }
 
     // ----- FTP upload -----
     /// The files of the last export, absolute: the index then each numbered file beside it
@@ -305,6 +308,7 @@ private:
     bool m_ftpInProgress = false;
     int m_xmlfilecount = 0;
     QString m_sitemapLocation;
+    QString m_lastWriteFailure;
     /// Queued saves check it: a manager gone before its save runs writes nothing.
     std::shared_ptr<char> m_alive = std::make_shared<char>();
 };

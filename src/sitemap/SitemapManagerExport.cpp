@@ -21,9 +21,9 @@ using platform::logLine;
 
 namespace {
 
-QString writeFailure(const QString& what, const QString& path, const QString& reason)
+QString writeFailure(const QString& path, const QString& reason)
 {
-    return QStringLiteral("%1 %2: %3").arg(what, QDir::toNativeSeparators(path), reason);
+    return QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(path), reason);
 }
 
 } // namespace
@@ -53,9 +53,16 @@ QStringList SitemapManager::getXMLSitemap(bool imageSitemap)
 
 bool SitemapManager::writeDocuments(const QStringList& documents, const QString& location, const QString& folder)
 {
+    m_lastWriteFailure.clear();
+    const auto failed = [this](const QString& what, const QString& path, const QString& reason) {
+        const QString failure = writeFailure(path, reason);
+        logLine(0, what + QLatin1Char(' ') + failure);
+        if (m_lastWriteFailure.isEmpty())
+            m_lastWriteFailure = failure;
+    };
     if (documents.size() == 1) {
         if (QString failure; !platform::saveTextAtomically(location, documents.constFirst(), &failure)) {
-            logLine(0, writeFailure(QStringLiteral("Error writing xml"), location, failure));
+            failed(QStringLiteral("Error writing xml"), location, failure);
             return false;
         }
         logLine(3, QStringLiteral("successfully written: %1").arg(location));
@@ -69,7 +76,7 @@ bool SitemapManager::writeDocuments(const QStringList& documents, const QString&
         const QString name = QStringLiteral("%1-%2.xml").arg(base).arg(i + 1);
         names.append(name);
         if (QString failure; !platform::saveTextAtomically(QDir(folder).filePath(name), documents.at(i), &failure)) {
-            logLine(0, writeFailure(QStringLiteral("Error writing xml"), QDir(folder).filePath(name), failure));
+            failed(QStringLiteral("Error writing xml"), QDir(folder).filePath(name), failure);
             written = false;
         }
     }
@@ -77,7 +84,7 @@ bool SitemapManager::writeDocuments(const QStringList& documents, const QString&
     const QString root = SitemapXmlWriter::siteRoot(m_crawlSettings.value(QStringLiteral("startingUrl")).toString());
     const QString index = SitemapXmlWriter::sitemapIndex(names, root, QDate::currentDate());
     if (QString failure; !platform::saveTextAtomically(location, index, &failure)) {
-        logLine(0, writeFailure(QStringLiteral("Error writing xml index file"), location, failure));
+        failed(QStringLiteral("Error writing xml index file"), location, failure);
         written = false;
     }
     return written;
@@ -100,6 +107,7 @@ static QString makeSitemapFolder(const QString& path, int creatingLogLevel)
 bool SitemapManager::saveAt(const QStringList& documents, const QString& chosen, int folderLogLevel, QString& location)
 {
     location.clear();
+    m_lastWriteFailure.clear();
     if (documents.size() == 1) {
         location = chosen;
         return writeDocuments(documents, chosen, QFileInfo(chosen).dir().path());

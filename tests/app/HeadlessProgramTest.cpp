@@ -436,30 +436,33 @@ TEST(HeadlessProgram, AnExportOnAFullDiskSaysSoAndKeepsTheOldFile)
         GTEST_SKIP() << "a full disk is made as root, in a mount namespace of its own (unshare)";
     const QString page
         = QFileInfo(QStringLiteral(CRAWLMERE_FIXTURES "/../../examples/sample-site/index.html")).absoluteFilePath();
-    QTemporaryDir home;
-    const QString disk = home.filePath(QStringLiteral("disk"));
-    ASSERT_TRUE(QDir().mkpath(disk));
-    // A 16 KB file system filled up, with an earlier export on it; gone with the namespace.
-    const QString script
-        = QStringLiteral("mount -t tmpfs -o size=16k tmpfs \"$1\" || exit 77; echo old > \"$1/out.csv\"; "
-                         "dd if=/dev/zero of=\"$1/fill\" bs=1k 2>/dev/null; "
-                         "\"$2\" --headless --csv \"$1/out.csv\" \"$3\"; status=$?; "
-                         "cat \"$1/out.csv\"; exit $status");
-    QProcess process;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("CRAWLMERE_HOME"), home.path());
-    process.setProcessEnvironment(environment);
-    process.start(unshare,
-        { QStringLiteral("-m"), QStringLiteral("sh"), QStringLiteral("-c"), script, QStringLiteral("sh"), disk,
-            programPath(), page });
-    const ProgramRun run = finishedRun(process);
-    if (run.status == 77 || run.err.contains(QStringLiteral("unshare failed")))
-        GTEST_SKIP() << "mounting is not allowed here: " << qPrintable(run.err);
-    EXPECT_TRUE(run.err.contains(
-        QStringLiteral("cannot write %1/out.csv: %2").arg(disk, QString::fromLocal8Bit(std::strerror(ENOSPC)))))
-        << qPrintable(run.err);
-    EXPECT_EQ(run.status, 1);
-    EXPECT_TRUE(run.out.endsWith(QStringLiteral("\nold\n"))) << qPrintable(run.out);
+    for (const QString& option : { QStringLiteral("--csv"), QStringLiteral("--sitemap") }) {
+        SCOPED_TRACE(qPrintable(option));
+        QTemporaryDir home;
+        const QString disk = home.filePath(QStringLiteral("disk"));
+        ASSERT_TRUE(QDir().mkpath(disk));
+        // A 16 KB file system filled up, with an earlier export on it; gone with the namespace.
+        const QString script
+            = QStringLiteral("mount -t tmpfs -o size=16k tmpfs \"$1\" || exit 77; echo old > \"$1/out\"; "
+                             "dd if=/dev/zero of=\"$1/fill\" bs=1k 2>/dev/null; "
+                             "\"$2\" --headless \"$4\" \"$1/out\" \"$3\"; status=$?; "
+                             "cat \"$1/out\"; exit $status");
+        QProcess process;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("CRAWLMERE_HOME"), home.path());
+        process.setProcessEnvironment(environment);
+        process.start(unshare,
+            { QStringLiteral("-m"), QStringLiteral("sh"), QStringLiteral("-c"), script, QStringLiteral("sh"), disk,
+                programPath(), page, option });
+        const ProgramRun run = finishedRun(process);
+        if (run.status == 77 || run.err.contains(QStringLiteral("unshare failed")))
+            GTEST_SKIP() << "mounting is not allowed here: " << qPrintable(run.err);
+        EXPECT_TRUE(run.err.contains(
+            QStringLiteral("cannot write %1/out: %2").arg(disk, QString::fromLocal8Bit(std::strerror(ENOSPC)))))
+            << qPrintable(run.err);
+        EXPECT_EQ(run.status, 1);
+        EXPECT_TRUE(run.out.endsWith(QStringLiteral("\nold\n"))) << qPrintable(run.out);
+    }
 }
 
 TEST(HeadlessProgram, WithoutARuntimeFolderOnlyAPrivateOneIsUsedAndNothingPlantedIsChanged)
