@@ -233,6 +233,7 @@ void CookieJar::clear()
 {
     if (isValid())
         curl_easy_setopt(m_scratch.get(), CURLOPT_COOKIELIST, "ALL");
+    measure({});
 }
 
 bool CookieJar::load(const QString& path)
