@@ -4,7 +4,8 @@
 reached as a user would: from the menus, the context menus and the keys, under a real display
 (xdotool), with the window's state read through the inspection socket. Run inside xvfb-run.
 
-  controls.py PROGRAM BUILD_DIR
+  controls.py PROGRAM BUILD_DIR [STEP...]
+      STEP: sort, folders, filter, help (all of them, in this order, by default)
 
 Bounded at two minutes; stops only the program it started. On failure the last screenshot and
 the logs stay in BUILD_DIR/desktop-failure-controls; the output-filter window's picture is kept
@@ -23,6 +24,7 @@ from desktop_session import Failure, Program, check, click_rect, choose_menu_ite
 from loopback_site import LoopbackSite  # noqa: E402
 
 TOOLS = ("xvfb-run", "xdotool", "import")
+STEPS = ("sort", "folders", "filter", "help")
 
 
 SITES = ("Alpha", "beta", "gamma")
@@ -207,7 +209,7 @@ def help_steps(app):
     print("controls: the help of the setting, both login windows and the alert is shown")
 
 
-def scenario(program, build):
+def scenario(program, build, steps):
     ds.DEADLINE = time.monotonic() + 120
     work = tempfile.mkdtemp(prefix="crawlmere-controls-")
     shutil.rmtree(os.path.join(build, "desktop-failure-controls"), ignore_errors=True)
@@ -230,13 +232,18 @@ def scenario(program, build):
                 ], f)
             app = Program(program, work, env, [batch])
             wait_for("the imported sites", lambda: sorted(ours(app)) == sorted(SITES), 20)
-            sort_steps(app)
-            folder_steps(app)
-            filter_steps(app, shots)
-            row = names(app).index("beta")
-            click_rect(app.get("rowrect websitesTableView %d" % row))
-            wait_for("the site's settings", lambda: app.get("widget startingUrl").get("text") == site.url("/missing.html"), 10)
-            help_steps(app)
+            if "sort" in steps:
+                sort_steps(app)
+            if "folders" in steps:
+                folder_steps(app)
+            if "filter" in steps:
+                filter_steps(app, shots)
+            if "help" in steps:
+                row = names(app).index("beta")
+                click_rect(app.get("rowrect websitesTableView %d" % row))
+                wait_for("the site's settings",
+                         lambda: app.get("widget startingUrl").get("text") == site.url("/missing.html"), 10)
+                help_steps(app)
             check(choose_menu_item(app, "fileMenu", "quitMenuItem"), "Quit is disabled")
             check(app.process.wait(min(60, ds.remaining())) == 0, "the program did not end cleanly")
         reports = [n for n in os.listdir(work) if n.startswith("asan")]
@@ -257,11 +264,12 @@ def main(argv):
     if missing:
         print("controls: skipped, missing %s (scripts/setup installs them)" % " ".join(missing))
         return 77
-    if len(argv) != 3:
+    steps = argv[3:] or STEPS
+    if len(argv) < 3 or set(steps) - set(STEPS):
         print(__doc__)
         return 2
     try:
-        return scenario(argv[1], argv[2])
+        return scenario(argv[1], argv[2], steps)
     except Failure as failure:
         print("controls: FAILED: %s" % failure)
         return 1
