@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """A site on 127.0.0.1 whose every page sets many large persistent cookies, for the cookie
-flood benchmark: /p/<n>.html links to the next pages and sets --cookies cookies of --size
-bytes each, named after the page so that none replaces another."""
+flood benchmark: /p/<n>.html links to pages 2n+1, 2n+2 and n+1 (every page within a few
+clicks of the first) and sets --cookies cookies of --size bytes each, named after the page so
+that none replaces another."""
 import argparse
 import http.server
 import socketserver
@@ -38,7 +39,7 @@ def main():
                 return
             links = "".join(
                 f'<a href="/p/{n}.html">page {n}</a>\n'
-                for n in range(page + 1, min(page + 4, options.pages)))
+                for n in (2 * page + 1, 2 * page + 2, page + 1) if n < options.pages)
             body = f"<html><head><title>Page {page}</title></head><body>{links}</body></html>".encode()
             self.send_response(200)
             self.send_header("Content-Type", "text/html; charset=utf-8")
