@@ -8,11 +8,15 @@
 #include <QString>
 #include <QStringList>
 
+/// What an alert tells: a problem or a question (the default), or news that all went well.
+enum class ShellAlertStyle { warning, informational };
+
 /// A modal alert: a message, an informative text and its buttons, first button first.
 struct ShellAlert {
     QString messageText;
     QString informativeText;
     QStringList buttons;
+    ShellAlertStyle style = ShellAlertStyle::warning;
 };
 
 /// Modal questions and the system beep. Main thread only.
