@@ -16,6 +16,8 @@ struct ShellAlert {
     QString messageText;
     QString informativeText;
     QStringList buttons;
+    /// The help topic of the alert's "?" button ("noresults:"); empty: no help button.
+    QString helpTopic = {};
     ShellAlertStyle style = ShellAlertStyle::warning;
 };
 

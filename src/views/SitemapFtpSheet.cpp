@@ -86,7 +86,7 @@ SitemapFtpSheet::SitemapFtpSheet(sitemap::SitemapManager& manager, std::function
     observer.ftpBusy = [this](bool busy) { m_model.uploadBusy(busy); };
     observer.alert = [this](const QString& message, const QString& informative, ShellAlertStyle style) {
         if (m_prompts)
-            m_prompts->runModalAlert({ message, informative, { tr("OK") }, style });
+            m_prompts->runModalAlert({ message, informative, { tr("OK") }, {}, style });
     };
 }
 

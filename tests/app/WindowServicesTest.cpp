@@ -89,7 +89,7 @@ TEST(WindowPrompts, NewsThatAllWentWellShowsTheInformationIcon)
             shown = static_cast<QMessageBox*>(box)->icon();
             static_cast<QDialog*>(box)->reject();
         });
-        prompts.runModalAlert({ QStringLiteral("ftp successful"), QString(), {}, style });
+        prompts.runModalAlert({ QStringLiteral("ftp successful"), QString(), {}, {}, style });
         EXPECT_EQ(shown, icon);
     }
 }
