@@ -247,7 +247,9 @@ std::vector<Z12Ara::UrlPtr> Z12Ara::readLinksAgain(const UrlPtr& page)
             formerTargets.push_back(std::move(target));
         }
     }
-    insecureRecords.removeIf([&](const InsecureContentRecord& record) { return record.url == page->absoluteString(); });
+    insecureRecords.removeIf([&](const InsecureContentRecord& record) {
+        return record.url == page->absoluteString() || record.url == page->finalURLString();
+    });
 
     LinkExtraction extraction(*this, page);
     extraction.again = true;

@@ -191,12 +191,12 @@ TEST_F(SelectionMenuTest, PageRowsAloneRecheckNothingAndPagesAreReloadedOncePerS
     waitFor([] { return false; }, 500);
     EXPECT_EQ(allHits(), before);
 
-    // By link, "/gone1" is on both pages: each page loads once more. The broken links "/"
-    // found anew are fetched once each and the scan ends again with their true status.
+    // By link, "/gone1" is on both pages: each page loads once more. The broken links on them
+    // are fetched once each and the scan ends again with their true status.
     ASSERT_EQ(select(1, pointingTo(QStringLiteral("/gone1"))), 1);
     shell.delegate().recheckMultipleParentsMenuItem();
     std::map<std::string, int> expected = before;
-    for (const char* path : { "/", "/b.html", "/gone2", "/gone3", "/gone4" })
+    for (const char* path : { "/", "/b.html", "/gone1", "/gone2", "/gone3", "/gone4" })
         ++expected[path];
     EXPECT_TRUE(waitFor([&] { return allHits() == expected && shell.hub()->crawlFinished(); }));
     EXPECT_EQ(allHits(), expected);

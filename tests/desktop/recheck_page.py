@@ -161,14 +161,13 @@ def scenario(program, build):
             ds.wait_for("the status line after marking fixed",
                         lambda: status(app) == "5 of 5 links on 4 pages checked, 0 bad", 10)
             shoot_tabs(app, shots, "after-mark-fixed")
+            reports = [n for n in os.listdir(work) if n.startswith("asan")]
+            ds.check(not reports, "sanitizer reports: %s" % reports)
             print("desktop: recheck page and mark as fixed shown in every view and on the status line")
             return 0
     except ds.Failure as failure:
         print("desktop recheck: %s" % failure, file=sys.stderr)
-        kept = os.path.join(build, "desktop-failure-recheck")
-        shutil.rmtree(kept, ignore_errors=True)
-        shutil.copytree(work, kept, ignore=shutil.ignore_patterns("*.sock"), dirs_exist_ok=True)
-        ds.screenshot(os.path.join(kept, "last.png"))
+        ds.keep_failure(work, build, "recheck")
         return 1
     finally:
         if app:
