@@ -98,7 +98,7 @@ bool ConfigManager::importLcsettings(const QVariantMap& site)
     synchronise();
     QString siteID = site.value(kId).toString();
     if (siteID.isEmpty() || indexOfWebsiteWithID(siteID) < 0) {
-        QVariantMap added = site;
+        QVariantMap added = withRuleLists(site);
         if (siteID.isEmpty()) {
             siteID = newFilename();
             added.insert(kId, siteID);
@@ -137,7 +137,7 @@ int ConfigManager::importLcsBatch(const QVariantList& sites)
         }
         // Each added id is indexed at once, so a repeat within the file is skipped too.
         known.insert(siteID);
-        m_websites.append(site);
+        m_websites.append(withRuleLists(site));
         logLine(1, QStringLiteral("adding: %1").arg(site.value(QStringLiteral("name")).toString()));
         ++count;
     }
