@@ -1,6 +1,7 @@
 // Builds the insecure-content window and applies its expand-all button.
 #include "views/InsecureContentWindow.h"
 
+#include "views/ColumnFitting.h"
 #include "views/InsecureOutlineModel.h"
 
 #include <QHeaderView>
@@ -9,6 +10,14 @@
 #include <QVBoxLayout>
 
 namespace crawlmere::views {
+
+namespace {
+
+constexpr int kFittedRows = 50;
+constexpr int kMaxColumnWidth = 640;
+constexpr int kStartingUrlWidth = 420;
+
+} // namespace
 
 InsecureContentWindow::InsecureContentWindow(const reports::CrwlInsecureDataSource& source, QWidget* parent)
     : QWidget(parent, Qt::Window)
@@ -21,6 +30,7 @@ InsecureContentWindow::InsecureContentWindow(const reports::CrwlInsecureDataSour
     m_outline->setModel(m_model);
     m_outline->setUniformRowHeights(true);
     m_outline->header()->setStretchLastSection(true);
+    m_outline->setColumnWidth(0, kStartingUrlWidth);
     m_expandAll = new QPushButton(tr("Expand all"), this);
     m_expandAll->setObjectName(QStringLiteral("expandAllButton"));
     m_expandAll->setCheckable(true);
@@ -49,6 +59,10 @@ void InsecureContentWindow::handleExpandInsecureButton()
         m_outline->expandAll();
     else
         m_outline->collapseAll();
+    // The pages' and the insecure items' addresses read whole, as far as the window allows (an
+    // empty list keeps the widths it had).
+    if (m_model->rowCount() > 0)
+        fitColumnsToRows(*m_outline, *m_outline->header(), kFittedRows, kMaxColumnWidth, Widths::Set);
 }
 
 } // namespace crawlmere::views

@@ -113,6 +113,10 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    /// An edited value goes to the data source; a reload it causes waits until the editor is
+    /// closed, so the view closes the editor it opened (`closeEditor`).
+    void commitData(QWidget* editor) override;
+    void closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) override;
 
 private:
     void headerClicked(int logicalIndex);
@@ -121,8 +125,9 @@ private:
     // Rows with a title (a status group) show it across the row.
     void spanTitledRows();
     void drawRowTitle(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const;
-    // While the first rows come in: columns as wide as their header and those rows need.
-    void fitColumnsWhileSampling();
+    // Columns as wide as their header, the first rows and the rows in view need, except the
+    // ones the user has sized.
+    void fitColumnsToContent();
     static constexpr int kSampledRows = 50;
     static constexpr int kMaxFittedWidth = 480;
     // The items of an outline's open rows.
@@ -139,12 +144,17 @@ private:
     QHash<const void*, qfDataSource::Item> m_selectedItems;
     qfDataSource::Item m_currentItem;
     bool m_restoring = false;
-    // Rows the column widths were last fitted to, and whether the user has handled the header
-    // (after which they are left alone).
-    int m_sampledRows = 0;
-    bool m_headerTouched = false;
+    // The columns (logical indexes) the user has resized by dragging or double-clicking their
+    // edge: fitting leaves them as they are. A press on the header is in progress.
+    QSet<int> m_userSizedColumns;
+    bool m_headerPressed = false;
+    // The view is fitting its columns (a header click can sort and so refit while pressed).
+    bool m_fitting = false;
     // A right-button press kept a selection of several rows; its release is kept from Qt too.
     bool m_keptSelectionOnPress = false;
+    // An edited value is being handed to the data source; a reload asked for meanwhile waits.
+    bool m_committing = false;
+    bool m_reloadAfterEditing = false;
 };
 
 } // namespace crawlmere::views

@@ -5,6 +5,7 @@
 #include "settings/ConfigManager.h"
 #include "views/SettingsPane.h"
 
+#include <QAbstractItemDelegate>
 #include <QAction>
 #include <QActionGroup>
 #include <QDesktopServices>
@@ -28,6 +29,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <utility>
 
 namespace crawlmere::views {
 
@@ -37,8 +39,9 @@ namespace {
 
 /// Neither side of the split gets narrower than this.
 constexpr int kMinimumPaneWidth = 150;
-/// The starting URL column keeps at least this much of a narrow list.
-constexpr int kMinimumUrlWidth = 60;
+/// The starting URL column keeps at least this much of a list (or half of a narrow one): room for
+/// the scheme, the host and the end of the address around the ellipsis.
+constexpr int kMinimumUrlWidth = 140;
 
 /// The tool tip of a site's row: its whole name and starting URL.
 QString siteToolTip(const QString& name, const QString& url) { return name + QLatin1Char('\n') + url; }
@@ -88,7 +91,13 @@ SitesPane::SitesPane(ConfigManager& manager, QWidget* parent, const QString& dic
     connect(m_list, &QTreeWidget::itemChanged, this, [this](QTreeWidgetItem* item, int column) {
         if (m_reloading || column != 0 || m_list->indexOfTopLevelItem(item) != m_manager.selectedRow())
             return;
-        m_manager.userFinishedEditingWebsiteName(item->text(0));
+        m_typedName = item->text(0);
+    });
+    // The new name rebuilds the list, which must wait until the view has closed the editor that
+    // typed it: the view's own connection to the delegate comes first, so it has by now.
+    connect(m_list->itemDelegate(), &QAbstractItemDelegate::closeEditor, this, [this] {
+        if (auto name = std::exchange(m_typedName, std::nullopt))
+            m_manager.userFinishedEditingWebsiteName(*name);
     });
 
     m_folderPanel = buildFolderPanel();
@@ -247,6 +256,7 @@ void SitesPane::fitSiteColumns()
 {
     const int available = m_list->viewport()->width();
     int needed = 0;
+    int urlNeeded = 0;
     const QFontMetrics metrics(m_list->font());
     const int margins = 2 * (m_list->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, m_list) + 1) + 8;
     for (int row = 0; row < m_list->topLevelItemCount(); ++row) {
@@ -256,8 +266,10 @@ void SitesPane::fitSiteColumns()
             continue;
         const int icon = item->icon(0).isNull() ? 0 : m_list->iconSize().width() + 4;
         needed = std::max(needed, metrics.horizontalAdvance(item->text(0)) + icon + margins);
+        urlNeeded = std::max(urlNeeded, metrics.horizontalAdvance(item->text(1)) + margins);
     }
-    const int name = std::max(0, std::min(needed, available - std::min(kMinimumUrlWidth, available / 2)));
+    const int urlKept = std::min({ urlNeeded, kMinimumUrlWidth, available / 2 });
+    const int name = std::max(0, std::min(needed, available - urlKept));
     m_list->header()->resizeSection(0, name);
     m_list->header()->resizeSection(1, std::max(0, available - name));
 }

@@ -9,10 +9,12 @@
 #include "settings/ConfigManager.h"
 #include "settings/SettingsBinding.h"
 #include "support/Fixtures.h"
+#include "support/LogCapture.h"
 #include "views/OutputFilterWindow.h"
 #include "views/RulesSheet.h"
 #include "views/SettingsPane.h"
 
+#include <QAbstractItemModelTester>
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
@@ -377,15 +379,15 @@ TEST_F(SitesPaneTest, TheNameColumnGetsTheRoomItsNamesNeed)
         int list;
         bool nameWhole;
     };
-    for (const Width& width : { Width { 600, true }, Width { needed + 120, true }, Width { 200, false } }) {
+    for (const Width& width : { Width { 600, true }, Width { needed + 200, true }, Width { 200, false } }) {
         SCOPED_TRACE(width.list);
         splitter->setSizes({ width.list, 1000 - width.list });
         QCoreApplication::processEvents();
         const int shown = list->viewport()->width();
         EXPECT_EQ(header->sectionSize(0) + header->sectionSize(1), shown);
         EXPECT_EQ(header->sectionSize(0) >= needed, width.nameWhole) << header->sectionSize(0) << " of " << needed;
-        // A narrow list still shows the start of each URL.
-        EXPECT_GE(header->sectionSize(1), std::min(60, shown / 2));
+        // Any list shows the scheme, host and end of each URL (half of a narrow one).
+        EXPECT_GE(header->sectionSize(1), std::min(140, shown / 2));
     }
     for (const QString& name : { first, second }) {
         const int row = static_cast<int>(listRows().indexOf(name));
@@ -395,4 +397,39 @@ TEST_F(SitesPaneTest, TheNameColumnGetsTheRoomItsNamesNeed)
         EXPECT_TRUE(item->toolTip(1).contains(item->text(1)));
         EXPECT_EQ(item->toolTip(0), item->toolTip(1));
     }
+}
+
+TEST_F(SitesPaneTest, SameNamedSitesStayInPlaceAndAClickSelectsTheSiteUnderThePointer)
+{
+    QTreeWidget* list = m_pane->siteList();
+    QAbstractItemModelTester tester(list->model(), QAbstractItemModelTester::FailureReportingMode::Warning);
+    crawlmere::test::LogCapture log;
+    m_manager.newConfigWithURL("https://one.example/");
+    m_manager.newConfigWithURL("https://two.example/");
+    m_pane->resize(900, 600);
+    m_pane->show();
+    // Each new site is filed first; sites of one name follow their identifiers, oldest first.
+    ASSERT_EQ(list->topLevelItemCount(), 4);
+    EXPECT_EQ(list->topLevelItem(2)->text(1), "https://one.example/");
+    EXPECT_EQ(list->topLevelItem(3)->text(1), "https://two.example/");
+    for (const int row : { 2, 1, 3, 2 }) {
+        const QString shown = list->topLevelItem(row)->text(1);
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->topLevelItem(row)).center());
+        EXPECT_EQ(m_manager.currentSettings().value("startingUrl").toString(), shown) << row;
+        ASSERT_EQ(list->selectedItems().size(), 1);
+        EXPECT_EQ(list->selectedItems().constFirst()->text(1), shown) << row;
+    }
+
+    // A name typed into the row reaches the site once the editor has gone, which the view closes.
+    QTreeWidgetItem* item = list->topLevelItem(2);
+    list->editItem(item, 0);
+    auto* editor = list->viewport()->findChild<QLineEdit*>();
+    ASSERT_NE(editor, nullptr);
+    editor->setText("Renamed");
+    QTest::keyClick(editor, Qt::Key_Return);
+    QApplication::processEvents(); // the delegate commits a Return from the event loop
+    EXPECT_EQ(m_manager.currentSettings().value("name").toString(), "Renamed");
+    EXPECT_EQ(listRows().constLast(), "Renamed"); // the list rebuilt, in order
+    EXPECT_EQ(log.count("closeEditor"), 0) << qPrintable(log.lines().join('\n'));
+    EXPECT_EQ(log.count("FAIL"), 0) << qPrintable(log.lines().join('\n'));
 }
