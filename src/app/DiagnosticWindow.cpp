@@ -109,6 +109,8 @@ void DiagnosticWindow::setHTMLString(const QString& html) { kept.setHTMLString(h
 
 void DiagnosticWindow::setRequest(const QString& request) { kept.setRequest(request); }
 
+void DiagnosticWindow::setTitle(const QString& title) { kept.setTitle(title); }
+
 void DiagnosticWindow::addToResponse(const QString& text)
 {
     kept.addToResponse(text);

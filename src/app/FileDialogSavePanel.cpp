@@ -1,6 +1,9 @@
 // The save panel of the windows.
 #include "app/FileDialogSavePanel.h"
 
+#include "app/WindowPrompts.h"
+#include "platform/Log.h"
+
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -32,6 +35,13 @@ std::optional<QString> FileDialogSavePanel::runModal(const platform::SavePanelRe
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return std::nullopt;
     return QDir::cleanPath(QFileInfo(dialog.selectedFiles().first()).absoluteFilePath());
+}
+
+void FileDialogSavePanel::showSaveFailure(const QString& path, const QString& reason)
+{
+    const QString text = platform::saveFailureText(path, reason);
+    platform::logLine(0, text);
+    WindowPrompts(m_parent.data()).runModalAlert({ kSaveFailedText, text, {} });
 }
 
 } // namespace crawlmere::app

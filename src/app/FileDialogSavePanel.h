@@ -17,6 +17,11 @@ public:
     /// `parent` (may be null, may go away) centres the panel over a window.
     explicit FileDialogSavePanel(QWidget* parent = nullptr);
     std::optional<QString> runModal(const platform::SavePanelRequest& request) override;
+    /// A modal warning over the window: `kSaveFailedText`, then the failure's text.
+    void showSaveFailure(const QString& path, const QString& reason) override;
+
+    /// The alert's first line.
+    static inline const QString kSaveFailedText = QStringLiteral("The file could not be saved.");
 
     /// objectName of the dialog while it is shown.
     static inline const QString kDialogName = QStringLiteral("savePanel");

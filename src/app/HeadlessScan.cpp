@@ -6,6 +6,7 @@
 #include "app/HeadlessShellServices.h"
 #include "app/InterruptWatcher.h"
 #include "app/ScanStatusLine.h"
+#include "archive/ArchiveExportController.h"
 #include "archive/ArchiveWriter.h"
 #include "engine/CrawlSettings.h"
 #include "engine/CrwlLinkInstance.h"
@@ -194,7 +195,7 @@ int HeadlessScan::run()
     // An export that could never be saved is refused before the scan, not after it.
     for (const QString& target : { d->options.csvFile, d->options.htmlFile, d->options.sitemapFile }) {
         if (const QString refusal = platform::reasonNotToSaveAt(target); !refusal.isNull()) {
-            writeLine(d->console.err, QStringLiteral("crawlmere: cannot write %1: %2").arg(target, refusal));
+            writeLine(d->console.err, QStringLiteral("crawlmere: ") + platform::saveFailureText(target, refusal));
             return kExitFailed;
         }
     }
@@ -317,7 +318,7 @@ int HeadlessScan::run()
         }
     } else if (!d->options.csvFile.isEmpty()) {
         if (!d->writeCsv(&error)) {
-            writeLine(d->console.err, QStringLiteral("crawlmere: cannot write %1: %2").arg(d->options.csvFile, error));
+            writeLine(d->console.err, QStringLiteral("crawlmere: ") + platform::saveFailureText(d->options.csvFile, error));
             d->writeSummary(false);
             return kExitFailed;
         }
@@ -330,7 +331,8 @@ int HeadlessScan::run()
     }
     d->writeSummary(csvWritten);
     if (!d->archiveFailure.isNull()) {
-        writeLine(d->console.err, QStringLiteral("crawlmere: the archive could not be exported: ") + d->archiveFailure);
+        writeLine(d->console.err,
+            QStringLiteral("crawlmere: ") + archive::ArchiveExportController::failureText(d->archiveFailure));
         return kExitFailed;
     }
     return d->interrupted && !d->finished ? kExitInterrupted : kExitFinished;
@@ -424,7 +426,7 @@ bool HeadlessScan::State::writeViewExports(QString* error)
         if (path.isEmpty())
             continue;
         if (const auto failure = TableExportJob::write(snapshot, format, qfDataSource::csvQuoteEscapeOption(), path)) {
-            *error = QStringLiteral("cannot write %1: %2").arg(path, *failure);
+            *error = platform::saveFailureText(path, *failure);
             return false;
         }
     }
@@ -439,7 +441,9 @@ bool HeadlessScan::State::writeSitemap(QString* error)
     manager.setImagesCollection(hub->imageCollection());
     const qsizetype pages = manager.getSitemapCollectionCount();
     if (!manager.exportXMLSitemapAndSaveTo(options.sitemapFile)) {
-        *error = QStringLiteral("cannot write the sitemap %1").arg(options.sitemapFile);
+        const auto& failure = manager.lastSaveFailure();
+        *error = failure ? platform::saveFailureText(failure->path, failure->reason)
+                         : QStringLiteral("cannot write the sitemap %1").arg(options.sitemapFile);
         return false;
     }
     sitemapWritten = { pages, manager.xmlfilecount() };

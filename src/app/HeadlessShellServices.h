@@ -63,6 +63,7 @@ public:
     void setWarnings(const QString& /*warnings*/) override { }
     void setHTMLString(const QString& /*html*/) override { }
     void setRequest(const QString& /*request*/) override { }
+    void setTitle(const QString& /*title*/) override { }
     void addToResponse(const QString& /*text*/) override { }
     void addToTrace(const QString& /*text*/) override { }
     void updateDiagnosticIfVisible() override { }

@@ -90,13 +90,15 @@ MainInterface::MainInterface(platform::UserDefaults& defaults, std::shared_ptr<S
             return store ? store->getStartingURLForCurrentSite() : QString();
         });
     auto* sites = new views::SitesPane(*m_configManager);
-    sites->setSavePanel([panel = m_savePanel](const QString& extension, std::function<void(const QString&)> done) {
+    sites->setSavePanel([panel = m_savePanel](const QString& extension, std::function<QString(const QString&)> done) {
         platform::SavePanelRequest request;
         request.allowedFileTypes = { extension };
         if (extension == u"lcsettings")
             request.kind = QStringLiteral("settings");
-        if (const std::optional<QString> path = panel->runModal(request))
-            done(*path);
+        if (const std::optional<QString> path = panel->runModal(request)) {
+            if (const QString failure = done(*path); !failure.isNull())
+                panel->showSaveFailure(*path, failure);
+        }
     });
     m_window->setSitesPane(sites);
 
@@ -129,6 +131,11 @@ MainInterface::MainInterface(platform::UserDefaults& defaults, std::shared_ptr<S
     m_archiveExport = std::make_unique<archive::ArchiveExportController>(
         defaults, archive::ArchiveExportController::siteStoreWriter(m_configManager));
     new views::ArchiveProgressSheet(*m_archiveExport, m_window.get());
+    // An export that could not make its folder says why, as the headless program does.
+    m_archiveExport->finished = [prompts = std::weak_ptr<ShellPrompts>(m_prompts)](const auto& result) {
+        if (const auto shown = prompts.lock(); shown && !result.failure.isEmpty())
+            shown->runModalAlert(archive::ArchiveExportController::failureAlert(result.failure));
+    };
 
     m_delegate->setHub(m_hub);
     m_delegate->setPrompts(m_prompts);

@@ -77,4 +77,10 @@ std::optional<QString> RememberingSavePanel::runModal(const platform::SavePanelR
     return chosen;
 }
 
+void RememberingSavePanel::showSaveFailure(const QString& path, const QString& reason)
+{
+    if (m_panel)
+        m_panel->showSaveFailure(path, reason);
+}
+
 } // namespace crawlmere::app

@@ -25,6 +25,8 @@ public:
         std::shared_ptr<platform::SavePanel> panel, platform::UserDefaults& defaults, std::function<QString()> site);
 
     std::optional<QString> runModal(const platform::SavePanelRequest& request) override;
+    /// Shown by the wrapped panel.
+    void showSaveFailure(const QString& path, const QString& reason) override;
 
     /// The proposed name: the site's host (else the site text itself) and the kind joined by "-",
     /// with characters file names should not hold replaced by "-", then "." and the type when

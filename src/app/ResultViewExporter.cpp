@@ -107,6 +107,8 @@ void ResultViewExporter::write(TableExportSnapshot snapshot, TableExportJob::For
             if (!self)
                 return;
             self->showProgress(0.0f);
+            if (result.error && self->m_savePanel)
+                self->m_savePanel->showSaveFailure(result.path, *result.error);
             if (done)
                 done(result);
             if (handedOn)

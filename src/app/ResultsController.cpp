@@ -5,6 +5,7 @@
 #include "app/MainTabView.h"
 #include "app/MainToolBar.h"
 #include "app/MainWindow.h"
+#include "app/PrintToFile.h"
 #include "app/ResultViewExporter.h"
 #include "app/SEOResults.h"
 #include "app/SitemapReportActions.h"
@@ -448,10 +449,14 @@ void ResultsController::exportInsecure(TableExportJob::Format format)
         if (m_prompts)
             m_prompts->beep();
     };
+    const auto failed = [this](const QString& path, const QString& reason) {
+        if (m_savePanel)
+            m_savePanel->showSaveFailure(path, reason);
+    };
     if (format == TableExportJob::Format::Csv)
-        m_insecure->exportInsecureAsFlatCSV(ask, beep);
+        m_insecure->exportInsecureAsFlatCSV(ask, beep, failed);
     else
-        m_insecure->exportInsecureAsFlatHTML(ask, beep);
+        m_insecure->exportInsecureAsFlatHTML(ask, beep, failed);
 }
 
 void ResultsController::sitemapRulesDidChange()
@@ -715,10 +720,13 @@ void ResultsController::exportSEOShortSummaryAsCSVMenuItem()
     if (path.isEmpty())
         return;
     const QString location = QUrl::fromLocalFile(path).toString();
-    if (platform::saveTextAtomically(path, m_hub->SEOShortSummaryAsCSV()))
+    if (QString error; platform::saveTextAtomically(path, m_hub->SEOShortSummaryAsCSV(), &error)) {
         logLine(2, QStringLiteral("Successful saving data to %1\n").arg(location));
-    else
+    } else {
         logLine(1, QStringLiteral("Unsuccessful exporting SEO Summary to %1\n").arg(location));
+        if (m_savePanel)
+            m_savePanel->showSaveFailure(path, error);
+    }
 }
 
 void ResultsController::printFrontView()
@@ -730,8 +738,17 @@ void ResultsController::printFrontView()
     }
     QPrinter printer(QPrinter::HighResolution);
     QPrintDialog dialog(&printer, &m_window);
+    checkPrintTargetOnAccept(dialog, printRefused());
     if (dialog.exec() == QDialog::Accepted)
         printFrontView(printer);
+}
+
+std::function<void(const QString& path, const QString& reason)> ResultsController::printRefused() const
+{
+    return [panel = m_savePanel](const QString& path, const QString& reason) {
+        if (panel)
+            panel->showSaveFailure(path, reason);
+    };
 }
 
 bool ResultsController::printFrontView(QPrinter& printer)
@@ -740,9 +757,12 @@ bool ResultsController::printFrontView(QPrinter& printer)
     if (!view)
         return false;
     const bool outline = qobject_cast<qfOutlineView*>(view) != nullptr;
-    return views::ResultViewPrinter::print(*view, printer,
-               outline ? views::ResultViewPrinter::Kind::Outline : views::ResultViewPrinter::Kind::Table)
-        > 0;
+    const auto print = [&] {
+        return views::ResultViewPrinter::print(*view, printer,
+                   outline ? views::ResultViewPrinter::Kind::Outline : views::ResultViewPrinter::Kind::Table)
+            > 0;
+    };
+    return printThroughCheckedFile(printer, print, printRefused());
 }
 
 QTreeView* ResultsController::frontPrintableView() const

@@ -140,7 +140,9 @@ public:
     /// a beep when no table is in front.
     void printFrontView();
     /// The front table or outline printed on `printer` as set up; false (nothing printed) when
-    /// no table is in front or the printer cannot be painted on.
+    /// no table is in front or the printer cannot be painted on. A printer writing a file writes
+    /// it as every save does (`printThroughCheckedFile`); a file that may not be written is
+    /// refused with the save panel's alert.
     bool printFrontView(QPrinter& printer);
     /// The selected site checks images, or the defaults `enableImageSitemap` or
     /// `includeimagesinsitemap` are set.
@@ -166,6 +168,8 @@ public:
     views::InsecureContentWindow* insecureWindow() const;
 
 private:
+    /// A print target refused: the save panel's alert.
+    std::function<void(const QString& path, const QString& reason)> printRefused() const;
     void buildByLinkView();
     void joinLinkViews();
     void buildSitemapTab();

@@ -1,5 +1,6 @@
 // Program entry of Crawlmere: the main window on a display, else the command line's scan.
 #include "app/HeadlessScan.h"
+#include "app/LibraryMessages.h"
 #include "app/MainInterface.h"
 #include "platform/Paths.h"
 #include "platform/UrlSession.h"
@@ -41,6 +42,7 @@ int main(int argc, char** argv)
         // The browser engine is loaded only when a record is rendered, and its pages need a GUI
         // application but no widgets.
         WebRenderLoader::prepareProcess();
+        app::sendLibraryMessagesToLog();
         QGuiApplication application(argc, argv);
         WebRenderLoader::installPageRenderer();
         QCoreApplication::setApplicationName(QStringLiteral("Crawlmere"));

@@ -21,6 +21,16 @@ struct ArchiveExportController::Shared {
     ArchiveExportSheet sheet;
 };
 
+QString ArchiveExportController::failureText(const QString& failure)
+{
+    return QStringLiteral("the archive could not be exported: ") + failure;
+}
+
+ShellAlert ArchiveExportController::failureAlert(const QString& failure)
+{
+    return { QStringLiteral("The archive could not be exported."), failureText(failure), {} };
+}
+
 ArchiveExportController::ArchiveExportController(platform::UserDefaults& store, SaveLocationWriter writer)
     : defaults(store)
     , writeSaveLocation(std::move(writer))

@@ -13,6 +13,7 @@
 
 class ShellSiteStore;
 class Z12Ara;
+struct ShellAlert;
 
 namespace crawlmere::platform {
 class UserDefaults;
@@ -89,6 +90,11 @@ public:
     std::function<void(const ArchiveExportSheet&)> sheetChanged;
     /// Called on the main thread when an export has ended (also after a cancel).
     std::function<void(const ArchiveExport::Result&)> finished;
+
+    /// The line that says an export could not make its folder: "the archive could not be
+    /// exported: " and the result's failure; the window's alert shows it under its own title.
+    static QString failureText(const QString& failure);
+    static ShellAlert failureAlert(const QString& failure);
 
     /// The request for `hub`'s finished scan: its archive folder and settings, the defaults' `id`
     /// and `defaultLocalFileName`, the date now.

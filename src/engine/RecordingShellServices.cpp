@@ -42,6 +42,12 @@ void RecordingDiagnostic::setRequest(const QString& request)
     m_state.request = request;
 }
 
+void RecordingDiagnostic::setTitle(const QString& title)
+{
+    std::lock_guard lock(m_mutex);
+    m_state.title = title;
+}
+
 void RecordingDiagnostic::addToResponse(const QString& text)
 {
     std::lock_guard lock(m_mutex);

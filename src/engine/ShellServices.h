@@ -71,6 +71,8 @@ public:
     virtual void setHTMLString(const QString& html) = 0;
     /// setRequest: the starting request's text. [any thread]
     virtual void setRequest(const QString& request) = 0;
+    /// setTitle: the starting page's title. [any thread]
+    virtual void setTitle(const QString& title) = 0;
     /// addToResponse: appends to the response text and shows it.
     virtual void addToResponse(const QString& text) = 0;
     /// addToTrace: appends a time-stamped line to the trace.

@@ -403,6 +403,8 @@ std::unique_ptr<LinkExtractionParser> Z12Ara::LinkExtraction::makeParser(int fil
 void Z12Ara::LinkExtraction::copyPageFacts(const LinkExtractionParser& parser)
 {
     page->setLinkPageTitle(parser.getTitle());
+    if (page->isStartingPoint() && hub.diagnostic)
+        hub.diagnostic->setTitle(parser.getTitle());
     page->setHeadings(parser.getHeadings());
     page->setFileSize(parser.getFileSize());
     page->setWordCount(parser.getWordCount());

@@ -2,6 +2,8 @@
 // without a dialog.
 #pragma once
 
+#include "platform/TextFile.h"
+
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -32,6 +34,10 @@ public:
     /// Shows the panel and waits: the absolute path chosen (the user has agreed to replace an
     /// existing file), or nullopt when the panel was cancelled.
     virtual std::optional<QString> runModal(const SavePanelRequest& request) = 0;
+    /// Tells the user that saving to `path` (chosen in the panel) failed for `reason`, the text
+    /// `saveFailureText` makes of them, and waits until that is read. Every save asked for
+    /// through a panel that fails ends here.
+    virtual void showSaveFailure(const QString& path, const QString& reason) = 0;
 };
 
 /// Keeps every request and answers from `answers` in order (cancelled when none is left).
@@ -45,8 +51,14 @@ public:
             return std::nullopt;
         return answers.takeFirst();
     }
+    void showSaveFailure(const QString& path, const QString& reason) override
+    {
+        failures.append(saveFailureText(path, reason));
+    }
 
     QList<SavePanelRequest> requests;
+    /// The failures shown, as their texts.
+    QStringList failures;
     QList<std::optional<QString>> answers;
 };
 

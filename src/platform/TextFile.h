@@ -14,24 +14,51 @@ class QSaveFile;
 
 namespace crawlmere::platform {
 
+/// Why a link on the way to `path` may not be followed, or a null string when every one may.
+/// A link that lies in a sticky folder every user may write to (the temporary folder, a shared
+/// folder) is followed only when it belongs to this user or to that folder's owner, as the
+/// kernel's protected-links rule has it: another user's link there is never followed, neither
+/// as the file itself nor as a folder on the way.
+QString reasonNotToFollowLinksTo(const QString& path);
+
 /// Why nothing may be saved at `path`, or a null string when it may: something that exists
-/// there and is not a regular file (a device, a FIFO, a socket, a folder) is never replaced.
-/// A link is followed: a link to a regular file is written through (the link stays, the file
-/// it names gets the new contents); a link to anything else is refused like that thing.
+/// there and is not a regular file (a device, a FIFO, a socket, a folder) is never replaced,
+/// and nothing is reached through a link `reasonNotToFollowLinksTo` refuses. Other links are
+/// followed: a link to a regular file is written through (the link stays, the file it names
+/// gets the new contents); a link to anything else is refused like that thing.
 QString reasonNotToSaveAt(const QString& path);
+
+/// Makes the folder `path` (its parent must exist) for files to be saved into, or finds it
+/// there: a null string when it may be written into, else why not. It is never reached through
+/// a link `reasonNotToFollowLinksTo` refuses, and when it lies in a sticky folder every user
+/// may write to, it must belong to this user.
+QString makeFolderForSaving(const QString& path);
+
+/// The line that says a save failed, for the window's alert and the headless program alike:
+/// "cannot write <path>: <reason>".
+QString saveFailureText(const QString& path, const QString& reason);
+
+/// Who may read a saved file.
+enum class FileAccess {
+    /// The mode of the file it replaces, or the user's umask when it is new.
+    Usual,
+    /// The user alone (0600): the file holds a password.
+    OwnerOnly,
+};
 
 /// Every save of the application goes through this: a temporary file beside the target,
 /// renamed over it once complete, so an interrupted save leaves the old file whole.
 /// - A target that is not a regular file is refused (`reasonNotToSaveAt`) and left as it was.
-/// - A file in one of the application's private folders (`Paths::isPrivate`) gets mode 0600;
-///   any other keeps the mode of the file it replaces, or the user's umask when it is new.
+/// - A file in one of the application's private folders (`Paths::isPrivate`) or saved with
+///   `FileAccess::OwnerOnly` gets mode 0600; any other keeps the mode of the file it replaces,
+///   or the user's umask when it is new.
 /// - A failure's reason is the system's ("No space left on device", "File too large").
 /// Write with `write()` or through `device()` (a sequential device gathering writes into large
 /// pieces) between a successful `open()` and `commit()`; dropping the object without
 /// committing discards the new bytes.
 class AtomicFile {
 public:
-    explicit AtomicFile(const QString& path);
+    explicit AtomicFile(const QString& path, FileAccess access = FileAccess::Usual);
     ~AtomicFile();
     AtomicFile(const AtomicFile&) = delete;
     AtomicFile& operator=(const AtomicFile&) = delete;
@@ -55,6 +82,7 @@ private:
     bool fail(const QString& reason);
 
     QString m_path;
+    FileAccess m_access;
     std::unique_ptr<QSaveFile> m_file;
     std::unique_ptr<Pieces> m_pieces;
     QString m_error;
@@ -64,7 +92,8 @@ private:
 /// Writes `bytes` to `path` atomically (a temporary file beside it, renamed over it once
 /// written). On failure answers false, leaves any old file as it was and, when `error` is
 /// given, sets the reason. Any thread.
-bool saveBytesAtomically(const QString& path, const QByteArray& bytes, QString* error = nullptr);
+bool saveBytesAtomically(
+    const QString& path, const QByteArray& bytes, QString* error = nullptr, FileAccess access = FileAccess::Usual);
 
 /// Writes one piece of a file; answers false when the device did not take all of it.
 using PieceWriter = std::function<bool(QByteArrayView piece)>;
@@ -75,8 +104,8 @@ using PieceWriter = std::function<bool(QByteArrayView piece)>;
 /// as it was, the new bytes are discarded and `error` (when given) gets the reason: the device's
 /// (a full disk, a missing folder) or, when `writer` gave up on its own, that the writing stopped
 /// before the end. A writer should stop once a piece was refused. Any thread.
-bool saveStreamAtomically(
-    const QString& path, const std::function<bool(const PieceWriter& write)>& writer, QString* error = nullptr);
+bool saveStreamAtomically(const QString& path, const std::function<bool(const PieceWriter& write)>& writer,
+    QString* error = nullptr, FileAccess access = FileAccess::Usual);
 
 /// `text` as UTF-8 (characters UTF-8 cannot hold, lone surrogates, become "?"), written as
 /// `saveBytesAtomically` does.

@@ -132,7 +132,8 @@ QString CrwlInsecureDataSource::getInsecureAsFlatHTML() const
     return html;
 }
 
-bool CrwlInsecureDataSource::exportInsecureAsFlatCSV(const SavePanel& savePanel, const Beep& beep) const
+bool CrwlInsecureDataSource::exportInsecureAsFlatCSV(
+    const SavePanel& savePanel, const Beep& beep, const SaveFailed& failed) const
 {
     const auto csv = getInsecureAsFlatCSV();
     if (!csv) {
@@ -140,20 +141,22 @@ bool CrwlInsecureDataSource::exportInsecureAsFlatCSV(const SavePanel& savePanel,
             beep();
         return false;
     }
-    return save(*csv, QStringLiteral("csv"), savePanel);
+    return save(*csv, QStringLiteral("csv"), savePanel, failed);
 }
 
-bool CrwlInsecureDataSource::exportInsecureAsFlatHTML(const SavePanel& savePanel, const Beep& beep) const
+bool CrwlInsecureDataSource::exportInsecureAsFlatHTML(
+    const SavePanel& savePanel, const Beep& beep, const SaveFailed& failed) const
 {
     if (collection.isEmpty()) {
         if (beep)
             beep();
         return false;
     }
-    return save(getInsecureAsFlatHTML(), QStringLiteral("html"), savePanel);
+    return save(getInsecureAsFlatHTML(), QStringLiteral("html"), savePanel, failed);
 }
 
-bool CrwlInsecureDataSource::save(const QString& text, const QString& fileType, const SavePanel& savePanel) const
+bool CrwlInsecureDataSource::save(
+    const QString& text, const QString& fileType, const SavePanel& savePanel, const SaveFailed& failed) const
 {
     const QString path = savePanel ? savePanel(fileType) : QString();
     if (path.isEmpty())
@@ -161,6 +164,8 @@ bool CrwlInsecureDataSource::save(const QString& text, const QString& fileType, 
     QString error;
     if (!detail::saveTextAtomically(path, text, &error)) {
         logLine(1, QStringLiteral("Unsuccessful exporting data to %1. %2").arg(path, error));
+        if (failed)
+            failed(path, error);
         return false;
     }
     return true;

@@ -29,6 +29,8 @@ public:
     /// Asks the user for a file of the type ("csv" or "html"); "" when cancelled.
     using SavePanel = std::function<QString(const QString& fileType)>;
     using Beep = std::function<void()>;
+    /// Shows why saving to a path failed (the save panel's alert).
+    using SaveFailed = std::function<void(const QString& path, const QString& reason)>;
 
     CrwlInsecureDataSource();
     ~CrwlInsecureDataSource();
@@ -62,12 +64,13 @@ public:
 
     /// exportInsecureAsFlatCSVMenuItem: / exportInsecureAsFlatHTMLMenuItem: beep when there are
     /// no items; otherwise build the text, ask `savePanel` for a path and write it atomically in
-    /// UTF-8 (a failure is logged at verbosity 1). Answers whether a file was written.
-    bool exportInsecureAsFlatCSV(const SavePanel& savePanel, const Beep& beep) const;
-    bool exportInsecureAsFlatHTML(const SavePanel& savePanel, const Beep& beep) const;
+    /// UTF-8 (a failure is logged at verbosity 1 and handed to `failed`). Answers whether a file
+    /// was written.
+    bool exportInsecureAsFlatCSV(const SavePanel& savePanel, const Beep& beep, const SaveFailed& failed = {}) const;
+    bool exportInsecureAsFlatHTML(const SavePanel& savePanel, const Beep& beep, const SaveFailed& failed = {}) const;
 
 private:
-    bool save(const QString& text, const QString& fileType, const SavePanel& savePanel) const;
+    bool save(const QString& text, const QString& fileType, const SavePanel& savePanel, const SaveFailed& failed) const;
 
     QList<InsecureContentRecord> collection;
 };

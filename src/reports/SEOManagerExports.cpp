@@ -192,10 +192,12 @@ void SEOManager::exportSelected(Format format)
             if (!path)
                 return;
             const QString location = QUrl::fromLocalFile(*path).toString();
-            if (QString error; detail::saveTextAtomically(*path, text, &error))
+            if (QString error; detail::saveTextAtomically(*path, text, &error)) {
                 logLine(2, QStringLiteral("Successful saving data to %1\n").arg(location));
-            else
+            } else {
                 logLine(0, QStringLiteral("Unsuccessful exporting data to %1: %2").arg(location, error));
+                m_savePanel->showSaveFailure(*path, error);
+            }
         });
     });
 }

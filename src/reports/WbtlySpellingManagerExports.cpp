@@ -262,10 +262,12 @@ void WbtlySpellingManager::save(const QString& text, const QString& fileType, co
         return;
     const QString location = QUrl::fromLocalFile(*path).toString();
     QString error;
-    if (detail::saveTextAtomically(*path, text, &error))
+    if (detail::saveTextAtomically(*path, text, &error)) {
         logLine(2, successFormat.arg(location));
-    else
+    } else {
         logLine(0, QStringLiteral("Unsuccessful exporting data to %1: %2").arg(location, error));
+        m_services.savePanel->showSaveFailure(*path, error);
+    }
 }
 
 } // namespace crawlmere::reports

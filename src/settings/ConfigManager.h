@@ -292,8 +292,11 @@ public:
     std::size_t thumbGetterCount() const { return m_retainArray.size(); }
 
     // ----- settings files -----
-    bool exportSelectedSettings(const QString& path) const;
-    bool exportAllSettings(const QString& path) const;
+    /// Write the selected site's settings, or every site's, to `path`; false, with the reason in
+    /// `failure` when given, when nothing could be written. A file that holds a password is
+    /// the user's alone (0600).
+    bool exportSelectedSettings(const QString& path, QString* failure = nullptr) const;
+    bool exportAllSettings(const QString& path, QString* failure = nullptr) const;
     /// Selects `site`, a new one stored at once first (its id, when it has none, made against
     /// the list as the store's file holds it). False, changing nothing, when it cannot be
     /// stored; `lastStoreFailure` then says why.

@@ -5,6 +5,7 @@
 #include "engine/PunycodeAdditions.h"
 #include "platform/Log.h"
 #include "platform/PropertyList.h"
+#include "platform/TextFile.h"
 #include "platform/UserDefaults.h"
 #include "settings/SiteValueCheck.h"
 
@@ -20,15 +21,43 @@ namespace {
 const QString kId = QStringLiteral("id");
 const QString kStartingUrl = QStringLiteral("startingUrl");
 
-bool writeSettingsFile(const QString& path, const QVariant& value)
+/// A site's settings that hold a password of its own (the FTP upload's, the site's log-in).
+bool holdsPassword(const QVariantMap& site)
 {
-    const auto written = PropertyList::writeXmlFile(path, value);
-    if (!written.ok()) {
-        logLine(0, QStringLiteral("Unsuccessful exporting data to %1: %2").arg(path, written.error()));
-        return false;
+    return !site.value(QStringLiteral("ftppassword")).toString().isEmpty()
+        || !site.value(QStringLiteral("authenticationpassword")).toString().isEmpty();
+}
+
+/// Writes a settings file; one that holds a password is the user's alone (0600), as the
+/// defaults it comes from are. False, with the reason in `failure` when given, on failure.
+bool writeSettingsFile(const QString& path, const QVariant& value, QString* failure)
+{
+    bool password = false;
+    if (value.typeId() == QMetaType::QVariantMap)
+        password = holdsPassword(value.toMap());
+    for (const QVariant& site : value.typeId() == QMetaType::QVariantList ? value.toList() : QVariantList())
+        password = password || holdsPassword(site.toMap());
+    const auto bytes = PropertyList::toXml(value);
+    QString reason = bytes ? QString() : bytes.error();
+    if (bytes
+        && platform::saveBytesAtomically(
+            path, *bytes, &reason, password ? platform::FileAccess::OwnerOnly : platform::FileAccess::Usual)) {
+        logLine(2, QStringLiteral("Successful saving data to %1\n").arg(path));
+        return true;
     }
-    logLine(2, QStringLiteral("Successful saving data to %1\n").arg(path));
-    return true;
+    logLine(0, QStringLiteral("Unsuccessful exporting data to %1: %2").arg(path, reason));
+    if (failure)
+        *failure = reason;
+    return false;
+}
+
+/// The failure of an export with no settings to write.
+bool nothingToExport(QString* failure)
+{
+    logLine(0, QStringLiteral("unable to get current settings"));
+    if (failure)
+        *failure = QStringLiteral("there are no settings to export");
+    return false;
 }
 
 /// The root of a settings file, or an invalid QVariant (logged with the reason) when it cannot
@@ -45,26 +74,22 @@ QVariant readSettingsFile(const QString& path, const char* kind, QMetaType::Type
 
 } // namespace
 
-bool ConfigManager::exportSelectedSettings(const QString& path) const
+bool ConfigManager::exportSelectedSettings(const QString& path, QString* failure) const
 {
     const QVariantMap site = getCurrentSettingsForExport();
-    if (site.isEmpty()) {
-        logLine(0, QStringLiteral("unable to get current settings"));
-        return false;
-    }
-    return writeSettingsFile(path, site);
+    if (site.isEmpty())
+        return nothingToExport(failure);
+    return writeSettingsFile(path, site, failure);
 }
 
-bool ConfigManager::exportAllSettings(const QString& path) const
+bool ConfigManager::exportAllSettings(const QString& path, QString* failure) const
 {
-    if (m_websites.isEmpty()) {
-        logLine(0, QStringLiteral("unable to get current settings"));
-        return false;
-    }
+    if (m_websites.isEmpty())
+        return nothingToExport(failure);
     QVariantList list;
     for (const QVariantMap& site : m_websites)
         list.append(site);
-    return writeSettingsFile(path, list);
+    return writeSettingsFile(path, list, failure);
 }
 
 bool ConfigManager::importLcsettings(const QVariantMap& site)

@@ -209,6 +209,17 @@ public:
     /// Writes the sitemap to `path` (several files: a folder named after it holding the index
     /// under the file name and NAME-1.xml …). False when a file could not be written.
     bool exportXMLSitemapAndSaveTo(const QString& path);
+    /// Saves ready `documents` for `path` as `exportXMLSitemapAndSaveTo` does; `location` gets the
+    /// path written last (null when the folder could not be made). False when a file could not
+    /// be written (`lastSaveFailure` says which and why).
+    bool saveXMLDocumentsTo(const QStringList& documents, const QString& path, QString* location = nullptr);
+    /// The first file of the last XML sitemap save that could not be written, and why.
+    struct SaveFailure {
+        QString path;
+        QString reason;
+    };
+    /// Empty after a save that wrote every file.
+    const std::optional<SaveFailure>& lastSaveFailure() const { return m_lastSaveFailure; }
     /// Writes into the application support's "temp" folder under `name` ("" by
     /// `sitemapFilenameOptions`), then `transferFiles`. False when a file could not be written.
     bool exportXMLSitemapAndFTP(const QString& name);
@@ -272,6 +283,10 @@ private:
     /// it holding the index under its name. `location` gets the path written last (null when the
     /// folder could not be made). Returns whether every file was written.
     bool saveAt(const QStringList& documents, const QString& chosen, int folderLogLevel, QString& location);
+    /// Keeps the first failure of a save (logged as `what`) for `lastSaveFailure`.
+    void noteSaveFailure(const QString& what, const QString& path, const QString& reason);
+    /// Shows `lastSaveFailure` through the save panel.
+    void showSaveFailure() const;
     /// A report's text saved through the panel (type `fileType`) in a block on the main queue,
     /// written atomically as UTF-8, with the success or failure logged.
     void saveReportOnMain(QString text, const QString& fileType);
@@ -304,6 +319,7 @@ private:
 
     bool m_ftpInProgress = false;
     int m_xmlfilecount = 0;
+    std::optional<SaveFailure> m_lastSaveFailure;
     QString m_sitemapLocation;
     /// Queued saves check it: a manager gone before its save runs writes nothing.
     std::shared_ptr<char> m_alive = std::make_shared<char>();

@@ -19,15 +19,6 @@ namespace crawlmere::sitemap {
 
 using platform::logLine;
 
-namespace {
-
-QString writeFailure(const QString& what, const QString& path, const QString& reason)
-{
-    return QStringLiteral("%1 %2: %3").arg(what, QDir::toNativeSeparators(path), reason);
-}
-
-} // namespace
-
 SitemapXmlOptions SitemapManager::xmlOptions(bool imageSitemap) const
 {
     SitemapXmlOptions options;
@@ -51,11 +42,19 @@ QStringList SitemapManager::getXMLSitemap(bool imageSitemap)
     return SitemapXmlWriter::documents(getSitemapCollection(), xmlOptions(imageSitemap));
 }
 
+void SitemapManager::noteSaveFailure(const QString& what, const QString& path, const QString& reason)
+{
+    logLine(0, QStringLiteral("%1 %2: %3").arg(what, QDir::toNativeSeparators(path), reason));
+    if (!m_lastSaveFailure)
+        m_lastSaveFailure = SaveFailure { path, reason };
+}
+
 bool SitemapManager::writeDocuments(const QStringList& documents, const QString& location, const QString& folder)
 {
+    const QString what = QStringLiteral("Error writing xml");
     if (documents.size() == 1) {
         if (QString failure; !platform::saveTextAtomically(location, documents.constFirst(), &failure)) {
-            logLine(0, writeFailure(QStringLiteral("Error writing xml"), location, failure));
+            noteSaveFailure(what, location, failure);
             return false;
         }
         logLine(3, QStringLiteral("successfully written: %1").arg(location));
@@ -68,8 +67,9 @@ bool SitemapManager::writeDocuments(const QStringList& documents, const QString&
     for (qsizetype i = 0; i < documents.size(); ++i) {
         const QString name = QStringLiteral("%1-%2.xml").arg(base).arg(i + 1);
         names.append(name);
-        if (QString failure; !platform::saveTextAtomically(QDir(folder).filePath(name), documents.at(i), &failure)) {
-            logLine(0, writeFailure(QStringLiteral("Error writing xml"), QDir(folder).filePath(name), failure));
+        const QString path = QDir(folder).filePath(name);
+        if (QString failure; !platform::saveTextAtomically(path, documents.at(i), &failure)) {
+            noteSaveFailure(what, path, failure);
             written = false;
         }
     }
@@ -77,39 +77,47 @@ bool SitemapManager::writeDocuments(const QStringList& documents, const QString&
     const QString root = SitemapXmlWriter::siteRoot(m_crawlSettings.value(QStringLiteral("startingUrl")).toString());
     const QString index = SitemapXmlWriter::sitemapIndex(names, root, QDate::currentDate());
     if (QString failure; !platform::saveTextAtomically(location, index, &failure)) {
-        logLine(0, writeFailure(QStringLiteral("Error writing xml index file"), location, failure));
+        noteSaveFailure(QStringLiteral("Error writing xml index file"), location, failure);
         written = false;
     }
     return written;
 }
 
-/// The folder of a multi-file sitemap chosen at `path`: named like the file without its
-/// extension, beside it. Null when it cannot be made.
-static QString makeSitemapFolder(const QString& path, int creatingLogLevel)
-{
-    const QFileInfo chosen(path);
-    const QString folder = chosen.dir().filePath(chosen.completeBaseName());
-    logLine(creatingLogLevel, QStringLiteral("creating folder at %1").arg(folder));
-    if (!QDir().mkpath(folder)) {
-        logLine(0, QStringLiteral("error creating folder: %1").arg(folder));
-        return {};
-    }
-    return folder;
-}
-
 bool SitemapManager::saveAt(const QStringList& documents, const QString& chosen, int folderLogLevel, QString& location)
 {
     location.clear();
+    m_lastSaveFailure.reset();
     if (documents.size() == 1) {
         location = chosen;
         return writeDocuments(documents, chosen, QFileInfo(chosen).dir().path());
     }
-    const QString folder = makeSitemapFolder(chosen, folderLogLevel);
-    if (folder.isNull())
+    // The folder of a multi-file sitemap: named like the file without its extension, beside it.
+    // Made here, or found to be this user's, never reached through another user's link.
+    const QFileInfo file(chosen);
+    const QString folder = file.dir().filePath(file.completeBaseName());
+    logLine(folderLogLevel, QStringLiteral("creating folder at %1").arg(folder));
+    if (const QString refusal = platform::makeFolderForSaving(folder); !refusal.isNull()) {
+        noteSaveFailure(QStringLiteral("error creating folder:"), folder, refusal);
         return false;
-    location = QDir(folder).filePath(QFileInfo(chosen).fileName());
+    }
+    location = QDir(folder).filePath(file.fileName());
     logLine(2, QStringLiteral("sitemapLocation is now %1").arg(location));
     return writeDocuments(documents, location, folder);
+}
+
+void SitemapManager::showSaveFailure() const
+{
+    if (m_savePanel && m_lastSaveFailure)
+        m_savePanel->showSaveFailure(m_lastSaveFailure->path, m_lastSaveFailure->reason);
+}
+
+bool SitemapManager::saveXMLDocumentsTo(const QStringList& documents, const QString& path, QString* location)
+{
+    QString written;
+    const bool saved = saveAt(documents, path, 0, written);
+    if (location)
+        *location = written;
+    return saved;
 }
 
 QString SitemapManager::defaultSitemapFileName() const
@@ -126,8 +134,7 @@ bool SitemapManager::exportXMLSitemapAndSaveTo(const QString& path)
         logLine(1, QStringLiteral("no files returned by getXMLSitemap"));
         return true;
     }
-    QString location;
-    return saveAt(documents, path, 0, location);
+    return saveXMLDocumentsTo(documents, path);
 }
 
 bool SitemapManager::exportXMLSitemapAndFTP(const QString& name)
@@ -194,7 +201,8 @@ void SitemapManager::exportXML()
             chosen = QDir(folder).filePath(defaultSitemapFileName());
         }
         logLine(1, QStringLiteral("sitemap temp location is %1").arg(chosen));
-        saveAt(documents, chosen, 2, m_sitemapLocation);
+        if (!saveAt(documents, chosen, 2, m_sitemapLocation))
+            showSaveFailure();
         if (!m_sitemapLocation.isEmpty() && sitemapOptions > 0 && m_observer.beginFTPDialog)
             m_observer.beginFTPDialog();
     });
@@ -224,7 +232,8 @@ void SitemapManager::exportImageXML()
         return;
     logLine(3, QStringLiteral("sp NSFileHandlingPanelOKButton"));
     m_defaults.setObject(QFileInfo(*chosen).dir().path(), QStringLiteral("sitemapSaveDirectory"));
-    saveAt(documents, *chosen, 2, m_sitemapLocation);
+    if (!saveAt(documents, *chosen, 2, m_sitemapLocation))
+        showSaveFailure();
 }
 
 } // namespace crawlmere::sitemap

@@ -131,10 +131,12 @@ void SitemapManager::saveReportOnMain(QString text, const QString& fileType)
         const auto chosen = m_savePanel->runModal(request);
         if (!chosen)
             return;
-        if (QString error; !platform::saveTextAtomically(*chosen, text, &error))
+        if (QString error; !platform::saveTextAtomically(*chosen, text, &error)) {
             logLine(0, QStringLiteral("Unsuccessful exporting data to %1: %2").arg(*chosen, error));
-        else
+            m_savePanel->showSaveFailure(*chosen, error);
+        } else {
             logLine(2, QStringLiteral("Successful saving data to %1\n").arg(*chosen));
+        }
     });
 }
 

@@ -347,14 +347,21 @@ void SitesPane::returnToDefaultSettings() { m_manager.returnToDefaultSettings();
 void SitesPane::exportSelectedSettings()
 {
     if (m_savePanel)
-        m_savePanel(
-            QStringLiteral("lcsettings"), [this](const QString& path) { m_manager.exportSelectedSettings(path); });
+        m_savePanel(QStringLiteral("lcsettings"), [this](const QString& path) {
+            QString failure;
+            m_manager.exportSelectedSettings(path, &failure);
+            return failure;
+        });
 }
 
 void SitesPane::exportAllSettings()
 {
     if (m_savePanel)
-        m_savePanel(QStringLiteral("lcsbatch"), [this](const QString& path) { m_manager.exportAllSettings(path); });
+        m_savePanel(QStringLiteral("lcsbatch"), [this](const QString& path) {
+            QString failure;
+            m_manager.exportAllSettings(path, &failure);
+            return failure;
+        });
 }
 
 void SitesPane::visitSelected()

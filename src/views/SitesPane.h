@@ -26,7 +26,9 @@ class SettingsPane;
 
 /// Asks the user for a file to save to, limited to `extension` ("lcsettings", "lcsbatch"), and
 /// calls `done` with the chosen path on the main thread; a cancelled panel never calls it.
-using SavePanelRunner = std::function<void(const QString& extension, std::function<void(const QString& path)> done)>;
+/// `done` answers why the file could not be saved (null when it was), which the panel shows.
+using SavePanelRunner
+    = std::function<void(const QString& extension, std::function<QString(const QString& path)> done)>;
 
 /// The view of a ConfigManager: attaches itself at construction and detaches when destroyed
 /// (the manager must outlive the pane). The main window embeds it, hands in a save panel and

@@ -12,6 +12,7 @@
 #include <QWebEngineHttpRequest>
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
+#include <QWebEngineUrlRequestInterceptor>
 
 #include <array>
 
@@ -39,12 +40,40 @@ bool browserSetsField(const QByteArray& name)
 
 } // namespace
 
+/// Puts the crawl's Referer on the replayed request: the browser engine drops a Referer given
+/// among a load's own header fields, and sends the page's first request without one.
+class WebEngineRenderBackend::RefererSetter final : public QWebEngineUrlRequestInterceptor {
+public:
+    using QWebEngineUrlRequestInterceptor::QWebEngineUrlRequestInterceptor;
+
+    void expect(const QUrl& url, const QByteArray& referer)
+    {
+        target = url;
+        value = referer;
+    }
+
+    void interceptRequest(QWebEngineUrlRequestInfo& info) override
+    {
+        if (value.isEmpty() || info.resourceType() != QWebEngineUrlRequestInfo::ResourceTypeMainFrame
+            || info.requestUrl().adjusted(QUrl::RemoveFragment) != target.adjusted(QUrl::RemoveFragment))
+            return;
+        info.setHttpHeader("Referer", value);
+        value.clear(); // the replayed request only, not a later visit of the same address
+    }
+
+private:
+    QUrl target;
+    QByteArray value;
+};
+
 WebEngineRenderBackend::WebEngineRenderBackend()
 {
     // A profile without a storage name is off the record: nothing of it reaches the disk.
     profile = new QWebEngineProfile();
     profile->setHttpCacheType(QWebEngineProfile::NoCache);
     profile->setPersistentCookiesPolicy(QWebEngineProfile::NoPersistentCookies);
+    refererSetter = new RefererSetter(profile);
+    profile->setUrlRequestInterceptor(refererSetter);
     webPage = new QWebEnginePage(profile);
     // A hidden page has its timers held back; the page's scripts run as in a shown one.
     webPage->setVisible(true);
@@ -131,7 +160,9 @@ void WebEngineRenderBackend::load(const UrlRequest& request)
                 .arg(request.url, QString::fromLatin1(request.httpMethod)));
     }
     for (const auto& field : request.headers.fields()) {
-        if (!browserSetsField(field.first))
+        if (field.first.compare("referer", Qt::CaseInsensitive) == 0)
+            refererSetter->expect(replay.url(), field.second);
+        else if (!browserSetsField(field.first))
             replay.setHeader(field.first, field.second);
     }
     loading = true;
@@ -173,6 +204,7 @@ void WebEngineRenderBackend::stop()
     releasePage(webPage, profile);
     webPage = nullptr;
     profile = nullptr;
+    refererSetter = nullptr;
 }
 
 } // namespace crawlmere::webrender

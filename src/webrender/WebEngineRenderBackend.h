@@ -24,7 +24,8 @@ public:
 
     void setEvents(Events value) override;
     /// Replays the request: GET or POST with its body, its headers (the User-Agent goes to the
-    /// profile), and the shared store's cookies when it handles cookies.
+    /// profile, the Referer onto the engine's own request), and the shared store's cookies when
+    /// it handles cookies.
     void load(const crawlmere::platform::UrlRequest& request) override;
     bool isLoading() const override { return loading; }
     void evaluate(const QString& script, EvaluationDone done) override;
@@ -37,8 +38,12 @@ public:
 private:
     void seedCookies();
 
+    class RefererSetter;
+
     QWebEngineProfile* profile = nullptr;
     QWebEnginePage* webPage = nullptr;
+    /// Owned by the profile.
+    RefererSetter* refererSetter = nullptr;
     Events events;
     bool loading = false;
     /// Cleared at `stop`; the page's late answers look at it first.

@@ -3,6 +3,7 @@
 
 #include "engine/CrwlUrl.h"
 #include "engine/PageRenderer.h"
+#include "platform/Log.h"
 #include "webrender/WebEngineRenderBackend.h"
 
 #include <QByteArray>
@@ -19,6 +20,9 @@ void setEngineFlags()
         if (!flags.contains(flag))
             flags += (flags.isEmpty() ? "" : " ") + QByteArray(flag);
     }
+    // The engine's own log lines are for the program's log at verbosity 2 or more only.
+    if (platform::verbosity() < 2 && !flags.contains("--log-level"))
+        flags += (flags.isEmpty() ? "" : " ") + QByteArray("--log-level=3");
     qputenv("QTWEBENGINE_CHROMIUM_FLAGS", flags);
 }
 

@@ -1,20 +1,13 @@
-// A site's thumbnail made on the browser engine.
+// A site's thumbnail made on the browser engine, in a program of its own.
 #include "webrender/WebThumbGetter.h"
 
 #include "platform/Log.h"
 #include "platform/Paths.h"
 #include "platform/Strings.h"
-#include "platform/TextFile.h"
 
-#include <QAuthenticator>
-#include <QBuffer>
-#include <QImageWriter>
-#include <QPainter>
-#include <QWebEngineCookieStore>
-#include <QWebEnginePage>
-#include <QWebEngineProfile>
-#include <QWebEngineSettings>
-#include <QWebEngineView>
+#include <QDir>
+#include <QFileInfo>
+#include <QProcess>
 
 namespace crawlmere::webrender {
 
@@ -22,20 +15,13 @@ using platform::logLine;
 
 namespace {
 
-/// Time for the first frame of a finished load to reach the view before it is grabbed.
-constexpr int kSettleMilliseconds = 300;
+/// The exit statuses of the thumbnail program.
+enum ProgramStatus { kWritten = 0, kWriteFailed = 1, kCertificateRejected = 2 };
 
-/// A fresh off-the-record profile for one thumbnail page, taking no cookies and keeping no
-/// cache. It belongs to the application, so a profile that is still there when the program quits
-/// goes with the application object, after its page.
-QWebEngineProfile* makeThumbnailProfile()
+QString& programOverride()
 {
-    auto* profile = new QWebEngineProfile(QCoreApplication::instance());
-    profile->setHttpCacheType(QWebEngineProfile::NoCache);
-    profile->setPersistentCookiesPolicy(QWebEngineProfile::NoPersistentCookies);
-    profile->cookieStore()->setCookieFilter([](const QWebEngineCookieStore::FilterRequest&) { return false; });
-    profile->settings()->setAttribute(QWebEngineSettings::AutoLoadImages, true);
-    return profile;
+    static QString path;
+    return path;
 }
 
 } // namespace
@@ -59,16 +45,7 @@ WebThumbGetter::WebThumbGetter(const QString& url, const QString& path, settings
     });
 }
 
-WebThumbGetter::~WebThumbGetter()
-{
-    // Not inside a signal of the page: it can go now. Its profile is never deleted at once: the
-    // browser engine winds a profile down on its own threads, and one deleted while its page was
-    // loading crashed the program as it quit. It goes at the next turn of the event loop, or
-    // with the application.
-    delete webview.data();
-    if (profile)
-        profile->deleteLater();
-}
+WebThumbGetter::~WebThumbGetter() { release(); }
 
 QString WebThumbGetter::normalisedUrl(const QString& url)
 {
@@ -86,88 +63,100 @@ QString WebThumbGetter::normalisedUrl(const QString& url)
     return http + url;
 }
 
-QWebEngineView* WebThumbGetter::webView() const { return webview; }
+QString WebThumbGetter::program()
+{
+    if (!programOverride().isEmpty())
+        return programOverride();
+    // Read from the process itself, as the module is found.
+    const QDir folder = QFileInfo(QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath()).dir();
+    const QString name = QString::fromLatin1(kProgramName);
+    for (const QString& path : { folder.filePath(name), folder.filePath(QStringLiteral("../lib/crawlmere/") + name) }) {
+        if (QFileInfo(path).isExecutable())
+            return QDir::cleanPath(path);
+    }
+    return QString();
+}
+
+void WebThumbGetter::setProgram(const QString& path) { programOverride() = path; }
+
+QProcess* WebThumbGetter::process() const { return running; }
 
 void WebThumbGetter::getImage()
 {
-    if (webview || hasResponded)
+    if (running || hasResponded)
         return;
-    profile = makeThumbnailProfile();
-    webview = new QWebEngineView();
-    auto* page = new QWebEnginePage(profile, webview);
-    webview->setPage(page);
-    webview->setAttribute(Qt::WA_DontShowOnScreen);
-    // On X11 the browser engine still maps a window for the view at the screen's top left: it
-    // must let clicks and keys through to the windows beneath while the page loads.
-    webview->setWindowFlags(
-        Qt::Tool | Qt::FramelessWindowHint | Qt::WindowTransparentForInput | Qt::WindowDoesNotAcceptFocus);
-    webview->resize(kViewSize);
-    webview->show();
-    connect(page, &QWebEnginePage::loadFinished, this, &WebThumbGetter::loadFinished);
-    connect(page, &QWebEnginePage::authenticationRequired, this, [](const QUrl&, QAuthenticator*) {
-        logLine(1, QStringLiteral("*** web thumb getter received authentication challenge"));
+    const QString path = program();
+    if (path.isEmpty()) {
+        logLine(0, QStringLiteral("the thumbnail program %1 was not found: no thumbnail for %2")
+                       .arg(QString::fromLatin1(kProgramName), thisUrl));
+        hasResponded = true;
+        return;
+    }
+    running = new QProcess(this);
+    running->setProgram(path);
+    running->setArguments({ thisUrl, location });
+    running->setStandardOutputFile(QProcess::nullDevice());
+    connect(running, &QProcess::readyReadStandardError, this, &WebThumbGetter::logOutput);
+    connect(running, &QProcess::finished, this, [this](int exitCode, QProcess::ExitStatus exitStatus) {
+        programFinished(exitStatus == QProcess::NormalExit ? exitCode : -1);
+    });
+    connect(running, &QProcess::errorOccurred, this, [this](QProcess::ProcessError error) {
+        if (error == QProcess::FailedToStart)
+            programFinished(-1);
     });
     giveUp.start();
-    page->load(QUrl(thisUrl));
+    running->start();
 }
 
 void WebThumbGetter::stopLoading()
 {
-    if (webview)
-        webview->page()->triggerAction(QWebEnginePage::Stop);
-}
-
-void WebThumbGetter::loadFinished(bool ok)
-{
-    if (!ok || hasResponded || snapshotPending)
-        return;
-    snapshotPending = true;
-    QTimer::singleShot(kSettleMilliseconds, this, &WebThumbGetter::snapshot);
-}
-
-void WebThumbGetter::snapshot()
-{
-    if (hasResponded || !webview)
+    if (!running)
         return;
     hasResponded = true;
-    giveUp.stop();
-    const QImage shot = webview->grab(QRect(QPoint(0, 0), kViewSize)).toImage();
-    QImage thumb(kThumbSize, QImage::Format_ARGB32_Premultiplied);
-    thumb.fill(Qt::transparent);
-    {
-        QPainter painter(&thumb);
-        painter.setRenderHint(QPainter::SmoothPixmapTransform);
-        painter.drawImage(QRect(QPoint(0, 0), kThumbSize), shot);
-    }
-    // The image writer seeks back over what it wrote: it writes to memory, saved in one piece.
-    QBuffer image;
-    image.open(QIODevice::WriteOnly);
-    QImageWriter writer(&image, "tiff");
-    writer.setCompression(1); // LZW
-    QString error;
-    if (!writer.write(thumb))
-        error = writer.errorString();
-    else
-        platform::saveBytesAtomically(location, image.data(), &error);
-    if (!error.isEmpty())
-        logLine(0, QStringLiteral("unable to write the thumbnail %1: %2").arg(location, error));
     release();
-    if (owner)
+}
+
+void WebThumbGetter::logOutput()
+{
+    if (!running)
+        return;
+    const QList<QByteArray> lines = running->readAllStandardError().split('\n');
+    for (const QByteArray& line : lines) {
+        if (!line.trimmed().isEmpty())
+            logLine(2, QStringLiteral("thumbnail %1: %2").arg(thisUrl, QString::fromLocal8Bit(line)));
+    }
+}
+
+void WebThumbGetter::programFinished(int exitCode)
+{
+    if (hasResponded)
+        return;
+    logOutput();
+    hasResponded = true;
+    giveUp.stop();
+    release();
+    if (exitCode == kCertificateRejected)
+        logLine(1, QStringLiteral("no thumbnail for %1: the browser engine rejected its certificate").arg(thisUrl));
+    else if (exitCode == kWriteFailed)
+        logLine(0, QStringLiteral("unable to write the thumbnail %1 of %2").arg(location, thisUrl));
+    else if (exitCode != kWritten)
+        logLine(1, QStringLiteral("no thumbnail for %1: the thumbnail program ended with %2").arg(thisUrl).arg(exitCode));
+    if ((exitCode == kWritten || exitCode == kWriteFailed) && owner)
         owner(*this);
 }
 
 void WebThumbGetter::release()
 {
-    if (webview) {
-        webview->page()->disconnect(this);
-        webview->page()->triggerAction(QWebEnginePage::Stop);
-        webview->hide();
-        webview->deleteLater();
+    QProcess* process = running;
+    running = nullptr;
+    if (!process)
+        return;
+    process->disconnect(this);
+    if (process->state() != QProcess::NotRunning) {
+        process->kill();
+        process->waitForFinished(2000);
     }
-    if (profile)
-        profile->deleteLater();
-    webview = nullptr;
-    profile = nullptr;
+    process->deleteLater();
 }
 
 } // namespace crawlmere::webrender

@@ -1,5 +1,5 @@
-// A site's thumbnail made on the browser engine: the starting page loaded in an off-screen view
-// of its own, its first finished load grabbed, scaled down and written as a TIFF file.
+// A site's thumbnail made on the browser engine, in a program of its own (crawlmere-thumbnail)
+// on the offscreen platform: the engine's view never appears on the user's screen.
 #pragma once
 
 #include "settings/ThumbGetter.h"
@@ -12,26 +12,24 @@
 
 #include <chrono>
 
-class QWebEngineProfile;
-class QWebEngineView;
+class QProcess;
 
 namespace crawlmere::webrender {
 
-/// One thumbnail. Its page lives in a fresh off-the-record profile that accepts no cookies and
-/// keeps nothing on disk, in a view of 1024 x 700 that is never shown on screen. The first load
-/// that finishes is grabbed, scaled to 392 x 256 and written atomically as TIFF to `location`;
-/// then the owner is called back once (also when writing failed, which leaves any old file).
-/// The page and its profile are released after the callback, or, without a finished load, once
-/// `giveUpAfter` has passed: then nothing is written and nobody is called. Destroying the getter
-/// releases its page at once without a callback. A profile is never deleted at once (see the
-/// destructor): it goes at the next turn of the event loop, or with the application. Needs a GUI
-/// application and, for a picture that is not blank, a real display. Main thread only.
+/// One thumbnail. The thumbnail program loads the starting page in a fresh off-the-record
+/// profile that accepts no cookies and keeps nothing on disk, grabs its first finished load at
+/// 1024 x 700, and writes it scaled to 392 x 256 atomically as TIFF to `location`; then the owner
+/// is called back once (also when writing failed, which leaves any old file). Nothing is written
+/// and nobody is called when the page has not loaded after `giveUpAfter`, when the engine
+/// rejects the site's certificate (given up at once), or when the program cannot be started.
+/// Destroying the getter ends its program at once without a callback. What the program says
+/// goes to the log at verbosity 2. Main thread only.
 class WebThumbGetter final : public QObject, public settings::ThumbGetter {
     Q_OBJECT
 public:
-    static constexpr QSize kViewSize { 1024, 700 };
     static constexpr QSize kThumbSize { 392, 256 };
-    static constexpr std::chrono::milliseconds kGiveUpAfter { 30000 };
+    static constexpr std::chrono::milliseconds kGiveUpAfter { 15000 };
+    static constexpr const char* kProgramName = "crawlmere-thumbnail";
 
     WebThumbGetter(const QString& url, const QString& location, settings::ThumbGetterFactory::Callback owner,
         std::chrono::milliseconds giveUpAfter = kGiveUpAfter);
@@ -43,28 +41,32 @@ public:
     /// entities decoded and each space as "%20"; "http://" in front of anything else.
     static QString normalisedUrl(const QString& url);
 
+    /// The thumbnail program: the one set with `setProgram`, else the first that exists beside
+    /// this program or in its installed "lib/crawlmere" folder; empty when there is none.
+    static QString program();
+    /// Uses `path` as the thumbnail program (for programs run from another folder, as tests are).
+    static void setProgram(const QString& path);
+
     void getImage() override;
     QString getPassedUrl() const override { return passedUrl; }
     void stopLoading() override;
     bool isFinished() const override { return hasResponded; }
 
-    /// The view, for tests: null before `getImage` and once the page has been released.
-    QWebEngineView* webView() const;
+    /// The running thumbnail program, for tests: null before `getImage` and once it has ended.
+    QProcess* process() const;
 
 private:
-    void loadFinished(bool ok);
-    void snapshot();
-    /// Deletes the view and then its profile, after the current event.
+    void programFinished(int exitCode);
+    void logOutput();
+    /// Ends the program, if it still runs, without a callback.
     void release();
 
-    QPointer<QWebEngineView> webview;
-    QPointer<QWebEngineProfile> profile;
+    QPointer<QProcess> running;
     QString passedUrl;
     QString thisUrl;
     QString location;
     settings::ThumbGetterFactory::Callback owner;
     QTimer giveUp;
-    bool snapshotPending = false;
     bool hasResponded = false;
 };
 

@@ -1,9 +1,11 @@
 #include "app/MainInterface.h"
 #include "engine/ShellServices.h"
 #include "platform/PropertyList.h"
+#include "platform/TextFile.h"
 #include "platform/UserDefaults.h"
 #include "settings/ConfigManager.h"
 #include "support/LoopbackServer.h"
+#include "support/SharedFolder.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -443,6 +445,49 @@ TEST(HeadlessProgram, AnExportOverADeviceAFifoOrAFolderIsRefusedAndLeftAlone)
             EXPECT_EQ(after.st_ino, before.st_ino);
         }
     }
+}
+
+TEST(HeadlessProgram, AnExportThroughAnotherUsersLinkInASharedFolderIsRefusedAndLeftAlone)
+{
+    using crawlmere::test::SharedFolder;
+    if (!QFileInfo::exists(programPath()))
+        GTEST_SKIP() << "the crawlmere program is not built beside the tests";
+    if (const QString why = SharedFolder::whyNotRunnable(); !why.isNull())
+        GTEST_SKIP() << qPrintable(why);
+    const QString page
+        = QFileInfo(QStringLiteral(CRAWLMERE_FIXTURES "/../../examples/sample-site/index.html")).absoluteFilePath();
+    QTemporaryDir home;
+    const SharedFolder folder;
+    ASSERT_TRUE(folder.isValid());
+    const QString secret = folder.privateFolder(QStringLiteral("secret.txt"));
+    ASSERT_TRUE(crawlmere::platform::saveBytesAtomically(secret, "root's own"));
+    const struct {
+        QStringList options;
+        const char* link;
+        QString target; ///< root's file, or a file in root's folder that is not there
+    } cases[] = {
+        { { "--csv" }, "report.csv", secret },
+        { { "--sitemap" }, "sitemap.xml", secret },
+        { { "--view", "1", "--html" }, "x.html", folder.privateFolder(QStringLiteral("x.html")) },
+        { { "--csv" }, "new.csv", folder.privateFolder(QStringLiteral("new.csv")) },
+    };
+    for (const auto& c : cases) {
+        const QString link = folder.shared(QLatin1String(c.link));
+        SCOPED_TRACE(qPrintable(c.options.join(' ') + u' ' + link));
+        ASSERT_TRUE(folder.plantLink(c.target, QLatin1String(c.link)));
+        const ProgramRun run = runProgram(
+            QStringList { QStringLiteral("--headless") } + c.options + QStringList { link, page }, QString(), home.path());
+        EXPECT_EQ(run.status, 1);
+        EXPECT_TRUE(run.err.contains(QStringLiteral("cannot write %1: it is reached through %1, a link another user "
+                                                    "made in the shared folder %2")
+                                         .arg(link, folder.shared())))
+            << qPrintable(run.err);
+        EXPECT_TRUE(QFileInfo(link).isSymLink());
+    }
+    QFile kept(secret);
+    ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
+    EXPECT_EQ(kept.readAll(), QByteArray("root's own"));
+    EXPECT_EQ(QDir(folder.privateFolder()).entryList(QDir::Files), QStringList { "secret.txt" });
 }
 
 TEST(HeadlessProgram, AnExportOnAFullDiskSaysSoAndKeepsTheOldFile)

@@ -2,11 +2,14 @@
 #pragma once
 
 #include "app/FileDialogSavePanel.h"
+#include "app/WindowPrompts.h"
 
 #include <QApplication>
 #include <QDialog>
 #include <QFileDialog>
 #include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QTimer>
 
 namespace crawlmere::test {
@@ -37,6 +40,29 @@ inline void answerSavePanelWith(const QString& path, ShownSavePanel* shown = nul
         }
         name->setText(path);
         static_cast<QDialog*>(modal)->accept();
+    });
+    timer->start();
+}
+
+/// Closes the next alert of the window once it shows, keeping its text and informative text
+/// (one line each) in `shown`, which must outlive the answer. A question before it (the save
+/// panel's whether to replace a file) is answered yes.
+inline void answerAlert(QStringList* shown)
+{
+    auto* timer = new QTimer;
+    timer->setInterval(10);
+    QObject::connect(timer, &QTimer::timeout, [timer, shown] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (box && box->objectName() != app::WindowPrompts::kAlertName && box->button(QMessageBox::Yes)) {
+            box->button(QMessageBox::Yes)->click();
+            return;
+        }
+        if (!box || box->objectName() != app::WindowPrompts::kAlertName)
+            return;
+        timer->stop();
+        timer->deleteLater();
+        shown->append(box->text() + u'\n' + box->informativeText());
+        box->done(0);
     });
     timer->start();
 }

@@ -31,6 +31,10 @@
 #include <map>
 #include <mutex>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace app = crawlmere::app;
 using crawlmere::views::LinkViewMenus;
 using crawlmere::views::ResultTreeView;
@@ -313,4 +317,58 @@ TEST_F(SelectionMenuTest, FilePrintPrintsTheFrontViewAndTheHiddenSEOItemWritesTh
     EXPECT_TRUE(text.contains(QStringLiteral("\n2,pages without description\n"))) << qPrintable(text);
     EXPECT_TRUE(text.contains(QStringLiteral("\n2,Pages with no h1\n"))) << qPrintable(text);
     EXPECT_FALSE(text.contains(QStringLiteral("pages without title"))) << qPrintable(text);
+}
+
+TEST_F(SelectionMenuTest, AWindowSaveOrPrintThatCannotBeWrittenShowsAnAlertWithTheReason)
+{
+    const QString fifo = folder.filePath(QStringLiteral("pipe.csv"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    // A reader, so that a write that went ahead would not wait for one.
+    const int reader = ::open(QFile::encodeName(fifo).constData(), O_RDONLY | O_NONBLOCK);
+    ASSERT_GE(reader, 0);
+    const QString fifoReason = QStringLiteral("it is a FIFO (named pipe), not a regular file; nothing was written there");
+    const QString deviceReason = QStringLiteral("it is a character device, not a regular file; nothing was written there");
+    const auto trigger = [this](const char* item) {
+        return [this, item] {
+            QAction* action = shell.window().findChild<QAction*>(QLatin1String(item));
+            ASSERT_NE(action, nullptr) << item;
+            action->trigger();
+        };
+    };
+    const auto print = [this](const QString& path) {
+        return [this, path] {
+            QPrinter printer(QPrinter::HighResolution);
+            printer.setOutputFormat(QPrinter::PdfFormat);
+            printer.setOutputFileName(path);
+            EXPECT_FALSE(shell.results().printFrontView(printer));
+        };
+    };
+    const struct {
+        const char* what;
+        QString path;
+        QString reason;
+        bool asks; ///< the save panel asks for the path
+        std::function<void()> save;
+    } cases[] = {
+        { "by-link CSV", fifo, fifoReason, true, trigger("exportAsCSVMenuItem") },
+        { "SEO summary", fifo, fifoReason, true, trigger("exportSEOShortSummaryAsCSVMenuItem") },
+        { "site settings", fifo, fifoReason, true, trigger("exportSelectedSettingsMenuItem") },
+        { "all settings", fifo, fifoReason, true, trigger("exportAllSettingsMenuItem") },
+        { "print to a FIFO", fifo, fifoReason, false, print(fifo) },
+        { "print to a device", QStringLiteral("/dev/null"), deviceReason, false, print(QStringLiteral("/dev/null")) },
+    };
+    shell.window().mainTabView()->selectTabViewItemWithIdentifier(QStringLiteral("1"));
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        QStringList alerts;
+        crawlmere::test::answerAlert(&alerts);
+        if (c.asks)
+            crawlmere::test::answerSavePanelWith(c.path);
+        c.save();
+        ASSERT_TRUE(waitFor([&] { return !alerts.isEmpty(); }));
+        EXPECT_EQ(alerts, QStringList { QStringLiteral("The file could not be saved.\ncannot write %1: %2").arg(c.path, c.reason) });
+    }
+    char byte = 0;
+    EXPECT_EQ(::read(reader, &byte, 1), 0); // nothing was written into the FIFO
+    ::close(reader);
 }

@@ -724,6 +724,7 @@ TEST_F(Z12AraExtractionTest, PageFactsAreCopiedOntoTheRecord)
     EXPECT_EQ(home->getNamesOnThisPage(), QStringList { QStringLiteral("intro") });
     EXPECT_FALSE(home->getWarningsArrayIncludesAnchors());
     EXPECT_EQ(diagnostic->state().warnings, home->getWarningsAsString());
+    EXPECT_EQ(diagnostic->state().title, QStringLiteral("Welcome"));
     EXPECT_FALSE(hub->getWarningsArray().isEmpty());
     EXPECT_TRUE(home->getData().isEmpty()); // dropped after extraction
 }

@@ -3,6 +3,7 @@
 
 #include "platform/PropertyList.h"
 #include "support/FileSizeLimit.h"
+#include "support/SharedFolder.h"
 
 #include <QDir>
 #include <QFile>
@@ -237,4 +238,121 @@ TEST(TextFile, AWriteOverTheSizeLimitSaysFileTooLargeAndKeepsTheOldFile)
         ASSERT_TRUE(file.open(QIODevice::ReadOnly));
         EXPECT_EQ(file.readAll(), QByteArray("old"));
     }
+}
+
+namespace {
+
+QByteArray contentsOf(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(missing)");
+}
+
+} // namespace
+
+TEST(TextFile, FollowsALinkInASharedFolderOnlyWhereTheKernelsProtectedLinksRuleWould)
+{
+    using crawlmere::test::SharedFolder;
+    if (const QString why = SharedFolder::whyNotRunnable(); !why.isNull())
+        GTEST_SKIP() << qPrintable(why);
+    const SharedFolder folder;
+    ASSERT_TRUE(folder.isValid());
+    const QString secret = folder.privateFolder(QStringLiteral("secret.txt"));
+    ASSERT_TRUE(crawlmere::platform::saveBytesAtomically(secret, "root's own"));
+    // Links of the second user: to root's file, to a file not there yet, to root's folder.
+    ASSERT_TRUE(folder.plantLink(secret, QStringLiteral("report.csv")));
+    ASSERT_TRUE(folder.plantLink(folder.privateFolder(QStringLiteral("new.csv")), QStringLiteral("new.csv")));
+    ASSERT_TRUE(folder.plantLink(folder.privateFolder(), QStringLiteral("site")));
+    // A link of this user's own in the shared folder, and the second user's link in a folder
+    // every user may write to that is not sticky: both followed, as the kernel follows them.
+    const QString mine = folder.privateFolder(QStringLiteral("mine.txt"));
+    ASSERT_TRUE(QFile::link(mine, folder.shared(QStringLiteral("mine.csv"))));
+    ASSERT_TRUE(QDir(folder.shared()).mkdir(QStringLiteral("open")));
+    ASSERT_EQ(::chmod(QFile::encodeName(folder.shared(QStringLiteral("open"))).constData(), 0777), 0);
+    const QString open = folder.privateFolder(QStringLiteral("open.txt"));
+    ASSERT_TRUE(folder.plantLink(open, QStringLiteral("open/report.csv")));
+
+    const struct {
+        QString target;
+        QString written; ///< where the bytes land; null when refused
+    } cases[] = {
+        { folder.shared(QStringLiteral("report.csv")), {} },
+        { folder.shared(QStringLiteral("new.csv")), {} },
+        { folder.shared(QStringLiteral("site/sitemap.xml")), {} },
+        { folder.shared(QStringLiteral("./site/../site/sitemap.xml")), {} },
+        { folder.shared(QStringLiteral("mine.csv")), mine },
+        { folder.shared(QStringLiteral("open/report.csv")), open },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(qPrintable(c.target));
+        QString error;
+        const bool saved = crawlmere::platform::saveBytesAtomically(c.target, "new", &error);
+        EXPECT_EQ(saved, !c.written.isNull()) << qPrintable(error);
+        if (!c.written.isNull()) {
+            EXPECT_EQ(contentsOf(c.written), QByteArray("new"));
+            continue;
+        }
+        EXPECT_TRUE(error.contains(QStringLiteral("a link another user made in the shared folder"))) << qPrintable(error);
+        EXPECT_EQ(crawlmere::platform::reasonNotToSaveAt(c.target), error);
+    }
+    // Nothing of root's was written or made through the second user's links.
+    EXPECT_EQ(contentsOf(secret), QByteArray("root's own"));
+    EXPECT_EQ(QDir(folder.privateFolder()).entryList(QDir::Files | QDir::NoDotAndDotDot),
+        (QStringList { "mine.txt", "open.txt", "secret.txt" }));
+}
+
+TEST(TextFile, AFolderToSaveIntoIsMadeOrThisUsersAndNeverReachedThroughAnotherUsersLink)
+{
+    using crawlmere::test::SharedFolder;
+    if (const QString why = SharedFolder::whyNotRunnable(); !why.isNull())
+        GTEST_SKIP() << qPrintable(why);
+    const SharedFolder folder;
+    ASSERT_TRUE(folder.isValid());
+    ASSERT_TRUE(folder.plantLink(folder.privateFolder(), QStringLiteral("site")));
+    ASSERT_TRUE(SharedFolder::runAsOtherUser({ QStringLiteral("mkdir"), folder.shared(QStringLiteral("theirs")) }));
+
+    const struct {
+        const char* name;
+        const char* refusal; ///< null: made
+    } cases[] = {
+        { "site", "a link another user made in the shared folder" },
+        { "theirs", "another user's folder in the shared folder" },
+        { "mine", nullptr },
+        { "mine", nullptr }, // found there the second time
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString reason = crawlmere::platform::makeFolderForSaving(folder.shared(QLatin1String(c.name)));
+        if (!c.refusal) {
+            EXPECT_TRUE(reason.isNull()) << qPrintable(reason);
+            EXPECT_TRUE(QFileInfo(folder.shared(QLatin1String(c.name))).isDir());
+            continue;
+        }
+        EXPECT_TRUE(reason.contains(QLatin1String(c.refusal))) << qPrintable(reason);
+    }
+    EXPECT_TRUE(QDir(folder.privateFolder()).isEmpty());
+}
+
+TEST(TextFile, AFileForTheOwnerAloneIsWrittenWithMode0600EvenOverAReadableOne)
+{
+    QTemporaryDir folder;
+    const mode_t mask = ::umask(022);
+    const QString readable = folder.filePath(QStringLiteral("readable.txt"));
+    const QString replaced = folder.filePath(QStringLiteral("replaced.txt"));
+    const QString fresh = folder.filePath(QStringLiteral("fresh.txt"));
+    ASSERT_TRUE(crawlmere::platform::saveBytesAtomically(readable, "a"));
+    ASSERT_TRUE(crawlmere::platform::saveBytesAtomically(replaced, "a"));
+    ASSERT_TRUE(
+        crawlmere::platform::saveBytesAtomically(replaced, "b", nullptr, crawlmere::platform::FileAccess::OwnerOnly));
+    ASSERT_TRUE(
+        crawlmere::platform::saveBytesAtomically(fresh, "b", nullptr, crawlmere::platform::FileAccess::OwnerOnly));
+    ::umask(mask);
+    const auto modeOf = [](const QString& path) {
+        struct stat status { };
+        return ::stat(QFile::encodeName(path).constData(), &status) == 0 ? status.st_mode & 07777 : mode_t(07777);
+    };
+    EXPECT_EQ(modeOf(readable), mode_t(0644));
+    EXPECT_EQ(modeOf(replaced), mode_t(0600));
+    EXPECT_EQ(modeOf(fresh), mode_t(0600));
+    EXPECT_EQ(contentsOf(replaced), QByteArray("b"));
 }

@@ -292,3 +292,52 @@ TEST_F(SettingsFilesTest, CorruptOversizedAndSpecialFilesSayWhyAndAreNotRead)
     EXPECT_NE(batchLog.find("its root is a dictionary, not a list"), std::string::npos) << batchLog;
     EXPECT_EQ(m_manager.websites().size(), 1);
 }
+
+TEST_F(SettingsFilesTest, AnExportHoldingAPasswordIsTheUsersAloneAndKeepsThePassword)
+{
+    const mode_t mask = ::umask(022);
+    struct Case {
+        const char* key; ///< a password set on the second site; null: none
+        bool all; ///< every site, or the selected one
+        mode_t mode;
+    };
+    const Case cases[] = {
+        { nullptr, false, 0644 },
+        { nullptr, true, 0644 },
+        { "ftppassword", false, 0600 },
+        { "ftppassword", true, 0600 },
+        { "authenticationpassword", false, 0600 },
+        { "authenticationpassword", true, 0600 },
+    };
+    int run = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << (c.key ? c.key : "no password") << (c.all ? ", all" : ", selected"));
+        QVariantMap plain = m_manager.getBlankSettings();
+        plain.insert("id", QStringLiteral("plain-%1").arg(run));
+        m_manager.importLcsettings(plain);
+        QVariantMap site = m_manager.getBlankSettings();
+        site.insert("id", QStringLiteral("site-%1").arg(run));
+        if (c.key)
+            site.insert(QLatin1String(c.key), QStringLiteral("s3cret"));
+        m_manager.importLcsettings(site);
+        const QString file = path(QStringLiteral("export-%1.lcsettings").arg(run++));
+        QString failure;
+        ASSERT_TRUE(c.all ? m_manager.exportAllSettings(file, &failure) : m_manager.exportSelectedSettings(file, &failure))
+            << qPrintable(failure);
+        struct stat status { };
+        ASSERT_EQ(::stat(QFile::encodeName(file).constData(), &status), 0);
+        EXPECT_EQ(status.st_mode & 0777, c.mode);
+        // The password is written, so importing the file gives it back.
+        QFile written(file);
+        ASSERT_TRUE(written.open(QIODevice::ReadOnly));
+        EXPECT_EQ(written.readAll().contains("s3cret"), c.key != nullptr);
+    }
+    ::umask(mask);
+
+    // A target that is no file: nothing is written, and the reason is given for the alert.
+    const QString fifo = path(QStringLiteral("pipe"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    QString failure;
+    EXPECT_FALSE(m_manager.exportSelectedSettings(fifo, &failure));
+    EXPECT_EQ(failure, QStringLiteral("it is a FIFO (named pipe), not a regular file; nothing was written there"));
+}

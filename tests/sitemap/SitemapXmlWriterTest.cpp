@@ -7,6 +7,7 @@
 #include "platform/UserDefaults.h"
 #include "sitemap/SitemapManager.h"
 #include "sitemap/SitemapTestSupport.h"
+#include "support/SharedFolder.h"
 
 #include <QDir>
 #include <QFile>
@@ -16,6 +17,7 @@
 
 #include <cstdlib>
 #include <ctime>
+#include <sys/stat.h>
 
 using crawlmere::platform::UserDefaults;
 using crawlmere::sitemap::SitemapManager;
@@ -277,4 +279,44 @@ TEST_F(SitemapXmlTest, SaversByOptionAndPanel)
     EXPECT_TRUE(QFile::exists(manager.sitemapLocation()));
     EXPECT_EQ(uploads, 1);
     EXPECT_EQ(panel.requests.size(), 2);
+}
+
+TEST_F(SitemapXmlTest, AFailedSaveThroughThePanelIsShownWithItsReason)
+{
+    crawlmere::platform::RecordingSavePanel panel;
+    manager.setSavePanel(&panel);
+    manager.setCollection({ sitemapPage("http://127.0.0.1/x") });
+    const QString fifo = folder.filePath("pipe.xml");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    panel.answers = { fifo };
+    manager.exportXML();
+    crawlmere::platform::Dispatch::runFor(std::chrono::milliseconds(50));
+    EXPECT_EQ(panel.failures,
+        QStringList { "cannot write " + fifo + ": it is a FIFO (named pipe), not a regular file; nothing was written there" });
+}
+
+TEST_F(SitemapXmlTest, AMultiFileSitemapIsNeverWrittenThroughAnotherUsersFolderLink)
+{
+    using crawlmere::test::SharedFolder;
+    if (const QString why = SharedFolder::whyNotRunnable(); !why.isNull())
+        GTEST_SKIP() << qPrintable(why);
+    const SharedFolder shared;
+    ASSERT_TRUE(shared.isValid());
+    ASSERT_TRUE(shared.plantLink(shared.privateFolder(), "site"));
+    const QStringList documents { "<urlset>1</urlset>", "<urlset>2</urlset>" };
+    QString location;
+    EXPECT_FALSE(manager.saveXMLDocumentsTo(documents, shared.shared("site.xml"), &location));
+    EXPECT_TRUE(location.isNull());
+    ASSERT_TRUE(manager.lastSaveFailure().has_value());
+    EXPECT_EQ(manager.lastSaveFailure()->path, shared.shared("site"));
+    EXPECT_TRUE(manager.lastSaveFailure()->reason.contains("a link another user made in the shared folder"))
+        << qPrintable(manager.lastSaveFailure()->reason);
+    EXPECT_TRUE(QDir(shared.privateFolder()).isEmpty());
+    EXPECT_FALSE(QFile::exists(shared.shared("site.xml")));
+
+    // The same save where the folder is this user's own writes the index and both files.
+    EXPECT_TRUE(manager.saveXMLDocumentsTo(documents, shared.shared("mine.xml"), &location));
+    EXPECT_FALSE(manager.lastSaveFailure().has_value());
+    EXPECT_EQ(location, shared.shared("mine/mine.xml"));
+    EXPECT_EQ(QDir(shared.shared("mine")).entryList(QDir::Files), (QStringList { "mine-1.xml", "mine-2.xml", "mine.xml" }));
 }

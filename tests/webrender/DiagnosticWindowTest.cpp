@@ -120,6 +120,7 @@ TEST(DiagnosticWindow, FilledByALoopbackScan)
     const QString response = text(*window, "tvResponse");
     EXPECT_TRUE(response.startsWith(QStringLiteral("Status code: 200"))) << response.toStdString();
     EXPECT_TRUE(text(*window, "tvSource").contains(QStringLiteral("<title>Home</title>")));
+    EXPECT_EQ(text(*window, "tfTitle"), "Home");
     EXPECT_NE(text(*window, "tvWarnings"), "");
     EXPECT_NE(text(*window, "tvWarnings"), "from the previous scan");
     EXPECT_GE(text(*window, "tvTrace").count(u'\n'), 1);

@@ -10,6 +10,8 @@
 #include "webrender/WebRenderSetup.h"
 
 #include <QElapsedTimer>
+#include <QProcess>
+#include <QTemporaryDir>
 
 #include <mutex>
 
@@ -54,6 +56,12 @@ protected:
             seenAgent = request.get_header_value("User-Agent");
             response.set_content("<html><body>posted</body></html>", "text/html");
         });
+        http.Get("/referred", [this](const httplib::Request& request, httplib::Response& response) {
+            std::lock_guard lock(seenLock);
+            seenReferer = request.get_header_value("Referer");
+            seenHeader = request.get_header_value("X-Check");
+            response.set_content("<html><body>referred</body></html>", "text/html");
+        });
         http.Get("/cookie", [](const httplib::Request& request, httplib::Response& response) {
             response.set_content("<html><body>cookie:" + request.get_header_value("Cookie") + "</body></html>",
                 "text/html");
@@ -89,7 +97,39 @@ protected:
     std::string seenBody;
     std::string seenHeader;
     std::string seenAgent;
+    std::string seenReferer;
 };
+
+/// The standard error of the program's rendering scan of `url` without a display, and `extra`
+/// arguments before it.
+QString programErrorOutput(const QString& url, const QStringList& extra)
+{
+    QTemporaryDir home;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const char* name : { "DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "QT_LOGGING_RULES" })
+        environment.remove(QString::fromLatin1(name));
+    environment.insert(QStringLiteral("CRAWLMERE_HOME"), home.path());
+    environment.insert(QStringLiteral("HOME"), home.path());
+    environment.insert(QStringLiteral("ASAN_OPTIONS"), QStringLiteral("detect_leaks=0:new_delete_type_mismatch=0"));
+    QProcess program;
+    program.setProcessEnvironment(environment);
+    program.setStandardOutputFile(QProcess::nullDevice());
+    program.start(QStringLiteral(CRAWLMERE_PROGRAM),
+        QStringList { QStringLiteral("--headless"), QStringLiteral("--set"), QStringLiteral("runJS=YES") } + extra
+            + QStringList { url });
+    // Serve the loopback server's thread and this one while the program runs.
+    EXPECT_TRUE(Dispatch::runUntil([&] { return program.state() == QProcess::NotRunning; }, std::chrono::seconds(45)));
+    if (program.state() != QProcess::NotRunning) {
+        program.kill();
+        program.waitForFinished();
+    }
+    EXPECT_EQ(program.exitCode(), 0);
+    return QString::fromUtf8(program.readAllStandardError());
+}
+
+/// Lines of the browser engine's start-up report.
+const char* const kEngineStartUp[]
+    = { "WebEngineContext", "qt.webenginecontext", "GL Type", "Init Parameters", "graphics backend", "Sandboxing" };
 
 } // namespace
 
@@ -120,6 +160,32 @@ TEST_F(WebEngineRenderBackendTest, APostRequestIsReplayedWithItsBodyAndHeaders)
     EXPECT_EQ(seenBody, "user=ann&password=a+b%26c");
     EXPECT_EQ(seenHeader, "checked");
     EXPECT_EQ(seenAgent, "CrawlmereTest/1.0");
+}
+
+TEST_F(WebEngineRenderBackendTest, AGetRequestIsReplayedWithTheCrawlsReferer)
+{
+    UrlRequest request(server.url(QStringLiteral("/referred")), 10);
+    const QByteArray referer = server.url(QStringLiteral("/plain")).toUtf8();
+    request.setValue(referer, "Referer");
+    request.setValue("checked", "X-Check");
+    EXPECT_TRUE(render(request).contains("referred"));
+    std::lock_guard lock(seenLock);
+    EXPECT_EQ(seenReferer, referer.toStdString());
+    EXPECT_EQ(seenHeader, "checked");
+}
+
+TEST_F(WebEngineRenderBackendTest, AScanWithoutWindowsKeepsTheEnginesStartUpOffStandardError)
+{
+    const QString shown = programErrorOutput(server.url(), {});
+    for (const char* text : kEngineStartUp)
+        EXPECT_FALSE(shown.contains(QLatin1String(text))) << text << " in:\n" << shown.toStdString();
+    EXPECT_TRUE(shown.contains(QStringLiteral(" done, "))) << shown.toStdString(); // the progress line
+}
+
+TEST_F(WebEngineRenderBackendTest, TheEnginesStartUpGoesToTheLogAtVerbosityTwo)
+{
+    const QString shown = programErrorOutput(server.url(), { QStringLiteral("--default"), QStringLiteral("verbosity=2") });
+    EXPECT_TRUE(shown.contains(QLatin1String("qt.webenginecontext: "))) << shown.toStdString();
 }
 
 TEST_F(WebEngineRenderBackendTest, TheSharedStoresCookiesReachThePageAndOutliveTheRender)

@@ -1,6 +1,6 @@
-// Site thumbnails on the browser engine against loopback pages. A grab on the offscreen
-// platform may come out blank, so the test of the picture runs on a display only (ctest starts
-// this suite once more under xvfb-run).
+// Site thumbnails on the browser engine against loopback pages, made by the thumbnail program
+// on the offscreen platform (ctest also runs this suite under xvfb-run, where the program must
+// draw the same without a window on the display).
 #include "webrender/WebThumbGetter.h"
 
 #include "engine/CrwlUrl.h"
@@ -16,11 +16,12 @@
 #include <QFile>
 #include <QGuiApplication>
 #include <QImageReader>
+#include <QPointer>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QWebEnginePage>
-#include <QWebEngineView>
+
+#include <thread>
 
 #include <gtest/gtest.h>
 
@@ -45,6 +46,7 @@ protected:
         });
         ASSERT_TRUE(server.start());
         crawlmere::webrender::installPageRenderer();
+        WebThumbGetter::setProgram(QStringLiteral(CRAWLMERE_THUMBNAIL_PROGRAM));
         QDir(Paths::applicationSupportFolder() + QStringLiteral("/thumbs")).removeRecursively();
     }
 
@@ -62,8 +64,6 @@ QString fileType(const QString& path)
 
 TEST_F(WebThumbGetterTest, SelectingASiteWritesItsThumbnailAndTheRowShowsIt)
 {
-    if (QGuiApplication::platformName() != u"xcb")
-        GTEST_SKIP() << "needs a display; ctest runs this suite under xvfb-run";
     UserDefaults defaults(folder.filePath(QStringLiteral("defaults.plist")));
     ConfigManager manager(defaults);
     manager.setThumbGetterFactory(std::make_shared<crawlmere::webrender::WebThumbGetterFactory>());
@@ -129,14 +129,51 @@ TEST_F(WebThumbGetterTest, APageThatNeverAnswersLeavesNoFileAndNoCallbackAndIsRe
     WebThumbGetter getter(
         silent.url(), path, [&](ThumbGetter&) { ++calls; }, std::chrono::milliseconds(2000));
     getter.getImage();
-    ASSERT_NE(getter.webView(), nullptr);
-    const QPointer<QWebEnginePage> page = getter.webView()->page();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return page.isNull(); }, 10000));
+    ASSERT_NE(getter.process(), nullptr);
+    const QPointer<QProcess> program = getter.process();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return program.isNull(); }, 10000));
     EXPECT_TRUE(getter.isFinished());
     QTest::qWait(200);
     EXPECT_EQ(calls, 0);
     EXPECT_FALSE(QFile::exists(path));
     silent.stop();
+}
+
+TEST_F(WebThumbGetterTest, ACertificateTheEngineRejectsEndsTheThumbnailAtOnce)
+{
+    const QString cert = folder.filePath(QStringLiteral("cert.pem"));
+    const QString key = folder.filePath(QStringLiteral("key.pem"));
+    QProcess openssl;
+    openssl.start(QStringLiteral("openssl"),
+        { QStringLiteral("req"), QStringLiteral("-x509"), QStringLiteral("-newkey"), QStringLiteral("rsa:2048"),
+            QStringLiteral("-nodes"), QStringLiteral("-days"), QStringLiteral("1"), QStringLiteral("-subj"),
+            QStringLiteral("/CN=127.0.0.1"), QStringLiteral("-keyout"), key, QStringLiteral("-out"), cert });
+    if (!openssl.waitForFinished(30000) || openssl.exitCode() != 0)
+        GTEST_SKIP() << "no openssl tool to make a certificate";
+    httplib::SSLServer tls(cert.toUtf8().constData(), key.toUtf8().constData());
+    ASSERT_TRUE(tls.is_valid());
+    tls.Get("/", [](const httplib::Request&, httplib::Response& response) {
+        response.set_content(kBlockPage, "text/html");
+    });
+    const int port = tls.bind_to_any_port("127.0.0.1");
+    ASSERT_GT(port, 0);
+    std::thread serving([&] { tls.listen_after_bind(); });
+
+    // Far longer than the program needs to start and be refused: what ends it is the refusal.
+    const QString path = folder.filePath(QStringLiteral("refused"));
+    int calls = 0;
+    WebThumbGetter getter(
+        QStringLiteral("https://127.0.0.1:%1/").arg(port), path, [&](ThumbGetter&) { ++calls; },
+        std::chrono::milliseconds(45000));
+    getter.getImage();
+    ASSERT_NE(getter.process(), nullptr);
+    const bool ended = QTest::qWaitFor([&] { return getter.isFinished(); }, 25000);
+    tls.stop();
+    serving.join();
+    ASSERT_TRUE(ended);
+    EXPECT_EQ(getter.process(), nullptr);
+    EXPECT_EQ(calls, 0);
+    EXPECT_FALSE(QFile::exists(path));
 }
 
 } // namespace

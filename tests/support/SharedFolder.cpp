@@ -1,0 +1,62 @@
+// A sticky shared folder and a second user.
+#include "support/SharedFolder.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QStandardPaths>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace crawlmere::test {
+
+QString SharedFolder::whyNotRunnable()
+{
+    if (::geteuid() != 0)
+        return QStringLiteral("not run as root: a second user cannot be played");
+    if (QStandardPaths::findExecutable(QStringLiteral("setpriv")).isEmpty())
+        return QStringLiteral("setpriv is not installed: a second user cannot be played");
+    if (!runAsOtherUser({ QStringLiteral("true") }))
+        return QStringLiteral("setpriv could not run a command as user %1").arg(kOtherUser);
+    return {};
+}
+
+SharedFolder::SharedFolder()
+{
+    const QDir root(m_root.path());
+    // The second user passes through the root folder to reach the shared one.
+    m_valid = m_root.isValid() && ::chmod(QFile::encodeName(m_root.path()).constData(), 0711) == 0
+        && root.mkdir(QStringLiteral("shared")) && root.mkdir(QStringLiteral("private"))
+        && ::chmod(QFile::encodeName(shared()).constData(), 01777) == 0
+        && ::chmod(QFile::encodeName(privateFolder()).constData(), 0700) == 0;
+}
+
+QString SharedFolder::shared(const QString& name) const
+{
+    const QString folder = QDir(m_root.path()).filePath(QStringLiteral("shared"));
+    return name.isEmpty() ? folder : QDir(folder).filePath(name);
+}
+
+QString SharedFolder::privateFolder(const QString& name) const
+{
+    const QString folder = QDir(m_root.path()).filePath(QStringLiteral("private"));
+    return name.isEmpty() ? folder : QDir(folder).filePath(name);
+}
+
+bool SharedFolder::runAsOtherUser(const QStringList& arguments)
+{
+    const QString id = QString::number(kOtherUser);
+    QProcess process;
+    process.start(QStringLiteral("setpriv"),
+        QStringList { QStringLiteral("--reuid"), id, QStringLiteral("--regid"), id, QStringLiteral("--clear-groups") }
+            + arguments);
+    return process.waitForFinished(30000) && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
+}
+
+bool SharedFolder::plantLink(const QString& target, const QString& name) const
+{
+    return runAsOtherUser({ QStringLiteral("ln"), QStringLiteral("-s"), target, shared(name) });
+}
+
+} // namespace crawlmere::test
