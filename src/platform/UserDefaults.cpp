@@ -1,5 +1,6 @@
 #include "platform/UserDefaults.h"
 
+#include "platform/Log.h"
 #include "platform/Paths.h"
 #include "platform/PropertyList.h"
 #include "platform/TextFile.h"
@@ -471,12 +472,15 @@ std::optional<QVariantMap> UserDefaults::State::readFile(QString* unreadable)
     for (int n = 2; QFileInfo::exists(aside) && n < 1000; ++n)
         aside = filePath + QStringLiteral(".corrupt-") + stamp + QLatin1Char('-') + QString::number(n);
     if (QFile::rename(filePath, aside)) {
-        qWarning("crawlmere: defaults: %s; kept it as %s and started with empty defaults", qUtf8Printable(reason),
-            qUtf8Printable(aside));
+        logLine(0,
+            QStringLiteral("crawlmere: defaults: %1; kept it as %2 and started with empty defaults")
+                .arg(reason, aside));
     } else {
         writable = false;
-        qWarning("crawlmere: defaults: %s; it could not be moved aside, so defaults will not be saved this run",
-            qUtf8Printable(reason));
+        logLine(0,
+            QStringLiteral(
+                "crawlmere: defaults: %1; it could not be moved aside, so defaults will not be saved this run")
+                .arg(reason));
     }
     return std::nullopt;
 }
@@ -526,7 +530,7 @@ Expected<void> UserDefaults::State::save(
         if (observer)
             observer(message);
         else
-            qWarning("crawlmere: %s", qUtf8Printable(message));
+            logLine(0, QStringLiteral("crawlmere: ") + message);
     });
     lockTimedOut = exclusive.timedOut();
     if (!exclusive.held())
@@ -585,7 +589,7 @@ bool UserDefaults::State::saveAndSay(std::chrono::milliseconds wait)
     std::unique_lock writing(lock);
     if (saved.error() != lastFailure) {
         lastFailure = saved.error();
-        qWarning("crawlmere: defaults: not saved: %s", qUtf8Printable(saved.error()));
+        logLine(0, QStringLiteral("crawlmere: defaults: not saved: ") + saved.error());
     }
     return false;
 }

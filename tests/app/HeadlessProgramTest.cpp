@@ -346,8 +346,8 @@ TEST(HeadlessProgram, ImportsStartedTogetherKeepEverySite)
             }
             const QMap<QString, int> stored = withoutIds ? storedSiteNames(home.path()) : storedSiteIds(home.path());
             for (const QString& id : std::as_const(ids))
-                EXPECT_EQ(stored.value(id), 1) << programs << " programs, site " << qPrintable(id)
-                                               << (withoutIds ? " (no id)" : "");
+                EXPECT_EQ(stored.value(id), 1)
+                    << programs << " programs, site " << qPrintable(id) << (withoutIds ? " (no id)" : "");
         }
     }
 }

@@ -49,10 +49,7 @@ QString whyNoSecondUser()
     return {};
 }
 
-bool chownTo(const QString& path, uid_t user)
-{
-    return ::lchown(QFile::encodeName(path).constData(), user, user) == 0;
-}
+bool chownTo(const QString& path, uid_t user) { return ::lchown(QFile::encodeName(path).constData(), user, user) == 0; }
 
 /// A home for the program's user: the folder, its config folder (holding `defaults`, when not
 /// empty, as the site list) and a settings file of a site named `name` without an id, all the
@@ -108,8 +105,8 @@ void startAsUser(QProcess& process, const QStringList& arguments, const Home& ho
     process.setWorkingDirectory(home.folder.path());
     const QString user = QString::number(kUser);
     process.start(QStringLiteral("setpriv"),
-        QStringList { QStringLiteral("--reuid"), user, QStringLiteral("--regid"), user, QStringLiteral("--clear-groups"),
-            programPath(), QStringLiteral("--headless") }
+        QStringList { QStringLiteral("--reuid"), user, QStringLiteral("--regid"), user,
+            QStringLiteral("--clear-groups"), programPath(), QStringLiteral("--headless") }
             + arguments);
 }
 
@@ -155,8 +152,11 @@ TEST(SiteStoreProgram, AnImportThatCannotBeStoredFailsAndSaysSoOnce)
         std::function<bool(const Home&)> lockOut;
     } cases[] = {
         { "a config folder of another user",
-            [](const Home& home) { return chownTo(home.config, kOtherUser) && ::chmod(qPrintable(home.config), 0755) == 0; } },
-        { "a config folder the user made read-only", [](const Home& home) { return ::chmod(qPrintable(home.config), 0500) == 0; } },
+            [](const Home& home) {
+                return chownTo(home.config, kOtherUser) && ::chmod(qPrintable(home.config), 0755) == 0;
+            } },
+        { "a config folder the user made read-only",
+            [](const Home& home) { return ::chmod(qPrintable(home.config), 0500) == 0; } },
         { "a list and lock file of another user in a read-only folder",
             [](const Home& home) {
                 QFile(home.defaults + ".lock").open(QIODevice::WriteOnly);
@@ -216,7 +216,8 @@ TEST(SiteStoreProgram, ALockHeldByAnotherProgramIsWaitedForABoundedTimeThenTheIm
     ASSERT_TRUE(QFile(lockFile).open(QIODevice::WriteOnly));
     ASSERT_TRUE(chownTo(lockFile, kUser));
     QProcess holder;
-    holder.start(QStringLiteral("flock"), { QStringLiteral("-x"), lockFile, QStringLiteral("sleep"), QStringLiteral("60") });
+    holder.start(
+        QStringLiteral("flock"), { QStringLiteral("-x"), lockFile, QStringLiteral("sleep"), QStringLiteral("60") });
     ASSERT_TRUE(holder.waitForStarted());
     // Held once a try of this process's own fails.
     bool held = false;

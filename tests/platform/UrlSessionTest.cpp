@@ -1,9 +1,9 @@
 // URL sessions against in-process servers on 127.0.0.1: statuses, redirects decided by the
 // delegate, the head decision, Basic challenges, idle time-outs, caps, dropped connections,
 // cookies, content decoding, file URLs, synchronous loads, concurrency and cancellation.
+#include "platform/UrlSession.h"
 #include "platform/CookieStore.h"
 #include "platform/Dispatch.h"
-#include "platform/UrlSession.h"
 #include "support/LoopbackServer.h"
 #include "support/RawSocketServer.h"
 

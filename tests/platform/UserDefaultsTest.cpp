@@ -616,11 +616,12 @@ TEST(UserDefaults, AChangeUnderTheLockSeesTheFileAndIsTakenBackWhenItsSaveFails)
     ASSERT_TRUE(second.synchronize());
     // What another program saved after this store was read is what the change sees.
     QVariantMap seen;
-    ASSERT_TRUE(first.changeUnderLock([&](const QVariantMap& stored) {
-                         seen = stored;
-                         first.setObject(first.arrayForKey("websites") << site("b"), "websites");
-                     })
-            .ok());
+    ASSERT_TRUE(first
+                    .changeUnderLock([&](const QVariantMap& stored) {
+                        seen = stored;
+                        first.setObject(first.arrayForKey("websites") << site("b"), "websites");
+                    })
+                    .ok());
     EXPECT_EQ(storedIds(path), QStringList({ "a:a", "b:b" }));
     EXPECT_EQ(seen.value("websites").toList().size(), 1);
 
@@ -628,9 +629,8 @@ TEST(UserDefaults, AChangeUnderTheLockSeesTheFileAndIsTakenBackWhenItsSaveFails)
     std::optional<bool> saved;
     ASSERT_TRUE(crawlmere::test::withFileSizeLimit(fileBytes(path).size(), [&] {
         saved = first
-                    .changeUnderLock([&](const QVariantMap&) {
-                        first.setObject(QString(20000, QLatin1Char('x')), "large");
-                    })
+                    .changeUnderLock(
+                        [&](const QVariantMap&) { first.setObject(QString(20000, QLatin1Char('x')), "large"); })
                     .ok();
     }));
     EXPECT_EQ(saved, false);

@@ -119,7 +119,8 @@ TEST_F(SettingsFilesTest, SitesWithoutIdImportedByTwoProgramsOnOneListAreBothKep
     ASSERT_TRUE(other.openLcsettingsFile(fixturePath("settings/no-id.lcsettings")));
     EXPECT_NE(m_manager.getIDForCurrentSite(), other.getIDForCurrentSite());
     QSet<QString> stored;
-    for (const QVariant& site : PropertyList::readFile(path("defaults.plist")).value().toMap().value("websites").toList())
+    for (const QVariant& site :
+        PropertyList::readFile(path("defaults.plist")).value().toMap().value("websites").toList())
         stored.insert(site.toMap().value("id").toString());
     EXPECT_TRUE(stored.contains(m_manager.getIDForCurrentSite()));
     EXPECT_TRUE(stored.contains(other.getIDForCurrentSite()));
