@@ -1,9 +1,10 @@
 // URL sessions against in-process servers on 127.0.0.1: statuses, redirects decided by the
 // delegate, the head decision, Basic challenges, idle time-outs, caps, dropped connections,
 // cookies, content decoding, file URLs, synchronous loads, concurrency and cancellation.
-#include "platform/UrlSession.h"
 #include "platform/CookieStore.h"
 #include "platform/Dispatch.h"
+#include "platform/UrlSession.h"
+#include "platform/detail/CookieJar.h"
 #include "support/LoopbackServer.h"
 #include "support/RawSocketServer.h"
 
@@ -11,6 +12,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
+#include <QSet>
 #include <QTemporaryDir>
 #include <QUrl>
 #include <QtEndian>
@@ -245,6 +247,13 @@ protected:
             res.set_header("Set-Cookie", "kept=yes; Max-Age=3600; Path=/");
             res.set_header("Set-Cookie", "session=only; Path=/");
             res.set_content("set", "text/plain");
+        });
+        // Page N of a hostile site: 40 persistent cookies of 1 KB, named after the page.
+        s.Get(R"(/flood/(\d+))", [](const httplib::Request& req, httplib::Response& res) {
+            const std::string filler(1000, 'x');
+            for (int i = 0; i < 40; ++i)
+                res.set_header("Set-Cookie", "f" + req.matches[1].str() + "c" + std::to_string(i) + "=" + filler + "; Max-Age=31536000; Path=/");
+            res.set_content("flood", "text/plain");
         });
         s.Get("/set-private", [](const httplib::Request&, httplib::Response& res) {
             res.set_header("Set-Cookie", "private=1; Max-Age=3600; Path=/");
@@ -718,6 +727,39 @@ TEST_F(UrlSessionTest, CookiesGoWithTheNextRequestAndOutliveAReload)
     CookieStore::setCookie(login);
     auto withLogin = fetch(request(QStringLiteral("/echo")));
     EXPECT_TRUE(withLogin->data.contains("login=token")) << text(withLogin->data);
+    CookieStore::deleteAllCookies();
+}
+
+TEST_F(UrlSessionTest, ACookieFloodKeepsTheStoreWithinItsLimitsAndTheLoginCookie)
+{
+    CookieStore::deleteAllCookies();
+    HttpCookie login;
+    login.domain = QStringLiteral("login.example");
+    login.name = QStringLiteral("login");
+    login.value = QStringLiteral("keep-me");
+    login.expires = 4102444800; // 2100
+    CookieStore::setCookie(login);
+    ASSERT_TRUE(CookieStore::save());
+
+    constexpr int kPages = 30; // 1,200 cookies of 1 KB from one host
+    for (int page = 0; page < kPages; ++page)
+        fetch(request(QStringLiteral("/flood/%1").arg(page)));
+    ASSERT_TRUE(CookieStore::save());
+    ASSERT_TRUE(CookieStore::reload()); // as the next start would
+
+    QSet<QString> flood;
+    bool loginKept = false;
+    for (const HttpCookie& cookie : CookieStore::allCookies()) {
+        if (cookie.domain == QStringLiteral("127.0.0.1"))
+            flood.insert(cookie.name);
+        loginKept = loginKept || (cookie.name == QStringLiteral("login") && cookie.value == QStringLiteral("keep-me"));
+    }
+    EXPECT_TRUE(loginKept);
+    EXPECT_LE(flood.size(), detail::CookieJar::kMaxCookiesPerHost);
+    EXPECT_GE(flood.size(), detail::CookieJar::kMaxCookiesPerHost * 5 / 6);
+    // The host's oldest went first.
+    EXPECT_TRUE(flood.contains(QStringLiteral("f%1c39").arg(kPages - 1)));
+    EXPECT_FALSE(flood.contains(QStringLiteral("f0c0")));
     CookieStore::deleteAllCookies();
 }
 
