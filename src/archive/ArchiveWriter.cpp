@@ -65,8 +65,9 @@ ArchiveWriter::ArchiveWriter(platform::UserDefaults& store, QString archiveFolde
 
 QString ArchiveWriter::archiveLocation()
 {
+    // Under the application-support folder it is the user's alone, as that folder is.
     QDir dir(folder);
-    if (!dir.exists() && !QDir().mkpath(folder))
+    if (!dir.exists() && !platform::Paths::makeFolder(folder))
         logLine(
             1, QStringLiteral("error creating directory at %1 - %2").arg(folder, QStringLiteral("cannot create it")));
     return folder;

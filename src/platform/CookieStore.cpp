@@ -103,9 +103,7 @@ void CookieStore::deleteCookie(const HttpCookie& cookie)
         }
         if (!found)
             return false;
-        jar.clear();
-        for (const QByteArray& line : kept)
-            jar.addLine(line);
+        jar.replaceAll(kept);
         return true;
     });
 }

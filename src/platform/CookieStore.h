@@ -35,7 +35,10 @@ public:
     static void deleteCookie(const HttpCookie& cookie);
     static void deleteAllCookies();
     /// Writes the cookies with an expiry to `storePath()` now (atomically). The store also
-    /// writes itself shortly after a response sets cookies, and at shutdown.
+    /// writes itself shortly after a response sets cookies, and at shutdown. It keeps at most
+    /// 180 cookies a host (the host's oldest go first) and a few thousand in all, so that the
+    /// file always reads back. A file that was there but could not be read (too large, no
+    /// access) is never replaced: false, nothing written.
     static bool save();
     /// Forgets every cookie in memory and reads `storePath()` again, as a new run would.
     static bool reload();

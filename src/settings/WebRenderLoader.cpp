@@ -14,7 +14,11 @@
 
 #include <utility>
 
+#include <cerrno>
+
+#include <fcntl.h>
 #include <pwd.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace crawlmere::settings {
@@ -80,13 +84,41 @@ void WebRenderLoader::prepareProcess()
     if (!displayAvailable && qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR")) {
         // Without a session there is no runtime folder; the GUI application would pick this
         // same private folder itself, with a warning on the headless run's error output.
-        const passwd* user = getpwuid(geteuid());
-        const QString folder = QDir::tempPath() + QStringLiteral("/runtime-")
-            + (user ? QString::fromLocal8Bit(user->pw_name) : QString::number(geteuid()));
-        if (QDir().mkpath(folder)
-            && QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner))
+        const QString folder = privateRuntimeFolder(QDir::tempPath());
+        if (!folder.isNull())
             qputenv("XDG_RUNTIME_DIR", QFile::encodeName(folder));
     }
+}
+
+QString WebRenderLoader::privateRuntimeFolder(const QString& sharedFolder)
+{
+    const passwd* user = getpwuid(geteuid());
+    const QString named = sharedFolder + QStringLiteral("/runtime-")
+        + (user ? QString::fromLocal8Bit(user->pw_name) : QString::number(geteuid()));
+    const QByteArray path = QFile::encodeName(named);
+    // Made now, or already there: either way it is used only when, opened without following a
+    // link, it is a folder of this user's that others cannot enter. Only a folder made by this
+    // call is ever chmod-ed (a umask may have taken the owner's bits).
+    const bool made = ::mkdir(path.constData(), 0700) == 0;
+    if (made || errno == EEXIST) {
+        const int fd = ::open(path.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        struct stat status { };
+        bool usable = fd >= 0 && ::fstat(fd, &status) == 0 && S_ISDIR(status.st_mode) && status.st_uid == geteuid();
+        if (usable && made && (status.st_mode & 07777) != 0700)
+            usable = ::fchmod(fd, 0700) == 0;
+        else if (usable)
+            usable = (status.st_mode & 07777) == 0700;
+        if (fd >= 0)
+            ::close(fd);
+        if (usable)
+            return named;
+        platform::logLine(1,
+            QStringLiteral("%1 is not a private folder of this user's: a fresh runtime folder is used").arg(named));
+    }
+    QByteArray fresh = path + "-XXXXXX";
+    if (!::mkdtemp(fresh.data()))
+        return {};
+    return QFile::decodeName(fresh);
 }
 
 WebRenderModule* WebRenderLoader::module()

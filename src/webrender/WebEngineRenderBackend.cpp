@@ -46,23 +46,18 @@ class WebEngineRenderBackend::RefererSetter final : public QWebEngineUrlRequestI
 public:
     using QWebEngineUrlRequestInterceptor::QWebEngineUrlRequestInterceptor;
 
-    void expect(const QUrl& url, const QByteArray& referer)
-    {
-        target = url;
-        value = referer;
-    }
+    /// The next page request of the profile (its one page's load) gets `referer`.
+    void expect(const QByteArray& referer) { value = referer; }
 
     void interceptRequest(QWebEngineUrlRequestInfo& info) override
     {
-        if (value.isEmpty() || info.resourceType() != QWebEngineUrlRequestInfo::ResourceTypeMainFrame
-            || info.requestUrl().adjusted(QUrl::RemoveFragment) != target.adjusted(QUrl::RemoveFragment))
+        if (value.isEmpty() || info.resourceType() != QWebEngineUrlRequestInfo::ResourceTypeMainFrame)
             return;
         info.setHttpHeader("Referer", value);
-        value.clear(); // the replayed request only, not a later visit of the same address
+        value.clear(); // the replayed request only, not where the page goes next
     }
 
 private:
-    QUrl target;
     QByteArray value;
 };
 
@@ -161,7 +156,7 @@ void WebEngineRenderBackend::load(const UrlRequest& request)
     }
     for (const auto& field : request.headers.fields()) {
         if (field.first.compare("referer", Qt::CaseInsensitive) == 0)
-            refererSetter->expect(replay.url(), field.second);
+            refererSetter->expect(field.second);
         else if (!browserSetsField(field.first))
             replay.setHeader(field.first, field.second);
     }

@@ -31,6 +31,7 @@
 #include <thread>
 #include <vector>
 
+#include <pwd.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
@@ -499,30 +500,107 @@ TEST(HeadlessProgram, AnExportOnAFullDiskSaysSoAndKeepsTheOldFile)
         GTEST_SKIP() << "a full disk is made as root, in a mount namespace of its own (unshare)";
     const QString page
         = QFileInfo(QStringLiteral(CRAWLMERE_FIXTURES "/../../examples/sample-site/index.html")).absoluteFilePath();
-    QTemporaryDir home;
-    const QString disk = home.filePath(QStringLiteral("disk"));
-    ASSERT_TRUE(QDir().mkpath(disk));
-    // A 16 KB file system filled up, with an earlier export on it; gone with the namespace.
-    const QString script
-        = QStringLiteral("mount -t tmpfs -o size=16k tmpfs \"$1\" || exit 77; echo old > \"$1/out.csv\"; "
-                         "dd if=/dev/zero of=\"$1/fill\" bs=1k 2>/dev/null; "
-                         "\"$2\" --headless --csv \"$1/out.csv\" \"$3\"; status=$?; "
-                         "cat \"$1/out.csv\"; exit $status");
-    QProcess process;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("CRAWLMERE_HOME"), home.path());
-    process.setProcessEnvironment(environment);
-    process.start(unshare,
-        { QStringLiteral("-m"), QStringLiteral("sh"), QStringLiteral("-c"), script, QStringLiteral("sh"), disk,
-            programPath(), page });
-    const ProgramRun run = finishedRun(process);
-    if (run.status == 77 || run.err.contains(QStringLiteral("unshare failed")))
-        GTEST_SKIP() << "mounting is not allowed here: " << qPrintable(run.err);
-    EXPECT_TRUE(run.err.contains(
-        QStringLiteral("cannot write %1/out.csv: %2").arg(disk, QString::fromLocal8Bit(std::strerror(ENOSPC)))))
-        << qPrintable(run.err);
-    EXPECT_EQ(run.status, 1);
-    EXPECT_TRUE(run.out.endsWith(QStringLiteral("\nold\n"))) << qPrintable(run.out);
+    for (const QString& option : { QStringLiteral("--csv"), QStringLiteral("--sitemap") }) {
+        SCOPED_TRACE(qPrintable(option));
+        QTemporaryDir home;
+        const QString disk = home.filePath(QStringLiteral("disk"));
+        ASSERT_TRUE(QDir().mkpath(disk));
+        // A 16 KB file system filled up, with an earlier export on it; gone with the namespace.
+        const QString script
+            = QStringLiteral("mount -t tmpfs -o size=16k tmpfs \"$1\" || exit 77; echo old > \"$1/out\"; "
+                             "dd if=/dev/zero of=\"$1/fill\" bs=1k 2>/dev/null; "
+                             "\"$2\" --headless \"$4\" \"$1/out\" \"$3\"; status=$?; "
+                             "cat \"$1/out\"; exit $status");
+        QProcess process;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("CRAWLMERE_HOME"), home.path());
+        process.setProcessEnvironment(environment);
+        process.start(unshare,
+            { QStringLiteral("-m"), QStringLiteral("sh"), QStringLiteral("-c"), script, QStringLiteral("sh"), disk,
+                programPath(), page, option });
+        const ProgramRun run = finishedRun(process);
+        if (run.status == 77 || run.err.contains(QStringLiteral("unshare failed")))
+            GTEST_SKIP() << "mounting is not allowed here: " << qPrintable(run.err);
+        EXPECT_TRUE(run.err.contains(
+            QStringLiteral("cannot write %1/out: %2").arg(disk, QString::fromLocal8Bit(std::strerror(ENOSPC)))))
+            << qPrintable(run.err);
+        EXPECT_EQ(run.status, 1);
+        EXPECT_TRUE(run.out.endsWith(QStringLiteral("\nold\n"))) << qPrintable(run.out);
+    }
+}
+
+TEST(HeadlessProgram, WithoutARuntimeFolderOnlyAPrivateOneIsUsedAndNothingPlantedIsChanged)
+{
+    if (!QFileInfo::exists(programPath()))
+        GTEST_SKIP() << "the crawlmere program is not built beside the tests";
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "planting another user's entries in a shared folder needs root";
+    const passwd* user = ::getpwuid(::geteuid());
+    ASSERT_NE(user, nullptr);
+    const QString own = QStringLiteral("runtime-") + QString::fromLocal8Bit(user->pw_name);
+    enum class Planted { Nothing, LinkToAFolder, OthersFolder, OwnOpenFolder };
+    for (const Planted planted : { Planted::Nothing, Planted::LinkToAFolder, Planted::OthersFolder, Planted::OwnOpenFolder }) {
+        SCOPED_TRACE(int(planted));
+        QTemporaryDir base;
+        // A sticky folder everyone can write to, as the temporary folder is.
+        const QString shared = base.filePath(QStringLiteral("tmp"));
+        ASSERT_EQ(::mkdir(QFile::encodeName(shared).constData(), 0755), 0);
+        ASSERT_EQ(::chmod(QFile::encodeName(shared).constData(), 01777), 0);
+        const QByteArray target = QFile::encodeName(base.filePath(QStringLiteral("system")));
+        ASSERT_EQ(::mkdir(target.constData(), 0755), 0);
+        const QByteArray named = QFile::encodeName(shared + QLatin1Char('/') + own);
+        switch (planted) {
+        case Planted::Nothing:
+            break;
+        case Planted::LinkToAFolder:
+            ASSERT_EQ(::symlink(target.constData(), named.constData()), 0);
+            ASSERT_EQ(::lchown(named.constData(), 42001, 42001), 0);
+            break;
+        case Planted::OthersFolder:
+        case Planted::OwnOpenFolder:
+            ASSERT_EQ(::mkdir(named.constData(), 0755), 0);
+            ASSERT_EQ(::chmod(named.constData(), 0755), 0);
+            if (planted == Planted::OthersFolder) {
+                ASSERT_EQ(::chown(named.constData(), 42001, 42001), 0);
+            }
+            break;
+        }
+        struct stat plantedBefore { };
+        ::lstat(named.constData(), &plantedBefore);
+
+        QProcess process;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("CRAWLMERE_HOME"), base.filePath(QStringLiteral("home")));
+        environment.insert(QStringLiteral("TMPDIR"), shared);
+        for (const char* name : { "XDG_RUNTIME_DIR", "DISPLAY", "WAYLAND_DISPLAY" })
+            environment.remove(QString::fromLatin1(name));
+        process.setProcessEnvironment(environment);
+        process.start(programPath(), { QStringLiteral("--version") });
+        const ProgramRun run = finishedRun(process);
+        EXPECT_EQ(run.status, 0) << qPrintable(run.err);
+
+        struct stat status { };
+        ASSERT_EQ(::lstat(target.constData(), &status), 0);
+        EXPECT_EQ(status.st_mode & 07777, 0755u);
+        // Whatever was planted is as it was; the program made a folder of its own, 0700.
+        QStringList made;
+        for (const QString& name : QDir(shared).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot)) {
+            const QByteArray path = QFile::encodeName(shared + QLatin1Char('/') + name);
+            ASSERT_EQ(::lstat(path.constData(), &status), 0);
+            if (planted != Planted::Nothing && path == named) {
+                EXPECT_EQ(status.st_mode, plantedBefore.st_mode);
+                EXPECT_EQ(status.st_uid, plantedBefore.st_uid);
+                continue;
+            }
+            made.append(name);
+            EXPECT_TRUE(S_ISDIR(status.st_mode)) << qPrintable(name);
+            EXPECT_EQ(status.st_mode & 07777, 0700u) << qPrintable(name);
+            EXPECT_EQ(status.st_uid, ::geteuid()) << qPrintable(name);
+        }
+        ASSERT_EQ(made.size(), 1) << qPrintable(made.join(u' '));
+        EXPECT_TRUE(planted == Planted::Nothing ? made.constFirst() == own : made.constFirst().startsWith(own + u'-'))
+            << qPrintable(made.constFirst());
+    }
 }
 
 namespace {

@@ -4,6 +4,7 @@
 
 #include "engine/CrwlUrl.h"
 #include "engine/EngineDefaults.h"
+#include "platform/Paths.h"
 #include "platform/PropertyList.h"
 #include "platform/UserDefaults.h"
 
@@ -15,6 +16,8 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+
+#include <sys/stat.h>
 
 using crawlmere::archive::ArchiveWriter;
 using crawlmere::platform::PropertyList;
@@ -191,3 +194,20 @@ TEST_F(ArchiveWriterTest, PagesOfOneMillisecondOnManyHostsEachKeepTheirOwnBytes)
 }
 
 } // namespace
+
+TEST_F(ArchiveWriterTest, TheDefaultFolderIsTheUsersAloneAsItsParentIs)
+{
+    const QString parent = crawlmere::platform::Paths::applicationSupportFolder();
+    QDir(parent + QStringLiteral("/archive")).removeRecursively();
+    const mode_t oldMask = ::umask(022);
+    ArchiveWriter writer(defaults, QString());
+    const QString made = writer.archiveLocation();
+    ::umask(oldMask);
+    ASSERT_EQ(made, parent + QStringLiteral("/archive"));
+    for (const QString& folder : { parent, made }) {
+        struct stat status { };
+        ASSERT_EQ(::stat(QFile::encodeName(folder).constData(), &status), 0) << qPrintable(folder);
+        EXPECT_EQ(status.st_mode & 07777, 0700u) << qPrintable(folder);
+    }
+    QDir(made).removeRecursively();
+}

@@ -14,6 +14,7 @@
 #include <QTemporaryDir>
 
 #include <mutex>
+#include <vector>
 
 using crawlmere::platform::CookieStore;
 using crawlmere::platform::HttpCookie;
@@ -45,7 +46,12 @@ protected:
             response.set_content(kScriptedPage, "text/html");
         });
         for (const char* path : { "/plain", "/late1", "/late2" }) {
-            http.Get(path, [](const httplib::Request&, httplib::Response& response) {
+            http.Get(path, [this](const httplib::Request& request, httplib::Response& response) {
+                // The browser engine's own navigations say so; the crawl's fetches do not.
+                if (request.path == "/plain" && request.get_header_value("Sec-Fetch-Mode") == "navigate") {
+                    std::lock_guard lock(seenLock);
+                    renderedReferers.push_back(request.get_header_value("Referer"));
+                }
                 response.set_content("<html><body>page</body></html>", "text/html");
             });
         }
@@ -98,6 +104,7 @@ protected:
     std::string seenHeader;
     std::string seenAgent;
     std::string seenReferer;
+    std::vector<std::string> renderedReferers;
 };
 
 /// The standard error of the program's rendering scan of `url` without a display, and `extra`
@@ -145,6 +152,9 @@ TEST_F(WebEngineRenderBackendTest, LinksAddedByScriptAreFoundOnlyWhenRendering)
     EXPECT_TRUE(rendered.at(late).startsWith(u"200"));
     EXPECT_TRUE(rendered.at(server.url(QStringLiteral("/late2"))).startsWith(u"200"));
     EXPECT_TRUE(rendered.at(server.url(QStringLiteral("/plain"))).startsWith(u"200"));
+    // The rendered request of a linked page carries the crawl's Referer: the page holding the link.
+    std::lock_guard lock(seenLock);
+    EXPECT_EQ(renderedReferers, std::vector<std::string> { server.url().toStdString() });
 }
 
 TEST_F(WebEngineRenderBackendTest, APostRequestIsReplayedWithItsBodyAndHeaders)

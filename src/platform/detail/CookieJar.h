@@ -5,6 +5,7 @@
 #include "platform/detail/CurlHandles.h"
 
 #include <QByteArray>
+#include <QHash>
 #include <QList>
 #include <QString>
 
@@ -21,6 +22,15 @@ class CookieJar {
 public:
     /// Cookie files larger than this are not read.
     static constexpr qint64 kMaxFileBytes = 16 * 1024 * 1024;
+    /// What the store keeps, as browsers do: so many cookies a host (the host's oldest go
+    /// first), so many in all, lines of at most so many bytes, and so many bytes in all (half
+    /// of what is read back, so the file always reads back whole). Past a limit the store is
+    /// trimmed a sixth below it, so that a site setting cookies on every page trims it now and
+    /// then, not on every response.
+    static constexpr qsizetype kMaxCookiesPerHost = 180;
+    static constexpr qsizetype kMaxCookies = 3000;
+    static constexpr qsizetype kMaxLineBytes = 8192;
+    static constexpr qint64 kMaxBytes = kMaxFileBytes / 2;
 
     CookieJar();
     CookieJar(const CookieJar&) = delete;
@@ -33,15 +43,39 @@ public:
     QList<QByteArray> lines() const;
     /// Adds one cookie given as a cookie-file line or as "Set-Cookie: ..." text.
     void addLine(const QByteArray& line);
+    /// Puts `lines` (cookie-file lines) in place of every cookie held.
+    void replaceAll(const QList<QByteArray>& lines);
+    /// Notes that up to `count` cookies of `bytes` bytes in all (as lines) may have come in
+    /// from `host`, for the host or a domain above it.
+    void noteAdded(const QByteArray& host, qsizetype count, qint64 bytes);
+    /// Trims the store once a limit may have been passed since the last trim. Not from within
+    /// a transfer's callback.
+    void trimIfDue();
+    /// Removes the cookies past the limits. Returns true when any went.
+    bool trim();
     void clear();
 
-    /// Adds the cookies of a cookie file. A missing file is no failure.
+    /// Adds the cookies of a cookie file (those within the limits). A missing file is no
+    /// failure. A file that is there but cannot be read (too large, no access) is left alone:
+    /// `save` does not replace it.
     bool load(const QString& path);
     /// Writes the cookies that outlive the session (those with an expiry) to `path`
-    /// atomically: a reader sees the old file or the new one, never a part.
-    bool save(const QString& path) const;
+    /// atomically: a reader sees the old file or the new one, never a part. Trims the store
+    /// first. Refuses (false) when `path` is a store `load` could not read.
+    bool save(const QString& path);
+
+    /// `lines` without those past the limits: overlong lines, the oldest of a host past its
+    /// share, then the oldest of the hosts holding the most until the totals fit. A host's
+    /// cookies are taken oldest first in the order given.
+    static QList<QByteArray> withinLimits(const QList<QByteArray>& lines);
 
 private:
+    void insert(const QByteArray& line);
+    /// Counts `held` (every cookie line held) for `noteAdded`.
+    void measure(const QList<QByteArray>& held);
+    /// Trims the store; answers the lines kept, and in `dropped` whether any went.
+    QList<QByteArray> trimmed(bool* dropped = nullptr);
+
     static void lockShare(CURL*, curl_lock_data data, curl_lock_access, void* userPointer);
     static void unlockShare(CURL*, curl_lock_data data, void* userPointer);
 
@@ -50,6 +84,16 @@ private:
     // An easy handle attached to the share, used only to reach its cookies. Declared after the
     // share so that it is freed first.
     EasyHandle m_scratch;
+    // What was held at the last trim, by host and in all, and what may have come in since.
+    QHash<QByteArray, qsizetype> m_heldPerHost;
+    qsizetype m_heldCount = 0;
+    qint64 m_heldBytes = 0;
+    QHash<QByteArray, qsizetype> m_addedPerHost;
+    qsizetype m_addedCount = 0;
+    qint64 m_addedBytes = 0;
+    bool m_trimDue = false;
+    // The store `load` found but could not read: never replaced.
+    QString m_unreadable;
 };
 
 } // namespace crawlmere::platform::detail

@@ -217,6 +217,8 @@ void NetworkEngine::run()
         int running = 0;
         curl_multi_perform(m_multi.get(), &running);
         readMessages();
+        if (m_cookies)
+            m_cookies->trimIfDue();
         saveCookiesIfDue(/*force=*/false);
         curl_multi_poll(m_multi.get(), nullptr, 0, kIdlePollMilliseconds, nullptr);
     }
@@ -321,8 +323,18 @@ bool NetworkEngine::withCookies(const std::function<bool(CookieJar&)>& work)
 bool NetworkEngine::headComplete(Transfer& transfer)
 {
     transfer.headComplete = true;
-    if (transfer.request.httpShouldHandleCookies && transfer.headers.contains("Set-Cookie"))
+    if (transfer.request.httpShouldHandleCookies && transfer.headers.contains("Set-Cookie")) {
         m_cookiesDirty = true;
+        if (m_cookies) {
+            // A cookie's line holds no more than its field, its host and its path (at most the
+            // request's path) and a few fields more.
+            const QList<QByteArray> fields = transfer.headers.values("Set-Cookie");
+            qint64 bytes = 0;
+            for (const QByteArray& field : fields)
+                bytes += field.size() + transfer.request.url.size() + 64;
+            m_cookies->noteAdded(QUrl(transfer.request.url).host().toUtf8(), fields.size(), bytes);
+        }
+    }
 
     HeadEvent event;
     event.response = transfer.makeResponse();
