@@ -77,10 +77,14 @@ void AppDelegate::awakeFromNib()
     }
     // The few-results alert's "Support" button opens the support page as the Help menu does.
     if (m_results && m_actions)
-        m_results->setVisitSupport([actions = QPointer<DelegateActions>(m_actions)] {
-            if (actions)
-                actions->visitPage(DelegateActions::kSupportPageKey);
-        });
+        m_results->setVisitSupport(
+            [actions = QPointer<DelegateActions>(m_actions)] {
+                if (actions)
+                    actions->visitPage(DelegateActions::kSupportPageKey);
+            },
+            [actions = QPointer<DelegateActions>(m_actions)] {
+                return actions && actions->pageAvailable(DelegateActions::kSupportPageKey);
+            });
     installDocumentMenuItems();
     installSelectionMenuItems();
 }

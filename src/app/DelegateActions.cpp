@@ -1,6 +1,8 @@
 // Site reset, login windows, console and web-page items of the application controller.
 #include "app/DelegateActions.h"
 
+#include "app/AppDelegate.h"
+
 #include "platform/Log.h"
 #include "platform/UrlOpener.h"
 #include "platform/UserDefaults.h"
@@ -60,7 +62,7 @@ void DelegateActions::installMenuItems(QMenuBar* bar, QWidget* console)
         help->addSeparator();
         m_home = add(help, tr("Home Page"), "visitHomeMenuItem", [this] { visitPage(kHomePageKey); });
         m_support = add(help, tr("Support"), "visitSupportMenuItem", [this] { visitPage(kSupportPageKey); });
-        add(help, tr("Crawlmere Help"), "visitHelpMenuItem", [this] { visitHelp(); });
+        add(help, AppDelegate::getHelpMenuTitle(), "visitHelpMenuItem", [this] { visitHelp(); });
         connect(help, &QMenu::aboutToShow, this, &DelegateActions::updateMenuItems);
     }
     updateMenuItems();
@@ -69,9 +71,9 @@ void DelegateActions::installMenuItems(QMenuBar* bar, QWidget* console)
 void DelegateActions::updateMenuItems()
 {
     if (m_home)
-        m_home->setEnabled(!m_defaults.stringForKey(kHomePageKey).isEmpty());
+        m_home->setEnabled(pageAvailable(kHomePageKey));
     if (m_support)
-        m_support->setEnabled(!m_defaults.stringForKey(kSupportPageKey).isEmpty());
+        m_support->setEnabled(pageAvailable(kSupportPageKey));
 }
 
 QString DelegateActions::resetInformativeText()
@@ -109,15 +111,21 @@ QWidget* DelegateActions::showCookieWindow(bool legacy)
     window->setAttribute(Qt::WA_DeleteOnClose);
     window->show();
     m_cookieWindow = window;
+    Q_EMIT loginWindowShown(window);
     return window;
+}
+
+bool DelegateActions::pageAvailable(const QString& key) const
+{
+    const QUrl page(m_defaults.stringForKey(key).trimmed());
+    return page.isValid() && !page.isRelative();
 }
 
 bool DelegateActions::visitPage(const QString& key)
 {
-    const QUrl page(m_defaults.stringForKey(key).trimmed());
-    if (!page.isValid() || page.isRelative())
+    if (!pageAvailable(key))
         return false;
-    return m_opener.openURL(page);
+    return m_opener.openURL(QUrl(m_defaults.stringForKey(key).trimmed()));
 }
 
 bool DelegateActions::visitHelp()
@@ -128,7 +136,7 @@ bool DelegateActions::visitHelp()
     if (readme.isEmpty()) {
         platform::logLine(1, QStringLiteral("no help page set and no installed README found"));
         // Said, not just logged: the item would otherwise seem to do nothing.
-        auto* alert = new QMessageBox(QMessageBox::Information, tr("Crawlmere Help"), tr("The help is not installed."),
+        auto* alert = new QMessageBox(QMessageBox::Information, AppDelegate::getHelpMenuTitle(), tr("The help is not installed."),
             QMessageBox::Ok, m_parent);
         alert->setObjectName(QStringLiteral("missingHelpAlert"));
         alert->setInformativeText(missingHelpText());

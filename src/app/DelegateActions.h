@@ -29,9 +29,10 @@ class SitemapManager;
 namespace crawlmere::app {
 
 /// Menu items "Return to Default Settings…", "Log In to Site…", "Log In to Site (Legacy)…",
-/// "Console", "Home Page", "Support" and "Crawlmere Help", and what they do. The home and
-/// support pages are the defaults `kHomePageKey` and `kSupportPageKey`, unset by default, their
-/// items disabled while unset; help opens `kHelpPageKey` when set, else the installed README.
+/// "Console", "Home Page", "Support" and the help item (`AppDelegate::getHelpMenuTitle`), and
+/// what they do. The home and support pages are the defaults `kHomePageKey` and
+/// `kSupportPageKey`, unset by default, their items disabled while unset; help opens
+/// `kHelpPageKey` when set, else the installed README.
 /// Main thread only; the windows it opens are owned by `parent`.
 class DelegateActions : public QObject {
     Q_OBJECT
@@ -59,6 +60,8 @@ public:
     QWidget* showCookieWindow(bool legacy);
     /// visitHome: / visitSupport: open the page of that default; false when unset or refused.
     bool visitPage(const QString& key);
+    /// Whether the default `key` holds an address `visitPage` would open.
+    bool pageAvailable(const QString& key) const;
     /// visitHelp: the help default when set, else the installed README; false when neither,
     /// after an alert (`missingHelpAlert`, not waited for) that says where the README was looked
     /// for.
@@ -78,6 +81,10 @@ public:
 
     /// The text asked before a reset.
     static QString resetInformativeText();
+
+Q_SIGNALS:
+    /// A login window was opened (by `showCookieWindow`), for its help button.
+    void loginWindowShown(QWidget* window);
 
 private:
     platform::UserDefaults& m_defaults;

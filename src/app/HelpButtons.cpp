@@ -48,6 +48,7 @@ bool placeBeside(QWidget* control, QWidget* accessory)
         // In a column the two share a line of their own, where the control stood.
         const Qt::Alignment alignment = box->itemAt(index)->alignment();
         auto* holder = new QWidget(parent);
+        holder->setObjectName(control->objectName() + QStringLiteral("Line"));
         auto* line = new QHBoxLayout(holder);
         line->setContentsMargins(0, 0, 0, 0);
         box->removeWidget(control);
@@ -68,6 +69,7 @@ bool placeBeside(QWidget* control, QWidget* accessory)
     if (row < 0)
         return false;
     auto* holder = new QWidget(parent);
+    holder->setObjectName(control->objectName() + QStringLiteral("Line"));
     auto* line = new QHBoxLayout(holder);
     line->setContentsMargins(0, 0, 0, 0);
     form->removeWidget(control);

@@ -22,7 +22,8 @@ QList<QToolButton*> installHelpButtons(QWidget* pane, Manual& manual);
 QToolButton* installHelpButton(QWidget* control, const QString& action, Manual& manual);
 
 /// Puts `accessory` right after `control` in the layout that holds it: in a box layout beside
-/// it, in a form layout on the same row. False (and nothing moved) when no layout holds
+/// it, in a form layout on the same row. Where the two need a line of their own, that line is
+/// named after the control ("timeoutLine"). False (and nothing moved) when no layout holds
 /// `control`.
 bool placeBeside(QWidget* control, QWidget* accessory);
 

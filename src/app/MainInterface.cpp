@@ -23,7 +23,9 @@
 #include "app/WindowPrompts.h"
 #include "archive/ArchiveExportController.h"
 #include "archive/ArchiveWriter.h"
+#include "app/DelegateActions.h"
 #include "engine/CrwlUrlFetchTransport.h"
+#include "engine/OutputFilterManager.h"
 #include "engine/Z12Ara.h"
 #include "parsing/ParserFetchPageReader.h"
 #include "parsing/ParserHubPageReader.h"
@@ -37,6 +39,7 @@
 #include "settings/WebRenderModule.h"
 #include "views/ArchiveProgressSheet.h"
 #include "views/InspectorWindows.h"
+#include "views/OutputFilterWindow.h"
 #include "views/ResultTabs.h"
 #include "views/SettingsPane.h"
 #include "views/SitemapTab.h"
@@ -101,11 +104,20 @@ MainInterface::MainInterface(platform::UserDefaults& defaults, std::shared_ptr<S
         }
     });
     m_window->setSitesPane(sites);
+    // The order of the site list, from the View menu as from the list's context menu.
+    if (QMenu* view = m_window->menuBar()->findChild<QMenu*>(QStringLiteral("viewMenu"))) {
+        view->addSeparator();
+        view->addMenu(sites->sortMenu());
+    }
 
     // The help topics and the "?" buttons of the settings they explain.
     m_helpPresenter = std::make_unique<PopoverHelpPresenter>([this] { m_manual->morehelp(); });
     m_manual = std::make_unique<Manual>(defaults, *m_urlOpener, *m_helpPresenter);
     installHelpButtons(sites, *m_manual);
+    // An alert that names a help topic gets its "?" too (the few-results alert).
+    if (auto* windowPrompts = dynamic_cast<WindowPrompts*>(m_prompts.get()))
+        windowPrompts->setHelpHandler(
+            [manual = m_manual.get()](const QString& topic, QWidget* button) { manual->topic(topic, button); });
 
     // The new-version check: its window, the menu bar's new-version button and two Help items.
     m_updateWindow = new UpdateWindow(m_window.get());
@@ -124,6 +136,7 @@ MainInterface::MainInterface(platform::UserDefaults& defaults, std::shared_ptr<S
         schedules->setObjectName(QStringLiteral("showScheduleToolMenuItem"));
         QObject::connect(
             schedules, &QAction::triggered, m_schedules.get(), &ScheduleOverviewWindow::showScheduleToolMenuItem);
+        installOutputFilterWindow(defaults, windowMenu);
     }
 
     // The page archive: written during a scan, exported once its index is saved.
@@ -177,6 +190,24 @@ void MainInterface::installSettingsExportMenuItems(views::SitesPane& sites)
         file->insertAction(quit, item);
     }
     file->insertSeparator(quit);
+}
+
+void MainInterface::installOutputFilterWindow(platform::UserDefaults& defaults, QMenu* windowMenu)
+{
+    m_outputFilters = std::make_unique<OutputFilterManager>(defaults);
+    m_outputFilters->awakeFromNib();
+    auto* filters = new views::OutputFilterWindow(*m_outputFilters, defaults, m_prompts, m_window.get());
+    filters->resize(640, 400);
+    QAction* item = windowMenu->addAction(QObject::tr("Output Filter Rules"));
+    item->setObjectName(QStringLiteral("showOutputFilterMenuItem"));
+    QObject::connect(item, &QAction::triggered, filters, [filters, window = m_window.get()] {
+        // The first time over the middle of the main window; later where the user left it.
+        if (!filters->isVisible() && !filters->testAttribute(Qt::WA_Moved))
+            filters->move(window->geometry().center() - filters->rect().center());
+        filters->show();
+        filters->raise();
+        filters->activateWindow();
+    });
 }
 
 void MainInterface::installPreferencesWindow(platform::UserDefaults& defaults)
@@ -239,6 +270,7 @@ MainInterface::~MainInterface()
     m_results = nullptr;
     m_updateController.reset();
     m_window.reset();
+    m_outputFilters.reset();
     m_manual.reset();
     m_helpPresenter.reset();
     m_configManager.reset();
@@ -253,6 +285,11 @@ MainInterface::~MainInterface()
 void MainInterface::launch(const QStringList& documents)
 {
     m_delegate->awakeFromNib();
+    // Each login window gets the cookies' "?" beside its Reload button.
+    if (DelegateActions* actions = m_delegate->actions())
+        QObject::connect(actions, &DelegateActions::loginWindowShown, actions, [manual = m_manual.get()](QWidget* login) {
+            installHelpButton(login->findChild<QWidget*>(QStringLiteral("reload")), QStringLiteral("cookie:"), *manual);
+        });
     for (const QString& document : documents)
         m_delegate->applicationOpenFile(document);
     m_window->restoreFrame();

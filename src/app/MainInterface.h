@@ -6,6 +6,8 @@
 
 #include <memory>
 
+class OutputFilterManager;
+class QMenu;
 class ShellPrompts;
 class Z12Ara;
 
@@ -85,6 +87,8 @@ private:
     void installSettingsExportMenuItems(views::SitesPane& sites);
     /// The preferences window and what opens it.
     void installPreferencesWindow(platform::UserDefaults& defaults);
+    /// The output-filter rules (`mipFilterRules`), their window and the Window menu's item.
+    void installOutputFilterWindow(platform::UserDefaults& defaults, QMenu* windowMenu);
     /// The "?" buttons of the sitemap tab, the graph and schedule windows and page inspectors.
     void installWindowHelpButtons();
 
@@ -98,6 +102,7 @@ private:
     ResultsController* m_results = nullptr;
     std::unique_ptr<PopoverHelpPresenter> m_helpPresenter;
     std::unique_ptr<Manual> m_manual;
+    std::unique_ptr<OutputFilterManager> m_outputFilters;
     PreferencesWindow* m_prefs = nullptr;
     UpdateWindow* m_updateWindow = nullptr;
     std::unique_ptr<UpdateWindowController> m_updateController;

@@ -260,6 +260,7 @@ const std::vector<SettingsHelpAnchor>& settingsHelpAnchors()
         { "dontFollowNofollowLinks", "nofollow:" },
         { "followSubdomains", "subdomain:" },
         { "crawlUpwards", "allowCrawlingUpwards:" },
+        { "tolerateUpADirectory", "aboveDomain:" },
         { "linksLimit", "linkslimit:" },
         { "levelsLimit", "levelslimit:" },
         { "occurrencesLimit", "occurrenceslimit:" },

@@ -186,6 +186,7 @@ ResultsController::ResultsController(MainWindow& window, std::shared_ptr<Z12Ara>
         if (m_visitSupport)
             m_visitSupport();
     };
+    services.supportAvailable = [this] { return m_supportAvailable && m_supportAvailable(); };
     m_scanControl = std::make_unique<ScanControl>(m_hub, *m_byLink, m_prompts, std::move(services));
 
     m_configManager.setScanningPredicate([this] { return isScanning(); });

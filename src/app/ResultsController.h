@@ -108,8 +108,13 @@ public:
     /// While this export runs a new scan is refused with a beep: a new scan replaces the archive
     /// the export reads. Null: never refused. Must outlive this object or be unset.
     void setArchiveExport(archive::ArchiveExportController* exporter) { m_archiveExport = exporter; }
-    /// What the few-results alert's "Support" button opens (the delegate's `visitSupport:`).
-    void setVisitSupport(std::function<void()> visitSupport) { m_visitSupport = std::move(visitSupport); }
+    /// What the few-results alert's "Support" button opens (the delegate's `visitSupport:`), and
+    /// whether there is a page to open: the button is offered only then.
+    void setVisitSupport(std::function<void()> visitSupport, std::function<bool()> available)
+    {
+        m_visitSupport = std::move(visitSupport);
+        m_supportAvailable = std::move(available);
+    }
 
     /// A scan is running: the Go button reads "Pause".
     bool isScanning() const;
@@ -226,6 +231,7 @@ private:
     QPointer<views::InsecureContentWindow> m_insecureWindow;
     archive::ArchiveExportController* m_archiveExport = nullptr;
     std::function<void()> m_visitSupport;
+    std::function<bool()> m_supportAvailable;
     // The controls the scan's display sets, found by name once: a lookup walks the window's
     // whole object tree, and the display changes with every URL checked.
     struct DisplayControls {

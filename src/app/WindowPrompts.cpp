@@ -2,8 +2,10 @@
 #include "app/WindowPrompts.h"
 
 #include <QApplication>
+#include <QGridLayout>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QToolButton>
 
 #include <vector>
 
@@ -28,6 +30,18 @@ int WindowPrompts::runModalAlert(const ShellAlert& alert)
         buttons.push_back(box.addButton(title, QMessageBox::ActionRole));
     box.setDefaultButton(buttons.front());
     box.setEscapeButton(buttons.back());
+    // Below the answers, so that asking for help does not answer the alert.
+    auto* layout = qobject_cast<QGridLayout*>(box.layout());
+    if (!alert.helpTopic.isEmpty() && m_help && layout) {
+        auto* help = new QToolButton(&box);
+        help->setObjectName(QStringLiteral("helpButton"));
+        help->setText(QStringLiteral("?"));
+        help->setToolTip(QMessageBox::tr("Help"));
+        help->setProperty("helpTopic", alert.helpTopic);
+        QObject::connect(help, &QToolButton::clicked, &box,
+            [handler = m_help, topic = alert.helpTopic, help] { handler(topic, help); });
+        layout->addWidget(help, layout->rowCount(), 0, Qt::AlignLeft);
+    }
     box.exec();
     for (size_t i = 0; i < buttons.size(); ++i) {
         if (box.clickedButton() == buttons[i])

@@ -5,6 +5,8 @@
 
 #include <QPointer>
 
+#include <functional>
+
 class QWidget;
 
 namespace crawlmere::app {
@@ -12,8 +14,9 @@ namespace crawlmere::app {
 /// Shows each alert as a modal `QMessageBox` with its buttons in the given order (the first is
 /// the default) and answers the index of the one pressed; an alert without buttons gets "OK".
 /// Closing the box without a button answers the last button when there are several (the
-/// usual cancel place), else 0. `beep` is `QApplication::beep`. Needs a QApplication. Main
-/// thread only.
+/// usual cancel place), else 0. An alert with a help topic gets a "?" button (`helpButton`)
+/// that shows the topic beside it through the help handler and leaves the box open. `beep` is
+/// `QApplication::beep`. Needs a QApplication. Main thread only.
 class WindowPrompts final : public ShellPrompts {
 public:
     /// `parent` (may be null, may go away) is the window the boxes are shown over.
@@ -21,11 +24,17 @@ public:
     int runModalAlert(const ShellAlert& alert) override;
     void beep() override;
 
+    /// Shows the help topic `topic` ("noresults:") for the "?" button `button`; without a
+    /// handler alerts get no help button.
+    using HelpHandler = std::function<void(const QString& topic, QWidget* button)>;
+    void setHelpHandler(HelpHandler handler) { m_help = std::move(handler); }
+
     /// objectName of a box while it is shown.
     static inline const QString kAlertName = QStringLiteral("alert");
 
 private:
     QPointer<QWidget> m_parent;
+    HelpHandler m_help;
 };
 
 } // namespace crawlmere::app

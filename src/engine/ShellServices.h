@@ -13,6 +13,8 @@ struct ShellAlert {
     QString messageText;
     QString informativeText;
     QStringList buttons;
+    /// The help topic of the alert's "?" button ("noresults:"); empty: no help button.
+    QString helpTopic = {};
 };
 
 /// Modal questions and the system beep. Main thread only.

@@ -520,7 +520,7 @@ QString ConfigManager::textContentOptionsWarning(const platform::UserDefaults& d
         || defaults.boolForKey(QStringLiteral("parserContentIgnoreHeader"));
     if (!ignoring || searchEntireSourceColumn != 1)
         return QString();
-    return QStringLiteral("Some text content 'ignore'' options are enabled in Preferences > Spelling");
+    return QStringLiteral("Some text content 'ignore' options are enabled in Preferences > Text content");
 }
 
 QString ConfigManager::visitSelected(int row) const

@@ -255,6 +255,10 @@ public:
     /// Asks, then deletes folder row `folderRow` (rows 0 and 1 are the fixed rows).
     void deleteSelectedFolder(int folderRow);
     void renameFolder(const QString& oldName, const QString& newName);
+    /// The folder table's row `folderRow` was edited to `name`: renames that named folder
+    /// (rows 2 on) when the trimmed name is new. False, and nothing changed, for the fixed rows,
+    /// an unchanged or empty name, the fixed rows' labels or the name of another folder.
+    bool userFinishedEditingFolderName(int folderRow, const QString& name);
     void userFinishedEditingWebsiteName(const QString& name);
     /// The folder row to select when the folder panel opens.
     int folderTableViewSelect() const;

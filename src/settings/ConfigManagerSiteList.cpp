@@ -336,6 +336,18 @@ void ConfigManager::renameFolder(const QString& oldName, const QString& newName)
     rebuildDataSourceAndReloadTableView();
 }
 
+bool ConfigManager::userFinishedEditingFolderName(int folderRow, const QString& name)
+{
+    logLine(1, QStringLiteral("userFinishedEditingFolderName received from row %1").arg(folderRow));
+    const QStringList rows = getFolderDataSourceArray();
+    const QString wanted = name.trimmed();
+    if (folderRow < 2 || folderRow >= rows.size() || wanted.isEmpty() || rows.contains(wanted)
+        || wanted == kAllSites || wanted == kDefaultFolder)
+        return false;
+    renameFolder(rows.at(folderRow), wanted);
+    return true;
+}
+
 void ConfigManager::userFinishedEditingWebsiteName(const QString& name)
 {
     logLine(1, QStringLiteral("new value: %1").arg(name));

@@ -21,6 +21,7 @@ const QList<BindingRow>& settingsBindingTable()
         { QStringLiteral("dontFollowNofollowLinks"), K::Check },
         { QStringLiteral("followSubdomains"), K::Check },
         { QStringLiteral("crawlUpwards"), K::Check },
+        { QStringLiteral("tolerateUpADirectory"), K::Check },
         { QStringLiteral("linksLimit"), K::Limit },
         { QStringLiteral("levelsLimit"), K::Limit },
         { QStringLiteral("occurrencesLimit"), K::Limit },

@@ -198,7 +198,8 @@ void ScanControl::crawlDidFinish()
         crawlmere::platform::Dispatch::toMain([this, guard = alive, first] {
             if (!*guard || !prompts)
                 return;
-            if (prompts->runModalAlert(fewResultsAlert(first.get())) == 1 && services.visitSupport)
+            const bool support = services.visitSupport && services.supportAvailable && services.supportAvailable();
+            if (prompts->runModalAlert(fewResultsAlert(first.get(), support)) == 1 && support)
                 services.visitSupport();
         });
     }
@@ -232,7 +233,7 @@ QString ScanControl::siteStatusText(
     return QStringLiteral("Last checked: %1, %2").arg(when, counts);
 }
 
-ShellAlert ScanControl::fewResultsAlert(const CrwlUrl* first)
+ShellAlert ScanControl::fewResultsAlert(const CrwlUrl* first, bool support)
 {
     const QString message = first && !first->isGoodLink()
         ? QStringLiteral("The starting URL returned the following status: %1").arg(first->getStatusDescription())
@@ -240,7 +241,8 @@ ShellAlert ScanControl::fewResultsAlert(const CrwlUrl* first)
     return { QStringLiteral("Possible problem with starting URL"),
         QStringLiteral("%1\n\n%2")
             .arg(message, QStringLiteral("Please do not hesitate to contact Support if you need to.")),
-        { QStringLiteral("OK"), QStringLiteral("Support") } };
+        support ? QStringList { QStringLiteral("OK"), QStringLiteral("Support") } : QStringList { QStringLiteral("OK") },
+        QStringLiteral("noresults:") };
 }
 
 void ScanControl::showHideGoodLinksMenuItem()

@@ -65,8 +65,10 @@ public:
         /// `ConfigManager setStatusForCurrentSite:` and `setNameIfStillDefault:`.
         std::function<void(const QString&)> setStatusForCurrentSite;
         std::function<void(const QString&)> setNameIfStillDefault;
-        /// The support page (second button of the few-results alert).
+        /// The support page (second button of the few-results alert), offered only while
+        /// `supportAvailable` answers true (unset: never).
         std::function<void()> visitSupport;
+        std::function<bool()> supportAvailable;
         /// The clock of the site's status text.
         std::function<QDateTime()> now = [] { return QDateTime::currentDateTime(); };
         QLocale locale = QLocale::system();
@@ -126,8 +128,9 @@ public:
         const std::function<void(const QString&)>& setStatusForCurrentSite,
         const std::function<void(const QString&)>& setNameIfStillDefault);
     /// The few-results alert for a links collection of fewer than 2 records: the starting URL's
-    /// status when its record is not good, else "We have unexpectedly few results.".
-    static ShellAlert fewResultsAlert(const CrwlUrl* first);
+    /// status when its record is not good, else "We have unexpectedly few results.". Its buttons
+    /// are "OK", then "Support" when `support` is true; its help topic is "noresults:".
+    static ShellAlert fewResultsAlert(const CrwlUrl* first, bool support);
     /// The counter of status updates still to skip before the next live refresh.
     quint64 liveUpdateCount() const { return liveupdatecount; }
 

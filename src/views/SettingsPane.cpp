@@ -62,6 +62,7 @@ QString labelFor(const QString& key)
         { QStringLiteral("dontFollowNofollowLinks"), QObject::tr("Don't follow nofollow links") },
         { QStringLiteral("followSubdomains"), QObject::tr("Follow subdomains") },
         { QStringLiteral("crawlUpwards"), QObject::tr("Follow links above the starting folder") },
+        { QStringLiteral("tolerateUpADirectory"), QObject::tr("Tolerate ../ above the domain") },
         { QStringLiteral("linksLimit"), QObject::tr("Links limit:") },
         { QStringLiteral("levelsLimit"), QObject::tr("Levels limit:") },
         { QStringLiteral("occurrencesLimit"), QObject::tr("Occurrences limit:") },

@@ -129,6 +129,7 @@ SitesPane::SitesPane(ConfigManager& manager, QWidget* parent, const QString& dic
     m_folderMenu->setObjectName(QStringLiteral("folderMenu"));
     m_sortMenu = new QMenu(tr("Sort Sites"), this);
     m_sortMenu->setObjectName(QStringLiteral("websitesSortMenu"));
+    m_sortMenu->menuAction()->setObjectName(QStringLiteral("websitesSortMenuItem"));
     m_sortGroup = new QActionGroup(this);
     const std::pair<const char*, QString> sorts[] = { { "websitesSortByNameMenuItem", tr("By Name") },
         { "websitesSortByStartingUrlMenuItem", tr("By Starting URL") },
@@ -155,16 +156,20 @@ QWidget* SitesPane::buildFolderPanel()
     panel->setObjectName(QStringLiteral("folderNSView"));
     m_folders = new QListWidget(panel);
     m_folders->setObjectName(QStringLiteral("folderTableView"));
-    m_folders->setEditTriggers(QAbstractItemView::DoubleClicked);
+    // A click opens a folder and closes the panel; F2 or the context menu renames a named one.
+    m_folders->setEditTriggers(QAbstractItemView::EditKeyPressed);
+    m_folders->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(m_folders, &QListWidget::customContextMenuRequested, this, &SitesPane::showFolderMenu);
     connect(m_folders, &QListWidget::itemClicked, this, [this] { folderChosen(); });
     connect(m_folders, &QListWidget::itemChanged, this, [this](QListWidgetItem* item) {
-        const int row = m_folders->row(item);
-        const QStringList rows = m_manager.getFolderDataSourceArray();
-        if (m_reloading || row < 2 || row >= rows.size() || rows.at(row) == item->text() || item->text().isEmpty())
+        if (m_reloading)
             return;
-        m_manager.renameFolder(rows.at(row), item->text());
+        // A refused name goes back to the folder's own (after this edit has finished).
+        if (!m_manager.userFinishedEditingFolderName(m_folders->row(item), item->text()))
+            QMetaObject::invokeMethod(this, &SitesPane::reloadFolderTable, Qt::QueuedConnection);
     });
     auto* create = new QPushButton(tr("New Folder..."), panel);
+    create->setObjectName(QStringLiteral("createNewFolderButton"));
     connect(create, &QPushButton::clicked, this, &SitesPane::createNewFolder);
     auto* remove = new QPushButton(tr("Delete Folder"), panel);
     remove->setObjectName(QStringLiteral("deleteFolderButton"));
@@ -375,10 +380,14 @@ void SitesPane::showSiteMenu(const QPoint& position)
 {
     const QTreeWidgetItem* item = m_list->itemAt(position);
     const int row = item ? m_list->indexOfTopLevelItem(const_cast<QTreeWidgetItem*>(item)) : -1;
-    if (row <= 0)
-        return;
-    m_clickedRow = row;
     QMenu menu(this);
+    // The folder's header row and the empty space below the sites offer only the order.
+    if (row <= 0) {
+        menu.addMenu(m_sortMenu);
+        menu.exec(m_list->viewport()->mapToGlobal(position));
+        return;
+    }
+    m_clickedRow = row;
     menu.addAction(tr("Duplicate"), this, &SitesPane::duplicateSelectedConfig);
     menu.addAction(tr("Visit"), this, &SitesPane::visitSelected);
     menu.addMenu(m_folderMenu);
@@ -387,7 +396,24 @@ void SitesPane::showSiteMenu(const QPoint& position)
         ->setObjectName(QStringLiteral("exportSelectedSettingsMenuItem"));
     menu.addAction(tr("Export All Settings…"), this, &SitesPane::exportAllSettings)
         ->setObjectName(QStringLiteral("exportAllSettingsMenuItem"));
+    menu.addSeparator();
+    menu.addMenu(m_sortMenu);
     menu.exec(m_list->viewport()->mapToGlobal(position));
+}
+
+void SitesPane::showFolderMenu(const QPoint& position)
+{
+    QListWidgetItem* item = m_folders->itemAt(position);
+    const int row = item ? m_folders->row(item) : -1;
+    // "All sites" and "Default folder" are no folders of their own: nothing to rename or delete.
+    if (row < 2)
+        return;
+    QMenu menu(this);
+    menu.addAction(tr("Rename"), this, [this, item] { m_folders->editItem(item); })
+        ->setObjectName(QStringLiteral("renameFolderMenuItem"));
+    menu.addAction(tr("Delete"), this, [this, row] { m_manager.deleteSelectedFolder(row); })
+        ->setObjectName(QStringLiteral("deleteFolderMenuItem"));
+    menu.exec(m_folders->viewport()->mapToGlobal(position));
 }
 
 void SitesPane::askFolderName(std::function<void(const QString&)> done)

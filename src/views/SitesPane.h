@@ -42,7 +42,8 @@ public:
 
     SettingsPane* settingsPane() const { return m_settings; }
     QTreeWidget* siteList() const { return m_list; }
-    /// The sort menu (by name, starting URL, date), for the main window's menu bar.
+    /// The sort menu (by name, starting URL, date), for the main window's menu bar; the site
+    /// list's context menu offers it too.
     QMenu* sortMenu() const { return m_sortMenu; }
     void setSavePanel(SavePanelRunner runner) { m_savePanel = std::move(runner); }
 
@@ -85,6 +86,8 @@ protected:
 private:
     QWidget* buildFolderPanel();
     void showSiteMenu(const QPoint& position);
+    /// Rename and Delete for the clicked named folder.
+    void showFolderMenu(const QPoint& position);
     void createNewFolderAndMoveSelected();
     void createNewFolder();
     /// The new-folder sheet; calls `done` with the name on OK.

@@ -20,6 +20,8 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QToolButton>
+
 #include <gtest/gtest.h>
 
 using crawlmere::app::DelegateActions;
@@ -38,6 +40,13 @@ TEST(DelegateActions, WebPageItemsFollowTheirDefaultsAndLoginWindowsOpenOnTheSit
     ASSERT_NE(home, nullptr);
     EXPECT_FALSE(home->isEnabled());
     EXPECT_FALSE(bar->findChild<QAction*>("visitSupportMenuItem")->isEnabled());
+    EXPECT_EQ(bar->findChild<QAction*>("visitHelpMenuItem")->text(), "Crawlmere Max Help");
+    // An address that could not be opened offers nothing either.
+    defaults.setObject(QStringLiteral("support.html"), DelegateActions::kSupportPageKey);
+    actions->updateMenuItems();
+    EXPECT_FALSE(bar->findChild<QAction*>("visitSupportMenuItem")->isEnabled());
+    EXPECT_FALSE(actions->pageAvailable(DelegateActions::kSupportPageKey));
+    defaults.removeObjectForKey(DelegateActions::kSupportPageKey);
 
     crawlmere::platform::RecordingUrlOpener opener;
     DelegateActions own(defaults, opener, &shell.window());
@@ -61,6 +70,13 @@ TEST(DelegateActions, WebPageItemsFollowTheirDefaultsAndLoginWindowsOpenOnTheSit
     EXPECT_EQ(crawlmere::settings::WebRenderLoader::module()->loginAddress(login),
         QStringLiteral("http://127.0.0.1:9/login"));
     login->close();
+    // The program's own login window explains cookies beside its Reload button.
+    QWidget* current = actions->showCookieWindow(false);
+    ASSERT_NE(current, nullptr);
+    const auto helps = current->findChildren<QToolButton*>(QStringLiteral("helpButton"));
+    ASSERT_EQ(helps.size(), 1);
+    EXPECT_EQ(helps.first()->property("helpTopic").toString(), "cookie:");
+    current->close();
     shell.terminate();
 }
 

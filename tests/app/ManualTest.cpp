@@ -183,7 +183,7 @@ TEST(HelpButtons, StandBesideTheSettingsTheyExplainExceptHiddenOnes)
     }
     for (const char* hidden : { "spellcheck:", "renderjs:", "linksinpdfs:" })
         EXPECT_FALSE(topics.contains(QLatin1String(hidden))) << hidden;
-    for (const char* shown : { "images:", "useragent:", "querystring:", "blacklisting:", "wordpressthing:" })
+    for (const char* shown : { "images:", "useragent:", "querystring:", "blacklisting:", "wordpressthing:", "aboveDomain:" })
         EXPECT_TRUE(topics.contains(QLatin1String(shown))) << shown;
     ASSERT_NE(threads, nullptr);
     auto* slider = pane->findChild<QWidget*>(QStringLiteral("numberOfThreads"));

@@ -8,6 +8,8 @@
 #include "settings/ConfigManager.h"
 
 #include <QSet>
+
+#include <algorithm>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -126,7 +128,7 @@ TEST_F(PreferencesModelTest, ANewSiteStartsFromTheNewSiteDefaultsOnly)
 TEST_F(PreferencesModelTest, TheTextContentWarningNeedsAnIgnoreOptionAndTheBodyTextSearch)
 {
     PreferencesModel model(*store);
-    const QString warning = QStringLiteral("Some text content 'ignore'' options are enabled in Preferences > Spelling");
+    const QString warning = QStringLiteral("Some text content 'ignore' options are enabled in Preferences > Text content");
     struct Case {
         bool nav, header, paras;
         qint64 search;
@@ -147,6 +149,15 @@ TEST_F(PreferencesModelTest, TheTextContentWarningNeedsAnIgnoreOptionAndTheBodyT
         EXPECT_EQ(model.textContentOptionsWarning(), c.shown ? warning : QString())
             << c.nav << c.header << c.paras << c.search;
     }
+    // The warning sends the user to the tab that holds the three options.
+    const QString tab = warning.section(QStringLiteral("Preferences > "), 1);
+    const auto& pages = PreferencesModel::pages();
+    const auto page = std::find_if(pages.begin(), pages.end(), [&](const auto& p) { return p.label == tab; });
+    ASSERT_NE(page, pages.end()) << tab.toStdString();
+    for (const char* key : { "parserContentIgnoreNav", "parserContentIgnoreHeader", "parserContentOnlyParas" })
+        EXPECT_TRUE(std::any_of(page->preferences.begin(), page->preferences.end(),
+            [key](const auto& p) { return p.key == QLatin1String(key); }))
+            << key;
 }
 
 } // namespace

@@ -272,7 +272,7 @@ TEST_F(PreferencesWindowTest, WhatReadsADefaultSeesTheChangeMadeInTheWindow)
     popUp("searchEntireSource")->setCurrentIndex(1);
     EXPECT_FALSE(warning->isHidden()) << "navigation is ignored by default";
     EXPECT_EQ(
-        warning->text(), QStringLiteral("Some text content 'ignore'' options are enabled in Preferences > Spelling"));
+        warning->text(), QStringLiteral("Some text content 'ignore' options are enabled in Preferences > Text content"));
     for (const char* key : { "parserContentIgnoreNav", "parserContentIgnoreHeader" })
         static_cast<QCheckBox*>(prefs.control(QLatin1String(key)))->click();
     EXPECT_TRUE(warning->isHidden());

@@ -419,13 +419,9 @@ def reference_scan(program, work, url, environment):
     return rows, summary
 
 
-def session(program, build):
-    work = tempfile.mkdtemp(prefix="crawlmere-desktop-")
-    shutil.rmtree(os.path.join(build, "desktop-failure-session"), ignore_errors=True)
-    shots = os.path.join(build, "desktop-screenshots")
-    os.makedirs(shots, exist_ok=True)
-    exports = os.path.join(work, "exports")
-    os.makedirs(exports)
+def program_environment(work):
+    """The environment of a program run in `work`: a home, runtime folder, console log and
+    sanitizer reports of its own, on the X display."""
     env = dict(os.environ)
     env.update({
         "HOME": os.path.join(work, "home"),
@@ -439,6 +435,17 @@ def session(program, build):
         env.pop(name, None)
     os.makedirs(env["HOME"])
     os.makedirs(env["XDG_RUNTIME_DIR"], mode=0o700)
+    return env
+
+
+def session(program, build):
+    work = tempfile.mkdtemp(prefix="crawlmere-desktop-")
+    shutil.rmtree(os.path.join(build, "desktop-failure-session"), ignore_errors=True)
+    shots = os.path.join(build, "desktop-screenshots")
+    os.makedirs(shots, exist_ok=True)
+    exports = os.path.join(work, "exports")
+    os.makedirs(exports)
+    env = program_environment(work)
     app = None
     try:
         with LoopbackSite(delay=0.3) as site:

@@ -306,6 +306,35 @@ TEST_F(ConfigManagerTest, FolderRenameAndDeleteCarryTheShownSite)
     EXPECT_TRUE(manager->folderList().isEmpty());
 }
 
+TEST_F(ConfigManagerTest, AnEditedFolderNameRenamesOnlyANamedFolderToANewName)
+{
+    auto manager = started(*m_defaults);
+    addSite(*manager, "Alpha", "https://alpha.example/");
+    ASSERT_TRUE(manager->createNewFolderAndMoveSelected(manager->selectedRow(), "Old"));
+    manager->createNewFolder("Other");
+    const struct {
+        int row;
+        const char* name;
+        bool renamed;
+        QStringList folders;
+    } cases[] = {
+        { 0, "Clients", false, { "Old", "Other" } }, // "All sites"
+        { 1, "Clients", false, { "Old", "Other" } }, // "Default folder"
+        { 4, "Clients", false, { "Old", "Other" } }, // past the last row
+        { 2, "  ", false, { "Old", "Other" } },
+        { 2, "Other", false, { "Old", "Other" } },
+        { 2, "All sites", false, { "Old", "Other" } },
+        { 2, "Default folder", false, { "Old", "Other" } },
+        { 2, " Clients ", true, { "Clients", "Other" } },
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(manager->userFinishedEditingFolderName(c.row, QString::fromUtf8(c.name)), c.renamed) << c.name;
+        EXPECT_EQ(manager->folderList(), c.folders) << c.name;
+    }
+    manager->synchronise();
+    EXPECT_EQ(manager->settingsForID(manager->getIDForCurrentSite())->value("folder").toString(), "Clients");
+}
+
 TEST_F(ConfigManagerTest, AnEmptyFolderShowsAPlaceholderThatGoesWhenUntouched)
 {
     auto manager = started(*m_defaults);
@@ -379,5 +408,5 @@ TEST_F(ConfigManagerTest, ThePreferencesWarningNeedsAnIgnoreOptionAndTheSecondCo
     m_defaults->setBool(true, "parserContentIgnoreNav");
     EXPECT_TRUE(manager.textContentOptionsWarning(0).isNull());
     EXPECT_EQ(manager.textContentOptionsWarning(1),
-        "Some text content 'ignore'' options are enabled in Preferences > Spelling");
+        "Some text content 'ignore' options are enabled in Preferences > Text content");
 }

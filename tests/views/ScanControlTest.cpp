@@ -22,6 +22,7 @@ struct Fixture {
     QString tab = QStringLiteral("1");
     QStringList siteStatus;
     int supportVisits = 0;
+    bool supportPage = true;
     QVariantMap site;
     std::unique_ptr<ScanControl> control;
 
@@ -34,6 +35,7 @@ struct Fixture {
         services.selectTab = [this](const QString& identifier) { tab = identifier; };
         services.setStatusForCurrentSite = [this](const QString& text) { siteStatus << text; };
         services.visitSupport = [this] { ++supportVisits; };
+        services.supportAvailable = [this] { return supportPage; };
         services.now = [] { return QDateTime(QDate(2026, 12, 6), QTime(16, 0)); };
         services.locale = QLocale(QLocale::English, QLocale::UnitedKingdom);
         control = std::make_unique<ScanControl>(hub, byLink, prompts, services);
@@ -124,11 +126,14 @@ TEST(ScanControl, FinishWritesTheSiteStatusJumpsFromTheSitesTabAndWarnsOfFewResu
     const struct {
         qint64 status; // 0: no record at all
         const char* message;
+        bool supportPage; // whether there is a support page to offer
         int answer;
     } cases[] = {
-        { 404, "The starting URL returned the following status: 404 not found", 1 },
-        { 200, "We have unexpectedly few results.", 0 },
-        { 0, "We have unexpectedly few results.", 0 },
+        { 404, "The starting URL returned the following status: 404 not found", true, 1 },
+        { 200, "We have unexpectedly few results.", true, 0 },
+        { 0, "We have unexpectedly few results.", true, 0 },
+        // Without a page the alert has no button that would do nothing; closing it answers 0.
+        { 404, "The starting URL returned the following status: 404 not found", false, 0 },
     };
     for (const auto& c : cases) {
         ScopedDefaults defaults;
@@ -138,6 +143,7 @@ TEST(ScanControl, FinishWritesTheSiteStatusJumpsFromTheSitesTabAndWarnsOfFewResu
         if (c.status != 0)
             f.addRecord(QStringLiteral("http://site.test/"), c.status);
         f.prompts->answers = { c.answer };
+        f.supportPage = c.supportPage;
         f.control->crawlDidFinish();
         EXPECT_EQ(f.tab, "3");
         EXPECT_EQ(f.control->display().goTitle, "Go");
@@ -148,7 +154,8 @@ TEST(ScanControl, FinishWritesTheSiteStatusJumpsFromTheSitesTabAndWarnsOfFewResu
         EXPECT_EQ(alert.messageText, "Possible problem with starting URL");
         EXPECT_EQ(alert.informativeText,
             QString::fromLatin1(c.message) + "\n\nPlease do not hesitate to contact Support if you need to.");
-        EXPECT_EQ(alert.buttons, QStringList({ "OK", "Support" }));
+        EXPECT_EQ(alert.buttons, c.supportPage ? QStringList({ "OK", "Support" }) : QStringList({ "OK" }));
+        EXPECT_EQ(alert.helpTopic, "noresults:");
         EXPECT_EQ(f.supportVisits, c.answer);
     }
 }

@@ -111,7 +111,7 @@ TEST_F(SitesPaneTest, StartUpBuildsNoEntryOfAFeatureLeftOutAndHidesBoundOnes)
         EXPECT_TRUE(child<QWidget>(QLatin1String(name))->isHidden()) << name;
     for (const auto& row : crawlmere::settings::settingsBindingTable())
         EXPECT_NE(m_pane->settingsPane()->control(row.key), nullptr) << qPrintable(row.key);
-    EXPECT_EQ(crawlmere::settings::settingsBindingTable().size(), 38);
+    EXPECT_EQ(crawlmere::settings::settingsBindingTable().size(), 39);
     EXPECT_FALSE(m_defaults.boolForKey("htmlValidationEnabled"));
     // The dictionaries of the folder given are the languages offered.
     EXPECT_EQ(child<QComboBox>("languages")->count(), 1);
@@ -132,9 +132,14 @@ TEST_F(SitesPaneTest, ATickedCheckboxIsStoredWhenAnotherSiteIsSelected)
     child<QCheckBox>("trimQuery")->setChecked(false);
     child<QCheckBox>("trimQuery")->click(); // switching trimQuery on switches shouldTrimHash off
     EXPECT_FALSE(trim->isChecked());
+    auto* above = child<QCheckBox>("tolerateUpADirectory");
+    EXPECT_FALSE(above->isChecked());
+    above->click();
     selectRow("Beta");
+    EXPECT_FALSE(above->isChecked());
     const QVariantMap stored = *m_manager.settingsForID(alpha);
     EXPECT_EQ(stored.value("hashIsBad").toBool(), !before);
+    EXPECT_TRUE(stored.value("tolerateUpADirectory").toBool());
     EXPECT_TRUE(stored.value("shouldTrimHash").toBool());
     EXPECT_EQ(m_manager.getNameForCurrentSite(), "Beta");
 }
