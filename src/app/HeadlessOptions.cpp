@@ -1,5 +1,6 @@
 #include "app/HeadlessOptions.h"
 
+#include "engine/detail/SettingsValue.h"
 #include "platform/Paths.h"
 #include "platform/Url.h"
 
@@ -10,28 +11,10 @@ namespace crawlmere::app {
 
 namespace {
 
-std::optional<bool> boolOf(const QString& text)
-{
-    const QString lower = text.trimmed().toLower();
-    if (lower == QLatin1String("yes") || lower == QLatin1String("true") || lower == QLatin1String("1"))
-        return true;
-    if (lower == QLatin1String("no") || lower == QLatin1String("false") || lower == QLatin1String("0"))
-        return false;
-    return std::nullopt;
-}
-
 std::optional<qint64> integerOf(const QString& text)
 {
-    bool ok = false;
-    const qint64 value = text.trimmed().toLongLong(&ok);
-    return ok ? std::optional<qint64>(value) : std::nullopt;
-}
-
-std::optional<double> realOf(const QString& text)
-{
-    bool ok = false;
-    const double value = text.trimmed().toDouble(&ok);
-    return ok ? std::optional<double>(value) : std::nullopt;
+    const auto value = engine::detail::valueFromText(text, qint64(0));
+    return value ? std::optional<qint64>(value->toLongLong()) : std::nullopt;
 }
 
 // Splits "KEY=VALUE"; the key must not be empty.
@@ -56,9 +39,33 @@ QString typeName(const QVariant& model)
     case QMetaType::Double:
     case QMetaType::Float:
         return QStringLiteral("a number");
+    case QMetaType::QVariantList:
+        return QStringLiteral("terms separated by commas");
     default:
         return QStringLiteral("text");
     }
+}
+
+/// A `--set` value typed by its model and held within its range; nullopt with `error` set.
+std::optional<QVariant> crawlSettingValue(
+    const QString& key, const QString& text, const QVariant& model, QString* error)
+{
+    const auto range = engine::detail::settingRange(key);
+    const QString expected = range ? QStringLiteral("%1 from %2 to %3 (%4)")
+                                         .arg(typeName(model))
+                                         .arg(range->lowest)
+                                         .arg(range->highest)
+                                         .arg(QLatin1String(range->unit))
+                                   : typeName(model);
+    auto typed = engine::detail::valueFromText(text, model);
+    if (typed && range) {
+        const double value = typed->toDouble();
+        if (!(value >= range->lowest && value <= range->highest))
+            typed.reset();
+    }
+    if (!typed)
+        *error = QStringLiteral("--set %1: expected %2, got \"%3\"").arg(key, expected, text);
+    return typed;
 }
 
 } // namespace
@@ -69,30 +76,6 @@ QStringList HeadlessOptions::defaultColumns()
         QStringLiteral("linkpagetitle") };
 }
 
-std::optional<QVariant> valueOfType(const QString& text, const QVariant& model)
-{
-    switch (model.typeId()) {
-    case QMetaType::Bool:
-        if (const auto value = boolOf(text))
-            return QVariant(*value);
-        return std::nullopt;
-    case QMetaType::Int:
-    case QMetaType::LongLong:
-    case QMetaType::UInt:
-    case QMetaType::ULongLong:
-        if (const auto value = integerOf(text))
-            return QVariant(*value);
-        return std::nullopt;
-    case QMetaType::Double:
-    case QMetaType::Float:
-        if (const auto value = realOf(text))
-            return QVariant(*value);
-        return std::nullopt;
-    default:
-        return QVariant(text);
-    }
-}
-
 QVariant valueByForm(const QString& text)
 {
     const QString lower = text.trimmed().toLower();
@@ -100,9 +83,9 @@ QVariant valueByForm(const QString& text)
         return true;
     if (lower == QLatin1String("no") || lower == QLatin1String("false"))
         return false;
-    if (const auto integer = integerOf(text))
+    if (const auto integer = engine::detail::valueFromText(text, qint64(0)))
         return *integer;
-    if (const auto real = realOf(text))
+    if (const auto real = engine::detail::valueFromText(text, 0.0))
         return *real;
     return text;
 }
@@ -114,7 +97,8 @@ QString usageText()
         "                 [--csv FILE] [--columns KEY,KEY,...] [--sitemap FILE] TARGET\n"
         "       crawlmere [--headless] ... --view N [--csv FILE] [--html FILE] TARGET\n"
         "\n"
-        "TARGET is an http(s) address, a local page, URL list or sitemap, or a .lcsettings file.\n"
+        "TARGET is an http(s) address, a local page, URL list or sitemap, or a .lcsettings file;\n"
+        "the sites of a .lcsbatch file are added to the site list (nothing is scanned).\n"
         "  --headless          scan without windows (also the case when there is no display)\n"
         "  --set KEY=VALUE     a crawl setting for this scan (numberOfThreads=4, timeout=10, ...)\n"
         "  --default KEY=VALUE an application default for this run only; it is not saved\n"
@@ -128,7 +112,7 @@ QString usageText()
         "Started without any argument on a display, crawlmere opens its main window.\n");
 }
 
-HeadlessParse parseHeadlessArguments(const QStringList& arguments, const QVariantMap& crawlDefaults,
+HeadlessParse parseHeadlessArguments(const QStringList& arguments, const QVariantMap& crawlSettingModels,
     const QVariantMap& registeredDefaults, const QString& workingFolder)
 {
     HeadlessParse result;
@@ -167,12 +151,15 @@ HeadlessParse parseHeadlessArguments(const QStringList& arguments, const QVarian
             const auto pair = value ? keyValue(*value) : std::nullopt;
             if (!pair)
                 return fail(QStringLiteral("--set needs KEY=VALUE"));
-            if (!crawlDefaults.contains(pair->first))
+            if (pair->first == u"startingUrl")
+                return fail(QStringLiteral("--set startingUrl: the starting URL is the TARGET"));
+            if (!crawlSettingModels.contains(pair->first))
                 return fail(QStringLiteral("unknown crawl setting: %1").arg(pair->first));
-            const QVariant model = crawlDefaults.value(pair->first);
-            const auto typed = valueOfType(pair->second, model);
+            QString problem;
+            const auto typed
+                = crawlSettingValue(pair->first, pair->second, crawlSettingModels.value(pair->first), &problem);
             if (!typed)
-                return fail(QStringLiteral("--set %1: expected %2, got \"%3\"").arg(pair->first, typeName(model), pair->second));
+                return fail(problem);
             options.crawlSettings.insert(pair->first, *typed);
         } else if (isOption(QStringLiteral("--default"))) {
             const auto value = nextValue(QStringLiteral("--default"));
@@ -181,7 +168,7 @@ HeadlessParse parseHeadlessArguments(const QStringList& arguments, const QVarian
                 return fail(QStringLiteral("--default needs KEY=VALUE"));
             if (registeredDefaults.contains(pair->first)) {
                 const QVariant model = registeredDefaults.value(pair->first);
-                const auto typed = valueOfType(pair->second, model);
+                const auto typed = engine::detail::valueFromText(pair->second, model);
                 if (!typed)
                     return fail(QStringLiteral("--default %1: expected %2, got \"%3\"")
                                     .arg(pair->first, typeName(model), pair->second));
@@ -254,6 +241,13 @@ HeadlessParse parseHeadlessArguments(const QStringList& arguments, const QVarian
         } else if (info.suffix().compare(QLatin1String("lcsettings"), Qt::CaseInsensitive) == 0) {
             options.targetKind = TargetKind::SettingsFile;
             options.target = info.absoluteFilePath();
+        } else if (info.suffix().compare(QLatin1String("lcsbatch"), Qt::CaseInsensitive) == 0) {
+            options.targetKind = TargetKind::SiteListFile;
+            options.target = info.absoluteFilePath();
+            if (!options.crawlSettings.isEmpty() || !options.csvFile.isEmpty() || !options.sitemapFile.isEmpty()
+                || options.view != 0)
+                return fail(QStringLiteral("a .lcsbatch file is imported into the site list, not scanned: "
+                                           "--set, --csv, --view and --sitemap cannot be used with it"));
         } else {
             options.targetKind = TargetKind::LocalFile;
             const auto url = platform::Url::fromLocalFile(info.absoluteFilePath());

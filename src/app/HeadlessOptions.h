@@ -15,11 +15,12 @@ enum class TargetKind {
     WebAddress, ///< an http(s) URL (or any text with "://")
     LocalFile, ///< a page, URL list or sitemap on disk, scanned through its file URL
     SettingsFile, ///< a `.lcsettings` file whose site settings are used
+    SiteListFile, ///< a `.lcsbatch` file whose sites join the site list; nothing is scanned
 };
 
 struct HeadlessOptions {
     bool headless = false;
-    /// `--set` values, typed by the crawl-settings defaults.
+    /// `--set` values, typed by the crawl settings' models.
     QVariantMap crawlSettings;
     /// `--default` values for this run's defaults store, never saved.
     QVariantMap defaults;
@@ -52,16 +53,12 @@ struct HeadlessParse {
     QString error;
 };
 
-/// Reads `arguments` (without the program name). `crawlDefaults` types `--set` values and names
-/// the keys it accepts; `registeredDefaults` types `--default` values where it has the key.
-/// `workingFolder` makes a relative local target absolute.
-HeadlessParse parseHeadlessArguments(const QStringList& arguments, const QVariantMap& crawlDefaults,
+/// Reads `arguments` (without the program name). `crawlSettingModels` names the crawl settings
+/// `--set` accepts and types their values (`CrwlUrl::crawlSettingModels`); a time-out or delay
+/// outside its range is refused. `registeredDefaults` types `--default` values where it has the
+/// key. `workingFolder` makes a relative local target absolute.
+HeadlessParse parseHeadlessArguments(const QStringList& arguments, const QVariantMap& crawlSettingModels,
     const QVariantMap& registeredDefaults, const QString& workingFolder);
-
-/// `text` read as the type of `model`: YES/NO for booleans ("YES", "NO", "true", "false", "1",
-/// "0" in any case), a whole number for integers, a number for reals, else the text. Nothing
-/// when the text does not fit the type.
-std::optional<QVariant> valueOfType(const QString& text, const QVariant& model);
 
 /// `text` typed by its form: YES/NO (and true/false) as booleans, whole numbers as integers,
 /// other numbers as reals, anything else as text.

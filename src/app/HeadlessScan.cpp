@@ -63,6 +63,34 @@ QString plural(qint64 count, const char* singular, const char* pluralForm)
     return QStringLiteral("%1 %2").arg(count).arg(QLatin1String(count == 1 ? singular : pluralForm));
 }
 
+/// A site list file joins the site list as opening it in the main window does; nothing is
+/// scanned. A file that cannot be read or holds no site says why and exits with 1.
+int importSiteList(const QString& path, platform::UserDefaults& defaults, const HeadlessConsole& console)
+{
+    // Read here first only to say why a file cannot be used; the import reads it again.
+    const auto read = settings::SiteValueCheck::readSettingsFile(path, QMetaType::QVariantList);
+    if (!read.ok()) {
+        writeLine(
+            console.err, QStringLiteral("crawlmere: lcsbatch file %1 could not be read: %2").arg(path, read.error()));
+        return kExitFailed;
+    }
+    const qsizetype entries = read.value().toList().size();
+    if (entries == 0) {
+        writeLine(console.err, QStringLiteral("crawlmere: lcsbatch file %1 appears to be empty").arg(path));
+        return kExitFailed;
+    }
+    settings::ConfigManager sites(defaults);
+    sites.applicationHasFinishedLaunching();
+    const int added = sites.openLcsbatchFile(path);
+    sites.applicationWillTerminate();
+    writeLine(console.out,
+        QStringLiteral("Sites added to the site list: %1 of %2 in %3; nothing was scanned.")
+            .arg(added)
+            .arg(entries)
+            .arg(QDir::toNativeSeparators(path)));
+    return kExitFinished;
+}
+
 } // namespace
 
 HeadlessConsole HeadlessConsole::standard()
@@ -152,6 +180,10 @@ std::optional<QVariantMap> HeadlessScan::settingsForTarget(const HeadlessOptions
     case TargetKind::LocalFile:
         settings.insert(QStringLiteral("startingUrl"), options.startingUrl);
         return settings;
+    case TargetKind::SiteListFile:
+        if (error)
+            *error = QStringLiteral("%1 is a site list: its sites are imported, not scanned").arg(options.target);
+        return std::nullopt;
     case TargetKind::SettingsFile: {
         const auto read = settings::SiteValueCheck::readSettingsFile(options.target, QMetaType::QVariantMap);
         if (!read.ok()) {
@@ -191,6 +223,9 @@ int HeadlessScan::run()
         d->defaults.setArgumentValue(it.key(), it.value());
     PunycodeAdditions::setPrecomposedStringWithCompatibilityMapping(
         d->defaults.boolForKey(QStringLiteral("precomposedStringWithCompatibilityMapping")));
+
+    if (d->options.targetKind == TargetKind::SiteListFile)
+        return importSiteList(d->options.target, d->defaults, d->console);
 
     // An export that could never be saved is refused before the scan, not after it.
     for (const QString& target : { d->options.csvFile, d->options.htmlFile, d->options.sitemapFile }) {
@@ -489,7 +524,7 @@ int runHeadlessCommand(const QStringList& arguments, const HeadlessConsole& cons
     auto& defaults = platform::UserDefaults::standard();
     registerApplicationDefaults(defaults);
     const HeadlessParse parse = parseHeadlessArguments(
-        arguments, CrwlUrl::defaultCrawlSettings(), defaults.registeredDefaults(), QDir::currentPath());
+        arguments, CrwlUrl::crawlSettingModels(), defaults.registeredDefaults(), QDir::currentPath());
     if (parse.showHelp) {
         writeBytes(console.out, usageText().toUtf8());
         return kExitFinished;

@@ -68,6 +68,9 @@ public:
 
     /// A new dictionary with every crawl setting and its default (54 keys).
     static QVariantMap defaultCrawlSettings();
+    /// Every crawl setting a scan reads, each with a value of the type it takes: the defaults,
+    /// and the keys without one (switches NO, texts empty, the four rule lists empty lists).
+    static QVariantMap crawlSettingModels();
     /// Stores each default that the record's dictionary lacks; never replaces a stored value
     /// (a stored null QVariant counts as stored). Nothing happens without a dictionary.
     void setCrawlDefaultValues();

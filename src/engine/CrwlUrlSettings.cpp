@@ -1,5 +1,5 @@
-// The crawl-settings dictionary: every key a scan reads with its default, and the completion
-// of a scan's shared dictionary with the defaults it lacks.
+// The crawl-settings dictionary: every key a scan reads with its default or its type, and the
+// completion of a scan's shared dictionary with the defaults it lacks.
 #include "engine/CrwlUrl.h"
 
 #include <QLocale>
@@ -85,6 +85,25 @@ QVariantMap makeDefaultCrawlSettings()
     return d;
 }
 
+/// The crawl settings a scan reads that have no default (absent, they read as NO, 0 or no
+/// text), each with a value of the type it takes; the rest are the defaults' keys.
+QVariantMap makeCrawlSettingModels()
+{
+    QVariantMap m = makeDefaultCrawlSettings();
+    for (const char* key : { "ignoreScheme", "httpIsExternal", "dontReportRedirects", "securityToken", "shouldLoadJS",
+             "shouldParseRTFs", "WebtallyAttemptAuthentication", "isSearch" })
+        m.insert(QLatin1String(key), false);
+    for (const char* key : { "authenticationusername", "authenticationpassword", "authenticationusernamefieldname",
+             "authenticationpasswordfieldname", "customHeaderKey1", "customHeaderValue1", "customHeaderKey2",
+             "customHeaderValue2", "customHeaderKey3", "customHeaderValue3", "customPostKey1", "customPostValue1",
+             "customPostKey2", "customPostValue2" })
+        m.insert(QLatin1String(key), QString());
+    // The crawl rule lists: texts to match.
+    for (const char* key : { "ignoreArray", "checkBlacklistArray", "followBlacklistArray", "followWhitelistArray" })
+        m.insert(QLatin1String(key), QVariantList());
+    return m;
+}
+
 /// Built once: a record is made for every link of a scan, and each completes the dictionary.
 const QVariantMap& cachedDefaultCrawlSettings()
 {
@@ -98,6 +117,12 @@ QVariantMap CrwlUrl::defaultCrawlSettings()
 {
     // Implicitly shared: the caller's first change makes its own copy.
     return cachedDefaultCrawlSettings();
+}
+
+QVariantMap CrwlUrl::crawlSettingModels()
+{
+    static const QVariantMap models = makeCrawlSettingModels();
+    return models;
 }
 
 void CrwlUrl::setCrawlDefaultValues()

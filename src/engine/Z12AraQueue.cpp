@@ -33,8 +33,8 @@ std::chrono::milliseconds delayFromSeconds(double seconds)
 {
     if (!(seconds > 0.000001))
         return std::chrono::milliseconds(0);
-    // One day is far beyond any delay the settings offer; a larger value is a broken setting.
-    const double clamped = std::min(seconds, 86400.0);
+    // A longer pause is a broken setting (the request-rate controls never store one).
+    const double clamped = std::min(seconds, crawlmere::engine::detail::kLongestDelaySeconds);
     return std::chrono::milliseconds(static_cast<qint64>(clamped * 1000.0));
 }
 

@@ -108,7 +108,7 @@ void ConfigManager::fetchWebsitesArray()
     m_websites.clear();
     for (const QVariant& entry : m_defaults.arrayForKey(kWebsites)) {
         if (entry.typeId() == QMetaType::QVariantMap)
-            m_websites.append(entry.toMap());
+            m_websites.append(withRuleLists(entry.toMap()));
     }
     if (m_websites.isEmpty()) {
         m_websites.append(getBlankSettings());

@@ -195,6 +195,10 @@ public:
     /// The four lists in their order (tags 0-3): Ignore, Do not check, Do not follow, Only follow.
     static const QStringList& ruleListKeys();
     static const QStringList& legacyRuleKeys();
+    /// `site` with each rule list it holds only in the older comma-separated form added as a
+    /// list of its trimmed terms (empty ones dropped); the older texts stay. Sites get these
+    /// lists when they are loaded or imported, so a scan applies the rules the Rules tab shows.
+    static QVariantMap withRuleLists(QVariantMap site);
     static const QStringList& ruleListLabels();
     /// The working list of tag 0-3 (empty for another tag).
     QStringList ruleList(int tag) const;

@@ -104,7 +104,7 @@ bool ConfigManager::importLcsettings(const QVariantMap& site)
         // holds it then, so that another program importing meanwhile never gets the same one.
         bool appended = false;
         const auto stored = m_defaults.changeUnderLock([&](const QVariantMap& file) {
-            QVariantMap added = site;
+            QVariantMap added = withRuleLists(site);
             if (siteID.isEmpty()) {
                 QSet<QString> taken;
                 for (const QVariant& listed : file.value(QStringLiteral("websites")).toList())
@@ -153,7 +153,7 @@ int ConfigManager::importLcsBatch(const QVariantList& sites)
         }
         // Each added id is indexed at once, so a repeat within the file is skipped too.
         known.insert(siteID);
-        m_websites.append(site);
+        m_websites.append(withRuleLists(site));
         logLine(1, QStringLiteral("adding: %1").arg(site.value(QStringLiteral("name")).toString()));
         ++count;
     }

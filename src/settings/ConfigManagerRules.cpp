@@ -30,21 +30,31 @@ const QStringList& ConfigManager::ruleListLabels()
     return labels;
 }
 
-void ConfigManager::loadRules()
+QVariantMap ConfigManager::withRuleLists(QVariantMap site)
 {
     for (int tag = 0; tag < 4; ++tag) {
-        const QVariant array = m_current.value(ruleListKeys().at(tag));
+        if (site.contains(ruleListKeys().at(tag)))
+            continue;
+        const QString legacy = site.value(legacyRuleKeys().at(tag)).toString();
+        if (legacy.isEmpty())
+            continue;
+        QVariantList terms;
+        for (const QString& term : Z12Ara::trimEachItemInArray(legacy.split(u',')))
+            terms.append(term);
+        site.insert(ruleListKeys().at(tag), terms);
+    }
+    return site;
+}
+
+void ConfigManager::loadRules()
+{
+    const QVariantMap site = withRuleLists(m_current);
+    for (int tag = 0; tag < 4; ++tag) {
         QStringList& list = m_rules[tag];
         list.clear();
-        if (array.isValid()) {
-            for (const QVariant& term : array.toList()) {
-                if (term.typeId() == QMetaType::QString)
-                    list.append(term.toString());
-            }
-        } else {
-            const QString legacy = m_current.value(legacyRuleKeys().at(tag)).toString();
-            if (!legacy.isEmpty())
-                list = Z12Ara::trimEachItemInArray(legacy.split(u','));
+        for (const QVariant& term : site.value(ruleListKeys().at(tag)).toList()) {
+            if (term.typeId() == QMetaType::QString)
+                list.append(term.toString());
         }
     }
     m_sitemapRules = m_current.value(QStringLiteral("sitemapRules")).toList();

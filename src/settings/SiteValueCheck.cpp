@@ -2,6 +2,7 @@
 #include "settings/SiteValueCheck.h"
 
 #include "engine/CrwlUrl.h"
+#include "engine/detail/SettingsValue.h"
 #include "platform/Log.h"
 #include "platform/PropertyList.h"
 #include "platform/RegularFile.h"
@@ -15,33 +16,53 @@ using platform::Unexpected;
 
 namespace {
 
-enum class ValueKind { Text, List, Date, Scalar };
+enum class ValueKind { Text, List, Date, Scalar, Switch, Number };
 
-const QHash<QString, ValueKind>& kindsOfKeys()
+struct KeyKind {
+    ValueKind kind = ValueKind::Scalar;
+    QVariant model; ///< a value of the type a switch or number takes
+};
+
+const QHash<QString, KeyKind>& kindsOfKeys()
 {
-    static const QHash<QString, ValueKind> kinds = [] {
-        QHash<QString, ValueKind> map;
-        const QVariantMap defaults = CrwlUrl::defaultCrawlSettings();
-        for (auto it = defaults.cbegin(); it != defaults.cend(); ++it)
-            map.insert(it.key(), ValueKind::Scalar);
+    static const QHash<QString, KeyKind> kinds = [] {
+        QHash<QString, KeyKind> map;
+        const QVariantMap models = CrwlUrl::crawlSettingModels();
+        for (auto it = models.cbegin(); it != models.cend(); ++it) {
+            switch (it.value().typeId()) {
+            case QMetaType::Bool:
+                map.insert(it.key(), { ValueKind::Switch, it.value() });
+                break;
+            case QMetaType::LongLong:
+            case QMetaType::Double:
+                map.insert(it.key(), { ValueKind::Number, it.value() });
+                break;
+            case QMetaType::QVariantList:
+                map.insert(it.key(), { ValueKind::List, QVariant() });
+                break;
+            default:
+                map.insert(it.key(), { ValueKind::Scalar, QVariant() });
+                break;
+            }
+        }
         for (const char* key : { "id", "name", "startingUrl", "folder", "status" })
-            map.insert(QString::fromLatin1(key), ValueKind::Text);
-        for (const char* key :
-            { "ignoreArray", "checkBlacklistArray", "followBlacklistArray", "followWhitelistArray", "sitemapRules" })
-            map.insert(QString::fromLatin1(key), ValueKind::List);
+            map.insert(QString::fromLatin1(key), { ValueKind::Text, QVariant() });
+        map.insert(QStringLiteral("sitemapRules"), { ValueKind::List, QVariant() });
         // The older comma-separated forms of the rule lists.
         for (const char* key : { "ignorelist", "checkBlacklist", "followBlacklist", "followWhitelist" })
-            map.insert(QString::fromLatin1(key), ValueKind::Text);
-        map.insert(QStringLiteral("dateStamp"), ValueKind::Date);
+            map.insert(QString::fromLatin1(key), { ValueKind::Text, QVariant() });
+        map.insert(QStringLiteral("dateStamp"), { ValueKind::Date, QVariant() });
         return map;
     }();
     return kinds;
 }
 
-bool fits(ValueKind kind, const QVariant& value)
+bool fits(const KeyKind& kind, const QVariant& value)
 {
     const int type = value.typeId();
-    switch (kind) {
+    const bool scalar = type == QMetaType::QString || type == QMetaType::Bool || type == QMetaType::LongLong
+        || type == QMetaType::ULongLong || type == QMetaType::Double;
+    switch (kind.kind) {
     case ValueKind::Text:
         return type == QMetaType::QString;
     case ValueKind::List:
@@ -49,8 +70,13 @@ bool fits(ValueKind kind, const QVariant& value)
     case ValueKind::Date:
         return type == QMetaType::QDateTime;
     case ValueKind::Scalar:
-        return type == QMetaType::QString || type == QMetaType::Bool || type == QMetaType::LongLong
-            || type == QMetaType::ULongLong || type == QMetaType::Double;
+        return scalar;
+    case ValueKind::Switch:
+    case ValueKind::Number:
+        // Switches and numbers are read from one another; a text must read as the key's type.
+        if (type == QMetaType::QString)
+            return engine::detail::valueFromText(value.toString(), kind.model).has_value();
+        return scalar;
     }
     return false;
 }
@@ -80,7 +106,7 @@ QString typeName(const QVariant& value)
 QVariantMap SiteValueCheck::typedSite(const QVariantMap& site, const QString& source)
 {
     QVariantMap typed = site;
-    const QHash<QString, ValueKind>& kinds = kindsOfKeys();
+    const QHash<QString, KeyKind>& kinds = kindsOfKeys();
     for (auto it = site.cbegin(); it != site.cend(); ++it) {
         const auto kind = kinds.constFind(it.key());
         if (kind == kinds.cend() || fits(*kind, it.value()))

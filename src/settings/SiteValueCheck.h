@@ -17,10 +17,12 @@ public:
     static constexpr qint64 kMaxSettingsFileBytes = qint64(16) * 1024 * 1024;
 
     /// The site with every value whose type does not fit its key left out, each one logged
-    /// with its key. Texts: "id", "name", "startingUrl", "folder", "status"; lists: the rule
-    /// lists and "sitemapRules"; a date: "dateStamp"; every other key of the crawl defaults
-    /// takes a boolean, a number or a text (the reads of the scan convert between them). Keys
-    /// the program does not know are kept as they are. With `source` null nothing is logged.
+    /// with its key. Texts: "id", "name", "startingUrl", "folder", "status" and the older
+    /// comma-separated rule lists; lists: the rule lists and "sitemapRules"; a date:
+    /// "dateStamp". The crawl settings that are switches or numbers take a boolean, a number or
+    /// a text that reads as their type ("YES", "12"; not "maybe" or "lots"); the other crawl
+    /// settings a boolean, a number or a text (`CrwlUrl::crawlSettingModels`). Keys the program
+    /// does not know are kept as they are. With `source` null nothing is logged.
     static QVariantMap typedSite(const QVariantMap& site, const QString& source = QString());
 
     /// A "startingUrl" text that is not blank.

@@ -1,6 +1,7 @@
 // Builds the insecure-content window and applies its expand-all button.
 #include "views/InsecureContentWindow.h"
 
+#include "views/ColumnFitting.h"
 #include "views/InsecureOutlineModel.h"
 
 #include <QHeaderView>
@@ -9,6 +10,13 @@
 #include <QVBoxLayout>
 
 namespace crawlmere::views {
+
+namespace {
+
+constexpr int kFittedRows = 50;
+constexpr int kMaxColumnWidth = 640;
+
+} // namespace
 
 InsecureContentWindow::InsecureContentWindow(const reports::CrwlInsecureDataSource& source, QWidget* parent)
     : QWidget(parent, Qt::Window)
@@ -49,6 +57,8 @@ void InsecureContentWindow::handleExpandInsecureButton()
         m_outline->expandAll();
     else
         m_outline->collapseAll();
+    // The pages' and the insecure items' addresses read whole, as far as the window allows.
+    fitColumnsToRows(*m_outline, *m_outline->header(), kFittedRows, kMaxColumnWidth, Widths::Set);
 }
 
 } // namespace crawlmere::views

@@ -14,6 +14,7 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QScopedValueRollback>
 #include <QScrollBar>
 #include <QSet>
 #include <QSignalBlocker>
@@ -37,8 +38,13 @@ ResultTreeView::ResultTreeView(QWidget* parent)
     header()->setSectionsMovable(true);
     header()->setSortIndicatorShown(false);
     connect(header(), &QHeaderView::sectionClicked, this, &ResultTreeView::headerClicked);
-    // Columns are fitted to the first rows until the user takes the header in hand.
+    // Columns are fitted to their rows until the user sizes them: a section resized while the
+    // header is pressed is the user's.
     header()->viewport()->installEventFilter(this);
+    connect(header(), &QHeaderView::sectionResized, this, [this](int logical) {
+        if (m_headerPressed && !m_fitting)
+            m_userSizedColumns.insert(logical);
+    });
     setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
     // The rows' items are read as the selection changes: by the time the view reloads, its data
     // source may show other items at those rows.
@@ -57,6 +63,7 @@ ResultTreeView::~ResultTreeView() = default;
 void ResultTreeView::setTableColumns(const QList<TableColumn>& columns)
 {
     m_sortDescriptors.clear();
+    m_userSizedColumns.clear();
     header()->setSortIndicatorShown(false);
     m_model->setColumns(columns);
     for (qsizetype logical = 0; logical < columns.size(); ++logical) {
@@ -203,7 +210,7 @@ void ResultTreeView::reloadRows()
     rememberSelection();
     m_currentItem = itemAt(currentIndex());
     spanTitledRows();
-    fitColumnsWhileSampling();
+    fitColumnsToContent();
 }
 
 void ResultTreeView::spanTitledRows()
@@ -218,28 +225,32 @@ void ResultTreeView::spanTitledRows()
     }
 }
 
-void ResultTreeView::fitColumnsWhileSampling()
+void ResultTreeView::fitColumnsToContent()
 {
-    // Sized from the first rows: once enough were seen, or once the user has handled the
-    // header, the widths stay as they are. A view emptied for a new scan samples again.
-    if (m_headerTouched)
+    // Every change of the rows (new ones, a filter, a sort) sizes the columns afresh, so a status
+    // or address that comes into view reads whole; an empty view keeps the widths it had.
+    if (m_model->rowCount() == 0)
         return;
-    const int rows = m_model->rowCount();
-    if (rows == 0) {
-        m_sampledRows = 0;
-        return;
-    }
-    if (m_sampledRows >= kSampledRows)
-        return;
-    // The first rows set the widths (the starting ones may be far off); later ones widen them.
-    m_sampledRows = fitColumnsToRows(
-        *this, *header(), kSampledRows, kMaxFittedWidth, m_sampledRows == 0 ? Widths::Set : Widths::Grow);
+    const QScopedValueRollback fitting(m_fitting, true);
+    fitColumnsToRows(*this, *header(), kSampledRows, kMaxFittedWidth, Widths::Set, -1, m_userSizedColumns);
 }
 
 bool ResultTreeView::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == header()->viewport() && event->type() == QEvent::MouseButtonPress)
-        m_headerTouched = true;
+    if (watched == header()->viewport()) {
+        switch (event->type()) {
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonDblClick:
+            m_headerPressed = true;
+            break;
+        case QEvent::MouseButtonRelease:
+            // A double-click on a section's edge resizes it after its second release.
+            QMetaObject::invokeMethod(this, [this] { m_headerPressed = false; }, Qt::QueuedConnection);
+            break;
+        default:
+            break;
+        }
+    }
     return QTreeView::eventFilter(watched, event);
 }
 
@@ -285,6 +296,7 @@ void ResultTreeView::setColumnHidden(qsizetype column, bool hidden)
     if (!shown || !isVisible())
         return;
     // A column the user adds is as wide as its rows need and scrolled into view.
+    const QScopedValueRollback fitting(m_fitting, true);
     fitColumnsToRows(*this, *header(), kSampledRows, kMaxFittedWidth, Widths::Set, logical);
     scrollToColumn(logical);
 }

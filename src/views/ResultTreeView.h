@@ -121,8 +121,9 @@ private:
     // Rows with a title (a status group) show it across the row.
     void spanTitledRows();
     void drawRowTitle(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const;
-    // While the first rows come in: columns as wide as their header and those rows need.
-    void fitColumnsWhileSampling();
+    // Columns as wide as their header, the first rows and the rows in view need, except the
+    // ones the user has sized.
+    void fitColumnsToContent();
     static constexpr int kSampledRows = 50;
     static constexpr int kMaxFittedWidth = 480;
     // The items of an outline's open rows.
@@ -139,10 +140,12 @@ private:
     QHash<const void*, qfDataSource::Item> m_selectedItems;
     qfDataSource::Item m_currentItem;
     bool m_restoring = false;
-    // Rows the column widths were last fitted to, and whether the user has handled the header
-    // (after which they are left alone).
-    int m_sampledRows = 0;
-    bool m_headerTouched = false;
+    // The columns (logical indexes) the user has resized by dragging or double-clicking their
+    // edge: fitting leaves them as they are. A press on the header is in progress.
+    QSet<int> m_userSizedColumns;
+    bool m_headerPressed = false;
+    // The view is fitting its columns (a header click can sort and so refit while pressed).
+    bool m_fitting = false;
     // A right-button press kept a selection of several rows; its release is kept from Qt too.
     bool m_keptSelectionOnPress = false;
 };

@@ -2,6 +2,7 @@
 #include "views/SitemapTab.h"
 
 #include "sitemap/SitemapManager.h"
+#include "views/ColumnFitting.h"
 #include "views/Pasteboard.h"
 #include "views/ResultItemModel.h"
 #include "views/ResultViewDelegate.h"
@@ -22,6 +23,9 @@
 namespace crawlmere::views {
 
 namespace {
+
+// The excluded-pages window opens tall enough for a dozen rows.
+constexpr int kExcludedWindowMinimumHeight = 360;
 
 template <typename Widget> Widget* named(Widget* widget, const char* name)
 {
@@ -249,6 +253,8 @@ void SitemapTab::clear()
 void SitemapTab::showExcludedPages()
 {
     m_excludedTable->reloadData();
+    // Wide enough for its columns, the canonical and the reason included.
+    fitWindowToColumns(*m_excludedWindow, *m_excludedTable, kExcludedWindowMinimumHeight);
     m_excludedWindow->show();
     m_excludedWindow->raise();
     m_excludedWindow->activateWindow();

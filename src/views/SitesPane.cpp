@@ -37,8 +37,9 @@ namespace {
 
 /// Neither side of the split gets narrower than this.
 constexpr int kMinimumPaneWidth = 150;
-/// The starting URL column keeps at least this much of a narrow list.
-constexpr int kMinimumUrlWidth = 60;
+/// The starting URL column keeps at least this much of a list (or half of a narrow one): room for
+/// the scheme, the host and the end of the address around the ellipsis.
+constexpr int kMinimumUrlWidth = 140;
 
 /// The tool tip of a site's row: its whole name and starting URL.
 QString siteToolTip(const QString& name, const QString& url) { return name + QLatin1Char('\n') + url; }
@@ -247,6 +248,7 @@ void SitesPane::fitSiteColumns()
 {
     const int available = m_list->viewport()->width();
     int needed = 0;
+    int urlNeeded = 0;
     const QFontMetrics metrics(m_list->font());
     const int margins = 2 * (m_list->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, m_list) + 1) + 8;
     for (int row = 0; row < m_list->topLevelItemCount(); ++row) {
@@ -256,8 +258,10 @@ void SitesPane::fitSiteColumns()
             continue;
         const int icon = item->icon(0).isNull() ? 0 : m_list->iconSize().width() + 4;
         needed = std::max(needed, metrics.horizontalAdvance(item->text(0)) + icon + margins);
+        urlNeeded = std::max(urlNeeded, metrics.horizontalAdvance(item->text(1)) + margins);
     }
-    const int name = std::max(0, std::min(needed, available - std::min(kMinimumUrlWidth, available / 2)));
+    const int urlKept = std::min({ urlNeeded, kMinimumUrlWidth, available / 2 });
+    const int name = std::max(0, std::min(needed, available - urlKept));
     m_list->header()->resizeSection(0, name);
     m_list->header()->resizeSection(1, std::max(0, available - name));
 }

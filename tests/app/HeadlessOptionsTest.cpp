@@ -3,9 +3,13 @@
 #include "engine/CrwlUrl.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+
+#include <map>
 
 using namespace crawlmere::app;
 
@@ -14,7 +18,7 @@ namespace {
 HeadlessParse parse(const QStringList& arguments, const QString& folder = QDir::currentPath())
 {
     const QVariantMap registered { { "byStatusWhichStatus", qint64(2) }, { "shouldCheckForSoft404", false } };
-    return parseHeadlessArguments(arguments, CrwlUrl::defaultCrawlSettings(), registered, folder);
+    return parseHeadlessArguments(arguments, CrwlUrl::crawlSettingModels(), registered, folder);
 }
 
 } // namespace
@@ -106,4 +110,129 @@ TEST(HeadlessOptions, LocalTargetsBecomeFileUrlsAndSettingsFilesAreRecognised)
     const auto host = parse({ "example.invalid" }, folder.path());
     ASSERT_TRUE(host.options);
     EXPECT_EQ(host.options->targetKind, TargetKind::WebAddress);
+}
+
+TEST(HeadlessOptions, TimeOutsAndDelaysOutsideTheirRangeAreRefusedWithTheRange)
+{
+    const struct {
+        const char* set;
+        const char* refusal; // null: accepted
+    } cases[] = {
+        { "delay=inf", "--set delay: expected a number from 0 to 60 (seconds), got \"inf\"" },
+        { "delay=1e300", "--set delay: expected a number from 0 to 60 (seconds), got \"1e300\"" },
+        { "delay=-1", "--set delay: expected a number from 0 to 60 (seconds), got \"-1\"" },
+        { "delay=nan", "--set delay: expected a number from 0 to 60 (seconds), got \"nan\"" },
+        { "timeout=inf", "--set timeout: expected a number from 1 to 3600 (seconds), got \"inf\"" },
+        { "timeout=0.5", "--set timeout: expected a number from 1 to 3600 (seconds), got \"0.5\"" },
+        { "timeout=3601", "--set timeout: expected a number from 1 to 3600 (seconds), got \"3601\"" },
+        { "timeout=soon", "--set timeout: expected a number from 1 to 3600 (seconds), got \"soon\"" },
+        { "delay=0", nullptr },
+        { "delay=60", nullptr },
+        { "timeout=1", nullptr },
+        { "timeout=3600", nullptr },
+    };
+    for (const auto& c : cases) {
+        const auto result = parse({ "--set", c.set, "http://h/" });
+        EXPECT_EQ(result.error.toStdString(), c.refusal ? c.refusal : "") << c.set;
+        EXPECT_EQ(result.options.has_value(), c.refusal == nullptr) << c.set;
+    }
+}
+
+namespace {
+
+/// Every crawl setting the scan's code reads, found in its source, with the kind of its read.
+std::map<QString, QString> crawlSettingReadsInTheSource()
+{
+    const QRegularExpression reads[] = {
+        // settingBool(crawlSettings, QStringLiteral("key")), also numbered keys ("key%1")
+        QRegularExpression(QStringLiteral(
+            R"re(setting(Bool|Integer|Double|String)\(\s*[\w>.-]+,\s*QStringLiteral\("(\w+?)(%1)?"\))re")),
+        // the parser's reads of its settings dictionary
+        QRegularExpression(QStringLiteral(R"re(settings(Bool)\(\s*\w+,\s*"(\w+)"\))re")),
+        // the extraction's snapshot: flag("key") and number("key")
+        QRegularExpression(QStringLiteral(R"re(\b(flag|number)\("(\w+)"\))re")),
+        // the rule lists: trimEachItemInArray(crawlSettings->value(QStringLiteral("key")))
+        QRegularExpression(
+            QStringLiteral(R"re((trimEachItemInArray)\(crawlSettings->value\(QStringLiteral\("(\w+)"\))re")),
+    };
+    const std::map<QString, QString> kinds { { "flag", "Bool" }, { "number", "Integer" },
+        { "trimEachItemInArray", "List" } };
+    std::map<QString, QString> found;
+    for (const char* folder : { "/engine", "/parsing" }) {
+        QDirIterator files(QStringLiteral(CRAWLMERE_SOURCE_DIR) + QLatin1String(folder), { "*.cpp", "*.h" },
+            QDir::Files, QDirIterator::Subdirectories);
+        while (files.hasNext()) {
+            QFile file(files.next());
+            if (!file.open(QIODevice::ReadOnly))
+                continue;
+            const QString text = QString::fromUtf8(file.readAll());
+            if (text.contains(QLatin1String("settingTimeoutSeconds(crawlSettings)")))
+                found[QStringLiteral("timeout")] = QStringLiteral("Double");
+            for (const QRegularExpression& read : reads) {
+                for (const auto& match : read.globalMatch(text)) {
+                    const QString kind = match.captured(1);
+                    const QString key
+                        = match.captured(2) + (match.captured(3).isEmpty() ? QString() : QStringLiteral("1"));
+                    found[key] = kinds.count(kind) ? kinds.at(kind) : kind;
+                }
+            }
+        }
+    }
+    return found;
+}
+
+} // namespace
+
+TEST(HeadlessOptions, EveryCrawlSettingTheScanReadsCanBeSetWithAValueOfItsType)
+{
+    const std::map<QString, QString> reads = crawlSettingReadsInTheSource();
+    ASSERT_GE(reads.size(), 50u) << "the scan's reads were not found in " CRAWLMERE_SOURCE_DIR;
+    for (const char* key : { "ignoreScheme", "httpIsExternal", "numberOfThreads", "ignoreArray", "customHeaderKey1" })
+        EXPECT_TRUE(reads.count(QString::fromLatin1(key))) << key;
+
+    // A value of each kind, what it is stored as, and a value that does not fit it.
+    const std::map<QString, std::tuple<QString, QVariant, QString>> values {
+        { "Bool", { "YES", true, "maybe" } },
+        { "Integer", { "3", qint64(3), "lots" } },
+        { "Double", { "2", 2.0, "soon" } },
+        { "String", { "a text", QString("a text"), QString() } },
+        { "List", { " private, missing ", QVariantList { "private", "missing" }, QString() } },
+    };
+    for (const auto& [key, kind] : reads) {
+        if (key == u"startingUrl") {
+            EXPECT_EQ(parse({ "--set", "startingUrl=http://other/", "http://h/" }).error,
+                "--set startingUrl: the starting URL is the TARGET");
+            continue;
+        }
+        const auto& [text, stored, wrong] = values.at(kind);
+        const auto result = parse({ "--set", key + '=' + text, "http://h/" });
+        ASSERT_TRUE(result.options) << qPrintable(key) << ": " << qPrintable(result.error);
+        EXPECT_EQ(result.options->crawlSettings.value(key), stored)
+            << qPrintable(key) << " read as " << qPrintable(kind);
+        if (!wrong.isNull()) {
+            EXPECT_TRUE(
+                parse({ "--set", key + '=' + wrong, "http://h/" }).error.startsWith("--set " + key + ": expected"))
+                << qPrintable(key);
+        }
+    }
+}
+
+TEST(HeadlessOptions, ASiteListFileIsImportedAndTakesNoScanOptions)
+{
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    QFile list(folder.filePath("sites.lcsbatch"));
+    ASSERT_TRUE(list.open(QIODevice::WriteOnly));
+    list.close();
+
+    const auto sites = parse({ "--headless", "sites.lcsbatch" }, folder.path());
+    ASSERT_TRUE(sites.options) << qPrintable(sites.error);
+    EXPECT_EQ(sites.options->targetKind, TargetKind::SiteListFile);
+    EXPECT_EQ(sites.options->target, folder.filePath("sites.lcsbatch"));
+    for (const QStringList& option : { QStringList { "--csv", "x.csv" }, QStringList { "--set", "timeout=5" },
+             QStringList { "--sitemap", "s.xml" }, QStringList { "--view", "1" } })
+        EXPECT_EQ(parse(option + QStringList { "sites.lcsbatch" }, folder.path()).error,
+            "a .lcsbatch file is imported into the site list, not scanned: --set, --csv, --view and --sitemap "
+            "cannot be used with it")
+            << qPrintable(option.join(' '));
 }

@@ -255,7 +255,7 @@ TEST(HeadlessProgram, ASettingsFileOfWrongTypesOrOverTheCapStoresNothing)
         EXPECT_TRUE(hostileRun.err.contains(QString::fromLatin1(key))) << key << qPrintable(hostileRun.err);
 }
 
-TEST(HeadlessProgram, AnEndlessTimeOutScansAsALongOne)
+TEST(HeadlessProgram, AnEndlessTimeOutIsReadAsALongOneAndAnEndlessDelayOrTimeOutIsRefusedByHand)
 {
     if (!QFileInfo::exists(programPath()))
         GTEST_SKIP() << "the crawlmere program is not built beside the tests";
@@ -269,13 +269,28 @@ TEST(HeadlessProgram, AnEndlessTimeOutScansAsALongOne)
     });
     ASSERT_TRUE(server.start());
     QTemporaryDir home;
-    for (const char* timeout : { "timeout=inf", "timeout=1e300" }) {
+    // A stored endless time-out is read as the longest one; given by hand, it is refused.
+    int n = 0;
+    for (const QVariant& value : { QVariant(1e300), QVariant(QStringLiteral("inf")) }) {
+        const QString file = home.filePath(QStringLiteral("endless%1.lcsettings").arg(++n));
+        ASSERT_TRUE(crawlmere::platform::PropertyList::writeXmlFile(file,
+            QVariantMap {
+                { "id", QStringLiteral("endless-%1").arg(n) }, { "startingUrl", server.url() }, { "timeout", value } })
+                        .ok());
+        const ProgramRun run = runProgram({ QStringLiteral("--headless"), file }, QString(), home.path());
+        EXPECT_EQ(run.status, 0) << n << qPrintable(run.err);
+        EXPECT_TRUE(run.out.contains(QStringLiteral("\nURLs checked: 3\n"))) << n << qPrintable(run.out);
+        EXPECT_TRUE(run.out.contains(QStringLiteral("\nBad links: 0\n"))) << n << qPrintable(run.out);
+    }
+    for (const char* given : { "timeout=inf", "timeout=1e300", "delay=inf", "delay=1e300" }) {
         const ProgramRun run = runProgram(
-            { QStringLiteral("--headless"), QStringLiteral("--set"), QString::fromLatin1(timeout), server.url() },
+            { QStringLiteral("--headless"), QStringLiteral("--set"), QString::fromLatin1(given), server.url() },
             QString(), home.path());
-        EXPECT_EQ(run.status, 0) << timeout << qPrintable(run.err);
-        EXPECT_TRUE(run.out.contains(QStringLiteral("\nURLs checked: 3\n"))) << timeout << qPrintable(run.out);
-        EXPECT_TRUE(run.out.contains(QStringLiteral("\nBad links: 0\n"))) << timeout << qPrintable(run.out);
+        EXPECT_EQ(run.status, 2) << given << qPrintable(run.err);
+        EXPECT_TRUE(
+            run.err.contains(QStringLiteral(" (seconds), got \"%1\"").arg(QString::fromLatin1(given).section('=', 1))))
+            << given << qPrintable(run.err);
+        EXPECT_FALSE(run.out.contains(QStringLiteral("URLs checked"))) << given;
     }
 }
 

@@ -384,6 +384,62 @@ TEST_F(HeadlessScanTest, ASiteStillNamedAsANewSiteTakesItsPageTitleAsTheWindowDo
     }
 }
 
+TEST_F(HeadlessScanTest, RuleListsInTheOlderTextFormLeaveTheirUrlsOutAsTheListsDo)
+{
+    const std::pair<const char*, QVariant> forms[] = {
+        { "ignorelist", QStringLiteral("private, missing") },
+        { "ignoreArray", QVariantList { "private", "missing" } },
+    };
+    int n = 0;
+    for (const auto& [key, terms] : forms) {
+        SCOPED_TRACE(key);
+        const QString id = QStringLiteral("20260105-120000-%1").arg(++n);
+        const QString settingsFile = folder.filePath(id + QStringLiteral(".lcsettings"));
+        const QVariantMap site { { "id", id }, { "name", "rules" }, { "startingUrl", url("/") }, { "timeout", 2 },
+            { QString::fromLatin1(key), terms } };
+        ASSERT_TRUE(crawlmere::platform::PropertyList::writeXmlFile(settingsFile, site).ok());
+        ASSERT_EQ(run({ settingsFile }), kExitFinished) << err.text().toStdString();
+        const CsvTable csv = readCsv(csvPath());
+        EXPECT_TRUE(csv.rows.count(url("/a.html")));
+        EXPECT_FALSE(csv.rows.count(url("/private/secret.html")));
+        EXPECT_FALSE(csv.rows.count(url("/missing.html")));
+
+        // The stored site keeps the form it came in.
+        crawlmere::settings::ConfigManager sites(crawlmere::platform::UserDefaults::standard());
+        sites.applicationHasFinishedLaunching();
+        EXPECT_EQ(sites.settingsForID(id)->value(QString::fromLatin1(key)), terms);
+    }
+}
+
+TEST_F(HeadlessScanTest, ASiteListFileJoinsTheSiteListAndNothingIsScanned)
+{
+    const QString list = folder.filePath(QStringLiteral("sites.lcsbatch"));
+    ASSERT_TRUE(crawlmere::platform::PropertyList::writeXmlFile(list,
+        QVariantList { QVariantMap { { "id", "20260106-1" }, { "name", "one" }, { "startingUrl", url("/a.html") } },
+            QVariantMap { { "id", "20260106-2" }, { "name", "two" }, { "startingUrl", url("/b.html") } },
+            QVariantMap { { "id", "20260106-3" }, { "name", "no start" } } })
+                    .ok());
+    for (const char* added : { "2", "0" }) {
+        EXPECT_EQ(run({ QStringLiteral("--headless"), list }, /*withCsv=*/false), kExitFinished)
+            << qPrintable(err.text());
+        EXPECT_TRUE(out.text().endsWith(
+            QStringLiteral("Sites added to the site list: %1 of 3 in %2; nothing was scanned.\n").arg(added, list)))
+            << qPrintable(out.text());
+    }
+    EXPECT_FALSE(out.text().contains(QStringLiteral("Scan finished"))) << qPrintable(out.text());
+    crawlmere::settings::ConfigManager sites(crawlmere::platform::UserDefaults::standard());
+    sites.applicationHasFinishedLaunching();
+    EXPECT_TRUE(sites.settingsForID(QStringLiteral("20260106-1")));
+    EXPECT_TRUE(sites.settingsForID(QStringLiteral("20260106-2")));
+    EXPECT_FALSE(sites.settingsForID(QStringLiteral("20260106-3")));
+
+    const QString empty = folder.filePath(QStringLiteral("empty.lcsbatch"));
+    ASSERT_TRUE(crawlmere::platform::PropertyList::writeXmlFile(empty, QVariantList()).ok());
+    EXPECT_EQ(run({ empty }, /*withCsv=*/false), kExitFailed);
+    EXPECT_TRUE(err.text().contains(QStringLiteral("lcsbatch file %1 appears to be empty").arg(empty)))
+        << qPrintable(err.text());
+}
+
 TEST_F(HeadlessScanTest, StartFailuresExitWithOneAndSayWhy)
 {
     const QString empty = folder.filePath(QStringLiteral("empty.lcsettings"));

@@ -163,7 +163,7 @@ def filter_steps(app, shots):
     print("controls: the output-filter rules are added and deleted from the Window menu")
 
 
-def help_steps(app):
+def help_steps(app, shots):
     """Item: the "?" of the above-the-domain setting, both login windows and the few-results alert."""
     check(app.get("action visitHelpMenuItem")["text"] == "Crawlmere Max Help", "the Help menu's item")
     # The setting is far down the settings pane: the wheel brings it into view.
@@ -201,6 +201,8 @@ def help_steps(app):
     check(alert_text(app) == "Possible problem with starting URL", "the alert: %s" % alert_text(app))
     click_rect(app.get("widget alert>helpButton"))
     text = wait_for("the no-results help", lambda: popover_text(app), 10)
+    time.sleep(0.3)
+    ds.screenshot(os.path.join(shots, "few-results-help.png"))
     check(text.startswith("No links were found"), "the help shown: %r" % text)
     check(shown(app, "alert"), "asking for help closed the alert")
     close_popover(app)
@@ -243,7 +245,7 @@ def scenario(program, build, steps):
                 click_rect(app.get("rowrect websitesTableView %d" % row))
                 wait_for("the site's settings",
                          lambda: app.get("widget startingUrl").get("text") == site.url("/missing.html"), 10)
-                help_steps(app)
+                help_steps(app, shots)
             check(choose_menu_item(app, "fileMenu", "quitMenuItem"), "Quit is disabled")
             check(app.process.wait(min(60, ds.remaining())) == 0, "the program did not end cleanly")
         reports = [n for n in os.listdir(work) if n.startswith("asan")]

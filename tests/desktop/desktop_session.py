@@ -11,7 +11,7 @@ widgets found by objectName, their state read back through the program's inspect
       by-link view, exports the site's settings, quits from the menu and reads the site's status
       back after a restart.
   desktop_session.py install CMAKE BUILD_DIR
-      runs the README's install line as written (its build folder standing for BUILD_DIR, a
+      runs the README's install commands as written (its build folder standing for BUILD_DIR, a
       temporary home for "~"), validates the desktop entry, asks gio for the settings
       files' types, and opens a settings file through the installed entry: the window that
       opens imports its site and scans it.
@@ -622,18 +622,19 @@ def keep_failure(work, build, mode):
 SOURCE = os.path.normpath(os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", ".."))
 
 
-def readme_install_line():
-    """The README's install command as written, after checking that the build folder it names is
-    the one scripts/run builds in."""
+def readme_install_steps():
+    """The README's install commands as written (the fenced block that starts with
+    `cmake --install`), after checking that the build folder it names is the one scripts/run
+    builds in."""
     with open(os.path.join(SOURCE, "README.md"), encoding="utf-8") as f:
-        lines = re.findall(r"`(cmake --install [^`]*)`", f.read())
-    check(len(lines) == 1, "the README has %d install commands: %s" % (len(lines), lines))
+        blocks = re.findall(r"```\n(cmake --install [^`]*?)```", f.read())
+    check(len(blocks) == 1, "the README has %d blocks of install commands: %s" % (len(blocks), blocks))
     with open(os.path.join(SOURCE, "scripts", "run"), encoding="utf-8") as f:
         built = re.search(r'\$root/(build/[\w./-]+)\}', f.read())
     check(built, "scripts/run names no build folder")
-    words = lines[0].split()
+    words = blocks[0].split()
     check(words[2] == built.group(1), "the README installs from %s, scripts/run builds in %s" % (words[2], built.group(1)))
-    return lines[0]
+    return blocks[0]
 
 
 def install(cmake, build):
@@ -641,19 +642,33 @@ def install(cmake, build):
     shutil.rmtree(os.path.join(build, "desktop-failure-install"), ignore_errors=True)
     launched = None
     try:
-        # The README's line, word for word, in a stand-in for the checkout whose build folder is
-        # the build under test, with a home of its own for "~".
-        line = readme_install_line()
+        # The README's commands, word for word, in a stand-in for the checkout whose build folder
+        # is the build under test, with a fresh home of its own for "~".
+        steps = readme_install_steps()
         checkout = os.path.join(work, "checkout")
-        folder = os.path.join(checkout, line.split()[2])
+        folder = os.path.join(checkout, steps.split()[2])
         os.makedirs(os.path.dirname(folder))
         os.symlink(os.path.abspath(build), folder)
         home = os.path.join(work, "home")
         os.makedirs(home)
         shell = dict(os.environ, HOME=home, PATH=os.path.dirname(cmake) + ":" + os.environ.get("PATH", ""))
-        result = run(["bash", "-c", line], cwd=checkout, env=shell, timeout=min(120, remaining()))
-        check(result.returncode == 0, "%s: %s" % (line, result.stderr[-800:]))
+        for name in ("XDG_DATA_HOME", "XDG_DATA_DIRS", "XDG_CONFIG_HOME"):
+            shell.pop(name, None)
+        result = run(["bash", "-e", "-c", steps], cwd=checkout, env=shell, timeout=min(120, remaining()))
+        check(result.returncode == 0, "%s: %s" % (steps, result.stderr[-800:]))
         prefix = os.path.join(home, ".local")
+        # A login shell of that home (Debian's own profile) finds the installed program.
+        if os.path.exists("/etc/skel/.profile"):
+            shutil.copy("/etc/skel/.profile", home)
+            result = run(["bash", "-l", "-c", "command -v crawlmere"], env=dict(shell, PATH="/usr/bin:/bin"))
+            check(result.stdout.strip() == os.path.join(prefix, "bin/crawlmere"),
+                  "a login shell finds %r, not the installed program" % result.stdout.strip())
+        # The file manager's databases name the entry for both file types.
+        with open(os.path.join(prefix, "share/applications/mimeinfo.cache"), encoding="utf-8") as f:
+            cache = f.read()
+        for content_type in ("application/x-crawlmere-settings", "application/x-crawlmere-batch"):
+            check(re.search("^%s=.*crawlmere.desktop" % re.escape(content_type), cache, re.M),
+                  "update-desktop-database did not list %s: %s" % (content_type, cache))
         entry = os.path.join(prefix, "share/applications/crawlmere.desktop")
         result = run(["desktop-file-validate", entry])
         check(result.returncode == 0 and "error" not in result.stdout, "desktop-file-validate: %s" % result.stdout)
@@ -661,12 +676,8 @@ def install(cmake, build):
         for icon in ("scalable/apps/crawlmere.svg", "48x48/apps/crawlmere.png", "256x256/apps/crawlmere.png"):
             check(os.path.exists(os.path.join(prefix, "share/icons/hicolor", icon)), "no icon " + icon)
 
-        data_home = os.path.join(work, "data")
-        shutil.copytree(os.path.join(prefix, "share/mime"), os.path.join(data_home, "mime"))
-        result = run(["update-mime-database", os.path.join(data_home, "mime")])
-        check(result.returncode == 0, "update-mime-database: %s" % result.stderr)
         env = dict(os.environ)
-        env.update({"XDG_DATA_HOME": data_home, "HOME": home, "CRAWLMERE_HOME": home,
+        env.update({"XDG_DATA_HOME": os.path.join(prefix, "share"), "HOME": home, "CRAWLMERE_HOME": home,
                     "CRAWLMERE_LOG_FILE": os.path.join(work, "console.log"),
                     "XDG_RUNTIME_DIR": os.path.join(work, "runtime"),
                     "XDG_DATA_DIRS": os.path.join(prefix, "share") + ":/usr/local/share:/usr/share",

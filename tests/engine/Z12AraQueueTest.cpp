@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <limits>
 
 using namespace crawlmere::test;
 
@@ -118,6 +119,23 @@ TEST_F(Z12AraQueueTest, DelayStartsEveryFetchOfOnePumpAtTheSameMomentLater)
     clock->advance(2500);
     ASSERT_EQ(transport->starts.size(), 5u);
     EXPECT_EQ(finishedAt.msecsTo(transport->starts[4].at), 2500);
+}
+
+TEST_F(Z12AraQueueTest, AStoredDelayBeyondAMinuteWaitsAMinute)
+{
+    settings->insert(QStringLiteral("numberOfThreads"), 1);
+    size_t started = 0;
+    for (const QVariant& delay : { QVariant(1e300), QVariant(std::numeric_limits<double>::infinity()),
+             QVariant(QStringLiteral("86400")), QVariant(61) }) {
+        settings->insert(QStringLiteral("delay"), delay);
+        queueRecords(1);
+        EXPECT_TRUE(hub->getNextUrlToCrawl());
+        clock->advance(59999);
+        EXPECT_EQ(transport->starts.size(), started) << qPrintable(delay.toString());
+        clock->advance(1);
+        ASSERT_EQ(transport->starts.size(), ++started) << qPrintable(delay.toString());
+        transport->complete(*hub, transport->starts.back().record);
+    }
 }
 
 TEST_F(Z12AraQueueTest, RequestsPerMinuteAreLimitedWhenLimitRPMIsOn)

@@ -15,6 +15,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
+#include <string_view>
 
 using crawlmere::platform::UserDefaults;
 using crawlmere::settings::ConfigManager;
@@ -272,6 +274,49 @@ TEST_F(ConfigManagerTest, LegacyRuleStringsAreReadWhenTheArrayIsAbsent)
     ASSERT_EQ(manager->sitemapRules().size(), 1);
     EXPECT_EQ(manager->sitemapRules().first().toMap().value("priority").toString(), "0.9");
     EXPECT_TRUE(manager->sitemapRules().first().toMap().value("match").toBool());
+}
+
+TEST_F(ConfigManagerTest, SitesWithOnlyTheOlderRuleTextsGetTheirListsWhenLoadedOrImported)
+{
+    // Every older text beside its list key; "Do not check" holds a list already, which wins.
+    QVariantMap older { { "name", "older" }, { "startingUrl", "https://older.example/" } };
+    const QString texts[] = { " private, missing ", "tracker", "/cart/ ,, /basket/", "/docs/" };
+    for (int tag = 0; tag < 4; ++tag)
+        older.insert(ConfigManager::legacyRuleKeys().at(tag), texts[tag]);
+    older.insert("checkBlacklistArray", QVariantList { "kept" });
+    const QVariantList expected[] = { { "private", "missing" }, { "kept" }, { "/cart/", "/basket/" }, { "/docs/" } };
+
+    const auto check = [&](const QVariantMap& site, const char* route) {
+        for (int tag = 0; tag < 4; ++tag) {
+            EXPECT_EQ(site.value(ConfigManager::ruleListKeys().at(tag)).toList(), expected[tag]) << route << tag;
+            EXPECT_EQ(site.value(ConfigManager::legacyRuleKeys().at(tag)).toString(), texts[tag]) << route << tag;
+        }
+    };
+    const struct {
+        const char* route;
+        std::function<void(ConfigManager&, QVariantMap&)> bring;
+    } routes[] = {
+        { "stored", nullptr },
+        { "lcsettings", [](ConfigManager& manager, QVariantMap& site) { manager.importLcsettings(site); } },
+        { "lcsbatch", [](ConfigManager& manager, QVariantMap& site) { manager.importLcsBatch({ site }); } },
+    };
+    int n = 0;
+    for (const auto& route : routes) {
+        QTemporaryDir home;
+        UserDefaults defaults(home.filePath("defaults.plist"));
+        QVariantMap site = older;
+        site.insert("id", QStringLiteral("20200101-0000%1").arg(++n));
+        if (!route.bring) {
+            defaults.setObject(QVariantList { site }, "websites");
+            defaults.setObject(site.value("id"), "id");
+        }
+        auto manager = started(defaults);
+        if (route.bring)
+            route.bring(*manager, site);
+        check(*manager->settingsForID(site.value("id").toString()), route.route);
+        if (std::string_view(route.route) != "lcsbatch") // the shown site, as a scan takes it
+            check(manager->settingsForScan(), route.route);
+    }
 }
 
 TEST_F(ConfigManagerTest, MovingASiteToAFolderMovesTheShownSiteAndIsSaved)

@@ -250,6 +250,36 @@ TEST_F(SettingsFilesTest, ValuesOfTheWrongTypeAreLeftOutAndNamedAndNoStartingUrl
     EXPECT_FALSE(m_manager.settingsForID("20260102-0000003"));
 }
 
+TEST_F(SettingsFilesTest, TextsThatDoNotReadAsTheSettingsTypeAreLeftOutAndNamed)
+{
+    const struct {
+        const char* key;
+        const char* text;
+        bool kept;
+    } cases[] = {
+        { "numberOfThreads", "lots", false }, { "checkImages", "maybe", false }, { "delay", "soon", false },
+        { "ignoreScheme", "perhaps", false }, // read by the scan without a default
+        { "numberOfThreads", " 4 ", true }, { "checkImages", "YES", true }, { "httpIsExternal", "no", true },
+        { "timeout", "45", true }, { "userAgentString", "lots", true }, // a text setting takes any text
+    };
+    int n = 0;
+    for (const auto& c : cases) {
+        const QString id = QStringLiteral("20260103-00000%1").arg(++n);
+        const QString file = path(id + ".lcsettings");
+        ASSERT_TRUE(PropertyList::writeXmlFile(file,
+            QVariantMap {
+                { "id", id }, { "name", "Typed" }, { "startingUrl", "https://typed.example/" }, { c.key, c.text } })
+                        .ok());
+        testing::internal::CaptureStderr();
+        ASSERT_TRUE(m_manager.openLcsettingsFile(file)) << c.key;
+        const std::string logged = testing::internal::GetCapturedStderr();
+        const QVariantMap stored = *m_manager.settingsForID(id);
+        EXPECT_EQ(stored.contains(c.key), c.kept) << c.key << " " << c.text;
+        EXPECT_EQ(logged.find('"' + std::string(c.key) + "\" is a text of the wrong type") == std::string::npos, c.kept)
+            << c.key << " " << logged;
+    }
+}
+
 TEST_F(SettingsFilesTest, CorruptOversizedAndSpecialFilesSayWhyAndAreNotRead)
 {
     const QString random = path("random.lcsettings");

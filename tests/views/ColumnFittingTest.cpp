@@ -86,16 +86,62 @@ TEST(ColumnFitting, ColumnsStartAsWideAsTheirHeadersAndFirstRowsNeedAndThenStay)
     EXPECT_EQ(header->sectionSize(1), 480);
     EXPECT_GE(header->sectionSize(0), metrics.horizontalAdvance(status));
 
-    // Once the user has handled the header, reloads leave the widths alone.
-    header->resizeSection(1, 150);
+    // Once the user has sized a column, reloads leave its width alone.
     QMouseEvent press(QEvent::MouseButtonPress, QPointF(5, 5), header->viewport()->mapToGlobal(QPointF(5, 5)),
         Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(header->viewport(), &press);
+    header->resizeSection(1, 150); // as a drag of its edge does
+    QMouseEvent release(QEvent::MouseButtonRelease, QPointF(5, 5), header->viewport()->mapToGlobal(QPointF(5, 5)),
+        Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(header->viewport(), &release);
+    QCoreApplication::processEvents();
     source.setCollection({});
     table.reloadData();
     source.setCollection({ makeRecord(pathOfWidth(metrics, 700), 200) });
     table.reloadData();
     EXPECT_EQ(header->sectionSize(1), 150);
+}
+
+// Every change of the rows refits the columns: a filter that brings long statuses to the top
+// long after the first rows came in (bad links only), and a header click that sorts.
+TEST(ColumnFitting, ColumnsFollowTheRowsAfterTheFirstOnesUntilTheUserSizesThem)
+{
+    crawlmereTableView table;
+    table.setTableColumns(threeColumns());
+    table.resize(1200, 400);
+    table.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&table));
+    QHeaderView* header = table.header();
+    const QFontMetrics metrics = table.fontMetrics();
+    QList<qfDataSource::Item> good;
+    for (int row = 0; row < 80; ++row)
+        good.append(makeRecord(QStringLiteral("https://example.test/%1").arg(row), 200));
+    qfDataSource source;
+    source.setCollection(good);
+    table.setDataSource(&source);
+    table.reloadData();
+    const int goodWidth = header->sectionSize(0);
+
+    const auto bad = makeRecord(QStringLiteral("https://example.test/gone"), 404);
+    bad->addRedir(QStringLiteral("https://example.test/elsewhere/far/away"), 301, 0);
+    source.setCollection({ bad });
+    table.reloadData();
+    const QString status = source.tableViewObjectValue(table, threeColumns()[0], 0).toString();
+    ASSERT_GT(metrics.horizontalAdvance(status), goodWidth) << qPrintable(status);
+    EXPECT_GE(header->sectionSize(0), metrics.horizontalAdvance(status));
+
+    // A click on a header (which sorts) is not a resize: the next rows still fit the columns.
+    QMouseEvent press(QEvent::MouseButtonPress, QPointF(5, 5), header->viewport()->mapToGlobal(QPointF(5, 5)),
+        Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(header->viewport(), &press);
+    QMouseEvent release(QEvent::MouseButtonRelease, QPointF(5, 5), header->viewport()->mapToGlobal(QPointF(5, 5)),
+        Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(header->viewport(), &release);
+    QCoreApplication::processEvents();
+    source.setCollection({ makeRecord(pathOfWidth(metrics, 350), 200) });
+    table.reloadData();
+    EXPECT_GE(header->sectionSize(1), 350);
+    EXPECT_LT(header->sectionSize(0), metrics.horizontalAdvance(status));
 }
 
 TEST(ColumnFitting, AColumnTheUserAddsIsFittedAndScrolledIntoView)

@@ -6,6 +6,7 @@
 #include "views/InsecureContentWindow.h"
 
 #include <QAbstractItemModelTester>
+#include <QHeaderView>
 #include <QPushButton>
 #include <QTreeView>
 #include <gtest/gtest.h>
@@ -54,6 +55,11 @@ TEST(InsecureContentWindow, ShowingWithExpandAllOnShowsEveryItemExpanded)
     ASSERT_EQ(outline, window.getOutlineView());
     EXPECT_TRUE(outline->isExpanded(outline->model()->index(0, 0)));
     EXPECT_TRUE(outline->isExpanded(outline->model()->index(1, 0)));
+    // The addresses read whole, pages and the items below them.
+    const QFontMetrics metrics = outline->fontMetrics();
+    EXPECT_GE(outline->columnWidth(0), metrics.horizontalAdvance(QStringLiteral("https://example.com/none")));
+    EXPECT_GE(outline->columnWidth(0),
+        metrics.horizontalAdvance(QStringLiteral("http://example.com/c")) + outline->indentation());
     window.expandAllButton()->setChecked(false);
     EXPECT_FALSE(outline->isExpanded(outline->model()->index(0, 0)));
 }

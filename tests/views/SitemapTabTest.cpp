@@ -15,6 +15,7 @@
 #include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
+#include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
@@ -69,6 +70,16 @@ TEST(SitemapTab, ShowsTheManagerAndHandsEditsOn)
 
     tab.showExcludedPages();
     EXPECT_EQ(tab.excludedTableView()->itemModel().rowCount(), 1);
+    // The window opens wide enough that every column's heading reads whole, the last ones too.
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(tab.excludedTableView()->window()));
+    const QHeaderView* header = tab.excludedTableView()->header();
+    for (int column = 0; column < header->count(); ++column) {
+        if (header->isSectionHidden(column))
+            continue;
+        SCOPED_TRACE(header->model()->headerData(column, Qt::Horizontal).toString().toStdString());
+        EXPECT_LE(header->sectionViewportPosition(column) + header->sectionSizeHint(column),
+            tab.excludedTableView()->viewport()->width());
+    }
 }
 
 TEST(SitemapTab, TheRowMenusCopyAndVisitThePageOfTheClickedRowWithoutItsFragment)

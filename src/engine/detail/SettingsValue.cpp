@@ -225,9 +225,56 @@ QString settingString(const std::shared_ptr<CrawlSettings>& settings, const QStr
 double settingTimeoutSeconds(const std::shared_ptr<CrawlSettings>& settings)
 {
     const double seconds = settingDouble(settings, QStringLiteral("timeout"));
-    if (!(seconds >= 1.0))
+    if (!(seconds >= kShortestTimeoutSeconds))
         return 30.0;
     return std::min(seconds, kLongestTimeoutSeconds);
+}
+
+std::optional<SettingRange> settingRange(const QString& key)
+{
+    if (key == u"timeout")
+        return SettingRange { kShortestTimeoutSeconds, kLongestTimeoutSeconds, "seconds" };
+    if (key == u"delay")
+        return SettingRange { 0.0, kLongestDelaySeconds, "seconds" };
+    return std::nullopt;
+}
+
+std::optional<QVariant> valueFromText(const QString& text, const QVariant& model)
+{
+    const QString trimmed = text.trimmed();
+    bool ok = false;
+    switch (model.typeId()) {
+    case QMetaType::Bool: {
+        const QString lower = trimmed.toLower();
+        if (lower == u"yes" || lower == u"true" || lower == u"1")
+            return QVariant(true);
+        if (lower == u"no" || lower == u"false" || lower == u"0")
+            return QVariant(false);
+        return std::nullopt;
+    }
+    case QMetaType::Int:
+    case QMetaType::LongLong:
+    case QMetaType::UInt:
+    case QMetaType::ULongLong: {
+        const qint64 value = trimmed.toLongLong(&ok);
+        return ok ? std::optional<QVariant>(QVariant(value)) : std::nullopt;
+    }
+    case QMetaType::Double:
+    case QMetaType::Float: {
+        const double value = trimmed.toDouble(&ok);
+        return ok ? std::optional<QVariant>(QVariant(value)) : std::nullopt;
+    }
+    case QMetaType::QVariantList: {
+        QVariantList terms;
+        for (const QString& term : text.split(u',')) {
+            if (!term.trimmed().isEmpty())
+                terms.append(term.trimmed());
+        }
+        return QVariant(terms);
+    }
+    default:
+        return QVariant(text);
+    }
 }
 
 } // namespace crawlmere::engine::detail

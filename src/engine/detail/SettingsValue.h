@@ -9,6 +9,7 @@
 #include <QVariantMap>
 
 #include <memory>
+#include <optional>
 
 namespace crawlmere::engine::detail {
 
@@ -46,11 +47,31 @@ qint64 settingInteger(const std::shared_ptr<CrawlSettings>& settings, const QStr
 double settingDouble(const std::shared_ptr<CrawlSettings>& settings, const QString& key);
 QString settingString(const std::shared_ptr<CrawlSettings>& settings, const QString& key);
 
+/// Shortest time-out a scan uses, in seconds.
+inline constexpr double kShortestTimeoutSeconds = 1.0;
 /// Longest time-out a scan uses, in seconds: a larger setting ("inf", "1e300") reads as this, so
 /// its conversion to milliseconds stays in range.
 inline constexpr double kLongestTimeoutSeconds = 3600.0;
-/// The scan's "timeout" in seconds: below 1 s, absent or not a number reads as the default
-/// 30 s; above `kLongestTimeoutSeconds` as that.
+/// Longest pause before each request, in seconds: a stored larger "delay" reads as this. The
+/// request-rate controls never store more than 20 s.
+inline constexpr double kLongestDelaySeconds = 60.0;
+/// The scan's "timeout" in seconds: below `kShortestTimeoutSeconds`, absent or not a number
+/// reads as the default 30 s; above `kLongestTimeoutSeconds` as that.
 double settingTimeoutSeconds(const std::shared_ptr<CrawlSettings>& settings);
+
+/// The values a number setting may be given: "timeout" and "delay" (in seconds). Stored values
+/// outside are read as the nearest end (or the default); values given by hand are refused.
+struct SettingRange {
+    double lowest;
+    double highest;
+    const char* unit;
+};
+std::optional<SettingRange> settingRange(const QString& key);
+
+/// `text` read as the type of `model`: YES/NO for booleans ("YES", "NO", "true", "false", "1",
+/// "0" in any case), a whole number for integers, a number for reals, comma-separated terms
+/// (trimmed, empty ones dropped) for a list, else the text. Nothing when the text does not
+/// fit the type.
+std::optional<QVariant> valueFromText(const QString& text, const QVariant& model);
 
 } // namespace crawlmere::engine::detail
