@@ -20,7 +20,14 @@ int WindowPrompts::runModalAlert(const ShellAlert& alert)
 {
     QMessageBox box(m_parent.data());
     box.setObjectName(kAlertName);
-    box.setIcon(QMessageBox::Warning);
+    switch (alert.style) {
+    case ShellAlertStyle::warning:
+        box.setIcon(QMessageBox::Warning);
+        break;
+    case ShellAlertStyle::informational:
+        box.setIcon(QMessageBox::Information);
+        break;
+    }
     box.setWindowTitle(QApplication::applicationName());
     box.setText(alert.messageText);
     box.setInformativeText(alert.informativeText);

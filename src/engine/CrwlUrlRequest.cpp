@@ -297,7 +297,7 @@ bool CrwlUrl::sendAsyncServerRequest()
 bool CrwlUrl::shouldRunJS() const
 {
     // Hosts whose pages show their content only once rendered: the `renderedHostNames` default
-    // (a list of host names, none unless set).
+    // (a microblogging, a photo-sharing and a video-sharing service unless changed).
     if (defaults->boolForKey(QStringLiteral("shouldCheckForSoft404"))) {
         for (const QString& host : defaults->stringArrayForKey(QStringLiteral("renderedHostNames"))) {
             if (!host.isEmpty() && linkURL.contains(host, Qt::CaseInsensitive))

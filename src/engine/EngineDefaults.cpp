@@ -22,7 +22,14 @@ QVariantMap engineDefaults()
         { QStringLiteral("defaultLocalFileName"), QStringLiteral("index.html") },
         { QStringLiteral("useProxyCrawl"), false },
         { QStringLiteral("shouldCheckForSoft404"), false },
-        { QStringLiteral("siteBuilderGeneratorPattern"), QStringLiteral("") },
+        // The builder's domain and the rest of the generator text, up to the closing quote.
+        { QStringLiteral("siteBuilderGeneratorPattern"),
+            QStringLiteral("<meta\\s+name=[\"']?generator[\"']?\\s+content=\"(wix\\.com[^\"]*)") },
+        // Pages of these services show what they hold only once rendered: a missing post, photo
+        // or video still answers 200 with a bare page that only rendering fills in.
+        { QStringLiteral("renderedHostNames"),
+            QVariantList { QStringLiteral("twitter.com"), QStringLiteral("instagram.com"),
+                QStringLiteral("youtube.com") } },
     };
 }
 

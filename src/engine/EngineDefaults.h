@@ -13,8 +13,10 @@ namespace crawlmere::engine {
 /// `runAllToCompletion` NO, `jsRenderingTime` 1, `soft404Scope` 0, `byStatusWhichStatus` 2,
 /// `skipArchiveBasedOnBlackAndWhitelists` YES, `exportEntireSite_Process` YES,
 /// `exportEntireSite_Preserve` NO, `defaultLocalFileName` "index.html", `useProxyCrawl` NO,
-/// `shouldCheckForSoft404` NO, and `siteBuilderGeneratorPattern` (the generator meta tag of a
-/// site builder whose page addresses the scan treats like WordPress ones, empty).
+/// `shouldCheckForSoft404` NO, `siteBuilderGeneratorPattern` (the generator meta tag of the site
+/// builder whose page addresses the scan treats like WordPress ones) and `renderedHostNames`
+/// (the microblogging, photo-sharing and video-sharing hosts whose pages the soft-404 check
+/// renders).
 QVariantMap engineDefaults();
 
 /// Registers `engineDefaults()` in the store's registered layer. The shell calls it at launch,

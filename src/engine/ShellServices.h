@@ -8,6 +8,9 @@
 #include <QString>
 #include <QStringList>
 
+/// What an alert tells: a problem or a question (the default), or news that all went well.
+enum class ShellAlertStyle { warning, informational };
+
 /// A modal alert: a message, an informative text and its buttons, first button first.
 struct ShellAlert {
     QString messageText;
@@ -15,6 +18,7 @@ struct ShellAlert {
     QStringList buttons;
     /// The help topic of the alert's "?" button ("noresults:"); empty: no help button.
     QString helpTopic = {};
+    ShellAlertStyle style = ShellAlertStyle::warning;
 };
 
 /// Modal questions and the system beep. Main thread only.

@@ -178,6 +178,9 @@ struct Z12Ara::LinkExtraction {
     void recordCanonical(const LinkExtractionParser& parser);
     void readLinks(LinkExtractionParser& parser);
     void readLink(const LinkExtractionParser& parser, QString link);
+    /// The folder a local scan's root-relative links ("/a.html") resolve in: the scanned
+    /// folder (the first internal domain), made once; nullopt when the scan has no domain.
+    const std::optional<Url>& localRootFolder();
     void cleanUp();
 
     // Pieces of a link.
@@ -431,7 +434,12 @@ void Z12Ara::LinkExtraction::recordCanonical(const LinkExtractionParser& parser)
         canonical = here && here->absoluteString().endsWith(u"./") ? QStringLiteral("") : QStringLiteral("./");
     }
 
-    std::optional<Url> resolved = Url::resolved(canonical, *finalURL);
+    std::optional<Url> resolved;
+    // A local page's root-relative canonical names a file of the scanned folder, as its links do.
+    if (finalURL->isFileUrl() && canonical.startsWith(u'/') && localRootFolder())
+        resolved = hub.makeNSURLFromString(canonical.mid(1), *localRootFolder());
+    if (!resolved)
+        resolved = Url::resolved(canonical, *finalURL);
     if (!resolved)
         resolved = Url::resolved(PunycodeAdditions::encodedURLString(canonical), *finalURL);
     if (!resolved)
@@ -523,6 +531,20 @@ void Z12Ara::LinkExtraction::readLinks(LinkExtractionParser& parser)
         readLink(parser, std::move(*link));
 }
 
+const std::optional<Url>& Z12Ara::LinkExtraction::localRootFolder()
+{
+    if (!rootFolderMade) {
+        rootFolderMade = true;
+        if (!hub.domains.isEmpty()) {
+            QString folder = hub.domains.first();
+            if (!folder.endsWith(u'/'))
+                folder += u'/';
+            rootFolder = Url::fromString(folder);
+        }
+    }
+    return rootFolder;
+}
+
 void Z12Ara::LinkExtraction::readLink(const LinkExtractionParser& parser, QString link)
 {
     // 14.1 "./" is the base itself.
@@ -544,17 +566,8 @@ void Z12Ara::LinkExtraction::readLink(const LinkExtractionParser& parser, QStrin
     // 14.4 Resolution.
     std::optional<Url> resolved;
     if (baseIsFile && link.startsWith(u'/')) {
-        if (!rootFolderMade) {
-            rootFolderMade = true;
-            if (!hub.domains.isEmpty()) {
-                QString folder = hub.domains.first();
-                if (!folder.endsWith(u'/'))
-                    folder += u'/';
-                rootFolder = Url::fromString(folder);
-            }
-        }
-        if (rootFolder)
-            resolved = hub.makeNSURLFromString(link.mid(1), *rootFolder);
+        if (const auto& root = localRootFolder())
+            resolved = hub.makeNSURLFromString(link.mid(1), *root);
         else
             resolved = hub.makeNSURLFromString(link, *base);
     } else if (base) {

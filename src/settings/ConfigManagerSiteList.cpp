@@ -28,15 +28,23 @@ const QString kSmartFolder = QStringLiteral("smartFolderSelected");
 
 void ConfigManager::sortWebsites()
 {
+    // Sites of one key keep the order of their identifiers: a row shows the same site whatever
+    // order the list was in before.
+    const auto byId = [](const QVariantMap& a, const QVariantMap& b) {
+        return a.value(kId).toString() < b.value(kId).toString();
+    };
     const QString key = sortKey();
     if (key == u"dateStamp") {
-        std::stable_sort(m_websites.begin(), m_websites.end(), [](const QVariantMap& a, const QVariantMap& b) {
-            return a.value(QStringLiteral("dateStamp")).toDateTime() > b.value(QStringLiteral("dateStamp")).toDateTime();
+        std::stable_sort(m_websites.begin(), m_websites.end(), [&byId](const QVariantMap& a, const QVariantMap& b) {
+            const QDateTime first = a.value(QStringLiteral("dateStamp")).toDateTime();
+            const QDateTime second = b.value(QStringLiteral("dateStamp")).toDateTime();
+            return first != second ? first > second : byId(a, b);
         });
         return;
     }
-    std::stable_sort(m_websites.begin(), m_websites.end(), [&key](const QVariantMap& a, const QVariantMap& b) {
-        return a.value(key).toString().compare(b.value(key).toString(), Qt::CaseInsensitive) < 0;
+    std::stable_sort(m_websites.begin(), m_websites.end(), [&key, &byId](const QVariantMap& a, const QVariantMap& b) {
+        const int order = a.value(key).toString().compare(b.value(key).toString(), Qt::CaseInsensitive);
+        return order != 0 ? order < 0 : byId(a, b);
     });
 }
 

@@ -483,7 +483,10 @@ void SitemapManager::updateChangeFrequencies()
         if (!page)
             continue;
         const auto rule = anyRules ? ruleThatApplies(page->finalURLString()) : std::nullopt;
-        page->setChangeFrequency(rule ? rule->value(QStringLiteral("update")).toString() : m_changeFrequency.title);
+        // A rule's "None" is no frequency of its own: the page takes the pop-up's.
+        const QString update = rule ? rule->value(QStringLiteral("update")).toString() : QString();
+        page->setChangeFrequency(
+            SitemapXmlWriter::isChangeFrequency(update) ? update : m_changeFrequency.title);
     }
     if (m_sitemapTable)
         m_sitemapTable->reloadData();

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "engine/CrwlURLDelegate.h"
+#include "engine/ShellServices.h"
 #include "engine/qfDataSource.h"
 
 #include <QString>
@@ -50,8 +51,8 @@ struct SitemapManagerObserver {
     std::function<void()> beginFTPDialog;
     /// The upload started (true: the sheet shows it is busy) or ended (false: end the sheet).
     std::function<void(bool)> ftpBusy;
-    /// A modal alert with one "OK" button: message and informative text.
-    std::function<void(const QString&, const QString&)> alert;
+    /// A modal alert with one "OK" button: message, informative text and what it tells.
+    std::function<void(const QString&, const QString&, ShellAlertStyle)> alert;
     /// The graph window's progress line, 0.0 to 1.0 (`dotpbtfc`), redrawn at each call.
     std::function<void(double)> dotProgress;
     /// Centres the graph window and brings it to the front (`vizWindow`).
@@ -193,8 +194,8 @@ public:
     /// occurrence whose link text is shorter than 10 characters shows.
     bool shouldDisplayImageBasedOnFilterButton(const CrwlLinkInstance& image) const;
 
-    /// updateChangeFrequencies: each candidate gets its rule's `update`, else the selected
-    /// change-frequency title.
+    /// updateChangeFrequencies: each candidate gets its rule's `update` when that is a sitemap
+    /// frequency (a rule's "None" has none of its own), else the selected change-frequency title.
     void updateChangeFrequencies();
 
     // ----- XML sitemap -----

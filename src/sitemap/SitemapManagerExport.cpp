@@ -30,6 +30,7 @@ SitemapXmlOptions SitemapManager::xmlOptions(bool imageSitemap) const
     options.uniqueVideo = m_defaults.boolForKey(QStringLiteral("uniquevideoinsitemap"));
     options.preventSplit = m_defaults.boolForKey(QStringLiteral("preventSplitXML"));
     options.writeChangeFrequency = m_changeFrequency.tag != 0;
+    options.changeFrequency = m_changeFrequency.title;
     options.writePriority = m_priorityTitle != kPriorityNone;
     options.templateText = m_defaults.stringForKey(QStringLiteral("XMLSitemapTemplate"));
     options.expectedImages = m_imageCount;

@@ -89,12 +89,14 @@ void SitemapManager::transferFiles()
             if (result.code == 0) {
                 logLine(2, QStringLiteral("ftp of %1 completed successfully\n").arg(list));
                 if (m_observer.alert)
-                    m_observer.alert(QStringLiteral("ftp successful"), QStringLiteral("ftp of %1 sucessful\n").arg(list));
+                    m_observer.alert(QStringLiteral("ftp successful"), QStringLiteral("ftp of %1 sucessful\n").arg(list),
+                        ShellAlertStyle::informational);
                 return;
             }
             logLine(1, QStringLiteral("ftp error:%1 exit code: %2\n").arg(result.detail).arg(result.code));
             if (m_observer.alert)
-                m_observer.alert(QStringLiteral("ftp unsuccessful"), QStringLiteral("ftp error: exit code: %1\n").arg(result.code));
+                m_observer.alert(QStringLiteral("ftp unsuccessful"),
+                    QStringLiteral("ftp error: exit code: %1\n").arg(result.code), ShellAlertStyle::warning);
         });
     });
 }

@@ -55,8 +55,11 @@ bool buildEntry(const CrwlUrl& page, const SitemapXmlOptions& options, QSet<QStr
         if ((options.writeChangeFrequency || options.writePriority) && options.ruleThatApplies)
             rule = options.ruleThatApplies(page.absoluteString());
         if (options.writeChangeFrequency) {
-            const QString value = rule ? rule->value(QStringLiteral("update")).toString() : page.getChangefrequency();
-            appendElement(entry, inner, QLatin1StringView("changefreq"), SitemapXmlWriter::escapedValue(value));
+            const QString value = SitemapXmlWriter::changeFrequencyOf(
+                rule ? rule->value(QStringLiteral("update")).toString() : page.getChangefrequency(),
+                options.changeFrequency);
+            if (!value.isEmpty())
+                appendElement(entry, inner, QLatin1StringView("changefreq"), value);
         }
         if (options.writePriority) {
             const QString value = rule ? rule->value(QStringLiteral("priority")).toString()
@@ -241,7 +244,22 @@ QString SitemapXmlWriter::imageTitle(const QString& linkText)
     title.remove(QLatin1String("[alt]:"));
     title.remove(QLatin1String("[inline style url]"));
     title.remove(QLatin1String("[linked file]"));
-    return title;
+    return title.trimmed();
+}
+
+bool SitemapXmlWriter::isChangeFrequency(const QString& value)
+{
+    static const QStringList frequencies { QStringLiteral("always"), QStringLiteral("hourly"),
+        QStringLiteral("daily"), QStringLiteral("weekly"), QStringLiteral("monthly"), QStringLiteral("yearly"),
+        QStringLiteral("never") };
+    return frequencies.contains(value);
+}
+
+QString SitemapXmlWriter::changeFrequencyOf(const QString& update, const QString& fallback)
+{
+    if (isChangeFrequency(update))
+        return update;
+    return isChangeFrequency(fallback) ? fallback : QString();
 }
 
 } // namespace crawlmere::sitemap

@@ -25,6 +25,9 @@ struct SitemapXmlOptions {
     bool uniqueVideo = false; ///< `uniquevideoinsitemap`
     bool preventSplit = false; ///< `preventSplitXML`
     bool writeChangeFrequency = false; ///< the change-frequency pop-up's item has a non-zero tag
+    /// The change-frequency pop-up's title: the frequency of a page whose rule has none of its
+    /// own ("None", or anything that is not a sitemap frequency).
+    QString changeFrequency;
     bool writePriority = true; ///< the priority pop-up's title is not "None"
     QString templateText; ///< `XMLSitemapTemplate`; the built-in one unless it closes a urlset
     qsizetype expectedImages = 0; ///< sizes the seen-image table
@@ -75,8 +78,14 @@ public:
     /// or none asked for (not checked, or marked fixed by the user); never a broken one.
     static bool imageBelongsInSitemap(qint64 status);
     /// The image title of a link text: the markers "[alt]:", "[inline style url]" and
-    /// "[linked file]" removed (a following blank kept); a text with "[meta tag:" gives "".
+    /// "[linked file]" removed, then white space trimmed; a text with "[meta tag:" gives "".
     static QString imageTitle(const QString& linkText);
+    /// `value` is one of the sitemap frequencies: always, hourly, daily, weekly, monthly, yearly
+    /// or never (exactly so, lower case).
+    static bool isChangeFrequency(const QString& value);
+    /// The frequency a page's entry carries: its rule's `update` when that is a sitemap
+    /// frequency, else `fallback` when that is one, else empty (the entry has none).
+    static QString changeFrequencyOf(const QString& update, const QString& fallback);
 };
 
 } // namespace crawlmere::sitemap

@@ -15,6 +15,7 @@ namespace {
 
 constexpr int kFittedRows = 50;
 constexpr int kMaxColumnWidth = 640;
+constexpr int kStartingUrlWidth = 420;
 
 } // namespace
 
@@ -29,6 +30,7 @@ InsecureContentWindow::InsecureContentWindow(const reports::CrwlInsecureDataSour
     m_outline->setModel(m_model);
     m_outline->setUniformRowHeights(true);
     m_outline->header()->setStretchLastSection(true);
+    m_outline->setColumnWidth(0, kStartingUrlWidth);
     m_expandAll = new QPushButton(tr("Expand all"), this);
     m_expandAll->setObjectName(QStringLiteral("expandAllButton"));
     m_expandAll->setCheckable(true);
@@ -57,8 +59,10 @@ void InsecureContentWindow::handleExpandInsecureButton()
         m_outline->expandAll();
     else
         m_outline->collapseAll();
-    // The pages' and the insecure items' addresses read whole, as far as the window allows.
-    fitColumnsToRows(*m_outline, *m_outline->header(), kFittedRows, kMaxColumnWidth, Widths::Set);
+    // The pages' and the insecure items' addresses read whole, as far as the window allows (an
+    // empty list keeps the widths it had).
+    if (m_model->rowCount() > 0)
+        fitColumnsToRows(*m_outline, *m_outline->header(), kFittedRows, kMaxColumnWidth, Widths::Set);
 }
 
 } // namespace crawlmere::views

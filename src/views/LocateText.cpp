@@ -116,11 +116,13 @@ QString LocateText::locate(const CrwlLinkInstance& occurrence, bool dark)
     }
 
     const QString heading
-        = QStringLiteral("<h1>Locating the %1 with target url: \"%2\" on the page: \"%3\". It has status: %4.</h1><p>There "
-                         "may be other routes through to this %5, this is the shortest.</p>")
+        = QStringLiteral("<p><b>Locating the %1 with target url: \"%2\" on the page: \"%3\". It has status: %4.</b></p><p>"
+                         "There may be other routes through to this %5, this is the shortest.</p>")
               .arg(kind, targetUrl, esc(page->absoluteString()), QString::number(status), kind);
-    const QString style = dark ? QStringLiteral("<style>li,p,h1{font-family:arial;color:white}h1{font-size:1em;}</style>")
-                               : QStringLiteral("<style>li,p,h1{font-family:arial}h1{font-size:1em;}</style>");
+    // The heading is a bold paragraph of the text's own size: Qt's rich text gives a heading
+    // element its large size whatever a relative font size in the style says.
+    const QString style = dark ? QStringLiteral("<style>li,p{font-family:arial;color:white}</style>")
+                               : QStringLiteral("<style>li,p{font-family:arial}</style>");
     return style + heading + route + body;
 }
 

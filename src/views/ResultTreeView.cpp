@@ -148,8 +148,34 @@ void ResultTreeView::rememberSelection()
     }
 }
 
+void ResultTreeView::commitData(QWidget* editor)
+{
+    m_committing = true;
+    QTreeView::commitData(editor);
+    m_committing = false;
+    // The editor is closed next (`closeEditor`); should it not be, the reload still comes.
+    if (m_reloadAfterEditing) {
+        QMetaObject::invokeMethod(this, [this] {
+            if (std::exchange(m_reloadAfterEditing, false))
+                reloadRows();
+        }, Qt::QueuedConnection);
+    }
+}
+
+void ResultTreeView::closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint)
+{
+    QTreeView::closeEditor(editor, hint);
+    if (std::exchange(m_reloadAfterEditing, false))
+        reloadRows();
+}
+
 void ResultTreeView::reloadRows()
 {
+    // A reset now would close the editor under the view's feet.
+    if (m_committing) {
+        m_reloadAfterEditing = true;
+        return;
+    }
     // Selection, current row and open rows follow their items; items no longer shown drop out.
     const QHash<const void*, qfDataSource::Item> selected = std::exchange(m_selectedItems, {});
     const qfDataSource::Item current = std::exchange(m_currentItem, nullptr);

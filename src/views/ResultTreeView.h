@@ -113,6 +113,10 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    /// An edited value goes to the data source; a reload it causes waits until the editor is
+    /// closed, so the view closes the editor it opened (`closeEditor`).
+    void commitData(QWidget* editor) override;
+    void closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) override;
 
 private:
     void headerClicked(int logicalIndex);
@@ -148,6 +152,9 @@ private:
     bool m_fitting = false;
     // A right-button press kept a selection of several rows; its release is kept from Qt too.
     bool m_keptSelectionOnPress = false;
+    // An edited value is being handed to the data source; a reload asked for meanwhile waits.
+    bool m_committing = false;
+    bool m_reloadAfterEditing = false;
 };
 
 } // namespace crawlmere::views

@@ -84,9 +84,9 @@ SitemapFtpSheet::SitemapFtpSheet(sitemap::SitemapManager& manager, std::function
     sitemap::SitemapManagerObserver& observer = m_manager.observer();
     observer.beginFTPDialog = [this] { m_model.beginFTPDialog(); };
     observer.ftpBusy = [this](bool busy) { m_model.uploadBusy(busy); };
-    observer.alert = [this](const QString& message, const QString& informative) {
+    observer.alert = [this](const QString& message, const QString& informative, ShellAlertStyle style) {
         if (m_prompts)
-            m_prompts->runModalAlert({ message, informative, { tr("OK") } });
+            m_prompts->runModalAlert({ message, informative, { tr("OK") }, {}, style });
     };
 }
 

@@ -5,6 +5,7 @@
 #include "settings/ConfigManager.h"
 #include "views/SettingsPane.h"
 
+#include <QAbstractItemDelegate>
 #include <QAction>
 #include <QActionGroup>
 #include <QDesktopServices>
@@ -28,6 +29,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <utility>
 
 namespace crawlmere::views {
 
@@ -89,7 +91,13 @@ SitesPane::SitesPane(ConfigManager& manager, QWidget* parent, const QString& dic
     connect(m_list, &QTreeWidget::itemChanged, this, [this](QTreeWidgetItem* item, int column) {
         if (m_reloading || column != 0 || m_list->indexOfTopLevelItem(item) != m_manager.selectedRow())
             return;
-        m_manager.userFinishedEditingWebsiteName(item->text(0));
+        m_typedName = item->text(0);
+    });
+    // The new name rebuilds the list, which must wait until the view has closed the editor that
+    // typed it: the view's own connection to the delegate comes first, so it has by now.
+    connect(m_list->itemDelegate(), &QAbstractItemDelegate::closeEditor, this, [this] {
+        if (auto name = std::exchange(m_typedName, std::nullopt))
+            m_manager.userFinishedEditingWebsiteName(*name);
     });
 
     m_folderPanel = buildFolderPanel();

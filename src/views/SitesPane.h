@@ -7,6 +7,7 @@
 #include <QWidget>
 
 #include <functional>
+#include <optional>
 
 class QActionGroup;
 class QLineEdit;
@@ -107,6 +108,8 @@ private:
     SavePanelRunner m_savePanel;
     int m_clickedRow = -1;
     bool m_reloading = false;
+    // A name typed into the selected row, handed to the manager once its editor has closed.
+    std::optional<QString> m_typedName;
     bool m_splitPlaced = false;
 };
 

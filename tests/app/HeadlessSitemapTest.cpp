@@ -110,7 +110,7 @@ TEST_F(HeadlessSitemapTest, ListsTheGoodInternalPagesAndSplitsWithAnAbsoluteInde
     expected.sort();
     EXPECT_EQ(pages, expected);
     EXPECT_TRUE(read(folder.filePath(QStringLiteral("site/site-1.xml")))
-                    .contains(QStringLiteral("<image:title> Café &lt;1&gt;</image:title>")));
+                    .contains(QStringLiteral("<image:title>Café &lt;1&gt;</image:title>")));
 
     // A sitemap that cannot be written exits with 1.
     EXPECT_EQ(run({ QStringLiteral("--headless"), QStringLiteral("--sitemap"),

@@ -78,6 +78,22 @@ TEST(WindowPrompts, AnswersTheIndexOfThePressedButtonInTheGivenOrder)
     EXPECT_EQ(prompts.runModalAlert({ QStringLiteral("Finished"), QString(), {} }), 0);
 }
 
+TEST(WindowPrompts, NewsThatAllWentWellShowsTheInformationIcon)
+{
+    app::WindowPrompts prompts;
+    const std::pair<ShellAlertStyle, QMessageBox::Icon> cases[]
+        = { { ShellAlertStyle::warning, QMessageBox::Warning }, { ShellAlertStyle::informational, QMessageBox::Information } };
+    for (const auto& [style, icon] : cases) {
+        QMessageBox::Icon shown = QMessageBox::NoIcon;
+        whenModalShows(app::WindowPrompts::kAlertName, [&shown](QWidget* box) {
+            shown = static_cast<QMessageBox*>(box)->icon();
+            static_cast<QDialog*>(box)->reject();
+        });
+        prompts.runModalAlert({ QStringLiteral("ftp successful"), QString(), {}, {}, style });
+        EXPECT_EQ(shown, icon);
+    }
+}
+
 TEST(FileDialogSavePanel, AnswersThePathTypedWithTheFirstTypeAddedOrNothingWhenCancelled)
 {
     QTemporaryDir folder;

@@ -1,6 +1,7 @@
 // Rule-term matching, regular-expression application and the rule-list matcher.
 #include "engine/CrwlPatternMatcher.h"
 #include "engine/CrwlTermsMatcher.h"
+#include "support/LogCapture.h"
 
 #include <QtGlobal>
 #include <gtest/gtest.h>
@@ -8,34 +9,9 @@
 #include <ostream>
 #include <string>
 
+using crawlmere::test::LogCapture;
+
 namespace {
-
-// Collects warnings logged while it lives.
-class LogCapture {
-public:
-    LogCapture()
-    {
-        s_lines.clear();
-        m_previous = qInstallMessageHandler(&LogCapture::handler);
-    }
-    ~LogCapture() { qInstallMessageHandler(m_previous); }
-    LogCapture(const LogCapture&) = delete;
-    LogCapture& operator=(const LogCapture&) = delete;
-
-    const QStringList& lines() const { return s_lines; }
-    qsizetype count(const QString& needle) const
-    {
-        qsizetype n = 0;
-        for (const QString& line : s_lines)
-            n += line.contains(needle) ? 1 : 0;
-        return n;
-    }
-
-private:
-    static void handler(QtMsgType, const QMessageLogContext&, const QString& message) { s_lines.append(message); }
-    static inline QStringList s_lines;
-    QtMessageHandler m_previous = nullptr;
-};
 
 struct MatchCase {
     const char* name;

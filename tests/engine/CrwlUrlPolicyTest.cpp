@@ -3,6 +3,8 @@
 #include "engine/CrwlUrl.h"
 
 #include "engine/CrwlUrlTestSupport.h"
+#include "engine/EngineDefaults.h"
+#include "engine/ScopedDefaults.h"
 #include "engine/detail/LookupKeys.h"
 #include "support/TsvTable.h"
 
@@ -11,6 +13,7 @@
 using crawlmere::test::makeSettings;
 using crawlmere::test::readTsvTable;
 using crawlmere::test::RecordingOwner;
+using crawlmere::test::ScopedDefaults;
 namespace detail = crawlmere::engine::detail;
 
 namespace {
@@ -225,6 +228,24 @@ TEST(CrwlUrlPredicates, SettingsPredicatesReadTheSharedDictionary)
     EXPECT_TRUE(record->shouldParseDOCXs());
     EXPECT_TRUE(record->shouldParseCSS());
     EXPECT_FALSE(record->shouldLoadImages());
+}
+
+TEST(CrwlUrlPredicates, TheSoftNotFoundCheckRendersTheBuiltInOutsideHosts)
+{
+    crawlmere::engine::registerEngineDefaults(crawlmere::platform::UserDefaults::standard());
+    ScopedDefaults defaults;
+    const Scan scan(QStringLiteral("hash,slash,external"));
+    const std::pair<const char*, bool> cases[] = {
+        { "https://twitter.com/someone/status/1", true },
+        { "https://www.instagram.com/p/abc/", true },
+        { "https://www.youtube.com/watch?v=abc", true },
+        { "https://other.test/status/1", false },
+    };
+    for (const bool softNotFound : { false, true }) {
+        defaults.set(QStringLiteral("shouldCheckForSoft404"), softNotFound);
+        for (const auto& [url, rendered] : cases)
+            EXPECT_EQ(scan.record(QString::fromLatin1(url))->shouldRunJS(), softNotFound && rendered) << url;
+    }
 }
 
 TEST(CrwlUrlPredicates, SonOfXML)

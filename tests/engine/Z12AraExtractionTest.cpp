@@ -10,6 +10,9 @@
 #include "engine/RecordingEngineSEO.h"
 #include "platform/UrlSession.h"
 
+#include <QDir>
+#include <QFile>
+
 #include <gtest/gtest.h>
 
 #include <map>
@@ -657,6 +660,29 @@ TEST_F(Z12AraExtractionTest, CanonicalBecomesARecordWithOneOccurrenceUnlessItIsT
     EXPECT_EQ(main->getInboundInstances().front()->parent(), p);
     EXPECT_EQ(main->getDistanceFromHome(), p->getDistanceFromHome() + 1);
     EXPECT_TRUE(isQueued(main->absoluteString()));
+}
+
+TEST_F(Z12AraExtractionTest, ALocalPagesRootRelativeCanonicalNamesAFileOfTheScannedFolder)
+{
+    ASSERT_TRUE(QDir(folder.path()).mkpath(QStringLiteral("site/sub")));
+    QFile index(folder.filePath(QStringLiteral("site/index.html")));
+    ASSERT_TRUE(index.open(QIODevice::WriteOnly));
+    index.write("<html><body><a href=\"sub/page.html\">page</a></body></html>");
+    index.close();
+    const QString root = QStringLiteral("file://") + folder.filePath(QStringLiteral("site/"));
+    start(root + QStringLiteral("index.html"));
+    extract(home, links({ { QStringLiteral("sub/page.html"), QStringLiteral("page") } }));
+    const auto page = known(root + QStringLiteral("sub/page.html"));
+    ASSERT_TRUE(page);
+
+    Script script = links({ { QStringLiteral("/about.html"), QStringLiteral("about") } });
+    script.canonical = QStringLiteral("/about.html");
+    extract(page, script);
+    // The canonical resolves as the link beside it does, inside the folder, not at "/".
+    EXPECT_EQ(page->getCanonical(), root + QStringLiteral("about.html"));
+    const auto about = known(root + QStringLiteral("about.html"));
+    ASSERT_TRUE(about);
+    EXPECT_EQ(about->getInboundInstances().size(), 2u);
 }
 
 // ===== Insecure content ===========================================================================

@@ -193,6 +193,21 @@ TEST_F(Z12AraProbesTest, SiteBuilderGeneratorSwitchesOnWordPressUrls)
     EXPECT_TRUE(settings->value(QStringLiteral("wordpressUrls")).toBool());
 }
 
+TEST_F(Z12AraProbesTest, TheBuiltInPatternKnowsTheSiteBuildersGeneratorTag)
+{
+    servePage("/built.html",
+        "<html><head><meta name=\"generator\" content=\"Wix.com Website Builder\"/></head><body></body></html>");
+    servePage("/other.html",
+        "<html><head><meta name=\"generator\" content=\"WordPress 6.4 wix.com\"/></head><body></body></html>");
+    ASSERT_TRUE(server.start());
+    ASSERT_TRUE(goTo(QStringLiteral("/other.html")));
+    EXPECT_FALSE(settings->value(QStringLiteral("wixSite")).toBool());
+    EXPECT_FALSE(settings->value(QStringLiteral("wordpressUrls")).toBool());
+    ASSERT_TRUE(goTo(QStringLiteral("/built.html")));
+    EXPECT_TRUE(settings->value(QStringLiteral("wixSite")).toBool());
+    EXPECT_TRUE(settings->value(QStringLiteral("wordpressUrls")).toBool());
+}
+
 TEST(Z12AraEncodingTrialTest, TriesEncodingsInOrder)
 {
     QString text;

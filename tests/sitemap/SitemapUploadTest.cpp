@@ -42,7 +42,7 @@ protected:
     void SetUp() override
     {
         crawlmere::sitemap::SitemapManagerObserver observer;
-        observer.alert = [this](const QString& message, const QString& informative) {
+        observer.alert = [this](const QString& message, const QString& informative, ShellAlertStyle) {
             alerts << message + u'|' + informative;
         };
         observer.ftpBusy = [this](bool on) { busy += on ? 1 : -1; };

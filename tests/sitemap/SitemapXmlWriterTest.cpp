@@ -93,7 +93,7 @@ TEST_F(SitemapXmlTest, OrdinarySitemapToTheByteAndValid)
                                      "\t\t<lastmod>2025-12-31</lastmod>\n\t\t<changefreq>daily</changefreq>\n"
                                      "\t\t<priority>1.0</priority>\n"
                                      "\t\t<image:image>\n\t\t<image:loc>http://127.0.0.1/é.png</image:loc>\n"
-                                     "\t\t<image:title> Café &lt;b&gt; &amp; &quot;quotes&quot; &apos;single&apos;"
+                                     "\t\t<image:title>Café &lt;b&gt; &amp; &quot;quotes&quot; &apos;single&apos;"
                                      "</image:title>\n\t\t</image:image>\n"
                                      "\t\t<image:image>\n\t\t<image:loc>http://127.0.0.1/bg.png</image:loc>\n"
                                      "\t\t</image:image>\n"
@@ -116,6 +116,35 @@ TEST_F(SitemapXmlTest, OrdinarySitemapToTheByteAndValid)
     EXPECT_FALSE(bare.contains("<changefreq>"));
     EXPECT_FALSE(bare.contains("<priority>"));
     EXPECT_EQ(schemaErrors(write("bare.xml", bare), "sitemap.xsd"), "");
+}
+
+TEST_F(SitemapXmlTest, ARuleWithoutAFrequencyOfItsOwnTakesThePopUps)
+{
+    HeadlessTableView table;
+    HeadlessTableView excluded { SitemapManager::excludedColumns() };
+    manager.setTables(&table, &excluded);
+    QVariantList rules;
+    manager.setRuleStore([&](const QVariantMap& rule) { rules.append(rule); });
+    auto page = sitemapPage("http://127.0.0.1/a", 200, 1);
+    auto other = sitemapPage("http://127.0.0.1/b", 200, 1);
+    manager.setCollection({ page, other });
+    manager.selectChangeFrequency(0); // None
+    manager.tableViewSetObjectValue(table, { "priority", "Priority" }, 0, "0.8");
+    ASSERT_EQ(rules.size(), 1);
+    // A rule from elsewhere whose frequency is none of the sitemap's.
+    rules.append(QVariantMap { { "contains", "/b" }, { "match", false }, { "update", "Daily " }, { "priority", "0.4" } });
+    manager.setCrawlSettings({ { "startingUrl", "http://127.0.0.1:8080/start" }, { "sitemapRules", rules } });
+
+    manager.selectChangeFrequency(3); // daily
+    EXPECT_EQ(page->getChangefrequency(), "daily");
+    EXPECT_EQ(other->getChangefrequency(), "daily");
+    const QString daily = manager.getXMLSitemap().constFirst();
+    EXPECT_EQ(daily.count("<changefreq>daily</changefreq>"), 2);
+    EXPECT_TRUE(daily.contains("<changefreq>daily</changefreq>\n\t\t<priority>0.8</priority>"));
+    EXPECT_EQ(schemaErrors(write("rules.xml", daily), "sitemap.xsd"), "");
+
+    manager.selectChangeFrequency(0);
+    EXPECT_FALSE(manager.getXMLSitemap().constFirst().contains("<changefreq>"));
 }
 
 TEST_F(SitemapXmlTest, ImageSitemapDropsPagesWithoutImagesAndListsEachImageOnce)

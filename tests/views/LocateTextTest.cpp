@@ -5,6 +5,7 @@
 #include "support/Fixtures.h"
 
 #include <QFile>
+#include <QTextBlock>
 #include <QTextDocument>
 
 #include <gtest/gtest.h>
@@ -101,4 +102,22 @@ TEST(LocateText, CrawledValuesShowAsTheyAreAndNeverAsMarkup)
     EXPECT_TRUE(document.toPlainText().contains(QStringLiteral("(") + hostile + QStringLiteral(")")));
     EXPECT_TRUE(document.toPlainText().contains(QStringLiteral("link text: \"") + hostile + u'"'));
     EXPECT_TRUE(LocateText::locate(CrwlLinkInstance(), false).isEmpty());
+}
+
+TEST(LocateText, TheHeadingIsBoldAtTheSizeOfTheRoute)
+{
+    Site site;
+    auto home = site.page(QStringLiteral("http://127.0.0.1/"), QStringLiteral("Home"));
+    home->setIsStartingPoint(true);
+    const auto occurrence = site.link(home, site.page(QStringLiteral("http://127.0.0.1/t")), QStringLiteral("t"));
+    QTextDocument document;
+    document.setHtml(LocateText::locate(*occurrence, false));
+    const QTextBlock heading = document.begin();
+    ASSERT_TRUE(heading.text().startsWith(QStringLiteral("Locating the link")));
+    const QTextBlock route = document.lastBlock();
+    ASSERT_TRUE(route.text().startsWith(QStringLiteral("On the page")));
+    const QFont headingFont = heading.begin().fragment().charFormat().font();
+    EXPECT_TRUE(headingFont.bold());
+    EXPECT_EQ(headingFont.pointSizeF(), route.begin().fragment().charFormat().font().pointSizeF());
+    EXPECT_EQ(heading.blockFormat().headingLevel(), 0);
 }

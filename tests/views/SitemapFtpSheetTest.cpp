@@ -82,6 +82,7 @@ TEST_F(SitemapFtpSheetTest, OkUploadsTheExportWhileBusyThenAlerts)
     EXPECT_EQ(sheet.result(), 1);
     EXPECT_EQ(prompts->alerts.constFirst().messageText, "ftp successful");
     EXPECT_EQ(prompts->alerts.constFirst().informativeText, "ftp of sitemap.xml sucessful\n");
+    EXPECT_EQ(prompts->alerts.constFirst().style, ShellAlertStyle::informational);
     QFile sent(QDir(server.root()).filePath(QStringLiteral("sitemap.xml")));
     ASSERT_TRUE(sent.open(QIODevice::ReadOnly));
     EXPECT_TRUE(sent.readAll().contains("<loc>http://127.0.0.1/</loc>"));

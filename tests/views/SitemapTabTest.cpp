@@ -6,6 +6,7 @@
 #include "platform/UserDefaults.h"
 #include "sitemap/SitemapManager.h"
 #include "sitemap/SitemapTestSupport.h"
+#include "support/LogCapture.h"
 #include "views/ResultItemModel.h"
 #include "views/crawlmereTableView.h"
 
@@ -17,6 +18,7 @@
 #include <QComboBox>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -80,6 +82,41 @@ TEST(SitemapTab, ShowsTheManagerAndHandsEditsOn)
         EXPECT_LE(header->sectionViewportPosition(column) + header->sectionSizeHint(column),
             tab.excludedTableView()->viewport()->width());
     }
+}
+
+TEST(SitemapTab, AnEditedCellIsHandedOnAndItsEditorClosedByTheView)
+{
+    QTemporaryDir folder;
+    crawlmere::platform::UserDefaults defaults(folder.filePath("defaults.plist"));
+    SitemapManager manager(defaults);
+    SitemapTab tab(manager);
+    // As the application does: a stored rule comes back as the site's rules, and the table reloads.
+    QVariantList rules;
+    manager.setRuleStore([&](const QVariantMap& rule) {
+        rules.append(rule);
+        manager.setCrawlSettings({ { "sitemapRules", rules } });
+        manager.updateChangeFrequencies();
+    });
+    auto* view = tab.sitemapTableView();
+    QAbstractItemModelTester tester(&view->itemModel());
+    manager.setCollection({ sitemapPage("http://127.0.0.1/", 200, 0), sitemapPage("http://127.0.0.1/a") });
+    tab.reloadAllData();
+    tab.resize(900, 600);
+    tab.show();
+
+    crawlmere::test::LogCapture log;
+    const QModelIndex cell = view->itemModel().index(1, 3); // Priority
+    view->setCurrentIndex(cell);
+    view->edit(cell);
+    auto* editor = view->viewport()->findChild<QLineEdit*>();
+    ASSERT_NE(editor, nullptr);
+    editor->setText("0.8");
+    QTest::keyClick(editor, Qt::Key_Return);
+    QApplication::processEvents();
+    ASSERT_EQ(rules.size(), 1);
+    EXPECT_EQ(rules[0].toMap().value("priority").toString(), "0.8");
+    EXPECT_EQ(view->itemModel().index(1, 3).data().toString(), "0.8");
+    EXPECT_EQ(log.count("closeEditor"), 0) << qPrintable(log.lines().join('\n'));
 }
 
 TEST(SitemapTab, TheRowMenusCopyAndVisitThePageOfTheClickedRowWithoutItsFragment)

@@ -9,10 +9,12 @@
 #include "settings/ConfigManager.h"
 #include "settings/SettingsBinding.h"
 #include "support/Fixtures.h"
+#include "support/LogCapture.h"
 #include "views/OutputFilterWindow.h"
 #include "views/RulesSheet.h"
 #include "views/SettingsPane.h"
 
+#include <QAbstractItemModelTester>
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
@@ -395,4 +397,39 @@ TEST_F(SitesPaneTest, TheNameColumnGetsTheRoomItsNamesNeed)
         EXPECT_TRUE(item->toolTip(1).contains(item->text(1)));
         EXPECT_EQ(item->toolTip(0), item->toolTip(1));
     }
+}
+
+TEST_F(SitesPaneTest, SameNamedSitesStayInPlaceAndAClickSelectsTheSiteUnderThePointer)
+{
+    QTreeWidget* list = m_pane->siteList();
+    QAbstractItemModelTester tester(list->model(), QAbstractItemModelTester::FailureReportingMode::Warning);
+    crawlmere::test::LogCapture log;
+    m_manager.newConfigWithURL("https://one.example/");
+    m_manager.newConfigWithURL("https://two.example/");
+    m_pane->resize(900, 600);
+    m_pane->show();
+    // Each new site is filed first; sites of one name follow their identifiers, oldest first.
+    ASSERT_EQ(list->topLevelItemCount(), 4);
+    EXPECT_EQ(list->topLevelItem(2)->text(1), "https://one.example/");
+    EXPECT_EQ(list->topLevelItem(3)->text(1), "https://two.example/");
+    for (const int row : { 2, 1, 3, 2 }) {
+        const QString shown = list->topLevelItem(row)->text(1);
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->topLevelItem(row)).center());
+        EXPECT_EQ(m_manager.currentSettings().value("startingUrl").toString(), shown) << row;
+        ASSERT_EQ(list->selectedItems().size(), 1);
+        EXPECT_EQ(list->selectedItems().constFirst()->text(1), shown) << row;
+    }
+
+    // A name typed into the row reaches the site once the editor has gone, which the view closes.
+    QTreeWidgetItem* item = list->topLevelItem(2);
+    list->editItem(item, 0);
+    auto* editor = list->viewport()->findChild<QLineEdit*>();
+    ASSERT_NE(editor, nullptr);
+    editor->setText("Renamed");
+    QTest::keyClick(editor, Qt::Key_Return);
+    QApplication::processEvents(); // the delegate commits a Return from the event loop
+    EXPECT_EQ(m_manager.currentSettings().value("name").toString(), "Renamed");
+    EXPECT_EQ(listRows().constLast(), "Renamed"); // the list rebuilt, in order
+    EXPECT_EQ(log.count("closeEditor"), 0) << qPrintable(log.lines().join('\n'));
+    EXPECT_EQ(log.count("FAIL"), 0) << qPrintable(log.lines().join('\n'));
 }
