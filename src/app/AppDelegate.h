@@ -148,11 +148,11 @@ public:
     void markAsFixedMenuItem();
     /// recheckMultipleParentsMenuItem: by link and by status, once finished or paused: the
     /// pages holding the selected links (by link: of all their occurrences), each once, loaded
-    /// again one per turn of the event loop, then the view reloaded. The flat view in front:
-    /// `recheckParentPageInFlatView`.
+    /// again one per turn of the event loop, then every link view refilled from the scan and the
+    /// status line brought up to date. The flat view in front: `recheckParentPageInFlatView`.
     void recheckMultipleParentsMenuItem();
     /// recheckParentPageInFlatView: with the flat view in front, once finished or paused, the
-    /// pages holding the selected occurrences, each once, load again; then its rows reload.
+    /// pages holding the selected occurrences, each once, load again; then as above.
     void recheckParentPageInFlatView();
 
     // ===== Menu titles and version ============================================================
@@ -206,6 +206,8 @@ private:
     /// The selected tab when it is a link view (1 to 4), else 0.
     int frontLinkTab() const;
     QList<qfDataSource::Item> selectedRowsOf(int tab) const;
+    /// The page recheck of the rows selected in `tab`.
+    void recheckPagesOf(int tab);
     /// Takes the delegate's own opener out of the link views before it goes.
     void forgetOwnOpener();
 

@@ -151,26 +151,26 @@ void AppDelegate::recheckMultipleParentsMenuItem()
     }
     if (!m_hub || (tab != 1 && tab != 3))
         return;
-    // The controller may be gone by the time the last page has loaded.
-    QPointer<ResultsController> results = m_results;
-    SelectionActions::recheckPages(m_hub, SelectionActions::parentsOf(selectedRowsOf(tab)), [results, tab] {
-        if (!results)
-            return;
-        if (tab == 1)
-            results->byLinkDataSource().reloadData();
-        else
-            results->byStatusDataSource().reloadData();
-    });
+    recheckPagesOf(tab);
 }
 
 void AppDelegate::recheckParentPageInFlatView()
 {
     if (!m_hub || frontLinkTab() != 4)
         return;
+    recheckPagesOf(4);
+}
+
+void AppDelegate::recheckPagesOf(int tab)
+{
+    // The pages' links are read afresh: every view and the status line show them once the last
+    // page has loaded. The controller may be gone by then.
     QPointer<ResultsController> results = m_results;
-    SelectionActions::recheckPages(m_hub, SelectionActions::parentsOf(selectedRowsOf(4)), [results] {
-        if (results)
-            results->flatViewDataSource().reloadData();
+    SelectionActions::recheckPages(m_hub, SelectionActions::parentsOf(selectedRowsOf(tab)), [results] {
+        if (!results)
+            return;
+        results->resultTabs().forcePopulateAllDataSources();
+        results->updateStatus(nullptr);
     });
 }
 

@@ -241,10 +241,20 @@ QJsonObject InspectionAnswers::describeRows(QObject* object, int limit)
 
 QJsonObject InspectionAnswers::describeAction(const QString& name)
 {
+    // Items of one name may stand in several menus (a view's own menu and the menu bar): the
+    // one in an open menu, else the first found.
     QAction* action = nullptr;
     for (QWidget* top : topLevelsVisibleFirst()) {
-        if ((action = top->findChild<QAction*>(name)))
-            break;
+        for (QAction* candidate : top->findChildren<QAction*>(name)) {
+            const auto owners = candidate->associatedObjects();
+            if (std::ranges::any_of(owners, [](QObject* owner) {
+                    auto* menu = qobject_cast<QMenu*>(owner);
+                    return menu && menu->isVisible();
+                }))
+                action = candidate;
+            else if (!action)
+                action = candidate;
+        }
     }
     if (!action)
         return failure(QStringLiteral("no action named ") + name);

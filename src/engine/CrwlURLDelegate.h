@@ -64,6 +64,14 @@ public:
     virtual void statusHasChangedFordO(const std::shared_ptr<CrwlUrl>& /*record*/) { }
     /// Reads the links of a fetched page.
     virtual void extractLinks(const std::shared_ptr<CrwlUrl>& /*record*/) { }
+    /// Reads the links of a page whose body was loaded again: its earlier link occurrences give
+    /// way to those of the new body, made as a first reading makes them, and records that no
+    /// occurrence links any more leave the scan. Answers the page's targets to fetch again: the
+    /// new ones and the bad ones.
+    virtual std::vector<std::shared_ptr<CrwlUrl>> readLinksAgain(const std::shared_ptr<CrwlUrl>& /*page*/)
+    {
+        return {};
+    }
     /// A scan of a fetched page's bytes, made on the main thread and run on any thread; it reads
     /// nothing but what it holds. Null from it means nothing could be read.
     using PageReading = std::function<std::unique_ptr<LinkExtractionParser>()>;

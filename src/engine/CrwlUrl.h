@@ -494,6 +494,8 @@ public:
 
     /// Replaces the warnings; the owner is not told.
     void setWarnings(const QStringList& value) { warnings = value; }
+    /// The warnings as added.
+    const QStringList& getWarnings() const { return warnings; }
     /// The warnings, cleaned of column numbers, after (with `includeRedirects` and the default
     /// `dontReportRedirects` off) one line on the redirect chain.
     QStringList getWarningsAsArrayIncludingRedirects(bool includeRedirects) const;
@@ -601,12 +603,14 @@ public:
     /// redirects and queues it; pumps when nothing is in flight. A record the owner still has
     /// queued or in flight is not queued again (the queue is pumped all the same). Main thread.
     void recheckLink(const std::shared_ptr<CrwlUrl>& record);
-    /// recheckPage: drops the page's broken links, loads the page again synchronously, has the
-    /// owner extract its links on the main thread and rechecks the links not yet checked.
+    /// recheckPage: loads the page again synchronously; on the main thread the owner reads its
+    /// links afresh (`readLinksAgain`), and the targets it names are checked again. A page that
+    /// cannot be loaded keeps its links as they were.
     void recheckPage();
-    /// Take an occurrence out of a list and the owner's collections; the record keeps it alive.
-    void removeThisInstanceFromOutboundArray(const std::shared_ptr<CrwlLinkInstance>& instance);
-    void removeThisInstanceFromInboundArray(const std::shared_ptr<CrwlLinkInstance>& instance);
+    /// Empties the outbound list and answers what it held.
+    InstanceList takeOutboundInstances();
+    /// Takes one occurrence out of the inbound list.
+    void removeInboundInstance(const std::shared_ptr<CrwlLinkInstance>& instance);
 
     /// loadShouldContinue: whether the body of the current response is downloaded. Main thread.
     bool loadShouldContinue() const;

@@ -20,7 +20,7 @@
 
 #include <atomic>
 #include <mutex>
-#include <set>
+#include <utility>
 
 using crawlmere::engine::detail::settingBool;
 using crawlmere::engine::detail::settingString;
@@ -340,22 +340,6 @@ void CrwlUrl::recheckLink(const std::shared_ptr<CrwlUrl>& record)
 void CrwlUrl::recheckPage()
 {
     const auto self = shared_from_this();
-    const auto recordOwner = owner.lock();
-    InstanceList marked;
-    for (const auto& instance : InstanceList(outboundInstanceArray)) {
-        const auto target = instance ? instance->target() : nullptr;
-        if (!target)
-            continue;
-        target->removeThisInstanceFromInboundArray(instance);
-        if (target->isGoodLink())
-            continue;
-        marked.push_back(instance);
-        if (target->inboundInstanceArray.empty() && target->outboundInstanceArray.empty() && recordOwner)
-            recordOwner->removeThisCrwlUrlFromCollection(target);
-    }
-    for (const auto& instance : marked)
-        removeThisInstanceFromOutboundArray(instance);
-
     const auto pageUrl = Url::fromString(linkURL);
     if (!pageUrl) {
         logLine(1, QStringLiteral("unable to create NSURL for page %1").arg(linkURL));
@@ -369,41 +353,26 @@ void CrwlUrl::recheckPage()
         logLine(1, QStringLiteral("unable to fetch updated data for page %1").arg(linkURL));
         return;
     }
+    std::vector<std::shared_ptr<CrwlUrl>> toCheck;
     Dispatch::mainSync([&] {
         data = loaded.body;
-        if (recordOwner)
-            recordOwner->extractLinks(self);
+        if (const auto recordOwner = owner.lock())
+            toCheck = recordOwner->readLinksAgain(self);
     });
-
-    std::vector<std::shared_ptr<CrwlUrl>> unchecked;
-    std::set<const CrwlUrl*> seen;
-    for (const auto& instance : outboundInstanceArray) {
-        const auto target = instance ? instance->target() : nullptr;
-        if (target && target->getStatus() == -1 && seen.insert(target.get()).second)
-            unchecked.push_back(target);
-    }
-    for (const auto& target : unchecked)
+    logLine(1, QStringLiteral("%1 links added to recheckqueue").arg(qint64(toCheck.size())));
+    for (const auto& target : toCheck)
         recheckLink(target);
 }
 
-void CrwlUrl::removeThisInstanceFromOutboundArray(const std::shared_ptr<CrwlLinkInstance>& instance)
+CrwlUrl::InstanceList CrwlUrl::takeOutboundInstances()
 {
-    const auto before = outboundInstanceArray.size();
-    std::erase(outboundInstanceArray, instance);
-    if (outboundInstanceArray.size() == before)
-        logLine(1, QStringLiteral("unable to find instance in our own outboundInstanceArray"));
     invalidateLinkedImagesArray();
     invalidateLinkedVideoArray();
     invalidateLinkedAudioArray();
-    if (const auto recordOwner = owner.lock())
-        recordOwner->removeThisCrwlLinkInstanceFromCollection(instance);
-    addToRetainArray(instance);
+    return std::exchange(outboundInstanceArray, {});
 }
 
-void CrwlUrl::removeThisInstanceFromInboundArray(const std::shared_ptr<CrwlLinkInstance>& instance)
+void CrwlUrl::removeInboundInstance(const std::shared_ptr<CrwlLinkInstance>& instance)
 {
     std::erase(inboundInstanceArray, instance);
-    if (const auto recordOwner = owner.lock())
-        recordOwner->removeThisCrwlLinkInstanceFromCollection(instance);
-    addToRetainArray(instance);
 }

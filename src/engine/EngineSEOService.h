@@ -37,6 +37,10 @@ public:
     /// ignored.
     virtual void add(const std::shared_ptr<CrwlUrl>& page) = 0;
 
+    /// Takes a page that left the scan out of the pages (its tallies and words stay). A page
+    /// not recorded is ignored.
+    virtual void remove(const CrwlUrl& page) = 0;
+
     /// addWords:forLCurl: files `page` under the lower-case form of each word, in list order.
     /// A null page is ignored.
     virtual void addWords(const QStringList& words, const std::shared_ptr<CrwlUrl>& page) = 0;

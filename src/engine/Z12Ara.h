@@ -29,6 +29,7 @@
 #include <mutex>
 #include <optional>
 #include <shared_mutex>
+#include <unordered_set>
 #include <vector>
 
 class CrwlUrl;
@@ -78,7 +79,8 @@ struct HubWarningRecord {
 ///
 /// Notifications posted on the default center, with the hub as object unless stated:
 /// "CrwlCrawlDidFinish", "CrwlCrawlDidStop", "CrwlCrawlWillContinue", "CrwlListenerShouldUpdateData",
-/// "CrwlDidSaveArchiveIndex", and "CrwlUrlStatusUpdated" with the record as object.
+/// "CrwlDidSaveArchiveIndex", "CrwlUrlStatusUpdated" with the record as object, and
+/// "CrwlPageLinksUpdated" with the page as object when a page's links were read again.
 class Z12Ara : public qfDataSource, public CrwlURLDelegate, public std::enable_shared_from_this<Z12Ara> {
 public:
     using UrlPtr = std::shared_ptr<CrwlUrl>;
@@ -89,6 +91,7 @@ public:
     static inline const QString CrwlCrawlDidStop = QStringLiteral("CrwlCrawlDidStop");
     static inline const QString CrwlCrawlWillContinue = QStringLiteral("CrwlCrawlWillContinue");
     static inline const QString CrwlUrlStatusUpdated = QStringLiteral("CrwlUrlStatusUpdated");
+    static inline const QString CrwlPageLinksUpdated = QStringLiteral("CrwlPageLinksUpdated");
     static inline const QString CrwlListenerShouldUpdateData = QStringLiteral("CrwlListenerShouldUpdateData");
     static inline const QString CrwlDidSaveArchiveIndex = QStringLiteral("CrwlDidSaveArchiveIndex");
 
@@ -230,6 +233,13 @@ public:
         const QString& rel, const QString& targetattr, const QString& hreflang, std::optional<qint64> lineNumber);
     void removeThisCrwlUrlFromCollection(const UrlPtr& record) override;
     void removeThisCrwlLinkInstanceFromCollection(const InstancePtr& instance) override;
+    /// The page's occurrences leave the lists, its insecure records are dropped and its links
+    /// are read from its new body (without handing the page to the SEO collection again); then
+    /// each former target that no occurrence links any more, other than the page itself and
+    /// the starting point, leaves the scan with its own links, its counts taken back
+    /// (`decNumberDone`), and so on down. Answers the page's targets not yet checked and those
+    /// that count as bad and were fetched, each once.
+    std::vector<UrlPtr> readLinksAgain(const UrlPtr& page) override;
     /// sendWarningToWarningsManager:forUrl: [any thread; hops to the main thread]
     void sendWarningToWarningsManager(const QString& warning, const UrlPtr& record) override;
 
@@ -339,7 +349,8 @@ public:
     /// lists, lifts the mark when the output filter passes the page, and refuses duplicates,
     /// external pages, blacklisted pages, pages reached only through nofollow links (with the
     /// default `dontFollowNofollowLinks`), types whose parsing is off and pages of a sitemap scan.
-    bool weShouldCrawlThisURL(const UrlPtr& page);
+    /// A page read again (`readLinksAgain`) is already recorded and not refused as a duplicate.
+    bool weShouldCrawlThisURL(const UrlPtr& page, bool readAgain = false);
     /// nofollowRulesAllowUs: at least one inbound occurrence lacks the nofollow flag.
     bool nofollowRulesAllowUs(const CrwlUrl& page) const;
     /// compareHost:withDomain: the host counts as internal: it equals an entry (or its IDNA form
@@ -456,6 +467,11 @@ public:
 
 private:
     void initialise();
+    /// The unlinking of `readLinksAgain`: `candidates` that no occurrence links leave the
+    /// scan, and with them their own occurrences, whose targets become candidates in turn.
+    /// Their occurrences are added to `dropped`.
+    void dropUnlinkedRecords(std::vector<UrlPtr> candidates, const UrlPtr& keep,
+        std::unordered_set<const CrwlLinkInstance*>& dropped);
     std::shared_ptr<Z12Ara> self() { return shared_from_this(); }
     void post(const QString& name);
 

@@ -66,6 +66,7 @@ void Z12Ara::markThisUrlAsFixed(const UrlPtr& record)
     record->setStatus(-3);
     record->clearRedir();
     record->setIsInBadCollection(false);
+    crawlmere::platform::NotificationCenter::defaultCenter().post(CrwlUrlStatusUpdated, record);
 }
 
 qint64 Z12Ara::countBadCollection()

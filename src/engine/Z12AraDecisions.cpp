@@ -100,14 +100,14 @@ bool appendCandidate(
 
 // ===== Follow decision ========================================================================
 
-bool Z12Ara::weShouldCrawlThisURL(const UrlPtr& page)
+bool Z12Ara::weShouldCrawlThisURL(const UrlPtr& page, bool readAgain)
 {
     if (!page)
         return false;
     if (page->isStartingPoint())
         return true;
 
-    if (engineSEODataSource && engineSEODataSource->duplicateCheck(*page)
+    if (!readAgain && engineSEODataSource && engineSEODataSource->duplicateCheck(*page)
         && settingBool(crawlSettings, QStringLiteral("shouldTrimHash"))) {
         logLine(3, QStringLiteral("%1 is already in the SEO collection").arg(page->finalURLString()));
         return false;

@@ -12,12 +12,14 @@
 #include "engine/ShellServices.h"
 #include "engine/detail/SettingsValue.h"
 #include "platform/Log.h"
+#include "platform/NotificationCenter.h"
 #include "platform/Strings.h"
 #include "platform/TextEncoding.h"
 #include "platform/Url.h"
 #include "platform/UserDefaults.h"
 
 #include <array>
+#include <unordered_set>
 
 using crawlmere::engine::detail::boolValue;
 using crawlmere::engine::detail::integerValue;
@@ -170,6 +172,9 @@ struct Z12Ara::LinkExtraction {
 
     /// A scan made ahead of the run (null: none).
     std::unique_ptr<LinkExtractionParser> prepared;
+    /// The page was read before (`readLinksAgain`): it is in the SEO collection with its words
+    /// already, and keeps the warnings it has.
+    bool again = false;
 
     // Steps.
     std::optional<Url> pageURL() const;
@@ -232,6 +237,79 @@ void Z12Ara::extractLinksFromReading(const UrlPtr& page, std::unique_ptr<LinkExt
     extraction.run();
 }
 
+std::vector<Z12Ara::UrlPtr> Z12Ara::readLinksAgain(const UrlPtr& page)
+{
+    if (!page)
+        return {};
+    std::unordered_set<const CrwlLinkInstance*> dropped;
+    std::vector<UrlPtr> formerTargets;
+    for (const InstancePtr& occurrence : page->takeOutboundInstances()) {
+        dropped.insert(occurrence.get());
+        if (UrlPtr target = occurrence->target()) {
+            target->removeInboundInstance(occurrence);
+            formerTargets.push_back(std::move(target));
+        }
+    }
+    insecureRecords.removeIf([&](const InsecureContentRecord& record) {
+        return record.url == page->absoluteString() || record.url == page->finalURLString();
+    });
+
+    LinkExtraction extraction(*this, page);
+    extraction.again = true;
+    extraction.run();
+
+    dropUnlinkedRecords(std::move(formerTargets), page, dropped);
+    if (!dropped.empty())
+        std::erase_if(instanceArray, [&](const InstancePtr& occurrence) { return dropped.contains(occurrence.get()); });
+
+    // Statuses the reading itself gives, or that no fetch can change.
+    const auto fetchable = [](qint64 status) {
+        return status != CrwlStatus::unableToMakeValidUrl && status != CrwlStatus::missingLinkUrl
+            && status != CrwlStatus::missingImageSrc && status != CrwlStatus::notChecked
+            && status != CrwlStatus::disallowedByRobotsTxt && status != CrwlStatus::userMarkedFixed;
+    };
+    std::vector<UrlPtr> toCheck;
+    std::unordered_set<const CrwlUrl*> seen;
+    for (const InstancePtr& occurrence : page->getOutboundInstances()) {
+        UrlPtr target = occurrence->target();
+        if (!target || target == page || !seen.insert(target.get()).second)
+            continue;
+        const qint64 status = target->getStatus();
+        if (status == CrwlStatus::notYetChecked || (fetchable(status) && target->shouldBeMemberOfBadCollection()))
+            toCheck.push_back(std::move(target));
+    }
+    crawlmere::platform::NotificationCenter::defaultCenter().post(CrwlPageLinksUpdated, page);
+    return toCheck;
+}
+
+void Z12Ara::dropUnlinkedRecords(
+    std::vector<UrlPtr> candidates, const UrlPtr& keep, std::unordered_set<const CrwlLinkInstance*>& dropped)
+{
+    std::unordered_set<const CrwlUrl*> gone;
+    while (!candidates.empty()) {
+        const UrlPtr record = std::move(candidates.back());
+        candidates.pop_back();
+        if (record == keep || record->isStartingPoint() || !record->getInboundInstances().empty()
+            || !gone.insert(record.get()).second)
+            continue;
+        logLine(1, QStringLiteral("%1 is linked from nowhere now and leaves the scan").arg(record->absoluteString()));
+        for (const InstancePtr& occurrence : record->takeOutboundInstances()) {
+            dropped.insert(occurrence.get());
+            if (UrlPtr target = occurrence->target()) {
+                target->removeInboundInstance(occurrence);
+                candidates.push_back(std::move(target));
+            }
+        }
+        // A record still waiting or being fetched was never counted.
+        const qint64 status = record->getStatus();
+        if (status != CrwlStatus::notYetChecked && status != CrwlStatus::requestSent)
+            decNumberDone(record);
+        removeThisCrwlUrlFromCollection(record);
+        if (engineSEODataSource)
+            engineSEODataSource->remove(*record);
+    }
+}
+
 Z12Ara::PageReading Z12Ara::preparePageReading(const UrlPtr& page)
 {
     if (!page || !page->isInternal() || page->getData().isEmpty())
@@ -280,7 +358,7 @@ void Z12Ara::LinkExtraction::run()
     }
 
     // 2. Follow decision.
-    if (!hub.weShouldCrawlThisURL(page)) {
+    if (!hub.weShouldCrawlThisURL(page, again)) {
         if (logs(3))
             logLine(3, QStringLiteral("weShouldCrawlThisURL: says NO"));
         cleanUp();
@@ -301,7 +379,7 @@ void Z12Ara::LinkExtraction::run()
         copyPageFacts(*parser);
 
     // 7. SEO and sitemap collection.
-    if (hub.engineSEODataSource && hub.shouldBeInSitemapCollection(*page))
+    if (!again && hub.engineSEODataSource && hub.shouldBeInSitemapCollection(*page))
         hub.engineSEODataSource->add(page);
 
     // 8. A sitemap found while crawling a site.
@@ -325,7 +403,7 @@ void Z12Ara::LinkExtraction::run()
         page->setWordCount(parser->getWordCount());
         if (s.checkSpelling) {
             page->setSpellingCount(parser->getSpellingCount());
-            if (hub.engineSEODataSource)
+            if (!again && hub.engineSEODataSource)
                 hub.engineSEODataSource->addWords(parser->getAllSpelling(), page);
         }
     }
@@ -389,7 +467,9 @@ std::unique_ptr<LinkExtractionParser> Z12Ara::LinkExtraction::makeParser(int fil
     if (s.runJS && !page->getSourceData().isEmpty()
         && hub.defaults->boolForKey(QStringLiteral("htmlValidationEnabled")))
         sourceParser = parsers.makeSourceParser(page->getSourceData(), encoding, fileType);
-    const QStringList warnings = sourceParser ? sourceParser->getWarnings() : parser->getWarnings();
+    QStringList warnings = sourceParser ? sourceParser->getWarnings() : parser->getWarnings();
+    if (again)
+        warnings.removeIf([&](const QString& warning) { return page->getWarnings().contains(warning); });
     if (!warnings.isEmpty())
         page->addWarnings(warnings);
 

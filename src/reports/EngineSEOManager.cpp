@@ -116,6 +116,18 @@ void EngineSEOManager::add(const std::shared_ptr<CrwlUrl>& page)
         countFindings(*page);
 }
 
+void EngineSEOManager::remove(const CrwlUrl& page)
+{
+    const auto found = std::ranges::find(collection, &page, &std::shared_ptr<CrwlUrl>::get);
+    if (found == collection.end())
+        return;
+    const QString key = duplicateKey(page);
+    if (duplicateDict.value(key) == *found)
+        duplicateDict.remove(key);
+    collection.erase(found);
+    dropGroups();
+}
+
 void EngineSEOManager::countFindings(CrwlUrl& page)
 {
     const QString title = page.getLinkpagetitle();

@@ -71,6 +71,7 @@ public:
     /// Empties the pages, the duplicate table, the groups and the misspelled words and sets every
     /// tally to 0; logs "SEOManager clear" at verbosity 2.
     void clear() override;
+    void remove(const CrwlUrl& page) override;
     /// Records and counts a page (see the class comment); a null page is ignored.
     void add(const std::shared_ptr<CrwlUrl>& page) override;
     /// Files the page under each word's lower-case form; a page is listed once per word even

@@ -257,6 +257,8 @@ void CrwlLinkInspectorWindowController::windowDidLoad()
         observing = true;
         platform::NotificationCenter::defaultCenter().addObserver(
             this, Z12Ara::CrwlUrlStatusUpdated, [this](const platform::Notification&) { shouldUpdateStatus(); });
+        platform::NotificationCenter::defaultCenter().addObserver(
+            this, Z12Ara::CrwlPageLinksUpdated, [this](const platform::Notification&) { occurrencesChanged(); });
     }
     uniquedOnPageInstanceArray = LinkInspectorContent::onPageList(target);
     reloadOnPage();
@@ -434,6 +436,17 @@ void CrwlLinkInspectorWindowController::shouldUpdateStatus()
         m_indicator->setRange(0, 1);
         m_indicator->hide();
     }
+}
+
+void CrwlLinkInspectorWindowController::occurrencesChanged()
+{
+    if (!lcurl || !m_tabs)
+        return;
+    findChild<QLineEdit*>(QStringLiteral("inspectorTargetPageInboundCount"))
+        ->setText(QString::number(lcurl->getInboundInstances().size()));
+    uniquedOnPageInstanceArray = LinkInspectorContent::onPageList(*lcurl);
+    lastClickedOnPage = -1;
+    sortOnPage();
 }
 
 void CrwlLinkInspectorWindowController::stopObserving()

@@ -103,6 +103,9 @@ public:
     bool copyRedirTableToClipboard();
     /// The status refresh of every "CrwlUrlStatusUpdated".
     void shouldUpdateStatus();
+    /// A page's links were read again: the occurrence count and the on-page list are taken
+    /// from the target again, in the table's sort order.
+    void occurrencesChanged();
 
     QTableWidget* redirectTable() const { return m_redirectTable; }
     QPushButton* redirectButton() const { return m_redirectButton; }

@@ -6,6 +6,7 @@
 #include "engine/EngineSEOService.h"
 
 #include <QHash>
+#include <algorithm>
 #include <QString>
 
 #include <memory>
@@ -30,6 +31,15 @@ public:
             return;
         collection.push_back(page);
         duplicateDict.insert(CrwlUrl::forceTrimHash(page->finalURLString()), page);
+        ++generation;
+    }
+    void remove(const CrwlUrl& page) override
+    {
+        const auto found = std::ranges::find(collection, &page, &std::shared_ptr<CrwlUrl>::get);
+        if (found == collection.end())
+            return;
+        duplicateDict.remove(CrwlUrl::forceTrimHash(page.finalURLString()));
+        collection.erase(found);
         ++generation;
     }
     void addWords(const QStringList& words, const std::shared_ptr<CrwlUrl>& page) override
