@@ -179,6 +179,13 @@ void registerApplicationDefaults(platform::UserDefaults& defaults)
     defaults.registerDefaults(applicationDefaults());
 }
 
+QString unreadableDefaultsText(const QString& reason)
+{
+    return QStringLiteral("The stored settings and sites cannot be read (%1). The file is left as it is: give it "
+                          "back to this user or move it away, then start Crawlmere again.")
+        .arg(reason);
+}
+
 void prepareDefaultsForLaunch(platform::UserDefaults& defaults)
 {
     registerApplicationDefaults(defaults);

@@ -45,6 +45,10 @@ void registerApplicationDefaults(platform::UserDefaults& defaults);
 /// value given on the command line still hides the stored one. Main thread, at launch.
 void prepareDefaultsForLaunch(platform::UserDefaults& defaults);
 
+/// What a launch says, and then quits, when the defaults file is there but cannot be read
+/// (`UserDefaults::readFailure`, given as `reason`): it is left as it is.
+QString unreadableDefaultsText(const QString& reason);
+
 /// Keys the shell writes at launch.
 inline const QString kBadLinksOnlyKey = QStringLiteral("badLinksOnly");
 inline const QString kHtmlValidationEnabledKey = QStringLiteral("htmlValidationEnabled");

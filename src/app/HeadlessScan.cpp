@@ -247,8 +247,10 @@ int HeadlessScan::run()
         d->configManager = std::make_shared<settings::ConfigManager>(d->defaults);
         d->configManager->applicationHasFinishedLaunching();
         if (!d->configManager->openLcsettingsFile(d->options.target)) {
-            writeLine(d->console.err,
-                QStringLiteral("crawlmere: unsuccessful importing lcsettings file %1").arg(d->options.target));
+            // A site that could not be stored has been said (once) by the import.
+            if (d->configManager->lastStoreFailure().isNull())
+                writeLine(d->console.err,
+                    QStringLiteral("crawlmere: unsuccessful importing lcsettings file %1").arg(d->options.target));
             return kExitFailed;
         }
         const QVariantMap site = d->configManager->settingsForScan();
@@ -535,6 +537,11 @@ int runHeadlessCommand(const QStringList& arguments, const HeadlessConsole& cons
         writeBytes(
             console.err, QByteArrayLiteral("crawlmere: ") + parse.error.toUtf8() + "\n\n" + usageText().toUtf8());
         return kExitUsage;
+    }
+    // A store this user cannot read is someone's all the same: nothing runs on an empty one.
+    if (const QString unreadable = defaults.readFailure(); !unreadable.isNull()) {
+        writeLine(console.err, QStringLiteral("crawlmere: ") + unreadableDefaultsText(unreadable));
+        return kExitFailed;
     }
     if (displayAvailable && !parse.options->headless)
         writeLine(console.err,

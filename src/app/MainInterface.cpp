@@ -2,6 +2,7 @@
 #include "app/MainInterface.h"
 
 #include "app/AppDelegate.h"
+#include "app/ApplicationDefaults.h"
 #include "app/DesktopUrlOpener.h"
 #include "app/DiagnosticWindow.h"
 #include "app/DocumentHandoff.h"
@@ -15,6 +16,7 @@
 #include "app/RememberingSavePanel.h"
 #include "app/ResultsController.h"
 #include "app/ScheduleOverviewWindow.h"
+#include "app/StatusLineField.h"
 #include "app/UpdateWindow.h"
 #include "app/UpdateWindowController.h"
 #include "app/WindowCloseKeys.h"
@@ -50,8 +52,11 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QPointer>
+#include <QThread>
 #include <QTreeView>
 
+#include <cstdio>
 #include <dlfcn.h>
 
 namespace crawlmere::app {
@@ -386,8 +391,28 @@ int runWindowedApplication(int& argc, char** argv, const QStringList& documents)
     // A program already running for this user and defaults folder opens the documents itself.
     if (!documents.isEmpty() && DocumentHandoff::sendToRunningProgram(documents))
         return 0;
+    // A defaults file this user cannot read is never replaced by an empty one: say so and quit.
+    if (const QString unreadable = platform::UserDefaults::standard().readFailure(); !unreadable.isNull()) {
+        const QString text = unreadableDefaultsText(unreadable);
+        std::fprintf(stderr, "crawlmere: %s\n", qUtf8Printable(text));
+        QMessageBox alert(QMessageBox::Critical, QStringLiteral("Crawlmere"), text, QMessageBox::Ok);
+        alert.setObjectName(QStringLiteral("unreadableDefaultsAlert"));
+        alert.exec();
+        return 1;
+    }
     settings::WebRenderLoader::installPageRenderer();
     MainInterface shell(platform::UserDefaults::standard());
+    // A save waiting for another program's lock blocks this thread: the status line says why
+    // at once (painted now, the event loop being held up).
+    platform::UserDefaults::setLockWaitObserver(
+        [status = QPointer<StatusLineField>(shell.window().statusField())](const QString& message) {
+            if (!status || QThread::currentThread() != status->thread()) {
+                std::fprintf(stderr, "crawlmere: %s\n", qUtf8Printable(message));
+                return;
+            }
+            status->setText(message.left(1).toUpper() + message.mid(1));
+            status->repaint();
+        });
     shell.delegate().setCapturesStandardError(true);
     DocumentHandoff handoff;
     handoff.listen([&shell](const QString& document) { shell.delegate().applicationOpenFile(document); });
@@ -402,6 +427,7 @@ int runWindowedApplication(int& argc, char** argv, const QStringList& documents)
     const std::unique_ptr<InspectionSocket> inspection = InspectionSocket::fromEnvironment();
     const int status = QApplication::exec();
     shell.terminate();
+    platform::UserDefaults::setLockWaitObserver(nullptr);
     // Fetches still finishing hand their last steps to this thread: serve them while the
     // application object is still there to run them.
     platform::UrlSession::shutdown();

@@ -1,11 +1,13 @@
 #include "platform/UserDefaults.h"
 
+#include "platform/Log.h"
 #include "platform/Paths.h"
 #include "platform/PropertyList.h"
 #include "platform/TextFile.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -21,6 +23,8 @@
 #include <mutex>
 #include <shared_mutex>
 #include <sys/file.h>
+#include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 
 namespace crawlmere::platform {
@@ -41,13 +45,26 @@ struct UserDefaults::State {
     bool saveScheduled = false;
     // False when a broken file could not be moved aside: saving would destroy it.
     bool writable = true;
+    // Why the file could not be read at the start; such a file is never written over.
+    QString readFailure;
+    // The reason of the last failed save, said once: the same again stays quiet.
+    QString lastFailure;
+    // The last save found the lock held past the wait: the one made when the store goes
+    // does not wait again.
+    bool lockTimedOut = false;
     // Serialises saves so that an older snapshot never lands after a newer one.
     std::mutex saveMutex;
 
     void load();
-    bool save();
-    /// The file's dictionary, or nullopt when there is none (or it was broken and moved aside).
-    std::optional<QVariantMap> readFile();
+    /// Saves this store's own changes; with `change`, first lets it change the store from
+    /// what the file holds, under the same lock. Logs nothing.
+    Expected<void> save(const std::function<void(const QVariantMap&)>* change = nullptr,
+        std::chrono::milliseconds wait = UserDefaults::lockWait());
+    /// `save`, its failure said on stderr unless it is the one said last.
+    bool saveAndSay(std::chrono::milliseconds wait = UserDefaults::lockWait());
+    /// The file's dictionary, or nullopt when there is none (or it was broken and moved aside);
+    /// `unreadable` says why when it exists but cannot be read.
+    std::optional<QVariantMap> readFile(QString* unreadable);
 };
 
 namespace {
@@ -152,24 +169,79 @@ namespace {
 
 namespace {
 
+/// Tries to lock `fd` (flock, exclusive) until `deadline`; tells `waiting` once when another
+/// program holds it. False with errno set when the lock was not taken (EWOULDBLOCK: timed out).
+bool lockBefore(int fd, const QDeadlineTimer& deadline, const std::function<void()>& waiting)
+{
+    bool told = false;
+    for (;;) {
+        if (::flock(fd, LOCK_EX | LOCK_NB) == 0)
+            return true;
+        if (errno == EINTR)
+            continue;
+        if (errno != EWOULDBLOCK || deadline.hasExpired())
+            return false;
+        if (!told && waiting) {
+            told = true;
+            waiting();
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(std::min<qint64>(25, deadline.remainingTime() + 1)));
+    }
+}
+
+/// True for a lock file this process may lock: a regular file of its own user (root takes
+/// any), readable and writable by that user.
+bool isOwnLockFile(const struct stat& status)
+{
+    const uid_t user = ::geteuid();
+    return S_ISREG(status.st_mode) && (user == 0 || status.st_uid == user)
+        && (user == 0 || (status.st_mode & (S_IRUSR | S_IWUSR)) == (S_IRUSR | S_IWUSR));
+}
+
+QString errnoText(int error) { return QString::fromLocal8Bit(std::strerror(error)); }
+
 /// An exclusive lock (flock) on a lock file beside the file it guards, held while it lives.
+/// See the class comment of UserDefaults for the rules.
 class ExclusiveLock {
 public:
-    explicit ExclusiveLock(const QString& path)
-        : m_fd(::open(QFile::encodeName(path).constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600))
+    ExclusiveLock(const QString& path, std::chrono::milliseconds wait, const std::function<void()>& waiting)
+        : m_path(QFile::encodeName(path))
     {
-        int status = -1;
-        if (m_fd >= 0) {
-            do
-                status = ::flock(m_fd, LOCK_EX);
-            while (status != 0 && errno == EINTR);
+        const QDeadlineTimer deadline(wait);
+        for (int attempt = 0; attempt < 20 && m_fd < 0 && m_error.isNull(); ++attempt) {
+            const int fd = ::open(m_path.constData(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY, 0600);
+            const int openError = fd < 0 ? errno : 0;
+            struct stat status { };
+            if (fd >= 0 && ::fstat(fd, &status) == 0 && isOwnLockFile(status)) {
+                if (!lockBefore(fd, deadline, waiting)) {
+                    const int lockError = errno;
+                    ::close(fd);
+                    m_timedOut = lockError == EWOULDBLOCK;
+                    m_error = m_timedOut ? QStringLiteral("another Crawlmere kept %1 locked").arg(path)
+                                         : QStringLiteral("%1: %2").arg(path, errnoText(lockError));
+                    return;
+                }
+                // The lock counts only on the file the name still stands for: one replaced
+                // while this process waited is locked again.
+                struct stat named { };
+                if (::lstat(m_path.constData(), &named) == 0 && named.st_dev == status.st_dev
+                    && named.st_ino == status.st_ino) {
+                    m_fd = fd;
+                    return;
+                }
+                ::close(fd);
+                continue;
+            }
+            if (fd >= 0)
+                ::close(fd);
+            if (openError != 0 && openError != EACCES && openError != EPERM && openError != ELOOP) {
+                m_error = QStringLiteral("%1: %2").arg(path, errnoText(openError));
+                return;
+            }
+            replaceForeignFile(deadline, waiting, openError);
         }
-        if (status != 0) {
-            m_error = QStringLiteral("%1: %2").arg(path, QString::fromLocal8Bit(std::strerror(errno)));
-            if (m_fd >= 0)
-                ::close(m_fd);
-            m_fd = -1;
-        }
+        if (m_fd < 0 && m_error.isNull())
+            m_error = QStringLiteral("%1: it keeps being replaced").arg(path);
     }
     ~ExclusiveLock()
     {
@@ -179,10 +251,46 @@ public:
     ExclusiveLock(const ExclusiveLock&) = delete;
     ExclusiveLock& operator=(const ExclusiveLock&) = delete;
     bool held() const { return m_fd >= 0; }
+    bool timedOut() const { return m_timedOut; }
     QString error() const { return m_error; }
 
 private:
+    /// Removes a lock file that is a link or not this user's own, holding a lock on the folder
+    /// so that another program never removes the file one has just made in its place. Sets
+    /// `m_error` when it cannot.
+    void replaceForeignFile(const QDeadlineTimer& deadline, const std::function<void()>& waiting, int openError)
+    {
+        const QString path = QFile::decodeName(m_path);
+        const QByteArray folder = QFile::encodeName(QFileInfo(path).absolutePath());
+        const int folderFd = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (folderFd < 0 || !lockBefore(folderFd, deadline, waiting)) {
+            const int error = errno;
+            if (folderFd >= 0)
+                ::close(folderFd);
+            m_timedOut = error == EWOULDBLOCK;
+            m_error = m_timedOut ? QStringLiteral("another Crawlmere kept %1 locked").arg(QFile::decodeName(folder))
+                                 : QStringLiteral("%1: %2").arg(QFile::decodeName(folder), errnoText(error));
+            return;
+        }
+        struct stat status { };
+        if (::lstat(m_path.constData(), &status) != 0) {
+            // Gone meanwhile (another program replacing it; the next attempt makes it), or
+            // never there and not to be made (the folder is not writable).
+            if (errno != ENOENT || (openError != 0 && ++m_refusedWhileAbsent >= 3))
+                m_error = QStringLiteral("%1: %2").arg(path, errnoText(openError != 0 ? openError : errno));
+        } else if (S_ISDIR(status.st_mode)) {
+            m_error = QStringLiteral("%1: is a folder").arg(path);
+        } else if (!isOwnLockFile(status) && ::unlink(m_path.constData()) != 0) {
+            m_error = QStringLiteral("%1: %2 (it is not this user's own file and cannot be replaced)")
+                          .arg(path, errnoText(errno));
+        }
+        ::close(folderFd);
+    }
+
+    QByteArray m_path;
     int m_fd = -1;
+    int m_refusedWhileAbsent = 0;
+    bool m_timedOut = false;
     QString m_error;
 };
 
@@ -340,10 +448,17 @@ QVariantMap withChanges(QVariantMap stored, const QVariantMap& base, const QVari
 
 } // namespace
 
-std::optional<QVariantMap> UserDefaults::State::readFile()
+std::optional<QVariantMap> UserDefaults::State::readFile(QString* unreadable)
 {
-    if (!QFileInfo::exists(filePath))
+    // Only a file that is there and opens counts as broken when it does not parse: one this
+    // process may not read is someone's store all the same.
+    const int fd = ::open(QFile::encodeName(filePath).constData(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) {
+        if (errno != ENOENT && errno != ENOTDIR)
+            *unreadable = QStringLiteral("%1: %2").arg(filePath, errnoText(errno));
         return std::nullopt;
+    }
+    ::close(fd);
     auto contents = PropertyList::readFile(filePath);
     QString reason;
     if (!contents)
@@ -357,65 +472,126 @@ std::optional<QVariantMap> UserDefaults::State::readFile()
     for (int n = 2; QFileInfo::exists(aside) && n < 1000; ++n)
         aside = filePath + QStringLiteral(".corrupt-") + stamp + QLatin1Char('-') + QString::number(n);
     if (QFile::rename(filePath, aside)) {
-        qWarning("crawlmere: defaults: %s; kept it as %s and started with empty defaults", qUtf8Printable(reason),
-            qUtf8Printable(aside));
+        logLine(0,
+            QStringLiteral("crawlmere: defaults: %1; kept it as %2 and started with empty defaults")
+                .arg(reason, aside));
     } else {
         writable = false;
-        qWarning("crawlmere: defaults: %s; it could not be moved aside, so defaults will not be saved this run",
-            qUtf8Printable(reason));
+        logLine(0,
+            QStringLiteral(
+                "crawlmere: defaults: %1; it could not be moved aside, so defaults will not be saved this run")
+                .arg(reason));
     }
     return std::nullopt;
 }
 
 void UserDefaults::State::load()
 {
-    persistent = readFile().value_or(QVariantMap());
+    persistent = readFile(&readFailure).value_or(QVariantMap());
     base = persistent;
 }
 
-bool UserDefaults::State::save()
+namespace {
+
+std::mutex lockWaitMutex;
+std::function<void(const QString&)> lockWaitObserver;
+
+/// The thread's store inside `changeUnderLock`: its changes are saved by that call.
+thread_local const void* changingUnderLock = nullptr;
+
+} // namespace
+
+Expected<void> UserDefaults::State::save(
+    const std::function<void(const QVariantMap&)>* change, std::chrono::milliseconds wait)
 {
     std::lock_guard saving(saveMutex);
+    {
+        std::shared_lock reading(lock);
+        if (!change && generation == savedGeneration)
+            return {};
+        if (!readFailure.isNull())
+            return Unexpected(QStringLiteral("%1, so it is left as it is").arg(readFailure));
+        if (!writable)
+            return Unexpected(QStringLiteral("%1 could not be moved aside").arg(filePath));
+    }
+    const QString folder = QFileInfo(filePath).absolutePath();
+    if (!Paths::makeFolder(folder))
+        return Unexpected(QStringLiteral("cannot create %1").arg(folder));
+    // Other programs write the file too: under the lock, what they saved is read again and
+    // only this process's own changes go on top of it. Never without the lock.
+    const ExclusiveLock exclusive(filePath + QStringLiteral(".lock"), wait, [this, wait] {
+        const QString message = QStringLiteral("another Crawlmere is saving %1; waiting up to %2 s")
+                                    .arg(filePath, QString::number(double(wait.count()) / 1000.0));
+        std::function<void(const QString&)> observer;
+        {
+            std::lock_guard observing(lockWaitMutex);
+            observer = lockWaitObserver;
+        }
+        if (observer)
+            observer(message);
+        else
+            logLine(0, QStringLiteral("crawlmere: ") + message);
+    });
+    lockTimedOut = exclusive.timedOut();
+    if (!exclusive.held())
+        return Unexpected(QStringLiteral("cannot lock it: %1").arg(exclusive.error()));
+    QString unreadable;
+    const std::optional<QVariantMap> stored = readFile(&unreadable);
+    if (!unreadable.isNull())
+        return Unexpected(unreadable);
+    if (!writable)
+        return Unexpected(QStringLiteral("%1 could not be moved aside").arg(filePath));
+    QVariantMap before;
+    quint64 beforeGeneration = 0;
+    if (change) {
+        {
+            std::shared_lock reading(lock);
+            before = persistent;
+            beforeGeneration = generation;
+        }
+        changingUnderLock = this;
+        (*change)(stored.value_or(QVariantMap()));
+        changingUnderLock = nullptr;
+    }
     QVariantMap snapshot;
     QVariantMap snapshotBase;
     quint64 snapshotGeneration = 0;
     {
         std::shared_lock reading(lock);
         if (generation == savedGeneration)
-            return true;
-        if (!writable) {
-            qWarning("crawlmere: defaults: not saved: %s could not be moved aside", qUtf8Printable(filePath));
-            return false;
-        }
+            return {};
         snapshot = persistent;
         snapshotBase = base;
         snapshotGeneration = generation;
     }
-    const QString folder = QFileInfo(filePath).absolutePath();
-    if (!Paths::makeFolder(folder)) {
-        qWarning("crawlmere: defaults: not saved: cannot create %s", qUtf8Printable(folder));
-        return false;
-    }
-    // Other programs write the file too: under the lock, what they saved is read again and
-    // only this process's own changes go on top of it.
-    const ExclusiveLock exclusive(filePath + QStringLiteral(".lock"));
-    if (!exclusive.held())
-        qWarning("crawlmere: defaults: saving without the lock: %s", qUtf8Printable(exclusive.error()));
-    const std::optional<QVariantMap> stored = readFile();
-    if (!writable) {
-        qWarning("crawlmere: defaults: not saved: %s could not be moved aside", qUtf8Printable(filePath));
-        return false;
-    }
     const QVariantMap merged = stored ? withChanges(*stored, snapshotBase, snapshot) : snapshot;
     const auto written = PropertyList::writeXmlFile(filePath, merged);
-    if (!written) {
-        qWarning("crawlmere: defaults: not saved: %s", qUtf8Printable(written.error()));
-        return false;
-    }
     std::unique_lock writing(lock);
+    if (!written) {
+        // What the change set is taken back: it was decided from a file it never reached.
+        if (change) {
+            persistent = before;
+            generation = beforeGeneration;
+        }
+        return Unexpected(written.error());
+    }
     savedGeneration = snapshotGeneration;
     base = snapshot;
-    return true;
+    lastFailure.clear();
+    return {};
+}
+
+bool UserDefaults::State::saveAndSay(std::chrono::milliseconds wait)
+{
+    const Expected<void> saved = save(nullptr, wait);
+    if (saved)
+        return true;
+    std::unique_lock writing(lock);
+    if (saved.error() != lastFailure) {
+        lastFailure = saved.error();
+        logLine(0, QStringLiteral("crawlmere: defaults: not saved: ") + saved.error());
+    }
+    return false;
 }
 
 UserDefaults& UserDefaults::standard()
@@ -431,7 +607,30 @@ UserDefaults::UserDefaults(const QString& filePath)
     m_state->load();
 }
 
-UserDefaults::~UserDefaults() { m_state->save(); }
+UserDefaults::~UserDefaults()
+{
+    // A program ending is not held up a second time by a lock that outlasted the wait already.
+    m_state->saveAndSay(m_state->lockTimedOut ? std::chrono::milliseconds(0) : lockWait());
+}
+
+QString UserDefaults::readFailure() const
+{
+    std::shared_lock reading(m_state->lock);
+    return m_state->readFailure;
+}
+
+std::chrono::milliseconds UserDefaults::lockWait()
+{
+    bool ok = false;
+    const qint64 milliseconds = qEnvironmentVariable("CRAWLMERE_DEFAULTS_LOCK_WAIT_MS").toLongLong(&ok);
+    return std::chrono::milliseconds(ok && milliseconds >= 0 ? milliseconds : 10000);
+}
+
+void UserDefaults::setLockWaitObserver(std::function<void(const QString& message)> observer)
+{
+    std::lock_guard observing(lockWaitMutex);
+    lockWaitObserver = std::move(observer);
+}
 
 QString UserDefaults::filePath() const { return m_state->filePath; }
 
@@ -548,14 +747,25 @@ QVariantMap UserDefaults::persistentDomain() const
     return m_state->persistent;
 }
 
-bool UserDefaults::synchronize() { return m_state->save(); }
+bool UserDefaults::synchronize() { return m_state->saveAndSay(); }
+
+Expected<void> UserDefaults::changeUnderLock(const std::function<void(const QVariantMap& stored)>& change)
+{
+    const Expected<void> saved = m_state->save(&change);
+    if (!saved) {
+        std::unique_lock writing(m_state->lock);
+        m_state->lastFailure = saved.error();
+    }
+    return saved;
+}
 
 void UserDefaults::changed()
 {
     {
         std::unique_lock writing(m_state->lock);
         ++m_state->generation;
-        if (m_state->saveScheduled)
+        // Inside changeUnderLock the change is saved by that call.
+        if (m_state->saveScheduled || changingUnderLock == m_state.get())
             return;
         m_state->saveScheduled = true;
     }
@@ -564,7 +774,7 @@ void UserDefaults::changed()
             std::unique_lock writing(state->lock);
             state->saveScheduled = false;
         }
-        state->save();
+        state->saveAndSay();
     };
     QCoreApplication* application = QCoreApplication::instance();
     if (!application) {

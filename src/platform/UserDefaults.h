@@ -2,10 +2,14 @@
 // property list, with a run-only layer of values given on the command line on top.
 #pragma once
 
+#include "platform/Expected.h"
+
 #include <QString>
 #include <QStringList>
 #include <QVariant>
 
+#include <chrono>
+#include <functional>
 #include <memory>
 
 namespace crawlmere::platform {
@@ -49,9 +53,18 @@ namespace crawlmere::platform {
 /// removed. What another program saved meanwhile stays; this store does not take it in (it
 /// shows at the next start).
 ///
+/// The lock: a save waits for another program's lock at most `lockWait()`, says so once through
+/// the lock-wait observer (stderr unless one is set) and fails when the wait runs out; it never
+/// saves without the lock. The lock file is opened without following a link; a link, or a file
+/// this user does not own (left by a run under another identity), is replaced by the user's
+/// own under a lock on the folder, so that programs repairing it at once agree on one file.
+/// A failed save is said on stderr once: the same reason again stays quiet until a save works.
+///
 /// Loading: a file that cannot be parsed (or does not hold a dictionary) is renamed to
 /// `<file>.corrupt-<UTC timestamp>`, a line goes to stderr and the store starts empty. If the
-/// broken file cannot be moved aside, the store never writes over it (saves fail).
+/// broken file cannot be moved aside, the store never writes over it (saves fail). A file that
+/// cannot be read at all (no permission, an I/O error) is not broken: it stays where it is, the
+/// store starts empty, never writes over it, and `readFailure()` says why.
 ///
 /// Thread safety: every method may be called from any thread.
 class UserDefaults {
@@ -99,6 +112,24 @@ public:
     /// Saves now if anything changed since the last save. Returns false, and logs to stderr,
     /// when the save failed; true when it succeeded or there was nothing to save.
     bool synchronize();
+
+    /// Holding the file's lock: reads the file, calls `change` with what it holds (empty when
+    /// there is none) for it to change this store, and saves at once, so that what `change`
+    /// decides from the file (a new site's id) still holds when it is written. When the save
+    /// fails, what `change` set is taken back (the store is as it was) and the reason returned;
+    /// the caller says it (this store logs nothing). `change` must not call `synchronize`.
+    Expected<void> changeUnderLock(const std::function<void(const QVariantMap& stored)>& change);
+
+    /// Why the file could not be read when the store was made (a null string when it could or
+    /// there was none). Such a store never writes over the file.
+    QString readFailure() const;
+
+    /// How long a save waits for another program's lock: the milliseconds in the environment's
+    /// `CRAWLMERE_DEFAULTS_LOCK_WAIT_MS` when set, else 10 s.
+    static std::chrono::milliseconds lockWait();
+    /// Told once per save that finds the lock held by another program, with the text to show
+    /// (the window puts it on its status line); null restores the line on stderr.
+    static void setLockWaitObserver(std::function<void(const QString& message)> observer);
 
     // Coercions of a single value, as the typed getters apply them.
     static QString stringValue(const QVariant& value);

@@ -158,7 +158,7 @@ const QStringList& ConfigManager::newSiteDefaultKeys()
     return keys;
 }
 
-QString ConfigManager::newFilename()
+QString ConfigManager::newFilename(const QSet<QString>& taken)
 {
     // The counter restarts with each process: another process (or an earlier run in the same
     // second) may have listed the same id already, so the counter moves on until it is free.
@@ -167,7 +167,7 @@ QString ConfigManager::newFilename()
     do {
         ++m_uniqueCounter;
         siteID = stamp + QString::number(m_uniqueCounter);
-    } while (indexOfWebsiteWithID(siteID) >= 0 || m_current.value(kId).toString() == siteID);
+    } while (indexOfWebsiteWithID(siteID) >= 0 || m_current.value(kId).toString() == siteID || taken.contains(siteID));
     return siteID;
 }
 

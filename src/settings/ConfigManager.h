@@ -9,6 +9,7 @@
 #include <QHash>
 #include <QImage>
 #include <QList>
+#include <QSet>
 #include <QSize>
 #include <QString>
 #include <QStringList>
@@ -109,8 +110,8 @@ public:
     /// limits, threads, time-out and user agent.
     static const QStringList& newSiteDefaultKeys();
     /// "%Y%m%d-%H%M%S" local time followed by a per-manager counter (1 for the first), moved on
-    /// past every id the list (or the shown site) already holds.
-    QString newFilename();
+    /// past every id the list (or the shown site) already holds, and past `taken`.
+    QString newFilename(const QSet<QString>& taken = {});
     void makeCurrentSettingsFromUserSelectedWebsite();
     std::optional<QVariantMap> settingsForDataSourceRow(int row) const;
     std::optional<QVariantMap> getSettingsInWaiting() const;
@@ -304,7 +305,11 @@ public:
     /// the user's alone (0600).
     bool exportSelectedSettings(const QString& path, QString* failure = nullptr) const;
     bool exportAllSettings(const QString& path, QString* failure = nullptr) const;
+    /// Selects `site`, a new one stored at once first (its id, when it has none, made against
+    /// the list as the store's file holds it). False, changing nothing, when it cannot be
+    /// stored; `lastStoreFailure` then says why.
     bool importLcsettings(const QVariantMap& site);
+    QString lastStoreFailure() const { return m_lastStoreFailure; }
     int importLcsBatch(const QVariantList& sites);
     /// The shell's reading of a ".lcsettings" file: empty, unreadable or non-dictionary files
     /// are logged and change nothing; otherwise `importLcsettings`.
@@ -342,6 +347,7 @@ private:
     QVariantList m_sitemapRules;
     int m_selectedRow = -1;
     int m_uniqueCounter = 0;
+    QString m_lastStoreFailure;
     bool m_dirty = false;
     bool m_woken = false;
     bool m_tableViewEmbargoed = false;

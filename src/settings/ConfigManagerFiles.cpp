@@ -94,18 +94,34 @@ bool ConfigManager::exportAllSettings(const QString& path, QString* failure) con
 
 bool ConfigManager::importLcsettings(const QVariantMap& site)
 {
+    m_lastStoreFailure.clear();
     // Edits of the shown site not yet copied from the pane are kept before it is shown again.
     synchronise();
     QString siteID = site.value(kId).toString();
     if (siteID.isEmpty() || indexOfWebsiteWithID(siteID) < 0) {
-        QVariantMap added = withRuleLists(site);
-        if (siteID.isEmpty()) {
-            siteID = newFilename();
-            added.insert(kId, siteID);
-        }
         logLine(1, QStringLiteral("doesn't exist - adding to websites and pushing back"));
-        m_websites.append(added);
-        pushWebsitesToDefaults();
+        // Stored at once, under the store's lock: a new id is made against the list as the file
+        // holds it then, so that another program importing meanwhile never gets the same one.
+        bool appended = false;
+        const auto stored = m_defaults.changeUnderLock([&](const QVariantMap& file) {
+            QVariantMap added = withRuleLists(site);
+            if (siteID.isEmpty()) {
+                QSet<QString> taken;
+                for (const QVariant& listed : file.value(QStringLiteral("websites")).toList())
+                    taken.insert(listed.toMap().value(kId).toString());
+                siteID = newFilename(taken);
+                added.insert(kId, siteID);
+            }
+            m_websites.append(added);
+            appended = true;
+            pushWebsitesToDefaults();
+        });
+        if (!stored) {
+            if (appended)
+                m_websites.removeLast();
+            m_lastStoreFailure = stored.error();
+            return false;
+        }
     }
     logLine(1, QStringLiteral("selecting"));
     m_tableViewEmbargoed = true;
@@ -168,7 +184,10 @@ bool ConfigManager::openLcsettingsFile(const QString& path)
         return false;
     }
     if (!importLcsettings(site)) {
-        logLine(0, QStringLiteral("unsuccessful importing lcsettings file %1").arg(path));
+        logLine(0,
+            m_lastStoreFailure.isNull()
+                ? QStringLiteral("unsuccessful importing lcsettings file %1").arg(path)
+                : QStringLiteral("The site of %1 could not be stored: %2").arg(path, m_lastStoreFailure));
         return false;
     }
     return true;

@@ -310,15 +310,29 @@ QMap<QString, int> storedSiteIds(const QString& home)
     return ids;
 }
 
-/// A settings file for a site of its own id scanning `url`.
-QString writeSiteFile(const QTemporaryDir& home, const QString& id, const QString& url)
+/// The names in the site list of the defaults file under `home`, each with its count.
+QMap<QString, int> storedSiteNames(const QString& home)
+{
+    QMap<QString, int> names;
+    const QString defaultsFile = home + QStringLiteral("/.config/Crawlmere/defaults.plist");
+    for (const QVariant& site : crawlmere::platform::PropertyList::readFile(defaultsFile)
+                                    .value()
+                                    .toMap()
+                                    .value(QStringLiteral("websites"))
+                                    .toList())
+        ++names[site.toMap().value(QStringLiteral("name")).toString()];
+    return names;
+}
+
+/// A settings file for a site of its own id (named after it) scanning `url`; with
+/// `withoutId`, the file names the site but gives it no id.
+QString writeSiteFile(const QTemporaryDir& home, const QString& id, const QString& url, bool withoutId = false)
 {
     const QString path = home.filePath(id + QStringLiteral(".lcsettings"));
-    const bool written = crawlmere::platform::PropertyList::writeXmlFile(path,
-        QVariantMap { { "id", id }, { "name", id },
-            { "startingUrl",
-                url } }).ok();
-    return written ? path : QString();
+    QVariantMap site { { "id", id }, { "name", id }, { "startingUrl", url } };
+    if (withoutId)
+        site.remove(QStringLiteral("id"));
+    return crawlmere::platform::PropertyList::writeXmlFile(path, site).ok() ? path : QString();
 }
 
 } // namespace
@@ -329,23 +343,28 @@ TEST(HeadlessProgram, ImportsStartedTogetherKeepEverySite)
         GTEST_SKIP() << "the crawlmere program is not built beside the tests";
     const QString page
         = QFileInfo(QStringLiteral(CRAWLMERE_FIXTURES "/../../examples/sample-site/index.html")).absoluteFilePath();
-    for (const int programs : { 2, 10 }) {
-        QTemporaryDir home;
-        std::vector<std::unique_ptr<QProcess>> runs;
-        QStringList ids;
-        for (int i = 0; i < programs; ++i) {
-            ids << QStringLiteral("20260101-12000%1").arg(i);
-            runs.push_back(std::make_unique<QProcess>());
-            startProgram(*runs.back(), { QStringLiteral("--headless"), writeSiteFile(home, ids.back(), page) },
-                QString(), home.path());
+    // Files without an id too: each program makes one, and no two programs make the same.
+    for (const bool withoutIds : { false, true }) {
+        for (const int programs : { 2, 10 }) {
+            QTemporaryDir home;
+            std::vector<std::unique_ptr<QProcess>> runs;
+            QStringList ids;
+            for (int i = 0; i < programs; ++i) {
+                ids << QStringLiteral("20260101-12000%1").arg(i);
+                runs.push_back(std::make_unique<QProcess>());
+                startProgram(*runs.back(),
+                    { QStringLiteral("--headless"), writeSiteFile(home, ids.back(), page, withoutIds) }, QString(),
+                    home.path());
+            }
+            for (auto& run : runs) {
+                const ProgramRun finished = finishedRun(*run);
+                EXPECT_EQ(finished.status, 0) << qPrintable(finished.err);
+            }
+            const QMap<QString, int> stored = withoutIds ? storedSiteNames(home.path()) : storedSiteIds(home.path());
+            for (const QString& id : std::as_const(ids))
+                EXPECT_EQ(stored.value(id), 1)
+                    << programs << " programs, site " << qPrintable(id) << (withoutIds ? " (no id)" : "");
         }
-        for (auto& run : runs) {
-            const ProgramRun finished = finishedRun(*run);
-            EXPECT_EQ(finished.status, 0) << qPrintable(finished.err);
-        }
-        const QMap<QString, int> stored = storedSiteIds(home.path());
-        for (const QString& id : std::as_const(ids))
-            EXPECT_EQ(stored.value(id), 1) << programs << " programs, site " << qPrintable(id);
     }
 }
 

@@ -8,6 +8,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSize>
 #include <QTemporaryDir>
 #include <QTimeZone>
@@ -17,8 +18,13 @@
 #include <atomic>
 #include <functional>
 #include <limits>
+#include <optional>
 #include <thread>
 #include <vector>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
 
 using crawlmere::platform::PropertyList;
 using crawlmere::platform::UserDefaults;
@@ -523,4 +529,112 @@ TEST(UserDefaults, ASiteWithoutAnIdDoesNotStopTheMerging)
     ASSERT_TRUE(first.synchronize());
     ASSERT_TRUE(second.synchronize());
     EXPECT_EQ(storedIds(path), QStringList({ ":anonymous", "x:x", "y:y" }));
+}
+
+namespace {
+
+/// Sets the lock wait of the stores for the life of the object.
+class LockWait {
+public:
+    explicit LockWait(const char* milliseconds) { qputenv("CRAWLMERE_DEFAULTS_LOCK_WAIT_MS", milliseconds); }
+    ~LockWait() { qunsetenv("CRAWLMERE_DEFAULTS_LOCK_WAIT_MS"); }
+    LockWait(const LockWait&) = delete;
+    LockWait& operator=(const LockWait&) = delete;
+};
+
+/// An exclusive flock held on `path` by its own open file, as another program holds it.
+int holdLock(const QString& path)
+{
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    return fd >= 0 && ::flock(fd, LOCK_EX) == 0 ? fd : -1;
+}
+
+} // namespace
+
+TEST(UserDefaults, ALockHeldElsewhereIsWaitedForABoundedTimeSaidOnceAndTheSaveFails)
+{
+    QTemporaryDir folder;
+    const QString path = folder.filePath("defaults.plist");
+    const LockWait wait("300");
+    QStringList said;
+    UserDefaults::setLockWaitObserver([&said](const QString& message) { said << message; });
+    const int held = holdLock(path + ".lock");
+    ASSERT_GE(held, 0);
+    {
+        UserDefaults store(path);
+        store.setObject(QString("v"), "k");
+        EXPECT_FALSE(store.synchronize());
+        EXPECT_EQ(said.size(), 1);
+        EXPECT_TRUE(said.value(0).startsWith("another Crawlmere is saving " + path)) << qPrintable(said.value(0));
+        bool changed = false;
+        const auto underLock = store.changeUnderLock([&](const QVariantMap&) { changed = true; });
+        ASSERT_FALSE(underLock.ok());
+        EXPECT_TRUE(underLock.error().contains("locked")) << qPrintable(underLock.error());
+        EXPECT_FALSE(changed);
+        EXPECT_EQ(said.size(), 2);
+        EXPECT_FALSE(QFileInfo::exists(path));
+        ::close(held);
+        EXPECT_TRUE(store.synchronize());
+    }
+    UserDefaults::setLockWaitObserver(nullptr);
+    EXPECT_EQ(UserDefaults(path).stringForKey("k"), "v");
+    EXPECT_EQ(said.size(), 2);
+}
+
+TEST(UserDefaults, ALockFileThatIsALinkIsReplacedAndNeverFollowed)
+{
+    const struct {
+        const char* name;
+        bool targetExists;
+    } cases[] = { { "a link to nowhere", false }, { "a link to another file", true } };
+    for (const auto& c : cases) {
+        QTemporaryDir folder;
+        const QString path = folder.filePath("defaults.plist");
+        const QString target = folder.filePath("elsewhere");
+        if (c.targetExists)
+            writeBytes(target, "not a lock");
+        ASSERT_TRUE(QFile::link(target, path + ".lock"));
+        UserDefaults store(path);
+        store.setObject(QString("v"), "k");
+        EXPECT_TRUE(store.synchronize()) << c.name;
+        EXPECT_EQ(UserDefaults(path).stringForKey("k"), "v") << c.name;
+        EXPECT_EQ(QFileInfo::exists(target), c.targetExists) << c.name;
+        if (c.targetExists) {
+            EXPECT_EQ(fileBytes(target), QByteArray("not a lock")) << c.name;
+        }
+        EXPECT_FALSE(QFileInfo(path + ".lock").isSymLink()) << c.name;
+    }
+}
+
+TEST(UserDefaults, AChangeUnderTheLockSeesTheFileAndIsTakenBackWhenItsSaveFails)
+{
+    QTemporaryDir folder;
+    const QString path = folder.filePath("defaults.plist");
+    UserDefaults first(path);
+    UserDefaults second(path);
+    second.setObject(QVariantList { site("a") }, "websites");
+    ASSERT_TRUE(second.synchronize());
+    // What another program saved after this store was read is what the change sees.
+    QVariantMap seen;
+    ASSERT_TRUE(first
+                    .changeUnderLock([&](const QVariantMap& stored) {
+                        seen = stored;
+                        first.setObject(first.arrayForKey("websites") << site("b"), "websites");
+                    })
+                    .ok());
+    EXPECT_EQ(storedIds(path), QStringList({ "a:a", "b:b" }));
+    EXPECT_EQ(seen.value("websites").toList().size(), 1);
+
+    // A save that fails (a full disk) takes the change back: nothing is left to save later.
+    std::optional<bool> saved;
+    ASSERT_TRUE(crawlmere::test::withFileSizeLimit(fileBytes(path).size(), [&] {
+        saved = first
+                    .changeUnderLock(
+                        [&](const QVariantMap&) { first.setObject(QString(20000, QLatin1Char('x')), "large"); })
+                    .ok();
+    }));
+    EXPECT_EQ(saved, false);
+    EXPECT_FALSE(first.objectForKey("large").isValid());
+    EXPECT_TRUE(first.synchronize());
+    EXPECT_FALSE(UserDefaults(path).objectForKey("large").isValid());
 }

@@ -9,6 +9,7 @@
 
 #include <QDateTime>
 #include <QFile>
+#include <QSet>
 #include <QTemporaryDir>
 #include <QTimeZone>
 #include <gtest/gtest.h>
@@ -106,6 +107,23 @@ TEST_F(SettingsFilesTest, ASiteWithoutIdIsAlwaysAddedAsNew)
     ASSERT_TRUE(m_manager.openLcsettingsFile(fixturePath("settings/no-id.lcsettings")));
     EXPECT_EQ(m_manager.websites().size(), 3);
     EXPECT_FALSE(m_manager.getIDForCurrentSite().isEmpty());
+}
+
+TEST_F(SettingsFilesTest, SitesWithoutIdImportedByTwoProgramsOnOneListAreBothKept)
+{
+    // Another program on the same list, started alongside: its counter starts where this one's did.
+    UserDefaults otherDefaults(path("defaults.plist"));
+    ConfigManager other(otherDefaults);
+    other.applicationHasFinishedLaunching();
+    ASSERT_TRUE(m_manager.openLcsettingsFile(fixturePath("settings/no-id.lcsettings")));
+    ASSERT_TRUE(other.openLcsettingsFile(fixturePath("settings/no-id.lcsettings")));
+    EXPECT_NE(m_manager.getIDForCurrentSite(), other.getIDForCurrentSite());
+    QSet<QString> stored;
+    for (const QVariant& site :
+        PropertyList::readFile(path("defaults.plist")).value().toMap().value("websites").toList())
+        stored.insert(site.toMap().value("id").toString());
+    EXPECT_TRUE(stored.contains(m_manager.getIDForCurrentSite()));
+    EXPECT_TRUE(stored.contains(other.getIDForCurrentSite()));
 }
 
 TEST_F(SettingsFilesTest, BrokenFilesAreLoggedAndChangeNothing)
