@@ -76,19 +76,7 @@ def scenario(program, build):
     work = tempfile.mkdtemp(prefix="crawlmere-recheck-")
     shots = os.path.join(build, "desktop-screenshots")
     os.makedirs(shots, exist_ok=True)
-    env = dict(os.environ)
-    env.update({
-        "HOME": os.path.join(work, "home"),
-        "CRAWLMERE_HOME": os.path.join(work, "home"),
-        "XDG_RUNTIME_DIR": os.path.join(work, "runtime"),
-        "CRAWLMERE_LOG_FILE": os.path.join(work, "console.log"),
-        "QTWEBENGINE_DISABLE_SANDBOX": "1",
-        "ASAN_OPTIONS": ds.ASAN + os.path.join(work, "asan"),
-    })
-    for name in ("QT_QPA_PLATFORM", "WAYLAND_DISPLAY", "XDG_CONFIG_HOME"):
-        env.pop(name, None)
-    os.makedirs(env["HOME"])
-    os.makedirs(env["XDG_RUNTIME_DIR"], mode=0o700)
+    env = ds.program_environment(work)
     app = None
     try:
         with LoopbackSite() as site:

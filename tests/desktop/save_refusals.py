@@ -69,19 +69,7 @@ def session(program, build):
     shutil.rmtree(failure_dir, ignore_errors=True)
     shots = os.path.join(build, "desktop-screenshots")
     os.makedirs(shots, exist_ok=True)
-    env = dict(os.environ)
-    env.update({
-        "HOME": os.path.join(work, "home"),
-        "CRAWLMERE_HOME": os.path.join(work, "home"),
-        "XDG_RUNTIME_DIR": os.path.join(work, "runtime"),
-        "CRAWLMERE_LOG_FILE": os.path.join(work, "console.log"),
-        "QTWEBENGINE_DISABLE_SANDBOX": "1",
-        "ASAN_OPTIONS": desktop.ASAN + os.path.join(work, "asan"),
-    })
-    for name in ("QT_QPA_PLATFORM", "WAYLAND_DISPLAY", "XDG_CONFIG_HOME"):
-        env.pop(name, None)
-    os.makedirs(env["HOME"])
-    os.makedirs(env["XDG_RUNTIME_DIR"], mode=0o700)
+    env = desktop.program_environment(work)
     fifo = os.path.join(work, "pipe.csv")
     os.mkfifo(fifo, 0o600)
     # A reader, so that anything that did get written would not wait for one.

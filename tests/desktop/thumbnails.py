@@ -20,7 +20,7 @@ import threading
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from desktop_session import ASAN, Failure, Program, check, click_rect, screenshot, wait_for  # noqa: E402
+from desktop_session import Failure, Program, check, click_rect, program_environment, screenshot, wait_for  # noqa: E402
 
 DRIP_SECONDS = 12
 PAGE = (b"<html><head><title>Slow</title></head><body style='margin:0;background:#1060c0'>"
@@ -73,18 +73,7 @@ def thumbnails(program, build):
     work = tempfile.mkdtemp(prefix="crawlmere-thumbnails-")
     shots = os.path.join(build, "desktop-screenshots")
     os.makedirs(shots, exist_ok=True)
-    env = dict(os.environ)
-    env.update({
-        "HOME": os.path.join(work, "home"),
-        "CRAWLMERE_HOME": os.path.join(work, "home"),
-        "XDG_RUNTIME_DIR": os.path.join(work, "runtime"),
-        "QTWEBENGINE_DISABLE_SANDBOX": "1",
-        "ASAN_OPTIONS": ASAN + os.path.join(work, "asan"),
-    })
-    for name in ("QT_QPA_PLATFORM", "WAYLAND_DISPLAY", "XDG_CONFIG_HOME"):
-        env.pop(name, None)
-    os.makedirs(env["HOME"])
-    os.makedirs(env["XDG_RUNTIME_DIR"], mode=0o700)
+    env = program_environment(work)
     server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), DripHandler)
     threading.Thread(target=server.serve_forever, daemon=True).start()
     base = "http://127.0.0.1:%d" % server.server_address[1]
