@@ -15,6 +15,7 @@
 #include "views/LinkViewMenus.h"
 #include "views/ResultTreeView.h"
 #include "views/qfOutlineView.h"
+#include "app/WindowTestSupport.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -39,21 +40,10 @@ namespace app = crawlmere::app;
 using crawlmere::views::LinkViewMenus;
 using crawlmere::views::ResultTreeView;
 
+using crawlmere::test::QuietPrompts;
+using crawlmere::test::waitFor;
+
 namespace {
-
-class QuietPrompts final : public ShellPrompts {
-public:
-    int runModalAlert(const ShellAlert&) override { return 0; }
-    void beep() override { }
-};
-
-bool waitFor(const std::function<bool()>& done, int ms = 15000)
-{
-    QDeadlineTimer deadline(ms);
-    while (!done() && !deadline.hasExpired())
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    return done();
-}
 
 /// A finished scan of a loopback site: "/" and "/b.html" are pages; "/gone1" to "/gone4" answer
 /// 404, each linked from "/", "/gone1" from "/b.html" too. Counts the requests per path.

@@ -15,6 +15,7 @@
 #include "views/CrwlLinkInspectorWindowController.h"
 #include "views/InspectorWindows.h"
 #include "views/ResultTreeView.h"
+#include "app/WindowTestSupport.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -31,21 +32,10 @@
 namespace app = crawlmere::app;
 using crawlmere::views::ResultTreeView;
 
+using crawlmere::test::QuietPrompts;
+using crawlmere::test::waitFor;
+
 namespace {
-
-class QuietPrompts final : public ShellPrompts {
-public:
-    int runModalAlert(const ShellAlert&) override { return 0; }
-    void beep() override { }
-};
-
-bool waitFor(const std::function<bool()>& done, int ms = 20000)
-{
-    QDeadlineTimer deadline(ms);
-    while (!done() && !deadline.hasExpired())
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    return done();
-}
 
 /// A finished scan in the window of a site whose home page links to b.html and to "/gone1" to
 /// "/gone4", which answer 404; while `hold` is set their answers wait.
