@@ -6,6 +6,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QSet>
 
 namespace crawlmere::app {
 
@@ -66,6 +67,26 @@ std::optional<QVariant> crawlSettingValue(
     if (!typed)
         *error = QStringLiteral("--set %1: expected %2, got \"%3\"").arg(key, expected, text);
     return typed;
+}
+
+/// Crawl settings a scan reads from the application defaults: `--set` gives them there, for
+/// this run only.
+bool isReadFromDefaults(const QString& key)
+{
+    static const QSet<QString> keys { QStringLiteral("shouldCheckForSoft404"), QStringLiteral("runAllToCompletion"),
+        QStringLiteral("trimWhitespace"), QStringLiteral("defaultLocalFileName") };
+    return keys.contains(key);
+}
+
+/// Crawl settings that no scan reads (kept in stored sites, or used by the sitemap upload
+/// only): `--set` refuses them as unknown.
+bool isReadByNoScan(const QString& key)
+{
+    static const QSet<QString> keys { QStringLiteral("caseSensitiveFileURLs"), QStringLiteral("limitLevels"),
+        QStringLiteral("wixSite"), QStringLiteral("ftpserver"), QStringLiteral("ftpport"),
+        QStringLiteral("ftpdirectory"), QStringLiteral("ftpusername"), QStringLiteral("ftppassword"),
+        QStringLiteral("ftpUsesTLS") };
+    return keys.contains(key);
 }
 
 } // namespace
@@ -153,14 +174,22 @@ HeadlessParse parseHeadlessArguments(const QStringList& arguments, const QVarian
                 return fail(QStringLiteral("--set needs KEY=VALUE"));
             if (pair->first == u"startingUrl")
                 return fail(QStringLiteral("--set startingUrl: the starting URL is the TARGET"));
-            if (!crawlSettingModels.contains(pair->first))
+            if (!crawlSettingModels.contains(pair->first) || isReadByNoScan(pair->first))
                 return fail(QStringLiteral("unknown crawl setting: %1").arg(pair->first));
             QString problem;
             const auto typed
                 = crawlSettingValue(pair->first, pair->second, crawlSettingModels.value(pair->first), &problem);
             if (!typed)
                 return fail(problem);
-            options.crawlSettings.insert(pair->first, *typed);
+            if (isReadFromDefaults(pair->first)) {
+                options.defaults.insert(pair->first, *typed);
+            } else if (pair->first == u"loadImages" || pair->first == u"shouldLoadImages") {
+                // Either name sets the one switch, whichever the scanned site holds.
+                options.crawlSettings.insert(QStringLiteral("loadImages"), *typed);
+                options.crawlSettings.insert(QStringLiteral("shouldLoadImages"), *typed);
+            } else {
+                options.crawlSettings.insert(pair->first, *typed);
+            }
         } else if (isOption(QStringLiteral("--default"))) {
             const auto value = nextValue(QStringLiteral("--default"));
             const auto pair = value ? keyValue(*value) : std::nullopt;

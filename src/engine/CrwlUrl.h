@@ -520,6 +520,8 @@ public:
     bool shouldParsePDFs() const;
     bool shouldParseDOCXs() const;
     bool shouldParseCSS() const;
+    /// Image bodies are downloaded (and their real size recorded): the settings' `loadImages`,
+    /// or `shouldLoadImages` when they hold no `loadImages`.
     bool shouldLoadImages() const;
     /// Found through an XML sitemap scan: NO for an XML record, else `startingPointWasXML`.
     bool isSonOfXML() const;

@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <initializer_list>
 
+using crawlmere::engine::detail::boolValue;
 using crawlmere::engine::detail::settingBool;
 using crawlmere::engine::detail::settingString;
 
@@ -23,7 +24,13 @@ bool CrwlUrl::shouldParseDOCXs() const { return settingBool(crawlSettings, QStri
 
 bool CrwlUrl::shouldParseCSS() const { return settingBool(crawlSettings, QStringLiteral("shouldParseCSS")); }
 
-bool CrwlUrl::shouldLoadImages() const { return settingBool(crawlSettings, QStringLiteral("shouldLoadImages")); }
+bool CrwlUrl::shouldLoadImages() const
+{
+    // The settings pane stores the switch as "loadImages"; "shouldLoadImages" is read from sites
+    // that do not hold it.
+    const QVariant shown = crawlSettings ? crawlSettings->value(QStringLiteral("loadImages")) : QVariant();
+    return shown.isValid() ? boolValue(shown) : settingBool(crawlSettings, QStringLiteral("shouldLoadImages"));
+}
 
 bool CrwlUrl::isSonOfXML() const
 {

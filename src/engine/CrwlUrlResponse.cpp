@@ -385,6 +385,9 @@ bool CrwlUrl::loadShouldContinue() const
         return true;
     if (settingBool(crawlSettings, QStringLiteral("shouldArchive")) && isInternalFlag)
         return true;
+    // Loaded images show the size of their body, wherever they are.
+    if (isImageFlag && shouldLoadImages() && !isSonOfXML())
+        return true;
     if (isInternalFlag) {
         if (!isXML() && isSonOfXML())
             return false;
@@ -393,7 +396,7 @@ bool CrwlUrl::loadShouldContinue() const
         if (isHTML() || isStartingPointFlag)
             return true;
         // Every document type the scan is set to read links from is downloaded.
-        if ((isImageFlag && shouldLoadImages()) || (isPDF() && shouldParsePDFs()) || (isCSS() && shouldParseCSS())
+        if ((isPDF() && shouldParsePDFs()) || (isCSS() && shouldParseCSS())
             || (isDOCX() && shouldParseDOCXs()) || (isRTF() && settingBool(crawlSettings, QStringLiteral("shouldParseRTFs")))
             || (isJS() && settingBool(crawlSettings, QStringLiteral("shouldLoadJS"))))
             return true;

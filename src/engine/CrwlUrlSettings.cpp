@@ -90,7 +90,7 @@ QVariantMap makeDefaultCrawlSettings()
 QVariantMap makeCrawlSettingModels()
 {
     QVariantMap m = makeDefaultCrawlSettings();
-    for (const char* key : { "ignoreScheme", "httpIsExternal", "dontReportRedirects", "securityToken", "shouldLoadJS",
+    for (const char* key : { "loadImages", "ignoreScheme", "httpIsExternal", "dontReportRedirects", "securityToken", "shouldLoadJS",
              "shouldParseRTFs", "WebtallyAttemptAuthentication", "isSearch" })
         m.insert(QLatin1String(key), false);
     for (const char* key : { "authenticationusername", "authenticationpassword", "authenticationusernamefieldname",

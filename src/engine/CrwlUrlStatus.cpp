@@ -18,6 +18,7 @@
 #include <array>
 
 namespace strings = crawlmere::platform::strings;
+using crawlmere::engine::detail::defaultsBool;
 using crawlmere::engine::detail::defaultsInteger;
 using crawlmere::engine::detail::integerValue;
 using crawlmere::engine::detail::reasonPhraseForStatusCode;
@@ -91,7 +92,9 @@ QString CrwlUrl::descriptionForStatusCode(qint64 code) const
 QString CrwlUrl::getStatusDescription() const
 {
     const qint64 finalCode = getStatus();
-    if (getRedirectCount() == 0 || settingBool(crawlSettings, QStringLiteral("dontReportRedirects")))
+    // The preference that gives redirects their colour decides the text too.
+    if (getRedirectCount() == 0 || defaultsBool(defaults, QStringLiteral("dontReportRedirects"), false)
+        || settingBool(crawlSettings, QStringLiteral("dontReportRedirects")))
         return descriptionForStatusCode(finalCode);
     switch (defaultsInteger(defaults, QStringLiteral("byStatusWhichStatus"), 2)) {
     case 2:

@@ -129,6 +129,10 @@ bool Z12Ara::go()
     clear();
     if (!crawlSettings)
         return failStart(QStringLiteral("no website settings available"));
+    // A site without its own nofollow choice takes the application's, when there is one.
+    const QString nofollowKey = QStringLiteral("dontFollowNofollowLinks");
+    if (!crawlSettings->contains(nofollowKey) && defaults->objectForKey(nofollowKey).isValid())
+        crawlSettings->insert(nofollowKey, defaults->boolForKey(nofollowKey));
     if (diagnostic)
         diagnostic->setCrawlsettings(crawlSettings);
     if (!validateStartingUrl(crawlSettings))

@@ -4,6 +4,7 @@
 
 #include "engine/CrwlLinkInstance.h"
 #include "engine/CrwlUrl.h"
+#include "engine/EngineSEOService.h"
 #include "engine/detail/SettingsValue.h"
 #include "platform/Dispatch.h"
 #include "platform/Log.h"
@@ -31,6 +32,10 @@ void Z12Ara::incNumberDone(const UrlPtr& record)
         incBadLinkCount(record);
     if (record->shouldBeMemberOfDubiusCollection())
         ++dubiousCollectionCount;
+    // A PDF is checked but its links are not read unless the scan parses PDFs: the sitemap
+    // takes it once its status is known.
+    if (record->isPDF() && engineSEODataSource && shouldBeInSitemapCollection(*record))
+        engineSEODataSource->add(record);
     crawlmere::platform::NotificationCenter::defaultCenter().post(CrwlUrlStatusUpdated, record);
 }
 

@@ -148,7 +148,7 @@ bool Z12Ara::weShouldCrawlThisURL(const UrlPtr& page, bool readAgain)
         return false;
     }
 
-    if (defaults->boolForKey(QStringLiteral("dontFollowNofollowLinks")) && !nofollowRulesAllowUs(*page)) {
+    if (settingBool(crawlSettings, QStringLiteral("dontFollowNofollowLinks")) && !nofollowRulesAllowUs(*page)) {
         logLine(3, QStringLiteral("all instances of this link are marked rel=nofollow"));
         return false;
     }

@@ -217,7 +217,7 @@ void Z12Ara::detectEncoding(const UrlPtr& startingRecord)
     EncodingId encoding = 0;
     if (startingRecord) {
         UrlRequest request(startingRecord->getLinkUrlForTesting(), kEncodingProbeTimeoutSeconds);
-        request.userAgent = defaults->stringForKey(QStringLiteral("userAgentString"));
+        request.userAgent = settingString(crawlSettings, QStringLiteral("userAgentString"));
         request.httpShouldHandleCookies = false;
         logLine(2, QStringLiteral("sending encoding test request"));
         const auto result = loadSynchronously(request, secondsToMs(kEncodingProbeTimeoutSeconds));

@@ -17,6 +17,7 @@
 #include <algorithm>
 #include <cmath>
 
+using crawlmere::engine::detail::kLowestRequestsPerMinute;
 using crawlmere::engine::detail::settingBool;
 using crawlmere::engine::detail::settingDouble;
 using crawlmere::engine::detail::settingInteger;
@@ -25,8 +26,7 @@ using crawlmere::platform::logLine;
 
 namespace {
 
-/// The settings pane never lets a rate below this be stored; an imported settings file can.
-constexpr qint64 kLowestRequestsPerMinute = 10;
+/// The span over which the request rate is counted.
 constexpr qint64 kRateWindowMs = 60 * 1000;
 
 std::chrono::milliseconds delayFromSeconds(double seconds)

@@ -173,8 +173,10 @@ std::unique_ptr<CrwlParser> CrwlParser::initWithData(QByteArray pageData, bool w
 
 bool CrwlParser::getCheckImages(const QVariantMap& crawlSettings)
 {
-    if (settingsBool(crawlSettings, "checkImages"))
-        return true;
+    // The site's own value decides, NO included; the sitemap's image settings stand in only
+    // for a site that holds none.
+    if (crawlSettings.value(QStringLiteral("checkImages")).isValid())
+        return settingsBool(crawlSettings, "checkImages");
     if (settingsBool(crawlSettings, "isSearch"))
         return false;
     return detail::defaultsBool(QStringLiteral("enableImageSitemap"))

@@ -85,8 +85,8 @@ public:
     static std::unique_ptr<CrwlParser> initWithData(QByteArray data, bool withSEO, bool checkNoIndex,
         EncodingId useEncoding, int fileType, const QVariantMap& crawlSettings, bool allowNoLinks);
 
-    /// The settings' `checkImages` when YES; else NO when `isSearch` is YES; else the defaults'
-    /// `enableImageSitemap`, else `includeimagesinsitemap`.
+    /// The settings' `checkImages` when they hold one (YES or NO); else NO when `isSearch` is
+    /// YES; else the defaults' `enableImageSitemap`, else `includeimagesinsitemap`.
     static bool getCheckImages(const QVariantMap& crawlSettings);
 
     /// Time-out of `initWithUrl`'s load.

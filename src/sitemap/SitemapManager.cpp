@@ -149,6 +149,14 @@ void SitemapManager::setWritesLastModified(bool on)
     setIncludeLastModified(on);
 }
 
+bool SitemapManager::includesPdfs() const { return m_defaults.boolForKey(QStringLiteral("includePdfsInSitemap")); }
+
+void SitemapManager::setIncludesPdfs(bool on)
+{
+    m_defaults.setBool(on, QStringLiteral("includePdfsInSitemap"));
+    handlePdfSwitch();
+}
+
 void SitemapManager::handlePdfSwitch()
 {
     m_sitemapCollection.reset();
@@ -171,10 +179,11 @@ const CrwlUrlList& SitemapManager::getSitemapCollection()
         m_excludedBecauseNoIndex.clear();
         const bool observeCanonical = m_defaults.boolForKey(QStringLiteral("sitemapObservesCanonicalElsewhere"));
         const bool observeNoIndex = m_defaults.boolForKey(QStringLiteral("sitemapObservesRobotsMetaNoindex"));
+        const bool pdfs = includesPdfs();
         QList<Item> included;
         for (const Item& item : std::as_const(collection)) {
             const auto page = std::static_pointer_cast<CrwlUrl>(item);
-            if (!page || !page->isGoodLink())
+            if (!page || !page->isGoodLink() || (!pdfs && page->isPDF()))
                 continue;
             const bool canonicalElsewhere = observeCanonical && !page->canonicalMatchesUrl();
             const bool noIndex = observeNoIndex && page->headContainsNoIndex();

@@ -127,9 +127,15 @@ public:
     void setWritesLastModified(bool on);
     /// `includepdfsinsitemap`: drops the cache and reloads.
     void handlePdfSwitch();
+    /// Whether good internal PDFs go into the sitemap: the default `includePdfsInSitemap`,
+    /// which the scan reads too. The check box shows this.
+    bool includesPdfs() const;
+    /// The check box changed by hand: stores `includePdfsInSitemap` and reloads.
+    void setIncludesPdfs(bool on);
 
     // ----- queries -----
-    /// The pages that go into the sitemap: candidates that are good links (200-399 or -15),
+    /// The pages that go into the sitemap: candidates that are good links (200-399 or -15) and
+    /// not PDFs while `includesPdfs` is off,
     /// minus those whose canonical points elsewhere (`sitemapObservesCanonicalElsewhere`) or
     /// that carry robots noindex (`sitemapObservesRobotsMetaNoindex`); sorted by the sitemap
     /// table's descriptors. A page may be in both excluded lists. Tells the observer the count.

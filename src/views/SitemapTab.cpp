@@ -66,6 +66,7 @@ SitemapTab::SitemapTab(sitemap::SitemapManager& manager, QWidget* parent)
     m_lastModified = named(new QCheckBox(tr("Last modified"), this), "includelastmodinsitemap");
     m_lastModified->setChecked(manager.writesLastModified());
     m_pdfs = named(new QCheckBox(tr("Include PDFs"), this), "includepdfsinsitemap");
+    m_pdfs->setChecked(manager.includesPdfs());
 
     m_table = named(new crawlmereTableView(this), "sitemapTableView");
     m_pagesIncluded = named(new QLabel(this), "tfPagesIncluded");
@@ -138,7 +139,7 @@ SitemapTab::SitemapTab(sitemap::SitemapManager& manager, QWidget* parent)
     connect(m_priority, &QComboBox::activated, this, [this](int index) { m_manager.selectPriority(index); });
     // Only a click changes the setting; showing it (`followLastModifiedSetting`) does not.
     connect(m_lastModified, &QCheckBox::clicked, this, [this](bool on) { m_manager.setWritesLastModified(on); });
-    connect(m_pdfs, &QCheckBox::toggled, this, [this] { m_manager.handlePdfSwitch(); });
+    connect(m_pdfs, &QCheckBox::clicked, this, [this](bool on) { m_manager.setIncludesPdfs(on); });
     connect(m_infoButton, &QPushButton::clicked, this, &SitemapTab::showExcludedPages);
     addRowMenu(
         m_table, "copyURLMenuItem", "visitURLMenuItem", [this](qsizetype row) { m_manager.copyURL(row); },
@@ -232,8 +233,12 @@ void SitemapTab::followLastModifiedSetting()
 
 void SitemapTab::showEvent(QShowEvent* event)
 {
-    // The preferences may have changed the setting since the tab was last shown.
+    // The preferences may have changed the settings since the tab was last shown.
     followLastModifiedSetting();
+    if (m_pdfs->isChecked() != m_manager.includesPdfs()) {
+        m_pdfs->setChecked(m_manager.includesPdfs());
+        m_manager.handlePdfSwitch();
+    }
     QWidget::showEvent(event);
 }
 

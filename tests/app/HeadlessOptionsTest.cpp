@@ -193,7 +193,7 @@ TEST(HeadlessOptions, EveryCrawlSettingTheScanReadsCanBeSetWithAValueOfItsType)
     // A value of each kind, what it is stored as, and a value that does not fit it.
     const std::map<QString, std::tuple<QString, QVariant, QString>> values {
         { "Bool", { "YES", true, "maybe" } },
-        { "Integer", { "3", qint64(3), "lots" } },
+        { "Integer", { "12", qint64(12), "lots" } },
         { "Double", { "2", 2.0, "soon" } },
         { "String", { "a text", QString("a text"), QString() } },
         { "List", { " private, missing ", QVariantList { "private", "missing" }, QString() } },
@@ -215,6 +215,67 @@ TEST(HeadlessOptions, EveryCrawlSettingTheScanReadsCanBeSetWithAValueOfItsType)
                 << qPrintable(key);
         }
     }
+}
+
+TEST(HeadlessOptions, EveryCrawlSettingSetAcceptsIsReadByTheScanOrRefused)
+{
+    const std::map<QString, QString> reads = crawlSettingReadsInTheSource();
+    ASSERT_GE(reads.size(), 50u);
+    QString engineText;
+    for (const char* folder : { "/engine", "/parsing" }) {
+        QDirIterator files(QStringLiteral(CRAWLMERE_SOURCE_DIR) + QLatin1String(folder), { "*.cpp" }, QDir::Files,
+            QDirIterator::Subdirectories);
+        while (files.hasNext()) {
+            QFile file(files.next());
+            if (file.open(QIODevice::ReadOnly))
+                engineText += QString::fromUtf8(file.readAll());
+        }
+    }
+    // Read outside the engine: the spelling language, the archive's export folder; the pane's
+    // image-loading switch is read beside "shouldLoadImages".
+    const QStringList readElsewhere { "language", "archiveSaveLocation", "loadImages" };
+    const QVariantMap models = CrwlUrl::crawlSettingModels();
+    for (auto it = models.cbegin(); it != models.cend(); ++it) {
+        const QString& key = it.key();
+        if (key == u"startingUrl")
+            continue;
+        const QString text = it.value().typeId() == QMetaType::Bool ? QStringLiteral("YES")
+            : it.value().typeId() == QMetaType::QString            ? QStringLiteral("x")
+                                                                   : QStringLiteral("12");
+        const auto result = parse({ "--set", key + '=' + text, "http://h/" });
+        if (!result.options) {
+            EXPECT_EQ(result.error, "unknown crawl setting: " + key);
+            EXPECT_FALSE(reads.count(key)) << qPrintable(key) << " is read but refused";
+        } else if (result.options->defaults.contains(key)) {
+            const QRegularExpression fromStore(
+                QStringLiteral(R"re((ForKey|defaultsBool|defaultsObject)\(\s*QStringLiteral\("%1"\))re").arg(key));
+            EXPECT_TRUE(fromStore.match(engineText).hasMatch()) << qPrintable(key) << " is not read from the defaults";
+        } else {
+            EXPECT_TRUE(reads.count(key) || readElsewhere.contains(key)) << qPrintable(key) << " is accepted, never read";
+        }
+    }
+    for (const char* key : { "caseSensitiveFileURLs", "limitLevels", "wixSite" })
+        EXPECT_EQ(parse({ "--set", QString::fromLatin1(key) + "=YES", "http://h/" }).error,
+            QStringLiteral("unknown crawl setting: ") + QLatin1String(key));
+    const auto images = parse({ "--set", "loadImages=YES", "--set", "runAllToCompletion=YES", "http://h/" });
+    ASSERT_TRUE(images.options) << qPrintable(images.error);
+    EXPECT_EQ(images.options->crawlSettings.value("loadImages"), QVariant(true));
+    EXPECT_EQ(images.options->defaults.value("runAllToCompletion"), QVariant(true));
+    EXPECT_FALSE(images.options->crawlSettings.contains("runAllToCompletion"));
+}
+
+TEST(HeadlessOptions, ThreadsAndRequestRatesOutsideTheirRangeAreRefusedWithTheRange)
+{
+    for (const char* set : { "numberOfThreads=0", "numberOfThreads=21", "maxRPM=9", "maxRPM=60001" }) {
+        const QString key = QString::fromLatin1(set).section(u'=', 0, 0);
+        EXPECT_EQ(parse({ "--set", set, "http://h/" }).error,
+            QStringLiteral("--set %1: expected a whole number from %2 (%3), got \"%4\"")
+                .arg(key, key == u"maxRPM" ? "10 to 60000" : "1 to 20",
+                    key == u"maxRPM" ? "requests per minute" : "fetches at a time",
+                    QString::fromLatin1(set).section(u'=', 1)));
+    }
+    for (const char* set : { "numberOfThreads=1", "numberOfThreads=20", "maxRPM=10", "maxRPM=60000" })
+        EXPECT_TRUE(parse({ "--set", set, "http://h/" }).options) << set;
 }
 
 TEST(HeadlessOptions, ASiteListFileIsImportedAndTakesNoScanOptions)

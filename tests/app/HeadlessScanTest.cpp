@@ -261,7 +261,7 @@ TEST_F(HeadlessScanTest, ScansTheScriptedSiteAndWritesEveryUrlFoundToTheCsv)
 {
     // A page reached only through nofollow links is checked but not followed.
     const int status = run({ QStringLiteral("--headless"), QStringLiteral("--set"), QStringLiteral("timeout=2"),
-        QStringLiteral("--default"), QStringLiteral("dontFollowNofollowLinks=YES"), QStringLiteral("--columns"),
+        QStringLiteral("--set"), QStringLiteral("dontFollowNofollowLinks=YES"), QStringLiteral("--columns"),
         QStringLiteral("url,status,redir,linkpagetitle"), url(QStringLiteral("/")) });
     ASSERT_EQ(status, kExitFinished) << err.text().toStdString();
 

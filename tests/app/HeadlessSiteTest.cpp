@@ -226,7 +226,7 @@ protected:
         return { QStringLiteral("--headless"), QStringLiteral("--set"), QStringLiteral("timeout=2"),
             QStringLiteral("--set"), QStringLiteral("tolerateUpADirectory=YES"), QStringLiteral("--set"),
             QStringLiteral("blacklistByRobotsTxt=") + (robotsObserved ? QStringLiteral("YES") : QStringLiteral("NO")),
-            QStringLiteral("--default"), QStringLiteral("dontFollowNofollowLinks=YES"), QStringLiteral("--columns"),
+            QStringLiteral("--set"), QStringLiteral("dontFollowNofollowLinks=YES"), QStringLiteral("--columns"),
             kColumns, QStringLiteral("--csv"), csv, server.url(QStringLiteral("/")) };
     }
 

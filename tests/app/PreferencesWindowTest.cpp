@@ -11,15 +11,20 @@
 #include "app/Manual.h"
 #include "app/ResultsController.h"
 #include "app/SavePanelAnswer.h"
+#include "engine/CrwlLinkInstance.h"
 #include "engine/CrwlUrl.h"
 #include "engine/RecordingShellServices.h"
 #include "engine/Z12Ara.h"
+#include "engine/detail/SettingsValue.h"
 #include "engine/qfDataSource.h"
+#include "parsing/CrwlParser.h"
 #include "platform/Log.h"
 #include "platform/PropertyList.h"
 #include "platform/UrlOpener.h"
 #include "platform/UserDefaults.h"
 #include "settings/ConfigManager.h"
+#include "settings/SettingsBinding.h"
+#include "sitemap/SitemapManager.h"
 #include "support/LoopbackServer.h"
 #include "support/WaitUntil.h"
 #include "views/CrwlByLinkDataSource.h"
@@ -41,6 +46,7 @@
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QSlider>
 #include <QSignalSpy>
 #include <QSpinBox>
 #include <QTemporaryDir>
@@ -221,6 +227,175 @@ TEST_F(PreferencesWindowTest, EveryControlStoresItsDefaultAtOnceAndShowsItAgainW
         ASSERT_NE(preference, nullptr);
         EXPECT_EQ(prefs.model().value(*preference), it.value()) << qPrintable(it.key());
     }
+    shell.terminate();
+}
+
+/// What a scan of the selected site reads: the settings the Go button hands over, completed
+/// by the first record, and the hub's decisions over them.
+struct ScanReads {
+    std::shared_ptr<Z12Ara> hub;
+    SharedCrawlSettings settings;
+    std::shared_ptr<CrwlUrl> record(const QString& link, qint64 status = 200) const
+    {
+        auto made = CrwlUrl::make(hub, settings);
+        made->setLinkURL(link);
+        made->setIsInternal(true);
+        made->setStatus(status);
+        return made;
+    }
+};
+
+TEST_F(PreferencesWindowTest, EveryBoundControlReachesTheCodeThatReadsItsKeyForAScan)
+{
+    using namespace crawlmere::engine::detail;
+    auto prompts = std::make_shared<RecordingPrompts>();
+    app::MainInterface shell(store(), prompts);
+    shell.launch();
+    crawlmere::settings::ConfigManager& sites = *shell.configManager();
+    sites.newConfigWithURL(QStringLiteral("http://h.test/"));
+    views::SettingsPane& pane = *static_cast<views::SitesPane*>(shell.window().sitesPane())->settingsPane();
+    const auto scan = [&] {
+        ScanReads reads { std::make_shared<Z12Ara>(store()), std::make_shared<CrawlSettings>(sites.settingsForScan()) };
+        reads.hub->setCrawlSettings(reads.settings);
+        reads.record(QStringLiteral("http://h.test/"));
+        return reads;
+    };
+    const auto flag = [](const QString& key) {
+        return [key](const ScanReads& s) { return QVariant(settingBool(s.settings, key)); };
+    };
+    const auto pdfInSitemap = [](const ScanReads& s) {
+        auto pdf = s.record(QStringLiteral("http://h.test/guide.pdf"));
+        pdf->setIsHTML(false);
+        return QVariant(s.hub->shouldBeInSitemapCollection(*pdf));
+    };
+    // Each key's reader where the scan reads it through more than a look-up of the key itself.
+    using Reader = std::function<QVariant(const ScanReads&)>;
+    const std::map<QString, Reader> readers {
+        { "checkImages", [](const ScanReads& s) { return QVariant(CrwlParser::getCheckImages(s.settings->snapshot())); } },
+        { "loadImages", [](const ScanReads& s) { return QVariant(s.record("http://h.test/i.png")->shouldLoadImages()); } },
+        { "dontFollowNofollowLinks",
+            [](const ScanReads& s) {
+                auto page = s.record(QStringLiteral("http://h.test/nf.html"));
+                auto occurrence = CrwlLinkInstance::make();
+                occurrence->setTarget(page);
+                occurrence->setNf(true);
+                page->addInboundInstance(occurrence);
+                return QVariant(!s.hub->weShouldCrawlThisURL(page));
+            } },
+        { "shouldTrimHash", [](const ScanReads& s) { return QVariant(!settingBool(s.settings, "shouldTrimHash")); } },
+        { "userAgentString",
+            [](const ScanReads& s) {
+                return QVariant(QString::fromUtf8(s.record("http://h.test/a")->makeServerRequest().valueForHTTPHeaderField(
+                    "User-Agent")));
+            } },
+        { "customHeaderAcceptLanguage",
+            [](const ScanReads& s) {
+                return QVariant(QString::fromUtf8(s.record("http://h.test/a")->makeServerRequest().valueForHTTPHeaderField(
+                    "Accept-Language")));
+            } },
+        { "timeout", [](const ScanReads& s) { return QVariant(qint64(settingTimeoutSeconds(s.settings))); } },
+    };
+    // The preferences a scan reads beyond their own value; those a new site starts with are
+    // read from a new site.
+    std::map<QString, Reader> preferenceReaders {
+        { "dontReportRedirects",
+            [](const ScanReads& s) {
+                const QVariant which = store().objectForKey(QStringLiteral("byStatusWhichStatus"));
+                store().setObject(qint64(2), QStringLiteral("byStatusWhichStatus"));
+                auto moved = s.record(QStringLiteral("http://h.test/old"));
+                moved->addRedir(QStringLiteral("http://h.test/new"), 301, 0);
+                moved->setStatus(200);
+                const bool finalOnly = moved->getStatusDescription() == u"200 ok";
+                if (which.isValid())
+                    store().setObject(which, QStringLiteral("byStatusWhichStatus"));
+                else
+                    store().removeObjectForKey(QStringLiteral("byStatusWhichStatus"));
+                return QVariant(finalOnly);
+            } },
+        { "includePdfsInSitemap", pdfInSitemap },
+        { "includepdfsinsitemap", pdfInSitemap },
+        { "includelastmodinsitemap",
+            [](const ScanReads&) { return QVariant(crawlmere::sitemap::SitemapManager(store()).writesLastModified()); } },
+    };
+    for (const QString& key : crawlmere::settings::ConfigManager::newSiteDefaultKeys())
+        preferenceReaders.emplace(key, [&sites, key](const ScanReads&) {
+            const QVariant value = sites.getBlankSettings().value(key);
+            return value.typeId() == QMetaType::Double ? QVariant(value.toDouble()) : value;
+        });
+    int checked = 0;
+    const auto expectRead = [&](const std::map<QString, Reader>& special, const QString& key, const QVariant& shown,
+                                const Reader& fallback) {
+        const auto found = special.find(key);
+        const QVariant read = (found != special.end() ? found->second : fallback)(scan());
+        EXPECT_EQ(read.toString(), shown.toString()) << qPrintable(key);
+        ++checked;
+    };
+
+    // The settings pane: every bound control, set as a user sets it; check boxes both ways.
+    pane.control(QStringLiteral("limitRPM"))->setProperty("checked", true);
+    for (const auto& row : crawlmere::settings::settingsBindingTable()) {
+        SCOPED_TRACE(row.key.toStdString());
+        QWidget* control = pane.control(row.key);
+        ASSERT_NE(control, nullptr);
+        if (auto* box = qobject_cast<QCheckBox*>(control)) {
+            for (int click = 0; click < 2; ++click) {
+                box->click();
+                expectRead(readers, row.key, box->isChecked(), flag(row.key));
+            }
+        } else if (auto* slider = qobject_cast<QSlider*>(control)) {
+            slider->setValue(slider->value() == 5 ? 6 : 5);
+            expectRead(readers, row.key, qint64(slider->value()),
+                [&](const ScanReads& s) { return QVariant(settingInteger(s.settings, row.key)); });
+        } else if (auto* field = qobject_cast<QLineEdit*>(control); field && !field->isReadOnly()) {
+            const bool number = field->validator() != nullptr;
+            field->setFocus();
+            field->selectAll();
+            QTest::keyClicks(field, number ? QStringLiteral("17") : row.key == u"startingUrl" ? "http://h.test/b/" : "x-t");
+            QTest::keyClick(field, Qt::Key_Return);
+            expectRead(readers, row.key, number ? QVariant(field->text().toLongLong()) : QVariant(field->text()),
+                [&](const ScanReads& s) {
+                    return number ? QVariant(settingInteger(s.settings, row.key)) : QVariant(settingString(s.settings, row.key));
+                });
+        }
+    }
+
+    // The preferences: every control, read where a scan reads the application defaults.
+    app::PreferencesWindow& prefs = shell.preferencesWindow();
+    prefs.showPrefs();
+    for (const views::PreferencePage& page : PreferencesModel::pages()) {
+        prefs.tabView()->setCurrentWidget(prefs.tabView()->tabViewItemWithIdentifier(page.identifier));
+        for (const Preference& preference : page.preferences) {
+            SCOPED_TRACE(preference.key.toStdString());
+            for (int change = 0; change < (preference.kind == PreferenceKind::Check ? 2 : 1); ++change) {
+                const QVariant shown = changeControl(preference, prefs.control(preference.key));
+                expectRead(preferenceReaders, preference.key, shown, [&](const ScanReads&) {
+                    switch (preference.kind) {
+                    case PreferenceKind::Check:
+                        return QVariant(store().boolForKey(preference.key));
+                    case PreferenceKind::Choice:
+                    case PreferenceKind::Number:
+                        return QVariant(store().integerForKey(preference.key));
+                    case PreferenceKind::Seconds:
+                        return QVariant(store().doubleForKey(preference.key));
+                    default:
+                        return QVariant(store().stringForKey(preference.key));
+                    }
+                });
+            }
+        }
+    }
+    prefs.close();
+
+    // The sitemap tab's switches.
+    for (const char* name : { "includepdfsinsitemap", "includelastmodinsitemap" }) {
+        auto* box = shell.window().findChild<QCheckBox*>(QLatin1String(name));
+        ASSERT_NE(box, nullptr) << name;
+        for (int click = 0; click < 2; ++click) {
+            box->click();
+            expectRead(preferenceReaders, QLatin1String(name), box->isChecked(), nullptr);
+        }
+    }
+    EXPECT_GE(checked, 120);
     shell.terminate();
 }
 

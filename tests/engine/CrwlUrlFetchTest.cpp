@@ -122,6 +122,9 @@ protected:
             response.set_header("WWW-Authenticate", "Basic realm=\"members\"");
             response.set_content("denied", "text/plain");
         });
+        http.Get("/photo.png", [](const httplib::Request&, httplib::Response& response) {
+            response.set_content(std::string(5000, 'p'), "image/png");
+        });
         http.Get("/big", [](const httplib::Request&, httplib::Response& response) {
             response.set_content(std::string(5000, 'x'), "text/html");
         });
@@ -441,6 +444,22 @@ TEST_F(CrwlUrlFetchTest, GzipBodyArrivesDecoded)
     ASSERT_EQ(owner->extractedBodies.size(), 1u);
     EXPECT_EQ(owner->extractedBodies.front(), expected);
     EXPECT_EQ(record->getFilesizeinbytes(), expected.size());
+}
+
+TEST_F(CrwlUrlFetchTest, LoadedImagesShowTheSizeOfTheirBody)
+{
+    // Unloaded, the size is the answer's Content-Length, marked as such; loaded, the body's.
+    int fetches = 0;
+    const auto sizeShown = [&](const QVariantMap& values) {
+        const auto record = makeRecord(server.url(QStringLiteral("/photo.png")), values);
+        fetch(record, ++fetches);
+        EXPECT_EQ(record->getStatus(), 200);
+        return record->getFileSize();
+    };
+    EXPECT_EQ(sizeShown({}), QStringLiteral("?4kb"));
+    EXPECT_EQ(sizeShown({ { QStringLiteral("loadImages"), true } }), QStringLiteral("4kb"));
+    EXPECT_EQ(sizeShown({ { QStringLiteral("loadImages"), false }, { QStringLiteral("shouldLoadImages"), true } }),
+        QStringLiteral("?4kb"));
 }
 
 TEST_F(CrwlUrlFetchTest, CookiesSetByOneResponseGoWithTheNext)

@@ -228,6 +228,12 @@ TEST(CrwlUrlPredicates, SettingsPredicatesReadTheSharedDictionary)
     EXPECT_TRUE(record->shouldParseDOCXs());
     EXPECT_TRUE(record->shouldParseCSS());
     EXPECT_FALSE(record->shouldLoadImages());
+    // The settings pane's "loadImages" decides where a site holds it.
+    scan.settings->insert(QStringLiteral("loadImages"), true);
+    EXPECT_TRUE(record->shouldLoadImages());
+    scan.settings->insert(QStringLiteral("shouldLoadImages"), true);
+    scan.settings->insert(QStringLiteral("loadImages"), QStringLiteral("NO"));
+    EXPECT_FALSE(record->shouldLoadImages());
 }
 
 TEST(CrwlUrlPredicates, TheSoftNotFoundCheckRendersTheBuiltInOutsideHosts)

@@ -169,6 +169,15 @@ TEST_F(CrwlUrlRedirectedStatusText, DontReportRedirectsShowsTheFinalStatusWhatev
     }
 }
 
+TEST_F(CrwlUrlRedirectedStatusText, ThePreferenceThatColoursRedirectsDropsTheirTextToo)
+{
+    const auto record = redirectedRecord();
+    defaults.set(QStringLiteral("dontReportRedirects"), true);
+    EXPECT_EQ(record->getStatusDescription(), QString("200 ok"));
+    defaults.set(QStringLiteral("dontReportRedirects"), false);
+    EXPECT_EQ(record->getStatusDescription(), QString("200 ok < 301 moved permanently"));
+}
+
 TEST_F(CrwlUrlRedirectedStatusText, InitialStatusComesFromTheFirstHop)
 {
     auto record = recordFor(QStringLiteral("http://bakery.test/a"));

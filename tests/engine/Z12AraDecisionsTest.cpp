@@ -410,9 +410,11 @@ TEST_F(Z12AraDecisionsTest, PagesReachedOnlyThroughNofollowLinks)
     EXPECT_TRUE(hub->nofollowRulesAllowUs(*mixed));
     EXPECT_FALSE(hub->nofollowRulesAllowUs(*record(QStringLiteral("http://h.com/c.html"))));
 
-    // The setting decides: off, such a page is followed; on, it is not.
-    EXPECT_TRUE(hub->weShouldCrawlThisURL(onlyNofollow));
+    // The site's setting decides: off, such a page is followed; on, it is not. The
+    // application's default does not overrule the site's NO.
     defaults->setBool(true, "dontFollowNofollowLinks");
+    EXPECT_TRUE(hub->weShouldCrawlThisURL(onlyNofollow));
+    set("dontFollowNofollowLinks", true);
     EXPECT_FALSE(hub->weShouldCrawlThisURL(onlyNofollow));
     EXPECT_TRUE(hub->weShouldCrawlThisURL(mixed));
 }
@@ -496,6 +498,14 @@ TEST_F(Z12AraDecisionsTest, AdmissionToTheSitemapCollection)
     EXPECT_FALSE(hub->shouldBeInSitemapCollection(*pdf));
     defaults->setBool(true, "includePdfsInSitemap");
     EXPECT_TRUE(hub->shouldBeInSitemapCollection(*pdf));
+    // A checked PDF whose links are not read joins the collection when it is counted.
+    auto seo = std::make_shared<crawlmere::test::RecordingEngineSEO>();
+    hub->setEngineSEODataSource(seo);
+    auto missingPdf = page("http://h.com/gone.pdf", 404);
+    missingPdf->setMimeType(QStringLiteral("application/pdf"));
+    for (const auto& counted : { pdf, missingPdf, page("http://h.com/b.html", 200) })
+        hub->incNumberDone(counted);
+    EXPECT_EQ(seo->internalPagesCollection(), CrwlUrlList { pdf });
 
     auto excluded = page("http://h.com/private/a.html", 200);
     hub->setRobotsBlacklistArray({ QStringLiteral("http://h.com/private/") });

@@ -545,19 +545,19 @@ TEST_F(Z12AraExtractionTest, LinkedFilesCountAsInternalWhenTheDefaultSaysSo)
 
 // ===== Follow decision ============================================================================
 
-TEST_F(Z12AraExtractionTest, PageReachedOnlyThroughNofollowIsNotFollowedWhenTheDefaultSaysSo)
+TEST_F(Z12AraExtractionTest, PageReachedOnlyThroughNofollowIsNotFollowedWhenTheSiteSaysSo)
 {
     start();
     extract(home, links({ { QStringLiteral("/nf.html"), QStringLiteral("nf"), QStringLiteral("nofollow") } }));
     const auto nf = known(QStringLiteral("http://site.test/nf.html"));
     ASSERT_TRUE(nf);
 
-    defaults->setBool(true, QStringLiteral("dontFollowNofollowLinks"));
+    settings->insert(QStringLiteral("dontFollowNofollowLinks"), true);
     extract(nf, links({ { QStringLiteral("/behind.html"), QStringLiteral("b") } }));
     EXPECT_FALSE(known(QStringLiteral("http://site.test/behind.html")));
     EXPECT_TRUE(nf->getData().isEmpty()); // dropped all the same
 
-    defaults->setBool(false, QStringLiteral("dontFollowNofollowLinks"));
+    settings->insert(QStringLiteral("dontFollowNofollowLinks"), false);
     extract(nf, links({ { QStringLiteral("/behind.html"), QStringLiteral("b") } }));
     EXPECT_TRUE(known(QStringLiteral("http://site.test/behind.html")));
 }

@@ -117,6 +117,15 @@ TEST_F(Z12AraProbesTest, RobotsTxtWithCommentsWildcardsAndAPort)
                 "\n"
                 "User-agent: Googlebot\n"
                 "Disallow: /only-for-one-agent\n");
+    // The encoding probe of the starting page carries the site's user agent too.
+    std::vector<std::string> pageAgents;
+    server.server().Get("/", [&](const httplib::Request& request, httplib::Response& response) {
+        {
+            std::lock_guard lock(mutex);
+            pageAgents.push_back(request.get_header_value("User-Agent"));
+        }
+        response.set_content("<html><body>home</body></html>", "text/html");
+    });
     ASSERT_TRUE(server.start());
     settings->insert(QStringLiteral("userAgentString"), QStringLiteral("CrawlmereTest/1.0"));
     ASSERT_TRUE(goTo(QStringLiteral("/")));
@@ -125,6 +134,9 @@ TEST_F(Z12AraProbesTest, RobotsTxtWithCommentsWildcardsAndAPort)
     {
         std::lock_guard lock(mutex);
         EXPECT_EQ(robotsAgent, "CrawlmereTest/1.0");
+        EXPECT_FALSE(pageAgents.empty());
+        for (const std::string& agent : pageAgents)
+            EXPECT_EQ(agent, "CrawlmereTest/1.0");
     }
     EXPECT_EQ(hub->getRobotsBlacklistArray(),
         (QStringList { site() + QStringLiteral("/private"), site() + QStringLiteral("/*.pdf$"),

@@ -129,6 +129,30 @@ TEST(CrwlParser, SettingsDrivenInitialiser)
     EXPECT_FALSE(CrwlParser::getCheckImages({}));
 }
 
+TEST(CrwlParser, ASiteThatChecksNoImagesGetsNoImageRecordsWhateverTheSitemapDefaults)
+{
+    const ExactBuffer page(std::string_view("<html><body><a href=\"p.html\">p</a>"
+                                            "<img src=\"i.png\" srcset=\"s1.png 1x, s2.png 2x\">"
+                                            "<picture><source srcset=\"w.webp\"><img src=\"f.png\"></picture>"
+                                            "<embed src=\"e.swf\"><div style=\"background:url(bg.png)\">x</div>"
+                                            "<audio src=\"a.mp3\"></audio><video src=\"v.mp4\"></video></body></html>"));
+    detail::setParserDefault(QStringLiteral("enableImageSitemap"), true);
+    detail::setParserDefault(QStringLiteral("includeimagesinsitemap"), true);
+    const auto urls = [&](const QVariantMap& settings) {
+        QStringList found;
+        const auto parser
+            = CrwlParser::initWithData(shared(page), true, true, Encoding::UTF8, CrwlParser::HTML, settings, true);
+        for (const CrwlLinkRecord& record : parser->getCollection())
+            found << record.urlArray;
+        return found;
+    };
+    EXPECT_EQ(urls({ { QStringLiteral("checkImages"), false } }), QStringList { QStringLiteral("p.html") });
+    EXPECT_EQ(urls({ { QStringLiteral("checkImages"), QStringLiteral("NO") } }), QStringList { QStringLiteral("p.html") });
+    // A site holding no value checks images while the sitemap needs them.
+    EXPECT_EQ(urls({}).join(u' '), QStringLiteral("p.html i.png s1.png s2.png f.png w.webp e.swf bg.png a.mp3 v.mp4"));
+    detail::setParserDefaults({});
+}
+
 TEST(CrwlParserCharset, ExtractCharset)
 {
     EXPECT_EQ(charset("<meta charset=\"utf-8\" />"), QStringLiteral("utf-8"));

@@ -75,6 +75,20 @@ TEST_F(SitemapManagerTest, CollectionKeepsGoodPagesAndListsExclusions)
     }
 }
 
+TEST_F(SitemapManagerTest, PdfsAreListedWhileTheirSwitchIsOn)
+{
+    auto page = sitemapPage("http://127.0.0.1/p");
+    auto pdf = sitemapPage("http://127.0.0.1/guide.pdf");
+    pdf->setIsHTML(false);
+    manager.setCollection({ page, pdf });
+    for (const bool on : { true, false, true }) {
+        manager.setIncludesPdfs(on);
+        EXPECT_EQ(defaults.boolForKey("includePdfsInSitemap"), on) << "the scan reads the same default";
+        EXPECT_EQ(manager.includesPdfs(), on);
+        EXPECT_EQ(manager.getSitemapCollection().size(), on ? 2u : 1u) << on;
+    }
+}
+
 TEST_F(SitemapManagerTest, InfoTextExcludedTableAndPageCount)
 {
     defaults.setArgumentValue("sitemapObservesCanonicalElsewhere", true);

@@ -236,6 +236,10 @@ std::optional<SettingRange> settingRange(const QString& key)
         return SettingRange { kShortestTimeoutSeconds, kLongestTimeoutSeconds, "seconds" };
     if (key == u"delay")
         return SettingRange { 0.0, kLongestDelaySeconds, "seconds" };
+    if (key == u"numberOfThreads")
+        return SettingRange { double(kFewestThreads), double(kMostThreads), "fetches at a time" };
+    if (key == u"maxRPM")
+        return SettingRange { double(kLowestRequestsPerMinute), double(kHighestRequestsPerMinute), "requests per minute" };
     return std::nullopt;
 }
 

@@ -59,8 +59,17 @@ inline constexpr double kLongestDelaySeconds = 60.0;
 /// reads as the default 30 s; above `kLongestTimeoutSeconds` as that.
 double settingTimeoutSeconds(const std::shared_ptr<CrawlSettings>& settings);
 
-/// The values a number setting may be given: "timeout" and "delay" (in seconds). Stored values
-/// outside are read as the nearest end (or the default); values given by hand are refused.
+/// Fewest and most fetches a scan keeps in flight, as the thread controls offer them.
+inline constexpr qint64 kFewestThreads = 1;
+inline constexpr qint64 kMostThreads = 20;
+/// Lowest request rate a limited scan uses (a stored lower "maxRPM" reads as this), and the
+/// highest one a rate may be given.
+inline constexpr qint64 kLowestRequestsPerMinute = 10;
+inline constexpr qint64 kHighestRequestsPerMinute = 60000;
+
+/// The values a number setting may be given: "timeout" and "delay" (in seconds),
+/// "numberOfThreads" and "maxRPM". Stored "timeout", "delay" and "maxRPM" values outside are
+/// read as the nearest end (or the default); values given by hand are refused.
 struct SettingRange {
     double lowest;
     double highest;

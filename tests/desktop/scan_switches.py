@@ -1,0 +1,125 @@
+#!/usr/bin/env python3
+""""Check images" off and "Don't follow nofollow links" on, ticked in the real settings pane of a
+site (run inside xvfb-run): the scan then asks the loopback server for no image, audio or video
+and for no page reached only through a nofollow link, while the page behind that link is still
+checked.
+
+  scan_switches.py PROGRAM BUILD_DIR
+
+Bounded at two minutes; stops only the process it started."""
+import os
+import plistlib
+import shutil
+import sys
+import tempfile
+import threading
+import time
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import desktop_session as ds  # noqa: E402
+from loopback_site import Handler, LoopbackSite  # noqa: E402
+
+PAGES = {
+    "/": b'<a href="a.html">A</a> <a rel="nofollow" href="nf.html">NF</a> <img src="pic.png" alt="p">'
+         b'<picture><source srcset="pic.webp"><img src="alt.png"></picture>'
+         b'<div style="background:url(bg.png)">x</div><video src="clip.mp4"></video><audio src="tune.mp3"></audio>',
+    "/a.html": b"<p>no links</p>",
+    "/nf.html": b'<a href="behind.html">B</a>',
+    "/behind.html": b"<p>reached only through nofollow</p>",
+}
+MEDIA = (".png", ".webp", ".mp4", ".mp3")
+LOCK = threading.Lock()
+HITS = []
+
+
+class SiteHandler(Handler):
+    def do_GET(self):
+        with LOCK:
+            HITS.append(self.path)
+        if self.path.endswith(MEDIA):
+            return self.reply(200, b"\x89PNG media", "image/png")
+        body = PAGES.get(self.path)
+        if body is None:
+            return self.reply(404, b"not found", "text/plain")
+        return self.reply(200, b"<html><head><title>%s</title></head><body>%s</body></html>"
+                          % (self.path.encode(), body))
+
+
+def tick(app, name, want):
+    """Brings the check box `name` of the settings pane into view and clicks it to `want`."""
+    area = app.get("widget optionsTabViewItem")
+    for _ in range(40):
+        box = app.get("widget " + name)
+        if area["y"] <= box["y"] and box["y"] + box["h"] <= area["y"] + area["h"] - 4:
+            break
+        xdo_wheel(area, 5 if box["y"] > area["y"] else 4)
+    ds.check(box["checked"] != want, "%s already shows %s" % (name, want))
+    ds.click_rect(box)
+    ds.wait_for(name + " clicked", lambda: app.get("widget " + name)["checked"] == want, 10)
+
+
+def xdo_wheel(area, button):
+    ds.xdo("mousemove", "--sync", area["x"] + area["w"] // 2, area["y"] + area["h"] // 2)
+    ds.xdo("click", button)
+    time.sleep(0.05)
+
+
+def scenario(program, build):
+    ds.DEADLINE = time.monotonic() + 120
+    work = tempfile.mkdtemp(prefix="crawlmere-switches-")
+    env = ds.program_environment(work)
+    app = None
+    try:
+        with LoopbackSite() as site:
+            site.server.RequestHandlerClass = SiteHandler
+            batch = os.path.join(work, "sites.lcsbatch")
+            with open(batch, "wb") as f:
+                plistlib.dump([{"id": "20261208-1000001", "name": "Switches", "startingUrl": site.url("/"),
+                                "numberOfThreads": 2, "checkImages": True, "dontFollowNofollowLinks": False}], f)
+            app = ds.Program(program, work, env, [batch])
+            rows = lambda: [row["c"][0] for row in app.get("rows websitesTableView")["cells"]]  # noqa: E731
+            ds.wait_for("the imported site", lambda: "Switches" in rows(), 20)
+            ds.click_rect(app.get("rowrect websitesTableView %d" % rows().index("Switches")))
+            ds.wait_for("the site's settings", lambda: app.get("widget startingUrl")["text"] == site.url("/"), 10)
+            tick(app, "checkImages", False)
+            tick(app, "dontFollowNofollowLinks", True)
+            with LOCK:
+                del HITS[:]
+            ds.click_rect(app.get("widget goButton"))
+            ds.wait_for("the scan to start", lambda: app.get("widget goButton")["text"] != "Go", 20)
+            status, _, _ = ds.wait_for_finish(app)
+            with LOCK:
+                fetched = sorted(set(HITS))
+            media = [path for path in fetched if path.endswith(MEDIA)]
+            ds.check(not media, "image, audio or video requested: %s (%s)" % (media, status))
+            ds.check("/behind.html" not in fetched, "a page reached only through nofollow was fetched: %s" % fetched)
+            ds.check({"/", "/a.html", "/nf.html"} <= set(fetched), "the pages the scan checks: %s" % fetched)
+            ds.check(ds.choose_menu_item(app, "fileMenu", "quitMenuItem"), "Quit is disabled")
+            ds.check(app.process.wait(min(60, ds.remaining())) == 0, "the program did not end cleanly")
+        reports = [n for n in os.listdir(work) if n.startswith("asan")]
+        ds.check(not reports, "sanitizer reports: %s" % reports)
+        print("desktop: no image and no page behind a nofollow link fetched; %s" % status)
+        return 0
+    except ds.Failure as failure:
+        print("desktop switches: %s" % failure, file=sys.stderr)
+        ds.keep_failure(work, build, "switches")
+        return 1
+    finally:
+        if app:
+            app.stop()
+        shutil.rmtree(work, ignore_errors=True)
+
+
+def main(argv):
+    if len(argv) != 3:
+        print(__doc__, file=sys.stderr)
+        return 2
+    for tool in ("xdotool", "import"):
+        if not shutil.which(tool):
+            print("desktop switches: %s is not installed; skipped" % tool)
+            return 77
+    return scenario(argv[1], argv[2])
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv))
