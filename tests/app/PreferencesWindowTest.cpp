@@ -21,6 +21,7 @@
 #include "platform/Log.h"
 #include "platform/PropertyList.h"
 #include "platform/UrlOpener.h"
+#include "platform/UrlRequest.h"
 #include "platform/UserDefaults.h"
 #include "settings/ConfigManager.h"
 #include "settings/SettingsBinding.h"
