@@ -56,8 +56,9 @@ struct HeadlessParse {
 /// Reads `arguments` (without the program name). `crawlSettingModels` names the crawl settings
 /// `--set` accepts and types their values (`CrwlUrl::crawlSettingModels`), except those no scan
 /// reads; a time-out, delay, thread count or request rate outside its range is refused. The
-/// settings a scan reads from the application defaults go into `defaults`. `registeredDefaults` types `--default` values where it has the
-/// key. `workingFolder` makes a relative local target absolute.
+/// settings a scan reads from the application defaults go into `defaults`.
+/// `registeredDefaults` types `--default` values where it has the key. `workingFolder` makes a
+/// relative local target absolute.
 HeadlessParse parseHeadlessArguments(const QStringList& arguments, const QVariantMap& crawlSettingModels,
     const QVariantMap& registeredDefaults, const QString& workingFolder);
 

@@ -396,8 +396,8 @@ bool CrwlUrl::loadShouldContinue() const
         if (isHTML() || isStartingPointFlag)
             return true;
         // Every document type the scan is set to read links from is downloaded.
-        if ((isPDF() && shouldParsePDFs()) || (isCSS() && shouldParseCSS())
-            || (isDOCX() && shouldParseDOCXs()) || (isRTF() && settingBool(crawlSettings, QStringLiteral("shouldParseRTFs")))
+        if ((isPDF() && shouldParsePDFs()) || (isCSS() && shouldParseCSS()) || (isDOCX() && shouldParseDOCXs())
+            || (isRTF() && settingBool(crawlSettings, QStringLiteral("shouldParseRTFs")))
             || (isJS() && settingBool(crawlSettings, QStringLiteral("shouldLoadJS"))))
             return true;
         if (isXML())

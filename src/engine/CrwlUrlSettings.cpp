@@ -90,8 +90,8 @@ QVariantMap makeDefaultCrawlSettings()
 QVariantMap makeCrawlSettingModels()
 {
     QVariantMap m = makeDefaultCrawlSettings();
-    for (const char* key : { "loadImages", "ignoreScheme", "httpIsExternal", "dontReportRedirects", "securityToken", "shouldLoadJS",
-             "shouldParseRTFs", "WebtallyAttemptAuthentication", "isSearch" })
+    for (const char* key : { "loadImages", "ignoreScheme", "httpIsExternal", "dontReportRedirects", "securityToken",
+             "shouldLoadJS", "shouldParseRTFs", "WebtallyAttemptAuthentication", "isSearch" })
         m.insert(QLatin1String(key), false);
     for (const char* key : { "authenticationusername", "authenticationpassword", "authenticationusernamefieldname",
              "authenticationpasswordfieldname", "customHeaderKey1", "customHeaderValue1", "customHeaderKey2",

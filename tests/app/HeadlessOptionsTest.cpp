@@ -240,8 +240,8 @@ TEST(HeadlessOptions, EveryCrawlSettingSetAcceptsIsReadByTheScanOrRefused)
         if (key == u"startingUrl")
             continue;
         const QString text = it.value().typeId() == QMetaType::Bool ? QStringLiteral("YES")
-            : it.value().typeId() == QMetaType::QString            ? QStringLiteral("x")
-                                                                   : QStringLiteral("12");
+            : it.value().typeId() == QMetaType::QString             ? QStringLiteral("x")
+                                                                    : QStringLiteral("12");
         const auto result = parse({ "--set", key + '=' + text, "http://h/" });
         if (!result.options) {
             EXPECT_EQ(result.error, "unknown crawl setting: " + key);
@@ -253,7 +253,8 @@ TEST(HeadlessOptions, EveryCrawlSettingSetAcceptsIsReadByTheScanOrRefused)
         } else {
             // Numbered keys ("customHeaderKey2") are read as "customHeaderKey%1".
             const QString numbered = key.back().isDigit() ? key.chopped(1) + u'1' : key;
-            EXPECT_TRUE(reads.count(numbered) || readElsewhere.contains(key)) << qPrintable(key) << " is accepted, never read";
+            EXPECT_TRUE(reads.count(numbered) || readElsewhere.contains(key))
+                << qPrintable(key) << " is accepted, never read";
         }
     }
     for (const char* key : { "caseSensitiveFileURLs", "limitLevels", "wixSite" })

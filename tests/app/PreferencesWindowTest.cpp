@@ -47,8 +47,8 @@
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QSlider>
 #include <QSignalSpy>
+#include <QSlider>
 #include <QSpinBox>
 #include <QTemporaryDir>
 #include <QTest>
@@ -272,8 +272,10 @@ TEST_F(PreferencesWindowTest, EveryBoundControlReachesTheCodeThatReadsItsKeyForA
     // Each key's reader where the scan reads it through more than a look-up of the key itself.
     using Reader = std::function<QVariant(const ScanReads&)>;
     const std::map<QString, Reader> readers {
-        { "checkImages", [](const ScanReads& s) { return QVariant(CrwlParser::getCheckImages(s.settings->snapshot())); } },
-        { "loadImages", [](const ScanReads& s) { return QVariant(s.record("http://h.test/i.png")->shouldLoadImages()); } },
+        { "checkImages",
+            [](const ScanReads& s) { return QVariant(CrwlParser::getCheckImages(s.settings->snapshot())); } },
+        { "loadImages",
+            [](const ScanReads& s) { return QVariant(s.record("http://h.test/i.png")->shouldLoadImages()); } },
         { "dontFollowNofollowLinks",
             [](const ScanReads& s) {
                 auto page = s.record(QStringLiteral("http://h.test/nf.html"));
@@ -286,13 +288,13 @@ TEST_F(PreferencesWindowTest, EveryBoundControlReachesTheCodeThatReadsItsKeyForA
         { "shouldTrimHash", [](const ScanReads& s) { return QVariant(!settingBool(s.settings, "shouldTrimHash")); } },
         { "userAgentString",
             [](const ScanReads& s) {
-                return QVariant(QString::fromUtf8(s.record("http://h.test/a")->makeServerRequest().valueForHTTPHeaderField(
-                    "User-Agent")));
+                return QVariant(QString::fromUtf8(
+                    s.record("http://h.test/a")->makeServerRequest().valueForHTTPHeaderField("User-Agent")));
             } },
         { "customHeaderAcceptLanguage",
             [](const ScanReads& s) {
-                return QVariant(QString::fromUtf8(s.record("http://h.test/a")->makeServerRequest().valueForHTTPHeaderField(
-                    "Accept-Language")));
+                return QVariant(QString::fromUtf8(
+                    s.record("http://h.test/a")->makeServerRequest().valueForHTTPHeaderField("Accept-Language")));
             } },
         { "timeout", [](const ScanReads& s) { return QVariant(qint64(settingTimeoutSeconds(s.settings))); } },
     };
@@ -316,7 +318,9 @@ TEST_F(PreferencesWindowTest, EveryBoundControlReachesTheCodeThatReadsItsKeyForA
         { "includePdfsInSitemap", pdfInSitemap },
         { "includepdfsinsitemap", pdfInSitemap },
         { "includelastmodinsitemap",
-            [](const ScanReads&) { return QVariant(crawlmere::sitemap::SitemapManager(store()).writesLastModified()); } },
+            [](const ScanReads&) {
+                return QVariant(crawlmere::sitemap::SitemapManager(store()).writesLastModified());
+            } },
     };
     for (const QString& key : crawlmere::settings::ConfigManager::newSiteDefaultKeys())
         preferenceReaders.emplace(key, [&sites, key](const ScanReads&) {
@@ -351,15 +355,20 @@ TEST_F(PreferencesWindowTest, EveryBoundControlReachesTheCodeThatReadsItsKeyForA
             const bool number = field->validator() != nullptr;
             field->setFocus();
             field->selectAll();
-            QTest::keyClicks(field, number ? QStringLiteral("17") : row.key == u"startingUrl" ? "http://h.test/b/" : "x-t");
+            QTest::keyClicks(field,
+                number                          ? QStringLiteral("17")
+                    : row.key == u"startingUrl" ? "http://h.test/b/"
+                                                : "x-t");
             QTest::keyClick(field, Qt::Key_Return);
             expectRead(readers, row.key, number ? QVariant(field->text().toLongLong()) : QVariant(field->text()),
                 [&](const ScanReads& s) {
-                    return number ? QVariant(settingInteger(s.settings, row.key)) : QVariant(settingString(s.settings, row.key));
+                    return number ? QVariant(settingInteger(s.settings, row.key))
+                                  : QVariant(settingString(s.settings, row.key));
                 });
         } else {
             // Only the read-only status and the hidden language pop-up are left.
-            EXPECT_TRUE(row.key == u"status" || qobject_cast<QComboBox*>(control)) << "no way to set " << row.key.toStdString();
+            EXPECT_TRUE(row.key == u"status" || qobject_cast<QComboBox*>(control))
+                << "no way to set " << row.key.toStdString();
         }
     }
 

@@ -131,11 +131,12 @@ TEST(CrwlParser, SettingsDrivenInitialiser)
 
 TEST(CrwlParser, ASiteThatChecksNoImagesGetsNoImageRecordsWhateverTheSitemapDefaults)
 {
-    const ExactBuffer page(std::string_view("<html><body><a href=\"p.html\">p</a>"
-                                            "<img src=\"i.png\" srcset=\"s1.png 1x, s2.png 2x\">"
-                                            "<picture><source srcset=\"w.webp\"><img src=\"f.png\"></picture>"
-                                            "<embed src=\"e.swf\"><div style=\"background:url(bg.png)\">x</div>"
-                                            "<audio src=\"a.mp3\"></audio><video src=\"v.mp4\"></video></body></html>"));
+    const ExactBuffer page(
+        std::string_view("<html><body><a href=\"p.html\">p</a>"
+                         "<img src=\"i.png\" srcset=\"s1.png 1x, s2.png 2x\">"
+                         "<picture><source srcset=\"w.webp\"><img src=\"f.png\"></picture>"
+                         "<embed src=\"e.swf\"><div style=\"background:url(bg.png)\">x</div>"
+                         "<audio src=\"a.mp3\"></audio><video src=\"v.mp4\"></video></body></html>"));
     detail::setParserDefault(QStringLiteral("enableImageSitemap"), true);
     detail::setParserDefault(QStringLiteral("includeimagesinsitemap"), true);
     const auto urls = [&](const QVariantMap& settings) {
@@ -147,7 +148,8 @@ TEST(CrwlParser, ASiteThatChecksNoImagesGetsNoImageRecordsWhateverTheSitemapDefa
         return found;
     };
     EXPECT_EQ(urls({ { QStringLiteral("checkImages"), false } }), QStringList { QStringLiteral("p.html") });
-    EXPECT_EQ(urls({ { QStringLiteral("checkImages"), QStringLiteral("NO") } }), QStringList { QStringLiteral("p.html") });
+    EXPECT_EQ(
+        urls({ { QStringLiteral("checkImages"), QStringLiteral("NO") } }), QStringList { QStringLiteral("p.html") });
     // A site holding no value checks images while the sitemap needs them.
     EXPECT_EQ(urls({}).join(u' '), QStringLiteral("p.html i.png s1.png s2.png f.png w.webp e.swf bg.png a.mp3 v.mp4"));
     detail::setParserDefaults({});

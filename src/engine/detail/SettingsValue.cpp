@@ -239,7 +239,8 @@ std::optional<SettingRange> settingRange(const QString& key)
     if (key == u"numberOfThreads")
         return SettingRange { double(kFewestThreads), double(kMostThreads), "fetches at a time" };
     if (key == u"maxRPM")
-        return SettingRange { double(kLowestRequestsPerMinute), double(kHighestRequestsPerMinute), "requests per minute" };
+        return SettingRange { double(kLowestRequestsPerMinute), double(kHighestRequestsPerMinute),
+            "requests per minute" };
     return std::nullopt;
 }
 
