@@ -310,6 +310,8 @@ void SettingsPane::showSettings(const QVariantMap& site)
     const QVariantMap defaults = CrwlUrl::defaultCrawlSettings();
     const QVariantMap registered = m_manager.defaults().registeredDefaults();
     m_shownValues.clear();
+    m_shownSite = site;
+    m_copiedValues.clear();
     // Every control is set: one the site holds no value for shows the value its scan uses,
     // never what the previous site left in it.
     for (const auto& row : settings::settingsBindingTable()) {
@@ -411,10 +413,20 @@ void SettingsPane::copyInterfaceToSettings(QVariantMap& site) const
         // A control still showing what it showed for this site stores nothing: the site keeps
         // its own value, or keeps lacking one and goes on scanning with the default.
         const auto shown = m_shownValues.constFind(row.key);
-        if (shown != m_shownValues.cend() && *shown == value)
+        if (shown != m_shownValues.cend() && *shown == value) {
+            const auto copied = m_copiedValues.constFind(row.key);
+            if (copied != m_copiedValues.cend() && site.value(row.key) == *copied) {
+                if (m_shownSite.contains(row.key))
+                    site.insert(row.key, m_shownSite.value(row.key));
+                else
+                    site.remove(row.key);
+            }
             continue;
-        if (value.isValid())
+        }
+        if (value.isValid()) {
             site.insert(row.key, value);
+            m_copiedValues.insert(row.key, value);
+        }
     }
 }
 

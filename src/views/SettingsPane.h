@@ -73,6 +73,10 @@ private:
     /// What each control stored as the site was shown; a control still storing that is left out
     /// of the copy back.
     QVariantMap m_shownValues;
+    /// The site as it was shown, and what copies back have stored since: a control set back to
+    /// what it showed gives the site back the value it held then, where a copy had changed it.
+    QVariantMap m_shownSite;
+    mutable QVariantMap m_copiedValues;
     QTabWidget* m_tabs = nullptr;
     QWidget* m_optionsTab = nullptr;
     QLabel* m_imagesDisabledInfo = nullptr;

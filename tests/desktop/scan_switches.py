@@ -76,6 +76,11 @@ def scenario(program, build):
             with open(batch, "wb") as f:
                 plistlib.dump([{"id": "20261208-1000001", "name": "Switches", "startingUrl": site.url("/"),
                                 "numberOfThreads": 2, "checkImages": True, "dontFollowNofollowLinks": False}], f)
+            # No site thumbnails: their browser would load the page's images outside the scan.
+            config = os.path.join(env["CRAWLMERE_HOME"], ".config", "Crawlmere")
+            os.makedirs(config)
+            with open(os.path.join(config, "defaults.plist"), "wb") as f:
+                plistlib.dump({"sitesTableIconSize": 0}, f)
             app = ds.Program(program, work, env, [batch])
             rows = lambda: [row["c"][0] for row in app.get("rows websitesTableView")["cells"]]  # noqa: E731
             ds.wait_for("the imported site", lambda: "Switches" in rows(), 20)
