@@ -54,6 +54,19 @@ bool SharedFolder::runAsOtherUser(const QStringList& arguments)
     return process.waitForFinished(30000) && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
 }
 
+void SharedFolder::startSwapping(QProcess& swapper, const QString& path, const QString& target)
+{
+    const QString id = QString::number(kOtherUser);
+    const QString swap = QStringLiteral(
+        "my ($p, $t) = @ARGV; my $pause = 0.0003;"
+        "while (1) { if (rename($p, \"$p.real\")) { symlink($t, $p); select(undef, undef, undef, $pause);"
+        " unlink($p); rename(\"$p.real\", $p); } select(undef, undef, undef, $pause); }");
+    swapper.start(QStringLiteral("setpriv"),
+        { QStringLiteral("--reuid"), id, QStringLiteral("--regid"), id, QStringLiteral("--clear-groups"),
+            QStringLiteral("perl"), QStringLiteral("-e"), swap, path, target });
+    swapper.waitForStarted();
+}
+
 bool SharedFolder::plantLink(const QString& target, const QString& name) const
 {
     return runAsOtherUser({ QStringLiteral("ln"), QStringLiteral("-s"), target, shared(name) });

@@ -6,6 +6,8 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
+class QProcess;
+
 #include <sys/types.h>
 
 namespace crawlmere::test {
@@ -27,6 +29,9 @@ public:
 
     /// Runs `arguments` as the second user; false when it did not end with status 0.
     static bool runAsOtherUser(const QStringList& arguments);
+    /// Starts the second user swapping `path` (once it is there) for a link to `target` and
+    /// back, about every 0.3 ms, until `swapper` is killed.
+    static void startSwapping(QProcess& swapper, const QString& path, const QString& target);
     /// A link `name` in the shared folder to `target`, made by the second user.
     bool plantLink(const QString& target, const QString& name) const;
 
