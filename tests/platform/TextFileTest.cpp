@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QThread>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -329,6 +330,7 @@ TEST(TextFile, ASecondUserSwappingTheirFolderForALinkNeverRedirectsASave)
     ASSERT_TRUE(SharedFolder::runAsOtherUser({ QStringLiteral("mkdir"), theirs }));
     QProcess swapper;
     SharedFolder::startSwapping(swapper, theirs, folder.privateFolder());
+    QThread::msleep(100);
     int saved = 0;
     for (int i = 0; i < 1000; ++i)
         saved += crawlmere::platform::saveBytesAtomically(theirs + QStringLiteral("/report.csv"), "root's") ? 1 : 0;
