@@ -320,12 +320,12 @@ bool HeldFolder::createNew(const QByteArray& name, const QByteArray& data, mode_
     return false;
 }
 
-QString notARegularFileReason(const struct stat& status)
+QString kindOfEntry(const struct stat& status)
 {
-    if (S_ISREG(status.st_mode))
-        return {};
     const char* kind = "something other than a file";
-    if (S_ISDIR(status.st_mode))
+    if (S_ISREG(status.st_mode))
+        kind = "a regular file";
+    else if (S_ISDIR(status.st_mode))
         kind = "a folder";
     else if (S_ISCHR(status.st_mode))
         kind = "a character device";
@@ -335,7 +335,14 @@ QString notARegularFileReason(const struct stat& status)
         kind = "a FIFO (named pipe)";
     else if (S_ISSOCK(status.st_mode))
         kind = "a socket";
-    return QStringLiteral("it is %1, not a regular file; nothing was written there").arg(QLatin1String(kind));
+    return QLatin1String(kind);
+}
+
+QString notARegularFileReason(const struct stat& status)
+{
+    if (S_ISREG(status.st_mode))
+        return {};
+    return QStringLiteral("it is %1, not a regular file; nothing was written there").arg(kindOfEntry(status));
 }
 
 Expected<FileSpot> reachFileSpot(const QString& path)

@@ -90,6 +90,10 @@ struct FileSpot {
 /// shared folder, or is reached through a link the protected-links rule would not follow.
 Expected<FileSpot> reachFileSpot(const QString& path);
 
+/// The kind of entry `status` describes, for messages: "a folder", "a FIFO (named pipe)", "a
+/// character device", "a block device", "a socket", "a regular file".
+QString kindOfEntry(const struct stat& status);
+
 /// Why something of the kind `status` says is never written over ("it is a FIFO (named pipe),
 /// not a regular file; …"), or a null string for a regular file.
 QString notARegularFileReason(const struct stat& status);
