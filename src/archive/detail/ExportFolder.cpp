@@ -48,7 +48,10 @@ bool ExportFolder::ensureRoot()
 {
     if (!madePath.isNull())
         return true;
-    const QFileInfo wanted(wantedPath);
+    // Said once: every later file would fail the same way.
+    if (!rootFailure.isNull())
+        return false;
+    const QFileInfo wanted(QFileInfo(wantedPath).absoluteFilePath());
     if (!QDir().mkpath(wanted.path())) {
         logLine(0, QStringLiteral("problem - unable to create directory at: %1").arg(wanted.path()));
         rootFailure = QStringLiteral("unable to create the folder %1").arg(QDir::toNativeSeparators(wanted.path()));
@@ -61,8 +64,8 @@ bool ExportFolder::ensureRoot()
             return true;
         }
     }
-    logLine(0, QStringLiteral("problem - unable to create directory at: %1").arg(wantedPath));
-    rootFailure = QStringLiteral("unable to create the folder %1").arg(QDir::toNativeSeparators(wantedPath));
+    logLine(0, QStringLiteral("problem - unable to create directory at: %1").arg(wanted.filePath()));
+    rootFailure = QStringLiteral("unable to create the folder %1").arg(QDir::toNativeSeparators(wanted.filePath()));
     return false;
 }
 
