@@ -144,8 +144,8 @@ QList<int> shareWidth(int available, const QList<ColumnRoom>& columns)
     if (wanted <= available || columns.isEmpty())
         return widths;
     // Each column's floor: its header; a column of short texts (not addresses) also as much as it
-    // needs up to a little less than an even share, unless those floors do not fit.
-    const int even = available / int(columns.size() + 1);
+    // needs up to an even share, unless those floors do not fit.
+    const int even = available / int(columns.size());
     QList<int> floors;
     int least = 0;
     for (const ColumnRoom& column : columns) {

@@ -33,7 +33,7 @@ struct ColumnRoom {
 /// Shares `available` pixels out among `columns` (answered in the same order). When all they
 /// want fits, each gets what it wants and the rest is left over. Otherwise each gets at least
 /// its `least` (or what it wants, if less), a column that is not an address at least what it
-/// wants up to `available` / (number of columns + 1), and the room above that is
+/// wants up to an even share (`available` / number of columns), and the room above that is
 /// poured in evenly, an address column taking two pixels for every one of another column, none
 /// beyond what it wants: a short text reads whole and the addresses get the most. Where those
 /// floors do not fit, only the `least` widths are kept; where even those do not, each gets its
