@@ -143,20 +143,24 @@ QList<int> shareWidth(int available, const QList<ColumnRoom>& columns)
     }
     if (wanted <= available || columns.isEmpty())
         return widths;
-    // Each column's floor: its header; a column of short texts (not addresses) also as much as it
+    // Each column's floor: its header; an address also as much as it needs up to a share of the
+    // width that keeps it legible among many columns; a column of short texts also as much as it
     // needs up to an even share, unless those floors do not fit.
+    const auto addressCount = std::count_if(columns.cbegin(), columns.cend(), [](const ColumnRoom& c) { return c.address; });
+    const int addressShare = available / int(addressCount + 2);
     const int even = available / int(columns.size());
     QList<int> floors;
     int least = 0;
     for (const ColumnRoom& column : columns) {
         const int header = std::min(column.least, column.wanted);
-        floors.append(column.address ? header : std::max(header, std::min(column.wanted, even)));
+        floors.append(std::max(header, std::min(column.wanted, column.address ? addressShare : even)));
         least += floors.last();
     }
     if (least > available) {
         least = 0;
         for (qsizetype i = 0; i < columns.size(); ++i) {
-            floors[i] = std::min(columns[i].least, columns[i].wanted);
+            if (!columns[i].address)
+                floors[i] = std::min(columns[i].least, columns[i].wanted);
             least += floors[i];
         }
     }

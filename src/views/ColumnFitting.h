@@ -31,13 +31,14 @@ struct ColumnRoom {
 };
 
 /// Shares `available` pixels out among `columns` (answered in the same order). When all they
-/// want fits, each gets what it wants and the rest is left over. Otherwise each gets at least
-/// its `least` (or what it wants, if less), a column that is not an address at least what it
-/// wants up to an even share (`available` / number of columns), and the room above that is
-/// poured in evenly, an address column taking two pixels for every one of another column, none
-/// beyond what it wants: a short text reads whole and the addresses get the most. Where those
-/// floors do not fit, only the `least` widths are kept; where even those do not, each gets its
-/// `least`.
+/// want fits, each gets what it wants and the rest is left over. Otherwise each column has a
+/// floor: its `least` (or what it wants, if less), for an address at least what it wants up to
+/// `available` / (number of addresses + 2), for another column at least what it wants up to an
+/// even share (`available` / number of columns); the room above the floors is poured in evenly,
+/// an address column taking two pixels for every one of another column, none beyond what it
+/// wants: a short text reads whole and the addresses get the most. Where the floors do not fit,
+/// the columns that are not addresses keep only their `least`, and where even that does not fit
+/// each column gets its floor (the view scrolls).
 QList<int> shareWidth(int available, const QList<ColumnRoom>& columns);
 
 /// Fits the shown columns of `view` (whose horizontal header is `header`) to their header and

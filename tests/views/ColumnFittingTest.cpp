@@ -228,6 +228,8 @@ TEST(ColumnFitting, ColumnsShareAWidthThatDoesNotHoldThemAll)
         { "redirects", 700, { { 40, 900, true }, { 50, 120, false }, { 60, 60, false } }, { 520, 120, 60 } },
         { "excluded pages", 1130, { { 40, 600, true }, { 80, 600, true }, { 60, 240, false } }, { 445, 445, 240 } },
         { "headers only", 100, { { 40, 480, true }, { 50, 360, false }, { 30, 200, true } }, { 40, 50, 30 } },
+        { "many columns: the address keeps a share", 250,
+            { { 60, 400, true }, { 70, 80, false }, { 60, 60, false }, { 60, 60, false } }, { 83, 70, 60, 60 } },
     };
     for (const Case& c : cases)
         EXPECT_EQ(shareWidth(c.available, c.columns), c.widths) << c.name;
