@@ -209,7 +209,7 @@ TEST_F(MenuWalkTest, EveryEnabledItemDoesSomethingInAnEmptyWindowAndAfterAScan)
     auto* idle = new QAction(QStringLiteral("Idle"), &shell().window());
     shell().window().menuBar()->findChild<QMenu*>(QStringLiteral("helpMenu"))->addAction(idle);
     QStringList silent = walk({});
-    EXPECT_EQ(silent.join(u','), QStringLiteral("&Help/Idle")) << "empty window";
+    EXPECT_TRUE(silent == QStringList { QStringLiteral("&Help/Idle") }) << "empty window: " << qPrintable(silent.join(u','));
     delete idle;
 
     const QString settings = folder.filePath(QStringLiteral("site.lcsettings"));
