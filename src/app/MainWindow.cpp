@@ -305,9 +305,9 @@ void MainWindow::updateEditItems()
             enabled = line ? !line->text().isEmpty()
                 : document ? !document->isEmpty()
                 : view     ? view->model() && view->model()->rowCount() > 0
-                        && view->selectionMode() != QAbstractItemView::NoSelection
-                        && view->selectionMode() != QAbstractItemView::SingleSelection
-                           : false;
+                    && view->selectionMode() != QAbstractItemView::NoSelection
+                    && view->selectionMode() != QAbstractItemView::SingleSelection
+                       : false;
             break;
         default:
             enabled = true;

@@ -651,7 +651,10 @@ bool ResultsController::isScanning() const { return m_window.goButton()->text() 
 
 void ResultsController::post(const QString& name) { platform::NotificationCenter::defaultCenter().post(name); }
 
-void ResultsController::exportAsHTMLMenuItem() { exportTab(exportedTab(TableExportJob::Format::Html), TableExportJob::Format::Html); }
+void ResultsController::exportAsHTMLMenuItem()
+{
+    exportTab(exportedTab(TableExportJob::Format::Html), TableExportJob::Format::Html);
+}
 
 void ResultsController::exportAsCSVMenuItem()
 {

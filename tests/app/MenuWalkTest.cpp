@@ -13,8 +13,8 @@
 #include "platform/PropertyList.h"
 #include "platform/UserDefaults.h"
 #include "settings/WebRenderLoader.h"
-#include "webrender/EngineWebRenderModule.h"
 #include "support/LoopbackServer.h"
+#include "webrender/EngineWebRenderModule.h"
 
 #include <QActionGroup>
 #include <QApplication>
@@ -59,8 +59,8 @@ protected:
                                      "<a href=\"gone\">gone</a></body></html>",
                     "text/html");
             else if (request.path == "/b.html")
-                response.set_content("<html><head><title>B</title></head><body><a href=\"/\">home</a></body></html>",
-                    "text/html");
+                response.set_content(
+                    "<html><head><title>B</title></head><body><a href=\"/\">home</a></body></html>", "text/html");
             else
                 response.status = 404;
         });
@@ -104,10 +104,9 @@ protected:
                 state << QStringLiteral("window %1 %2").arg(window->metaObject()->className(), window->objectName());
         state.sort();
         const app::MainWindow& window = shell().window();
-        state << QString::number(modals) << QString::number(prompts->alerts.size())
-              << QString::number(urls.caught) << QString::number(int(window.windowState()))
-              << window.statusField()->text() << window.mainTabView()->selectedIdentifier()
-              << QGuiApplication::clipboard()->text();
+        state << QString::number(modals) << QString::number(prompts->alerts.size()) << QString::number(urls.caught)
+              << QString::number(int(window.windowState())) << window.statusField()->text()
+              << window.mainTabView()->selectedIdentifier() << QGuiApplication::clipboard()->text();
         for (QToolBar* bar : window.findChildren<QToolBar*>())
             state << QString::number(bar->isVisible());
         if (auto* field = qobject_cast<QLineEdit*>(QApplication::focusWidget()))
@@ -209,13 +208,14 @@ TEST_F(MenuWalkTest, EveryEnabledItemDoesSomethingInAnEmptyWindowAndAfterAScan)
     auto* idle = new QAction(QStringLiteral("Idle"), &shell().window());
     shell().window().menuBar()->findChild<QMenu*>(QStringLiteral("helpMenu"))->addAction(idle);
     QStringList silent = walk({});
-    EXPECT_TRUE(silent == QStringList { QStringLiteral("&Help/Idle") }) << "empty window: " << qPrintable(silent.join(u','));
+    EXPECT_TRUE(silent == QStringList { QStringLiteral("&Help/Idle") })
+        << "empty window: " << qPrintable(silent.join(u','));
     delete idle;
 
     const QString settings = folder.filePath(QStringLiteral("site.lcsettings"));
     ASSERT_TRUE(crawlmere::platform::PropertyList::writeXmlFile(settings,
-        QVariantMap { { QStringLiteral("name"), QStringLiteral("Loop") },
-            { QStringLiteral("startingUrl"), server.url() } })
+        QVariantMap {
+            { QStringLiteral("name"), QStringLiteral("Loop") }, { QStringLiteral("startingUrl"), server.url() } })
                     .ok());
     ASSERT_TRUE(shell().delegate().applicationOpenFile(settings));
     ASSERT_TRUE(waitFor([&] { return shell().hub()->crawlFinished() && !shell().hub()->linksCollection().isEmpty(); }));
@@ -224,7 +224,8 @@ TEST_F(MenuWalkTest, EveryEnabledItemDoesSomethingInAnEmptyWindowAndAfterAScan)
     for (const char* tab : { "0", "1", "5" }) {
         shell().window().mainTabView()->selectTabViewItemWithIdentifier(QLatin1String(tab));
         const bool lastWalk = *tab == '5';
-        silent = walk(lastWalk ? QStringList() : QStringList { clear }, lastWalk ? QStringList { clear } : QStringList());
+        silent
+            = walk(lastWalk ? QStringList() : QStringList { clear }, lastWalk ? QStringList { clear } : QStringList());
         EXPECT_TRUE(silent.isEmpty()) << "after a scan, tab " << tab << ": " << qPrintable(silent.join(u','));
     }
 }

@@ -519,7 +519,8 @@ TEST_F(SitesPaneTest, FoldersOfAnImportedBatchAreListedAtOnceAndF2RenamesWithout
 {
     const QString batch = m_dir.filePath(QStringLiteral("sites.lcsbatch"));
     ASSERT_TRUE(crawlmere::platform::PropertyList::writeXmlFile(batch,
-        QVariantList { QVariantMap { { "id", "b1" }, { "startingUrl", "https://one.example/" }, { "folder", "Clients" } },
+        QVariantList {
+            QVariantMap { { "id", "b1" }, { "startingUrl", "https://one.example/" }, { "folder", "Clients" } },
             QVariantMap { { "id", "b2" }, { "startingUrl", "https://two.example/" } } })
                     .ok());
     m_pane->show();
