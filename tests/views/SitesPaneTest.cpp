@@ -570,3 +570,17 @@ TEST_F(SitesPaneTest, FoldersOfAnImportedBatchAreListedAtOnceAndF2RenamesWithout
     EXPECT_TRUE(m_manager.folderList().contains(QStringLiteral("Customers")))
         << qPrintable(m_manager.folderList().join(u','));
 }
+
+TEST_F(SitesPaneTest, ASitemapRulePriorityOutsideZeroToOneIsRefusedInItsCell)
+{
+    addSite("Alpha", "https://alpha.example/");
+    m_manager.addSitemapRule();
+    auto* table = child<QTableWidget>("sitemapRulesTableView");
+    ASSERT_EQ(table->rowCount(), 1);
+    for (const char* typed : { "1.5", "high" }) {
+        table->item(0, 1)->setText(typed);
+        EXPECT_EQ(table->item(0, 1)->text(), "0.5") << typed;
+    }
+    table->item(0, 1)->setText("0.9");
+    EXPECT_EQ(m_manager.sitemapRules().constFirst().toMap().value("priority"), "0.9");
+}
