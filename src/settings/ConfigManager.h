@@ -247,6 +247,8 @@ public:
     std::optional<QVariantMap> firstWebsiteInFolder(const QString& name) const;
     bool folderNameExists(const QString& name) const;
     void addFolderToFolderList(const QString& name);
+    /// Lists the folders `sites` name that the folder list lacks, then shows the list again.
+    void listFoldersOf(const QList<QVariantMap>& sites);
     void addFolderToFolderSortingIfNecessary(const QString& name);
     bool isFolderCollapsed(const QString& name) const;
     void purgeFolderList();
@@ -255,6 +257,7 @@ public:
     void moveSelectedToFolder(int clickedRow, const QString& folder);
     /// True when the site moved into a new folder (an existing or empty name does nothing).
     bool createNewFolderAndMoveSelected(int clickedRow, const QString& name);
+    /// Lists a new folder; a name already listed is refused with an alert that says so.
     void createNewFolder(const QString& name);
     /// Asks, then deletes folder row `folderRow` (rows 0 and 1 are the fixed rows).
     void deleteSelectedFolder(int folderRow);
