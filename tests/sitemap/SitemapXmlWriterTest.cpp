@@ -101,10 +101,10 @@ TEST_F(SitemapXmlTest, OrdinarySitemapToTheByteAndValid)
                                      "\t\t</image:image>\n"
                                      "\t\t<video:video>\n\t\t<video:content_loc>http://127.0.0.1/clip.mp4"
                                      "</video:content_loc>\n\t\t</video:video>\n\t</url>\n"
-                                     "\t<url>\n\t\t<loc>http://127.0.0.1/second</loc>\n"
-                                     "\t\t<changefreq>daily</changefreq>\n\t\t<priority>0.2</priority>\n\t</url>\n"
                                      "\t<url>\n\t\t<loc>http://127.0.0.1/plain</loc>\n"
                                      "\t\t<changefreq>daily</changefreq>\n\t\t<priority>0.5</priority>\n\t</url>\n"
+                                     "\t<url>\n\t\t<loc>http://127.0.0.1/second</loc>\n"
+                                     "\t\t<changefreq>daily</changefreq>\n\t\t<priority>0.2</priority>\n\t</url>\n"
                                      "\n</urlset>");
     EXPECT_EQ(documents[0], expected);
     EXPECT_EQ(schemaErrors(write("one.xml", documents[0]), "sitemap.xsd"), "");
