@@ -40,6 +40,7 @@ public:
     {
         auto& s = server.server();
         s.new_task_queue = [] { return new httplib::ThreadPool(8); };
+        s.set_keep_alive_max_count(1); // the server stops without waiting for idle connections
         html("/", "", R"(<a href="/old-tutorial.html">old</a> <a href="/guide/tutorial/index.html">Tutorial</a>
 <a href="/a.html">A</a>)");
         html("/a.html", "", R"(<a href="/">home</a>)");
@@ -96,7 +97,7 @@ private:
                     std::this_thread::sleep_for(500ms); // the chain's body is read meanwhile
                 }
             }
-            jitter();
+            jitter(tutorial ? 100 : 30);
             response.set_content(text, "text/html");
             if (tutorial) {
                 {
@@ -113,14 +114,15 @@ private:
         std::unique_lock lock(m_lock);
         m_changed.wait_for(lock, 10s, ready);
     }
-    void jitter()
+    /// Up to `most` ms, so that the direct answer and the chain's answer come first by turns.
+    void jitter(int most = 30)
     {
         if (m_order != Order::Free)
             return;
         int ms = 0;
         {
             const std::lock_guard lock(m_lock);
-            ms = std::uniform_int_distribution<int>(0, 40)(m_random);
+            ms = std::uniform_int_distribution<int>(0, most)(m_random);
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(ms));
     }
