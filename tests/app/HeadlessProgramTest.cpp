@@ -202,6 +202,31 @@ TEST(HeadlessProgram, AStartPageThatIsNoRegularFileOrTooLargeIsRefusedUnread)
     }
 }
 
+TEST(HeadlessProgram, ADefaultsStoreThatIsAFifoOrAFolderStopsTheProgramAtOnceAndStaysWhereItIs)
+{
+    if (!QFileInfo::exists(programPath()))
+        GTEST_SKIP() << "the crawlmere program is not built beside the tests";
+    const QString page
+        = QFileInfo(QStringLiteral(CRAWLMERE_FIXTURES "/../../examples/sample-site/index.html")).absoluteFilePath();
+    for (const bool fifo : { true, false }) {
+        QTemporaryDir home;
+        const QString config = home.filePath(QStringLiteral(".config/Crawlmere"));
+        ASSERT_TRUE(QDir().mkpath(config));
+        const QString store = config + QStringLiteral("/defaults.plist");
+        const QByteArray encoded = QFile::encodeName(store);
+        ASSERT_EQ(fifo ? ::mkfifo(encoded.constData(), 0600) : ::mkdir(encoded.constData(), 0700), 0);
+        const ProgramRun run = runProgram({ QStringLiteral("--headless"), page }, QString(), home.path());
+        EXPECT_EQ(run.status, 1) << qPrintable(run.err);
+        EXPECT_TRUE(run.err.contains(QStringLiteral("cannot be read (%1: it is %2, not a regular file)")
+                                         .arg(store, QLatin1String(fifo ? "a FIFO (named pipe)" : "a folder"))))
+            << qPrintable(run.err);
+        struct stat status { };
+        ASSERT_EQ(::lstat(encoded.constData(), &status), 0);
+        EXPECT_TRUE(fifo ? S_ISFIFO(status.st_mode) : S_ISDIR(status.st_mode));
+        EXPECT_EQ(QDir(config).entryList({ "*.corrupt-*" }, QDir::AllEntries | QDir::System), QStringList());
+    }
+}
+
 TEST(HeadlessProgram, ASettingsFileOfWrongTypesOrOverTheCapStoresNothing)
 {
     if (!QFileInfo::exists(programPath()))
