@@ -378,8 +378,11 @@ TEST_F(ResultsControllerTest, AScanKeepingItsArchiveExportsItToTheSitesFolderOnc
     QStringList files;
     for (QDirIterator it(out, QDir::Files, QDirIterator::Subdirectories); it.hasNext();)
         files << QDir(out).relativeFilePath(it.next());
-    // Every page of the site, once.
+    // Every page of the site, once; the status line says where they went.
     EXPECT_EQ(files.size(), kPages + 1) << qPrintable(files.join(u' '));
+    const QString made = QDir(out).entryList(QDir::Dirs | QDir::NoDotAndDotDot).value(0);
+    EXPECT_EQ(window().statusField()->text(),
+        QStringLiteral("Archive exported to %1 (%2 files)").arg(QDir(out).filePath(made)).arg(kPages + 1));
 }
 
 // The export items that would do nothing are disabled until there is something to export; their

@@ -533,3 +533,17 @@ TEST_F(SitesPaneTest, SameNamedSitesStayInPlaceAndAClickSelectsTheSiteUnderThePo
     EXPECT_EQ(log.count("closeEditor"), 0) << qPrintable(log.lines().join('\n'));
     EXPECT_EQ(log.count("FAIL"), 0) << qPrintable(log.lines().join('\n'));
 }
+
+TEST_F(SitesPaneTest, ASitemapRulePriorityOutsideZeroToOneIsRefusedInItsCell)
+{
+    addSite("Alpha", "https://alpha.example/");
+    m_manager.addSitemapRule();
+    auto* table = child<QTableWidget>("sitemapRulesTableView");
+    ASSERT_EQ(table->rowCount(), 1);
+    for (const char* typed : { "1.5", "high" }) {
+        table->item(0, 1)->setText(typed);
+        EXPECT_EQ(table->item(0, 1)->text(), "0.5") << typed;
+    }
+    table->item(0, 1)->setText("0.9");
+    EXPECT_EQ(m_manager.sitemapRules().constFirst().toMap().value("priority"), "0.9");
+}
