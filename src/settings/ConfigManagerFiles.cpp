@@ -143,6 +143,7 @@ int ConfigManager::importLcsBatch(const QVariantList& sites)
     for (const QVariantMap& site : std::as_const(m_websites))
         known.insert(site.value(kId).toString());
     int count = 0;
+    QList<QVariantMap> added;
     for (const QVariant& entry : sites) {
         const QVariantMap site = entry.toMap();
         const QString siteID = site.value(kId).toString();
@@ -157,6 +158,7 @@ int ConfigManager::importLcsBatch(const QVariantList& sites)
         // Each added id is indexed at once, so a repeat within the file is skipped too.
         known.insert(siteID);
         m_websites.append(withRuleLists(site));
+        added.append(site);
         logLine(1, QStringLiteral("adding: %1").arg(site.value(QStringLiteral("name")).toString()));
         ++count;
     }
@@ -167,6 +169,8 @@ int ConfigManager::importLcsBatch(const QVariantList& sites)
         rebuildDataSourceAndReloadTableView();
         implementCurrentSettings();
         m_tableViewEmbargoed = false;
+        // The folders the sites name are listed at once, as a restart would list them.
+        listFoldersOf(added);
     }
     return count;
 }

@@ -182,6 +182,7 @@ void ConfigManager::userFinishedEditingSitemapRule(int row, const QString& field
         const auto priority = engine::sitemapPriority(text);
         if (!priority) {
             logLine(0, QStringLiteral("a sitemap priority is a number from 0.0 to 1.0; \"%1\" is not used").arg(text));
+            beep();
             return;
         }
         rule.insert(field, *priority);

@@ -410,6 +410,8 @@ void SitemapManager::tableViewSetObjectValue(
         const auto priority = engine::sitemapPriority(text);
         if (!priority) {
             logLine(0, QStringLiteral("a sitemap priority is a number from 0.0 to 1.0; \"%1\" is not used").arg(text));
+            if (m_observer.beep)
+                m_observer.beep();
             return;
         }
         text = *priority;

@@ -157,9 +157,14 @@ TEST_F(SitemapXmlTest, APriorityOutsideZeroToOneIsRefusedWhereTypedAndNeverWritt
     auto page = sitemapPage("http://127.0.0.1/a", 200, 1);
     manager.setCollection({ page });
     const TableColumn priority { "priority", "Priority" };
+    int beeps = 0;
+    crawlmere::sitemap::SitemapManagerObserver observer;
+    observer.beep = [&] { ++beeps; };
+    manager.setObserver(observer);
     for (const char* typed : { "1.5", "high", "-0.1", "1e-1", "0,5", "", "1.01", "2" })
         manager.tableViewSetObjectValue(table, priority, 0, typed);
     EXPECT_TRUE(rules.isEmpty()) << rules.size();
+    EXPECT_EQ(beeps, 8);
     for (const char* typed : { " .7 ", "1.00", "0" }) {
         manager.tableViewSetObjectValue(table, priority, 0, typed);
         EXPECT_EQ(rules.constLast().toMap().value("priority"), QString::fromUtf8(typed).trimmed());
