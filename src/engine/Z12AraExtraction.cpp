@@ -840,14 +840,12 @@ bool Z12Ara::LinkExtraction::collectionIsFull()
 
 bool Z12Ara::LinkExtraction::robotsDisallow(const QString& url) const
 {
-    return !hub.robotsBlacklistArray.isEmpty()
-        && !Z12Ara::stringContainsOneOfTheseTerms(url, hub.robotsBlacklistArray).isEmpty();
+    return hub.robotsDisallowIndex.matches(url);
 }
 
 bool Z12Ara::LinkExtraction::robotsAllow(const QString& url) const
 {
-    return !hub.robotsWhitelistArray.isEmpty()
-        && !Z12Ara::stringContainsOneOfTheseTerms(url, hub.robotsWhitelistArray).isEmpty();
+    return hub.robotsAllowIndex.matches(url);
 }
 
 void Z12Ara::LinkExtraction::appendInsecure(qint32 type, const QString& pageString, const QString& offending)
