@@ -287,7 +287,7 @@ void UpdateWindowController::loadUpdate()
         platform::logLine(0, QStringLiteral("Updateconnection can't be created"));
         return;
     }
-    if (!QDir().mkpath(folder)) {
+    if (!platform::Paths::makeFolder(folder)) {
         platform::logLine(0, QStringLiteral("unable to save to %1").arg(folder));
         return;
     }

@@ -7,6 +7,7 @@
 #include "engine/PunycodeAdditions.h"
 #include "parsing/CrwlParser.h"
 #include "platform/Log.h"
+#include "platform/Paths.h"
 #include "platform/PropertyList.h"
 #include "platform/Strings.h"
 #include "platform/TextEncoding.h"
@@ -38,7 +39,7 @@ std::unique_ptr<CrawlmereArchiveWrapper> CrawlmereArchiveWrapper::initWithArchiv
     wrapper->location = location;
     if (!siteId.isEmpty())
         wrapper->siteId = siteId;
-    if (location.isEmpty() || (!QDir(location).exists() && !QDir().mkpath(location))) {
+    if (location.isEmpty() || !platform::Paths::makeFolder(location)) {
         logLine(0, QStringLiteral("error creating archive folder: %1").arg(location));
         return nullptr;
     }

@@ -134,6 +134,9 @@ bool Z12Ara::go()
     if (!validateStartingUrl(crawlSettings))
         return failStart(QStringLiteral("unable to work with starting URL"));
 
+    // A site without a value scans with the default: complete the settings before any is read,
+    // so that the first scan of a site reads what every later one does.
+    crawlSettings->insertMissing(CrwlUrl::defaultCrawlSettings());
     if (settingBool(crawlSettings, QStringLiteral("linkedFiles"))
         && settingBool(crawlSettings, QStringLiteral("checkImages")))
         crawlSettings->insert(QStringLiteral("shouldParseCSS"), true);

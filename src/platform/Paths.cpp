@@ -1,5 +1,7 @@
 #include "platform/Paths.h"
 
+#include "platform/FolderWalk.h"
+
 #include <QDir>
 #include <QFile>
 
@@ -81,9 +83,9 @@ bool Paths::isPrivate(const QString& path) { return !privateRootOf(path).isNull(
 
 bool Paths::makeFolder(const QString& path)
 {
-    if (!QDir().mkpath(path))
-        return false;
     const QString root = privateRootOf(path);
+    if (!HeldFolder::reach(path, MissingFolders::Make, root.isNull() ? 0777 : 0700))
+        return false;
     if (!root.isNull()) {
         tighten(QFile::encodeName(root));
         tighten(QFile::encodeName(path));
@@ -108,7 +110,7 @@ qsizetype Paths::securePrivateFolders()
 {
     qsizetype tightened = 0;
     for (const QString& root : { configFolder(), applicationSupportFolder() }) {
-        if (!QDir().mkpath(root))
+        if (!HeldFolder::reach(root, MissingFolders::Make))
             continue;
         const QByteArray encoded = QFile::encodeName(root);
         if (tighten(encoded)) {

@@ -3,139 +3,38 @@
 
 #include "platform/Paths.h"
 
-#include <QFile>
-#include <QFileInfo>
+#include "platform/FolderWalk.h"
+
 #include <QIODevice>
-#include <QSaveFile>
+#include <QRandomGenerator>
 
 #include <algorithm>
-#include <array>
 #include <cerrno>
-#include <climits>
 #include <cstring>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
-#include <vector>
+#include <utility>
 
 namespace crawlmere::platform {
 
 namespace {
 
-/// Where a walk along a path with its links resolved ended.
-struct Walk {
-    /// Why a link on the way may not be followed; null when none was refused.
-    QString refusal;
-    /// The path with every link on the way resolved, as far as it exists (the rest as given).
-    QByteArray resolved;
-};
+QString errnoText(int error) { return QString::fromLocal8Bit(std::strerror(error)); }
 
-/// More links than this on one path: the walk stops, and opening the file says why.
-constexpr int kMostLinks = 40;
-
-QByteArray parentOf(const QByteArray& path)
-{
-    const qsizetype slash = path.lastIndexOf('/');
-    return slash <= 0 ? QByteArray("/") : path.left(slash);
-}
-
-QByteArray joined(const QByteArray& folder, const QByteArray& name)
-{
-    return folder.endsWith('/') ? folder + name : folder + '/' + name;
-}
-
-/// A sticky folder every user may write to: links there are followed as the kernel's
-/// protected-links rule allows.
-bool isSharedFolder(const struct stat& folder)
-{
-    return S_ISDIR(folder.st_mode) && (folder.st_mode & (S_ISVTX | S_IWOTH)) == (S_ISVTX | S_IWOTH);
-}
-
-/// Resolves `path` one name at a time, each link as the kernel would, refusing a link in a
-/// shared folder that belongs neither to this user nor to the folder's owner.
-Walk walkTo(const QString& path)
-{
-    std::vector<QByteArray> pending; // the names still to walk, the next one last
-    const auto push = [&pending](const QByteArray& names) {
-        const QList<QByteArray> parts = names.split('/');
-        for (auto name = parts.crbegin(); name != parts.crend(); ++name) {
-            if (!name->isEmpty() && *name != ".")
-                pending.push_back(*name);
-        }
-    };
-    const auto rest = [&pending](QByteArray resolved) {
-        for (auto name = pending.crbegin(); name != pending.crend(); ++name)
-            resolved = joined(resolved, *name);
-        return resolved;
-    };
-    push(QFile::encodeName(QFileInfo(path).absoluteFilePath()));
-    QByteArray current("/");
-    int links = 0;
-    while (!pending.empty()) {
-        const QByteArray name = pending.back();
-        pending.pop_back();
-        if (name == "..") {
-            current = parentOf(current);
-            continue;
-        }
-        const QByteArray next = joined(current, name);
-        struct stat status { };
-        if (::lstat(next.constData(), &status) != 0)
-            return { {}, rest(next) };
-        if (!S_ISLNK(status.st_mode)) {
-            current = next;
-            continue;
-        }
-        struct stat folder { };
-        if (::stat(current.constData(), &folder) == 0 && isSharedFolder(folder) && status.st_uid != ::geteuid()
-            && status.st_uid != folder.st_uid) {
-            return { QStringLiteral("it is reached through %1, a link another user made in the shared folder %2, "
-                                    "and such a link is not followed; nothing was written there")
-                         .arg(QFile::decodeName(next), QFile::decodeName(current)),
-                {} };
-        }
-        std::array<char, PATH_MAX> target { };
-        const ssize_t length = ::readlink(next.constData(), target.data(), target.size());
-        if (++links > kMostLinks || length <= 0 || size_t(length) >= target.size())
-            return { {}, rest(next) };
-        if (target[0] == '/')
-            current = "/";
-        push(QByteArray(target.data(), qsizetype(length)));
-    }
-    return { {}, current };
-}
+/// A refusal of the walk's own ("…; nothing was written there"), not the system's reason for
+/// a missing folder or a permission, which the writing itself reports.
+bool isRefusal(const QString& reason) { return reason.endsWith(QLatin1String("nothing was written there")); }
 
 const QString kMovedMeanwhile
     = QStringLiteral("a link on the way to it was changed while it was written; nothing was written there");
 
 } // namespace
 
-QString reasonNotToFollowLinksTo(const QString& path)
-{
-    return path.isEmpty() ? QString() : walkTo(path).refusal;
-}
-
 QString makeFolderForSaving(const QString& path)
 {
-    if (const QString refusal = reasonNotToFollowLinksTo(path); !refusal.isNull())
-        return refusal;
-    if (::mkdir(QFile::encodeName(path).constData(), 0777) != 0 && errno != EEXIST)
-        return QString::fromLocal8Bit(std::strerror(errno));
-    // Looked at again once it is there: a link may have been put in its place meanwhile.
-    const Walk walk = walkTo(path);
-    if (!walk.refusal.isNull())
-        return walk.refusal;
-    struct stat folder { };
-    struct stat parent { };
-    if (::stat(walk.resolved.constData(), &folder) != 0)
-        return QString::fromLocal8Bit(std::strerror(errno));
-    if (!S_ISDIR(folder.st_mode))
-        return QStringLiteral("it is not a folder; nothing was written there");
-    if (folder.st_uid != ::geteuid() && ::stat(parentOf(walk.resolved).constData(), &parent) == 0
-        && isSharedFolder(parent)) {
-        return QStringLiteral("it is another user's folder in the shared folder %1; nothing was written there")
-            .arg(QFile::decodeName(parentOf(walk.resolved)));
-    }
-    return {};
+    const auto folder = HeldFolder::reach(path, MissingFolders::MakeLast);
+    return folder ? QString() : folder.error();
 }
 
 QString saveFailureText(const QString& path, const QString& reason)
@@ -145,24 +44,10 @@ QString saveFailureText(const QString& path, const QString& reason)
 
 QString reasonNotToSaveAt(const QString& path)
 {
-    if (const QString refusal = reasonNotToFollowLinksTo(path); !refusal.isNull())
-        return refusal;
-    struct stat status { };
-    // Anything that cannot be looked at is left to the opening, which says why it fails.
-    if (path.isEmpty() || ::stat(QFile::encodeName(path).constData(), &status) != 0 || S_ISREG(status.st_mode))
+    if (path.isEmpty())
         return {};
-    const char* kind = "something other than a file";
-    if (S_ISDIR(status.st_mode))
-        kind = "a folder";
-    else if (S_ISCHR(status.st_mode))
-        kind = "a character device";
-    else if (S_ISBLK(status.st_mode))
-        kind = "a block device";
-    else if (S_ISFIFO(status.st_mode))
-        kind = "a FIFO (named pipe)";
-    else if (S_ISSOCK(status.st_mode))
-        kind = "a socket";
-    return QStringLiteral("it is %1, not a regular file; nothing was written there").arg(QLatin1String(kind));
+    const auto spot = reachFileSpot(path);
+    return spot || !isRefusal(spot.error()) ? QString() : spot.error();
 }
 
 /// Gathers small writes into pieces of `kPiece` bytes for the file.
@@ -175,6 +60,8 @@ public:
     {
         QIODevice::open(QIODevice::WriteOnly);
     }
+    /// Forgets what was gathered for an earlier opening.
+    void forget() { m_gathered.clear(); }
     bool isSequential() const override { return true; }
     /// Hands what is gathered to the file; false when it refused it.
     bool deliver()
@@ -204,13 +91,11 @@ private:
 AtomicFile::AtomicFile(const QString& path, FileAccess access)
     : m_path(path)
     , m_access(access)
-    , m_file(std::make_unique<QSaveFile>(path))
     , m_pieces(std::make_unique<Pieces>(*this))
 {
 }
 
-// An uncommitted QSaveFile removes its temporary file and leaves the old one alone.
-AtomicFile::~AtomicFile() = default;
+AtomicFile::~AtomicFile() { cancel(); }
 
 bool AtomicFile::fail(const QString& reason)
 {
@@ -221,25 +106,37 @@ bool AtomicFile::fail(const QString& reason)
 
 bool AtomicFile::open()
 {
-    if (const QString refusal = reasonNotToSaveAt(m_path); !refusal.isNull())
-        return fail(refusal);
-    m_resolved = walkTo(m_path).resolved;
-    // Unbuffered: a write the system refuses fails at once, with its reason.
-    if (!m_file->open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-        return fail(m_file->errorString());
-    // The file opened resolves its links itself: they must still lead where they were checked.
-    if (!samePlaceAsOpened())
-        return fail(kMovedMeanwhile);
+    cancel();
+    auto spot = reachFileSpot(m_path);
+    if (!spot)
+        return fail(spot.error());
+    m_spot = std::make_unique<FileSpot>(std::move(spot).value());
+    const int folder = m_spot->folder.descriptor();
     const bool ownerOnly = m_access == FileAccess::OwnerOnly || Paths::isPrivate(m_path);
-    if (ownerOnly && ::fchmod(m_file->handle(), S_IRUSR | S_IWUSR) != 0)
-        return fail(QString::fromLocal8Bit(std::strerror(errno)));
+    for (int attempt = 0; attempt < 100 && m_fd < 0; ++attempt) {
+        const QByteArray name = ".crawlmere-" + QByteArray::number(QRandomGenerator::global()->generate(), 36);
+        m_fd = ::openat(folder, name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY,
+            ownerOnly ? 0600 : 0666);
+        if (m_fd >= 0)
+            m_temporary = name;
+        else if (errno != EEXIST)
+            return fail(errnoText(errno));
+    }
+    if (m_fd < 0)
+        return fail(errnoText(EEXIST));
+    // The file made here is this process's own: its mode is set exactly. Only a file of this
+    // user's own lends its mode to the new one; another user's planted file does not.
+    mode_t mode = 0;
+    if (ownerOnly)
+        mode = S_IRUSR | S_IWUSR;
+    else if (m_spot->existing && m_spot->existing->st_uid == ::geteuid())
+        mode = m_spot->existing->st_mode & 07777;
+    if (mode != 0 && ::fchmod(m_fd, mode) != 0)
+        return fail(errnoText(errno));
+    m_pieces->forget();
+    m_refused = false;
+    m_error.clear();
     return true;
-}
-
-bool AtomicFile::samePlaceAsOpened() const
-{
-    const Walk now = walkTo(m_path);
-    return now.refusal.isNull() && now.resolved == m_resolved;
 }
 
 QIODevice& AtomicFile::device() { return *m_pieces; }
@@ -248,39 +145,57 @@ bool AtomicFile::write(QByteArrayView bytes)
 {
     if (m_refused)
         return false;
-    qint64 written = m_file->write(bytes.data(), bytes.size());
-    // A device that took part of a write says why on the next one ("File too large").
-    if (written >= 0 && written < bytes.size() && m_file->error() == QFileDevice::NoError) {
-        const qint64 more = m_file->write(bytes.data() + written, bytes.size() - written);
-        written = more < 0 ? -1 : written + more;
+    if (m_fd < 0) {
+        m_refused = true;
+        m_error = QStringLiteral("the file is not open");
+        return false;
     }
-    if (written == bytes.size())
-        return true;
-    m_refused = true;
-    // Closing forgets why a write failed ("Unknown error" after it): the reason is kept now.
-    m_error = m_file->error() == QFileDevice::NoError ? QStringLiteral("the device took only part of the data")
-                                                      : m_file->errorString();
-    return false;
+    const char* data = bytes.data();
+    qsizetype left = bytes.size();
+    while (left > 0) {
+        const ssize_t written = ::write(m_fd, data, size_t(left));
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written <= 0) {
+            m_refused = true;
+            // A device that took part of a write says why on the next one ("File too large").
+            m_error = written < 0 ? errnoText(errno) : QStringLiteral("the device took only part of the data");
+            return false;
+        }
+        data += written;
+        left -= written;
+    }
+    return true;
 }
 
 bool AtomicFile::commit()
 {
-    if (!m_file->isOpen() || !m_pieces->deliver() || m_refused)
+    if (m_fd < 0 || !m_pieces->deliver() || m_refused)
         return fail(m_error);
-    // Something else may have been put there since the file was opened.
-    if (const QString refusal = reasonNotToSaveAt(m_path); !refusal.isNull())
-        return fail(refusal);
-    if (!samePlaceAsOpened())
+    if (::fdatasync(m_fd) != 0 && errno != EINVAL)
+        return fail(errnoText(errno));
+    // The path must still lead the way it led when the file was opened, and hold nothing that
+    // is not a regular file; the new file then takes the name in the folder held all along.
+    const auto now = reachFileSpot(m_path);
+    if (!now)
+        return fail(isRefusal(now.error()) ? now.error() : kMovedMeanwhile);
+    if (now->route != m_spot->route || now->name != m_spot->name)
         return fail(kMovedMeanwhile);
-    if (!m_file->commit())
-        return fail(m_file->errorString());
+    const int folder = m_spot->folder.descriptor();
+    if (::renameat(folder, m_temporary.constData(), folder, m_spot->name.constData()) != 0)
+        return fail(errnoText(errno));
+    m_temporary.clear();
+    ::close(std::exchange(m_fd, -1));
     return true;
 }
 
 void AtomicFile::cancel()
 {
-    if (m_file->isOpen())
-        m_file->cancelWriting();
+    if (m_fd >= 0)
+        ::close(std::exchange(m_fd, -1));
+    if (m_spot && !m_temporary.isEmpty())
+        ::unlinkat(m_spot->folder.descriptor(), m_temporary.constData(), 0);
+    m_temporary.clear();
 }
 
 bool saveBytesAtomically(const QString& path, const QByteArray& bytes, QString* error, FileAccess access)

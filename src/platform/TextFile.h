@@ -1,4 +1,4 @@
-// Writing a file the user keeps in one step: the old file stays whole until the new one is
+// Writing a file the user keeps in one step, through FolderWalk (the one way to write): the old file stays whole until the new one is
 // complete; reading one with a cap on its size.
 #pragma once
 
@@ -10,28 +10,23 @@
 #include <memory>
 
 class QIODevice;
-class QSaveFile;
 
 namespace crawlmere::platform {
 
-/// Why a link on the way to `path` may not be followed, or a null string when every one may.
-/// A link that lies in a sticky folder every user may write to (the temporary folder, a shared
-/// folder) is followed only when it belongs to this user or to that folder's owner, as the
-/// kernel's protected-links rule has it: another user's link there is never followed, neither
-/// as the file itself nor as a folder on the way.
-QString reasonNotToFollowLinksTo(const QString& path);
+struct FileSpot;
 
-/// Why nothing may be saved at `path`, or a null string when it may: something that exists
-/// there and is not a regular file (a device, a FIFO, a socket, a folder) is never replaced,
-/// and nothing is reached through a link `reasonNotToFollowLinksTo` refuses. Other links are
-/// followed: a link to a regular file is written through (the link stays, the file it names
-/// gets the new contents); a link to anything else is refused like that thing.
+/// Why nothing may be saved at `path`, or a null string when it may (or when only the writing
+/// can tell: a folder on the way missing, no permission). Walked as `reachFileSpot` walks it:
+/// something there that is not a regular file (a device, a FIFO, a socket, a folder) is never
+/// replaced, another user's file or folder in a shared folder is never used, and nothing is
+/// reached through a link the kernel's protected-links rule would not follow. A link to a
+/// regular file is written through (the link stays, the file it names gets the new contents).
 QString reasonNotToSaveAt(const QString& path);
 
 /// Makes the folder `path` (its parent must exist) for files to be saved into, or finds it
-/// there: a null string when it may be written into, else why not. It is never reached through
-/// a link `reasonNotToFollowLinksTo` refuses, and when it lies in a sticky folder every user
-/// may write to, it must belong to this user.
+/// there: a null string when it may be written into, else why not. Walked as `HeldFolder`
+/// walks: never reached through a link the protected-links rule refuses, and in a sticky
+/// folder every user may write to it must belong to this user.
 QString makeFolderForSaving(const QString& path);
 
 /// The line that says a save failed, for the window's alert and the headless program alike:
@@ -46,12 +41,16 @@ enum class FileAccess {
     OwnerOnly,
 };
 
-/// Every save of the application goes through this: a temporary file beside the target,
-/// renamed over it once complete, so an interrupted save leaves the old file whole.
+/// Every save of a whole file goes through this (see FolderWalk.h): the target's folder is
+/// reached by `reachFileSpot` and held by descriptor; a temporary file is made in it with
+/// `openat` and renamed over the target with `renameat` once complete, so an interrupted save
+/// leaves the old file whole and a link swapped in on the way cannot move the write. A save
+/// whose path no longer leads the same way at the end (a folder on the way moved, a link put
+/// in its place) is dropped.
 /// - A target that is not a regular file is refused (`reasonNotToSaveAt`) and left as it was.
 /// - A file in one of the application's private folders (`Paths::isPrivate`) or saved with
-///   `FileAccess::OwnerOnly` gets mode 0600; any other keeps the mode of the file it replaces,
-///   or the user's umask when it is new.
+///   `FileAccess::OwnerOnly` gets mode 0600; any other keeps the mode of the user's own file it
+///   replaces, or gets the user's umask when it is new or replaces another user's file.
 /// - A failure's reason is the system's ("No space left on device", "File too large").
 /// Write with `write()` or through `device()` (a sequential device gathering writes into large
 /// pieces) between a successful `open()` and `commit()`; dropping the object without
@@ -80,14 +79,14 @@ public:
 private:
     class Pieces;
     bool fail(const QString& reason);
-    /// The path's links still lead where they led when it was opened.
-    bool samePlaceAsOpened() const;
 
     QString m_path;
-    /// The path with its links resolved, as checked when it was opened.
-    QByteArray m_resolved;
     FileAccess m_access;
-    std::unique_ptr<QSaveFile> m_file;
+    /// Where the file goes, as walked when it was opened.
+    std::unique_ptr<FileSpot> m_spot;
+    /// The temporary file in the held folder, and its name there.
+    int m_fd = -1;
+    QByteArray m_temporary;
     std::unique_ptr<Pieces> m_pieces;
     QString m_error;
     bool m_refused = false;

@@ -3,29 +3,20 @@
 #include "platform/Log.h"
 #include "platform/Paths.h"
 #include "platform/PropertyList.h"
+#include "platform/StoreFile.h"
 #include "platform/TextFile.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
-#include <QDeadlineTimer>
-#include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QHash>
 #include <QLocale>
 #include <QSet>
 
-#include <cerrno>
 #include <cmath>
-#include <cstring>
-#include <fcntl.h>
 #include <limits>
 #include <mutex>
 #include <shared_mutex>
-#include <sys/file.h>
-#include <sys/stat.h>
-#include <thread>
-#include <unistd.h>
 
 namespace crawlmere::platform {
 
@@ -168,131 +159,6 @@ namespace {
 } // namespace
 
 namespace {
-
-/// Tries to lock `fd` (flock, exclusive) until `deadline`; tells `waiting` once when another
-/// program holds it. False with errno set when the lock was not taken (EWOULDBLOCK: timed out).
-bool lockBefore(int fd, const QDeadlineTimer& deadline, const std::function<void()>& waiting)
-{
-    bool told = false;
-    for (;;) {
-        if (::flock(fd, LOCK_EX | LOCK_NB) == 0)
-            return true;
-        if (errno == EINTR)
-            continue;
-        if (errno != EWOULDBLOCK || deadline.hasExpired())
-            return false;
-        if (!told && waiting) {
-            told = true;
-            waiting();
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(std::min<qint64>(25, deadline.remainingTime() + 1)));
-    }
-}
-
-/// True for a lock file this process may lock: a regular file of its own user (root takes
-/// any), readable and writable by that user.
-bool isOwnLockFile(const struct stat& status)
-{
-    const uid_t user = ::geteuid();
-    return S_ISREG(status.st_mode) && (user == 0 || status.st_uid == user)
-        && (user == 0 || (status.st_mode & (S_IRUSR | S_IWUSR)) == (S_IRUSR | S_IWUSR));
-}
-
-QString errnoText(int error) { return QString::fromLocal8Bit(std::strerror(error)); }
-
-/// An exclusive lock (flock) on a lock file beside the file it guards, held while it lives.
-/// See the class comment of UserDefaults for the rules.
-class ExclusiveLock {
-public:
-    ExclusiveLock(const QString& path, std::chrono::milliseconds wait, const std::function<void()>& waiting)
-        : m_path(QFile::encodeName(path))
-    {
-        const QDeadlineTimer deadline(wait);
-        for (int attempt = 0; attempt < 20 && m_fd < 0 && m_error.isNull(); ++attempt) {
-            const int fd = ::open(m_path.constData(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY, 0600);
-            const int openError = fd < 0 ? errno : 0;
-            struct stat status { };
-            if (fd >= 0 && ::fstat(fd, &status) == 0 && isOwnLockFile(status)) {
-                if (!lockBefore(fd, deadline, waiting)) {
-                    const int lockError = errno;
-                    ::close(fd);
-                    m_timedOut = lockError == EWOULDBLOCK;
-                    m_error = m_timedOut ? QStringLiteral("another Crawlmere kept %1 locked").arg(path)
-                                         : QStringLiteral("%1: %2").arg(path, errnoText(lockError));
-                    return;
-                }
-                // The lock counts only on the file the name still stands for: one replaced
-                // while this process waited is locked again.
-                struct stat named { };
-                if (::lstat(m_path.constData(), &named) == 0 && named.st_dev == status.st_dev
-                    && named.st_ino == status.st_ino) {
-                    m_fd = fd;
-                    return;
-                }
-                ::close(fd);
-                continue;
-            }
-            if (fd >= 0)
-                ::close(fd);
-            if (openError != 0 && openError != EACCES && openError != EPERM && openError != ELOOP) {
-                m_error = QStringLiteral("%1: %2").arg(path, errnoText(openError));
-                return;
-            }
-            replaceForeignFile(deadline, waiting, openError);
-        }
-        if (m_fd < 0 && m_error.isNull())
-            m_error = QStringLiteral("%1: it keeps being replaced").arg(path);
-    }
-    ~ExclusiveLock()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd); // releases the lock
-    }
-    ExclusiveLock(const ExclusiveLock&) = delete;
-    ExclusiveLock& operator=(const ExclusiveLock&) = delete;
-    bool held() const { return m_fd >= 0; }
-    bool timedOut() const { return m_timedOut; }
-    QString error() const { return m_error; }
-
-private:
-    /// Removes a lock file that is a link or not this user's own, holding a lock on the folder
-    /// so that another program never removes the file one has just made in its place. Sets
-    /// `m_error` when it cannot.
-    void replaceForeignFile(const QDeadlineTimer& deadline, const std::function<void()>& waiting, int openError)
-    {
-        const QString path = QFile::decodeName(m_path);
-        const QByteArray folder = QFile::encodeName(QFileInfo(path).absolutePath());
-        const int folderFd = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        if (folderFd < 0 || !lockBefore(folderFd, deadline, waiting)) {
-            const int error = errno;
-            if (folderFd >= 0)
-                ::close(folderFd);
-            m_timedOut = error == EWOULDBLOCK;
-            m_error = m_timedOut ? QStringLiteral("another Crawlmere kept %1 locked").arg(QFile::decodeName(folder))
-                                 : QStringLiteral("%1: %2").arg(QFile::decodeName(folder), errnoText(error));
-            return;
-        }
-        struct stat status { };
-        if (::lstat(m_path.constData(), &status) != 0) {
-            // Gone meanwhile (another program replacing it; the next attempt makes it), or
-            // never there and not to be made (the folder is not writable).
-            if (errno != ENOENT || (openError != 0 && ++m_refusedWhileAbsent >= 3))
-                m_error = QStringLiteral("%1: %2").arg(path, errnoText(openError != 0 ? openError : errno));
-        } else if (S_ISDIR(status.st_mode)) {
-            m_error = QStringLiteral("%1: is a folder").arg(path);
-        } else if (!isOwnLockFile(status) && ::unlink(m_path.constData()) != 0) {
-            m_error = QStringLiteral("%1: %2 (it is not this user's own file and cannot be replaced)")
-                          .arg(path, errnoText(errno));
-        }
-        ::close(folderFd);
-    }
-
-    QByteArray m_path;
-    int m_fd = -1;
-    int m_refusedWhileAbsent = 0;
-    bool m_timedOut = false;
-    QString m_error;
-};
 
 const QString kIdentity = QStringLiteral("id");
 
@@ -450,28 +316,25 @@ QVariantMap withChanges(QVariantMap stored, const QVariantMap& base, const QVari
 
 std::optional<QVariantMap> UserDefaults::State::readFile(QString* unreadable)
 {
-    // Only a file that is there and opens counts as broken when it does not parse: one this
-    // process may not read is someone's store all the same.
-    const int fd = ::open(QFile::encodeName(filePath).constData(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
-    if (fd < 0) {
-        if (errno != ENOENT && errno != ENOTDIR)
-            *unreadable = QStringLiteral("%1: %2").arg(filePath, errnoText(errno));
+    // Only a regular file that is there and reads counts as broken when it does not parse: one
+    // this process may not read, or a folder or a FIFO in its place, is left where it is.
+    const auto read = readStoreFile(filePath, PropertyList::maximumSize);
+    if (!read) {
+        *unreadable = read.error();
         return std::nullopt;
     }
-    ::close(fd);
-    auto contents = PropertyList::readFile(filePath);
+    if (!read->exists)
+        return std::nullopt;
+    auto contents = PropertyList::read(read->bytes);
     QString reason;
     if (!contents)
-        reason = contents.error();
+        reason = QStringLiteral("%1: %2").arg(filePath, contents.error());
     else if (contents->typeId() != QMetaType::QVariantMap)
         reason = QStringLiteral("%1: the property list does not hold a dictionary").arg(filePath);
     if (reason.isEmpty())
         return contents->toMap();
     const QString stamp = QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyyMMdd-HHmmss"));
-    QString aside = filePath + QStringLiteral(".corrupt-") + stamp;
-    for (int n = 2; QFileInfo::exists(aside) && n < 1000; ++n)
-        aside = filePath + QStringLiteral(".corrupt-") + stamp + QLatin1Char('-') + QString::number(n);
-    if (QFile::rename(filePath, aside)) {
+    if (const QString aside = moveStoreAside(filePath, QStringLiteral(".corrupt-") + stamp); !aside.isNull()) {
         logLine(0,
             QStringLiteral("crawlmere: defaults: %1; kept it as %2 and started with empty defaults")
                 .arg(reason, aside));
@@ -519,7 +382,7 @@ Expected<void> UserDefaults::State::save(
         return Unexpected(QStringLiteral("cannot create %1").arg(folder));
     // Other programs write the file too: under the lock, what they saved is read again and
     // only this process's own changes go on top of it. Never without the lock.
-    const ExclusiveLock exclusive(filePath + QStringLiteral(".lock"), wait, [this, wait] {
+    const StoreLock exclusive(filePath + QStringLiteral(".lock"), wait, [this, wait] {
         const QString message = QStringLiteral("another Crawlmere is saving %1; waiting up to %2 s")
                                     .arg(filePath, QString::number(double(wait.count()) / 1000.0));
         std::function<void(const QString&)> observer;

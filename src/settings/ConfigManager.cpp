@@ -271,9 +271,10 @@ void ConfigManager::implementCurrentSettings()
     }
     // Text checks use the shown site's spelling language.
     SpellingLanguages::putSiteLanguageOnChecker(m_current);
-    // The link highlighter reads the shown site's setting from the defaults store.
-    if (m_current.contains(QStringLiteral("trimQuery")))
-        m_defaults.setObject(m_current.value(QStringLiteral("trimQuery")), QStringLiteral("trimQuery"));
+    // The link highlighter reads the shown site's setting from the defaults store: the site's
+    // value, or its default when it holds none (never the previous site's).
+    const QString trimQuery = QStringLiteral("trimQuery");
+    m_defaults.setObject(m_current.value(trimQuery, CrwlUrl::defaultCrawlSettings().value(trimQuery)), trimQuery);
     if (m_current.contains(kId))
         m_defaults.setObject(m_current.value(kId), kId);
     else
@@ -389,7 +390,10 @@ void ConfigManager::newLanguageSelected(const QString& displayName)
 
 void ConfigManager::handleControl(const QString& key)
 {
-    QVariantMap shown;
+    // The controls over the site's values over the defaults, so that a control left as shown
+    // (which stores nothing) still reads as the value it shows.
+    QVariantMap shown = CrwlUrl::defaultCrawlSettings();
+    shown.insert(m_current);
     if (m_view)
         m_view->copyInterfaceToSettings(shown);
     if (key == u"shouldArchive" && shown.value(key).toBool()

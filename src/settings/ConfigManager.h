@@ -302,9 +302,10 @@ public:
     // ----- settings files -----
     /// Write the selected site's settings, or every site's, to `path`; false, with the reason in
     /// `failure` when given, when nothing could be written. A file that holds a password is
-    /// the user's alone (0600).
-    bool exportSelectedSettings(const QString& path, QString* failure = nullptr) const;
-    bool exportAllSettings(const QString& path, QString* failure = nullptr) const;
+    /// the user's alone (0600). Edits of the pane not yet copied to the site are taken first, so
+    /// the file holds what the pane shows.
+    bool exportSelectedSettings(const QString& path, QString* failure = nullptr);
+    bool exportAllSettings(const QString& path, QString* failure = nullptr);
     /// Selects `site`, a new one stored at once first (its id, when it has none, made against
     /// the list as the store's file holds it). False, changing nothing, when it cannot be
     /// stored; `lastStoreFailure` then says why.

@@ -74,16 +74,19 @@ QVariant readSettingsFile(const QString& path, const char* kind, QMetaType::Type
 
 } // namespace
 
-bool ConfigManager::exportSelectedSettings(const QString& path, QString* failure) const
+bool ConfigManager::exportSelectedSettings(const QString& path, QString* failure)
 {
-    const QVariantMap site = getCurrentSettingsForExport();
+    // The file holds what the pane shows: edits not yet copied from it are taken first.
+    const QVariantMap site = currentSettings();
     if (site.isEmpty())
         return nothingToExport(failure);
     return writeSettingsFile(path, site, failure);
 }
 
-bool ConfigManager::exportAllSettings(const QString& path, QString* failure) const
+bool ConfigManager::exportAllSettings(const QString& path, QString* failure)
 {
+    if (m_dirty)
+        synchronise();
     if (m_websites.isEmpty())
         return nothingToExport(failure);
     QVariantList list;

@@ -31,7 +31,7 @@ const QList<BindingRow>& settingsBindingTable()
         { QStringLiteral("wordpressUrls"), K::Check },
         { QStringLiteral("shouldIgnoreSlash"), K::Check },
         { QStringLiteral("numberOfThreads"), K::Threads },
-        { QStringLiteral("timeout"), K::NonZeroInteger },
+        { QStringLiteral("timeout"), K::Seconds },
         { QStringLiteral("maxRPM"), K::NonZeroInteger },
         { QStringLiteral("limitRPM"), K::Check },
         { QStringLiteral("language"), K::Language },

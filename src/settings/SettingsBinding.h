@@ -7,16 +7,19 @@
 
 namespace crawlmere::settings {
 
-/// How a control shows and stores its key.
+/// How a control shows and stores its key. Every control is set whenever a site is shown: a key
+/// the site lacks shows its default (the crawl default, else the registered default). A control
+/// the user left as it was shown stores nothing, so a site keeps exactly the keys it held.
 enum class BindingKind {
-    StartingUrl, ///< text field; shown when present, stored when it has a text
-    Check, ///< checkbox; shown when present, always stored
-    CheckOrDefault, ///< checkbox; the site's value, else the crawl default; always stored
+    StartingUrl, ///< text field; stored when it has a text
+    Check, ///< checkbox; stored as a boolean
+    CheckOrDefault, ///< checkbox; stored as a boolean
     InvertedCheck, ///< checkbox on when the value is NO; stored inverted
-    TextOrDefault, ///< text field; the site's value, else the defaults store's, else the crawl default
-    Text, ///< text field; shown when present, stored when it has a text
+    TextOrDefault, ///< text field; stored when it has a text
+    Text, ///< text field; stored when it has a text
     Limit, ///< integer field; the site's value when above 0, else the default; stored only above 0
-    NonZeroInteger, ///< integer field; shown when present, stored when not 0
+    NonZeroInteger, ///< integer field; stored when not 0
+    Seconds, ///< decimal field (seconds, tenths kept); stored as a real when not 0
     Threads, ///< slider with its label; stored when not 0
     Language, ///< pop-up; the item with that title; stored when an item is selected
     Status, ///< text shown ("" when absent), never stored

@@ -13,10 +13,13 @@
 #include <QLibrary>
 
 #include <utility>
+#include <vector>
 
 #include <cerrno>
 
+#include <cstdlib>
 #include <fcntl.h>
+#include <ftw.h>
 #include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -90,6 +93,38 @@ void WebRenderLoader::prepareProcess()
     }
 }
 
+namespace {
+
+/// The fresh runtime folders this process made: each one's name is taken by nothing else, so
+/// none is found again by a later start, and they go when the process ends.
+std::vector<QByteArray>& freshRuntimeFolders()
+{
+    static std::vector<QByteArray> folders;
+    return folders;
+}
+
+int removeEntry(const char* path, const struct stat*, int, FTW*)
+{
+    ::remove(path);
+    return 0;
+}
+
+void removeFreshRuntimeFolders()
+{
+    // Made 0700 by this process: nobody else can have put anything in them.
+    for (const QByteArray& folder : freshRuntimeFolders())
+        ::nftw(folder.constData(), removeEntry, 16, FTW_DEPTH | FTW_PHYS);
+}
+
+void removeAtExit(const QByteArray& folder)
+{
+    if (freshRuntimeFolders().empty())
+        std::atexit(removeFreshRuntimeFolders);
+    freshRuntimeFolders().push_back(folder);
+}
+
+} // namespace
+
 QString WebRenderLoader::privateRuntimeFolder(const QString& sharedFolder)
 {
     const passwd* user = getpwuid(geteuid());
@@ -118,6 +153,7 @@ QString WebRenderLoader::privateRuntimeFolder(const QString& sharedFolder)
     QByteArray fresh = path + "-XXXXXX";
     if (!::mkdtemp(fresh.data()))
         return {};
+    removeAtExit(fresh);
     return QFile::decodeName(fresh);
 }
 

@@ -26,7 +26,8 @@ public:
     /// A runtime folder of this user's alone in `sharedFolder` (the temporary folder, which
     /// others can write to): "runtime-USER", made now with mode 0700 or found as a folder (not
     /// a link) owned by the user and closed to others; else a fresh private folder
-    /// "runtime-USER-XXXXXX". Nothing found there is ever changed. Null when none can be made.
+    /// "runtime-USER-XXXXXX", removed with what it holds when the process ends. Nothing found
+    /// there is ever changed. Null when none can be made.
     static QString privateRuntimeFolder(const QString& sharedFolder);
     /// The module, loaded at the first call (and its `prepareEngine` run once an application
     /// object exists); null when it cannot be loaded, then and at every later call.

@@ -195,7 +195,7 @@ void SitemapManager::exportXML()
             m_defaults.setObject(info.fileName(), QStringLiteral("sitemapSaveFilename"));
         } else {
             const QString folder = platform::Paths::applicationSupportFolder();
-            if (!QDir().mkpath(folder))
+            if (!platform::Paths::makeFolder(folder))
                 logLine(0,
                     QStringLiteral("unsuccessful creating temp folder at %1, %2")
                         .arg(folder, QStringLiteral("mkpath failed")));

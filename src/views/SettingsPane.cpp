@@ -13,12 +13,14 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDoubleValidator>
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QIntValidator>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLocale>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QSlider>
@@ -169,6 +171,15 @@ void SettingsPane::buildOptions(QWidget* page, const QString& dictionaryFolder)
             widget = field;
             break;
         }
+        case BindingKind::Seconds: {
+            auto* field = new QLineEdit(page);
+            auto* seconds = new QDoubleValidator(0.0, 86400.0, 3, field);
+            seconds->setNotation(QDoubleValidator::StandardNotation);
+            seconds->setLocale(QLocale::c());
+            field->setValidator(seconds);
+            widget = field;
+            break;
+        }
         case BindingKind::Threads: {
             auto* slider = new QSlider(Qt::Horizontal, page);
             slider->setRange(1, 20);
@@ -297,35 +308,28 @@ void SettingsPane::showSettings(const QVariantMap& site)
 {
     m_showing = true;
     const QVariantMap defaults = CrwlUrl::defaultCrawlSettings();
-    Defaults& store = m_manager.defaults();
+    const QVariantMap registered = m_manager.defaults().registeredDefaults();
+    m_shownValues.clear();
+    // Every control is set: one the site holds no value for shows the value its scan uses,
+    // never what the previous site left in it.
     for (const auto& row : settings::settingsBindingTable()) {
         QWidget* widget = m_controls.value(row.key);
-        const bool present = site.contains(row.key);
-        const QVariant value = site.value(row.key);
+        const QVariant value
+            = site.contains(row.key) ? site.value(row.key) : defaults.value(row.key, registered.value(row.key));
         switch (row.kind) {
         case BindingKind::Check:
-            if (present)
-                static_cast<QCheckBox*>(widget)->setChecked(Defaults::boolValue(value));
-            break;
         case BindingKind::CheckOrDefault:
-            static_cast<QCheckBox*>(widget)->setChecked(Defaults::boolValue(present ? value : defaults.value(row.key)));
+            static_cast<QCheckBox*>(widget)->setChecked(Defaults::boolValue(value));
             break;
         case BindingKind::InvertedCheck:
-            if (present)
-                static_cast<QCheckBox*>(widget)->setChecked(!Defaults::boolValue(value));
+            static_cast<QCheckBox*>(widget)->setChecked(!Defaults::boolValue(value));
             break;
         case BindingKind::StartingUrl:
         case BindingKind::Text:
-            if (present)
-                static_cast<QLineEdit*>(widget)->setText(value.toString());
+        case BindingKind::TextOrDefault:
+        case BindingKind::Status:
+            static_cast<QLineEdit*>(widget)->setText(Defaults::stringValue(value));
             break;
-        case BindingKind::TextOrDefault: {
-            QVariant shown = value;
-            if (!present)
-                shown = store.objectForKey(row.key).isValid() ? store.objectForKey(row.key) : defaults.value(row.key);
-            static_cast<QLineEdit*>(widget)->setText(Defaults::stringValue(shown));
-            break;
-        }
         case BindingKind::Limit: {
             const int limit = integerOf(value);
             static_cast<QLineEdit*>(widget)->setText(
@@ -333,25 +337,22 @@ void SettingsPane::showSettings(const QVariantMap& site)
             break;
         }
         case BindingKind::NonZeroInteger:
-            if (present)
-                static_cast<QLineEdit*>(widget)->setText(QString::number(integerOf(value)));
+            static_cast<QLineEdit*>(widget)->setText(QString::number(integerOf(value)));
+            break;
+        case BindingKind::Seconds:
+            static_cast<QLineEdit*>(widget)->setText(QString::number(Defaults::doubleValue(value)));
             break;
         case BindingKind::Threads:
-            if (present)
-                static_cast<QSlider*>(widget)->setValue(integerOf(value));
-            m_threadsDisplay->setText(QString::number(present ? integerOf(value) : 0));
+            static_cast<QSlider*>(widget)->setValue(integerOf(value));
+            m_threadsDisplay->setText(QString::number(integerOf(value)));
             break;
         case BindingKind::Language:
-            // A language no installed dictionary offers shows no item, so that storing the
-            // controls back keeps the site's own value.
-            if (present)
-                static_cast<QComboBox*>(widget)->setCurrentIndex(
-                    static_cast<QComboBox*>(widget)->findText(value.toString()));
-            break;
-        case BindingKind::Status:
-            static_cast<QLineEdit*>(widget)->setText(value.toString());
+            // A language no installed dictionary offers shows no item.
+            static_cast<QComboBox*>(widget)->setCurrentIndex(
+                static_cast<QComboBox*>(widget)->findText(Defaults::stringValue(value)));
             break;
         }
+        m_shownValues.insert(row.key, storedValue(row));
     }
     m_imagesDisabledInfo->setHidden(
         static_cast<QCheckBox*>(m_controls.value(QStringLiteral("checkImages")))->isChecked());
@@ -365,48 +366,55 @@ void SettingsPane::followRateLimit()
     m_controls.value(QStringLiteral("maxRPM"))->setEnabled(limit->isChecked());
 }
 
+QVariant SettingsPane::storedValue(const settings::BindingRow& row) const
+{
+    QWidget* widget = m_controls.value(row.key);
+    switch (row.kind) {
+    case BindingKind::Check:
+    case BindingKind::CheckOrDefault:
+        return static_cast<QCheckBox*>(widget)->isChecked();
+    case BindingKind::InvertedCheck:
+        return !static_cast<QCheckBox*>(widget)->isChecked();
+    case BindingKind::StartingUrl:
+    case BindingKind::Text:
+    case BindingKind::TextOrDefault: {
+        const QString text = static_cast<QLineEdit*>(widget)->text();
+        return text.isEmpty() ? QVariant() : QVariant(text);
+    }
+    case BindingKind::Limit:
+    case BindingKind::NonZeroInteger: {
+        const qint64 number = static_cast<QLineEdit*>(widget)->text().toLongLong();
+        return (row.kind == BindingKind::Limit ? number > 0 : number != 0) ? QVariant(number) : QVariant();
+    }
+    case BindingKind::Seconds: {
+        const double seconds = QLocale::c().toDouble(static_cast<QLineEdit*>(widget)->text());
+        return seconds != 0.0 ? QVariant(seconds) : QVariant();
+    }
+    case BindingKind::Threads: {
+        const int threads = static_cast<QSlider*>(widget)->value();
+        return threads != 0 ? QVariant(qint64(threads)) : QVariant();
+    }
+    case BindingKind::Language: {
+        const auto* languages = static_cast<QComboBox*>(widget);
+        return languages->currentIndex() >= 0 ? QVariant(languages->currentText()) : QVariant();
+    }
+    case BindingKind::Status:
+        break;
+    }
+    return QVariant();
+}
+
 void SettingsPane::copyInterfaceToSettings(QVariantMap& site) const
 {
     for (const auto& row : settings::settingsBindingTable()) {
-        QWidget* widget = m_controls.value(row.key);
-        switch (row.kind) {
-        case BindingKind::Check:
-        case BindingKind::CheckOrDefault:
-            site.insert(row.key, static_cast<QCheckBox*>(widget)->isChecked());
-            break;
-        case BindingKind::InvertedCheck:
-            site.insert(row.key, !static_cast<QCheckBox*>(widget)->isChecked());
-            break;
-        case BindingKind::StartingUrl:
-        case BindingKind::Text:
-        case BindingKind::TextOrDefault: {
-            const QString text = static_cast<QLineEdit*>(widget)->text();
-            if (!text.isEmpty())
-                site.insert(row.key, text);
-            break;
-        }
-        case BindingKind::Limit:
-        case BindingKind::NonZeroInteger: {
-            const qint64 number = static_cast<QLineEdit*>(widget)->text().toLongLong();
-            if (row.kind == BindingKind::Limit ? number > 0 : number != 0)
-                site.insert(row.key, number);
-            break;
-        }
-        case BindingKind::Threads: {
-            const int threads = static_cast<QSlider*>(widget)->value();
-            if (threads != 0)
-                site.insert(row.key, qint64(threads));
-            break;
-        }
-        case BindingKind::Language: {
-            const auto* languages = static_cast<QComboBox*>(widget);
-            if (languages->currentIndex() >= 0)
-                site.insert(row.key, languages->currentText());
-            break;
-        }
-        case BindingKind::Status:
-            break;
-        }
+        const QVariant value = storedValue(row);
+        // A control still showing what it showed for this site stores nothing: the site keeps
+        // its own value, or keeps lacking one and goes on scanning with the default.
+        const auto shown = m_shownValues.constFind(row.key);
+        if (shown != m_shownValues.cend() && *shown == value)
+            continue;
+        if (value.isValid())
+            site.insert(row.key, value);
     }
 }
 

@@ -17,6 +17,7 @@ class QCheckBox;
 
 namespace crawlmere::settings {
 class ConfigManager;
+struct BindingRow;
 }
 
 namespace crawlmere::views {
@@ -64,9 +65,14 @@ private:
     /// The rate field is editable exactly while the rate-limit box is ticked.
     void followRateLimit();
     void sitemapCellChanged(int row, int column);
+    /// What the control of `row` stores, or an invalid value when it stores nothing.
+    QVariant storedValue(const settings::BindingRow& row) const;
 
     settings::ConfigManager& m_manager;
     QHash<QString, QWidget*> m_controls;
+    /// What each control stored as the site was shown; a control still storing that is left out
+    /// of the copy back.
+    QVariantMap m_shownValues;
     QTabWidget* m_tabs = nullptr;
     QWidget* m_optionsTab = nullptr;
     QLabel* m_imagesDisabledInfo = nullptr;

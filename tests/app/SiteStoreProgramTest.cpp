@@ -54,6 +54,16 @@ bool chownTo(const QString& path, uid_t user) { return ::lchown(QFile::encodeNam
 /// A home for the program's user: the folder, its config folder (holding `defaults`, when not
 /// empty, as the site list) and a settings file of a site named `name` without an id, all the
 /// user's own.
+/// Writes a property list the test hands to the program's user. Written plainly, as the test's
+/// own file: the program refuses to save into another user's folder in the shared temporary
+/// folder, and the home is that user's.
+bool writeFixture(const QString& path, const QVariant& value)
+{
+    const auto xml = PropertyList::toXml(value);
+    QFile file(path);
+    return xml.ok() && file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(*xml) == xml->size();
+}
+
 struct Home {
     explicit Home(const QVariantList& defaultsSites = {})
     {
@@ -61,7 +71,7 @@ struct Home {
         defaults = config + QStringLiteral("/defaults.plist");
         ok = folder.isValid() && QDir().mkpath(config);
         if (ok && !defaultsSites.isEmpty())
-            ok = PropertyList::writeXmlFile(defaults, QVariantMap { { "websites", defaultsSites } }).ok();
+            ok = writeFixture(defaults, QVariantMap { { "websites", defaultsSites } });
         for (const QString& path : { folder.path(), folder.filePath(".config"), config, defaults })
             ok = ok && (!QFileInfo::exists(path) || chownTo(path, kUser));
     }
@@ -71,8 +81,7 @@ struct Home {
         const QString page
             = QFileInfo(QStringLiteral(CRAWLMERE_FIXTURES "/../../examples/sample-site/index.html")).absoluteFilePath();
         const QString path = folder.filePath(name + QStringLiteral(".lcsettings"));
-        const bool written
-            = PropertyList::writeXmlFile(path, QVariantMap { { "name", name }, { "startingUrl", page } }).ok();
+        const bool written = writeFixture(path, QVariantMap { { "name", name }, { "startingUrl", page } });
         return written && chownTo(path, kUser) ? path : QString();
     }
     /// The names in the stored site list.

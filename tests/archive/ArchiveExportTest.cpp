@@ -5,12 +5,14 @@
 
 #include "archive/CrawlmereArchiveWrapper.h"
 #include "support/LoopbackServer.h"
+#include "support/SharedFolder.h"
 
 #include "ArchiveScan.h"
 
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
+#include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 
@@ -18,6 +20,7 @@
 
 #include <algorithm>
 #include <map>
+#include <unistd.h>
 
 using crawlmere::archive::ArchiveExport;
 using crawlmere::archive::ArchiveExportRequest;
@@ -251,6 +254,49 @@ TEST_F(ArchiveExportTest, AHostileArchiveWritesNothingOutsideAndOverwritesNothin
         }
     }
     EXPECT_EQ(readAll(sandbox.filePath("victim")), "keep");
+}
+
+TEST_F(ArchiveExportTest, AnotherUsersLinkOrFolderNeverTakesTheExportNorDoesASwapDuringIt)
+{
+    using crawlmere::test::SharedFolder;
+    if (const QString why = SharedFolder::whyNotRunnable(); !why.isNull())
+        GTEST_SKIP() << qPrintable(why);
+    const SharedFolder folder;
+    ASSERT_TRUE(folder.isValid());
+    ASSERT_TRUE(folder.plantLink(folder.privateFolder(), QStringLiteral("exports")));
+    ASSERT_TRUE(SharedFolder::runAsOtherUser({ QStringLiteral("mkdir"), folder.shared(QStringLiteral("theirs")) }));
+    for (int i = 0; i < 1000; ++i)
+        archive(QStringLiteral("http://h.test/p%1.png").arg(i), "bytes", /*html=*/false);
+    ASSERT_TRUE(writer->saveArchive());
+    const auto exportTo = [&](const QString& savePath) {
+        auto request = requestFor({}, /*process=*/false);
+        request.savePath = savePath;
+        return ArchiveExport(request).exportFilesForDate();
+    };
+    // The second user's link, and their folder, in the shared folder: refused, nothing made.
+    for (const char* name : { "exports", "theirs" }) {
+        const auto refused = exportTo(folder.shared(QLatin1String(name)));
+        EXPECT_TRUE(refused.outputFolder.isEmpty()) << name;
+        EXPECT_FALSE(refused.failure.isEmpty()) << name;
+    }
+    EXPECT_TRUE(QDir(folder.shared(QStringLiteral("theirs"))).isEmpty());
+
+    // Their own folder where they may swap what root makes in it for a link to root's folder,
+    // all through the export: every file lands in the folder made, moved or not.
+    const QString open = folder.shared(QStringLiteral("open"));
+    ASSERT_TRUE(QDir().mkdir(open));
+    ASSERT_TRUE(QDir().mkdir(open + QStringLiteral("/theirs")));
+    ASSERT_EQ(::chown(QFile::encodeName(open + QStringLiteral("/theirs")).constData(), SharedFolder::kOtherUser,
+                  SharedFolder::kOtherUser),
+        0);
+    QProcess swapper;
+    SharedFolder::startSwapping(swapper, open + QStringLiteral("/theirs/*"), folder.privateFolder());
+    const auto result = exportTo(open + QStringLiteral("/theirs"));
+    swapper.kill();
+    swapper.waitForFinished();
+    EXPECT_EQ(result.filesWritten, 1000);
+    EXPECT_EQ(filesBelow(open).size(), 1000);
+    EXPECT_TRUE(QDir(folder.privateFolder()).isEmpty()) << filesBelow(folder.privateFolder()).size();
 }
 
 TEST_F(ArchiveExportTest, CancelStopsBeforeTheNextItemAndAnEmptyArchiveMakesNoFolder)

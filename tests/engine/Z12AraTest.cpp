@@ -100,11 +100,22 @@ TEST_F(Z12AraGoTest, RuleListsAreTrimmedAndGetTheBuiltInDoNotCheckTerms)
 
 TEST_F(Z12AraGoTest, LinkedFilesWithImagesSwitchOnStyleSheetParsing)
 {
-    settings->insert(QStringLiteral("linkedFiles"), true);
-    settings->insert(QStringLiteral("checkImages"), true);
-    settings->insert(QStringLiteral("shouldParseCSS"), false);
-    ASSERT_TRUE(goWith(QStringLiteral("http://site.test/")));
-    EXPECT_TRUE(settings->value(QStringLiteral("shouldParseCSS")).toBool());
+    // A site holding no `checkImages` (as imported files often do) scans with its default, on
+    // the first scan as on every later one.
+    const QVariant absent;
+    const struct {
+        QVariant checkImages;
+        bool parsesCSS;
+    } cases[] = { { true, true }, { absent, true }, { false, false } };
+    for (const auto& c : cases) {
+        settings = std::make_shared<CrawlSettings>(QVariantMap { { QStringLiteral("linkedFiles"), true } });
+        if (c.checkImages.isValid())
+            settings->insert(QStringLiteral("checkImages"), c.checkImages);
+        hub->setCrawlSettings(settings);
+        ASSERT_TRUE(goWith(QStringLiteral("http://site.test/")));
+        EXPECT_EQ(settings->value(QStringLiteral("shouldParseCSS")).toBool(), c.parsesCSS)
+            << c.checkImages.toString().toStdString();
+    }
 }
 
 TEST_F(Z12AraGoTest, RootOrRootFileHasNoDirectoryLimit)

@@ -4,6 +4,7 @@
 #include "platform/CookieStore.h"
 #include "platform/Paths.h"
 #include "platform/detail/CookieJar.h"
+#include "support/FifoWait.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -14,6 +15,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <iostream>
 
 #include <sys/stat.h>
@@ -181,6 +183,43 @@ TEST(CookieStoreTest, AStoreThatCannotBeReadIsNeverReplaced)
         file.close();
         ASSERT_TRUE(QFile::remove(path));
         ASSERT_TRUE(CookieStore::reload()); // no store: a fresh one may be written again
+        CookieStore::deleteAllCookies();
+    }
+}
+
+TEST(CookieStoreTest, AStoreThatIsNotARegularFileIsSaidNeverWaitedOnAndLeftAsItIs)
+{
+    const QString path = CookieStore::storePath();
+    const QByteArray encoded = QFile::encodeName(path);
+    ASSERT_TRUE(QDir().mkpath(QFileInfo(path).absolutePath()));
+    const struct {
+        const char* kind;
+        std::function<bool()> make;
+    } cases[] = {
+        { "a FIFO (named pipe)", [&] { return ::mkfifo(encoded.constData(), 0600) == 0; } },
+        { "a character device", [&] { return QFile::link("/dev/zero", path); } },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.kind);
+        ASSERT_TRUE(c.make());
+        bool read = true;
+        testing::internal::CaptureStderr();
+        EXPECT_TRUE(crawlmere::test::endsWithoutWaitingOn(path, [&] { read = CookieStore::reload(); }));
+        const std::string said = testing::internal::GetCapturedStderr();
+        EXPECT_FALSE(read);
+        EXPECT_NE(said.find(QStringLiteral("the cookie store %1 cannot be read (it is %2, not a regular file): it is left "
+                                           "as it is, and this run's cookies are not saved")
+                                .arg(path, QLatin1String(c.kind))
+                                .toStdString()),
+            std::string::npos)
+            << said;
+        CookieStore::setCookie(cookie(QStringLiteral("other.example"), false, QStringLiteral("/"), QStringLiteral("new")));
+        EXPECT_FALSE(CookieStore::save());
+        struct stat status { };
+        ASSERT_EQ(::stat(encoded.constData(), &status), 0);
+        EXPECT_FALSE(S_ISREG(status.st_mode));
+        ASSERT_TRUE(QFile::remove(path));
+        ASSERT_TRUE(CookieStore::reload());
         CookieStore::deleteAllCookies();
     }
 }

@@ -8,6 +8,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
+#include <QThread>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -263,6 +265,8 @@ TEST(TextFile, FollowsALinkInASharedFolderOnlyWhereTheKernelsProtectedLinksRuleW
     ASSERT_TRUE(folder.plantLink(secret, QStringLiteral("report.csv")));
     ASSERT_TRUE(folder.plantLink(folder.privateFolder(QStringLiteral("new.csv")), QStringLiteral("new.csv")));
     ASSERT_TRUE(folder.plantLink(folder.privateFolder(), QStringLiteral("site")));
+    ASSERT_TRUE(QDir(folder.privateFolder()).mkdir(QStringLiteral("sub")));
+    ASSERT_TRUE(folder.plantLink(folder.privateFolder(QStringLiteral("sub")), QStringLiteral("up")));
     // A link of this user's own in the shared folder, and the second user's link in a folder
     // every user may write to that is not sticky: both followed, as the kernel follows them.
     const QString mine = folder.privateFolder(QStringLiteral("mine.txt"));
@@ -280,6 +284,8 @@ TEST(TextFile, FollowsALinkInASharedFolderOnlyWhereTheKernelsProtectedLinksRuleW
         { folder.shared(QStringLiteral("new.csv")), {} },
         { folder.shared(QStringLiteral("site/sitemap.xml")), {} },
         { folder.shared(QStringLiteral("./site/../site/sitemap.xml")), {} },
+        // The kernel takes ".." from where the link leads (root's own secret.txt), not from the text.
+        { folder.shared(QStringLiteral("up/../secret.txt")), {} },
         { folder.shared(QStringLiteral("mine.csv")), mine },
         { folder.shared(QStringLiteral("open/report.csv")), open },
     };
@@ -299,6 +305,42 @@ TEST(TextFile, FollowsALinkInASharedFolderOnlyWhereTheKernelsProtectedLinksRuleW
     EXPECT_EQ(contentsOf(secret), QByteArray("root's own"));
     EXPECT_EQ(QDir(folder.privateFolder()).entryList(QDir::Files | QDir::NoDotAndDotDot),
         (QStringList { "mine.txt", "open.txt", "secret.txt" }));
+
+    // A file the second user planted open to all where root may write: root's file replaces it
+    // with root's own mode, not the planted one.
+    const QString planted = folder.shared(QStringLiteral("open/planted.csv"));
+    ASSERT_TRUE(SharedFolder::runAsOtherUser({ "sh", "-c", "umask 0; echo theirs > " + planted }));
+    const mode_t mask = ::umask(022);
+    EXPECT_TRUE(crawlmere::platform::saveBytesAtomically(planted, "new"));
+    ::umask(mask);
+    struct stat status { };
+    ASSERT_EQ(::stat(QFile::encodeName(planted).constData(), &status), 0);
+    EXPECT_EQ(status.st_mode & 07777, mode_t(0644));
+    EXPECT_EQ(status.st_uid, ::geteuid());
+}
+
+TEST(TextFile, ASecondUserSwappingTheirFolderForALinkNeverRedirectsASave)
+{
+    using crawlmere::test::SharedFolder;
+    if (const QString why = SharedFolder::whyNotRunnable(); !why.isNull())
+        GTEST_SKIP() << qPrintable(why);
+    const SharedFolder folder;
+    ASSERT_TRUE(folder.isValid());
+    const QString theirs = folder.shared(QStringLiteral("theirs"));
+    ASSERT_TRUE(SharedFolder::runAsOtherUser({ QStringLiteral("mkdir"), theirs }));
+    QProcess swapper;
+    SharedFolder::startSwapping(swapper, theirs, folder.privateFolder());
+    QThread::msleep(100);
+    int saved = 0;
+    for (int i = 0; i < 1000; ++i)
+        saved += crawlmere::platform::saveBytesAtomically(theirs + QStringLiteral("/report.csv"), "root's") ? 1 : 0;
+    swapper.kill();
+    swapper.waitForFinished();
+    // Another user's folder in the shared folder is never written into, and nothing reaches
+    // root's folder through the link swapped in for it.
+    EXPECT_EQ(saved, 0);
+    EXPECT_TRUE(QDir(folder.privateFolder()).isEmpty())
+        << qPrintable(QDir(folder.privateFolder()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot).join(' '));
 }
 
 TEST(TextFile, AFolderToSaveIntoIsMadeOrThisUsersAndNeverReachedThroughAnotherUsersLink)

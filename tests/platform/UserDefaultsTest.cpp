@@ -2,8 +2,10 @@
 #include "platform/UserDefaults.h"
 
 #include "platform/Paths.h"
+#include "platform/FolderWalk.h"
 #include "platform/PropertyList.h"
 #include "support/FileSizeLimit.h"
+#include "support/FifoWait.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -24,6 +26,7 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using crawlmere::platform::PropertyList;
@@ -296,6 +299,37 @@ TEST(UserDefaults, CorruptFileIsKeptAsideAndTheStoreStartsEmpty)
             EXPECT_TRUE(defaults.synchronize());
         }
         EXPECT_EQ(UserDefaults(path).stringForKey("value"), "fresh");
+    }
+}
+
+TEST(UserDefaults, AStoreThatIsNotARegularFileIsNeverWaitedOnMovedAsideOrWrittenOver)
+{
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    const QString path = folder.filePath("defaults.plist");
+    const QByteArray encoded = QFile::encodeName(path);
+    const struct {
+        const char* kind;
+        std::function<bool()> make;
+    } cases[] = {
+        { "a FIFO (named pipe)", [&] { return ::mkfifo(encoded.constData(), 0600) == 0; } },
+        { "a folder", [&] { return QDir().mkdir(path); } },
+        { "a character device", [&] { return QFile::link("/dev/zero", path); } },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.kind);
+        ASSERT_TRUE(c.make());
+        std::unique_ptr<UserDefaults> defaults;
+        EXPECT_TRUE(crawlmere::test::endsWithoutWaitingOn(path, [&] { defaults = std::make_unique<UserDefaults>(path); }));
+        EXPECT_EQ(defaults->readFailure(), path + QStringLiteral(": it is %1, not a regular file").arg(QLatin1String(c.kind)));
+        defaults->setObject(QString("new"), "value");
+        EXPECT_FALSE(defaults->synchronize());
+        defaults.reset();
+        struct stat status { };
+        ASSERT_EQ(::stat(encoded.constData(), &status), 0);
+        EXPECT_EQ(crawlmere::platform::kindOfEntry(status), QLatin1String(c.kind));
+        EXPECT_EQ(QDir(folder.path()).entryList({ "*.corrupt-*" }, QDir::AllEntries | QDir::System), QStringList());
+        ASSERT_TRUE(QFile::remove(path) || QDir().rmdir(path));
     }
 }
 

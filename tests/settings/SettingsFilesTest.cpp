@@ -174,16 +174,21 @@ TEST_F(SettingsFilesTest, ImportsKeepPaneEditsNotYetCopied)
     m_manager.setView(nullptr);
 }
 
-TEST_F(SettingsFilesTest, ExportingRightAfterATickWritesTheValueBeforeIt)
+TEST_F(SettingsFilesTest, ExportingRightAfterATickWritesTheTickedValue)
 {
     DictionaryPane pane;
     m_manager.setView(&pane);
     m_manager.implementCurrentSettings();
-    const bool before = pane.controls.value("checkImages").toBool();
-    pane.controls.insert("checkImages", !before);
-    m_manager.handleControl("checkImages");
-    ASSERT_TRUE(m_manager.exportSelectedSettings(path("tick.lcsettings")));
-    EXPECT_EQ(PropertyList::readFile(path("tick.lcsettings")).value().toMap().value("checkImages").toBool(), before);
+    const bool before = pane.controls.value("singlePage").toBool();
+    pane.controls.insert("singlePage", !before);
+    m_manager.handleControl("singlePage");
+    for (const bool all : { false, true }) {
+        const QString file = path(all ? "tick.lcsbatch" : "tick.lcsettings");
+        ASSERT_TRUE(all ? m_manager.exportAllSettings(file) : m_manager.exportSelectedSettings(file));
+        const QVariant root = PropertyList::readFile(file).value();
+        const QVariantMap site = all ? root.toList().value(0).toMap() : root.toMap();
+        EXPECT_EQ(site.value("singlePage").toBool(), !before) << all;
+    }
     m_manager.setView(nullptr);
 }
 
@@ -353,7 +358,8 @@ TEST_F(SettingsFilesTest, AnExportHoldingAPasswordIsTheUsersAloneAndKeepsThePass
         m_manager.importLcsettings(site);
         const QString file = path(QStringLiteral("export-%1.lcsettings").arg(run++));
         QString failure;
-        ASSERT_TRUE(c.all ? m_manager.exportAllSettings(file, &failure) : m_manager.exportSelectedSettings(file, &failure))
+        ASSERT_TRUE(
+            c.all ? m_manager.exportAllSettings(file, &failure) : m_manager.exportSelectedSettings(file, &failure))
             << qPrintable(failure);
         struct stat status { };
         ASSERT_EQ(::stat(QFile::encodeName(file).constData(), &status), 0);

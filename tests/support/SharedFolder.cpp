@@ -54,6 +54,21 @@ bool SharedFolder::runAsOtherUser(const QStringList& arguments)
     return process.waitForFinished(30000) && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
 }
 
+void SharedFolder::startSwapping(QProcess& swapper, const QString& pattern, const QString& target)
+{
+    const QString id = QString::number(kOtherUser);
+    const QString swap = QStringLiteral(
+        "use Time::HiRes qw(time sleep); my ($pattern, $target) = @ARGV; my %seen;"
+        "while (1) { for my $p (glob($pattern)) { next if $p =~ /\\.real$/ || -l $p || !-e $p;"
+        " $seen{$p} //= time; next if time - $seen{$p} < 0.05;"
+        " if (rename($p, \"$p.real\")) { symlink($target, $p); sleep(0.0003); unlink($p); rename(\"$p.real\", $p); } }"
+        " sleep(0.0003); }");
+    swapper.start(QStringLiteral("setpriv"),
+        { QStringLiteral("--reuid"), id, QStringLiteral("--regid"), id, QStringLiteral("--clear-groups"),
+            QStringLiteral("perl"), QStringLiteral("-e"), swap, pattern, target });
+    swapper.waitForStarted();
+}
+
 bool SharedFolder::plantLink(const QString& target, const QString& name) const
 {
     return runAsOtherUser({ QStringLiteral("ln"), QStringLiteral("-s"), target, shared(name) });

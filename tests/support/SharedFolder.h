@@ -6,6 +6,8 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
+class QProcess;
+
 #include <sys/types.h>
 
 namespace crawlmere::test {
@@ -27,6 +29,10 @@ public:
 
     /// Runs `arguments` as the second user; false when it did not end with status 0.
     static bool runAsOtherUser(const QStringList& arguments);
+    /// Starts the second user swapping each entry `pattern` (a glob) matches for a link to
+    /// `target` and back, about every 0.3 ms, from 50 ms after it first sees the entry, until
+    /// `swapper` is killed.
+    static void startSwapping(QProcess& swapper, const QString& pattern, const QString& target);
     /// A link `name` in the shared folder to `target`, made by the second user.
     bool plantLink(const QString& target, const QString& name) const;
 

@@ -2,9 +2,11 @@
 // keeping imported values, search and sort rows, the rule sheet and the output-filter window.
 #include "views/SitesPane.h"
 
+#include "engine/CrwlUrl.h"
 #include "engine/OutputFilterManager.h"
 #include "engine/RecordingShellServices.h"
 #include "platform/HunspellSpellChecker.h"
+#include "platform/PropertyList.h"
 #include "platform/UserDefaults.h"
 #include "settings/ConfigManager.h"
 #include "settings/SettingsBinding.h"
@@ -158,6 +160,85 @@ TEST_F(SitesPaneTest, AnImportedHiddenSettingSurvivesShowEditAndSave)
     EXPECT_TRUE(stored.value("runJS").toBool());
     EXPECT_EQ(stored.value("timeout").toInt(), 42);
     EXPECT_EQ(stored.value("ignoreArray").toList(), (QVariantList { "logout", "print", "feed" }));
+}
+
+TEST_F(SitesPaneTest, ASiteWithOnlyItsIdentityScansAsBeforeAfterAFullSiteWasShownAndOneFieldEdited)
+{
+    using crawlmere::settings::BindingKind;
+    QVariantMap models = CrwlUrl::crawlSettingModels();
+    models.insert("sitemapRules", QVariantList()); // no list reads as no rules
+    // The full site holds a value other than its default under every bound key.
+    QVariantMap full { { "id", "full" }, { "name", "Full" }, { "startingUrl", "https://full.example/" } };
+    for (const auto& row : crawlmere::settings::settingsBindingTable()) {
+        const QVariant other = [&]() -> QVariant {
+            switch (row.kind) {
+            case BindingKind::Check:
+            case BindingKind::CheckOrDefault:
+            case BindingKind::InvertedCheck:
+                return !models.value(row.key).toBool();
+            case BindingKind::Limit:
+            case BindingKind::NonZeroInteger:
+            case BindingKind::Threads:
+                return qint64(7);
+            case BindingKind::Seconds:
+                return 4.5;
+            case BindingKind::StartingUrl:
+            case BindingKind::Language:
+                return QVariant();
+            default:
+                return QStringLiteral("full's ") + row.key;
+            }
+        }();
+        if (other.isValid())
+            full.insert(row.key, other);
+    }
+    const QVariantMap bare { { "id", "bare" }, { "name", "Bare" }, { "startingUrl", "https://bare.example/" } };
+    ASSERT_EQ(m_manager.importLcsBatch({ full, bare }), 2);
+    selectRow("Full");
+    EXPECT_TRUE(child<QCheckBox>("singlePage")->isChecked());
+    selectRow("Bare");
+    // What the bare site scans with shows: nothing the full site left in the controls.
+    EXPECT_FALSE(child<QCheckBox>("singlePage")->isChecked());
+    EXPECT_TRUE(child<QCheckBox>("checkImages")->isChecked());
+    EXPECT_EQ(child<QLineEdit>("timeout")->text(), "30");
+    EXPECT_EQ(child<QSlider>("numberOfThreads")->value(), 12);
+    EXPECT_EQ(child<QLineEdit>("status")->text(), "");
+    typeInto("customHeaderAcceptLanguage", "de");
+    const QVariantMap scanned = m_manager.settingsForScan();
+    selectRow("Full");
+
+    // The value a scan reads for a key: the site's, else the default, else none.
+    const auto used = [&](const QVariantMap& site, const QString& key) {
+        const QVariant value = site.contains(key) ? site.value(key) : models.value(key);
+        return value.isValid() ? crawlmere::platform::PropertyList::normalized(value).value() : value;
+    };
+    const QVariantMap stored = *m_manager.settingsForID("bare");
+    EXPECT_EQ(stored.value("customHeaderAcceptLanguage"), "de");
+    for (const QVariantMap& after : { stored, scanned }) {
+        for (const QString& key : after.keys() + bare.keys()) {
+            if (key != u"customHeaderAcceptLanguage") {
+                EXPECT_EQ(used(after, key), used(bare, key)) << qPrintable(key);
+            }
+        }
+    }
+    // The full site comes out as it went in.
+    for (auto it = full.cbegin(); it != full.cend(); ++it)
+        EXPECT_EQ(m_manager.settingsForID("full")->value(it.key()), it.value()) << qPrintable(it.key());
+}
+
+TEST_F(SitesPaneTest, TheTimeOutKeepsItsTenths)
+{
+    QVariantMap site { { "id", "tenths" }, { "name", "Tenths" }, { "startingUrl", "https://t.example/" },
+        { "timeout", 2.5 } };
+    ASSERT_EQ(m_manager.importLcsBatch({ site }), 1);
+    selectRow("Tenths");
+    EXPECT_EQ(child<QLineEdit>("timeout")->text(), "2.5");
+    child<QCheckBox>("hashIsBad")->click();
+    m_manager.synchronise();
+    EXPECT_EQ(m_manager.settingsForID("tenths")->value("timeout").toDouble(), 2.5);
+    typeInto("timeout", "7.5");
+    m_manager.synchronise();
+    EXPECT_EQ(m_manager.settingsForID("tenths")->value("timeout").toDouble(), 7.5);
 }
 
 TEST_F(SitesPaneTest, SearchAndSortRows)

@@ -5,7 +5,13 @@
 #include "platform/Log.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace crawlmere::archive::detail {
 
@@ -49,17 +55,30 @@ bool ExportFolder::ensureRoot()
     if (!madePath.isNull())
         return true;
     const QFileInfo wanted(wantedPath);
-    if (!QDir().mkpath(wanted.path())) {
-        logLine(0, QStringLiteral("problem - unable to create directory at: %1").arg(wanted.path()));
+    const auto parent = platform::HeldFolder::reach(wanted.path(), platform::MissingFolders::Make);
+    if (!parent) {
+        logLine(0, QStringLiteral("problem - unable to create directory at: %1 (%2)").arg(wanted.path(), parent.error()));
         rootFailure = QStringLiteral("unable to create the folder %1").arg(QDir::toNativeSeparators(wanted.path()));
         return false;
     }
     for (int suffix = 1; suffix <= kMaxFolderSuffix; ++suffix) {
-        const QString candidate = suffix == 1 ? wantedPath : QStringLiteral("%1-%2").arg(wantedPath).arg(suffix);
-        if (QDir().mkdir(candidate)) {
-            madePath = QFileInfo(candidate).absoluteFilePath();
-            return true;
+        const QString candidate = suffix == 1 ? wanted.fileName() : QStringLiteral("%1-%2").arg(wanted.fileName()).arg(suffix);
+        if (::mkdirat(parent->descriptor(), QFile::encodeName(candidate).constData(), 0777) != 0) {
+            if (errno == EEXIST)
+                continue;
+            break;
         }
+        // The folder just made, opened without following a link and checked to be this user's:
+        // another program swapping it meanwhile makes the export fail, not go elsewhere.
+        auto made = parent->child(candidate);
+        if (!made || made->status().st_uid != ::geteuid()) {
+            logLine(0, QStringLiteral("problem - unable to create directory at: %1 (%2)")
+                           .arg(childPath(wanted.path(), candidate), made ? QStringLiteral("not this user's") : made.error()));
+            break;
+        }
+        root = std::move(made).value();
+        madePath = QFileInfo(childPath(wanted.path(), candidate)).absoluteFilePath();
+        return true;
     }
     logLine(0, QStringLiteral("problem - unable to create directory at: %1").arg(wantedPath));
     rootFailure = QStringLiteral("unable to create the folder %1").arg(QDir::toNativeSeparators(wantedPath));
@@ -71,25 +90,24 @@ bool ExportFolder::write(const QStringList& components, const QByteArray& data)
     if (components.isEmpty() || !ensureRoot())
         return false;
     QString folder = madePath;
+    platform::HeldFolder below;
     for (qsizetype i = 0; i + 1 < components.size(); ++i) {
         if (!isUsableComponent(components.at(i)))
             return false;
         folder = childPath(folder, components.at(i));
-        const QFileInfo info(folder);
-        if (info.isSymLink() || (info.exists() && !info.isDir())) {
-            logLine(0, QStringLiteral("error creating data folder: %1 is not a folder").arg(folder));
+        auto next = (i == 0 ? root : below).child(components.at(i), platform::MissingFolders::Make);
+        if (!next) {
+            logLine(0, QStringLiteral("error creating data folder: %1 is not a folder (%2)").arg(folder, next.error()));
             return false;
         }
-        if (!info.exists() && !QDir().mkdir(folder)) {
-            logLine(0, QStringLiteral("error creating data folder: %1").arg(folder));
-            return false;
-        }
+        below = std::move(next).value();
     }
     const QString& name = components.last();
     if (!isUsableComponent(name))
         return false;
     const QString path = childPath(folder, name);
-    if (!ExclusiveFile::createAt(path, data)) {
+    const platform::HeldFolder& into = components.size() == 1 ? root : below;
+    if (!ExclusiveFile::createIn(into, name, data)) {
         logLine(0, QStringLiteral("unable to write data to %1").arg(path));
         return false;
     }

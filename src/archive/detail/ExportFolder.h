@@ -2,6 +2,8 @@
 // holds, and written only inside, never over an existing file.
 #pragma once
 
+#include "platform/FolderWalk.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
@@ -15,7 +17,10 @@ namespace crawlmere::archive::detail {
 /// components are dropped; a component that is "." or "..", holds a NUL or control character,
 /// or is longer than 255 UTF-8 bytes makes the path unusable. Folders on the way must be real
 /// folders inside this one (a symbolic link is not followed), and a file is only ever created
-/// new. Used by one export thread.
+/// new. The folder is reached and made through `platform::HeldFolder` (the one way to write) and
+/// held by descriptor from then on: every file below it is written through that descriptor, so
+/// a folder moved or swapped for a link during the export never sends a file elsewhere. Used by
+/// one export thread.
 class ExportFolder {
 public:
     static constexpr qsizetype kMaxComponentBytes = 255;
@@ -44,6 +49,7 @@ private:
 
     QString wantedPath;
     QString madePath;
+    platform::HeldFolder root;
     QString rootFailure;
     qint64 written = 0;
 };

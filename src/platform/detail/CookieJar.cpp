@@ -2,6 +2,7 @@
 
 #include "platform/Log.h"
 #include "platform/Paths.h"
+#include "platform/StoreFile.h"
 #include "platform/TextFile.h"
 
 #include <QDateTime>
@@ -379,20 +380,23 @@ void CookieJar::clear()
 bool CookieJar::load(const QString& path)
 {
     m_unreadable.clear();
-    struct stat status { };
-    if (::stat(QFile::encodeName(path).constData(), &status) != 0 && errno == ENOENT)
-        return true; // no store yet
-    QFile file(path);
-    const bool tooLarge = QFileInfo(path).size() > kMaxFileBytes;
-    if (tooLarge || !file.open(QIODevice::ReadOnly)) {
+    // Opened without blocking (a FIFO in its place) and read only when it is a regular file:
+    // anything else is said, left as it is, and this run's cookies are not saved over it.
+    const auto read = readStoreFile(path, kMaxFileBytes);
+    if (!read) {
         m_unreadable = path;
+        const QString reason = read.error().startsWith(path + QStringLiteral(": larger than"))
+            ? QStringLiteral("larger than %1 MB").arg(kMaxFileBytes / (1024 * 1024))
+            : read.error().mid(path.size() + 2);
         logLine(0,
             QStringLiteral("the cookie store %1 cannot be read (%2): it is left as it is, and this run's cookies are "
                            "not saved")
-                .arg(path, tooLarge ? QStringLiteral("larger than %1 MB").arg(kMaxFileBytes / (1024 * 1024)) : file.errorString()));
+                .arg(path, reason));
         return false;
     }
-    const QByteArray content = readAtMost(file, kMaxFileBytes).left(kMaxFileBytes);
+    if (!read->exists)
+        return true; // no store yet
+    const QByteArray& content = read->bytes;
     // A cookie without a use of its own (a store written before uses were kept) was last used
     // when the file was written.
     const qint64 written = QFileInfo(path).lastModified().toMSecsSinceEpoch();
