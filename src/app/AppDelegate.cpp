@@ -21,6 +21,7 @@
 #include "settings/ConfigManager.h"
 #include "views/ArchiveFolderPanel.h"
 #include "views/InspectorWindows.h"
+#include "views/ScanControl.h"
 
 #include <QAction>
 #include <QApplication>
@@ -95,8 +96,11 @@ void AppDelegate::applicationDidFinishLaunching()
     platform::logLine(1, QStringLiteral("applicationDidFinishLaunching:"));
     // 2. The engine's defaults and the application's, in one table.
     registerApplicationDefaults(m_defaults);
-    // 3.
+    // 3. Bad links only is off at launch; the menu item and the toolbar button, made before
+    //    this, show it off too.
     m_defaults.setBool(false, kBadLinksOnlyKey);
+    if (m_results)
+        m_results->scanControl().followBadLinksOnlyDefault();
     // 4. The search-results tab never shows at launch.
     if (m_window) {
         MainTabView* tabs = m_window->mainTabView();

@@ -9,7 +9,6 @@
 #include <QDialogButtonBox>
 #include <QDoubleSpinBox>
 #include <QFormLayout>
-#include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -51,14 +50,6 @@ PreferencesWindow::PreferencesWindow(platform::UserDefaults& defaults, Services 
                 form->addRow(control);
             else
                 form->addRow(preference.label, control);
-            if (preference.key == PreferencesModel::kSearchEntireSourceKey) {
-                m_warning = new QLabel(content);
-                m_warning->setObjectName(QStringLiteral("textContentOptionsWarning"));
-                m_warning->setWordWrap(true);
-                m_warning->setStyleSheet(QStringLiteral("color: #b04000;"));
-                m_warning->hide();
-                form->addRow(m_warning);
-            }
         }
         // The wheel scrolls the tab; a pop-up or number field takes it only while focused.
         views::WheelGuard::guard(content);
@@ -143,9 +134,6 @@ void PreferencesWindow::stored(const Preference& preference, const QVariant& val
         if (m_services.iconSizeCallback)
             m_services.iconSizeCallback();
         return;
-    case PreferenceEffect::TextContentWarning:
-        handlePreferenceControl();
-        return;
     }
 }
 
@@ -188,14 +176,6 @@ void PreferencesWindow::reloadValues()
             showValue(preference);
     }
     m_showing = false;
-    handlePreferenceControl();
-}
-
-void PreferencesWindow::handlePreferenceControl()
-{
-    const QString warning = m_model.textContentOptionsWarning();
-    m_warning->setText(warning);
-    m_warning->setHidden(warning.isNull());
 }
 
 void PreferencesWindow::showPrefs()

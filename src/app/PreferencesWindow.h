@@ -8,8 +8,6 @@
 
 #include <functional>
 
-class QLabel;
-
 namespace crawlmere::platform {
 class UserDefaults;
 }
@@ -21,7 +19,7 @@ class MainTabView;
 /// `prefsWindow`, holding the tab view `prefsMainTabView` whose items carry the model's
 /// identifiers. Each control is named by its default's key and stores a change at once; then
 /// the change's effect runs: the result views reload, the site list takes the new row size
-/// (`IconSizeCallback:`), or the text-content warning (`textContentOptionsWarning`) follows.
+/// (`IconSizeCallback:`).
 /// Controls do not take the mouse wheel unless they have the focus, so the wheel scrolls the
 /// tab. A modeless window; main thread only; `defaults` must outlive it.
 class PreferencesWindow final : public QDialog {
@@ -45,8 +43,6 @@ public:
     MainTabView* tabView() const { return m_tabs; }
     /// The control of the default `key`, or null.
     QWidget* control(const QString& key) const { return m_controls.value(key); }
-    /// The warning beside the search choice; hidden while it has no text.
-    QLabel* textContentOptionsWarning() const { return m_warning; }
     views::PreferencesModel& model() { return m_model; }
 
     /// Every control shows its default's stored value again.
@@ -56,13 +52,10 @@ private:
     QWidget* makeControl(const views::Preference& preference, QWidget* parent);
     void stored(const views::Preference& preference, const QVariant& value);
     void showValue(const views::Preference& preference);
-    /// handlePreferenceControl: shows or hides the text-content warning.
-    void handlePreferenceControl();
 
     views::PreferencesModel m_model;
     Services m_services;
     MainTabView* m_tabs = nullptr;
-    QLabel* m_warning = nullptr;
     QHash<QString, QWidget*> m_controls;
     bool m_showing = false;
 };

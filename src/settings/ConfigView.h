@@ -15,10 +15,10 @@ class ConfigView {
 public:
     virtual ~ConfigView();
 
-    /// Sets the bound controls from `site` (keys that are absent leave their control alone,
-    /// except where the binding names a fallback).
+    /// Sets every bound control from `site`; a key the site lacks shows its default.
     virtual void showSettings(const QVariantMap& /*site*/) { }
-    /// Stores every bound control's value into `site`.
+    /// Stores into `site` the value of every bound control that changed since the site was shown
+    /// (every control's value when none has been shown).
     virtual void copyInterfaceToSettings(QVariantMap& /*site*/) { }
     /// The Go button's title becomes "Go" (it is the shell's; showing a site resets it).
     virtual void resetGoTitle() { }

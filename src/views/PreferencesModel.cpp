@@ -135,11 +135,9 @@ QList<PreferencePage> buildPages()
             {
                 check("parserContentConsolidateWhitespace", "Run white space together"),
                 check("parserContentIncludeAltText", "Include the alt text of images"),
-                check("parserContentIgnoreNav", "Ignore navigation", Effect::TextContentWarning),
-                check("parserContentIgnoreHeader", "Ignore headers and footers", Effect::TextContentWarning),
-                check("parserContentOnlyParas", "Only the text of paragraphs", Effect::TextContentWarning),
-                choice("searchEntireSource", "Search:", { { tr("The entire source"), 0 }, { tr("Body text"), 1 } },
-                    Effect::TextContentWarning, "searchbodytext:"),
+                check("parserContentIgnoreNav", "Ignore navigation"),
+                check("parserContentIgnoreHeader", "Ignore headers and footers"),
+                check("parserContentOnlyParas", "Only the text of paragraphs"),
             } },
     };
 }
@@ -222,12 +220,6 @@ bool PreferencesModel::setValue(const Preference& preference, const QVariant& va
     platform::logLine(
         2, QStringLiteral("preference %1 set to %2").arg(preference.key, UserDefaults::stringValue(stored)));
     return true;
-}
-
-QString PreferencesModel::textContentOptionsWarning() const
-{
-    return settings::ConfigManager::textContentOptionsWarning(
-        m_defaults, static_cast<int>(m_defaults.integerForKey(kSearchEntireSourceKey)));
 }
 
 } // namespace crawlmere::views

@@ -30,8 +30,6 @@ enum class PreferenceEffect {
     ReloadResultViews,
     /// The site list's row height and thumbnails (`IconSizeCallback:`).
     SiteListIconSize,
-    /// The text-content warning follows (`handlePreferenceControl:`).
-    TextContentWarning,
 };
 
 struct PreferenceChoice {
@@ -69,13 +67,12 @@ class PreferencesModel {
 public:
     /// The identifier of the sitemap tab (`selectPrefsSitemapTabView:`).
     static inline const QString kSitemapTab = QStringLiteral("3");
-    /// The text-content warning's search choice: 1 searches the body text only.
-    static inline const QString kSearchEntireSourceKey = QStringLiteral("searchEntireSource");
 
     explicit PreferencesModel(platform::UserDefaults& defaults);
 
     /// The tabs in their order. The spelling, SEO, validation and reports tabs of the full
-    /// product are not offered by this build and are never among them.
+    /// product are not offered by this build and are never among them, nor is the text
+    /// content tab's choice of what a search reads (this build has no page search).
     static const QList<PreferencePage>& pages();
     /// The control of `key`, or null.
     static const Preference* preference(const QString& key);
@@ -87,11 +84,6 @@ public:
     /// value it does not offer is refused) unless it is what the control already shows.
     /// Answers whether the store changed.
     bool setValue(const Preference& preference, const QVariant& value);
-
-    /// handlePreferenceControl: the text of the warning `textContentOptionsWarning`, or null
-    /// while it is hidden (no text-content "ignore" default set, or the search covers the
-    /// entire source).
-    QString textContentOptionsWarning() const;
 
 private:
     QVariant storedOrDefault(const Preference& preference) const;

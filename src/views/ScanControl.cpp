@@ -255,6 +255,12 @@ void ScanControl::showHideGoodLinksMenuItem()
     changed();
 }
 
+void ScanControl::followBadLinksOnlyDefault()
+{
+    m_display.badLinksOnly = UserDefaults::standard().boolForKey(QStringLiteral("badLinksOnly"));
+    changed();
+}
+
 void ScanControl::filter()
 {
     if (services.filterLinkViews) {

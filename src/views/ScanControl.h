@@ -109,6 +109,9 @@ public:
     void crawlDidFinish();
     /// Toggles the default `badLinksOnly` and refilters (`filter`).
     void showHideGoodLinksMenuItem();
+    /// The bad-links controls show the default `badLinksOnly` as it now is (after start-up
+    /// resets it).
+    void followBadLinksOnlyDefault();
     /// Refilters the link views (`filterLinkViews`), or else the by-link view at once.
     void filter();
 

@@ -9,8 +9,8 @@
 
 #include <QSet>
 
-#include <algorithm>
 #include <QTemporaryDir>
+#include <algorithm>
 
 #include <gtest/gtest.h>
 
@@ -43,9 +43,9 @@ TEST_F(PreferencesModelTest, EveryControlEditsARegisteredDefaultOrANewSiteSettin
     QSet<QString> keys;
     QSet<QString> identifiers;
     const QVariantMap crawlDefaults = CrwlUrl::defaultCrawlSettings();
-    // Defaults the engine reads but does not register, and the window's own search choice.
+    // Defaults the engine reads but does not register.
     const QSet<QString> unregistered { QStringLiteral("automaticUpdateCheck"), QStringLiteral("formActions"),
-        QStringLiteral("preventSplitXML"), PreferencesModel::kSearchEntireSourceKey };
+        QStringLiteral("preventSplitXML") };
     for (const auto& page : PreferencesModel::pages()) {
         EXPECT_FALSE(identifiers.contains(page.identifier)) << qPrintable(page.identifier);
         identifiers.insert(page.identifier);
@@ -125,39 +125,21 @@ TEST_F(PreferencesModelTest, ANewSiteStartsFromTheNewSiteDefaultsOnly)
     EXPECT_EQ(model.value(preference("levelsLimit")), CrwlUrl::defaultCrawlSettings().value("levelsLimit"));
 }
 
-TEST_F(PreferencesModelTest, TheTextContentWarningNeedsAnIgnoreOptionAndTheBodyTextSearch)
+TEST_F(PreferencesModelTest, TheTextContentTabOffersWhatThePageTextReadsAndNoSearchChoice)
 {
-    PreferencesModel model(*store);
-    const QString warning = QStringLiteral("Some text content 'ignore' options are enabled in Preferences > Text content");
-    struct Case {
-        bool nav, header, paras;
-        qint64 search;
-        bool shown;
-    };
-    const Case cases[] = {
-        { true, true, false, 0, false },
-        { true, true, false, 1, true },
-        { false, false, false, 1, false },
-        { false, false, true, 1, true },
-        { false, true, false, 1, true },
-    };
-    for (const Case& c : cases) {
-        model.setValue(preference("parserContentIgnoreNav"), c.nav);
-        model.setValue(preference("parserContentIgnoreHeader"), c.header);
-        model.setValue(preference("parserContentOnlyParas"), c.paras);
-        model.setValue(preference("searchEntireSource"), c.search);
-        EXPECT_EQ(model.textContentOptionsWarning(), c.shown ? warning : QString())
-            << c.nav << c.header << c.paras << c.search;
-    }
-    // The warning sends the user to the tab that holds the three options.
-    const QString tab = warning.section(QStringLiteral("Preferences > "), 1);
+    // Each option shapes the page text the parser gathers; this build has no page search, so
+    // no choice of what a search reads is offered.
     const auto& pages = PreferencesModel::pages();
-    const auto page = std::find_if(pages.begin(), pages.end(), [&](const auto& p) { return p.label == tab; });
-    ASSERT_NE(page, pages.end()) << tab.toStdString();
-    for (const char* key : { "parserContentIgnoreNav", "parserContentIgnoreHeader", "parserContentOnlyParas" })
-        EXPECT_TRUE(std::any_of(page->preferences.begin(), page->preferences.end(),
-            [key](const auto& p) { return p.key == QLatin1String(key); }))
-            << key;
+    const auto page = std::find_if(
+        pages.begin(), pages.end(), [](const auto& p) { return p.label == QStringLiteral("Text content"); });
+    ASSERT_NE(page, pages.end());
+    QStringList keys;
+    for (const auto& offered : page->preferences)
+        keys << offered.key;
+    EXPECT_EQ(keys,
+        (QStringList { "parserContentConsolidateWhitespace", "parserContentIncludeAltText", "parserContentIgnoreNav",
+            "parserContentIgnoreHeader", "parserContentOnlyParas" }));
+    EXPECT_EQ(PreferencesModel::preference(QStringLiteral("searchEntireSource")), nullptr);
 }
 
 } // namespace

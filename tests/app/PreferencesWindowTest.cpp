@@ -264,22 +264,10 @@ TEST_F(PreferencesWindowTest, WhatReadsADefaultSeesTheChangeMadeInTheWindow)
         EXPECT_EQ(reader.read(), reader.after);
     }
 
-    // handlePreferenceControl: the warning shows only while an "ignore" option is on and the
-    // search covers the body text.
-    QLabel* warning = prefs.textContentOptionsWarning();
-    prefs.tabView()->selectTabViewItemWithIdentifier(QStringLiteral("7"));
-    EXPECT_TRUE(warning->isHidden());
-    popUp("searchEntireSource")->setCurrentIndex(1);
-    EXPECT_FALSE(warning->isHidden()) << "navigation is ignored by default";
-    EXPECT_EQ(
-        warning->text(), QStringLiteral("Some text content 'ignore' options are enabled in Preferences > Text content"));
-    for (const char* key : { "parserContentIgnoreNav", "parserContentIgnoreHeader" })
-        static_cast<QCheckBox*>(prefs.control(QLatin1String(key)))->click();
-    EXPECT_TRUE(warning->isHidden());
-    static_cast<QCheckBox*>(prefs.control(QStringLiteral("parserContentOnlyParas")))->click();
-    EXPECT_FALSE(warning->isHidden());
-    popUp("searchEntireSource")->setCurrentIndex(0);
-    EXPECT_TRUE(warning->isHidden());
+    // This build has no page search: the text content tab offers no choice of what a search
+    // reads, nor a warning about that choice.
+    EXPECT_EQ(prefs.control(QStringLiteral("searchEntireSource")), nullptr);
+    EXPECT_EQ(prefs.findChild<QWidget*>(QStringLiteral("textContentOptionsWarning")), nullptr);
     shell.terminate();
 }
 
@@ -435,8 +423,8 @@ TEST_F(PreferencesWindowTest, HelpTopicsStandBesideTheirControlsInEveryWindow)
         { "redirectcolour:", "displayLabelsForRedirects" }, { "soft404:", "shouldCheckForSoft404" },
         { "localdefault:", "defaultLocalFileName" }, { "formactions:", "formActions" },
         { "sitemapFilenameOption:", "sitemapFilenameOptions" },
-        { "robotsSitemap:", "sitemapObservesCanonicalElsewhere" }, { "searchbodytext:", "searchEntireSource" },
-        { "threads:", "numberOfThreads" }, { "threads:", "timeout" }, { "threads:", "maxRPM" } };
+        { "robotsSitemap:", "sitemapObservesCanonicalElsewhere" }, { "threads:", "numberOfThreads" },
+        { "threads:", "timeout" }, { "threads:", "maxRPM" } };
     for (const auto& [topic, control] : placed) {
         SCOPED_TRACE(std::string(topic) + " " + control);
         const QList<QToolButton*> candidates = buttons.values(QLatin1String(topic));

@@ -213,6 +213,21 @@ TEST_F(ResultsControllerTest, TheLastTabSurvivesARestartAndAFinishOnTheSitesTabR
     EXPECT_FALSE(window().menuItem(QStringLiteral("badLinksMenuItem"))->isChecked());
 }
 
+TEST_F(ResultsControllerTest, BadLinksOnlyLeftOnShowsOffAfterARestartAndTheFirstClickSwitchesItOn)
+{
+    window().menuItem(QStringLiteral("badLinksMenuItem"))->trigger();
+    ASSERT_TRUE(defaults().boolForKey("badLinksOnly"));
+    shell->terminate();
+    shell = std::make_unique<app::MainInterface>(defaults(), prompts);
+    shell->launch();
+    EXPECT_FALSE(defaults().boolForKey("badLinksOnly"));
+    EXPECT_FALSE(window().menuItem(QStringLiteral("badLinksMenuItem"))->isChecked());
+    EXPECT_FALSE(window().button(QStringLiteral("badLinksButton"))->isChecked());
+    window().button(QStringLiteral("badLinksButton"))->click();
+    EXPECT_TRUE(defaults().boolForKey("badLinksOnly"));
+    EXPECT_TRUE(window().menuItem(QStringLiteral("badLinksMenuItem"))->isChecked());
+}
+
 TEST_F(ResultsControllerTest, ExportsOfAnEmptyViewBeepAndTheImageSitemapNeedsImagesGathered)
 {
     int posted = 0;

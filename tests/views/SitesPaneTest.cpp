@@ -194,10 +194,29 @@ TEST_F(SitesPaneTest, ASiteWithOnlyItsIdentityScansAsBeforeAfterAFullSiteWasShow
     }
     const QVariantMap bare { { "id", "bare" }, { "name", "Bare" }, { "startingUrl", "https://bare.example/" } };
     ASSERT_EQ(m_manager.importLcsBatch({ full, bare }), 2);
+    // What every control shows, by key.
+    const auto shown = [this] {
+        QStringList states;
+        for (const auto& row : crawlmere::settings::settingsBindingTable()) {
+            QWidget* control = m_pane->settingsPane()->control(row.key);
+            if (auto* box = qobject_cast<QCheckBox*>(control))
+                states << row.key + u'=' + QString::number(box->isChecked());
+            else if (auto* field = qobject_cast<QLineEdit*>(control))
+                states << row.key + u'=' + field->text();
+            else if (auto* slider = qobject_cast<QSlider*>(control))
+                states << row.key + u'=' + QString::number(slider->value());
+            else if (auto* popUp = qobject_cast<QComboBox*>(control))
+                states << row.key + u'=' + QString::number(popUp->currentIndex());
+        }
+        return states;
+    };
+    selectRow("Bare");
+    const QStringList bareFirst = shown();
     selectRow("Full");
     EXPECT_TRUE(child<QCheckBox>("singlePage")->isChecked());
     selectRow("Bare");
     // What the bare site scans with shows: nothing the full site left in the controls.
+    EXPECT_EQ(shown(), bareFirst);
     EXPECT_FALSE(child<QCheckBox>("singlePage")->isChecked());
     EXPECT_TRUE(child<QCheckBox>("checkImages")->isChecked());
     EXPECT_EQ(child<QLineEdit>("timeout")->text(), "30");
