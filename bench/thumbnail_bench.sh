@@ -2,8 +2,9 @@
 # Thumbnail-program benchmark: runs `crawlmere-thumbnail URL FILE` on three pages served on
 # 127.0.0.1 and reports, for each, its exit status, wall time and the peak resident memory of
 # the program with every process below it (the browser engine's), sampled every 50 ms:
-#   endless   a page whose body never ends (a chunk of markup every 10 ms)
-#   filler    a page whose script fills memory (arrays of 64 MB, one every 10 ms)
+#   endless   a page whose body never ends (20 KB of markup every 5 ms)
+#   filler    a page whose script fills memory (arrays of 64 MB, one every 10 ms) while its
+#             body never ends
 #   refused   an address nothing listens on (the load fails at once)
 # Each run is given up after 15 s, as the window gives up on a thumbnail; a run whose process
 # tree passes BENCH_KILL_MB (default 3000) is killed by the benchmark to spare the machine.
@@ -28,31 +29,28 @@ mkdir -p "$work"
 
 python3 - "$port" <<'PY' &
 import http.server, socketserver, sys, time
-FILLER = b"""<html><body>filling<script>
+FILLER = b"""<script>
 const kept = [];
 setInterval(() => { const a = new Float64Array(8 * 1024 * 1024); a.fill(1.5); kept.push(a); }, 10);
-</script></body></html>"""
+</script>"""
 class Handler(http.server.BaseHTTPRequestHandler):
     protocol_version = "HTTP/1.1"
     def log_message(self, *args): pass
     def do_GET(self):
-        if self.path == "/filler":
-            self.send_response(200)
-            self.send_header("Content-Type", "text/html")
-            self.send_header("Content-Length", str(len(FILLER)))
-            self.end_headers()
-            self.wfile.write(FILLER)
-            return
+        # Both pages never finish loading: the filler's script runs meanwhile, the endless page
+        # keeps growing.
+        filler = self.path == "/filler"
         self.send_response(200)
         self.send_header("Content-Type", "text/html")
         self.send_header("Transfer-Encoding", "chunked")
         self.end_headers()
         try:
-            chunk = b"<div>" + b"endless page " * 400 + b"</div>\n"
-            self.wfile.write(b"%x\r\n<html><body>\r\n" % 14)
+            first = b"<html><body>" + (FILLER if filler else b"")
+            self.wfile.write(b"%x\r\n%s\r\n" % (len(first), first))
+            chunk = b"<p>still loading</p>\n" if filler else b"<div>" + b"endless page " * 1600 + b"</div>\n"
             while True:
                 self.wfile.write(b"%x\r\n%s\r\n" % (len(chunk), chunk))
-                time.sleep(0.01)
+                time.sleep(0.1 if filler else 0.005)
         except (BrokenPipeError, ConnectionResetError):
             pass
 class Server(socketserver.ThreadingMixIn, http.server.HTTPServer):
