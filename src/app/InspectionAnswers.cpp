@@ -17,6 +17,7 @@
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QTabWidget>
+#include <QTableView>
 #include <QTextEdit>
 #include <QTreeView>
 
@@ -236,7 +237,17 @@ QJsonObject InspectionAnswers::describeRows(QObject* object, int limit)
         }
     };
     walk(QModelIndex(), 0);
-    return { { "rows", model->rowCount() }, { "columns", titles }, { "cells", rows }, { "cut", cut } };
+    QJsonObject out { { "rows", model->rowCount() }, { "columns", titles }, { "cells", rows }, { "cut", cut } };
+    const auto* tree = qobject_cast<const QTreeView*>(view);
+    const auto* table = qobject_cast<const QTableView*>(view);
+    if (const QHeaderView* header = tree ? tree->header() : table ? table->horizontalHeader() : nullptr) {
+        QJsonArray spans;
+        for (int column : columns)
+            spans.append(QJsonArray { header->sectionViewportPosition(column), header->sectionSize(column) });
+        out.insert("spans", spans);
+        out.insert("viewport", view->viewport()->width());
+    }
+    return out;
 }
 
 QJsonObject InspectionAnswers::describeAction(const QString& name)

@@ -20,7 +20,8 @@ namespace crawlmere::app {
 ///   view's current index and its label as currentText), title (windows)
 /// - `rows NAME [LIMIT]` → an item view's top-level row count, its visible column titles in
 ///   their visual order, and up to LIMIT (default 2000, at most 20000) rows depth-first, each
-///   `{"d":depth,"c":[cell texts]}`
+///   `{"d":depth,"c":[cell texts]}`; with a header, `spans` ([x, width] of each of those
+///   columns in the viewport) and the `viewport`'s width
 /// - `rowrect NAME ROW` → the global rectangle of a top-level row's first visible cell, after
 ///   scrolling it into view
 /// - `tabrect NAME INDEX` → the global rectangle of a tab of a tab view

@@ -11,8 +11,10 @@
 #include "platform/Url.h"
 #include "platform/UrlOpener.h"
 #include "platform/UserDefaults.h"
+#include "views/ColumnFitting.h"
 #include "views/ColumnManagerButton.h"
 #include "views/CrwlHighlighter.h"
+#include "views/CutCells.h"
 #include "views/LinkInspectorColumnManager.h"
 #include "views/LinkInspectorOnPageTable.h"
 #include "views/Pasteboard.h"
@@ -35,6 +37,10 @@
 namespace crawlmere::views {
 
 namespace {
+
+// The tables' columns share their width by what the first rows hold; none is wider than this.
+constexpr int kFittedRows = 50;
+constexpr int kMaxColumnWidth = 4000;
 
 QLineEdit* addField(QFormLayout* form, QWidget* owner, const char* name, const QString& label)
 {
@@ -117,10 +123,6 @@ void CrwlLinkInspectorWindowController::buildWidgets()
     m_onPage = new LinkInspectorOnPageTable(this);
     m_onPage->setObjectName(QStringLiteral("inspectorOnPage"));
     m_onPage->setTableColumns(LinkInspectorContent::onPageColumns());
-    m_onPage->setColumnWidth(0, 260);
-    m_onPage->setColumnWidth(1, 160);
-    for (int column = 2; column < m_onPage->columnCount(); ++column)
-        m_onPage->setColumnWidth(column, 76);
     connect(m_onPage, &QTableWidget::itemSelectionChanged, this, [this] {
         const auto rows = m_onPage->selectionModel()->selectedRows();
         lastClickedOnPage = rows.isEmpty() ? -1 : rows.front().row();
@@ -186,6 +188,8 @@ void CrwlLinkInspectorWindowController::buildWidgets()
     m_redirectTable->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_redirectTable->verticalHeader()->hide();
     m_redirectTable->horizontalHeader()->setStretchLastSection(true);
+    cutCellsInTheMiddle(*m_redirectTable);
+    keepColumnsWithinView(*m_redirectTable, *m_redirectTable->horizontalHeader(), kFittedRows, kMaxColumnWidth);
     auto* copy = new QPushButton(tr("Copy"), redirectsPage);
     copy->setObjectName(QStringLiteral("copyRedirTableButton"));
     connect(copy, &QPushButton::clicked, this, [this] { copyRedirTableToClipboard(); });
@@ -235,6 +239,7 @@ void CrwlLinkInspectorWindowController::windowDidLoad()
     for (int row = 0; row < rows.size(); ++row)
         for (int column = 0; column < 3; ++column)
             m_redirectTable->setItem(row, column, new QTableWidgetItem(rows[row][column]));
+    fitColumnsToView(*m_redirectTable, *m_redirectTable->horizontalHeader(), kFittedRows, kMaxColumnWidth);
     m_warnings->setPlainText(target.getWarningsAsString());
 
     const LinkInspectorContent::Visibility shown = LinkInspectorContent::visibility(target);
@@ -295,6 +300,7 @@ void CrwlLinkInspectorWindowController::reloadOnPage()
             m_onPage->setItem(row, column,
                 new QTableWidgetItem(LinkInspectorContent::onPageCell(
                     uniquedOnPageInstanceArray, row, columns[column].identifier, displayPageTitle, occurrences)));
+    m_onPage->fitColumns();
     lastClickedOnPage = -1;
 }
 

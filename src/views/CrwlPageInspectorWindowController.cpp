@@ -8,6 +8,7 @@
 #include "platform/Log.h"
 #include "platform/UrlOpener.h"
 #include "platform/UrlSession.h"
+#include "views/CutCells.h"
 #include "views/PageInspectorContent.h"
 #include "views/Pasteboard.h"
 
@@ -43,9 +44,9 @@ QTableWidget* makeTable(QWidget* parent, const QString& name, const QList<std::p
     table->setSelectionBehavior(QAbstractItemView::SelectRows);
     table->setSelectionMode(QAbstractItemView::SingleSelection);
     table->verticalHeader()->hide();
-    // One line a row; a long address loses its middle, not its host or its file name.
-    table->setWordWrap(false);
-    table->setTextElideMode(Qt::ElideMiddle);
+    // One line a row; a long address loses its middle, not its host or its file name, and reads
+    // whole in its tool tip.
+    cutCellsInTheMiddle(*table);
     table->verticalHeader()->setDefaultSectionSize(table->fontMetrics().height() + 6);
     for (int column = 0; column < columns.size(); ++column) {
         auto* header = new QTableWidgetItem(columns[column].second);

@@ -2,6 +2,7 @@
 #include "views/InsecureContentWindow.h"
 
 #include "views/ColumnFitting.h"
+#include "views/CutCells.h"
 #include "views/InsecureOutlineModel.h"
 
 #include <QHeaderView>
@@ -29,6 +30,7 @@ InsecureContentWindow::InsecureContentWindow(const reports::CrwlInsecureDataSour
     m_outline->setObjectName(QStringLiteral("insecureOutlineView"));
     m_outline->setModel(m_model);
     m_outline->setUniformRowHeights(true);
+    cutCellsInTheMiddle(*m_outline);
     m_outline->header()->setStretchLastSection(true);
     m_outline->setColumnWidth(0, kStartingUrlWidth);
     m_expandAll = new QPushButton(tr("Expand all"), this);

@@ -1,9 +1,19 @@
 // The link inspector's on-page table: a plain table widget that a column manager can drive.
 #include "views/LinkInspectorOnPageTable.h"
 
+#include "views/ColumnFitting.h"
+#include "views/CutCells.h"
+
 #include <QHeaderView>
 
 namespace crawlmere::views {
+
+namespace {
+
+constexpr int kFittedRows = 50;
+constexpr int kMaxColumnWidth = 4000;
+
+} // namespace
 
 LinkInspectorOnPageTable::LinkInspectorOnPageTable(QWidget* parent)
     : QTableWidget(parent)
@@ -13,6 +23,8 @@ LinkInspectorOnPageTable::LinkInspectorOnPageTable(QWidget* parent)
     setSelectionMode(QAbstractItemView::SingleSelection);
     verticalHeader()->hide();
     horizontalHeader()->setStretchLastSection(true);
+    cutCellsInTheMiddle(*this);
+    keepColumnsWithinView(*this, *horizontalHeader(), kFittedRows, kMaxColumnWidth);
     connect(horizontalHeader(), &QHeaderView::sectionClicked, this, [this](int column) {
         if (column < 0 || column >= columns.size())
             return;
@@ -56,8 +68,12 @@ void LinkInspectorOnPageTable::setSortDescriptors(QList<SortDescriptor> value)
 
 void LinkInspectorOnPageTable::setColumnHidden(qsizetype column, bool hidden)
 {
-    if (column >= 0 && column < columns.size())
-        QTableWidget::setColumnHidden(int(column), hidden);
+    if (column < 0 || column >= columns.size())
+        return;
+    QTableWidget::setColumnHidden(int(column), hidden);
+    fitColumns();
 }
+
+void LinkInspectorOnPageTable::fitColumns() { fitColumnsToView(*this, *horizontalHeader(), kFittedRows, kMaxColumnWidth); }
 
 } // namespace crawlmere::views

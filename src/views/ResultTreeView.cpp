@@ -3,6 +3,7 @@
 
 #include "platform/NotificationCenter.h"
 #include "views/ColumnFitting.h"
+#include "views/CutCells.h"
 #include "views/OutlineDataSource.h"
 #include "views/ResultItemModel.h"
 #include "views/ResultViewDelegate.h"
@@ -46,6 +47,9 @@ ResultTreeView::ResultTreeView(QWidget* parent)
             m_userSizedColumns.insert(logical);
     });
     setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
+    // Two long addresses differ in their middle or end: they lose their middle, and a cut cell
+    // reads whole in its tool tip.
+    cutCellsInTheMiddle(*this);
     // The rows' items are read as the selection changes: by the time the view reloads, its data
     // source may show other items at those rows.
     connect(selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
@@ -253,12 +257,36 @@ void ResultTreeView::spanTitledRows()
 
 void ResultTreeView::fitColumnsToContent()
 {
-    // Every change of the rows (new ones, a filter, a sort) sizes the columns afresh, so a status
-    // or address that comes into view reads whole; an empty view keeps the widths it had.
+    // Every change of the rows (new ones, a filter, a sort) and of the view's width sizes the
+    // columns afresh, so a status or address that comes into view reads whole, or where the
+    // width does not hold them all, every column shows and the addresses get the most of it; an
+    // empty view keeps the widths it had.
     if (m_model->rowCount() == 0)
         return;
     const QScopedValueRollback fitting(m_fitting, true);
-    fitColumnsToRows(*this, *header(), kSampledRows, kMaxFittedWidth, Widths::Set, -1, m_userSizedColumns);
+    // A hidden view's width is not the one it will show at: its columns take what they need (a
+    // window can be sized to them) and share the width once the view shows.
+    if (!isVisible()) {
+        m_fittedWidth = -1;
+        fitColumnsToRows(*this, *header(), kSampledRows, kMaxFittedWidth, Widths::Set, -1, m_userSizedColumns);
+        return;
+    }
+    m_fittedWidth = viewport()->width();
+    fitColumnsToView(*this, *header(), kSampledRows, kMaxFittedWidth, m_userSizedColumns);
+}
+
+void ResultTreeView::resizeEvent(QResizeEvent* event)
+{
+    QTreeView::resizeEvent(event);
+    if (isVisible() && viewport()->width() != m_fittedWidth)
+        fitColumnsToContent();
+}
+
+void ResultTreeView::showEvent(QShowEvent* event)
+{
+    QTreeView::showEvent(event);
+    if (viewport()->width() != m_fittedWidth)
+        fitColumnsToContent();
 }
 
 bool ResultTreeView::eventFilter(QObject* watched, QEvent* event)

@@ -113,6 +113,10 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    /// The viewport's width changed, or the view shows at another width than its columns were
+    /// fitted to: the columns share the width afresh.
+    void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
     /// An edited value goes to the data source; a reload it causes waits until the editor is
     /// closed, so the view closes the editor it opened (`closeEditor`).
     void commitData(QWidget* editor) override;
@@ -125,8 +129,8 @@ private:
     // Rows with a title (a status group) show it across the row.
     void spanTitledRows();
     void drawRowTitle(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const;
-    // Columns as wide as their header, the first rows and the rows in view need, except the
-    // ones the user has sized.
+    // Columns as wide as their header, the first rows and the rows in view need, within the
+    // viewport's width, except the ones the user has sized.
     void fitColumnsToContent();
     static constexpr int kSampledRows = 50;
     static constexpr int kMaxFittedWidth = 480;
@@ -150,6 +154,8 @@ private:
     bool m_headerPressed = false;
     // The view is fitting its columns (a header click can sort and so refit while pressed).
     bool m_fitting = false;
+    // The viewport's width when the columns were last fitted.
+    int m_fittedWidth = -1;
     // A right-button press kept a selection of several rows; its release is kept from Qt too.
     bool m_keptSelectionOnPress = false;
     // An edited value is being handed to the data source; a reload asked for meanwhile waits.

@@ -5,7 +5,10 @@
 
 #include "LinkViewsTestSupport.h"
 #include "ViewsTestSupport.h"
+#include "engine/ScopedDefaults.h"
+#include "views/CrwlByLinkDataSource.h"
 #include "views/CrwlByStatusDataSource.h"
+#include "views/CutCells.h"
 #include "views/LinkViewMenus.h"
 #include "views/ResultItemModel.h"
 #include "views/crawlmereTableView.h"
@@ -13,9 +16,11 @@
 
 #include <QApplication>
 #include <QHeaderView>
+#include <QHelpEvent>
 #include <QMouseEvent>
 #include <QScrollBar>
 #include <QTest>
+#include <QToolTip>
 
 #include <gtest/gtest.h>
 
@@ -74,7 +79,8 @@ TEST(ColumnFitting, ColumnsStartAsWideAsTheirHeadersAndFirstRowsNeedAndThenStay)
     EXPECT_GE(header->sectionSize(1), 300);
     EXPECT_LT(header->sectionSize(1), 400);
 
-    // A new scan: its first rows set the widths afresh, later rows widen them, up to the bound.
+    // A new scan: its first rows set the widths afresh, later rows widen them; an address wider
+    // than the view takes the room the others leave.
     source.setCollection({});
     table.reloadData();
     source.setCollection({ makeRecord(QStringLiteral("https://example.test/"), 200) });
@@ -83,7 +89,8 @@ TEST(ColumnFitting, ColumnsStartAsWideAsTheirHeadersAndFirstRowsNeedAndThenStay)
     EXPECT_LT(header->sectionSize(1), 300);
     source.setCollection({ records[0], moved, makeRecord(pathOfWidth(metrics, 2000), 200) });
     table.reloadData();
-    EXPECT_EQ(header->sectionSize(1), 480);
+    EXPECT_GT(header->sectionSize(1), 480);
+    EXPECT_EQ(header->sectionSize(0) + header->sectionSize(1) + header->sectionSize(2), table.viewport()->width());
     EXPECT_GE(header->sectionSize(0), metrics.horizontalAdvance(status));
 
     // Once the user has sized a column, reloads leave its width alone.
@@ -201,4 +208,87 @@ TEST(ColumnFitting, AStatusGroupShowsItsTextAcrossItsRowAndItsCellsStayForExport
     // The status column is wide enough for the occurrences' statuses below the groups.
     const QString longest = QStringLiteral("200 ok < 301 moved permanently");
     EXPECT_GE(view.header()->sectionSize(1), view.fontMetrics().horizontalAdvance(longest));
+}
+
+// A width that does not hold every column whole: each keeps at least its header, a short one
+// reads whole, and the addresses (two parts to one) take the rest.
+TEST(ColumnFitting, ColumnsShareAWidthThatDoesNotHoldThemAll)
+{
+    struct Case {
+        const char* name;
+        int available;
+        QList<ColumnRoom> columns; // least, wanted, address
+        QList<int> widths;
+    } cases[] = {
+        { "all fit", 1000, { { 40, 300, true }, { 50, 120, false } }, { 300, 120 } },
+        { "by link", 1000, { { 40, 480, true }, { 50, 360, false }, { 100, 100, false }, { 80, 480, true } },
+            { 325, 250, 100, 325 } },
+        { "by link, narrow", 700, { { 40, 480, true }, { 50, 360, false }, { 100, 100, false }, { 80, 480, true } },
+            { 213, 175, 100, 212 } },
+        { "redirects", 700, { { 40, 900, true }, { 50, 120, false }, { 60, 60, false } }, { 520, 120, 60 } },
+        { "excluded pages", 1130, { { 40, 600, true }, { 80, 600, true }, { 60, 240, false } }, { 445, 445, 240 } },
+        { "headers only", 100, { { 40, 480, true }, { 50, 360, false }, { 30, 200, true } }, { 40, 50, 30 } },
+        { "many columns: the address keeps a share", 250,
+            { { 60, 400, true }, { 70, 80, false }, { 60, 60, false }, { 60, 60, false } }, { 83, 70, 60, 60 } },
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(shareWidth(c.available, c.columns), c.widths) << c.name;
+}
+
+// By link at a window's width with long addresses and bad links only: every column shows with
+// its header, the addresses get the most, and the rows that differ only at their end read apart,
+// whole in a tool tip.
+TEST(ColumnFitting, ByLinkShowsEveryColumnAndTellsLongAddressesApart)
+{
+    LinkScan scan;
+    const QString deep = QStringLiteral("/a-very-long-directory-name-for-columns/another-rather-long-directory-name"
+                                        "/and-a-third-one-to-make-the-address-long");
+    const auto home = scan.page(deep + QStringLiteral("/index.html"));
+    for (int i = 0; i < 3; ++i)
+        scan.link(home, scan.url(deep + QStringLiteral("/missing-%1.html").arg(i), 404), QStringLiteral("gone"));
+    const auto moved = scan.url(deep + QStringLiteral("/moved.html"), 404);
+    moved->addRedir(QStringLiteral("https://site.test/elsewhere"), 301, 0);
+    scan.link(home, moved, QStringLiteral("moved"));
+    crawlmereTableView table;
+    table.setTableColumns(CrwlByLinkDataSource::defaultColumns());
+    table.resize(1000, 400);
+    table.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&table));
+    CrwlByLinkDataSource source;
+    source.setTableView(&table);
+    table.setDataSource(&source);
+    QList<qfDataSource::Item> items;
+    for (const auto& record : scan.records)
+        items.append(record);
+    ScopedDefaults defaults;
+    defaults.set(QStringLiteral("badLinksOnly"), true);
+    source.setCollection(items);
+    source.filter();
+    table.reloadData();
+    ASSERT_EQ(table.itemModel().rowCount(), 4);
+
+    QHeaderView* header = table.header();
+    for (int column = 0; column < header->count(); ++column)
+        EXPECT_GE(header->sectionSize(column), header->sectionSizeHint(column)) << column;
+    const int last = header->count() - 1;
+    EXPECT_LE(header->sectionViewportPosition(last) + header->sectionSizeHint(last), table.viewport()->width());
+    EXPECT_GT(header->sectionSize(0), header->sectionSize(1));
+    EXPECT_GT(header->sectionSize(last), header->sectionSize(1));
+
+    EXPECT_EQ(table.textElideMode(), Qt::ElideMiddle);
+    QSet<QString> shown;
+    for (int row = 0; row < 3; ++row) {
+        const QModelIndex cell = table.itemModel().index(row, 0);
+        const QString url = cell.data().toString();
+        ASSERT_TRUE(url.contains(QLatin1String("/missing-"))) << qPrintable(url);
+        shown.insert(table.fontMetrics().elidedText(url, Qt::ElideMiddle, table.visualRect(cell).width() - 8));
+        const QPoint point = table.visualRect(cell).center();
+        QHelpEvent help(QEvent::ToolTip, point, table.viewport()->mapToGlobal(point));
+        QApplication::sendEvent(table.viewport(), &help);
+        EXPECT_EQ(QToolTip::text(), url);
+        EXPECT_EQ(cutCellText(table, point), url);
+    }
+    EXPECT_EQ(shown.size(), 3);
+    const QModelIndex status = table.itemModel().index(0, 1);
+    EXPECT_TRUE(cutCellText(table, table.visualRect(status).center()).isNull()) << qPrintable(status.data().toString());
 }

@@ -19,12 +19,15 @@
 
 #include <QApplication>
 #include <QHeaderView>
+#include <QHelpEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTemporaryDir>
+#include <QTest>
+#include <QToolTip>
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -277,4 +280,36 @@ TEST_F(LinkInspectorScan, AClosedInspectorIsReleasedAndHearsNothing)
     fixed = true;
     flaky->recheckLink();
     EXPECT_TRUE(platform::Dispatch::runUntil([&] { return flaky->getStatus() == 200; }, std::chrono::seconds(20)));
+}
+
+// The Redirects tab of a three-hop chain: the addresses take the room the short status and
+// reason leave, and a cut address reads whole in its tool tip.
+TEST(LinkInspectorWindow, RedirectAddressesTakeTheRoomAndReadWholeInATip)
+{
+    test::ScopedDefaults defaults;
+    test::LinkScan scan;
+    const QString deep = QStringLiteral("/a-very-long-directory-name-for-columns/another-rather-long-directory-name"
+                                        "/and-a-third-one-to-make-the-address-long/");
+    auto target = scan.url(deep + QStringLiteral("start.html"), 200);
+    scan.link(scan.page(QStringLiteral("/")), target, QStringLiteral("start"));
+    for (const char* hop : { "first.html", "second.html", "third-and-last-of-the-chain.html" })
+        target->addRedir(QStringLiteral("http://site.test") + deep + QLatin1String(hop), 301, 0);
+
+    CrwlLinkInspectorWindowController window;
+    window.setLcurl(target);
+    window.windowDidLoad();
+    window.tabView()->setCurrentWidget(window.findChild<QWidget*>(QStringLiteral("redirectsTabViewItem")));
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    QTableWidget* table = window.redirectTable();
+    ASSERT_EQ(table->rowCount(), 4);
+    QHeaderView* header = table->horizontalHeader();
+    EXPECT_GE(header->sectionSize(1), header->sectionSizeHint(1));
+    EXPECT_GT(header->sectionSize(0), header->sectionSize(1) + header->sectionSize(2));
+    EXPECT_LE(header->sectionSize(0) + header->sectionSize(1) + header->sectionSizeHint(2), table->viewport()->width());
+    const QPoint point = table->visualItemRect(table->item(3, 0)).center();
+    QHelpEvent help(QEvent::ToolTip, point, table->viewport()->mapToGlobal(point));
+    QApplication::sendEvent(table->viewport(), &help);
+    EXPECT_EQ(QToolTip::text(), table->item(3, 0)->text());
+    EXPECT_TRUE(QToolTip::text().endsWith(QLatin1String("third-and-last-of-the-chain.html")));
 }
