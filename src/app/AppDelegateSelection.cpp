@@ -179,10 +179,13 @@ void AppDelegate::updateSelectionMenuItems()
     if (!m_window)
         return;
     const int tab = frontLinkTab();
-    const bool mayRecheck = m_hub && SelectionActions::mayRecheck(*m_hub);
-    m_window->menuItem(QLatin1String(kRecheckItem))->setEnabled(tab != 0 && mayRecheck);
+    // Each acts on the selected rows: with none it would do nothing.
+    QTreeView* view = tab != 0 ? m_window->resultView(QLatin1String(kLinkViewNames[tab])) : nullptr;
+    const bool selected = view && view->selectionModel() && view->selectionModel()->hasSelection();
+    const bool mayRecheck = selected && m_hub && SelectionActions::mayRecheck(*m_hub);
+    m_window->menuItem(QLatin1String(kRecheckItem))->setEnabled(mayRecheck);
     m_window->menuItem(QLatin1String(kRecheckPagesItem))->setEnabled((tab == 1 || tab == 3 || tab == 4) && mayRecheck);
-    m_window->menuItem(QLatin1String(kMarkFixedItem))->setEnabled(tab != 0 && m_hub);
+    m_window->menuItem(QLatin1String(kMarkFixedItem))->setEnabled(selected && m_hub);
 }
 
 void AppDelegate::installSelectionMenuItems()

@@ -14,11 +14,13 @@
 #include <QAction>
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QTextBrowser>
 #include <QUrl>
 
 namespace crawlmere::app {
@@ -50,6 +52,8 @@ void DelegateActions::installMenuItems(QMenuBar* bar, QWidget* console)
         for (QAction* item : items)
             file->insertAction(before, item);
         file->insertSeparator(before);
+        m_logins = { items.at(1), items.at(2) };
+        connect(file, &QMenu::aboutToShow, this, &DelegateActions::updateMenuItems);
     }
     if (QMenu* window = menu("windowMenu"); window && console) {
         add(window, tr("Console"), "consoleMenuItem", [console] {
@@ -74,6 +78,11 @@ void DelegateActions::updateMenuItems()
         m_home->setEnabled(pageAvailable(kHomePageKey));
     if (m_support)
         m_support->setEnabled(pageAvailable(kSupportPageKey));
+    // A login window needs a site to open on and the browser engine to show it.
+    const bool loginAvailable = m_configManager && !m_configManager->getStartingURLForCurrentSite().isEmpty()
+        && settings::WebRenderLoader::module();
+    for (QAction* login : std::as_const(m_logins))
+        login->setEnabled(loginAvailable);
 }
 
 QString DelegateActions::resetInformativeText()
@@ -130,21 +139,43 @@ bool DelegateActions::visitPage(const QString& key)
 
 bool DelegateActions::visitHelp()
 {
-    if (!m_defaults.stringForKey(kHelpPageKey).trimmed().isEmpty())
-        return visitPage(kHelpPageKey);
-    const QString readme = installedReadme();
-    if (readme.isEmpty()) {
-        platform::logLine(1, QStringLiteral("no help page set and no installed README found"));
-        // Said, not just logged: the item would otherwise seem to do nothing.
-        auto* alert = new QMessageBox(QMessageBox::Information, AppDelegate::getHelpMenuTitle(), tr("The help is not installed."),
-            QMessageBox::Ok, m_parent);
-        alert->setObjectName(QStringLiteral("missingHelpAlert"));
-        alert->setInformativeText(missingHelpText());
-        alert->setAttribute(Qt::WA_DeleteOnClose);
-        alert->open();
+    if (!m_defaults.stringForKey(kHelpPageKey).trimmed().isEmpty() && visitPage(kHelpPageKey))
+        return true;
+    if (const QString readme = installedReadme(m_readmeLocations); !readme.isEmpty() && showReadme(readme))
+        return true;
+    platform::logLine(1, QStringLiteral("no help page opened and no installed README found"));
+    // Said, not just logged: the item would otherwise seem to do nothing.
+    auto* alert = new QMessageBox(QMessageBox::Information, AppDelegate::getHelpMenuTitle(),
+        tr("The help is not installed."), QMessageBox::Ok, m_parent);
+    alert->setObjectName(QStringLiteral("missingHelpAlert"));
+    alert->setInformativeText(missingHelpText(m_readmeLocations));
+    alert->setAttribute(Qt::WA_DeleteOnClose);
+    alert->open();
+    return false;
+}
+
+bool DelegateActions::showReadme(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
         return false;
+    const QString text = QString::fromUtf8(file.readAll());
+    if (!m_helpWindow) {
+        auto* window = new QTextBrowser(m_parent);
+        window->setObjectName(QStringLiteral("helpWindow"));
+        window->setWindowFlag(Qt::Window);
+        window->setWindowTitle(AppDelegate::getHelpMenuTitle());
+        window->setOpenExternalLinks(true);
+        window->resize(760, 640);
+        m_helpWindow = window;
     }
-    return m_opener.openURL(QUrl::fromLocalFile(readme));
+    auto* view = static_cast<QTextBrowser*>(m_helpWindow.data());
+    view->setSearchPaths({ QFileInfo(path).absolutePath() });
+    view->setMarkdown(text);
+    view->show();
+    view->raise();
+    view->activateWindow();
+    return true;
 }
 
 QStringList DelegateActions::readmeLocations()
@@ -154,9 +185,9 @@ QStringList DelegateActions::readmeLocations()
         QStringLiteral("/usr/share/doc/crawlmere/README.md") };
 }
 
-QString DelegateActions::installedReadme()
+QString DelegateActions::installedReadme(const QStringList& locations)
 {
-    for (const QString& candidate : readmeLocations()) {
+    for (const QString& candidate : locations) {
         const QFileInfo file(candidate);
         if (file.isFile())
             return file.canonicalFilePath();
@@ -164,10 +195,10 @@ QString DelegateActions::installedReadme()
     return QString();
 }
 
-QString DelegateActions::missingHelpText()
+QString DelegateActions::missingHelpText(const QStringList& locations)
 {
     return tr("Crawlmere's help is its README file, installed with the program. It was looked for at:\n%1")
-        .arg(readmeLocations().join(QLatin1Char('\n')));
+        .arg(locations.join(QLatin1Char('\n')));
 }
 
 void DelegateActions::updateChangeFrequencies(sitemap::SitemapManager& sitemap, settings::ConfigManager& config)

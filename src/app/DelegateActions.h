@@ -32,7 +32,8 @@ namespace crawlmere::app {
 /// "Console", "Home Page", "Support" and the help item (`AppDelegate::getHelpMenuTitle`), and
 /// what they do. The home and support pages are the defaults `kHomePageKey` and
 /// `kSupportPageKey`, unset by default, their items disabled while unset; help opens
-/// `kHelpPageKey` when set, else the installed README.
+/// `kHelpPageKey` when set, else (or when no application takes that address) the installed
+/// README in a window of the program's own.
 /// Main thread only; the windows it opens are owned by `parent`.
 class DelegateActions : public QObject {
     Q_OBJECT
@@ -48,7 +49,8 @@ public:
     /// Adds the items to the menus named "fileMenu", "windowMenu" and "helpMenu" of `bar`;
     /// `console` (may be null) is shown by "Console".
     void installMenuItems(QMenuBar* bar, QWidget* console);
-    /// Enables the web-page items whose default is set; called when a menu opens.
+    /// Enables the web-page items whose default is set, and the login items while there is a
+    /// starting URL and the browser engine; called when a menu opens.
     void updateMenuItems();
 
     /// returnToDefaultSettings: asks "Return to default settings" ("OK", "Cancel"); on "OK" the
@@ -62,18 +64,23 @@ public:
     bool visitPage(const QString& key);
     /// Whether the default `key` holds an address `visitPage` would open.
     bool pageAvailable(const QString& key) const;
-    /// visitHelp: the help default when set, else the installed README; false when neither,
-    /// after an alert (`missingHelpAlert`, not waited for) that says where the README was looked
-    /// for.
+    /// visitHelp: the help default when set and an application takes it; else the installed
+    /// README in the program's own window `helpWindow` (a text browser; links to the web open
+    /// outside), which needs no viewer installed. False when neither, after an
+    /// alert (`missingHelpAlert`, not waited for) that says where the README was looked for.
     bool visitHelp();
+    /// The help window; null until help was shown in it.
+    QWidget* helpWindow() const { return m_helpWindow; }
+    /// Where `visitHelp` looks for the README; `readmeLocations` unless set.
+    void setReadmeLocations(QStringList locations) { m_readmeLocations = std::move(locations); }
     /// Where the README shipped with the program is looked for, in order:
     /// "../share/doc/crawlmere/README.md" from the program's folder, then
     /// "/usr/share/doc/crawlmere/README.md".
     static QStringList readmeLocations();
-    /// The first of `readmeLocations` that exists; empty when none does.
-    static QString installedReadme();
-    /// The alert's text when no README is installed: it lists `readmeLocations`.
-    static QString missingHelpText();
+    /// The first of `locations` that exists; empty when none does.
+    static QString installedReadme(const QStringList& locations = readmeLocations());
+    /// The alert's text when no README is installed: it lists `locations`.
+    static QString missingHelpText(const QStringList& locations = readmeLocations());
 
     /// updateChangeFrequencies: the sitemap takes a copy of the current site's settings, then
     /// applies its change-frequency rules again.
@@ -87,13 +94,19 @@ Q_SIGNALS:
     void loginWindowShown(QWidget* window);
 
 private:
+    /// Shows the README at `path` in `helpWindow`; false when it cannot be read.
+    bool showReadme(const QString& path);
+
     platform::UserDefaults& m_defaults;
     platform::UrlOpener& m_opener;
     QPointer<QWidget> m_parent;
     std::shared_ptr<settings::ConfigManager> m_configManager;
     QPointer<QWidget> m_cookieWindow;
+    QPointer<QWidget> m_helpWindow;
+    QStringList m_readmeLocations = readmeLocations();
     QAction* m_home = nullptr;
     QAction* m_support = nullptr;
+    QList<QAction*> m_logins;
 };
 
 } // namespace crawlmere::app

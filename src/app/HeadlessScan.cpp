@@ -321,7 +321,7 @@ int HeadlessScan::run()
         d->loop.exec();
         d->statusTimer.stop();
     }
-    writeBytes(d->console.err, d->statusLine.finish());
+    writeBytes(d->console.err, d->statusLine.finish(d->counts()));
     if (d->finished && engine::detail::settingBool(settings, QStringLiteral("shouldArchive"))) {
         d->scanMilliseconds = d->elapsed.elapsed();
         const HeadlessArchiveResult archived

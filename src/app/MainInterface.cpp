@@ -144,11 +144,15 @@ MainInterface::MainInterface(platform::UserDefaults& defaults, std::shared_ptr<S
     m_archiveExport = std::make_unique<archive::ArchiveExportController>(
         defaults, archive::ArchiveExportController::siteStoreWriter(m_configManager));
     new views::ArchiveProgressSheet(*m_archiveExport, m_window.get());
-    // An export that could not make its folder says why, as the headless program does.
-    m_archiveExport->finished = [prompts = std::weak_ptr<ShellPrompts>(m_prompts)](const auto& result) {
-        if (const auto shown = prompts.lock(); shown && !result.failure.isEmpty())
-            shown->runModalAlert(archive::ArchiveExportController::failureAlert(result.failure));
-    };
+    // An export that could not make its folder says why, as the headless program does; any other
+    // end is said on the status line, with the folder the export went to.
+    m_archiveExport->finished
+        = [prompts = std::weak_ptr<ShellPrompts>(m_prompts), window = m_window.get()](const auto& result) {
+              if (const auto shown = prompts.lock(); shown && !result.failure.isEmpty())
+                  shown->runModalAlert(archive::ArchiveExportController::failureAlert(result.failure));
+              else if (const QString text = archive::ArchiveExportController::finishedText(result); !text.isEmpty())
+                  window->statusField()->setText(text);
+          };
 
     m_delegate->setHub(m_hub);
     m_delegate->setPrompts(m_prompts);

@@ -9,7 +9,9 @@
 #include "views/crawlmereTableView.h"
 #include "views/qfOutlineView.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
+#include <QClipboard>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QHBoxLayout>
@@ -17,10 +19,13 @@
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
 #include <QStyle>
+#include <QTextDocument>
+#include <QTextEdit>
 #include <QToolButton>
 #include <QTreeView>
 #include <QVBoxLayout>
@@ -259,7 +264,57 @@ QAction* MainWindow::addEditAction(QMenu* menu, const QString& title, QKeySequen
         QKeyEvent press(QEvent::KeyPress, combination.key(), combination.keyboardModifiers());
         QApplication::sendEvent(focus, &press);
     });
+    m_editItems.append({ key, action });
     return action;
+}
+
+void MainWindow::updateEditItems()
+{
+    QWidget* focus = QApplication::focusWidget();
+    auto* line = qobject_cast<QLineEdit*>(focus);
+    auto* text = qobject_cast<QTextEdit*>(focus);
+    auto* plain = qobject_cast<QPlainTextEdit*>(focus);
+    auto* view = qobject_cast<QAbstractItemView*>(focus);
+    QTextDocument* document = text ? text->document() : plain ? plain->document() : nullptr;
+    const bool editable = line ? !line->isReadOnly() : text ? !text->isReadOnly() : plain && !plain->isReadOnly();
+    const bool secret = line && line->echoMode() != QLineEdit::Normal;
+    const bool selection = line ? line->hasSelectedText()
+        : text                  ? text->textCursor().hasSelection()
+        : plain                 ? plain->textCursor().hasSelection()
+                                : false;
+    const QClipboard* clipboard = QGuiApplication::clipboard();
+    for (const auto& [key, action] : std::as_const(m_editItems)) {
+        bool enabled = false;
+        switch (key) {
+        case QKeySequence::Undo:
+            enabled = editable && (line ? line->isUndoAvailable() : document && document->isUndoAvailable());
+            break;
+        case QKeySequence::Redo:
+            enabled = editable && (line ? line->isRedoAvailable() : document && document->isRedoAvailable());
+            break;
+        case QKeySequence::Cut:
+            enabled = editable && selection && !secret;
+            break;
+        case QKeySequence::Copy:
+            enabled = view ? view->selectionModel() && view->selectionModel()->hasSelection() : selection && !secret;
+            break;
+        case QKeySequence::Paste:
+            enabled = editable && clipboard && !clipboard->text().isEmpty();
+            break;
+        case QKeySequence::SelectAll:
+            enabled = line ? !line->text().isEmpty()
+                : document ? !document->isEmpty()
+                : view     ? view->model() && view->model()->rowCount() > 0
+                    && view->selectionMode() != QAbstractItemView::NoSelection
+                    && view->selectionMode() != QAbstractItemView::SingleSelection
+                       : false;
+            break;
+        default:
+            enabled = true;
+            break;
+        }
+        action->setEnabled(enabled);
+    }
 }
 
 void MainWindow::buildMenus(const QString& quitTitle, const QString& aboutTitle)
@@ -302,6 +357,7 @@ void MainWindow::buildMenus(const QString& quitTitle, const QString& aboutTitle)
     addEditAction(edit, tr("Copy"), QKeySequence::Copy, "copy()");
     addEditAction(edit, tr("Paste"), QKeySequence::Paste, "paste()");
     addEditAction(edit, tr("Select All"), QKeySequence::SelectAll, "selectAll()");
+    connect(edit, &QMenu::aboutToShow, this, &MainWindow::updateEditItems);
 
     QMenu* view = menuBar()->addMenu(tr("&View"));
     view->setObjectName(QStringLiteral("viewMenu"));

@@ -95,6 +95,8 @@ private:
     void buildScanControls();
     void buildMenus(const QString& quitTitle, const QString& aboutTitle);
     QAction* addEditAction(QMenu* menu, const QString& title, QKeySequence::StandardKey key, const char* slot);
+    /// As the Edit menu opens: each item enabled only when the focused widget can do it.
+    void updateEditItems();
 
     platform::UserDefaults& m_defaults;
     MainTabView* m_tabs = nullptr;
@@ -104,6 +106,7 @@ private:
     QPointer<QWidget> m_sitesPane;
     QList<QToolButton*> m_buttons;
     QAction* m_customiseToolbar = nullptr;
+    QList<std::pair<QKeySequence::StandardKey, QAction*>> m_editItems;
     QLineEdit* m_searchField = nullptr;
     QComboBox* m_linksFilter = nullptr;
     StatusLineField* m_status = nullptr;

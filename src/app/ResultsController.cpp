@@ -495,11 +495,10 @@ void ResultsController::connectControls()
     QAction* badLinks = item("badLinksMenuItem");
     badLinks->setEnabled(true);
     connect(badLinks, &QAction::triggered, this, [this] { m_scanControl->showHideGoodLinksMenuItem(); });
-    for (const char* name : { "exportAsHTMLMenuItem", "exportImageXMLMenuItem" })
-        item(name)->setEnabled(true);
     connect(item("exportXMLMenuItem"), &QAction::triggered, this, [this] { exportXMLMenuItem(); });
     item("showInsecureListMenuItem")->setEnabled(true);
-    // The items that would do nothing without results are enabled as the File menu opens.
+    // The items that would do nothing without results are enabled as the File menu opens and
+    // as the tab changes (their keys work without the menu).
     if (auto* file = m_window.menuBar()->findChild<QMenu*>(QStringLiteral("fileMenu")))
         connect(file, &QMenu::aboutToShow, this, &ResultsController::updateExportMenuItems);
     connect(item("showInsecureListMenuItem"), &QAction::triggered, this, [this] { showInsecureList(); });
@@ -539,6 +538,7 @@ void ResultsController::connectControls()
     connect(m_window.mainTabView(), &MainTabView::didSelectTabViewItem, this, [this](const QString& identifier) {
         if (m_followingTabs)
             m_tabs->tabViewDidSelectTabViewItem(identifier);
+        updateExportMenuItems();
     });
 }
 
@@ -568,14 +568,19 @@ void ResultsController::addFileMenuItems()
 
 void ResultsController::updateExportMenuItems()
 {
-    const bool results = !m_hub->linksCollection().isEmpty();
-    const bool pages = !m_hub->internalPagesCollection().empty();
+    const bool sitemap = !m_hub->internalPagesCollection().empty() && m_sitemap->getSitemapCollectionCount() > 0;
     const bool insecure = m_insecure->getCount() > 0;
     const std::pair<const char*, bool> items[] = {
-        { "exportAsCSVMenuItem", results },
-        { "exportXMLMenuItem", pages },
+        { "exportAsHTMLMenuItem", tabHasRows(exportedTab(TableExportJob::Format::Html)) },
+        { "exportAsCSVMenuItem", tabHasRows(exportedTab(TableExportJob::Format::Csv)) },
+        { "exportXMLMenuItem", sitemap },
+        { "exportSitemapAsCSVMenuItem", sitemap },
+        { "exportSitemapAsHTMLMenuItem", sitemap },
+        { "exportAsDotMenuItem", sitemap },
+        { "exportImageXMLMenuItem", sitemap || !getCheckImages() },
         { "exportInsecureAsCSVMenuItem", insecure },
         { "exportInsecureAsHTMLMenuItem", insecure },
+        { "printMenuItem", frontPrintableView() != nullptr },
     };
     for (const auto& [name, enabled] : items) {
         if (QAction* item = m_window.menuItem(QLatin1String(name)))
@@ -648,15 +653,32 @@ void ResultsController::post(const QString& name) { platform::NotificationCenter
 
 void ResultsController::exportAsHTMLMenuItem()
 {
-    exportTab(m_window.mainTabView()->selectedIdentifier().toInt(), TableExportJob::Format::Html);
+    exportTab(exportedTab(TableExportJob::Format::Html), TableExportJob::Format::Html);
 }
 
 void ResultsController::exportAsCSVMenuItem()
 {
     logLine(0, QStringLiteral("exportAsCSVMenuItem: "));
+    exportTab(exportedTab(TableExportJob::Format::Csv), TableExportJob::Format::Csv);
+}
+
+int ResultsController::exportedTab(TableExportJob::Format format) const
+{
+    const int front = m_window.mainTabView()->selectedIdentifier().toInt();
+    if (format == TableExportJob::Format::Html && front != 0)
+        return front;
     const QVariant last = m_defaults.objectForKey(ResultTabs::kLastTabSelectedKey);
-    exportTab(
-        last.isValid() ? static_cast<int>(platform::UserDefaults::integerValue(last)) : 1, TableExportJob::Format::Csv);
+    return last.isValid() ? static_cast<int>(platform::UserDefaults::integerValue(last)) : 1;
+}
+
+bool ResultsController::tabHasRows(int tab) const
+{
+    if (tab >= 1 && tab <= 4)
+        return !m_hub->linksCollection().isEmpty();
+    if (tab == 5)
+        return m_sitemapTab && m_sitemapTab->sitemapTableView()->model()
+            && m_sitemapTab->sitemapTableView()->model()->rowCount() > 0;
+    return false;
 }
 
 void ResultsController::exportTab(int tab, TableExportJob::Format format)

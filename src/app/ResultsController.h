@@ -118,13 +118,17 @@ public:
 
     /// A scan is running: the Go button reads "Pause".
     bool isScanning() const;
-    /// Enables the File menu's export items that have something to export: Export as CSV…
-    /// with results, Export XML Sitemap… with pages, the insecure-content exports with a
-    /// non-empty list. Run as the File menu opens and whenever the scan's display changes.
+    /// Enables the File menu's items that have something to do, so none is offered that would
+    /// do nothing: Export as HTML… and Export as CSV… when the tab they export has rows, the
+    /// sitemap exports with a non-empty sitemap (Export Image Sitemap… also while image
+    /// sitemaps are off, to say so), the insecure-content exports with a non-empty list, Print…
+    /// with a printable tab in front. Run as the File menu opens, when the tab changes and
+    /// whenever the scan's display changes.
     void updateExportMenuItems();
 
     // ===== Exports =============================================================================
-    /// The selected tab's view as an HTML page.
+    /// The selected tab's view as an HTML page; from the sites tab the last result tab shown,
+    /// as Export as CSV… does.
     void exportAsHTMLMenuItem();
     /// The last result tab shown (`lastTabSelected`) as CSV.
     void exportAsCSVMenuItem();
@@ -194,6 +198,10 @@ private:
     QTreeView* frontPrintableView() const;
     void displayChanged();
     void exportTab(int tab, TableExportJob::Format format);
+    /// The tab Export as HTML… (or CSV…) exports.
+    int exportedTab(TableExportJob::Format format) const;
+    /// Whether `tab` has rows to export.
+    bool tabHasRows(int tab) const;
     void exportView(QTreeView* view, TableExportJob::Format format);
     void exportInsecure(TableExportJob::Format format);
     /// Asks the save panel for an insecure-content file of `fileType`; "" when cancelled.

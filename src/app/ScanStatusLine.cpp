@@ -34,9 +34,15 @@ std::optional<QByteArray> ScanStatusLine::update(const Counts& counts, qint64 no
     return out;
 }
 
-QByteArray ScanStatusLine::finish()
+QByteArray ScanStatusLine::finish(const Counts& last)
 {
-    if (!m_terminal || m_lastLength == 0)
+    if (!m_terminal) {
+        if (!m_lastCounts || *m_lastCounts == last)
+            return {};
+        m_lastCounts = last;
+        return text(last).toUtf8() + '\n';
+    }
+    if (m_lastLength == 0)
         return {};
     QByteArray out = '\r' + QByteArray(m_lastLength, ' ') + '\r';
     m_lastLength = 0;

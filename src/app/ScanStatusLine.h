@@ -36,9 +36,11 @@ public:
     /// nothing when the line was written too recently or (off a terminal) nothing changed.
     std::optional<QByteArray> update(const Counts& counts, qint64 nowMs);
 
-    /// The bytes that leave the output clean for what follows: on a terminal the rewritten line
-    /// is blanked and the cursor returned to its start; elsewhere nothing.
-    QByteArray finish();
+    /// The bytes that end the progress output before the summary, `last` being the counts the
+    /// summary gives: on a terminal the rewritten line is blanked and the cursor returned to its
+    /// start; elsewhere, once any line was written, a last line with `last` unless the last line
+    /// written already says so, so the progress never ends on counts the summary contradicts.
+    QByteArray finish(const Counts& last);
 
     bool isTerminal() const { return m_terminal; }
 

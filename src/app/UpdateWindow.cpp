@@ -76,6 +76,7 @@ UpdateWindow::UpdateWindow(QWidget* mainWindow)
 
     m_downloadButton = new QPushButton(tr("Download"), this);
     m_downloadButton->setObjectName(QStringLiteral("downloadButton"));
+    m_downloadButton->setEnabled(false);
     m_visitButton = new QPushButton(tr("Visit Website"), this);
     m_visitButton->setObjectName(QStringLiteral("visitButton"));
     m_visitButton->setVisible(false);
@@ -182,10 +183,16 @@ void UpdateWindow::showNewVersionButton()
 
 void UpdateWindow::setHomePageAvailable(bool available) { m_visitButton->setVisible(available); }
 
+void UpdateWindow::setDownloadAvailable(bool available)
+{
+    m_downloadAvailable = available;
+    m_downloadButton->setEnabled(available && !m_progressIndicator->isVisibleTo(this));
+}
+
 void UpdateWindow::setProgress(bool running, qint64 received, qint64 expected)
 {
     m_progressIndicator->setVisible(running);
-    m_downloadButton->setEnabled(!running);
+    m_downloadButton->setEnabled(!running && m_downloadAvailable);
     if (expected > 0) {
         m_progressIndicator->setRange(0, 1000);
         m_progressIndicator->setValue(int(std::clamp<qint64>(received * 1000 / expected, 0, 1000)));

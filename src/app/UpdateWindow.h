@@ -47,6 +47,7 @@ public:
     void showNewVersionButton() override;
     void setHomePageAvailable(bool available) override;
     void setProgress(bool running, qint64 received, qint64 expected) override;
+    void setDownloadAvailable(bool available) override;
 
 private:
     QPointer<QWidget> m_mainWindow;
@@ -56,6 +57,7 @@ private:
     QCheckBox* m_updateCheckCheckbox = nullptr;
     QProgressBar* m_progressIndicator = nullptr;
     QPushButton* m_downloadButton = nullptr;
+    bool m_downloadAvailable = false;
     QPushButton* m_visitButton = nullptr;
     QPushButton* m_closeButton = nullptr;
     QPointer<QPushButton> m_newVersionButton;

@@ -183,6 +183,12 @@ void UpdateWindowController::updateMenuItems()
     m_view.setHomePageAvailable(webAddress(m_defaults.stringForKey(kHomePageURLKey)).isValid());
 }
 
+void UpdateWindowController::updateDownloadAvailable()
+{
+    m_view.setDownloadAvailable(
+        webAddress(m_currentVersionDictionary.value(QStringLiteral("downloadurl")).toString()).isValid());
+}
+
 void UpdateWindowController::awakeFromNib()
 {
     m_defaults.registerDefaults({ { kAutomaticUpdateCheckKey, true } });
@@ -206,6 +212,7 @@ void UpdateWindowController::checkForUpdates(CheckKind kind)
         break;
     case CheckKind::Manual:
         m_currentVersionDictionary.clear();
+        updateDownloadAvailable();
         address = webAddress(m_defaults.stringForKey(kVersionTextURLKey));
         break;
     }
@@ -227,6 +234,7 @@ void UpdateWindowController::checkFinished(const CheckResult& result)
     --m_checksInFlight;
     if (result.kind == CheckKind::Startup)
         m_currentVersionDictionary = result.dictionary;
+    updateDownloadAvailable();
     if (result.version.isEmpty())
         return;
     if (!result.higher) {

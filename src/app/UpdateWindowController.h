@@ -110,6 +110,8 @@ public:
 
 private:
     void updateMenuItems();
+    /// Offers the Download button exactly while the published list names a build.
+    void updateDownloadAvailable();
     void checkFinished(const CheckResult& result);
     void downloadFinished(const UpdateDownload::Outcome& outcome, const QString& folder);
 

@@ -29,6 +29,8 @@ public:
     /// The download's progress: `expected` < 0 while the size is unknown; `running` false stops
     /// the indicator.
     virtual void setProgress(bool running, qint64 received, qint64 expected) = 0;
+    /// Whether there is a build to download: the Download button is offered only then.
+    virtual void setDownloadAvailable(bool available) = 0;
 };
 
 /// Keeps what it is shown. Main thread only.
@@ -52,6 +54,7 @@ public:
         lastReceived = received;
         ++progressUpdates;
     }
+    void setDownloadAvailable(bool available) override { downloadAvailable = available; }
 
     QString notes;
     bool notesAreHtml = false;
@@ -65,6 +68,7 @@ public:
     bool progressRunning = false;
     qint64 lastReceived = 0;
     int progressUpdates = 0;
+    bool downloadAvailable = false;
 };
 
 } // namespace crawlmere::app

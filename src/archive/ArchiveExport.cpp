@@ -57,6 +57,25 @@ QString usableDefaultName(const QString& name)
     return QStringLiteral("index.html");
 }
 
+/// The local path of a URL with its port, as `stripDomainFrom` gives it (":8080/a/b.html"), with
+/// the port's part made into a folder named by host and port ("h.test_8080/a/b.html"): a name
+/// without ":" that every common file system takes, and that keeps sites on two ports of one
+/// host apart. Other paths are returned as they are.
+QString withPortFolder(const QString& local, const QString& url)
+{
+    const auto parsed = detail::urlFromText(url);
+    if (!parsed || !parsed->port())
+        return local;
+    const QString port = QString::number(*parsed->port());
+    // An IPv6 host leaves its closing bracket in front of the port.
+    const qsizetype colon = local.startsWith(u']') ? 1 : 0;
+    if (local.mid(colon, port.size() + 1) != u':' + port)
+        return local;
+    QString host = parsed->host();
+    host.replace(u':', u'-');
+    return host + u'_' + local.mid(colon + 1);
+}
+
 /// One file of the Process map.
 struct ProcessEntry {
     QString url; ///< the archived URL text (the index key)
@@ -149,7 +168,7 @@ struct ArchiveExport::Run {
     std::unique_ptr<CrawlmereArchiveWrapper> wrapper;
     ExportFolder folder;
     QStringList urls;
-    QString crawlDefaultName;
+    QString defaultName;
     bool wordpressUrls = false;
     QMap<QString, ProcessEntry> map; // K → entry, in K's order
     qint64 skipped = 0;
@@ -249,8 +268,8 @@ ArchiveExport::Result ArchiveExport::exportFilesForDate()
         return result;
     }
     run.urls = run.wrapper->allURLs().mid(0, kMaxItems);
-    run.crawlDefaultName
-        = usableDefaultName(stringValue(request.crawlSettings.value(QStringLiteral("defaultLocalFileName"))));
+    // Both modes name a folder's page as the preferences say, as the scan's file requests do.
+    run.defaultName = usableDefaultName(strings::trimmingWhitespaceAndNewlines(request.defaultsLocalFileName));
     run.wordpressUrls = boolValue(request.crawlSettings.value(QStringLiteral("wordpressUrls")));
 
     bool completed = false;
@@ -273,15 +292,14 @@ bool ArchiveExport::Run::preservePass()
 {
     logLine(1, QStringLiteral("pass 1 of 1"));
     startPass(QStringLiteral("Exporting pages and resources"));
-    const QString defaultName = usableDefaultName(request().defaultsLocalFileName);
     return eachArchivedVersion([&](const QString& url, const QString& file) {
         const auto data = wrapper->dataRepresentationOfVersionWithFilename(file, url);
-        auto local = ArchiveExport::stripDomainFrom(url, /*addDefaultName=*/true, crawlDefaultName);
+        auto local = ArchiveExport::stripDomainFrom(url, /*addDefaultName=*/true, defaultName);
         if (!data || !local)
             return;
         if (strings::pathExtension(*local).isEmpty())
             local = strings::appendingPathComponent(*local, defaultName);
-        const auto components = ExportFolder::cleanComponents(*local);
+        const auto components = ExportFolder::cleanComponents(withPortFolder(*local, url));
         if (!components) {
             skip(QStringLiteral("skipping %1: its local path %2 would leave the export folder").arg(url, *local));
             return;
@@ -297,7 +315,7 @@ bool ArchiveExport::Run::processPassOne()
     startPass(QStringLiteral("Processing files"));
     QHash<QString, QString> claimedBy; // relative path → K
     return eachArchivedVersion([&](const QString& url, const QString& file) {
-        const auto local = ArchiveExport::stripDomainFrom(url, /*addDefaultName=*/false, crawlDefaultName);
+        const auto local = ArchiveExport::stripDomainFrom(url, /*addDefaultName=*/false, defaultName);
         if (!local)
             return;
         const QString last = strings::lastPathComponent(*local);
@@ -310,7 +328,7 @@ bool ArchiveExport::Run::processPassOne()
             name = trimmedOf(last, u'/');
         entry.actualfilename = name;
         if (name.isEmpty())
-            name = crawlDefaultName;
+            name = defaultName;
         entry.type = wrapper->typeForURL(url);
         const QString extension = strings::pathExtension(name);
         if (entry.type == 1 && extension != u"html" && extension != u"htm")
@@ -322,8 +340,8 @@ bool ArchiveExport::Run::processPassOne()
         entry.directory = trimmedOf(directory, u'/');
         entry.webarcfilename = file;
 
-        const auto components = ExportFolder::cleanComponents(
-            entry.directory.isEmpty() ? entry.processedfilename : entry.directory + u'/' + entry.processedfilename);
+        const auto components = ExportFolder::cleanComponents(withPortFolder(
+            entry.directory.isEmpty() ? entry.processedfilename : entry.directory + u'/' + entry.processedfilename, url));
         if (!components) {
             skip(QStringLiteral("skipping %1: its local path would leave the export folder").arg(url));
             return;
@@ -374,13 +392,9 @@ bool ArchiveExport::Run::processPassTwo()
 
 void ArchiveExport::Run::writeResource(const ProcessEntry& entry, const QByteArray& data)
 {
-    if (!folder.write(entry.components, data)) {
+    // The folder logs a failed write once, with the full path.
+    if (!folder.write(entry.components, data))
         ++skipped;
-        logLine(0,
-            QStringLiteral("error writing %1 bytes of resource %2 to %3")
-                .arg(data.size())
-                .arg(entry.url, entry.relativePath()));
-    }
 }
 
 const ProcessEntry* ArchiveExport::Run::lookUp(const QString& key) const
@@ -476,7 +490,7 @@ void ArchiveExport::Run::writePage(const QString& key, const ProcessEntry& entry
         if (!found) {
             if (!strings::pathExtension(href).isEmpty())
                 continue;
-            found = lookUp(QStringLiteral("%1/%2").arg(trimmed, crawlDefaultName));
+            found = lookUp(QStringLiteral("%1/%2").arg(trimmed, defaultName));
         }
         if (!found || found->processedfilename.isEmpty())
             continue;
@@ -492,7 +506,8 @@ void ArchiveExport::Run::writePage(const QString& key, const ProcessEntry& entry
                 && strings::rangeIsWithinCodeOf(position, href.size(), *text);
             if (replace)
                 text->replace(position, href.size(), replacement);
-            const qsizetype from = position + replacement.size();
+            // Behind what is now at the match: the replacement, or the match left as it was.
+            const qsizetype from = position + (replace ? replacement.size() : href.size());
             if (from >= text->size())
                 break;
             position = text->indexOf(href, from, Qt::CaseSensitive);

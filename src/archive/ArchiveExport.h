@@ -44,7 +44,9 @@ struct ArchiveExportProgress {
 /// Every path is checked before it is written (see `detail::ExportFolder`): a URL or default name
 /// that would climb out of the output folder, or a name the file system cannot take, is skipped
 /// with a log line; no existing file is ever replaced. Rewritten links name the files as written
-/// (percent-encoded where a path needs it).
+/// (percent-encoded where a path needs it). The files of a URL with a port go in a folder named
+/// by host and port ("h.test_8080"), never one named ":8080". Both modes name a folder's page by
+/// the preferences' `defaultLocalFileName`.
 class ArchiveExport {
 public:
     enum class Outcome {

@@ -9,6 +9,8 @@
 #include "platform/Paths.h"
 #include "platform/UserDefaults.h"
 
+#include <QDir>
+
 namespace crawlmere::archive {
 
 using platform::Dispatch::toMain;
@@ -24,6 +26,28 @@ struct ArchiveExportController::Shared {
 QString ArchiveExportController::failureText(const QString& failure)
 {
     return QStringLiteral("the archive could not be exported: ") + failure;
+}
+
+QString ArchiveExportController::finishedText(const ArchiveExport::Result& result)
+{
+    switch (result.outcome) {
+    case ArchiveExport::Outcome::ArchiveNotFound:
+        return QStringLiteral("Archive not exported: unable to find the archive for this site");
+    case ArchiveExport::Outcome::Cancelled:
+        return QStringLiteral("Archive export cancelled");
+    case ArchiveExport::Outcome::Finished:
+        break;
+    }
+    if (!result.failure.isEmpty())
+        return QString();
+    if (result.outputFolder.isEmpty())
+        return QStringLiteral("Archive not exported: nothing was archived");
+    QString text = QStringLiteral("Archive exported to %1 (%2 files")
+                       .arg(QDir::toNativeSeparators(result.outputFolder))
+                       .arg(result.filesWritten);
+    if (result.itemsSkipped > 0)
+        text += QStringLiteral(", %1 skipped").arg(result.itemsSkipped);
+    return text + u')';
 }
 
 ShellAlert ArchiveExportController::failureAlert(const QString& failure)

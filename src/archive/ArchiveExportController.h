@@ -94,6 +94,10 @@ public:
     /// The line that says an export could not make its folder: "the archive could not be
     /// exported: " and the result's failure; the window's alert shows it under its own title.
     static QString failureText(const QString& failure);
+    /// The status line of an export that ended without a failure: where it went and how many
+    /// files ("Archive exported to /x/site-20261208 (12 files)"), that nothing was archived, or
+    /// that it was cancelled; null after a failure (its alert says it).
+    static QString finishedText(const ArchiveExport::Result& result);
     static ShellAlert failureAlert(const QString& failure);
 
     /// The request for `hub`'s finished scan: its archive folder and settings, the defaults' `id`

@@ -8,6 +8,7 @@
 #include "engine/PunycodeAdditions.h"
 #include "engine/Z12Ara.h"
 #include "engine/detail/SettingsValue.h"
+#include "platform/Dispatch.h"
 #include "platform/Log.h"
 #include "platform/Paths.h"
 #include "platform/PropertyList.h"
@@ -15,7 +16,10 @@
 #include "platform/Url.h"
 #include "platform/UserDefaults.h"
 
+#include <QCoreApplication>
 #include <QDir>
+
+#include <atomic>
 
 namespace crawlmere::archive {
 
@@ -50,6 +54,29 @@ QString withoutControlCharacters(QString text)
     return text;
 }
 
+const QLatin1StringView kClearedInfix(".cleared-");
+
+/// Deletes a folder moved aside; a symbolic link is removed, never followed.
+void deleteClearedFolder(const QString& path)
+{
+    const QFileInfo info(path);
+    const bool removed = info.isSymLink() ? QFile::remove(path) : QDir(path).removeRecursively();
+    if (!removed)
+        logLine(1, QStringLiteral("unable to delete the cleared archive folder %1").arg(path));
+}
+
+/// A name in the folder's parent no other clearing takes, in this run or another.
+QString clearedName(const QString& folder)
+{
+    static std::atomic<quint64> counter { 0 };
+    const QFileInfo info(folder);
+    return info.dir().filePath(QStringLiteral("%1%2%3-%4-%5")
+                                   .arg(info.fileName(), kClearedInfix)
+                                   .arg(QCoreApplication::applicationPid())
+                                   .arg(QDateTime::currentMSecsSinceEpoch())
+                                   .arg(counter.fetch_add(1)));
+}
+
 } // namespace
 
 ArchiveWriter::ArchiveWriter(platform::UserDefaults& store, QString archiveFolder, Clock archiveClock)
@@ -61,6 +88,14 @@ ArchiveWriter::ArchiveWriter(platform::UserDefaults& store, QString archiveFolde
         folder = QDir(platform::Paths::applicationSupportFolder()).filePath(QStringLiteral("archive"));
     if (!clock)
         clock = [] { return QDateTime::currentDateTime(); };
+    clearingQueue = [](std::function<void()> work) { platform::Dispatch::toGlobal(std::move(work)); };
+
+    // Folders an earlier run moved aside and did not live to delete.
+    const QFileInfo info(folder);
+    const QStringList leftovers = info.dir().entryList({ info.fileName() + kClearedInfix + u'*' },
+        QDir::Dirs | QDir::Files | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    for (const QString& name : leftovers)
+        clearingQueue([path = info.dir().filePath(name)] { deleteClearedFolder(path); });
 }
 
 QString ArchiveWriter::archiveLocation()
@@ -75,8 +110,14 @@ QString ArchiveWriter::archiveLocation()
 
 void ArchiveWriter::clearArchiveFolder()
 {
-    if (QDir(folder).exists() && !QDir(folder).removeRecursively())
-        logLine(1, QStringLiteral("unable to delete the archive folder %1").arg(folder));
+    if (QDir(folder).exists()) {
+        // A rename in one folder takes no time whatever the folder holds; the deletion can.
+        const QString aside = clearedName(folder);
+        if (QDir().rename(folder, aside))
+            clearingQueue([aside] { deleteClearedFolder(aside); });
+        else if (!QDir(folder).removeRecursively())
+            logLine(1, QStringLiteral("unable to delete the archive folder %1").arg(folder));
+    }
     std::lock_guard lock(archiveIndexLock);
     index = QVariantMap();
 }

@@ -17,8 +17,8 @@ class UserDefaults;
 
 namespace crawlmere::archive {
 
-/// The hub's archive sink. The folder holds the last scan only: `clearArchiveFolder` deletes it
-/// at every new scan. Each archived record becomes one file, named by `fileNameForURL` (a
+/// The hub's archive sink. The folder holds the last scan only: `clearArchiveFolder` empties it
+/// at every new scan, without waiting for the files to be deleted (see there). Each archived record becomes one file, named by `fileNameForURL` (a
 /// counter is added when another page took that name in the same millisecond, so no file is
 /// ever replaced), and one entry of `archiveIndex`: its URL text → [{"filename", "date",
 /// "status", "type"}]. Control characters of the URL text are percent-encoded in the key
@@ -40,7 +40,17 @@ public:
     /// time (the local time now when empty). `defaults` must outlive the writer.
     explicit ArchiveWriter(platform::UserDefaults& defaults, QString folder = QString(), Clock clock = Clock());
 
+    /// Where the deletion of a cleared folder runs; a worker of the global pool unless a test
+    /// holds it back.
+    using ClearingQueue = std::function<void(std::function<void()>)>;
+
+    /// Moves the folder aside at once (renamed in its own parent, "<name>.cleared-…"), so that the
+    /// scan starts with no folder, and deletes the moved folder on `clearingQueue`: a large
+    /// archive never holds up the caller (the window's thread). When it cannot be moved it is
+    /// deleted in place. Folders moved aside by a run that ended before deleting them are
+    /// deleted, on the same queue, when a writer is made.
     void clearArchiveFolder() override;
+    void setClearingQueue(ClearingQueue queue) { clearingQueue = std::move(queue); }
     /// Leaves out: records holding a "Do not follow" term, or none of the "Only follow" terms
     /// (while the default `skipArchiveBasedOnBlackAndWhitelists` is on); every record but the
     /// starting one in a `singlePage` scan; data under 2 bytes. A failed write is logged and
@@ -70,6 +80,7 @@ private:
     platform::UserDefaults& defaults;
     QString folder;
     Clock clock;
+    ClearingQueue clearingQueue;
     mutable std::mutex archiveIndexLock;
     QVariantMap index; // archiveIndex
     QString saveError;

@@ -57,6 +57,9 @@ public:
     virtual QStringList getWarnings() const = 0;
     /// The page's ids and anchor names.
     virtual QStringList getNames() const = 0;
+    /// The files its script and link elements load over plain http that are not among the links
+    /// (checking linked files is off); none by default.
+    virtual QStringList getHttpLinkedFiles() const { return {}; }
 
     // ---- Text checks of the reports -----------------------------------------------------------
 

@@ -197,6 +197,11 @@ struct Z12Ara::LinkExtraction {
     bool robotsDisallow(const QString& url) const;
     bool robotsAllow(const QString& url) const;
     void appendInsecure(qint32 type, const QString& pageString, const QString& offending);
+    /// The page's insecure records for a link to `target` (new or known) whose first status no
+    /// rule set: mixed content on an https scan, an insecure internal link.
+    void listInsecure(const CrwlUrl& target, const Url& url, const QString& text, bool internal);
+    /// Mixed content of the files the page loads over http that are not links of the scan.
+    void listHttpLinkedFiles(const LinkExtractionParser& parser);
     bool logs(int level) const { return verbosity >= level; }
 
     Z12Ara& hub;
@@ -397,6 +402,7 @@ void Z12Ara::LinkExtraction::run()
     // 11.-14. Links.
     readLinks(*parser);
     page->fitOutboundInstances();
+    listHttpLinkedFiles(*parser);
 
     // 15. Word count and spelling.
     if (!page->isPDF()) {
@@ -688,6 +694,11 @@ void Z12Ara::LinkExtraction::readLink(const LinkExtractionParser& parser, QStrin
     if (const UrlPtr known = hub.weHaveThisOneAlready(urlString, nullptr, internal)) {
         if (!(s.limitOccurrences && known->getOnpagecount() > s.occurrencesLimit))
             addOccurrence(known, parser, text, rel, /*withLineNumber=*/true);
+        // Each page that loads or links the insecure URL is listed, not only the first one.
+        const bool ruled = known->isBlacklisted() || known->isDisallowed()
+            || known->getStatus() == CrwlStatus::notChecked;
+        if (!ruled)
+            listInsecure(*known, url, text, internal);
         if (internal && CrwlLinkInstance::relContainsExternal(rel))
             known->addWarning(
                 QStringLiteral("The link appears internal but has an instance marked rel=external on page: %1 ")
@@ -766,18 +777,9 @@ void Z12Ara::LinkExtraction::readLink(const LinkExtractionParser& parser, QStrin
 
     // 14.14 Insecure content.
     if (!ruleApplied) {
-        const bool http = schemeIs(url, u"http");
-        if (hub.scanningHttpsSite && http
-            && (record->isImage() || image || linkedFile || text.contains(kFormActionMarker))) {
-            page->setHasMixedContent(true);
-            appendInsecure(kInsecureResource, page->absoluteString(), urlString);
-        }
-        if (internal) {
-            if (hub.isLinkHttpOnHttpsSite(urlString, page->absoluteString()) && s.httpIsExternal)
-                appendInsecure(kInsecureLink, page->absoluteString(), urlString);
-            if (s.httpIsExternal && hub.scanningHttpsSite && http)
-                record->setIsInternal(false);
-        }
+        listInsecure(*record, url, text, internal);
+        if (internal && s.httpIsExternal && hub.scanningHttpsSite && schemeIs(url, u"http"))
+            record->setIsInternal(false);
     }
 
     // 14.15
@@ -848,6 +850,32 @@ bool Z12Ara::LinkExtraction::robotsAllow(const QString& url) const
     return hub.robotsAllowIndex.matches(url);
 }
 
+void Z12Ara::LinkExtraction::listInsecure(const CrwlUrl& target, const Url& url, const QString& text, bool internal)
+{
+    const QString& urlString = url.absoluteString();
+    if (hub.scanningHttpsSite && schemeIs(url, u"http")
+        && (target.isImage() || text.contains(kAltMarker) || text == kLinkedFileMarker
+            || text.contains(kFormActionMarker))) {
+        page->setHasMixedContent(true);
+        appendInsecure(kInsecureResource, page->absoluteString(), urlString);
+    }
+    if (internal && s.httpIsExternal && hub.isLinkHttpOnHttpsSite(urlString, page->absoluteString()))
+        appendInsecure(kInsecureLink, page->absoluteString(), urlString);
+}
+
+void Z12Ara::LinkExtraction::listHttpLinkedFiles(const LinkExtractionParser& parser)
+{
+    if (!hub.scanningHttpsSite || !base || page->isErrorPage())
+        return;
+    for (const QString& link : parser.getHttpLinkedFiles()) {
+        const auto url = hub.makeNSURLFromString(link, *base);
+        if (!url || !schemeIs(*url, u"http"))
+            continue;
+        page->setHasMixedContent(true);
+        appendInsecure(kInsecureResource, page->absoluteString(), url->absoluteString());
+    }
+}
+
 void Z12Ara::LinkExtraction::appendInsecure(qint32 type, const QString& pageString, const QString& offending)
 {
     qsizetype& index = insecureIndex[static_cast<size_t>(type)];
@@ -855,7 +883,9 @@ void Z12Ara::LinkExtraction::appendInsecure(qint32 type, const QString& pageStri
         hub.insecureRecords.append({ type, pageString, {} });
         index = hub.insecureRecords.size() - 1;
     }
-    hub.insecureRecords[index].array.append(offending);
+    // A page that loads one URL twice is listed with it once.
+    if (!hub.insecureRecords[index].array.contains(offending))
+        hub.insecureRecords[index].array.append(offending);
 }
 
 void Z12Ara::LinkExtraction::cleanUp()

@@ -240,8 +240,13 @@ void CrwlParser::addTypeToCollection(const QString& type)
 
 void CrwlParser::addLinkedFileToCollection(const QString& url)
 {
-    if (!linkedFiles)
+    if (!linkedFiles) {
+        // Not a link then, but a secure page that loads it still has mixed content.
+        if (url.trimmed().startsWith(QLatin1StringView("http:"), Qt::CaseInsensitive)
+            && httpLinkedFiles.size() < kMaxUrlsPerRecord)
+            httpLinkedFiles.append(url.trimmed());
         return;
+    }
     addURLToCollection(url);
     addLinkTextToCollection(QStringLiteral("[linked file]"));
 }

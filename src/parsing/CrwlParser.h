@@ -133,6 +133,9 @@ public:
     qint64 getLength() const { return l; }
     const QStringList& getWarnings() const { return warnings; }
     const QStringList& getNames() const { return names; }
+    /// The files a script or link element loads over plain http ("http:…", any case) that were
+    /// not collected as links because `linkedFiles` is off; at most `kMaxUrlsPerRecord`.
+    const QStringList& getHttpLinkedFiles() const { return httpLinkedFiles; }
     QStringList getJsonld() const { return {}; } ///< JSON-LD is not collected
     int fileType() const { return m_fileType; }
     EncodingId encoding() const { return useEncoding; } ///< after the charset sniff
@@ -372,6 +375,7 @@ private:
     QStringList headingCollection;
     QStringList warnings;
     QStringList names;
+    QStringList httpLinkedFiles;
     qint64 wordCount = 0;
     qint64 characterCount = 0;
 

@@ -42,6 +42,7 @@ public:
     qint64 getFileSize() const override { return m_parser->getFileSize(); }
     QStringList getWarnings() const override { return m_parser->getWarnings(); }
     QStringList getNames() const override { return m_parser->getNames(); }
+    QStringList getHttpLinkedFiles() const override { return m_parser->getHttpLinkedFiles(); }
 
     // Misspelled words only: the page's spelling count leaves grammar issues out.
     qint64 getSpellingCount() const override { return m_parser->getSpellingCount(); }

@@ -247,6 +247,8 @@ public:
     std::optional<QVariantMap> firstWebsiteInFolder(const QString& name) const;
     bool folderNameExists(const QString& name) const;
     void addFolderToFolderList(const QString& name);
+    /// Lists the folders `sites` name that the folder list lacks, then shows the list again.
+    void listFoldersOf(const QList<QVariantMap>& sites);
     void addFolderToFolderSortingIfNecessary(const QString& name);
     bool isFolderCollapsed(const QString& name) const;
     void purgeFolderList();

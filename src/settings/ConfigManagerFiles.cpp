@@ -140,6 +140,7 @@ int ConfigManager::importLcsBatch(const QVariantList& sites)
 {
     synchronise();
     int count = 0;
+    QList<QVariantMap> added;
     // Decided and stored under the store's lock, against the list as the file holds it then:
     // of programs importing the same file at once, each adds (and counts) only what no other
     // added before it.
@@ -163,6 +164,7 @@ int ConfigManager::importLcsBatch(const QVariantList& sites)
             // Each added id is indexed at once, so a repeat within the file is skipped too.
             known.insert(siteID);
             m_websites.append(withRuleLists(site));
+            added.append(site);
             logLine(1, QStringLiteral("adding: %1").arg(site.value(QStringLiteral("name")).toString()));
             ++count;
         }
@@ -181,6 +183,8 @@ int ConfigManager::importLcsBatch(const QVariantList& sites)
         rebuildDataSourceAndReloadTableView();
         implementCurrentSettings();
         m_tableViewEmbargoed = false;
+        // The folders the sites name are listed at once, as a restart would list them.
+        listFoldersOf(added);
     }
     return count;
 }

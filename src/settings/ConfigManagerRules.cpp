@@ -1,6 +1,7 @@
 // The crawl rule lists and sitemap rules of the selected site, as the rule editors change them.
 #include "settings/ConfigManager.h"
 
+#include "engine/SitemapPriority.h"
 #include "engine/Z12Ara.h"
 #include "platform/Log.h"
 #include "platform/NotificationCenter.h"
@@ -174,12 +175,22 @@ void ConfigManager::userFinishedEditingSitemapRule(int row, const QString& field
     if (row < 0 || row >= m_sitemapRules.size())
         return;
     QVariantMap rule = m_sitemapRules.at(row).toMap();
-    if (field == u"match")
+    if (field == u"match") {
         rule.insert(field, !rule.value(field).toBool());
-    else if (field == u"contains" || field == u"priority" || field == u"update")
+    } else if (field == u"priority") {
+        // A priority outside 0.0-1.0 is refused: the rule keeps its own.
+        const auto priority = engine::sitemapPriority(text);
+        if (!priority) {
+            logLine(0, QStringLiteral("a sitemap priority is a number from 0.0 to 1.0; \"%1\" is not used").arg(text));
+            beep();
+            return;
+        }
+        rule.insert(field, *priority);
+    } else if (field == u"contains" || field == u"update") {
         rule.insert(field, text);
-    else
+    } else {
         return;
+    }
     m_sitemapRules[row] = rule;
     m_dirty = true;
     saveRules();

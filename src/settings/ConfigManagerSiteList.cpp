@@ -194,6 +194,26 @@ void ConfigManager::addFolderToFolderList(const QString& name)
     m_defaults.setObject(folderList() << name, kFolderList);
 }
 
+void ConfigManager::listFoldersOf(const QList<QVariantMap>& sites)
+{
+    QStringList folders = folderList();
+    const qsizetype before = folders.size();
+    for (const QVariantMap& site : sites) {
+        const QString name = getFolderName(site);
+        if (!name.isEmpty() && name != kDefaultFolder && name != kAllSites && !folders.contains(name))
+            folders.append(name);
+    }
+    if (folders.size() == before)
+        return;
+    m_defaults.setObject(folders, kFolderList);
+    populateFolderMenus();
+    const bool embargoed = m_tableViewEmbargoed;
+    m_tableViewEmbargoed = true;
+    if (m_view)
+        m_view->reloadFolderTable();
+    m_tableViewEmbargoed = embargoed;
+}
+
 void ConfigManager::addFolderToFolderSortingIfNecessary(const QString& name)
 {
     for (const QVariant& entry : std::as_const(m_folderSorting)) {

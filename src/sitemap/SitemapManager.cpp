@@ -2,8 +2,10 @@
 // the sitemap and excluded-pages tables.
 #include "sitemap/SitemapManager.h"
 
+
 #include "engine/CrwlLinkInstance.h"
 #include "engine/CrwlUrl.h"
+#include "engine/SitemapPriority.h"
 #include "platform/Log.h"
 #include "platform/NotificationCenter.h"
 #include "platform/UserDefaults.h"
@@ -302,12 +304,11 @@ QString SitemapManager::priorityText(CrwlUrl& page)
 {
     if (m_priorityTitle == kPriorityNone)
         return {};
-    if (const auto rule = ruleThatApplies(page.finalURLString())) {
-        const QString priority = rule->value(kPriority).toString();
+    const auto rule = ruleThatApplies(page.finalURLString());
+    const QString priority = SitemapXmlWriter::priorityOf(rule, page.getDistanceFromHome());
+    if (rule)
         page.setPriority(priority.toDouble());
-        return priority;
-    }
-    return SitemapXmlWriter::depthPriority(page.getDistanceFromHome());
+    return priority;
 }
 
 QList<TableColumn> SitemapManager::sitemapColumns() const
@@ -395,7 +396,7 @@ void SitemapManager::tableViewSetObjectValue(
     CrwlUrl* page = pageAt(row);
     if (!page)
         return;
-    const QString text = value.toString();
+    QString text = value.toString();
     const QString url = page->finalURLString();
     QVariantMap rule;
     if (isColumn(column, kChangeFrequency)) {
@@ -405,6 +406,15 @@ void SitemapManager::tableViewSetObjectValue(
             { QStringLiteral("update"), text }, { QStringLiteral("match"), true } });
         rule.insert(QStringLiteral("update"), text);
     } else {
+        // A priority outside 0.0-1.0 is refused: the cell keeps the one in force.
+        const auto priority = engine::sitemapPriority(text);
+        if (!priority) {
+            logLine(0, QStringLiteral("a sitemap priority is a number from 0.0 to 1.0; \"%1\" is not used").arg(text));
+            if (m_observer.beep)
+                m_observer.beep();
+            return;
+        }
+        text = *priority;
         rule = ruleThatApplies(url).value_or(QVariantMap { { QStringLiteral("contains"), url }, { kPriority, text },
             { QStringLiteral("update"), page->getChangefrequency() }, { QStringLiteral("match"), true } });
         rule.insert(kPriority, text);

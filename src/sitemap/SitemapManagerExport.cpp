@@ -11,6 +11,7 @@
 #include "platform/UserDefaults.h"
 #include "sitemap/SitemapXmlWriter.h"
 
+#include <QCoreApplication>
 #include <QDate>
 #include <QDir>
 #include <QFileInfo>
@@ -221,6 +222,13 @@ void SitemapManager::exportImageXML()
     m_sitemapLocation.clear();
     if (documents.isEmpty() || !m_savePanel) {
         logLine(1, QStringLiteral("no files returned by getXMLSitemap"));
+        // Said, not just logged: the menu item would otherwise seem to do nothing.
+        if (documents.isEmpty() && m_observer.alert)
+            m_observer.alert(QCoreApplication::translate("SitemapManager", "No images to list"),
+                QCoreApplication::translate("SitemapManager",
+                    "None of the sitemap's pages holds an image that was found in the scan, so there is no image "
+                    "sitemap to export."),
+                ShellAlertStyle::informational);
         return;
     }
     logLine(3, QStringLiteral("sitemapOptions is %1").arg(m_defaults.integerForKey(QStringLiteral("sitemapOptions"))));

@@ -2,9 +2,11 @@
 // template with its namespaces, and the sitemap index.
 #include "sitemap/SitemapXmlWriter.h"
 
+
 #include "engine/CrwlLinkInstance.h"
 #include "engine/CrwlStatusCodes.h"
 #include "engine/CrwlUrl.h"
+#include "engine/SitemapPriority.h"
 #include "platform/Strings.h"
 #include "platform/Url.h"
 
@@ -62,8 +64,8 @@ bool buildEntry(const CrwlUrl& page, const SitemapXmlOptions& options, QSet<QStr
                 appendElement(entry, inner, QLatin1StringView("changefreq"), value);
         }
         if (options.writePriority) {
-            const QString value = rule ? rule->value(QStringLiteral("priority")).toString()
-                                       : SitemapXmlWriter::depthPriority(page.getDistanceFromHome());
+            // A rule's priority outside 0.0-1.0 (an older file's) is never written.
+            const QString value = SitemapXmlWriter::priorityOf(rule, page.getDistanceFromHome());
             appendElement(entry, inner, QLatin1StringView("priority"), SitemapXmlWriter::escapedValue(value));
         }
     }
@@ -213,6 +215,15 @@ QString SitemapXmlWriter::siteRoot(const QString& startingUrl)
 }
 
 QString SitemapXmlWriter::escapedValue(const QString& value) { return platform::strings::xmlEscaped(value); }
+
+QString SitemapXmlWriter::priorityOf(const std::optional<QVariantMap>& rule, qint64 distanceFromHome)
+{
+    if (rule) {
+        if (const auto priority = engine::sitemapPriority(rule->value(QStringLiteral("priority")).toString()))
+            return *priority;
+    }
+    return depthPriority(distanceFromHome);
+}
 
 QString SitemapXmlWriter::depthPriority(qint64 distanceFromHome)
 {

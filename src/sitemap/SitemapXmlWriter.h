@@ -74,6 +74,9 @@ public:
     static QString escapedValue(const QString& value);
     /// The depth priority: "1.0", "0.5", "0.3" for distance 0, 1, 2, else "0.2".
     static QString depthPriority(qint64 distanceFromHome);
+    /// The priority an entry carries: its rule's when that is one from 0.0 to 1.0
+    /// (`engine::sitemapPriority`), else the depth priority.
+    static QString priorityOf(const std::optional<QVariantMap>& rule, qint64 distanceFromHome);
     /// An image of this status goes into a sitemap: a good answer (2xx, 3xx, a local file read)
     /// or none asked for (not checked, or marked fixed by the user); never a broken one.
     static bool imageBelongsInSitemap(qint64 status);

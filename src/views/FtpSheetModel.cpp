@@ -3,6 +3,8 @@
 
 #include "sitemap/SitemapManager.h"
 
+#include <QCoreApplication>
+
 namespace crawlmere::views {
 
 namespace {
@@ -57,6 +59,11 @@ void FtpSheetModel::theSheetOK(const FtpSheetFields& fields)
 {
     if (m_state != State::Shown)
         return;
+    if (fields.server.trimmed().isEmpty()) {
+        if (m_display.refuse)
+            m_display.refuse(missingServerText());
+        return;
+    }
     if (m_store)
         m_store(fields.toSettings());
     QVariantMap settings = m_manager.crawlSettings();
@@ -70,6 +77,11 @@ void FtpSheetModel::theSheetOK(const FtpSheetFields& fields)
     }
     if (m_display.showBusy)
         m_display.showBusy();
+}
+
+QString FtpSheetModel::missingServerText()
+{
+    return QCoreApplication::translate("FtpSheetModel", "Enter the FTP server to upload the sitemap to.");
 }
 
 void FtpSheetModel::theSheetCancel()

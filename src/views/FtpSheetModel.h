@@ -46,7 +46,12 @@ public:
         std::function<void()> showBusy;
         /// End the sheet with a return code (1 OK, 0 cancelled) and order it out.
         std::function<void(int)> end;
+        /// OK was refused: say `message` in the sheet, which stays open with its fields.
+        std::function<void(const QString& message)> refuse;
     };
+
+    /// What the sheet says when OK is pressed with no server.
+    static QString missingServerText();
 
     /// `store` receives the six keys on OK, for the selected site's settings (may be unset).
     /// `siteSettings` answers the selected site's stored settings, which the sheet shows when it
@@ -60,9 +65,11 @@ public:
     /// beginFTPDialog: shows the sheet with the fields of the selected site's settings (see the
     /// constructor). While the sheet is already shown (or uploading) nothing changes.
     void beginFTPDialog();
-    /// theSheetOK: the fields go to the store and to the manager's settings, then
-    /// `transferFiles`. When an upload started, the sheet stays, busy, until `uploadBusy(false)`;
-    /// when nothing started (no server) it ends at once with 1. Ignored unless shown.
+    /// theSheetOK: with no server typed (blanks only count as none) the sheet stays open and
+    /// `refuse` says so; nothing is stored or uploaded. Otherwise the fields go to the store and
+    /// to the manager's settings, then `transferFiles`. When an upload started, the sheet stays,
+    /// busy, until `uploadBusy(false)`; when nothing started it ends at once with 1. Ignored
+    /// unless shown.
     void theSheetOK(const FtpSheetFields& fields);
     /// theSheetCancel: ends the sheet with 0; ignored while an upload runs (it cannot be taken
     /// back halfway) and while hidden.

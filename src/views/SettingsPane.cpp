@@ -596,6 +596,12 @@ void SettingsPane::sitemapCellChanged(int row, int column)
             m_manager.userFinishedEditingSitemapRule(row, QStringLiteral("match"));
     } else if (item->text() != rule.value(kSitemapColumns.at(column)).toString()) {
         m_manager.userFinishedEditingSitemapRule(row, kSitemapColumns.at(column), item->text());
+        // A value the rule did not take (a priority outside 0.0-1.0) gives way to the rule's.
+        const QString kept = m_manager.sitemapRules().at(row).toMap().value(kSitemapColumns.at(column)).toString();
+        if (kept != item->text()) {
+            const QSignalBlocker blocker(m_sitemapTable);
+            m_sitemapTable->item(row, column)->setText(kept);
+        }
     }
 }
 

@@ -7,6 +7,7 @@
 #include <QCheckBox>
 #include <QDialogButtonBox>
 #include <QFormLayout>
+#include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
@@ -52,6 +53,10 @@ SitemapFtpSheet::SitemapFtpSheet(sitemap::SitemapManager& manager, std::function
     m_progress->setRange(0, 0);
     m_progress->setTextVisible(false);
     m_progress->hide();
+    m_message = new QLabel(this);
+    m_message->setObjectName(QStringLiteral("ftpMessage"));
+    m_message->setWordWrap(true);
+    m_message->hide();
     m_buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     m_buttons->button(QDialogButtonBox::Ok)->setObjectName(QStringLiteral("ftpOKButton"));
     m_buttons->button(QDialogButtonBox::Ok)->setText(tr("Upload"));
@@ -66,6 +71,7 @@ SitemapFtpSheet::SitemapFtpSheet(sitemap::SitemapManager& manager, std::function
     form->addRow(QString(), m_usesTls);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(form);
+    layout->addWidget(m_message);
     layout->addWidget(m_progress);
     layout->addWidget(m_buttons);
 
@@ -78,6 +84,11 @@ SitemapFtpSheet::SitemapFtpSheet(sitemap::SitemapManager& manager, std::function
     display.end = [this](int code) {
         setBusy(false);
         done(code);
+    };
+    display.refuse = [this](const QString& message) {
+        m_message->setText(message);
+        m_message->show();
+        m_server->setFocus();
     };
     m_model.setDisplay(std::move(display));
 
@@ -118,6 +129,7 @@ void SitemapFtpSheet::showFields(const FtpSheetFields& values)
     m_user->setText(values.user);
     m_password->setText(values.password);
     m_usesTls->setChecked(values.usesTls);
+    m_message->hide();
     setBusy(false);
     open();
 }

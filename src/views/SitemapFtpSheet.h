@@ -10,6 +10,7 @@
 
 class QCheckBox;
 class QDialogButtonBox;
+class QLabel;
 class QLineEdit;
 class QProgressBar;
 class ShellPrompts;
@@ -19,7 +20,8 @@ namespace crawlmere::views {
 /// The window-modal sheet `ftpDialog` over the window of its parent. Its fields carry the
 /// settings keys as object names (`ftpserver`, `ftpport`, `ftpdirectory`, `ftpusername`,
 /// `ftppassword`, `ftpUsesTLS`); the buttons are `ftpOKButton` (`theSheetOK:`) and
-/// `ftpCancelButton` (`theSheetCancel:`); `ftpProgress` turns while the upload runs.
+/// `ftpCancelButton` (`theSheetCancel:`); `ftpProgress` turns while the upload runs; `ftpMessage`
+/// says why OK was refused.
 ///
 /// Installs the manager's `beginFTPDialog`, `ftpBusy` and `alert` hooks, and takes them out
 /// again when it goes. The result alert goes to `prompts` (null: no alert is shown). The
@@ -53,6 +55,7 @@ private:
     QCheckBox* m_usesTls = nullptr;
     QDialogButtonBox* m_buttons = nullptr;
     QProgressBar* m_progress = nullptr;
+    QLabel* m_message = nullptr;
 };
 
 } // namespace crawlmere::views

@@ -165,7 +165,8 @@ QWidget* SitesPane::buildFolderPanel()
     panel->setObjectName(QStringLiteral("folderNSView"));
     m_folders = new QListWidget(panel);
     m_folders->setObjectName(QStringLiteral("folderTableView"));
-    // A click opens a folder and closes the panel; F2 or the context menu renames a named one.
+    // A click opens a folder and closes the panel; F2 (on the folder the arrows reach, the open
+    // one first) or the context menu renames a named one.
     m_folders->setEditTriggers(QAbstractItemView::EditKeyPressed);
     m_folders->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(m_folders, &QListWidget::customContextMenuRequested, this, &SitesPane::showFolderMenu);
@@ -473,6 +474,8 @@ void SitesPane::toggleFolderView()
         m_reloading = false;
         m_folderPanel->show();
         m_list->hide();
+        // The keys go to the folders: the arrows move without opening one, F2 renames.
+        m_folders->setFocus();
     } else {
         folderChosen();
     }

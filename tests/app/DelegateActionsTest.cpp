@@ -16,10 +16,13 @@
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QFile>
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QTemporaryDir>
+#include <QTextBrowser>
 #include <QToolButton>
 
 #include <gtest/gtest.h>
@@ -111,6 +114,36 @@ TEST(ScanSummary, AFinishedLoopbackScanIsCounted)
     EXPECT_GE(shell.hub()->linksCollection().size(), 3);
     EXPECT_GT(crawlmere::app::ScanSummary::freeDiskSpace(), 0u);
     shell.terminate();
+}
+
+// Help shows the installed README in a window of its own, needing no viewer: with no help page,
+// and when no application takes the help page.
+TEST(DelegateActions, HelpShowsTheReadmeInItsOwnWindowWhenNothingElseOpensIt)
+{
+    QTemporaryDir folder;
+    const QString readme = folder.filePath(QStringLiteral("README.md"));
+    QFile file(readme);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("# Crawlmere\n\nThe *manual* text.\n");
+    file.close();
+    UserDefaults& defaults = UserDefaults::standard();
+    crawlmere::platform::RecordingUrlOpener opener;
+    opener.result = false;
+    QWidget window;
+    DelegateActions actions(defaults, opener, &window);
+    actions.setReadmeLocations({ folder.filePath(QStringLiteral("missing.md")), readme });
+    for (const QString& page : { QString(), QStringLiteral("https://help.test/manual") }) {
+        defaults.setObject(page, DelegateActions::kHelpPageKey);
+        EXPECT_TRUE(actions.visitHelp()) << qPrintable(page);
+        auto* shown = qobject_cast<QTextBrowser*>(actions.helpWindow());
+        ASSERT_NE(shown, nullptr) << qPrintable(page);
+        EXPECT_TRUE(shown->isVisible());
+        EXPECT_TRUE(shown->toPlainText().contains(QStringLiteral("The manual text."))) << qPrintable(page);
+        EXPECT_EQ(window.findChild<QMessageBox*>(QStringLiteral("missingHelpAlert")), nullptr);
+        shown->close();
+    }
+    EXPECT_EQ(opener.opened, QList<QUrl> { QUrl("https://help.test/manual") }) << "the page was offered first";
+    defaults.removeObjectForKey(DelegateActions::kHelpPageKey);
 }
 
 // Help with no help page and no README says where the README was looked for.

@@ -86,9 +86,9 @@ TEST(HeadlessArchiveExport, TheExportFollowsTheFinishAndItsCopyHasNoBadLink)
     const auto match = QRegularExpression("Archive: exported to (.*) \\((\\d+) files in [0-9.]+ s\\)").match(exported);
     ASSERT_TRUE(match.hasMatch()) << exported.toStdString();
     EXPECT_EQ(match.captured(2).toInt(), 4);
-    const QString home = match.captured(1) + QStringLiteral("/:%1/index.html").arg(server.port());
+    const QString home = match.captured(1) + QStringLiteral("/127.0.0.1_%1/index.html").arg(server.port());
     ASSERT_TRUE(QFileInfo(home).isFile()) << home.toStdString();
-    EXPECT_TRUE(QFileInfo(match.captured(1) + QStringLiteral("/:%1/docs/a.html.v=1.html").arg(server.port())).isFile());
+    EXPECT_TRUE(QFileInfo(match.captured(1) + QStringLiteral("/127.0.0.1_%1/docs/a.html.v=1.html").arg(server.port())).isFile());
 
     server.stop();
     const QString local = runAndRead({ "--headless", home });
@@ -119,7 +119,7 @@ TEST(HeadlessArchiveExport, AControlCharacterInALinkLosesNothingAndAFileAsTheFol
         = QRegularExpression("Archive: exported to (.*) \\((\\d+) files in [0-9.]+ s\\)").match(exported.out);
     ASSERT_TRUE(match.hasMatch()) << exported.out.toStdString() << exported.err.toStdString();
     EXPECT_EQ(match.captured(2).toInt(), 4);
-    const QString site = match.captured(1) + QStringLiteral("/:%1/").arg(server.port());
+    const QString site = match.captured(1) + QStringLiteral("/127.0.0.1_%1/").arg(server.port());
     EXPECT_TRUE(QFileInfo(site + "plain.html").isFile());
     EXPECT_TRUE(QFileInfo(site + "index.html").isFile());
 

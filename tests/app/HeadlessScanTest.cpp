@@ -318,6 +318,12 @@ TEST_F(HeadlessScanTest, ScansTheScriptedSiteAndWritesEveryUrlFoundToTheCsv)
     // The 404, the loop and the time-out.
     EXPECT_EQ(summaryValue(summary, "Bad links"), "3");
     EXPECT_EQ(summaryValue(summary, "CSV"), QStringLiteral("%1 (%2 rows)").arg(csvPath()).arg(expected.size()));
+    // The progress ends on the counts of the summary (the time-out keeps the scan running past
+    // the first progress lines).
+    const QStringList progress = err.text().split(u'\n').filter(QStringLiteral(" in flight, "));
+    ASSERT_FALSE(progress.isEmpty()) << qPrintable(err.text());
+    EXPECT_EQ(progress.last(),
+        QStringLiteral("%1 done, 0 in queue, 0 in flight, 3 bad links").arg(summaryValue(summary, "URLs checked")));
 }
 
 TEST_F(HeadlessScanTest, RobotsTxtKeepsDisallowedPagesUncheckedWhenAskedTo)

@@ -235,12 +235,13 @@ TEST_F(ResultsControllerTest, ExportsOfAnEmptyViewBeepAndTheImageSitemapNeedsIma
     center.addObserver(this, app::ResultsController::exportTriggeredByPreviewerDidFinish,
         [&](const crawlmere::platform::Notification&) { ++posted; });
     app::ResultsController& results = shell->results();
-    // Nothing scanned: CSV (last tab, "1" while none is stored) and HTML (tab "0") export nothing.
+    // Nothing scanned: CSV (last tab, "1" while none is stored) and HTML (from tab "0" the same
+    // tab) beep over the empty view.
     defaults().removeObjectForKey(crawlmere::views::ResultTabs::kLastTabSelectedKey);
     results.exportAsCSVMenuItem();
     EXPECT_EQ(prompts->beeps, 1);
     results.exportAsHTMLMenuItem();
-    EXPECT_EQ(prompts->beeps, 1);
+    EXPECT_EQ(prompts->beeps, 2);
     EXPECT_EQ(posted, 2);
     // The sitemap tab posts nothing.
     defaults().setObject(QStringLiteral("5"), crawlmere::views::ResultTabs::kLastTabSelectedKey);
@@ -378,8 +379,11 @@ TEST_F(ResultsControllerTest, AScanKeepingItsArchiveExportsItToTheSitesFolderOnc
     QStringList files;
     for (QDirIterator it(out, QDir::Files, QDirIterator::Subdirectories); it.hasNext();)
         files << QDir(out).relativeFilePath(it.next());
-    // Every page of the site, once.
+    // Every page of the site, once; the status line says where they went.
     EXPECT_EQ(files.size(), kPages + 1) << qPrintable(files.join(u' '));
+    const QString made = QDir(out).entryList(QDir::Dirs | QDir::NoDotAndDotDot).value(0);
+    EXPECT_EQ(window().statusField()->text(),
+        QStringLiteral("Archive exported to %1 (%2 files)").arg(QDir(out).filePath(made)).arg(kPages + 1));
 }
 
 // The export items that would do nothing are disabled until there is something to export; their
@@ -398,7 +402,9 @@ TEST_F(ResultsControllerTest, ExportItemsAreEnabledOnlyWithSomethingToExport)
         }
         return enabled;
     };
-    EXPECT_EQ(enabledItems(), QStringList { "exportAsHTMLMenuItem" });
+    // What Export as CSV… exports is the last tab shown: none yet, whatever an earlier test left.
+    defaults().removeObjectForKey(crawlmere::views::ResultTabs::kLastTabSelectedKey);
+    EXPECT_EQ(enabledItems(), QStringList());
 
     shell->configManager()->newConfigWithURL(site.server.url(QStringLiteral("/")));
     go().click();

@@ -19,7 +19,12 @@ TEST(ScanStatusLine, OffATerminalWritesPlainLinesAtMostOnceASecondAndOnlyOnChang
     ASSERT_TRUE(second);
     EXPECT_EQ(*second, QByteArray("20 done, 30 in queue, 12 in flight, 2 bad links\n"));
     EXPECT_FALSE(line.update({ 20, 30, 12, 2 }, 5000));
-    EXPECT_TRUE(line.finish().isEmpty());
+
+    // The end writes the counts the summary gives when the last line said otherwise, once.
+    EXPECT_FALSE(line.update({ 46, 0, 1, 16 }, 1999));
+    EXPECT_EQ(line.finish({ 46, 0, 0, 16 }), QByteArray("46 done, 0 in queue, 0 in flight, 16 bad links\n"));
+    EXPECT_TRUE(line.finish({ 46, 0, 0, 16 }).isEmpty());
+    EXPECT_TRUE(ScanStatusLine(false).finish({ 3, 0, 0, 0 }).isEmpty()) << "no progress written, none to end";
 }
 
 TEST(ScanStatusLine, OnATerminalRewritesTheLineInPlaceAndBlanksItAtTheEnd)
@@ -38,12 +43,12 @@ TEST(ScanStatusLine, OnATerminalRewritesTheLineInPlaceAndBlanksItAtTheEnd)
     EXPECT_EQ(*second, '\r' + text + QByteArray(longer - text.size(), ' '));
     EXPECT_FALSE(second->contains('\n'));
 
-    EXPECT_EQ(line.finish(), '\r' + QByteArray(text.size(), ' ') + '\r');
-    EXPECT_TRUE(line.finish().isEmpty()); // nothing left to blank
+    EXPECT_EQ(line.finish({ 1300, 0, 0, 15 }), '\r' + QByteArray(text.size(), ' ') + '\r');
+    EXPECT_TRUE(line.finish({ 1300, 0, 0, 15 }).isEmpty()); // nothing left to blank
 }
 
 TEST(ScanStatusLine, NothingWrittenLeavesNothingToBlank)
 {
     ScanStatusLine line(/*terminal=*/true);
-    EXPECT_TRUE(line.finish().isEmpty());
+    EXPECT_TRUE(line.finish({ 3, 0, 0, 1 }).isEmpty());
 }

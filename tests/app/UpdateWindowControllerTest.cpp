@@ -142,6 +142,15 @@ TEST_F(UpdateCheckTest, ANewerVersionAtStartUpLoadsTheNotesAndShowsTheButton)
     EXPECT_EQ(view.detailsShown, 0);
     EXPECT_TRUE(prompts.alerts.isEmpty());
     EXPECT_EQ(hits.load(), 2) << "the list and the notes; nothing the notes refer to";
+    EXPECT_TRUE(view.downloadAvailable);
+
+    // A manual check gives a version and no build: there is nothing to download.
+    routes["/version.txt"] = { "text/plain", "99.0.2" };
+    defaults.setObject(server.url("/version.txt"), Controller::kVersionTextURLKey);
+    controller.checkForUpdates(Controller::CheckKind::Manual);
+    settle();
+    EXPECT_EQ(view.detailsShown, 1);
+    EXPECT_FALSE(view.downloadAvailable);
 }
 
 TEST_F(UpdateCheckTest, AManualCheckAlertsOnlyWhenNothingIsNewer)
@@ -343,6 +352,10 @@ TEST(UpdateWindow, ShowsTheNotesWithoutLoadingWhatTheyReferTo)
     EXPECT_TRUE(window->newVersionButton()->isVisibleTo(&mainWindow));
     window->newVersionButton()->click();
     EXPECT_TRUE(window->isVisible());
+    auto* download = window->findChild<QPushButton*>(QStringLiteral("downloadButton"));
+    EXPECT_FALSE(download->isEnabled()) << "nothing to download yet";
+    window->setDownloadAvailable(true);
+    EXPECT_TRUE(download->isEnabled());
     EXPECT_EQ(window->windowModality(), Qt::WindowModal);
     window->setProgress(true, 50, 100);
     EXPECT_FALSE(window->findChild<QPushButton*>(QStringLiteral("downloadButton"))->isEnabled());

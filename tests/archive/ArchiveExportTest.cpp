@@ -144,7 +144,8 @@ TEST_F(ArchiveExportTest, ALoopbackSiteIsArchivedExactlyAndItsProcessCopyBrowses
         { "/a/b.php", { "<html><body><a href=\"/\">Home</a> <a href=\"../about/#team\">Team</a></body></html>",
                           "text/html" } },
         { "/docs/deep/page.html",
-            { "<html><body><a href=\"../../about/\">About</a><img src=\"../../img/logo.png\"></body></html>",
+            { "<html><body><a href=\"../../about/\">About</a><img src=\"../../img/logo.png\">\n"
+              "<a href=\"/\">Home</a> <p>text</p> <a href=\"/\">Home again</a></body></html>",
                 "text/html" } },
         { "/css/site.css", { "body{background:url('../img/bg.png')} h1{background:URL( \"/img/logo.png\" )}", "text/css" } },
         { "/img/logo.png", { png, "image/png" } },
@@ -176,7 +177,7 @@ TEST_F(ArchiveExportTest, ALoopbackSiteIsArchivedExactlyAndItsProcessCopyBrowses
     const auto processed = ArchiveExport(requestFor(settings, /*process=*/true)).exportFilesForDate();
     ASSERT_EQ(processed.outcome, ArchiveExport::Outcome::Finished);
     const QString root = processed.outputFolder;
-    const QString port = QStringLiteral(":%1/").arg(server.port());
+    const QString port = QStringLiteral("127.0.0.1_%1/").arg(server.port());
     const QStringList files = filesBelow(root);
     for (const char* expected : { "index.html", "about/index.html", "a/b.php.x=1.html", "docs/deep/page.html",
              "css/site.css", "img/logo.png", "img/bg.png" })
@@ -190,6 +191,8 @@ TEST_F(ArchiveExportTest, ALoopbackSiteIsArchivedExactlyAndItsProcessCopyBrowses
     EXPECT_TRUE(home.contains("href=\"" + in + "docs/deep/page.html#part\"")) << home.toStdString();
     EXPECT_TRUE(home.contains("href=\"" + in + "about/index.html\">About again")) << home.toStdString();
     EXPECT_TRUE(home.contains("<p> about/ </p>")); // text between tags stays
+    const QString deep = QString::fromUtf8(readAll(root + u'/' + port + "docs/deep/page.html"));
+    EXPECT_EQ(deep.count("href=\"../../../" + port + "index.html\""), 2) << deep.toStdString();
     EXPECT_EQ(readAll((root + u'/' + port + "img/logo.png")), png);
     EXPECT_TRUE(readAll((root + u'/' + port + "css/site.css")).contains("url('../" + in.toUtf8() + "img/bg.png')"));
     EXPECT_TRUE(readAll((root + u'/' + port + "a/b.php.x=1.html")).contains("href=\"../" + in.toUtf8() + "about/index.html#team\""));
@@ -229,7 +232,9 @@ TEST_F(ArchiveExportTest, AHostileArchiveWritesNothingOutsideAndOverwritesNothin
     QStringList exports;
 
     for (const bool process : { true, false }) {
-        const auto result = ArchiveExport(requestFor(settings->snapshot(), process)).exportFilesForDate();
+        auto request = requestFor(settings->snapshot(), process);
+        request.defaultsLocalFileName = QStringLiteral("../x");
+        const auto result = ArchiveExport(request).exportFilesForDate();
         ASSERT_EQ(result.outcome, ArchiveExport::Outcome::Finished);
         ASSERT_FALSE(result.outputFolder.isEmpty());
         EXPECT_GT(result.itemsSkipped, 0);
@@ -254,6 +259,47 @@ TEST_F(ArchiveExportTest, AHostileArchiveWritesNothingOutsideAndOverwritesNothin
         }
     }
     EXPECT_EQ(readAll(sandbox.filePath("victim")), "keep");
+}
+
+TEST_F(ArchiveExportTest, BothModesNameAFoldersPageAsThePreferencesSay)
+{
+    archive("http://h.test:8080/", "<html><a href=\"/about/\">About</a> <a href=\"/\">Home</a></html>");
+    archive("http://h.test:8080/about/", "<html><a href=\"../\">Home</a></html>");
+    ASSERT_TRUE(writer->saveArchive());
+    for (const bool process : { true, false }) {
+        auto request = requestFor({ { "defaultLocalFileName", "index.html" } }, process);
+        request.defaultsLocalFileName = QStringLiteral(" start.htm\n");
+        const auto result = ArchiveExport(request).exportFilesForDate();
+        ASSERT_FALSE(result.outputFolder.isEmpty());
+        EXPECT_EQ(filesBelow(result.outputFolder), (QStringList { "h.test_8080/about/start.htm", "h.test_8080/start.htm" }))
+            << process;
+        if (process) {
+            const QString home = QString::fromUtf8(readAll(result.outputFolder + "/h.test_8080/start.htm"));
+            EXPECT_EQ(home, "<html><a href=\"../h.test_8080/about/start.htm\">About</a> "
+                            "<a href=\"../h.test_8080/start.htm\">Home</a></html>");
+        }
+    }
+}
+
+TEST_F(ArchiveExportTest, AnUnwritableLocationIsReportedOnceWithItsFullPath)
+{
+    for (int i = 0; i < 5; ++i)
+        archive(QStringLiteral("http://h.test/r%1.png").arg(i), "bytes", /*html=*/false);
+    ASSERT_TRUE(writer->saveArchive());
+    QFile blocker(sandbox.filePath("file"));
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    for (const bool process : { true, false }) {
+        auto request = requestFor({}, process);
+        request.savePath = QDir::current().relativeFilePath(sandbox.filePath("file/inside"));
+        ::testing::internal::CaptureStderr();
+        const auto result = ArchiveExport(request).exportFilesForDate();
+        const QString log = QString::fromStdString(::testing::internal::GetCapturedStderr());
+        EXPECT_EQ(log.count("problem - unable to create directory at: " + sandbox.filePath("file/inside")), 1) << log.toStdString();
+        EXPECT_EQ(log.count('\n'), 1) << log.toStdString();
+        EXPECT_TRUE(result.failure.contains(sandbox.filePath("file/inside"))) << result.failure.toStdString();
+        EXPECT_EQ(result.filesWritten, 0);
+    }
 }
 
 TEST_F(ArchiveExportTest, AnotherUsersLinkOrFolderNeverTakesTheExportNorDoesASwapDuringIt)

@@ -7,9 +7,11 @@
 #include "platform/Paths.h"
 #include "platform/PropertyList.h"
 #include "platform/UserDefaults.h"
+#include "support/WaitUntil.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QThreadPool>
 
@@ -155,6 +157,36 @@ TEST_F(ArchiveWriterTest, TypesAndTheIndexFileWithANewScanEmptyingTheFolder)
     EXPECT_TRUE(writer->archiveIndex().isEmpty());
     ASSERT_TRUE(writer->saveArchive());
     EXPECT_EQ(QDir(folder()).entryList(QDir::Files), QStringList { QStringLiteral("index.plist") });
+}
+
+TEST_F(ArchiveWriterTest, ClearingMovesTheFolderAsideAtOnceAndDeletesItOnItsQueue)
+{
+    // Left by a run that ended before deleting it: gone once a writer is made.
+    const QString leftover = dir.filePath(QStringLiteral("archive.cleared-1-2-3"));
+    ASSERT_TRUE(QDir().mkpath(leftover + QStringLiteral("/sub")));
+    QFile stale(leftover + QStringLiteral("/sub/stale"));
+    ASSERT_TRUE(stale.open(QIODevice::WriteOnly));
+    stale.close();
+    auto writer = makeWriter();
+    EXPECT_TRUE(crawlmere::test::waitUntil([&] { return !QFileInfo::exists(leftover); }));
+
+    std::vector<std::function<void()>> held;
+    writer->setClearingQueue([&](std::function<void()> work) { held.push_back(std::move(work)); });
+    for (int i = 0; i < 50; ++i)
+        writer->archivePage(*record(QStringLiteral("http://h.test/p%1").arg(i), "<html>"));
+    writer->clearArchiveFolder();
+    EXPECT_FALSE(QDir(folder()).exists());
+    const auto cleared = [&] { return QDir(dir.path()).entryList({ QStringLiteral("archive.cleared-*") }, QDir::Dirs); };
+    ASSERT_EQ(cleared().size(), 1);
+    // Nothing was deleted on the caller's thread: every file waits for the queue.
+    EXPECT_EQ(QDir(dir.filePath(cleared().constFirst())).entryList(QDir::Files).size(), 50);
+    ASSERT_EQ(held.size(), 1u);
+
+    // The next scan writes into a folder of its own, untouched by the deletion.
+    writer->archivePage(*record(QStringLiteral("http://h.test/new"), "new"));
+    held.front()();
+    EXPECT_TRUE(cleared().isEmpty());
+    EXPECT_EQ(bytesOf(*writer, QStringLiteral("http://h.test/new")), "new");
 }
 
 TEST_F(ArchiveWriterTest, AFolderThatCannotBeMadeStillRecordsAndReportsTheFailedIndex)

@@ -55,6 +55,7 @@ struct Script {
     QStringList warnings;
     QStringList names;
     QStringList misspelled;
+    QStringList httpLinkedFiles;
     qint64 wordCount = 0;
     bool headNofollow = false;
     bool headNoindex = false;
@@ -94,6 +95,7 @@ public:
     qint64 getFileSize() const override { return m_length; }
     QStringList getWarnings() const override { return m_script.warnings; }
     QStringList getNames() const override { return m_script.names; }
+    QStringList getHttpLinkedFiles() const override { return m_script.httpLinkedFiles; }
     qint64 getSpellingCount() const override { return m_script.misspelled.size(); }
     QStringList getAllSpelling() const override { return m_script.misspelled; }
     bool isKeywordStuffed() const override { return false; }
@@ -719,6 +721,25 @@ TEST_F(Z12AraExtractionTest, HttpContentOnAnHttpsSiteIsListedPerPageAndType)
     EXPECT_EQ(byType[1].array,
         (QStringList { QStringLiteral("http://site.test/logo.png"), QStringLiteral("http://cdn.test/lib.js") }));
     EXPECT_EQ(byType[3].array, QStringList { QStringLiteral("http://site.test/") });
+
+    // A second page loading what the first one did is listed with it too, each URL once.
+    // A script that is no link (linked files unchecked) counts as well.
+    const auto fine = known(QStringLiteral("https://site.test/fine.html"));
+    Script second = links({ { QStringLiteral("http://site.test/logo.png"), QStringLiteral("[alt]: logo") },
+        { QStringLiteral("http://cdn.test/lib.js"), QStringLiteral("[linked file]") },
+        { QStringLiteral("http://site.test/logo.png"), QStringLiteral("[alt]: again") },
+        { QStringLiteral("http://site.test/old.html"), QStringLiteral("old") } });
+    second.httpLinkedFiles = { QStringLiteral("http://cdn.test/only.js") };
+    extract(fine, second);
+    EXPECT_TRUE(fine->getHasMixedContent());
+    std::map<int, QStringList> listed;
+    for (const auto& record : hub->insecureList()) {
+        if (record.url == fine->absoluteString())
+            listed[record.type] = record.array;
+    }
+    EXPECT_EQ(listed[1], (QStringList { QStringLiteral("http://site.test/logo.png"), QStringLiteral("http://cdn.test/lib.js"),
+                             QStringLiteral("http://cdn.test/only.js") }));
+    EXPECT_EQ(listed[0], (QStringList { QStringLiteral("http://site.test/logo.png"), QStringLiteral("http://site.test/old.html") }));
 }
 
 // ===== Page facts, feeds, parsers =================================================================

@@ -57,6 +57,25 @@ TEST(CrwlParser, NoLinksPreCheckAndEmptyData)
     EXPECT_FALSE(CrwlParser::initWithData(QByteArray(), options));
 }
 
+TEST(CrwlParser, FilesLoadedOverHttpAreKeptWhenLinkedFilesAreNotLinks)
+{
+    const ExactBuffer page(std::string_view("<html><head><script src=http://cdn.test/a.js></script>"
+                                            "<link rel=stylesheet href='HTTP://cdn.test/s.css'><script src=/b.js></script>"
+                                            "</head><body><a href=x>x</a><script src=\"http://cdn.test/c.js\"></script>"
+                                            "<script src=https://cdn.test/d.js></script></body></html>"));
+    CrwlParser::Options options;
+    auto parser = CrwlParser::initWithData(shared(page), options);
+    ASSERT_TRUE(parser);
+    EXPECT_EQ(parser->getHttpLinkedFiles(),
+        (QStringList { "http://cdn.test/a.js", "HTTP://cdn.test/s.css", "http://cdn.test/c.js" }));
+    EXPECT_EQ(parser->getCollection().size(), 1);
+    options.linkedFiles = true;
+    parser = CrwlParser::initWithData(shared(page), options);
+    ASSERT_TRUE(parser);
+    EXPECT_TRUE(parser->getHttpLinkedFiles().isEmpty()) << "they are links then";
+    EXPECT_EQ(parser->getCollection().size(), 6);
+}
+
 TEST(CrwlParser, OtherFileTypesRunNoScanner)
 {
     const ExactBuffer page(std::string_view("<html><head><title>t</title><link href=a.css></head></html>"));

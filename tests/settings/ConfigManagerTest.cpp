@@ -274,6 +274,16 @@ TEST_F(ConfigManagerTest, LegacyRuleStringsAreReadWhenTheArrayIsAbsent)
     ASSERT_EQ(manager->sitemapRules().size(), 1);
     EXPECT_EQ(manager->sitemapRules().first().toMap().value("priority").toString(), "0.9");
     EXPECT_TRUE(manager->sitemapRules().first().toMap().value("match").toBool());
+
+    // A priority a sitemap cannot carry is refused as it is typed, with a beep.
+    const int beeps = m_prompts->beeps;
+    for (const char* typed : { "1.5", "high", "-1" }) {
+        manager->userFinishedEditingSitemapRule(0, "priority", typed);
+        EXPECT_EQ(manager->sitemapRules().first().toMap().value("priority").toString(), "0.9") << typed;
+    }
+    EXPECT_EQ(m_prompts->beeps, beeps + 3);
+    manager->userFinishedEditingSitemapRule(0, "priority", " 0.25");
+    EXPECT_EQ(manager->sitemapRules().first().toMap().value("priority").toString(), "0.25");
 }
 
 TEST_F(ConfigManagerTest, SitesWithOnlyTheOlderRuleTextsGetTheirListsWhenLoadedOrImported)

@@ -147,6 +147,39 @@ TEST_F(SitemapXmlTest, ARuleWithoutAFrequencyOfItsOwnTakesThePopUps)
     EXPECT_FALSE(manager.getXMLSitemap().constFirst().contains("<changefreq>"));
 }
 
+TEST_F(SitemapXmlTest, APriorityOutsideZeroToOneIsRefusedWhereTypedAndNeverWritten)
+{
+    HeadlessTableView table;
+    HeadlessTableView excluded { SitemapManager::excludedColumns() };
+    manager.setTables(&table, &excluded);
+    QVariantList rules;
+    manager.setRuleStore([&](const QVariantMap& rule) { rules.append(rule); });
+    auto page = sitemapPage("http://127.0.0.1/a", 200, 1);
+    manager.setCollection({ page });
+    const TableColumn priority { "priority", "Priority" };
+    int beeps = 0;
+    crawlmere::sitemap::SitemapManagerObserver observer;
+    observer.beep = [&] { ++beeps; };
+    manager.setObserver(observer);
+    for (const char* typed : { "1.5", "high", "-0.1", "1e-1", "0,5", "", "1.01", "2" })
+        manager.tableViewSetObjectValue(table, priority, 0, typed);
+    EXPECT_TRUE(rules.isEmpty()) << rules.size();
+    EXPECT_EQ(beeps, 8);
+    for (const char* typed : { " .7 ", "1.00", "0" }) {
+        manager.tableViewSetObjectValue(table, priority, 0, typed);
+        EXPECT_EQ(rules.constLast().toMap().value("priority"), QString::fromUtf8(typed).trimmed());
+    }
+
+    // Rules from a file written before: the entry takes its depth priority instead.
+    for (const char* stored : { "1.5", "high" }) {
+        manager.setCrawlSettings({ { "sitemapRules",
+            QVariantList { QVariantMap { { "contains", "/a" }, { "update", "daily" }, { "priority", stored } } } } });
+        const QString xml = manager.getXMLSitemap().constFirst();
+        EXPECT_TRUE(xml.contains("<priority>0.5</priority>")) << xml.toStdString();
+        EXPECT_EQ(schemaErrors(write("stored.xml", xml), "sitemap.xsd"), "") << stored;
+    }
+}
+
 TEST_F(SitemapXmlTest, ImageSitemapDropsPagesWithoutImagesAndListsEachImageOnce)
 {
     defaults.setArgumentValue("uniqueimagesinsitemap", false);

@@ -13,6 +13,7 @@
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
+#include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
@@ -93,7 +94,7 @@ TEST_F(SitemapFtpSheetTest, OkUploadsTheExportWhileBusyThenAlerts)
     EXPECT_EQ(manager.crawlSettings().value("startingUrl"), "http://127.0.0.1/");
 }
 
-TEST_F(SitemapFtpSheetTest, CancelEndsWithZeroAndAnEmptyServerEndsAtOnce)
+TEST_F(SitemapFtpSheetTest, CancelEndsWithZeroAndAnEmptyServerIsNamedWithTheSheetKept)
 {
     sheet.model().beginFTPDialog();
     ASSERT_TRUE(sheet.isVisible());
@@ -102,16 +103,26 @@ TEST_F(SitemapFtpSheetTest, CancelEndsWithZeroAndAnEmptyServerEndsAtOnce)
     EXPECT_EQ(sheet.result(), 0);
     EXPECT_TRUE(stored.isEmpty());
 
+    // No server (blanks are none): the sheet says so and stays open; nothing is kept or sent.
     sheet.model().beginFTPDialog();
     sheet.findChild<QCheckBox*>(QStringLiteral("ftpUsesTLS"))->setChecked(true);
+    edit("ftpserver")->setText(QStringLiteral("  "));
     button("ftpOKButton")->click();
-    EXPECT_FALSE(sheet.isVisible());
-    EXPECT_EQ(sheet.result(), 1);
+    EXPECT_TRUE(sheet.isVisible());
+    EXPECT_EQ(sheet.model().state(), FtpSheetModel::State::Shown);
+    auto* message = sheet.findChild<QLabel*>(QStringLiteral("ftpMessage"));
+    ASSERT_NE(message, nullptr);
+    EXPECT_TRUE(message->isVisibleTo(&sheet));
+    EXPECT_EQ(message->text(), FtpSheetModel::missingServerText());
     EXPECT_FALSE(manager.ftpInProgress());
-    EXPECT_EQ(stored.size(), 1);
-    EXPECT_EQ(manager.crawlSettings().value("ftpUsesTLS"), true);
+    EXPECT_TRUE(stored.isEmpty());
+    EXPECT_NE(manager.crawlSettings().value("ftpUsesTLS"), true);
     QCoreApplication::processEvents();
     EXPECT_TRUE(prompts->alerts.isEmpty());
+    // Reopened, the sheet starts without the message.
+    button("ftpCancelButton")->click();
+    sheet.model().beginFTPDialog();
+    EXPECT_FALSE(message->isVisibleTo(&sheet));
 }
 
 } // namespace

@@ -533,3 +533,54 @@ TEST_F(SitesPaneTest, SameNamedSitesStayInPlaceAndAClickSelectsTheSiteUnderThePo
     EXPECT_EQ(log.count("closeEditor"), 0) << qPrintable(log.lines().join('\n'));
     EXPECT_EQ(log.count("FAIL"), 0) << qPrintable(log.lines().join('\n'));
 }
+
+TEST_F(SitesPaneTest, FoldersOfAnImportedBatchAreListedAtOnceAndF2RenamesWithoutAClick)
+{
+    const QString batch = m_dir.filePath(QStringLiteral("sites.lcsbatch"));
+    ASSERT_TRUE(crawlmere::platform::PropertyList::writeXmlFile(batch,
+        QVariantList {
+            QVariantMap { { "id", "b1" }, { "startingUrl", "https://one.example/" }, { "folder", "Clients" } },
+            QVariantMap { { "id", "b2" }, { "startingUrl", "https://two.example/" } } })
+                    .ok());
+    m_pane->show();
+    ASSERT_EQ(m_manager.openLcsbatchFile(batch), 2);
+    QStringList offered;
+    for (QAction* action : child<QMenu>("folderMenu")->actions())
+        offered << action->text();
+    EXPECT_TRUE(offered.contains("Clients")) << qPrintable(offered.join(u','));
+
+    child<QPushButton>("toggleFolderViewButton")->click();
+    auto* folders = child<QListWidget>("folderTableView");
+    ASSERT_TRUE(folders->isVisible());
+    const auto found = folders->findItems(QStringLiteral("Clients"), Qt::MatchExactly);
+    ASSERT_EQ(found.size(), 1);
+    // The keys reach the list as it opens: the arrows go to the folder (none is opened) and F2
+    // edits its name.
+    ASSERT_NE(m_pane->focusWidget(), nullptr);
+    for (int step = 0; step < folders->count() && folders->currentItem() != found.first(); ++step)
+        QTest::keyClick(m_pane->focusWidget(), Qt::Key_Down);
+    EXPECT_TRUE(folders->isVisible());
+    ASSERT_EQ(folders->currentItem(), found.first());
+    QTest::keyClick(m_pane->focusWidget(), Qt::Key_F2);
+    auto* editor = folders->viewport()->findChild<QLineEdit*>();
+    ASSERT_NE(editor, nullptr) << "F2 opened no editor";
+    editor->setText(QStringLiteral("Customers"));
+    QTest::keyClick(editor, Qt::Key_Return);
+    QApplication::processEvents(); // the delegate commits a Return from the event loop
+    EXPECT_TRUE(m_manager.folderList().contains(QStringLiteral("Customers")))
+        << qPrintable(m_manager.folderList().join(u','));
+}
+
+TEST_F(SitesPaneTest, ASitemapRulePriorityOutsideZeroToOneIsRefusedInItsCell)
+{
+    addSite("Alpha", "https://alpha.example/");
+    m_manager.addSitemapRule();
+    auto* table = child<QTableWidget>("sitemapRulesTableView");
+    ASSERT_EQ(table->rowCount(), 1);
+    for (const char* typed : { "1.5", "high" }) {
+        table->item(0, 1)->setText(typed);
+        EXPECT_EQ(table->item(0, 1)->text(), "0.5") << typed;
+    }
+    table->item(0, 1)->setText("0.9");
+    EXPECT_EQ(m_manager.sitemapRules().constFirst().toMap().value("priority"), "0.9");
+}

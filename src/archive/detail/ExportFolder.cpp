@@ -54,7 +54,10 @@ bool ExportFolder::ensureRoot()
 {
     if (!madePath.isNull())
         return true;
-    const QFileInfo wanted(wantedPath);
+    // Said once: every later file would fail the same way.
+    if (!rootFailure.isNull())
+        return false;
+    const QFileInfo wanted(QFileInfo(wantedPath).absoluteFilePath());
     const auto parent = platform::HeldFolder::reach(wanted.path(), platform::MissingFolders::Make);
     if (!parent) {
         logLine(0, QStringLiteral("problem - unable to create directory at: %1 (%2)").arg(wanted.path(), parent.error()));
@@ -80,8 +83,8 @@ bool ExportFolder::ensureRoot()
         madePath = QFileInfo(childPath(wanted.path(), candidate)).absoluteFilePath();
         return true;
     }
-    logLine(0, QStringLiteral("problem - unable to create directory at: %1").arg(wantedPath));
-    rootFailure = QStringLiteral("unable to create the folder %1").arg(QDir::toNativeSeparators(wantedPath));
+    logLine(0, QStringLiteral("problem - unable to create directory at: %1").arg(wanted.filePath()));
+    rootFailure = QStringLiteral("unable to create the folder %1").arg(QDir::toNativeSeparators(wanted.filePath()));
     return false;
 }
 
