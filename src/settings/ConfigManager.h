@@ -257,6 +257,7 @@ public:
     void moveSelectedToFolder(int clickedRow, const QString& folder);
     /// True when the site moved into a new folder (an existing or empty name does nothing).
     bool createNewFolderAndMoveSelected(int clickedRow, const QString& name);
+    /// Lists a new folder; a name already listed is refused with an alert that says so.
     void createNewFolder(const QString& name);
     /// Asks, then deletes folder row `folderRow` (rows 0 and 1 are the fixed rows).
     void deleteSelectedFolder(int folderRow);

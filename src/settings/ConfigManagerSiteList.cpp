@@ -303,6 +303,11 @@ void ConfigManager::createNewFolder(const QString& name)
     logLine(1, QStringLiteral("create new folder"));
     if (name.isEmpty())
         return;
+    if (folderNameExists(name)) {
+        alert({ QStringLiteral("Folder exists"), QStringLiteral("There is already a folder named '%1'.").arg(name),
+            { QStringLiteral("OK") } });
+        return;
+    }
     addFolderToFolderList(name);
     populateFolderMenus();
     m_tableViewEmbargoed = true;

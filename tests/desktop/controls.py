@@ -98,12 +98,14 @@ def folder_steps(app):
     """Item: rename a named folder with F2 and from its context menu, then delete it there."""
     click_rect(app.get("widget toggleFolderViewButton"))
     wait_for("the folder panel", lambda: shown(app, "folderTableView"), 10)
+    # The batch's folder is listed as soon as the batch is imported.
+    wait_for("the batch's folder", lambda: folders(app) == ["All sites", "Default folder", "Clients"], 10)
     click_rect(app.get("widget createNewFolderButton"))
     click_rect(wait_for("the folder name", lambda: shown(app, "newFolderDialog>newFolderName"), 10))
-    type_name("Clients")
-    wait_for("the new folder", lambda: folders(app) == ["All sites", "Default folder", "Clients"], 10)
+    type_name("Prospects")
+    wait_for("the new folder", lambda: folders(app) == ["All sites", "Default folder", "Clients", "Prospects"], 10)
     # A right-click selects the folder without opening it; the menu goes, the panel stays.
-    click_rect(app.get("rowrect folderTableView 2"), button=3)
+    click_rect(app.get("rowrect folderTableView 3"), button=3)
     wait_for("the folder menu", lambda: app.get("action renameFolderMenuItem")["open"], 10)
     xdo("key", "Escape")
     time.sleep(0.3)
@@ -111,20 +113,20 @@ def folder_steps(app):
     xdo("key", "F2")
     time.sleep(0.3)
     type_name("Customers")
-    wait_for("the folder renamed by F2", lambda: folders(app)[2:] == ["Customers"], 10)
+    wait_for("the folder renamed by F2", lambda: folders(app)[2:] == ["Clients", "Customers"], 10)
 
-    click_rect(app.get("rowrect folderTableView 2"), button=3)
+    click_rect(app.get("rowrect folderTableView 3"), button=3)
     click_rect(wait_for("Rename", lambda: (lambda a: a if a["open"] else None)(app.get("action renameFolderMenuItem")), 10))
     time.sleep(0.3)
     type_name("Partners")
-    wait_for("the folder renamed from its menu", lambda: folders(app)[2:] == ["Partners"], 10)
+    wait_for("the folder renamed from its menu", lambda: folders(app)[2:] == ["Clients", "Partners"], 10)
 
-    click_rect(app.get("rowrect folderTableView 2"), button=3)
+    click_rect(app.get("rowrect folderTableView 3"), button=3)
     click_rect(wait_for("Delete", lambda: (lambda a: a if a["open"] else None)(app.get("action deleteFolderMenuItem")), 10))
     wait_for("the delete question", lambda: (lambda a: a if a.get("name") == "alert" else None)(app.get("active")), 10)
     check(alert_text(app) == "Delete Folder?", "the question: %s" % alert_text(app))
     xdo("key", "Return")  # "OK", the first button
-    wait_for("the folder deleted", lambda: folders(app) == ["All sites", "Default folder"], 10)
+    wait_for("the folder deleted", lambda: folders(app) == ["All sites", "Default folder", "Clients"], 10)
     # "All sites" closes the panel again.
     click_rect(app.get("rowrect folderTableView 0"))
     wait_for("the panel to close", lambda: not shown(app, "folderTableView"), 10)

@@ -125,10 +125,11 @@ TEST_F(HostLookupScanTest, SlowUnknownHostsTakeAboutOneLookupAndGoodPagesGoOnMea
         Dispatch::runUntil([&] { return notes.count(Z12Ara::CrwlCrawlDidFinish) >= 1; }, std::chrono::seconds(60)));
     const qint64 ms = elapsed.elapsed();
 
-    // 403 hosts at 128 at once: four rounds of one slow lookup, against 400 / 12 rounds when
-    // each lookup held a fetch slot.
+    // 403 hosts at 128 at once: four rounds of one slow lookup, against 400 / 12 (over 33)
+    // rounds when each lookup held a fetch slot. The bound sits between the two, far enough from
+    // four rounds that a busy machine does not cross it.
     const qint64 oneLookup = kSlowLookup.count();
-    EXPECT_LT(ms, 8 * oneLookup) << "scan took " << ms << " ms";
+    EXPECT_LT(ms, 24 * oneLookup) << "scan took " << ms << " ms";
     EXPECT_EQ(resolver->tally->mostAtOnce, HostLookupStage::kLookupsAtOnce);
     EXPECT_GT(resolver->tally->servedAtFirstAnswer, 0) << "no good page was fetched while lookups waited";
     // Each host once; addresses never.

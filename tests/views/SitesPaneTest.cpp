@@ -548,6 +548,11 @@ TEST_F(SitesPaneTest, FoldersOfAnImportedBatchAreListedAtOnceAndF2RenamesWithout
     for (QAction* action : child<QMenu>("folderMenu")->actions())
         offered << action->text();
     EXPECT_TRUE(offered.contains("Clients")) << qPrintable(offered.join(u','));
+    // Now listed, the name is not listed twice by a new folder of the same name.
+    m_manager.createNewFolder(QStringLiteral("Clients"));
+    EXPECT_EQ(m_manager.folderList().count(QStringLiteral("Clients")), 1);
+    ASSERT_EQ(m_prompts->alerts.size(), 1);
+    EXPECT_EQ(m_prompts->alerts.constFirst().messageText, "Folder exists");
 
     child<QPushButton>("toggleFolderViewButton")->click();
     auto* folders = child<QListWidget>("folderTableView");
