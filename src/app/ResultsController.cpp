@@ -120,6 +120,22 @@ private:
     std::function<QList<qsizetype>()> m_selectedRows;
 };
 
+/// The settings of the site the results belong to (the last scan's), whichever site is selected
+/// now: its stored settings (with the sitemap rules edited since), else those the scan ran with.
+QVariantMap scannedSiteSettings(const Z12Ara& hub, settings::ConfigManager& configManager)
+{
+    const QString siteID = hub.getDataBelongsToID();
+    if (!siteID.isEmpty()) {
+        if (siteID == configManager.getIDForCurrentSite())
+            return configManager.currentSettings();
+        if (auto site = configManager.settingsForID(siteID))
+            return *site;
+    }
+    if (const auto& scanned = hub.getCrawlSettings())
+        return scanned->snapshot();
+    return configManager.currentSettings();
+}
+
 } // namespace
 
 ResultsController::ResultsController(MainWindow& window, std::shared_ptr<Z12Ara> hub,
@@ -410,7 +426,7 @@ void ResultsController::buildSitemapTab()
 void ResultsController::populateReports()
 {
     // A copy: the site's settings may change while the sitemap is shown.
-    m_sitemap->setCrawlSettings(QVariantMap(m_configManager.currentSettings()));
+    m_sitemap->setCrawlSettings(scannedSiteSettings(*m_hub, m_configManager));
     m_sitemap->setCollection(m_hub->internalPagesCollection());
     m_sitemap->setImagesCollection(m_hub->imageCollection());
     if (m_sitemapTab)
@@ -462,7 +478,7 @@ void ResultsController::exportInsecure(TableExportJob::Format format)
 
 void ResultsController::sitemapRulesDidChange()
 {
-    m_sitemap->setCrawlSettings(QVariantMap(m_configManager.currentSettings()));
+    m_sitemap->setCrawlSettings(scannedSiteSettings(*m_hub, m_configManager));
     m_sitemap->updateChangeFrequencies();
 }
 

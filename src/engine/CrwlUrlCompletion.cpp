@@ -8,6 +8,7 @@
 #include "engine/PageRenderer.h"
 #include "engine/detail/CrwlUrlCaches.h"
 #include "engine/detail/CrwlUrlFetch.h"
+#include "engine/detail/RedirectOnly.h"
 #include "engine/detail/SettingsValue.h"
 #include "platform/Dispatch.h"
 #include "platform/Log.h"
@@ -314,7 +315,8 @@ void CrwlUrl::clearWTG()
 
 void CrwlUrl::archivePageIfAppropriate()
 {
-    if (!isInternalFlag || !settingBool(crawlSettings, QStringLiteral("shouldArchive")))
+    if (!isInternalFlag || !settingBool(crawlSettings, QStringLiteral("shouldArchive")) 
+        || crawlmere::engine::detail::isOnlyARedirect(*this))
         return;
     if (const auto recordOwner = owner.lock())
         recordOwner->archivePage(shared_from_this());

@@ -166,8 +166,22 @@ bool Z12Ara::weShouldCrawlThisURL(const UrlPtr& page, bool readAgain)
 
 bool Z12Ara::nofollowRulesAllowUs(const CrwlUrl& page) const
 {
-    for (const auto& instance : page.getInboundInstances()) {
-        if (instance && !instance->getNofollow())
+    const auto followedLink = [](const CrwlUrl& record) {
+        for (const auto& instance : record.getInboundInstances()) {
+            if (instance && !instance->getNofollow())
+                return true;
+        }
+        return false;
+    };
+    if (followedLink(page))
+        return true;
+    // A page reached through a redirect is reached by the links to the redirect (or is the
+    // starting point's final address).
+    const auto redirecting = redirLookupDictionary.constFind(page.prepareUrlForLookup(page.absoluteString()));
+    if (redirecting == redirLookupDictionary.cend())
+        return false;
+    for (const UrlPtr& record : redirecting.value()) {
+        if (record && record.get() != &page && (record->isStartingPoint() || followedLink(*record)))
             return true;
     }
     return false;

@@ -10,6 +10,7 @@
 #include "engine/LinkExtractionParser.h"
 #include "engine/PunycodeAdditions.h"
 #include "engine/ShellServices.h"
+#include "engine/detail/RedirectOnly.h"
 #include "engine/detail/SettingsValue.h"
 #include "platform/Log.h"
 #include "platform/NotificationCenter.h"
@@ -183,6 +184,7 @@ struct Z12Ara::LinkExtraction {
     void recordCanonical(const LinkExtractionParser& parser);
     void readLinks(LinkExtractionParser& parser);
     void readLink(const LinkExtractionParser& parser, QString link);
+    bool fileRedirectTarget();
     /// The folder a local scan's root-relative links ("/a.html") resolve in: the scanned
     /// folder (the first internal domain), made once; nullopt when the scan has no domain.
     const std::optional<Url>& localRootFolder();
@@ -366,6 +368,13 @@ void Z12Ara::LinkExtraction::run()
     if (!hub.weShouldCrawlThisURL(page, again)) {
         if (logs(3))
             logLine(3, QStringLiteral("weShouldCrawlThisURL: says NO"));
+        cleanUp();
+        return;
+    }
+
+    // A redirect carries its final address's body; that address's own record reads it, so the
+    // page's links, facts and sitemap entry are the same whichever answer arrives first.
+    if (!again && crawlmere::engine::detail::isOnlyARedirect(*page) && fileRedirectTarget()) {
         cleanUp();
         return;
     }
@@ -790,6 +799,35 @@ void Z12Ara::LinkExtraction::readLink(const LinkExtractionParser& parser, QStrin
         record->addWarning(
             QStringLiteral("The link appears internal but has an instance marked rel=external on page: %1 ")
                 .arg(page->absoluteString()));
+}
+
+bool Z12Ara::LinkExtraction::fileRedirectTarget()
+{
+    // The final address gets a record of its own, at the redirect's distance, unless it has one
+    // already or would not be checked when linked: it is fetched and read as a page of its own.
+    // False when the page itself is filed as its final address (the page is read as it is).
+    const QString target = page->finalURLString();
+    std::optional<Url> url = Url::fromString(target);
+    if (!url)
+        url = Url::fromString(PunycodeAdditions::encodedURLString(target));
+    if (!url)
+        return true;
+    const bool internal = hub.compareHost(url->host(), hub.domains);
+    if (const UrlPtr known = hub.weHaveThisOneAlready(target, nullptr, internal))
+        return known != page;
+    if (!internal || !page->isGoodLink())
+        return true;
+    if (!Z12Ara::stringContainsOneOfTheseTerms(target, hub.checkBlacklistArray).isEmpty()
+        || (robotsDisallow(target) && !robotsAllow(target)) || collectionIsFull())
+        return true;
+    UrlPtr record = newRecord(/*internal=*/true, target);
+    record->setDistanceFromHome(page->getDistanceFromHome());
+    if (logs(2))
+        logLine(2, QStringLiteral("%1 redirects to %2, which is checked as a page of its own")
+                       .arg(page->absoluteString(), target));
+    hub.add(record);
+    hub.addToCheckQueue(record);
+    return true;
 }
 
 Z12Ara::UrlPtr Z12Ara::LinkExtraction::newRecord(bool internal, const QString& linkURL)

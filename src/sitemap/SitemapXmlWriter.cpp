@@ -12,6 +12,10 @@
 
 #include <QSet>
 
+#include <algorithm>
+#include <utility>
+#include <vector>
+
 namespace crawlmere::sitemap {
 
 namespace {
@@ -43,7 +47,8 @@ bool buildEntry(const CrwlUrl& page, const SitemapXmlOptions& options, QSet<QStr
 {
     const QLatin1StringView inner("\t\t");
     entry += QLatin1String("\t<url>\n");
-    appendElement(entry, inner, QLatin1StringView("loc"), urlValue(CrwlUrl::forceTrimHash(page.absoluteString())));
+    // A page is listed under its final address: a redirecting URL is never an entry.
+    appendElement(entry, inner, QLatin1StringView("loc"), urlValue(CrwlUrl::forceTrimHash(page.finalURLString())));
 
     if (!options.imageSitemap) {
         if (options.includeLastmod) {
@@ -55,7 +60,7 @@ bool buildEntry(const CrwlUrl& page, const SitemapXmlOptions& options, QSet<QStr
         }
         std::optional<QVariantMap> rule;
         if ((options.writeChangeFrequency || options.writePriority) && options.ruleThatApplies)
-            rule = options.ruleThatApplies(page.absoluteString());
+            rule = options.ruleThatApplies(page.finalURLString());
         if (options.writeChangeFrequency) {
             const QString value = SitemapXmlWriter::changeFrequencyOf(
                 rule ? rule->value(QStringLiteral("update")).toString() : page.getChangefrequency(),
@@ -116,13 +121,25 @@ QStringList SitemapXmlWriter::documents(const CrwlUrlList& pages, const SitemapX
     seenImages.reserve(options.expectedImages);
     QSet<QString> seenVideos;
 
+    // Entries in the order of their addresses, not the order the pages happened to arrive in, so
+    // the same site gives the same files (and the same page is credited with a shared image).
+    std::vector<std::pair<QString, const CrwlUrl*>> ordered;
+    ordered.reserve(pages.size());
+    for (const auto& page : pages) {
+        if (page)
+            ordered.emplace_back(CrwlUrl::forceTrimHash(page->finalURLString()), page.get());
+    }
+    std::stable_sort(ordered.begin(), ordered.end(), [](const auto& a, const auto& b) {
+        const int folded = a.first.compare(b.first, Qt::CaseInsensitive);
+        return folded != 0 ? folded < 0 : a.first < b.first;
+    });
+
     QStringList files;
     QString current;
     qsizetype counted = 0;
     QString entry;
-    for (const auto& page : pages) {
-        if (!page)
-            continue;
+    for (const auto& item : ordered) {
+        const CrwlUrl* page = item.second;
         entry.clear();
         if (buildEntry(*page, options, seenImages, seenVideos, entry))
             current += entry;

@@ -147,7 +147,8 @@ struct Expected {
 /// "/dir/d.html"       "../q.html?x=1#frag", "../q.html?x=3&amp;y=4"
 /// "/dir/sub/e.html"   "../../missing.html", "../c.html", "../../../a.html" (above the root: "/a.html"
 ///                     when up-a-directory links are tolerated)
-/// "/target.html"      "/b.html" (reached only through the redirect of "/moved")
+/// "/target.html"      "/b.html" (reached only through the redirect of "/moved", a page of its own;
+///                     so is "/final.html", reached only through the chain of "/chain1")
 /// "/private/secret.html" "/private/deeper.html", "/a.html" (disallowed by robots.txt)
 /// "/base/page.html"   base "/other/": "x.html", "../up.html"
 /// "/latin.html"       windows-1252, "b.html"
@@ -163,10 +164,12 @@ std::map<QString, Expected> expectedRows(bool robotsObserved)
         { "/dir/c.html", { "200 ok", "", "Page C", 4, 2 } },
         { "/dir/d.html", { "200 ok", "", "Page D", 2, 2 } },
         { "/dir/sub/e.html", { "200 ok", "", "Page E", 3, 1 } },
-        { "/moved", { "200 ok < 301 moved permanently", "/target.html", "Target", 1, 1 } },
+        { "/moved", { "200 ok < 301 moved permanently", "/target.html", "", 0, 1 } },
+        { "/target.html", { "200 ok", "", "Target", 1, 0 } },
         { "/missing.html", { "404 not found", "", "", 0, 2 } },
         { "/old", { "404 not found < 301 moved permanently", "/missing.html", "", 0, 1 } },
-        { "/chain1", { "200 ok < 302 found", "/final.html", "Final", 0, 1 } },
+        { "/chain1", { "200 ok < 302 found", "/final.html", "", 0, 1 } },
+        { "/final.html", { "200 ok", "", "Final", 0, 0 } },
         { "/q.html?x=1", { "200 ok", "", "Query 1", 0, 2 } },
         { "/q.html?x=2", { "200 ok", "", "Query 2", 0, 1 } },
         { "/q.html?x=3&y=4", { "200 ok", "", "Query 3", 0, 1 } },
@@ -262,8 +265,8 @@ protected:
         EXPECT_TRUE(missing.isEmpty()) << "not found: " << qPrintable(missing.join(u' '));
 
         // The loop ends as a recurring redirect, never as a page; it is the one row beyond the
-        // table above. Nothing else is found: no fragment, mail or telephone link, no redirect
-        // target on its own, no page behind a nofollow link.
+        // table above. Nothing else is found: no fragment, mail or telephone link, no page behind
+        // a nofollow link.
         const auto loop = csv.rows.find(server.url(QStringLiteral("/loop1")));
         ASSERT_NE(loop, csv.rows.end());
         EXPECT_TRUE(loop->second.at("status").startsWith(u"Recurring redirect"))

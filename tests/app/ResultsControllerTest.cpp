@@ -386,6 +386,38 @@ TEST_F(ResultsControllerTest, AScanKeepingItsArchiveExportsItToTheSitesFolderOnc
         QStringLiteral("Archive exported to %1 (%2 files)").arg(QDir(out).filePath(made)).arg(kPages + 1));
 }
 
+TEST_F(ResultsControllerTest, TheSitemapKeepsTheScannedSitesSettingsWhicheverSiteIsSelectedMidScan)
+{
+    shell->configManager()->newConfigWithURL(site.server.url(QStringLiteral("/")));
+    const QString scannedID = shell->configManager()->getIDForCurrentSite();
+    go().click();
+    ASSERT_EQ(go().text(), QStringLiteral("Pause"));
+    // Another site's settings file is opened during the scan; the scan goes on (Continue).
+    QTemporaryDir folder;
+    const QString settingsFile = folder.filePath(QStringLiteral("other.lcsettings"));
+    const QVariantMap other { { "id", "20260101-120000-8" }, { "name", "other" },
+        { "startingUrl", QStringLiteral("https://other.test/") },
+        { "sitemapRules",
+            QVariantList { QVariantMap { { "contains", "/p/" }, { "match", false }, { "priority", "0.1" },
+                { "update", "never" } } } } };
+    ASSERT_TRUE(crawlmere::platform::PropertyList::writeXmlFile(settingsFile, other).ok());
+    ASSERT_TRUE(shell->configManager()->openLcsettingsFile(settingsFile));
+    ASSERT_NE(shell->configManager()->getIDForCurrentSite(), scannedID);
+    if (go().text() == QLatin1String("Continue"))
+        go().click();
+    ASSERT_TRUE(waitUntil([&] { return go().text() == QLatin1String("Go"); }));
+
+    // The sitemap's rules and the root its index names are the scanned site's.
+    const auto& manager = shell->results().sitemapManager();
+    EXPECT_EQ(manager.crawlSettings().value(QStringLiteral("id")).toString(), scannedID);
+    EXPECT_EQ(manager.crawlSettings().value(QStringLiteral("startingUrl")).toString(),
+        site.server.url(QStringLiteral("/")));
+    EXPECT_FALSE(manager.ruleThatApplies(site.server.url(QStringLiteral("/p/1"))));
+    // So it stays when the selected site's rules are saved.
+    shell->results().sitemapRulesDidChange();
+    EXPECT_EQ(manager.crawlSettings().value(QStringLiteral("id")).toString(), scannedID);
+}
+
 // The export items that would do nothing are disabled until there is something to export; their
 // state is refreshed as the File menu opens.
 TEST_F(ResultsControllerTest, ExportItemsAreEnabledOnlyWithSomethingToExport)

@@ -320,6 +320,63 @@ TEST_F(Z12AraExtractionTest, LinksOfARedirectedPageResolveAgainstWhereItLanded)
     EXPECT_TRUE(known(QStringLiteral("http://site.test/dir/inside.html")));
 }
 
+TEST_F(Z12AraExtractionTest, ARedirectIsOnlyARedirectWhicheverAnswerComesFirst)
+{
+    // The tutorial page is linked directly and through a redirect; both fetches end with its body.
+    const QString tutorial = QStringLiteral("http://site.test/guide/index.html");
+    const Script page = links({ { QStringLiteral("style.css"), QStringLiteral("css") } });
+    for (const bool redirectFirst : { true, false }) {
+        SCOPED_TRACE(redirectFirst ? "redirect first" : "direct first");
+        start();
+        extract(home, links({ { QStringLiteral("/old.html"), QStringLiteral("old") },
+                          { QStringLiteral("/guide/index.html"), QStringLiteral("guide") } }));
+        const auto old = known(QStringLiteral("http://site.test/old.html"));
+        const auto direct = known(tutorial);
+        ASSERT_TRUE(old && direct);
+        old->addRedir(tutorial, 301, 0);
+        extract(redirectFirst ? old : direct, page);
+        extract(redirectFirst ? direct : old, page);
+        EXPECT_EQ(old->outboundLinkCount(), 0);
+        EXPECT_EQ(direct->outboundLinkCount(), 1);
+        const auto css = known(QStringLiteral("http://site.test/guide/style.css"));
+        ASSERT_TRUE(css);
+        EXPECT_EQ(css->getInboundInstances().front()->parent(), direct);
+        EXPECT_EQ(std::ranges::count(seo->internalPagesCollection(), direct), 1);
+        EXPECT_EQ(std::ranges::count(seo->internalPagesCollection(), old), 0);
+    }
+
+    // A final address linked nowhere gets a record of its own, at the redirect's distance, which
+    // the links to the redirect let be followed.
+    defaults->setBool(true, QStringLiteral("dontFollowNofollowLinks"));
+    start();
+    extract(home, links({ { QStringLiteral("/moved"), QStringLiteral("moved") } }));
+    const auto moved = known(QStringLiteral("http://site.test/moved"));
+    ASSERT_TRUE(moved);
+    moved->addRedir(QStringLiteral("http://site.test/target.html"), 301, 0);
+    hub->addToRedirLookup(moved, QStringLiteral("http://site.test/target.html"));
+    extract(moved, page);
+    const auto target = known(QStringLiteral("http://site.test/target.html"));
+    ASSERT_TRUE(target);
+    EXPECT_TRUE(isQueued(QStringLiteral("http://site.test/target.html")));
+    EXPECT_EQ(target->getDistanceFromHome(), moved->getDistanceFromHome());
+    extract(target, page);
+    EXPECT_EQ(moved->outboundLinkCount(), 0);
+    EXPECT_EQ(target->outboundLinkCount(), 1);
+}
+
+TEST_F(Z12AraExtractionTest, SchemeAndHostInAnyCaseNameTheSameRecord)
+{
+    start();
+    extract(home, links({ { QStringLiteral("/x/y/page.html"), QStringLiteral("lower") },
+                      { QStringLiteral("HTTP://SITE.test/x/y/page.html"), QStringLiteral("upper") },
+                      { QStringLiteral("Http://Site.Test/"), QStringLiteral("home") } }));
+    const auto page = known(QStringLiteral("http://site.test/x/y/page.html"));
+    ASSERT_TRUE(page);
+    EXPECT_EQ(page->getInboundInstances().size(), 2u);
+    EXPECT_EQ(page->absoluteString(), QStringLiteral("http://site.test/x/y/page.html")); // as first written
+    EXPECT_EQ(hub->linksCollection().size(), 2); // the home page and the page
+}
+
 TEST_F(Z12AraExtractionTest, UpADirectoryAboveTheRootIsRepairedOnlyWhenTolerated)
 {
     start(QStringLiteral("http://site.test/a.html"));

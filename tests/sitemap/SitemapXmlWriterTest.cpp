@@ -101,10 +101,10 @@ TEST_F(SitemapXmlTest, OrdinarySitemapToTheByteAndValid)
                                      "\t\t</image:image>\n"
                                      "\t\t<video:video>\n\t\t<video:content_loc>http://127.0.0.1/clip.mp4"
                                      "</video:content_loc>\n\t\t</video:video>\n\t</url>\n"
-                                     "\t<url>\n\t\t<loc>http://127.0.0.1/second</loc>\n"
-                                     "\t\t<changefreq>daily</changefreq>\n\t\t<priority>0.2</priority>\n\t</url>\n"
                                      "\t<url>\n\t\t<loc>http://127.0.0.1/plain</loc>\n"
                                      "\t\t<changefreq>daily</changefreq>\n\t\t<priority>0.5</priority>\n\t</url>\n"
+                                     "\t<url>\n\t\t<loc>http://127.0.0.1/second</loc>\n"
+                                     "\t\t<changefreq>daily</changefreq>\n\t\t<priority>0.2</priority>\n\t</url>\n"
                                      "\n</urlset>");
     EXPECT_EQ(documents[0], expected);
     EXPECT_EQ(schemaErrors(write("one.xml", documents[0]), "sitemap.xsd"), "");
@@ -145,6 +145,25 @@ TEST_F(SitemapXmlTest, ARuleWithoutAFrequencyOfItsOwnTakesThePopUps)
 
     manager.selectChangeFrequency(0);
     EXPECT_FALSE(manager.getXMLSitemap().constFirst().contains("<changefreq>"));
+}
+
+TEST_F(SitemapXmlTest, APageIsListedUnderItsFinalAddressInTheOrderOfAddresses)
+{
+    // The starting point answered through a redirect; the others arrived out of order.
+    auto start = sitemapPage("http://127.0.0.1/start", 200, 0);
+    start->addRedir("http://127.0.0.1/home/", 301, 0);
+    auto upper = sitemapPage("http://127.0.0.1/B", 200, 1);
+    auto lower = sitemapPage("http://127.0.0.1/a", 200, 1);
+    const QVariantMap rule { { "contains", "/home/" }, { "match", false }, { "update", "never" }, { "priority", "0.9" } };
+    manager.setCrawlSettings({ { "startingUrl", "http://127.0.0.1/start" }, { "sitemapRules", QVariantList { rule } } });
+    manager.setCollection({ start, upper, lower });
+    const QString xml = manager.getXMLSitemap().constFirst();
+    EXPECT_FALSE(xml.contains("/start")) << qPrintable(xml);
+    EXPECT_EQ(xml.count("<priority>0.9</priority>"), 1);
+    const qsizetype a = xml.indexOf("<loc>http://127.0.0.1/a</loc>");
+    const qsizetype b = xml.indexOf("<loc>http://127.0.0.1/B</loc>");
+    const qsizetype home = xml.indexOf("<loc>http://127.0.0.1/home/</loc>");
+    EXPECT_TRUE(a >= 0 && a < b && b < home) << qPrintable(xml);
 }
 
 TEST_F(SitemapXmlTest, APriorityOutsideZeroToOneIsRefusedWhereTypedAndNeverWritten)

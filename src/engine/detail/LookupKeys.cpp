@@ -35,11 +35,69 @@ QString trimHashQuery(const QString& url, bool shouldTrimHash, bool trimQuery, b
     return result;
 }
 
+QString withLowerCaseSchemeAndHost(const QString& url)
+{
+    // The scheme: a letter, then letters, digits, "+", "-", "." up to ":".
+    qsizetype at = 0;
+    const qsizetype size = url.size();
+    while (at < size) {
+        const QChar c = url[at];
+        if (c == u':')
+            break;
+        if (!(c.isLetterOrNumber() && c.unicode() < 0x80) && c != u'+' && c != u'-' && c != u'.')
+            return url;
+        ++at;
+    }
+    if (at == 0 || at >= size || !url[0].isLetter())
+        return url;
+    const qsizetype schemeEnd = at;
+    qsizetype hostStart = -1;
+    qsizetype hostEnd = -1;
+    if (at + 2 < size && url[at + 1] == u'/' && url[at + 2] == u'/') {
+        const qsizetype authorityStart = at + 3;
+        qsizetype authorityEnd = authorityStart;
+        while (authorityEnd < size && url[authorityEnd] != u'/' && url[authorityEnd] != u'?'
+            && url[authorityEnd] != u'#')
+            ++authorityEnd;
+        // The user part ends at the last "@"; the port starts at a ":" after the host (an
+        // IPv6 host keeps its own ":" inside brackets).
+        hostStart = authorityStart;
+        for (qsizetype i = authorityStart; i < authorityEnd; ++i) {
+            if (url[i] == u'@')
+                hostStart = i + 1;
+        }
+        hostEnd = hostStart;
+        bool bracket = false;
+        while (hostEnd < authorityEnd && (bracket || url[hostEnd] != u':')) {
+            if (url[hostEnd] == u'[')
+                bracket = true;
+            else if (url[hostEnd] == u']')
+                bracket = false;
+            ++hostEnd;
+        }
+    }
+    const auto hasUpper = [&](qsizetype from, qsizetype to) {
+        for (qsizetype i = from; i < to; ++i) {
+            if (url[i].isUpper())
+                return true;
+        }
+        return false;
+    };
+    if (!hasUpper(0, schemeEnd) && (hostStart < 0 || !hasUpper(hostStart, hostEnd)))
+        return url;
+    QString folded = url;
+    for (qsizetype i = 0; i < schemeEnd; ++i)
+        folded[i] = folded[i].toLower();
+    if (hostStart >= 0)
+        folded.replace(hostStart, hostEnd - hostStart, url.mid(hostStart, hostEnd - hostStart).toLower());
+    return folded;
+}
+
 QString prepareUrlForLookup(const QString& url, bool shouldIgnoreSlash)
 {
     if (!url.isEmpty() && shouldIgnoreSlash && url.endsWith(u'/'))
-        return url.left(url.size() - 1);
-    return url;
+        return withLowerCaseSchemeAndHost(url.left(url.size() - 1));
+    return withLowerCaseSchemeAndHost(url);
 }
 
 QString removeSessionId(const QString& name, const QString& url)

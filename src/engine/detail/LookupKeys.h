@@ -23,8 +23,13 @@ QString forceTrimHash(const QString& url);
 /// - with `trimQuery` and an internal URL, cut before the first "?".
 QString trimHashQuery(const QString& url, bool shouldTrimHash, bool trimQuery, bool isInternal);
 
+/// The URL string with its scheme and host in lower case (they are case-insensitive: "HTTP://H.COM/A"
+/// names the page "http://h.com/A"); user, port, path, query and fragment as written. A string
+/// without a scheme is returned as it is.
+QString withLowerCaseSchemeAndHost(const QString& url);
+
 /// The key a URL string is filed under: one trailing "/" dropped when `shouldIgnoreSlash` is
-/// on; nothing else (no case folding, no decoding).
+/// on, scheme and host in lower case; nothing else (no decoding).
 QString prepareUrlForLookup(const QString& url, bool shouldIgnoreSlash);
 
 /// Removes the query parameter `name` ("sid" → "sid=…") from a URL string. An empty name

@@ -1,0 +1,271 @@
+// A page reached both through a redirect chain and directly: whichever answer arrives first, the
+// headless scan writes the same views, sitemap and archive index, with the page under its own
+// address and the redirect only a redirect.
+#include "app/HeadlessScan.h"
+
+#include "engine/EngineDefaults.h"
+#include "platform/Paths.h"
+#include "platform/PropertyList.h"
+#include "platform/UserDefaults.h"
+#include "support/LoopbackServer.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <mutex>
+#include <random>
+#include <thread>
+
+using namespace crawlmere::app;
+using crawlmere::test::LoopbackServer;
+using namespace std::chrono_literals;
+
+namespace {
+
+enum class Order { Free, RedirectFirst, DirectFirst };
+
+/// "/old-tutorial.html" 301 to "/older-tutorial.html" 302 to "/guide/tutorial/index.html", which
+/// the home page also links. `Order` holds one answer back so that the chain's or the direct
+/// answer of the tutorial page reaches the scan first; `Free` answers after a random short wait.
+class TutorialSite {
+public:
+    explicit TutorialSite(Order order)
+        : m_order(order)
+    {
+        auto& s = server.server();
+        s.new_task_queue = [] { return new httplib::ThreadPool(8); };
+        s.set_keep_alive_max_count(1); // the server stops without waiting for idle connections
+        html("/", "", R"(<a href="/old-tutorial.html">old</a> <a href="/guide/tutorial/index.html">Tutorial</a>
+<a href="/a.html">A</a>)");
+        html("/a.html", "", R"(<a href="/">home</a>)");
+        html("/guide/tutorial/index.html", R"(<link rel="stylesheet" href="../../style.css">)",
+            R"(<img src="../../missing.png" alt="gone"> <a href="../../a.html">A</a> <a href="next.html">next</a>)");
+        html("/guide/tutorial/next.html", "", R"(<a href="index.html">back</a>)");
+        s.Get("/style.css", [this](const httplib::Request&, httplib::Response& response) {
+            jitter();
+            response.set_content("body { color: black }", "text/css");
+        });
+        s.Get("/old-tutorial.html", [this](const httplib::Request&, httplib::Response& response) {
+            if (m_order == Order::DirectFirst) {
+                waitFor([this] { return m_tutorialServed > 0; });
+                std::this_thread::sleep_for(500ms); // its links are read meanwhile
+            }
+            jitter();
+            response.status = 301;
+            response.set_header("Location", "/older-tutorial.html");
+        });
+        s.Get("/older-tutorial.html", [this](const httplib::Request&, httplib::Response& response) {
+            if (m_order == Order::RedirectFirst)
+                waitFor([this] { return m_tutorialAsked > 0; }); // the direct request is held
+            {
+                const std::lock_guard lock(m_lock);
+                m_olderServed = true;
+            }
+            jitter();
+            response.status = 302;
+            response.set_header("Location", "/guide/tutorial/index.html");
+        });
+        started = server.start();
+    }
+
+    LoopbackServer server;
+    bool started = false;
+
+private:
+    void html(const std::string& path, const std::string& head, const std::string& body)
+    {
+        const std::string text = "<html><head><title>" + path + "</title>" + head + "</head><body>" + body
+            + "</body></html>";
+        const bool tutorial = path == "/guide/tutorial/index.html";
+        server.server().Get(path, [this, text, tutorial](const httplib::Request&, httplib::Response& response) {
+            bool chain = false;
+            if (tutorial) {
+                {
+                    const std::lock_guard lock(m_lock);
+                    chain = m_olderServed;
+                    ++m_tutorialAsked;
+                }
+                m_changed.notify_all();
+                if (m_order == Order::RedirectFirst && !chain) {
+                    waitFor([this] { return m_chainServed; });
+                    std::this_thread::sleep_for(500ms); // the chain's body is read meanwhile
+                }
+            }
+            jitter(tutorial ? 100 : 30);
+            response.set_content(text, "text/html");
+            if (tutorial) {
+                {
+                    const std::lock_guard lock(m_lock);
+                    ++m_tutorialServed;
+                    m_chainServed = m_chainServed || chain;
+                }
+                m_changed.notify_all();
+            }
+        });
+    }
+    void waitFor(const std::function<bool()>& ready)
+    {
+        std::unique_lock lock(m_lock);
+        m_changed.wait_for(lock, 10s, ready);
+    }
+    /// Up to `most` ms, so that the direct answer and the chain's answer come first by turns.
+    void jitter(int most = 30)
+    {
+        if (m_order != Order::Free)
+            return;
+        int ms = 0;
+        {
+            const std::lock_guard lock(m_lock);
+            ms = std::uniform_int_distribution<int>(0, most)(m_random);
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+    }
+
+    const Order m_order;
+    std::mutex m_lock;
+    std::condition_variable m_changed;
+    std::mt19937 m_random { std::random_device {}() };
+    bool m_olderServed = false;
+    bool m_chainServed = false;
+    int m_tutorialAsked = 0;
+    int m_tutorialServed = 0;
+};
+
+QString readText(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QStringLiteral("(none)");
+}
+
+/// What one scan leaves, with the server's address replaced by "ROOT".
+struct ScanOutput {
+    QString links; ///< the links CSV
+    QString byPage; ///< the by-page view's CSV
+    QString sitemap;
+    QStringList archive; ///< each index entry: URL, status and type
+};
+
+class HeadlessRedirectOrderTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(folder.isValid());
+        crawlmere::engine::registerEngineDefaults(crawlmere::platform::UserDefaults::standard());
+    }
+
+    int run(const QStringList& arguments)
+    {
+        std::FILE* sink = std::tmpfile();
+        HeadlessConsole console;
+        console.out = sink;
+        console.err = sink;
+        console.watchInterrupt = false;
+        const int status = runHeadlessCommand(arguments, console, /*displayAvailable=*/false);
+        std::fclose(sink);
+        return status;
+    }
+
+    /// Scans the site twice (the links with their columns; the by-page view, the sitemap and the
+    /// archive), each time on a new server holding back the answer `order` says.
+    ScanOutput scan(Order order)
+    {
+        ScanOutput output;
+        const QString links = folder.filePath(QStringLiteral("links.csv"));
+        const QString byPage = folder.filePath(QStringLiteral("by-page.csv"));
+        const QString sitemap = folder.filePath(QStringLiteral("sitemap.xml"));
+        const QStringList common { QStringLiteral("--headless"), QStringLiteral("--set"),
+            QStringLiteral("numberOfThreads=4"), QStringLiteral("--default"),
+            QStringLiteral("dontFollowNofollowLinks=YES") };
+        QString root;
+        {
+            TutorialSite site(order);
+            EXPECT_TRUE(site.started);
+            root = site.server.url(QString());
+            EXPECT_EQ(run(QStringList(common) << QStringLiteral("--columns")
+                                              << QStringLiteral("url,status,redir,linkpagetitle,linkcount,onpagecount")
+                                              << QStringLiteral("--csv") << links << site.server.url(QStringLiteral("/"))),
+                kExitFinished);
+            output.links = readText(links).replace(root, QStringLiteral("ROOT"));
+        }
+        {
+            TutorialSite site(order);
+            EXPECT_TRUE(site.started);
+            root = site.server.url(QString());
+            EXPECT_EQ(run(QStringList(common) << QStringLiteral("--set") << QStringLiteral("shouldArchive=YES")
+                                              << QStringLiteral("--view") << QStringLiteral("2")
+                                              << QStringLiteral("--csv") << byPage << QStringLiteral("--sitemap")
+                                              << sitemap << site.server.url(QStringLiteral("/"))),
+                kExitFinished);
+            // The pages in the order of their addresses (the view lists them as they arrived).
+            QStringList blocks;
+            for (const QString& line : readText(byPage).replace(root, QStringLiteral("ROOT")).split(u'\n')) {
+                if (blocks.isEmpty() || !line.startsWith(QStringLiteral("\"\t")))
+                    blocks << line;
+                else
+                    blocks.last() += u'\n' + line;
+            }
+            blocks.sort();
+            output.byPage = blocks.join(u'\n');
+            output.sitemap = readText(sitemap).replace(root, QStringLiteral("ROOT"));
+        }
+        const QString index
+            = QDir(crawlmere::platform::Paths::applicationSupportFolder()).filePath(QStringLiteral("archive/index.plist"));
+        const auto entries = crawlmere::platform::PropertyList::readFile(index);
+        EXPECT_TRUE(entries.ok()) << qPrintable(index);
+        if (entries) {
+            const QVariantMap map = entries.value().toMap();
+            for (auto it = map.begin(); it != map.end(); ++it) {
+                const QVariantMap version = it.value().toList().value(0).toMap();
+                output.archive << QStringLiteral("%1 %2 %3")
+                                      .arg(QString(it.key()).replace(root, QStringLiteral("ROOT")),
+                                          version.value(QStringLiteral("status")).toString(),
+                                          version.value(QStringLiteral("type")).toString());
+            }
+        }
+        return output;
+    }
+
+    QTemporaryDir folder;
+};
+
+} // namespace
+
+TEST_F(HeadlessRedirectOrderTest, ThePageIsFiledUnderItsOwnAddressWhicheverAnswerArrivesFirst)
+{
+    const ScanOutput redirectFirst = scan(Order::RedirectFirst);
+    const ScanOutput directFirst = scan(Order::DirectFirst);
+    EXPECT_EQ(redirectFirst.links.toStdString(), directFirst.links.toStdString());
+    EXPECT_EQ(redirectFirst.byPage.toStdString(), directFirst.byPage.toStdString());
+    EXPECT_EQ(redirectFirst.sitemap.toStdString(), directFirst.sitemap.toStdString());
+    EXPECT_EQ(redirectFirst.archive.join(u'\n').toStdString(), directFirst.archive.join(u'\n').toStdString());
+
+    // The redirect carries no page of its own: no title, no links, no sitemap entry, no archived
+    // copy; the page has them under its own address.
+    EXPECT_TRUE(redirectFirst.links.contains(QStringLiteral(
+        R"("ROOT/old-tutorial.html","200 ok < 301 moved permanently","ROOT/guide/tutorial/index.html","","0","1")")))
+        << qPrintable(redirectFirst.links);
+    EXPECT_TRUE(redirectFirst.links.contains(
+        QStringLiteral(R"("ROOT/guide/tutorial/index.html","200 ok","","/guide/tutorial/index.html","2","2")")));
+    EXPECT_TRUE(redirectFirst.sitemap.contains(QStringLiteral("<loc>ROOT/guide/tutorial/index.html</loc>")));
+    EXPECT_FALSE(redirectFirst.sitemap.contains(QStringLiteral("old-tutorial")));
+    EXPECT_FALSE(redirectFirst.archive.join(u'\n').contains(QStringLiteral("old-tutorial")));
+    EXPECT_TRUE(redirectFirst.archive.join(u'\n').contains(QStringLiteral("ROOT/guide/tutorial/index.html")));
+}
+
+TEST_F(HeadlessRedirectOrderTest, TenRunsWriteTheSameCsvAndSitemap)
+{
+    const ScanOutput first = scan(Order::Free);
+    for (int run = 1; run < 10; ++run) {
+        SCOPED_TRACE(run);
+        const ScanOutput again = scan(Order::Free);
+        EXPECT_EQ(again.links.toStdString(), first.links.toStdString());
+        EXPECT_EQ(again.byPage.toStdString(), first.byPage.toStdString());
+        EXPECT_EQ(again.sitemap.toStdString(), first.sitemap.toStdString());
+    }
+}
