@@ -2,14 +2,17 @@
 #include "app/UpdateDownload.h"
 
 #include "platform/Dispatch.h"
+#include "platform/FolderWalk.h"
 #include "platform/UrlSession.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRandomGenerator>
 
 #include <atomic>
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 
 #include <fcntl.h>
@@ -44,7 +47,9 @@ bool writeAll(int fd, const char* bytes, qint64 size)
 /// The temporary file and the transfer's facts, shared by the worker's callbacks and the main
 /// thread. The callbacks run one at a time; the main thread reads only after the completion.
 struct UpdateDownload::State {
-    QString tempPath;
+    /// The download folder, held from the start: the build is written and named only there.
+    platform::HeldFolder folder;
+    QByteArray tempName;
     int fd = -1;
     int statusCode = 0;
     bool writeFailed = false;
@@ -57,8 +62,8 @@ struct UpdateDownload::State {
     {
         if (fd >= 0)
             ::close(fd);
-        if (!kept.load())
-            QFile::remove(tempPath);
+        if (!kept.load() && !tempName.isEmpty())
+            ::unlinkat(folder.descriptor(), tempName.constData(), 0);
     }
 };
 
@@ -82,13 +87,22 @@ std::shared_ptr<UpdateDownload> UpdateDownload::start(
 {
     std::shared_ptr<UpdateDownload> download(new UpdateDownload(url, folder, std::move(progress), std::move(done)));
     const std::shared_ptr<State> state = download->m_state;
-    QByteArray pattern = QFile::encodeName(folder + QStringLiteral("/.crawlmere-download-XXXXXX"));
-    state->fd = ::mkostemp(pattern.data(), O_CLOEXEC);
+    auto held = platform::HeldFolder::reach(folder);
+    if (!held)
+        return nullptr;
+    state->folder = std::move(held).value();
+    for (int attempt = 0; attempt < 100 && state->fd < 0; ++attempt) {
+        const QByteArray name = ".crawlmere-download-" + QByteArray::number(QRandomGenerator::global()->generate(), 36);
+        // The build is the user's file like any other download, not a private temporary one.
+        state->fd = ::openat(state->folder.descriptor(), name.constData(),
+            O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY, 0644);
+        if (state->fd >= 0)
+            state->tempName = name;
+        else if (errno != EEXIST)
+            return nullptr;
+    }
     if (state->fd < 0)
         return nullptr;
-    // The build is the user's file like any other download, not a private temporary one.
-    ::fchmod(state->fd, 0644);
-    state->tempPath = QFile::decodeName(pattern);
 
     const std::weak_ptr<UpdateDownload> weak = download;
     platform::UrlSessionDelegate delegate;
@@ -151,7 +165,7 @@ void UpdateDownload::finish(bool complete)
     m_session.reset();
     Outcome outcome;
     if (complete) {
-        const std::optional<QString> path = moveIntoPlace(m_state->tempPath, m_folder, safeFileName(m_url));
+        const std::optional<QString> path = moveIntoPlace(m_state->folder, m_state->tempName, safeFileName(m_url));
         if (path) {
             m_state->kept = true;
             outcome = { Outcome::Result::Saved, *path };
@@ -178,7 +192,8 @@ QString UpdateDownload::safeFileName(const QUrl& url)
     return name;
 }
 
-std::optional<QString> UpdateDownload::moveIntoPlace(const QString& source, const QString& folder, const QString& name)
+std::optional<QString> UpdateDownload::moveIntoPlace(
+    const platform::HeldFolder& folder, const QByteArray& source, const QString& name)
 {
     const QFileInfo info(name);
     const QString base = info.completeBaseName();
@@ -190,13 +205,12 @@ std::optional<QString> UpdateDownload::moveIntoPlace(const QString& source, cons
             candidate = hasSuffix ? QStringLiteral("%1 (%2).%3").arg(base).arg(number).arg(suffix)
                                   : QStringLiteral("%1 (%2)").arg(name).arg(number);
         }
-        const QString path = QDir(folder).filePath(candidate);
-        // QFile::rename never replaces an existing file.
-        if (QFileInfo::exists(path))
-            continue;
-        if (QFile::rename(source, path))
-            return path;
-        if (!QFileInfo::exists(path))
+        // Never replaces what has the name, and never leaves the folder held.
+        if (::renameat2(folder.descriptor(), source.constData(), folder.descriptor(),
+                QFile::encodeName(candidate).constData(), RENAME_NOREPLACE)
+            == 0)
+            return QDir(folder.path()).filePath(candidate);
+        if (errno != EEXIST)
             return std::nullopt;
     }
     return std::nullopt;

@@ -10,12 +10,14 @@
 #include <optional>
 
 namespace crawlmere::platform {
+class HeldFolder;
 class UrlSession;
 }
 
 namespace crawlmere::app {
 
-/// One download. The bytes go to a hidden temporary file in `folder`, emptied at every response
+/// One download. The bytes go to a hidden temporary file in `folder` (reached and held as
+/// `platform::HeldFolder` does), emptied at every response
 /// (a redirect's or a retried answer's bytes never mix), and only a 2xx answer that arrived
 /// whole, within the size cap and written without error, is renamed to `safeFileName` (or a
 /// numbered variant; an existing file is never replaced). Anything else leaves nothing behind.
@@ -53,9 +55,10 @@ public:
     /// "." or "..", holds "/", a NUL or another control character once decoded, or is longer than
     /// 255 bytes.
     static QString safeFileName(const QUrl& url);
-    /// Renames `source` to `name` in `folder`, or to "stem (2).ext", "stem (3).ext"… when that
-    /// exists; never replaces a file. The new path, or none.
-    static std::optional<QString> moveIntoPlace(const QString& source, const QString& folder, const QString& name);
+    /// Renames `source` to `name` in the folder held, or to "stem (2).ext", "stem (3).ext"… when
+    /// that exists; never replaces a file. The new path, or none.
+    static std::optional<QString> moveIntoPlace(
+        const platform::HeldFolder& folder, const QByteArray& source, const QString& name);
 
 private:
     struct State;

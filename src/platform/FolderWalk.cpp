@@ -335,6 +335,8 @@ QString kindOfEntry(const struct stat& status)
         kind = "a FIFO (named pipe)";
     else if (S_ISSOCK(status.st_mode))
         kind = "a socket";
+    else if (S_ISLNK(status.st_mode))
+        kind = "a link";
     return QLatin1String(kind);
 }
 
@@ -392,6 +394,30 @@ Expected<FileSpot> reachFileSpot(const QString& path)
         return FileSpot { std::move(walk.current), name, status, walk.route };
     }
     return Unexpected(kKeepsChanging);
+}
+
+Expected<FileSpot> reachFileSpotIn(const HeldFolder& folder, const QString& name)
+{
+    const QByteArray encoded = QFile::encodeName(name);
+    if (!folder.isValid() || encoded.isEmpty() || encoded == "." || encoded == ".." || encoded.contains('/'))
+        return Unexpected(errnoText(EINVAL));
+    FolderWalk walk;
+    if (auto held = walk.hold(::fcntl(folder.descriptor(), F_DUPFD_CLOEXEC, 0), QFile::encodeName(folder.path()));
+        !held)
+        return Unexpected(held.error());
+    struct stat status { };
+    if (::fstatat(walk.current.descriptor(), encoded.constData(), &status, AT_SYMLINK_NOFOLLOW) != 0) {
+        if (errno != ENOENT)
+            return Unexpected(errnoText(errno));
+        return FileSpot { std::move(walk.current), encoded, std::nullopt, walk.route };
+    }
+    if (const QString reason = notARegularFileReason(status); !reason.isNull())
+        return Unexpected(reason);
+    if (!mayUse(walk.current.status(), status)) {
+        return Unexpected(QStringLiteral("it is another user's file in the shared folder %1; nothing was written there")
+                              .arg(walk.current.path()));
+    }
+    return FileSpot { std::move(walk.current), encoded, status, walk.route };
 }
 
 } // namespace crawlmere::platform

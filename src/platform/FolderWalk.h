@@ -90,8 +90,13 @@ struct FileSpot {
 /// shared folder, or is reached through a link the protected-links rule would not follow.
 Expected<FileSpot> reachFileSpot(const QString& path);
 
+/// Where the file `name` of the folder held goes: in that folder itself (a link there is not
+/// followed but refused, like anything that is not a regular file). Refused as `reachFileSpot`
+/// refuses.
+Expected<FileSpot> reachFileSpotIn(const HeldFolder& folder, const QString& name);
+
 /// The kind of entry `status` describes, for messages: "a folder", "a FIFO (named pipe)", "a
-/// character device", "a block device", "a socket", "a regular file".
+/// character device", "a block device", "a socket", "a link", "a regular file".
 QString kindOfEntry(const struct stat& status);
 
 /// Why something of the kind `status` says is never written over ("it is a FIFO (named pipe),

@@ -5,6 +5,7 @@
 
 #include "platform/FolderWalk.h"
 
+#include <QDir>
 #include <QIODevice>
 #include <QRandomGenerator>
 
@@ -95,7 +96,18 @@ AtomicFile::AtomicFile(const QString& path, FileAccess access)
 {
 }
 
+AtomicFile::AtomicFile(const HeldFolder& folder, const QString& name, FileAccess access)
+    : m_path(QDir(folder.path()).filePath(name))
+    , m_held(&folder)
+    , m_name(name)
+    , m_access(access)
+    , m_pieces(std::make_unique<Pieces>(*this))
+{
+}
+
 AtomicFile::~AtomicFile() { cancel(); }
+
+Expected<FileSpot> AtomicFile::reach() const { return m_held ? reachFileSpotIn(*m_held, m_name) : reachFileSpot(m_path); }
 
 bool AtomicFile::fail(const QString& reason)
 {
@@ -107,7 +119,7 @@ bool AtomicFile::fail(const QString& reason)
 bool AtomicFile::open()
 {
     cancel();
-    auto spot = reachFileSpot(m_path);
+    auto spot = reach();
     if (!spot)
         return fail(spot.error());
     m_spot = std::make_unique<FileSpot>(std::move(spot).value());
@@ -176,7 +188,7 @@ bool AtomicFile::commit()
         return fail(errnoText(errno));
     // The path must still lead the way it led when the file was opened, and hold nothing that
     // is not a regular file; the new file then takes the name in the folder held all along.
-    const auto now = reachFileSpot(m_path);
+    const auto now = reach();
     if (!now)
         return fail(isRefusal(now.error()) ? now.error() : kMovedMeanwhile);
     if (now->route != m_spot->route || now->name != m_spot->name)
@@ -230,6 +242,15 @@ bool saveStreamAtomically(const QString& path, const std::function<bool(const Pi
     if (error)
         *error = reason;
     return false;
+}
+
+bool saveTextIn(const HeldFolder& folder, const QString& name, const QString& text, QString* error)
+{
+    AtomicFile file(folder, name);
+    const bool saved = file.open() && file.write(text.toUtf8()) && file.commit();
+    if (!saved && error)
+        *error = file.error();
+    return saved;
 }
 
 bool saveTextAtomically(const QString& path, const QString& text, QString* error)

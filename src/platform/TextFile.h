@@ -2,6 +2,8 @@
 // complete; reading one with a cap on its size.
 #pragma once
 
+#include "platform/Expected.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
@@ -13,6 +15,7 @@ class QIODevice;
 
 namespace crawlmere::platform {
 
+class HeldFolder;
 struct FileSpot;
 
 /// Why nothing may be saved at `path`, or a null string when it may (or when only the writing
@@ -58,6 +61,9 @@ enum class FileAccess {
 class AtomicFile {
 public:
     explicit AtomicFile(const QString& path, FileAccess access = FileAccess::Usual);
+    /// The file `name` in a folder held (`reachFileSpotIn`): written there whatever its path
+    /// leads to meanwhile. `folder` must outlive this object.
+    AtomicFile(const HeldFolder& folder, const QString& name, FileAccess access = FileAccess::Usual);
     ~AtomicFile();
     AtomicFile(const AtomicFile&) = delete;
     AtomicFile& operator=(const AtomicFile&) = delete;
@@ -79,8 +85,13 @@ public:
 private:
     class Pieces;
     bool fail(const QString& reason);
+    /// Where the file goes now.
+    Expected<FileSpot> reach() const;
 
     QString m_path;
+    /// The folder held and the name in it, for a file saved below a folder already reached.
+    const HeldFolder* m_held = nullptr;
+    QString m_name;
     FileAccess m_access;
     /// Where the file goes, as walked when it was opened.
     std::unique_ptr<FileSpot> m_spot;
@@ -97,6 +108,10 @@ private:
 /// given, sets the reason. Any thread.
 bool saveBytesAtomically(
     const QString& path, const QByteArray& bytes, QString* error = nullptr, FileAccess access = FileAccess::Usual);
+
+/// `saveTextAtomically` of the file `name` in the folder held (every file written below a
+/// folder once reached goes through its descriptor).
+bool saveTextIn(const HeldFolder& folder, const QString& name, const QString& text, QString* error = nullptr);
 
 /// Writes one piece of a file; answers false when the device did not take all of it.
 using PieceWriter = std::function<bool(QByteArrayView piece)>;

@@ -19,6 +19,7 @@ class CrwlLinkInstance;
 class CrwlUrl;
 
 namespace crawlmere::platform {
+class HeldFolder;
 class SavePanel;
 class UserDefaults;
 struct FtpUploadRequest;
@@ -278,8 +279,10 @@ private:
     void alterTableColumns();
     SitemapXmlOptions xmlOptions(bool imageSitemap) const;
     /// Writes `documents` for the chosen `location`: one file there, or NAME-i.xml files in
-    /// `folder` with the index at `location`. Returns whether every file was written.
-    bool writeDocuments(const QStringList& documents, const QString& location, const QString& folder);
+    /// `folder` (held: written through its descriptor) with the index at `location`. Returns
+    /// whether every file was written.
+    bool writeDocuments(const QStringList& documents, const QString& location, const QString& folder,
+        const platform::HeldFolder* held = nullptr);
     /// Saves `documents` for a file chosen at `chosen`: one file there, or a folder named after
     /// it holding the index under its name. `location` gets the path written last (null when the
     /// folder could not be made). Returns whether every file was written.

@@ -4,6 +4,7 @@
 
 #include "engine/CrwlUrl.h"
 #include "platform/Dispatch.h"
+#include "platform/FolderWalk.h"
 #include "platform/Log.h"
 #include "platform/Paths.h"
 #include "platform/SavePanel.h"
@@ -51,7 +52,8 @@ void SitemapManager::noteSaveFailure(const QString& what, const QString& path, c
         m_lastSaveFailure = SaveFailure { path, reason };
 }
 
-bool SitemapManager::writeDocuments(const QStringList& documents, const QString& location, const QString& folder)
+bool SitemapManager::writeDocuments(
+    const QStringList& documents, const QString& location, const QString& folder, const platform::HeldFolder* held)
 {
     const QString what = QStringLiteral("Error writing xml");
     if (documents.size() == 1) {
@@ -70,7 +72,9 @@ bool SitemapManager::writeDocuments(const QStringList& documents, const QString&
         const QString name = QStringLiteral("%1-%2.xml").arg(base).arg(i + 1);
         names.append(name);
         const QString path = QDir(folder).filePath(name);
-        if (QString failure; !platform::saveTextAtomically(path, documents.at(i), &failure)) {
+        QString failure;
+        if (held ? !platform::saveTextIn(*held, name, documents.at(i), &failure)
+                 : !platform::saveTextAtomically(path, documents.at(i), &failure)) {
             noteSaveFailure(what, path, failure);
             written = false;
         }
@@ -78,7 +82,9 @@ bool SitemapManager::writeDocuments(const QStringList& documents, const QString&
     // Readers take only absolute addresses in an index: the files are named under the site's root.
     const QString root = SitemapXmlWriter::siteRoot(m_crawlSettings.value(QStringLiteral("startingUrl")).toString());
     const QString index = SitemapXmlWriter::sitemapIndex(names, root, QDate::currentDate());
-    if (QString failure; !platform::saveTextAtomically(location, index, &failure)) {
+    QString failure;
+    if (held ? !platform::saveTextIn(*held, QFileInfo(location).fileName(), index, &failure)
+             : !platform::saveTextAtomically(location, index, &failure)) {
         noteSaveFailure(QStringLiteral("Error writing xml index file"), location, failure);
         written = false;
     }
@@ -98,13 +104,14 @@ bool SitemapManager::saveAt(const QStringList& documents, const QString& chosen,
     const QFileInfo file(chosen);
     const QString folder = file.dir().filePath(file.completeBaseName());
     logLine(folderLogLevel, QStringLiteral("creating folder at %1").arg(folder));
-    if (const QString refusal = platform::makeFolderForSaving(folder); !refusal.isNull()) {
-        noteSaveFailure(QStringLiteral("error creating folder:"), folder, refusal);
+    const auto held = platform::HeldFolder::reach(folder, platform::MissingFolders::MakeLast);
+    if (!held) {
+        noteSaveFailure(QStringLiteral("error creating folder:"), folder, held.error());
         return false;
     }
     location = QDir(folder).filePath(file.fileName());
     logLine(2, QStringLiteral("sitemapLocation is now %1").arg(location));
-    return writeDocuments(documents, location, folder);
+    return writeDocuments(documents, location, folder, &*held);
 }
 
 void SitemapManager::showSaveFailure() const

@@ -203,6 +203,31 @@ TEST(HeadlessProgram, AStartPageThatIsNoRegularFileOrTooLargeIsRefusedUnread)
     }
 }
 
+TEST(HeadlessProgram, ADefaultsStoreThatIsAFifoOrAFolderStopsTheProgramAtOnceAndStaysWhereItIs)
+{
+    if (!QFileInfo::exists(programPath()))
+        GTEST_SKIP() << "the crawlmere program is not built beside the tests";
+    const QString page
+        = QFileInfo(QStringLiteral(CRAWLMERE_FIXTURES "/../../examples/sample-site/index.html")).absoluteFilePath();
+    for (const bool fifo : { true, false }) {
+        QTemporaryDir home;
+        const QString config = home.filePath(QStringLiteral(".config/Crawlmere"));
+        ASSERT_TRUE(QDir().mkpath(config));
+        const QString store = config + QStringLiteral("/defaults.plist");
+        const QByteArray encoded = QFile::encodeName(store);
+        ASSERT_EQ(fifo ? ::mkfifo(encoded.constData(), 0600) : ::mkdir(encoded.constData(), 0700), 0);
+        const ProgramRun run = runProgram({ QStringLiteral("--headless"), page }, QString(), home.path());
+        EXPECT_EQ(run.status, 1) << qPrintable(run.err);
+        EXPECT_TRUE(run.err.contains(QStringLiteral("cannot be read (%1: it is %2, not a regular file)")
+                                         .arg(store, QLatin1String(fifo ? "a FIFO (named pipe)" : "a folder"))))
+            << qPrintable(run.err);
+        struct stat status { };
+        ASSERT_EQ(::lstat(encoded.constData(), &status), 0);
+        EXPECT_TRUE(fifo ? S_ISFIFO(status.st_mode) : S_ISDIR(status.st_mode));
+        EXPECT_EQ(QDir(config).entryList({ "*.corrupt-*" }, QDir::AllEntries | QDir::System), QStringList());
+    }
+}
+
 TEST(HeadlessProgram, ASettingsFileOfWrongTypesOrOverTheCapStoresNothing)
 {
     if (!QFileInfo::exists(programPath()))
@@ -514,22 +539,29 @@ TEST(HeadlessProgram, AnExportThroughAnotherUsersLinkInASharedFolderIsRefusedAnd
         QStringList options;
         const char* link;
         QString target; ///< root's file, or a file in root's folder that is not there
+        const char* below = ""; ///< what the export names after the link
     } cases[] = {
         { { "--csv" }, "report.csv", secret },
         { { "--sitemap" }, "sitemap.xml", secret },
         { { "--view", "1", "--html" }, "x.html", folder.privateFolder(QStringLiteral("x.html")) },
         { { "--csv" }, "new.csv", folder.privateFolder(QStringLiteral("new.csv")) },
+        // The kernel takes ".." from where the link leads: root's secret.txt, not the shared folder's.
+        { { "--csv" }, "up", folder.privateFolder(QStringLiteral("sub")), "/../secret.txt" },
+        { { "--sitemap" }, "up2", folder.privateFolder(QStringLiteral("sub")), "/../secret.txt" },
+        { { "--view", "1", "--html" }, "up3", folder.privateFolder(QStringLiteral("sub")), "/../secret.txt" },
     };
+    ASSERT_TRUE(QDir(folder.privateFolder()).mkdir(QStringLiteral("sub")));
     for (const auto& c : cases) {
         const QString link = folder.shared(QLatin1String(c.link));
-        SCOPED_TRACE(qPrintable(c.options.join(' ') + u' ' + link));
+        const QString target = link + QLatin1String(c.below);
+        SCOPED_TRACE(qPrintable(c.options.join(' ') + u' ' + target));
         ASSERT_TRUE(folder.plantLink(c.target, QLatin1String(c.link)));
         const ProgramRun run = runProgram(
-            QStringList { QStringLiteral("--headless") } + c.options + QStringList { link, page }, QString(), home.path());
+            QStringList { QStringLiteral("--headless") } + c.options + QStringList { target, page }, QString(), home.path());
         EXPECT_EQ(run.status, 1);
-        EXPECT_TRUE(run.err.contains(QStringLiteral("cannot write %1: it is reached through %1, a link another user "
-                                                    "made in the shared folder %2")
-                                         .arg(link, folder.shared())))
+        EXPECT_TRUE(run.err.contains(QStringLiteral("cannot write %1: it is reached through %2, a link another user "
+                                                    "made in the shared folder %3")
+                                         .arg(target, link, folder.shared())))
             << qPrintable(run.err);
         EXPECT_TRUE(QFileInfo(link).isSymLink());
     }
