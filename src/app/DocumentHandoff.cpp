@@ -8,11 +8,13 @@
 
 #include <QCryptographicHash>
 #include <QDir>
+#include <QFile>
 #include <QLocalSocket>
 #include <QPointer>
 #include <QTimer>
 #include <QUrl>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace crawlmere::app {
@@ -95,6 +97,20 @@ bool DocumentHandoff::listen(std::function<void(const QString&)> open, const QSt
     }
     m_server.setSocketOptions(QLocalServer::UserAccessOption);
     return m_server.listen(name);
+}
+
+QString DocumentHandoff::obstacle(const QString& name)
+{
+    // In the private folder nobody else can take the name. Without it the name lives in the
+    // temporary folder, where another user may have put something in its place.
+    QString unfit;
+    if (!LocalSocketAccess::privateFolder(&unfit).isNull() || unfit.isNull())
+        return {};
+    const QString path = QDir::isAbsolutePath(name) ? name : QDir::tempPath() + QLatin1Char('/') + name;
+    struct stat status { };
+    if (::lstat(QFile::encodeName(path).constData(), &status) != 0 || status.st_uid == ::geteuid())
+        return {};
+    return QStringLiteral("%1, and %2 belongs to another user (uid %3)").arg(unfit, path).arg(status.st_uid);
 }
 
 void DocumentHandoff::accept()

@@ -41,6 +41,10 @@ public:
     /// event loop, in order. `open` must stay callable while this object lives.
     bool listen(std::function<void(const QString&)> open, const QString& name = serverName());
     bool isListening() const { return m_server.isListening(); }
+    /// Why starts of this user's program cannot reach each other when another user is in the
+    /// way: the private socket folder is unfit and another user holds `name` in its stead.
+    /// Null when nobody else is in the way.
+    static QString obstacle(const QString& name = serverName());
 
 private:
     void accept();

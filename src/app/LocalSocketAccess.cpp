@@ -22,12 +22,24 @@ std::function<std::optional<uid_t>(qintptr)>& peerUserIdSource()
     return source;
 }
 
-/// True for a folder (not a link) of this user that nobody else may enter.
-bool isOwnPrivateFolder(const QByteArray& path)
+/// True for a folder (not a link) of this user that nobody else may enter; else `unfit` says
+/// why not.
+bool isOwnPrivateFolder(const QByteArray& path, QString* unfit = nullptr)
 {
     struct stat status { };
-    return ::lstat(path.constData(), &status) == 0 && S_ISDIR(status.st_mode) && status.st_uid == ::geteuid()
-        && (status.st_mode & 077) == 0;
+    const QString shown = QFile::decodeName(path);
+    QString why;
+    if (::lstat(path.constData(), &status) != 0)
+        why = QStringLiteral("%1 cannot be read (%2)").arg(shown, QString::fromLocal8Bit(std::strerror(errno)));
+    else if (!S_ISDIR(status.st_mode))
+        why = QStringLiteral("%1 is not a folder").arg(shown);
+    else if (status.st_uid != ::geteuid())
+        why = QStringLiteral("the folder %1 belongs to another user (uid %2)").arg(shown).arg(status.st_uid);
+    else if ((status.st_mode & 077) != 0)
+        why = QStringLiteral("the folder %1 is open to other users").arg(shown);
+    if (unfit)
+        *unfit = why;
+    return why.isNull();
 }
 
 /// True when a listener answers at `path`.
@@ -48,16 +60,19 @@ bool answers(const QByteArray& path)
 
 } // namespace
 
-QString LocalSocketAccess::privateFolder()
+QString LocalSocketAccess::privateFolder(QString* unfit)
 {
     const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
     if (QDir::isAbsolutePath(runtime) && isOwnPrivateFolder(QFile::encodeName(runtime)))
         return QDir::cleanPath(runtime);
     const QString folder = QDir::tempPath() + QStringLiteral("/crawlmere-%1").arg(::geteuid());
     const QByteArray encoded = QFile::encodeName(folder);
-    if (::mkdir(encoded.constData(), 0700) != 0 && errno != EEXIST)
+    if (::mkdir(encoded.constData(), 0700) != 0 && errno != EEXIST) {
+        if (unfit)
+            *unfit = QStringLiteral("%1 cannot be made (%2)").arg(folder, QString::fromLocal8Bit(std::strerror(errno)));
         return {};
-    return isOwnPrivateFolder(encoded) ? folder : QString();
+    }
+    return isOwnPrivateFolder(encoded, unfit) ? folder : QString();
 }
 
 std::optional<uid_t> LocalSocketAccess::peerUserId(qintptr descriptor)

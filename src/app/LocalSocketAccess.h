@@ -19,8 +19,9 @@ public:
     /// The folder for the program's sockets: `$XDG_RUNTIME_DIR` when it names a folder of this
     /// user that nobody else may enter; else "crawlmere-<uid>" in the temporary folder, made
     /// with mode 0700. Null when neither is fit (a folder of that name owned by someone else,
-    /// open to others, or a link): callers fall back to a plain name and rely on `isOwnPeer`.
-    static QString privateFolder();
+    /// open to others, or a link): callers fall back to a plain name and rely on `isOwnPeer`;
+    /// `unfit` then tells why the folder was not taken.
+    static QString privateFolder(QString* unfit = nullptr);
 
     /// The user id of the process at the other end of a connected local socket (SO_PEERCRED),
     /// or nullopt when the system cannot tell.

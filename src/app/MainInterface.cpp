@@ -395,6 +395,12 @@ int runWindowedApplication(int& argc, char** argv, const QStringList& documents)
     // A program already running for this user and defaults folder opens the documents itself.
     if (!documents.isEmpty() && DocumentHandoff::sendToRunningProgram(documents))
         return 0;
+    // Another user in the way between this user's starts: said, not silently worked round.
+    if (const QString obstacle = DocumentHandoff::obstacle(); !obstacle.isNull())
+        std::fprintf(stderr, "crawlmere: %s: %s\n",
+            documents.isEmpty() ? "later starts cannot hand documents to this window"
+                                : "the documents cannot be handed to a running window, so this start opens its own",
+            qUtf8Printable(obstacle));
     // A defaults file this user cannot read is never replaced by an empty one: say so and quit.
     if (const QString unreadable = platform::UserDefaults::standard().readFailure(); !unreadable.isNull()) {
         const QString text = unreadableDefaultsText(unreadable);

@@ -183,6 +183,8 @@ bool Z12Ara::go()
     httpLinkFoundOnHttpsSite = false;
     robotsBlacklistArray.clear();
     robotsWhitelistArray.clear();
+    robotsDisallowIndex = {};
+    robotsAllowIndex = {};
     parseRobotsTxt(lcurl);
     detectEncoding(lcurl);
 

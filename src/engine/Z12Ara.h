@@ -5,6 +5,7 @@
 
 #include "engine/CrawlSettings.h"
 #include "engine/CrwlLinkTextPool.h"
+#include "engine/CrwlTermIndex.h"
 #include "engine/CrwlURLDelegate.h"
 #include "engine/HostLookupStage.h"
 #include "engine/QFQueue.h"
@@ -104,6 +105,8 @@ public:
     static constexpr double kGiveUpGraceSeconds = 3.0;
     /// Time-outs of the two start-of-scan probes.
     static constexpr double kRobotsTimeoutSeconds = 10.0;
+    /// Only so much of a robots.txt is read; rules past it are ignored, as large crawlers do.
+    static constexpr qint64 kRobotsMaxBytes = 500 * 1024;
     static constexpr double kEncodingProbeTimeoutSeconds = 6.0;
 
     /// init: `initialise` on the standard store (or `defaults`, which must outlive the hub).
@@ -324,6 +327,7 @@ public:
     const QStringList& getIgnoreArray() const { return ignoreArray; }
     const QStringList& getRobotsBlacklistArray() const { return robotsBlacklistArray; }
     const QStringList& getRobotsWhitelistArray() const { return robotsWhitelistArray; }
+    const CrwlTermIndex& getRobotsDisallowIndex() const { return robotsDisallowIndex; }
     const std::shared_ptr<OutputFilterManager>& getOutputFilterManager() const { return outputFilterManager; }
     bool getHttpLinkFoundOnHttpsSite() const { return httpLinkFoundOnHttpsSite; }
     /// The internal domains as they are now. [any thread]
@@ -432,7 +436,11 @@ public:
     void setFollowBlacklistArray(const QStringList& value) { followBlacklistArray = value; }
     void setFollowWhitelistArray(const QStringList& value) { followWhitelistArray = value; }
     void setIgnoreArray(const QStringList& value) { ignoreArray = value; }
-    void setRobotsBlacklistArray(const QStringList& value) { robotsBlacklistArray = value; }
+    void setRobotsBlacklistArray(const QStringList& value)
+    {
+        robotsBlacklistArray = value;
+        robotsDisallowIndex = CrwlTermIndex(value);
+    }
     void setOutputFilterManager(std::shared_ptr<OutputFilterManager> value) { outputFilterManager = std::move(value); }
 
     // --- Link extraction (extractLinks and its URL helpers, in a file of their own)
@@ -533,6 +541,9 @@ private:
     QStringList ignoreArray;
     QStringList robotsBlacklistArray;
     QStringList robotsWhitelistArray;
+    // The two robots lists, read once for the lookups of every link.
+    CrwlTermIndex robotsDisallowIndex;
+    CrwlTermIndex robotsAllowIndex;
     /// Read from fetch threads (`redirectUrlIsExternal`): take `domainsLock` shared to read it
     /// off the main thread, and exclusively for every change.
     QStringList domains;

@@ -297,8 +297,7 @@ bool Z12Ara::shouldBeInSitemapCollection(const CrwlUrl& page) const
         return false;
     if (!page.isInternal())
         return false;
-    if (defaults->boolForKey(QStringLiteral("observeRobotsTxt"))
-        && !CrwlTermsMatcher::stringContainsOneOfTheseTerms(page.absoluteString(), robotsBlacklistArray).isEmpty())
+    if (defaults->boolForKey(QStringLiteral("observeRobotsTxt")) && robotsDisallowIndex.matches(page.absoluteString()))
         return false;
     return true;
 }

@@ -880,14 +880,12 @@ bool Z12Ara::LinkExtraction::collectionIsFull()
 
 bool Z12Ara::LinkExtraction::robotsDisallow(const QString& url) const
 {
-    return !hub.robotsBlacklistArray.isEmpty()
-        && !Z12Ara::stringContainsOneOfTheseTerms(url, hub.robotsBlacklistArray).isEmpty();
+    return hub.robotsDisallowIndex.matches(url);
 }
 
 bool Z12Ara::LinkExtraction::robotsAllow(const QString& url) const
 {
-    return !hub.robotsWhitelistArray.isEmpty()
-        && !Z12Ara::stringContainsOneOfTheseTerms(url, hub.robotsWhitelistArray).isEmpty();
+    return hub.robotsAllowIndex.matches(url);
 }
 
 void Z12Ara::LinkExtraction::listInsecure(const CrwlUrl& target, const Url& url, const QString& text, bool internal)

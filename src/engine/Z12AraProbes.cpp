@@ -160,7 +160,14 @@ void Z12Ara::parseRobotsTxt(const UrlPtr& startingRecord)
     UrlRequest request(location, kRobotsTimeoutSeconds);
     request.userAgent = settingString(crawlSettings, QStringLiteral("userAgentString"));
     request.httpShouldHandleCookies = false;
-    const auto result = loadSynchronously(request, secondsToMs(kRobotsTimeoutSeconds));
+    request.maxBodyBytes = kRobotsMaxBytes;
+    auto result = loadSynchronously(request, secondsToMs(kRobotsTimeoutSeconds));
+    if (result.error && result.error->code == crawlmere::platform::UrlErrorCode::BodyTooLarge) {
+        // The rules past the cap are ignored; so is the line the cap cut.
+        logLine(1, QStringLiteral("robots.txt is larger than %1 KiB: the rest is ignored").arg(kRobotsMaxBytes / 1024));
+        result.body.truncate(result.body.lastIndexOf('\n') + 1);
+        result.error.reset();
+    }
     if (result.error) {
         logLine(0, QStringLiteral("robots.txt has returned with error: %1").arg(result.error->localizedDescription));
         return;
@@ -188,6 +195,8 @@ void Z12Ara::parseRobotsTxt(const UrlPtr& startingRecord)
         absoluteDomain += u':' + QString::number(*port);
     robotsBlacklistArray = makeEachItemInArray(rules.disallow, absoluteDomain);
     robotsWhitelistArray = makeEachItemInArray(rules.allow, absoluteDomain);
+    robotsDisallowIndex = CrwlTermIndex(robotsBlacklistArray);
+    robotsAllowIndex = CrwlTermIndex(robotsWhitelistArray);
     logLine(1, QStringLiteral("robots.txt disallows: %1").arg(robotsBlacklistArray.join(u", ")));
     logLine(1, QStringLiteral("robots.txt allows: %1").arg(robotsWhitelistArray.join(u", ")));
 }

@@ -76,7 +76,7 @@ void CookieStore::setCookie(const HttpCookie& cookie)
         return;
     const QByteArray line = cookieFileLine(cookie);
     detail::NetworkEngine::instance()->withCookies([&](detail::CookieJar& jar) {
-        jar.addLine(line);
+        jar.addLine(line, detail::CookieJar::Placer::LoginWindow);
         return true;
     });
 }

@@ -29,15 +29,16 @@ public:
     static QString storePath();
 
     static QList<HttpCookie> allCookies();
-    /// Adds or replaces a cookie (same domain, path and name).
+    /// Adds or replaces a cookie (same domain, path and name) as a login window places it:
+    /// cookies the crawled sites set never push it out of the store.
     static void setCookie(const HttpCookie& cookie);
     /// Removes the cookie of the same domain (and subdomain switch), path and name, if held.
     static void deleteCookie(const HttpCookie& cookie);
     static void deleteAllCookies();
     /// Writes the cookies with an expiry to `storePath()` now (atomically). The store also
     /// writes itself shortly after a response sets cookies, and at shutdown. It keeps at most
-    /// 180 cookies a host (the host's oldest go first) and a few thousand in all, so that the
-    /// file always reads back. A file that was there but could not be read (too large, no
+    /// 180 cookies a host and a few thousand in all (the least recently used go first), so
+    /// that the file always reads back. A file that was there but could not be read (too large, no
     /// access) is never replaced: false, nothing written.
     static bool save();
     /// Forgets every cookie in memory and reads `storePath()` again, as a new run would.

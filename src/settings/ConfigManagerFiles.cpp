@@ -139,32 +139,46 @@ bool ConfigManager::importLcsettings(const QVariantMap& site)
 int ConfigManager::importLcsBatch(const QVariantList& sites)
 {
     synchronise();
-    QSet<QString> known;
-    for (const QVariantMap& site : std::as_const(m_websites))
-        known.insert(site.value(kId).toString());
     int count = 0;
     QList<QVariantMap> added;
-    for (const QVariant& entry : sites) {
-        const QVariantMap site = entry.toMap();
-        const QString siteID = site.value(kId).toString();
-        if (siteID.isEmpty())
-            continue;
-        if (known.contains(siteID)) {
-            logLine(1,
-                QStringLiteral("skipping %1: its id %2 is in the list already")
-                    .arg(site.value(QStringLiteral("name")).toString(), siteID));
-            continue;
+    // Decided and stored under the store's lock, against the list as the file holds it then:
+    // of programs importing the same file at once, each adds (and counts) only what no other
+    // added before it.
+    const auto stored = m_defaults.changeUnderLock([&](const QVariantMap& file) {
+        QSet<QString> known;
+        for (const QVariantMap& site : std::as_const(m_websites))
+            known.insert(site.value(kId).toString());
+        for (const QVariant& listed : file.value(QStringLiteral("websites")).toList())
+            known.insert(listed.toMap().value(kId).toString());
+        for (const QVariant& entry : sites) {
+            const QVariantMap site = entry.toMap();
+            const QString siteID = site.value(kId).toString();
+            if (siteID.isEmpty())
+                continue;
+            if (known.contains(siteID)) {
+                logLine(1,
+                    QStringLiteral("skipping %1: its id %2 is in the list already")
+                        .arg(site.value(QStringLiteral("name")).toString(), siteID));
+                continue;
+            }
+            // Each added id is indexed at once, so a repeat within the file is skipped too.
+            known.insert(siteID);
+            m_websites.append(withRuleLists(site));
+            added.append(site);
+            logLine(1, QStringLiteral("adding: %1").arg(site.value(QStringLiteral("name")).toString()));
+            ++count;
         }
-        // Each added id is indexed at once, so a repeat within the file is skipped too.
-        known.insert(siteID);
-        m_websites.append(withRuleLists(site));
-        added.append(site);
-        logLine(1, QStringLiteral("adding: %1").arg(site.value(QStringLiteral("name")).toString()));
-        ++count;
+        if (count > 0)
+            pushWebsitesToDefaults();
+    });
+    if (!stored) {
+        m_websites.resize(m_websites.size() - count);
+        m_lastStoreFailure = stored.error();
+        logLine(0, QStringLiteral("the sites could not be stored: %1").arg(stored.error()));
+        return 0;
     }
     logLine(1, QStringLiteral("added %1 sites").arg(count));
     if (count > 0) {
-        pushWebsitesToDefaults();
         m_tableViewEmbargoed = true;
         rebuildDataSourceAndReloadTableView();
         implementCurrentSettings();

@@ -10,6 +10,7 @@
 #include <QTimer>
 #include <QWebEngineCertificateError>
 #include <QWebEngineCookieStore>
+#include <QWebEngineLoadingInfo>
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
 #include <QWebEngineSettings>
@@ -59,6 +60,15 @@ void ThumbnailPage::load()
     // The engine draws only into a shown view; on the offscreen platform that maps nothing.
     webview->show();
     connect(page, &QWebEnginePage::loadFinished, this, &ThumbnailPage::loadFinished);
+    connect(page, &QWebEnginePage::loadingChanged, this, [this](const QWebEngineLoadingInfo& info) {
+        // A load stopped by the next one is no failure; a failed one is not retried.
+        if (info.status() == QWebEngineLoadingInfo::LoadFailedStatus && !snapshotPending)
+            finish(Outcome::NotLoaded, QStringLiteral("%1 did not load: %2").arg(url, info.errorString()));
+    });
+    connect(page, &QWebEnginePage::renderProcessTerminated, this,
+        [this](QWebEnginePage::RenderProcessTerminationStatus, int exitCode) {
+            finish(Outcome::NotLoaded, QStringLiteral("the page process of %1 ended (%2)").arg(url).arg(exitCode));
+        });
     connect(page, &QWebEnginePage::certificateError, this, [this](const QWebEngineCertificateError& error) {
         finish(Outcome::CertificateRejected, error.description());
     });

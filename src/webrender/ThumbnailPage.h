@@ -18,7 +18,8 @@ namespace crawlmere::webrender {
 
 /// One page in a fresh off-the-record profile that accepts no cookies and keeps nothing on disk,
 /// in a view of 1024 x 700. The first load that finishes is grabbed, scaled to 392 x 256 and
-/// written atomically as TIFF to `location`; a certificate the engine rejects ends it at once.
+/// written atomically as TIFF to `location`; a certificate the engine rejects, a failed load and
+/// the end of the engine's page process end it at once.
 /// `done` is called once with the outcome. Needs a GUI application. Main thread only.
 class ThumbnailPage final : public QObject {
     Q_OBJECT
@@ -27,6 +28,8 @@ public:
         Written,
         WriteFailed,
         CertificateRejected,
+        /// The load failed, or the engine's page process ended.
+        NotLoaded,
     };
 
     static constexpr QSize kViewSize { 1024, 700 };

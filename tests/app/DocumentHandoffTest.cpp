@@ -8,6 +8,7 @@
 #include "platform/UserDefaults.h"
 #include "settings/ConfigManager.h"
 #include "support/LoopbackServer.h"
+#include "support/SharedFolder.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -279,6 +280,35 @@ TEST(DocumentHandoff, NothingIsSentToOrTakenFromAProgramOfAnotherUser)
         EXPECT_EQ(opened, c.delivered ? QStringList({ "/raw" }) : QStringList());
         LocalSocketAccess::setPeerUserIdForTesting(nullptr);
     }
+}
+
+TEST(DocumentHandoff, AnotherUserInTheWayOfTheHandOverIsNamed)
+{
+    using crawlmere::test::SharedFolder;
+    if (const QString why = SharedFolder::whyNotRunnable(); !why.isNull())
+        GTEST_SKIP() << qPrintable(why);
+    SharedFolder folder;
+    ASSERT_TRUE(folder.isValid());
+    const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
+    const QByteArray temporary = qgetenv("TMPDIR");
+    qunsetenv("XDG_RUNTIME_DIR");
+    qputenv("TMPDIR", QFile::encodeName(folder.shared()));
+    // The socket folder of this user taken first, then the plain name used in its stead too.
+    const QString taken = folder.shared(QStringLiteral("crawlmere-%1").arg(::geteuid()));
+    EXPECT_TRUE(DocumentHandoff::obstacle().isNull());
+    ASSERT_TRUE(QDir(taken).removeRecursively());
+    ASSERT_TRUE(SharedFolder::runAsOtherUser({ QStringLiteral("mkdir"), taken }));
+    EXPECT_TRUE(DocumentHandoff::obstacle().isNull()) << "the plain name still reaches this user's program";
+    const QString name = DocumentHandoff::serverName();
+    ASSERT_FALSE(name.contains(u'/'));
+    ASSERT_TRUE(SharedFolder::runAsOtherUser({ QStringLiteral("touch"), folder.shared(name) }));
+    const QString obstacle = DocumentHandoff::obstacle();
+    EXPECT_TRUE(obstacle.contains(taken) && obstacle.contains(folder.shared(name))) << qPrintable(obstacle);
+    const auto restore = [](const char* variable, const QByteArray& value) {
+        value.isNull() ? qunsetenv(variable) : qputenv(variable, value);
+    };
+    restore("XDG_RUNTIME_DIR", runtime);
+    restore("TMPDIR", temporary);
 }
 
 TEST(DocumentHandoff, AListenerOfAnotherUserIsGivenNothing)

@@ -17,6 +17,7 @@
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QStandardPaths>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -391,6 +392,38 @@ TEST(HeadlessProgram, ImportsStartedTogetherKeepEverySite)
                     << programs << " programs, site " << qPrintable(id) << (withoutIds ? " (no id)" : "");
         }
     }
+}
+
+TEST(HeadlessProgram, BatchImportsStartedTogetherEachSayWhatTheyAdded)
+{
+    if (!QFileInfo::exists(programPath()))
+        GTEST_SKIP() << "the crawlmere program is not built beside the tests";
+    QTemporaryDir home;
+    QVariantList sites;
+    for (int i = 0; i < 3; ++i)
+        sites.append(QVariantMap { { "id", QStringLiteral("20260101-13000%1").arg(i) }, { "name", i },
+            { "startingUrl", QStringLiteral("http://127.0.0.1:9/%1").arg(i) } });
+    sites.append(QVariantMap { { "id", QStringLiteral("20260101-130009") }, { "name", QStringLiteral("no url") } });
+    const QString batch = home.filePath(QStringLiteral("sites.lcsbatch"));
+    ASSERT_TRUE(crawlmere::platform::PropertyList::writeXmlFile(batch, sites).ok());
+    std::vector<std::unique_ptr<QProcess>> runs;
+    for (int i = 0; i < 10; ++i) {
+        runs.push_back(std::make_unique<QProcess>());
+        startProgram(*runs.back(), { QStringLiteral("--headless"), batch }, QString(), home.path());
+    }
+    int added = 0;
+    static const QRegularExpression said(QStringLiteral("Sites added to the site list: (\\d+) of 4"));
+    for (auto& run : runs) {
+        const ProgramRun finished = finishedRun(*run);
+        EXPECT_EQ(finished.status, 0) << qPrintable(finished.err);
+        const QRegularExpressionMatch match = said.match(finished.out);
+        EXPECT_TRUE(match.hasMatch()) << qPrintable(finished.out);
+        added += match.captured(1).toInt();
+    }
+    EXPECT_EQ(added, 3);
+    const QMap<QString, int> stored = storedSiteIds(home.path());
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(stored.value(QStringLiteral("20260101-13000%1").arg(i)), 1);
 }
 
 TEST(HeadlessProgram, AScanFinishingWhileAnotherProgramImportsKeepsBothSites)

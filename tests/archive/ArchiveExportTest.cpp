@@ -302,6 +302,23 @@ TEST_F(ArchiveExportTest, AnUnwritableLocationIsReportedOnceWithItsFullPath)
     }
 }
 
+TEST_F(ArchiveExportTest, ADotDotAfterALinkIsTakenFromTheFolderTheLinkLeadsTo)
+{
+    archive(QStringLiteral("http://h.test/r.png"), "bytes", /*html=*/false);
+    ASSERT_TRUE(writer->saveArchive());
+    ASSERT_TRUE(QDir(sandbox.path()).mkpath(QStringLiteral("deep/inner")));
+    ASSERT_TRUE(QFile::link(sandbox.filePath("deep/inner"), sandbox.filePath("lnk")));
+    auto request = requestFor({}, /*process=*/false);
+    request.savePath = sandbox.filePath("lnk/../out");
+    const auto result = ArchiveExport(request).exportFilesForDate();
+    // The kernel reads "lnk/.." as the parent of the link's folder: "deep", not the sandbox.
+    EXPECT_TRUE(result.outputFolder.startsWith(sandbox.filePath("deep/out/")))
+        << result.outputFolder.toStdString() << " " << result.failure.toStdString();
+    EXPECT_EQ(result.filesWritten, 1);
+    EXPECT_EQ(filesBelow(sandbox.filePath("deep/out")).size(), 1);
+    EXPECT_FALSE(QFileInfo::exists(sandbox.filePath("out")));
+}
+
 TEST_F(ArchiveExportTest, AnotherUsersLinkOrFolderNeverTakesTheExportNorDoesASwapDuringIt)
 {
     using crawlmere::test::SharedFolder;

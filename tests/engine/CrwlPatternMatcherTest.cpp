@@ -1,5 +1,6 @@
 // Rule-term matching, regular-expression application and the rule-list matcher.
 #include "engine/CrwlPatternMatcher.h"
+#include "engine/CrwlTermIndex.h"
 #include "engine/CrwlTermsMatcher.h"
 #include "support/LogCapture.h"
 
@@ -34,6 +35,10 @@ TEST_P(MatchesPattern, GivesExpectedResult)
         CrwlPatternMatcher::stringMatchesPattern(c.string, c.term, c.allowWildcards, c.caseInSensitive, c.literal),
         c.expected)
         << "string \"" << c.string.toStdString() << "\" term \"" << c.term.toStdString() << "\"";
+    // An indexed list of the one term answers the same (a list skips terms shorter than 2).
+    if (c.allowWildcards && c.caseInSensitive && c.literal) {
+        EXPECT_EQ(CrwlTermIndex(QStringList { c.term }).matches(c.string), c.expected && c.term.size() >= 2);
+    }
 }
 
 const QString kNull;
@@ -110,6 +115,28 @@ INSTANTIATE_TEST_SUITE_P(Terms, MatchesPattern, testing::Values(
     MatchCase { "notLiteralWildcards", "http://h.com/CAFE\u0301/x.pdf", "caf\u00e9*.pdf$", true, true, false, true }
 ), [](const testing::TestParamInfo<MatchCase>& param) { return std::string(param.param.name); });
 // clang-format on
+
+TEST(TermIndex, AnswersAsTheListLookupDoesForManyOverlappingTerms)
+{
+    QStringList terms;
+    for (int i = 0; i < 3000; ++i)
+        terms.append(QStringLiteral("http://h.com/p%1/").arg(i * 7));
+    terms << QStringLiteral("shoes/red") << QStringLiteral("hoes/blue") << QStringLiteral("es/green")
+          << QStringLiteral("http://h.com/*.pdf$") << QStringLiteral("cat*dog") << QStringLiteral("/café/");
+    const CrwlTermIndex index(terms);
+    const QStringList negated { QStringLiteral("!shop"), QStringLiteral("!*.jpg$"), QStringLiteral("!a*b") };
+    const CrwlTermIndex negatedIndex(negated);
+    for (const char16_t* text : { u"http://h.com/p14/x", u"http://h.com/p15/x", u"http://h.com/P2093/", u"http://h.com/p209/",
+             u"http://h.com/shoes/blue", u"http://h.com/shoes/gree", u"http://h.com/shoes/green", u"http://h.com/x.PDF",
+             u"http://h.com/x.pdf?a", u"http://h.com/dog/cat", u"http://h.com/cat/dog", u"http://h.com/caf%C3%A9/",
+             u"http://h.com/shop/a.jpg", u"http://h.com/shop/ab.jpg", u"http://h.com/shop/b.png" }) {
+        const QString string = QString::fromUtf16(text);
+        EXPECT_EQ(index.matches(string), !CrwlTermsMatcher::stringContainsOneOfTheseTerms(string, terms).isEmpty())
+            << string.toStdString();
+        EXPECT_EQ(negatedIndex.matches(string), !CrwlTermsMatcher::stringContainsOneOfTheseTerms(string, negated).isEmpty())
+            << string.toStdString();
+    }
+}
 
 TEST(ApplyRegex, WholeMatchesWithoutGroups)
 {

@@ -145,7 +145,9 @@ TEST_F(Z12AraProbesTest, RobotsTxtWithCommentsWildcardsAndAPort)
 
     const QStringList& disallowed = hub->getRobotsBlacklistArray();
     auto blocked = [&](const QString& path) {
-        return !Z12Ara::stringContainsOneOfTheseTerms(server.url(path), disallowed).isEmpty();
+        const bool listed = !Z12Ara::stringContainsOneOfTheseTerms(server.url(path), disallowed).isEmpty();
+        EXPECT_EQ(hub->getRobotsDisallowIndex().matches(server.url(path)), listed) << path.toStdString();
+        return listed;
     };
     EXPECT_TRUE(blocked(QStringLiteral("/private/page.html")));
     EXPECT_TRUE(blocked(QStringLiteral("/docs/report.pdf")));
@@ -157,6 +159,18 @@ TEST_F(Z12AraProbesTest, RobotsTxtWithCommentsWildcardsAndAPort)
     // The same path on another port of the host is another site.
     EXPECT_TRUE(
         Z12Ara::stringContainsOneOfTheseTerms(QStringLiteral("http://127.0.0.1:9/private/x"), disallowed).isEmpty());
+}
+
+TEST_F(Z12AraProbesTest, OnlyTheFirst500KiBOfRobotsTxtAreRead)
+{
+    std::string robots = "User-agent: *\nDisallow: /early\n";
+    while (robots.size() < Z12Ara::kRobotsMaxBytes - 10)
+        robots += "# padding padding padding padding padding padding padding padding\n";
+    robots += "Disallow: /cut-by-the-cap\nDisallow: /late\n";
+    serveRobots(robots);
+    ASSERT_TRUE(server.start());
+    ASSERT_TRUE(goTo(QStringLiteral("/")));
+    EXPECT_EQ(hub->getRobotsBlacklistArray(), QStringList { site() + QStringLiteral("/early") });
 }
 
 TEST_F(Z12AraProbesTest, MissingRobotsTxtLeavesEverythingAllowed)

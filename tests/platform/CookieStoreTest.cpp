@@ -1,5 +1,6 @@
 // Deleting one cookie from the shared store leaves every other one as it was; the store keeps
-// within limits that always read back, and leaves a store it could not read alone.
+// within limits that always read back, trims the sites' least recently used cookies but never
+// a login window's for them, and leaves a store it could not read alone.
 #include "platform/CookieStore.h"
 #include "platform/Paths.h"
 #include "platform/detail/CookieJar.h"
@@ -10,6 +11,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -93,6 +95,40 @@ TEST(CookieStoreTest, ManyLargeCookiesFromManyHostsStillReadBackWithTheLoginCook
         EXPECT_LE(it.value(), CookieJar::kMaxCookiesPerHost) << qPrintable(it.key());
     CookieStore::deleteAllCookies();
     ASSERT_TRUE(CookieStore::save());
+}
+
+TEST(CookieStoreTest, SitesCookiesNeverPushOutALoginCookieAndTheLeastRecentlyUsedGoFirst)
+{
+    // The login cookie and the cookie used again have the longest lines; then one small cookie
+    // on each of 3,100 hosts, used.example asked for again after the first 2,000.
+    const QByteArray login = "login.example\tFALSE\t/\tFALSE\t4102444800\tlogin\t" + QByteArray(300, 'k');
+    const QByteArray used = "used.example\tFALSE\t/\tFALSE\t4102444800\tseen\t" + QByteArray(200, 'u');
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    for (const bool reloaded : { false, true }) {
+        SCOPED_TRACE(reloaded ? "placed in an earlier run" : "placed in this run");
+        CookieJar first;
+        first.addLine(login, CookieJar::Placer::LoginWindow);
+        first.addLine(used);
+        CookieJar second;
+        if (reloaded) {
+            ASSERT_TRUE(first.save(folder.filePath(QStringLiteral("cookies.txt"))));
+            ASSERT_TRUE(second.load(folder.filePath(QStringLiteral("cookies.txt"))));
+        }
+        CookieJar& jar = reloaded ? second : first;
+        for (int host = 0; host < 3100; ++host) {
+            if (host == 2000)
+                jar.noteRequest("used.example");
+            jar.addLine(QStringLiteral("h%1.example\tFALSE\t/\tFALSE\t4102444800\tc\tv").arg(host).toUtf8());
+        }
+        jar.trim();
+        const QList<QByteArray> held = jar.lines();
+        EXPECT_LE(held.size(), CookieJar::kMaxCookies);
+        EXPECT_TRUE(held.contains(login));
+        EXPECT_TRUE(held.contains(used));
+        EXPECT_FALSE(held.contains("h0.example\tFALSE\t/\tFALSE\t4102444800\tc\tv"));
+        EXPECT_TRUE(held.contains("h3099.example\tFALSE\t/\tFALSE\t4102444800\tc\tv"));
+    }
 }
 
 TEST(CookieStoreTest, AStoreThatCannotBeReadIsNeverReplaced)

@@ -139,6 +139,22 @@ TEST_F(WebThumbGetterTest, APageThatNeverAnswersLeavesNoFileAndNoCallbackAndIsRe
     silent.stop();
 }
 
+TEST_F(WebThumbGetterTest, APageThatFailsToLoadEndsTheProgramAtOnce)
+{
+    // Nothing listens on port 1 of the loopback address: the load fails at once, and so does
+    // the program, long before its own give-up.
+    QProcess program;
+    program.start(QStringLiteral(CRAWLMERE_THUMBNAIL_PROGRAM),
+        { QStringLiteral("http://127.0.0.1:1/"), folder.filePath(QStringLiteral("refused")) });
+    ASSERT_TRUE(program.waitForStarted());
+    const bool ended = program.waitForFinished(30000);
+    if (!ended)
+        program.kill();
+    ASSERT_TRUE(ended);
+    EXPECT_EQ(program.exitCode(), 3);
+    EXPECT_FALSE(QFile::exists(folder.filePath(QStringLiteral("refused"))));
+}
+
 TEST_F(WebThumbGetterTest, ACertificateTheEngineRejectsEndsTheThumbnailAtOnce)
 {
     const QString cert = folder.filePath(QStringLiteral("cert.pem"));

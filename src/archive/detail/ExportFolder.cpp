@@ -6,7 +6,6 @@
 
 #include <QDir>
 #include <QFile>
-#include <QFileInfo>
 
 #include <cerrno>
 #include <fcntl.h>
@@ -19,6 +18,16 @@ using platform::logLine;
 
 namespace {
 constexpr int kMaxFolderSuffix = 1000;
+
+/// `path` made absolute against the current folder, without trailing slashes and with every
+/// "." and ".." kept for the walk.
+QString absoluteAsWritten(const QString& path)
+{
+    QString absolute = QDir::isAbsolutePath(path) ? path : QDir::currentPath() + u'/' + path;
+    while (absolute.size() > 1 && absolute.endsWith(u'/'))
+        absolute.chop(1);
+    return absolute;
+}
 }
 
 ExportFolder::ExportFolder(QString path)
@@ -57,15 +66,28 @@ bool ExportFolder::ensureRoot()
     // Said once: every later file would fail the same way.
     if (!rootFailure.isNull())
         return false;
-    const QFileInfo wanted(QFileInfo(wantedPath).absoluteFilePath());
-    const auto parent = platform::HeldFolder::reach(wanted.path(), platform::MissingFolders::Make);
+    // Split as written: a ".." is left for the walk, which takes it from the folder actually
+    // reached (after a link), where cleaning the text would take it from the name before it.
+    const QString wanted = absoluteAsWritten(wantedPath);
+    const qsizetype slash = wanted.lastIndexOf(u'/');
+    const QString parentPath = slash == 0 ? QStringLiteral("/") : wanted.left(slash);
+    const QString folderName = wanted.mid(slash + 1);
+    // Messages name the paths as the user reads them; the walk keeps them as written.
+    const QString shown = QDir::cleanPath(wanted);
+    const QString shownParent = QDir::cleanPath(parentPath);
+    if (!isUsableComponent(folderName)) {
+        logLine(0, QStringLiteral("problem - unable to create directory at: %1").arg(shown));
+        rootFailure = QStringLiteral("unable to create the folder %1").arg(QDir::toNativeSeparators(shown));
+        return false;
+    }
+    const auto parent = platform::HeldFolder::reach(parentPath, platform::MissingFolders::Make);
     if (!parent) {
-        logLine(0, QStringLiteral("problem - unable to create directory at: %1 (%2)").arg(wanted.path(), parent.error()));
-        rootFailure = QStringLiteral("unable to create the folder %1").arg(QDir::toNativeSeparators(wanted.path()));
+        logLine(0, QStringLiteral("problem - unable to create directory at: %1 (%2)").arg(shownParent, parent.error()));
+        rootFailure = QStringLiteral("unable to create the folder %1").arg(QDir::toNativeSeparators(shownParent));
         return false;
     }
     for (int suffix = 1; suffix <= kMaxFolderSuffix; ++suffix) {
-        const QString candidate = suffix == 1 ? wanted.fileName() : QStringLiteral("%1-%2").arg(wanted.fileName()).arg(suffix);
+        const QString candidate = suffix == 1 ? folderName : QStringLiteral("%1-%2").arg(folderName).arg(suffix);
         if (::mkdirat(parent->descriptor(), QFile::encodeName(candidate).constData(), 0777) != 0) {
             if (errno == EEXIST)
                 continue;
@@ -76,15 +98,16 @@ bool ExportFolder::ensureRoot()
         auto made = parent->child(candidate);
         if (!made || made->status().st_uid != ::geteuid()) {
             logLine(0, QStringLiteral("problem - unable to create directory at: %1 (%2)")
-                           .arg(childPath(wanted.path(), candidate), made ? QStringLiteral("not this user's") : made.error()));
+                           .arg(childPath(shownParent, candidate), made ? QStringLiteral("not this user's") : made.error()));
             break;
         }
         root = std::move(made).value();
-        madePath = QFileInfo(childPath(wanted.path(), candidate)).absoluteFilePath();
+        // Where the folder really is: the walk's path, with its links resolved.
+        madePath = childPath(parent->path(), candidate);
         return true;
     }
-    logLine(0, QStringLiteral("problem - unable to create directory at: %1").arg(wanted.filePath()));
-    rootFailure = QStringLiteral("unable to create the folder %1").arg(QDir::toNativeSeparators(wanted.filePath()));
+    logLine(0, QStringLiteral("problem - unable to create directory at: %1").arg(shown));
+    rootFailure = QStringLiteral("unable to create the folder %1").arg(QDir::toNativeSeparators(shown));
     return false;
 }
 

@@ -5,14 +5,16 @@
 #include "platform/StoreFile.h"
 #include "platform/TextFile.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
-#include <deque>
+#include <optional>
 #include <vector>
 
 #include <sys/stat.h>
@@ -37,13 +39,50 @@ namespace {
         return host.toLower();
     }
 
+    /// Whether a cookie-file line's cookie goes to the hosts below its domain too.
+    bool coversSubdomains(const QByteArray& line)
+    {
+        const qsizetype start = line.startsWith("#HttpOnly_") ? 10 : 0;
+        const qsizetype tab = line.indexOf('\t', start);
+        return line.mid(start, 1) == "." || (tab >= 0 && line.mid(tab + 1, 5) == "TRUE\t");
+    }
+
+    /// What tells a cookie from another: its domain (and whether it covers subdomains), path
+    /// and name.
+    QByteArray keyOf(const QByteArray& line)
+    {
+        // Fields: domain, subdomains, path, secure, expiry, name, value.
+        std::array<qsizetype, 6> tabs {};
+        qsizetype at = -1;
+        for (qsizetype& tab : tabs) {
+            at = line.indexOf('\t', at + 1);
+            if (at < 0)
+                return line;
+            tab = at;
+        }
+        return hostOf(line) + (coversSubdomains(line) ? "\tsub" : "\thost") + line.mid(tabs[1], tabs[2] - tabs[1])
+            + line.mid(tabs[4], tabs[5] - tabs[4]);
+    }
+
+    /// The comment line that tells a saved cookie's use.
+    constexpr char kUsePrefix[] = "# used ";
+
 } // namespace
 
-QList<QByteArray> CookieJar::withinLimits(const QList<QByteArray>& lines)
+std::vector<qsizetype> CookieJar::withinLimits(const QList<QByteArray>& lines, const std::vector<Use>& uses)
 {
     struct Host {
-        std::deque<qsizetype> held; // indexes into `lines`, oldest first
+        std::vector<qsizetype> site; // indexes into `lines`
+        std::vector<qsizetype> login;
+        qsizetype held = 0;
         qint64 bytes = 0;
+    };
+    const auto useOf = [&](qsizetype i) { return size_t(i) < uses.size() ? uses[size_t(i)] : Use {}; };
+    // Least recently used first; equal uses in the order given.
+    const auto sooner = [&](qsizetype a, qsizetype b) {
+        const qint64 usedA = useOf(a).lastUsed;
+        const qint64 usedB = useOf(b).lastUsed;
+        return usedA != usedB ? usedA < usedB : a < b;
     };
     QHash<QByteArray, Host> hosts;
     std::vector<bool> keep(size_t(lines.size()), false);
@@ -53,52 +92,129 @@ QList<QByteArray> CookieJar::withinLimits(const QList<QByteArray>& lines)
         if (lines[i].size() > kMaxLineBytes)
             continue;
         Host& host = hosts[hostOf(lines[i])];
-        host.held.push_back(i);
+        (useOf(i).login ? host.login : host.site).push_back(i);
+        ++host.held;
         host.bytes += lines[i].size();
         keep[size_t(i)] = true;
         ++count;
         bytes += lines[i].size();
     }
-    const auto dropOldest = [&](Host& host) {
-        const qsizetype i = host.held.front();
-        host.held.pop_front();
+    const auto drop = [&](Host& host, qsizetype i) {
+        --host.held;
         host.bytes -= lines[i].size();
         keep[size_t(i)] = false;
         --count;
         bytes -= lines[i].size();
     };
-    std::vector<Host*> crowded;
+    std::vector<qsizetype> site; // every host's sites' cookies
+    qsizetype loginCount = 0;
+    qint64 loginBytes = 0;
     for (Host& host : hosts) {
-        if (qsizetype(host.held.size()) > kMaxCookiesPerHost) {
-            while (qsizetype(host.held.size()) > kTrimmedPerHost)
-                dropOldest(host);
+        std::sort(host.site.begin(), host.site.end(), sooner);
+        std::sort(host.login.begin(), host.login.end(), sooner);
+        if (host.held > kMaxCookiesPerHost) {
+            auto next = host.site.begin();
+            for (; next != host.site.end() && host.held > kTrimmedPerHost; ++next)
+                drop(host, *next);
+            host.site.erase(host.site.begin(), next);
+            if (qsizetype(host.login.size()) > kMaxCookiesPerHost) {
+                auto nextLogin = host.login.begin();
+                for (; host.held > kTrimmedPerHost; ++nextLogin)
+                    drop(host, *nextLogin);
+                host.login.erase(host.login.begin(), nextLogin);
+            }
         }
-        crowded.push_back(&host);
+        site.insert(site.end(), host.site.begin(), host.site.end());
+        loginCount += qsizetype(host.login.size());
+        for (const qsizetype i : host.login)
+            loginBytes += lines[i].size();
     }
     if (count > kMaxCookies || bytes > kMaxBytes) {
-        // The hosts holding the most give up their oldest first, so that a flood from a few
-        // hosts does not push out the few cookies of another.
+        std::sort(site.begin(), site.end(), sooner);
+        for (auto next = site.begin(); next != site.end() && (count > kTrimmedCookies || bytes > kTrimmedBytes); ++next)
+            drop(hosts[hostOf(lines[*next])], *next);
+    }
+    if (loginCount > kMaxCookies || loginBytes > kMaxBytes) {
+        // Only login cookies are left past the limits: the hosts holding the most give up their
+        // least recently used first, so that one host's many do not push out another's few.
+        std::vector<Host*> crowded;
+        for (Host& host : hosts) {
+            if (!host.login.empty()) {
+                std::reverse(host.login.begin(), host.login.end()); // least recently used last
+                crowded.push_back(&host);
+            }
+        }
         const auto fewer = [](const Host* a, const Host* b) {
-            return a->held.size() != b->held.size() ? a->held.size() < b->held.size() : a->bytes < b->bytes;
+            return a->login.size() != b->login.size() ? a->login.size() < b->login.size() : a->bytes < b->bytes;
         };
         std::make_heap(crowded.begin(), crowded.end(), fewer);
         while ((count > kTrimmedCookies || bytes > kTrimmedBytes) && !crowded.empty()) {
             std::pop_heap(crowded.begin(), crowded.end(), fewer);
             Host* most = crowded.back();
-            dropOldest(*most);
-            if (most->held.empty())
+            drop(*most, most->login.back());
+            most->login.pop_back();
+            if (most->login.empty())
                 crowded.pop_back();
             else
                 std::push_heap(crowded.begin(), crowded.end(), fewer);
         }
     }
-    QList<QByteArray> kept;
-    kept.reserve(count);
+    std::vector<qsizetype> kept;
+    kept.reserve(size_t(count));
     for (qsizetype i = 0; i < lines.size(); ++i) {
         if (keep[size_t(i)])
-            kept.append(lines[i]);
+            kept.push_back(i);
     }
     return kept;
+}
+
+qint64 CookieJar::tick()
+{
+    m_lastTick = std::max(QDateTime::currentMSecsSinceEpoch(), m_lastTick + 1);
+    return m_lastTick;
+}
+
+std::vector<CookieJar::Use> CookieJar::usesOf(const QList<QByteArray>& held)
+{
+    // A request to a host sends its host-only cookies and those of every domain above it.
+    QHash<QByteArray, qint64> domainRequested;
+    for (auto it = m_requested.cbegin(); it != m_requested.cend(); ++it) {
+        for (QByteArray domain = it.key(); !domain.isEmpty();) {
+            qint64& when = domainRequested[domain];
+            when = std::max(when, it.value());
+            const qsizetype dot = domain.indexOf('.');
+            domain = dot < 0 ? QByteArray() : domain.mid(dot + 1);
+        }
+    }
+    const qint64 now = tick();
+    std::vector<Use> uses;
+    uses.reserve(size_t(held.size()));
+    for (const QByteArray& line : held) {
+        const auto known = m_uses.constFind(keyOf(line));
+        Use use = known != m_uses.cend() ? *known : Use { now, false };
+        if (!m_requested.isEmpty()) {
+            const QByteArray host = hostOf(line);
+            const qint64 requested = coversSubdomains(line) ? domainRequested.value(host) : m_requested.value(host);
+            use.lastUsed = std::max(use.lastUsed, requested);
+        }
+        uses.push_back(use);
+    }
+    return uses;
+}
+
+void CookieJar::keepUses(const QList<QByteArray>& held, const std::vector<Use>& uses)
+{
+    QHash<QByteArray, Use> kept;
+    kept.reserve(held.size());
+    for (qsizetype i = 0; i < held.size(); ++i)
+        kept.insert(keyOf(held[i]), size_t(i) < uses.size() ? uses[size_t(i)] : m_uses.value(keyOf(held[i])));
+    m_uses = std::move(kept);
+    m_requested.clear();
+}
+
+void CookieJar::noteRequest(const QByteArray& host)
+{
+    m_requested.insert(host.toLower(), tick());
 }
 
 void CookieJar::measure(const QList<QByteArray>& held)
@@ -134,12 +250,24 @@ void CookieJar::noteAdded(const QByteArray& host, qsizetype count, qint64 bytes)
 QList<QByteArray> CookieJar::trimmed(bool* dropped)
 {
     const QList<QByteArray> held = lines();
-    QList<QByteArray> kept = withinLimits(held);
+    const std::vector<Use> uses = usesOf(held);
+    const std::vector<qsizetype> indexes = withinLimits(held, uses);
+    QList<QByteArray> kept;
+    std::vector<Use> keptUses;
+    kept.reserve(qsizetype(indexes.size()));
+    keptUses.reserve(indexes.size());
+    for (const qsizetype i : indexes) {
+        kept.append(held[i]);
+        keptUses.push_back(uses[size_t(i)]);
+    }
+    keepUses(kept, keptUses);
     const bool dropping = kept.size() != held.size();
-    if (dropping)
-        replaceAll(kept);
-    else
-        measure(kept);
+    if (dropping) {
+        clearCookies();
+        for (const QByteArray& line : kept)
+            insert(line);
+    }
+    measure(kept);
     if (dropped)
         *dropped = dropping;
     return kept;
@@ -160,9 +288,10 @@ void CookieJar::trimIfDue()
 
 void CookieJar::replaceAll(const QList<QByteArray>& lines)
 {
-    clear();
+    clearCookies();
     for (const QByteArray& line : lines)
         insert(line);
+    keepUses(lines, {});
     measure(lines);
 }
 
@@ -220,21 +349,32 @@ void CookieJar::insert(const QByteArray& line)
     curl_easy_setopt(m_scratch.get(), CURLOPT_COOKIELIST, line.constData());
 }
 
-void CookieJar::addLine(const QByteArray& line)
+void CookieJar::addLine(const QByteArray& line, Placer placer)
 {
     insert(line);
-    if (line.startsWith("Set-Cookie:"))
+    if (line.startsWith("Set-Cookie:")) {
         m_trimDue = true; // its domain is read by libcurl
-    else
+    } else {
+        Use& use = m_uses[keyOf(line)];
+        use.lastUsed = tick();
+        use.login = use.login || placer == Placer::LoginWindow;
         noteAdded(hostOf(line), 1, line.size());
+    }
     trimIfDue();
 }
 
-void CookieJar::clear()
+void CookieJar::clearCookies()
 {
     if (isValid())
         curl_easy_setopt(m_scratch.get(), CURLOPT_COOKIELIST, "ALL");
     measure({});
+}
+
+void CookieJar::clear()
+{
+    clearCookies();
+    m_uses.clear();
+    m_requested.clear();
 }
 
 bool CookieJar::load(const QString& path)
@@ -257,17 +397,36 @@ bool CookieJar::load(const QString& path)
     if (!read->exists)
         return true; // no store yet
     const QByteArray& content = read->bytes;
+    // A cookie without a use of its own (a store written before uses were kept) was last used
+    // when the file was written.
+    const qint64 written = QFileInfo(path).lastModified().toMSecsSinceEpoch();
     QList<QByteArray> found;
+    std::vector<Use> uses;
+    std::optional<Use> told;
     for (QByteArray line : content.split('\n')) {
         line = line.trimmed();
+        if (line.startsWith(kUsePrefix)) {
+            const QList<QByteArray> words = line.mid(qsizetype(sizeof kUsePrefix) - 1).split(' ');
+            bool number = false;
+            const qint64 used = words.value(0).toLongLong(&number);
+            told = number ? std::optional(Use { used, words.value(1) == "login" }) : std::nullopt;
+            continue;
+        }
         if (line.isEmpty() || (line.startsWith('#') && !line.startsWith("#HttpOnly_")))
             continue;
         if (line.count('\t') != 6)
             continue; // not a cookie line
         found.append(line);
+        uses.push_back(told.value_or(Use { written, false }));
+        told.reset();
     }
-    for (const QByteArray& line : withinLimits(found))
-        insert(line);
+    for (const qsizetype i : withinLimits(found, uses)) {
+        insert(found[i]);
+        Use& use = m_uses[keyOf(found[i])];
+        use.lastUsed = std::max(use.lastUsed, uses[size_t(i)].lastUsed);
+        use.login = use.login || uses[size_t(i)].login;
+        m_lastTick = std::max(m_lastTick, use.lastUsed);
+    }
     trim(); // with those held before
     return true;
 }
@@ -283,7 +442,8 @@ bool CookieJar::save(const QString& path)
         const QList<QByteArray> fields = line.split('\t');
         if (fields.size() != 7 || fields[4] == "0")
             continue; // session cookies end with the run
-        text += line + '\n';
+        const Use use = m_uses.value(keyOf(line));
+        text += kUsePrefix + QByteArray::number(use.lastUsed) + (use.login ? " login\n" : "\n") + line + '\n';
     }
     return saveBytesAtomically(path, text);
 }

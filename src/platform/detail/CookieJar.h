@@ -13,6 +13,7 @@
 
 #include <array>
 #include <mutex>
+#include <vector>
 
 namespace crawlmere::platform::detail {
 
@@ -22,11 +23,12 @@ class CookieJar {
 public:
     /// Cookie files larger than this are not read.
     static constexpr qint64 kMaxFileBytes = 16 * 1024 * 1024;
-    /// What the store keeps, as browsers do: so many cookies a host (the host's oldest go
-    /// first), so many in all, lines of at most so many bytes, and so many bytes in all (half
-    /// of what is read back, so the file always reads back whole). Past a limit the store is
-    /// trimmed a sixth below it, so that a site setting cookies on every page trims it now and
-    /// then, not on every response.
+    /// What the store keeps, as browsers do: so many cookies a host, so many in all, lines of
+    /// at most so many bytes, and so many bytes in all (half of what is read back, so the file
+    /// always reads back whole). Past a limit the store is trimmed a sixth below it, so that a
+    /// site setting cookies on every page trims it now and then, not on every response. The
+    /// least recently used cookies go first; cookies placed through a login window go only
+    /// when those alone pass a limit, never to make room for cookies the crawled sites set.
     static constexpr qsizetype kMaxCookiesPerHost = 180;
     static constexpr qsizetype kMaxCookies = 3000;
     static constexpr qsizetype kMaxLineBytes = 8192;
@@ -36,13 +38,25 @@ public:
     CookieJar(const CookieJar&) = delete;
     CookieJar& operator=(const CookieJar&) = delete;
 
+    /// Who placed a cookie.
+    enum class Placer { Site, LoginWindow };
+    /// What the store knows of a cookie beside its line: when it was last set or sent (in
+    /// milliseconds since 1970), and whether a login window placed it.
+    struct Use {
+        qint64 lastUsed = 0;
+        bool login = false;
+    };
+
     bool isValid() const { return m_share && m_scratch; }
     CURLSH* share() const { return m_share.get(); }
 
     /// Every cookie as a line of libcurl's cookie-file format ("#HttpOnly_" prefix for HTTP-only ones).
     QList<QByteArray> lines() const;
     /// Adds one cookie given as a cookie-file line or as "Set-Cookie: ..." text.
-    void addLine(const QByteArray& line);
+    void addLine(const QByteArray& line, Placer placer = Placer::Site);
+    /// Notes that a request that carries cookies goes to `host` now: the cookies it may carry
+    /// count as used.
+    void noteRequest(const QByteArray& host);
     /// Puts `lines` (cookie-file lines) in place of every cookie held.
     void replaceAll(const QList<QByteArray>& lines);
     /// Notes that up to `count` cookies of `bytes` bytes in all (as lines) may have come in
@@ -60,17 +74,30 @@ public:
     /// `save` does not replace it.
     bool load(const QString& path);
     /// Writes the cookies that outlive the session (those with an expiry) to `path`
-    /// atomically: a reader sees the old file or the new one, never a part. Trims the store
-    /// first. Refuses (false) when `path` is a store `load` could not read.
+    /// atomically: a reader sees the old file or the new one, never a part. Each line follows
+    /// a comment line "# used MILLISECONDS" (" login" added for a login window's cookie),
+    /// which readers of the format skip. Trims the store first. Refuses (false) when `path` is
+    /// a store `load` could not read.
     bool save(const QString& path);
 
-    /// `lines` without those past the limits: overlong lines, the oldest of a host past its
-    /// share, then the oldest of the hosts holding the most until the totals fit. A host's
-    /// cookies are taken oldest first in the order given.
-    static QList<QByteArray> withinLimits(const QList<QByteArray>& lines);
+    /// The indexes (ascending) of `lines` within the limits, given each line's use in `uses`:
+    /// overlong lines go; past a host's share its sites' cookies go least recently used first,
+    /// then, when the totals are passed, every host's sites' cookies, least recently used
+    /// first (equal uses in the order given). Login-window cookies go only when they alone
+    /// pass a limit: then the hosts holding the most give up their least recently used.
+    static std::vector<qsizetype> withinLimits(const QList<QByteArray>& lines, const std::vector<Use>& uses);
 
 private:
     void insert(const QByteArray& line);
+    /// Forgets every cookie (their uses stay).
+    void clearCookies();
+    /// A strictly increasing clock in milliseconds since 1970.
+    qint64 tick();
+    /// The use of each of `held`, with the requests noted since the last trim; a cookie not
+    /// known yet was set since then.
+    std::vector<Use> usesOf(const QList<QByteArray>& held);
+    /// Keeps the uses of `held` only.
+    void keepUses(const QList<QByteArray>& held, const std::vector<Use>& uses);
     /// Counts `held` (every cookie line held) for `noteAdded`.
     void measure(const QList<QByteArray>& held);
     /// Trims the store; answers the lines kept, and in `dropped` whether any went.
@@ -92,6 +119,11 @@ private:
     qsizetype m_addedCount = 0;
     qint64 m_addedBytes = 0;
     bool m_trimDue = false;
+    // Each cookie's use, by its domain, path and name; the hosts requested since the last
+    // trim; the last time `tick` gave.
+    QHash<QByteArray, Use> m_uses;
+    QHash<QByteArray, qint64> m_requested;
+    qint64 m_lastTick = 0;
     // The store `load` found but could not read: never replaced.
     QString m_unreadable;
 };

@@ -414,6 +414,8 @@ void NetworkEngine::beginHop(Transfer& transfer)
         finish(transfer, transfer.errorFor(CURLE_COULDNT_RESOLVE_HOST));
         return;
     }
+    if (m_cookies && transfer.request.httpShouldHandleCookies)
+        m_cookies->noteRequest(QUrl(transfer.request.url).host().toUtf8());
     if (std::optional<UrlError> error = transfer.prepare(m_cookies ? m_cookies->share() : nullptr)) {
         finish(transfer, std::move(error));
         return;

@@ -1,8 +1,9 @@
 // crawlmere-thumbnail URL FILE: makes one site thumbnail on the offscreen platform, so that the
 // browser engine's view never appears on the user's screen. The program's window starts it and
-// reads its exit status: 0 written, 1 writing failed, 2 certificate rejected, 3 not loaded in
-// time, 64 wrong arguments. What it and the engine say goes to standard error, which the window
+// reads its exit status: 0 written, 1 writing failed, 2 certificate rejected, 3 not loaded (in
+// time), 4 more memory than it may take, 64 wrong arguments. What it and the engine say goes to standard error, which the window
 // keeps in its log.
+#include "platform/ProcessTreeMemory.h"
 #include "webrender/ThumbnailPage.h"
 
 #include <QApplication>
@@ -14,7 +15,17 @@
 #include <sys/prctl.h>
 #include <unistd.h>
 
+using crawlmere::platform::MemoryWatchdog;
+using crawlmere::platform::ProcessTreeMemory;
 using crawlmere::webrender::ThumbnailPage;
+
+namespace {
+
+/// The most resident memory the program and the engine's processes may take together: an
+/// endless page or one that fills memory from a script ends here, not with the machine's.
+constexpr qint64 kMemoryCapBytes = qint64(1) << 30;
+
+} // namespace
 
 // In a checked build: the browser engine frees some objects of its own through a base without a
 // virtual destructor.
@@ -28,6 +39,13 @@ int main(int argc, char** argv)
     }
     // Goes with the window that asked for it.
     prctl(PR_SET_PDEATHSIG, SIGKILL);
+    const MemoryWatchdog watchdog(kMemoryCapBytes, std::chrono::milliseconds(100), [](qint64 bytes) {
+        std::fprintf(stderr, "the page took %lld MB of memory, more than %lld MB: given up\n",
+            static_cast<long long>(bytes >> 20), static_cast<long long>(kMemoryCapBytes >> 20));
+        ProcessTreeMemory::killDescendants(::getpid());
+        std::fflush(stderr);
+        _exit(4);
+    });
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication application(argc, argv);
@@ -37,6 +55,7 @@ int main(int argc, char** argv)
                 std::fprintf(stderr, "%s\n", message.toLocal8Bit().constData());
             QCoreApplication::exit(outcome == ThumbnailPage::Outcome::Written ? 0
                     : outcome == ThumbnailPage::Outcome::WriteFailed          ? 1
+                    : outcome == ThumbnailPage::Outcome::NotLoaded            ? 3
                                                                               : 2);
         });
     // The window gives up sooner; this is for a window that is no longer there to kill it.
