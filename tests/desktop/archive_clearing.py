@@ -18,7 +18,7 @@ import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import desktop_session as desktop  # noqa: E402
-from desktop_session import Failure, Program, check, click_rect, wait_for  # noqa: E402
+from desktop_session import Program, check, click_rect, wait_for  # noqa: E402
 from loopback_site import LoopbackSite  # noqa: E402
 
 desktop.DEADLINE = time.monotonic() + 120
@@ -101,18 +101,7 @@ def session(program, build):
 
 
 def main(argv):
-    missing = [tool for tool in TOOLS if not shutil.which(tool)]
-    if missing:
-        print("archive_clearing: skipped, missing %s (scripts/setup installs them)" % " ".join(missing))
-        return 77
-    if len(argv) != 3:
-        print(__doc__)
-        return 2
-    try:
-        return session(argv[1], argv[2])
-    except Failure as failure:
-        print("archive_clearing: FAILED: %s" % failure)
-        return 1
+    return desktop.scenario_main(argv, "archive_clearing", session, __doc__, tools=TOOLS)
 
 
 if __name__ == "__main__":

@@ -591,8 +591,7 @@ def session(program, build):
         check(shown_status == kept[0], "after a restart the site says %r, %r was kept" % (shown_status, kept[0]))
         check(choose_menu_item(app, "fileMenu", "quitMenuItem"), "Quit is disabled")
         check(app.process.wait(min(60, remaining())) == 0, "the second run did not end cleanly")
-        reports = [n for n in os.listdir(work) if n.startswith("asan")]
-        check(not reports, "sanitizer reports: %s" % reports)
+        check_no_sanitizer_reports(work)
         print("desktop: session passed")
         return 0
     except Exception:
@@ -602,6 +601,28 @@ def session(program, build):
         if app:
             app.stop()
         shutil.rmtree(work, ignore_errors=True)
+
+
+def check_no_sanitizer_reports(work):
+    reports = [n for n in os.listdir(work) if n.startswith("asan")]
+    check(not reports, "sanitizer reports: %s" % reports)
+
+
+def scenario_main(argv, name, scenario, usage, tools=("xdotool", "import")):
+    """The command line of a scenario taking PROGRAM BUILD_DIR: skipped (77) when a tool it uses
+    is missing, 2 with the usage when the arguments are off, 1 on a failure."""
+    missing = [tool for tool in tools if not shutil.which(tool)]
+    if missing:
+        print("%s: skipped, missing %s (scripts/setup installs them)" % (name, " ".join(missing)))
+        return 77
+    if len(argv) != 3:
+        print(usage, file=sys.stderr)
+        return 2
+    try:
+        return scenario(argv[1], argv[2])
+    except Failure as failure:
+        print("%s: FAILED: %s" % (name, failure), file=sys.stderr)
+        return 1
 
 
 def keep_failure(work, build, mode):
@@ -733,8 +754,7 @@ def install(cmake, build):
                     if started.isdigit() and os.path.exists("/proc/" + started):
                         os.kill(int(started), signal.SIGKILL)
                 raise
-        reports = [n for n in os.listdir(work) if n.startswith("asan")]
-        check(not reports, "sanitizer reports: %s" % reports)
+        check_no_sanitizer_reports(work)
         print("desktop: install passed")
         return 0
     except Exception:

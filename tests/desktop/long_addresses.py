@@ -118,8 +118,7 @@ def scenario(program, build):
             ds.screenshot(os.path.join(shots, "long-excluded-pages.png"))
             excluded = check_columns(app, "excludedTableView", ("URL", "Canonical"))
             ds.check(excluded["rows"] == 2, "excluded pages: %s" % excluded["cells"])
-            reports = [n for n in os.listdir(work) if n.startswith("asan")]
-            ds.check(not reports, "sanitizer reports: %s" % reports)
+            ds.check_no_sanitizer_reports(work)
             print("desktop: long addresses show every column in by link, the Redirects tab and the excluded pages")
             return 0
     except ds.Failure as failure:
@@ -133,14 +132,7 @@ def scenario(program, build):
 
 
 def main(argv):
-    if len(argv) != 3:
-        print(__doc__, file=sys.stderr)
-        return 2
-    for tool in ("xdotool", "import"):
-        if not shutil.which(tool):
-            print("desktop long addresses: %s is not installed; skipped" % tool)
-            return 77
-    return scenario(argv[1], argv[2])
+    return ds.scenario_main(argv, "desktop long addresses", scenario, __doc__)
 
 
 if __name__ == "__main__":

@@ -149,8 +149,7 @@ def scenario(program, build):
             ds.wait_for("the status line after marking fixed",
                         lambda: status(app) == "5 of 5 links on 4 pages checked, 0 bad", 10)
             shoot_tabs(app, shots, "after-mark-fixed")
-            reports = [n for n in os.listdir(work) if n.startswith("asan")]
-            ds.check(not reports, "sanitizer reports: %s" % reports)
+            ds.check_no_sanitizer_reports(work)
             print("desktop: recheck page and mark as fixed shown in every view and on the status line")
             return 0
     except ds.Failure as failure:
@@ -164,14 +163,7 @@ def scenario(program, build):
 
 
 def main(argv):
-    if len(argv) != 3:
-        print(__doc__, file=sys.stderr)
-        return 2
-    for tool in ("xdotool", "import"):
-        if not shutil.which(tool):
-            print("desktop recheck: %s is not installed; skipped" % tool)
-            return 77
-    return scenario(argv[1], argv[2])
+    return ds.scenario_main(argv, "desktop recheck", scenario, __doc__)
 
 
 if __name__ == "__main__":

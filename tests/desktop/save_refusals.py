@@ -132,8 +132,7 @@ def session(program, build):
             check(choose_menu_item(app, "fileMenu", "quitMenuItem"), "Quit is disabled")
             code = app.process.wait(min(60, desktop.remaining()))
             check(code == 0, "the program ended with status %d" % code)
-        reports = [n for n in os.listdir(work) if n.startswith("asan")]
-        check(not reports, "sanitizer reports: %s" % reports)
+        desktop.check_no_sanitizer_reports(work)
         print("save_refusals: passed")
         return 0
     except Exception:
@@ -151,18 +150,7 @@ def session(program, build):
 
 
 def main(argv):
-    missing = [tool for tool in TOOLS if not shutil.which(tool)]
-    if missing:
-        print("save_refusals: skipped, missing %s (scripts/setup installs them)" % " ".join(missing))
-        return 77
-    if len(argv) != 3:
-        print(__doc__)
-        return 2
-    try:
-        return session(argv[1], argv[2])
-    except Failure as failure:
-        print("save_refusals: FAILED: %s" % failure)
-        return 1
+    return desktop.scenario_main(argv, "save_refusals", session, __doc__, tools=TOOLS)
 
 
 if __name__ == "__main__":

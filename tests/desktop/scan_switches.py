@@ -101,8 +101,7 @@ def scenario(program, build):
             ds.check({"/", "/a.html", "/nf.html"} <= set(fetched), "the pages the scan checks: %s" % fetched)
             ds.check(ds.choose_menu_item(app, "fileMenu", "quitMenuItem"), "Quit is disabled")
             ds.check(app.process.wait(min(60, ds.remaining())) == 0, "the program did not end cleanly")
-        reports = [n for n in os.listdir(work) if n.startswith("asan")]
-        ds.check(not reports, "sanitizer reports: %s" % reports)
+        ds.check_no_sanitizer_reports(work)
         print("desktop: no image and no page behind a nofollow link fetched; %s" % status)
         return 0
     except ds.Failure as failure:
@@ -116,14 +115,7 @@ def scenario(program, build):
 
 
 def main(argv):
-    if len(argv) != 3:
-        print(__doc__, file=sys.stderr)
-        return 2
-    for tool in ("xdotool", "import"):
-        if not shutil.which(tool):
-            print("desktop switches: %s is not installed; skipped" % tool)
-            return 77
-    return scenario(argv[1], argv[2])
+    return ds.scenario_main(argv, "desktop switches", scenario, __doc__)
 
 
 if __name__ == "__main__":
