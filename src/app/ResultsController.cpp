@@ -404,7 +404,10 @@ void ResultsController::expandFrontOutline(bool expand)
 
 void ResultsController::buildSitemapTab()
 {
-    m_sitemap->setRuleStore([this](const QVariantMap& rule) { m_configManager.addThisSitemapRule(rule); });
+    // An edit of the sitemap table is a rule of the site the results belong to, whichever is selected.
+    m_sitemap->setRuleStore([this](const QVariantMap& rule) {
+        m_configManager.addThisSitemapRule(m_hub->getDataBelongsToID(), rule);
+    });
     m_sitemap->setSavePanel(m_savePanel.get());
     m_sitemapTab = new views::SitemapTab(*m_sitemap);
     m_sitemapTab->setObjectName(QStringLiteral("sitemapTabViewItem"));

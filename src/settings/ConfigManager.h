@@ -214,6 +214,9 @@ public:
     const QVariantList& sitemapRules() const { return m_sitemapRules; }
     void addSitemapRule();
     void addThisSitemapRule(const QVariantMap& rule);
+    /// The same for the stored site `siteId` (a scan's results may belong to a site that is no
+    /// longer selected): stored at once; the selected site, or an empty id, as above.
+    void addThisSitemapRule(const QString& siteId, const QVariantMap& rule);
     void deleteSitemapRule(int row);
     /// Sets one field of a rule: `match` flips; `contains`, `priority`, `update` take `text`.
     void userFinishedEditingSitemapRule(int row, const QString& field, const QString& text = QString());

@@ -141,23 +141,45 @@ void ConfigManager::addSitemapRule()
     saveRules();
 }
 
+namespace {
+/// `rules` with `rule` in place of the one for the same text, or after them.
+void putSitemapRule(QVariantList& rules, const QVariantMap& rule)
+{
+    const QVariant contains = rule.value(QStringLiteral("contains"));
+    for (QVariant& existing : rules) {
+        if (existing.toMap().value(QStringLiteral("contains")) == contains) {
+            existing = rule;
+            return;
+        }
+    }
+    rules.append(rule);
+}
+} // namespace
+
 void ConfigManager::addThisSitemapRule(const QVariantMap& rule)
 {
     logLine(1, QStringLiteral("adding / replacing sitemap rule"));
-    const QVariant contains = rule.value(QStringLiteral("contains"));
-    bool replaced = false;
-    for (QVariant& existing : m_sitemapRules) {
-        if (existing.toMap().value(QStringLiteral("contains")) == contains) {
-            existing = rule;
-            replaced = true;
-            break;
-        }
-    }
-    if (!replaced)
-        m_sitemapRules.append(rule);
+    putSitemapRule(m_sitemapRules, rule);
     if (m_view)
         m_view->reloadRuleTables();
     saveRules();
+}
+
+void ConfigManager::addThisSitemapRule(const QString& siteId, const QVariantMap& rule)
+{
+    if (siteId.isEmpty() || siteId == getIDForCurrentSite()) {
+        addThisSitemapRule(rule);
+        return;
+    }
+    const qsizetype index = indexOfWebsiteWithID(siteId);
+    if (index < 0)
+        return;
+    logLine(1, QStringLiteral("adding / replacing sitemap rule of %1").arg(siteId));
+    QVariantMap& site = m_websites[index];
+    QVariantList rules = site.value(QStringLiteral("sitemapRules")).toList();
+    putSitemapRule(rules, rule);
+    site.insert(QStringLiteral("sitemapRules"), rules);
+    pushWebsitesToDefaults();
 }
 
 void ConfigManager::deleteSitemapRule(int row)

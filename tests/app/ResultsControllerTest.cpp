@@ -24,6 +24,7 @@
 #include "views/ScanControl.h"
 #include "views/TableExportSnapshot.h"
 #include "views/ViewsTestSupport.h"
+#include "views/crawlmereTableView.h"
 #include "views/qfOutlineView.h"
 
 #include <QAction>
@@ -416,6 +417,20 @@ TEST_F(ResultsControllerTest, TheSitemapKeepsTheScannedSitesSettingsWhicheverSit
     // So it stays when the selected site's rules are saved.
     shell->results().sitemapRulesDidChange();
     EXPECT_EQ(manager.crawlSettings().value(QStringLiteral("id")).toString(), scannedID);
+
+    // An edit of the sitemap table is a rule of the scanned site, not of the one selected.
+    auto* table = window().findChild<crawlmereTableView*>(QStringLiteral("sitemapTableView"));
+    ASSERT_NE(table, nullptr);
+    auto& editable = shell->results().sitemapManager();
+    ASSERT_GT(editable.numberOfRowsInTableView(*table), 0);
+    editable.tableViewSetObjectValue(*table, { "priority", "Priority" }, 0, "0.3");
+    const auto rulesOf = [&](const QString& id) {
+        return shell->configManager()->settingsForID(id).value_or(QVariantMap()).value("sitemapRules").toList();
+    };
+    ASSERT_EQ(rulesOf(scannedID).size(), 1);
+    EXPECT_EQ(rulesOf(scannedID).at(0).toMap().value("priority").toString(), "0.3");
+    EXPECT_EQ(shell->configManager()->sitemapRules().size(), 1); // the selected site's own rule only
+    EXPECT_EQ(manager.crawlSettings().value("sitemapRules").toList(), rulesOf(scannedID));
 }
 
 // The export items that would do nothing are disabled until there is something to export; their
