@@ -402,14 +402,19 @@ bool CookieJar::load(const QString& path)
     const qint64 written = QFileInfo(path).lastModified().toMSecsSinceEpoch();
     QList<QByteArray> found;
     std::vector<Use> uses;
-    std::optional<Use> told;
+    // The use the comment line before a cookie told, when it told one. (A plain flag, not an
+    // optional: GCC 12 warns of an optional's payload being used uninitialised here.)
+    Use told;
+    bool hasTold = false;
     for (QByteArray line : content.split('\n')) {
         line = line.trimmed();
         if (line.startsWith(kUsePrefix)) {
             const QList<QByteArray> words = line.mid(qsizetype(sizeof kUsePrefix) - 1).split(' ');
             bool number = false;
             const qint64 used = words.value(0).toLongLong(&number);
-            told = number ? std::optional(Use { used, words.value(1) == "login" }) : std::nullopt;
+            hasTold = number;
+            if (number)
+                told = Use { used, words.value(1) == "login" };
             continue;
         }
         if (line.isEmpty() || (line.startsWith('#') && !line.startsWith("#HttpOnly_")))
@@ -417,8 +422,8 @@ bool CookieJar::load(const QString& path)
         if (line.count('\t') != 6)
             continue; // not a cookie line
         found.append(line);
-        uses.push_back(told.value_or(Use { written, false }));
-        told.reset();
+        uses.push_back(hasTold ? told : Use { written, false });
+        hasTold = false;
     }
     for (const qsizetype i : withinLimits(found, uses)) {
         insert(found[i]);
