@@ -2,6 +2,7 @@
 // headless scan writes the same views, sitemap and archive index, with the page under its own
 // address and the redirect only a redirect.
 #include "app/HeadlessScan.h"
+#include "app/QuietHeadlessRun.h"
 
 #include "engine/EngineDefaults.h"
 #include "platform/Paths.h"
@@ -159,17 +160,7 @@ protected:
         crawlmere::engine::registerEngineDefaults(crawlmere::platform::UserDefaults::standard());
     }
 
-    int run(const QStringList& arguments)
-    {
-        std::FILE* sink = std::tmpfile();
-        HeadlessConsole console;
-        console.out = sink;
-        console.err = sink;
-        console.watchInterrupt = false;
-        const int status = runHeadlessCommand(arguments, console, /*displayAvailable=*/false);
-        std::fclose(sink);
-        return status;
-    }
+    int run(const QStringList& arguments) { return crawlmere::test::runHeadlessQuietly(arguments); }
 
     /// Scans the site twice (the links with their columns; the by-page view, the sitemap and the
     /// archive), each time on a new server holding back the answer `order` says.

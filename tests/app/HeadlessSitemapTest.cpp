@@ -1,6 +1,7 @@
 // The XML sitemap written by a headless scan of a loopback site: exactly its good internal
 // pages, valid against the project's schemas, split with an index of absolute addresses.
 #include "app/HeadlessScan.h"
+#include "app/QuietHeadlessRun.h"
 
 #include "engine/EngineDefaults.h"
 #include "platform/UserDefaults.h"
@@ -53,17 +54,7 @@ protected:
         ASSERT_TRUE(server.start());
     }
 
-    int run(const QStringList& arguments)
-    {
-        std::FILE* sink = std::tmpfile();
-        HeadlessConsole console;
-        console.out = sink;
-        console.err = sink;
-        console.watchInterrupt = false;
-        const int status = runHeadlessCommand(arguments, console, /*displayAvailable=*/false);
-        std::fclose(sink);
-        return status;
-    }
+    int run(const QStringList& arguments) { return crawlmere::test::runHeadlessQuietly(arguments); }
     static QString read(const QString& path)
     {
         QFile file(path);

@@ -2,6 +2,7 @@
 // breaks, "&" and a script element: golden CSV (three quote options) and HTML, read back with
 // Python's csv module and xmllint, in process and through the built program.
 #include "app/HeadlessScan.h"
+#include "app/QuietHeadlessRun.h"
 
 #include "support/Fixtures.h"
 #include "support/LoopbackServer.h"
@@ -88,17 +89,7 @@ protected:
             QStringLiteral("--html"), folder + QStringLiteral("/a.html"), server.url() };
     }
 
-    int runInProcess(const QStringList& commandLine)
-    {
-        std::FILE* sink = std::tmpfile();
-        HeadlessConsole console;
-        console.out = sink;
-        console.err = sink;
-        console.watchInterrupt = false;
-        const int status = runHeadlessCommand(commandLine, console, /*displayAvailable=*/false);
-        std::fclose(sink);
-        return status;
-    }
+    int runInProcess(const QStringList& commandLine) { return crawlmere::test::runHeadlessQuietly(commandLine); }
 
     /// The file with the server's port written as "PORT". With CRAWLMERE_UPDATE_GOLDEN set, the
     /// golden file `fixture` is rewritten from it.

@@ -7,6 +7,7 @@
 #include "app/HeadlessScan.h"
 #include "app/MainInterface.h"
 #include "app/MainTabView.h"
+#include "app/QuietHeadlessRun.h"
 #include "app/MainWindow.h"
 #include "app/Manual.h"
 #include "app/ResultsController.h"
@@ -523,15 +524,8 @@ TEST_F(PreferencesWindowTest, TheSitemapSwitchesChangeTheNextSitemapOfAHeadlessS
     QTemporaryDir folder;
     const auto sitemapAfterScan = [&](const QString& name) {
         const QString path = folder.filePath(name);
-        std::FILE* sink = std::tmpfile();
-        app::HeadlessConsole console;
-        console.out = sink;
-        console.err = sink;
-        console.watchInterrupt = false;
-        const int status = app::runHeadlessCommand(
-            { QStringLiteral("--sitemap"), path, site.url(QStringLiteral("/")) }, console, /*displayAvailable=*/false);
-        std::fclose(sink);
-        EXPECT_EQ(status, app::kExitFinished);
+        EXPECT_EQ(crawlmere::test::runHeadlessQuietly({ QStringLiteral("--sitemap"), path, site.url(QStringLiteral("/")) }),
+            app::kExitFinished);
         QFile file(path);
         return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
     };
