@@ -75,11 +75,21 @@ struct Home {
         for (const QString& path : { folder.path(), folder.filePath(".config"), config, defaults })
             ok = ok && (!QFileInfo::exists(path) || chownTo(path, kUser));
     }
+    /// The sample site's home page, copied where the program's user can read it (the checkout
+    /// may lie in a folder only this user can enter).
+    QString page() const
+    {
+        const QString copy = folder.filePath(QStringLiteral("index.html"));
+        if (!QFileInfo::exists(copy)
+            && !(QFile::copy(QStringLiteral(CRAWLMERE_FIXTURES "/../../examples/sample-site/index.html"), copy)
+                && chownTo(copy, kUser)))
+            return {};
+        return copy;
+    }
     /// A settings file of a site without an id, named `name`, readable by the program's user.
     QString siteFile(const QString& name) const
     {
-        const QString page
-            = QFileInfo(QStringLiteral(CRAWLMERE_FIXTURES "/../../examples/sample-site/index.html")).absoluteFilePath();
+        const QString page = this->page();
         const QString path = folder.filePath(name + QStringLiteral(".lcsettings"));
         const bool written = writeFixture(path, QVariantMap { { "name", name }, { "startingUrl", page } });
         return written && chownTo(path, kUser) ? path : QString();
@@ -197,8 +207,8 @@ TEST(SiteStoreProgram, AListTheUserCannotReadIsLeftWhereItIsAndTheProgramStops)
     ASSERT_TRUE(home.ok);
     const QByteArray before = fileBytes(home.defaults);
     ASSERT_EQ(::chmod(qPrintable(home.defaults), 0000), 0);
-    const QString page
-        = QFileInfo(QStringLiteral(CRAWLMERE_FIXTURES "/../../examples/sample-site/index.html")).absoluteFilePath();
+    const QString page = home.page();
+    ASSERT_FALSE(page.isEmpty());
     for (const QString& target : { home.siteFile(QStringLiteral("imported")), page }) {
         const ProgramRun run = runAsUser({ target }, home);
         EXPECT_EQ(run.status, 1) << qPrintable(target) << qPrintable(run.err);
