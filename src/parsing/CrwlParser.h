@@ -302,6 +302,7 @@ private:
     QString stringFromBuffer(const crawlmere::parsing::detail::CaptureBuffer& buffer, bool returnsAreSeparators = false) const;
 
     // Phases.
+    class HeadScan; // the head phase's state machine (CrwlParserHead.cpp)
     void headPhase(crawlmere::parsing::detail::ScanBuffers& buffers); // CrwlParserHead.cpp
     void bodyPhase(crawlmere::parsing::detail::ScanBuffers& buffers); // CrwlParserBody.cpp
     void finishPage(crawlmere::parsing::detail::BodyState& state); // CrwlParserWarnings.cpp
