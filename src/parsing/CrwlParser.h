@@ -316,6 +316,7 @@ private:
     void scanTag(crawlmere::parsing::detail::BodyState& state, bool continuesBodyTag = false);
     void openTag(crawlmere::parsing::detail::BodyState& state, const crawlmere::parsing::detail::TagSpan& tag);
     void closeTag(crawlmere::parsing::detail::BodyState& state, const crawlmere::parsing::detail::TagSpan& tag);
+    class TagAttributeReader; // what a body tag does with each attribute (CrwlParserBodyTags.cpp)
     void tagAttribute(crawlmere::parsing::detail::BodyState& state, const crawlmere::parsing::detail::TagSpan& tag,
         const crawlmere::parsing::detail::AttributeSpan& attribute);
     void endOfTag(crawlmere::parsing::detail::BodyState& state, const crawlmere::parsing::detail::TagSpan& tag);
