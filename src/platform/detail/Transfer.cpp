@@ -90,7 +90,11 @@ namespace {
         case TransferState::AwaitingDecision:
             // Held here rather than paused: a paused transfer has libcurl decode a compressed
             // body into its own buffer, which past 64 MiB fails as out of memory instead of
-            // meeting the cap below (a brotli body decodes that far from one read).
+            // meeting the cap below (a brotli body decodes that far from one read). What is held
+            // stops at 64 MiB, the most libcurl would hold: past it (under a larger cap only)
+            // the transfer pauses as before.
+            if (transfer.heldBody.size() >= Transfer::kMostHeldBodyBytes)
+                return CURL_WRITEFUNC_PAUSE;
             held = true;
             break;
         case TransferState::Connecting:

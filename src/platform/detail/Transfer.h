@@ -70,6 +70,7 @@ struct Transfer {
 
     /// Body bytes that came while the head decision was pending; counted in `bodyBytes`.
     QByteArray heldBody;
+    static constexpr qsizetype kMostHeldBodyBytes = qsizetype(64) * 1024 * 1024;
     // The whole task.
     qint64 bodyBytes = 0;
     int redirectsFollowed = 0;
