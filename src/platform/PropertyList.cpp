@@ -1,6 +1,6 @@
 #include "platform/PropertyList.h"
 
-#include "platform/TextFile.h"
+#include "platform/AtomicFile.h"
 
 #include <QDate>
 #include <QDateTime>

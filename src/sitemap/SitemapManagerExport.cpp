@@ -4,11 +4,11 @@
 
 #include "engine/CrwlUrl.h"
 #include "platform/Dispatch.h"
-#include "platform/FolderWalk.h"
+#include "platform/HeldFolder.h"
 #include "platform/Log.h"
 #include "platform/Paths.h"
 #include "platform/SavePanel.h"
-#include "platform/TextFile.h"
+#include "platform/AtomicFile.h"
 #include "platform/UserDefaults.h"
 #include "sitemap/SitemapXmlWriter.h"
 

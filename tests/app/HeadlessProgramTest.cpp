@@ -1,7 +1,7 @@
 #include "app/MainInterface.h"
 #include "engine/ShellServices.h"
 #include "platform/PropertyList.h"
-#include "platform/TextFile.h"
+#include "platform/AtomicFile.h"
 #include "platform/UserDefaults.h"
 #include "settings/ConfigManager.h"
 #include "support/LoopbackServer.h"

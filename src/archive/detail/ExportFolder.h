@@ -2,7 +2,7 @@
 // holds, and written only inside, never over an existing file.
 #pragma once
 
-#include "platform/FolderWalk.h"
+#include "platform/HeldFolder.h"
 
 #include <QByteArray>
 #include <QString>
