@@ -277,6 +277,21 @@ struct ArchiveExport::Run {
         ++skipped;
         logLine(0, why);
     }
+    /// Writes one file; the folder logs it when it is skipped or not written, and counts those
+    /// the system refused. YES when it was written.
+    bool put(const QStringList& components, const QByteArray& data)
+    {
+        switch (folder.write(components, data)) {
+        case ExportFolder::Outcome::Written:
+            return true;
+        case ExportFolder::Outcome::NotWritten:
+            break;
+        case ExportFolder::Outcome::Skipped:
+            ++skipped;
+            break;
+        }
+        return false;
+    }
     QString versionFile(const QString& url) const
     {
         if (url.left(5) == u"data:")
@@ -384,6 +399,8 @@ ArchiveExport::Result ArchiveExport::exportFilesForDate()
     result.outputFolder = run.folder.made();
     result.filesWritten = run.folder.filesWritten();
     result.itemsSkipped = run.skipped;
+    result.filesNotWritten = run.folder.filesNotWritten();
+    result.firstWriteFailure = run.folder.firstWriteFailure();
     result.failure = run.folder.failure();
     return result;
 }
@@ -406,10 +423,8 @@ bool ArchiveExport::Run::preservePass()
             skip(QStringLiteral("skipping %1: its local path %2 would leave the export folder").arg(url, *local));
             return;
         }
-        if (!folder.write(*components, *data)) {
-            ++skipped;
+        if (!put(*components, *data))
             return;
-        }
         localPaths.insert(mapKey(url), components->join(u'/'));
         for (const QString& from : redirectsTo(url))
             redirects.insert(mapKey(from), mapKey(url));
@@ -446,8 +461,7 @@ void ArchiveExport::Run::writeRedirectPages(const QHash<QString, QString>& local
         const QString page = QStringLiteral("<!DOCTYPE html>\n<html><head><meta http-equiv=\"refresh\" content=\"0; "
                                             "url=%1\"></head><body><a href=\"%1\">%1</a></body></html>\n")
                                  .arg(target.toHtmlEscaped());
-        if (!folder.write(*components, page.toUtf8()))
-            ++skipped;
+        put(*components, page.toUtf8());
     }
 }
 
@@ -559,9 +573,7 @@ bool ArchiveExport::Run::processPassTwo()
 
 void ArchiveExport::Run::writeResource(const ProcessEntry& entry, const QByteArray& data)
 {
-    // The folder logs a failed write once, with the full path.
-    if (!folder.write(entry.components, data))
-        ++skipped;
+    put(entry.components, data);
 }
 
 const ProcessEntry* ArchiveExport::Run::lookUp(const QString& absolute) const
@@ -628,8 +640,7 @@ void ArchiveExport::Run::writeText(
     } else if (encoding == platform::Encoding::UTF8 && data.startsWith("\xEF\xBB\xBF")) {
         bytes->prepend("\xEF\xBB\xBF"); // the byte-order mark decoding dropped
     }
-    if (!folder.write(entry.components, *bytes))
-        ++skipped;
+    put(entry.components, *bytes);
 }
 
 void ArchiveExport::Run::writeStyleSheet(
