@@ -209,7 +209,8 @@ public:
     void saveArchive();
     /// archiveLocation: the sink's archive folder, created when missing; null without a sink.
     QString archiveLocation() const;
-    /// archivePage: hands the record to the archive sink. [any thread; several at once]
+    /// archivePage: hands the record to the archive sink, as a page, or as a redirect when it is
+    /// only one. [any thread; several at once]
     void archivePage(const UrlPtr& record) override;
     void updateStatusField() const;
 
