@@ -10,6 +10,7 @@
 #include "engine/HostLookupStage.h"
 #include "engine/QFQueue.h"
 #include "engine/detail/HashedString.h"
+#include "engine/detail/OccurrenceArena.h"
 #include "engine/qfDataSource.h"
 #include "platform/TextEncoding.h"
 
@@ -531,6 +532,7 @@ private:
     mutable quint64 lookupRulesGeneration = 0;
     mutable LookupRules lookupRulesCache;
     CrwlLinkTextPool linkTextPool; // the texts of instanceArray's occurrences, each set once
+    crawlmere::engine::detail::OccurrenceArena occurrenceArena; // where instanceArray's occurrences lie
     std::atomic<EncodingId> detectedEncoding { 0 };
     SharedCrawlSettings crawlSettings;
     LookupTable lookupDictionary;
