@@ -59,8 +59,10 @@ public Q_SLOTS:
 TEST(WindowPrompts, AnswersTheIndexOfThePressedButtonInTheGivenOrder)
 {
     app::WindowPrompts prompts;
-    const ShellAlert alert { QStringLiteral("Ambiguous starting url"), QStringLiteral("Is it a page or a folder?"),
-        { QStringLiteral("Page"), QStringLiteral("Folder"), QStringLiteral("Cancel") } };
+    const ShellAlert alert { .messageText = QStringLiteral("Ambiguous starting url"),
+        .informativeText = QStringLiteral("Is it a page or a folder?"),
+        .buttons = { QStringLiteral("Page"), QStringLiteral("Folder"), QStringLiteral("Cancel") },
+        .cancelButton = 2 };
 
     QString shownText;
     whenModalShows(app::WindowPrompts::kAlertName, [&](QWidget* box) {
@@ -71,7 +73,7 @@ TEST(WindowPrompts, AnswersTheIndexOfThePressedButtonInTheGivenOrder)
     EXPECT_EQ(shownText, alert.messageText);
 
     whenModalShows(app::WindowPrompts::kAlertName, [](QWidget* box) { static_cast<QDialog*>(box)->reject(); });
-    EXPECT_EQ(prompts.runModalAlert(alert), 2) << "closing the box answers the last button";
+    EXPECT_EQ(prompts.runModalAlert(alert), 2) << "closing the box answers the cancel button";
 
     whenModalShows(
         app::WindowPrompts::kAlertName, [](QWidget* box) { buttonTitled(box, QStringLiteral("OK"))->click(); });
