@@ -2,7 +2,7 @@
 #include "app/UpdateDownload.h"
 
 #include "platform/Dispatch.h"
-#include "platform/FolderWalk.h"
+#include "platform/HeldFolder.h"
 #include "platform/UrlSession.h"
 
 #include <QDir>

@@ -1,6 +1,6 @@
 #include "platform/Paths.h"
 
-#include "platform/FolderWalk.h"
+#include "platform/HeldFolder.h"
 
 #include <QDir>
 #include <QFile>

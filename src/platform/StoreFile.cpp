@@ -1,8 +1,8 @@
 // Reading a store without blocking, and the lock beside it.
 #include "platform/StoreFile.h"
 
-#include "platform/FolderWalk.h"
-#include "platform/TextFile.h"
+#include "platform/HeldFolder.h"
+#include "platform/AtomicFile.h"
 
 #include <QDeadlineTimer>
 #include <QDir>

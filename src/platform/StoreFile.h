@@ -1,6 +1,6 @@
 // The files of the program's stores (the defaults, the cookies): read without ever blocking and
 // only when they are regular files, and locked beside them while a save is made. The save itself
-// goes through AtomicFile and FolderWalk, the one way this program writes.
+// goes through AtomicFile and HeldFolder, the one way this program writes.
 #pragma once
 
 #include "platform/Expected.h"

@@ -1,7 +1,7 @@
 #include "platform/Paths.h"
 
 #include "platform/PropertyList.h"
-#include "platform/TextFile.h"
+#include "platform/AtomicFile.h"
 #include "platform/UserDefaults.h"
 
 #include <QDir>

@@ -2,7 +2,7 @@
 #include "platform/UserDefaults.h"
 
 #include "platform/Paths.h"
-#include "platform/FolderWalk.h"
+#include "platform/HeldFolder.h"
 #include "platform/PropertyList.h"
 #include "support/FileSizeLimit.h"
 #include "support/FifoWait.h"

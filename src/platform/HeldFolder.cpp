@@ -1,5 +1,5 @@
 // Walking a path from "/" by descriptors, and writing only through the folder reached.
-#include "platform/FolderWalk.h"
+#include "platform/HeldFolder.h"
 
 #include <QDir>
 #include <QFile>

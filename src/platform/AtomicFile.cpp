@@ -1,9 +1,9 @@
 // Writing a file the user keeps in one step.
-#include "platform/TextFile.h"
+#include "platform/AtomicFile.h"
 
 #include "platform/Paths.h"
 
-#include "platform/FolderWalk.h"
+#include "platform/HeldFolder.h"
 
 #include <QDir>
 #include <QIODevice>

@@ -1,5 +1,5 @@
 // Atomic writes: the new text in full, or a refusal with its reason.
-#include "platform/TextFile.h"
+#include "platform/AtomicFile.h"
 
 #include "platform/PropertyList.h"
 #include "support/FileSizeLimit.h"
@@ -23,7 +23,7 @@
 #include <sys/un.h>
 #include <unistd.h>
 
-TEST(TextFile, WritesUtf8InFullOrSaysWhyNot)
+TEST(AtomicFile, WritesUtf8InFullOrSaysWhyNot)
 {
     QTemporaryDir folder;
     const QString path = folder.filePath(QStringLiteral("a.txt"));
@@ -44,7 +44,7 @@ TEST(TextFile, WritesUtf8InFullOrSaysWhyNot)
     EXPECT_TRUE(QFileInfo(folder.path()).isDir());
 }
 
-TEST(TextFile, StreamsPiecesInOrderOrKeepsTheOldFileAndSaysWhy)
+TEST(AtomicFile, StreamsPiecesInOrderOrKeepsTheOldFileAndSaysWhy)
 {
     QTemporaryDir folder;
     const QString path = folder.filePath(QStringLiteral("s.txt"));
@@ -77,7 +77,7 @@ TEST(TextFile, StreamsPiecesInOrderOrKeepsTheOldFileAndSaysWhy)
     }
 }
 
-TEST(TextFile, ReadsAtMostOneBytePastTheCapAndReservesOnlyWhatItReads)
+TEST(AtomicFile, ReadsAtMostOneBytePastTheCapAndReservesOnlyWhatItReads)
 {
     QTemporaryDir folder;
     const QString path = folder.filePath(QStringLiteral("b.bin"));
@@ -147,7 +147,7 @@ void expectRefusedAndUntouched(const QString& target, const char* kind)
 
 } // namespace
 
-TEST(TextFile, NeverReplacesAFolderAFifoASocketOrWhatALinkNames)
+TEST(AtomicFile, NeverReplacesAFolderAFifoASocketOrWhatALinkNames)
 {
     QTemporaryDir folder;
     const QString fifo = folder.filePath(QStringLiteral("pipe"));
@@ -177,7 +177,7 @@ TEST(TextFile, NeverReplacesAFolderAFifoASocketOrWhatALinkNames)
     EXPECT_TRUE(QFileInfo(linkToFifo).isSymLink());
 }
 
-TEST(TextFile, NeverReplacesACharacterDevice)
+TEST(AtomicFile, NeverReplacesACharacterDevice)
 {
     QTemporaryDir folder;
     const QString device = folder.filePath(QStringLiteral("null"));
@@ -187,7 +187,7 @@ TEST(TextFile, NeverReplacesACharacterDevice)
     EXPECT_EQ(kindAt(device), std::make_pair(mode_t(S_IFCHR), dev_t(makedev(1, 3))));
 }
 
-TEST(TextFile, WritesThroughALinkToARegularFileAndKeepsTheLink)
+TEST(AtomicFile, WritesThroughALinkToARegularFileAndKeepsTheLink)
 {
     QTemporaryDir folder;
     const QString target = folder.filePath(QStringLiteral("real.txt"));
@@ -202,7 +202,7 @@ TEST(TextFile, WritesThroughALinkToARegularFileAndKeepsTheLink)
     EXPECT_EQ(file.readAll(), QByteArray("new"));
 }
 
-TEST(TextFile, AWriteOverTheSizeLimitSaysFileTooLargeAndKeepsTheOldFile)
+TEST(AtomicFile, AWriteOverTheSizeLimitSaysFileTooLargeAndKeepsTheOldFile)
 {
     QTemporaryDir folder;
     const QString path = folder.filePath(QStringLiteral("big.bin"));
@@ -252,7 +252,7 @@ QByteArray contentsOf(const QString& path)
 
 } // namespace
 
-TEST(TextFile, FollowsALinkInASharedFolderOnlyWhereTheKernelsProtectedLinksRuleWould)
+TEST(AtomicFile, FollowsALinkInASharedFolderOnlyWhereTheKernelsProtectedLinksRuleWould)
 {
     using crawlmere::test::SharedFolder;
     if (const QString why = SharedFolder::whyNotRunnable(); !why.isNull())
@@ -319,7 +319,7 @@ TEST(TextFile, FollowsALinkInASharedFolderOnlyWhereTheKernelsProtectedLinksRuleW
     EXPECT_EQ(status.st_uid, ::geteuid());
 }
 
-TEST(TextFile, ASecondUserSwappingTheirFolderForALinkNeverRedirectsASave)
+TEST(AtomicFile, ASecondUserSwappingTheirFolderForALinkNeverRedirectsASave)
 {
     using crawlmere::test::SharedFolder;
     if (const QString why = SharedFolder::whyNotRunnable(); !why.isNull())
@@ -343,7 +343,7 @@ TEST(TextFile, ASecondUserSwappingTheirFolderForALinkNeverRedirectsASave)
         << qPrintable(QDir(folder.privateFolder()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot).join(' '));
 }
 
-TEST(TextFile, AFolderToSaveIntoIsMadeOrThisUsersAndNeverReachedThroughAnotherUsersLink)
+TEST(AtomicFile, AFolderToSaveIntoIsMadeOrThisUsersAndNeverReachedThroughAnotherUsersLink)
 {
     using crawlmere::test::SharedFolder;
     if (const QString why = SharedFolder::whyNotRunnable(); !why.isNull())
@@ -375,7 +375,7 @@ TEST(TextFile, AFolderToSaveIntoIsMadeOrThisUsersAndNeverReachedThroughAnotherUs
     EXPECT_TRUE(QDir(folder.privateFolder()).isEmpty());
 }
 
-TEST(TextFile, AFileForTheOwnerAloneIsWrittenWithMode0600EvenOverAReadableOne)
+TEST(AtomicFile, AFileForTheOwnerAloneIsWrittenWithMode0600EvenOverAReadableOne)
 {
     QTemporaryDir folder;
     const mode_t mask = ::umask(022);
@@ -399,7 +399,7 @@ TEST(TextFile, AFileForTheOwnerAloneIsWrittenWithMode0600EvenOverAReadableOne)
     EXPECT_EQ(contentsOf(replaced), QByteArray("b"));
 }
 
-TEST(TextFile, ASaveWhoseFolderTurnsIntoALinkWhileItIsWrittenIsDropped)
+TEST(AtomicFile, ASaveWhoseFolderTurnsIntoALinkWhileItIsWrittenIsDropped)
 {
     QTemporaryDir folder;
     ASSERT_TRUE(QDir(folder.path()).mkdir(QStringLiteral("sub")));

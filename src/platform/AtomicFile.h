@@ -1,5 +1,5 @@
-// Writing a file the user keeps in one step, through FolderWalk (the one way to write): the old file stays whole until the new one is
-// complete; reading one with a cap on its size.
+// Writing a file the user keeps in one step, through a held folder (HeldFolder, the one way to write): the old file
+// stays whole until the new one is complete; reading one with a cap on its size.
 #pragma once
 
 #include "platform/Expected.h"
@@ -44,7 +44,7 @@ enum class FileAccess {
     OwnerOnly,
 };
 
-/// Every save of a whole file goes through this (see FolderWalk.h): the target's folder is
+/// Every save of a whole file goes through this (see HeldFolder.h): the target's folder is
 /// reached by `reachFileSpot` and held by descriptor; a temporary file is made in it with
 /// `openat` and renamed over the target with `renameat` once complete, so an interrupted save
 /// leaves the old file whole and a link swapped in on the way cannot move the write. A save
