@@ -101,7 +101,8 @@ LinkExportSheet::LinkExportSheet(LinkExportPreviewer& previewer, QWidget* window
     m_preview->setUniformRowHeights(true);
     m_preview->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_preview->header()->setSectionsMovable(false);
-    m_preview->setMinimumSize(560, 110);
+    // Wide enough for an address's host and the end that tells it apart.
+    m_preview->setMinimumSize(760, 110);
     // Addresses that differ at their end read apart, whole in a tool tip.
     cutCellsInTheMiddle(*m_preview);
     m_model = new QStandardItemModel(this);
