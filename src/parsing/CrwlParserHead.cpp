@@ -96,6 +96,9 @@ public:
             case Mode::ScriptText:
                 onScriptTextByte(c);
                 break;
+            case Mode::TitleText:
+                onTitleTextByte(c);
+                break;
             case Mode::Text:
             case Mode::Tag:
                 onMarkupByte(c);
@@ -112,19 +115,20 @@ private:
         Tag, ///< inside a tag, from its "<"
         Comment, ///< inside "<!-- -->": tags and attributes are not read
         ScriptText, ///< inside a script element: only its end and window.location count
+        TitleText, ///< the title's text, up to "</title": a tag or comment inside it is text
     };
     /// The tag being read whose attributes the head takes.
     enum class OpenTag { None, Meta, Link, Base, Script };
-    /// The title element: its tag read up to ">", then its text.
-    enum class TitleState { Idle, AwaitingGt, Capturing };
+    /// Whether a title tag is being read: its ">" opens the title's text.
+    enum class TitleState { Idle, AwaitingGt };
 
     bool inScript() const { return mode == Mode::ScriptText || openTag == OpenTag::Script; }
 
     // ---- Runs of bytes that change nothing --------------------------------------------------------
 
     /// Passes over bytes in runs: inside a comment up to the next "-"; in script text up to the
-    /// next "<" or "w"; between tags up to the next "<" or ">" (a title being read takes the run);
-    /// inside a value up to its end (the word matchers fed byte by byte).
+    /// next "<" or "w"; in the title up to the next "<" (taken as title text); between tags up to the
+    /// next "<" or ">"; inside a value up to its end (the word matchers fed byte by byte).
     void skipInertRun()
     {
         const size_t from = static_cast<size_t>(p.counter);
@@ -140,17 +144,19 @@ private:
             if (target != Target::WindowLocation && scriptEnd.state == 0 && !windowLocation.inProgress())
                 skipTo(detail::findEitherByte(p.bytes.data(), from, to, '<', 'w'));
             return;
+        case Mode::TitleText: {
+            const void* lt = std::memchr(p.bytes.data() + from, '<', to - from);
+            const size_t end = lt ? static_cast<size_t>(static_cast<const char*>(lt) - p.bytes.data()) : to;
+            titleBuffer.append(p.bytes.substr(from, end - from));
+            skipTo(end);
+            return;
+        }
         case Mode::Text:
-            if (target == Target::None && openTag != OpenTag::Meta && tagMatchersIdle()) {
-                const size_t end = detail::findAngleBracket(p.bytes.data(), from, to);
-                if (title == TitleState::Capturing)
-                    titleBuffer.append(p.bytes.substr(from, end - from));
-                skipTo(end);
-            }
+            if (target == Target::None && openTag != OpenTag::Meta && tagMatchersIdle())
+                skipTo(detail::findAngleBracket(p.bytes.data(), from, to));
             return;
         case Mode::Tag:
-            if (target != Target::None && target != Target::MetaName && title != TitleState::Capturing
-                && tagMatchersIdle())
+            if (target != Target::None && target != Target::MetaName && tagMatchersIdle())
                 skipValueRun(from, to);
             return;
         }
@@ -227,6 +233,32 @@ private:
         openValue(Target::WindowLocation, windowLocation.feed(c, p.previousaBuffer), c);
     }
 
+    // ---- The title's text ---------------------------------------------------------------------------
+
+    /// Everything up to "</title" is the title, as a browser shows it: "<b>", "&" and ">" included.
+    void onTitleTextByte(uint8_t c)
+    {
+        if (c == '<' && titleEndsHere()) {
+            mode = Mode::Text;
+            onMarkupByte(c);
+            return;
+        }
+        titleBuffer.push(static_cast<char>(c));
+    }
+
+    /// The "<" just read begins "</title" followed by the end of the name.
+    bool titleEndsHere() const
+    {
+        const std::string_view rest = p.bytes.substr(static_cast<size_t>(p.counter));
+        constexpr std::string_view end = "/title";
+        if (rest.size() < end.size() || detail::findIgnoringCase(rest.substr(0, end.size()), end) != 0)
+            return false;
+        if (rest.size() == end.size())
+            return true;
+        const uint8_t after = detail::byteOf(rest[end.size()]);
+        return after == '>' || after == '/' || detail::isWhite(after);
+    }
+
     // ---- Markup -------------------------------------------------------------------------------------
 
     void onMarkupByte(uint8_t c)
@@ -244,8 +276,6 @@ private:
             valueByte = true;
             onValueByte(c);
         }
-        if (title == TitleState::Capturing && c != '<' && c != '>')
-            titleBuffer.push(static_cast<char>(c));
         if (mode == Mode::Tag && c != '<')
             feedCanonicalWord(c);
         if (openTag == OpenTag::Meta && metaNamesRobots)
@@ -276,8 +306,6 @@ private:
         if (openTag == OpenTag::Meta)
             clearMeta();
         openTag = OpenTag::None;
-        if (title == TitleState::Capturing)
-            title = TitleState::Idle;
         canonicalWord.reset();
         resetAttributes();
         p.isScriptOrComment = inScript();
@@ -299,12 +327,13 @@ private:
             canonicalState = CanonicalState::Done;
         else if (canonicalState == CanonicalState::CapturedThisTag)
             canonicalState = CanonicalState::NotCanonical;
+        mode = scriptOpens ? Mode::ScriptText : Mode::Text;
         if (title == TitleState::AwaitingGt) {
             if (!titleBuffer.empty())
                 p.addWarning(QStringLiteral("The page has more than one title meta tag"));
-            title = TitleState::Capturing;
+            title = TitleState::Idle;
+            mode = Mode::TitleText;
         }
-        mode = scriptOpens ? Mode::ScriptText : Mode::Text;
         canonicalWord.reset();
         resetAttributes();
         p.isScriptOrComment = inScript();

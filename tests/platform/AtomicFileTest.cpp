@@ -417,3 +417,80 @@ TEST(AtomicFile, ASaveWhoseFolderTurnsIntoALinkWhileItIsWrittenIsDropped)
     EXPECT_EQ(error, QStringLiteral("a link on the way to it was changed while it was written; nothing was written there"));
     EXPECT_TRUE(QDir(folder.filePath(QStringLiteral("elsewhere"))).isEmpty());
 }
+
+TEST(AtomicFile, RefusalsAreToldByKindAndAPathWithATrailingSlashNamesTheSameFolder)
+{
+    using crawlmere::platform::HeldFolder;
+    using crawlmere::platform::MissingFolders;
+    using Kind = crawlmere::platform::WriteError::Kind;
+    QTemporaryDir folder;
+    ASSERT_EQ(::mkfifo(QFile::encodeName(folder.filePath(QStringLiteral("fifo"))).constData(), 0600), 0);
+    ASSERT_TRUE(QDir(folder.path()).mkdir(QStringLiteral("sub")));
+    ASSERT_TRUE(QFile::link(folder.filePath(QStringLiteral("sub")), folder.filePath(QStringLiteral("link"))));
+
+    const struct {
+        const char* path;
+        Kind kind;
+    } spots[] = {
+        { "fifo", Kind::Refused },
+        { "sub", Kind::Refused },
+        { "sub/", Kind::Refused },
+        { "missing/file.txt", Kind::System },
+        { "fifo/file.txt", Kind::System },
+    };
+    for (const auto& spot : spots) {
+        SCOPED_TRACE(spot.path);
+        const auto reached = crawlmere::platform::reachFileSpot(folder.filePath(QLatin1String(spot.path)));
+        ASSERT_FALSE(reached.ok());
+        EXPECT_EQ(reached.error().kind, spot.kind) << qPrintable(reached.error().reason);
+        // Only the write path's own refusals are said before the writing.
+        EXPECT_EQ(crawlmere::platform::reasonNotToSaveAt(folder.filePath(QLatin1String(spot.path))).isNull(),
+            spot.kind == Kind::System);
+    }
+    EXPECT_EQ(HeldFolder::reach(folder.path())->child(QStringLiteral("link")).error().kind, Kind::Refused);
+
+    // The last folder of a path is made with or without a trailing "/"; those before it never.
+    const struct {
+        const char* path;
+        bool made;
+    } folders[] = { { "new", true }, { "slash/", true }, { "dot/.", true }, { "sub/deeper//", true },
+        { "absent/last", false }, { "absent2/last/", false } };
+    for (const auto& made : folders) {
+        SCOPED_TRACE(made.path);
+        const QString path = folder.filePath(QLatin1String(made.path));
+        const auto reached = HeldFolder::reach(path, MissingFolders::MakeLast);
+        EXPECT_EQ(reached.ok(), made.made);
+        EXPECT_EQ(QFileInfo(path).isDir(), made.made);
+        if (!made.made) {
+            EXPECT_EQ(reached.error().kind, Kind::System);
+        }
+    }
+}
+
+TEST(AtomicFile, AFileThatKeepsWhatHasItsNameTakesTheFirstFreeName)
+{
+    using crawlmere::platform::AtomicFile;
+    QTemporaryDir folder;
+    const auto held = crawlmere::platform::HeldFolder::reach(folder.path());
+    ASSERT_TRUE(held.ok());
+    ASSERT_TRUE(crawlmere::platform::saveBytesAtomically(folder.filePath(QStringLiteral("build.zip")), "old"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(folder.filePath(QStringLiteral("build (2).zip"))).constData(), 0600), 0);
+
+    AtomicFile file(*held, QStringLiteral("build.zip"), crawlmere::platform::FileAccess::Usual,
+        crawlmere::platform::ExistingEntry::Keep);
+    ASSERT_TRUE(file.open());
+    ASSERT_TRUE(file.write("partial"));
+    // A new opening starts from an empty file.
+    ASSERT_TRUE(file.open());
+    ASSERT_TRUE(file.write("new"));
+    ASSERT_TRUE(file.sync());
+    EXPECT_FALSE(file.commit());
+    EXPECT_TRUE(file.nameTaken());
+    EXPECT_FALSE(file.commitAs(QStringLiteral("build (2).zip")));
+    EXPECT_TRUE(file.nameTaken());
+    EXPECT_TRUE(file.commitAs(QStringLiteral("build (3).zip")));
+    EXPECT_EQ(contentsOf(folder.filePath(QStringLiteral("build.zip"))), QByteArray("old"));
+    EXPECT_EQ(contentsOf(folder.filePath(QStringLiteral("build (3).zip"))), QByteArray("new"));
+    EXPECT_EQ(QDir(folder.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot),
+        (QStringList { "build (2).zip", "build (3).zip", "build.zip" }));
+}
