@@ -595,6 +595,13 @@ TEST_F(SitesPaneTest, FoldersOfAnImportedBatchAreListedAtOnceAndF2RenamesWithout
     QApplication::processEvents(); // the delegate commits a Return from the event loop
     EXPECT_TRUE(m_manager.folderList().contains(QStringLiteral("Customers")))
         << qPrintable(m_manager.folderList().join(u','));
+
+    // New Folder asks under a title of its own.
+    child<QPushButton>("createNewFolderButton")->click();
+    auto* dialog = m_pane->findChild<QDialog*>(QStringLiteral("newFolderDialog"));
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(dialog->windowTitle(), "New Folder");
+    dialog->reject();
 }
 
 TEST_F(SitesPaneTest, ASitemapRulePriorityOutsideZeroToOneIsRefusedInItsCell)
