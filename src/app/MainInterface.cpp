@@ -3,6 +3,8 @@
 
 #include "app/AppDelegate.h"
 #include "app/ApplicationDefaults.h"
+#include "app/DelegateActions.h"
+#include "app/DesktopLauncher.h"
 #include "app/DesktopUrlOpener.h"
 #include "app/DiagnosticWindow.h"
 #include "app/DocumentHandoff.h"
@@ -23,7 +25,6 @@
 #include "app/WindowPrompts.h"
 #include "archive/ArchiveExportController.h"
 #include "archive/ArchiveWriter.h"
-#include "app/DelegateActions.h"
 #include "engine/CrwlUrlFetchTransport.h"
 #include "engine/OutputFilterManager.h"
 #include "engine/Z12Ara.h"
@@ -68,6 +69,20 @@ MainInterface::MainInterface(platform::UserDefaults& defaults, std::shared_ptr<S
         AppDelegate::getSitesTabViewItemLabel());
     m_prompts = prompts ? std::move(prompts) : std::make_shared<WindowPrompts>(m_window.get());
     m_urlOpener = std::make_shared<DesktopUrlOpener>();
+    // On a desktop, addresses and files open through the desktop's opener, and where none opens
+    // them (no browser installed) the user is told so. A platform without a desktop (offscreen)
+    // opens nothing, as before.
+    if (QGuiApplication::platformName() != QLatin1String("offscreen")) {
+        auto* launcher = new DesktopLauncher(
+            [prompts = std::weak_ptr<ShellPrompts>(m_prompts)](const QUrl& url, const QString& why) {
+                if (const auto shown = prompts.lock())
+                    shown->runModalAlert({ .messageText = QStringLiteral("The address could not be opened"),
+                        .informativeText = DesktopLauncher::failureText(url, why),
+                        .buttons = { QStringLiteral("OK") } });
+            },
+            QStringLiteral("xdg-open"), m_window.get());
+        launcher->install();
+    }
     // Every other window closes with the Close keys; a child of the window, it goes with it.
     new WindowCloseKeys(m_window.get());
 

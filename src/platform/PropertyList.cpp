@@ -415,13 +415,11 @@ namespace {
     // What an object of a binary list becomes once read: its values (containers, keys and
     // scalars) and the bytes of its texts and data. Sums stop at `saturated`, past every limit.
     struct Expansion {
-        static constexpr quint64 saturated = quint64(1) << 62;
-        static quint64 sum(quint64 a, quint64 b)
-        {
-            return std::min(std::min(a, saturated) + std::min(b, saturated), saturated);
-        }
-        quint64 values = 0;
-        quint64 bytes = 0;
+        static constexpr quint32 saturated = std::numeric_limits<quint32>::max();
+        static_assert(PropertyList::maximumValues < saturated && PropertyList::maximumSize < saturated);
+        static quint32 sum(quint64 a, quint64 b) { return quint32(std::min<quint64>(a + b, saturated)); }
+        quint32 values = 0;
+        quint32 bytes = 0;
         void add(const Expansion& other)
         {
             values = sum(values, other.values);
@@ -458,6 +456,11 @@ namespace {
             || topObject >= objectCount || tableOffset < quint64(binaryMagic.size()) || tableOffset >= trailer
             || objectCount > (trailer - tableOffset) / offsetSize)
             return truncated;
+
+        // A table listing more objects than the values allowed is refused before anything is kept
+        // per object (no real list comes near it; each object read is a value at least).
+        if (objectCount > quint64(PropertyList::maximumValues))
+            return QStringLiteral("the property list expands to more than %1 values").arg(PropertyList::maximumValues);
 
         auto offsetOf = [&](quint64 object) { return readBigEndian(tableOffset + object * offsetSize, offsetSize); };
 
@@ -536,10 +539,11 @@ namespace {
             refs.container = header.type == 0xA || header.type == 0xC || header.type == 0xD;
             if (!refs.container) {
                 // Data, ASCII text, UTF-16 text: the length counts bytes, bytes, code units.
+                const quint64 count = std::min<quint64>(header.count, Expansion::saturated);
                 if (header.type == 0x4 || header.type == 0x5)
-                    refs.own.bytes = Expansion::sum(header.count, 0);
+                    refs.own.bytes = Expansion::sum(count, 0);
                 else if (header.type == 0x6)
-                    refs.own.bytes = Expansion::sum(header.count, header.count);
+                    refs.own.bytes = Expansion::sum(count, count);
                 refs.valid = true;
                 return refs;
             }
@@ -553,9 +557,9 @@ namespace {
                     const quint64 keyLength = keyBytes(readBigEndian(position + i * refSize, refSize));
                     if (keyLength == unsoundKey)
                         return refs;
-                    refs.own.bytes = Expansion::sum(refs.own.bytes, keyLength);
+                    refs.own.bytes = Expansion::sum(refs.own.bytes, std::min<quint64>(keyLength, Expansion::saturated));
                 }
-                refs.own.values += count;
+                refs.own.values = Expansion::sum(refs.own.values, std::min<quint64>(count, Expansion::saturated));
                 position += count * refSize;
             }
             if (count > (tableOffset - position) / refSize)
