@@ -149,6 +149,8 @@ def scenario(program, build):
             appears = check_columns(app, window + ">inspectorOnPage")
             check_addresses_start(appears, origin, "Appears on")
             ds.check(appears["columns"][-2:] == ["hreflang", "Line"], "Appears on: %s" % appears["columns"])
+            print("Appears on at %d px: %s" % (appears["viewport"], ", ".join(
+                "%s %d" % (title, w) for title, (_, w) in zip(appears["columns"], appears["spans"]))))
             close_window(app, window)
 
             # The page inspector of the page with headings, from its link inspector.
@@ -167,6 +169,7 @@ def scenario(program, build):
             headings = app.get("widget %s>inspectorHeadings" % pages)
             ds.check("Fourth level heading of the page" in headings["text"], "headings: %r" % headings["text"])
             # h4 is three levels in: a few spaces each, well inside the box.
+            print("headings: %s px a level in a box of %d px" % (headings["tabStop"], headings["w"]))
             ds.check(0 < headings["tabStop"] * 3 <= headings["w"] // 4,
                      "headings indent %s a level in a box of %d" % (headings["tabStop"], headings["w"]))
             ds.check_no_sanitizer_reports(work)
