@@ -10,6 +10,7 @@
 #include "app/DocumentHandoff.h"
 #include "app/FileDialogSavePanel.h"
 #include "app/HelpButtons.h"
+#include "app/HubAssembly.h"
 #include "app/InspectionSocket.h"
 #include "app/MainWindow.h"
 #include "app/Manual.h"
@@ -25,16 +26,11 @@
 #include "app/WindowPrompts.h"
 #include "archive/ArchiveExportController.h"
 #include "archive/ArchiveWriter.h"
-#include "engine/CrwlUrlFetchTransport.h"
 #include "engine/OutputFilterManager.h"
 #include "engine/Z12Ara.h"
-#include "parsing/ParserFetchPageReader.h"
-#include "parsing/ParserHubPageReader.h"
-#include "parsing/ParserLinkExtraction.h"
 #include "platform/SavePanel.h"
 #include "platform/UrlSession.h"
 #include "platform/UserDefaults.h"
-#include "reports/EngineSEOManager.h"
 #include "settings/ConfigManager.h"
 #include "settings/WebRenderLoader.h"
 #include "settings/WebRenderModule.h"
@@ -86,13 +82,8 @@ MainInterface::MainInterface(platform::UserDefaults& defaults, std::shared_ptr<S
     // Every other window closes with the Close keys; a child of the window, it goes with it.
     new WindowCloseKeys(m_window.get());
 
-    m_hub = std::make_shared<Z12Ara>(defaults);
+    m_hub = assembleHub(defaults);
     m_hub->setPrompts(m_prompts);
-    m_hub->setTransport(std::make_shared<CrwlUrlFetchTransport>());
-    m_hub->setPageReader(std::make_shared<ParserHubPageReader>());
-    m_hub->setLinkExtractionParsers(std::make_shared<ParserLinkExtraction>());
-    m_hub->setEngineSEODataSource(std::make_shared<reports::EngineSEOManager>(defaults));
-    ParserFetchPageReader::installAsFetchPageReader();
 
     // The site list and the selected site's settings, in tab "0"; a scan counts as running
     // while the Go button reads "Pause" (the results controller tells the site store).

@@ -59,7 +59,7 @@ TEST(HighlightMarking, GoldenCopies)
     }
 }
 
-TEST(HighlightMarking, TheCopyIsMadeOnceAtItsSizeAndNothingOfThePageIsKept)
+TEST(HighlightMarking, TheCopyIsMadeOnceAtItsFinalSize)
 {
     // Many matching tags, each of which grew the copy again; the base element goes in the head.
     QByteArray page = "<html><head><title>t</title></head><body>";
