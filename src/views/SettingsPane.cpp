@@ -9,6 +9,7 @@
 #include "settings/ConfigManager.h"
 #include "settings/SettingsBinding.h"
 #include "settings/SpellingLanguages.h"
+#include "views/CutCells.h"
 #include "views/RulesSheet.h"
 #include "views/UAStringManager.h"
 #include "views/WheelGuard.h"
@@ -199,6 +200,7 @@ void SettingsPane::buildOptions(QWidget* page, const QString& dictionaryFolder)
         case BindingKind::Status: {
             auto* status = new QLineEdit(page);
             status->setReadOnly(true);
+            showFieldTextFromStart(*status);
             widget = status;
             break;
         }
@@ -220,6 +222,8 @@ void SettingsPane::buildOptions(QWidget* page, const QString& dictionaryFolder)
             auto* line = new QHBoxLayout(box);
             line->setContentsMargins(0, 0, 0, 0);
             line->addWidget(widget);
+            // A long agent string reads from its name, not from its tail.
+            showFieldTextFromStart(*static_cast<QLineEdit*>(widget));
             line->addWidget((new UAStringManager(static_cast<QLineEdit*>(widget), box))->button());
             form->addRow(labelFor(row.key), box);
         } else if (qobject_cast<QCheckBox*>(widget)) {
