@@ -1,7 +1,7 @@
 #include "app/HeadlessOptions.h"
 
 #include "engine/CrawlSettingTable.h"
-#include "engine/detail/SettingsValue.h"
+#include "engine/SettingsValue.h"
 #include "platform/Paths.h"
 #include "platform/Url.h"
 
@@ -14,7 +14,7 @@ namespace {
 
 std::optional<qint64> integerOf(const QString& text)
 {
-    const auto value = engine::detail::valueFromText(text, qint64(0));
+    const auto value = engine::valueFromText(text, qint64(0));
     return value ? std::optional<qint64>(value->toLongLong()) : std::nullopt;
 }
 
@@ -59,7 +59,7 @@ std::optional<QVariant> crawlSettingValue(
                                          .arg(range->highest, 0, 'g', 12)
                                          .arg(QLatin1String(range->unit))
                                    : typeName(model);
-    auto typed = engine::detail::valueFromText(text, model);
+    auto typed = engine::valueFromText(text, model);
     if (typed && range) {
         const double value = typed->toDouble();
         if (!(value >= range->lowest && value <= range->highest))
@@ -101,9 +101,9 @@ QVariant valueByForm(const QString& text)
         return true;
     if (lower == QLatin1String("no") || lower == QLatin1String("false"))
         return false;
-    if (const auto integer = engine::detail::valueFromText(text, qint64(0)))
+    if (const auto integer = engine::valueFromText(text, qint64(0)))
         return *integer;
-    if (const auto real = engine::detail::valueFromText(text, 0.0))
+    if (const auto real = engine::valueFromText(text, 0.0))
         return *real;
     return text;
 }
@@ -194,7 +194,7 @@ HeadlessParse parseHeadlessArguments(const QStringList& arguments, const QVarian
                 return fail(QStringLiteral("--default needs KEY=VALUE"));
             if (registeredDefaults.contains(pair->first)) {
                 const QVariant model = registeredDefaults.value(pair->first);
-                const auto typed = engine::detail::valueFromText(pair->second, model);
+                const auto typed = engine::valueFromText(pair->second, model);
                 if (!typed)
                     return fail(QStringLiteral("--default %1: expected %2, got \"%3\"")
                                     .arg(pair->first, typeName(model), pair->second));

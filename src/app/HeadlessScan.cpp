@@ -15,7 +15,7 @@
 #include "engine/PunycodeAdditions.h"
 #include "engine/TableView.h"
 #include "engine/Z12Ara.h"
-#include "engine/detail/SettingsValue.h"
+#include "engine/SettingsValue.h"
 #include "platform/NotificationCenter.h"
 #include "platform/PropertyList.h"
 #include "platform/AtomicFile.h"
@@ -313,7 +313,7 @@ int HeadlessScan::run()
         d->statusTimer.stop();
     }
     writeBytes(d->console.err, d->statusLine.finish(d->counts()));
-    if (d->finished && engine::detail::settingBool(settings, QStringLiteral("shouldArchive"))) {
+    if (d->finished && engine::settingBool(settings, QStringLiteral("shouldArchive"))) {
         d->scanMilliseconds = d->elapsed.elapsed();
         const HeadlessArchiveResult archived
             = exportArchiveAfterScan(*d->hub, d->defaults, *d->archiveWriter, d->archiveIndexSaved);

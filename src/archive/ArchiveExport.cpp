@@ -10,7 +10,7 @@
 #include "engine/PunycodeAdditions.h"
 #include "engine/Z12Ara.h"
 #include "engine/detail/LookupKeys.h"
-#include "engine/detail/SettingsValue.h"
+#include "engine/SettingsValue.h"
 #include "parsing/CrwlParser.h"
 #include "platform/Log.h"
 #include "platform/Strings.h"
@@ -27,8 +27,8 @@
 namespace crawlmere::archive {
 
 using detail::ExportFolder;
-using engine::detail::boolValue;
-using engine::detail::stringValue;
+using engine::crawlBool;
+using engine::stringValue;
 using platform::logLine;
 using platform::Url;
 namespace strings = platform::strings;
@@ -383,7 +383,7 @@ ArchiveExport::Result ArchiveExport::exportFilesForDate()
     run.urls = run.wrapper->allURLs().mid(0, kMaxItems);
     // Both modes name a folder's page as the preferences say, as the scan's file requests do.
     run.defaultName = usableDefaultName(strings::trimmingWhitespaceAndNewlines(request.defaultsLocalFileName));
-    run.wordpressUrls = boolValue(request.crawlSettings.value(QStringLiteral("wordpressUrls")));
+    run.wordpressUrls = crawlBool(request.crawlSettings.value(QStringLiteral("wordpressUrls")));
     run.parserSettings = request.crawlSettings;
     run.parserSettings.insert(QStringLiteral("linkedFiles"), true);
     run.parserSettings.insert(QStringLiteral("checkImages"), true);

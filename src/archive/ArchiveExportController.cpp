@@ -4,7 +4,7 @@
 
 #include "engine/ShellServices.h"
 #include "engine/Z12Ara.h"
-#include "engine/detail/SettingsValue.h"
+#include "engine/SettingsValue.h"
 #include "platform/Dispatch.h"
 #include "platform/Paths.h"
 #include "platform/UserDefaults.h"
@@ -112,7 +112,7 @@ ArchiveExportController::Decision ArchiveExportController::saveArchive(const Z12
     const bool process = defaults.boolForKey(QStringLiteral("exportEntireSite_Process"));
     // "~/…" names a folder in the home folder, as a starting URL does.
     const QString location = platform::Paths::expandTilde(
-        engine::detail::settingString(hub.getCrawlSettings(), QStringLiteral("archiveSaveLocation")));
+        engine::settingString(hub.getCrawlSettings(), QStringLiteral("archiveSaveLocation")));
     if (!hub.linksCollection().isEmpty())
         decision.scan = hub.linksCollection().first();
     // The same scan (owner-equal first record, which a new scan replaces) of the same site.

@@ -8,7 +8,7 @@
 #include "engine/PunycodeAdditions.h"
 #include "engine/Z12Ara.h"
 #include "engine/detail/LookupKeys.h"
-#include "engine/detail/SettingsValue.h"
+#include "engine/SettingsValue.h"
 #include "platform/Dispatch.h"
 #include "platform/Log.h"
 #include "platform/Paths.h"
@@ -24,7 +24,7 @@
 
 namespace crawlmere::archive {
 
-using engine::detail::settingBool;
+using engine::settingBool;
 using platform::logLine;
 namespace strings = platform::strings;
 

@@ -1,7 +1,7 @@
 // The table of crawl settings and the reads of a value as the scan uses it.
 #include "engine/CrawlSettingTable.h"
 
-#include "engine/detail/SettingsValue.h"
+#include "engine/SettingsValue.h"
 
 #include <QHash>
 #include <QLocale>
@@ -67,15 +67,15 @@ QList<CrawlSetting> makeTable()
         { "trimWhitespace", B, yesNo(true), {}, R::ApplicationDefaults, "CrwlParserIteration" },
         // Pace and limits.
         { "numberOfThreads", I, whole(12),
-            SettingRange { double(detail::kFewestThreads), double(detail::kMostThreads), "fetches at a time" },
+            SettingRange { double(kFewestThreads), double(kMostThreads), "fetches at a time" },
             R::Scan, "Z12AraQueue" },
-        { "delay", D, 0.0, SettingRange { 0.0, detail::kLongestDelaySeconds, "seconds" }, R::Scan, "Z12AraQueue" },
+        { "delay", D, 0.0, SettingRange { 0.0, kLongestDelaySeconds, "seconds" }, R::Scan, "Z12AraQueue" },
         { "timeout", D, 30.0,
-            SettingRange { detail::kShortestTimeoutSeconds, detail::kLongestTimeoutSeconds, "seconds",
+            SettingRange { kShortestTimeoutSeconds, kLongestTimeoutSeconds, "seconds",
                 /*belowReadsAsDefault=*/true },
             R::Scan, "CrwlUrlRequest, Z12Ara" },
         { "maxRPM", I, whole(1000),
-            SettingRange { double(detail::kLowestRequestsPerMinute), double(detail::kHighestRequestsPerMinute),
+            SettingRange { double(kLowestRequestsPerMinute), double(kHighestRequestsPerMinute),
                 "requests per minute" },
             R::Scan, "Z12AraQueue" },
         { "limitRPM", B, yesNo(false), {}, R::Scan, "Z12AraQueue" },
@@ -171,14 +171,14 @@ QVariant effectiveSettingValue(const QString& key, const QVariant& stored)
     const QVariant value = stored.isValid() ? stored : setting->defaultValue;
     switch (setting->type) {
     case QMetaType::Bool:
-        return detail::boolValue(value);
+        return crawlBool(value);
     case QMetaType::LongLong:
     case QMetaType::Double: {
-        double number = setting->type == QMetaType::Double ? detail::doubleValue(value)
-                                                           : double(detail::integerValue(value));
+        double number = setting->type == QMetaType::Double ? doubleValue(value)
+                                                           : double(integerValue(value));
         if (const auto& range = setting->range) {
             if (!(number >= range->lowest))
-                number = range->belowReadsAsDefault ? detail::doubleValue(setting->defaultValue) : range->lowest;
+                number = range->belowReadsAsDefault ? doubleValue(setting->defaultValue) : range->lowest;
             number = std::min(number, range->highest);
         }
         if (setting->type == QMetaType::Double)
@@ -186,7 +186,7 @@ QVariant effectiveSettingValue(const QString& key, const QVariant& stored)
         return qint64(number);
     }
     case QMetaType::QString:
-        return value.isValid() ? QVariant(detail::stringValue(value)) : QVariant(QString());
+        return value.isValid() ? QVariant(stringValue(value)) : QVariant(QString());
     default:
         return value;
     }
@@ -194,12 +194,12 @@ QVariant effectiveSettingValue(const QString& key, const QVariant& stored)
 
 qint64 settingIntegerInRange(const std::shared_ptr<CrawlSettings>& settings, const QString& key)
 {
-    return detail::integerValue(effectiveSettingValue(key, settings ? settings->value(key) : QVariant()));
+    return integerValue(effectiveSettingValue(key, settings ? settings->value(key) : QVariant()));
 }
 
 double settingDoubleInRange(const std::shared_ptr<CrawlSettings>& settings, const QString& key)
 {
-    return detail::doubleValue(effectiveSettingValue(key, settings ? settings->value(key) : QVariant()));
+    return doubleValue(effectiveSettingValue(key, settings ? settings->value(key) : QVariant()));
 }
 
 } // namespace crawlmere::engine

@@ -5,7 +5,7 @@
 #include "engine/detail/BlockPool.h"
 #include "engine/detail/CrwlUrlCaches.h"
 #include "engine/detail/RecordReference.h"
-#include "engine/detail/SettingsValue.h"
+#include "engine/SettingsValue.h"
 #include "platform/UserDefaults.h"
 
 #include <QLocale>
@@ -13,7 +13,7 @@
 
 #include <array>
 
-using crawlmere::engine::detail::settingBool;
+using crawlmere::engine::settingBool;
 using crawlmere::platform::Url;
 using crawlmere::platform::UserDefaults;
 

@@ -8,14 +8,14 @@
 #include "engine/PageRenderer.h"
 #include "engine/detail/CrwlUrlCaches.h"
 #include "engine/detail/CrwlUrlFetch.h"
-#include "engine/detail/SettingsValue.h"
+#include "engine/SettingsValue.h"
 #include "platform/Dispatch.h"
 #include "platform/Log.h"
 #include "platform/Strings.h"
 #include "platform/TextEncoding.h"
 
-using crawlmere::engine::detail::integerValue;
-using crawlmere::engine::detail::settingBool;
+using crawlmere::engine::integerValue;
+using crawlmere::engine::settingBool;
 using crawlmere::platform::logLine;
 using crawlmere::platform::TextEncoding;
 using crawlmere::platform::UrlErrorCode;

@@ -4,11 +4,11 @@
 
 #include "engine/CrwlLinkInstance.h"
 #include "engine/detail/CrwlUrlCaches.h"
-#include "engine/detail/SettingsValue.h"
+#include "engine/SettingsValue.h"
 #include "platform/Strings.h"
 
 namespace strings = crawlmere::platform::strings;
-using crawlmere::engine::detail::integerValue;
+using crawlmere::engine::integerValue;
 
 namespace {
 

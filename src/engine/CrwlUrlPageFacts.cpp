@@ -6,7 +6,7 @@
 #include "engine/detail/CrwlUrlCaches.h"
 #include "engine/detail/DefaultsValue.h"
 #include "engine/detail/PackedTexts.h"
-#include "engine/detail/SettingsValue.h"
+#include "engine/SettingsValue.h"
 #include "platform/Strings.h"
 
 #include <QJsonArray>
@@ -20,7 +20,7 @@
 namespace strings = crawlmere::platform::strings;
 using crawlmere::engine::detail::defaultsBool;
 using crawlmere::engine::detail::defaultsInteger;
-using crawlmere::engine::detail::settingBool;
+using crawlmere::engine::settingBool;
 
 // ===== Meta elements ==========================================================================
 

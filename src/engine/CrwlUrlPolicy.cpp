@@ -5,16 +5,16 @@
 #include "engine/CrwlPatternMatcher.h"
 #include "engine/PunycodeAdditions.h"
 #include "engine/detail/LookupKeys.h"
-#include "engine/detail/SettingsValue.h"
+#include "engine/SettingsValue.h"
 
 #include <QLatin1String>
 
 #include <algorithm>
 #include <initializer_list>
 
-using crawlmere::engine::detail::boolValue;
-using crawlmere::engine::detail::settingBool;
-using crawlmere::engine::detail::settingString;
+using crawlmere::engine::crawlBool;
+using crawlmere::engine::settingBool;
+using crawlmere::engine::settingString;
 
 // ----- Settings predicates --------------------------------------------------------------------
 
@@ -29,7 +29,7 @@ bool CrwlUrl::shouldLoadImages() const
     // The settings pane stores the switch as "loadImages"; "shouldLoadImages" is read from sites
     // that do not hold it.
     const QVariant shown = crawlSettings ? crawlSettings->value(QStringLiteral("loadImages")) : QVariant();
-    return shown.isValid() ? boolValue(shown) : settingBool(crawlSettings, QStringLiteral("shouldLoadImages"));
+    return shown.isValid() ? crawlBool(shown) : settingBool(crawlSettings, QStringLiteral("shouldLoadImages"));
 }
 
 bool CrwlUrl::isSonOfXML() const

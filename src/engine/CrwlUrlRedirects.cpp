@@ -5,11 +5,11 @@
 #include "engine/CrwlStatusCodes.h"
 #include "engine/PunycodeAdditions.h"
 #include "engine/detail/DefaultsValue.h"
-#include "engine/detail/SettingsValue.h"
+#include "engine/SettingsValue.h"
 
 using crawlmere::engine::detail::defaultsBool;
-using crawlmere::engine::detail::integerValue;
-using crawlmere::engine::detail::settingBool;
+using crawlmere::engine::integerValue;
+using crawlmere::engine::settingBool;
 
 // ===== Redirect chain =========================================================================
 

@@ -8,7 +8,7 @@
 #include "engine/PunycodeAdditions.h"
 #include "engine/detail/CrwlUrlCaches.h"
 #include "engine/detail/CrwlUrlFetch.h"
-#include "engine/detail/SettingsValue.h"
+#include "engine/SettingsValue.h"
 #include "platform/Dispatch.h"
 #include "platform/Log.h"
 #include "platform/Strings.h"
@@ -23,9 +23,9 @@
 #include <mutex>
 #include <utility>
 
-using crawlmere::engine::detail::settingBool;
-using crawlmere::engine::detail::settingString;
-using crawlmere::engine::detail::settingTimeoutSeconds;
+using crawlmere::engine::settingBool;
+using crawlmere::engine::settingString;
+using crawlmere::engine::settingTimeoutSeconds;
 using crawlmere::platform::logLine;
 using crawlmere::platform::Url;
 using crawlmere::platform::UrlRequest;

@@ -6,15 +6,15 @@
 #include "engine/CrwlStatusCodes.h"
 #include "engine/PunycodeAdditions.h"
 #include "engine/detail/CrwlUrlFetch.h"
-#include "engine/detail/SettingsValue.h"
+#include "engine/SettingsValue.h"
 #include "platform/Dispatch.h"
 #include "platform/Log.h"
 #include "platform/Strings.h"
 #include "platform/UserDefaults.h"
 
-using crawlmere::engine::detail::integerValue;
-using crawlmere::engine::detail::settingBool;
-using crawlmere::engine::detail::settingString;
+using crawlmere::engine::integerValue;
+using crawlmere::engine::settingBool;
+using crawlmere::engine::settingString;
 using crawlmere::platform::AuthenticationChallenge;
 using crawlmere::platform::logLine;
 using crawlmere::platform::RedirectDecision;

@@ -8,7 +8,7 @@
 #include "engine/detail/CrwlUrlCaches.h"
 #include "engine/detail/DefaultsValue.h"
 #include "engine/detail/HttpReasonPhrases.h"
-#include "engine/detail/SettingsValue.h"
+#include "engine/SettingsValue.h"
 #include "platform/Log.h"
 #include "platform/Strings.h"
 
@@ -20,9 +20,9 @@
 namespace strings = crawlmere::platform::strings;
 using crawlmere::engine::detail::defaultsBool;
 using crawlmere::engine::detail::defaultsInteger;
-using crawlmere::engine::detail::integerValue;
+using crawlmere::engine::integerValue;
 using crawlmere::engine::detail::reasonPhraseForStatusCode;
-using crawlmere::engine::detail::settingBool;
+using crawlmere::engine::settingBool;
 using crawlmere::platform::logLine;
 using crawlmere::platform::Url;
 

@@ -12,7 +12,7 @@
 #include "engine/OutputFilterManager.h"
 #include "engine/PunycodeAdditions.h"
 #include "engine/ShellServices.h"
-#include "engine/detail/SettingsValue.h"
+#include "engine/SettingsValue.h"
 #include "platform/Log.h"
 #include "platform/NotificationCenter.h"
 #include "platform/Paths.h"
@@ -26,9 +26,9 @@
 
 #include <algorithm>
 
-using crawlmere::engine::detail::settingBool;
-using crawlmere::engine::detail::settingString;
-using crawlmere::engine::detail::settingTimeoutSeconds;
+using crawlmere::engine::settingBool;
+using crawlmere::engine::settingString;
+using crawlmere::engine::settingTimeoutSeconds;
 using crawlmere::platform::Expected;
 using crawlmere::platform::logLine;
 using crawlmere::platform::Paths;

@@ -7,7 +7,7 @@
 #include "engine/CrwlStatusCodes.h"
 #include "engine/CrwlUrl.h"
 #include "engine/EngineSEOService.h"
-#include "engine/detail/SettingsValue.h"
+#include "engine/SettingsValue.h"
 #include "platform/Dispatch.h"
 #include "platform/Log.h"
 #include "platform/NotificationCenter.h"
@@ -16,7 +16,7 @@
 #include <algorithm>
 
 using crawlmere::engine::detail::HashedString;
-using crawlmere::engine::detail::settingInteger;
+using crawlmere::engine::settingInteger;
 using crawlmere::platform::logLine;
 
 // ===== Counters =============================================================================

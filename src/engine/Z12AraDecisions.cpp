@@ -10,7 +10,7 @@
 #include "engine/OutputFilterManager.h"
 #include "engine/PunycodeAdditions.h"
 #include "engine/detail/LookupKeys.h"
-#include "engine/detail/SettingsValue.h"
+#include "engine/SettingsValue.h"
 #include "platform/Dispatch.h"
 #include "platform/Log.h"
 #include "platform/Strings.h"
@@ -20,8 +20,8 @@
 #include <array>
 
 using crawlmere::engine::detail::HashedString;
-using crawlmere::engine::detail::settingBool;
-using crawlmere::engine::detail::settingString;
+using crawlmere::engine::settingBool;
+using crawlmere::engine::settingString;
 using crawlmere::platform::logLine;
 using crawlmere::platform::Url;
 namespace Dispatch = crawlmere::platform::Dispatch;

@@ -12,7 +12,7 @@
 #include "engine/PunycodeAdditions.h"
 #include "engine/ShellServices.h"
 #include "engine/detail/RedirectOnly.h"
-#include "engine/detail/SettingsValue.h"
+#include "engine/SettingsValue.h"
 #include "platform/Log.h"
 #include "platform/NotificationCenter.h"
 #include "platform/Strings.h"
@@ -23,8 +23,8 @@
 #include <array>
 #include <unordered_set>
 
-using crawlmere::engine::detail::boolValue;
-using crawlmere::engine::detail::integerValue;
+using crawlmere::engine::crawlBool;
+using crawlmere::engine::integerValue;
 using crawlmere::platform::logLine;
 using crawlmere::platform::Url;
 namespace strings = crawlmere::platform::strings;
@@ -48,7 +48,7 @@ constexpr qint32 kInsecureCanonical = 3;
 struct ExtractionSettings {
     explicit ExtractionSettings(const QVariantMap& map)
     {
-        const auto flag = [&](const char* key) { return boolValue(map.value(QLatin1StringView(key))); };
+        const auto flag = [&](const char* key) { return crawlBool(map.value(QLatin1StringView(key))); };
         const auto number = [&](const char* key) { return integerValue(map.value(QLatin1StringView(key))); };
         // Limits outside their range read as the settings pane shows them.
         const auto limit = [&](const char* key) {

@@ -7,7 +7,7 @@
 #include "engine/CrwlUrl.h"
 #include "engine/FetchTransport.h"
 #include "engine/HubPageReader.h"
-#include "engine/detail/SettingsValue.h"
+#include "engine/SettingsValue.h"
 #include "platform/Log.h"
 #include "platform/Strings.h"
 #include "platform/Url.h"
@@ -18,7 +18,7 @@
 
 #include <array>
 
-using crawlmere::engine::detail::settingString;
+using crawlmere::engine::settingString;
 using crawlmere::platform::logLine;
 using crawlmere::platform::TextEncoding;
 using crawlmere::platform::UrlRequest;

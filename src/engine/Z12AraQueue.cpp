@@ -13,17 +13,17 @@
 #include "engine/ShellServices.h"
 #include "engine/detail/CrwlUrlFetch.h"
 #include "engine/detail/RedirectOnly.h"
-#include "engine/detail/SettingsValue.h"
+#include "engine/SettingsValue.h"
 #include "platform/Log.h"
 
 #include <algorithm>
 #include <cmath>
 
-using crawlmere::engine::detail::kLowestRequestsPerMinute;
-using crawlmere::engine::detail::settingBool;
-using crawlmere::engine::detail::settingDouble;
-using crawlmere::engine::detail::settingInteger;
-using crawlmere::engine::detail::settingTimeoutSeconds;
+using crawlmere::engine::kLowestRequestsPerMinute;
+using crawlmere::engine::settingBool;
+using crawlmere::engine::settingDouble;
+using crawlmere::engine::settingInteger;
+using crawlmere::engine::settingTimeoutSeconds;
 using crawlmere::platform::logLine;
 
 namespace {
@@ -36,7 +36,7 @@ std::chrono::milliseconds delayFromSeconds(double seconds)
     if (!(seconds > 0.000001))
         return std::chrono::milliseconds(0);
     // A longer pause is a broken setting (the request-rate controls never store one).
-    const double clamped = std::min(seconds, crawlmere::engine::detail::kLongestDelaySeconds);
+    const double clamped = std::min(seconds, crawlmere::engine::kLongestDelaySeconds);
     return std::chrono::milliseconds(static_cast<qint64>(clamped * 1000.0));
 }
 

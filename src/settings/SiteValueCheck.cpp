@@ -2,7 +2,7 @@
 #include "settings/SiteValueCheck.h"
 
 #include "engine/CrwlUrl.h"
-#include "engine/detail/SettingsValue.h"
+#include "engine/SettingsValue.h"
 #include "platform/Log.h"
 #include "platform/PropertyList.h"
 #include "platform/RegularFile.h"
@@ -75,7 +75,7 @@ bool fits(const KeyKind& kind, const QVariant& value)
     case ValueKind::Number:
         // Switches and numbers are read from one another; a text must read as the key's type.
         if (type == QMetaType::QString)
-            return engine::detail::valueFromText(value.toString(), kind.model).has_value();
+            return engine::valueFromText(value.toString(), kind.model).has_value();
         return scalar;
     }
     return false;

@@ -3,7 +3,7 @@
 
 #include "engine/CrawlSettingTable.h"
 #include "engine/CrwlUrl.h"
-#include "engine/detail/SettingsValue.h"
+#include "engine/SettingsValue.h"
 #include "platform/Log.h"
 #include "platform/UserDefaults.h"
 #include "settings/ConfigManager.h"
@@ -330,10 +330,10 @@ void SettingsPane::showSettings(const QVariantMap& site)
         switch (row.kind) {
         case BindingKind::Check:
         case BindingKind::CheckOrDefault:
-            static_cast<QCheckBox*>(widget)->setChecked(crawlmere::engine::detail::boolValue(value));
+            static_cast<QCheckBox*>(widget)->setChecked(crawlmere::engine::crawlBool(value));
             break;
         case BindingKind::InvertedCheck:
-            static_cast<QCheckBox*>(widget)->setChecked(!crawlmere::engine::detail::boolValue(value));
+            static_cast<QCheckBox*>(widget)->setChecked(!crawlmere::engine::crawlBool(value));
             break;
         case BindingKind::StartingUrl:
         case BindingKind::Text:

@@ -16,7 +16,7 @@
 #include "engine/CrwlUrl.h"
 #include "engine/RecordingShellServices.h"
 #include "engine/Z12Ara.h"
-#include "engine/detail/SettingsValue.h"
+#include "engine/SettingsValue.h"
 #include "engine/qfDataSource.h"
 #include "parsing/CrwlParser.h"
 #include "platform/Log.h"
@@ -249,7 +249,7 @@ struct ScanReads {
 
 TEST_F(PreferencesWindowTest, EveryBoundControlReachesTheCodeThatReadsItsKeyForAScan)
 {
-    using namespace crawlmere::engine::detail;
+    using namespace crawlmere::engine;
     auto prompts = std::make_shared<RecordingPrompts>();
     app::MainInterface shell(store(), prompts);
     shell.launch();

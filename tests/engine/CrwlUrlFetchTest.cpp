@@ -7,7 +7,7 @@
 #include "engine/CrwlStatusCodes.h"
 #include "engine/CrwlUrlFetchSupport.h"
 #include "engine/FetchPageReader.h"
-#include "engine/detail/SettingsValue.h"
+#include "engine/SettingsValue.h"
 #include "platform/CookieStore.h"
 #include "platform/UrlRequest.h"
 #include "platform/UserDefaults.h"
@@ -422,7 +422,7 @@ TEST_F(CrwlUrlFetchTest, EndlessTimeOutsAreClampedNotExpiredAtOnce)
     for (const QVariant& timeout :
         { QVariant(std::numeric_limits<double>::infinity()), QVariant(1e300), QVariant(QStringLiteral("1e300")) }) {
         const auto record = makeRecord(server.url(QStringLiteral("/ok")), { { QStringLiteral("timeout"), timeout } });
-        EXPECT_DOUBLE_EQ(record->makeServerRequest().timeoutInterval, crawlmere::engine::detail::kLongestTimeoutSeconds)
+        EXPECT_DOUBLE_EQ(record->makeServerRequest().timeoutInterval, crawlmere::engine::kLongestTimeoutSeconds)
             << timeout.toString().toStdString();
     }
     const auto endless = makeRecord(

@@ -1,5 +1,5 @@
 // Typed reads of property-list values with the crawl's coercions.
-#include "engine/detail/SettingsValue.h"
+#include "engine/SettingsValue.h"
 
 #include "engine/CrawlSettingTable.h"
 
@@ -10,7 +10,7 @@
 #include <cstdlib>
 #include <limits>
 
-namespace crawlmere::engine::detail {
+namespace crawlmere::engine {
 
 namespace {
 
@@ -137,7 +137,7 @@ double textDouble(const QString& text)
 
 } // namespace
 
-bool boolValue(const QVariant& value)
+bool crawlBool(const QVariant& value)
 {
     const int id = value.metaType().id();
     if (id == QMetaType::Bool)
@@ -206,7 +206,7 @@ QVariant settingValue(const std::shared_ptr<CrawlSettings>& settings, const QStr
 
 bool settingBool(const std::shared_ptr<CrawlSettings>& settings, const QString& key)
 {
-    return boolValue(settingValue(settings, key));
+    return crawlBool(settingValue(settings, key));
 }
 
 qint64 settingInteger(const std::shared_ptr<CrawlSettings>& settings, const QString& key)
@@ -267,4 +267,4 @@ std::optional<QVariant> valueFromText(const QString& text, const QVariant& model
     }
 }
 
-} // namespace crawlmere::engine::detail
+} // namespace crawlmere::engine

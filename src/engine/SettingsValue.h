@@ -11,15 +11,17 @@
 #include <memory>
 #include <optional>
 
-namespace crawlmere::engine::detail {
+namespace crawlmere::engine {
 
-/// A stored value read as a boolean.
+/// A stored value read as the crawl reads a switch. Its rule for text differs from
+/// `UserDefaults::boolValue` ("YES", "true" or a non-zero number), hence its own name: "Yellow"
+/// is YES here and NO there.
 /// - booleans as they are; integers and reals: not zero;
 /// - text: after leading white space, an optional sign and leading zeros, YES when the next
 ///   character is one of "Y", "y", "T", "t" or a digit 1-9 ("YES", "true", "1", "-2", "007" are
 ///   YES; "NO", "0", "", "0.5", "x" are NO); the rest of the text is not looked at;
 /// - anything else (absent, lists, dictionaries, dates, data): NO.
-bool boolValue(const QVariant& value);
+bool crawlBool(const QVariant& value);
 
 /// A stored value read as a 64-bit integer.
 /// - booleans 1/0; integers as they are; reals truncated towards zero and held within range
@@ -73,4 +75,4 @@ inline constexpr qint64 kHighestRequestsPerMinute = 60000;
 /// fit the type.
 std::optional<QVariant> valueFromText(const QString& text, const QVariant& model);
 
-} // namespace crawlmere::engine::detail
+} // namespace crawlmere::engine
