@@ -21,6 +21,7 @@
 #include <QFileInfo>
 #include <QMap>
 
+#include <algorithm>
 #include <map>
 
 namespace crawlmere::archive {

@@ -362,21 +362,24 @@ TEST_F(ArchiveExportTest, ProcessRewritesEachSpellingOfAnArchivedAddressAndNoOth
     archive("http://h.test:8080/x/y/page.html", "<html>page</html>");
     archive("http://h.test:8080/z.html", "<html>z</html>");
     archive("HTTP://H.Test:8080/Up.html", "<html>up</html>");
+    archive("http://h.test:8080/p.php?a=1&b=2", "<html>p</html>");
     archive("http://h.test:8080/index.html",
         "<html><a href=\"http://h.test:8080/X/Y/page.html\">broken</a> <a href=\"HTTP://h.test:8080/X/Y/page.html\">broken</a> "
         "<a href=\"http://h.test:8080/x/y/page.html\">page</a>\n"
         "<a href=\"HTTP://H.TEST:8080/z.html\">z</a> <a href=\"z.html\">z</a> <a href=\"http://h.test:8080/Up.html\">up</a>\n"
-        "<a href=\"HTTP://elsewhere.test/A.html\">away</a> <a href=\"mailto:a@h.test\">mail</a></html>");
+        "<a href=\"HTTP://elsewhere.test/A.html\">away</a> <a href=\"mailto:a@h.test\">mail</a> <a href=\"p.php?a=1&amp;b=2\">p</a></html>");
     ASSERT_TRUE(writer->saveArchive());
     const auto processed = ArchiveExport(requestFor({}, /*process=*/true)).exportFilesForDate();
     EXPECT_EQ(filesBelow(processed.outputFolder), (QStringList { "h.test_8080/Up.html", "h.test_8080/index.html",
-                                                      "h.test_8080/x/y/page.html", "h.test_8080/z.html" }));
+                                                      "h.test_8080/p.php.a=1&b=2.html", "h.test_8080/x/y/page.html",
+                                                      "h.test_8080/z.html" }));
     EXPECT_EQ(readAll(processed.outputFolder + "/h.test_8080/index.html").toStdString(),
         "<html><a href=\"http://h.test:8080/X/Y/page.html\">broken</a> <a href=\"http://h.test:8080/X/Y/page.html\">broken</a> "
         "<a href=\"../h.test_8080/x/y/page.html\">page</a>\n"
         "<a href=\"../h.test_8080/z.html\">z</a> <a href=\"../h.test_8080/z.html\">z</a> "
         "<a href=\"../h.test_8080/Up.html\">up</a>\n"
-        "<a href=\"http://elsewhere.test/A.html\">away</a> <a href=\"mailto:a@h.test\">mail</a></html>");
+        "<a href=\"http://elsewhere.test/A.html\">away</a> <a href=\"mailto:a@h.test\">mail</a> "
+        "<a href=\"../h.test_8080/p.php.a=1&b=2.html\">p</a></html>");
     const auto preserved = ArchiveExport(requestFor({}, /*process=*/false)).exportFilesForDate();
     EXPECT_TRUE(filesBelow(preserved.outputFolder).contains("h.test_8080/Up.html"));
 }
