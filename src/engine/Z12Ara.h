@@ -259,6 +259,17 @@ public:
         QStringList allow;
     };
     static RobotsRules parseRobotsRules(const QString& text);
+    /// How the robots lists rule a URL, as robots.txt is read today: of the Disallow and Allow
+    /// terms the URL satisfies, the longest decides, and an Allow wins a tie. So "Allow: /"
+    /// beside "Disallow: /admin" leaves "/admin/secret" disallowed, while "Allow: /p/ok" lets
+    /// "/p/ok" through a "Disallow: /p". Link extraction, redirect targets and the sitemap
+    /// collection all ask this one question.
+    enum class RobotsVerdict {
+        NoDisallowMatches, ///< no Disallow term matches
+        Disallowed, ///< a Disallow term matches and no Allow term as long or longer
+        AllowedOverDisallow, ///< a Disallow term matches, but an Allow term as long or longer too
+    };
+    RobotsVerdict robotsVerdict(QStringView url) const;
     /// The robots.txt location of a scan: scheme, the domain, ":" and the port when it is not
     /// the scheme's default, "/robots.txt".
     static QString robotsLocation(const QString& domain, bool https, std::optional<int> port);
@@ -440,6 +451,11 @@ public:
     {
         robotsBlacklistArray = value;
         robotsDisallowIndex = CrwlTermIndex(value);
+    }
+    void setRobotsWhitelistArray(const QStringList& value)
+    {
+        robotsWhitelistArray = value;
+        robotsAllowIndex = CrwlTermIndex(value);
     }
     void setOutputFilterManager(std::shared_ptr<OutputFilterManager> value) { outputFilterManager = std::move(value); }
 

@@ -297,7 +297,8 @@ bool Z12Ara::shouldBeInSitemapCollection(const CrwlUrl& page) const
         return false;
     if (!page.isInternal())
         return false;
-    if (defaults->boolForKey(QStringLiteral("observeRobotsTxt")) && robotsDisallowIndex.matches(page.absoluteString()))
+    if (defaults->boolForKey(QStringLiteral("observeRobotsTxt"))
+        && robotsVerdict(page.absoluteString()) == RobotsVerdict::Disallowed)
         return false;
     return true;
 }
