@@ -413,6 +413,11 @@ public:
     /// weHaveThisOneAlready:ignore:internal: the known record of a URL string, unless it is
     /// `ignore`; null when none.
     UrlPtr weHaveThisOneAlready(const QString& url, const CrwlUrl* ignore, bool internal) const;
+    /// The record the current scan holds for `record`'s URL: `record` itself while it is one of
+    /// the scan's, the scan's own record of the URL when `record` is left from an earlier scan,
+    /// null when the scan has none (or `record` is null). Windows kept open across scans
+    /// follow their record through it.
+    UrlPtr currentRecordOf(const UrlPtr& record) const;
     /// doWeHaveThisURL:inDictionary:internal: looks the URL string up in `dictionary` under every
     /// form a record of it may be filed under (see Z12AraDecisions.cpp); null when none.
     UrlPtr doWeHaveThisURL(const QString& url, const LookupTable& dictionary, bool internal) const;

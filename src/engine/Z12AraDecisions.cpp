@@ -541,6 +541,11 @@ Z12Ara::UrlPtr Z12Ara::weHaveThisOneAlready(const QString& url, const CrwlUrl* i
     return found;
 }
 
+Z12Ara::UrlPtr Z12Ara::currentRecordOf(const UrlPtr& record) const
+{
+    return record ? weHaveThisOneAlready(record->absoluteString(), nullptr, record->isInternal()) : nullptr;
+}
+
 QString Z12Ara::removeSessionId(const QString& name, const QString& url)
 {
     return lookupKeys::removeSessionId(name, url);
