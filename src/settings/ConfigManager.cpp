@@ -447,6 +447,14 @@ void ConfigManager::controlTextDidChange(const QString& text)
     m_dirty = true;
 }
 
+void ConfigManager::showStartingUrl(const QString& url)
+{
+    if (!m_view)
+        return;
+    m_view->setUrlFieldText(url);
+    m_view->setMainWindowTitle(url);
+}
+
 void ConfigManager::controlTextDidEndEditing(const QString& text)
 {
     if (text == m_current.value(kStartingUrl).toString())
@@ -564,8 +572,8 @@ void ConfigManager::setNewStartingurl(const QString& url)
     QVariantMap* site = writeBackTarget(&isCurrent);
     if (!site)
         return;
-    if (isCurrent && m_view)
-        m_view->setUrlFieldText(url);
+    if (isCurrent)
+        showStartingUrl(url);
     site->insert(kStartingUrl, url);
     finishWriteBack(isCurrent);
     rebuildDataSourceAndReloadTableView();

@@ -159,14 +159,14 @@ QString ConfigManager::openFolder() const
 {
     const auto site = settingsForID(m_defaults.stringForKey(kId));
     const QString folder = site ? getFolderName(*site) : QString();
-    return folder.isEmpty() || folder == kDefaultFolder ? QString() : folder;
+    return folder.isEmpty() || isFixedFolderName(folder) ? QString() : folder;
 }
 
 bool ConfigManager::settingsAreWithinOpenFolder(const QVariantMap& site) const
 {
     const QString folder = getFolderName(site);
     const QString open = openFolder();
-    if (!folder.isEmpty() && folder != kDefaultFolder)
+    if (!folder.isEmpty() && !isFixedFolderName(folder))
         return folder == open;
     return open.isEmpty();
 }
@@ -276,6 +276,16 @@ void ConfigManager::moveSelectedToFolder(int clickedRow, const QString& folder)
     rebuildDataSourceAndReloadTableView();
 }
 
+bool ConfigManager::refuseFixedFolderName(const QString& name) const
+{
+    if (!isFixedFolderName(name))
+        return false;
+    alert({ QStringLiteral("Folder name not available"),
+        QStringLiteral("'%1' is a fixed row of the folder list: choose another name for the new folder.").arg(name),
+        { QStringLiteral("OK") } });
+    return true;
+}
+
 bool ConfigManager::createNewFolderAndMoveSelected(int clickedRow, const QString& name)
 {
     const auto clicked = settingsForDataSourceRow(clickedRow);
@@ -283,7 +293,7 @@ bool ConfigManager::createNewFolderAndMoveSelected(int clickedRow, const QString
         return false;
     const QString siteID = clicked->value(kId).toString();
     synchronise();
-    if (name.isEmpty() || folderNameExists(name))
+    if (name.isEmpty() || folderNameExists(name) || refuseFixedFolderName(name))
         return false;
     m_current = *settingsForID(siteID);
     m_current.insert(kFolder, name);
@@ -301,7 +311,7 @@ bool ConfigManager::createNewFolderAndMoveSelected(int clickedRow, const QString
 void ConfigManager::createNewFolder(const QString& name)
 {
     logLine(1, QStringLiteral("create new folder"));
-    if (name.isEmpty())
+    if (name.isEmpty() || refuseFixedFolderName(name))
         return;
     if (folderNameExists(name)) {
         alert({ QStringLiteral("Folder exists"), QStringLiteral("There is already a folder named '%1'.").arg(name),
