@@ -96,11 +96,9 @@ bool AppDelegate::applicationOpenFile(const QString& document)
                                    "already done so, use File > Bookmark Security Scoped Resource to choose a folder "
                                    "which completely contains the pages you want to crawl."),
                     { QStringLiteral("OK") });
-            } else if (lower == u"csv" || lower == u"txt") {
-                const int answer = alert(QStringLiteral("List of urls: scope"),
-                    QStringLiteral("do you want to just check the urls within this list, or follow each url in this "
-                                   "list?"),
-                    { QStringLiteral("Just the URLs in the list"), QStringLiteral("Follow and scan") });
+            } else if (settings::ConfigManager::isUrlListPath(path)) {
+                const ShellAlert question = settings::ConfigManager::urlListScopeQuestion();
+                const int answer = alert(question.messageText, question.informativeText, question.buttons);
                 if (m_configManager)
                     m_configManager->setCrawlsSinglePage(answer == 0);
             }

@@ -644,6 +644,19 @@ void ConfigManager::setCrawlsSinglePage(bool on)
     m_dirty = true;
 }
 
+bool ConfigManager::isUrlListPath(const QString& path)
+{
+    return path.endsWith(QLatin1String(".csv"), Qt::CaseInsensitive)
+        || path.endsWith(QLatin1String(".txt"), Qt::CaseInsensitive);
+}
+
+ShellAlert ConfigManager::urlListScopeQuestion()
+{
+    return { QStringLiteral("List of urls: scope"),
+        QStringLiteral("do you want to just check the urls within this list, or follow each url in this list?"),
+        { QStringLiteral("Just the URLs in the list"), QStringLiteral("Follow and scan") } };
+}
+
 void ConfigManager::setCurrentSettingsValues(const QVariantMap& values)
 {
     m_current.insert(values);

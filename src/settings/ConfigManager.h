@@ -182,6 +182,12 @@ public:
     void setStatusForCurrentSite(const QString& status);
     bool setNameIfStillDefault(const QString& name);
     void setCrawlsSinglePage(bool on);
+    /// Whether `path` names a URL list (".csv" or ".txt", any case), whose opening asks
+    /// `urlListScopeQuestion`.
+    static bool isUrlListPath(const QString& path);
+    /// The question a URL list asks when it is opened: the first answer, the default, checks
+    /// just the listed URLs (`setCrawlsSinglePage` YES); the second follows each of them.
+    static ShellAlert urlListScopeQuestion();
     /// The keys of `values` into the selected site's working copy, marked changed.
     void setCurrentSettingsValues(const QVariantMap& values);
     void setArchiveSaveLocation(const QString& path);
