@@ -278,7 +278,8 @@ public:
     void renameFolder(const QString& oldName, const QString& newName);
     /// The folder table's row `folderRow` was edited to `name`: renames that named folder
     /// (rows 2 on) when the trimmed name is new. False, and nothing changed, for the fixed rows,
-    /// an unchanged or empty name, the fixed rows' labels or the name of another folder.
+    /// an unchanged or empty name, the fixed rows' labels or the name of another folder; the
+    /// last two say so in the alert of `createNewFolder`.
     bool userFinishedEditingFolderName(int folderRow, const QString& name);
     void userFinishedEditingWebsiteName(const QString& name);
     /// The folder row to select when the folder panel opens.
@@ -341,12 +342,12 @@ public:
     bool openFileAsStartingUrl(const QString& fileUrl);
 
 private:
+    /// "Folder exists": the alert of a folder name that is taken.
+    void alertFolderExists(const QString& name) const;
     int alert(const ShellAlert& alert) const;
     /// Puts `url` into the shown site's starting-URL field and the window title, which follows
     /// the site shown.
     void showStartingUrl(const QString& url);
-    /// Says why `name` cannot become a folder when it is a fixed row's label; false otherwise.
-    bool refuseFixedFolderName(const QString& name) const;
     void beep() const;
     void setSorting(const QString& key);
     void loadRules();

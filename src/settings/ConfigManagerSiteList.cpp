@@ -276,16 +276,6 @@ void ConfigManager::moveSelectedToFolder(int clickedRow, const QString& folder)
     rebuildDataSourceAndReloadTableView();
 }
 
-bool ConfigManager::refuseFixedFolderName(const QString& name) const
-{
-    if (!isFixedFolderName(name))
-        return false;
-    alert({ QStringLiteral("Folder name not available"),
-        QStringLiteral("'%1' is a fixed row of the folder list: choose another name for the new folder.").arg(name),
-        { QStringLiteral("OK") } });
-    return true;
-}
-
 bool ConfigManager::createNewFolderAndMoveSelected(int clickedRow, const QString& name)
 {
     const auto clicked = settingsForDataSourceRow(clickedRow);
@@ -293,8 +283,13 @@ bool ConfigManager::createNewFolderAndMoveSelected(int clickedRow, const QString
         return false;
     const QString siteID = clicked->value(kId).toString();
     synchronise();
-    if (name.isEmpty() || folderNameExists(name) || refuseFixedFolderName(name))
+    if (name.isEmpty() || folderNameExists(name))
         return false;
+    // A fixed row's label is refused as renaming refuses it.
+    if (isFixedFolderName(name)) {
+        alertFolderExists(name);
+        return false;
+    }
     m_current = *settingsForID(siteID);
     m_current.insert(kFolder, name);
     m_defaults.setObject(siteID, kId);
@@ -311,11 +306,10 @@ bool ConfigManager::createNewFolderAndMoveSelected(int clickedRow, const QString
 void ConfigManager::createNewFolder(const QString& name)
 {
     logLine(1, QStringLiteral("create new folder"));
-    if (name.isEmpty() || refuseFixedFolderName(name))
+    if (name.isEmpty())
         return;
-    if (folderNameExists(name)) {
-        alert({ QStringLiteral("Folder exists"), QStringLiteral("There is already a folder named '%1'.").arg(name),
-            { QStringLiteral("OK") } });
+    if (folderNameExists(name) || isFixedFolderName(name)) {
+        alertFolderExists(name);
         return;
     }
     addFolderToFolderList(name);
@@ -326,6 +320,12 @@ void ConfigManager::createNewFolder(const QString& name)
     m_tableViewEmbargoed = false;
 }
 
+void ConfigManager::alertFolderExists(const QString& name) const
+{
+    alert({ QStringLiteral("Folder exists"), QStringLiteral("There is already a folder named '%1'.").arg(name),
+        { QStringLiteral("OK") } });
+}
+
 void ConfigManager::deleteSelectedFolder(int folderRow)
 {
     const QStringList rows = getFolderDataSourceArray();
@@ -333,8 +333,10 @@ void ConfigManager::deleteSelectedFolder(int folderRow)
     if (folderRow < 0 || folderRow >= rows.size())
         return;
     const QString name = rows.at(folderRow);
-    const int answer = alert({ QStringLiteral("Delete Folder?"),
-        QStringLiteral("Do you want to delete the folder '%1'").arg(name), { QStringLiteral("OK"), QStringLiteral("Cancel") } });
+    const int answer = alert({ .messageText = QStringLiteral("Delete Folder?"),
+        .informativeText = QStringLiteral("Do you want to delete the folder '%1'").arg(name),
+        .buttons = { QStringLiteral("OK"), QStringLiteral("Cancel") },
+        .cancelButton = 1 });
     if (answer != 0)
         return;
     QStringList kept;
@@ -384,9 +386,13 @@ bool ConfigManager::userFinishedEditingFolderName(int folderRow, const QString& 
     logLine(1, QStringLiteral("userFinishedEditingFolderName received from row %1").arg(folderRow));
     const QStringList rows = getFolderDataSourceArray();
     const QString wanted = name.trimmed();
-    if (folderRow < 2 || folderRow >= rows.size() || wanted.isEmpty() || rows.contains(wanted)
-        || wanted == kAllSites || wanted == kDefaultFolder)
+    if (folderRow < 2 || folderRow >= rows.size() || wanted.isEmpty() || wanted == rows.at(folderRow))
         return false;
+    // Another folder's name, or a fixed row's: refused, and the user told why.
+    if (rows.contains(wanted) || wanted == kAllSites || wanted == kDefaultFolder) {
+        alertFolderExists(wanted);
+        return false;
+    }
     renameFolder(rows.at(folderRow), wanted);
     return true;
 }
