@@ -215,11 +215,11 @@ TEST_F(DocumentOpeningTest, TheWindowTitleFollowsTheAddressAFileGivesTheShownSit
     // Opened at start-up into the blank site.
     app::MainInterface shell(store, prompts);
     shell.launch({ sitemap.fileName() });
-    const QString address = shell.configManager()->currentSettings().value("startingUrl").toString();
-    EXPECT_TRUE(address.endsWith(QStringLiteral("map.xml"))) << qPrintable(address);
-    EXPECT_EQ(shell.window().windowTitle(), address);
+    const auto address = [&] { return shell.configManager()->currentSettings().value("startingUrl").toString(); };
+    ASSERT_TRUE(waitFor([&] { return address().endsWith(QStringLiteral("map.xml")); })) << qPrintable(address());
+    EXPECT_EQ(shell.window().windowTitle(), address());
     EXPECT_TRUE(waitFor([&] { return shell.hub()->crawlFinished(); }));
-    EXPECT_EQ(shell.window().windowTitle(), address);
+    EXPECT_EQ(shell.window().windowTitle(), address());
 
     // A scan's write-back of a new starting URL shows there too.
     shell.configManager()->setNewStartingurl(server.url(QStringLiteral("/")));
