@@ -96,6 +96,7 @@ void Z12Ara::clear()
     linkTextPool = CrwlLinkTextPool();
     lookupDictionary = LookupTable();
     redirLookupDictionary = QHash<QString, QList<UrlPtr>>();
+    redirectArrivals = QHash<const CrwlUrl*, InstancePtr>();
     warningsArray = QList<HubWarningRecord>();
     insecureRecords = QList<InsecureContentRecord>();
     numberOfThreadsDetached = 0;

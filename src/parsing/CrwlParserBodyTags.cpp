@@ -499,6 +499,8 @@ void CrwlParser::tagAttribute(BodyState& state, const TagSpan& tag, const Attrib
         warnAboutEquals();
         finishValue();
         addURLToCollection(url());
+        addLinkTextToCollection(QStringLiteral("[embed]"));
+        underlineData();
         break;
     case TagId::Form:
         if (attribute.id != AttrId::Action)
