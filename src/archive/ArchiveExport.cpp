@@ -202,6 +202,19 @@ struct ArchiveExport::Run {
         ++skipped;
         logLine(0, why);
     }
+    /// Writes one file; the folder logs it when it is skipped or not written, and counts those
+    /// the system refused.
+    void put(const QStringList& components, const QByteArray& data)
+    {
+        switch (folder.write(components, data)) {
+        case ExportFolder::Outcome::Written:
+        case ExportFolder::Outcome::NotWritten:
+            break;
+        case ExportFolder::Outcome::Skipped:
+            ++skipped;
+            break;
+        }
+    }
     QString versionFile(const QString& url) const
     {
         if (url.left(5) == u"data:")
@@ -284,6 +297,8 @@ ArchiveExport::Result ArchiveExport::exportFilesForDate()
     result.outputFolder = run.folder.made();
     result.filesWritten = run.folder.filesWritten();
     result.itemsSkipped = run.skipped;
+    result.filesNotWritten = run.folder.filesNotWritten();
+    result.firstWriteFailure = run.folder.firstWriteFailure();
     result.failure = run.folder.failure();
     return result;
 }
@@ -304,8 +319,7 @@ bool ArchiveExport::Run::preservePass()
             skip(QStringLiteral("skipping %1: its local path %2 would leave the export folder").arg(url, *local));
             return;
         }
-        if (!folder.write(*components, *data))
-            ++skipped;
+        put(*components, *data);
     });
 }
 
@@ -392,9 +406,7 @@ bool ArchiveExport::Run::processPassTwo()
 
 void ArchiveExport::Run::writeResource(const ProcessEntry& entry, const QByteArray& data)
 {
-    // The folder logs a failed write once, with the full path.
-    if (!folder.write(entry.components, data))
-        ++skipped;
+    put(entry.components, data);
 }
 
 const ProcessEntry* ArchiveExport::Run::lookUp(const QString& key) const
@@ -442,8 +454,7 @@ void ArchiveExport::Run::writeStyleSheet(
         text->replace(start, length, replacement);
         from = start + replacement.size() + 1;
     }
-    if (!folder.write(entry.components, text->toUtf8()))
-        ++skipped;
+    put(entry.components, text->toUtf8());
 }
 
 void ArchiveExport::Run::writePage(const QString& key, const ProcessEntry& entry, const QByteArray& data, qint64 depth)
@@ -516,8 +527,7 @@ void ArchiveExport::Run::writePage(const QString& key, const ProcessEntry& entry
     text->replace(QStringLiteral("src=\"//"), QStringLiteral("src=\"https://"));
     text->replace(QStringLiteral("src='//"), QStringLiteral("src='https://"));
     *text = ArchiveExport::removeBaseHrefInSource(*text);
-    if (!folder.write(entry.components, text->toUtf8()))
-        ++skipped;
+    put(entry.components, text->toUtf8());
 }
 
 } // namespace crawlmere::archive

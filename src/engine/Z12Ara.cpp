@@ -3,6 +3,7 @@
 #include "engine/Z12Ara.h"
 
 #include "engine/ArchiveSink.h"
+#include "engine/CrwlStatusCodes.h"
 #include "engine/CrwlUrl.h"
 #include "engine/CrwlUrlFetchTransport.h"
 #include "engine/EngineSEOService.h"
@@ -464,13 +465,13 @@ void Z12Ara::stop()
             logLine(0, QStringLiteral("still waiting on: %1").arg(record->absoluteString()));
     }
     for (const UrlPtr& record : inFlight) {
-        record->setStatus(-1);
+        record->setStatus(CrwlStatus::notYetChecked);
         cancelFetch(record);
         record->clearRedir();
         addToCheckQueue(record);
     }
     for (const UrlPtr& record : inFlight)
-        record->setStatus(-1);
+        record->setStatus(CrwlStatus::notYetChecked);
     inProgressArray.clear();
     numberOfThreadsDetached = 0;
     // Records waiting for their host's lookup go back too; the lookups' answers still count.

@@ -3,6 +3,7 @@
 #include "engine/Z12Ara.h"
 
 #include "engine/CrwlLinkInstance.h"
+#include "engine/CrwlStatusCodes.h"
 #include "engine/CrwlUrl.h"
 #include "engine/EngineSEOService.h"
 #include "engine/PunycodeAdditions.h"
@@ -71,7 +72,7 @@ void Z12Ara::markThisUrlAsFixed(const UrlPtr& record)
         return;
     if (record->isInBadCollection())
         badCollectionCount = std::max<qint64>(badCollectionCount - 1, 0);
-    record->setStatus(-3);
+    record->setStatus(CrwlStatus::userMarkedFixed);
     record->clearRedir();
     record->setIsInBadCollection(false);
     crawlmere::platform::NotificationCenter::defaultCenter().post(CrwlUrlStatusUpdated, record);

@@ -3,7 +3,9 @@
 // hostile archive that tries to write outside; cancelling; and the small text operations.
 #include "archive/ArchiveExport.h"
 
+#include "archive/ArchiveExportController.h"
 #include "archive/CrawlmereArchiveWrapper.h"
+#include "support/FileSizeLimit.h"
 #include "support/LoopbackServer.h"
 #include "support/SharedFolder.h"
 
@@ -20,6 +22,7 @@
 
 #include <algorithm>
 #include <map>
+#include <optional>
 #include <unistd.h>
 
 using crawlmere::archive::ArchiveExport;
@@ -299,6 +302,38 @@ TEST_F(ArchiveExportTest, AnUnwritableLocationIsReportedOnceWithItsFullPath)
         EXPECT_EQ(log.count('\n'), 1) << log.toStdString();
         EXPECT_TRUE(result.failure.contains(sandbox.filePath("file/inside"))) << result.failure.toStdString();
         EXPECT_EQ(result.filesWritten, 0);
+    }
+}
+
+TEST_F(ArchiveExportTest, AFileTheDiskRefusesIsToldApartFromOneSkippedByARule)
+{
+    // Two small files, one of 5,000 bytes, and one whose path would leave the folder.
+    archive("http://h.test/a.png", "small a", /*html=*/false);
+    archive("http://h.test/big.png", QByteArray(5000, 'b'), /*html=*/false);
+    archive("http://h.test/c.png", "small c", /*html=*/false);
+    archive("http://h.test/%2e%2e/%2e%2e/out.png", "outside", /*html=*/false);
+    ASSERT_TRUE(writer->saveArchive());
+    for (const bool process : { true, false }) {
+        SCOPED_TRACE(process ? "process" : "preserve");
+        // The disk takes no file past 1,000 bytes.
+        std::optional<ArchiveExport::Result> result;
+        ::testing::internal::CaptureStderr();
+        ASSERT_TRUE(crawlmere::test::withFileSizeLimit(
+            1000, [&] { result = ArchiveExport(requestFor({}, process)).exportFilesForDate(); }));
+        const QString log = QString::fromStdString(::testing::internal::GetCapturedStderr());
+        ASSERT_EQ(result->outcome, ArchiveExport::Outcome::Finished);
+        EXPECT_TRUE(result->failure.isNull());
+        // The export went on past the refused file.
+        EXPECT_EQ(filesBelow(result->outputFolder), (QStringList { "a.png", "c.png" }));
+        EXPECT_EQ(result->filesWritten, 2);
+        EXPECT_EQ(result->itemsSkipped, 1);
+        EXPECT_EQ(result->filesNotWritten, 1);
+        const QString refused = result->outputFolder + "/big.png: File too large";
+        EXPECT_EQ(result->firstWriteFailure, refused);
+        EXPECT_TRUE(log.contains("unable to write data to " + refused)) << log.toStdString();
+        EXPECT_EQ(crawlmere::archive::ArchiveExportController::finishedText(*result),
+            QStringLiteral("Archive exported to %1 (2 files, 1 skipped, 1 could not be written (%2))")
+                .arg(result->outputFolder, refused));
     }
 }
 
