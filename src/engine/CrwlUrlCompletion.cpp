@@ -8,7 +8,6 @@
 #include "engine/PageRenderer.h"
 #include "engine/detail/CrwlUrlCaches.h"
 #include "engine/detail/CrwlUrlFetch.h"
-#include "engine/detail/RedirectOnly.h"
 #include "engine/detail/SettingsValue.h"
 #include "platform/Dispatch.h"
 #include "platform/Log.h"
@@ -315,8 +314,8 @@ void CrwlUrl::clearWTG()
 
 void CrwlUrl::archivePageIfAppropriate()
 {
-    if (!isInternalFlag || !settingBool(crawlSettings, QStringLiteral("shouldArchive")) 
-        || crawlmere::engine::detail::isOnlyARedirect(*this))
+    // A redirect reaches the owner too: its archive notes where it leads.
+    if (!isInternalFlag || !settingBool(crawlSettings, QStringLiteral("shouldArchive")))
         return;
     if (const auto recordOwner = owner.lock())
         recordOwner->archivePage(shared_from_this());

@@ -95,6 +95,7 @@ void Z12Ara::clear()
         archiveSink->clearArchiveFolder();
     instanceArray = std::deque<InstancePtr>();
     linkTextPool = CrwlLinkTextPool();
+    occurrenceArena.clear();
     lookupDictionary = LookupTable();
     redirLookupDictionary = QHash<QString, QList<UrlPtr>>();
     redirectArrivals = QHash<const CrwlUrl*, InstancePtr>();

@@ -247,7 +247,7 @@ void Z12Ara::add(const UrlPtr& record)
 Z12Ara::InstancePtr Z12Ara::addInstanceWithParent(const UrlPtr& parent, const UrlPtr& target, const QString& linkText,
     const QString& rel, const QString& targetattr, const QString& hreflang, std::optional<qint64> lineNumber)
 {
-    auto instance = CrwlLinkInstance::make();
+    auto instance = occurrenceArena.make();
     instance->setParent(parent);
     instance->setTarget(target);
     // Empty attributes are not stored; the texts are shared with every occurrence that has the
