@@ -221,7 +221,7 @@ void Z12Ara::recordRedirectArrival(const UrlPtr& redirect, const UrlPtr& final)
         if (const auto it = std::ranges::find(instanceArray, arrival); it != instanceArray.end())
             instanceArray.erase(it);
     }
-    arrival = CrwlLinkInstance::make();
+    arrival = occurrenceArena.make();
     arrival->setParent(redirect);
     arrival->setTarget(final);
     arrival->setTexts(linkTextPool.intern(kRedirectArrivalText, QString(), QString(), QString()));
