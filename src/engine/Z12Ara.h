@@ -517,6 +517,9 @@ private:
     const QList<UrlPtr>* redirectsFiledUnder(const CrwlUrl& record) const;
     bool removeFromInProgress(const UrlPtr& record);
     void finish();
+    /// Runs `work` on this hub once `delay` has passed, unless by then the hub is gone or the
+    /// run that scheduled it has ended (`runGeneration` moved on: a pause or a new scan).
+    void afterInThisRun(std::chrono::milliseconds delay, std::function<void(Z12Ara&)> work);
     qint64 requestSlotsLeftThisMinute(const QDateTime& now);
     void schedulePumpWhenRateAllows(const QDateTime& now);
     double secondsInFlight(const CrwlUrl& record, const QDateTime& now) const;
