@@ -219,14 +219,13 @@ void Z12Ara::recordRedirectArrival(const UrlPtr& redirect, const UrlPtr& final)
     if (arrival && arrival->target() == final)
         return;
     if (arrival) {
-        if (const auto it = std::ranges::find(instanceArray, arrival); it != instanceArray.end())
-            instanceArray.erase(it);
+        const CrwlLinkInstance* former = arrival.get();
+        occurrenceArena.takeOutIf([former](const CrwlLinkInstance* occurrence) { return occurrence == former; });
     }
     arrival = occurrenceArena.make();
     arrival->setParent(redirect);
     arrival->setTarget(final);
     arrival->setTexts(linkTextPool.intern(kRedirectArrivalText, QString(), QString(), QString()));
-    instanceArray.push_back(arrival);
 }
 
 // ===== Collections ==========================================================================
