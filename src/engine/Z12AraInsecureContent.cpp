@@ -1,0 +1,45 @@
+// The insecure-content list of an https scan: the http links and resources of each page.
+#include "engine/detail/LinkExtraction.h"
+
+using namespace crawlmere::engine::detail;
+
+void Z12Ara::LinkExtraction::listInsecure(const CrwlUrl& target, const Url& url, const QString& text, bool internal)
+{
+    const QString& urlString = url.absoluteString();
+    const auto loaded = [&] {
+        return target.isImage() || text.contains(kAltMarker) || text == kLinkedFileMarker
+            || text.contains(kFormActionMarker)
+            || std::ranges::find(kLoadedFileMarkers, text) != kLoadedFileMarkers.end();
+    };
+    if (hub.scanningHttpsSite && schemeIs(url, u"http") && loaded()) {
+        page->setHasMixedContent(true);
+        appendInsecure(kInsecureResource, page->absoluteString(), urlString);
+    }
+    if (internal && s.httpIsExternal && hub.isLinkHttpOnHttpsSite(urlString, page->absoluteString()))
+        appendInsecure(kInsecureLink, page->absoluteString(), urlString);
+}
+
+void Z12Ara::LinkExtraction::listHttpLinkedFiles(const LinkExtractionParser& parser)
+{
+    if (!hub.scanningHttpsSite || !base || page->isErrorPage())
+        return;
+    for (const QString& link : parser.getHttpLinkedFiles()) {
+        const auto url = hub.makeNSURLFromString(link, *base);
+        if (!url || !schemeIs(*url, u"http"))
+            continue;
+        page->setHasMixedContent(true);
+        appendInsecure(kInsecureResource, page->absoluteString(), url->absoluteString());
+    }
+}
+
+void Z12Ara::LinkExtraction::appendInsecure(qint32 type, const QString& pageString, const QString& offending)
+{
+    qsizetype& index = insecureIndex[static_cast<size_t>(type)];
+    if (index < 0 || index >= hub.insecureRecords.size() || hub.insecureRecords.at(index).type != type) {
+        hub.insecureRecords.append({ type, pageString, {} });
+        index = hub.insecureRecords.size() - 1;
+    }
+    // A page that loads one URL twice is listed with it once.
+    if (!hub.insecureRecords[index].array.contains(offending))
+        hub.insecureRecords[index].array.append(offending);
+}

@@ -1,0 +1,488 @@
+// The run of link extraction over one page: its parser, its facts, and each link resolved,
+// filtered and recorded as an occurrence or a new record.
+#include "engine/detail/LinkExtraction.h"
+
+using namespace crawlmere::engine::detail;
+
+std::optional<LinkExtractionParsers::DocumentKind> Z12Ara::LinkExtraction::documentKind() const
+{
+    if (page->isPDF() && s.shouldParsePDFs)
+        return LinkExtractionParsers::DocumentKind::PDF;
+    if (page->isCSS() && s.shouldParseCSS)
+        return LinkExtractionParsers::DocumentKind::CSS;
+    if (page->isDOCX() && s.shouldParseDOCXs)
+        return LinkExtractionParsers::DocumentKind::DOCX;
+    if (page->isRTF() && s.shouldParseRTFs)
+        return LinkExtractionParsers::DocumentKind::RTF;
+    return std::nullopt;
+}
+
+int Z12Ara::LinkExtraction::parserFileType() const
+{
+    if (page->isXML())
+        return 4;
+    return page->isStartingPoint() ? static_cast<int>(s.plainTextMode) : 0;
+}
+
+Z12Ara::PageReading Z12Ara::LinkExtraction::prepareReading() const
+{
+    if (!hub.linkExtractionParsers || documentKind())
+        return {};
+    return [parsers = hub.linkExtractionParsers, data = page->getData(), encoding = hub.detectedEncoding.load(),
+               type = parserFileType(), settings = snapshotSettings] {
+        return parsers->makePageParser(data, encoding, type, settings);
+    };
+}
+
+void Z12Ara::LinkExtraction::run()
+{
+    // 1. The page's URL.
+    const std::optional<Url> url = pageURL();
+    if (!url) {
+        logLine(1, QStringLiteral("unable to make a URL of %1, its links are not read").arg(page->absoluteString()));
+        cleanUp();
+        return;
+    }
+
+    // 2. Follow decision.
+    if (!hub.weShouldCrawlThisURL(page, again)) {
+        if (logs(3))
+            logLine(3, QStringLiteral("weShouldCrawlThisURL: says NO"));
+        cleanUp();
+        return;
+    }
+
+    // A redirect carries its final address's body; that address's own record reads it, so the
+    // page's links, facts and sitemap entry are the same whichever answer arrives first.
+    if (!again && crawlmere::engine::detail::isOnlyARedirect(*page) && fileRedirectTarget()) {
+        cleanUp();
+        return;
+    }
+
+    // 3.-5. File type and parser.
+    bool ended = false;
+    std::unique_ptr<LinkExtractionParser> parser = makeParser(parserFileType(), ended);
+    if (!parser) {
+        if (!ended)
+            cleanUp();
+        return;
+    }
+    page->setLinksRead(true);
+
+    // 6. Page facts.
+    if (parser->getLength() > 0)
+        copyPageFacts(*parser);
+
+    // 7. SEO and sitemap collection.
+    if (!again && hub.engineSEODataSource && hub.shouldBeInSitemapCollection(*page))
+        hub.engineSEODataSource->add(page);
+
+    // 8. A sitemap found while crawling a site.
+    if (s.plainTextMode == 0 && page->isXML())
+        parser->setXMLMode();
+
+    // 9. Base URL.
+    base = hub.baseURLFor(*page, *parser);
+    baseIsFile = base && base->isFileUrl();
+
+    // 10. Canonical.
+    if (!parser->getCanonical().isEmpty())
+        recordCanonical(*parser);
+
+    // 11.-14. Links.
+    readLinks(*parser);
+    page->fitOutboundInstances();
+    listHttpLinkedFiles(*parser);
+
+    // 15. Word count and spelling.
+    if (!page->isPDF()) {
+        page->setWordCount(parser->getWordCount());
+        if (s.checkSpelling) {
+            page->setSpellingCount(parser->getSpellingCount());
+            if (!again && hub.engineSEODataSource)
+                hub.engineSEODataSource->addWords(parser->getAllSpelling(), page);
+        }
+    }
+
+    // 16.
+    cleanUp();
+}
+
+std::optional<Url> Z12Ara::LinkExtraction::pageURL() const
+{
+    // The redirect target is where the page's links were written; the record's cached URL may
+    // predate the redirect, so a web page's URL is made from its final URL here.
+    std::optional<Url> url;
+    if (page->isFileURL())
+        url = page->getNSURL();
+    else
+        url = Url::fromString(page->finalURLString());
+    if (!url)
+        url = page->getNSURL();
+    if (!url)
+        url = Url::fromString(PunycodeAdditions::encodedURLString(page->absoluteString()));
+    return url;
+}
+
+std::unique_ptr<LinkExtractionParser> Z12Ara::LinkExtraction::makeParser(int fileType, bool& ended)
+{
+    if (!hub.linkExtractionParsers) {
+        logLine(1, QStringLiteral("no page parsers: the links of %1 are not read").arg(page->absoluteString()));
+        return nullptr;
+    }
+    const LinkExtractionParsers& parsers = *hub.linkExtractionParsers;
+
+    // Other file types, first that applies.
+    if (const auto kind = documentKind()) {
+        auto parser = parsers.makeDocumentParser(*kind, page->getData());
+        if (!parser)
+            logLine(0, QStringLiteral("unable to create parser for %1").arg(page->absoluteString()));
+        // A document that yields no parser still has its body dropped (clean-up).
+        return parser;
+    }
+
+    // The page scanner, with the scan's own image and linked-file switches in the settings.
+    const EncodingId encoding = hub.detectedEncoding.load();
+    // A scan made ahead (off the main thread) read the same bytes with the same inputs.
+    auto parser = prepared ? std::move(prepared) : parsers.makePageParser(page->getData(), encoding, fileType, snapshotSettings);
+    if (!parser) {
+        page->setIsHTML(false);
+        if (!hub.shouldCacheData())
+            page->setData(QByteArray());
+        page->clearWTG();
+        ended = true;
+        return nullptr;
+    }
+
+    page->setHeadContainsNoFollow(parser->getHeadContainsNofollow());
+    page->setHeadContainsNoIndex(parser->getHeadContainsNoindex());
+    page->setJsonld(parser->getJsonld());
+
+    // Validation warnings: of the page as the server sent it when it was rendered.
+    std::unique_ptr<LinkExtractionParser> sourceParser;
+    if (s.runJS && !page->getSourceData().isEmpty()
+        && hub.defaults->boolForKey(QStringLiteral("htmlValidationEnabled")))
+        sourceParser = parsers.makeSourceParser(page->getSourceData(), encoding, fileType);
+    QStringList warnings = sourceParser ? sourceParser->getWarnings() : parser->getWarnings();
+    if (again)
+        warnings.removeIf([&](const QString& warning) { return page->getWarnings().contains(warning); });
+    if (!warnings.isEmpty())
+        page->addWarnings(warnings);
+
+    if (!s.shouldTrimHash) {
+        const QStringList names = parser->getNames();
+        if (!names.isEmpty())
+            page->setNamesOnThisPage(names);
+    }
+    if (page->isStartingPoint() && hub.diagnostic)
+        hub.diagnostic->setWarnings(page->getWarningsAsString());
+    return parser;
+}
+
+void Z12Ara::LinkExtraction::copyPageFacts(const LinkExtractionParser& parser)
+{
+    page->setLinkPageTitle(parser.getTitle());
+    if (page->isStartingPoint() && hub.diagnostic)
+        hub.diagnostic->setTitle(parser.getTitle());
+    page->setHeadings(parser.getHeadings());
+    page->setFileSize(parser.getFileSize());
+    page->setWordCount(parser.getWordCount());
+    page->setMetaData(parser.getMetaData());
+    if (page->isHTML() && hub.defaults->boolForKey(QStringLiteral("countKeywords")))
+        page->setKeywordStuffed(parser.isKeywordStuffed());
+}
+
+void Z12Ara::LinkExtraction::readLinks(LinkExtractionParser& parser)
+{
+    std::optional<QString> link = parser.getNextHref();
+    if (page->isErrorPage())
+        return;
+
+    if (page->getDistanceFromHome() >= s.levelsLimit || hub.collection.size() >= s.linksLimit) {
+        if (logs(3))
+            logLine(3,
+                QStringLiteral("safety valve - getDistanceFromHome:%1, levelsLimit:%2, linksLimit:%3")
+                    .arg(page->getDistanceFromHome())
+                    .arg(s.levelsLimit)
+                    .arg(s.linksLimit));
+        if (!(page->isCSS() && s.shouldParseCSS))
+            return;
+    }
+
+    const QString& pageString = page->absoluteString();
+    listMode
+        = page->isStartingPoint() && (s.plainTextMode >= 1 || strings::containsCaseInsensitive(pageString, u".xml"));
+
+    for (; link; link = parser.getNextHref())
+        readLink(parser, std::move(*link));
+}
+
+const std::optional<Url>& Z12Ara::LinkExtraction::localRootFolder()
+{
+    if (!rootFolderMade) {
+        rootFolderMade = true;
+        if (!hub.domains.isEmpty()) {
+            QString folder = hub.domains.first();
+            if (!folder.endsWith(u'/'))
+                folder += u'/';
+            rootFolder = Url::fromString(folder);
+        }
+    }
+    return rootFolder;
+}
+
+void Z12Ara::LinkExtraction::readLink(const LinkExtractionParser& parser, QString link)
+{
+    // 14.1 "./" is the base itself.
+    if (link.size() == 2 && link == u"./")
+        link = base ? base->absoluteString() : QString();
+    else if (link.size() > 2 && link.startsWith(u"./"))
+        link.remove(0, 2);
+
+    // 14.2, 14.3 In-page links.
+    const bool emptyOrHash = link.isEmpty() || link == u"#";
+    if (emptyOrHash) {
+        if (s.hashIsBad)
+            addErrorRecord(parser, link, parser.getLinkText());
+        return;
+    }
+    if (link.startsWith(u'#') && ((s.shouldTrimHash && link.size() >= 2) || link == u"#!"))
+        return;
+
+    // 14.4 Resolution.
+    std::optional<Url> resolved;
+    if (baseIsFile && link.startsWith(u'/')) {
+        if (const auto& root = localRootFolder())
+            resolved = hub.makeNSURLFromString(link.mid(1), *root);
+        else
+            resolved = hub.makeNSURLFromString(link, *base);
+    } else if (base) {
+        resolved = hub.makeNSURLFromString(link, *base);
+    } else if (auto absolute = Url::fromString(link); absolute && absolute->hasScheme()) {
+        resolved = std::move(absolute);
+    }
+
+    const QString text = parser.getLinkText();
+    const QString rel = parser.getRel();
+
+    // 14.5 No URL.
+    if (!resolved) {
+        if (collectionIsFull())
+            return;
+        UrlPtr record = newRecord(/*internal=*/true, link);
+        record->setStatus(CrwlStatus::unableToMakeValidUrl);
+        addOccurrence(record, parser, text, rel, /*withLineNumber=*/false);
+        hub.incNumberDone(record);
+        hub.add(record);
+        return;
+    }
+
+    // 14.7 The URL, internal or not.
+    const Url url = hub.dealWithUpADirectory(*resolved);
+    const QString& urlString = url.absoluteString();
+    bool internal = hub.compareHost(url.host(), hub.domains) || Z12Ara::fileUrlIsInternal(url, hub.domains);
+    const bool linkedFile = text == kLinkedFileMarker;
+    const bool image = text.contains(kAltMarker);
+    if ((linkedFile || image) && linkedFilesAreInternal)
+        internal = true;
+
+    // 14.8 Dropped.
+    if (hub.shouldBeIgnored(urlString, internal, rel))
+        return;
+
+    // 14.9 Known.
+    if (const UrlPtr known = hub.weHaveThisOneAlready(urlString, nullptr, internal)) {
+        hub.lowerDistanceFromHome(known, childDistance);
+        if (!(s.limitOccurrences && known->getOnpagecount() > s.occurrencesLimit))
+            addOccurrence(known, parser, text, rel, /*withLineNumber=*/true);
+        // Each page that loads or links the insecure URL is listed, not only the first one.
+        const bool ruled = known->isBlacklisted() || known->isDisallowed()
+            || known->getStatus() == CrwlStatus::notChecked;
+        if (!ruled)
+            listInsecure(*known, url, text, internal);
+        if (internal && CrwlLinkInstance::relContainsExternal(rel))
+            known->addWarning(
+                QStringLiteral("The link appears internal but has an instance marked rel=external on page: %1 ")
+                    .arg(page->absoluteString()));
+        return;
+    }
+
+    // 14.10, 14.11 New.
+    if (listMode) {
+        hub.addToDomainsList(url.host());
+        hub.getpathFromUrl(url, /*add=*/true);
+        if (hub.isMailtoEtc(link))
+            return;
+        internal = true;
+    } else {
+        if (hub.isMailtoEtc(link))
+            return;
+        if (!internal && s.sitemapOnly)
+            return;
+    }
+    if (collectionIsFull())
+        return;
+
+    // 14.12 The new record.
+    UrlPtr record = newRecord(internal, urlString);
+    const QString type = parser.getTypeAttribute();
+    if (!type.isEmpty())
+        record->setTypeAttribute(type);
+    addOccurrence(record, parser, text, rel, /*withLineNumber=*/true);
+    if (record->directoryTooHigh()) {
+        if (logs(2))
+            logLine(2, QStringLiteral("directory too high - %1").arg(urlString));
+        record->addWarning(kTooHighWarning);
+    }
+
+    // 14.13 Its first status.
+    const RobotsVerdict robots = hub.robotsVerdict(urlString);
+    if (robots == RobotsVerdict::AllowedOverDisallow) {
+        // A longer (or equally long) Allow rule wins: the link is checked as any other.
+        if (logs(1))
+            logLine(1, QStringLiteral("url %1 is disallowed by robots.txt but also allowed").arg(urlString));
+        record->addWarning(QStringLiteral("The link url is disallowed by robots.txt but also allowed"));
+    }
+    bool ruleApplied = true;
+    if (CrwlUrl::isLocalFileBeyondReach(*page, url)) {
+        logLine(2, QStringLiteral("%1 is a local file linked from a web page").arg(urlString));
+        record->setStatus(CrwlStatus::notChecked);
+        record->addWarning(CrwlUrl::localFileBeyondReachWarning());
+        hub.incNumberDone(record);
+    } else if (!Z12Ara::stringContainsOneOfTheseTerms(urlString, hub.checkBlacklistArray).isEmpty()) {
+        record->setStatus(CrwlStatus::notChecked);
+        record->setIsBlacklisted(true);
+        hub.incNumberDone(record);
+    } else if (robots == RobotsVerdict::Disallowed) {
+        record->setIsDisallowed(true);
+        if (logs(3))
+            logLine(3, QStringLiteral("is disallowed by robots.txt"));
+        record->addWarning(QStringLiteral("The link url is disallowed by robots.txt"));
+        if (s.blacklistByRobotsTxt) {
+            record->setStatus(CrwlStatus::disallowedByRobotsTxt);
+            record->setIsBlacklisted(true);
+            hub.incNumberDone(record);
+        }
+    } else if (schemeIs(url, u"ftp")) {
+        logLine(2, QStringLiteral("%1 is ftp://").arg(urlString));
+        record->setStatus(CrwlStatus::notChecked);
+        hub.incNumberDone(record);
+    } else if (!formActions && text.contains(kFormActionMarker)) {
+        logLine(2, QStringLiteral("%1 is not checked because it's a form action").arg(urlString));
+        record->setStatus(CrwlStatus::notChecked);
+        hub.incNumberDone(record);
+    } else {
+        ruleApplied = false;
+    }
+
+    // 14.14 Insecure content.
+    if (!ruleApplied) {
+        listInsecure(*record, url, text, internal);
+        if (internal && s.httpIsExternal && hub.scanningHttpsSite && schemeIs(url, u"http"))
+            record->setIsInternal(false);
+    }
+
+    // 14.15
+    hub.add(record);
+    if (record->getStatus() == CrwlStatus::notYetChecked)
+        hub.addToCheckQueue(record);
+    if (record->isInternal() && CrwlLinkInstance::relContainsExternal(rel))
+        record->addWarning(
+            QStringLiteral("The link appears internal but has an instance marked rel=external on page: %1 ")
+                .arg(page->absoluteString()));
+}
+
+bool Z12Ara::LinkExtraction::fileRedirectTarget()
+{
+    // The final address is read as a page of its own: under its record when it has one,
+    // else under a new record, unless a link to it would not be checked. The redirect is a
+    // way in at its own distance, whichever answer came first. False when the page itself is
+    // filed as its final address (the page is read as it is).
+    const QString target = page->finalURLString();
+    std::optional<Url> url = Url::fromString(target);
+    if (!url)
+        url = Url::fromString(PunycodeAdditions::encodedURLString(target));
+    if (!url)
+        return true;
+    const bool internal = hub.compareHost(url->host(), hub.domains);
+    UrlPtr record = hub.weHaveThisOneAlready(target, nullptr, internal);
+    if (record == page)
+        return false;
+    if (!internal || !page->isGoodLink()
+        || !Z12Ara::stringContainsOneOfTheseTerms(target, hub.checkBlacklistArray).isEmpty()
+        || hub.robotsVerdict(target) == RobotsVerdict::Disallowed)
+        return true;
+    if (record) {
+        hub.lowerDistanceFromHome(record, page->getDistanceFromHome());
+    } else {
+        if (collectionIsFull())
+            return true;
+        record = newRecord(/*internal=*/true, target);
+        record->setDistanceFromHome(page->getDistanceFromHome());
+        if (logs(2))
+            logLine(2,
+                QStringLiteral("%1 redirects to %2, which is checked as a page of its own")
+                    .arg(page->absoluteString(), target));
+        hub.add(record);
+        hub.addToCheckQueue(record);
+    }
+    hub.recordRedirectArrival(page, record);
+    return true;
+}
+
+Z12Ara::UrlPtr Z12Ara::LinkExtraction::newRecord(bool internal, const QString& linkURL)
+{
+    UrlPtr record = CrwlUrl::make(hub.shared_from_this(), hub.crawlSettings);
+    record->setIsInternal(internal);
+    record->setLinkURL(linkURL);
+    record->setDistanceFromHome(childDistance);
+    return record;
+}
+
+void Z12Ara::LinkExtraction::addOccurrence(const UrlPtr& target, const LinkExtractionParser& parser,
+    const QString& text, const QString& rel, bool withLineNumber)
+{
+    std::optional<qint64> line;
+    if (withLineNumber) {
+        if (const auto number = parser.getLineNumber())
+            line = *number;
+    }
+    hub.addInstanceWithParent(page, target, text, rel, parser.getTargetAttr(), parser.getHreflang(), line);
+}
+
+void Z12Ara::LinkExtraction::addErrorRecord(
+    const LinkExtractionParser& parser, const QString& link, const QString& text)
+{
+    if (collectionIsFull())
+        return;
+    const qint64 status = text.contains(kAltMarker) ? CrwlStatus::missingImageSrc : CrwlStatus::missingLinkUrl;
+    UrlPtr record = newRecord(/*internal=*/true, link.isEmpty() ? QStringLiteral("empty quotes") : link);
+    record->setStatus(status);
+    addOccurrence(record, parser, text, parser.getRel(), /*withLineNumber=*/true);
+    hub.incNumberDone(record);
+    hub.add(record);
+}
+
+bool Z12Ara::LinkExtraction::collectionIsFull()
+{
+    // Records past the cap would never be collected, yet be filed, queued and fetched.
+    if (hub.collection.size() < s.linksLimit)
+        return false;
+    if (!collectionFullLogged) {
+        collectionFullLogged = true;
+        logLine(1,
+            QStringLiteral("links limit of %1 reached, no new links of %2 are recorded")
+                .arg(s.linksLimit)
+                .arg(page->absoluteString()));
+    }
+    return true;
+}
+
+void Z12Ara::LinkExtraction::cleanUp()
+{
+    if (!hub.shouldCacheData())
+        page->setData(QByteArray());
+    page->clearWTG();
+    if (hub.inProgressCount() == 0 && s.runJS)
+        hub.isFinished();
+}
