@@ -654,17 +654,22 @@ void ConfigManager::setArchiveSaveLocation(const QString& path)
     finishWriteBack(isCurrent);
 }
 
-void ConfigManager::setArchiveSaveLocation(const QString& siteId, const QString& path)
+void ConfigManager::setSettingsValues(const QString& siteId, const QVariantMap& values)
 {
-    if (path.isNull() || siteId.isEmpty())
-        return;
-    const bool isCurrent = siteId == m_current.value(kId).toString();
+    const bool isCurrent = siteId.isEmpty() || siteId == m_current.value(kId).toString();
     const qsizetype index = isCurrent ? -1 : indexOfWebsiteWithID(siteId);
     QVariantMap* site = isCurrent ? &m_current : (index < 0 ? nullptr : &m_websites[index]);
     if (!site)
         return;
-    site->insert(QStringLiteral("archiveSaveLocation"), path);
+    site->insert(values);
     finishWriteBack(isCurrent);
+}
+
+void ConfigManager::setArchiveSaveLocation(const QString& siteId, const QString& path)
+{
+    if (path.isNull() || siteId.isEmpty())
+        return;
+    setSettingsValues(siteId, { { QStringLiteral("archiveSaveLocation"), path } });
 }
 
 QString ConfigManager::filenameFromCurrentStartingURL() const
