@@ -379,7 +379,10 @@ void ConfigManager::returnToDefaultSettings()
     for (auto it = kept.cbegin(); it != kept.cend(); ++it)
         m_current.insert(it.key(), it.value());
     implementCurrentSettings();
+    // Stored at once, as any edit is, and the site list shows the name the reset gave.
     pushCurrentSettingsToWebsites();
+    pushWebsitesToDefaults();
+    rebuildDataSourceAndReloadTableView();
 }
 
 void ConfigManager::newLanguageSelected(const QString& displayName)
