@@ -2,6 +2,8 @@
 // completion of a scan's shared dictionary with the defaults it lacks.
 #include "engine/CrwlUrl.h"
 
+#include "platform/UserDefaults.h"
+
 #include <QLocale>
 
 namespace {
@@ -123,6 +125,15 @@ QVariantMap CrwlUrl::crawlSettingModels()
 {
     static const QVariantMap models = makeCrawlSettingModels();
     return models;
+}
+
+QVariantMap CrwlUrl::applicationCrawlSettings(const crawlmere::platform::UserDefaults& defaults)
+{
+    QVariantMap settings;
+    const QString nofollow = QStringLiteral("dontFollowNofollowLinks");
+    if (defaults.objectForKey(nofollow).isValid())
+        settings.insert(nofollow, defaults.boolForKey(nofollow));
+    return settings;
 }
 
 void CrwlUrl::setCrawlDefaultValues()

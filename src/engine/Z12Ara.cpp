@@ -130,9 +130,7 @@ bool Z12Ara::go()
     if (!crawlSettings)
         return failStart(QStringLiteral("no website settings available"));
     // A site without its own nofollow choice takes the application's, when there is one.
-    const QString nofollowKey = QStringLiteral("dontFollowNofollowLinks");
-    if (!crawlSettings->contains(nofollowKey) && defaults->objectForKey(nofollowKey).isValid())
-        crawlSettings->insert(nofollowKey, defaults->boolForKey(nofollowKey));
+    crawlSettings->insertMissing(CrwlUrl::applicationCrawlSettings(*defaults));
     if (diagnostic)
         diagnostic->setCrawlsettings(crawlSettings);
     if (!validateStartingUrl(crawlSettings))

@@ -309,6 +309,7 @@ void SettingsPane::showSettings(const QVariantMap& site)
     m_showing = true;
     const QVariantMap defaults = CrwlUrl::defaultCrawlSettings();
     const QVariantMap registered = m_manager.defaults().registeredDefaults();
+    const QVariantMap application = CrwlUrl::applicationCrawlSettings(m_manager.defaults());
     m_shownValues.clear();
     m_shownSite = site;
     m_copiedValues.clear();
@@ -316,8 +317,9 @@ void SettingsPane::showSettings(const QVariantMap& site)
     // never what the previous site left in it.
     for (const auto& row : settings::settingsBindingTable()) {
         QWidget* widget = m_controls.value(row.key);
-        const QVariant value
-            = site.contains(row.key) ? site.value(row.key) : defaults.value(row.key, registered.value(row.key));
+        const QVariant value = site.contains(row.key) ? site.value(row.key)
+            : application.contains(row.key)           ? application.value(row.key)
+                                                      : defaults.value(row.key, registered.value(row.key));
         switch (row.kind) {
         case BindingKind::Check:
         case BindingKind::CheckOrDefault:
