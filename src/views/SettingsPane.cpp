@@ -80,7 +80,7 @@ QString labelFor(const QString& key)
         { QStringLiteral("language"), QObject::tr("Spelling language:") },
         { QStringLiteral("checkSpelling"), QObject::tr("Check spelling") },
         { QStringLiteral("runJS"), QObject::tr("Run JavaScript") },
-        { QStringLiteral("hashIsBad"), QObject::tr("Report a missing #fragment target") },
+        { QStringLiteral("hashIsBad"), QObject::tr("Report empty and \"#\" links as bad") },
         { QStringLiteral("shouldArchive"), QObject::tr("Archive pages") },
         { QStringLiteral("shouldParsePDFs"), QObject::tr("Read links in PDFs") },
         { QStringLiteral("shouldParseDOCXs"), QObject::tr("Read links in DOCX files") },
