@@ -62,9 +62,15 @@ HeadlessArchiveResult exportArchiveAfterScan(
                        .arg(QDir::toNativeSeparators(result->outputFolder))
                        .arg(result->filesWritten);
     line += QStringLiteral(" in %1 s").arg(static_cast<double>(elapsed.elapsed()) / 1000.0, 0, 'f', 2);
-    if (result->itemsSkipped > 0)
-        line += QStringLiteral(", %1 skipped").arg(result->itemsSkipped);
-    return { line + u')', QString() };
+    line += archive::ArchiveExportController::leftOutText(*result) + u')';
+    // The export went on past a file the system refused, but the run did not do what it was asked.
+    if (result->filesNotWritten > 0) {
+        return { line,
+            QStringLiteral("%1 of its files could not be written (%2)")
+                .arg(result->filesNotWritten)
+                .arg(result->firstWriteFailure) };
+    }
+    return { line, QString() };
 }
 
 } // namespace crawlmere::app

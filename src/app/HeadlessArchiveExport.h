@@ -21,8 +21,8 @@ struct HeadlessArchiveResult {
     /// not exported.
     QString line;
     /// Why the export failed (the index could not be written, the folder could not be made,
-    /// the archive was not found...); null when it succeeded or was not asked for. A failure
-    /// ends the program with an error.
+    /// the archive was not found, a file could not be written...); null when it succeeded or was
+    /// not asked for. A failure ends the program with an error.
     QString failure;
 };
 

@@ -21,7 +21,7 @@
 #include "parsing/ParserLinkExtraction.h"
 #include "platform/NotificationCenter.h"
 #include "platform/PropertyList.h"
-#include "platform/TextFile.h"
+#include "platform/AtomicFile.h"
 #include "platform/UserDefaults.h"
 #include "reports/EngineSEOManager.h"
 #include "reports/ReportsDefaults.h"

@@ -312,6 +312,8 @@ QJsonObject InspectionAnswers::describeActive()
     QJsonObject out = describeWidget(widget);
     out.insert("name", widget->objectName());
     out.insert("title", widget->windowTitle());
+    // Whether a line editor has the keyboard: a scenario types only once an item editor is open.
+    out.insert("editing", qobject_cast<QLineEdit*>(QApplication::focusWidget()) != nullptr);
     return out;
 }
 

@@ -2,7 +2,7 @@
 #include "app/PrintToFile.h"
 
 #include "platform/Paths.h"
-#include "platform/TextFile.h"
+#include "platform/AtomicFile.h"
 
 #include <QDialogButtonBox>
 #include <QDir>

@@ -18,7 +18,7 @@
 #include "platform/Log.h"
 #include "platform/NotificationCenter.h"
 #include "platform/SavePanel.h"
-#include "platform/TextFile.h"
+#include "platform/AtomicFile.h"
 #include "platform/Url.h"
 #include "platform/UrlOpener.h"
 #include "platform/UserDefaults.h"

@@ -1,23 +1,13 @@
 // The download of a new build into the download folder.
 #include "app/UpdateDownload.h"
 
+#include "platform/AtomicFile.h"
 #include "platform/Dispatch.h"
-#include "platform/FolderWalk.h"
+#include "platform/HeldFolder.h"
 #include "platform/UrlSession.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
-#include <QRandomGenerator>
-
-#include <atomic>
-#include <cerrno>
-#include <cstdio>
-#include <cstdlib>
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace crawlmere::app {
 
@@ -27,44 +17,37 @@ namespace {
 
 const QString kFallbackName = QStringLiteral("Crawlmere-update");
 constexpr qint64 kUnknownSizeReportStep = 256 * 1024;
+/// Numbered names tried when the file's own is taken.
+constexpr int kMostNames = 1000;
 
-bool writeAll(int fd, const char* bytes, qint64 size)
+/// `name`, or for `number` > 1 "stem (number).ext" ("name (number)" without an extension).
+QString numberedName(const QString& name, int number)
 {
-    while (size > 0) {
-        const ssize_t written = ::write(fd, bytes, size_t(size));
-        if (written < 0 && errno == EINTR)
-            continue;
-        if (written <= 0)
-            return false;
-        bytes += written;
-        size -= written;
-    }
-    return true;
+    if (number <= 1)
+        return name;
+    const QFileInfo info(name);
+    const QString base = info.completeBaseName();
+    const QString suffix = info.suffix();
+    if (!suffix.isEmpty() && !base.isEmpty())
+        return QStringLiteral("%1 (%2).%3").arg(base).arg(number).arg(suffix);
+    return QStringLiteral("%1 (%2)").arg(name).arg(number);
 }
 
 } // namespace
 
-/// The temporary file and the transfer's facts, shared by the worker's callbacks and the main
+/// The file being written and the transfer's facts, shared by the worker's callbacks and the main
 /// thread. The callbacks run one at a time; the main thread reads only after the completion.
 struct UpdateDownload::State {
     /// The download folder, held from the start: the build is written and named only there.
     platform::HeldFolder folder;
-    QByteArray tempName;
-    int fd = -1;
+    /// The build, in a temporary file of the folder until it is complete; dropped unless
+    /// committed. Declared after the folder it is written through.
+    std::unique_ptr<platform::AtomicFile> file;
     int statusCode = 0;
     bool writeFailed = false;
     qint64 received = 0;
     qint64 expected = -1;
     qint64 lastReported = -1;
-    std::atomic<bool> kept { false };
-
-    ~State()
-    {
-        if (fd >= 0)
-            ::close(fd);
-        if (!kept.load() && !tempName.isEmpty())
-            ::unlinkat(folder.descriptor(), tempName.constData(), 0);
-    }
 };
 
 UpdateDownload::UpdateDownload(QUrl url, QString folder, Progress progress, Done done)
@@ -91,17 +74,10 @@ std::shared_ptr<UpdateDownload> UpdateDownload::start(
     if (!held)
         return nullptr;
     state->folder = std::move(held).value();
-    for (int attempt = 0; attempt < 100 && state->fd < 0; ++attempt) {
-        const QByteArray name = ".crawlmere-download-" + QByteArray::number(QRandomGenerator::global()->generate(), 36);
-        // The build is the user's file like any other download, not a private temporary one.
-        state->fd = ::openat(state->folder.descriptor(), name.constData(),
-            O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY, 0644);
-        if (state->fd >= 0)
-            state->tempName = name;
-        else if (errno != EEXIST)
-            return nullptr;
-    }
-    if (state->fd < 0)
+    // The build is the user's file like any other download; whatever has its name is kept.
+    state->file = std::make_unique<platform::AtomicFile>(
+        state->folder, safeFileName(url), platform::FileAccess::Usual, platform::ExistingEntry::Keep);
+    if (!state->file->open())
         return nullptr;
 
     const std::weak_ptr<UpdateDownload> weak = download;
@@ -112,7 +88,7 @@ std::shared_ptr<UpdateDownload> UpdateDownload::start(
         state->received = 0;
         state->lastReported = -1;
         state->expected = response.expectedContentLength;
-        if (::ftruncate(state->fd, 0) != 0 || ::lseek(state->fd, 0, SEEK_SET) != 0)
+        if (!state->file->open())
             state->writeFailed = true;
         const bool success = response.statusCode >= 200 && response.statusCode < 300;
         return success && !state->writeFailed ? platform::ResponseDisposition::Allow
@@ -121,7 +97,7 @@ std::shared_ptr<UpdateDownload> UpdateDownload::start(
     delegate.didReceiveData = [state, weak](platform::UrlSession& session, const QByteArray& chunk) {
         if (state->writeFailed)
             return;
-        if (!writeAll(state->fd, chunk.constData(), chunk.size())) {
+        if (!state->file->write(chunk)) {
             state->writeFailed = true;
             session.cancel();
             return;
@@ -138,12 +114,9 @@ std::shared_ptr<UpdateDownload> UpdateDownload::start(
         });
     };
     delegate.didCompleteWithError = [state, weak](platform::UrlSession&, const platform::UrlTaskResult& result) {
-        const bool synced = state->fd >= 0 && ::fsync(state->fd) == 0;
-        if (state->fd >= 0)
-            ::close(state->fd);
-        state->fd = -1;
-        const bool complete
-            = !result.error && synced && !state->writeFailed && state->statusCode >= 200 && state->statusCode < 300;
+        // Synced here, on the worker, so that putting it in place on the main thread is quick.
+        const bool complete = !result.error && !state->writeFailed && state->statusCode >= 200
+            && state->statusCode < 300 && state->file->sync();
         toMain([weak, complete] {
             if (const auto self = weak.lock())
                 self->finish(complete);
@@ -165,9 +138,8 @@ void UpdateDownload::finish(bool complete)
     m_session.reset();
     Outcome outcome;
     if (complete) {
-        const std::optional<QString> path = moveIntoPlace(m_state->folder, m_state->tempName, safeFileName(m_url));
+        const std::optional<QString> path = putInPlace(*m_state->file, m_state->folder, safeFileName(m_url));
         if (path) {
-            m_state->kept = true;
             outcome = { Outcome::Result::Saved, *path };
         } else {
             outcome.result = Outcome::Result::SaveFailed;
@@ -192,27 +164,17 @@ QString UpdateDownload::safeFileName(const QUrl& url)
     return name;
 }
 
-std::optional<QString> UpdateDownload::moveIntoPlace(
-    const platform::HeldFolder& folder, const QByteArray& source, const QString& name)
+std::optional<QString> UpdateDownload::putInPlace(
+    platform::AtomicFile& file, const platform::HeldFolder& folder, const QString& name)
 {
-    const QFileInfo info(name);
-    const QString base = info.completeBaseName();
-    const QString suffix = info.suffix();
-    const bool hasSuffix = !suffix.isEmpty() && !base.isEmpty();
-    for (int number = 1; number <= 1000; ++number) {
-        QString candidate = name;
-        if (number > 1) {
-            candidate = hasSuffix ? QStringLiteral("%1 (%2).%3").arg(base).arg(number).arg(suffix)
-                                  : QStringLiteral("%1 (%2)").arg(name).arg(number);
-        }
-        // Never replaces what has the name, and never leaves the folder held.
-        if (::renameat2(folder.descriptor(), source.constData(), folder.descriptor(),
-                QFile::encodeName(candidate).constData(), RENAME_NOREPLACE)
-            == 0)
+    for (int number = 1; number <= kMostNames; ++number) {
+        const QString candidate = numberedName(name, number);
+        if (file.commitAs(candidate))
             return QDir(folder.path()).filePath(candidate);
-        if (errno != EEXIST)
+        if (!file.nameTaken())
             return std::nullopt;
     }
+    file.cancel();
     return std::nullopt;
 }
 

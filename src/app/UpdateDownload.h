@@ -10,6 +10,7 @@
 #include <optional>
 
 namespace crawlmere::platform {
+class AtomicFile;
 class HeldFolder;
 class UrlSession;
 }
@@ -17,10 +18,11 @@ class UrlSession;
 namespace crawlmere::app {
 
 /// One download. The bytes go to a hidden temporary file in `folder` (reached and held as
-/// `platform::HeldFolder` does), emptied at every response
-/// (a redirect's or a retried answer's bytes never mix), and only a 2xx answer that arrived
-/// whole, within the size cap and written without error, is renamed to `safeFileName` (or a
-/// numbered variant; an existing file is never replaced). Anything else leaves nothing behind.
+/// `platform::HeldFolder` does, written as `platform::AtomicFile` writes), a new one at every
+/// response (a redirect's or a retried answer's bytes never mix), and only a 2xx answer that
+/// arrived whole, within the size cap and written without error, is put in place as
+/// `safeFileName` (or a numbered variant; what has the name is never replaced). Anything else
+/// leaves nothing behind.
 ///
 /// Made and used on the main thread; the transfer runs on the network thread and its callbacks on
 /// a worker, and `progress` and `done` come back on the main thread. Dropping the object cancels
@@ -55,10 +57,10 @@ public:
     /// "." or "..", holds "/", a NUL or another control character once decoded, or is longer than
     /// 255 bytes.
     static QString safeFileName(const QUrl& url);
-    /// Renames `source` to `name` in the folder held, or to "stem (2).ext", "stem (3).ext"… when
-    /// that exists; never replaces a file. The new path, or none.
-    static std::optional<QString> moveIntoPlace(
-        const platform::HeldFolder& folder, const QByteArray& source, const QString& name);
+    /// Commits `file` (kept beside what has its name, in `folder`) as `name`, or as "stem (2).ext",
+    /// "stem (3).ext"… while the name is taken; never replaces anything. The new path, or none.
+    static std::optional<QString> putInPlace(
+        platform::AtomicFile& file, const platform::HeldFolder& folder, const QString& name);
 
 private:
     struct State;

@@ -43,10 +43,19 @@ struct ArchiveExportProgress {
 ///
 /// Every path is checked before it is written (see `detail::ExportFolder`): a URL or default name
 /// that would climb out of the output folder, or a name the file system cannot take, is skipped
-/// with a log line; no existing file is ever replaced. Rewritten links name the files as written
+/// with a log line; no existing file is ever replaced. A file the system refuses (a full disk) is
+/// counted apart from those skipped, and the export goes on with the next. Rewritten links name the files as written
 /// (percent-encoded where a path needs it). The files of a URL with a port go in a folder named
 /// by host and port ("h.test_8080"), never one named ":8080". Both modes name a folder's page by
-/// the preferences' `defaultLocalFileName`.
+/// the preferences' `defaultLocalFileName`, and write scheme and host in lower case.
+///
+/// Process leads every link that resolves to a file it writes (by the file's address in any
+/// case of scheme and host, or by an address the archive lists as redirecting to it) to that
+/// file, and every other link of the web to its whole address; no link leads to a file whose
+/// archived copy is missing. A page or sheet is rewritten in the encoding it declares, or copied as archived
+/// when it cannot be decoded. A file whose query hid its type's extension gets the extension
+/// again ("site.css?v=2" → "site.css.v=2.css"). Preserve rewrites nothing; an address that
+/// redirects to a page it writes gets a page refreshing to that page's file.
 class ArchiveExport {
 public:
     enum class Outcome {
@@ -59,7 +68,12 @@ public:
         /// The folder made; null when nothing was written (an empty archive makes none).
         QString outputFolder;
         qint64 filesWritten = 0;
+        /// Items left out by a rule (a path that would leave the folder, a name taken, no data).
         qint64 itemsSkipped = 0;
+        /// Files the system refused to write (a full disk, no permission), and the first one's
+        /// path and reason; the export goes on past them.
+        qint64 filesNotWritten = 0;
+        QString firstWriteFailure;
         /// Why no folder could be made (the save location is a file, or cannot be created);
         /// null otherwise.
         QString failure;

@@ -45,9 +45,20 @@ QString ArchiveExportController::finishedText(const ArchiveExport::Result& resul
     QString text = QStringLiteral("Archive exported to %1 (%2 files")
                        .arg(QDir::toNativeSeparators(result.outputFolder))
                        .arg(result.filesWritten);
+    return text + leftOutText(result) + u')';
+}
+
+QString ArchiveExportController::leftOutText(const ArchiveExport::Result& result)
+{
+    QString text;
     if (result.itemsSkipped > 0)
         text += QStringLiteral(", %1 skipped").arg(result.itemsSkipped);
-    return text + u')';
+    if (result.filesNotWritten > 0) {
+        text += QStringLiteral(", %1 could not be written (%2)")
+                    .arg(result.filesNotWritten)
+                    .arg(result.firstWriteFailure);
+    }
+    return text;
 }
 
 ShellAlert ArchiveExportController::failureAlert(const QString& failure)

@@ -97,7 +97,12 @@ public:
     /// The status line of an export that ended without a failure: where it went and how many
     /// files ("Archive exported to /x/site-20261208 (12 files)"), that nothing was archived, or
     /// that it was cancelled; null after a failure (its alert says it).
+    /// Files the system refused are told apart from those skipped: ", 1 skipped, 2 could not be
+    /// written (PATH: REASON)", the first one's path and reason in brackets.
     static QString finishedText(const ArchiveExport::Result& result);
+    /// What follows the count of files written in a summary: ", N skipped" and ", N could not be
+    /// written (PATH: REASON)", each when there are any.
+    static QString leftOutText(const ArchiveExport::Result& result);
     static ShellAlert failureAlert(const QString& failure);
 
     /// The request for `hub`'s finished scan: its archive folder and settings, the defaults' `id`

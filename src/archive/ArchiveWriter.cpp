@@ -7,6 +7,7 @@
 #include "engine/CrwlUrl.h"
 #include "engine/PunycodeAdditions.h"
 #include "engine/Z12Ara.h"
+#include "engine/detail/LookupKeys.h"
 #include "engine/detail/SettingsValue.h"
 #include "platform/Dispatch.h"
 #include "platform/Log.h"
@@ -77,6 +78,38 @@ QString clearedName(const QString& folder)
                                    .arg(counter.fetch_add(1)));
 }
 
+/// The index with each redirect's address listed under the page it leads to (see `saveArchive`).
+QVariantMap withRedirects(QVariantMap index, const QMap<QString, QString>& redirects)
+{
+    if (redirects.isEmpty())
+        return index;
+    const auto lookupKey = [](const QString& url) {
+        return engine::detail::prepareUrlForLookup(url, /*shouldIgnoreSlash=*/true);
+    };
+    QHash<QString, QString> keyOf; // lookup form → index key; an exact key is preferred
+    for (auto it = index.cbegin(); it != index.cend(); ++it)
+        keyOf.insert(lookupKey(it.key()), it.key());
+    QMap<QString, QStringList> sources; // index key of the page → addresses leading to it
+    for (auto it = redirects.cbegin(); it != redirects.cend(); ++it) {
+        if (index.contains(it.key()) || keyOf.contains(lookupKey(it.key())))
+            continue; // archived itself: links to it lead to its own copy
+        const QString target = detail::indexKey(it.value());
+        const QString key = index.contains(target) ? target : keyOf.value(lookupKey(target));
+        if (!key.isEmpty())
+            sources[key].append(it.key());
+    }
+    for (auto it = sources.cbegin(); it != sources.cend(); ++it) {
+        QVariantList versions = index.value(it.key()).toList();
+        if (versions.isEmpty())
+            continue;
+        QVariantMap newest = versions.last().toMap();
+        newest.insert(ArchiveWriter::kRedirectedFromKey, it.value()); // sorted: the map's order
+        versions.last() = newest;
+        index.insert(it.key(), versions);
+    }
+    return index;
+}
+
 } // namespace
 
 ArchiveWriter::ArchiveWriter(platform::UserDefaults& store, QString archiveFolder, Clock archiveClock)
@@ -120,12 +153,13 @@ void ArchiveWriter::clearArchiveFolder()
     }
     std::lock_guard lock(archiveIndexLock);
     index = QVariantMap();
+    redirects.clear();
 }
 
 QVariantMap ArchiveWriter::archiveIndex() const
 {
     std::lock_guard lock(archiveIndexLock);
-    return index;
+    return withRedirects(index, redirects);
 }
 
 QString ArchiveWriter::archiveStamp(const QDateTime& when)
@@ -209,6 +243,22 @@ void ArchiveWriter::archivePage(const CrwlUrl& record)
     version.insert(QStringLiteral("type"), type);
     std::lock_guard lock(archiveIndexLock);
     index.insert(detail::indexKey(text), QVariantList { version });
+}
+
+void ArchiveWriter::archiveRedirect(const CrwlUrl& record)
+{
+    const QString target = record.getRedir();
+    if (target.isEmpty())
+        return;
+    QStringList addresses { record.absoluteString() };
+    const QVariantList hops = record.redirectArray();
+    for (qsizetype i = 0; i + 1 < hops.size(); ++i)
+        addresses.append(hops.at(i).toMap().value(QStringLiteral("url")).toString());
+    std::lock_guard lock(archiveIndexLock);
+    for (const QString& address : std::as_const(addresses)) {
+        if (!address.isEmpty() && address != target)
+            redirects.insert(detail::indexKey(address), target);
+    }
 }
 
 QString ArchiveWriter::nameForAttempt(const QString& name, int attempt)

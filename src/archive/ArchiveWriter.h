@@ -5,6 +5,7 @@
 #include "engine/ArchiveSink.h"
 
 #include <QDateTime>
+#include <QMap>
 #include <QString>
 #include <QVariantMap>
 
@@ -56,14 +57,24 @@ public:
     /// starting one in a `singlePage` scan; data under 2 bytes. A failed write is logged and
     /// still recorded, naming the file that is missing.
     void archivePage(const CrwlUrl& record) override;
-    /// Writes the index as an XML property list, atomically. NO when it could not be written;
-    /// `lastSaveError` then says why.
+    /// Notes the addresses of a redirect (its own and each hop's before the last) as leading to
+    /// its final address. Nothing is written for them.
+    void archiveRedirect(const CrwlUrl& record) override;
+    /// Writes the index as an XML property list, atomically. Each address that redirects to an
+    /// archived page is listed, once and sorted, under `kRedirectedFromKey` in that page's newest
+    /// version (found by its address with scheme and host in any case, with or without a
+    /// trailing "/"); an address archived itself, or leading to no archived page, is left out.
+    /// NO when it could not be written; `lastSaveError` then says why.
     bool saveArchive() override;
     /// Why the last `saveArchive` failed; null after one that succeeded (or before any).
     QString lastSaveError() const;
     QString archiveLocation() override;
 
-    /// A copy of the index as it is now. [any thread]
+    /// The version key listing the addresses that redirect to the version's page: an array of
+    /// URL texts. Readers that do not know it pass it by; an index without it has no redirects.
+    static inline const QString kRedirectedFromKey = QStringLiteral("redirectedFrom");
+
+    /// A copy of the index as it is now, with the redirects `saveArchive` lists. [any thread]
     QVariantMap archiveIndex() const;
 
     /// The file name of a page archived at `when`: the URL text past scheme, "://", host and
@@ -83,6 +94,7 @@ private:
     ClearingQueue clearingQueue;
     mutable std::mutex archiveIndexLock;
     QVariantMap index; // archiveIndex
+    QMap<QString, QString> redirects; // index key of a redirect's address → its final address
     QString saveError;
 };
 

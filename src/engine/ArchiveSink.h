@@ -23,6 +23,10 @@ public:
     /// archivePage: writes the record's data as a file of the archive and records it in the
     /// index (or leaves it out by the scan's rules). [any thread; several at once]
     virtual void archivePage(const CrwlUrl& record) = 0;
+    /// Notes a record that is only a redirect: its body is its final address's, archived under
+    /// that address, and the archive keeps only where the redirect leads, so that links to it can
+    /// be led to the final address's copy. [any thread; several at once]
+    virtual void archiveRedirect(const CrwlUrl& /*record*/) { }
     /// saveArchive: writes the index into the archive folder. Returns NO when it could not be
     /// written; the hub announces the index either way.
     virtual bool saveArchive() = 0;

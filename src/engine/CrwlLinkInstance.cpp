@@ -21,7 +21,11 @@ std::shared_ptr<CrwlLinkInstance> CrwlLinkInstance::make()
     return std::allocate_shared<CrwlLinkInstance>(crawlmere::engine::detail::PooledAllocator<CrwlLinkInstance>());
 }
 
-CrwlLinkInstance::~CrwlLinkInstance() { RecordReference::release(parentPage); }
+CrwlLinkInstance::~CrwlLinkInstance()
+{
+    RecordReference::release(parentPage);
+    RecordReference::release(targetRecord);
+}
 
 // ===== Fields =================================================================================
 
@@ -30,6 +34,13 @@ void CrwlLinkInstance::setParent(const std::shared_ptr<CrwlUrl>& page)
     RecordReference* const next = RecordReference::acquire(page);
     RecordReference::release(parentPage);
     parentPage = next;
+}
+
+void CrwlLinkInstance::setTarget(const std::shared_ptr<CrwlUrl>& url)
+{
+    RecordReference* const next = RecordReference::acquire(url);
+    RecordReference::release(targetRecord);
+    targetRecord = next;
 }
 
 namespace {

@@ -46,7 +46,7 @@ public:
     void setLineNumber(std::optional<qint64> value);
     void setLinkText(const QString& value);
     void setParent(const std::shared_ptr<CrwlUrl>& page);
-    void setTarget(const std::shared_ptr<CrwlUrl>& url) { targetUrl = url; }
+    void setTarget(const std::shared_ptr<CrwlUrl>& url);
     void setConnectionType(const QString& value);
     void setConnectionColour(const QString& value);
     /// Takes a shared block of texts as they are (link text, rel, target, hreflang, connection
@@ -61,7 +61,7 @@ public:
     /// The page that holds the link; null when none or gone.
     std::shared_ptr<CrwlUrl> parent() const { return parentPage ? parentPage->lock() : nullptr; }
     /// The URL the link points to; null when none or gone.
-    std::shared_ptr<CrwlUrl> target() const { return targetUrl.lock(); }
+    std::shared_ptr<CrwlUrl> target() const { return targetRecord ? targetRecord->lock() : nullptr; }
     const QString& connectionType() const { return texts ? texts->connectionType() : nullText(); }
     const QString& connectionColour() const { return texts ? texts->connectionColour() : nullText(); }
 
@@ -157,9 +157,8 @@ private:
     bool pcFlag : 1 = false;
     qint32 lineNumberValue = kNoLineNumber;
     CrwlLinkTextPool::TextsPtr texts;
-    // The page through the weak reference that all occurrences on it share (see
-    // RecordReference); null for none. The target, which nearly every cell of a link row reads,
-    // is held directly: one step less from the row to the record.
+    // The page and the target through the weak references that all occurrences naming them
+    // share (see RecordReference); null for none. Half the bytes of a weak pointer of their own.
     crawlmere::engine::detail::RecordReference* parentPage = nullptr;
-    std::weak_ptr<CrwlUrl> targetUrl;
+    crawlmere::engine::detail::RecordReference* targetRecord = nullptr;
 };

@@ -118,7 +118,8 @@ public:
     /// YES when the fetched page counts as a possible soft 404; may add a warning to the page.
     /// [any thread]
     virtual bool performSoft404CheckOnThisUrl(const std::shared_ptr<CrwlUrl>& /*record*/) { return false; }
-    /// Writes the fetched page into the page archive. [any thread; several at once]
+    /// Writes the fetched page into the page archive (a redirect only notes where it leads).
+    /// [any thread; several at once]
     virtual void archivePage(const std::shared_ptr<CrwlUrl>& /*record*/) { }
     // --- Duplicates -------------------------------------------------------------------------
 

@@ -8,7 +8,6 @@
 #include "engine/PageRenderer.h"
 #include "engine/detail/CrwlUrlCaches.h"
 #include "engine/detail/CrwlUrlFetch.h"
-#include "engine/detail/RedirectOnly.h"
 #include "engine/detail/SettingsValue.h"
 #include "platform/Dispatch.h"
 #include "platform/Log.h"
@@ -86,12 +85,12 @@ void CrwlUrlFetch::takeOverBody(const std::shared_ptr<CrwlUrl>& record,
         if (record->contentlengthunavailable)
             record->setFileSizeCompressed(record->data.size());
     }
-    if (record->getStatus() == -17) {
+    if (record->getStatus() == CrwlStatus::unknownError) {
         // Given up by the owner's watchdog, which has counted it already.
         unlink(*record, *context);
         return;
     }
-    if (record->getStatus() == -19 && context->refreshDelay > 0) {
+    if (record->getStatus() == CrwlStatus::refreshHeader && context->refreshDelay > 0) {
         // A Refresh header asked for the target after a delay. The record keeps its slot
         // until it is queued again, so the scan cannot finish in between; it is counted
         // after its next fetch.
@@ -99,9 +98,9 @@ void CrwlUrlFetch::takeOverBody(const std::shared_ptr<CrwlUrl>& record,
         unlink(*record, *context);
         Dispatch::toMainAfter(std::chrono::seconds(delay), [record] {
             const auto laterOwner = record->getOwner();
-            if (!laterOwner || laterOwner->stopPressed() || record->getStatus() != -19)
+            if (!laterOwner || laterOwner->stopPressed() || record->getStatus() != CrwlStatus::refreshHeader)
                 return; // paused (the pause queued it again) or given up meanwhile
-            record->setStatus(-1);
+            record->setStatus(CrwlStatus::notYetChecked);
             laterOwner->addToCheckQueue(record);
             laterOwner->threadHasFinished(record);
         });
@@ -123,7 +122,7 @@ void CrwlUrlFetch::takeOverBody(const std::shared_ptr<CrwlUrl>& record,
         const qint64 statusNow = record->getStatus();
         if (!record->isStartingPoint() && statusNow >= 1 && statusNow <= 299 && owner
             && owner->performSoft404CheckOnThisUrl(record))
-            record->setStatus(-10);
+            record->setStatus(CrwlStatus::possibleSoft404);
         if (rendering && error && error->code == UrlErrorCode::Cancelled)
             return; // the renderer finishes the record
         record->archivePageIfAppropriate();
@@ -146,24 +145,24 @@ void CrwlUrlFetch::finishCompletion(const std::shared_ptr<CrwlUrl>& record,
     const QByteArray& body = record->data;
     if (body.size() >= 1 && body.size() <= 249
         && QString::fromUtf8(body).contains(QLatin1StringView("_Incapsula_Resource")))
-        record->setStatus(-16);
+        record->setStatus(CrwlStatus::blockedByFirewallService);
 
     const qint64 code = record->getStatus();
     if (error) {
         if (!record->isFileURL()) {
-            if (code == -2 || (code >= 300 && code <= 399)) {
-                record->setStatus(-14);
+            if (code == CrwlStatus::requestSent || (code >= 300 && code <= 399)) {
+                record->setStatus(CrwlStatus::completedWithError);
                 record->setError(error->localizedDescription);
             }
-        } else if (code != -15) {
-            record->setStatus(-14);
+        } else if (code != CrwlStatus::nonHttpOk) {
+            record->setStatus(CrwlStatus::completedWithError);
             if (error->code == UrlErrorCode::FileDoesNotExist)
-                record->setStatus(-8);
+                record->setStatus(CrwlStatus::fileDoesNotExist);
             else
                 record->setError(error->localizedDescription);
         }
-    } else if (code == -9) {
-        record->setStatus(-14);
+    } else if (code == CrwlStatus::recurringRedirect) {
+        record->setStatus(CrwlStatus::completedWithError);
         record->setError(QStringLiteral("Recurring redirect"));
     }
     if (error && error->code == UrlErrorCode::BodyTooLarge) {
@@ -258,12 +257,12 @@ bool CrwlUrlFetch::followMetaRefresh(const std::shared_ptr<CrwlUrl>& record, Crw
             QStringLiteral("sending another request for %1 after meta refresh redirection").arg(resolvedText));
     unlink(*record, context);
     if (record->getRedirectCount() < kRecurringRedirectHops) {
-        record->setStatus(-1);
+        record->setStatus(CrwlStatus::notYetChecked);
         if (recordOwner)
             recordOwner->addToCheckQueue(record);
     } else {
         logLine(1, QStringLiteral("%1: recurring redirect").arg(record->getLinkURL()));
-        record->setStatus(-9);
+        record->setStatus(CrwlStatus::recurringRedirect);
         if (recordOwner)
             recordOwner->incNumberDone(record);
     }
@@ -315,8 +314,8 @@ void CrwlUrl::clearWTG()
 
 void CrwlUrl::archivePageIfAppropriate()
 {
-    if (!isInternalFlag || !settingBool(crawlSettings, QStringLiteral("shouldArchive")) 
-        || crawlmere::engine::detail::isOnlyARedirect(*this))
+    // A redirect reaches the owner too: its archive notes where it leads.
+    if (!isInternalFlag || !settingBool(crawlSettings, QStringLiteral("shouldArchive")))
         return;
     if (const auto recordOwner = owner.lock())
         recordOwner->archivePage(shared_from_this());
@@ -329,7 +328,7 @@ void CrwlUrl::pageRendererDidReturnHTML()
         logLine(3, QStringLiteral("%1 rendered after stop pressed. Doing nothing").arg(linkURL));
         return;
     }
-    if (getStatus() == -17) {
+    if (getStatus() == CrwlStatus::unknownError) {
         logLine(3, QStringLiteral("%1 rendered after it was given up. Doing nothing").arg(linkURL));
         return;
     }
@@ -338,7 +337,7 @@ void CrwlUrl::pageRendererDidReturnHTML()
         // The render yielded nothing: the record ends as the watchdog would have ended it, so
         // a scan whose last page this was still finishes.
         logLine(1, QStringLiteral("%1: the renderer returned nothing").arg(linkURL));
-        setStatus(-17);
+        setStatus(CrwlStatus::unknownError);
         if (fetchContext)
             CrwlUrlFetch::unlink(*this, *fetchContext);
         if (recordOwner) {
@@ -350,7 +349,7 @@ void CrwlUrl::pageRendererDidReturnHTML()
     const qint64 code = getStatus();
     if (!isStartingPointFlag && code >= 1 && code <= 299 && recordOwner
         && recordOwner->performSoft404CheckOnThisUrl(self))
-        setStatus(-10);
+        setStatus(CrwlStatus::possibleSoft404);
     archivePageIfAppropriate();
     if (!recordOwner)
         return;

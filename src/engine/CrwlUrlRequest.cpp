@@ -3,6 +3,7 @@
 #include "engine/CrwlUrl.h"
 
 #include "engine/CrwlLinkInstance.h"
+#include "engine/CrwlStatusCodes.h"
 #include "engine/FetchPageReader.h"
 #include "engine/PunycodeAdditions.h"
 #include "engine/detail/CrwlUrlCaches.h"
@@ -278,7 +279,7 @@ bool CrwlUrl::sendAsyncServerRequest()
     // The new fetch's body replaces the last one's.
     data.clear();
     sourceData.clear();
-    setStatus(-2);
+    setStatus(CrwlStatus::requestSent);
     ++tryCount;
     setSentRequest();
     const QString headerText = request.headers.toString();
@@ -328,7 +329,7 @@ void CrwlUrl::recheckLink(const std::shared_ptr<CrwlUrl>& record)
     }
     if (recordOwner)
         recordOwner->decNumberDone(record);
-    record->setStatus(-1);
+    record->setStatus(CrwlStatus::notYetChecked);
     record->clearRedir();
     if (!recordOwner)
         return;

@@ -3,6 +3,7 @@
 // Refresh header, body decision) and the body bytes.
 #include "engine/CrwlUrl.h"
 
+#include "engine/CrwlStatusCodes.h"
 #include "engine/PunycodeAdditions.h"
 #include "engine/detail/CrwlUrlFetch.h"
 #include "engine/detail/SettingsValue.h"
@@ -110,7 +111,7 @@ UrlSessionDelegate CrwlUrlFetch::makeDelegate(const std::shared_ptr<CrwlUrlFetch
         if (const auto credential = record->credentialsFromSettings())
             return UrlCredential { credential->first, credential->second };
         logLine(1, QStringLiteral("Unable to create credential object"));
-        record->setStatus(-18);
+        record->setStatus(CrwlStatus::unauthorized);
         return std::nullopt;
     };
     delegate.didReceiveResponse = [live](UrlSession&, const UrlResponse& response) -> ResponseDisposition {
@@ -161,7 +162,7 @@ RedirectDecision CrwlUrlFetch::willPerformHTTPRedirection(
     const qint64 hopsOffered = ++context.redirectHops;
     if (record.getRedirectCount() >= kRecurringRedirectHops || hopsOffered > kRecurringRedirectHops) {
         // The redirect response becomes the final response; its status stays -9.
-        record.setStatus(-9);
+        record.setStatus(CrwlStatus::recurringRedirect);
         return RedirectDecision::refuse();
     }
 
@@ -200,13 +201,13 @@ RedirectDecision CrwlUrlFetch::willPerformHTTPRedirection(
 
     // The transfer sets the Host header of the new request from its URL.
     if (target.isEmpty()) {
-        record.setStatus(-20);
+        record.setStatus(CrwlStatus::redirectionToNowhere);
         if (startingPoint && recordOwner)
             recordOwner->addStringToDiagnosticTrace(QStringLiteral("redirection to nowhere"));
         return RedirectDecision::cancel();
     }
     if (recordOwner && recordOwner->isMailtoEtc(target)) {
-        record.setStatus(-4);
+        record.setStatus(CrwlStatus::notChecked);
         if (startingPoint)
             recordOwner->addStringToDiagnosticTrace(QStringLiteral("redirection to tel: mailto: etc"));
         return RedirectDecision::cancel();
@@ -238,12 +239,12 @@ bool CrwlUrlFetch::handleRefreshHeader(CrwlUrl& record, CrwlUrlFetchContext& con
     }
 
     record.addRedir(resolved->absoluteString(), statusCode, 2);
-    record.setStatus(-19);
+    record.setStatus(CrwlStatus::refreshHeader);
     record.clearData();
     context.body.clear();
 
     if (record.getRedirectCount() >= kRecurringRedirectHops) {
-        record.setStatus(-9);
+        record.setStatus(CrwlStatus::recurringRedirect);
         if (record.isStartingPoint() && recordOwner)
             recordOwner->addStringToDiagnosticTrace(
                 QStringLiteral("%1 Recurring 'Refresh' type redirect, abandoning").arg(record.getLinkURL()));
@@ -329,7 +330,7 @@ ResponseDisposition CrwlUrlFetch::didReceiveResponse(CrwlUrl& record, CrwlUrlFet
 
     if (!response.isHttp) {
         // A local file.
-        record.setStatus(-15);
+        record.setStatus(CrwlStatus::nonHttpOk);
         record.setIsHTML(response.mimeType.contains(u"html"));
     } else {
         const int s = response.statusCode;
@@ -349,11 +350,11 @@ ResponseDisposition CrwlUrlFetch::didReceiveResponse(CrwlUrl& record, CrwlUrlFet
 
         const qint64 previous = record.getStatus();
         if ((s == 999 || s == 429) && record.getLinkURL().contains(u"linkedin", Qt::CaseInsensitive)) {
-            record.setStatus(-12);
+            record.setStatus(CrwlStatus::blockedByNetworkSite);
         } else if ((s >= 500 || s == 429 || s == 403)
             && (headers.contains("CF_RAY") || headers.contains("CF-RAY") || headers.text("Server") == u"cloudflare")) {
-            record.setStatus(-13);
-        } else if (previous != -18 && previous != -9) {
+            record.setStatus(CrwlStatus::blockedByEdgeService);
+        } else if (previous != CrwlStatus::unauthorized && previous != CrwlStatus::recurringRedirect) {
             record.setStatus(s);
         }
 

@@ -3,6 +3,7 @@
 #include "engine/Z12Ara.h"
 
 #include "engine/ArchiveSink.h"
+#include "engine/CrwlStatusCodes.h"
 #include "engine/CrwlUrl.h"
 #include "engine/CrwlUrlFetchTransport.h"
 #include "engine/EngineSEOService.h"
@@ -94,6 +95,7 @@ void Z12Ara::clear()
         archiveSink->clearArchiveFolder();
     instanceArray = std::deque<InstancePtr>();
     linkTextPool = CrwlLinkTextPool();
+    occurrenceArena.clear();
     lookupDictionary = LookupTable();
     redirLookupDictionary = QHash<QString, QList<UrlPtr>>();
     warningsArray = QList<HubWarningRecord>();
@@ -461,13 +463,13 @@ void Z12Ara::stop()
             logLine(0, QStringLiteral("still waiting on: %1").arg(record->absoluteString()));
     }
     for (const UrlPtr& record : inFlight) {
-        record->setStatus(-1);
+        record->setStatus(CrwlStatus::notYetChecked);
         cancelFetch(record);
         record->clearRedir();
         addToCheckQueue(record);
     }
     for (const UrlPtr& record : inFlight)
-        record->setStatus(-1);
+        record->setStatus(CrwlStatus::notYetChecked);
     inProgressArray.clear();
     numberOfThreadsDetached = 0;
     // Records waiting for their host's lookup go back too; the lookups' answers still count.

@@ -10,6 +10,7 @@
 #include "engine/HostLookupStage.h"
 #include "engine/QFQueue.h"
 #include "engine/detail/HashedString.h"
+#include "engine/detail/OccurrenceArena.h"
 #include "engine/qfDataSource.h"
 #include "platform/TextEncoding.h"
 
@@ -208,7 +209,8 @@ public:
     void saveArchive();
     /// archiveLocation: the sink's archive folder, created when missing; null without a sink.
     QString archiveLocation() const;
-    /// archivePage: hands the record to the archive sink. [any thread; several at once]
+    /// archivePage: hands the record to the archive sink, as a page, or as a redirect when it is
+    /// only one. [any thread; several at once]
     void archivePage(const UrlPtr& record) override;
     void updateStatusField() const;
 
@@ -534,6 +536,7 @@ private:
     mutable quint64 lookupRulesGeneration = 0;
     mutable LookupRules lookupRulesCache;
     CrwlLinkTextPool linkTextPool; // the texts of instanceArray's occurrences, each set once
+    crawlmere::engine::detail::OccurrenceArena occurrenceArena; // where instanceArray's occurrences lie
     std::atomic<EncodingId> detectedEncoding { 0 };
     SharedCrawlSettings crawlSettings;
     LookupTable lookupDictionary;

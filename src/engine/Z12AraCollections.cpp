@@ -3,6 +3,7 @@
 #include "engine/Z12Ara.h"
 
 #include "engine/CrwlLinkInstance.h"
+#include "engine/CrwlStatusCodes.h"
 #include "engine/CrwlUrl.h"
 #include "engine/EngineSEOService.h"
 #include "engine/detail/SettingsValue.h"
@@ -68,7 +69,7 @@ void Z12Ara::markThisUrlAsFixed(const UrlPtr& record)
         return;
     if (record->isInBadCollection())
         badCollectionCount = std::max<qint64>(badCollectionCount - 1, 0);
-    record->setStatus(-3);
+    record->setStatus(CrwlStatus::userMarkedFixed);
     record->clearRedir();
     record->setIsInBadCollection(false);
     crawlmere::platform::NotificationCenter::defaultCenter().post(CrwlUrlStatusUpdated, record);
@@ -165,7 +166,7 @@ void Z12Ara::add(const UrlPtr& record)
 Z12Ara::InstancePtr Z12Ara::addInstanceWithParent(const UrlPtr& parent, const UrlPtr& target, const QString& linkText,
     const QString& rel, const QString& targetattr, const QString& hreflang, std::optional<qint64> lineNumber)
 {
-    auto instance = CrwlLinkInstance::make();
+    auto instance = occurrenceArena.make();
     instance->setParent(parent);
     instance->setTarget(target);
     // Empty attributes are not stored; the texts are shared with every occurrence that has the

@@ -11,6 +11,7 @@
 #include "engine/HubClock.h"
 #include "engine/ShellServices.h"
 #include "engine/detail/CrwlUrlFetch.h"
+#include "engine/detail/RedirectOnly.h"
 #include "engine/detail/SettingsValue.h"
 #include "platform/Log.h"
 
@@ -355,7 +356,12 @@ QString Z12Ara::archiveLocation() const { return archiveSink ? archiveSink->arch
 
 void Z12Ara::archivePage(const UrlPtr& record)
 {
-    if (archiveSink && record)
+    if (!archiveSink || !record)
+        return;
+    // A redirect's body belongs to its final address, which is archived as a page of its own.
+    if (crawlmere::engine::detail::isOnlyARedirect(*record))
+        archiveSink->archiveRedirect(*record);
+    else
         archiveSink->archivePage(*record);
 }
 

@@ -5,6 +5,7 @@
 #include "parsing/detail/ParserDefaults.h"
 
 #include <optional>
+#include <type_traits>
 
 namespace detail = crawlmere::parsing::detail;
 namespace Encoding = crawlmere::platform::Encoding;
@@ -100,6 +101,33 @@ bool isKept(const QString& value)
         && !value.startsWith(QLatin1StringView("%23"));
 }
 
+// The next place of a needle (a case-insensitive word, or a character) in the text at or after
+// `from`, for positions that only grow: the text is searched again only once `from` has passed
+// the place found before, so a search never reads the same stretch twice.
+template <typename Needle> class NextPlace {
+public:
+    NextPlace(QStringView text, Needle needle)
+        : m_text(text)
+        , m_needle(needle)
+    {
+    }
+    qsizetype at(qsizetype from)
+    {
+        if (m_found != -1 && m_found < from) {
+            if constexpr (std::is_same_v<Needle, QChar>)
+                m_found = m_text.indexOf(m_needle, from);
+            else
+                m_found = m_text.indexOf(m_needle, from, Qt::CaseInsensitive);
+        }
+        return m_found;
+    }
+
+private:
+    QStringView m_text; // the caller's text, alive while this searches
+    Needle m_needle;
+    qsizetype m_found = -2; // -2: not searched yet; -1: none left
+};
+
 } // namespace
 
 std::unique_ptr<CrwlCSSParser> CrwlCSSParser::initWithData(const QByteArray& data)
@@ -166,10 +194,16 @@ QStringList CrwlCSSParser::linksInStyleSheet(QStringView text, qsizetype maxLink
         references.append(value);
         return true;
     };
+    // `from` only grows, and each search below starts at or after it and reads a stretch of
+    // text at most once: the sheet is read in time that grows with its length. (A string that
+    // runs on unclosed is read once: the next value's opening quote would have closed it.)
+    NextPlace nextUrl(text, kUrl);
+    NextPlace nextImport(text, kImport);
+    NextPlace nextClosing(text, QChar(u')'));
     qsizetype from = 0;
     while (from < text.size()) {
-        const qsizetype url = text.indexOf(kUrl, from, Qt::CaseInsensitive);
-        const qsizetype import = text.indexOf(kImport, from, Qt::CaseInsensitive);
+        const qsizetype url = nextUrl.at(from);
+        const qsizetype import = nextImport.at(from);
         if (url < 0 && import < 0)
             break;
 
@@ -198,7 +232,7 @@ QStringList CrwlCSSParser::linksInStyleSheet(QStringView text, qsizetype maxLink
             }
             if (!add(string->first))
                 break;
-            const qsizetype closing = text.indexOf(u')', string->second);
+            const qsizetype closing = nextClosing.at(string->second);
             from = closing < 0 ? string->second : closing + 1;
             continue;
         }

@@ -302,6 +302,7 @@ private:
     QString stringFromBuffer(const crawlmere::parsing::detail::CaptureBuffer& buffer, bool returnsAreSeparators = false) const;
 
     // Phases.
+    class HeadScan; // the head phase's state machine (CrwlParserHead.cpp)
     void headPhase(crawlmere::parsing::detail::ScanBuffers& buffers); // CrwlParserHead.cpp
     void bodyPhase(crawlmere::parsing::detail::ScanBuffers& buffers); // CrwlParserBody.cpp
     void finishPage(crawlmere::parsing::detail::BodyState& state); // CrwlParserWarnings.cpp
@@ -315,6 +316,7 @@ private:
     void scanTag(crawlmere::parsing::detail::BodyState& state, bool continuesBodyTag = false);
     void openTag(crawlmere::parsing::detail::BodyState& state, const crawlmere::parsing::detail::TagSpan& tag);
     void closeTag(crawlmere::parsing::detail::BodyState& state, const crawlmere::parsing::detail::TagSpan& tag);
+    class TagAttributeReader; // what a body tag does with each attribute (CrwlParserBodyTags.cpp)
     void tagAttribute(crawlmere::parsing::detail::BodyState& state, const crawlmere::parsing::detail::TagSpan& tag,
         const crawlmere::parsing::detail::AttributeSpan& attribute);
     void endOfTag(crawlmere::parsing::detail::BodyState& state, const crawlmere::parsing::detail::TagSpan& tag);

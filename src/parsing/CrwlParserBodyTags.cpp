@@ -350,212 +350,310 @@ void CrwlParser::closeTag(BodyState& state, const TagSpan& tag)
     }
 }
 
-void CrwlParser::tagAttribute(BodyState& state, const TagSpan& tag, const AttributeSpan& attribute)
-{
-    const qint64 valueStart = attribute.value.data() - bytes.data();
-    // The byte that ended the value has been read when the value is used.
-    const auto finishValue = [&] { advanceTo(attribute.terminator + 1); };
-    const auto warnAboutEquals = [&] {
+/// One attribute of a body tag: what any tag does with it, then what its own tag does, each tag in
+/// a handler named after it. A value is "finished" (the scanner moves past its closing byte)
+/// only when it is used.
+class CrwlParser::TagAttributeReader {
+public:
+    TagAttributeReader(CrwlParser& parser, BodyState& bodyState, const TagSpan& span, const AttributeSpan& read)
+        : p(parser)
+        , state(bodyState)
+        , tag(span)
+        , attribute(read)
+    {
+    }
+
+    void run()
+    {
+        if (readOfAnyTag())
+            return;
+        switch (tag.id) {
+        case TagId::A:
+            onAnchor();
+            break;
+        case TagId::Area:
+            if (attribute.id == AttrId::Href)
+                takeUrl();
+            break;
+        case TagId::Img:
+            onImage();
+            break;
+        case TagId::Source:
+        case TagId::Audio:
+        case TagId::Video:
+            onMediaSource();
+            break;
+        case TagId::Frame:
+        case TagId::IFrame:
+            onFrame();
+            break;
+        case TagId::Embed:
+            if (p.checkImages && attribute.id == AttrId::Src)
+                takeUrl();
+            break;
+        case TagId::Form:
+            onForm();
+            break;
+        case TagId::Link:
+            onLinkTag();
+            break;
+        case TagId::Script:
+            onScript();
+            break;
+        case TagId::Meta:
+            onMeta();
+            break;
+        case TagId::Picture:
+        case TagId::Style:
+        case TagId::P:
+        case TagId::Heading:
+        case TagId::Div:
+        case TagId::Span:
+        case TagId::Body:
+        case TagId::Html:
+        case TagId::Nav:
+        case TagId::Header:
+        case TagId::Footer:
+        case TagId::Other:
+            break;
+        }
+    }
+
+private:
+    // ---- The value ----------------------------------------------------------------------------------
+
+    /// The byte that ended the value has been read when the value is used.
+    void finishValue() { p.advanceTo(attribute.terminator + 1); }
+
+    /// Each "=" of an unquoted value is warned about at its own place.
+    void warnAboutEquals()
+    {
         if (attribute.quoted)
             return;
+        const qint64 valueStart = attribute.value.data() - p.bytes.data();
         for (size_t k = 0; k < attribute.value.size(); ++k) {
             if (attribute.value[k] != '=')
                 continue;
-            advanceTo(valueStart + static_cast<qint64>(k) + 1);
-            addWarning(QStringLiteral("The page contains an = in an unquoted value at line %1/%2.").arg(currentLine()).arg(counter));
+            p.advanceTo(valueStart + static_cast<qint64>(k) + 1);
+            p.addWarning(QStringLiteral("The page contains an = in an unquoted value at line %1/%2.")
+                             .arg(p.currentLine())
+                             .arg(p.counter));
         }
-    };
-    const auto url = [&] { return decodeSpan(attribute.value, detail::kUrlLimit); };
-    const auto sources = [&] {
-        return isSrcset(attribute.id) ? splitSrcsFromSrcset(url()) : QStringList { url() };
-    };
+    }
 
-    // Attributes of any tag.
-    switch (attribute.id) {
-    case AttrId::Id:
+    QString url() const { return p.decodeSpan(attribute.value, detail::kUrlLimit); }
+    QString text(size_t limit, bool returnsAreSeparators = false) const
+    {
+        return p.decodeSpan(attribute.value, limit, returnsAreSeparators);
+    }
+    QStringList sources() const { return isSrcset(attribute.id) ? p.splitSrcsFromSrcset(url()) : QStringList { url() }; }
+
+    /// An address attribute: warned about, finished and added as the tag's link.
+    void takeUrl()
+    {
+        warnAboutEquals();
         finishValue();
-        if (collectNames && !attribute.value.empty())
-            addNameToCollection(decodeSpan(attribute.value, detail::kValueLimit, /*returnsAreSeparators=*/true));
-        return;
-    case AttrId::Alt: {
+        p.addURLToCollection(url());
+    }
+
+    // ---- Attributes of any tag ----------------------------------------------------------------------
+
+    /// id, alt and style mean the same in every tag; true when the attribute is done with.
+    bool readOfAnyTag()
+    {
+        switch (attribute.id) {
+        case AttrId::Id:
+            finishValue();
+            if (p.collectNames && !attribute.value.empty())
+                p.addNameToCollection(text(detail::kValueLimit, /*returnsAreSeparators=*/true));
+            return true;
+        case AttrId::Alt:
+            onAlt();
+            return true;
+        case AttrId::Style:
+            onInlineStyle();
+            return true;
+        case AttrId::Other:
+            return true;
+        case AttrId::Href:
+        case AttrId::Hreflang:
+        case AttrId::Rel:
+        case AttrId::Type:
+        case AttrId::Target:
+        case AttrId::Src:
+        case AttrId::Srcset:
+        case AttrId::DataSrc:
+        case AttrId::DataSrcset:
+        case AttrId::DataOriginal:
+        case AttrId::DataOrigSrc:
+        case AttrId::Action:
+        case AttrId::Name:
+        case AttrId::Property:
+        case AttrId::Content:
+            return false;
+        }
+        return false;
+    }
+
+    void onAlt()
+    {
         finishValue();
         if (attribute.value.size() > detail::kAltLimit)
             detail::parserLog(3, QStringLiteral("alt text overflow - more than 2000 characters - %1 bytes dropped")
                                      .arg(attribute.value.size() - detail::kAltLimit));
-        const QString alt = decodeSpan(attribute.value, detail::kAltLimit, /*returnsAreSeparators=*/true);
-        if (checkImages)
-            addAltTextToCollection(alt);
+        const QString alt = text(detail::kAltLimit, /*returnsAreSeparators=*/true);
+        if (p.checkImages)
+            p.addAltTextToCollection(alt);
         else
-            addLinkTextToCollection(alt);
-        if (parserContentIncludeAltText && state.ignoredRegions == 0 && !attribute.value.empty()) {
+            p.addLinkTextToCollection(alt);
+        if (p.parserContentIncludeAltText && state.ignoredRegions == 0 && !attribute.value.empty()) {
             const std::string_view kept = attribute.value.substr(0, detail::kAltLimit);
-            appendTagSpace(state);
+            p.appendTagSpace(state);
             for (const char c : kept)
-                appendPageText(state, detail::byteOf(c));
-            appendTagSpace(state);
+                p.appendPageText(state, detail::byteOf(c));
+            p.appendTagSpace(state);
         }
-        return;
     }
-    case AttrId::Style:
-        if (!checkImages)
+
+    void onInlineStyle()
+    {
+        if (!p.checkImages)
             return;
         finishValue();
         if (const auto urls = extractURLsFromInlineStyles(url()))
             for (const QString& styleUrl : *urls)
-                addSeparateRecord(styleUrl, QStringLiteral("[inline style url]"));
-        return;
-    case AttrId::Other:
-        return;
-    case AttrId::Href:
-    case AttrId::Hreflang:
-    case AttrId::Rel:
-    case AttrId::Type:
-    case AttrId::Target:
-    case AttrId::Src:
-    case AttrId::Srcset:
-    case AttrId::DataSrc:
-    case AttrId::DataSrcset:
-    case AttrId::DataOriginal:
-    case AttrId::DataOrigSrc:
-    case AttrId::Action:
-    case AttrId::Name:
-    case AttrId::Property:
-    case AttrId::Content:
-        break;
+                p.addSeparateRecord(styleUrl, QStringLiteral("[inline style url]"));
     }
 
-    switch (tag.id) {
-    case TagId::A:
+    // ---- Tags by name -------------------------------------------------------------------------------
+
+    void onAnchor()
+    {
         if (attribute.id == AttrId::Href) {
             warnAboutEquals();
             finishValue();
             const QString href = url();
             if (attribute.quoted && !attribute.closed)
-                addWarning(QStringLiteral("the link href '%1' is missing an end quote or has mismatched quotes at line %2/%3.")
-                               .arg(trimQuotesAndSpaces(href), QString::number(currentLine()), QString::number(counter)));
-            addURLToCollection(href);
-            state.hrefLine = currentLine();
+                p.addWarning(
+                    QStringLiteral("the link href '%1' is missing an end quote or has mismatched quotes at line %2/%3.")
+                        .arg(trimQuotesAndSpaces(href), QString::number(p.currentLine()), QString::number(p.counter)));
+            p.addURLToCollection(href);
+            state.hrefLine = p.currentLine();
         } else if (attribute.id == AttrId::Rel) {
             finishValue();
-            addRelToCollection(decodeSpan(attribute.value, detail::kValueLimit));
+            p.addRelToCollection(text(detail::kValueLimit));
         } else if (attribute.id == AttrId::Target) {
             finishValue();
-            addTargetToCollection(decodeSpan(attribute.value, detail::kValueLimit));
+            p.addTargetToCollection(text(detail::kValueLimit));
         } else if (attribute.id == AttrId::Hreflang) {
             finishValue();
-            addHreflangToCollection(decodeSpan(attribute.value, detail::kHreflangLimit));
-        } else if (attribute.id == AttrId::Name && collectNames && !attribute.value.empty()) {
+            p.addHreflangToCollection(text(detail::kHreflangLimit));
+        } else if (attribute.id == AttrId::Name && p.collectNames && !attribute.value.empty()) {
             finishValue();
-            addNameToCollection(decodeSpan(attribute.value, detail::kValueLimit, /*returnsAreSeparators=*/true));
+            p.addNameToCollection(text(detail::kValueLimit, /*returnsAreSeparators=*/true));
         }
-        break;
-    case TagId::Area:
-        if (attribute.id == AttrId::Href) {
-            warnAboutEquals();
-            finishValue();
-            addURLToCollection(url());
-        }
-        break;
-    case TagId::Img:
-        if (!checkImages || !isSourceAttribute(attribute.id, lazyload))
-            break;
+    }
+
+    void onImage()
+    {
+        if (!p.checkImages || !isSourceAttribute(attribute.id, p.lazyload))
+            return;
         warnAboutEquals();
         finishValue();
         if (isSrcset(attribute.id))
-            addURLsToCollection(sources());
+            p.addURLsToCollection(sources());
         else
-            addURLToCollection(url());
+            p.addURLToCollection(url());
         if (!state.cachedPictureSources.isEmpty()) {
-            addcachedPictureSourcesToCollection(state.cachedPictureSources);
+            p.addcachedPictureSourcesToCollection(state.cachedPictureSources);
             state.cachedPictureSources.clear();
         }
-        break;
-    case TagId::Source:
-    case TagId::Audio:
-    case TagId::Video:
-        if (!checkImages || !isSourceAttribute(attribute.id, lazyload && tag.id == TagId::Source))
-            break;
+    }
+
+    /// source, audio and video: a picture's srcset waits for its image; the rest are media.
+    void onMediaSource()
+    {
+        if (!p.checkImages || !isSourceAttribute(attribute.id, p.lazyload && tag.id == TagId::Source))
+            return;
         warnAboutEquals();
         finishValue();
         if (isSrcset(attribute.id) && state.inPicture)
             state.cachedPictureSources = sources();
         else
-            addAudioVideoToCollection(sources());
-        break;
-    case TagId::Frame:
-    case TagId::IFrame:
+            p.addAudioVideoToCollection(sources());
+    }
+
+    void onFrame()
+    {
         if (attribute.id != AttrId::Src)
-            break;
-        warnAboutEquals();
-        finishValue();
-        addURLToCollection(url());
+            return;
+        takeUrl();
         if (tag.id == TagId::IFrame)
-            addLinkTextToCollection(QStringLiteral("[iFrame]"));
-        underlineData();
-        break;
-    case TagId::Embed:
-        if (!checkImages || attribute.id != AttrId::Src)
-            break;
-        warnAboutEquals();
-        finishValue();
-        addURLToCollection(url());
-        break;
-    case TagId::Form:
+            p.addLinkTextToCollection(QStringLiteral("[iFrame]"));
+        p.underlineData();
+    }
+
+    void onForm()
+    {
         if (attribute.id != AttrId::Action)
-            break;
+            return;
         finishValue();
-        addFormActionToCollection(url());
-        underlineData();
-        break;
-    case TagId::Link:
-        // The head phase has read every link tag of a page that has no body tag.
-        if (!m_bodyTagSeen || !linkedFiles)
-            break;
+        p.addFormActionToCollection(url());
+        p.underlineData();
+    }
+
+    /// A body link tag's attributes wait for the tag's end. The head phase has read every link tag
+    /// of a page that has no body tag.
+    void onLinkTag()
+    {
+        if (!p.m_bodyTagSeen || !p.linkedFiles)
+            return;
         finishValue();
         if (attribute.id == AttrId::Href) {
             state.linkTagHasHref = true;
             state.linkTagHref = url();
         } else if (attribute.id == AttrId::Rel) {
-            state.linkTagRel = decodeSpan(attribute.value, detail::kValueLimit);
+            state.linkTagRel = text(detail::kValueLimit);
         } else if (attribute.id == AttrId::Type) {
-            state.linkTagType = decodeSpan(attribute.value, detail::kValueLimit);
+            state.linkTagType = text(detail::kValueLimit);
         } else if (attribute.id == AttrId::Hreflang) {
-            state.linkTagHreflang = decodeSpan(attribute.value, detail::kHreflangLimit);
+            state.linkTagHreflang = text(detail::kHreflangLimit);
         }
-        break;
-    case TagId::Script:
-        if (attribute.id != AttrId::Src || !m_bodyTagSeen)
-            break;
+    }
+
+    void onScript()
+    {
+        if (attribute.id != AttrId::Src || !p.m_bodyTagSeen)
+            return;
         warnAboutEquals();
         finishValue();
-        addLinkedFileToCollection(url());
-        underlineData();
-        break;
-    case TagId::Meta:
-        if (!lazyload && !searchMetaDataForURLs)
-            break;
+        p.addLinkedFileToCollection(url());
+        p.underlineData();
+    }
+
+    /// A body meta tag whose property starts with "url": its content is a link.
+    void onMeta()
+    {
+        if (!p.lazyload && !p.searchMetaDataForURLs)
+            return;
         if (attribute.id == AttrId::Property) {
             state.bodyMetaPropertyIsUrl = detail::findIgnoringCase(attribute.value.substr(0, 3), "url") == 0;
-        } else if (attribute.id == AttrId::Content && state.bodyMetaPropertyIsUrl && searchMetaDataForURLs) {
+        } else if (attribute.id == AttrId::Content && state.bodyMetaPropertyIsUrl && p.searchMetaDataForURLs) {
             finishValue();
-            addSeparateRecord(decodeSpan(attribute.value, detail::kValueLimit), QStringLiteral("[meta tag: property=url]"));
+            p.addSeparateRecord(text(detail::kValueLimit), QStringLiteral("[meta tag: property=url]"));
             state.bodyMetaPropertyIsUrl = false;
         }
-        break;
-    case TagId::Picture:
-    case TagId::Style:
-    case TagId::P:
-    case TagId::Heading:
-    case TagId::Div:
-    case TagId::Span:
-    case TagId::Body:
-    case TagId::Html:
-    case TagId::Nav:
-    case TagId::Header:
-    case TagId::Footer:
-    case TagId::Other:
-        break;
     }
+
+    CrwlParser& p;
+    BodyState& state;
+    const TagSpan& tag;
+    const AttributeSpan& attribute;
+};
+
+void CrwlParser::tagAttribute(BodyState& state, const TagSpan& tag, const AttributeSpan& attribute)
+{
+    TagAttributeReader(*this, state, tag, attribute).run();
 }
 
 void CrwlParser::endOfTag(BodyState& state, const TagSpan& tag)

@@ -1,12 +1,16 @@
+// Where the application keeps its files, made and kept the user's alone.
 #include "platform/Paths.h"
 
-#include "platform/FolderWalk.h"
+#include "platform/HeldFolder.h"
 
 #include <QDir>
 #include <QFile>
 
-#include <ftw.h>
+#include <dirent.h>
+#include <fcntl.h>
+#include <memory>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace crawlmere::platform {
 
@@ -53,18 +57,6 @@ QString Paths::applicationSupportSubfolder(const QString& name)
 
 namespace {
 
-/// Takes the group's and others' bits off the entry at `path` (a link itself is left
-/// alone); true when it had any.
-bool tighten(const QByteArray& path)
-{
-    struct stat status { };
-    if (::lstat(path.constData(), &status) != 0 || S_ISLNK(status.st_mode) || (status.st_mode & 077) == 0)
-        return false;
-    if (!S_ISDIR(status.st_mode) && !S_ISREG(status.st_mode))
-        return false;
-    return ::chmod(path.constData(), status.st_mode & 07700) == 0;
-}
-
 /// The private root `path` lies in, or a null string.
 QString privateRootOf(const QString& path)
 {
@@ -83,25 +75,58 @@ bool Paths::isPrivate(const QString& path) { return !privateRootOf(path).isNull(
 
 bool Paths::makeFolder(const QString& path)
 {
-    const QString root = privateRootOf(path);
-    if (!HeldFolder::reach(path, MissingFolders::Make, root.isNull() ? 0777 : 0700))
-        return false;
-    if (!root.isNull()) {
-        tighten(QFile::encodeName(root));
-        tighten(QFile::encodeName(path));
-    }
-    return true;
+    // Only the folders made here get a mode (0700 in a private place, through their
+    // descriptors); one that was there keeps its own.
+    return HeldFolder::reach(path, MissingFolders::Make, isPrivate(path) ? 0700 : 0777).ok();
 }
 
 namespace {
 
-thread_local qsizetype tightenedInWalk = 0;
+/// Folders deeper than this below a private folder are not tightened (no descriptor runs out).
+constexpr int kDeepestTightened = 256;
 
-int tightenInWalk(const char* path, const struct stat*, int type, FTW*)
+/// Takes the group's and others' bits off `fd`, a descriptor of a folder or regular file of this
+/// user's own, through the descriptor itself; true when it had any.
+bool tighten(int fd, const struct stat& status)
 {
-    if (type != FTW_SL && type != FTW_SLN && tighten(QByteArray(path)))
-        ++tightenedInWalk;
-    return 0;
+    if ((!S_ISDIR(status.st_mode) && !S_ISREG(status.st_mode)) || status.st_uid != ::geteuid()
+        || (status.st_mode & 077) == 0)
+        return false;
+    // The descriptor may be a path-only one, which fchmod does not take: the process's own
+    // name for it changes that very file, never what a path names now.
+    const QByteArray self = "/proc/self/fd/" + QByteArray::number(fd);
+    return ::chmod(self.constData(), status.st_mode & 07700) == 0;
+}
+
+/// Tightens the folder `folder` (with `status`) and, when `everything`, every entry below it
+/// (else only those at its top), never following a link. Answers how many entries it tightened.
+qsizetype tightenFolder(int folder, const struct stat& status, bool everything, int depth)
+{
+    qsizetype tightened = depth == 0 ? 0 : (tighten(folder, status) ? 1 : 0);
+    const int listed = ::openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const std::unique_ptr<DIR, int (*)(DIR*)> entries(listed >= 0 ? ::fdopendir(listed) : nullptr, ::closedir);
+    if (!entries) {
+        if (listed >= 0)
+            ::close(listed);
+        return tightened;
+    }
+    while (const dirent* entry = ::readdir(entries.get())) {
+        const QByteArray name(entry->d_name);
+        if (name == "." || name == "..")
+            continue;
+        const int fd = ::openat(folder, name.constData(), O_PATH | O_NOFOLLOW | O_CLOEXEC);
+        struct stat held { };
+        if (fd < 0)
+            continue;
+        if (::fstat(fd, &held) == 0) {
+            if (S_ISDIR(held.st_mode) && everything && depth < kDeepestTightened)
+                tightened += tightenFolder(fd, held, everything, depth + 1);
+            else
+                tightened += tighten(fd, held) ? 1 : 0;
+        }
+        ::close(fd);
+    }
+    return tightened;
 }
 
 } // namespace
@@ -110,21 +135,17 @@ qsizetype Paths::securePrivateFolders()
 {
     qsizetype tightened = 0;
     for (const QString& root : { configFolder(), applicationSupportFolder() }) {
-        if (!HeldFolder::reach(root, MissingFolders::Make))
+        const auto folder = HeldFolder::reach(root, MissingFolders::Make, 0700);
+        if (!folder)
             continue;
-        const QByteArray encoded = QFile::encodeName(root);
-        if (tighten(encoded)) {
+        if (tighten(folder->descriptor(), folder->status())) {
             // A folder open to others (made by an earlier version): everything in it is
             // tightened, without following links.
-            tightenedInWalk = 0;
-            ::nftw(encoded.constData(), tightenInWalk, 16, FTW_PHYS);
-            tightened += 1 + tightenedInWalk;
+            tightened += 1 + tightenFolder(folder->descriptor(), folder->status(), /*everything=*/true, 0);
             continue;
         }
         // Already the user's alone: only what lies at its top (the defaults, the cookies).
-        for (const QString& name :
-            QDir(root).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot))
-            tightened += tighten(QFile::encodeName(root + QLatin1Char('/') + name)) ? 1 : 0;
+        tightened += tightenFolder(folder->descriptor(), folder->status(), /*everything=*/false, 0);
     }
     return tightened;
 }

@@ -24,13 +24,15 @@ public:
     /// True when `path` is the configuration or application-support folder or lies inside one:
     /// the user's alone. A file written there gets mode 0600, a folder made there 0700.
     static bool isPrivate(const QString& path);
-    /// Creates `path` and its missing parents; a folder in a private place (and that place's
-    /// root) is made the user's alone (0700). False when it cannot be created.
+    /// Creates `path` and its missing parents (walked as `HeldFolder::reach` walks). A folder it
+    /// makes in a private place is the user's alone (0700, set through the folder's descriptor);
+    /// a folder that was there keeps its mode. False when it cannot be created.
     static bool makeFolder(const QString& path);
     /// Makes both private folders the user's alone: created when missing with mode 0700. In one
     /// that was open to others every folder becomes 0700 and every file 0600; in one already
-    /// private, only the entries at its top are checked. Modes are only tightened, links are not
-    /// followed. Called once at start-up; answers how many entries it tightened.
+    /// private, only the entries at its top are checked. Modes are only tightened, and only on
+    /// this user's own folders and regular files, each through a descriptor opened without
+    /// following a link. Called once at start-up; answers how many entries it tightened.
     static qsizetype securePrivateFolders();
     /// The user's download folder: `XDG_DOWNLOAD_DIR` of `user-dirs.dirs` in the configuration
     /// home (a leading "$HOME" expanded to `home()`, relative values ignored), else

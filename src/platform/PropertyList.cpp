@@ -1,6 +1,6 @@
 #include "platform/PropertyList.h"
 
-#include "platform/TextFile.h"
+#include "platform/AtomicFile.h"
 
 #include <QDate>
 #include <QDateTime>
@@ -11,6 +11,7 @@
 
 #include <plist/plist.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -411,9 +412,28 @@ namespace {
         return false;
     }
 
+    // What an object of a binary list becomes once read: its values (containers, keys and
+    // scalars) and the bytes of its texts and data. Sums stop at `saturated`, past every limit.
+    struct Expansion {
+        static constexpr quint64 saturated = quint64(1) << 62;
+        static quint64 sum(quint64 a, quint64 b)
+        {
+            return std::min(std::min(a, saturated) + std::min(b, saturated), saturated);
+        }
+        quint64 values = 0;
+        quint64 bytes = 0;
+        void add(const Expansion& other)
+        {
+            values = sum(values, other.values);
+            bytes = sum(bytes, other.bytes);
+        }
+    };
+
     // Walks the object graph of a binary list (without decoding values) to check that the offsets
-    // and references stay inside the file, that no container contains itself, and that nesting
-    // stays within the limit. Returns an error text, or a null string when the structure is sound.
+    // and references stay inside the file, that no container contains itself, that nesting
+    // stays within the limit, and that what the list expands to when read (each reference to a
+    // shared object a copy) stays within the limits. Returns an error text, or a null string
+    // when the structure is sound.
     QString checkBinaryStructure(const QByteArray& bytes)
     {
         const auto* data = reinterpret_cast<const unsigned char*>(bytes.constData());
@@ -474,42 +494,52 @@ namespace {
         };
 
         // libplist aborts on a dictionary key that is not a string or holds a NUL character, so
-        // keys are checked here; each key object once.
+        // keys are checked here; each key object once. Answers the key's length in bytes.
+        constexpr quint64 unsoundKey = std::numeric_limits<quint64>::max();
         std::vector<bool> keyChecked(objectCount, false);
-        auto keyIsSound = [&](quint64 key) {
+        auto keyBytes = [&](quint64 key) -> quint64 {
             if (key >= objectCount)
-                return false;
-            if (keyChecked[key])
-                return true;
+                return unsoundKey;
             const Header header = headerOf(key);
             if (!header.valid || (header.type != 0x5 && header.type != 0x6))
-                return false;
+                return unsoundKey;
             const quint64 unit = header.type == 0x5 ? 1 : 2;
             if (header.count > (tableOffset - header.position) / unit)
-                return false;
+                return unsoundKey;
+            if (keyChecked[key])
+                return header.count * unit;
             for (quint64 i = 0; i < header.count; ++i) {
                 const quint64 at = header.position + i * unit;
                 if (data[at] == 0 && (unit == 1 || data[at + 1] == 0))
-                    return false;
+                    return unsoundKey;
             }
             keyChecked[key] = true;
-            return true;
+            return header.count * unit;
         };
 
-        // Where an object's references start and how many there are (zero for a scalar).
+        // Where an object's references start and how many there are (zero for a scalar), and
+        // what the object itself adds to the tree read from it: one value (and one per key of a
+        // dictionary), and the bytes of its text or data (and of its keys).
         struct Refs {
             quint64 position = 0;
             quint64 count = 0;
             bool valid = false;
             bool container = false;
+            Expansion own;
         };
         auto referencesOf = [&](quint64 object) {
             Refs refs;
             const Header header = headerOf(object);
             if (!header.valid)
                 return refs;
+            refs.own.values = 1;
             refs.container = header.type == 0xA || header.type == 0xC || header.type == 0xD;
             if (!refs.container) {
+                // Data, ASCII text, UTF-16 text: the length counts bytes, bytes, code units.
+                if (header.type == 0x4 || header.type == 0x5)
+                    refs.own.bytes = Expansion::sum(header.count, 0);
+                else if (header.type == 0x6)
+                    refs.own.bytes = Expansion::sum(header.count, header.count);
                 refs.valid = true;
                 return refs;
             }
@@ -520,9 +550,12 @@ namespace {
                 if (count > (tableOffset - position) / refSize / 2)
                     return refs;
                 for (quint64 i = 0; i < count; ++i) {
-                    if (!keyIsSound(readBigEndian(position + i * refSize, refSize)))
+                    const quint64 keyLength = keyBytes(readBigEndian(position + i * refSize, refSize));
+                    if (keyLength == unsoundKey)
                         return refs;
+                    refs.own.bytes = Expansion::sum(refs.own.bytes, keyLength);
                 }
+                refs.own.values += count;
                 position += count * refSize;
             }
             if (count > (tableOffset - position) / refSize)
@@ -536,14 +569,18 @@ namespace {
         // Iterative depth-first walk; `height` memoises finished objects so shared subtrees are
         // walked once. An object's height is 1 + the number of nested containers on its longest
         // path (so 1 for a scalar, 2 for a container of scalars); 0 marks an unvisited object.
+        // `expansion` memoises what each finished object becomes once read, every reference to
+        // a shared object counted as the copy it is read into.
         constexpr quint16 unvisited = 0;
         constexpr quint16 inProgress = 0xFFFF;
         std::vector<quint16> height(objectCount, unvisited);
+        std::vector<Expansion> expansion(objectCount);
         struct Frame {
             quint64 object;
             Refs refs;
             quint64 next;
             quint16 tallestChild;
+            Expansion total;
         };
         std::vector<Frame> stack;
         auto enter = [&](quint64 object) -> QString {
@@ -552,13 +589,14 @@ namespace {
                 return truncated;
             if (refs.count == 0) {
                 height[object] = refs.container ? 2 : 1;
+                expansion[object] = refs.own;
                 return {};
             }
             if (int(stack.size()) >= PropertyList::maximumDepth)
                 return QStringLiteral("the property list is nested deeper than %1 levels")
                     .arg(PropertyList::maximumDepth);
             height[object] = inProgress;
-            stack.push_back({ object, refs, 0, 1 });
+            stack.push_back({ object, refs, 0, 1, refs.own });
             return {};
         };
         QString error = enter(topObject);
@@ -567,9 +605,14 @@ namespace {
             if (frame.next == frame.refs.count) {
                 const quint16 own = quint16(frame.tallestChild + 1);
                 height[frame.object] = own;
+                expansion[frame.object] = frame.total;
+                const Expansion total = frame.total;
                 stack.pop_back();
-                if (!stack.empty() && own > stack.back().tallestChild)
-                    stack.back().tallestChild = own;
+                if (!stack.empty()) {
+                    if (own > stack.back().tallestChild)
+                        stack.back().tallestChild = own;
+                    stack.back().total.add(total);
+                }
                 continue;
             }
             const quint64 child = readBigEndian(frame.refs.position + frame.next * refSize, refSize);
@@ -588,7 +631,17 @@ namespace {
                     .arg(PropertyList::maximumDepth);
             if (height[child] > frame.tallestChild)
                 frame.tallestChild = height[child];
+            frame.total.add(expansion[child]);
         }
+        if (!error.isNull())
+            return error;
+        // Read, each reference to a shared object becomes a copy of it: a few hundred bytes can
+        // stand for more values than memory holds.
+        const Expansion& whole = expansion[topObject];
+        if (whole.values > quint64(PropertyList::maximumValues))
+            return QStringLiteral("the property list expands to more than %1 values").arg(PropertyList::maximumValues);
+        if (whole.bytes > quint64(PropertyList::maximumSize))
+            return QStringLiteral("the property list expands to more than %1 bytes").arg(PropertyList::maximumSize);
         return error;
     }
 

@@ -35,12 +35,16 @@ enum class PropertyListFormat { Xml, Binary };
 /// "Columns/3"). Nothing is skipped silently.
 ///
 /// Limits: inputs over `maximumSize` bytes and trees nested deeper than `maximumDepth`
-/// containers are refused with an error, both when reading and when writing.
+/// containers are refused with an error, both when reading and when writing. A binary list is
+/// also refused unread when the tree it stands for (each reference to a shared object read as a
+/// copy) holds more than `maximumValues` values (containers, dictionary keys and scalars) or
+/// more than `maximumSize` bytes of text and data.
 /// Every call is reentrant and may run on any thread.
 class PropertyList {
 public:
     static constexpr qint64 maximumSize = qint64(256) * 1024 * 1024;
     static constexpr int maximumDepth = 512;
+    static constexpr qint64 maximumValues = qint64(8) * 1024 * 1024;
 
     /// Parses an XML or binary property list (binary when the bytes start with "bplist00").
     /// Empty, truncated or corrupt input gives an error, never a crash.

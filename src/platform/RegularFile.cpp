@@ -1,7 +1,7 @@
 // Regular-file checks with stat and fstat, an open that never waits for a FIFO's writer.
 #include "platform/RegularFile.h"
 
-#include "platform/TextFile.h"
+#include "platform/AtomicFile.h"
 
 #include <QFile>
 

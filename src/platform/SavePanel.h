@@ -2,7 +2,7 @@
 // without a dialog.
 #pragma once
 
-#include "platform/TextFile.h"
+#include "platform/AtomicFile.h"
 
 #include <QList>
 #include <QString>

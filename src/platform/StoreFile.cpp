@@ -1,8 +1,8 @@
 // Reading a store without blocking, and the lock beside it.
 #include "platform/StoreFile.h"
 
-#include "platform/FolderWalk.h"
-#include "platform/TextFile.h"
+#include "platform/HeldFolder.h"
+#include "platform/AtomicFile.h"
 
 #include <QDeadlineTimer>
 #include <QDir>
@@ -102,11 +102,19 @@ QString moveStoreAside(const QString& path, const QString& suffix)
 }
 
 StoreLock::StoreLock(const QString& path, std::chrono::milliseconds wait, const std::function<void()>& waiting)
-    : m_path(QFile::encodeName(path))
+    : m_path(path)
+    , m_name(QFile::encodeName(QFileInfo(path).fileName()))
 {
+    auto folder = HeldFolder::reach(QFileInfo(path).absolutePath());
+    if (!folder || m_name.isEmpty()) {
+        m_error = QStringLiteral("%1: %2").arg(path, folder ? errnoText(EISDIR) : folder.error().reason);
+        return;
+    }
+    m_folder = std::move(folder).value();
     const QDeadlineTimer deadline(wait);
     for (int attempt = 0; attempt < 20 && m_fd < 0 && m_error.isNull(); ++attempt) {
-        const int fd = ::open(m_path.constData(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY, 0600);
+        const int fd = ::openat(
+            m_folder.descriptor(), m_name.constData(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY, 0600);
         const int openError = fd < 0 ? errno : 0;
         struct stat status { };
         if (fd >= 0 && ::fstat(fd, &status) == 0 && isOwnLockFile(status)) {
@@ -121,8 +129,8 @@ StoreLock::StoreLock(const QString& path, std::chrono::milliseconds wait, const 
             // The lock counts only on the file the name still stands for: one replaced
             // while this process waited is locked again.
             struct stat named { };
-            if (::lstat(m_path.constData(), &named) == 0 && named.st_dev == status.st_dev
-                && named.st_ino == status.st_ino) {
+            if (::fstatat(m_folder.descriptor(), m_name.constData(), &named, AT_SYMLINK_NOFOLLOW) == 0
+                && named.st_dev == status.st_dev && named.st_ino == status.st_ino) {
                 m_fd = fd;
                 return;
             }
@@ -149,27 +157,27 @@ StoreLock::~StoreLock()
 
 void StoreLock::replaceForeignFile(const QDeadlineTimer& deadline, const std::function<void()>& waiting, int openError)
 {
-    const QString path = QFile::decodeName(m_path);
-    const QByteArray folder = QFile::encodeName(QFileInfo(path).absolutePath());
-    const int folderFd = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const QString& path = m_path;
+    // A descriptor of its own for the folder's lock, so that closing it lets the lock go.
+    const int folderFd = ::openat(m_folder.descriptor(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (folderFd < 0 || !lockBefore(folderFd, deadline, waiting)) {
         const int error = errno;
         if (folderFd >= 0)
             ::close(folderFd);
         m_timedOut = error == EWOULDBLOCK;
-        m_error = m_timedOut ? QStringLiteral("another Crawlmere kept %1 locked").arg(QFile::decodeName(folder))
-                             : QStringLiteral("%1: %2").arg(QFile::decodeName(folder), errnoText(error));
+        m_error = m_timedOut ? QStringLiteral("another Crawlmere kept %1 locked").arg(m_folder.path())
+                             : QStringLiteral("%1: %2").arg(m_folder.path(), errnoText(error));
         return;
     }
     struct stat status { };
-    if (::lstat(m_path.constData(), &status) != 0) {
+    if (::fstatat(m_folder.descriptor(), m_name.constData(), &status, AT_SYMLINK_NOFOLLOW) != 0) {
         // Gone meanwhile (another program replacing it; the next attempt makes it), or
         // never there and not to be made (the folder is not writable).
         if (errno != ENOENT || (openError != 0 && ++m_refusedWhileAbsent >= 3))
             m_error = QStringLiteral("%1: %2").arg(path, errnoText(openError != 0 ? openError : errno));
     } else if (S_ISDIR(status.st_mode)) {
         m_error = QStringLiteral("%1: is a folder").arg(path);
-    } else if (!isOwnLockFile(status) && ::unlink(m_path.constData()) != 0) {
+    } else if (!isOwnLockFile(status) && ::unlinkat(m_folder.descriptor(), m_name.constData(), 0) != 0) {
         m_error = QStringLiteral("%1: %2 (it is not this user's own file and cannot be replaced)")
                       .arg(path, errnoText(errno));
     }

@@ -1,9 +1,10 @@
 // The files of the program's stores (the defaults, the cookies): read without ever blocking and
 // only when they are regular files, and locked beside them while a save is made. The save itself
-// goes through AtomicFile and FolderWalk, the one way this program writes.
+// goes through AtomicFile and HeldFolder, the one way this program writes.
 #pragma once
 
 #include "platform/Expected.h"
+#include "platform/HeldFolder.h"
 
 #include <QByteArray>
 #include <QString>
@@ -37,8 +38,9 @@ QString moveStoreAside(const QString& path, const QString& suffix);
 
 /// An exclusive lock (flock) on the lock file `path` beside the store it guards, held while it
 /// lives. The lock waits at most `wait` for another program's lock, telling `waiting` once when
-/// it has to wait, and fails when the wait runs out (`timedOut`). The lock file is opened without
-/// following a link; a link, or a file this user does not own (left by a run under another
+/// it has to wait, and fails when the wait runs out (`timedOut`). The folder of `path` is reached
+/// and held as `HeldFolder` does, and the lock file is made, opened and removed only through it,
+/// never following a link; a link, or a file this user does not own (left by a run under another
 /// identity), is replaced by the user's own under a lock on the folder, so that programs
 /// repairing it at once agree on one file.
 class StoreLock {
@@ -58,7 +60,10 @@ private:
     /// `m_error` when it cannot.
     void replaceForeignFile(const QDeadlineTimer& deadline, const std::function<void()>& waiting, int openError);
 
-    QByteArray m_path;
+    QString m_path;
+    /// The folder of the lock file, and the file's name in it.
+    HeldFolder m_folder;
+    QByteArray m_name;
     int m_fd = -1;
     int m_refusedWhileAbsent = 0;
     bool m_timedOut = false;

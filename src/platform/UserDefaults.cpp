@@ -4,7 +4,7 @@
 #include "platform/Paths.h"
 #include "platform/PropertyList.h"
 #include "platform/StoreFile.h"
-#include "platform/TextFile.h"
+#include "platform/AtomicFile.h"
 
 #include <QCoreApplication>
 #include <QDateTime>

@@ -297,7 +297,9 @@ public:
     QImage getThumbForWebsiteWithoutFetching(const QVariantMap& site) const;
     /// Not forced: as `getThumbForWebsiteWithoutFetching`. Forced (and a factory installed):
     /// makes the thumbs folder, starts a getter for the site's starting URL that writes the
-    /// site's thumbnail file, keeps it, and answers the placeholder at display size.
+    /// site's thumbnail file, keeps it, and answers the placeholder at display size. A site's
+    /// thumbnail is made once at a time: while a getter for the same file and starting URL is
+    /// at work no other starts, and one for a starting URL the site has left is dropped.
     QImage getThumbForWebsite(const QVariantMap& site, bool forceRefresh);
     /// `image` drawn into a new image of display size.
     static QImage resizedImageFromImage(const QImage& image);
@@ -363,8 +365,14 @@ private:
     bool m_woken = false;
     bool m_tableViewEmbargoed = false;
     std::shared_ptr<ThumbGetterFactory> m_thumbFactory;
+    /// A thumbnail getter of the run, with the starting URL and the file it was made for.
+    struct RetainedGetter {
+        QString startingUrl;
+        QString location;
+        std::unique_ptr<ThumbGetter> getter;
+    };
     /// The thumbnail getters of the run; finished ones are dropped once there are many.
-    std::vector<std::unique_ptr<ThumbGetter>> m_retainArray;
+    std::vector<RetainedGetter> m_retainArray;
     /// Thumbnails read from disk by path: the file's time and size, and the shown image.
     mutable QHash<QString, std::pair<QDateTime, std::pair<qint64, QImage>>> m_thumbCache;
 };

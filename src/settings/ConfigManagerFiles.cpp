@@ -5,7 +5,7 @@
 #include "engine/PunycodeAdditions.h"
 #include "platform/Log.h"
 #include "platform/PropertyList.h"
-#include "platform/TextFile.h"
+#include "platform/AtomicFile.h"
 #include "platform/UserDefaults.h"
 #include "settings/SiteValueCheck.h"
 

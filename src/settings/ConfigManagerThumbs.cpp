@@ -112,16 +112,25 @@ QImage ConfigManager::getThumbForWebsite(const QVariantMap& site, bool forceRefr
         logLine(0, QStringLiteral("unable to make the thumbnail folder"));
         return placeholderThumb();
     }
-    if (m_retainArray.size() >= kRetainedGetters) {
-        std::erase_if(m_retainArray, [](const std::unique_ptr<ThumbGetter>& getter) { return getter->isFinished(); });
+    const QString startingUrl = site.value(QStringLiteral("startingUrl")).toString();
+    const QString location = thumbPathForSiteID(site.value(QStringLiteral("id")).toString());
+    // A site selected again while its thumbnail is being made gets no second getter; one still
+    // making it from a starting URL the site has left is dropped for the new one.
+    const auto atWork = std::find_if(m_retainArray.begin(), m_retainArray.end(), [&location](const RetainedGetter& kept) {
+        return kept.location == location && !kept.getter->isFinished();
+    });
+    if (atWork != m_retainArray.end()) {
+        if (atWork->startingUrl == startingUrl)
+            return placeholderThumb();
+        m_retainArray.erase(atWork);
     }
-    auto getter = m_thumbFactory->makeGetter(site.value(QStringLiteral("startingUrl")).toString(),
-        thumbPathForSiteID(site.value(QStringLiteral("id")).toString()),
-        [this](ThumbGetter& done) { WTGCallback(done); });
+    if (m_retainArray.size() >= kRetainedGetters)
+        std::erase_if(m_retainArray, [](const RetainedGetter& kept) { return kept.getter->isFinished(); });
+    auto getter = m_thumbFactory->makeGetter(startingUrl, location, [this](ThumbGetter& done) { WTGCallback(done); });
     if (!getter)
         return placeholderThumb();
-    m_retainArray.push_back(std::move(getter));
-    m_retainArray.back()->getImage();
+    m_retainArray.push_back({ startingUrl, location, std::move(getter) });
+    m_retainArray.back().getter->getImage();
     return placeholderThumb();
 }
 

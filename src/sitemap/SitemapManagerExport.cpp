@@ -4,11 +4,11 @@
 
 #include "engine/CrwlUrl.h"
 #include "platform/Dispatch.h"
-#include "platform/FolderWalk.h"
+#include "platform/HeldFolder.h"
 #include "platform/Log.h"
 #include "platform/Paths.h"
 #include "platform/SavePanel.h"
-#include "platform/TextFile.h"
+#include "platform/AtomicFile.h"
 #include "platform/UserDefaults.h"
 #include "sitemap/SitemapXmlWriter.h"
 
@@ -16,6 +16,9 @@
 #include <QDate>
 #include <QDir>
 #include <QFileInfo>
+
+#include <memory>
+#include <vector>
 
 namespace crawlmere::sitemap {
 
@@ -67,28 +70,43 @@ bool SitemapManager::writeDocuments(
     const QFileInfo chosen(location);
     const QString base = chosen.completeBaseName();
     QStringList names;
-    bool written = true;
-    for (qsizetype i = 0; i < documents.size(); ++i) {
-        const QString name = QStringLiteral("%1-%2.xml").arg(base).arg(i + 1);
-        names.append(name);
-        const QString path = QDir(folder).filePath(name);
-        QString failure;
-        if (held ? !platform::saveTextIn(*held, name, documents.at(i), &failure)
-                 : !platform::saveTextAtomically(path, documents.at(i), &failure)) {
-            noteSaveFailure(what, path, failure);
-            written = false;
-        }
-    }
+    for (qsizetype i = 0; i < documents.size(); ++i)
+        names.append(QStringLiteral("%1-%2.xml").arg(base).arg(i + 1));
     // Readers take only absolute addresses in an index: the files are named under the site's root.
     const QString root = SitemapXmlWriter::siteRoot(m_crawlSettings.value(QStringLiteral("startingUrl")).toString());
     const QString index = SitemapXmlWriter::sitemapIndex(names, root, QDate::currentDate());
-    QString failure;
-    if (held ? !platform::saveTextIn(*held, QFileInfo(location).fileName(), index, &failure)
-             : !platform::saveTextAtomically(location, index, &failure)) {
-        noteSaveFailure(QStringLiteral("Error writing xml index file"), location, failure);
-        written = false;
+
+    // The whole set or none of it: each part, then the index, is written whole to a temporary
+    // file beside its place; only when all are complete do they take their names, the index
+    // last. A part refused or cut short leaves every file of the set as it was.
+    struct Pending {
+        std::unique_ptr<platform::AtomicFile> file;
+        QString path;
+        QString what;
+    };
+    std::vector<Pending> pending;
+    for (qsizetype i = 0; i <= documents.size(); ++i) {
+        const bool isIndex = i == documents.size();
+        const QString name = isIndex ? QFileInfo(location).fileName() : names.at(i);
+        const QString path = isIndex ? location : QDir(folder).filePath(name);
+        Pending part { held ? std::make_unique<platform::AtomicFile>(*held, name)
+                            : std::make_unique<platform::AtomicFile>(path),
+            path, isIndex ? QStringLiteral("Error writing xml index file") : what };
+        if (!part.file->open() || !part.file->write((isIndex ? index : documents.at(i)).toUtf8())) {
+            noteSaveFailure(part.what, path, part.file->error());
+            return false; // the temporary files made so far go with `pending`
+        }
+        pending.push_back(std::move(part));
     }
-    return written;
+    for (Pending& part : pending) {
+        if (!part.file->commit()) {
+            // Past a temporary file that could not be put in place, no more are: the index
+            // still names the parts it named.
+            noteSaveFailure(part.what, part.path, part.file->error());
+            return false;
+        }
+    }
+    return true;
 }
 
 bool SitemapManager::saveAt(const QStringList& documents, const QString& chosen, int folderLogLevel, QString& location)

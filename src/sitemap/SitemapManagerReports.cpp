@@ -8,7 +8,7 @@
 #include "platform/Log.h"
 #include "platform/SavePanel.h"
 #include "platform/Strings.h"
-#include "platform/TextFile.h"
+#include "platform/AtomicFile.h"
 #include "platform/UserDefaults.h"
 
 #include <QSet>

@@ -7,7 +7,7 @@
 #include "platform/Dispatch.h"
 #include "platform/Log.h"
 #include "platform/ParallelParts.h"
-#include "platform/TextFile.h"
+#include "platform/AtomicFile.h"
 #include "platform/UserDefaults.h"
 #include "views/LinkViewOpener.h"
 #include "views/Pasteboard.h"

@@ -9,7 +9,7 @@
 #include "platform/Log.h"
 #include "platform/Paths.h"
 #include "platform/TextEncoding.h"
-#include "platform/TextFile.h"
+#include "platform/AtomicFile.h"
 #include "platform/UrlOpener.h"
 #include "platform/UserDefaults.h"
 

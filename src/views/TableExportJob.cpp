@@ -3,7 +3,7 @@
 
 #include "platform/Dispatch.h"
 #include "platform/Log.h"
-#include "platform/TextFile.h"
+#include "platform/AtomicFile.h"
 #include "views/TableExportWriter.h"
 
 #include <QUrl>

@@ -1,7 +1,7 @@
 // The page behind a site's thumbnail.
 #include "webrender/ThumbnailPage.h"
 
-#include "platform/TextFile.h"
+#include "platform/AtomicFile.h"
 
 #include <QBuffer>
 #include <QCoreApplication>

@@ -5,9 +5,14 @@
 #include "platform/Paths.h"
 #include "platform/Strings.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QProcess>
+
+#include <algorithm>
+#include <deque>
+#include <utility>
 
 namespace crawlmere::webrender {
 
@@ -22,6 +27,19 @@ QString& programOverride()
 {
     static QString path;
     return path;
+}
+
+/// The places for running programs, over all getters (main thread only).
+struct Places {
+    int taken = 0;
+    /// Getters waiting for a place, oldest first.
+    std::deque<WebThumbGetter*> waiting;
+};
+
+Places& places()
+{
+    static Places all;
+    return all;
 }
 
 } // namespace
@@ -83,17 +101,40 @@ QProcess* WebThumbGetter::process() const { return running; }
 
 void WebThumbGetter::getImage()
 {
-    if (running || hasResponded)
+    if (running || hasResponded || waiting)
         return;
-    const QString path = program();
-    if (path.isEmpty()) {
+    if (program().isEmpty()) {
         logLine(0, QStringLiteral("the thumbnail program %1 was not found: no thumbnail for %2")
                        .arg(QString::fromLatin1(kProgramName), thisUrl));
         hasResponded = true;
         return;
     }
+    if (places().taken >= kMostRunning) {
+        logLine(2, QStringLiteral("%1 waits for another thumbnail").arg(thisUrl));
+        waiting = true;
+        places().waiting.push_back(this);
+        return;
+    }
+    startProgram();
+}
+
+void WebThumbGetter::startWaiting()
+{
+    Places& all = places();
+    while (all.taken < kMostRunning && !all.waiting.empty()) {
+        WebThumbGetter* next = all.waiting.front();
+        all.waiting.pop_front();
+        next->waiting = false;
+        next->startProgram();
+    }
+}
+
+void WebThumbGetter::startProgram()
+{
+    ++places().taken;
+    holdsPlace = true;
     running = new QProcess(this);
-    running->setProgram(path);
+    running->setProgram(program());
     running->setArguments({ thisUrl, location });
     running->setStandardOutputFile(QProcess::nullDevice());
     connect(running, &QProcess::readyReadStandardError, this, &WebThumbGetter::logOutput);
@@ -110,7 +151,7 @@ void WebThumbGetter::getImage()
 
 void WebThumbGetter::stopLoading()
 {
-    if (!running)
+    if (!running && !waiting)
         return;
     hasResponded = true;
     release();
@@ -147,16 +188,29 @@ void WebThumbGetter::programFinished(int exitCode)
 
 void WebThumbGetter::release()
 {
-    QProcess* process = running;
-    running = nullptr;
-    if (!process)
-        return;
-    process->disconnect(this);
-    if (process->state() != QProcess::NotRunning) {
-        process->kill();
-        process->waitForFinished(2000);
+    if (waiting) {
+        waiting = false;
+        std::erase(places().waiting, this);
     }
-    process->deleteLater();
+    QProcess* process = std::exchange(running, nullptr);
+    if (process) {
+        process->disconnect(this);
+        if (process->state() != QProcess::NotRunning) {
+            process->kill();
+            process->waitForFinished(2000);
+        }
+        process->deleteLater();
+    }
+    if (!holdsPlace)
+        return;
+    holdsPlace = false;
+    --places().taken;
+    // The next program starts from the event loop, not while this getter (or its owner's list
+    // of getters) is being torn down.
+    if (QCoreApplication* application = QCoreApplication::instance())
+        QMetaObject::invokeMethod(application, &WebThumbGetter::startWaiting, Qt::QueuedConnection);
+    else
+        startWaiting();
 }
 
 } // namespace crawlmere::webrender

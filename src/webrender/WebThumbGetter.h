@@ -24,12 +24,18 @@ namespace crawlmere::webrender {
 /// rejects the site's certificate (given up at once), or when the program cannot be started.
 /// Destroying the getter ends its program at once without a callback. What the program says
 /// goes to the log at verbosity 2. Main thread only.
+///
+/// Each program may take up to the 1 GB it allows itself, so no more than `kMostRunning` run at
+/// once, whatever the number of getters: a getter started while they run waits, in the order
+/// started, and its program starts (and its `giveUpAfter` counts) when one of them has ended.
 class WebThumbGetter final : public QObject, public settings::ThumbGetter {
     Q_OBJECT
 public:
     static constexpr QSize kThumbSize { 392, 256 };
     static constexpr std::chrono::milliseconds kGiveUpAfter { 15000 };
     static constexpr const char* kProgramName = "crawlmere-thumbnail";
+    /// Thumbnail programs running at once, over all getters.
+    static constexpr int kMostRunning = 1;
 
     WebThumbGetter(const QString& url, const QString& location, settings::ThumbGetterFactory::Callback owner,
         std::chrono::milliseconds giveUpAfter = kGiveUpAfter);
@@ -52,13 +58,21 @@ public:
     void stopLoading() override;
     bool isFinished() const override { return hasResponded; }
 
-    /// The running thumbnail program, for tests: null before `getImage` and once it has ended.
+    /// The running thumbnail program, for tests: null before `getImage`, while the getter waits
+    /// for another's program to end, and once its own has ended.
     QProcess* process() const;
+    /// True from `getImage` until its program starts, while others run.
+    bool isWaiting() const { return waiting; }
 
 private:
+    /// Starts the program, taking one of the `kMostRunning` places.
+    void startProgram();
+    /// Starts the programs of waiting getters while there is room.
+    static void startWaiting();
     void programFinished(int exitCode);
     void logOutput();
-    /// Ends the program, if it still runs, without a callback.
+    /// Ends the program, if it still runs, without a callback, and gives up its place (or its
+    /// turn, while it waits).
     void release();
 
     QPointer<QProcess> running;
@@ -68,6 +82,9 @@ private:
     settings::ThumbGetterFactory::Callback owner;
     QTimer giveUp;
     bool hasResponded = false;
+    bool waiting = false;
+    /// Holds one of the `kMostRunning` places.
+    bool holdsPlace = false;
 };
 
 } // namespace crawlmere::webrender

@@ -8,7 +8,6 @@
 #include <QPlainTextEdit>
 #include <QProcess>
 #include <QTemporaryDir>
-#include <QThread>
 #include <gtest/gtest.h>
 
 #include <unistd.h>
@@ -66,8 +65,9 @@ TEST_F(ConsoleCaptureTest, CharactersSplitAcrossReadsAndNoiseLines)
 {
     ASSERT_TRUE(m_capture.start());
     writeAll("euro \xE2\x82");
-    QThread::msleep(200); // the reader takes the first part on its own
-    QCoreApplication::processEvents();
+    // The reader shows what it has of the first part and keeps the unfinished character back.
+    waitFor(QStringLiteral("euro "));
+    ASSERT_EQ(m_shown, QStringLiteral("euro "));
     writeAll("\xAC sign\n"
              "bad \xFF byte\n"
              "an ordinary line\n"

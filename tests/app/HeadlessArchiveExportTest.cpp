@@ -5,6 +5,7 @@
 #include "engine/EngineDefaults.h"
 #include "platform/Paths.h"
 #include "platform/UserDefaults.h"
+#include "support/FileSizeLimit.h"
 #include "support/LoopbackServer.h"
 
 #include <QDir>
@@ -149,6 +150,42 @@ TEST(HeadlessArchiveExport, AControlCharacterInALinkLosesNothingAndAFileAsTheFol
         refused.err.contains("crawlmere: the archive could not be exported: " + plainFile + " is a file, not a folder"))
         << refused.err.toStdString();
     EXPECT_FALSE(refused.out.contains("nothing was archived"));
+}
+
+TEST(HeadlessArchiveExport, AFileTheDiskRefusesEndsTheProgramWithAnError)
+{
+    crawlmere::engine::registerEngineDefaults(crawlmere::platform::UserDefaults::standard());
+    // A page eight folders down links home 150 times: 3 KB as archived, 8 KB once its links
+    // are rewritten to "../../../../../../../../index.html".
+    LoopbackServer server;
+    server.server().Get("/", [](const httplib::Request&, httplib::Response& response) {
+        response.set_content("<html><body><a href=\"/a/b/c/d/e/f/g/h/\">deep</a></body></html>", "text/html");
+    });
+    server.server().Get("/a/b/c/d/e/f/g/h/", [](const httplib::Request&, httplib::Response& response) {
+        std::string page = "<html><body>";
+        for (int i = 0; i < 150; ++i)
+            page += "<a href=\"/\">home</a> ";
+        response.set_content(page + "</body></html>", "text/html");
+    });
+    ASSERT_TRUE(server.start());
+    QTemporaryDir save;
+    HeadlessRun exported;
+    // The disk takes no file past 5,000 bytes.
+    ASSERT_TRUE(crawlmere::test::withFileSizeLimit(5000, [&] {
+        exported = run({ "--headless", "--set", "shouldArchive=YES", "--set", "archiveSaveLocation=" + save.path(),
+            server.url() });
+    }));
+    EXPECT_EQ(exported.status, 1) << exported.err.toStdString();
+    const auto match = QRegularExpression("Archive: exported to (.*) \\(1 files in [0-9.]+ s, 1 could not be written "
+                                          "\\((.*): File too large\\)\\)")
+                           .match(exported.out);
+    ASSERT_TRUE(match.hasMatch()) << exported.out.toStdString();
+    const QString refused
+        = match.captured(1) + QStringLiteral("/127.0.0.1_%1/a/b/c/d/e/f/g/h/index.html").arg(server.port());
+    EXPECT_EQ(match.captured(2), refused);
+    const QString said = "crawlmere: the archive could not be exported: 1 of its files could not be written (" + refused
+        + ": File too large)";
+    EXPECT_TRUE(exported.err.contains(said)) << exported.err.toStdString();
 }
 
 } // namespace

@@ -1,10 +1,11 @@
 #include "app/MainInterface.h"
 #include "engine/ShellServices.h"
 #include "platform/PropertyList.h"
-#include "platform/TextFile.h"
+#include "platform/AtomicFile.h"
 #include "platform/UserDefaults.h"
 #include "settings/ConfigManager.h"
 #include "support/LoopbackServer.h"
+#include "support/SharedArrayChain.h"
 #include "support/SharedFolder.h"
 
 #include <QCoreApplication>
@@ -279,6 +280,43 @@ TEST(HeadlessProgram, ASettingsFileOfWrongTypesOrOverTheCapStoresNothing)
     const ProgramRun hostileRun = runProgram({ QStringLiteral("--headless"), hostile }, QString(), home.path());
     for (const char* key : { "\"id\"", "\"name\"", "\"startingUrl\"" })
         EXPECT_TRUE(hostileRun.err.contains(QString::fromLatin1(key))) << key << qPrintable(hostileRun.err);
+}
+
+TEST(HeadlessProgram, ABinaryListThatExpandsPastTheBoundIsRefusedAsSettingsBatchOrDefaults)
+{
+    if (!QFileInfo::exists(programPath()))
+        GTEST_SKIP() << "the crawlmere program is not built beside the tests";
+    // 506 bytes standing for 2^41 values.
+    const QByteArray chain = crawlmere::test::sharedArrayChain(40, 178);
+    const QString refused = QStringLiteral("the property list expands to more than 8388608 values");
+    QTemporaryDir home;
+    const auto plant = [&](const QString& path) {
+        QFile file(path);
+        return QDir().mkpath(QFileInfo(path).path()) && file.open(QIODevice::WriteOnly) && file.write(chain) == 506;
+    };
+    for (const char* kind : { "lcsettings", "lcsbatch" }) {
+        const QString file = home.filePath(QStringLiteral("chain.") + QLatin1String(kind));
+        ASSERT_TRUE(plant(file));
+        const ProgramRun run = runProgram({ QStringLiteral("--headless"), file }, QString(), home.path());
+        EXPECT_EQ(run.status, 1) << kind << qPrintable(run.err);
+        EXPECT_TRUE(run.err.contains(QStringLiteral("%1 file %2 could not be read: %3").arg(kind, file, refused)))
+            << qPrintable(run.err);
+    }
+
+    // As the defaults: kept aside, and the scan goes on with empty defaults.
+    const QString store = home.filePath(QStringLiteral(".config/Crawlmere/defaults.plist"));
+    ASSERT_TRUE(plant(store));
+    const QString page
+        = QFileInfo(QStringLiteral(CRAWLMERE_FIXTURES "/../../examples/sample-site/index.html")).absoluteFilePath();
+    const ProgramRun run = runProgram({ QStringLiteral("--headless"), page }, QString(), home.path());
+    EXPECT_EQ(run.status, 0) << qPrintable(run.err);
+    EXPECT_TRUE(run.err.contains(QStringLiteral("defaults: %1: %2; kept it as").arg(store, refused)))
+        << qPrintable(run.err);
+    const QStringList aside = QDir(QFileInfo(store).path()).entryList({ "defaults.plist.corrupt-*" }, QDir::Files);
+    ASSERT_EQ(aside.size(), 1);
+    QFile kept(QFileInfo(store).dir().filePath(aside.first()));
+    ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
+    EXPECT_EQ(kept.readAll(), chain);
 }
 
 TEST(HeadlessProgram, AnEndlessTimeOutIsReadAsALongOneAndAnEndlessDelayOrTimeOutIsRefusedByHand)

@@ -328,6 +328,25 @@ TEST_F(HeadlessScanTest, ScansTheScriptedSiteAndWritesEveryUrlFoundToTheCsv)
         QStringLiteral("%1 done, 0 in queue, 0 in flight, 3 bad links").arg(summaryValue(summary, "URLs checked")));
 }
 
+TEST_F(HeadlessScanTest, ALinkToAFragmentItsPageLacksIsABadLinkAndOneItHasIsNot)
+{
+    LoopbackServer anchors;
+    serveHtml(anchors.server(), "/there.html", page(QStringLiteral("T"), QStringLiteral(R"(<a href="/b.html#there">b</a>)")));
+    serveHtml(anchors.server(), "/nowhere.html", page(QStringLiteral("N"), QStringLiteral(R"(<a href="/b.html#nowhere">b</a>)")));
+    serveHtml(anchors.server(), "/b.html", page(QStringLiteral("B"), QStringLiteral(R"(<h2 id="there">There</h2>)")));
+    ASSERT_TRUE(startListening(anchors));
+    for (const auto& [start, bad] : { std::pair { "/there.html", "0" }, std::pair { "/nowhere.html", "1" } }) {
+        const qsizetype before = out.text().size();
+        ASSERT_EQ(run({ QStringLiteral("--set"), QStringLiteral("shouldTrimHash=NO"), anchors.url(QLatin1String(start)) }),
+            kExitFinished)
+            << err.text().toStdString();
+        // Both pages answer 200: the missing target alone makes the link bad.
+        const QString summary = out.text().mid(before);
+        EXPECT_EQ(summaryValue(summary, "URLs checked"), "2") << start;
+        EXPECT_EQ(summaryValue(summary, "Bad links"), bad) << start;
+    }
+}
+
 TEST_F(HeadlessScanTest, RobotsTxtKeepsDisallowedPagesUncheckedWhenAskedTo)
 {
     const int status = run({ QStringLiteral("--set"), QStringLiteral("blacklistByRobotsTxt=YES"),

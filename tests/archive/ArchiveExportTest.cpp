@@ -3,7 +3,9 @@
 // hostile archive that tries to write outside; cancelling; and the small text operations.
 #include "archive/ArchiveExport.h"
 
+#include "archive/ArchiveExportController.h"
 #include "archive/CrawlmereArchiveWrapper.h"
+#include "support/FileSizeLimit.h"
 #include "support/LoopbackServer.h"
 #include "support/SharedFolder.h"
 
@@ -20,6 +22,7 @@
 
 #include <algorithm>
 #include <map>
+#include <optional>
 #include <unistd.h>
 
 using crawlmere::archive::ArchiveExport;
@@ -212,6 +215,220 @@ TEST_F(ArchiveExportTest, ALoopbackSiteIsArchivedExactlyAndItsProcessCopyBrowses
     EXPECT_EQ(readAll((preserved.outputFolder + u'/' + port + "index.html")), site["/"].first);
 }
 
+/// The links a scan of an exported copy found bad, and the links it found that still go to the
+/// live site, by address.
+struct Rescan {
+    QStringList checked;
+    QStringList bad;
+    QStringList live;
+};
+
+Rescan rescan(const QString& page, const QString& liveRoot, bool withFiles)
+{
+    auto local = crawlmere::test::scanSite(QStringLiteral("file://") + page,
+        { { "linkedFiles", withFiles }, { "shouldParseCSS", withFiles }, { "checkImages", withFiles } });
+    Rescan found;
+    EXPECT_TRUE(local->crawlFinished());
+    for (const auto& item : local->linksCollection()) {
+        const auto record = std::dynamic_pointer_cast<CrwlUrl>(item);
+        if (!record)
+            continue;
+        found.checked << record->absoluteString() + u' ' + QString::number(record->getStatus());
+        if (!record->isGoodLink())
+            found.bad << QStringLiteral("%1 %2").arg(record->absoluteString()).arg(record->getStatus());
+        if (record->absoluteString().startsWith(liveRoot, Qt::CaseInsensitive))
+            found.live << record->absoluteString().mid(liveRoot.size());
+    }
+    local->clear();
+    found.bad.sort();
+    found.live.sort();
+    return found;
+}
+
+TEST_F(ArchiveExportTest, ASiteOfRedirectsMixedSpellingsEncodingsAndQueriesBrowsesFromDisc)
+{
+    // A documentation site as it is met: a page moved behind a chain of redirects, links to one
+    // page spelled with scheme in two cases, a page in windows-1252, a page of one byte and a
+    // style sheet whose address carries a version query.
+    LoopbackServer server;
+    const auto serve = [&](const std::string& path, const QByteArray& body, const std::string& type) {
+        server.server().Get(path, [body = body.toStdString(), type](const httplib::Request&, httplib::Response& response) {
+            response.set_content(body, type);
+        });
+    };
+    const auto redirect = [&](const std::string& path, const std::string& to, int status) {
+        server.server().Get(path, [to, status](const httplib::Request&, httplib::Response& response) {
+            response.status = status;
+            response.set_header("Location", to);
+        });
+    };
+    ASSERT_TRUE(server.start());
+    const QString root = server.url(QString());
+    const QString upper = QString(root).replace("http://", "HTTP://");
+    const char* sheet = "<link rel=\"stylesheet\" href=\"%1_static/theme.css?2022.1\">";
+    serve("/", ("<html><head><title>Home</title>" + QString(sheet).arg("") + "</head><body>\n"
+                "<a href=\"tutorial/appetite.html\">Next</a> <a href=\"" + upper + "/z.html\">Z</a>\n"
+                "<a href=\"latin.html\">Latin</a> <a href=\"tiny.html\">Tiny</a></body></html>\n").toUtf8(),
+        "text/html; charset=utf-8");
+    serve("/tutorial/contents.html", ("<html><head>" + QString(sheet).arg("../") + "</head><body>\n"
+                "<a href=\"appetite.html\">Whetting</a> <a href=\"whetting-your-appetite.html#top\">Again</a>\n"
+                "<a href=\"" + root + "/z.html\">Z</a></body></html>\n").toUtf8(), "text/html");
+    serve("/tutorial/whetting-your-appetite.html", ("<html><head>" + QString(sheet).arg("/") + "</head><body>\n"
+                "<h1 id=\"top\">Whetting</h1> <a href=\"contents.html\">Contents</a>\n"
+                "<a href=\"" + upper + "/tutorial/appetite.html\">Here</a></body></html>\n").toUtf8(), "text/html");
+    serve("/z.html", ("<html><body><a href=\"" + upper + "/tutorial/contents.html\">Contents</a>"
+                "<a href=\"" + root + "/latin.html\">Latin</a></body></html>").toUtf8(), "text/html");
+    serve("/latin.html", "<html><head><meta charset=\"windows-1252\">"
+                "<link rel=\"stylesheet\" href=\"_static/theme.css?2022.1\"></head><body>caf\xE9 cr\xE8me "
+                "<a href=\"tutorial/appetite.html\">Tutorial</a> <a href=\"z.html\">Z</a></body></html>", "text/html");
+    serve("/tiny.html", "x", "text/html");
+    serve("/_static/theme.css", "body { background: #fed url(\"bg.png\") } h1 { color: #c00 }", "text/css");
+    serve("/_static/bg.png", QByteArray("\x89PNG\r\n\x1a\n\x00\x01", 10), "image/png");
+    redirect("/tutorial/appetite.html", "/tutorial/appetite2.html", 301);
+    redirect("/tutorial/appetite2.html", "appetite3", 302);
+    redirect("/tutorial/appetite3", (root + "/tutorial/whetting-your-appetite.html").toStdString(), 301);
+
+    const QVariantMap crawlSettings { { "shouldArchive", true }, { "linkedFiles", true }, { "shouldParseCSS", true } };
+    auto hub = crawlmere::test::scanSite(server.url(), crawlSettings, writer);
+    ASSERT_TRUE(hub->crawlFinished());
+    EXPECT_EQ(hub->badLinkCount(), 0);
+    const QVariantMap settings = hub->getCrawlSettings()->snapshot();
+    hub->setArchiveSink(nullptr);
+    hub->clear();
+
+    const QString port = QStringLiteral("127.0.0.1_%1/").arg(server.port());
+    const auto processed = ArchiveExport(requestFor(settings, /*process=*/true)).exportFilesForDate();
+    ASSERT_EQ(processed.outcome, ArchiveExport::Outcome::Finished);
+    const QStringList files = filesBelow(processed.outputFolder);
+    EXPECT_TRUE(files.contains(port + "_static/theme.css.2022.1.css")) << files.join(u' ').toStdString();
+    EXPECT_EQ(readAll(processed.outputFolder + u'/' + port + "latin.html").count("caf\xE9 cr\xE8me"), 1);
+    for (const QString& file : files)
+        EXPECT_EQ(danglingReferences(processed.outputFolder, processed.outputFolder + u'/' + file).join(u'\n').toStdString(), "");
+    // Every page of the copy is reached from disc with no bad link, and only the page the
+    // archive has no copy of (one byte) is still taken from the site.
+    const Rescan fromProcess = rescan(processed.outputFolder + u'/' + port + "index.html", root, /*withFiles=*/true);
+    EXPECT_EQ(fromProcess.checked.size(), 8) << fromProcess.checked.join(u'\n').toStdString();
+    EXPECT_EQ(fromProcess.bad.join(u'\n').toStdString(), "");
+    EXPECT_EQ(fromProcess.live.join(u'\n').toStdString(), "/tiny.html");
+
+    // Preserve writes each file as received and rewrites nothing: a query stays in a file's name
+    // and a page without a copy stays away, so its copy is browsed by the tutorial's pages.
+    // There the moved page's old address leads to the page.
+    const auto preserved = ArchiveExport(requestFor(settings, /*process=*/false)).exportFilesForDate();
+    ASSERT_EQ(preserved.outcome, ArchiveExport::Outcome::Finished);
+    const QString tutorial = preserved.outputFolder + u'/' + port + "tutorial/";
+    const Rescan fromPreserve = rescan(tutorial + "contents.html", root, /*withFiles=*/false);
+    EXPECT_EQ(fromPreserve.bad.join(u'\n').toStdString(), "");
+    EXPECT_TRUE(fromPreserve.checked.contains("file://" + tutorial + "appetite.html -15"))
+        << fromPreserve.checked.join(u'\n').toStdString();
+    EXPECT_TRUE(readAll(tutorial + "appetite.html").contains("url=whetting-your-appetite.html"));
+}
+
+TEST_F(ArchiveExportTest, ALinkToAnAddressThatRedirectsLeadsToThePageInBothModes)
+{
+    archive("http://h.test:8080/tutorial/whetting.html", "<html><a href=\"contents.html\">Contents</a></html>");
+    archive("http://h.test:8080/tutorial/contents.html",
+        "<html><a href=\"appetite.html#top\">Next</a> <a href=\"/tutorial/a2.html\">Two</a> <a href=\"/a3\">Three</a></html>");
+    auto moved = CrwlUrl::make(nullptr, std::make_shared<CrawlSettings>());
+    moved->setLinkURL("http://h.test:8080/tutorial/appetite.html");
+    for (const char* hop : { "http://h.test:8080/tutorial/a2.html", "http://h.test:8080/a3", "http://h.test:8080/tutorial/whetting.html" })
+        moved->addRedir(QString::fromUtf8(hop), 301, 0);
+    writer->archiveRedirect(*moved);
+    ASSERT_TRUE(writer->saveArchive());
+
+    const auto processed = ArchiveExport(requestFor({}, /*process=*/true)).exportFilesForDate();
+    EXPECT_EQ(filesBelow(processed.outputFolder),
+        (QStringList { "h.test_8080/tutorial/contents.html", "h.test_8080/tutorial/whetting.html" }));
+    EXPECT_EQ(readAll(processed.outputFolder + "/h.test_8080/tutorial/contents.html").toStdString(),
+        "<html><a href=\"../../h.test_8080/tutorial/whetting.html#top\">Next</a> "
+        "<a href=\"../../h.test_8080/tutorial/whetting.html\">Two</a> "
+        "<a href=\"../../h.test_8080/tutorial/whetting.html\">Three</a></html>");
+
+    // Preserve rewrites nothing: each address gets a page that leads on to the page's file.
+    const auto preserved = ArchiveExport(requestFor({}, /*process=*/false)).exportFilesForDate();
+    EXPECT_EQ(filesBelow(preserved.outputFolder),
+        (QStringList { "h.test_8080/a3/index.html", "h.test_8080/tutorial/a2.html", "h.test_8080/tutorial/appetite.html",
+            "h.test_8080/tutorial/contents.html", "h.test_8080/tutorial/whetting.html" }));
+    EXPECT_EQ(preserved.filesWritten, 5);
+    for (const auto& [file, target] : std::map<QString, QString> { { "tutorial/appetite.html", "whetting.html" },
+             { "a3/index.html", "../tutorial/whetting.html" } })
+        EXPECT_TRUE(readAll(preserved.outputFolder + "/h.test_8080/" + file)
+                        .contains("<meta http-equiv=\"refresh\" content=\"0; url=" + target.toUtf8() + "\">"))
+            << file.toStdString();
+}
+
+TEST_F(ArchiveExportTest, ProcessRewritesEachSpellingOfAnArchivedAddressAndNoOtherLink)
+{
+    archive("http://h.test:8080/x/y/page.html", "<html>page</html>");
+    archive("http://h.test:8080/z.html", "<html>z</html>");
+    archive("HTTP://H.Test:8080/Up.html", "<html>up</html>");
+    archive("http://h.test:8080/p.php?a=1&b=2", "<html>p</html>");
+    archive("http://h.test:8080/index.html",
+        "<html><a href=\"http://h.test:8080/X/Y/page.html\">broken</a> <a href=\"HTTP://h.test:8080/X/Y/page.html\">broken</a> "
+        "<a href=\"http://h.test:8080/x/y/page.html\">page</a>\n"
+        "<a href=\"HTTP://H.TEST:8080/z.html\">z</a> <a href=\"z.html\">z</a> <a href=\"http://h.test:8080/Up.html\">up</a>\n"
+        "<a href=\"HTTP://elsewhere.test/A.html\">away</a> <a href=\"mailto:a@h.test\">mail</a> <a href=\"p.php?a=1&amp;b=2\">p</a></html>");
+    ASSERT_TRUE(writer->saveArchive());
+    const auto processed = ArchiveExport(requestFor({}, /*process=*/true)).exportFilesForDate();
+    EXPECT_EQ(filesBelow(processed.outputFolder), (QStringList { "h.test_8080/Up.html", "h.test_8080/index.html",
+                                                      "h.test_8080/p.php.a=1&b=2.html", "h.test_8080/x/y/page.html",
+                                                      "h.test_8080/z.html" }));
+    EXPECT_EQ(readAll(processed.outputFolder + "/h.test_8080/index.html").toStdString(),
+        "<html><a href=\"http://h.test:8080/X/Y/page.html\">broken</a> <a href=\"http://h.test:8080/X/Y/page.html\">broken</a> "
+        "<a href=\"../h.test_8080/x/y/page.html\">page</a>\n"
+        "<a href=\"../h.test_8080/z.html\">z</a> <a href=\"../h.test_8080/z.html\">z</a> "
+        "<a href=\"../h.test_8080/Up.html\">up</a>\n"
+        "<a href=\"http://elsewhere.test/A.html\">away</a> <a href=\"mailto:a@h.test\">mail</a> "
+        "<a href=\"../h.test_8080/p.php.a=1&b=2.html\">p</a></html>");
+    const auto preserved = ArchiveExport(requestFor({}, /*process=*/false)).exportFilesForDate();
+    EXPECT_TRUE(filesBelow(preserved.outputFolder).contains("h.test_8080/Up.html"));
+}
+
+TEST_F(ArchiveExportTest, APageInItsOwnEncodingIsRewrittenInItAndNoLinkLeadsToAFileNotWritten)
+{
+    const QByteArray latin("<html><head><meta charset=\"windows-1252\"></head><body>caf\xE9 cr\xE8me <a href=\"z.html\">z</a></body></html>");
+    const QByteArray undecodable("<html><head><meta charset=\"utf-8\"></head><body>\xFF\xFE <a href=\"z.html\">z</a></body></html>");
+    archive("http://h.test:8080/latin.html", latin);
+    archive("http://h.test:8080/undecodable.html", undecodable);
+    archive("http://h.test:8080/tiny.html", "x"); // one byte: not archived
+    archive("http://h.test:8080/lost.html", "<html>lost</html>");
+    archive("http://h.test:8080/z.html", "<html><a href=\"latin.html\">l</a> <a href=\"undecodable.html\">u</a> "
+                                         "<a href=\"tiny.html\">t</a> <a href=\"lost.html\">l</a></html>");
+    ASSERT_TRUE(writer->saveArchive());
+    auto wrapper = CrawlmereArchiveWrapper::initWithArchiveLocation(writer->archiveLocation(), QString());
+    ASSERT_TRUE(QFile::remove(wrapper->fullFilepathRepresentationOfMostRecentVersionForURL("http://h.test:8080/lost.html")));
+
+    const auto processed = ArchiveExport(requestFor({}, /*process=*/true)).exportFilesForDate();
+    const QString root = processed.outputFolder + "/h.test_8080/";
+    EXPECT_EQ(filesBelow(root), (QStringList { "latin.html", "undecodable.html", "z.html" }));
+    EXPECT_EQ(readAll(root + "latin.html"), QByteArray(latin).replace("\"z.html\"", "\"../h.test_8080/z.html\""));
+    EXPECT_EQ(readAll(root + "undecodable.html"), undecodable);
+    EXPECT_EQ(readAll(root + "z.html").toStdString(), "<html><a href=\"../h.test_8080/latin.html\">l</a> "
+                                        "<a href=\"../h.test_8080/undecodable.html\">u</a> "
+                                        "<a href=\"http://h.test:8080/tiny.html\">t</a> <a href=\"http://h.test:8080/lost.html\">l</a></html>");
+}
+
+TEST_F(ArchiveExportTest, AFileWhoseQueryHidesItsTypeGetsItsExtensionAndTheLinksSaySo)
+{
+    archive("http://h.test:8080/_static/theme.css?2022.1", "h1 { background: url(\"../img/i.png?1\") }", /*html=*/false);
+    archive("http://h.test:8080/app.js?v=3", "var a = 1;", /*html=*/false);
+    archive("http://h.test:8080/img/i.png?1", "PNG", /*html=*/false);
+    archive("http://h.test:8080/img/plain.png", "PNG", /*html=*/false);
+    archive("http://h.test:8080/index.html",
+        "<html><link rel=\"stylesheet\" href=\"_static/theme.css?2022.1\"><script src=\"app.js?v=3\"></script>"
+        "<img src=\"img/i.png?1\"><img src=\"img/plain.png\"></html>");
+    ASSERT_TRUE(writer->saveArchive());
+    const auto processed = ArchiveExport(requestFor({}, /*process=*/true)).exportFilesForDate();
+    const QString root = processed.outputFolder + "/h.test_8080/";
+    EXPECT_EQ(filesBelow(root), (QStringList { "_static/theme.css.2022.1.css", "app.js.v=3.js", "img/i.png.1.png",
+                                    "img/plain.png", "index.html" }));
+    EXPECT_EQ(readAll(root + "index.html").toStdString(),
+        "<html><link rel=\"stylesheet\" href=\"../h.test_8080/_static/theme.css.2022.1.css\">"
+        "<script src=\"../h.test_8080/app.js.v=3.js\"></script><img src=\"../h.test_8080/img/i.png.1.png\">"
+        "<img src=\"../h.test_8080/img/plain.png\"></html>");
+    EXPECT_EQ(readAll(root + "_static/theme.css.2022.1.css").toStdString(), "h1 { background: url('../../h.test_8080/img/i.png.1.png') }");
+}
+
 TEST_F(ArchiveExportTest, AHostileArchiveWritesNothingOutsideAndOverwritesNothing)
 {
     auto settings = std::make_shared<CrawlSettings>(QVariantMap { { "defaultLocalFileName", "../x" } });
@@ -299,6 +516,38 @@ TEST_F(ArchiveExportTest, AnUnwritableLocationIsReportedOnceWithItsFullPath)
         EXPECT_EQ(log.count('\n'), 1) << log.toStdString();
         EXPECT_TRUE(result.failure.contains(sandbox.filePath("file/inside"))) << result.failure.toStdString();
         EXPECT_EQ(result.filesWritten, 0);
+    }
+}
+
+TEST_F(ArchiveExportTest, AFileTheDiskRefusesIsToldApartFromOneSkippedByARule)
+{
+    // Two small files, one of 5,000 bytes, and one whose path would leave the folder.
+    archive("http://h.test/a.png", "small a", /*html=*/false);
+    archive("http://h.test/big.png", QByteArray(5000, 'b'), /*html=*/false);
+    archive("http://h.test/c.png", "small c", /*html=*/false);
+    archive("http://h.test/%2e%2e/%2e%2e/out.png", "outside", /*html=*/false);
+    ASSERT_TRUE(writer->saveArchive());
+    for (const bool process : { true, false }) {
+        SCOPED_TRACE(process ? "process" : "preserve");
+        // The disk takes no file past 1,000 bytes.
+        std::optional<ArchiveExport::Result> result;
+        ::testing::internal::CaptureStderr();
+        ASSERT_TRUE(crawlmere::test::withFileSizeLimit(
+            1000, [&] { result = ArchiveExport(requestFor({}, process)).exportFilesForDate(); }));
+        const QString log = QString::fromStdString(::testing::internal::GetCapturedStderr());
+        ASSERT_EQ(result->outcome, ArchiveExport::Outcome::Finished);
+        EXPECT_TRUE(result->failure.isNull());
+        // The export went on past the refused file.
+        EXPECT_EQ(filesBelow(result->outputFolder), (QStringList { "a.png", "c.png" }));
+        EXPECT_EQ(result->filesWritten, 2);
+        EXPECT_EQ(result->itemsSkipped, 1);
+        EXPECT_EQ(result->filesNotWritten, 1);
+        const QString refused = result->outputFolder + "/big.png: File too large";
+        EXPECT_EQ(result->firstWriteFailure, refused);
+        EXPECT_TRUE(log.contains("unable to write data to " + refused)) << log.toStdString();
+        EXPECT_EQ(crawlmere::archive::ArchiveExportController::finishedText(*result),
+            QStringLiteral("Archive exported to %1 (2 files, 1 skipped, 1 could not be written (%2))")
+                .arg(result->outputFolder, refused));
     }
 }
 

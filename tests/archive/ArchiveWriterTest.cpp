@@ -243,3 +243,45 @@ TEST_F(ArchiveWriterTest, TheDefaultFolderIsTheUsersAloneAsItsParentIs)
     }
     QDir(made).removeRecursively();
 }
+
+TEST_F(ArchiveWriterTest, ARedirectIsListedUnderThePageItLeadsToWhateverItsSpellingOrOrder)
+{
+    // A chain of three hops to a page archived before it, one after it to a page archived with
+    // its host and scheme in other cases, one to nothing archived and one whose address is a
+    // page of its own.
+    auto writer = makeWriter();
+    const auto redirect = [&](const QString& from, const QStringList& hops) {
+        auto r = record(from, "<html>moved</html>");
+        for (const QString& hop : hops)
+            r->addRedir(hop, 301, 0);
+        writer->archiveRedirect(*r);
+    };
+    writer->archivePage(*record("http://h.test/tutorial/whetting.html", "<html>whetting</html>"));
+    redirect("http://h.test/tutorial/appetite.html",
+        { "http://h.test/tutorial/a2.html", "http://h.test/a3", "http://h.test/tutorial/whetting.html" });
+    redirect("http://h.test/old", { "HTTP://H.TEST/new/" });
+    redirect("http://h.test/gone", { "http://h.test/nowhere.html" });
+    redirect("http://h.test/both.html", { "http://h.test/new" });
+    writer->archivePage(*record("http://h.test/new", "<html>new</html>"));
+    writer->archivePage(*record("http://h.test/both.html", "<html>both</html>"));
+    ASSERT_TRUE(writer->saveArchive());
+
+    const auto saved = PropertyList::readFile(QDir(folder()).filePath(QStringLiteral("index.plist")));
+    ASSERT_TRUE(saved.ok());
+    const QVariantMap index = saved.value().toMap();
+    EXPECT_EQ(index.keys(), (QStringList { "http://h.test/both.html", "http://h.test/new", "http://h.test/tutorial/whetting.html" }));
+    const auto from = [&](const char* url) {
+        return index.value(QString::fromUtf8(url)).toList().value(0).toMap().value(ArchiveWriter::kRedirectedFromKey).toStringList();
+    };
+    EXPECT_EQ(from("http://h.test/tutorial/whetting.html"),
+        (QStringList { "http://h.test/a3", "http://h.test/tutorial/a2.html", "http://h.test/tutorial/appetite.html" }));
+    EXPECT_EQ(from("http://h.test/new"), QStringList { "http://h.test/old" });
+    EXPECT_EQ(from("http://h.test/both.html"), QStringList());
+    EXPECT_EQ(index.value("http://h.test/new").toList().value(0).toMap().value("filename"),
+        writer->archiveIndex().value("http://h.test/new").toList().value(0).toMap().value("filename"));
+
+    // A new scan forgets them.
+    writer->clearArchiveFolder();
+    writer->archivePage(*record("http://h.test/new", "<html>new</html>"));
+    EXPECT_FALSE(writer->archiveIndex().value("http://h.test/new").toList().value(0).toMap().contains(ArchiveWriter::kRedirectedFromKey));
+}

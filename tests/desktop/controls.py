@@ -111,13 +111,13 @@ def folder_steps(app):
     time.sleep(0.3)
     check(shown(app, "folderTableView"), "a right-click closed the folder panel")
     xdo("key", "F2")
-    time.sleep(0.3)
+    wait_for("the name editor", lambda: app.get("active").get("editing"), 10)
     type_name("Customers")
     wait_for("the folder renamed by F2", lambda: folders(app)[2:] == ["Clients", "Customers"], 10)
 
     click_rect(app.get("rowrect folderTableView 3"), button=3)
     click_rect(wait_for("Rename", lambda: (lambda a: a if a["open"] else None)(app.get("action renameFolderMenuItem")), 10))
-    time.sleep(0.3)
+    wait_for("the name editor", lambda: app.get("active").get("editing"), 10)
     type_name("Partners")
     wait_for("the folder renamed from its menu", lambda: folders(app)[2:] == ["Clients", "Partners"], 10)
 

@@ -4,6 +4,7 @@
 #include "engine/CrwlUrl.h"
 
 #include "engine/CrwlLinkInstance.h"
+#include "engine/CrwlStatusCodes.h"
 #include "engine/CrwlUrlFetchSupport.h"
 #include "engine/FetchPageReader.h"
 #include "engine/detail/SettingsValue.h"
@@ -682,4 +683,33 @@ TEST_F(CrwlUrlFetchTest, MetaRefreshTextHelpers)
         = CrwlUrl::makeNSURLFromString(QStringLiteral("../b c.html"), QStringLiteral("http://h.com/a/é/"));
     ASSERT_TRUE(resolved);
     EXPECT_EQ(resolved->absoluteString(), QStringLiteral("http://h.com/a/b%20c.html"));
+}
+
+TEST_F(CrwlUrlFetchTest, AShortAnswerNamingTheFirewallsResourceIsItsChallengePage)
+{
+    // The challenge page is tiny; a page that merely mentions the resource is an ordinary page.
+    const QByteArray marker = "_Incapsula_Resource";
+    const struct {
+        qsizetype size;
+        bool marked;
+        qint64 status;
+    } cases[] = {
+        { marker.size(), true, CrwlStatus::blockedByFirewallService },
+        { 249, true, CrwlStatus::blockedByFirewallService },
+        { 250, true, 200 },
+        { 249, false, 200 },
+    };
+    LoopbackServer firewall;
+    firewall.server().Get("/challenge", [&](const httplib::Request& request, httplib::Response& response) {
+        const auto& which = cases[std::stoi(request.get_param_value("case"))];
+        QByteArray body = which.marked ? marker : QByteArray();
+        body = body.leftJustified(which.size, ' ');
+        response.set_content(body.toStdString(), "text/html");
+    });
+    ASSERT_TRUE(firewall.start());
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        const auto record = makeRecord(firewall.url(QStringLiteral("/challenge?case=%1").arg(i)));
+        fetch(record, int(i) + 1);
+        EXPECT_EQ(record->getStatus(), cases[i].status) << cases[i].size << " bytes, marked " << cases[i].marked;
+    }
 }

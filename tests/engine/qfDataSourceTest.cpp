@@ -132,6 +132,21 @@ TEST_F(qfDataSourceTest, CollectionWriterEscapesByOptionAndRowWriterDoesNot)
     EXPECT_EQ(source.getDataAsCSVUsingTableView(table), "\"Name\",\"Size\"\n\"say \"hi\"\nnow\",\"1\"\n");
 }
 
+TEST(qfDataSourceCsv, LineBreaksOfEveryKindBecomeSpacesSoARecordStaysOnOneLine)
+{
+    const struct {
+        const char* value;
+        const char* written;
+    } cases[] = {
+        { "a\nb", "a b" },
+        { "a\rb", "a b" }, // a lone carriage return ends a line for many spreadsheet readers
+        { "a\r\nb", "a  b" },
+        { "\r\"q\"\r", " \"\"q\"\" " },
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(qfDataSource::csvEscapedValue(QString::fromUtf8(c.value), 2), QString::fromUtf8(c.written)) << c.value;
+}
+
 TEST_F(qfDataSourceTest, TableWithoutVisibleColumnsWritesEmptyLines)
 {
     qfDataSource source;

@@ -123,3 +123,37 @@ TEST(CrwlCSSParserTest, TheLinkCapHolds)
     EXPECT_EQ(CrwlCSSParser::linksInStyleSheet(u"url(a) url(#c)", 2, &capReached), QStringList { "a" });
     EXPECT_FALSE(capReached);
 }
+
+TEST(CrwlCSSParserTest, SheetsOfManyValuesAreReadInOnePass)
+{
+    // Each sheet repeats one piece 250,000 times, past the cap of 200,000 links. Searched again
+    // from every value to the end of the text, as each of these once was (for "@import", for
+    // "url(", for the ")" behind a quoted value), they took hours; read once, a moment.
+    constexpr int kRepeats = 250000;
+    const struct {
+        const char* name;
+        const char* piece;
+        const char* link;
+    } cases[] = {
+        { "unquoted values, no @import", "a{b:url(p.png)}\n", "p.png" },
+        { "@import strings, no url()", "@import 'i.css';", "i.css" },
+        { "quoted values, no closing parenthesis", "x{y:url('q.png' ", "q.png" },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString sheet = QString::fromLatin1(c.piece).repeated(kRepeats);
+        bool capReached = false;
+        const QStringList links = CrwlCSSParser::linksInStyleSheet(sheet, 200000, &capReached);
+        EXPECT_EQ(links.size(), 200000);
+        EXPECT_EQ(links.count(QString::fromLatin1(c.link)), 200000);
+        EXPECT_TRUE(capReached);
+    }
+    // Values of every kind after one another are each found once, in order.
+    // A quoted value's ")" is looked for behind it: the unquoted value before that ")" is
+    // passed over, as it always was.
+    QString mixed;
+    for (int i = 1; i <= 3; ++i)
+        mixed += QStringLiteral("@import 'i%1.css'; a{b:url(\"d%1\" c{d:url(u%1)} e{f:url(g%1)}").arg(i);
+    EXPECT_EQ(CrwlCSSParser::linksInStyleSheet(mixed, 20),
+        (QStringList { "i1.css", "d1", "g1", "i2.css", "d2", "g2", "i3.css", "d3", "g3" }));
+}

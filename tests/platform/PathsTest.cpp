@@ -1,11 +1,12 @@
 #include "platform/Paths.h"
 
 #include "platform/PropertyList.h"
-#include "platform/TextFile.h"
+#include "platform/AtomicFile.h"
 #include "platform/UserDefaults.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -126,4 +127,26 @@ TEST(Paths, ThePrivateFoldersAreTightenedAtStartAndEverySaveThereIs0600)
     EXPECT_EQ(modeOf(support + "/thumbs/x"), 0700u);
     EXPECT_FALSE(Paths::isPrivate(outside.path()));
     ::umask(previousMask);
+}
+
+TEST(Paths, AFolderMadeIsTheUsersAloneWhateverTheUmaskAndOneThatWasThereKeepsItsMode)
+{
+    const QString support = Paths::applicationSupportFolder();
+    ASSERT_TRUE(Paths::makeFolder(support));
+    const QString kept = support + "/kept";
+    ASSERT_TRUE(QDir().mkpath(kept));
+    ASSERT_EQ(::chmod(QFile::encodeName(kept).constData(), 0750), 0);
+    // A umask that takes the owner's own bits, and one that takes nothing.
+    for (const mode_t mask : { mode_t(0277), mode_t(0) }) {
+        SCOPED_TRACE(mask);
+        const mode_t previousMask = ::umask(mask);
+        const QString made = support + QStringLiteral("/made-%1/inner").arg(mask);
+        const bool madeOk = Paths::makeFolder(made);
+        const bool keptOk = Paths::makeFolder(kept);
+        ::umask(previousMask);
+        ASSERT_TRUE(madeOk && keptOk);
+        EXPECT_EQ(modeOf(made), 0700u);
+        EXPECT_EQ(modeOf(QFileInfo(made).path()), 0700u);
+        EXPECT_EQ(modeOf(kept), 0750u);
+    }
 }

@@ -2,6 +2,7 @@
 #include "platform/PropertyList.h"
 
 #include "support/Fixtures.h"
+#include "support/SharedArrayChain.h"
 
 #include <QDir>
 #include <QFile>
@@ -327,6 +328,44 @@ TEST(PropertyList, DeepBinaryBeyondTheLimitIsRefused)
     const auto result = readExact(out);
     ASSERT_FALSE(result.ok());
     EXPECT_TRUE(result.error().contains("nested")) << result.error().toStdString();
+}
+
+TEST(PropertyList, SharedReferencesAreCountedAsTheCopiesTheyBecome)
+{
+    using crawlmere::test::sharedArrayChain;
+    ASSERT_EQ(sharedArrayChain(40, 178).size(), 506);
+    const struct {
+        const char* name;
+        QByteArray bytes;
+        const char* error; // null: read
+    } cases[] = {
+        { "40 arrays, 2^41 values in 506 bytes", sharedArrayChain(40, 178),
+            "the property list expands to more than 8388608 values" },
+        { "23 arrays, twice the values allowed", sharedArrayChain(23, 1),
+            "the property list expands to more than 8388608 values" },
+        { "13 arrays over a 40,000-letter text", sharedArrayChain(13, 40000),
+            "the property list expands to more than 268435456 bytes" },
+        { "10 arrays, read whole", sharedArrayChain(10, 3), nullptr },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto result = readExact(c.bytes);
+        if (c.error) {
+            ASSERT_FALSE(result.ok());
+            EXPECT_EQ(result.error(), QString::fromLatin1(c.error));
+            continue;
+        }
+        ASSERT_TRUE(result.ok()) << result.error().toStdString();
+        // Every level holds two copies of the one below; the last two hold the text.
+        QVariant level = *result;
+        for (int depth = 0; depth < 10; ++depth) {
+            const QVariantList pair = level.toList();
+            ASSERT_EQ(pair.size(), 2);
+            EXPECT_EQ(pair.at(0), pair.at(1));
+            level = pair.at(0);
+        }
+        EXPECT_EQ(level, QVariant(QStringLiteral("xxx")));
+    }
 }
 
 TEST(PropertyList, ErrorsSayWhetherTheInputIsNoListOrACutOne)

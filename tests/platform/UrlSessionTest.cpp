@@ -21,6 +21,7 @@
 
 #include <array>
 #include <atomic>
+#include <map>
 #include <thread>
 
 using namespace crawlmere::platform;
@@ -155,6 +156,19 @@ QByteArray gzip(const QByteArray& plain)
     out.append(reinterpret_cast<const char*>(&le), 4);
     return out;
 }
+
+#ifdef CRAWLMERE_HAVE_BROTLI_ENCODER
+QByteArray brotli(const QByteArray& plain)
+{
+    QByteArray out(qsizetype(BrotliEncoderMaxCompressedSize(size_t(plain.size()))), '\0');
+    size_t size = size_t(out.size());
+    if (!BrotliEncoderCompress(5, BROTLI_DEFAULT_WINDOW, BROTLI_MODE_GENERIC, size_t(plain.size()),
+            reinterpret_cast<const uint8_t*>(plain.constData()), &size, reinterpret_cast<uint8_t*>(out.data())))
+        return {};
+    out.truncate(qsizetype(size));
+    return out;
+}
+#endif
 
 std::string text(const QByteArray& bytes) { return bytes.toStdString(); }
 
@@ -775,6 +789,41 @@ TEST_F(UrlSessionTest, GzipBodiesArriveDecoded)
     asked.setValue("identity", "Accept-Encoding"); // replaced by what the transfer decodes
     auto echo = fetch(asked);
     EXPECT_TRUE(echo->data.contains("gzip")) << text(echo->data);
+}
+
+TEST_F(UrlSessionTest, ABodyPastTheCapEndsTheSameWayInEveryEncoding)
+{
+    // 80 MiB of one letter: as it is, in gzip (80 KB) and in brotli (a few hundred bytes, all
+    // decoded from the first read, before the head's decision is in).
+    const QByteArray plain(80 * 1024 * 1024, 'a');
+    const std::map<std::string, QByteArray> bodies {
+        { "identity", plain },
+        { "gzip", gzip(plain) },
+#ifdef CRAWLMERE_HAVE_BROTLI_ENCODER
+        { "br", brotli(plain) },
+#endif
+    };
+    LoopbackServer server;
+    server.server().Get(R"(/large/(\w+))", [&bodies](const httplib::Request& req, httplib::Response& res) {
+        const QByteArray& body = bodies.at(req.matches[1].str());
+        if (req.matches[1].str() != "identity")
+            res.set_header("Content-Encoding", req.matches[1].str());
+        res.set_content(std::string(body.constData(), size_t(body.size())), "application/x-test");
+    });
+    ASSERT_TRUE(server.start());
+    for (const auto& [encoding, body] : bodies) {
+        SCOPED_TRACE(encoding);
+        ASSERT_FALSE(body.isEmpty());
+        UrlRequest large(server.url(QStringLiteral("/large/") + QString::fromStdString(encoding)), 30.0);
+        ASSERT_EQ(large.maxBodyBytes, qint64(64) * 1024 * 1024);
+        auto rec = fetch(large);
+        EXPECT_EQ(errorCode(*rec), UrlErrorCode::BodyTooLarge);
+        EXPECT_EQ(rec->data.size(), large.maxBodyBytes);
+        EXPECT_EQ(rec->data.count('a'), large.maxBodyBytes);
+    }
+#ifndef CRAWLMERE_HAVE_BROTLI_ENCODER
+    GTEST_SKIP() << "no brotli encoder to make the brotli body with";
+#endif
 }
 
 TEST_F(UrlSessionTest, SelfSignedCertificatesAreAccepted)

@@ -2,10 +2,12 @@
 #include "platform/UserDefaults.h"
 
 #include "platform/Paths.h"
-#include "platform/FolderWalk.h"
+#include "platform/HeldFolder.h"
 #include "platform/PropertyList.h"
+#include "platform/StoreFile.h"
 #include "support/FileSizeLimit.h"
 #include "support/FifoWait.h"
+#include "support/SharedFolder.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -671,4 +673,31 @@ TEST(UserDefaults, AChangeUnderTheLockSeesTheFileAndIsTakenBackWhenItsSaveFails)
     EXPECT_FALSE(first.objectForKey("large").isValid());
     EXPECT_TRUE(first.synchronize());
     EXPECT_FALSE(UserDefaults(path).objectForKey("large").isValid());
+}
+
+TEST(UserDefaults, TheStoreLockIsMadeThroughItsFolderHeldNeverThroughAnotherUsersLink)
+{
+    using crawlmere::test::SharedFolder;
+    if (const QString why = SharedFolder::whyNotRunnable(); !why.isNull())
+        GTEST_SKIP() << qPrintable(why);
+    const SharedFolder folder;
+    ASSERT_TRUE(folder.isValid());
+    ASSERT_TRUE(folder.plantLink(folder.privateFolder(), QStringLiteral("config")));
+    ASSERT_TRUE(QDir(folder.shared()).mkdir(QStringLiteral("mine")));
+    const struct {
+        const char* lock;
+        bool held;
+    } cases[] = {
+        { "config/defaults.plist.lock", false },
+        { "mine/defaults.plist.lock", true },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.lock);
+        const crawlmere::platform::StoreLock lock(folder.shared(QLatin1String(c.lock)), std::chrono::milliseconds(200), {});
+        EXPECT_EQ(lock.held(), c.held) << qPrintable(lock.error());
+        EXPECT_EQ(lock.error().contains(QLatin1String("a link another user made in the shared folder")), !c.held);
+        EXPECT_EQ(QFileInfo(folder.shared(QLatin1String(c.lock))).isFile(), c.held);
+    }
+    // Nothing was made in the folder the second user's link leads to.
+    EXPECT_TRUE(QDir(folder.privateFolder()).isEmpty());
 }

@@ -6,6 +6,7 @@
 #include "platform/UserDefaults.h"
 #include "settings/SiteValueCheck.h"
 #include "support/Fixtures.h"
+#include "support/SharedArrayChain.h"
 
 #include <QDateTime>
 #include <QFile>
@@ -301,6 +302,13 @@ TEST_F(SettingsFilesTest, CorruptOversizedAndSpecialFilesSayWhyAndAreNotRead)
     }
     const QString fifo = path("pipe.lcsettings");
     ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    // 506 bytes standing for 2^41 values.
+    const QString chain = path("chain.lcsettings");
+    {
+        QFile file(chain);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(crawlmere::test::sharedArrayChain(40, 178));
+    }
 
     const struct {
         QString file;
@@ -312,6 +320,7 @@ TEST_F(SettingsFilesTest, CorruptOversizedAndSpecialFilesSayWhyAndAreNotRead)
         { fixturePath("settings/empty-dict.lcsettings"), "appears to be empty" },
         { oversized, "could not be read: it is larger than 16 MB; it is not read" },
         { fifo, "could not be read: The file is not a regular file" },
+        { chain, "could not be read: the property list expands to more than 8388608 values" },
     };
     for (const auto& c : cases) {
         testing::internal::CaptureStderr();
@@ -326,6 +335,12 @@ TEST_F(SettingsFilesTest, CorruptOversizedAndSpecialFilesSayWhyAndAreNotRead)
     EXPECT_EQ(m_manager.openLcsbatchFile(fixturePath("settings/legacy.lcsettings")), 0);
     const std::string batchLog = testing::internal::GetCapturedStderr();
     EXPECT_NE(batchLog.find("its root is a dictionary, not a list"), std::string::npos) << batchLog;
+    const QString chainBatch = path("chain.lcsbatch");
+    ASSERT_TRUE(QFile::copy(chain, chainBatch));
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(m_manager.openLcsbatchFile(chainBatch), 0);
+    const std::string chainLog = testing::internal::GetCapturedStderr();
+    EXPECT_NE(chainLog.find("the property list expands to more than 8388608 values"), std::string::npos) << chainLog;
     EXPECT_EQ(m_manager.websites().size(), 1);
 }
 

@@ -111,11 +111,41 @@ TEST_F(SiteThumbnailsTest, GettersStartOnSelectionUrlEditAndLocalFileOnlyWithThu
     EXPECT_TRUE(factory->made.at(0)->started);
     EXPECT_EQ(factory->made.at(0)->url, QStringLiteral("https://two.example/"));
     EXPECT_EQ(factory->made.at(0)->location, ConfigManager::thumbPathForSiteID(manager.getIDForCurrentSite()));
+    // The URL field left as it was asks for the thumbnail still being made: no second getter.
     manager.handleControl(QStringLiteral("startingUrl"));
     prompts->answers = { 1 };
     manager.openFileAsStartingUrl(QStringLiteral("file:///tmp/b.html"));
-    ASSERT_EQ(factory->made.size(), 3U);
-    EXPECT_EQ(factory->made.at(2)->url, QStringLiteral("file:///tmp/b.html"));
+    ASSERT_EQ(factory->made.size(), 2U);
+    EXPECT_EQ(factory->made.at(1)->url, QStringLiteral("file:///tmp/b.html"));
+}
+
+TEST_F(SiteThumbnailsTest, ASiteIsMadeOnceAtATimeWhateverTheSelections)
+{
+    const auto siteAt = [this](const char* url) { return *manager.settingsForID(manager.rows().at(rowOf(QLatin1String(url))).ID); };
+    const QVariantMap one = siteAt("https://one.example/");
+    QVariantMap moved = one;
+    moved.insert(QStringLiteral("startingUrl"), QStringLiteral("https://one.example/moved/"));
+    const struct {
+        QVariantMap site;
+        std::size_t made; ///< getters made so far
+        std::size_t kept; ///< getters kept
+    } steps[] = {
+        { one, 1, 1 },
+        { one, 1, 1 }, // selected again while it is made
+        { siteAt("https://two.example/"), 2, 2 },
+        { moved, 3, 2 }, // a new starting URL: the old getter is dropped
+        { moved, 3, 2 },
+    };
+    for (const auto& step : steps) {
+        manager.getThumbForWebsite(step.site, true);
+        EXPECT_EQ(factory->made.size(), step.made);
+        EXPECT_EQ(manager.thumbGetterCount(), step.kept);
+    }
+    EXPECT_EQ(factory->made.back()->url, QStringLiteral("https://one.example/moved/"));
+    // Once delivered, the site's thumbnail is made again when asked.
+    factory->made.back()->deliver();
+    manager.getThumbForWebsite(moved, true);
+    EXPECT_EQ(factory->made.size(), 4U);
 }
 
 TEST_F(SiteThumbnailsTest, ADeliveredThumbnailReplacesThePlaceholderOfItsRow)

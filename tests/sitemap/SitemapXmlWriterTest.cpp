@@ -7,16 +7,19 @@
 #include "platform/UserDefaults.h"
 #include "sitemap/SitemapManager.h"
 #include "sitemap/SitemapTestSupport.h"
+#include "support/FileSizeLimit.h"
 #include "support/SharedFolder.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <ctime>
+#include <functional>
 #include <sys/stat.h>
 
 using crawlmere::platform::UserDefaults;
@@ -400,4 +403,62 @@ TEST_F(SitemapXmlTest, AMultiFileSitemapIsNeverWrittenThroughAnotherUsersFolderL
     EXPECT_FALSE(manager.lastSaveFailure().has_value());
     EXPECT_EQ(location, shared.shared("mine/mine.xml"));
     EXPECT_EQ(QDir(shared.shared("mine")).entryList(QDir::Files), (QStringList { "mine-1.xml", "mine-2.xml", "mine.xml" }));
+}
+
+TEST_F(SitemapXmlTest, AMultiFileSitemapIsWrittenWholeOrNotAtAll)
+{
+    // An earlier set of three stands in the folder; the new one has three parts as well.
+    const QString set = folder.filePath("sm");
+    const QStringList names { "sm-1.xml", "sm-2.xml", "sm-3.xml", "sm.xml" };
+    const QStringList documents { "<urlset>new 1</urlset>", "<urlset>new 2</urlset>",
+        QString("<urlset>new 3 %1</urlset>").arg(QString(4000, 'x')) };
+    auto contents = [&] {
+        QStringList found;
+        const QDir::Filters all = QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot;
+        for (const QFileInfo& entry : QDir(set).entryInfoList(all, QDir::Name))
+            found.append(entry.fileName() + "=" + (entry.isFile() ? read(entry.filePath()) : "(not a file)"));
+        return found.join(" | ").toStdString();
+    };
+    const struct {
+        const char* name;
+        std::function<bool()> spoil; // makes one part fail
+        const char* failedPart;
+    } cases[] = {
+        { "the first part is a FIFO",
+            [&] {
+                return QFile::remove(set + "/sm-1.xml")
+                    && ::mkfifo(QFile::encodeName(set + "/sm-1.xml").constData(), 0600) == 0;
+            },
+            "sm-1.xml" },
+        { "the second part is a folder",
+            [&] { return QFile::remove(set + "/sm-2.xml") && QDir(set).mkdir("sm-2.xml"); }, "sm-2.xml" },
+        { "the disk fills up at the third part", [] { return true; }, "sm-3.xml" },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        QDir(set).removeRecursively();
+        ASSERT_TRUE(QDir().mkpath(set));
+        for (const QString& name : names)
+            write("sm/" + name, "old " + name);
+        ASSERT_TRUE(c.spoil());
+        const std::string before = contents();
+        bool saved = true;
+        const auto save = [&] { saved = manager.saveXMLDocumentsTo(documents, folder.filePath("sm.xml")); };
+        if (std::string(c.failedPart) == "sm-3.xml")
+            ASSERT_TRUE(crawlmere::test::withFileSizeLimit(1000, save));
+        else
+            save();
+        EXPECT_FALSE(saved);
+        ASSERT_TRUE(manager.lastSaveFailure().has_value());
+        EXPECT_EQ(manager.lastSaveFailure()->path, set + "/" + c.failedPart);
+        // Every file of the old set as it was, and no temporary file left.
+        EXPECT_EQ(contents(), before);
+    }
+
+    // With nothing in the way, the whole new set is written.
+    QDir(set).removeRecursively();
+    EXPECT_TRUE(manager.saveXMLDocumentsTo(documents, folder.filePath("sm.xml")));
+    EXPECT_EQ(QDir(set).entryList(QDir::Files | QDir::Hidden), names);
+    EXPECT_EQ(read(set + "/sm-2.xml"), documents.at(1));
+    EXPECT_TRUE(read(set + "/sm.xml").contains("http://127.0.0.1:8080/sm-3.xml"));
 }

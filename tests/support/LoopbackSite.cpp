@@ -38,9 +38,9 @@ void answer(const Route& route, const httplib::Request& request, httplib::Respon
 
 } // namespace
 
-void serveLoopbackSite(httplib::Server& server)
+void serveLoopbackSite(httplib::Server& server, const QString& siteFolder)
 {
-    const QString folder = QStringLiteral("loopback-site/");
+    const QString folder = siteFolder + QLatin1Char('/');
     for (const TsvRow& row : readTsvTable(folder + QStringLiteral("routes.tsv"))) {
         ASSERT_EQ(row.cells.size(), 6) << "routes.tsv line " << row.line;
         Route route;

@@ -4,7 +4,7 @@
 #include "engine/CrwlUrlTestSupport.h"
 #include "engine/ScopedDefaults.h"
 #include "platform/Dispatch.h"
-#include "platform/TextFile.h"
+#include "platform/AtomicFile.h"
 #include "support/FileSizeLimit.h"
 #include "views/CrwlByLinkDataSource.h"
 #include "views/TableExportJob.h"

@@ -216,14 +216,19 @@ TEST_F(WebEngineRenderBackendTest, TheSharedStoresCookiesReachThePageAndOutliveT
 
 TEST_F(WebEngineRenderBackendTest, APageWhoseScriptNeverEndsIsDoneWithinTimeOutAndSettle)
 {
+    const QStringList options
+        = { QStringLiteral("--set"), QStringLiteral("runJS=YES"), QStringLiteral("--set"), QStringLiteral("timeout=2") };
+    // The same scan of a page that settles at once measures what the process itself costs on this
+    // machine (start-up, the engine, the finish), so a loaded machine moves both runs alike.
     QElapsedTimer timer;
     timer.start();
+    ASSERT_EQ(headlessScan(server.url(QStringLiteral("/plain")), options).size(), 1u);
+    const qint64 baseline = timer.restart();
     int exitStatus = -1;
-    const auto rows = headlessScan(server.url(QStringLiteral("/endless")),
-        { QStringLiteral("--set"), QStringLiteral("runJS=YES"), QStringLiteral("--set"), QStringLiteral("timeout=2") },
-        &exitStatus);
+    const auto rows = headlessScan(server.url(QStringLiteral("/endless")), options, &exitStatus);
     const qint64 elapsed = timer.elapsed();
     EXPECT_EQ(exitStatus, 0);
     ASSERT_EQ(rows.size(), 1u);
-    EXPECT_LT(elapsed, 2000 + 1000 + 1500) << "the scan waited past the time-out and settle";
+    EXPECT_LT(elapsed - baseline, 2000 + 1000 + 1500)
+        << "the scan waited past the time-out and settle: " << elapsed << " ms against " << baseline << " ms";
 }

@@ -21,7 +21,10 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <algorithm>
+#include <memory>
 #include <thread>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -193,6 +196,52 @@ TEST_F(WebThumbGetterTest, ACertificateTheEngineRejectsEndsTheThumbnailAtOnce)
 }
 
 } // namespace
+
+TEST(WebThumbGetterPrograms, GettersStartedTogetherRunOneProgramAtATimeAndEachDelivers)
+{
+    QTemporaryDir folder;
+    // A stand-in for the thumbnail program: it takes a while, then writes its file.
+    const QString program = folder.filePath(QStringLiteral("thumbnail.sh"));
+    QFile script(program);
+    ASSERT_TRUE(script.open(QIODevice::WriteOnly));
+    script.write("#!/bin/sh\nsleep 0.2\nprintf made > \"$2\"\n");
+    script.close();
+    ASSERT_TRUE(script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+    WebThumbGetter::setProgram(program);
+
+    int delivered = 0;
+    std::vector<std::unique_ptr<WebThumbGetter>> getters;
+    const auto start = [&](int site) {
+        getters.push_back(std::make_unique<WebThumbGetter>(QStringLiteral("http://127.0.0.1:1/%1").arg(site),
+            folder.filePath(QString::number(site)), [&](ThumbGetter&) { ++delivered; }));
+        getters.back()->getImage();
+    };
+    for (int site = 0; site < 5; ++site)
+        start(site);
+    // One dropped, and one stopped, while they wait for their turn never run.
+    start(5);
+    getters.pop_back();
+    start(6);
+    getters.back()->stopLoading();
+    EXPECT_TRUE(getters.back()->isFinished());
+    EXPECT_FALSE(getters.front()->isWaiting());
+    EXPECT_TRUE(getters.at(1)->isWaiting());
+
+    std::size_t mostRunning = 0;
+    const bool allDelivered = QTest::qWaitFor(
+        [&] {
+            const auto runningNow = std::count_if(
+                getters.begin(), getters.end(), [](const auto& getter) { return getter->process() != nullptr; });
+            mostRunning = std::max(mostRunning, std::size_t(runningNow));
+            return delivered == 5;
+        },
+        30000);
+    WebThumbGetter::setProgram(QStringLiteral(CRAWLMERE_THUMBNAIL_PROGRAM));
+    ASSERT_TRUE(allDelivered);
+    EXPECT_EQ(mostRunning, std::size_t(WebThumbGetter::kMostRunning));
+    for (int site = 0; site < 7; ++site)
+        EXPECT_EQ(QFile::exists(folder.filePath(QString::number(site))), site < 5) << site;
+}
 
 TEST(WebThumbGetterUrl, StartingUrlsAreNormalisedBeforeLoading)
 {

@@ -1,7 +1,7 @@
 // Files created under a name nobody else holds, appearing only once complete.
 #pragma once
 
-#include "platform/FolderWalk.h"
+#include "platform/HeldFolder.h"
 
 #include <QByteArray>
 #include <QString>

@@ -8,6 +8,7 @@
 #include <QFile>
 
 #include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -111,34 +112,58 @@ bool ExportFolder::ensureRoot()
     return false;
 }
 
-bool ExportFolder::write(const QStringList& components, const QByteArray& data)
+ExportFolder::Outcome ExportFolder::refused(const QString& path, const QString& reason)
 {
-    if (components.isEmpty() || !ensureRoot())
-        return false;
+    logLine(0, QStringLiteral("unable to write data to %1: %2").arg(path, reason));
+    if (notWritten++ == 0)
+        writeFailure = QStringLiteral("%1: %2").arg(path, reason);
+    return Outcome::NotWritten;
+}
+
+ExportFolder::Outcome ExportFolder::write(const QStringList& components, const QByteArray& data)
+{
+    if (components.isEmpty())
+        return Outcome::Skipped;
+    if (!ensureRoot())
+        return Outcome::NotWritten;
     QString folder = madePath;
     platform::HeldFolder below;
     for (qsizetype i = 0; i + 1 < components.size(); ++i) {
         if (!isUsableComponent(components.at(i)))
-            return false;
+            return Outcome::Skipped;
         folder = childPath(folder, components.at(i));
-        auto next = (i == 0 ? root : below).child(components.at(i), platform::MissingFolders::Make);
+        const platform::HeldFolder& parent = i == 0 ? root : below;
+        auto next = parent.child(components.at(i), platform::MissingFolders::Make);
         if (!next) {
-            logLine(0, QStringLiteral("error creating data folder: %1 is not a folder (%2)").arg(folder, next.error()));
-            return false;
+            // Something other than a folder standing in the way is the rule; a folder that
+            // could not be made or entered is the system's refusal.
+            const QByteArray encoded = QFile::encodeName(components.at(i));
+            struct stat there { };
+            if (::fstatat(parent.descriptor(), encoded.constData(), &there, AT_SYMLINK_NOFOLLOW) == 0
+                && !S_ISDIR(there.st_mode)) {
+                logLine(
+                    0, QStringLiteral("error creating data folder: %1 is not a folder (%2)").arg(folder, next.error()));
+                return Outcome::Skipped;
+            }
+            return refused(folder, next.error());
         }
         below = std::move(next).value();
     }
     const QString& name = components.last();
     if (!isUsableComponent(name))
-        return false;
+        return Outcome::Skipped;
     const QString path = childPath(folder, name);
     const platform::HeldFolder& into = components.size() == 1 ? root : below;
     if (!ExclusiveFile::createIn(into, name, data)) {
-        logLine(0, QStringLiteral("unable to write data to %1").arg(path));
-        return false;
+        const int error = errno;
+        if (error == EEXIST) {
+            logLine(0, QStringLiteral("unable to write data to %1: a file of that name is there already").arg(path));
+            return Outcome::Skipped;
+        }
+        return refused(path, QString::fromLocal8Bit(std::strerror(error)));
     }
     ++written;
-    return true;
+    return Outcome::Written;
 }
 
 } // namespace crawlmere::archive::detail

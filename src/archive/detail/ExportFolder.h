@@ -2,7 +2,7 @@
 // holds, and written only inside, never over an existing file.
 #pragma once
 
-#include "platform/FolderWalk.h"
+#include "platform/HeldFolder.h"
 
 #include <QByteArray>
 #include <QString>
@@ -33,25 +33,43 @@ public:
     /// One component as usable, or null.
     static bool isUsableComponent(const QString& component);
 
-    /// Writes `data` to the relative path (components from `cleanComponents`). NO, with a log
-    /// line, when the folder cannot be made, a folder on the way is not a real folder, or the
-    /// file exists already.
-    bool write(const QStringList& components, const QByteArray& data);
+    /// What became of one file.
+    enum class Outcome {
+        Written,
+        /// Left out by a rule: an unusable name, a file or link where a folder on the way
+        /// belongs, or a file of that name there already (never written over).
+        Skipped,
+        /// The system refused it (a full disk, no permission, a read-only file system), or the
+        /// output folder itself could not be made (see `failure`).
+        NotWritten,
+    };
+
+    /// Writes `data` to the relative path (components from `cleanComponents`); a file skipped or
+    /// not written gets a log line.
+    Outcome write(const QStringList& components, const QByteArray& data);
 
     /// The folder as made; null until the first write.
     const QString& made() const { return madePath; }
     qint64 filesWritten() const { return written; }
+    /// Files the system refused, and the first one's path and reason ("PATH: REASON"); null
+    /// while none was refused.
+    qint64 filesNotWritten() const { return notWritten; }
+    const QString& firstWriteFailure() const { return writeFailure; }
     /// Why the folder could not be made; null while it could (or was not tried).
     const QString& failure() const { return rootFailure; }
 
 private:
     bool ensureRoot();
+    /// Counts and logs a file or folder the system refused, and why.
+    Outcome refused(const QString& path, const QString& reason);
 
     QString wantedPath;
     QString madePath;
     platform::HeldFolder root;
     QString rootFailure;
     qint64 written = 0;
+    qint64 notWritten = 0;
+    QString writeFailure;
 };
 
 } // namespace crawlmere::archive::detail

@@ -1,6 +1,6 @@
-// The one weak reference to a page that the link occurrences on it share: a scan holds hundreds
-// of thousands of occurrences, and a weak pointer of their own to their page took a fifth of
-// each.
+// The one weak reference to a record that the link occurrences naming it (as their page or
+// their target) share: a scan holds millions of occurrences, and two weak pointers of their own
+// took half of each.
 #pragma once
 
 #include <QtGlobal>
@@ -13,9 +13,9 @@ class CrwlUrl;
 namespace crawlmere::engine::detail {
 
 /// A counted holder of a weak pointer to one record. A record has at most one at a time, made
-/// when an occurrence first names the record as its page and kept by the record (one count) and
-/// by each occurrence on it (one count each); the last count given up frees it. Its weak pointer
-/// never changes after it is made.
+/// when an occurrence first names the record (as its page or target) and kept by the record
+/// (one count) and by each occurrence naming it (one count each); the last count given up frees
+/// it. Its weak pointer never changes after it is made.
 ///
 /// Threads: `acquire` on the main thread (where occurrences are linked); `release` and `lock`
 /// on any thread.

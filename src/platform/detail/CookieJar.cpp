@@ -3,7 +3,7 @@
 #include "platform/Log.h"
 #include "platform/Paths.h"
 #include "platform/StoreFile.h"
-#include "platform/TextFile.h"
+#include "platform/AtomicFile.h"
 
 #include <QDateTime>
 #include <QDir>

@@ -85,10 +85,18 @@ namespace {
     {
         auto& transfer = *static_cast<Transfer*>(userData);
         const size_t length = size * count;
+        bool held = false;
         switch (transfer.state) {
         case TransferState::AwaitingDecision:
-            // libcurl keeps these bytes and offers them again once unpaused.
-            return CURL_WRITEFUNC_PAUSE;
+            // Held here rather than paused: a paused transfer has libcurl decode a compressed
+            // body into its own buffer, which past 64 MiB fails as out of memory instead of
+            // meeting the cap below (a brotli body decodes that far from one read). What is held
+            // stops at 64 MiB, the most libcurl would hold: past it (under a larger cap only)
+            // the transfer pauses as before.
+            if (transfer.heldBody.size() >= Transfer::kMostHeldBodyBytes)
+                return CURL_WRITEFUNC_PAUSE;
+            held = true;
+            break;
         case TransferState::Connecting:
         case TransferState::Finished:
             transfer.stopReason = UrlError::make(UrlErrorCode::BadServerResponse);
@@ -101,7 +109,10 @@ namespace {
         const qint64 taken = std::min<qint64>(room, static_cast<qint64>(length));
         if (taken > 0) {
             transfer.bodyBytes += taken;
-            transfer.sink->dataReceived(QByteArray(buffer, taken));
+            if (held)
+                transfer.heldBody.append(buffer, taken);
+            else
+                transfer.sink->dataReceived(QByteArray(buffer, taken));
         }
         if (taken < static_cast<qint64>(length)) {
             transfer.stopReason = UrlError::make(UrlErrorCode::BodyTooLarge);
@@ -171,6 +182,9 @@ void Transfer::resetHop()
     headers.clear();
     headBytes = 0;
     headComplete = false;
+    // Bytes of a body not taken (a redirect's, a challenge's) are not the task's.
+    bodyBytes = 0;
+    heldBody.clear();
     stopReason.reset();
     endedWhileAwaiting.reset();
     lastProgressBytes = 0;

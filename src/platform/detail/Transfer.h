@@ -22,7 +22,8 @@ class NetworkEngine;
 enum class TransferState {
     /// Connecting, sending, or reading the response head.
     Connecting,
-    /// The head is in; body bytes are held back until the sink's decision arrives.
+    /// The head is in; body bytes are held (`heldBody`, within the cap) until the sink's
+    /// decision arrives.
     AwaitingDecision,
     /// The decision was to continue: body bytes flow to the sink.
     ReceivingBody,
@@ -67,6 +68,9 @@ struct Transfer {
     curl_off_t lastProgressBytes = 0;
     std::chrono::milliseconds idleTimeout { 60000 };
 
+    /// Body bytes that came while the head decision was pending; counted in `bodyBytes`.
+    QByteArray heldBody;
+    static constexpr qsizetype kMostHeldBodyBytes = qsizetype(64) * 1024 * 1024;
     // The whole task.
     qint64 bodyBytes = 0;
     int redirectsFollowed = 0;

@@ -3,7 +3,7 @@
 #pragma once
 
 #include "platform/Strings.h"
-#include "platform/TextFile.h"
+#include "platform/AtomicFile.h"
 
 namespace crawlmere::reports::detail {
 

@@ -1,10 +1,11 @@
 // Walking a path from "/" by descriptors, and writing only through the folder reached.
-#include "platform/FolderWalk.h"
+#include "platform/HeldFolder.h"
 
 #include <QDir>
 #include <QFile>
 #include <QList>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <climits>
@@ -24,6 +25,10 @@ constexpr int kMostLinks = 40;
 constexpr int kMostTries = 64;
 
 QString errnoText(int error) { return QString::fromLocal8Bit(std::strerror(error)); }
+
+WriteError systemError(int error) { return { WriteError::Kind::System, errnoText(error) }; }
+
+WriteError refusal(const QString& reason) { return { WriteError::Kind::Refused, reason }; }
 
 QByteArray joined(const QByteArray& folder, const QByteArray& name)
 {
@@ -55,8 +60,8 @@ void addToRoute(QByteArray& route, const struct stat& status)
     route.append(reinterpret_cast<const char*>(&status.st_ino), sizeof status.st_ino);
 }
 
-const QString kKeepsChanging
-    = QStringLiteral("it kept changing while it was looked at; nothing was written there");
+const WriteError kKeepsChanging { WriteError::Kind::Changed,
+    QStringLiteral("it kept changing while it was looked at; nothing was written there") };
 
 } // namespace
 
@@ -69,7 +74,7 @@ struct FolderWalk {
 
     /// Queues `names` (a path or a link's target) to be walked next; an absolute one starts
     /// again at "/". A trailing "/" or "/." leaves a "." to say the path names a folder.
-    Expected<void> push(const QByteArray& names)
+    Expected<void, WriteError> push(const QByteArray& names)
     {
         const QList<QByteArray> parts = names.split('/');
         if (parts.size() > 1 && (parts.last().isEmpty() || parts.last() == "."))
@@ -83,26 +88,26 @@ struct FolderWalk {
         return {};
     }
 
-    Expected<void> start(const QString& path)
+    Expected<void, WriteError> start(const QString& path)
     {
         QByteArray encoded = QFile::encodeName(path);
         if (encoded.isEmpty())
-            return Unexpected(errnoText(ENOENT));
+            return Unexpected(systemError(ENOENT));
         if (!encoded.startsWith('/'))
             encoded = joined(QFile::encodeName(QDir::currentPath()), encoded);
         return push(encoded);
     }
 
     /// Holds `fd` as the folder reached, at `where`.
-    Expected<void> hold(int fd, const QByteArray& where)
+    Expected<void, WriteError> hold(int fd, const QByteArray& where)
     {
         struct stat status { };
         if (fd < 0)
-            return Unexpected(errnoText(errno));
+            return Unexpected(systemError(errno));
         if (::fstat(fd, &status) != 0 || !S_ISDIR(status.st_mode)) {
             const int error = errno;
             ::close(fd);
-            return Unexpected(errnoText(S_ISDIR(status.st_mode) ? error : ENOTDIR));
+            return Unexpected(systemError(S_ISDIR(status.st_mode) ? error : ENOTDIR));
         }
         current = HeldFolder();
         current.m_fd = fd;
@@ -112,10 +117,10 @@ struct FolderWalk {
         return {};
     }
 
-    Expected<void> open(const char* root) { return hold(::open(root, O_RDONLY | O_DIRECTORY | O_CLOEXEC), root); }
+    Expected<void, WriteError> open(const char* root) { return hold(::open(root, O_RDONLY | O_DIRECTORY | O_CLOEXEC), root); }
 
     /// The parent of the folder reached, whatever text led to it.
-    Expected<void> up()
+    Expected<void, WriteError> up()
     {
         return hold(::openat(current.m_fd, "..", O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC),
             parentOf(QFile::encodeName(current.m_path)));
@@ -124,13 +129,13 @@ struct FolderWalk {
     QByteArray here() const { return QFile::encodeName(current.m_path); }
 
     /// Follows the link `name` (`status` its lstat) when the rule allows: its target is queued.
-    Expected<void> follow(const QByteArray& name, const struct stat& status, bool* changed)
+    Expected<void, WriteError> follow(const QByteArray& name, const struct stat& status, bool* changed)
     {
         *changed = false;
         if (!mayUse(current.m_status, status)) {
-            return Unexpected(QStringLiteral("it is reached through %1, a link another user made in the shared folder "
-                                             "%2, and such a link is not followed; nothing was written there")
-                                  .arg(QFile::decodeName(joined(here(), name)), current.m_path));
+            return Unexpected(refusal(QStringLiteral("it is reached through %1, a link another user made in the shared "
+                                                     "folder %2, and such a link is not followed; nothing was written there")
+                                          .arg(QFile::decodeName(joined(here(), name)), current.m_path)));
         }
         std::array<char, PATH_MAX> target { };
         const ssize_t length = ::readlinkat(current.m_fd, name.constData(), target.data(), target.size());
@@ -143,28 +148,31 @@ struct FolderWalk {
             return {};
         }
         if (++links > kMostLinks || length == 0 || size_t(length) >= target.size())
-            return Unexpected(errnoText(ELOOP));
+            return Unexpected(systemError(ELOOP));
         addToRoute(route, status);
         return push(QByteArray(target.data(), qsizetype(length)));
     }
 
     /// Goes into the folder `name` of the one reached (or queues a link's target when
     /// `followLinks`), making it when missing and asked to.
-    Expected<void> enter(const QByteArray& name, MissingFolders missing, mode_t mode, bool followLinks)
+    Expected<void, WriteError> enter(const QByteArray& name, MissingFolders missing, mode_t mode, bool followLinks)
     {
+        bool made = false;
         for (int attempt = 0; attempt < kMostTries; ++attempt) {
             struct stat status { };
             if (::fstatat(current.m_fd, name.constData(), &status, AT_SYMLINK_NOFOLLOW) != 0) {
                 if (errno != ENOENT || missing == MissingFolders::Refuse)
-                    return Unexpected(errnoText(errno));
-                if (::mkdirat(current.m_fd, name.constData(), mode) != 0 && errno != EEXIST)
-                    return Unexpected(errnoText(errno));
+                    return Unexpected(systemError(errno));
+                if (::mkdirat(current.m_fd, name.constData(), mode) == 0)
+                    made = true;
+                else if (errno != EEXIST)
+                    return Unexpected(systemError(errno));
                 continue;
             }
             if (S_ISLNK(status.st_mode)) {
                 if (!followLinks) {
-                    return Unexpected(QStringLiteral("%1 is a link, not a folder; nothing was written there")
-                                          .arg(QFile::decodeName(joined(here(), name))));
+                    return Unexpected(refusal(QStringLiteral("%1 is a link, not a folder; nothing was written there")
+                                                  .arg(QFile::decodeName(joined(here(), name)))));
                 }
                 bool changed = false;
                 if (auto followed = follow(name, status, &changed); !followed || !changed)
@@ -172,24 +180,32 @@ struct FolderWalk {
                 continue;
             }
             if (!S_ISDIR(status.st_mode))
-                return Unexpected(errnoText(ENOTDIR));
+                return Unexpected(systemError(ENOTDIR));
             const int fd = ::openat(current.m_fd, name.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
             if (fd < 0) {
                 // Swapped for a link or removed since it was looked at: looked at again.
                 if (errno == ELOOP || errno == ENOTDIR || errno == ENOENT)
                     continue;
-                return Unexpected(errnoText(errno));
+                return Unexpected(systemError(errno));
             }
             struct stat opened { };
             if (::fstat(fd, &opened) != 0 || !S_ISDIR(opened.st_mode)) {
                 ::close(fd);
                 continue;
             }
+            // A private folder this walk made gets its mode exactly, whatever the umask took off;
+            // one it did not make (or another user's, made in its place) is left as it is.
+            if (made && (mode & 077) == 0 && opened.st_uid == ::geteuid() && (opened.st_mode & 07777) != mode
+                && ::fchmod(fd, mode) != 0) {
+                const int error = errno;
+                ::close(fd);
+                return Unexpected(systemError(error));
+            }
             if (!mayUse(current.m_status, opened)) {
                 ::close(fd);
-                return Unexpected(
+                return Unexpected(refusal(
                     QStringLiteral("it is another user's folder in the shared folder %1; nothing was written there")
-                        .arg(current.m_path));
+                        .arg(current.m_path)));
             }
             return hold(fd, joined(here(), name));
         }
@@ -197,15 +213,19 @@ struct FolderWalk {
     }
 
     /// Walks every name still queued as a folder.
-    Expected<void> walkFolders(MissingFolders missing, mode_t mode)
+    Expected<void, WriteError> walkFolders(MissingFolders missing, mode_t mode)
     {
         while (!pending.empty()) {
             const QByteArray name = pending.back();
             pending.pop_back();
             MissingFolders here = missing;
-            if (missing == MissingFolders::MakeLast)
-                here = pending.empty() ? MissingFolders::Make : MissingFolders::Refuse;
-            const auto step = name == "." ? Expected<void>() : name == ".." ? up() : enter(name, here, mode, true);
+            if (missing == MissingFolders::MakeLast) {
+                // The last name of the path, before any "." a trailing "/" left.
+                const bool last
+                    = std::all_of(pending.begin(), pending.end(), [](const QByteArray& next) { return next == "."; });
+                here = last ? MissingFolders::Make : MissingFolders::Refuse;
+            }
+            const auto step = name == "." ? Expected<void, WriteError>() : name == ".." ? up() : enter(name, here, mode, true);
             if (!step)
                 return step;
         }
@@ -244,7 +264,7 @@ bool HeldFolder::isSameFolder(const HeldFolder& other) const
         && m_status.st_ino == other.m_status.st_ino;
 }
 
-Expected<HeldFolder> HeldFolder::reach(const QString& path, MissingFolders missing, mode_t mode)
+Expected<HeldFolder, WriteError> HeldFolder::reach(const QString& path, MissingFolders missing, mode_t mode)
 {
     FolderWalk walk;
     if (auto started = walk.start(path); !started)
@@ -254,11 +274,11 @@ Expected<HeldFolder> HeldFolder::reach(const QString& path, MissingFolders missi
     return std::move(walk.current);
 }
 
-Expected<HeldFolder> HeldFolder::child(const QString& name, MissingFolders missing, mode_t mode) const
+Expected<HeldFolder, WriteError> HeldFolder::child(const QString& name, MissingFolders missing, mode_t mode) const
 {
     const QByteArray encoded = QFile::encodeName(name);
     if (!isValid() || encoded.isEmpty() || encoded == "." || encoded == ".." || encoded.contains('/'))
-        return Unexpected(errnoText(EINVAL));
+        return Unexpected(systemError(EINVAL));
     FolderWalk walk;
     if (auto held = walk.hold(::fcntl(m_fd, F_DUPFD_CLOEXEC, 0), QFile::encodeName(m_path)); !held)
         return Unexpected(held.error());
@@ -347,31 +367,31 @@ QString notARegularFileReason(const struct stat& status)
     return QStringLiteral("it is %1, not a regular file; nothing was written there").arg(kindOfEntry(status));
 }
 
-Expected<FileSpot> reachFileSpot(const QString& path)
+Expected<FileSpot, WriteError> reachFileSpot(const QString& path)
 {
     FolderWalk walk;
     if (auto started = walk.start(path); !started)
         return Unexpected(started.error());
     for (int attempt = 0; attempt < kMostTries * 4;) {
         if (walk.pending.empty())
-            return Unexpected(notARegularFileReason(walk.current.status()));
+            return Unexpected(refusal(notARegularFileReason(walk.current.status())));
         const QByteArray name = walk.pending.back();
         walk.pending.pop_back();
         const bool last = walk.pending.empty();
         if (name == "." || name == ".." || !last) {
-            const auto step = name == "." ? Expected<void>()
+            const auto step = name == "." ? Expected<void, WriteError>()
                 : name == ".."            ? walk.up()
                                           : walk.enter(name, MissingFolders::Refuse, 0, true);
             if (!step)
                 return Unexpected(step.error());
             if (name == "." && last)
-                return Unexpected(notARegularFileReason(walk.current.status()));
+                return Unexpected(refusal(notARegularFileReason(walk.current.status())));
             continue;
         }
         struct stat status { };
         if (::fstatat(walk.current.descriptor(), name.constData(), &status, AT_SYMLINK_NOFOLLOW) != 0) {
             if (errno != ENOENT)
-                return Unexpected(errnoText(errno));
+                return Unexpected(systemError(errno));
             return FileSpot { std::move(walk.current), name, std::nullopt, walk.route };
         }
         if (S_ISLNK(status.st_mode)) {
@@ -385,22 +405,22 @@ Expected<FileSpot> reachFileSpot(const QString& path)
             continue;
         }
         if (const QString reason = notARegularFileReason(status); !reason.isNull())
-            return Unexpected(reason);
+            return Unexpected(refusal(reason));
         if (!mayUse(walk.current.status(), status)) {
             return Unexpected(
-                QStringLiteral("it is another user's file in the shared folder %1; nothing was written there")
-                    .arg(walk.current.path()));
+                refusal(QStringLiteral("it is another user's file in the shared folder %1; nothing was written there")
+                            .arg(walk.current.path())));
         }
         return FileSpot { std::move(walk.current), name, status, walk.route };
     }
     return Unexpected(kKeepsChanging);
 }
 
-Expected<FileSpot> reachFileSpotIn(const HeldFolder& folder, const QString& name)
+Expected<FileSpot, WriteError> reachFileSpotIn(const HeldFolder& folder, const QString& name)
 {
     const QByteArray encoded = QFile::encodeName(name);
     if (!folder.isValid() || encoded.isEmpty() || encoded == "." || encoded == ".." || encoded.contains('/'))
-        return Unexpected(errnoText(EINVAL));
+        return Unexpected(systemError(EINVAL));
     FolderWalk walk;
     if (auto held = walk.hold(::fcntl(folder.descriptor(), F_DUPFD_CLOEXEC, 0), QFile::encodeName(folder.path()));
         !held)
@@ -408,14 +428,15 @@ Expected<FileSpot> reachFileSpotIn(const HeldFolder& folder, const QString& name
     struct stat status { };
     if (::fstatat(walk.current.descriptor(), encoded.constData(), &status, AT_SYMLINK_NOFOLLOW) != 0) {
         if (errno != ENOENT)
-            return Unexpected(errnoText(errno));
+            return Unexpected(systemError(errno));
         return FileSpot { std::move(walk.current), encoded, std::nullopt, walk.route };
     }
     if (const QString reason = notARegularFileReason(status); !reason.isNull())
-        return Unexpected(reason);
+        return Unexpected(refusal(reason));
     if (!mayUse(walk.current.status(), status)) {
-        return Unexpected(QStringLiteral("it is another user's file in the shared folder %1; nothing was written there")
-                              .arg(walk.current.path()));
+        return Unexpected(
+            refusal(QStringLiteral("it is another user's file in the shared folder %1; nothing was written there")
+                        .arg(walk.current.path())));
     }
     return FileSpot { std::move(walk.current), encoded, status, walk.route };
 }

@@ -1,8 +1,9 @@
-// Writing a file the user keeps in one step, through FolderWalk (the one way to write): the old file stays whole until the new one is
-// complete; reading one with a cap on its size.
+// Writing a file the user keeps in one step, through a held folder (HeldFolder, the one way to write): the old file
+// stays whole until the new one is complete; reading one with a cap on its size.
 #pragma once
 
 #include "platform/Expected.h"
+#include "platform/HeldFolder.h"
 
 #include <QByteArray>
 #include <QByteArrayView>
@@ -15,8 +16,6 @@ class QIODevice;
 
 namespace crawlmere::platform {
 
-class HeldFolder;
-struct FileSpot;
 
 /// Why nothing may be saved at `path`, or a null string when it may (or when only the writing
 /// can tell: a folder on the way missing, no permission). Walked as `reachFileSpot` walks it:
@@ -44,7 +43,16 @@ enum class FileAccess {
     OwnerOnly,
 };
 
-/// Every save of a whole file goes through this (see FolderWalk.h): the target's folder is
+/// What committing a file held by its folder does with an entry that already has its name.
+enum class ExistingEntry {
+    /// A regular file there is replaced; anything else is refused.
+    Replace,
+    /// Nothing there is looked at or replaced: the file takes the name only while it is free
+    /// (a download set down beside what has its name).
+    Keep,
+};
+
+/// Every save of a whole file goes through this (see HeldFolder.h): the target's folder is
 /// reached by `reachFileSpot` and held by descriptor; a temporary file is made in it with
 /// `openat` and renamed over the target with `renameat` once complete, so an interrupted save
 /// leaves the old file whole and a link swapped in on the way cannot move the write. A save
@@ -54,7 +62,8 @@ enum class FileAccess {
 /// - A file in one of the application's private folders (`Paths::isPrivate`) or saved with
 ///   `FileAccess::OwnerOnly` gets mode 0600; any other keeps the mode of the user's own file it
 ///   replaces, or gets the user's umask when it is new or replaces another user's file.
-/// - A failure's reason is the system's ("No space left on device", "File too large").
+/// - A failure's reason is the system's ("No space left on device", "File too large") or the
+///   write path's own refusal, told apart by `errorKind()`.
 /// Write with `write()` or through `device()` (a sequential device gathering writes into large
 /// pieces) between a successful `open()` and `commit()`; dropping the object without
 /// committing discards the new bytes.
@@ -62,13 +71,17 @@ class AtomicFile {
 public:
     explicit AtomicFile(const QString& path, FileAccess access = FileAccess::Usual);
     /// The file `name` in a folder held (`reachFileSpotIn`): written there whatever its path
-    /// leads to meanwhile. `folder` must outlive this object.
-    AtomicFile(const HeldFolder& folder, const QString& name, FileAccess access = FileAccess::Usual);
+    /// leads to meanwhile. `folder` must outlive this object. With `ExistingEntry::Keep` the
+    /// temporary file is made whatever has the name, and `commit` puts it there only while
+    /// nothing has it.
+    AtomicFile(const HeldFolder& folder, const QString& name, FileAccess access = FileAccess::Usual,
+        ExistingEntry existing = ExistingEntry::Replace);
     ~AtomicFile();
     AtomicFile(const AtomicFile&) = delete;
     AtomicFile& operator=(const AtomicFile&) = delete;
 
-    /// Opens the temporary file for writing; false (with `error()`) when that cannot be done.
+    /// Opens a new, empty temporary file for writing (dropping what an earlier `open` wrote);
+    /// false (with `error()`) when that cannot be done.
     bool open();
     /// A write-only, sequential device writing to the file (it cannot seek).
     QIODevice& device();
@@ -77,22 +90,37 @@ public:
     /// Puts the new file in place; false (with `error()`) when anything written was refused or
     /// the file could not be completed. The old file is then left as it was.
     bool commit();
+    /// With `ExistingEntry::Keep`: commits under `name` in the same folder instead.
+    bool commitAs(const QString& name);
+    /// With `ExistingEntry::Keep`: the last commit found the name taken. The new bytes are kept
+    /// for `commitAs` another name.
+    bool nameTaken() const { return m_nameTaken; }
+    /// Makes what was written durable now (`fdatasync`), so that the commit need not wait for
+    /// the disk: a large file written on a worker, committed on the main thread. False (with
+    /// `error()`, the new bytes dropped) when it could not.
+    bool sync();
     /// Drops what was written: the old file stays as it was.
     void cancel();
     /// Why the last step failed (without the path).
     QString error() const { return m_error; }
+    /// Whether that was the system's reason or the write path's own refusal.
+    WriteError::Kind errorKind() const { return m_errorKind; }
 
 private:
     class Pieces;
-    bool fail(const QString& reason);
+    bool fail(const QString& reason, WriteError::Kind kind = WriteError::Kind::System);
+    bool fail(const WriteError& error) { return fail(error.reason, error.kind); }
     /// Where the file goes now.
-    Expected<FileSpot> reach() const;
+    Expected<FileSpot, WriteError> reach() const;
+    /// The folder the temporary file is in.
+    int folderDescriptor() const;
 
     QString m_path;
     /// The folder held and the name in it, for a file saved below a folder already reached.
     const HeldFolder* m_held = nullptr;
     QString m_name;
     FileAccess m_access;
+    ExistingEntry m_existing = ExistingEntry::Replace;
     /// Where the file goes, as walked when it was opened.
     std::unique_ptr<FileSpot> m_spot;
     /// The temporary file in the held folder, and its name there.
@@ -100,7 +128,9 @@ private:
     QByteArray m_temporary;
     std::unique_ptr<Pieces> m_pieces;
     QString m_error;
+    WriteError::Kind m_errorKind = WriteError::Kind::System;
     bool m_refused = false;
+    bool m_nameTaken = false;
 };
 
 /// Writes `bytes` to `path` atomically (a temporary file beside it, renamed over it once

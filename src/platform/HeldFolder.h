@@ -15,11 +15,35 @@
 
 namespace crawlmere::platform {
 
+/// Why a walk, or a write through the folder it reached, failed. A caller tells a refusal by its
+/// `kind`, never by the words of its `reason`, which are for people.
+struct WriteError {
+    enum class Kind {
+        /// The system's reason ("No such file or directory", "Permission denied", "No space left
+        /// on device"): the writing itself reports it.
+        System,
+        /// Something there is never written over or reached through: an entry that is not a
+        /// regular file, another user's file, folder or link in a shared folder, a link where a
+        /// folder must be. The reason ends "nothing was written there".
+        Refused,
+        /// The place kept changing while it was looked at, or a link on the way changed while
+        /// the file was written.
+        Changed,
+    };
+    Kind kind = Kind::System;
+    QString reason;
+
+    /// The write path's own refusal (`Refused` or `Changed`), not the system's reason.
+    bool isRefusal() const { return kind != Kind::System; }
+    /// The reason, for messages.
+    operator const QString&() const { return reason; }
+};
+
 /// What a walk does with a folder on the way that is not there.
 enum class MissingFolders {
     Refuse, ///< the walk fails (the system's reason, "No such file or directory")
     Make, ///< made with `mkdirat` and checked with `fstat` once open
-    MakeLast, ///< only the last folder of the path is made; those before it must be there
+    MakeLast, ///< only the last folder of the path is made (a trailing "/" aside); those before it must be there
 };
 
 /// A folder held open by its descriptor, reached by walking a path from "/" one name at a time:
@@ -42,15 +66,18 @@ public:
     HeldFolder& operator=(const HeldFolder&) = delete;
 
     /// Walks to the folder `path` (relative to the current folder when not absolute), making
-    /// missing folders with `mode` (less the umask) when asked. The failure is a reason for
-    /// `saveFailureText`.
-    static Expected<HeldFolder> reach(
+    /// missing folders with `mode` (less the umask) when asked. A private `mode` (nothing for the
+    /// group and others) is set exactly on each folder the walk made, through its descriptor, so
+    /// that no umask locks its owner out; a folder the walk did not make keeps its mode. The
+    /// failure's reason is for `saveFailureText`.
+    static Expected<HeldFolder, WriteError> reach(
         const QString& path, MissingFolders missing = MissingFolders::Refuse, mode_t mode = 0777);
 
-    /// The folder `name` inside this one, made with `mode` when missing and asked to: never a
-    /// link, never "." or "..", and held to the same rule on another user's folder.
-    Expected<HeldFolder> child(const QString& name, MissingFolders missing = MissingFolders::Refuse,
-        mode_t mode = 0777) const;
+    /// The folder `name` inside this one, made with `mode` (as `reach` makes them) when missing
+    /// and asked to: never a link, never "." or "..", and held to the same rule on another
+    /// user's folder.
+    Expected<HeldFolder, WriteError> child(
+        const QString& name, MissingFolders missing = MissingFolders::Refuse, mode_t mode = 0777) const;
 
     /// Creates the file `name` in this folder holding `data`, only when no entry has that name
     /// (a link planted there is neither followed nor replaced). It appears whole or not at all.
@@ -85,15 +112,15 @@ struct FileSpot {
 };
 
 /// Walks to where the file `path` goes (see `HeldFolder`); folders on the way must exist. Refused
-/// (with a reason ending "nothing was written there") when the last place holds something that
-/// is not a regular file (a folder, a device, a FIFO, a socket), another user's file in a
-/// shared folder, or is reached through a link the protected-links rule would not follow.
-Expected<FileSpot> reachFileSpot(const QString& path);
+/// (`WriteError::Kind::Refused`) when the last place holds something that is not a regular file
+/// (a folder, a device, a FIFO, a socket), another user's file in a shared folder, or is reached
+/// through a link the protected-links rule would not follow.
+Expected<FileSpot, WriteError> reachFileSpot(const QString& path);
 
 /// Where the file `name` of the folder held goes: in that folder itself (a link there is not
 /// followed but refused, like anything that is not a regular file). Refused as `reachFileSpot`
 /// refuses.
-Expected<FileSpot> reachFileSpotIn(const HeldFolder& folder, const QString& name);
+Expected<FileSpot, WriteError> reachFileSpotIn(const HeldFolder& folder, const QString& name);
 
 /// The kind of entry `status` describes, for messages: "a folder", "a FIFO (named pipe)", "a
 /// character device", "a block device", "a socket", "a link", "a regular file".

@@ -1,10 +1,10 @@
 // Writing a file the user keeps in one step.
-#include "platform/TextFile.h"
+#include "platform/AtomicFile.h"
 
+#include "platform/HeldFolder.h"
 #include "platform/Paths.h"
 
-#include "platform/FolderWalk.h"
-
+#include <QFile>
 #include <QDir>
 #include <QIODevice>
 #include <QRandomGenerator>
@@ -23,19 +23,15 @@ namespace {
 
 QString errnoText(int error) { return QString::fromLocal8Bit(std::strerror(error)); }
 
-/// A refusal of the walk's own ("…; nothing was written there"), not the system's reason for
-/// a missing folder or a permission, which the writing itself reports.
-bool isRefusal(const QString& reason) { return reason.endsWith(QLatin1String("nothing was written there")); }
-
-const QString kMovedMeanwhile
-    = QStringLiteral("a link on the way to it was changed while it was written; nothing was written there");
+const WriteError kMovedMeanwhile { WriteError::Kind::Changed,
+    QStringLiteral("a link on the way to it was changed while it was written; nothing was written there") };
 
 } // namespace
 
 QString makeFolderForSaving(const QString& path)
 {
     const auto folder = HeldFolder::reach(path, MissingFolders::MakeLast);
-    return folder ? QString() : folder.error();
+    return folder ? QString() : folder.error().reason;
 }
 
 QString saveFailureText(const QString& path, const QString& reason)
@@ -48,7 +44,8 @@ QString reasonNotToSaveAt(const QString& path)
     if (path.isEmpty())
         return {};
     const auto spot = reachFileSpot(path);
-    return spot || !isRefusal(spot.error()) ? QString() : spot.error();
+    // The system's reasons (a folder missing, no permission) are the writing's to report.
+    return spot || !spot.error().isRefusal() ? QString() : spot.error().reason;
 }
 
 /// Gathers small writes into pieces of `kPiece` bytes for the file.
@@ -96,22 +93,29 @@ AtomicFile::AtomicFile(const QString& path, FileAccess access)
 {
 }
 
-AtomicFile::AtomicFile(const HeldFolder& folder, const QString& name, FileAccess access)
+AtomicFile::AtomicFile(const HeldFolder& folder, const QString& name, FileAccess access, ExistingEntry existing)
     : m_path(QDir(folder.path()).filePath(name))
     , m_held(&folder)
     , m_name(name)
     , m_access(access)
+    , m_existing(existing)
     , m_pieces(std::make_unique<Pieces>(*this))
 {
 }
 
 AtomicFile::~AtomicFile() { cancel(); }
 
-Expected<FileSpot> AtomicFile::reach() const { return m_held ? reachFileSpotIn(*m_held, m_name) : reachFileSpot(m_path); }
+Expected<FileSpot, WriteError> AtomicFile::reach() const
+{
+    return m_held ? reachFileSpotIn(*m_held, m_name) : reachFileSpot(m_path);
+}
 
-bool AtomicFile::fail(const QString& reason)
+int AtomicFile::folderDescriptor() const { return m_spot ? m_spot->folder.descriptor() : m_held->descriptor(); }
+
+bool AtomicFile::fail(const QString& reason, WriteError::Kind kind)
 {
     m_error = reason.isEmpty() ? QStringLiteral("the file could not be written") : reason;
+    m_errorKind = kind;
     cancel();
     return false;
 }
@@ -119,11 +123,17 @@ bool AtomicFile::fail(const QString& reason)
 bool AtomicFile::open()
 {
     cancel();
-    auto spot = reach();
-    if (!spot)
-        return fail(spot.error());
-    m_spot = std::make_unique<FileSpot>(std::move(spot).value());
-    const int folder = m_spot->folder.descriptor();
+    m_spot.reset();
+    m_nameTaken = false;
+    if (m_existing == ExistingEntry::Replace) {
+        auto spot = reach();
+        if (!spot)
+            return fail(spot.error());
+        m_spot = std::make_unique<FileSpot>(std::move(spot).value());
+    } else if (!m_held->isValid()) {
+        return fail(errnoText(EBADF));
+    }
+    const int folder = folderDescriptor();
     const bool ownerOnly = m_access == FileAccess::OwnerOnly || Paths::isPrivate(m_path);
     for (int attempt = 0; attempt < 100 && m_fd < 0; ++attempt) {
         const QByteArray name = ".crawlmere-" + QByteArray::number(QRandomGenerator::global()->generate(), 36);
@@ -141,13 +151,14 @@ bool AtomicFile::open()
     mode_t mode = 0;
     if (ownerOnly)
         mode = S_IRUSR | S_IWUSR;
-    else if (m_spot->existing && m_spot->existing->st_uid == ::geteuid())
+    else if (m_spot && m_spot->existing && m_spot->existing->st_uid == ::geteuid())
         mode = m_spot->existing->st_mode & 07777;
     if (mode != 0 && ::fchmod(m_fd, mode) != 0)
         return fail(errnoText(errno));
     m_pieces->forget();
     m_refused = false;
     m_error.clear();
+    m_errorKind = WriteError::Kind::System;
     return true;
 }
 
@@ -180,33 +191,62 @@ bool AtomicFile::write(QByteArrayView bytes)
     return true;
 }
 
-bool AtomicFile::commit()
+bool AtomicFile::sync()
 {
     if (m_fd < 0 || !m_pieces->deliver() || m_refused)
-        return fail(m_error);
+        return fail(m_error, m_errorKind);
     if (::fdatasync(m_fd) != 0 && errno != EINVAL)
         return fail(errnoText(errno));
-    // The path must still lead the way it led when the file was opened, and hold nothing that
-    // is not a regular file; the new file then takes the name in the folder held all along.
-    const auto now = reach();
-    if (!now)
-        return fail(isRefusal(now.error()) ? now.error() : kMovedMeanwhile);
-    if (now->route != m_spot->route || now->name != m_spot->name)
-        return fail(kMovedMeanwhile);
-    const int folder = m_spot->folder.descriptor();
-    if (::renameat(folder, m_temporary.constData(), folder, m_spot->name.constData()) != 0)
-        return fail(errnoText(errno));
+    return true;
+}
+
+bool AtomicFile::commit()
+{
+    if (!sync())
+        return false;
+    const int folder = folderDescriptor();
+    if (m_existing == ExistingEntry::Keep) {
+        // Whatever has the name stays; the new file waits for another name.
+        if (::renameat2(folder, m_temporary.constData(), folder, QFile::encodeName(m_name).constData(), RENAME_NOREPLACE)
+            != 0) {
+            if (errno != EEXIST)
+                return fail(errnoText(errno));
+            m_nameTaken = true;
+            m_error = errnoText(EEXIST);
+            m_errorKind = WriteError::Kind::System;
+            return false;
+        }
+    } else {
+        // The path must still lead the way it led when the file was opened, and hold nothing
+        // that is not a regular file; the new file then takes the name in the folder held all
+        // along.
+        const auto now = reach();
+        if (!now)
+            return fail(now.error().isRefusal() ? now.error() : kMovedMeanwhile);
+        if (now->route != m_spot->route || now->name != m_spot->name)
+            return fail(kMovedMeanwhile);
+        if (::renameat(folder, m_temporary.constData(), folder, m_spot->name.constData()) != 0)
+            return fail(errnoText(errno));
+    }
     m_temporary.clear();
     ::close(std::exchange(m_fd, -1));
     return true;
+}
+
+bool AtomicFile::commitAs(const QString& name)
+{
+    Q_ASSERT_X(m_existing == ExistingEntry::Keep, "AtomicFile::commitAs", "only a file that keeps what has its name");
+    m_name = name;
+    m_nameTaken = false;
+    return commit();
 }
 
 void AtomicFile::cancel()
 {
     if (m_fd >= 0)
         ::close(std::exchange(m_fd, -1));
-    if (m_spot && !m_temporary.isEmpty())
-        ::unlinkat(m_spot->folder.descriptor(), m_temporary.constData(), 0);
+    if ((m_spot || m_held) && !m_temporary.isEmpty())
+        ::unlinkat(folderDescriptor(), m_temporary.constData(), 0);
     m_temporary.clear();
 }
 

@@ -1,5 +1,5 @@
 // Atomic writes: the new text in full, or a refusal with its reason.
-#include "platform/TextFile.h"
+#include "platform/AtomicFile.h"
 
 #include "platform/PropertyList.h"
 #include "support/FileSizeLimit.h"
@@ -23,7 +23,7 @@
 #include <sys/un.h>
 #include <unistd.h>
 
-TEST(TextFile, WritesUtf8InFullOrSaysWhyNot)
+TEST(AtomicFile, WritesUtf8InFullOrSaysWhyNot)
 {
     QTemporaryDir folder;
     const QString path = folder.filePath(QStringLiteral("a.txt"));
@@ -44,7 +44,7 @@ TEST(TextFile, WritesUtf8InFullOrSaysWhyNot)
     EXPECT_TRUE(QFileInfo(folder.path()).isDir());
 }
 
-TEST(TextFile, StreamsPiecesInOrderOrKeepsTheOldFileAndSaysWhy)
+TEST(AtomicFile, StreamsPiecesInOrderOrKeepsTheOldFileAndSaysWhy)
 {
     QTemporaryDir folder;
     const QString path = folder.filePath(QStringLiteral("s.txt"));
@@ -77,7 +77,7 @@ TEST(TextFile, StreamsPiecesInOrderOrKeepsTheOldFileAndSaysWhy)
     }
 }
 
-TEST(TextFile, ReadsAtMostOneBytePastTheCapAndReservesOnlyWhatItReads)
+TEST(AtomicFile, ReadsAtMostOneBytePastTheCapAndReservesOnlyWhatItReads)
 {
     QTemporaryDir folder;
     const QString path = folder.filePath(QStringLiteral("b.bin"));
@@ -147,7 +147,7 @@ void expectRefusedAndUntouched(const QString& target, const char* kind)
 
 } // namespace
 
-TEST(TextFile, NeverReplacesAFolderAFifoASocketOrWhatALinkNames)
+TEST(AtomicFile, NeverReplacesAFolderAFifoASocketOrWhatALinkNames)
 {
     QTemporaryDir folder;
     const QString fifo = folder.filePath(QStringLiteral("pipe"));
@@ -177,7 +177,7 @@ TEST(TextFile, NeverReplacesAFolderAFifoASocketOrWhatALinkNames)
     EXPECT_TRUE(QFileInfo(linkToFifo).isSymLink());
 }
 
-TEST(TextFile, NeverReplacesACharacterDevice)
+TEST(AtomicFile, NeverReplacesACharacterDevice)
 {
     QTemporaryDir folder;
     const QString device = folder.filePath(QStringLiteral("null"));
@@ -187,7 +187,7 @@ TEST(TextFile, NeverReplacesACharacterDevice)
     EXPECT_EQ(kindAt(device), std::make_pair(mode_t(S_IFCHR), dev_t(makedev(1, 3))));
 }
 
-TEST(TextFile, WritesThroughALinkToARegularFileAndKeepsTheLink)
+TEST(AtomicFile, WritesThroughALinkToARegularFileAndKeepsTheLink)
 {
     QTemporaryDir folder;
     const QString target = folder.filePath(QStringLiteral("real.txt"));
@@ -202,7 +202,7 @@ TEST(TextFile, WritesThroughALinkToARegularFileAndKeepsTheLink)
     EXPECT_EQ(file.readAll(), QByteArray("new"));
 }
 
-TEST(TextFile, AWriteOverTheSizeLimitSaysFileTooLargeAndKeepsTheOldFile)
+TEST(AtomicFile, AWriteOverTheSizeLimitSaysFileTooLargeAndKeepsTheOldFile)
 {
     QTemporaryDir folder;
     const QString path = folder.filePath(QStringLiteral("big.bin"));
@@ -252,7 +252,7 @@ QByteArray contentsOf(const QString& path)
 
 } // namespace
 
-TEST(TextFile, FollowsALinkInASharedFolderOnlyWhereTheKernelsProtectedLinksRuleWould)
+TEST(AtomicFile, FollowsALinkInASharedFolderOnlyWhereTheKernelsProtectedLinksRuleWould)
 {
     using crawlmere::test::SharedFolder;
     if (const QString why = SharedFolder::whyNotRunnable(); !why.isNull())
@@ -319,7 +319,7 @@ TEST(TextFile, FollowsALinkInASharedFolderOnlyWhereTheKernelsProtectedLinksRuleW
     EXPECT_EQ(status.st_uid, ::geteuid());
 }
 
-TEST(TextFile, ASecondUserSwappingTheirFolderForALinkNeverRedirectsASave)
+TEST(AtomicFile, ASecondUserSwappingTheirFolderForALinkNeverRedirectsASave)
 {
     using crawlmere::test::SharedFolder;
     if (const QString why = SharedFolder::whyNotRunnable(); !why.isNull())
@@ -343,7 +343,7 @@ TEST(TextFile, ASecondUserSwappingTheirFolderForALinkNeverRedirectsASave)
         << qPrintable(QDir(folder.privateFolder()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot).join(' '));
 }
 
-TEST(TextFile, AFolderToSaveIntoIsMadeOrThisUsersAndNeverReachedThroughAnotherUsersLink)
+TEST(AtomicFile, AFolderToSaveIntoIsMadeOrThisUsersAndNeverReachedThroughAnotherUsersLink)
 {
     using crawlmere::test::SharedFolder;
     if (const QString why = SharedFolder::whyNotRunnable(); !why.isNull())
@@ -375,7 +375,7 @@ TEST(TextFile, AFolderToSaveIntoIsMadeOrThisUsersAndNeverReachedThroughAnotherUs
     EXPECT_TRUE(QDir(folder.privateFolder()).isEmpty());
 }
 
-TEST(TextFile, AFileForTheOwnerAloneIsWrittenWithMode0600EvenOverAReadableOne)
+TEST(AtomicFile, AFileForTheOwnerAloneIsWrittenWithMode0600EvenOverAReadableOne)
 {
     QTemporaryDir folder;
     const mode_t mask = ::umask(022);
@@ -399,7 +399,7 @@ TEST(TextFile, AFileForTheOwnerAloneIsWrittenWithMode0600EvenOverAReadableOne)
     EXPECT_EQ(contentsOf(replaced), QByteArray("b"));
 }
 
-TEST(TextFile, ASaveWhoseFolderTurnsIntoALinkWhileItIsWrittenIsDropped)
+TEST(AtomicFile, ASaveWhoseFolderTurnsIntoALinkWhileItIsWrittenIsDropped)
 {
     QTemporaryDir folder;
     ASSERT_TRUE(QDir(folder.path()).mkdir(QStringLiteral("sub")));
@@ -416,4 +416,81 @@ TEST(TextFile, ASaveWhoseFolderTurnsIntoALinkWhileItIsWrittenIsDropped)
     EXPECT_FALSE(saved);
     EXPECT_EQ(error, QStringLiteral("a link on the way to it was changed while it was written; nothing was written there"));
     EXPECT_TRUE(QDir(folder.filePath(QStringLiteral("elsewhere"))).isEmpty());
+}
+
+TEST(AtomicFile, RefusalsAreToldByKindAndAPathWithATrailingSlashNamesTheSameFolder)
+{
+    using crawlmere::platform::HeldFolder;
+    using crawlmere::platform::MissingFolders;
+    using Kind = crawlmere::platform::WriteError::Kind;
+    QTemporaryDir folder;
+    ASSERT_EQ(::mkfifo(QFile::encodeName(folder.filePath(QStringLiteral("fifo"))).constData(), 0600), 0);
+    ASSERT_TRUE(QDir(folder.path()).mkdir(QStringLiteral("sub")));
+    ASSERT_TRUE(QFile::link(folder.filePath(QStringLiteral("sub")), folder.filePath(QStringLiteral("link"))));
+
+    const struct {
+        const char* path;
+        Kind kind;
+    } spots[] = {
+        { "fifo", Kind::Refused },
+        { "sub", Kind::Refused },
+        { "sub/", Kind::Refused },
+        { "missing/file.txt", Kind::System },
+        { "fifo/file.txt", Kind::System },
+    };
+    for (const auto& spot : spots) {
+        SCOPED_TRACE(spot.path);
+        const auto reached = crawlmere::platform::reachFileSpot(folder.filePath(QLatin1String(spot.path)));
+        ASSERT_FALSE(reached.ok());
+        EXPECT_EQ(reached.error().kind, spot.kind) << qPrintable(reached.error().reason);
+        // Only the write path's own refusals are said before the writing.
+        EXPECT_EQ(crawlmere::platform::reasonNotToSaveAt(folder.filePath(QLatin1String(spot.path))).isNull(),
+            spot.kind == Kind::System);
+    }
+    EXPECT_EQ(HeldFolder::reach(folder.path())->child(QStringLiteral("link")).error().kind, Kind::Refused);
+
+    // The last folder of a path is made with or without a trailing "/"; those before it never.
+    const struct {
+        const char* path;
+        bool made;
+    } folders[] = { { "new", true }, { "slash/", true }, { "dot/.", true }, { "sub/deeper//", true },
+        { "absent/last", false }, { "absent2/last/", false } };
+    for (const auto& made : folders) {
+        SCOPED_TRACE(made.path);
+        const QString path = folder.filePath(QLatin1String(made.path));
+        const auto reached = HeldFolder::reach(path, MissingFolders::MakeLast);
+        EXPECT_EQ(reached.ok(), made.made);
+        EXPECT_EQ(QFileInfo(path).isDir(), made.made);
+        if (!made.made) {
+            EXPECT_EQ(reached.error().kind, Kind::System);
+        }
+    }
+}
+
+TEST(AtomicFile, AFileThatKeepsWhatHasItsNameTakesTheFirstFreeName)
+{
+    using crawlmere::platform::AtomicFile;
+    QTemporaryDir folder;
+    const auto held = crawlmere::platform::HeldFolder::reach(folder.path());
+    ASSERT_TRUE(held.ok());
+    ASSERT_TRUE(crawlmere::platform::saveBytesAtomically(folder.filePath(QStringLiteral("build.zip")), "old"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(folder.filePath(QStringLiteral("build (2).zip"))).constData(), 0600), 0);
+
+    AtomicFile file(*held, QStringLiteral("build.zip"), crawlmere::platform::FileAccess::Usual,
+        crawlmere::platform::ExistingEntry::Keep);
+    ASSERT_TRUE(file.open());
+    ASSERT_TRUE(file.write("partial"));
+    // A new opening starts from an empty file.
+    ASSERT_TRUE(file.open());
+    ASSERT_TRUE(file.write("new"));
+    ASSERT_TRUE(file.sync());
+    EXPECT_FALSE(file.commit());
+    EXPECT_TRUE(file.nameTaken());
+    EXPECT_FALSE(file.commitAs(QStringLiteral("build (2).zip")));
+    EXPECT_TRUE(file.nameTaken());
+    EXPECT_TRUE(file.commitAs(QStringLiteral("build (3).zip")));
+    EXPECT_EQ(contentsOf(folder.filePath(QStringLiteral("build.zip"))), QByteArray("old"));
+    EXPECT_EQ(contentsOf(folder.filePath(QStringLiteral("build (3).zip"))), QByteArray("new"));
+    EXPECT_EQ(QDir(folder.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot),
+        (QStringList { "build (2).zip", "build (3).zip", "build.zip" }));
 }
