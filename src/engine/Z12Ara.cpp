@@ -455,6 +455,9 @@ void Z12Ara::stop()
 
     const double timeout = settingTimeoutSeconds(crawlSettings);
     const QDateTime now = clock->now();
+    // Starts the rate had booked for fetches that now go back to the queue never happen: a
+    // continue is spaced from the last real start, not from them.
+    std::erase_if(recentStarts, [&now](const QDateTime& start) { return start > now; });
     const QList<UrlPtr> inFlight = inProgressArray;
     for (const UrlPtr& record : inFlight) {
         if (secondsInFlight(*record, now) > timeout)

@@ -189,6 +189,13 @@ TEST_F(Z12AraQueueTest, RateBelowTheLowestSettingCountsAsTen)
     EXPECT_EQ(transport->starts.size(), 1u);
     clock->advance(1);
     EXPECT_EQ(transport->starts.size(), 2u);
+
+    // A pause gives back the starts booked for later: Continue starts the next request a whole
+    // interval after the last one sent, not after those.
+    hub->stop();
+    clock->advance(6'000);
+    hub->continueCrawl();
+    EXPECT_EQ(transport->starts.size(), 3u);
 }
 
 TEST_F(Z12AraQueueTest, WithoutLimitRPMTheRateIsNotLimited)
