@@ -48,7 +48,8 @@ PY
     home="$(mktemp -d)"
     echo "$n url() values ($(du -h "$site/style.css" | cut -f1)):"
     CRAWLMERE_HOME="$home" QT_QPA_PLATFORM=xcb xvfb-run -a -s "-screen 0 1280x800x24" \
-        "$window_bench" "http://127.0.0.1:$port/" 4 0 1 2>"$work/window-$n.err" || late=1
+        "$window_bench" "http://127.0.0.1:$port/" 4 0 1 linkedFiles=YES checkImages=YES shouldParseCSS=YES \
+        2>"$work/window-$n.err" || late=1
     rm -rf "$home"
     stop_nginx
 done

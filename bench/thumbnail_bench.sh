@@ -8,6 +8,11 @@
 #   refused   an address nothing listens on (the load fails at once)
 # Each run is given up after 15 s, as the window gives up on a thumbnail; a run whose process
 # tree passes BENCH_KILL_MB (default 3000) is killed by the benchmark to spare the machine.
+# Then five sites whose page never finishes (the endless page), selected one after the other:
+#   five-at-once    the five programs started together (as the window once did), and the peak of
+#                   all their trees together
+#   five-in-turn    one program at a time (as the window runs them now), each given up after
+#                   BENCH_TURN_SECONDS (default 6), and the peak of whichever runs
 #
 #   bash bench/thumbnail_bench.sh
 #
@@ -102,3 +107,48 @@ for page in endless filler refused; do
     seconds=$(echo "$(date +%s.%N) - $start" | bc)
     printf '%-10s %8s %10.1f %10d\n' "$page" "${ended:-$status}" "$seconds" "$((peak / 1024))"
 done
+
+# Five sites at once, or in turn: the peak resident memory of every program running meanwhile.
+turn_seconds="${BENCH_TURN_SECONDS:-6}"
+five_sites() {
+    local mode=$1 start peak=0 kb total pid ended="" programs=()
+    start=$(date +%s.%N)
+    for site in 1 2 3 4 5; do
+        if [ "$mode" = in-turn ]; then
+            setsid "$thumbnail" "http://127.0.0.1:$port/endless" "$work/site$site.tiff" 2>/dev/null &
+            pid=$!
+            while kill -0 "$pid" 2>/dev/null; do
+                kb=$(tree_kb "$pid")
+                [ "$kb" -gt "$peak" ] && peak=$kb
+                if [ "$(echo "$(date +%s.%N) - $start > $turn_seconds * $site" | bc)" -eq 1 ]; then
+                    kill -KILL -- "-$pid" 2>/dev/null || true
+                    break
+                fi
+                sleep 0.05
+            done
+            wait "$pid" 2>/dev/null || true
+        else
+            setsid "$thumbnail" "http://127.0.0.1:$port/endless" "$work/site$site.tiff" 2>/dev/null &
+            programs+=($!)
+            sleep 0.3
+        fi
+    done
+    while [ "$mode" = at-once ] && [ -z "$ended" ]; do
+        total=0
+        for pid in "${programs[@]}"; do total=$((total + $(tree_kb "$pid"))); done
+        [ "$total" -gt "$peak" ] && peak=$total
+        [ "$((total / 1024))" -gt "$kill_mb" ] && ended="killed>${kill_mb}MB"
+        [ "$(echo "$(date +%s.%N) - $start > $turn_seconds" | bc)" -eq 1 ] && ended="gave-up"
+        alive=0
+        for pid in "${programs[@]}"; do kill -0 "$pid" 2>/dev/null && alive=1; done
+        [ "$alive" -eq 0 ] && ended="ended"
+        sleep 0.05
+    done
+    for pid in "${programs[@]}"; do kill -KILL -- "-$pid" 2>/dev/null || true; wait "$pid" 2>/dev/null || true; done
+    printf '%-14s %-16s %10.1f %10d\n' "five-$mode" "${ended:-in-turn}" "$(echo "$(date +%s.%N) - $start" | bc)" \
+        "$((peak / 1024))"
+}
+echo
+printf '%-14s %-16s %10s %10s\n' "sites" "end" "seconds" "peak MB"
+five_sites at-once
+five_sites in-turn

@@ -3,10 +3,11 @@
 // measures how late the event loop runs it. Run by `BENCH_WINDOW=1 bash bench/crawl_bench.sh`
 // (under xvfb-run there).
 //
-//   window_scan_bench URL [THREADS [HOLD_MS [TAB]]]
+//   window_scan_bench URL [THREADS [HOLD_MS [TAB [KEY=YES|NO ...]]]]
 //
 // HOLD_MS keeps the window open that long after the scan (to look at it); TAB is the identifier
-// of the result tab shown (1 by link, 2 by page, 3 by status, 4 flat view).
+// of the result tab shown (1 by link, 2 by page, 3 by status, 4 flat view); each KEY=YES or
+// KEY=NO sets a switch of the site's settings (shouldParseCSS=YES).
 // Prints the pages, the scan's time and the timer's lateness; exits 1 when a tick was more than
 // 100 ms late, 2 on a usage or start error.
 #include "app/MainInterface.h"
@@ -32,7 +33,7 @@ int main(int argc, char** argv)
     QApplication application(argc, argv);
     const QStringList arguments = QApplication::arguments();
     if (arguments.size() < 2) {
-        std::fprintf(stderr, "usage: window_scan_bench URL [THREADS [HOLD_MS [TAB]]]\n");
+        std::fprintf(stderr, "usage: window_scan_bench URL [THREADS [HOLD_MS [TAB [KEY=YES|NO ...]]]]\n");
         return 2;
     }
     const int threads = arguments.size() > 2 ? arguments.at(2).toInt() : 12;
@@ -42,8 +43,16 @@ int main(int argc, char** argv)
     // The site, with the bench's threads and no delay, opened as a settings file is.
     QTemporaryDir folder;
     const QString settingsFile = folder.filePath(QStringLiteral("bench.lcsettings"));
-    const QVariantMap site { { "id", "20260101-000000-1" }, { "name", "window bench" },
-        { "startingUrl", arguments.at(1) }, { "numberOfThreads", threads }, { "delay", 0 } };
+    QVariantMap site { { "id", "20260101-000000-1" }, { "name", "window bench" }, { "startingUrl", arguments.at(1) },
+        { "numberOfThreads", threads }, { "delay", 0 } };
+    for (const QString& setting : arguments.mid(5)) {
+        const QString value = setting.section(QLatin1Char('='), 1);
+        if (value != QLatin1String("YES") && value != QLatin1String("NO")) {
+            std::fprintf(stderr, "window_scan_bench: %s is not KEY=YES or KEY=NO\n", qPrintable(setting));
+            return 2;
+        }
+        site.insert(setting.section(QLatin1Char('='), 0, 0), value == QLatin1String("YES"));
+    }
     if (!crawlmere::platform::PropertyList::writeXmlFile(settingsFile, site).ok()) {
         std::fprintf(stderr, "window_scan_bench: cannot write %s\n", qPrintable(settingsFile));
         return 2;

@@ -27,6 +27,9 @@
 #include <QApplication>
 #include <QCoreApplication>
 #include <QMenuBar>
+#include <QTimer>
+
+#include <utility>
 
 namespace crawlmere::app {
 
@@ -133,10 +136,16 @@ void AppDelegate::applicationDidFinishLaunching()
     if (!m_autoStart.isEmpty()) {
         platform::logLine(2, QStringLiteral("autostart is set - calling openFile again."));
         if (m_window) {
-            m_window->raise();
-            m_window->activateWindow();
+            // Opened once the window is on screen, so that a question the document raises (an
+            // ambiguous starting URL) stands over the window. The window goes before this.
+            QTimer::singleShot(0, m_window, [this, document = std::exchange(m_autoStart, QString())] {
+                m_window->raise();
+                m_window->activateWindow();
+                applicationOpenFile(document);
+            });
+        } else {
+            applicationOpenFile(m_autoStart);
         }
-        applicationOpenFile(m_autoStart);
     }
     // 12.
     if (m_window)

@@ -2,7 +2,9 @@
 // items, the menu titles and the version lines of the log.
 #pragma once
 
+#include "engine/ShellServices.h"
 #include "engine/qfDataSource.h"
+#include "platform/FolderAccess.h"
 
 #include <QPointer>
 #include <QString>
@@ -116,10 +118,13 @@ public:
     virtual bool applicationOpenFile(const QString& path);
     /// openFile: beeps while a scan runs, else a window-modal file dialog for one file.
     void openFile();
-    /// bookmarkSecurityScopedResource: beeps while a scan runs, else a window-modal folder dialog.
+    /// bookmarkSecurityScopedResource: beeps while a scan runs, else a window-modal folder dialog;
+    /// the folder chosen is remembered and an alert says so, or why not.
     void bookmarkSecurityScopedResource();
     /// Reopens the grant stored for `url`'s own path into `bookmarkFileURL`, or stores one.
-    void bookmarkSecurityScopedResourceStep2(const QUrl& url);
+    platform::FolderAccess::Outcome bookmarkSecurityScopedResourceStep2(const QUrl& url);
+    /// The alert that tells what became of the folder `url` chosen from the menu.
+    static ShellAlert folderGrantAlert(const QUrl& url, platform::FolderAccess::Outcome outcome);
     /// The granted URL in use (empty when none); cleared when a scan finishes.
     const QUrl& bookmarkFileURL() const { return m_bookmarkFileURL; }
     void stopAccessingBookmark();

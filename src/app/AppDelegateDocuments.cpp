@@ -89,14 +89,10 @@ bool AppDelegate::applicationOpenFile(const QString& document)
             if (m_configManager)
                 m_configManager->openFileAsStartingUrl(url.toString(QUrl::FullyEncoded));
             bookmarkSecurityScopedResourceStep2(url);
-            if (lower == u"htm" || lower == u"html") {
-                alert(QStringLiteral("Crawling local website"),
-                    QStringLiteral("If you want to scan a local copy of a website, then you need to grant Crawlmere "
-                                   "permission to access files which are outside of its sandbox. If you haven't "
-                                   "already done so, use File > Bookmark Security Scoped Resource to choose a folder "
-                                   "which completely contains the pages you want to crawl."),
-                    { QStringLiteral("OK") });
-            } else if (lower == u"csv" || lower == u"txt") {
+            // A local page needs no grant here (the program reads what its user may read), so
+            // opening one asks nothing.
+            if (lower == u"csv" || lower == u"txt") {
+                // Both answers set the site's scope (no cancel answer: Escape does nothing).
                 const int answer = alert(QStringLiteral("List of urls: scope"),
                     QStringLiteral("do you want to just check the urls within this list, or follow each url in this "
                                    "list?"),
@@ -179,7 +175,8 @@ void AppDelegate::chooseLocalItem(bool folder)
             return;
         }
         if (folder) {
-            bookmarkSecurityScopedResourceStep2(url);
+            if (m_prompts)
+                m_prompts->runModalAlert(folderGrantAlert(url, bookmarkSecurityScopedResourceStep2(url)));
             return;
         }
         logLine(1, QStringLiteral("user has chosen file: %1").arg(url.toString()));
@@ -188,32 +185,61 @@ void AppDelegate::chooseLocalItem(bool folder)
     dialog->open();
 }
 
-void AppDelegate::bookmarkSecurityScopedResourceStep2(const QUrl& url)
+platform::FolderAccess::Outcome AppDelegate::bookmarkSecurityScopedResourceStep2(const QUrl& url)
 {
     using Outcome = platform::FolderAccess::Outcome;
     platform::FolderAccess access(m_defaults);
     QUrl reopened;
-    switch (access.grant(url, &reopened)) {
+    const Outcome outcome = access.grant(url, &reopened);
+    switch (outcome) {
     case Outcome::NoUrl:
         logLine(0, QStringLiteral("bookmarkSecurityScopedResourceStep2 unable to make NSURL"));
-        return;
+        break;
     case Outcome::Reopened:
         stopAccessingBookmark();
         m_bookmarkFileURL = reopened;
         platform::FolderAccess::startAccessing(reopened);
         logLine(1, QStringLiteral("successfully started accessing Security Scoped Resource"));
-        return;
+        break;
     case Outcome::Vanished:
         beep();
-        return;
+        break;
     case Outcome::Granted:
-        return;
+        break;
     case Outcome::Failed:
         logLine(0,
             QStringLiteral("Error while creating bookmark for URL (%1): %2")
                 .arg(url.toString(), QStringLiteral("no such file or folder")));
-        return;
+        break;
     }
+    return outcome;
+}
+
+ShellAlert AppDelegate::folderGrantAlert(const QUrl& url, platform::FolderAccess::Outcome outcome)
+{
+    using Outcome = platform::FolderAccess::Outcome;
+    const QString folder = url.toLocalFile();
+    switch (outcome) {
+    case Outcome::Granted:
+    case Outcome::Reopened:
+        return { .messageText = QStringLiteral("Folder remembered"),
+            .informativeText = QStringLiteral("%1 is remembered as a folder of local pages. Crawlmere reads the "
+                                              "local pages your account may read: open one with File > Open… to "
+                                              "scan it.")
+                                   .arg(folder),
+            .buttons = { QStringLiteral("OK") },
+            .style = ShellAlertStyle::informational };
+    case Outcome::Vanished:
+    case Outcome::Failed:
+    case Outcome::NoUrl:
+        break;
+    }
+    const QString named = folder.isEmpty() ? url.toString() : folder;
+    return { .messageText = QStringLiteral("Folder not remembered"),
+        .informativeText = outcome == Outcome::Vanished
+            ? QStringLiteral("%1 is no longer there.").arg(named)
+            : QStringLiteral("%1 is not a folder on this computer.").arg(named),
+        .buttons = { QStringLiteral("OK") } };
 }
 
 void AppDelegate::stopAccessingBookmark()

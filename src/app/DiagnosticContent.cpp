@@ -103,13 +103,12 @@ DiagnosticContent::Shown DiagnosticContent::shown() const
     Shown shown;
     // The scan's own switch of client-side rendering.
     shown.javaScript = settingOn(settings, QStringLiteral("runJS"));
-    shown.jsInfo = shown.javaScript
-        ? QStringLiteral("Clientside rendering is switched ON")
-        : QStringLiteral("Clientside rendering is switched OFF. Switch on only if it's really "
-                         "necessary in order for Crawlmere to see your links.");
+    // This program has no switch for either: only a scan that has one on (from an imported
+    // settings file) says so.
+    shown.jsInfo = shown.javaScript ? QStringLiteral("Clientside rendering is switched ON") : QString();
     shown.authenticationInfo = settingOn(settings, QStringLiteral("WebtallyAttemptAuthentication"))
         ? QStringLiteral("Attempt authentication by sending username and password is switched ON")
-        : QStringLiteral("Attempt authentication by sending username and password is switched OFF");
+        : QString();
     shown.source = html;
     shown.startingUrl = settings ? settings->value(QStringLiteral("startingUrl")).toString() : QString();
     shown.windowTitle = shown.startingUrl.isEmpty()

@@ -17,6 +17,7 @@ class DiagnosticContent {
 public:
     /// Everything the window shows, as text.
     struct Shown {
+        /// What the scan had switched on of rendering and authentication; empty when off.
         QString jsInfo;
         QString authenticationInfo;
         bool javaScript = false;

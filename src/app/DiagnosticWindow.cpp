@@ -2,6 +2,7 @@
 #include "app/DiagnosticWindow.h"
 
 #include "platform/Dispatch.h"
+#include "platform/UserDefaults.h"
 #include "settings/WebRenderLoader.h"
 #include "settings/WebRenderModule.h"
 
@@ -37,7 +38,7 @@ DiagnosticWindow::DiagnosticWindow(std::function<QTime()> clock, QWidget* parent
     , kept(std::move(clock))
 {
     setObjectName(QStringLiteral("diagWindow"));
-    auto* form = new QFormLayout;
+    auto* form = m_form = new QFormLayout;
     m_startingUrl = addLine("tfStartingUrl");
     m_title = addLine("tfTitle");
     m_jsInfo = addLine("tfJSInfo");
@@ -49,7 +50,7 @@ DiagnosticWindow::DiagnosticWindow(std::function<QTime()> clock, QWidget* parent
     form->addRow(tr("Authentication"), m_authenticationInfo);
     form->addRow(tr("Cookies"), m_cookieInfo);
 
-    auto* tabs = new QTabWidget(this);
+    auto* tabs = m_tabs = new QTabWidget(this);
     // The browser view is made at the first show: the engine starts only when it is needed.
     m_rendered = new QWidget(tabs);
     new QVBoxLayout(m_rendered);
@@ -147,8 +148,14 @@ void DiagnosticWindow::showDiagnostic()
         m_rendered->layout()->addWidget(m_webView);
     }
     const DiagnosticContent::Shown shown = kept.shown();
+    // Rendering and authentication are said only when the scan had them on, and the warnings
+    // only when pages are validated: nothing else fills them.
     m_jsInfo->setText(shown.jsInfo);
+    m_form->setRowVisible(m_jsInfo, !shown.jsInfo.isEmpty());
     m_authenticationInfo->setText(shown.authenticationInfo);
+    m_form->setRowVisible(m_authenticationInfo, !shown.authenticationInfo.isEmpty());
+    m_tabs->setTabVisible(m_tabs->indexOf(m_warnings),
+        platform::UserDefaults::standard().boolForKey(QStringLiteral("htmlValidationEnabled")));
     if (!shown.source.isNull()) {
         m_source->setPlainText(shown.source);
         if (m_webView)

@@ -6,9 +6,10 @@
 
 #include <QWidget>
 
+class QFormLayout;
 class QLineEdit;
 class QPlainTextEdit;
-
+class QTabWidget;
 
 namespace crawlmere::app {
 
@@ -48,6 +49,8 @@ private:
 
     DiagnosticContent kept;
     QLineEdit* m_startingUrl = nullptr;
+    QFormLayout* m_form = nullptr;
+    QTabWidget* m_tabs = nullptr;
     QLineEdit* m_jsInfo = nullptr;
     QLineEdit* m_cookieInfo = nullptr;
     QLineEdit* m_authenticationInfo = nullptr;

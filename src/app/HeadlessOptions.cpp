@@ -1,12 +1,12 @@
 #include "app/HeadlessOptions.h"
 
+#include "engine/CrawlSettingTable.h"
 #include "engine/detail/SettingsValue.h"
 #include "platform/Paths.h"
 #include "platform/Url.h"
 
 #include <QDir>
 #include <QFileInfo>
-#include <QSet>
 
 namespace crawlmere::app {
 
@@ -51,11 +51,12 @@ QString typeName(const QVariant& model)
 std::optional<QVariant> crawlSettingValue(
     const QString& key, const QString& text, const QVariant& model, QString* error)
 {
-    const auto range = engine::detail::settingRange(key);
+    const engine::CrawlSetting* setting = engine::findCrawlSetting(key);
+    const auto range = setting ? setting->range : std::nullopt;
     const QString expected = range ? QStringLiteral("%1 from %2 to %3 (%4)")
                                          .arg(typeName(model))
-                                         .arg(range->lowest)
-                                         .arg(range->highest)
+                                         .arg(range->lowest, 0, 'g', 12)
+                                         .arg(range->highest, 0, 'g', 12)
                                          .arg(QLatin1String(range->unit))
                                    : typeName(model);
     auto typed = engine::detail::valueFromText(text, model);
@@ -73,20 +74,16 @@ std::optional<QVariant> crawlSettingValue(
 /// this run only.
 bool isReadFromDefaults(const QString& key)
 {
-    static const QSet<QString> keys { QStringLiteral("shouldCheckForSoft404"), QStringLiteral("runAllToCompletion"),
-        QStringLiteral("trimWhitespace"), QStringLiteral("defaultLocalFileName") };
-    return keys.contains(key);
+    const engine::CrawlSetting* setting = engine::findCrawlSetting(key);
+    return setting && setting->reader == engine::SettingReader::ApplicationDefaults;
 }
 
 /// Crawl settings that no scan reads (kept in stored sites, or used by the sitemap upload
 /// only): `--set` refuses them as unknown.
 bool isReadByNoScan(const QString& key)
 {
-    static const QSet<QString> keys { QStringLiteral("caseSensitiveFileURLs"), QStringLiteral("limitLevels"),
-        QStringLiteral("wixSite"), QStringLiteral("ftpserver"), QStringLiteral("ftpport"),
-        QStringLiteral("ftpdirectory"), QStringLiteral("ftpusername"), QStringLiteral("ftppassword"),
-        QStringLiteral("ftpUsesTLS") };
-    return keys.contains(key);
+    const engine::CrawlSetting* setting = engine::findCrawlSetting(key);
+    return setting && setting->reader == engine::SettingReader::NoScan;
 }
 
 } // namespace

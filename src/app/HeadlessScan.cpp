@@ -4,6 +4,7 @@
 #include "app/ApplicationDefaults.h"
 #include "app/HeadlessArchiveExport.h"
 #include "app/HeadlessShellServices.h"
+#include "app/HubAssembly.h"
 #include "app/InterruptWatcher.h"
 #include "app/ScanStatusLine.h"
 #include "archive/ArchiveExportController.h"
@@ -11,19 +12,14 @@
 #include "engine/CrawlSettings.h"
 #include "engine/CrwlLinkInstance.h"
 #include "engine/CrwlUrl.h"
-#include "engine/CrwlUrlFetchTransport.h"
 #include "engine/PunycodeAdditions.h"
 #include "engine/TableView.h"
 #include "engine/Z12Ara.h"
 #include "engine/detail/SettingsValue.h"
-#include "parsing/ParserFetchPageReader.h"
-#include "parsing/ParserHubPageReader.h"
-#include "parsing/ParserLinkExtraction.h"
 #include "platform/NotificationCenter.h"
 #include "platform/PropertyList.h"
 #include "platform/AtomicFile.h"
 #include "platform/UserDefaults.h"
-#include "reports/EngineSEOManager.h"
 #include "reports/ReportsDefaults.h"
 #include "settings/ConfigManager.h"
 #include "settings/SiteValueCheck.h"
@@ -267,18 +263,13 @@ int HeadlessScan::run()
     settings::SpellingLanguages::putSiteLanguageOnChecker(*values);
     auto settings = std::make_shared<CrawlSettings>(std::move(*values));
 
-    d->hub = std::make_shared<Z12Ara>(d->defaults);
+    d->hub = assembleHub(d->defaults);
     d->prompts = std::make_shared<HeadlessPrompts>(d->console.err);
     d->hub->setPrompts(d->prompts);
     d->hub->setConfigManager(siteStore);
     d->hub->setDiagnostic(std::make_shared<HeadlessDiagnostic>());
-    d->hub->setEngineSEODataSource(std::make_shared<reports::EngineSEOManager>(d->defaults));
-    d->hub->setTransport(std::make_shared<CrwlUrlFetchTransport>());
-    d->hub->setPageReader(std::make_shared<ParserHubPageReader>());
-    d->hub->setLinkExtractionParsers(std::make_shared<ParserLinkExtraction>());
     d->archiveWriter = std::make_shared<archive::ArchiveWriter>(d->defaults);
     d->hub->setArchiveSink(d->archiveWriter);
-    ParserFetchPageReader::installAsFetchPageReader();
 
     auto& center = platform::NotificationCenter::defaultCenter();
     const void* sender = d->hub.get();

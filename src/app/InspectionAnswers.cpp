@@ -2,6 +2,7 @@
 #include "app/InspectionAnswers.h"
 
 #include "app/StatusLineField.h"
+#include "views/CutCells.h"
 
 #include <QAbstractButton>
 #include <QAbstractItemView>
@@ -16,6 +17,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPlainTextEdit>
+#include <QStyle>
 #include <QTabWidget>
 #include <QTableView>
 #include <QTextEdit>
@@ -179,17 +181,20 @@ QJsonObject InspectionAnswers::describeWidget(QWidget* widget)
         out.insert("title", widget->windowTitle());
     QString text;
     bool hasText = true;
-    if (auto* status = qobject_cast<StatusLineField*>(widget))
+    if (auto* status = qobject_cast<StatusLineField*>(widget)) {
         text = status->text();
-    else if (auto* line = qobject_cast<QLineEdit*>(widget))
+        out.insert("shown", status->shownText());
+    } else if (auto* line = qobject_cast<QLineEdit*>(widget)) {
         text = line->text();
-    else if (auto* label = qobject_cast<QLabel*>(widget))
+        out.insert("shown", views::shownFieldText(*line));
+    } else if (auto* label = qobject_cast<QLabel*>(widget))
         text = label->text();
     else if (auto* combo = qobject_cast<QComboBox*>(widget))
         text = combo->currentText();
-    else if (auto* plain = qobject_cast<QPlainTextEdit*>(widget))
+    else if (auto* plain = qobject_cast<QPlainTextEdit*>(widget)) {
         text = plain->toPlainText();
-    else if (auto* rich = qobject_cast<QTextEdit*>(widget))
+        out.insert("tabStop", plain->tabStopDistance());
+    } else if (auto* rich = qobject_cast<QTextEdit*>(widget))
         text = rich->toPlainText();
     else if (auto* button = qobject_cast<QAbstractButton*>(widget)) {
         text = button->text();
@@ -228,9 +233,13 @@ QJsonObject InspectionAnswers::describeRows(QObject* object, int limit)
                 return;
             }
             QJsonArray cells;
-            for (int column : columns)
-                cells.append(model->index(row, column, parent).data(Qt::DisplayRole).toString());
-            rows.append(QJsonObject { { "d", depth }, { "c", cells } });
+            QJsonArray shown;
+            for (int column : columns) {
+                const QModelIndex cell = model->index(row, column, parent);
+                cells.append(cell.data(Qt::DisplayRole).toString());
+                shown.append(views::shownCellText(*view, cell));
+            }
+            rows.append(QJsonObject { { "d", depth }, { "c", cells }, { "s", shown } });
             const QModelIndex child = model->index(row, 0, parent);
             if (model->hasChildren(child))
                 walk(child, depth + 1);

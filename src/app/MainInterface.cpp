@@ -3,11 +3,14 @@
 
 #include "app/AppDelegate.h"
 #include "app/ApplicationDefaults.h"
+#include "app/DelegateActions.h"
+#include "app/DesktopLauncher.h"
 #include "app/DesktopUrlOpener.h"
 #include "app/DiagnosticWindow.h"
 #include "app/DocumentHandoff.h"
 #include "app/FileDialogSavePanel.h"
 #include "app/HelpButtons.h"
+#include "app/HubAssembly.h"
 #include "app/InspectionSocket.h"
 #include "app/MainWindow.h"
 #include "app/Manual.h"
@@ -23,17 +26,11 @@
 #include "app/WindowPrompts.h"
 #include "archive/ArchiveExportController.h"
 #include "archive/ArchiveWriter.h"
-#include "app/DelegateActions.h"
-#include "engine/CrwlUrlFetchTransport.h"
 #include "engine/OutputFilterManager.h"
 #include "engine/Z12Ara.h"
-#include "parsing/ParserFetchPageReader.h"
-#include "parsing/ParserHubPageReader.h"
-#include "parsing/ParserLinkExtraction.h"
 #include "platform/SavePanel.h"
 #include "platform/UrlSession.h"
 #include "platform/UserDefaults.h"
-#include "reports/EngineSEOManager.h"
 #include "settings/ConfigManager.h"
 #include "settings/WebRenderLoader.h"
 #include "settings/WebRenderModule.h"
@@ -68,16 +65,25 @@ MainInterface::MainInterface(platform::UserDefaults& defaults, std::shared_ptr<S
         AppDelegate::getSitesTabViewItemLabel());
     m_prompts = prompts ? std::move(prompts) : std::make_shared<WindowPrompts>(m_window.get());
     m_urlOpener = std::make_shared<DesktopUrlOpener>();
+    // On a desktop, addresses and files open through the desktop's opener, and where none opens
+    // them (no browser installed) the user is told so. A platform without a desktop (offscreen)
+    // opens nothing, as before.
+    if (QGuiApplication::platformName() != QLatin1String("offscreen")) {
+        auto* launcher = new DesktopLauncher(
+            [prompts = std::weak_ptr<ShellPrompts>(m_prompts)](const QUrl& url, const QString& why) {
+                if (const auto shown = prompts.lock())
+                    shown->runModalAlert({ .messageText = QStringLiteral("The address could not be opened"),
+                        .informativeText = DesktopLauncher::failureText(url, why),
+                        .buttons = { QStringLiteral("OK") } });
+            },
+            QStringLiteral("xdg-open"), m_window.get());
+        launcher->install();
+    }
     // Every other window closes with the Close keys; a child of the window, it goes with it.
     new WindowCloseKeys(m_window.get());
 
-    m_hub = std::make_shared<Z12Ara>(defaults);
+    m_hub = assembleHub(defaults);
     m_hub->setPrompts(m_prompts);
-    m_hub->setTransport(std::make_shared<CrwlUrlFetchTransport>());
-    m_hub->setPageReader(std::make_shared<ParserHubPageReader>());
-    m_hub->setLinkExtractionParsers(std::make_shared<ParserLinkExtraction>());
-    m_hub->setEngineSEODataSource(std::make_shared<reports::EngineSEOManager>(defaults));
-    ParserFetchPageReader::installAsFetchPageReader();
 
     // The site list and the selected site's settings, in tab "0"; a scan counts as running
     // while the Go button reads "Pause" (the results controller tells the site store).

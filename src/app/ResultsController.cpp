@@ -514,8 +514,7 @@ void ResultsController::connectControls()
     const auto item = [this](const char* name) { return m_window.menuItem(QLatin1String(name)); };
     connect(item("stopMenuItem"), &QAction::triggered, this, [this] { m_scanControl->stop(); });
     connect(item("continueMenuItem"), &QAction::triggered, this, [this] { m_scanControl->continueCrawl(); });
-    QAction* clear = item("clearMenuItem");
-    connect(clear, &QAction::triggered, this, [this, clear] { m_scanControl->go(clear->text()); });
+    connect(item("clearMenuItem"), &QAction::triggered, this, [this] { m_scanControl->clear(); });
     QAction* badLinks = item("badLinksMenuItem");
     badLinks->setEnabled(true);
     connect(badLinks, &QAction::triggered, this, [this] { m_scanControl->showHideGoodLinksMenuItem(); });

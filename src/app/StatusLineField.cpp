@@ -31,13 +31,22 @@ void StatusLineField::setProportion(float proportion)
 
 QSize StatusLineField::sizeHint() const { return { 200, fontMetrics().height() + 6 }; }
 
+namespace {
+
+QRect textRectOf(const QWidget& field) { return field.rect().adjusted(2, 0, -2, -2); }
+
+} // namespace
+
+QString StatusLineField::shownText() const
+{
+    return fontMetrics().elidedText(m_text, Qt::ElideMiddle, textRectOf(*this).width());
+}
+
 void StatusLineField::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
-    const QRect textRect = rect().adjusted(2, 0, -2, -2);
     painter.setPen(palette().color(QPalette::WindowText));
-    painter.drawText(
-        textRect, Qt::AlignVCenter | Qt::AlignLeft, fontMetrics().elidedText(m_text, Qt::ElideRight, textRect.width()));
+    painter.drawText(textRectOf(*this), Qt::AlignVCenter | Qt::AlignLeft, shownText());
     if (const auto line = ProgBarTextFieldCell::progressLineRect(m_cell.proportion(), width(), height())) {
         const QColor highlight = palette().color(QPalette::Highlight);
         painter.fillRect(

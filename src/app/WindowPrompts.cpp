@@ -36,7 +36,11 @@ int WindowPrompts::runModalAlert(const ShellAlert& alert)
     for (const QString& title : titles)
         buttons.push_back(box.addButton(title, QMessageBox::ActionRole));
     box.setDefaultButton(buttons.front());
-    box.setEscapeButton(buttons.back());
+    // Escape gives the answer that changes nothing; where every answer changes something the
+    // box has no escape button, so Escape and the close button do nothing.
+    const int cancel = buttons.size() == 1 ? 0 : alert.cancelButton;
+    if (cancel >= 0 && cancel < static_cast<int>(buttons.size()))
+        box.setEscapeButton(buttons[static_cast<size_t>(cancel)]);
     // Below the answers, so that asking for help does not answer the alert.
     auto* layout = qobject_cast<QGridLayout*>(box.layout());
     if (!alert.helpTopic.isEmpty() && m_help && layout) {
@@ -54,7 +58,8 @@ int WindowPrompts::runModalAlert(const ShellAlert& alert)
         if (box.clickedButton() == buttons[i])
             return static_cast<int>(i);
     }
-    return titles.size() > 1 ? static_cast<int>(titles.size() - 1) : 0;
+    // Closed another way (its window went): the cancel answer, else the default one.
+    return cancel >= 0 && cancel < static_cast<int>(buttons.size()) ? cancel : 0;
 }
 
 void WindowPrompts::beep() { QApplication::beep(); }

@@ -13,10 +13,11 @@ namespace crawlmere::app {
 
 /// Shows each alert as a modal `QMessageBox` with its buttons in the given order (the first is
 /// the default) and answers the index of the one pressed; an alert without buttons gets "OK".
-/// Closing the box without a button answers the last button when there are several (the
-/// usual cancel place), else 0. An alert with a help topic gets a "?" button (`helpButton`)
-/// that shows the topic beside it through the help handler and leaves the box open. `beep` is
-/// `QApplication::beep`. Needs a QApplication. Main thread only.
+/// Escape and closing the box answer the alert's `cancelButton` (the only button of a one-button
+/// alert); an alert without one stays open until a button is pressed. An alert with a help
+/// topic gets a "?" button (`helpButton`) that shows the topic beside it through the help
+/// handler and leaves the box open. `beep` is `QApplication::beep`. Needs a QApplication. Main
+/// thread only.
 class WindowPrompts final : public ShellPrompts {
 public:
     /// `parent` (may be null, may go away) is the window the boxes are shown over.

@@ -113,13 +113,19 @@ ArchiveExportController::Decision ArchiveExportController::saveArchive(const Z12
     // "~/…" names a folder in the home folder, as a starting URL does.
     const QString location = platform::Paths::expandTilde(
         engine::detail::settingString(hub.getCrawlSettings(), QStringLiteral("archiveSaveLocation")));
-    if (!location.isEmpty()) {
+    if (!hub.linksCollection().isEmpty())
+        decision.scan = hub.linksCollection().first();
+    // The same scan (owner-equal first record, which a new scan replaces) of the same site.
+    const bool sameScan = !chosenFolder.isEmpty() && !decision.scan.expired() && chosenForSite == decision.scannedSiteId
+        && !decision.scan.owner_before(chosenForScan) && !chosenForScan.owner_before(decision.scan);
+    if (!location.isEmpty() || sameScan) {
         decision.step = Step::Export;
-        decision.request = requestFor(hub, defaults, location, process);
+        decision.request = requestFor(hub, defaults, location.isEmpty() ? chosenFolder : location, process);
         return decision;
     }
     decision.step = Step::AskForFolder;
     decision.question.process = process;
+    decision.question.folder = chosenFolder;
     decision.request = requestFor(hub, defaults, QString(), process);
     return decision;
 }
@@ -134,6 +140,9 @@ std::optional<ArchiveExportRequest> ArchiveExportController::folderChosen(
     defaults.setBool(!process, QStringLiteral("exportEntireSite_Preserve"));
     if (dontAskAgain && writeSaveLocation)
         writeSaveLocation(decision.scannedSiteId, folder);
+    chosenFolder = folder;
+    chosenForScan = decision.scan;
+    chosenForSite = decision.scannedSiteId;
     ArchiveExportRequest request = decision.request;
     request.selectedDate = QDateTime::currentDateTime();
     request.savePath = folder;

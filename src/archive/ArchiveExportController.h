@@ -11,6 +11,7 @@
 #include <functional>
 #include <memory>
 
+class CrwlDataObject;
 class ShellSiteStore;
 class Z12Ara;
 struct ShellAlert;
@@ -22,8 +23,10 @@ class UserDefaults;
 namespace crawlmere::archive {
 
 /// The folder panel as it is shown: directories only, its texts, the Preserve/Process choice
-/// (from `exportEntireSite_Process`) and the "don't ask again" box, cleared.
+/// (from `exportEntireSite_Process`), the "don't ask again" box, cleared, and the folder the panel
+/// opens at (the one chosen last, if any).
 struct ArchiveFolderQuestion {
+    QString folder;
     QString prompt = QStringLiteral("Export Archive");
     QString title = QStringLiteral("Archive pages");
     QString message = QStringLiteral("Choose a location for the archive");
@@ -66,13 +69,17 @@ public:
         ArchiveExportRequest request;
         ArchiveFolderQuestion question;
         QString scannedSiteId;
+        /// The scan the archive belongs to: its first record, which its rechecks keep.
+        std::weak_ptr<CrwlDataObject> scan;
     };
 
-    /// saveArchive: what to do now that `hub` has saved its archive index.
+    /// saveArchive: what to do now that `hub` has saved its archive index. A recheck within a
+    /// scan whose folder was chosen in the panel exports there again without asking.
     Decision saveArchive(const Z12Ara& hub) const;
     /// The panel's answer: `folder` null or empty when it was cancelled (nullopt: nothing more
     /// happens). The choice of mode is stored in the defaults before it is read; a ticked box
-    /// stores the folder on the scanned site.
+    /// stores the folder on the scanned site. The folder is kept for the rechecks of that scan
+    /// and as the one the panel opens at next.
     std::optional<ArchiveExportRequest> folderChosen(
         const Decision& decision, const QString& folder, bool process, bool dontAskAgain);
 
@@ -116,6 +123,10 @@ private:
 
     platform::UserDefaults& defaults;
     SaveLocationWriter writeSaveLocation;
+    /// The folder chosen last in the panel, the scan it was chosen for and that scan's site.
+    QString chosenFolder;
+    std::weak_ptr<CrwlDataObject> chosenForScan;
+    QString chosenForSite;
     std::shared_ptr<Shared> shared;
 };
 

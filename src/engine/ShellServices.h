@@ -11,6 +11,9 @@
 /// What an alert tells: a problem or a question (the default), or news that all went well.
 enum class ShellAlertStyle { warning, informational };
 
+/// `ShellAlert::cancelButton` of an alert whose every answer changes something.
+inline constexpr int kNoCancelButton = -1;
+
 /// A modal alert: a message, an informative text and its buttons, first button first.
 struct ShellAlert {
     QString messageText;
@@ -19,6 +22,10 @@ struct ShellAlert {
     /// The help topic of the alert's "?" button ("noresults:"); empty: no help button.
     QString helpTopic = {};
     ShellAlertStyle style = ShellAlertStyle::warning;
+    /// The index of the answer that changes nothing, which Escape and closing the box give;
+    /// `kNoCancelButton` when every answer changes something, and Escape then does nothing. An
+    /// alert with one button (or none: "OK") is cancelled with it.
+    int cancelButton = kNoCancelButton;
 };
 
 /// Modal questions and the system beep. Main thread only.

@@ -362,6 +362,7 @@ void Z12Ara::limitToStartingDirectory(const UrlPtr& startingRecord)
         const bool singlePage = settingBool(crawlSettings, QStringLiteral("singlePage"));
         const bool wordpressUrls = settingBool(crawlSettings, QStringLiteral("wordpressUrls"));
         if (!path.endsWith(u'/') && !singlePage && !wordpressUrls) {
+            // Both answers change the site (no cancel answer: Escape does nothing).
             const int answer = prompts ? prompts->runModalAlert({ QStringLiteral("Ambiguous starting url"),
                                    last + u' '
                                        + QStringLiteral("could be a directory, or it may be a page without "

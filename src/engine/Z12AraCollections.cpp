@@ -3,6 +3,7 @@
 #include "engine/Z12Ara.h"
 
 #include "engine/CrwlLinkInstance.h"
+#include "engine/CrawlSettingTable.h"
 #include "engine/CrwlStatusCodes.h"
 #include "engine/CrwlUrl.h"
 #include "engine/EngineSEOService.h"
@@ -157,9 +158,9 @@ void Z12Ara::add(const UrlPtr& record)
         logLine(1, QStringLiteral("*** attempt to add null link ***"));
         return;
     }
-    // A limit of 0 or less is not a limit a site can mean; the settings pane shows the default.
-    const qint64 limit = settingInteger(crawlSettings, QStringLiteral("linksLimit"));
-    if (collection.size() < (limit > 0 ? limit : kDefaultLinksLimit))
+    // A limit of 0 or less is not a limit a site can mean: it reads as the default, as the
+    // settings pane shows it.
+    if (collection.size() < crawlmere::engine::settingIntegerInRange(crawlSettings, QStringLiteral("linksLimit")))
         collection.append(record);
 }
 

@@ -4,6 +4,7 @@
 #include "engine/Z12Ara.h"
 
 #include "engine/CrwlLinkInstance.h"
+#include "engine/CrawlSettingTable.h"
 #include "engine/CrwlStatusCodes.h"
 #include "engine/CrwlUrl.h"
 #include "engine/EngineSEOService.h"
@@ -49,6 +50,11 @@ struct ExtractionSettings {
     {
         const auto flag = [&](const char* key) { return boolValue(map.value(QLatin1StringView(key))); };
         const auto number = [&](const char* key) { return integerValue(map.value(QLatin1StringView(key))); };
+        // Limits outside their range read as the settings pane shows them.
+        const auto limit = [&](const char* key) {
+            const QString name = QString::fromLatin1(key);
+            return integerValue(crawlmere::engine::effectiveSettingValue(name, map.value(name)));
+        };
         plainTextMode = number("plainTextMode");
         shouldParsePDFs = flag("shouldParsePDFs");
         shouldParseCSS = flag("shouldParseCSS");
@@ -56,16 +62,14 @@ struct ExtractionSettings {
         shouldParseRTFs = flag("shouldParseRTFs");
         runJS = flag("runJS");
         shouldTrimHash = flag("shouldTrimHash");
-        levelsLimit = number("levelsLimit");
-        linksLimit = number("linksLimit");
-        if (linksLimit <= 0)
-            linksLimit = Z12Ara::kDefaultLinksLimit; // as the collection itself caps
+        levelsLimit = limit("levelsLimit");
+        linksLimit = limit("linksLimit");
         httpIsExternal = flag("httpIsExternal");
         blacklistByRobotsTxt = flag("blacklistByRobotsTxt");
         sitemapOnly = flag("sitemapOnly");
         hashIsBad = flag("hashIsBad");
         limitOccurrences = flag("limitOccurrences");
-        occurrencesLimit = number("occurrencesLimit");
+        occurrencesLimit = limit("occurrencesLimit");
         checkSpelling = flag("checkSpelling");
     }
 

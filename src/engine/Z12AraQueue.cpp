@@ -4,6 +4,7 @@
 #include "engine/Z12Ara.h"
 
 #include "engine/ArchiveSink.h"
+#include "engine/CrawlSettingTable.h"
 
 #include "engine/CrwlStatusCodes.h"
 #include "engine/CrwlUrl.h"
@@ -97,10 +98,10 @@ bool Z12Ara::getNextUrlToCrawl(const UrlPtr& /*record*/)
         logLine(1, QStringLiteral("returning because of stopPressed"));
         return false;
     }
-    const qint64 threads = settingInteger(crawlSettings, QStringLiteral("numberOfThreads"));
-    // A thread count of 0 (or less) allows one fetch at a time.
-    const qint64 maxInFlight = std::max<qint64>(threads, 1);
-    const auto delay = delayFromSeconds(settingDouble(crawlSettings, QStringLiteral("delay")));
+    // A thread count outside the slider's range reads as its nearest end, as the slider shows it.
+    const qint64 threads = crawlmere::engine::settingIntegerInRange(crawlSettings, QStringLiteral("numberOfThreads"));
+    const qint64 maxInFlight = threads;
+    const auto delay = delayFromSeconds(crawlmere::engine::settingDoubleInRange(crawlSettings, QStringLiteral("delay")));
     logLine(2,
         QStringLiteral("getNextUrlToCrawl: numberOfThreadsDetached is %1, max should be %2")
             .arg(numberOfThreadsDetached)
@@ -369,7 +370,7 @@ qint64 Z12Ara::requestsPerMinute() const
 {
     if (!settingBool(crawlSettings, QStringLiteral("limitRPM")))
         return 0;
-    return std::max(settingInteger(crawlSettings, QStringLiteral("maxRPM")), kLowestRequestsPerMinute);
+    return crawlmere::engine::settingIntegerInRange(crawlSettings, QStringLiteral("maxRPM"));
 }
 
 qint64 Z12Ara::requestIntervalMs() const

@@ -1,3 +1,5 @@
+// The user-defaults store: the registered, argument and persistent domains, and the locked saves
+// that merge this process's own changes into the file.
 #include "platform/UserDefaults.h"
 
 #include "platform/Log.h"
@@ -5,16 +7,12 @@
 #include "platform/PropertyList.h"
 #include "platform/StoreFile.h"
 #include "platform/AtomicFile.h"
+#include "platform/detail/DefaultsMerge.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QFileInfo>
-#include <QHash>
-#include <QLocale>
-#include <QSet>
 
-#include <cmath>
-#include <limits>
 #include <mutex>
 #include <shared_mutex>
 
@@ -60,256 +58,17 @@ struct UserDefaults::State {
 
 namespace {
 
-    // Normalises a value for storage; logs and returns an invalid QVariant when it has no
-    // property-list form.
-    QVariant storable(const QVariant& value, const QString& key)
-    {
-        auto normal = PropertyList::normalized(value);
-        if (!normal) {
-            qWarning("crawlmere: defaults: ignoring the value for \"%s\": %s", qUtf8Printable(key),
-                qUtf8Printable(normal.error()));
-            return {};
-        }
-        return std::move(normal).value();
-    }
-
-    QStringView skipLeadingSpace(QStringView text)
-    {
-        qsizetype i = 0;
-        while (i < text.size() && text[i].isSpace())
-            ++i;
-        return text.mid(i);
-    }
-
-    // The optionally signed integer at the start of `text` (after white space), saturating on
-    // overflow; nullopt when there are no digits.
-    std::optional<qint64> leadingInteger(QStringView text)
-    {
-        text = skipLeadingSpace(text);
-        bool negative = false;
-        qsizetype i = 0;
-        if (i < text.size() && (text[i] == QLatin1Char('+') || text[i] == QLatin1Char('-'))) {
-            negative = text[i] == QLatin1Char('-');
-            ++i;
-        }
-        // Accumulate as a negative number: its range includes INT64_MIN.
-        qint64 value = 0;
-        bool any = false;
-        bool saturated = false;
-        constexpr qint64 minimum = std::numeric_limits<qint64>::min();
-        for (; i < text.size() && text[i] >= QLatin1Char('0') && text[i] <= QLatin1Char('9'); ++i) {
-            any = true;
-            const int digit = text[i].unicode() - '0';
-            if (saturated)
-                continue;
-            if (value < (minimum + digit) / 10) {
-                saturated = true;
-                continue;
-            }
-            value = value * 10 - digit;
-        }
-        if (!any)
-            return std::nullopt;
-        if (saturated)
-            return negative ? minimum : std::numeric_limits<qint64>::max();
-        if (negative)
-            return value;
-        return value == minimum ? std::numeric_limits<qint64>::max() : -value;
-    }
-
-    // The decimal number at the start of `text` (after white space): sign, digits, fraction and
-    // exponent; nullopt when there is no digit before the exponent.
-    std::optional<double> leadingReal(QStringView text)
-    {
-        text = skipLeadingSpace(text);
-        auto isDigit = [&](qsizetype at) {
-            return at < text.size() && text[at] >= QLatin1Char('0') && text[at] <= QLatin1Char('9');
-        };
-        qsizetype i = 0;
-        if (i < text.size() && (text[i] == QLatin1Char('+') || text[i] == QLatin1Char('-')))
-            ++i;
-        bool any = false;
-        while (isDigit(i)) {
-            ++i;
-            any = true;
-        }
-        if (i < text.size() && text[i] == QLatin1Char('.')) {
-            ++i;
-            while (isDigit(i)) {
-                ++i;
-                any = true;
-            }
-        }
-        if (!any)
-            return std::nullopt;
-        if (i < text.size() && (text[i] == QLatin1Char('e') || text[i] == QLatin1Char('E'))) {
-            qsizetype exponent = i + 1;
-            if (exponent < text.size() && (text[exponent] == QLatin1Char('+') || text[exponent] == QLatin1Char('-')))
-                ++exponent;
-            if (isDigit(exponent)) {
-                while (isDigit(exponent))
-                    ++exponent;
-                i = exponent;
-            }
-        }
-        // The text is ASCII by construction; QByteArray::toDouble ignores the locale.
-        return text.left(i).toLatin1().toDouble();
-    }
-
-} // namespace
-
-namespace {
-
-const QString kIdentity = QStringLiteral("id");
-
-/// What tells an entry of an identified list from the others: its `id`, or for an entry
-/// without one (written by an older version), its whole contents. Null for a non-dictionary.
-QString identityOf(const QVariant& entry)
+// Normalises a value for storage; logs and returns an invalid QVariant when it has no
+// property-list form.
+QVariant storable(const QVariant& value, const QString& key)
 {
-    if (entry.typeId() != QMetaType::QVariantMap)
+    auto normal = PropertyList::normalized(value);
+    if (!normal) {
+        qWarning("crawlmere: defaults: ignoring the value for \"%s\": %s", qUtf8Printable(key),
+            qUtf8Printable(normal.error()));
         return {};
-    const QString identity = UserDefaults::stringValue(entry.toMap().value(kIdentity));
-    if (!identity.isEmpty())
-        return identity;
-    const auto contents = PropertyList::toXml(entry);
-    return QStringLiteral("\u0001") + QString::fromUtf8(contents ? *contents : QByteArray());
-}
-
-/// True for a list of dictionaries of which some carry an `id` (the site list): such a list is
-/// merged entry by entry. An absent value or an empty list counts as one.
-bool isIdentifiedList(const QVariant& value)
-{
-    if (!value.isValid())
-        return true;
-    if (value.typeId() != QMetaType::QVariantList)
-        return false;
-    const QVariantList entries = value.toList();
-    bool identified = entries.isEmpty();
-    for (const QVariant& entry : entries) {
-        const QString identity = identityOf(entry);
-        if (identity.isNull())
-            return false;
-        identified = identified || !identity.startsWith(QChar(1));
     }
-    return identified;
-}
-
-/// The identities of a list's entries, in order, and where each first stands.
-struct Identities {
-    explicit Identities(const QVariantList& entries)
-    {
-        order.reserve(entries.size());
-        for (const QVariant& entry : entries)
-            order << identityOf(entry);
-        reindex();
-    }
-    void reindex()
-    {
-        at.clear();
-        for (qsizetype i = order.size() - 1; i >= 0; --i)
-            at.insert(order.at(i), i);
-    }
-    qsizetype indexOf(const QString& identity) const { return at.value(identity, -1); }
-
-    QStringList order;
-    QHash<QString, qsizetype> at;
-};
-
-/// `stored` with the entries this process added, changed or removed between `base` and
-/// `mine` applied, and nothing else: entries another process added stay where they are.
-/// An entry this process changed that another process has removed stays removed; one it
-/// added that another process added under the same id replaces that entry. A new entry goes
-/// before the next entry of this process's list the file holds (last when none). When this
-/// process reordered its entries, they take that order in the places they hold.
-QVariantList withEntryChanges(QVariantList stored, const QVariantList& base, const QVariantList& mine)
-{
-    const Identities baseIds(base);
-    const Identities mineIds(mine);
-    QSet<QString> removed;
-    for (const QString& identity : baseIds.order) {
-        if (mineIds.indexOf(identity) < 0)
-            removed.insert(identity);
-    }
-    if (!removed.isEmpty())
-        stored.removeIf([&removed](const QVariant& entry) { return removed.contains(identityOf(entry)); });
-    Identities storedIds(stored);
-    QList<qsizetype> added;
-    for (qsizetype i = 0; i < mine.size(); ++i) {
-        const qsizetype inBase = baseIds.indexOf(mineIds.order.at(i));
-        const qsizetype at = storedIds.indexOf(mineIds.order.at(i));
-        if (inBase >= 0 ? base.at(inBase) != mine.at(i) && at >= 0 : at >= 0)
-            stored[at] = mine.at(i);
-        else if (inBase < 0)
-            added << i;
-    }
-    // Last first: a new entry goes before the next entry of this process's list the file
-    // holds by then, else last.
-    for (auto it = added.crbegin(); it != added.crend(); ++it) {
-        qsizetype position = stored.size();
-        for (qsizetype after = *it + 1; after < mine.size(); ++after) {
-            const qsizetype found = storedIds.order.indexOf(mineIds.order.at(after));
-            if (found >= 0) {
-                position = found;
-                break;
-            }
-        }
-        stored.insert(position, mine.at(*it));
-        storedIds.order.insert(position, mineIds.order.at(*it));
-    }
-    // The order of the entries this process kept from its base, as it has them now and as it had them.
-    QStringList mineOrder;
-    QStringList baseOrder;
-    for (const QString& identity : mineIds.order) {
-        if (baseIds.indexOf(identity) >= 0)
-            mineOrder << identity;
-    }
-    const QSet<QString> kept(mineOrder.cbegin(), mineOrder.cend());
-    for (const QString& identity : baseIds.order) {
-        if (kept.contains(identity))
-            baseOrder << identity;
-    }
-    if (baseOrder == mineOrder)
-        return stored;
-    storedIds.reindex();
-    QList<qsizetype> places;
-    for (qsizetype i = 0; i < stored.size(); ++i) {
-        if (kept.contains(storedIds.order.at(i)))
-            places << i;
-    }
-    QVariantList ordered;
-    for (const QString& identity : std::as_const(mineOrder)) {
-        const qsizetype at = storedIds.indexOf(identity);
-        if (at >= 0)
-            ordered << stored.at(at);
-    }
-    for (qsizetype i = 0; i < places.size() && i < ordered.size(); ++i)
-        stored[places.at(i)] = ordered.at(i);
-    return stored;
-}
-
-/// `stored` (the file as another process may have left it) with this process's own
-/// changes, from `base` to `mine`, applied: each key it set or removed, and for a list of
-/// identified entries the entries it added, changed or removed.
-QVariantMap withChanges(QVariantMap stored, const QVariantMap& base, const QVariantMap& mine)
-{
-    QStringList keys = base.keys() + mine.keys();
-    keys.removeDuplicates();
-    for (const QString& key : std::as_const(keys)) {
-        const QVariant before = base.value(key);
-        const QVariant now = mine.value(key);
-        if (before == now)
-            continue;
-        if (!now.isValid()) {
-            stored.remove(key);
-            continue;
-        }
-        const QVariant there = stored.value(key);
-        if (isIdentifiedList(before) && isIdentifiedList(now) && isIdentifiedList(there))
-            stored.insert(key, withEntryChanges(there.toList(), before.toList(), now.toList()));
-        else
-            stored.insert(key, now);
-    }
-    return stored;
+    return std::move(normal).value();
 }
 
 } // namespace
@@ -427,7 +186,7 @@ Expected<void> UserDefaults::State::save(
         snapshotBase = base;
         snapshotGeneration = generation;
     }
-    const QVariantMap merged = stored ? withChanges(*stored, snapshotBase, snapshot) : snapshot;
+    const QVariantMap merged = stored ? detail::withChanges(*stored, snapshotBase, snapshot) : snapshot;
     const auto written = PropertyList::writeXmlFile(filePath, merged);
     std::unique_lock writing(lock);
     if (!written) {
@@ -654,109 +413,6 @@ void UserDefaults::changed()
                 runSave(state);
         },
         Qt::QueuedConnection);
-}
-
-QString UserDefaults::stringValue(const QVariant& value)
-{
-    switch (value.typeId()) {
-    case QMetaType::QString:
-        return value.toString();
-    case QMetaType::LongLong:
-    case QMetaType::Int:
-        return QString::number(value.toLongLong());
-    case QMetaType::ULongLong:
-    case QMetaType::UInt:
-        return QString::number(value.toULongLong());
-    case QMetaType::Double:
-    case QMetaType::Float:
-        return QString::number(value.toDouble(), 'g', QLocale::FloatingPointShortest);
-    case QMetaType::Bool:
-        return value.toBool() ? QStringLiteral("1") : QStringLiteral("0");
-    default:
-        return {};
-    }
-}
-
-bool UserDefaults::boolValue(const QVariant& value)
-{
-    switch (value.typeId()) {
-    case QMetaType::Bool:
-        return value.toBool();
-    case QMetaType::LongLong:
-    case QMetaType::Int:
-        return value.toLongLong() != 0;
-    case QMetaType::ULongLong:
-    case QMetaType::UInt:
-        return value.toULongLong() != 0;
-    case QMetaType::Double:
-    case QMetaType::Float: {
-        const double real = value.toDouble();
-        return real != 0 && !std::isnan(real);
-    }
-    case QMetaType::QString: {
-        const QString text = value.toString().trimmed();
-        if (text.compare(QLatin1String("yes"), Qt::CaseInsensitive) == 0
-            || text.compare(QLatin1String("true"), Qt::CaseInsensitive) == 0)
-            return true;
-        return leadingInteger(text).value_or(0) != 0;
-    }
-    default:
-        return false;
-    }
-}
-
-qint64 UserDefaults::integerValue(const QVariant& value)
-{
-    switch (value.typeId()) {
-    case QMetaType::Bool:
-        return value.toBool() ? 1 : 0;
-    case QMetaType::LongLong:
-    case QMetaType::Int:
-        return value.toLongLong();
-    case QMetaType::ULongLong:
-    case QMetaType::UInt: {
-        const quint64 number = value.toULongLong();
-        constexpr auto maximum = std::numeric_limits<qint64>::max();
-        return number > quint64(maximum) ? maximum : qint64(number);
-    }
-    case QMetaType::Double:
-    case QMetaType::Float: {
-        const double real = value.toDouble();
-        if (std::isnan(real))
-            return 0;
-        // 2^63 is exactly representable; anything at or beyond it saturates.
-        if (real >= 9223372036854775808.0)
-            return std::numeric_limits<qint64>::max();
-        if (real <= -9223372036854775808.0)
-            return std::numeric_limits<qint64>::min();
-        return qint64(real);
-    }
-    case QMetaType::QString:
-        return leadingInteger(value.toString()).value_or(0);
-    default:
-        return 0;
-    }
-}
-
-double UserDefaults::doubleValue(const QVariant& value)
-{
-    switch (value.typeId()) {
-    case QMetaType::Bool:
-        return value.toBool() ? 1.0 : 0.0;
-    case QMetaType::LongLong:
-    case QMetaType::Int:
-        return double(value.toLongLong());
-    case QMetaType::ULongLong:
-    case QMetaType::UInt:
-        return double(value.toULongLong());
-    case QMetaType::Double:
-    case QMetaType::Float:
-        return value.toDouble();
-    case QMetaType::QString:
-        return leadingReal(value.toString()).value_or(0.0);
-    default:
-        return 0.0;
-    }
 }
 
 } // namespace crawlmere::platform

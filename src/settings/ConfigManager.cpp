@@ -338,9 +338,10 @@ void ConfigManager::deleteURL()
         beep();
         return;
     }
-    const int answer = alert({ QStringLiteral("Delete Configuration"),
-        QStringLiteral("Are you sure that you want to delete the currently selected configuration?"),
-        { QStringLiteral("Continue"), QStringLiteral("Cancel") } });
+    const int answer = alert({ .messageText = QStringLiteral("Delete Configuration"),
+        .informativeText = QStringLiteral("Are you sure that you want to delete the currently selected configuration?"),
+        .buttons = { QStringLiteral("Continue"), QStringLiteral("Cancel") },
+        .cancelButton = 1 });
     if (answer != 0)
         return;
     const auto next = getSettingsInWaiting();

@@ -271,7 +271,8 @@ public:
     void renameFolder(const QString& oldName, const QString& newName);
     /// The folder table's row `folderRow` was edited to `name`: renames that named folder
     /// (rows 2 on) when the trimmed name is new. False, and nothing changed, for the fixed rows,
-    /// an unchanged or empty name, the fixed rows' labels or the name of another folder.
+    /// an unchanged or empty name, the fixed rows' labels or the name of another folder; the
+    /// last two say so in the alert of `createNewFolder`.
     bool userFinishedEditingFolderName(int folderRow, const QString& name);
     void userFinishedEditingWebsiteName(const QString& name);
     /// The folder row to select when the folder panel opens.
@@ -334,6 +335,8 @@ public:
     bool openFileAsStartingUrl(const QString& fileUrl);
 
 private:
+    /// "Folder exists": the alert of a folder name that is taken.
+    void alertFolderExists(const QString& name) const;
     int alert(const ShellAlert& alert) const;
     void beep() const;
     void setSorting(const QString& key);

@@ -245,6 +245,7 @@ bool ConfigManager::openFileAsStartingUrl(const QString& fileUrl)
     const QString shown = m_view ? m_view->urlFieldText() : m_current.value(kStartingUrl).toString();
     bool editSelected = shown == u"https://";
     if (!editSelected) {
+        // Both answers change the sites (no cancel answer: Escape does nothing).
         const int answer = alert({ QStringLiteral("Edit URL"),
             QStringLiteral("Would you like to create a new configuration for this file or edit the starting url for "
                            "this one?"),

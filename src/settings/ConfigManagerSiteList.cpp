@@ -304,8 +304,7 @@ void ConfigManager::createNewFolder(const QString& name)
     if (name.isEmpty())
         return;
     if (folderNameExists(name)) {
-        alert({ QStringLiteral("Folder exists"), QStringLiteral("There is already a folder named '%1'.").arg(name),
-            { QStringLiteral("OK") } });
+        alertFolderExists(name);
         return;
     }
     addFolderToFolderList(name);
@@ -316,6 +315,12 @@ void ConfigManager::createNewFolder(const QString& name)
     m_tableViewEmbargoed = false;
 }
 
+void ConfigManager::alertFolderExists(const QString& name) const
+{
+    alert({ QStringLiteral("Folder exists"), QStringLiteral("There is already a folder named '%1'.").arg(name),
+        { QStringLiteral("OK") } });
+}
+
 void ConfigManager::deleteSelectedFolder(int folderRow)
 {
     const QStringList rows = getFolderDataSourceArray();
@@ -323,8 +328,10 @@ void ConfigManager::deleteSelectedFolder(int folderRow)
     if (folderRow < 0 || folderRow >= rows.size())
         return;
     const QString name = rows.at(folderRow);
-    const int answer = alert({ QStringLiteral("Delete Folder?"),
-        QStringLiteral("Do you want to delete the folder '%1'").arg(name), { QStringLiteral("OK"), QStringLiteral("Cancel") } });
+    const int answer = alert({ .messageText = QStringLiteral("Delete Folder?"),
+        .informativeText = QStringLiteral("Do you want to delete the folder '%1'").arg(name),
+        .buttons = { QStringLiteral("OK"), QStringLiteral("Cancel") },
+        .cancelButton = 1 });
     if (answer != 0)
         return;
     QStringList kept;
@@ -374,9 +381,13 @@ bool ConfigManager::userFinishedEditingFolderName(int folderRow, const QString& 
     logLine(1, QStringLiteral("userFinishedEditingFolderName received from row %1").arg(folderRow));
     const QStringList rows = getFolderDataSourceArray();
     const QString wanted = name.trimmed();
-    if (folderRow < 2 || folderRow >= rows.size() || wanted.isEmpty() || rows.contains(wanted)
-        || wanted == kAllSites || wanted == kDefaultFolder)
+    if (folderRow < 2 || folderRow >= rows.size() || wanted.isEmpty() || wanted == rows.at(folderRow))
         return false;
+    // Another folder's name, or a fixed row's: refused, and the user told why.
+    if (rows.contains(wanted) || wanted == kAllSites || wanted == kDefaultFolder) {
+        alertFolderExists(wanted);
+        return false;
+    }
     renameFolder(rows.at(folderRow), wanted);
     return true;
 }

@@ -27,6 +27,7 @@ ArchiveFolderPanel::ArchiveFolderPanel(const archive::ArchiveFolderQuestion& que
 
     auto* row = new QHBoxLayout;
     folder->setObjectName(QStringLiteral("archiveFolderField"));
+    folder->setText(question.folder);
     auto* choose = new QPushButton(tr("Choose…"), this);
     row->addWidget(folder, 1);
     row->addWidget(choose);

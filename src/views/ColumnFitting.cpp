@@ -105,6 +105,8 @@ ColumnRoom measure(const QAbstractItemView& view, const QHeaderView& header, con
             cellWidth += tree->indentation() * (depthOf(cell) + (tree->rootIsDecorated() ? 1 : 0));
         width = std::max(width, cellWidth);
         const QString text = cell.data().toString();
+        if (!text.isEmpty())
+            room.cells = std::max(room.cells, cellWidth);
         texts += !text.isEmpty();
         addresses += text.contains(QLatin1String("://"));
     }
@@ -161,6 +163,14 @@ QList<int> shareWidth(int available, const QList<ColumnRoom>& columns)
         for (qsizetype i = 0; i < columns.size(); ++i) {
             if (!columns[i].address)
                 floors[i] = std::min(columns[i].least, columns[i].wanted);
+            least += floors[i];
+        }
+    }
+    if (least > available) {
+        least = 0;
+        for (qsizetype i = 0; i < columns.size(); ++i) {
+            if (!columns[i].address && columns[i].cells > 0)
+                floors[i] = std::min(floors[i], columns[i].cells);
             least += floors[i];
         }
     }

@@ -28,6 +28,7 @@ struct ColumnRoom {
     int least = 0; ///< the width its header needs to read whole
     int wanted = 0; ///< the width its header and its sampled cells need to read whole
     bool address = false; ///< most of its sampled cells are addresses
+    int cells = 0; ///< the width its sampled cells need, its header aside (0: all empty)
 };
 
 /// Shares `available` pixels out among `columns` (answered in the same order). When all they
@@ -37,8 +38,10 @@ struct ColumnRoom {
 /// even share (`available` / number of columns); the room above the floors is poured in evenly,
 /// an address column taking two pixels for every one of another column, none beyond what it
 /// wants: a short text reads whole and the addresses get the most. Where the floors do not fit,
-/// the columns that are not addresses keep only their `least`, and where even that does not fit
-/// each column gets its floor (the view scrolls).
+/// the columns that are not addresses keep only their `least`. Where even that does not fit, a
+/// column that is not an address and whose cells are narrower than its header ("YES" under
+/// "noreferrer") keeps only its cells' width (its header reads cut, whole in its tool tip); only
+/// then does each column get its floor and the view scroll.
 QList<int> shareWidth(int available, const QList<ColumnRoom>& columns);
 
 /// Fits the shown columns of `view` (whose horizontal header is `header`) to their header and

@@ -47,6 +47,7 @@ QLineEdit* addField(QFormLayout* form, QWidget* owner, const char* name, const Q
     auto* field = new QLineEdit(owner);
     field->setObjectName(QLatin1String(name));
     field->setReadOnly(true);
+    showFieldTextFromStart(*field);
     form->addRow(label, field);
     return field;
 }
@@ -87,11 +88,12 @@ void CrwlLinkInspectorWindowController::buildWidgets()
     auto* linkPage = new QWidget(m_tabs);
     linkPage->setObjectName(QStringLiteral("link"));
     auto* form = new QFormLayout;
-    addField(form, this, "inspectorLinkURL", tr("URL"));
+    cutFieldInTheMiddle(*addField(form, this, "inspectorLinkURL", tr("URL")));
     auto* statusRow = new QHBoxLayout;
     auto* status = new QLineEdit(this);
     status->setObjectName(QStringLiteral("inspectorStatus"));
     status->setReadOnly(true);
+    showFieldTextFromStart(*status);
     m_indicator = new QProgressBar(this);
     m_indicator->setObjectName(QStringLiteral("inspectorRecheckingIndicator"));
     m_indicator->setRange(0, 1);
@@ -101,7 +103,7 @@ void CrwlLinkInspectorWindowController::buildWidgets()
     statusRow->addWidget(status, 1);
     statusRow->addWidget(m_indicator);
     form->addRow(tr("Status"), statusRow);
-    addField(form, this, "inspectorRedir", tr("Redirects to"));
+    cutFieldInTheMiddle(*addField(form, this, "inspectorRedir", tr("Redirects to")));
     m_redirectButton = new QPushButton(this);
     m_redirectButton->setObjectName(QStringLiteral("redirectButton"));
     connect(m_redirectButton, &QPushButton::clicked, this, [this] { selectRedirectTab(); });
@@ -162,6 +164,7 @@ void CrwlLinkInspectorWindowController::buildWidgets()
     auto* title = new QLineEdit(this);
     title->setObjectName(QStringLiteral("inspectorPageTitle"));
     title->setReadOnly(true);
+    showFieldTextFromStart(*title);
     m_pageTitleLabel = new QLabel(tr("Title"), this);
     m_pageTitleLabel->setObjectName(QStringLiteral("inspectorPageTitleLabel"));
     targetForm->addRow(m_pageTitleLabel, title);

@@ -24,6 +24,7 @@
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
+#include <QSignalBlocker>
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QUrl>
@@ -90,6 +91,7 @@ CrwlPageInspectorWindowController::CrwlPageInspectorWindowController(
         auto* field = new QLineEdit(this);
         field->setObjectName(QLatin1String(name));
         field->setReadOnly(true);
+        showFieldTextFromStart(*field);
         form->addRow(label, field);
         return field;
     };
@@ -99,12 +101,15 @@ CrwlPageInspectorWindowController::CrwlPageInspectorWindowController(
     connect(visit, &QPushButton::clicked, this, &CrwlPageInspectorWindowController::visitPage);
     form->addRow(QString(), visit);
     urlField->setMinimumWidth(360);
+    cutFieldInTheMiddle(*urlField);
     line("inspectorTitle", tr("Title"));
     line("inspectorDistance", tr("Clicks from start"));
     auto* headings = new QPlainTextEdit(this);
     headings->setObjectName(QStringLiteral("inspectorHeadings"));
     headings->setReadOnly(true);
     headings->setMaximumHeight(80);
+    // A level of heading is a tab: a few spaces' indent, so that h4 still starts well inside.
+    headings->setTabStopDistance(headings->fontMetrics().horizontalAdvance(QStringLiteral("    ")));
     form->addRow(tr("Headings"), headings);
     line("inspectorDescription", tr("Description"));
     line("inspectorKeywords", tr("Keywords"));
@@ -116,7 +121,7 @@ CrwlPageInspectorWindowController::CrwlPageInspectorWindowController(
     line("inspectorFileSize", tr("Size"));
     line("inspectorLinkCount", tr("Links"));
     line("inspectorWordCount", tr("Words"));
-    line("inspectorCanonical", tr("Canonical"));
+    cutFieldInTheMiddle(*line("inspectorCanonical", tr("Canonical")));
     line("inspectorModified", tr("Last modified"));
     line("inspectorMime", tr("MIME type"));
     line("inspectorInternalBacklinks", tr("Inbound links"));
@@ -137,6 +142,7 @@ CrwlPageInspectorWindowController::CrwlPageInspectorWindowController(
         auto* field = new QLineEdit(social);
         field->setObjectName(QLatin1String(name));
         field->setReadOnly(true);
+        showFieldTextFromStart(*field);
         socialForm->addRow(tr(label), field);
     }
     m_twitterImage = new QLabel(social);
@@ -164,6 +170,8 @@ CrwlPageInspectorWindowController::CrwlPageInspectorWindowController(
     for (auto* occurrenceTable : { inbound, outbound }) {
         const bool isInbound = occurrenceTable == inbound;
         occurrenceTable->horizontalHeader()->setSortIndicatorShown(true);
+        // The rows come in page order: no column shows an order until one is clicked.
+        occurrenceTable->horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
         occurrenceTable->horizontalHeader()->setSectionsClickable(true);
         connect(occurrenceTable->horizontalHeader(), &QHeaderView::sortIndicatorChanged, this,
             [this, occurrenceTable, isInbound](int column, Qt::SortOrder order) {
@@ -214,6 +222,12 @@ void CrwlPageInspectorWindowController::windowDidLoad()
 {
     sortableInboundInstances.clear();
     sortableOutboundInstances.clear();
+    // The lists start again in page order, and their headers say so.
+    for (const char* name : { "inboundLinksTableView", "outboundLinksTableView" }) {
+        QHeaderView* header = table(QLatin1String(name))->horizontalHeader();
+        const QSignalBlocker quiet(header);
+        header->setSortIndicator(-1, Qt::AscendingOrder);
+    }
     if (!lcurl)
         return;
     const PageInspectorContent content = PageInspectorContent::of(*lcurl);

@@ -92,7 +92,7 @@ bool HighlightMarker::compareIgnoringTrailingSlash(const QString& a, const QStri
     return b.endsWith(u'/') && QStringView(b).chopped(1).compare(a, Qt::CaseInsensitive) == 0;
 }
 
-void HighlightMarker::reset(const QByteArray& page)
+void HighlightMarker::reset(QByteArrayView page)
 {
     data = page;
     l = page.size();
@@ -315,6 +315,7 @@ QStringList HighlightMarker::foundUrls(const QByteArray& page, bool trim)
     QStringList urls;
     while (const auto url = getNextHref(trim))
         urls.append(*url);
+    reset({});
     return urls;
 }
 
@@ -326,14 +327,9 @@ std::optional<QByteArray> HighlightMarker::mark(const QByteArray& page, const Re
     if (!platform::Url::fromString(baseForm))
         baseForm = QString::fromLatin1(QUrl::toPercentEncoding(request.pageUrl, "!$&'()*+,;=:@/"));
     reset(page);
-    QByteArray work = page;
     const QByteArray style = asciiLossy(request.style);
-    // Where each style text went, counted in the page as fetched.
+    // Where each style text goes, in the page as fetched.
     std::vector<qint64> insertedAt;
-    // The bytes inserted into the copy before `at` of the page as fetched.
-    const auto shiftAt = [&](qint64 at) {
-        return style.size() * std::count_if(insertedAt.begin(), insertedAt.end(), [at](qint64 done) { return done <= at; });
-    };
     while (const auto found = getNextHref(request.trim)) {
         // Resolved as the crawl resolved links: the encoded forms are tried when the plain fail.
         const auto resolved = CrwlUrl::makeNSURLFromString(*found, baseForm);
@@ -347,7 +343,6 @@ std::optional<QByteArray> HighlightMarker::mark(const QByteArray& page, const Re
         if (!matches)
             continue;
         counter = lastTagPassed;
-        work.insert(styleAt + shiftAt(styleAt), style);
         insertedAt.push_back(styleAt);
     }
 
@@ -364,12 +359,40 @@ std::optional<QByteArray> HighlightMarker::mark(const QByteArray& page, const Re
     while (tagFound && aBuffer != '>') {
         if (!getNextByte()) {
             platform::logLine(1, QStringLiteral("highlight failing because can't find next > after head"));
+            reset({});
             return std::nullopt;
         }
     }
+    const qint64 elementAt = counter;
+    reset({});
     const QByteArray element = "\n<base href = \"" + asciiLossy(baseHrefText(baseForm)) + "\">\n";
-    work.insert(counter + shiftAt(counter), element);
-    return work;
+
+    // The copy is made once, at its final size: the page's runs with the style texts between
+    // them, the base element after those that go at or before its place.
+    std::stable_sort(insertedAt.begin(), insertedAt.end());
+    QByteArray marked;
+    marked.reserve(page.size() + style.size() * qsizetype(insertedAt.size()) + element.size());
+    qint64 from = 0;
+    bool elementPlaced = false;
+    const auto copyUpTo = [&](qint64 at) {
+        marked.append(page.constData() + from, qsizetype(at - from));
+        from = at;
+    };
+    for (const qint64 at : insertedAt) {
+        if (!elementPlaced && at > elementAt) {
+            copyUpTo(elementAt);
+            marked.append(element);
+            elementPlaced = true;
+        }
+        copyUpTo(at);
+        marked.append(style);
+    }
+    if (!elementPlaced) {
+        copyUpTo(elementAt);
+        marked.append(element);
+    }
+    copyUpTo(page.size());
+    return marked;
 }
 
 } // namespace crawlmere::views

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QString>
 
 #include <functional>
@@ -11,7 +12,8 @@
 namespace crawlmere::views {
 
 /// One marking pass over a page's bytes. Display-free and self-contained; any thread, one call
-/// at a time per object (the scanner state is the object's).
+/// at a time per object (the scanner state is the object's). Nothing of a page is kept once
+/// its call returns.
 ///
 /// The scanner finds the URL of each a and area tag (href) and frame tag (src) in page order,
 /// outside comments and script elements; each value is read up to its closing quote (unquoted:
@@ -41,7 +43,7 @@ public:
     /// The style text of the highlighter: ` style = "background:rgb(245,245,0);"`.
     static QString defaultStyle();
 
-    /// The marked copy of `page`, or nullopt when a head (or html) tag was found but no ">"
+    /// The marked copy of `page`, made once at its final size, or nullopt when a head (or html) tag was found but no ">"
     /// closes it before the end of the page. The base element goes right after the first head
     /// tag's ">", else the first html tag's; with neither, at the end of the page. Its position
     /// counts the style text inserted before it, in the page as fetched.
@@ -69,9 +71,11 @@ private:
     bool moveToStartOfUrl();
     bool moveToStartOfSrc();
     std::optional<QString> getNextHref(bool trim);
-    void reset(const QByteArray& page);
+    void reset(QByteArrayView page);
 
-    QByteArray data;
+    /// The page of the pass under way: its bytes are the caller's, and the view is dropped when
+    /// the pass ends.
+    QByteArrayView data;
     unsigned char aBuffer = 0;
     qint64 counter = 0;
     qint64 l = 0;

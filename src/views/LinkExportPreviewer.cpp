@@ -113,16 +113,22 @@ void LinkExportPreviewer::setFormatTag(int tag)
     Q_EMIT controlsChanged();
 }
 
+ShellAlert LinkExportPreviewer::largeExportAlert()
+{
+    return { .messageText = tr("Large export"),
+        .informativeText
+        = tr("With the present settings, the exported file will contain a very large number of links, "
+             "many of which may be OK. If you continue, there may be problems generating or displaying "
+             "the file. Consider cancelling and showing bad links only before generating this report."),
+        .buttons = { tr("Cancel"), tr("Continue") },
+        .cancelButton = 0 };
+}
+
 void LinkExportPreviewer::theSheetOK()
 {
     const qsizetype size = m_badLinks ? 0 : numberOfRows();
     if (size > kLargeExportRows && m_prompts) {
-        const int answer = m_prompts->runModalAlert({ tr("Large export"),
-            tr("With the present settings, the exported file will contain a very large number of links, many of "
-               "which may be OK. If you continue, there may be problems generating or displaying the file. Consider "
-               "cancelling and showing bad links only before generating this report."),
-            { tr("Cancel"), tr("Continue") } });
-        if (answer != 1)
+        if (m_prompts->runModalAlert(largeExportAlert()) != 1)
             return;
     }
     // Ended from the event loop, so that the button's action returns first.

@@ -15,6 +15,7 @@
 
 class ExportColumnManager;
 class ShellPrompts;
+struct ShellAlert;
 class qfColumnManager;
 
 namespace crawlmere::platform {
@@ -106,6 +107,8 @@ public:
     /// bad links only); "Cancel" keeps the sheet open as it is. Otherwise the sheet ends from the
     /// event loop with return code 1, which exports.
     void theSheetOK();
+    /// The question `theSheetOK` asks: "Cancel" (also Escape) or "Continue".
+    static ShellAlert largeExportAlert();
     /// theSheetCancel: the sheet ends from the event loop with return code 0.
     void theSheetCancel();
     /// go: the export command of the format tag; nothing for another tag.

@@ -1,7 +1,9 @@
 // The export sheet's widgets over its previewer.
 #include "views/LinkExportSheet.h"
 
+#include "views/ColumnFitting.h"
 #include "views/ColumnManagerButton.h"
+#include "views/CutCells.h"
 #include "views/ExportColumnManager.h"
 #include "views/LinkExportPreviewer.h"
 #include "views/ProgBarTextFieldCell.h"
@@ -24,6 +26,10 @@
 namespace crawlmere::views {
 
 namespace {
+
+// The preview's columns share its width by what its rows hold; none is wider than this.
+constexpr int kPreviewFittedRows = 50;
+constexpr int kPreviewMaxColumnWidth = 4000;
 
 /// A thin field that draws the export's progress line.
 class ProgressLineLabel final : public QLabel {
@@ -95,7 +101,10 @@ LinkExportSheet::LinkExportSheet(LinkExportPreviewer& previewer, QWidget* window
     m_preview->setUniformRowHeights(true);
     m_preview->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_preview->header()->setSectionsMovable(false);
-    m_preview->setMinimumSize(560, 110);
+    // Wide enough for an address's host and the end that tells it apart.
+    m_preview->setMinimumSize(760, 110);
+    // Addresses that differ at their end read apart, whole in a tool tip.
+    cutCellsInTheMiddle(*m_preview);
     m_model = new QStandardItemModel(this);
     m_preview->setModel(m_model);
     layout->addWidget(m_preview);
@@ -196,11 +205,17 @@ void LinkExportSheet::showPreview()
             m_model->setItem(row, column, new QStandardItem(m_previewer.previewValue(row, column)));
     }
     const QList<int>& widths = m_previewer.previewColumnWidths();
+    int total = 0;
     for (int column = 0; column < columns.size(); ++column) {
         m_preview->setColumnHidden(column, columns.at(column).hidden);
         if (column < widths.size() && widths.at(column) > 0)
             m_preview->setColumnWidth(column, widths.at(column));
+        if (!columns.at(column).hidden)
+            total += m_preview->columnWidth(column);
     }
+    // The main view's widths, unless they would put columns past the preview's edge.
+    if (total > m_preview->viewport()->width())
+        fitColumnsToView(*m_preview, *m_preview->header(), kPreviewFittedRows, kPreviewMaxColumnWidth);
 }
 
 } // namespace crawlmere::views

@@ -43,6 +43,9 @@ void LinkInspectorOnPageTable::setTableColumns(const QList<TableColumn>& value)
     for (const TableColumn& column : columns)
         titles.append(column.title);
     setHorizontalHeaderLabels(titles);
+    // A header narrower than its title (a column of "YES" and "NO") reads whole in its tool tip.
+    for (int column = 0; column < columnCount(); ++column)
+        horizontalHeaderItem(column)->setToolTip(titles.value(column));
     for (qsizetype column = 0; column < columns.size(); ++column)
         QTableWidget::setColumnHidden(int(column), columns[column].hidden);
 }

@@ -107,11 +107,13 @@ void OutputFilterWindow::deleteSelectedRule()
             m_prompts->beep();
         return;
     }
-    const int answer = m_prompts ? m_prompts->runModalAlert({ QStringLiteral("Delete Filter Rule"),
-                                       QStringLiteral("Are you sure you want to delete the rule '%1'?")
-                                           .arg(m_manager.sentenceForRow(row)),
-                                       { QStringLiteral("Cancel"), QStringLiteral("Delete") } })
-                                 : 0;
+    const int answer = m_prompts
+        ? m_prompts->runModalAlert({ .messageText = QStringLiteral("Delete Filter Rule"),
+            .informativeText
+            = QStringLiteral("Are you sure you want to delete the rule '%1'?").arg(m_manager.sentenceForRow(row)),
+            .buttons = { QStringLiteral("Cancel"), QStringLiteral("Delete") },
+            .cancelButton = 0 })
+        : 0;
     if (answer != 0)
         m_manager.removeRule(row);
 }

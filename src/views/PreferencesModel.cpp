@@ -1,6 +1,7 @@
 // The preferences window's tabs, controls and stored values.
 #include "views/PreferencesModel.h"
 
+#include "engine/CrawlSettingTable.h"
 #include "engine/CrwlUrl.h"
 #include "platform/Log.h"
 #include "platform/UserDefaults.h"
@@ -44,7 +45,13 @@ Preference text(const char* key, const char* label, PreferenceKind kind = Prefer
     return { QLatin1String(key), kind, tr(label), {}, 0, 0, PreferenceEffect::None, QLatin1String(help) };
 }
 
-constexpr qint64 kLargestLimit = std::numeric_limits<int>::max();
+/// A new site's crawl setting, within the range the table of crawl settings gives it.
+Preference crawlNumber(const char* key, const char* label, const char* help,
+    PreferenceKind kind = PreferenceKind::Number)
+{
+    const auto range = crawlmere::engine::findCrawlSetting(QLatin1String(key))->range;
+    return number(key, label, qint64(range->lowest), qint64(range->highest), help, kind);
+}
 
 QList<PreferencePage> buildPages()
 {
@@ -87,11 +94,11 @@ QList<PreferencePage> buildPages()
             } },
         { QStringLiteral("2"), QStringLiteral("prefsNewSitesTabViewItem"), tr("New sites"),
             {
-                number("linksLimit", "Links limit:", 1, kLargestLimit, "linkslimit:"),
-                number("levelsLimit", "Levels limit:", 1, kLargestLimit, "levelslimit:"),
-                number("occurrencesLimit", "Occurrences limit:", 1, kLargestLimit, "occurrenceslimit:"),
-                number("numberOfThreads", "Threads:", 1, 20, "threads:"),
-                number("timeout", "Time-out (s):", 1, 600, "threads:", PreferenceKind::Seconds),
+                crawlNumber("linksLimit", "Links limit:", "linkslimit:"),
+                crawlNumber("levelsLimit", "Levels limit:", "levelslimit:"),
+                crawlNumber("occurrencesLimit", "Occurrences limit:", "occurrenceslimit:"),
+                crawlNumber("numberOfThreads", "Threads:", "threads:"),
+                crawlNumber("timeout", "Time-out (s):", "threads:", PreferenceKind::Seconds),
                 text("userAgentString", "User agent:", PreferenceKind::Text, "useragent:"),
             } },
         { PreferencesModel::kSitemapTab, QStringLiteral("prefsSitemapTabViewItem"), tr("Sitemap"),

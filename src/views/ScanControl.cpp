@@ -82,6 +82,21 @@ void ScanControl::stop()
 
 void ScanControl::continueCrawl() { hub->continueCrawl(); }
 
+void ScanControl::clear()
+{
+    if (m_display.goTitle == kContinue) {
+        go(kGo);
+        return;
+    }
+    if (!clearAllDataSources())
+        return;
+    hub->clear();
+    m_display.statusText.clear();
+    m_display.proportion = 0.0f;
+    m_display.clearEnabled = false;
+    changed();
+}
+
 bool ScanControl::clearAllDataSources()
 {
     if (m_display.goTitle == kPause) {
@@ -238,11 +253,14 @@ ShellAlert ScanControl::fewResultsAlert(const CrwlUrl* first, bool support)
     const QString message = first && !first->isGoodLink()
         ? QStringLiteral("The starting URL returned the following status: %1").arg(first->getStatusDescription())
         : QStringLiteral("We have unexpectedly few results.");
-    return { QStringLiteral("Possible problem with starting URL"),
-        QStringLiteral("%1\n\n%2")
-            .arg(message, QStringLiteral("Please do not hesitate to contact Support if you need to.")),
-        support ? QStringList { QStringLiteral("OK"), QStringLiteral("Support") } : QStringList { QStringLiteral("OK") },
-        QStringLiteral("noresults:") };
+    return { .messageText = QStringLiteral("Possible problem with starting URL"),
+        .informativeText
+        = QStringLiteral("%1\n\n%2")
+              .arg(message, QStringLiteral("Please do not hesitate to contact Support if you need to.")),
+        .buttons = support ? QStringList { QStringLiteral("OK"), QStringLiteral("Support") }
+                           : QStringList { QStringLiteral("OK") },
+        .helpTopic = QStringLiteral("noresults:"),
+        .cancelButton = 0 };
 }
 
 void ScanControl::showHideGoodLinksMenuItem()

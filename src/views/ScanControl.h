@@ -35,7 +35,7 @@ public:
         bool goEnabled = true;
         bool indicatorShown = false;
         bool indicatorAnimating = false;
-        /// `stopMenuItem` sends `stop`; `continueMenuItem` `continueCrawl`; `clearMenuItem` `go`.
+        /// `stopMenuItem` sends `stop`; `continueMenuItem` `continueCrawl`; `clearMenuItem` `clear`.
         bool stopEnabled = false;
         bool continueEnabled = false;
         bool clearEnabled = false;
@@ -96,6 +96,9 @@ public:
     GoAction go(const QString& senderTitle);
     void stop();
     void continueCrawl();
+    /// The Clear item: after a finish the results go (the hub's and every view's) and nothing
+    /// is scanned; after a pause the scan starts afresh, as Go does.
+    void clear();
     /// Empties every result view, unless a scan is running (the button reads "Pause").
     /// Answers whether it did.
     bool clearAllDataSources();

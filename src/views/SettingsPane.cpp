@@ -1,12 +1,15 @@
 // The settings pane: bound controls, the crawl rules table with its sheet, the sitemap rules.
 #include "views/SettingsPane.h"
 
+#include "engine/CrawlSettingTable.h"
 #include "engine/CrwlUrl.h"
+#include "engine/detail/SettingsValue.h"
 #include "platform/Log.h"
 #include "platform/UserDefaults.h"
 #include "settings/ConfigManager.h"
 #include "settings/SettingsBinding.h"
 #include "settings/SpellingLanguages.h"
+#include "views/CutCells.h"
 #include "views/RulesSheet.h"
 #include "views/UAStringManager.h"
 #include "views/WheelGuard.h"
@@ -182,7 +185,8 @@ void SettingsPane::buildOptions(QWidget* page, const QString& dictionaryFolder)
         }
         case BindingKind::Threads: {
             auto* slider = new QSlider(Qt::Horizontal, page);
-            slider->setRange(1, 20);
+            const auto range = crawlmere::engine::findCrawlSetting(row.key)->range;
+            slider->setRange(int(range->lowest), int(range->highest));
             widget = slider;
             break;
         }
@@ -196,6 +200,7 @@ void SettingsPane::buildOptions(QWidget* page, const QString& dictionaryFolder)
         case BindingKind::Status: {
             auto* status = new QLineEdit(page);
             status->setReadOnly(true);
+            showFieldTextFromStart(*status);
             widget = status;
             break;
         }
@@ -217,6 +222,8 @@ void SettingsPane::buildOptions(QWidget* page, const QString& dictionaryFolder)
             auto* line = new QHBoxLayout(box);
             line->setContentsMargins(0, 0, 0, 0);
             line->addWidget(widget);
+            // A long agent string reads from its name, not from its tail.
+            showFieldTextFromStart(*static_cast<QLineEdit*>(widget));
             line->addWidget((new UAStringManager(static_cast<QLineEdit*>(widget), box))->button());
             form->addRow(labelFor(row.key), box);
         } else if (qobject_cast<QCheckBox*>(widget)) {
@@ -317,16 +324,20 @@ void SettingsPane::showSettings(const QVariantMap& site)
     // never what the previous site left in it.
     for (const auto& row : settings::settingsBindingTable()) {
         QWidget* widget = m_controls.value(row.key);
-        const QVariant value = site.contains(row.key) ? site.value(row.key)
-            : application.contains(row.key)           ? application.value(row.key)
-                                                      : defaults.value(row.key, registered.value(row.key));
+        // What the scan will use: a crawl setting is read, and held within its range, as the
+        // scan reads it; a setting the site lacks that the scan takes from the application's
+        // store shows that store's value.
+        const QVariant value = crawlmere::engine::effectiveSettingValue(row.key,
+            site.contains(row.key)              ? site.value(row.key)
+                : application.contains(row.key) ? application.value(row.key)
+                                                : defaults.value(row.key, registered.value(row.key)));
         switch (row.kind) {
         case BindingKind::Check:
         case BindingKind::CheckOrDefault:
-            static_cast<QCheckBox*>(widget)->setChecked(Defaults::boolValue(value));
+            static_cast<QCheckBox*>(widget)->setChecked(crawlmere::engine::detail::boolValue(value));
             break;
         case BindingKind::InvertedCheck:
-            static_cast<QCheckBox*>(widget)->setChecked(!Defaults::boolValue(value));
+            static_cast<QCheckBox*>(widget)->setChecked(!crawlmere::engine::detail::boolValue(value));
             break;
         case BindingKind::StartingUrl:
         case BindingKind::Text:
@@ -334,12 +345,7 @@ void SettingsPane::showSettings(const QVariantMap& site)
         case BindingKind::Status:
             static_cast<QLineEdit*>(widget)->setText(Defaults::stringValue(value));
             break;
-        case BindingKind::Limit: {
-            const int limit = integerOf(value);
-            static_cast<QLineEdit*>(widget)->setText(
-                QString::number(limit > 0 ? limit : integerOf(defaults.value(row.key))));
-            break;
-        }
+        case BindingKind::Limit:
         case BindingKind::NonZeroInteger:
             static_cast<QLineEdit*>(widget)->setText(QString::number(integerOf(value)));
             break;

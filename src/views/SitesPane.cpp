@@ -433,6 +433,7 @@ void SitesPane::askFolderName(std::function<void(const QString&)> done)
 {
     auto* sheet = new QDialog(this);
     sheet->setObjectName(QStringLiteral("newFolderDialog"));
+    sheet->setWindowTitle(tr("New Folder"));
     sheet->setWindowModality(Qt::WindowModal);
     sheet->setAttribute(Qt::WA_DeleteOnClose);
     auto* name = new QLineEdit(sheet);

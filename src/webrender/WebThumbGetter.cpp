@@ -206,11 +206,9 @@ void WebThumbGetter::release()
     holdsPlace = false;
     --places().taken;
     // The next program starts from the event loop, not while this getter (or its owner's list
-    // of getters) is being torn down.
+    // of getters) is being torn down; with the application gone, none starts.
     if (QCoreApplication* application = QCoreApplication::instance())
         QMetaObject::invokeMethod(application, &WebThumbGetter::startWaiting, Qt::QueuedConnection);
-    else
-        startWaiting();
 }
 
 } // namespace crawlmere::webrender

@@ -1,5 +1,6 @@
 #include "app/AppDelegate.h"
 #include "app/MainInterface.h"
+#include "app/MainWindow.h"
 #include "engine/CrwlLinkInstance.h"
 #include "engine/CrwlUrl.h"
 #include "engine/ShellServices.h"
@@ -10,10 +11,12 @@
 #include "settings/ConfigManager.h"
 #include "support/LoopbackServer.h"
 
+#include <QAction>
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
+#include <QFileDialog>
 #include <QTemporaryDir>
 #include <QTextBrowser>
 
@@ -34,8 +37,13 @@ public:
     int runModalAlert(const ShellAlert& alert) override
     {
         alerts << alert.messageText + u'|' + alert.buttons.join(u'|');
+        informative << alert.informativeText;
+        if (asked)
+            asked(alert);
         return answers.value(alert.messageText);
     }
+    QStringList informative;
+    std::function<void(const ShellAlert&)> asked;
     void beep() override { ++beeps; }
     QStringList alerts;
     QMap<QString, int> answers;
@@ -83,8 +91,8 @@ TEST_F(DocumentOpeningTest, TypesAreTakenByExtensionAndSettingsFilesOnlyInLowerC
     EXPECT_TRUE(delegate.applicationOpenFile(page));
     EXPECT_EQ(
         shell.configManager()->currentSettings().value("startingUrl").toString(), QUrl::fromLocalFile(page).toString());
-    ASSERT_EQ(prompts->alerts.size(), 1);
-    EXPECT_TRUE(prompts->alerts[0].startsWith(QStringLiteral("Crawling local website|OK")));
+    // No word of a sandbox grant: this program has none to give.
+    EXPECT_TRUE(prompts->alerts.isEmpty()) << qPrintable(prompts->alerts.join(u'\n'));
 
     prompts->alerts.clear();
     writeSite(QStringLiteral("x.LCSETTINGS"), QStringLiteral("https://a.example/"));
@@ -210,6 +218,45 @@ TEST_F(DocumentOpeningTest, AGrantIsKeptUnderItsOwnPathAndReopenedWithoutAsking)
     QFile::remove(page);
     delegate.bookmarkSecurityScopedResourceStep2(url);
     EXPECT_EQ(prompts->beeps, 1);
+    shell.terminate();
+}
+
+TEST_F(DocumentOpeningTest, ASettingsFileOpenedAtLaunchAsksItsQuestionOverTheShownWindow)
+{
+    crawlmere::test::LoopbackServer server;
+    server.server().Get(R"(/.*)", [](const httplib::Request&, httplib::Response& response) {
+        response.set_content("<html><body>x</body></html>", "text/html");
+    });
+    ASSERT_TRUE(server.start());
+    app::MainInterface shell(store, prompts);
+    QStringList windowShown;
+    prompts->asked = [&](const ShellAlert& alert) {
+        windowShown << alert.messageText + u'=' + QString::number(shell.window().isVisible());
+    };
+    shell.launch({ writeSite(QStringLiteral("docs.lcsettings"), server.url(QStringLiteral("/docs"))) });
+    ASSERT_TRUE(waitFor([&] { return !windowShown.isEmpty() && shell.hub()->crawlFinished(); }));
+    EXPECT_EQ(windowShown.first(), QStringLiteral("Ambiguous starting url=1"));
+    shell.terminate();
+}
+
+TEST_F(DocumentOpeningTest, AFolderChosenFromTheMenuIsRememberedAndTheUserToldSo)
+{
+    app::MainInterface shell(store, prompts);
+    shell.launch();
+    shell.window().findChild<QAction*>(QStringLiteral("bookmarkSecurityScopedResourceMenuItem"))->trigger();
+    QFileDialog* dialog = nullptr;
+    ASSERT_TRUE(waitFor([&] { return (dialog = shell.window().findChild<QFileDialog*>()) && dialog->isVisible(); }));
+    dialog->selectFile(folder.path());
+    static_cast<QDialog*>(dialog)->accept();
+    ASSERT_TRUE(waitFor([&] { return !prompts->alerts.isEmpty(); }));
+    EXPECT_EQ(prompts->alerts, QStringList { QStringLiteral("Folder remembered|OK") });
+    EXPECT_TRUE(prompts->informative.first().startsWith(folder.path() + QStringLiteral(" is remembered")));
+    EXPECT_EQ(store.stringForKey(crawlmere::platform::FolderAccess::keyFor(folder.path())), folder.path());
+
+    const auto gone = app::AppDelegate::folderGrantAlert(QUrl::fromLocalFile(folder.filePath(QStringLiteral("gone"))),
+        crawlmere::platform::FolderAccess::Outcome::Vanished);
+    EXPECT_EQ(gone.messageText, QStringLiteral("Folder not remembered"));
+    EXPECT_EQ(gone.informativeText, folder.filePath(QStringLiteral("gone")) + QStringLiteral(" is no longer there."));
     shell.terminate();
 }
 

@@ -1,17 +1,19 @@
 #include "app/HeadlessOptions.h"
 
+#include "engine/CrawlSettingTable.h"
 #include "engine/CrwlUrl.h"
 
 #include <QDir>
-#include <QDirIterator>
 #include <QFile>
-#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 #include <map>
 
 using namespace crawlmere::app;
+using crawlmere::engine::CrawlSetting;
+using crawlmere::engine::crawlSettingTable;
+using crawlmere::engine::SettingReader;
 
 namespace {
 
@@ -140,121 +142,64 @@ TEST(HeadlessOptions, TimeOutsAndDelaysOutsideTheirRangeAreRefusedWithTheRange)
 
 namespace {
 
-/// Every crawl setting the scan's code reads, found in its source, with the kind of its read.
-std::map<QString, QString> crawlSettingReadsInTheSource()
+/// A value of each type of setting, what it is stored as, and a value that does not fit it.
+const std::map<int, std::tuple<QString, QVariant, QString>>& valuesByType()
 {
-    const QRegularExpression reads[] = {
-        // settingBool(crawlSettings, QStringLiteral("key")), also numbered keys ("key%1")
-        QRegularExpression(QStringLiteral(
-            R"re(setting(Bool|Integer|Double|String)\(\s*[\w>.-]+,\s*QStringLiteral\("(\w+?)(%1)?"\))re")),
-        // the parser's reads of its settings dictionary
-        QRegularExpression(QStringLiteral(R"re(settings(Bool)\(\s*\w+,\s*"(\w+)"\))re")),
-        // the extraction's snapshot: flag("key") and number("key")
-        QRegularExpression(QStringLiteral(R"re(\b(flag|number)\("(\w+)"\))re")),
-        // the rule lists: trimEachItemInArray(crawlSettings->value(QStringLiteral("key")))
-        QRegularExpression(
-            QStringLiteral(R"re((trimEachItemInArray)\(crawlSettings->value\(QStringLiteral\("(\w+)"\))re")),
+    static const std::map<int, std::tuple<QString, QVariant, QString>> values {
+        { QMetaType::Bool, { "YES", true, "maybe" } },
+        { QMetaType::LongLong, { "12", qint64(12), "lots" } },
+        { QMetaType::Double, { "2", 2.0, "soon" } },
+        { QMetaType::QString, { "a text", QString("a text"), QString() } },
+        { QMetaType::QVariantList, { " private, missing ", QVariantList { "private", "missing" }, QString() } },
     };
-    const std::map<QString, QString> kinds { { "flag", "Bool" }, { "number", "Integer" },
-        { "trimEachItemInArray", "List" } };
-    std::map<QString, QString> found;
-    for (const char* folder : { "/engine", "/parsing" }) {
-        QDirIterator files(QStringLiteral(CRAWLMERE_SOURCE_DIR) + QLatin1String(folder), { "*.cpp", "*.h" },
-            QDir::Files, QDirIterator::Subdirectories);
-        while (files.hasNext()) {
-            QFile file(files.next());
-            if (!file.open(QIODevice::ReadOnly))
-                continue;
-            const QString text = QString::fromUtf8(file.readAll());
-            if (text.contains(QLatin1String("settingTimeoutSeconds(crawlSettings)")))
-                found[QStringLiteral("timeout")] = QStringLiteral("Double");
-            for (const QRegularExpression& read : reads) {
-                for (const auto& match : read.globalMatch(text)) {
-                    const QString kind = match.captured(1);
-                    const QString key
-                        = match.captured(2) + (match.captured(3).isEmpty() ? QString() : QStringLiteral("1"));
-                    found[key] = kinds.count(kind) ? kinds.at(kind) : kind;
-                }
-            }
-        }
-    }
-    return found;
+    return values;
 }
 
 } // namespace
 
 TEST(HeadlessOptions, EveryCrawlSettingTheScanReadsCanBeSetWithAValueOfItsType)
 {
-    const std::map<QString, QString> reads = crawlSettingReadsInTheSource();
-    ASSERT_GE(reads.size(), 50u) << "the scan's reads were not found in " CRAWLMERE_SOURCE_DIR;
-    for (const char* key : { "ignoreScheme", "httpIsExternal", "numberOfThreads", "ignoreArray", "customHeaderKey1" })
-        EXPECT_TRUE(reads.count(QString::fromLatin1(key))) << key;
-
-    // A value of each kind, what it is stored as, and a value that does not fit it.
-    const std::map<QString, std::tuple<QString, QVariant, QString>> values {
-        { "Bool", { "YES", true, "maybe" } },
-        { "Integer", { "12", qint64(12), "lots" } },
-        { "Double", { "2", 2.0, "soon" } },
-        { "String", { "a text", QString("a text"), QString() } },
-        { "List", { " private, missing ", QVariantList { "private", "missing" }, QString() } },
-    };
-    for (const auto& [key, kind] : reads) {
-        if (key == u"startingUrl") {
-            EXPECT_EQ(parse({ "--set", "startingUrl=http://other/", "http://h/" }).error,
-                "--set startingUrl: the starting URL is the TARGET");
+    int read = 0;
+    for (const CrawlSetting& setting : crawlSettingTable()) {
+        if (setting.reader != SettingReader::Scan)
             continue;
-        }
-        const auto& [text, stored, wrong] = values.at(kind);
+        ++read;
+        const QString& key = setting.key;
+        const auto& [text, stored, wrong] = valuesByType().at(setting.type);
         const auto result = parse({ "--set", key + '=' + text, "http://h/" });
         ASSERT_TRUE(result.options) << qPrintable(key) << ": " << qPrintable(result.error);
-        EXPECT_EQ(result.options->crawlSettings.value(key), stored)
-            << qPrintable(key) << " read as " << qPrintable(kind);
+        EXPECT_EQ(result.options->crawlSettings.value(key), stored) << qPrintable(key);
         if (!wrong.isNull()) {
             EXPECT_TRUE(
                 parse({ "--set", key + '=' + wrong, "http://h/" }).error.startsWith("--set " + key + ": expected"))
                 << qPrintable(key);
         }
     }
+    EXPECT_GE(read, 50);
+    EXPECT_EQ(parse({ "--set", "startingUrl=http://other/", "http://h/" }).error,
+        "--set startingUrl: the starting URL is the TARGET");
 }
 
 TEST(HeadlessOptions, EveryCrawlSettingSetAcceptsIsReadByTheScanOrRefused)
 {
-    const std::map<QString, QString> reads = crawlSettingReadsInTheSource();
-    ASSERT_GE(reads.size(), 50u);
-    QString engineText;
-    for (const char* folder : { "/engine", "/parsing" }) {
-        QDirIterator files(QStringLiteral(CRAWLMERE_SOURCE_DIR) + QLatin1String(folder), { "*.cpp" }, QDir::Files,
-            QDirIterator::Subdirectories);
-        while (files.hasNext()) {
-            QFile file(files.next());
-            if (file.open(QIODevice::ReadOnly))
-                engineText += QString::fromUtf8(file.readAll());
-        }
-    }
-    // Read outside the engine: the spelling language, the archive's export folder; the pane's
-    // image-loading switch is read beside "shouldLoadImages".
-    const QStringList readElsewhere { "language", "archiveSaveLocation", "loadImages" };
-    const QVariantMap models = CrwlUrl::crawlSettingModels();
-    for (auto it = models.cbegin(); it != models.cend(); ++it) {
-        const QString& key = it.key();
-        if (key == u"startingUrl")
-            continue;
-        const QString text = it.value().typeId() == QMetaType::Bool ? QStringLiteral("YES")
-            : it.value().typeId() == QMetaType::QString             ? QStringLiteral("x")
-                                                                    : QStringLiteral("12");
-        const auto result = parse({ "--set", key + '=' + text, "http://h/" });
-        if (!result.options) {
+    // Each setting goes where its reader reads it, or is refused when no scan reads it.
+    for (const CrawlSetting& setting : crawlSettingTable()) {
+        const QString& key = setting.key;
+        const auto result = parse({ "--set", key + '=' + std::get<0>(valuesByType().at(setting.type)), "http://h/" });
+        switch (setting.reader) {
+        case SettingReader::Scan:
+        case SettingReader::Window:
+            ASSERT_TRUE(result.options) << qPrintable(key) << ": " << qPrintable(result.error);
+            EXPECT_TRUE(result.options->crawlSettings.contains(key)) << qPrintable(key);
+            break;
+        case SettingReader::ApplicationDefaults:
+            ASSERT_TRUE(result.options) << qPrintable(key) << ": " << qPrintable(result.error);
+            EXPECT_TRUE(result.options->defaults.contains(key)) << qPrintable(key);
+            EXPECT_FALSE(result.options->crawlSettings.contains(key)) << qPrintable(key);
+            break;
+        case SettingReader::NoScan:
             EXPECT_EQ(result.error, "unknown crawl setting: " + key);
-            EXPECT_FALSE(reads.count(key)) << qPrintable(key) << " is read but refused";
-        } else if (result.options->defaults.contains(key)) {
-            const QRegularExpression fromStore(
-                QStringLiteral(R"re((ForKey|defaultsBool|defaultsObject)\(\s*QStringLiteral\("%1"\))re").arg(key));
-            EXPECT_TRUE(fromStore.match(engineText).hasMatch()) << qPrintable(key) << " is not read from the defaults";
-        } else {
-            // Numbered keys ("customHeaderKey2") are read as "customHeaderKey%1".
-            const QString numbered = key.back().isDigit() ? key.chopped(1) + u'1' : key;
-            EXPECT_TRUE(reads.count(numbered) || readElsewhere.contains(key))
-                << qPrintable(key) << " is accepted, never read";
+            break;
         }
     }
     for (const char* key : { "caseSensitiveFileURLs", "limitLevels", "wixSite" })
@@ -267,8 +212,15 @@ TEST(HeadlessOptions, EveryCrawlSettingSetAcceptsIsReadByTheScanOrRefused)
     EXPECT_FALSE(images.options->crawlSettings.contains("runAllToCompletion"));
 }
 
-TEST(HeadlessOptions, ThreadsAndRequestRatesOutsideTheirRangeAreRefusedWithTheRange)
+TEST(HeadlessOptions, ThreadsRequestRatesAndLimitsOutsideTheirRangeAreRefusedWithTheRange)
 {
+    for (const char* set : { "levelsLimit=0", "linksLimit=-1", "occurrencesLimit=0" }) {
+        const QString key = QString::fromLatin1(set).section(u'=', 0, 0);
+        EXPECT_EQ(parse({ "--set", set, "http://h/" }).error,
+            QStringLiteral("--set %1: expected a whole number from 1 to 2147483647 (%2), got \"%3\"")
+                .arg(key, key.chopped(QStringLiteral("Limit").size()), QString::fromLatin1(set).section(u'=', 1)))
+            << set;
+    }
     for (const char* set : { "numberOfThreads=0", "numberOfThreads=21", "maxRPM=9", "maxRPM=60001" }) {
         const QString key = QString::fromLatin1(set).section(u'=', 0, 0);
         EXPECT_EQ(parse({ "--set", set, "http://h/" }).error,

@@ -389,6 +389,17 @@ TEST_F(HeadlessScanTest, ASettingsFileGivesTheScanItsSiteAndSettings)
         << qPrintable(siteStatus);
 }
 
+TEST_F(HeadlessScanTest, AStoredLevelsLimitOfZeroScansAsTheSettingsPaneShowsIt)
+{
+    // The pane shows the default limit for 0; the scan follows links as that limit allows.
+    const QString settingsFile = folder.filePath(QStringLiteral("levels.lcsettings"));
+    const QVariantMap site { { "id", "20260101-120000-9" }, { "name", "levels" }, { "startingUrl", url("/dir/c.html") },
+        { "checkImages", false }, { "levelsLimit", 0 } };
+    ASSERT_TRUE(crawlmere::platform::PropertyList::writeXmlFile(settingsFile, site).ok());
+    ASSERT_EQ(run({ settingsFile }), kExitFinished) << err.text().toStdString();
+    EXPECT_EQ(readCsv(csvPath()).rowCount, 3);
+}
+
 TEST_F(HeadlessScanTest, ASiteStillNamedAsANewSiteTakesItsPageTitleAsTheWindowDoes)
 {
     // The placeholder name gives way to the starting page's title; a name of the user's stays.

@@ -1,12 +1,17 @@
+#include "app/DesktopLauncher.h"
 #include "app/DesktopUrlOpener.h"
 #include "app/FileDialogSavePanel.h"
+#include "app/StatusLineField.h"
 #include "app/WindowPrompts.h"
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QDeadlineTimer>
 #include <QDesktopServices>
 #include <QDialog>
+#include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QTemporaryDir>
@@ -59,8 +64,10 @@ public Q_SLOTS:
 TEST(WindowPrompts, AnswersTheIndexOfThePressedButtonInTheGivenOrder)
 {
     app::WindowPrompts prompts;
-    const ShellAlert alert { QStringLiteral("Ambiguous starting url"), QStringLiteral("Is it a page or a folder?"),
-        { QStringLiteral("Page"), QStringLiteral("Folder"), QStringLiteral("Cancel") } };
+    const ShellAlert alert { .messageText = QStringLiteral("Ambiguous starting url"),
+        .informativeText = QStringLiteral("Is it a page or a folder?"),
+        .buttons = { QStringLiteral("Page"), QStringLiteral("Folder"), QStringLiteral("Cancel") },
+        .cancelButton = 2 };
 
     QString shownText;
     whenModalShows(app::WindowPrompts::kAlertName, [&](QWidget* box) {
@@ -71,7 +78,7 @@ TEST(WindowPrompts, AnswersTheIndexOfThePressedButtonInTheGivenOrder)
     EXPECT_EQ(shownText, alert.messageText);
 
     whenModalShows(app::WindowPrompts::kAlertName, [](QWidget* box) { static_cast<QDialog*>(box)->reject(); });
-    EXPECT_EQ(prompts.runModalAlert(alert), 2) << "closing the box answers the last button";
+    EXPECT_EQ(prompts.runModalAlert(alert), 2) << "closing the box answers the cancel button";
 
     whenModalShows(
         app::WindowPrompts::kAlertName, [](QWidget* box) { buttonTitled(box, QStringLiteral("OK"))->click(); });
@@ -130,6 +137,67 @@ TEST(DesktopUrlOpener, HandsValidUrlsToTheDesktopAndRefusesInvalidOnes)
     QDesktopServices::unsetUrlHandler(QStringLiteral("crawlmere-test"));
     ASSERT_EQ(catcher.caught.size(), 1);
     EXPECT_EQ(catcher.caught.first(), QUrl(QStringLiteral("crawlmere-test://site/page?x=1")));
+}
+
+// Where no application opens an address (no browser installed), the opener's own words reach
+// the user; an opener that took the address, or opened it, says nothing.
+TEST(DesktopLauncher, TellsWhenTheDesktopsOpenerFails)
+{
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    const auto opener = [&](const char* name, const QByteArray& script) {
+        QFile file(folder.filePath(QLatin1String(name)));
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("#!/bin/sh\n" + script);
+        file.close();
+        file.setPermissions(file.permissions() | QFileDevice::ExeOwner);
+        return file.fileName();
+    };
+    const struct {
+        QString program;
+        QString why; ///< null: no failure
+    } cases[] = {
+        { opener("none", "echo \"$1\" > \"$0.asked\"\necho 'xdg-open: no method available' >&2\nexit 3\n"),
+            QStringLiteral("xdg-open: no method available") },
+        { opener("browser", "echo \"$1\" > \"$0.asked\"\n"), QString() },
+        { folder.filePath(QStringLiteral("missing")),
+            folder.filePath(QStringLiteral("missing")) + " could not be started" },
+    };
+    const QUrl url(QStringLiteral("https://site.test/a page?x=1"));
+    for (const auto& c : cases) {
+        QStringList failures;
+        app::DesktopLauncher launcher(
+            [&](const QUrl& failed, const QString& why) { failures << failed.toString() + u'|' + why; }, c.program);
+        launcher.open(url);
+        // Done when the opener has ended: a failure was told, or the opener wrote what it was asked.
+        const QFileInfo asked(c.program + QStringLiteral(".asked"));
+        QDeadlineTimer deadline(20000);
+        while (failures.isEmpty() && !(c.why.isNull() && QFileInfo::exists(asked.filePath())) && !deadline.hasExpired())
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        QCoreApplication::processEvents();
+        if (c.why.isNull()) {
+            EXPECT_TRUE(failures.isEmpty()) << qPrintable(failures.join(u' '));
+        } else {
+            EXPECT_EQ(failures, QStringList { url.toString() + u'|' + c.why });
+            EXPECT_EQ(app::DesktopLauncher::failureText(url, c.why),
+                "No application on this computer opened " + url.toString() + " (" + c.why + ").");
+        }
+    }
+}
+
+// A status line too long for the window keeps its start and its end (a folder's name and a
+// count); the tool tip reads whole.
+TEST(StatusLineField, CutsALongLineInTheMiddle)
+{
+    app::StatusLineField field;
+    field.resize(300, field.sizeHint().height());
+    const QString line = QStringLiteral("Archive exported to /home/user/") + QString(80, u'd')
+        + QStringLiteral("/site-20261208 (11 files)");
+    field.setText(line);
+    const QString shown = field.shownText();
+    EXPECT_TRUE(shown.startsWith(QStringLiteral("Archive exported"))) << qPrintable(shown);
+    EXPECT_TRUE(shown.endsWith(QStringLiteral("(11 files)"))) << qPrintable(shown);
+    EXPECT_EQ(field.toolTip(), line);
 }
 
 #include "WindowServicesTest.moc"

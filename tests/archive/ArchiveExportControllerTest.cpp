@@ -97,6 +97,35 @@ TEST_F(ArchiveExportControllerTest, ASiteWithAFolderExportsAtOnceOthersAskAndThe
     EXPECT_EQ(store->archiveSaveLocations.front().second, dir.filePath("chosen"));
 }
 
+TEST_F(ArchiveExportControllerTest, TheRechecksOfAScanExportToItsChosenFolderAndTheNextScanAsksThere)
+{
+    const auto scan = [this] {
+        hub->clear();
+        auto record = CrwlUrl::make(hub, settings);
+        record->setLinkURL(QStringLiteral("http://h.test/"));
+        hub->add(record);
+    };
+    scan();
+    auto first = controller.saveArchive(*hub);
+    ASSERT_EQ(first.step, Step::AskForFolder);
+    EXPECT_TRUE(first.question.folder.isEmpty());
+    ASSERT_TRUE(controller.folderChosen(first, dir.filePath("chosen"), /*process=*/true, /*dontAskAgain=*/false));
+
+    // Recheck and Recheck page finish the same scan again: its folder, without asking.
+    for (int recheck = 0; recheck < 2; ++recheck) {
+        const auto again = controller.saveArchive(*hub);
+        EXPECT_EQ(again.step, Step::Export);
+        EXPECT_EQ(again.request.savePath, dir.filePath("chosen"));
+    }
+    EXPECT_TRUE(store->archiveSaveLocations.isEmpty()) << "the site keeps asking in later scans";
+
+    // A new scan asks again, at the folder chosen last.
+    scan();
+    const auto next = controller.saveArchive(*hub);
+    ASSERT_EQ(next.step, Step::AskForFolder);
+    EXPECT_EQ(next.question.folder, dir.filePath("chosen"));
+}
+
 TEST_F(ArchiveExportControllerTest, TheSheetFollowsTheBackgroundExportAndClosesAtItsEnd)
 {
     archiveResources(4);

@@ -1,5 +1,6 @@
 // Typed reads of settings values: booleans, integers, reals and texts coerced as the crawl reads
 // them, and absent keys or dictionaries reading as off.
+#include "engine/CrawlSettingTable.h"
 #include "engine/detail/SettingsValue.h"
 
 #include <gtest/gtest.h>
@@ -102,4 +103,31 @@ TEST(SettingsValue, SharedDictionaryReads)
     EXPECT_EQ(settingInteger(none, QStringLiteral("threads")), 0);
     EXPECT_DOUBLE_EQ(settingDouble(none, QStringLiteral("delay")), 0.0);
     EXPECT_TRUE(settingString(none, QStringLiteral("name")).isNull());
+}
+
+TEST(CrawlSettingTable, AStoredValueReadsAsTheScanUsesItWithinItsRange)
+{
+    using crawlmere::engine::effectiveSettingValue;
+    const struct {
+        const char* key;
+        QVariant stored;
+        QVariant used;
+    } cases[] = {
+        { "levelsLimit", qint64(0), qint64(100) }, // not a limit a site can mean: the default
+        { "levelsLimit", qint64(-3), qint64(100) },
+        { "levelsLimit", qint64(7), qint64(7) },
+        { "linksLimit", QString("lots"), qint64(2000000) },
+        { "numberOfThreads", qint64(0), qint64(1) }, // the slider's nearest end
+        { "numberOfThreads", qint64(50), qint64(20) },
+        { "maxRPM", qint64(3), qint64(10) },
+        { "timeout", 0.0, 30.0 },
+        { "timeout", 1e300, 3600.0 },
+        { "delay", -1.0, 0.0 },
+        { "checkImages", QString("Yellow"), true },
+        { "checkImages", QVariant(), true }, // absent: the default
+        { "httpIsExternal", QVariant(), false }, // no default: NO
+        { "noSuchSetting", QString("kept"), QString("kept") },
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(effectiveSettingValue(QString::fromLatin1(c.key), c.stored), c.used) << c.key;
 }

@@ -383,19 +383,28 @@ TEST_F(ConfigManagerTest, AnEditedFolderNameRenamesOnlyANamedFolderToANewName)
         const char* name;
         bool renamed;
         QStringList folders;
+        bool told; // a name that is taken says so
     } cases[] = {
-        { 0, "Clients", false, { "Old", "Other" } }, // "All sites"
-        { 1, "Clients", false, { "Old", "Other" } }, // "Default folder"
-        { 4, "Clients", false, { "Old", "Other" } }, // past the last row
-        { 2, "  ", false, { "Old", "Other" } },
-        { 2, "Other", false, { "Old", "Other" } },
-        { 2, "All sites", false, { "Old", "Other" } },
-        { 2, "Default folder", false, { "Old", "Other" } },
-        { 2, " Clients ", true, { "Clients", "Other" } },
+        { 0, "Clients", false, { "Old", "Other" }, false }, // "All sites"
+        { 1, "Clients", false, { "Old", "Other" }, false }, // "Default folder"
+        { 4, "Clients", false, { "Old", "Other" }, false }, // past the last row
+        { 2, "  ", false, { "Old", "Other" }, false },
+        { 2, "Old", false, { "Old", "Other" }, false },
+        { 2, "Other", false, { "Old", "Other" }, true },
+        { 2, "All sites", false, { "Old", "Other" }, true },
+        { 2, "Default folder", false, { "Old", "Other" }, true },
+        { 2, " Clients ", true, { "Clients", "Other" }, false },
     };
     for (const auto& c : cases) {
+        m_prompts->alerts.clear();
         EXPECT_EQ(manager->userFinishedEditingFolderName(c.row, QString::fromUtf8(c.name)), c.renamed) << c.name;
         EXPECT_EQ(manager->folderList(), c.folders) << c.name;
+        ASSERT_EQ(m_prompts->alerts.size(), c.told ? 1 : 0) << c.name;
+        if (c.told) {
+            EXPECT_EQ(m_prompts->alerts.first().messageText, "Folder exists");
+            EXPECT_EQ(m_prompts->alerts.first().informativeText,
+                QStringLiteral("There is already a folder named '%1'.").arg(QString::fromUtf8(c.name)));
+        }
     }
     manager->synchronise();
     EXPECT_EQ(manager->settingsForID(manager->getIDForCurrentSite())->value("folder").toString(), "Clients");

@@ -81,6 +81,10 @@ TEST(ArchiveExportWidgets, TheFolderPanelAsksAndAnswers)
     EXPECT_EQ(answer->folder, "/tmp/exports");
     EXPECT_TRUE(answer->process);
     EXPECT_TRUE(answer->dontAskAgain);
+
+    // Asked again, it opens at the folder chosen last.
+    question.folder = QStringLiteral("/tmp/exports");
+    EXPECT_EQ(ArchiveFolderPanel(question).folderField()->text(), "/tmp/exports");
 }
 
 } // namespace

@@ -17,6 +17,7 @@
 #include <QApplication>
 #include <QHeaderView>
 #include <QHelpEvent>
+#include <QLineEdit>
 #include <QMouseEvent>
 #include <QScrollBar>
 #include <QTest>
@@ -217,7 +218,7 @@ TEST(ColumnFitting, ColumnsShareAWidthThatDoesNotHoldThemAll)
     struct Case {
         const char* name;
         int available;
-        QList<ColumnRoom> columns; // least, wanted, address
+        QList<ColumnRoom> columns; // least, wanted, address, cells
         QList<int> widths;
     } cases[] = {
         { "all fit", 1000, { { 40, 300, true }, { 50, 120, false } }, { 300, 120 } },
@@ -230,6 +231,12 @@ TEST(ColumnFitting, ColumnsShareAWidthThatDoesNotHoldThemAll)
         { "headers only", 100, { { 40, 480, true }, { 50, 360, false }, { 30, 200, true } }, { 40, 50, 30 } },
         { "many columns: the address keeps a share", 250,
             { { 60, 400, true }, { 70, 80, false }, { 60, 60, false }, { 60, 60, false } }, { 83, 70, 60, 60 } },
+        // The link inspector's Appears on: YES/NO under long headers give up the headers' room
+        // rather than push the last columns past the edge.
+        { "flags under long headers", 400,
+            { { 60, 600, true, 600 }, { 70, 70, false, 40 }, { 80, 80, false, 40 }, { 90, 90, false, 40 },
+                { 40, 40, false, 30 } },
+            { 145, 70, 73, 72, 40 } },
     };
     for (const Case& c : cases)
         EXPECT_EQ(shareWidth(c.available, c.columns), c.widths) << c.name;
@@ -291,4 +298,35 @@ TEST(ColumnFitting, ByLinkShowsEveryColumnAndTellsLongAddressesApart)
     EXPECT_EQ(shown.size(), 3);
     const QModelIndex status = table.itemModel().index(0, 1);
     EXPECT_TRUE(cutCellText(table, table.visualRect(status).center()).isNull()) << qPrintable(status.data().toString());
+}
+
+// Read-only fields show a text from its start; an address field draws a long one cut in the
+// middle while its text stays whole and its tool tip gives it.
+TEST(CutCells, FieldsShowTheirTextFromTheStartAndAddressesCutInTheMiddle)
+{
+    QWidget window;
+    QLineEdit title(&window);
+    QLineEdit address(&window);
+    for (QLineEdit* field : { &title, &address }) {
+        field->setReadOnly(true);
+        field->resize(360, field->sizeHint().height());
+    }
+    showFieldTextFromStart(title);
+    cutFieldInTheMiddle(address);
+    window.show();
+    const QString long_
+        = QStringLiteral("https://docs.example.test/") + QString(200, u'x') + QStringLiteral("/end.html");
+    for (QLineEdit* field : { &title, &address }) {
+        field->setText(long_);
+        EXPECT_EQ(field->cursorPosition(), 0);
+        EXPECT_EQ(field->cursorPositionAt(QPoint(field->contentsRect().left() + 4, field->height() / 2)), 0)
+            << "the first character is in view";
+        EXPECT_EQ(field->text(), long_);
+    }
+    const QString shown = shownFieldText(address);
+    EXPECT_TRUE(shown.startsWith(QStringLiteral("https://docs.example.test/"))) << qPrintable(shown);
+    EXPECT_TRUE(shown.endsWith(QStringLiteral("/end.html"))) << qPrintable(shown);
+    EXPECT_TRUE(shown.contains(QChar(0x2026)));
+    address.setText(QStringLiteral("https://a.test/"));
+    EXPECT_EQ(shownFieldText(address), QStringLiteral("https://a.test/"));
 }

@@ -59,6 +59,29 @@ TEST(HighlightMarking, GoldenCopies)
     }
 }
 
+TEST(HighlightMarking, TheCopyIsMadeOnceAtItsFinalSize)
+{
+    // Many matching tags, each of which grew the copy again; the base element goes in the head.
+    QByteArray page = "<html><head><title>t</title></head><body>";
+    for (int i = 0; i < 2000; ++i)
+        page += "<a href=\"/x.html\">x</a> <frame src=/y.html> <area href='/x.html'>";
+    page += "</body></html>";
+    const auto link = linkRecord(QStringLiteral("http://h.test/x.html"), true);
+    const HighlightMarker::Request request { link->absoluteString(), HighlightMarker::defaultStyle(),
+        QStringLiteral("http://h.test/index.html"), false, false, CrwlHighlighter::storedFormOf(link) };
+    const QByteArray style = HighlightMarker::defaultStyle().toLatin1();
+    const QByteArray element = "\n<base href = \"http://h.test/index.html\">\n";
+
+    HighlightMarker marker;
+    const auto marked = marker.mark(page, request);
+    ASSERT_TRUE(marked.has_value());
+    EXPECT_EQ(marked->count(style), 4000);
+    EXPECT_TRUE(marked->startsWith("<html><head>" + element + "<title>"));
+    EXPECT_EQ(marked->size(), page.size() + 4000 * style.size() + element.size());
+    EXPECT_EQ(marked->capacity(), marked->size());
+    EXPECT_EQ(marker.foundUrls(page, false).size(), 6000);
+}
+
 TEST(HighlightMarking, StyleAndSlashComparison)
 {
     EXPECT_EQ(HighlightMarker::defaultStyle(), QStringLiteral(" style = \"background:rgb(245,245,0);\""));

@@ -10,6 +10,7 @@
 #include <QBuffer>
 #include <QCheckBox>
 #include <QElapsedTimer>
+#include <QHeaderView>
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
@@ -120,6 +121,9 @@ TEST_F(PageInspector, FieldsFromRecords)
     EXPECT_EQ(text(*window, "inspectorFileSize"), "5368709120 bytes");
     EXPECT_EQ(text(*window, "inspectorDownloadTime"), "0.2500 seconds");
     EXPECT_EQ(text(*window, "inspectorHeadings"), "First\nSecond");
+    // A level of heading (a tab) indents by a few spaces, not 80 pixels.
+    const auto* headings = window->findChild<QPlainTextEdit*>(QStringLiteral("inspectorHeadings"));
+    EXPECT_LE(headings->tabStopDistance(), headings->fontMetrics().horizontalAdvance(QStringLiteral("      ")));
     EXPECT_EQ(text(*window, "twitterTitle"), "Card title");
     EXPECT_EQ(text(*window, "twitterDescription"), "Card text");
     EXPECT_TRUE(checked(*window, "inspectorNoindexCheckbox"));
@@ -184,6 +188,13 @@ TEST_F(PageInspector, OccurrenceTablesSortCopies)
     }
     auto window = open(target);
     QTableWidget* inbound = window->table(QStringLiteral("inboundLinksTableView"));
+    EXPECT_EQ(column(inbound, 0), QStringList({ server.url("/b"), server.url("/a") }));
+    // In page order, and no header says otherwise until one is clicked; the next page starts so.
+    EXPECT_EQ(inbound->horizontalHeader()->sortIndicatorSection(), -1);
+    inbound->horizontalHeader()->setSortIndicator(0, Qt::AscendingOrder);
+    EXPECT_EQ(column(inbound, 0), QStringList({ server.url("/a"), server.url("/b") }));
+    window->windowDidLoad();
+    EXPECT_EQ(inbound->horizontalHeader()->sortIndicatorSection(), -1);
     EXPECT_EQ(column(inbound, 0), QStringList({ server.url("/b"), server.url("/a") }));
     window->sortOccurrences(true, { { QStringLiteral("onPageUrl"), true } });
     EXPECT_EQ(column(inbound, 0), QStringList({ server.url("/a"), server.url("/b") }));

@@ -159,3 +159,23 @@ TEST(ScanControl, FinishWritesTheSiteStatusJumpsFromTheSitesTabAndWarnsOfFewResu
         EXPECT_EQ(f.supportVisits, c.answer);
     }
 }
+
+TEST(ScanControl, ClearAfterAFinishEmptiesTheResultsAndStartsNothing)
+{
+    Fixture f;
+    f.site.insert(QStringLiteral("startingUrl"), QStringLiteral("http://127.0.0.1:9/"));
+    for (const char* url : { "http://site.test/", "http://site.test/a", "http://site.test/b" })
+        f.addRecord(QLatin1String(url), 200);
+    f.control->crawlDidFinish();
+    const auto& shown = f.control->display();
+    ASSERT_TRUE(shown.clearEnabled);
+    ASSERT_EQ(f.byLink.numberOfRowsInTableView(f.table), 3);
+
+    f.control->clear();
+    EXPECT_EQ(f.byLink.numberOfRowsInTableView(f.table), 0);
+    EXPECT_TRUE(f.hub->linksCollection().isEmpty());
+    EXPECT_FALSE(f.hub->isScanning());
+    EXPECT_EQ(shown.goTitle, "Go");
+    EXPECT_TRUE(shown.statusText.isEmpty());
+    EXPECT_FALSE(shown.clearEnabled) << "nothing is left to clear";
+}

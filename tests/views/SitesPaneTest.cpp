@@ -30,6 +30,7 @@
 #include <QPushButton>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QLabel>
 #include <QSlider>
 #include <QSplitter>
 #include <QTableWidget>
@@ -277,6 +278,26 @@ TEST_F(SitesPaneTest, TheTimeOutKeepsItsTenths)
     typeInto("timeout", "7.5");
     m_manager.synchronise();
     EXPECT_EQ(m_manager.settingsForID("tenths")->value("timeout").toDouble(), 7.5);
+}
+
+TEST_F(SitesPaneTest, AStoredValueOutsideItsRangeShowsWhatTheScanUses)
+{
+    const QVariantMap site { { "id", "odd" }, { "name", "Odd" }, { "startingUrl", "https://o.example/" },
+        { "levelsLimit", 0 }, { "linksLimit", -4 }, { "numberOfThreads", 0 }, { "maxRPM", 3 }, { "timeout", 0 },
+        { "checkImages", "Yellow" } };
+    ASSERT_EQ(m_manager.importLcsBatch({ site }), 1);
+    selectRow("Odd");
+    EXPECT_EQ(child<QLineEdit>("levelsLimit")->text(), "100");
+    EXPECT_EQ(child<QLineEdit>("linksLimit")->text(), "2000000");
+    EXPECT_EQ(child<QSlider>("numberOfThreads")->value(), 1);
+    EXPECT_EQ(child<QLabel>("numberOfThreadsDisplay")->text(), "1");
+    EXPECT_EQ(child<QLineEdit>("maxRPM")->text(), "10");
+    EXPECT_EQ(child<QLineEdit>("timeout")->text(), "30");
+    // A text the scan reads as YES shows ticked.
+    EXPECT_TRUE(child<QCheckBox>("checkImages")->isChecked());
+    // Shown is not edited: the site keeps its own values.
+    m_manager.synchronise();
+    EXPECT_EQ(m_manager.settingsForID("odd")->value("levelsLimit").toLongLong(), 0);
 }
 
 TEST_F(SitesPaneTest, SearchAndSortRows)
@@ -593,6 +614,13 @@ TEST_F(SitesPaneTest, FoldersOfAnImportedBatchAreListedAtOnceAndF2RenamesWithout
     QApplication::processEvents(); // the delegate commits a Return from the event loop
     EXPECT_TRUE(m_manager.folderList().contains(QStringLiteral("Customers")))
         << qPrintable(m_manager.folderList().join(u','));
+
+    // New Folder asks under a title of its own.
+    child<QPushButton>("createNewFolderButton")->click();
+    auto* dialog = m_pane->findChild<QDialog*>(QStringLiteral("newFolderDialog"));
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(dialog->windowTitle(), "New Folder");
+    dialog->reject();
 }
 
 TEST_F(SitesPaneTest, ASitemapRulePriorityOutsideZeroToOneIsRefusedInItsCell)

@@ -15,6 +15,7 @@
 
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QTabWidget>
 #include <QWebEnginePage>
 #include <gtest/gtest.h>
 
@@ -59,13 +60,21 @@ QString renderedTitle(app::DiagnosticWindow& window, std::chrono::milliseconds s
 TEST(DiagnosticWindow, EmptyBeforeAnyScan)
 {
     ASSERT_TRUE(schemeRegistered);
+    platform::UserDefaults::standard().setBool(false, QStringLiteral("htmlValidationEnabled"));
     app::DiagnosticWindow window([] { return QTime(13, 4, 5, 67); });
     window.showDiagnostic();
     EXPECT_EQ(window.windowTitle(), "Detailed diagnosis of request");
     for (const char* name :
         { "tfStartingUrl", "tfTitle", "tvSource", "tvRequest", "tvResponse", "tvWarnings", "tvTrace" })
         EXPECT_EQ(text(window, name), "") << name;
-    EXPECT_EQ(text(window, "tfJSInfo").left(36), "Clientside rendering is switched OFF");
+    // Neither rendering nor authentication is on, and nothing validates pages: those rows and
+    // the warnings say nothing and do not show.
+    for (const char* name : { "tfJSInfo", "tfAuthenticationInfo" }) {
+        EXPECT_EQ(text(window, name), "") << name;
+        EXPECT_FALSE(window.findChild<QLineEdit*>(QLatin1String(name))->isVisibleTo(&window)) << name;
+    }
+    const auto* tabs = window.findChild<QTabWidget*>();
+    EXPECT_FALSE(tabs->isTabVisible(tabs->indexOf(window.findChild<QPlainTextEdit*>(QStringLiteral("tvWarnings")))));
 
     window.addToTrace(QStringLiteral("one"));
     window.addToTrace(QStringLiteral("two"));
@@ -122,6 +131,8 @@ TEST(DiagnosticWindow, FilledByALoopbackScan)
     EXPECT_TRUE(text(*window, "tvSource").contains(QStringLiteral("<title>Home</title>")));
     EXPECT_EQ(text(*window, "tfTitle"), "Home");
     EXPECT_NE(text(*window, "tvWarnings"), "");
+    const auto* tabs = window->findChild<QTabWidget*>();
+    EXPECT_TRUE(tabs->isTabVisible(tabs->indexOf(window->findChild<QPlainTextEdit*>(QStringLiteral("tvWarnings")))));
     EXPECT_NE(text(*window, "tvWarnings"), "from the previous scan");
     EXPECT_GE(text(*window, "tvTrace").count(u'\n'), 1);
 
@@ -145,6 +156,7 @@ TEST(DiagnosticWindow, ScriptsRunOnlyWhenTheScanRendersPages)
     window.setCrawlsettings(settings(QStringLiteral("http://127.0.0.1:9/"), true));
     EXPECT_EQ(renderedTitle(window), "scripted");
     EXPECT_EQ(text(window, "tfJSInfo"), "Clientside rendering is switched ON");
+    EXPECT_TRUE(window.findChild<QLineEdit*>(QStringLiteral("tfJSInfo"))->isVisibleTo(&window));
 }
 
 TEST(DiagnosticWindow, RendersALargeSourceAgainstTheStartingUrl)

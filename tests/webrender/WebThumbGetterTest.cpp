@@ -86,7 +86,8 @@ TEST_F(WebThumbGetterTest, SelectingASiteWritesItsThumbnailAndTheRowShowsIt)
     ASSERT_EQ(manager.thumbGetterCount(), 1U);
     const QString path = Paths::applicationSupportFolder() + QStringLiteral("/thumbs/") + siteID;
     ASSERT_TRUE(QTest::qWaitFor([&] { return QFile::exists(path); }, 40000));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !rowImage().isNull(); }, 1000));
+    // The row takes the picture when the program has ended, which a loaded machine may delay.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !rowImage().isNull(); }, 20000));
 
     EXPECT_TRUE(fileType(path).startsWith(u"TIFF")) << fileType(path).toStdString();
     QImageReader reader(path);

@@ -1,6 +1,8 @@
 // Typed reads of property-list values with the crawl's coercions.
 #include "engine/detail/SettingsValue.h"
 
+#include "engine/CrawlSettingTable.h"
+
 #include <QByteArray>
 
 #include <algorithm>
@@ -224,24 +226,7 @@ QString settingString(const std::shared_ptr<CrawlSettings>& settings, const QStr
 
 double settingTimeoutSeconds(const std::shared_ptr<CrawlSettings>& settings)
 {
-    const double seconds = settingDouble(settings, QStringLiteral("timeout"));
-    if (!(seconds >= kShortestTimeoutSeconds))
-        return 30.0;
-    return std::min(seconds, kLongestTimeoutSeconds);
-}
-
-std::optional<SettingRange> settingRange(const QString& key)
-{
-    if (key == u"timeout")
-        return SettingRange { kShortestTimeoutSeconds, kLongestTimeoutSeconds, "seconds" };
-    if (key == u"delay")
-        return SettingRange { 0.0, kLongestDelaySeconds, "seconds" };
-    if (key == u"numberOfThreads")
-        return SettingRange { double(kFewestThreads), double(kMostThreads), "fetches at a time" };
-    if (key == u"maxRPM")
-        return SettingRange { double(kLowestRequestsPerMinute), double(kHighestRequestsPerMinute),
-            "requests per minute" };
-    return std::nullopt;
+    return settingDoubleInRange(settings, QStringLiteral("timeout"));
 }
 
 std::optional<QVariant> valueFromText(const QString& text, const QVariant& model)

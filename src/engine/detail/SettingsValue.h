@@ -67,16 +67,6 @@ inline constexpr qint64 kMostThreads = 20;
 inline constexpr qint64 kLowestRequestsPerMinute = 10;
 inline constexpr qint64 kHighestRequestsPerMinute = 60000;
 
-/// The values a number setting may be given: "timeout" and "delay" (in seconds),
-/// "numberOfThreads" and "maxRPM". Stored "timeout", "delay" and "maxRPM" values outside are
-/// read as the nearest end (or the default); values given by hand are refused.
-struct SettingRange {
-    double lowest;
-    double highest;
-    const char* unit;
-};
-std::optional<SettingRange> settingRange(const QString& key);
-
 /// `text` read as the type of `model`: YES/NO for booleans ("YES", "NO", "true", "false", "1",
 /// "0" in any case), a whole number for integers, a number for reals, comma-separated terms
 /// (trimmed, empty ones dropped) for a list, else the text. Nothing when the text does not
