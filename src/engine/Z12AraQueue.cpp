@@ -176,15 +176,20 @@ void Z12Ara::startFetch(const UrlPtr& record, std::chrono::milliseconds delay)
         launch(*this, record);
         return;
     }
-    const quint64 generation = runGeneration;
-    std::weak_ptr<Z12Ara> weakHub = weak_from_this();
-    clock->after(delay, [weakHub, record, generation, launch] {
-        const auto hub = weakHub.lock();
+    afterInThisRun(delay, [record, launch](Z12Ara& hub) {
         // A pause or a new scan since the start was scheduled takes the record out of flight.
-        if (!hub || hub->runGeneration != generation || hub->stopPressedFlag.load()
-            || !hub->inProgressArray.contains(record))
+        if (hub.stopPressedFlag.load() || !hub.inProgressArray.contains(record))
             return;
-        launch(*hub, record);
+        launch(hub, record);
+    });
+}
+
+void Z12Ara::afterInThisRun(std::chrono::milliseconds delay, std::function<void(Z12Ara&)> work)
+{
+    clock->after(delay, [weakHub = weak_from_this(), generation = runGeneration, work = std::move(work)] {
+        const auto hub = weakHub.lock();
+        if (hub && hub->runGeneration == generation)
+            work(*hub);
     });
 }
 
@@ -245,18 +250,13 @@ bool Z12Ara::isFinished()
     if (stillWaiting > 0) {
         if (!poppedCrawlmereTimeout) {
             poppedCrawlmereTimeout = true;
-            const quint64 generation = runGeneration;
-            std::weak_ptr<Z12Ara> weakHub = weak_from_this();
             // At least a second between runs, so a time-out of 0 cannot spin the main thread.
             const auto wait = std::max(delayFromSeconds(timeout), std::chrono::milliseconds(1000));
-            clock->after(wait, [weakHub, generation] {
-                const auto hub = weakHub.lock();
-                if (!hub || hub->runGeneration != generation)
-                    return;
+            afterInThisRun(wait, [](Z12Ara& hub) {
                 // Re-armed by the next run while fetches still wait, so a fetch that never
                 // reports back is always given up in the end.
-                hub->poppedCrawlmereTimeout = false;
-                hub->isFinished();
+                hub.poppedCrawlmereTimeout = false;
+                hub.isFinished();
             });
         }
         return false;
@@ -313,18 +313,13 @@ void Z12Ara::armGiveUpTimer()
     // Just past the deadline, since a fetch is given up only once it is over it.
     wait = std::max<qint64>(wait + 1, 1);
     giveUpTimerArmed = true;
-    const quint64 generation = runGeneration;
-    std::weak_ptr<Z12Ara> weakHub = weak_from_this();
-    clock->after(std::chrono::milliseconds(wait), [weakHub, generation] {
-        const auto hub = weakHub.lock();
-        if (!hub || hub->runGeneration != generation)
-            return;
-        hub->giveUpTimerArmed = false;
+    afterInThisRun(std::chrono::milliseconds(wait), [](Z12Ara& hub) {
+        hub.giveUpTimerArmed = false;
         qint64 givenUp = 0;
-        hub->giveUpOverdueFetches(hub->clock->now(), givenUp);
+        hub.giveUpOverdueFetches(hub.clock->now(), givenUp);
         if (givenUp > 0)
-            hub->getNextUrlToCrawl(nullptr);
-        hub->armGiveUpTimer();
+            hub.getNextUrlToCrawl(nullptr);
+        hub.armGiveUpTimer();
     });
 }
 
@@ -335,15 +330,8 @@ void Z12Ara::finish()
     crawlFinishedFlag = true;
     logLine(1, QStringLiteral("isFinished - sending notification"));
     post(CrwlCrawlDidFinish);
-    if (settingBool(crawlSettings, QStringLiteral("shouldArchive"))) {
-        const quint64 generation = runGeneration;
-        std::weak_ptr<Z12Ara> weakHub = weak_from_this();
-        clock->after(std::chrono::milliseconds(0), [weakHub, generation] {
-            const auto hub = weakHub.lock();
-            if (hub && hub->runGeneration == generation)
-                hub->saveArchive();
-        });
-    }
+    if (settingBool(crawlSettings, QStringLiteral("shouldArchive")))
+        afterInThisRun(std::chrono::milliseconds(0), [](Z12Ara& hub) { hub.saveArchive(); });
 }
 
 void Z12Ara::saveArchive()
@@ -397,15 +385,10 @@ void Z12Ara::schedulePumpWhenRateAllows(const QDateTime& now)
     const QDateTime oldest = *std::min_element(recentStarts.begin(), recentStarts.end());
     const qint64 wait = std::max<qint64>(now.msecsTo(oldest.addMSecs(kRateWindowMs)) + 1, 1);
     ratePumpScheduled = true;
-    const quint64 generation = runGeneration;
-    std::weak_ptr<Z12Ara> weakHub = weak_from_this();
     logLine(2, QStringLiteral("request rate reached; next request in %1 ms").arg(wait));
-    clock->after(std::chrono::milliseconds(wait), [weakHub, generation] {
-        const auto hub = weakHub.lock();
-        if (!hub || hub->runGeneration != generation)
-            return;
-        hub->ratePumpScheduled = false;
-        hub->getNextUrlToCrawl(nullptr);
+    afterInThisRun(std::chrono::milliseconds(wait), [](Z12Ara& hub) {
+        hub.ratePumpScheduled = false;
+        hub.getNextUrlToCrawl(nullptr);
     });
 }
 

@@ -151,8 +151,10 @@ private:
 
 void showFieldTextFromStart(QLineEdit& field)
 {
-    QObject::connect(&field, &QLineEdit::textChanged, &field, [&field] {
-        if (!field.hasFocus())
+    // Setting a text moves the cursor to its end, even a text the field already holds (which
+    // changes nothing else); the user moves it only in a focused field.
+    QObject::connect(&field, &QLineEdit::cursorPositionChanged, &field, [&field] {
+        if (!field.hasFocus() && field.cursorPosition() != 0)
             field.setCursorPosition(0);
     });
     field.setCursorPosition(0);

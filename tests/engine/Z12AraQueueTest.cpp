@@ -430,6 +430,14 @@ TEST_F(Z12AraQueueTest, ArchiveIsSavedAfterTheFinishWhenArchiving)
     EXPECT_EQ(sink->saves, 1);
     // The index is announced even though it could not be written.
     EXPECT_EQ(notes.count(Z12Ara::CrwlDidSaveArchiveIndex), 1);
+
+    // A save still pending when the next scan starts is dropped with the scan it belonged to.
+    hub->clear();
+    EXPECT_TRUE(hub->isFinished());
+    hub->clear();
+    clock->advance(0);
+    EXPECT_EQ(sink->saves, 1);
+    EXPECT_EQ(notes.count(Z12Ara::CrwlDidSaveArchiveIndex), 1);
 }
 
 class Z12AraCountersTest : public HubFixture { };

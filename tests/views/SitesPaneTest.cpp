@@ -265,6 +265,21 @@ TEST_F(SitesPaneTest, ANofollowChoiceTheSiteLacksShowsTheApplicationsValueItsSca
     EXPECT_FALSE(m_manager.settingsForID("lacking")->contains("dontFollowNofollowLinks"));
 }
 
+// A long user agent reads from its name, not from its tail, in a field too narrow for it.
+TEST_F(SitesPaneTest, TheUserAgentShowsFromItsStart)
+{
+    const QString agent = QStringLiteral("Mozilla/5.0 (Macintosh; Intel Mac OS X 10_15_7) AppleWebKit/605.1.15 "
+                                         "(KHTML, like Gecko) Version/17.3 Safari/605.1.15");
+    QVariantMap site { { "id", "agent" }, { "name", "Agent" }, { "startingUrl", "https://a.example/" },
+        { "userAgentString", agent } };
+    ASSERT_EQ(m_manager.importLcsBatch({ site }), 1);
+    m_pane->show();
+    selectRow("Agent");
+    auto* field = child<QLineEdit>("userAgentString");
+    EXPECT_EQ(field->text(), agent);
+    EXPECT_EQ(field->cursorPosition(), 0);
+}
+
 TEST_F(SitesPaneTest, TheTimeOutKeepsItsTenths)
 {
     QVariantMap site { { "id", "tenths" }, { "name", "Tenths" }, { "startingUrl", "https://t.example/" },
