@@ -501,16 +501,13 @@ private:
     void cancelFetch(const UrlPtr& record);
     bool removeFromInProgress(const UrlPtr& record);
     void finish();
-<<<<<<< HEAD
+    /// Runs `work` on this hub once `delay` has passed, unless by then the hub is gone or the
+    /// run that scheduled it has ended (`runGeneration` moved on: a pause or a new scan).
+    void afterInThisRun(std::chrono::milliseconds delay, std::function<void(Z12Ara&)> work);
     /// The `limitRPM` rate (`maxRPM`, at least the lowest rate offered), 0 when not limited.
     qint64 requestsPerMinute() const;
     /// The shortest time between two request starts at that rate, in ms (0 when not limited).
     qint64 requestIntervalMs() const;
-=======
-    /// Runs `work` on this hub once `delay` has passed, unless by then the hub is gone or the
-    /// run that scheduled it has ended (`runGeneration` moved on: a pause or a new scan).
-    void afterInThisRun(std::chrono::milliseconds delay, std::function<void(Z12Ara&)> work);
->>>>>>> main
     qint64 requestSlotsLeftThisMinute(const QDateTime& now);
     void schedulePumpWhenRateAllows(const QDateTime& now);
     double secondsInFlight(const CrwlUrl& record, const QDateTime& now) const;
