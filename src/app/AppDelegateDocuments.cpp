@@ -91,12 +91,10 @@ bool AppDelegate::applicationOpenFile(const QString& document)
             bookmarkSecurityScopedResourceStep2(url);
             // A local page needs no grant here (the program reads what its user may read), so
             // opening one asks nothing.
-            if (lower == u"csv" || lower == u"txt") {
+            if (settings::ConfigManager::isUrlListPath(path)) {
                 // Both answers set the site's scope (no cancel answer: Escape does nothing).
-                const int answer = alert(QStringLiteral("List of urls: scope"),
-                    QStringLiteral("do you want to just check the urls within this list, or follow each url in this "
-                                   "list?"),
-                    { QStringLiteral("Just the URLs in the list"), QStringLiteral("Follow and scan") });
+                const ShellAlert question = settings::ConfigManager::urlListScopeQuestion();
+                const int answer = alert(question.messageText, question.informativeText, question.buttons);
                 if (m_configManager)
                     m_configManager->setCrawlsSinglePage(answer == 0);
             }

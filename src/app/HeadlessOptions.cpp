@@ -1,6 +1,7 @@
 #include "app/HeadlessOptions.h"
 
 #include "engine/CrawlSettingTable.h"
+#include "engine/CrwlUrl.h"
 #include "engine/detail/SettingsValue.h"
 #include "platform/Paths.h"
 #include "platform/Url.h"
@@ -84,6 +85,13 @@ bool isReadByNoScan(const QString& key)
 {
     const engine::CrawlSetting* setting = engine::findCrawlSetting(key);
     return setting && setting->reader == engine::SettingReader::NoScan;
+}
+
+/// The settings file and the site list: files no web address is mistaken for.
+bool isOwnDocumentSuffix(const QString& suffix)
+{
+    return suffix.compare(QLatin1String("lcsettings"), Qt::CaseInsensitive) == 0
+        || suffix.compare(QLatin1String("lcsbatch"), Qt::CaseInsensitive) == 0;
 }
 
 } // namespace
@@ -221,6 +229,10 @@ HeadlessParse parseHeadlessArguments(const QStringList& arguments, const QVarian
             }
             if (columns.isEmpty())
                 return fail(QStringLiteral("--columns needs at least one column key"));
+            for (const QString& column : std::as_const(columns)) {
+                if (!CrwlUrl::namesField(column))
+                    return fail(QStringLiteral("unknown column key: %1").arg(column));
+            }
             options.columns = columns;
             columnsGiven = true;
         } else if (isOption(QStringLiteral("--html"))) {
@@ -259,9 +271,14 @@ HeadlessParse parseHeadlessArguments(const QStringList& arguments, const QVarian
         const QString path = QDir(workingFolder).absoluteFilePath(platform::Paths::expandTilde(target));
         const QFileInfo info(path);
         if (!info.exists()) {
-            // Not on disk: a bare host name such as "example.com" is a web address.
-            if (platform::Paths::isLocalPath(target) || target.startsWith(QLatin1Char('.')))
+            // Not on disk: a bare host name such as "example.com" is a web address, but not a
+            // name of the program's own files nor a path into a folder that is there.
+            if (platform::Paths::isLocalPath(target) || target.startsWith(QLatin1Char('.'))
+                || isOwnDocumentSuffix(info.suffix())
+                || (target.contains(QLatin1Char('/')) && info.dir().exists())) {
+                result.targetNotFound = true;
                 return fail(QStringLiteral("no such file: %1").arg(target));
+            }
             options.targetKind = TargetKind::WebAddress;
             options.startingUrl = target;
         } else if (info.suffix().compare(QLatin1String("lcsettings"), Qt::CaseInsensitive) == 0) {

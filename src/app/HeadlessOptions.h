@@ -51,6 +51,9 @@ struct HeadlessParse {
     bool showHelp = false;
     bool showVersion = false;
     QString error;
+    /// The error is a target file that is not there ("no such file"): the command line was
+    /// well formed, the scan cannot start.
+    bool targetNotFound = false;
 };
 
 /// Reads `arguments` (without the program name). `crawlSettingModels` names the crawl settings

@@ -259,12 +259,21 @@ int HeadlessScan::run()
     // --set values change this scan's copy only, never the stored site.
     for (auto it = d->options.crawlSettings.cbegin(); it != d->options.crawlSettings.cend(); ++it)
         values->insert(it.key(), it.value());
-    // The text checks of this scan use its site's spelling language.
-    settings::SpellingLanguages::putSiteLanguageOnChecker(*values);
+    d->prompts = std::make_shared<HeadlessPrompts>(d->console.err);
+    if (d->options.targetKind == TargetKind::LocalFile && settings::ConfigManager::isUrlListPath(d->options.target)
+        && !d->options.crawlSettings.contains(QStringLiteral("singlePage"))) {
+        // A URL list asks for its scope as it does in the window; the default answer, which the
+        // prompt takes and shows, checks the listed URLs only.
+        const int answer = d->prompts->runModalAlert(settings::ConfigManager::urlListScopeQuestion());
+        values->insert(QStringLiteral("singlePage"), answer == 0);
+    }
+    // The text checks of this scan use its site's spelling language; a language without a
+    // dictionary is said before the scan starts.
+    if (const QString notice = settings::SpellingLanguages::putScanLanguageOnChecker(*values); !notice.isNull())
+        writeLine(d->console.err, QStringLiteral("crawlmere: ") + notice);
     auto settings = std::make_shared<CrawlSettings>(std::move(*values));
 
     d->hub = assembleHub(d->defaults);
-    d->prompts = std::make_shared<HeadlessPrompts>(d->console.err);
     d->hub->setPrompts(d->prompts);
     d->hub->setConfigManager(siteStore);
     d->hub->setDiagnostic(std::make_shared<HeadlessDiagnostic>());
@@ -541,6 +550,10 @@ int runHeadlessCommand(const QStringList& arguments, const HeadlessConsole& cons
     if (parse.showVersion) {
         writeLine(console.out, QStringLiteral("Crawlmere %1").arg(QLatin1String(CRAWLMERE_VERSION)));
         return kExitFinished;
+    }
+    if (parse.targetNotFound) {
+        writeLine(console.err, QStringLiteral("crawlmere: ") + parse.error);
+        return kExitFailed;
     }
     if (!parse.options) {
         writeBytes(

@@ -264,6 +264,7 @@ void ResultsController::buildByLinkView()
 
     m_byLinkColumns = std::make_shared<ByLinkColumnManager>(&m_defaults);
     m_byLinkColumns->setTableView(m_byLinkView);
+    keepColumnOrder(*m_byLinkView, m_byLinkColumns);
     auto* columns = new views::ColumnManagerButton(m_byLinkColumns);
     columns->setObjectName(QStringLiteral("byLinkColumnManagerButton"));
     m_window.addViewButton(kByLinkView, columns);
@@ -325,6 +326,7 @@ void ResultsController::joinLinkViews()
         { flatView, m_flatColumns },
     };
     for (const auto& [view, manager] : buttons) {
+        keepColumnOrder(*view, manager);
         auto* columns = new views::ColumnManagerButton(manager);
         columns->setObjectName(view->objectName().remove(QStringLiteral("OutlineView")).remove(QStringLiteral("View"))
             + QStringLiteral("ColumnManagerButton"));
@@ -647,6 +649,15 @@ void ResultsController::displayChanged()
         controls.badLinks->setChecked(display.badLinksOnly);
     updateExportMenuItems();
     keepOccurrencesInStep();
+}
+
+void ResultsController::keepColumnOrder(QTreeView& view, const std::shared_ptr<qfColumnManager>& manager)
+{
+    // A column dragged to another place is kept with the rest of the view's column choice.
+    connect(view.header(), &QHeaderView::sectionMoved, this, [weak = std::weak_ptr<qfColumnManager>(manager)] {
+        if (const auto columns = weak.lock())
+            columns->columnsMoved();
+    });
 }
 
 void ResultsController::setUpColumns()

@@ -181,6 +181,8 @@ private:
     std::function<void(const QString& path, const QString& reason)> printRefused() const;
     void buildByLinkView();
     void joinLinkViews();
+    /// Saves `manager`'s choice whenever the user drags one of `view`'s columns elsewhere.
+    void keepColumnOrder(QTreeView& view, const std::shared_ptr<qfColumnManager>& manager);
     void buildSitemapTab();
     /// At a pause or end: the sitemap from the hub's internal pages and images, the insecure
     /// list from the hub's.

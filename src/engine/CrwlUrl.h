@@ -384,6 +384,8 @@ public:
     /// "filesize", "linkcount", "onpageurl", "distancefromhome" … in their fixed formats; any
     /// other key gives "".
     QString getFieldByName(const QString& key) const override;
+    /// Whether `key` (any case) is a column `getFieldByName` answers.
+    static bool namesField(const QString& key);
     /// What the getter "get" + key (first letter upper case) answers: numbers as numbers
     /// ("linkcount" → getLinkcount), the send time as a date, texts as text. A key whose exact
     /// getter is missing is matched without regard to case ("distancefromhome" →

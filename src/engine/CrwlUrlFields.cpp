@@ -268,6 +268,8 @@ const QHash<QString, FieldGetter>& fieldGetters()
 
 } // namespace
 
+bool CrwlUrl::namesField(const QString& key) { return fieldGetters().contains(key.toLower()); }
+
 QString CrwlUrl::getFieldByName(const QString& key) const
 {
     const auto& getters = fieldGetters();

@@ -32,6 +32,9 @@ public:
     /// Hides or shows the `column`-th column of `tableColumns()`; out of range does nothing, and
     /// so does a table whose columns are fixed.
     virtual void setColumnHidden(qsizetype /*column*/, bool /*hidden*/) { }
+    /// Moves the `from`-th column of `tableColumns()` to position `to`, the columns between
+    /// shifting by one; out of range does nothing, and so does a table whose columns are fixed.
+    virtual void moveColumn(qsizetype /*from*/, qsizetype /*to*/) { }
 };
 
 /// A table with no display: a plain column list and sort descriptors, for exports and tests.
@@ -49,6 +52,11 @@ public:
     {
         if (column >= 0 && column < m_columns.size())
             m_columns[column].hidden = hidden;
+    }
+    void moveColumn(qsizetype from, qsizetype to) override
+    {
+        if (from >= 0 && from < m_columns.size() && to >= 0 && to < m_columns.size())
+            m_columns.move(from, to);
     }
 
     void setColumns(QList<TableColumn> columns) { m_columns = std::move(columns); }

@@ -261,6 +261,17 @@ public:
         QStringList allow;
     };
     static RobotsRules parseRobotsRules(const QString& text);
+    /// How the robots lists rule a URL, as robots.txt is read today: of the Disallow and Allow
+    /// terms the URL satisfies, the longest decides, and an Allow wins a tie. So "Allow: /"
+    /// beside "Disallow: /admin" leaves "/admin/secret" disallowed, while "Allow: /p/ok" lets
+    /// "/p/ok" through a "Disallow: /p". Link extraction, redirect targets and the sitemap
+    /// collection all ask this one question.
+    enum class RobotsVerdict {
+        NoDisallowMatches, ///< no Disallow term matches
+        Disallowed, ///< a Disallow term matches and no Allow term as long or longer
+        AllowedOverDisallow, ///< a Disallow term matches, but an Allow term as long or longer too
+    };
+    RobotsVerdict robotsVerdict(QStringView url) const;
     /// The robots.txt location of a scan: scheme, the domain, ":" and the port when it is not
     /// the scheme's default, "/robots.txt".
     static QString robotsLocation(const QString& domain, bool https, std::optional<int> port);
@@ -404,6 +415,11 @@ public:
     /// weHaveThisOneAlready:ignore:internal: the known record of a URL string, unless it is
     /// `ignore`; null when none.
     UrlPtr weHaveThisOneAlready(const QString& url, const CrwlUrl* ignore, bool internal) const;
+    /// The record the current scan holds for `record`'s URL: `record` itself while it is one of
+    /// the scan's, the scan's own record of the URL when `record` is left from an earlier scan,
+    /// null when the scan has none (or `record` is null). Windows kept open across scans
+    /// follow their record through it.
+    UrlPtr currentRecordOf(const UrlPtr& record) const;
     /// doWeHaveThisURL:inDictionary:internal: looks the URL string up in `dictionary` under every
     /// form a record of it may be filed under (see Z12AraDecisions.cpp); null when none.
     UrlPtr doWeHaveThisURL(const QString& url, const LookupTable& dictionary, bool internal) const;
@@ -442,6 +458,11 @@ public:
     {
         robotsBlacklistArray = value;
         robotsDisallowIndex = CrwlTermIndex(value);
+    }
+    void setRobotsWhitelistArray(const QStringList& value)
+    {
+        robotsWhitelistArray = value;
+        robotsAllowIndex = CrwlTermIndex(value);
     }
     void setOutputFilterManager(std::shared_ptr<OutputFilterManager> value) { outputFilterManager = std::move(value); }
 

@@ -297,7 +297,8 @@ bool Z12Ara::shouldBeInSitemapCollection(const CrwlUrl& page) const
         return false;
     if (!page.isInternal())
         return false;
-    if (defaults->boolForKey(QStringLiteral("observeRobotsTxt")) && robotsDisallowIndex.matches(page.absoluteString()))
+    if (defaults->boolForKey(QStringLiteral("observeRobotsTxt"))
+        && robotsVerdict(page.absoluteString()) == RobotsVerdict::Disallowed)
         return false;
     return true;
 }
@@ -538,6 +539,11 @@ Z12Ara::UrlPtr Z12Ara::weHaveThisOneAlready(const QString& url, const CrwlUrl* i
     if (found && found.get() == ignore)
         return nullptr;
     return found;
+}
+
+Z12Ara::UrlPtr Z12Ara::currentRecordOf(const UrlPtr& record) const
+{
+    return record ? weHaveThisOneAlready(record->absoluteString(), nullptr, record->isInternal()) : nullptr;
 }
 
 QString Z12Ara::removeSessionId(const QString& name, const QString& url)

@@ -200,8 +200,6 @@ struct Z12Ara::LinkExtraction {
         const QString& rel, bool withLineNumber);
     void addErrorRecord(const LinkExtractionParser& parser, const QString& link, const QString& text);
     bool collectionIsFull();
-    bool robotsDisallow(const QString& url) const;
-    bool robotsAllow(const QString& url) const;
     void appendInsecure(qint32 type, const QString& pageString, const QString& offending);
     /// The page's insecure records for a link to `target` (new or known) whose first status no
     /// rule set: mixed content on an https scan, an insecure internal link.
@@ -564,8 +562,7 @@ void Z12Ara::LinkExtraction::recordCanonical(const LinkExtractionParser& parser)
     UrlPtr record = hub.weHaveThisOneAlready(targetString, nullptr, internal);
     if (!record) {
         record = newRecord(internal, targetString);
-        const bool disallowed = robotsDisallow(targetString);
-        const bool allowed = disallowed && robotsAllow(targetString);
+        const RobotsVerdict robots = hub.robotsVerdict(targetString);
         bool statusSet = false;
         if (CrwlUrl::isLocalFileBeyondReach(*page, target)) {
             record->setStatus(CrwlStatus::notChecked);
@@ -575,7 +572,7 @@ void Z12Ara::LinkExtraction::recordCanonical(const LinkExtractionParser& parser)
             record->setStatus(CrwlStatus::notChecked);
             record->setIsBlacklisted(true);
             statusSet = true;
-        } else if (disallowed && !allowed) {
+        } else if (robots == RobotsVerdict::Disallowed) {
             record->setIsDisallowed(true);
             record->addWarning(
                 QStringLiteral("The page has a canonical url %1 which is disallowed by robots.txt").arg(targetString));
@@ -588,7 +585,7 @@ void Z12Ara::LinkExtraction::recordCanonical(const LinkExtractionParser& parser)
             record->setStatus(CrwlStatus::notChecked);
             statusSet = true;
         }
-        if (disallowed && allowed)
+        if (robots == RobotsVerdict::AllowedOverDisallow)
             logLine(1, QStringLiteral("Canonical %1 is disallowed by Robots.txt but also allowed").arg(targetString));
         if (statusSet)
             hub.incNumberDone(record);
@@ -748,6 +745,13 @@ void Z12Ara::LinkExtraction::readLink(const LinkExtractionParser& parser, QStrin
     }
 
     // 14.13 Its first status.
+    const RobotsVerdict robots = hub.robotsVerdict(urlString);
+    if (robots == RobotsVerdict::AllowedOverDisallow) {
+        // A longer (or equally long) Allow rule wins: the link is checked as any other.
+        if (logs(1))
+            logLine(1, QStringLiteral("url %1 is disallowed by robots.txt but also allowed").arg(urlString));
+        record->addWarning(QStringLiteral("The link url is disallowed by robots.txt but also allowed"));
+    }
     bool ruleApplied = true;
     if (CrwlUrl::isLocalFileBeyondReach(*page, url)) {
         logLine(2, QStringLiteral("%1 is a local file linked from a web page").arg(urlString));
@@ -758,20 +762,12 @@ void Z12Ara::LinkExtraction::readLink(const LinkExtractionParser& parser, QStrin
         record->setStatus(CrwlStatus::notChecked);
         record->setIsBlacklisted(true);
         hub.incNumberDone(record);
-    } else if (robotsDisallow(urlString)) {
+    } else if (robots == RobotsVerdict::Disallowed) {
         record->setIsDisallowed(true);
-        const bool alsoAllowed = robotsAllow(urlString);
-        if (alsoAllowed) {
-            if (logs(1))
-                logLine(1, QStringLiteral("url %1 is disallowed by robots.txt but also allowed").arg(urlString));
-            record->addWarning(QStringLiteral("The link url is disallowed by robots.txt but also allowed"));
-        } else {
-            if (logs(3))
-                logLine(3, QStringLiteral("is disallowed by robots.txt"));
-            record->addWarning(QStringLiteral("The link url is disallowed by robots.txt"));
-        }
-        // An allow rule that also matches wins over the disallow, as it does for the canonical.
-        if (s.blacklistByRobotsTxt && !alsoAllowed) {
+        if (logs(3))
+            logLine(3, QStringLiteral("is disallowed by robots.txt"));
+        record->addWarning(QStringLiteral("The link url is disallowed by robots.txt"));
+        if (s.blacklistByRobotsTxt) {
             record->setStatus(CrwlStatus::disallowedByRobotsTxt);
             record->setIsBlacklisted(true);
             hub.incNumberDone(record);
@@ -822,7 +818,7 @@ bool Z12Ara::LinkExtraction::fileRedirectTarget()
     if (!internal || !page->isGoodLink())
         return true;
     if (!Z12Ara::stringContainsOneOfTheseTerms(target, hub.checkBlacklistArray).isEmpty()
-        || (robotsDisallow(target) && !robotsAllow(target)) || collectionIsFull())
+        || hub.robotsVerdict(target) == RobotsVerdict::Disallowed || collectionIsFull())
         return true;
     UrlPtr record = newRecord(/*internal=*/true, target);
     record->setDistanceFromHome(page->getDistanceFromHome());
@@ -880,16 +876,6 @@ bool Z12Ara::LinkExtraction::collectionIsFull()
                 .arg(page->absoluteString()));
     }
     return true;
-}
-
-bool Z12Ara::LinkExtraction::robotsDisallow(const QString& url) const
-{
-    return hub.robotsDisallowIndex.matches(url);
-}
-
-bool Z12Ara::LinkExtraction::robotsAllow(const QString& url) const
-{
-    return hub.robotsAllowIndex.matches(url);
 }
 
 void Z12Ara::LinkExtraction::listInsecure(const CrwlUrl& target, const Url& url, const QString& text, bool internal)

@@ -124,6 +124,35 @@ Z12Ara::RobotsRules Z12Ara::parseRobotsRules(const QString& text)
     return rules;
 }
 
+namespace {
+
+/// The length of the longest of `terms` that `url` satisfies; 0 when none does. Both robots
+/// lists carry the same domain prefix, so the lengths compare as the rules' paths do.
+qsizetype longestSatisfiedTerm(QStringView url, const QStringList& terms)
+{
+    qsizetype longest = 0;
+    for (const QString& term : terms) {
+        if (term.size() > longest && !Z12Ara::stringContainsOneOfTheseTerms(url, QStringList { term }).isEmpty())
+            longest = term.size();
+    }
+    return longest;
+}
+
+} // namespace
+
+Z12Ara::RobotsVerdict Z12Ara::robotsVerdict(QStringView url) const
+{
+    // The indexes answer the common cases at once; only a URL that both lists match has its
+    // terms measured.
+    if (!robotsDisallowIndex.matches(url))
+        return RobotsVerdict::NoDisallowMatches;
+    if (!robotsAllowIndex.matches(url))
+        return RobotsVerdict::Disallowed;
+    return longestSatisfiedTerm(url, robotsWhitelistArray) >= longestSatisfiedTerm(url, robotsBlacklistArray)
+        ? RobotsVerdict::AllowedOverDisallow
+        : RobotsVerdict::Disallowed;
+}
+
 QStringList Z12Ara::makeEachItemInArray(const QStringList& items, const QString& domain)
 {
     if (domain.isEmpty()) {

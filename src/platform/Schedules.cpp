@@ -1,7 +1,6 @@
 // Scheduled scans as the user's systemd timers.
 #include "platform/Schedules.h"
 
-#include "platform/Paths.h"
 #include "platform/PropertyList.h"
 
 #include <QDir>
@@ -81,9 +80,16 @@ const QStringList& weekdayNames()
 
 } // namespace
 
+QString Schedules::userHome() { return QDir::homePath(); }
+
 QString Schedules::unitFolder()
 {
-    return Paths::configHome() + QStringLiteral("/systemd/user");
+    // systemd reads the user's own folders: CRAWLMERE_HOME, which moves this program's files
+    // only, does not move them.
+    QString base = qEnvironmentVariable("XDG_CONFIG_HOME");
+    if (base.isEmpty() || !QDir::isAbsolutePath(base))
+        base = userHome() + QStringLiteral("/.config");
+    return QDir::cleanPath(base) + QStringLiteral("/systemd/user");
 }
 
 QList<ScheduledScan> Schedules::read(const QString& folder)
@@ -152,7 +158,7 @@ QStringList Schedules::splitCommandLine(const QString& line)
                 word += next;
         } else if (c == QLatin1Char('%') && i + 1 < line.size()
             && (line.at(i + 1) == QLatin1Char('h') || line.at(i + 1) == QLatin1Char('%'))) {
-            word += line.at(++i) == QLatin1Char('h') ? Paths::home() : QStringLiteral("%");
+            word += line.at(++i) == QLatin1Char('h') ? userHome() : QStringLiteral("%");
         } else if (quote.isNull() && (c == QLatin1Char('"') || c == QLatin1Char('\''))) {
             quote = c;
         } else if (c == quote) {

@@ -27,9 +27,12 @@ struct ScheduledScan {
 /// Reads timers from the user's unit folder. Every function reads afresh; safe on any thread.
 class Schedules {
 public:
-    /// `$XDG_CONFIG_HOME/systemd/user` (`~/.config/systemd/user` without it; under
-    /// `CRAWLMERE_HOME` when that is set).
+    /// Where systemd reads the user's units: `$XDG_CONFIG_HOME/systemd/user`, or
+    /// `~/.config/systemd/user` when that is not set or not absolute. `CRAWLMERE_HOME` does
+    /// not change it.
     static QString unitFolder();
+    /// The user's home (`$HOME`), which `%h` names in a unit; never `CRAWLMERE_HOME`.
+    static QString userHome();
 
     /// The timers of `folder` whose file name contains "crawlmere" and ends in ".timer", and
     /// that have a `[Timer]` section, in name order; at most `kMaxUnits`. An unreadable folder
@@ -40,7 +43,7 @@ public:
 
     /// The words of a command line as systemd splits them: white space separates; double and
     /// single quotes group; backslash escapes (`\n`, `\t`, `\s`, `\xNN`, any other character as
-    /// itself); `%h` becomes the home folder and `%%` a single "%". Leading `@`, `-`, `:`, `+`
+    /// itself); `%h` becomes `userHome()` and `%%` a single "%". Leading `@`, `-`, `:`, `+`
     /// and `!` of the first word are dropped.
     static QStringList splitCommandLine(const QString& line);
 

@@ -451,6 +451,14 @@ void ConfigManager::controlTextDidChange(const QString& text)
     m_dirty = true;
 }
 
+void ConfigManager::showStartingUrl(const QString& url)
+{
+    if (!m_view)
+        return;
+    m_view->setUrlFieldText(url);
+    m_view->setMainWindowTitle(url);
+}
+
 void ConfigManager::controlTextDidEndEditing(const QString& text)
 {
     if (text == m_current.value(kStartingUrl).toString())
@@ -568,8 +576,8 @@ void ConfigManager::setNewStartingurl(const QString& url)
     QVariantMap* site = writeBackTarget(&isCurrent);
     if (!site)
         return;
-    if (isCurrent && m_view)
-        m_view->setUrlFieldText(url);
+    if (isCurrent)
+        showStartingUrl(url);
     site->insert(kStartingUrl, url);
     finishWriteBack(isCurrent);
     rebuildDataSourceAndReloadTableView();
@@ -638,6 +646,19 @@ void ConfigManager::setCrawlsSinglePage(bool on)
         m_view->setCheckbox(QStringLiteral("singlePage"), on);
     m_current.insert(QStringLiteral("singlePage"), on);
     m_dirty = true;
+}
+
+bool ConfigManager::isUrlListPath(const QString& path)
+{
+    return path.endsWith(QLatin1String(".csv"), Qt::CaseInsensitive)
+        || path.endsWith(QLatin1String(".txt"), Qt::CaseInsensitive);
+}
+
+ShellAlert ConfigManager::urlListScopeQuestion()
+{
+    return { QStringLiteral("List of urls: scope"),
+        QStringLiteral("do you want to just check the urls within this list, or follow each url in this list?"),
+        { QStringLiteral("Just the URLs in the list"), QStringLiteral("Follow and scan") } };
 }
 
 void ConfigManager::setCurrentSettingsValues(const QVariantMap& values)

@@ -70,6 +70,9 @@ public:
     static inline const QString CrwlSitemapRulesDidChange = QStringLiteral("CrwlSitemapRulesDidChange");
     static inline const QString kAllSites = QStringLiteral("All sites");
     static inline const QString kDefaultFolder = QStringLiteral("Default folder");
+    /// The labels of the folder list's two fixed rows, which no folder may take. A site stored
+    /// with one of them as its folder belongs to the default folder.
+    static bool isFixedFolderName(const QString& name) { return name == kAllSites || name == kDefaultFolder; }
 
     explicit ConfigManager(platform::UserDefaults& defaults);
     ~ConfigManager() override;
@@ -179,6 +182,12 @@ public:
     void setStatusForCurrentSite(const QString& status);
     bool setNameIfStillDefault(const QString& name);
     void setCrawlsSinglePage(bool on);
+    /// Whether `path` names a URL list (".csv" or ".txt", any case), whose opening asks
+    /// `urlListScopeQuestion`.
+    static bool isUrlListPath(const QString& path);
+    /// The question a URL list asks when it is opened: the first answer, the default, checks
+    /// just the listed URLs (`setCrawlsSinglePage` YES); the second follows each of them.
+    static ShellAlert urlListScopeQuestion();
     /// The keys of `values` into the selected site's working copy, marked changed.
     void setCurrentSettingsValues(const QVariantMap& values);
     /// The same for the site `siteId` (a scan's results may belong to a site that is no longer
@@ -262,9 +271,11 @@ public:
     /// Rebuilds `folderList` from the sites when it is empty and hands the names to the view.
     void populateFolderMenus();
     void moveSelectedToFolder(int clickedRow, const QString& folder);
-    /// True when the site moved into a new folder (an existing or empty name does nothing).
+    /// True when the site moved into a new folder (an existing or empty name does nothing; a
+    /// fixed row's label is refused with an alert).
     bool createNewFolderAndMoveSelected(int clickedRow, const QString& name);
-    /// Lists a new folder; a name already listed is refused with an alert that says so.
+    /// Lists a new folder; a name already listed, or a fixed row's label, is refused with an
+    /// alert that says so.
     void createNewFolder(const QString& name);
     /// Asks, then deletes folder row `folderRow` (rows 0 and 1 are the fixed rows).
     void deleteSelectedFolder(int folderRow);
@@ -338,6 +349,9 @@ private:
     /// "Folder exists": the alert of a folder name that is taken.
     void alertFolderExists(const QString& name) const;
     int alert(const ShellAlert& alert) const;
+    /// Puts `url` into the shown site's starting-URL field and the window title, which follows
+    /// the site shown.
+    void showStartingUrl(const QString& url);
     void beep() const;
     void setSorting(const QString& key);
     void loadRules();

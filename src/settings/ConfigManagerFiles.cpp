@@ -256,8 +256,7 @@ bool ConfigManager::openFileAsStartingUrl(const QString& fileUrl)
     }
     if (editSelected) {
         const QString url = PunycodeAdditions::decodedURLString(fileUrl);
-        if (m_view)
-            m_view->setUrlFieldText(url);
+        showStartingUrl(url);
         m_current.insert(kStartingUrl, url);
         m_dirty = true;
         rebuildDataSourceAndReloadTableView();

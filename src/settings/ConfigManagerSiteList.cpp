@@ -159,14 +159,14 @@ QString ConfigManager::openFolder() const
 {
     const auto site = settingsForID(m_defaults.stringForKey(kId));
     const QString folder = site ? getFolderName(*site) : QString();
-    return folder.isEmpty() || folder == kDefaultFolder ? QString() : folder;
+    return folder.isEmpty() || isFixedFolderName(folder) ? QString() : folder;
 }
 
 bool ConfigManager::settingsAreWithinOpenFolder(const QVariantMap& site) const
 {
     const QString folder = getFolderName(site);
     const QString open = openFolder();
-    if (!folder.isEmpty() && folder != kDefaultFolder)
+    if (!folder.isEmpty() && !isFixedFolderName(folder))
         return folder == open;
     return open.isEmpty();
 }
@@ -285,6 +285,11 @@ bool ConfigManager::createNewFolderAndMoveSelected(int clickedRow, const QString
     synchronise();
     if (name.isEmpty() || folderNameExists(name))
         return false;
+    // A fixed row's label is refused as renaming refuses it.
+    if (isFixedFolderName(name)) {
+        alertFolderExists(name);
+        return false;
+    }
     m_current = *settingsForID(siteID);
     m_current.insert(kFolder, name);
     m_defaults.setObject(siteID, kId);
@@ -303,7 +308,7 @@ void ConfigManager::createNewFolder(const QString& name)
     logLine(1, QStringLiteral("create new folder"));
     if (name.isEmpty())
         return;
-    if (folderNameExists(name)) {
+    if (folderNameExists(name) || isFixedFolderName(name)) {
         alertFolderExists(name);
         return;
     }

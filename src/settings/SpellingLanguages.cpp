@@ -48,24 +48,59 @@ QString SpellingLanguages::identifierForLanguage(const QString& name, const QStr
     return QString();
 }
 
+namespace {
+
+QString noDictionaryText(const QString& name)
+{
+    return QStringLiteral("no spelling dictionary for the language %1").arg(name);
+}
+
+/// The checker's language made the one named `name` when a dictionary has it; the identifier
+/// found, empty when none.
+QString putIfInstalled(const QString& name, platform::SpellChecker& checker, bool* changed)
+{
+    const QString identifier = SpellingLanguages::identifierForLanguage(name, checker.availableLanguages());
+    if (identifier.isEmpty())
+        return identifier;
+    if (identifier == checker.language()) {
+        *changed = true;
+        return identifier;
+    }
+    platform::logLine(2, QStringLiteral("spelling language is now %1").arg(identifier));
+    *changed = checker.setLanguage(identifier);
+    return identifier;
+}
+
+} // namespace
+
 bool SpellingLanguages::putOnChecker(const QString& name, platform::SpellChecker& checker)
 {
     if (name.isEmpty())
         return false;
-    const QString identifier = identifierForLanguage(name, checker.availableLanguages());
-    if (identifier.isEmpty()) {
-        platform::logLine(1, QStringLiteral("no spelling dictionary for the language %1").arg(name));
-        return false;
-    }
-    if (identifier == checker.language())
-        return true;
-    platform::logLine(2, QStringLiteral("spelling language is now %1").arg(identifier));
-    return checker.setLanguage(identifier);
+    bool changed = false;
+    if (putIfInstalled(name, checker, &changed).isEmpty())
+        platform::logLine(1, noDictionaryText(name));
+    return changed;
 }
 
 bool SpellingLanguages::putSiteLanguageOnChecker(const QVariantMap& site, platform::SpellChecker& checker)
 {
     return putOnChecker(site.value(QStringLiteral("language")).toString(), checker);
+}
+
+QString SpellingLanguages::putScanLanguageOnChecker(const QVariantMap& settings, platform::SpellChecker& checker)
+{
+    if (!settings.value(QStringLiteral("checkSpelling")).toBool()) {
+        putSiteLanguageOnChecker(settings, checker);
+        return QString();
+    }
+    const QString name = settings.value(QStringLiteral("language")).toString();
+    bool changed = false;
+    if (name.isEmpty() || !putIfInstalled(name, checker, &changed).isEmpty())
+        return QString();
+    const QString fallback = displayName(checker.language());
+    return fallback.isEmpty() ? noDictionaryText(name)
+                              : QStringLiteral("%1: spelling is checked in %2").arg(noDictionaryText(name), fallback);
 }
 
 } // namespace crawlmere::settings

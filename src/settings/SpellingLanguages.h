@@ -34,6 +34,12 @@ public:
     /// site without one keeps the checker's language.
     static bool putSiteLanguageOnChecker(
         const QVariantMap& site, platform::SpellChecker& checker = platform::SpellChecker::shared());
+    /// A scan's site language put on the checker as `putSiteLanguageOnChecker` does. When the
+    /// scan checks spelling (`checkSpelling`) and no installed dictionary has its language, the
+    /// line that tells the user so and names the language the words are checked in instead;
+    /// a null string otherwise. The caller shows the line where its user sees it.
+    static QString putScanLanguageOnChecker(
+        const QVariantMap& settings, platform::SpellChecker& checker = platform::SpellChecker::shared());
 };
 
 } // namespace crawlmere::settings

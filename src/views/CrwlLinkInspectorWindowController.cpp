@@ -353,8 +353,42 @@ void CrwlLinkInspectorWindowController::openInBrowser(const QString& url) const
     urlOpener->openURL(QUrl(text));
 }
 
+bool CrwlLinkInspectorWindowController::followCurrentScan()
+{
+    if (!lcurl)
+        return false;
+    const auto hub = std::dynamic_pointer_cast<Z12Ara>(lcurl->getOwner());
+    if (!hub)
+        return true; // a record of no scan stays as it is
+    const auto current = hub->currentRecordOf(lcurl);
+    if (current != lcurl && current) {
+        platform::logLine(1, QStringLiteral("link inspector follows the new scan's record of %1").arg(current->absoluteString()));
+        lcurl = current;
+        uniquedOnPageInstanceArray.clear();
+        if (m_tabs)
+            windowDidLoad();
+    }
+    offerActions(current != nullptr);
+    return current != nullptr;
+}
+
+void CrwlLinkInspectorWindowController::offerActions(bool offered)
+{
+    scanGone = !offered;
+    if (!m_tabs)
+        return;
+    static const char* const kActions[] = { "inspectorVisit", "inspectorRecheck", "inspectorMarkFixed",
+        "inspectorVisitOnPage", "inspectorCopyOnPage", "inspectorLocate", "inspectorHighlight", "inspectorInspectTarget" };
+    for (const char* name : kActions) {
+        if (auto* button = findChild<QPushButton*>(QLatin1String(name)))
+            button->setEnabled(offered);
+    }
+}
+
 void CrwlLinkInspectorWindowController::visitOnPage()
 {
+    if (!followCurrentScan())
+        return;
     const auto occurrence = getSelectedInstance();
     if (const auto page = occurrence ? occurrence->parent() : nullptr)
         openInBrowser(page->absoluteString());
@@ -362,6 +396,8 @@ void CrwlLinkInspectorWindowController::visitOnPage()
 
 void CrwlLinkInspectorWindowController::copyOnPage()
 {
+    if (!followCurrentScan())
+        return;
     const auto occurrence = getSelectedInstance();
     if (const auto page = occurrence ? occurrence->parent() : nullptr)
         (pasteboard ? *pasteboard : Pasteboard::general()).setString(page->absoluteString());
@@ -369,6 +405,8 @@ void CrwlLinkInspectorWindowController::copyOnPage()
 
 void CrwlLinkInspectorWindowController::locate()
 {
+    if (!followCurrentScan())
+        return;
     const auto occurrence = getSelectedInstance();
     if (occurrence && occurrence->parent() && locateHandler)
         locateHandler(occurrence);
@@ -376,6 +414,8 @@ void CrwlLinkInspectorWindowController::locate()
 
 void CrwlLinkInspectorWindowController::highlight()
 {
+    if (!followCurrentScan())
+        return;
     const auto occurrence = getSelectedInstance();
     if (!occurrence) {
         platform::logLine(1, QStringLiteral("unable to find instance"));
@@ -392,19 +432,19 @@ void CrwlLinkInspectorWindowController::highlight()
 
 void CrwlLinkInspectorWindowController::visitLink()
 {
-    if (lcurl)
+    if (followCurrentScan())
         openInBrowser(lcurl->absoluteString());
 }
 
 void CrwlLinkInspectorWindowController::inspectPage()
 {
-    if (lcurl && inspectPageHandler)
+    if (followCurrentScan() && inspectPageHandler)
         inspectPageHandler(lcurl);
 }
 
 void CrwlLinkInspectorWindowController::recheck()
 {
-    if (!lcurl)
+    if (!followCurrentScan())
         return;
     // Taking the target out of the counts posts a status change while it still has its old
     // status: the indicator starts after that.
@@ -417,7 +457,7 @@ void CrwlLinkInspectorWindowController::recheck()
 
 void CrwlLinkInspectorWindowController::markAsFixedMenuItem()
 {
-    if (!lcurl)
+    if (!followCurrentScan())
         return;
     if (markFixedHandler)
         markFixedHandler(lcurl);
@@ -432,7 +472,7 @@ void CrwlLinkInspectorWindowController::selectRedirectTab()
 
 void CrwlLinkInspectorWindowController::shouldUpdateStatus()
 {
-    if (!lcurl || !m_tabs)
+    if (!m_tabs || !followCurrentScan())
         return;
     findChild<QLineEdit*>(QStringLiteral("inspectorStatus"))->setText(lcurl->getStatusDescription());
     findChild<QLineEdit*>(QStringLiteral("inspectorRedir"))->setText(lcurl->getRedir());
@@ -449,7 +489,7 @@ void CrwlLinkInspectorWindowController::shouldUpdateStatus()
 
 void CrwlLinkInspectorWindowController::occurrencesChanged()
 {
-    if (!lcurl || !m_tabs)
+    if (!m_tabs || !followCurrentScan())
         return;
     findChild<QLineEdit*>(QStringLiteral("inspectorTargetPageInboundCount"))
         ->setText(QString::number(lcurl->getInboundInstances().size()));

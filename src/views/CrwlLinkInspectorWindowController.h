@@ -45,7 +45,12 @@ class Pasteboard;
 /// observation.
 ///
 /// The actions on a chosen occurrence do nothing while none is chosen (`lastClickedOnPage` -1).
-/// Only the on-page table's selection chooses one. Main thread only.
+/// Only the on-page table's selection chooses one.
+///
+/// The inspector stays with the scan that is current: each action and each notification first
+/// asks the target's hub for its record of the URL (`Z12Ara::currentRecordOf`). A new scan's
+/// record is taken over and the window filled from it; while the current scan has none, the
+/// actions are disabled and do nothing. A target with no hub stays as it is. Main thread only.
 class CrwlLinkInspectorWindowController final : public QWidget {
     Q_OBJECT
 public:
@@ -106,6 +111,9 @@ public:
     /// A page's links were read again: the occurrence count and the on-page list are taken
     /// from the target again, in the table's sort order.
     void occurrencesChanged();
+    /// Whether the actions are offered: false once the current scan holds no record of the
+    /// target's URL.
+    bool offersActions() const { return !scanGone; }
 
     QTableWidget* redirectTable() const { return m_redirectTable; }
     QPushButton* redirectButton() const { return m_redirectButton; }
@@ -127,6 +135,10 @@ private:
     void removeTab(const QString& identifier);
     void openInBrowser(const QString& url) const;
     void stopObserving();
+    /// Takes the current scan's record of the target's URL (filling the window again when it is
+    /// another record); false, the actions disabled, when the current scan has none.
+    bool followCurrentScan();
+    void offerActions(bool offered);
 
     Pasteboard* pasteboard = nullptr;
     std::shared_ptr<platform::UrlOpener> urlOpener;
@@ -138,6 +150,7 @@ private:
     int tabToSelectOnLoad = 0;
     LinkInspectorContent::OnPageList uniquedOnPageInstanceArray;
     bool observing = false;
+    bool scanGone = false;
 
     QTabWidget* m_tabs = nullptr;
     LinkInspectorOnPageTable* m_onPage = nullptr;

@@ -355,6 +355,13 @@ void ResultTreeView::setColumnHidden(qsizetype column, bool hidden)
     scrollToColumn(logical);
 }
 
+void ResultTreeView::moveColumn(qsizetype from, qsizetype to)
+{
+    if (from < 0 || from >= header()->count() || to < 0 || to >= header()->count())
+        return;
+    header()->moveSection(static_cast<int>(from), static_cast<int>(to));
+}
+
 void ResultTreeView::postReloadNotification()
 {
     QTreeView* view = this;

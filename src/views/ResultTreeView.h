@@ -78,6 +78,8 @@ public:
     void reloadData() override;
     /// The `column`-th column of `tableColumns()`; out of range does nothing.
     void setColumnHidden(qsizetype column, bool hidden) override;
+    /// Moves the header's section at visual position `from` to `to`, as a drag does.
+    void moveColumn(qsizetype from, qsizetype to) override;
 
     /// Scrolls the view sideways so that the column of logical index `logical` shows whole
     /// (as much of it as fits, from its left edge).

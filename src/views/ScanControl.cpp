@@ -55,7 +55,10 @@ ScanControl::GoAction ScanControl::go(const QString& senderTitle)
     // Every scan runs on its own copy of the selected site's settings.
     QVariantMap settings = services.currentSettings ? services.currentSettings() : QVariantMap();
     const QString startingUrl = settings.value(QStringLiteral("startingUrl")).toString().trimmed();
-    crawlmere::settings::SpellingLanguages::putSiteLanguageOnChecker(settings);
+    // A spelling language without a dictionary is said in the console when the scan starts.
+    if (const QString notice = crawlmere::settings::SpellingLanguages::putScanLanguageOnChecker(settings);
+        !notice.isNull())
+        logLine(0, notice);
     hub->setCrawlSettings(std::make_shared<CrawlSettings>(std::move(settings)));
     if (!hub->go()) {
         m_display.goTitle = kGo;

@@ -4,6 +4,7 @@
 #include "platform/Log.h"
 #include "platform/UserDefaults.h"
 
+#include <QScopedValueRollback>
 #include <QSet>
 
 using crawlmere::platform::logLine;
@@ -57,6 +58,12 @@ void qfColumnManager::mirror(const QString& title)
         hideColumnWithTitle(title);
     }
     saveDefaults();
+}
+
+void qfColumnManager::columnsMoved()
+{
+    if (!m_applyingStoredChoice)
+        saveDefaults();
 }
 
 void qfColumnManager::flip(const QString& title)
@@ -125,14 +132,43 @@ QVariantMap qfColumnManager::currentChoice() const
 
 void qfColumnManager::applyStoredChoice(const QString& key)
 {
-    if (!defaults().objectForKey(key).isValid())
-        return;
-    const QVariantMap stored = defaults().dictionaryForKey(key);
-    for (auto entry = stored.cbegin(); entry != stored.cend(); ++entry)
-        setColumnVisible(entry.key(), UserDefaults::boolValue(entry.value()));
+    const QScopedValueRollback applying(m_applyingStoredChoice, true);
+    if (defaults().objectForKey(key).isValid()) {
+        const QVariantMap stored = defaults().dictionaryForKey(key);
+        for (auto entry = stored.cbegin(); entry != stored.cend(); ++entry)
+            setColumnVisible(entry.key(), UserDefaults::boolValue(entry.value()));
+    }
+    applyStoredOrder(orderKey(key));
 }
 
-void qfColumnManager::storeChoice(const QString& key) { defaults().setObject(currentChoice(), key); }
+void qfColumnManager::applyStoredOrder(const QString& key)
+{
+    if (!m_table || !defaults().objectForKey(key).isValid())
+        return;
+    qsizetype next = 0;
+    for (const QString& identifier : defaults().stringArrayForKey(key)) {
+        const QList<TableColumn> columns = m_table->tableColumns();
+        for (qsizetype position = next; position < columns.size(); ++position) {
+            if (columns.at(position).identifier != identifier)
+                continue;
+            if (position != next)
+                m_table->moveColumn(position, next);
+            ++next;
+            break;
+        }
+    }
+}
+
+void qfColumnManager::storeChoice(const QString& key)
+{
+    defaults().setObject(currentChoice(), key);
+    if (!m_table)
+        return;
+    QStringList order;
+    for (const TableColumn& column : m_table->tableColumns())
+        order.append(column.identifier);
+    defaults().setObject(order, orderKey(key));
+}
 
 void qfColumnManager::migrateOlderKeys(const QList<std::pair<QString, QString>>& olderKeys)
 {

@@ -64,6 +64,9 @@ public:
     /// mirror: repeats here a toggle made in another manager: the item titled `title` flips and
     /// its column follows; with no such item (logged) a column of that title is hidden.
     void mirror(const QString& title);
+    /// The user moved a column (dragged its header): the choice, column order included, is
+    /// saved (`saveDefaults`). Ignored while the stored choice is being applied.
+    void columnsMoved();
 
     /// Applies the stored or older choice; the base does nothing.
     virtual void honourOldDefaults() { }
@@ -76,9 +79,14 @@ protected:
     crawlmere::platform::UserDefaults& defaults() const { return *m_defaults; }
     /// {title: shown} of every allowed column, in column order.
     QVariantMap currentChoice() const;
-    /// Shows or hides each column named in the dictionary under `key`; nothing when absent.
+    /// The key the column order of the choice under `key` is kept under.
+    static QString orderKey(const QString& key) { return key + QStringLiteral("Order"); }
+    /// Shows or hides each column named in the dictionary under `key`, then puts the columns
+    /// in the order kept under `orderKey(key)` (column identifiers; columns it does not name
+    /// follow, in their own order); nothing of what is absent.
     void applyStoredChoice(const QString& key);
-    /// Stores `currentChoice()` under `key`, replacing what was there.
+    /// Stores `currentChoice()` under `key` and the columns' identifiers in display order under
+    /// `orderKey(key)`, replacing what was there.
     void storeChoice(const QString& key);
     /// For each (older key, title) in order whose key the store holds: shows or hides the column
     /// by the key's boolean, then removes the key.
@@ -86,11 +94,13 @@ protected:
 
 private:
     void setColumnVisible(const QString& title, bool visible);
+    void applyStoredOrder(const QString& key);
     void flip(const QString& title);
     void notifyItemsChanged();
 
     crawlmere::platform::UserDefaults* m_defaults;
     TableView* m_table = nullptr;
     QList<MenuItem> m_items;
+    bool m_applyingStoredChoice = false;
     std::function<void()> m_itemsChanged;
 };

@@ -198,6 +198,35 @@ TEST_F(DocumentOpeningTest, ASettingsFileOpenedDuringLaunchScansOnceAfterStartUp
     shell.terminate();
 }
 
+TEST_F(DocumentOpeningTest, TheWindowTitleFollowsTheAddressAFileGivesTheShownSite)
+{
+    crawlmere::test::LoopbackServer server;
+    server.server().Get("/", [](const httplib::Request&, httplib::Response& response) {
+        response.set_content("<html><head><title>t</title></head><body>x</body></html>", "text/html");
+    });
+    ASSERT_TRUE(server.start());
+    QFile sitemap(path(QStringLiteral("site map.xml")));
+    ASSERT_TRUE(sitemap.open(QIODevice::WriteOnly));
+    sitemap.write(("<?xml version=\"1.0\"?><urlset xmlns=\"http://www.sitemaps.org/schemas/sitemap/0.9\"><url><loc>"
+        + server.url() + "</loc></url></urlset>")
+                      .toUtf8());
+    sitemap.close();
+
+    // Opened at start-up into the blank site.
+    app::MainInterface shell(store, prompts);
+    shell.launch({ sitemap.fileName() });
+    const auto address = [&] { return shell.configManager()->currentSettings().value("startingUrl").toString(); };
+    ASSERT_TRUE(waitFor([&] { return address().endsWith(QStringLiteral("map.xml")); })) << qPrintable(address());
+    EXPECT_EQ(shell.window().windowTitle(), address());
+    EXPECT_TRUE(waitFor([&] { return shell.hub()->crawlFinished(); }));
+    EXPECT_EQ(shell.window().windowTitle(), address());
+
+    // A scan's write-back of a new starting URL shows there too.
+    shell.configManager()->setNewStartingurl(server.url(QStringLiteral("/")));
+    EXPECT_EQ(shell.window().windowTitle(), server.url(QStringLiteral("/")));
+    shell.terminate();
+}
+
 TEST_F(DocumentOpeningTest, AGrantIsKeptUnderItsOwnPathAndReopenedWithoutAsking)
 {
     app::MainInterface shell(store, prompts);

@@ -52,6 +52,8 @@ TEST(HeadlessOptions, UsageErrorsNameTheProblem)
     EXPECT_EQ(parse({}).error, "no target given");
     EXPECT_EQ(parse({ "http://a/", "http://b/" }).error, "only one target can be scanned at a time");
     EXPECT_EQ(parse({ "--columns", ",", "http://h/" }).error, "--columns needs at least one column key");
+    EXPECT_EQ(parse({ "--columns", "url,nonsense", "http://h/" }).error, "unknown column key: nonsense");
+    EXPECT_FALSE(parse({ "--columns", "url,nonsense", "http://h/" }).targetNotFound);
     EXPECT_EQ(parse({ "/no/such/file.html" }).error, "no such file: /no/such/file.html");
     EXPECT_EQ(parse({ "--view", "9", "http://h/" }).error,
         "--view 9: no such link view (1 by link, 2 by page, 3 by status, 4 flat)");
@@ -112,6 +114,28 @@ TEST(HeadlessOptions, LocalTargetsBecomeFileUrlsAndSettingsFilesAreRecognised)
     const auto host = parse({ "example.invalid" }, folder.path());
     ASSERT_TRUE(host.options);
     EXPECT_EQ(host.options->targetKind, TargetKind::WebAddress);
+
+    // A missing file of the program's own kinds, or in a folder that is there, is not found.
+    ASSERT_TRUE(QDir(folder.path()).mkdir("sub"));
+    const struct {
+        const char* target;
+        bool notFound;
+    } missing[] = {
+        { "nothere.lcsettings", true },
+        { "nothere.LcsBatch", true },
+        { "sub/missing.html", true },
+        { "/no/such/file.html", true },
+        { "example.invalid/page.html", false },
+        { "example.invalid/site.lcsettings", true },
+    };
+    for (const auto& c : missing) {
+        const auto result = parse({ c.target }, folder.path());
+        EXPECT_EQ(result.targetNotFound, c.notFound) << c.target;
+        EXPECT_EQ(result.options.has_value(), !c.notFound) << c.target;
+        if (c.notFound) {
+            EXPECT_EQ(result.error, QStringLiteral("no such file: %1").arg(c.target)) << c.target;
+        }
+    }
 }
 
 TEST(HeadlessOptions, TimeOutsAndDelaysOutsideTheirRangeAreRefusedWithTheRange)

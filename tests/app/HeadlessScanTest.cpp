@@ -5,6 +5,7 @@
 #include "platform/PropertyList.h"
 #include "platform/UserDefaults.h"
 #include "settings/ConfigManager.h"
+#include "settings/SpellingLanguages.h"
 #include "support/LoopbackServer.h"
 
 #include <QDir>
@@ -497,6 +498,47 @@ TEST_F(HeadlessScanTest, StartFailuresExitWithOneAndSayWhy)
     EXPECT_FALSE(QFile::exists(csvPath()));
 }
 
+TEST_F(HeadlessScanTest, AMissingFileOfTheProgramsOwnKindsIsNotFoundAndNeverAWebAddress)
+{
+    for (const QString& target : { QStringLiteral("nothere.lcsettings"), QStringLiteral("nothere.LCSBATCH"),
+             folder.filePath(QStringLiteral("gone/list.csv")) }) {
+        SCOPED_TRACE(target.toStdString());
+        const qsizetype before = err.text().size();
+        EXPECT_EQ(run({ target }), kExitFailed);
+        const QString said = err.text().mid(before);
+        EXPECT_EQ(said, QStringLiteral("crawlmere: no such file: %1\n").arg(target));
+        EXPECT_TRUE(out.text().isEmpty()) << qPrintable(out.text());
+    }
+    EXPECT_FALSE(QFile::exists(csvPath()));
+}
+
+TEST_F(HeadlessScanTest, AUrlListChecksTheListedUrlsOnlyAsTheQuestionsDefaultAnswerSays)
+{
+    const QString list = folder.filePath(QStringLiteral("list.txt"));
+    QFile file(list);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    for (const char* path : { "/a.html", "/dir/c.html", "/target.html" })
+        file.write((url(QLatin1String(path)) + u'\n').toUtf8());
+    file.close();
+
+    const QString question = QStringLiteral("crawlmere: List of urls: scope: do you want to just check the urls within "
+                                            "this list, or follow each url in this list? [answered \"Just the URLs in "
+                                            "the list\"]\n");
+    ASSERT_EQ(run({ list }), kExitFinished) << qPrintable(err.text());
+    EXPECT_EQ(err.text().count(question), 1) << qPrintable(err.text());
+    const CsvTable listed = readCsv(csvPath());
+    for (const char* path : { "/a.html", "/dir/c.html", "/target.html" })
+        EXPECT_EQ(listed.rows.count(url(QLatin1String(path))), 1u) << path;
+    // The links of the listed pages are not followed.
+    EXPECT_EQ(listed.rows.count(url(QStringLiteral("/b.html"))), 0u);
+    EXPECT_EQ(listed.rows.count(url(QStringLiteral("/dir/d.html"))), 0u);
+
+    // A scope given with --set answers the question: nothing is asked.
+    ASSERT_EQ(run({ QStringLiteral("--set"), QStringLiteral("singlePage=NO"), list }), kExitFinished);
+    EXPECT_EQ(err.text().count(question), 1);
+    EXPECT_EQ(readCsv(csvPath()).rows.count(url(QStringLiteral("/dir/d.html"))), 1u);
+}
+
 TEST_F(HeadlessScanTest, UsageErrorsExitWithTwoAndTheUsage)
 {
     EXPECT_EQ(
@@ -504,6 +546,9 @@ TEST_F(HeadlessScanTest, UsageErrorsExitWithTwoAndTheUsage)
     EXPECT_TRUE(err.text().contains(QStringLiteral("unknown crawl setting: noSuchSetting")));
     EXPECT_TRUE(err.text().contains(QStringLiteral("usage: crawlmere")));
     EXPECT_EQ(run({}, /*withCsv=*/false), kExitUsage);
+    EXPECT_EQ(run({ QStringLiteral("--columns"), QStringLiteral("url,nonsense"), url("/") }), kExitUsage);
+    EXPECT_TRUE(err.text().contains(QStringLiteral("crawlmere: unknown column key: nonsense\n")));
+    EXPECT_FALSE(QFile::exists(csvPath()));
     EXPECT_EQ(run({ QStringLiteral("--help") }, /*withCsv=*/false), kExitFinished);
     EXPECT_TRUE(out.text().startsWith(QStringLiteral("usage: crawlmere")));
 }
@@ -711,4 +756,17 @@ TEST_F(HeadlessSpellingLanguageTest, TheSitesLanguageChoosesTheDictionaryOfTheCo
         SCOPED_TRACE(c.language);
         EXPECT_EQ(countWith(QLatin1String(c.language)).toStdString(), c.count);
     }
+}
+
+TEST_F(HeadlessSpellingLanguageTest, ALanguageWithoutADictionaryIsSaidOnceWhenTheScanStarts)
+{
+    const QString german = QStringLiteral("German (Germany)");
+    if (!crawlmere::settings::SpellingLanguages::identifierForLanguage(
+            german, crawlmere::settings::SpellingLanguages::availableLanguages())
+             .isEmpty())
+        GTEST_SKIP() << "a German dictionary is installed";
+    countWith(german); // the scan runs, in the checker's language
+    const QString notice = QStringLiteral("crawlmere: no spelling dictionary for the language German (Germany)");
+    EXPECT_EQ(err.text().count(notice), 1) << qPrintable(err.text());
+    EXPECT_TRUE(err.text().contains(notice + QStringLiteral(": spelling is checked in English"))) << qPrintable(err.text());
 }

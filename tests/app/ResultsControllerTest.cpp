@@ -37,6 +37,7 @@
 #include <QDirIterator>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QHeaderView>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
@@ -215,6 +216,28 @@ TEST_F(ResultsControllerTest, TheLastTabSurvivesARestartAndAFinishOnTheSitesTabR
     window().button(QStringLiteral("badLinksButton"))->click();
     EXPECT_EQ(byLinkRows(), shell->hub()->linksCollection().size());
     EXPECT_FALSE(window().menuItem(QStringLiteral("badLinksMenuItem"))->isChecked());
+}
+
+TEST_F(ResultsControllerTest, AColumnDraggedElsewhereKeepsItsPlaceAfterARestart)
+{
+    const auto order = [this](const char* name) {
+        QStringList identifiers;
+        for (const TableColumn& column :
+            dynamic_cast<const TableView&>(*window().resultView(QLatin1String(name))).tableColumns())
+            identifiers << column.identifier;
+        return identifiers;
+    };
+    QMap<QString, QStringList> dragged;
+    for (const char* name : { "byLinkView", "byPageOutlineView" }) {
+        QHeaderView* header = window().resultView(QLatin1String(name))->header();
+        header->moveSection(header->count() - 1, 1);
+        dragged[QLatin1String(name)] = order(name);
+    }
+    shell->terminate();
+    shell = std::make_unique<app::MainInterface>(defaults(), prompts);
+    shell->launch();
+    for (const char* name : { "byLinkView", "byPageOutlineView" })
+        EXPECT_EQ(order(name), dragged.value(QLatin1String(name))) << name;
 }
 
 TEST_F(ResultsControllerTest, BadLinksOnlyLeftOnShowsOffAfterARestartAndTheFirstClickSwitchesItOn)

@@ -512,6 +512,11 @@ TEST_F(Z12AraDecisionsTest, AdmissionToTheSitemapCollection)
     EXPECT_TRUE(hub->shouldBeInSitemapCollection(*excluded));
     defaults->setBool(true, "observeRobotsTxt");
     EXPECT_FALSE(hub->shouldBeInSitemapCollection(*excluded));
+    // The longest rule decides, as it does for the links: a longer Allow takes a page back in,
+    // a shorter one does not.
+    hub->setRobotsWhitelistArray({ QStringLiteral("h.com/"), QStringLiteral("http://h.com/private/open") });
+    EXPECT_FALSE(hub->shouldBeInSitemapCollection(*excluded));
+    EXPECT_TRUE(hub->shouldBeInSitemapCollection(*page("http://h.com/private/open/a.html", 200)));
 }
 
 // ===== Duplicate lookup ========================================================================

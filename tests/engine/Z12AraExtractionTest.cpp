@@ -559,14 +559,47 @@ TEST_F(Z12AraExtractionTest, RobotsDisallowedLinksAreMarkedAndBlacklistedOnlyWhe
     EXPECT_EQ(blocked->getStatus(), CrwlStatus::disallowedByRobotsTxt);
     EXPECT_TRUE(blocked->isBlacklisted());
     EXPECT_FALSE(isQueued(blocked->absoluteString()));
-    // An allow rule that matches too keeps the link checkable.
+    // A longer allow rule that matches too keeps the link checkable, and it is not disallowed.
     const auto open = known(QStringLiteral("http://site.test/mixed/open/c.html"));
     ASSERT_TRUE(open);
-    EXPECT_TRUE(open->isDisallowed());
+    EXPECT_FALSE(open->isDisallowed());
     EXPECT_EQ(open->getStatus(), CrwlStatus::notYetChecked);
     EXPECT_TRUE(open->getWarningsAsArray().contains(
         QStringLiteral("The link url is disallowed by robots.txt but also allowed")));
     EXPECT_TRUE(isQueued(open->absoluteString()));
+}
+
+TEST_F(Z12AraExtractionTest, TheLongestRobotsRuleDecidesAndAnAllowWinsATie)
+{
+    const QByteArray robots = "User-agent: *\nAllow: /\nDisallow: /admin\nDisallow: /p\nAllow: /p/ok\n"
+                              "Disallow: /tie\nAllow: /tie\nDisallow: /*.pdf\n";
+    start(QStringLiteral("http://site.test/"), robots);
+    settings->insert(QStringLiteral("blacklistByRobotsTxt"), true);
+    const struct {
+        const char* path;
+        bool disallowed;
+    } cases[] = {
+        { "/admin/secret", true }, // "Allow: /" is shorter than "Disallow: /admin"
+        { "/p/ok", false },
+        { "/p/ok/deeper", false },
+        { "/p/other", true },
+        { "/tie/x", false },
+        { "/files/a.pdf", true },
+        { "/free", false },
+    };
+    Script list;
+    for (const auto& c : cases)
+        list.links.push_back({ QString::fromUtf8(c.path), QStringLiteral("x") });
+    extract(home, list);
+    for (const auto& c : cases) {
+        const QString url = QStringLiteral("http://site.test") + QString::fromUtf8(c.path);
+        const auto record = known(url);
+        ASSERT_TRUE(record) << c.path;
+        EXPECT_EQ(hub->robotsVerdict(url) == Z12Ara::RobotsVerdict::Disallowed, c.disallowed) << c.path;
+        EXPECT_EQ(record->isDisallowed(), c.disallowed) << c.path;
+        EXPECT_EQ(record->getStatus() == CrwlStatus::disallowedByRobotsTxt, c.disallowed) << c.path;
+        EXPECT_EQ(isQueued(url), !c.disallowed) << c.path;
+    }
 }
 
 TEST_F(Z12AraExtractionTest, FtpAndFormActionsAreNotChecked)

@@ -17,16 +17,41 @@ using crawlmere::platform::Schedules;
 
 namespace {
 
+/// Points HOME and XDG_CONFIG_HOME into a folder of its own while it lives.
+class UserFolders {
+public:
+    UserFolders()
+        : m_home(qgetenv("HOME"))
+        , m_config(qgetenv("XDG_CONFIG_HOME"))
+    {
+        qputenv("HOME", m_folder.path().toUtf8());
+        qputenv("XDG_CONFIG_HOME", (m_folder.path() + QStringLiteral("/config")).toUtf8());
+    }
+    ~UserFolders()
+    {
+        qputenv("HOME", m_home);
+        qputenv("XDG_CONFIG_HOME", m_config);
+    }
+    UserFolders(const UserFolders&) = delete;
+    UserFolders& operator=(const UserFolders&) = delete;
+    QString path() const { return m_folder.path(); }
+
+private:
+    QTemporaryDir m_folder;
+    QByteArray m_home;
+    QByteArray m_config;
+};
+
 class SchedulesTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
         folder = Schedules::unitFolder();
-        ASSERT_TRUE(folder.startsWith(Paths::home()));
-        QDir(folder).removeRecursively();
+        ASSERT_EQ(folder, user.path() + QStringLiteral("/config/systemd/user"));
         ASSERT_TRUE(QDir().mkpath(folder));
     }
-    void TearDown() override { QDir(folder).removeRecursively(); }
+
+    UserFolders user;
 
     void write(const QString& name, const QByteArray& text)
     {
@@ -39,8 +64,8 @@ protected:
     void schedule(const QString& name, const QString& calendar, const QString& url)
     {
         const QString settings = QStringLiteral("sites/%1 site.lcsettings").arg(name);
-        QDir(Paths::home()).mkpath(QStringLiteral("sites"));
-        ASSERT_TRUE(PropertyList::writeXmlFile(Paths::home() + QLatin1Char('/') + settings,
+        QDir(user.path()).mkpath(QStringLiteral("sites"));
+        ASSERT_TRUE(PropertyList::writeXmlFile(user.path() + QLatin1Char('/') + settings,
             QVariantMap { { QStringLiteral("startingUrl"), url } }).ok());
         write(name + QStringLiteral(".timer"), "[Unit]\nDescription=scan\n\n[Timer]\nOnCalendar=" + calendar.toUtf8()
                 + "\nPersistent=true\n\n[Install]\nWantedBy=timers.target\n");
@@ -64,7 +89,7 @@ TEST_F(SchedulesTest, ListsTheTimersWithTheirSiteAndTime)
     schedule(QStringLiteral("crawlmere-c"), QStringLiteral("Mon..Fri 09:00"), QStringLiteral("https://c.test/"));
     schedule(QStringLiteral("crawlmere-d"), QStringLiteral("sunday 7:00"), QStringLiteral("https://d.test/"));
     schedule(QStringLiteral("crawlmere-gone"), QStringLiteral("daily"), QStringLiteral("https://gone.test/"));
-    QFile::remove(Paths::home() + QStringLiteral("/sites/crawlmere-gone site.lcsettings"));
+    QFile::remove(user.path() + QStringLiteral("/sites/crawlmere-gone site.lcsettings"));
     // Other names, no [Timer] section, a missing service, a service in another folder.
     schedule(QStringLiteral("backup"), QStringLiteral("daily"), QStringLiteral("https://x.test/"));
     write(QStringLiteral("crawlmere-notimer.timer"), "[Unit]\nDescription=no timer\n");
@@ -97,10 +122,31 @@ TEST_F(SchedulesTest, ListsTheTimersWithTheirSiteAndTime)
         EXPECT_EQ(QProcess::execute(analyze, { QStringLiteral("calendar"), calendar }), 0) << calendar.toStdString();
 }
 
+TEST(Schedules, TheUnitsAreReadWhereSystemdReadsThemWhateverTheProgramsHomeIs)
+{
+    UserFolders user;
+    ASSERT_NE(Paths::home(), user.path()); // the tests' CRAWLMERE_HOME
+    const QString config = user.path() + QStringLiteral("/config");
+    const struct {
+        QByteArray xdgConfigHome;
+        QString folder;
+    } cases[] = {
+        { config.toUtf8(), config + QStringLiteral("/systemd/user") },
+        { QByteArray(), user.path() + QStringLiteral("/.config/systemd/user") },
+        { QByteArray("relative/config"), user.path() + QStringLiteral("/.config/systemd/user") },
+    };
+    for (const auto& c : cases) {
+        qputenv("XDG_CONFIG_HOME", c.xdgConfigHome);
+        EXPECT_EQ(Schedules::unitFolder(), c.folder) << c.xdgConfigHome.constData();
+    }
+    EXPECT_EQ(Schedules::splitCommandLine(QStringLiteral("app %h/site.lcsettings")),
+        (QStringList { "app", user.path() + QStringLiteral("/site.lcsettings") }));
+}
+
 TEST(Schedules, SplitsCommandLinesAsSystemdDoes)
 {
     EXPECT_EQ(Schedules::splitCommandLine(QStringLiteral("-/usr/bin/app 'a b' \"c\\\"d\" e\\sf %%h %h/x")),
-        (QStringList { "/usr/bin/app", "a b", "c\"d", "e f", "%h", Paths::home() + "/x" }));
+        (QStringList { "/usr/bin/app", "a b", "c\"d", "e f", "%h", QDir::homePath() + "/x" }));
     EXPECT_EQ(Schedules::padHoursMins(7), "07");
     EXPECT_EQ(Schedules::padHoursMins(12), "12");
     EXPECT_FALSE(Schedules::parseCalendar(QStringLiteral("Mon 25:00")));

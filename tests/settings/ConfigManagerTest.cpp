@@ -410,6 +410,40 @@ TEST_F(ConfigManagerTest, AnEditedFolderNameRenamesOnlyANamedFolderToANewName)
     EXPECT_EQ(manager->settingsForID(manager->getIDForCurrentSite())->value("folder").toString(), "Clients");
 }
 
+TEST_F(ConfigManagerTest, ANewFolderCannotTakeTheLabelOfAFixedRow)
+{
+    auto manager = started(*m_defaults);
+    addSite(*manager, "Alpha", "https://alpha.example/");
+    const QString alpha = manager->getIDForCurrentSite();
+    for (const char* name : { "All sites", "Default folder" }) {
+        m_prompts->alerts.clear();
+        EXPECT_FALSE(manager->createNewFolderAndMoveSelected(manager->selectedRow(), name)) << name;
+        manager->createNewFolder(name);
+        ASSERT_EQ(m_prompts->alerts.size(), 2) << name;
+        for (const ShellAlert& alert : m_prompts->alerts)
+            EXPECT_EQ(alert.messageText + ": " + alert.informativeText,
+                QStringLiteral("Folder exists: There is already a folder named '%1'.").arg(name));
+        EXPECT_TRUE(manager->folderList().isEmpty()) << name;
+        manager->synchronise();
+        EXPECT_FALSE(manager->settingsForID(alpha)->contains("folder")) << name;
+    }
+
+    // A site stored with such a folder before belongs to the default folder, not to none.
+    QVariantList sites = m_defaults->arrayForKey("websites");
+    for (QVariant& site : sites) {
+        QVariantMap map = site.toMap();
+        if (map.value("id") == alpha)
+            map.insert("folder", "All sites");
+        site = map;
+    }
+    m_defaults->setObject(sites, "websites");
+    m_defaults->synchronize();
+    UserDefaults again(defaultsPath());
+    auto restarted = started(again);
+    restarted->hideFolderView(1);
+    EXPECT_EQ(rowNames(*restarted), (QStringList { "Default folder", "A new website", "Alpha" }));
+}
+
 TEST_F(ConfigManagerTest, AnEmptyFolderShowsAPlaceholderThatGoesWhenUntouched)
 {
     auto manager = started(*m_defaults);

@@ -220,6 +220,14 @@ protected:
             response.set_content("<html><body>flaky</body></html>", "text/html");
         });
         ASSERT_TRUE(server.start());
+        ASSERT_NO_FATAL_FAILURE(scan());
+        flaky = flakyRecord();
+        ASSERT_TRUE(flaky);
+        ASSERT_EQ(flaky->getStatus(), 404);
+    }
+    /// Scans the site to its end.
+    void scan()
+    {
         auto settings = std::make_shared<CrawlSettings>(CrwlUrl::defaultCrawlSettings());
         settings->insert(QStringLiteral("startingUrl"), server.url(QStringLiteral("/")));
         hub->setCrawlSettings(settings);
@@ -228,11 +236,13 @@ protected:
         ASSERT_TRUE(hub->go());
         ASSERT_TRUE(platform::Dispatch::runUntil([&] { return finished; }, std::chrono::seconds(30)));
         platform::NotificationCenter::defaultCenter().removeObserver(this);
+    }
+    std::shared_ptr<CrwlUrl> flakyRecord() const
+    {
         for (const auto& item : hub->linksCollection())
             if (auto record = std::dynamic_pointer_cast<CrwlUrl>(item); record && record->absoluteString().endsWith(u"/flaky.html"))
-                flaky = record;
-        ASSERT_TRUE(flaky);
-        ASSERT_EQ(flaky->getStatus(), 404);
+                return record;
+        return nullptr;
     }
     void TearDown() override
     {
@@ -262,6 +272,37 @@ TEST_F(LinkInspectorScan, RecheckStopsTheIndicatorAndShowsTheNewStatus)
     EXPECT_EQ(window.recheckingIndicator()->maximum(), 0);
     ASSERT_TRUE(platform::Dispatch::runUntil([&] { return window.recheckingIndicator()->maximum() != 0; }, std::chrono::seconds(20)));
     EXPECT_EQ(field(window, "inspectorStatus"), flaky->descriptionForStatusCode(200));
+}
+
+TEST_F(LinkInspectorScan, AnInspectorFollowsTheCurrentScanAndOffersNothingOnceItsScanIsGone)
+{
+    CrwlLinkInspectorWindowController window;
+    std::vector<std::shared_ptr<CrwlUrl>> marked;
+    window.setMarkFixedHandler([&](const std::shared_ptr<CrwlUrl>& target) { marked.push_back(target); });
+    window.setLcurl(flaky);
+    window.windowDidLoad();
+
+    // The next scan finds the page mended: the window shows, and acts on, that scan's record.
+    fixed = true;
+    hub->clear();
+    ASSERT_NO_FATAL_FAILURE(scan());
+    const auto current = flakyRecord();
+    ASSERT_TRUE(current);
+    ASSERT_NE(current, flaky);
+    EXPECT_EQ(hub->currentRecordOf(flaky), current);
+    EXPECT_EQ(window.getLcurl(), current);
+    EXPECT_EQ(field(window, "inspectorStatus"), current->descriptionForStatusCode(200));
+    window.markAsFixedMenuItem();
+    EXPECT_EQ(marked, std::vector<std::shared_ptr<CrwlUrl>> { current });
+    EXPECT_TRUE(window.offersActions());
+
+    // Cleared with no scan after it: nothing to act on.
+    hub->clear();
+    window.markAsFixedMenuItem();
+    EXPECT_EQ(marked.size(), 1u);
+    EXPECT_FALSE(window.offersActions());
+    for (const char* button : { "inspectorMarkFixed", "inspectorRecheck", "inspectorLocate", "inspectorHighlight" })
+        EXPECT_FALSE(window.findChild<QPushButton*>(QLatin1String(button))->isEnabled()) << button;
 }
 
 TEST_F(LinkInspectorScan, AClosedInspectorIsReleasedAndHearsNothing)

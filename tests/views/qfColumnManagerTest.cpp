@@ -126,6 +126,44 @@ TEST_F(qfColumnManagerTest, StoredChoiceSurvivesARestartOfTheStore)
     EXPECT_EQ(manager.items(), (QList<Item> { { "Size", false }, { "Redirected to", true } }));
 }
 
+TEST_F(qfColumnManagerTest, AMovedColumnKeepsItsPlaceAfterARestart)
+{
+    const auto identifiers = [](const TableView& view) {
+        QStringList order;
+        for (const TableColumn& column : view.tableColumns())
+            order << column.identifier;
+        return order;
+    };
+    {
+        UserDefaults first(folder.filePath("order.plist"));
+        ByPageColumnManager manager(&first);
+        manager.setTableView(&table);
+        manager.setUpColumns();
+        table.moveColumn(2, 0); // "Size" dragged to the front
+        manager.columnsMoved();
+        ASSERT_TRUE(first.synchronize());
+    }
+    UserDefaults second(folder.filePath("order.plist"));
+    const struct {
+        QList<TableColumn> columns;
+        QStringList order;
+    } cases[] = {
+        { byLinkColumns(), { "filesize", "url", "status", "redir", "onpageurl" } },
+        // A column the stored order does not name follows the named ones; a named column that
+        // is gone is skipped.
+        { { { "url", "URL", false }, { "title", "Title", false }, { "filesize", "Size", false },
+              { "onpageurl", "Appears on", false } },
+            { "filesize", "url", "onpageurl", "title" } },
+    };
+    for (const auto& c : cases) {
+        HeadlessTableView fresh(c.columns);
+        ByPageColumnManager manager(&second);
+        manager.setTableView(&fresh);
+        manager.setUpColumns();
+        EXPECT_EQ(identifiers(fresh), c.order);
+    }
+}
+
 TEST_F(qfColumnManagerTest, OlderKeysAreMigratedOnceAndRemoved)
 {
     HeadlessTableView flat({ { "url", "URL", false }, { "redir", "Redirected to", true },

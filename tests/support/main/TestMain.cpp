@@ -1,5 +1,5 @@
 // Entry point of every test executable: a Qt application object for the event loop and a
-// private CRAWLMERE_HOME so no test touches the real home folder. Suites of widget code are
+// private CRAWLMERE_HOME (and XDG_CONFIG_HOME) so no test touches the real home folder. Suites of widget code are
 // built with CRAWLMERE_TEST_GUI and get a QApplication (offscreen under ctest); the others
 // get a QCoreApplication.
 #include "platform/UrlSession.h"
@@ -31,6 +31,9 @@ int main(int argc, char** argv)
     if (!home.isValid())
         return 2;
     qputenv("CRAWLMERE_HOME", home.path().toUtf8());
+    // Folders that other programs share with this one (the systemd user units) follow
+    // XDG_CONFIG_HOME, not CRAWLMERE_HOME: it points into the private home too.
+    qputenv("XDG_CONFIG_HOME", (home.path() + QStringLiteral("/.config")).toUtf8());
     crawlmere::platform::UrlSession::globalInit();
     int result = 0;
     {
