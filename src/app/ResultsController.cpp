@@ -366,7 +366,7 @@ QList<qfDataSource::Item> ResultsController::sharedOccurrences()
     // The hub's list grows at its end while a scan runs: when the kept list is still its
     // beginning, only the new occurrences are added; otherwise (a new scan, an occurrence
     // taken out before the kept end) it is made again. The list is shared, not copied.
-    const std::deque<Z12Ara::InstancePtr>& occurrences = m_hub->instanceCollection();
+    const auto& occurrences = m_hub->instanceCollection();
     const qsizetype kept = m_occurrences.size();
     const bool beginning = kept <= qsizetype(occurrences.size())
         && (kept == 0

@@ -5,6 +5,7 @@
 #include "engine/CrawlSettings.h"
 #include "engine/CrwlDataObject.h"
 #include "engine/CrwlURLDelegate.h"
+#include "engine/detail/OccurrenceList.h"
 #include "engine/detail/PackedMetaElements.h"
 #include "platform/Url.h"
 
@@ -50,6 +51,8 @@ class UserDefaults;
 class CrwlUrl : public CrwlDataObject, public std::enable_shared_from_this<CrwlUrl> {
 public:
     using InstanceList = std::vector<std::shared_ptr<CrwlLinkInstance>>;
+    /// The inbound and outbound lists: read as `InstanceList`s, held one pointer an entry.
+    using OccurrenceList = crawlmere::engine::detail::OccurrenceList;
     using Settings = SharedCrawlSettings;
 
     // ===== Construction and crawl settings ==================================================
@@ -131,8 +134,8 @@ public:
     void setIsInternal(bool value) { isInternalFlag = value; }
     void setIsDisallowed(bool value) { isDisallowedFlag = value; }
     void setIsInBadCollection(bool value) { isInBadCollectionFlag = value; }
-    void setInboundInstanceArray(InstanceList value) { inboundInstanceArray = std::move(value); }
-    void setOutboundInstanceArray(InstanceList value) { outboundInstanceArray = std::move(value); }
+    void setInboundInstanceArray(const InstanceList& value);
+    void setOutboundInstanceArray(const InstanceList& value);
     /// Records of one scan share the text of a type met just before (most have one of a few).
     void setMimeType(const QString& value);
     void setLoadTimeInterval(double seconds) { loadTimeInterval = seconds; }
@@ -195,8 +198,8 @@ public:
     bool getLinksAnchorDoesntAppearOnTargetPage() const { return linksAnchorDoesntAppearOnTargetPage; }
     /// The redirect chain (a copy, taken under the chain's lock).
     QVariantList redirectArray() const;
-    const InstanceList& getInboundInstances() const { return inboundInstanceArray; }
-    const InstanceList& getOutboundInstances() const { return outboundInstanceArray; }
+    const OccurrenceList& getInboundInstances() const { return inboundInstanceArray; }
+    const OccurrenceList& getOutboundInstances() const { return outboundInstanceArray; }
     float getLinkJuice() const { return linkjuice; }
     bool getSpellingReviewed() const { return spellingReviewed; }
     /// `distanceFromHome` as a number.
@@ -695,8 +698,8 @@ private:
     crawlmere::platform::UserDefaults* defaults = nullptr;
     mutable QBasicMutex nsurlLock;
     mutable std::optional<crawlmere::platform::Url> nsurl;
-    InstanceList inboundInstanceArray;
-    InstanceList outboundInstanceArray;
+    OccurrenceList inboundInstanceArray;
+    OccurrenceList outboundInstanceArray;
     QStringList warnings;
     QStringList namesOnThisPage;
     QString linkPageTitle;

@@ -15,7 +15,7 @@ namespace {
 // Occurrence lists grow by a quarter rather than doubling: a scan holds hundreds of thousands of
 // them and most stop growing soon, so doubling would leave a third of their room unused on
 // average (a quarter leaves about a tenth; the moves are of pointers).
-void appendGrowingByQuarter(CrwlUrl::InstanceList& list, const std::shared_ptr<CrwlLinkInstance>& instance)
+void appendGrowingByQuarter(CrwlUrl::OccurrenceList& list, const std::shared_ptr<CrwlLinkInstance>& instance)
 {
     if (list.size() == list.capacity())
         list.reserve(list.size() + list.size() / 4 + 1);
@@ -43,6 +43,20 @@ void CrwlUrl::addOutboundInstance(const std::shared_ptr<CrwlLinkInstance>& insta
         ++internalLinkCount;
     else
         ++externalLinkCount;
+}
+
+void CrwlUrl::setInboundInstanceArray(const InstanceList& value)
+{
+    inboundInstanceArray.clear();
+    for (const auto& instance : value)
+        inboundInstanceArray.push_back(instance);
+}
+
+void CrwlUrl::setOutboundInstanceArray(const InstanceList& value)
+{
+    outboundInstanceArray.clear();
+    for (const auto& instance : value)
+        outboundInstanceArray.push_back(instance);
 }
 
 std::shared_ptr<CrwlLinkInstance> CrwlUrl::lastInboundInstance() const

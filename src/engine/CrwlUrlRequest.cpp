@@ -370,10 +370,10 @@ CrwlUrl::InstanceList CrwlUrl::takeOutboundInstances()
     invalidateLinkedImagesArray();
     invalidateLinkedVideoArray();
     invalidateLinkedAudioArray();
-    return std::exchange(outboundInstanceArray, {});
+    return outboundInstanceArray.take();
 }
 
 void CrwlUrl::removeInboundInstance(const std::shared_ptr<CrwlLinkInstance>& instance)
 {
-    std::erase(inboundInstanceArray, instance);
+    inboundInstanceArray.erase(instance.get());
 }

@@ -93,7 +93,6 @@ void Z12Ara::clear()
     inProgressArray.reserve(40);
     if (archiveSink)
         archiveSink->clearArchiveFolder();
-    instanceArray = std::deque<InstancePtr>();
     linkTextPool = CrwlLinkTextPool();
     occurrenceArena.clear();
     lookupDictionary = LookupTable();

@@ -299,7 +299,7 @@ public:
     bool crawlFinished() const { return crawlFinishedFlag; }
     const QList<Item>& linksCollection() const { return collection; }
     /// Every occurrence of the scan, in the order made (a deque: growing it never copies it).
-    const std::deque<InstancePtr>& instanceCollection() const { return instanceArray; }
+    const crawlmere::engine::detail::OccurrenceArena& instanceCollection() const { return occurrenceArena; }
     CrwlUrlList internalPagesCollection() const;
     qint64 pageCount() const;
     const QList<InsecureContentRecord>& insecureList() const { return insecureRecords; }
@@ -554,13 +554,13 @@ private:
     qint32 plainTextMode = 0;
     QString startingDir;
     QString dataBelongsToID;
-    std::deque<InstancePtr> instanceArray;
     mutable std::mutex lookupRulesLock; // guards the three below
     mutable SharedCrawlSettings lookupRulesSettings;
     mutable quint64 lookupRulesGeneration = 0;
     mutable LookupRules lookupRulesCache;
-    CrwlLinkTextPool linkTextPool; // the texts of instanceArray's occurrences, each set once
-    crawlmere::engine::detail::OccurrenceArena occurrenceArena; // where instanceArray's occurrences lie
+    CrwlLinkTextPool linkTextPool; // the texts of the scan's occurrences, each set once
+    // The scan's occurrences, where they lie and in the order made (`instanceCollection`).
+    crawlmere::engine::detail::OccurrenceArena occurrenceArena;
     std::atomic<EncodingId> detectedEncoding { 0 };
     SharedCrawlSettings crawlSettings;
     LookupTable lookupDictionary;

@@ -180,7 +180,6 @@ Z12Ara::InstancePtr Z12Ara::addInstanceWithParent(const UrlPtr& parent, const Ur
         target->addInboundInstance(instance);
     if (parent)
         parent->addOutboundInstance(instance);
-    instanceArray.push_back(instance);
     return instance;
 }
 
@@ -199,11 +198,9 @@ void Z12Ara::removeThisCrwlUrlFromCollection(const UrlPtr& record)
 
 void Z12Ara::removeThisCrwlLinkInstanceFromCollection(const InstancePtr& instance)
 {
-    if (instanceArray.empty() || !instance)
+    if (occurrenceArena.empty() || !instance)
         return;
-    const auto it = std::find(instanceArray.begin(), instanceArray.end(), instance);
-    if (it != instanceArray.end())
-        instanceArray.erase(it);
+    occurrenceArena.takeOutIf([&instance](const CrwlLinkInstance* occurrence) { return occurrence == instance.get(); });
     addToRetainArray(instance);
 }
 

@@ -269,7 +269,7 @@ std::vector<Z12Ara::UrlPtr> Z12Ara::readLinksAgain(const UrlPtr& page)
 
     dropUnlinkedRecords(std::move(formerTargets), page, dropped);
     if (!dropped.empty())
-        std::erase_if(instanceArray, [&](const InstancePtr& occurrence) { return dropped.contains(occurrence.get()); });
+        occurrenceArena.takeOutIf([&](const CrwlLinkInstance* occurrence) { return dropped.contains(occurrence); });
 
     // Statuses the reading itself gives, or that no fetch can change.
     const auto fetchable = [](qint64 status) {

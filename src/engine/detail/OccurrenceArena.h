@@ -1,38 +1,105 @@
-// Link occurrences made side by side in chunks that share one set of counts, for the millions a
-// large scan makes.
+// Link occurrences made side by side in large chunks that share one block of
+// counts, for the millions a large scan makes, and read back in the order made.
 #pragma once
 
+#include <cstddef>
+#include <functional>
+#include <iterator>
 #include <memory>
 
 class CrwlLinkInstance;
 
 namespace crawlmere::engine::detail {
 
-/// Makes link occurrences in chunks of `kChunkSlots`: the occurrences of a chunk lie together
-/// and share the chunk's one block of shared counts, so an occurrence costs its own bytes and
-/// no allocation or count of its own. Each occurrence is handed out as a `std::shared_ptr` that
-/// keeps its whole chunk alive; the chunk, and every occurrence in it, goes when the last of
-/// them is let go (an occurrence let go early keeps its place until then).
+/// Makes a scan's link occurrences in chunks of `kChunkSlots`: they lie side by
+/// side and share one block of shared counts, so an occurrence costs its own
+/// bytes and no allocation or count of its own, and the lists that hold them
+/// (`OccurrenceList`) need one plain pointer an entry. Each occurrence is
+/// handed out as a `std::shared_ptr` that keeps every occurrence the arena made
+/// alive: they go together when the arena has let go of them (`clear`, or its
+/// end) and the last of them is let go, so an occurrence taken out of its lists
+/// keeps its place until then.
 ///
-/// Threads: `make` and `clear` on one thread at a time (the hub's main thread); the chunks may
+/// The arena is also the hub's list of a scan's occurrences: read as a list, it
+/// answers those made since `clear` in the order made, but for those taken out
+/// (`takeOutIf`), without an entry of its own for each while none is taken out.
+///
+/// Threads: one thread at a time (the hub's main thread); the occurrences may
 /// be let go on any.
 class OccurrenceArena {
 public:
-    static constexpr int kChunkSlots = 64;
+  static constexpr int kChunkSlots = 1024;
+  using Ptr = std::shared_ptr<CrwlLinkInstance>;
 
-    OccurrenceArena();
-    ~OccurrenceArena();
-    OccurrenceArena(OccurrenceArena&&) noexcept;
-    OccurrenceArena& operator=(OccurrenceArena&&) noexcept;
+  /// Reads an occurrence of the list as a shared pointer (a value, not a
+  /// reference).
+  class const_iterator {
+  public:
+    using iterator_category = std::input_iterator_tag;
+    using value_type = Ptr;
+    using difference_type = std::ptrdiff_t;
+    using pointer = void;
+    using reference = Ptr;
 
-    /// A new occurrence as `CrwlLinkInstance()` makes it.
-    std::shared_ptr<CrwlLinkInstance> make();
-    /// Lets go of the chunk being filled; the next occurrence starts a new one.
-    void clear();
+    const_iterator() = default;
+    Ptr operator*() const { return (*arena)[index]; }
+    const_iterator &operator++() {
+      ++index;
+      return *this;
+    }
+    const_iterator operator++(int) {
+      const_iterator before = *this;
+      ++index;
+      return before;
+    }
+    const_iterator operator+(difference_type count) const {
+      return {arena, index + std::size_t(count)};
+    }
+    difference_type operator-(const const_iterator &other) const {
+      return difference_type(index) - difference_type(other.index);
+    }
+    bool operator==(const const_iterator &other) const {
+      return index == other.index;
+    }
+
+  private:
+    friend class OccurrenceArena;
+    const_iterator(const OccurrenceArena *owner, std::size_t at)
+        : arena(owner), index(at) {}
+    const OccurrenceArena *arena = nullptr;
+    std::size_t index = 0;
+  };
+  using iterator = const_iterator;
+  using value_type = Ptr;
+  using size_type = std::size_t;
+
+  OccurrenceArena();
+  ~OccurrenceArena();
+  OccurrenceArena(OccurrenceArena &&) noexcept;
+  OccurrenceArena &operator=(OccurrenceArena &&) noexcept;
+
+  /// A new occurrence as `CrwlLinkInstance()` makes it, at the end of the list.
+  Ptr make();
+  /// Lets go of the occurrences made so far and empties the list; the next one
+  /// starts a new set.
+  void clear();
+
+  // ===== The list
+  // ==========================================================================
+
+  std::size_t size() const;
+  bool empty() const { return size() == 0; }
+  Ptr operator[](std::size_t index) const;
+  Ptr front() const { return (*this)[0]; }
+  const_iterator begin() const { return {this, 0}; }
+  const_iterator end() const { return {this, size()}; }
+  /// Takes out of the list every occurrence for which `test` says YES; they
+  /// live on as long as before.
+  void takeOutIf(const std::function<bool(const CrwlLinkInstance *)> &test);
 
 private:
-    struct Chunk;
-    std::shared_ptr<Chunk> current;
+  struct Storage;
+  std::shared_ptr<Storage> storage;
 };
 
 } // namespace crawlmere::engine::detail

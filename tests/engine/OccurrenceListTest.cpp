@@ -1,0 +1,144 @@
+// The occurrence lists and arena: a list of plain pointers keeps what it holds
+// alive as a list of shared pointers would, whether the occurrences come from
+// the hub's arena or were made alone.
+#include "engine/detail/OccurrenceList.h"
+#include "engine/detail/OccurrenceArena.h"
+
+#include "engine/CrwlLinkInstance.h"
+#include "engine/CrwlUrl.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+using crawlmere::engine::detail::OccurrenceArena;
+using crawlmere::engine::detail::OccurrenceList;
+
+namespace {
+
+using Ptr = std::shared_ptr<CrwlLinkInstance>;
+
+Ptr named(Ptr occurrence, const char *text) {
+  occurrence->setLinkText(QString::fromLatin1(text));
+  return occurrence;
+}
+
+} // namespace
+
+TEST(OccurrenceList, ReadsBackWhatWasAddedInOrderAndKeepsItAlive) {
+  // Arena occurrences, occurrences made alone, and the two mixed, with a null
+  // entry.
+  struct Case {
+    const char *name;
+    int fromArena, alone;
+  };
+  for (const Case &c :
+       {Case{"arena", 3, 0}, Case{"alone", 0, 3}, Case{"mixed", 2, 2}}) {
+    SCOPED_TRACE(c.name);
+    std::vector<std::weak_ptr<CrwlLinkInstance>> watched;
+    std::vector<CrwlLinkInstance *> added;
+    OccurrenceList list;
+    {
+      OccurrenceArena arena;
+      std::vector<Ptr> made;
+      for (int i = 0; i < c.fromArena; ++i)
+        made.push_back(named(arena.make(), "arena"));
+      for (int i = 0; i < c.alone; ++i)
+        made.push_back(named(CrwlLinkInstance::make(), "alone"));
+      made.insert(made.begin() + 1, nullptr);
+      for (const Ptr &occurrence : made) {
+        list.push_back(occurrence);
+        added.push_back(occurrence.get());
+        watched.push_back(occurrence);
+      }
+    } // the arena and every other holder let go: the list alone keeps them
+
+    ASSERT_EQ(list.size(), added.size());
+    std::size_t i = 0;
+    for (const Ptr &occurrence : list) {
+      EXPECT_EQ(occurrence.get(), added[i]);
+      if (occurrence) {
+        EXPECT_FALSE(occurrence->getLinkText().isEmpty());
+      }
+      ++i;
+    }
+    EXPECT_EQ(list[1], nullptr);
+    EXPECT_EQ(list.front().get(), added.front());
+    EXPECT_EQ(list.toVector().size(), added.size());
+    for (std::size_t j = 0; j < watched.size(); ++j)
+      EXPECT_EQ(watched[j].expired(), added[j] == nullptr) << j;
+
+    // What is read out keeps the occurrence alive after the list lets go.
+    const Ptr kept = list.back();
+    list.erase(added.back());
+    EXPECT_EQ(list.size(), added.size() - 1);
+    EXPECT_EQ(kept->getLinkText(),
+              QString::fromLatin1(c.alone ? "alone" : "arena"));
+    const std::vector<Ptr> taken = list.take();
+    EXPECT_TRUE(list.empty());
+    EXPECT_EQ(taken.size(), added.size() - 1);
+  }
+}
+
+TEST(OccurrenceList, OccurrencesMadeAloneGoWithTheirLastHolder) {
+  std::weak_ptr<CrwlLinkInstance> first, second;
+  {
+    OccurrenceList list;
+    {
+      const Ptr a = CrwlLinkInstance::make();
+      const Ptr b = CrwlLinkInstance::make();
+      first = a;
+      second = b;
+      list.push_back(a);
+      list.push_back(b);
+    }
+    EXPECT_FALSE(first.expired());
+    EXPECT_FALSE(second.expired());
+    // One taken out goes at once unless it is the one the list shares its
+    // counts with.
+    list.erase(second.lock().get());
+    EXPECT_TRUE(second.expired());
+    EXPECT_FALSE(first.expired());
+  }
+  EXPECT_TRUE(first.expired());
+}
+
+TEST(OccurrenceArena, ListsWhatItMadeInOrderButWhatWasTakenOut) {
+  OccurrenceArena arena;
+  EXPECT_TRUE(arena.empty());
+  std::vector<Ptr> made;
+  const int count = OccurrenceArena::kChunkSlots + 5;
+  for (int i = 0; i < count; ++i) {
+    made.push_back(arena.make());
+    made.back()->setLineNumber(i);
+  }
+  ASSERT_EQ(arena.size(), std::size_t(count));
+  EXPECT_EQ(arena[count - 1]->getLineNumber(), count - 1);
+  EXPECT_EQ(arena.front().get(), made.front().get());
+
+  // Taken out of the list, but alive while held; made afterwards, at the end.
+  const std::weak_ptr<CrwlLinkInstance> taken = made[3];
+  arena.takeOutIf([](const CrwlLinkInstance *occurrence) {
+    return occurrence->getLineNumber() % 2 == 1;
+  });
+  Ptr last = arena.make();
+  last->setLineNumber(count);
+  EXPECT_EQ(arena.size(), std::size_t(count / 2 + 2));
+  EXPECT_EQ((arena.begin() + 2) - arena.begin(), 2);
+  EXPECT_EQ((*(arena.begin() + 2))->getLineNumber(), 4);
+  EXPECT_EQ(arena[arena.size() - 1].get(), last.get());
+  EXPECT_EQ(made[3]->getLineNumber(), 3);
+
+  // Cleared, the list is empty and the occurrences go with their last holder.
+  OccurrenceList kept;
+  kept.push_back(made[3]);
+  made.clear();
+  arena.clear();
+  EXPECT_TRUE(arena.empty());
+  EXPECT_FALSE(taken.expired());
+  EXPECT_EQ(last->getLineNumber(), count);
+  kept.clear();
+  EXPECT_FALSE(taken.expired()); // `last` still holds them
+  last.reset();
+  EXPECT_TRUE(taken.expired());
+}
