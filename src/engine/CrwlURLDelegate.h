@@ -95,6 +95,12 @@ public:
     virtual void addToRedirLookup(const std::shared_ptr<CrwlUrl>& /*record*/, const QString& /*key*/) { }
     /// How many redirects lead to the record.
     virtual qint64 getNumberOfRedirectsTo(const CrwlUrl& /*record*/) const { return 0; }
+    /// The records that redirect to the record's address (by the server, a Refresh header or a
+    /// meta refresh), in the order of their addresses; empty when none.
+    virtual CrwlUrlList getRedirectsTo(const CrwlUrl& /*record*/) const { return {}; }
+    /// The record of the address where a record that is only a redirect ends; null when the
+    /// record is read as a page of its own or its final address has no record.
+    virtual std::shared_ptr<CrwlUrl> getFinalRecordOf(const CrwlUrl& /*record*/) const { return nullptr; }
     /// Takes a record out of the scan's collections (it stays alive for open views).
     virtual void removeThisCrwlUrlFromCollection(const std::shared_ptr<CrwlUrl>& /*record*/) { }
     /// Takes a link occurrence out of the scan's collections.

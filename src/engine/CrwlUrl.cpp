@@ -4,6 +4,7 @@
 #include "engine/PunycodeAdditions.h"
 #include "engine/detail/BlockPool.h"
 #include "engine/detail/CrwlUrlCaches.h"
+#include "engine/detail/LookupKeys.h"
 #include "engine/detail/RecordReference.h"
 #include "engine/detail/SettingsValue.h"
 #include "platform/UserDefaults.h"
@@ -133,7 +134,9 @@ void CrwlUrl::setLinkURL(const QString& url)
     // The file-URL mark from before this call decides: a new record's first URL is trimmed.
     if (!isFileURLFlag)
         stored = trimHash(stored, settingBool(crawlSettings, QStringLiteral("trimQuery")));
-    linkURL = stored;
+    // Scheme and host read alike in any case: the record keeps them as every export writes them,
+    // whichever spelling was met first.
+    linkURL = crawlmere::engine::detail::withLowerCaseSchemeAndHost(stored);
     linkURLDecodesToItself = PunycodeAdditions::decodesToItself(linkURL);
     if (!linkURL.isEmpty()) {
         const auto recordOwner = owner.lock();

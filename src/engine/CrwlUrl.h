@@ -153,6 +153,9 @@ public:
     void setSearchTerms(const QStringList& value);
     void setLinkJuice(float value) { linkjuice = value; }
     void setSpellingReviewed(bool value) { spellingReviewed = value; }
+    /// The links of the record's body have been read (by the hub's link extraction); a later
+    /// fetch of the record does not read them again, only `readLinksAgain` does.
+    void setLinksRead(bool value) { linksRead = value; }
 
     const QByteArray& getData() const { return data; }
     const QByteArray& getSourceData() const { return sourceData; }
@@ -202,6 +205,7 @@ public:
     const OccurrenceList& getOutboundInstances() const { return outboundInstanceArray; }
     float getLinkJuice() const { return linkjuice; }
     bool getSpellingReviewed() const { return spellingReviewed; }
+    bool getLinksRead() const { return linksRead; }
     /// `distanceFromHome` as a number.
     QVariant getDistance() const { return QVariant::fromValue(distanceFromHome); }
     /// `status` as a number.
@@ -397,6 +401,9 @@ public:
 
     /// The title; "" when none.
     QString getLinkpagetitle() const;
+    /// The title a row of this record shows: its own, or for a record that is only a redirect
+    /// the title of its final address's record. Main thread.
+    QString getPageTitleShown() const;
     /// The meta description; "" when none.
     QString getMetadescription() const;
     /// Lengths in characters (UTF-16 units).
@@ -738,6 +745,7 @@ private:
     bool linksAnchorDoesntAppearOnTargetPage = false;
     bool recursion = false;
     bool isFileURLFlag = false;
+    bool linksRead = false;
     QString error;
     QString canonical;
     QString mimeTypeText;

@@ -4,6 +4,7 @@
 
 #include "engine/CrwlLinkInstance.h"
 #include "engine/PunycodeAdditions.h"
+#include "engine/detail/RedirectOnly.h"
 #include "platform/UserDefaults.h"
 
 #include <QHash>
@@ -18,6 +19,18 @@
 // ===== Column getters =========================================================================
 
 QString CrwlUrl::getLinkpagetitle() const { return linkPageTitle.isNull() ? QStringLiteral("") : linkPageTitle; }
+
+QString CrwlUrl::getPageTitleShown() const
+{
+    // A redirect has no page of its own: it shows the title of the page it leads to.
+    if (crawlmere::engine::detail::isOnlyARedirect(*this)) {
+        if (const auto recordOwner = owner.lock()) {
+            if (const auto final = recordOwner->getFinalRecordOf(*this))
+                return final->getLinkpagetitle();
+        }
+    }
+    return getLinkpagetitle();
+}
 
 QString CrwlUrl::getMetadescription() const { return metaDescription.isNull() ? QStringLiteral("") : metaDescription; }
 
@@ -183,6 +196,16 @@ QString onPageUrlText(const CrwlUrl& record)
     }
     if (record.isStartingPoint())
         return QStringLiteral("starting url");
+    // A page no link names is reached through the redirects that lead to it.
+    if (const auto recordOwner = inbound.empty() ? record.getOwner() : nullptr) {
+        const CrwlUrlList redirects = recordOwner->getRedirectsTo(record);
+        if (redirects.size() == 1)
+            return QStringLiteral("redirected from %1").arg(redirects.front()->getAbsoluteStringDecoded());
+        if (redirects.size() > 1)
+            return QStringLiteral("redirected from %1 and %2 more")
+                .arg(redirects.front()->getAbsoluteStringDecoded())
+                .arg(qint64(redirects.size() - 1));
+    }
     return QStringLiteral("appears %1 times").arg(qint64(inbound.size()));
 }
 
@@ -249,7 +272,7 @@ const QHash<QString, FieldGetter>& fieldGetters()
         { QStringLiteral("itempropname"), [](const CrwlUrl& r) { return r.getItempropname(); } },
         { QStringLiteral("itempropdescription"), [](const CrwlUrl& r) { return r.getItempropdescription(); } },
         { QStringLiteral("itempropimage"), [](const CrwlUrl& r) { return r.getItempropimage(); } },
-        { QStringLiteral("linkpagetitle"), [](const CrwlUrl& r) { return r.getLinkpagetitle(); } },
+        { QStringLiteral("linkpagetitle"), [](const CrwlUrl& r) { return r.getPageTitleShown(); } },
         { QStringLiteral("h1"), [](const CrwlUrl& r) { return r.getH1s(); } },
         { QStringLiteral("h2"), [](const CrwlUrl& r) { return r.getH2s(); } },
         { QStringLiteral("h3"), [](const CrwlUrl& r) { return r.getH3s(); } },
@@ -353,7 +376,7 @@ const SortGetterTables& sortGetters()
                 [](const CrwlUrl& r) { return QVariant(r.getAbsoluteStringDecoded()); } },
             { QStringLiteral("Redir"), [](const CrwlUrl& r) { return QVariant(r.getRedir()); } },
             { QStringLiteral("RedirDecoded"), [](const CrwlUrl& r) { return QVariant(r.getRedirDecoded()); } },
-            { QStringLiteral("Linkpagetitle"), [](const CrwlUrl& r) { return QVariant(r.getLinkpagetitle()); } },
+            { QStringLiteral("Linkpagetitle"), [](const CrwlUrl& r) { return QVariant(r.getPageTitleShown()); } },
             { QStringLiteral("Metadescription"), [](const CrwlUrl& r) { return QVariant(r.getMetadescription()); } },
             { QStringLiteral("Canonical"), [](const CrwlUrl& r) { return QVariant(r.getCanonical()); } },
             { QStringLiteral("Lastmodified"), [](const CrwlUrl& r) { return QVariant(r.getLastmodified()); } },

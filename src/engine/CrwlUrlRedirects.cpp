@@ -5,6 +5,7 @@
 #include "engine/CrwlStatusCodes.h"
 #include "engine/PunycodeAdditions.h"
 #include "engine/detail/DefaultsValue.h"
+#include "engine/detail/LookupKeys.h"
 #include "engine/detail/SettingsValue.h"
 
 using crawlmere::engine::detail::defaultsBool;
@@ -24,7 +25,8 @@ QVariantMap CrwlUrl::makeRedirectHop(const QString& url, qint64 status, qint32 r
 
 void CrwlUrl::addRedir(const QString& target, qint64 newStatus, qint32 reason)
 {
-    const QString trimmed = trimHash(target, settingBool(crawlSettings, QStringLiteral("trimQuery")));
+    const QString trimmed = crawlmere::engine::detail::withLowerCaseSchemeAndHost(
+        trimHash(target, settingBool(crawlSettings, QStringLiteral("trimQuery"))));
     if (trimmed.isEmpty())
         return;
     {

@@ -45,8 +45,8 @@ public:
     /// A null page is ignored.
     virtual void addWords(const QStringList& words, const std::shared_ptr<CrwlUrl>& page) = 0;
 
-    /// YES when a page with the same final URL, fragment cut, is already recorded. No side
-    /// effect.
+    /// YES when another page than `page` with the same final URL, fragment cut, is already
+    /// recorded (`page` itself recorded is no duplicate of it). No side effect.
     virtual bool duplicateCheck(const CrwlUrl& page) const = 0;
 
     /// getDuplicates: page title → the recorded pages (canonical absent or equal to their own

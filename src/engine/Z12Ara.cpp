@@ -97,6 +97,7 @@ void Z12Ara::clear()
     occurrenceArena.clear();
     lookupDictionary = LookupTable();
     redirLookupDictionary = QHash<QString, QList<UrlPtr>>();
+    redirectArrivals = QHash<const CrwlUrl*, InstancePtr>();
     warningsArray = QList<HubWarningRecord>();
     insecureRecords = QList<InsecureContentRecord>();
     numberOfThreadsDetached = 0;

@@ -96,6 +96,8 @@ public:
     static inline const QString CrwlPageLinksUpdated = QStringLiteral("CrwlPageLinksUpdated");
     static inline const QString CrwlListenerShouldUpdateData = QStringLiteral("CrwlListenerShouldUpdateData");
     static inline const QString CrwlDidSaveArchiveIndex = QStringLiteral("CrwlDidSaveArchiveIndex");
+    /// The link text of the occurrence that stands for the way in through a redirect.
+    static inline const QString kRedirectArrivalText = QStringLiteral("[redirect]");
 
     /// Room made up front in the queue and the lookup table (which grow beyond it as needed).
     static constexpr qsizetype kQueueCapacity = 50000;
@@ -229,6 +231,17 @@ public:
     /// addToRedirLookup:withKey: files the record under the key of a URL it redirects to, once.
     void addToRedirLookup(const UrlPtr& record, const QString& key) override;
     qint64 getNumberOfRedirectsTo(const CrwlUrl& record) const override;
+    CrwlUrlList getRedirectsTo(const CrwlUrl& record) const override;
+    UrlPtr getFinalRecordOf(const CrwlUrl& record) const override;
+    /// A way to reach `record` at `distance` from home: the record and, from it, every page it
+    /// links and the page it redirects to take the shorter distance, so a page's distance is
+    /// the shortest over every way it is reached, whichever answer came first.
+    void lowerDistanceFromHome(const UrlPtr& record, qint64 distance);
+    /// Records that `redirect`, which is only a redirect, leads to `final`: it is filed among
+    /// the redirects to `final`, and one occurrence with the text "[redirect]" stands for the
+    /// way in (the occurrence views list it; it is on neither record's list). A later call for
+    /// the same redirect replaces it.
+    void recordRedirectArrival(const UrlPtr& redirect, const UrlPtr& final);
 
     /// add: appends a record to the collection while it holds fewer than `linksLimit`.
     void add(Item item) override;
@@ -520,6 +533,9 @@ private:
     // The pump's helpers (Z12AraQueue.cpp).
     void startFetch(const UrlPtr& record, std::chrono::milliseconds delay);
     void cancelFetch(const UrlPtr& record);
+    /// The records filed as redirecting to the record's address (also without a trailing "/"
+    /// unless `wordpressUrls`); null when none.
+    const QList<UrlPtr>* redirectsFiledUnder(const CrwlUrl& record) const;
     bool removeFromInProgress(const UrlPtr& record);
     void finish();
     /// Runs `work` on this hub once `delay` has passed, unless by then the hub is gone or the
@@ -565,6 +581,8 @@ private:
     SharedCrawlSettings crawlSettings;
     LookupTable lookupDictionary;
     QHash<QString, QList<UrlPtr>> redirLookupDictionary;
+    // The "[redirect]" occurrence of each record that is only a redirect, by that record.
+    QHash<const CrwlUrl*, InstancePtr> redirectArrivals;
     QList<InsecureContentRecord> insecureRecords; // insecureList
     QStringList checkBlacklistArray;
     QStringList followBlacklistArray;

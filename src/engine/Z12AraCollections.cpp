@@ -7,6 +7,8 @@
 #include "engine/CrwlStatusCodes.h"
 #include "engine/CrwlUrl.h"
 #include "engine/EngineSEOService.h"
+#include "engine/PunycodeAdditions.h"
+#include "engine/detail/RedirectOnly.h"
 #include "engine/detail/SettingsValue.h"
 #include "platform/Dispatch.h"
 #include "platform/Log.h"
@@ -18,6 +20,7 @@
 using crawlmere::engine::detail::HashedString;
 using crawlmere::engine::detail::settingInteger;
 using crawlmere::platform::logLine;
+using crawlmere::platform::Url;
 
 // ===== Counters =============================================================================
 
@@ -138,14 +141,91 @@ void Z12Ara::addToRedirLookup(const UrlPtr& record, const QString& key)
         redirecting.append(record);
 }
 
-qint64 Z12Ara::getNumberOfRedirectsTo(const CrwlUrl& record) const
+const QList<Z12Ara::UrlPtr>* Z12Ara::redirectsFiledUnder(const CrwlUrl& record) const
 {
     const QString key = record.prepareUrlForLookup(record.absoluteString());
     auto it = redirLookupDictionary.constFind(key);
     if (it == redirLookupDictionary.cend() && !key.isEmpty() && !defaults->boolForKey(QStringLiteral("wordpressUrls"))
         && key.endsWith(u'/'))
         it = redirLookupDictionary.constFind(key.chopped(1));
-    return it == redirLookupDictionary.cend() ? 0 : it.value().size();
+    return it == redirLookupDictionary.cend() ? nullptr : &it.value();
+}
+
+qint64 Z12Ara::getNumberOfRedirectsTo(const CrwlUrl& record) const
+{
+    const QList<UrlPtr>* redirecting = redirectsFiledUnder(record);
+    return redirecting ? redirecting->size() : 0;
+}
+
+CrwlUrlList Z12Ara::getRedirectsTo(const CrwlUrl& record) const
+{
+    const QList<UrlPtr>* redirecting = redirectsFiledUnder(record);
+    if (!redirecting)
+        return {};
+    CrwlUrlList redirects;
+    for (const UrlPtr& redirect : *redirecting) {
+        if (redirect && redirect.get() != &record)
+            redirects.push_back(redirect);
+    }
+    // The order the answers came in differs from run to run; the addresses' does not.
+    std::ranges::stable_sort(redirects, {}, [](const UrlPtr& redirect) { return redirect->absoluteString(); });
+    return redirects;
+}
+
+Z12Ara::UrlPtr Z12Ara::getFinalRecordOf(const CrwlUrl& record) const
+{
+    if (!crawlmere::engine::detail::isOnlyARedirect(record))
+        return nullptr;
+    if (const InstancePtr arrival = redirectArrivals.value(&record))
+        return arrival->target();
+    const QString target = record.finalURLString();
+    std::optional<Url> url = Url::fromString(target);
+    if (!url)
+        url = Url::fromString(PunycodeAdditions::encodedURLString(target));
+    const bool internal = url && compareHost(url->host(), domains);
+    return weHaveThisOneAlready(target, &record, internal);
+}
+
+void Z12Ara::lowerDistanceFromHome(const UrlPtr& record, qint64 distance)
+{
+    if (!record || record->getDistanceFromHome() <= distance)
+        return;
+    std::vector<std::pair<UrlPtr, qint64>> reached { { record, distance } };
+    while (!reached.empty()) {
+        auto [next, shorter] = std::move(reached.back());
+        reached.pop_back();
+        if (next->getDistanceFromHome() <= shorter)
+            continue;
+        next->setDistanceFromHome(shorter);
+        for (const InstancePtr& occurrence : next->getOutboundInstances()) {
+            if (UrlPtr target = occurrence ? occurrence->target() : nullptr;
+                target && target->getDistanceFromHome() > shorter + 1)
+                reached.emplace_back(std::move(target), shorter + 1);
+        }
+        if (const InstancePtr arrival = redirectArrivals.value(next.get())) {
+            if (UrlPtr final = arrival->target(); final && final->getDistanceFromHome() > shorter)
+                reached.emplace_back(std::move(final), shorter);
+        }
+    }
+}
+
+void Z12Ara::recordRedirectArrival(const UrlPtr& redirect, const UrlPtr& final)
+{
+    if (!redirect || !final || redirect == final)
+        return;
+    // A Refresh header or a meta refresh is filed here; a server redirect was filed as it came.
+    addToRedirLookup(redirect, final->prepareUrlForLookup(final->absoluteString()));
+    InstancePtr& arrival = redirectArrivals[redirect.get()];
+    if (arrival && arrival->target() == final)
+        return;
+    if (arrival) {
+        const CrwlLinkInstance* former = arrival.get();
+        occurrenceArena.takeOutIf([former](const CrwlLinkInstance* occurrence) { return occurrence == former; });
+    }
+    arrival = occurrenceArena.make();
+    arrival->setParent(redirect);
+    arrival->setTarget(final);
+    arrival->setTexts(linkTextPool.intern(kRedirectArrivalText, QString(), QString(), QString()));
 }
 
 // ===== Collections ==========================================================================

@@ -10,6 +10,7 @@
 #include "engine/OutputFilterManager.h"
 #include "engine/PunycodeAdditions.h"
 #include "engine/detail/LookupKeys.h"
+#include "engine/detail/RedirectOnly.h"
 #include "engine/detail/SettingsValue.h"
 #include "platform/Dispatch.h"
 #include "platform/Log.h"
@@ -107,8 +108,17 @@ bool Z12Ara::weShouldCrawlThisURL(const UrlPtr& page, bool readAgain)
     if (page->isStartingPoint())
         return true;
 
-    if (!readAgain && engineSEODataSource && engineSEODataSource->duplicateCheck(*page)
-        && settingBool(crawlSettings, QStringLiteral("shouldTrimHash"))) {
+    // A page is read once (`readLinksAgain` reads it again).
+    if (!readAgain && page->getLinksRead()) {
+        logLine(3, QStringLiteral("%1 has been read already").arg(page->finalURLString()));
+        return false;
+    }
+    // Another record with the same final address has been read. (A page the sitemap took before
+    // its reading, a PDF once its status is known, is no duplicate of itself.) A redirect
+    // carries its final address's body, read under that address's own record: it goes on to be
+    // filed as a way to that page, whether or not the page was read first.
+    if (!readAgain && engineSEODataSource && !crawlmere::engine::detail::isOnlyARedirect(*page)
+        && engineSEODataSource->duplicateCheck(*page) && settingBool(crawlSettings, QStringLiteral("shouldTrimHash"))) {
         logLine(3, QStringLiteral("%1 is already in the SEO collection").arg(page->finalURLString()));
         return false;
     }

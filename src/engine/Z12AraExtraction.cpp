@@ -20,6 +20,7 @@
 #include "platform/Url.h"
 #include "platform/UserDefaults.h"
 
+#include <algorithm>
 #include <array>
 #include <unordered_set>
 
@@ -34,6 +35,10 @@ namespace {
 const QString kLinkedFileMarker = QStringLiteral("[linked file]");
 const QString kAltMarker = QStringLiteral("[alt]:");
 const QString kFormActionMarker = QStringLiteral("[form action]");
+/// The link texts of the files a page loads besides images and linked files: frames, media,
+/// embedded objects and the addresses of its inline styles.
+const std::array<QString, 4> kLoadedFileMarkers { QStringLiteral("[iFrame]"), QStringLiteral("[audio/video]"),
+    QStringLiteral("[embed]"), QStringLiteral("[inline style url]") };
 
 const QString kTooHighWarning = QStringLiteral(
     "The link url is a relative link with too many '../' which take the url above the root domain. It may work in a "
@@ -295,13 +300,24 @@ void Z12Ara::dropUnlinkedRecords(
     std::vector<UrlPtr> candidates, const UrlPtr& keep, std::unordered_set<const CrwlLinkInstance*>& dropped)
 {
     std::unordered_set<const CrwlUrl*> gone;
+    // A page a redirect still leads to stays, though no link names it.
+    const auto reachedThroughRedirect = [&](const CrwlUrl& record) {
+        for (const UrlPtr& redirect : getRedirectsTo(record)) {
+            const InstancePtr arrival = redirectArrivals.value(redirect.get());
+            if (arrival && arrival->target().get() == &record && !gone.contains(redirect.get()))
+                return true;
+        }
+        return false;
+    };
     while (!candidates.empty()) {
         const UrlPtr record = std::move(candidates.back());
         candidates.pop_back();
         if (record == keep || record->isStartingPoint() || !record->getInboundInstances().empty()
-            || !gone.insert(record.get()).second)
+            || reachedThroughRedirect(*record) || !gone.insert(record.get()).second)
             continue;
         logLine(1, QStringLiteral("%1 is linked from nowhere now and leaves the scan").arg(record->absoluteString()));
+        if (const InstancePtr arrival = redirectArrivals.take(record.get()))
+            dropped.insert(arrival.get());
         for (const InstancePtr& occurrence : record->takeOutboundInstances()) {
             dropped.insert(occurrence.get());
             if (UrlPtr target = occurrence->target()) {
@@ -389,6 +405,7 @@ void Z12Ara::LinkExtraction::run()
             cleanUp();
         return;
     }
+    page->setLinksRead(true);
 
     // 6. Page facts.
     if (parser->getLength() > 0)
@@ -594,6 +611,8 @@ void Z12Ara::LinkExtraction::recordCanonical(const LinkExtractionParser& parser)
         hub.add(record);
         if (record->getStatus() == CrwlStatus::notYetChecked)
             hub.addToCheckQueue(record);
+    } else {
+        hub.lowerDistanceFromHome(record, childDistance);
     }
     if (record != page)
         hub.addInstanceWithParent(
@@ -702,6 +721,7 @@ void Z12Ara::LinkExtraction::readLink(const LinkExtractionParser& parser, QStrin
 
     // 14.9 Known.
     if (const UrlPtr known = hub.weHaveThisOneAlready(urlString, nullptr, internal)) {
+        hub.lowerDistanceFromHome(known, childDistance);
         if (!(s.limitOccurrences && known->getOnpagecount() > s.occurrencesLimit))
             addOccurrence(known, parser, text, rel, /*withLineNumber=*/true);
         // Each page that loads or links the insecure URL is listed, not only the first one.
@@ -803,9 +823,10 @@ void Z12Ara::LinkExtraction::readLink(const LinkExtractionParser& parser, QStrin
 
 bool Z12Ara::LinkExtraction::fileRedirectTarget()
 {
-    // The final address gets a record of its own, at the redirect's distance, unless it has one
-    // already or would not be checked when linked: it is fetched and read as a page of its own.
-    // False when the page itself is filed as its final address (the page is read as it is).
+    // The final address is read as a page of its own: under its record when it has one,
+    // else under a new record, unless a link to it would not be checked. The redirect is a
+    // way in at its own distance, whichever answer came first. False when the page itself is
+    // filed as its final address (the page is read as it is).
     const QString target = page->finalURLString();
     std::optional<Url> url = Url::fromString(target);
     if (!url)
@@ -813,20 +834,28 @@ bool Z12Ara::LinkExtraction::fileRedirectTarget()
     if (!url)
         return true;
     const bool internal = hub.compareHost(url->host(), hub.domains);
-    if (const UrlPtr known = hub.weHaveThisOneAlready(target, nullptr, internal))
-        return known != page;
-    if (!internal || !page->isGoodLink())
+    UrlPtr record = hub.weHaveThisOneAlready(target, nullptr, internal);
+    if (record == page)
+        return false;
+    if (!internal || !page->isGoodLink()
+        || !Z12Ara::stringContainsOneOfTheseTerms(target, hub.checkBlacklistArray).isEmpty()
+        || hub.robotsVerdict(target) == RobotsVerdict::Disallowed)
         return true;
-    if (!Z12Ara::stringContainsOneOfTheseTerms(target, hub.checkBlacklistArray).isEmpty()
-        || hub.robotsVerdict(target) == RobotsVerdict::Disallowed || collectionIsFull())
-        return true;
-    UrlPtr record = newRecord(/*internal=*/true, target);
-    record->setDistanceFromHome(page->getDistanceFromHome());
-    if (logs(2))
-        logLine(2, QStringLiteral("%1 redirects to %2, which is checked as a page of its own")
-                       .arg(page->absoluteString(), target));
-    hub.add(record);
-    hub.addToCheckQueue(record);
+    if (record) {
+        hub.lowerDistanceFromHome(record, page->getDistanceFromHome());
+    } else {
+        if (collectionIsFull())
+            return true;
+        record = newRecord(/*internal=*/true, target);
+        record->setDistanceFromHome(page->getDistanceFromHome());
+        if (logs(2))
+            logLine(2,
+                QStringLiteral("%1 redirects to %2, which is checked as a page of its own")
+                    .arg(page->absoluteString(), target));
+        hub.add(record);
+        hub.addToCheckQueue(record);
+    }
+    hub.recordRedirectArrival(page, record);
     return true;
 }
 
@@ -881,9 +910,12 @@ bool Z12Ara::LinkExtraction::collectionIsFull()
 void Z12Ara::LinkExtraction::listInsecure(const CrwlUrl& target, const Url& url, const QString& text, bool internal)
 {
     const QString& urlString = url.absoluteString();
-    if (hub.scanningHttpsSite && schemeIs(url, u"http")
-        && (target.isImage() || text.contains(kAltMarker) || text == kLinkedFileMarker
-            || text.contains(kFormActionMarker))) {
+    const auto loaded = [&] {
+        return target.isImage() || text.contains(kAltMarker) || text == kLinkedFileMarker
+            || text.contains(kFormActionMarker)
+            || std::ranges::find(kLoadedFileMarkers, text) != kLoadedFileMarkers.end();
+    };
+    if (hub.scanningHttpsSite && schemeIs(url, u"http") && loaded()) {
         page->setHasMixedContent(true);
         appendInsecure(kInsecureResource, page->absoluteString(), urlString);
     }

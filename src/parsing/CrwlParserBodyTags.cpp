@@ -388,8 +388,10 @@ public:
             onFrame();
             break;
         case TagId::Embed:
-            if (p.checkImages && attribute.id == AttrId::Src)
+            if (p.checkImages && attribute.id == AttrId::Src) {
                 takeUrl();
+                p.addLinkTextToCollection(QStringLiteral("[embed]"));
+            }
             break;
         case TagId::Form:
             onForm();

@@ -185,7 +185,11 @@ void EngineSEOManager::addWords(const QStringList& words, const std::shared_ptr<
     }
 }
 
-bool EngineSEOManager::duplicateCheck(const CrwlUrl& page) const { return duplicateDict.contains(duplicateKey(page)); }
+bool EngineSEOManager::duplicateCheck(const CrwlUrl& page) const
+{
+    const auto it = duplicateDict.constFind(duplicateKey(page));
+    return it != duplicateDict.cend() && it.value().get() != &page;
+}
 
 const CrwlUrlGroups& EngineSEOManager::getDuplicates()
 {

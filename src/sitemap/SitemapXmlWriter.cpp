@@ -2,10 +2,10 @@
 // template with its namespaces, and the sitemap index.
 #include "sitemap/SitemapXmlWriter.h"
 
-
 #include "engine/CrwlLinkInstance.h"
 #include "engine/CrwlStatusCodes.h"
 #include "engine/CrwlUrl.h"
+#include "engine/PunycodeAdditions.h"
 #include "engine/SitemapPriority.h"
 #include "platform/Strings.h"
 #include "platform/Url.h"
@@ -29,6 +29,10 @@ QString urlValue(QString url)
     return SitemapXmlWriter::escapedValue(url.replace(QLatin1Char(' '), QLatin1String("%20")));
 }
 
+/// A page's or file's address as a value: encoded as it is requested (a record keeps its
+/// address decoded for reading), then escaped.
+QString locValue(const QString& url) { return urlValue(PunycodeAdditions::encodedURLString(url)); }
+
 void appendElement(QString& entry, QLatin1StringView indent, QLatin1StringView name, const QString& escaped)
 {
     entry += indent;
@@ -48,7 +52,7 @@ bool buildEntry(const CrwlUrl& page, const SitemapXmlOptions& options, QSet<QStr
     const QLatin1StringView inner("\t\t");
     entry += QLatin1String("\t<url>\n");
     // A page is listed under its final address: a redirecting URL is never an entry.
-    appendElement(entry, inner, QLatin1StringView("loc"), urlValue(CrwlUrl::forceTrimHash(page.finalURLString())));
+    appendElement(entry, inner, QLatin1StringView("loc"), locValue(CrwlUrl::forceTrimHash(page.finalURLString())));
 
     if (!options.imageSitemap) {
         if (options.includeLastmod) {
@@ -89,7 +93,7 @@ bool buildEntry(const CrwlUrl& page, const SitemapXmlOptions& options, QSet<QStr
             }
             wroteImage = true;
             entry += QLatin1String("\t\t<image:image>\n");
-            appendElement(entry, inner, QLatin1StringView("image:loc"), urlValue(url));
+            appendElement(entry, inner, QLatin1StringView("image:loc"), locValue(url));
             const QString title = SitemapXmlWriter::imageTitle(occurrence->getLinkText());
             if (!title.isEmpty())
                 appendElement(entry, inner, QLatin1StringView("image:title"), SitemapXmlWriter::escapedValue(title));
@@ -105,7 +109,7 @@ bool buildEntry(const CrwlUrl& page, const SitemapXmlOptions& options, QSet<QStr
                 seenVideos.insert(url);
             }
             entry += QLatin1String("\t\t<video:video>\n");
-            appendElement(entry, inner, QLatin1StringView("video:content_loc"), urlValue(url));
+            appendElement(entry, inner, QLatin1StringView("video:content_loc"), locValue(url));
             entry += QLatin1String("\t\t</video:video>\n");
         }
     }

@@ -229,7 +229,7 @@ void CrwlLinkInspectorWindowController::windowDidLoad()
     set("inspectorLinkURL", target.getAbsoluteStringDecoded());
     set("inspectorStatus", target.getStatusDescription());
     set("inspectorRedir", target.getRedirDecoded());
-    set("inspectorPageTitle", target.getLinkpagetitle());
+    set("inspectorPageTitle", target.getPageTitleShown());
     set("inspectorTargetPageInboundCount", QString::number(target.getInboundInstances().size()));
     set("inspectorTargetMimeType", target.mimeType());
     set("inspectorTimeStamp", target.getFieldByName(QStringLiteral("timestamp")));

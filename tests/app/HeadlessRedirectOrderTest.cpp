@@ -138,6 +138,77 @@ private:
     int m_tutorialServed = 0;
 };
 
+/// Home links "/r301" (301 to "/t.html") and "/mid.html", which links "/t.html"; "/t.html"
+/// links "/deep.html". `RedirectFirst` holds "/mid.html" back until the redirect was answered;
+/// `DirectFirst` holds "/r301" back until "/t.html" was answered to its direct link.
+class ShortcutSite {
+public:
+    explicit ShortcutSite(Order order)
+        : m_order(order)
+    {
+        auto& s = server.server();
+        s.new_task_queue = [] { return new httplib::ThreadPool(8); };
+        s.set_keep_alive_max_count(1);
+        page("/", R"(<a href="/r301">moved</a> <a href="/mid.html">middle</a>)");
+        page("/deep.html", "deep");
+        s.Get("/mid.html", [this](const httplib::Request&, httplib::Response& response) {
+            if (m_order == Order::RedirectFirst) {
+                waitFor([this] { return m_redirectServed; });
+                std::this_thread::sleep_for(500ms); // the redirect's body is read meanwhile
+            }
+            response.set_content(html("/mid.html", R"(<a href="/t.html">target</a>)"), "text/html");
+        });
+        s.Get("/t.html", [this](const httplib::Request&, httplib::Response& response) {
+            response.set_content(html("/t.html", R"(<a href="/deep.html">deeper</a>)"), "text/html");
+            {
+                const std::lock_guard lock(m_lock);
+                ++m_targetServed;
+            }
+            m_changed.notify_all();
+        });
+        s.Get("/r301", [this](const httplib::Request&, httplib::Response& response) {
+            if (m_order == Order::DirectFirst) {
+                waitFor([this] { return m_targetServed > 0; });
+                std::this_thread::sleep_for(500ms); // the direct answer's links are read meanwhile
+            }
+            response.status = 301;
+            response.set_header("Location", "/t.html");
+            {
+                const std::lock_guard lock(m_lock);
+                m_redirectServed = true;
+            }
+            m_changed.notify_all();
+        });
+        started = server.start();
+    }
+
+    LoopbackServer server;
+    bool started = false;
+
+private:
+    static std::string html(const std::string& title, const std::string& body)
+    {
+        return "<html><head><title>" + title + "</title></head><body>" + body + "</body></html>";
+    }
+    void page(const std::string& path, const std::string& body)
+    {
+        const std::string text = html(path, body);
+        server.server().Get(path,
+            [text](const httplib::Request&, httplib::Response& response) { response.set_content(text, "text/html"); });
+    }
+    void waitFor(const std::function<bool()>& ready)
+    {
+        std::unique_lock lock(m_lock);
+        m_changed.wait_for(lock, 10s, ready);
+    }
+
+    const Order m_order;
+    std::mutex m_lock;
+    std::condition_variable m_changed;
+    bool m_redirectServed = false;
+    int m_targetServed = 0;
+};
+
 QString readText(const QString& path)
 {
     QFile file(path);
@@ -236,10 +307,10 @@ TEST_F(HeadlessRedirectOrderTest, ThePageIsFiledUnderItsOwnAddressWhicheverAnswe
     EXPECT_EQ(redirectFirst.sitemap.toStdString(), directFirst.sitemap.toStdString());
     EXPECT_EQ(redirectFirst.archive.join(u'\n').toStdString(), directFirst.archive.join(u'\n').toStdString());
 
-    // The redirect carries no page of its own: no title, no links, no sitemap entry, no archived
-    // copy; the page has them under its own address.
+    // The redirect carries no page of its own: no links, no sitemap entry, no archived copy; the
+    // page has them under its own address, and the redirect's row shows the page's title.
     EXPECT_TRUE(redirectFirst.links.contains(QStringLiteral(
-        R"("ROOT/old-tutorial.html","200 ok < 301 moved permanently","ROOT/guide/tutorial/index.html","","0","1")")))
+        R"("ROOT/old-tutorial.html","200 ok < 301 moved permanently","ROOT/guide/tutorial/index.html","/guide/tutorial/index.html","0","1")")))
         << qPrintable(redirectFirst.links);
     EXPECT_TRUE(redirectFirst.links.contains(
         QStringLiteral(R"("ROOT/guide/tutorial/index.html","200 ok","","/guide/tutorial/index.html","2","2")")));
@@ -259,4 +330,33 @@ TEST_F(HeadlessRedirectOrderTest, TenRunsWriteTheSameCsvAndSitemap)
         EXPECT_EQ(again.byPage.toStdString(), first.byPage.toStdString());
         EXPECT_EQ(again.sitemap.toStdString(), first.sitemap.toStdString());
     }
+}
+
+TEST_F(HeadlessRedirectOrderTest, APageReachedThroughARedirectIsAtTheRedirectsDistanceWhicheverAnswerComesFirst)
+{
+    const auto scanShortcut = [&](Order order) {
+        const QString links = folder.filePath(QStringLiteral("shortcut.csv"));
+        const QString sitemap = folder.filePath(QStringLiteral("shortcut.xml"));
+        ShortcutSite site(order);
+        EXPECT_TRUE(site.started);
+        EXPECT_EQ(run({ QStringLiteral("--headless"), QStringLiteral("--set"), QStringLiteral("numberOfThreads=4"),
+                      QStringLiteral("--columns"), QStringLiteral("url,distance,onpageurl"), QStringLiteral("--csv"),
+                      links, QStringLiteral("--sitemap"), sitemap, site.server.url(QStringLiteral("/")) }),
+            kExitFinished);
+        const QString root = site.server.url(QString());
+        QStringList rows = readText(links).replace(root, QStringLiteral("ROOT")).split(u'\n');
+        rows.sort(); // the rows as they arrived
+        return std::pair { rows.join(u'\n'), readText(sitemap).replace(root, QStringLiteral("ROOT")) };
+    };
+    const auto [redirectFirstRows, redirectFirstSitemap] = scanShortcut(Order::RedirectFirst);
+    const auto [directFirstRows, directFirstSitemap] = scanShortcut(Order::DirectFirst);
+    EXPECT_EQ(redirectFirstRows.toStdString(), directFirstRows.toStdString());
+    EXPECT_EQ(redirectFirstSitemap.toStdString(), directFirstSitemap.toStdString());
+    EXPECT_TRUE(redirectFirstRows.contains(QStringLiteral(R"("ROOT/t.html","1","ROOT/mid.html")")))
+        << qPrintable(redirectFirstRows);
+    EXPECT_TRUE(redirectFirstRows.contains(QStringLiteral(R"("ROOT/deep.html","2","ROOT/t.html")")));
+    EXPECT_TRUE(
+        redirectFirstSitemap.contains(QStringLiteral("<loc>ROOT/deep.html</loc>\n\t\t<priority>0.3</priority>")));
+    EXPECT_TRUE(redirectFirstSitemap.contains(QStringLiteral("<loc>ROOT/t.html</loc>\n\t\t<priority>0.5</priority>")))
+        << qPrintable(redirectFirstSitemap);
 }

@@ -276,8 +276,9 @@ TEST_F(HeadlessScanTest, ScansTheScriptedSiteAndWritesEveryUrlFoundToTheCsv)
         { "/b.html", { "200 ok", "Page B" } },
         { "/dir/c.html", { "200 ok", "Page C" } },
         { "/dir/d.html", { "200 ok", "Page D" } },
-        // A redirect is only a redirect: its target is read as a page of its own.
-        { "/moved", { "200 ok < 301 moved permanently", "" } },
+        // A redirect is only a redirect: its target is read as a page of its own, whose title
+        // the redirect's row shows.
+        { "/moved", { "200 ok < 301 moved permanently", "Target" } },
         { "/target.html", { "200 ok", "Target" } },
         { "/missing.html", { "404 not found", "" } },
         { "/q.html?x=1", { "200 ok", "Query 1" } },

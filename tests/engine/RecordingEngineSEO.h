@@ -27,7 +27,7 @@ public:
     }
     void add(const std::shared_ptr<CrwlUrl>& page) override
     {
-        if (!page || duplicateCheck(*page))
+        if (!page || duplicateDict.contains(CrwlUrl::forceTrimHash(page->finalURLString())))
             return;
         collection.push_back(page);
         duplicateDict.insert(CrwlUrl::forceTrimHash(page->finalURLString()), page);
@@ -53,7 +53,8 @@ public:
     }
     bool duplicateCheck(const CrwlUrl& page) const override
     {
-        return duplicateDict.contains(CrwlUrl::forceTrimHash(page.finalURLString()));
+        const auto it = duplicateDict.constFind(CrwlUrl::forceTrimHash(page.finalURLString()));
+        return it != duplicateDict.cend() && it.value().get() != &page;
     }
     const CrwlUrlGroups& getDuplicates() override { return noGroups; }
     const CrwlUrlGroups& getDuplicateTitles() override { return noGroups; }

@@ -364,17 +364,142 @@ TEST_F(Z12AraExtractionTest, ARedirectIsOnlyARedirectWhicheverAnswerComesFirst)
     EXPECT_EQ(target->outboundLinkCount(), 1);
 }
 
+TEST_F(Z12AraExtractionTest, APageIsAtItsShortestDistanceWhicheverWayInIsReadFirst)
+{
+    // Home links /r301 (a redirect to /t.html) and /mid.html, which links /t.html; /t.html links
+    // /deep.html. Through the redirect /t.html is 1 from home, whether the redirect or the
+    // deeper link is read first; so is what it links, and a slow page's shorter link counts too.
+    for (const bool redirectFirst : { true, false }) {
+        SCOPED_TRACE(redirectFirst ? "redirect first" : "deeper link first");
+        start();
+        extract(home,
+            links({ { QStringLiteral("/r301"), QStringLiteral("r") },
+                { QStringLiteral("/mid.html"), QStringLiteral("mid") },
+                { QStringLiteral("/slow.html"), QStringLiteral("slow") } }));
+        const auto r301 = known(QStringLiteral("http://site.test/r301"));
+        const auto mid = known(QStringLiteral("http://site.test/mid.html"));
+        ASSERT_TRUE(r301 && mid);
+        r301->addRedir(QStringLiteral("http://site.test/t.html"), 301, 0);
+        hub->addToRedirLookup(r301, QStringLiteral("http://site.test/t.html"));
+        const Script target = links({ { QStringLiteral("/deep.html"), QStringLiteral("deep") } });
+        if (redirectFirst)
+            extract(r301, target);
+        extract(mid, links({ { QStringLiteral("/t.html"), QStringLiteral("t") } }));
+        const auto t = known(QStringLiteral("http://site.test/t.html"));
+        ASSERT_TRUE(t);
+        extract(t, target);
+        const auto deep = known(QStringLiteral("http://site.test/deep.html"));
+        ASSERT_TRUE(deep);
+        extract(deep, links({ { QStringLiteral("/far.html"), QStringLiteral("far") } }));
+        if (!redirectFirst)
+            extract(r301, target);
+        EXPECT_EQ(t->getDistanceFromHome(), 1);
+        EXPECT_EQ(deep->getDistanceFromHome(), 2);
+        EXPECT_EQ(known(QStringLiteral("http://site.test/far.html"))->getDistanceFromHome(), 3);
+        EXPECT_EQ(r301->outboundLinkCount(), 0);
+
+        // A page at 1 read after the page at 3 that linked the same URL.
+        extract(known(QStringLiteral("http://site.test/slow.html")),
+            links({ { QStringLiteral("/far.html"), QStringLiteral("far again") } }));
+        EXPECT_EQ(known(QStringLiteral("http://site.test/far.html"))->getDistanceFromHome(), 2);
+    }
+}
+
+TEST_F(Z12AraExtractionTest, ARedirectShowsThePageItLeadsToAndThePageSaysHowItIsReached)
+{
+    start();
+    extract(home,
+        links({ { QStringLiteral("/old-page"), QStringLiteral("old") },
+            { QStringLiteral("/chain"), QStringLiteral("chain") } }));
+    const auto old = known(QStringLiteral("http://site.test/old-page"));
+    const auto chain = known(QStringLiteral("http://site.test/chain"));
+    ASSERT_TRUE(old && chain);
+    old->addRedir(QStringLiteral("http://site.test/moved.html"), 301, 0);
+    hub->addToRedirLookup(old, QStringLiteral("http://site.test/moved.html"));
+    for (const char* hop : { "http://site.test/one", "http://site.test/two", "http://site.test/moved.html" })
+        chain->addRedir(QString::fromLatin1(hop), 301, 0);
+    // The last hop of a chain is a meta refresh: the hub files it as a way in itself.
+    chain->addRedir(QStringLiteral("http://site.test/end.html"), 200, 1);
+    Script moved = links({ { QStringLiteral("a.html"), QStringLiteral("a") } });
+    moved.title = QStringLiteral("Moved target");
+    extract(old, moved);
+    extract(chain, moved);
+    const auto target = known(QStringLiteral("http://site.test/moved.html"));
+    const auto end = known(QStringLiteral("http://site.test/end.html"));
+    ASSERT_TRUE(target && end);
+    extract(target, moved);
+    Script endPage;
+    endPage.title = QStringLiteral("The end");
+    extract(end, endPage);
+
+    // Title: the page's, on the redirect's row and in its sort value.
+    EXPECT_EQ(old->getFieldByName(QStringLiteral("linkpagetitle")), QStringLiteral("Moved target"));
+    EXPECT_EQ(old->getSortValue(QStringLiteral("linkpagetitle")).toString(), QStringLiteral("Moved target"));
+    EXPECT_EQ(chain->getFieldByName(QStringLiteral("linkpagetitle")), QStringLiteral("The end"));
+    EXPECT_TRUE(old->getLinkpagetitle().isEmpty()); // the redirect itself holds no page
+
+    // Appears on: the way in, not "appears 0 times"; one "[redirect]" occurrence per redirect.
+    EXPECT_EQ(target->getFieldByName(QStringLiteral("onpageurl")),
+        QStringLiteral("redirected from http://site.test/old-page"));
+    EXPECT_EQ(
+        end->getFieldByName(QStringLiteral("onpageurl")), QStringLiteral("redirected from http://site.test/chain"));
+    std::vector<std::pair<QString, QString>> arrivals;
+    for (const auto& occurrence : hub->instanceCollection()) {
+        if (occurrence->linkText() == Z12Ara::kRedirectArrivalText)
+            arrivals.emplace_back(occurrence->parent()->absoluteString(), occurrence->target()->absoluteString());
+    }
+    EXPECT_EQ(arrivals,
+        (std::vector<std::pair<QString, QString>> {
+            { QStringLiteral("http://site.test/old-page"), QStringLiteral("http://site.test/moved.html") },
+            { QStringLiteral("http://site.test/chain"), QStringLiteral("http://site.test/end.html") } }));
+    EXPECT_TRUE(target->getInboundInstances().empty());
+    // A second redirect to the page: both are named, in the order of their addresses.
+    extract(home, links({ { QStringLiteral("/another"), QStringLiteral("another") } }));
+    const auto another = known(QStringLiteral("http://site.test/another"));
+    another->addRedir(QStringLiteral("http://site.test/moved.html"), 302, 0);
+    extract(another, moved);
+    EXPECT_EQ(target->getFieldByName(QStringLiteral("onpageurl")),
+        QStringLiteral("redirected from http://site.test/another and 1 more"));
+}
+
+TEST_F(Z12AraExtractionTest, APdfTheSitemapTookOnItsStatusIsStillRead)
+{
+    settings->insert(QStringLiteral("shouldParsePDFs"), true);
+    defaults->setBool(true, QStringLiteral("includePdfsInSitemap"));
+    start();
+    extract(home, links({ { QStringLiteral("/doc.pdf"), QStringLiteral("pdf") } }));
+    const auto pdf = known(QStringLiteral("http://site.test/doc.pdf"));
+    ASSERT_TRUE(pdf);
+    pdf->setMimeType(QStringLiteral("application/pdf"));
+    pdf->setIsHTML(false);
+    // The fetch's completion counts it (the sitemap takes it), then hands it to be read.
+    pdf->setStatus(200);
+    hub->incNumberDone(pdf);
+    ASSERT_EQ(std::ranges::count(seo->internalPagesCollection(), pdf), 1);
+    extract(pdf, links({ { QStringLiteral("/from-pdf.html"), QStringLiteral("") } }));
+    EXPECT_TRUE(isQueued(QStringLiteral("http://site.test/from-pdf.html")));
+    // Read once: a later fetch of the same record does not read it again.
+    extract(pdf, links({ { QStringLiteral("/again.html"), QStringLiteral("") } }));
+    EXPECT_FALSE(known(QStringLiteral("http://site.test/again.html")));
+}
+
 TEST_F(Z12AraExtractionTest, SchemeAndHostInAnyCaseNameTheSameRecord)
 {
     start();
-    extract(home, links({ { QStringLiteral("/x/y/page.html"), QStringLiteral("lower") },
-                      { QStringLiteral("HTTP://SITE.test/x/y/page.html"), QStringLiteral("upper") },
-                      { QStringLiteral("Http://Site.Test/"), QStringLiteral("home") } }));
-    const auto page = known(QStringLiteral("http://site.test/x/y/page.html"));
+    extract(home,
+        links({ { QStringLiteral("HTTP://SITE.test/x/Y/page.html"), QStringLiteral("upper") },
+            { QStringLiteral("/x/Y/page.html"), QStringLiteral("lower") },
+            { QStringLiteral("Http://Site.Test/"), QStringLiteral("home") } }));
+    const auto page = known(QStringLiteral("http://site.test/x/Y/page.html"));
     ASSERT_TRUE(page);
     EXPECT_EQ(page->getInboundInstances().size(), 2u);
-    EXPECT_EQ(page->absoluteString(), QStringLiteral("http://site.test/x/y/page.html")); // as first written
+    // Written as every export writes it, whichever spelling came first; the path as it stands.
+    EXPECT_EQ(page->absoluteString(), QStringLiteral("http://site.test/x/Y/page.html"));
     EXPECT_EQ(hub->linksCollection().size(), 2); // the home page and the page
+
+    // A redirect's target too.
+    page->addRedir(QStringLiteral("HTTPS://Site.TEST/Moved"), 301, 0);
+    EXPECT_EQ(page->finalURLString(), QStringLiteral("https://site.test/Moved"));
 }
 
 TEST_F(Z12AraExtractionTest, UpADirectoryAboveTheRootIsRepairedOnlyWhenTolerated)
@@ -830,6 +955,28 @@ TEST_F(Z12AraExtractionTest, HttpContentOnAnHttpsSiteIsListedPerPageAndType)
     EXPECT_EQ(listed[1], (QStringList { QStringLiteral("http://site.test/logo.png"), QStringLiteral("http://cdn.test/lib.js"),
                              QStringLiteral("http://cdn.test/only.js") }));
     EXPECT_EQ(listed[0], (QStringList { QStringLiteral("http://site.test/logo.png"), QStringLiteral("http://site.test/old.html") }));
+}
+
+TEST_F(Z12AraExtractionTest, EveryKindOfFileAnHttpsPageLoadsOverHttpIsListed)
+{
+    start(QStringLiteral("https://site.test/"));
+    extract(home,
+        links({ { QStringLiteral("http://cdn.test/frame.html"), QStringLiteral("[iFrame]") },
+            { QStringLiteral("http://cdn.test/clip.mp4"), QStringLiteral("[audio/video]") },
+            { QStringLiteral("http://cdn.test/tune.mp3"), QStringLiteral("[audio/video]") },
+            { QStringLiteral("http://cdn.test/movie.swf"), QStringLiteral("[embed]") },
+            { QStringLiteral("http://cdn.test/bg.png"), QStringLiteral("[inline style url]") },
+            { QStringLiteral("http://cdn.test/page.html"), QStringLiteral("a link, not loaded") } }));
+    QStringList resources;
+    for (const auto& record : hub->insecureList()) {
+        if (record.type == 1)
+            resources += record.array;
+    }
+    EXPECT_EQ(resources,
+        (QStringList { QStringLiteral("http://cdn.test/frame.html"), QStringLiteral("http://cdn.test/clip.mp4"),
+            QStringLiteral("http://cdn.test/tune.mp3"), QStringLiteral("http://cdn.test/movie.swf"),
+            QStringLiteral("http://cdn.test/bg.png") }));
+    EXPECT_TRUE(home->getHasMixedContent());
 }
 
 // ===== Page facts, feeds, parsers =================================================================

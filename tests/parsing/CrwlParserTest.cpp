@@ -174,6 +174,19 @@ TEST(CrwlParser, ASiteThatChecksNoImagesGetsNoImageRecordsWhateverTheSitemapDefa
     detail::setParserDefaults({});
 }
 
+TEST(CrwlParser, AnEmbeddedObjectIsARecordOfItsOwnMarkedAsLoaded)
+{
+    const ExactBuffer page(std::string_view("<html><body><embed src=\"http://cdn.test/e.swf\">"
+                                            "<img src=\"i.png\" alt=\"picture\"></body></html>"));
+    const auto parser = CrwlParser::initWithData(
+        shared(page), true, true, Encoding::UTF8, CrwlParser::HTML, { { QStringLiteral("checkImages"), true } }, true);
+    ASSERT_TRUE(parser);
+    QStringList records;
+    for (const CrwlLinkRecord& record : parser->getCollection())
+        records << record.urlArray.join(u' ') + u'|' + record.linkText.value_or(QString());
+    EXPECT_EQ(records, (QStringList { QStringLiteral("http://cdn.test/e.swf|[embed]"), QStringLiteral("i.png|") }));
+}
+
 TEST(CrwlParserCharset, ExtractCharset)
 {
     EXPECT_EQ(charset("<meta charset=\"utf-8\" />"), QStringLiteral("utf-8"));

@@ -69,6 +69,7 @@ TEST_F(EngineSEOManagerTest, KeepsPagesInOrderAndOncePerFinalUrlWithoutFragment)
     EXPECT_EQ(seo.internalPagesCollection(), (CrwlUrlList { a, b, bang, seo.internalPagesCollection().back() }));
     EXPECT_EQ(seo.getTotalPageCount(), 4);
     EXPECT_TRUE(seo.duplicateCheck(*page(QStringLiteral("http://example.com/a#x"))));
+    EXPECT_FALSE(seo.duplicateCheck(*a)) << "a page recorded is no duplicate of itself";
     EXPECT_TRUE(seo.isInEngineSEOManagersCollection(*a));
     EXPECT_FALSE(seo.isInEngineSEOManagersCollection(*page(QStringLiteral("http://example.com/a"))));
     EXPECT_EQ(seo.getTallies().notitle, 0);

@@ -92,10 +92,10 @@ TEST_F(SitemapXmlTest, OrdinarySitemapToTheByteAndValid)
                                      "\n\txmlns:video=\"http://www.google.com/schemas/sitemap-video/1.1\"\n>")
                                  .replace("\n\n\n</urlset>",
                                      "\n\n"
-                                     "\t<url>\n\t\t<loc>http://127.0.0.1/a%20b?x=1&amp;y=&lt;2&gt;</loc>\n"
+                                     "\t<url>\n\t\t<loc>http://127.0.0.1/a%20b?x=1&amp;y=%3C2%3E</loc>\n"
                                      "\t\t<lastmod>2025-12-31</lastmod>\n\t\t<changefreq>daily</changefreq>\n"
                                      "\t\t<priority>1.0</priority>\n"
-                                     "\t\t<image:image>\n\t\t<image:loc>http://127.0.0.1/é.png</image:loc>\n"
+                                     "\t\t<image:image>\n\t\t<image:loc>http://127.0.0.1/%C3%A9.png</image:loc>\n"
                                      "\t\t<image:title>Café &lt;b&gt; &amp; &quot;quotes&quot; &apos;single&apos;"
                                      "</image:title>\n\t\t</image:image>\n"
                                      "\t\t<image:image>\n\t\t<image:loc>http://127.0.0.1/bg.png</image:loc>\n"
@@ -169,6 +169,29 @@ TEST_F(SitemapXmlTest, APageIsListedUnderItsFinalAddressInTheOrderOfAddresses)
     EXPECT_TRUE(a >= 0 && a < b && b < home) << qPrintable(xml);
 }
 
+TEST_F(SitemapXmlTest, AnAddressIsWrittenEncodedAsItIsRequestedWithSchemeAndHostInLowerCase)
+{
+    // Records keep their addresses decoded and take the first spelling met of scheme and host.
+    auto angle = sitemapPage("http://127.0.0.1/a<b>.html", 200, 1);
+    auto backslash = sitemapPage("http://127.0.0.1/back\\slash.html", 200, 1);
+    auto accent = sitemapPage("http://127.0.0.1/caf%C3%A9.html", 200, 1);
+    auto upper = sitemapPage("HTTP://127.0.0.1/Z.html", 200, 1);
+    auto moved = sitemapPage("http://127.0.0.1/old", 200, 1);
+    moved->addRedir("HTTP://Example.TEST/Moved", 301, 0);
+    const std::vector<std::shared_ptr<CrwlUrl>> pages { angle, backslash, accent, upper, moved };
+    manager.setCollection(CrwlUrlList(pages.begin(), pages.end()));
+    const QString xml = manager.getXMLSitemap().constFirst();
+    QStringList locs;
+    for (const QString& line : xml.split(u'\n')) {
+        if (line.startsWith(QStringLiteral("\t\t<loc>")))
+            locs << line.mid(7).chopped(6);
+    }
+    EXPECT_EQ(locs,
+        (QStringList { "http://127.0.0.1/a%3Cb%3E.html", "http://127.0.0.1/back%5Cslash.html",
+            "http://127.0.0.1/caf%C3%A9.html", "http://127.0.0.1/Z.html", "http://example.test/Moved" }));
+    EXPECT_EQ(schemaErrors(write("encoded.xml", xml), "sitemap.xsd"), "");
+}
+
 TEST_F(SitemapXmlTest, APriorityOutsideZeroToOneIsRefusedWhereTypedAndNeverWritten)
 {
     HeadlessTableView table;
@@ -209,7 +232,7 @@ TEST_F(SitemapXmlTest, ImageSitemapDropsPagesWithoutImagesAndListsEachImageOnce)
     const QStringList documents = manager.getXMLImageSitemap();
     ASSERT_EQ(documents.size(), 1);
     EXPECT_EQ(documents[0].count("<url>"), 1);
-    EXPECT_EQ(documents[0].count("é.png"), 1);
+    EXPECT_EQ(documents[0].count("%C3%A9.png"), 1);
     EXPECT_FALSE(documents[0].contains("<video:")); // the namespace is still declared, as asked
     EXPECT_EQ(schemaErrors(write("images.xml", documents[0]), "sitemap.xsd"), "");
 }
