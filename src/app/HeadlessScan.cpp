@@ -147,6 +147,8 @@ struct HeadlessScan::State {
     std::optional<qsizetype> viewRows;
     /// Pages and files of the written sitemap.
     std::optional<std::pair<qsizetype, int>> sitemapWritten;
+    /// Why no sitemap file was written although one was asked for (no page to list), or null.
+    QString sitemapNotWritten;
 };
 
 HeadlessScan::HeadlessScan(HeadlessOptions options, platform::UserDefaults& defaults, HeadlessConsole console)
@@ -481,6 +483,19 @@ bool HeadlessScan::State::writeSitemap(QString* error)
                          : QStringLiteral("cannot write the sitemap %1").arg(options.sitemapFile);
         return false;
     }
+    if (manager.xmlfilecount() == 0) {
+        // The window says why its sitemap is empty; so does the summary, in its one line.
+        QStringList leftOut;
+        if (const qsizetype canonical = manager.getExcludedFromSitemapBecauseCanonical())
+            leftOut << plural(
+                canonical, "page whose canonical URL is another page", "pages whose canonical URL is another page");
+        if (const qsizetype noIndex = manager.getExcludedFromSitemapBecauseNoIndex())
+            leftOut << plural(noIndex, "page marked noindex", "pages marked noindex");
+        sitemapNotWritten = leftOut.isEmpty()
+            ? QStringLiteral("the scan found no good internal page to list")
+            : QStringLiteral("every page was left out (%1)").arg(leftOut.join(QStringLiteral(", ")));
+        return true;
+    }
     sitemapWritten = { pages, manager.xmlfilecount() };
     return true;
 }
@@ -516,6 +531,9 @@ void HeadlessScan::State::writeSummary(bool exportsWritten) const
         lines << QStringLiteral("Sitemap: %1 (%2, %3)")
                      .arg(QDir::toNativeSeparators(options.sitemapFile), plural(sitemapWritten->first, "page", "pages"),
                          plural(sitemapWritten->second, "file", "files"));
+    else if (!sitemapNotWritten.isNull())
+        lines << QStringLiteral("Sitemap: no file written to %1: %2")
+                     .arg(QDir::toNativeSeparators(options.sitemapFile), sitemapNotWritten);
     writeBytes(console.out, lines.join(QLatin1Char('\n')).toUtf8() + '\n');
 }
 

@@ -231,6 +231,10 @@ void MainInterface::installPreferencesWindow(platform::UserDefaults& defaults)
         }
     };
     services.iconSizeCallback = [this] { m_configManager->IconSizeCallback(); };
+    services.reloadSitemap = [window = m_window.get()] {
+        if (auto* sitemap = window->findChild<views::SitemapTab*>())
+            sitemap->followPreferences();
+    };
     m_prefs = new PreferencesWindow(defaults, std::move(services), m_window.get());
     m_prefs->setWindowFlag(Qt::Window);
 

@@ -266,6 +266,7 @@ const std::vector<SettingsHelpAnchor>& settingsHelpAnchors()
         { "occurrencesLimit", "occurrenceslimit:" },
         { "trimQuery", "querystring:" },
         { "shouldTrimHash", "anchor:" },
+        { "hashIsBad", "missing:" },
         { "wordpressUrls", "wordpressthing:" },
         { "shouldIgnoreSlash", "trailingSlash:" },
         { "numberOfThreads", "threads:" },

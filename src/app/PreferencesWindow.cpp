@@ -134,6 +134,10 @@ void PreferencesWindow::stored(const Preference& preference, const QVariant& val
         if (m_services.iconSizeCallback)
             m_services.iconSizeCallback();
         return;
+    case PreferenceEffect::ReloadSitemap:
+        if (m_services.reloadSitemap)
+            m_services.reloadSitemap();
+        return;
     }
 }
 

@@ -19,7 +19,7 @@ class MainTabView;
 /// `prefsWindow`, holding the tab view `prefsMainTabView` whose items carry the model's
 /// identifiers. Each control is named by its default's key and stores a change at once; then
 /// the change's effect runs: the result views reload, the site list takes the new row size
-/// (`IconSizeCallback:`).
+/// (`IconSizeCallback:`), the Sitemap tab lists its pages afresh.
 /// Controls do not take the mouse wheel unless they have the focus, so the wheel scrolls the
 /// tab. A modeless window; main thread only; `defaults` must outlive it.
 class PreferencesWindow final : public QDialog {
@@ -30,6 +30,8 @@ public:
         std::function<void()> reloadResultViews;
         /// `IconSizeCallback:` of the site list.
         std::function<void()> iconSizeCallback;
+        /// The Sitemap tab, shown or not, follows a changed sitemap default.
+        std::function<void()> reloadSitemap;
     };
 
     PreferencesWindow(platform::UserDefaults& defaults, Services services, QWidget* parent = nullptr);

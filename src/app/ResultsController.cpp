@@ -425,7 +425,12 @@ void ResultsController::buildSitemapTab()
     }
     m_window.mainTabView()->addTabViewItem(m_sitemapTab, tr("Sitemap"), QStringLiteral("5"));
     m_tabs->setReportDataSource(5, m_sitemap.get());
-    m_sitemapActions = std::make_unique<SitemapReportActions>(m_window, *m_sitemap, m_configManager, m_prompts);
+    // The upload sheet shows and stores the upload settings of the site the sitemap was made from,
+    // whichever site is selected since.
+    m_sitemapActions = std::make_unique<SitemapReportActions>(
+        m_window, *m_sitemap, [this] { return scannedSiteSettings(*m_hub, m_configManager); },
+        [this](const QVariantMap& values) { m_configManager.setSettingsValues(m_hub->getDataBelongsToID(), values); },
+        m_prompts);
 }
 
 void ResultsController::populateReports()

@@ -4,7 +4,6 @@
 #include "app/MainWindow.h"
 #include "app/SitemapVizWindow.h"
 #include "engine/ShellServices.h"
-#include "settings/ConfigManager.h"
 #include "sitemap/SitemapManager.h"
 #include "views/SitemapFtpSheet.h"
 
@@ -13,12 +12,10 @@
 namespace crawlmere::app {
 
 SitemapReportActions::SitemapReportActions(MainWindow& window, sitemap::SitemapManager& manager,
-    settings::ConfigManager& configManager, std::shared_ptr<ShellPrompts> prompts)
+    std::function<QVariantMap()> siteSettings, std::function<void(const QVariantMap&)> store,
+    std::shared_ptr<ShellPrompts> prompts)
 {
-    // The sheet shows and stores the selected site's upload settings, whichever site was scanned.
-    m_ftpSheet = new views::SitemapFtpSheet(
-        manager, [&configManager](const QVariantMap& values) { configManager.setCurrentSettingsValues(values); },
-        std::move(prompts), &window, [&configManager] { return configManager.getCurrentSettingsForExport(); });
+    m_ftpSheet = new views::SitemapFtpSheet(manager, std::move(store), std::move(prompts), &window, std::move(siteSettings));
     m_vizWindow = new SitemapVizWindow(manager, &window);
 
     const auto connectItem = [&](const char* name, std::function<void()> handler) {

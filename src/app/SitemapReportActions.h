@@ -7,13 +7,10 @@
 #include <QObject>
 #include <QPointer>
 
+#include <functional>
 #include <memory>
 
 class ShellPrompts;
-
-namespace crawlmere::settings {
-class ConfigManager;
-}
 
 namespace crawlmere::sitemap {
 class SitemapManager;
@@ -23,18 +20,23 @@ namespace crawlmere::app {
 
 class MainWindow;
 
-/// Made once the Sitemap tab has installed its observer: adds the upload sheet (`ftpDialog`,
-/// whose fields go to the selected site's settings) and the graph window (`vizWindow`), and
+/// Made once the Sitemap tab has installed its observer: adds the upload sheet (`ftpDialog`) and
+/// the graph window (`vizWindow`), and
 /// connects the File menu's `exportSitemapAsCSVMenuItem`, `exportSitemapAsHTMLMenuItem`,
 /// `exportAsDotMenuItem` and `beginFTPDialogMenuItem`. The sitemap view is filled at every
 /// pause or end of a scan, so the items export what it shows.
 ///
-/// The window, manager and site store must outlive this object. Main thread only.
+/// The sitemap belongs to the site that was scanned, and so does its upload: `siteSettings`
+/// answers that site's stored settings (the selected site's before any scan), which the sheet
+/// shows, and `store` writes the sheet's fields back into the same site.
+///
+/// The window and manager must outlive this object. Main thread only.
 class SitemapReportActions final : public QObject {
     Q_OBJECT
 public:
     SitemapReportActions(MainWindow& window, sitemap::SitemapManager& manager,
-        settings::ConfigManager& configManager, std::shared_ptr<ShellPrompts> prompts);
+        std::function<QVariantMap()> siteSettings, std::function<void(const QVariantMap&)> store,
+        std::shared_ptr<ShellPrompts> prompts);
     ~SitemapReportActions() override;
 
     views::SitemapFtpSheet* ftpSheet() const { return m_ftpSheet; }

@@ -74,6 +74,11 @@ public:
     /// Every crawl setting a scan reads, each with a value of the type it takes: the defaults,
     /// and the keys without one (switches NO, texts empty, the four rule lists empty lists).
     static QVariantMap crawlSettingModels();
+    /// The settings a site that lacks them takes from the application's store `defaults` rather
+    /// than from `defaultCrawlSettings`: `dontFollowNofollowLinks`, when the store holds it
+    /// (older stores do). A scan completes its settings with these first; the settings pane
+    /// shows them for such a site.
+    static QVariantMap applicationCrawlSettings(const crawlmere::platform::UserDefaults& defaults);
     /// Stores each default that the record's dictionary lacks; never replaces a stored value
     /// (a stored null QVariant counts as stored). Nothing happens without a dictionary.
     void setCrawlDefaultValues();

@@ -3,6 +3,7 @@
 #include "engine/CrwlUrl.h"
 
 #include "engine/CrawlSettingTable.h"
+#include "platform/UserDefaults.h"
 
 namespace {
 
@@ -44,6 +45,15 @@ QVariantMap CrwlUrl::crawlSettingModels()
 {
     static const QVariantMap models = makeCrawlSettingModels();
     return models;
+}
+
+QVariantMap CrwlUrl::applicationCrawlSettings(const crawlmere::platform::UserDefaults& defaults)
+{
+    QVariantMap settings;
+    const QString nofollow = QStringLiteral("dontFollowNofollowLinks");
+    if (defaults.objectForKey(nofollow).isValid())
+        settings.insert(nofollow, defaults.boolForKey(nofollow));
+    return settings;
 }
 
 void CrwlUrl::setCrawlDefaultValues()

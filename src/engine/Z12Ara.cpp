@@ -132,9 +132,7 @@ bool Z12Ara::go()
     if (!crawlSettings)
         return failStart(QStringLiteral("no website settings available"));
     // A site without its own nofollow choice takes the application's, when there is one.
-    const QString nofollowKey = QStringLiteral("dontFollowNofollowLinks");
-    if (!crawlSettings->contains(nofollowKey) && defaults->objectForKey(nofollowKey).isValid())
-        crawlSettings->insert(nofollowKey, defaults->boolForKey(nofollowKey));
+    crawlSettings->insertMissing(CrwlUrl::applicationCrawlSettings(*defaults));
     if (diagnostic)
         diagnostic->setCrawlsettings(crawlSettings);
     if (!validateStartingUrl(crawlSettings))
@@ -458,6 +456,9 @@ void Z12Ara::stop()
 
     const double timeout = settingTimeoutSeconds(crawlSettings);
     const QDateTime now = clock->now();
+    // Starts the rate had booked for fetches that now go back to the queue never happen: a
+    // continue is spaced from the last real start, not from them.
+    std::erase_if(recentStarts, [&now](const QDateTime& start) { return start > now; });
     const QList<UrlPtr> inFlight = inProgressArray;
     for (const UrlPtr& record : inFlight) {
         if (secondsInFlight(*record, now) > timeout)

@@ -541,6 +541,10 @@ private:
     /// Runs `work` on this hub once `delay` has passed, unless by then the hub is gone or the
     /// run that scheduled it has ended (`runGeneration` moved on: a pause or a new scan).
     void afterInThisRun(std::chrono::milliseconds delay, std::function<void(Z12Ara&)> work);
+    /// The `limitRPM` rate (`maxRPM`, at least the lowest rate offered), 0 when not limited.
+    qint64 requestsPerMinute() const;
+    /// The shortest time between two request starts at that rate, in ms (0 when not limited).
+    qint64 requestIntervalMs() const;
     qint64 requestSlotsLeftThisMinute(const QDateTime& now);
     void schedulePumpWhenRateAllows(const QDateTime& now);
     double secondsInFlight(const CrwlUrl& record, const QDateTime& now) const;
@@ -621,7 +625,7 @@ private:
     /// Read by fetch threads; set only while no scan runs.
     std::shared_ptr<ArchiveSink> archiveSink;
     /// Start times of the fetches of the last minute (and those scheduled), oldest first, for
-    /// the `limitRPM` window; never longer than `maxRPM`.
+    /// the `limitRPM` window and the spacing of the next start; never longer than `maxRPM`.
     std::deque<QDateTime> recentStarts;
     bool ratePumpScheduled = false;
     /// The timer that gives up fetches past their time-out, whatever else happens, is armed.

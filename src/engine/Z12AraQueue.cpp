@@ -136,11 +136,18 @@ bool Z12Ara::getNextUrlToCrawl(const UrlPtr& /*record*/)
         }
         ++numberOfThreadsDetached;
         inProgressArray.append(next);
+        auto wait = delay;
         if (slotsLeft > 0) {
-            recentStarts.push_back(now.addMSecs(delay.count()));
+            // A limited rate is kept evenly: each request starts a whole interval after the one
+            // before it, however many slots are free, never as a burst and then a pause.
+            QDateTime at = now.addMSecs(delay.count());
+            if (!recentStarts.empty())
+                at = std::max(at, recentStarts.back().addMSecs(requestIntervalMs()));
+            recentStarts.push_back(at);
+            wait = std::chrono::milliseconds(now.msecsTo(at));
             --slotsLeft;
         }
-        startFetch(next, delay);
+        startFetch(next, wait);
         started = true;
         if (numberOfThreadsDetached >= maxInFlight)
             return true;
@@ -347,11 +354,24 @@ void Z12Ara::archivePage(const UrlPtr& record)
         archiveSink->archivePage(*record);
 }
 
-qint64 Z12Ara::requestSlotsLeftThisMinute(const QDateTime& now)
+qint64 Z12Ara::requestsPerMinute() const
 {
     if (!settingBool(crawlSettings, QStringLiteral("limitRPM")))
+        return 0;
+    return crawlmere::engine::settingIntegerInRange(crawlSettings, QStringLiteral("maxRPM"));
+}
+
+qint64 Z12Ara::requestIntervalMs() const
+{
+    const qint64 perMinute = requestsPerMinute();
+    return perMinute > 0 ? (kRateWindowMs + perMinute - 1) / perMinute : 0;
+}
+
+qint64 Z12Ara::requestSlotsLeftThisMinute(const QDateTime& now)
+{
+    const qint64 perMinute = requestsPerMinute();
+    if (perMinute == 0)
         return -1;
-    const qint64 perMinute = crawlmere::engine::settingIntegerInRange(crawlSettings, QStringLiteral("maxRPM"));
     const QDateTime windowStart = now.addMSecs(-kRateWindowMs);
     std::erase_if(recentStarts, [&](const QDateTime& start) { return start <= windowStart; });
     const qint64 used = static_cast<qint64>(recentStarts.size());

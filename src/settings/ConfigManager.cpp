@@ -380,7 +380,10 @@ void ConfigManager::returnToDefaultSettings()
     for (auto it = kept.cbegin(); it != kept.cend(); ++it)
         m_current.insert(it.key(), it.value());
     implementCurrentSettings();
+    // Stored at once, as any edit is, and the site list shows the name the reset gave.
     pushCurrentSettingsToWebsites();
+    pushWebsitesToDefaults();
+    rebuildDataSourceAndReloadTableView();
 }
 
 void ConfigManager::newLanguageSelected(const QString& displayName)
@@ -676,17 +679,22 @@ void ConfigManager::setArchiveSaveLocation(const QString& path)
     finishWriteBack(isCurrent);
 }
 
-void ConfigManager::setArchiveSaveLocation(const QString& siteId, const QString& path)
+void ConfigManager::setSettingsValues(const QString& siteId, const QVariantMap& values)
 {
-    if (path.isNull() || siteId.isEmpty())
-        return;
-    const bool isCurrent = siteId == m_current.value(kId).toString();
+    const bool isCurrent = siteId.isEmpty() || siteId == m_current.value(kId).toString();
     const qsizetype index = isCurrent ? -1 : indexOfWebsiteWithID(siteId);
     QVariantMap* site = isCurrent ? &m_current : (index < 0 ? nullptr : &m_websites[index]);
     if (!site)
         return;
-    site->insert(QStringLiteral("archiveSaveLocation"), path);
+    site->insert(values);
     finishWriteBack(isCurrent);
+}
+
+void ConfigManager::setArchiveSaveLocation(const QString& siteId, const QString& path)
+{
+    if (path.isNull() || siteId.isEmpty())
+        return;
+    setSettingsValues(siteId, { { QStringLiteral("archiveSaveLocation"), path } });
 }
 
 QString ConfigManager::filenameFromCurrentStartingURL() const

@@ -190,6 +190,10 @@ public:
     static ShellAlert urlListScopeQuestion();
     /// The keys of `values` into the selected site's working copy, marked changed.
     void setCurrentSettingsValues(const QVariantMap& values);
+    /// The same for the site `siteId` (a scan's results may belong to a site that is no longer
+    /// selected): another site's entry is stored at once; an empty id means the selected site.
+    /// An unknown id changes nothing.
+    void setSettingsValues(const QString& siteId, const QVariantMap& values);
     void setArchiveSaveLocation(const QString& path);
     /// The archive folder of the site `siteId` (the scanned one, selected or not); an unknown
     /// identifier changes nothing.

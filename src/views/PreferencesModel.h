@@ -30,6 +30,9 @@ enum class PreferenceEffect {
     ReloadResultViews,
     /// The site list's row height and thumbnails (`IconSizeCallback:`).
     SiteListIconSize,
+    /// What the Sitemap tab lists and shows (its check boxes, its rows and counts), and so what
+    /// an export of it writes.
+    ReloadSitemap,
 };
 
 struct PreferenceChoice {

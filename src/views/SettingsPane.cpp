@@ -83,7 +83,7 @@ QString labelFor(const QString& key)
         { QStringLiteral("language"), QObject::tr("Spelling language:") },
         { QStringLiteral("checkSpelling"), QObject::tr("Check spelling") },
         { QStringLiteral("runJS"), QObject::tr("Run JavaScript") },
-        { QStringLiteral("hashIsBad"), QObject::tr("Report a missing #fragment target") },
+        { QStringLiteral("hashIsBad"), QObject::tr("Report empty and \"#\" links as bad") },
         { QStringLiteral("shouldArchive"), QObject::tr("Archive pages") },
         { QStringLiteral("shouldParsePDFs"), QObject::tr("Read links in PDFs") },
         { QStringLiteral("shouldParseDOCXs"), QObject::tr("Read links in DOCX files") },
@@ -316,6 +316,7 @@ void SettingsPane::showSettings(const QVariantMap& site)
     m_showing = true;
     const QVariantMap defaults = CrwlUrl::defaultCrawlSettings();
     const QVariantMap registered = m_manager.defaults().registeredDefaults();
+    const QVariantMap application = CrwlUrl::applicationCrawlSettings(m_manager.defaults());
     m_shownValues.clear();
     m_shownSite = site;
     m_copiedValues.clear();
@@ -324,9 +325,12 @@ void SettingsPane::showSettings(const QVariantMap& site)
     for (const auto& row : settings::settingsBindingTable()) {
         QWidget* widget = m_controls.value(row.key);
         // What the scan will use: a crawl setting is read, and held within its range, as the
-        // scan reads it.
+        // scan reads it; a setting the site lacks that the scan takes from the application's
+        // store shows that store's value.
         const QVariant value = crawlmere::engine::effectiveSettingValue(row.key,
-            site.contains(row.key) ? site.value(row.key) : defaults.value(row.key, registered.value(row.key)));
+            site.contains(row.key)              ? site.value(row.key)
+                : application.contains(row.key) ? application.value(row.key)
+                                                : defaults.value(row.key, registered.value(row.key)));
         switch (row.kind) {
         case BindingKind::Check:
         case BindingKind::CheckOrDefault:

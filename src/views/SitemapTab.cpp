@@ -242,6 +242,13 @@ void SitemapTab::showEvent(QShowEvent* event)
     QWidget::showEvent(event);
 }
 
+void SitemapTab::followPreferences()
+{
+    m_pdfs->setChecked(m_manager.includesPdfs());
+    m_manager.handlePdfSwitch();
+    reloadAllData();
+}
+
 void SitemapTab::reloadAllData()
 {
     followLastModifiedSetting();

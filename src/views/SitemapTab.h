@@ -51,6 +51,10 @@ public:
     void reloadAllData();
     /// clear: the manager cleared before a new scan, and the table's sort order reset.
     void clear();
+    /// A sitemap default changed elsewhere (the preferences): the check boxes show the stored
+    /// values and the pages are sorted out afresh, so the table, the counts and the next export
+    /// follow at once.
+    void followPreferences();
     /// showExcludedPages: reloads the excluded table and brings its window to the front.
     void showExcludedPages();
 

@@ -13,6 +13,8 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 
+#include <cstdio>
+
 #include <gtest/gtest.h>
 
 using namespace crawlmere::app;
@@ -39,6 +41,7 @@ protected:
         html("/a", "", R"(<a href="/">home</a>)");
         html("/noindex", R"(<meta name="robots" content="noindex">)", R"(<a href="/">home</a>)");
         html("/canonical", R"(<link rel="canonical" href="/a?x=1&amp;y=2">)", R"(<a href="/">home</a>)");
+        html("/alone", R"(<link rel="canonical" href="/a">)", "no links");
         // Sixty pages of a hundred images with long alt texts pass 10,000,000 characters once.
         server.server().Get(R"(/big/(\d+))", [](const httplib::Request& request, httplib::Response& response) {
             const int n = std::stoi(request.matches[1]);
@@ -107,4 +110,33 @@ TEST_F(HeadlessSitemapTest, ListsTheGoodInternalPagesAndSplitsWithAnAbsoluteInde
     EXPECT_EQ(run({ QStringLiteral("--headless"), QStringLiteral("--sitemap"),
                   folder.filePath(QStringLiteral("no/such/s.xml")), server.url(QStringLiteral("/a?x=1&y=2")) }),
         kExitFailed);
+}
+
+// Every page left out: the summary says in one line that no file was written, and why.
+TEST_F(HeadlessSitemapTest, ASitemapWithEveryPageLeftOutSaysWhyNoFileWasWritten)
+{
+    const QString path = folder.filePath(QStringLiteral("empty.xml"));
+    std::FILE* out = std::tmpfile();
+    ASSERT_NE(out, nullptr);
+    HeadlessConsole console;
+    console.out = out;
+    console.err = out;
+    console.watchInterrupt = false;
+    EXPECT_EQ(runHeadlessCommand({ QStringLiteral("--headless"), QStringLiteral("--default"),
+                                     QStringLiteral("sitemapObservesCanonicalElsewhere=YES"),
+                                     QStringLiteral("--sitemap"), path, server.url(QStringLiteral("/alone")) },
+                  console, /*displayAvailable=*/false),
+        kExitFinished);
+    std::rewind(out);
+    QByteArray printed;
+    char buffer[4096];
+    for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, out)) > 0;)
+        printed.append(buffer, qsizetype(n));
+    std::fclose(out);
+    EXPECT_FALSE(QFile::exists(path));
+    const QStringList lines = QString::fromUtf8(printed).split(QLatin1Char('\n'));
+    EXPECT_TRUE(lines.contains(QStringLiteral("Sitemap: no file written to %1: every page was left out "
+                                              "(1 page whose canonical URL is another page)")
+                                   .arg(QDir::toNativeSeparators(path))))
+        << printed.toStdString();
 }

@@ -10,6 +10,7 @@
 #include "support/TsvTable.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollBar>
@@ -183,8 +184,17 @@ TEST(HelpButtons, StandBesideTheSettingsTheyExplainExceptHiddenOnes)
     }
     for (const char* hidden : { "spellcheck:", "renderjs:", "linksinpdfs:" })
         EXPECT_FALSE(topics.contains(QLatin1String(hidden))) << hidden;
-    for (const char* shown : { "images:", "useragent:", "querystring:", "blacklisting:", "wordpressthing:", "aboveDomain:" })
+    for (const char* shown :
+        { "images:", "useragent:", "querystring:", "blacklisting:", "wordpressthing:", "aboveDomain:", "missing:" })
         EXPECT_TRUE(topics.contains(QLatin1String(shown))) << shown;
+    // The setting that reports links made only of "#" (or of nothing) says so, and so does its help;
+    // fragment targets are the "Treat #fragments as separate pages" setting's.
+    auto* hashIsBad = pane->findChild<QCheckBox*>(QStringLiteral("hashIsBad"));
+    ASSERT_NE(hashIsBad, nullptr);
+    EXPECT_EQ(hashIsBad->text(), QStringLiteral("Report empty and \"#\" links as bad"));
+    ASSERT_EQ(hashIsBad->parentWidget()->findChildren<QToolButton*>(QStringLiteral("helpButton")).size(), 1);
+    EXPECT_EQ(hashIsBad->parentWidget()->findChild<QToolButton*>(QStringLiteral("helpButton"))->property("helpTopic"),
+        QStringLiteral("missing:"));
     ASSERT_NE(threads, nullptr);
     auto* slider = pane->findChild<QWidget*>(QStringLiteral("numberOfThreads"));
     ASSERT_NE(slider, nullptr);

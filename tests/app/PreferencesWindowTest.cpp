@@ -34,6 +34,8 @@
 #include "views/ResultTreeView.h"
 #include "views/SettingsPane.h"
 #include "views/SitesPane.h"
+#include "views/SitemapTab.h"
+#include "views/crawlmereTableView.h"
 
 #include <QAction>
 #include <QApplication>
@@ -501,6 +503,70 @@ TEST_F(PreferencesWindowTest, ALabelDefaultReloadsTheByLinkViewOfAScan)
     static_cast<QCheckBox*>(shell.preferencesWindow().control(QStringLiteral("displayLabels")))->click();
     EXPECT_EQ(labelledRows(), 1);
     EXPECT_GE(resets.count() + layouts.count(), 2);
+    shell.terminate();
+}
+
+// A sitemap preference changed while the Sitemap tab is on screen shows at once in the tab and
+// in what it exports: the PDF left out with its own box unticked, the page whose canonical URL
+// is another page left out.
+TEST_F(PreferencesWindowTest, SitemapPreferencesReachTheSitemapTabOnScreenAndItsExport)
+{
+    crawlmere::test::LoopbackServer site;
+    site.server().set_keep_alive_timeout(1);
+    const auto page = [&](const char* path, const char* head, const char* body) {
+        site.server().Get(path, [head, body](const httplib::Request&, httplib::Response& response) {
+            response.set_content(std::string("<html><head><title>t</title>") + head + "</head><body>" + body
+                    + "</body></html>",
+                "text/html");
+        });
+    };
+    page("/", "", "<a href=\"/a\">a</a> <a href=\"/doc.pdf\">pdf</a> <a href=\"/copy\">copy</a>");
+    page("/a", "", "a");
+    page("/copy", "<link rel=\"canonical\" href=\"/a\">", "copy");
+    site.server().Get("/doc.pdf", [](const httplib::Request&, httplib::Response& response) {
+        response.set_content("%PDF-1.4\n%%EOF\n", "application/pdf");
+    });
+    ASSERT_TRUE(site.start());
+    store().setBool(true, QStringLiteral("includePdfsInSitemap"));
+    store().setBool(false, QStringLiteral("sitemapObservesCanonicalElsewhere"));
+    auto prompts = std::make_shared<RecordingPrompts>();
+    app::MainInterface shell(store(), prompts);
+    shell.launch();
+    app::MainWindow& window = shell.window();
+    shell.configManager()->newConfigWithURL(site.url(QStringLiteral("/")));
+    window.goButton()->click();
+    ASSERT_TRUE(waitUntil([&] { return window.goButton()->text() == QLatin1String("Go"); }));
+    window.mainTabView()->selectTabViewItemWithIdentifier(QStringLiteral("5"));
+    auto* tab = window.findChild<views::SitemapTab*>();
+    ASSERT_NE(tab, nullptr);
+    ASSERT_TRUE(tab->isVisible());
+    auto* pdfBox = tab->findChild<QCheckBox*>(QStringLiteral("includepdfsinsitemap"));
+    const auto listed = [&] {
+        QStringList urls;
+        const QAbstractItemModel* rows = tab->sitemapTableView()->model();
+        for (int row = 0; row < rows->rowCount(); ++row)
+            urls << rows->index(row, 0).data().toString();
+        return urls;
+    };
+    const QString pdf = site.url(QStringLiteral("/doc.pdf"));
+    const QString copy = site.url(QStringLiteral("/copy"));
+    ASSERT_TRUE(listed().contains(pdf)) << qPrintable(listed().join(u' '));
+    ASSERT_TRUE(listed().contains(copy));
+    EXPECT_TRUE(pdfBox->isChecked());
+
+    shell.preferencesWindow().showPrefs();
+    static_cast<QCheckBox*>(shell.preferencesWindow().control(QStringLiteral("includePdfsInSitemap")))->click();
+    static_cast<QCheckBox*>(shell.preferencesWindow().control(QStringLiteral("sitemapObservesCanonicalElsewhere")))
+        ->click();
+    shell.preferencesWindow().close();
+    EXPECT_FALSE(listed().contains(pdf));
+    EXPECT_FALSE(listed().contains(copy));
+    EXPECT_TRUE(listed().contains(site.url(QStringLiteral("/a"))));
+    EXPECT_FALSE(pdfBox->isChecked());
+    const QString exported = shell.results().sitemapManager().getXMLSitemap().join(QString());
+    EXPECT_FALSE(exported.contains(pdf));
+    EXPECT_FALSE(exported.contains(copy));
+    EXPECT_TRUE(exported.contains(site.url(QStringLiteral("/a"))));
     shell.terminate();
 }
 

@@ -17,11 +17,13 @@
 #include "reports/SEOManager.h"
 #include "settings/ConfigManager.h"
 #include "sitemap/SitemapManager.h"
+#include "support/FtpTestServer.h"
 #include "support/LoopbackServer.h"
 #include "support/WaitUntil.h"
 #include "views/InsecureContentWindow.h"
 #include "views/ResultTabs.h"
 #include "views/ScanControl.h"
+#include "views/SitemapFtpSheet.h"
 #include "views/TableExportSnapshot.h"
 #include "views/ViewsTestSupport.h"
 #include "views/crawlmereTableView.h"
@@ -57,6 +59,7 @@
 using crawlmere::platform::UserDefaults;
 namespace app = crawlmere::app;
 using crawlmere::test::answerSavePanelWith;
+using crawlmere::test::FtpTestServer;
 using crawlmere::test::waitUntil;
 
 namespace {
@@ -454,6 +457,83 @@ TEST_F(ResultsControllerTest, TheSitemapKeepsTheScannedSitesSettingsWhicheverSit
     EXPECT_EQ(rulesOf(scannedID).at(0).toMap().value("priority").toString(), "0.3");
     EXPECT_EQ(shell->configManager()->sitemapRules().size(), 1); // the selected site's own rule only
     EXPECT_EQ(manager.crawlSettings().value("sitemapRules").toList(), rulesOf(scannedID));
+}
+
+// The sitemap of a scan goes to the scanned site's FTP server and folder, and the sheet stores
+// what was typed there, however the selection moved during the scan (another site clicked,
+// a third opened from its settings file).
+TEST_F(ResultsControllerTest, TheSitemapUploadGoesToTheScannedSitesServerWhicheverSiteIsSelected)
+{
+    FtpTestServer scannedServer;
+    FtpTestServer otherServer;
+    ASSERT_NE(scannedServer.port(), 0);
+    ASSERT_NE(otherServer.port(), 0);
+    for (const char* path : { "up", "wrong", "b" }) {
+        QDir(scannedServer.root()).mkpath(QLatin1String(path));
+        QDir(otherServer.root()).mkpath(QLatin1String(path));
+    }
+    // C's own sitemap files are already on its server.
+    const QString wrongIndex = QDir(otherServer.root()).filePath(QStringLiteral("wrong/sitemap.xml"));
+    {
+        QFile own(wrongIndex);
+        ASSERT_TRUE(own.open(QIODevice::WriteOnly));
+        own.write("C's own sitemap");
+    }
+    const auto upload = [](const FtpTestServer& server, const char* folder, const char* user) {
+        return QVariantMap { { "ftpserver", "127.0.0.1" }, { "ftpport", QString::number(server.port()) },
+            { "ftpdirectory", QLatin1String(folder) }, { "ftpusername", QLatin1String(user) } };
+    };
+    defaults().setObject(2, QStringLiteral("sitemapOptions"));
+    defaults().setObject(1, QStringLiteral("sitemapFilenameOptions"));
+    crawlmere::settings::ConfigManager& sites = *shell->configManager();
+    sites.newConfigWithURL(QStringLiteral("http://127.0.0.1:9/b/"));
+    sites.setCurrentSettingsValues(upload(otherServer, "/b/", "user"));
+    const QString idB = sites.getIDForCurrentSite();
+    sites.newConfigWithURL(site.server.url(QStringLiteral("/")));
+    sites.setCurrentSettingsValues(upload(scannedServer, "/up/", "user"));
+    const QString idA = sites.getIDForCurrentSite();
+
+    go().click();
+    ASSERT_EQ(go().text(), QStringLiteral("Pause"));
+    for (qsizetype row = 0; row < sites.rows().size(); ++row) {
+        if (sites.rows().at(row).ID == idB)
+            sites.tableViewSelectionDidChange(int(row));
+    }
+    ASSERT_EQ(sites.getIDForCurrentSite(), idB);
+    QTemporaryDir folder;
+    const QString settingsFile = folder.filePath(QStringLiteral("c.lcsettings"));
+    QVariantMap siteC = upload(otherServer, "/wrong/", "user");
+    siteC.insert({ { "id", "20260101-120000-9" }, { "name", "C" }, { "startingUrl", "https://c.test/" },
+        { "ftppassword", "secret" } });
+    ASSERT_TRUE(crawlmere::platform::PropertyList::writeXmlFile(settingsFile, siteC).ok());
+    ASSERT_TRUE(sites.openLcsettingsFile(settingsFile));
+    ASSERT_EQ(sites.getIDForCurrentSite(), "20260101-120000-9");
+    if (go().text() == QLatin1String("Continue"))
+        go().click();
+    ASSERT_TRUE(waitUntil([&] { return go().text() == QLatin1String("Go"); }));
+
+    // Export XML Sitemap opens the sheet with A's server, folder and user.
+    auto* sheet = window().findChild<crawlmere::views::SitemapFtpSheet*>(QStringLiteral("ftpDialog"));
+    ASSERT_NE(sheet, nullptr);
+    window().menuItem(QStringLiteral("exportXMLMenuItem"))->trigger();
+    ASSERT_TRUE(waitUntil([&] { return sheet->isVisible(); }));
+    const auto field = [&](const char* key) { return sheet->findChild<QLineEdit*>(QLatin1String(key)); };
+    EXPECT_EQ(field("ftpport")->text(), QString::number(scannedServer.port()));
+    EXPECT_EQ(field("ftpdirectory")->text(), "/up/");
+    field("ftppassword")->setText(QStringLiteral("secret"));
+    sheet->findChild<QPushButton*>(QStringLiteral("ftpOKButton"))->click();
+    ASSERT_TRUE(waitUntil([&] { return !prompts->alerts.isEmpty(); }, 60000));
+    EXPECT_EQ(prompts->alerts.constLast().messageText, "ftp successful");
+
+    EXPECT_TRUE(QFile::exists(QDir(scannedServer.root()).filePath(QStringLiteral("up/sitemap.xml"))));
+    QFile own(wrongIndex);
+    ASSERT_TRUE(own.open(QIODevice::ReadOnly));
+    EXPECT_EQ(own.readAll(), "C's own sitemap");
+    EXPECT_FALSE(otherServer.commandLog().contains(QStringLiteral("STOR")));
+    // The typed password is A's; C keeps its own settings, and B has none.
+    EXPECT_EQ(sites.settingsForID(idA).value_or(QVariantMap()).value("ftppassword"), "secret");
+    EXPECT_EQ(sites.getCurrentSettingsForExport().value("ftpdirectory"), "/wrong/");
+    EXPECT_TRUE(sites.settingsForID(idB).value_or(QVariantMap()).value("ftppassword").toString().isEmpty());
 }
 
 // The export items that would do nothing are disabled until there is something to export; their

@@ -13,7 +13,10 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
+#include <mutex>
 #include <thread>
+#include <vector>
 
 using namespace crawlmere::test;
 
@@ -134,6 +137,38 @@ TEST_F(Z12AraScanTest, BodyDrippingPastTheTimeoutIsGivenUpByItsOwnTimer)
     EXPECT_EQ(record->getStatus(), CrwlStatus::unknownError);
     EXPECT_EQ(notes.count(Z12Ara::CrwlUrlStatusUpdated), 1);
     drip.stop();
+}
+
+// The server's log of a one-thread scan limited to 60 requests a minute, with no pause stored:
+// the requests arrive about a second apart, not at once.
+TEST_F(Z12AraScanTest, ALimitedRateSpacesTheRequestsTheServerSeesWithoutAStoredDelay)
+{
+    std::mutex mutex;
+    std::vector<std::chrono::steady_clock::time_point> arrivals;
+    server.server().Get(R"(/p/\d+)", [&](const httplib::Request&, httplib::Response& response) {
+        {
+            const std::lock_guard lock(mutex);
+            arrivals.push_back(std::chrono::steady_clock::now());
+        }
+        response.set_content("<html><body>page</body></html>", "text/html");
+    });
+    ASSERT_TRUE(server.start());
+    NotificationCounter notes;
+    settings->insert(QStringLiteral("numberOfThreads"), 1);
+    settings->insert(QStringLiteral("limitRPM"), true);
+    settings->insert(QStringLiteral("maxRPM"), 60);
+    settings->remove(QStringLiteral("delay"));
+    for (int page = 0; page < 4; ++page) {
+        auto record = makeRecord(server.url(QStringLiteral("/p/%1").arg(page)));
+        hub->add(record);
+        hub->addToCheckQueue(record);
+    }
+    hub->getNextUrlToCrawl();
+    ASSERT_TRUE(waitForFinish(notes));
+    const std::lock_guard lock(mutex);
+    ASSERT_EQ(arrivals.size(), 4u);
+    for (size_t i = 1; i < arrivals.size(); ++i)
+        EXPECT_GE(arrivals[i] - arrivals[i - 1], std::chrono::milliseconds(800)) << i;
 }
 
 } // namespace

@@ -101,6 +101,17 @@ TEST_F(ConfigManagerTest, CreateDuplicateResetAndDeleteTheLastSite)
     EXPECT_EQ(reset.value("startingUrl").toString(), "https://alpha.example/");
     EXPECT_EQ(reset.value("id"), copy.value("id"));
     EXPECT_TRUE(reset.value("ignoreArray").toList().isEmpty());
+    // The reset is stored at once, as an edit is, and the site list shows the reset name.
+    const auto storedCopy = [&] {
+        for (const QVariant& site : m_defaults->objectForKey("websites").toList()) {
+            if (site.toMap().value("id") == copy.value("id"))
+                return site.toMap();
+        }
+        return QVariantMap();
+    };
+    EXPECT_EQ(storedCopy().value("name").toString(), "A new website");
+    EXPECT_TRUE(storedCopy().value("ignoreArray").toList().isEmpty());
+    EXPECT_EQ(rowNames(*manager).count("Alpha"), 1);
 
     // Deleting while scanning only beeps; answering "Cancel" keeps the site.
     bool scanning = true;

@@ -246,6 +246,25 @@ TEST_F(SitesPaneTest, ASiteWithOnlyItsIdentityScansAsBeforeAfterAFullSiteWasShow
         EXPECT_EQ(m_manager.settingsForID("full")->value(it.key()), it.value()) << qPrintable(it.key());
 }
 
+// An older store holds an application-wide nofollow choice, which a scan of a site without its
+// own uses: the pane shows that value for such a site, and the site's own value otherwise.
+TEST_F(SitesPaneTest, ANofollowChoiceTheSiteLacksShowsTheApplicationsValueItsScanUses)
+{
+    m_defaults.setBool(true, QStringLiteral("dontFollowNofollowLinks"));
+    const QVariantMap lacking { { "id", "lacking" }, { "name", "Lacking" }, { "startingUrl", "https://l.example/" } };
+    QVariantMap own { { "id", "own" }, { "name", "Own" }, { "startingUrl", "https://o.example/" } };
+    own.insert("dontFollowNofollowLinks", false);
+    ASSERT_EQ(m_manager.importLcsBatch({ lacking, own }), 2);
+    auto* box = child<QCheckBox>("dontFollowNofollowLinks");
+    for (const char* name : { "Lacking", "Own", "Lacking" }) {
+        selectRow(QLatin1String(name));
+        EXPECT_EQ(box->isChecked(), QLatin1String(name) == u"Lacking") << name;
+    }
+    // Left as shown, the box stores nothing: the site still takes the application's value.
+    selectRow("Own");
+    EXPECT_FALSE(m_manager.settingsForID("lacking")->contains("dontFollowNofollowLinks"));
+}
+
 // A long user agent reads from its name, not from its tail, in a field too narrow for it.
 TEST_F(SitesPaneTest, TheUserAgentShowsFromItsStart)
 {
