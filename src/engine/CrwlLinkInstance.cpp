@@ -14,6 +14,9 @@
 namespace strings = crawlmere::platform::strings;
 using crawlmere::engine::detail::RecordReference;
 
+// A scan holds millions of occurrences: each costs these bytes.
+static_assert(sizeof(void*) != 8 || sizeof(CrwlLinkInstance) == 32, "an occurrence grew past 32 bytes");
+
 CrwlLinkInstance::CrwlLinkInstance() { setVisible(true); }
 
 std::shared_ptr<CrwlLinkInstance> CrwlLinkInstance::make()
@@ -31,14 +34,14 @@ CrwlLinkInstance::~CrwlLinkInstance()
 
 void CrwlLinkInstance::setParent(const std::shared_ptr<CrwlUrl>& page)
 {
-    RecordReference* const next = RecordReference::acquire(page);
+    const RecordReference::Handle next = RecordReference::acquire(page);
     RecordReference::release(parentPage);
     parentPage = next;
 }
 
 void CrwlLinkInstance::setTarget(const std::shared_ptr<CrwlUrl>& url)
 {
-    RecordReference* const next = RecordReference::acquire(url);
+    const RecordReference::Handle next = RecordReference::acquire(url);
     RecordReference::release(targetRecord);
     targetRecord = next;
 }

@@ -59,9 +59,9 @@ public:
     std::optional<qint64> lineNumber() const;
     const QString& linkText() const { return texts ? texts->linkText : nullText(); }
     /// The page that holds the link; null when none or gone.
-    std::shared_ptr<CrwlUrl> parent() const { return parentPage ? parentPage->lock() : nullptr; }
+    std::shared_ptr<CrwlUrl> parent() const { return crawlmere::engine::detail::RecordReference::lock(parentPage); }
     /// The URL the link points to; null when none or gone.
-    std::shared_ptr<CrwlUrl> target() const { return targetRecord ? targetRecord->lock() : nullptr; }
+    std::shared_ptr<CrwlUrl> target() const { return crawlmere::engine::detail::RecordReference::lock(targetRecord); }
     const QString& connectionType() const { return texts ? texts->connectionType() : nullText(); }
     const QString& connectionColour() const { return texts ? texts->connectionColour() : nullText(); }
 
@@ -158,7 +158,8 @@ private:
     qint32 lineNumberValue = kNoLineNumber;
     CrwlLinkTextPool::TextsPtr texts;
     // The page and the target through the weak references that all occurrences naming them
-    // share (see RecordReference); null for none. Half the bytes of a weak pointer of their own.
-    crawlmere::engine::detail::RecordReference* parentPage = nullptr;
-    crawlmere::engine::detail::RecordReference* targetRecord = nullptr;
+    // share, by their handles (see RecordReference); 0 for none. A quarter of the bytes of a
+    // weak pointer of their own.
+    crawlmere::engine::detail::RecordReference::Handle parentPage = 0;
+    crawlmere::engine::detail::RecordReference::Handle targetRecord = 0;
 };

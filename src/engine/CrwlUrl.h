@@ -768,5 +768,5 @@ private:
     std::shared_ptr<CrwlUrlFetchContext> fetchContext;
     // The weak reference the occurrences naming this record share; made by the first (main
     // thread), one count of it held by the record.
-    crawlmere::engine::detail::RecordReference* sharedReference = nullptr;
+    quint32 sharedReference = 0; // a RecordReference::Handle
 };

@@ -5,7 +5,6 @@
 #include "engine/CrwlUrl.h"
 #include "engine/CrwlUrlTestSupport.h"
 #include "engine/ScopedDefaults.h"
-#include "engine/detail/BlockPool.h"
 #include "engine/detail/RecordReference.h"
 #include "engine/qfDataSource.h"
 
@@ -175,10 +174,9 @@ TEST(CrwlLinkTextPool, ChangingAnAttributeOfASharedBlockLeavesTheOtherHolders)
 
 TEST(CrwlLinkInstanceFields, PageAndTargetAreHeldWeaklyThroughOneSharedReferenceEach)
 {
-    using crawlmere::engine::detail::blockPoolFor;
     using crawlmere::engine::detail::RecordReference;
-    const std::size_t referencesBefore = blockPoolFor<sizeof(RecordReference)>().blocksInUse();
-    const auto references = [&] { return blockPoolFor<sizeof(RecordReference)>().blocksInUse() - referencesBefore; };
+    const std::size_t referencesBefore = RecordReference::inUse();
+    const auto references = [&] { return RecordReference::inUse() - referencesBefore; };
 
     // Which goes first: the page, the target, or the occurrences.
     enum class First { Page, Target, Occurrences };
