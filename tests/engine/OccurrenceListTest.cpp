@@ -142,3 +142,21 @@ TEST(OccurrenceArena, ListsWhatItMadeInOrderButWhatWasTakenOut) {
   last.reset();
   EXPECT_TRUE(taken.expired());
 }
+
+TEST(OccurrenceList, HoldsArenaOccurrencesFromAnyChunkInAnyOrder) {
+  // Lists mostly take the newest occurrence; an inbound list replayed later
+  // takes old ones from every chunk, and each must read back as itself.
+  OccurrenceArena arena;
+  std::vector<Ptr> made;
+  for (int i = 0; i < 3 * OccurrenceArena::kChunkSlots + 7; ++i)
+    made.push_back(arena.make());
+  OccurrenceList list;
+  std::vector<Ptr> added;
+  for (std::size_t i = 0; i < made.size(); i += 97)
+    added.push_back(made[made.size() - 1 - i]);
+  added.push_back(made.front());
+  added.push_back(made[OccurrenceArena::kChunkSlots]);
+  for (const Ptr &occurrence : added)
+    list.push_back(occurrence);
+  EXPECT_TRUE(list == added);
+}
