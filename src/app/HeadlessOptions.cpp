@@ -53,7 +53,7 @@ std::optional<QVariant> crawlSettingValue(
     const QString& key, const QString& text, const QVariant& model, QString* error)
 {
     const engine::CrawlSetting* setting = engine::findCrawlSetting(key);
-    const auto range = setting ? setting->range : std::nullopt;
+    const engine::SettingRange* range = setting && setting->range ? &*setting->range : nullptr;
     const QString expected = range ? QStringLiteral("%1 from %2 to %3 (%4)")
                                          .arg(typeName(model))
                                          .arg(range->lowest, 0, 'g', 12)
