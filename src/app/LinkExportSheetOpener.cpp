@@ -65,13 +65,9 @@ views::LinkExportSheet* LinkExportSheetOpener::sheet() const { return m_sheet; }
 
 void LinkExportSheetOpener::addMenuItems()
 {
-    QAction* after = m_window.menuItem(QStringLiteral("exportAsCSVMenuItem"));
-    auto* menu = after ? qobject_cast<QMenu*>(after->parent()) : nullptr;
+    const auto [menu, before] = m_window.placeAfterMenuItem(QStringLiteral("exportAsCSVMenuItem"));
     if (!menu)
         return;
-    const QList<QAction*> actions = menu->actions();
-    const qsizetype next = actions.indexOf(after) + 1;
-    QAction* before = next < actions.size() ? actions.at(next) : nullptr;
     for (const auto& [name, title, tag] : { std::tuple { "exportPreviewAsHTMLMenuItem", tr("Export with Preview as HTML…"), 0 },
              std::tuple { "exportPreviewAsCSVMenuItem", tr("Export with Preview as CSV…"), 2 } }) {
         auto* item = new QAction(title, menu);

@@ -218,6 +218,17 @@ void MainWindow::buildScanControls()
 
 QAction* MainWindow::menuItem(const QString& name) const { return findChild<QAction*>(name); }
 
+MainWindow::MenuPlace MainWindow::placeAfterMenuItem(const QString& name) const
+{
+    QAction* after = menuItem(name);
+    auto* menu = after ? qobject_cast<QMenu*>(after->parent()) : nullptr;
+    if (!menu)
+        return {};
+    const QList<QAction*> actions = menu->actions();
+    const qsizetype next = actions.indexOf(after) + 1;
+    return { menu, next < actions.size() ? actions.at(next) : nullptr };
+}
+
 QTreeView* MainWindow::resultView(const QString& name) const { return m_tabs->findChild<QTreeView*>(name); }
 
 void MainWindow::addViewButton(const QString& viewName, QWidget* button)

@@ -75,6 +75,13 @@ public:
     QAction* customiseToolbarAction() const { return m_customiseToolbar; }
     /// A menu item by its outlet name, or null.
     QAction* menuItem(const QString& name) const;
+    /// Where items go right after the menu item `name`: its menu, and the item they go before
+    /// (null: the menu's end). No menu when there is no such item in a menu.
+    struct MenuPlace {
+        QMenu* menu = nullptr;
+        QAction* before = nullptr;
+    };
+    MenuPlace placeAfterMenuItem(const QString& name) const;
 
     QLineEdit* searchField() const { return m_searchField; }
     QComboBox* linksFilter() const { return m_linksFilter; }

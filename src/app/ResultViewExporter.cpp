@@ -2,7 +2,6 @@
 #include "app/ResultViewExporter.h"
 
 #include "app/RememberingSavePanel.h"
-#include "app/ResultsController.h"
 #include "app/StatusLineField.h"
 #include "engine/ShellServices.h"
 #include "platform/Log.h"
@@ -25,6 +24,19 @@ ResultViewExporter::ResultViewExporter(std::shared_ptr<ShellPrompts> prompts,
 ResultViewExporter::~ResultViewExporter() { delete m_slicer; }
 
 bool ResultViewExporter::isReading() const { return !m_slicer.isNull(); }
+
+TableExportSnapshot ResultViewExporter::snapshotOf(views::ResultTreeView& view)
+{
+    views::ResultItemModel& model = view.itemModel();
+    if (!model.outlineDataSource()) {
+        if (qfDataSource* source = model.dataSource())
+            return TableExportSnapshot::fromTable(*source, view);
+        return {};
+    }
+    // An outline: the rows as shown, children only below expanded rows.
+    const std::unique_ptr<TableExportSlicer> slicer(TableExportSlicer::forOutline(view));
+    return slicer->readAll();
+}
 
 void ResultViewExporter::beep()
 {
@@ -52,7 +64,7 @@ void ResultViewExporter::exportView(QTreeView* view, TableExportJob::Format form
     qfDataSource* source = model.dataSource();
     const bool outline = model.outlineDataSource();
     if (!outline && (!source || !m_sliced.contains(source))) {
-        write(ResultsController::snapshotOf(*resultView), format, kind, handedOn, std::move(done));
+        write(snapshotOf(*resultView), format, kind, handedOn, std::move(done));
         return;
     }
     if (m_slicer) {

@@ -20,6 +20,10 @@ namespace crawlmere::platform {
 class SavePanel;
 }
 
+namespace crawlmere::views {
+class ResultTreeView;
+}
+
 namespace crawlmere::app {
 
 class StatusLineField;
@@ -55,6 +59,10 @@ public:
 
     /// A sliced reading is under way.
     bool isReading() const;
+
+    /// A result table's or outline's shown columns and rows (an outline's expanded rows only),
+    /// read in one go.
+    static TableExportSnapshot snapshotOf(views::ResultTreeView& view);
 
 private:
     /// `kind`: what the save panel is asked for (`SavePanelRequest::kind`).

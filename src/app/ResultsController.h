@@ -1,7 +1,8 @@
-// The main window's scan control, result tabs and general exports, wired to its widgets: the Go
-// button, status line and Scan menu, the by-link view with its controls, and the export items.
+// The main window's results: the scan control wired to the Go button, status line and Scan menu,
+// and the result tabs with their link views, reports and exports, each kept by a helper of its own.
 #pragma once
 
+#include "app/ResultsServices.h"
 #include "views/ResultTreeView.h"
 #include "views/TableExportJob.h"
 
@@ -17,29 +18,11 @@ class QAction;
 class QPrinter;
 class QToolButton;
 
-class ByLinkColumnManager;
-class ByPageColumnManager;
-class ByStatusColumnManager;
 class CrwlByLinkDataSource;
-class CrwlDataObject;
-class FlatViewColumnManager;
 class CrwlUrl;
-class QTreeView;
 class ScanControl;
-class ShellPrompts;
 class qfColumnManager;
-class Z12Ara;
 struct TableExportSnapshot;
-
-namespace crawlmere::platform {
-class SavePanel;
-class UrlOpener;
-class UserDefaults;
-} // namespace crawlmere::platform
-
-namespace crawlmere::settings {
-class ConfigManager;
-}
 
 namespace crawlmere::archive {
 class ArchiveExportController;
@@ -58,18 +41,17 @@ class CrwlByPageDataSource;
 class CrwlByStatusDataSource;
 class CrwlFlatViewDataSource;
 class ResultTabs;
-class ResultViewDelegate;
 class InsecureContentWindow;
 class InspectorWindows;
-class SitemapTab;
 } // namespace crawlmere::views
 
 namespace crawlmere::app {
 
-class MainWindow;
+class InsecureContentResults;
+class ResultExports;
+class ResultLinkViews;
 class SEOResults;
-class SitemapReportActions;
-class ResultViewExporter;
+class SitemapResults;
 
 /// Made by the main interface with the window, the hub, the site store and the shell services;
 /// the application delegate forwards the hub's notifications and its start-up steps here. The
@@ -77,6 +59,11 @@ class ResultViewExporter;
 /// The by-link view (tab "1") is filled live during a scan; the by-page, by-status and flat views
 /// (tabs "2" to "4") are filled from the hub when a scan pauses or ends, or when their tab is
 /// selected after that.
+///
+/// The link views, the Sitemap tab, the insecure-content list, the SEO tab and the File menu's
+/// exports each live in a helper of their own (`ResultLinkViews`, `SitemapResults`,
+/// `InsecureContentResults`, `SEOResults`, `ResultExports`); this class follows the scan on the
+/// window's controls and joins the helpers to the tabs.
 ///
 /// Every collaborator must outlive this object. Main thread only.
 class ResultsController final : public QObject {
@@ -159,86 +146,41 @@ public:
     /// A result table's or outline's shown columns and rows (an outline's expanded rows only).
     static TableExportSnapshot snapshotOf(views::ResultTreeView& view);
 
-    CrwlByLinkDataSource& byLinkDataSource() const { return *m_byLink; }
-    views::CrwlByPageDataSource& byPageDataSource() const { return *m_byPage; }
-    views::CrwlByStatusDataSource& byStatusDataSource() const { return *m_byStatus; }
-    views::CrwlFlatViewDataSource& flatViewDataSource() const { return *m_flat; }
+    CrwlByLinkDataSource& byLinkDataSource() const;
+    views::CrwlByPageDataSource& byPageDataSource() const;
+    views::CrwlByStatusDataSource& byStatusDataSource() const;
+    views::CrwlFlatViewDataSource& flatViewDataSource() const;
     std::shared_ptr<qfColumnManager> byLinkColumnManager() const;
     std::shared_ptr<qfColumnManager> flatViewColumnManager() const;
     ScanControl& scanControl() const { return *m_scanControl; }
     /// Opens the link and page inspectors, the highlighter and the route for the four link views.
-    views::InspectorWindows& inspectors() const { return *m_inspectors; }
+    views::InspectorWindows& inspectors() const;
     views::ResultTabs& resultTabs() const { return *m_tabs; }
-    sitemap::SitemapManager& sitemapManager() const { return *m_sitemap; }
-    reports::CrwlInsecureDataSource& insecureDataSource() const { return *m_insecure; }
+    sitemap::SitemapManager& sitemapManager() const;
+    reports::CrwlInsecureDataSource& insecureDataSource() const;
     /// The SEO manager and its tab (not placed in the window).
     SEOResults& seoResults() const { return *m_seo; }
     /// The insecure-content window once it has been shown; else null.
     views::InsecureContentWindow* insecureWindow() const;
 
 private:
-    /// A print target refused: the save panel's alert.
-    std::function<void(const QString& path, const QString& reason)> printRefused() const;
-    void buildByLinkView();
-    void joinLinkViews();
-    /// Saves `manager`'s choice whenever the user drags one of `view`'s columns elsewhere.
-    void keepColumnOrder(QTreeView& view, const std::shared_ptr<qfColumnManager>& manager);
-    void buildSitemapTab();
     /// At a pause or end: the sitemap from the hub's internal pages and images, the insecure
     /// list from the hub's.
     void populateReports();
-    /// The hub's occurrences as items, one list shared by the flat and by-status views.
-    QList<std::shared_ptr<CrwlDataObject>> sharedOccurrences();
-    /// Brings the kept list of occurrences up to the hub's a slice at a time during a scan.
-    void keepOccurrencesInStep();
-    /// Expand all (true) or collapse all in the outline of the selected tab.
-    void expandFrontOutline(bool expand);
     void connectControls();
-    /// The File menu's print item and the (hidden) SEO summary item, after the export items.
-    void addFileMenuItems();
-    /// The table or outline of the selected tab ("1" to "5"); null for any other tab.
-    QTreeView* frontPrintableView() const;
+    /// The scan's display on the Go button, the progress indicator, the Scan menu, the status
+    /// line and the archive and bad-links controls.
     void displayChanged();
-    void exportTab(int tab, TableExportJob::Format format);
-    /// The tab Export as HTML… (or CSV…) exports.
-    int exportedTab(TableExportJob::Format format) const;
-    /// Whether `tab` has rows to export.
-    bool tabHasRows(int tab) const;
-    void exportView(QTreeView* view, TableExportJob::Format format);
-    void exportInsecure(TableExportJob::Format format);
-    /// Asks the save panel for an insecure-content file of `fileType`; "" when cancelled.
-    QString askForFile(const QString& fileType) const;
-    void post(const QString& name);
-    QList<qsizetype> selectedByLinkRows() const;
 
-    MainWindow& m_window;
-    std::shared_ptr<Z12Ara> m_hub;
-    settings::ConfigManager& m_configManager;
-    std::shared_ptr<ShellPrompts> m_prompts;
-    std::shared_ptr<platform::UrlOpener> m_urlOpener;
-    std::shared_ptr<platform::SavePanel> m_savePanel;
-    platform::UserDefaults& m_defaults;
-    std::unique_ptr<CrwlByLinkDataSource> m_byLink;
-    std::unique_ptr<views::ResultViewDelegate> m_byLinkDelegate;
-    std::unique_ptr<views::InspectorWindows> m_inspectors;
-    std::shared_ptr<ByLinkColumnManager> m_byLinkColumns;
+    const ResultsServices m_services;
+    // Destroyed in reverse order: what uses the link views' data sources and inspectors first.
+    std::unique_ptr<ResultLinkViews> m_linkViews;
     std::unique_ptr<views::ResultTabs> m_tabs;
     std::unique_ptr<ScanControl> m_scanControl;
-    QPointer<views::ResultTreeView> m_byLinkView;
-    QList<QPointer<views::ResultTreeView>> m_otherLinkViews;
-    std::unique_ptr<views::CrwlByPageDataSource> m_byPage;
-    std::unique_ptr<views::CrwlByStatusDataSource> m_byStatus;
-    std::unique_ptr<views::CrwlFlatViewDataSource> m_flat;
-    std::shared_ptr<ByPageColumnManager> m_byPageColumns;
-    std::shared_ptr<ByStatusColumnManager> m_byStatusColumns;
-    std::shared_ptr<FlatViewColumnManager> m_flatColumns;
-    QList<std::shared_ptr<CrwlDataObject>> m_occurrences;
-    std::unique_ptr<sitemap::SitemapManager> m_sitemap;
-    QPointer<views::SitemapTab> m_sitemapTab;
-    std::unique_ptr<SitemapReportActions> m_sitemapActions;
-    std::unique_ptr<reports::CrwlInsecureDataSource> m_insecure;
+    std::unique_ptr<SitemapResults> m_sitemap;
+    std::unique_ptr<InsecureContentResults> m_insecure;
     std::unique_ptr<SEOResults> m_seo;
-    QPointer<views::InsecureContentWindow> m_insecureWindow;
+    std::unique_ptr<ResultExports> m_exports;
     archive::ArchiveExportController* m_archiveExport = nullptr;
     std::function<void()> m_visitSupport;
     std::function<bool()> m_supportAvailable;
@@ -252,7 +194,6 @@ private:
     };
     DisplayControls m_displayControls;
     bool m_followingTabs = false;
-    ResultViewExporter* m_exporter = nullptr;
 };
 
 } // namespace crawlmere::app

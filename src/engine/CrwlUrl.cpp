@@ -183,19 +183,22 @@ std::optional<Url> CrwlUrl::getNSURL() const
 {
     const std::lock_guard lock(nsurlLock);
     if (nsurl)
-        return nsurl;
+        return *nsurl;
+    std::optional<Url> made;
     if (!linkURL.startsWith(u"file://")) {
         const QString final = finalURLString();
-        nsurl = Url::fromString(final);
-        if (!nsurl)
-            nsurl = Url::fromString(PunycodeAdditions::encodedURLString(final));
+        made = Url::fromString(final);
+        if (!made)
+            made = Url::fromString(PunycodeAdditions::encodedURLString(final));
     } else {
         const QString path = linkURL.mid(7);
-        nsurl = Url::fromLocalFile(path);
-        if (!nsurl)
-            nsurl = Url::fromLocalFile(PunycodeAdditions::encodedPath(path));
+        made = Url::fromLocalFile(path);
+        if (!made)
+            made = Url::fromLocalFile(PunycodeAdditions::encodedPath(path));
     }
-    return nsurl;
+    if (made)
+        nsurl = std::make_unique<Url>(*made);
+    return made;
 }
 
 QString CrwlUrl::getHost() const
@@ -229,7 +232,34 @@ QString CrwlUrl::getLastmodified() const
 
 // ===== Setters with a rule ====================================================================
 
-void CrwlUrl::setData(const QByteArray& value) { data = value; }
+void CrwlUrl::setData(const QByteArray& value)
+{
+    if (value.isNull() && !bodies)
+        return;
+    bodiesRef().data = value;
+    dropNullBodies();
+}
+
+void CrwlUrl::clearData()
+{
+    if (!bodies)
+        return;
+    bodies->data.clear();
+    dropNullBodies();
+}
+
+CrwlUrl::Bodies& CrwlUrl::bodiesRef()
+{
+    if (!bodies)
+        bodies = std::make_unique<Bodies>();
+    return *bodies;
+}
+
+void CrwlUrl::dropNullBodies()
+{
+    if (bodies && bodies->data.isNull() && bodies->sourceData.isNull())
+        bodies.reset();
+}
 
 void CrwlUrl::setCanonical(const QString& value)
 {
@@ -398,7 +428,6 @@ void CrwlUrl::setTargetLastModified(const QString& headerValue)
 void CrwlUrl::setFileSize(qint64 bytes)
 {
     fileSizeBytes = bytes;
-    fileSize = bytes / 1024;
 }
 
 void CrwlUrl::setFileSizeCompressed(qint64 bytes) { fileSizeCompressed = bytes / 1024; }

@@ -140,7 +140,7 @@ public:
     void setMimeType(const QString& value);
     void setLoadTimeInterval(double seconds) { loadTimeInterval = seconds; }
     void setResponseTimeInterval(double seconds) { responseTimeInterval = seconds; }
-    void setRunJS(std::shared_ptr<crawlmere::platform::UrlRequest> request) { runJS = std::move(request); }
+    void setRunJS(std::shared_ptr<crawlmere::platform::UrlRequest> request);
     /// Safe from any thread: the spelling recount stores counts while the main thread reads them.
     void setSpellingCount(qint64 value) { spelling.store(value, std::memory_order_relaxed); }
     /// Stores the send time (`sentRequest`).
@@ -157,8 +157,10 @@ public:
     /// fetch of the record does not read them again, only `readLinksAgain` does.
     void setLinksRead(bool value) { linksRead = value; }
 
-    const QByteArray& getData() const { return data; }
-    const QByteArray& getSourceData() const { return sourceData; }
+    /// The body; a null array when none is kept.
+    const QByteArray& getData() const { return bodies ? bodies->data : noBytes(); }
+    /// The network's bytes of a rendered page; a null array when none are kept.
+    const QByteArray& getSourceData() const { return bodies ? bodies->sourceData : noBytes(); }
     const QString& getChangefrequency() const;
     bool headContainsNoFollow() const { return headContainsNoFollowFlag; }
     bool headContainsNoIndex() const { return headContainsNoIndexFlag; }
@@ -493,7 +495,7 @@ public:
     QString getH2s() const;
     QString getH3s() const;
     QString getH4s() const;
-    /// The number of h1 texts; cached until the next `setHeadings`.
+    /// The number of h1 texts, counted by `setHeadings`.
     qint64 h1Count() const;
 
     /// The "@type" values of the page's JSON-LD, each once, in the order first met (depth
@@ -652,7 +654,7 @@ public:
     /// The record's renderer, or null.
     const std::shared_ptr<PageRenderer>& getWTG() const;
     /// The request kept for rendering, or null.
-    const std::shared_ptr<crawlmere::platform::UrlRequest>& getRunJS() const { return runJS; }
+    const std::shared_ptr<crawlmere::platform::UrlRequest>& getRunJS() const;
     /// clearWTG: tears the renderer down (it hands nothing over afterwards) and drops it with
     /// the kept request; a record without a renderer keeps its request. Main thread.
     void clearWTG();
@@ -662,14 +664,14 @@ public:
     /// renderer (`clearWTG`); neither reports back. Main thread.
     void invalidateAndUnlinkSession();
     /// A fetch is under way (a session is linked). Main thread.
-    bool hasCurrentSession() const { return currentSession != nullptr; }
+    bool hasCurrentSession() const;
     /// The integer before the first ";" of a meta refresh content; 0 without ";".
     static qint64 pullOutSecondsFromMetaRefreshURL(const QString& content);
     /// The text after the first "URL=" (any case) from the first ";" on, trimmed of quotes,
     /// apostrophes and white space; nullopt without "URL=".
     static std::optional<QString> pullOutURLFromMetaRefreshURL(const QString& content);
     /// Drops the body.
-    void clearData() { data.clear(); }
+    void clearData();
     qint64 getTryCount() const { return tryCount; }
     /// 1 GET, 2 POST; 0 before the first send.
     qint32 getMethodOfLastRequest() const { return methodOfLastRequest; }
@@ -686,14 +688,36 @@ private:
     CrwlUrlCaches& cachesRef() const;
     /// Stores the chain's length for the lock-free readers; called under `redirLock`.
     void publishRedirectHopCount();
+    /// The bytes a fetch keeps: the body and, for a rendered page, the network's bytes. Most
+    /// records keep none once their page is read, so the two live in a block of their own,
+    /// made by the first bytes and dropped once both are null again.
+    struct Bodies {
+        QByteArray data;
+        QByteArray sourceData;
+    };
+    static const QByteArray& noBytes()
+    {
+        static const QByteArray none;
+        return none;
+    }
+    /// The body block, made when missing. Main thread.
+    Bodies& bodiesRef();
+    /// Drops the body block when neither array holds anything (both null). Main thread.
+    void dropNullBodies();
+    /// The uncompressed size in whole kilobytes.
+    qint64 fileSizeKilobytes() const { return fileSizeBytes / 1024; }
 
-    // Fields. The ones a result view's cell reads (URL, status, redirect) come first, next to
-    // the shared block's counts that taking the record from a weak reference touches anyway.
+    // Fields, ordered so that no room is lost between them (a scan holds many records). The
+    // ones a result view's cell reads (URL, status, redirect) come first, next to the shared
+    // block's counts that taking the record from a weak reference touches anyway.
     QString linkURL;
     std::atomic<qint64> status { -1 };
     // The link URL reads as it is stored (its decoded form is itself); set with the URL, and
     // kept beside it for the views, which show the decoded form in every URL cell.
     bool linkURLDecodesToItself = true;
+    bool isInternalFlag = true;
+    bool isStartingPointFlag = false;
+    bool isFileURLFlag = false;
     // The number of hops in the chain, written under `redirLock` once the chain has changed: a
     // record without redirects (most) answers its redirect cells without taking the lock.
     std::atomic<qint32> redirectHopCount { 0 };
@@ -703,15 +727,16 @@ private:
     std::weak_ptr<CrwlURLDelegate> owner;
     Settings crawlSettings;
     crawlmere::platform::UserDefaults* defaults = nullptr;
-    mutable QBasicMutex nsurlLock;
-    mutable std::optional<crawlmere::platform::Url> nsurl;
+    mutable QBasicMutex nsurlLock; // guards nsurl
+    // The URL object `getNSURL` made last; null until then (and after `setLinkURL`).
+    mutable std::unique_ptr<crawlmere::platform::Url> nsurl;
     OccurrenceList inboundInstanceArray;
     OccurrenceList outboundInstanceArray;
     QStringList warnings;
     QStringList namesOnThisPage;
     QString linkPageTitle;
-    // Caches (filled by const getters) and rarely used fields, on the main thread; made on first
-    // use.
+    // Caches (filled by const getters) and rarely used fields (the render's request among
+    // them), on the main thread; made on first use.
     mutable std::unique_ptr<CrwlUrlCaches> caches;
     QString headings; // packed one after another (detail::packed)
     // The meta elements; a list that cannot be packed is kept in the caches instead.
@@ -721,31 +746,13 @@ private:
     qint64 externalLinkCount = 0;
     std::atomic<qint64> spelling { 0 };
     qint64 fileSizeBytes = 0;
-    qint64 fileSize = 0;
     qint64 fileSizeCompressed = 0;
     qint64 wordCount = 0;
-    mutable std::optional<qint64> hrefCount;
-    mutable std::optional<qint64> h1CountCache;
-    QByteArray data;
-    QByteArray sourceData;
-    bool contentlengthunavailable = false;
-    bool hasMixedContent = false;
-    bool headContainsNoIndexFlag = false;
-    bool headContainsNoFollowFlag = false;
-    bool isKeywordStuffedFlag = false;
-    bool isHTMLFlag = true;
-    bool isImageFlag = false;
-    bool isVideoFlag = false;
-    bool isAudioFlag = false;
-    bool isStartingPointFlag = false;
-    bool isInternalFlag = true;
-    bool isInBadCollectionFlag = false;
-    bool isBlacklistedFlag = false;
-    bool isDisallowedFlag = false;
-    bool linksAnchorDoesntAppearOnTargetPage = false;
-    bool recursion = false;
-    bool isFileURLFlag = false;
-    bool linksRead = false;
+    // The link count `getLinkcount` worked out; -1 until then and after a new outbound link.
+    mutable qint32 linkCountCache = -1;
+    // The number of h1 texts of `headings`, counted by `setHeadings`.
+    qint32 h1Total = 0;
+    std::unique_ptr<Bodies> bodies;
     QString error;
     QString canonical;
     QString mimeTypeText;
@@ -756,17 +763,29 @@ private:
     double responseTimeInterval = 0.0;
     double loadTimeInterval = 0.0;
     qint32 methodOfLastRequest = 0;
-    qint32 retryAfter = 0;
-    std::shared_ptr<crawlmere::platform::UrlRequest> runJS;
     float linkjuice = 0.0f;
-    bool spellingReviewed = false;
-    std::shared_ptr<crawlmere::platform::UrlSession> currentSession;
     // The sitemap's change frequency: every page of a sitemap gets one, most the same text
     // (shared, not copied).
     QString changeFrequency;
-    // The fetch under way: its callbacks' shared state (main thread only).
+    // The fetch under way: its callbacks' shared state, with the session (main thread only).
     std::shared_ptr<CrwlUrlFetchContext> fetchContext;
     // The weak reference the occurrences naming this record share; made by the first (main
     // thread), one count of it held by the record.
     quint32 sharedReference = 0; // a RecordReference::Handle
+    bool contentlengthunavailable = false;
+    bool hasMixedContent = false;
+    bool headContainsNoIndexFlag = false;
+    bool headContainsNoFollowFlag = false;
+    bool isKeywordStuffedFlag = false;
+    bool isHTMLFlag = true;
+    bool isImageFlag = false;
+    bool isVideoFlag = false;
+    bool isAudioFlag = false;
+    bool isInBadCollectionFlag = false;
+    bool isBlacklistedFlag = false;
+    bool isDisallowedFlag = false;
+    bool linksAnchorDoesntAppearOnTargetPage = false;
+    bool recursion = false;
+    bool linksRead = false;
+    bool spellingReviewed = false;
 };

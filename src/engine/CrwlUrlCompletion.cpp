@@ -19,6 +19,7 @@ using crawlmere::engine::settingBool;
 using crawlmere::platform::logLine;
 using crawlmere::platform::TextEncoding;
 using crawlmere::platform::UrlErrorCode;
+using crawlmere::platform::UrlRequest;
 using crawlmere::platform::UrlSession;
 using crawlmere::platform::UrlTaskResult;
 namespace Dispatch = crawlmere::platform::Dispatch;
@@ -76,14 +77,14 @@ void CrwlUrlFetch::takeOverBody(const std::shared_ptr<CrwlUrl>& record,
         return;
     }
     if (!context->body.isEmpty())
-        record->data = std::move(context->body);
+        record->bodiesRef().data = std::move(context->body);
     if (!context->sourceBody.isEmpty())
-        record->sourceData = std::move(context->sourceBody);
-    if (!record->data.isEmpty()) {
+        record->bodiesRef().sourceData = std::move(context->sourceBody);
+    if (const QByteArray& body = record->getData(); !body.isEmpty()) {
         record->setLoadTimeInterval(record->getTimeSinceSent() - record->responseTimeInterval);
-        record->setFileSize(record->data.size());
+        record->setFileSize(body.size());
         if (record->contentlengthunavailable)
-            record->setFileSizeCompressed(record->data.size());
+            record->setFileSizeCompressed(body.size());
     }
     if (record->getStatus() == CrwlStatus::unknownError) {
         // Given up by the owner's watchdog, which has counted it already.
@@ -108,11 +109,11 @@ void CrwlUrlFetch::takeOverBody(const std::shared_ptr<CrwlUrl>& record,
     }
     if (followMetaRefresh(record, *context))
         return;
-    const bool rendering = record->runJS != nullptr;
+    const bool rendering = record->getRunJS() != nullptr;
     // Not for a page being rendered: the renderer may replace its bytes before the links
     // are read.
     CrwlURLDelegate::PageReading reading;
-    if (!error && !rendering && recordOwner && !record->data.isEmpty() && !record->isImage())
+    if (!error && !rendering && recordOwner && !record->getData().isEmpty() && !record->isImage())
         reading = recordOwner->preparePageReading(record);
 
     // 2. Soft 404, archive hook and the page's scan, on a worker. The record keeps its slot
@@ -142,7 +143,7 @@ void CrwlUrlFetch::finishCompletion(const std::shared_ptr<CrwlUrl>& record,
     if (!context->current.load())
         return;
     const auto recordOwner = record->getOwner();
-    const QByteArray& body = record->data;
+    const QByteArray& body = record->getData();
     if (body.size() >= 1 && body.size() <= 249
         && QString::fromUtf8(body).contains(QLatin1StringView("_Incapsula_Resource")))
         record->setStatus(CrwlStatus::blockedByFirewallService);
@@ -178,7 +179,7 @@ void CrwlUrlFetch::finishCompletion(const std::shared_ptr<CrwlUrl>& record,
 
     // 4. Links of a page fetched without error. Counting may have ended or paused the scan,
     // which unlinks the fetch, so each step asks again whether it is still current.
-    if (context->current.load() && !error && !record->data.isEmpty() && !record->isImage() && recordOwner)
+    if (context->current.load() && !error && !record->getData().isEmpty() && !record->isImage() && recordOwner)
         recordOwner->extractLinksFromReading(record, std::move(read));
 
     // 5. The slot. The fetch is unlinked first, so a pump that sends this record again keeps
@@ -200,7 +201,7 @@ void CrwlUrlFetch::reportEnd(
         if (error)
             recordOwner->addStringToDiagnosticTrace(
                 QStringLiteral("%1: connection failed: %2").arg(record->finalURLString(), error->localizedDescription));
-        const QByteArray& body = record->data;
+        const QByteArray& body = record->getData();
         recordOwner->sendHTMLStringToDiagnostic(diagnosticText(body, recordOwner->getDetectedEncoding()));
         recordOwner->addStringToDiagnosticTrace(QStringLiteral("finished loading %1 bytes").arg(body.size()));
     }
@@ -220,12 +221,12 @@ void CrwlUrlFetch::endWithoutRequest(const std::shared_ptr<CrwlUrl>& record, con
 bool CrwlUrlFetch::followMetaRefresh(const std::shared_ptr<CrwlUrl>& record, CrwlUrlFetchContext& context)
 {
     if (record->isImage() || record->isPDF() || record->isCSS() || record->isJS() || record->isDOCX()
-        || record->isInBadCollection() || record->data.isEmpty())
+        || record->isInBadCollection() || record->getData().isEmpty())
         return false;
     const auto reader = FetchPageReader::installed();
     if (!reader)
         return false;
-    const auto content = reader->pageIsMetaRefresh(record->data);
+    const auto content = reader->pageIsMetaRefresh(record->getData());
     if (!content || content->isEmpty())
         return false;
     const qint64 seconds = CrwlUrl::pullOutSecondsFromMetaRefreshURL(*content);
@@ -279,7 +280,6 @@ void CrwlUrlFetch::unlink(CrwlUrl& record, CrwlUrlFetchContext& context)
     if (context.session)
         context.session->invalidateAndCancel();
     record.fetchContext.reset();
-    record.currentSession.reset();
 }
 
 void CrwlUrlFetch::releaseRenderer(CrwlUrl& record) { record.clearWTG(); }
@@ -290,7 +290,6 @@ void CrwlUrl::invalidateAndUnlinkSession()
 {
     if (fetchContext)
         CrwlUrlFetch::unlink(*this, *fetchContext);
-    currentSession.reset();
     // A pause, a give-up or a new scan ends the render too, so it never reports back.
     clearWTG();
 }
@@ -301,6 +300,20 @@ const std::shared_ptr<PageRenderer>& CrwlUrl::getWTG() const
     return caches ? caches->WTG : none;
 }
 
+const std::shared_ptr<UrlRequest>& CrwlUrl::getRunJS() const
+{
+    static const std::shared_ptr<UrlRequest> none;
+    return caches ? caches->runJS : none;
+}
+
+void CrwlUrl::setRunJS(std::shared_ptr<UrlRequest> request)
+{
+    if (request || caches)
+        cachesRef().runJS = std::move(request);
+}
+
+bool CrwlUrl::hasCurrentSession() const { return fetchContext && fetchContext->session; }
+
 void CrwlUrl::clearWTG()
 {
     if (!caches || !caches->WTG)
@@ -308,7 +321,7 @@ void CrwlUrl::clearWTG()
     // Dropped first: the teardown may run inside the renderer's own hand-over.
     const std::shared_ptr<PageRenderer> renderer = std::move(caches->WTG);
     caches->WTG.reset();
-    runJS.reset();
+    caches->runJS.reset();
     renderer->stopLoading();
 }
 
@@ -333,7 +346,7 @@ void CrwlUrl::pageRendererDidReturnHTML()
         return;
     }
     const auto self = shared_from_this();
-    if (data.isEmpty()) {
+    if (getData().isEmpty()) {
         // The render yielded nothing: the record ends as the watchdog would have ended it, so
         // a scan whose last page this was still finishes.
         logLine(1, QStringLiteral("%1: the renderer returned nothing").arg(linkURL));

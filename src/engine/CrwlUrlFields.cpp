@@ -40,8 +40,8 @@ qint64 CrwlUrl::getDescriptionlength() const { return metaDescription.size(); }
 
 qint64 CrwlUrl::getLinkcount() const
 {
-    if (!hrefCount) {
-        qint64 count = 0;
+    if (linkCountCache < 0) {
+        qint32 count = 0;
         for (const auto& instance : outboundInstanceArray) {
             if (!instance)
                 continue;
@@ -52,9 +52,9 @@ qint64 CrwlUrl::getLinkcount() const
                 continue;
             ++count;
         }
-        hrefCount = count;
+        linkCountCache = count;
     }
-    return *hrefCount;
+    return linkCountCache;
 }
 
 qint64 CrwlUrl::getImageqty() const { return qint64(linkedImagesArray().size()); }
@@ -90,8 +90,8 @@ QString CrwlUrl::getRobots() const
 
 std::optional<qint64> CrwlUrl::getFilesizeinkbytes() const
 {
-    if (fileSize >= 1)
-        return fileSize;
+    if (const qint64 kilobytes = fileSizeKilobytes(); kilobytes >= 1)
+        return kilobytes;
     if (fileSizeCompressed >= 1)
         return fileSizeCompressed;
     return std::nullopt;
@@ -99,10 +99,8 @@ std::optional<qint64> CrwlUrl::getFilesizeinkbytes() const
 
 qint64 CrwlUrl::getFilesize() const
 {
-    if (fileSize >= 2)
-        return fileSize;
     if (fileSizeBytes >= 2)
-        return fileSizeBytes / 1024;
+        return fileSizeKilobytes();
     return fileSizeCompressed;
 }
 
@@ -110,8 +108,8 @@ QString CrwlUrl::getFileSize() const
 {
     if (!isGoodLink())
         return QStringLiteral("");
-    if (fileSize != 0)
-        return fileSize < 1 ? QStringLiteral("") : QStringLiteral("%1kb").arg(fileSize);
+    if (const qint64 kilobytes = fileSizeKilobytes(); kilobytes != 0)
+        return kilobytes < 1 ? QStringLiteral("") : QStringLiteral("%1kb").arg(kilobytes);
     return fileSizeCompressed >= 1 ? QStringLiteral("?%1kb").arg(fileSizeCompressed) : QStringLiteral("");
 }
 

@@ -37,7 +37,7 @@ void CrwlUrl::addOutboundInstance(const std::shared_ptr<CrwlLinkInstance>& insta
         caches->linkedVideo.reset();
         caches->linkedAudio.reset();
     }
-    hrefCount.reset();
+    linkCountCache = -1;
     const auto target = instance ? instance->target() : nullptr;
     if (target && target->isInternal())
         ++internalLinkCount;

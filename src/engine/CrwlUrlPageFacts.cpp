@@ -126,8 +126,9 @@ void CrwlUrl::setHeadings(const QStringList& value)
         crawlmere::engine::detail::packed::append(packed, heading);
     packed.squeeze();
     headings = std::move(packed);
-    h1CountCache.reset();
-    h1Count();
+    qint32 count = 0;
+    forEachHeading(headings, [&](QStringView heading) { count += headingAtLevel(heading, 0) ? 1 : 0; });
+    h1Total = count;
 }
 
 QStringList CrwlUrl::getHeadings() const
@@ -153,15 +154,7 @@ QString CrwlUrl::getH3s() const { return joinedLevel(headings, 2, /*trim=*/true)
 
 QString CrwlUrl::getH4s() const { return joinedLevel(headings, 3, /*trim=*/true); }
 
-qint64 CrwlUrl::h1Count() const
-{
-    if (!h1CountCache) {
-        qint64 count = 0;
-        forEachHeading(headings, [&](QStringView heading) { count += headingAtLevel(heading, 0) ? 1 : 0; });
-        h1CountCache = count;
-    }
-    return *h1CountCache;
-}
+qint64 CrwlUrl::h1Count() const { return h1Total; }
 
 // ===== JSON-LD ================================================================================
 

@@ -178,7 +178,7 @@ QStringList CrwlUrl::dataContainsOneOfTheseTerms(
     if (terms.isEmpty())
         return {};
     // Undecodable bytes become replacement characters, so the rest of the page is still searched.
-    QString text = QString::fromUtf8(data);
+    QString text = QString::fromUtf8(getData());
     if (text.isNull())
         text = QStringLiteral(""); // an empty body is an empty text, not a missing one
     if (isRegex)

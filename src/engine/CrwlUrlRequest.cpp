@@ -90,8 +90,8 @@ void CrwlUrlFetch::startRenderer(const std::shared_ptr<CrwlUrl>& record)
     }
     // Only a fetch still under way is rendered: a pause or a new send since the response
     // unlinked it.
-    if (record->runJS && starter && record->fetchContext)
-        record->cachesRef().WTG = starter(*record->runJS, record);
+    if (const auto& request = record->getRunJS(); request && starter && record->fetchContext)
+        record->cachesRef().WTG = starter(*request, record);
 }
 
 qint64 CrwlUrl::maxBodyBytes() { return bodyCap.load(); }
@@ -268,17 +268,15 @@ bool CrwlUrl::sendAsyncServerRequest()
         network ? crawlmere::platform::UrlSessionCallbacks::OnMainThread
                 : crawlmere::platform::UrlSessionCallbacks::OnWorker);
     fetchContext = context;
-    currentSession = context->session;
 
     // A render of the last send hands nothing into this one.
     clearWTG();
     if (shouldRunJS() && CrwlUrlFetch::hasRendererStarter())
-        runJS = std::make_shared<UrlRequest>(request);
+        setRunJS(std::make_shared<UrlRequest>(request));
     else
-        runJS.reset();
+        setRunJS(nullptr);
     // The new fetch's body replaces the last one's.
-    data.clear();
-    sourceData.clear();
+    bodies.reset();
     setStatus(CrwlStatus::requestSent);
     ++tryCount;
     setSentRequest();
@@ -356,7 +354,7 @@ void CrwlUrl::recheckPage()
     }
     std::vector<std::shared_ptr<CrwlUrl>> toCheck;
     Dispatch::mainSync([&] {
-        data = loaded.body;
+        setData(loaded.body);
         if (const auto recordOwner = owner.lock())
             toCheck = recordOwner->readLinksAgain(self);
     });

@@ -212,8 +212,8 @@ RedirectDecision CrwlUrlFetch::willPerformHTTPRedirection(
             recordOwner->addStringToDiagnosticTrace(QStringLiteral("redirection to tel: mailto: etc"));
         return RedirectDecision::cancel();
     }
-    if (record.runJS)
-        *record.runJS = newRequest;
+    if (const auto& request = record.getRunJS())
+        *request = newRequest;
     return RedirectDecision::follow(std::move(newRequest));
 }
 
@@ -362,11 +362,11 @@ ResponseDisposition CrwlUrlFetch::didReceiveResponse(CrwlUrl& record, CrwlUrlFet
             record.setTargetLastModified(headers.text("Last-Modified"));
         typeFromResponse(record, response);
 
-        if (record.runJS && !record.shouldRunJS())
-            record.runJS.reset();
+        if (record.getRunJS() && !record.shouldRunJS())
+            record.setRunJS(nullptr);
     }
 
-    if (record.runJS) {
+    if (record.getRunJS()) {
         // Rendered pages get their body from the renderer; network bytes are kept apart.
         context.bodyToSource = true;
         const auto self = record.shared_from_this();
@@ -380,7 +380,7 @@ ResponseDisposition CrwlUrlFetch::didReceiveResponse(CrwlUrl& record, CrwlUrlFet
 bool CrwlUrl::loadShouldContinue() const
 {
     const qint64 code = getStatus();
-    if (runJS || code >= 400)
+    if (getRunJS() || code >= 400)
         return false;
     if (defaults->boolForKey(QStringLiteral("runAllToCompletion")))
         return true;
@@ -427,21 +427,21 @@ std::optional<std::pair<QString, QString>> CrwlUrl::credentialsFromSettings() co
 
 bool CrwlUrl::addNewDataToData(const QByteArray& bytes)
 {
-    if (data.size() + bytes.size() > maxBodyBytes()) {
+    if (getData().size() + bytes.size() > maxBodyBytes()) {
         logLine(1, QStringLiteral("**** failed to add data for %1").arg(linkURL));
         return false;
     }
-    data.append(bytes);
+    bodiesRef().data.append(bytes);
     return true;
 }
 
 bool CrwlUrl::addNewDataToSourceData(const QByteArray& bytes)
 {
-    if (sourceData.size() + bytes.size() > maxBodyBytes()) {
+    if (getSourceData().size() + bytes.size() > maxBodyBytes()) {
         logLine(1, QStringLiteral("**** failed to add data for %1").arg(linkURL));
         return false;
     }
-    sourceData.append(bytes);
+    bodiesRef().sourceData.append(bytes);
     return true;
 }
 

@@ -2,32 +2,26 @@
 // its sitemap rules.
 #pragma once
 
-#include <QHash>
 #include <QString>
 #include <QVariantMap>
 #include <QWidget>
 
-class QLabel;
-class QLineEdit;
-class QSlider;
 class QTabWidget;
-class QTableWidget;
-class QComboBox;
-class QCheckBox;
 
 namespace crawlmere::settings {
 class ConfigManager;
-struct BindingRow;
 }
 
 namespace crawlmere::views {
 
+class CrawlRulesTab;
 class RulesSheet;
+class SettingsOptionsTab;
+class SitemapRulesTab;
 
-/// Builds one control per key of the binding table (objectName = key, the language pop-up
-/// "languages") and shows and stores the site through it; edits go to the ConfigManager as
-/// control actions. Controls of features this build does not offer (spelling, PDF and DOCX
-/// reading, JavaScript) are built hidden and stay bound, so their values survive. Main thread.
+/// The settings pane: a tab widget holding the Settings tab (the bound controls), the Rules tab
+/// (the crawl rules) and the Sitemap rules tab, each its own class; the pane hands its calls on
+/// to the tab they concern. Main thread.
 class SettingsPane final : public QWidget {
     Q_OBJECT
 public:
@@ -46,8 +40,8 @@ public:
     void reloadRuleTables();
     void selectOptionsTab();
     /// The control bound to `key` (nullptr for none).
-    QWidget* control(const QString& key) const { return m_controls.value(key); }
-    RulesSheet* rulesSheet() const { return m_rulesSheet; }
+    QWidget* control(const QString& key) const;
+    RulesSheet* rulesSheet() const;
 
 public Q_SLOTS:
     /// showBlacklistRulesWindow: opens the rules sheet for a new rule.
@@ -57,37 +51,11 @@ public Q_SLOTS:
     void deleteBlacklistRule();
 
 private:
-    void buildOptions(QWidget* page, const QString& dictionaryFolder);
-    void buildRules(QWidget* page);
-    void buildSitemapRules(QWidget* page);
-    void connectControl(const QString& key, QWidget* widget);
-    void recalcDelay(bool fromSlider);
-    /// The rate field is editable exactly while the rate-limit box is ticked.
-    void followRateLimit();
-    void sitemapCellChanged(int row, int column);
-    /// What the control of `row` stores, or an invalid value when it stores nothing.
-    QVariant storedValue(const settings::BindingRow& row) const;
-
-    settings::ConfigManager& m_manager;
-    QHash<QString, QWidget*> m_controls;
-    /// What each control stored as the site was shown; a control still storing that is left out
-    /// of the copy back.
-    QVariantMap m_shownValues;
-    /// The site as it was shown, and what copies back have stored since: a control set back to
-    /// what it showed gives the site back the value it held then, where a copy had changed it.
-    QVariantMap m_shownSite;
-    mutable QVariantMap m_copiedValues;
     QTabWidget* m_tabs = nullptr;
-    QWidget* m_optionsTab = nullptr;
-    QLabel* m_imagesDisabledInfo = nullptr;
-    QLabel* m_threadsDisplay = nullptr;
-    QTableWidget* m_rulesTable = nullptr;
-    QTableWidget* m_sitemapTable = nullptr;
-    QCheckBox* m_checkContent = nullptr;
-    RulesSheet* m_rulesSheet = nullptr;
-    int m_editedRow = -1;
-    bool m_showing = false;
-    bool m_urlEditing = false;
+    // The tabs, owned by m_tabs.
+    SettingsOptionsTab* m_optionsTab = nullptr;
+    CrawlRulesTab* m_rulesTab = nullptr;
+    SitemapRulesTab* m_sitemapTab = nullptr;
 };
 
 } // namespace crawlmere::views

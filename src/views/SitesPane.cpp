@@ -4,6 +4,7 @@
 #include "platform/UserDefaults.h"
 #include "settings/ConfigManager.h"
 #include "views/SettingsPane.h"
+#include "views/detail/ButtonRow.h"
 
 #include <QAbstractItemDelegate>
 #include <QAction>
@@ -113,17 +114,12 @@ SitesPane::SitesPane(ConfigManager& manager, QWidget* parent, const QString& dic
     auto* folders = new QPushButton(tr("Folders"), left);
     folders->setObjectName(QStringLiteral("toggleFolderViewButton"));
     connect(folders, &QPushButton::clicked, this, &SitesPane::toggleFolderView);
-    auto* buttons = new QHBoxLayout;
-    buttons->addWidget(add);
-    buttons->addWidget(remove);
-    buttons->addStretch();
-    buttons->addWidget(folders);
     auto* leftLayout = new QVBoxLayout(left);
     leftLayout->setContentsMargins(0, 0, 0, 0);
     leftLayout->addWidget(m_search);
     leftLayout->addWidget(m_list);
     leftLayout->addWidget(m_folderPanel);
-    leftLayout->addLayout(buttons);
+    leftLayout->addLayout(detail::buttonRow({ add, remove }, { folders }));
 
     m_settings = new SettingsPane(manager, m_splitter, dictionaryFolder);
     m_settings->setMinimumWidth(kMinimumPaneWidth);

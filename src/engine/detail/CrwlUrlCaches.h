@@ -1,7 +1,7 @@
 // What most URL records never hold: the lists a record works out only when asked (the views'
 // image, video and audio lists and duplicate groups) and the fields only some records fill
-// (the sitemap priority, JSON-LD, search terms, a renderer, kept objects), off the record until first
-// use.
+// (the sitemap priority, JSON-LD, search terms, a renderer and its request, kept objects), off the
+// record until first use.
 #pragma once
 
 #include "engine/CrwlURLDelegate.h"
@@ -35,4 +35,5 @@ struct CrwlUrlCaches {
     QString typeAttribute;
     std::optional<double> priority;
     std::shared_ptr<PageRenderer> WTG;
+    std::shared_ptr<crawlmere::platform::UrlRequest> runJS; // the request kept for rendering
 };
