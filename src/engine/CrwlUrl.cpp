@@ -42,12 +42,13 @@ std::shared_ptr<CrwlUrl> CrwlUrl::make(const std::shared_ptr<CrwlURLDelegate>& r
         crawlmere::engine::detail::PooledAllocator<CrwlUrl>(), recordOwner, std::move(settings));
 }
 
+UserDefaults* CrwlUrl::userDefaults() { return &UserDefaults::standard(); }
+
 void CrwlUrl::initialise()
 {
     // Every other field starts at its declared value: null strings and empty lists for the
     // fields that start as nothing, 0 for counters and times, status -1 (not yet checked),
     // isHTML and isInternal YES, the other flags NO.
-    defaults = &UserDefaults::standard();
     mimeTypeText = QStringLiteral("");
     changeFrequency = QStringLiteral("");
     setVisible(true);
@@ -330,7 +331,7 @@ void CrwlUrl::setDistanceFromHome(qint64 value)
 void CrwlUrl::setIsBlacklisted(bool value)
 {
     isBlacklistedFlag = value;
-    if (value && defaults && defaults->boolForKey(QStringLiteral("shouldFlagBlacklisted")))
+    if (value && userDefaults()->boolForKey(QStringLiteral("shouldFlagBlacklisted")))
         addWarning(QStringLiteral("The link url is blacklisted by a blacklist / whitelist rule"));
 }
 

@@ -704,6 +704,16 @@ private:
     Bodies& bodiesRef();
     /// Drops the body block when neither array holds anything (both null). Main thread.
     void dropNullBodies();
+    /// The application's settings store, which every record reads.
+    static crawlmere::platform::UserDefaults* userDefaults();
+    /// The redirect chain: its hops and the redirect target. Most records are not redirected,
+    /// so the two live in a block of their own, made by the first hop or target.
+    struct RedirectChain {
+        QString target;
+        QVariantList hops;
+    };
+    /// The chain's block, made when missing; under `redirLock`.
+    RedirectChain& chainRef();
     /// The uncompressed size in whole kilobytes.
     qint64 fileSizeKilobytes() const { return fileSizeBytes / 1024; }
 
@@ -721,12 +731,10 @@ private:
     // The number of hops in the chain, written under `redirLock` once the chain has changed: a
     // record without redirects (most) answers its redirect cells without taking the lock.
     std::atomic<qint32> redirectHopCount { 0 };
-    mutable QBasicMutex redirLock; // guards redir and redirectArrayList
-    QString redir;
-    QVariantList redirectArrayList;
+    mutable QBasicMutex redirLock; // guards chain
+    std::unique_ptr<RedirectChain> chain;
     std::weak_ptr<CrwlURLDelegate> owner;
     Settings crawlSettings;
-    crawlmere::platform::UserDefaults* defaults = nullptr;
     mutable QBasicMutex nsurlLock; // guards nsurl
     // The URL object `getNSURL` made last; null until then (and after `setLinkURL`).
     mutable std::unique_ptr<crawlmere::platform::Url> nsurl;
@@ -742,8 +750,8 @@ private:
     // The meta elements; a list that cannot be packed is kept in the caches instead.
     crawlmere::engine::detail::PackedMetaElements metaElements;
     QString metaDescription;
-    qint64 internalLinkCount = 0;
-    qint64 externalLinkCount = 0;
+    qint32 internalLinkCount = 0;
+    qint32 externalLinkCount = 0;
     std::atomic<qint64> spelling { 0 };
     qint64 fileSizeBytes = 0;
     qint64 fileSizeCompressed = 0;

@@ -276,9 +276,9 @@ QStringList CrwlUrl::getWarningsAsArrayIncludingRedirects(bool includeRedirects)
         return {};
     QStringList result;
     const qint64 hops = getRedirectCount();
-    if (hops > 0 && includeRedirects && !defaultsBool(defaults, QStringLiteral("dontReportRedirects"), false)) {
+    if (hops > 0 && includeRedirects && !defaultsBool(userDefaults(), QStringLiteral("dontReportRedirects"), false)) {
         const QString original = getAbsoluteStringDecoded();
-        if (hops <= defaultsInteger(defaults, QStringLiteral("redirectChain"), 3)) {
+        if (hops <= defaultsInteger(userDefaults(), QStringLiteral("redirectChain"), 3)) {
             if (hops == 1)
                 result.append(
                     QStringLiteral("The original url %1 was redirected once to: %2").arg(original, getRedirDecoded()));

@@ -31,9 +31,10 @@ void CrwlUrl::addRedir(const QString& target, qint64 newStatus, qint32 reason)
         return;
     {
         const std::lock_guard lock(redirLock);
-        redir = trimmed;
-        if (redirectArrayList.size() < maxRedirectHops)
-            redirectArrayList.append(makeRedirectHop(trimmed, newStatus, reason));
+        RedirectChain& kept = chainRef();
+        kept.target = trimmed;
+        if (kept.hops.size() < maxRedirectHops)
+            kept.hops.append(makeRedirectHop(trimmed, newStatus, reason));
         publishRedirectHopCount();
     }
     setStatus(newStatus);
@@ -41,11 +42,14 @@ void CrwlUrl::addRedir(const QString& target, qint64 newStatus, qint32 reason)
 
 void CrwlUrl::addRedirsFromArray(const QVariantList& hops)
 {
+    if (hops.isEmpty())
+        return;
     const std::lock_guard lock(redirLock);
+    RedirectChain& kept = chainRef();
     for (const QVariant& hop : hops) {
-        if (redirectArrayList.size() >= maxRedirectHops)
+        if (kept.hops.size() >= maxRedirectHops)
             break;
-        redirectArrayList.append(hop);
+        kept.hops.append(hop);
     }
     publishRedirectHopCount();
 }
@@ -53,15 +57,14 @@ void CrwlUrl::addRedirsFromArray(const QVariantList& hops)
 void CrwlUrl::clearRedir()
 {
     const std::lock_guard lock(redirLock);
-    redirectArrayList.clear();
-    redir = QString();
+    chain.reset();
     publishRedirectHopCount();
 }
 
 QVariantList CrwlUrl::redirectArray() const
 {
     const std::lock_guard lock(redirLock);
-    return redirectArrayList;
+    return chain ? chain->hops : QVariantList();
 }
 
 void CrwlUrl::setRedirTable(const QVariantList& hops)
@@ -69,17 +72,18 @@ void CrwlUrl::setRedirTable(const QVariantList& hops)
     if (hops.isEmpty())
         return;
     const std::lock_guard lock(redirLock);
-    redirectArrayList = hops.mid(0, maxRedirectHops);
-    redir = hops.constLast().toMap().value(QStringLiteral("url")).toString();
+    RedirectChain& kept = chainRef();
+    kept.hops = hops.mid(0, maxRedirectHops);
+    kept.target = hops.constLast().toMap().value(QStringLiteral("url")).toString();
     publishRedirectHopCount();
 }
 
 bool CrwlUrl::lastRedirectWasMeta() const
 {
     const std::lock_guard lock(redirLock);
-    if (redirectArrayList.isEmpty())
+    if (!chain || chain->hops.isEmpty())
         return false;
-    const qint64 reason = integerValue(redirectArrayList.constLast().toMap().value(QStringLiteral("reason")));
+    const qint64 reason = integerValue(chain->hops.constLast().toMap().value(QStringLiteral("reason")));
     return reason == 1 || reason == 2;
 }
 
@@ -89,7 +93,7 @@ QString CrwlUrl::getRedir() const
     if (redirectHopCount.load(std::memory_order_acquire) == 0)
         return QStringLiteral("");
     const std::lock_guard lock(redirLock);
-    return redir.isNull() ? QStringLiteral("") : redir;
+    return !chain || chain->target.isNull() ? QStringLiteral("") : chain->target;
 }
 
 QString CrwlUrl::getRedirDecoded() const
@@ -102,7 +106,14 @@ qint64 CrwlUrl::getRedirectCount() const { return redirectHopCount.load(std::mem
 
 void CrwlUrl::publishRedirectHopCount()
 {
-    redirectHopCount.store(qint32(redirectArrayList.size()), std::memory_order_release);
+    redirectHopCount.store(chain ? qint32(chain->hops.size()) : 0, std::memory_order_release);
+}
+
+CrwlUrl::RedirectChain& CrwlUrl::chainRef()
+{
+    if (!chain)
+        chain = std::make_unique<RedirectChain>();
+    return *chain;
 }
 
 // ===== Judgements =============================================================================
@@ -110,7 +121,7 @@ void CrwlUrl::publishRedirectHopCount()
 int CrwlUrl::colourForCrwlUrl() const
 {
     const qint64 code = getStatus();
-    const bool dontReportRedirects = defaultsBool(defaults, QStringLiteral("dontReportRedirects"), false);
+    const bool dontReportRedirects = defaultsBool(userDefaults(), QStringLiteral("dontReportRedirects"), false);
     const bool redirected = !getRedir().isEmpty();
 
     if ((code >= 400 && code <= 499) || linksAnchorDoesntAppearOnTargetPage)
@@ -123,7 +134,7 @@ int CrwlUrl::colourForCrwlUrl() const
         return 4;
     if (code == 0 || code == CrwlStatus::possibleSoft404 || code == CrwlStatus::fileDoesNotExist)
         return 4;
-    if (defaultsBool(defaults, QStringLiteral("shouldFlagBlacklisted"), false) && isBlacklistedFlag)
+    if (defaultsBool(userDefaults(), QStringLiteral("shouldFlagBlacklisted"), false) && isBlacklistedFlag)
         return 3;
     if (code == CrwlStatus::redirectionToNowhere || code == CrwlStatus::refreshHeader
         || code == CrwlStatus::blockedByFirewallService || code == CrwlStatus::blockedByEdgeService
@@ -132,9 +143,9 @@ int CrwlUrl::colourForCrwlUrl() const
     if (code >= 200 || code == CrwlStatus::disallowedByRobotsTxt || code == CrwlStatus::notChecked) {
         // Without the redirect head line (argument NO) the warnings list is empty exactly when
         // the record has no warning.
-        if (!defaultsBool(defaults, QStringLiteral("dontReportWarnings"), true) && (!warnings.isEmpty() || recursion))
+        if (!defaultsBool(userDefaults(), QStringLiteral("dontReportWarnings"), true) && (!warnings.isEmpty() || recursion))
             return 2;
-        if (defaultsBool(defaults, QStringLiteral("displayLabelsForRedirects"), true) && !dontReportRedirects)
+        if (defaultsBool(userDefaults(), QStringLiteral("displayLabelsForRedirects"), true) && !dontReportRedirects)
             return redirected ? 2 : 0;
         return 0;
     }
@@ -164,7 +175,7 @@ bool CrwlUrl::shouldBeMemberOfBadCollection() const
         || code == CrwlStatus::blockedByFirewallService || code == CrwlStatus::blockedByEdgeService
         || code == CrwlStatus::blockedByNetworkSite)
         return false;
-    if (defaultsBool(defaults, QStringLiteral("shouldFlagBlacklisted"), false) && isBlacklistedFlag)
+    if (defaultsBool(userDefaults(), QStringLiteral("shouldFlagBlacklisted"), false) && isBlacklistedFlag)
         return true;
     if (code == CrwlStatus::fileDoesNotExist)
         return true;

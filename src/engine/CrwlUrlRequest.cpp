@@ -164,8 +164,8 @@ UrlRequest CrwlUrl::makeServerRequest() const
 
     QString requestUrl = urlString;
     if (requestGoesThroughProxyCrawl()) {
-        const QString proxyToken = defaults->stringForKey(QStringLiteral("proxyCrawlToken"));
-        QString endpoint = defaults->stringForKey(QStringLiteral("proxyCrawlEndpoint"));
+        const QString proxyToken = userDefaults()->stringForKey(QStringLiteral("proxyCrawlToken"));
+        QString endpoint = userDefaults()->stringForKey(QStringLiteral("proxyCrawlEndpoint"));
         if (endpoint.isEmpty())
             endpoint = kProxyCrawlEndpoint;
         // Both values percent-encoded, so the target's own query survives as one parameter.
@@ -178,7 +178,7 @@ UrlRequest CrwlUrl::makeServerRequest() const
         if (const auto fileUrl = Url::fromString(requestUrl); fileUrl && fileUrl->isFileUrl()) {
             if (QFileInfo(fileUrl->toLocalFile()).isDir()) {
                 const QString name = strings::trimmingWhitespaceAndNewlines(
-                    defaults->stringForKey(QStringLiteral("defaultLocalFileName")));
+                    userDefaults()->stringForKey(QStringLiteral("defaultLocalFileName")));
                 if (!name.isEmpty()) {
                     if (!requestUrl.endsWith(u'/'))
                         requestUrl.append(u'/');
@@ -215,7 +215,7 @@ UrlRequest CrwlUrl::makeServerRequest() const
     request.setValue(language.toUtf8(), "Accept-Language");
     // Accept-Encoding names what the transfer decodes (gzip, deflate, br); it sets it itself.
     request.setValue(
-        defaults->boolForKey(QStringLiteral("connectionKeepAlive")) ? "keep-alive" : "close", "Connection");
+        userDefaults()->boolForKey(QStringLiteral("connectionKeepAlive")) ? "keep-alive" : "close", "Connection");
     for (int slot = 1; slot <= 3; ++slot) {
         const QString name = settingString(crawlSettings, QStringLiteral("customHeaderKey%1").arg(slot));
         if (!name.isEmpty())
@@ -247,8 +247,8 @@ UrlRequest CrwlUrl::makeServerRequest() const
 
 bool CrwlUrl::requestGoesThroughProxyCrawl() const
 {
-    return !isFileURLFlag && defaults->boolForKey(QStringLiteral("useProxyCrawl"))
-        && !defaults->stringForKey(QStringLiteral("proxyCrawlToken")).isEmpty();
+    return !isFileURLFlag && userDefaults()->boolForKey(QStringLiteral("useProxyCrawl"))
+        && !userDefaults()->stringForKey(QStringLiteral("proxyCrawlToken")).isEmpty();
 }
 
 bool CrwlUrl::sendAsyncServerRequest()
@@ -297,8 +297,8 @@ bool CrwlUrl::shouldRunJS() const
 {
     // Hosts whose pages show their content only once rendered: the `renderedHostNames` default
     // (a microblogging, a photo-sharing and a video-sharing service unless changed).
-    if (defaults->boolForKey(QStringLiteral("shouldCheckForSoft404"))) {
-        for (const QString& host : defaults->stringArrayForKey(QStringLiteral("renderedHostNames"))) {
+    if (userDefaults()->boolForKey(QStringLiteral("shouldCheckForSoft404"))) {
+        for (const QString& host : userDefaults()->stringArrayForKey(QStringLiteral("renderedHostNames"))) {
             if (!host.isEmpty() && linkURL.contains(host, Qt::CaseInsensitive))
                 return true;
         }

@@ -382,7 +382,7 @@ bool CrwlUrl::loadShouldContinue() const
     const qint64 code = getStatus();
     if (getRunJS() || code >= 400)
         return false;
-    if (defaults->boolForKey(QStringLiteral("runAllToCompletion")))
+    if (userDefaults()->boolForKey(QStringLiteral("runAllToCompletion")))
         return true;
     if (settingBool(crawlSettings, QStringLiteral("shouldArchive")) && isInternalFlag)
         return true;
@@ -406,10 +406,10 @@ bool CrwlUrl::loadShouldContinue() const
         logLine(2, QStringLiteral("old-style cancellation - have status but won't collect data for %1").arg(linkURL));
         return false;
     }
-    if (defaults->boolForKey(QStringLiteral("shouldCheckForSoft404"))) {
+    if (userDefaults()->boolForKey(QStringLiteral("shouldCheckForSoft404"))) {
         if (!isHTML() && !mimeTypeText.isEmpty())
             return false;
-        return defaults->integerForKey(QStringLiteral("soft404Scope")) > 0;
+        return userDefaults()->integerForKey(QStringLiteral("soft404Scope")) > 0;
     }
     return false;
 }

@@ -65,9 +65,9 @@ qint64 CrwlUrl::initialStatus() const
     if (getRedirectCount() == 0)
         return getStatus();
     const std::lock_guard lock(redirLock);
-    if (redirectArrayList.isEmpty())
+    if (!chain || chain->hops.isEmpty())
         return getStatus();
-    const QVariant first = redirectArrayList.constFirst().toMap().value(QStringLiteral("status"));
+    const QVariant first = chain->hops.constFirst().toMap().value(QStringLiteral("status"));
     return first.isValid() ? integerValue(first) : CrwlStatus::notYetChecked;
 }
 
@@ -93,10 +93,10 @@ QString CrwlUrl::getStatusDescription() const
 {
     const qint64 finalCode = getStatus();
     // The preference that gives redirects their colour decides the text too.
-    if (getRedirectCount() == 0 || defaultsBool(defaults, QStringLiteral("dontReportRedirects"), false)
+    if (getRedirectCount() == 0 || defaultsBool(userDefaults(), QStringLiteral("dontReportRedirects"), false)
         || settingBool(crawlSettings, QStringLiteral("dontReportRedirects")))
         return descriptionForStatusCode(finalCode);
-    switch (defaultsInteger(defaults, QStringLiteral("byStatusWhichStatus"), 2)) {
+    switch (defaultsInteger(userDefaults(), QStringLiteral("byStatusWhichStatus"), 2)) {
     case 2:
         return QStringLiteral("%1 < %2").arg(
             descriptionForStatusCode(finalCode), descriptionForStatusCode(initialStatus()));
@@ -206,7 +206,7 @@ bool CrwlUrl::isNofollow() const
 
 bool CrwlUrl::isDeepContent() const
 {
-    return distanceFromHome > defaultsInteger(defaults, QStringLiteral("minDeepContent"), 6);
+    return distanceFromHome > defaultsInteger(userDefaults(), QStringLiteral("minDeepContent"), 6);
 }
 
 bool CrwlUrl::directoryTooHigh() const { return linkURL.contains(u"../"); }
