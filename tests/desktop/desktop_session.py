@@ -265,8 +265,16 @@ def open_tab(app, label):
 
 def choose_menu_item(app, menu, item):
     """Opens `menu` in the menu bar and clicks `item`; false (menu closed again) when disabled."""
+    def opened():
+        action = app.get("action " + item)
+        return action if action["open"] else None
     click_rect(app.get("menu " + menu))
-    action = wait_for("the menu " + menu, lambda: (lambda a: a if a["open"] else None)(app.get("action " + item)), 10)
+    try:
+        action = wait_for("the menu " + menu, opened, 5)
+    except Failure:
+        # A click can be lost on a loaded display: once more while the menu is still closed.
+        click_rect(app.get("menu " + menu))
+        action = wait_for("the menu " + menu, opened, 10)
     if not action["enabled"]:
         xdo("key", "Escape")
         return False
