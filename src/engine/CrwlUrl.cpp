@@ -135,9 +135,9 @@ void CrwlUrl::setLinkURL(const QString& url)
     // The file-URL mark from before this call decides: a new record's first URL is trimmed.
     if (!isFileURLFlag)
         stored = trimHash(stored, settingBool(crawlSettings, QStringLiteral("trimQuery")));
-    // Scheme and host read alike in any case: the record keeps them as every export writes them,
-    // whichever spelling was met first.
-    linkURL = crawlmere::engine::detail::withLowerCaseSchemeAndHost(stored);
+    // Scheme and host read alike in any case, and a bare host names its root: the record keeps
+    // them as every export writes them, whichever spelling was met first.
+    linkURL = crawlmere::engine::detail::withStoredSpelling(stored);
     linkURLDecodesToItself = PunycodeAdditions::decodesToItself(linkURL);
     if (!linkURL.isEmpty()) {
         const auto recordOwner = owner.lock();

@@ -25,7 +25,7 @@ QVariantMap CrwlUrl::makeRedirectHop(const QString& url, qint64 status, qint32 r
 
 void CrwlUrl::addRedir(const QString& target, qint64 newStatus, qint32 reason)
 {
-    const QString trimmed = crawlmere::engine::detail::withLowerCaseSchemeAndHost(
+    const QString trimmed = crawlmere::engine::detail::withStoredSpelling(
         trimHash(target, settingBool(crawlSettings, QStringLiteral("trimQuery"))));
     if (trimmed.isEmpty())
         return;

@@ -110,7 +110,9 @@ QString PunycodeAdditions::IDNAEncodedString(const QString& host)
         }
         if (plain)
             return label;
-        const std::optional<QString> encoded = punycodeEncodedString(label);
+        // Host names hold no case: a label is mapped to lower case before it is encoded, as
+        // browsers do (UTS 46), so "B\u00dcCHER" and "b\u00fccher" give one host.
+        const std::optional<QString> encoded = punycodeEncodedString(label.toLower());
         return encoded ? QStringLiteral("xn--") + *encoded : label;
     });
 }

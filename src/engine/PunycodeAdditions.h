@@ -44,8 +44,10 @@ public:
     static std::optional<QString> punycodeDecodedString(const QString& text);
 
     /// The host with each label that holds a character outside U+0001..U+007F replaced by
-    /// "xn--" and its Punycode form. Labels are cut at "." and "@", which stay in place; no
-    /// lower-casing or other nameprep. A label whose encoding overflows stays as it is.
+    /// "xn--" and the Punycode form of its lower case (host names hold no case, UTS 46), so
+    /// "B\u00dcCHER.de" and "b\u00fccher.de" give one host. Labels are cut at "." and "@", which
+    /// stay in place; ASCII labels stay as written; no other nameprep step. A label whose
+    /// encoding overflows stays as it is.
     static QString IDNAEncodedString(const QString& host);
     /// The host with each label that begins with "xn--" (any case) replaced by the decoding
     /// of the rest. A label that does not decode stays as it stands.

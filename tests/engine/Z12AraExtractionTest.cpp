@@ -502,6 +502,45 @@ TEST_F(Z12AraExtractionTest, SchemeAndHostInAnyCaseNameTheSameRecord)
     EXPECT_EQ(page->finalURLString(), QStringLiteral("https://site.test/Moved"));
 }
 
+// However a host is spelt, one record: a bare host is its root whichever spelling comes first,
+// with or without the trailing-slash setting, and an international host in capitals is the
+// host in small letters (case is mapped before the host is encoded).
+TEST_F(Z12AraExtractionTest, EverySpellingOfAHostNamesOneRecord)
+{
+    struct Case {
+        std::vector<QString> hrefs;
+        QString stored;
+    };
+    const std::vector<Case> cases {
+        { { QStringLiteral("http://other.test"), QStringLiteral("http://other.test/") }, QStringLiteral("http://other.test/") },
+        { { QStringLiteral("http://other.test/"), QStringLiteral("HTTP://Other.Test") }, QStringLiteral("http://other.test/") },
+        { { QStringLiteral("http://other.test:81?q=1"), QStringLiteral("http://other.test:81/?q=1") },
+            QStringLiteral("http://other.test:81/?q=1") },
+        { { QStringLiteral("http://B\u00dcCHER.Example/a"), QStringLiteral("http://b\u00fccher.example/a"),
+              QStringLiteral("http://XN--BCHER-KVA.EXAMPLE/a") },
+            QStringLiteral("http://xn--bcher-kva.example/a") },
+    };
+    for (const bool ignoreSlash : { true, false }) {
+        for (const Case& c : cases) {
+            SCOPED_TRACE(c.stored.toStdString() + (ignoreSlash ? " ignoring a trailing slash" : ""));
+            hub->clear();
+            settings->insert(QStringLiteral("shouldIgnoreSlash"), ignoreSlash);
+            start();
+            std::vector<ScriptLink> hrefs;
+            for (const QString& href : c.hrefs)
+                hrefs.push_back({ href, QStringLiteral("link") });
+            Script script;
+            script.links = hrefs;
+            extract(home, script);
+            const auto record = hub->weHaveThisOneAlready(c.stored, nullptr, false);
+            ASSERT_TRUE(record);
+            EXPECT_EQ(record->absoluteString(), c.stored);
+            EXPECT_EQ(record->getInboundInstances().size(), c.hrefs.size());
+            EXPECT_EQ(hub->linksCollection().size(), 2); // the home page and the one record
+        }
+    }
+}
+
 TEST_F(Z12AraExtractionTest, UpADirectoryAboveTheRootIsRepairedOnlyWhenTolerated)
 {
     start(QStringLiteral("http://site.test/a.html"));

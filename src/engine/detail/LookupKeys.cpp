@@ -93,11 +93,33 @@ QString withLowerCaseSchemeAndHost(const QString& url)
     return folded;
 }
 
+QString withStoredSpelling(const QString& url)
+{
+    QString spelt = withLowerCaseSchemeAndHost(url);
+    const qsizetype separator = spelt.indexOf(u"://");
+    if (separator <= 0)
+        return spelt;
+    const QStringView scheme = QStringView(spelt).left(separator);
+    if (scheme != u"http" && scheme != u"https" && scheme != u"ftp")
+        return spelt;
+    const qsizetype authorityStart = separator + 3;
+    qsizetype authorityEnd = authorityStart;
+    while (authorityEnd < spelt.size() && spelt[authorityEnd] != u'/' && spelt[authorityEnd] != u'?'
+        && spelt[authorityEnd] != u'#')
+        ++authorityEnd;
+    // No host: nothing to root a path at.
+    if (authorityEnd == authorityStart || (authorityEnd < spelt.size() && spelt[authorityEnd] == u'/'))
+        return spelt;
+    spelt.insert(authorityEnd, u'/');
+    return spelt;
+}
+
 QString prepareUrlForLookup(const QString& url, bool shouldIgnoreSlash)
 {
-    if (!url.isEmpty() && shouldIgnoreSlash && url.endsWith(u'/'))
-        return withLowerCaseSchemeAndHost(url.left(url.size() - 1));
-    return withLowerCaseSchemeAndHost(url);
+    const QString spelt = withStoredSpelling(url);
+    if (!spelt.isEmpty() && shouldIgnoreSlash && spelt.endsWith(u'/'))
+        return spelt.left(spelt.size() - 1);
+    return spelt;
 }
 
 QString removeSessionId(const QString& name, const QString& url)

@@ -28,8 +28,14 @@ QString trimHashQuery(const QString& url, bool shouldTrimHash, bool trimQuery, b
 /// without a scheme is returned as it is.
 QString withLowerCaseSchemeAndHost(const QString& url);
 
-/// The key a URL string is filed under: one trailing "/" dropped when `shouldIgnoreSlash` is
-/// on, scheme and host in lower case; nothing else (no decoding).
+/// The spelling a record keeps of a URL string: `withLowerCaseSchemeAndHost`, and a web address
+/// (http, https, ftp) whose host is followed by nothing, a query or a fragment gets the path "/"
+/// ("http://h.com", "http://h.com?q" and "http://h.com/" all name the page "http://h.com/", and
+/// read alike whichever spelling is met first). Anything else as `withLowerCaseSchemeAndHost`.
+QString withStoredSpelling(const QString& url);
+
+/// The key a URL string is filed under: its stored spelling (`withStoredSpelling`), then one
+/// trailing "/" dropped when `shouldIgnoreSlash` is on; nothing else (no decoding).
 QString prepareUrlForLookup(const QString& url, bool shouldIgnoreSlash);
 
 /// Removes the query parameter `name` ("sid" → "sid=…") from a URL string. An empty name
