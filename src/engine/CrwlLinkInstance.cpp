@@ -4,6 +4,7 @@
 #include "engine/CrwlUrl.h"
 #include "engine/detail/BlockPool.h"
 #include "engine/detail/RecordReference.h"
+#include "engine/detail/RedirectOnly.h"
 #include "platform/Strings.h"
 
 #include <QHash>
@@ -213,7 +214,12 @@ QString CrwlLinkInstance::getOnPageUrl() const
 QString CrwlLinkInstance::getOnPageTitle() const
 {
     const auto page = parent();
-    return page ? page->getLinkpagetitle() : QStringLiteral("");
+    if (!page)
+        return QStringLiteral("");
+    // A redirect holds no page and so no title of its own: its address names the way in.
+    if (crawlmere::engine::detail::isOnlyARedirect(*page))
+        return page->getAbsoluteStringDecoded();
+    return page->getLinkpagetitle();
 }
 
 qint64 CrwlLinkInstance::getDistance() const

@@ -105,7 +105,8 @@ public:
     /// The parent's decoded URL.
     QString getOnPageUrl() const;
     QString getOnpageurl() const { return getOnPageUrl(); }
-    /// The parent's page title.
+    /// The parent's page title; for a parent that is only a redirect (a "[redirect]" way in),
+    /// which holds no page, its decoded URL.
     QString getOnPageTitle() const;
     /// The parent's distance from the starting page.
     qint64 getDistance() const;

@@ -101,6 +101,13 @@ public:
     /// The record of the address where a record that is only a redirect ends; null when the
     /// record is read as a page of its own or its final address has no record.
     virtual std::shared_ptr<CrwlUrl> getFinalRecordOf(const CrwlUrl& /*record*/) const { return nullptr; }
+    /// The occurrences that stand for the ways in to the record through the redirects that lead
+    /// to it (the text "[redirect]", on the redirecting record), in the order of the redirects'
+    /// addresses; empty when none.
+    virtual std::vector<std::shared_ptr<CrwlLinkInstance>> getRedirectArrivalsTo(const CrwlUrl& /*record*/) const
+    {
+        return {};
+    }
     /// Takes a record out of the scan's collections (it stays alive for open views).
     virtual void removeThisCrwlUrlFromCollection(const std::shared_ptr<CrwlUrl>& /*record*/) { }
     /// Takes a link occurrence out of the scan's collections.

@@ -357,6 +357,10 @@ public:
     qsizetype outboundLinkCount() const { return qsizetype(outboundInstanceArray.size()); }
     /// The last inbound occurrence; null when none.
     std::shared_ptr<CrwlLinkInstance> lastInboundInstance() const;
+    /// Every way in to this record: its inbound occurrences in the order found, then the
+    /// "[redirect]" occurrences of the redirects that lead here (the owner's
+    /// `getRedirectArrivalsTo`). What the inspectors list as where a URL is reached from.
+    InstanceList getWaysIn() const;
     /// The link text of the first inbound occurrence; "" when none.
     QString getLinkText() const;
     /// The outbound occurrences whose target is an image (video, audio), in page order; built

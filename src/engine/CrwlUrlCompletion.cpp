@@ -81,7 +81,7 @@ void CrwlUrlFetch::takeOverBody(const std::shared_ptr<CrwlUrl>& record,
     if (!context->sourceBody.isEmpty())
         record->bodiesRef().sourceData = std::move(context->sourceBody);
     if (const QByteArray& body = record->getData(); !body.isEmpty()) {
-        record->setLoadTimeInterval(record->getTimeSinceSent() - record->responseTimeInterval);
+        record->setLoadTimeInterval(context->secondsSinceSent() - record->responseTimeInterval);
         record->setFileSize(body.size());
         if (record->contentlengthunavailable)
             record->setFileSizeCompressed(body.size());

@@ -64,6 +64,16 @@ std::shared_ptr<CrwlLinkInstance> CrwlUrl::lastInboundInstance() const
     return inboundInstanceArray.empty() ? nullptr : inboundInstanceArray.back();
 }
 
+CrwlUrl::InstanceList CrwlUrl::getWaysIn() const
+{
+    InstanceList ways = inboundInstanceArray.toVector();
+    if (const auto recordOwner = owner.lock()) {
+        for (auto& arrival : recordOwner->getRedirectArrivalsTo(*this))
+            ways.push_back(std::move(arrival));
+    }
+    return ways;
+}
+
 QString CrwlUrl::getLinkText() const
 {
     if (inboundInstanceArray.empty() || !inboundInstanceArray.front())

@@ -326,7 +326,7 @@ ResponseDisposition CrwlUrlFetch::didReceiveResponse(CrwlUrl& record, CrwlUrlFet
 {
     const auto recordOwner = record.getOwner();
     const bool startingPoint = record.isStartingPoint();
-    record.setResponseTimeInterval(record.getTimeSinceSent());
+    record.setResponseTimeInterval(context.secondsSinceSent());
 
     if (!response.isHttp) {
         // A local file.

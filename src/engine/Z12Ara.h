@@ -57,7 +57,8 @@ class Url;
 } // namespace crawlmere::platform
 
 /// An insecure-content record of a page (`insecureList`): `type` 0 an http link on an https page,
-/// 1 an http resource, 3 an http canonical; `url` the page; `array` the offending URLs.
+/// 1 an http resource, 2 a redirect to an http page of the site, 3 an http canonical; `url` the
+/// page (for type 2 the redirecting URL); `array` the offending URLs (the redirect targets).
 struct InsecureContentRecord {
     qint32 type = 0;
     QString url;
@@ -233,6 +234,10 @@ public:
     qint64 getNumberOfRedirectsTo(const CrwlUrl& record) const override;
     CrwlUrlList getRedirectsTo(const CrwlUrl& record) const override;
     UrlPtr getFinalRecordOf(const CrwlUrl& record) const override;
+    std::vector<InstancePtr> getRedirectArrivalsTo(const CrwlUrl& record) const override;
+    /// Whether `occurrence` stands for a way in through a redirect (`recordRedirectArrival`)
+    /// rather than for a link on a page.
+    static bool isRedirectArrival(const CrwlLinkInstance& occurrence);
     /// A way to reach `record` at `distance` from home: the record and, from it, every page it
     /// links and the page it redirects to take the shorter distance, so a page's distance is
     /// the shortest over every way it is reached, whichever answer came first.
@@ -316,6 +321,10 @@ public:
     CrwlUrlList internalPagesCollection() const;
     qint64 pageCount() const;
     const QList<InsecureContentRecord>& insecureList() const { return insecureRecords; }
+    /// On an https scan, lists each hop of `record`'s redirect chain that goes from an https
+    /// address to an http address of the site (insecure type 2, under the redirecting URL),
+    /// each once however often the record is counted.
+    void listInsecureRedirects(const CrwlUrl& record);
     QList<InsecureContentRecord>& mutableInsecureList() { return insecureRecords; }
     qint64 checkedLinkCount() const { return numberDone; }
     qint64 badLinkCount() const { return badCollectionCount; }

@@ -37,6 +37,7 @@ void Z12Ara::incNumberDone(const UrlPtr& record)
         incBadLinkCount(record);
     if (record->shouldBeMemberOfDubiusCollection())
         ++dubiousCollectionCount;
+    listInsecureRedirects(*record);
     // A PDF is checked but its links are not read unless the scan parses PDFs: the sitemap
     // takes it once its status is known.
     if (record->isPDF() && engineSEODataSource && shouldBeInSitemapCollection(*record))
@@ -184,6 +185,24 @@ Z12Ara::UrlPtr Z12Ara::getFinalRecordOf(const CrwlUrl& record) const
         url = Url::fromString(PunycodeAdditions::encodedURLString(target));
     const bool internal = url && compareHost(url->host(), domains);
     return weHaveThisOneAlready(target, &record, internal);
+}
+
+std::vector<Z12Ara::InstancePtr> Z12Ara::getRedirectArrivalsTo(const CrwlUrl& record) const
+{
+    std::vector<InstancePtr> arrivals;
+    for (const UrlPtr& redirect : getRedirectsTo(record)) {
+        if (InstancePtr arrival = redirectArrivals.value(redirect.get()); arrival && arrival->target().get() == &record)
+            arrivals.push_back(std::move(arrival));
+    }
+    return arrivals;
+}
+
+bool Z12Ara::isRedirectArrival(const CrwlLinkInstance& occurrence)
+{
+    if (occurrence.linkText() != kRedirectArrivalText)
+        return false;
+    const auto redirect = occurrence.parent();
+    return redirect && redirect->getRedirectCount() > 0;
 }
 
 void Z12Ara::lowerDistanceFromHome(const UrlPtr& record, qint64 distance)

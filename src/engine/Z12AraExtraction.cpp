@@ -88,8 +88,10 @@ std::vector<Z12Ara::UrlPtr> Z12Ara::readLinksAgain(const UrlPtr& page)
             formerTargets.push_back(std::move(target));
         }
     }
+    // What the page's links gave is read again; where its own fetch was redirected stays.
     insecureRecords.removeIf([&](const InsecureContentRecord& record) {
-        return record.url == page->absoluteString() || record.url == page->finalURLString();
+        return record.type != kInsecureRedirect
+            && (record.url == page->absoluteString() || record.url == page->finalURLString());
     });
 
     LinkExtraction extraction(*this, page);

@@ -1,4 +1,5 @@
-// The insecure-content list of an https scan: the http links and resources of each page.
+// The insecure-content list of an https scan: the http links and resources of each page, and
+// the redirects that lead from https to http.
 #include "engine/detail/LinkExtraction.h"
 
 using namespace crawlmere::engine::detail;
@@ -42,4 +43,26 @@ void Z12Ara::LinkExtraction::appendInsecure(qint32 type, const QString& pageStri
     // A page that loads one URL twice is listed with it once.
     if (!hub.insecureRecords[index].array.contains(offending))
         hub.insecureRecords[index].array.append(offending);
+}
+
+void Z12Ara::listInsecureRedirects(const CrwlUrl& record)
+{
+    if (!scanningHttpsSite || !record.isInternal() || record.getRedirectCount() == 0)
+        return;
+    const QString redirecting = record.absoluteString();
+    QString from = redirecting;
+    for (const QVariant& hop : record.redirectArray()) {
+        const QString to = hop.toMap().value(QStringLiteral("url")).toString();
+        const std::optional<Url> target = Url::fromString(PunycodeAdditions::encodedURLString(to));
+        if (from.startsWith(u"https://") && target && schemeIs(*target, u"http") && compareHost(target->host(), domains)) {
+            const auto item = std::ranges::find_if(insecureRecords, [&](const InsecureContentRecord& listed) {
+                return listed.type == kInsecureRedirect && listed.url == redirecting;
+            });
+            if (item == insecureRecords.end())
+                insecureRecords.append({ kInsecureRedirect, redirecting, { to } });
+            else if (!item->array.contains(to))
+                item->array.append(to);
+        }
+        from = to;
+    }
 }

@@ -7,6 +7,7 @@
 #include <QVarLengthArray>
 
 #include <array>
+#include <optional>
 
 namespace crawlmere::platform {
 
@@ -50,6 +51,182 @@ constexpr std::array<uint8_t, 128> classes = makeClasses();
 inline bool hasClass(char16_t c, uint8_t cls)
 {
     return c < 128 && (classes[c] & cls) != 0;
+}
+
+/// A component of a URL string: its start (-1 for none) and length.
+struct Span {
+    int32_t start = -1;
+    int32_t length = 0;
+};
+
+/// What one pass over a URL's characters finds.
+struct CharacterScan {
+    int32_t firstColon = -1; // the first ":" before any "/", "?" or "#"
+    int32_t firstDelimiter = -1; // the first "/", "?" or "#"
+    int32_t hash = -1;
+    bool sawBracket = false; // "[" or "]" somewhere: allowed only around an IPv6 host
+};
+
+/// Checks every character against the allowed set, every "%" for two hexadecimal digits and
+/// that at most one "#" occurs; nullopt when one of them fails.
+std::optional<CharacterScan> scanCharacters(const char16_t* s, int32_t n)
+{
+    CharacterScan scan;
+    for (int32_t i = 0; i < n; ++i) {
+        const char16_t c = s[i];
+        if (c >= 128)
+            return std::nullopt;
+        if (!(classes[c] & Allowed)) {
+            if (c != u'[' && c != u']')
+                return std::nullopt;
+            scan.sawBracket = true;
+            continue;
+        }
+        if (c == u'%') {
+            if (i + 2 >= n || !hasClass(s[i + 1], Hex) || !hasClass(s[i + 2], Hex))
+                return std::nullopt;
+            i += 2;
+        } else if (c == u'#') {
+            if (scan.hash >= 0)
+                return std::nullopt;
+            scan.hash = i;
+            if (scan.firstDelimiter < 0)
+                scan.firstDelimiter = i;
+        } else if (c == u'/' || c == u'?') {
+            if (scan.firstDelimiter < 0)
+                scan.firstDelimiter = i;
+        } else if (c == u':' && scan.firstColon < 0 && scan.firstDelimiter < 0) {
+            scan.firstColon = i;
+        }
+    }
+    return scan;
+}
+
+/// Whether the text before `colon` is a scheme: a letter, then letters, digits, "+", "-", ".".
+bool validScheme(const char16_t* s, int32_t colon)
+{
+    if (colon <= 0 || s[0] >= 128 || (s[0] | 0x20) < 'a' || (s[0] | 0x20) > 'z')
+        return false;
+    for (int32_t i = 1; i < colon; ++i) {
+        if (!hasClass(s[i], SchemeChar))
+            return false;
+    }
+    return true;
+}
+
+/// The parts of an authority, "[user[:password]@]host[:port]".
+struct Authority {
+    Span user;
+    Span password;
+    Span host;
+    Span port;
+    int32_t portValue = -1;
+    bool ipv6 = false;
+    int32_t end = 0; // where the authority stops: the first "/" or "?", or the end
+};
+
+/// The user part ends at the last "@" of the authority; a ":" in it starts the password.
+void readUserInfo(const char16_t* s, int32_t start, int32_t stop, Authority& authority)
+{
+    for (int32_t at = stop - 1; at >= start; --at) {
+        if (s[at] != u'@')
+            continue;
+        authority.user = { start, at - start };
+        for (int32_t j = start; j < at; ++j) {
+            if (s[j] == u':') {
+                authority.user.length = j - start;
+                authority.password = { j + 1, at - j - 1 };
+                break;
+            }
+        }
+        authority.host.start = at + 1;
+        return;
+    }
+}
+
+/// The host from `authority.host.start` up to `stop`, and where its port's ":" is (-1 for
+/// none): a bracketed IPv6 literal (hexadecimal digits, ":" and "."), or a name up to its
+/// first ":". False for a bad bracketed host.
+bool readHost(const char16_t* s, int32_t stop, Authority& authority, int32_t& portColon)
+{
+    const int32_t hostStart = authority.host.start;
+    int32_t hostEnd = stop;
+    portColon = -1;
+    if (hostStart < stop && s[hostStart] == u'[') {
+        int32_t close = -1;
+        for (int32_t i = hostStart + 1; i < stop && close < 0; ++i) {
+            if (s[i] == u']')
+                close = i;
+            else if (!hasClass(s[i], Hex) && s[i] != u':' && s[i] != u'.')
+                return false;
+        }
+        if (close < 0 || close == hostStart + 1)
+            return false;
+        authority.ipv6 = true;
+        hostEnd = close + 1;
+        if (hostEnd < stop) {
+            if (s[hostEnd] != u':')
+                return false;
+            portColon = hostEnd;
+        }
+    } else {
+        for (int32_t i = hostStart; i < stop; ++i) {
+            if (s[i] == u':') {
+                portColon = i;
+                hostEnd = i;
+                break;
+            }
+        }
+    }
+    authority.host.length = hostEnd - hostStart;
+    return true;
+}
+
+/// The port after `portColon` up to `stop`: all digits, at most 65535. An empty port
+/// ("h.com:/") is no port. False for a bad one.
+bool readPort(const char16_t* s, int32_t portColon, int32_t stop, Authority& authority)
+{
+    if (portColon < 0 || portColon + 1 >= stop)
+        return true;
+    int32_t value = 0;
+    for (int32_t i = portColon + 1; i < stop; ++i) {
+        const char16_t c = s[i];
+        if (c < u'0' || c > u'9')
+            return false;
+        value = value * 10 + (c - u'0');
+        if (value > 65535)
+            return false;
+    }
+    authority.portValue = value;
+    authority.port = { portColon + 1, stop - portColon - 1 };
+    return true;
+}
+
+/// The authority that starts at `start` (after "//") and stops at the first "/" or "?" before
+/// `end`; nullopt for a bad bracketed host or port.
+std::optional<Authority> readAuthority(const char16_t* s, int32_t start, int32_t end)
+{
+    Authority authority;
+    authority.end = start;
+    while (authority.end < end && s[authority.end] != u'/' && s[authority.end] != u'?')
+        ++authority.end;
+    authority.host.start = start;
+    readUserInfo(s, start, authority.end, authority);
+    int32_t portColon = -1;
+    if (!readHost(s, authority.end, authority, portColon) || !readPort(s, portColon, authority.end, authority))
+        return std::nullopt;
+    return authority;
+}
+
+/// Whether every "[" and "]" of the string lies inside `ipv6Host` (no host: none may occur).
+bool bracketsOnlyAroundTheHost(const char16_t* s, int32_t n, Span ipv6Host)
+{
+    for (int32_t i = 0; i < n; ++i) {
+        if ((s[i] == u'[' || s[i] == u']')
+            && (ipv6Host.start < 0 || i < ipv6Host.start || i >= ipv6Host.start + ipv6Host.length))
+            return false;
+    }
+    return true;
 }
 
 // True when the path holds a "." or ".." segment, so dot removal has work to do.
@@ -126,148 +303,45 @@ bool Url::parse()
         return false;
     const char16_t* s = reinterpret_cast<const char16_t*>(m_string.constData());
     const auto n = static_cast<int32_t>(size);
+    const std::optional<CharacterScan> scan = scanCharacters(s, n);
+    if (!scan)
+        return false;
 
-    // One pass over the characters: the allowed set, "%HH" escapes, a single "#", and the
-    // positions of the first ":" and of the first "/", "?" or "#".
-    int32_t firstColon = -1;
-    int32_t firstDelimiter = -1; // "/", "?" or "#"
-    int32_t hash = -1;
-    bool sawBracket = false;
-    for (int32_t i = 0; i < n; ++i) {
-        const char16_t c = s[i];
-        if (c >= 128)
-            return false;
-        if (!(classes[c] & Allowed)) {
-            if (c != u'[' && c != u']')
-                return false;
-            sawBracket = true; // checked with the host below
-            continue;
-        }
-        if (c == u'%') {
-            if (i + 2 >= n || !hasClass(s[i + 1], Hex) || !hasClass(s[i + 2], Hex))
-                return false;
-            i += 2;
-        } else if (c == u'#') {
-            if (hash >= 0)
-                return false;
-            hash = i;
-            if (firstDelimiter < 0)
-                firstDelimiter = i;
-        } else if (c == u'/' || c == u'?') {
-            if (firstDelimiter < 0)
-                firstDelimiter = i;
-        } else if (c == u':' && firstColon < 0 && firstDelimiter < 0) {
-            firstColon = i;
-        }
-    }
-
-    const int32_t end = hash >= 0 ? hash : n;
-    if (hash >= 0) {
-        m_fragmentStart = hash + 1;
-        m_fragmentLength = n - hash - 1;
+    const int32_t end = scan->hash >= 0 ? scan->hash : n;
+    if (scan->hash >= 0) {
+        m_fragmentStart = scan->hash + 1;
+        m_fragmentLength = n - scan->hash - 1;
     }
 
     int32_t pos = 0;
-    if (firstColon > 0 && (s[0] < 128 && ((s[0] | 0x20) >= 'a' && (s[0] | 0x20) <= 'z'))) {
-        bool schemeOk = true;
-        for (int32_t i = 1; i < firstColon; ++i) {
-            if (!hasClass(s[i], SchemeChar)) {
-                schemeOk = false;
-                break;
-            }
-        }
-        if (schemeOk) {
-            m_schemeStart = 0;
-            m_schemeLength = firstColon;
-            pos = firstColon + 1;
-        }
+    if (validScheme(s, scan->firstColon)) {
+        m_schemeStart = 0;
+        m_schemeLength = scan->firstColon;
+        pos = scan->firstColon + 1;
     }
 
     if (pos + 1 < end && s[pos] == u'/' && s[pos + 1] == u'/') {
-        const int32_t start = pos + 2;
-        int32_t stop = start;
-        while (stop < end && s[stop] != u'/' && s[stop] != u'?')
-            ++stop;
-        m_authorityStart = start;
-        m_authorityLength = stop - start;
-
-        int32_t hostStart = start;
-        for (int32_t i = stop - 1; i >= start; --i) {
-            if (s[i] == u'@') {
-                m_userStart = start;
-                m_userLength = i - start;
-                for (int32_t j = start; j < i; ++j) {
-                    if (s[j] == u':') {
-                        m_userLength = j - start;
-                        m_passwordStart = j + 1;
-                        m_passwordLength = i - j - 1;
-                        break;
-                    }
-                }
-                hostStart = i + 1;
-                break;
-            }
-        }
-
-        int32_t hostEnd = stop;
-        int32_t portColon = -1;
-        if (hostStart < stop && s[hostStart] == u'[') {
-            int32_t close = -1;
-            for (int32_t i = hostStart + 1; i < stop; ++i) {
-                if (s[i] == u']') {
-                    close = i;
-                    break;
-                }
-                if (!hasClass(s[i], Hex) && s[i] != u':' && s[i] != u'.')
-                    return false;
-            }
-            if (close < 0 || close == hostStart + 1)
-                return false;
-            m_ipv6 = true;
-            hostEnd = close + 1;
-            if (hostEnd < stop) {
-                if (s[hostEnd] != u':')
-                    return false;
-                portColon = hostEnd;
-            }
-        } else {
-            for (int32_t i = hostStart; i < stop; ++i) {
-                if (s[i] == u':') {
-                    portColon = i;
-                    hostEnd = i;
-                    break;
-                }
-            }
-        }
-        m_hostStart = hostStart;
-        m_hostLength = hostEnd - hostStart;
-
-        if (portColon >= 0 && portColon + 1 < stop) {
-            int32_t value = 0;
-            for (int32_t i = portColon + 1; i < stop; ++i) {
-                const char16_t c = s[i];
-                if (c < u'0' || c > u'9')
-                    return false;
-                value = value * 10 + (c - u'0');
-                if (value > 65535)
-                    return false;
-            }
-            m_port = value;
-            m_portStart = portColon + 1;
-            m_portLength = stop - portColon - 1;
-        }
-        pos = stop;
+        const std::optional<Authority> authority = readAuthority(s, pos + 2, end);
+        if (!authority)
+            return false;
+        m_authorityStart = pos + 2;
+        m_authorityLength = authority->end - m_authorityStart;
+        m_userStart = authority->user.start;
+        m_userLength = authority->user.length;
+        m_passwordStart = authority->password.start;
+        m_passwordLength = authority->password.length;
+        m_hostStart = authority->host.start;
+        m_hostLength = authority->host.length;
+        m_portStart = authority->port.start;
+        m_portLength = authority->port.length;
+        m_port = authority->portValue;
+        m_ipv6 = authority->ipv6;
+        pos = authority->end;
     }
 
     // Brackets may only enclose an IPv6 host; anywhere else they make the string invalid.
-    if (sawBracket) {
-        for (int32_t i = 0; i < n; ++i) {
-            if (s[i] != u'[' && s[i] != u']')
-                continue;
-            if (!m_ipv6 || i >= end || i < m_hostStart || i >= m_hostStart + m_hostLength)
-                return false;
-        }
-    }
+    if (scan->sawBracket && !bracketsOnlyAroundTheHost(s, n, m_ipv6 ? Span { m_hostStart, m_hostLength } : Span {}))
+        return false;
 
     int32_t pathEnd = end;
     for (int32_t i = pos; i < end; ++i) {

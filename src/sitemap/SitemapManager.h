@@ -269,6 +269,7 @@ public:
     void exportSitemapAsHeirarcicalHTML();
     /// The Graphviz digraph of links between the pages of the set chosen by
     /// `observeCanonicalRuleForDotSitemap`, lines ended by "\r"; nullopt when the set is empty.
+    /// A link to a redirect is an edge to the page of the set the redirect ends at (its way in).
     /// Names are quoted with `"` and `\` escaped; parents past distance 6 carry no colour.
     std::optional<QString> getDotAsStringForExportng(bool exporting = true);
     /// Beeps when the collection is empty; else resets the progress line and shows the graph window.

@@ -190,6 +190,21 @@ QString SitemapManager::stripHost(const QString& url)
     return n < url.size() - 1 ? url.mid(n) : url;
 }
 
+namespace {
+
+/// The page of `pages` a link to `target` leads to: the target itself, or for a redirect the
+/// page it ends at (a way in to that page); null when it leads to none of them.
+std::shared_ptr<CrwlUrl> pageReachedThrough(std::shared_ptr<CrwlUrl> target, const QSet<const CrwlUrl*>& pages)
+{
+    if (!target || pages.contains(target.get()))
+        return target;
+    const auto owner = target->getOwner();
+    auto final = owner ? owner->getFinalRecordOf(*target) : nullptr;
+    return final && pages.contains(final.get()) ? final : nullptr;
+}
+
+} // namespace
+
 std::optional<QString> SitemapManager::getDotAsStringForExportng(bool /*exporting*/)
 {
     const bool observeCanonical = boolOr(m_defaults, QStringLiteral("observeCanonicalRuleForDotSitemap"), true);
@@ -229,8 +244,8 @@ std::optional<QString> SitemapManager::getDotAsStringForExportng(bool /*exportin
             const QString attribute
                 = colour && !levelColour(p).isEmpty() ? QStringLiteral(" [color=%1]").arg(levelColour(p)) : QString();
             for (const auto& link : links) {
-                const auto child = link ? link->target() : nullptr;
-                if (!child || !members.contains(child.get())) {
+                const auto child = pageReachedThrough(link ? link->target() : nullptr, members);
+                if (!child) {
                     logLine(3,
                         QStringLiteral("pair not included because thisChild's target can't be found in "
                                        "appropriateSitemapCollection"));

@@ -230,7 +230,7 @@ void CrwlLinkInspectorWindowController::windowDidLoad()
     set("inspectorStatus", target.getStatusDescription());
     set("inspectorRedir", target.getRedirDecoded());
     set("inspectorPageTitle", target.getPageTitleShown());
-    set("inspectorTargetPageInboundCount", QString::number(target.getInboundInstances().size()));
+    set("inspectorTargetPageInboundCount", QString::number(target.getWaysIn().size()));
     set("inspectorTargetMimeType", target.mimeType());
     set("inspectorTimeStamp", target.getFieldByName(QStringLiteral("timestamp")));
     set("inspectorResponseTime", responseTimeText(target.getResponsetime()));
@@ -293,7 +293,7 @@ void CrwlLinkInspectorWindowController::selectTabAtIndex(int index)
 void CrwlLinkInspectorWindowController::reloadOnPage()
 {
     const qint64 displayPageTitle = platform::UserDefaults::standard().integerForKey(QStringLiteral("displayPageTitle"));
-    const qsizetype occurrences = lcurl ? lcurl->occurrencesCount() : 0;
+    const qsizetype occurrences = lcurl ? qsizetype(lcurl->getWaysIn().size()) : 0;
     const QList<TableColumn> columns = m_onPage->tableColumns();
     const QSignalBlocker quiet(m_onPage);
     m_onPage->clearSelection();
@@ -320,7 +320,7 @@ void CrwlLinkInspectorWindowController::sortOnPage()
 
 const LinkInspectorContent::OnPageList& CrwlLinkInspectorWindowController::getOnPageInstanceArrayNoUnique()
 {
-    uniquedOnPageInstanceArray = lcurl ? lcurl->getInboundInstances() : LinkInspectorContent::OnPageList();
+    uniquedOnPageInstanceArray = lcurl ? lcurl->getWaysIn() : LinkInspectorContent::OnPageList();
     return uniquedOnPageInstanceArray;
 }
 
@@ -424,6 +424,14 @@ void CrwlLinkInspectorWindowController::highlight()
     const auto page = occurrence->parent();
     if (!page || !lcurl) {
         platform::logLine(1, QStringLiteral("unable to find parent of instance"));
+        return;
+    }
+    if (Z12Ara::isRedirectArrival(*occurrence)) {
+        platform::logLine(0,
+            QStringLiteral("%1 is reached through the redirect %2, not through a link on a page")
+                .arg(lcurl->getAbsoluteStringDecoded(), page->getAbsoluteStringDecoded()));
+        if (showRedirectHandler)
+            showRedirectHandler(page);
         return;
     }
     platform::logLine(1, QStringLiteral("highlighting  %1 in %2").arg(lcurl->absoluteString(), page->absoluteString()));

@@ -74,6 +74,9 @@ public:
     void setInspectPageHandler(RecordHandler handler) { inspectPageHandler = std::move(handler); }
     void setLocateHandler(OccurrenceHandler handler) { locateHandler = std::move(handler); }
     void setMarkFixedHandler(RecordHandler handler) { markFixedHandler = std::move(handler); }
+    /// Who shows the redirect a "[redirect]" way in stands for (given the redirecting record)
+    /// when it is highlighted: it is no link on a page to mark. Unset: that is only logged.
+    void setShowRedirectHandler(RecordHandler handler) { showRedirectHandler = std::move(handler); }
 
     /// Builds the widgets (once) and fills them from the target. Without a target, or one with
     /// no URL: logged, nothing else.
@@ -81,7 +84,8 @@ public:
     /// Stored, and selected at once when the window is loaded.
     void selectTabAtIndex(int index);
 
-    /// Makes the on-page list every inbound occurrence of the target, in order, and answers it.
+    /// Makes the on-page list every way in to the target (`CrwlUrl::getWaysIn`), in order, and
+    /// answers it.
     const LinkInspectorContent::OnPageList& getOnPageInstanceArrayNoUnique();
     /// The on-page list, built (`LinkInspectorContent::onPageList`) when empty.
     const LinkInspectorContent::OnPageList& getUniquedOnPageInstanceArray();
@@ -94,7 +98,8 @@ public:
     void visitOnPage();
     void copyOnPage();
     void locate();
-    /// Has a `CrwlHighlighter` show the link marked on the chosen occurrence's page.
+    /// Has a `CrwlHighlighter` show the link marked on the chosen occurrence's page; a way in
+    /// through a redirect goes to the show-redirect handler with the redirecting record.
     void highlight();
     // Actions on the target.
     void visitLink();
@@ -146,6 +151,7 @@ private:
     RecordHandler inspectPageHandler;
     OccurrenceHandler locateHandler;
     RecordHandler markFixedHandler;
+    RecordHandler showRedirectHandler;
     qint64 lastClickedOnPage = -1;
     int tabToSelectOnLoad = 0;
     LinkInspectorContent::OnPageList uniquedOnPageInstanceArray;

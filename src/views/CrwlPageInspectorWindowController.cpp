@@ -302,7 +302,7 @@ void CrwlPageInspectorWindowController::reloadOccurrences(bool inbound)
 const CrwlPageInspectorWindowController::InstanceList& CrwlPageInspectorWindowController::getInboundLinkArray()
 {
     if (sortableInboundInstances.empty() && lcurl)
-        sortableInboundInstances = lcurl->getInboundInstances();
+        sortableInboundInstances = lcurl->getWaysIn();
     return sortableInboundInstances;
 }
 

@@ -73,7 +73,20 @@ void InspectorWindows::inspect(const std::shared_ptr<CrwlUrl>& url)
         if (const auto opener = alive.lock(); opener && (*opener)->markFixedHandler)
             (*opener)->markFixedHandler(target);
     });
+    window->setShowRedirectHandler(showRedirect());
     lastLink = present(owner, window, url);
+}
+
+CrwlLinkInspectorWindowController::RecordHandler InspectorWindows::showRedirect() const
+{
+    return [alive = std::weak_ptr<InspectorWindows*>(self)](const std::shared_ptr<CrwlUrl>& redirect) {
+        const auto opener = alive.lock();
+        if (!opener)
+            return;
+        (*opener)->inspect(redirect);
+        if ((*opener)->lastLink)
+            (*opener)->lastLink->selectRedirectTab();
+    };
 }
 
 std::unique_ptr<CrwlLinkInspectorWindowController> InspectorWindows::chooserFor(
@@ -92,6 +105,7 @@ std::unique_ptr<CrwlLinkInspectorWindowController> InspectorWindows::chooserFor(
     }
     chooser->setLastClickedOnPage(found - list.begin());
     chooser->setLocateHandler(locateHandler);
+    chooser->setShowRedirectHandler(showRedirect());
     return chooser;
 }
 

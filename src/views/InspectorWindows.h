@@ -22,7 +22,8 @@ namespace crawlmere::views {
 /// of the event loop. A link inspector's inspect-target button opens the page inspector here.
 /// `highlight` and `locate` of an occurrence go through a link inspector without a window (none
 /// is kept): the highlighter fetches the occurrence's page and opens the marked copy; the route
-/// goes to the locate handler. `locate` goes to the locator the shell sets, when set
+/// goes to the locate handler. A way in through a redirect ("[redirect]") has no link to mark:
+/// its highlight opens the redirecting URL's link inspector on its Redirects tab. `locate` goes to the locator the shell sets, when set
 /// (its locate window reaches pages too); else an occurrence's route goes to the locate handler
 /// and a page does nothing.
 /// `owner` must outlive this object; windows still open when it goes stop reaching it.
@@ -61,8 +62,10 @@ public:
     CrwlLinkInspectorWindowController* lastLinkInspector() const { return lastLink; }
 
 private:
+    /// Opens the link inspector of a redirecting record on its Redirects tab.
+    CrwlLinkInspectorWindowController::RecordHandler showRedirect() const;
     /// A window-less link inspector on the occurrence's target with the occurrence chosen; null
-    /// when the occurrence has no target or is not among its inbound occurrences (logged).
+    /// when the occurrence has no target or is not among its ways in (logged).
     std::unique_ptr<CrwlLinkInspectorWindowController> chooserFor(
         const std::shared_ptr<CrwlLinkInstance>& occurrence) const;
 

@@ -56,7 +56,7 @@ LinkInspectorContent::OnPageList LinkInspectorContent::onPageList(const CrwlUrl&
     const bool trimHash = settings && settings->value(QStringLiteral("shouldTrimHash")).toBool();
     OnPageList list;
     QSet<QString> pagesSeen;
-    for (const auto& occurrence : target.getInboundInstances()) {
+    for (const auto& occurrence : target.getWaysIn()) {
         if (!occurrence)
             continue;
         if (!trimHash) {

@@ -23,9 +23,10 @@ public:
     /// The columns of the on-page table: "1" ("Appears on"), "linktext", the seven rel flags,
     /// "rel", "targetattr", "hreflang" and "lineNumber".
     static QList<TableColumn> onPageColumns();
-    /// The on-page list. With the target's crawl setting `shouldTrimHash` on: every inbound
-    /// occurrence in its order. Off: the first occurrence met on each page, pages told apart by
-    /// their URL without its fragment, in the order first met.
+    /// The on-page list, from every way in to the target (`CrwlUrl::getWaysIn`: its inbound
+    /// occurrences, then one "[redirect]" occurrence per redirect that leads to it). With the
+    /// target's crawl setting `shouldTrimHash` on: every one in its order. Off: the first met on
+    /// each page, pages told apart by their URL without its fragment, in the order first met.
     static OnPageList onPageList(const CrwlUrl& target);
     /// The text of the on-page cell at `row` in the column `identifier`: "1" the page's title
     /// when `displayPageTitle` is 1, else its decoded URL; a rel flag "YES" or "NO"; "rel",

@@ -46,7 +46,8 @@ PageInspectorContent PageInspectorContent::of(const CrwlUrl& page)
     content.wordCount = page.getFieldByName(QStringLiteral("wordcount"));
     content.linkCount = page.getFieldByName(QStringLiteral("linkcount"));
     content.timeStamp = page.getFieldByName(QStringLiteral("timestamp"));
-    content.internalBacklinks = page.getFieldByName(QStringLiteral("onpagecount"));
+    // The inbound links and the redirects that lead here, as the inbound table lists them.
+    content.internalBacklinks = QString::number(page.getWaysIn().size());
     content.responseTime = page.getFieldByName(QStringLiteral("responsetime"));
     content.fileSize = QString::number(page.getFilesizeinbytes()) + QStringLiteral(" bytes");
     content.canonical = page.getCanonical();

@@ -91,3 +91,29 @@ TEST_F(HeadlessOccurrenceGolden, EachLinkViewExportsAsBefore)
         expectGolden(name + QStringLiteral(".html"));
     }
 }
+
+// With page titles shown, the row of a way in through a redirect names the redirect where the
+// title of the page holding a link would stand (a redirect holds no page), in the flat and the
+// by-status view and in both their exports.
+TEST_F(HeadlessOccurrenceGolden, ARedirectRowNamesTheRedirectWherePageTitlesAreShown)
+{
+    for (const int view : { 3, 4 }) {
+        const QString name = QStringLiteral("titles%1").arg(view);
+        ASSERT_EQ(scan({ QStringLiteral("--default"), QStringLiteral("displayPageTitle=1"), QStringLiteral("--view"),
+                      QString::number(view), QStringLiteral("--csv"), folder.filePath(name + QStringLiteral(".csv")),
+                      QStringLiteral("--html"), folder.filePath(name + QStringLiteral(".html")) }),
+            kExitFinished)
+            << view;
+        for (const QString& file : { name + QStringLiteral(".csv"), name + QStringLiteral(".html") }) {
+            QFile written(folder.filePath(file));
+            ASSERT_TRUE(written.open(QIODevice::ReadOnly)) << qPrintable(file);
+            const QString text = QString::fromUtf8(written.readAll());
+            // One row per line in the CSV; one per table row in the HTML.
+            const QStringList rows = text.split(file.endsWith(u".csv") ? QStringLiteral("\n") : QStringLiteral("<tr"));
+            const QStringList redirectRows = rows.filter(QStringLiteral("[redirect]"));
+            ASSERT_EQ(redirectRows.size(), 1) << qPrintable(file);
+            EXPECT_TRUE(redirectRows.front().contains(QStringLiteral("%1/old-news").arg(server.url().chopped(1))))
+                << qPrintable(file) << ": " << qPrintable(redirectRows.front());
+        }
+    }
+}

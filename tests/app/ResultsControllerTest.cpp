@@ -19,6 +19,7 @@
 #include "sitemap/SitemapManager.h"
 #include "support/FtpTestServer.h"
 #include "support/LoopbackServer.h"
+#include "support/SelfSignedCertificate.h"
 #include "support/WaitUntil.h"
 #include "views/InsecureContentWindow.h"
 #include "views/ResultTabs.h"
@@ -304,6 +305,72 @@ TEST_F(ResultsControllerTest, ExportsOfAnEmptyViewBeepAndTheImageSitemapNeedsIma
     window().menuItem(QStringLiteral("exportInsecureAsCSVMenuItem"))->trigger();
     window().menuItem(QStringLiteral("exportInsecureAsHTMLMenuItem"))->trigger();
     EXPECT_EQ(prompts->beeps, beeps);
+}
+
+// An https site whose page redirects to plain http on the same host: the insecure-content
+// window lists the redirect with its target, and both its exports write it.
+TEST_F(ResultsControllerTest, AnHttpsRedirectToHttpIsListedInTheInsecureWindowAndItsExports)
+{
+    QTemporaryDir folder;
+    const auto certificate = crawlmere::test::makeSelfSignedCertificate(folder.path());
+    if (!certificate)
+        GTEST_SKIP() << "no openssl tool to make a certificate";
+    httplib::SSLServer tls(certificate->certificate.toUtf8().constData(), certificate->key.toUtf8().constData());
+    ASSERT_TRUE(tls.is_valid());
+    const QString insecure = site.server.url(QStringLiteral("/p/1"));
+    tls.Get("/", [](const httplib::Request&, httplib::Response& response) {
+        response.set_content("<html><head><title>Secure</title></head><body><a href=\"/to-http\">page</a></body></html>",
+            "text/html");
+    });
+    tls.Get("/to-http", [&](const httplib::Request&, httplib::Response& response) {
+        response.set_redirect(insecure.toStdString(), 301);
+    });
+    const int port = tls.bind_to_any_port("127.0.0.1");
+    ASSERT_GT(port, 0);
+    std::thread serving([&] { tls.listen_after_bind(); });
+    const QString redirecting = QStringLiteral("https://127.0.0.1:%1/to-http").arg(port);
+
+    shell->configManager()->newConfigWithURL(QStringLiteral("https://127.0.0.1:%1/").arg(port));
+    go().click();
+    const bool finished = waitUntil([&] { return go().text() == QLatin1String("Go"); });
+    tls.stop();
+    serving.join();
+    ASSERT_TRUE(finished);
+
+    window().menuItem(QStringLiteral("showInsecureListMenuItem"))->trigger();
+    ASSERT_NE(shell->results().insecureWindow(), nullptr);
+    const QAbstractItemModel* model = shell->results().insecureWindow()->getOutlineView()->model();
+    ASSERT_EQ(model->rowCount(), 1);
+    const QModelIndex item = model->index(0, 0);
+    EXPECT_EQ(item.data().toString(), redirecting);
+    EXPECT_EQ(model->index(0, 1).data().toString(),
+        QStringLiteral("This URL redirects to an insecure internal page. Expand to see the redirect url."));
+    ASSERT_EQ(model->rowCount(item), 1);
+    EXPECT_EQ(model->index(0, 0, item).data().toString(), insecure);
+
+    const QString description
+        = QStringLiteral("This url redirects to an insecure internal page. The second url is the redirect url.");
+    struct Export {
+        const char* item;
+        const char* file;
+        QString line;
+    };
+    const Export exports[] = {
+        { "exportInsecureAsCSVMenuItem", "insecure.csv",
+            QStringLiteral("\"%1\",\"%2\",\"%3\"\n").arg(description, redirecting, insecure) },
+        { "exportInsecureAsHTMLMenuItem", "insecure.html",
+            QStringLiteral("<tr><td>%1</td><td><a href=\"%2\">%2</a></td><td><a href=\"%3\">%3</a></td></tr>\n")
+                .arg(description, redirecting, insecure) },
+    };
+    for (const Export& made : exports) {
+        const QString path = folder.filePath(QLatin1String(made.file));
+        answerSavePanelWith(path);
+        window().menuItem(QLatin1String(made.item))->trigger();
+        ASSERT_TRUE(waitUntil([&] { return QFile::exists(path); })) << made.file;
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        EXPECT_TRUE(QString::fromUtf8(file.readAll()).contains(made.line)) << made.file;
+    }
 }
 
 TEST_F(ResultsControllerTest, AnOutlineSnapshotHoldsTheShownColumnsAndOnlyTheExpandedRows)

@@ -20,6 +20,8 @@
 #include <QTemporaryDir>
 #include <QUrl>
 #include <gtest/gtest.h>
+
+#include <cmath>
 #include <zlib.h>
 
 #include <limits>
@@ -232,6 +234,26 @@ TEST_F(CrwlUrlFetchTest, OkPageIsCountedExtractedAndFinishedOnTheMainThread)
     EXPECT_EQ(record->getTryCount(), 1);
     EXPECT_FALSE(record->hasCurrentSession());
     EXPECT_EQ(owner->soft404Checks.load(), 1);
+}
+
+// A loopback server answers within a millisecond: each fetch still has a response time of its
+// own, measured finer than whole milliseconds (which read such an answer as no time at all).
+TEST_F(CrwlUrlFetchTest, EveryFetchHasItsOwnResponseTimeEvenWithinAMillisecond)
+{
+    constexpr int kFetches = 20;
+    int wholeMilliseconds = 0;
+    for (int i = 0; i < kFetches; ++i) {
+        const auto record = makeRecord(server.url(QStringLiteral("/ok?n=%1").arg(i)));
+        fetch(record, i + 1);
+        const double seconds = record->getResponsetime();
+        EXPECT_GT(seconds, 0.00001) << i;
+        EXPECT_FALSE(record->getFieldByName(QStringLiteral("responsetime")).isEmpty()) << i;
+        EXPECT_GE(record->getLoadTime(), 0.0) << i;
+        const double milliseconds = seconds * 1000.0;
+        if (std::abs(milliseconds - std::round(milliseconds)) < 1e-9)
+            ++wholeMilliseconds;
+    }
+    EXPECT_LT(wholeMilliseconds, kFetches);
 }
 
 TEST_F(CrwlUrlFetchTest, ErrorStatusesAreKeptAndTheirBodiesNotRead)

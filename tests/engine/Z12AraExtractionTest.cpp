@@ -996,6 +996,46 @@ TEST_F(Z12AraExtractionTest, HttpContentOnAnHttpsSiteIsListedPerPageAndType)
     EXPECT_EQ(listed[0], (QStringList { QStringLiteral("http://site.test/logo.png"), QStringLiteral("http://site.test/old.html") }));
 }
 
+// A redirect from https to http on the site's own host is listed under the redirecting URL with
+// each http target, once however often the record is counted; a redirect that stays https, one
+// off the site and one already on http are not.
+TEST_F(Z12AraExtractionTest, AnHttpsRedirectToTheSitesHttpIsListed)
+{
+    start(QStringLiteral("https://site.test/"));
+    extract(home,
+        links({ { QStringLiteral("/to-http"), QStringLiteral("a") }, { QStringLiteral("/chain"), QStringLiteral("b") },
+            { QStringLiteral("/secure"), QStringLiteral("c") }, { QStringLiteral("/away"), QStringLiteral("d") },
+            { QStringLiteral("http://site.test/plain"), QStringLiteral("e") } }));
+    const struct {
+        const char* path;
+        QStringList hops;
+    } redirects[] = {
+        { "https://site.test/to-http", { "http://site.test/page.html" } },
+        { "https://site.test/chain", { "https://site.test/step", "http://site.test/one", "https://site.test/two",
+                                         "http://site.test/three" } },
+        { "https://site.test/secure", { "https://site.test/page.html" } },
+        { "https://site.test/away", { "http://other.test/page.html" } },
+        { "http://site.test/plain", { "http://site.test/page.html" } },
+    };
+    for (const auto& redirect : redirects) {
+        const auto record = hub->weHaveThisOneAlready(QLatin1String(redirect.path), nullptr, true);
+        ASSERT_TRUE(record) << redirect.path;
+        for (const QString& hop : redirect.hops)
+            record->addRedir(hop, 301, 0);
+        record->setStatus(200);
+        hub->incNumberDone(record);
+        hub->incNumberDone(record);
+    }
+    QStringList listed;
+    for (const auto& record : hub->insecureList()) {
+        if (record.type == 2)
+            listed << record.url + u' ' + record.array.join(u' ');
+    }
+    EXPECT_EQ(listed,
+        (QStringList { QStringLiteral("https://site.test/to-http http://site.test/page.html"),
+            QStringLiteral("https://site.test/chain http://site.test/one http://site.test/three") }));
+}
+
 TEST_F(Z12AraExtractionTest, EveryKindOfFileAnHttpsPageLoadsOverHttpIsListed)
 {
     start(QStringLiteral("https://site.test/"));

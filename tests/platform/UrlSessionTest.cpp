@@ -6,12 +6,12 @@
 #include "platform/UrlSession.h"
 #include "platform/detail/CookieJar.h"
 #include "support/LoopbackServer.h"
+#include "support/SelfSignedCertificate.h"
 #include "support/RawSocketServer.h"
 
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QProcess>
 #include <QSet>
 #include <QTemporaryDir>
 #include <QUrl>
@@ -830,15 +830,11 @@ TEST_F(UrlSessionTest, SelfSignedCertificatesAreAccepted)
 {
     QTemporaryDir folder;
     ASSERT_TRUE(folder.isValid());
-    const QString cert = folder.filePath(QStringLiteral("cert.pem"));
-    const QString key = folder.filePath(QStringLiteral("key.pem"));
-    QProcess openssl;
-    openssl.start(QStringLiteral("openssl"),
-        { QStringLiteral("req"), QStringLiteral("-x509"), QStringLiteral("-newkey"), QStringLiteral("rsa:2048"),
-            QStringLiteral("-nodes"), QStringLiteral("-days"), QStringLiteral("1"), QStringLiteral("-subj"),
-            QStringLiteral("/CN=not-this-host"), QStringLiteral("-keyout"), key, QStringLiteral("-out"), cert });
-    if (!openssl.waitForFinished(30000) || openssl.exitCode() != 0)
+    const auto made = crawlmere::test::makeSelfSignedCertificate(folder.path(), QStringLiteral("not-this-host"));
+    if (!made)
         GTEST_SKIP() << "no openssl tool to make a certificate";
+    const QString cert = made->certificate;
+    const QString key = made->key;
 
     httplib::SSLServer tls(cert.toUtf8().constData(), key.toUtf8().constData());
     ASSERT_TRUE(tls.is_valid());

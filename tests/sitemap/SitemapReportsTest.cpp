@@ -2,6 +2,8 @@
 // xmllint, and the Graphviz text parsed by dot when it is installed.
 #include "sitemap/SitemapManager.h"
 
+#include "engine/CrawlSettings.h"
+#include "engine/CrwlURLDelegate.h"
 #include "platform/UserDefaults.h"
 #include "sitemap/SitemapTestSupport.h"
 
@@ -13,6 +15,8 @@
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+
+#include <map>
 
 using crawlmere::platform::UserDefaults;
 using crawlmere::sitemap::SitemapManager;
@@ -168,6 +172,35 @@ TEST_F(SitemapReportsTest, DotEdgesFollowLevelLimitCleaningAndEscaping)
     EXPECT_TRUE(dot.startsWith("digraph \"http://127.0.0.1/\" {\r\"http://127.0.0.1/\" -> \"/one\" [color=red];\r"));
     EXPECT_TRUE(dot.contains("\"/q\\\"uo\\\\te\" -> \"/three\" [color=yellow];\r"));
     EXPECT_TRUE(dot.contains("\"/far\" -> \"/farther\";\r")); // no colour past distance 6
+}
+
+// A page reached through a redirect is in the graph: a link to the redirect is an edge to the
+// page the redirect ends at, its way in.
+TEST_F(SitemapReportsTest, ALinkToARedirectIsAnEdgeToThePageItEndsAt)
+{
+    struct Redirects final : CrwlURLDelegate {
+        std::map<const CrwlUrl*, std::shared_ptr<CrwlUrl>> finals;
+        std::shared_ptr<CrwlUrl> getFinalRecordOf(const CrwlUrl& record) const override
+        {
+            const auto found = finals.find(&record);
+            return found == finals.end() ? nullptr : found->second;
+        }
+    };
+    const auto owner = std::make_shared<Redirects>();
+    const auto home = page("http://127.0.0.1/", 0, "Home");
+    const auto moved = page("http://127.0.0.1/moved.html", 1, "Moved");
+    auto old = CrwlUrl::make(owner, std::make_shared<CrawlSettings>(CrwlUrl::defaultCrawlSettings()));
+    old->setLinkURL(QStringLiteral("http://127.0.0.1/old"));
+    old->addRedir(moved->absoluteString(), 301, 0);
+    owner->finals[old.get()] = moved;
+    auto nowhere = CrwlUrl::make(owner, std::make_shared<CrawlSettings>(CrwlUrl::defaultCrawlSettings()));
+    nowhere->setLinkURL(QStringLiteral("http://127.0.0.1/gone"));
+    link(home, old);
+    link(home, nowhere); // a redirect to no page of the set gives no edge
+    manager.setCollection(pages);
+    const QString dot = *manager.getDotAsStringForExportng();
+    EXPECT_EQ(dot.count(QStringLiteral(" -> ")), 1);
+    EXPECT_TRUE(dot.contains("\"http://127.0.0.1/\" -> \"/moved.html\" [color=red];\r"));
 }
 
 TEST_F(SitemapReportsTest, StripHostKeepsTheRootAndNonUrls)

@@ -8,6 +8,7 @@
 #include "platform/UserDefaults.h"
 #include "settings/ConfigManager.h"
 #include "support/LoopbackServer.h"
+#include "support/SelfSignedCertificate.h"
 #include "support/RawSocketServer.h"
 #include "webrender/WebRenderSetup.h"
 #include "webrender/WebThumbGetterFactory.h"
@@ -161,15 +162,11 @@ TEST_F(WebThumbGetterTest, APageThatFailsToLoadEndsTheProgramAtOnce)
 
 TEST_F(WebThumbGetterTest, ACertificateTheEngineRejectsEndsTheThumbnailAtOnce)
 {
-    const QString cert = folder.filePath(QStringLiteral("cert.pem"));
-    const QString key = folder.filePath(QStringLiteral("key.pem"));
-    QProcess openssl;
-    openssl.start(QStringLiteral("openssl"),
-        { QStringLiteral("req"), QStringLiteral("-x509"), QStringLiteral("-newkey"), QStringLiteral("rsa:2048"),
-            QStringLiteral("-nodes"), QStringLiteral("-days"), QStringLiteral("1"), QStringLiteral("-subj"),
-            QStringLiteral("/CN=127.0.0.1"), QStringLiteral("-keyout"), key, QStringLiteral("-out"), cert });
-    if (!openssl.waitForFinished(30000) || openssl.exitCode() != 0)
+    const auto made = crawlmere::test::makeSelfSignedCertificate(folder.path());
+    if (!made)
         GTEST_SKIP() << "no openssl tool to make a certificate";
+    const QString cert = made->certificate;
+    const QString key = made->key;
     httplib::SSLServer tls(cert.toUtf8().constData(), key.toUtf8().constData());
     ASSERT_TRUE(tls.is_valid());
     tls.Get("/", [](const httplib::Request&, httplib::Response& response) {

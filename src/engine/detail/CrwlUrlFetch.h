@@ -9,6 +9,7 @@
 #include <QByteArray>
 
 #include <atomic>
+#include <chrono>
 #include <memory>
 #include <optional>
 
@@ -31,6 +32,15 @@ struct CrwlUrlFetchContext {
     std::weak_ptr<CrwlUrl> record;
     std::shared_ptr<crawlmere::platform::UrlSession> session;
     std::atomic<bool> current { true };
+    /// When this fetch was sent, on a steady clock of sub-millisecond resolution: a loopback
+    /// or nearby server answers well within a millisecond, which a wall-clock time in whole
+    /// milliseconds reads as no time at all.
+    const std::chrono::steady_clock::time_point sent = std::chrono::steady_clock::now();
+    /// Seconds since `sent`. [any thread]
+    double secondsSinceSent() const
+    {
+        return std::chrono::duration<double>(std::chrono::steady_clock::now() - sent).count();
+    }
 
     // Session queue only, until the completion publishes them on the main thread.
     QByteArray body;

@@ -48,6 +48,7 @@ inline const QString kTooHighWarning = QStringLiteral(
 /// The insecure-record types.
 inline constexpr qint32 kInsecureLink = 0;
 inline constexpr qint32 kInsecureResource = 1;
+inline constexpr qint32 kInsecureRedirect = 2;
 inline constexpr qint32 kInsecureCanonical = 3;
 
 /// The crawl settings extraction reads, taken from one snapshot per page.

@@ -1,0 +1,152 @@
+// The inspectors of a page reached through a redirect list the redirect as a way in, beside any
+// direct link, and highlighting such a way in shows the redirect (there is no link to mark).
+#include "engine/CrwlLinkInstance.h"
+#include "engine/CrwlUrlFetchTransport.h"
+#include "engine/EngineDefaults.h"
+#include "engine/RecordingEngineSEO.h"
+#include "engine/RecordingShellServices.h"
+#include "engine/Z12Ara.h"
+#include "parsing/ParserFetchPageReader.h"
+#include "parsing/ParserHubPageReader.h"
+#include "parsing/ParserLinkExtraction.h"
+#include "platform/Dispatch.h"
+#include "platform/NotificationCenter.h"
+#include "platform/UrlOpener.h"
+#include "support/LoopbackServer.h"
+#include "views/CrwlLinkInspectorWindowController.h"
+#include "views/CrwlPageInspectorWindowController.h"
+#include "views/InspectorWindows.h"
+#include "views/LinkInspectorOnPageTable.h"
+
+#include <QLineEdit>
+#include <QTabWidget>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+using namespace crawlmere;
+
+namespace {
+
+QString field(const QWidget& window, const char* name) { return window.findChild<QLineEdit*>(QLatin1String(name))->text(); }
+
+/// The rows of a table as "first cell | second cell".
+QStringList rows(const QTableWidget& table)
+{
+    QStringList texts;
+    for (int row = 0; row < table.rowCount(); ++row)
+        texts.append(table.item(row, 0)->text() + QStringLiteral(" | ") + table.item(row, 1)->text());
+    return texts;
+}
+
+/// A scanned site: the home page links "/both.html" directly and through the redirect
+/// "/to-both", and "/only" redirects to "/target.html", which no link names.
+class RedirectWaysIn : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(folder.isValid());
+        store = std::make_unique<platform::UserDefaults>(folder.filePath(QStringLiteral("d.plist")));
+        engine::registerEngineDefaults(*store);
+        hub = std::make_shared<Z12Ara>(*store);
+        hub->setPrompts(std::make_shared<RecordingPrompts>());
+        hub->setConfigManager(std::make_shared<RecordingSiteStore>());
+        hub->setDiagnostic(std::make_shared<RecordingDiagnostic>());
+        hub->setEngineSEODataSource(std::make_shared<test::RecordingEngineSEO>());
+        hub->setTransport(std::make_shared<CrwlUrlFetchTransport>());
+        hub->setPageReader(std::make_shared<ParserHubPageReader>());
+        hub->setLinkExtractionParsers(std::make_shared<ParserLinkExtraction>());
+        ParserFetchPageReader::installAsFetchPageReader();
+        const auto page = [](const char* title, const char* body) {
+            return [=](const httplib::Request&, httplib::Response& response) {
+                response.set_content(std::string("<html><head><title>") + title + "</title></head><body>" + body
+                        + "</body></html>",
+                    "text/html");
+            };
+        };
+        server.server().Get("/",
+            page("Home", "<a href=\"/both.html\">Both</a> <a href=\"/to-both\">Old both</a> <a href=\"/only\">Only</a>"));
+        server.server().Get("/both.html", page("Both", ""));
+        server.server().Get("/target.html", page("Target", ""));
+        server.server().Get("/to-both", [](const httplib::Request&, httplib::Response& response) {
+            response.set_redirect("/both.html", 301);
+        });
+        server.server().Get("/only", [](const httplib::Request&, httplib::Response& response) {
+            response.set_redirect("/target.html", 302);
+        });
+        ASSERT_TRUE(server.start());
+        auto settings = std::make_shared<CrawlSettings>(CrwlUrl::defaultCrawlSettings());
+        settings->insert(QStringLiteral("startingUrl"), server.url(QStringLiteral("/")));
+        hub->setCrawlSettings(settings);
+        bool finished = false;
+        platform::NotificationCenter::defaultCenter().addObserver(
+            this, Z12Ara::CrwlCrawlDidFinish, [&](const auto&) { finished = true; });
+        ASSERT_TRUE(hub->go());
+        ASSERT_TRUE(platform::Dispatch::runUntil([&] { return finished; }, std::chrono::seconds(30)));
+        platform::NotificationCenter::defaultCenter().removeObserver(this);
+    }
+    void TearDown() override
+    {
+        hub->clear();
+        hub.reset();
+    }
+    std::shared_ptr<CrwlUrl> record(const char* path) const
+    {
+        return hub->weHaveThisOneAlready(server.url(QLatin1String(path)), nullptr, true);
+    }
+
+    QTemporaryDir folder;
+    std::unique_ptr<platform::UserDefaults> store;
+    std::shared_ptr<Z12Ara> hub;
+    test::LoopbackServer server;
+};
+
+} // namespace
+
+TEST_F(RedirectWaysIn, BothInspectorsListTheRedirectsAPageIsReachedThrough)
+{
+    const struct {
+        const char* page;
+        QStringList waysIn;
+    } cases[] = {
+        { "/target.html", { server.url("/only") + " | [redirect]" } },
+        { "/both.html", { server.url("/") + " | Both", server.url("/to-both") + " | [redirect]" } },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.page);
+        const auto page = record(c.page);
+        ASSERT_TRUE(page);
+        views::CrwlLinkInspectorWindowController link;
+        link.setLcurl(page);
+        link.windowDidLoad();
+        EXPECT_EQ(field(link, "inspectorTargetPageInboundCount"), QString::number(c.waysIn.size()));
+        EXPECT_EQ(rows(*link.onPageTable()), c.waysIn);
+
+        views::CrwlPageInspectorWindowController inspector(nullptr);
+        inspector.setLcurl(page);
+        inspector.windowDidLoad();
+        EXPECT_EQ(field(inspector, "inspectorInternalBacklinks"), QString::number(c.waysIn.size()));
+        EXPECT_EQ(rows(*inspector.table(QStringLiteral("inboundLinksTableView"))), c.waysIn);
+    }
+}
+
+TEST_F(RedirectWaysIn, HighlightingAWayInThroughARedirectShowsTheRedirect)
+{
+    std::shared_ptr<CrwlLinkInstance> arrival;
+    for (const auto& occurrence : hub->instanceCollection()) {
+        if (Z12Ara::isRedirectArrival(*occurrence) && occurrence->target() == record("/target.html"))
+            arrival = occurrence;
+    }
+    ASSERT_TRUE(arrival);
+    qfDataSource owner;
+    const auto opener = std::make_shared<platform::RecordingUrlOpener>();
+    views::InspectorWindows windows(owner, opener);
+    windows.highlight(arrival);
+    // No page is fetched and marked: the redirect's own inspector opens on its Redirects tab.
+    auto* shown = windows.lastLinkInspector();
+    ASSERT_TRUE(shown);
+    EXPECT_EQ(shown->getLcurl(), record("/only"));
+    EXPECT_EQ(shown->tabView()->currentWidget()->objectName(), QStringLiteral("redirectsTabViewItem"));
+    EXPECT_TRUE(opener->opened.isEmpty());
+    shown->close();
+}
