@@ -317,7 +317,12 @@ TEST_F(ResultsControllerTest, AnHttpsRedirectToHttpIsListedInTheInsecureWindowAn
         GTEST_SKIP() << "no openssl tool to make a certificate";
     httplib::SSLServer tls(certificate->certificate.toUtf8().constData(), certificate->key.toUtf8().constData());
     ASSERT_TRUE(tls.is_valid());
-    const QString insecure = site.server.url(QStringLiteral("/p/1"));
+    crawlmere::test::LoopbackServer plain;
+    plain.server().Get("/page.html", [](const httplib::Request&, httplib::Response& response) {
+        response.set_content("<html><head><title>Plain</title></head><body></body></html>", "text/html");
+    });
+    ASSERT_TRUE(plain.start());
+    const QString insecure = plain.url(QStringLiteral("/page.html"));
     tls.Get("/", [](const httplib::Request&, httplib::Response& response) {
         response.set_content("<html><head><title>Secure</title></head><body><a href=\"/to-http\">page</a></body></html>",
             "text/html");

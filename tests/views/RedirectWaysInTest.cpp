@@ -12,6 +12,7 @@
 #include "platform/Dispatch.h"
 #include "platform/NotificationCenter.h"
 #include "platform/UrlOpener.h"
+#include "platform/UserDefaults.h"
 #include "support/LoopbackServer.h"
 #include "views/CrwlLinkInspectorWindowController.h"
 #include "views/CrwlPageInspectorWindowController.h"
