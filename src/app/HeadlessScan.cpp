@@ -622,7 +622,7 @@ void HeadlessScan::State::writeSummary(const QMap<QString, QString>& failures) c
     else if (sitemapWritten && sitemapWritten->files > 1)
         lines << QStringLiteral("Sitemap: %1 (the index of %2, %3)")
                      .arg(QDir::toNativeSeparators(sitemapWritten->location),
-                         plural(sitemapWritten->files - 1, "part", "parts"),
+                         plural(sitemapWritten->files, "part", "parts"),
                          plural(sitemapWritten->pages, "page", "pages"));
     else if (sitemapWritten)
         lines << QStringLiteral("Sitemap: %1 (%2, 1 file)")
