@@ -19,6 +19,7 @@
 #include <csignal>
 #include <cstdio>
 #include <map>
+#include <atomic>
 #include <thread>
 
 using namespace crawlmere::app;
@@ -588,7 +589,9 @@ TEST_F(HeadlessScanTest, CtrlCStopsTheScanAndStillWritesWhatWasFound)
     LoopbackServer endless;
     endless.server().new_task_queue = [] { return new httplib::ThreadPool(40); };
     endless.server().set_keep_alive_timeout(1);
-    endless.server().Get(R"(/n/(\d+))", [](const httplib::Request& request, httplib::Response& response) {
+    std::atomic<int> served { 0 };
+    endless.server().Get(R"(/n/(\d+))", [&served](const httplib::Request& request, httplib::Response& response) {
+        ++served;
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
         const long long n = std::stoll(request.matches[1]);
         std::string body = "<html><head><title>n</title></head><body>";
@@ -598,9 +601,12 @@ TEST_F(HeadlessScanTest, CtrlCStopsTheScanAndStillWritesWhatWasFound)
     });
     ASSERT_TRUE(startListening(endless));
 
-    // Ctrl-C arrives once the scan is under way.
-    std::thread presser([] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    // Ctrl-C arrives once the scan is under way: its first page and some of the pages it links
+    // have been asked for (the scan watches for Ctrl-C before it asks for anything).
+    std::thread presser([&served] {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+        while (served.load() < 12 && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
         std::raise(SIGINT);
     });
     const QString sitemap = folder.filePath(QStringLiteral("stopped.xml"));
