@@ -125,6 +125,9 @@ void CrwlLinkInspectorWindowController::buildWidgets()
     m_onPage = new LinkInspectorOnPageTable(this);
     m_onPage->setObjectName(QStringLiteral("inspectorOnPage"));
     m_onPage->setTableColumns(LinkInspectorContent::onPageColumns());
+    // The window opens with the keyboard on the pages the link is on, not in an address field,
+    // which would show the end of its address rather than its host.
+    m_onPage->setFocus();
     connect(m_onPage, &QTableWidget::itemSelectionChanged, this, [this] {
         const auto rows = m_onPage->selectionModel()->selectedRows();
         lastClickedOnPage = rows.isEmpty() ? -1 : rows.front().row();
