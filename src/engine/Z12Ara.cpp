@@ -114,6 +114,8 @@ void Z12Ara::clear()
     plainTextMode = 0;
     if (diagnostic)
         diagnostic->clear();
+    // Whatever shows a record of the scan now gone looks again.
+    reloadData();
 }
 
 // ===== go ===================================================================================
