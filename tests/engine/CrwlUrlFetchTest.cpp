@@ -338,6 +338,10 @@ TEST_F(CrwlUrlFetchTest, RefreshHeaderWithADelayIsFollowedAndWithoutOneRecorded)
     EXPECT_EQ(now->getStatus(), 200);
     EXPECT_EQ(now->redirectArray(), (QVariantList { hop(server.url(QStringLiteral("/final")), 200, 2) }));
     EXPECT_EQ(now->getTryCount(), 1);
+    // Only the followed one landed elsewhere; the other's body is its own.
+    EXPECT_EQ(later->finalURLString(), server.url(QStringLiteral("/final")));
+    EXPECT_EQ(now->finalURLString(), now->absoluteString());
+    EXPECT_EQ(now->followedRedirectCount(), 0);
 }
 
 TEST_F(CrwlUrlFetchTest, BasicAuthenticationWithAndWithoutCredentials)
