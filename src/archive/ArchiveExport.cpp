@@ -9,7 +9,7 @@
 #include "engine/CrwlUrl.h"
 #include "engine/PunycodeAdditions.h"
 #include "engine/Z12Ara.h"
-#include "engine/detail/LookupKeys.h"
+#include "engine/LookupKeys.h"
 #include "engine/SettingsValue.h"
 #include "parsing/CrwlParser.h"
 #include "platform/Log.h"
@@ -83,7 +83,7 @@ QString withPortFolder(const QString& local, const QString& url)
 
 /// A URL text with its scheme and host in lower case, as the export names folders and writes
 /// links: "HTTP://H.test/A" and "http://h.test/A" are one page.
-QString lowerCaseSchemeAndHost(const QString& url) { return engine::detail::withLowerCaseSchemeAndHost(url); }
+QString lowerCaseSchemeAndHost(const QString& url) { return engine::withLowerCaseSchemeAndHost(url); }
 
 /// The key of a URL in the Process map: scheme and host in lower case, leading and trailing "/"
 /// trimmed.

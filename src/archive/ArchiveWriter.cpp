@@ -7,7 +7,7 @@
 #include "engine/CrwlUrl.h"
 #include "engine/PunycodeAdditions.h"
 #include "engine/Z12Ara.h"
-#include "engine/detail/LookupKeys.h"
+#include "engine/LookupKeys.h"
 #include "engine/SettingsValue.h"
 #include "platform/Dispatch.h"
 #include "platform/Log.h"
@@ -84,7 +84,7 @@ QVariantMap withRedirects(QVariantMap index, const QMap<QString, QString>& redir
     if (redirects.isEmpty())
         return index;
     const auto lookupKey = [](const QString& url) {
-        return engine::detail::prepareUrlForLookup(url, /*shouldIgnoreSlash=*/true);
+        return engine::prepareUrlForLookup(url, /*shouldIgnoreSlash=*/true);
     };
     QHash<QString, QString> keyOf; // lookup form → index key; an exact key is preferred
     for (auto it = index.cbegin(); it != index.cend(); ++it)
