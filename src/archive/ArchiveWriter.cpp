@@ -203,7 +203,7 @@ void ArchiveWriter::archivePage(const CrwlUrl& record)
 {
     const SharedCrawlSettings& settings = record.getCrawlSettings();
     const QString& text = record.absoluteString();
-    // 1. The site's rule lists, as the scan's settings hold them.
+    // The site's rule lists, as the scan's settings hold them.
     if (defaults.boolForKey(QStringLiteral("skipArchiveBasedOnBlackAndWhitelists")) && settings) {
         const QStringList blacklist
             = Z12Ara::trimEachItemInArray(settings->value(QStringLiteral("followBlacklistArray")));
@@ -214,7 +214,7 @@ void ArchiveWriter::archivePage(const CrwlUrl& record)
         if (!whitelist.isEmpty() && CrwlTermsMatcher::stringContainsOneOfTheseTerms(text, whitelist).isEmpty())
             return;
     }
-    // 2. A single-page scan keeps its starting page only (the final address's page when the
+    // A single-page scan keeps its starting page only (the final address's page when the
     // starting point redirects).
     if (settingBool(settings, QStringLiteral("singlePage")) && !record.isStartingPoint()) {
         const auto owner = record.getOwner();
