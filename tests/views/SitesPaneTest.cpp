@@ -14,6 +14,7 @@
 #include "support/LogCapture.h"
 #include "views/OutputFilterWindow.h"
 #include "views/RulesSheet.h"
+#include "views/CutCells.h"
 #include "views/SettingsPane.h"
 
 #include <QAbstractItemModelTester>
@@ -278,6 +279,26 @@ TEST_F(SitesPaneTest, TheUserAgentShowsFromItsStart)
     auto* field = child<QLineEdit>("userAgentString");
     EXPECT_EQ(field->text(), agent);
     EXPECT_EQ(field->cursorPosition(), 0);
+}
+
+TEST_F(SitesPaneTest, ALongStartingUrlShowsItsSchemeAndHostAlsoAfterAnotherSite)
+{
+    // 198 characters, as a settings file may bring one.
+    const QString url = QStringLiteral("https://docs.example.org/reference/") + QString(u'x').repeated(114)
+        + QStringLiteral("/about-the-standard-library-and-its-headings.html");
+    ASSERT_EQ(url.size(), 198);
+    ASSERT_EQ(m_manager.importLcsBatch({ QVariantMap { { "id", "long" }, { "name", "Long" }, { "startingUrl", url } },
+                  QVariantMap { { "id", "short" }, { "name", "Short" }, { "startingUrl", "https://b.example/" } } }),
+        2);
+    m_pane->resize(1000, 700);
+    m_pane->show();
+    auto* field = child<QLineEdit>("startingUrl");
+    for (const char* site : { "Long", "Short", "Long" })
+        selectRow(QLatin1String(site));
+    EXPECT_EQ(field->text(), url);
+    field->grab(); // a field scrolls to its cursor as it paints
+    EXPECT_TRUE(crawlmere::views::shownFieldText(*field).startsWith(QLatin1String("https://docs.example.org/")))
+        << qPrintable(crawlmere::views::shownFieldText(*field));
 }
 
 TEST_F(SitesPaneTest, TheTimeOutKeepsItsTenths)
