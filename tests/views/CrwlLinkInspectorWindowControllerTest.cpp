@@ -126,6 +126,40 @@ TEST(LinkInspectorWindow, OnPageRowsWithAndWithoutFragmentsCounted)
     }
 }
 
+// At its opening size the window gives the page addresses and link texts most of the table; the
+// YES/NO columns wait in the column pop-up, and every shown column lies within the view.
+TEST(LinkInspectorWindow, TheAppearsOnTableGivesItsTextColumnsTheRoom)
+{
+    test::LinkScan scan;
+    auto target = settingsRecord(QStringLiteral("https://site.test/target"), false);
+    for (int page = 0; page < 3; ++page)
+        scan.link(scan.page(QStringLiteral("/documents/a-rather-long-folder-name/page-%1.html").arg(page)), target,
+            QStringLiteral("link %1").arg(page));
+    CrwlLinkInspectorWindowController window;
+    window.setLcurl(target);
+    window.windowDidLoad();
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    ASSERT_EQ(window.width(), 760);
+    QTableWidget* table = window.onPageTable();
+    const int viewport = table->viewport()->width();
+    const QStringList flags { "nofollow", "noreferrer", "noopener", "author", "alternate", "sponsored", "ugc" };
+    int text = 0;
+    for (int column = 0; column < table->columnCount(); ++column) {
+        const QString identifier = window.onPageTable()->tableColumns().at(column).identifier;
+        EXPECT_EQ(table->isColumnHidden(column), flags.contains(identifier))
+            << qPrintable(identifier);
+        if (table->isColumnHidden(column))
+            continue;
+        const int x = table->horizontalHeader()->sectionViewportPosition(column);
+        const int width = table->columnWidth(column);
+        EXPECT_TRUE(x >= 0 && x + width <= viewport && width >= 20) << qPrintable(identifier) << " " << x << "+" << width;
+        if (identifier == u"1" || identifier == u"linktext")
+            text += width;
+    }
+    EXPECT_GT(text, viewport / 2);
+}
+
 TEST(LinkInspectorWindow, OnPageCellsSortingAndChoosing)
 {
     test::ScopedDefaults defaults;

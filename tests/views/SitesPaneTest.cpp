@@ -367,6 +367,12 @@ TEST_F(SitesPaneTest, TypingAStartingUrlRenamesTheRowAtOnceAndSavesAtTheEnd)
 
 TEST_F(SitesPaneTest, TheRuleSheetAddsAndMovesRules)
 {
+    // Edit… and Delete act on a selected rule: off while none is.
+    const auto offered = [this] {
+        return std::pair { child<QPushButton>("editBlacklistRuleButton")->isEnabled(),
+            child<QPushButton>("deleteBlacklistRuleButton")->isEnabled() };
+    };
+    EXPECT_EQ(offered(), std::pair(false, false));
     child<QPushButton>("addBlacklistRuleButton")->click();
     auto* sheet = m_pane->settingsPane()->rulesSheet();
     EXPECT_EQ(sheet->windowModality(), Qt::WindowModal);
@@ -381,7 +387,9 @@ TEST_F(SitesPaneTest, TheRuleSheetAddsAndMovesRules)
     EXPECT_EQ(table->item(0, 2)->text(), "private");
     EXPECT_EQ(m_manager.ruleList(3), QStringList { "!private" });
 
+    EXPECT_EQ(offered(), std::pair(false, false));
     table->setCurrentCell(0, 0);
+    EXPECT_EQ(offered(), std::pair(true, true));
     m_pane->settingsPane()->editBlacklistRule();
     EXPECT_EQ(child<QLineEdit>("blacklistRulesTextField")->text(), "private");
     child<QComboBox>("blacklistRulesRuleButton")->setCurrentIndex(0);
@@ -404,10 +412,14 @@ TEST_F(SitesPaneTest, TheOutputFilterWindowAddsAndDeletesRules)
     ASSERT_EQ(table->count(), 1);
     EXPECT_EQ(table->item(0)->text(), "URL does contain: blog");
 
+    // Delete acts on a selected rule: off while none is.
+    auto* remove = window.findChild<QPushButton*>("deleteSelectedRuleButton");
     table->setCurrentRow(-1);
+    EXPECT_FALSE(remove->isEnabled());
     window.deleteSelectedRule();
     EXPECT_EQ(m_prompts->beeps, 1);
     table->setCurrentRow(0);
+    EXPECT_TRUE(remove->isEnabled());
     m_prompts->answers = { 0, 1 };
     window.deleteSelectedRule(); // "Cancel"
     EXPECT_EQ(table->count(), 1);
@@ -638,10 +650,15 @@ TEST_F(SitesPaneTest, FoldersOfAnImportedBatchAreListedAtOnceAndF2RenamesWithout
     // The keys reach the list as it opens: the arrows go to the folder (none is opened) and F2
     // edits its name.
     ASSERT_NE(m_pane->focusWidget(), nullptr);
+    // Delete Folder is off on "All sites" and "Default folder" (or nothing) and on for a folder.
+    auto* deleteFolder = child<QPushButton>("deleteFolderButton");
+    EXPECT_LT(folders->currentRow(), 2);
+    EXPECT_FALSE(deleteFolder->isEnabled());
     for (int step = 0; step < folders->count() && folders->currentItem() != found.first(); ++step)
         QTest::keyClick(m_pane->focusWidget(), Qt::Key_Down);
     EXPECT_TRUE(folders->isVisible());
     ASSERT_EQ(folders->currentItem(), found.first());
+    EXPECT_TRUE(deleteFolder->isEnabled());
     QTest::keyClick(m_pane->focusWidget(), Qt::Key_F2);
     auto* editor = folders->viewport()->findChild<QLineEdit*>();
     ASSERT_NE(editor, nullptr) << "F2 opened no editor";
