@@ -621,7 +621,16 @@ void HeadlessScan::State::writeSummary(const QMap<QString, QString>& failures) c
                  .arg(startingUrl);
     lines << QStringLiteral("URLs found: %1").arg(found);
     lines << QStringLiteral("URLs checked: %1").arg(checked);
+    // Links that answered but whose #fragment their page lacks count as bad: say how many.
+    qint64 missingFragments = 0;
+    for (const auto& item : hub->linksCollection()) {
+        if (const auto* record = dynamic_cast<const CrwlUrl*>(item.get());
+            record && record->getLinksAnchorDoesntAppearOnTargetPage())
+            ++missingFragments;
+    }
     lines << QStringLiteral("Bad links: %1").arg(hub->badLinkCount());
+    if (missingFragments > 0)
+        lines << QStringLiteral("Bad links with no such #fragment on the page: %1").arg(missingFragments);
     lines << QStringLiteral("Pages: %1").arg(hub->pageCount());
     lines << QStringLiteral("Time: %1 s (%2 URLs/s)")
                  .arg(seconds, 0, 'f', 2)

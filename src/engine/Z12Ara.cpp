@@ -114,6 +114,8 @@ void Z12Ara::clear()
     plainTextMode = 0;
     if (diagnostic)
         diagnostic->clear();
+    // Whatever shows a record of the scan now gone looks again.
+    reloadData();
 }
 
 // ===== go ===================================================================================
@@ -181,10 +183,7 @@ bool Z12Ara::go()
 
     scanningHttpsSite = settingString(crawlSettings, QStringLiteral("startingUrl")).startsWith(u"https://");
     httpLinkFoundOnHttpsSite = false;
-    robotsBlacklistArray.clear();
-    robotsWhitelistArray.clear();
-    robotsDisallowIndex = {};
-    robotsAllowIndex = {};
+    setRobotsRules(QString(), {});
     parseRobotsTxt(lcurl);
     detectEncoding(lcurl);
 
