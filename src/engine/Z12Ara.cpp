@@ -98,6 +98,9 @@ void Z12Ara::clear()
     lookupDictionary = LookupTable();
     redirLookupDictionary = QHash<QString, QList<UrlPtr>>();
     redirectArrivals = QHash<const CrwlUrl*, InstancePtr>();
+    startingPage.store(nullptr);
+    linksLeftOutForDepth.clear();
+    readAgainWhenFetched.clear();
     warningsArray = QList<HubWarningRecord>();
     insecureRecords = QList<InsecureContentRecord>();
     numberOfThreadsDetached = 0;
