@@ -403,16 +403,22 @@ QString HeadlessScan::State::startFailure() const
         const auto record = std::dynamic_pointer_cast<CrwlUrl>(item);
         if (!record || !record->isStartingPoint())
             continue;
-        // A start that redirected has answered, wherever its redirect led.
-        if (!record->redirectArray().isEmpty())
+        // A start that answered (a response came, or a redirect) has been reached, whatever
+        // became of it afterwards: a render given up, a body cut short, a redirect's target.
+        if (record->getResponsetime() > 0 || !record->redirectArray().isEmpty())
             return {};
         const qint64 status = record->getStatus();
         switch (status) {
+        case CrwlStatus::unknownError:
+            // A page the browser engine loaded but rendered nothing of (a script that never ends)
+            // has answered; only a fetch given up in silence never reached its server.
+            if (record->shouldRunJS())
+                return {};
+            return record->descriptionForStatusCode(status);
         case CrwlStatus::unableToMakeValidUrl:
         case CrwlStatus::fileIsDirectory:
         case CrwlStatus::fileDoesNotExist:
         case CrwlStatus::completedWithError:
-        case CrwlStatus::unknownError:
             return record->descriptionForStatusCode(status);
         default:
             return {};
