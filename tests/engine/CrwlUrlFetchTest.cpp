@@ -350,6 +350,8 @@ TEST_F(CrwlUrlFetchTest, ARedirectToAUrlTheScanNeverRequestsIsNotFollowed)
     EXPECT_EQ(record->getStatus(), 302);
     EXPECT_EQ(record->getRedir(), server.url(QStringLiteral("/never/r.html")));
     EXPECT_EQ(owner->count(QStringLiteral("incNumberDone")), 1);
+    // Without a body of its own it is still handed on, for its target to be filed.
+    EXPECT_EQ(owner->count(QStringLiteral("extractLinks")), 1);
 }
 
 TEST_F(CrwlUrlFetchTest, InternalLinkRedirectingOffSiteBecomesExternalWithAWarning)
