@@ -172,7 +172,9 @@ HeadlessScan::~HeadlessScan()
 
 std::optional<QVariantMap> HeadlessScan::settingsForTarget(const HeadlessOptions& options, QString* error)
 {
-    QVariantMap settings = CrwlUrl::defaultCrawlSettings();
+    // Only what the target gives: a key it lacks is completed as the window's scan completes it
+    // (`CrwlUrl::scanSettingsFor`), the application's value first.
+    QVariantMap settings;
     switch (options.targetKind) {
     case TargetKind::WebAddress:
     case TargetKind::LocalFile:
@@ -203,7 +205,6 @@ std::optional<QVariantMap> HeadlessScan::settingsForTarget(const HeadlessOptions
                              .arg(options.target);
             return std::nullopt;
         }
-        // The site's own values win; keys it lacks come from the record defaults.
         for (auto it = site.cbegin(); it != site.cend(); ++it)
             settings.insert(it.key(), it.value());
         return settings;
@@ -259,6 +260,7 @@ int HeadlessScan::run()
     // --set values change this scan's copy only, never the stored site.
     for (auto it = d->options.crawlSettings.cbegin(); it != d->options.crawlSettings.cend(); ++it)
         values->insert(it.key(), it.value());
+    *values = CrwlUrl::scanSettingsFor(*values, d->defaults);
     d->prompts = std::make_shared<HeadlessPrompts>(d->console.err);
     if (d->options.targetKind == TargetKind::LocalFile && settings::ConfigManager::isUrlListPath(d->options.target)
         && !d->options.crawlSettings.contains(QStringLiteral("singlePage"))) {
