@@ -564,7 +564,7 @@ public:
     static bool extensionIsOtherNonHTMLExtension(const QString& extension);
 
     /// The URL without its fragment (hash-bang and "#/" addresses and "&#" character references
-    /// kept; see detail::forceTrimHash).
+    /// kept; see engine::forceTrimHash).
     static QString forceTrimHash(const QString& url);
     /// The form a link URL or redirect target is stored in: fragment cut while `shouldTrimHash`
     /// is on, and the query too when `trimQuery` is YES and the record is internal.

@@ -5,7 +5,7 @@
 #include "engine/CrwlStatusCodes.h"
 #include "engine/PunycodeAdditions.h"
 #include "engine/detail/DefaultsValue.h"
-#include "engine/detail/LookupKeys.h"
+#include "engine/LookupKeys.h"
 #include "engine/SettingsValue.h"
 
 using crawlmere::engine::detail::defaultsBool;
@@ -25,7 +25,7 @@ QVariantMap CrwlUrl::makeRedirectHop(const QString& url, qint64 status, qint32 r
 
 void CrwlUrl::addRedir(const QString& target, qint64 newStatus, qint32 reason)
 {
-    const QString trimmed = crawlmere::engine::detail::withLowerCaseSchemeAndHost(
+    const QString trimmed = crawlmere::engine::withLowerCaseSchemeAndHost(
         trimHash(target, settingBool(crawlSettings, QStringLiteral("trimQuery"))));
     if (trimmed.isEmpty())
         return;

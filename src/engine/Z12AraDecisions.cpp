@@ -9,7 +9,7 @@
 #include "engine/EngineSEOService.h"
 #include "engine/OutputFilterManager.h"
 #include "engine/PunycodeAdditions.h"
-#include "engine/detail/LookupKeys.h"
+#include "engine/LookupKeys.h"
 #include "engine/detail/RedirectOnly.h"
 #include "engine/SettingsValue.h"
 #include "platform/Dispatch.h"
@@ -26,7 +26,7 @@ using crawlmere::engine::settingString;
 using crawlmere::platform::logLine;
 using crawlmere::platform::Url;
 namespace Dispatch = crawlmere::platform::Dispatch;
-namespace lookupKeys = crawlmere::engine::detail;
+namespace lookupKeys = crawlmere::engine;
 namespace strings = crawlmere::platform::strings;
 
 namespace {

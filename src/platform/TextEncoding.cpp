@@ -32,7 +32,7 @@ struct EncodingInfo {
     const char* ianaName; // preferred name, also the converter's name for Kind::Converter
 };
 
-constexpr std::array<EncodingInfo, 38> kEncodings { {
+constexpr std::array<EncodingInfo, 39> kEncodings { {
     { Encoding::ASCII, Kind::Ascii, "US-ASCII" },
     { Encoding::NextStep, Kind::Unsupported, "" },
     { Encoding::JapaneseEUC, Kind::Converter, "EUC-JP" },
@@ -67,6 +67,7 @@ constexpr std::array<EncodingInfo, 38> kEncodings { {
     // Pages that declare GB 2312-80 are written in its EUC form.
     { Encoding::GB2312_80, Kind::Converter, "GB2312" },
     { Encoding::GBK, Kind::Converter, "GBK" },
+    { Encoding::GB18030, Kind::Converter, "GB18030" },
     { Encoding::KOI8R, Kind::Converter, "KOI8-R" },
     { Encoding::Big5, Kind::Converter, "Big5" },
     { Encoding::HZGB2312, Kind::Converter, "HZ-GB-2312" },
@@ -281,7 +282,7 @@ struct Alias {
     EncodingId id;
 };
 
-constexpr std::array<Alias, 71> kAliases { {
+constexpr std::array<Alias, 72> kAliases { {
     { "utf-8", Encoding::UTF8 },
     { "utf8", Encoding::UTF8 },
     { "unicode-1-1-utf-8", Encoding::UTF8 },
@@ -345,6 +346,7 @@ constexpr std::array<Alias, 71> kAliases { {
     { "windows-936", Encoding::DOSChineseSimplified },
     { "gbk", Encoding::GBK },
     { "x-gbk", Encoding::GBK },
+    { "gb18030", Encoding::GB18030 },
     { "big5", Encoding::Big5 },
     { "csbig5", Encoding::Big5 },
     { "x-x-big5", Encoding::Big5 },

@@ -242,7 +242,7 @@ protected:
         const QString byPage = folder.filePath(QStringLiteral("by-page.csv"));
         const QString sitemap = folder.filePath(QStringLiteral("sitemap.xml"));
         const QStringList common { QStringLiteral("--headless"), QStringLiteral("--set"),
-            QStringLiteral("numberOfThreads=4"), QStringLiteral("--default"),
+            QStringLiteral("numberOfThreads=4"), QStringLiteral("--set"),
             QStringLiteral("dontFollowNofollowLinks=YES") };
         QString root;
         {
