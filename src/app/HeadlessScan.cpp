@@ -26,10 +26,14 @@
 #include "settings/SiteValueCheck.h"
 #include "settings/SpellingLanguages.h"
 #include "sitemap/SitemapManager.h"
+#include "views/ByLinkColumnManager.h"
+#include "views/ByPageColumnManager.h"
+#include "views/ByStatusColumnManager.h"
 #include "views/CrwlByLinkDataSource.h"
 #include "views/CrwlByPageDataSource.h"
 #include "views/CrwlByStatusDataSource.h"
 #include "views/CrwlFlatViewDataSource.h"
+#include "views/FlatViewColumnManager.h"
 #include "views/ScanControl.h"
 #include "views/TableExportJob.h"
 #include "views/TableExportSnapshot.h"
@@ -160,7 +164,8 @@ struct HeadlessScan::State {
     /// Writes every export asked for, then the summary; the exit status.
     int writeOutputs();
     bool writeCsv(QString* error) const;
-    /// The exported link view as shown (its default columns, filtered by the defaults).
+    /// The exported link view as the window shows it: its columns as the window keeps them
+    /// (shown, hidden and in their order), its rows filtered by the defaults.
     TableExportSnapshot viewSnapshot() const;
     /// Writes the view's CSV and HTML where asked; `failures` gets why one was not written.
     void writeViewExports(QMap<QString, QString>& failures);
@@ -491,6 +496,20 @@ bool HeadlessScan::State::writeCsv(QString* error) const
     return true;
 }
 
+namespace {
+
+/// The column choice the window keeps for the view of `Manager` (shown and hidden columns,
+/// their order), put on `table` as the window puts it on its own table.
+template <typename Manager>
+void applyStoredColumns(TableView& table, platform::UserDefaults& defaults)
+{
+    Manager manager(&defaults);
+    manager.setTableView(&table);
+    manager.setUpColumns();
+}
+
+} // namespace
+
 TableExportSnapshot HeadlessScan::State::viewSnapshot() const
 {
     // Filled as the window fills the view when a scan ends.
@@ -503,6 +522,7 @@ TableExportSnapshot HeadlessScan::State::viewSnapshot() const
     switch (options.view) {
     case 2: {
         HeadlessTableView outline(views::CrwlByPageDataSource::columns().tableColumns());
+        applyStoredColumns<ByPageColumnManager>(outline, defaults);
         views::CrwlByPageDataSource byPage;
         byPage.setOutlineView(&outline);
         byPage.clear();
@@ -512,6 +532,7 @@ TableExportSnapshot HeadlessScan::State::viewSnapshot() const
     }
     case 3: {
         HeadlessTableView outline(views::CrwlByStatusDataSource::columns().tableColumns());
+        applyStoredColumns<ByStatusColumnManager>(outline, defaults);
         views::CrwlByStatusDataSource byStatus;
         byStatus.setOutlineView(&outline);
         byStatus.clear();
@@ -521,6 +542,7 @@ TableExportSnapshot HeadlessScan::State::viewSnapshot() const
     }
     case 4: {
         HeadlessTableView table(views::CrwlFlatViewDataSource::columns().tableColumns());
+        applyStoredColumns<FlatViewColumnManager>(table, defaults);
         views::CrwlFlatViewDataSource flat;
         flat.setTableView(&table);
         flat.clear();
@@ -535,6 +557,7 @@ TableExportSnapshot HeadlessScan::State::viewSnapshot() const
     byLink.setCollection(hub->linksCollection());
     byLink.filter();
     HeadlessTableView table(CrwlByLinkDataSource::defaultColumns());
+    applyStoredColumns<ByLinkColumnManager>(table, defaults);
     return TableExportSnapshot::fromTable(byLink, table);
 }
 
@@ -599,7 +622,16 @@ void HeadlessScan::State::writeSummary(const QMap<QString, QString>& failures) c
                  .arg(startingUrl);
     lines << QStringLiteral("URLs found: %1").arg(found);
     lines << QStringLiteral("URLs checked: %1").arg(checked);
+    // Links that answered but whose #fragment their page lacks count as bad: say how many.
+    qint64 missingFragments = 0;
+    for (const auto& item : hub->linksCollection()) {
+        if (const auto* record = dynamic_cast<const CrwlUrl*>(item.get());
+            record && record->getLinksAnchorDoesntAppearOnTargetPage())
+            ++missingFragments;
+    }
     lines << QStringLiteral("Bad links: %1").arg(hub->badLinkCount());
+    if (missingFragments > 0)
+        lines << QStringLiteral("Bad links with no such #fragment on the page: %1").arg(missingFragments);
     lines << QStringLiteral("Pages: %1").arg(hub->pageCount());
     lines << QStringLiteral("Time: %1 s (%2 URLs/s)")
                  .arg(seconds, 0, 'f', 2)

@@ -24,6 +24,7 @@ class UserDefaults;
 
 namespace crawlmere::app {
 
+enum class EditCommand;
 class MainTabView;
 class MainToolBar;
 class StatusLineField;
@@ -101,7 +102,7 @@ private:
     void buildTabs(const QString& sitesTabLabel);
     void buildScanControls();
     void buildMenus(const QString& quitTitle, const QString& aboutTitle);
-    QAction* addEditAction(QMenu* menu, const QString& title, QKeySequence::StandardKey key, const char* slot);
+    QAction* addEditAction(QMenu* menu, const QString& title, EditCommand command, QKeySequence key);
     /// As the Edit menu opens: each item enabled only when the focused widget can do it.
     void updateEditItems();
 
@@ -113,7 +114,7 @@ private:
     QPointer<QWidget> m_sitesPane;
     QList<QToolButton*> m_buttons;
     QAction* m_customiseToolbar = nullptr;
-    QList<std::pair<QKeySequence::StandardKey, QAction*>> m_editItems;
+    QList<std::pair<EditCommand, QAction*>> m_editItems;
     QLineEdit* m_searchField = nullptr;
     QComboBox* m_linksFilter = nullptr;
     StatusLineField* m_status = nullptr;

@@ -210,24 +210,50 @@ QString relativeLink(const QString& climb, const QStringList& components)
     return prefix + linkText(components.join(u'/'));
 }
 
+/// `stem` and `suffix` as one name, the stem cut (by whole characters) so that the name fits a
+/// file system's names.
+QString fittedName(QString stem, const QString& suffix)
+{
+    while (!stem.isEmpty() && (stem + suffix).toUtf8().size() > ExportFolder::kMaxComponentBytes) {
+        stem.chop(1);
+        if (!stem.isEmpty() && stem.back().isHighSurrogate())
+            stem.chop(1);
+    }
+    return stem + suffix;
+}
+
+/// A name split before its extension ("index", ".html"); a long tail after the last "." is no
+/// extension.
+std::pair<QString, QString> stemAndExtension(const QString& name)
+{
+    const qsizetype dot = name.lastIndexOf(u'.');
+    if (dot <= 0 || name.size() - dot > 16)
+        return { name, QString() };
+    return { name.left(dot), name.mid(dot) };
+}
+
+/// A relative path with each name too long for a file system (a long query) cut to fit, its
+/// extension kept.
+QString withFittedNames(const QString& relative)
+{
+    QStringList components = relative.split(u'/');
+    for (QString& component : components) {
+        if (component.toUtf8().size() > ExportFolder::kMaxComponentBytes) {
+            const auto [stem, extension] = stemAndExtension(component);
+            component = fittedName(stem, extension);
+        }
+    }
+    return components.join(u'/');
+}
+
 /// A file name the copy does not hold yet in the folder of `components`: the name with "-2",
 /// "-3", … before its extension ("index-2.html"), shortened to fit a file system's names.
 QString freeName(const QStringList& components, const QHash<QString, QString>& files, const QSet<QString>& folders)
 {
     const QString folder = components.mid(0, components.size() - 1).join(u'/');
-    const QString& name = components.last();
-    const qsizetype dot = name.lastIndexOf(u'.');
-    const QString stem = dot > 0 ? name.left(dot) : name;
-    const QString extension = dot > 0 ? name.mid(dot) : QString();
+    const auto [stem, extension] = stemAndExtension(components.last());
     for (int n = 2;; ++n) {
-        const QString suffix = QStringLiteral("-%1").arg(n) + extension;
-        QString shortened = stem;
-        while (!shortened.isEmpty() && (shortened + suffix).toUtf8().size() > ExportFolder::kMaxComponentBytes) {
-            shortened.chop(1);
-            if (!shortened.isEmpty() && shortened.back().isHighSurrogate())
-                shortened.chop(1);
-        }
-        const QString candidate = shortened + suffix;
+        const QString candidate = fittedName(stem, QStringLiteral("-%1").arg(n) + extension);
         const QString path = folder.isEmpty() ? candidate : folder + u'/' + candidate;
         if (!files.contains(path) && !folders.contains(path))
             return candidate;
@@ -676,9 +702,10 @@ bool ArchiveExport::Run::processPassOne()
         entry.readable = CrawlmereArchiveWrapper::isPlainFileName(file)
             && QFileInfo(wrapper->fullFilePathForFile(file)).isReadable();
 
-        const auto components = ExportFolder::cleanComponents(withPortFolder(
+        // A name too long for a file system gets one that fits; links follow it.
+        const auto components = ExportFolder::cleanComponents(withFittedNames(withPortFolder(
             entry.directory.isEmpty() ? entry.processedfilename : entry.directory + u'/' + entry.processedfilename,
-            address));
+            address)));
         if (!components) {
             skip(QStringLiteral("its local path would leave the export folder"), url);
             return;

@@ -275,7 +275,8 @@ public:
     /// The status text views and exports show. Without redirects, or with the crawl setting
     /// `dontReportRedirects` on, the status's text. Otherwise by the default
     /// `byStatusWhichStatus` (2 when not set): 2 "final < initial", 1 the final text, 0 the
-    /// initial text, any other value "".
+    /// initial text, any other value "". A link whose #fragment the target page lacks
+    /// (`linksAnchorDoesntAppearOnTargetPage`) has ", no such #fragment on the page" after it.
     QString getStatusDescription() const;
     /// Status -15 or 200..399.
     bool isGoodLink() const;
@@ -686,6 +687,8 @@ private:
     friend struct CrwlUrlFetch;
     friend class crawlmere::engine::detail::RecordReference;
     void initialise();
+    /// The status text by the redirect preferences, before the missing-fragment note.
+    QString statusDescriptionWithoutFragment() const;
     /// Drops the three duplicate lists when the owner's groups changed since they were built.
     void dropStaleDuplicateLists(const CrwlURLDelegate* recordOwner) const;
     const InstanceList& linkedInstances(std::optional<InstanceList>& cache, bool (CrwlUrl::*test)() const) const;

@@ -179,10 +179,7 @@ bool Z12Ara::go()
 
     scanningHttpsSite = settingString(crawlSettings, QStringLiteral("startingUrl")).startsWith(u"https://");
     httpLinkFoundOnHttpsSite = false;
-    robotsBlacklistArray.clear();
-    robotsWhitelistArray.clear();
-    robotsDisallowIndex = {};
-    robotsAllowIndex = {};
+    setRobotsRules(QString(), {});
     parseRobotsTxt(lcurl);
     detectEncoding(lcurl);
 

@@ -5,10 +5,10 @@
 
 #include "engine/CrawlSettings.h"
 #include "engine/CrwlLinkTextPool.h"
-#include "engine/CrwlTermIndex.h"
 #include "engine/CrwlURLDelegate.h"
 #include "engine/HostLookupStage.h"
 #include "engine/QFQueue.h"
+#include "engine/RobotsTxt.h"
 #include "engine/detail/HashedString.h"
 #include "engine/detail/OccurrenceArena.h"
 #include "engine/qfDataSource.h"
@@ -274,16 +274,12 @@ public:
         QStringList allow;
     };
     static RobotsRules parseRobotsRules(const QString& text);
-    /// How the robots lists rule a URL, as robots.txt is read today: of the Disallow and Allow
-    /// terms the URL satisfies, the longest decides, and an Allow wins a tie. So "Allow: /"
-    /// beside "Disallow: /admin" leaves "/admin/secret" disallowed, while "Allow: /p/ok" lets
-    /// "/p/ok" through a "Disallow: /p". Link extraction, redirect targets and the sitemap
-    /// collection all ask this one question.
-    enum class RobotsVerdict {
-        NoDisallowMatches, ///< no Disallow term matches
-        Disallowed, ///< a Disallow term matches and no Allow term as long or longer
-        AllowedOverDisallow, ///< a Disallow term matches, but an Allow term as long or longer too
-    };
+    /// How the site's robots.txt rules an absolute URL (see RobotsTxt): the path and query
+    /// are compared from their start, case-sensitively, in one percent-encoded form whichever
+    /// form the caller holds; the longest matching rule decides and an Allow wins a tie. A URL
+    /// on another host or port than the robots.txt's is never disallowed. Link extraction,
+    /// redirect targets, canonicals and the sitemap collection all ask this one question.
+    using RobotsVerdict = RobotsTxt::Verdict;
     RobotsVerdict robotsVerdict(QStringView url) const;
     /// The robots.txt location of a scan: scheme, the domain, ":" and the port when it is not
     /// the scheme's default, "/robots.txt".
@@ -353,7 +349,6 @@ public:
     const QStringList& getIgnoreArray() const { return ignoreArray; }
     const QStringList& getRobotsBlacklistArray() const { return robotsBlacklistArray; }
     const QStringList& getRobotsWhitelistArray() const { return robotsWhitelistArray; }
-    const CrwlTermIndex& getRobotsDisallowIndex() const { return robotsDisallowIndex; }
     const std::shared_ptr<OutputFilterManager>& getOutputFilterManager() const { return outputFilterManager; }
     bool getHttpLinkFoundOnHttpsSite() const { return httpLinkFoundOnHttpsSite; }
     /// The internal domains as they are now. [any thread]
@@ -467,16 +462,9 @@ public:
     void setFollowBlacklistArray(const QStringList& value) { followBlacklistArray = value; }
     void setFollowWhitelistArray(const QStringList& value) { followWhitelistArray = value; }
     void setIgnoreArray(const QStringList& value) { ignoreArray = value; }
-    void setRobotsBlacklistArray(const QStringList& value)
-    {
-        robotsBlacklistArray = value;
-        robotsDisallowIndex = CrwlTermIndex(value);
-    }
-    void setRobotsWhitelistArray(const QStringList& value)
-    {
-        robotsWhitelistArray = value;
-        robotsAllowIndex = CrwlTermIndex(value);
-    }
+    /// The robots.txt rules of the site at `authority` ("host" or "host:port", lower case),
+    /// as parseRobotsTxt sets them; the display lists follow.
+    void setRobotsRules(const QString& authority, const RobotsRules& rules);
     void setOutputFilterManager(std::shared_ptr<OutputFilterManager> value) { outputFilterManager = std::move(value); }
 
     // --- Link extraction (extractLinks and its URL helpers, in a file of their own)
@@ -590,9 +578,10 @@ private:
     QStringList ignoreArray;
     QStringList robotsBlacklistArray;
     QStringList robotsWhitelistArray;
-    // The two robots lists, read once for the lookups of every link.
-    CrwlTermIndex robotsDisallowIndex;
-    CrwlTermIndex robotsAllowIndex;
+    // The robots.txt rules, compiled once for the lookups of every link, and the host (and
+    // port) they belong to.
+    RobotsTxt robotsRules;
+    QString robotsAuthority;
     /// Read from fetch threads (`redirectUrlIsExternal`): take `domainsLock` shared to read it
     /// off the main thread, and exclusively for every change.
     QStringList domains;

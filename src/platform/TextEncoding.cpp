@@ -2,6 +2,8 @@
 // built-in codecs, every other encoding through QStringDecoder's ICU-backed converters.
 #include "platform/TextEncoding.h"
 
+#include "platform/Strings.h"
+
 #include <QStringDecoder>
 #include <QStringEncoder>
 
@@ -198,17 +200,6 @@ std::optional<QString> decodeUtf32(std::string_view bytes, bool bigEndian, bool 
     return text;
 }
 
-int hexValue(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
 // ASCII in which "\uXXXX" stands for a UTF-16 code unit, "\ooo" (three octal digits) for a Latin-1
 // character and "\\" for a backslash. Any other byte above 0x7F fails.
 std::optional<QString> decodeNonLossyAscii(std::string_view bytes)
@@ -228,7 +219,7 @@ std::optional<QString> decodeNonLossyAscii(std::string_view bytes)
         } else if (i + 5 < bytes.size() && bytes[i + 1] == 'u') {
             int unit = 0;
             for (size_t k = 2; k < 6; ++k) {
-                const int digit = hexValue(bytes[i + k]);
+                const int digit = strings::hexDigitValue(static_cast<unsigned char>(bytes[i + k]));
                 if (digit < 0)
                     return std::nullopt;
                 unit = unit * 16 + digit;

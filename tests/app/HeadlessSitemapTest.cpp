@@ -139,27 +139,17 @@ TEST_F(HeadlessSitemapTest, ACsvThatCannotBeWrittenLeavesTheSitemapWrittenAndThe
 TEST_F(HeadlessSitemapTest, ASitemapWithEveryPageLeftOutSaysWhyNoFileWasWritten)
 {
     const QString path = folder.filePath(QStringLiteral("empty.xml"));
-    std::FILE* out = std::tmpfile();
-    ASSERT_NE(out, nullptr);
-    HeadlessConsole console;
-    console.out = out;
-    console.err = out;
-    console.watchInterrupt = false;
-    EXPECT_EQ(runHeadlessCommand({ QStringLiteral("--headless"), QStringLiteral("--default"),
-                                     QStringLiteral("sitemapObservesCanonicalElsewhere=YES"),
-                                     QStringLiteral("--sitemap"), path, server.url(QStringLiteral("/alone")) },
-                  console, /*displayAvailable=*/false),
+    QString printed;
+    EXPECT_EQ(crawlmere::test::runHeadlessCapturing({ QStringLiteral("--headless"), QStringLiteral("--default"),
+                                                        QStringLiteral("sitemapObservesCanonicalElsewhere=YES"),
+                                                        QStringLiteral("--sitemap"), path,
+                                                        server.url(QStringLiteral("/alone")) },
+                  &printed),
         kExitFinished);
-    std::rewind(out);
-    QByteArray printed;
-    char buffer[4096];
-    for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, out)) > 0;)
-        printed.append(buffer, qsizetype(n));
-    std::fclose(out);
     EXPECT_FALSE(QFile::exists(path));
-    const QStringList lines = QString::fromUtf8(printed).split(QLatin1Char('\n'));
+    const QStringList lines = printed.split(QLatin1Char('\n'));
     EXPECT_TRUE(lines.contains(QStringLiteral("Sitemap: no file written to %1: every page was left out "
                                               "(1 page whose canonical URL is another page)")
                                    .arg(QDir::toNativeSeparators(path))))
-        << printed.toStdString();
+        << qPrintable(printed);
 }

@@ -816,4 +816,28 @@ TEST_F(ArchiveExportTest, APreserveRefreshPageLeadsToANameWithAColonAndThoseLeft
     EXPECT_EQ(named, (QStringList { "http://h.test:8080/a/../../b.html", longName }));
 }
 
+TEST_F(ArchiveExportTest, ProcessGivesANameTooLongForADiscOneThatFitsAndLinksFollowIt)
+{
+    // Two long queries that differ only past what a name can hold, and a page linking both.
+    const QString query = "http://h.test:8080/list.php?q=" + QString(300, u'q');
+    archive(query + "&page=1", "<html>one</html>");
+    archive(query + "&page=2", "<html>two</html>");
+    archive("http://h.test:8080/index.html", ("<html><a href=\"" + query.mid(18) + "&amp;page=1\">1</a> <a href=\""
+                                                 + query.mid(18) + "&amp;page=2\">2</a></html>").toUtf8());
+    ASSERT_TRUE(writer->saveArchive());
+    const auto processed = ArchiveExport(requestFor({}, /*process=*/true)).exportFilesForDate();
+    const QString root = processed.outputFolder;
+    const QStringList files = filesBelow(root);
+    ASSERT_EQ(files.size(), 3) << files.join(u' ').toStdString();
+    EXPECT_EQ(processed.itemsSkipped, 0);
+    QStringList pages;
+    for (const QString& file : files) {
+        EXPECT_LE(QFileInfo(file).fileName().toUtf8().size(), 255);
+        EXPECT_EQ(danglingReferences(root, root + u'/' + file, /*webLeaves=*/true).join(u'\n').toStdString(), "");
+        pages.append(QString::fromUtf8(readAll(root + u'/' + file)));
+    }
+    pages.sort();
+    EXPECT_EQ(pages.mid(1), (QStringList { "<html>one</html>", "<html>two</html>" }));
+}
+
 } // namespace

@@ -508,13 +508,14 @@ TEST_F(Z12AraDecisionsTest, AdmissionToTheSitemapCollection)
     EXPECT_EQ(seo->internalPagesCollection(), CrwlUrlList { pdf });
 
     auto excluded = page("http://h.com/private/a.html", 200);
-    hub->setRobotsBlacklistArray({ QStringLiteral("http://h.com/private/") });
+    hub->setRobotsRules(QStringLiteral("h.com"), { { QStringLiteral("/private/") }, {} });
     EXPECT_TRUE(hub->shouldBeInSitemapCollection(*excluded));
     defaults->setBool(true, "observeRobotsTxt");
     EXPECT_FALSE(hub->shouldBeInSitemapCollection(*excluded));
     // The longest rule decides, as it does for the links: a longer Allow takes a page back in,
     // a shorter one does not.
-    hub->setRobotsWhitelistArray({ QStringLiteral("h.com/"), QStringLiteral("http://h.com/private/open") });
+    hub->setRobotsRules(QStringLiteral("h.com"),
+        { { QStringLiteral("/private/") }, { QStringLiteral("/"), QStringLiteral("/private/open") } });
     EXPECT_FALSE(hub->shouldBeInSitemapCollection(*excluded));
     EXPECT_TRUE(hub->shouldBeInSitemapCollection(*page("http://h.com/private/open/a.html", 200)));
 }
