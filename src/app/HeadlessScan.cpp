@@ -405,8 +405,9 @@ QString HeadlessScan::State::startFailure() const
         const auto record = std::dynamic_pointer_cast<CrwlUrl>(item);
         if (!record || !record->isStartingPoint())
             continue;
-        // A start that redirected has answered, wherever its redirect led.
-        if (!record->redirectArray().isEmpty())
+        // A start that answered (a response came, or a redirect) has been reached, whatever
+        // became of it afterwards: a render given up, a body cut short, a redirect's target.
+        if (record->getResponsetime() > 0 || !record->redirectArray().isEmpty())
             return {};
         const qint64 status = record->getStatus();
         switch (status) {

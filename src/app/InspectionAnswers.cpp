@@ -82,10 +82,13 @@ QList<int> visibleColumns(const QAbstractItemView* view)
     QList<int> columns;
     const QAbstractItemModel* model = view->model();
     const auto* tree = qobject_cast<const QTreeView*>(view);
+    const auto* table = qobject_cast<const QTableView*>(view);
     const int count = model->columnCount();
     for (int visual = 0; visual < count; ++visual) {
-        const int logical = tree ? tree->header()->logicalIndex(visual) : visual;
-        if (logical < 0 || (tree && tree->isColumnHidden(logical)))
+        const int logical = tree ? tree->header()->logicalIndex(visual)
+            : table               ? table->horizontalHeader()->logicalIndex(visual)
+                                  : visual;
+        if (logical < 0 || (tree && tree->isColumnHidden(logical)) || (table && table->isColumnHidden(logical)))
             continue;
         columns << logical;
     }

@@ -214,9 +214,13 @@ void ArchiveWriter::archivePage(const CrwlUrl& record)
         if (!whitelist.isEmpty() && CrwlTermsMatcher::stringContainsOneOfTheseTerms(text, whitelist).isEmpty())
             return;
     }
-    // A single-page scan keeps its starting page only.
-    if (settingBool(settings, QStringLiteral("singlePage")) && !record.isStartingPoint())
-        return;
+    // A single-page scan keeps its starting page only (the final address's page when the
+    // starting point redirects).
+    if (settingBool(settings, QStringLiteral("singlePage")) && !record.isStartingPoint()) {
+        const auto owner = record.getOwner();
+        if (!owner || !owner->isStartingPage(record))
+            return;
+    }
     // 3-4. Data of at least 2 bytes.
     const QByteArray data = record.getData();
     if (data.size() < 2)

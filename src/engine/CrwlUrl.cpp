@@ -158,8 +158,16 @@ QString CrwlUrl::getAbsoluteStringDecoded() const
 
 QString CrwlUrl::finalURLString() const
 {
-    const QString target = getRedir();
-    return target.isEmpty() ? linkURL : target;
+    if (getRedirectCount() == 0)
+        return linkURL;
+    const std::lock_guard lock(redirLock);
+    if (!chain || chain->target.isEmpty())
+        return linkURL;
+    if (!chain->lastHopOnlyRecorded)
+        return chain->target;
+    // The hop before the one only recorded, if any, is where the body came from.
+    const qsizetype followed = chain->hops.size() - 1;
+    return followed > 0 ? chain->hops.at(followed - 1).toMap().value(QStringLiteral("url")).toString() : linkURL;
 }
 
 QString CrwlUrl::finalURLStringDecoded() const { return PunycodeAdditions::decodedURLString(finalURLString()); }

@@ -111,7 +111,8 @@ public:
     const QString& getAbsoluteString() const { return linkURL; }
     /// The link URL in readable form (`decodedURLString`).
     QString getAbsoluteStringDecoded() const;
-    /// The redirect target when there is one, else the link URL.
+    /// Where the record's body came from: the target of the last redirect that was followed,
+    /// else the link URL. A hop only recorded (`markLastRedirOnlyRecorded`) is not followed.
     QString finalURLString() const;
     QString finalURLStringDecoded() const;
     /// The link URL without its fragment, encoded.
@@ -348,6 +349,12 @@ public:
     QString getRedirDecoded() const;
     /// The number of hops.
     qint64 getRedirectCount() const;
+    /// The last hop was recorded but not followed (a Refresh header whose delay is not waited
+    /// for): the body is the record's own, from where the hops before it led. A later hop, or
+    /// a new chain, is followed again. [any thread]
+    void markLastRedirOnlyRecorded();
+    /// The number of hops followed: the hops without one only recorded.
+    qint64 followedRedirectCount() const;
 
     // ===== Link occurrences =================================================================
     // The record owns its occurrence lists; occurrences point back to their pages weakly.
@@ -719,6 +726,7 @@ private:
     struct RedirectChain {
         QString target;
         QVariantList hops;
+        bool lastHopOnlyRecorded = false;
     };
     /// The chain's block, made when missing; under `redirLock`.
     RedirectChain& chainRef();

@@ -33,6 +33,7 @@ void CrwlUrl::addRedir(const QString& target, qint64 newStatus, qint32 reason)
         const std::lock_guard lock(redirLock);
         RedirectChain& kept = chainRef();
         kept.target = trimmed;
+        kept.lastHopOnlyRecorded = false;
         if (kept.hops.size() < maxRedirectHops)
             kept.hops.append(makeRedirectHop(trimmed, newStatus, reason));
         publishRedirectHopCount();
@@ -103,6 +104,22 @@ QString CrwlUrl::getRedirDecoded() const
 }
 
 qint64 CrwlUrl::getRedirectCount() const { return redirectHopCount.load(std::memory_order_acquire); }
+
+void CrwlUrl::markLastRedirOnlyRecorded()
+{
+    const std::lock_guard lock(redirLock);
+    if (chain && !chain->hops.isEmpty())
+        chain->lastHopOnlyRecorded = true;
+}
+
+qint64 CrwlUrl::followedRedirectCount() const
+{
+    const qint64 hops = getRedirectCount();
+    if (hops == 0)
+        return 0;
+    const std::lock_guard lock(redirLock);
+    return chain && chain->lastHopOnlyRecorded ? hops - 1 : hops;
+}
 
 void CrwlUrl::publishRedirectHopCount()
 {

@@ -106,7 +106,8 @@ QString RobotsTxt::pathAndQueryOf(QStringView absoluteUrl, QString* authority)
 
 RobotsTxt::RobotsTxt(const QStringList& disallow, const QStringList& allow)
 {
-    auto add = [this](const QString& value, bool allowRule) {
+    QStringList screenTerms;
+    auto add = [this, &screenTerms](const QString& value, bool allowRule) {
         QString text = value.trimmed();
         if (text.isEmpty())
             return;
@@ -123,6 +124,11 @@ RobotsTxt::RobotsTxt(const QStringList& disallow, const QStringList& allow)
         }
         const qsizetype star = rule.pattern.indexOf(u'*');
         rule.literal = star < 0;
+        // The screen skips terms shorter than 2 characters: such a rule ("*") is always tried.
+        const QString term = rule.anchored ? rule.pattern + u'$' : rule.pattern;
+        rule.screened = !rule.literal && term.size() >= 2;
+        if (rule.screened)
+            screenTerms.append(term);
         const QStringView beginning = QStringView(rule.pattern).left(star < 0 ? rule.pattern.size() : star);
         qint32 node = 0;
         for (const QChar unit : beginning) {
@@ -141,6 +147,7 @@ RobotsTxt::RobotsTxt(const QStringList& disallow, const QStringList& allow)
         add(value, /*allowRule=*/false);
     for (const QString& value : allow)
         add(value, /*allowRule=*/true);
+    m_wildcardScreen = CrwlTermIndex(screenTerms);
 }
 
 qint32 RobotsTxt::child(qint32 node, char16_t unit) const
@@ -188,11 +195,20 @@ RobotsTxt::Verdict RobotsTxt::verdict(QStringView pathAndQuery) const
         return Verdict::NoDisallowMatches;
     qsizetype longestAllow = 0;
     qsizetype longestDisallow = 0;
+    enum class Screen { NotAsked, Passed, Failed } screen = Screen::NotAsked;
     auto tryRulesAt = [&](qint32 node) {
         for (const qint32 index : m_rulesAtNode[node]) {
             const Rule& rule = m_rules[index];
             qsizetype& longest = rule.allow ? longestAllow : longestDisallow;
-            if (rule.length > longest && matches(rule, path))
+            if (rule.length <= longest)
+                continue;
+            if (rule.screened) {
+                if (screen == Screen::NotAsked)
+                    screen = m_wildcardScreen.matches(path) ? Screen::Passed : Screen::Failed;
+                if (screen == Screen::Failed)
+                    continue;
+            }
+            if (matches(rule, path))
                 longest = rule.length;
         }
     };

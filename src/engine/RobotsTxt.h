@@ -2,6 +2,8 @@
 // asked of every address of the scan.
 #pragma once
 
+#include "engine/CrwlTermIndex.h"
+
 #include <QHash>
 #include <QString>
 #include <QStringList>
@@ -22,7 +24,8 @@
 ///  - "/robots.txt" itself is always allowed; an empty rule matches nothing; a rule that starts
 ///    with neither "/" nor "*" is read as if "/" stood before it.
 /// Lookups take time that grows with the address and with the rules sharing its literal
-/// beginning, not with the whole list. Immutable once built; safe to share between threads.
+/// beginning, not with the whole list; rules with "*" are tried only when an automaton over
+/// their longest pieces finds them possible. Immutable once built; safe to share between threads.
 class RobotsTxt {
 public:
     enum class Verdict {
@@ -57,6 +60,7 @@ private:
         bool allow = false;
         bool anchored = false; // the address must end where the pattern does
         bool literal = false; // no "*": the match is settled by the prefix alone
+        bool screened = false; // with "*", and tried only when `m_wildcardScreen` lets it
     };
     static bool matches(const Rule& rule, QStringView path);
     qint32 child(qint32 node, char16_t unit) const;
@@ -66,4 +70,7 @@ private:
     // the address once and tries only the rules whose beginning it passes.
     std::vector<std::vector<qint32>> m_rulesAtNode { {} };
     QHash<quint64, qint32> m_edges; // (node << 16 | unit) -> node
+    // The screened rules as terms: a path it finds none of (case aside, each term's pieces in
+    // order anywhere) matches none of them, so a long list of rules with "*" costs one pass.
+    CrwlTermIndex m_wildcardScreen;
 };

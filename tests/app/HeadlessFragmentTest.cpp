@@ -1,6 +1,7 @@
 // A headless scan that treats #fragments as pages: a link to a fragment its page lacks says
 // why it is bad in the CSV of the links, in the first view's CSV and in the summary.
 #include "app/HeadlessScan.h"
+#include "app/QuietHeadlessRun.h"
 
 #include "engine/EngineDefaults.h"
 #include "platform/UserDefaults.h"
@@ -10,8 +11,6 @@
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
-
-#include <cstdio>
 
 using namespace crawlmere::app;
 using crawlmere::test::LoopbackServer;
@@ -42,27 +41,19 @@ TEST(HeadlessFragmentTest, AMissingFragmentSaysWhyWhereverTheStatusShows)
     QTemporaryDir folder;
     const QString links = folder.filePath(QStringLiteral("links.csv"));
     const QString view = folder.filePath(QStringLiteral("view1.csv"));
-    std::FILE* out = std::tmpfile();
-    ASSERT_NE(out, nullptr);
-    HeadlessConsole console;
-    console.out = out;
-    console.err = out;
-    console.watchInterrupt = false;
+    QString printed;
     for (const QStringList& exportArguments :
         { QStringList { QStringLiteral("--columns"), QStringLiteral("url,status"), QStringLiteral("--csv"), links },
             QStringList { QStringLiteral("--view"), QStringLiteral("1"), QStringLiteral("--csv"), view } }) {
-        EXPECT_EQ(runHeadlessCommand(QStringList { QStringLiteral("--headless"), QStringLiteral("--set"),
-                                         QStringLiteral("shouldTrimHash=NO") }
-                          + exportArguments + QStringList { server.url() },
-                      console, /*displayAvailable=*/false),
+        QString summary;
+        EXPECT_EQ(
+            crawlmere::test::runHeadlessCapturing(QStringList { QStringLiteral("--headless"), QStringLiteral("--set"),
+                                                      QStringLiteral("shouldTrimHash=NO") }
+                    + exportArguments + QStringList { server.url() },
+                &summary),
             kExitFinished);
+        printed += summary;
     }
-    std::rewind(out);
-    QByteArray printed;
-    char buffer[4096];
-    for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, out)) > 0;)
-        printed.append(buffer, qsizetype(n));
-    std::fclose(out);
 
     const QString missing = QStringLiteral("\"200 ok, no such #fragment on the page\"");
     const QString linksText = fileText(links);
@@ -73,9 +64,7 @@ TEST(HeadlessFragmentTest, AMissingFragmentSaysWhyWhereverTheStatusShows)
         linksText.contains(QStringLiteral("\"%1\",\"200 ok\"").arg(server.url(QStringLiteral("/p.html#there")))))
         << linksText.toStdString();
     EXPECT_EQ(fileText(view).count(missing), 1) << fileText(view).toStdString();
-    EXPECT_EQ(QString::fromUtf8(printed).count(
-                  QStringLiteral("Bad links: 1\nBad links with no such #fragment on the page: 1\n")),
-        2)
+    EXPECT_EQ(printed.count(QStringLiteral("Bad links: 1\nBad links with no such #fragment on the page: 1\n")), 2)
         << printed.toStdString();
 }
 

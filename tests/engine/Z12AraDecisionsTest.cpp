@@ -461,14 +461,19 @@ TEST_F(Z12AraDecisionsTest, PagesOfASitemapScanAreNotFollowed)
     EXPECT_TRUE(hub->weShouldCrawlThisURL(nested));
 }
 
-TEST_F(Z12AraDecisionsTest, PagesAlreadyInTheSeoCollectionAreNotFollowedAgain)
+TEST_F(Z12AraDecisionsTest, PagesReadUnderAnotherRecordAreNotFollowedAgain)
 {
+    // What the sitemap collection holds decides nothing: only a record that was read does.
     auto seo = std::make_shared<crawlmere::test::RecordingEngineSEO>();
     hub->setEngineSEODataSource(seo);
     set("shouldTrimHash", false);
     auto first = record(QStringLiteral("http://h.com/a.html"));
     auto withFragment = record(QStringLiteral("http://h.com/a.html#part"));
     seo->add(first);
+    set("shouldTrimHash", true);
+    EXPECT_TRUE(hub->weShouldCrawlThisURL(withFragment));
+    first->setLinksRead(true);
+    set("shouldTrimHash", false);
     EXPECT_TRUE(hub->weShouldCrawlThisURL(withFragment));
     set("shouldTrimHash", true);
     EXPECT_FALSE(hub->weShouldCrawlThisURL(withFragment));
