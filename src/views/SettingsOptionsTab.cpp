@@ -179,7 +179,13 @@ SettingsOptionsTab::SettingsOptionsTab(ConfigManager& manager, const QString& di
     setWidget(options);
 }
 
-SettingsOptionsTab::~SettingsOptionsTab() = default;
+SettingsOptionsTab::~SettingsOptionsTab()
+{
+    // Closing the window takes the focus from a field, which ends its editing: the tab no longer
+    // answers by then.
+    for (QWidget* control : std::as_const(m_controls))
+        disconnect(control, nullptr, this, nullptr);
+}
 
 void SettingsOptionsTab::buildOptions(QWidget* page, const QString& dictionaryFolder)
 {

@@ -24,10 +24,19 @@ protected:
     settings::ConfigManager m_manager { m_defaults };
     views::SettingsOptionsTab m_pane { m_manager, QStringLiteral(CRAWLMERE_FIXTURES "/settings"), nullptr };
 
+    void SetUp() override
+    {
+        // Typed into as a user types: into the focused field of the active window.
+        m_pane.show();
+        m_pane.activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&m_pane));
+    }
+
     /// Types `text` into the field of `key` as a user does and presses Return; the field's text.
     QString typeInto(const QString& key, const QString& text)
     {
         auto* field = static_cast<QLineEdit*>(m_pane.control(key));
+        field->setFocus();
         field->selectAll();
         QTest::keyClick(field, Qt::Key_Delete);
         QTest::keyClicks(field, text);
