@@ -411,16 +411,11 @@ QString HeadlessScan::State::startFailure() const
             return {};
         const qint64 status = record->getStatus();
         switch (status) {
-        case CrwlStatus::unknownError:
-            // A page the browser engine loaded but rendered nothing of (a script that never ends)
-            // has answered; only a fetch given up in silence never reached its server.
-            if (record->shouldRunJS())
-                return {};
-            return record->descriptionForStatusCode(status);
         case CrwlStatus::unableToMakeValidUrl:
         case CrwlStatus::fileIsDirectory:
         case CrwlStatus::fileDoesNotExist:
         case CrwlStatus::completedWithError:
+        case CrwlStatus::unknownError:
             return record->descriptionForStatusCode(status);
         default:
             return {};
