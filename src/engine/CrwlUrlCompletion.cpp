@@ -252,6 +252,13 @@ bool CrwlUrlFetch::followMetaRefresh(const std::shared_ptr<CrwlUrl>& record, Crw
     if (resolvedText == record->getLinkURL() || resolvedText == record->finalURLString()
         || (recordOwner && recordOwner->isMailtoEtc(resolvedText)) || resolvedText.contains(u"%3Bamp%3Bamp"))
         return false;
+    if (!record->isStartingPoint() && recordOwner && recordOwner->isNeverRequested(resolvedText)) {
+        // As a link to the target would not be, the target is not requested: the record ends as
+        // a redirect there, and its target is filed with the status such a link gets.
+        logLine(2, QStringLiteral("%1 refreshes to %2, which is not requested").arg(record->getLinkURL(), resolvedText));
+        record->addRedir(resolvedText, record->getStatus(), 1);
+        return false;
+    }
 
     record->addRedir(resolvedText, record->getStatus(), 1);
     record->clearData();
