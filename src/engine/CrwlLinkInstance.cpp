@@ -62,7 +62,7 @@ bool CrwlLinkInstance::relContainsExternal(const QString& rel) { return relPartC
 void CrwlLinkInstance::setRel(const QString& rel)
 {
     raiseRelFlags(rel);
-    ownTexts().ownAttributes().rel = rel;
+    changeTexts([&rel](CrwlLinkTextPool::Texts::Values& values) { values.ownAttributes().rel = rel; });
 }
 
 void CrwlLinkInstance::raiseRelFlags(const QString& rel)
@@ -90,34 +90,35 @@ void CrwlLinkInstance::raiseRelFlags(const QString& rel)
 void CrwlLinkInstance::setTargetAttr(const QString& value)
 {
     if (!value.isEmpty())
-        ownTexts().ownAttributes().targetAttr = value;
+        changeTexts([&value](CrwlLinkTextPool::Texts::Values& values) { values.ownAttributes().targetAttr = value; });
 }
 
 void CrwlLinkInstance::setHreflang(const QString& value)
 {
     if (!value.isEmpty())
-        ownTexts().ownAttributes().hreflang = value;
+        changeTexts([&value](CrwlLinkTextPool::Texts::Values& values) { values.ownAttributes().hreflang = value; });
 }
 
 void CrwlLinkInstance::setLinkText(const QString& value)
 {
     if (value.isNull() && !texts)
         return;
-    ownTexts().linkText = value;
+    changeTexts([&value](CrwlLinkTextPool::Texts::Values& values) { values.linkText = value; });
 }
 
 void CrwlLinkInstance::setConnectionType(const QString& value)
 {
     if (value.isNull() && !texts)
         return;
-    ownTexts().ownAttributes().connectionType = value;
+    changeTexts([&value](CrwlLinkTextPool::Texts::Values& values) { values.ownAttributes().connectionType = value; });
 }
 
 void CrwlLinkInstance::setConnectionColour(const QString& value)
 {
     if (value.isNull() && !texts)
         return;
-    ownTexts().ownAttributes().connectionColour = value;
+    changeTexts(
+        [&value](CrwlLinkTextPool::Texts::Values& values) { values.ownAttributes().connectionColour = value; });
 }
 
 void CrwlLinkInstance::setTexts(CrwlLinkTextPool::TextsPtr value)
@@ -149,13 +150,15 @@ const QString& CrwlLinkInstance::nullText()
     return none;
 }
 
-CrwlLinkTextPool::Texts& CrwlLinkInstance::ownTexts()
+void CrwlLinkInstance::changeTexts(const std::function<void(CrwlLinkTextPool::Texts::Values&)>& change)
 {
-    if (!texts)
-        texts = CrwlLinkTextPool::TextsPtr(new CrwlLinkTextPool::Texts);
-    else
-        texts.detach();
-    return *texts;
+    if (!texts) {
+        CrwlLinkTextPool::Texts::Values values;
+        change(values);
+        texts = CrwlLinkTextPool::Texts::make(values.linkText, values.attributes ? &*values.attributes : nullptr);
+        return;
+    }
+    texts = texts->withChange(change);
 }
 
 // ===== Row getters ============================================================================

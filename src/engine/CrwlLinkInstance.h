@@ -9,6 +9,7 @@
 #include <QString>
 #include <QVariant>
 
+#include <functional>
 #include <limits>
 #include <memory>
 #include <optional>
@@ -20,7 +21,7 @@ class CrwlUrl;
 /// other alive for ever. A getter whose page is gone answers as for a missing page ("" or 0).
 ///
 /// The texts sit in one block that occurrences with the same texts share (the hub hands them
-/// out from its `CrwlLinkTextPool`); a setter gives the occurrence its own copy first. An
+/// out from its `CrwlLinkTextPool`); a setter gives the occurrence a block of its own. An
 /// occurrence holds no other heap object.
 ///
 /// Threads: made and read on the main thread; nothing here locks.
@@ -57,7 +58,21 @@ public:
     const QString& targetAttr() const { return texts ? texts->targetAttr() : nullText(); }
     const QString& hreflang() const { return texts ? texts->hreflang() : nullText(); }
     std::optional<qint64> lineNumber() const;
-    const QString& linkText() const { return texts ? texts->linkText : nullText(); }
+    /// The link text, made anew on each call (null when none); `linkTextContains` and
+    /// `linkTextEquals` read it in place.
+    QString linkText() const { return texts ? texts->linkText() : QString(); }
+    bool linkTextContains(QStringView term, Qt::CaseSensitivity sensitivity) const
+    {
+        return texts ? texts->linkTextContains(term, sensitivity) : QStringView().contains(term, sensitivity);
+    }
+    /// The link text is `text`, a null link text counting as empty.
+    bool linkTextEquals(QStringView text) const
+    {
+        return texts ? texts->linkTextEquals(text) : text.isEmpty();
+    }
+    /// The block of texts this occurrence reads (shared with the occurrences of the same
+    /// texts); null when none. It stays while the occurrence holds it.
+    const CrwlLinkTextPool::Texts* sharedTexts() const { return texts.data(); }
     /// The page that holds the link; null when none or gone.
     std::shared_ptr<CrwlUrl> parent() const { return crawlmere::engine::detail::RecordReference::lock(parentPage); }
     /// The URL the link points to; null when none or gone.
@@ -141,8 +156,8 @@ public:
 
 private:
     static const QString& nullText();
-    /// The block this occurrence may change: its own copy when shared, a new one when none.
-    CrwlLinkTextPool::Texts& ownTexts();
+    /// Gives the occurrence a block of its own with its texts changed by `change`.
+    void changeTexts(const std::function<void(CrwlLinkTextPool::Texts::Values&)>& change);
     void raiseRelFlags(const QString& rel);
 
     static constexpr qint32 kNoLineNumber = std::numeric_limits<qint32>::min();

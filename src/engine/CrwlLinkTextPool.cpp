@@ -1,20 +1,95 @@
 // The interning table of link occurrence texts.
 #include "engine/CrwlLinkTextPool.h"
 
-using crawlmere::engine::detail::HashedString;
+#include <QHashFunctions>
+#include <QLatin1StringView>
 
-CrwlLinkTextPool::Texts::Texts(const Texts& other)
-    : QSharedData(other)
-    , linkText(other.linkText)
-    , attributes(other.attributes ? std::make_unique<Attributes>(*other.attributes) : nullptr)
+#include <algorithm>
+#include <cstring>
+#include <new>
+
+namespace {
+
+bool fitsLatin1(QStringView text)
 {
+    return std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x100; });
 }
 
-CrwlLinkTextPool::Texts::Attributes& CrwlLinkTextPool::Texts::ownAttributes()
+/// The same texts, nulls told from empty ones.
+bool sameText(const QString& a, const QString& b) { return a.isNull() == b.isNull() && a == b; }
+
+/// The hash of four texts, in which a null text and an empty one differ.
+quint32 hashOf(const QString& linkText, const QString& rel, const QString& targetAttr, const QString& hreflang)
 {
-    if (!attributes)
-        attributes = std::make_unique<Attributes>();
-    return *attributes;
+    std::size_t hash = 0;
+    for (const QString* text : { &linkText, &rel, &targetAttr, &hreflang })
+        hash = qHash(QStringView(*text), hash * 31 + (text->isNull() ? 1 : 2));
+    return quint32(hash ^ (quint64(hash) >> 32));
+}
+
+} // namespace
+
+// ===== Texts ==================================================================================
+
+CrwlLinkTextPool::TextsPtr CrwlLinkTextPool::Texts::make(const QString& linkText, const Attributes* attributes)
+{
+    const bool wide = !fitsLatin1(linkText);
+    const std::size_t characterBytes = std::size_t(linkText.size()) * (wide ? sizeof(char16_t) : 1);
+    const std::size_t pointerBytes = attributes ? sizeof(Attributes*) : 0;
+    void* memory = ::operator new(sizeof(Texts) + pointerBytes + characterBytes);
+    auto* texts = new (memory) Texts;
+    texts->length = quint32(linkText.size());
+    texts->flags = (linkText.isNull() ? quint32(kNullText) : 0u) | (wide ? quint32(kWide) : 0u)
+        | (attributes ? quint32(kAttributes) : 0u);
+    if (attributes)
+        new (texts + 1) Attributes*(new Attributes(*attributes));
+    char* characters = const_cast<char*>(texts->characters());
+    if (wide) {
+        std::memcpy(characters, linkText.constData(), characterBytes);
+    } else {
+        const QChar* from = linkText.constData();
+        for (qsizetype i = 0; i < linkText.size(); ++i)
+            characters[i] = char(from[i].unicode());
+    }
+    return TextsPtr(texts);
+}
+
+CrwlLinkTextPool::Texts::~Texts() { delete attributes(); }
+
+void CrwlLinkTextPool::Texts::release() const
+{
+    if (refs.fetch_sub(1, std::memory_order_acq_rel) != 1)
+        return;
+    auto* texts = const_cast<Texts*>(this);
+    texts->~Texts();
+    ::operator delete(static_cast<void*>(texts));
+}
+
+QString CrwlLinkTextPool::Texts::linkText() const
+{
+    if (flags & kNullText)
+        return QString();
+    if (length == 0)
+        return QStringLiteral("");
+    if (flags & kWide)
+        return wideView().toString();
+    return QString::fromLatin1(latin1(), qsizetype(length));
+}
+
+bool CrwlLinkTextPool::Texts::linkTextEquals(QStringView text) const
+{
+    if (text.size() != qsizetype(length))
+        return false;
+    if (flags & kWide)
+        return text == wideView();
+    return text.compare(QLatin1StringView(latin1(), qsizetype(length))) == 0;
+}
+
+bool CrwlLinkTextPool::Texts::linkTextContains(QStringView term, Qt::CaseSensitivity sensitivity) const
+{
+    if (flags & kWide)
+        return wideView().contains(term, sensitivity);
+    return QLatin1StringView(latin1(), qsizetype(length)).contains(term, sensitivity);
 }
 
 const QString& CrwlLinkTextPool::Texts::nullText()
@@ -23,22 +98,67 @@ const QString& CrwlLinkTextPool::Texts::nullText()
     return none;
 }
 
-QString CrwlLinkTextPool::attributeKey(
-    const QString& linkText, const QString& rel, const QString& targetAttr, const QString& hreflang)
+// ===== The table ==============================================================================
+
+CrwlLinkTextPool::~CrwlLinkTextPool() { clear(); }
+
+CrwlLinkTextPool::CrwlLinkTextPool(CrwlLinkTextPool&& other) noexcept
+    : slots(std::move(other.slots))
+    , filed(std::exchange(other.filed, 0))
 {
-    QString key;
-    key.reserve(linkText.size() + rel.size() + targetAttr.size() + hreflang.size() + 24);
-    for (const QString* text : { &linkText, &rel, &targetAttr, &hreflang }) {
-        // "-" for null, else the length, a colon and the text.
-        if (text->isNull()) {
-            key += QLatin1Char('-');
-            continue;
-        }
-        key += QString::number(text->size());
-        key += QLatin1Char(':');
-        key += *text;
+    other.slots.clear();
+}
+
+CrwlLinkTextPool& CrwlLinkTextPool::operator=(CrwlLinkTextPool&& other) noexcept
+{
+    if (this != &other) {
+        clear();
+        slots = std::move(other.slots);
+        filed = std::exchange(other.filed, 0);
+        other.slots.clear();
     }
-    return key;
+    return *this;
+}
+
+void CrwlLinkTextPool::clear()
+{
+    for (Texts* texts : slots) {
+        if (texts)
+            texts->release();
+    }
+    slots.clear();
+    slots.shrink_to_fit();
+    filed = 0;
+}
+
+std::size_t CrwlLinkTextPool::slotFor(quint32 hash, const QString& linkText, const QString& rel,
+    const QString& targetAttr, const QString& hreflang) const
+{
+    const std::size_t mask = slots.size() - 1;
+    for (std::size_t slot = hash & mask;; slot = (slot + 1) & mask) {
+        const Texts* texts = slots[slot];
+        if (!texts)
+            return slot;
+        if (texts->hash == hash && texts->linkTextIsNull() == linkText.isNull()
+            && texts->linkTextEquals(linkText) && sameText(texts->rel(), rel)
+            && sameText(texts->targetAttr(), targetAttr) && sameText(texts->hreflang(), hreflang))
+            return slot;
+    }
+}
+
+void CrwlLinkTextPool::grow()
+{
+    std::vector<Texts*> former = std::move(slots);
+    slots.assign(std::max<std::size_t>(1024, 2 * former.size()), nullptr);
+    const std::size_t mask = slots.size() - 1;
+    for (Texts* texts : former) {
+        if (!texts)
+            continue;
+        std::size_t slot = texts->hash & mask;
+        while (slots[slot])
+            slot = (slot + 1) & mask;
+        slots[slot] = texts;
+    }
 }
 
 CrwlLinkTextPool::TextsPtr CrwlLinkTextPool::intern(
@@ -46,22 +166,31 @@ CrwlLinkTextPool::TextsPtr CrwlLinkTextPool::intern(
 {
     if (linkText.isNull() && rel.isNull() && targetAttr.isNull() && hreflang.isNull())
         return {};
+    const quint32 hash = hashOf(linkText, rel, targetAttr, hreflang);
+    if (!slots.empty()) {
+        if (Texts* found = slots[slotFor(hash, linkText, rel, targetAttr, hreflang)]) {
+            found->retain();
+            return TextsPtr(found);
+        }
+    }
     // The usual link: a text (null counts as empty only when it is alone, which is answered
-    // above) and no attributes.
+    // above) and no attributes; any other set keeps its attributes, nulls among them.
     const bool textOnly = !linkText.isNull() && rel.isNull() && targetAttr.isNull() && hreflang.isNull();
-    QHash<HashedString, TextsPtr>& table = textOnly ? byText : byAllTexts;
-    HashedString key(textOnly ? linkText : attributeKey(linkText, rel, targetAttr, hreflang));
-    if (const auto it = table.constFind(key); it != table.cend())
-        return it.value();
-    TextsPtr texts(new Texts);
-    texts->linkText = linkText;
+    Texts::Attributes attributes;
     if (!textOnly) {
-        Texts::Attributes& attributes = texts->ownAttributes();
         attributes.rel = rel;
         attributes.targetAttr = targetAttr;
         attributes.hreflang = hreflang;
     }
-    if (size() < maxEntries)
-        table.insert(std::move(key), texts);
-    return texts;
+    TextsPtr made = Texts::make(linkText, textOnly ? nullptr : &attributes);
+    if (filed >= maxEntries)
+        return made;
+    // At most three quarters full.
+    if (4 * (filed + 1) > 3 * slots.size())
+        grow();
+    made.block->hash = hash;
+    made.block->retain();
+    slots[slotFor(hash, linkText, rel, targetAttr, hreflang)] = made.block;
+    ++filed;
+    return made;
 }

@@ -108,8 +108,8 @@ TEST(CrwlLinkTextPool, OneBlockPerSetOfTextsWithNullAndEmptyKeptApart)
     const auto empty = pool.intern(QStringLiteral(""), QString(), QString(), QString());
     const auto emptyRel = pool.intern(QString(), QStringLiteral(""), QString(), QString());
     EXPECT_NE(empty.data(), emptyRel.data());
-    EXPECT_FALSE(empty->linkText.isNull());
-    EXPECT_TRUE(emptyRel->linkText.isNull());
+    EXPECT_FALSE(empty->linkTextIsNull());
+    EXPECT_TRUE(emptyRel->linkTextIsNull());
     EXPECT_FALSE(pool.intern(QString(), QString(), QString(), QString()));
     EXPECT_EQ(pool.size(), 4u);
 
@@ -125,7 +125,7 @@ TEST(CrwlLinkTextPool, OneBlockPerSetOfTextsWithNullAndEmptyKeptApart)
     EXPECT_EQ(second.getLinkText(), QStringLiteral("Spelt"));
     EXPECT_EQ(second.getRel(), QStringLiteral("sponsored noopener"));
     EXPECT_EQ(second.getLineNumber(), std::numeric_limits<qint32>::max());
-    EXPECT_EQ(pool.intern(QStringLiteral("Rye"), QStringLiteral("sponsored noopener"), QString(), QString())->linkText,
+    EXPECT_EQ(pool.intern(QStringLiteral("Rye"), QStringLiteral("sponsored noopener"), QString(), QString())->linkText(),
         QStringLiteral("Rye"));
 }
 
