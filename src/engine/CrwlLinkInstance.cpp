@@ -10,12 +10,32 @@
 
 #include <algorithm>
 #include <functional>
+#include <mutex>
+#include <unordered_map>
 
 namespace strings = crawlmere::platform::strings;
 using crawlmere::engine::detail::RecordReference;
 
 // A scan holds millions of occurrences: each costs these bytes.
-static_assert(sizeof(void*) != 8 || sizeof(CrwlLinkInstance) == 32, "an occurrence grew past 32 bytes");
+static_assert(sizeof(void*) != 8 || sizeof(CrwlLinkInstance) == 24, "an occurrence grew past 24 bytes");
+
+namespace {
+
+/// The line numbers that do not fit an occurrence's two bytes, by occurrence: a page of more
+/// than 65,533 lines. Read from any thread.
+struct OtherLines {
+    std::mutex lock;
+    std::unordered_map<const CrwlLinkInstance*, qint32> lines;
+};
+
+OtherLines& otherLines()
+{
+    // Never destroyed: an occurrence let go while the program exits still finds it.
+    static OtherLines* const table = new OtherLines;
+    return *table;
+}
+
+} // namespace
 
 CrwlLinkInstance::CrwlLinkInstance() { setVisible(true); }
 
@@ -28,6 +48,12 @@ CrwlLinkInstance::~CrwlLinkInstance()
 {
     RecordReference::release(parentPage);
     RecordReference::release(targetRecord);
+    CrwlLinkTextPool::Texts::drop(textsHandle);
+    if (lineCode == kOtherLineCode) {
+        OtherLines& table = otherLines();
+        const std::lock_guard guard(table.lock);
+        table.lines.erase(this);
+    }
 }
 
 // ===== Fields =================================================================================
@@ -101,21 +127,21 @@ void CrwlLinkInstance::setHreflang(const QString& value)
 
 void CrwlLinkInstance::setLinkText(const QString& value)
 {
-    if (value.isNull() && !texts)
+    if (value.isNull() && !textsHandle)
         return;
     changeTexts([&value](CrwlLinkTextPool::Texts::Values& values) { values.linkText = value; });
 }
 
 void CrwlLinkInstance::setConnectionType(const QString& value)
 {
-    if (value.isNull() && !texts)
+    if (value.isNull() && !textsHandle)
         return;
     changeTexts([&value](CrwlLinkTextPool::Texts::Values& values) { values.ownAttributes().connectionType = value; });
 }
 
 void CrwlLinkInstance::setConnectionColour(const QString& value)
 {
-    if (value.isNull() && !texts)
+    if (value.isNull() && !textsHandle)
         return;
     changeTexts(
         [&value](CrwlLinkTextPool::Texts::Values& values) { values.ownAttributes().connectionColour = value; });
@@ -123,25 +149,44 @@ void CrwlLinkInstance::setConnectionColour(const QString& value)
 
 void CrwlLinkInstance::setTexts(CrwlLinkTextPool::TextsPtr value)
 {
-    texts = std::move(value);
-    if (texts)
-        raiseRelFlags(texts->rel());
+    holdTexts(std::move(value));
+    if (const CrwlLinkTextPool::Texts* held = heldTexts())
+        raiseRelFlags(held->rel());
 }
 
 void CrwlLinkInstance::setLineNumber(std::optional<qint64> value)
 {
+    const bool wasOther = lineCode == kOtherLineCode;
+    std::optional<qint32> other;
     if (!value) {
-        lineNumberValue = kNoLineNumber;
-        return;
+        lineCode = kNoLineCode;
+    } else if (*value >= 0 && *value <= qint64(kMaxLineCode) - 1) {
+        lineCode = quint16(*value + 1);
+    } else {
+        other = qint32(std::clamp<qint64>(*value, qint64(std::numeric_limits<qint32>::min()) + 1,
+            std::numeric_limits<qint32>::max()));
+        lineCode = kOtherLineCode;
     }
-    lineNumberValue = qint32(std::clamp<qint64>(*value, qint64(kNoLineNumber) + 1, std::numeric_limits<qint32>::max()));
+    if (!wasOther && !other)
+        return;
+    OtherLines& table = otherLines();
+    const std::lock_guard guard(table.lock);
+    if (other)
+        table.lines[this] = *other;
+    else
+        table.lines.erase(this);
 }
 
 std::optional<qint64> CrwlLinkInstance::lineNumber() const
 {
-    if (lineNumberValue == kNoLineNumber)
+    if (lineCode == kNoLineCode)
         return std::nullopt;
-    return lineNumberValue;
+    if (lineCode != kOtherLineCode)
+        return qint64(lineCode) - 1;
+    OtherLines& table = otherLines();
+    const std::lock_guard guard(table.lock);
+    const auto it = table.lines.find(this);
+    return it == table.lines.end() ? std::nullopt : std::optional<qint64>(it->second);
 }
 
 const QString& CrwlLinkInstance::nullText()
@@ -152,13 +197,21 @@ const QString& CrwlLinkInstance::nullText()
 
 void CrwlLinkInstance::changeTexts(const std::function<void(CrwlLinkTextPool::Texts::Values&)>& change)
 {
-    if (!texts) {
+    const CrwlLinkTextPool::Texts* held = heldTexts();
+    if (!held) {
         CrwlLinkTextPool::Texts::Values values;
         change(values);
-        texts = CrwlLinkTextPool::Texts::make(values.linkText, values.attributes ? &*values.attributes : nullptr);
+        holdTexts(CrwlLinkTextPool::Texts::make(values.linkText, values.attributes ? &*values.attributes : nullptr));
         return;
     }
-    texts = texts->withChange(change);
+    holdTexts(held->withChange(change));
+}
+
+void CrwlLinkInstance::holdTexts(CrwlLinkTextPool::TextsPtr value)
+{
+    const CrwlLinkTextPool::Texts::Handle former = textsHandle;
+    textsHandle = CrwlLinkTextPool::Texts::keep(std::move(value));
+    CrwlLinkTextPool::Texts::drop(former);
 }
 
 // ===== Row getters ============================================================================

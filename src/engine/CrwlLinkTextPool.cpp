@@ -6,9 +6,78 @@
 
 #include <algorithm>
 #include <cstring>
+#include <mutex>
 #include <new>
+#include <vector>
+
+static_assert(sizeof(CrwlLinkTextPool::Texts) <= 24 && sizeof(void*) <= 8, "the attributes' pointer sits at 24");
 
 namespace {
+
+// ===== Handles ================================================================================
+// One table for the process, in chunks that are never moved or freed, so that a handle is read
+// without a lock; making and freeing handles take one.
+
+using Handle = CrwlLinkTextPool::Texts::Handle;
+constexpr unsigned kSlotBits = 12;
+constexpr Handle kSlotsPerChunk = Handle(1) << kSlotBits;
+constexpr std::size_t kChunks = (std::size_t(1) << 32) >> kSlotBits;
+
+// Zero until a chunk is made; static zero storage costs no memory until written.
+constinit std::atomic<const CrwlLinkTextPool::Texts**> g_chunks[kChunks] {};
+
+struct HandleAllocation {
+    std::mutex lock;
+    std::vector<Handle> freed;
+    Handle next = 1; // 0 names none
+    std::size_t inUse = 0;
+};
+
+HandleAllocation& handleAllocation()
+{
+    // Never destroyed, so that a block let go while the program exits still finds it.
+    static HandleAllocation* const state = new HandleAllocation;
+    return *state;
+}
+
+const CrwlLinkTextPool::Texts*& slotOf(Handle handle)
+{
+    return g_chunks[handle >> kSlotBits].load(std::memory_order_acquire)[handle & (kSlotsPerChunk - 1)];
+}
+
+/// A free handle naming `texts`.
+Handle newHandle(const CrwlLinkTextPool::Texts* texts)
+{
+    HandleAllocation& state = handleAllocation();
+    const std::lock_guard guard(state.lock);
+    Handle handle = 0;
+    if (!state.freed.empty()) {
+        handle = state.freed.back();
+        state.freed.pop_back();
+    } else {
+        if (state.next == 0) // every handle is in use
+            throw std::bad_alloc();
+        // Room for every handle made to come back, so that freeing one never allocates.
+        if (state.freed.capacity() < state.next)
+            state.freed.reserve(std::max<std::size_t>(2 * state.freed.capacity(), 1024));
+        handle = state.next++;
+        std::atomic<const CrwlLinkTextPool::Texts**>& chunk = g_chunks[handle >> kSlotBits];
+        if (!chunk.load(std::memory_order_relaxed))
+            chunk.store(new const CrwlLinkTextPool::Texts* [kSlotsPerChunk] {}, std::memory_order_release);
+    }
+    ++state.inUse;
+    slotOf(handle) = texts;
+    return handle;
+}
+
+void freeHandle(Handle handle) noexcept
+{
+    HandleAllocation& state = handleAllocation();
+    const std::lock_guard guard(state.lock);
+    slotOf(handle) = nullptr;
+    --state.inUse;
+    state.freed.push_back(handle); // within the room reserved as it was made
+}
 
 bool fitsLatin1(QStringView text)
 {
@@ -35,14 +104,21 @@ CrwlLinkTextPool::TextsPtr CrwlLinkTextPool::Texts::make(const QString& linkText
 {
     const bool wide = !fitsLatin1(linkText);
     const std::size_t characterBytes = std::size_t(linkText.size()) * (wide ? sizeof(char16_t) : 1);
-    const std::size_t pointerBytes = attributes ? sizeof(Attributes*) : 0;
-    void* memory = ::operator new(sizeof(Texts) + pointerBytes + characterBytes);
+    const std::size_t fieldBytes = attributes ? kAttributesAt + sizeof(Attributes*) : sizeof(Texts);
+    void* memory = ::operator new(fieldBytes + characterBytes);
     auto* texts = new (memory) Texts;
+    try {
+        texts->handle = newHandle(texts);
+    } catch (...) {
+        texts->~Texts();
+        ::operator delete(memory);
+        throw;
+    }
     texts->length = quint32(linkText.size());
     texts->flags = (linkText.isNull() ? quint32(kNullText) : 0u) | (wide ? quint32(kWide) : 0u)
         | (attributes ? quint32(kAttributes) : 0u);
     if (attributes)
-        new (texts + 1) Attributes*(new Attributes(*attributes));
+        new (static_cast<char*>(memory) + kAttributesAt) Attributes*(new Attributes(*attributes));
     char* characters = const_cast<char*>(texts->characters());
     if (wide) {
         std::memcpy(characters, linkText.constData(), characterBytes);
@@ -61,6 +137,7 @@ void CrwlLinkTextPool::Texts::release() const
     if (refs.fetch_sub(1, std::memory_order_acq_rel) != 1)
         return;
     auto* texts = const_cast<Texts*>(this);
+    freeHandle(handle);
     texts->~Texts();
     ::operator delete(static_cast<void*>(texts));
 }
@@ -90,6 +167,29 @@ bool CrwlLinkTextPool::Texts::linkTextContains(QStringView term, Qt::CaseSensiti
     if (flags & kWide)
         return wideView().contains(term, sensitivity);
     return QLatin1StringView(latin1(), qsizetype(length)).contains(term, sensitivity);
+}
+
+CrwlLinkTextPool::Texts::Handle CrwlLinkTextPool::Texts::keep(TextsPtr texts)
+{
+    return texts ? std::exchange(texts.block, nullptr)->handle : 0;
+}
+
+void CrwlLinkTextPool::Texts::drop(Handle handle) noexcept
+{
+    if (handle != 0)
+        slotOf(handle)->release();
+}
+
+const CrwlLinkTextPool::Texts* CrwlLinkTextPool::Texts::at(Handle handle) noexcept
+{
+    return handle == 0 ? nullptr : slotOf(handle);
+}
+
+std::size_t CrwlLinkTextPool::Texts::inUse()
+{
+    HandleAllocation& state = handleAllocation();
+    const std::lock_guard guard(state.lock);
+    return state.inUse;
 }
 
 const QString& CrwlLinkTextPool::Texts::nullText()

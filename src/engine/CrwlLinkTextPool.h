@@ -80,23 +80,39 @@ public:
         /// The attributes; null when the block has none.
         const Attributes* attributes() const
         {
-            return (flags & kAttributes) ? *reinterpret_cast<Attributes* const*>(this + 1) : nullptr;
+            return (flags & kAttributes) ? *reinterpret_cast<Attributes* const*>(bytes() + kAttributesAt) : nullptr;
         }
+
+        /// Every block has a handle, a number that names it while it lives (0 names none), for
+        /// holders that keep four bytes rather than a pointer: `keep` turns a hold into its
+        /// handle, `at` reads the block, `drop` gives the hold up. Handles are read without a
+        /// lock from any thread.
+        using Handle = quint32;
+        /// The handle of `texts`'s block, holding it as `texts` did; 0 for null.
+        static Handle keep(TextsPtr texts);
+        /// Gives up one hold on the block `handle` names (0 is ignored).
+        static void drop(Handle handle) noexcept;
+        /// The block `handle` names, while held; null for 0.
+        static const Texts* at(Handle handle) noexcept;
+        /// How many blocks live now.
+        static std::size_t inUse();
 
     private:
         friend class CrwlLinkTextPool;
         friend class TextsPtr;
-        enum Flag : quint32 { kNullText = 1, kWide = 2, kAttributes = 4 };
+        enum Flag : quint8 { kNullText = 1, kWide = 2, kAttributes = 4 };
+        // The attributes' pointer sits after the fields, aligned, and the characters after it;
+        // without attributes the characters follow the fields.
+        static constexpr std::size_t kAttributesAt = 24;
         Texts() = default;
         ~Texts();
         Texts(const Texts&) = delete;
         Texts& operator=(const Texts&) = delete;
         static const QString& nullText();
-        /// The characters: right after the block's fields, or after the attributes' pointer
-        /// that follows them when there are attributes.
+        const char* bytes() const { return reinterpret_cast<const char*>(this); }
         const char* characters() const
         {
-            return reinterpret_cast<const char*>(this + 1) + ((flags & kAttributes) ? sizeof(Attributes*) : 0);
+            return bytes() + ((flags & kAttributes) ? kAttributesAt + sizeof(Attributes*) : sizeof(Texts));
         }
         const char* latin1() const { return characters(); }
         const char16_t* wide() const { return reinterpret_cast<const char16_t*>(characters()); }
@@ -106,8 +122,9 @@ public:
 
         mutable std::atomic<quint32> refs { 1 };
         quint32 length = 0; // in characters
-        quint32 flags = 0;
         quint32 hash = 0; // the pool's hash of the four texts, when filed
+        Handle handle = 0;
+        quint8 flags = 0;
         // Then, in the same allocation: the attributes' pointer (with kAttributes) and the
         // characters.
     };
@@ -144,6 +161,7 @@ public:
 
     private:
         friend class CrwlLinkTextPool;
+        friend class Texts;
         /// Takes over the count the block was made with.
         explicit TextsPtr(Texts* made)
             : block(made)
