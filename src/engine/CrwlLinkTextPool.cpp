@@ -10,7 +10,7 @@
 #include <new>
 #include <vector>
 
-static_assert(sizeof(CrwlLinkTextPool::Texts) <= 24 && sizeof(void*) <= 8, "the attributes' pointer sits at 24");
+static_assert(sizeof(CrwlLinkTextPool::Texts) <= 16 && sizeof(void*) <= 8, "the attributes' pointer sits at 16");
 
 namespace {
 
@@ -87,21 +87,43 @@ bool fitsLatin1(QStringView text)
 /// The same texts, nulls told from empty ones.
 bool sameText(const QString& a, const QString& b) { return a.isNull() == b.isNull() && a == b; }
 
-/// The hash of four texts, in which a null text and an empty one differ.
-quint32 hashOf(const QString& linkText, const QString& rel, const QString& targetAttr, const QString& hreflang)
+/// A hash of a text's characters (FNV-1a over its UTF-16 units), worked out alike from a
+/// string and from a block's one-byte or two-byte characters.
+template <typename Unit> std::size_t hashOfUnits(const Unit* units, qsizetype length, bool isNull)
 {
-    std::size_t hash = 0;
-    for (const QString* text : { &linkText, &rel, &targetAttr, &hreflang })
+    quint64 hash = isNull ? 0x84222325cbf29ce4ull : 0xcbf29ce484222325ull;
+    for (qsizetype i = 0; i < length; ++i)
+        hash = (hash ^ quint16(units[i])) * 0x100000001b3ull;
+    return std::size_t(hash);
+}
+
+/// The hash of a link text's hash and its attributes, in which a null text and an empty one
+/// differ.
+std::size_t withAttributes(std::size_t hash, const QString& rel, const QString& targetAttr, const QString& hreflang)
+{
+    for (const QString* text : { &rel, &targetAttr, &hreflang })
         hash = qHash(QStringView(*text), hash * 31 + (text->isNull() ? 1 : 2));
-    return quint32(hash ^ (quint64(hash) >> 32));
+    // Every bit mixed into the low ones, which pick the slot.
+    quint64 mixed = hash;
+    mixed = (mixed ^ (mixed >> 33)) * 0xff51afd7ed558ccdull;
+    mixed = (mixed ^ (mixed >> 33)) * 0xc4ceb9fe1a85ec53ull;
+    return std::size_t(mixed ^ (mixed >> 33));
+}
+
+std::size_t hashOf(const QString& linkText, const QString& rel, const QString& targetAttr, const QString& hreflang)
+{
+    return withAttributes(hashOfUnits(reinterpret_cast<const char16_t*>(linkText.constData()), linkText.size(),
+                              linkText.isNull()),
+        rel, targetAttr, hreflang);
 }
 
 } // namespace
 
 // ===== Texts ==================================================================================
 
-CrwlLinkTextPool::TextsPtr CrwlLinkTextPool::Texts::make(const QString& linkText, const Attributes* attributes)
+CrwlLinkTextPool::TextsPtr CrwlLinkTextPool::Texts::make(const QString& wholeText, const Attributes* attributes)
 {
+    const QString linkText = wholeText.size() > kMaxLength ? wholeText.left(kMaxLength) : wholeText;
     const bool wide = !fitsLatin1(linkText);
     const std::size_t characterBytes = std::size_t(linkText.size()) * (wide ? sizeof(char16_t) : 1);
     const std::size_t fieldBytes = attributes ? kAttributesAt + sizeof(Attributes*) : sizeof(Texts);
@@ -114,7 +136,7 @@ CrwlLinkTextPool::TextsPtr CrwlLinkTextPool::Texts::make(const QString& linkText
         ::operator delete(memory);
         throw;
     }
-    texts->length = quint32(linkText.size());
+    texts->length = quint32(linkText.size()) & kMaxLength;
     texts->flags = (linkText.isNull() ? quint32(kNullText) : 0u) | (wide ? quint32(kWide) : 0u)
         | (attributes ? quint32(kAttributes) : 0u);
     if (attributes)
@@ -222,24 +244,30 @@ CrwlLinkTextPool& CrwlLinkTextPool::operator=(CrwlLinkTextPool&& other) noexcept
 
 void CrwlLinkTextPool::clear()
 {
-    for (Texts* texts : slots) {
-        if (texts)
-            texts->release();
-    }
+    for (const Texts::Handle handle : slots)
+        Texts::drop(handle);
     slots.clear();
     slots.shrink_to_fit();
     filed = 0;
 }
 
-std::size_t CrwlLinkTextPool::slotFor(quint32 hash, const QString& linkText, const QString& rel,
+std::size_t CrwlLinkTextPool::hashOfBlock(const Texts& texts)
+{
+    const std::size_t hash = (texts.flags & Texts::kWide)
+        ? hashOfUnits(texts.wide(), texts.linkTextSize(), texts.linkTextIsNull())
+        : hashOfUnits(reinterpret_cast<const uchar*>(texts.latin1()), texts.linkTextSize(), texts.linkTextIsNull());
+    return withAttributes(hash, texts.rel(), texts.targetAttr(), texts.hreflang());
+}
+
+std::size_t CrwlLinkTextPool::slotFor(std::size_t hash, const QString& linkText, const QString& rel,
     const QString& targetAttr, const QString& hreflang) const
 {
     const std::size_t mask = slots.size() - 1;
     for (std::size_t slot = hash & mask;; slot = (slot + 1) & mask) {
-        const Texts* texts = slots[slot];
-        if (!texts)
+        if (slots[slot] == 0)
             return slot;
-        if (texts->hash == hash && texts->linkTextIsNull() == linkText.isNull()
+        const Texts* texts = Texts::at(slots[slot]);
+        if (texts->linkTextIsNull() == linkText.isNull()
             && texts->linkTextEquals(linkText) && sameText(texts->rel(), rel)
             && sameText(texts->targetAttr(), targetAttr) && sameText(texts->hreflang(), hreflang))
             return slot;
@@ -248,16 +276,16 @@ std::size_t CrwlLinkTextPool::slotFor(quint32 hash, const QString& linkText, con
 
 void CrwlLinkTextPool::grow()
 {
-    std::vector<Texts*> former = std::move(slots);
-    slots.assign(std::max<std::size_t>(1024, 2 * former.size()), nullptr);
+    std::vector<Texts::Handle> former = std::move(slots);
+    slots.assign(std::max<std::size_t>(1024, 2 * former.size()), 0);
     const std::size_t mask = slots.size() - 1;
-    for (Texts* texts : former) {
-        if (!texts)
+    for (const Texts::Handle handle : former) {
+        if (handle == 0)
             continue;
-        std::size_t slot = texts->hash & mask;
-        while (slots[slot])
+        std::size_t slot = hashOfBlock(*Texts::at(handle)) & mask;
+        while (slots[slot] != 0)
             slot = (slot + 1) & mask;
-        slots[slot] = texts;
+        slots[slot] = handle;
     }
 }
 
@@ -266,11 +294,12 @@ CrwlLinkTextPool::TextsPtr CrwlLinkTextPool::intern(
 {
     if (linkText.isNull() && rel.isNull() && targetAttr.isNull() && hreflang.isNull())
         return {};
-    const quint32 hash = hashOf(linkText, rel, targetAttr, hreflang);
+    const std::size_t hash = hashOf(linkText, rel, targetAttr, hreflang);
     if (!slots.empty()) {
-        if (Texts* found = slots[slotFor(hash, linkText, rel, targetAttr, hreflang)]) {
-            found->retain();
-            return TextsPtr(found);
+        if (const Texts::Handle found = slots[slotFor(hash, linkText, rel, targetAttr, hreflang)]) {
+            auto* texts = const_cast<Texts*>(Texts::at(found));
+            texts->retain();
+            return TextsPtr(texts);
         }
     }
     // The usual link: a text (null counts as empty only when it is alone, which is answered
@@ -288,9 +317,8 @@ CrwlLinkTextPool::TextsPtr CrwlLinkTextPool::intern(
     // At most three quarters full.
     if (4 * (filed + 1) > 3 * slots.size())
         grow();
-    made.block->hash = hash;
     made.block->retain();
-    slots[slotFor(hash, linkText, rel, targetAttr, hreflang)] = made.block;
+    slots[slotFor(hash, linkText, rel, targetAttr, hreflang)] = made.block->handle;
     ++filed;
     return made;
 }

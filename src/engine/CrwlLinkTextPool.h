@@ -48,6 +48,8 @@ public:
             Attributes& ownAttributes() { return attributes ? *attributes : attributes.emplace(); }
         };
 
+        /// The longest link text a block keeps; a longer one (a gigabyte of text) is cut there.
+        static constexpr qsizetype kMaxLength = (qsizetype(1) << 29) - 1;
         /// A new block of these texts, held once by the answer.
         static TextsPtr make(const QString& linkText, const Attributes* attributes);
         /// A new block of this one's texts with `change` applied to them.
@@ -103,7 +105,7 @@ public:
         enum Flag : quint8 { kNullText = 1, kWide = 2, kAttributes = 4 };
         // The attributes' pointer sits after the fields, aligned, and the characters after it;
         // without attributes the characters follow the fields.
-        static constexpr std::size_t kAttributesAt = 24;
+        static constexpr std::size_t kAttributesAt = 16;
         Texts() = default;
         ~Texts();
         Texts(const Texts&) = delete;
@@ -121,10 +123,9 @@ public:
         void release() const;
 
         mutable std::atomic<quint32> refs { 1 };
-        quint32 length = 0; // in characters
-        quint32 hash = 0; // the pool's hash of the four texts, when filed
         Handle handle = 0;
-        quint8 flags = 0;
+        quint32 length : 29 = 0; // in characters
+        quint32 flags : 3 = 0;
         // Then, in the same allocation: the attributes' pointer (with kAttributes) and the
         // characters.
     };
@@ -189,12 +190,15 @@ private:
     /// Lets go of every block filed.
     void clear();
     void grow();
+    /// The hash of a block's texts, the same as `hashOf` of the texts it was made of.
+    static std::size_t hashOfBlock(const Texts& texts);
     /// The slot `hash` is filed in or goes to, for a table of `slots.size()` (a power of two).
-    std::size_t slotFor(quint32 hash, const QString& linkText, const QString& rel, const QString& targetAttr,
+    std::size_t slotFor(std::size_t hash, const QString& linkText, const QString& rel, const QString& targetAttr,
         const QString& hreflang) const;
 
-    // Open addressing with linear probing, each block filed once (a count held by the table);
-    // its hash is kept in the block. Empty slots are null.
-    std::vector<Texts*> slots;
+    // Open addressing with linear probing, each block filed once by its handle (a count held by
+    // the table); hashes are worked out again from the blocks as the table grows. Empty slots
+    // are 0.
+    std::vector<Texts::Handle> slots;
     std::size_t filed = 0;
 };
