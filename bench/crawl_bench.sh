@@ -32,6 +32,12 @@ for setting in ${BENCH_SET:-}; do
     extra_settings+=(--set "$setting")
 done
 workers="${BENCH_NGINX_WORKERS:-4}"
+# The window's bench program, built apart from the program (-DCRAWLMERE_BENCH=ON).
+window_bench="${WINDOW_BENCH:-$(dirname "$crawlmere")/bench/window_scan_bench}"
+if [ -n "${BENCH_WINDOW:-}" ] && [ ! -x "$window_bench" ]; then
+    echo "crawl_bench: the bench program $window_bench is missing (configure with -DCRAWLMERE_BENCH=ON and build window_scan_bench, or set WINDOW_BENCH)" >&2
+    exit 1
+fi
 
 # shellcheck source=bench/nginx_site.sh
 source "$root/bench/nginx_site.sh"
@@ -66,7 +72,6 @@ scan() {
 scan_in_window() {
     local run="$1" home status=0
     mkdir -p "$run"
-    local window_bench="${WINDOW_BENCH:-$(dirname "$crawlmere")/bench/window_scan_bench}"
     home="$(mktemp -d)"
     CRAWLMERE_HOME="$home" QT_QPA_PLATFORM=xcb xvfb-run -a -s "-screen 0 1280x800x24" \
         "$window_bench" "http://127.0.0.1:$port/" "$threads" 0 "${BENCH_WINDOW_TAB:-1}" 2>"$run/window.err" \
@@ -101,18 +106,22 @@ PY
 results="$work/results.txt"
 
 if [ -n "${BENCH_WINDOW:-}" ]; then
+    require_tools crawl_bench xvfb-run
+    failed=0
     echo "window scan benchmark $(date -u +%Y-%m-%dT%H:%M:%SZ) on $(nproc) cores, numberOfThreads $threads" | tee "$results"
     for n in $sizes; do
         make_site "$n"
         start_nginx "$work/site-$n"
         echo "$n pages:" | tee -a "$results"
-        scan_in_window "$work/window-$n" | tee -a "$results" ||
+        if ! scan_in_window "$work/window-$n" | tee -a "$results"; then
             echo "crawl_bench: a timer tick was over 100 ms late (or the bench failed, see $work/window-$n/window.err)" |
-            tee -a "$results"
+                tee -a "$results"
+            failed=1
+        fi
         stop_nginx
     done
     echo "results in $results"
-    exit 0
+    exit "$failed"
 fi
 
 # The one-page scan whose peak RSS the per-URL figures are measured above.

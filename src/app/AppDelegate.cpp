@@ -95,16 +95,15 @@ void AppDelegate::awakeFromNib()
 
 void AppDelegate::applicationDidFinishLaunching()
 {
-    // 1.
     platform::logLine(1, QStringLiteral("applicationDidFinishLaunching:"));
-    // 2. The engine's defaults and the application's, in one table.
+    // The engine's defaults and the application's, in one table.
     registerApplicationDefaults(m_defaults);
-    // 3. Bad links only is off at launch; the menu item and the toolbar button, made before
+    // Bad links only is off at launch; the menu item and the toolbar button, made before
     //    this, show it off too.
     m_defaults.setBool(false, kBadLinksOnlyKey);
     if (m_results)
         m_results->scanControl().followBadLinksOnlyDefault();
-    // 4. The search-results tab never shows at launch.
+    // The search-results tab never shows at launch.
     if (m_window) {
         MainTabView* tabs = m_window->mainTabView();
         if (QWidget* search = tabs->findChild<QWidget*>(QStringLiteral("searchResultsTabViewItem"))) {
@@ -113,26 +112,25 @@ void AppDelegate::applicationDidFinishLaunching()
             search->hide();
         }
     }
-    // 5. The sitemap tab set up its columns when the results controller made it.
-    // 6.
+    // (The sitemap tab set up its columns when the results controller made it.)
     observeNotifications();
-    // 7. The windowed program's standard error goes to the console from here on.
+    // The windowed program's standard error goes to the console from here on.
     if (m_console && !m_console->start())
         platform::logLine(0, QStringLiteral("standard error could not be captured"));
-    // 8. setUpColumns of the column managers in the order flat view, by link, by page, by
+    // The column managers set up their columns in the order flat view, by link, by page, by
     //    status (the results controller's four), SEO, metadata.
     if (m_results)
         m_results->setUpColumns();
-    // 9. The site settings controller: the site list, the selected site, and validation
+    // The site settings controller: the site list, the selected site, and validation
     //    warnings off (the interface entries this build does not offer are never built).
     if (m_configManager)
         m_configManager->applicationHasFinishedLaunching();
     m_defaults.setBool(false, kHtmlValidationEnabledKey);
-    // 10.
+    // The starting URL field has the keyboard.
     if (m_urlField)
         m_urlField->setFocus(Qt::OtherFocusReason);
     m_loaded = true;
-    // 11.
+    // A document given at start-up is opened now.
     if (!m_autoStart.isEmpty()) {
         platform::logLine(2, QStringLiteral("autostart is set - calling openFile again."));
         if (m_window) {
@@ -147,15 +145,13 @@ void AppDelegate::applicationDidFinishLaunching()
             applicationOpenFile(m_autoStart);
         }
     }
-    // 12.
+    // The first result tab is shown.
     if (m_window)
         m_window->mainTabView()->selectTabViewItemWithIdentifier(QStringLiteral("0"));
     // From here a tab change is remembered; start-up's own changes were not.
     if (m_results)
         m_results->startFollowingTabs();
-    // 13.
     runVersionChecks();
-    // 14.
     platform::logLine(1, QStringLiteral("applicationDidFinishLaunching: finished"));
 }
 

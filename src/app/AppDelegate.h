@@ -46,7 +46,7 @@ class MainWindow;
 class ResultsController;
 class UpdateWindowController;
 
-/// Made by the main interface together with the hub and the window, wired through its outlets
+/// Made by the main interface together with the hub and the window, wired through its widgets
 /// (`setHub`, `setWindow`, `setUrlField`); it never makes them itself. Its own collection (from
 /// `qfDataSource`) stays empty until scan control empties and reads it.
 ///
@@ -61,7 +61,7 @@ public:
     explicit AppDelegate(platform::UserDefaults& defaults);
     ~AppDelegate() override;
 
-    // ===== Outlets ============================================================================
+    // ===== Widgets ============================================================================
     void setHub(std::shared_ptr<Z12Ara> hub) { m_hub = std::move(hub); }
     /// The site settings controller, told of the launch (step 9) and of the end of the run.
     void setConfigManager(std::shared_ptr<settings::ConfigManager> manager) { m_configManager = std::move(manager); }

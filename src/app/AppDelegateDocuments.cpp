@@ -38,6 +38,8 @@ QString extensionOf(const QString& path)
     return dot <= slash + 1 ? QString() : path.mid(dot + 1);
 }
 
+using OwnDocument = settings::ConfigManager::OwnDocument;
+
 } // namespace
 
 int AppDelegate::alert(const QString& message, const QString& informative, const QStringList& buttons) const
@@ -68,13 +70,14 @@ bool AppDelegate::applicationOpenFile(const QString& document)
     const QString extension = extensionOf(path);
     const QUrl url = fileUrlOf(path);
 
-    if (extension == u"lcsettings") {
+    const OwnDocument own = settings::ConfigManager::ownDocumentOf(path);
+    if (own == OwnDocument::SiteSettings) {
         logLine(1, QStringLiteral("newUrl is %1").arg(url.toString()));
         if (m_configManager && m_configManager->openLcsettingsFile(url.toLocalFile()) && m_window)
             m_window->goButton()->click();
         return true;
     }
-    if (extension == u"lcsbatch") {
+    if (own == OwnDocument::SiteList) {
         if (m_configManager)
             m_configManager->openLcsbatchFile(url.toLocalFile());
         return true;

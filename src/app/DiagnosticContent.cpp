@@ -119,6 +119,9 @@ DiagnosticContent::Shown DiagnosticContent::shown() const
     shown.title = pageTitle;
     shown.warnings = warningsText;
     shown.trace = traceText;
+    if (html.isNull() && request.isEmpty() && responseText.isEmpty() && traceText.isEmpty())
+        shown.notice = QStringLiteral("Nothing to show yet: the diagnosis is made while a scan fetches its starting "
+                                      "page. Press Go to scan the site, then open this window again.");
     return shown;
 }
 

@@ -30,6 +30,9 @@ public:
         QString title;
         QString warnings;
         QString trace;
+        /// Why the window is empty while no scan has fetched a starting page (before the first
+        /// scan, after a clear); empty once there is something to show.
+        QString notice;
     };
 
     /// `clock` gives the time of each trace line (the current time when empty).

@@ -7,6 +7,7 @@
 #include "settings/WebRenderModule.h"
 
 #include <QFormLayout>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPointer>
@@ -44,6 +45,10 @@ DiagnosticWindow::DiagnosticWindow(std::function<QTime()> clock, QWidget* parent
     m_jsInfo = addLine("tfJSInfo");
     m_authenticationInfo = addLine("tfAuthenticationInfo");
     m_cookieInfo = addLine("tfCookieInfo");
+    m_notice = new QLabel(this);
+    m_notice->setObjectName(QStringLiteral("diagnosisNotice"));
+    m_notice->setWordWrap(true);
+    form->addRow(m_notice);
     form->addRow(tr("Starting URL"), m_startingUrl);
     form->addRow(tr("Title"), m_title);
     form->addRow(tr("JavaScript"), m_jsInfo);
@@ -172,6 +177,8 @@ void DiagnosticWindow::showDiagnostic()
     m_startingUrl->setText(shown.startingUrl);
     setWindowTitle(shown.windowTitle);
     m_trace->setPlainText(shown.trace);
+    m_notice->setText(shown.notice);
+    m_form->setRowVisible(m_notice, !shown.notice.isEmpty());
 }
 
 } // namespace crawlmere::app

@@ -7,6 +7,7 @@
 #include <QWidget>
 
 class QFormLayout;
+class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
 class QTabWidget;
@@ -48,6 +49,7 @@ private:
     QPlainTextEdit* addText(const char* name);
 
     DiagnosticContent kept;
+    QLabel* m_notice = nullptr;
     QLineEdit* m_startingUrl = nullptr;
     QFormLayout* m_form = nullptr;
     QTabWidget* m_tabs = nullptr;

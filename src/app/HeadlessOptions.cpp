@@ -3,8 +3,11 @@
 #include "engine/CrawlSettingTable.h"
 #include "engine/CrwlUrl.h"
 #include "engine/SettingsValue.h"
+#include "engine/UrlRecordFieldNames.h"
 #include "platform/Paths.h"
 #include "platform/Url.h"
+#include "settings/ConfigManager.h"
+#include "views/PreferencesModel.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -48,9 +51,10 @@ QString typeName(const QVariant& model)
     }
 }
 
-/// A `--set` value typed by its model and held within its range; nullopt with `error` set.
+/// A value typed by its model and held within the crawl setting's range; nullopt with `error`
+/// set, which names `option` ("--set").
 std::optional<QVariant> crawlSettingValue(
-    const QString& key, const QString& text, const QVariant& model, QString* error)
+    const QString& option, const QString& key, const QString& text, const QVariant& model, QString* error)
 {
     const engine::CrawlSetting* setting = engine::findCrawlSetting(key);
     const engine::SettingRange* range = setting && setting->range ? &*setting->range : nullptr;
@@ -67,7 +71,7 @@ std::optional<QVariant> crawlSettingValue(
             typed.reset();
     }
     if (!typed)
-        *error = QStringLiteral("--set %1: expected %2, got \"%3\"").arg(key, expected, text);
+        *error = QStringLiteral("%1 %2: expected %3, got \"%4\"").arg(option, key, expected, text);
     return typed;
 }
 
@@ -87,11 +91,286 @@ bool isReadByNoScan(const QString& key)
     return setting && setting->reader == engine::SettingReader::NoScan;
 }
 
-/// The settings file and the site list: files no web address is mistaken for.
-bool isOwnDocumentSuffix(const QString& suffix)
+/// Application defaults the program reads without registering them, which a user may set: the
+/// link views' filter, the proxy-crawling service and the outside addresses.
+bool isUnregisteredUserDefault(const QString& key)
 {
-    return suffix.compare(QLatin1String("lcsettings"), Qt::CaseInsensitive) == 0
-        || suffix.compare(QLatin1String("lcsbatch"), Qt::CaseInsensitive) == 0;
+    static const QStringList keys { QStringLiteral("badLinksOnly"), QStringLiteral("proxyCrawlEndpoint"),
+        QStringLiteral("proxyCrawlToken"), QStringLiteral("updatePropertyListURL"),
+        QStringLiteral("updateVersionTextURL"), QStringLiteral("updateHomePageURL"), QStringLiteral("homePageAddress"),
+        QStringLiteral("supportPageAddress"), QStringLiteral("helpPageAddress"), QStringLiteral("supportFormURL"),
+        QStringLiteral("authenticationArticleURL") };
+    return keys.contains(key);
+}
+
+/// A preference's value as its control takes it: a choice among the control's values, a
+/// number within its range; nullopt with `error` set.
+std::optional<QVariant> preferenceValue(const views::Preference& preference, const QString& text, QString* error)
+{
+    using Kind = views::PreferenceKind;
+    const QString problem = QStringLiteral("--default %1: expected %3, got \"%2\"").arg(preference.key, text);
+    switch (preference.kind) {
+    case Kind::Check:
+        if (const auto typed = engine::valueFromText(text, false))
+            return typed;
+        *error = problem.arg(typeName(false));
+        return std::nullopt;
+    case Kind::Choice: {
+        QStringList offered;
+        const auto typed = engine::valueFromText(text, qint64(0));
+        for (const views::PreferenceChoice& choice : preference.choices) {
+            if (typed && typed->toLongLong() == choice.value)
+                return typed;
+            offered << QString::number(choice.value);
+        }
+        *error = problem.arg(QStringLiteral("one of %1").arg(offered.join(QStringLiteral(", "))));
+        return std::nullopt;
+    }
+    case Kind::Number:
+    case Kind::Seconds: {
+        const bool whole = preference.kind == Kind::Number;
+        const auto typed = engine::valueFromText(text, whole ? QVariant(qint64(0)) : QVariant(0.0));
+        if (typed && typed->toDouble() >= double(preference.minimum) && typed->toDouble() <= double(preference.maximum))
+            return typed;
+        *error = problem.arg(QStringLiteral("%1 from %2 to %3")
+                                 .arg(whole ? QStringLiteral("a whole number") : QStringLiteral("a number"))
+                                 .arg(preference.minimum)
+                                 .arg(preference.maximum));
+        return std::nullopt;
+    }
+    case Kind::Text:
+    case Kind::Lines:
+        return QVariant(text);
+    }
+    return std::nullopt;
+}
+
+/// A `--default` value for this run: only for a default a user may set, of its type and within
+/// its range; nullopt with `error` set.
+std::optional<QVariant> defaultValue(const QString& key, const QString& text, const QVariantMap& crawlSettingModels,
+    const QVariantMap& registeredDefaults, QString* error)
+{
+    if (settings::ConfigManager::storeKeys().contains(key)) {
+        *error = QStringLiteral("--default %1: the site list keeps this value; it is not an application default "
+                                "that can be set")
+                     .arg(key);
+        return std::nullopt;
+    }
+    if (isReadFromDefaults(key))
+        return crawlSettingValue(QStringLiteral("--default"), key, text, crawlSettingModels.value(key), error);
+    if (const views::Preference* preference = views::PreferencesModel::preference(key))
+        return preferenceValue(*preference, text, error);
+    if (registeredDefaults.contains(key)) {
+        const QVariant model = registeredDefaults.value(key);
+        const auto typed = engine::valueFromText(text, model);
+        if (!typed)
+            *error = QStringLiteral("--default %1: expected %2, got \"%3\"").arg(key, typeName(model), text);
+        return typed;
+    }
+    if (isUnregisteredUserDefault(key))
+        return valueByForm(text);
+    *error = QStringLiteral("unknown application default: %1").arg(key);
+    return std::nullopt;
+}
+
+/// What reading the command line has gathered so far, and what it reads against.
+struct ParseState {
+    const QVariantMap& crawlSettingModels;
+    const QVariantMap& registeredDefaults;
+    const QString& workingFolder;
+    HeadlessOptions options;
+    bool columnsGiven = false;
+    bool showColumnKeys = false;
+};
+
+/// Applies one option's value to the state; a null string, or the usage error in words.
+using OptionHandler = QString (*)(ParseState& state, const QString& option, const QString& value);
+
+QString applySet(ParseState& state, const QString& option, const QString& value)
+{
+    const auto pair = keyValue(value);
+    if (!pair)
+        return QStringLiteral("%1 needs KEY=VALUE").arg(option);
+    const QString& key = pair->first;
+    if (key == u"startingUrl")
+        return QStringLiteral("--set startingUrl: the starting URL is the TARGET");
+    if (!state.crawlSettingModels.contains(key) || isReadByNoScan(key))
+        return QStringLiteral("unknown crawl setting: %1").arg(key);
+    QString problem;
+    const auto typed = crawlSettingValue(option, key, pair->second, state.crawlSettingModels.value(key), &problem);
+    if (!typed)
+        return problem;
+    if (isReadFromDefaults(key)) {
+        state.options.defaults.insert(key, *typed);
+    } else if (key == u"loadImages" || key == u"shouldLoadImages") {
+        // Either name sets the one switch, whichever the scanned site holds.
+        state.options.crawlSettings.insert(QStringLiteral("loadImages"), *typed);
+        state.options.crawlSettings.insert(QStringLiteral("shouldLoadImages"), *typed);
+    } else {
+        state.options.crawlSettings.insert(key, *typed);
+    }
+    return {};
+}
+
+QString applyDefault(ParseState& state, const QString& option, const QString& value)
+{
+    const auto pair = keyValue(value);
+    if (!pair)
+        return QStringLiteral("%1 needs KEY=VALUE").arg(option);
+    QString problem;
+    const auto typed
+        = defaultValue(pair->first, pair->second, state.crawlSettingModels, state.registeredDefaults, &problem);
+    if (!typed)
+        return problem;
+    state.options.defaults.insert(pair->first, *typed);
+    return {};
+}
+
+/// The option's file, made absolute against the working folder.
+QString applyFile(ParseState& state, const QString& option, const QString& value)
+{
+    if (value.isEmpty())
+        return QStringLiteral("%1 needs a file name").arg(option);
+    const QString path = QDir(state.workingFolder).absoluteFilePath(value);
+    if (option == u"--csv")
+        state.options.csvFile = path;
+    else if (option == u"--html")
+        state.options.htmlFile = path;
+    else
+        state.options.sitemapFile = path;
+    return {};
+}
+
+QString applyColumns(ParseState& state, const QString& option, const QString& value)
+{
+    if (value.trimmed().compare(u"help", Qt::CaseInsensitive) == 0) {
+        state.showColumnKeys = true;
+        return {};
+    }
+    QStringList columns;
+    for (const QString& column : value.split(QLatin1Char(','))) {
+        if (!column.trimmed().isEmpty())
+            columns.append(column.trimmed().toLower());
+    }
+    if (columns.isEmpty())
+        return QStringLiteral("%1 needs at least one column key").arg(option);
+    for (const QString& column : std::as_const(columns)) {
+        if (!CrwlUrl::namesField(column))
+            return QStringLiteral("unknown column key: %1 (crawlmere --columns help lists them)").arg(column);
+    }
+    state.options.columns = columns;
+    state.columnsGiven = true;
+    return {};
+}
+
+QString applyView(ParseState& state, const QString& option, const QString& value)
+{
+    const auto number = integerOf(value);
+    if (!number || *number < 1 || *number > 4)
+        return QStringLiteral("%1 %2: no such link view (1 by link, 2 by page, 3 by status, 4 flat)").arg(option, value);
+    state.options.view = static_cast<int>(*number);
+    return {};
+}
+
+struct OptionSpec {
+    const char* name;
+    OptionHandler apply;
+};
+
+/// The options that take a value, given as "--option VALUE" or "--option=VALUE".
+constexpr OptionSpec kValueOptions[] = {
+    { "--set", applySet },
+    { "--default", applyDefault },
+    { "--csv", applyFile },
+    { "--html", applyFile },
+    { "--sitemap", applyFile },
+    { "--columns", applyColumns },
+    { "--view", applyView },
+};
+
+/// The option `argument` names ("--csv" or "--csv=…"), or null.
+const OptionSpec* valueOptionOf(const QString& argument)
+{
+    for (const OptionSpec& spec : kValueOptions) {
+        const QLatin1String name(spec.name);
+        if (argument == name || (argument.startsWith(name) && argument.mid(name.size()).startsWith(u'=')))
+            return &spec;
+    }
+    return nullptr;
+}
+
+/// Whether a target that names nothing on disk reads as a path rather than a web address: it
+/// holds a space, starts as a local path does, ends in an own document's extension (any case),
+/// or leads into a folder that is there (its first segment, or the folder it names).
+bool readsAsPath(const QString& target, const QFileInfo& info, const QString& workingFolder)
+{
+    if (target.contains(QLatin1Char(' ')) || platform::Paths::isLocalPath(target) || target.startsWith(u'.'))
+        return true;
+    using Own = settings::ConfigManager::OwnDocument;
+    if (settings::ConfigManager::ownDocumentOf(target) != Own::None
+        || settings::ConfigManager::hasOwnExtensionInOtherCase(target))
+        return true;
+    const qsizetype slash = target.indexOf(QLatin1Char('/'));
+    if (slash < 0)
+        return false;
+    return info.dir().exists() || QFileInfo(QDir(workingFolder).filePath(target.left(slash))).isDir();
+}
+
+/// Tells what the target names and fills the starting URL; the refusal in `result` otherwise.
+bool classifyTarget(HeadlessOptions& options, const QString& workingFolder, HeadlessParse& result)
+{
+    const QString target = options.target;
+    const auto refuse = [&result](const QString& message) {
+        result.error = message;
+        result.targetUnusable = true;
+        return false;
+    };
+    if (target.contains(QLatin1String("://"))) {
+        options.targetKind = TargetKind::WebAddress;
+        options.startingUrl = target;
+        return true;
+    }
+    const QString path = QDir(workingFolder).absoluteFilePath(platform::Paths::expandTilde(target));
+    const QFileInfo info(path);
+    if (!info.exists()) {
+        if (readsAsPath(target, info, workingFolder))
+            return refuse(QStringLiteral("no such file: %1").arg(target));
+        // A bare host name such as "example.com" is a web address; the hub adds the scheme.
+        options.targetKind = TargetKind::WebAddress;
+        options.startingUrl = target;
+        return true;
+    }
+    using Own = settings::ConfigManager::OwnDocument;
+    switch (settings::ConfigManager::ownDocumentOf(path)) {
+    case Own::SiteSettings:
+        options.targetKind = TargetKind::SettingsFile;
+        options.target = info.absoluteFilePath();
+        return true;
+    case Own::SiteList:
+        options.targetKind = TargetKind::SiteListFile;
+        options.target = info.absoluteFilePath();
+        if (!options.crawlSettings.isEmpty() || !options.csvFile.isEmpty() || !options.sitemapFile.isEmpty()
+            || options.view != 0) {
+            result.error = QStringLiteral("a .lcsbatch file is imported into the site list, not scanned: "
+                                          "--set, --csv, --view and --sitemap cannot be used with it");
+            return false;
+        }
+        return true;
+    case Own::None:
+        break;
+    }
+    if (settings::ConfigManager::hasOwnExtensionInOtherCase(path))
+        return refuse(QStringLiteral("%1 is not opened: settings files end in \".lcsettings\" and site lists in "
+                                     "\".lcsbatch\", written in lower case")
+                          .arg(target));
+    options.targetKind = TargetKind::LocalFile;
+    const auto url = platform::Url::fromLocalFile(info.absoluteFilePath());
+    if (!url) {
+        result.error = QStringLiteral("cannot make a file URL of %1").arg(target);
+        return false;
+    }
+    options.startingUrl = url->absoluteString();
+    return true;
 }
 
 } // namespace
@@ -122,6 +401,7 @@ QString usageText()
         "usage: crawlmere [--headless] [--set KEY=VALUE]... [--default KEY=VALUE]...\n"
         "                 [--csv FILE] [--columns KEY,KEY,...] [--sitemap FILE] TARGET\n"
         "       crawlmere [--headless] ... --view N [--csv FILE] [--html FILE] TARGET\n"
+        "       crawlmere --help | --version | --columns help\n"
         "\n"
         "TARGET is an http(s) address, a local page, URL list or sitemap, or a .lcsettings file;\n"
         "the sites of a .lcsbatch file are added to the site list (nothing is scanned).\n"
@@ -129,176 +409,75 @@ QString usageText()
         "  --set KEY=VALUE     a crawl setting for this scan (numberOfThreads=4, timeout=10, ...)\n"
         "  --default KEY=VALUE an application default for this run only; it is not saved\n"
         "  --csv FILE          after the scan, write every URL found to FILE\n"
-        "  --columns KEYS      the columns of the CSV (default url,status,redir,onpageurl,linkpagetitle)\n"
+        "  --columns KEYS      the columns of the CSV (default url,status,redir,onpageurl,linkpagetitle;\n"
+        "                      --columns help lists every key)\n"
         "  --view N            export link view N as shown, filtered by the defaults (1: by link,\n"
         "                      2: by page, 3: by status, every row expanded; 4: flat)\n"
         "  --html FILE         with --view, write the view as an HTML page to FILE\n"
         "  --sitemap FILE      after the scan, write the XML sitemap of the good internal pages to FILE\n"
+        "  --help              print this text\n"
         "  --version           print the version\n"
         "Started without any argument on a display, crawlmere opens its main window.\n");
+}
+
+QString columnKeysText()
+{
+    return urlRecordFieldNames().join(QLatin1Char('\n')) + QLatin1Char('\n');
 }
 
 HeadlessParse parseHeadlessArguments(const QStringList& arguments, const QVariantMap& crawlSettingModels,
     const QVariantMap& registeredDefaults, const QString& workingFolder)
 {
     HeadlessParse result;
-    HeadlessOptions options;
-    bool columnsGiven = false;
-    auto fail = [&](const QString& message) {
+    ParseState state { crawlSettingModels, registeredDefaults, workingFolder, {} };
+    const auto fail = [&result](const QString& message) {
         result.error = message;
         return result;
     };
 
     for (qsizetype i = 0; i < arguments.size(); ++i) {
         const QString& argument = arguments.at(i);
-        auto nextValue = [&](const QString& option) -> std::optional<QString> {
-            if (argument.startsWith(option + QLatin1Char('=')))
-                return argument.mid(option.size() + 1);
-            if (i + 1 >= arguments.size())
-                return std::nullopt;
-            return arguments.at(++i);
-        };
-        auto isOption = [&](const QString& option) {
-            return argument == option || argument.startsWith(option + QLatin1Char('='));
-        };
-
-        if (argument == QLatin1String("--help") || argument == QLatin1String("-h")) {
+        if (argument == u"--help" || argument == u"-h") {
             result.showHelp = true;
             return result;
         }
-        if (argument == QLatin1String("--version")) {
+        if (argument == u"--version") {
             result.showVersion = true;
             return result;
         }
-        if (argument == QLatin1String("--headless")) {
-            options.headless = true;
-        } else if (isOption(QStringLiteral("--set"))) {
-            const auto value = nextValue(QStringLiteral("--set"));
-            const auto pair = value ? keyValue(*value) : std::nullopt;
-            if (!pair)
-                return fail(QStringLiteral("--set needs KEY=VALUE"));
-            if (pair->first == u"startingUrl")
-                return fail(QStringLiteral("--set startingUrl: the starting URL is the TARGET"));
-            if (!crawlSettingModels.contains(pair->first) || isReadByNoScan(pair->first))
-                return fail(QStringLiteral("unknown crawl setting: %1").arg(pair->first));
-            QString problem;
-            const auto typed
-                = crawlSettingValue(pair->first, pair->second, crawlSettingModels.value(pair->first), &problem);
-            if (!typed)
+        if (argument == u"--headless") {
+            state.options.headless = true;
+        } else if (const OptionSpec* spec = valueOptionOf(argument)) {
+            const QLatin1String name(spec->name);
+            QString value;
+            if (argument.size() > name.size())
+                value = argument.mid(name.size() + 1);
+            else if (i + 1 < arguments.size())
+                value = arguments.at(++i);
+            if (const QString problem = spec->apply(state, name, value); !problem.isNull())
                 return fail(problem);
-            if (isReadFromDefaults(pair->first)) {
-                options.defaults.insert(pair->first, *typed);
-            } else if (pair->first == u"loadImages" || pair->first == u"shouldLoadImages") {
-                // Either name sets the one switch, whichever the scanned site holds.
-                options.crawlSettings.insert(QStringLiteral("loadImages"), *typed);
-                options.crawlSettings.insert(QStringLiteral("shouldLoadImages"), *typed);
-            } else {
-                options.crawlSettings.insert(pair->first, *typed);
-            }
-        } else if (isOption(QStringLiteral("--default"))) {
-            const auto value = nextValue(QStringLiteral("--default"));
-            const auto pair = value ? keyValue(*value) : std::nullopt;
-            if (!pair)
-                return fail(QStringLiteral("--default needs KEY=VALUE"));
-            if (registeredDefaults.contains(pair->first)) {
-                const QVariant model = registeredDefaults.value(pair->first);
-                const auto typed = engine::valueFromText(pair->second, model);
-                if (!typed)
-                    return fail(QStringLiteral("--default %1: expected %2, got \"%3\"")
-                                    .arg(pair->first, typeName(model), pair->second));
-                options.defaults.insert(pair->first, *typed);
-            } else {
-                options.defaults.insert(pair->first, valueByForm(pair->second));
-            }
-        } else if (isOption(QStringLiteral("--csv"))) {
-            const auto value = nextValue(QStringLiteral("--csv"));
-            if (!value || value->isEmpty())
-                return fail(QStringLiteral("--csv needs a file name"));
-            options.csvFile = QDir(workingFolder).absoluteFilePath(*value);
-        } else if (isOption(QStringLiteral("--sitemap"))) {
-            const auto value = nextValue(QStringLiteral("--sitemap"));
-            if (!value || value->isEmpty())
-                return fail(QStringLiteral("--sitemap needs a file name"));
-            options.sitemapFile = QDir(workingFolder).absoluteFilePath(*value);
-        } else if (isOption(QStringLiteral("--columns"))) {
-            const auto value = nextValue(QStringLiteral("--columns"));
-            QStringList columns;
-            for (const QString& column : value.value_or(QString()).split(QLatin1Char(','))) {
-                if (!column.trimmed().isEmpty())
-                    columns.append(column.trimmed().toLower());
-            }
-            if (columns.isEmpty())
-                return fail(QStringLiteral("--columns needs at least one column key"));
-            for (const QString& column : std::as_const(columns)) {
-                if (!CrwlUrl::namesField(column))
-                    return fail(QStringLiteral("unknown column key: %1").arg(column));
-            }
-            options.columns = columns;
-            columnsGiven = true;
-        } else if (isOption(QStringLiteral("--html"))) {
-            const auto value = nextValue(QStringLiteral("--html"));
-            if (!value || value->isEmpty())
-                return fail(QStringLiteral("--html needs a file name"));
-            options.htmlFile = QDir(workingFolder).absoluteFilePath(*value);
-        } else if (isOption(QStringLiteral("--view"))) {
-            const QString value = nextValue(QStringLiteral("--view")).value_or(QString());
-            const auto number = integerOf(value);
-            if (!number || *number < 1 || *number > 4)
-                return fail(QStringLiteral("--view %1: no such link view (1 by link, 2 by page, 3 by status, 4 flat)")
-                                .arg(value));
-            options.view = static_cast<int>(*number);
         } else if (argument.startsWith(QLatin1String("--"))) {
             return fail(QStringLiteral("unknown option: %1").arg(argument));
         } else {
-            if (!options.target.isEmpty())
+            if (!state.options.target.isEmpty())
                 return fail(QStringLiteral("only one target can be scanned at a time"));
-            options.target = argument;
+            state.options.target = argument;
         }
     }
 
-    if (options.view != 0 && columnsGiven)
+    if (state.showColumnKeys) {
+        result.showColumnKeys = true;
+        return result;
+    }
+    HeadlessOptions& options = state.options;
+    if (options.view != 0 && state.columnsGiven)
         return fail(QStringLiteral("--columns cannot be used with --view (the view has its own columns)"));
     if (options.view == 0 && !options.htmlFile.isEmpty())
         return fail(QStringLiteral("--html needs --view"));
     if (options.target.isEmpty())
         return fail(QStringLiteral("no target given"));
-
-    const QString& target = options.target;
-    if (target.contains(QLatin1String("://"))) {
-        options.targetKind = TargetKind::WebAddress;
-        options.startingUrl = target;
-    } else {
-        const QString path = QDir(workingFolder).absoluteFilePath(platform::Paths::expandTilde(target));
-        const QFileInfo info(path);
-        if (!info.exists()) {
-            // Not on disk: a bare host name such as "example.com" is a web address, but not a
-            // name of the program's own files nor a path into a folder that is there.
-            if (platform::Paths::isLocalPath(target) || target.startsWith(QLatin1Char('.'))
-                || isOwnDocumentSuffix(info.suffix())
-                || (target.contains(QLatin1Char('/')) && info.dir().exists())) {
-                result.targetNotFound = true;
-                return fail(QStringLiteral("no such file: %1").arg(target));
-            }
-            options.targetKind = TargetKind::WebAddress;
-            options.startingUrl = target;
-        } else if (info.suffix().compare(QLatin1String("lcsettings"), Qt::CaseInsensitive) == 0) {
-            options.targetKind = TargetKind::SettingsFile;
-            options.target = info.absoluteFilePath();
-        } else if (info.suffix().compare(QLatin1String("lcsbatch"), Qt::CaseInsensitive) == 0) {
-            options.targetKind = TargetKind::SiteListFile;
-            options.target = info.absoluteFilePath();
-            if (!options.crawlSettings.isEmpty() || !options.csvFile.isEmpty() || !options.sitemapFile.isEmpty()
-                || options.view != 0)
-                return fail(QStringLiteral("a .lcsbatch file is imported into the site list, not scanned: "
-                                           "--set, --csv, --view and --sitemap cannot be used with it"));
-        } else {
-            options.targetKind = TargetKind::LocalFile;
-            const auto url = platform::Url::fromLocalFile(info.absoluteFilePath());
-            if (!url)
-                return fail(QStringLiteral("cannot make a file URL of %1").arg(target));
-            options.startingUrl = url->absoluteString();
-        }
-    }
+    if (!classifyTarget(options, workingFolder, result))
+        return result;
     result.options = std::move(options);
     return result;
 }

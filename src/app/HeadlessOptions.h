@@ -50,18 +50,25 @@ struct HeadlessParse {
     std::optional<HeadlessOptions> options;
     bool showHelp = false;
     bool showVersion = false;
+    /// `--columns help`: the column keys are listed.
+    bool showColumnKeys = false;
     QString error;
-    /// The error is a target file that is not there ("no such file"): the command line was
-    /// well formed, the scan cannot start.
-    bool targetNotFound = false;
+    /// The error is about the target ("no such file", a settings file's extension in capitals):
+    /// the command line was well formed, the scan cannot start.
+    bool targetUnusable = false;
 };
 
 /// Reads `arguments` (without the program name). `crawlSettingModels` names the crawl settings
 /// `--set` accepts and types their values (`CrwlUrl::crawlSettingModels`), except those no scan
 /// reads; a time-out, delay, thread count or request rate outside its range is refused. The
 /// settings a scan reads from the application defaults go into `defaults`.
-/// `registeredDefaults` types `--default` values where it has the key. `workingFolder` makes a
-/// relative local target absolute.
+/// `--default` takes the application defaults a user may set: the registered ones
+/// (`registeredDefaults`, which types their values), the preferences (a value outside a
+/// control's range or choices is refused) and the few the program reads unregistered; never the
+/// keys the site list keeps (`ConfigManager::storeKeys`), nor a key no part of the program reads.
+/// `workingFolder` makes a relative local target absolute. A target that names no file is a web
+/// address unless it reads as a path: one that holds a space, starts with "/", "~/" or ".",
+/// ends in an own document's extension, or whose first segment or folder is there.
 HeadlessParse parseHeadlessArguments(const QStringList& arguments, const QVariantMap& crawlSettingModels,
     const QVariantMap& registeredDefaults, const QString& workingFolder);
 
@@ -71,5 +78,8 @@ QVariant valueByForm(const QString& text);
 
 /// The usage text printed for `--help` and after a usage error.
 QString usageText();
+
+/// The text `--columns help` prints: every column key `--columns` takes, one a line.
+QString columnKeysText();
 
 } // namespace crawlmere::app

@@ -11,6 +11,7 @@
 #include "archive/ArchiveWriter.h"
 #include "engine/CrawlSettings.h"
 #include "engine/CrwlLinkInstance.h"
+#include "engine/CrwlStatusCodes.h"
 #include "engine/CrwlUrl.h"
 #include "engine/PunycodeAdditions.h"
 #include "engine/TableView.h"
@@ -25,18 +26,25 @@
 #include "settings/SiteValueCheck.h"
 #include "settings/SpellingLanguages.h"
 #include "sitemap/SitemapManager.h"
+#include "views/ByLinkColumnManager.h"
+#include "views/ByPageColumnManager.h"
+#include "views/ByStatusColumnManager.h"
 #include "views/CrwlByLinkDataSource.h"
 #include "views/CrwlByPageDataSource.h"
 #include "views/CrwlByStatusDataSource.h"
 #include "views/CrwlFlatViewDataSource.h"
+#include "views/FlatViewColumnManager.h"
 #include "views/ScanControl.h"
 #include "views/TableExportJob.h"
 #include "views/TableExportSnapshot.h"
 
 #include <QDir>
 #include <QElapsedTimer>
+#include <QMap>
 #include <QEventLoop>
 #include <QTimer>
+
+#include <tuple>
 
 #include <unistd.h>
 
@@ -135,18 +143,45 @@ struct HeadlessScan::State {
         if (const auto bytes = statusLine.update(counts(), elapsed.elapsed()))
             writeBytes(console.err, *bytes);
     }
+    /// The `--default` values on the store for the run.
+    void applyRunDefaults();
+    /// An export that could never be saved is refused before the scan, not after it; false
+    /// when one was (said on the console).
+    bool exportsCanBeSaved() const;
+    /// The scan's settings: the target's, a settings file's site joined to the site list, the
+    /// `--set` values, the answer a URL list asks for and the spelling language. Null when
+    /// the target cannot be scanned (said on the console); `siteStore` gets the site list.
+    std::optional<QVariantMap> scanSettings(std::shared_ptr<ShellSiteStore>& siteStore);
+    /// The hub made for the scan, wired to headless services and observed to its end.
+    void assemble(const std::shared_ptr<ShellSiteStore>& siteStore);
+    /// Runs the event loop, with the progress line, until the scan finishes or is stopped.
+    void waitForEnd();
+    /// Why the starting URL gave nothing to scan (no answer came, or it names nothing to fetch),
+    /// or a null string when it answered.
+    QString startFailure() const;
+    /// After a finished scan: the archive export, and the finish stamped on a listed site.
+    void finishScan(const std::shared_ptr<CrawlSettings>& settings);
+    /// Writes every export asked for, then the summary; the exit status.
+    int writeOutputs();
     bool writeCsv(QString* error) const;
-    /// The exported link view as shown (its default columns, filtered by the defaults).
+    /// The exported link view as the window shows it: its columns as the window keeps them
+    /// (shown, hidden and in their order), its rows filtered by the defaults.
     TableExportSnapshot viewSnapshot() const;
-    /// Writes the view's CSV and HTML where asked; false with `error` when a write fails.
-    bool writeViewExports(QString* error);
+    /// Writes the view's CSV and HTML where asked; `failures` gets why one was not written.
+    void writeViewExports(QMap<QString, QString>& failures);
     /// Writes the XML sitemap where asked, filled as the window fills its sitemap tab (pop-ups
     /// at their first items); false with `error` when a file cannot be written.
     bool writeSitemap(QString* error);
-    void writeSummary(bool exportsWritten) const;
+    /// The summary; `failures` holds, by export ("CSV", "HTML", "Sitemap"), why it was not written.
+    void writeSummary(const QMap<QString, QString>& failures) const;
     std::optional<qsizetype> viewRows;
-    /// Pages and files of the written sitemap.
-    std::optional<std::pair<qsizetype, int>> sitemapWritten;
+    /// Pages and files of the written sitemap, and the file to open: the index of several.
+    struct SitemapWritten {
+        qsizetype pages = 0;
+        int files = 0;
+        QString location;
+    };
+    std::optional<SitemapWritten> sitemapWritten;
     /// Why no sitemap file was written although one was asked for (no page to list), or null.
     QString sitemapNotWritten;
 };
@@ -216,94 +251,21 @@ int HeadlessScan::run()
 {
     Q_ASSERT_X(!d->ran, "HeadlessScan::run", "a scan object runs once");
     d->ran = true;
-
-    for (auto it = d->options.defaults.cbegin(); it != d->options.defaults.cend(); ++it)
-        d->defaults.setArgumentValue(it.key(), it.value());
-    PunycodeAdditions::setPrecomposedStringWithCompatibilityMapping(
-        d->defaults.boolForKey(QStringLiteral("precomposedStringWithCompatibilityMapping")));
-
+    d->applyRunDefaults();
     if (d->options.targetKind == TargetKind::SiteListFile)
         return importSiteList(d->options.target, d->defaults, d->console);
-
-    // An export that could never be saved is refused before the scan, not after it.
-    for (const QString& target : { d->options.csvFile, d->options.htmlFile, d->options.sitemapFile }) {
-        if (const QString refusal = platform::reasonNotToSaveAt(target); !refusal.isNull()) {
-            writeLine(d->console.err, QStringLiteral("crawlmere: ") + platform::saveFailureText(target, refusal));
-            return kExitFailed;
-        }
-    }
-    QString error;
-    auto values = settingsForTarget(d->options, &error);
-    if (!values) {
-        writeLine(d->console.err, QStringLiteral("crawlmere: ") + error);
+    if (!d->exportsCanBeSaved())
         return kExitFailed;
-    }
-    std::shared_ptr<ShellSiteStore> siteStore = std::make_shared<HeadlessSiteStore>(QString());
-    if (d->options.targetKind == TargetKind::SettingsFile) {
-        // The site joins the site list as opening its file in the main window does (a site
-        // already listed is selected as stored); the scan takes the stored site's settings.
-        d->configManager = std::make_shared<settings::ConfigManager>(d->defaults);
-        d->configManager->applicationHasFinishedLaunching();
-        if (!d->configManager->openLcsettingsFile(d->options.target)) {
-            // A site that could not be stored has been said (once) by the import.
-            if (d->configManager->lastStoreFailure().isNull())
-                writeLine(d->console.err,
-                    QStringLiteral("crawlmere: unsuccessful importing lcsettings file %1").arg(d->options.target));
-            return kExitFailed;
-        }
-        const QVariantMap site = d->configManager->settingsForScan();
-        for (auto it = site.cbegin(); it != site.cend(); ++it)
-            values->insert(it.key(), it.value());
-        siteStore = d->configManager;
-    }
-    // --set values change this scan's copy only, never the stored site.
-    for (auto it = d->options.crawlSettings.cbegin(); it != d->options.crawlSettings.cend(); ++it)
-        values->insert(it.key(), it.value());
-    d->prompts = std::make_shared<HeadlessPrompts>(d->console.err);
-    if (d->options.targetKind == TargetKind::LocalFile && settings::ConfigManager::isUrlListPath(d->options.target)
-        && !d->options.crawlSettings.contains(QStringLiteral("singlePage"))) {
-        // A URL list asks for its scope as it does in the window; the default answer, which the
-        // prompt takes and shows, checks the listed URLs only.
-        const int answer = d->prompts->runModalAlert(settings::ConfigManager::urlListScopeQuestion());
-        values->insert(QStringLiteral("singlePage"), answer == 0);
-    }
-    // The text checks of this scan use its site's spelling language; a language without a
-    // dictionary is said before the scan starts.
-    if (const QString notice = settings::SpellingLanguages::putScanLanguageOnChecker(*values); !notice.isNull())
-        writeLine(d->console.err, QStringLiteral("crawlmere: ") + notice);
+    std::shared_ptr<ShellSiteStore> siteStore;
+    auto values = d->scanSettings(siteStore);
+    if (!values)
+        return kExitFailed;
     auto settings = std::make_shared<CrawlSettings>(std::move(*values));
-
-    d->hub = assembleHub(d->defaults);
-    d->hub->setPrompts(d->prompts);
-    d->hub->setConfigManager(siteStore);
-    d->hub->setDiagnostic(std::make_shared<HeadlessDiagnostic>());
-    d->archiveWriter = std::make_shared<archive::ArchiveWriter>(d->defaults);
-    d->hub->setArchiveSink(d->archiveWriter);
-
-    auto& center = platform::NotificationCenter::defaultCenter();
-    const void* sender = d->hub.get();
-    center.addObserver(
-        d.get(), Z12Ara::CrwlCrawlDidFinish,
-        [this](const platform::Notification&) {
-            d->finished = true;
-            d->loop.quit();
-        },
-        sender);
-    center.addObserver(
-        d.get(), Z12Ara::CrwlDidSaveArchiveIndex,
-        [this](const platform::Notification&) { d->archiveIndexSaved = true; }, sender);
-    center.addObserver(
-        d.get(), Z12Ara::CrwlCrawlDidStop,
-        [this](const platform::Notification&) {
-            d->interrupted = true;
-            d->loop.quit();
-        },
-        sender);
+    d->assemble(siteStore);
 
     std::unique_ptr<InterruptWatcher> watcher;
     if (d->console.watchInterrupt)
         watcher = std::make_unique<InterruptWatcher>([this] { interrupt(); });
-
     d->hub->setCrawlSettings(settings);
     d->elapsed.start();
     if (!d->hub->go()) {
@@ -316,63 +278,197 @@ int HeadlessScan::run()
             d->configManager->applicationWillTerminate();
         return kExitFailed;
     }
-
-    if (!d->finished && !d->interrupted) {
-        QObject::connect(&d->statusTimer, &QTimer::timeout, [this] { d->showStatus(); });
-        d->statusTimer.start(ScanStatusLine::kTerminalIntervalMs);
-        d->loop.exec();
-        d->statusTimer.stop();
+    d->waitForEnd();
+    watcher.reset();
+    if (const QString failure = d->finished ? d->startFailure() : QString(); !failure.isNull()) {
+        writeBytes(d->console.err, d->statusLine.finish(d->counts()));
+        writeLine(d->console.err,
+            QStringLiteral("crawlmere: the starting URL %1 could not be reached: %2")
+                .arg(settings->value(QStringLiteral("startingUrl")).toString(), failure));
+        if (d->configManager)
+            d->configManager->applicationWillTerminate();
+        return kExitFailed;
     }
     writeBytes(d->console.err, d->statusLine.finish(d->counts()));
-    if (d->finished && engine::settingBool(settings, QStringLiteral("shouldArchive"))) {
-        d->scanMilliseconds = d->elapsed.elapsed();
-        const HeadlessArchiveResult archived
-            = exportArchiveAfterScan(*d->hub, d->defaults, *d->archiveWriter, d->archiveIndexSaved);
-        d->archiveLine = archived.line;
-        d->archiveFailure = archived.failure;
-    }
-    watcher.reset();
-    if (d->configManager) {
-        // A finished scan leaves the site what the main window writes: its status text, and
-        // the site's own name in place of the placeholder name.
-        if (d->finished) {
-            settings::ConfigManager& store = *d->configManager;
-            ScanControl::writeFinishToSite(
-                *d->hub, QDateTime::currentDateTime(), QLocale::system(),
-                [&store](const QString& text) { store.setStatusForCurrentSite(text); },
-                [&store](const QString& name) { store.setNameIfStillDefault(name); });
-        }
-        d->configManager->applicationWillTerminate();
-    }
+    d->finishScan(settings);
+    return d->writeOutputs();
+}
 
-    bool csvWritten = false;
-    if (d->options.view != 0) {
-        csvWritten = d->writeViewExports(&error);
-        if (!csvWritten) {
-            writeLine(d->console.err, QStringLiteral("crawlmere: ") + error);
-            d->writeSummary(false);
-            return kExitFailed;
+void HeadlessScan::State::applyRunDefaults()
+{
+    for (auto it = options.defaults.cbegin(); it != options.defaults.cend(); ++it)
+        defaults.setArgumentValue(it.key(), it.value());
+    PunycodeAdditions::setPrecomposedStringWithCompatibilityMapping(
+        defaults.boolForKey(QStringLiteral("precomposedStringWithCompatibilityMapping")));
+}
+
+bool HeadlessScan::State::exportsCanBeSaved() const
+{
+    for (const QString& target : { options.csvFile, options.htmlFile, options.sitemapFile }) {
+        if (const QString refusal = platform::reasonNotToSaveAt(target); !refusal.isNull()) {
+            writeLine(console.err, QStringLiteral("crawlmere: ") + platform::saveFailureText(target, refusal));
+            return false;
         }
-    } else if (!d->options.csvFile.isEmpty()) {
-        if (!d->writeCsv(&error)) {
-            writeLine(d->console.err, QStringLiteral("crawlmere: ") + platform::saveFailureText(d->options.csvFile, error));
-            d->writeSummary(false);
-            return kExitFailed;
+    }
+    return true;
+}
+
+std::optional<QVariantMap> HeadlessScan::State::scanSettings(std::shared_ptr<ShellSiteStore>& siteStore)
+{
+    QString error;
+    auto values = settingsForTarget(options, &error);
+    if (!values) {
+        writeLine(console.err, QStringLiteral("crawlmere: ") + error);
+        return std::nullopt;
+    }
+    siteStore = std::make_shared<HeadlessSiteStore>(QString());
+    if (options.targetKind == TargetKind::SettingsFile) {
+        // The site joins the site list as opening its file in the main window does (a site
+        // already listed is selected as stored); the scan takes the stored site's settings.
+        configManager = std::make_shared<settings::ConfigManager>(defaults);
+        configManager->applicationHasFinishedLaunching();
+        if (!configManager->openLcsettingsFile(options.target)) {
+            // A site that could not be stored has been said (once) by the import.
+            if (configManager->lastStoreFailure().isNull())
+                writeLine(console.err,
+                    QStringLiteral("crawlmere: unsuccessful importing lcsettings file %1").arg(options.target));
+            return std::nullopt;
         }
-        csvWritten = true;
+        const QVariantMap site = configManager->settingsForScan();
+        for (auto it = site.cbegin(); it != site.cend(); ++it)
+            values->insert(it.key(), it.value());
+        siteStore = configManager;
     }
-    if (!d->options.sitemapFile.isEmpty() && !d->writeSitemap(&error)) {
-        writeLine(d->console.err, QStringLiteral("crawlmere: ") + error);
-        d->writeSummary(csvWritten);
+    // --set values change this scan's copy only, never the stored site.
+    for (auto it = options.crawlSettings.cbegin(); it != options.crawlSettings.cend(); ++it)
+        values->insert(it.key(), it.value());
+    prompts = std::make_shared<HeadlessPrompts>(console.err);
+    if (options.targetKind == TargetKind::LocalFile && settings::ConfigManager::isUrlListPath(options.target)
+        && !options.crawlSettings.contains(QStringLiteral("singlePage"))) {
+        // A URL list asks for its scope as it does in the window; the default answer, which the
+        // prompt takes and shows, checks the listed URLs only.
+        const int answer = prompts->runModalAlert(settings::ConfigManager::urlListScopeQuestion());
+        values->insert(QStringLiteral("singlePage"), answer == 0);
+    }
+    // The text checks of this scan use its site's spelling language; a language without a
+    // dictionary is said before the scan starts.
+    if (const QString notice = settings::SpellingLanguages::putScanLanguageOnChecker(*values); !notice.isNull())
+        writeLine(console.err, QStringLiteral("crawlmere: ") + notice);
+    return values;
+}
+
+void HeadlessScan::State::assemble(const std::shared_ptr<ShellSiteStore>& siteStore)
+{
+    hub = assembleHub(defaults);
+    hub->setPrompts(prompts);
+    hub->setConfigManager(siteStore);
+    hub->setDiagnostic(std::make_shared<HeadlessDiagnostic>());
+    archiveWriter = std::make_shared<archive::ArchiveWriter>(defaults);
+    hub->setArchiveSink(archiveWriter);
+
+    auto& center = platform::NotificationCenter::defaultCenter();
+    const void* sender = hub.get();
+    center.addObserver(
+        this, Z12Ara::CrwlCrawlDidFinish,
+        [this](const platform::Notification&) {
+            finished = true;
+            loop.quit();
+        },
+        sender);
+    center.addObserver(
+        this, Z12Ara::CrwlDidSaveArchiveIndex, [this](const platform::Notification&) { archiveIndexSaved = true; },
+        sender);
+    center.addObserver(
+        this, Z12Ara::CrwlCrawlDidStop,
+        [this](const platform::Notification&) {
+            interrupted = true;
+            loop.quit();
+        },
+        sender);
+}
+
+void HeadlessScan::State::waitForEnd()
+{
+    if (finished || interrupted)
+        return;
+    QObject::connect(&statusTimer, &QTimer::timeout, [this] { showStatus(); });
+    statusTimer.start(ScanStatusLine::kTerminalIntervalMs);
+    loop.exec();
+    statusTimer.stop();
+}
+
+QString HeadlessScan::State::startFailure() const
+{
+    for (const qfDataSource::Item& item : hub->linksCollection()) {
+        const auto record = std::dynamic_pointer_cast<CrwlUrl>(item);
+        if (!record || !record->isStartingPoint())
+            continue;
+        // A start that answered (a response came, or a redirect) has been reached, whatever
+        // became of it afterwards: a render given up, a body cut short, a redirect's target.
+        if (record->getResponsetime() > 0 || !record->redirectArray().isEmpty())
+            return {};
+        const qint64 status = record->getStatus();
+        switch (status) {
+        case CrwlStatus::unknownError:
+            // A page the browser engine loaded but rendered nothing of (a script that never ends)
+            // has answered; only a fetch given up in silence never reached its server.
+            if (record->shouldRunJS())
+                return {};
+            return record->descriptionForStatusCode(status);
+        case CrwlStatus::unableToMakeValidUrl:
+        case CrwlStatus::fileIsDirectory:
+        case CrwlStatus::fileDoesNotExist:
+        case CrwlStatus::completedWithError:
+            return record->descriptionForStatusCode(status);
+        default:
+            return {};
+        }
+    }
+    return {};
+}
+
+void HeadlessScan::State::finishScan(const std::shared_ptr<CrawlSettings>& settings)
+{
+    if (finished && engine::settingBool(settings, QStringLiteral("shouldArchive"))) {
+        scanMilliseconds = elapsed.elapsed();
+        const HeadlessArchiveResult archived = exportArchiveAfterScan(*hub, defaults, *archiveWriter, archiveIndexSaved);
+        archiveLine = archived.line;
+        archiveFailure = archived.failure;
+    }
+    if (!configManager)
+        return;
+    // A finished scan leaves the site what the main window writes: its status text, and the
+    // site's own name in place of the placeholder name.
+    if (finished) {
+        settings::ConfigManager& store = *configManager;
+        ScanControl::writeFinishToSite(
+            *hub, QDateTime::currentDateTime(), QLocale::system(),
+            [&store](const QString& text) { store.setStatusForCurrentSite(text); },
+            [&store](const QString& name) { store.setNameIfStillDefault(name); });
+    }
+    configManager->applicationWillTerminate();
+}
+
+int HeadlessScan::State::writeOutputs()
+{
+    // Each export is tried whatever became of the others; the summary says which were written.
+    QMap<QString, QString> failures;
+    QString error;
+    if (options.view != 0) {
+        writeViewExports(failures);
+    } else if (!options.csvFile.isEmpty() && !writeCsv(&error)) {
+        failures.insert(QStringLiteral("CSV"), platform::saveFailureText(options.csvFile, error));
+    }
+    if (!options.sitemapFile.isEmpty() && !writeSitemap(&error))
+        failures.insert(QStringLiteral("Sitemap"), error);
+    for (const QString& failure : std::as_const(failures))
+        writeLine(console.err, QStringLiteral("crawlmere: ") + failure);
+    if (!archiveFailure.isNull())
+        writeLine(console.err, QStringLiteral("crawlmere: ") + archive::ArchiveExportController::failureText(archiveFailure));
+    writeSummary(failures);
+    if (!failures.isEmpty() || !archiveFailure.isNull())
         return kExitFailed;
-    }
-    d->writeSummary(csvWritten);
-    if (!d->archiveFailure.isNull()) {
-        writeLine(d->console.err,
-            QStringLiteral("crawlmere: ") + archive::ArchiveExportController::failureText(d->archiveFailure));
-        return kExitFailed;
-    }
-    return d->interrupted && !d->finished ? kExitInterrupted : kExitFinished;
+    return interrupted && !finished ? kExitInterrupted : kExitFinished;
 }
 
 void HeadlessScan::interrupt()
@@ -404,6 +500,20 @@ bool HeadlessScan::State::writeCsv(QString* error) const
     return true;
 }
 
+namespace {
+
+/// The column choice the window keeps for the view of `Manager` (shown and hidden columns,
+/// their order), put on `table` as the window puts it on its own table.
+template <typename Manager>
+void applyStoredColumns(TableView& table, platform::UserDefaults& defaults)
+{
+    Manager manager(&defaults);
+    manager.setTableView(&table);
+    manager.setUpColumns();
+}
+
+} // namespace
+
 TableExportSnapshot HeadlessScan::State::viewSnapshot() const
 {
     // Filled as the window fills the view when a scan ends.
@@ -416,6 +526,7 @@ TableExportSnapshot HeadlessScan::State::viewSnapshot() const
     switch (options.view) {
     case 2: {
         HeadlessTableView outline(views::CrwlByPageDataSource::columns().tableColumns());
+        applyStoredColumns<ByPageColumnManager>(outline, defaults);
         views::CrwlByPageDataSource byPage;
         byPage.setOutlineView(&outline);
         byPage.clear();
@@ -425,6 +536,7 @@ TableExportSnapshot HeadlessScan::State::viewSnapshot() const
     }
     case 3: {
         HeadlessTableView outline(views::CrwlByStatusDataSource::columns().tableColumns());
+        applyStoredColumns<ByStatusColumnManager>(outline, defaults);
         views::CrwlByStatusDataSource byStatus;
         byStatus.setOutlineView(&outline);
         byStatus.clear();
@@ -434,6 +546,7 @@ TableExportSnapshot HeadlessScan::State::viewSnapshot() const
     }
     case 4: {
         HeadlessTableView table(views::CrwlFlatViewDataSource::columns().tableColumns());
+        applyStoredColumns<FlatViewColumnManager>(table, defaults);
         views::CrwlFlatViewDataSource flat;
         flat.setTableView(&table);
         flat.clear();
@@ -448,26 +561,24 @@ TableExportSnapshot HeadlessScan::State::viewSnapshot() const
     byLink.setCollection(hub->linksCollection());
     byLink.filter();
     HeadlessTableView table(CrwlByLinkDataSource::defaultColumns());
+    applyStoredColumns<ByLinkColumnManager>(table, defaults);
     return TableExportSnapshot::fromTable(byLink, table);
 }
 
-bool HeadlessScan::State::writeViewExports(QString* error)
+void HeadlessScan::State::writeViewExports(QMap<QString, QString>& failures)
 {
     const TableExportSnapshot snapshot = viewSnapshot();
     viewRows = snapshot.rows.size();
-    const std::pair<const QString&, TableExportJob::Format> exports[] = {
-        { options.csvFile, TableExportJob::Format::Csv },
-        { options.htmlFile, TableExportJob::Format::Html },
+    const std::tuple<QString, const QString&, TableExportJob::Format> exports[] = {
+        { QStringLiteral("CSV"), options.csvFile, TableExportJob::Format::Csv },
+        { QStringLiteral("HTML"), options.htmlFile, TableExportJob::Format::Html },
     };
-    for (const auto& [path, format] : exports) {
+    for (const auto& [name, path, format] : exports) {
         if (path.isEmpty())
             continue;
-        if (const auto failure = TableExportJob::write(snapshot, format, qfDataSource::csvQuoteEscapeOption(), path)) {
-            *error = platform::saveFailureText(path, *failure);
-            return false;
-        }
+        if (const auto failure = TableExportJob::write(snapshot, format, qfDataSource::csvQuoteEscapeOption(), path))
+            failures.insert(name, platform::saveFailureText(path, *failure));
     }
-    return true;
 }
 
 bool HeadlessScan::State::writeSitemap(QString* error)
@@ -477,13 +588,15 @@ bool HeadlessScan::State::writeSitemap(QString* error)
     manager.setCollection(hub->internalPagesCollection());
     manager.setImagesCollection(hub->imageCollection());
     const qsizetype pages = manager.getSitemapCollectionCount();
-    if (!manager.exportXMLSitemapAndSaveTo(options.sitemapFile)) {
+    const QStringList documents = manager.getXMLSitemap();
+    QString location;
+    if (!documents.isEmpty() && !manager.saveXMLDocumentsTo(documents, options.sitemapFile, &location)) {
         const auto& failure = manager.lastSaveFailure();
         *error = failure ? platform::saveFailureText(failure->path, failure->reason)
                          : QStringLiteral("cannot write the sitemap %1").arg(options.sitemapFile);
         return false;
     }
-    if (manager.xmlfilecount() == 0) {
+    if (documents.isEmpty()) {
         // The window says why its sitemap is empty; so does the summary, in its one line.
         QStringList leftOut;
         if (const qsizetype canonical = manager.getExcludedFromSitemapBecauseCanonical())
@@ -496,11 +609,11 @@ bool HeadlessScan::State::writeSitemap(QString* error)
             : QStringLiteral("every page was left out (%1)").arg(leftOut.join(QStringLiteral(", ")));
         return true;
     }
-    sitemapWritten = { pages, manager.xmlfilecount() };
+    sitemapWritten = SitemapWritten { pages, int(documents.size()), location };
     return true;
 }
 
-void HeadlessScan::State::writeSummary(bool exportsWritten) const
+void HeadlessScan::State::writeSummary(const QMap<QString, QString>& failures) const
 {
     const double seconds = static_cast<double>(scanMilliseconds >= 0 ? scanMilliseconds : elapsed.elapsed()) / 1000.0;
     const qint64 checked = hub->checkedLinkCount();
@@ -513,24 +626,45 @@ void HeadlessScan::State::writeSummary(bool exportsWritten) const
                  .arg(startingUrl);
     lines << QStringLiteral("URLs found: %1").arg(found);
     lines << QStringLiteral("URLs checked: %1").arg(checked);
+    // Links that answered but whose #fragment their page lacks count as bad: say how many.
+    qint64 missingFragments = 0;
+    for (const auto& item : hub->linksCollection()) {
+        if (const auto* record = dynamic_cast<const CrwlUrl*>(item.get());
+            record && record->getLinksAnchorDoesntAppearOnTargetPage())
+            ++missingFragments;
+    }
     lines << QStringLiteral("Bad links: %1").arg(hub->badLinkCount());
+    if (missingFragments > 0)
+        lines << QStringLiteral("Bad links with no such #fragment on the page: %1").arg(missingFragments);
     lines << QStringLiteral("Pages: %1").arg(hub->pageCount());
     lines << QStringLiteral("Time: %1 s (%2 URLs/s)")
                  .arg(seconds, 0, 'f', 2)
                  .arg(seconds > 0 ? static_cast<double>(checked) / seconds : 0.0, 0, 'f', 1);
     const qint64 rows = viewRows.value_or(found);
-    if (exportsWritten && !options.csvFile.isEmpty())
-        lines << QStringLiteral("CSV: %1 (%2)")
-                     .arg(QDir::toNativeSeparators(options.csvFile), plural(rows, "row", "rows"));
-    if (exportsWritten && !options.htmlFile.isEmpty())
-        lines << QStringLiteral("HTML: %1 (%2)")
-                     .arg(QDir::toNativeSeparators(options.htmlFile), plural(rows, "row", "rows"));
+    const std::pair<QString, const QString&> tables[] = {
+        { QStringLiteral("CSV"), options.csvFile },
+        { QStringLiteral("HTML"), options.htmlFile },
+    };
+    for (const auto& [name, path] : tables) {
+        if (path.isEmpty())
+            continue;
+        if (failures.contains(name))
+            lines << QStringLiteral("%1: not written: %2").arg(name, failures.value(name));
+        else
+            lines << QStringLiteral("%1: %2 (%3)").arg(name, QDir::toNativeSeparators(path), plural(rows, "row", "rows"));
+    }
     if (!archiveLine.isEmpty())
         lines << archiveLine;
-    if (sitemapWritten)
-        lines << QStringLiteral("Sitemap: %1 (%2, %3)")
-                     .arg(QDir::toNativeSeparators(options.sitemapFile), plural(sitemapWritten->first, "page", "pages"),
-                         plural(sitemapWritten->second, "file", "files"));
+    if (failures.contains(QStringLiteral("Sitemap")))
+        lines << QStringLiteral("Sitemap: not written: %1").arg(failures.value(QStringLiteral("Sitemap")));
+    else if (sitemapWritten && sitemapWritten->files > 1)
+        lines << QStringLiteral("Sitemap: %1 (the index of %2, %3)")
+                     .arg(QDir::toNativeSeparators(sitemapWritten->location),
+                         plural(sitemapWritten->files, "part", "parts"),
+                         plural(sitemapWritten->pages, "page", "pages"));
+    else if (sitemapWritten)
+        lines << QStringLiteral("Sitemap: %1 (%2, 1 file)")
+                     .arg(QDir::toNativeSeparators(sitemapWritten->location), plural(sitemapWritten->pages, "page", "pages"));
     else if (!sitemapNotWritten.isNull())
         lines << QStringLiteral("Sitemap: no file written to %1: %2")
                      .arg(QDir::toNativeSeparators(options.sitemapFile), sitemapNotWritten);
@@ -551,7 +685,11 @@ int runHeadlessCommand(const QStringList& arguments, const HeadlessConsole& cons
         writeLine(console.out, QStringLiteral("Crawlmere %1").arg(QLatin1String(CRAWLMERE_VERSION)));
         return kExitFinished;
     }
-    if (parse.targetNotFound) {
+    if (parse.showColumnKeys) {
+        writeBytes(console.out, columnKeysText().toUtf8());
+        return kExitFinished;
+    }
+    if (parse.targetUnusable) {
         writeLine(console.err, QStringLiteral("crawlmere: ") + parse.error);
         return kExitFailed;
     }

@@ -8,6 +8,7 @@
 #include <QAbstractItemView>
 #include <QAction>
 #include <QApplication>
+#include <QClipboard>
 #include <QComboBox>
 #include <QHeaderView>
 #include <QJsonArray>
@@ -81,14 +82,47 @@ QList<int> visibleColumns(const QAbstractItemView* view)
     QList<int> columns;
     const QAbstractItemModel* model = view->model();
     const auto* tree = qobject_cast<const QTreeView*>(view);
+    const auto* table = qobject_cast<const QTableView*>(view);
     const int count = model->columnCount();
     for (int visual = 0; visual < count; ++visual) {
-        const int logical = tree ? tree->header()->logicalIndex(visual) : visual;
-        if (logical < 0 || (tree && tree->isColumnHidden(logical)))
+        const int logical = tree ? tree->header()->logicalIndex(visual)
+            : table               ? table->horizontalHeader()->logicalIndex(visual)
+                                  : visual;
+        if (logical < 0 || (tree && tree->isColumnHidden(logical)) || (table && table->isColumnHidden(logical)))
             continue;
         columns << logical;
     }
     return columns;
+}
+
+/// The lists, tables and text fields of `window` that a user can give the keyboard to, in the
+/// order of the widget tree (item editors and the text inside another field aside).
+QList<QWidget*> focusableFields(QWidget* window)
+{
+    QList<QWidget*> fields;
+    for (QWidget* widget : window->findChildren<QWidget*>()) {
+        if (!widget->isVisible() || !widget->isEnabled() || widget->focusPolicy() == Qt::NoFocus)
+            continue;
+        const bool field = qobject_cast<QAbstractItemView*>(widget) || qobject_cast<QLineEdit*>(widget)
+            || qobject_cast<QTextEdit*>(widget) || qobject_cast<QPlainTextEdit*>(widget);
+        if (!field)
+            continue;
+        const QWidget* parent = widget->parentWidget();
+        while (parent && parent != window && !qobject_cast<const QAbstractItemView*>(parent))
+            parent = parent->parentWidget();
+        if (parent && parent != window)
+            continue;
+        fields << widget;
+    }
+    return fields;
+}
+
+QString nearestName(const QWidget* widget)
+{
+    for (const QWidget* named = widget; named; named = named->parentWidget())
+        if (!named->objectName().isEmpty() && !named->objectName().startsWith(u"qt_"))
+            return named->objectName();
+    return {};
 }
 
 } // namespace
@@ -129,6 +163,12 @@ QJsonObject InspectionAnswers::answerWords(const QStringList& words)
         return { { "ok", true }, { "pid", QCoreApplication::applicationPid() } };
     if (verb == u"active")
         return describeActive();
+    if (verb == u"windows")
+        return describeWindows();
+    if (verb == u"keys")
+        return { { "ok", true }, { "released", s_keysReleased } };
+    if (verb == u"clipboard")
+        return { { "ok", true }, { "text", QGuiApplication::clipboard()->text() } };
     if (words.size() < 2)
         return failure(QStringLiteral("a name is missing"));
     const QString& name = words.at(1);
@@ -160,6 +200,20 @@ QJsonObject InspectionAnswers::answerWords(const QStringList& words)
         QJsonObject out;
         putRect(out, globalRect(view->viewport(), view->visualRect(cell)));
         return out;
+    }
+    if (verb == u"fields" || verb == u"focus") {
+        if (!widget || !widget->isWindow())
+            return failure(QStringLiteral("not a window"));
+        if (verb == u"fields")
+            return describeFields(widget);
+        const QList<QWidget*> fields = focusableFields(widget);
+        if (words.size() > 2 && (index < 0 || index >= fields.size()))
+            return failure(QStringLiteral("no such field"));
+        widget->raise();
+        widget->activateWindow();
+        QWidget* field = words.size() > 2 ? fields.at(index) : widget;
+        field->setFocus(Qt::OtherFocusReason);
+        return describeWidget(field);
     }
     if (verb == u"tabrect") {
         auto* tabs = qobject_cast<QTabWidget*>(object);
@@ -324,6 +378,58 @@ QJsonObject InspectionAnswers::describeActive()
     // Whether a line editor has the keyboard: a scenario types only once an item editor is open.
     out.insert("editing", qobject_cast<QLineEdit*>(QApplication::focusWidget()) != nullptr);
     return out;
+}
+
+QJsonObject InspectionAnswers::describeFields(QWidget* window)
+{
+    QJsonArray fields;
+    for (QWidget* widget : focusableFields(window)) {
+        QJsonObject field { { "class", QString::fromLatin1(widget->metaObject()->className()) },
+            { "name", nearestName(widget) }, { "focus", widget->hasFocus() },
+            { "id", QString::number(quintptr(widget), 16) } };
+        if (auto* view = qobject_cast<QAbstractItemView*>(widget)) {
+            field.insert("rows", view->model() ? view->model()->rowCount() : 0);
+            field.insert("selected", view->selectionModel() ? int(view->selectionModel()->selectedIndexes().size()) : 0);
+            field.insert("readOnly", true);
+        } else if (auto* line = qobject_cast<QLineEdit*>(widget)) {
+            field.insert("text", line->text());
+            field.insert("readOnly", line->isReadOnly());
+            field.insert("secret", line->echoMode() != QLineEdit::Normal);
+        } else if (auto* rich = qobject_cast<QTextEdit*>(widget)) {
+            field.insert("text", rich->toPlainText().left(kMaxText));
+            field.insert("readOnly", rich->isReadOnly());
+        } else if (auto* plain = qobject_cast<QPlainTextEdit*>(widget)) {
+            field.insert("text", plain->toPlainText().left(kMaxText));
+            field.insert("readOnly", plain->isReadOnly());
+        }
+        fields.append(field);
+    }
+    QJsonArray tabViews;
+    for (QTabWidget* tabs : window->findChildren<QTabWidget*>()) {
+        if (!tabs->isVisible())
+            continue;
+        QJsonArray rects;
+        for (int tab = 0; tab < tabs->count(); ++tab) {
+            QJsonObject rect { { "text", tabs->tabText(tab) }, { "enabled", tabs->isTabEnabled(tab) } };
+            putRect(rect, globalRect(tabs->tabBar(), tabs->tabBar()->tabRect(tab)));
+            rects.append(rect);
+        }
+        tabViews.append(QJsonObject { { "name", nearestName(tabs) }, { "current", tabs->currentIndex() },
+            { "rects", rects } });
+    }
+    return { { "ok", true }, { "fields", fields }, { "tabs", tabViews } };
+}
+
+QJsonObject InspectionAnswers::describeWindows()
+{
+    QJsonArray windows;
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        if (!widget->isVisible())
+            continue;
+        windows.append(QJsonObject { { "name", widget->objectName() },
+            { "class", QString::fromLatin1(widget->metaObject()->className()) }, { "title", widget->windowTitle() } });
+    }
+    return { { "ok", true }, { "windows", windows } };
 }
 
 } // namespace crawlmere::app

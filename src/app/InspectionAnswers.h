@@ -12,7 +12,8 @@ class QWidget;
 namespace crawlmere::app {
 
 /// Reads the widget tree of the application's top-level widgets; never changes it apart from
-/// scrolling a view to a row that `rowrect` asks about. One request is one line of words:
+/// scrolling a view to a row that `rowrect` asks about and giving the keyboard to the field that
+/// `focus` names. One request is one line of words:
 ///
 /// - `ping` → `{"ok":true,"pid":…}` with the program's process id
 /// - `widget NAME` → class, visible, enabled, global x/y/w/h, and where the widget has one:
@@ -30,6 +31,15 @@ namespace crawlmere::app {
 /// - `action NAME` → text, enabled, checked, visible, and the global rectangle of the action in
 ///   an open menu (`open` false when none shows it)
 /// - `active` → the modal dialog, popup or active window (name, class, title, geometry)
+/// - `windows` → the visible windows, each `{"name","class","title"}`
+/// - `fields WINDOW` → the visible, enabled lists, tables and text fields of the window named
+///   WINDOW in their order, each with its class, the nearest objectName (`name`), `text` (text
+///   fields) or `rows` (views), `readOnly` and `secret`; and its visible tab views, each with
+///   its tabs' global rectangles and labels (`tabs`: `{"current","rects":[…]}`)
+/// - `focus WINDOW [INDEX]` → raises that window and gives the keyboard to its INDEX-th field
+///   (without INDEX, to the window)
+/// - `clipboard` → the clipboard's text
+/// - `keys` → how many key releases the display has delivered (`released`), each counted once
 ///
 /// NAME is an objectName, or `ANCESTOR>NAME` to look only inside the object named ANCESTOR.
 /// A request that names nothing or is malformed answers `{"ok":false,"error":...}`. Main
@@ -43,6 +53,9 @@ public:
     /// descendants, visible windows first; null when there is none.
     static QObject* find(const QString& name);
 
+    /// Counts a key release that the display delivered (the socket's event filter calls it).
+    static void noteKeyReleased() { ++s_keysReleased; }
+
 private:
     static QJsonObject answerWords(const QStringList& words);
     static QJsonObject describeWidget(QWidget* widget);
@@ -50,6 +63,10 @@ private:
     static QJsonObject describeAction(const QString& name);
     static QJsonObject describeMenu(const QString& name);
     static QJsonObject describeActive();
+    static QJsonObject describeFields(QWidget* window);
+    static QJsonObject describeWindows();
+
+    static inline qint64 s_keysReleased = 0;
 };
 
 } // namespace crawlmere::app

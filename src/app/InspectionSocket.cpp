@@ -4,6 +4,8 @@
 #include "app/InspectionAnswers.h"
 #include "app/LocalSocketAccess.h"
 
+#include <QCoreApplication>
+#include <QKeyEvent>
 #include <QLocalServer>
 #include <QLocalSocket>
 
@@ -19,6 +21,9 @@ std::unique_ptr<InspectionSocket> InspectionSocket::fromEnvironment()
         qWarning("Crawlmere: the inspection socket cannot listen at %s", qPrintable(path));
         return nullptr;
     }
+    // The keys the display delivered, so a scenario can wait until its last key was handled.
+    if (QCoreApplication::instance())
+        QCoreApplication::instance()->installEventFilter(socket.get());
     return socket;
 }
 
@@ -32,6 +37,20 @@ InspectionSocket::InspectionSocket(QObject* parent)
 }
 
 InspectionSocket::~InspectionSocket() = default;
+
+bool InspectionSocket::eventFilter(QObject* watched, QEvent* event)
+{
+    // A key not taken is offered to each parent in turn: counted once, by its time and key.
+    if (event->type() == QEvent::KeyRelease && event->spontaneous()) {
+        const auto* key = static_cast<const QKeyEvent*>(event);
+        if (key->timestamp() != m_lastKeyTimestamp || key->key() != m_lastKey) {
+            m_lastKeyTimestamp = key->timestamp();
+            m_lastKey = key->key();
+            InspectionAnswers::noteKeyReleased();
+        }
+    }
+    return QObject::eventFilter(watched, event);
+}
 
 bool InspectionSocket::listen(const QString& path)
 {

@@ -37,11 +37,16 @@ public:
     /// is and nothing listens. Connections from other users are closed at once.
     bool listen(const QString& path);
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     void acceptClients();
     void readRequests(QLocalSocket* client);
 
     QLocalServer* m_server = nullptr;
+    quint64 m_lastKeyTimestamp = 0;
+    int m_lastKey = 0;
 };
 
 } // namespace crawlmere::app

@@ -1,6 +1,8 @@
 // The main window.
 #include "app/MainWindow.h"
 
+#include "app/EditMenuRoute.h"
+
 #include "app/MainTabView.h"
 #include "app/MainToolBar.h"
 #include "app/StatusLineField.h"
@@ -8,6 +10,7 @@
 #include "platform/UserDefaults.h"
 #include "views/crawlmereTableView.h"
 #include "views/qfOutlineView.h"
+#include "views/ResultTreeView.h"
 
 #include <QAbstractItemView>
 #include <QApplication>
@@ -29,6 +32,8 @@
 #include <QToolButton>
 #include <QTreeView>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace crawlmere::app {
 
@@ -254,78 +259,163 @@ void MainWindow::setSitesPane(QWidget* pane)
         m_sitesLayout->addWidget(pane);
 }
 
-QAction* MainWindow::addEditAction(QMenu* menu, const QString& title, QKeySequence::StandardKey key, const char* slot)
+namespace {
+
+/// What the window needs to know of the focused widget to route an Edit item.
+EditFocus editFocus(QWidget* focus)
+{
+    EditFocus out;
+    if (!focus)
+        return out;
+    const QClipboard* clipboard = QGuiApplication::clipboard();
+    out.clipboardHasText = clipboard && !clipboard->text().isEmpty();
+    if (auto* line = qobject_cast<QLineEdit*>(focus)) {
+        out.kind = EditFocus::Kind::Text;
+        out.editable = !line->isReadOnly();
+        out.secret = line->echoMode() != QLineEdit::Normal;
+        out.hasSelection = line->hasSelectedText();
+        out.hasText = !line->text().isEmpty();
+        out.undoAvailable = line->isUndoAvailable();
+        out.redoAvailable = line->isRedoAvailable();
+        return out;
+    }
+    auto* text = qobject_cast<QTextEdit*>(focus);
+    auto* plain = qobject_cast<QPlainTextEdit*>(focus);
+    if (text || plain) {
+        QTextDocument* document = text ? text->document() : plain->document();
+        out.kind = EditFocus::Kind::Text;
+        out.editable = text ? !text->isReadOnly() : !plain->isReadOnly();
+        out.hasSelection = text ? text->textCursor().hasSelection() : plain->textCursor().hasSelection();
+        out.hasText = !document->isEmpty();
+        out.undoAvailable = document->isUndoAvailable();
+        out.redoAvailable = document->isRedoAvailable();
+        return out;
+    }
+    if (auto* view = qobject_cast<QAbstractItemView*>(focus)) {
+        out.kind = EditFocus::Kind::ItemView;
+        out.hasSelection = view->selectionModel() && view->selectionModel()->hasSelection();
+        out.rows = view->model() ? view->model()->rowCount(view->rootIndex()) : 0;
+        out.multipleSelection = view->selectionMode() == QAbstractItemView::MultiSelection
+            || view->selectionMode() == QAbstractItemView::ExtendedSelection
+            || view->selectionMode() == QAbstractItemView::ContiguousSelection;
+        return out;
+    }
+    out.kind = EditFocus::Kind::Other;
+    return out;
+}
+
+/// A text widget's own operation for `command`.
+void editText(QWidget* focus, EditCommand command)
+{
+    if (auto* line = qobject_cast<QLineEdit*>(focus)) {
+        switch (command) {
+        case EditCommand::Undo:
+            return line->undo();
+        case EditCommand::Redo:
+            return line->redo();
+        case EditCommand::Cut:
+            return line->cut();
+        case EditCommand::Copy:
+            return line->copy();
+        case EditCommand::Paste:
+            return line->paste();
+        case EditCommand::Delete:
+            return line->del();
+        case EditCommand::SelectAll:
+            return line->selectAll();
+        }
+        return;
+    }
+    auto edit = [command](auto* field) {
+        switch (command) {
+        case EditCommand::Undo:
+            return field->undo();
+        case EditCommand::Redo:
+            return field->redo();
+        case EditCommand::Cut:
+            return field->cut();
+        case EditCommand::Copy:
+            return field->copy();
+        case EditCommand::Paste:
+            return field->paste();
+        case EditCommand::Delete:
+            return field->textCursor().removeSelectedText();
+        case EditCommand::SelectAll:
+            return field->selectAll();
+        }
+    };
+    if (auto* text = qobject_cast<QTextEdit*>(focus))
+        edit(text);
+    else if (auto* plain = qobject_cast<QPlainTextEdit*>(focus))
+        edit(plain);
+}
+
+/// Copy in a list or table: a result view copies as its own Copy does; any other view puts its
+/// selected rows on the clipboard, the cells of a row apart by tabs.
+void copyRows(QAbstractItemView* view)
+{
+    if (auto* results = dynamic_cast<views::ResultTreeView*>(view)) {
+        results->copy();
+        return;
+    }
+    const QAbstractItemModel* model = view->model();
+    if (!model || !view->selectionModel())
+        return;
+    QModelIndexList rows = view->selectionModel()->selectedRows();
+    if (rows.isEmpty())
+        rows = view->selectionModel()->selectedIndexes();
+    std::ranges::sort(rows, [](const QModelIndex& a, const QModelIndex& b) { return a.row() < b.row(); });
+    const auto* tree = qobject_cast<const QTreeView*>(view);
+    QStringList lines;
+    int lastRow = -1;
+    for (const QModelIndex& index : std::as_const(rows)) {
+        if (index.row() == lastRow)
+            continue;
+        lastRow = index.row();
+        QStringList cells;
+        for (int column = 0; column < model->columnCount(index.parent()); ++column) {
+            if (tree && tree->isColumnHidden(column))
+                continue;
+            cells << model->index(index.row(), column, index.parent()).data(Qt::DisplayRole).toString();
+        }
+        lines << cells.join(u'\t');
+    }
+    if (!lines.isEmpty())
+        QGuiApplication::clipboard()->setText(lines.join(u'\n'));
+}
+
+} // namespace
+
+QAction* MainWindow::addEditAction(QMenu* menu, const QString& title, EditCommand command, QKeySequence key)
 {
     QAction* action = menu->addAction(title);
-    action->setShortcut(key);
-    // The focused widget does the work: a text field by its slot of the same name, any other
-    // widget (a table's Copy) by the key it would have been pressed with.
-    connect(action, &QAction::triggered, this, [slot, key] {
+    if (!key.isEmpty())
+        action->setShortcut(key);
+    // The focused widget does the work through its own operation; a widget that has none is left
+    // alone. A key is never sent on: a synthesized key press is matched against the shortcuts
+    // first, which would bring it straight back to this item.
+    connect(action, &QAction::triggered, this, [command] {
         QWidget* focus = QApplication::focusWidget();
-        if (!focus)
+        switch (editStep(command, editFocus(focus))) {
+        case EditStep::Nothing:
             return;
-        if (focus->metaObject()->indexOfMethod(QMetaObject::normalizedSignature(slot).constData()) >= 0) {
-            QMetaObject::invokeMethod(focus, QByteArray(slot).chopped(2).constData());
-            return;
+        case EditStep::Text:
+            return editText(focus, command);
+        case EditStep::CopyRows:
+            return copyRows(qobject_cast<QAbstractItemView*>(focus));
+        case EditStep::SelectAllRows:
+            return qobject_cast<QAbstractItemView*>(focus)->selectAll();
         }
-        const QKeySequence sequence(key);
-        if (sequence.isEmpty())
-            return;
-        const QKeyCombination combination = sequence[0];
-        QKeyEvent press(QEvent::KeyPress, combination.key(), combination.keyboardModifiers());
-        QApplication::sendEvent(focus, &press);
     });
-    m_editItems.append({ key, action });
+    m_editItems.append({ command, action });
     return action;
 }
 
 void MainWindow::updateEditItems()
 {
-    QWidget* focus = QApplication::focusWidget();
-    auto* line = qobject_cast<QLineEdit*>(focus);
-    auto* text = qobject_cast<QTextEdit*>(focus);
-    auto* plain = qobject_cast<QPlainTextEdit*>(focus);
-    auto* view = qobject_cast<QAbstractItemView*>(focus);
-    QTextDocument* document = text ? text->document() : plain ? plain->document() : nullptr;
-    const bool editable = line ? !line->isReadOnly() : text ? !text->isReadOnly() : plain && !plain->isReadOnly();
-    const bool secret = line && line->echoMode() != QLineEdit::Normal;
-    const bool selection = line ? line->hasSelectedText()
-        : text                  ? text->textCursor().hasSelection()
-        : plain                 ? plain->textCursor().hasSelection()
-                                : false;
-    const QClipboard* clipboard = QGuiApplication::clipboard();
-    for (const auto& [key, action] : std::as_const(m_editItems)) {
-        bool enabled = false;
-        switch (key) {
-        case QKeySequence::Undo:
-            enabled = editable && (line ? line->isUndoAvailable() : document && document->isUndoAvailable());
-            break;
-        case QKeySequence::Redo:
-            enabled = editable && (line ? line->isRedoAvailable() : document && document->isRedoAvailable());
-            break;
-        case QKeySequence::Cut:
-            enabled = editable && selection && !secret;
-            break;
-        case QKeySequence::Copy:
-            enabled = view ? view->selectionModel() && view->selectionModel()->hasSelection() : selection && !secret;
-            break;
-        case QKeySequence::Paste:
-            enabled = editable && clipboard && !clipboard->text().isEmpty();
-            break;
-        case QKeySequence::SelectAll:
-            enabled = line ? !line->text().isEmpty()
-                : document ? !document->isEmpty()
-                : view     ? view->model() && view->model()->rowCount() > 0
-                    && view->selectionMode() != QAbstractItemView::NoSelection
-                    && view->selectionMode() != QAbstractItemView::SingleSelection
-                       : false;
-            break;
-        default:
-            enabled = true;
-            break;
-        }
-        action->setEnabled(enabled);
-    }
+    const EditFocus focus = editFocus(QApplication::focusWidget());
+    for (const auto& [command, action] : std::as_const(m_editItems))
+        action->setEnabled(editStep(command, focus) != EditStep::Nothing);
 }
 
 void MainWindow::buildMenus(const QString& quitTitle, const QString& aboutTitle)
@@ -361,14 +451,25 @@ void MainWindow::buildMenus(const QString& quitTitle, const QString& aboutTitle)
 
     QMenu* edit = menuBar()->addMenu(tr("&Edit"));
     edit->setObjectName(QStringLiteral("editMenu"));
-    addEditAction(edit, tr("Undo"), QKeySequence::Undo, "undo()");
-    addEditAction(edit, tr("Redo"), QKeySequence::Redo, "redo()");
+    addEditAction(edit, tr("Undo"), EditCommand::Undo, QKeySequence::Undo)->setObjectName(QStringLiteral("undoMenuItem"));
+    addEditAction(edit, tr("Redo"), EditCommand::Redo, QKeySequence::Redo)->setObjectName(QStringLiteral("redoMenuItem"));
     edit->addSeparator();
-    addEditAction(edit, tr("Cut"), QKeySequence::Cut, "cut()");
-    addEditAction(edit, tr("Copy"), QKeySequence::Copy, "copy()");
-    addEditAction(edit, tr("Paste"), QKeySequence::Paste, "paste()");
-    addEditAction(edit, tr("Select All"), QKeySequence::SelectAll, "selectAll()");
+    addEditAction(edit, tr("Cut"), EditCommand::Cut, QKeySequence::Cut)->setObjectName(QStringLiteral("cutMenuItem"));
+    addEditAction(edit, tr("Copy"), EditCommand::Copy, QKeySequence::Copy)->setObjectName(QStringLiteral("copyMenuItem"));
+    addEditAction(edit, tr("Paste"), EditCommand::Paste, QKeySequence::Paste)
+        ->setObjectName(QStringLiteral("pasteMenuItem"));
+    // Without a key of its own: Delete stays with the focused widget (a list asks before it removes).
+    addEditAction(edit, tr("Delete"), EditCommand::Delete, {})->setObjectName(QStringLiteral("deleteMenuItem"));
+    addEditAction(edit, tr("Select All"), EditCommand::SelectAll, QKeySequence::SelectAll)
+        ->setObjectName(QStringLiteral("selectAllMenuItem"));
     connect(edit, &QMenu::aboutToShow, this, &MainWindow::updateEditItems);
+    // Closed, every item is enabled so that its key always reaches it: an item disabled for
+    // the widget focused when the menu last opened would leave the key to another widget,
+    // which may do something else with it. The item itself acts only where it can.
+    connect(edit, &QMenu::aboutToHide, this, [this] {
+        for (const auto& item : std::as_const(m_editItems))
+            item.second->setEnabled(true);
+    });
 
     QMenu* view = menuBar()->addMenu(tr("&View"));
     view->setObjectName(QStringLiteral("viewMenu"));

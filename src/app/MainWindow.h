@@ -24,11 +24,12 @@ class UserDefaults;
 
 namespace crawlmere::app {
 
+enum class EditCommand;
 class MainTabView;
 class MainToolBar;
 class StatusLineField;
 
-/// Built in code as the interface file would be: every control named by its outlet as its
+/// Built in code as the interface file would be: every control carries its name as its
 /// objectName. Tabs: "0" the sites and settings pane (`sitesTabViewItem`, filled through
 /// `setSitesPane`), "1" by link (`byLinkView`), "2" by page (`byPageOutlineView`), "3" by status
 /// (`byStatusOutlineView`), "4" flat (`flatView`). The six toolbar buttons (`badLinksButton`,
@@ -51,7 +52,7 @@ public:
 
     MainTabView* mainTabView() const { return m_tabs; }
     MainToolBar* mainToolBar() const { return m_toolbar; }
-    /// The button of the outlet `name`, or null.
+    /// The button whose object name is `name`, or null.
     QToolButton* button(const QString& name) const;
     /// Connects a toolbar button's press to `handler` and enables it.
     void connectButton(const QString& name, std::function<void()> handler);
@@ -73,7 +74,7 @@ public:
 
     /// The menu action of "Customise Toolbar…", for the delegate to connect.
     QAction* customiseToolbarAction() const { return m_customiseToolbar; }
-    /// A menu item by its outlet name, or null.
+    /// A menu item by its object name, or null.
     QAction* menuItem(const QString& name) const;
     /// Where items go right after the menu item `name`: its menu, and the item they go before
     /// (null: the menu's end). No menu when there is no such item in a menu.
@@ -88,7 +89,7 @@ public:
     StatusLineField* statusField() const { return m_status; }
     QProgressBar* progressIndicator() const { return m_progressIndicator; }
     QPushButton* goButton() const { return m_goButton; }
-    /// The result view of tab "1" to "4" by its outlet name, or null.
+    /// The result view of tab "1" to "4" by its object name, or null.
     QTreeView* resultView(const QString& name) const;
     /// A tool bar row above the view of `viewName`, for the view's own buttons (Columns).
     void addViewButton(const QString& viewName, QWidget* button);
@@ -101,7 +102,7 @@ private:
     void buildTabs(const QString& sitesTabLabel);
     void buildScanControls();
     void buildMenus(const QString& quitTitle, const QString& aboutTitle);
-    QAction* addEditAction(QMenu* menu, const QString& title, QKeySequence::StandardKey key, const char* slot);
+    QAction* addEditAction(QMenu* menu, const QString& title, EditCommand command, QKeySequence key);
     /// As the Edit menu opens: each item enabled only when the focused widget can do it.
     void updateEditItems();
 
@@ -113,7 +114,7 @@ private:
     QPointer<QWidget> m_sitesPane;
     QList<QToolButton*> m_buttons;
     QAction* m_customiseToolbar = nullptr;
-    QList<std::pair<QKeySequence::StandardKey, QAction*>> m_editItems;
+    QList<std::pair<EditCommand, QAction*>> m_editItems;
     QLineEdit* m_searchField = nullptr;
     QComboBox* m_linksFilter = nullptr;
     StatusLineField* m_status = nullptr;

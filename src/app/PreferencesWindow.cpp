@@ -2,6 +2,7 @@
 #include "app/PreferencesWindow.h"
 
 #include "app/MainTabView.h"
+#include "views/CutCells.h"
 #include "views/WheelGuard.h"
 
 #include <QCheckBox>
@@ -103,6 +104,8 @@ QWidget* PreferencesWindow::makeControl(const Preference& preference, QWidget* p
     }
     case PreferenceKind::Text: {
         auto* field = new QLineEdit(parent);
+        // A long agent string reads from its name, not from its tail.
+        views::showFieldTextFromStart(*field);
         connect(field, &QLineEdit::textEdited, this,
             [this, &preference](const QString& text) { stored(preference, text); });
         return field;

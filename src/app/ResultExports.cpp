@@ -21,6 +21,7 @@
 #include "views/ResultViewPrinter.h"
 #include "views/qfOutlineView.h"
 
+#include <QAbstractButton>
 #include <QAction>
 #include <QMenu>
 #include <QPrintDialog>
@@ -88,11 +89,16 @@ void ResultExports::updateExportMenuItems()
         { "exportInsecureAsCSVMenuItem", insecure },
         { "exportInsecureAsHTMLMenuItem", insecure },
         { "printMenuItem", frontPrintableView() != nullptr },
+        // The sheet exports one of the link views, which show the same links.
+        { "exportPreviewAsHTMLMenuItem", tabHasRows(1) },
+        { "exportPreviewAsCSVMenuItem", tabHasRows(1) },
     };
     for (const auto& [name, enabled] : items) {
         if (QAction* item = m_services.window.menuItem(QLatin1String(name)))
             item->setEnabled(enabled);
     }
+    if (auto* button = m_services.window.findChild<QAbstractButton*>(QStringLiteral("exportPreviewButton")))
+        button->setEnabled(tabHasRows(1));
 }
 
 void ResultExports::post(const QString& name) { platform::NotificationCenter::defaultCenter().post(name); }

@@ -57,7 +57,7 @@ public:
     UpdateWindowController(const UpdateWindowController&) = delete;
     UpdateWindowController& operator=(const UpdateWindowController&) = delete;
 
-    // ===== Outlets ============================================================================
+    // ===== Widgets ============================================================================
     /// "Turn on automatic update checks"; removed from its menus when the start-up check runs.
     void setTurnOnAutoUpdatesMenuItem(QAction* item);
     /// The manual check's menu item, enabled only while the version text's address is set.

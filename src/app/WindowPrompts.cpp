@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QGridLayout>
 #include <QMessageBox>
+#include <QPointer>
 #include <QPushButton>
 #include <QToolButton>
 
@@ -18,7 +19,11 @@ WindowPrompts::WindowPrompts(QWidget* parent)
 
 int WindowPrompts::runModalAlert(const ShellAlert& alert)
 {
-    QMessageBox box(m_parent.data());
+    // The window in front (a sheet over the main window) stands under the alert and has the
+    // keyboard back once it is answered, so that its own keys work again without a click.
+    const QPointer<QWidget> front
+        = QApplication::activeModalWidget() ? QApplication::activeModalWidget() : QApplication::activeWindow();
+    QMessageBox box(front ? front.data() : m_parent.data());
     box.setObjectName(kAlertName);
     switch (alert.style) {
     case ShellAlertStyle::warning:
@@ -54,6 +59,8 @@ int WindowPrompts::runModalAlert(const ShellAlert& alert)
         layout->addWidget(help, layout->rowCount(), 0, Qt::AlignLeft);
     }
     box.exec();
+    if (front && front->isVisible())
+        front->activateWindow();
     for (size_t i = 0; i < buttons.size(); ++i) {
         if (box.clickedButton() == buttons[i])
             return static_cast<int>(i);

@@ -9,7 +9,7 @@
 #include "engine/CrwlUrl.h"
 #include "engine/PunycodeAdditions.h"
 #include "engine/Z12Ara.h"
-#include "engine/detail/LookupKeys.h"
+#include "engine/LookupKeys.h"
 #include "engine/SettingsValue.h"
 #include "parsing/CrwlParser.h"
 #include "platform/Log.h"
@@ -22,7 +22,9 @@
 #include <QMap>
 
 #include <algorithm>
+#include <array>
 #include <map>
+#include <string_view>
 
 namespace crawlmere::archive {
 
@@ -83,7 +85,7 @@ QString withPortFolder(const QString& local, const QString& url)
 
 /// A URL text with its scheme and host in lower case, as the export names folders and writes
 /// links: "HTTP://H.test/A" and "http://h.test/A" are one page.
-QString lowerCaseSchemeAndHost(const QString& url) { return engine::detail::withLowerCaseSchemeAndHost(url); }
+QString lowerCaseSchemeAndHost(const QString& url) { return engine::withLowerCaseSchemeAndHost(url); }
 
 /// The key of a URL in the Process map: scheme and host in lower case, leading and trailing "/"
 /// trimmed.
@@ -104,6 +106,158 @@ QStringList spellingsOf(const QString& href)
     if (href.contains(u'&'))
         spellings.append(QString(href).replace(u'&', QStringLiteral("&amp;")));
     return spellings;
+}
+
+/// A byte-order mark at the start of a file: the encoding it names and its length; None and 0
+/// without one. UTF-32's marks come first: the little-endian one begins as UTF-16's does.
+std::pair<platform::EncodingId, qsizetype> byteOrderMark(const QByteArray& data)
+{
+    namespace Encoding = platform::Encoding;
+    static const std::array<std::pair<std::string_view, platform::EncodingId>, 5> marks { {
+        { std::string_view("\xFF\xFE\x00\x00", 4), Encoding::UTF32LittleEndian },
+        { std::string_view("\x00\x00\xFE\xFF", 4), Encoding::UTF32BigEndian },
+        { std::string_view("\xEF\xBB\xBF", 3), Encoding::UTF8 },
+        { std::string_view("\xFE\xFF", 2), Encoding::UTF16BigEndian },
+        { std::string_view("\xFF\xFE", 2), Encoding::UTF16LittleEndian },
+    } };
+    for (const auto& [mark, encoding] : marks) {
+        if (data.startsWith(QByteArrayView(mark.data(), static_cast<qsizetype>(mark.size()))))
+            return { encoding, static_cast<qsizetype>(mark.size()) };
+    }
+    return { Encoding::None, 0 };
+}
+
+/// Whether `encoding` writes ASCII as ASCII bytes, as a page or sheet is read until its own
+/// declaration says more.
+bool readsAsAscii(platform::EncodingId encoding)
+{
+    static constexpr QStringView probe = u"<a href=\"x\">@charset";
+    const auto bytes = platform::TextEncoding::encode(probe, encoding);
+    return bytes && *bytes == probe.toLatin1();
+}
+
+/// The encoding a page's or sheet's declaration names ("windows-1251", "gb18030"), by any name
+/// the program's text encoding knows, else as the scanner's table reads it. None when the name
+/// is unknown, and for an encoding that does not read ASCII as ASCII (UTF-16, UTF-32): bytes that
+/// can be read as declaring it in ASCII are not in it, and are read as UTF-8, as browsers do.
+platform::EncodingId declaredEncoding(const QString& declaration)
+{
+    QString name = declaration.trimmed();
+    const auto end = std::find_if(name.cbegin(), name.cend(),
+        [](QChar c) { return c == u'"' || c == u'\'' || c == u';' || c == u'/' || c == u'>' || c.isSpace(); });
+    name.truncate(end - name.cbegin());
+    platform::EncodingId encoding = platform::TextEncoding::encodingForIanaName(name);
+    if (encoding == platform::Encoding::None)
+        encoding = CrwlParser::encodingForCharset(declaration);
+    if (encoding == platform::Encoding::None || !platform::TextEncoding::isSupported(encoding) || !readsAsAscii(encoding))
+        return platform::Encoding::None;
+    return encoding;
+}
+
+/// A page or sheet as the export rewrites it: its text, the encoding it is written back in, and
+/// the byte-order mark it began with, written back in front.
+struct TextFile {
+    QString text;
+    platform::EncodingId encoding = platform::Encoding::UTF8;
+    QByteArray mark;
+
+    std::optional<QByteArray> bytesOf(const QString& rewritten) const
+    {
+        auto bytes = platform::TextEncoding::encode(rewritten, encoding);
+        if (bytes)
+            bytes->prepend(mark);
+        return bytes;
+    }
+};
+
+/// The text of a file's bytes: a byte-order mark decides its encoding, else `declared` (None for
+/// none), else UTF-8, the one other encoding worth a try when the bytes do not follow their
+/// declaration. nullopt when they cannot be decoded, or would not be encoded back to the same
+/// bytes: the file is then copied as archived rather than damaged.
+std::optional<TextFile> readText(const QByteArray& data, platform::EncodingId declared)
+{
+    TextFile file;
+    const auto [marked, markLength] = byteOrderMark(data);
+    file.mark = data.left(markLength);
+    const QByteArray body = data.mid(markLength);
+    QList<platform::EncodingId> tries;
+    if (marked != platform::Encoding::None)
+        tries = { marked };
+    else if (declared != platform::Encoding::None && declared != platform::Encoding::UTF8)
+        tries = { declared, platform::Encoding::UTF8 };
+    else
+        tries = { platform::Encoding::UTF8 };
+    for (const platform::EncodingId encoding : tries) {
+        auto text = platform::TextEncoding::decode(body, encoding);
+        if (!text)
+            continue;
+        if (platform::TextEncoding::encode(*text, encoding) != body)
+            return std::nullopt;
+        file.text = std::move(*text);
+        file.encoding = encoding;
+        return file;
+    }
+    return std::nullopt;
+}
+
+/// A link to a relative path as written in a file: a first segment holding ":" would read as a
+/// scheme ("a:b.html"), so such a link begins with "./".
+QString relativeLink(const QString& climb, const QStringList& components)
+{
+    const QString prefix = !climb.isEmpty() || components.isEmpty() || !components.first().contains(u':')
+        ? climb
+        : QStringLiteral("./");
+    return prefix + linkText(components.join(u'/'));
+}
+
+/// `stem` and `suffix` as one name, the stem cut (by whole characters) so that the name fits a
+/// file system's names.
+QString fittedName(QString stem, const QString& suffix)
+{
+    while (!stem.isEmpty() && (stem + suffix).toUtf8().size() > ExportFolder::kMaxComponentBytes) {
+        stem.chop(1);
+        if (!stem.isEmpty() && stem.back().isHighSurrogate())
+            stem.chop(1);
+    }
+    return stem + suffix;
+}
+
+/// A name split before its extension ("index", ".html"); a long tail after the last "." is no
+/// extension.
+std::pair<QString, QString> stemAndExtension(const QString& name)
+{
+    const qsizetype dot = name.lastIndexOf(u'.');
+    if (dot <= 0 || name.size() - dot > 16)
+        return { name, QString() };
+    return { name.left(dot), name.mid(dot) };
+}
+
+/// A relative path with each name too long for a file system (a long query) cut to fit, its
+/// extension kept.
+QString withFittedNames(const QString& relative)
+{
+    QStringList components = relative.split(u'/');
+    for (QString& component : components) {
+        if (component.toUtf8().size() > ExportFolder::kMaxComponentBytes) {
+            const auto [stem, extension] = stemAndExtension(component);
+            component = fittedName(stem, extension);
+        }
+    }
+    return components.join(u'/');
+}
+
+/// A file name the copy does not hold yet in the folder of `components`: the name with "-2",
+/// "-3", … before its extension ("index-2.html"), shortened to fit a file system's names.
+QString freeName(const QStringList& components, const QHash<QString, QString>& files, const QSet<QString>& folders)
+{
+    const QString folder = components.mid(0, components.size() - 1).join(u'/');
+    const auto [stem, extension] = stemAndExtension(components.last());
+    for (int n = 2;; ++n) {
+        const QString candidate = fittedName(stem, QStringLiteral("-%1").arg(n) + extension);
+        const QString path = folder.isEmpty() ? candidate : folder + u'/' + candidate;
+        if (!files.contains(path) && !folders.contains(path))
+            return candidate;
+    }
 }
 
 /// The replacements of one page: each at a place of the text as it was read, none overlapping,
@@ -246,8 +400,11 @@ struct ArchiveExport::Run {
     /// as links whatever the scan checked: the copy leads each of them somewhere.
     QVariantMap parserSettings;
     QMap<QString, ProcessEntry> map; // K → entry, in K's order
-    QHash<QString, QString> redirects; // map key of an address that redirects → K of its page
+    /// Map key of an address that redirects to a page, or whose bytes are written for another
+    /// address → K of the file written.
+    QHash<QString, QString> redirects;
     qint64 skipped = 0;
+    QList<Result::Skipped> skips;
 
     Run(ArchiveExport& exporter, const QString& outputPath)
         : owner(exporter)
@@ -273,14 +430,25 @@ struct ArchiveExport::Run {
         if (owner.progress.passStarted)
             owner.progress.passStarted(info, urls.size());
     }
-    void skip(const QString& why)
+    /// Counts `url` as left out for `reason`, for the summary.
+    void count(const QString& reason, const QString& url)
     {
         ++skipped;
-        logLine(0, why);
+        auto it = std::find_if(skips.begin(), skips.end(), [&](const Result::Skipped& s) { return s.reason == reason; });
+        if (it == skips.end())
+            it = skips.insert(skips.end(), Result::Skipped { reason, 0, {} });
+        ++it->count;
+        if (it->first.size() < kNamedSkips)
+            it->first.append(url);
     }
-    /// Writes one file; the folder logs it when it is skipped or not written, and counts those
-    /// the system refused. YES when it was written.
-    bool put(const QStringList& components, const QByteArray& data)
+    void skip(const QString& reason, const QString& url)
+    {
+        logLine(0, QStringLiteral("skipping %1: %2").arg(url, reason));
+        count(reason, url);
+    }
+    /// Writes one file for `url`; the folder logs it when it is skipped or not written, and
+    /// counts those the system refused. YES when it was written.
+    bool put(const QStringList& components, const QByteArray& data, const QString& url)
     {
         switch (folder.write(components, data)) {
         case ExportFolder::Outcome::Written:
@@ -288,10 +456,16 @@ struct ArchiveExport::Run {
         case ExportFolder::Outcome::NotWritten:
             break;
         case ExportFolder::Outcome::Skipped:
-            ++skipped;
+            count(folder.skipReason(), url);
             break;
         }
         return false;
+    }
+    /// Whether the archived files of two addresses hold the same bytes.
+    bool sameBytes(const QString& url, const QString& file, const QString& otherUrl, const QString& otherFile) const
+    {
+        const auto data = wrapper->dataRepresentationOfVersionWithFilename(file, url);
+        return data && data == wrapper->dataRepresentationOfVersionWithFilename(otherFile, otherUrl);
     }
     QString versionFile(const QString& url) const
     {
@@ -327,6 +501,7 @@ struct ArchiveExport::Run {
     void writeRedirectPages(const QHash<QString, QString>& localPaths);
     bool processPassOne();
     void mapRedirects();
+    void planNames();
     bool processPassTwo();
     void writeResource(const ProcessEntry& entry, const QByteArray& data);
     void writeStyleSheet(const QString& key, const ProcessEntry& entry, const QByteArray& data, qint64 depth);
@@ -340,18 +515,12 @@ struct ArchiveExport::Run {
     /// it led on the site; null when it stays as it is. `orDefaultName`: a link without an
     /// extension may name its folder's default page.
     QString replacementFor(const QString& href, const Url& resolved, qint64 depth, bool orDefaultName) const;
-    /// The text of a file's bytes to rewrite, in the encoding `encoding` says (the declared one,
-    /// else UTF-8); nullopt when it cannot be decoded: the file is then copied as it is.
-    static std::optional<QString> decoded(const QByteArray& data, platform::EncodingId& encoding);
-    /// Writes rewritten text in `encoding` (the bytes as archived when it cannot hold the text).
-    void writeText(const ProcessEntry& entry, const QString& text, platform::EncodingId encoding, const QByteArray& data);
+    /// Writes rewritten text as `file` was written (the bytes as archived when its encoding
+    /// cannot hold the text).
+    void writeText(const ProcessEntry& entry, const QString& text, const TextFile& file, const QByteArray& data);
     QString target(const ProcessEntry& entry, qint64 depth) const
     {
-        // A first segment holding ":" would read as a scheme ("a:b.html").
-        const QString prefix = depth > 0              ? QStringLiteral("../").repeated(depth)
-            : entry.components.first().contains(u':') ? QStringLiteral("./")
-                                                      : QString();
-        return prefix + linkText(entry.relativePath());
+        return relativeLink(QStringLiteral("../").repeated(depth), entry.components);
     }
 };
 
@@ -381,6 +550,9 @@ ArchiveExport::Result ArchiveExport::exportFilesForDate()
         return result;
     }
     run.urls = run.wrapper->allURLs().mid(0, kMaxItems);
+    // The index keeps no order: in address order, two addresses that want one file name are
+    // told apart the same way in every export.
+    run.urls.sort();
     // Both modes name a folder's page as the preferences say, as the scan's file requests do.
     run.defaultName = usableDefaultName(strings::trimmingWhitespaceAndNewlines(request.defaultsLocalFileName));
     run.wordpressUrls = crawlBool(request.crawlSettings.value(QStringLiteral("wordpressUrls")));
@@ -400,6 +572,7 @@ ArchiveExport::Result ArchiveExport::exportFilesForDate()
     result.outputFolder = run.folder.made();
     result.filesWritten = run.folder.filesWritten();
     result.itemsSkipped = run.skipped;
+    result.skipped = run.skips;
     result.filesNotWritten = run.folder.filesNotWritten();
     result.firstWriteFailure = run.folder.firstWriteFailure();
     result.failure = run.folder.failure();
@@ -411,22 +584,39 @@ bool ArchiveExport::Run::preservePass()
     logLine(1, QStringLiteral("pass 1 of 1"));
     startPass(QStringLiteral("Exporting pages and resources"));
     QHash<QString, QString> localPaths; // map key → the relative path written for it
+    QHash<QString, std::pair<QString, QString>> writtenFor; // relative path → the URL and archived file written there
     const bool completed = eachArchivedVersion([&](const QString& url, const QString& file) {
         const auto data = wrapper->dataRepresentationOfVersionWithFilename(file, url);
         const QString address = lowerCaseSchemeAndHost(url);
         auto local = ArchiveExport::stripDomainFrom(address, /*addDefaultName=*/true, defaultName);
-        if (!data || !local)
+        if (!data) {
+            skip(QStringLiteral("its archived copy cannot be read"), url);
             return;
+        }
+        if (!local) {
+            skip(QStringLiteral("its address names no host"), url);
+            return;
+        }
         if (strings::pathExtension(*local).isEmpty())
             local = strings::appendingPathComponent(*local, defaultName);
         const auto components = ExportFolder::cleanComponents(withPortFolder(*local, address));
         if (!components) {
-            skip(QStringLiteral("skipping %1: its local path %2 would leave the export folder").arg(url, *local));
+            skip(QStringLiteral("its local path would leave the export folder"), url);
             return;
         }
-        if (!put(*components, *data))
+        const QString path = components->join(u'/');
+        if (const auto there = writtenFor.constFind(path); there != writtenFor.cend()) {
+            // The site's "/" and "/index.html": one page, one file.
+            if (!sameBytes(url, file, there->first, there->second)) {
+                logLine(0, QStringLiteral("%1 holds the page of %2").arg(path, there->first));
+                skip(QStringLiteral("its file name holds another page"), url);
+                return;
+            }
+        } else if (!put(*components, *data, url)) {
             return;
-        localPaths.insert(mapKey(url), components->join(u'/'));
+        }
+        writtenFor.insert(path, { url, file });
+        localPaths.insert(mapKey(url), path);
         for (const QString& from : redirectsTo(url))
             redirects.insert(mapKey(from), mapKey(url));
     });
@@ -444,13 +634,17 @@ void ArchiveExport::Run::writeRedirectPages(const QHash<QString, QString>& local
         if (localPaths.contains(it.key()) || !localPaths.contains(it.value()))
             continue;
         auto local = ArchiveExport::stripDomainFrom(it.key(), /*addDefaultName=*/true, defaultName);
-        if (!local)
+        if (!local) {
+            skip(QStringLiteral("its redirect page has no local path"), it.key());
             continue;
+        }
         if (strings::pathExtension(*local).isEmpty())
             local = strings::appendingPathComponent(*local, defaultName);
         const auto components = ExportFolder::cleanComponents(withPortFolder(*local, it.key()));
-        if (!components)
+        if (!components) {
+            skip(QStringLiteral("its redirect page's name cannot be a file of the export folder"), it.key());
             continue;
+        }
         QStringList from = *components;
         from.removeLast();
         QStringList to = localPaths.value(it.value()).split(u'/');
@@ -458,11 +652,11 @@ void ArchiveExport::Run::writeRedirectPages(const QHash<QString, QString>& local
             from.removeFirst();
             to.removeFirst();
         }
-        const QString target = QStringLiteral("../").repeated(from.size()) + linkText(to.join(u'/'));
+        const QString target = relativeLink(QStringLiteral("../").repeated(from.size()), to);
         const QString page = QStringLiteral("<!DOCTYPE html>\n<html><head><meta http-equiv=\"refresh\" content=\"0; "
                                             "url=%1\"></head><body><a href=\"%1\">%1</a></body></html>\n")
                                  .arg(target.toHtmlEscaped());
-        put(*components, page.toUtf8());
+        put(*components, page.toUtf8(), it.key());
     }
 }
 
@@ -470,12 +664,13 @@ bool ArchiveExport::Run::processPassOne()
 {
     logLine(1, QStringLiteral("pass 1 of 2"));
     startPass(QStringLiteral("Processing files"));
-    QHash<QString, QString> claimedBy; // relative path → K
     const bool completed = eachArchivedVersion([&](const QString& url, const QString& file) {
         const QString address = lowerCaseSchemeAndHost(url);
         const auto local = ArchiveExport::stripDomainFrom(address, /*addDefaultName=*/false, defaultName);
-        if (!local)
+        if (!local) {
+            skip(QStringLiteral("its address names no host"), url);
             return;
+        }
         const QString last = strings::lastPathComponent(*local);
         ProcessEntry entry;
         entry.url = url;
@@ -507,29 +702,61 @@ bool ArchiveExport::Run::processPassOne()
         entry.readable = CrawlmereArchiveWrapper::isPlainFileName(file)
             && QFileInfo(wrapper->fullFilePathForFile(file)).isReadable();
 
-        const auto components = ExportFolder::cleanComponents(withPortFolder(
+        // A name too long for a file system gets one that fits; links follow it.
+        const auto components = ExportFolder::cleanComponents(withFittedNames(withPortFolder(
             entry.directory.isEmpty() ? entry.processedfilename : entry.directory + u'/' + entry.processedfilename,
-            address));
+            address)));
         if (!components) {
-            skip(QStringLiteral("skipping %1: its local path would leave the export folder").arg(url));
+            skip(QStringLiteral("its local path would leave the export folder"), url);
             return;
         }
         entry.components = *components;
-        const QString key = mapKey(url);
-        const QString path = entry.relativePath();
-        const auto claim = claimedBy.constFind(path);
-        if (claim != claimedBy.cend() && claim.value() != key) {
-            skip(QStringLiteral("skipping %1: %2 is taken by %3").arg(url, path, claim.value()));
-            return;
-        }
-        if (const auto previous = map.constFind(key); previous != map.cend())
-            claimedBy.remove(previous->relativePath());
-        claimedBy.insert(path, key);
-        map.insert(key, entry);
+        map.insert(mapKey(url), entry); // one address spelled twice: the spelling met last
     });
-    if (completed)
+    if (completed) {
         mapRedirects();
+        planNames();
+    }
     return completed;
+}
+
+void ArchiveExport::Run::planNames()
+{
+    // Every folder the files need, so that no file takes the name of one.
+    QSet<QString> folders;
+    for (const ProcessEntry& entry : std::as_const(map)) {
+        for (qsizetype i = 1; entry.readable && i < entry.components.size(); ++i)
+            folders.insert(entry.components.mid(0, i).join(u'/'));
+    }
+    QHash<QString, QString> files; // relative path → K
+    QHash<QString, QString> sameAs; // K of an address whose bytes another's file holds → that K
+    for (auto it = map.begin(); it != map.end();) {
+        const QString path = it->relativePath();
+        if (!it->readable) {
+            ++it;
+            continue;
+        }
+        const auto taken = files.constFind(path);
+        if (taken != files.cend()) {
+            const ProcessEntry& written = map.value(*taken);
+            if (sameBytes(it->url, it->webarcfilename, written.url, written.webarcfilename)) {
+                logLine(1, QStringLiteral("%1 holds the page of %2 as well").arg(path, it->url));
+                sameAs.insert(it.key(), *taken);
+                it = map.erase(it);
+                continue;
+            }
+        }
+        if (taken != files.cend() || folders.contains(path)) {
+            it->components.last() = freeName(it->components, files, folders);
+            logLine(0, QStringLiteral("%1 is written as %2: its own name is taken").arg(it->url, it->relativePath()));
+        }
+        files.insert(it->relativePath(), it.key());
+        ++it;
+    }
+    // Links to such an address, and to one redirecting to it, lead to the file that holds it.
+    for (auto it = redirects.begin(); it != redirects.end(); ++it)
+        it.value() = sameAs.value(it.value(), it.value());
+    redirects.insert(sameAs);
 }
 
 void ArchiveExport::Run::mapRedirects()
@@ -558,7 +785,7 @@ bool ArchiveExport::Run::processPassTwo()
             continue;
         const auto data = wrapper->dataRepresentationOfVersionWithFilename(entry.webarcfilename, entry.url);
         if (!data) {
-            ++skipped;
+            skip(QStringLiteral("its archived copy cannot be read"), entry.url);
             continue;
         }
         const qint64 depth = getNumberOfDirectoriesIn(entry.relativePath());
@@ -574,7 +801,7 @@ bool ArchiveExport::Run::processPassTwo()
 
 void ArchiveExport::Run::writeResource(const ProcessEntry& entry, const QByteArray& data)
 {
-    put(entry.components, data);
+    put(entry.components, data, entry.url);
 }
 
 const ProcessEntry* ArchiveExport::Run::lookUp(const QString& absolute) const
@@ -617,45 +844,28 @@ QString ArchiveExport::Run::replacementFor(const QString& href, const Url& resol
     return live == href ? QString() : live;
 }
 
-std::optional<QString> ArchiveExport::Run::decoded(const QByteArray& data, platform::EncodingId& encoding)
+void ArchiveExport::Run::writeText(const ProcessEntry& entry, const QString& text, const TextFile& file, const QByteArray& data)
 {
-    if (encoding == platform::Encoding::None)
-        encoding = platform::Encoding::UTF8;
-    if (auto text = platform::TextEncoding::decode(data, encoding))
-        return text;
-    // A declaration the bytes do not follow: UTF-8 is the one other encoding worth a try.
-    if (encoding != platform::Encoding::UTF8) {
-        encoding = platform::Encoding::UTF8;
-        return platform::TextEncoding::decode(data, encoding);
-    }
-    return std::nullopt;
-}
-
-void ArchiveExport::Run::writeText(
-    const ProcessEntry& entry, const QString& text, platform::EncodingId encoding, const QByteArray& data)
-{
-    auto bytes = platform::TextEncoding::encode(text, encoding);
+    auto bytes = file.bytesOf(text);
     if (!bytes) {
         logLine(0, QStringLiteral("unable to write %1 in its own encoding; it is copied as archived").arg(entry.url));
         bytes = data;
-    } else if (encoding == platform::Encoding::UTF8 && data.startsWith("\xEF\xBB\xBF")) {
-        bytes->prepend("\xEF\xBB\xBF"); // the byte-order mark decoding dropped
     }
-    put(entry.components, *bytes);
+    put(entry.components, *bytes, entry.url);
 }
 
 void ArchiveExport::Run::writeStyleSheet(
     const QString& key, const ProcessEntry& entry, const QByteArray& data, qint64 depth)
 {
     // A sheet names its encoding in a leading @charset rule; most are UTF-8.
-    platform::EncodingId encoding = platform::Encoding::UTF8;
+    platform::EncodingId declared = platform::Encoding::None;
     if (data.startsWith("@charset \"")) {
         const qsizetype close = data.indexOf('"', 10);
         if (close > 10)
-            encoding = platform::TextEncoding::encodingForIanaName(QString::fromLatin1(data.mid(10, close - 10)));
+            declared = declaredEncoding(QString::fromLatin1(data.mid(10, close - 10)));
     }
-    auto text = decoded(data, encoding);
-    if (!text) {
+    auto file = readText(data, declared);
+    if (!file) {
         logLine(0, QStringLiteral("unable to make a mutable string representation of the style sheet at %1; it is "
                                   "copied as archived")
                        .arg(key));
@@ -664,9 +874,11 @@ void ArchiveExport::Run::writeStyleSheet(
     }
     const auto base = detail::urlFromText(entry.address);
     if (!base) {
-        skip(QStringLiteral("unable to make a base url from %1").arg(key));
+        logLine(0, QStringLiteral("unable to make a base url from %1; it is copied as archived").arg(key));
+        writeResource(entry, data);
         return;
     }
+    QString* text = &file->text;
     for (qsizetype from = 0;;) {
         const auto [start, length] = CrwlParser::firstURLOccurrenceInStyleSheetSource(*text, from);
         if (start < 0)
@@ -685,17 +897,15 @@ void ArchiveExport::Run::writeStyleSheet(
         text->replace(start, length, quoted);
         from = start + quoted.size() + 1;
     }
-    writeText(entry, *text, encoding, data);
+    writeText(entry, *text, *file, data);
 }
 
 void ArchiveExport::Run::writePage(const QString& key, const ProcessEntry& entry, const QByteArray& data, qint64 depth)
 {
-    // The parser reads the charset the page declares; the page is rewritten in it.
-    const auto parser = CrwlParser::initWithData(data, /*withSEO=*/false, /*checkNoIndex=*/true,
-        platform::Encoding::UTF8, CrwlParser::HTML, parserSettings, /*allowNoLinks=*/true);
-    platform::EncodingId encoding = parser ? parser->encoding() : platform::Encoding::UTF8;
-    auto text = decoded(data, encoding);
-    if (!text) {
+    // The page is rewritten in the encoding it is written in.
+    const auto declaration = CrwlParser::extractCharsetFromHTML(std::string_view(data.constData(), static_cast<size_t>(data.size())));
+    auto file = readText(data, declaration ? declaredEncoding(*declaration) : platform::Encoding::None);
+    if (!file) {
         logLine(0, QStringLiteral("unable to make a source string from data of %1 (data length %2); it is copied as "
                                   "archived")
                        .arg(key)
@@ -703,6 +913,13 @@ void ArchiveExport::Run::writePage(const QString& key, const ProcessEntry& entry
         writeResource(entry, data);
         return;
     }
+    // The parser reads links from bytes that write ASCII as ASCII: a page in UTF-16 or UTF-32 is
+    // read from its text in UTF-8.
+    const bool asArchived = readsAsAscii(file->encoding);
+    const auto parser = CrwlParser::initWithData(asArchived ? data : file->text.toUtf8(), /*withSEO=*/false,
+        /*checkNoIndex=*/true, asArchived ? file->encoding : platform::Encoding::UTF8, CrwlParser::HTML, parserSettings,
+        /*allowNoLinks=*/true);
+    QString* text = &file->text;
     std::optional<Url> base;
     const QString baseHref = parser ? parser->getBaseHref() : QString();
     if (!baseHref.isEmpty() && baseHref != u"/" && baseHref != u"//") {
@@ -738,7 +955,7 @@ void ArchiveExport::Run::writePage(const QString& key, const ProcessEntry& entry
     text->replace(QStringLiteral("src=\"//"), QStringLiteral("src=\"https://"));
     text->replace(QStringLiteral("src='//"), QStringLiteral("src='https://"));
     *text = ArchiveExport::removeBaseHrefInSource(*text);
-    writeText(entry, *text, encoding, data);
+    writeText(entry, *text, *file, data);
 }
 
 } // namespace crawlmere::archive

@@ -49,13 +49,20 @@ struct ArchiveExportProgress {
 /// by host and port ("h.test_8080"), never one named ":8080". Both modes name a folder's page by
 /// the preferences' `defaultLocalFileName`, and write scheme and host in lower case.
 ///
-/// Process leads every link that resolves to a file it writes (by the file's address in any
-/// case of scheme and host, or by an address the archive lists as redirecting to it) to that
-/// file, and every other link of the web to its whole address; no link leads to a file whose
-/// archived copy is missing. A page or sheet is rewritten in the encoding it declares, or copied as archived
-/// when it cannot be decoded. A file whose query hid its type's extension gets the extension
-/// again ("site.css?v=2" → "site.css.v=2.css"). Preserve rewrites nothing; an address that
-/// redirects to a page it writes gets a page refreshing to that page's file.
+/// Process plans every file's name before it writes one: an address whose archived bytes are
+/// those of a file already planned (the site's "/" and "/index.html") is led to that file; one
+/// with other bytes that wants a name taken, or a name a folder of the copy needs, gets a name
+/// of its own ("index-2.html"). It then leads every link that resolves to a file it writes (by
+/// the file's address in any case of scheme and host, by an address the archive lists as
+/// redirecting to it, or by an address holding the same bytes) to that file, and every other
+/// link of the web to its whole address; no link leads to a file whose archived copy is missing.
+/// A page or sheet is rewritten in its encoding: a byte-order mark decides it (and is kept),
+/// else the charset the page declares (any the program can decode; one that does not read as
+/// ASCII bytes, such as UTF-16, is read as UTF-8, as browsers read it), else UTF-8; a file that
+/// cannot be decoded and encoded back to the same bytes is copied as archived. A file whose
+/// query hid its type's extension gets the extension again ("site.css?v=2" →
+/// "site.css.v=2.css"). Preserve rewrites nothing; an address that redirects to a page it
+/// writes gets a page refreshing to that page's file.
 class ArchiveExport {
 public:
     enum class Outcome {
@@ -68,8 +75,15 @@ public:
         /// The folder made; null when nothing was written (an empty archive makes none).
         QString outputFolder;
         qint64 filesWritten = 0;
-        /// Items left out by a rule (a path that would leave the folder, a name taken, no data).
+        /// Items left out by a rule (a path that would leave the folder, no data), and why: each
+        /// reason with its count and the first addresses it left out, in the order first met.
         qint64 itemsSkipped = 0;
+        struct Skipped {
+            QString reason;
+            qint64 count = 0;
+            QStringList first; ///< at most `kNamedSkips` addresses
+        };
+        QList<Skipped> skipped;
         /// Files the system refused to write (a full disk, no permission), and the first one's
         /// path and reason; the export goes on past them.
         qint64 filesNotWritten = 0;
@@ -79,6 +93,8 @@ public:
         QString failure;
     };
 
+    /// Most addresses a summary names for one reason to skip.
+    static constexpr qsizetype kNamedSkips = 3;
     /// Most archived URLs one export looks at.
     static constexpr qsizetype kMaxItems = 2000000;
 

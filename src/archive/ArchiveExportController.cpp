@@ -51,8 +51,16 @@ QString ArchiveExportController::finishedText(const ArchiveExport::Result& resul
 QString ArchiveExportController::leftOutText(const ArchiveExport::Result& result)
 {
     QString text;
-    if (result.itemsSkipped > 0)
+    if (result.itemsSkipped > 0) {
         text += QStringLiteral(", %1 skipped").arg(result.itemsSkipped);
+        QStringList why;
+        for (const ArchiveExport::Result::Skipped& skip : result.skipped) {
+            const QString named = skip.first.join(QStringLiteral(", ")) + (skip.count > skip.first.size() ? QStringLiteral(", …") : QString());
+            why.append(QStringLiteral("%1 because %2: %3").arg(skip.count).arg(skip.reason, named));
+        }
+        if (!why.isEmpty())
+            text += QStringLiteral(" (%1)").arg(why.join(QStringLiteral("; ")));
+    }
     if (result.filesNotWritten > 0) {
         text += QStringLiteral(", %1 could not be written (%2)")
                     .arg(result.filesNotWritten)

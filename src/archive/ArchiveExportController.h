@@ -107,8 +107,8 @@ public:
     /// Files the system refused are told apart from those skipped: ", 1 skipped, 2 could not be
     /// written (PATH: REASON)", the first one's path and reason in brackets.
     static QString finishedText(const ArchiveExport::Result& result);
-    /// What follows the count of files written in a summary: ", N skipped" and ", N could not be
-    /// written (PATH: REASON)", each when there are any.
+    /// What follows the count of files written in a summary: ", N skipped (N because REASON: URL, …;
+    /// …)" and ", N could not be written (PATH: REASON)", each when there are any.
     static QString leftOutText(const ArchiveExport::Result& result);
     static ShellAlert failureAlert(const QString& failure);
 

@@ -7,7 +7,7 @@
 #include "engine/CrwlUrl.h"
 #include "engine/PunycodeAdditions.h"
 #include "engine/Z12Ara.h"
-#include "engine/detail/LookupKeys.h"
+#include "engine/LookupKeys.h"
 #include "engine/SettingsValue.h"
 #include "platform/Dispatch.h"
 #include "platform/Log.h"
@@ -84,7 +84,7 @@ QVariantMap withRedirects(QVariantMap index, const QMap<QString, QString>& redir
     if (redirects.isEmpty())
         return index;
     const auto lookupKey = [](const QString& url) {
-        return engine::detail::prepareUrlForLookup(url, /*shouldIgnoreSlash=*/true);
+        return engine::prepareUrlForLookup(url, /*shouldIgnoreSlash=*/true);
     };
     QHash<QString, QString> keyOf; // lookup form → index key; an exact key is preferred
     for (auto it = index.cbegin(); it != index.cend(); ++it)
@@ -203,7 +203,7 @@ void ArchiveWriter::archivePage(const CrwlUrl& record)
 {
     const SharedCrawlSettings& settings = record.getCrawlSettings();
     const QString& text = record.absoluteString();
-    // 1. The site's rule lists, as the scan's settings hold them.
+    // The site's rule lists, as the scan's settings hold them.
     if (defaults.boolForKey(QStringLiteral("skipArchiveBasedOnBlackAndWhitelists")) && settings) {
         const QStringList blacklist
             = Z12Ara::trimEachItemInArray(settings->value(QStringLiteral("followBlacklistArray")));
@@ -214,9 +214,13 @@ void ArchiveWriter::archivePage(const CrwlUrl& record)
         if (!whitelist.isEmpty() && CrwlTermsMatcher::stringContainsOneOfTheseTerms(text, whitelist).isEmpty())
             return;
     }
-    // 2. A single-page scan keeps its starting page only.
-    if (settingBool(settings, QStringLiteral("singlePage")) && !record.isStartingPoint())
-        return;
+    // A single-page scan keeps its starting page only (the final address's page when the
+    // starting point redirects).
+    if (settingBool(settings, QStringLiteral("singlePage")) && !record.isStartingPoint()) {
+        const auto owner = record.getOwner();
+        if (!owner || !owner->isStartingPage(record))
+            return;
+    }
     // 3-4. Data of at least 2 bytes.
     const QByteArray data = record.getData();
     if (data.size() < 2)

@@ -2,9 +2,9 @@
 #include "engine/CrawlSettingTable.h"
 
 #include "engine/SettingsValue.h"
+#include "platform/LanguageNames.h"
 
 #include <QHash>
-#include <QLocale>
 
 #include <cmath>
 #include <limits>
@@ -13,18 +13,11 @@ namespace crawlmere::engine {
 
 namespace {
 
-/// The display name of the user's preferred language, as the spelling language's default.
+/// The spelling language's default: the user's language as the list of spelling languages
+/// names it, so that a new site uses the installed dictionary of the user's language.
 QString preferredLanguageDisplayName()
 {
-    const QLocale system = QLocale::system();
-    const QStringList preferred = system.uiLanguages();
-    const QLocale language = preferred.isEmpty() ? system : QLocale(preferred.first());
-    if (language.language() == QLocale::C || language.language() == QLocale::AnyLanguage)
-        return QLocale::languageToString(QLocale::English);
-    QString name = language.nativeLanguageName();
-    if (name.isEmpty())
-        name = QLocale::languageToString(language.language());
-    return name;
+    return crawlmere::platform::languageDisplayName(crawlmere::platform::localeLanguageIdentifier());
 }
 
 /// The largest limit of links, levels or occurrences a site can hold (what an integer field takes).

@@ -1,6 +1,7 @@
 // Out-of-line members of the URL-record owner interface, so its vtable has one home.
 #include "engine/CrwlURLDelegate.h"
 
+#include "engine/CrwlUrl.h"
 #include "engine/LinkExtractionParser.h"
 
 CrwlURLDelegate::~CrwlURLDelegate() = default;
@@ -10,3 +11,5 @@ void CrwlURLDelegate::extractLinksFromReading(
 {
     extractLinks(record);
 }
+
+bool CrwlURLDelegate::isStartingPage(const CrwlUrl& record) const { return record.isStartingPoint(); }

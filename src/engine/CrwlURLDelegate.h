@@ -113,8 +113,15 @@ public:
 
     /// The href is a mail, telephone, script or similar link that is not fetched. [any thread]
     virtual bool isMailtoEtc(const QString& /*href*/) const { return false; }
+    /// The page the scan starts from: the starting point, or the final address's record of a
+    /// starting point that redirects. [any thread]
+    virtual bool isStartingPage(const CrwlUrl& record) const;
     /// The URL's host is not one of the scan's domains. [any thread]
     virtual bool redirectUrlIsExternal(const crawlmere::platform::Url& /*url*/) const { return false; }
+    /// A link to the URL would never be requested: a "Do not check" term matches it, or
+    /// robots.txt disallows it while the scan leaves disallowed URLs alone. A redirect there is
+    /// not followed either. [any thread]
+    virtual bool isNeverRequested(const QString& /*url*/) const { return false; }
     /// Adds the host of the record's redirect target (or link URL) to the scan's domains.
     /// [any thread]
     virtual void resetDomain(const CrwlUrl& /*record*/) { }

@@ -4,7 +4,7 @@
 #include "engine/PunycodeAdditions.h"
 #include "engine/detail/BlockPool.h"
 #include "engine/detail/CrwlUrlCaches.h"
-#include "engine/detail/LookupKeys.h"
+#include "engine/LookupKeys.h"
 #include "engine/detail/RecordReference.h"
 #include "engine/SettingsValue.h"
 #include "platform/UserDefaults.h"
@@ -137,7 +137,7 @@ void CrwlUrl::setLinkURL(const QString& url)
         stored = trimHash(stored, settingBool(crawlSettings, QStringLiteral("trimQuery")));
     // Scheme and host read alike in any case: the record keeps them as every export writes them,
     // whichever spelling was met first.
-    linkURL = crawlmere::engine::detail::withLowerCaseSchemeAndHost(stored);
+    linkURL = crawlmere::engine::withLowerCaseSchemeAndHost(stored);
     linkURLDecodesToItself = PunycodeAdditions::decodesToItself(linkURL);
     if (!linkURL.isEmpty()) {
         const auto recordOwner = owner.lock();
@@ -158,8 +158,16 @@ QString CrwlUrl::getAbsoluteStringDecoded() const
 
 QString CrwlUrl::finalURLString() const
 {
-    const QString target = getRedir();
-    return target.isEmpty() ? linkURL : target;
+    if (getRedirectCount() == 0)
+        return linkURL;
+    const std::lock_guard lock(redirLock);
+    if (!chain || chain->target.isEmpty())
+        return linkURL;
+    if (!chain->lastHopOnlyRecorded)
+        return chain->target;
+    // The hop before the one only recorded, if any, is where the body came from.
+    const qsizetype followed = chain->hops.size() - 1;
+    return followed > 0 ? chain->hops.at(followed - 1).toMap().value(QStringLiteral("url")).toString() : linkURL;
 }
 
 QString CrwlUrl::finalURLStringDecoded() const { return PunycodeAdditions::decodedURLString(finalURLString()); }

@@ -106,7 +106,8 @@ public:
     const QString& getAbsoluteString() const { return linkURL; }
     /// The link URL in readable form (`decodedURLString`).
     QString getAbsoluteStringDecoded() const;
-    /// The redirect target when there is one, else the link URL.
+    /// Where the record's body came from: the target of the last redirect that was followed,
+    /// else the link URL. A hop only recorded (`markLastRedirOnlyRecorded`) is not followed.
     QString finalURLString() const;
     QString finalURLStringDecoded() const;
     /// The link URL without its fragment, encoded.
@@ -270,7 +271,8 @@ public:
     /// The status text views and exports show. Without redirects, or with the crawl setting
     /// `dontReportRedirects` on, the status's text. Otherwise by the default
     /// `byStatusWhichStatus` (2 when not set): 2 "final < initial", 1 the final text, 0 the
-    /// initial text, any other value "".
+    /// initial text, any other value "". A link whose #fragment the target page lacks
+    /// (`linksAnchorDoesntAppearOnTargetPage`) has ", no such #fragment on the page" after it.
     QString getStatusDescription() const;
     /// Status -15 or 200..399.
     bool isGoodLink() const;
@@ -342,6 +344,12 @@ public:
     QString getRedirDecoded() const;
     /// The number of hops.
     qint64 getRedirectCount() const;
+    /// The last hop was recorded but not followed (a Refresh header whose delay is not waited
+    /// for): the body is the record's own, from where the hops before it led. A later hop, or
+    /// a new chain, is followed again. [any thread]
+    void markLastRedirOnlyRecorded();
+    /// The number of hops followed: the hops without one only recorded.
+    qint64 followedRedirectCount() const;
 
     // ===== Link occurrences =================================================================
     // The record owns its occurrence lists; occurrences point back to their pages weakly.
@@ -559,7 +567,7 @@ public:
     static bool extensionIsOtherNonHTMLExtension(const QString& extension);
 
     /// The URL without its fragment (hash-bang and "#/" addresses and "&#" character references
-    /// kept; see detail::forceTrimHash).
+    /// kept; see engine::forceTrimHash).
     static QString forceTrimHash(const QString& url);
     /// The form a link URL or redirect target is stored in: fragment cut while `shouldTrimHash`
     /// is on, and the query too when `trimQuery` is YES and the record is internal.
@@ -681,6 +689,8 @@ private:
     friend struct CrwlUrlFetch;
     friend class crawlmere::engine::detail::RecordReference;
     void initialise();
+    /// The status text by the redirect preferences, before the missing-fragment note.
+    QString statusDescriptionWithoutFragment() const;
     /// Drops the three duplicate lists when the owner's groups changed since they were built.
     void dropStaleDuplicateLists(const CrwlURLDelegate* recordOwner) const;
     const InstanceList& linkedInstances(std::optional<InstanceList>& cache, bool (CrwlUrl::*test)() const) const;
@@ -711,6 +721,7 @@ private:
     struct RedirectChain {
         QString target;
         QVariantList hops;
+        bool lastHopOnlyRecorded = false;
     };
     /// The chain's block, made when missing; under `redirLock`.
     RedirectChain& chainRef();

@@ -66,7 +66,7 @@ void CrwlUrlFetch::didCompleteWithError(const std::shared_ptr<CrwlUrl>& record,
 void CrwlUrlFetch::takeOverBody(const std::shared_ptr<CrwlUrl>& record,
     const std::shared_ptr<CrwlUrlFetchContext>& context, const std::optional<crawlmere::platform::UrlError>& error)
 {
-    // 1. Take over the body and measure it; follow a meta refresh.
+    // Take over the body and measure it; follow a meta refresh.
     if (!context->current.load()) {
         logLine(3, QStringLiteral("completion from an old session for %1").arg(record->getLinkURL()));
         return;
@@ -116,7 +116,7 @@ void CrwlUrlFetch::takeOverBody(const std::shared_ptr<CrwlUrl>& record,
     if (!error && !rendering && recordOwner && !record->getData().isEmpty() && !record->isImage())
         reading = recordOwner->preparePageReading(record);
 
-    // 2. Soft 404, archive hook and the page's scan, on a worker. The record keeps its slot
+    // Soft 404, archive hook and the page's scan, on a worker. The record keeps its slot
     // (and the fetch stays current) until the last step, so the scan cannot end meanwhile.
     UrlSession::runOnCallbackWorker([record, context, error, rendering, reading = std::move(reading)] {
         const auto owner = record->getOwner();
@@ -177,12 +177,12 @@ void CrwlUrlFetch::finishCompletion(const std::shared_ptr<CrwlUrl>& record,
 
     reportEnd(record, error);
 
-    // 4. Links of a page fetched without error. Counting may have ended or paused the scan,
+    // Links of a page fetched without error. Counting may have ended or paused the scan,
     // which unlinks the fetch, so each step asks again whether it is still current.
     if (context->current.load() && !error && !record->getData().isEmpty() && !record->isImage() && recordOwner)
         recordOwner->extractLinksFromReading(record, std::move(read));
 
-    // 5. The slot. The fetch is unlinked first, so a pump that sends this record again keeps
+    // The slot. The fetch is unlinked first, so a pump that sends this record again keeps
     // its new session.
     if (!context->current.load())
         return;

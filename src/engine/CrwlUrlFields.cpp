@@ -5,6 +5,7 @@
 #include "engine/CrwlLinkInstance.h"
 #include "engine/PunycodeAdditions.h"
 #include "engine/detail/RedirectOnly.h"
+#include "engine/UrlRecordFieldNames.h"
 #include "platform/UserDefaults.h"
 
 #include <QHash>
@@ -290,6 +291,13 @@ const QHash<QString, FieldGetter>& fieldGetters()
 } // namespace
 
 bool CrwlUrl::namesField(const QString& key) { return fieldGetters().contains(key.toLower()); }
+
+QStringList urlRecordFieldNames()
+{
+    QStringList names = fieldGetters().keys();
+    names.sort();
+    return names;
+}
 
 QString CrwlUrl::getFieldByName(const QString& key) const
 {

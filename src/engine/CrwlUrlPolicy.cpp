@@ -4,7 +4,7 @@
 
 #include "engine/CrwlPatternMatcher.h"
 #include "engine/PunycodeAdditions.h"
-#include "engine/detail/LookupKeys.h"
+#include "engine/LookupKeys.h"
 #include "engine/SettingsValue.h"
 
 #include <QLatin1String>
@@ -113,17 +113,17 @@ bool CrwlUrl::extensionIsOtherNonHTMLExtension(const QString& extension)
 
 // ----- Trimming and lookup keys ---------------------------------------------------------------
 
-QString CrwlUrl::forceTrimHash(const QString& url) { return crawlmere::engine::detail::forceTrimHash(url); }
+QString CrwlUrl::forceTrimHash(const QString& url) { return crawlmere::engine::forceTrimHash(url); }
 
 QString CrwlUrl::trimHash(const QString& url, bool trimQuery) const
 {
-    return crawlmere::engine::detail::trimHashQuery(
+    return crawlmere::engine::trimHashQuery(
         url, settingBool(crawlSettings, QStringLiteral("shouldTrimHash")), trimQuery, isInternal());
 }
 
 QString CrwlUrl::prepareUrlForLookup(const QString& url) const
 {
-    return crawlmere::engine::detail::prepareUrlForLookup(
+    return crawlmere::engine::prepareUrlForLookup(
         url, settingBool(crawlSettings, QStringLiteral("shouldIgnoreSlash")));
 }
 

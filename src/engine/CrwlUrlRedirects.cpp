@@ -5,7 +5,7 @@
 #include "engine/CrwlStatusCodes.h"
 #include "engine/PunycodeAdditions.h"
 #include "engine/detail/DefaultsValue.h"
-#include "engine/detail/LookupKeys.h"
+#include "engine/LookupKeys.h"
 #include "engine/SettingsValue.h"
 
 using crawlmere::engine::detail::defaultsBool;
@@ -25,7 +25,7 @@ QVariantMap CrwlUrl::makeRedirectHop(const QString& url, qint64 status, qint32 r
 
 void CrwlUrl::addRedir(const QString& target, qint64 newStatus, qint32 reason)
 {
-    const QString trimmed = crawlmere::engine::detail::withLowerCaseSchemeAndHost(
+    const QString trimmed = crawlmere::engine::withLowerCaseSchemeAndHost(
         trimHash(target, settingBool(crawlSettings, QStringLiteral("trimQuery"))));
     if (trimmed.isEmpty())
         return;
@@ -33,6 +33,7 @@ void CrwlUrl::addRedir(const QString& target, qint64 newStatus, qint32 reason)
         const std::lock_guard lock(redirLock);
         RedirectChain& kept = chainRef();
         kept.target = trimmed;
+        kept.lastHopOnlyRecorded = false;
         if (kept.hops.size() < maxRedirectHops)
             kept.hops.append(makeRedirectHop(trimmed, newStatus, reason));
         publishRedirectHopCount();
@@ -103,6 +104,22 @@ QString CrwlUrl::getRedirDecoded() const
 }
 
 qint64 CrwlUrl::getRedirectCount() const { return redirectHopCount.load(std::memory_order_acquire); }
+
+void CrwlUrl::markLastRedirOnlyRecorded()
+{
+    const std::lock_guard lock(redirLock);
+    if (chain && !chain->hops.isEmpty())
+        chain->lastHopOnlyRecorded = true;
+}
+
+qint64 CrwlUrl::followedRedirectCount() const
+{
+    const qint64 hops = getRedirectCount();
+    if (hops == 0)
+        return 0;
+    const std::lock_guard lock(redirLock);
+    return chain && chain->lastHopOnlyRecorded ? hops - 1 : hops;
+}
 
 void CrwlUrl::publishRedirectHopCount()
 {

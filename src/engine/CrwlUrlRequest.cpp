@@ -5,6 +5,7 @@
 #include "engine/CrwlLinkInstance.h"
 #include "engine/CrwlStatusCodes.h"
 #include "engine/FetchPageReader.h"
+#include "engine/PageRenderer.h"
 #include "engine/PunycodeAdditions.h"
 #include "engine/detail/CrwlUrlCaches.h"
 #include "engine/detail/CrwlUrlFetch.h"
@@ -77,8 +78,12 @@ void CrwlUrl::setRendererStarter(RendererStarter starter)
 
 bool CrwlUrlFetch::hasRendererStarter()
 {
-    std::lock_guard guard(rendererLock);
-    return static_cast<bool>(rendererStarter());
+    {
+        std::lock_guard guard(rendererLock);
+        if (!rendererStarter())
+            return false;
+    }
+    return PageRenderer::isAvailable();
 }
 
 void CrwlUrlFetch::startRenderer(const std::shared_ptr<CrwlUrl>& record)

@@ -212,6 +212,12 @@ RedirectDecision CrwlUrlFetch::willPerformHTTPRedirection(
             recordOwner->addStringToDiagnosticTrace(QStringLiteral("redirection to tel: mailto: etc"));
         return RedirectDecision::cancel();
     }
+    if (recordOwner && !startingPoint && recordOwner->isNeverRequested(target)) {
+        // The redirect ends here, as a link to its target would never be requested: the
+        // redirect response is the record's own, and its target gets its status as a link.
+        logLine(2, QStringLiteral("%1 redirects to %2, which is not requested").arg(record.getLinkURL(), target));
+        return RedirectDecision::refuse();
+    }
     if (const auto& request = record.getRunJS())
         *request = newRequest;
     return RedirectDecision::follow(std::move(newRequest));
@@ -261,6 +267,8 @@ bool CrwlUrlFetch::handleRefreshHeader(CrwlUrl& record, CrwlUrlFetchContext& con
                     .arg(delay));
         return true;
     }
+    // Recorded, not followed: the body that follows is the record's own.
+    record.markLastRedirOnlyRecorded();
     return false;
 }
 

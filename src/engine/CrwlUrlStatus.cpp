@@ -91,9 +91,19 @@ QString CrwlUrl::descriptionForStatusCode(qint64 code) const
 
 QString CrwlUrl::getStatusDescription() const
 {
+    QString text = statusDescriptionWithoutFragment();
+    // A link to a fragment the page lacks counts as bad: its status says why.
+    if (linksAnchorDoesntAppearOnTargetPage && !text.isEmpty())
+        text += QStringLiteral(", no such #fragment on the page");
+    return text;
+}
+
+QString CrwlUrl::statusDescriptionWithoutFragment() const
+{
     const qint64 finalCode = getStatus();
     // The preference that gives redirects their colour decides the text too.
-    if (getRedirectCount() == 0 || defaultsBool(userDefaults(), QStringLiteral("dontReportRedirects"), false)
+    // A hop only recorded (a Refresh header not waited for) leaves the record its own page.
+    if (followedRedirectCount() == 0 || defaultsBool(userDefaults(), QStringLiteral("dontReportRedirects"), false)
         || settingBool(crawlSettings, QStringLiteral("dontReportRedirects")))
         return descriptionForStatusCode(finalCode);
     switch (defaultsInteger(userDefaults(), QStringLiteral("byStatusWhichStatus"), 2)) {

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <mutex>
 
 using crawlmere::platform::logLine;
 using crawlmere::platform::UrlRequest;
@@ -54,6 +55,35 @@ CrwlUrl::RendererStarter PageRenderer::makeStarter(BackendFactory factory, std::
             = crawlmere::platform::UserDefaults::standard().doubleForKey(QStringLiteral("jsRenderingTime"));
         return start(request, record, factory ? factory() : nullptr, clock, settle);
     };
+}
+
+namespace {
+
+std::mutex availabilityLock;
+
+std::function<bool()>& availability()
+{
+    static std::function<bool()> canRender;
+    return canRender;
+}
+
+} // namespace
+
+void PageRenderer::setAvailability(std::function<bool()> canRender)
+{
+    std::lock_guard guard(availabilityLock);
+    availability() = std::move(canRender);
+}
+
+bool PageRenderer::isAvailable()
+{
+    std::function<bool()> canRender;
+    {
+        std::lock_guard guard(availabilityLock);
+        canRender = availability();
+    }
+    // Asked outside the lock: the answer may load the browser engine.
+    return !canRender || canRender();
 }
 
 void PageRenderer::begin(const UrlRequest& request)

@@ -49,6 +49,12 @@ public:
     /// clock `clock` (the real clock when null) and the `jsRenderingTime` default (seconds,
     /// read at each start) as its settle time.
     static CrwlUrl::RendererStarter makeStarter(BackendFactory factory, std::shared_ptr<HubClock> clock = nullptr);
+    /// Whether pages can be rendered at all, asked (main thread) at each send that would render
+    /// one; unset, they can. Answering false (no browser engine to be had) reads such pages as
+    /// fetched, as with rendering off, instead of ending them with nothing.
+    static void setAvailability(std::function<bool()> canRender);
+    /// The answer of the function `setAvailability` gave; true without one.
+    static bool isAvailable();
 
     ~PageRenderer();
     PageRenderer(const PageRenderer&) = delete;

@@ -138,7 +138,7 @@ URLPartsDictionary PunycodeAdditions::URLParts(const QString& input)
     parts.host = QString::fromLatin1("", 0);
     parts.path = QString::fromLatin1("", 0);
 
-    // 1. Scheme, delimiter and host part. The first read stops at ":" or "/", and also at "?"
+    // Scheme, delimiter and host part. The first read stops at ":" or "/", and also at "?"
     //    or "#" so a query or fragment never becomes part of a host.
     qsizetype pos = 0;
     while (pos < n && text[pos] != u':' && text[pos] != u'/' && text[pos] != u'?' && text[pos] != u'#')
@@ -158,13 +158,13 @@ URLPartsDictionary PunycodeAdditions::URLParts(const QString& input)
         hostPart = text.left(pos);
     }
 
-    // 2. The path (with the query) runs up to "#".
+    // The path (with the query) runs up to "#".
     const qsizetype hash = text.indexOf(u'#', pos);
     const qsizetype pathEnd = hash < 0 ? n : hash;
     if (pathEnd > pos)
         parts.path = text.mid(pos, pathEnd - pos);
 
-    // 3. The fragment stops at the first line break.
+    // The fragment stops at the first line break.
     if (hash >= 0) {
         qsizetype end = hash + 1;
         while (end < n && text[end] != u'\n' && text[end] != u'\r')
@@ -172,7 +172,7 @@ URLPartsDictionary PunycodeAdditions::URLParts(const QString& input)
         parts.fragment = text.mid(hash + 1, end - hash - 1);
     }
 
-    // 4. User and password come before the last "@"; the password is everything after the
+    // User and password come before the last "@"; the password is everything after the
     //    first ":" of that part.
     const qsizetype at = hostPart.lastIndexOf(u'@');
     if (at >= 0) {

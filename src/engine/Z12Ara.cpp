@@ -98,6 +98,9 @@ void Z12Ara::clear()
     lookupDictionary = LookupTable();
     redirLookupDictionary = QHash<QString, QList<UrlPtr>>();
     redirectArrivals = QHash<const CrwlUrl*, InstancePtr>();
+    startingPage.store(nullptr);
+    linksLeftOutForDepth.clear();
+    readAgainWhenFetched.clear();
     warningsArray = QList<HubWarningRecord>();
     insecureRecords = QList<InsecureContentRecord>();
     numberOfThreadsDetached = 0;
@@ -114,6 +117,8 @@ void Z12Ara::clear()
     plainTextMode = 0;
     if (diagnostic)
         diagnostic->clear();
+    // Whatever shows a record of the scan now gone looks again.
+    reloadData();
 }
 
 // ===== go ===================================================================================
@@ -181,10 +186,7 @@ bool Z12Ara::go()
 
     scanningHttpsSite = settingString(crawlSettings, QStringLiteral("startingUrl")).startsWith(u"https://");
     httpLinkFoundOnHttpsSite = false;
-    robotsBlacklistArray.clear();
-    robotsWhitelistArray.clear();
-    robotsDisallowIndex = {};
-    robotsAllowIndex = {};
+    setRobotsRules(QString(), {});
     parseRobotsTxt(lcurl);
     detectEncoding(lcurl);
 

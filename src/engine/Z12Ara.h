@@ -5,10 +5,10 @@
 
 #include "engine/CrawlSettings.h"
 #include "engine/CrwlLinkTextPool.h"
-#include "engine/CrwlTermIndex.h"
 #include "engine/CrwlURLDelegate.h"
 #include "engine/HostLookupStage.h"
 #include "engine/QFQueue.h"
+#include "engine/RobotsTxt.h"
 #include "engine/detail/HashedString.h"
 #include "engine/detail/OccurrenceArena.h"
 #include "engine/qfDataSource.h"
@@ -179,6 +179,10 @@ public:
     const QString& getDataBelongsToID() const { return dataBelongsToID; }
     /// The starting record while a scan starts (later a scratch reference of link extraction).
     const UrlPtr& getLcurl() const { return lcurl; }
+    /// The page the scan starts from: the starting point, or when the starting point is only a
+    /// redirect, the record of its final address, which is followed as the starting point is.
+    /// [any thread]
+    bool isStartingPage(const CrwlUrl& record) const override;
 
     /// trimEachItemInArray: items trimmed of white space and line breaks, empty ones dropped.
     static QStringList trimEachItemInArray(const QStringList& items);
@@ -235,8 +239,13 @@ public:
     UrlPtr getFinalRecordOf(const CrwlUrl& record) const override;
     /// A way to reach `record` at `distance` from home: the record and, from it, every page it
     /// links and the page it redirects to take the shorter distance, so a page's distance is
-    /// the shortest over every way it is reached, whichever answer came first.
+    /// the shortest over every way it is reached, whichever answer came first. A page whose
+    /// links were left out for its depth and that is now nearer than `levelsLimit` is fetched
+    /// again and its links read at its new distance.
     void lowerDistanceFromHome(const UrlPtr& record, qint64 distance);
+    /// The page's links were left out because of its distance from home (a later, shorter way
+    /// in has them read).
+    void leftOutForDepth(const CrwlUrl& page) { linksLeftOutForDepth.insert(&page); }
     /// Records that `redirect`, which is only a redirect, leads to `final`: it is filed among
     /// the redirects to `final`, and one occurrence with the text "[redirect]" stands for the
     /// way in (the occurrence views list it; it is on neither record's list). A later call for
@@ -274,16 +283,12 @@ public:
         QStringList allow;
     };
     static RobotsRules parseRobotsRules(const QString& text);
-    /// How the robots lists rule a URL, as robots.txt is read today: of the Disallow and Allow
-    /// terms the URL satisfies, the longest decides, and an Allow wins a tie. So "Allow: /"
-    /// beside "Disallow: /admin" leaves "/admin/secret" disallowed, while "Allow: /p/ok" lets
-    /// "/p/ok" through a "Disallow: /p". Link extraction, redirect targets and the sitemap
-    /// collection all ask this one question.
-    enum class RobotsVerdict {
-        NoDisallowMatches, ///< no Disallow term matches
-        Disallowed, ///< a Disallow term matches and no Allow term as long or longer
-        AllowedOverDisallow, ///< a Disallow term matches, but an Allow term as long or longer too
-    };
+    /// How the site's robots.txt rules an absolute URL (see RobotsTxt): the path and query
+    /// are compared from their start, case-sensitively, in one percent-encoded form whichever
+    /// form the caller holds; the longest matching rule decides and an Allow wins a tie. A URL
+    /// on another host or port than the robots.txt's is never disallowed. Link extraction,
+    /// redirect targets, canonicals and the sitemap collection all ask this one question.
+    using RobotsVerdict = RobotsTxt::Verdict;
     RobotsVerdict robotsVerdict(QStringView url) const;
     /// The robots.txt location of a scan: scheme, the domain, ":" and the port when it is not
     /// the scheme's default, "/robots.txt".
@@ -353,7 +358,6 @@ public:
     const QStringList& getIgnoreArray() const { return ignoreArray; }
     const QStringList& getRobotsBlacklistArray() const { return robotsBlacklistArray; }
     const QStringList& getRobotsWhitelistArray() const { return robotsWhitelistArray; }
-    const CrwlTermIndex& getRobotsDisallowIndex() const { return robotsDisallowIndex; }
     const std::shared_ptr<OutputFilterManager>& getOutputFilterManager() const { return outputFilterManager; }
     bool getHttpLinkFoundOnHttpsSite() const { return httpLinkFoundOnHttpsSite; }
     /// The internal domains as they are now. [any thread]
@@ -383,6 +387,9 @@ public:
     bool weShouldCrawlThisURL(const UrlPtr& page, bool readAgain = false);
     /// nofollowRulesAllowUs: at least one inbound occurrence lacks the nofollow flag.
     bool nofollowRulesAllowUs(const CrwlUrl& page) const;
+    /// Another record is filed under the page's final address (fragment cut) and had its links
+    /// read as a page (a redirect's record never is).
+    bool anotherRecordWasReadAt(const CrwlUrl& page) const;
     /// compareHost:withDomain: the host counts as internal: it equals an entry (or its IDNA form
     /// does), ignoring case; or, with `followSubdomains`, one of host and entry ends, ignoring
     /// case, in "." followed by the other, as given or with a leading "www." set aside (a
@@ -395,6 +402,9 @@ public:
     /// redirectUrlIsExternal: the URL's host is not internal by `domains`; NO for an invalid URL.
     /// [any thread]
     bool redirectUrlIsExternal(const crawlmere::platform::Url& url) const override;
+    /// A link to the URL would get its first status without a request: a "Do not check" term
+    /// matches it, or robots.txt disallows it with `blacklistByRobotsTxt` on. [any thread]
+    bool isNeverRequested(const QString& url) const override;
     /// isLinkHttpOnHttpsSite:onPage: an "http://" link on an "https://" page; sets
     /// `httpLinkFoundOnHttpsSite` when YES.
     bool isLinkHttpOnHttpsSite(const QString& link, const QString& page);
@@ -467,16 +477,9 @@ public:
     void setFollowBlacklistArray(const QStringList& value) { followBlacklistArray = value; }
     void setFollowWhitelistArray(const QStringList& value) { followWhitelistArray = value; }
     void setIgnoreArray(const QStringList& value) { ignoreArray = value; }
-    void setRobotsBlacklistArray(const QStringList& value)
-    {
-        robotsBlacklistArray = value;
-        robotsDisallowIndex = CrwlTermIndex(value);
-    }
-    void setRobotsWhitelistArray(const QStringList& value)
-    {
-        robotsWhitelistArray = value;
-        robotsAllowIndex = CrwlTermIndex(value);
-    }
+    /// The robots.txt rules of the site at `authority` ("host" or "host:port", lower case),
+    /// as parseRobotsTxt sets them; the display lists follow.
+    void setRobotsRules(const QString& authority, const RobotsRules& rules);
     void setOutputFilterManager(std::shared_ptr<OutputFilterManager> value) { outputFilterManager = std::move(value); }
 
     // --- Link extraction (extractLinks and its URL helpers, in a file of their own)
@@ -511,6 +514,9 @@ public:
 
 private:
     void initialise();
+    /// Fetches a page again whose links were left out for its depth, to read them at its
+    /// shorter distance now.
+    void fetchAgainForItsLinks(const UrlPtr& page);
     /// The unlinking of `readLinksAgain`: `candidates` that no occurrence links leave the
     /// scan, and with them their own occurrences, whose targets become candidates in turn.
     /// Their occurrences are added to `dropped`.
@@ -583,6 +589,13 @@ private:
     QHash<QString, QList<UrlPtr>> redirLookupDictionary;
     // The "[redirect]" occurrence of each record that is only a redirect, by that record.
     QHash<const CrwlUrl*, InstancePtr> redirectArrivals;
+    // Pages read without their links because of their depth, and those of them fetched again
+    // to be read at a shorter distance.
+    std::unordered_set<const CrwlUrl*> linksLeftOutForDepth;
+    std::unordered_set<const CrwlUrl*> readAgainWhenFetched;
+    // The record of the starting point's final address when the starting point redirects (read
+    // by archive hooks on fetch threads).
+    std::atomic<const CrwlUrl*> startingPage { nullptr };
     QList<InsecureContentRecord> insecureRecords; // insecureList
     QStringList checkBlacklistArray;
     QStringList followBlacklistArray;
@@ -590,9 +603,10 @@ private:
     QStringList ignoreArray;
     QStringList robotsBlacklistArray;
     QStringList robotsWhitelistArray;
-    // The two robots lists, read once for the lookups of every link.
-    CrwlTermIndex robotsDisallowIndex;
-    CrwlTermIndex robotsAllowIndex;
+    // The robots.txt rules, compiled once for the lookups of every link, and the host (and
+    // port) they belong to.
+    RobotsTxt robotsRules;
+    QString robotsAuthority;
     /// Read from fetch threads (`redirectUrlIsExternal`): take `domainsLock` shared to read it
     /// off the main thread, and exclusively for every change.
     QStringList domains;

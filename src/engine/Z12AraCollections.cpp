@@ -190,6 +190,7 @@ void Z12Ara::lowerDistanceFromHome(const UrlPtr& record, qint64 distance)
 {
     if (!record || record->getDistanceFromHome() <= distance)
         return;
+    const qint64 levelsLimit = crawlmere::engine::settingIntegerInRange(crawlSettings, QStringLiteral("levelsLimit"));
     std::vector<std::pair<UrlPtr, qint64>> reached { { record, distance } };
     while (!reached.empty()) {
         auto [next, shorter] = std::move(reached.back());
@@ -197,6 +198,8 @@ void Z12Ara::lowerDistanceFromHome(const UrlPtr& record, qint64 distance)
         if (next->getDistanceFromHome() <= shorter)
             continue;
         next->setDistanceFromHome(shorter);
+        if (shorter < levelsLimit && linksLeftOutForDepth.erase(next.get()))
+            fetchAgainForItsLinks(next);
         for (const InstancePtr& occurrence : next->getOutboundInstances()) {
             if (UrlPtr target = occurrence ? occurrence->target() : nullptr;
                 target && target->getDistanceFromHome() > shorter + 1)
@@ -207,6 +210,25 @@ void Z12Ara::lowerDistanceFromHome(const UrlPtr& record, qint64 distance)
                 reached.emplace_back(std::move(final), shorter);
         }
     }
+}
+
+void Z12Ara::fetchAgainForItsLinks(const UrlPtr& page)
+{
+    // Its body was dropped once it was read; it is fetched again, counted anew, and read as a
+    // page read again (it is in the SEO collection and has its warnings already).
+    logLine(2,
+        QStringLiteral("%1 is %2 from home now: it is fetched again for its links")
+            .arg(page->absoluteString())
+            .arg(page->getDistanceFromHome()));
+    readAgainWhenFetched.insert(page.get());
+    if (isQueuedOrInProgress(*page))
+        return;
+    decNumberDone(page);
+    page->setStatus(CrwlStatus::notYetChecked);
+    page->clearRedir();
+    addToCheckQueue(page);
+    if (inProgressCount() == 0)
+        getNextUrlToCrawl(page);
 }
 
 void Z12Ara::recordRedirectArrival(const UrlPtr& redirect, const UrlPtr& final)
@@ -273,6 +295,8 @@ void Z12Ara::removeThisCrwlUrlFromCollection(const UrlPtr& record)
         logLine(1, QStringLiteral("*** unable to  remove CrwlUrl %1 from collection").arg(record->absoluteString()));
     invalidateSortedAndFilteredArray();
     removeFromLookup(record);
+    linksLeftOutForDepth.erase(record.get());
+    readAgainWhenFetched.erase(record.get());
     addToRetainArray(record);
 }
 

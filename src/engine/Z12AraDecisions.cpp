@@ -9,7 +9,7 @@
 #include "engine/EngineSEOService.h"
 #include "engine/OutputFilterManager.h"
 #include "engine/PunycodeAdditions.h"
-#include "engine/detail/LookupKeys.h"
+#include "engine/LookupKeys.h"
 #include "engine/detail/RedirectOnly.h"
 #include "engine/SettingsValue.h"
 #include "platform/Dispatch.h"
@@ -26,7 +26,7 @@ using crawlmere::engine::settingString;
 using crawlmere::platform::logLine;
 using crawlmere::platform::Url;
 namespace Dispatch = crawlmere::platform::Dispatch;
-namespace lookupKeys = crawlmere::engine::detail;
+namespace lookupKeys = crawlmere::engine;
 namespace strings = crawlmere::platform::strings;
 
 namespace {
@@ -105,7 +105,7 @@ bool Z12Ara::weShouldCrawlThisURL(const UrlPtr& page, bool readAgain)
 {
     if (!page)
         return false;
-    if (page->isStartingPoint())
+    if (isStartingPage(*page))
         return true;
 
     // A page is read once (`readLinksAgain` reads it again).
@@ -113,13 +113,13 @@ bool Z12Ara::weShouldCrawlThisURL(const UrlPtr& page, bool readAgain)
         logLine(3, QStringLiteral("%1 has been read already").arg(page->finalURLString()));
         return false;
     }
-    // Another record with the same final address has been read. (A page the sitemap took before
-    // its reading, a PDF once its status is known, is no duplicate of itself.) A redirect
-    // carries its final address's body, read under that address's own record: it goes on to be
-    // filed as a way to that page, whether or not the page was read first.
-    if (!readAgain && engineSEODataSource && !crawlmere::engine::detail::isOnlyARedirect(*page)
-        && engineSEODataSource->duplicateCheck(*page) && settingBool(crawlSettings, QStringLiteral("shouldTrimHash"))) {
-        logLine(3, QStringLiteral("%1 is already in the SEO collection").arg(page->finalURLString()));
+    // Another record with the same final address has been read. What the sitemap collects
+    // plays no part: a redirect filed there under its target must not keep the target unread.
+    // A redirect carries its final address's body, read under that address's own record: it
+    // goes on to be filed as a way to that page, whether or not the page was read first.
+    if (!readAgain && !crawlmere::engine::detail::isOnlyARedirect(*page)
+        && settingBool(crawlSettings, QStringLiteral("shouldTrimHash")) && anotherRecordWasReadAt(*page)) {
+        logLine(3, QStringLiteral("%1 has been read under another record").arg(page->finalURLString()));
         return false;
     }
     if (!page->isInternal())
@@ -172,6 +172,18 @@ bool Z12Ara::weShouldCrawlThisURL(const UrlPtr& page, bool readAgain)
     if (!page->isXML() && page->isSonOfXML())
         return false;
     return true;
+}
+
+bool Z12Ara::isStartingPage(const CrwlUrl& record) const
+{
+    return record.isStartingPoint() || startingPage.load() == &record;
+}
+
+bool Z12Ara::anotherRecordWasReadAt(const CrwlUrl& page) const
+{
+    const UrlPtr other
+        = weHaveThisOneAlready(CrwlUrl::forceTrimHash(page.finalURLString()), &page, page.isInternal());
+    return other && other->getLinksRead() && !crawlmere::engine::detail::isOnlyARedirect(*other);
 }
 
 bool Z12Ara::nofollowRulesAllowUs(const CrwlUrl& page) const
@@ -274,6 +286,15 @@ void Z12Ara::addToDomainsList(const QString& host)
     domains.append(host);
 }
 
+bool Z12Ara::isNeverRequested(const QString& url) const
+{
+    // The lists are made at Go and only read while the scan runs.
+    if (!Z12Ara::stringContainsOneOfTheseTerms(url, checkBlacklistArray).isEmpty())
+        return true;
+    return robotsVerdict(url) == RobotsVerdict::Disallowed
+        && settingBool(crawlSettings, QStringLiteral("blacklistByRobotsTxt"));
+}
+
 void Z12Ara::resetDomain(const CrwlUrl& record)
 {
     const QString text = record.finalURLString();
@@ -306,6 +327,10 @@ bool Z12Ara::shouldBeInSitemapCollection(const CrwlUrl& page) const
     if (!page.isHTML() && !(page.isPDF() && defaults->boolForKey(QStringLiteral("includePdfsInSitemap"))))
         return false;
     if (!page.isInternal())
+        return false;
+    // A redirect carries its final address's body, which that address's own record is
+    // collected with: collected itself it would stand in that record's place.
+    if (crawlmere::engine::detail::isOnlyARedirect(page))
         return false;
     if (defaults->boolForKey(QStringLiteral("observeRobotsTxt"))
         && robotsVerdict(page.absoluteString()) == RobotsVerdict::Disallowed)

@@ -63,6 +63,10 @@ void Z12Ara::extractLinks(const UrlPtr& page)
 {
     if (!page)
         return;
+    if (readAgainWhenFetched.erase(page.get())) {
+        readLinksAgain(page);
+        return;
+    }
     LinkExtraction(*this, page).run();
 }
 
@@ -70,6 +74,10 @@ void Z12Ara::extractLinksFromReading(const UrlPtr& page, std::unique_ptr<LinkExt
 {
     if (!page)
         return;
+    if (readAgainWhenFetched.contains(page.get())) {
+        extractLinks(page);
+        return;
+    }
     LinkExtraction extraction(*this, page);
     extraction.prepared = std::move(reading);
     extraction.run();

@@ -21,7 +21,7 @@ int Z12Ara::LinkExtraction::parserFileType() const
 {
     if (page->isXML())
         return 4;
-    return page->isStartingPoint() ? static_cast<int>(s.plainTextMode) : 0;
+    return hub.isStartingPage(*page) ? static_cast<int>(s.plainTextMode) : 0;
 }
 
 Z12Ara::PageReading Z12Ara::LinkExtraction::prepareReading() const
@@ -174,7 +174,7 @@ std::unique_ptr<LinkExtractionParser> Z12Ara::LinkExtraction::makeParser(int fil
         if (!names.isEmpty())
             page->setNamesOnThisPage(names);
     }
-    if (page->isStartingPoint() && hub.diagnostic)
+    if (hub.isStartingPage(*page) && hub.diagnostic)
         hub.diagnostic->setWarnings(page->getWarningsAsString());
     return parser;
 }
@@ -182,7 +182,7 @@ std::unique_ptr<LinkExtractionParser> Z12Ara::LinkExtraction::makeParser(int fil
 void Z12Ara::LinkExtraction::copyPageFacts(const LinkExtractionParser& parser)
 {
     page->setLinkPageTitle(parser.getTitle());
-    if (page->isStartingPoint() && hub.diagnostic)
+    if (hub.isStartingPage(*page) && hub.diagnostic)
         hub.diagnostic->setTitle(parser.getTitle());
     page->setHeadings(parser.getHeadings());
     page->setFileSize(parser.getFileSize());
@@ -205,13 +205,16 @@ void Z12Ara::LinkExtraction::readLinks(LinkExtractionParser& parser)
                     .arg(page->getDistanceFromHome())
                     .arg(s.levelsLimit)
                     .arg(s.linksLimit));
-        if (!(page->isCSS() && s.shouldParseCSS))
+        if (!(page->isCSS() && s.shouldParseCSS)) {
+            if (page->getDistanceFromHome() >= s.levelsLimit)
+                hub.leftOutForDepth(*page);
             return;
+        }
     }
 
     const QString& pageString = page->absoluteString();
     listMode
-        = page->isStartingPoint() && (s.plainTextMode >= 1 || strings::containsCaseInsensitive(pageString, u".xml"));
+        = hub.isStartingPage(*page) && (s.plainTextMode >= 1 || strings::containsCaseInsensitive(pageString, u".xml"));
 
     for (; link; link = parser.getNextHref())
         readLink(parser, std::move(*link));
@@ -233,6 +236,35 @@ const std::optional<Url>& Z12Ara::LinkExtraction::localRootFolder()
 
 void Z12Ara::LinkExtraction::readLink(const LinkExtractionParser& parser, QString link)
 {
+    if (!keepLink(parser, link))
+        return;
+    const QString text = parser.getLinkText();
+    const QString rel = parser.getRel();
+
+    const std::optional<Url> resolved = resolveLink(link);
+    if (!resolved) {
+        recordUnresolvable(parser, link, text, rel);
+        return;
+    }
+
+    // 14.7 The URL, internal or not.
+    const Url url = hub.dealWithUpADirectory(*resolved);
+    bool internal = hub.compareHost(url.host(), hub.domains) || Z12Ara::fileUrlIsInternal(url, hub.domains);
+    if ((text == kLinkedFileMarker || text.contains(kAltMarker)) && linkedFilesAreInternal)
+        internal = true;
+
+    // 14.8 Dropped.
+    if (hub.shouldBeIgnored(url.absoluteString(), internal, rel))
+        return;
+
+    if (const UrlPtr known = hub.weHaveThisOneAlready(url.absoluteString(), nullptr, internal))
+        recordKnownLink(parser, known, url, text, rel, internal);
+    else
+        recordNewLink(parser, link, url, text, rel, internal);
+}
+
+bool Z12Ara::LinkExtraction::keepLink(const LinkExtractionParser& parser, QString& link)
+{
     // 14.1 "./" is the base itself.
     if (link.size() == 2 && link == u"./")
         link = base ? base->absoluteString() : QString();
@@ -240,74 +272,61 @@ void Z12Ara::LinkExtraction::readLink(const LinkExtractionParser& parser, QStrin
         link.remove(0, 2);
 
     // 14.2, 14.3 In-page links.
-    const bool emptyOrHash = link.isEmpty() || link == u"#";
-    if (emptyOrHash) {
+    if (link.isEmpty() || link == u"#") {
         if (s.hashIsBad)
             addErrorRecord(parser, link, parser.getLinkText());
-        return;
+        return false;
     }
-    if (link.startsWith(u'#') && ((s.shouldTrimHash && link.size() >= 2) || link == u"#!"))
-        return;
+    return !(link.startsWith(u'#') && ((s.shouldTrimHash && link.size() >= 2) || link == u"#!"));
+}
 
-    // 14.4 Resolution.
-    std::optional<Url> resolved;
+std::optional<Url> Z12Ara::LinkExtraction::resolveLink(const QString& link)
+{
+    // 14.4 A local page's root-relative links name files of the scanned folder.
     if (baseIsFile && link.startsWith(u'/')) {
         if (const auto& root = localRootFolder())
-            resolved = hub.makeNSURLFromString(link.mid(1), *root);
-        else
-            resolved = hub.makeNSURLFromString(link, *base);
-    } else if (base) {
-        resolved = hub.makeNSURLFromString(link, *base);
-    } else if (auto absolute = Url::fromString(link); absolute && absolute->hasScheme()) {
-        resolved = std::move(absolute);
+            return hub.makeNSURLFromString(link.mid(1), *root);
+        return hub.makeNSURLFromString(link, *base);
     }
+    if (base)
+        return hub.makeNSURLFromString(link, *base);
+    if (auto absolute = Url::fromString(link); absolute && absolute->hasScheme())
+        return absolute;
+    return std::nullopt;
+}
 
-    const QString text = parser.getLinkText();
-    const QString rel = parser.getRel();
-
-    // 14.5 No URL.
-    if (!resolved) {
-        if (collectionIsFull())
-            return;
-        UrlPtr record = newRecord(/*internal=*/true, link);
-        record->setStatus(CrwlStatus::unableToMakeValidUrl);
-        addOccurrence(record, parser, text, rel, /*withLineNumber=*/false);
-        hub.incNumberDone(record);
-        hub.add(record);
+void Z12Ara::LinkExtraction::recordUnresolvable(
+    const LinkExtractionParser& parser, const QString& link, const QString& text, const QString& rel)
+{
+    // 14.5 No URL: a record that is never fetched.
+    if (collectionIsFull())
         return;
-    }
+    UrlPtr record = newRecord(/*internal=*/true, link);
+    record->setStatus(CrwlStatus::unableToMakeValidUrl);
+    addOccurrence(record, parser, text, rel, /*withLineNumber=*/false);
+    hub.incNumberDone(record);
+    hub.add(record);
+}
 
-    // 14.7 The URL, internal or not.
-    const Url url = hub.dealWithUpADirectory(*resolved);
-    const QString& urlString = url.absoluteString();
-    bool internal = hub.compareHost(url.host(), hub.domains) || Z12Ara::fileUrlIsInternal(url, hub.domains);
-    const bool linkedFile = text == kLinkedFileMarker;
-    const bool image = text.contains(kAltMarker);
-    if ((linkedFile || image) && linkedFilesAreInternal)
-        internal = true;
+void Z12Ara::LinkExtraction::recordKnownLink(const LinkExtractionParser& parser, const UrlPtr& known, const Url& url,
+    const QString& text, const QString& rel, bool internal)
+{
+    // 14.9 One more way to a record the scan holds.
+    hub.lowerDistanceFromHome(known, childDistance);
+    if (!(s.limitOccurrences && known->getOnpagecount() > s.occurrencesLimit))
+        addOccurrence(known, parser, text, rel, /*withLineNumber=*/true);
+    // Each page that loads or links the insecure URL is listed, not only the first one.
+    const bool ruled = known->isBlacklisted() || known->isDisallowed() || known->getStatus() == CrwlStatus::notChecked;
+    if (!ruled)
+        listInsecure(*known, url, text, internal);
+    if (internal && CrwlLinkInstance::relContainsExternal(rel))
+        warnRelExternal(*known);
+}
 
-    // 14.8 Dropped.
-    if (hub.shouldBeIgnored(urlString, internal, rel))
-        return;
-
-    // 14.9 Known.
-    if (const UrlPtr known = hub.weHaveThisOneAlready(urlString, nullptr, internal)) {
-        hub.lowerDistanceFromHome(known, childDistance);
-        if (!(s.limitOccurrences && known->getOnpagecount() > s.occurrencesLimit))
-            addOccurrence(known, parser, text, rel, /*withLineNumber=*/true);
-        // Each page that loads or links the insecure URL is listed, not only the first one.
-        const bool ruled = known->isBlacklisted() || known->isDisallowed()
-            || known->getStatus() == CrwlStatus::notChecked;
-        if (!ruled)
-            listInsecure(*known, url, text, internal);
-        if (internal && CrwlLinkInstance::relContainsExternal(rel))
-            known->addWarning(
-                QStringLiteral("The link appears internal but has an instance marked rel=external on page: %1 ")
-                    .arg(page->absoluteString()));
-        return;
-    }
-
-    // 14.10, 14.11 New.
+void Z12Ara::LinkExtraction::recordNewLink(const LinkExtractionParser& parser, const QString& link, const Url& url,
+    const QString& text, const QString& rel, bool internal)
+{
+    // 14.10, 14.11 Links that make no record.
     if (listMode) {
         hub.addToDomainsList(url.host());
         hub.getpathFromUrl(url, /*add=*/true);
@@ -324,6 +343,7 @@ void Z12Ara::LinkExtraction::readLink(const LinkExtractionParser& parser, QStrin
         return;
 
     // 14.12 The new record.
+    const QString& urlString = url.absoluteString();
     UrlPtr record = newRecord(internal, urlString);
     const QString type = parser.getTypeAttribute();
     if (!type.isEmpty())
@@ -335,48 +355,8 @@ void Z12Ara::LinkExtraction::readLink(const LinkExtractionParser& parser, QStrin
         record->addWarning(kTooHighWarning);
     }
 
-    // 14.13 Its first status.
-    const RobotsVerdict robots = hub.robotsVerdict(urlString);
-    if (robots == RobotsVerdict::AllowedOverDisallow) {
-        // A longer (or equally long) Allow rule wins: the link is checked as any other.
-        if (logs(1))
-            logLine(1, QStringLiteral("url %1 is disallowed by robots.txt but also allowed").arg(urlString));
-        record->addWarning(QStringLiteral("The link url is disallowed by robots.txt but also allowed"));
-    }
-    bool ruleApplied = true;
-    if (CrwlUrl::isLocalFileBeyondReach(*page, url)) {
-        logLine(2, QStringLiteral("%1 is a local file linked from a web page").arg(urlString));
-        record->setStatus(CrwlStatus::notChecked);
-        record->addWarning(CrwlUrl::localFileBeyondReachWarning());
-        hub.incNumberDone(record);
-    } else if (!Z12Ara::stringContainsOneOfTheseTerms(urlString, hub.checkBlacklistArray).isEmpty()) {
-        record->setStatus(CrwlStatus::notChecked);
-        record->setIsBlacklisted(true);
-        hub.incNumberDone(record);
-    } else if (robots == RobotsVerdict::Disallowed) {
-        record->setIsDisallowed(true);
-        if (logs(3))
-            logLine(3, QStringLiteral("is disallowed by robots.txt"));
-        record->addWarning(QStringLiteral("The link url is disallowed by robots.txt"));
-        if (s.blacklistByRobotsTxt) {
-            record->setStatus(CrwlStatus::disallowedByRobotsTxt);
-            record->setIsBlacklisted(true);
-            hub.incNumberDone(record);
-        }
-    } else if (schemeIs(url, u"ftp")) {
-        logLine(2, QStringLiteral("%1 is ftp://").arg(urlString));
-        record->setStatus(CrwlStatus::notChecked);
-        hub.incNumberDone(record);
-    } else if (!formActions && text.contains(kFormActionMarker)) {
-        logLine(2, QStringLiteral("%1 is not checked because it's a form action").arg(urlString));
-        record->setStatus(CrwlStatus::notChecked);
-        hub.incNumberDone(record);
-    } else {
-        ruleApplied = false;
-    }
-
-    // 14.14 Insecure content.
-    if (!ruleApplied) {
+    // 14.13, 14.14 Its first status, else its insecure content.
+    if (!giveFirstStatus(*record, url, text)) {
         listInsecure(*record, url, text, internal);
         if (internal && s.httpIsExternal && hub.scanningHttpsSite && schemeIs(url, u"http"))
             record->setIsInternal(false);
@@ -387,15 +367,64 @@ void Z12Ara::LinkExtraction::readLink(const LinkExtractionParser& parser, QStrin
     if (record->getStatus() == CrwlStatus::notYetChecked)
         hub.addToCheckQueue(record);
     if (record->isInternal() && CrwlLinkInstance::relContainsExternal(rel))
-        record->addWarning(
-            QStringLiteral("The link appears internal but has an instance marked rel=external on page: %1 ")
-                .arg(page->absoluteString()));
+        warnRelExternal(*record);
+}
+
+bool Z12Ara::LinkExtraction::giveFirstStatus(CrwlUrl& record, const Url& url, const QString& text)
+{
+    const QString& urlString = url.absoluteString();
+    const RobotsVerdict robots = hub.robotsVerdict(urlString);
+    if (robots == RobotsVerdict::AllowedOverDisallow) {
+        // A longer (or equally long) Allow rule wins: the link is checked as any other.
+        if (logs(1))
+            logLine(1, QStringLiteral("url %1 is disallowed by robots.txt but also allowed").arg(urlString));
+        record.addWarning(QStringLiteral("The link url is disallowed by robots.txt but also allowed"));
+    }
+    const auto counted = [&](qint64 status) {
+        record.setStatus(status);
+        hub.incNumberDone(record.shared_from_this());
+        return true;
+    };
+    if (CrwlUrl::isLocalFileBeyondReach(*page, url)) {
+        logLine(2, QStringLiteral("%1 is a local file linked from a web page").arg(urlString));
+        record.addWarning(CrwlUrl::localFileBeyondReachWarning());
+        return counted(CrwlStatus::notChecked);
+    }
+    if (!Z12Ara::stringContainsOneOfTheseTerms(urlString, hub.checkBlacklistArray).isEmpty()) {
+        record.setIsBlacklisted(true);
+        return counted(CrwlStatus::notChecked);
+    }
+    if (robots == RobotsVerdict::Disallowed) {
+        record.setIsDisallowed(true);
+        if (logs(3))
+            logLine(3, QStringLiteral("is disallowed by robots.txt"));
+        record.addWarning(QStringLiteral("The link url is disallowed by robots.txt"));
+        if (!s.blacklistByRobotsTxt)
+            return true; // checked, with no status yet
+        record.setIsBlacklisted(true);
+        return counted(CrwlStatus::disallowedByRobotsTxt);
+    }
+    if (schemeIs(url, u"ftp")) {
+        logLine(2, QStringLiteral("%1 is ftp://").arg(urlString));
+        return counted(CrwlStatus::notChecked);
+    }
+    if (!formActions && text.contains(kFormActionMarker)) {
+        logLine(2, QStringLiteral("%1 is not checked because it's a form action").arg(urlString));
+        return counted(CrwlStatus::notChecked);
+    }
+    return false;
+}
+
+void Z12Ara::LinkExtraction::warnRelExternal(CrwlUrl& target)
+{
+    target.addWarning(QStringLiteral("The link appears internal but has an instance marked rel=external on page: %1 ")
+                          .arg(page->absoluteString()));
 }
 
 bool Z12Ara::LinkExtraction::fileRedirectTarget()
 {
-    // The final address is read as a page of its own: under its record when it has one,
-    // else under a new record, unless a link to it would not be checked. The redirect is a
+    // The final address is read as a page of its own: under its record when it has one, else
+    // under a new record that gets its first status as a link to it would. The redirect is a
     // way in at its own distance, whichever answer came first. False when the page itself is
     // filed as its final address (the page is read as it is).
     const QString target = page->finalURLString();
@@ -404,13 +433,14 @@ bool Z12Ara::LinkExtraction::fileRedirectTarget()
         url = Url::fromString(PunycodeAdditions::encodedURLString(target));
     if (!url)
         return true;
+    const bool start = page->isStartingPoint();
+    if (start)
+        hub.resetDomain(*page); // a refresh may land on another host too
     const bool internal = hub.compareHost(url->host(), hub.domains);
     UrlPtr record = hub.weHaveThisOneAlready(target, nullptr, internal);
     if (record == page)
         return false;
-    if (!internal || !page->isGoodLink()
-        || !Z12Ara::stringContainsOneOfTheseTerms(target, hub.checkBlacklistArray).isEmpty()
-        || hub.robotsVerdict(target) == RobotsVerdict::Disallowed)
+    if (!internal || !page->isGoodLink())
         return true;
     if (record) {
         hub.lowerDistanceFromHome(record, page->getDistanceFromHome());
@@ -423,9 +453,15 @@ bool Z12Ara::LinkExtraction::fileRedirectTarget()
             logLine(2,
                 QStringLiteral("%1 redirects to %2, which is checked as a page of its own")
                     .arg(page->absoluteString(), target));
+        // The starting point's page is checked as the starting point is, whatever the lists say.
+        if (!start)
+            giveFirstStatus(*record, *url, QString());
         hub.add(record);
-        hub.addToCheckQueue(record);
+        if (record->getStatus() == CrwlStatus::notYetChecked)
+            hub.addToCheckQueue(record);
     }
+    if (start)
+        hub.startingPage.store(record.get());
     hub.recordRedirectArrival(page, record);
     return true;
 }

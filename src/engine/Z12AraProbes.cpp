@@ -77,7 +77,13 @@ Z12Ara::RobotsRules Z12Ara::parseRobotsRules(const QString& text)
 {
     static const QRegularExpression lineBreaks(QStringLiteral("[\\n\\r\\x{0B}\\x{0C}\\x{85}\\x{2028}\\x{2029}]"));
     RobotsRules rules;
+    // A group is a run of User-agent lines and the rules after them; it is ours when one of its
+    // agents is the main search-engine agent or "*". Of those two kinds, the first met is
+    // obeyed and groups of the other kind are ignored; groups of the kind obeyed add up.
     bool recording = false;
+    bool readingAgents = false;
+    bool groupNamesMainAgent = false;
+    bool groupNamesStar = false;
     bool googlebotSectionTaken = false;
     bool starSectionTaken = false;
     for (const QString& rawLine : text.split(lineBreaks, Qt::SkipEmptyParts)) {
@@ -92,65 +98,66 @@ Z12Ara::RobotsRules Z12Ara::parseRobotsRules(const QString& text)
         const QStringView rawValue = line.mid(colon + 1);
 
         if (containsCaseInsensitive(field, u"User-agent")) {
-            const QString value = trimSpacesAndTabs(rawValue);
-            const bool star = value.contains(u'*');
-            if ((!star && !containsCaseInsensitive(value, u"Google"))
-                || containsCaseInsensitive(value, u"Googlebot-Image")) {
-                recording = false;
-            } else if (containsCaseInsensitive(value, u"Googlebot") && !containsCaseInsensitive(value, u"Googlebot-")) {
-                logLine(2, QStringLiteral("robots.txt: taking the section of the main search-engine agent"));
-                recording = false;
-                if (!starSectionTaken) {
-                    googlebotSectionTaken = true;
-                    recording = true;
-                }
-            } else if (star) {
-                logLine(2, QStringLiteral("we are star"));
-                recording = false;
-                if (!googlebotSectionTaken) {
-                    starSectionTaken = true;
-                    recording = true;
-                }
+            if (!readingAgents) {
+                readingAgents = true;
+                groupNamesMainAgent = false;
+                groupNamesStar = false;
             }
+            const QString value = trimSpacesAndTabs(rawValue);
+            if (containsCaseInsensitive(value, u"Googlebot-Image"))
+                continue;
+            if (containsCaseInsensitive(value, u"Googlebot") && !containsCaseInsensitive(value, u"Googlebot-"))
+                groupNamesMainAgent = true;
+            else if (value.contains(u'*'))
+                groupNamesStar = true;
             continue;
         }
-        if (!recording)
-            continue;
-        if (hasPrefixCaseInsensitive(field, u"Disallow"))
-            rules.disallow.append(rawValue.toString());
-        else if (hasPrefixCaseInsensitive(field, u"Allow"))
-            rules.allow.append(rawValue.toString());
+        const bool disallow = hasPrefixCaseInsensitive(field, u"Disallow");
+        const bool allow = !disallow && hasPrefixCaseInsensitive(field, u"Allow");
+        if (!disallow && !allow)
+            continue; // Sitemap, Crawl-delay and the like belong to no group
+        if (readingAgents) {
+            // The group's first rule: its agents are all known.
+            readingAgents = false;
+            recording = false;
+            if (groupNamesMainAgent && !starSectionTaken) {
+                logLine(2, QStringLiteral("robots.txt: taking the section of the main search-engine agent"));
+                googlebotSectionTaken = true;
+                recording = true;
+            } else if (groupNamesStar && !googlebotSectionTaken) {
+                logLine(2, QStringLiteral("we are star"));
+                starSectionTaken = true;
+                recording = true;
+            }
+        }
+        if (recording)
+            (disallow ? rules.disallow : rules.allow).append(rawValue.toString());
     }
     return rules;
 }
 
-namespace {
-
-/// The length of the longest of `terms` that `url` satisfies; 0 when none does. Both robots
-/// lists carry the same domain prefix, so the lengths compare as the rules' paths do.
-qsizetype longestSatisfiedTerm(QStringView url, const QStringList& terms)
-{
-    qsizetype longest = 0;
-    for (const QString& term : terms) {
-        if (term.size() > longest && !Z12Ara::stringContainsOneOfTheseTerms(url, QStringList { term }).isEmpty())
-            longest = term.size();
-    }
-    return longest;
-}
-
-} // namespace
-
 Z12Ara::RobotsVerdict Z12Ara::robotsVerdict(QStringView url) const
 {
-    // The indexes answer the common cases at once; only a URL that both lists match has its
-    // terms measured.
-    if (!robotsDisallowIndex.matches(url))
+    if (robotsRules.isEmpty())
         return RobotsVerdict::NoDisallowMatches;
-    if (!robotsAllowIndex.matches(url))
-        return RobotsVerdict::Disallowed;
-    return longestSatisfiedTerm(url, robotsWhitelistArray) >= longestSatisfiedTerm(url, robotsBlacklistArray)
-        ? RobotsVerdict::AllowedOverDisallow
-        : RobotsVerdict::Disallowed;
+    QString authority;
+    const QString pathAndQuery = RobotsTxt::pathAndQueryOf(url, &authority);
+    if (pathAndQuery.isNull() || authority != robotsAuthority)
+        return RobotsVerdict::NoDisallowMatches;
+    return robotsRules.verdict(pathAndQuery);
+}
+
+void Z12Ara::setRobotsRules(const QString& authority, const RobotsRules& rules)
+{
+    robotsAuthority = authority.toLower();
+    robotsRules = RobotsTxt(rules.disallow, rules.allow);
+    if (authority.isEmpty()) {
+        robotsBlacklistArray.clear();
+        robotsWhitelistArray.clear();
+        return;
+    }
+    robotsBlacklistArray = makeEachItemInArray(rules.disallow, robotsAuthority);
+    robotsWhitelistArray = makeEachItemInArray(rules.allow, robotsAuthority);
 }
 
 QStringList Z12Ara::makeEachItemInArray(const QStringList& items, const QString& domain)
@@ -217,15 +224,11 @@ void Z12Ara::parseRobotsTxt(const UrlPtr& startingRecord)
         return;
     }
     const RobotsRules rules = parseRobotsRules(*text);
-    // The prefixes carry the port too, so that the rules of a site on a port of its own match
-    // its URLs.
-    QString absoluteDomain = domain;
+    // The rules hold for this host on this port only.
+    QString authority = domain.contains(u':') && !domain.startsWith(u'[') ? u'[' + domain + u']' : domain;
     if (port && *port != (scanningHttpsSite ? 443 : 80))
-        absoluteDomain += u':' + QString::number(*port);
-    robotsBlacklistArray = makeEachItemInArray(rules.disallow, absoluteDomain);
-    robotsWhitelistArray = makeEachItemInArray(rules.allow, absoluteDomain);
-    robotsDisallowIndex = CrwlTermIndex(robotsBlacklistArray);
-    robotsAllowIndex = CrwlTermIndex(robotsWhitelistArray);
+        authority += u':' + QString::number(*port);
+    setRobotsRules(authority, rules);
     logLine(1, QStringLiteral("robots.txt disallows: %1").arg(robotsBlacklistArray.join(u", ")));
     logLine(1, QStringLiteral("robots.txt allows: %1").arg(robotsWhitelistArray.join(u", ")));
 }

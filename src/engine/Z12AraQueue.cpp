@@ -60,7 +60,7 @@ bool Z12Ara::isQueuedOrInProgress(const CrwlUrl& record) const
 HostLookupStage::Hooks Z12Ara::hostLookupHooks()
 {
     HostLookupStage::Hooks hooks;
-    hooks.failed = [this](const UrlPtr& record, const crawlmere::platform::UrlError& error) {
+    hooks.failed = [](const UrlPtr& record, const crawlmere::platform::UrlError& error) {
         CrwlUrlFetch::endWithoutRequest(record, error);
     };
     hooks.answered = [this] { getNextUrlToCrawl(nullptr); };

@@ -5,6 +5,7 @@
 
 #include "parsing/detail/BodyState.h"
 #include "parsing/detail/CharTables.h"
+#include "parsing/detail/DocumentText.h"
 #include "parsing/detail/ParserDefaults.h"
 
 namespace detail = crawlmere::parsing::detail;
@@ -15,18 +16,6 @@ using detail::TagId;
 using detail::TagSpan;
 
 namespace {
-
-QString trimQuotesAndSpaces(const QString& text)
-{
-    const auto trimmed = [](QChar ch) { return ch == u'"' || ch == u'\'' || ch == u' '; };
-    qsizetype start = 0;
-    qsizetype end = text.size();
-    while (start < end && trimmed(text.at(start)))
-        ++start;
-    while (end > start && trimmed(text.at(end - 1)))
-        --end;
-    return text.mid(start, end - start);
-}
 
 bool isSourceAttribute(AttrId id, bool lazyload)
 {
@@ -538,7 +527,7 @@ private:
             if (attribute.quoted && !attribute.closed)
                 p.addWarning(
                     QStringLiteral("the link href '%1' is missing an end quote or has mismatched quotes at line %2/%3.")
-                        .arg(trimQuotesAndSpaces(href), QString::number(p.currentLine()), QString::number(p.counter)));
+                        .arg(detail::trimQuotesAndSpaces(href), QString::number(p.currentLine()), QString::number(p.counter)));
             p.addURLToCollection(href);
             state.hrefLine = p.currentLine();
         } else if (attribute.id == AttrId::Rel) {

@@ -2,26 +2,10 @@
 // sitemap), and the attributes of the record the last URL came from.
 #include "parsing/CrwlParser.h"
 
+#include "parsing/detail/DocumentText.h"
 #include "parsing/detail/ParserDefaults.h"
 
 namespace detail = crawlmere::parsing::detail;
-
-namespace {
-
-bool isTrimmed(QChar ch) { return ch == u'"' || ch == u'\'' || ch == u' '; }
-
-QString trimQuotesAndSpaces(const QString& text)
-{
-    qsizetype start = 0;
-    qsizetype end = text.size();
-    while (start < end && isTrimmed(text.at(start)))
-        ++start;
-    while (end > start && isTrimmed(text.at(end - 1)))
-        --end;
-    return text.mid(start, end - start);
-}
-
-} // namespace
 
 std::optional<QString> CrwlParser::getNextHref()
 {
@@ -50,7 +34,7 @@ std::optional<QString> CrwlParser::getNextHref()
         if (!m_keepHrefsAsWritten)
             m_keepHrefsAsWritten = detail::defaultsObject(QStringLiteral("trimWhitespace")).isValid()
                 && !detail::defaultsBool(QStringLiteral("trimWhitespace"));
-        return *m_keepHrefsAsWritten ? url : trimQuotesAndSpaces(url);
+        return *m_keepHrefsAsWritten ? url : detail::trimQuotesAndSpaces(url);
     }
     return std::nullopt;
 }

@@ -4,6 +4,7 @@
 
 #include "parsing/detail/CaptureBuffer.h"
 #include "parsing/detail/CharTables.h"
+#include "parsing/detail/DocumentText.h"
 #include "parsing/detail/EntityTable.h"
 #include "parsing/detail/TextScan.h"
 
@@ -189,38 +190,39 @@ bool isAllAscii(std::string_view run)
     return any < 0x80;
 }
 
+// `run` without ASCII white space at its ends.
+std::string_view withoutWhiteEnds(std::string_view run)
+{
+    size_t begin = 0;
+    size_t end = run.size();
+    while (begin < end && detail::isWhite(detail::byteOf(run[begin])))
+        ++begin;
+    while (end > begin && detail::isWhite(detail::byteOf(run[end - 1])))
+        --end;
+    return run.substr(begin, end - begin);
+}
+
 // `run` without ASCII white space at its ends, widened; "" when nothing is left.
 QString trimmedLatin1(std::string_view run)
 {
-    size_t begin = 0;
-    size_t end = run.size();
-    while (begin < end && detail::isWhite(detail::byteOf(run[begin])))
-        ++begin;
-    while (end > begin && detail::isWhite(detail::byteOf(run[end - 1])))
-        --end;
-    if (begin == end)
+    const std::string_view trimmed = withoutWhiteEnds(run);
+    if (trimmed.empty())
         return QStringLiteral("");
-    return QString::fromLatin1(run.data() + begin, static_cast<qsizetype>(end - begin));
+    return QString::fromLatin1(trimmed.data(), static_cast<qsizetype>(trimmed.size()));
 }
 
-// What decoding, folding and trimming make of ASCII bytes without "&", in one pass over them.
-// Trimming first gives the same text: folding neither makes nor removes white space at the ends.
-QString asciiValue(std::string_view run, bool returnsAreSeparators)
+/// The one folding rule for line breaks: with separators CR, LF and tab become spaces and a run of
+/// spaces folds into one; without, CR and LF are removed. Reads the characters `from` to `to` of
+/// `charAt` and writes them to `out` from `kept` on (`out` may be what `charAt` reads: the writing
+/// never runs ahead of the reading); a space just before `kept` counts as the start of a run.
+/// Returns the length written.
+template <typename CharAt>
+qsizetype foldLineBreaks(
+    const CharAt& charAt, qsizetype from, qsizetype to, QChar* out, qsizetype kept, bool returnsAreSeparators)
 {
-    size_t begin = 0;
-    size_t end = run.size();
-    while (begin < end && detail::isWhite(detail::byteOf(run[begin])))
-        ++begin;
-    while (end > begin && detail::isWhite(detail::byteOf(run[end - 1])))
-        --end;
-    if (begin == end)
-        return QStringLiteral("");
-    QString text(static_cast<qsizetype>(end - begin), Qt::Uninitialized);
-    QChar* out = text.data();
-    qsizetype kept = 0;
-    bool lastWasSpace = false;
-    for (size_t i = begin; i < end; ++i) {
-        char16_t c = static_cast<uint8_t>(run[i]);
+    bool lastWasSpace = kept > 0 && out[kept - 1] == u' ';
+    for (qsizetype i = from; i < to; ++i) {
+        char16_t c = charAt(i);
         if (c == u'\r' || c == u'\n') {
             if (!returnsAreSeparators)
                 continue;
@@ -237,21 +239,21 @@ QString asciiValue(std::string_view run, bool returnsAreSeparators)
         }
         out[kept++] = QChar(c);
     }
-    text.truncate(kept);
-    return text;
+    return kept;
 }
 
-bool isTrimmedQuoteOrSpace(QChar ch) { return ch == u'"' || ch == u'\'' || ch == u' '; }
-
-QString trimQuotesAndSpaces(const QString& text)
+// What decoding, folding and trimming make of ASCII bytes without "&", in one pass over them.
+// Trimming first gives the same text: folding neither makes nor removes white space at the ends.
+QString asciiValue(std::string_view run, bool returnsAreSeparators)
 {
-    qsizetype start = 0;
-    qsizetype end = text.size();
-    while (start < end && isTrimmedQuoteOrSpace(text.at(start)))
-        ++start;
-    while (end > start && isTrimmedQuoteOrSpace(text.at(end - 1)))
-        --end;
-    return text.mid(start, end - start);
+    const std::string_view trimmed = withoutWhiteEnds(run);
+    if (trimmed.empty())
+        return QStringLiteral("");
+    const auto length = static_cast<qsizetype>(trimmed.size());
+    QString text(length, Qt::Uninitialized);
+    const auto byteAt = [&trimmed](qsizetype i) { return char16_t(static_cast<uint8_t>(trimmed[size_t(i)])); };
+    text.truncate(foldLineBreaks(byteAt, 0, length, text.data(), 0, returnsAreSeparators));
+    return text;
 }
 
 } // namespace
@@ -265,27 +267,8 @@ void CrwlParser::foldSeparators(QString& text, bool returnsAreSeparators)
     if (first == length)
         return; // nothing to change: the text stays shared and unwritten
     QChar* chars = text.data();
-    qsizetype kept = first;
-    bool lastWasSpace = first > 0 && chars[first - 1] == u' ';
-    for (qsizetype i = first; i < length; ++i) {
-        QChar ch = chars[i];
-        if (ch == u'\r' || ch == u'\n') {
-            if (!returnsAreSeparators)
-                continue;
-            ch = u' ';
-        } else if (ch == u'\t' && returnsAreSeparators) {
-            ch = u' ';
-        }
-        if (returnsAreSeparators && ch == u' ') {
-            if (lastWasSpace)
-                continue;
-            lastWasSpace = true;
-        } else {
-            lastWasSpace = false;
-        }
-        chars[kept++] = ch;
-    }
-    text.truncate(kept);
+    const auto charAt = [chars](qsizetype i) { return chars[i].unicode(); };
+    text.truncate(foldLineBreaks(charAt, first, length, chars, first, returnsAreSeparators));
 }
 
 std::optional<QString> CrwlParser::decodeWithFallbacks(std::string_view run, EncodingId encoding, bool wasCut)
@@ -430,7 +413,7 @@ std::optional<QStringList> CrwlParser::extractURLsFromInlineStyles(const QString
         const auto [start, length] = firstURLOccurrenceInStyleSheetSource(style, from);
         if (start < 0 || start >= style.size() - 5)
             break;
-        const QString value = trimQuotesAndSpaces(style.mid(start, length));
+        const QString value = detail::trimQuotesAndSpaces(QStringView(style).sliced(start, length));
         if (!value.isEmpty() && !value.contains(QLatin1StringView("data:")) && !value.contains(QLatin1StringView(".htc"))
             && !value.startsWith(u'#') && !value.startsWith(QLatin1StringView("%23")))
             urls.append(value);

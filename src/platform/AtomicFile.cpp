@@ -13,6 +13,8 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <utility>
@@ -197,6 +199,30 @@ bool AtomicFile::sync()
         return fail(m_error, m_errorKind);
     if (::fdatasync(m_fd) != 0 && errno != EINVAL)
         return fail(errnoText(errno));
+    return true;
+}
+
+bool AtomicFile::prepareCommit()
+{
+    if (!sync())
+        return false;
+    if (m_existing == ExistingEntry::Keep)
+        return true;
+    const auto now = reach();
+    if (!now)
+        return fail(now.error().isRefusal() ? now.error() : kMovedMeanwhile);
+    if (now->route != m_spot->route || now->name != m_spot->name)
+        return fail(kMovedMeanwhile);
+    // A file marked immutable or append-only is never renamed over (EPERM).
+    const int target
+        = ::openat(folderDescriptor(), m_spot->name.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (target >= 0) {
+        int flags = 0;
+        const bool locked = ::ioctl(target, FS_IOC_GETFLAGS, &flags) == 0 && (flags & (FS_IMMUTABLE_FL | FS_APPEND_FL));
+        ::close(target);
+        if (locked)
+            return fail(errnoText(EPERM) + QStringLiteral(" (the file is marked immutable or append-only)"));
+    }
     return true;
 }
 

@@ -90,6 +90,12 @@ public:
     /// Puts the new file in place; false (with `error()`) when anything written was refused or
     /// the file could not be completed. The old file is then left as it was.
     bool commit();
+    /// Checks, putting nothing in place, what `commit` will need: the file complete and
+    /// durable, the path leading as it did, and what has the name replaceable (not marked
+    /// immutable or append-only). False (with `error()`, the new bytes dropped) when the commit
+    /// would fail; a set of files checks each before the first takes its name. A commit can
+    /// still fail when something changes in between.
+    bool prepareCommit();
     /// With `ExistingEntry::Keep`: commits under `name` in the same folder instead.
     bool commitAs(const QString& name);
     /// With `ExistingEntry::Keep`: the last commit found the name taken. The new bytes are kept

@@ -367,6 +367,18 @@ QString notARegularFileReason(const struct stat& status)
     return QStringLiteral("it is %1, not a regular file; nothing was written there").arg(kindOfEntry(status));
 }
 
+/// Why the existing entry `status` in `folder` may not be replaced: it is not a regular file, or
+/// it is another user's file in a shared folder. Null when it may be.
+QString refusalOfExistingFile(const HeldFolder& folder, const struct stat& status)
+{
+    if (QString reason = notARegularFileReason(status); !reason.isNull())
+        return reason;
+    if (!mayUse(folder.status(), status))
+        return QStringLiteral("it is another user's file in the shared folder %1; nothing was written there")
+            .arg(folder.path());
+    return {};
+}
+
 Expected<FileSpot, WriteError> reachFileSpot(const QString& path)
 {
     FolderWalk walk;
@@ -404,13 +416,8 @@ Expected<FileSpot, WriteError> reachFileSpot(const QString& path)
             }
             continue;
         }
-        if (const QString reason = notARegularFileReason(status); !reason.isNull())
+        if (const QString reason = refusalOfExistingFile(walk.current, status); !reason.isNull())
             return Unexpected(refusal(reason));
-        if (!mayUse(walk.current.status(), status)) {
-            return Unexpected(
-                refusal(QStringLiteral("it is another user's file in the shared folder %1; nothing was written there")
-                            .arg(walk.current.path())));
-        }
         return FileSpot { std::move(walk.current), name, status, walk.route };
     }
     return Unexpected(kKeepsChanging);
@@ -431,13 +438,8 @@ Expected<FileSpot, WriteError> reachFileSpotIn(const HeldFolder& folder, const Q
             return Unexpected(systemError(errno));
         return FileSpot { std::move(walk.current), encoded, std::nullopt, walk.route };
     }
-    if (const QString reason = notARegularFileReason(status); !reason.isNull())
+    if (const QString reason = refusalOfExistingFile(walk.current, status); !reason.isNull())
         return Unexpected(refusal(reason));
-    if (!mayUse(walk.current.status(), status)) {
-        return Unexpected(
-            refusal(QStringLiteral("it is another user's file in the shared folder %1; nothing was written there")
-                        .arg(walk.current.path())));
-    }
     return FileSpot { std::move(walk.current), encoded, status, walk.route };
 }
 

@@ -1,6 +1,7 @@
 // The spell checker on hunspell dictionaries.
 #include "platform/HunspellSpellChecker.h"
 
+#include "platform/LanguageNames.h"
 #include "platform/Log.h"
 #include "platform/Paths.h"
 #include "platform/AtomicFile.h"
@@ -176,7 +177,7 @@ HunspellSpellChecker::HunspellSpellChecker(QStringList folders, QString learnedW
             if (!m_dictionaryFolders.contains(language))
                 m_dictionaryFolders.insert(language, folder);
 
-    const QString local = QLocale::system().name();
+    const QString local = localeLanguageIdentifier();
     if (m_dictionaryFolders.contains(local))
         m_language = local;
     else if (m_dictionaryFolders.contains(QStringLiteral("en_US")))

@@ -310,11 +310,17 @@ namespace {
         case PLIST_DATE:
             return QVariant(readDate(node));
         case PLIST_ARRAY: {
+            // One pass of an iterator: reading an item by its index walks the array from its
+            // start, which makes a long array take time that grows with its length squared.
             QVariantList items;
             const uint32_t count = plist_array_get_size(node);
             items.reserve(count);
+            plist_array_iter iterator = nullptr;
+            plist_array_new_iter(node, &iterator);
+            std::unique_ptr<void, MallocDeleter> iteratorOwner(iterator);
             for (uint32_t i = 0; i < count; ++i) {
-                plist_t child = plist_array_get_item(node, i);
+                plist_t child = nullptr;
+                plist_array_next_item(node, iterator, &child);
                 if (!child)
                     return Unexpected(QStringLiteral("the property list has a missing array element"));
                 auto item = decode(child, depth + 1);

@@ -56,16 +56,29 @@ QString firstValue(const Sections& sections, const QString& section, const QStri
     return {};
 }
 
+/// The scan's settings file among a command's arguments: the first that names a ".lcsettings"
+/// file (the extension compared exactly, as the program takes it), whatever options or
+/// launcher (`/usr/bin/env crawlmere …`) come before it; null when none does.
+QString settingsFileOf(const QStringList& words)
+{
+    for (qsizetype i = 1; i < words.size(); ++i) {
+        if (QFileInfo(words.at(i)).suffix() == u"lcsettings")
+            return words.at(i);
+    }
+    return {};
+}
+
 QString siteOfService(const QString& servicePath)
 {
     const QString notFound = QStringLiteral("Site settings not found");
     const std::optional<Sections> service = readUnit(servicePath);
     if (!service)
         return notFound;
-    const QStringList words = Schedules::splitCommandLine(firstValue(*service, QStringLiteral("Service"), QStringLiteral("ExecStart")));
-    if (words.size() < 2 || !QFileInfo(words.at(1)).isFile())
+    const QString settingsFile = settingsFileOf(
+        Schedules::splitCommandLine(firstValue(*service, QStringLiteral("Service"), QStringLiteral("ExecStart"))));
+    if (settingsFile.isNull() || !QFileInfo(settingsFile).isFile())
         return notFound;
-    const auto settings = PropertyList::readFile(words.at(1));
+    const auto settings = PropertyList::readFile(settingsFile);
     if (!settings.ok())
         return notFound;
     return settings.value().toMap().value(QStringLiteral("startingUrl")).toString();

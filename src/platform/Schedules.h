@@ -36,9 +36,10 @@ public:
 
     /// The timers of `folder` whose file name contains "crawlmere" and ends in ".timer", and
     /// that have a `[Timer]` section, in name order; at most `kMaxUnits`. An unreadable folder
-    /// gives none. The scan's settings file is the first argument of the `ExecStart=` of the
-    /// service the timer starts (`Unit=`, else the timer's name with ".service"), taken from the
-    /// same folder, with systemd's quoting and `%h` expanded.
+    /// gives none. The scan's settings file is the first argument ending in ".lcsettings" of the
+    /// `ExecStart=` of the service the timer starts (`Unit=`, else the timer's name with
+    /// ".service"), taken from the same folder, with systemd's quoting and `%h` expanded;
+    /// options, or a launcher such as `/usr/bin/env crawlmere`, may come before it.
     static QList<ScheduledScan> read(const QString& folder = unitFolder());
 
     /// The words of a command line as systemd splits them: white space separates; double and

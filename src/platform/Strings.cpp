@@ -9,18 +9,6 @@ namespace crawlmere::platform::strings {
 
 namespace {
 
-int hexValue(QChar c)
-{
-    const char16_t u = c.unicode();
-    if (u >= '0' && u <= '9')
-        return u - '0';
-    if (u >= 'a' && u <= 'f')
-        return u - 'a' + 10;
-    if (u >= 'A' && u <= 'F')
-        return u - 'A' + 10;
-    return -1;
-}
-
 // Collapses runs of "/" and drops a trailing "/" (but keeps a lone root "/").
 QString fixingSlashes(const QString& path)
 {
@@ -107,6 +95,17 @@ QString htmlEscaped(const QString& text) { return markupEscaped(text, /*apostrop
 
 QString xmlEscaped(const QString& text) { return markupEscaped(text, /*apostrophe=*/true); }
 
+int hexDigitValue(char16_t c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
 std::optional<QString> removingPercentEncoding(QStringView text)
 {
     if (!text.contains(u'%'))
@@ -130,8 +129,8 @@ std::optional<QString> removingPercentEncoding(QStringView text)
         }
         if (i + 2 >= text.size())
             return std::nullopt;
-        const int high = hexValue(text[i + 1]);
-        const int low = hexValue(text[i + 2]);
+        const int high = hexDigitValue(text[i + 1].unicode());
+        const int low = hexDigitValue(text[i + 2].unicode());
         if (high < 0 || low < 0)
             return std::nullopt;
         bytes.append(static_cast<char>(high * 16 + low));

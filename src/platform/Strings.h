@@ -9,6 +9,9 @@
 
 namespace crawlmere::platform::strings {
 
+/// The value of a hexadecimal digit, either case; -1 for any other character.
+int hexDigitValue(char16_t c);
+
 /// Replaces every "%HH" with its byte and reads the bytes as UTF-8.
 /// Fails (nullopt) when a "%" is not followed by two hex digits or the bytes are not valid
 /// UTF-8. A string without "%" comes back unchanged.

@@ -2,6 +2,8 @@
 // built-in codecs, every other encoding through QStringDecoder's ICU-backed converters.
 #include "platform/TextEncoding.h"
 
+#include "platform/Strings.h"
+
 #include <QStringDecoder>
 #include <QStringEncoder>
 
@@ -32,7 +34,7 @@ struct EncodingInfo {
     const char* ianaName; // preferred name, also the converter's name for Kind::Converter
 };
 
-constexpr std::array<EncodingInfo, 38> kEncodings { {
+constexpr std::array<EncodingInfo, 39> kEncodings { {
     { Encoding::ASCII, Kind::Ascii, "US-ASCII" },
     { Encoding::NextStep, Kind::Unsupported, "" },
     { Encoding::JapaneseEUC, Kind::Converter, "EUC-JP" },
@@ -67,6 +69,7 @@ constexpr std::array<EncodingInfo, 38> kEncodings { {
     // Pages that declare GB 2312-80 are written in its EUC form.
     { Encoding::GB2312_80, Kind::Converter, "GB2312" },
     { Encoding::GBK, Kind::Converter, "GBK" },
+    { Encoding::GB18030, Kind::Converter, "GB18030" },
     { Encoding::KOI8R, Kind::Converter, "KOI8-R" },
     { Encoding::Big5, Kind::Converter, "Big5" },
     { Encoding::HZGB2312, Kind::Converter, "HZ-GB-2312" },
@@ -197,17 +200,6 @@ std::optional<QString> decodeUtf32(std::string_view bytes, bool bigEndian, bool 
     return text;
 }
 
-int hexValue(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
 // ASCII in which "\uXXXX" stands for a UTF-16 code unit, "\ooo" (three octal digits) for a Latin-1
 // character and "\\" for a backslash. Any other byte above 0x7F fails.
 std::optional<QString> decodeNonLossyAscii(std::string_view bytes)
@@ -227,7 +219,7 @@ std::optional<QString> decodeNonLossyAscii(std::string_view bytes)
         } else if (i + 5 < bytes.size() && bytes[i + 1] == 'u') {
             int unit = 0;
             for (size_t k = 2; k < 6; ++k) {
-                const int digit = hexValue(bytes[i + k]);
+                const int digit = strings::hexDigitValue(static_cast<unsigned char>(bytes[i + k]));
                 if (digit < 0)
                     return std::nullopt;
                 unit = unit * 16 + digit;
@@ -281,7 +273,7 @@ struct Alias {
     EncodingId id;
 };
 
-constexpr std::array<Alias, 71> kAliases { {
+constexpr std::array<Alias, 72> kAliases { {
     { "utf-8", Encoding::UTF8 },
     { "utf8", Encoding::UTF8 },
     { "unicode-1-1-utf-8", Encoding::UTF8 },
@@ -345,6 +337,7 @@ constexpr std::array<Alias, 71> kAliases { {
     { "windows-936", Encoding::DOSChineseSimplified },
     { "gbk", Encoding::GBK },
     { "x-gbk", Encoding::GBK },
+    { "gb18030", Encoding::GB18030 },
     { "big5", Encoding::Big5 },
     { "csbig5", Encoding::Big5 },
     { "x-x-big5", Encoding::Big5 },

@@ -54,6 +54,7 @@ inline constexpr EncodingId DOSThai = 0x8000041D; ///< code page 874
 inline constexpr EncodingId DOSChineseSimplified = 0x80000421; ///< code page 936
 inline constexpr EncodingId GB2312_80 = 0x80000630;
 inline constexpr EncodingId GBK = 0x80000631;
+inline constexpr EncodingId GB18030 = 0x80000632;
 inline constexpr EncodingId KOI8R = 0x80000A02;
 inline constexpr EncodingId Big5 = 0x80000A03;
 inline constexpr EncodingId HZGB2312 = 0x80000A05;

@@ -14,6 +14,7 @@
 #include "settings/ThumbGetterFactory.h"
 
 #include <QDateTime>
+#include <QFileInfo>
 
 #include <cmath>
 #include <limits>
@@ -652,6 +653,31 @@ bool ConfigManager::isUrlListPath(const QString& path)
 {
     return path.endsWith(QLatin1String(".csv"), Qt::CaseInsensitive)
         || path.endsWith(QLatin1String(".txt"), Qt::CaseInsensitive);
+}
+
+ConfigManager::OwnDocument ConfigManager::ownDocumentOf(const QString& path)
+{
+    const QString extension = QFileInfo(path).suffix();
+    if (extension == u"lcsettings")
+        return OwnDocument::SiteSettings;
+    if (extension == u"lcsbatch")
+        return OwnDocument::SiteList;
+    return OwnDocument::None;
+}
+
+bool ConfigManager::hasOwnExtensionInOtherCase(const QString& path)
+{
+    const QString extension = QFileInfo(path).suffix();
+    return ownDocumentOf(path) == OwnDocument::None
+        && (extension.compare(u"lcsettings", Qt::CaseInsensitive) == 0
+            || extension.compare(u"lcsbatch", Qt::CaseInsensitive) == 0);
+}
+
+const QStringList& ConfigManager::storeKeys()
+{
+    static const QStringList keys { kWebsites, kId, QStringLiteral("folderList"), QStringLiteral("CrwlFolderSorting"),
+        QStringLiteral("websitesSortKey"), QStringLiteral("smartFolderSelected"), QStringLiteral("trimQuery") };
+    return keys;
 }
 
 ShellAlert ConfigManager::urlListScopeQuestion()

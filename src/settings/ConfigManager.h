@@ -185,6 +185,17 @@ public:
     /// Whether `path` names a URL list (".csv" or ".txt", any case), whose opening asks
     /// `urlListScopeQuestion`.
     static bool isUrlListPath(const QString& path);
+    /// The program's own documents, told by the name's extension compared exactly: ".lcsettings"
+    /// a site's settings file, ".lcsbatch" a site list. Anything else is neither, ".LCSETTINGS"
+    /// included (the window and a scan without windows apply this one rule).
+    enum class OwnDocument { None, SiteSettings, SiteList };
+    static OwnDocument ownDocumentOf(const QString& path);
+    /// Whether `path` ends in an own document's extension written in another case
+    /// (".LCSETTINGS", ".LcsBatch"): a name that is no own document but looks like one.
+    static bool hasOwnExtensionInOtherCase(const QString& path);
+    /// The keys this store keeps in the defaults store for itself: the site list, its folders,
+    /// their order and the selection. No other program part and no command line sets them.
+    static const QStringList& storeKeys();
     /// The question a URL list asks when it is opened: the first answer, the default, checks
     /// just the listed URLs (`setCrawlsSinglePage` YES); the second follows each of them.
     static ShellAlert urlListScopeQuestion();

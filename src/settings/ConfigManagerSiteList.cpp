@@ -333,8 +333,11 @@ void ConfigManager::deleteSelectedFolder(int folderRow)
     if (folderRow < 0 || folderRow >= rows.size())
         return;
     const QString name = rows.at(folderRow);
+    // "All sites" and "Default folder" are no folders of their own: nothing to ask or delete.
+    if (isFixedFolderName(name))
+        return;
     const int answer = alert({ .messageText = QStringLiteral("Delete Folder?"),
-        .informativeText = QStringLiteral("Do you want to delete the folder '%1'").arg(name),
+        .informativeText = QStringLiteral("Do you want to delete the folder '%1'?").arg(name),
         .buttons = { QStringLiteral("OK"), QStringLiteral("Cancel") },
         .cancelButton = 1 });
     if (answer != 0)

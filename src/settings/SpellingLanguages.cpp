@@ -2,9 +2,8 @@
 #include "settings/SpellingLanguages.h"
 
 #include "platform/HunspellSpellChecker.h"
+#include "platform/LanguageNames.h"
 #include "platform/Log.h"
-
-#include <QLocale>
 
 #include <algorithm>
 
@@ -15,16 +14,7 @@ QStringList SpellingLanguages::availableLanguages(const QString& folder)
     return platform::HunspellSpellChecker::languagesInFolders({ folder });
 }
 
-QString SpellingLanguages::displayName(const QString& identifier)
-{
-    const QLocale locale(identifier);
-    if (locale.language() == QLocale::C || locale.language() == QLocale::AnyLanguage)
-        return QString();
-    const QString language = QLocale::languageToString(locale.language());
-    if (!identifier.contains(u'_') && !identifier.contains(u'-'))
-        return language;
-    return QStringLiteral("%1 (%2)").arg(language, QLocale::territoryToString(locale.territory()));
-}
+QString SpellingLanguages::displayName(const QString& identifier) { return platform::languageDisplayName(identifier); }
 
 QStringList SpellingLanguages::sortedArrayOfDisplayLanguages(const QStringList& identifiers)
 {

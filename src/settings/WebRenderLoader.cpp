@@ -175,10 +175,12 @@ void WebRenderLoader::installPageRenderer()
 {
     if (state().module)
         state().module->prepareEngine();
+    // Without the module (said once when it was looked for) pages are read as fetched.
     CrwlUrl::setRendererStarter(PageRenderer::makeStarter([]() -> std::unique_ptr<PageRenderBackend> {
         WebRenderModule* loaded = module();
         return loaded ? loaded->makeRenderBackend() : nullptr;
     }));
+    PageRenderer::setAvailability([] { return module() != nullptr; });
 }
 
 QString WebRenderLoader::takeFailure()

@@ -33,8 +33,8 @@ public:
     /// object exists); null when it cannot be loaded, then and at every later call.
     static WebRenderModule* module();
     /// Renders records whose scan asks for it through the module, loaded at the first render;
-    /// without the module each such record ends given up (-17). Call after the application
-    /// object is made.
+    /// without the module such records are read as fetched, as with rendering off. Call after
+    /// the application object is made.
     static void installPageRenderer();
     /// Why loading failed, once; empty when it did not fail or was already taken.
     static QString takeFailure();

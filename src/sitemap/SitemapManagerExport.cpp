@@ -98,13 +98,29 @@ bool SitemapManager::writeDocuments(
         }
         pending.push_back(std::move(part));
     }
+    // Every file must be able to take its name before the first does (a part marked immutable
+    // would otherwise leave the new first parts beside the old last ones and the old index).
     for (Pending& part : pending) {
-        if (!part.file->commit()) {
-            // Past a temporary file that could not be put in place, no more are: the index
-            // still names the parts it named.
+        if (!part.file->prepareCommit()) {
             noteSaveFailure(part.what, part.path, part.file->error());
             return false;
         }
+    }
+    for (size_t i = 0; i < pending.size(); ++i) {
+        if (pending[i].file->commit())
+            continue;
+        // Changed since the check: past this file no more take their names. Say which files
+        // are new and which stay as they were, so the set can be put right by hand.
+        QStringList replaced;
+        QStringList kept;
+        for (size_t j = 0; j < pending.size(); ++j)
+            (j < i ? replaced : kept).append(QFileInfo(pending[j].path).fileName());
+        QString reason = pending[i].file->error();
+        if (!replaced.isEmpty())
+            reason += QStringLiteral("; the set is mixed: %1 written anew, %2 as they were")
+                          .arg(replaced.join(QStringLiteral(", ")), kept.join(QStringLiteral(", ")));
+        noteSaveFailure(pending[i].what, pending[i].path, reason);
+        return false;
     }
     return true;
 }

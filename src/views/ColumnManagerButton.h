@@ -15,7 +15,7 @@ namespace crawlmere::views {
 /// The button pops up a menu whose first entry is the inert title "Columns", followed by one
 /// checkable action per item of the manager; choosing one calls the manager's `sendAction`. The
 /// menu follows every change of the items (setUpColumns, toggles, mirrored toggles). The window
-/// gives the button its outlet name as `objectName`. Main thread only.
+/// gives the button its object name as `objectName`. Main thread only.
 class ColumnManagerButton : public QToolButton {
     Q_OBJECT
 public:

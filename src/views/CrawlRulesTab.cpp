@@ -45,10 +45,15 @@ CrawlRulesTab::CrawlRulesTab(ConfigManager& manager, QWidget* parent)
     add->setObjectName(QStringLiteral("addBlacklistRuleButton"));
     connect(add, &QPushButton::clicked, this, &CrawlRulesTab::showBlacklistRulesWindow);
     auto* edit = new QPushButton(tr("Edit..."), this);
+    edit->setObjectName(QStringLiteral("editBlacklistRuleButton"));
     connect(edit, &QPushButton::clicked, this, &CrawlRulesTab::editBlacklistRule);
     auto* remove = new QPushButton(tr("Delete"), this);
     remove->setObjectName(QStringLiteral("deleteBlacklistRuleButton"));
     connect(remove, &QPushButton::clicked, this, &CrawlRulesTab::deleteBlacklistRule);
+    m_ruleActions = { edit, remove };
+    connect(m_rulesTable->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+        &CrawlRulesTab::offerRuleActions);
+    offerRuleActions();
     // Bound to the application default the scan reads: with it on, "Do not follow" and "Only
     // follow" terms are also looked for in each page's content.
     m_checkContent = new QCheckBox(tr("Apply the follow rules to page content too"), this);
@@ -89,9 +94,23 @@ void CrawlRulesTab::showBlacklistRulesWindow()
     m_rulesSheet->open();
 }
 
+void CrawlRulesTab::offerRuleActions()
+{
+    // Edit and Delete act on the selected rule: without one they are off.
+    const bool chosen = selectedRuleRow() >= 0;
+    for (QPushButton* action : std::as_const(m_ruleActions))
+        action->setEnabled(chosen);
+}
+
+int CrawlRulesTab::selectedRuleRow() const
+{
+    const QModelIndexList rows = m_rulesTable->selectionModel()->selectedRows();
+    return rows.isEmpty() ? -1 : rows.front().row();
+}
+
 void CrawlRulesTab::editBlacklistRule()
 {
-    const int row = m_rulesTable->currentRow();
+    const int row = selectedRuleRow();
     const auto rule = m_manager.blacklistRuleAtIndex(row);
     if (!rule)
         return;
@@ -100,7 +119,11 @@ void CrawlRulesTab::editBlacklistRule()
     m_rulesSheet->open();
 }
 
-void CrawlRulesTab::deleteBlacklistRule() { m_manager.deleteBlacklistRule(m_rulesTable->currentRow()); }
+void CrawlRulesTab::deleteBlacklistRule()
+{
+    if (const int row = selectedRuleRow(); row >= 0)
+        m_manager.deleteBlacklistRule(row);
+}
 
 void CrawlRulesTab::reloadRules()
 {
@@ -126,6 +149,7 @@ void CrawlRulesTab::reloadRules()
         m_rulesTable->resizeColumnToContents(0);
         m_rulesTable->resizeColumnToContents(1);
     }
+    offerRuleActions();
 }
 
 } // namespace crawlmere::views

@@ -1,9 +1,11 @@
 // The Rules tab of the settings pane: the crawl rules table, its buttons and the content box.
 #pragma once
 
+#include <QList>
 #include <QWidget>
 
 class QCheckBox;
+class QPushButton;
 class QTableWidget;
 
 namespace crawlmere::settings {
@@ -43,8 +45,14 @@ Q_SIGNALS:
     void checkContentToggled();
 
 private:
+    /// The selected rule's row, or -1 (the current row alone chooses nothing).
+    int selectedRuleRow() const;
+    void offerRuleActions();
+
     settings::ConfigManager& m_manager;
     QTableWidget* m_rulesTable = nullptr;
+    /// Edit… and Delete.
+    QList<QPushButton*> m_ruleActions;
     QCheckBox* m_checkContent = nullptr;
     RulesSheet* m_rulesSheet = nullptr;
     int m_editedRow = -1;

@@ -47,7 +47,7 @@ public:
     /// The by-page outline's columns.
     static const ViewColumns& columns();
 
-    /// The `byPageOutlineView` outlet.
+    /// The `byPageOutlineView` widget.
     void setOutlineView(TableView* outline) { byPageOutlineView = outline; }
     TableView* getOutlineView() const { return byPageOutlineView; }
     void setSearchText(const QString& text) { filterState.searchText = text; }

@@ -38,7 +38,7 @@ public:
     /// The by-status outline's columns.
     static const ViewColumns& columns();
 
-    /// The `byStatusOutlineView` outlet.
+    /// The `byStatusOutlineView` widget.
     void setOutlineView(TableView* outline) { byStatusOutlineView = outline; }
     TableView* getOutlineView() const { return byStatusOutlineView; }
     void setSearchText(const QString& text) { filterState.searchText = text; }

@@ -37,7 +37,7 @@ public:
     /// The flat table's columns.
     static const ViewColumns& columns();
 
-    /// The `tableView` outlet: the table this data source reloads and sorts.
+    /// The `tableView` widget: the table this data source reloads and sorts.
     void setTableView(TableView* table) { tableView = table; }
     TableView* getTableView() const { return tableView; }
     /// The search field's text, as the window last gave it.

@@ -125,6 +125,9 @@ void CrwlLinkInspectorWindowController::buildWidgets()
     m_onPage = new LinkInspectorOnPageTable(this);
     m_onPage->setObjectName(QStringLiteral("inspectorOnPage"));
     m_onPage->setTableColumns(LinkInspectorContent::onPageColumns());
+    // The window opens with the keyboard on the pages the link is on, not in an address field,
+    // which would show the end of its address rather than its host.
+    m_onPage->setFocus();
     connect(m_onPage, &QTableWidget::itemSelectionChanged, this, [this] {
         const auto rows = m_onPage->selectionModel()->selectedRows();
         lastClickedOnPage = rows.isEmpty() ? -1 : rows.front().row();
@@ -151,6 +154,11 @@ void CrwlLinkInspectorWindowController::buildWidgets()
     auto* linkLayout = new QVBoxLayout(linkPage);
     linkLayout->addLayout(form);
     linkLayout->addWidget(m_externalNotice);
+    m_scanGoneNotice = new QLabel(tr("The scan that found this link is gone: its facts stay as they were."), this);
+    m_scanGoneNotice->setObjectName(QStringLiteral("inspectorScanGoneNotice"));
+    m_scanGoneNotice->setWordWrap(true);
+    m_scanGoneNotice->hide();
+    linkLayout->addWidget(m_scanGoneNotice);
     linkLayout->addLayout(targetActions);
     linkLayout->addWidget(new QLabel(tr("Appears on"), linkPage));
     linkLayout->addWidget(m_onPage, 1);
@@ -224,8 +232,43 @@ void CrwlLinkInspectorWindowController::windowDidLoad()
     }
     if (!m_tabs)
         buildWidgets();
+    fillFacts();
+    const LinkInspectorContent::Visibility shown = LinkInspectorContent::visibility(*lcurl);
+
+    m_onPage->setSortDescriptors({});
+    columnManager->setUpColumns();
+    lastClickedOnPage = -1;
+    m_tabs->setCurrentIndex(tabToSelectOnLoad);
+    if (!shown.targetTab)
+        removeTab(QStringLiteral("target"));
+    if (!platform::UserDefaults::standard().boolForKey(QStringLiteral("htmlValidationEnabled")))
+        removeTab(QStringLiteral("warnings"));
+
+    if (!observing) {
+        observing = true;
+        platform::NotificationCenter::defaultCenter().addObserver(
+            this, Z12Ara::CrwlUrlStatusUpdated, [this](const platform::Notification&) { shouldUpdateStatus(); });
+        platform::NotificationCenter::defaultCenter().addObserver(
+            this, Z12Ara::CrwlPageLinksUpdated, [this](const platform::Notification&) { occurrencesChanged(); });
+        // A scan's end, its stop and a clear (which leaves no record to follow) bring every field
+        // up to date as well.
+        for (const QString& name : { Z12Ara::CrwlCrawlDidFinish, Z12Ara::CrwlCrawlDidStop, Z12Ara::CrwlListenerShouldUpdateData })
+            platform::NotificationCenter::defaultCenter().addObserver(
+                this, name, [this](const platform::Notification&) { shouldUpdateStatus(); });
+    }
+    uniquedOnPageInstanceArray = LinkInspectorContent::onPageList(*lcurl);
+    shownOccurrences = lcurl->occurrencesCount();
+    reloadOnPage();
+}
+
+void CrwlLinkInspectorWindowController::fillFacts()
+{
     const CrwlUrl& target = *lcurl;
-    auto set = [this](const char* name, const QString& text) { findChild<QLineEdit*>(QLatin1String(name))->setText(text); };
+    auto set = [this](const char* name, const QString& text) {
+        auto* field = findChild<QLineEdit*>(QLatin1String(name));
+        if (field->text() != text)
+            field->setText(text);
+    };
     set("inspectorLinkURL", target.getAbsoluteStringDecoded());
     set("inspectorStatus", target.getStatusDescription());
     set("inspectorRedir", target.getRedirDecoded());
@@ -243,33 +286,15 @@ void CrwlLinkInspectorWindowController::windowDidLoad()
         for (int column = 0; column < 3; ++column)
             m_redirectTable->setItem(row, column, new QTableWidgetItem(rows[row][column]));
     fitColumnsToView(*m_redirectTable, *m_redirectTable->horizontalHeader(), kFittedRows, kMaxColumnWidth);
-    m_warnings->setPlainText(target.getWarningsAsString());
-
+    const QString warnings = target.getWarningsAsString();
+    if (m_warnings->toPlainText() != warnings)
+        m_warnings->setPlainText(warnings);
     const LinkInspectorContent::Visibility shown = LinkInspectorContent::visibility(target);
     m_externalNotice->setVisible(shown.externalNotice);
     m_badNotice->setVisible(shown.badTargetNotice);
     m_pageTitleLabel->setVisible(shown.pageParts);
     findChild<QLineEdit*>(QStringLiteral("inspectorPageTitle"))->setVisible(shown.pageParts);
     m_inspectTarget->setVisible(shown.pageParts);
-
-    m_onPage->setSortDescriptors({});
-    columnManager->setUpColumns();
-    lastClickedOnPage = -1;
-    m_tabs->setCurrentIndex(tabToSelectOnLoad);
-    if (!shown.targetTab)
-        removeTab(QStringLiteral("target"));
-    if (!platform::UserDefaults::standard().boolForKey(QStringLiteral("htmlValidationEnabled")))
-        removeTab(QStringLiteral("warnings"));
-
-    if (!observing) {
-        observing = true;
-        platform::NotificationCenter::defaultCenter().addObserver(
-            this, Z12Ara::CrwlUrlStatusUpdated, [this](const platform::Notification&) { shouldUpdateStatus(); });
-        platform::NotificationCenter::defaultCenter().addObserver(
-            this, Z12Ara::CrwlPageLinksUpdated, [this](const platform::Notification&) { occurrencesChanged(); });
-    }
-    uniquedOnPageInstanceArray = LinkInspectorContent::onPageList(target);
-    reloadOnPage();
 }
 
 void CrwlLinkInspectorWindowController::removeTab(const QString& identifier)
@@ -377,6 +402,7 @@ void CrwlLinkInspectorWindowController::offerActions(bool offered)
     scanGone = !offered;
     if (!m_tabs)
         return;
+    m_scanGoneNotice->setVisible(scanGone);
     static const char* const kActions[] = { "inspectorVisit", "inspectorRecheck", "inspectorMarkFixed",
         "inspectorVisitOnPage", "inspectorCopyOnPage", "inspectorLocate", "inspectorHighlight", "inspectorInspectTarget" };
     for (const char* name : kActions) {
@@ -474,10 +500,16 @@ void CrwlLinkInspectorWindowController::shouldUpdateStatus()
 {
     if (!m_tabs || !followCurrentScan())
         return;
-    findChild<QLineEdit*>(QStringLiteral("inspectorStatus"))->setText(lcurl->getStatusDescription());
+    // Every fact follows the record as the scan goes on (a record taken over early in a scan has
+    // neither its time stamp nor all of its occurrences yet); a response time not yet known
+    // keeps the one shown.
+    const QString responseTime = findChild<QLineEdit*>(QStringLiteral("inspectorResponseTime"))->text();
+    fillFacts();
     findChild<QLineEdit*>(QStringLiteral("inspectorRedir"))->setText(lcurl->getRedir());
-    if (lcurl->getResponsetime() > 0)
-        findChild<QLineEdit*>(QStringLiteral("inspectorResponseTime"))->setText(responseTimeText(lcurl->getResponsetime()));
+    if (lcurl->getResponsetime() <= 0)
+        findChild<QLineEdit*>(QStringLiteral("inspectorResponseTime"))->setText(responseTime);
+    if (lcurl->occurrencesCount() != shownOccurrences)
+        occurrencesChanged();
     // A recheck first puts the target back in the queue, which is itself a status change: the
     // indicator goes on until the target has an answer.
     const qint64 status = lcurl->getStatus();
@@ -494,6 +526,7 @@ void CrwlLinkInspectorWindowController::occurrencesChanged()
     findChild<QLineEdit*>(QStringLiteral("inspectorTargetPageInboundCount"))
         ->setText(QString::number(lcurl->getInboundInstances().size()));
     uniquedOnPageInstanceArray = LinkInspectorContent::onPageList(*lcurl);
+    shownOccurrences = lcurl->occurrencesCount();
     lastClickedOnPage = -1;
     sortOnPage();
 }

@@ -49,8 +49,11 @@ class Pasteboard;
 ///
 /// The inspector stays with the scan that is current: each action and each notification first
 /// asks the target's hub for its record of the URL (`Z12Ara::currentRecordOf`). A new scan's
-/// record is taken over and the window filled from it; while the current scan has none, the
-/// actions are disabled and do nothing. A target with no hub stays as it is. Main thread only.
+/// record is taken over and the window filled from it, and every fact follows that record as the
+/// scan goes on (its occurrences too, at each status notification, a scan's end or stop, and
+/// "CrwlListenerShouldUpdateData"); while the current scan has none (after a clear), the
+/// `inspectorScanGoneNotice` says so and the actions are disabled and do nothing. A target with
+/// no hub stays as it is. Main thread only.
 class CrwlLinkInspectorWindowController final : public QWidget {
     Q_OBJECT
 public:
@@ -138,6 +141,8 @@ private:
     /// Takes the current scan's record of the target's URL (filling the window again when it is
     /// another record); false, the actions disabled, when the current scan has none.
     bool followCurrentScan();
+    /// Every fact, the redirect table, the warnings and the notices from the target.
+    void fillFacts();
     void offerActions(bool offered);
 
     Pasteboard* pasteboard = nullptr;
@@ -151,6 +156,8 @@ private:
     LinkInspectorContent::OnPageList uniquedOnPageInstanceArray;
     bool observing = false;
     bool scanGone = false;
+    /// How many occurrences of the target the on-page list was built from.
+    qsizetype shownOccurrences = 0;
 
     QTabWidget* m_tabs = nullptr;
     LinkInspectorOnPageTable* m_onPage = nullptr;
@@ -160,6 +167,7 @@ private:
     QProgressBar* m_indicator = nullptr;
     QPlainTextEdit* m_warnings = nullptr;
     QLabel* m_externalNotice = nullptr;
+    QLabel* m_scanGoneNotice = nullptr;
     QLabel* m_badNotice = nullptr;
     QLabel* m_pageTitleLabel = nullptr;
     std::shared_ptr<LinkInspectorColumnManager> columnManager;

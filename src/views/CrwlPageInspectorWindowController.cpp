@@ -102,6 +102,9 @@ CrwlPageInspectorWindowController::CrwlPageInspectorWindowController(
     form->addRow(QString(), visit);
     urlField->setMinimumWidth(360);
     cutFieldInTheMiddle(*urlField);
+    // The window opens with the keyboard on Visit: a focused field would show the end of its
+    // address, where the cut one shows its host.
+    visit->setFocus();
     line("inspectorTitle", tr("Title"));
     line("inspectorDistance", tr("Clicks from start"));
     auto* headings = new QPlainTextEdit(this);

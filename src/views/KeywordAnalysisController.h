@@ -23,7 +23,7 @@ namespace crawlmere::views {
 /// text colour, the rest light grey. The text comes from the page's file in `archive` when it has
 /// one (read on the main thread), else from the page fetched again; parsing, fetching and counting
 /// run off the main thread, and the window shows empty until they are done. Widgets carry the
-/// outlet names `tableView`, `tfUrl`, `tfThreshold` and `mtxPhraseLength` (buttons with ids 1 to 4).
+/// object names `tableView`, `tfUrl`, `tfThreshold` and `mtxPhraseLength` (buttons with ids 1 to 4).
 /// Main thread only; `archive` (may be null) is only used in the constructor.
 class KeywordAnalysisController final : public QWidget {
 public:

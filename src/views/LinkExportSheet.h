@@ -16,7 +16,7 @@ namespace crawlmere::views {
 class ColumnManagerButton;
 class LinkExportPreviewer;
 
-/// Opens and closes when the previewer says so. Controls by outlet name: `tableSelector` (ids
+/// Opens and closes when the previewer says so. Controls by object name: `tableSelector` (ids
 /// 1 to 4) and `formatSelector` (ids 0 HTML, 2 CSV) button groups, the `badLinksSelector` and
 /// `expandRows` check boxes, the preview `tableView`, the row count `tfNumberOfRows`, the
 /// progress line `pbctf`, the `exportColumnManager` pop-up and the OK and Cancel buttons

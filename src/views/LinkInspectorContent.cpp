@@ -43,8 +43,10 @@ QList<TableColumn> LinkInspectorContent::onPageColumns()
 {
     QList<TableColumn> columns { { QStringLiteral("1"), QStringLiteral("Appears on") },
         { QStringLiteral("linktext"), QStringLiteral("Link text") } };
+    // Seven columns of "YES" and "NO" would take most of the window's width from the addresses
+    // and link texts: hidden until chosen in the column pop-up.
     for (const QString& flag : relFlagColumns())
-        columns.append({ flag, flag });
+        columns.append({ flag, flag, /*hidden=*/true });
     columns.append({ { QStringLiteral("rel"), QStringLiteral("rel") }, { QStringLiteral("targetattr"), QStringLiteral("target") },
         { QStringLiteral("hreflang"), QStringLiteral("hreflang") }, { QStringLiteral("lineNumber"), QStringLiteral("Line") } });
     return columns;

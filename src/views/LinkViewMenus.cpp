@@ -23,7 +23,7 @@ using Act = std::function<void(const Rows&)>;
 
 enum class Needs { Nothing, Opener };
 
-/// One item of a context menu: its outlet name, its title and what it does with the view's
+/// One item of a context menu: its object name, its title and what it does with the view's
 /// selected rows (top to bottom). An item without a name is a separator.
 struct MenuItem {
     const char* name = nullptr;
@@ -121,7 +121,7 @@ QMenu* occurrenceMenu(ResultTreeView& view, const char* name, Source& source, co
             { "copyRedir", QStringLiteral("Copy redirected to"), on(source, act.copyRedir) } });
 }
 
-/// Columns, rows as a tree, delegate, outlet, expander and double-click of an outline's source.
+/// Columns, rows as a tree, delegate, widget, expander and double-click of an outline's source.
 template <typename Source> void wireOutline(qfOutlineView& view, Source& source)
 {
     view.setTableColumns(Source::columns().tableColumns());

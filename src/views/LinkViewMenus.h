@@ -14,7 +14,7 @@ class CrwlByStatusDataSource;
 class CrwlFlatViewDataSource;
 
 /// Each `attach` sets the view's columns from the data source's column table, makes the data
-/// source the view's rows, delegate and outlet, and gives the view its menus (children of the
+/// source the view's rows, delegate and widget, and gives the view its menus (children of the
 /// view): the ordinary menu for the rows that expand (pages, statuses; every row of the flat
 /// table), the secondary menu for the rows below them, and the tertiary menu (Copy) for a
 /// selection of several rows. Inspect, highlight and locate items are enabled only while the

@@ -45,6 +45,10 @@ OutputFilterWindow::OutputFilterWindow(OutputFilterManager& manager, platform::U
     auto* remove = new QPushButton(tr("Delete"), this);
     remove->setObjectName(QStringLiteral("deleteSelectedRuleButton"));
     connect(remove, &QPushButton::clicked, this, &OutputFilterWindow::deleteSelectedRule);
+    // Delete acts on the selected rule: without one (an empty list too) it is off.
+    remove->setEnabled(false);
+    connect(m_table, &QListWidget::itemSelectionChanged, remove,
+        [this, remove] { remove->setEnabled(!m_table->selectedItems().isEmpty()); });
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(add);
     buttons->addWidget(remove);
@@ -101,7 +105,8 @@ void OutputFilterWindow::beginNewDialog()
 
 void OutputFilterWindow::deleteSelectedRule()
 {
-    const int row = m_table->currentRow();
+    const QList<QListWidgetItem*> selected = m_table->selectedItems();
+    const int row = selected.isEmpty() ? -1 : m_table->row(selected.front());
     if (row < 0 || row >= m_manager.numberOfRows()) {
         if (m_prompts)
             m_prompts->beep();

@@ -33,7 +33,7 @@ namespace crawlmere::views {
 class Pasteboard;
 
 /// Shows an `SEOManager` (which must outlive the tab) and installs itself as its hooks and
-/// tables. Widgets carry the outlet names: `highlightSelector`, `seoTabView` (tabs "1" images,
+/// tables. Widgets carry the object names: `highlightSelector`, `seoTabView` (tabs "1" images,
 /// "2" pages, "3" metadata, "4" headings), `tableView`, `metaDataTableView`, `headingsTableView`,
 /// `imagesTableView`, `SEOSearchBox`, `tvSEOStats`, `tfPagesIncludedInSEO`, `pbctf`, and the
 /// panel `imagePreview` with `imagePreviewProgressIndicator` and `imagePreviewImageView`.

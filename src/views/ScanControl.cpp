@@ -110,12 +110,25 @@ bool ScanControl::clearAllDataSources()
     if (services.clearOtherDataSources)
         services.clearOtherDataSources();
     liveupdatecount = 0;
+    // The counts of the results just cleared go with them (a question asked before the next
+    // scan starts, such as the scope of a list of addresses, waits over an empty window).
+    if (!m_display.statusText.isEmpty() || m_display.proportion != 0.0f) {
+        m_display.statusText.clear();
+        m_display.proportion = 0.0f;
+        changed();
+    }
     return true;
 }
 
 QString ScanControl::statusText(qint64 checked, qint64 total, qint64 pages, qint64 bad)
 {
-    return QStringLiteral("%1 of %2 links on %3 pages checked, %4 bad").arg(checked).arg(total).arg(pages).arg(bad);
+    return QStringLiteral("%1 of %2 %3 on %4 %5 checked, %6 bad")
+        .arg(checked)
+        .arg(total)
+        .arg(total == 1 ? QStringLiteral("link") : QStringLiteral("links"))
+        .arg(pages)
+        .arg(pages == 1 ? QStringLiteral("page") : QStringLiteral("pages"))
+        .arg(bad);
 }
 
 float ScanControl::proportion(qint64 checked, qint64 total)

@@ -156,11 +156,16 @@ void SettingsOptionsTab::buildOptions(QWidget* page, const QString& dictionaryFo
         case BindingKind::Status: {
             auto* status = new QLineEdit(page);
             status->setReadOnly(true);
-            showFieldTextFromStart(*status);
             widget = status;
             break;
         }
         }
+        // A text set into a field reads from its start (a long address keeps its scheme and host in
+        // sight), however the site was chosen.
+        if (auto* field = qobject_cast<QLineEdit*>(widget); field && row.kind == BindingKind::StartingUrl)
+            cutFieldInTheMiddle(*field);
+        else if (field)
+            showFieldTextFromStart(*field);
         widget->setObjectName(row.kind == BindingKind::Language ? QStringLiteral("languages") : row.key);
         m_controls.insert(row.key, widget);
         connectControl(row.key, widget);
@@ -178,8 +183,6 @@ void SettingsOptionsTab::buildOptions(QWidget* page, const QString& dictionaryFo
             auto* line = new QHBoxLayout(box);
             line->setContentsMargins(0, 0, 0, 0);
             line->addWidget(widget);
-            // A long agent string reads from its name, not from its tail.
-            showFieldTextFromStart(*static_cast<QLineEdit*>(widget));
             line->addWidget((new UAStringManager(static_cast<QLineEdit*>(widget), box))->button());
             form->addRow(labelFor(row.key), box);
         } else if (qobject_cast<QCheckBox*>(widget)) {

@@ -26,7 +26,7 @@ namespace crawlmere::views {
 class ResultViewDelegate;
 
 /// Shows a `SitemapManager` (which must outlive the tab) and installs itself as its observer.
-/// Widgets carry the outlet names: `sitemapChangeFrequency`, `sitemapPriority`,
+/// Widgets carry the object names: `sitemapChangeFrequency`, `sitemapPriority`,
 /// `includelastmodinsitemap`, `includepdfsinsitemap`, `sitemapTableView`, `tfPagesIncluded`,
 /// `filterSitemapInfoText`, `filterSitemapInfoButton`, and `excludedTableView` in the window
 /// `excludedPagesWindow`. A right-click on a row of either table offers Copy URL and Visit for

@@ -180,6 +180,9 @@ QWidget* SitesPane::buildFolderPanel()
     auto* remove = new QPushButton(tr("Delete Folder"), panel);
     remove->setObjectName(QStringLiteral("deleteFolderButton"));
     connect(remove, &QPushButton::clicked, this, [this] { m_manager.deleteSelectedFolder(m_folders->currentRow()); });
+    // "All sites" and "Default folder" (the first two rows) cannot be deleted.
+    remove->setEnabled(false);
+    connect(m_folders, &QListWidget::currentRowChanged, remove, [remove](int row) { remove->setEnabled(row >= 2); });
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(create);
     buttons->addWidget(remove);

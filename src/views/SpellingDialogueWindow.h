@@ -14,7 +14,7 @@ class QTableWidget;
 namespace crawlmere::views {
 
 /// spellingDialogue's window. It opens at once when a review starts and stays busy, its controls
-/// off, until the page is there. Widgets carry the outlet names `urlField`, `extractField`,
+/// off, until the page is there. Widgets carry the object names `urlField`, `extractField`,
 /// `infoField`, `forWordField`, `suggestionTable` and `learnButton`. Closing it tells the manager
 /// the review finished. Main thread only.
 class SpellingDialogueWindow final : public QWidget {

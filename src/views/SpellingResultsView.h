@@ -17,7 +17,7 @@ namespace crawlmere::views {
 class SpellingOutlineAdapter;
 
 /// Owns its views and the manager over them (`manager()`, which the application fills before the
-/// spelling exports). Widgets carry their outlet names: `spellingTabView` (tabs carry the
+/// spelling exports). Widgets carry their object names: `spellingTabView` (tabs carry the
 /// identifiers "0" and "1" in the property "identifier"), `spellingTableView`,
 /// `misspelledWordOutlineView` and the buttons `learnButton`, `removeButton`, `expandAllButton`,
 /// `collapseAllButton`, `userDictionaryButton`. Double-clicks open the review of a page. Main

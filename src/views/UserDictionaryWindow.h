@@ -12,7 +12,7 @@ class QTableWidget;
 namespace crawlmere::views {
 
 /// userDictionaryManager: a window over a `UserDictionaryList`, read once when it is made.
-/// Widgets carry the outlet names `tableView`, `progind` and `searchfield`; the window itself is
+/// Widgets carry the object names `tableView`, `progind` and `searchfield`; the window itself is
 /// "userDictionaryManager". Main thread only; the checker must outlive the window.
 class UserDictionaryWindow final : public QWidget {
 public:

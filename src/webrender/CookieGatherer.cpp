@@ -53,6 +53,13 @@ CookieGatherer::CookieGatherer(LoginWindowKind kind, QWidget* parent)
             view->stop();
     });
     connect(alternativeLoginURL, &QLineEdit::returnPressed, this, &CookieGatherer::loadAlternativeURL);
+    // The address reads from its start: a text set into a field otherwise shows its end. The
+    // page, not the address, has the keyboard when the window opens.
+    connect(alternativeLoginURL, &QLineEdit::cursorPositionChanged, this, [this] {
+        if (!alternativeLoginURL->hasFocus() && alternativeLoginURL->cursorPosition() != 0)
+            alternativeLoginURL->setCursorPosition(0);
+    });
+    view->setFocus();
     connect(reloadButton, &QPushButton::clicked, this, &CookieGatherer::reload);
     connect(runJS, &QCheckBox::toggled, this, &CookieGatherer::setJSAccordingToButton);
 }

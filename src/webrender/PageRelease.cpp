@@ -70,4 +70,11 @@ int pagesAwaitingRelease()
     return int(std::count_if(list.begin(), list.end(), [](const Released& entry) { return !entry.page.isNull(); }));
 }
 
+int releasesPending()
+{
+    const auto& list = released();
+    return int(std::count_if(
+        list.begin(), list.end(), [](const Released& entry) { return entry.page || entry.profile; }));
+}
+
 } // namespace crawlmere::webrender

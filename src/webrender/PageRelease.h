@@ -16,5 +16,7 @@ void releasePage(QWebEnginePage* page, QWebEngineProfile* profile = nullptr);
 
 /// The pages released and not deleted yet (for tests).
 int pagesAwaitingRelease();
+/// The releases not done yet: a page, or the profile deleted after it, still there (for tests).
+int releasesPending();
 
 } // namespace crawlmere::webrender

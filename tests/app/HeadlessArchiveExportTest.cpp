@@ -121,8 +121,6 @@ TEST(HeadlessArchiveExport, AControlCharacterInALinkLosesNothingAndAFileAsTheFol
     ASSERT_TRUE(match.hasMatch()) << exported.out.toStdString() << exported.err.toStdString();
     EXPECT_EQ(match.captured(2).toInt(), 4);
     const QString site = match.captured(1) + QStringLiteral("/127.0.0.1_%1/").arg(server.port());
-    EXPECT_TRUE(QFileInfo(site + "plain.html").isFile());
-    EXPECT_TRUE(QFileInfo(site + "index.html").isFile());
 
     // "~/" is the home folder in force, not a folder named "~".
     const QString exports = crawlmere::platform::Paths::home() + "/exports";
@@ -150,6 +148,13 @@ TEST(HeadlessArchiveExport, AControlCharacterInALinkLosesNothingAndAFileAsTheFol
         refused.err.contains("crawlmere: the archive could not be exported: " + plainFile + " is a file, not a folder"))
         << refused.err.toStdString();
     EXPECT_FALSE(refused.out.contains("nothing was archived"));
+
+    // The copy, as it is used: with the site gone.
+    server.stop();
+    EXPECT_TRUE(QFileInfo(site + "plain.html").isFile());
+    EXPECT_TRUE(QFileInfo(site + "index.html").isFile());
+    const QString local = runAndRead({ "--headless", site + "index.html" });
+    EXPECT_TRUE(local.contains("\nBad links: 0\n")) << local.toStdString();
 }
 
 TEST(HeadlessArchiveExport, AFileTheDiskRefusesEndsTheProgramWithAnError)

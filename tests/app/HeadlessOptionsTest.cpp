@@ -2,6 +2,7 @@
 
 #include "engine/CrawlSettingTable.h"
 #include "engine/CrwlUrl.h"
+#include "settings/ConfigManager.h"
 
 #include <QDir>
 #include <QFile>
@@ -52,8 +53,9 @@ TEST(HeadlessOptions, UsageErrorsNameTheProblem)
     EXPECT_EQ(parse({}).error, "no target given");
     EXPECT_EQ(parse({ "http://a/", "http://b/" }).error, "only one target can be scanned at a time");
     EXPECT_EQ(parse({ "--columns", ",", "http://h/" }).error, "--columns needs at least one column key");
-    EXPECT_EQ(parse({ "--columns", "url,nonsense", "http://h/" }).error, "unknown column key: nonsense");
-    EXPECT_FALSE(parse({ "--columns", "url,nonsense", "http://h/" }).targetNotFound);
+    EXPECT_EQ(parse({ "--columns", "url,nonsense", "http://h/" }).error,
+        "unknown column key: nonsense (crawlmere --columns help lists them)");
+    EXPECT_FALSE(parse({ "--columns", "url,nonsense", "http://h/" }).targetUnusable);
     EXPECT_EQ(parse({ "/no/such/file.html" }).error, "no such file: /no/such/file.html");
     EXPECT_EQ(parse({ "--view", "9", "http://h/" }).error,
         "--view 9: no such link view (1 by link, 2 by page, 3 by status, 4 flat)");
@@ -72,17 +74,60 @@ TEST(HeadlessOptions, UsageErrorsNameTheProblem)
 TEST(HeadlessOptions, DefaultsAreTypedByTheRegisteredValueOrByTheirForm)
 {
     const auto result = parse({ "--default", "byStatusWhichStatus=0", "--default", "shouldCheckForSoft404=YES",
-        "--default", "csvQuoteEscapeOption=2", "--default", "soft404Terms=not found", "--default", "ratio=0.25",
-        "--default", "flag=no", "http://h/" });
+        "--default", "csvQuoteEscapeOption=2", "--default", "soft404Terms=not found", "--default",
+        "proxyCrawlToken=0.25", "--default", "badLinksOnly=no", "http://h/" });
     ASSERT_TRUE(result.options) << result.error.toStdString();
     const QVariantMap& defaults = result.options->defaults;
     EXPECT_EQ(defaults.value("byStatusWhichStatus"), QVariant(qint64(0)));
     EXPECT_EQ(defaults.value("shouldCheckForSoft404"), QVariant(true));
     EXPECT_EQ(defaults.value("csvQuoteEscapeOption"), QVariant(qint64(2)));
     EXPECT_EQ(defaults.value("soft404Terms"), QVariant(QString("not found")));
-    EXPECT_EQ(defaults.value("ratio"), QVariant(0.25));
-    EXPECT_EQ(defaults.value("flag"), QVariant(false));
+    EXPECT_EQ(defaults.value("proxyCrawlToken"), QVariant(0.25));
+    EXPECT_EQ(defaults.value("badLinksOnly"), QVariant(false));
     EXPECT_FALSE(parse({ "--default", "byStatusWhichStatus=final", "http://h/" }).error.isEmpty());
+}
+
+TEST(HeadlessOptions, DefaultRefusesTheSiteListsKeysUnknownKeysAndValuesOutsideAControlsRange)
+{
+    for (const QString& key : crawlmere::settings::ConfigManager::storeKeys()) {
+        const auto result = parse({ "--default", key + "=1", "site.lcsettings" });
+        EXPECT_FALSE(result.options) << qPrintable(key);
+        EXPECT_EQ(result.error,
+            QStringLiteral("--default %1: the site list keeps this value; it is not an application default that "
+                           "can be set")
+                .arg(key));
+    }
+    const struct {
+        const char* assignment;
+        const char* error; // empty: taken
+    } cases[] = {
+        { "bogusDefault=1", "unknown application default: bogusDefault" },
+        { "csvQuoteEscapeOption=7", "--default csvQuoteEscapeOption: expected one of 0, 1, 2, got \"7\"" },
+        { "csvQuoteEscapeOption=0", "" },
+        { "redirectChain=0", "--default redirectChain: expected a whole number from 1 to 20, got \"0\"" },
+        { "redirectChain=20", "" },
+        { "displayLabels=maybe", "--default displayLabels: expected YES or NO, got \"maybe\"" },
+        { "trimWhitespace=YES", "" },
+        { "timeout=0", "--default timeout: expected a number from 1 to 3600, got \"0\"" },
+    };
+    for (const auto& c : cases) {
+        const auto result = parse({ "--default", c.assignment, "http://h/" });
+        EXPECT_EQ(result.error, QLatin1String(c.error)) << c.assignment;
+        EXPECT_EQ(result.options.has_value(), *c.error == 0) << c.assignment;
+    }
+}
+
+TEST(HeadlessOptions, ColumnsHelpListsEveryColumnKey)
+{
+    const auto result = parse({ "--columns", "help" });
+    EXPECT_TRUE(result.showColumnKeys);
+    EXPECT_TRUE(result.error.isEmpty());
+    const QStringList keys = columnKeysText().split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    EXPECT_GT(keys.size(), 50);
+    for (const QString& key : keys)
+        EXPECT_TRUE(CrwlUrl::namesField(key)) << qPrintable(key);
+    for (const char* key : { "spellingcount", "h1", "metadescription", "ogtitle", "responsetime", "wordcount" })
+        EXPECT_TRUE(keys.contains(QLatin1String(key))) << key;
 }
 
 TEST(HeadlessOptions, LocalTargetsBecomeFileUrlsAndSettingsFilesAreRecognised)
@@ -127,15 +172,31 @@ TEST(HeadlessOptions, LocalTargetsBecomeFileUrlsAndSettingsFilesAreRecognised)
         { "/no/such/file.html", true },
         { "example.invalid/page.html", false },
         { "example.invalid/site.lcsettings", true },
+        { "sub/nosub/x.html", true }, // the first segment is a folder that is there
+        { "sub dir/x.html", true }, // no host name holds a space
+        { "example.invalid/a b.html", true },
+        { "NOTHERE.LCSETTINGS", true },
     };
     for (const auto& c : missing) {
         const auto result = parse({ c.target }, folder.path());
-        EXPECT_EQ(result.targetNotFound, c.notFound) << c.target;
+        EXPECT_EQ(result.targetUnusable, c.notFound) << c.target;
         EXPECT_EQ(result.options.has_value(), !c.notFound) << c.target;
         if (c.notFound) {
             EXPECT_EQ(result.error, QStringLiteral("no such file: %1").arg(c.target)) << c.target;
         }
     }
+
+    // The settings file's extension compares exactly, as in the window: capitals are refused
+    // with the reason rather than scanned as a page.
+    QFile capitals(folder.filePath("SITE.LCSETTINGS"));
+    ASSERT_TRUE(capitals.open(QIODevice::WriteOnly));
+    capitals.close();
+    const auto upper = parse({ "SITE.LCSETTINGS" }, folder.path());
+    EXPECT_TRUE(upper.targetUnusable);
+    EXPECT_FALSE(upper.options);
+    EXPECT_EQ(upper.error,
+        "SITE.LCSETTINGS is not opened: settings files end in \".lcsettings\" and site lists in \".lcsbatch\", "
+        "written in lower case");
 }
 
 TEST(HeadlessOptions, TimeOutsAndDelaysOutsideTheirRangeAreRefusedWithTheRange)

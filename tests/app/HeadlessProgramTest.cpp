@@ -1,3 +1,4 @@
+#include "app/ApplicationDefaults.h"
 #include "app/MainInterface.h"
 #include "engine/ShellServices.h"
 #include "platform/PropertyList.h"
@@ -762,4 +763,63 @@ TEST(HeadlessProgram, ASiteImportedWhileTheWindowIsOpenOutlivesItsQuit)
     EXPECT_TRUE(urls.contains(QStringLiteral("https://window.invalid/"))) << qPrintable(urls.join(' '));
     EXPECT_TRUE(urls.contains(QStringLiteral("https://second.invalid/"))) << qPrintable(urls.join(' '));
     EXPECT_EQ(storedSiteIds(home.path()).value(QStringLiteral("20260101-1400001")), 1) << qPrintable(urls.join(' '));
+}
+
+TEST(HeadlessProgram, DefaultWithAnyKeyOfTheSiteListLeavesTheDefaultsFileByteForByte)
+{
+    if (!QFileInfo::exists(programPath()))
+        GTEST_SKIP() << "the crawlmere program is not built beside the tests";
+    using crawlmere::platform::PropertyList;
+    using crawlmere::settings::ConfigManager;
+    QTemporaryDir home;
+    const QString page
+        = QFileInfo(QStringLiteral(CRAWLMERE_FIXTURES "/../../examples/sample-site/index.html")).absoluteFilePath();
+    const QString site = writeSiteFile(home, QStringLiteral("20260101-1200001"), page);
+    const QString batch = home.filePath(QStringLiteral("sites.lcsbatch"));
+    ASSERT_TRUE(PropertyList::writeXmlFile(batch,
+        QVariantList { QVariantMap { { "id", "20260101-1200001" }, { "name", "One" }, { "startingUrl", page } },
+            QVariantMap { { "id", "20260101-1200002" }, { "name", "Two" }, { "startingUrl", page } } })
+                    .ok());
+    const QString defaultsFile = home.filePath(QStringLiteral(".config/Crawlmere/defaults.plist"));
+    {
+        // The list as the window leaves it: its sites, a folder, an order and a selection.
+        crawlmere::platform::UserDefaults store(defaultsFile);
+        ConfigManager sites(store);
+        sites.applicationHasFinishedLaunching();
+        ASSERT_EQ(sites.openLcsbatchFile(batch), 2);
+        sites.createNewFolder(QStringLiteral("Clients"));
+        int row = 0;
+        while (row < 4 && !sites.settingsForDataSourceRow(row))
+            ++row;
+        sites.moveSelectedToFolder(row, QStringLiteral("Clients"));
+        sites.setSortingByName();
+        sites.applicationWillTerminate();
+        ASSERT_TRUE(store.synchronize());
+    }
+    // A first run stores what every launch stores; from then on the file is what is compared.
+    ASSERT_EQ(runProgram({ QStringLiteral("--headless"), batch }, QString(), home.path()).status, 0);
+    const auto bytes = [&defaultsFile] {
+        QFile file(defaultsFile);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    };
+    const QByteArray before = bytes();
+    const QVariantMap stored = PropertyList::readFile(defaultsFile).value().toMap();
+    ASSERT_GE(stored.value(QStringLiteral("websites")).toList().size(), 2);
+    // Every key the list wrote is one of its own, or an application default a user may set.
+    const QVariantMap registered = crawlmere::app::applicationDefaults();
+    for (auto it = stored.cbegin(); it != stored.cend(); ++it)
+        EXPECT_TRUE(ConfigManager::storeKeys().contains(it.key()) || registered.contains(it.key())
+            || it.key() == u"badLinksOnly")
+            << qPrintable(it.key());
+
+    for (const QString& key : ConfigManager::storeKeys()) {
+        for (const QString& target : { site, batch }) {
+            const ProgramRun run = runProgram(
+                { QStringLiteral("--headless"), QStringLiteral("--default"), key + QStringLiteral("=1"), target },
+                QString(), home.path());
+            EXPECT_EQ(run.status, 2) << qPrintable(key);
+            EXPECT_TRUE(run.err.startsWith(QStringLiteral("crawlmere: --default %1: ").arg(key))) << qPrintable(run.err);
+            EXPECT_EQ(bytes(), before) << qPrintable(key) << " " << qPrintable(target);
+        }
+    }
 }

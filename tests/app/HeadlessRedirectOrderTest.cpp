@@ -21,6 +21,7 @@
 #include <cstdio>
 #include <mutex>
 #include <random>
+#include <set>
 #include <thread>
 
 using namespace crawlmere::app;
@@ -138,9 +139,12 @@ private:
     int m_tutorialServed = 0;
 };
 
-/// Home links "/r301" (301 to "/t.html") and "/mid.html", which links "/t.html"; "/t.html"
-/// links "/deep.html". `RedirectFirst` holds "/mid.html" back until the redirect was answered;
-/// `DirectFirst` holds "/r301" back until "/t.html" was answered to its direct link.
+/// Home links "/r301" (301 to "/t.html") and "/mid.html", which links "/t.html" and "/after.html";
+/// "/t.html" links "/deep.html", which links "/deeper.html", which links "/deepest.html". Scanned
+/// with two fetches at a time, `RedirectFirst` holds "/mid.html" back until "/t.html" was asked
+/// for (so the redirect was read first), and `DirectFirst` holds "/r301" back until
+/// "/after.html" was asked for (so "/t.html" was read through "/mid.html" first); `Free` answers
+/// after a random short wait.
 class ShortcutSite {
 public:
     explicit ShortcutSite(Order order)
@@ -150,34 +154,17 @@ public:
         s.new_task_queue = [] { return new httplib::ThreadPool(8); };
         s.set_keep_alive_max_count(1);
         page("/", R"(<a href="/r301">moved</a> <a href="/mid.html">middle</a>)");
-        page("/deep.html", "deep");
-        s.Get("/mid.html", [this](const httplib::Request&, httplib::Response& response) {
-            if (m_order == Order::RedirectFirst) {
-                waitFor([this] { return m_redirectServed; });
-                std::this_thread::sleep_for(500ms); // the redirect's body is read meanwhile
-            }
-            response.set_content(html("/mid.html", R"(<a href="/t.html">target</a>)"), "text/html");
-        });
-        s.Get("/t.html", [this](const httplib::Request&, httplib::Response& response) {
-            response.set_content(html("/t.html", R"(<a href="/deep.html">deeper</a>)"), "text/html");
-            {
-                const std::lock_guard lock(m_lock);
-                ++m_targetServed;
-            }
-            m_changed.notify_all();
-        });
-        s.Get("/r301", [this](const httplib::Request&, httplib::Response& response) {
-            if (m_order == Order::DirectFirst) {
-                waitFor([this] { return m_targetServed > 0; });
-                std::this_thread::sleep_for(500ms); // the direct answer's links are read meanwhile
-            }
+        page("/mid.html", R"(<a href="/t.html">target</a> <a href="/after.html">after</a>)", Order::RedirectFirst,
+            "/t.html");
+        page("/t.html", R"(<a href="/deep.html">deeper</a>)");
+        page("/after.html", "after");
+        page("/deep.html", R"(<a href="/deeper.html">deeper</a>)");
+        page("/deeper.html", R"(<a href="/deepest.html">deepest</a>)");
+        page("/deepest.html", "deepest");
+        s.Get("/r301", [this](const httplib::Request& request, httplib::Response& response) {
+            answer(request.path, Order::DirectFirst, "/after.html");
             response.status = 301;
             response.set_header("Location", "/t.html");
-            {
-                const std::lock_guard lock(m_lock);
-                m_redirectServed = true;
-            }
-            m_changed.notify_all();
         });
         started = server.start();
     }
@@ -190,23 +177,35 @@ private:
     {
         return "<html><head><title>" + title + "</title></head><body>" + body + "</body></html>";
     }
-    void page(const std::string& path, const std::string& body)
+    /// A page, held back in `holdIn` until `holdUntil` was asked for.
+    void page(const std::string& path, const std::string& body, Order holdIn = Order::Free,
+        const std::string& holdUntil = {})
     {
         const std::string text = html(path, body);
-        server.server().Get(path,
-            [text](const httplib::Request&, httplib::Response& response) { response.set_content(text, "text/html"); });
+        server.server().Get(path, [this, text, holdIn, holdUntil](const httplib::Request& request, httplib::Response& response) {
+            answer(request.path, holdIn, holdUntil);
+            response.set_content(text, "text/html");
+        });
     }
-    void waitFor(const std::function<bool()>& ready)
+    void answer(const std::string& path, Order holdIn, const std::string& holdUntil)
     {
         std::unique_lock lock(m_lock);
-        m_changed.wait_for(lock, 10s, ready);
+        m_asked.insert(path);
+        m_changed.notify_all();
+        if (m_order == holdIn && !holdUntil.empty())
+            m_changed.wait_for(lock, 10s, [&] { return m_asked.contains(holdUntil); });
+        if (m_order == Order::Free) {
+            const int ms = std::uniform_int_distribution<int>(0, 30)(m_random);
+            lock.unlock();
+            std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+        }
     }
 
     const Order m_order;
     std::mutex m_lock;
     std::condition_variable m_changed;
-    bool m_redirectServed = false;
-    int m_targetServed = 0;
+    std::mt19937 m_random { std::random_device {}() };
+    std::set<std::string> m_asked;
 };
 
 QString readText(const QString& path)
@@ -242,7 +241,7 @@ protected:
         const QString byPage = folder.filePath(QStringLiteral("by-page.csv"));
         const QString sitemap = folder.filePath(QStringLiteral("sitemap.xml"));
         const QStringList common { QStringLiteral("--headless"), QStringLiteral("--set"),
-            QStringLiteral("numberOfThreads=4"), QStringLiteral("--default"),
+            QStringLiteral("numberOfThreads=4"), QStringLiteral("--set"),
             QStringLiteral("dontFollowNofollowLinks=YES") };
         QString root;
         {
@@ -293,6 +292,28 @@ protected:
         return output;
     }
 
+    /// Scans the shortcut site at `levels` with two fetches at a time: the rows (url, distance,
+    /// appears on) in address order and the sitemap.
+    ScanOutput scanShortcut(Order order, int levels)
+    {
+        const QString links = folder.filePath(QStringLiteral("shortcut.csv"));
+        const QString sitemap = folder.filePath(QStringLiteral("shortcut.xml"));
+        ShortcutSite site(order);
+        EXPECT_TRUE(site.started);
+        EXPECT_EQ(run({ QStringLiteral("--headless"), QStringLiteral("--set"), QStringLiteral("numberOfThreads=2"),
+                      QStringLiteral("--set"), QStringLiteral("levelsLimit=%1").arg(levels),
+                      QStringLiteral("--columns"), QStringLiteral("url,distance,onpageurl"), QStringLiteral("--csv"),
+                      links, QStringLiteral("--sitemap"), sitemap, site.server.url(QStringLiteral("/")) }),
+            kExitFinished);
+        const QString root = site.server.url(QString());
+        QStringList rows = readText(links).replace(root, QStringLiteral("ROOT")).split(u'\n');
+        rows.sort(); // the rows as they arrived
+        ScanOutput output;
+        output.links = rows.join(u'\n');
+        output.sitemap = readText(sitemap).replace(root, QStringLiteral("ROOT"));
+        return output;
+    }
+
     QTemporaryDir folder;
 };
 
@@ -334,29 +355,33 @@ TEST_F(HeadlessRedirectOrderTest, TenRunsWriteTheSameCsvAndSitemap)
 
 TEST_F(HeadlessRedirectOrderTest, APageReachedThroughARedirectIsAtTheRedirectsDistanceWhicheverAnswerComesFirst)
 {
-    const auto scanShortcut = [&](Order order) {
-        const QString links = folder.filePath(QStringLiteral("shortcut.csv"));
-        const QString sitemap = folder.filePath(QStringLiteral("shortcut.xml"));
-        ShortcutSite site(order);
-        EXPECT_TRUE(site.started);
-        EXPECT_EQ(run({ QStringLiteral("--headless"), QStringLiteral("--set"), QStringLiteral("numberOfThreads=4"),
-                      QStringLiteral("--columns"), QStringLiteral("url,distance,onpageurl"), QStringLiteral("--csv"),
-                      links, QStringLiteral("--sitemap"), sitemap, site.server.url(QStringLiteral("/")) }),
-            kExitFinished);
-        const QString root = site.server.url(QString());
-        QStringList rows = readText(links).replace(root, QStringLiteral("ROOT")).split(u'\n');
-        rows.sort(); // the rows as they arrived
-        return std::pair { rows.join(u'\n'), readText(sitemap).replace(root, QStringLiteral("ROOT")) };
-    };
-    const auto [redirectFirstRows, redirectFirstSitemap] = scanShortcut(Order::RedirectFirst);
-    const auto [directFirstRows, directFirstSitemap] = scanShortcut(Order::DirectFirst);
-    EXPECT_EQ(redirectFirstRows.toStdString(), directFirstRows.toStdString());
-    EXPECT_EQ(redirectFirstSitemap.toStdString(), directFirstSitemap.toStdString());
-    EXPECT_TRUE(redirectFirstRows.contains(QStringLiteral(R"("ROOT/t.html","1","ROOT/mid.html")")))
-        << qPrintable(redirectFirstRows);
-    EXPECT_TRUE(redirectFirstRows.contains(QStringLiteral(R"("ROOT/deep.html","2","ROOT/t.html")")));
-    EXPECT_TRUE(
-        redirectFirstSitemap.contains(QStringLiteral("<loc>ROOT/deep.html</loc>\n\t\t<priority>0.3</priority>")));
-    EXPECT_TRUE(redirectFirstSitemap.contains(QStringLiteral("<loc>ROOT/t.html</loc>\n\t\t<priority>0.5</priority>")))
-        << qPrintable(redirectFirstSitemap);
+    for (const int levels : { 2, 3 }) {
+        SCOPED_TRACE(levels);
+        const ScanOutput redirectFirst = scanShortcut(Order::RedirectFirst, levels);
+        const ScanOutput directFirst = scanShortcut(Order::DirectFirst, levels);
+        EXPECT_EQ(redirectFirst.links.toStdString(), directFirst.links.toStdString());
+        EXPECT_EQ(redirectFirst.sitemap.toStdString(), directFirst.sitemap.toStdString());
+        // "/t.html" is 1 from home through the redirect, so what it links is read to the limit.
+        EXPECT_TRUE(redirectFirst.links.contains(QStringLiteral(R"("ROOT/t.html","1","ROOT/mid.html")")))
+            << qPrintable(redirectFirst.links);
+        EXPECT_TRUE(redirectFirst.links.contains(QStringLiteral(R"("ROOT/deep.html","2","ROOT/t.html")")));
+        EXPECT_EQ(redirectFirst.links.contains(QStringLiteral("ROOT/deeper.html")), levels == 3);
+        EXPECT_FALSE(redirectFirst.links.contains(QStringLiteral("ROOT/deepest.html")));
+        EXPECT_TRUE(
+            redirectFirst.sitemap.contains(QStringLiteral("<loc>ROOT/t.html</loc>\n\t\t<priority>0.5</priority>")))
+            << qPrintable(redirectFirst.sitemap);
+        EXPECT_TRUE(redirectFirst.sitemap.contains(QStringLiteral("<loc>ROOT/deep.html</loc>")));
+        EXPECT_EQ(redirectFirst.sitemap.contains(QStringLiteral("<loc>ROOT/deeper.html</loc>")), levels == 3);
+    }
+}
+
+TEST_F(HeadlessRedirectOrderTest, TwelveRunsOfAShortcutAtTheLevelsLimitGiveOneResult)
+{
+    const ScanOutput first = scanShortcut(Order::Free, 3);
+    for (int run = 1; run < 12; ++run) {
+        SCOPED_TRACE(run);
+        const ScanOutput again = scanShortcut(Order::Free, 3);
+        EXPECT_EQ(again.links.toStdString(), first.links.toStdString());
+        EXPECT_EQ(again.sitemap.toStdString(), first.sitemap.toStdString());
+    }
 }

@@ -3,6 +3,7 @@
 #include "engine/CrwlUrl.h"
 #include "engine/EngineDefaults.h"
 #include "platform/PropertyList.h"
+#include "platform/LanguageNames.h"
 #include "platform/UserDefaults.h"
 #include "settings/ConfigManager.h"
 #include "settings/SpellingLanguages.h"
@@ -19,6 +20,7 @@
 #include <csignal>
 #include <cstdio>
 #include <map>
+#include <atomic>
 #include <thread>
 
 using namespace crawlmere::app;
@@ -497,6 +499,26 @@ TEST_F(HeadlessScanTest, StartFailuresExitWithOneAndSayWhy)
         << qPrintable(err.text());
     EXPECT_TRUE(out.text().isEmpty()) << qPrintable(out.text()); // no summary for a scan that never ran
     EXPECT_FALSE(QFile::exists(csvPath()));
+
+    // A start that gives no answer: the scan could not start, and the reason is said.
+    const struct {
+        const char* start;
+        const char* why;
+    } unreachable[] = {
+        { "http://127.0.0.1:1/", "Could not connect to the server." },
+        { "http://", "The URL is not valid." },
+        { "ftp://127.0.0.1:1/a.html", "The URL's scheme is not supported." },
+    };
+    for (const auto& c : unreachable) {
+        const qsizetype before = err.text().size();
+        EXPECT_EQ(run({ QLatin1String(c.start) }), kExitFailed) << c.start;
+        EXPECT_TRUE(err.text().mid(before).contains(
+            QStringLiteral("crawlmere: the starting URL %1 could not be reached: %2\n").arg(c.start, c.why)))
+            << qPrintable(err.text().mid(before));
+        EXPECT_TRUE(out.text().isEmpty()) << qPrintable(out.text());
+    }
+    // A start that answers, even with an error page, is a scan that ran.
+    EXPECT_EQ(run({ url(QStringLiteral("/no-such-page.html")) }), kExitFinished) << qPrintable(err.text());
 }
 
 TEST_F(HeadlessScanTest, AMissingFileOfTheProgramsOwnKindsIsNotFoundAndNeverAWebAddress)
@@ -548,7 +570,8 @@ TEST_F(HeadlessScanTest, UsageErrorsExitWithTwoAndTheUsage)
     EXPECT_TRUE(err.text().contains(QStringLiteral("usage: crawlmere")));
     EXPECT_EQ(run({}, /*withCsv=*/false), kExitUsage);
     EXPECT_EQ(run({ QStringLiteral("--columns"), QStringLiteral("url,nonsense"), url("/") }), kExitUsage);
-    EXPECT_TRUE(err.text().contains(QStringLiteral("crawlmere: unknown column key: nonsense\n")));
+    EXPECT_TRUE(err.text().contains(
+        QStringLiteral("crawlmere: unknown column key: nonsense (crawlmere --columns help lists them)\n")));
     EXPECT_FALSE(QFile::exists(csvPath()));
     EXPECT_EQ(run({ QStringLiteral("--help") }, /*withCsv=*/false), kExitFinished);
     EXPECT_TRUE(out.text().startsWith(QStringLiteral("usage: crawlmere")));
@@ -557,12 +580,12 @@ TEST_F(HeadlessScanTest, UsageErrorsExitWithTwoAndTheUsage)
 TEST_F(HeadlessScanTest, DefaultsGivenForTheRunAreUsedAndNotKept)
 {
     auto& defaults = crawlmere::platform::UserDefaults::standard();
-    ASSERT_FALSE(defaults.objectForKey(QStringLiteral("headlessTestMarker")).isValid());
+    ASSERT_FALSE(defaults.objectForKey(QStringLiteral("proxyCrawlToken")).isValid());
     // byStatusWhichStatus 1: a redirected URL shows only its final status.
     const int status = run({ QStringLiteral("--default"), QStringLiteral("byStatusWhichStatus=1"),
-        QStringLiteral("--default"), QStringLiteral("headlessTestMarker=YES"), url(QStringLiteral("/dir/c.html")) });
+        QStringLiteral("--default"), QStringLiteral("proxyCrawlToken=marker"), url(QStringLiteral("/dir/c.html")) });
     ASSERT_EQ(status, kExitFinished);
-    EXPECT_FALSE(defaults.objectForKey(QStringLiteral("headlessTestMarker")).isValid());
+    EXPECT_FALSE(defaults.objectForKey(QStringLiteral("proxyCrawlToken")).isValid());
     EXPECT_EQ(defaults.integerForKey(QStringLiteral("byStatusWhichStatus")), 2);
 
     EXPECT_EQ(
@@ -588,7 +611,9 @@ TEST_F(HeadlessScanTest, CtrlCStopsTheScanAndStillWritesWhatWasFound)
     LoopbackServer endless;
     endless.server().new_task_queue = [] { return new httplib::ThreadPool(40); };
     endless.server().set_keep_alive_timeout(1);
-    endless.server().Get(R"(/n/(\d+))", [](const httplib::Request& request, httplib::Response& response) {
+    std::atomic<int> served { 0 };
+    endless.server().Get(R"(/n/(\d+))", [&served](const httplib::Request& request, httplib::Response& response) {
+        ++served;
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
         const long long n = std::stoll(request.matches[1]);
         std::string body = "<html><head><title>n</title></head><body>";
@@ -598,9 +623,12 @@ TEST_F(HeadlessScanTest, CtrlCStopsTheScanAndStillWritesWhatWasFound)
     });
     ASSERT_TRUE(startListening(endless));
 
-    // Ctrl-C arrives once the scan is under way.
-    std::thread presser([] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    // Ctrl-C arrives once the scan is under way: its first page and some of the pages it links
+    // have been asked for (the scan watches for Ctrl-C before it asks for anything).
+    std::thread presser([&served] {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+        while (served.load() < 12 && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
         std::raise(SIGINT);
     });
     const QString sitemap = folder.filePath(QStringLiteral("stopped.xml"));
@@ -757,6 +785,19 @@ TEST_F(HeadlessSpellingLanguageTest, TheSitesLanguageChoosesTheDictionaryOfTheCo
         SCOPED_TRACE(c.language);
         EXPECT_EQ(countWith(QLatin1String(c.language)).toStdString(), c.count);
     }
+}
+
+TEST_F(HeadlessSpellingLanguageTest, ANewSiteChecksInTheLocalesInstalledDictionaryWithoutANotice)
+{
+    const QString identifier = crawlmere::platform::localeLanguageIdentifier();
+    if (!crawlmere::settings::SpellingLanguages::availableLanguages().contains(identifier))
+        GTEST_SKIP() << "no dictionary for the locale's language " << qPrintable(identifier);
+    const QString language = crawlmere::settings::SpellingLanguages::displayName(identifier);
+    EXPECT_EQ(CrwlUrl::defaultCrawlSettings().value(QStringLiteral("language")).toString(), language);
+    ASSERT_EQ(run({ QStringLiteral("--headless"), QStringLiteral("--set"), QStringLiteral("checkSpelling=YES"),
+                  url(QStringLiteral("/uk/")) }),
+        kExitFinished);
+    EXPECT_FALSE(err.text().contains(QStringLiteral("no spelling dictionary"))) << qPrintable(err.text());
 }
 
 TEST_F(HeadlessSpellingLanguageTest, ALanguageWithoutADictionaryIsSaidOnceWhenTheScanStarts)

@@ -81,12 +81,18 @@ protected:
 TEST_F(HeadlessSitemapTest, ListsTheGoodInternalPagesAndSplitsWithAnAbsoluteIndex)
 {
     const QString path = folder.filePath(QStringLiteral("site.xml"));
-    ASSERT_EQ(run({ QStringLiteral("--headless"), QStringLiteral("--set"), QStringLiteral("numberOfThreads=4"),
-                  QStringLiteral("--default"), QStringLiteral("uniqueimagesinsitemap=NO"), QStringLiteral("--sitemap"),
-                  path, server.url() }),
+    QString printed;
+    ASSERT_EQ(crawlmere::test::runHeadlessCapturing(
+                  { QStringLiteral("--headless"), QStringLiteral("--set"), QStringLiteral("numberOfThreads=4"),
+                      QStringLiteral("--default"), QStringLiteral("uniqueimagesinsitemap=NO"),
+                      QStringLiteral("--sitemap"), path, server.url() },
+                  &printed),
         kExitFinished);
     EXPECT_FALSE(QFile::exists(path));
     const QString index = folder.filePath(QStringLiteral("site/site.xml"));
+    // The summary names the index that is there, and its parts.
+    EXPECT_TRUE(printed.contains(QStringLiteral("\nSitemap: %1 (the index of 2 parts, 62 pages)\n").arg(index)))
+        << qPrintable(printed);
     EXPECT_EQ(schemaErrors(index, QStringLiteral("siteindex.xsd")), "");
     const QString root = server.url(QStringLiteral("/"));
     EXPECT_EQ(read(index).count(QStringLiteral("<loc>") + root + QStringLiteral("site-")), 2);
@@ -112,31 +118,38 @@ TEST_F(HeadlessSitemapTest, ListsTheGoodInternalPagesAndSplitsWithAnAbsoluteInde
         kExitFailed);
 }
 
+TEST_F(HeadlessSitemapTest, ACsvThatCannotBeWrittenLeavesTheSitemapWrittenAndTheSummarySaysWhich)
+{
+    const QString csv = folder.filePath(QStringLiteral("no-such-folder/scan.csv"));
+    const QString path = folder.filePath(QStringLiteral("one.xml"));
+    QString printed;
+    EXPECT_EQ(crawlmere::test::runHeadlessCapturing({ QStringLiteral("--headless"), QStringLiteral("--set"),
+                                                        QStringLiteral("levelsLimit=1"), QStringLiteral("--csv"), csv,
+                                                        QStringLiteral("--sitemap"), path, server.url(QStringLiteral("/a")) },
+                  &printed),
+        kExitFailed);
+    EXPECT_TRUE(QFile::exists(path));
+    EXPECT_TRUE(printed.contains(QStringLiteral("\nCSV: not written: "))) << qPrintable(printed);
+    const QRegularExpression sitemapLine(
+        QStringLiteral("\nSitemap: %1 \\(\\d+ pages?, 1 file\\)\n").arg(QRegularExpression::escape(path)));
+    EXPECT_TRUE(sitemapLine.match(printed).hasMatch()) << qPrintable(printed);
+}
+
 // Every page left out: the summary says in one line that no file was written, and why.
 TEST_F(HeadlessSitemapTest, ASitemapWithEveryPageLeftOutSaysWhyNoFileWasWritten)
 {
     const QString path = folder.filePath(QStringLiteral("empty.xml"));
-    std::FILE* out = std::tmpfile();
-    ASSERT_NE(out, nullptr);
-    HeadlessConsole console;
-    console.out = out;
-    console.err = out;
-    console.watchInterrupt = false;
-    EXPECT_EQ(runHeadlessCommand({ QStringLiteral("--headless"), QStringLiteral("--default"),
-                                     QStringLiteral("sitemapObservesCanonicalElsewhere=YES"),
-                                     QStringLiteral("--sitemap"), path, server.url(QStringLiteral("/alone")) },
-                  console, /*displayAvailable=*/false),
+    QString printed;
+    EXPECT_EQ(crawlmere::test::runHeadlessCapturing({ QStringLiteral("--headless"), QStringLiteral("--default"),
+                                                        QStringLiteral("sitemapObservesCanonicalElsewhere=YES"),
+                                                        QStringLiteral("--sitemap"), path,
+                                                        server.url(QStringLiteral("/alone")) },
+                  &printed),
         kExitFinished);
-    std::rewind(out);
-    QByteArray printed;
-    char buffer[4096];
-    for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, out)) > 0;)
-        printed.append(buffer, qsizetype(n));
-    std::fclose(out);
     EXPECT_FALSE(QFile::exists(path));
-    const QStringList lines = QString::fromUtf8(printed).split(QLatin1Char('\n'));
+    const QStringList lines = printed.split(QLatin1Char('\n'));
     EXPECT_TRUE(lines.contains(QStringLiteral("Sitemap: no file written to %1: every page was left out "
                                               "(1 page whose canonical URL is another page)")
                                    .arg(QDir::toNativeSeparators(path))))
-        << printed.toStdString();
+        << qPrintable(printed);
 }

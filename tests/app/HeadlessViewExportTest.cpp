@@ -4,7 +4,12 @@
 #include "app/HeadlessScan.h"
 #include "app/QuietHeadlessRun.h"
 
+#include "platform/UserDefaults.h"
 #include "support/Fixtures.h"
+#include "views/ByLinkColumnManager.h"
+#include "views/ByPageColumnManager.h"
+#include "views/CrwlByLinkDataSource.h"
+#include "views/CrwlByPageDataSource.h"
 #include "support/LoopbackServer.h"
 
 #include <QCoreApplication>
@@ -68,6 +73,26 @@ QJsonArray pythonRows(const QString& path, bool backslashEscapes)
     if (!python.waitForFinished(30000) || python.exitCode() != 0)
         return {};
     return QJsonDocument::fromJson(python.readAllStandardOutput()).array();
+}
+
+/// Makes a choice of columns as the window keeps it for a view: the last column of the pop-up
+/// flipped and the first column dragged to the end. The titles then shown, in order.
+template <typename Manager>
+QStringList keepWindowChoice(QList<TableColumn> columns)
+{
+    HeadlessTableView table(std::move(columns));
+    Manager manager(&crawlmere::platform::UserDefaults::standard());
+    manager.setTableView(&table);
+    manager.setUpColumns();
+    manager.sendAction(manager.items().constLast().title);
+    table.moveColumn(0, table.tableColumns().size() - 1);
+    manager.columnsMoved();
+    QStringList shown;
+    for (const TableColumn& column : table.tableColumns()) {
+        if (!column.hidden)
+            shown << column.title;
+    }
+    return shown;
 }
 
 class HeadlessViewExport : public testing::Test {
@@ -205,4 +230,28 @@ TEST_F(HeadlessViewExport, TheFlatViewIsOneRowPerLinkAndTheByPageViewListsEachPa
     for (const auto& row : rows)
         children += row.toArray().at(0).toString().startsWith(u'\t') ? 1 : 0;
     EXPECT_EQ(children, 8);
+}
+
+TEST_F(HeadlessViewExport, TheViewsColumnsAreTheOnesTheWindowKeepsShownHiddenAndInTheirOrder)
+{
+    QTemporaryDir folder;
+    auto& defaults = crawlmere::platform::UserDefaults::standard();
+    const auto header = [&](const char* view) {
+        EXPECT_EQ(runInProcess({ QStringLiteral("--headless"), QStringLiteral("--view"), QLatin1String(view),
+                      QStringLiteral("--csv"), folder.filePath("v.csv"), server.url() }),
+            kExitFinished);
+        QStringList titles;
+        for (const auto& title : pythonRows(folder.filePath("v.csv"), false).at(0).toArray())
+            titles << title.toString();
+        return titles;
+    };
+    const QStringList byLink = keepWindowChoice<ByLinkColumnManager>(CrwlByLinkDataSource::defaultColumns());
+    EXPECT_EQ(header("1"), byLink);
+    const QStringList byPage
+        = keepWindowChoice<ByPageColumnManager>(crawlmere::views::CrwlByPageDataSource::columns().tableColumns());
+    EXPECT_EQ(header("2"), byPage);
+    for (const QString& key : { ByLinkColumnManager::defaultsKey, ByPageColumnManager::defaultsKey }) {
+        defaults.removeObjectForKey(key);
+        defaults.removeObjectForKey(key + QStringLiteral("Order"));
+    }
 }

@@ -230,6 +230,10 @@ TEST_F(PreferencesWindowTest, EveryControlStoresItsDefaultAtOnceAndShowsItAgainW
         const Preference* preference = PreferencesModel::preference(it.key());
         ASSERT_NE(preference, nullptr);
         EXPECT_EQ(prefs.model().value(*preference), it.value()) << qPrintable(it.key());
+        // A text shown again reads from its start (a long agent string from its name).
+        if (auto* field = qobject_cast<QLineEdit*>(prefs.control(it.key())); field && !field->hasFocus()) {
+            EXPECT_EQ(field->cursorPosition(), 0) << qPrintable(it.key());
+        }
     }
     shell.terminate();
 }

@@ -546,7 +546,7 @@ TEST_F(ResultsControllerTest, ExportItemsAreEnabledOnlyWithSomethingToExport)
         Q_EMIT file->aboutToShow();
         QStringList enabled;
         for (const char* name : { "exportAsCSVMenuItem", "exportXMLMenuItem", "exportInsecureAsCSVMenuItem",
-                 "exportInsecureAsHTMLMenuItem", "exportAsHTMLMenuItem" }) {
+                 "exportInsecureAsHTMLMenuItem", "exportAsHTMLMenuItem", "exportPreviewAsCSVMenuItem" }) {
             if (window().menuItem(QLatin1String(name))->isEnabled())
                 enabled << QLatin1String(name);
         }
@@ -560,7 +560,8 @@ TEST_F(ResultsControllerTest, ExportItemsAreEnabledOnlyWithSomethingToExport)
     go().click();
     ASSERT_TRUE(waitUntil([&] { return go().text() == QLatin1String("Go"); }));
     // A plain http site has no insecure content.
-    EXPECT_EQ(enabledItems(), (QStringList { "exportAsCSVMenuItem", "exportXMLMenuItem", "exportAsHTMLMenuItem" }));
+    EXPECT_EQ(enabledItems(),
+        (QStringList { "exportAsCSVMenuItem", "exportXMLMenuItem", "exportAsHTMLMenuItem", "exportPreviewAsCSVMenuItem" }));
 
     // The save panel proposes a name from the site and the view, and opens where the last file
     // of that view went (not where the last export of another view went).
@@ -598,5 +599,10 @@ TEST_F(ResultsControllerTest, ExportItemsAreEnabledOnlyWithSomethingToExport)
     shell->results().insecureDataSource().setCollection({ record });
     EXPECT_EQ(enabledItems(),
         (QStringList { "exportAsCSVMenuItem", "exportXMLMenuItem", "exportInsecureAsCSVMenuItem",
-            "exportInsecureAsHTMLMenuItem", "exportAsHTMLMenuItem" }));
+            "exportInsecureAsHTMLMenuItem", "exportAsHTMLMenuItem", "exportPreviewAsCSVMenuItem" }));
+
+    // Cleared, the sheet with its preview has nothing to export either.
+    window().menuItem(QStringLiteral("clearMenuItem"))->trigger();
+    EXPECT_FALSE(enabledItems().contains(QStringLiteral("exportPreviewAsCSVMenuItem"))) << qPrintable(enabledItems().join(u' '));
+    EXPECT_FALSE(window().findChild<QAbstractButton*>(QStringLiteral("exportPreviewButton"))->isEnabled());
 }

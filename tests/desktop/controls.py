@@ -108,7 +108,8 @@ def folder_steps(app):
     click_rect(app.get("rowrect folderTableView 3"), button=3)
     wait_for("the folder menu", lambda: app.get("action renameFolderMenuItem")["open"], 10)
     xdo("key", "Escape")
-    time.sleep(0.3)
+    # The menu is gone once closed: its action is then closed or no longer there.
+    wait_for("the folder menu to close", lambda: not app.ask("action renameFolderMenuItem").get("open"), 10)
     check(shown(app, "folderTableView"), "a right-click closed the folder panel")
     xdo("key", "F2")
     wait_for("the name editor", lambda: app.get("active").get("editing"), 10)

@@ -56,6 +56,8 @@ public:
             || href.startsWith(QLatin1StringView("tel:"), Qt::CaseInsensitive);
     }
     bool redirectUrlIsExternal(const platform::Url& url) const override { return url.host() != u"127.0.0.1"; }
+    /// URLs under "/never/" stand for those a scan never requests.
+    bool isNeverRequested(const QString& url) const override { return url.contains(QLatin1StringView("/never/")); }
     void resetDomain(const CrwlUrl&) override { resetDomainCalls.fetch_add(1); }
     bool performSoft404CheckOnThisUrl(const std::shared_ptr<CrwlUrl>&) override
     {

@@ -22,6 +22,7 @@
 #include <gtest/gtest.h>
 #include <zlib.h>
 
+#include <atomic>
 #include <limits>
 #include <mutex>
 
@@ -100,6 +101,13 @@ protected:
             "/pong", [](const httplib::Request&, httplib::Response& response) { response.set_redirect("/ping", 302); });
         http.Get("/r-off", [this](const httplib::Request&, httplib::Response& response) {
             response.set_redirect("http://localhost:" + std::to_string(server.port()) + "/final", 302);
+        });
+        http.Get("/to-never", [](const httplib::Request&, httplib::Response& response) {
+            response.set_redirect("/never/r.html", 302);
+        });
+        http.Get("/never/r.html", [this](const httplib::Request&, httplib::Response& response) {
+            ++neverAsked;
+            response.set_content(kPage.toStdString(), "text/html");
         });
         http.Get("/to-mail", [](const httplib::Request&, httplib::Response& response) {
             response.set_redirect("mailto:someone@example.org", 302);
@@ -203,6 +211,7 @@ protected:
     std::shared_ptr<FetchOwner> owner;
     std::mutex seenLock;
     std::vector<Seen> seen;
+    std::atomic<int> neverAsked { 0 };
 };
 
 QVariantMap hop(const QString& url, qint64 status, qint32 reason)
@@ -311,6 +320,16 @@ TEST_F(CrwlUrlFetchTest, RedirectToNowhereAndToAMailLink)
     EXPECT_EQ(owner->count(QStringLiteral("extractLinks")), 0);
 }
 
+TEST_F(CrwlUrlFetchTest, ARedirectToAUrlTheScanNeverRequestsIsNotFollowed)
+{
+    const auto record = makeRecord(server.url(QStringLiteral("/to-never")));
+    fetch(record);
+    EXPECT_EQ(neverAsked.load(), 0);
+    EXPECT_EQ(record->getStatus(), 302);
+    EXPECT_EQ(record->getRedir(), server.url(QStringLiteral("/never/r.html")));
+    EXPECT_EQ(owner->count(QStringLiteral("incNumberDone")), 1);
+}
+
 TEST_F(CrwlUrlFetchTest, InternalLinkRedirectingOffSiteBecomesExternalWithAWarning)
 {
     const auto record = makeRecord(server.url(QStringLiteral("/r-off")));
@@ -338,6 +357,10 @@ TEST_F(CrwlUrlFetchTest, RefreshHeaderWithADelayIsFollowedAndWithoutOneRecorded)
     EXPECT_EQ(now->getStatus(), 200);
     EXPECT_EQ(now->redirectArray(), (QVariantList { hop(server.url(QStringLiteral("/final")), 200, 2) }));
     EXPECT_EQ(now->getTryCount(), 1);
+    // Only the followed one landed elsewhere; the other's body is its own.
+    EXPECT_EQ(later->finalURLString(), server.url(QStringLiteral("/final")));
+    EXPECT_EQ(now->finalURLString(), now->absoluteString());
+    EXPECT_EQ(now->followedRedirectCount(), 0);
 }
 
 TEST_F(CrwlUrlFetchTest, BasicAuthenticationWithAndWithoutCredentials)

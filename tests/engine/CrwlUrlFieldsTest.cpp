@@ -505,6 +505,10 @@ TEST_F(CrwlUrlFields, MissingAnchorIsWarnedAndCounted)
         QStringList {
             "This link url contains the anchor fragment #lunch which Crawlmere hasn't found on the target page" });
     EXPECT_TRUE(record->getWarningsArrayIncludesAnchors());
+    // The status, as the views and exports show it, says why the link is bad.
+    record->setStatus(200);
+    EXPECT_EQ(record->getStatusDescription(), u"200 ok, no such #fragment on the page");
+    EXPECT_EQ(record->getFieldByName(QStringLiteral("status")), record->getStatusDescription());
     ASSERT_EQ(owner->badLinks.size(), 1u);
     EXPECT_EQ(owner->badLinks[0], record);
 
@@ -512,6 +516,8 @@ TEST_F(CrwlUrlFields, MissingAnchorIsWarnedAndCounted)
     found->setNamesOnThisPage({ QStringLiteral("lunch") });
     EXPECT_FALSE(found->getLinksAnchorDoesntAppearOnTargetPage());
     EXPECT_FALSE(found->getWarningsArrayIncludesAnchors());
+    found->setStatus(200);
+    EXPECT_EQ(found->getStatusDescription(), u"200 ok");
     EXPECT_EQ(make(QStringLiteral("http://bakery.test/menu#"))->getAnchorFragment(), QString(""));
 }
 

@@ -5,7 +5,7 @@
 #include "engine/CrwlUrlTestSupport.h"
 #include "engine/EngineDefaults.h"
 #include "engine/ScopedDefaults.h"
-#include "engine/detail/LookupKeys.h"
+#include "engine/LookupKeys.h"
 #include "support/TsvTable.h"
 
 #include <gtest/gtest.h>
@@ -14,7 +14,7 @@ using crawlmere::test::makeSettings;
 using crawlmere::test::readTsvTable;
 using crawlmere::test::RecordingOwner;
 using crawlmere::test::ScopedDefaults;
-namespace detail = crawlmere::engine::detail;
+namespace engine = crawlmere::engine;
 
 namespace {
 
@@ -116,7 +116,7 @@ TEST(CrwlUrlLookupKeys, SessionIdsCollideThroughTheDuplicateSearchCandidate)
     const auto plain = scan.record(QStringLiteral("http://h.com/shop?item=4"));
     const QString plainKey = plain->prepareUrlForLookup(plain->getLinkURL());
     const auto candidate = [&](const QString& url) {
-        return plain->prepareUrlForLookup(detail::removeSessionId(QStringLiteral("sid"), url));
+        return plain->prepareUrlForLookup(engine::removeSessionId(QStringLiteral("sid"), url));
     };
     EXPECT_EQ(candidate(QStringLiteral("http://h.com/shop?item=4&sid=9f8e7d")), plainKey);
     EXPECT_EQ(
@@ -125,19 +125,19 @@ TEST(CrwlUrlLookupKeys, SessionIdsCollideThroughTheDuplicateSearchCandidate)
     EXPECT_NE(candidate(QStringLiteral("http://h.com/shop?item=5&sid=1")), plainKey);
 
     // The parameter alone, or first of several.
-    EXPECT_EQ(detail::removeSessionId(QStringLiteral("sid"), QStringLiteral("http://h.com/p?sid=1")),
+    EXPECT_EQ(engine::removeSessionId(QStringLiteral("sid"), QStringLiteral("http://h.com/p?sid=1")),
         QStringLiteral("http://h.com/p"));
-    EXPECT_EQ(detail::removeSessionId(QStringLiteral("sid"), QStringLiteral("http://h.com/p?sid=1&a=2")),
+    EXPECT_EQ(engine::removeSessionId(QStringLiteral("sid"), QStringLiteral("http://h.com/p?sid=1&a=2")),
         QStringLiteral("http://h.com/p?&a=2"));
-    EXPECT_EQ(detail::removeSessionId(QStringLiteral("sid"), QStringLiteral("http://h.com/p?a=1&sid=2&b=3")),
+    EXPECT_EQ(engine::removeSessionId(QStringLiteral("sid"), QStringLiteral("http://h.com/p?a=1&sid=2&b=3")),
         QStringLiteral("http://h.com/p?a=1&b=3"));
     // An empty name, or a URL without the parameter, is left alone.
-    EXPECT_EQ(detail::removeSessionId(QString(), QStringLiteral("http://h.com/p?sid=1")),
+    EXPECT_EQ(engine::removeSessionId(QString(), QStringLiteral("http://h.com/p?sid=1")),
         QStringLiteral("http://h.com/p?sid=1"));
-    EXPECT_EQ(detail::removeSessionId(QStringLiteral("sid"), QStringLiteral("http://h.com/sid/p")),
+    EXPECT_EQ(engine::removeSessionId(QStringLiteral("sid"), QStringLiteral("http://h.com/sid/p")),
         QStringLiteral("http://h.com/sid/p"));
     // A longer parameter name that begins with the name is taken too.
-    EXPECT_EQ(detail::removeSessionId(QStringLiteral("sid"), QStringLiteral("http://h.com/p?a=1&sidebar=2")),
+    EXPECT_EQ(engine::removeSessionId(QStringLiteral("sid"), QStringLiteral("http://h.com/p?a=1&sidebar=2")),
         QStringLiteral("http://h.com/p?a=1"));
 }
 

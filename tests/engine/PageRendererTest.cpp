@@ -95,6 +95,7 @@ protected:
     void TearDown() override
     {
         CrwlUrl::setRendererStarter(nullptr);
+        PageRenderer::setAvailability(nullptr);
         server.stop();
     }
 
@@ -143,6 +144,22 @@ TEST_F(PageRendererTest, MarkupIsHandedOverOnceAfterTheSettleDespiteASecondFinis
     ASSERT_EQ(owner->extractedBodies.size(), 1u);
     EXPECT_EQ(owner->extractedBodies.front(), kMarkup.toUtf8());
     EXPECT_EQ(record->getStatus(), 200);
+}
+
+TEST_F(PageRendererTest, WithoutABrowserEngineAPageIsReadAsFetched)
+{
+    int asked = 0;
+    PageRenderer::setAvailability([&asked] { return ++asked, false; });
+    const auto record = CrwlUrl::make(
+        owner, makeSettings({ { QStringLiteral("runJS"), true }, { QStringLiteral("timeout"), 5 } }));
+    record->setLinkURL(server.url(QStringLiteral("/page")));
+    record->sendAsyncServerRequest();
+    ASSERT_TRUE(Dispatch::runUntil([&] { return ends() == 1; }, std::chrono::seconds(10)));
+    EXPECT_EQ(asked, 1);
+    EXPECT_TRUE(pages.empty()) << "a page was made to render into";
+    EXPECT_EQ(record->getStatus(), 200);
+    ASSERT_EQ(owner->extractedBodies.size(), 1u);
+    EXPECT_EQ(owner->extractedBodies.front(), QByteArray("<html><body>served</body></html>"));
 }
 
 TEST_F(PageRendererTest, FailureAndCrashTakeTheMarkupAtOnce)

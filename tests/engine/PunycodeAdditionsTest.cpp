@@ -6,12 +6,6 @@
 
 using crawlmere::test::readTsvTable;
 
-// Readable QStrings in failure messages.
-void PrintTo(const QString& s, std::ostream* out)
-{
-    *out << '"' << s.toStdString() << '"';
-}
-
 namespace {
 
 std::string show(const QString& s)

@@ -461,14 +461,19 @@ TEST_F(Z12AraDecisionsTest, PagesOfASitemapScanAreNotFollowed)
     EXPECT_TRUE(hub->weShouldCrawlThisURL(nested));
 }
 
-TEST_F(Z12AraDecisionsTest, PagesAlreadyInTheSeoCollectionAreNotFollowedAgain)
+TEST_F(Z12AraDecisionsTest, PagesReadUnderAnotherRecordAreNotFollowedAgain)
 {
+    // What the sitemap collection holds decides nothing: only a record that was read does.
     auto seo = std::make_shared<crawlmere::test::RecordingEngineSEO>();
     hub->setEngineSEODataSource(seo);
     set("shouldTrimHash", false);
     auto first = record(QStringLiteral("http://h.com/a.html"));
     auto withFragment = record(QStringLiteral("http://h.com/a.html#part"));
     seo->add(first);
+    set("shouldTrimHash", true);
+    EXPECT_TRUE(hub->weShouldCrawlThisURL(withFragment));
+    first->setLinksRead(true);
+    set("shouldTrimHash", false);
     EXPECT_TRUE(hub->weShouldCrawlThisURL(withFragment));
     set("shouldTrimHash", true);
     EXPECT_FALSE(hub->weShouldCrawlThisURL(withFragment));
@@ -508,13 +513,14 @@ TEST_F(Z12AraDecisionsTest, AdmissionToTheSitemapCollection)
     EXPECT_EQ(seo->internalPagesCollection(), CrwlUrlList { pdf });
 
     auto excluded = page("http://h.com/private/a.html", 200);
-    hub->setRobotsBlacklistArray({ QStringLiteral("http://h.com/private/") });
+    hub->setRobotsRules(QStringLiteral("h.com"), { { QStringLiteral("/private/") }, {} });
     EXPECT_TRUE(hub->shouldBeInSitemapCollection(*excluded));
     defaults->setBool(true, "observeRobotsTxt");
     EXPECT_FALSE(hub->shouldBeInSitemapCollection(*excluded));
     // The longest rule decides, as it does for the links: a longer Allow takes a page back in,
     // a shorter one does not.
-    hub->setRobotsWhitelistArray({ QStringLiteral("h.com/"), QStringLiteral("http://h.com/private/open") });
+    hub->setRobotsRules(QStringLiteral("h.com"),
+        { { QStringLiteral("/private/") }, { QStringLiteral("/"), QStringLiteral("/private/open") } });
     EXPECT_FALSE(hub->shouldBeInSitemapCollection(*excluded));
     EXPECT_TRUE(hub->shouldBeInSitemapCollection(*page("http://h.com/private/open/a.html", 200)));
 }

@@ -405,6 +405,150 @@ TEST_F(Z12AraExtractionTest, APageIsAtItsShortestDistanceWhicheverWayInIsReadFir
     }
 }
 
+TEST_F(Z12AraExtractionTest, APageReadAtTheLevelsLimitIsReadAgainOnceAShorterWayInIsFound)
+{
+    // Home links /r301 (a redirect to /t.html) and /mid.html, which links /t.html; /t.html links
+    // /deep.html. At levelsLimit 2, /t.html read through /mid.html first has no links read; the
+    // redirect then brings it to 1, so it is fetched again and /deep.html is found all the same.
+    settings->insert(QStringLiteral("levelsLimit"), qint64(2));
+    const Script target = links({ { QStringLiteral("/deep.html"), QStringLiteral("deep") } });
+    for (const bool redirectFirst : { true, false }) {
+        SCOPED_TRACE(redirectFirst ? "redirect first" : "deeper link first");
+        start();
+        extract(home,
+            links({ { QStringLiteral("/r301"), QStringLiteral("r") },
+                { QStringLiteral("/mid.html"), QStringLiteral("mid") } }));
+        const auto r301 = known(QStringLiteral("http://site.test/r301"));
+        const auto mid = known(QStringLiteral("http://site.test/mid.html"));
+        ASSERT_TRUE(r301 && mid);
+        r301->addRedir(QStringLiteral("http://site.test/t.html"), 301, 0);
+        if (redirectFirst)
+            extract(r301, target);
+        extract(mid, links({ { QStringLiteral("/t.html"), QStringLiteral("t") } }));
+        const auto t = known(QStringLiteral("http://site.test/t.html"));
+        ASSERT_TRUE(t);
+        hub->incNumberDone(t);
+        extract(t, target);
+        if (!redirectFirst) {
+            EXPECT_FALSE(known(QStringLiteral("http://site.test/deep.html")));
+            extract(r301, target);
+            EXPECT_TRUE(isQueued(QStringLiteral("http://site.test/t.html")));
+            extract(t, target); // its second fetch
+        }
+        const auto deep = known(QStringLiteral("http://site.test/deep.html"));
+        ASSERT_TRUE(deep);
+        EXPECT_EQ(t->getDistanceFromHome(), 1);
+        EXPECT_EQ(deep->getDistanceFromHome(), 2);
+        EXPECT_EQ(deep->getInboundInstances().size(), 1u);
+        EXPECT_EQ(t->outboundLinkCount(), 1);
+        EXPECT_EQ(std::ranges::count(seo->internalPagesCollection(), t), 1);
+    }
+}
+
+TEST_F(Z12AraExtractionTest, APdfReachedThroughARedirectIsReadAndTheRedirectIsNotCollected)
+{
+    settings->insert(QStringLiteral("shouldParsePDFs"), true);
+    defaults->setBool(true, QStringLiteral("includePdfsInSitemap"));
+    start();
+    extract(home, links({ { QStringLiteral("/getpdf"), QStringLiteral("get") } }));
+    const auto get = known(QStringLiteral("http://site.test/getpdf"));
+    ASSERT_TRUE(get);
+    get->addRedir(QStringLiteral("http://site.test/doc.pdf"), 302, 0);
+    get->setMimeType(QStringLiteral("application/pdf"));
+    get->setIsHTML(false);
+    get->setStatus(200);
+    hub->incNumberDone(get); // its completion counts it before handing it to be read
+    EXPECT_EQ(std::ranges::count(seo->internalPagesCollection(), get), 0);
+    const Script pdfLinks = links({ { QStringLiteral("/from-pdf.html"), QStringLiteral("") } });
+    extract(get, pdfLinks);
+    const auto pdf = known(QStringLiteral("http://site.test/doc.pdf"));
+    ASSERT_TRUE(pdf);
+    pdf->setMimeType(QStringLiteral("application/pdf"));
+    pdf->setIsHTML(false);
+    pdf->setStatus(200);
+    hub->incNumberDone(pdf);
+    extract(pdf, pdfLinks);
+    EXPECT_TRUE(isQueued(QStringLiteral("http://site.test/from-pdf.html")));
+    EXPECT_EQ(seo->internalPagesCollection(), (CrwlUrlList { home, pdf }));
+}
+
+TEST_F(Z12AraExtractionTest, ARefreshHeaderOnlyRecordedLeavesThePageItsOwn)
+{
+    start();
+    extract(home,
+        links({ { QStringLiteral("/rh30.html"), QStringLiteral("30") },
+            { QStringLiteral("/rh5.html"), QStringLiteral("5") } }));
+    const auto rh30 = known(QStringLiteral("http://site.test/rh30.html"));
+    const auto rh5 = known(QStringLiteral("http://site.test/rh5.html"));
+    ASSERT_TRUE(rh30 && rh5);
+    // A Refresh header the fetch only recorded, and one it followed.
+    rh30->addRedir(QStringLiteral("http://site.test/later.html"), 200, 2);
+    rh30->markLastRedirOnlyRecorded();
+    rh5->addRedir(QStringLiteral("http://site.test/later.html"), 200, 2);
+    Script own = links({ { QStringLiteral("own-link.html"), QStringLiteral("own") } });
+    own.title = QStringLiteral("Own page");
+    extract(rh30, own);
+    extract(rh5, links({}));
+    EXPECT_EQ(rh30->finalURLString(), rh30->absoluteString());
+    EXPECT_EQ(rh30->getLinkpagetitle(), QStringLiteral("Own page"));
+    EXPECT_TRUE(isQueued(QStringLiteral("http://site.test/own-link.html")));
+    EXPECT_EQ(rh30->getStatusDescription(), QStringLiteral("200 ok"));
+    EXPECT_EQ(rh30->getRedir(), QStringLiteral("http://site.test/later.html")); // the hop stays recorded
+    EXPECT_EQ(rh5->finalURLString(), QStringLiteral("http://site.test/later.html"));
+    EXPECT_EQ(rh5->outboundLinkCount(), 0);
+    EXPECT_TRUE(known(QStringLiteral("http://site.test/later.html")));
+}
+
+TEST_F(Z12AraExtractionTest, AStartingPointThatRedirectsStartsTheScanAtItsFinalPage)
+{
+    start();
+    home->addRedir(QStringLiteral("http://site.test/en/home.html"), 301, 0);
+    Script page = links({ { QStringLiteral("/en/home.html"), QStringLiteral("self") },
+        { QStringLiteral("/en/a.html"), QStringLiteral("a") } });
+    page.title = QStringLiteral("Home");
+    extract(home, page);
+    const auto final = known(QStringLiteral("http://site.test/en/home.html"));
+    ASSERT_TRUE(final);
+    EXPECT_EQ(final->getDistanceFromHome(), 0);
+    EXPECT_TRUE(isQueued(QStringLiteral("http://site.test/en/home.html")));
+    EXPECT_EQ(home->outboundLinkCount(), 0);
+    // Followed as the starting point is, whatever the lists say.
+    hub->setFollowBlacklistArray({ QStringLiteral("/en/") });
+    extract(final, page);
+    EXPECT_EQ(final->getLinkpagetitle(), QStringLiteral("Home"));
+    EXPECT_EQ(final->getDistanceFromHome(), 0);
+    EXPECT_EQ(known(QStringLiteral("http://site.test/en/a.html"))->getDistanceFromHome(), 1);
+    EXPECT_EQ(seo->internalPagesCollection(), (CrwlUrlList { final }));
+    EXPECT_EQ(home->getFieldByName(QStringLiteral("linkpagetitle")), QStringLiteral("Home"));
+}
+
+TEST_F(Z12AraExtractionTest, ARedirectTargetGetsTheStatusALinkToItWould)
+{
+    const QByteArray robots = "User-agent: *\nDisallow: /admin/\n";
+    for (const bool blacklistByRobots : { false, true }) {
+        SCOPED_TRACE(blacklistByRobots ? "robots blacklist on" : "robots blacklist off");
+        settings->insert(QStringLiteral("blacklistByRobotsTxt"), blacklistByRobots);
+        start(QStringLiteral("http://site.test/"), robots);
+        extract(home,
+            links({ { QStringLiteral("/go-admin"), QStringLiteral("go") },
+                { QStringLiteral("/admin/d.html"), QStringLiteral("direct") } }));
+        const auto go = known(QStringLiteral("http://site.test/go-admin"));
+        ASSERT_TRUE(go);
+        EXPECT_EQ(hub->isNeverRequested(QStringLiteral("http://site.test/admin/r.html")), blacklistByRobots);
+        go->addRedir(QStringLiteral("http://site.test/admin/r.html"), 302, 0);
+        extract(go, links({}));
+        const auto viaRedirect = known(QStringLiteral("http://site.test/admin/r.html"));
+        const auto direct = known(QStringLiteral("http://site.test/admin/d.html"));
+        ASSERT_TRUE(viaRedirect && direct);
+        for (const auto& record : { viaRedirect, direct }) {
+            EXPECT_EQ(record->getStatus(), direct->getStatus());
+            EXPECT_TRUE(record->isDisallowed());
+            EXPECT_EQ(record->isBlacklisted(), blacklistByRobots);
+            EXPECT_EQ(isQueued(record->absoluteString()), !blacklistByRobots);
+        }
+    }
+}
+
 TEST_F(Z12AraExtractionTest, ARedirectShowsThePageItLeadsToAndThePageSaysHowItIsReached)
 {
     start();

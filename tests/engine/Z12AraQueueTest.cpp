@@ -440,6 +440,31 @@ TEST_F(Z12AraQueueTest, ArchiveIsSavedAfterTheFinishWhenArchiving)
     EXPECT_EQ(notes.count(Z12Ara::CrwlDidSaveArchiveIndex), 1);
 }
 
+TEST_F(Z12AraQueueTest, TheTimersOfAClearedScanDoNothingInTheNext)
+{
+    // A scan whose fetches are under way and whose queue is dry has its give-up timer and its
+    // finish test armed; a delayed start of another is booked. Then it is cleared for the next.
+    NotificationCounter notes;
+    settings->insert(QStringLiteral("numberOfThreads"), 2);
+    settings->insert(QStringLiteral("timeout"), 5);
+    queueRecords(2);
+    hub->getNextUrlToCrawl();
+    ASSERT_EQ(transport->starts.size(), 2u);
+    EXPECT_FALSE(hub->isFinished());
+    settings->insert(QStringLiteral("delay"), 1.0);
+    hub->addToCheckQueue(makeRecord(QStringLiteral("http://site.test/delayed")));
+    transport->complete(*hub, transport->starts[0].record);
+    hub->clear();
+    const size_t cancelledByClear = transport->cancelled.size();
+
+    // Nothing the cleared scan booked acts on the empty hub: no request, no give-up, no finish.
+    clock->advance(120'000);
+    EXPECT_EQ(transport->starts.size(), 2u);
+    EXPECT_EQ(transport->cancelled.size(), cancelledByClear);
+    EXPECT_EQ(notes.count(Z12Ara::CrwlCrawlDidFinish), 0);
+    EXPECT_FALSE(hub->crawlFinished());
+}
+
 class Z12AraCountersTest : public HubFixture { };
 
 TEST_F(Z12AraCountersTest, BadLinksAreCountedOnceAndTakenBackOnRecheck)

@@ -12,8 +12,6 @@ using crawlmere::test::readFixture;
 namespace detail = crawlmere::parsing::detail;
 namespace Encoding = crawlmere::platform::Encoding;
 
-void PrintTo(const QString& text, std::ostream* out);
-
 namespace {
 
 // Every URL the parser hands out for `bytes` read as `fileType`; checks the getters on the way.

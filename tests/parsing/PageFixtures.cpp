@@ -16,9 +16,6 @@ using crawlmere::test::fixturePath;
 using crawlmere::test::readFixture;
 namespace detail = crawlmere::parsing::detail;
 
-// Readable failure messages.
-void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
-
 namespace crawlmere::test {
 
 namespace {

@@ -60,8 +60,10 @@ protected:
         file.write(text);
     }
 
-    /// A timer on `calendar` and its service opening a settings file for `url` under home.
-    void schedule(const QString& name, const QString& calendar, const QString& url)
+    /// A timer on `calendar` and its service opening a settings file for `url` under home,
+    /// with `command` before the file in `ExecStart=`.
+    void schedule(const QString& name, const QString& calendar, const QString& url,
+        const QByteArray& command = "/usr/bin/crawlmere")
     {
         const QString settings = QStringLiteral("sites/%1 site.lcsettings").arg(name);
         QDir(user.path()).mkpath(QStringLiteral("sites"));
@@ -70,7 +72,7 @@ protected:
         write(name + QStringLiteral(".timer"), "[Unit]\nDescription=scan\n\n[Timer]\nOnCalendar=" + calendar.toUtf8()
                 + "\nPersistent=true\n\n[Install]\nWantedBy=timers.target\n");
         write(name + QStringLiteral(".service"),
-            "[Service]\nType=oneshot\nExecStart=/usr/bin/crawlmere \"%h/" + settings.toUtf8() + "\"\n");
+            "[Service]\nType=oneshot\nExecStart=" + command + " \"%h/" + settings.toUtf8() + "\"\n");
         calendars.append(calendar);
     }
 
@@ -120,6 +122,25 @@ TEST_F(SchedulesTest, ListsTheTimersWithTheirSiteAndTime)
         GTEST_SKIP() << "systemd-analyze is not installed";
     for (const QString& calendar : calendars + QStringList { QStringLiteral("weekly") })
         EXPECT_EQ(QProcess::execute(analyze, { QStringLiteral("calendar"), calendar }), 0) << calendar.toStdString();
+}
+
+TEST_F(SchedulesTest, TheSettingsFileIsFoundWhateverComesBeforeItOnTheCommandLine)
+{
+    const QByteArray commands[] = {
+        "crawlmere --headless --sitemap \"%h/out/sm.xml\" --set timeout=5",
+        "/usr/bin/env crawlmere",
+        "%h/.local/bin/crawlmere --headless --csv %h/scan.csv --default verbosity=1",
+    };
+    QStringList expected;
+    for (int i = 0; i < 3; ++i) {
+        const QString url = QStringLiteral("https://%1.test/").arg(i);
+        schedule(QStringLiteral("crawlmere-%1").arg(i), QStringLiteral("daily"), url, commands[i]);
+        expected << url;
+    }
+    QStringList sites;
+    for (const ScheduledScan& scan : Schedules::read())
+        sites << scan.site;
+    EXPECT_EQ(sites, expected);
 }
 
 TEST(Schedules, TheUnitsAreReadWhereSystemdReadsThemWhateverTheProgramsHomeIs)

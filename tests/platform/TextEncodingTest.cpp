@@ -59,6 +59,8 @@ TEST(TextEncoding, HzGb2312AndOtherConverters)
     EXPECT_FALSE(decode("\xA4", Encoding::JapaneseEUC));
     EXPECT_EQ(decode("\xB0\xA1", Encoding::DOSChineseSimplified), QString::fromUtf8("\xE5\x95\x8A"));
     EXPECT_EQ(decode("\xB0\xA1", Encoding::GB2312_80), QString::fromUtf8("\xE5\x95\x8A"));
+    // GB 18030 reaches past GBK with four-byte sequences: U+20AC, U+10000.
+    EXPECT_EQ(decode("\xB0\xA1\xA2\xE3\x90\x30\x81\x30", Encoding::GB18030), QString::fromUtf8("\xE5\x95\x8A\xE2\x82\xAC\xF0\x90\x80\x80"));
     EXPECT_EQ(decode("\xA4\x40", Encoding::Big5), QString::fromUtf8("\xE4\xB8\x80"));
     EXPECT_EQ(decode("\xC1", Encoding::KOI8R), QString::fromUtf8("\xD0\xB0"));
     EXPECT_EQ(decode("\xB0\xA1", Encoding::KoreanEUC), QString::fromUtf8("\xEA\xB0\x80"));
@@ -129,6 +131,7 @@ TEST(TextEncoding, IanaNames)
     EXPECT_TRUE(TextEncoding::ianaName(Encoding::None).isEmpty());
     // Every supported identifier's name maps back to it.
     for (EncodingId id : { Encoding::UTF8, Encoding::ISOLatin1, Encoding::ShiftJIS, Encoding::JapaneseEUC,
-             Encoding::WindowsCP1251, Encoding::ISOLatinGreek, Encoding::Big5, Encoding::KoreanEUC, Encoding::GBK })
+             Encoding::WindowsCP1251, Encoding::ISOLatinGreek, Encoding::Big5, Encoding::KoreanEUC, Encoding::GBK,
+             Encoding::GB18030 })
         EXPECT_EQ(TextEncoding::encodingForIanaName(TextEncoding::ianaName(id)), id) << id;
 }

@@ -365,7 +365,14 @@ TEST_F(ConfigManagerTest, FolderRenameAndDeleteCarryTheShownSite)
     manager->synchronise();
     EXPECT_EQ(manager->getCurrentSettingsForExport().value("folder").toString(), "New");
     EXPECT_EQ(manager->folderList(), QStringList { "New" });
+    // The two rows above the named folders are no folders to delete: nothing is asked.
+    m_prompts->alerts.clear();
+    manager->deleteSelectedFolder(0);
+    manager->deleteSelectedFolder(1);
+    EXPECT_TRUE(m_prompts->alerts.isEmpty());
     manager->deleteSelectedFolder(2);
+    ASSERT_EQ(m_prompts->alerts.size(), 1);
+    EXPECT_EQ(m_prompts->alerts.first().informativeText, "Do you want to delete the folder 'New'?");
     manager->synchronise();
     EXPECT_FALSE(manager->getCurrentSettingsForExport().contains("folder"));
     EXPECT_FALSE(manager->settingsForID(manager->getIDForCurrentSite())->contains("folder"));

@@ -20,7 +20,11 @@
 #include <cstdlib>
 #include <ctime>
 #include <functional>
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 using crawlmere::platform::UserDefaults;
 using crawlmere::sitemap::SitemapManager;
@@ -484,4 +488,42 @@ TEST_F(SitemapXmlTest, AMultiFileSitemapIsWrittenWholeOrNotAtAll)
     EXPECT_EQ(QDir(set).entryList(QDir::Files | QDir::Hidden), names);
     EXPECT_EQ(read(set + "/sm-2.xml"), documents.at(1));
     EXPECT_TRUE(read(set + "/sm.xml").contains("http://127.0.0.1:8080/sm-3.xml"));
+}
+
+namespace {
+
+/// Marks a file immutable (or clears the mark); false where this user may not.
+bool setImmutable(const QString& path, bool on)
+{
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    int flags = 0;
+    bool done = ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
+    flags = on ? flags | FS_IMMUTABLE_FL : flags & ~FS_IMMUTABLE_FL;
+    done = done && ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
+    ::close(fd);
+    return done;
+}
+
+} // namespace
+
+TEST_F(SitemapXmlTest, AnImmutablePartIsFoundBeforeAnyFileOfTheSetIsReplaced)
+{
+    const QString set = folder.filePath("sm");
+    ASSERT_TRUE(QDir().mkpath(set));
+    for (const QString name : { "sm-1.xml", "sm-2.xml", "sm.xml" })
+        write("sm/" + name, "old " + name);
+    if (!setImmutable(set + "/sm-2.xml", true))
+        GTEST_SKIP() << "files cannot be marked immutable here";
+    const QStringList documents { "<urlset>new 1</urlset>", "<urlset>new 2</urlset>" };
+    const bool saved = manager.saveXMLDocumentsTo(documents, folder.filePath("sm.xml"));
+    setImmutable(set + "/sm-2.xml", false);
+    EXPECT_FALSE(saved);
+    ASSERT_TRUE(manager.lastSaveFailure().has_value());
+    EXPECT_EQ(manager.lastSaveFailure()->path, set + "/sm-2.xml");
+    EXPECT_TRUE(manager.lastSaveFailure()->reason.contains("immutable")) << qPrintable(manager.lastSaveFailure()->reason);
+    EXPECT_EQ(read(set + "/sm-1.xml"), "old sm-1.xml");
+    EXPECT_EQ(read(set + "/sm.xml"), "old sm.xml");
+    EXPECT_EQ(QDir(set).entryList(QDir::Files | QDir::Hidden), (QStringList { "sm-1.xml", "sm-2.xml", "sm.xml" }));
 }

@@ -126,6 +126,40 @@ TEST(LinkInspectorWindow, OnPageRowsWithAndWithoutFragmentsCounted)
     }
 }
 
+// At its opening size the window gives the page addresses and link texts most of the table; the
+// YES/NO columns wait in the column pop-up, and every shown column lies within the view.
+TEST(LinkInspectorWindow, TheAppearsOnTableGivesItsTextColumnsTheRoom)
+{
+    test::LinkScan scan;
+    auto target = settingsRecord(QStringLiteral("https://site.test/target"), false);
+    for (int page = 0; page < 3; ++page)
+        scan.link(scan.page(QStringLiteral("/documents/a-rather-long-folder-name/page-%1.html").arg(page)), target,
+            QStringLiteral("link %1").arg(page));
+    CrwlLinkInspectorWindowController window;
+    window.setLcurl(target);
+    window.windowDidLoad();
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    ASSERT_EQ(window.width(), 760);
+    QTableWidget* table = window.onPageTable();
+    const int viewport = table->viewport()->width();
+    const QStringList flags { "nofollow", "noreferrer", "noopener", "author", "alternate", "sponsored", "ugc" };
+    int text = 0;
+    for (int column = 0; column < table->columnCount(); ++column) {
+        const QString identifier = window.onPageTable()->tableColumns().at(column).identifier;
+        EXPECT_EQ(table->isColumnHidden(column), flags.contains(identifier))
+            << qPrintable(identifier);
+        if (table->isColumnHidden(column))
+            continue;
+        const int x = table->horizontalHeader()->sectionViewportPosition(column);
+        const int width = table->columnWidth(column);
+        EXPECT_TRUE(x >= 0 && x + width <= viewport && width >= 20) << qPrintable(identifier) << " " << x << "+" << width;
+        if (identifier == u"1" || identifier == u"linktext")
+            text += width;
+    }
+    EXPECT_GT(text, viewport / 2);
+}
+
 TEST(LinkInspectorWindow, OnPageCellsSortingAndChoosing)
 {
     test::ScopedDefaults defaults;
@@ -213,7 +247,11 @@ protected:
         hub->setLinkExtractionParsers(std::make_shared<ParserLinkExtraction>());
         ParserFetchPageReader::installAsFetchPageReader();
         server.server().Get("/", [](const httplib::Request&, httplib::Response& response) {
-            response.set_content("<html><body><a href=\"/flaky.html\">flaky</a></body></html>", "text/html");
+            response.set_content(
+                "<html><body><a href=\"/flaky.html\">flaky</a> <a href=\"/a.html\">a</a></body></html>", "text/html");
+        });
+        server.server().Get("/a.html", [](const httplib::Request&, httplib::Response& response) {
+            response.set_content("<html><body><a href=\"/flaky.html\">flaky again</a></body></html>", "text/html");
         });
         server.server().Get("/flaky.html", [this](const httplib::Request&, httplib::Response& response) {
             response.status = fixed.load() ? 200 : 404;
@@ -303,6 +341,38 @@ TEST_F(LinkInspectorScan, AnInspectorFollowsTheCurrentScanAndOffersNothingOnceIt
     EXPECT_FALSE(window.offersActions());
     for (const char* button : { "inspectorMarkFixed", "inspectorRecheck", "inspectorLocate", "inspectorHighlight" })
         EXPECT_FALSE(window.findChild<QPushButton*>(QLatin1String(button))->isEnabled()) << button;
+}
+
+// After a rescan an open inspector reads, in every field and row, as one opened on the new scan's
+// record; once cleared it says that its scan is gone.
+TEST_F(LinkInspectorScan, EveryFieldOfAnOpenInspectorFollowsTheRescan)
+{
+    CrwlLinkInspectorWindowController window;
+    window.setLcurl(flaky);
+    window.windowDidLoad();
+    fixed = true;
+    hub->clear();
+    ASSERT_NO_FATAL_FAILURE(scan());
+    const auto current = flakyRecord();
+    ASSERT_EQ(current->occurrencesCount(), 2);
+    CrwlLinkInspectorWindowController fresh;
+    fresh.setLcurl(current);
+    fresh.windowDidLoad();
+    for (const QLineEdit* shown : fresh.findChildren<QLineEdit*>()) {
+        if (!shown->objectName().startsWith(u"inspector"))
+            continue;
+        EXPECT_EQ(field(window, shown->objectName().toLatin1().constData()), shown->text())
+            << qPrintable(shown->objectName());
+    }
+    EXPECT_EQ(window.onPageTable()->rowCount(), 2);
+    EXPECT_EQ(window.redirectButton()->text(), fresh.redirectButton()->text());
+    const auto* gone = window.findChild<QLabel*>(QStringLiteral("inspectorScanGoneNotice"));
+    ASSERT_NE(gone, nullptr);
+    EXPECT_TRUE(gone->isHidden());
+
+    hub->clear();
+    EXPECT_FALSE(gone->isHidden());
+    EXPECT_FALSE(window.offersActions());
 }
 
 TEST_F(LinkInspectorScan, AClosedInspectorIsReleasedAndHearsNothing)

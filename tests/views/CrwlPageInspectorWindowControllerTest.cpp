@@ -5,8 +5,10 @@
 #include "platform/Dispatch.h"
 #include "platform/UrlOpener.h"
 #include "support/LoopbackServer.h"
+#include "views/CutCells.h"
 #include "views/InspectorWindows.h"
 
+#include <QApplication>
 #include <QBuffer>
 #include <QCheckBox>
 #include <QElapsedTimer>
@@ -17,6 +19,7 @@
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QTableWidget>
+#include <QTest>
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -232,4 +235,21 @@ TEST_F(PageInspector, OpenerKeepsEachWindowUntilItCloses)
     windows.lastLinkInspector()->close();
     EXPECT_EQ(owner.retainCount(), 1);
     ASSERT_TRUE(platform::Dispatch::runUntil([&] { return second.isNull(); }, 2s));
+}
+
+TEST_F(PageInspector, OpensWithTheKeyboardOffItsAddressWhichShowsItsHost)
+{
+    qfDataSource owner;
+    views::InspectorWindows windows(owner, opener);
+    auto record = page(QStringLiteral("/") + QString(u'p').repeated(180) + QStringLiteral(".html"));
+    windows.inspectPage(record);
+    QPointer<CrwlPageInspectorWindowController> window = windows.lastPageInspector();
+    ASSERT_TRUE(window);
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+    auto* url = window->findChild<QLineEdit*>(QStringLiteral("inspectorUrl"));
+    EXPECT_NE(QApplication::focusWidget(), url);
+    EXPECT_TRUE(views::shownFieldText(*url).startsWith(QLatin1String("http://127.0.0.1")))
+        << qPrintable(views::shownFieldText(*url));
+    window->close();
 }

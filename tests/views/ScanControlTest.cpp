@@ -57,6 +57,8 @@ struct Fixture {
 TEST(ScanControl, StatusTextsAndProportion)
 {
     EXPECT_EQ(ScanControl::statusText(120, 300, 12, 3), "120 of 300 links on 12 pages checked, 3 bad");
+    EXPECT_EQ(ScanControl::statusText(1, 1, 1, 0), "1 of 1 link on 1 page checked, 0 bad");
+    EXPECT_EQ(ScanControl::statusText(0, 1, 0, 1), "0 of 1 link on 0 pages checked, 1 bad");
     EXPECT_FLOAT_EQ(ScanControl::proportion(120, 300), 0.4f);
     EXPECT_EQ(ScanControl::proportion(0, 0), 0.0f);
     const QLocale uk(QLocale::English, QLocale::UnitedKingdom);
@@ -77,7 +79,7 @@ TEST(ScanControl, LiveRefreshCadence)
         EXPECT_EQ(f.control->liveUpdateCount(), 0u);
     }
     EXPECT_EQ(f.table.reloadCount(), 6) << "each refill clears and reloads";
-    EXPECT_EQ(f.control->display().statusText, "0 of 1 links on 0 pages checked, 0 bad");
+    EXPECT_EQ(f.control->display().statusText, "0 of 1 link on 0 pages checked, 0 bad");
 
     // Between 90 and 99 checked the counter is set to 9: a refill on every tenth update.
     for (int i = 0; i < 95; ++i)
@@ -171,6 +173,10 @@ TEST(ScanControl, ClearAfterAFinishEmptiesTheResultsAndStartsNothing)
     ASSERT_TRUE(shown.clearEnabled);
     ASSERT_EQ(f.byLink.numberOfRowsInTableView(f.table), 3);
 
+    // Results cleared for the next scan (a new starting URL) take their counts with them.
+    ASSERT_FALSE(shown.statusText.isEmpty());
+    f.control->clearAllDataSources();
+    EXPECT_TRUE(shown.statusText.isEmpty());
     f.control->clear();
     EXPECT_EQ(f.byLink.numberOfRowsInTableView(f.table), 0);
     EXPECT_TRUE(f.hub->linksCollection().isEmpty());

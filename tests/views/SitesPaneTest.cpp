@@ -14,6 +14,7 @@
 #include "support/LogCapture.h"
 #include "views/OutputFilterWindow.h"
 #include "views/RulesSheet.h"
+#include "views/CutCells.h"
 #include "views/SettingsPane.h"
 
 #include <QAbstractItemModelTester>
@@ -280,6 +281,26 @@ TEST_F(SitesPaneTest, TheUserAgentShowsFromItsStart)
     EXPECT_EQ(field->cursorPosition(), 0);
 }
 
+TEST_F(SitesPaneTest, ALongStartingUrlShowsItsSchemeAndHostAlsoAfterAnotherSite)
+{
+    // 198 characters, as a settings file may bring one.
+    const QString url = QStringLiteral("https://docs.example.org/reference/") + QString(u'x').repeated(114)
+        + QStringLiteral("/about-the-standard-library-and-its-headings.html");
+    ASSERT_EQ(url.size(), 198);
+    ASSERT_EQ(m_manager.importLcsBatch({ QVariantMap { { "id", "long" }, { "name", "Long" }, { "startingUrl", url } },
+                  QVariantMap { { "id", "short" }, { "name", "Short" }, { "startingUrl", "https://b.example/" } } }),
+        2);
+    m_pane->resize(1000, 700);
+    m_pane->show();
+    auto* field = child<QLineEdit>("startingUrl");
+    for (const char* site : { "Long", "Short", "Long" })
+        selectRow(QLatin1String(site));
+    EXPECT_EQ(field->text(), url);
+    field->grab(); // a field scrolls to its cursor as it paints
+    EXPECT_TRUE(crawlmere::views::shownFieldText(*field).startsWith(QLatin1String("https://docs.example.org/")))
+        << qPrintable(crawlmere::views::shownFieldText(*field));
+}
+
 TEST_F(SitesPaneTest, TheTimeOutKeepsItsTenths)
 {
     QVariantMap site { { "id", "tenths" }, { "name", "Tenths" }, { "startingUrl", "https://t.example/" },
@@ -346,6 +367,12 @@ TEST_F(SitesPaneTest, TypingAStartingUrlRenamesTheRowAtOnceAndSavesAtTheEnd)
 
 TEST_F(SitesPaneTest, TheRuleSheetAddsAndMovesRules)
 {
+    // Edit… and Delete act on a selected rule: off while none is.
+    const auto offered = [this] {
+        return std::pair { child<QPushButton>("editBlacklistRuleButton")->isEnabled(),
+            child<QPushButton>("deleteBlacklistRuleButton")->isEnabled() };
+    };
+    EXPECT_EQ(offered(), std::pair(false, false));
     child<QPushButton>("addBlacklistRuleButton")->click();
     auto* sheet = m_pane->settingsPane()->rulesSheet();
     EXPECT_EQ(sheet->windowModality(), Qt::WindowModal);
@@ -360,7 +387,9 @@ TEST_F(SitesPaneTest, TheRuleSheetAddsAndMovesRules)
     EXPECT_EQ(table->item(0, 2)->text(), "private");
     EXPECT_EQ(m_manager.ruleList(3), QStringList { "!private" });
 
+    EXPECT_EQ(offered(), std::pair(false, false));
     table->setCurrentCell(0, 0);
+    EXPECT_EQ(offered(), std::pair(true, true));
     m_pane->settingsPane()->editBlacklistRule();
     EXPECT_EQ(child<QLineEdit>("blacklistRulesTextField")->text(), "private");
     child<QComboBox>("blacklistRulesRuleButton")->setCurrentIndex(0);
@@ -383,10 +412,14 @@ TEST_F(SitesPaneTest, TheOutputFilterWindowAddsAndDeletesRules)
     ASSERT_EQ(table->count(), 1);
     EXPECT_EQ(table->item(0)->text(), "URL does contain: blog");
 
+    // Delete acts on a selected rule: off while none is.
+    auto* remove = window.findChild<QPushButton*>("deleteSelectedRuleButton");
     table->setCurrentRow(-1);
+    EXPECT_FALSE(remove->isEnabled());
     window.deleteSelectedRule();
     EXPECT_EQ(m_prompts->beeps, 1);
     table->setCurrentRow(0);
+    EXPECT_TRUE(remove->isEnabled());
     m_prompts->answers = { 0, 1 };
     window.deleteSelectedRule(); // "Cancel"
     EXPECT_EQ(table->count(), 1);
@@ -617,10 +650,15 @@ TEST_F(SitesPaneTest, FoldersOfAnImportedBatchAreListedAtOnceAndF2RenamesWithout
     // The keys reach the list as it opens: the arrows go to the folder (none is opened) and F2
     // edits its name.
     ASSERT_NE(m_pane->focusWidget(), nullptr);
+    // Delete Folder is off on "All sites" and "Default folder" (or nothing) and on for a folder.
+    auto* deleteFolder = child<QPushButton>("deleteFolderButton");
+    EXPECT_LT(folders->currentRow(), 2);
+    EXPECT_FALSE(deleteFolder->isEnabled());
     for (int step = 0; step < folders->count() && folders->currentItem() != found.first(); ++step)
         QTest::keyClick(m_pane->focusWidget(), Qt::Key_Down);
     EXPECT_TRUE(folders->isVisible());
     ASSERT_EQ(folders->currentItem(), found.first());
+    EXPECT_TRUE(deleteFolder->isEnabled());
     QTest::keyClick(m_pane->focusWidget(), Qt::Key_F2);
     auto* editor = folders->viewport()->findChild<QLineEdit*>();
     ASSERT_NE(editor, nullptr) << "F2 opened no editor";

@@ -7,6 +7,7 @@
 #include "platform/CookieStore.h"
 #include "platform/UrlRequest.h"
 #include "webrender/HeadlessRun.h"
+#include "webrender/PageRelease.h"
 #include "webrender/WebRenderSetup.h"
 
 #include <QElapsedTimer>
@@ -206,7 +207,8 @@ TEST_F(WebEngineRenderBackendTest, TheSharedStoresCookiesReachThePageAndOutliveT
     cookie.value = QStringLiteral("s3cret");
     CookieStore::setCookie(cookie);
     EXPECT_TRUE(render(UrlRequest(server.url(QStringLiteral("/cookie")), 10)).contains("session=s3cret"));
-    Dispatch::runFor(std::chrono::milliseconds(200)); // the render's page and profile go
+    // The render's page and then its profile go after the render has ended.
+    ASSERT_TRUE(Dispatch::runUntil([] { return crawlmere::webrender::releasesPending() == 0; }, std::chrono::seconds(20)));
     bool kept = false;
     for (const HttpCookie& held : CookieStore::allCookies())
         kept = kept || (held.name == u"session" && held.value == u"s3cret");

@@ -120,17 +120,23 @@ ExportFolder::Outcome ExportFolder::refused(const QString& path, const QString& 
     return Outcome::NotWritten;
 }
 
+ExportFolder::Outcome ExportFolder::skippedFor(const QString& reason)
+{
+    lastSkipReason = reason;
+    return Outcome::Skipped;
+}
+
 ExportFolder::Outcome ExportFolder::write(const QStringList& components, const QByteArray& data)
 {
     if (components.isEmpty())
-        return Outcome::Skipped;
+        return skippedFor(QStringLiteral("it has no file name"));
     if (!ensureRoot())
         return Outcome::NotWritten;
     QString folder = madePath;
     platform::HeldFolder below;
     for (qsizetype i = 0; i + 1 < components.size(); ++i) {
         if (!isUsableComponent(components.at(i)))
-            return Outcome::Skipped;
+            return skippedFor(QStringLiteral("its name cannot be a file name"));
         folder = childPath(folder, components.at(i));
         const platform::HeldFolder& parent = i == 0 ? root : below;
         auto next = parent.child(components.at(i), platform::MissingFolders::Make);
@@ -143,7 +149,7 @@ ExportFolder::Outcome ExportFolder::write(const QStringList& components, const Q
                 && !S_ISDIR(there.st_mode)) {
                 logLine(
                     0, QStringLiteral("error creating data folder: %1 is not a folder (%2)").arg(folder, next.error()));
-                return Outcome::Skipped;
+                return skippedFor(QStringLiteral("a file stands where its folder belongs"));
             }
             return refused(folder, next.error());
         }
@@ -151,14 +157,14 @@ ExportFolder::Outcome ExportFolder::write(const QStringList& components, const Q
     }
     const QString& name = components.last();
     if (!isUsableComponent(name))
-        return Outcome::Skipped;
+        return skippedFor(QStringLiteral("its name cannot be a file name"));
     const QString path = childPath(folder, name);
     const platform::HeldFolder& into = components.size() == 1 ? root : below;
     if (!ExclusiveFile::createIn(into, name, data)) {
         const int error = errno;
         if (error == EEXIST) {
             logLine(0, QStringLiteral("unable to write data to %1: a file of that name is there already").arg(path));
-            return Outcome::Skipped;
+            return skippedFor(QStringLiteral("a file of that name is there already"));
         }
         return refused(path, QString::fromLocal8Bit(std::strerror(error)));
     }

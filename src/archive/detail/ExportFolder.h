@@ -48,6 +48,9 @@ public:
     /// not written gets a log line.
     Outcome write(const QStringList& components, const QByteArray& data);
 
+    /// Why the last file skipped was left out ("a file of that name is there already").
+    const QString& skipReason() const { return lastSkipReason; }
+
     /// The folder as made; null until the first write.
     const QString& made() const { return madePath; }
     qint64 filesWritten() const { return written; }
@@ -62,6 +65,7 @@ private:
     bool ensureRoot();
     /// Counts and logs a file or folder the system refused, and why.
     Outcome refused(const QString& path, const QString& reason);
+    Outcome skippedFor(const QString& reason);
 
     QString wantedPath;
     QString madePath;
@@ -70,6 +74,7 @@ private:
     qint64 written = 0;
     qint64 notWritten = 0;
     QString writeFailure;
+    QString lastSkipReason;
 };
 
 } // namespace crawlmere::archive::detail

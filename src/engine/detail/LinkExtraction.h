@@ -150,6 +150,25 @@ struct Z12Ara::LinkExtraction {
     void recordCanonical(const LinkExtractionParser& parser);
     void readLinks(LinkExtractionParser& parser);
     void readLink(const LinkExtractionParser& parser, QString link);
+    /// Turns "./" forms into the link they stand for; false for a link that makes nothing
+    /// (in-page, or empty and recorded as an error record).
+    bool keepLink(const LinkExtractionParser& parser, QString& link);
+    /// The link resolved against the base (a local page's root-relative link against the
+    /// scanned folder); nullopt when no URL can be made.
+    std::optional<Url> resolveLink(const QString& link);
+    void recordUnresolvable(
+        const LinkExtractionParser& parser, const QString& link, const QString& text, const QString& rel);
+    void recordKnownLink(const LinkExtractionParser& parser, const UrlPtr& known, const Url& url, const QString& text,
+        const QString& rel, bool internal);
+    void recordNewLink(const LinkExtractionParser& parser, const QString& link, const Url& url, const QString& text,
+        const QString& rel, bool internal);
+    /// The first status a new record of `url` gets without a request (a local file out of
+    /// reach, "Do not check", robots.txt, ftp, a form action), counted; also marks a record
+    /// robots.txt disallows. True when a rule applied, even one that set no status.
+    bool giveFirstStatus(CrwlUrl& record, const Url& url, const QString& text);
+    void warnRelExternal(CrwlUrl& target);
+    /// A page that is only a redirect: its final address gets a record (found or made) and the
+    /// redirect is filed as a way in to it. False when the final address is the page's own.
     bool fileRedirectTarget();
     /// The folder a local scan's root-relative links ("/a.html") resolve in: the scanned
     /// folder (the first internal domain), made once; nullopt when the scan has no domain.

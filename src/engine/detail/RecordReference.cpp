@@ -23,7 +23,9 @@ constexpr RecordReference::Handle kSlotsPerChunk = RecordReference::Handle(1) <<
 constexpr std::size_t kChunks = (std::size_t(1) << 32) >> kSlotBits;
 
 // Zero until a chunk is made; static zero storage costs no memory until written.
-constinit std::atomic<Slot*> g_chunks[kChunks] {};
+// Initialised as constants all the same (the constructor is constexpr); a constinit here makes
+// the compiler evaluate a million constructors, past clang's step limit.
+std::atomic<Slot*> g_chunks[kChunks];
 
 /// What making and freeing references share. Made on first use and never destroyed, so a
 /// record freed while the program exits still finds it.

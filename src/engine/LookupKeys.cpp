@@ -1,7 +1,7 @@
 // Fragment and query trimming, the trailing-slash rule and session-id removal for lookup keys.
-#include "engine/detail/LookupKeys.h"
+#include "engine/LookupKeys.h"
 
-namespace crawlmere::engine::detail {
+namespace crawlmere::engine {
 
 QString forceTrimHash(const QString& url)
 {
@@ -125,4 +125,4 @@ QString removeSessionId(const QString& name, const QString& url)
     return head.mid(begin, end - begin);
 }
 
-} // namespace crawlmere::engine::detail
+} // namespace crawlmere::engine

@@ -5,7 +5,7 @@
 
 #include <QString>
 
-namespace crawlmere::engine::detail {
+namespace crawlmere::engine {
 
 /// Cuts the fragment off a URL string.
 /// - no "#": unchanged;
@@ -38,4 +38,4 @@ QString prepareUrlForLookup(const QString& url, bool shouldIgnoreSlash);
 /// "?&" ("p?sid=1&a=2" → "p?&a=2"); when it is the last one the trailing "?"/"&" go.
 QString removeSessionId(const QString& name, const QString& url);
 
-} // namespace crawlmere::engine::detail
+} // namespace crawlmere::engine

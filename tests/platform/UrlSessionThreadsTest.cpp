@@ -1,0 +1,269 @@
+// URL sessions across threads: synchronous loads, concurrent transfers, callbacks on the main
+// thread, cancelling, invalidating and shutting down, and failed name lookups.
+#include "UrlSessionTestSupport.h"
+
+using namespace crawlmere::test::sessions;
+
+// --- Synchronous loads --------------------------------------------------------------------------
+
+TEST_F(UrlSessionTest, SynchronousLoadFollowsRedirectsOnTheMainThread)
+{
+    ASSERT_TRUE(Dispatch::isMainThread());
+    const UrlLoadResult result = UrlSession::loadSynchronously(request(QStringLiteral("/r1")), 10s);
+    EXPECT_TRUE(result.succeeded());
+    EXPECT_EQ(result.statusCode(), 200);
+    EXPECT_EQ(result.response->url, m_server.url(QStringLiteral("/final?from=r2")));
+    EXPECT_EQ(result.body, QByteArray("arrived r2"));
+
+    const UrlLoadResult missing = UrlSession::loadSynchronously(request(QStringLiteral("/missing")), 10s);
+    EXPECT_TRUE(missing.succeeded());
+    EXPECT_EQ(missing.statusCode(), 404);
+
+    const UrlLoadResult secret = UrlSession::loadSynchronously(request(QStringLiteral("/secret")), 10s);
+    EXPECT_EQ(secret.statusCode(), 401); // no challenge is answered
+}
+
+TEST_F(UrlSessionTest, SynchronousLoadDoesNotWaitForASessionThatWaitsForTheMainThread)
+{
+    // A session whose completion hands over to the main thread, while the main thread is
+    // blocked in a synchronous load: both must finish.
+    std::atomic<bool> handedOver { false };
+    std::atomic<bool> completed { false };
+    UrlSessionDelegate delegate;
+    delegate.didCompleteWithError = [&](UrlSession&, const UrlTaskResult&) {
+        Dispatch::mainSync([&] { handedOver = true; });
+        completed = true;
+    };
+    std::shared_ptr<UrlSession> session = UrlSession::create(std::move(delegate));
+    session->start(request(QStringLiteral("/ok")));
+    const UrlLoadResult result = UrlSession::loadSynchronously(request(QStringLiteral("/big")), 10s);
+    EXPECT_TRUE(result.succeeded());
+    EXPECT_EQ(result.body.size(), 1024 * 1024);
+    EXPECT_TRUE(Dispatch::runUntil([&] { return completed.load(); }, kDidNotHang));
+    EXPECT_TRUE(handedOver.load());
+}
+
+TEST_F(UrlSessionTest, SynchronousLoadGivesUpAfterItsTimeout)
+{
+    RawSocketServer silent([](RawConnection& connection) {
+        connection.readRequest();
+        connection.hold(30s);
+    });
+    ASSERT_TRUE(silent.start());
+    const auto began = std::chrono::steady_clock::now();
+    const UrlLoadResult result = UrlSession::loadSynchronously(UrlRequest(silent.url(), 60.0), 1s);
+    EXPECT_LT(std::chrono::steady_clock::now() - began, kDidNotHang);
+    ASSERT_TRUE(result.error);
+    EXPECT_EQ(result.error->code, UrlErrorCode::TimedOut);
+    EXPECT_FALSE(result.response);
+}
+
+// --- Concurrency and cancellation --------------------------------------------------------------
+
+TEST_F(UrlSessionTest, FiftyConcurrentTransfersAllComplete)
+{
+    constexpr int kCount = 50;
+    std::vector<std::shared_ptr<Recording>> recordings;
+    std::vector<std::shared_ptr<UrlSession>> sessions;
+    for (int i = 0; i < kCount; ++i) {
+        auto rec = std::make_shared<Recording>();
+        UrlRequest r = request(QStringLiteral("/n?i=%1").arg(i));
+        r.setValue("close", "Connection");
+        auto session = UrlSession::create(recordingDelegate(rec, {}));
+        session->start(r);
+        recordings.push_back(rec);
+        sessions.push_back(session);
+    }
+    const bool allDone = Dispatch::runUntil(
+        [&] {
+            return std::all_of(recordings.begin(), recordings.end(), [](const auto& rec) { return rec->done.load(); });
+        },
+        60s);
+    ASSERT_TRUE(allDone);
+    for (int i = 0; i < kCount; ++i) {
+        EXPECT_FALSE(errorCode(*recordings[i])) << i;
+        EXPECT_EQ(recordings[i]->data, "number " + QByteArray::number(i));
+        EXPECT_EQ(recordings[i]->completions.load(), 1);
+        EXPECT_EQ(sessions[i]->state(), UrlSession::TaskState::Completed);
+    }
+}
+
+TEST_F(UrlSessionTest, MainThreadSessionsCallBackOnTheMainThreadInOrder)
+{
+    // Every event of a redirect chain, the body and the end, for many sessions at once.
+    constexpr int kCount = 20;
+    std::vector<std::shared_ptr<Recording>> recordings;
+    std::vector<std::shared_ptr<UrlSession>> sessions;
+    std::atomic<int> offMain { 0 };
+    for (int i = 0; i < kCount; ++i) {
+        auto rec = std::make_shared<Recording>();
+        UrlSessionDelegate delegate = recordingDelegate(rec, {});
+        delegate.didReceiveData = [rec, &offMain](UrlSession&, const QByteArray& chunk) {
+            offMain += Dispatch::isMainThread() ? 0 : 1;
+            rec->note(QStringLiteral("data"));
+            std::lock_guard lock(rec->mutex);
+            rec->data += chunk;
+        };
+        auto session = UrlSession::create(std::move(delegate), UrlSessionCallbacks::OnMainThread);
+        UrlRequest r = request(i % 2 ? QStringLiteral("/r1") : QStringLiteral("/big"));
+        r.setValue("close", "Connection"); // the test server has fewer workers than sessions
+        session->start(r);
+        recordings.push_back(rec);
+        sessions.push_back(session);
+    }
+    ASSERT_TRUE(Dispatch::runUntil(
+        [&] { return std::all_of(recordings.begin(), recordings.end(), [](const auto& rec) { return rec->done.load(); }); },
+        60s));
+    EXPECT_EQ(offMain.load(), 0);
+    for (int i = 0; i < kCount; ++i) {
+        const Recording& rec = *recordings[i];
+        EXPECT_TRUE(rec.ranOnMainThread.load()) << i;
+        EXPECT_FALSE(errorCode(rec)) << i;
+        EXPECT_EQ(rec.completions.load(), 1) << i;
+        std::vector<QString> expected;
+        if (i % 2)
+            expected = { QStringLiteral("redirect 301"), QStringLiteral("redirect 302"), QStringLiteral("response 200") };
+        else
+            expected = { QStringLiteral("response 200") };
+        ASSERT_GE(rec.events.size(), expected.size() + 2) << i;
+        EXPECT_TRUE(std::equal(expected.begin(), expected.end(), rec.events.begin())) << i;
+        EXPECT_TRUE(std::all_of(rec.events.begin() + qsizetype(expected.size()), rec.events.end() - 1,
+            [](const QString& event) { return event == u"data"; }))
+            << i;
+        EXPECT_EQ(rec.events.back(), QStringLiteral("complete")) << i;
+        EXPECT_EQ(rec.data, i % 2 ? QByteArray("arrived r2") : QByteArray(1024 * 1024, 'b')) << i;
+    }
+}
+
+TEST_F(UrlSessionTest, CancelFromAnotherThreadEndsARunningTransfer)
+{
+    RawSocketServer stall([](RawConnection& connection) {
+        if (connection.readRequest().isEmpty())
+            return;
+        connection.send("HTTP/1.1 200 OK\r\nContent-Length: 100000\r\n\r\nsome bytes");
+        connection.hold(30s);
+    });
+    ASSERT_TRUE(stall.start());
+    std::atomic<bool> firstData { false };
+    Options options;
+    options.onFirstData = [&](UrlSession&) { firstData = true; };
+    auto rec = std::make_shared<Recording>();
+    std::shared_ptr<UrlSession> session = UrlSession::create(recordingDelegate(rec, options));
+    session->start(UrlRequest(stall.url(), 60.0));
+    ASSERT_TRUE(Dispatch::runUntil([&] { return firstData.load(); }, kDidNotHang));
+    std::thread canceller([session] { session->cancel(); });
+    canceller.join();
+    ASSERT_TRUE(Dispatch::runUntil([&] { return rec->done.load(); }, kDidNotHang));
+    EXPECT_EQ(errorCode(*rec), UrlErrorCode::Cancelled);
+    EXPECT_EQ(rec->completions.load(), 1);
+    EXPECT_EQ(rec->data, QByteArray("some bytes"));
+}
+
+TEST_F(UrlSessionTest, InvalidatedSessionsCallNothingMoreAndReleaseTheirDelegate)
+{
+    RawSocketServer stall([](RawConnection& connection) {
+        if (connection.readRequest().isEmpty())
+            return;
+        connection.send("HTTP/1.1 200 OK\r\nContent-Length: 100000\r\n\r\nsome bytes");
+        connection.hold(30s);
+    });
+    ASSERT_TRUE(stall.start());
+    std::atomic<bool> firstData { false };
+    Options options;
+    options.onFirstData = [&](UrlSession&) { firstData = true; };
+    auto rec = std::make_shared<Recording>();
+    std::weak_ptr<Recording> watch = rec;
+    std::shared_ptr<UrlSession> session = UrlSession::create(recordingDelegate(rec, options));
+    session->start(UrlRequest(stall.url(), 60.0));
+    ASSERT_TRUE(Dispatch::runUntil([&] { return firstData.load(); }, kDidNotHang));
+    session->invalidateAndCancel();
+    ASSERT_TRUE(Dispatch::runUntil(
+        [&] { return session->state() == UrlSession::TaskState::Completed; }, kDidNotHang));
+    EXPECT_EQ(rec->completions.load(), 0);
+    auto* raw = rec.get();
+    rec.reset();
+    // The delegate (and the recording its callbacks hold) is released.
+    EXPECT_TRUE(Dispatch::runUntil([&] { return watch.expired(); }, kDidNotHang)) << raw;
+
+    // Cancelling before start completes at once.
+    auto early = std::make_shared<Recording>();
+    std::shared_ptr<UrlSession> unstarted = UrlSession::create(recordingDelegate(early, {}));
+    unstarted->cancel();
+    unstarted->start(request(QStringLiteral("/ok")));
+    ASSERT_TRUE(Dispatch::runUntil([&] { return early->done.load(); }, kDidNotHang));
+    EXPECT_EQ(errorCode(*early), UrlErrorCode::Cancelled);
+    EXPECT_FALSE(early->response);
+}
+
+TEST_F(UrlSessionTest, ShutdownWithATransferInFlightStopsCleanlyAndSessionsWorkAfterwards)
+{
+    RawSocketServer stall([](RawConnection& connection) {
+        if (connection.readRequest().isEmpty())
+            return;
+        connection.send("HTTP/1.1 200 OK\r\nContent-Length: 100000\r\n\r\nsome bytes");
+        connection.hold(30s);
+    });
+    ASSERT_TRUE(stall.start());
+    std::atomic<bool> firstData { false };
+    Options options;
+    options.onFirstData = [&](UrlSession&) { firstData = true; };
+    auto rec = std::make_shared<Recording>();
+    std::shared_ptr<UrlSession> session = UrlSession::create(recordingDelegate(rec, options));
+    session->start(UrlRequest(stall.url(), 60.0));
+    ASSERT_TRUE(Dispatch::runUntil([&] { return firstData.load(); }, kDidNotHang));
+
+    UrlSession::shutdown();
+    EXPECT_EQ(session->state(), UrlSession::TaskState::Completed);
+    EXPECT_EQ(rec->completions.load(), 0); // invalidated, not completed
+
+    auto again = fetch(request(QStringLiteral("/ok")));
+    EXPECT_FALSE(errorCode(*again));
+    EXPECT_EQ(again->data, QByteArray("<p>caf\xe9</p>"));
+}
+
+
+TEST_F(UrlSessionTest, FailedNameLookupsFreeTheirSlotAtOnceAndADeadHostIsAskedOnce)
+{
+    std::atomic<int> lookups { 0 };
+    UrlSession::setNameLookupFailure([&](const QString& host) {
+        ++lookups;
+        return host.endsWith(QLatin1StringView(".invalid"));
+    });
+    // 200 dead hosts through twelve slots; a finished fetch hands its slot over on the main
+    // thread, which starts the next one, as a scan does.
+    constexpr int kHosts = 200;
+    std::atomic<int> started { 0 };
+    std::atomic<int> unknownHost { 0 };
+    std::atomic<int> finished { 0 };
+    std::function<void()> startNext = [&] {
+        const int n = started++;
+        if (n >= kHosts)
+            return;
+        UrlSessionDelegate delegate;
+        delegate.didCompleteWithError = [&](UrlSession&, const UrlTaskResult& result) {
+            if (result.error && result.error->code == UrlErrorCode::CannotFindHost)
+                ++unknownHost;
+            ++finished;
+            Dispatch::toMain(startNext);
+        };
+        UrlSession::create(std::move(delegate))->start(UrlRequest(QStringLiteral("https://h%1.example.invalid/page").arg(n)));
+    };
+    QElapsedTimer clock;
+    clock.start();
+    for (int slot = 0; slot < 12; ++slot)
+        startNext();
+    const bool done = Dispatch::runUntil([&] { return finished.load() == kHosts; }, 60s);
+    const qint64 elapsed = clock.elapsed();
+    EXPECT_TRUE(done);
+    EXPECT_EQ(unknownHost.load(), kHosts);
+    EXPECT_LT(elapsed, 3000); // about 0.1 s; a lost wake-up costs each slot half a second or more
+
+    // Further links to a host that just failed are answered without asking again.
+    lookups = 0;
+    for (const char* path : { "/a", "/b", "/c?x=1" }) {
+        const auto rec = fetch(UrlRequest(QStringLiteral("http://Dead.invalid") + QLatin1StringView(path)));
+        EXPECT_EQ(errorCode(*rec), UrlErrorCode::CannotFindHost);
+    }
+    EXPECT_EQ(lookups.load(), 1);
+    UrlSession::setNameLookupFailure({});
+}
