@@ -8,6 +8,7 @@
 #include "engine/PageRenderer.h"
 #include "engine/detail/CrwlUrlCaches.h"
 #include "engine/detail/CrwlUrlFetch.h"
+#include "engine/detail/RedirectOnly.h"
 #include "engine/SettingsValue.h"
 #include "platform/Dispatch.h"
 #include "platform/Log.h"
@@ -177,9 +178,11 @@ void CrwlUrlFetch::finishCompletion(const std::shared_ptr<CrwlUrl>& record,
 
     reportEnd(record, error);
 
-    // Links of a page fetched without error. Counting may have ended or paused the scan,
-    // which unlinks the fetch, so each step asks again whether it is still current.
-    if (context->current.load() && !error && !record->getData().isEmpty() && !record->isImage() && recordOwner)
+    // Links of a page fetched without error; a redirect, even one without a body, is handed on
+    // to have its target filed. Counting may have ended or paused the scan, which unlinks the
+    // fetch, so each step asks again whether it is still current.
+    const bool handedOn = !record->getData().isEmpty() || crawlmere::engine::detail::isOnlyARedirect(*record);
+    if (context->current.load() && !error && handedOn && !record->isImage() && recordOwner)
         recordOwner->extractLinksFromReading(record, std::move(read));
 
     // The slot. The fetch is unlinked first, so a pump that sends this record again keeps
@@ -249,6 +252,13 @@ bool CrwlUrlFetch::followMetaRefresh(const std::shared_ptr<CrwlUrl>& record, Crw
     if (resolvedText == record->getLinkURL() || resolvedText == record->finalURLString()
         || (recordOwner && recordOwner->isMailtoEtc(resolvedText)) || resolvedText.contains(u"%3Bamp%3Bamp"))
         return false;
+    if (!record->isStartingPoint() && recordOwner && recordOwner->isNeverRequested(resolvedText)) {
+        // As a link to the target would not be, the target is not requested: the record ends as
+        // a redirect there, and its target is filed with the status such a link gets.
+        logLine(2, QStringLiteral("%1 refreshes to %2, which is not requested").arg(record->getLinkURL(), resolvedText));
+        record->addRedir(resolvedText, record->getStatus(), 1);
+        return false;
+    }
 
     record->addRedir(resolvedText, record->getStatus(), 1);
     record->clearData();

@@ -256,7 +256,12 @@ bool CrwlUrlFetch::handleRefreshHeader(CrwlUrl& record, CrwlUrlFetchContext& con
                 QStringLiteral("%1 Recurring 'Refresh' type redirect, abandoning").arg(record.getLinkURL()));
         return true;
     }
-    if (delay >= 1 && delay <= 29) {
+    // A target a link to which would not be requested is not waited for: the record ends as a
+    // redirect there, its target filed with the status such a link gets.
+    const bool neverRequested
+        = !record.isStartingPoint() && recordOwner && recordOwner->isNeverRequested(resolved->absoluteString());
+    const bool waited = delay >= 1 && delay <= 29;
+    if (waited && !neverRequested) {
         // The completion queues the record again once the delay has passed.
         context.refreshDelay = int(delay);
         if (record.isStartingPoint() && recordOwner)
@@ -267,8 +272,10 @@ bool CrwlUrlFetch::handleRefreshHeader(CrwlUrl& record, CrwlUrlFetchContext& con
                     .arg(delay));
         return true;
     }
-    // Recorded, not followed: the body that follows is the record's own.
-    record.markLastRedirOnlyRecorded();
+    // Not waited for, the hop is only recorded and the body that follows is the record's own;
+    // waited for but never requested, the record is a redirect to it.
+    if (!waited)
+        record.markLastRedirOnlyRecorded();
     return false;
 }
 

@@ -105,9 +105,16 @@ protected:
         http.Get("/to-never", [](const httplib::Request&, httplib::Response& response) {
             response.set_redirect("/never/r.html", 302);
         });
-        http.Get("/never/r.html", [this](const httplib::Request&, httplib::Response& response) {
+        http.Get(R"(/never/.*)", [this](const httplib::Request&, httplib::Response& response) {
             ++neverAsked;
             response.set_content(kPage.toStdString(), "text/html");
+        });
+        http.Get("/refresh-never", [](const httplib::Request&, httplib::Response& response) {
+            response.set_header("Refresh", "2; url=/never/r.html");
+            response.set_content(kPage.toStdString(), "text/html");
+        });
+        http.Get("/meta-never", [](const httplib::Request&, httplib::Response& response) {
+            response.set_content("<html>meta to never</html>", "text/html");
         });
         http.Get("/to-mail", [](const httplib::Request&, httplib::Response& response) {
             response.set_redirect("mailto:someone@example.org", 302);
@@ -328,6 +335,41 @@ TEST_F(CrwlUrlFetchTest, ARedirectToAUrlTheScanNeverRequestsIsNotFollowed)
     EXPECT_EQ(record->getStatus(), 302);
     EXPECT_EQ(record->getRedir(), server.url(QStringLiteral("/never/r.html")));
     EXPECT_EQ(owner->count(QStringLiteral("incNumberDone")), 1);
+    // Without a body of its own it is still handed on, for its target to be filed.
+    EXPECT_EQ(owner->count(QStringLiteral("extractLinks")), 1);
+}
+
+namespace {
+
+/// Every page is a meta refresh to a URL the scan never requests.
+class MetaRefreshToNever : public FetchPageReader {
+public:
+    std::optional<QString> pageIsMetaRefresh(const QByteArray&) const override
+    {
+        return QStringLiteral("0; url=/never/m.html");
+    }
+    std::optional<LoginFormFields> readLoginForm(const QString&) const override { return std::nullopt; }
+};
+
+} // namespace
+
+TEST_F(CrwlUrlFetchTest, ARefreshToAUrlTheScanNeverRequestsEndsAsARedirectThere)
+{
+    const auto header = makeRecord(server.url(QStringLiteral("/refresh-never")));
+    fetch(header);
+    EXPECT_EQ(header->finalURLString(), server.url(QStringLiteral("/never/r.html")));
+    EXPECT_EQ(header->getStatus(), 200);
+
+    FetchPageReader::install(std::make_shared<MetaRefreshToNever>());
+    const auto meta = makeRecord(server.url(QStringLiteral("/meta-never")));
+    fetch(meta, 2);
+    FetchPageReader::install(nullptr);
+    EXPECT_EQ(meta->finalURLString(), server.url(QStringLiteral("/never/m.html")));
+    EXPECT_EQ(meta->getStatus(), 200);
+
+    EXPECT_EQ(neverAsked.load(), 0);
+    EXPECT_EQ(header->getTryCount() + meta->getTryCount(), 2);
+    EXPECT_EQ(owner->count(QStringLiteral("extractLinks")), 2);
 }
 
 TEST_F(CrwlUrlFetchTest, InternalLinkRedirectingOffSiteBecomesExternalWithAWarning)

@@ -103,7 +103,10 @@ TEST_F(CookieGathererTest, AFormPostedInTheWindowLogsTheNextScanIn)
     CookieGatherer window;
     window.initWithURL(server.url(QStringLiteral("/login")));
     EXPECT_EQ(window.addressField()->text(), server.url(QStringLiteral("/login")));
+    // The address reads from its scheme and host, as the page loads and redirects too.
+    EXPECT_EQ(window.addressField()->cursorPosition(), 0);
     ASSERT_TRUE(loaded(window, QStringLiteral("/login")));
+    EXPECT_EQ(window.addressField()->cursorPosition(), 0);
     window.webview()->page()->runJavaScript(QStringLiteral("document.forms[0].submit()"));
     ASSERT_TRUE(Dispatch::runUntil(&hasSession, std::chrono::seconds(15))) << "the login cookie never reached the store";
 
