@@ -1,14 +1,13 @@
 // What the request diagnosis window holds and the texts it shows, apart from any widget.
 #include "app/DiagnosticContent.h"
 
+#include "engine/SettingsValue.h"
+
 namespace crawlmere::app {
 
 namespace {
 
-bool settingOn(const SharedCrawlSettings& settings, const QString& key)
-{
-    return settings && settings->value(key).toBool();
-}
+bool settingOn(const SharedCrawlSettings& settings, const QString& key) { return engine::settingBool(settings, key); }
 
 } // namespace
 

@@ -83,6 +83,14 @@ bool isReadFromDefaults(const QString& key)
     return setting && setting->reader == engine::SettingReader::ApplicationDefaults;
 }
 
+/// Crawl settings whose application value a site without its own takes: `--default` gives the
+/// application value for this run.
+bool isApplicationWide(const QString& key)
+{
+    const engine::CrawlSetting* setting = engine::findCrawlSetting(key);
+    return setting && setting->applicationWide;
+}
+
 /// Crawl settings that no scan reads (kept in stored sites, or used by the sitemap upload
 /// only): `--set` refuses them as unknown.
 bool isReadByNoScan(const QString& key)
@@ -160,6 +168,8 @@ std::optional<QVariant> defaultValue(const QString& key, const QString& text, co
         return crawlSettingValue(QStringLiteral("--default"), key, text, crawlSettingModels.value(key), error);
     if (const views::Preference* preference = views::PreferencesModel::preference(key))
         return preferenceValue(*preference, text, error);
+    if (isApplicationWide(key))
+        return crawlSettingValue(QStringLiteral("--default"), key, text, crawlSettingModels.value(key), error);
     if (registeredDefaults.contains(key)) {
         const QVariant model = registeredDefaults.value(key);
         const auto typed = engine::valueFromText(text, model);

@@ -207,7 +207,9 @@ HeadlessScan::~HeadlessScan()
 
 std::optional<QVariantMap> HeadlessScan::settingsForTarget(const HeadlessOptions& options, QString* error)
 {
-    QVariantMap settings = CrwlUrl::defaultCrawlSettings();
+    // Only what the target gives: a key it lacks is completed as the window's scan completes it
+    // (`CrwlUrl::scanSettingsFor`), the application's value first.
+    QVariantMap settings;
     switch (options.targetKind) {
     case TargetKind::WebAddress:
     case TargetKind::LocalFile:
@@ -238,7 +240,6 @@ std::optional<QVariantMap> HeadlessScan::settingsForTarget(const HeadlessOptions
                              .arg(options.target);
             return std::nullopt;
         }
-        // The site's own values win; keys it lacks come from the record defaults.
         for (auto it = site.cbegin(); it != site.cend(); ++it)
             settings.insert(it.key(), it.value());
         return settings;
@@ -342,6 +343,7 @@ std::optional<QVariantMap> HeadlessScan::State::scanSettings(std::shared_ptr<She
     // --set values change this scan's copy only, never the stored site.
     for (auto it = options.crawlSettings.cbegin(); it != options.crawlSettings.cend(); ++it)
         values->insert(it.key(), it.value());
+    *values = CrwlUrl::scanSettingsFor(*values, defaults);
     prompts = std::make_shared<HeadlessPrompts>(console.err);
     if (options.targetKind == TargetKind::LocalFile && settings::ConfigManager::isUrlListPath(options.target)
         && !options.crawlSettings.contains(QStringLiteral("singlePage"))) {

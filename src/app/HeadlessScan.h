@@ -56,9 +56,9 @@ public:
     /// (the event loop must be running or about to run).
     void interrupt();
 
-    /// The scan's settings for a target, before `--set` values: the defaults of a record for a
-    /// URL or local file; the site dictionary of a settings file completed by those defaults.
-    /// nullopt with `error` set when a settings file cannot be used.
+    /// What a target gives the scan's settings, before `--set` values and before the keys it
+    /// lacks are completed: the starting URL of a URL or local file; the site dictionary of a
+    /// settings file. nullopt with `error` set when a settings file cannot be used.
     static std::optional<QVariantMap> settingsForTarget(const HeadlessOptions& options, QString* error);
 
 private:

@@ -15,6 +15,7 @@
 #include "platform/Log.h"
 #include "platform/NotificationCenter.h"
 #include "platform/SavePanel.h"
+#include "platform/StoredValue.h"
 #include "platform/UserDefaults.h"
 #include "reports/CrwlInsecureDataSource.h"
 #include "views/ResultTabs.h"
@@ -120,7 +121,7 @@ int ResultExports::exportedTab(TableExportJob::Format format) const
     if (format == TableExportJob::Format::Html && front != 0)
         return front;
     const QVariant last = m_services.defaults.objectForKey(ResultTabs::kLastTabSelectedKey);
-    return last.isValid() ? static_cast<int>(platform::UserDefaults::integerValue(last)) : 1;
+    return last.isValid() ? static_cast<int>(crawlmere::platform::integerValue(last)) : 1;
 }
 
 bool ResultExports::tabHasRows(int tab) const

@@ -1,6 +1,8 @@
 // The Sitemap tab filled from the scanned site, with its upload sheet and XML exports.
 #include "app/SitemapResults.h"
 
+#include "platform/StoredValue.h"
+
 #include "app/MainTabView.h"
 #include "app/MainWindow.h"
 #include "app/SEOResults.h"
@@ -117,7 +119,7 @@ void SitemapResults::exportXML() { m_manager->exportXML(); }
 
 bool SitemapResults::getCheckImages() const
 {
-    if (m_services.configManager.currentSettings().value(QStringLiteral("checkImages")).toBool())
+    if (crawlmere::platform::boolValue(m_services.configManager.currentSettings().value(QStringLiteral("checkImages"))))
         return true;
     return m_services.defaults.boolForKey(QStringLiteral("enableImageSitemap"))
         || m_services.defaults.boolForKey(QStringLiteral("includeimagesinsitemap"));

@@ -7,6 +7,7 @@
 #include "platform/Log.h"
 #include "platform/Paths.h"
 #include "platform/PropertyList.h"
+#include "platform/StoredValue.h"
 #include "platform/UrlOpener.h"
 #include "platform/UrlSession.h"
 #include "platform/UserDefaults.h"
@@ -67,7 +68,7 @@ std::optional<std::array<qint64, 3>> versionTriple(const QString& version)
         return std::nullopt;
     std::array<qint64, 3> triple { 0, 0, 0 };
     for (qsizetype i = 0; i < parts.size(); ++i)
-        triple[size_t(i)] = UserDefaults::integerValue(parts[i]);
+        triple[size_t(i)] = crawlmere::platform::integerValue(parts[i]);
     return triple;
 }
 

@@ -29,7 +29,7 @@
 namespace crawlmere::archive {
 
 using detail::ExportFolder;
-using engine::crawlBool;
+using engine::boolValue;
 using engine::stringValue;
 using platform::logLine;
 using platform::Url;
@@ -555,7 +555,7 @@ ArchiveExport::Result ArchiveExport::exportFilesForDate()
     run.urls.sort();
     // Both modes name a folder's page as the preferences say, as the scan's file requests do.
     run.defaultName = usableDefaultName(strings::trimmingWhitespaceAndNewlines(request.defaultsLocalFileName));
-    run.wordpressUrls = crawlBool(request.crawlSettings.value(QStringLiteral("wordpressUrls")));
+    run.wordpressUrls = boolValue(request.crawlSettings.value(QStringLiteral("wordpressUrls")));
     run.parserSettings = request.crawlSettings;
     run.parserSettings.insert(QStringLiteral("linkedFiles"), true);
     run.parserSettings.insert(QStringLiteral("checkImages"), true);

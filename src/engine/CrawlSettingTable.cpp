@@ -132,6 +132,14 @@ QList<CrawlSetting> makeTable()
     // The crawl rule lists: texts to match.
     for (const char* key : { "ignoreArray", "checkBlacklistArray", "followBlacklistArray", "followWhitelistArray" })
         table.append({ QString::fromLatin1(key), L, none, {}, R::Scan, "Z12Ara" });
+    // Settings the application offers for every site (the preferences of new sites, and the
+    // nofollow choice older stores hold).
+    for (CrawlSetting& setting : table) {
+        for (const char* key : { "dontFollowNofollowLinks", "linksLimit", "levelsLimit", "occurrencesLimit",
+                 "numberOfThreads", "timeout", "userAgentString" })
+            if (setting.key == QLatin1StringView(key))
+                setting.applicationWide = true;
+    }
     return table;
 }
 
@@ -164,7 +172,7 @@ QVariant effectiveSettingValue(const QString& key, const QVariant& stored)
     const QVariant value = stored.isValid() ? stored : setting->defaultValue;
     switch (setting->type) {
     case QMetaType::Bool:
-        return crawlBool(value);
+        return boolValue(value);
     case QMetaType::LongLong:
     case QMetaType::Double: {
         double number = setting->type == QMetaType::Double ? doubleValue(value)

@@ -43,6 +43,10 @@ struct CrawlSetting {
     SettingReader reader;
     /// The code that reads it, for the reader of this table.
     const char* readBy;
+    /// A site that holds no value of its own takes the application's (its defaults store's
+    /// value of the same name, from the preferences, `--default` or an older store) before the
+    /// table's default.
+    bool applicationWide = false;
 };
 
 /// Every crawl setting, grouped as the settings pane shows them.

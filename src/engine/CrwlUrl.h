@@ -74,11 +74,16 @@ public:
     /// Every crawl setting a scan reads, each with a value of the type it takes: the defaults,
     /// and the keys without one (switches NO, texts empty, the four rule lists empty lists).
     static QVariantMap crawlSettingModels();
-    /// The settings a site that lacks them takes from the application's store `defaults` rather
-    /// than from `defaultCrawlSettings`: `dontFollowNofollowLinks`, when the store holds it
-    /// (older stores do). A scan completes its settings with these first; the settings pane
-    /// shows them for such a site.
+    /// The application's values of the settings it offers for every site (`applicationWide` in
+    /// the crawl-settings table), as its store `defaults` holds them (any layer: `--default`, the
+    /// user's store, the registered defaults); a key the store lacks is absent.
     static QVariantMap applicationCrawlSettings(const crawlmere::platform::UserDefaults& defaults);
+    /// What a scan of `site` reads: the site's own values, then for every key it lacks the
+    /// application's value (`applicationCrawlSettings`), then the table's default. The window's
+    /// scan, the settings pane and a headless scan all take their values from here.
+    static QVariantMap scanSettingsFor(const QVariantMap& site, const crawlmere::platform::UserDefaults& defaults);
+    /// The same completion of a scan's shared dictionary in place; stored values stay.
+    static void completeScanSettings(CrawlSettings& settings, const crawlmere::platform::UserDefaults& defaults);
     /// Stores each default that the record's dictionary lacks; never replaces a stored value
     /// (a stored null QVariant counts as stored). Nothing happens without a dictionary.
     void setCrawlDefaultValues();

@@ -12,7 +12,7 @@
 #include <algorithm>
 #include <initializer_list>
 
-using crawlmere::engine::crawlBool;
+using crawlmere::engine::boolValue;
 using crawlmere::engine::settingBool;
 using crawlmere::engine::settingString;
 
@@ -29,7 +29,7 @@ bool CrwlUrl::shouldLoadImages() const
     // The settings pane stores the switch as "loadImages"; "shouldLoadImages" is read from sites
     // that do not hold it.
     const QVariant shown = crawlSettings ? crawlSettings->value(QStringLiteral("loadImages")) : QVariant();
-    return shown.isValid() ? crawlBool(shown) : settingBool(crawlSettings, QStringLiteral("shouldLoadImages"));
+    return shown.isValid() ? boolValue(shown) : settingBool(crawlSettings, QStringLiteral("shouldLoadImages"));
 }
 
 bool CrwlUrl::isSonOfXML() const

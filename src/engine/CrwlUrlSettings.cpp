@@ -50,10 +50,27 @@ QVariantMap CrwlUrl::crawlSettingModels()
 QVariantMap CrwlUrl::applicationCrawlSettings(const crawlmere::platform::UserDefaults& defaults)
 {
     QVariantMap settings;
-    const QString nofollow = QStringLiteral("dontFollowNofollowLinks");
-    if (defaults.objectForKey(nofollow).isValid())
-        settings.insert(nofollow, defaults.boolForKey(nofollow));
+    for (const crawlmere::engine::CrawlSetting& setting : crawlmere::engine::crawlSettingTable()) {
+        if (!setting.applicationWide)
+            continue;
+        const QVariant value = defaults.objectForKey(setting.key);
+        if (value.isValid())
+            settings.insert(setting.key, value);
+    }
     return settings;
+}
+
+QVariantMap CrwlUrl::scanSettingsFor(const QVariantMap& site, const crawlmere::platform::UserDefaults& defaults)
+{
+    CrawlSettings settings(site);
+    completeScanSettings(settings, defaults);
+    return settings.snapshot();
+}
+
+void CrwlUrl::completeScanSettings(CrawlSettings& settings, const crawlmere::platform::UserDefaults& defaults)
+{
+    settings.insertMissing(applicationCrawlSettings(defaults));
+    settings.insertMissing(cachedDefaultCrawlSettings());
 }
 
 void CrwlUrl::setCrawlDefaultValues()

@@ -2,6 +2,7 @@
 #include "engine/OutputFilterManager.h"
 
 #include "engine/CrwlPatternMatcher.h"
+#include "platform/StoredValue.h"
 #include "platform/UserDefaults.h"
 
 #include <QDebug>
@@ -31,7 +32,7 @@ QString describe(const QVariantMap& rule)
 {
     QStringList parts;
     for (auto it = rule.cbegin(); it != rule.cend(); ++it)
-        parts.append(QStringLiteral("%1 = %2").arg(it.key(), UserDefaults::stringValue(it.value())));
+        parts.append(QStringLiteral("%1 = %2").arg(it.key(), crawlmere::platform::stringValue(it.value())));
     return QStringLiteral("{ %1 }").arg(parts.join(QStringLiteral("; ")));
 }
 
@@ -92,12 +93,12 @@ bool OutputFilterManager::shouldWeScrapeThisstrUrlBasedOnCurrentRules(const QStr
 bool OutputFilterManager::urlAndContentCompliesWithThisRule(
     const QString& url, const QString& content, const QVariantMap& rule) const
 {
-    const bool contentScope = UserDefaults::integerValue(rule.value(kScopeKey)) == 1;
+    const bool contentScope = crawlmere::platform::integerValue(rule.value(kScopeKey)) == 1;
     const QString& tested = contentScope && !content.isNull() ? content : url;
     const QString text = ruleText(rule);
 
     bool found = false;
-    switch (UserDefaults::integerValue(rule.value(kMethodKey))) {
+    switch (crawlmere::platform::integerValue(rule.value(kMethodKey))) {
     case 0:
         // An empty text is never found (Qt would find it everywhere).
         found = !text.isEmpty() && tested.contains(text, Qt::CaseSensitive);
@@ -109,7 +110,7 @@ bool OutputFilterManager::urlAndContentCompliesWithThisRule(
         return true;
     }
 
-    const bool does = UserDefaults::boolValue(rule.value(kOrNotKey));
+    const bool does = crawlmere::platform::boolValue(rule.value(kOrNotKey));
     return does ? found : !found;
 }
 
@@ -118,7 +119,7 @@ bool OutputFilterManager::oneRuleRequiresContent() const
     if (!collection)
         return false;
     for (qsizetype i = 0; i < collection->size(); ++i) {
-        if (UserDefaults::integerValue(ruleAt(*collection, i).value(kScopeKey)) == 1)
+        if (crawlmere::platform::integerValue(ruleAt(*collection, i).value(kScopeKey)) == 1)
             return true;
     }
     return false;
@@ -194,15 +195,16 @@ QString OutputFilterManager::sentenceFromRule(const QVariantMap& rule)
 {
     QString sentence = QStringLiteral("");
     if (rule.contains(kScopeKey))
-        sentence += UserDefaults::boolValue(rule.value(kScopeKey)) ? QLatin1String("Content ") : QLatin1String("URL ");
+        sentence += crawlmere::platform::boolValue(rule.value(kScopeKey)) ? QLatin1String("Content ")
+                                                                          : QLatin1String("URL ");
     if (rule.contains(kOrNotKey))
-        sentence
-            += UserDefaults::boolValue(rule.value(kOrNotKey)) ? QLatin1String("does ") : QLatin1String("does not ");
+        sentence += crawlmere::platform::boolValue(rule.value(kOrNotKey)) ? QLatin1String("does ")
+                                                                          : QLatin1String("does not ");
     if (rule.contains(kMethodKey))
-        sentence += UserDefaults::boolValue(rule.value(kMethodKey)) ? QLatin1String("match Regex: ")
-                                                                    : QLatin1String("contain: ");
+        sentence += crawlmere::platform::boolValue(rule.value(kMethodKey)) ? QLatin1String("match Regex: ")
+                                                                           : QLatin1String("contain: ");
     if (rule.contains(kTextKey))
-        sentence += UserDefaults::stringValue(rule.value(kTextKey));
+        sentence += crawlmere::platform::stringValue(rule.value(kTextKey));
     return sentence;
 }
 

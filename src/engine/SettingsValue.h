@@ -1,8 +1,9 @@
-// Typed reads of property-list values with the coercions the crawl relies on: a number or a
-// "YES"/"NO" text read as a boolean, a text read as a number, and absent values read as NO or 0.
+// Typed reads of a scan's crawl settings: a number or a "YES"/"NO" text read as a boolean, a
+// text read as a number, and absent values read as NO or 0.
 #pragma once
 
 #include "engine/CrawlSettings.h"
+#include "platform/StoredValue.h"
 
 #include <QString>
 #include <QVariant>
@@ -13,34 +14,12 @@
 
 namespace crawlmere::engine {
 
-/// A stored value read as the crawl reads a switch. Its rule for text differs from
-/// `UserDefaults::boolValue` ("YES", "true" or a non-zero number), hence its own name: "Yellow"
-/// is YES here and NO there.
-/// - booleans as they are; integers and reals: not zero;
-/// - text: after leading white space, an optional sign and leading zeros, YES when the next
-///   character is one of "Y", "y", "T", "t" or a digit 1-9 ("YES", "true", "1", "-2", "007" are
-///   YES; "NO", "0", "", "0.5", "x" are NO); the rest of the text is not looked at;
-/// - anything else (absent, lists, dictionaries, dates, data): NO.
-bool crawlBool(const QVariant& value);
-
-/// A stored value read as a 64-bit integer.
-/// - booleans 1/0; integers as they are; reals truncated towards zero and held within range
-///   (NaN reads as 0);
-/// - text: leading white space, an optional sign and the decimal digits that follow; saturates
-///   at the 64-bit limits; no digits read as 0 ("12abc" is 12, "abc" is 0, " -3" is -3);
-/// - anything else: 0.
-qint64 integerValue(const QVariant& value);
-
-/// A stored value read as a double.
-/// - booleans 1/0; numbers as they are;
-/// - text: the longest leading decimal number after white space ("2.5s" is 2.5, "1e3" is 1000),
-///   independent of the locale; none reads as 0;
-/// - anything else: 0.
-double doubleValue(const QVariant& value);
-
-/// A stored value read as text: text as it is, numbers in their plain decimal form, booleans
-/// as "1"/"0"; absent values and other types give a null string.
-QString stringValue(const QVariant& value);
+// The one reading of a stored value of each kind, shared with the application defaults, the
+// parsers and the windows.
+using crawlmere::platform::boolValue;
+using crawlmere::platform::doubleValue;
+using crawlmere::platform::integerValue;
+using crawlmere::platform::stringValue;
 
 /// The same reads from a scan's shared settings. A null dictionary or an absent key reads
 /// as NO, 0, 0.0 or a null string. They never insert into the dictionary.

@@ -136,16 +136,14 @@ bool Z12Ara::go()
     clear();
     if (!crawlSettings)
         return failStart(QStringLiteral("no website settings available"));
-    // A site without its own nofollow choice takes the application's, when there is one.
-    crawlSettings->insertMissing(CrwlUrl::applicationCrawlSettings(*defaults));
+    // A setting the site lacks takes the application's value, else its default: complete the
+    // settings before any is read, so that the first scan of a site reads what every later one does.
+    CrwlUrl::completeScanSettings(*crawlSettings, *defaults);
     if (diagnostic)
         diagnostic->setCrawlsettings(crawlSettings);
     if (!validateStartingUrl(crawlSettings))
         return failStart(QStringLiteral("unable to work with starting URL"));
 
-    // A site without a value scans with the default: complete the settings before any is read,
-    // so that the first scan of a site reads what every later one does.
-    crawlSettings->insertMissing(CrwlUrl::defaultCrawlSettings());
     if (settingBool(crawlSettings, QStringLiteral("linkedFiles"))
         && settingBool(crawlSettings, QStringLiteral("checkImages")))
         crawlSettings->insert(QStringLiteral("shouldParseCSS"), true);

@@ -4,6 +4,7 @@
 
 #include "parsing/detail/HtmlPageLoad.h"
 #include "parsing/detail/ParserDefaults.h"
+#include "platform/StoredValue.h"
 
 namespace detail = crawlmere::parsing::detail;
 namespace Encoding = crawlmere::platform::Encoding;
@@ -35,16 +36,7 @@ crawlmere::platform::EncodingId encodingOfByteOrderMark(std::string_view page)
 
 bool settingsBool(const QVariantMap& settings, const char* key)
 {
-    const QVariant value = settings.value(QLatin1StringView(key));
-    if (!value.isValid())
-        return false;
-    if (value.typeId() == QMetaType::QString) {
-        const QString text = value.toString().trimmed();
-        return !text.isEmpty()
-            && (text.at(0) == u'Y' || text.at(0) == u'y' || text.at(0) == u'T' || text.at(0) == u't'
-                || (text.at(0) >= u'1' && text.at(0) <= u'9'));
-    }
-    return value.toBool();
+    return crawlmere::platform::boolValue(settings.value(QLatin1StringView(key)));
 }
 
 bool defaultsCheckImages()

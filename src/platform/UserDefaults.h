@@ -3,6 +3,7 @@
 #pragma once
 
 #include "platform/Expected.h"
+#include "platform/StoredValue.h"
 
 #include <QString>
 #include <QStringList>
@@ -23,20 +24,9 @@ namespace crawlmere::platform {
 /// comes back as a QVariantList of strings, an int as a qint64, a float as a double. A value with
 /// no property-list form is refused (logged to stderr, nothing stored).
 ///
-/// Typed getters coerce what they find (an absent key reads like a value of another type):
-/// - `stringForKey`: a string as it is; an integer in decimal; a real in its shortest
-///   round-trip text ("0.5", "1e+20"); a boolean as "1" or "0"; otherwise a null QString.
-/// - `boolForKey`: a boolean as it is; a number is true when non-zero; a string is true when,
-///   after leading white space, it is "YES" or "TRUE" in any case, or starts with an integer
-///   that is not zero ("1", " 42", "-3abc"); everything else is false ("Y", "no", "0", "").
-/// - `integerForKey`: an integer as it is (an unsigned value above INT64_MAX saturates to
-///   INT64_MAX); a real truncated toward zero (saturating, NaN gives 0); a boolean as 0 or 1;
-///   a string's leading integer after leading white space, with an optional sign
-///   (" -12px" gives -12, "3.9" gives 3, saturating on overflow), 0 when there is none;
-///   otherwise 0.
-/// - `doubleForKey`: numbers as they are; a boolean as 0 or 1; a string's leading decimal
-///   number after leading white space ("2.5e3x" gives 2500, ".5" gives 0.5), 0 when there is
-///   none; otherwise 0.
+/// Typed getters read what they find as `platform/StoredValue.h` reads any stored value
+/// (`stringValue`, `boolValue`, `integerValue`, `doubleValue`), so an absent key reads as a
+/// null string, NO or 0, and a text "NO" is NO here as in a site's settings.
 /// - `arrayForKey` / `dictionaryForKey`: the container, or an empty one for any other type.
 /// - `stringArrayForKey`: the array when every element is a string, else an empty list.
 ///
@@ -130,12 +120,6 @@ public:
     /// Told once per save that finds the lock held by another program, with the text to show
     /// (the window puts it on its status line); null restores the line on stderr.
     static void setLockWaitObserver(std::function<void(const QString& message)> observer);
-
-    // Coercions of a single value, as the typed getters apply them.
-    static QString stringValue(const QVariant& value);
-    static bool boolValue(const QVariant& value);
-    static qint64 integerValue(const QVariant& value);
-    static double doubleValue(const QVariant& value);
 
 private:
     struct State;

@@ -2,6 +2,8 @@
 // interface of the crawl and the shell.
 #include "settings/ConfigManager.h"
 
+#include "platform/StoredValue.h"
+
 #include "engine/CrwlUrl.h"
 #include "engine/PunycodeAdditions.h"
 #include "platform/Log.h"
@@ -401,9 +403,9 @@ void ConfigManager::handleControl(const QString& key)
     shown.insert(m_current);
     if (m_view)
         m_view->copyInterfaceToSettings(shown);
-    if (key == u"shouldArchive" && shown.value(key).toBool()
-        && (!shown.value(QStringLiteral("checkImages")).toBool()
-            || !shown.value(QStringLiteral("linkedFiles")).toBool())) {
+    if (key == u"shouldArchive" && crawlmere::platform::boolValue(shown.value(key))
+        && (!crawlmere::platform::boolValue(shown.value(QStringLiteral("checkImages")))
+            || !crawlmere::platform::boolValue(shown.value(QStringLiteral("linkedFiles"))))) {
         alert({ QStringLiteral("Images and linked files required"),
             QStringLiteral("In order to fully archive the site, images and linked files must be enabled. They'll be "
                            "switched on now but you can switch them off again if you don't need to check them and "
@@ -421,7 +423,7 @@ void ConfigManager::handleControl(const QString& key)
     }
     if (key == kStartingUrl && sitesTableIconSize() > 0)
         getThumbForWebsite(m_current, true);
-    if (key == u"trimQuery" && shown.value(key).toBool() && m_view)
+    if (key == u"trimQuery" && crawlmere::platform::boolValue(shown.value(key)) && m_view)
         m_view->setCheckbox(QStringLiteral("shouldTrimHash"), false);
     m_dirty = true;
 }

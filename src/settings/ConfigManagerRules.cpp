@@ -1,6 +1,8 @@
 // The crawl rule lists and sitemap rules of the selected site, as the rule editors change them.
 #include "settings/ConfigManager.h"
 
+#include "platform/StoredValue.h"
+
 #include "engine/SitemapPriority.h"
 #include "engine/Z12Ara.h"
 #include "platform/Log.h"
@@ -198,7 +200,7 @@ void ConfigManager::userFinishedEditingSitemapRule(int row, const QString& field
         return;
     QVariantMap rule = m_sitemapRules.at(row).toMap();
     if (field == u"match") {
-        rule.insert(field, !rule.value(field).toBool());
+        rule.insert(field, !crawlmere::platform::boolValue(rule.value(field)));
     } else if (field == u"priority") {
         // A priority outside 0.0-1.0 is refused: the rule keeps its own.
         const auto priority = engine::sitemapPriority(text);

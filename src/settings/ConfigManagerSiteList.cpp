@@ -2,6 +2,8 @@
 // site of an empty folder.
 #include "settings/ConfigManager.h"
 
+#include "platform/StoredValue.h"
+
 #include "platform/Log.h"
 #include "platform/UserDefaults.h"
 
@@ -230,7 +232,7 @@ bool ConfigManager::isFolderCollapsed(const QString& name) const
     for (const QVariant& entry : m_folderSorting) {
         const QVariantMap folder = entry.toMap();
         if (folder.value(kName).toString() == name)
-            return !folder.value(QStringLiteral("visibility")).toBool();
+            return !crawlmere::platform::boolValue(folder.value(QStringLiteral("visibility")));
     }
     return false;
 }

@@ -1,6 +1,8 @@
 // The spelling languages of the installed dictionaries.
 #include "settings/SpellingLanguages.h"
 
+#include "platform/StoredValue.h"
+
 #include "platform/HunspellSpellChecker.h"
 #include "platform/LanguageNames.h"
 #include "platform/Log.h"
@@ -80,7 +82,7 @@ bool SpellingLanguages::putSiteLanguageOnChecker(const QVariantMap& site, platfo
 
 QString SpellingLanguages::putScanLanguageOnChecker(const QVariantMap& settings, platform::SpellChecker& checker)
 {
-    if (!settings.value(QStringLiteral("checkSpelling")).toBool()) {
+    if (!crawlmere::platform::boolValue(settings.value(QStringLiteral("checkSpelling")))) {
         putSiteLanguageOnChecker(settings, checker);
         return QString();
     }

@@ -2,6 +2,7 @@
 // the sitemap and excluded-pages tables.
 #include "sitemap/SitemapManager.h"
 
+#include "platform/StoredValue.h"
 
 #include "engine/CrwlLinkInstance.h"
 #include "engine/CrwlUrl.h"
@@ -284,7 +285,7 @@ std::optional<QVariantMap> SitemapManager::ruleThatApplies(const QString& url) c
         const QString contains = rule.value(QStringLiteral("contains")).toString();
         if (contains.isEmpty())
             continue;
-        const bool exact = rule.value(QStringLiteral("match")).toBool();
+        const bool exact = crawlmere::platform::boolValue(rule.value(QStringLiteral("match")));
         if (exact ? url == contains : url.contains(contains, Qt::CaseInsensitive))
             found = rule;
     }
@@ -431,7 +432,8 @@ void SitemapManager::tableViewSetObjectValue(
             QStringLiteral("new rule is {contains = %1; priority = %2; update = %3; match = %4}")
                 .arg(rule.value(QStringLiteral("contains")).toString(), text,
                     rule.value(QStringLiteral("update")).toString(),
-                    rule.value(QStringLiteral("match")).toBool() ? QStringLiteral("1") : QStringLiteral("0")));
+                    crawlmere::platform::boolValue(rule.value(QStringLiteral("match"))) ? QStringLiteral("1")
+                                                                                        : QStringLiteral("0")));
     }
     if (m_ruleStore)
         m_ruleStore(rule);

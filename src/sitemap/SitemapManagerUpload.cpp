@@ -1,6 +1,8 @@
 // The sitemap manager's upload of the last export to the site's FTP server, off the main thread.
 #include "sitemap/SitemapManager.h"
 
+#include "platform/StoredValue.h"
+
 #include "platform/Dispatch.h"
 #include "platform/FtpUpload.h"
 #include "platform/Log.h"
@@ -42,7 +44,7 @@ std::optional<platform::FtpUploadRequest> SitemapManager::ftpUploadRequest() con
     request.user = m_crawlSettings.value(QStringLiteral("ftpusername")).toString();
     request.password = m_crawlSettings.value(QStringLiteral("ftppassword")).toString();
     request.files = ftpUploadFiles();
-    if (m_crawlSettings.value(QStringLiteral("ftpUsesTLS")).toBool()) {
+    if (crawlmere::platform::boolValue(m_crawlSettings.value(QStringLiteral("ftpUsesTLS")))) {
         // A ticked TLS box never sends the password in clear.
         request.requireTls = true;
         const QStringList words =

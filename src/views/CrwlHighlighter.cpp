@@ -2,6 +2,8 @@
 // to a temporary file and has the default browser open it.
 #include "views/CrwlHighlighter.h"
 
+#include "platform/StoredValue.h"
+
 #include "engine/CrawlSettings.h"
 #include "engine/CrwlStatusCodes.h"
 #include "engine/CrwlUrl.h"
@@ -127,8 +129,8 @@ std::function<QString(const QString&)> CrwlHighlighter::storedFormOf(const std::
 {
     if (!link)
         return {};
-    const bool trimQuery
-        = link->getCrawlSettings() && link->getCrawlSettings()->value(QStringLiteral("trimQuery")).toBool();
+    const bool trimQuery = link->getCrawlSettings()
+        && crawlmere::platform::boolValue(link->getCrawlSettings()->value(QStringLiteral("trimQuery")));
     return [link, trimQuery](const QString& url) {
         return link->trimHash(url.contains(u'%') ? CrwlUrl::decodedLinkURLString(url) : url, trimQuery);
     };

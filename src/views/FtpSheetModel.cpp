@@ -1,6 +1,8 @@
 // What the sitemap upload sheet does, without a widget.
 #include "views/FtpSheetModel.h"
 
+#include "platform/StoredValue.h"
+
 #include "sitemap/SitemapManager.h"
 
 #include <QCoreApplication>
@@ -26,7 +28,7 @@ FtpSheetFields FtpSheetFields::fromSettings(const QVariantMap& settings)
     fields.directory = settings.value(kDirectory).toString();
     fields.user = settings.value(kUser).toString();
     fields.password = settings.value(kPassword).toString();
-    fields.usesTls = settings.value(kUsesTls).toBool();
+    fields.usesTls = crawlmere::platform::boolValue(settings.value(kUsesTls));
     return fields;
 }
 

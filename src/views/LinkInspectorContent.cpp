@@ -1,6 +1,8 @@
 // What the link inspector's redirect table shows for one link target, without any widget.
 #include "views/LinkInspectorContent.h"
 
+#include "platform/StoredValue.h"
+
 #include "engine/CrwlLinkInstance.h"
 #include "engine/CrwlUrl.h"
 #include "engine/PunycodeAdditions.h"
@@ -55,7 +57,7 @@ QList<TableColumn> LinkInspectorContent::onPageColumns()
 LinkInspectorContent::OnPageList LinkInspectorContent::onPageList(const CrwlUrl& target)
 {
     const auto& settings = target.getCrawlSettings();
-    const bool trimHash = settings && settings->value(QStringLiteral("shouldTrimHash")).toBool();
+    const bool trimHash = settings && crawlmere::platform::boolValue(settings->value(QStringLiteral("shouldTrimHash")));
     OnPageList list;
     QSet<QString> pagesSeen;
     for (const auto& occurrence : target.getInboundInstances()) {

@@ -4,6 +4,7 @@
 #include "engine/CrawlSettingTable.h"
 #include "engine/CrwlUrl.h"
 #include "platform/Log.h"
+#include "platform/StoredValue.h"
 #include "platform/UserDefaults.h"
 #include "settings/ConfigManager.h"
 
@@ -154,19 +155,19 @@ QVariant coerced(const Preference& preference, const QVariant& raw)
 {
     switch (preference.kind) {
     case PreferenceKind::Check:
-        return UserDefaults::boolValue(raw);
+        return crawlmere::platform::boolValue(raw);
     case PreferenceKind::Choice:
-        return UserDefaults::integerValue(raw);
+        return crawlmere::platform::integerValue(raw);
     case PreferenceKind::Number:
-        return std::clamp(UserDefaults::integerValue(raw), preference.minimum, preference.maximum);
+        return std::clamp(crawlmere::platform::integerValue(raw), preference.minimum, preference.maximum);
     case PreferenceKind::Seconds: {
-        const double seconds = UserDefaults::doubleValue(raw);
+        const double seconds = crawlmere::platform::doubleValue(raw);
         return std::isfinite(seconds) ? std::clamp(seconds, double(preference.minimum), double(preference.maximum))
                                       : double(preference.minimum);
     }
     case PreferenceKind::Text:
     case PreferenceKind::Lines:
-        return UserDefaults::stringValue(raw);
+        return crawlmere::platform::stringValue(raw);
     }
     return raw;
 }
@@ -225,7 +226,7 @@ bool PreferencesModel::setValue(const Preference& preference, const QVariant& va
         stored = qint64(stored.toBool() ? 1 : 0);
     m_defaults.setObject(stored, preference.key);
     platform::logLine(
-        2, QStringLiteral("preference %1 set to %2").arg(preference.key, UserDefaults::stringValue(stored)));
+        2, QStringLiteral("preference %1 set to %2").arg(preference.key, crawlmere::platform::stringValue(stored)));
     return true;
 }
 

@@ -14,17 +14,17 @@
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QDoubleValidator>
 #include <QFormLayout>
 #include <QHBoxLayout>
-#include <QIntValidator>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
 #include <QSlider>
 #include <QToolButton>
+#include <QValidator>
 
-#include <limits>
+#include <algorithm>
+#include <optional>
 
 namespace crawlmere::views {
 
@@ -88,7 +88,81 @@ QString labelFor(const QString& key)
     return labels.value(key, key);
 }
 
-int integerOf(const QVariant& value) { return static_cast<int>(Defaults::integerValue(value)); }
+int integerOf(const QVariant& value) { return static_cast<int>(platform::integerValue(value)); }
+
+/// The range of a number setting; every number control of the pane has one in the table.
+const engine::SettingRange& rangeOf(const QString& key)
+{
+    const engine::CrawlSetting* setting = engine::findCrawlSetting(key);
+    Q_ASSERT_X(setting && setting->range, "SettingsOptionsTab", "a number control without a range in the table");
+    return *setting->range;
+}
+
+/// The number a field's text holds: ASCII digits, with one decimal point where `decimals`;
+/// nothing for any other text.
+std::optional<double> fieldNumber(const QString& text, bool decimals)
+{
+    if (text.isEmpty() || text.size() > 15)
+        return std::nullopt;
+    bool point = false;
+    for (const QChar c : text) {
+        if (c == u'.' && decimals && !point)
+            point = true;
+        else if (c < u'0' || c > u'9')
+            return std::nullopt;
+    }
+    return text == u"." ? 0.0 : QLocale::c().toDouble(text);
+}
+
+/// How a number field writes `number`: a whole number, or with the decimals it needs.
+QString fieldText(double number, bool decimals)
+{
+    return decimals ? QString::number(number, 'f', QLocale::FloatingPointShortest) : QString::number(qint64(number));
+}
+
+/// What a number field stores for `number`: within the setting's range; a number below it
+/// stores nothing where low values read as the default (a limit or time-out of 0), else the
+/// range's lowest. Nothing for 0.
+std::optional<double> storableNumber(const engine::SettingRange& range, double number)
+{
+    if (!(number > 0))
+        return std::nullopt;
+    if (number < range.lowest)
+        return range.belowReadsAsDefault ? std::nullopt : std::optional<double>(range.lowest);
+    return std::min(number, range.highest);
+}
+
+/// Accepts a number within its setting's range, or an empty field. On Return or when the field
+/// loses focus, a number outside the range becomes what the field stores for it (nothing or
+/// the nearest end), so the field never keeps a value the scan would not use.
+class SettingNumberValidator final : public QValidator {
+public:
+    SettingNumberValidator(const engine::SettingRange& range, bool decimals, QObject* parent)
+        : QValidator(parent)
+        , m_range(range)
+        , m_decimals(decimals)
+    {
+    }
+    State validate(QString& input, int&) const override
+    {
+        if (input.isEmpty())
+            return Acceptable;
+        const auto number = fieldNumber(input, m_decimals);
+        if (!number)
+            return Invalid;
+        return *number >= m_range.lowest && *number <= m_range.highest ? Acceptable : Intermediate;
+    }
+    void fixup(QString& input) const override
+    {
+        const auto number = fieldNumber(input, m_decimals);
+        const auto stored = number ? storableNumber(m_range, *number) : std::nullopt;
+        input = stored ? fieldText(*stored, m_decimals) : QString();
+    }
+
+private:
+    engine::SettingRange m_range;
+    bool m_decimals;
+};
 
 } // namespace
 
@@ -105,7 +179,13 @@ SettingsOptionsTab::SettingsOptionsTab(ConfigManager& manager, const QString& di
     setWidget(options);
 }
 
-SettingsOptionsTab::~SettingsOptionsTab() = default;
+SettingsOptionsTab::~SettingsOptionsTab()
+{
+    // Closing the window takes the focus from a field, which ends its editing: the tab no longer
+    // answers by then.
+    for (QWidget* control : std::as_const(m_controls))
+        disconnect(control, nullptr, this, nullptr);
+}
 
 void SettingsOptionsTab::buildOptions(QWidget* page, const QString& dictionaryFolder)
 {
@@ -124,25 +204,18 @@ void SettingsOptionsTab::buildOptions(QWidget* page, const QString& dictionaryFo
             widget = new QLineEdit(page);
             break;
         case BindingKind::Limit:
-        case BindingKind::NonZeroInteger: {
-            auto* field = new QLineEdit(page);
-            field->setValidator(new QIntValidator(0, std::numeric_limits<int>::max(), field));
-            widget = field;
-            break;
-        }
+        case BindingKind::NonZeroInteger:
         case BindingKind::Seconds: {
             auto* field = new QLineEdit(page);
-            auto* seconds = new QDoubleValidator(0.0, 86400.0, 3, field);
-            seconds->setNotation(QDoubleValidator::StandardNotation);
-            seconds->setLocale(QLocale::c());
-            field->setValidator(seconds);
+            field->setValidator(
+                new SettingNumberValidator(rangeOf(row.key), /*decimals=*/row.kind == BindingKind::Seconds, field));
             widget = field;
             break;
         }
         case BindingKind::Threads: {
             auto* slider = new QSlider(Qt::Horizontal, page);
-            const auto range = crawlmere::engine::findCrawlSetting(row.key)->range;
-            slider->setRange(int(range->lowest), int(range->highest));
+            const engine::SettingRange& range = rangeOf(row.key);
+            slider->setRange(int(range.lowest), int(range.highest));
             widget = slider;
             break;
         }
@@ -235,6 +308,8 @@ void SettingsOptionsTab::connectControl(const QString& key, QWidget* widget)
                 m_manager.handleControl(key);
             } else if (key == u"maxRPM") {
                 recalcDelay(false);
+            } else if (field->validator()) {
+                showScanNumber(key);
             }
         });
     } else if (auto* slider = qobject_cast<QSlider*>(widget)) {
@@ -273,9 +348,10 @@ void SettingsOptionsTab::recalcDelay(bool fromSlider)
 void SettingsOptionsTab::showSettings(const QVariantMap& site)
 {
     m_showing = true;
-    const QVariantMap defaults = CrwlUrl::defaultCrawlSettings();
+    // What the scan of this site will read: its own values, then the application's, then the
+    // defaults, completed as the scan completes them.
+    const QVariantMap scan = CrwlUrl::scanSettingsFor(site, m_manager.defaults());
     const QVariantMap registered = m_manager.defaults().registeredDefaults();
-    const QVariantMap application = CrwlUrl::applicationCrawlSettings(m_manager.defaults());
     m_shownValues.clear();
     m_shownSite = site;
     m_copiedValues.clear();
@@ -284,32 +360,29 @@ void SettingsOptionsTab::showSettings(const QVariantMap& site)
     for (const auto& row : settings::settingsBindingTable()) {
         QWidget* widget = m_controls.value(row.key);
         // What the scan will use: a crawl setting is read, and held within its range, as the
-        // scan reads it; a setting the site lacks that the scan takes from the application's
-        // store shows that store's value.
-        const QVariant value = crawlmere::engine::effectiveSettingValue(row.key,
-            site.contains(row.key)              ? site.value(row.key)
-                : application.contains(row.key) ? application.value(row.key)
-                                                : defaults.value(row.key, registered.value(row.key)));
+        // scan reads it.
+        const QVariant value
+            = crawlmere::engine::effectiveSettingValue(row.key, scan.value(row.key, registered.value(row.key)));
         switch (row.kind) {
         case BindingKind::Check:
         case BindingKind::CheckOrDefault:
-            static_cast<QCheckBox*>(widget)->setChecked(crawlmere::engine::crawlBool(value));
+            static_cast<QCheckBox*>(widget)->setChecked(crawlmere::engine::boolValue(value));
             break;
         case BindingKind::InvertedCheck:
-            static_cast<QCheckBox*>(widget)->setChecked(!crawlmere::engine::crawlBool(value));
+            static_cast<QCheckBox*>(widget)->setChecked(!crawlmere::engine::boolValue(value));
             break;
         case BindingKind::StartingUrl:
         case BindingKind::Text:
         case BindingKind::TextOrDefault:
         case BindingKind::Status:
-            static_cast<QLineEdit*>(widget)->setText(Defaults::stringValue(value));
+            static_cast<QLineEdit*>(widget)->setText(platform::stringValue(value));
             break;
         case BindingKind::Limit:
         case BindingKind::NonZeroInteger:
             static_cast<QLineEdit*>(widget)->setText(QString::number(integerOf(value)));
             break;
         case BindingKind::Seconds:
-            static_cast<QLineEdit*>(widget)->setText(QString::number(Defaults::doubleValue(value)));
+            static_cast<QLineEdit*>(widget)->setText(QString::number(platform::doubleValue(value)));
             break;
         case BindingKind::Threads:
             static_cast<QSlider*>(widget)->setValue(integerOf(value));
@@ -318,7 +391,7 @@ void SettingsOptionsTab::showSettings(const QVariantMap& site)
         case BindingKind::Language:
             // A language no installed dictionary offers shows no item.
             static_cast<QComboBox*>(widget)->setCurrentIndex(
-                static_cast<QComboBox*>(widget)->findText(Defaults::stringValue(value)));
+                static_cast<QComboBox*>(widget)->findText(platform::stringValue(value)));
             break;
         }
         m_shownValues.insert(row.key, storedValue(row));
@@ -351,13 +424,14 @@ QVariant SettingsOptionsTab::storedValue(const settings::BindingRow& row) const
         return text.isEmpty() ? QVariant() : QVariant(text);
     }
     case BindingKind::Limit:
-    case BindingKind::NonZeroInteger: {
-        const qint64 number = static_cast<QLineEdit*>(widget)->text().toLongLong();
-        return (row.kind == BindingKind::Limit ? number > 0 : number != 0) ? QVariant(number) : QVariant();
-    }
+    case BindingKind::NonZeroInteger:
     case BindingKind::Seconds: {
-        const double seconds = QLocale::c().toDouble(static_cast<QLineEdit*>(widget)->text());
-        return seconds != 0.0 ? QVariant(seconds) : QVariant();
+        const bool seconds = row.kind == BindingKind::Seconds;
+        const auto number = fieldNumber(static_cast<QLineEdit*>(widget)->text(), seconds);
+        const auto stored = number ? storableNumber(rangeOf(row.key), *number) : std::nullopt;
+        if (!stored)
+            return QVariant();
+        return seconds ? QVariant(*stored) : QVariant(qint64(*stored));
     }
     case BindingKind::Threads: {
         const int threads = static_cast<QSlider*>(widget)->value();
@@ -371,6 +445,30 @@ QVariant SettingsOptionsTab::storedValue(const settings::BindingRow& row) const
         break;
     }
     return QVariant();
+}
+
+void SettingsOptionsTab::showScanNumber(const QString& key)
+{
+    auto* field = static_cast<QLineEdit*>(m_controls.value(key));
+    const auto& rows = settings::settingsBindingTable();
+    const auto row
+        = std::find_if(rows.cbegin(), rows.cend(), [&](const auto& candidate) { return candidate.key == key; });
+    if (row == rows.cend())
+        return;
+    const bool decimals = row->kind == BindingKind::Seconds;
+    if (const QVariant stored = storedValue(*row); stored.isValid()) {
+        // Written as the scan reads it ("05" shows as 5).
+        field->setText(fieldText(platform::doubleValue(stored), decimals));
+        return;
+    }
+    // A field that stores nothing leaves the site's value as it is: it shows what the scan of
+    // the site will use, its own value or else the application's or the default.
+    QVariantMap site = m_shownSite;
+    if (const auto copied = m_copiedValues.constFind(key); copied != m_copiedValues.cend())
+        site.insert(key, *copied);
+    const QVariant used = crawlmere::engine::effectiveSettingValue(
+        key, CrwlUrl::scanSettingsFor(site, m_manager.defaults()).value(key));
+    field->setText(fieldText(platform::doubleValue(used), decimals));
 }
 
 void SettingsOptionsTab::copyInterfaceToSettings(QVariantMap& site) const

@@ -48,6 +48,9 @@ private:
     void buildOptions(QWidget* page, const QString& dictionaryFolder);
     void connectControl(const QString& key, QWidget* widget);
     void recalcDelay(bool fromSlider);
+    /// After the number field of `key` is edited: shows the value the scan will use, the
+    /// field's own when it stores one, else the site's (or the application's or the default).
+    void showScanNumber(const QString& key);
     /// The rate field is editable exactly while the rate-limit box is ticked.
     void followRateLimit();
     /// What the control of `row` stores, or an invalid value when it stores nothing.

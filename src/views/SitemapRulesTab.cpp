@@ -65,7 +65,7 @@ void SitemapRulesTab::reloadRules()
                 row, column, new QTableWidgetItem(rule.value(kSitemapColumns.at(column)).toString()));
         auto* match = new QTableWidgetItem;
         match->setFlags(Qt::ItemIsEnabled | Qt::ItemIsUserCheckable | Qt::ItemIsSelectable);
-        match->setCheckState(Defaults::boolValue(rule.value(QStringLiteral("match"))) ? Qt::Checked : Qt::Unchecked);
+        match->setCheckState(platform::boolValue(rule.value(QStringLiteral("match"))) ? Qt::Checked : Qt::Unchecked);
         m_sitemapTable->setItem(row, 3, match);
     }
 }
@@ -79,7 +79,7 @@ void SitemapRulesTab::sitemapCellChanged(int row, int column)
         return;
     const QVariantMap rule = m_manager.sitemapRules().at(row).toMap();
     if (column == 3) {
-        if ((item->checkState() == Qt::Checked) != Defaults::boolValue(rule.value(QStringLiteral("match"))))
+        if ((item->checkState() == Qt::Checked) != platform::boolValue(rule.value(QStringLiteral("match"))))
             m_manager.userFinishedEditingSitemapRule(row, QStringLiteral("match"));
     } else if (item->text() != rule.value(kSitemapColumns.at(column)).toString()) {
         m_manager.userFinishedEditingSitemapRule(row, kSitemapColumns.at(column), item->text());

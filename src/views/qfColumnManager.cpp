@@ -2,6 +2,7 @@
 #include "views/qfColumnManager.h"
 
 #include "platform/Log.h"
+#include "platform/StoredValue.h"
 #include "platform/UserDefaults.h"
 
 #include <QScopedValueRollback>
@@ -136,7 +137,7 @@ void qfColumnManager::applyStoredChoice(const QString& key)
     if (defaults().objectForKey(key).isValid()) {
         const QVariantMap stored = defaults().dictionaryForKey(key);
         for (auto entry = stored.cbegin(); entry != stored.cend(); ++entry)
-            setColumnVisible(entry.key(), UserDefaults::boolValue(entry.value()));
+            setColumnVisible(entry.key(), crawlmere::platform::boolValue(entry.value()));
     }
     applyStoredOrder(orderKey(key));
 }

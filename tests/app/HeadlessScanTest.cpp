@@ -812,3 +812,40 @@ TEST_F(HeadlessSpellingLanguageTest, ALanguageWithoutADictionaryIsSaidOnceWhenTh
     EXPECT_EQ(err.text().count(notice), 1) << qPrintable(err.text());
     EXPECT_TRUE(err.text().contains(notice + QStringLiteral(": spelling is checked in English"))) << qPrintable(err.text());
 }
+
+TEST_F(HeadlessScanTest, ASiteWithoutItsOwnNofollowChoiceTakesTheApplications)
+{
+    // The nofollow page is checked; its child is found only when nofollow links are followed.
+    auto& store = crawlmere::platform::UserDefaults::standard();
+    const QString key = QStringLiteral("dontFollowNofollowLinks");
+    const QString settingsFile = folder.filePath(QStringLiteral("nofollow.lcsettings"));
+    ASSERT_TRUE(crawlmere::platform::PropertyList::writeXmlFile(settingsFile,
+        QVariantMap { { "id", "20260101-120000-7" }, { "name", "nofollow" }, { "startingUrl", url("/") } })
+                    .ok());
+    // The slow page is left unchecked, so a generous time-out costs nothing.
+    const QStringList fast { QStringLiteral("--set"), QStringLiteral("checkBlacklistArray=slow.html") };
+    const QStringList fromUrl = fast + QStringList { url(QStringLiteral("/")) };
+    const QStringList fromFile = fast + QStringList { settingsFile };
+    const struct {
+        const char* name;
+        QVariant stored; // the application store's own value
+        QStringList arguments;
+        bool childFound;
+    } cases[] = {
+        { "no application value", QVariant(), fromUrl, true },
+        { "--default", QVariant(), QStringList { QStringLiteral("--default"), key + QStringLiteral("=YES") } + fromUrl,
+            false },
+        { "the store", QVariant(true), fromUrl, false },
+        { "the store, a settings file", QVariant(QStringLiteral("YES")), fromFile, false },
+        { "the store says NO", QVariant(QStringLiteral("NO")), fromFile, true },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        store.setObject(c.stored, key);
+        ASSERT_EQ(run(c.arguments), kExitFinished) << err.text().toStdString();
+        const CsvTable csv = readCsv(csvPath());
+        EXPECT_TRUE(csv.rows.count(url("/nf.html")));
+        EXPECT_EQ(csv.rows.count(url("/nf-child.html")) == 1, c.childFound);
+    }
+    store.removeObjectForKey(key);
+}

@@ -11,25 +11,25 @@ using namespace crawlmere::engine;
 
 TEST(SettingsValue, BooleansFromEveryStoredForm)
 {
-    EXPECT_TRUE(crawlBool(true));
-    EXPECT_FALSE(crawlBool(false));
-    EXPECT_TRUE(crawlBool(qint64(2)));
-    EXPECT_TRUE(crawlBool(-1));
-    EXPECT_FALSE(crawlBool(qint64(0)));
-    EXPECT_TRUE(crawlBool(0.25));
-    EXPECT_FALSE(crawlBool(0.0));
-    EXPECT_TRUE(crawlBool(quint64(1) << 40));
+    EXPECT_TRUE(boolValue(true));
+    EXPECT_FALSE(boolValue(false));
+    EXPECT_TRUE(boolValue(qint64(2)));
+    EXPECT_TRUE(boolValue(-1));
+    EXPECT_FALSE(boolValue(qint64(0)));
+    EXPECT_TRUE(boolValue(0.25));
+    EXPECT_FALSE(boolValue(0.0));
+    EXPECT_TRUE(boolValue(quint64(1) << 40));
 
     // Texts: the first meaningful character decides.
     for (const char* yes : { "YES", "yes", "true", "T", "y", "1", "  7", "-2", "+3", "007", "Yellow" })
-        EXPECT_TRUE(crawlBool(QString::fromLatin1(yes))) << yes;
+        EXPECT_TRUE(boolValue(QString::fromLatin1(yes))) << yes;
     for (const char* no : { "NO", "no", "false", "0", "", "   ", "0.5", "x", "-0", "00" })
-        EXPECT_FALSE(crawlBool(QString::fromLatin1(no))) << no;
+        EXPECT_FALSE(boolValue(QString::fromLatin1(no))) << no;
 
-    EXPECT_FALSE(crawlBool(QVariant()));
-    EXPECT_FALSE(crawlBool(QVariantList { true }));
-    EXPECT_FALSE(crawlBool(QVariantMap { { QStringLiteral("a"), true } }));
-    EXPECT_FALSE(crawlBool(QByteArray("1")));
+    EXPECT_FALSE(boolValue(QVariant()));
+    EXPECT_FALSE(boolValue(QVariantList { true }));
+    EXPECT_FALSE(boolValue(QVariantMap { { QStringLiteral("a"), true } }));
+    EXPECT_FALSE(boolValue(QByteArray("1")));
 }
 
 TEST(SettingsValue, IntegersFromEveryStoredForm)

@@ -1,6 +1,7 @@
 // Defaults reads with the registered value as fallback.
 #include "engine/detail/DefaultsValue.h"
 
+#include "platform/StoredValue.h"
 #include "platform/UserDefaults.h"
 
 using crawlmere::platform::UserDefaults;
@@ -12,7 +13,7 @@ bool defaultsBool(const UserDefaults* store, const QString& key, bool registered
     if (!store)
         return registered;
     const QVariant value = store->objectForKey(key);
-    return value.isValid() ? UserDefaults::boolValue(value) : registered;
+    return value.isValid() ? crawlmere::platform::boolValue(value) : registered;
 }
 
 qint64 defaultsInteger(const UserDefaults* store, const QString& key, qint64 registered)
@@ -20,7 +21,7 @@ qint64 defaultsInteger(const UserDefaults* store, const QString& key, qint64 reg
     if (!store)
         return registered;
     const QVariant value = store->objectForKey(key);
-    return value.isValid() ? UserDefaults::integerValue(value) : registered;
+    return value.isValid() ? crawlmere::platform::integerValue(value) : registered;
 }
 
 } // namespace crawlmere::engine::detail

@@ -25,7 +25,7 @@
 #include <array>
 #include <unordered_set>
 
-using crawlmere::engine::crawlBool;
+using crawlmere::engine::boolValue;
 using crawlmere::engine::integerValue;
 using crawlmere::platform::logLine;
 using crawlmere::platform::Url;
@@ -54,7 +54,7 @@ inline constexpr qint32 kInsecureCanonical = 3;
 struct ExtractionSettings {
     explicit ExtractionSettings(const QVariantMap& map)
     {
-        const auto flag = [&](const char* key) { return crawlBool(map.value(QLatin1StringView(key))); };
+        const auto flag = [&](const char* key) { return boolValue(map.value(QLatin1StringView(key))); };
         const auto number = [&](const char* key) { return integerValue(map.value(QLatin1StringView(key))); };
         // Limits outside their range read as the settings pane shows them.
         const auto limit = [&](const char* key) {

@@ -1,6 +1,7 @@
 // The parsers' defaults table and log.
 #include "parsing/detail/ParserDefaults.h"
 
+#include "platform/StoredValue.h"
 #include "platform/UserDefaults.h"
 
 #include <QMutex>
@@ -38,38 +39,9 @@ QVariant defaultsObject(const QString& key)
     return crawlmere::platform::UserDefaults::standard().objectForKey(key);
 }
 
-bool defaultsBool(const QString& key)
-{
-    const QVariant value = defaultsObject(key);
-    switch (value.typeId()) {
-    case QMetaType::Bool:
-        return value.toBool();
-    case QMetaType::QString: {
-        const QString text = value.toString().trimmed();
-        if (text.isEmpty())
-            return false;
-        const QChar first = text.at(0);
-        return first == u'Y' || first == u'y' || first == u'T' || first == u't' || (first >= u'1' && first <= u'9');
-    }
-    default:
-        return value.isValid() && value.canConvert<double>() && value.toDouble() != 0.0;
-    }
-}
+bool defaultsBool(const QString& key) { return crawlmere::platform::boolValue(defaultsObject(key)); }
 
-qint64 defaultsInteger(const QString& key)
-{
-    const QVariant value = defaultsObject(key);
-    if (value.typeId() == QMetaType::QString) {
-        const QString text = value.toString().trimmed();
-        qsizetype end = 0;
-        if (end < text.size() && (text.at(end) == u'-' || text.at(end) == u'+'))
-            ++end;
-        while (end < text.size() && text.at(end).isDigit() && text.at(end).unicode() < 0x80)
-            ++end;
-        return text.left(end).toLongLong();
-    }
-    return value.isValid() ? value.toLongLong() : 0;
-}
+qint64 defaultsInteger(const QString& key) { return crawlmere::platform::integerValue(defaultsObject(key)); }
 
 void setParserDefaults(const QVariantMap& values)
 {

@@ -12,10 +12,9 @@ namespace crawlmere::parsing::detail {
 /// (filled by tests with `setParserDefaults`) first, then the application's standard defaults
 /// store. Safe from any thread.
 QVariant defaultsObject(const QString& key);
-/// Absent keys read as NO. A number is YES when non-zero; a string when it starts with Y, y, T, t
-/// or a digit 1-9.
+/// The value read as every stored switch is (`platform::boolValue`); absent keys read as NO.
 bool defaultsBool(const QString& key);
-/// Absent keys read as 0; a string gives its leading integer.
+/// The value read as every stored whole number is (`platform::integerValue`); absent keys read as 0.
 qint64 defaultsInteger(const QString& key);
 
 /// Replaces the whole override table.

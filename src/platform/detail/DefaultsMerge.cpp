@@ -1,5 +1,6 @@
 // The merge of a save, entry by entry for the identified lists (the site list).
 #include "platform/detail/DefaultsMerge.h"
+#include "platform/StoredValue.h"
 
 #include "platform/PropertyList.h"
 #include "platform/UserDefaults.h"
@@ -19,7 +20,7 @@ QString identityOf(const QVariant& entry)
 {
     if (entry.typeId() != QMetaType::QVariantMap)
         return {};
-    const QString identity = UserDefaults::stringValue(entry.toMap().value(kIdentity));
+    const QString identity = crawlmere::platform::stringValue(entry.toMap().value(kIdentity));
     if (!identity.isEmpty())
         return identity;
     const auto contents = PropertyList::toXml(entry);
