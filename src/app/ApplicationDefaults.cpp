@@ -1,9 +1,10 @@
 // The application-wide registered defaults and what every launch does to the store.
 #include "app/ApplicationDefaults.h"
 
+#include "engine/CrawlSettingTable.h"
 #include "engine/EngineDefaults.h"
-#include "reports/ReportsDefaults.h"
 #include "platform/UserDefaults.h"
+#include "reports/ReportsDefaults.h"
 
 #include <QStringList>
 
@@ -78,6 +79,10 @@ std::vector<RegisteredDefault> buildTable()
     const auto string = [](const char* key, const QString& value) {
         return RegisteredDefault { QLatin1String(key), DefaultType::String, QVariant(value) };
     };
+    // A crawl setting that the scan reads from the application's store: its default is the table's.
+    const auto crawlSetting = [](engine::CrawlSettingKey key, DefaultType type) {
+        return RegisteredDefault { QString(key), type, engine::crawlSetting(key).defaultValue };
+    };
     return {
         integer("redirectChain", 3),
         integer("headingLevelMax", 7),
@@ -93,7 +98,7 @@ std::vector<RegisteredDefault> buildTable()
         boolean("NSAppSleepDisabled", true),
         integer("csvQuoteEscapeOption", 1),
         string("soft404Terms", soft404Terms()),
-        boolean("shouldCheckForSoft404", false),
+        crawlSetting(crawlKey::shouldCheckForSoft404, DefaultType::Boolean),
         integer("soft404Scope", 0),
         boolean("displayPageTitle", false),
         boolean("htmlValidationEnabled", true),
@@ -136,9 +141,9 @@ std::vector<RegisteredDefault> buildTable()
         boolean("parserContentOnlyParas", false),
         boolean("flattenByWordOutline", true),
         integer("jsRenderingTime", 1),
-        boolean("runAllToCompletion", false),
+        crawlSetting(crawlKey::runAllToCompletion, DefaultType::Boolean),
         boolean("precomposedStringWithCompatibilityMapping", false),
-        string("defaultLocalFileName", QStringLiteral("index.html")),
+        crawlSetting(crawlKey::defaultLocalFileName, DefaultType::String),
         boolean("linkedFilesAreInternal", false),
         integer("sitesTableIconSize", 1),
         boolean("vizColour", true),

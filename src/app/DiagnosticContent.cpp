@@ -7,7 +7,10 @@ namespace crawlmere::app {
 
 namespace {
 
-bool settingOn(const SharedCrawlSettings& settings, const QString& key) { return engine::settingBool(settings, key); }
+bool settingOn(const SharedCrawlSettings& settings, engine::CrawlSettingKey key)
+{
+    return engine::settingBool(settings, key);
+}
 
 } // namespace
 
@@ -101,11 +104,11 @@ DiagnosticContent::Shown DiagnosticContent::shown() const
     std::lock_guard lock(mutex);
     Shown shown;
     // The scan's own switch of client-side rendering.
-    shown.javaScript = settingOn(settings, QStringLiteral("runJS"));
+    shown.javaScript = settingOn(settings, crawlKey::runJS);
     // This program has no switch for either: only a scan that has one on (from an imported
     // settings file) says so.
     shown.jsInfo = shown.javaScript ? QStringLiteral("Clientside rendering is switched ON") : QString();
-    shown.authenticationInfo = settingOn(settings, QStringLiteral("WebtallyAttemptAuthentication"))
+    shown.authenticationInfo = settingOn(settings, crawlKey::WebtallyAttemptAuthentication)
         ? QStringLiteral("Attempt authentication by sending username and password is switched ON")
         : QString();
     shown.source = html;

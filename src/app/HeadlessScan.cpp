@@ -426,7 +426,7 @@ QString HeadlessScan::State::startFailure() const
 
 void HeadlessScan::State::finishScan(const std::shared_ptr<CrawlSettings>& settings)
 {
-    if (finished && engine::settingBool(settings, QStringLiteral("shouldArchive"))) {
+    if (finished && engine::settingBool(settings, crawlKey::shouldArchive)) {
         scanMilliseconds = elapsed.elapsed();
         const HeadlessArchiveResult archived = exportArchiveAfterScan(*hub, defaults, *archiveWriter, archiveIndexSaved);
         archiveLine = archived.line;

@@ -106,7 +106,7 @@ QList<QToolButton*> installHelpButtons(QWidget* pane, Manual& manual)
     if (!pane)
         return made;
     for (const SettingsHelpAnchor& anchor : settingsHelpAnchors()) {
-        QWidget* control = pane->findChild<QWidget*>(QLatin1String(anchor.controlName));
+        QWidget* control = pane->findChild<QWidget*>(anchor.controlName);
         if (QToolButton* button = installHelpButton(control, QLatin1String(anchor.action), manual))
             made.append(button);
     }

@@ -1,6 +1,8 @@
 // The help topics' titles and texts and the settings controls that carry a help button.
 #include "app/ManualTopics.h"
 
+#include "engine/CrawlSettingTable.h"
+
 #include <QCoreApplication>
 
 namespace crawlmere::app {
@@ -245,40 +247,18 @@ QString manualTopicText(const ManualTopic& topic)
 
 const std::vector<SettingsHelpAnchor>& settingsHelpAnchors()
 {
-    // Spelling, PDF reading and JavaScript are built hidden: the installer gives hidden controls
-    // no button, so their rows stand here for the day they are shown.
-    static const std::vector<SettingsHelpAnchor> anchors {
-        { "checkImages", "images:" },
-        { "linkedFiles", "linkedfiles:" },
-        { "searchMetaDataForURLs", "searchMetaTags:" },
-        { "lookForLazyLoadImageURLs", "lazyLoading:" },
-        { "loadImages", "loadImages:" },
-        { "internalOnly", "internal:" },
-        { "userAgentString", "useragent:" },
-        { "customHeaderAcceptLanguage", "acceptlanguage:" },
-        { "blacklistByRobotsTxt", "robots:" },
-        { "dontFollowNofollowLinks", "nofollow:" },
-        { "followSubdomains", "subdomain:" },
-        { "crawlUpwards", "allowCrawlingUpwards:" },
-        { "tolerateUpADirectory", "aboveDomain:" },
-        { "linksLimit", "linkslimit:" },
-        { "levelsLimit", "levelslimit:" },
-        { "occurrencesLimit", "occurrenceslimit:" },
-        { "trimQuery", "querystring:" },
-        { "shouldTrimHash", "anchor:" },
-        { "hashIsBad", "missing:" },
-        { "wordpressUrls", "wordpressthing:" },
-        { "shouldIgnoreSlash", "trailingSlash:" },
-        { "numberOfThreads", "threads:" },
-        { "timeout", "threads:" },
-        { "maxRPM", "threads:" },
-        { "shouldArchive", "archive:" },
-        { "ignoreSessid", "sessid:" },
-        { "checkSpelling", "spellcheck:" },
-        { "runJS", "renderjs:" },
-        { "shouldParsePDFs", "linksinpdfs:" },
-        { "deleteBlacklistRuleButton", "blacklisting:" },
-    };
+    // Each setting's anchor stands in its row of the crawl-settings table. Spelling, PDF reading
+    // and JavaScript are built hidden: the installer gives hidden controls no button, so their
+    // anchors stand there for the day they are shown.
+    static const std::vector<SettingsHelpAnchor> anchors = [] {
+        std::vector<SettingsHelpAnchor> list;
+        for (const engine::CrawlSetting& setting : engine::crawlSettingTable()) {
+            if (setting.pane.helpAnchor)
+                list.push_back({ setting.key, setting.pane.helpAnchor });
+        }
+        list.push_back({ QStringLiteral("deleteBlacklistRuleButton"), "blacklisting:" });
+        return list;
+    }();
     return anchors;
 }
 

@@ -40,7 +40,7 @@ QString manualTopicText(const ManualTopic& topic);
 /// A help button of the settings pane: the objectName of the control it stands beside and the
 /// topic action it sends.
 struct SettingsHelpAnchor {
-    const char* controlName;
+    QString controlName;
     const char* action;
 };
 

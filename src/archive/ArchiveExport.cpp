@@ -533,7 +533,7 @@ ArchiveExport::ArchiveExport(ArchiveExportRequest exportRequest, ArchiveExportPr
 ArchiveExport::Result ArchiveExport::exportFilesForDate()
 {
     // The flag is not reset here: a cancel that comes before the worker has started still counts.
-    const QString startingUrl = stringValue(request.crawlSettings.value(QStringLiteral("startingUrl")));
+    const QString startingUrl = stringValue(request.crawlSettings.value(crawlKey::startingUrl));
     const QString outputPath
         = QDir(request.savePath).filePath(outputFolderName(startingUrl, QDateTime::currentDateTime()));
     Run run(*this, outputPath);
@@ -555,10 +555,10 @@ ArchiveExport::Result ArchiveExport::exportFilesForDate()
     run.urls.sort();
     // Both modes name a folder's page as the preferences say, as the scan's file requests do.
     run.defaultName = usableDefaultName(strings::trimmingWhitespaceAndNewlines(request.defaultsLocalFileName));
-    run.wordpressUrls = boolValue(request.crawlSettings.value(QStringLiteral("wordpressUrls")));
+    run.wordpressUrls = boolValue(request.crawlSettings.value(crawlKey::wordpressUrls));
     run.parserSettings = request.crawlSettings;
-    run.parserSettings.insert(QStringLiteral("linkedFiles"), true);
-    run.parserSettings.insert(QStringLiteral("checkImages"), true);
+    run.parserSettings.insert(crawlKey::linkedFiles, true);
+    run.parserSettings.insert(crawlKey::checkImages, true);
 
     bool completed = false;
     if (request.process) {

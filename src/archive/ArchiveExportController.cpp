@@ -109,7 +109,7 @@ ArchiveExportRequest ArchiveExportController::requestFor(
     if (hub.getCrawlSettings())
         request.crawlSettings = hub.getCrawlSettings()->snapshot();
     request.siteId = store.stringForKey(QStringLiteral("id"));
-    request.defaultsLocalFileName = store.stringForKey(QStringLiteral("defaultLocalFileName"));
+    request.defaultsLocalFileName = store.stringForKey(crawlKey::defaultLocalFileName);
     return request;
 }
 
@@ -119,8 +119,8 @@ ArchiveExportController::Decision ArchiveExportController::saveArchive(const Z12
     decision.scannedSiteId = hub.getDataBelongsToID();
     const bool process = defaults.boolForKey(QStringLiteral("exportEntireSite_Process"));
     // "~/…" names a folder in the home folder, as a starting URL does.
-    const QString location = platform::Paths::expandTilde(
-        engine::settingString(hub.getCrawlSettings(), QStringLiteral("archiveSaveLocation")));
+    const QString location
+        = platform::Paths::expandTilde(engine::settingString(hub.getCrawlSettings(), crawlKey::archiveSaveLocation));
     if (!hub.linksCollection().isEmpty())
         decision.scan = hub.linksCollection().first();
     // The same scan (owner-equal first record, which a new scan replaces) of the same site.

@@ -205,18 +205,16 @@ void ArchiveWriter::archivePage(const CrwlUrl& record)
     const QString& text = record.absoluteString();
     // The site's rule lists, as the scan's settings hold them.
     if (defaults.boolForKey(QStringLiteral("skipArchiveBasedOnBlackAndWhitelists")) && settings) {
-        const QStringList blacklist
-            = Z12Ara::trimEachItemInArray(settings->value(QStringLiteral("followBlacklistArray")));
+        const QStringList blacklist = Z12Ara::trimEachItemInArray(settings->value(crawlKey::followBlacklistArray));
         if (!CrwlTermsMatcher::stringContainsOneOfTheseTerms(text, blacklist).isEmpty())
             return;
-        const QStringList whitelist
-            = Z12Ara::trimEachItemInArray(settings->value(QStringLiteral("followWhitelistArray")));
+        const QStringList whitelist = Z12Ara::trimEachItemInArray(settings->value(crawlKey::followWhitelistArray));
         if (!whitelist.isEmpty() && CrwlTermsMatcher::stringContainsOneOfTheseTerms(text, whitelist).isEmpty())
             return;
     }
     // A single-page scan keeps its starting page only (the final address's page when the
     // starting point redirects).
-    if (settingBool(settings, QStringLiteral("singlePage")) && !record.isStartingPoint()) {
+    if (settingBool(settings, crawlKey::singlePage) && !record.isStartingPoint()) {
         const auto owner = record.getOwner();
         if (!owner || !owner->isStartingPage(record))
             return;

@@ -26,6 +26,7 @@ constexpr double kLargestLimit = std::numeric_limits<int>::max();
 QList<CrawlSetting> makeTable()
 {
     using R = SettingReader;
+    using C = SettingControl;
     const auto yesNo = [](bool value) { return QVariant(value); };
     const auto whole = [](qint64 value) { return QVariant(value); };
     const QVariant none;
@@ -35,111 +36,130 @@ QList<CrawlSetting> makeTable()
     constexpr auto D = QMetaType::Double;
     constexpr auto S = QMetaType::QString;
     constexpr auto L = QMetaType::QVariantList;
+    constexpr bool kHidden = true;
+    constexpr bool kApplicationWide = true;
+    constexpr bool kBelowReadsAsDefault = true;
     // clang-format off
     QList<CrawlSetting> table {
+        // The site.
+        { key::startingUrl, S, none, {}, R::Target, { C::StartingUrl, "Starting URL:" } },
         // What is read and how.
-        { "startingPointWasXML", B, yesNo(false), {}, R::Scan, "CrwlUrlPolicy" },
-        { "linkedFiles", B, yesNo(false), {}, R::Scan, "CrwlParser, Z12Ara" },
-        { "searchMetaDataForURLs", B, yesNo(false), {}, R::Scan, "CrwlParser" },
-        { "checkSpelling", B, yesNo(false), {}, R::Scan, "Z12AraExtraction" },
-        { "language", S, preferredLanguageDisplayName(), {}, R::Window, "SpellingLanguages" },
-        { "singlePage", B, yesNo(false), {}, R::Scan, "Z12AraDecisions" },
-        { "shouldParseCSS", B, yesNo(false), {}, R::Scan, "CrwlUrlPolicy, Z12AraExtraction" },
-        { "shouldParsePDFs", B, yesNo(false), {}, R::Scan, "CrwlUrlPolicy, Z12AraExtraction" },
-        { "shouldParseDOCXs", B, yesNo(false), {}, R::Scan, "CrwlUrlPolicy, Z12AraExtraction" },
-        { "plainTextMode", I, whole(0), {}, R::Scan, "Z12AraExtraction" },
-        { "wixSite", B, yesNo(false), {}, R::NoScan, "set by Z12AraProbes, read by none" },
-        { "runJS", B, yesNo(false), {}, R::Scan, "CrwlUrlRequest, Z12AraExtraction" },
-        { "shouldTrimHash", B, yesNo(true), {}, R::Scan, "CrwlUrlPolicy, Z12AraDecisions, CrwlParser" },
-        { "limitLevels", B, yesNo(false), {}, R::NoScan, "kept in older files" },
-        { "hashIsBad", B, yesNo(false), {}, R::Scan, "Z12AraExtraction" },
-        { "shouldArchive", B, yesNo(false), {}, R::Scan, "Z12AraQueue, CrwlUrlResponse" },
-        { "tolerateUpADirectory", B, yesNo(false), {}, R::Scan, "Z12AraDecisions" },
-        { "sitemapOnly", B, yesNo(false), {}, R::Scan, "Z12AraExtraction" },
-        { "lookForLazyLoadImageURLs", B, yesNo(false), {}, R::Scan, "CrwlParser" },
-        { "trimWhitespace", B, yesNo(true), {}, R::ApplicationDefaults, "CrwlParserIteration" },
+        { key::startingPointWasXML, B, yesNo(false), {}, R::Scan, {} },
+        { key::singlePage, B, yesNo(false), {}, R::Scan, { C::Check, "Check this page only" } },
+        { key::checkImages, B, yesNo(true), {}, R::Scan, { C::Check, "Check images", "images:" } },
+        { key::linkedFiles, B, yesNo(false), {}, R::Scan, { C::Check, "Check linked files", "linkedfiles:" } },
+        { key::searchMetaDataForURLs, B, yesNo(false), {}, R::Scan,
+            { C::Check, "Look for URLs in meta data", "searchMetaTags:" } },
+        { key::lookForLazyLoadImageURLs, B, yesNo(false), {}, R::Scan,
+            { C::Check, "Look for lazy-load images", "lazyLoading:" } },
+        { key::loadImages, B, none, {}, R::Scan, { C::Check, "Load images", "loadImages:" } },
+        { key::checkSpelling, B, yesNo(false), {}, R::Scan, { C::Check, "Check spelling", "spellcheck:", kHidden } },
+        { key::language, S, preferredLanguageDisplayName(), {}, R::Window,
+            { C::Language, "Spelling language:", nullptr, kHidden } },
+        { key::shouldParseCSS, B, yesNo(false), {}, R::Scan, {} },
+        { key::shouldParsePDFs, B, yesNo(false), {}, R::Scan,
+            { C::Check, "Read links in PDFs", "linksinpdfs:", kHidden } },
+        { key::shouldParseDOCXs, B, yesNo(false), {}, R::Scan,
+            { C::Check, "Read links in DOCX files", nullptr, kHidden } },
+        { key::shouldParseRTFs, B, none, {}, R::Scan, {} },
+        { key::plainTextMode, I, whole(0), {}, R::Scan, {} },
+        { key::wixSite, B, yesNo(false), {}, R::NoScan, {} },
+        { key::runJS, B, yesNo(false), {}, R::Scan, { C::Check, "Run JavaScript", "renderjs:", kHidden } },
+        { key::shouldLoadJS, B, none, {}, R::Scan, {} },
+        { key::shouldTrimHash, B, yesNo(true), {}, R::Scan,
+            { C::InvertedCheck, "Treat #fragments as separate pages", "anchor:" } },
+        { key::limitLevels, B, yesNo(false), {}, R::NoScan, {} },
+        { key::hashIsBad, B, yesNo(false), {}, R::Scan, { C::Check, "Report empty and \"#\" links as bad", "missing:" } },
+        { key::shouldArchive, B, yesNo(false), {}, R::Scan, { C::Check, "Archive pages", "archive:" } },
+        { key::tolerateUpADirectory, B, yesNo(false), {}, R::Scan,
+            { C::Check, "Tolerate ../ above the domain", "aboveDomain:" } },
+        { key::sitemapOnly, B, yesNo(false), {}, R::Scan, {} },
+        { key::trimWhitespace, B, yesNo(true), {}, R::ApplicationDefaults, {} },
+        { key::isSearch, B, none, {}, R::Scan, {} },
         // Pace and limits.
-        { "numberOfThreads", I, whole(12),
+        { key::numberOfThreads, I, whole(12),
             SettingRange { double(kFewestThreads), double(kMostThreads), "fetches at a time" },
-            R::Scan, "Z12AraQueue" },
-        { "delay", D, 0.0, SettingRange { 0.0, kLongestDelaySeconds, "seconds" }, R::Scan, "Z12AraQueue" },
-        { "timeout", D, 30.0,
-            SettingRange { kShortestTimeoutSeconds, kLongestTimeoutSeconds, "seconds",
-                /*belowReadsAsDefault=*/true },
-            R::Scan, "CrwlUrlRequest, Z12Ara" },
-        { "maxRPM", I, whole(1000),
+            R::Scan, { C::Threads, "Threads:", "threads:" }, kApplicationWide },
+        { key::delay, D, 0.0, SettingRange { 0.0, kLongestDelaySeconds, "seconds" }, R::Scan, {} },
+        { key::timeout, D, 30.0,
+            SettingRange { kShortestTimeoutSeconds, kLongestTimeoutSeconds, "seconds", kBelowReadsAsDefault },
+            R::Scan, { C::Seconds, "Time-out (s):", "threads:" }, kApplicationWide },
+        { key::maxRPM, I, whole(1000),
             SettingRange { double(kLowestRequestsPerMinute), double(kHighestRequestsPerMinute),
                 "requests per minute" },
-            R::Scan, "Z12AraQueue" },
-        { "limitRPM", B, yesNo(false), {}, R::Scan, "Z12AraQueue" },
-        { "linksLimit", I, whole(2000000), SettingRange { 1, kLargestLimit, "links", /*belowReadsAsDefault=*/true }, R::Scan,
-            "Z12AraCollections, Z12AraExtraction" },
-        { "levelsLimit", I, whole(100), SettingRange { 1, kLargestLimit, "levels", /*belowReadsAsDefault=*/true }, R::Scan,
-            "Z12AraExtraction" },
-        { "occurrencesLimit", I, whole(100), SettingRange { 1, kLargestLimit, "occurrences", /*belowReadsAsDefault=*/true },
-            R::Scan, "Z12AraExtraction" },
-        { "limitOccurrences", B, yesNo(false), {}, R::Scan, "Z12AraExtraction" },
+            R::Scan, { C::RequestRate, "Requests per minute:", "threads:" } },
+        { key::limitRPM, B, yesNo(false), {}, R::Scan, { C::Check, "Limit the request rate" } },
+        { key::linksLimit, I, whole(2000000), SettingRange { 1, kLargestLimit, "links", kBelowReadsAsDefault },
+            R::Scan, { C::Limit, "Links limit:", "linkslimit:" }, kApplicationWide },
+        { key::levelsLimit, I, whole(100), SettingRange { 1, kLargestLimit, "levels", kBelowReadsAsDefault },
+            R::Scan, { C::Limit, "Levels limit:", "levelslimit:" }, kApplicationWide },
+        { key::occurrencesLimit, I, whole(100),
+            SettingRange { 1, kLargestLimit, "occurrences", kBelowReadsAsDefault },
+            R::Scan, { C::Limit, "Occurrences limit:", "occurrenceslimit:" }, kApplicationWide },
+        { key::limitOccurrences, B, yesNo(false), {}, R::Scan, { C::Check, "Limit occurrences" } },
         // The requests.
-        { "customHeaderAcceptLanguage", S, QStringLiteral("*"), {}, R::Scan, "CrwlUrlRequest" },
-        { "defaultLocalFileName", S, QStringLiteral("index.html"), {}, R::ApplicationDefaults,
-            "CrwlUrlRequest, ArchiveExportController" },
-        { "caseSensitiveFileURLs", B, yesNo(true), {}, R::NoScan, "kept in older files" },
-        { "userAgentString", S,
+        { key::customHeaderAcceptLanguage, S, QStringLiteral("*"), {}, R::Scan,
+            { C::Text, "Accept-Language:", "acceptlanguage:" } },
+        { key::defaultLocalFileName, S, QStringLiteral("index.html"), {}, R::ApplicationDefaults, {} },
+        { key::caseSensitiveFileURLs, B, yesNo(true), {}, R::NoScan, {} },
+        { key::userAgentString, S,
             QStringLiteral("Mozilla/5.0 (Macintosh; Intel Mac OS X 10_15_7) AppleWebKit/605.1.15 (KHTML, like Gecko) "
                            "Version/17.3 Safari/605.1.15"),
-            {}, R::Scan, "CrwlUrlRequest, Z12AraProbes" },
+            {}, R::Scan, { C::Text, "User agent:", "useragent:" }, kApplicationWide },
+        { key::securityToken, B, none, {}, R::Scan, {} },
+        { key::WebtallyAttemptAuthentication, B, none, {}, R::Scan, {} },
         // What is followed.
-        { "checkImages", B, yesNo(true), {}, R::Scan, "CrwlParser, Z12Ara" },
-        { "blacklistByRobotsTxt", B, yesNo(false), {}, R::Scan, "Z12AraExtraction" },
-        { "internalOnly", B, yesNo(false), {}, R::Scan, "Z12AraDecisions" },
-        { "dontFollowNofollowLinks", B, yesNo(false), {}, R::Scan, "Z12AraDecisions" },
-        { "followSubdomains", B, yesNo(false), {}, R::Scan, "Z12AraDecisions" },
-        { "crawlUpwards", B, yesNo(false), {}, R::Scan, "Z12AraDecisions" },
-        { "trimQuery", B, yesNo(false), {}, R::Scan, "Z12AraDecisions, CrwlUrlRedirects" },
-        { "wordpressUrls", B, yesNo(false), {}, R::Scan, "Z12AraProbes, Z12AraCollections" },
-        { "shouldIgnoreSlash", B, yesNo(true), {}, R::Scan, "CrwlUrlPolicy, Z12AraDecisions" },
+        { key::blacklistByRobotsTxt, B, yesNo(false), {}, R::Scan, { C::Check, "Observe robots.txt", "robots:" } },
+        { key::internalOnly, B, yesNo(false), {}, R::Scan, { C::Check, "Check internal links only", "internal:" } },
+        { key::dontFollowNofollowLinks, B, yesNo(false), {}, R::Scan,
+            { C::Check, "Don't follow nofollow links", "nofollow:" }, kApplicationWide },
+        { key::followSubdomains, B, yesNo(false), {}, R::Scan, { C::Check, "Follow subdomains", "subdomain:" } },
+        { key::crawlUpwards, B, yesNo(false), {}, R::Scan,
+            { C::Check, "Follow links above the starting folder", "allowCrawlingUpwards:" } },
+        { key::trimQuery, B, yesNo(false), {}, R::Scan, { C::Check, "Ignore query strings", "querystring:" } },
+        { key::wordpressUrls, B, yesNo(false), {}, R::Scan, { C::Check, "WordPress URLs", "wordpressthing:" } },
+        { key::shouldIgnoreSlash, B, yesNo(true), {}, R::Scan,
+            { C::Check, "Ignore trailing slashes", "trailingSlash:" } },
+        { key::ignoreSessid, B, yesNo(false), {}, R::Scan, { C::Check, "Ignore session ids", "sessid:" } },
+        { key::sessidParam, S, QStringLiteral("sid"), {}, R::Scan, { C::Text, "Session id parameter:" } },
+        { key::ignoreScheme, B, none, {}, R::Scan, { C::Check, "Ignore http/https differences" } },
+        { key::httpIsExternal, B, none, {}, R::Scan, { C::Check, "Treat http links as external" } },
+        { key::dontReportRedirects, B, none, {}, R::Scan, {} },
         // The sitemap upload.
-        { "ftpserver", S, noText, {}, R::NoScan, "SitemapManagerUpload" },
-        { "ftpport", S, noText, {}, R::NoScan, "SitemapManagerUpload" },
-        { "ftpdirectory", S, noText, {}, R::NoScan, "SitemapManagerUpload" },
-        { "ftpusername", S, noText, {}, R::NoScan, "SitemapManagerUpload" },
-        { "ftppassword", S, noText, {}, R::NoScan, "SitemapManagerUpload" },
-        { "ftpUsesTLS", B, yesNo(false), {}, R::NoScan, "SitemapManagerUpload" },
-        { "archiveSaveLocation", S, noText, {}, R::Window, "ArchiveExportController" },
-        { "runAllToCompletion", B, yesNo(false), {}, R::ApplicationDefaults, "CrwlUrlResponse" },
-        { "notifyAllResourcesRegardlessOfFileType", B, yesNo(false), {}, R::Scan, "CrwlUrlResponse" },
-        { "shouldLoadImages", B, yesNo(false), {}, R::Scan, "CrwlUrlPolicy" },
-        { "shouldCheckForSoft404", B, yesNo(false), {}, R::ApplicationDefaults, "CrwlUrlResponse, Z12AraServices" },
-        { "ignoreSessid", B, yesNo(false), {}, R::Scan, "Z12AraDecisions" },
-        { "sessidParam", S, QStringLiteral("sid"), {}, R::Scan, "Z12AraDecisions" },
-        // Read by the scan without a default: absent, they read as NO or no text.
-        { "loadImages", B, none, {}, R::Scan, "CrwlUrlPolicy" },
-        { "ignoreScheme", B, none, {}, R::Scan, "Z12AraDecisions" },
-        { "httpIsExternal", B, none, {}, R::Scan, "Z12AraExtraction" },
-        { "dontReportRedirects", B, none, {}, R::Scan, "CrwlUrlRedirects, CrwlUrlStatus" },
-        { "securityToken", B, none, {}, R::Scan, "CrwlUrlRequest" },
-        { "shouldLoadJS", B, none, {}, R::Scan, "CrwlUrlResponse" },
-        { "shouldParseRTFs", B, none, {}, R::Scan, "CrwlUrlResponse, Z12AraExtraction" },
-        { "WebtallyAttemptAuthentication", B, none, {}, R::Scan, "CrwlUrlResponse, CrwlUrlPolicy" },
-        { "isSearch", B, none, {}, R::Scan, "CrwlParser" },
+        { key::ftpserver, S, noText, {}, R::NoScan, {} },
+        { key::ftpport, S, noText, {}, R::NoScan, {} },
+        { key::ftpdirectory, S, noText, {}, R::NoScan, {} },
+        { key::ftpusername, S, noText, {}, R::NoScan, {} },
+        { key::ftppassword, S, noText, {}, R::NoScan, {} },
+        { key::ftpUsesTLS, B, yesNo(false), {}, R::NoScan, {} },
+        // What is downloaded and kept.
+        { key::archiveSaveLocation, S, noText, {}, R::Window, {} },
+        { key::runAllToCompletion, B, yesNo(false), {}, R::ApplicationDefaults, {} },
+        { key::notifyAllResourcesRegardlessOfFileType, B, yesNo(false), {}, R::Scan, {} },
+        { key::shouldLoadImages, B, yesNo(false), {}, R::Scan, {} },
+        { key::shouldCheckForSoft404, B, yesNo(false), {}, R::ApplicationDefaults, {} },
+        // Logging in and what each request carries: texts.
+        { key::authenticationusername, S, none, {}, R::Scan, {} },
+        { key::authenticationpassword, S, none, {}, R::Scan, {} },
+        { key::authenticationusernamefieldname, S, none, {}, R::Scan, {} },
+        { key::authenticationpasswordfieldname, S, none, {}, R::Scan, {} },
+        { key::customHeaderKey1, S, none, {}, R::Scan, {} },
+        { key::customHeaderValue1, S, none, {}, R::Scan, {} },
+        { key::customHeaderKey2, S, none, {}, R::Scan, {} },
+        { key::customHeaderValue2, S, none, {}, R::Scan, {} },
+        { key::customHeaderKey3, S, none, {}, R::Scan, {} },
+        { key::customHeaderValue3, S, none, {}, R::Scan, {} },
+        { key::customPostKey1, S, none, {}, R::Scan, {} },
+        { key::customPostValue1, S, none, {}, R::Scan, {} },
+        { key::customPostKey2, S, none, {}, R::Scan, {} },
+        { key::customPostValue2, S, none, {}, R::Scan, {} },
+        // The crawl rule lists: texts to match.
+        { key::ignoreArray, L, none, {}, R::Scan, {} },
+        { key::checkBlacklistArray, L, none, {}, R::Scan, {} },
+        { key::followBlacklistArray, L, none, {}, R::Scan, {} },
+        { key::followWhitelistArray, L, none, {}, R::Scan, {} },
     };
     // clang-format on
-    for (const char* key : { "authenticationusername", "authenticationpassword", "authenticationusernamefieldname",
-             "authenticationpasswordfieldname", "customHeaderKey1", "customHeaderValue1", "customHeaderKey2",
-             "customHeaderValue2", "customHeaderKey3", "customHeaderValue3", "customPostKey1", "customPostValue1",
-             "customPostKey2", "customPostValue2" })
-        table.append({ QString::fromLatin1(key), S, none, {}, R::Scan, "CrwlUrlRequest" });
-    // The crawl rule lists: texts to match.
-    for (const char* key : { "ignoreArray", "checkBlacklistArray", "followBlacklistArray", "followWhitelistArray" })
-        table.append({ QString::fromLatin1(key), L, none, {}, R::Scan, "Z12Ara" });
-    // Settings the application offers for every site (the preferences of new sites, and the
-    // nofollow choice older stores hold).
-    for (CrawlSetting& setting : table) {
-        for (const char* key : { "dontFollowNofollowLinks", "linksLimit", "levelsLimit", "occurrencesLimit",
-                 "numberOfThreads", "timeout", "userAgentString" })
-            if (setting.key == QLatin1StringView(key))
-                setting.applicationWide = true;
-    }
     return table;
 }
 
@@ -162,6 +182,21 @@ const CrawlSetting* findCrawlSetting(const QString& key)
     }();
     const auto row = index.constFind(key);
     return row == index.cend() ? nullptr : &crawlSettingTable().at(*row);
+}
+
+const CrawlSetting& crawlSetting(CrawlSettingKey key)
+{
+    const CrawlSetting* setting = findCrawlSetting(key);
+    Q_ASSERT_X(setting, "crawlSetting", key.name());
+    return *setting;
+}
+
+const SettingRange& crawlSettingRange(CrawlSettingKey key)
+{
+    static const SettingRange widest { -std::numeric_limits<double>::max(), std::numeric_limits<double>::max(), "" };
+    const auto& range = crawlSetting(key).range;
+    Q_ASSERT_X(range, "crawlSettingRange", key.name());
+    return range ? *range : widest;
 }
 
 QVariant effectiveSettingValue(const QString& key, const QVariant& stored)
@@ -193,12 +228,12 @@ QVariant effectiveSettingValue(const QString& key, const QVariant& stored)
     }
 }
 
-qint64 settingIntegerInRange(const std::shared_ptr<CrawlSettings>& settings, const QString& key)
+qint64 settingIntegerInRange(const std::shared_ptr<CrawlSettings>& settings, CrawlSettingKey key)
 {
     return integerValue(effectiveSettingValue(key, settings ? settings->value(key) : QVariant()));
 }
 
-double settingDoubleInRange(const std::shared_ptr<CrawlSettings>& settings, const QString& key)
+double settingDoubleInRange(const std::shared_ptr<CrawlSettings>& settings, CrawlSettingKey key)
 {
     return doubleValue(effectiveSettingValue(key, settings ? settings->value(key) : QVariant()));
 }

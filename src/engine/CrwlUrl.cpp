@@ -134,7 +134,7 @@ void CrwlUrl::setLinkURL(const QString& url)
         stored = decodedLinkURLString(stored);
     // The file-URL mark from before this call decides: a new record's first URL is trimmed.
     if (!isFileURLFlag)
-        stored = trimHash(stored, settingBool(crawlSettings, QStringLiteral("trimQuery")));
+        stored = trimHash(stored, settingBool(crawlSettings, crawlKey::trimQuery));
     // Scheme and host read alike in any case: the record keeps them as every export writes them,
     // whichever spelling was met first.
     linkURL = crawlmere::engine::withLowerCaseSchemeAndHost(stored);

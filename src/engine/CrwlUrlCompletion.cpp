@@ -338,7 +338,7 @@ void CrwlUrl::clearWTG()
 void CrwlUrl::archivePageIfAppropriate()
 {
     // A redirect reaches the owner too: its archive notes where it leads.
-    if (!isInternalFlag || !settingBool(crawlSettings, QStringLiteral("shouldArchive")))
+    if (!isInternalFlag || !settingBool(crawlSettings, crawlKey::shouldArchive))
         return;
     if (const auto recordOwner = owner.lock())
         recordOwner->archivePage(shared_from_this());

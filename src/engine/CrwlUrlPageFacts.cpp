@@ -243,7 +243,7 @@ QString CrwlUrl::getJsonldTypes() const
 
 QString CrwlUrl::getAnchorFragment() const
 {
-    if (settingBool(crawlSettings, QStringLiteral("shouldTrimHash")))
+    if (settingBool(crawlSettings, crawlKey::shouldTrimHash))
         return QStringLiteral("");
     const qsizetype hash = linkURL.indexOf(u'#');
     if (hash < 0 || hash >= linkURL.size() - 1)

@@ -18,25 +18,25 @@ using crawlmere::engine::settingString;
 
 // ----- Settings predicates --------------------------------------------------------------------
 
-bool CrwlUrl::shouldParsePDFs() const { return settingBool(crawlSettings, QStringLiteral("shouldParsePDFs")); }
+bool CrwlUrl::shouldParsePDFs() const { return settingBool(crawlSettings, crawlKey::shouldParsePDFs); }
 
-bool CrwlUrl::shouldParseDOCXs() const { return settingBool(crawlSettings, QStringLiteral("shouldParseDOCXs")); }
+bool CrwlUrl::shouldParseDOCXs() const { return settingBool(crawlSettings, crawlKey::shouldParseDOCXs); }
 
-bool CrwlUrl::shouldParseCSS() const { return settingBool(crawlSettings, QStringLiteral("shouldParseCSS")); }
+bool CrwlUrl::shouldParseCSS() const { return settingBool(crawlSettings, crawlKey::shouldParseCSS); }
 
 bool CrwlUrl::shouldLoadImages() const
 {
     // The settings pane stores the switch as "loadImages"; "shouldLoadImages" is read from sites
     // that do not hold it.
-    const QVariant shown = crawlSettings ? crawlSettings->value(QStringLiteral("loadImages")) : QVariant();
-    return shown.isValid() ? boolValue(shown) : settingBool(crawlSettings, QStringLiteral("shouldLoadImages"));
+    const QVariant shown = crawlSettings ? crawlSettings->value(crawlKey::loadImages) : QVariant();
+    return shown.isValid() ? boolValue(shown) : settingBool(crawlSettings, crawlKey::shouldLoadImages);
 }
 
 bool CrwlUrl::isSonOfXML() const
 {
     if (isXML())
         return false;
-    return settingBool(crawlSettings, QStringLiteral("startingPointWasXML"));
+    return settingBool(crawlSettings, crawlKey::startingPointWasXML);
 }
 
 // ----- Request method -------------------------------------------------------------------------
@@ -45,16 +45,16 @@ qint32 CrwlUrl::requestMethod() const
 {
     if (!isStartingPoint())
         return 1;
-    const bool loginForm = settingBool(crawlSettings, QStringLiteral("WebtallyAttemptAuthentication"))
-        && !settingString(crawlSettings, QStringLiteral("authenticationpassword")).isEmpty()
-        && !settingString(crawlSettings, QStringLiteral("authenticationpasswordfieldname")).isEmpty();
+    const bool loginForm = settingBool(crawlSettings, crawlKey::WebtallyAttemptAuthentication)
+        && !settingString(crawlSettings, crawlKey::authenticationpassword).isEmpty()
+        && !settingString(crawlSettings, crawlKey::authenticationpasswordfieldname).isEmpty();
     if (loginForm)
         return 2;
     // A custom POST field is only sent in a POST body, so a named field with a value makes the
     // starting request a POST.
-    for (int pair = 1; pair <= 2; ++pair) {
-        const QString key = settingString(crawlSettings, QStringLiteral("customPostKey%1").arg(pair));
-        const QString value = settingString(crawlSettings, QStringLiteral("customPostValue%1").arg(pair));
+    for (const auto& [keyOfName, keyOfValue] : crawlmere::engine::customPostFields) {
+        const QString key = settingString(crawlSettings, keyOfName);
+        const QString value = settingString(crawlSettings, keyOfValue);
         if (!key.trimmed().isEmpty() && !value.isEmpty())
             return 2;
     }
@@ -118,13 +118,12 @@ QString CrwlUrl::forceTrimHash(const QString& url) { return crawlmere::engine::f
 QString CrwlUrl::trimHash(const QString& url, bool trimQuery) const
 {
     return crawlmere::engine::trimHashQuery(
-        url, settingBool(crawlSettings, QStringLiteral("shouldTrimHash")), trimQuery, isInternal());
+        url, settingBool(crawlSettings, crawlKey::shouldTrimHash), trimQuery, isInternal());
 }
 
 QString CrwlUrl::prepareUrlForLookup(const QString& url) const
 {
-    return crawlmere::engine::prepareUrlForLookup(
-        url, settingBool(crawlSettings, QStringLiteral("shouldIgnoreSlash")));
+    return crawlmere::engine::prepareUrlForLookup(url, settingBool(crawlSettings, crawlKey::shouldIgnoreSlash));
 }
 
 bool CrwlUrl::isEqualToUrl(const QString& url, bool checkRedir)

@@ -26,7 +26,7 @@ QVariantMap CrwlUrl::makeRedirectHop(const QString& url, qint64 status, qint32 r
 void CrwlUrl::addRedir(const QString& target, qint64 newStatus, qint32 reason)
 {
     const QString trimmed = crawlmere::engine::withLowerCaseSchemeAndHost(
-        trimHash(target, settingBool(crawlSettings, QStringLiteral("trimQuery"))));
+        trimHash(target, settingBool(crawlSettings, crawlKey::trimQuery)));
     if (trimmed.isEmpty())
         return;
     {

@@ -24,6 +24,8 @@
 #include <mutex>
 #include <utility>
 
+using crawlmere::engine::customHeaders;
+using crawlmere::engine::customPostFields;
 using crawlmere::engine::settingBool;
 using crawlmere::engine::settingString;
 using crawlmere::engine::settingTimeoutSeconds;
@@ -109,21 +111,21 @@ QByteArray CrwlUrlFetch::loginBody(const CrwlUrl& record, const std::optional<Lo
 {
     const auto& settings = record.crawlSettings;
     QByteArray body;
-    const QString userName = settingString(settings, QStringLiteral("authenticationusername"));
-    const QString passwordField = settingString(settings, QStringLiteral("authenticationpasswordfieldname"));
-    const QString password = settingString(settings, QStringLiteral("authenticationpassword"));
+    const QString userName = settingString(settings, crawlKey::authenticationusername);
+    const QString passwordField = settingString(settings, crawlKey::authenticationpasswordfieldname);
+    const QString password = settingString(settings, crawlKey::authenticationpassword);
     if (!userName.isEmpty()) {
-        appendPair(body, settingString(settings, QStringLiteral("authenticationusernamefieldname")), userName);
+        appendPair(body, settingString(settings, crawlKey::authenticationusernamefieldname), userName);
         appendPair(body, passwordField, password);
     } else if (!passwordField.isEmpty() && !password.isEmpty()) {
         appendPair(body, passwordField, password);
     }
     // Custom fields go with the login pair, and alone when there is none (a POST that only
     // carries its custom fields).
-    for (int slot = 1; slot <= 2; ++slot) {
-        const QString key = settingString(settings, QStringLiteral("customPostKey%1").arg(slot));
+    for (const auto& [keyOfName, keyOfValue] : customPostFields) {
+        const QString key = settingString(settings, keyOfName);
         if (!key.isEmpty())
-            appendPair(body, key, settingString(settings, QStringLiteral("customPostValue%1").arg(slot)));
+            appendPair(body, key, settingString(settings, keyOfValue));
     }
     if (form) {
         // Hidden fields with a name and a value; a later field of the same name wins, in the
@@ -183,7 +185,7 @@ UrlRequest CrwlUrl::makeServerRequest() const
         if (const auto fileUrl = Url::fromString(requestUrl); fileUrl && fileUrl->isFileUrl()) {
             if (QFileInfo(fileUrl->toLocalFile()).isDir()) {
                 const QString name = strings::trimmingWhitespaceAndNewlines(
-                    userDefaults()->stringForKey(QStringLiteral("defaultLocalFileName")));
+                    userDefaults()->stringForKey(crawlKey::defaultLocalFileName));
                 if (!name.isEmpty()) {
                     if (!requestUrl.endsWith(u'/'))
                         requestUrl.append(u'/');
@@ -196,7 +198,7 @@ UrlRequest CrwlUrl::makeServerRequest() const
     UrlRequest request(requestUrl, timeout);
     request.httpShouldHandleCookies = true;
     request.maxBodyBytes = maxBodyBytes();
-    const QString userAgent = settingString(crawlSettings, QStringLiteral("userAgentString"));
+    const QString userAgent = settingString(crawlSettings, crawlKey::userAgentString);
     request.userAgent = userAgent;
 
     request.setValue("text/html,application/xhtml+xml,application/xml;q=0.9,*/*;q=0.8", "Accept");
@@ -214,23 +216,22 @@ UrlRequest CrwlUrl::makeServerRequest() const
             QStringLiteral("unable to set referer for %1, we have %2 instances")
                 .arg(linkURL)
                 .arg(inboundInstanceArray.size()));
-    QString language = settingString(crawlSettings, QStringLiteral("customHeaderAcceptLanguage"));
+    QString language = settingString(crawlSettings, crawlKey::customHeaderAcceptLanguage);
     if (language.isEmpty())
         language = QStringLiteral("*");
     request.setValue(language.toUtf8(), "Accept-Language");
     // Accept-Encoding names what the transfer decodes (gzip, deflate, br); it sets it itself.
     request.setValue(
         userDefaults()->boolForKey(QStringLiteral("connectionKeepAlive")) ? "keep-alive" : "close", "Connection");
-    for (int slot = 1; slot <= 3; ++slot) {
-        const QString name = settingString(crawlSettings, QStringLiteral("customHeaderKey%1").arg(slot));
+    for (const auto& [keyOfName, keyOfValue] : customHeaders) {
+        const QString name = settingString(crawlSettings, keyOfName);
         if (!name.isEmpty())
-            request.setValue(
-                settingString(crawlSettings, QStringLiteral("customHeaderValue%1").arg(slot)).toUtf8(), name.toUtf8());
+            request.setValue(settingString(crawlSettings, keyOfValue).toUtf8(), name.toUtf8());
     }
 
     if (requestMethod() == 2) {
         std::optional<LoginFormFields> form;
-        if (settingBool(crawlSettings, QStringLiteral("securityToken"))) {
+        if (settingBool(crawlSettings, crawlKey::securityToken)) {
             if (const auto reader = FetchPageReader::installed())
                 form = reader->readLoginForm(request.url);
             if (form && !form->action.isNull()) {
@@ -302,13 +303,13 @@ bool CrwlUrl::shouldRunJS() const
 {
     // Hosts whose pages show their content only once rendered: the `renderedHostNames` default
     // (a microblogging, a photo-sharing and a video-sharing service unless changed).
-    if (userDefaults()->boolForKey(QStringLiteral("shouldCheckForSoft404"))) {
+    if (userDefaults()->boolForKey(crawlKey::shouldCheckForSoft404)) {
         for (const QString& host : userDefaults()->stringArrayForKey(QStringLiteral("renderedHostNames"))) {
             if (!host.isEmpty() && linkURL.contains(host, Qt::CaseInsensitive))
                 return true;
         }
     }
-    if (!settingBool(crawlSettings, QStringLiteral("runJS")) || !isInternalFlag)
+    if (!settingBool(crawlSettings, crawlKey::runJS) || !isInternalFlag)
         return false;
     return !(
         isXML() || isImageFlag || isVideoFlag || isAudioFlag || isJS() || isCSS() || isPDF() || isDOCX() || isRTF());
@@ -350,7 +351,7 @@ void CrwlUrl::recheckPage()
         return;
     }
     UrlRequest request(pageUrl->absoluteString(), 30.0);
-    request.userAgent = settingString(crawlSettings, QStringLiteral("userAgentString"));
+    request.userAgent = settingString(crawlSettings, crawlKey::userAgentString);
     request.maxBodyBytes = maxBodyBytes();
     const auto loaded = UrlSession::loadSynchronously(request, std::chrono::seconds(60));
     if (loaded.error || loaded.body.isEmpty()) {

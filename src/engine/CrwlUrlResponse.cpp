@@ -397,9 +397,9 @@ bool CrwlUrl::loadShouldContinue() const
     const qint64 code = getStatus();
     if (getRunJS() || code >= 400)
         return false;
-    if (userDefaults()->boolForKey(QStringLiteral("runAllToCompletion")))
+    if (userDefaults()->boolForKey(crawlKey::runAllToCompletion))
         return true;
-    if (settingBool(crawlSettings, QStringLiteral("shouldArchive")) && isInternalFlag)
+    if (settingBool(crawlSettings, crawlKey::shouldArchive) && isInternalFlag)
         return true;
     // Loaded images show the size of their body, wherever they are.
     if (isImageFlag && shouldLoadImages() && !isSonOfXML())
@@ -407,21 +407,21 @@ bool CrwlUrl::loadShouldContinue() const
     if (isInternalFlag) {
         if (!isXML() && isSonOfXML())
             return false;
-        if (settingBool(crawlSettings, QStringLiteral("notifyAllResourcesRegardlessOfFileType")))
+        if (settingBool(crawlSettings, crawlKey::notifyAllResourcesRegardlessOfFileType))
             return true;
         if (isHTML() || isStartingPointFlag)
             return true;
         // Every document type the scan is set to read links from is downloaded.
         if ((isPDF() && shouldParsePDFs()) || (isCSS() && shouldParseCSS()) || (isDOCX() && shouldParseDOCXs())
-            || (isRTF() && settingBool(crawlSettings, QStringLiteral("shouldParseRTFs")))
-            || (isJS() && settingBool(crawlSettings, QStringLiteral("shouldLoadJS"))))
+            || (isRTF() && settingBool(crawlSettings, crawlKey::shouldParseRTFs))
+            || (isJS() && settingBool(crawlSettings, crawlKey::shouldLoadJS)))
             return true;
         if (isXML())
             return true;
         logLine(2, QStringLiteral("old-style cancellation - have status but won't collect data for %1").arg(linkURL));
         return false;
     }
-    if (userDefaults()->boolForKey(QStringLiteral("shouldCheckForSoft404"))) {
+    if (userDefaults()->boolForKey(crawlKey::shouldCheckForSoft404)) {
         if (!isHTML() && !mimeTypeText.isEmpty())
             return false;
         return userDefaults()->integerForKey(QStringLiteral("soft404Scope")) > 0;
@@ -431,10 +431,10 @@ bool CrwlUrl::loadShouldContinue() const
 
 std::optional<std::pair<QString, QString>> CrwlUrl::credentialsFromSettings() const
 {
-    if (!settingBool(crawlSettings, QStringLiteral("WebtallyAttemptAuthentication")))
+    if (!settingBool(crawlSettings, crawlKey::WebtallyAttemptAuthentication))
         return std::nullopt;
-    const QString user = settingString(crawlSettings, QStringLiteral("authenticationusername"));
-    const QString password = settingString(crawlSettings, QStringLiteral("authenticationpassword"));
+    const QString user = settingString(crawlSettings, crawlKey::authenticationusername);
+    const QString password = settingString(crawlSettings, crawlKey::authenticationpassword);
     if (user.isEmpty() || password.isEmpty())
         return std::nullopt;
     return std::make_pair(user, password);

@@ -104,7 +104,7 @@ QString CrwlUrl::statusDescriptionWithoutFragment() const
     // The preference that gives redirects their colour decides the text too.
     // A hop only recorded (a Refresh header not waited for) leaves the record its own page.
     if (followedRedirectCount() == 0 || defaultsBool(userDefaults(), QStringLiteral("dontReportRedirects"), false)
-        || settingBool(crawlSettings, QStringLiteral("dontReportRedirects")))
+        || settingBool(crawlSettings, crawlKey::dontReportRedirects))
         return descriptionForStatusCode(finalCode);
     switch (defaultsInteger(userDefaults(), QStringLiteral("byStatusWhichStatus"), 2)) {
     case 2:

@@ -1,6 +1,7 @@
 // The application defaults the crawl engine relies on.
 #include "engine/EngineDefaults.h"
 
+#include "engine/CrawlSettingTable.h"
 #include "platform/UserDefaults.h"
 
 #include <QVariantList>
@@ -12,24 +13,24 @@ QVariantMap engineDefaults()
     return {
         { QStringLiteral("verbosity"), qint64(0) },
         { QStringLiteral("connectionKeepAlive"), true },
-        { QStringLiteral("runAllToCompletion"), false },
+        { QString(key::runAllToCompletion), crawlSetting(key::runAllToCompletion).defaultValue },
         { QStringLiteral("jsRenderingTime"), qint64(1) },
         { QStringLiteral("soft404Scope"), qint64(0) },
         { QStringLiteral("byStatusWhichStatus"), qint64(2) },
         { QStringLiteral("skipArchiveBasedOnBlackAndWhitelists"), true },
         { QStringLiteral("exportEntireSite_Process"), true },
         { QStringLiteral("exportEntireSite_Preserve"), false },
-        { QStringLiteral("defaultLocalFileName"), QStringLiteral("index.html") },
+        { QString(key::defaultLocalFileName), crawlSetting(key::defaultLocalFileName).defaultValue },
         { QStringLiteral("useProxyCrawl"), false },
-        { QStringLiteral("shouldCheckForSoft404"), false },
+        { QString(key::shouldCheckForSoft404), crawlSetting(key::shouldCheckForSoft404).defaultValue },
         // The builder's domain and the rest of the generator text, up to the closing quote.
         { QStringLiteral("siteBuilderGeneratorPattern"),
             QStringLiteral("<meta\\s+name=[\"']?generator[\"']?\\s+content=\"(wix\\.com[^\"]*)") },
         // Pages of these services show what they hold only once rendered: a missing post, photo
         // or video still answers 200 with a bare page that only rendering fills in.
         { QStringLiteral("renderedHostNames"),
-            QVariantList { QStringLiteral("twitter.com"), QStringLiteral("instagram.com"),
-                QStringLiteral("youtube.com") } },
+            QVariantList {
+                QStringLiteral("twitter.com"), QStringLiteral("instagram.com"), QStringLiteral("youtube.com") } },
     };
 }
 

@@ -21,29 +21,29 @@ QVariant settingValue(const std::shared_ptr<CrawlSettings>& settings, const QStr
 
 } // namespace
 
-bool settingBool(const std::shared_ptr<CrawlSettings>& settings, const QString& key)
+bool settingBool(const std::shared_ptr<CrawlSettings>& settings, CrawlSettingKey key)
 {
     return boolValue(settingValue(settings, key));
 }
 
-qint64 settingInteger(const std::shared_ptr<CrawlSettings>& settings, const QString& key)
+qint64 settingInteger(const std::shared_ptr<CrawlSettings>& settings, CrawlSettingKey key)
 {
     return integerValue(settingValue(settings, key));
 }
 
-double settingDouble(const std::shared_ptr<CrawlSettings>& settings, const QString& key)
+double settingDouble(const std::shared_ptr<CrawlSettings>& settings, CrawlSettingKey key)
 {
     return doubleValue(settingValue(settings, key));
 }
 
-QString settingString(const std::shared_ptr<CrawlSettings>& settings, const QString& key)
+QString settingString(const std::shared_ptr<CrawlSettings>& settings, CrawlSettingKey key)
 {
     return stringValue(settingValue(settings, key));
 }
 
 double settingTimeoutSeconds(const std::shared_ptr<CrawlSettings>& settings)
 {
-    return settingDoubleInRange(settings, QStringLiteral("timeout"));
+    return settingDoubleInRange(settings, crawlKey::timeout);
 }
 
 std::optional<QVariant> valueFromText(const QString& text, const QVariant& model)

@@ -2,6 +2,7 @@
 // text read as a number, and absent values read as NO or 0.
 #pragma once
 
+#include "engine/CrawlSettingKeys.h"
 #include "engine/CrawlSettings.h"
 #include "platform/StoredValue.h"
 
@@ -23,10 +24,11 @@ using crawlmere::platform::stringValue;
 
 /// The same reads from a scan's shared settings. A null dictionary or an absent key reads
 /// as NO, 0, 0.0 or a null string. They never insert into the dictionary.
-bool settingBool(const std::shared_ptr<CrawlSettings>& settings, const QString& key);
-qint64 settingInteger(const std::shared_ptr<CrawlSettings>& settings, const QString& key);
-double settingDouble(const std::shared_ptr<CrawlSettings>& settings, const QString& key);
-QString settingString(const std::shared_ptr<CrawlSettings>& settings, const QString& key);
+/// Only the declared keys of `engine::key` are taken, so a misspelt key does not compile.
+bool settingBool(const std::shared_ptr<CrawlSettings>& settings, CrawlSettingKey key);
+qint64 settingInteger(const std::shared_ptr<CrawlSettings>& settings, CrawlSettingKey key);
+double settingDouble(const std::shared_ptr<CrawlSettings>& settings, CrawlSettingKey key);
+QString settingString(const std::shared_ptr<CrawlSettings>& settings, CrawlSettingKey key);
 
 /// Shortest time-out a scan uses, in seconds.
 inline constexpr double kShortestTimeoutSeconds = 1.0;

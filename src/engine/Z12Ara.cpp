@@ -144,16 +144,15 @@ bool Z12Ara::go()
     if (!validateStartingUrl(crawlSettings))
         return failStart(QStringLiteral("unable to work with starting URL"));
 
-    if (settingBool(crawlSettings, QStringLiteral("linkedFiles"))
-        && settingBool(crawlSettings, QStringLiteral("checkImages")))
-        crawlSettings->insert(QStringLiteral("shouldParseCSS"), true);
+    if (settingBool(crawlSettings, crawlKey::linkedFiles) && settingBool(crawlSettings, crawlKey::checkImages))
+        crawlSettings->insert(crawlKey::shouldParseCSS, true);
 
     lcurl = CrwlUrl::make(shared_from_this(), crawlSettings);
     lcurl->setIsStartingPoint(true);
-    lcurl->setLinkURL(settingString(crawlSettings, QStringLiteral("startingUrl")));
+    lcurl->setLinkURL(settingString(crawlSettings, crawlKey::startingUrl));
     qfDataSource::add(lcurl);
 
-    if (defaults->boolForKey(QStringLiteral("shouldCheckForSoft404"))) {
+    if (defaults->boolForKey(crawlKey::shouldCheckForSoft404)) {
         const QStringList terms = trimEachItemInArray(
             defaults->stringForKey(QStringLiteral("soft404Terms")).split(u'\n', Qt::KeepEmptyParts));
         {
@@ -174,7 +173,7 @@ bool Z12Ara::go()
         lcurl = nullptr;
         return false;
     }
-    crawlSettings->insert(QStringLiteral("plainTextMode"), static_cast<qint64>(plainTextMode));
+    crawlSettings->insert(crawlKey::plainTextMode, static_cast<qint64>(plainTextMode));
 
     buildRuleLists();
     startingDir = QString();
@@ -182,7 +181,7 @@ bool Z12Ara::go()
         limitToStartingDirectory(lcurl);
     collectInternalDomains(lcurl);
 
-    scanningHttpsSite = settingString(crawlSettings, QStringLiteral("startingUrl")).startsWith(u"https://");
+    scanningHttpsSite = settingString(crawlSettings, crawlKey::startingUrl).startsWith(u"https://");
     httpLinkFoundOnHttpsSite = false;
     setRobotsRules(QString(), {});
     parseRobotsTxt(lcurl);
@@ -198,7 +197,7 @@ bool Z12Ara::validateStartingUrl(const SharedCrawlSettings& settings) const
 {
     if (!settings)
         return false;
-    const QString given = settingString(settings, QStringLiteral("startingUrl"));
+    const QString given = settingString(settings, crawlKey::startingUrl);
     if (given.isEmpty())
         return false;
     const QString trimmed = strings::trimmingWhitespaceAndNewlines(given);
@@ -221,7 +220,7 @@ bool Z12Ara::validateStartingUrl(const SharedCrawlSettings& settings) const
         logLine(1, QStringLiteral("Important - crawlSettings>startingUrl is now an encodedURLString"));
         result = encoded;
     }
-    settings->insert(QStringLiteral("startingUrl"), result);
+    settings->insert(crawlKey::startingUrl, result);
     return true;
 }
 
@@ -240,13 +239,13 @@ bool Z12Ara::prepareLocalFile(const UrlPtr& startingRecord)
     QFileInfo info(path);
     if (!path.isEmpty() && info.isDir()) {
         const QString fileName
-            = strings::trimmingWhitespaceAndNewlines(defaults->stringForKey(QStringLiteral("defaultLocalFileName")));
+            = strings::trimmingWhitespaceAndNewlines(defaults->stringForKey(crawlKey::defaultLocalFileName));
         if (!fileName.isEmpty()) {
             path = strings::appendingPathComponent(path, fileName);
             // The scan reads and fetches the page inside the folder, not the folder itself.
             if (const auto fileUrl = Url::fromLocalFile(path)) {
                 startingRecord->setLinkURL(fileUrl->absoluteString());
-                crawlSettings->insert(QStringLiteral("startingUrl"), fileUrl->absoluteString());
+                crawlSettings->insert(crawlKey::startingUrl, fileUrl->absoluteString());
             }
         }
     }
@@ -306,11 +305,11 @@ QStringList Z12Ara::builtInCheckBlacklistTerms()
 
 void Z12Ara::buildRuleLists()
 {
-    checkBlacklistArray = trimEachItemInArray(crawlSettings->value(QStringLiteral("checkBlacklistArray")));
+    checkBlacklistArray = trimEachItemInArray(crawlSettings->value(crawlKey::checkBlacklistArray));
     checkBlacklistArray += builtInCheckBlacklistTerms();
-    followBlacklistArray = trimEachItemInArray(crawlSettings->value(QStringLiteral("followBlacklistArray")));
-    followWhitelistArray = trimEachItemInArray(crawlSettings->value(QStringLiteral("followWhitelistArray")));
-    ignoreArray = trimEachItemInArray(crawlSettings->value(QStringLiteral("ignoreArray")));
+    followBlacklistArray = trimEachItemInArray(crawlSettings->value(crawlKey::followBlacklistArray));
+    followWhitelistArray = trimEachItemInArray(crawlSettings->value(crawlKey::followWhitelistArray));
+    ignoreArray = trimEachItemInArray(crawlSettings->value(crawlKey::ignoreArray));
 
     const QVariant superWhitelist = defaults->objectForKey(QStringLiteral("superWhitelistArray"));
     if (superWhitelist.isValid()) {
@@ -359,8 +358,8 @@ void Z12Ara::limitToStartingDirectory(const UrlPtr& startingRecord)
         logLine(2, QStringLiteral("dir trimmed to %1").arg(dir));
     } else {
         dir = path;
-        const bool singlePage = settingBool(crawlSettings, QStringLiteral("singlePage"));
-        const bool wordpressUrls = settingBool(crawlSettings, QStringLiteral("wordpressUrls"));
+        const bool singlePage = settingBool(crawlSettings, crawlKey::singlePage);
+        const bool wordpressUrls = settingBool(crawlSettings, crawlKey::wordpressUrls);
         if (!path.endsWith(u'/') && !singlePage && !wordpressUrls) {
             // Both answers change the site (no cancel answer: Escape does nothing).
             const int answer = prompts ? prompts->runModalAlert({ QStringLiteral("Ambiguous starting url"),
@@ -382,7 +381,7 @@ void Z12Ara::limitToStartingDirectory(const UrlPtr& startingRecord)
         }
     }
 
-    if (settingBool(crawlSettings, QStringLiteral("wordpressUrls"))) {
+    if (settingBool(crawlSettings, crawlKey::wordpressUrls)) {
         const QString component = strings::lastPathComponent(dir);
         const qsizetype at = dir.indexOf(component);
         dir = at <= 1 ? QString() : strings::deletingLastPathComponent(dir);
@@ -391,7 +390,7 @@ void Z12Ara::limitToStartingDirectory(const UrlPtr& startingRecord)
         dir.chop(1);
     if (dir.isEmpty())
         return;
-    if (settingBool(crawlSettings, QStringLiteral("crawlUpwards")))
+    if (settingBool(crawlSettings, crawlKey::crawlUpwards))
         return;
 
     const QString encoded = PunycodeAdditions::encodedPath(dir);
@@ -409,7 +408,7 @@ void Z12Ara::limitToStartingDirectory(const UrlPtr& startingRecord)
     const QString decoded = PunycodeAdditions::qfStringByRemovingPercentEncoding(encoded);
     if (!decoded.isEmpty() && decoded != encoded)
         followBlacklistArray.append(term(decoded));
-    const QString startingUrl = settingString(crawlSettings, QStringLiteral("startingUrl"));
+    const QString startingUrl = settingString(crawlSettings, crawlKey::startingUrl);
     startingDir = startingUrl.left(std::clamp<qsizetype>(hostEnd + encoded.size(), 0, startingUrl.size()));
 }
 
@@ -421,8 +420,7 @@ void Z12Ara::collectInternalDomains(const UrlPtr& startingRecord)
     if (url && !url->host().isEmpty()) {
         const QString host = url->host();
         found.append(host);
-        if (settingBool(crawlSettings, QStringLiteral("followSubdomains")) && host.startsWith(u"www.")
-            && host.size() >= 5)
+        if (settingBool(crawlSettings, crawlKey::followSubdomains) && host.startsWith(u"www.") && host.size() >= 5)
             found.append(host.mid(4));
     } else if (s.contains(u"file://")) {
         QString folder = strings::deletingLastPathComponent(s);
@@ -492,7 +490,7 @@ void Z12Ara::continueCrawl()
 
 // ===== small services =======================================================================
 
-bool Z12Ara::shouldCacheData() const { return settingBool(crawlSettings, QStringLiteral("checkSpelling")); }
+bool Z12Ara::shouldCacheData() const { return settingBool(crawlSettings, crawlKey::checkSpelling); }
 
 bool Z12Ara::isScanning() const { return checkQueue.count() > 0 || numberOfThreadsDetached > 0; }
 

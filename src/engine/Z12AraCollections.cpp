@@ -145,7 +145,7 @@ const QList<Z12Ara::UrlPtr>* Z12Ara::redirectsFiledUnder(const CrwlUrl& record) 
 {
     const QString key = record.prepareUrlForLookup(record.absoluteString());
     auto it = redirLookupDictionary.constFind(key);
-    if (it == redirLookupDictionary.cend() && !key.isEmpty() && !defaults->boolForKey(QStringLiteral("wordpressUrls"))
+    if (it == redirLookupDictionary.cend() && !key.isEmpty() && !defaults->boolForKey(crawlKey::wordpressUrls)
         && key.endsWith(u'/'))
         it = redirLookupDictionary.constFind(key.chopped(1));
     return it == redirLookupDictionary.cend() ? nullptr : &it.value();
@@ -190,7 +190,7 @@ void Z12Ara::lowerDistanceFromHome(const UrlPtr& record, qint64 distance)
 {
     if (!record || record->getDistanceFromHome() <= distance)
         return;
-    const qint64 levelsLimit = crawlmere::engine::settingIntegerInRange(crawlSettings, QStringLiteral("levelsLimit"));
+    const qint64 levelsLimit = crawlmere::engine::settingIntegerInRange(crawlSettings, crawlKey::levelsLimit);
     std::vector<std::pair<UrlPtr, qint64>> reached { { record, distance } };
     while (!reached.empty()) {
         auto [next, shorter] = std::move(reached.back());
@@ -262,7 +262,7 @@ void Z12Ara::add(const UrlPtr& record)
     }
     // A limit of 0 or less is not a limit a site can mean: it reads as the default, as the
     // settings pane shows it.
-    if (collection.size() < crawlmere::engine::settingIntegerInRange(crawlSettings, QStringLiteral("linksLimit")))
+    if (collection.size() < crawlmere::engine::settingIntegerInRange(crawlSettings, crawlKey::linksLimit))
         collection.append(record);
 }
 

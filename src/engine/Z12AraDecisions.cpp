@@ -118,14 +118,14 @@ bool Z12Ara::weShouldCrawlThisURL(const UrlPtr& page, bool readAgain)
     // A redirect carries its final address's body, read under that address's own record: it
     // goes on to be filed as a way to that page, whether or not the page was read first.
     if (!readAgain && !crawlmere::engine::detail::isOnlyARedirect(*page)
-        && settingBool(crawlSettings, QStringLiteral("shouldTrimHash")) && anotherRecordWasReadAt(*page)) {
+        && settingBool(crawlSettings, crawlKey::shouldTrimHash) && anotherRecordWasReadAt(*page)) {
         logLine(3, QStringLiteral("%1 has been read under another record").arg(page->finalURLString()));
         return false;
     }
     if (!page->isInternal())
         return false;
 
-    if (settingBool(crawlSettings, QStringLiteral("singlePage"))) {
+    if (settingBool(crawlSettings, crawlKey::singlePage)) {
         const bool parsedType = (page->isCSS() && page->shouldParseCSS()) || (page->isPDF() && page->shouldParsePDFs())
             || (page->isDOCX() && page->shouldParseDOCXs());
         if (!parsedType)
@@ -158,7 +158,7 @@ bool Z12Ara::weShouldCrawlThisURL(const UrlPtr& page, bool readAgain)
         return false;
     }
 
-    if (settingBool(crawlSettings, QStringLiteral("dontFollowNofollowLinks")) && !nofollowRulesAllowUs(*page)) {
+    if (settingBool(crawlSettings, crawlKey::dontFollowNofollowLinks) && !nofollowRulesAllowUs(*page)) {
         logLine(3, QStringLiteral("all instances of this link are marked rel=nofollow"));
         return false;
     }
@@ -224,7 +224,7 @@ bool Z12Ara::compareHost(const QString& host, const QStringList& domainList) con
             return true;
     }
     const QString idnaHost = PunycodeAdditions::IDNAEncodedString(host);
-    const bool followSubdomains = settingBool(crawlSettings, QStringLiteral("followSubdomains"));
+    const bool followSubdomains = settingBool(crawlSettings, crawlKey::followSubdomains);
     for (const QString& entry : domainList) {
         if (host.compare(entry, Qt::CaseInsensitive) == 0 || idnaHost.compare(entry, Qt::CaseInsensitive) == 0)
             return true;
@@ -292,7 +292,7 @@ bool Z12Ara::isNeverRequested(const QString& url) const
     if (!Z12Ara::stringContainsOneOfTheseTerms(url, checkBlacklistArray).isEmpty())
         return true;
     return robotsVerdict(url) == RobotsVerdict::Disallowed
-        && settingBool(crawlSettings, QStringLiteral("blacklistByRobotsTxt"));
+        && settingBool(crawlSettings, crawlKey::blacklistByRobotsTxt);
 }
 
 void Z12Ara::resetDomain(const CrwlUrl& record)
@@ -309,7 +309,7 @@ void Z12Ara::resetDomain(const CrwlUrl& record)
 
 bool Z12Ara::shouldBeIgnored(const QString& link, bool internal, const QString& rel) const
 {
-    if (!internal && settingBool(crawlSettings, QStringLiteral("internalOnly")))
+    if (!internal && settingBool(crawlSettings, crawlKey::internalOnly))
         return true;
     if (strings::containsCaseInsensitive(rel, u"dns-prefetch") || strings::containsCaseInsensitive(rel, u"preconnect"))
         return true;
@@ -377,8 +377,7 @@ Url Z12Ara::dealWithUpADirectory(const Url& url) const
     if (!resolved)
         return url;
 
-    if (resolved->absoluteString().contains(u"/../")
-        && settingBool(crawlSettings, QStringLiteral("tolerateUpADirectory"))) {
+    if (resolved->absoluteString().contains(u"/../") && settingBool(crawlSettings, crawlKey::tolerateUpADirectory)) {
         QString repaired = resolved->absoluteString();
         repaired.remove(QStringLiteral("../"));
         // A record without owner converts the text as the crawl's records do and files nothing.
@@ -424,7 +423,7 @@ std::optional<QString> Z12Ara::getpathFromUrl(const Url& url, bool add)
     if (rest.endsWith(u'/'))
         rest.chop(1);
 
-    if (rest.isEmpty() || settingBool(crawlSettings, QStringLiteral("crawlUpwards")))
+    if (rest.isEmpty() || settingBool(crawlSettings, crawlKey::crawlUpwards))
         return rest;
 
     const QString directory = PunycodeAdditions::qfStringByRemovingPercentEncoding(rest);
@@ -459,12 +458,12 @@ Z12Ara::LookupRules Z12Ara::lookupRules() const
     if (crawlSettings && lookupRulesSettings == crawlSettings && lookupRulesGeneration == generation)
         return lookupRulesCache;
     LookupRules rules;
-    rules.shouldTrimHash = settingBool(crawlSettings, QStringLiteral("shouldTrimHash"));
-    rules.trimQuery = settingBool(crawlSettings, QStringLiteral("trimQuery"));
-    rules.shouldIgnoreSlash = settingBool(crawlSettings, QStringLiteral("shouldIgnoreSlash"));
-    rules.ignoreScheme = settingBool(crawlSettings, QStringLiteral("ignoreScheme"));
-    rules.ignoreSessid = settingBool(crawlSettings, QStringLiteral("ignoreSessid"));
-    rules.sessidParam = settingString(crawlSettings, QStringLiteral("sessidParam"));
+    rules.shouldTrimHash = settingBool(crawlSettings, crawlKey::shouldTrimHash);
+    rules.trimQuery = settingBool(crawlSettings, crawlKey::trimQuery);
+    rules.shouldIgnoreSlash = settingBool(crawlSettings, crawlKey::shouldIgnoreSlash);
+    rules.ignoreScheme = settingBool(crawlSettings, crawlKey::ignoreScheme);
+    rules.ignoreSessid = settingBool(crawlSettings, crawlKey::ignoreSessid);
+    rules.sessidParam = settingString(crawlSettings, crawlKey::sessidParam);
     lookupRulesSettings = crawlSettings;
     lookupRulesGeneration = generation;
     lookupRulesCache = rules;

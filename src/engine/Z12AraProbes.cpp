@@ -194,7 +194,7 @@ void Z12Ara::parseRobotsTxt(const UrlPtr& startingRecord)
     logLine(1, QStringLiteral("robots's location is %1").arg(location));
 
     UrlRequest request(location, kRobotsTimeoutSeconds);
-    request.userAgent = settingString(crawlSettings, QStringLiteral("userAgentString"));
+    request.userAgent = settingString(crawlSettings, crawlKey::userAgentString);
     request.httpShouldHandleCookies = false;
     request.maxBodyBytes = kRobotsMaxBytes;
     auto result = loadSynchronously(request, secondsToMs(kRobotsTimeoutSeconds));
@@ -258,7 +258,7 @@ void Z12Ara::detectEncoding(const UrlPtr& startingRecord)
     EncodingId encoding = 0;
     if (startingRecord) {
         UrlRequest request(startingRecord->getLinkUrlForTesting(), kEncodingProbeTimeoutSeconds);
-        request.userAgent = settingString(crawlSettings, QStringLiteral("userAgentString"));
+        request.userAgent = settingString(crawlSettings, crawlKey::userAgentString);
         request.httpShouldHandleCookies = false;
         logLine(2, QStringLiteral("sending encoding test request"));
         const auto result = loadSynchronously(request, secondsToMs(kEncodingProbeTimeoutSeconds));
@@ -280,8 +280,8 @@ void Z12Ara::detectEncoding(const UrlPtr& startingRecord)
                 const QStringList matches = CrwlPatternMatcher::applyRegex(generatorPattern, text);
                 if (!matches.isEmpty()) {
                     logLine(3, QStringLiteral("we have a site-builder generator: %1").arg(matches.first()));
-                    crawlSettings->insert(QStringLiteral("wixSite"), true);
-                    crawlSettings->insert(QStringLiteral("wordpressUrls"), true);
+                    crawlSettings->insert(crawlKey::wixSite, true);
+                    crawlSettings->insert(crawlKey::wordpressUrls, true);
                 }
             }
         }

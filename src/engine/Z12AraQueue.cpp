@@ -99,9 +99,9 @@ bool Z12Ara::getNextUrlToCrawl(const UrlPtr& /*record*/)
         return false;
     }
     // A thread count outside the slider's range reads as its nearest end, as the slider shows it.
-    const qint64 threads = crawlmere::engine::settingIntegerInRange(crawlSettings, QStringLiteral("numberOfThreads"));
+    const qint64 threads = crawlmere::engine::settingIntegerInRange(crawlSettings, crawlKey::numberOfThreads);
     const qint64 maxInFlight = threads;
-    const auto delay = delayFromSeconds(crawlmere::engine::settingDoubleInRange(crawlSettings, QStringLiteral("delay")));
+    const auto delay = delayFromSeconds(crawlmere::engine::settingDoubleInRange(crawlSettings, crawlKey::delay));
     logLine(2,
         QStringLiteral("getNextUrlToCrawl: numberOfThreadsDetached is %1, max should be %2")
             .arg(numberOfThreadsDetached)
@@ -330,7 +330,7 @@ void Z12Ara::finish()
     crawlFinishedFlag = true;
     logLine(1, QStringLiteral("isFinished - sending notification"));
     post(CrwlCrawlDidFinish);
-    if (settingBool(crawlSettings, QStringLiteral("shouldArchive")))
+    if (settingBool(crawlSettings, crawlKey::shouldArchive))
         afterInThisRun(std::chrono::milliseconds(0), [](Z12Ara& hub) { hub.saveArchive(); });
 }
 
@@ -356,9 +356,9 @@ void Z12Ara::archivePage(const UrlPtr& record)
 
 qint64 Z12Ara::requestsPerMinute() const
 {
-    if (!settingBool(crawlSettings, QStringLiteral("limitRPM")))
+    if (!settingBool(crawlSettings, crawlKey::limitRPM))
         return 0;
-    return crawlmere::engine::settingIntegerInRange(crawlSettings, QStringLiteral("maxRPM"));
+    return crawlmere::engine::settingIntegerInRange(crawlSettings, crawlKey::maxRPM);
 }
 
 qint64 Z12Ara::requestIntervalMs() const

@@ -3,6 +3,8 @@
 // duplicate queries it passes on to the crawl-time SEO register.
 #include "engine/Z12Ara.h"
 
+#include "engine/CrawlSettingKeys.h"
+
 #include "engine/CrwlTermsMatcher.h"
 #include "engine/CrwlUrl.h"
 #include "engine/EngineSEOService.h"
@@ -20,7 +22,7 @@ using crawlmere::platform::Dispatch::toMain;
 
 bool Z12Ara::shouldPerformSoft404CheckOn(const CrwlUrl& record) const
 {
-    if (!defaults->boolForKey(QStringLiteral("shouldCheckForSoft404")))
+    if (!defaults->boolForKey(crawlKey::shouldCheckForSoft404))
         return false;
     switch (defaults->integerForKey(QStringLiteral("soft404Scope"))) {
     case 0:

@@ -2,6 +2,8 @@
 // its warnings and the builders of its link records.
 #include "parsing/CrwlParser.h"
 
+#include "engine/CrawlSettingKeys.h"
+
 #include "parsing/detail/HtmlPageLoad.h"
 #include "parsing/detail/ParserDefaults.h"
 #include "platform/StoredValue.h"
@@ -167,7 +169,7 @@ bool CrwlParser::getCheckImages(const QVariantMap& crawlSettings)
 {
     // The site's own value decides, NO included; the sitemap's image settings stand in only
     // for a site that holds none.
-    if (crawlSettings.value(QStringLiteral("checkImages")).isValid())
+    if (crawlSettings.value(crawlKey::checkImages).isValid())
         return settingsBool(crawlSettings, "checkImages");
     if (settingsBool(crawlSettings, "isSearch"))
         return false;

@@ -2,6 +2,8 @@
 // interface of the crawl and the shell.
 #include "settings/ConfigManager.h"
 
+#include "engine/CrawlSettingKeys.h"
+
 #include "platform/StoredValue.h"
 
 #include "engine/CrwlUrl.h"
@@ -404,8 +406,8 @@ void ConfigManager::handleControl(const QString& key)
     if (m_view)
         m_view->copyInterfaceToSettings(shown);
     if (key == u"shouldArchive" && crawlmere::platform::boolValue(shown.value(key))
-        && (!crawlmere::platform::boolValue(shown.value(QStringLiteral("checkImages")))
-            || !crawlmere::platform::boolValue(shown.value(QStringLiteral("linkedFiles"))))) {
+        && (!crawlmere::platform::boolValue(shown.value(crawlKey::checkImages))
+            || !crawlmere::platform::boolValue(shown.value(crawlKey::linkedFiles)))) {
         alert({ QStringLiteral("Images and linked files required"),
             QStringLiteral("In order to fully archive the site, images and linked files must be enabled. They'll be "
                            "switched on now but you can switch them off again if you don't need to check them and "
@@ -522,7 +524,7 @@ RequestRate ConfigManager::recalcDelay(bool limitRPM, int maxRPM, int threads)
 void ConfigManager::storeDelay(double delay)
 {
     if (std::isfinite(delay))
-        m_current.insert(QStringLiteral("delay"), delay);
+        m_current.insert(crawlKey::delay, delay);
     m_dirty = true;
 }
 
@@ -592,7 +594,7 @@ void ConfigManager::switchWordpressUrlsOn(bool on)
     QVariantMap* site = writeBackTarget(&isCurrent);
     if (!site)
         return;
-    site->insert(QStringLiteral("wordpressUrls"), on);
+    site->insert(crawlKey::wordpressUrls, on);
     if (isCurrent && m_view)
         m_view->setCheckbox(QStringLiteral("wordpressUrls"), on);
     finishWriteBack(isCurrent);
@@ -647,7 +649,7 @@ void ConfigManager::setCrawlsSinglePage(bool on)
 {
     if (m_view)
         m_view->setCheckbox(QStringLiteral("singlePage"), on);
-    m_current.insert(QStringLiteral("singlePage"), on);
+    m_current.insert(crawlKey::singlePage, on);
     m_dirty = true;
 }
 
@@ -703,7 +705,7 @@ void ConfigManager::setArchiveSaveLocation(const QString& path)
     QVariantMap* site = writeBackTarget(&isCurrent);
     if (!site)
         return;
-    site->insert(QStringLiteral("archiveSaveLocation"), path);
+    site->insert(crawlKey::archiveSaveLocation, path);
     finishWriteBack(isCurrent);
 }
 

@@ -2,6 +2,8 @@
 // (".lcsbatch") written as property lists and imported again, and local files as starting URLs.
 #include "settings/ConfigManager.h"
 
+#include "engine/CrawlSettingKeys.h"
+
 #include "engine/PunycodeAdditions.h"
 #include "platform/Log.h"
 #include "platform/PropertyList.h"
@@ -24,8 +26,8 @@ const QString kStartingUrl = QStringLiteral("startingUrl");
 /// A site's settings that hold a password of its own (the FTP upload's, the site's log-in).
 bool holdsPassword(const QVariantMap& site)
 {
-    return !site.value(QStringLiteral("ftppassword")).toString().isEmpty()
-        || !site.value(QStringLiteral("authenticationpassword")).toString().isEmpty();
+    return !site.value(crawlKey::ftppassword).toString().isEmpty()
+        || !site.value(crawlKey::authenticationpassword).toString().isEmpty();
 }
 
 /// Writes a settings file; one that holds a password is the user's alone (0600), as the

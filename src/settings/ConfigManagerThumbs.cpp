@@ -2,6 +2,8 @@
 // and starting a getter when a site's picture should be made again.
 #include "settings/ConfigManager.h"
 
+#include "engine/CrawlSettingKeys.h"
+
 #include "platform/Log.h"
 #include "platform/Paths.h"
 #include "platform/UserDefaults.h"
@@ -112,7 +114,7 @@ QImage ConfigManager::getThumbForWebsite(const QVariantMap& site, bool forceRefr
         logLine(0, QStringLiteral("unable to make the thumbnail folder"));
         return placeholderThumb();
     }
-    const QString startingUrl = site.value(QStringLiteral("startingUrl")).toString();
+    const QString startingUrl = site.value(crawlKey::startingUrl).toString();
     const QString location = thumbPathForSiteID(site.value(QStringLiteral("id")).toString());
     // A site selected again while its thumbnail is being made gets no second getter; one still
     // making it from a starting URL the site has left is dropped for the new one.

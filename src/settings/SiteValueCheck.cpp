@@ -122,7 +122,7 @@ QVariantMap SiteValueCheck::typedSite(const QVariantMap& site, const QString& so
 
 bool SiteValueCheck::hasUsableStartingUrl(const QVariantMap& site)
 {
-    const QVariant value = site.value(QStringLiteral("startingUrl"));
+    const QVariant value = site.value(crawlKey::startingUrl);
     return value.typeId() == QMetaType::QString && !value.toString().trimmed().isEmpty();
 }
 

@@ -1,6 +1,8 @@
 // The spelling languages of the installed dictionaries.
 #include "settings/SpellingLanguages.h"
 
+#include "engine/CrawlSettingKeys.h"
+
 #include "platform/StoredValue.h"
 
 #include "platform/HunspellSpellChecker.h"
@@ -77,16 +79,16 @@ bool SpellingLanguages::putOnChecker(const QString& name, platform::SpellChecker
 
 bool SpellingLanguages::putSiteLanguageOnChecker(const QVariantMap& site, platform::SpellChecker& checker)
 {
-    return putOnChecker(site.value(QStringLiteral("language")).toString(), checker);
+    return putOnChecker(site.value(crawlKey::language).toString(), checker);
 }
 
 QString SpellingLanguages::putScanLanguageOnChecker(const QVariantMap& settings, platform::SpellChecker& checker)
 {
-    if (!crawlmere::platform::boolValue(settings.value(QStringLiteral("checkSpelling")))) {
+    if (!crawlmere::platform::boolValue(settings.value(crawlKey::checkSpelling))) {
         putSiteLanguageOnChecker(settings, checker);
         return QString();
     }
-    const QString name = settings.value(QStringLiteral("language")).toString();
+    const QString name = settings.value(crawlKey::language).toString();
     bool changed = false;
     if (name.isEmpty() || !putIfInstalled(name, checker, &changed).isEmpty())
         return QString();

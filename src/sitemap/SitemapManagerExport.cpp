@@ -2,6 +2,8 @@
 // written through the save panel, into the application-support folder, to a path, or for upload.
 #include "sitemap/SitemapManager.h"
 
+#include "engine/CrawlSettingKeys.h"
+
 #include "engine/CrwlUrl.h"
 #include "platform/Dispatch.h"
 #include "platform/HeldFolder.h"
@@ -73,7 +75,7 @@ bool SitemapManager::writeDocuments(
     for (qsizetype i = 0; i < documents.size(); ++i)
         names.append(QStringLiteral("%1-%2.xml").arg(base).arg(i + 1));
     // Readers take only absolute addresses in an index: the files are named under the site's root.
-    const QString root = SitemapXmlWriter::siteRoot(m_crawlSettings.value(QStringLiteral("startingUrl")).toString());
+    const QString root = SitemapXmlWriter::siteRoot(m_crawlSettings.value(crawlKey::startingUrl).toString());
     const QString index = SitemapXmlWriter::sitemapIndex(names, root, QDate::currentDate());
 
     // The whole set or none of it: each part, then the index, is written whole to a temporary

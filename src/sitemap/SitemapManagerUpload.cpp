@@ -1,6 +1,8 @@
 // The sitemap manager's upload of the last export to the site's FTP server, off the main thread.
 #include "sitemap/SitemapManager.h"
 
+#include "engine/CrawlSettingKeys.h"
+
 #include "platform/StoredValue.h"
 
 #include "platform/Dispatch.h"
@@ -34,17 +36,17 @@ QStringList SitemapManager::ftpUploadFiles() const
 std::optional<platform::FtpUploadRequest> SitemapManager::ftpUploadRequest() const
 {
     platform::FtpUploadRequest request;
-    request.server = m_crawlSettings.value(QStringLiteral("ftpserver")).toString().trimmed();
+    request.server = m_crawlSettings.value(crawlKey::ftpserver).toString().trimmed();
     if (request.server.isEmpty()) {
         logLine(1, QStringLiteral("no ftp server name, transferFiles returning"));
         return std::nullopt;
     }
-    request.port = m_crawlSettings.value(QStringLiteral("ftpport")).toString().trimmed();
-    request.directory = m_crawlSettings.value(QStringLiteral("ftpdirectory")).toString();
-    request.user = m_crawlSettings.value(QStringLiteral("ftpusername")).toString();
-    request.password = m_crawlSettings.value(QStringLiteral("ftppassword")).toString();
+    request.port = m_crawlSettings.value(crawlKey::ftpport).toString().trimmed();
+    request.directory = m_crawlSettings.value(crawlKey::ftpdirectory).toString();
+    request.user = m_crawlSettings.value(crawlKey::ftpusername).toString();
+    request.password = m_crawlSettings.value(crawlKey::ftppassword).toString();
     request.files = ftpUploadFiles();
-    if (crawlmere::platform::boolValue(m_crawlSettings.value(QStringLiteral("ftpUsesTLS")))) {
+    if (crawlmere::platform::boolValue(m_crawlSettings.value(crawlKey::ftpUsesTLS))) {
         // A ticked TLS box never sends the password in clear.
         request.requireTls = true;
         const QStringList words =

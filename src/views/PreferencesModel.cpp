@@ -47,11 +47,12 @@ Preference text(const char* key, const char* label, PreferenceKind kind = Prefer
 }
 
 /// A new site's crawl setting, within the range the table of crawl settings gives it.
-Preference crawlNumber(const char* key, const char* label, const char* help,
-    PreferenceKind kind = PreferenceKind::Number)
+Preference crawlNumber(crawlmere::engine::CrawlSettingKey key, PreferenceKind kind = PreferenceKind::Number)
 {
-    const auto range = crawlmere::engine::findCrawlSetting(QLatin1String(key))->range;
-    return number(key, label, qint64(range->lowest), qint64(range->highest), help, kind);
+    const crawlmere::engine::CrawlSetting& setting = crawlmere::engine::crawlSetting(key);
+    const crawlmere::engine::SettingRange& range = crawlmere::engine::crawlSettingRange(key);
+    return number(
+        key.name(), setting.pane.label, qint64(range.lowest), qint64(range.highest), setting.pane.helpAnchor, kind);
 }
 
 QList<PreferencePage> buildPages()
@@ -95,11 +96,11 @@ QList<PreferencePage> buildPages()
             } },
         { QStringLiteral("2"), QStringLiteral("prefsNewSitesTabViewItem"), tr("New sites"),
             {
-                crawlNumber("linksLimit", "Links limit:", "linkslimit:"),
-                crawlNumber("levelsLimit", "Levels limit:", "levelslimit:"),
-                crawlNumber("occurrencesLimit", "Occurrences limit:", "occurrenceslimit:"),
-                crawlNumber("numberOfThreads", "Threads:", "threads:"),
-                crawlNumber("timeout", "Time-out (s):", "threads:", PreferenceKind::Seconds),
+                crawlNumber(crawlKey::linksLimit),
+                crawlNumber(crawlKey::levelsLimit),
+                crawlNumber(crawlKey::occurrencesLimit),
+                crawlNumber(crawlKey::numberOfThreads),
+                crawlNumber(crawlKey::timeout, PreferenceKind::Seconds),
                 text("userAgentString", "User agent:", PreferenceKind::Text, "useragent:"),
             } },
         { PreferencesModel::kSitemapTab, QStringLiteral("prefsSitemapTabViewItem"), tr("Sitemap"),

@@ -34,58 +34,20 @@ using Defaults = platform::UserDefaults;
 
 namespace {
 
-/// Controls that stay bound but are hidden: their features are not offered by this build.
-const QStringList& hiddenControls()
-{
-    static const QStringList keys { QStringLiteral("checkSpelling"), QStringLiteral("language"),
-        QStringLiteral("shouldParsePDFs"), QStringLiteral("shouldParseDOCXs"), QStringLiteral("runJS") };
-    return keys;
-}
-
+/// The label of the control of `key`, as the crawl-settings table gives it.
 QString labelFor(const QString& key)
 {
-    static const QHash<QString, QString> labels {
-        { QStringLiteral("startingUrl"), QObject::tr("Starting URL:") },
-        { QStringLiteral("singlePage"), QObject::tr("Check this page only") },
-        { QStringLiteral("checkImages"), QObject::tr("Check images") },
-        { QStringLiteral("linkedFiles"), QObject::tr("Check linked files") },
-        { QStringLiteral("searchMetaDataForURLs"), QObject::tr("Look for URLs in meta data") },
-        { QStringLiteral("lookForLazyLoadImageURLs"), QObject::tr("Look for lazy-load images") },
-        { QStringLiteral("loadImages"), QObject::tr("Load images") },
-        { QStringLiteral("internalOnly"), QObject::tr("Check internal links only") },
-        { QStringLiteral("userAgentString"), QObject::tr("User agent:") },
-        { QStringLiteral("customHeaderAcceptLanguage"), QObject::tr("Accept-Language:") },
-        { QStringLiteral("blacklistByRobotsTxt"), QObject::tr("Observe robots.txt") },
-        { QStringLiteral("dontFollowNofollowLinks"), QObject::tr("Don't follow nofollow links") },
-        { QStringLiteral("followSubdomains"), QObject::tr("Follow subdomains") },
-        { QStringLiteral("crawlUpwards"), QObject::tr("Follow links above the starting folder") },
-        { QStringLiteral("tolerateUpADirectory"), QObject::tr("Tolerate ../ above the domain") },
-        { QStringLiteral("linksLimit"), QObject::tr("Links limit:") },
-        { QStringLiteral("levelsLimit"), QObject::tr("Levels limit:") },
-        { QStringLiteral("occurrencesLimit"), QObject::tr("Occurrences limit:") },
-        { QStringLiteral("limitOccurrences"), QObject::tr("Limit occurrences") },
-        { QStringLiteral("trimQuery"), QObject::tr("Ignore query strings") },
-        { QStringLiteral("shouldTrimHash"), QObject::tr("Treat #fragments as separate pages") },
-        { QStringLiteral("wordpressUrls"), QObject::tr("WordPress URLs") },
-        { QStringLiteral("shouldIgnoreSlash"), QObject::tr("Ignore trailing slashes") },
-        { QStringLiteral("numberOfThreads"), QObject::tr("Threads:") },
-        { QStringLiteral("timeout"), QObject::tr("Time-out (s):") },
-        { QStringLiteral("maxRPM"), QObject::tr("Requests per minute:") },
-        { QStringLiteral("limitRPM"), QObject::tr("Limit the request rate") },
-        { QStringLiteral("language"), QObject::tr("Spelling language:") },
-        { QStringLiteral("checkSpelling"), QObject::tr("Check spelling") },
-        { QStringLiteral("runJS"), QObject::tr("Run JavaScript") },
-        { QStringLiteral("hashIsBad"), QObject::tr("Report empty and \"#\" links as bad") },
-        { QStringLiteral("shouldArchive"), QObject::tr("Archive pages") },
-        { QStringLiteral("shouldParsePDFs"), QObject::tr("Read links in PDFs") },
-        { QStringLiteral("shouldParseDOCXs"), QObject::tr("Read links in DOCX files") },
-        { QStringLiteral("status"), QObject::tr("Last scan:") },
-        { QStringLiteral("ignoreSessid"), QObject::tr("Ignore session ids") },
-        { QStringLiteral("sessidParam"), QObject::tr("Session id parameter:") },
-        { QStringLiteral("ignoreScheme"), QObject::tr("Ignore http/https differences") },
-        { QStringLiteral("httpIsExternal"), QObject::tr("Treat http links as external") },
-    };
-    return labels.value(key, key);
+    if (key == u"status")
+        return QObject::tr("Last scan:");
+    const engine::CrawlSetting* setting = engine::findCrawlSetting(key);
+    return setting && setting->pane.label ? QObject::tr(setting->pane.label) : key;
+}
+
+/// Controls built hidden and kept bound: their features are not offered by this build.
+bool builtHidden(const QString& key)
+{
+    const engine::CrawlSetting* setting = engine::findCrawlSetting(key);
+    return setting && setting->pane.hidden;
 }
 
 int integerOf(const QVariant& value) { return static_cast<int>(platform::integerValue(value)); }
@@ -194,12 +156,10 @@ void SettingsOptionsTab::buildOptions(QWidget* page, const QString& dictionaryFo
         QWidget* widget = nullptr;
         switch (row.kind) {
         case BindingKind::Check:
-        case BindingKind::CheckOrDefault:
         case BindingKind::InvertedCheck:
             widget = new QCheckBox(labelFor(row.key), page);
             break;
         case BindingKind::StartingUrl:
-        case BindingKind::TextOrDefault:
         case BindingKind::Text:
             widget = new QLineEdit(page);
             break;
@@ -263,7 +223,7 @@ void SettingsOptionsTab::buildOptions(QWidget* page, const QString& dictionaryFo
         } else {
             form->addRow(labelFor(row.key), widget);
         }
-        if (hiddenControls().contains(row.key)) {
+        if (builtHidden(row.key)) {
             widget->setHidden(true);
             if (auto* label = form->labelForField(widget))
                 label->setHidden(true);
@@ -365,7 +325,6 @@ void SettingsOptionsTab::showSettings(const QVariantMap& site)
             = crawlmere::engine::effectiveSettingValue(row.key, scan.value(row.key, registered.value(row.key)));
         switch (row.kind) {
         case BindingKind::Check:
-        case BindingKind::CheckOrDefault:
             static_cast<QCheckBox*>(widget)->setChecked(crawlmere::engine::boolValue(value));
             break;
         case BindingKind::InvertedCheck:
@@ -373,7 +332,6 @@ void SettingsOptionsTab::showSettings(const QVariantMap& site)
             break;
         case BindingKind::StartingUrl:
         case BindingKind::Text:
-        case BindingKind::TextOrDefault:
         case BindingKind::Status:
             static_cast<QLineEdit*>(widget)->setText(platform::stringValue(value));
             break;
@@ -413,13 +371,11 @@ QVariant SettingsOptionsTab::storedValue(const settings::BindingRow& row) const
     QWidget* widget = m_controls.value(row.key);
     switch (row.kind) {
     case BindingKind::Check:
-    case BindingKind::CheckOrDefault:
         return static_cast<QCheckBox*>(widget)->isChecked();
     case BindingKind::InvertedCheck:
         return !static_cast<QCheckBox*>(widget)->isChecked();
     case BindingKind::StartingUrl:
-    case BindingKind::Text:
-    case BindingKind::TextOrDefault: {
+    case BindingKind::Text: {
         const QString text = static_cast<QLineEdit*>(widget)->text();
         return text.isEmpty() ? QVariant() : QVariant(text);
     }

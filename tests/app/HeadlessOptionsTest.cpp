@@ -285,6 +285,9 @@ TEST(HeadlessOptions, EveryCrawlSettingSetAcceptsIsReadByTheScanOrRefused)
         case SettingReader::NoScan:
             EXPECT_EQ(result.error, "unknown crawl setting: " + key);
             break;
+        case SettingReader::Target:
+            EXPECT_EQ(result.error, "--set " + key + ": the starting URL is the TARGET");
+            break;
         }
     }
     for (const char* key : { "caseSensitiveFileURLs", "limitLevels", "wixSite" })

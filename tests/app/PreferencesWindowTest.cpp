@@ -269,7 +269,7 @@ TEST_F(PreferencesWindowTest, EveryBoundControlReachesTheCodeThatReadsItsKeyForA
         return reads;
     };
     const auto flag = [](const QString& key) {
-        return [key](const ScanReads& s) { return QVariant(settingBool(s.settings, key)); };
+        return [key](const ScanReads& s) { return QVariant(crawlmere::engine::boolValue(s.settings->value(key))); };
     };
     const auto pdfInSitemap = [](const ScanReads& s) {
         auto pdf = s.record(QStringLiteral("http://h.test/guide.pdf"));
@@ -292,7 +292,8 @@ TEST_F(PreferencesWindowTest, EveryBoundControlReachesTheCodeThatReadsItsKeyForA
                 page->addInboundInstance(occurrence);
                 return QVariant(!s.hub->weShouldCrawlThisURL(page));
             } },
-        { "shouldTrimHash", [](const ScanReads& s) { return QVariant(!settingBool(s.settings, "shouldTrimHash")); } },
+        { "shouldTrimHash",
+            [](const ScanReads& s) { return QVariant(!settingBool(s.settings, crawlKey::shouldTrimHash)); } },
         { "userAgentString",
             [](const ScanReads& s) {
                 return QVariant(QString::fromUtf8(
@@ -356,8 +357,9 @@ TEST_F(PreferencesWindowTest, EveryBoundControlReachesTheCodeThatReadsItsKeyForA
             }
         } else if (auto* slider = qobject_cast<QSlider*>(control)) {
             slider->setValue(slider->value() == 5 ? 6 : 5);
-            expectRead(readers, row.key, qint64(slider->value()),
-                [&](const ScanReads& s) { return QVariant(settingInteger(s.settings, row.key)); });
+            expectRead(readers, row.key, qint64(slider->value()), [&](const ScanReads& s) {
+                return QVariant(crawlmere::engine::integerValue(s.settings->value(row.key)));
+            });
         } else if (auto* field = qobject_cast<QLineEdit*>(control); field && !field->isReadOnly()) {
             const bool number = field->validator() != nullptr;
             field->setFocus();
@@ -369,8 +371,8 @@ TEST_F(PreferencesWindowTest, EveryBoundControlReachesTheCodeThatReadsItsKeyForA
             QTest::keyClick(field, Qt::Key_Return);
             expectRead(readers, row.key, number ? QVariant(field->text().toLongLong()) : QVariant(field->text()),
                 [&](const ScanReads& s) {
-                    return number ? QVariant(settingInteger(s.settings, row.key))
-                                  : QVariant(settingString(s.settings, row.key));
+                    return number ? QVariant(crawlmere::engine::integerValue(s.settings->value(row.key)))
+                                  : QVariant(crawlmere::engine::stringValue(s.settings->value(row.key)));
                 });
         } else {
             // Only the read-only status and the hidden language pop-up are left.

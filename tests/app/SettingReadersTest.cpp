@@ -66,17 +66,17 @@ TEST(SettingReaders, EverySwitchStoredInEveryFormReadsAlikeEverywhere)
     headless.targetKind = app::TargetKind::SettingsFile;
 
     int switches = 0;
-    for (const engine::CrawlSetting& setting : engine::crawlSettingTable()) {
-        if (setting.type != QMetaType::Bool)
+    for (const engine::CrawlSettingKey settingKey : engine::allCrawlSettingKeys) {
+        if (engine::crawlSetting(settingKey).type != QMetaType::Bool)
             continue;
         ++switches;
-        const QString& key = setting.key;
+        const QString key = settingKey;
         for (const StoredForm& form : kForms) {
             SCOPED_TRACE(key.toStdString() + " stored as " + form.name);
             const QVariantMap site { { QStringLiteral("startingUrl"), QStringLiteral("http://127.0.0.1/") },
                 { key, form.value } };
             const auto scan = std::make_shared<CrawlSettings>(CrwlUrl::scanSettingsFor(site, store));
-            EXPECT_EQ(engine::settingBool(scan, key), form.on) << "the scan";
+            EXPECT_EQ(engine::settingBool(scan, settingKey), form.on) << "the scan";
             EXPECT_EQ(engine::effectiveSettingValue(key, form.value).toBool(), form.on) << "the table";
             if (const auto shown = paneReading(pane, key, form.value)) {
                 EXPECT_EQ(*shown, form.on) << "the settings pane";
@@ -91,7 +91,7 @@ TEST(SettingReaders, EverySwitchStoredInEveryFormReadsAlikeEverywhere)
             const auto target = app::HeadlessScan::settingsForTarget(headless, &error);
             ASSERT_TRUE(target) << error.toStdString();
             const auto headlessScan = std::make_shared<CrawlSettings>(CrwlUrl::scanSettingsFor(*target, store));
-            EXPECT_EQ(engine::settingBool(headlessScan, key), form.on) << "a headless scan";
+            EXPECT_EQ(engine::settingBool(headlessScan, settingKey), form.on) << "a headless scan";
 
             app::DiagnosticContent diagnosis;
             diagnosis.setCrawlsettings(scan);

@@ -3,6 +3,9 @@
 #include "engine/CrawlSettingTable.h"
 #include "engine/SettingsValue.h"
 
+#include <QSet>
+#include <QStringList>
+
 #include <gtest/gtest.h>
 
 #include <limits>
@@ -85,24 +88,24 @@ TEST(SettingsValue, Texts)
 TEST(SettingsValue, SharedDictionaryReads)
 {
     const auto settings = std::make_shared<CrawlSettings>(QVariantMap {
-        { QStringLiteral("on"), QStringLiteral("YES") },
-        { QStringLiteral("threads"), QStringLiteral("4") },
+        { QStringLiteral("runJS"), QStringLiteral("YES") },
+        { QStringLiteral("numberOfThreads"), QStringLiteral("4") },
         { QStringLiteral("delay"), qint64(2) },
-        { QStringLiteral("name"), QStringLiteral("sid") },
+        { QStringLiteral("sessidParam"), QStringLiteral("sid") },
     });
-    EXPECT_TRUE(settingBool(settings, QStringLiteral("on")));
-    EXPECT_FALSE(settingBool(settings, QStringLiteral("absent")));
-    EXPECT_EQ(settingInteger(settings, QStringLiteral("threads")), 4);
-    EXPECT_DOUBLE_EQ(settingDouble(settings, QStringLiteral("delay")), 2.0);
-    EXPECT_EQ(settingString(settings, QStringLiteral("name")), QStringLiteral("sid"));
-    EXPECT_TRUE(settingString(settings, QStringLiteral("absent")).isNull());
+    EXPECT_TRUE(settingBool(settings, key::runJS));
+    EXPECT_FALSE(settingBool(settings, key::checkSpelling));
+    EXPECT_EQ(settingInteger(settings, key::numberOfThreads), 4);
+    EXPECT_DOUBLE_EQ(settingDouble(settings, key::delay), 2.0);
+    EXPECT_EQ(settingString(settings, key::sessidParam), QStringLiteral("sid"));
+    EXPECT_TRUE(settingString(settings, key::customPostKey1).isNull());
     EXPECT_EQ(settings->size(), 4); // reading never inserts
 
     const std::shared_ptr<CrawlSettings> none;
-    EXPECT_FALSE(settingBool(none, QStringLiteral("on")));
-    EXPECT_EQ(settingInteger(none, QStringLiteral("threads")), 0);
-    EXPECT_DOUBLE_EQ(settingDouble(none, QStringLiteral("delay")), 0.0);
-    EXPECT_TRUE(settingString(none, QStringLiteral("name")).isNull());
+    EXPECT_FALSE(settingBool(none, key::runJS));
+    EXPECT_EQ(settingInteger(none, key::numberOfThreads), 0);
+    EXPECT_DOUBLE_EQ(settingDouble(none, key::delay), 0.0);
+    EXPECT_TRUE(settingString(none, key::sessidParam).isNull());
 }
 
 TEST(CrawlSettingTable, AStoredValueReadsAsTheScanUsesItWithinItsRange)
@@ -130,4 +133,41 @@ TEST(CrawlSettingTable, AStoredValueReadsAsTheScanUsesItWithinItsRange)
     };
     for (const auto& c : cases)
         EXPECT_EQ(effectiveSettingValue(QString::fromLatin1(c.key), c.stored), c.used) << c.key;
+}
+
+TEST(CrawlSettingTable, EveryDeclaredKeyHasItsRowAndEveryRowADeclaredKey)
+{
+    // The code names settings only through the declared keys: a key without a row would read as
+    // off, a row without a key could not be read.
+    QStringList declared;
+    for (const CrawlSettingKey key : allCrawlSettingKeys) {
+        declared.append(QString(key));
+        const CrawlSetting* row = findCrawlSetting(key);
+        ASSERT_NE(row, nullptr) << key.name();
+        EXPECT_EQ(&crawlSetting(key), row);
+    }
+    QStringList rows;
+    for (const CrawlSetting& setting : crawlSettingTable())
+        rows.append(setting.key);
+    EXPECT_EQ(rows, declared);
+    EXPECT_EQ(QSet<QString>(rows.cbegin(), rows.cend()).size(), rows.size()) << "a key declared twice";
+}
+
+TEST(CrawlSettingTable, EveryPaneControlHasItsLabelAndEveryNumberControlItsRange)
+{
+    for (const CrawlSetting& setting : crawlSettingTable()) {
+        SCOPED_TRACE(setting.key.toStdString());
+        const SettingControl control = setting.pane.control;
+        EXPECT_EQ(control != SettingControl::None, setting.pane.label != nullptr);
+        const bool number = control == SettingControl::Limit || control == SettingControl::RequestRate
+            || control == SettingControl::Seconds || control == SettingControl::Threads;
+        if (number) {
+            EXPECT_TRUE(setting.range.has_value());
+        }
+        if (setting.range) {
+            EXPECT_LE(setting.range->lowest, setting.range->highest);
+            EXPECT_LE(effectiveSettingValue(setting.key, setting.defaultValue).toDouble(), setting.range->highest);
+            EXPECT_GE(effectiveSettingValue(setting.key, setting.defaultValue).toDouble(), setting.range->lowest);
+        }
+    }
 }

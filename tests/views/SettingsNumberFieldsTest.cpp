@@ -109,3 +109,17 @@ TEST_F(SettingsNumberFieldsTest, NoNumberFieldTakesAValueOutsideItsTableRange)
     }
     EXPECT_EQ(fields, 5);
 }
+
+TEST_F(SettingsNumberFieldsTest, ThePaneBindsEverySettingTheTableGivesAControlOnce)
+{
+    QStringList bound;
+    for (const auto& row : settings::settingsBindingTable())
+        bound.append(row.key);
+    for (const engine::CrawlSetting& setting : engine::crawlSettingTable()) {
+        EXPECT_EQ(bound.count(setting.key), setting.pane.control == engine::SettingControl::None ? 0 : 1)
+            << qPrintable(setting.key);
+        if (setting.pane.control != engine::SettingControl::None) {
+            EXPECT_NE(m_pane.control(setting.key), nullptr) << qPrintable(setting.key);
+        }
+    }
+}

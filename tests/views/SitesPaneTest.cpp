@@ -175,7 +175,6 @@ TEST_F(SitesPaneTest, ASiteWithOnlyItsIdentityScansAsBeforeAfterAFullSiteWasShow
         const QVariant other = [&]() -> QVariant {
             switch (row.kind) {
             case BindingKind::Check:
-            case BindingKind::CheckOrDefault:
             case BindingKind::InvertedCheck:
                 return !models.value(row.key).toBool();
             case BindingKind::Limit:

@@ -54,29 +54,29 @@ inline constexpr qint32 kInsecureCanonical = 3;
 struct ExtractionSettings {
     explicit ExtractionSettings(const QVariantMap& map)
     {
-        const auto flag = [&](const char* key) { return boolValue(map.value(QLatin1StringView(key))); };
-        const auto number = [&](const char* key) { return integerValue(map.value(QLatin1StringView(key))); };
+        using crawlmere::engine::CrawlSettingKey;
+        const auto flag = [&](CrawlSettingKey key) { return boolValue(map.value(key)); };
+        const auto number = [&](CrawlSettingKey key) { return integerValue(map.value(key)); };
         // Limits outside their range read as the settings pane shows them.
-        const auto limit = [&](const char* key) {
-            const QString name = QString::fromLatin1(key);
-            return integerValue(crawlmere::engine::effectiveSettingValue(name, map.value(name)));
+        const auto limit = [&](CrawlSettingKey key) {
+            return integerValue(crawlmere::engine::effectiveSettingValue(key, map.value(key)));
         };
-        plainTextMode = number("plainTextMode");
-        shouldParsePDFs = flag("shouldParsePDFs");
-        shouldParseCSS = flag("shouldParseCSS");
-        shouldParseDOCXs = flag("shouldParseDOCXs");
-        shouldParseRTFs = flag("shouldParseRTFs");
-        runJS = flag("runJS");
-        shouldTrimHash = flag("shouldTrimHash");
-        levelsLimit = limit("levelsLimit");
-        linksLimit = limit("linksLimit");
-        httpIsExternal = flag("httpIsExternal");
-        blacklistByRobotsTxt = flag("blacklistByRobotsTxt");
-        sitemapOnly = flag("sitemapOnly");
-        hashIsBad = flag("hashIsBad");
-        limitOccurrences = flag("limitOccurrences");
-        occurrencesLimit = limit("occurrencesLimit");
-        checkSpelling = flag("checkSpelling");
+        plainTextMode = number(crawlKey::plainTextMode);
+        shouldParsePDFs = flag(crawlKey::shouldParsePDFs);
+        shouldParseCSS = flag(crawlKey::shouldParseCSS);
+        shouldParseDOCXs = flag(crawlKey::shouldParseDOCXs);
+        shouldParseRTFs = flag(crawlKey::shouldParseRTFs);
+        runJS = flag(crawlKey::runJS);
+        shouldTrimHash = flag(crawlKey::shouldTrimHash);
+        levelsLimit = limit(crawlKey::levelsLimit);
+        linksLimit = limit(crawlKey::linksLimit);
+        httpIsExternal = flag(crawlKey::httpIsExternal);
+        blacklistByRobotsTxt = flag(crawlKey::blacklistByRobotsTxt);
+        sitemapOnly = flag(crawlKey::sitemapOnly);
+        hashIsBad = flag(crawlKey::hashIsBad);
+        limitOccurrences = flag(crawlKey::limitOccurrences);
+        occurrencesLimit = limit(crawlKey::occurrencesLimit);
+        checkSpelling = flag(crawlKey::checkSpelling);
     }
 
     qint64 plainTextMode = 0;
