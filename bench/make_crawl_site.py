@@ -11,6 +11,12 @@ Beside the site it writes urls.txt, every path a scan from "/" with the default 
 report (the start, each linked page, the image, each missing page and each redirect; the head's
 style sheet link is not one), one a line, sorted, and occurrences.txt, the number of those
 links on all pages together.
+
+With --link-texts long (and --links 32, as memory_bench.sh gives it) the links read as those of
+a documentation site: each link's text is 20 to 60 characters, no two the same on one page, and
+a link to a page carries one of four wordings of that page's title, so the texts repeat across
+the pages that link to it (about four hundred thousand distinct texts on 100,000 pages). The
+links and the pages' other text are those of the short-text site with the same options.
 """
 import argparse
 import os
@@ -27,7 +33,31 @@ def paragraph(rng, words):
     return " ".join(rng.choice(WORDS) for _ in range(words)).capitalize() + "."
 
 
-def page(i, pages, rng, links_per_page, linked):
+def title(j):
+    """The title of page j: 20 to 40 characters, the same for the same j."""
+    words = random.Random(j * 7919 + 13)
+    text = f"{j}"
+    while len(text) < 20:
+        text += " " + words.choice(WORDS)
+    while True:
+        word = words.choice(WORDS)
+        if len(text) + 1 + len(word) > 40 or words.random() < 0.3:
+            return text.capitalize()
+        text += " " + word
+
+
+# The four wordings of a link to a page: a page links to one page once, so no two links of one
+# page share a text, and every wording of a much-linked page is met on many pages.
+WORDINGS = ("{}", "Read more: {}", "{}, in detail", "See the notes on {}")
+
+
+def long_text(j, wording):
+    text = WORDINGS[wording].format(title(j))
+    assert 20 <= len(text) <= 60, text
+    return text
+
+
+def page(i, pages, rng, links_per_page, linked, long_texts=False):
     targets = []
     for child in range(10 * i + 1, min(10 * i + 11, pages)):
         targets.append(child)
@@ -37,14 +67,35 @@ def page(i, pages, rng, links_per_page, linked):
         j = rng.randrange(pages)
         if j != i:
             targets.append(j)
-    items = [f'<li><a href="/p/{j}.html">Page {j}</a></li>' for j in targets]
+    if long_texts:
+        # One wording a link, from the link's own numbers so that the targets and the rest of
+        # the page stay those of the short-text site; the same target twice on a page is
+        # worded apart.
+        seen = set()
+        texts = []
+        for k, j in enumerate(targets):
+            wording = (i * 31 + k * 17 + j) % len(WORDINGS)
+            for _ in WORDINGS:
+                if (j, wording) not in seen:
+                    break
+                wording = (wording + 1) % len(WORDINGS)
+            if (j, wording) in seen:  # a fifth link to one page, on a tiny site
+                texts.append(f"{title(j)} ({k})")
+                continue
+            seen.add((j, wording))
+            texts.append(long_text(j, wording))
+    else:
+        texts = [f"Page {j}" for j in targets]
+    items = [f'<li><a href="/p/{j}.html">{text}</a></li>' for j, text in zip(targets, texts)]
     hrefs = [f"/p/{j}.html" for j in targets]
     if i % 10 == 3:
-        items.append(f'<li><a href="/missing/{i}.html">An old page</a></li>')
+        old = f"An old page on {title(i).lower()}" if long_texts else "An old page"
+        items.append(f'<li><a href="/missing/{i}.html">{old}</a></li>')
         hrefs.append(f"/missing/{i}.html")
     if i % 10 == 7:
         moved = rng.randrange(pages)
-        items.append(f'<li><a href="/r/{moved}">A moved page</a></li>')
+        moved_text = f"Moved: {title(moved).lower()}" if long_texts else "A moved page"
+        items.append(f'<li><a href="/r/{moved}">{moved_text}</a></li>')
         hrefs.append(f"/r/{moved}")
     hrefs.append("/logo.svg")
     linked.update(hrefs)
@@ -76,6 +127,8 @@ def main():
     parser.add_argument("--out", required=True)
     parser.add_argument("--links", type=int, default=25)
     parser.add_argument("--seed", type=int, default=7)
+    parser.add_argument("--link-texts", choices=("short", "long"), default="short",
+                        help='"short": "Page N"; "long": 20-60 characters, repeating across pages')
     args = parser.parse_args()
 
     rng = random.Random(args.seed)
@@ -88,7 +141,7 @@ def main():
     linked = {"/"}
     occurrences = 0
     for i in range(args.pages):
-        count, text = page(i, args.pages, rng, args.links, linked)
+        count, text = page(i, args.pages, rng, args.links, linked, args.link_texts == "long")
         occurrences += count
         with open(os.path.join(args.out, "p", f"{i}.html"), "w") as f:
             f.write(text)

@@ -2,12 +2,15 @@
 # Memory benchmark: scans the generated sites of 10,000 and 100,000 pages (bench/make_crawl_site.py,
 # served by nginx on 127.0.0.1, 12 fetches in flight, no delay, the CSV written) with
 # `crawlmere --headless` several times each and prints every run's wall time and peak RSS, then
-# the median of each.
+# the median of each. Two sites of each size: "short", whose pages carry about 25 links reading
+# "Page N", and "long", whose pages carry about 32 links with texts of 20 to 60 characters that
+# repeat across pages, as the pages of a documentation site do.
 # A run counts only when it reports every URL the generator linked. Other work on the machine
 # slows the runs: compare figures taken on a quiet machine, or at least in one sitting.
 #
 #   bash bench/memory_bench.sh                          # 10k and 100k, three runs each
 #   BENCH_SIZES="10000" BENCH_RUNS=5 bash bench/memory_bench.sh
+#   BENCH_SITES="long" bash bench/memory_bench.sh        # the long-text site only
 #
 # CRAWLMERE names the program (default build/release/crawlmere); BENCH_DIR the work folder
 # (default build/crawl-bench, whose generated sites crawl_bench.sh shares); BENCH_PORT the port
@@ -18,6 +21,7 @@ root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 crawlmere="${CRAWLMERE:-$root/build/release/crawlmere}"
 sizes="${BENCH_SIZES:-10000 100000}"
 runs="${BENCH_RUNS:-3}"
+sites="${BENCH_SITES:-short long}"
 work="${BENCH_DIR:-$root/build/crawl-bench}"
 port="${BENCH_PORT:-18089}"
 threads="${BENCH_THREADS:-12}"
@@ -32,36 +36,46 @@ median() { sort -n | awk '{ v[NR] = $1 } END { print (NR % 2 ? v[(NR + 1) / 2] :
 
 echo "memory benchmark $(date -u +%Y-%m-%dT%H:%M:%SZ) on $(nproc) cores, load $(cut -d' ' -f1-3 /proc/loadavg)," \
     "numberOfThreads $threads, $runs runs a size"
-printf '%-7s %-4s %-8s %-8s %-9s\n' pages run URLs "wall s" "peak MB"
-for n in $sizes; do
-    site="$work/site-$n"
-    if [ ! -f "$site/.complete" ]; then
-        rm -rf "$site"
-        python3 "$root/bench/make_crawl_site.py" --pages "$n" --out "$site"
-        touch "$site/.complete"
-    fi
-    expected="$(grep -c . "$site/urls.txt")"
-    start_nginx "$site"
-    walls=()
-    peaks=()
-    for i in $(seq 1 "$runs"); do
-        run="$work/memory-$n-$i"
-        mkdir -p "$run"
-        /usr/bin/time -v -o "$run/time" "$crawlmere" --headless "http://127.0.0.1:$port/" \
-            --set "numberOfThreads=$threads" --set delay=0 --csv "$run/scan.csv" >"$run/out" 2>"$run/err" || {
-            echo "memory_bench: crawlmere failed on $n pages (see $run/err)" >&2
+printf '%-6s %-7s %-6s %-8s %-8s %-9s\n' site pages run URLs "wall s" "peak MB"
+for texts in $sites; do
+    for n in $sizes; do
+        # The short-text site is the one crawl_bench.sh scans too.
+        case "$texts" in
+        short) site="$work/site-$n" options=() ;;
+        long) site="$work/site-long-$n" options=(--links 32 --link-texts long) ;;
+        *)
+            echo "memory_bench: no site \"$texts\" (short, long)" >&2
             exit 1
-        }
-        urls="$(awk -F': ' '/^URLs checked/ { print $2 }' "$run/out" | tr -d ',')"
-        if [ "${urls:-0}" -lt "$expected" ]; then
-            echo "memory_bench: $n pages: ${urls:-no} URLs checked of $expected linked (see $run/out)" >&2
-            exit 1
+            ;;
+        esac
+        if [ ! -f "$site/.complete" ]; then
+            rm -rf "$site"
+            python3 "$root/bench/make_crawl_site.py" --pages "$n" --out "$site" "${options[@]}"
+            touch "$site/.complete"
         fi
-        walls+=("$(wall_seconds "$run/time")")
-        peaks+=("$(peak_mb "$run/time")")
-        printf '%-7s %-4s %-8s %-8s %-9s\n' "$n" "$i" "$urls" "${walls[-1]}" "${peaks[-1]}"
+        expected="$(grep -c . "$site/urls.txt")"
+        start_nginx "$site"
+        walls=()
+        peaks=()
+        for i in $(seq 1 "$runs"); do
+            run="$work/memory-$texts-$n-$i"
+            mkdir -p "$run"
+            /usr/bin/time -v -o "$run/time" "$crawlmere" --headless "http://127.0.0.1:$port/" \
+                --set "numberOfThreads=$threads" --set delay=0 --csv "$run/scan.csv" >"$run/out" 2>"$run/err" || {
+                echo "memory_bench: crawlmere failed on the $texts-text site of $n pages (see $run/err)" >&2
+                exit 1
+            }
+            urls="$(awk -F': ' '/^URLs checked/ { print $2 }' "$run/out" | tr -d ',')"
+            if [ "${urls:-0}" -lt "$expected" ]; then
+                echo "memory_bench: $texts-text site of $n pages: ${urls:-no} URLs checked of $expected linked (see $run/out)" >&2
+                exit 1
+            fi
+            walls+=("$(wall_seconds "$run/time")")
+            peaks+=("$(peak_mb "$run/time")")
+            printf '%-6s %-7s %-6s %-8s %-8s %-9s\n' "$texts" "$n" "$i" "$urls" "${walls[-1]}" "${peaks[-1]}"
+        done
+        stop_nginx
+        printf '%-6s %-7s %-6s %-8s %-8s %-9s\n' "$texts" "$n" median "" "$(printf '%s\n' "${walls[@]}" | median)" \
+            "$(printf '%s\n' "${peaks[@]}" | median)"
     done
-    stop_nginx
-    printf '%-7s %-4s %-8s %-8s %-9s\n' "$n" median "" "$(printf '%s\n' "${walls[@]}" | median)" \
-        "$(printf '%s\n' "${peaks[@]}" | median)"
 done

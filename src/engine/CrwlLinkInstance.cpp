@@ -11,12 +11,32 @@
 
 #include <algorithm>
 #include <functional>
+#include <mutex>
+#include <unordered_map>
 
 namespace strings = crawlmere::platform::strings;
 using crawlmere::engine::detail::RecordReference;
 
 // A scan holds millions of occurrences: each costs these bytes.
-static_assert(sizeof(void*) != 8 || sizeof(CrwlLinkInstance) == 32, "an occurrence grew past 32 bytes");
+static_assert(sizeof(void*) != 8 || sizeof(CrwlLinkInstance) == 24, "an occurrence grew past 24 bytes");
+
+namespace {
+
+/// The line numbers that do not fit an occurrence's two bytes, by occurrence: a page of more
+/// than 65,533 lines. Read from any thread.
+struct OtherLines {
+    std::mutex lock;
+    std::unordered_map<const CrwlLinkInstance*, qint32> lines;
+};
+
+OtherLines& otherLines()
+{
+    // Never destroyed: an occurrence let go while the program exits still finds it.
+    static OtherLines* const table = new OtherLines;
+    return *table;
+}
+
+} // namespace
 
 CrwlLinkInstance::CrwlLinkInstance() { setVisible(true); }
 
@@ -29,6 +49,12 @@ CrwlLinkInstance::~CrwlLinkInstance()
 {
     RecordReference::release(parentPage);
     RecordReference::release(targetRecord);
+    CrwlLinkTextPool::Texts::drop(textsHandle);
+    if (lineCode == kOtherLineCode) {
+        OtherLines& table = otherLines();
+        const std::lock_guard guard(table.lock);
+        table.lines.erase(this);
+    }
 }
 
 // ===== Fields =================================================================================
@@ -63,7 +89,7 @@ bool CrwlLinkInstance::relContainsExternal(const QString& rel) { return relPartC
 void CrwlLinkInstance::setRel(const QString& rel)
 {
     raiseRelFlags(rel);
-    ownTexts().ownAttributes().rel = rel;
+    changeTexts([&rel](CrwlLinkTextPool::Texts::Values& values) { values.ownAttributes().rel = rel; });
 }
 
 void CrwlLinkInstance::raiseRelFlags(const QString& rel)
@@ -91,57 +117,77 @@ void CrwlLinkInstance::raiseRelFlags(const QString& rel)
 void CrwlLinkInstance::setTargetAttr(const QString& value)
 {
     if (!value.isEmpty())
-        ownTexts().ownAttributes().targetAttr = value;
+        changeTexts([&value](CrwlLinkTextPool::Texts::Values& values) { values.ownAttributes().targetAttr = value; });
 }
 
 void CrwlLinkInstance::setHreflang(const QString& value)
 {
     if (!value.isEmpty())
-        ownTexts().ownAttributes().hreflang = value;
+        changeTexts([&value](CrwlLinkTextPool::Texts::Values& values) { values.ownAttributes().hreflang = value; });
 }
 
 void CrwlLinkInstance::setLinkText(const QString& value)
 {
-    if (value.isNull() && !texts)
+    if (value.isNull() && !textsHandle)
         return;
-    ownTexts().linkText = value;
+    changeTexts([&value](CrwlLinkTextPool::Texts::Values& values) { values.linkText = value; });
 }
 
 void CrwlLinkInstance::setConnectionType(const QString& value)
 {
-    if (value.isNull() && !texts)
+    if (value.isNull() && !textsHandle)
         return;
-    ownTexts().ownAttributes().connectionType = value;
+    changeTexts([&value](CrwlLinkTextPool::Texts::Values& values) { values.ownAttributes().connectionType = value; });
 }
 
 void CrwlLinkInstance::setConnectionColour(const QString& value)
 {
-    if (value.isNull() && !texts)
+    if (value.isNull() && !textsHandle)
         return;
-    ownTexts().ownAttributes().connectionColour = value;
+    changeTexts(
+        [&value](CrwlLinkTextPool::Texts::Values& values) { values.ownAttributes().connectionColour = value; });
 }
 
 void CrwlLinkInstance::setTexts(CrwlLinkTextPool::TextsPtr value)
 {
-    texts = std::move(value);
-    if (texts)
-        raiseRelFlags(texts->rel());
+    holdTexts(std::move(value));
+    if (const CrwlLinkTextPool::Texts* held = heldTexts())
+        raiseRelFlags(held->rel());
 }
 
 void CrwlLinkInstance::setLineNumber(std::optional<qint64> value)
 {
+    const bool wasOther = lineCode == kOtherLineCode;
+    std::optional<qint32> other;
     if (!value) {
-        lineNumberValue = kNoLineNumber;
-        return;
+        lineCode = kNoLineCode;
+    } else if (*value >= 0 && *value <= qint64(kMaxLineCode) - 1) {
+        lineCode = quint16(*value + 1);
+    } else {
+        other = qint32(std::clamp<qint64>(*value, qint64(std::numeric_limits<qint32>::min()) + 1,
+            std::numeric_limits<qint32>::max()));
+        lineCode = kOtherLineCode;
     }
-    lineNumberValue = qint32(std::clamp<qint64>(*value, qint64(kNoLineNumber) + 1, std::numeric_limits<qint32>::max()));
+    if (!wasOther && !other)
+        return;
+    OtherLines& table = otherLines();
+    const std::lock_guard guard(table.lock);
+    if (other)
+        table.lines[this] = *other;
+    else
+        table.lines.erase(this);
 }
 
 std::optional<qint64> CrwlLinkInstance::lineNumber() const
 {
-    if (lineNumberValue == kNoLineNumber)
+    if (lineCode == kNoLineCode)
         return std::nullopt;
-    return lineNumberValue;
+    if (lineCode != kOtherLineCode)
+        return qint64(lineCode) - 1;
+    OtherLines& table = otherLines();
+    const std::lock_guard guard(table.lock);
+    const auto it = table.lines.find(this);
+    return it == table.lines.end() ? std::nullopt : std::optional<qint64>(it->second);
 }
 
 const QString& CrwlLinkInstance::nullText()
@@ -150,13 +196,23 @@ const QString& CrwlLinkInstance::nullText()
     return none;
 }
 
-CrwlLinkTextPool::Texts& CrwlLinkInstance::ownTexts()
+void CrwlLinkInstance::changeTexts(const std::function<void(CrwlLinkTextPool::Texts::Values&)>& change)
 {
-    if (!texts)
-        texts = CrwlLinkTextPool::TextsPtr(new CrwlLinkTextPool::Texts);
-    else
-        texts.detach();
-    return *texts;
+    const CrwlLinkTextPool::Texts* held = heldTexts();
+    if (!held) {
+        CrwlLinkTextPool::Texts::Values values;
+        change(values);
+        holdTexts(CrwlLinkTextPool::Texts::make(values.linkText, values.attributes ? &*values.attributes : nullptr));
+        return;
+    }
+    holdTexts(held->withChange(change));
+}
+
+void CrwlLinkInstance::holdTexts(CrwlLinkTextPool::TextsPtr value)
+{
+    const CrwlLinkTextPool::Texts::Handle former = textsHandle;
+    textsHandle = CrwlLinkTextPool::Texts::keep(std::move(value));
+    CrwlLinkTextPool::Texts::drop(former);
 }
 
 // ===== Row getters ============================================================================

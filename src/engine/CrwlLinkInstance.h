@@ -9,6 +9,7 @@
 #include <QString>
 #include <QVariant>
 
+#include <functional>
 #include <limits>
 #include <memory>
 #include <optional>
@@ -20,7 +21,7 @@ class CrwlUrl;
 /// other alive for ever. A getter whose page is gone answers as for a missing page ("" or 0).
 ///
 /// The texts sit in one block that occurrences with the same texts share (the hub hands them
-/// out from its `CrwlLinkTextPool`); a setter gives the occurrence its own copy first. An
+/// out from its `CrwlLinkTextPool`); a setter gives the occurrence a block of its own. An
 /// occurrence holds no other heap object.
 ///
 /// Threads: made and read on the main thread; nothing here locks.
@@ -53,17 +54,33 @@ public:
     /// type and colour; null for none) and raises the rel flags of its rel as `setRel` does.
     void setTexts(CrwlLinkTextPool::TextsPtr value);
 
-    const QString& rel() const { return texts ? texts->rel() : nullText(); }
-    const QString& targetAttr() const { return texts ? texts->targetAttr() : nullText(); }
-    const QString& hreflang() const { return texts ? texts->hreflang() : nullText(); }
+    const QString& rel() const { return heldTexts() ? heldTexts()->rel() : nullText(); }
+    const QString& targetAttr() const { return heldTexts() ? heldTexts()->targetAttr() : nullText(); }
+    const QString& hreflang() const { return heldTexts() ? heldTexts()->hreflang() : nullText(); }
     std::optional<qint64> lineNumber() const;
-    const QString& linkText() const { return texts ? texts->linkText : nullText(); }
+    /// The link text, made anew on each call (null when none); `linkTextContains` and
+    /// `linkTextEquals` read it in place.
+    QString linkText() const { return heldTexts() ? heldTexts()->linkText() : QString(); }
+    bool linkTextContains(QStringView term, Qt::CaseSensitivity sensitivity) const
+    {
+        const CrwlLinkTextPool::Texts* held = heldTexts();
+        return held ? held->linkTextContains(term, sensitivity) : QStringView().contains(term, sensitivity);
+    }
+    /// The link text is `text`, a null link text counting as empty.
+    bool linkTextEquals(QStringView text) const
+    {
+        const CrwlLinkTextPool::Texts* held = heldTexts();
+        return held ? held->linkTextEquals(text) : text.isEmpty();
+    }
+    /// The block of texts this occurrence reads (shared with the occurrences of the same
+    /// texts); null when none. It stays while the occurrence holds it.
+    const CrwlLinkTextPool::Texts* sharedTexts() const { return heldTexts(); }
     /// The page that holds the link; null when none or gone.
     std::shared_ptr<CrwlUrl> parent() const { return crawlmere::engine::detail::RecordReference::lock(parentPage); }
     /// The URL the link points to; null when none or gone.
     std::shared_ptr<CrwlUrl> target() const { return crawlmere::engine::detail::RecordReference::lock(targetRecord); }
-    const QString& connectionType() const { return texts ? texts->connectionType() : nullText(); }
-    const QString& connectionColour() const { return texts ? texts->connectionColour() : nullText(); }
+    const QString& connectionType() const { return heldTexts() ? heldTexts()->connectionType() : nullText(); }
+    const QString& connectionColour() const { return heldTexts() ? heldTexts()->connectionColour() : nullText(); }
 
     // The eight rel flags: nofollow, noreferrer, noopener, author, alternate, sponsored,
     // user-generated content, dns-prefetch or preconnect.
@@ -142,12 +159,21 @@ public:
 
 private:
     static const QString& nullText();
-    /// The block this occurrence may change: its own copy when shared, a new one when none.
-    CrwlLinkTextPool::Texts& ownTexts();
+    /// Gives the occurrence a block of its own with its texts changed by `change`.
+    void changeTexts(const std::function<void(CrwlLinkTextPool::Texts::Values&)>& change);
     void raiseRelFlags(const QString& rel);
 
-    static constexpr qint32 kNoLineNumber = std::numeric_limits<qint32>::min();
+    const CrwlLinkTextPool::Texts* heldTexts() const { return CrwlLinkTextPool::Texts::at(textsHandle); }
+    /// The texts held from now on (a hold taken over; null for none).
+    void holdTexts(CrwlLinkTextPool::TextsPtr value);
 
+    // The line number in two bytes: none, a line from 0 to kMaxLineCode - 1 as itself plus one,
+    // or kOtherLineCode for any other line, kept in a table of those lines by occurrence.
+    static constexpr quint16 kNoLineCode = 0;
+    static constexpr quint16 kOtherLineCode = 0xFFFF;
+    static constexpr quint16 kMaxLineCode = kOtherLineCode - 1;
+
+    // The fields in 16 bytes, after the vtable's pointer and the base's byte.
     bool nfFlag : 1 = false;
     bool nrFlag : 1 = false;
     bool nopFlag : 1 = false;
@@ -156,8 +182,8 @@ private:
     bool spFlag : 1 = false;
     bool ugcFlag : 1 = false;
     bool pcFlag : 1 = false;
-    qint32 lineNumberValue = kNoLineNumber;
-    CrwlLinkTextPool::TextsPtr texts;
+    quint16 lineCode = kNoLineCode;
+    CrwlLinkTextPool::Texts::Handle textsHandle = 0;
     // The page and the target through the weak references that all occurrences naming them
     // share, by their handles (see RecordReference); 0 for none. A quarter of the bytes of a
     // weak pointer of their own.

@@ -49,7 +49,7 @@ qint64 CrwlUrl::getLinkcount() const
             const auto target = instance->target();
             if (target && (target->isAudio() || target->isVideo() || target->isImage()))
                 continue;
-            if (instance->linkText() == u"[linked file]")
+            if (instance->linkTextEquals(u"[linked file]"))
                 continue;
             ++count;
         }

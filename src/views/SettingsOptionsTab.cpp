@@ -12,6 +12,7 @@
 #include "views/UAStringManager.h"
 #include "views/WheelGuard.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFormLayout>
@@ -268,7 +269,9 @@ void SettingsOptionsTab::connectControl(const QString& key, QWidget* widget)
                 m_manager.handleControl(key);
             } else if (key == u"maxRPM") {
                 recalcDelay(false);
-            } else if (field->validator()) {
+            } else if (field->validator() && !QApplication::activePopupWidget()) {
+                // Not while a menu takes the keyboard for a moment (the Edit menu acts on the
+                // field, its undo history included).
                 showScanNumber(key);
             }
         });
@@ -412,9 +415,14 @@ void SettingsOptionsTab::showScanNumber(const QString& key)
     if (row == rows.cend())
         return;
     const bool decimals = row->kind == BindingKind::Seconds;
+    const auto show = [field](const QString& text) {
+        // An unchanged text keeps the field's undo history.
+        if (field->text() != text)
+            field->setText(text);
+    };
     if (const QVariant stored = storedValue(*row); stored.isValid()) {
         // Written as the scan reads it ("05" shows as 5).
-        field->setText(fieldText(platform::doubleValue(stored), decimals));
+        show(fieldText(platform::doubleValue(stored), decimals));
         return;
     }
     // A field that stores nothing leaves the site's value as it is: it shows what the scan of
@@ -424,7 +432,7 @@ void SettingsOptionsTab::showScanNumber(const QString& key)
         site.insert(key, *copied);
     const QVariant used = crawlmere::engine::effectiveSettingValue(
         key, CrwlUrl::scanSettingsFor(site, m_manager.defaults()).value(key));
-    field->setText(fieldText(platform::doubleValue(used), decimals));
+    show(fieldText(platform::doubleValue(used), decimals));
 }
 
 void SettingsOptionsTab::copyInterfaceToSettings(QVariantMap& site) const

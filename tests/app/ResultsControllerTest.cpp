@@ -103,6 +103,10 @@ class ResultsControllerTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
+        // Each case starts from an empty store, as in a process of its own: a site another test
+        // of the process stored under the same id would be selected instead of imported.
+        storedBefore = defaults().persistentDomain();
+        replaceStore({});
         ASSERT_TRUE(site.started);
         prompts = std::make_shared<RecordingPrompts>();
         shell = std::make_unique<app::MainInterface>(defaults(), prompts);
@@ -113,6 +117,17 @@ protected:
         if (shell)
             shell->terminate();
         shell.reset();
+        // What the case stored goes with it.
+        replaceStore(storedBefore);
+    }
+    static void replaceStore(const QVariantMap& values)
+    {
+        for (const QString& key : defaults().persistentDomain().keys()) {
+            if (!values.contains(key))
+                defaults().removeObjectForKey(key);
+        }
+        for (auto value = values.cbegin(); value != values.cend(); ++value)
+            defaults().setObject(value.value(), value.key());
     }
     static UserDefaults& defaults() { return UserDefaults::standard(); }
     app::MainWindow& window() const { return shell->window(); }
@@ -121,6 +136,7 @@ protected:
     QString selectedTab() const { return window().mainTabView()->selectedIdentifier(); }
 
     SlowSite site;
+    QVariantMap storedBefore;
     std::shared_ptr<RecordingPrompts> prompts;
     std::unique_ptr<app::MainInterface> shell;
 };

@@ -11,6 +11,8 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <limits>
+#include <optional>
 #include <vector>
 
 using crawlmere::test::makeSettings;
@@ -108,8 +110,8 @@ TEST(CrwlLinkTextPool, OneBlockPerSetOfTextsWithNullAndEmptyKeptApart)
     const auto empty = pool.intern(QStringLiteral(""), QString(), QString(), QString());
     const auto emptyRel = pool.intern(QString(), QStringLiteral(""), QString(), QString());
     EXPECT_NE(empty.data(), emptyRel.data());
-    EXPECT_FALSE(empty->linkText.isNull());
-    EXPECT_TRUE(emptyRel->linkText.isNull());
+    EXPECT_FALSE(empty->linkTextIsNull());
+    EXPECT_TRUE(emptyRel->linkTextIsNull());
     EXPECT_FALSE(pool.intern(QString(), QString(), QString(), QString()));
     EXPECT_EQ(pool.size(), 4u);
 
@@ -125,7 +127,7 @@ TEST(CrwlLinkTextPool, OneBlockPerSetOfTextsWithNullAndEmptyKeptApart)
     EXPECT_EQ(second.getLinkText(), QStringLiteral("Spelt"));
     EXPECT_EQ(second.getRel(), QStringLiteral("sponsored noopener"));
     EXPECT_EQ(second.getLineNumber(), std::numeric_limits<qint32>::max());
-    EXPECT_EQ(pool.intern(QStringLiteral("Rye"), QStringLiteral("sponsored noopener"), QString(), QString())->linkText,
+    EXPECT_EQ(pool.intern(QStringLiteral("Rye"), QStringLiteral("sponsored noopener"), QString(), QString())->linkText(),
         QStringLiteral("Rye"));
 }
 
@@ -170,6 +172,77 @@ TEST(CrwlLinkTextPool, ChangingAnAttributeOfASharedBlockLeavesTheOtherHolders)
     plain.setHreflang(QStringLiteral("en"));
     EXPECT_EQ(textsOf(plain), (Texts { "Spelt", QString(), QString(), "en", QString(), QString() }));
     EXPECT_TRUE(pool.intern(QStringLiteral("Spelt"), QString(), QString(), QString())->hreflang().isNull());
+}
+
+TEST(CrwlLinkInstanceFields, LineNumbersOfAnySizeReadBackAsSet)
+{
+    // Small lines live in the occurrence, others beside it; either way each reads back as set
+    // (beyond 32 bits as the nearest that fits), and a line replaced by another of the other
+    // kind, or by none, leaves nothing of the first.
+    constexpr qint64 int32Max = std::numeric_limits<qint32>::max();
+    const struct {
+        std::optional<qint64> set;
+        std::optional<qint64> read;
+    } cases[] = {
+        { std::nullopt, std::nullopt },
+        { 0, 0 },
+        { 1, 1 },
+        { 65532, 65532 },
+        { 65533, 65533 },
+        { 65534, 65534 },
+        { 65535, 65535 },
+        { 1'000'000, 1'000'000 },
+        { -1, -1 },
+        { int32Max, int32Max },
+        { std::numeric_limits<qint64>::max(), int32Max },
+        { std::numeric_limits<qint64>::min(), -int32Max },
+    };
+    for (const auto& first : cases) {
+        for (const auto& then : cases) {
+            auto occurrence = CrwlLinkInstance::make();
+            occurrence->setLineNumber(first.set);
+            EXPECT_EQ(occurrence->lineNumber(), first.read);
+            auto neighbour = CrwlLinkInstance::make();
+            neighbour->setLineNumber(7);
+            occurrence->setLineNumber(then.set);
+            EXPECT_EQ(occurrence->lineNumber(), then.read) << first.set.value_or(-99) << " then "
+                                                           << then.set.value_or(-99);
+            EXPECT_EQ(occurrence->getLineNumber(), then.read.value_or(0));
+            EXPECT_EQ(neighbour->lineNumber(), std::optional<qint64>(7));
+        }
+    }
+}
+
+TEST(CrwlLinkTextPool, BlocksGoWithTheirLastHolder)
+{
+    using Texts = CrwlLinkTextPool::Texts;
+    const std::size_t before = Texts::inUse();
+    auto kept = CrwlLinkInstance::make();
+    {
+        CrwlLinkTextPool pool;
+        std::vector<std::shared_ptr<CrwlLinkInstance>> occurrences;
+        for (const QString& text : { QStringLiteral("Rye"), QStringLiteral("Rye"), QStringLiteral("Spelt \u2192") }) {
+            occurrences.push_back(CrwlLinkInstance::make());
+            occurrences.back()->setTexts(pool.intern(text, QString(), QString(), QString()));
+        }
+        kept->setTexts(pool.intern(QStringLiteral("Spelt \u2192"), QStringLiteral("ugc"), QString(), QString()));
+        EXPECT_EQ(Texts::inUse() - before, 3u);
+        occurrences[1]->setLinkText(QStringLiteral("Barley"));
+        EXPECT_EQ(occurrences[0]->linkText(), QStringLiteral("Rye"));
+        EXPECT_EQ(occurrences[1]->linkText(), QStringLiteral("Barley"));
+        EXPECT_EQ(occurrences[2]->linkText(), QStringLiteral("Spelt \u2192"));
+        EXPECT_TRUE(occurrences[2]->linkTextContains(u"\u2192", Qt::CaseSensitive));
+        EXPECT_TRUE(occurrences[0]->linkTextContains(u"rYE", Qt::CaseInsensitive));
+        EXPECT_FALSE(occurrences[0]->linkTextContains(u"rYE", Qt::CaseSensitive));
+        EXPECT_EQ(Texts::inUse() - before, 4u);
+    }
+    // The pool and the other occurrences are gone: the one block still held stays readable.
+    EXPECT_EQ(Texts::inUse() - before, 1u);
+    EXPECT_EQ(kept->linkText(), QStringLiteral("Spelt \u2192"));
+    EXPECT_EQ(kept->getRel(), QStringLiteral("ugc"));
+    EXPECT_TRUE(kept->ugc());
+    kept.reset();
+    EXPECT_EQ(Texts::inUse(), before);
 }
 
 TEST(CrwlLinkInstanceFields, PageAndTargetAreHeldWeaklyThroughOneSharedReferenceEach)

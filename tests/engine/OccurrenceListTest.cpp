@@ -160,3 +160,56 @@ TEST(OccurrenceList, HoldsArenaOccurrencesFromAnyChunkInAnyOrder) {
     list.push_back(occurrence);
   EXPECT_TRUE(list == added);
 }
+
+TEST(OccurrenceList, ARunOfPlacesReadsAsItsEntriesWhateverFollowsIt) {
+  // A page's links are made one after another; a list of them is held as one
+  // run until an entry that does not follow on, a null, an occurrence made
+  // alone or a removal breaks it. Each case must read back as a plain list.
+  OccurrenceArena arena;
+  std::vector<Ptr> made;
+  for (int i = 0; i < OccurrenceArena::kChunkSlots + 8; ++i)
+    made.push_back(arena.make());
+  const Ptr alone = CrwlLinkInstance::make();
+  constexpr int kNull = -1, kAlone = -2, kEraseSecond = -3;
+  const int edge = OccurrenceArena::kChunkSlots - 2;
+  struct Case {
+    const char *name;
+    std::vector<int> steps; // places in the arena, or one of the above
+  };
+  const Case cases[] = {
+      {"run", {3, 4, 5, 6}},
+      {"across chunks", {edge, edge + 1, edge + 2, edge + 3}},
+      {"jump", {0, 1, 2, 7, 8}},
+      {"back", {5, 6, 7, 4}},
+      {"repeat", {1, 2, 2, 3}},
+      {"null", {1, 2, kNull, 3}},
+      {"alone", {1, 2, kAlone, 3}},
+      {"erased, then on", {1, 2, 3, kEraseSecond, 4}},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.name);
+    OccurrenceList list;
+    std::vector<Ptr> expected;
+    for (const int step : c.steps) {
+      if (step == kEraseSecond) {
+        list.erase(expected[1].get());
+        expected.erase(expected.begin() + 1);
+        continue;
+      }
+      const Ptr next = step == kNull    ? nullptr
+                       : step == kAlone ? alone
+                                        : made[std::size_t(step)];
+      list.push_back(next);
+      expected.push_back(next);
+    }
+    EXPECT_TRUE(list == expected);
+    EXPECT_EQ(list.back(), expected.back());
+    const OccurrenceList copy = list;
+    EXPECT_TRUE(copy == expected);
+    OccurrenceList moved = std::move(list);
+    EXPECT_TRUE(moved == expected);
+    EXPECT_TRUE(list.empty()); // NOLINT(bugprone-use-after-move)
+    list.push_back(made[0]);
+    EXPECT_TRUE(list == std::vector<Ptr>{made[0]});
+  }
+}

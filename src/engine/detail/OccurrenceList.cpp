@@ -2,6 +2,7 @@
 #include "engine/detail/OccurrenceList.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace crawlmere::engine::detail {
 
@@ -9,10 +10,36 @@ OccurrenceList& OccurrenceList::operator=(const OccurrenceList& other)
 {
     if (this != &other) {
         items = other.items;
+        runFirst = other.runFirst;
+        runLength = other.runLength;
         arena = other.arena;
         loose = other.loose ? std::make_unique<std::vector<Ptr>>(*other.loose) : nullptr;
     }
     return *this;
+}
+
+OccurrenceList& OccurrenceList::operator=(OccurrenceList&& other) noexcept
+{
+    if (this != &other) {
+        items = std::move(other.items);
+        runFirst = std::exchange(other.runFirst, 0);
+        runLength = std::exchange(other.runLength, 0);
+        arena = std::move(other.arena);
+        loose = std::move(other.loose);
+        other.clear();
+    }
+    return *this;
+}
+
+void OccurrenceList::spillRun(size_type more)
+{
+    if (runLength == 0)
+        return;
+    items.reserve(runLength + more);
+    for (std::uint32_t i = 0; i < runLength; ++i)
+        items.push_back(runFirst + i);
+    runFirst = 0;
+    runLength = 0;
 }
 
 CrwlLinkInstance* OccurrenceList::pointerAt(std::uint32_t entry) const
@@ -24,7 +51,7 @@ CrwlLinkInstance* OccurrenceList::pointerAt(std::uint32_t entry) const
 
 OccurrenceList::Ptr OccurrenceList::shareAt(size_type index) const
 {
-    const std::uint32_t entry = items[index];
+    const std::uint32_t entry = entryAt(index);
     if (entry == kNull)
         return nullptr;
     if (isLoose(entry))
@@ -36,6 +63,7 @@ OccurrenceList::Ptr OccurrenceList::shareAt(size_type index) const
 void OccurrenceList::push_back(const Ptr& occurrence)
 {
     if (!occurrence) {
+        spillRun(1);
         items.push_back(kNull);
         return;
     }
@@ -44,9 +72,19 @@ void OccurrenceList::push_back(const Ptr& occurrence)
             arena = std::shared_ptr<const OccurrenceArena::Storage>(occurrence, storage);
     }
     if (arena && !arena.owner_before(occurrence) && !occurrence.owner_before(arena)) {
-        items.push_back(arena->placeOf(occurrence.get()));
+        const std::uint32_t place = arena->placeOf(occurrence.get());
+        if (items.empty() && (runLength == 0 || runFirst + runLength == place)) {
+            if (runLength == 0)
+                runFirst = place;
+            ++runLength;
+            return;
+        }
+        // Room to grow by a quarter, as the records' lists do.
+        spillRun(runLength / 4 + 1);
+        items.push_back(place);
         return;
     }
+    spillRun(runLength / 4 + 1);
     if (!loose)
         loose = std::make_unique<std::vector<Ptr>>();
     loose->push_back(occurrence);
@@ -56,6 +94,8 @@ void OccurrenceList::push_back(const Ptr& occurrence)
 void OccurrenceList::clear()
 {
     items = {};
+    runFirst = 0;
+    runLength = 0;
     arena.reset();
     loose.reset();
 }

@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <utility>
 #include <vector>
 
 class CrwlLinkInstance;
@@ -22,6 +23,10 @@ namespace crawlmere::engine::detail {
 /// Null entries stay null. The arena's storage is let go when the list is emptied, so an
 /// occurrence taken out of a list that still holds others of its arena lives on with them.
 ///
+/// A list of occurrences made one after another in the arena (the links of one page, as the
+/// hub reads them) is held as its first place and its length, with no entry of its own for
+/// each, until something else is added or taken out.
+///
 /// Threads: as a standard container; reading hands out shared pointers (one count taken on the
 /// owner's counts each). Occurrences of an arena are added on the thread that makes them.
 class OccurrenceList {
@@ -35,15 +40,15 @@ public:
     OccurrenceList() = default;
     OccurrenceList(const OccurrenceList& other) { *this = other; }
     OccurrenceList& operator=(const OccurrenceList& other);
-    OccurrenceList(OccurrenceList&&) noexcept = default;
-    OccurrenceList& operator=(OccurrenceList&&) noexcept = default;
+    OccurrenceList(OccurrenceList&& other) noexcept { *this = std::move(other); }
+    OccurrenceList& operator=(OccurrenceList&& other) noexcept;
 
-    size_type size() const { return items.size(); }
-    bool empty() const { return items.empty(); }
+    size_type size() const { return runLength + items.size(); }
+    bool empty() const { return size() == 0; }
     const_iterator begin() const { return { this, 0 }; }
-    const_iterator end() const { return { this, items.size() }; }
+    const_iterator end() const { return { this, size() }; }
     Ptr front() const { return shareAt(0); }
-    Ptr back() const { return shareAt(items.size() - 1); }
+    Ptr back() const { return shareAt(size() - 1); }
     Ptr operator[](size_type index) const { return shareAt(index); }
     Ptr shareAt(size_type index) const;
 
@@ -60,6 +65,7 @@ public:
     /// Takes out every entry for which `test(const CrwlLinkInstance*)` says YES.
     template <typename Test> void eraseIf(Test test)
     {
+        spillRun(0);
         std::vector<Ptr> keptLoose;
         std::size_t kept = 0;
         for (std::uint32_t entry : items) {
@@ -79,8 +85,13 @@ public:
     void clear();
     /// Empties the list and answers what it held.
     std::vector<Ptr> take();
-    void reserve(size_type count) { items.reserve(count); }
-    size_type capacity() const { return items.capacity(); }
+    /// Room for `count` entries (none is needed while the list is one run).
+    void reserve(size_type count)
+    {
+        if (runLength == 0)
+            items.reserve(count);
+    }
+    size_type capacity() const { return runLength ? runLength : items.capacity(); }
     void shrink_to_fit() { items.shrink_to_fit(); }
 
     friend bool operator==(const OccurrenceList& list, const std::vector<Ptr>& other);
@@ -91,8 +102,15 @@ private:
     static constexpr std::uint32_t kNull = ~std::uint32_t(0);
     static bool isLoose(std::uint32_t entry) { return entry != kNull && (entry & kLoose); }
     CrwlLinkInstance* pointerAt(std::uint32_t entry) const;
+    std::uint32_t entryAt(size_type index) const { return runLength ? runFirst + std::uint32_t(index) : items[index]; }
+    /// Writes the run out as entries, with room for `more` further ones.
+    void spillRun(size_type more);
 
+    // The entries: either one run of places (`runLength` of them from `runFirst`, `items`
+    // empty) or `items` (`runLength` 0).
     std::vector<std::uint32_t> items;
+    std::uint32_t runFirst = 0;
+    std::uint32_t runLength = 0;
     // Shares the counts of the arena's occurrences.
     std::shared_ptr<const OccurrenceArena::Storage> arena;
     std::unique_ptr<std::vector<Ptr>> loose;

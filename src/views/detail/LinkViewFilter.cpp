@@ -27,21 +27,20 @@ bool LinkViewFilter::linkTextHit(const CrwlLinkInstance& occurrence) const
 {
     if (searchText.isEmpty())
         return false;
-    const QString& text = occurrence.linkText();
-    return !text.isEmpty() && text.contains(searchText, Qt::CaseSensitive);
+    return !occurrence.linkTextEquals(u"") && occurrence.linkTextContains(searchText, Qt::CaseSensitive);
 }
 
 bool LinkTextHits::operator()(const CrwlLinkInstance& occurrence)
 {
     if (filter.searchText.isEmpty())
         return false;
-    const QString& text = occurrence.linkText();
-    if (text.isEmpty())
+    const CrwlLinkTextPool::Texts* texts = occurrence.sharedTexts();
+    if (!texts || texts->linkTextSize() == 0)
         return false;
-    const auto address = reinterpret_cast<quintptr>(text.constData());
+    const auto address = reinterpret_cast<quintptr>(texts);
     Answer& answer = answers[size_t((quint64(address) * 0x9E3779B97F4A7C15ull) >> (64 - kAnswerBits))];
-    if (answer.characters != text.constData() || answer.length != text.size())
-        answer = { text.constData(), text.size(), text.contains(filter.searchText, Qt::CaseSensitive) };
+    if (answer.texts != texts)
+        answer = { texts, texts->linkTextContains(filter.searchText, Qt::CaseSensitive) };
     return answer.hit;
 }
 

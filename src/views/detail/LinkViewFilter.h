@@ -2,6 +2,8 @@
 // alike.
 #pragma once
 
+#include "engine/CrwlLinkTextPool.h"
+
 #include <QString>
 
 #include <array>
@@ -37,7 +39,7 @@ struct LinkViewFilter {
 
 /// `linkTextHit` for the occurrences of one filter pass, each distinct text tested once:
 /// occurrences that share their texts (as the hub's pool hands them out) share the answer. Texts
-/// are told apart by the address and length of their characters, so the occurrences must not
+/// are told apart by the address of the block that holds them, so the occurrences must not
 /// change while it lives (one pass); the filter it is made with must outlive it.
 class LinkTextHits {
 public:
@@ -49,8 +51,7 @@ public:
 
 private:
     struct Answer {
-        const QChar* characters = nullptr;
-        qsizetype length = 0;
+        const CrwlLinkTextPool::Texts* texts = nullptr;
         bool hit = false;
     };
     static constexpr int kAnswerBits = 12;
