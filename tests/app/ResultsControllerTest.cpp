@@ -489,7 +489,7 @@ TEST_F(ResultsControllerTest, AScanKeepingItsArchiveExportsItToTheSitesFolderOnc
     ASSERT_TRUE(shell->configManager()->openLcsettingsFile(settingsFile));
     go().click();
     ASSERT_TRUE(waitUntil([&] { return go().text() == QLatin1String("Go"); }));
-    ASSERT_TRUE(waitUntil([&] { return !QDir(out).isEmpty(); }, 10000)) << "no export started";
+    ASSERT_TRUE(waitUntil([&] { return !QDir(out).isEmpty(); })) << "no export started";
     ASSERT_TRUE(shell->archiveExport().waitForExport(std::chrono::seconds(30)));
     QStringList files;
     for (QDirIterator it(out, QDir::Files, QDirIterator::Subdirectories); it.hasNext();)
