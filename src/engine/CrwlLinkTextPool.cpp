@@ -23,8 +23,10 @@ constexpr unsigned kSlotBits = 12;
 constexpr Handle kSlotsPerChunk = Handle(1) << kSlotBits;
 constexpr std::size_t kChunks = (std::size_t(1) << 32) >> kSlotBits;
 
-// Zero until a chunk is made; static zero storage costs no memory until written.
-constinit std::atomic<const CrwlLinkTextPool::Texts**> g_chunks[kChunks] {};
+// Zero until a chunk is made; static zero storage costs no memory until written. Initialised as
+// constants all the same (the constructor is constexpr); a constinit here makes the compiler
+// evaluate a million constructors, past clang's step limit.
+std::atomic<const CrwlLinkTextPool::Texts**> g_chunks[kChunks];
 
 struct HandleAllocation {
     std::mutex lock;
