@@ -112,7 +112,7 @@ DiagnosticContent::Shown DiagnosticContent::shown() const
         ? QStringLiteral("Attempt authentication by sending username and password is switched ON")
         : QString();
     shown.source = html;
-    shown.startingUrl = settings ? settings->value(QStringLiteral("startingUrl")).toString() : QString();
+    shown.startingUrl = settings ? settings->value(crawlKey::startingUrl).toString() : QString();
     shown.windowTitle = shown.startingUrl.isEmpty()
         ? QStringLiteral("Detailed diagnosis of request")
         : QStringLiteral("%1: %2").arg(QStringLiteral("Detailed diagnosis of request for"), shown.startingUrl);

@@ -202,7 +202,7 @@ QString applySet(ParseState& state, const QString& option, const QString& value)
     if (!pair)
         return QStringLiteral("%1 needs KEY=VALUE").arg(option);
     const QString& key = pair->first;
-    if (key == u"startingUrl")
+    if (key == crawlKey::startingUrl)
         return QStringLiteral("--set startingUrl: the starting URL is the TARGET");
     if (!state.crawlSettingModels.contains(key) || isReadByNoScan(key))
         return QStringLiteral("unknown crawl setting: %1").arg(key);
@@ -212,10 +212,10 @@ QString applySet(ParseState& state, const QString& option, const QString& value)
         return problem;
     if (isReadFromDefaults(key)) {
         state.options.defaults.insert(key, *typed);
-    } else if (key == u"loadImages" || key == u"shouldLoadImages") {
+    } else if (key == crawlKey::loadImages || key == crawlKey::shouldLoadImages) {
         // Either name sets the one switch, whichever the scanned site holds.
-        state.options.crawlSettings.insert(QStringLiteral("loadImages"), *typed);
-        state.options.crawlSettings.insert(QStringLiteral("shouldLoadImages"), *typed);
+        state.options.crawlSettings.insert(crawlKey::loadImages, *typed);
+        state.options.crawlSettings.insert(crawlKey::shouldLoadImages, *typed);
     } else {
         state.options.crawlSettings.insert(key, *typed);
     }

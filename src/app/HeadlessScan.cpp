@@ -213,7 +213,7 @@ std::optional<QVariantMap> HeadlessScan::settingsForTarget(const HeadlessOptions
     switch (options.targetKind) {
     case TargetKind::WebAddress:
     case TargetKind::LocalFile:
-        settings.insert(QStringLiteral("startingUrl"), options.startingUrl);
+        settings.insert(crawlKey::startingUrl, options.startingUrl);
         return settings;
     case TargetKind::SiteListFile:
         if (error)
@@ -271,7 +271,7 @@ int HeadlessScan::run()
     d->elapsed.start();
     if (!d->hub->go()) {
         // The hub has written the reason (its log line or the alert it raised).
-        const QString startingUrl = settings->value(QStringLiteral("startingUrl")).toString().trimmed();
+        const QString startingUrl = settings->value(crawlKey::startingUrl).toString().trimmed();
         writeLine(d->console.err,
             startingUrl.isEmpty() ? QStringLiteral("crawlmere: the scan could not start: no starting URL")
                                   : QStringLiteral("crawlmere: the scan of %1 could not start").arg(startingUrl));
@@ -285,7 +285,7 @@ int HeadlessScan::run()
         writeBytes(d->console.err, d->statusLine.finish(d->counts()));
         writeLine(d->console.err,
             QStringLiteral("crawlmere: the starting URL %1 could not be reached: %2")
-                .arg(settings->value(QStringLiteral("startingUrl")).toString(), failure));
+                .arg(settings->value(crawlKey::startingUrl).toString(), failure));
         if (d->configManager)
             d->configManager->applicationWillTerminate();
         return kExitFailed;
@@ -346,11 +346,11 @@ std::optional<QVariantMap> HeadlessScan::State::scanSettings(std::shared_ptr<She
     *values = CrwlUrl::scanSettingsFor(*values, defaults);
     prompts = std::make_shared<HeadlessPrompts>(console.err);
     if (options.targetKind == TargetKind::LocalFile && settings::ConfigManager::isUrlListPath(options.target)
-        && !options.crawlSettings.contains(QStringLiteral("singlePage"))) {
+        && !options.crawlSettings.contains(crawlKey::singlePage)) {
         // A URL list asks for its scope as it does in the window; the default answer, which the
         // prompt takes and shows, checks the listed URLs only.
         const int answer = prompts->runModalAlert(settings::ConfigManager::urlListScopeQuestion());
-        values->insert(QStringLiteral("singlePage"), answer == 0);
+        values->insert(crawlKey::singlePage, answer == 0);
     }
     // The text checks of this scan use its site's spelling language; a language without a
     // dictionary is said before the scan starts.
@@ -615,7 +615,7 @@ void HeadlessScan::State::writeSummary(const QMap<QString, QString>& failures) c
     const double seconds = static_cast<double>(scanMilliseconds >= 0 ? scanMilliseconds : elapsed.elapsed()) / 1000.0;
     const qint64 checked = hub->checkedLinkCount();
     const qint64 found = hub->linksCollection().size();
-    const QString startingUrl = hub->getCrawlSettings()->value(QStringLiteral("startingUrl")).toString();
+    const QString startingUrl = hub->getCrawlSettings()->value(crawlKey::startingUrl).toString();
 
     QStringList lines;
     lines << (finished || !interrupted ? QStringLiteral("Scan finished: %1")

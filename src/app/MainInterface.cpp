@@ -26,6 +26,7 @@
 #include "app/WindowPrompts.h"
 #include "archive/ArchiveExportController.h"
 #include "archive/ArchiveWriter.h"
+#include "engine/CrawlSettingKeys.h"
 #include "engine/OutputFilterManager.h"
 #include "engine/Z12Ara.h"
 #include "platform/SavePanel.h"
@@ -177,7 +178,7 @@ MainInterface::MainInterface(platform::UserDefaults& defaults, std::shared_ptr<S
     m_results->setArchiveExport(m_archiveExport.get());
     m_delegate->setUpdateWindowController(m_updateController.get());
     m_delegate->setUrlOpener(m_urlOpener);
-    m_delegate->setUrlField(sites->settingsPane()->control(QStringLiteral("startingUrl")));
+    m_delegate->setUrlField(sites->settingsPane()->control(crawlKey::startingUrl));
     installSettingsExportMenuItems(*sites);
     installPreferencesWindow(defaults);
     installWindowHelpButtons();

@@ -1,6 +1,7 @@
 // The Sitemap tab filled from the scanned site, with its upload sheet and XML exports.
 #include "app/SitemapResults.h"
 
+#include "engine/CrawlSettingKeys.h"
 #include "platform/StoredValue.h"
 
 #include "app/MainTabView.h"
@@ -119,7 +120,7 @@ void SitemapResults::exportXML() { m_manager->exportXML(); }
 
 bool SitemapResults::getCheckImages() const
 {
-    if (crawlmere::platform::boolValue(m_services.configManager.currentSettings().value(QStringLiteral("checkImages"))))
+    if (crawlmere::platform::boolValue(m_services.configManager.currentSettings().value(crawlKey::checkImages)))
         return true;
     return m_services.defaults.boolForKey(QStringLiteral("enableImageSitemap"))
         || m_services.defaults.boolForKey(QStringLiteral("includeimagesinsitemap"));

@@ -20,6 +20,7 @@ public:
     constexpr const char* name() const { return m_name; }
     QLatin1StringView view() const { return QLatin1StringView(m_name); }
     operator QString() const { return QString::fromLatin1(m_name); }
+    friend bool operator==(const QString& text, CrawlSettingKey key) { return text == key.view(); }
 
 private:
     const char* m_name;

@@ -124,7 +124,7 @@ QList<CrawlSetting> makeTable()
         { key::sessidParam, S, QStringLiteral("sid"), {}, R::Scan, { C::Text, "Session id parameter:" } },
         { key::ignoreScheme, B, none, {}, R::Scan, { C::Check, "Ignore http/https differences" } },
         { key::httpIsExternal, B, none, {}, R::Scan, { C::Check, "Treat http links as external" } },
-        { key::dontReportRedirects, B, none, {}, R::Scan, {} },
+        { key::dontReportRedirects, B, yesNo(false), {}, R::ApplicationDefaults, {} },
         // The sitemap upload.
         { key::ftpserver, S, noText, {}, R::NoScan, {} },
         { key::ftpport, S, noText, {}, R::NoScan, {} },
@@ -193,10 +193,15 @@ const CrawlSetting& crawlSetting(CrawlSettingKey key)
 
 const SettingRange& crawlSettingRange(CrawlSettingKey key)
 {
+    const CrawlSetting& setting = crawlSetting(key);
+    Q_ASSERT_X(setting.range, "crawlSettingRange", key.name());
+    return crawlSettingRange(&setting);
+}
+
+const SettingRange& crawlSettingRange(const CrawlSetting* setting)
+{
     static const SettingRange widest { -std::numeric_limits<double>::max(), std::numeric_limits<double>::max(), "" };
-    const auto& range = crawlSetting(key).range;
-    Q_ASSERT_X(range, "crawlSettingRange", key.name());
-    return range ? *range : widest;
+    return setting && setting->range ? *setting->range : widest;
 }
 
 QVariant effectiveSettingValue(const QString& key, const QVariant& stored)

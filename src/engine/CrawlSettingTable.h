@@ -85,6 +85,8 @@ const CrawlSetting& crawlSetting(CrawlSettingKey key);
 /// The range of a number setting of the table. A key without one (a caller's mistake that the
 /// table's tests rule out for every control) gets the widest range of its type.
 const SettingRange& crawlSettingRange(CrawlSettingKey key);
+/// The same for a row found by name: the widest range when there is no row or it has no range.
+const SettingRange& crawlSettingRange(const CrawlSetting* setting);
 
 /// The value a scan uses for `key` when `stored` is what the site holds (invalid when absent):
 /// the default for an absent value; a boolean for a switch; a number held within its range

@@ -276,7 +276,7 @@ QStringList CrwlUrl::getWarningsAsArrayIncludingRedirects(bool includeRedirects)
         return {};
     QStringList result;
     const qint64 hops = getRedirectCount();
-    if (hops > 0 && includeRedirects && !defaultsBool(userDefaults(), QStringLiteral("dontReportRedirects"), false)) {
+    if (hops > 0 && includeRedirects && !defaultsBool(userDefaults(), crawlKey::dontReportRedirects)) {
         const QString original = getAbsoluteStringDecoded();
         if (hops <= defaultsInteger(userDefaults(), QStringLiteral("redirectChain"), 3)) {
             if (hops == 1)

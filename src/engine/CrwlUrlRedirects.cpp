@@ -138,7 +138,7 @@ CrwlUrl::RedirectChain& CrwlUrl::chainRef()
 int CrwlUrl::colourForCrwlUrl() const
 {
     const qint64 code = getStatus();
-    const bool dontReportRedirects = defaultsBool(userDefaults(), QStringLiteral("dontReportRedirects"), false);
+    const bool dontReportRedirects = defaultsBool(userDefaults(), crawlKey::dontReportRedirects);
     const bool redirected = !getRedir().isEmpty();
 
     if ((code >= 400 && code <= 499) || linksAnchorDoesntAppearOnTargetPage)

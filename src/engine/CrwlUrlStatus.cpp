@@ -103,7 +103,7 @@ QString CrwlUrl::statusDescriptionWithoutFragment() const
     const qint64 finalCode = getStatus();
     // The preference that gives redirects their colour decides the text too.
     // A hop only recorded (a Refresh header not waited for) leaves the record its own page.
-    if (followedRedirectCount() == 0 || defaultsBool(userDefaults(), QStringLiteral("dontReportRedirects"), false)
+    if (followedRedirectCount() == 0 || defaultsBool(userDefaults(), crawlKey::dontReportRedirects)
         || settingBool(crawlSettings, crawlKey::dontReportRedirects))
         return descriptionForStatusCode(finalCode);
     switch (defaultsInteger(userDefaults(), QStringLiteral("byStatusWhichStatus"), 2)) {

@@ -23,6 +23,7 @@ QVariantMap engineDefaults()
         { QString(key::defaultLocalFileName), crawlSetting(key::defaultLocalFileName).defaultValue },
         { QStringLiteral("useProxyCrawl"), false },
         { QString(key::shouldCheckForSoft404), crawlSetting(key::shouldCheckForSoft404).defaultValue },
+        { QString(key::dontReportRedirects), crawlSetting(key::dontReportRedirects).defaultValue },
         // The builder's domain and the rest of the generator text, up to the closing quote.
         { QStringLiteral("siteBuilderGeneratorPattern"),
             QStringLiteral("<meta\\s+name=[\"']?generator[\"']?\\s+content=\"(wix\\.com[^\"]*)") },

@@ -1,6 +1,7 @@
 // The choice among the PDF, style-sheet, DOCX and RTF parsers.
 #include "parsing/CrwlDocumentParserFactory.h"
 
+#include "engine/CrawlSettingKeys.h"
 #include "parsing/CrwlCSSParser.h"
 #include "parsing/CrwlDOCXParser.h"
 #include "parsing/CrwlPDFParser.h"
@@ -39,13 +40,13 @@ QString CrwlDocumentParserFactory::settingsKey(Kind kind)
 {
     switch (kind) {
     case Kind::PDF:
-        return QStringLiteral("shouldParsePDFs");
+        return crawlKey::shouldParsePDFs;
     case Kind::CSS:
-        return QStringLiteral("shouldParseCSS");
+        return crawlKey::shouldParseCSS;
     case Kind::DOCX:
-        return QStringLiteral("shouldParseDOCXs");
+        return crawlKey::shouldParseDOCXs;
     case Kind::RTF:
-        return QStringLiteral("shouldParseRTFs");
+        return crawlKey::shouldParseRTFs;
     }
     return {};
 }

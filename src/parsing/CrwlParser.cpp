@@ -36,14 +36,14 @@ crawlmere::platform::EncodingId encodingOfByteOrderMark(std::string_view page)
     return Encoding::None;
 }
 
-bool settingsBool(const QVariantMap& settings, const char* key)
+bool settingsBool(const QVariantMap& settings, crawlmere::engine::CrawlSettingKey key)
 {
-    return crawlmere::platform::boolValue(settings.value(QLatin1StringView(key)));
+    return crawlmere::platform::boolValue(settings.value(key));
 }
 
 bool defaultsCheckImages()
 {
-    return detail::defaultsBool(QStringLiteral("checkImages")) || detail::defaultsBool(QStringLiteral("enableImageSitemap"))
+    return detail::defaultsBool(crawlKey::checkImages) || detail::defaultsBool(QStringLiteral("enableImageSitemap"))
         || detail::defaultsBool(QStringLiteral("includeimagesinsitemap"));
 }
 
@@ -126,8 +126,8 @@ std::unique_ptr<CrwlParser> CrwlParser::initWithUrl(const QString& url, bool all
     options.fileType = static_cast<int>(detail::defaultsInteger(QStringLiteral("fileType")));
     options.allowNoLinks = allowNoLinks;
     options.checkImages = defaultsCheckImages();
-    options.linkedFiles = detail::defaultsBool(QStringLiteral("linkedFiles"));
-    options.searchMetaDataForURLs = detail::defaultsBool(QStringLiteral("searchMetaDataForURLs"));
+    options.linkedFiles = detail::defaultsBool(crawlKey::linkedFiles);
+    options.searchMetaDataForURLs = detail::defaultsBool(crawlKey::searchMetaDataForURLs);
     return initWithData(std::move(page->body), options);
 }
 
@@ -143,8 +143,8 @@ std::unique_ptr<CrwlParser> CrwlParser::initWithData(QByteArray pageData, bool w
     options.collectNames = collectNamesAndIds;
     options.allowNoLinks = false;
     options.checkImages = defaultsCheckImages();
-    options.linkedFiles = detail::defaultsBool(QStringLiteral("linkedFiles"));
-    options.searchMetaDataForURLs = detail::defaultsBool(QStringLiteral("searchMetaDataForURLs"));
+    options.linkedFiles = detail::defaultsBool(crawlKey::linkedFiles);
+    options.searchMetaDataForURLs = detail::defaultsBool(crawlKey::searchMetaDataForURLs);
     return initWithData(std::move(pageData), options);
 }
 
@@ -156,12 +156,12 @@ std::unique_ptr<CrwlParser> CrwlParser::initWithData(QByteArray pageData, bool w
     options.checkNoIndex = checkNoIndex;
     options.useEncoding = encoding;
     options.fileType = fileType;
-    options.lazyload = settingsBool(crawlSettings, "lookForLazyLoadImageURLs");
-    options.collectNames = !settingsBool(crawlSettings, "shouldTrimHash");
+    options.lazyload = settingsBool(crawlSettings, crawlKey::lookForLazyLoadImageURLs);
+    options.collectNames = !settingsBool(crawlSettings, crawlKey::shouldTrimHash);
     options.allowNoLinks = allowNoLinks;
     options.checkImages = getCheckImages(crawlSettings);
-    options.linkedFiles = settingsBool(crawlSettings, "linkedFiles");
-    options.searchMetaDataForURLs = settingsBool(crawlSettings, "searchMetaDataForURLs");
+    options.linkedFiles = settingsBool(crawlSettings, crawlKey::linkedFiles);
+    options.searchMetaDataForURLs = settingsBool(crawlSettings, crawlKey::searchMetaDataForURLs);
     return initWithData(std::move(pageData), options);
 }
 
@@ -170,8 +170,8 @@ bool CrwlParser::getCheckImages(const QVariantMap& crawlSettings)
     // The site's own value decides, NO included; the sitemap's image settings stand in only
     // for a site that holds none.
     if (crawlSettings.value(crawlKey::checkImages).isValid())
-        return settingsBool(crawlSettings, "checkImages");
-    if (settingsBool(crawlSettings, "isSearch"))
+        return settingsBool(crawlSettings, crawlKey::checkImages);
+    if (settingsBool(crawlSettings, crawlKey::isSearch))
         return false;
     return detail::defaultsBool(QStringLiteral("enableImageSitemap"))
         || detail::defaultsBool(QStringLiteral("includeimagesinsitemap"));

@@ -2,6 +2,7 @@
 // sitemap), and the attributes of the record the last URL came from.
 #include "parsing/CrwlParser.h"
 
+#include "engine/CrawlSettingKeys.h"
 #include "parsing/detail/DocumentText.h"
 #include "parsing/detail/ParserDefaults.h"
 
@@ -32,8 +33,8 @@ std::optional<QString> CrwlParser::getNextHref()
             url.replace(QLatin1StringView("%5C/"), QLatin1StringView("/"));
         // Trimmed unless the user default says NO; read once per walk.
         if (!m_keepHrefsAsWritten)
-            m_keepHrefsAsWritten = detail::defaultsObject(QStringLiteral("trimWhitespace")).isValid()
-                && !detail::defaultsBool(QStringLiteral("trimWhitespace"));
+            m_keepHrefsAsWritten = detail::defaultsObject(crawlKey::trimWhitespace).isValid()
+                && !detail::defaultsBool(crawlKey::trimWhitespace);
         return *m_keepHrefsAsWritten ? url : detail::trimQuotesAndSpaces(url);
     }
     return std::nullopt;

@@ -1,6 +1,7 @@
 // Records a scan's qualifying pages, counts their SEO findings and groups them for the reports.
 #include "reports/EngineSEOManager.h"
 
+#include "engine/CrawlSettingKeys.h"
 #include "engine/CrwlUrl.h"
 #include "platform/Log.h"
 #include "platform/UserDefaults.h"
@@ -224,7 +225,7 @@ QString EngineSEOManager::getShortSummaryAsCSV() const { return QStringLiteral("
 QString EngineSEOManager::summary(bool asCSV) const
 {
     const QString plain = asCSV ? QStringLiteral("%1,%2\n") : QStringLiteral("%1 %2\n");
-    const bool checkImages = defaults.boolForKey(QStringLiteral("checkImages"));
+    const bool checkImages = defaults.boolForKey(crawlKey::checkImages);
     QString text;
     appendLine(text, tallies.notitle, plain, QStringLiteral("pages without title"));
     appendLine(text, tallies.nodesc, plain, QStringLiteral("pages without description"));

@@ -32,7 +32,7 @@ namespace {
 
 const QString kId = QStringLiteral("id");
 const QString kName = QStringLiteral("name");
-const QString kStartingUrl = QStringLiteral("startingUrl");
+const QString kStartingUrl = crawlKey::startingUrl;
 const QString kFolder = QStringLiteral("folder");
 const QString kWebsites = QStringLiteral("websites");
 
@@ -157,9 +157,9 @@ QVariantMap ConfigManager::getBlankSettings()
 
 const QStringList& ConfigManager::newSiteDefaultKeys()
 {
-    static const QStringList keys { QStringLiteral("linksLimit"), QStringLiteral("levelsLimit"),
-        QStringLiteral("occurrencesLimit"), QStringLiteral("numberOfThreads"), QStringLiteral("timeout"),
-        QStringLiteral("userAgentString") };
+    static const QStringList keys { crawlKey::linksLimit, crawlKey::levelsLimit,
+        crawlKey::occurrencesLimit, crawlKey::numberOfThreads, crawlKey::timeout,
+        crawlKey::userAgentString };
     return keys;
 }
 
@@ -278,7 +278,7 @@ void ConfigManager::implementCurrentSettings()
     SpellingLanguages::putSiteLanguageOnChecker(m_current);
     // The link highlighter reads the shown site's setting from the defaults store: the site's
     // value, or its default when it holds none (never the previous site's).
-    const QString trimQuery = QStringLiteral("trimQuery");
+    const QString trimQuery = crawlKey::trimQuery;
     m_defaults.setObject(m_current.value(trimQuery, CrwlUrl::defaultCrawlSettings().value(trimQuery)), trimQuery);
     if (m_current.contains(kId))
         m_defaults.setObject(m_current.value(kId), kId);
@@ -405,7 +405,7 @@ void ConfigManager::handleControl(const QString& key)
     shown.insert(m_current);
     if (m_view)
         m_view->copyInterfaceToSettings(shown);
-    if (key == u"shouldArchive" && crawlmere::platform::boolValue(shown.value(key))
+    if (key == crawlKey::shouldArchive && crawlmere::platform::boolValue(shown.value(key))
         && (!crawlmere::platform::boolValue(shown.value(crawlKey::checkImages))
             || !crawlmere::platform::boolValue(shown.value(crawlKey::linkedFiles)))) {
         alert({ QStringLiteral("Images and linked files required"),
@@ -414,8 +414,8 @@ void ConfigManager::handleControl(const QString& key)
                            "don't need them in your archive."),
             { QStringLiteral("OK") } });
         if (m_view) {
-            m_view->setCheckbox(QStringLiteral("checkImages"), true);
-            m_view->setCheckbox(QStringLiteral("linkedFiles"), true);
+            m_view->setCheckbox(crawlKey::checkImages, true);
+            m_view->setCheckbox(crawlKey::linkedFiles, true);
         }
     }
     if (key == u"exportEntireSite_Process" || key == u"exportEntireSite_Preserve") {
@@ -425,8 +425,8 @@ void ConfigManager::handleControl(const QString& key)
     }
     if (key == kStartingUrl && sitesTableIconSize() > 0)
         getThumbForWebsite(m_current, true);
-    if (key == u"trimQuery" && crawlmere::platform::boolValue(shown.value(key)) && m_view)
-        m_view->setCheckbox(QStringLiteral("shouldTrimHash"), false);
+    if (key == crawlKey::trimQuery && crawlmere::platform::boolValue(shown.value(key)) && m_view)
+        m_view->setCheckbox(crawlKey::shouldTrimHash, false);
     m_dirty = true;
 }
 
@@ -439,7 +439,7 @@ void ConfigManager::controlTextShouldBeginEditing(const QString& key, const QStr
         } else {
             m_dirty = true;
         }
-    } else if (key == u"linksLimit" || key == u"levelsLimit" || key == u"occurrencesLimit") {
+    } else if (key == crawlKey::linksLimit || key == crawlKey::levelsLimit || key == crawlKey::occurrencesLimit) {
         m_dirty = true;
     }
 }
@@ -596,7 +596,7 @@ void ConfigManager::switchWordpressUrlsOn(bool on)
         return;
     site->insert(crawlKey::wordpressUrls, on);
     if (isCurrent && m_view)
-        m_view->setCheckbox(QStringLiteral("wordpressUrls"), on);
+        m_view->setCheckbox(crawlKey::wordpressUrls, on);
     finishWriteBack(isCurrent);
 }
 
@@ -648,7 +648,7 @@ bool ConfigManager::setNameIfStillDefault(const QString& name)
 void ConfigManager::setCrawlsSinglePage(bool on)
 {
     if (m_view)
-        m_view->setCheckbox(QStringLiteral("singlePage"), on);
+        m_view->setCheckbox(crawlKey::singlePage, on);
     m_current.insert(crawlKey::singlePage, on);
     m_dirty = true;
 }
@@ -680,7 +680,7 @@ bool ConfigManager::hasOwnExtensionInOtherCase(const QString& path)
 const QStringList& ConfigManager::storeKeys()
 {
     static const QStringList keys { kWebsites, kId, QStringLiteral("folderList"), QStringLiteral("CrwlFolderSorting"),
-        QStringLiteral("websitesSortKey"), QStringLiteral("smartFolderSelected"), QStringLiteral("trimQuery") };
+        QStringLiteral("websitesSortKey"), QStringLiteral("smartFolderSelected"), crawlKey::trimQuery };
     return keys;
 }
 
@@ -724,7 +724,7 @@ void ConfigManager::setArchiveSaveLocation(const QString& siteId, const QString&
 {
     if (path.isNull() || siteId.isEmpty())
         return;
-    setSettingsValues(siteId, { { QStringLiteral("archiveSaveLocation"), path } });
+    setSettingsValues(siteId, { { crawlKey::archiveSaveLocation, path } });
 }
 
 QString ConfigManager::filenameFromCurrentStartingURL() const

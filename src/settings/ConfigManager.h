@@ -2,6 +2,7 @@
 // site's working copy, its rule lists, the site list's rows and folders, and settings files.
 #pragma once
 
+#include "engine/CrawlSettingKeys.h"
 #include "engine/ShellServices.h"
 #include "settings/ConfigView.h"
 
@@ -263,7 +264,7 @@ public:
     bool shouldBeVisible(const QVariantMap& site) const;
     void sortWebsites();
     void setSortingByName() { setSorting(QStringLiteral("name")); }
-    void setSortingByURL() { setSorting(QStringLiteral("startingUrl")); }
+    void setSortingByURL() { setSorting(crawlKey::startingUrl); }
     void setSortingByDate() { setSorting(QStringLiteral("dateStamp")); }
     QString sortKey() const;
     bool settingsAreWithinOpenFolder(const QVariantMap& site) const;

@@ -21,7 +21,7 @@ using platform::PropertyList;
 namespace {
 
 const QString kId = QStringLiteral("id");
-const QString kStartingUrl = QStringLiteral("startingUrl");
+const QString kStartingUrl = crawlKey::startingUrl;
 
 /// A site's settings that hold a password of its own (the FTP upload's, the site's log-in).
 bool holdsPassword(const QVariantMap& site)

@@ -1,6 +1,7 @@
 // The crawl rule lists and sitemap rules of the selected site, as the rule editors change them.
 #include "settings/ConfigManager.h"
 
+#include "engine/CrawlSettingKeys.h"
 #include "platform/StoredValue.h"
 
 #include "engine/SitemapPriority.h"
@@ -14,8 +15,8 @@ using platform::logLine;
 
 const QStringList& ConfigManager::ruleListKeys()
 {
-    static const QStringList keys { QStringLiteral("ignoreArray"), QStringLiteral("checkBlacklistArray"),
-        QStringLiteral("followBlacklistArray"), QStringLiteral("followWhitelistArray") };
+    static const QStringList keys { crawlKey::ignoreArray, crawlKey::checkBlacklistArray,
+        crawlKey::followBlacklistArray, crawlKey::followWhitelistArray };
     return keys;
 }
 

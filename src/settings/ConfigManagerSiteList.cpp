@@ -2,6 +2,7 @@
 // site of an empty folder.
 #include "settings/ConfigManager.h"
 
+#include "engine/CrawlSettingKeys.h"
 #include "platform/StoredValue.h"
 
 #include "platform/Log.h"
@@ -19,7 +20,7 @@ namespace {
 
 const QString kId = QStringLiteral("id");
 const QString kName = QStringLiteral("name");
-const QString kStartingUrl = QStringLiteral("startingUrl");
+const QString kStartingUrl = crawlKey::startingUrl;
 const QString kFolder = QStringLiteral("folder");
 const QString kFolderList = QStringLiteral("folderList");
 const QString kSmartFolder = QStringLiteral("smartFolderSelected");
@@ -53,14 +54,14 @@ void ConfigManager::sortWebsites()
 QString ConfigManager::sortKey() const
 {
     const QString key = m_defaults.stringForKey(QStringLiteral("websitesSortKey"));
-    return key == u"startingUrl" || key == u"dateStamp" ? key : QStringLiteral("name");
+    return key == crawlKey::startingUrl || key == u"dateStamp" ? key : QStringLiteral("name");
 }
 
 void ConfigManager::setSorting(const QString& key)
 {
     if (key == u"name")
         logLine(1, QStringLiteral("setting sorting by name"));
-    else if (key == u"startingUrl")
+    else if (key == crawlKey::startingUrl)
         logLine(1, QStringLiteral("setting sorting by url"));
     m_defaults.setObject(key, QStringLiteral("websitesSortKey"));
     if (m_view)

@@ -45,8 +45,9 @@ const QHash<QString, KeyKind>& kindsOfKeys()
                 break;
             }
         }
-        for (const char* key : { "id", "name", "startingUrl", "folder", "status" })
-            map.insert(QString::fromLatin1(key), { ValueKind::Text, QVariant() });
+        for (const QString& key : { QStringLiteral("id"), QStringLiteral("name"), QString(crawlKey::startingUrl),
+                 QStringLiteral("folder"), QStringLiteral("status") })
+            map.insert(key, { ValueKind::Text, QVariant() });
         map.insert(QStringLiteral("sitemapRules"), { ValueKind::List, QVariant() });
         // The older comma-separated forms of the rule lists.
         for (const char* key : { "ignorelist", "checkBlacklist", "followBlacklist", "followWhitelist" })

@@ -2,6 +2,7 @@
 // to a temporary file and has the default browser open it.
 #include "views/CrwlHighlighter.h"
 
+#include "engine/CrawlSettingKeys.h"
 #include "platform/StoredValue.h"
 
 #include "engine/CrawlSettings.h"
@@ -75,7 +76,7 @@ void CrwlHighlighter::startFetch()
     if (progIndicator)
         progIndicator->setRange(0, 0);
     platform::logLine(1, QStringLiteral("sending async to %1").arg(onPageUrl));
-    auto settings = std::make_shared<CrawlSettings>(QVariantMap { { QStringLiteral("startingUrl"), onPageUrl } });
+    auto settings = std::make_shared<CrawlSettings>(QVariantMap { { crawlKey::startingUrl, onPageUrl } });
     keepAlive = shared_from_this();
     workhorse = CrwlUrl::make(keepAlive, settings);
     workhorse->setIsStartingPoint(true);
@@ -130,7 +131,7 @@ std::function<QString(const QString&)> CrwlHighlighter::storedFormOf(const std::
     if (!link)
         return {};
     const bool trimQuery = link->getCrawlSettings()
-        && crawlmere::platform::boolValue(link->getCrawlSettings()->value(QStringLiteral("trimQuery")));
+        && crawlmere::platform::boolValue(link->getCrawlSettings()->value(crawlKey::trimQuery));
     return [link, trimQuery](const QString& url) {
         return link->trimHash(url.contains(u'%') ? CrwlUrl::decodedLinkURLString(url) : url, trimQuery);
     };
@@ -142,7 +143,7 @@ void CrwlHighlighter::markWriteAndOpen()
     auto& defaults = platform::UserDefaults::standard();
     const std::optional<QByteArray> marked
         = highlightBadink(lcurl->absoluteString(), HighlightMarker::defaultStyle(), onPageUrl,
-            defaults.boolForKey(QStringLiteral("trimQuery")), defaults.boolForKey(QStringLiteral("trimWhitespace")));
+            defaults.boolForKey(crawlKey::trimQuery), defaults.boolForKey(crawlKey::trimWhitespace));
     const qsizetype length = onPageData.size();
     onPageData.clear();
     stopProgress();

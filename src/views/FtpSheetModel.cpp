@@ -1,34 +1,23 @@
 // What the sitemap upload sheet does, without a widget.
 #include "views/FtpSheetModel.h"
 
+#include "engine/CrawlSettingKeys.h"
 #include "platform/StoredValue.h"
-
 #include "sitemap/SitemapManager.h"
 
 #include <QCoreApplication>
 
 namespace crawlmere::views {
 
-namespace {
-
-const QString kServer = QStringLiteral("ftpserver");
-const QString kPort = QStringLiteral("ftpport");
-const QString kDirectory = QStringLiteral("ftpdirectory");
-const QString kUser = QStringLiteral("ftpusername");
-const QString kPassword = QStringLiteral("ftppassword");
-const QString kUsesTls = QStringLiteral("ftpUsesTLS");
-
-} // namespace
-
 FtpSheetFields FtpSheetFields::fromSettings(const QVariantMap& settings)
 {
     FtpSheetFields fields;
-    fields.server = settings.value(kServer).toString();
-    fields.port = settings.value(kPort).toString();
-    fields.directory = settings.value(kDirectory).toString();
-    fields.user = settings.value(kUser).toString();
-    fields.password = settings.value(kPassword).toString();
-    fields.usesTls = crawlmere::platform::boolValue(settings.value(kUsesTls));
+    fields.server = settings.value(crawlKey::ftpserver).toString();
+    fields.port = settings.value(crawlKey::ftpport).toString();
+    fields.directory = settings.value(crawlKey::ftpdirectory).toString();
+    fields.user = settings.value(crawlKey::ftpusername).toString();
+    fields.password = settings.value(crawlKey::ftppassword).toString();
+    fields.usesTls = crawlmere::platform::boolValue(settings.value(crawlKey::ftpUsesTLS));
     return fields;
 }
 
@@ -36,8 +25,8 @@ void FtpSheetFields::applyTo(QVariantMap& settings) const { settings.insert(toSe
 
 QVariantMap FtpSheetFields::toSettings() const
 {
-    return { { kServer, server }, { kPort, port }, { kDirectory, directory }, { kUser, user }, { kPassword, password },
-        { kUsesTls, usesTls } };
+    return { { crawlKey::ftpserver, server }, { crawlKey::ftpport, port }, { crawlKey::ftpdirectory, directory }, { crawlKey::ftpusername, user }, { crawlKey::ftppassword, password },
+        { crawlKey::ftpUsesTLS, usesTls } };
 }
 
 FtpSheetModel::FtpSheetModel(sitemap::SitemapManager& manager, std::function<void(const QVariantMap&)> store,

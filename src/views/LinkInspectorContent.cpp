@@ -1,6 +1,7 @@
 // What the link inspector's redirect table shows for one link target, without any widget.
 #include "views/LinkInspectorContent.h"
 
+#include "engine/CrawlSettingKeys.h"
 #include "platform/StoredValue.h"
 
 #include "engine/CrwlLinkInstance.h"
@@ -57,7 +58,7 @@ QList<TableColumn> LinkInspectorContent::onPageColumns()
 LinkInspectorContent::OnPageList LinkInspectorContent::onPageList(const CrwlUrl& target)
 {
     const auto& settings = target.getCrawlSettings();
-    const bool trimHash = settings && crawlmere::platform::boolValue(settings->value(QStringLiteral("shouldTrimHash")));
+    const bool trimHash = settings && crawlmere::platform::boolValue(settings->value(crawlKey::shouldTrimHash));
     OnPageList list;
     QSet<QString> pagesSeen;
     for (const auto& occurrence : target.getWaysIn()) {

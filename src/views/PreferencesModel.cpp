@@ -46,6 +46,21 @@ Preference text(const char* key, const char* label, PreferenceKind kind = Prefer
     return { QLatin1String(key), kind, tr(label), {}, 0, 0, PreferenceEffect::None, QLatin1String(help) };
 }
 
+/// A crawl setting the scan reads from the application's store.
+Preference check(crawlmere::engine::CrawlSettingKey key, const char* label,
+    PreferenceEffect effect = PreferenceEffect::None, const char* help = "")
+{
+    return check(key.name(), label, effect, help);
+}
+
+/// A text crawl setting: its label and help anchor are the settings pane's unless given.
+Preference crawlText(crawlmere::engine::CrawlSettingKey key, const char* label = nullptr, const char* help = nullptr)
+{
+    const crawlmere::engine::SettingPaneEntry& pane = crawlmere::engine::crawlSetting(key).pane;
+    return text(key.name(), label ? label : pane.label, PreferenceKind::Text,
+        help ? help : pane.helpAnchor ? pane.helpAnchor : "");
+}
+
 /// A new site's crawl setting, within the range the table of crawl settings gives it.
 Preference crawlNumber(crawlmere::engine::CrawlSettingKey key, PreferenceKind kind = PreferenceKind::Number)
 {
@@ -68,17 +83,17 @@ QList<PreferencePage> buildPages()
                         { tr("Everything"), 3 } },
                     Effect::None, "verbosity:"),
                 check("connectionKeepAlive", "Keep connections to the server open"),
-                check("runAllToCompletion", "Load every page to its end, whatever its type"),
+                check(crawlKey::runAllToCompletion, "Load every page to its end, whatever its type"),
                 check("linkedFilesAreInternal", "Count linked files and images as internal links"),
                 check("formActions", "Check the addresses forms are sent to", PreferenceEffect::None, "formactions:"),
-                text("defaultLocalFileName", "Local default file name:", PreferenceKind::Text, "localdefault:"),
+                crawlText(crawlKey::defaultLocalFileName, "Local default file name:", "localdefault:"),
             } },
         { QStringLiteral("1"), QStringLiteral("prefsLinksTabViewItem"), tr("Links and labels"),
             {
                 check("displayLabels", "Colour the rows of bad links and warnings", reload),
                 check("displayLabelsForRedirects", "Colour the rows of redirected links", reload, "redirectcolour:"),
                 check("dontReportWarnings", "Do not colour the rows of links with warnings", reload),
-                check("dontReportRedirects", "Do not report redirects at all, just the final status", reload),
+                check(crawlKey::dontReportRedirects, "Do not report redirects at all, just the final status", reload),
                 choice("byStatusWhichStatus", "Status of a redirected link:",
                     { { tr("The first status"), 0 }, { tr("The final status"), 1 },
                         { tr("The final status < the first"), 2 } },
@@ -89,7 +104,7 @@ QList<PreferencePage> buildPages()
                 choice("csvQuoteEscapeOption", "Quotes inside CSV values:",
                     { { tr("Escaped with a backslash (\\\")"), 0 }, { tr("Replaced by single quotes (')"), 1 },
                         { tr("Doubled (\"\")"), 2 } }),
-                check("shouldCheckForSoft404", "Look for soft 404 pages", Effect::None, "soft404:"),
+                check(crawlKey::shouldCheckForSoft404, "Look for soft 404 pages", Effect::None, "soft404:"),
                 choice("soft404Scope", "Look for them among:",
                     { { tr("Internal links"), 0 }, { tr("External links"), 1 }, { tr("All links"), 2 } }),
                 text("soft404Terms", "Soft 404 terms (one a line):", PreferenceKind::Lines),
@@ -101,7 +116,7 @@ QList<PreferencePage> buildPages()
                 crawlNumber(crawlKey::occurrencesLimit),
                 crawlNumber(crawlKey::numberOfThreads),
                 crawlNumber(crawlKey::timeout, PreferenceKind::Seconds),
-                text("userAgentString", "User agent:", PreferenceKind::Text, "useragent:"),
+                crawlText(crawlKey::userAgentString),
             } },
         { PreferencesModel::kSitemapTab, QStringLiteral("prefsSitemapTabViewItem"), tr("Sitemap"),
             {

@@ -1,6 +1,7 @@
 // The Go / Pause / Continue control and the status line, without widgets.
 #include "views/ScanControl.h"
 
+#include "engine/CrawlSettingKeys.h"
 #include "engine/CrawlSettings.h"
 #include "engine/CrwlUrl.h"
 #include "engine/ShellServices.h"
@@ -54,7 +55,7 @@ ScanControl::GoAction ScanControl::go(const QString& senderTitle)
 
     // Every scan runs on its own copy of the selected site's settings.
     QVariantMap settings = services.currentSettings ? services.currentSettings() : QVariantMap();
-    const QString startingUrl = settings.value(QStringLiteral("startingUrl")).toString().trimmed();
+    const QString startingUrl = settings.value(crawlKey::startingUrl).toString().trimmed();
     // A spelling language without a dictionary is said in the console when the scan starts.
     if (const QString notice = crawlmere::settings::SpellingLanguages::putScanLanguageOnChecker(settings);
         !notice.isNull())

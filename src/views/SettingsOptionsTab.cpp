@@ -58,7 +58,7 @@ const engine::SettingRange& rangeOf(const QString& key)
 {
     const engine::CrawlSetting* setting = engine::findCrawlSetting(key);
     Q_ASSERT_X(setting && setting->range, "SettingsOptionsTab", "a number control without a range in the table");
-    return *setting->range;
+    return engine::crawlSettingRange(setting);
 }
 
 /// The number a field's text holds: ASCII digits, with one decimal point where `decimals`;
@@ -212,7 +212,7 @@ void SettingsOptionsTab::buildOptions(QWidget* page, const QString& dictionaryFo
             line->addWidget(widget);
             line->addWidget(m_threadsDisplay);
             form->addRow(labelFor(row.key), box);
-        } else if (row.key == u"userAgentString") {
+        } else if (row.key == crawlKey::userAgentString) {
             auto* box = new QWidget(page);
             auto* line = new QHBoxLayout(box);
             line->setContentsMargins(0, 0, 0, 0);
@@ -229,7 +229,7 @@ void SettingsOptionsTab::buildOptions(QWidget* page, const QString& dictionaryFo
             if (auto* label = form->labelForField(widget))
                 label->setHidden(true);
         }
-        if (row.key == u"checkImages") {
+        if (row.key == crawlKey::checkImages) {
             m_imagesDisabledInfo = new QLabel(tr("Images are not checked."), page);
             m_imagesDisabledInfo->setObjectName(QStringLiteral("imagesDisabledInfoField"));
             form->addRow(m_imagesDisabledInfo);
@@ -243,15 +243,15 @@ void SettingsOptionsTab::connectControl(const QString& key, QWidget* widget)
         connect(box, &QCheckBox::toggled, this, [this, key](bool on) {
             if (m_showing)
                 return;
-            if (key == u"checkImages")
+            if (key == crawlKey::checkImages)
                 m_imagesDisabledInfo->setHidden(on);
             m_manager.handleControl(key);
-            if (key == u"limitRPM")
+            if (key == crawlKey::limitRPM)
                 recalcDelay(false);
         });
     } else if (auto* field = qobject_cast<QLineEdit*>(widget)) {
         connect(field, &QLineEdit::textEdited, this, [this, key](const QString& text) {
-            if (key == u"startingUrl") {
+            if (key == crawlKey::startingUrl) {
                 if (!m_urlEditing) {
                     m_urlEditing = true;
                     m_manager.controlTextShouldBeginEditing(key, text);
@@ -263,11 +263,11 @@ void SettingsOptionsTab::connectControl(const QString& key, QWidget* widget)
             }
         });
         connect(field, &QLineEdit::editingFinished, this, [this, key, field] {
-            if (key == u"startingUrl" && m_urlEditing) {
+            if (key == crawlKey::startingUrl && m_urlEditing) {
                 m_urlEditing = false;
                 m_manager.controlTextDidEndEditing(field->text());
                 m_manager.handleControl(key);
-            } else if (key == u"maxRPM") {
+            } else if (key == crawlKey::maxRPM) {
                 recalcDelay(false);
             } else if (field->validator() && !QApplication::activePopupWidget()) {
                 // Not while a menu takes the keyboard for a moment (the Edit menu acts on the
@@ -290,9 +290,9 @@ void SettingsOptionsTab::connectControl(const QString& key, QWidget* widget)
 
 void SettingsOptionsTab::recalcDelay(bool fromSlider)
 {
-    auto* slider = static_cast<QSlider*>(m_controls.value(QStringLiteral("numberOfThreads")));
-    auto* rpm = static_cast<QLineEdit*>(m_controls.value(QStringLiteral("maxRPM")));
-    auto* limit = static_cast<QCheckBox*>(m_controls.value(QStringLiteral("limitRPM")));
+    auto* slider = static_cast<QSlider*>(m_controls.value(crawlKey::numberOfThreads));
+    auto* rpm = static_cast<QLineEdit*>(m_controls.value(crawlKey::maxRPM));
+    auto* limit = static_cast<QCheckBox*>(m_controls.value(crawlKey::limitRPM));
     if (fromSlider) {
         m_threadsDisplay->setText(QString::number(slider->value()));
         m_manager.setDirty(true);
@@ -358,15 +358,15 @@ void SettingsOptionsTab::showSettings(const QVariantMap& site)
         m_shownValues.insert(row.key, storedValue(row));
     }
     m_imagesDisabledInfo->setHidden(
-        static_cast<QCheckBox*>(m_controls.value(QStringLiteral("checkImages")))->isChecked());
+        static_cast<QCheckBox*>(m_controls.value(crawlKey::checkImages))->isChecked());
     followRateLimit();
     m_showing = false;
 }
 
 void SettingsOptionsTab::followRateLimit()
 {
-    const auto* limit = static_cast<QCheckBox*>(m_controls.value(QStringLiteral("limitRPM")));
-    m_controls.value(QStringLiteral("maxRPM"))->setEnabled(limit->isChecked());
+    const auto* limit = static_cast<QCheckBox*>(m_controls.value(crawlKey::limitRPM));
+    m_controls.value(crawlKey::maxRPM)->setEnabled(limit->isChecked());
 }
 
 QVariant SettingsOptionsTab::storedValue(const settings::BindingRow& row) const
@@ -465,21 +465,21 @@ void SettingsOptionsTab::setCheckbox(const QString& key, bool on)
         m_showing = true;
         box->setChecked(on);
         m_showing = false;
-        if (key == u"checkImages")
+        if (key == crawlKey::checkImages)
             m_imagesDisabledInfo->setHidden(on);
-        if (key == u"limitRPM")
+        if (key == crawlKey::limitRPM)
             followRateLimit();
     }
 }
 
 QString SettingsOptionsTab::urlFieldText() const
 {
-    return static_cast<QLineEdit*>(m_controls.value(QStringLiteral("startingUrl")))->text();
+    return static_cast<QLineEdit*>(m_controls.value(crawlKey::startingUrl))->text();
 }
 
 void SettingsOptionsTab::setUrlFieldText(const QString& text)
 {
-    static_cast<QLineEdit*>(m_controls.value(QStringLiteral("startingUrl")))->setText(text);
+    static_cast<QLineEdit*>(m_controls.value(crawlKey::startingUrl))->setText(text);
 }
 
 void SettingsOptionsTab::setStatusText(const QString& text)

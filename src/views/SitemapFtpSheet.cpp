@@ -1,6 +1,7 @@
 // The sitemap upload sheet over the main window.
 #include "views/SitemapFtpSheet.h"
 
+#include "engine/CrawlSettingKeys.h"
 #include "engine/ShellServices.h"
 #include "sitemap/SitemapManager.h"
 
@@ -17,10 +18,10 @@ namespace crawlmere::views {
 
 namespace {
 
-QLineEdit* field(QWidget* parent, const char* key)
+QLineEdit* field(QWidget* parent, crawlmere::engine::CrawlSettingKey key)
 {
     auto* edit = new QLineEdit(parent);
-    edit->setObjectName(QLatin1String(key));
+    edit->setObjectName(key);
     return edit;
 }
 
@@ -38,16 +39,16 @@ SitemapFtpSheet::SitemapFtpSheet(sitemap::SitemapManager& manager, std::function
     setWindowModality(Qt::WindowModal);
     setMinimumWidth(380);
 
-    m_server = field(this, "ftpserver");
+    m_server = field(this, crawlKey::ftpserver);
     m_server->setPlaceholderText(tr("ftp.example.com"));
-    m_port = field(this, "ftpport");
+    m_port = field(this, crawlKey::ftpport);
     m_port->setPlaceholderText(tr("21"));
-    m_directory = field(this, "ftpdirectory");
-    m_user = field(this, "ftpusername");
-    m_password = field(this, "ftppassword");
+    m_directory = field(this, crawlKey::ftpdirectory);
+    m_user = field(this, crawlKey::ftpusername);
+    m_password = field(this, crawlKey::ftppassword);
     m_password->setEchoMode(QLineEdit::Password);
     m_usesTls = new QCheckBox(tr("Use TLS"), this);
-    m_usesTls->setObjectName(QStringLiteral("ftpUsesTLS"));
+    m_usesTls->setObjectName(crawlKey::ftpUsesTLS);
     m_progress = new QProgressBar(this);
     m_progress->setObjectName(QStringLiteral("ftpProgress"));
     m_progress->setRange(0, 0);

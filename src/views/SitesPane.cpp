@@ -1,6 +1,7 @@
 // The sites pane: the site list, its search field, folder panel and menus, and the settings pane.
 #include "views/SitesPane.h"
 
+#include "engine/CrawlSettingKeys.h"
 #include "platform/UserDefaults.h"
 #include "settings/ConfigManager.h"
 #include "views/SettingsPane.h"
@@ -341,7 +342,7 @@ void SitesPane::populateFolderMenus(const QStringList& folders)
 void SitesPane::markSelectedSort(const QString& key)
 {
     const auto actions = m_sortMenu->actions();
-    const int index = key == u"name" ? 0 : key == u"startingUrl" ? 1 : key == u"dateStamp" ? 2 : -1;
+    const int index = key == u"name" ? 0 : key == crawlKey::startingUrl ? 1 : key == u"dateStamp" ? 2 : -1;
     m_sortGroup->setExclusive(false);
     for (int i = 0; i < actions.size(); ++i)
         actions.at(i)->setChecked(i == index);

@@ -1,6 +1,7 @@
 // Opens warning inspector windows for the warnings table and keeps them alive.
 #include "views/WarningInspectorWindows.h"
 
+#include "engine/CrawlSettingKeys.h"
 #include "platform/UserDefaults.h"
 #include "reports/WarningsManager.h"
 #include "views/CrwlWarningInspectorWindowController.h"
@@ -23,7 +24,7 @@ void WarningInspectorWindows::openWarningInspector(std::shared_ptr<reports::Warn
     window->show();
     window->raise();
     window->activateWindow();
-    window->windowDidLoad(defaults.stringForKey(QStringLiteral("userAgentString")));
+    window->windowDidLoad(defaults.stringForKey(crawlKey::userAgentString));
 }
 
 } // namespace crawlmere::views

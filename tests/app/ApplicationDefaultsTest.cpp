@@ -1,6 +1,7 @@
 #include "app/ApplicationDefaults.h"
 #include "app/AppDelegate.h"
 #include "app/HeadlessScan.h"
+#include "engine/CrawlSettingTable.h"
 #include "engine/EngineDefaults.h"
 #include "platform/UserDefaults.h"
 #include "reports/ReportsDefaults.h"
@@ -106,8 +107,15 @@ TEST_F(ApplicationDefaultsTest, KeysSharedWithTheEngineAndTheReportsCarryTheSame
         }
         return shared;
     };
-    EXPECT_EQ(sharedKeys(crawlmere::engine::engineDefaults()), 11);
+    EXPECT_EQ(sharedKeys(crawlmere::engine::engineDefaults()), 12);
     EXPECT_EQ(sharedKeys(crawlmere::reports::reportsDefaults()), 8);
+
+    // A crawl setting the scan reads from the store is registered with the table's default.
+    for (const crawlmere::engine::CrawlSetting& setting : crawlmere::engine::crawlSettingTable()) {
+        if (setting.reader == crawlmere::engine::SettingReader::ApplicationDefaults && application.contains(setting.key)) {
+            EXPECT_EQ(application.value(setting.key), setting.defaultValue) << qPrintable(setting.key);
+        }
+    }
 
     // Keys only the engine has stay registered.
     UserDefaults store(storePath());

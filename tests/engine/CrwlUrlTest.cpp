@@ -82,6 +82,7 @@ const std::vector<ExpectedDefault>& expectedDefaults()
         { "notifyAllResourcesRegardlessOfFileType", QMetaType::Bool, false },
         { "shouldLoadImages", QMetaType::Bool, false },
         { "shouldCheckForSoft404", QMetaType::Bool, false },
+        { "dontReportRedirects", QMetaType::Bool, false },
         { "ignoreSessid", QMetaType::Bool, false },
         { "sessidParam", QMetaType::QString, QStringLiteral("sid") },
     };

@@ -1,6 +1,7 @@
 // Defaults reads with the registered value as fallback.
 #include "engine/detail/DefaultsValue.h"
 
+#include "engine/CrawlSettingTable.h"
 #include "platform/StoredValue.h"
 #include "platform/UserDefaults.h"
 
@@ -14,6 +15,11 @@ bool defaultsBool(const UserDefaults* store, const QString& key, bool registered
         return registered;
     const QVariant value = store->objectForKey(key);
     return value.isValid() ? crawlmere::platform::boolValue(value) : registered;
+}
+
+bool defaultsBool(const UserDefaults* store, CrawlSettingKey key)
+{
+    return defaultsBool(store, key, crawlmere::platform::boolValue(crawlSetting(key).defaultValue));
 }
 
 qint64 defaultsInteger(const UserDefaults* store, const QString& key, qint64 registered)

@@ -1,6 +1,7 @@
 // The synchronous page load shared by the parsers that fetch their own page.
 #include "parsing/detail/HtmlPageLoad.h"
 
+#include "engine/CrawlSettingKeys.h"
 #include "engine/PunycodeAdditions.h"
 #include "parsing/detail/ParserDefaults.h"
 #include "platform/Strings.h"
@@ -52,7 +53,7 @@ std::optional<HtmlPage> loadHtmlPage(const QString& url, double timeoutSeconds)
 
     platform::UrlRequest request(pageUrl->absoluteString(), timeoutSeconds);
     request.httpShouldHandleCookies = true;
-    const QString userAgentString = defaultsObject(QStringLiteral("userAgentString")).toString();
+    const QString userAgentString = defaultsObject(crawlKey::userAgentString).toString();
     if (!userAgentString.isEmpty())
         request.setValue(userAgentString.toUtf8(), "User-Agent");
     const auto result = platform::UrlSession::loadSynchronously(
