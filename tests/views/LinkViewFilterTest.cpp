@@ -14,6 +14,8 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 using namespace crawlmere::views;
 using namespace crawlmere::test;
 
@@ -52,6 +54,14 @@ const Case cases[] = {
     { "404",   0,   false, false, 404,   true,    "Home",      false, false, false }, // status is the by-link filter's
 };
 // clang-format on
+
+// The test list names a case by its inputs.
+void PrintTo(const Case& c, std::ostream* out)
+{
+    *out << "search=" << c.search << " tag=" << c.tag << (c.badOnly ? " bad-only" : "")
+         << (c.targetFlag ? " flagged" : "") << " status=" << c.targetStatus
+         << (c.inBadCollection ? " in-bad-collection" : "") << " text=" << c.linkText;
+}
 
 class LinkViewFilterTest : public ::testing::TestWithParam<Case> { };
 
