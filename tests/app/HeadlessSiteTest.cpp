@@ -2,6 +2,7 @@
 // status, redirect columns, title, link count and occurrence count, in process and through the
 // built program's --csv.
 #include "app/HeadlessScan.h"
+#include "HeadlessScanTestSupport.h"
 
 #include "engine/EngineDefaults.h"
 #include "platform/UserDefaults.h"
@@ -25,110 +26,15 @@
 using namespace crawlmere::app;
 using crawlmere::test::LoopbackServer;
 using crawlmere::test::serveLoopbackSite;
+using crawlmere::test::headless::CapturedFile;
+using crawlmere::test::headless::CsvTable;
+using crawlmere::test::headless::readCsv;
+using crawlmere::test::headless::startListening;
+using crawlmere::test::headless::summaryValue;
 
 namespace {
 
-/// One CSV line of quoted fields ("" inside a field is one quote).
-QStringList csvFields(const QString& line)
-{
-    QStringList fields;
-    QString field;
-    bool quoted = false;
-    for (qsizetype i = 0; i < line.size(); ++i) {
-        const QChar c = line.at(i);
-        if (quoted) {
-            if (c == u'"' && i + 1 < line.size() && line.at(i + 1) == u'"') {
-                field += u'"';
-                ++i;
-            } else if (c == u'"') {
-                quoted = false;
-            } else {
-                field += c;
-            }
-        } else if (c == u'"') {
-            quoted = true;
-        } else if (c == u',') {
-            fields.append(field);
-            field.clear();
-        } else {
-            field += c;
-        }
-    }
-    fields.append(field);
-    return fields;
-}
-
 using CsvRow = std::map<QString, QString>;
-
-struct CsvTable {
-    QStringList header;
-    /// URL (first column) → the row's fields by column key.
-    std::map<QString, CsvRow> rows;
-    int rowCount = 0;
-};
-
-CsvTable readCsv(const QString& path)
-{
-    CsvTable table;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return table;
-    const QStringList lines = QString::fromUtf8(file.readAll()).split(u'\n', Qt::SkipEmptyParts);
-    if (lines.isEmpty())
-        return table;
-    table.header = csvFields(lines.first());
-    for (qsizetype i = 1; i < lines.size(); ++i) {
-        const QStringList fields = csvFields(lines.at(i));
-        CsvRow row;
-        for (qsizetype c = 0; c < table.header.size() && c < fields.size(); ++c)
-            row[table.header.at(c)] = fields.at(c);
-        table.rows[fields.value(0)] = row;
-        ++table.rowCount;
-    }
-    return table;
-}
-
-/// A stdio file that the in-process run writes to and the test reads back.
-class CapturedFile {
-public:
-    CapturedFile()
-        : m_file(std::tmpfile())
-    {
-    }
-    ~CapturedFile()
-    {
-        if (m_file)
-            std::fclose(m_file);
-    }
-    CapturedFile(const CapturedFile&) = delete;
-    CapturedFile& operator=(const CapturedFile&) = delete;
-    std::FILE* get() const { return m_file; }
-    QString text() const
-    {
-        std::fflush(m_file);
-        std::rewind(m_file);
-        QByteArray bytes;
-        char buffer[4096];
-        size_t n = 0;
-        while ((n = std::fread(buffer, 1, sizeof buffer, m_file)) > 0)
-            bytes.append(buffer, static_cast<qsizetype>(n));
-        std::fseek(m_file, 0, SEEK_END);
-        return QString::fromUtf8(bytes);
-    }
-
-private:
-    std::FILE* m_file;
-};
-
-/// The value after "Key: " in the summary; empty when the line is missing.
-QString summaryValue(const QString& summary, const QString& key)
-{
-    for (const QString& line : summary.split(u'\n')) {
-        if (line.startsWith(key + QStringLiteral(": ")))
-            return line.mid(key.size() + 2);
-    }
-    return QString();
-}
 
 /// What one URL's row must say.
 struct Expected {
@@ -193,16 +99,6 @@ std::map<QString, Expected> expectedRows(bool robotsObserved)
 }
 
 const QString kColumns = QStringLiteral("url,status,redir,linkpagetitle,linkcount,onpagecount");
-
-/// Starts `server` and waits until its thread listens.
-bool startListening(LoopbackServer& server)
-{
-    if (!server.start())
-        return false;
-    for (int i = 0; i < 5000 && !server.server().is_running(); ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    return server.server().is_running();
-}
 
 /// The built program, beside the tests folder of the build.
 QString programPath()

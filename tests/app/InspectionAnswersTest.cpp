@@ -1,5 +1,6 @@
 #include "app/InspectionAnswers.h"
 #include "app/InspectionSocket.h"
+#include "support/WaitUntil.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -30,6 +31,7 @@
 
 using crawlmere::app::InspectionAnswers;
 using crawlmere::app::InspectionSocket;
+using crawlmere::test::waitUntil;
 
 namespace {
 
@@ -159,17 +161,15 @@ TEST(InspectionSocket, ListensOnlyWhenTheEnvironmentNamesAPathAndDropsOverlongLi
     ASSERT_TRUE(client.waitForConnected(5000));
     client.write("ping\nping\n");
     QByteArray replies;
-    for (int i = 0; i < 100 && replies.count('\n') < 2; ++i) {
-        QTest::qWait(10);
+    waitUntil([&] {
         replies += client.readAll();
-    }
+        return replies.count('\n') >= 2;
+    });
     const QByteArray pong = "{\"ok\":true,\"pid\":" + QByteArray::number(QCoreApplication::applicationPid()) + "}\n";
     EXPECT_EQ(replies, pong + pong);
 
     client.write(QByteArray(InspectionSocket::kMaxLine + 10, 'x'));
-    for (int i = 0; i < 200 && client.state() == QLocalSocket::ConnectedState; ++i)
-        QTest::qWait(10);
-    EXPECT_NE(client.state(), QLocalSocket::ConnectedState);
+    EXPECT_TRUE(waitUntil([&] { return client.state() != QLocalSocket::ConnectedState; }));
 }
 
 TEST(InspectionSocket, RemovesOnlyASocketLeftByAnEarlierRun)

@@ -1,5 +1,6 @@
 // The site list under real programs that meet what they cannot change: a list another user
 // owns, a file this user may not read, a lock another program holds, a lock file of another user.
+#include "HeadlessProgramTestSupport.h"
 #include "platform/PropertyList.h"
 
 #include <QCoreApplication>
@@ -26,16 +27,14 @@
 #include <unistd.h>
 
 using crawlmere::platform::PropertyList;
+using crawlmere::test::program::finishedRun;
+using crawlmere::test::program::programPath;
+using crawlmere::test::program::ProgramRun;
 
 namespace {
 
 constexpr uid_t kUser = 42001; // runs the program
 constexpr uid_t kOtherUser = 42002; // owns what the program finds in its way
-
-QString programPath()
-{
-    return QFileInfo(QCoreApplication::applicationDirPath() + QStringLiteral("/../crawlmere")).absoluteFilePath();
-}
 
 /// Why the program cannot be run as a second user here, or a null string when it can.
 QString whyNoSecondUser()
@@ -129,28 +128,11 @@ void startAsUser(QProcess& process, const QStringList& arguments, const Home& ho
             + arguments);
 }
 
-struct ProgramRun {
-    int status = -1;
-    QString out;
-    QString err;
-};
-
-ProgramRun finished(QProcess& process)
-{
-    ProgramRun run;
-    if (!process.waitForFinished(60000))
-        return run;
-    run.status = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    run.out = QString::fromUtf8(process.readAllStandardOutput());
-    run.err = QString::fromUtf8(process.readAllStandardError());
-    return run;
-}
-
 ProgramRun runAsUser(const QStringList& arguments, const Home& home, const char* lockWaitMs = "10000")
 {
     QProcess process;
     startAsUser(process, arguments, home, lockWaitMs);
-    return finished(process);
+    return finishedRun(process);
 }
 
 QByteArray fileBytes(const QString& path)
@@ -277,7 +259,7 @@ TEST(SiteStoreProgram, ALockFileOfAnotherUserStillLocksTenImportsAtOnce)
         startAsUser(*runs.back(), { home.siteFile(names.back()) }, home);
     }
     for (auto& process : runs) {
-        const ProgramRun run = finished(*process);
+        const ProgramRun run = finishedRun(*process);
         EXPECT_EQ(run.status, 0) << qPrintable(run.err);
     }
     const QStringList stored = home.siteNames();

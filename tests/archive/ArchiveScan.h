@@ -6,12 +6,8 @@
 #include "engine/CrawlSettings.h"
 #include "engine/CrwlUrl.h"
 #include "engine/EngineDefaults.h"
-#include "engine/RecordingEngineSEO.h"
-#include "engine/RecordingShellServices.h"
 #include "engine/Z12Ara.h"
-#include "parsing/ParserFetchPageReader.h"
-#include "parsing/ParserHubPageReader.h"
-#include "parsing/ParserLinkExtraction.h"
+#include "parsing/ScanningHub.h"
 #include "platform/Dispatch.h"
 #include "platform/NotificationCenter.h"
 #include "platform/UserDefaults.h"
@@ -33,14 +29,7 @@ inline std::shared_ptr<Z12Ara> scanSite(
     for (auto it = values.cbegin(); it != values.cend(); ++it)
         settings.insert(it.key(), it.value());
 
-    auto hub = std::make_shared<Z12Ara>(defaults);
-    hub->setPrompts(std::make_shared<RecordingPrompts>());
-    hub->setConfigManager(std::make_shared<RecordingSiteStore>());
-    hub->setDiagnostic(std::make_shared<RecordingDiagnostic>());
-    hub->setEngineSEODataSource(std::make_shared<RecordingEngineSEO>());
-    hub->setPageReader(std::make_shared<ParserHubPageReader>());
-    hub->setLinkExtractionParsers(std::make_shared<ParserLinkExtraction>());
-    ParserFetchPageReader::installAsFetchPageReader();
+    auto hub = makeScanningHub(defaults);
     hub->setArchiveSink(sink);
 
     bool done = false;

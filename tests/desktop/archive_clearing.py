@@ -12,9 +12,7 @@ just before Go is clicked until the scan has finished. Bounded at two minutes; s
 program it started."""
 import os
 import plistlib
-import shutil
 import sys
-import tempfile
 import threading
 import time
 
@@ -50,14 +48,12 @@ def answer_times(app, stop, times):
 
 
 def session(program, build):
-    work = tempfile.mkdtemp(prefix="crawlmere-clearing-")
-    env = desktop.program_environment(work)
-    support = os.path.join(env["CRAWLMERE_HOME"], ".local", "share", "Crawlmere")
-    archive = os.path.join(support, "archive")
-    leftover = os.path.join(support, "archive.cleared-1-2-3")
-    fill(os.path.join(leftover), 50, 100)
-    app = None
-    try:
+    with desktop.scenario_work(build, "clearing") as work:
+        env = desktop.program_environment(work)
+        support = os.path.join(env["CRAWLMERE_HOME"], ".local", "share", "Crawlmere")
+        archive = os.path.join(support, "archive")
+        leftover = os.path.join(support, "archive.cleared-1-2-3")
+        fill(os.path.join(leftover), 50, 100)
         with LoopbackSite() as site:
             settings = os.path.join(work, "site.lcsettings")
             with open(settings, "wb") as f:
@@ -97,10 +93,6 @@ def session(program, build):
             check(app.alive(), "the program ended")
         print("archive_clearing: passed")
         return 0
-    finally:
-        if app:
-            app.stop()
-        shutil.rmtree(work, ignore_errors=True)
 
 
 def main(argv):

@@ -15,12 +15,11 @@ import os
 import plistlib
 import shutil
 import sys
-import tempfile
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import desktop_session as ds  # noqa: E402
-from desktop_session import Failure, Program, check, click_rect, choose_menu_item, wait_for, xdo  # noqa: E402
+from desktop_session import Failure, Program, check, click_rect, choose_menu_item, shown, wait_for, xdo  # noqa: E402
 from loopback_site import LoopbackSite  # noqa: E402
 
 TOOLS = ("xvfb-run", "xdotool", "import")
@@ -49,11 +48,6 @@ def open_submenu_item(app, opener, submenu_item, item):
     opener()
     click_rect(wait_for(submenu_item, lambda: (lambda a: a if a["open"] else None)(app.get("action " + submenu_item)), 10))
     click_rect(wait_for(item, lambda: (lambda a: a if a["open"] else None)(app.get("action " + item)), 10))
-
-
-def shown(app, name):
-    answer = app.ask("widget " + name)
-    return answer if answer.get("ok") and answer.get("visible") else None
 
 
 def popover_text(app):
@@ -161,8 +155,7 @@ def filter_steps(app, shots):
     xdo("key", "space")
     wait_for("the rule deleted", lambda: [r["c"][0] for r in app.get("rows filterTableView")["cells"]]
              == ["URL does contain: shop"], 10)
-    run_title = app.get("widget filterRulesWindow").get("title")
-    ds.run(["xdotool", "search", "--name", "^%s$" % run_title, "windowunmap", "--sync", "%@"])
+    ds.unmap_window(app, "filterRulesWindow")
     print("controls: the output-filter rules are added and deleted from the Window menu")
 
 
@@ -170,14 +163,7 @@ def help_steps(app, shots):
     """Item: the "?" of the above-the-domain setting, both login windows and the few-results alert."""
     check(app.get("action visitHelpMenuItem")["text"] == "Crawlmere Max Help", "the Help menu's item")
     # The setting is far down the settings pane: the wheel brings it into view.
-    area = app.get("widget optionsTabViewItem")
-    for _ in range(40):
-        button = app.get("widget tolerateUpADirectoryLine>helpButton")
-        if button["y"] + button["h"] <= area["y"] + area["h"] - 4:
-            break
-        xdo("mousemove", "--sync", area["x"] + area["w"] // 2, area["y"] + area["h"] // 2)
-        xdo("click", 5)
-        time.sleep(0.05)
+    ds.scroll_into_view(app, "optionsTabViewItem", "tolerateUpADirectoryLine>helpButton")
     box = app.get("widget tolerateUpADirectory")
     check(not box["checked"], "the setting starts off")
     click_rect(box)
@@ -195,8 +181,7 @@ def help_steps(app, shots):
         text = wait_for("the cookie help", lambda: popover_text(app), 10)
         check(text.startswith("Cookies are needed"), "the help shown in %s: %r" % (window, text))
         close_popover(app)
-        title = app.get("widget " + window).get("title")
-        ds.run(["xdotool", "search", "--name", "^%s$" % title, "windowunmap", "--sync", "%@"])
+        ds.unmap_window(app, window)
 
     # The selected site's starting page is missing: the scan ends with the few-results alert.
     click_rect(app.get("widget goButton"))
@@ -216,13 +201,10 @@ def help_steps(app, shots):
 
 def scenario(program, build, steps):
     ds.DEADLINE = time.monotonic() + 120
-    work = tempfile.mkdtemp(prefix="crawlmere-controls-")
-    shutil.rmtree(os.path.join(build, "desktop-failure-controls"), ignore_errors=True)
-    shots = os.path.join(build, "desktop-screenshots")
-    os.makedirs(shots, exist_ok=True)
-    env = ds.program_environment(work)
-    app = None
-    try:
+    with ds.scenario_work(build, "controls") as work:
+        shots = os.path.join(build, "desktop-screenshots")
+        os.makedirs(shots, exist_ok=True)
+        env = ds.program_environment(work)
         with LoopbackSite() as site:
             batch = os.path.join(work, "sites.lcsbatch")
             day = datetime.datetime(2026, 12, 1, 9, 0)
@@ -255,13 +237,6 @@ def scenario(program, build, steps):
         check(not reports, "sanitizer reports: %s" % reports)
         print("controls: passed")
         return 0
-    except Exception:
-        ds.keep_failure(work, build, "controls")
-        raise
-    finally:
-        if app:
-            app.stop()
-        shutil.rmtree(work, ignore_errors=True)
 
 
 def main(argv):

@@ -10,15 +10,11 @@ widgets found by objectName, their state read back through the program's inspect
       Ctrl+, (a picture of each of its tabs) and sees a label and a status default change the
       by-link view, exports the site's settings, quits from the menu and reads the site's status
       back after a restart.
-  desktop_session.py install CMAKE BUILD_DIR
-      runs the README's install commands as written (its build folder standing for BUILD_DIR, a
-      temporary home for "~"), validates the desktop entry, asks gio for the settings
-      files' types, and opens a settings file through the installed entry: the window that
-      opens imports its site and scans it.
 
 Bounded at three minutes; stops only the processes it started. On failure the last screenshot
-and the logs (console, standard error, sanitizer) stay in BUILD_DIR/desktop-failure-session or
--install (each run starts by removing its folder)."""
+and the logs (console, standard error, sanitizer) stay in BUILD_DIR/desktop-failure-session (each
+run starts by removing it). The other scenarios of tests/desktop use its helpers."""
+import contextlib
 import csv
 import json
 import os
@@ -69,6 +65,19 @@ def wait_for(what, probe, timeout=30.0, interval=0.2):
             return value
         if time.monotonic() > end:
             raise Failure("timed out waiting for " + what)
+        time.sleep(interval)
+
+
+def eventually(checked, timeout=10.0, interval=0.2):
+    """checked() until it passes (returns without a Failure): its value, or its last Failure. For
+    checks of what the window shows once it has laid out or repainted."""
+    end = time.monotonic() + min(timeout, remaining())
+    while True:
+        try:
+            return checked()
+        except Failure:
+            if time.monotonic() > end:
+                raise
         time.sleep(interval)
 
 
@@ -210,7 +219,9 @@ class Inspector:
 
 class Program(Inspector):
     """One run of the built program with its own inspection socket, console log and sanitizer
-    log; stopped by its own process id only."""
+    log; stopped by its own process id only (at the latest by the `scenario_work` it runs in)."""
+
+    started = []
 
     def __init__(self, program, work, environment, arguments=()):
         super().__init__(os.path.join(work, "inspect.sock"))
@@ -218,6 +229,7 @@ class Program(Inspector):
         env["CRAWLMERE_TEST_INSPECT"] = self.socket_path
         self.process = subprocess.Popen([program, *arguments], env=env, stdout=subprocess.DEVNULL,
                                         stderr=open(os.path.join(work, "stderr.log"), "ab"))
+        Program.started.append(self)
         wait_for("the inspection socket", lambda: self.alive() and self.try_ask("ping"), 60)
 
     def alive(self):
@@ -250,15 +262,73 @@ def screenshot(path):
     run(["import", "-window", "root", path])
 
 
+def shown(app, name):
+    """The widget `name` when it is on the screen, else None."""
+    answer = app.ask("widget " + name)
+    return answer if answer.get("ok") and answer.get("visible") else None
+
+
+def unmap_window(app, name):
+    """Takes the window `name` off the screen (there is no window manager to close it with)."""
+    title = app.get("widget " + name).get("title")
+    if title:
+        run(["xdotool", "search", "--name", "^%s$" % re.escape(title), "windowunmap", "--sync", "%@"])
+
+
+def type_into(app, field, text):
+    """Replaces the text of the line field `field` by typing `text`, and waits until the field
+    holds it: every key has reached the window."""
+    click_rect(app.get("widget " + field))
+    xdo("key", "--clearmodifiers", "ctrl+a")
+    xdo("type", "--delay", 4, text)
+    wait_for("%s to hold %s" % (field, text), lambda: app.get("widget " + field).get("text") == text, 20)
+
+
+def completion_open(app):
+    """A file dialog's completion list is up: it, not the dialog, takes the next Return."""
+    active = app.get("active").get("class", "")
+    return active in ("QListView", "QCompleter") or "Popup" in active
+
+
+def press_return_until(app, what, done, timeout=10):
+    """Return in a dialog's field, then done() until it holds; a completion list that the dialog
+    opened late and that took the Return is closed and Return pressed again."""
+    if completion_open(app):
+        xdo("key", "Escape")
+    xdo("key", "Return")
+
+    def probe():
+        value = done()
+        if not value and completion_open(app):
+            xdo("key", "Escape")
+            xdo("key", "Return")
+        return value
+    return wait_for(what, probe, timeout)
+
+
+def scroll_into_view(app, area, name):
+    """Turns the mouse wheel over the widget `area` until the widget `name` lies wholly inside
+    it, each turn waiting for the widget to move; the widget."""
+    box = app.get("widget " + area)
+    for _ in range(40):
+        widget = app.get("widget " + name)
+        if box["y"] <= widget["y"] and widget["y"] + widget["h"] <= box["y"] + box["h"] - 4:
+            return widget
+        xdo("mousemove", "--sync", box["x"] + box["w"] // 2, box["y"] + box["h"] // 2)
+        xdo("click", 5 if widget["y"] > box["y"] else 4)
+        wait_for(name + " to move", lambda: app.get("widget " + name)["y"] != widget["y"], 10)
+    raise Failure("%s stays outside %s" % (name, area))
+
+
 # ===== The session =================================================================================
 
-def open_tab(app, label):
-    tabs = app.get("widget mainContentView>mainTabView")
-    for index in range(tabs["count"]):
-        rect = app.get("tabrect mainContentView>mainTabView %d" % index)
+def open_tab(app, label, tabs="mainContentView>mainTabView"):
+    """Clicks the tab `label` of the tab view `tabs` and waits until it is the current one."""
+    for index in range(app.get("widget " + tabs)["count"]):
+        rect = app.get("tabrect %s %d" % (tabs, index))
         if rect["text"] == label:
             click_rect(rect)
-            wait_for("the tab " + label, lambda: app.get("widget mainContentView>mainTabView")["currentText"] == label, 10)
+            wait_for("the tab " + label, lambda: app.get("widget " + tabs)["currentText"] == label, 10)
             return
     raise Failure("no tab " + label)
 
@@ -293,14 +363,8 @@ def save_through_dialog(app, path, optional):
         if optional:
             return False
         raise
-    click_rect(field)
-    xdo("key", "--clearmodifiers", "ctrl+a")
-    xdo("type", "--delay", 4, path)
-    time.sleep(0.3)
-    if app.get("active").get("class") == "QCompleter" or "Popup" in app.get("active").get("class", ""):
-        xdo("key", "Escape")
-    xdo("key", "Return")
-    wait_for("the save dialog to close", lambda: not dialog(), 10)
+    type_into(app, "fileNameEdit", path)
+    press_return_until(app, "the save dialog to close", lambda: not dialog())
     return True
 
 
@@ -382,7 +446,7 @@ def preferences_steps(app, shots, exports, moved_url):
     wait_for("row labels off", lambda: not app.get("widget prefsWindow>displayLabels").get("checked"), 10)
     # The redirect status: "The final status" is the item above "The final status < the first".
     click_rect(app.get("widget prefsWindow>byStatusWhichStatus"))
-    time.sleep(0.3)
+    wait_for("the list of redirect statuses", lambda: app.get("active").get("class") == "QComboBoxPrivateContainer", 10)
     xdo("key", "Up")
     xdo("key", "Return")
     wait_for("the final status alone", lambda: app.get("widget prefsWindow>byStatusWhichStatus")["text"] == "The final status", 10)
@@ -390,16 +454,15 @@ def preferences_steps(app, shots, exports, moved_url):
     wait_for("the preferences to close", lambda: not app.ask("widget prefsWindow").get("visible"), 10)
 
     wait_for("the by-link view to show the final status", lambda: status_of() == "200 ok", 10)
-    time.sleep(0.3)
-    after = grab(app.get("widget byLinkView"), os.path.join(shots, "by-link-labels-off.png"))
-    check(before != after, "the by-link view looks the same without row labels")
+    # The view repaints a moment after its rows change.
+    wait_for("the by-link view to look different without row labels",
+             lambda: grab(app.get("widget byLinkView"), os.path.join(shots, "by-link-labels-off.png")) != before, 10)
 
     # The selected site's settings through the save dialog.
     check(choose_menu_item(app, "fileMenu", "exportSelectedSettingsMenuItem"), "Export Settings is disabled")
     path = os.path.join(exports, "17-site.lcsettings")
     save_through_dialog(app, path, False)
     wait_for("17-site.lcsettings", lambda: os.path.exists(path), 30)
-    time.sleep(0.3)
     with open(path, "rb") as f:
         exported = plistlib.load(f)
     check(exported.get("id") == "20261207-0900001" and exported.get("name") == SITE_NAME,
@@ -447,15 +510,12 @@ def program_environment(work):
 
 
 def session(program, build):
-    work = tempfile.mkdtemp(prefix="crawlmere-desktop-")
-    shutil.rmtree(os.path.join(build, "desktop-failure-session"), ignore_errors=True)
     shots = os.path.join(build, "desktop-screenshots")
     os.makedirs(shots, exist_ok=True)
-    exports = os.path.join(work, "exports")
-    os.makedirs(exports)
-    env = program_environment(work)
-    app = None
-    try:
+    with scenario_work(build, "session") as work:
+        exports = os.path.join(work, "exports")
+        os.makedirs(exports)
+        env = program_environment(work)
         with LoopbackSite(delay=0.3) as site:
             start = site.url("/")
             batch = os.path.join(work, "sites.lcsbatch")
@@ -534,8 +594,9 @@ def session(program, build):
                 if not save_through_dialog(app, path, optional):
                     print("desktop: %s opened no dialog for this site" % item)
                     continue
+                # The program writes each file under another name and renames it into place: a
+                # file that is there is whole.
                 wait_for(name, lambda: os.path.exists(path), 30)
-                time.sleep(0.3)
                 if checker:
                     checker(path, rows)
                 written.append(name)
@@ -548,15 +609,13 @@ def session(program, build):
             open_tab(app, "Flat view")
             check(choose_menu_item(app, "fileMenu", "exportPreviewAsCSVMenuItem"), "the sheet's menu item is disabled")
             wait_for("the export sheet", lambda: app.ask("widget panel>theSheetOK").get("visible"), 10)
-            time.sleep(0.3)
+            eventually(lambda: check(app.get("widget panel>tfNumberOfRows").get("text", "").endswith("rows"),
+                                     "the sheet's row count: %s" % app.get("widget panel>tfNumberOfRows")))
             screenshot(os.path.join(shots, "export-sheet.png"))
-            check(app.get("widget panel>tfNumberOfRows").get("text", "").endswith("rows"),
-                  "the sheet's row count: %s" % app.get("widget panel>tfNumberOfRows"))
             click_rect(app.get("widget panel>theSheetOK"))
             path = os.path.join(exports, "16-sheet-flat.csv")
             save_through_dialog(app, path, False)
             wait_for("16-sheet-flat.csv", lambda: os.path.exists(path), 30)
-            time.sleep(0.3)
             check_csv_rows(path, view_rows(app, "flatView"))
 
             # Inspectors, last: they stay open until Quit closes every window.
@@ -575,11 +634,9 @@ def session(program, build):
                     click_rect(app.get("tabrect %s>pageInspectorTabView 1" % window))
                     time.sleep(1)
                     screenshot(os.path.join(shots, "inspector-%s-outbound.png" % window))
-                # Out of the way of the next tab (there is no window manager to close it with). The window
-                # has a tab view of the same name as the main one: tabs are asked for by ancestor.
-                title = app.get("widget " + window).get("title") or app.get("widget " + window).get("text")
-                if title:
-                    run(["xdotool", "search", "--name", "^%s$" % title, "windowunmap", "--sync", "%@"])
+                # Out of the way of the next tab. The window has a tab view of the same name as the
+                # main one: tabs are asked for by ancestor.
+                unmap_window(app, window)
 
             # Quit from the menu: a clean exit.
             check(choose_menu_item(app, "fileMenu", "quitMenuItem"), "Quit is disabled")
@@ -602,13 +659,6 @@ def session(program, build):
         check_no_sanitizer_reports(work)
         print("desktop: session passed")
         return 0
-    except Exception:
-        keep_failure(work, build, "session")
-        raise
-    finally:
-        if app:
-            app.stop()
-        shutil.rmtree(work, ignore_errors=True)
 
 
 def check_no_sanitizer_reports(work):
@@ -633,6 +683,26 @@ def scenario_main(argv, name, scenario, usage, tools=("xdotool", "import")):
         return 1
 
 
+@contextlib.contextmanager
+def scenario_work(build, mode):
+    """The work folder of one scenario. On any failure its logs and a last picture are kept in
+    BUILD_DIR/desktop-failure-MODE; at the end the programs started meanwhile are stopped and the
+    folder is removed."""
+    work = tempfile.mkdtemp(prefix="crawlmere-%s-" % mode)
+    shutil.rmtree(os.path.join(build, "desktop-failure-" + mode), ignore_errors=True)
+    first = len(Program.started)
+    try:
+        yield work
+    except Exception:
+        keep_failure(work, build, mode)
+        raise
+    finally:
+        for program in Program.started[first:]:
+            program.stop()
+        del Program.started[first:]
+        shutil.rmtree(work, ignore_errors=True)
+
+
 def keep_failure(work, build, mode):
     keep = os.path.join(build, "desktop-failure-" + mode)
     shutil.rmtree(keep, ignore_errors=True)
@@ -646,136 +716,7 @@ def keep_failure(work, build, mode):
     print("desktop: the last screenshot and the logs are in %s" % keep)
 
 
-# ===== The installed entry ==========================================================================
-
-SOURCE = os.path.normpath(os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", ".."))
-
-
-def readme_install_steps():
-    """The README's install commands as written (the fenced block that starts with
-    `cmake --install`), after checking that the build folder it names is the one scripts/run
-    builds in."""
-    with open(os.path.join(SOURCE, "README.md"), encoding="utf-8") as f:
-        blocks = re.findall(r"```\n(cmake --install [^`]*?)```", f.read())
-    check(len(blocks) == 1, "the README has %d blocks of install commands: %s" % (len(blocks), blocks))
-    with open(os.path.join(SOURCE, "scripts", "run"), encoding="utf-8") as f:
-        built = re.search(r'\$root/(build/[\w./-]+)\}', f.read())
-    check(built, "scripts/run names no build folder")
-    words = blocks[0].split()
-    check(words[2] == built.group(1), "the README installs from %s, scripts/run builds in %s" % (words[2], built.group(1)))
-    return blocks[0]
-
-
-def install(cmake, build):
-    work = tempfile.mkdtemp(prefix="crawlmere-install-")
-    shutil.rmtree(os.path.join(build, "desktop-failure-install"), ignore_errors=True)
-    launched = None
-    try:
-        # The README's commands, word for word, in a stand-in for the checkout whose build folder
-        # is the build under test, with a fresh home of its own for "~".
-        steps = readme_install_steps()
-        checkout = os.path.join(work, "checkout")
-        folder = os.path.join(checkout, steps.split()[2])
-        os.makedirs(os.path.dirname(folder))
-        os.symlink(os.path.abspath(build), folder)
-        home = os.path.join(work, "home")
-        os.makedirs(home)
-        shell = dict(os.environ, HOME=home, PATH=os.path.dirname(cmake) + ":" + os.environ.get("PATH", ""))
-        for name in ("XDG_DATA_HOME", "XDG_DATA_DIRS", "XDG_CONFIG_HOME"):
-            shell.pop(name, None)
-        result = run(["bash", "-e", "-c", steps], cwd=checkout, env=shell, timeout=min(120, remaining()))
-        check(result.returncode == 0, "%s: %s" % (steps, result.stderr[-800:]))
-        prefix = os.path.join(home, ".local")
-        # A login shell of that home (Debian's own profile) finds the installed program.
-        if os.path.exists("/etc/skel/.profile"):
-            shutil.copy("/etc/skel/.profile", home)
-            result = run(["bash", "-l", "-c", "command -v crawlmere"], env=dict(shell, PATH="/usr/bin:/bin"))
-            check(result.stdout.strip() == os.path.join(prefix, "bin/crawlmere"),
-                  "a login shell finds %r, not the installed program" % result.stdout.strip())
-        # The file manager's databases name the entry for both file types.
-        with open(os.path.join(prefix, "share/applications/mimeinfo.cache"), encoding="utf-8") as f:
-            cache = f.read()
-        for content_type in ("application/x-crawlmere-settings", "application/x-crawlmere-batch"):
-            check(re.search("^%s=.*crawlmere.desktop" % re.escape(content_type), cache, re.M),
-                  "update-desktop-database did not list %s: %s" % (content_type, cache))
-        entry = os.path.join(prefix, "share/applications/crawlmere.desktop")
-        result = run(["desktop-file-validate", entry])
-        check(result.returncode == 0 and "error" not in result.stdout, "desktop-file-validate: %s" % result.stdout)
-        check(os.path.exists(os.path.join(prefix, "share/doc/crawlmere/README.md")), "no README under share/doc")
-        for icon in ("scalable/apps/crawlmere.svg", "48x48/apps/crawlmere.png", "256x256/apps/crawlmere.png"):
-            check(os.path.exists(os.path.join(prefix, "share/icons/hicolor", icon)), "no icon " + icon)
-
-        env = dict(os.environ)
-        env.update({"XDG_DATA_HOME": os.path.join(prefix, "share"), "HOME": home, "CRAWLMERE_HOME": home,
-                    "CRAWLMERE_LOG_FILE": os.path.join(work, "console.log"),
-                    "XDG_RUNTIME_DIR": os.path.join(work, "runtime"),
-                    "XDG_DATA_DIRS": os.path.join(prefix, "share") + ":/usr/local/share:/usr/share",
-                    "PATH": os.path.join(prefix, "bin") + ":" + env.get("PATH", ""),
-                    "QTWEBENGINE_DISABLE_SANDBOX": "1",
-                    "ASAN_OPTIONS": ASAN + os.path.join(work, "asan")})
-        os.makedirs(env["XDG_RUNTIME_DIR"], mode=0o700)
-        for name in ("QT_QPA_PLATFORM", "WAYLAND_DISPLAY", "XDG_CONFIG_HOME"):
-            env.pop(name, None)
-        for name, content_type in (("x.lcsettings", "application/x-crawlmere-settings"),
-                                   ("x.lcsbatch", "application/x-crawlmere-batch")):
-            sample = os.path.join(work, name)
-            with open(sample, "wb") as f:
-                plistlib.dump({"name": "Sample"} if name.endswith("settings") else [{"name": "Sample"}], f)
-            result = run(["gio", "info", "-a", "standard::content-type", name], cwd=work, env=env)
-            check("standard::content-type: " + content_type in result.stdout,
-                  "gio names %s: %s %s" % (name, result.stdout.strip(), result.stderr.strip()))
-
-        # The installed entry opens the window; handed a settings file, as a file manager does, it
-        # imports the site and scans it.
-        env["CRAWLMERE_TEST_INSPECT"] = os.path.join(work, "inspect.sock")
-        app = Inspector(env["CRAWLMERE_TEST_INSPECT"])
-        with LoopbackSite() as site:
-            settings = os.path.join(work, "opened.lcsettings")
-            with open(settings, "wb") as f:
-                plistlib.dump({"id": "20261207-0900003", "name": "Opened from a file",
-                               "startingUrl": site.url("/dir/c.html"), "tolerateUpADirectory": True}, f)
-            launched = subprocess.Popen(["gio", "launch", entry, settings], env=env, stdout=subprocess.DEVNULL,
-                                        stderr=open(os.path.join(work, "launch.log"), "wb"))
-
-            def window():
-                found = run(["xdotool", "search", "--onlyvisible", "--class", "Crawlmere"]).stdout.split()
-                return found[0] if found else None
-            pid = ""
-            try:
-                found = wait_for("the window of the installed entry", window, 60, 0.3)
-                pid = run(["xdotool", "getwindowpid", found]).stdout.strip()
-                check(pid.isdigit(), "the window names no process")
-                check(os.path.realpath("/proc/%s/exe" % pid) == os.path.realpath(os.path.join(prefix, "bin/crawlmere")),
-                      "the window is not the installed program's")
-                wait_for("the inspection socket", lambda: app.try_ask("ping"), 30)
-                names = [row["c"][0] for row in app.get("rows websitesTableView")["cells"] if row["c"]]
-                check("Opened from a file" in names, "the opened site was not imported: %s" % names)
-                wait_for("the scan of the opened site to start", lambda: app.get("widget goButton")["text"] == "Pause"
-                         or app.get("widget mainContentView>status")["text"], 30)
-                print("desktop: the opened site scanned: %s" % wait_for_finish(app)[0])
-                check(choose_menu_item(app, "fileMenu", "quitMenuItem"), "Quit is disabled")
-                wait_for("the launched program to end", lambda: not os.path.exists("/proc/" + pid), 30)
-            except Failure:
-                # The program the entry started, by the process id its window or socket names.
-                answer = app.try_ask("ping") or {}
-                for started in {pid, str(answer.get("pid", ""))}:
-                    if started.isdigit() and os.path.exists("/proc/" + started):
-                        os.kill(int(started), signal.SIGKILL)
-                raise
-        check_no_sanitizer_reports(work)
-        print("desktop: install passed")
-        return 0
-    except Exception:
-        keep_failure(work, build, "install")
-        raise
-    finally:
-        if launched and launched.poll() is None:
-            launched.kill()
-            launched.wait()
-        shutil.rmtree(work, ignore_errors=True)
-
-
-TOOLS = ("xvfb-run", "xdotool", "xmllint", "dot", "import", "gio", "desktop-file-validate", "update-mime-database")
+TOOLS = ("xvfb-run", "xdotool", "xmllint", "dot", "import")
 
 
 def main(argv):
@@ -788,8 +729,6 @@ def main(argv):
         if len(argv) == 5 and argv[1] == "session":
             FIXTURES = argv[4]
             return session(argv[2], argv[3])
-        if len(argv) == 4 and argv[1] == "install":
-            return install(argv[2], argv[3])
     except Failure as failure:
         print("desktop: FAILED: %s" % failure)
         return 1

@@ -18,14 +18,12 @@ the logs stay in BUILD_DIR/desktop-failure-edit-keys."""
 import os
 import plistlib
 import re
-import shutil
 import sys
-import tempfile
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import desktop_session as ds  # noqa: E402
-from desktop_session import check, choose_menu_item, click_rect, wait_for, xdo  # noqa: E402
+from desktop_session import check, choose_menu_item, click_rect, shown, wait_for, xdo  # noqa: E402
 from loopback_site import LoopbackSite  # noqa: E402
 
 ds.DEADLINE = time.monotonic() + 300
@@ -202,11 +200,6 @@ class Walk:
         return len(done) - walked
 
 
-def shown(app, name):
-    answer = app.ask("widget " + name)
-    return answer if answer.get("ok") and answer.get("visible") else None
-
-
 def close(app, name):
     """Closes a window by its Close key, the keyboard given to it first."""
     app.get("focus " + name)
@@ -215,9 +208,7 @@ def close(app, name):
 
 
 def scenario(program, build):
-    work = tempfile.mkdtemp(prefix="crawlmere-edit-")
-    app = None
-    try:
+    with ds.scenario_work(build, "edit-keys") as work:
         with LoopbackSite() as site:
             settings = os.path.join(work, "edit.lcsettings")
             with open(settings, "wb") as f:
@@ -269,14 +260,6 @@ def scenario(program, build):
             ds.check_no_sanitizer_reports(work)
             print("edit keys: %d keys and Edit items, the program alive and nothing else changed" % walk.count)
             return 0
-    except ds.Failure as failure:
-        print("desktop edit keys: %s" % failure, file=sys.stderr)
-        ds.keep_failure(work, build, "edit-keys")
-        return 1
-    finally:
-        if app:
-            app.stop()
-        shutil.rmtree(work, ignore_errors=True)
 
 
 def main(argv):

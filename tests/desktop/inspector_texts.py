@@ -15,9 +15,7 @@ Bounded at two minutes; stops only the process it started."""
 import os
 import plistlib
 import re
-import shutil
 import sys
-import tempfile
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
@@ -76,6 +74,7 @@ def check_addresses_start(rows, origin, view):
                 seen += 1
                 ds.check(shown.startswith(origin), "%s shows %r for %s" % (view, shown, text))
     ds.check(seen > 0, "%s shows no address: %s" % (view, rows["cells"]))
+    return rows
 
 
 def check_field(app, name, text, origin):
@@ -94,14 +93,6 @@ def open_inspector(app, site, path):
     return window
 
 
-def select_tab(app, tabs, label):
-    count = app.get("widget " + tabs)["count"]
-    tab = next(i for i in range(count) if app.get("tabrect %s %d" % (tabs, i))["text"] == label)
-    ds.click_rect(app.get("tabrect %s %d" % (tabs, tab)))
-    ds.wait_for(label, lambda: app.get("widget " + tabs)["currentText"] == label, 10)
-    time.sleep(0.5)
-
-
 def close_window(app, name):
     """Closes the window with the Close keys, so that the next one of its name is the one found."""
     ds.click_rect(app.get("tabrect %s>mainTabView 0" % name))
@@ -110,11 +101,9 @@ def close_window(app, name):
 
 
 def scenario(program, build):
-    work = tempfile.mkdtemp(prefix="crawlmere-texts-")
-    shots = os.path.join(build, "desktop-screenshots")
-    os.makedirs(shots, exist_ok=True)
-    app = None
-    try:
+    with ds.scenario_work(build, "texts") as work:
+        shots = os.path.join(build, "desktop-screenshots")
+        os.makedirs(shots, exist_ok=True)
         with LoopbackSite() as site:
             site.server.RequestHandlerClass = SiteHandler
             origin = site.url("/")
@@ -130,24 +119,25 @@ def scenario(program, build):
             ds.open_tab(app, "By link")
             ds.check(ds.choose_menu_item(app, "fileMenu", "exportPreviewAsCSVMenuItem"), "the preview is disabled")
             ds.wait_for("the export sheet", lambda: app.ask("widget panel>tableView").get("visible"), 15)
-            preview = ds.wait_for("the preview rows", lambda: (lambda r: r if r["rows"] >= 3 else None)(
-                app.get("rows panel>tableView")), 15)
-            time.sleep(0.5)
+            ds.wait_for("the preview rows", lambda: app.get("rows panel>tableView")["rows"] >= 3, 15)
+            # What the views show is read once they have been laid out.
+            ds.eventually(lambda: check_addresses_start(check_columns(app, "panel>tableView"), origin,
+                                                        "the export preview"))
             ds.screenshot(os.path.join(shots, "texts-export-preview.png"))
-            check_columns(app, "panel>tableView")
-            check_addresses_start(preview, origin, "the export preview")
             ds.click_rect(app.get("widget panel>theSheetCancel"))
             ds.wait_for("the sheet to close", lambda: not app.ask("widget panel>tableView").get("visible"), 10)
 
             # The link inspector of the moved page: its Link tab and Appears on table.
             ds.open_tab(app, "By link")
             window = open_inspector(app, site, MOVED[0])
-            select_tab(app, window + ">mainTabView", "Link")
+            ds.open_tab(app, "Link", window + ">mainTabView")
+
+            def link_tab():
+                check_field(app, window + ">inspectorLinkURL", site.url(MOVED[0]), origin)
+                check_field(app, window + ">inspectorRedir", site.url(MOVED[1]), origin)
+                return check_addresses_start(check_columns(app, window + ">inspectorOnPage"), origin, "Appears on")
+            appears = ds.eventually(link_tab)
             ds.screenshot(os.path.join(shots, "texts-link-inspector.png"))
-            check_field(app, window + ">inspectorLinkURL", site.url(MOVED[0]), origin)
-            check_field(app, window + ">inspectorRedir", site.url(MOVED[1]), origin)
-            appears = check_columns(app, window + ">inspectorOnPage")
-            check_addresses_start(appears, origin, "Appears on")
             ds.check(appears["columns"][-2:] == ["hreflang", "Line"], "Appears on: %s" % appears["columns"])
             print("Appears on at %d px: %s" % (appears["viewport"], ", ".join(
                 "%s %d" % (title, w) for title, (_, w) in zip(appears["columns"], appears["spans"]))))
@@ -155,35 +145,30 @@ def scenario(program, build):
 
             # The page inspector of the page with headings, from its link inspector.
             window = open_inspector(app, site, HEADINGS)
-            select_tab(app, window + ">mainTabView", "Target")
+            ds.open_tab(app, "Target", window + ">mainTabView")
             ds.click_rect(app.get("widget %s>inspectorInspectTarget" % window))
             pages = "CrwlPageInspectorWindow"
             ds.wait_for(pages, lambda: app.ask("widget " + pages).get("visible"), 15)
-            select_tab(app, pages + ">pageInspectorTabView", "Outbound links")
-            ds.screenshot(os.path.join(shots, "texts-page-inspector.png"))
-            check_field(app, pages + ">inspectorUrl", site.url(HEADINGS), origin)
-            title = check_field(app, pages + ">inspectorTitle", TITLE, "pathlib")
-            ds.check(title["shown"].startswith(TITLE[:20]), "the title shows %r" % title["shown"])
-            outbound = check_columns(app, pages + ">outboundLinksTableView")
-            check_addresses_start(outbound, origin, "Outbound links")
-            headings = app.get("widget %s>inspectorHeadings" % pages)
-            ds.check("Fourth level heading of the page" in headings["text"], "headings: %r" % headings["text"])
-            # h4 is three levels in: a few spaces each, well inside the box.
+            ds.open_tab(app, "Outbound links", pages + ">pageInspectorTabView")
+
+            def outbound_tab():
+                check_field(app, pages + ">inspectorUrl", site.url(HEADINGS), origin)
+                title = check_field(app, pages + ">inspectorTitle", TITLE, "pathlib")
+                ds.check(title["shown"].startswith(TITLE[:20]), "the title shows %r" % title["shown"])
+                check_addresses_start(check_columns(app, pages + ">outboundLinksTableView"), origin, "Outbound links")
+                headings = app.get("widget %s>inspectorHeadings" % pages)
+                ds.check("Fourth level heading of the page" in headings["text"], "headings: %r" % headings["text"])
+                # h4 is three levels in: a few spaces each, well inside the box.
+                ds.check(0 < headings["tabStop"] * 3 <= headings["w"] // 4,
+                         "headings indent %s a level in a box of %d" % (headings["tabStop"], headings["w"]))
+                return headings
+            headings = ds.eventually(outbound_tab)
             print("headings: %s px a level in a box of %d px" % (headings["tabStop"], headings["w"]))
-            ds.check(0 < headings["tabStop"] * 3 <= headings["w"] // 4,
-                     "headings indent %s a level in a box of %d" % (headings["tabStop"], headings["w"]))
+            ds.screenshot(os.path.join(shots, "texts-page-inspector.png"))
             ds.check_no_sanitizer_reports(work)
             print("desktop: the export preview and the inspectors show long addresses from their start, "
                   "every column within its view")
             return 0
-    except ds.Failure as failure:
-        print("desktop inspector texts: %s" % failure, file=sys.stderr)
-        ds.keep_failure(work, build, "texts")
-        return 1
-    finally:
-        if app:
-            app.stop()
-        shutil.rmtree(work, ignore_errors=True)
 
 
 def main(argv):

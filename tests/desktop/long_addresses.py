@@ -14,9 +14,7 @@ Bounded at two minutes; stops only the process it started."""
 import os
 import plistlib
 import re
-import shutil
 import sys
-import tempfile
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
@@ -71,11 +69,9 @@ def check_columns(app, view, address_titles):
 
 
 def scenario(program, build):
-    work = tempfile.mkdtemp(prefix="crawlmere-long-")
-    shots = os.path.join(build, "desktop-screenshots")
-    os.makedirs(shots, exist_ok=True)
-    app = None
-    try:
+    with ds.scenario_work(build, "long") as work:
+        shots = os.path.join(build, "desktop-screenshots")
+        os.makedirs(shots, exist_ok=True)
         with LoopbackSite() as site:
             site.server.RequestHandlerClass = SiteHandler
             settings = os.path.join(work, "long.lcsettings")
@@ -88,9 +84,9 @@ def scenario(program, build):
             ds.open_tab(app, "By link")
             ds.click_rect(app.get("widget badLinksButton"))
             ds.wait_for("bad links only", lambda: app.get("rows byLinkView")["rows"] == 4, 10)
-            time.sleep(0.5)
+            # The columns are read once the view has been laid out.
+            ds.eventually(lambda: check_columns(app, "byLinkView", ("URL", "Redirected to", "Appears on")))
             ds.screenshot(os.path.join(shots, "long-by-link-bad-only.png"))
-            check_columns(app, "byLinkView", ("URL", "Redirected to", "Appears on"))
 
             ds.click_rect(app.get("widget badLinksButton"))
             by_link = ds.wait_for("every link", lambda: (lambda r: r if r["rows"] > 4 else None)(
@@ -99,36 +95,22 @@ def scenario(program, build):
             ds.click_rect(app.get("rowrect byLinkView %d" % row), repeat=2)
             window = "CrwlLinkInspectorWindow"
             ds.wait_for(window, lambda: app.ask("widget " + window).get("visible"), 15)
-            tabs = app.get("widget %s>mainTabView" % window)
-            tab = next(i for i in range(tabs["count"])
-                       if app.get("tabrect %s>mainTabView %d" % (window, i))["text"] == "Redirects")
-            ds.click_rect(app.get("tabrect %s>mainTabView %d" % (window, tab)))
-            time.sleep(0.5)
+            ds.open_tab(app, "Redirects", window + ">mainTabView")
+            redirects = ds.eventually(lambda: check_columns(app, "%s>redirectTable" % window, ("URL",)))
             ds.screenshot(os.path.join(shots, "long-inspector-redirects.png"))
-            redirects = check_columns(app, "%s>redirectTable" % window, ("URL",))
             ds.check([r["c"][0] for r in redirects["cells"]] == [site.url(p) for p in CHAIN],
                      "the redirect rows: %s" % redirects["cells"])
-            title = app.get("widget " + window).get("title")
-            ds.run(["xdotool", "search", "--name", "^%s$" % re.escape(title), "windowunmap", "--sync", "%@"])
+            ds.unmap_window(app, window)
 
             ds.open_tab(app, "Sitemap")
             ds.click_rect(app.get("widget filterSitemapInfoButton"))
             ds.wait_for("the excluded pages", lambda: app.ask("widget excludedPagesWindow").get("visible"), 10)
-            time.sleep(0.5)
+            excluded = ds.eventually(lambda: check_columns(app, "excludedTableView", ("URL", "Canonical")))
             ds.screenshot(os.path.join(shots, "long-excluded-pages.png"))
-            excluded = check_columns(app, "excludedTableView", ("URL", "Canonical"))
             ds.check(excluded["rows"] == 2, "excluded pages: %s" % excluded["cells"])
             ds.check_no_sanitizer_reports(work)
             print("desktop: long addresses show every column in by link, the Redirects tab and the excluded pages")
             return 0
-    except ds.Failure as failure:
-        print("desktop long addresses: %s" % failure, file=sys.stderr)
-        ds.keep_failure(work, build, "long")
-        return 1
-    finally:
-        if app:
-            app.stop()
-        shutil.rmtree(work, ignore_errors=True)
 
 
 def main(argv):

@@ -15,9 +15,7 @@ Bounded at two minutes; stops only the process it started."""
 import os
 import plistlib
 import re
-import shutil
 import sys
-import tempfile
 import threading
 import time
 
@@ -73,12 +71,10 @@ def status(app):
 
 
 def scenario(program, build):
-    work = tempfile.mkdtemp(prefix="crawlmere-recheck-")
-    shots = os.path.join(build, "desktop-screenshots")
-    os.makedirs(shots, exist_ok=True)
-    env = ds.program_environment(work)
-    app = None
-    try:
+    with ds.scenario_work(build, "recheck") as work:
+        shots = os.path.join(build, "desktop-screenshots")
+        os.makedirs(shots, exist_ok=True)
+        env = ds.program_environment(work)
         with LoopbackSite() as site:
             site.server.RequestHandlerClass = SiteHandler
             url = site.url
@@ -152,14 +148,6 @@ def scenario(program, build):
             ds.check_no_sanitizer_reports(work)
             print("desktop: recheck page and mark as fixed shown in every view and on the status line")
             return 0
-    except ds.Failure as failure:
-        print("desktop recheck: %s" % failure, file=sys.stderr)
-        ds.keep_failure(work, build, "recheck")
-        return 1
-    finally:
-        if app:
-            app.stop()
-        shutil.rmtree(work, ignore_errors=True)
 
 
 def main(argv):

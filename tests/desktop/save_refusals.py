@@ -11,15 +11,13 @@ logs stay in BUILD_DIR/desktop-failure-save-refusals; screenshots of the alerts 
 BUILD_DIR/desktop-screenshots."""
 import os
 import plistlib
-import shutil
 import stat
 import sys
-import tempfile
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import desktop_session as desktop  # noqa: E402
-from desktop_session import Failure, Program, check, choose_menu_item, click_rect, wait_for, xdo  # noqa: E402
+from desktop_session import Failure, Program, check, choose_menu_item, wait_for, xdo  # noqa: E402
 from loopback_site import LoopbackSite  # noqa: E402
 
 desktop.DEADLINE = time.monotonic() + 120
@@ -56,30 +54,19 @@ def answers_quickly(app):
     return took
 
 
-def type_into(app, field, text):
-    click_rect(app.get("widget " + field))
-    xdo("key", "--clearmodifiers", "ctrl+a")
-    xdo("type", "--delay", 4, text)
-    time.sleep(0.3)
-
-
 def session(program, build):
-    work = tempfile.mkdtemp(prefix="crawlmere-refusals-")
-    failure_dir = os.path.join(build, "desktop-failure-save-refusals")
-    shutil.rmtree(failure_dir, ignore_errors=True)
     shots = os.path.join(build, "desktop-screenshots")
     os.makedirs(shots, exist_ok=True)
-    env = desktop.program_environment(work)
-    fifo = os.path.join(work, "pipe.csv")
-    os.mkfifo(fifo, 0o600)
-    # A reader, so that anything that did get written would not wait for one.
-    reader = os.open(fifo, os.O_RDONLY | os.O_NONBLOCK)
-    # A FIFO no one reads: opening it for writing would wait for a reader, the window with it.
-    lonely = os.path.join(work, "print.pdf")
-    os.mkfifo(lonely, 0o600)
-    app = None
-    try:
-        with LoopbackSite() as site:
+    with desktop.scenario_work(build, "save-refusals") as work, LoopbackSite() as site:
+        env = desktop.program_environment(work)
+        fifo = os.path.join(work, "pipe.csv")
+        os.mkfifo(fifo, 0o600)
+        # A reader, so that anything that did get written would not wait for one.
+        reader = os.open(fifo, os.O_RDONLY | os.O_NONBLOCK)
+        # A FIFO no one reads: opening it for writing would wait for a reader, the window with it.
+        lonely = os.path.join(work, "print.pdf")
+        os.mkfifo(lonely, 0o600)
+        try:
             settings = os.path.join(work, "site.lcsettings")
             with open(settings, "wb") as f:
                 plistlib.dump({"id": "20261208-0400001", "name": "Refusals", "startingUrl": site.url("/"),
@@ -93,16 +80,10 @@ def session(program, build):
             for item, shot in (("exportAsCSVMenuItem", "refused-csv.png"),
                                ("exportSelectedSettingsMenuItem", "refused-settings.png")):
                 check(choose_menu_item(app, "fileMenu", item), "%s is disabled" % item)
-                field = wait_for("the save dialog", lambda: (lambda f: f if f.get("ok") and f.get("visible") else None)(
-                    app.ask("widget fileNameEdit")), 20)
-                click_rect(field)
-                xdo("key", "--clearmodifiers", "ctrl+a")
-                xdo("type", "--delay", 4, fifo)
-                time.sleep(0.3)
-                xdo("key", "Return")
-                replace = wait_for("the question to replace the FIFO", lambda: (lambda a: a if a.get(
-                    "class") == "QMessageBox" and a.get("name") != "alert" else None)(app.get("active")), 10)
-                check(replace, "no question")
+                wait_for("the save dialog", lambda: desktop.shown(app, "fileNameEdit"), 20)
+                desktop.type_into(app, "fileNameEdit", fifo)
+                desktop.press_return_until(app, "the question to replace the FIFO", lambda: (lambda a: a if a.get(
+                    "class") == "QMessageBox" and a.get("name") != "alert" else None)(app.get("active")))
                 xdo("key", "alt+y")
                 expect_alert(app, fifo, FIFO_REASON, os.path.join(shots, shot))
 
@@ -112,8 +93,8 @@ def session(program, build):
             wait_for("the print dialog", lambda: app.ask("widget filename").get("visible"), 20)
             for target, reason, shot in ((lonely, FIFO_REASON, "refused-print-fifo.png"),
                                          ("/dev/null", DEVICE_REASON, "refused-print-device.png")):
-                type_into(app, "filename", target)
-                xdo("key", "Return")
+                desktop.type_into(app, "filename", target)
+                desktop.press_return_until(app, "the alert on %s" % target, lambda: alert_text(app), 15)
                 expect_alert(app, target, reason, os.path.join(shots, shot))
                 took = answers_quickly(app)
                 print("save_refusals: print to %s refused; the window answered within %.3f s" % (target, took))
@@ -132,21 +113,11 @@ def session(program, build):
             check(choose_menu_item(app, "fileMenu", "quitMenuItem"), "Quit is disabled")
             code = app.process.wait(min(60, desktop.remaining()))
             check(code == 0, "the program ended with status %d" % code)
+        finally:
+            os.close(reader)
         desktop.check_no_sanitizer_reports(work)
         print("save_refusals: passed")
         return 0
-    except Exception:
-        os.makedirs(failure_dir, exist_ok=True)
-        desktop.screenshot(os.path.join(failure_dir, "last.png"))
-        for name in os.listdir(work):
-            if name.endswith(".log") or name.startswith("asan"):
-                shutil.copy(os.path.join(work, name), failure_dir)
-        raise
-    finally:
-        os.close(reader)
-        if app:
-            app.stop()
-        shutil.rmtree(work, ignore_errors=True)
 
 
 def main(argv):

@@ -9,9 +9,7 @@ checked.
 Bounded at two minutes; stops only the process it started."""
 import os
 import plistlib
-import shutil
 import sys
-import tempfile
 import threading
 import time
 
@@ -47,29 +45,16 @@ class SiteHandler(Handler):
 
 def tick(app, name, want):
     """Brings the check box `name` of the settings pane into view and clicks it to `want`."""
-    area = app.get("widget optionsTabViewItem")
-    for _ in range(40):
-        box = app.get("widget " + name)
-        if area["y"] <= box["y"] and box["y"] + box["h"] <= area["y"] + area["h"] - 4:
-            break
-        xdo_wheel(area, 5 if box["y"] > area["y"] else 4)
+    box = ds.scroll_into_view(app, "optionsTabViewItem", name)
     ds.check(box["checked"] != want, "%s already shows %s" % (name, want))
     ds.click_rect(box)
     ds.wait_for(name + " clicked", lambda: app.get("widget " + name)["checked"] == want, 10)
 
 
-def xdo_wheel(area, button):
-    ds.xdo("mousemove", "--sync", area["x"] + area["w"] // 2, area["y"] + area["h"] // 2)
-    ds.xdo("click", button)
-    time.sleep(0.05)
-
-
 def scenario(program, build):
     ds.DEADLINE = time.monotonic() + 120
-    work = tempfile.mkdtemp(prefix="crawlmere-switches-")
-    env = ds.program_environment(work)
-    app = None
-    try:
+    with ds.scenario_work(build, "switches") as work:
+        env = ds.program_environment(work)
         with LoopbackSite() as site:
             site.server.RequestHandlerClass = SiteHandler
             batch = os.path.join(work, "sites.lcsbatch")
@@ -104,14 +89,6 @@ def scenario(program, build):
         ds.check_no_sanitizer_reports(work)
         print("desktop: no image and no page behind a nofollow link fetched; %s" % status)
         return 0
-    except ds.Failure as failure:
-        print("desktop switches: %s" % failure, file=sys.stderr)
-        ds.keep_failure(work, build, "switches")
-        return 1
-    finally:
-        if app:
-            app.stop()
-        shutil.rmtree(work, ignore_errors=True)
 
 
 def main(argv):

@@ -15,9 +15,7 @@ each change must show:
 Bounded at two minutes; stops only the processes it started."""
 import os
 import plistlib
-import shutil
 import sys
-import tempfile
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
@@ -68,18 +66,15 @@ def quit_program(app):
 
 def reset_steps(program, work, env, batch, url):
     app = ds.Program(program, work, env, [batch])
-    try:
-        select_site(app, RESET_SITE["name"], url)
-        ds.check(app.get("widget numberOfThreadsDisplay")["text"] == "3", "the site's own threads are not shown")
-        ds.check(ds.choose_menu_item(app, "fileMenu", "returnToDefaultSettingsMenuItem"), "the reset is disabled")
-        ds.wait_for("the reset question", lambda: app.get("active").get("class") == "QMessageBox", 10)
-        ds.xdo("key", "Return")  # "OK", the default button
-        ds.wait_for("the pane to show the defaults",
-                    lambda: app.get("widget numberOfThreadsDisplay")["text"] == "12", 10)
-        ds.check(app.get("widget userAgentString")["text"] != "OwnAgent/1.0", "the user agent was not reset")
-        quit_program(app)
-    finally:
-        app.stop()
+    select_site(app, RESET_SITE["name"], url)
+    ds.check(app.get("widget numberOfThreadsDisplay")["text"] == "3", "the site's own threads are not shown")
+    ds.check(ds.choose_menu_item(app, "fileMenu", "returnToDefaultSettingsMenuItem"), "the reset is disabled")
+    ds.wait_for("the reset question", lambda: app.get("active").get("class") == "QMessageBox", 10)
+    ds.xdo("key", "Return")  # "OK", the default button
+    ds.wait_for("the pane to show the defaults",
+                lambda: app.get("widget numberOfThreadsDisplay")["text"] == "12", 10)
+    ds.check(app.get("widget userAgentString")["text"] != "OwnAgent/1.0", "the user agent was not reset")
+    quit_program(app)
     with open(defaults_file(env), "rb") as f:
         stored = {site.get("id"): site for site in plistlib.load(f).get("websites", [])}
     site = stored.get(RESET_SITE["id"], {})
@@ -89,13 +84,10 @@ def reset_steps(program, work, env, batch, url):
              and site.get("userAgentString") != "OwnAgent/1.0" and not site.get("ignoreArray"),
              "defaults.plist after Quit: %s" % kept)
     app = ds.Program(program, work, env)
-    try:
-        ds.wait_for("the reset name in the site list", lambda: "A new website" in site_names(app), 20)
-        ds.check(RESET_SITE["name"] not in site_names(app), "the old name is still listed: %s" % site_names(app))
-        ds.check(app.get("widget numberOfThreadsDisplay")["text"] == "12", "the relaunch shows the old threads")
-        quit_program(app)
-    finally:
-        app.stop()
+    ds.wait_for("the reset name in the site list", lambda: "A new website" in site_names(app), 20)
+    ds.check(RESET_SITE["name"] not in site_names(app), "the old name is still listed: %s" % site_names(app))
+    ds.check(app.get("widget numberOfThreadsDisplay")["text"] == "12", "the relaunch shows the old threads")
+    quit_program(app)
     print("desktop settings: the reset is stored and listed after a relaunch")
 
 
@@ -117,80 +109,68 @@ def sitemap_rows(app):
 
 def sitemap_steps(program, work, env, url, site):
     app = ds.Program(program, work, env)
-    try:
-        select_site(app, "Sitemap", url)
-        ds.click_rect(app.get("widget goButton"))
-        ds.wait_for_finish(app)
-        ds.open_tab(app, "Sitemap")
-        ds.wait_for("the PDF and the copy in the sitemap",
-                    lambda: {site.url("/doc.pdf"), site.url("/copy.html")} <= set(sitemap_rows(app)), 10)
-        ds.check(app.get("widget includepdfsinsitemap")["checked"], "the tab's PDF box starts unticked")
+    select_site(app, "Sitemap", url)
+    ds.click_rect(app.get("widget goButton"))
+    ds.wait_for_finish(app)
+    ds.open_tab(app, "Sitemap")
+    ds.wait_for("the PDF and the copy in the sitemap",
+                lambda: {site.url("/doc.pdf"), site.url("/copy.html")} <= set(sitemap_rows(app)), 10)
+    ds.check(app.get("widget includepdfsinsitemap")["checked"], "the tab's PDF box starts unticked")
 
-        ds.click_rect(app.get("widget mainContentView>status"))  # the window takes the keyboard
-        ds.xdo("key", "--clearmodifiers", "ctrl+comma")
-        ds.wait_for("the preferences window", lambda: app.ask("widget prefsWindow").get("visible"), 10)
-        prefs = app.get("widget prefsWindow>prefsMainTabView")
-        tabs = {}
-        for index in range(prefs["count"]):
-            rect = app.get("tabrect prefsWindow>prefsMainTabView %d" % index)
-            tabs[rect["text"]] = rect
-        prefs_box(app, tabs, "Sitemap", "includePdfsInSitemap", False)
-        prefs_box(app, tabs, "Sitemap", "sitemapObservesCanonicalElsewhere", True)
-        ds.click_rect(app.get("widget prefsWindow>prefsCloseButton"))
-        ds.wait_for("the preferences to close", lambda: not app.ask("widget prefsWindow").get("visible"), 10)
+    ds.click_rect(app.get("widget mainContentView>status"))  # the window takes the keyboard
+    ds.xdo("key", "--clearmodifiers", "ctrl+comma")
+    ds.wait_for("the preferences window", lambda: app.ask("widget prefsWindow").get("visible"), 10)
+    prefs = app.get("widget prefsWindow>prefsMainTabView")
+    tabs = {}
+    for index in range(prefs["count"]):
+        rect = app.get("tabrect prefsWindow>prefsMainTabView %d" % index)
+        tabs[rect["text"]] = rect
+    prefs_box(app, tabs, "Sitemap", "includePdfsInSitemap", False)
+    prefs_box(app, tabs, "Sitemap", "sitemapObservesCanonicalElsewhere", True)
+    ds.click_rect(app.get("widget prefsWindow>prefsCloseButton"))
+    ds.wait_for("the preferences to close", lambda: not app.ask("widget prefsWindow").get("visible"), 10)
 
-        rows = ds.wait_for("the sitemap without the PDF and the copy",
-                           lambda: (lambda r: r if site.url("/doc.pdf") not in r and site.url("/copy.html") not in r
-                                    else None)(sitemap_rows(app)), 10)
-        ds.check(site.url("/a.html") in rows, "the sitemap lost its page: %s" % rows)
-        ds.check(not app.get("widget includepdfsinsitemap")["checked"], "the tab's PDF box is still ticked")
+    rows = ds.wait_for("the sitemap without the PDF and the copy",
+                       lambda: (lambda r: r if site.url("/doc.pdf") not in r and site.url("/copy.html") not in r
+                                else None)(sitemap_rows(app)), 10)
+    ds.check(site.url("/a.html") in rows, "the sitemap lost its page: %s" % rows)
+    ds.check(not app.get("widget includepdfsinsitemap")["checked"], "the tab's PDF box is still ticked")
 
-        ds.check(ds.choose_menu_item(app, "fileMenu", "exportXMLMenuItem"), "Export XML Sitemap is disabled")
-        path = os.path.join(work, "exports", "sitemap.xml")
-        ds.save_through_dialog(app, path, False)
-        ds.wait_for("the sitemap file", lambda: os.path.exists(path), 30)
-        time.sleep(0.3)
-        with open(path, encoding="utf-8") as f:
-            written = f.read()
-        ds.check("/a.html</loc>" in written, "the export lacks the page: %s" % written[-600:])
-        ds.check("doc.pdf" not in written and "copy.html" not in written,
-                 "the export holds a page the tab leaves out: %s" % written[-600:])
-        quit_program(app)
-    finally:
-        app.stop()
+    ds.check(ds.choose_menu_item(app, "fileMenu", "exportXMLMenuItem"), "Export XML Sitemap is disabled")
+    path = os.path.join(work, "exports", "sitemap.xml")
+    ds.save_through_dialog(app, path, False)
+    ds.wait_for("the sitemap file", lambda: os.path.exists(path), 30)
+    with open(path, encoding="utf-8") as f:
+        written = f.read()
+    ds.check("/a.html</loc>" in written, "the export lacks the page: %s" % written[-600:])
+    ds.check("doc.pdf" not in written and "copy.html" not in written,
+             "the export holds a page the tab leaves out: %s" % written[-600:])
+    quit_program(app)
     print("desktop settings: the sitemap preferences reach the open tab and its export")
 
 
 def scenario(program, build):
     ds.DEADLINE = time.monotonic() + 120
-    work = tempfile.mkdtemp(prefix="crawlmere-settings-")
-    os.makedirs(os.path.join(work, "exports"))
-    env = ds.program_environment(work)
-    try:
-        with LoopbackSite() as site:
-            site.server.RequestHandlerClass = SiteHandler
-            # No site thumbnails; the sitemap lists PDFs and keeps pages whose canonical is another.
-            os.makedirs(os.path.dirname(defaults_file(env)))
-            with open(defaults_file(env), "wb") as f:
-                plistlib.dump({"sitesTableIconSize": 0, "includePdfsInSitemap": True,
-                               "sitemapObservesCanonicalElsewhere": False, "sitemapOptions": 0}, f)
-            batch = os.path.join(work, "sites.lcsbatch")
-            reset_url = site.url("/a.html")
-            with open(batch, "wb") as f:
-                plistlib.dump([dict(RESET_SITE, startingUrl=reset_url),
-                               {"id": "20261208-1100002", "name": "Sitemap", "startingUrl": site.url("/"),
-                                "numberOfThreads": 2}], f)
-            reset_steps(program, work, env, batch, reset_url)
-            sitemap_steps(program, work, env, site.url("/"), site)
+    with ds.scenario_work(build, "settings") as work, LoopbackSite() as site:
+        os.makedirs(os.path.join(work, "exports"))
+        env = ds.program_environment(work)
+        site.server.RequestHandlerClass = SiteHandler
+        # No site thumbnails; the sitemap lists PDFs and keeps pages whose canonical is another.
+        os.makedirs(os.path.dirname(defaults_file(env)))
+        with open(defaults_file(env), "wb") as f:
+            plistlib.dump({"sitesTableIconSize": 0, "includePdfsInSitemap": True,
+                           "sitemapObservesCanonicalElsewhere": False, "sitemapOptions": 0}, f)
+        batch = os.path.join(work, "sites.lcsbatch")
+        reset_url = site.url("/a.html")
+        with open(batch, "wb") as f:
+            plistlib.dump([dict(RESET_SITE, startingUrl=reset_url),
+                           {"id": "20261208-1100002", "name": "Sitemap", "startingUrl": site.url("/"),
+                            "numberOfThreads": 2}], f)
+        reset_steps(program, work, env, batch, reset_url)
+        sitemap_steps(program, work, env, site.url("/"), site)
         ds.check_no_sanitizer_reports(work)
         print("desktop settings: passed")
         return 0
-    except ds.Failure as failure:
-        print("desktop settings: %s" % failure, file=sys.stderr)
-        ds.keep_failure(work, build, "settings")
-        return 1
-    finally:
-        shutil.rmtree(work, ignore_errors=True)
 
 
 def main(argv):

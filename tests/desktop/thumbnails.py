@@ -4,9 +4,9 @@ maps no window besides the main window while its thumbnail loads. Run inside xvf
 
   thumbnails.py PROGRAM BUILD_DIR
 
-Polls the X server's top-level windows while the browser engine loads the page (a loopback
-server sends it over twelve seconds) and fails on any viewable one that is not the main window;
-keeps a picture of the window right after the click in BUILD_DIR/desktop-screenshots. Bounded at
+Polls the X server's top-level windows for as long as the browser engine loads the page (a
+loopback server sends it over twelve seconds) and fails on any viewable one that is not the main
+window; keeps a picture of the window once the load has begun in BUILD_DIR/desktop-screenshots. Bounded at
 two minutes; stops only the processes it started."""
 import http.server
 import os
@@ -15,12 +15,12 @@ import re
 import shutil
 import subprocess
 import sys
-import tempfile
 import threading
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from desktop_session import Failure, Program, check, click_rect, program_environment, screenshot, wait_for  # noqa: E402
+from desktop_session import (Failure, Program, check, click_rect, program_environment, remaining,  # noqa: E402
+                             scenario_work, screenshot, wait_for)
 
 DRIP_SECONDS = 12
 PAGE = (b"<html><head><title>Slow</title></head><body style='margin:0;background:#1060c0'>"
@@ -30,13 +30,28 @@ OTHER_NAME = "Other site of the thumbnail test"
 
 
 class DripHandler(http.server.BaseHTTPRequestHandler):
-    agents = []
+    lock = threading.Lock()
+    engine_loads = 0  # the browser engine's requests for the site's page being sent now
 
     def log_message(self, *args):
         pass
 
     def do_GET(self):
-        DripHandler.agents.append(self.headers.get("User-Agent", ""))
+        engine = self.path == "/" and "Chrome" in self.headers.get("User-Agent", "")
+        with DripHandler.lock:
+            DripHandler.engine_loads += engine
+        try:
+            self.drip()
+        finally:
+            with DripHandler.lock:
+                DripHandler.engine_loads -= engine
+
+    @staticmethod
+    def engine_loading():
+        with DripHandler.lock:
+            return DripHandler.engine_loads > 0
+
+    def drip(self):
         self.send_response(200)
         self.send_header("Content-Type", "text/html")
         self.send_header("Content-Length", str(len(PAGE)))
@@ -70,15 +85,20 @@ def thumbnails(program, build):
         if not shutil.which(tool):
             print("desktop: skipped, missing %s" % tool)
             return 77
-    work = tempfile.mkdtemp(prefix="crawlmere-thumbnails-")
     shots = os.path.join(build, "desktop-screenshots")
     os.makedirs(shots, exist_ok=True)
-    env = program_environment(work)
     server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), DripHandler)
     threading.Thread(target=server.serve_forever, daemon=True).start()
     base = "http://127.0.0.1:%d" % server.server_address[1]
-    app = None
     try:
+        return watch_the_load(program, build, shots, base)
+    finally:
+        server.shutdown()
+
+
+def watch_the_load(program, build, shots, base):
+    with scenario_work(build, "thumbnails") as work:
+        env = program_environment(work)
         batch = os.path.join(work, "sites.lcsbatch")
         with open(batch, "wb") as f:
             plistlib.dump([{"id": "20261208-0400001", "name": OTHER_NAME, "startingUrl": base + "/other"},
@@ -87,33 +107,26 @@ def thumbnails(program, build):
         sites = wait_for("the imported sites", lambda: (lambda r: r if any(
             row["c"][:1] == [SITE_NAME] for row in r["cells"]) else None)(app.get("rows websitesTableView")), 20)
         row = next(i for i, r in enumerate(sites["cells"]) if r["c"][:1] == [SITE_NAME])
-        # Whatever the import itself asked for has had its time.
-        time.sleep(3)
-        DripHandler.agents.clear()
         click_rect(app.get("rowrect websitesTableView %d" % row))
         wait_for("the site's settings", lambda: app.get("widget startingUrl").get("text") == base + "/", 10)
-        time.sleep(1)
+        wait_for("the browser engine to ask for the page", DripHandler.engine_loading, 60, 0.05)
         screenshot(os.path.join(shots, "thumbnail-loading.png"))
         main = app.get("widget window")
         polls = 0
-        end = time.monotonic() + DRIP_SECONDS - 4
-        while time.monotonic() < end:
+        # Every look while the page is still being sent, and one more after.
+        loading = True
+        while loading:
+            loading = DripHandler.engine_loading()
+            remaining()
             others = [w for w in viewable_top_levels()
                       if (w[1], w[2], w[3], w[4]) != (main["x"], main["y"], main["w"], main["h"])]
             check(not others, "windows besides the main window are on the screen while a thumbnail loads: %s "
                   "(the main window is at %d,%d %dx%d)" % (others, main["x"], main["y"], main["w"], main["h"]))
             polls += 1
             time.sleep(0.25)
-        check(any("Chrome" in agent for agent in DripHandler.agents),
-              "the browser engine never asked for the page: %s" % DripHandler.agents)
         check(app.alive(), "the program ended")
         print("desktop: %d looks at the screen while the thumbnail loaded, no window but the main one" % polls)
         return 0
-    finally:
-        if app:
-            app.stop()
-        server.shutdown()
-        shutil.rmtree(work, ignore_errors=True)
 
 
 def main(argv):

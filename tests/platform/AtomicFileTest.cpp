@@ -4,12 +4,12 @@
 #include "platform/PropertyList.h"
 #include "support/FileSizeLimit.h"
 #include "support/SharedFolder.h"
+#include "support/WaitUntil.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
-#include <QThread>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -330,7 +330,8 @@ TEST(AtomicFile, ASecondUserSwappingTheirFolderForALinkNeverRedirectsASave)
     ASSERT_TRUE(SharedFolder::runAsOtherUser({ QStringLiteral("mkdir"), theirs }));
     QProcess swapper;
     SharedFolder::startSwapping(swapper, theirs, folder.privateFolder());
-    QThread::msleep(100);
+    // The saves race the swapper from its first swap on.
+    ASSERT_TRUE(crawlmere::test::waitUntil([&] { return QFileInfo::exists(theirs + QStringLiteral(".real")); }));
     int saved = 0;
     for (int i = 0; i < 1000; ++i)
         saved += crawlmere::platform::saveBytesAtomically(theirs + QStringLiteral("/report.csv"), "root's") ? 1 : 0;

@@ -10,6 +10,7 @@
 #include "parsing/ParserFetchPageReader.h"
 #include "parsing/ParserHubPageReader.h"
 #include "parsing/ParserLinkExtraction.h"
+#include "parsing/ScanningHub.h"
 #include "platform/Dispatch.h"
 #include "platform/NotificationCenter.h"
 #include "platform/UserDefaults.h"
@@ -83,15 +84,7 @@ protected:
         ASSERT_TRUE(folder.isValid());
         defaults = std::make_unique<crawlmere::platform::UserDefaults>(folder.filePath(QStringLiteral("d.plist")));
         crawlmere::engine::registerEngineDefaults(*defaults);
-        hub = std::make_shared<Z12Ara>(*defaults);
-        hub->setPrompts(std::make_shared<RecordingPrompts>());
-        hub->setConfigManager(std::make_shared<RecordingSiteStore>());
-        hub->setDiagnostic(std::make_shared<RecordingDiagnostic>());
-        hub->setEngineSEODataSource(std::make_shared<RecordingEngineSEO>());
-        hub->setTransport(std::make_shared<CrwlUrlFetchTransport>());
-        hub->setPageReader(std::make_shared<ParserHubPageReader>());
-        hub->setLinkExtractionParsers(std::make_shared<ParserLinkExtraction>());
-        ParserFetchPageReader::installAsFetchPageReader();
+        hub = crawlmere::test::makeScanningHub(*defaults);
     }
     void TearDown() override
     {

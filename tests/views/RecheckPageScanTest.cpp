@@ -10,6 +10,7 @@
 #include "parsing/ParserFetchPageReader.h"
 #include "parsing/ParserHubPageReader.h"
 #include "parsing/ParserLinkExtraction.h"
+#include "parsing/ScanningHub.h"
 #include "platform/Dispatch.h"
 #include "platform/UserDefaults.h"
 #include "support/LoopbackServer.h"
@@ -92,16 +93,8 @@ private:
 /// A hub as the window makes it, scanning the site.
 struct Scan {
     explicit Scan(crawlmere::platform::UserDefaults& defaults, const QString& startingUrl)
-        : hub(std::make_shared<Z12Ara>(defaults))
+        : hub(crawlmere::test::makeScanningHub(defaults))
     {
-        hub->setPrompts(std::make_shared<RecordingPrompts>());
-        hub->setConfigManager(std::make_shared<RecordingSiteStore>());
-        hub->setDiagnostic(std::make_shared<RecordingDiagnostic>());
-        hub->setEngineSEODataSource(std::make_shared<RecordingEngineSEO>());
-        hub->setTransport(std::make_shared<CrwlUrlFetchTransport>());
-        hub->setPageReader(std::make_shared<ParserHubPageReader>());
-        hub->setLinkExtractionParsers(std::make_shared<ParserLinkExtraction>());
-        ParserFetchPageReader::installAsFetchPageReader();
         auto settings = std::make_shared<CrawlSettings>(CrwlUrl::defaultCrawlSettings());
         settings->insert(QStringLiteral("startingUrl"), startingUrl);
         hub->setCrawlSettings(settings);

@@ -9,6 +9,7 @@
 #include "parsing/ParserFetchPageReader.h"
 #include "parsing/ParserHubPageReader.h"
 #include "parsing/ParserLinkExtraction.h"
+#include "parsing/ScanningHub.h"
 #include "platform/Dispatch.h"
 #include "platform/NotificationCenter.h"
 #include "platform/UrlOpener.h"
@@ -49,15 +50,7 @@ protected:
         ASSERT_TRUE(folder.isValid());
         store = std::make_unique<platform::UserDefaults>(folder.filePath(QStringLiteral("d.plist")));
         engine::registerEngineDefaults(*store);
-        hub = std::make_shared<Z12Ara>(*store);
-        hub->setPrompts(std::make_shared<RecordingPrompts>());
-        hub->setConfigManager(std::make_shared<RecordingSiteStore>());
-        hub->setDiagnostic(std::make_shared<RecordingDiagnostic>());
-        hub->setEngineSEODataSource(std::make_shared<test::RecordingEngineSEO>());
-        hub->setTransport(std::make_shared<CrwlUrlFetchTransport>());
-        hub->setPageReader(std::make_shared<ParserHubPageReader>());
-        hub->setLinkExtractionParsers(std::make_shared<ParserLinkExtraction>());
-        ParserFetchPageReader::installAsFetchPageReader();
+        hub = crawlmere::test::makeScanningHub(*store);
         const auto page = [](const char* title, const char* body) {
             return [=](const httplib::Request&, httplib::Response& response) {
                 response.set_content(std::string("<html><head><title>") + title + "</title></head><body>" + body
