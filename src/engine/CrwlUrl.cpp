@@ -127,7 +127,7 @@ QString decodedKeepingMeaningfulEscapes(const QString& url)
 
 QString CrwlUrl::decodedLinkURLString(const QString& url) { return decodedKeepingMeaningfulEscapes(url); }
 
-void CrwlUrl::setLinkURL(const QString& url)
+QString CrwlUrl::storedSpellingOf(const QString& url) const
 {
     QString stored = url;
     if (stored.contains(u'%'))
@@ -137,7 +137,12 @@ void CrwlUrl::setLinkURL(const QString& url)
         stored = trimHash(stored, settingBool(crawlSettings, crawlKey::trimQuery));
     // Scheme and host read alike in any case, and a bare host names its root: the record keeps
     // them as every export writes them, whichever spelling was met first.
-    linkURL = crawlmere::engine::withStoredSpelling(stored);
+    return crawlmere::engine::withStoredSpelling(stored);
+}
+
+void CrwlUrl::setLinkURL(const QString& url)
+{
+    linkURL = storedSpellingOf(url);
     linkURLDecodesToItself = PunycodeAdditions::decodesToItself(linkURL);
     if (!linkURL.isEmpty()) {
         const auto recordOwner = owner.lock();

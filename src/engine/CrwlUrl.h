@@ -100,6 +100,9 @@ public:
     /// settings (`trimHash`; not for a record already marked as a file URL), then filed with
     /// the owner (`addToLookup`) unless empty. A "file://" URL marks the record as a file URL.
     void setLinkURL(const QString& url);
+    /// What `setLinkURL(url)` would store: the spelling to compare a URL met elsewhere (a link
+    /// on a page) with this record's, scheme and host in lower case included.
+    QString storedSpellingOf(const QString& url) const;
     /// The decoding `setLinkURL` applies to a URL holding "%": `decodedURLString` with the
     /// escapes of "/", "?", "#", "&", "+", "=" and "%" kept as written. Anything that looks a
     /// record up by a decoded URL must decode it with this, or the keys do not meet.

@@ -130,11 +130,7 @@ std::function<QString(const QString&)> CrwlHighlighter::storedFormOf(const std::
 {
     if (!link)
         return {};
-    const bool trimQuery = link->getCrawlSettings()
-        && crawlmere::platform::boolValue(link->getCrawlSettings()->value(crawlKey::trimQuery));
-    return [link, trimQuery](const QString& url) {
-        return link->trimHash(url.contains(u'%') ? CrwlUrl::decodedLinkURLString(url) : url, trimQuery);
-    };
+    return [link](const QString& url) { return link->storedSpellingOf(url); };
 }
 
 void CrwlHighlighter::markWriteAndOpen()

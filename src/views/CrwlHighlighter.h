@@ -58,7 +58,8 @@ public:
         const QString& linkUrl, const QString& style, const QString& pageUrl, bool ignoringQS, bool trim);
 
     /// How `link`'s record stores a URL (`CrwlUrl::setLinkURL`): escapes decoded, fragment and
-    /// query trimmed by its settings. Empty for no link. Keeps the record alive.
+    /// query trimmed by its settings, scheme and host in lower case. Empty for no link. Keeps the
+    /// record alive.
     static std::function<QString(const QString&)> storedFormOf(const std::shared_ptr<CrwlUrl>& link);
 
     /// Called once the work has ended, with the path written and opened, or empty when nothing

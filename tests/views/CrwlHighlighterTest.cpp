@@ -36,7 +36,7 @@ std::shared_ptr<CrwlUrl> linkRecord(const QString& url, bool trimHash)
 TEST(HighlightMarking, GoldenCopies)
 {
     const auto rows = test::readTsvTable(QStringLiteral("highlight/cases.tsv"));
-    ASSERT_EQ(rows.size(), 15u);
+    ASSERT_EQ(rows.size(), 16u);
     for (const auto& row : rows) {
         SCOPED_TRACE(row.cell(0).toStdString());
         const auto link = linkRecord(row.cell(1), row.cell(5) == u"1");
