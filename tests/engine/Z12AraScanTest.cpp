@@ -125,10 +125,10 @@ TEST_F(Z12AraScanTest, BodyDrippingPastTheTimeoutIsGivenUpByItsOwnTimer)
     QElapsedTimer elapsed;
     elapsed.start();
     hub->getNextUrlToCrawl();
+    // Given up past 1 + 3 s, and long before the minute the drip would last (the wait's bound
+    // of 20 s says so without timing a loaded machine).
     ASSERT_TRUE(waitForFinish(notes));
-    // Given up just past 1 + 3 s.
     EXPECT_GE(elapsed.elapsed(), 4000);
-    EXPECT_LT(elapsed.elapsed(), 6000);
     EXPECT_EQ(record->getStatus(), CrwlStatus::unknownError);
     EXPECT_EQ(hub->checkedLinkCount(), 1);
     EXPECT_EQ(hub->inProgressCount(), 0);

@@ -68,8 +68,10 @@ protected:
             ++imageRequests;
             if (request.matches[1] == "slow")
                 std::this_thread::sleep_for(5s);
-            if (request.matches[1] == "late")
+            if (request.matches[1] == "late") {
                 std::this_thread::sleep_for(1s);
+                ++lateAnswers;
+            }
             response.set_content(png.constData(), size_t(png.size()), "image/png");
         });
         ASSERT_TRUE(server.start());
@@ -94,6 +96,7 @@ protected:
     QByteArray png; // outlives the server's handler threads
     test::LoopbackServer server;
     std::atomic<int> imageRequests { 0 };
+    std::atomic<int> lateAnswers { 0 };
     std::shared_ptr<platform::RecordingUrlOpener> opener = std::make_shared<platform::RecordingUrlOpener>();
 };
 
@@ -170,10 +173,21 @@ TEST_F(PageInspector, ShowsAtOnceWhileTheImageWaits)
 
     // A window closed while its image loads drops the answer.
     record->setMetaData({ tag("name", "twitter:image", "/img/late.png") });
+    const int asked = imageRequests;
     auto closing = open(record);
+    ASSERT_TRUE(platform::Dispatch::runUntil([&] { return imageRequests > asked; }, 15s));
     closing->close();
     closing.reset();
-    platform::Dispatch::runFor(1500ms);
+    // An image asked for after the late one is answered was answered after it: once it is in,
+    // the late answer has reached the closed window's loader too.
+    ASSERT_TRUE(platform::Dispatch::runUntil([&] { return lateAnswers == 1; }, 15s));
+    auto after = page(QStringLiteral("/after"));
+    after->setMetaData({ tag("name", "twitter:image", "/img/after.png") });
+    auto next = open(after);
+    bool nextDone = false;
+    QObject::connect(next.get(), &CrwlPageInspectorWindowController::imageLoadFinished, [&](bool) { nextDone = true; });
+    ASSERT_TRUE(platform::Dispatch::runUntil([&] { return nextDone; }, 15s));
+    EXPECT_FALSE(next->twitterImage()->pixmap().isNull());
 }
 
 TEST_F(PageInspector, OccurrenceTablesSortCopies)
