@@ -272,7 +272,7 @@ LinkInspectorContent::Visibility CrwlLinkInspectorWindowController::fillFacts(bo
     set("inspectorStatus", target.getStatusDescription());
     set("inspectorRedir", update ? target.getRedir() : target.getRedirDecoded());
     set("inspectorPageTitle", target.getPageTitleShown());
-    set("inspectorTargetPageInboundCount", QString::number(target.getWaysIn().size()));
+    set("inspectorTargetPageInboundCount", QString::number(target.waysInCount()));
     set("inspectorTargetMimeType", target.mimeType());
     set("inspectorTimeStamp", target.getFieldByName(QStringLiteral("timestamp")));
     if (!update || target.getResponsetime() > 0)
@@ -319,7 +319,7 @@ void CrwlLinkInspectorWindowController::selectTabAtIndex(int index)
 void CrwlLinkInspectorWindowController::reloadOnPage()
 {
     const qint64 displayPageTitle = platform::UserDefaults::standard().integerForKey(QStringLiteral("displayPageTitle"));
-    const qsizetype occurrences = lcurl ? qsizetype(lcurl->getWaysIn().size()) : 0;
+    const qsizetype occurrences = lcurl ? lcurl->waysInCount() : 0;
     const QList<TableColumn> columns = m_onPage->tableColumns();
     const QSignalBlocker quiet(m_onPage);
     m_onPage->clearSelection();
