@@ -40,6 +40,21 @@ namespace {
 
 // The tables' columns share their width by what the first rows hold; none is wider than this.
 constexpr int kFittedRows = 50;
+
+/// Whether `table` holds exactly `rows`, cell by cell.
+bool showsRows(const QTableWidget& table, const QList<QStringList>& rows)
+{
+    if (table.rowCount() != rows.size())
+        return false;
+    for (int row = 0; row < table.rowCount(); ++row) {
+        for (int column = 0; column < rows[row].size(); ++column) {
+            const QTableWidgetItem* item = table.item(row, column);
+            if (!item || item->text() != rows[row][column])
+                return false;
+        }
+    }
+    return true;
+}
 constexpr int kMaxColumnWidth = 4000;
 
 QLineEdit* addField(QFormLayout* form, QWidget* owner, const char* name, const QString& label)
@@ -280,12 +295,16 @@ LinkInspectorContent::Visibility CrwlLinkInspectorWindowController::fillFacts(bo
     const qint64 redirects = target.getRedirectCount();
     m_redirectButton->setText(QString::number(redirects > 0 ? redirects : 0));
     m_redirectButton->setEnabled(redirects > 0);
+    // Every status update of the scan comes here: the chain is laid out again only when it has
+    // changed, so the widths the user gave its columns stay.
     const QList<QStringList> rows = LinkInspectorContent::redirectRows(target);
-    m_redirectTable->setRowCount(int(rows.size()));
-    for (int row = 0; row < rows.size(); ++row)
-        for (int column = 0; column < 3; ++column)
-            m_redirectTable->setItem(row, column, new QTableWidgetItem(rows[row][column]));
-    fitColumnsToView(*m_redirectTable, *m_redirectTable->horizontalHeader(), kFittedRows, kMaxColumnWidth);
+    if (!showsRows(*m_redirectTable, rows)) {
+        m_redirectTable->setRowCount(int(rows.size()));
+        for (int row = 0; row < rows.size(); ++row)
+            for (int column = 0; column < 3; ++column)
+                m_redirectTable->setItem(row, column, new QTableWidgetItem(rows[row][column]));
+        fitColumnsToView(*m_redirectTable, *m_redirectTable->horizontalHeader(), kFittedRows, kMaxColumnWidth);
+    }
     const QString warnings = target.getWarningsAsString();
     if (m_warnings->toPlainText() != warnings)
         m_warnings->setPlainText(warnings);
@@ -528,7 +547,7 @@ void CrwlLinkInspectorWindowController::occurrencesChanged()
     if (!m_tabs || !followCurrentScan())
         return;
     findChild<QLineEdit*>(QStringLiteral("inspectorTargetPageInboundCount"))
-        ->setText(QString::number(lcurl->getInboundInstances().size()));
+        ->setText(QString::number(lcurl->waysInCount()));
     uniquedOnPageInstanceArray = LinkInspectorContent::onPageList(*lcurl);
     shownOccurrences = lcurl->occurrencesCount();
     lastClickedOnPage = -1;

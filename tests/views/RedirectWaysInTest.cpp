@@ -115,6 +115,13 @@ TEST_F(RedirectWaysIn, BothInspectorsListTheRedirectsAPageIsReachedThrough)
         link.windowDidLoad();
         EXPECT_EQ(field(link, "inspectorTargetPageInboundCount"), QString::number(c.waysIn.size()));
         EXPECT_EQ(rows(*link.onPageTable()), c.waysIn);
+        // A page's links read again, and a status update, leave the ways in and the widths the
+        // user gave the redirect table's columns as they are.
+        link.redirectTable()->setColumnWidth(0, 77);
+        platform::NotificationCenter::defaultCenter().post(Z12Ara::CrwlPageLinksUpdated, page);
+        EXPECT_EQ(field(link, "inspectorTargetPageInboundCount"), QString::number(c.waysIn.size()));
+        platform::NotificationCenter::defaultCenter().post(Z12Ara::CrwlUrlStatusUpdated, record("/"));
+        EXPECT_EQ(link.redirectTable()->columnWidth(0), 77);
 
         views::CrwlPageInspectorWindowController inspector(nullptr);
         inspector.setLcurl(page);
