@@ -606,8 +606,8 @@ bool ArchiveExport::Run::preservePass()
         }
         const QString path = components->join(u'/');
         if (const auto there = writtenFor.constFind(path); there != writtenFor.cend()) {
-            // The site's "/" and "/index.html": one page, one file.
-            if (!sameBytes(url, file, there->first, there->second)) {
+            // The site's "/" and "/index.html": one page, one file (this version's bytes are in hand).
+            if (wrapper->dataRepresentationOfVersionWithFilename(there->second, there->first) != data) {
                 logLine(0, QStringLiteral("%1 holds the page of %2").arg(path, there->first));
                 skip(QStringLiteral("its file name holds another page"), url);
                 return;

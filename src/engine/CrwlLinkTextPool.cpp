@@ -297,8 +297,10 @@ CrwlLinkTextPool::TextsPtr CrwlLinkTextPool::intern(
     if (linkText.isNull() && rel.isNull() && targetAttr.isNull() && hreflang.isNull())
         return {};
     const std::size_t hash = hashOf(linkText, rel, targetAttr, hreflang);
+    std::size_t slot = 0; // where the probe ended: the set's slot, else the free one it goes to
     if (!slots.empty()) {
-        if (const Texts::Handle found = slots[slotFor(hash, linkText, rel, targetAttr, hreflang)]) {
+        slot = slotFor(hash, linkText, rel, targetAttr, hreflang);
+        if (const Texts::Handle found = slots[slot]) {
             auto* texts = const_cast<Texts*>(Texts::at(found));
             texts->retain();
             return TextsPtr(texts);
@@ -317,10 +319,12 @@ CrwlLinkTextPool::TextsPtr CrwlLinkTextPool::intern(
     if (filed >= maxEntries)
         return made;
     // At most three quarters full.
-    if (4 * (filed + 1) > 3 * slots.size())
+    if (4 * (filed + 1) > 3 * slots.size()) {
         grow();
+        slot = slotFor(hash, linkText, rel, targetAttr, hreflang);
+    }
     made.block->retain();
-    slots[slotFor(hash, linkText, rel, targetAttr, hreflang)] = made.block->handle;
+    slots[slot] = made.block->handle;
     ++filed;
     return made;
 }

@@ -377,6 +377,8 @@ public:
     /// "[redirect]" occurrences of the redirects that lead here (the owner's
     /// `getRedirectArrivalsTo`). What the inspectors list as where a URL is reached from.
     InstanceList getWaysIn() const;
+    /// How many ways in `getWaysIn` lists, without making the list.
+    qsizetype waysInCount() const;
     /// The link text of the first inbound occurrence; "" when none.
     QString getLinkText() const;
     /// The outbound occurrences whose target is an image (video, audio), in page order; built

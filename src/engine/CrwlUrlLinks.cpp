@@ -74,6 +74,14 @@ CrwlUrl::InstanceList CrwlUrl::getWaysIn() const
     return ways;
 }
 
+qsizetype CrwlUrl::waysInCount() const
+{
+    qsizetype count = occurrencesCount();
+    if (const auto recordOwner = owner.lock())
+        count += qsizetype(recordOwner->getRedirectArrivalsTo(*this).size());
+    return count;
+}
+
 QString CrwlUrl::getLinkText() const
 {
     if (inboundInstanceArray.empty() || !inboundInstanceArray.front())

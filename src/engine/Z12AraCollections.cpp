@@ -199,7 +199,7 @@ std::vector<Z12Ara::InstancePtr> Z12Ara::getRedirectArrivalsTo(const CrwlUrl& re
 
 bool Z12Ara::isRedirectArrival(const CrwlLinkInstance& occurrence)
 {
-    if (occurrence.linkText() != kRedirectArrivalText)
+    if (!occurrence.linkTextEquals(kRedirectArrivalText))
         return false;
     const auto redirect = occurrence.parent();
     return redirect && redirect->getRedirectCount() > 0;

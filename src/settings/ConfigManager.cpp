@@ -32,7 +32,6 @@ namespace {
 
 const QString kId = QStringLiteral("id");
 const QString kName = QStringLiteral("name");
-const QString kStartingUrl = crawlKey::startingUrl;
 const QString kFolder = QStringLiteral("folder");
 const QString kWebsites = QStringLiteral("websites");
 
@@ -148,7 +147,7 @@ QVariantMap ConfigManager::getBlankSettings()
         if (chosen.isValid())
             site.insert(key, chosen);
     }
-    site.insert(kStartingUrl, QStringLiteral("https://"));
+    site.insert(crawlKey::startingUrl, QStringLiteral("https://"));
     site.insert(kName, kNewSiteName);
     site.insert(kId, newFilename());
     site.insert(QStringLiteral("sitemapRules"), QVariantList());
@@ -157,9 +156,8 @@ QVariantMap ConfigManager::getBlankSettings()
 
 const QStringList& ConfigManager::newSiteDefaultKeys()
 {
-    static const QStringList keys { crawlKey::linksLimit, crawlKey::levelsLimit,
-        crawlKey::occurrencesLimit, crawlKey::numberOfThreads, crawlKey::timeout,
-        crawlKey::userAgentString };
+    static const QStringList keys { crawlKey::linksLimit, crawlKey::levelsLimit, crawlKey::occurrencesLimit,
+        crawlKey::numberOfThreads, crawlKey::timeout, crawlKey::userAgentString };
     return keys;
 }
 
@@ -285,7 +283,7 @@ void ConfigManager::implementCurrentSettings()
     else
         m_defaults.removeObjectForKey(kId);
     if (m_view) {
-        m_view->setMainWindowTitle(m_current.value(kStartingUrl).toString());
+        m_view->setMainWindowTitle(m_current.value(crawlKey::startingUrl).toString());
         m_view->selectOptionsTab();
     }
     m_dirty = false;
@@ -303,7 +301,7 @@ void ConfigManager::newConfigWithURL(const QString& url)
     const QString folder = openFolder();
     m_current = getBlankSettings();
     if (!url.isEmpty())
-        m_current.insert(kStartingUrl, PunycodeAdditions::decodedURLString(url));
+        m_current.insert(crawlKey::startingUrl, PunycodeAdditions::decodedURLString(url));
     if (!folder.isEmpty())
         m_current.insert(kFolder, folder);
     implementCurrentSettings();
@@ -377,7 +375,7 @@ void ConfigManager::returnToDefaultSettings()
     if (m_view)
         m_view->bringWindowToFront();
     QVariantMap kept;
-    for (const QString& key : { kStartingUrl, kId, kFolder }) {
+    for (const QString& key : { QString(crawlKey::startingUrl), kId, kFolder }) {
         if (m_current.contains(key))
             kept.insert(key, m_current.value(key));
     }
@@ -423,7 +421,7 @@ void ConfigManager::handleControl(const QString& key)
         m_defaults.setBool(process, QStringLiteral("exportEntireSite_Process"));
         m_defaults.setBool(!process, QStringLiteral("exportEntireSite_Preserve"));
     }
-    if (key == kStartingUrl && sitesTableIconSize() > 0)
+    if (key == crawlKey::startingUrl && sitesTableIconSize() > 0)
         getThumbForWebsite(m_current, true);
     if (key == crawlKey::trimQuery && crawlmere::platform::boolValue(shown.value(key)) && m_view)
         m_view->setCheckbox(crawlKey::shouldTrimHash, false);
@@ -432,7 +430,7 @@ void ConfigManager::handleControl(const QString& key)
 
 void ConfigManager::controlTextShouldBeginEditing(const QString& key, const QString& text)
 {
-    if (key == kStartingUrl) {
+    if (key == crawlKey::startingUrl) {
         if (text != u"https://" && !text.isEmpty() && m_websites.isEmpty()) {
             logLine(0, QStringLiteral("no websites, shouldn't happen. Creating new"));
             newConfig();
@@ -466,7 +464,7 @@ void ConfigManager::showStartingUrl(const QString& url)
 
 void ConfigManager::controlTextDidEndEditing(const QString& text)
 {
-    if (text == m_current.value(kStartingUrl).toString())
+    if (text == m_current.value(crawlKey::startingUrl).toString())
         return;
     synchronise();
     rebuildDataSourceAndReloadTableView();
@@ -547,14 +545,17 @@ QString ConfigManager::textContentOptionsWarning(const platform::UserDefaults& d
 QString ConfigManager::visitSelected(int row) const
 {
     const auto site = settingsForDataSourceRow(row);
-    return site ? validateStartingUrl(site->value(kStartingUrl).toString()) : QString();
+    return site ? validateStartingUrl(site->value(crawlKey::startingUrl).toString()) : QString();
 }
 
 // ----- current site --------------------------------------------------------------------------
 
 QString ConfigManager::getIDForCurrentSite() const { return m_current.value(kId).toString(); }
 QString ConfigManager::getNameForCurrentSite() const { return m_current.value(kName).toString(); }
-QString ConfigManager::getStartingURLForCurrentSite() const { return m_current.value(kStartingUrl).toString(); }
+QString ConfigManager::getStartingURLForCurrentSite() const
+{
+    return m_current.value(crawlKey::startingUrl).toString();
+}
 
 QVariantMap* ConfigManager::writeBackTarget(bool* isCurrent)
 {
@@ -583,7 +584,7 @@ void ConfigManager::setNewStartingurl(const QString& url)
         return;
     if (isCurrent)
         showStartingUrl(url);
-    site->insert(kStartingUrl, url);
+    site->insert(crawlKey::startingUrl, url);
     finishWriteBack(isCurrent);
     rebuildDataSourceAndReloadTableView();
 }

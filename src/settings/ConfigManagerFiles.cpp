@@ -21,7 +21,6 @@ using platform::PropertyList;
 namespace {
 
 const QString kId = QStringLiteral("id");
-const QString kStartingUrl = crawlKey::startingUrl;
 
 /// A site's settings that hold a password of its own (the FTP upload's, the site's log-in).
 bool holdsPassword(const QVariantMap& site)
@@ -244,7 +243,7 @@ int ConfigManager::openLcsbatchFile(const QString& path)
 
 bool ConfigManager::openFileAsStartingUrl(const QString& fileUrl)
 {
-    const QString shown = m_view ? m_view->urlFieldText() : m_current.value(kStartingUrl).toString();
+    const QString shown = m_view ? m_view->urlFieldText() : m_current.value(crawlKey::startingUrl).toString();
     bool editSelected = shown == u"https://";
     if (!editSelected) {
         // Both answers change the sites (no cancel answer: Escape does nothing).
@@ -259,7 +258,7 @@ bool ConfigManager::openFileAsStartingUrl(const QString& fileUrl)
     if (editSelected) {
         const QString url = PunycodeAdditions::decodedURLString(fileUrl);
         showStartingUrl(url);
-        m_current.insert(kStartingUrl, url);
+        m_current.insert(crawlKey::startingUrl, url);
         m_dirty = true;
         rebuildDataSourceAndReloadTableView();
     }

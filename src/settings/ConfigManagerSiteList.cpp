@@ -20,7 +20,6 @@ namespace {
 
 const QString kId = QStringLiteral("id");
 const QString kName = QStringLiteral("name");
-const QString kStartingUrl = crawlKey::startingUrl;
 const QString kFolder = QStringLiteral("folder");
 const QString kFolderList = QStringLiteral("folderList");
 const QString kSmartFolder = QStringLiteral("smartFolderSelected");
@@ -90,7 +89,7 @@ void ConfigManager::buildDatasourceArray()
             QString siteID = site.value(kId).toString();
             if (siteID.isNull())
                 siteID = QStringLiteral(""); // a site row, even without an identifier
-            m_rows.append({ site.value(kName).toString(), site.value(kStartingUrl).toString(), siteID,
+            m_rows.append({ site.value(kName).toString(), site.value(crawlKey::startingUrl).toString(), siteID,
                 getThumbForWebsite(site, false) });
         }
     }
@@ -151,7 +150,7 @@ bool ConfigManager::shouldBeVisible(const QVariantMap& site) const
     if (m_searchText.isEmpty())
         return true;
     return site.value(kName).toString().contains(m_searchText, Qt::CaseInsensitive)
-        || site.value(kStartingUrl).toString().contains(m_searchText, Qt::CaseInsensitive);
+        || site.value(crawlKey::startingUrl).toString().contains(m_searchText, Qt::CaseInsensitive);
 }
 
 // ----- folders -------------------------------------------------------------------------------
@@ -438,7 +437,7 @@ bool ConfigManager::deleteMeIfNotUsedHasBeenUsed() const
                                                                              : settingsForID(m_deleteMeIfNotUsed);
     if (!placeholder)
         return true;
-    return placeholder->value(kStartingUrl).toString() != u"https://"
+    return placeholder->value(crawlKey::startingUrl).toString() != u"https://"
         || placeholder->value(kName).toString() != kNewSiteName;
 }
 

@@ -137,9 +137,8 @@ void CrwlHighlighter::markWriteAndOpen()
 {
     platform::logLine(1, QStringLiteral("now have onPageData"));
     auto& defaults = platform::UserDefaults::standard();
-    const std::optional<QByteArray> marked
-        = highlightBadink(lcurl->absoluteString(), HighlightMarker::defaultStyle(), onPageUrl,
-            defaults.boolForKey(crawlKey::trimQuery), defaults.boolForKey(crawlKey::trimWhitespace));
+    const std::optional<QByteArray> marked = highlightBadink(lcurl->absoluteString(), HighlightMarker::defaultStyle(),
+        onPageUrl, defaults.boolForKey(crawlKey::trimQuery), defaults.boolForKey(crawlKey::trimWhitespace));
     const qsizetype length = onPageData.size();
     onPageData.clear();
     stopProgress();

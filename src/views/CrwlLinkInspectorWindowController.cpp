@@ -232,8 +232,7 @@ void CrwlLinkInspectorWindowController::windowDidLoad()
     }
     if (!m_tabs)
         buildWidgets();
-    fillFacts();
-    const LinkInspectorContent::Visibility shown = LinkInspectorContent::visibility(*lcurl);
+    const LinkInspectorContent::Visibility shown = fillFacts(/*update=*/false);
 
     m_onPage->setSortDescriptors({});
     columnManager->setUpColumns();
@@ -261,7 +260,7 @@ void CrwlLinkInspectorWindowController::windowDidLoad()
     reloadOnPage();
 }
 
-void CrwlLinkInspectorWindowController::fillFacts()
+LinkInspectorContent::Visibility CrwlLinkInspectorWindowController::fillFacts(bool update)
 {
     const CrwlUrl& target = *lcurl;
     auto set = [this](const char* name, const QString& text) {
@@ -271,12 +270,13 @@ void CrwlLinkInspectorWindowController::fillFacts()
     };
     set("inspectorLinkURL", target.getAbsoluteStringDecoded());
     set("inspectorStatus", target.getStatusDescription());
-    set("inspectorRedir", target.getRedirDecoded());
+    set("inspectorRedir", update ? target.getRedir() : target.getRedirDecoded());
     set("inspectorPageTitle", target.getPageTitleShown());
-    set("inspectorTargetPageInboundCount", QString::number(target.getWaysIn().size()));
+    set("inspectorTargetPageInboundCount", QString::number(target.waysInCount()));
     set("inspectorTargetMimeType", target.mimeType());
     set("inspectorTimeStamp", target.getFieldByName(QStringLiteral("timestamp")));
-    set("inspectorResponseTime", responseTimeText(target.getResponsetime()));
+    if (!update || target.getResponsetime() > 0)
+        set("inspectorResponseTime", responseTimeText(target.getResponsetime()));
     const qint64 redirects = target.getRedirectCount();
     m_redirectButton->setText(QString::number(redirects > 0 ? redirects : 0));
     m_redirectButton->setEnabled(redirects > 0);
@@ -295,6 +295,7 @@ void CrwlLinkInspectorWindowController::fillFacts()
     m_pageTitleLabel->setVisible(shown.pageParts);
     findChild<QLineEdit*>(QStringLiteral("inspectorPageTitle"))->setVisible(shown.pageParts);
     m_inspectTarget->setVisible(shown.pageParts);
+    return shown;
 }
 
 void CrwlLinkInspectorWindowController::removeTab(const QString& identifier)
@@ -318,7 +319,7 @@ void CrwlLinkInspectorWindowController::selectTabAtIndex(int index)
 void CrwlLinkInspectorWindowController::reloadOnPage()
 {
     const qint64 displayPageTitle = platform::UserDefaults::standard().integerForKey(QStringLiteral("displayPageTitle"));
-    const qsizetype occurrences = lcurl ? qsizetype(lcurl->getWaysIn().size()) : 0;
+    const qsizetype occurrences = lcurl ? lcurl->waysInCount() : 0;
     const QList<TableColumn> columns = m_onPage->tableColumns();
     const QSignalBlocker quiet(m_onPage);
     m_onPage->clearSelection();
@@ -509,13 +510,8 @@ void CrwlLinkInspectorWindowController::shouldUpdateStatus()
     if (!m_tabs || !followCurrentScan())
         return;
     // Every fact follows the record as the scan goes on (a record taken over early in a scan has
-    // neither its time stamp nor all of its occurrences yet); a response time not yet known
-    // keeps the one shown.
-    const QString responseTime = findChild<QLineEdit*>(QStringLiteral("inspectorResponseTime"))->text();
-    fillFacts();
-    findChild<QLineEdit*>(QStringLiteral("inspectorRedir"))->setText(lcurl->getRedir());
-    if (lcurl->getResponsetime() <= 0)
-        findChild<QLineEdit*>(QStringLiteral("inspectorResponseTime"))->setText(responseTime);
+    // neither its time stamp nor all of its occurrences yet).
+    fillFacts(/*update=*/true);
     if (lcurl->occurrencesCount() != shownOccurrences)
         occurrencesChanged();
     // A recheck first puts the target back in the queue, which is itself a status change: the

@@ -146,8 +146,10 @@ private:
     /// Takes the current scan's record of the target's URL (filling the window again when it is
     /// another record); false, the actions disabled, when the current scan has none.
     bool followCurrentScan();
-    /// Every fact, the redirect table, the warnings and the notices from the target.
-    void fillFacts();
+    /// Every fact, the redirect table, the warnings and the notices from the target; answers
+    /// what the window shows of it. `update`, as the window follows the scan: the redirect is
+    /// shown as the record holds it, and a response time not yet known keeps the one shown.
+    LinkInspectorContent::Visibility fillFacts(bool update);
     void offerActions(bool offered);
 
     Pasteboard* pasteboard = nullptr;

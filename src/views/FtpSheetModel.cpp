@@ -25,8 +25,8 @@ void FtpSheetFields::applyTo(QVariantMap& settings) const { settings.insert(toSe
 
 QVariantMap FtpSheetFields::toSettings() const
 {
-    return { { crawlKey::ftpserver, server }, { crawlKey::ftpport, port }, { crawlKey::ftpdirectory, directory }, { crawlKey::ftpusername, user }, { crawlKey::ftppassword, password },
-        { crawlKey::ftpUsesTLS, usesTls } };
+    return { { crawlKey::ftpserver, server }, { crawlKey::ftpport, port }, { crawlKey::ftpdirectory, directory },
+        { crawlKey::ftpusername, user }, { crawlKey::ftppassword, password }, { crawlKey::ftpUsesTLS, usesTls } };
 }
 
 FtpSheetModel::FtpSheetModel(sitemap::SitemapManager& manager, std::function<void(const QVariantMap&)> store,

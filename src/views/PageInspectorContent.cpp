@@ -47,7 +47,7 @@ PageInspectorContent PageInspectorContent::of(const CrwlUrl& page)
     content.linkCount = page.getFieldByName(QStringLiteral("linkcount"));
     content.timeStamp = page.getFieldByName(QStringLiteral("timestamp"));
     // The inbound links and the redirects that lead here, as the inbound table lists them.
-    content.internalBacklinks = QString::number(page.getWaysIn().size());
+    content.internalBacklinks = QString::number(page.waysInCount());
     content.responseTime = page.getFieldByName(QStringLiteral("responsetime"));
     content.fileSize = QString::number(page.getFilesizeinbytes()) + QStringLiteral(" bytes");
     content.canonical = page.getCanonical();

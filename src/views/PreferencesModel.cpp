@@ -53,12 +53,16 @@ Preference check(crawlmere::engine::CrawlSettingKey key, const char* label,
     return check(key.name(), label, effect, help);
 }
 
-/// A text crawl setting: its label and help anchor are the settings pane's unless given.
-Preference crawlText(crawlmere::engine::CrawlSettingKey key, const char* label = nullptr, const char* help = nullptr)
+Preference text(crawlmere::engine::CrawlSettingKey key, const char* label, const char* help)
+{
+    return text(key.name(), label, PreferenceKind::Text, help);
+}
+
+/// A text crawl setting offered with the settings pane's label and help anchor.
+Preference paneText(crawlmere::engine::CrawlSettingKey key)
 {
     const crawlmere::engine::SettingPaneEntry& pane = crawlmere::engine::crawlSetting(key).pane;
-    return text(key.name(), label ? label : pane.label, PreferenceKind::Text,
-        help ? help : pane.helpAnchor ? pane.helpAnchor : "");
+    return text(key, pane.label, pane.helpAnchor ? pane.helpAnchor : "");
 }
 
 /// A new site's crawl setting, within the range the table of crawl settings gives it.
@@ -86,7 +90,7 @@ QList<PreferencePage> buildPages()
                 check(crawlKey::runAllToCompletion, "Load every page to its end, whatever its type"),
                 check("linkedFilesAreInternal", "Count linked files and images as internal links"),
                 check("formActions", "Check the addresses forms are sent to", PreferenceEffect::None, "formactions:"),
-                crawlText(crawlKey::defaultLocalFileName, "Local default file name:", "localdefault:"),
+                text(crawlKey::defaultLocalFileName, "Local default file name:", "localdefault:"),
             } },
         { QStringLiteral("1"), QStringLiteral("prefsLinksTabViewItem"), tr("Links and labels"),
             {
@@ -116,7 +120,7 @@ QList<PreferencePage> buildPages()
                 crawlNumber(crawlKey::occurrencesLimit),
                 crawlNumber(crawlKey::numberOfThreads),
                 crawlNumber(crawlKey::timeout, PreferenceKind::Seconds),
-                crawlText(crawlKey::userAgentString),
+                paneText(crawlKey::userAgentString),
             } },
         { PreferencesModel::kSitemapTab, QStringLiteral("prefsSitemapTabViewItem"), tr("Sitemap"),
             {

@@ -357,8 +357,7 @@ void SettingsOptionsTab::showSettings(const QVariantMap& site)
         }
         m_shownValues.insert(row.key, storedValue(row));
     }
-    m_imagesDisabledInfo->setHidden(
-        static_cast<QCheckBox*>(m_controls.value(crawlKey::checkImages))->isChecked());
+    m_imagesDisabledInfo->setHidden(static_cast<QCheckBox*>(m_controls.value(crawlKey::checkImages))->isChecked());
     followRateLimit();
     m_showing = false;
 }
