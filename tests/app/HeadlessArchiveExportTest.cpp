@@ -1,6 +1,7 @@
 // The headless program with archiving: the export after the finish, named in the summary, and
 // the exported copy scanned again from disc with no bad link.
 #include "app/HeadlessScan.h"
+#include "app/QuietHeadlessRun.h"
 
 #include "engine/EngineDefaults.h"
 #include "platform/Paths.h"
@@ -16,8 +17,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
-
 using namespace crawlmere::app;
 using crawlmere::test::LoopbackServer;
 
@@ -29,30 +28,18 @@ struct HeadlessRun {
     QString err;
 };
 
-QString readAll(std::FILE* file)
-{
-    std::rewind(file);
-    QByteArray bytes;
-    char buffer[4096];
-    size_t n = 0;
-    while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0)
-        bytes.append(buffer, static_cast<qsizetype>(n));
-    std::fclose(file);
-    return QString::fromUtf8(bytes);
-}
-
 HeadlessRun run(const QStringList& arguments)
 {
-    std::FILE* out = std::tmpfile();
-    std::FILE* err = std::tmpfile();
+    crawlmere::test::CapturedFile out;
+    crawlmere::test::CapturedFile err;
     HeadlessConsole console;
-    console.out = out;
-    console.err = err;
+    console.out = out.get();
+    console.err = err.get();
     console.watchInterrupt = false;
     HeadlessRun result;
     result.status = runHeadlessCommand(arguments, console, /*displayAvailable=*/false);
-    result.out = readAll(out);
-    result.err = readAll(err);
+    result.out = out.text();
+    result.err = err.text();
     return result;
 }
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "app/HeadlessScan.h"
+#include "app/QuietHeadlessRun.h"
 
 #include "engine/CrwlUrl.h"
 #include "engine/EngineDefaults.h"
@@ -22,7 +23,6 @@
 
 #include <chrono>
 #include <csignal>
-#include <cstdio>
 #include <map>
 #include <atomic>
 #include <thread>
@@ -32,38 +32,6 @@ namespace crawlmere::test::headless {
 using namespace crawlmere::app;
 using crawlmere::test::LoopbackServer;
 
-
-/// A stdio file that the run writes to and the test reads back.
-class CapturedFile {
-public:
-    CapturedFile()
-        : m_file(std::tmpfile())
-    {
-    }
-    ~CapturedFile()
-    {
-        if (m_file)
-            std::fclose(m_file);
-    }
-    CapturedFile(const CapturedFile&) = delete;
-    CapturedFile& operator=(const CapturedFile&) = delete;
-    std::FILE* get() const { return m_file; }
-    QString text() const
-    {
-        std::fflush(m_file);
-        std::rewind(m_file);
-        QByteArray bytes;
-        char buffer[4096];
-        size_t n = 0;
-        while ((n = std::fread(buffer, 1, sizeof buffer, m_file)) > 0)
-            bytes.append(buffer, static_cast<qsizetype>(n));
-        std::fseek(m_file, 0, SEEK_END);
-        return QString::fromUtf8(bytes);
-    }
-
-private:
-    std::FILE* m_file;
-};
 
 /// One CSV line of quoted fields ("" inside a field is one quote).
 inline QStringList csvFields(const QString& line)
@@ -239,9 +207,12 @@ protected:
         // Each keep-alive connection holds a server thread: room for every fetch in flight.
         server.server().new_task_queue = [] { return new httplib::ThreadPool(40); };
         server.server().set_keep_alive_timeout(1);
-        buildSite(server.server());
+        serveSite(server.server());
         ASSERT_TRUE(startListening(server));
     }
+
+    /// The site the scans read: the scripted one, unless a suite serves its own.
+    virtual void serveSite(httplib::Server& site) { buildSite(site); }
 
     /// Runs the program on `arguments` (the CSV option added) and keeps its output.
     int run(QStringList arguments, bool withCsv = true)

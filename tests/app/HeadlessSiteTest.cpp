@@ -1,36 +1,20 @@
 // End-to-end scans of a scripted loopback site of about thirty pages: every URL found, its
 // status, redirect columns, title, link count and occurrence count, in process and through the
 // built program's --csv.
-#include "app/HeadlessScan.h"
 #include "HeadlessScanTestSupport.h"
 
-#include "engine/EngineDefaults.h"
-#include "platform/UserDefaults.h"
-#include "support/LoopbackServer.h"
 #include "support/LoopbackSite.h"
 
 #include <QCoreApplication>
-#include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QProcessEnvironment>
-#include <QTemporaryDir>
 
-#include <gtest/gtest.h>
-
-#include <chrono>
-#include <cstdio>
 #include <map>
-#include <thread>
 
 using namespace crawlmere::app;
-using crawlmere::test::LoopbackServer;
+using namespace crawlmere::test::headless;
 using crawlmere::test::serveLoopbackSite;
-using crawlmere::test::headless::CapturedFile;
-using crawlmere::test::headless::CsvTable;
-using crawlmere::test::headless::readCsv;
-using crawlmere::test::headless::startListening;
-using crawlmere::test::headless::summaryValue;
 
 namespace {
 
@@ -106,17 +90,9 @@ QString programPath()
     return QFileInfo(QCoreApplication::applicationDirPath() + QStringLiteral("/../crawlmere")).absoluteFilePath();
 }
 
-class HeadlessSiteTest : public ::testing::Test {
+class HeadlessSiteTest : public HeadlessScanTest {
 protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(folder.isValid());
-        crawlmere::engine::registerEngineDefaults(crawlmere::platform::UserDefaults::standard());
-        server.server().new_task_queue = [] { return new httplib::ThreadPool(40); };
-        server.server().set_keep_alive_timeout(1);
-        serveLoopbackSite(server.server());
-        ASSERT_TRUE(startListening(server));
-    }
+    void serveSite(httplib::Server& site) override { serveLoopbackSite(site); }
 
     /// The scan's arguments: nofollow links not followed, links above the root tolerated, a
     /// two-second time-out.
@@ -129,15 +105,7 @@ protected:
             kColumns, QStringLiteral("--csv"), csv, server.url(QStringLiteral("/")) };
     }
 
-    int runInProcess(bool robotsObserved, const QString& csv) { return runInProcess(arguments(robotsObserved, csv)); }
-    int runInProcess(const QStringList& commandLine)
-    {
-        HeadlessConsole console;
-        console.out = out.get();
-        console.err = err.get();
-        console.errIsTerminal = false;
-        return runHeadlessCommand(commandLine, console, /*displayAvailable=*/false);
-    }
+    int runInProcess(bool robotsObserved, const QString& csv) { return run(arguments(robotsObserved, csv), false); }
 
     /// Compares every row of `csv` with `expected`, and the set of URLs with its keys.
     void expectRows(const CsvTable& csv, const std::map<QString, Expected>& expected) const
@@ -179,11 +147,6 @@ protected:
         EXPECT_TRUE(unexpected.isEmpty()) << "found too: " << qPrintable(unexpected.join(u' '));
         EXPECT_EQ(csv.rowCount, static_cast<int>(expected.size()) + 1); // every URL once
     }
-
-    QTemporaryDir folder;
-    LoopbackServer server;
-    CapturedFile out;
-    CapturedFile err;
 };
 
 } // namespace
@@ -253,8 +216,9 @@ TEST_F(HeadlessSiteTest, ALinkAboveTheRootStaysItsOwnUrlUnlessUpADirectoryLinksA
     // From E, "../../../a.html" climbs one folder above the root. Untolerated, it keeps its "/../"
     // and is checked as a URL of its own; the start's folder scope keeps the scan from reading it.
     const QString csvPath = folder.filePath(QStringLiteral("scan.csv"));
-    ASSERT_EQ(runInProcess({ QStringLiteral("--columns"), kColumns, QStringLiteral("--csv"), csvPath,
-                  server.url(QStringLiteral("/dir/sub/e.html")) }),
+    ASSERT_EQ(run({ QStringLiteral("--columns"), kColumns, QStringLiteral("--csv"), csvPath,
+                      server.url(QStringLiteral("/dir/sub/e.html")) },
+                  false),
         kExitFinished)
         << qPrintable(err.text());
     CsvTable csv = readCsv(csvPath);
@@ -266,9 +230,9 @@ TEST_F(HeadlessSiteTest, ALinkAboveTheRootStaysItsOwnUrlUnlessUpADirectoryLinksA
     EXPECT_EQ(csv.rows.at(server.url(QStringLiteral("/missing.html"))).at("status"), "404 not found");
     EXPECT_EQ(csv.rows.at(server.url(QStringLiteral("/dir/c.html"))).at("status"), "200 ok");
 
-    ASSERT_EQ(
-        runInProcess({ QStringLiteral("--set"), QStringLiteral("tolerateUpADirectory=YES"), QStringLiteral("--columns"),
-            kColumns, QStringLiteral("--csv"), csvPath, server.url(QStringLiteral("/dir/sub/e.html")) }),
+    ASSERT_EQ(run({ QStringLiteral("--set"), QStringLiteral("tolerateUpADirectory=YES"), QStringLiteral("--columns"),
+                      kColumns, QStringLiteral("--csv"), csvPath, server.url(QStringLiteral("/dir/sub/e.html")) },
+                  false),
         kExitFinished);
     csv = readCsv(csvPath);
     EXPECT_EQ(csv.rowCount, 4);
@@ -280,8 +244,9 @@ TEST_F(HeadlessSiteTest, ALinkAboveTheRootStaysItsOwnUrlUnlessUpADirectoryLinksA
 TEST_F(HeadlessSiteTest, TheRedirectsLeadingToAUrlAreCounted)
 {
     const QString csvPath = folder.filePath(QStringLiteral("scan.csv"));
-    ASSERT_EQ(runInProcess({ QStringLiteral("--columns"), QStringLiteral("url,numberofredirectstohere"),
-                  QStringLiteral("--csv"), csvPath, server.url(QStringLiteral("/")) }),
+    ASSERT_EQ(run({ QStringLiteral("--columns"), QStringLiteral("url,numberofredirectstohere"), QStringLiteral("--csv"),
+                      csvPath, server.url(QStringLiteral("/")) },
+                  false),
         kExitFinished);
     const CsvTable csv = readCsv(csvPath);
     ASSERT_TRUE(csv.rows.count(server.url(QStringLiteral("/missing.html"))));

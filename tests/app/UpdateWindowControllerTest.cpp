@@ -31,6 +31,7 @@ using crawlmere::platform::UserDefaults;
 using crawlmere::test::LoopbackServer;
 using crawlmere::test::RawConnection;
 using crawlmere::test::RawSocketServer;
+using crawlmere::test::silentHandler;
 namespace app = crawlmere::app;
 namespace Dispatch = crawlmere::platform::Dispatch;
 using Controller = app::UpdateWindowController;
@@ -216,10 +217,7 @@ TEST_F(UpdateCheckTest, AutomaticCheckOffSendsNoRequestAndKeepsTheMenuItem)
 
 TEST_F(UpdateCheckTest, AServerThatNeverAnswersLeavesTheEventLoopTurning)
 {
-    RawSocketServer silent([](RawConnection& connection) {
-        connection.readRequest();
-        connection.hold(10s);
-    });
+    RawSocketServer silent(silentHandler(10s));
     ASSERT_TRUE(silent.start());
     defaults.setObject(silent.url("/version.txt"), Controller::kVersionTextURLKey);
     controller.setRequestTimeout(1200ms);

@@ -41,6 +41,7 @@ using crawlmere::test::makeSettings;
 using crawlmere::test::RawConnection;
 using crawlmere::test::RawSocketServer;
 using crawlmere::test::readFixture;
+using crawlmere::test::silentHandler;
 
 /// `bytes` in a gzip member, as a server sends a compressed body.
 inline QByteArray qCompressGzip(const QByteArray& bytes)

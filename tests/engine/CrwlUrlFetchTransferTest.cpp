@@ -6,10 +6,7 @@ using namespace crawlmere::test::fetching;
 
 TEST_F(CrwlUrlFetchTest, StalledServerTimesOutAndDroppedConnectionsFail)
 {
-    RawSocketServer stalling([](RawConnection& connection) {
-        connection.readRequest();
-        connection.hold(std::chrono::seconds(20));
-    });
+    RawSocketServer stalling(silentHandler(std::chrono::seconds(20)));
     ASSERT_TRUE(stalling.start());
     const auto stalled = makeRecord(stalling.url(QStringLiteral("/slow")), { { QStringLiteral("timeout"), 1 } });
     fetch(stalled);
@@ -166,10 +163,7 @@ TEST_F(CrwlUrlFetchTest, FileUrlsExistingMissingAndFolders)
 
 TEST_F(CrwlUrlFetchTest, UnlinkedFetchNeverReportsBack)
 {
-    RawSocketServer stalling([](RawConnection& connection) {
-        connection.readRequest();
-        connection.hold(std::chrono::seconds(20));
-    });
+    RawSocketServer stalling(silentHandler(std::chrono::seconds(20)));
     ASSERT_TRUE(stalling.start());
     const auto record = makeRecord(stalling.url(QStringLiteral("/slow")), { { QStringLiteral("timeout"), 1 } });
     ASSERT_TRUE(record->sendAsyncServerRequest());

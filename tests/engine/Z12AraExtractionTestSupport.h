@@ -12,9 +12,11 @@
 
 #include <QDir>
 #include <QFile>
+#include <QUrl>
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <map>
 #include <thread>
 
@@ -184,6 +186,18 @@ protected:
     }
 
     std::shared_ptr<CrwlUrl> known(const QString& url) const { return hub->weHaveThisOneAlready(url, nullptr, true); }
+
+    /// Reads `home` as a page of `list`, and returns the record each link made (null where none).
+    template <std::size_t N> std::array<std::shared_ptr<CrwlUrl>, N> readHome(const ScriptLink (&list)[N])
+    {
+        Script script;
+        script.links.assign(std::begin(list), std::end(list));
+        extract(home, script);
+        std::array<std::shared_ptr<CrwlUrl>, N> records;
+        for (std::size_t i = 0; i < N; ++i)
+            records[i] = known(QUrl(home->absoluteString()).resolved(QUrl(list[i].href)).toString());
+        return records;
+    }
 
     static Script links(std::initializer_list<ScriptLink> list)
     {

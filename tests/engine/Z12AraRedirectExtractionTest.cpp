@@ -14,10 +14,8 @@ TEST_F(Z12AraExtractionTest, ARedirectIsOnlyARedirectWhicheverAnswerComesFirst)
     for (const bool redirectFirst : { true, false }) {
         SCOPED_TRACE(redirectFirst ? "redirect first" : "direct first");
         start();
-        extract(home, links({ { QStringLiteral("/old.html"), QStringLiteral("old") },
-                          { QStringLiteral("/guide/index.html"), QStringLiteral("guide") } }));
-        const auto old = known(QStringLiteral("http://site.test/old.html"));
-        const auto direct = known(tutorial);
+        const auto [old, direct] = readHome({ { QStringLiteral("/old.html"), QStringLiteral("old") },
+            { QStringLiteral("/guide/index.html"), QStringLiteral("guide") } });
         ASSERT_TRUE(old && direct);
         old->addRedir(tutorial, 301, 0);
         extract(redirectFirst ? old : direct, page);
@@ -35,8 +33,7 @@ TEST_F(Z12AraExtractionTest, ARedirectIsOnlyARedirectWhicheverAnswerComesFirst)
     // the links to the redirect let be followed.
     defaults->setBool(true, QStringLiteral("dontFollowNofollowLinks"));
     start();
-    extract(home, links({ { QStringLiteral("/moved"), QStringLiteral("moved") } }));
-    const auto moved = known(QStringLiteral("http://site.test/moved"));
+    const auto moved = readHome({ { QStringLiteral("/moved"), QStringLiteral("moved") } })[0];
     ASSERT_TRUE(moved);
     moved->addRedir(QStringLiteral("http://site.test/target.html"), 301, 0);
     hub->addToRedirLookup(moved, QStringLiteral("http://site.test/target.html"));
@@ -58,12 +55,9 @@ TEST_F(Z12AraExtractionTest, APageIsAtItsShortestDistanceWhicheverWayInIsReadFir
     for (const bool redirectFirst : { true, false }) {
         SCOPED_TRACE(redirectFirst ? "redirect first" : "deeper link first");
         start();
-        extract(home,
-            links({ { QStringLiteral("/r301"), QStringLiteral("r") },
-                { QStringLiteral("/mid.html"), QStringLiteral("mid") },
-                { QStringLiteral("/slow.html"), QStringLiteral("slow") } }));
-        const auto r301 = known(QStringLiteral("http://site.test/r301"));
-        const auto mid = known(QStringLiteral("http://site.test/mid.html"));
+        const auto [r301, mid, slow] = readHome(
+            { { QStringLiteral("/r301"), QStringLiteral("r") }, { QStringLiteral("/mid.html"), QStringLiteral("mid") },
+                { QStringLiteral("/slow.html"), QStringLiteral("slow") } });
         ASSERT_TRUE(r301 && mid);
         r301->addRedir(QStringLiteral("http://site.test/t.html"), 301, 0);
         hub->addToRedirLookup(r301, QStringLiteral("http://site.test/t.html"));
@@ -85,8 +79,7 @@ TEST_F(Z12AraExtractionTest, APageIsAtItsShortestDistanceWhicheverWayInIsReadFir
         EXPECT_EQ(r301->outboundLinkCount(), 0);
 
         // A page at 1 read after the page at 3 that linked the same URL.
-        extract(known(QStringLiteral("http://site.test/slow.html")),
-            links({ { QStringLiteral("/far.html"), QStringLiteral("far again") } }));
+        extract(slow, links({ { QStringLiteral("/far.html"), QStringLiteral("far again") } }));
         EXPECT_EQ(known(QStringLiteral("http://site.test/far.html"))->getDistanceFromHome(), 2);
     }
 }
@@ -101,11 +94,8 @@ TEST_F(Z12AraExtractionTest, APageReadAtTheLevelsLimitIsReadAgainOnceAShorterWay
     for (const bool redirectFirst : { true, false }) {
         SCOPED_TRACE(redirectFirst ? "redirect first" : "deeper link first");
         start();
-        extract(home,
-            links({ { QStringLiteral("/r301"), QStringLiteral("r") },
-                { QStringLiteral("/mid.html"), QStringLiteral("mid") } }));
-        const auto r301 = known(QStringLiteral("http://site.test/r301"));
-        const auto mid = known(QStringLiteral("http://site.test/mid.html"));
+        const auto [r301, mid] = readHome({ { QStringLiteral("/r301"), QStringLiteral("r") },
+            { QStringLiteral("/mid.html"), QStringLiteral("mid") } });
         ASSERT_TRUE(r301 && mid);
         r301->addRedir(QStringLiteral("http://site.test/t.html"), 301, 0);
         if (redirectFirst)
@@ -136,8 +126,7 @@ TEST_F(Z12AraExtractionTest, APdfReachedThroughARedirectIsReadAndTheRedirectIsNo
     settings->insert(QStringLiteral("shouldParsePDFs"), true);
     defaults->setBool(true, QStringLiteral("includePdfsInSitemap"));
     start();
-    extract(home, links({ { QStringLiteral("/getpdf"), QStringLiteral("get") } }));
-    const auto get = known(QStringLiteral("http://site.test/getpdf"));
+    const auto get = readHome({ { QStringLiteral("/getpdf"), QStringLiteral("get") } })[0];
     ASSERT_TRUE(get);
     get->addRedir(QStringLiteral("http://site.test/doc.pdf"), 302, 0);
     get->setMimeType(QStringLiteral("application/pdf"));
@@ -161,11 +150,8 @@ TEST_F(Z12AraExtractionTest, APdfReachedThroughARedirectIsReadAndTheRedirectIsNo
 TEST_F(Z12AraExtractionTest, ARefreshHeaderOnlyRecordedLeavesThePageItsOwn)
 {
     start();
-    extract(home,
-        links({ { QStringLiteral("/rh30.html"), QStringLiteral("30") },
-            { QStringLiteral("/rh5.html"), QStringLiteral("5") } }));
-    const auto rh30 = known(QStringLiteral("http://site.test/rh30.html"));
-    const auto rh5 = known(QStringLiteral("http://site.test/rh5.html"));
+    const auto [rh30, rh5] = readHome({ { QStringLiteral("/rh30.html"), QStringLiteral("30") },
+        { QStringLiteral("/rh5.html"), QStringLiteral("5") } });
     ASSERT_TRUE(rh30 && rh5);
     // A Refresh header the fetch only recorded, and one it followed.
     rh30->addRedir(QStringLiteral("http://site.test/later.html"), 200, 2);
@@ -215,16 +201,13 @@ TEST_F(Z12AraExtractionTest, ARedirectTargetGetsTheStatusALinkToItWould)
         SCOPED_TRACE(blacklistByRobots ? "robots blacklist on" : "robots blacklist off");
         settings->insert(QStringLiteral("blacklistByRobotsTxt"), blacklistByRobots);
         start(QStringLiteral("http://site.test/"), robots);
-        extract(home,
-            links({ { QStringLiteral("/go-admin"), QStringLiteral("go") },
-                { QStringLiteral("/admin/d.html"), QStringLiteral("direct") } }));
-        const auto go = known(QStringLiteral("http://site.test/go-admin"));
+        const auto [go, direct] = readHome({ { QStringLiteral("/go-admin"), QStringLiteral("go") },
+            { QStringLiteral("/admin/d.html"), QStringLiteral("direct") } });
         ASSERT_TRUE(go);
         EXPECT_EQ(hub->isNeverRequested(QStringLiteral("http://site.test/admin/r.html")), blacklistByRobots);
         go->addRedir(QStringLiteral("http://site.test/admin/r.html"), 302, 0);
         extract(go, links({}));
         const auto viaRedirect = known(QStringLiteral("http://site.test/admin/r.html"));
-        const auto direct = known(QStringLiteral("http://site.test/admin/d.html"));
         ASSERT_TRUE(viaRedirect && direct);
         for (const auto& record : { viaRedirect, direct }) {
             EXPECT_EQ(record->getStatus(), direct->getStatus());
@@ -238,11 +221,8 @@ TEST_F(Z12AraExtractionTest, ARedirectTargetGetsTheStatusALinkToItWould)
 TEST_F(Z12AraExtractionTest, ARedirectShowsThePageItLeadsToAndThePageSaysHowItIsReached)
 {
     start();
-    extract(home,
-        links({ { QStringLiteral("/old-page"), QStringLiteral("old") },
-            { QStringLiteral("/chain"), QStringLiteral("chain") } }));
-    const auto old = known(QStringLiteral("http://site.test/old-page"));
-    const auto chain = known(QStringLiteral("http://site.test/chain"));
+    const auto [old, chain] = readHome({ { QStringLiteral("/old-page"), QStringLiteral("old") },
+        { QStringLiteral("/chain"), QStringLiteral("chain") } });
     ASSERT_TRUE(old && chain);
     old->addRedir(QStringLiteral("http://site.test/moved.html"), 301, 0);
     hub->addToRedirLookup(old, QStringLiteral("http://site.test/moved.html"));
@@ -284,8 +264,7 @@ TEST_F(Z12AraExtractionTest, ARedirectShowsThePageItLeadsToAndThePageSaysHowItIs
             { QStringLiteral("http://site.test/chain"), QStringLiteral("http://site.test/end.html") } }));
     EXPECT_TRUE(target->getInboundInstances().empty());
     // A second redirect to the page: both are named, in the order of their addresses.
-    extract(home, links({ { QStringLiteral("/another"), QStringLiteral("another") } }));
-    const auto another = known(QStringLiteral("http://site.test/another"));
+    const auto another = readHome({ { QStringLiteral("/another"), QStringLiteral("another") } })[0];
     another->addRedir(QStringLiteral("http://site.test/moved.html"), 302, 0);
     extract(another, moved);
     EXPECT_EQ(target->getFieldByName(QStringLiteral("onpageurl")),
@@ -297,8 +276,7 @@ TEST_F(Z12AraExtractionTest, APdfTheSitemapTookOnItsStatusIsStillRead)
     settings->insert(QStringLiteral("shouldParsePDFs"), true);
     defaults->setBool(true, QStringLiteral("includePdfsInSitemap"));
     start();
-    extract(home, links({ { QStringLiteral("/doc.pdf"), QStringLiteral("pdf") } }));
-    const auto pdf = known(QStringLiteral("http://site.test/doc.pdf"));
+    const auto pdf = readHome({ { QStringLiteral("/doc.pdf"), QStringLiteral("pdf") } })[0];
     ASSERT_TRUE(pdf);
     pdf->setMimeType(QStringLiteral("application/pdf"));
     pdf->setIsHTML(false);

@@ -24,10 +24,7 @@ TEST_F(UrlSessionTest, AServerThatStallsMidBodyHitsTheIdleTimeout)
 
 TEST_F(UrlSessionTest, AServerThatNeverAnswersHitsTheIdleTimeoutWithoutAResponse)
 {
-    RawSocketServer silent([](RawConnection& connection) {
-        connection.readRequest();
-        connection.hold(30s);
-    });
+    RawSocketServer silent(silentHandler(30s));
     ASSERT_TRUE(silent.start());
     auto rec = fetch(UrlRequest(silent.url(QStringLiteral("/silent")), 1.0));
     EXPECT_EQ(errorCode(*rec), UrlErrorCode::TimedOut);

@@ -32,6 +32,7 @@ using namespace crawlmere::platform;
 using crawlmere::test::LoopbackServer;
 using crawlmere::test::RawConnection;
 using crawlmere::test::RawSocketServer;
+using crawlmere::test::silentHandler;
 using namespace std::chrono_literals;
 
 

@@ -45,10 +45,7 @@ TEST_F(UrlSessionTest, SynchronousLoadDoesNotWaitForASessionThatWaitsForTheMainT
 
 TEST_F(UrlSessionTest, SynchronousLoadGivesUpAfterItsTimeout)
 {
-    RawSocketServer silent([](RawConnection& connection) {
-        connection.readRequest();
-        connection.hold(30s);
-    });
+    RawSocketServer silent(silentHandler(30s));
     ASSERT_TRUE(silent.start());
     const auto began = std::chrono::steady_clock::now();
     const UrlLoadResult result = UrlSession::loadSynchronously(UrlRequest(silent.url(), 60.0), 1s);
@@ -59,6 +56,36 @@ TEST_F(UrlSessionTest, SynchronousLoadGivesUpAfterItsTimeout)
 }
 
 // --- Concurrency and cancellation --------------------------------------------------------------
+
+namespace {
+
+/// A transfer that received its first bytes and then stalls: the server sends ten of the
+/// 100000 bytes it announced and holds the connection.
+struct StalledTransfer {
+    RawSocketServer server { [](RawConnection& connection) {
+        if (connection.readRequest().isEmpty())
+            return;
+        connection.send("HTTP/1.1 200 OK\r\nContent-Length: 100000\r\n\r\nsome bytes");
+        connection.hold(30s);
+    } };
+    std::shared_ptr<Recording> rec = std::make_shared<Recording>();
+    std::shared_ptr<UrlSession> session;
+    std::atomic<bool> firstData { false };
+
+    /// Starts the transfer; true once its first bytes arrived.
+    bool start()
+    {
+        if (!server.start())
+            return false;
+        Options options;
+        options.onFirstData = [this](UrlSession&) { firstData = true; };
+        session = UrlSession::create(recordingDelegate(rec, options));
+        session->start(UrlRequest(server.url(), 60.0));
+        return Dispatch::runUntil([this] { return firstData.load(); }, kDidNotHang);
+    }
+};
+
+} // namespace
 
 TEST_F(UrlSessionTest, FiftyConcurrentTransfersAllComplete)
 {
@@ -137,51 +164,27 @@ TEST_F(UrlSessionTest, MainThreadSessionsCallBackOnTheMainThreadInOrder)
 
 TEST_F(UrlSessionTest, CancelFromAnotherThreadEndsARunningTransfer)
 {
-    RawSocketServer stall([](RawConnection& connection) {
-        if (connection.readRequest().isEmpty())
-            return;
-        connection.send("HTTP/1.1 200 OK\r\nContent-Length: 100000\r\n\r\nsome bytes");
-        connection.hold(30s);
-    });
-    ASSERT_TRUE(stall.start());
-    std::atomic<bool> firstData { false };
-    Options options;
-    options.onFirstData = [&](UrlSession&) { firstData = true; };
-    auto rec = std::make_shared<Recording>();
-    std::shared_ptr<UrlSession> session = UrlSession::create(recordingDelegate(rec, options));
-    session->start(UrlRequest(stall.url(), 60.0));
-    ASSERT_TRUE(Dispatch::runUntil([&] { return firstData.load(); }, kDidNotHang));
-    std::thread canceller([session] { session->cancel(); });
+    StalledTransfer t;
+    ASSERT_TRUE(t.start());
+    std::thread canceller([session = t.session] { session->cancel(); });
     canceller.join();
-    ASSERT_TRUE(Dispatch::runUntil([&] { return rec->done.load(); }, kDidNotHang));
-    EXPECT_EQ(errorCode(*rec), UrlErrorCode::Cancelled);
-    EXPECT_EQ(rec->completions.load(), 1);
-    EXPECT_EQ(rec->data, QByteArray("some bytes"));
+    ASSERT_TRUE(Dispatch::runUntil([&] { return t.rec->done.load(); }, kDidNotHang));
+    EXPECT_EQ(errorCode(*t.rec), UrlErrorCode::Cancelled);
+    EXPECT_EQ(t.rec->completions.load(), 1);
+    EXPECT_EQ(t.rec->data, QByteArray("some bytes"));
 }
 
 TEST_F(UrlSessionTest, InvalidatedSessionsCallNothingMoreAndReleaseTheirDelegate)
 {
-    RawSocketServer stall([](RawConnection& connection) {
-        if (connection.readRequest().isEmpty())
-            return;
-        connection.send("HTTP/1.1 200 OK\r\nContent-Length: 100000\r\n\r\nsome bytes");
-        connection.hold(30s);
-    });
-    ASSERT_TRUE(stall.start());
-    std::atomic<bool> firstData { false };
-    Options options;
-    options.onFirstData = [&](UrlSession&) { firstData = true; };
-    auto rec = std::make_shared<Recording>();
-    std::weak_ptr<Recording> watch = rec;
-    std::shared_ptr<UrlSession> session = UrlSession::create(recordingDelegate(rec, options));
-    session->start(UrlRequest(stall.url(), 60.0));
-    ASSERT_TRUE(Dispatch::runUntil([&] { return firstData.load(); }, kDidNotHang));
-    session->invalidateAndCancel();
-    ASSERT_TRUE(Dispatch::runUntil(
-        [&] { return session->state() == UrlSession::TaskState::Completed; }, kDidNotHang));
-    EXPECT_EQ(rec->completions.load(), 0);
-    auto* raw = rec.get();
-    rec.reset();
+    StalledTransfer t;
+    std::weak_ptr<Recording> watch = t.rec;
+    ASSERT_TRUE(t.start());
+    t.session->invalidateAndCancel();
+    ASSERT_TRUE(
+        Dispatch::runUntil([&] { return t.session->state() == UrlSession::TaskState::Completed; }, kDidNotHang));
+    EXPECT_EQ(t.rec->completions.load(), 0);
+    auto* raw = t.rec.get();
+    t.rec.reset();
     // The delegate (and the recording its callbacks hold) is released.
     EXPECT_TRUE(Dispatch::runUntil([&] { return watch.expired(); }, kDidNotHang)) << raw;
 
@@ -197,24 +200,12 @@ TEST_F(UrlSessionTest, InvalidatedSessionsCallNothingMoreAndReleaseTheirDelegate
 
 TEST_F(UrlSessionTest, ShutdownWithATransferInFlightStopsCleanlyAndSessionsWorkAfterwards)
 {
-    RawSocketServer stall([](RawConnection& connection) {
-        if (connection.readRequest().isEmpty())
-            return;
-        connection.send("HTTP/1.1 200 OK\r\nContent-Length: 100000\r\n\r\nsome bytes");
-        connection.hold(30s);
-    });
-    ASSERT_TRUE(stall.start());
-    std::atomic<bool> firstData { false };
-    Options options;
-    options.onFirstData = [&](UrlSession&) { firstData = true; };
-    auto rec = std::make_shared<Recording>();
-    std::shared_ptr<UrlSession> session = UrlSession::create(recordingDelegate(rec, options));
-    session->start(UrlRequest(stall.url(), 60.0));
-    ASSERT_TRUE(Dispatch::runUntil([&] { return firstData.load(); }, kDidNotHang));
+    StalledTransfer t;
+    ASSERT_TRUE(t.start());
 
     UrlSession::shutdown();
-    EXPECT_EQ(session->state(), UrlSession::TaskState::Completed);
-    EXPECT_EQ(rec->completions.load(), 0); // invalidated, not completed
+    EXPECT_EQ(t.session->state(), UrlSession::TaskState::Completed);
+    EXPECT_EQ(t.rec->completions.load(), 0); // invalidated, not completed
 
     auto again = fetch(request(QStringLiteral("/ok")));
     EXPECT_FALSE(errorCode(*again));

@@ -72,4 +72,13 @@ private:
     std::vector<int> m_sockets;
 };
 
+/// A handler that reads the request and answers nothing, holding the connection for `duration`.
+inline RawSocketServer::Handler silentHandler(std::chrono::milliseconds duration)
+{
+    return [duration](RawConnection& connection) {
+        connection.readRequest();
+        connection.hold(duration);
+    };
+}
+
 } // namespace crawlmere::test

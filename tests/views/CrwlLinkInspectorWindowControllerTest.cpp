@@ -1,20 +1,12 @@
 #include "views/CrwlLinkInspectorWindowController.h"
 
 #include "LinkViewsTestSupport.h"
-#include "engine/CrwlUrlFetchTransport.h"
-#include "engine/EngineDefaults.h"
-#include "engine/RecordingEngineSEO.h"
-#include "engine/RecordingShellServices.h"
+#include "SiteScanTestSupport.h"
 #include "engine/ScopedDefaults.h"
 #include "engine/Z12Ara.h"
-#include "parsing/ParserFetchPageReader.h"
-#include "parsing/ParserHubPageReader.h"
-#include "parsing/ParserLinkExtraction.h"
-#include "parsing/ScanningHub.h"
 #include "platform/Dispatch.h"
 #include "platform/NotificationCenter.h"
 #include "platform/UrlOpener.h"
-#include "support/LoopbackServer.h"
 #include "views/InspectorWindows.h"
 #include "views/LinkInspectorOnPageTable.h"
 
@@ -26,7 +18,6 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTabWidget>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QToolTip>
 #include <gtest/gtest.h>
@@ -231,14 +222,11 @@ TEST(LinkInspectorWindow, WindowlessLocateAndHighlightMakeNoWidgets)
 
 namespace {
 
-class LinkInspectorScan : public ::testing::Test {
+class LinkInspectorScan : public test::SiteScanTest {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(folder.isValid());
-        store = std::make_unique<platform::UserDefaults>(folder.filePath(QStringLiteral("d.plist")));
-        engine::registerEngineDefaults(*store);
-        hub = crawlmere::test::makeScanningHub(*store);
+        ASSERT_NO_FATAL_FAILURE(SiteScanTest::SetUp());
         server.server().Get("/", [](const httplib::Request&, httplib::Response& response) {
             response.set_content(
                 "<html><body><a href=\"/flaky.html\">flaky</a> <a href=\"/a.html\">a</a></body></html>", "text/html");
@@ -256,18 +244,6 @@ protected:
         ASSERT_TRUE(flaky);
         ASSERT_EQ(flaky->getStatus(), 404);
     }
-    /// Scans the site to its end.
-    void scan()
-    {
-        auto settings = std::make_shared<CrawlSettings>(CrwlUrl::defaultCrawlSettings());
-        settings->insert(QStringLiteral("startingUrl"), server.url(QStringLiteral("/")));
-        hub->setCrawlSettings(settings);
-        bool finished = false;
-        platform::NotificationCenter::defaultCenter().addObserver(this, Z12Ara::CrwlCrawlDidFinish, [&](const auto&) { finished = true; });
-        ASSERT_TRUE(hub->go());
-        ASSERT_TRUE(platform::Dispatch::runUntil([&] { return finished; }, std::chrono::seconds(30)));
-        platform::NotificationCenter::defaultCenter().removeObserver(this);
-    }
     std::shared_ptr<CrwlUrl> flakyRecord() const
     {
         for (const auto& item : hub->linksCollection())
@@ -275,16 +251,15 @@ protected:
                 return record;
         return nullptr;
     }
-    void TearDown() override
+    /// Mends the flaky page and scans again; answers the new scan's record of it.
+    std::shared_ptr<CrwlUrl> rescanMended()
     {
+        fixed = true;
         hub->clear();
-        hub.reset();
+        scan();
+        return HasFatalFailure() ? nullptr : flakyRecord();
     }
 
-    QTemporaryDir folder;
-    std::unique_ptr<platform::UserDefaults> store;
-    std::shared_ptr<Z12Ara> hub;
-    test::LoopbackServer server;
     std::atomic<bool> fixed { false };
     std::shared_ptr<CrwlUrl> flaky;
 };
@@ -314,10 +289,7 @@ TEST_F(LinkInspectorScan, AnInspectorFollowsTheCurrentScanAndOffersNothingOnceIt
     window.windowDidLoad();
 
     // The next scan finds the page mended: the window shows, and acts on, that scan's record.
-    fixed = true;
-    hub->clear();
-    ASSERT_NO_FATAL_FAILURE(scan());
-    const auto current = flakyRecord();
+    const auto current = rescanMended();
     ASSERT_TRUE(current);
     ASSERT_NE(current, flaky);
     EXPECT_EQ(hub->currentRecordOf(flaky), current);
@@ -343,10 +315,8 @@ TEST_F(LinkInspectorScan, EveryFieldOfAnOpenInspectorFollowsTheRescan)
     CrwlLinkInspectorWindowController window;
     window.setLcurl(flaky);
     window.windowDidLoad();
-    fixed = true;
-    hub->clear();
-    ASSERT_NO_FATAL_FAILURE(scan());
-    const auto current = flakyRecord();
+    const auto current = rescanMended();
+    ASSERT_TRUE(current);
     ASSERT_EQ(current->occurrencesCount(), 2);
     CrwlLinkInspectorWindowController fresh;
     fresh.setLcurl(current);

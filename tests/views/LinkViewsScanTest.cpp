@@ -1,26 +1,15 @@
 // A scan of a small loopback site shown in the by-page, by-status and flat views, compared with
 // golden files.
 #include "LinkViewsTestSupport.h"
-#include "engine/CrwlUrlFetchTransport.h"
-#include "engine/EngineDefaults.h"
-#include "engine/RecordingEngineSEO.h"
-#include "engine/RecordingShellServices.h"
+#include "SiteScanTestSupport.h"
 #include "engine/ScopedDefaults.h"
 #include "engine/Z12Ara.h"
-#include "parsing/ParserFetchPageReader.h"
-#include "parsing/ParserHubPageReader.h"
-#include "parsing/ParserLinkExtraction.h"
-#include "parsing/ScanningHub.h"
 #include "platform/Dispatch.h"
 #include "platform/NotificationCenter.h"
-#include "platform/UserDefaults.h"
-#include "support/LoopbackServer.h"
 #include "views/CrwlByPageDataSource.h"
 #include "views/CrwlByStatusDataSource.h"
 #include "views/CrwlFlatViewDataSource.h"
 #include "views/SelectionActions.h"
-
-#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -77,46 +66,21 @@ template <typename Source> QString outlineText(Source& source, TableView& outlin
     return text;
 }
 
-class LinkViewsScanTest : public ::testing::Test {
+class LinkViewsScanTest : public SiteScanTest {
 protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(folder.isValid());
-        defaults = std::make_unique<crawlmere::platform::UserDefaults>(folder.filePath(QStringLiteral("d.plist")));
-        crawlmere::engine::registerEngineDefaults(*defaults);
-        hub = crawlmere::test::makeScanningHub(*defaults);
-    }
-    void TearDown() override
-    {
-        hub->clear();
-        hub.reset();
-    }
     // The scan's text with the server's address replaced by a fixed one.
     QString portable(QString text) const
     {
         return text.replace(server.url(QString()), QStringLiteral("http://site.test"));
     }
-
-    QTemporaryDir folder;
-    std::unique_ptr<crawlmere::platform::UserDefaults> defaults;
-    std::shared_ptr<Z12Ara> hub;
-    LoopbackServer server;
 };
 
 TEST_F(LinkViewsScanTest, TheThreeViewsOfAScanMatchTheirGoldenFiles)
 {
     serveSite(server.server());
     ASSERT_TRUE(server.start());
-    auto settings = std::make_shared<CrawlSettings>(CrwlUrl::defaultCrawlSettings());
-    settings->insert(QStringLiteral("startingUrl"), server.url(QStringLiteral("/")));
-    settings->insert(QStringLiteral("numberOfThreads"), qint64(1)); // one fetch at a time: a stable order
-    hub->setCrawlSettings(settings);
-    bool finished = false;
-    crawlmere::platform::NotificationCenter::defaultCenter().addObserver(
-        this, Z12Ara::CrwlCrawlDidFinish, [&](const auto&) { finished = true; });
-    ASSERT_TRUE(hub->go());
-    ASSERT_TRUE(crawlmere::platform::Dispatch::runUntil([&] { return finished; }, std::chrono::seconds(30)));
-    crawlmere::platform::NotificationCenter::defaultCenter().removeObserver(this);
+    // One fetch at a time: a stable order.
+    ASSERT_NO_FATAL_FAILURE(scan({ { QStringLiteral("numberOfThreads"), qint64(1) } }));
 
     // As the window fills the views when a scan finishes: every URL passes the by-link filter.
     QList<qfDataSource::Item> occurrences;

@@ -1,20 +1,8 @@
 // The inspectors of a page reached through a redirect list the redirect as a way in, beside any
 // direct link, and highlighting such a way in shows the redirect (there is no link to mark).
+#include "SiteScanTestSupport.h"
 #include "engine/CrwlLinkInstance.h"
-#include "engine/CrwlUrlFetchTransport.h"
-#include "engine/EngineDefaults.h"
-#include "engine/RecordingEngineSEO.h"
-#include "engine/RecordingShellServices.h"
-#include "engine/Z12Ara.h"
-#include "parsing/ParserFetchPageReader.h"
-#include "parsing/ParserHubPageReader.h"
-#include "parsing/ParserLinkExtraction.h"
-#include "parsing/ScanningHub.h"
-#include "platform/Dispatch.h"
-#include "platform/NotificationCenter.h"
 #include "platform/UrlOpener.h"
-#include "platform/UserDefaults.h"
-#include "support/LoopbackServer.h"
 #include "views/CrwlLinkInspectorWindowController.h"
 #include "views/CrwlPageInspectorWindowController.h"
 #include "views/InspectorWindows.h"
@@ -23,7 +11,6 @@
 #include <QLineEdit>
 #include <QTabWidget>
 #include <QTableWidget>
-#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 using namespace crawlmere;
@@ -43,14 +30,11 @@ QStringList rows(const QTableWidget& table)
 
 /// A scanned site: the home page links "/both.html" directly and through the redirect
 /// "/to-both", and "/only" redirects to "/target.html", which no link names.
-class RedirectWaysIn : public ::testing::Test {
+class RedirectWaysIn : public test::SiteScanTest {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(folder.isValid());
-        store = std::make_unique<platform::UserDefaults>(folder.filePath(QStringLiteral("d.plist")));
-        engine::registerEngineDefaults(*store);
-        hub = crawlmere::test::makeScanningHub(*store);
+        ASSERT_NO_FATAL_FAILURE(SiteScanTest::SetUp());
         const auto page = [](const char* title, const char* body) {
             return [=](const httplib::Request&, httplib::Response& response) {
                 response.set_content(std::string("<html><head><title>") + title + "</title></head><body>" + body
@@ -69,30 +53,12 @@ protected:
             response.set_redirect("/target.html", 302);
         });
         ASSERT_TRUE(server.start());
-        auto settings = std::make_shared<CrawlSettings>(CrwlUrl::defaultCrawlSettings());
-        settings->insert(QStringLiteral("startingUrl"), server.url(QStringLiteral("/")));
-        hub->setCrawlSettings(settings);
-        bool finished = false;
-        platform::NotificationCenter::defaultCenter().addObserver(
-            this, Z12Ara::CrwlCrawlDidFinish, [&](const auto&) { finished = true; });
-        ASSERT_TRUE(hub->go());
-        ASSERT_TRUE(platform::Dispatch::runUntil([&] { return finished; }, std::chrono::seconds(30)));
-        platform::NotificationCenter::defaultCenter().removeObserver(this);
-    }
-    void TearDown() override
-    {
-        hub->clear();
-        hub.reset();
+        scan();
     }
     std::shared_ptr<CrwlUrl> record(const char* path) const
     {
         return hub->weHaveThisOneAlready(server.url(QLatin1String(path)), nullptr, true);
     }
-
-    QTemporaryDir folder;
-    std::unique_ptr<platform::UserDefaults> store;
-    std::shared_ptr<Z12Ara> hub;
-    test::LoopbackServer server;
 };
 
 } // namespace

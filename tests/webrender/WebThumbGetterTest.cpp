@@ -124,10 +124,7 @@ TEST_F(WebThumbGetterTest, AnIdThatClimbsOutOfTheFolderIsWrittenUnderItsHash)
 
 TEST_F(WebThumbGetterTest, APageThatNeverAnswersLeavesNoFileAndNoCallbackAndIsReleased)
 {
-    crawlmere::test::RawSocketServer silent([](crawlmere::test::RawConnection& connection) {
-        connection.readRequest();
-        connection.hold(std::chrono::seconds(20));
-    });
+    crawlmere::test::RawSocketServer silent(crawlmere::test::silentHandler(std::chrono::seconds(20)));
     ASSERT_TRUE(silent.start());
     const QString path = folder.filePath(QStringLiteral("never"));
     int calls = 0;
