@@ -274,7 +274,7 @@ public:
     /// The text of a status code. Internal codes -21..-1 give their fixed text (-1 the empty
     /// string; -14 the record's error text, or "Completed with error" without one); every other
     /// code gives "%ld %@" with its reason phrase ("404 not found", "0 unknown", "-22 unknown";
-    /// see detail::reasonPhraseForStatusCode).
+    /// see platform::UrlResponse::localizedStringForStatusCode).
     QString descriptionForStatusCode(qint64 code) const;
     /// The status text views and exports show. Without redirects, or with the crawl setting
     /// `dontReportRedirects` on, the status's text. Otherwise by the default

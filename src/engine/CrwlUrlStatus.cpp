@@ -5,12 +5,12 @@
 #include "engine/CrwlLinkInstance.h"
 #include "engine/CrwlStatusCodes.h"
 #include "engine/PunycodeAdditions.h"
+#include "engine/SettingsValue.h"
 #include "engine/detail/CrwlUrlCaches.h"
 #include "engine/detail/DefaultsValue.h"
-#include "engine/detail/HttpReasonPhrases.h"
-#include "engine/SettingsValue.h"
 #include "platform/Log.h"
 #include "platform/Strings.h"
+#include "platform/UrlResponse.h"
 
 #include <QHash>
 
@@ -21,7 +21,6 @@ namespace strings = crawlmere::platform::strings;
 using crawlmere::engine::detail::defaultsBool;
 using crawlmere::engine::detail::defaultsInteger;
 using crawlmere::engine::integerValue;
-using crawlmere::engine::detail::reasonPhraseForStatusCode;
 using crawlmere::engine::settingBool;
 using crawlmere::platform::logLine;
 using crawlmere::platform::Url;
@@ -84,7 +83,7 @@ QString CrwlUrl::descriptionForStatusCode(qint64 code) const
         return it.value();
     if (texts.size() >= 1024) // codes come from servers: keep the table small
         texts.clear();
-    const QString text = QStringLiteral("%1 %2").arg(code).arg(reasonPhraseForStatusCode(code));
+    const QString text = QStringLiteral("%1 %2").arg(code).arg(crawlmere::platform::UrlResponse::localizedStringForStatusCode(code));
     texts.insert(code, text);
     return text;
 }

@@ -1,5 +1,8 @@
 #include "platform/UrlResponse.h"
 
+#include <algorithm>
+#include <array>
+
 namespace crawlmere::platform {
 
 void UrlResponse::setContentType(const QByteArray& contentType)
@@ -20,84 +23,102 @@ void UrlResponse::setContentType(const QByteArray& contentType)
     }
 }
 
-QString UrlResponse::localizedStringForStatusCode(int statusCode)
+namespace {
+
+struct Phrase {
+    qint64 code;
+    const char* text;
+};
+
+// Sorted by code, for the binary search below.
+constexpr std::array<Phrase, 63> phrases = { {
+    { 100, "continue" },
+    { 101, "switching protocols" },
+    { 102, "processing" },
+    { 103, "early hints" },
+    { 200, "ok" },
+    { 201, "created" },
+    { 202, "accepted" },
+    { 203, "non-authoritative information" },
+    { 204, "no content" },
+    { 205, "reset content" },
+    { 206, "partial content" },
+    { 207, "multi-status" },
+    { 208, "already reported" },
+    { 226, "IM used" },
+    { 300, "multiple choices" },
+    { 301, "moved permanently" },
+    { 302, "found" },
+    { 303, "see other" },
+    { 304, "not modified" },
+    { 305, "use proxy" },
+    { 306, "switch proxy" },
+    { 307, "temporary redirect" },
+    { 308, "permanent redirect" },
+    { 400, "bad request" },
+    { 401, "unauthorized" },
+    { 402, "payment required" },
+    { 403, "forbidden" },
+    { 404, "not found" },
+    { 405, "method not allowed" },
+    { 406, "not acceptable" },
+    { 407, "proxy authentication required" },
+    { 408, "request timeout" },
+    { 409, "conflict" },
+    { 410, "gone" },
+    { 411, "length required" },
+    { 412, "precondition failed" },
+    { 413, "content too large" },
+    { 414, "URI too long" },
+    { 415, "unsupported media type" },
+    { 416, "range not satisfiable" },
+    { 417, "expectation failed" },
+    { 418, "I'm a teapot" },
+    { 421, "misdirected request" },
+    { 422, "unprocessable content" },
+    { 423, "locked" },
+    { 424, "failed dependency" },
+    { 425, "too early" },
+    { 426, "upgrade required" },
+    { 428, "precondition required" },
+    { 429, "too many requests" },
+    { 431, "request header fields too large" },
+    { 451, "unavailable for legal reasons" },
+    { 500, "internal server error" },
+    { 501, "not implemented" },
+    { 502, "bad gateway" },
+    { 503, "service unavailable" },
+    { 504, "gateway timeout" },
+    { 505, "HTTP version not supported" },
+    { 506, "variant also negotiates" },
+    { 507, "insufficient storage" },
+    { 508, "loop detected" },
+    { 510, "not extended" },
+    { 511, "network authentication required" },
+} };
+
+static_assert(
+    std::is_sorted(phrases.begin(), phrases.end(), [](const Phrase& a, const Phrase& b) { return a.code < b.code; }));
+
+} // namespace
+
+QString UrlResponse::localizedStringForStatusCode(qint64 code)
 {
-    switch (statusCode) {
-    case 100: return QStringLiteral("Continue");
-    case 101: return QStringLiteral("Switching Protocols");
-    case 102: return QStringLiteral("Processing");
-    case 103: return QStringLiteral("Early Hints");
-    case 200: return QStringLiteral("OK");
-    case 201: return QStringLiteral("Created");
-    case 202: return QStringLiteral("Accepted");
-    case 203: return QStringLiteral("Non-Authoritative Information");
-    case 204: return QStringLiteral("No Content");
-    case 205: return QStringLiteral("Reset Content");
-    case 206: return QStringLiteral("Partial Content");
-    case 207: return QStringLiteral("Multi-Status");
-    case 208: return QStringLiteral("Already Reported");
-    case 226: return QStringLiteral("IM Used");
-    case 300: return QStringLiteral("Multiple Choices");
-    case 301: return QStringLiteral("Moved Permanently");
-    case 302: return QStringLiteral("Found");
-    case 303: return QStringLiteral("See Other");
-    case 304: return QStringLiteral("Not Modified");
-    case 305: return QStringLiteral("Use Proxy");
-    case 307: return QStringLiteral("Temporary Redirect");
-    case 308: return QStringLiteral("Permanent Redirect");
-    case 400: return QStringLiteral("Bad Request");
-    case 401: return QStringLiteral("Unauthorized");
-    case 402: return QStringLiteral("Payment Required");
-    case 403: return QStringLiteral("Forbidden");
-    case 404: return QStringLiteral("Not Found");
-    case 405: return QStringLiteral("Method Not Allowed");
-    case 406: return QStringLiteral("Not Acceptable");
-    case 407: return QStringLiteral("Proxy Authentication Required");
-    case 408: return QStringLiteral("Request Timeout");
-    case 409: return QStringLiteral("Conflict");
-    case 410: return QStringLiteral("Gone");
-    case 411: return QStringLiteral("Length Required");
-    case 412: return QStringLiteral("Precondition Failed");
-    case 413: return QStringLiteral("Content Too Large");
-    case 414: return QStringLiteral("URI Too Long");
-    case 415: return QStringLiteral("Unsupported Media Type");
-    case 416: return QStringLiteral("Range Not Satisfiable");
-    case 417: return QStringLiteral("Expectation Failed");
-    case 418: return QStringLiteral("I'm a teapot");
-    case 421: return QStringLiteral("Misdirected Request");
-    case 422: return QStringLiteral("Unprocessable Content");
-    case 423: return QStringLiteral("Locked");
-    case 424: return QStringLiteral("Failed Dependency");
-    case 425: return QStringLiteral("Too Early");
-    case 426: return QStringLiteral("Upgrade Required");
-    case 428: return QStringLiteral("Precondition Required");
-    case 429: return QStringLiteral("Too Many Requests");
-    case 431: return QStringLiteral("Request Header Fields Too Large");
-    case 451: return QStringLiteral("Unavailable For Legal Reasons");
-    case 500: return QStringLiteral("Internal Server Error");
-    case 501: return QStringLiteral("Not Implemented");
-    case 502: return QStringLiteral("Bad Gateway");
-    case 503: return QStringLiteral("Service Unavailable");
-    case 504: return QStringLiteral("Gateway Timeout");
-    case 505: return QStringLiteral("HTTP Version Not Supported");
-    case 506: return QStringLiteral("Variant Also Negotiates");
-    case 507: return QStringLiteral("Insufficient Storage");
-    case 508: return QStringLiteral("Loop Detected");
-    case 510: return QStringLiteral("Not Extended");
-    case 511: return QStringLiteral("Network Authentication Required");
-    default: break;
-    }
-    if (statusCode >= 100 && statusCode < 200)
-        return QStringLiteral("Informational");
-    if (statusCode >= 200 && statusCode < 300)
-        return QStringLiteral("Success");
-    if (statusCode >= 300 && statusCode < 400)
-        return QStringLiteral("Redirection");
-    if (statusCode >= 400 && statusCode < 500)
-        return QStringLiteral("Client Error");
-    if (statusCode >= 500 && statusCode < 600)
-        return QStringLiteral("Server Error");
-    return QStringLiteral("Unknown");
+    const auto it
+        = std::lower_bound(phrases.begin(), phrases.end(), code, [](const Phrase& p, qint64 c) { return p.code < c; });
+    if (it != phrases.end() && it->code == code)
+        return QString::fromLatin1(it->text);
+    if (code >= 100 && code < 200)
+        return QStringLiteral("informational");
+    if (code >= 200 && code < 300)
+        return QStringLiteral("success");
+    if (code >= 300 && code < 400)
+        return QStringLiteral("redirected");
+    if (code >= 400 && code < 500)
+        return QStringLiteral("client error");
+    if (code >= 500 && code < 600)
+        return QStringLiteral("server error");
+    return QStringLiteral("unknown");
 }
 
 } // namespace crawlmere::platform

@@ -32,9 +32,13 @@ struct UrlResponse {
     /// Fills `mimeType` and `textEncodingName` from a `Content-Type` value.
     void setContentType(const QByteArray& contentType);
 
-    /// The standard reason phrase for an HTTP status code ("Not Found" for 404); for an unknown
-    /// code, the phrase of its class ("Client Error" for an unknown 4xx), "Unknown" outside 100-599.
-    static QString localizedStringForStatusCode(int statusCode);
+    /// The reason phrase of an HTTP status code, lower case apart from acronyms ("not found",
+    /// "moved permanently", "HTTP version not supported"), as the status texts show it.
+    /// Registered codes have their standard phrase (200 gives "ok"); an unregistered code from
+    /// 100 to 599 gives the name of its class: "informational", "success", "redirected",
+    /// "client error" or "server error". Anything outside 100..599 (0, 999, negative codes)
+    /// gives "unknown". Never empty.
+    static QString localizedStringForStatusCode(qint64 code);
 };
 
 } // namespace crawlmere::platform

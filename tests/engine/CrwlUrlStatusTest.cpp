@@ -7,13 +7,12 @@
 #include "engine/CrwlStatusCodes.h"
 #include "engine/CrwlUrlTestSupport.h"
 #include "engine/ScopedDefaults.h"
-#include "engine/detail/HttpReasonPhrases.h"
+#include "platform/UrlResponse.h"
 
 #include <gtest/gtest.h>
 
 #include <vector>
 
-using crawlmere::engine::detail::reasonPhraseForStatusCode;
 using crawlmere::test::makeSettings;
 using crawlmere::test::RecordingOwner;
 using crawlmere::test::ScopedDefaults;
@@ -123,7 +122,7 @@ TEST(CrwlUrlStatusText, OtherCodesAreTheCodeAndItsReasonPhrase)
 TEST(CrwlUrlStatusText, ReasonPhrasesAreNeverEmpty)
 {
     for (qint64 code = -30; code <= 1000; ++code)
-        EXPECT_FALSE(reasonPhraseForStatusCode(code).isEmpty()) << code;
+        EXPECT_FALSE(crawlmere::platform::UrlResponse::localizedStringForStatusCode(code).isEmpty()) << code;
 }
 
 class CrwlUrlRedirectedStatusText : public testing::Test {
