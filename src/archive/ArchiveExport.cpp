@@ -7,10 +7,10 @@
 #include "archive/detail/ExportFolder.h"
 #include "archive/detail/UrlText.h"
 #include "engine/CrwlUrl.h"
-#include "engine/PunycodeAdditions.h"
-#include "engine/Z12Ara.h"
 #include "engine/LookupKeys.h"
+#include "engine/PunycodeAdditions.h"
 #include "engine/SettingsValue.h"
+#include "engine/Z12Ara.h"
 #include "parsing/CrwlParser.h"
 #include "platform/Log.h"
 #include "platform/Strings.h"
@@ -884,7 +884,7 @@ void ArchiveExport::Run::writeStyleSheet(
         if (start < 0)
             break;
         from = start + length + 1; // behind the ")", so a short target cannot hide the next "url("
-        const QString argument = detail::trimmedQuotesAndSpaces(text->mid(start, length));
+        const QString argument = strings::trimmingQuotesAndSpaces(text->mid(start, length));
         const auto resolved = Url::resolved(argument, *base);
         if (!resolved) {
             logLine(1, QStringLiteral("unable to make base url for %1").arg(text->mid(start, length)));

@@ -313,7 +313,7 @@ QVariantMap CrawlmereArchiveWrapper::indexOfImagesInCSSFileWithURL(const QString
         if (start < 0)
             break;
         from = start + 5;
-        const auto resolved = Url::resolved(detail::trimmedQuotesAndSpaces(text->mid(start, length)), *base);
+        const auto resolved = Url::resolved(strings::trimmingQuotesAndSpaces(text->mid(start, length)), *base);
         if (!resolved)
             continue;
         const QString absolute = resolved->absoluteString();
@@ -456,7 +456,7 @@ void CrawlmereArchiveWrapper::processCSSFileWithURL(const QString& url)
         if (start < 0)
             break;
         from = start + length + 1;
-        const auto resolved = Url::resolved(detail::trimmedQuotesAndSpaces(text->mid(start, length)), *base);
+        const auto resolved = Url::resolved(strings::trimmingQuotesAndSpaces(text->mid(start, length)), *base);
         if (!resolved) {
             logLine(1, QStringLiteral("unable to make base url for %1").arg(text->mid(start, length)));
             continue;

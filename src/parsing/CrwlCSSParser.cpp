@@ -3,11 +3,13 @@
 
 #include "parsing/detail/DocumentText.h"
 #include "parsing/detail/ParserDefaults.h"
+#include "platform/Strings.h"
 
 #include <optional>
 #include <type_traits>
 
 namespace detail = crawlmere::parsing::detail;
+using crawlmere::platform::strings::trimmingQuotesAndSpaces;
 namespace Encoding = crawlmere::platform::Encoding;
 
 namespace {
@@ -183,7 +185,7 @@ QStringList CrwlCSSParser::linksInStyleSheet(QStringView text, qsizetype maxLink
     if (capReached)
         *capReached = false;
     auto add = [&](const QString& reference) {
-        const QString value = detail::trimQuotesAndSpaces(reference);
+        const QString value = trimmingQuotesAndSpaces(reference);
         if (!isKept(value))
             return true;
         if (references.size() >= maxLinks) {

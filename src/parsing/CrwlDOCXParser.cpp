@@ -4,11 +4,13 @@
 #include "parsing/CrwlRTFParser.h"
 #include "parsing/detail/DocumentText.h"
 #include "parsing/detail/ParserDefaults.h"
+#include "platform/Strings.h"
 #include "platform/ZipArchive.h"
 
 #include <algorithm>
 
 namespace detail = crawlmere::parsing::detail;
+using crawlmere::platform::strings::trimmingQuotesAndSpaces;
 namespace Encoding = crawlmere::platform::Encoding;
 using crawlmere::platform::ZipArchive;
 
@@ -124,7 +126,7 @@ void CrwlDOCXParser::collectHyperlinkElements(QStringView document, QStringView 
         if (end < 0)
             break;
         const QStringView element = document.sliced(start, end - start);
-        if (!detail::trimQuotesAndSpaces(element).isEmpty()) {
+        if (!trimmingQuotesAndSpaces(element).isEmpty()) {
             // The relationship id belongs to the element's own start tag; an id further in (an
             // image inside a bookmark link, say) is not the link's.
             const qsizetype tagEnd = element.indexOf(u'>');
@@ -152,7 +154,7 @@ void CrwlDOCXParser::collectFieldCodes(QStringView document)
         const std::optional<CrwlRTFParser::FieldUrl> field = fields.next(document, from);
         if (!field)
             break;
-        QString url = detail::trimQuotesAndSpaces(document.sliced(field->urlStart, field->urlEnd - field->urlStart));
+        QString url = trimmingQuotesAndSpaces(document.sliced(field->urlStart, field->urlEnd - field->urlStart));
         if (!url.isEmpty()) {
             // The field's text ends with the field: at its end mark, or at the end of a simple
             // field, which has no end mark.

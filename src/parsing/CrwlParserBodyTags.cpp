@@ -7,8 +7,10 @@
 #include "parsing/detail/CharTables.h"
 #include "parsing/detail/DocumentText.h"
 #include "parsing/detail/ParserDefaults.h"
+#include "platform/Strings.h"
 
 namespace detail = crawlmere::parsing::detail;
+using crawlmere::platform::strings::trimmingQuotesAndSpaces;
 using detail::AttrId;
 using detail::AttributeSpan;
 using detail::BodyState;
@@ -527,7 +529,7 @@ private:
             if (attribute.quoted && !attribute.closed)
                 p.addWarning(
                     QStringLiteral("the link href '%1' is missing an end quote or has mismatched quotes at line %2/%3.")
-                        .arg(detail::trimQuotesAndSpaces(href), QString::number(p.currentLine()), QString::number(p.counter)));
+                        .arg(trimmingQuotesAndSpaces(href), QString::number(p.currentLine()), QString::number(p.counter)));
             p.addURLToCollection(href);
             state.hrefLine = p.currentLine();
         } else if (attribute.id == AttrId::Rel) {

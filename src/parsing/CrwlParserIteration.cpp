@@ -5,8 +5,10 @@
 #include "engine/CrawlSettingKeys.h"
 #include "parsing/detail/DocumentText.h"
 #include "parsing/detail/ParserDefaults.h"
+#include "platform/Strings.h"
 
 namespace detail = crawlmere::parsing::detail;
+using crawlmere::platform::strings::trimmingQuotesAndSpaces;
 
 std::optional<QString> CrwlParser::getNextHref()
 {
@@ -35,7 +37,7 @@ std::optional<QString> CrwlParser::getNextHref()
         if (!m_keepHrefsAsWritten)
             m_keepHrefsAsWritten = detail::defaultsObject(crawlKey::trimWhitespace).isValid()
                 && !detail::defaultsBool(crawlKey::trimWhitespace);
-        return *m_keepHrefsAsWritten ? url : detail::trimQuotesAndSpaces(url);
+        return *m_keepHrefsAsWritten ? url : trimmingQuotesAndSpaces(url);
     }
     return std::nullopt;
 }

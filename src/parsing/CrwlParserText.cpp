@@ -7,10 +7,12 @@
 #include "parsing/detail/DocumentText.h"
 #include "parsing/detail/EntityTable.h"
 #include "parsing/detail/TextScan.h"
+#include "platform/Strings.h"
 
 #include <string>
 
 namespace detail = crawlmere::parsing::detail;
+using crawlmere::platform::strings::trimmingQuotesAndSpaces;
 namespace Encoding = crawlmere::platform::Encoding;
 using crawlmere::platform::TextEncoding;
 
@@ -413,7 +415,7 @@ std::optional<QStringList> CrwlParser::extractURLsFromInlineStyles(const QString
         const auto [start, length] = firstURLOccurrenceInStyleSheetSource(style, from);
         if (start < 0 || start >= style.size() - 5)
             break;
-        const QString value = detail::trimQuotesAndSpaces(QStringView(style).sliced(start, length));
+        const QString value = trimmingQuotesAndSpaces(QStringView(style).sliced(start, length));
         if (!value.isEmpty() && !value.contains(QLatin1StringView("data:")) && !value.contains(QLatin1StringView(".htc"))
             && !value.startsWith(u'#') && !value.startsWith(QLatin1StringView("%23")))
             urls.append(value);

@@ -3,10 +3,12 @@
 
 #include "parsing/detail/DocumentText.h"
 #include "parsing/detail/ParserDefaults.h"
+#include "platform/Strings.h"
 
 #include <algorithm>
 
 namespace detail = crawlmere::parsing::detail;
+using crawlmere::platform::strings::trimmingQuotesAndSpaces;
 namespace Encoding = crawlmere::platform::Encoding;
 
 namespace {
@@ -40,7 +42,7 @@ std::unique_ptr<CrwlRTFParser> CrwlRTFParser::initWithData(const QByteArray& dat
     qsizetype from = 0;
     while (const std::optional<FieldUrl> field = fields.next(text, from)) {
         QString url
-            = detail::trimQuotesAndSpaces(QStringView(text).sliced(field->urlStart, field->urlEnd - field->urlStart));
+            = trimmingQuotesAndSpaces(QStringView(text).sliced(field->urlStart, field->urlEnd - field->urlStart));
         if (!url.isEmpty()) {
             if (parser->linkCollection.size() >= detail::kMaxDocumentLinks) {
                 detail::documentParserError("CrwlRTFParser",

@@ -167,6 +167,18 @@ bool hasSuffixCaseInsensitive(QStringView text, QStringView suffix)
 
 QString trimmingWhitespaceAndNewlines(const QString& text) { return text.trimmed(); }
 
+QString trimmingQuotesAndSpaces(QStringView text)
+{
+    const auto isTrimmed = [](QChar c) { return c == u'"' || c == u'\'' || c == u' '; };
+    qsizetype start = 0;
+    qsizetype end = text.size();
+    while (start < end && isTrimmed(text.at(start)))
+        ++start;
+    while (end > start && isTrimmed(text.at(end - 1)))
+        --end;
+    return text.sliced(start, end - start).toString();
+}
+
 QString decodingXmlEntities(const QString& text)
 {
     if (!text.contains(u'&'))

@@ -26,6 +26,9 @@ bool hasSuffixCaseInsensitive(QStringView text, QStringView suffix);
 
 /// Removes white space and line breaks (ASCII and Unicode separators) at both ends.
 QString trimmingWhitespaceAndNewlines(const QString& text);
+/// `text` without the double quotes, single quotes and spaces at either end ("url( 'a.png' )"
+/// arguments, attribute values written with stray quotes).
+QString trimmingQuotesAndSpaces(QStringView text);
 /// `text` with &, <, > and " as character references, for HTML text and quoted attribute
 /// values; a text without them comes back as it is (shared, not copied).
 QString htmlEscaped(const QString& text);

@@ -15,18 +15,6 @@ std::optional<QString> decodeWithFallbacks(
     return std::nullopt;
 }
 
-QString trimQuotesAndSpaces(QStringView text)
-{
-    auto isTrimmed = [](QChar c) { return c == u'"' || c == u'\'' || c == u' '; };
-    qsizetype start = 0;
-    qsizetype end = text.size();
-    while (start < end && isTrimmed(text.at(start)))
-        ++start;
-    while (end > start && isTrimmed(text.at(end - 1)))
-        --end;
-    return text.sliced(start, end - start).toString();
-}
-
 QString capLinkText(QString text)
 {
     if (text.size() <= kMaxDocumentLinkText)

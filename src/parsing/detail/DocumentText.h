@@ -1,5 +1,5 @@
 // Text helpers shared by the parsers of PDF, RTF, DOCX and CSS files: decoding with fallbacks,
-// trimming of quotes, caps and the error log.
+// caps and the error log.
 #pragma once
 
 #include "platform/TextEncoding.h"
@@ -22,9 +22,6 @@ inline constexpr qsizetype kMaxDocumentLinkText = 998;
 /// does.
 std::optional<QString> decodeWithFallbacks(
     const QByteArray& bytes, std::initializer_list<crawlmere::platform::EncodingId> encodings);
-
-/// `text` without the double quotes, single quotes and spaces at either end.
-QString trimQuotesAndSpaces(QStringView text);
 
 /// `text` cut to `kMaxDocumentLinkText` characters, never inside a surrogate pair.
 QString capLinkText(QString text);
