@@ -1,6 +1,7 @@
 #include "engine/qfDataSource.h"
 
 #include "platform/Log.h"
+#include "platform/StoredValue.h"
 #include "platform/UserDefaults.h"
 
 #include <algorithm>
@@ -43,20 +44,8 @@ int compareSortValues(const QVariant& a, const QVariant& b)
 
 bool qfDataSource::isNumericSortValue(const QVariant& value)
 {
-    switch (value.typeId()) {
-    case QMetaType::Int:
-    case QMetaType::UInt:
-    case QMetaType::LongLong:
-    case QMetaType::ULongLong:
-    case QMetaType::Long:
-    case QMetaType::ULong:
-    case QMetaType::Double:
-    case QMetaType::Float:
-    case QMetaType::Bool:
-        return true;
-    default:
-        return false;
-    }
+    return value.typeId() == QMetaType::Bool || crawlmere::platform::isWholeNumber(value)
+        || crawlmere::platform::isReal(value);
 }
 
 int qfDataSource::compareSortTexts(const QString& a, const QString& b, Qt::CaseSensitivity sensitivity)

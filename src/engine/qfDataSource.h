@@ -57,7 +57,8 @@ public:
     void sortCollection(const QList<SortDescriptor>& descriptors);
     /// Sorts `items` in place as `sortCollection` sorts the collection.
     static void sortItems(QList<Item>& items, const QList<SortDescriptor>& descriptors);
-    /// Sort values compared as numbers: integers, floating point numbers and Booleans.
+    /// Sort values compared as numbers: whole numbers of every width, floating point numbers and
+    /// Booleans.
     static bool isNumericSortValue(const QVariant& value);
     /// Orders two sort values' texts (below 0, 0 or above 0): literally and with case, as every
     /// value that is neither a number nor a date compares, unless `sensitivity` ignores case.

@@ -4,6 +4,8 @@
 #include <QByteArray>
 #include <QLocale>
 
+#include <algorithm>
+#include <array>
 #include <cmath>
 #include <limits>
 
@@ -23,32 +25,6 @@ qsizetype skipSpace(QStringView text)
     while (i < text.size() && isAsciiSpace(text[i]))
         ++i;
     return i;
-}
-
-bool isReal(const QVariant& value)
-{
-    const int id = value.metaType().id();
-    return id == QMetaType::Double || id == QMetaType::Float;
-}
-
-bool isWholeNumber(const QVariant& value)
-{
-    switch (value.metaType().id()) {
-    case QMetaType::Int:
-    case QMetaType::UInt:
-    case QMetaType::LongLong:
-    case QMetaType::ULongLong:
-    case QMetaType::Long:
-    case QMetaType::ULong:
-    case QMetaType::Short:
-    case QMetaType::UShort:
-    case QMetaType::Char:
-    case QMetaType::SChar:
-    case QMetaType::UChar:
-        return true;
-    default:
-        return false;
-    }
 }
 
 bool isUnsigned(const QVariant& value)
@@ -135,6 +111,21 @@ double textDouble(QStringView text)
 }
 
 } // namespace
+
+bool isReal(const QVariant& value)
+{
+    const int id = value.metaType().id();
+    return id == QMetaType::Double || id == QMetaType::Float;
+}
+
+bool isWholeNumber(const QVariant& value)
+{
+    static constexpr std::array kWholeNumberTypes { QMetaType::Int, QMetaType::UInt, QMetaType::LongLong,
+        QMetaType::ULongLong, QMetaType::Long, QMetaType::ULong, QMetaType::Short, QMetaType::UShort, QMetaType::Char,
+        QMetaType::SChar, QMetaType::UChar };
+    const int id = value.metaType().id();
+    return std::any_of(kWholeNumberTypes.begin(), kWholeNumberTypes.end(), [id](QMetaType::Type t) { return t == id; });
+}
 
 bool boolValue(const QVariant& value)
 {

@@ -8,6 +8,12 @@
 
 namespace crawlmere::platform {
 
+/// Whether a value holds a whole number of any width, signed or not (char to 64 bits). Booleans
+/// and texts do not.
+bool isWholeNumber(const QVariant& value);
+/// Whether a value holds a floating point number (double or float).
+bool isReal(const QVariant& value);
+
 /// A stored value read as a switch.
 /// - booleans as they are; integers and reals: not zero (NaN is NO);
 /// - text: after leading ASCII white space, an optional sign and leading zeros, YES when the

@@ -52,7 +52,8 @@ QString nameAt(qfDataSource& source, quint64 index)
 class qfDataSourceTest : public testing::Test {
 protected:
     void TearDown() override { UserDefaults::standard().removeObjectForKey("csvQuoteEscapeOption"); }
-    HeadlessTableView table { { { "name", "Name", false }, { "filesize", "Size", false }, { "hiddenkey", "Hidden", true } } };
+    HeadlessTableView table { { { "name", "Name", false }, { "filesize", "Size", false },
+        { "hiddenkey", "Hidden", true } } };
 };
 
 } // namespace
@@ -144,7 +145,8 @@ TEST(qfDataSourceCsv, LineBreaksOfEveryKindBecomeSpacesSoARecordStaysOnOneLine)
         { "\r\"q\"\r", " \"\"q\"\" " },
     };
     for (const auto& c : cases)
-        EXPECT_EQ(qfDataSource::csvEscapedValue(QString::fromUtf8(c.value), 2), QString::fromUtf8(c.written)) << c.value;
+        EXPECT_EQ(qfDataSource::csvEscapedValue(QString::fromUtf8(c.value), 2), QString::fromUtf8(c.written))
+            << c.value;
 }
 
 TEST_F(qfDataSourceTest, TableWithoutVisibleColumnsWritesEmptyLines)
@@ -169,4 +171,32 @@ TEST_F(qfDataSourceTest, RetainArrayKeepsObjectsAlive)
         EXPECT_EQ(source.retainCount(), 1);
     }
     EXPECT_TRUE(watched.expired());
+}
+
+TEST(qfDataSourceSort, EveryWidthOfNumberSortsByValueNotByText)
+{
+    // Sort values as fields answer them: short and byte-sized counts beside ints and reals.
+    const QList<QVariant> values = { QVariant::fromValue<short>(10), QVariant::fromValue<quint8>(9), QVariant(100.5),
+        QVariant::fromValue<ushort>(2), QVariant::fromValue<qint64>(-3), QVariant(true) };
+    for (const QVariant& value : values)
+        EXPECT_TRUE(qfDataSource::isNumericSortValue(value)) << value.typeName();
+    EXPECT_FALSE(qfDataSource::isNumericSortValue(QVariant(QStringLiteral("7"))));
+
+    class Valued : public CrwlDataObject {
+    public:
+        explicit Valued(QVariant v)
+            : value(std::move(v))
+        {
+        }
+        QVariant getSortValue(const QString&) const override { return value; }
+        QVariant value;
+    };
+    QList<qfDataSource::Item> items;
+    for (const QVariant& value : values)
+        items.append(std::make_shared<Valued>(value));
+    qfDataSource::sortItems(items, { { "size", true } });
+    QList<double> order;
+    for (const auto& item : items)
+        order.append(item->getSortValue("size").toDouble());
+    EXPECT_EQ(order, QList<double>({ -3, 1, 2, 9, 10, 100.5 }));
 }
