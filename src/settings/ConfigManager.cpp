@@ -16,6 +16,7 @@
 #include "settings/SpellingLanguages.h"
 #include "settings/ThumbGetter.h"
 #include "settings/ThumbGetterFactory.h"
+#include "settings/detail/SiteListKeys.h"
 
 #include <QDateTime>
 #include <QFileInfo>
@@ -25,15 +26,15 @@
 
 namespace crawlmere::settings {
 
+using detail::kFolder;
+using detail::kFolderList;
+using detail::kId;
+using detail::kName;
+using detail::kWebsites;
 using platform::logLine;
 namespace strings = platform::strings;
 
 namespace {
-
-const QString kId = QStringLiteral("id");
-const QString kName = QStringLiteral("name");
-const QString kFolder = QStringLiteral("folder");
-const QString kWebsites = QStringLiteral("websites");
 
 } // namespace
 
@@ -680,7 +681,7 @@ bool ConfigManager::hasOwnExtensionInOtherCase(const QString& path)
 
 const QStringList& ConfigManager::storeKeys()
 {
-    static const QStringList keys { kWebsites, kId, QStringLiteral("folderList"), QStringLiteral("CrwlFolderSorting"),
+    static const QStringList keys { kWebsites, kId, kFolderList, QStringLiteral("CrwlFolderSorting"),
         QStringLiteral("websitesSortKey"), QStringLiteral("smartFolderSelected"), crawlKey::trimQuery };
     return keys;
 }

@@ -5,22 +5,23 @@
 #include "engine/CrawlSettingKeys.h"
 
 #include "engine/PunycodeAdditions.h"
+#include "platform/AtomicFile.h"
 #include "platform/Log.h"
 #include "platform/PropertyList.h"
-#include "platform/AtomicFile.h"
 #include "platform/UserDefaults.h"
 #include "settings/SiteValueCheck.h"
+#include "settings/detail/SiteListKeys.h"
 
 #include <QSet>
 
 namespace crawlmere::settings {
 
+using detail::kId;
+using detail::kWebsites;
 using platform::logLine;
 using platform::PropertyList;
 
 namespace {
-
-const QString kId = QStringLiteral("id");
 
 /// A site's settings that hold a password of its own (the FTP upload's, the site's log-in).
 bool holdsPassword(const QVariantMap& site)
@@ -111,7 +112,7 @@ bool ConfigManager::importLcsettings(const QVariantMap& site)
             QVariantMap added = withRuleLists(site);
             if (siteID.isEmpty()) {
                 QSet<QString> taken;
-                for (const QVariant& listed : file.value(QStringLiteral("websites")).toList())
+                for (const QVariant& listed : file.value(kWebsites).toList())
                     taken.insert(listed.toMap().value(kId).toString());
                 siteID = newFilename(taken);
                 added.insert(kId, siteID);
@@ -149,7 +150,7 @@ int ConfigManager::importLcsBatch(const QVariantList& sites)
         QSet<QString> known;
         for (const QVariantMap& site : std::as_const(m_websites))
             known.insert(site.value(kId).toString());
-        for (const QVariant& listed : file.value(QStringLiteral("websites")).toList())
+        for (const QVariant& listed : file.value(kWebsites).toList())
             known.insert(listed.toMap().value(kId).toString());
         for (const QVariant& entry : sites) {
             const QVariantMap site = entry.toMap();

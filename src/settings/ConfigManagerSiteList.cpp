@@ -7,6 +7,7 @@
 
 #include "platform/Log.h"
 #include "platform/UserDefaults.h"
+#include "settings/detail/SiteListKeys.h"
 
 #include <QDateTime>
 
@@ -14,14 +15,14 @@
 
 namespace crawlmere::settings {
 
+using detail::kFolder;
+using detail::kFolderList;
+using detail::kId;
+using detail::kName;
 using platform::logLine;
 
 namespace {
 
-const QString kId = QStringLiteral("id");
-const QString kName = QStringLiteral("name");
-const QString kFolder = QStringLiteral("folder");
-const QString kFolderList = QStringLiteral("folderList");
 const QString kSmartFolder = QStringLiteral("smartFolderSelected");
 
 } // namespace
@@ -32,9 +33,8 @@ void ConfigManager::sortWebsites()
 {
     // Sites of one key keep the order of their identifiers: a row shows the same site whatever
     // order the list was in before.
-    const auto byId = [](const QVariantMap& a, const QVariantMap& b) {
-        return a.value(kId).toString() < b.value(kId).toString();
-    };
+    const auto byId
+        = [](const QVariantMap& a, const QVariantMap& b) { return a.value(kId).toString() < b.value(kId).toString(); };
     const QString key = sortKey();
     if (key == u"dateStamp") {
         std::stable_sort(m_websites.begin(), m_websites.end(), [&byId](const QVariantMap& a, const QVariantMap& b) {
@@ -222,8 +222,8 @@ void ConfigManager::addFolderToFolderSortingIfNecessary(const QString& name)
         if (entry.toMap().value(kName).toString() == name)
             return;
     }
-    m_folderSorting.append(QVariantMap {
-        { kName, name }, { QStringLiteral("sort"), 0 }, { QStringLiteral("visibility"), true } });
+    m_folderSorting.append(
+        QVariantMap { { kName, name }, { QStringLiteral("sort"), 0 }, { QStringLiteral("visibility"), true } });
     m_defaults.setObject(m_folderSorting, QStringLiteral("CrwlFolderSorting"));
 }
 
@@ -434,7 +434,7 @@ bool ConfigManager::deleteMeIfNotUsedHasBeenUsed() const
     if (m_deleteMeIfNotUsed.isEmpty())
         return true;
     auto placeholder = m_deleteMeIfNotUsed == m_current.value(kId).toString() ? std::optional(m_current)
-                                                                             : settingsForID(m_deleteMeIfNotUsed);
+                                                                              : settingsForID(m_deleteMeIfNotUsed);
     if (!placeholder)
         return true;
     return placeholder->value(crawlKey::startingUrl).toString() != u"https://"

@@ -9,6 +9,7 @@
 #include "platform/UserDefaults.h"
 #include "settings/ThumbGetter.h"
 #include "settings/ThumbGetterFactory.h"
+#include "settings/detail/SiteListKeys.h"
 
 #include <QCryptographicHash>
 #include <QFileInfo>
@@ -87,7 +88,7 @@ QImage ConfigManager::placeholderThumb()
 
 QImage ConfigManager::getThumbForWebsiteWithoutFetching(const QVariantMap& site) const
 {
-    const QString path = thumbPathForSiteID(site.value(QStringLiteral("id")).toString());
+    const QString path = thumbPathForSiteID(site.value(detail::kId).toString());
     const QFileInfo info(path);
     if (!info.isFile()) {
         m_thumbCache.remove(path);
@@ -115,12 +116,11 @@ QImage ConfigManager::getThumbForWebsite(const QVariantMap& site, bool forceRefr
         return placeholderThumb();
     }
     const QString startingUrl = site.value(crawlKey::startingUrl).toString();
-    const QString location = thumbPathForSiteID(site.value(QStringLiteral("id")).toString());
+    const QString location = thumbPathForSiteID(site.value(detail::kId).toString());
     // A site selected again while its thumbnail is being made gets no second getter; one still
     // making it from a starting URL the site has left is dropped for the new one.
-    const auto atWork = std::find_if(m_retainArray.begin(), m_retainArray.end(), [&location](const RetainedGetter& kept) {
-        return kept.location == location && !kept.getter->isFinished();
-    });
+    const auto atWork = std::find_if(m_retainArray.begin(), m_retainArray.end(),
+        [&location](const RetainedGetter& kept) { return kept.location == location && !kept.getter->isFinished(); });
     if (atWork != m_retainArray.end()) {
         if (atWork->startingUrl == startingUrl)
             return placeholderThumb();

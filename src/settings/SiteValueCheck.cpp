@@ -6,6 +6,7 @@
 #include "platform/Log.h"
 #include "platform/PropertyList.h"
 #include "platform/RegularFile.h"
+#include "settings/detail/SiteListKeys.h"
 
 #include <QHash>
 
@@ -45,8 +46,8 @@ const QHash<QString, KeyKind>& kindsOfKeys()
                 break;
             }
         }
-        for (const QString& key : { QStringLiteral("id"), QStringLiteral("name"), QString(crawlKey::startingUrl),
-                 QStringLiteral("folder"), QStringLiteral("status") })
+        for (const QString& key :
+            { detail::kId, detail::kName, QString(crawlKey::startingUrl), detail::kFolder, QStringLiteral("status") })
             map.insert(key, { ValueKind::Text, QVariant() });
         map.insert(QStringLiteral("sitemapRules"), { ValueKind::List, QVariant() });
         // The older comma-separated forms of the rule lists.
