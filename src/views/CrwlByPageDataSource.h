@@ -37,7 +37,10 @@ enum class ByPageLinkCell : std::uint8_t;
 ///
 /// Lifetimes: the outline, the opener and the pasteboard are not owned and must outlive this
 /// object or be unset first. Main thread only.
-class CrwlByPageDataSource : public qfDataSource, public OutlineDataSource, public ResultViewDelegate {
+class CrwlByPageDataSource : public qfDataSource,
+                             public OutlineDataSource,
+                             public ResultViewDelegate,
+                             public detail::LinkViewInputs {
 public:
     using Item = qfDataSource::Item;
 
@@ -50,15 +53,8 @@ public:
     /// The `byPageOutlineView` widget.
     void setOutlineView(TableView* outline) { byPageOutlineView = outline; }
     TableView* getOutlineView() const { return byPageOutlineView; }
-    void setSearchText(const QString& text) { filterState.searchText = text; }
-    void setFilterTag(int tag) { filterState.filterTag = tag; }
-    void setOpener(LinkViewOpener* value) { opener = value; }
-    LinkViewOpener* getOpener() const { return opener; }
     /// What expand all / collapse all do to the outline (true: expand); set by the window.
     void setOutlineExpander(std::function<void(bool)> expander) { outlineExpander = std::move(expander); }
-
-    bool needsFiltering() const { return needsFilteringFlag; }
-    void setNeedsFiltering(bool value) { needsFilteringFlag = value; }
 
     /// Base clear, no pages, the outline's sort descriptors cleared, the outline reloaded.
     void clear() override;
@@ -133,7 +129,6 @@ private:
     const PageRow* rowOf(const CrwlDataObject* page) const;
 
     TableView* byPageOutlineView = nullptr;
-    LinkViewOpener* opener = nullptr;
     std::function<void(bool)> outlineExpander;
     std::optional<CrwlUrlList> internalPageArray;
     std::vector<PageRow> pagesNeedingAttention;
@@ -145,10 +140,8 @@ private:
     // The last page looked up: a view asks about one page several times in a row.
     mutable const CrwlDataObject* lastPage = nullptr;
     mutable const PageRow* lastPageRow = nullptr;
-    detail::LinkViewFilter filterState;
     // What a link row shows for a column identifier.
     detail::IdentifierCells<detail::LinkViewCell<ByPageLinkCell>> linkCells;
-    bool needsFilteringFlag = false;
 };
 
 } // namespace crawlmere::views

@@ -30,7 +30,7 @@ enum class ByStatusCell : std::uint8_t;
 ///
 /// Lifetimes: the outline, the opener and the pasteboard are not owned and must outlive this
 /// object or be unset first; the occurrences are shared with the hub. Main thread only.
-class CrwlByStatusDataSource : public OutlineDataSource, public ResultViewDelegate {
+class CrwlByStatusDataSource : public OutlineDataSource, public ResultViewDelegate, public detail::LinkViewInputs {
 public:
     CrwlByStatusDataSource();
     ~CrwlByStatusDataSource() override;
@@ -41,16 +41,8 @@ public:
     /// The `byStatusOutlineView` widget.
     void setOutlineView(TableView* outline) { byStatusOutlineView = outline; }
     TableView* getOutlineView() const { return byStatusOutlineView; }
-    void setSearchText(const QString& text) { filterState.searchText = text; }
-    void setFilterTag(int tag) { filterState.filterTag = tag; }
-    /// Inspect, locate and highlight go through it; none: they do nothing.
-    void setOpener(LinkViewOpener* value) { opener = value; }
-    LinkViewOpener* getOpener() const { return opener; }
     /// What expand all / collapse all do to the outline (true: expand); set by the window.
     void setOutlineExpander(std::function<void(bool)> expander) { outlineExpander = std::move(expander); }
-
-    bool needsFiltering() const { return needsFilteringFlag; }
-    void setNeedsFiltering(bool value) { needsFilteringFlag = value; }
 
     /// Drops the collection and the groups, clears the outline's sort descriptors, reloads.
     void clear();
@@ -126,17 +118,14 @@ private:
     std::shared_ptr<CrwlLinkInstance> firstOccurrence(const QList<qfDataSource::Item>& selected) const;
 
     TableView* byStatusOutlineView = nullptr;
-    LinkViewOpener* opener = nullptr;
     std::function<void(bool)> outlineExpander;
     QList<qfDataSource::Item> instanceCollection;
     QList<std::shared_ptr<StatusGroup>> fullStatusArray;
-    detail::LinkViewFilter filterState;
     QList<std::shared_ptr<void>> retainArray;
     // What an occurrence row shows for a column identifier.
     detail::IdentifierCells<detail::LinkViewCell<ByStatusCell>> statusCells;
     // The targets the last regrouping met: room made for them at the next one.
     qsizetype targetsLastGrouped = 0;
-    bool needsFilteringFlag = false;
 };
 
 } // namespace crawlmere::views

@@ -29,7 +29,7 @@ enum class FlatViewCell : std::uint8_t;
 /// Lifetimes: the table, the opener and the pasteboard are not owned and must outlive this
 /// object or be unset first. Main thread only (debug builds assert it at every entry): an export
 /// reads its cells here and builds its file from that snapshot elsewhere.
-class CrwlFlatViewDataSource : public qfDataSource, public ResultViewDelegate {
+class CrwlFlatViewDataSource : public qfDataSource, public ResultViewDelegate, public detail::LinkViewInputs {
 public:
     CrwlFlatViewDataSource();
     ~CrwlFlatViewDataSource() override;
@@ -40,14 +40,6 @@ public:
     /// The `tableView` widget: the table this data source reloads and sorts.
     void setTableView(TableView* table) { tableView = table; }
     TableView* getTableView() const { return tableView; }
-    /// The search field's text, as the window last gave it.
-    void setSearchText(const QString& text) { filterState.searchText = text; }
-    /// Inspect, locate and highlight go through it; none: those actions do nothing.
-    void setOpener(LinkViewOpener* value) { opener = value; }
-    LinkViewOpener* getOpener() const { return opener; }
-
-    bool needsFiltering() const { return needsFilteringFlag; }
-    void setNeedsFiltering(bool value) { needsFilteringFlag = value; }
 
     /// Base clear, the table's sort descriptors cleared, the table reloaded, the bad collection
     /// dropped.
@@ -111,12 +103,9 @@ private:
     static std::shared_ptr<CrwlLinkInstance> firstOccurrence(const QList<Item>& selected);
 
     TableView* tableView = nullptr;
-    LinkViewOpener* opener = nullptr;
-    detail::LinkViewFilter filterState;
     std::optional<QList<Item>> badCollection;
     // What an occurrence row shows for a column identifier.
     detail::IdentifierCells<detail::LinkViewCell<FlatViewCell>> flatCells;
-    bool needsFilteringFlag = false;
 };
 
 } // namespace crawlmere::views

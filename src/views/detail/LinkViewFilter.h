@@ -14,6 +14,10 @@ class CrwlLinkInstance;
 class CrwlUrl;
 struct CrwlLabelColour;
 
+namespace crawlmere::views {
+class LinkViewOpener;
+}
+
 namespace crawlmere::views::detail {
 
 /// The search text and the filter pop-up's tag as the window last gave them, with the
@@ -35,6 +39,25 @@ struct LinkViewFilter {
     /// The occurrence's link text is not empty and holds the search text, with case; never for
     /// an empty search text.
     bool linkTextHit(const CrwlLinkInstance& occurrence) const;
+};
+
+/// What the window sets on each of the three link views alike: the filter inputs, the opener
+/// of inspectors and whether the view must filter again before it is next shown.
+class LinkViewInputs {
+public:
+    void setSearchText(const QString& text) { filterState.searchText = text; }
+    void setFilterTag(int tag) { filterState.filterTag = tag; }
+    /// Inspect, locate and highlight go through it; none: they do nothing. Not owned: it must
+    /// outlive the view or be unset first.
+    void setOpener(LinkViewOpener* value) { opener = value; }
+    LinkViewOpener* getOpener() const { return opener; }
+    bool needsFiltering() const { return needsFilteringFlag; }
+    void setNeedsFiltering(bool value) { needsFilteringFlag = value; }
+
+protected:
+    LinkViewFilter filterState;
+    LinkViewOpener* opener = nullptr;
+    bool needsFilteringFlag = false;
 };
 
 /// `linkTextHit` for the occurrences of one filter pass, each distinct text tested once:
