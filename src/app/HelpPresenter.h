@@ -2,8 +2,6 @@
 // without showing anything.
 #pragma once
 
-#include <QList>
-#include <QPointer>
 #include <QSize>
 #include <QString>
 #include <QWidget>
@@ -28,21 +26,6 @@ public:
     virtual void display(const HelpDisplay& display, QWidget* sender) = 0;
     /// Closes what is shown; nothing when nothing is.
     virtual void close() = 0;
-};
-
-/// Keeps every display and counts the closes. Main thread only.
-class RecordingHelpPresenter final : public HelpPresenter {
-public:
-    void display(const HelpDisplay& shown, QWidget* sender) override
-    {
-        displays.append(shown);
-        senders.append(sender);
-    }
-    void close() override { ++closes; }
-
-    QList<HelpDisplay> displays;
-    QList<QPointer<QWidget>> senders;
-    int closes = 0;
 };
 
 } // namespace crawlmere::app

@@ -4,7 +4,6 @@
 
 #include "platform/AtomicFile.h"
 
-#include <QList>
 #include <QString>
 #include <QStringList>
 
@@ -38,28 +37,6 @@ public:
     /// `saveFailureText` makes of them, and waits until that is read. Every save asked for
     /// through a panel that fails ends here.
     virtual void showSaveFailure(const QString& path, const QString& reason) = 0;
-};
-
-/// Keeps every request and answers from `answers` in order (cancelled when none is left).
-/// Main thread only.
-class RecordingSavePanel final : public SavePanel {
-public:
-    std::optional<QString> runModal(const SavePanelRequest& request) override
-    {
-        requests.append(request);
-        if (answers.isEmpty())
-            return std::nullopt;
-        return answers.takeFirst();
-    }
-    void showSaveFailure(const QString& path, const QString& reason) override
-    {
-        failures.append(saveFailureText(path, reason));
-    }
-
-    QList<SavePanelRequest> requests;
-    /// The failures shown, as their texts.
-    QStringList failures;
-    QList<std::optional<QString>> answers;
 };
 
 } // namespace crawlmere::platform

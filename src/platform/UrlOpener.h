@@ -2,7 +2,6 @@
 // interface so that code which opens things can be tested without launching anything.
 #pragma once
 
-#include <QList>
 #include <QUrl>
 
 namespace crawlmere::platform {
@@ -15,19 +14,6 @@ public:
     /// Returns false when nothing could be asked to open it (an invalid URL, no handler); the
     /// outcome of the opening itself is not known.
     virtual bool openURL(const QUrl& url) = 0;
-};
-
-/// Keeps every URL it is asked to open and answers `result`. Main thread only.
-class RecordingUrlOpener final : public UrlOpener {
-public:
-    bool openURL(const QUrl& url) override
-    {
-        opened.append(url);
-        return result;
-    }
-
-    QList<QUrl> opened;
-    bool result = true;
 };
 
 } // namespace crawlmere::platform

@@ -11,6 +11,7 @@
 #include "settings/WebRenderLoader.h"
 #include "settings/WebRenderModule.h"
 #include "support/LoopbackServer.h"
+#include "support/RecordingUrlOpener.h"
 
 #include <QAction>
 #include <QCoreApplication>

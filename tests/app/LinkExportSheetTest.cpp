@@ -1,18 +1,18 @@
 #include "app/LinkExportSheetOpener.h"
 
-#include "app/SavePanelAnswer.h"
 #include "app/FileDialogSavePanel.h"
 #include "app/MainInterface.h"
 #include "app/MainTabView.h"
 #include "app/MainWindow.h"
 #include "app/ResultsController.h"
-#include "engine/RecordingShellServices.h"
+#include "app/SavePanelAnswer.h"
 #include "platform/Dispatch.h"
 #include "platform/UserDefaults.h"
 #include "settings/ConfigManager.h"
 #include "support/LoopbackServer.h"
-#include "views/ExportColumnManager.h"
+#include "support/RecordingShellServices.h"
 #include "views/ColumnManagerButton.h"
+#include "views/ExportColumnManager.h"
 #include "views/LinkExportSheet.h"
 
 #include <QAbstractButton>

@@ -7,6 +7,8 @@
 #include "app/PopoverHelpPresenter.h"
 #include "platform/UrlOpener.h"
 #include "platform/UserDefaults.h"
+#include "support/RecordingHelpPresenter.h"
+#include "support/RecordingUrlOpener.h"
 #include "support/TsvTable.h"
 
 #include <QApplication>

@@ -8,12 +8,12 @@
 #include "app/StatusLineField.h"
 #include "app/UpdateWindowController.h"
 #include "app/WindowTestSupport.h"
-#include "engine/RecordingShellServices.h"
 #include "engine/Z12Ara.h"
 #include "platform/PropertyList.h"
 #include "platform/UserDefaults.h"
 #include "settings/WebRenderLoader.h"
 #include "support/LoopbackServer.h"
+#include "support/RecordingShellServices.h"
 #include "webrender/EngineWebRenderModule.h"
 
 #include <QActionGroup>

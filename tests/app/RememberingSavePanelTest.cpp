@@ -3,6 +3,7 @@
 #include "app/RememberingSavePanel.h"
 
 #include "platform/UserDefaults.h"
+#include "support/RecordingSavePanel.h"
 
 #include <QDir>
 #include <QTemporaryDir>

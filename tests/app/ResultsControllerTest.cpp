@@ -8,7 +8,6 @@
 #include "app/SavePanelAnswer.h"
 #include "app/StatusLineField.h"
 #include "archive/ArchiveExportController.h"
-#include "engine/RecordingShellServices.h"
 #include "engine/Z12Ara.h"
 #include "platform/NotificationCenter.h"
 #include "platform/PropertyList.h"
@@ -19,6 +18,7 @@
 #include "sitemap/SitemapManager.h"
 #include "support/FtpTestServer.h"
 #include "support/LoopbackServer.h"
+#include "support/RecordingShellServices.h"
 #include "support/SelfSignedCertificate.h"
 #include "support/WaitUntil.h"
 #include "views/InsecureContentWindow.h"
@@ -48,9 +48,9 @@
 #include <QTemporaryDir>
 #include <QThread>
 #include <QTimer>
-#include <QUrl>
 #include <QToolButton>
 #include <QTreeView>
+#include <QUrl>
 
 #include <gtest/gtest.h>
 

@@ -7,10 +7,10 @@
 #include "app/ResultsController.h"
 #include "app/SavePanelAnswer.h"
 #include "app/StatusLineField.h"
-#include "engine/RecordingShellServices.h"
 #include "platform/UserDefaults.h"
 #include "settings/ConfigManager.h"
 #include "support/LoopbackServer.h"
+#include "support/RecordingShellServices.h"
 #include "support/WaitUntil.h"
 #include "views/SitemapFtpSheet.h"
 

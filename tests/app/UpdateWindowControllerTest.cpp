@@ -2,7 +2,6 @@
 #include "app/UpdateDownload.h"
 #include "app/UpdateWindow.h"
 #include "app/UpdateWindowView.h"
-#include "engine/RecordingShellServices.h"
 #include "platform/Dispatch.h"
 #include "platform/Paths.h"
 #include "platform/PropertyList.h"
@@ -10,6 +9,9 @@
 #include "platform/UserDefaults.h"
 #include "support/LoopbackServer.h"
 #include "support/RawSocketServer.h"
+#include "support/RecordingShellServices.h"
+#include "support/RecordingUpdateWindowView.h"
+#include "support/RecordingUrlOpener.h"
 
 #include <QAction>
 #include <QCheckBox>

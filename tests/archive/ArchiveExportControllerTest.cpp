@@ -5,10 +5,10 @@
 #include "archive/ArchiveWriter.h"
 #include "engine/CrwlUrl.h"
 #include "engine/EngineDefaults.h"
-#include "engine/RecordingShellServices.h"
 #include "engine/Z12Ara.h"
 #include "platform/Dispatch.h"
 #include "platform/UserDefaults.h"
+#include "support/RecordingShellServices.h"
 
 #include <QDir>
 #include <QTemporaryDir>

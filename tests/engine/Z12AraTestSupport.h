@@ -6,10 +6,10 @@
 #include "engine/EngineDefaults.h"
 #include "engine/FetchTransport.h"
 #include "engine/HubClock.h"
-#include "engine/RecordingShellServices.h"
 #include "engine/Z12Ara.h"
 #include "platform/NotificationCenter.h"
 #include "platform/UserDefaults.h"
+#include "support/RecordingShellServices.h"
 
 #include <QTemporaryDir>
 

@@ -4,12 +4,12 @@
 
 #include "engine/CrwlUrlFetchTransport.h"
 #include "engine/RecordingEngineSEO.h"
-#include "engine/RecordingShellServices.h"
 #include "engine/Z12Ara.h"
 #include "parsing/ParserFetchPageReader.h"
 #include "parsing/ParserHubPageReader.h"
 #include "parsing/ParserLinkExtraction.h"
 #include "platform/UserDefaults.h"
+#include "support/RecordingShellServices.h"
 
 #include <memory>
 

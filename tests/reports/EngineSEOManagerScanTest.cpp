@@ -5,7 +5,6 @@
 #include "engine/CrwlUrl.h"
 #include "engine/CrwlUrlFetchTransport.h"
 #include "engine/EngineDefaults.h"
-#include "engine/RecordingShellServices.h"
 #include "engine/Z12Ara.h"
 #include "parsing/ParserFetchPageReader.h"
 #include "parsing/ParserHubPageReader.h"
@@ -14,6 +13,7 @@
 #include "platform/UserDefaults.h"
 #include "reports/ReportsDefaults.h"
 #include "support/LoopbackServer.h"
+#include "support/RecordingShellServices.h"
 
 #include <QEventLoop>
 #include <QTimer>

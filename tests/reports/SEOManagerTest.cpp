@@ -12,6 +12,8 @@
 #include "reports/EngineSEOManager.h"
 #include "reports/ReportsDefaults.h"
 #include "support/Fixtures.h"
+#include "support/RecordingSavePanel.h"
+#include "support/RecordingUrlOpener.h"
 
 #include <QFile>
 #include <QProcess>

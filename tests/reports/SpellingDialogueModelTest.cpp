@@ -1,10 +1,10 @@
 // The spelling review over pages from a loopback server and a checker that honours learned words.
 #include "reports/SpellingDialogueModel.h"
 
-#include "engine/RecordingShellServices.h"
 #include "platform/Dispatch.h"
 #include "platform/FakeSpellChecker.h"
 #include "support/LoopbackServer.h"
+#include "support/RecordingShellServices.h"
 
 #include <QThreadPool>
 

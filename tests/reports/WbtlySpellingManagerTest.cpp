@@ -11,6 +11,8 @@
 #include "reports/RecordingSpellingDialogue.h"
 #include "reports/SpellingCountUpdator.h"
 #include "support/Fixtures.h"
+#include "support/RecordingSavePanel.h"
+#include "support/RecordingUrlOpener.h"
 
 #include <QFile>
 #include <QJsonArray>

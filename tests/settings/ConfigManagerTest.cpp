@@ -2,9 +2,9 @@
 // rate, starting URLs, rule lists, folders and the scan's write-backs.
 #include "settings/ConfigManager.h"
 
-#include "engine/RecordingShellServices.h"
 #include "platform/NotificationCenter.h"
 #include "platform/UserDefaults.h"
+#include "support/RecordingShellServices.h"
 
 #include <QDateTime>
 #include <QDir>

@@ -2,11 +2,11 @@
 // thumbnail does to the list, and where thumbnail files of unchecked ids go.
 #include "settings/ConfigManager.h"
 
-#include "engine/RecordingShellServices.h"
 #include "platform/Paths.h"
 #include "platform/UserDefaults.h"
 #include "settings/ThumbGetter.h"
 #include "settings/ThumbGetterFactory.h"
+#include "support/RecordingShellServices.h"
 
 #include <QDir>
 #include <QFileInfo>

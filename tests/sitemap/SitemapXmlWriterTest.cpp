@@ -8,6 +8,7 @@
 #include "sitemap/SitemapManager.h"
 #include "sitemap/SitemapTestSupport.h"
 #include "support/FileSizeLimit.h"
+#include "support/RecordingSavePanel.h"
 #include "support/SharedFolder.h"
 
 #include <QDir>
@@ -19,8 +20,8 @@
 
 #include <cstdlib>
 #include <ctime>
-#include <functional>
 #include <fcntl.h>
+#include <functional>
 #include <linux/fs.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>

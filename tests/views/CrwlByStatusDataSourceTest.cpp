@@ -3,7 +3,7 @@
 
 #include "LinkViewsTestSupport.h"
 #include "engine/ScopedDefaults.h"
-#include "views/RecordingPasteboard.h"
+#include "support/RecordingPasteboard.h"
 #include "views/ResultItemModel.h"
 
 #include <QAbstractItemModelTester>

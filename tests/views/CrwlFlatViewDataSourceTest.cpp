@@ -5,7 +5,7 @@
 #include "engine/ScopedDefaults.h"
 #include "support/FileSizeLimit.h"
 #include "support/Fixtures.h"
-#include "views/RecordingPasteboard.h"
+#include "support/RecordingPasteboard.h"
 #include "views/ResultItemModel.h"
 
 #include <QAbstractItemModelTester>

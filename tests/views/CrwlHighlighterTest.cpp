@@ -7,6 +7,7 @@
 #include "platform/UrlOpener.h"
 #include "support/Fixtures.h"
 #include "support/LoopbackServer.h"
+#include "support/RecordingUrlOpener.h"
 #include "support/TsvTable.h"
 #include "views/HtmlEntities.h"
 

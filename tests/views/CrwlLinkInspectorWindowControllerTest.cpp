@@ -7,6 +7,7 @@
 #include "platform/Dispatch.h"
 #include "platform/NotificationCenter.h"
 #include "platform/UrlOpener.h"
+#include "support/RecordingUrlOpener.h"
 #include "views/InspectorWindows.h"
 #include "views/LinkInspectorOnPageTable.h"
 

@@ -5,6 +5,7 @@
 #include "platform/Dispatch.h"
 #include "platform/UrlOpener.h"
 #include "support/LoopbackServer.h"
+#include "support/RecordingUrlOpener.h"
 #include "views/CutCells.h"
 #include "views/InspectorWindows.h"
 

@@ -7,6 +7,7 @@
 #include "reports/WarningRecord.h"
 #include "reports/WarningsManager.h"
 #include "support/LoopbackServer.h"
+#include "support/RecordingUrlOpener.h"
 #include "views/ViewsTestSupport.h"
 #include "views/WarningInspectorWindows.h"
 

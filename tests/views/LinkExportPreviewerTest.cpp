@@ -1,8 +1,8 @@
 #include "views/LinkExportPreviewer.h"
 
-#include "engine/RecordingShellServices.h"
 #include "platform/Dispatch.h"
 #include "platform/NotificationCenter.h"
+#include "support/RecordingShellServices.h"
 #include "views/ExportColumnManager.h"
 #include "views/ViewsTestSupport.h"
 

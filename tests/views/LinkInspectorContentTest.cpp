@@ -1,8 +1,8 @@
 #include "views/LinkInspectorContent.h"
 
 #include "engine/CrwlUrl.h"
+#include "support/RecordingPasteboard.h"
 #include "views/CrwlLinkInspectorWindowController.h"
-#include "views/RecordingPasteboard.h"
 
 #include <QLineEdit>
 #include <QPushButton>

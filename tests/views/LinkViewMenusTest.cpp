@@ -4,11 +4,11 @@
 
 #include "LinkViewsTestSupport.h"
 #include "platform/NotificationCenter.h"
+#include "support/RecordingPasteboard.h"
 #include "views/CrwlByPageDataSource.h"
 #include "views/CrwlByStatusDataSource.h"
 #include "views/CrwlFlatViewDataSource.h"
 #include "views/LinkViewOpener.h"
-#include "views/RecordingPasteboard.h"
 #include "views/ResultItemModel.h"
 #include "views/crawlmereTableView.h"
 #include "views/qfOutlineView.h"

@@ -3,6 +3,7 @@
 #include "SiteScanTestSupport.h"
 #include "engine/CrwlLinkInstance.h"
 #include "platform/UrlOpener.h"
+#include "support/RecordingUrlOpener.h"
 #include "views/CrwlLinkInspectorWindowController.h"
 #include "views/CrwlPageInspectorWindowController.h"
 #include "views/InspectorWindows.h"

@@ -10,7 +10,7 @@
 #include "reports/ReportsDefaults.h"
 #include "reports/SEOManager.h"
 #include "support/LoopbackServer.h"
-#include "views/RecordingPasteboard.h"
+#include "support/RecordingPasteboard.h"
 #include "views/ResultItemModel.h"
 #include "views/crawlmereTableView.h"
 

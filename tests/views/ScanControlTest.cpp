@@ -1,10 +1,10 @@
 #include "views/ScanControl.h"
 
 #include "engine/CrwlUrl.h"
-#include "engine/RecordingShellServices.h"
 #include "engine/ScopedDefaults.h"
 #include "engine/Z12Ara.h"
 #include "platform/Dispatch.h"
+#include "support/RecordingShellServices.h"
 #include "views/CrwlByLinkDataSource.h"
 
 #include <gtest/gtest.h>

@@ -2,11 +2,11 @@
 // sheet shows it is busy, the result alert after the sheet has gone; Cancel and an empty server.
 #include "views/SitemapFtpSheet.h"
 
-#include "engine/RecordingShellServices.h"
 #include "platform/UserDefaults.h"
 #include "sitemap/SitemapManager.h"
 #include "sitemap/SitemapTestSupport.h"
 #include "support/FtpTestServer.h"
+#include "support/RecordingShellServices.h"
 
 #include <QCheckBox>
 #include <QCoreApplication>

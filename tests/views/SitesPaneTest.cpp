@@ -4,7 +4,6 @@
 
 #include "engine/CrwlUrl.h"
 #include "engine/OutputFilterManager.h"
-#include "engine/RecordingShellServices.h"
 #include "platform/HunspellSpellChecker.h"
 #include "platform/PropertyList.h"
 #include "platform/UserDefaults.h"
@@ -12,9 +11,10 @@
 #include "settings/SettingsBinding.h"
 #include "support/Fixtures.h"
 #include "support/LogCapture.h"
+#include "support/RecordingShellServices.h"
+#include "views/CutCells.h"
 #include "views/OutputFilterWindow.h"
 #include "views/RulesSheet.h"
-#include "views/CutCells.h"
 #include "views/SettingsPane.h"
 
 #include <QAbstractItemModelTester>
@@ -25,13 +25,13 @@
 #include <QDialog>
 #include <QHeaderView>
 #include <QItemSelectionModel>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QScrollBar>
-#include <QLabel>
 #include <QSlider>
 #include <QSplitter>
 #include <QTableWidget>

@@ -1,10 +1,10 @@
 // The spelling review window offscreen: open at once and busy, filled when the page arrives.
 #include "views/SpellingDialogueWindow.h"
 
-#include "engine/RecordingShellServices.h"
 #include "platform/Dispatch.h"
 #include "platform/FakeSpellChecker.h"
 #include "support/LoopbackServer.h"
+#include "support/RecordingShellServices.h"
 
 #include <QLabel>
 #include <QLineEdit>

@@ -2,8 +2,8 @@
 
 #include "ViewsTestSupport.h"
 #include "platform/UserDefaults.h"
+#include "support/RecordingPasteboard.h"
 #include "views/ClipboardPasteboard.h"
-#include "views/RecordingPasteboard.h"
 #include "views/ResultItemModel.h"
 #include "views/ResultViewDelegate.h"
 #include "views/qfOutlineView.h"

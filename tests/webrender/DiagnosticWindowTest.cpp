@@ -2,7 +2,6 @@
 
 #include "engine/CrwlUrlFetchTransport.h"
 #include "engine/EngineDefaults.h"
-#include "engine/RecordingShellServices.h"
 #include "engine/Z12Ara.h"
 #include "parsing/ParserFetchPageReader.h"
 #include "parsing/ParserHubPageReader.h"
@@ -11,6 +10,7 @@
 #include "platform/NotificationCenter.h"
 #include "platform/UserDefaults.h"
 #include "support/LoopbackServer.h"
+#include "support/RecordingShellServices.h"
 #include "webrender/SourceView.h"
 
 #include <QLineEdit>
