@@ -11,7 +11,9 @@
 #include "support/RecordingShellServices.h"
 
 #include <QDir>
+#include <QSemaphore>
 #include <QTemporaryDir>
+#include <QThreadPool>
 
 #include <gtest/gtest.h>
 
@@ -153,8 +155,18 @@ TEST_F(ArchiveExportControllerTest, CancelClosesTheSheetAtOnceAndTheExportStopsB
     archiveResources(50);
     std::optional<ArchiveExport::Result> result;
     controller.finished = [&](const ArchiveExport::Result& r) { result = r; };
-    ASSERT_TRUE(controller.start(ArchiveExportController::requestFor(*hub, defaults, dir.filePath("out"), true)));
+    auto request = ArchiveExportController::requestFor(*hub, defaults, dir.filePath("out"), true);
+    // Every worker is held until the cancel has been given, so the export's first item comes
+    // after it however busy the machine is.
+    QSemaphore held;
+    QThreadPool& workers = *QThreadPool::globalInstance();
+    const int workerCount = workers.maxThreadCount();
+    for (int i = 0; i < workerCount; ++i)
+        workers.start([&held] { held.acquire(); });
+    const bool started = controller.start(std::move(request));
     controller.cancel();
+    held.release(workerCount);
+    ASSERT_TRUE(started);
     EXPECT_FALSE(controller.sheet().visible);
     ASSERT_TRUE(controller.waitForExport(std::chrono::seconds(30)));
     crawlmere::platform::Dispatch::runUntil([&] { return result.has_value(); }, std::chrono::seconds(5));
