@@ -70,8 +70,7 @@ TEST_F(ArchiveExportTest, BothModesNameAFoldersPageAsThePreferencesSay)
             << process;
         if (process) {
             const QString home = QString::fromUtf8(readAll(result.outputFolder + "/h.test_8080/start.htm"));
-            EXPECT_EQ(home, "<html><a href=\"../h.test_8080/about/start.htm\">About</a> "
-                            "<a href=\"../h.test_8080/start.htm\">Home</a></html>");
+            EXPECT_EQ(home, "<html><a href=\"about/start.htm\">About</a> <a href=\"start.htm\">Home</a></html>");
         }
     }
 }
