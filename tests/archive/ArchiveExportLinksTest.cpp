@@ -150,7 +150,7 @@ TEST_F(ArchiveExportTest, ARedirectToAnAddressWhoseBytesAnotherFileHoldsLeadsToT
     const QByteArray home("<html><a href=\"/old\">old</a> <a href=\"z.html\">z</a></html>");
     archive("http://h.test:8080/", home);
     archive("http://h.test:8080/index.html", home);
-    archive("http://h.test:8080/z.html", "<html><a href=\"/old#top\">old</a></html>");
+    archive("http://h.test:8080/z.html", "<html><a href=\"/old#top\">old</a> <a href=\"/index.html\">home</a></html>");
     auto moved = CrwlUrl::make(nullptr, std::make_shared<CrawlSettings>());
     moved->setLinkURL("http://h.test:8080/old");
     moved->addRedir("http://h.test:8080/index.html", 301, 0);
@@ -160,7 +160,8 @@ TEST_F(ArchiveExportTest, ARedirectToAnAddressWhoseBytesAnotherFileHoldsLeadsToT
     const QString root = processed.outputFolder + "/h.test_8080/";
     EXPECT_EQ(filesBelow(root), (QStringList { "index.html", "z.html" }));
     EXPECT_EQ(readAll(root + "index.html"), "<html><a href=\"index.html\">old</a> <a href=\"z.html\">z</a></html>");
-    EXPECT_EQ(readAll(root + "z.html"), "<html><a href=\"index.html#top\">old</a></html>");
+    EXPECT_EQ(
+        readAll(root + "z.html"), "<html><a href=\"index.html#top\">old</a> <a href=\"index.html\">home</a></html>");
 }
 
 TEST_F(ArchiveExportTest, APageInACharsetOnlyTheScannerNamesIsRewrittenInIt)
