@@ -104,7 +104,7 @@ void exportStyleSheet(benchmark::State& state) { exportOneFile(state, /*sheet=*/
 
 BENCHMARK(exportPage)->Arg(10000)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(exportStyleSheet)->Arg(10000)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond)->Iterations(1);
-BENCHMARK(exportSite)->Arg(30000)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(exportSite)->Arg(10000)->Arg(30000)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 } // namespace
 
