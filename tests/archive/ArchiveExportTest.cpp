@@ -2,6 +2,7 @@
 // exported in both modes; the Process copy walked link by link and scanned again from disc with its
 // site stopped: redirects, spellings, encodings, names taken twice; and the small text operations.
 #include "ArchiveExportTestSupport.h"
+#include "engine/CrawlSettingKeys.h"
 
 using namespace crawlmere::test::archiveexport;
 
@@ -64,7 +65,8 @@ TEST_F(ArchiveExportTest, ALoopbackSiteIsArchivedExactlyAndItsProcessCopyBrowses
         });
     }
     ASSERT_TRUE(server.start());
-    const QVariantMap crawlSettings { { "shouldArchive", true }, { "linkedFiles", true }, { "shouldParseCSS", true } };
+    const QVariantMap crawlSettings { { crawlKey::shouldArchive, true }, { crawlKey::linkedFiles, true },
+        { crawlKey::shouldParseCSS, true } };
     auto hub = crawlmere::test::scanSite(server.url(), crawlSettings, writer);
     ASSERT_TRUE(hub->crawlFinished());
 
@@ -129,7 +131,8 @@ struct Rescan {
 Rescan rescan(const QString& page, const QString& liveRoot, bool withFiles)
 {
     auto local = crawlmere::test::scanSite(QStringLiteral("file://") + page,
-        { { "linkedFiles", withFiles }, { "shouldParseCSS", withFiles }, { "checkImages", withFiles } });
+        { { crawlKey::linkedFiles, withFiles }, { crawlKey::shouldParseCSS, withFiles },
+            { crawlKey::checkImages, withFiles } });
     Rescan found;
     EXPECT_TRUE(local->crawlFinished());
     for (const auto& item : local->linksCollection()) {
@@ -191,7 +194,8 @@ TEST_F(ArchiveExportTest, ASiteOfRedirectsMixedSpellingsEncodingsAndQueriesBrows
     redirect("/tutorial/appetite2.html", "appetite3", 302);
     redirect("/tutorial/appetite3", (root + "/tutorial/whetting-your-appetite.html").toStdString(), 301);
 
-    const QVariantMap crawlSettings { { "shouldArchive", true }, { "linkedFiles", true }, { "shouldParseCSS", true } };
+    const QVariantMap crawlSettings { { crawlKey::shouldArchive, true }, { crawlKey::linkedFiles, true },
+        { crawlKey::shouldParseCSS, true } };
     auto hub = crawlmere::test::scanSite(server.url(), crawlSettings, writer);
     ASSERT_TRUE(hub->crawlFinished());
     EXPECT_EQ(hub->badLinkCount(), 0);
@@ -365,7 +369,7 @@ TEST_F(ArchiveExportTest, APageUnderTwoAddressesIsOneFileAndTwoPagesWantingOneNa
     LoopbackServer server;
     serveSite(server, site);
     ASSERT_TRUE(server.start());
-    auto hub = crawlmere::test::scanSite(server.url(), { { "shouldArchive", true } }, writer);
+    auto hub = crawlmere::test::scanSite(server.url(), { { crawlKey::shouldArchive, true } }, writer);
     ASSERT_TRUE(hub->crawlFinished());
     const QVariantMap settings = hub->getCrawlSettings()->snapshot();
     hub->setArchiveSink(nullptr);
@@ -444,7 +448,8 @@ TEST_F(ArchiveExportTest, PagesInEveryEncodingAreRewrittenInItAndASheetReadAsAsc
     LoopbackServer server;
     serveSite(server, site);
     ASSERT_TRUE(server.start());
-    const QVariantMap crawlSettings { { "shouldArchive", true }, { "linkedFiles", true }, { "shouldParseCSS", true } };
+    const QVariantMap crawlSettings { { crawlKey::shouldArchive, true }, { crawlKey::linkedFiles, true },
+        { crawlKey::shouldParseCSS, true } };
     auto hub = crawlmere::test::scanSite(server.url(), crawlSettings, writer);
     ASSERT_TRUE(hub->crawlFinished());
     const QVariantMap settings = hub->getCrawlSettings()->snapshot();
