@@ -3,6 +3,7 @@
 // a page holds; a redirect to a page stored under another address, a charset only the scanner
 // names, and a body the fetch did not read whole.
 #include "ArchiveExportTestSupport.h"
+#include "engine/CrawlSettingKeys.h"
 
 #include "archive/detail/PageRewriter.h"
 #include "engine/CrwlStatusCodes.h"
@@ -75,7 +76,8 @@ TEST_F(ArchiveExportTest, APageOfSelfClosingTagsAndReferencesBrowsesFromDiscUnde
     LoopbackServer server;
     serveSite(server, site);
     ASSERT_TRUE(server.start());
-    const QVariantMap settings = archiveSiteThenStop(server, { { "shouldArchive", true }, { "linkedFiles", true } });
+    const QVariantMap settings
+        = archiveSiteThenStop(server, { { crawlKey::shouldArchive, true }, { crawlKey::linkedFiles, true } });
 
     const auto processed = ArchiveExport(requestFor(settings, /*process=*/true)).exportFilesForDate();
     ASSERT_EQ(processed.outcome, ArchiveExport::Outcome::Finished);
@@ -103,7 +105,7 @@ TEST_F(ArchiveExportTest, APageOfSelfClosingTagsAndReferencesBrowsesFromDiscUnde
         for (const QString& file : filesBelow(root))
             EXPECT_EQ(danglingReferences(root, root + u'/' + file, /*webLeaves=*/true).join(u'\n').toStdString(), "");
         auto local = crawlmere::test::scanSite("file://" + root + u'/' + folder + "/index.html",
-            { { "linkedFiles", true }, { "shouldParseCSS", true }, { "checkImages", true } });
+            { { crawlKey::linkedFiles, true }, { crawlKey::shouldParseCSS, true }, { crawlKey::checkImages, true } });
         EXPECT_EQ(local->checkedLinkCount(), 6);
         EXPECT_EQ(local->badLinkCount(), 0) << folder.toStdString();
         local->clear();
@@ -187,7 +189,7 @@ TEST_F(ArchiveExportTest, ABodyNotReadWholeIsNotArchivedAndTheExportNamesIt)
     serve("/zstd.html", crawlmere::test::zstdRepeating('x', 5000), "zstd");
     ASSERT_TRUE(server.start());
     CrwlUrl::setMaxBodyBytes(1000);
-    auto hub = crawlmere::test::scanSite(server.url(), { { "shouldArchive", true } }, writer);
+    auto hub = crawlmere::test::scanSite(server.url(), { { crawlKey::shouldArchive, true } }, writer);
     CrwlUrl::setMaxBodyBytes(0);
     ASSERT_TRUE(hub->crawlFinished());
     QStringList over;
