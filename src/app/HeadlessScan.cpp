@@ -358,6 +358,15 @@ std::optional<QVariantMap> HeadlessScan::State::scanSettings(std::shared_ptr<She
     // --set values change this scan's copy only, never the stored site.
     for (auto it = options.crawlSettings.cbegin(); it != options.crawlSettings.cend(); ++it)
         values->insert(it.key(), it.value());
+    // Switching archiving on switches on the checks of images and linked files, as ticking
+    // "Archive pages" in the window does: without them the archive holds no style sheet, script
+    // or image, and its copy shows every page unstyled. A --set of either keeps its own value.
+    if (engine::boolValue(options.crawlSettings.value(crawlKey::shouldArchive))) {
+        for (const auto& key : { crawlKey::checkImages, crawlKey::linkedFiles }) {
+            if (!options.crawlSettings.contains(key))
+                values->insert(key, true);
+        }
+    }
     *values = CrwlUrl::scanSettingsFor(*values, defaults);
     prompts = std::make_shared<HeadlessPrompts>(console.err);
     if (options.targetKind == TargetKind::LocalFile && settings::ConfigManager::isUrlListPath(options.target)

@@ -66,18 +66,20 @@ QString redirectLine(const CrwlUrl& redirect, const CrwlUrl& page, const QString
 
 /// The way `page` was first reached: its first inbound occurrence, else the first redirect that
 /// leads to it (a page reached only through a redirect has no inbound occurrence); null when
-/// neither.
+/// neither. The page a redirecting starting point lands on was reached through that redirect,
+/// whatever links to it later.
 std::shared_ptr<CrwlLinkInstance> firstWayIn(const CrwlUrl& page)
 {
+    const auto owner = page.getOwner();
     const auto& inbound = page.getInboundInstances();
-    if (!inbound.empty())
+    if (!inbound.empty() && !(owner && owner->isStartingPage(page)))
         return inbound.front();
-    if (const auto owner = page.getOwner()) {
+    if (owner) {
         const auto arrivals = owner->getRedirectArrivalsTo(page);
         if (!arrivals.empty())
             return arrivals.front();
     }
-    return nullptr;
+    return inbound.empty() ? nullptr : inbound.front();
 }
 
 } // namespace

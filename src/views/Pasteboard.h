@@ -6,7 +6,7 @@
 namespace crawlmere::views {
 
 /// Where Copy puts its text. The application uses `general()`, the system clipboard; tests hand
-/// the views a `RecordingPasteboard`. Main thread only.
+/// the views one that keeps what it is given. Main thread only.
 class Pasteboard {
 public:
     virtual ~Pasteboard();

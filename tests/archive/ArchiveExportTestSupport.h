@@ -60,14 +60,18 @@ inline QStringList filesBelow(const QString& root)
 inline QStringList danglingReferences(
     const QString& root, const QString& file, bool webLeaves = false, std::optional<QString> decoded = std::nullopt)
 {
-    static const QRegularExpression attribute(QStringLiteral("(?:href|src)=[\"']([^\"']*)[\"']"));
+    static const QRegularExpression attribute(QStringLiteral("(?:href|src)=(?:\"([^\"]*)\"|'([^']*)'|([^\\s\"'>]+))"));
     static const QRegularExpression styleUrl(QStringLiteral("url\\(\\s*['\"]?([^'\")]*)['\"]?\\s*\\)"));
     const QString text = decoded ? *decoded : QString::fromUtf8(readAll(file));
     QStringList dangling;
     for (const QRegularExpression* pattern : { &attribute, &styleUrl }) {
         auto matches = pattern->globalMatch(text);
         while (matches.hasNext()) {
-            QString reference = matches.next().captured(1);
+            const auto match = matches.next();
+            // As a browser reads the value: the first group that took part, its references decoded.
+            QString reference = match.captured(1) + match.captured(2) + match.captured(3);
+            reference.replace(QStringLiteral("&quot;"), QStringLiteral("\"")).replace(QStringLiteral("&#39;"), QStringLiteral("'"));
+            reference.replace(QStringLiteral("&amp;"), QStringLiteral("&"));
             if (webLeaves && (reference.contains(QStringLiteral("://")) || reference.startsWith(QStringLiteral("//")))) {
                 dangling.append(QDir(root).relativeFilePath(file) + QStringLiteral(" leaves for ") + reference);
                 continue;
@@ -82,6 +86,15 @@ inline QStringList danglingReferences(
         }
     }
     return dangling;
+}
+
+/// Serves each page of `site` (path → body and type) on `server`.
+inline void serveSite(LoopbackServer& server, const std::map<std::string, std::pair<QByteArray, std::string>>& site)
+{
+    for (const auto& [path, page] : site) {
+        server.server().Get(path, [body = page.first.toStdString(), type = page.second](
+                                      const httplib::Request&, httplib::Response& response) { response.set_content(body, type); });
+    }
 }
 
 class ArchiveExportTest : public ::testing::Test {
@@ -101,6 +114,18 @@ protected:
         request.archiveLocation = writer->archiveLocation();
         request.crawlSettings = crawlSettings;
         return request;
+    }
+    /// Scans the site `server` serves with archiving into `writer`, then stops the server: the
+    /// copy is checked as it is used, with the site gone. The scan's settings.
+    QVariantMap archiveSiteThenStop(LoopbackServer& server, const QVariantMap& crawlSettings)
+    {
+        auto hub = crawlmere::test::scanSite(server.url(), crawlSettings, writer);
+        EXPECT_TRUE(hub->crawlFinished());
+        const QVariantMap settings = hub->getCrawlSettings()->snapshot();
+        hub->setArchiveSink(nullptr); // the archive stays for the export
+        hub->clear();
+        server.stop();
+        return settings;
     }
     void archive(const QString& url, const QByteArray& data, bool html = true, const SharedCrawlSettings& settings = {})
     {

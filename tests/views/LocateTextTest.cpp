@@ -19,9 +19,10 @@ namespace {
 /// A small crawled site: pages and images linked by occurrences, in the order they were found.
 class Site {
 public:
-    std::shared_ptr<CrwlUrl> page(const QString& url, const QString& title = QStringLiteral("T"))
+    std::shared_ptr<CrwlUrl> page(const QString& url, const QString& title = QStringLiteral("T"),
+        const std::shared_ptr<CrwlURLDelegate>& owner = nullptr)
     {
-        auto record = std::make_shared<CrwlUrl>();
+        auto record = owner ? std::make_shared<CrwlUrl>(owner, nullptr) : std::make_shared<CrwlUrl>();
         record->setLinkURL(url);
         record->setLinkPageTitle(title);
         record->setStatus(200);
@@ -51,7 +52,20 @@ void expectGolden(const QString& text, const QString& name)
         ASSERT_TRUE(out.open(QIODevice::WriteOnly));
         out.write(text.toUtf8() + '\n');
     }
-    EXPECT_EQ(text + u'\n', QString::fromUtf8(crawlmere::test::readFixture(QStringLiteral("locate/") + name))) << name.toStdString();
+    EXPECT_EQ(text + u'\n', QString::fromUtf8(crawlmere::test::readFixture(QStringLiteral("locate/") + name)))
+        << name.toStdString();
+}
+
+/// The click and redirect steps and the occurrence line of the locate text, as shown.
+QStringList routeLines(const CrwlLinkInstance& occurrence)
+{
+    QTextDocument document;
+    document.setHtml(LocateText::locate(occurrence, false));
+    QStringList lines;
+    for (QTextBlock block = document.begin(); block.isValid(); block = block.next())
+        if (block.text().startsWith(u"On the page") || block.text().startsWith(u"The address"))
+            lines.append(block.text());
+    return lines;
 }
 
 } // namespace
@@ -205,12 +219,51 @@ TEST_F(LocateThroughRedirects, TheRouteNamesEachRedirectOnTheWayFromTheStart)
         SCOPED_TRACE(c.target);
         const auto found = occurrence(c.page, c.target);
         ASSERT_TRUE(found);
-        QTextDocument document;
-        document.setHtml(LocateText::locate(*found, false));
-        QStringList lines;
-        for (QTextBlock block = document.begin(); block.isValid(); block = block.next())
-            if (block.text().startsWith(u"On the page") || block.text().startsWith(u"The address"))
-                lines.append(block.text());
-        EXPECT_EQ(lines, c.lines);
+        EXPECT_EQ(routeLines(*found), c.lines);
     }
+}
+
+namespace {
+
+/// The owner of a scan whose starting point redirects to the page `landing`.
+class RedirectingStart : public CrwlURLDelegate {
+public:
+    bool isStartingPage(const CrwlUrl& record) const override { return record.isStartingPoint() || &record == landing; }
+    std::vector<std::shared_ptr<CrwlLinkInstance>> getRedirectArrivalsTo(const CrwlUrl& record) const override
+    {
+        return &record == landing ? std::vector { arrival } : std::vector<std::shared_ptr<CrwlLinkInstance>>();
+    }
+    const CrwlUrl* landing = nullptr;
+    std::shared_ptr<CrwlLinkInstance> arrival;
+};
+
+} // namespace
+
+// The page a redirecting start lands on was reached through that redirect, although a page
+// below it links back to it: the route begins with the redirect.
+TEST(LocateText, TheRouteFromARedirectingStartBeginsWithItsRedirect)
+{
+    Site site;
+    const auto owner = std::make_shared<RedirectingStart>();
+    auto start = site.page(QStringLiteral("http://127.0.0.1/start"), QStringLiteral("Start"), owner);
+    start->setIsStartingPoint(true);
+    start->addRedir(QStringLiteral("http://127.0.0.1/"), 301, 0);
+    auto home = site.page(QStringLiteral("http://127.0.0.1/"), QStringLiteral("Home"), owner);
+    auto c = site.page(QStringLiteral("http://127.0.0.1/c"), QStringLiteral("C"), owner);
+    owner->landing = home.get();
+    owner->arrival = CrwlLinkInstance::make();
+    owner->arrival->setParent(start);
+    owner->arrival->setTarget(home);
+    owner->arrival->setLinkText(Z12Ara::kRedirectArrivalText);
+    site.link(home, c, QStringLiteral("C"));
+    site.link(c, home, QStringLiteral("Home"));
+    const auto found = site.link(
+        c, site.page(QStringLiteral("http://127.0.0.1/a"), QStringLiteral("A"), owner), QStringLiteral("A"));
+
+    EXPECT_EQ(routeLines(*found),
+        QStringList({ QStringLiteral("The address http://127.0.0.1/start redirects (301) to http://127.0.0.1/"),
+            QStringLiteral("On the page http://127.0.0.1/ (Home) click the link with text: \"C\""),
+            QStringLiteral(
+                "On the page http://127.0.0.1/c (C) our link has target url: \"http://127.0.0.1/a\", link text: "
+                "\"A\" and status: 200") }));
 }
