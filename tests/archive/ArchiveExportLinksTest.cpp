@@ -3,6 +3,7 @@
 // a page holds; a redirect to a page stored under another address, a charset only the scanner
 // names, and a body the fetch did not read whole.
 #include "ArchiveExportTestSupport.h"
+#include "engine/CrawlSettingKeys.h"
 
 #include "archive/detail/PageRewriter.h"
 #include "engine/CrwlStatusCodes.h"
@@ -79,7 +80,8 @@ TEST_F(ArchiveExportTest, APageOfSelfClosingTagsAndReferencesBrowsesFromDiscUnde
                 const httplib::Request&, httplib::Response& response) { response.set_content(body, type); });
     }
     ASSERT_TRUE(server.start());
-    auto hub = crawlmere::test::scanSite(server.url(), { { "shouldArchive", true }, { "linkedFiles", true } }, writer);
+    auto hub = crawlmere::test::scanSite(
+        server.url(), { { crawlKey::shouldArchive, true }, { crawlKey::linkedFiles, true } }, writer);
     ASSERT_TRUE(hub->crawlFinished());
     const QVariantMap settings = hub->getCrawlSettings()->snapshot();
     hub->setArchiveSink(nullptr);
@@ -112,7 +114,7 @@ TEST_F(ArchiveExportTest, APageOfSelfClosingTagsAndReferencesBrowsesFromDiscUnde
         for (const QString& file : filesBelow(root))
             EXPECT_EQ(danglingReferences(root, root + u'/' + file, /*webLeaves=*/true).join(u'\n').toStdString(), "");
         auto local = crawlmere::test::scanSite("file://" + root + u'/' + folder + "/index.html",
-            { { "linkedFiles", true }, { "shouldParseCSS", true }, { "checkImages", true } });
+            { { crawlKey::linkedFiles, true }, { crawlKey::shouldParseCSS, true }, { crawlKey::checkImages, true } });
         EXPECT_EQ(local->checkedLinkCount(), 6);
         EXPECT_EQ(local->badLinkCount(), 0) << folder.toStdString();
         local->clear();
@@ -196,7 +198,7 @@ TEST_F(ArchiveExportTest, ABodyNotReadWholeIsNotArchivedAndTheExportNamesIt)
     serve("/zstd.html", crawlmere::test::zstdRepeating('x', 5000), "zstd");
     ASSERT_TRUE(server.start());
     CrwlUrl::setMaxBodyBytes(1000);
-    auto hub = crawlmere::test::scanSite(server.url(), { { "shouldArchive", true } }, writer);
+    auto hub = crawlmere::test::scanSite(server.url(), { { crawlKey::shouldArchive, true } }, writer);
     CrwlUrl::setMaxBodyBytes(0);
     ASSERT_TRUE(hub->crawlFinished());
     QStringList over;
