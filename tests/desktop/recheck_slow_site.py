@@ -22,6 +22,7 @@ import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import desktop_session as ds  # noqa: E402
+from crawl_keys import K  # noqa: E402
 from loopback_site import Handler, LoopbackSite  # noqa: E402
 
 ds.DEADLINE = time.monotonic() + 120
@@ -80,7 +81,7 @@ def scenario(program, build):
             site.server.RequestHandlerClass = SiteHandler
             settings = os.path.join(work, "slow.lcsettings")
             with open(settings, "wb") as f:
-                plistlib.dump({"name": "Slow site", "startingUrl": site.url("/")}, f)
+                plistlib.dump({"name": "Slow site", K.startingUrl: site.url("/")}, f)
             app = ds.Program(program, work, env, [settings])
             status = lambda: app.get("widget mainContentView>status")["text"]
             ds.wait_for("the scan's end", lambda: app.get("widget goButton")["text"] == "Go"
