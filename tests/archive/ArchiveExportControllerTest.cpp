@@ -18,6 +18,8 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
+
 using crawlmere::archive::ArchiveExport;
 using crawlmere::archive::ArchiveExportController;
 using crawlmere::archive::ArchiveExportSheet;
@@ -158,15 +160,25 @@ TEST_F(ArchiveExportControllerTest, CancelClosesTheSheetAtOnceAndTheExportStopsB
     controller.finished = [&](const ArchiveExport::Result& r) { result = r; };
     auto request = ArchiveExportController::requestFor(*hub, defaults, dir.filePath("out"), true);
     // Every worker is held until the cancel has been given, so the export's first item comes
-    // after it however busy the machine is.
-    QSemaphore held;
+    // after it however busy the machine is. The holders outlive the test if they must.
+    struct Gate {
+        QSemaphore entered;
+        QSemaphore held;
+    };
+    const auto gate = std::make_shared<Gate>();
     QThreadPool& workers = *QThreadPool::globalInstance();
     const int workerCount = workers.maxThreadCount();
-    for (int i = 0; i < workerCount; ++i)
-        workers.start([&held] { held.acquire(); });
+    for (int i = 0; i < workerCount; ++i) {
+        workers.start([gate] {
+            gate->entered.release();
+            gate->held.acquire();
+        });
+    }
+    const bool allHeld = gate->entered.tryAcquire(workerCount, 30'000);
     const bool started = controller.start(std::move(request));
     controller.cancel();
-    held.release(workerCount);
+    gate->held.release(workerCount);
+    ASSERT_TRUE(allHeld) << "the workers stayed busy";
     ASSERT_TRUE(started);
     EXPECT_FALSE(controller.sheet().visible);
     ASSERT_TRUE(controller.waitForExport(std::chrono::seconds(30)));
