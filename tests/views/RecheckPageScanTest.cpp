@@ -86,7 +86,8 @@ public:
                 "text/html");
         });
     }
-    /// Answers the requests still held, before the server stops and waits for its handlers.
+    /// Answers the requests still held and stops the server, whose handlers use the members
+    /// below, before they go.
     ~RecheckSite()
     {
         {
@@ -94,6 +95,7 @@ public:
             closing = true;
         }
         changed.notify_all();
+        server.stop();
     }
     std::map<std::string, int> allHits()
     {
