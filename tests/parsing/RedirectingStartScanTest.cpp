@@ -3,6 +3,7 @@
 // start leads to is read before its pages and obeyed.
 #include "ScanningHub.h"
 
+#include "engine/CrawlSettingKeys.h"
 #include "engine/EngineDefaults.h"
 #include "platform/Dispatch.h"
 #include "platform/NameResolver.h"
@@ -121,8 +122,8 @@ protected:
         siteStore = std::make_shared<RecordingSiteStore>();
         hub->setConfigManager(siteStore);
         auto settings = std::make_shared<CrawlSettings>(CrwlUrl::defaultCrawlSettings());
-        settings->insert(QStringLiteral("startingUrl"), startingUrl);
-        settings->insert(QStringLiteral("blacklistByRobotsTxt"), true);
+        settings->insert(crawlKey::startingUrl, startingUrl);
+        settings->insert(crawlKey::blacklistByRobotsTxt, true);
         hub->setCrawlSettings(settings);
         bool finished = false;
         crawlmere::platform::NotificationCenter::defaultCenter().addObserver(
@@ -187,7 +188,7 @@ TEST_F(RedirectingStartScanTest, TheScanIsTheOneStartedAtTheFinalAddress)
         EXPECT_GE(finalPages.size(), 5u);
         EXPECT_EQ(pages, finalPages);
         EXPECT_EQ(records, finalRecords);
-        EXPECT_EQ(hub->getCrawlSettings()->value(QStringLiteral("startingUrl")).toString(), c.final);
+        EXPECT_EQ(hub->getCrawlSettings()->value(crawlKey::startingUrl).toString(), c.final);
         EXPECT_EQ(siteStore->newStartingUrls, QStringList { c.final });
     }
 }
