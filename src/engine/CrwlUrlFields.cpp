@@ -19,7 +19,10 @@
 
 // ===== Column getters =========================================================================
 
-QString CrwlUrl::getLinkpagetitle() const { return linkPageTitle.isNull() ? QStringLiteral("") : linkPageTitle; }
+QString CrwlUrl::getLinkpagetitle() const
+{
+    return linkPageTitle.isNull() ? QStringLiteral("") : linkPageTitle.toString();
+}
 
 QString CrwlUrl::getPageTitleShown() const
 {
@@ -33,7 +36,10 @@ QString CrwlUrl::getPageTitleShown() const
     return getLinkpagetitle();
 }
 
-QString CrwlUrl::getMetadescription() const { return metaDescription.isNull() ? QStringLiteral("") : metaDescription; }
+QString CrwlUrl::getMetadescription() const
+{
+    return metaDescription.isNull() ? QStringLiteral("") : metaDescription.toString();
+}
 
 qint64 CrwlUrl::getTitlelength() const { return linkPageTitle.size(); }
 
