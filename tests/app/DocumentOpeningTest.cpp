@@ -23,6 +23,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <condition_variable>
 #include <mutex>
 
 using crawlmere::platform::PropertyList;
@@ -291,20 +292,34 @@ TEST_F(DocumentOpeningTest, AFolderChosenFromTheMenuIsRememberedAndTheUserToldSo
 
 TEST_F(DocumentOpeningTest, BothPanelsBeepWhileScanning)
 {
+    // The page is held back until the panels were tried: the scan runs all the while.
+    std::mutex held;
+    std::condition_variable released;
+    bool answer = false;
     crawlmere::test::LoopbackServer server;
     server.server().Get("/", [&](const httplib::Request&, httplib::Response& response) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+        std::unique_lock lock(held);
+        released.wait_for(lock, std::chrono::seconds(30), [&] { return answer; });
         response.set_content("<html><body>slow</body></html>", "text/html");
     });
     ASSERT_TRUE(server.start());
+    const auto release = [&] {
+        {
+            const std::lock_guard lock(held);
+            answer = true;
+        }
+        released.notify_all();
+    };
     app::MainInterface shell(store, prompts);
     shell.launch();
     EXPECT_TRUE(shell.delegate().applicationOpenFile(writeSite(QStringLiteral("slow.lcsettings"), server.url())));
     ASSERT_TRUE(waitFor([&] { return shell.hub()->isScanning(); }));
     shell.delegate().openFile();
     shell.delegate().bookmarkSecurityScopedResource();
+    EXPECT_TRUE(shell.hub()->isScanning());
     EXPECT_EQ(prompts->beeps, 2);
-    waitFor([&] { return shell.hub()->crawlFinished(); });
+    release();
+    EXPECT_TRUE(waitFor([&] { return shell.hub()->crawlFinished(); }));
     shell.terminate();
 }
 

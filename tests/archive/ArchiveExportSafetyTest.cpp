@@ -70,8 +70,7 @@ TEST_F(ArchiveExportTest, BothModesNameAFoldersPageAsThePreferencesSay)
             << process;
         if (process) {
             const QString home = QString::fromUtf8(readAll(result.outputFolder + "/h.test_8080/start.htm"));
-            EXPECT_EQ(home, "<html><a href=\"../h.test_8080/about/start.htm\">About</a> "
-                            "<a href=\"../h.test_8080/start.htm\">Home</a></html>");
+            EXPECT_EQ(home, "<html><a href=\"about/start.htm\">About</a> <a href=\"start.htm\">Home</a></html>");
         }
     }
 }
@@ -94,6 +93,35 @@ TEST_F(ArchiveExportTest, AnUnwritableLocationIsReportedOnceWithItsFullPath)
         EXPECT_EQ(log.count('\n'), 1) << log.toStdString();
         EXPECT_TRUE(result.failure.contains(sandbox.filePath("file/inside"))) << result.failure.toStdString();
         EXPECT_EQ(result.filesWritten, 0);
+    }
+}
+
+TEST_F(ArchiveExportTest, OnlyTheLastFolderOfTheLocationIsMadeAsForASavedFile)
+{
+    archive(QStringLiteral("http://h.test/r.png"), "bytes", /*html=*/false);
+    ASSERT_TRUE(writer->saveArchive());
+    const struct {
+        const char* location;
+        bool exported;
+    } cases[] = {
+        { "new", true }, // the folder named is made in one that is there
+        { "missing/dir", false }, // a folder on the way is missing: nothing is made
+        { "missing/dir/deeper", false },
+    };
+    for (const auto& c : cases) {
+        auto request = requestFor({}, /*process=*/false);
+        request.savePath = sandbox.filePath(QLatin1String(c.location));
+        ::testing::internal::CaptureStderr();
+        const auto result = ArchiveExport(request).exportFilesForDate();
+        ::testing::internal::GetCapturedStderr();
+        EXPECT_EQ(result.filesWritten, c.exported ? 1 : 0) << c.location;
+        if (c.exported) {
+            EXPECT_TRUE(result.outputFolder.startsWith(request.savePath + u'/')) << result.outputFolder.toStdString();
+            continue;
+        }
+        EXPECT_EQ(result.failure.toStdString(),
+            ("cannot write " + request.savePath + ": No such file or directory").toStdString());
+        EXPECT_FALSE(QFileInfo::exists(sandbox.filePath("missing"))) << c.location;
     }
 }
 

@@ -59,6 +59,19 @@ TEST_F(CrwlUrlFetchTest, BodyOverTheCapSaysSoAndIsNotExtracted)
     }
     EXPECT_EQ(owner->count(QStringLiteral("incNumberDone")), 2);
     EXPECT_EQ(owner->count(QStringLiteral("extractLinks")), 0);
+
+    // A zstd body decoded past the cap as shipped from one read (65 MiB in a frame of 2 KB)
+    // says so as plainly.
+    server.server().Get("/zstd", [](const httplib::Request&, httplib::Response& response) {
+        response.set_header("Content-Encoding", "zstd");
+        response.set_content(crawlmere::test::zstdRepeating('x', 65 * 1024 * 1024).toStdString(), "text/html");
+    });
+    const auto zstd = makeRecord(server.url(QStringLiteral("/zstd")));
+    fetch(zstd, 3);
+    EXPECT_EQ(zstd->getStatus(), -14);
+    EXPECT_EQ(zstd->descriptionForStatusCode(-14),
+        QStringLiteral("The body is larger than %1 bytes; it was not read.").arg(CrwlUrl::maxBodyBytes()));
+    EXPECT_EQ(owner->count(QStringLiteral("extractLinks")), 0);
 }
 
 TEST_F(CrwlUrlFetchTest, EndlessTimeOutsAreClampedNotExpiredAtOnce)

@@ -176,6 +176,34 @@ TEST_F(Z12AraQueueTest, RequestsPerMinuteAreLimitedWhenLimitRPMIsOn)
     }
 }
 
+TEST_F(Z12AraQueueTest, ALimitedRateIsPacedByTheRateAloneWhateverDelayIsStored)
+{
+    // The settings pane stores the delay it derives from the rate (600 a minute over 12 fetches:
+    // 1.2 s); a scan given only the rate has none stored, or one from an earlier rate. Each is
+    // paced alike: a request every 100 ms from the first, sent at once.
+    for (const double stored : { 0.0, 1.2, 4.0 }) {
+        TearDown();
+        SetUp();
+        settings->insert(QStringLiteral("numberOfThreads"), 12);
+        settings->insert(QStringLiteral("delay"), stored);
+        settings->insert(QStringLiteral("limitRPM"), true);
+        settings->insert(QStringLiteral("maxRPM"), 600);
+        queueRecords(30);
+        const QDateTime pumpedAt = clock->now();
+        hub->getNextUrlToCrawl();
+        size_t completed = 0;
+        for (int step = 0; step < 1000 && completed < 30; ++step) {
+            while (completed < transport->starts.size())
+                transport->complete(*hub, transport->starts[completed++].record);
+            clock->advance(50);
+        }
+        ASSERT_EQ(transport->starts.size(), 30u) << stored;
+        for (size_t i = 0; i < transport->starts.size(); ++i)
+            EXPECT_EQ(pumpedAt.msecsTo(transport->starts[i].at), qint64(i) * 100)
+                << "delay " << stored << ", start " << i;
+    }
+}
+
 TEST_F(Z12AraQueueTest, RateBelowTheLowestSettingCountsAsTen)
 {
     settings->insert(QStringLiteral("numberOfThreads"), 20);

@@ -11,7 +11,6 @@
 #include <QElapsedTimer>
 #include <QSet>
 #include <QTemporaryDir>
-#include <QThread>
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -506,10 +505,12 @@ TEST_F(ConfigManagerTest, AScanWritesBackToTheSiteItWasGivenEvenWhenAnotherIsSel
 TEST_F(ConfigManagerTest, SortingByDateListsTheLastScanFirst)
 {
     auto manager = started(*m_defaults);
+    QDateTime now = QDateTime::currentDateTimeUtc();
+    manager->setClock([&now] { return now; });
     addSite(*manager, "Older", "https://older.example/");
     manager->settingsForScan();
     manager->setTimeStampForCurrentSite();
-    QThread::msleep(5);
+    now = now.addSecs(60);
     addSite(*manager, "Newer", "https://newer.example/");
     manager->setSortingByDate();
     manager->settingsForScan();

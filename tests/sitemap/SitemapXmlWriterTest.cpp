@@ -8,6 +8,7 @@
 #include "sitemap/SitemapManager.h"
 #include "sitemap/SitemapTestSupport.h"
 #include "support/FileSizeLimit.h"
+#include "support/MainQueue.h"
 #include "support/SharedFolder.h"
 
 #include <QDir>
@@ -32,6 +33,8 @@ using crawlmere::sitemap::SitemapXmlWriter;
 using crawlmere::test::linkMedia;
 using crawlmere::test::schemaErrors;
 using crawlmere::test::sitemapPage;
+
+using namespace std::chrono_literals;
 
 namespace {
 
@@ -89,6 +92,8 @@ TEST_F(SitemapXmlTest, OrdinarySitemapToTheByteAndValid)
     manager.selectChangeFrequency(3); // daily
     const QStringList documents = manager.getXMLSitemap();
     ASSERT_EQ(documents.size(), 1);
+    EXPECT_TRUE(SitemapXmlWriter::builtInTemplate().contains("\n<!-- created with Crawlmere -->\n"));
+    EXPECT_FALSE(SitemapXmlWriter::builtInTemplate().contains(".example")) << "no stand-in address";
     const QString expected = SitemapXmlWriter::builtInTemplate()
                                  .replace("<urlset xmlns=\"http://www.sitemaps.org/schemas/sitemap/0.9\">",
                                      "<urlset xmlns=\"http://www.sitemaps.org/schemas/sitemap/0.9\"\n"
@@ -370,12 +375,12 @@ TEST_F(SitemapXmlTest, SaversByOptionAndPanel)
     panel.answers = { std::nullopt, folder.filePath("chosen.xml") };
     manager.exportXML(); // cancelled: nothing written
     EXPECT_TRUE(panel.requests.isEmpty()); // the panel opens on the main queue
-    crawlmere::platform::Dispatch::runFor(std::chrono::milliseconds(50));
+    ASSERT_TRUE(crawlmere::test::runQueuedWork());
     ASSERT_EQ(panel.requests.size(), 1);
     EXPECT_EQ(panel.requests[0].directory, folder.path());
     EXPECT_TRUE(manager.sitemapLocation().isEmpty());
     manager.exportXML();
-    crawlmere::platform::Dispatch::runFor(std::chrono::milliseconds(50));
+    ASSERT_TRUE(crawlmere::platform::Dispatch::runUntil([&] { return !manager.sitemapLocation().isEmpty(); }, 10s));
     EXPECT_EQ(manager.sitemapLocation(), folder.filePath("chosen.xml"));
     EXPECT_EQ(defaults.stringForKey("sitemapSaveFilename"), "chosen.xml");
     EXPECT_EQ(schemaErrors(manager.sitemapLocation(), "sitemap.xsd"), "");
@@ -384,7 +389,7 @@ TEST_F(SitemapXmlTest, SaversByOptionAndPanel)
     defaults.setArgumentValue("sitemapOptions", 2);
     defaults.setArgumentValue("sitemapFilenameOptions", 0);
     manager.exportXML();
-    crawlmere::platform::Dispatch::runFor(std::chrono::milliseconds(50));
+    ASSERT_TRUE(crawlmere::platform::Dispatch::runUntil([&] { return uploads == 1; }, 10s));
     EXPECT_TRUE(manager.sitemapLocation().endsWith("/Crawlmere/sitemap.txt"))
         << manager.sitemapLocation().toStdString();
     EXPECT_TRUE(QFile::exists(manager.sitemapLocation()));
@@ -401,7 +406,7 @@ TEST_F(SitemapXmlTest, AFailedSaveThroughThePanelIsShownWithItsReason)
     ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
     panel.answers = { fifo };
     manager.exportXML();
-    crawlmere::platform::Dispatch::runFor(std::chrono::milliseconds(50));
+    ASSERT_TRUE(crawlmere::platform::Dispatch::runUntil([&] { return !panel.failures.isEmpty(); }, 10s));
     EXPECT_EQ(panel.failures,
         QStringList { "cannot write " + fifo + ": it is a FIFO (named pipe), not a regular file; nothing was written there" });
 }
