@@ -89,12 +89,13 @@ TEST(HeadlessArchiveExport, ArchivingKeepsTheStyleSheetsAndScriptsOfThePagesUnle
     crawlmere::engine::registerEngineDefaults(crawlmere::platform::UserDefaults::standard());
     LoopbackServer server;
     const auto serve = [&](const char* path, const char* body, const char* type) {
-        server.server().Get(path, [body, type](const httplib::Request&, httplib::Response& response) {
-            response.set_content(body, type);
-        });
+        server.server().Get(path,
+            [body, type](const httplib::Request&, httplib::Response& response) { response.set_content(body, type); });
     };
-    serve("/", "<html><head><link rel=\"stylesheet\" href=\"/s.css\"><script src=\"/app.js\"></script></head>"
-               "<body><img src=\"/logo.png\"></body></html>", "text/html");
+    serve("/",
+        "<html><head><link rel=\"stylesheet\" href=\"/s.css\"><script src=\"/app.js\"></script></head>"
+        "<body><img src=\"/logo.png\"></body></html>",
+        "text/html");
     serve("/s.css", "body { color: #123 }", "text/css");
     serve("/app.js", "var a = 1;", "application/javascript");
     serve("/logo.png", "\x89PNG\r\n", "image/png");

@@ -3,6 +3,7 @@
 // a page holds; a redirect to a page stored under another address, a charset only the scanner
 // names, and a body the fetch did not read whole.
 #include "ArchiveExportTestSupport.h"
+#include "engine/CrawlSettingKeys.h"
 
 #include "archive/detail/PageRewriter.h"
 #include "engine/CrwlStatusCodes.h"
@@ -73,18 +74,10 @@ TEST_F(ArchiveExportTest, APageOfSelfClosingTagsAndReferencesBrowsesFromDiscUnde
         { "/logo.png", { QByteArray("\x89PNG\r\n\x1a\n\x00\x01", 10), "image/png" } },
     };
     LoopbackServer server;
-    for (const auto& [path, page] : site) {
-        server.server().Get(path,
-            [body = page.first.toStdString(), type = page.second](
-                const httplib::Request&, httplib::Response& response) { response.set_content(body, type); });
-    }
+    serveSite(server, site);
     ASSERT_TRUE(server.start());
-    auto hub = crawlmere::test::scanSite(server.url(), { { "shouldArchive", true }, { "linkedFiles", true } }, writer);
-    ASSERT_TRUE(hub->crawlFinished());
-    const QVariantMap settings = hub->getCrawlSettings()->snapshot();
-    hub->setArchiveSink(nullptr);
-    hub->clear();
-    server.stop();
+    const QVariantMap settings
+        = archiveSiteThenStop(server, { { crawlKey::shouldArchive, true }, { crawlKey::linkedFiles, true } });
 
     const auto processed = ArchiveExport(requestFor(settings, /*process=*/true)).exportFilesForDate();
     ASSERT_EQ(processed.outcome, ArchiveExport::Outcome::Finished);
@@ -112,7 +105,7 @@ TEST_F(ArchiveExportTest, APageOfSelfClosingTagsAndReferencesBrowsesFromDiscUnde
         for (const QString& file : filesBelow(root))
             EXPECT_EQ(danglingReferences(root, root + u'/' + file, /*webLeaves=*/true).join(u'\n').toStdString(), "");
         auto local = crawlmere::test::scanSite("file://" + root + u'/' + folder + "/index.html",
-            { { "linkedFiles", true }, { "shouldParseCSS", true }, { "checkImages", true } });
+            { { crawlKey::linkedFiles, true }, { crawlKey::shouldParseCSS, true }, { crawlKey::checkImages, true } });
         EXPECT_EQ(local->checkedLinkCount(), 6);
         EXPECT_EQ(local->badLinkCount(), 0) << folder.toStdString();
         local->clear();
@@ -196,7 +189,7 @@ TEST_F(ArchiveExportTest, ABodyNotReadWholeIsNotArchivedAndTheExportNamesIt)
     serve("/zstd.html", crawlmere::test::zstdRepeating('x', 5000), "zstd");
     ASSERT_TRUE(server.start());
     CrwlUrl::setMaxBodyBytes(1000);
-    auto hub = crawlmere::test::scanSite(server.url(), { { "shouldArchive", true } }, writer);
+    auto hub = crawlmere::test::scanSite(server.url(), { { crawlKey::shouldArchive, true } }, writer);
     CrwlUrl::setMaxBodyBytes(0);
     ASSERT_TRUE(hub->crawlFinished());
     QStringList over;

@@ -2,6 +2,7 @@
 // the preferences choose, unwritable and full locations, another user's links and folders, and
 // cancelling.
 #include "ArchiveExportTestSupport.h"
+#include "engine/CrawlSettingKeys.h"
 
 using namespace crawlmere::test::archiveexport;
 
@@ -9,7 +10,7 @@ namespace {
 
 TEST_F(ArchiveExportTest, AHostileArchiveWritesNothingOutsideAndOverwritesNothing)
 {
-    auto settings = std::make_shared<CrawlSettings>(QVariantMap { { "defaultLocalFileName", "../x" } });
+    auto settings = std::make_shared<CrawlSettings>(QVariantMap { { crawlKey::defaultLocalFileName, "../x" } });
     const QString longName = QString(300, u'n');
     const QStringList urls { "http://h.test/%2e%2e/%2e%2e/evil.html", "http://h.test/..%2f..%2fescape",
         "http://h.test/p?x=/../../x", "http://h.test/" + longName + ".html", "http://h.test/Twin.html",
@@ -62,7 +63,7 @@ TEST_F(ArchiveExportTest, BothModesNameAFoldersPageAsThePreferencesSay)
     archive("http://h.test:8080/about/", "<html><a href=\"../\">Home</a></html>");
     ASSERT_TRUE(writer->saveArchive());
     for (const bool process : { true, false }) {
-        auto request = requestFor({ { "defaultLocalFileName", "index.html" } }, process);
+        auto request = requestFor({ { crawlKey::defaultLocalFileName, "index.html" } }, process);
         request.defaultsLocalFileName = QStringLiteral(" start.htm\n");
         const auto result = ArchiveExport(request).exportFilesForDate();
         ASSERT_FALSE(result.outputFolder.isEmpty());

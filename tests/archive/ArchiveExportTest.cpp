@@ -2,6 +2,7 @@
 // exported in both modes; the Process copy walked link by link and scanned again from disc with its
 // site stopped: redirects, spellings, encodings, names taken twice; and the small text operations.
 #include "ArchiveExportTestSupport.h"
+#include "engine/CrawlSettingKeys.h"
 
 using namespace crawlmere::test::archiveexport;
 
@@ -64,7 +65,8 @@ TEST_F(ArchiveExportTest, ALoopbackSiteIsArchivedExactlyAndItsProcessCopyBrowses
         });
     }
     ASSERT_TRUE(server.start());
-    const QVariantMap crawlSettings { { "shouldArchive", true }, { "linkedFiles", true }, { "shouldParseCSS", true } };
+    const QVariantMap crawlSettings { { crawlKey::shouldArchive, true }, { crawlKey::linkedFiles, true },
+        { crawlKey::shouldParseCSS, true } };
     auto hub = crawlmere::test::scanSite(server.url(), crawlSettings, writer);
     ASSERT_TRUE(hub->crawlFinished());
 
@@ -128,7 +130,8 @@ struct Rescan {
 Rescan rescan(const QString& page, const QString& liveRoot, bool withFiles)
 {
     auto local = crawlmere::test::scanSite(QStringLiteral("file://") + page,
-        { { "linkedFiles", withFiles }, { "shouldParseCSS", withFiles }, { "checkImages", withFiles } });
+        { { crawlKey::linkedFiles, withFiles }, { crawlKey::shouldParseCSS, withFiles },
+            { crawlKey::checkImages, withFiles } });
     Rescan found;
     EXPECT_TRUE(local->crawlFinished());
     for (const auto& item : local->linksCollection()) {
@@ -190,7 +193,8 @@ TEST_F(ArchiveExportTest, ASiteOfRedirectsMixedSpellingsEncodingsAndQueriesBrows
     redirect("/tutorial/appetite2.html", "appetite3", 302);
     redirect("/tutorial/appetite3", (root + "/tutorial/whetting-your-appetite.html").toStdString(), 301);
 
-    const QVariantMap crawlSettings { { "shouldArchive", true }, { "linkedFiles", true }, { "shouldParseCSS", true } };
+    const QVariantMap crawlSettings { { crawlKey::shouldArchive, true }, { crawlKey::linkedFiles, true },
+        { crawlKey::shouldParseCSS, true } };
     auto hub = crawlmere::test::scanSite(server.url(), crawlSettings, writer);
     ASSERT_TRUE(hub->crawlFinished());
     EXPECT_EQ(hub->badLinkCount(), 0);
@@ -279,7 +283,8 @@ TEST_F(ArchiveExportTest, ProcessRewritesEachSpellingOfAnArchivedAddressAndNoOth
                                                       "h.test_8080/p.php.a=1&b=2.html", "h.test_8080/x/y/page.html",
                                                       "h.test_8080/z.html" }));
     EXPECT_EQ(readAll(processed.outputFolder + "/h.test_8080/index.html").toStdString(),
-        "<html><a href=\"http://h.test:8080/X/Y/page.html\">broken</a> <a href=\"http://h.test:8080/X/Y/page.html\">broken</a> "
+        "<html><a href=\"http://h.test:8080/X/Y/page.html\">broken</a> <a "
+        "href=\"http://h.test:8080/X/Y/page.html\">broken</a> "
         "<a href=\"x/y/page.html\">page</a>\n"
         "<a href=\"z.html\">z</a> <a href=\"z.html\">z</a> "
         "<a href=\"Up.html\">up</a>\n"
@@ -291,7 +296,8 @@ TEST_F(ArchiveExportTest, ProcessRewritesEachSpellingOfAnArchivedAddressAndNoOth
 
 TEST_F(ArchiveExportTest, APageInItsOwnEncodingIsRewrittenInItAndNoLinkLeadsToAFileNotWritten)
 {
-    const QByteArray latin("<html><head><meta charset=\"windows-1252\"></head><body>caf\xE9 cr\xE8me <a href=\"/z.html\">z</a></body></html>");
+    const QByteArray latin("<html><head><meta charset=\"windows-1252\"></head><body>caf\xE9 cr\xE8me <a "
+                           "href=\"/z.html\">z</a></body></html>");
     const QByteArray undecodable("<html><head><meta charset=\"utf-8\"></head><body>\xFF\xFE <a href=\"z.html\">z</a></body></html>");
     // A second mark would be lost in decoding: the page is not the same bytes once encoded again.
     const QByteArray twice = QByteArray("\xFF\xFE\xFF\xFE", 4) + QByteArray(reinterpret_cast<const char*>(u"<a href=\"z.html\">z</a>"), 46);
@@ -312,9 +318,10 @@ TEST_F(ArchiveExportTest, APageInItsOwnEncodingIsRewrittenInItAndNoLinkLeadsToAF
     EXPECT_EQ(readAll(root + "twice.html"), twice);
     EXPECT_EQ(readAll(root + "latin.html"), QByteArray(latin).replace("\"/z.html\"", "\"z.html\""));
     EXPECT_EQ(readAll(root + "undecodable.html"), undecodable);
-    EXPECT_EQ(readAll(root + "z.html").toStdString(), "<html><a href=\"latin.html\">l</a> "
-                                        "<a href=\"undecodable.html\">u</a> "
-                                        "<a href=\"http://h.test:8080/tiny.html\">t</a> <a href=\"http://h.test:8080/lost.html\">l</a></html>");
+    EXPECT_EQ(readAll(root + "z.html").toStdString(),
+        "<html><a href=\"latin.html\">l</a> "
+        "<a href=\"undecodable.html\">u</a> "
+        "<a href=\"http://h.test:8080/tiny.html\">t</a> <a href=\"http://h.test:8080/lost.html\">l</a></html>");
 }
 
 TEST_F(ArchiveExportTest, AFileWhoseQueryHidesItsTypeGetsItsExtensionAndTheLinksSaySo)
@@ -335,16 +342,8 @@ TEST_F(ArchiveExportTest, AFileWhoseQueryHidesItsTypeGetsItsExtensionAndTheLinks
         "<html><link rel=\"stylesheet\" href=\"_static/theme.css.2022.1.css\">"
         "<script src=\"app.js.v=3.js\"></script><img src=\"img/i.png.1.png\">"
         "<img src=\"img/plain.png\"></html>");
-    EXPECT_EQ(readAll(root + "_static/theme.css.2022.1.css").toStdString(), "h1 { background: url('../img/i.png.1.png') }");
-}
-
-/// Serves each page of `site` (path → body and type) on `server`.
-void serveSite(LoopbackServer& server, const std::map<std::string, std::pair<QByteArray, std::string>>& site)
-{
-    for (const auto& [path, page] : site) {
-        server.server().Get(path, [body = page.first.toStdString(), type = page.second](
-                                      const httplib::Request&, httplib::Response& response) { response.set_content(body, type); });
-    }
+    EXPECT_EQ(
+        readAll(root + "_static/theme.css.2022.1.css").toStdString(), "h1 { background: url('../img/i.png.1.png') }");
 }
 
 TEST_F(ArchiveExportTest, APageUnderTwoAddressesIsOneFileAndTwoPagesWantingOneNameGetTwo)
@@ -364,7 +363,7 @@ TEST_F(ArchiveExportTest, APageUnderTwoAddressesIsOneFileAndTwoPagesWantingOneNa
     LoopbackServer server;
     serveSite(server, site);
     ASSERT_TRUE(server.start());
-    auto hub = crawlmere::test::scanSite(server.url(), { { "shouldArchive", true } }, writer);
+    auto hub = crawlmere::test::scanSite(server.url(), { { crawlKey::shouldArchive, true } }, writer);
     ASSERT_TRUE(hub->crawlFinished());
     const QVariantMap settings = hub->getCrawlSettings()->snapshot();
     hub->setArchiveSink(nullptr);
@@ -383,8 +382,10 @@ TEST_F(ArchiveExportTest, APageUnderTwoAddressesIsOneFileAndTwoPagesWantingOneNa
     for (const QString& file : files)
         EXPECT_EQ(danglingReferences(root, root + u'/' + file, /*webLeaves=*/true).join(u'\n').toStdString(), "");
     EXPECT_EQ(readAll(root + u'/' + port + "index.html").toStdString(),
-        "<html><body><a href=\"index.html\">Home</a> <a href=\"index.html\">Home</a> <a href=\"about/index.html\">About</a>\n"
-        "<a href=\"about/index-2.html\">Team</a> <a href=\"x-2.html\">X</a> <a href=\"x.html/y.html\">Y</a></body></html>");
+        "<html><body><a href=\"index.html\">Home</a> <a href=\"index.html\">Home</a> <a "
+        "href=\"about/index.html\">About</a>\n"
+        "<a href=\"about/index-2.html\">Team</a> <a href=\"x-2.html\">X</a> <a "
+        "href=\"x.html/y.html\">Y</a></body></html>");
     EXPECT_TRUE(readAll(root + u'/' + port + "about/index-2.html").contains("team"));
     EXPECT_TRUE(readAll(root + u'/' + port + "x-2.html").contains("x <a href=\"x.html/y.html\""));
     const Rescan offline = rescan(root + u'/' + port + "index.html", server.url(QString()), /*withFiles=*/false);
@@ -441,13 +442,8 @@ TEST_F(ArchiveExportTest, PagesInEveryEncodingAreRewrittenInItAndASheetReadAsAsc
     LoopbackServer server;
     serveSite(server, site);
     ASSERT_TRUE(server.start());
-    const QVariantMap crawlSettings { { "shouldArchive", true }, { "linkedFiles", true }, { "shouldParseCSS", true } };
-    auto hub = crawlmere::test::scanSite(server.url(), crawlSettings, writer);
-    ASSERT_TRUE(hub->crawlFinished());
-    const QVariantMap settings = hub->getCrawlSettings()->snapshot();
-    hub->setArchiveSink(nullptr);
-    hub->clear();
-    server.stop();
+    const QVariantMap settings = archiveSiteThenStop(server,
+        { { crawlKey::shouldArchive, true }, { crawlKey::linkedFiles, true }, { crawlKey::shouldParseCSS, true } });
 
     const auto processed = ArchiveExport(requestFor(settings, /*process=*/true)).exportFilesForDate();
     ASSERT_EQ(processed.outcome, ArchiveExport::Outcome::Finished);

@@ -1,5 +1,6 @@
 // URL lists (comma- and white-space-separated) and XML sitemaps read one URL at a time, and the
 // per-link getters of HTML pages walked with getNextHref.
+#include "engine/CrawlSettingKeys.h"
 #include "parsing/CrwlParser.h"
 #include "parsing/CrwlXmlTag.h"
 #include "parsing/detail/ParserDefaults.h"
@@ -193,10 +194,10 @@ TEST(CrwlParserIteration, TrimWhitespaceDefault)
     auto parser = htmlParser(page);
     ASSERT_TRUE(parser);
     EXPECT_EQ(parser->getNextHref(), QStringLiteral("/q.html"));
-    detail::setParserDefault(QStringLiteral("trimWhitespace"), true);
+    detail::setParserDefault(crawlKey::trimWhitespace, true);
     parser = htmlParser(page);
     EXPECT_EQ(parser->getNextHref(), QStringLiteral("/q.html"));
-    detail::setParserDefault(QStringLiteral("trimWhitespace"), false);
+    detail::setParserDefault(crawlKey::trimWhitespace, false);
     parser = htmlParser(page);
     EXPECT_EQ(parser->getNextHref(), QStringLiteral("'/q.html'")) << "kept as written when the default is NO";
     detail::setParserDefaults({});

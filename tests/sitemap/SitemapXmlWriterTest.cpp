@@ -1,6 +1,7 @@
 // Sitemap documents to the byte and against the project's schemas: escaping, templates, images
 // and videos, splitting by pages and by size, the index, and the savers.
 #include "sitemap/SitemapXmlWriter.h"
+#include "engine/CrawlSettingKeys.h"
 
 #include "platform/Dispatch.h"
 #include "platform/SavePanel.h"
@@ -47,7 +48,7 @@ protected:
 
     void SetUp() override
     {
-        manager.setCrawlSettings({ { "startingUrl", "http://127.0.0.1:8080/start" } });
+        manager.setCrawlSettings({ { crawlKey::startingUrl, "http://127.0.0.1:8080/start" } });
         for (const char* key : { "includeLastModInXML", "includeimagesinsitemap", "uniqueimagesinsitemap",
                  "includevideoinsitemap", "uniquevideoinsitemap" })
             defaults.setArgumentValue(key, true);
@@ -145,7 +146,7 @@ TEST_F(SitemapXmlTest, ARuleWithoutAFrequencyOfItsOwnTakesThePopUps)
     ASSERT_EQ(rules.size(), 1);
     // A rule from elsewhere whose frequency is none of the sitemap's.
     rules.append(QVariantMap { { "contains", "/b" }, { "match", false }, { "update", "Daily " }, { "priority", "0.4" } });
-    manager.setCrawlSettings({ { "startingUrl", "http://127.0.0.1:8080/start" }, { "sitemapRules", rules } });
+    manager.setCrawlSettings({ { crawlKey::startingUrl, "http://127.0.0.1:8080/start" }, { "sitemapRules", rules } });
 
     manager.selectChangeFrequency(3); // daily
     EXPECT_EQ(page->getChangefrequency(), "daily");
@@ -167,7 +168,8 @@ TEST_F(SitemapXmlTest, APageIsListedUnderItsFinalAddressInTheOrderOfAddresses)
     auto upper = sitemapPage("http://127.0.0.1/B", 200, 1);
     auto lower = sitemapPage("http://127.0.0.1/a", 200, 1);
     const QVariantMap rule { { "contains", "/home/" }, { "match", false }, { "update", "never" }, { "priority", "0.9" } };
-    manager.setCrawlSettings({ { "startingUrl", "http://127.0.0.1/start" }, { "sitemapRules", QVariantList { rule } } });
+    manager.setCrawlSettings(
+        { { crawlKey::startingUrl, "http://127.0.0.1/start" }, { "sitemapRules", QVariantList { rule } } });
     manager.setCollection({ start, upper, lower });
     const QString xml = manager.getXMLSitemap().constFirst();
     EXPECT_FALSE(xml.contains("/start")) << qPrintable(xml);
