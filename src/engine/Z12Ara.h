@@ -103,8 +103,6 @@ public:
     /// Room made up front in the queue and the lookup table (which grow beyond it as needed).
     static constexpr qsizetype kQueueCapacity = 50000;
     static constexpr qsizetype kLookupCapacity = 16384;
-    /// The collection's cap when the settings hold no usable `linksLimit`.
-    static constexpr qint64 kDefaultLinksLimit = 2000000;
     /// Extra seconds past the settings' `timeout` before a silent fetch is given up (-17).
     static constexpr double kGiveUpGraceSeconds = 3.0;
     /// Time-outs of the two start-of-scan probes.

@@ -195,6 +195,7 @@ void Z12Ara::parseRobotsTxt(const UrlPtr& startingRecord)
 
     UrlRequest request(location, kRobotsTimeoutSeconds);
     request.userAgent = settingString(crawlSettings, crawlKey::userAgentString);
+    request.setValue(crawlmere::engine::settingAcceptLanguage(crawlSettings).toUtf8(), "Accept-Language");
     request.httpShouldHandleCookies = false;
     request.maxBodyBytes = kRobotsMaxBytes;
     auto result = loadSynchronously(request, secondsToMs(kRobotsTimeoutSeconds));
@@ -261,6 +262,8 @@ void Z12Ara::detectEncoding(const UrlPtr& startingRecord)
     if (startingRecord) {
         UrlRequest request(startingRecord->getLinkUrlForTesting(), kEncodingProbeTimeoutSeconds);
         request.userAgent = settingString(crawlSettings, crawlKey::userAgentString);
+        // The same page as the scan reads it, in the language the scan asks for.
+        request.setValue(crawlmere::engine::settingAcceptLanguage(crawlSettings).toUtf8(), "Accept-Language");
         request.httpShouldHandleCookies = false;
         logLine(2, QStringLiteral("sending encoding test request"));
         const auto result = loadSynchronously(request, secondsToMs(kEncodingProbeTimeoutSeconds));

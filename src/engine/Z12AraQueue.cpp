@@ -31,13 +31,16 @@ namespace {
 /// The span over which the request rate is counted.
 constexpr qint64 kRateWindowMs = 60 * 1000;
 
-std::chrono::milliseconds delayFromSeconds(double seconds)
+/// The longest wait between two looks at the fetches still under way, so a fetch started after
+/// a look is given up close to its own deadline even under a long time-out.
+constexpr std::chrono::milliseconds kLongestOverdueCheckWait { 60 * 1000 };
+
+/// Seconds as the clock's milliseconds; the caller has read them within their setting's range.
+std::chrono::milliseconds millisecondsFromSeconds(double seconds)
 {
     if (!(seconds > 0.000001))
         return std::chrono::milliseconds(0);
-    // A longer pause is a broken setting (the request-rate controls never store one).
-    const double clamped = std::min(seconds, crawlmere::engine::kLongestDelaySeconds);
-    return std::chrono::milliseconds(static_cast<qint64>(clamped * 1000.0));
+    return std::chrono::milliseconds(static_cast<qint64>(seconds * 1000.0));
 }
 
 } // namespace
@@ -106,7 +109,7 @@ bool Z12Ara::getNextUrlToCrawl(const UrlPtr& /*record*/)
     // and one whose rate was set in the window would be paced apart.
     const auto delay = requestsPerMinute() > 0
         ? std::chrono::milliseconds(0)
-        : delayFromSeconds(crawlmere::engine::settingDoubleInRange(crawlSettings, crawlKey::delay));
+        : millisecondsFromSeconds(crawlmere::engine::settingDoubleInRange(crawlSettings, crawlKey::delay));
     logLine(2,
         QStringLiteral("getNextUrlToCrawl: numberOfThreadsDetached is %1, max should be %2")
             .arg(numberOfThreadsDetached)
@@ -256,7 +259,8 @@ bool Z12Ara::isFinished()
         if (!poppedCrawlmereTimeout) {
             poppedCrawlmereTimeout = true;
             // At least a second between runs, so a time-out of 0 cannot spin the main thread.
-            const auto wait = std::max(delayFromSeconds(timeout), std::chrono::milliseconds(1000));
+            const auto wait = std::clamp(
+                millisecondsFromSeconds(timeout), std::chrono::milliseconds(1000), kLongestOverdueCheckWait);
             afterInThisRun(wait, [](Z12Ara& hub) {
                 // Re-armed by the next run while fetches still wait, so a fetch that never
                 // reports back is always given up in the end.
