@@ -8,6 +8,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <set>
 #include <vector>
 
 class CrwlUrl;
@@ -60,6 +61,8 @@ private:
     std::vector<bool> hasLoaded;
     std::vector<std::optional<QByteArray>> bodies;
     std::vector<std::shared_ptr<crawlmere::platform::UrlSession>> sessions;
+    /// The links the pages read so far have sent to be checked again, each once.
+    std::set<std::shared_ptr<CrwlUrl>> linksRechecked;
     std::size_t nextToLoad = 0;
     std::size_t nextToRead = 0;
     std::size_t loadsAhead = 1;

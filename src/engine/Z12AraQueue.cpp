@@ -173,7 +173,12 @@ void Z12Ara::startFetch(const UrlPtr& record, std::chrono::milliseconds delay)
     // earlier send must not count against a record that waits for its delay.
     record->setTimestamp(QDateTime());
     auto launch = [](Z12Ara& hub, const UrlPtr& r) {
-        r->setTimestamp(hub.clock->now());
+        const QDateTime sent = hub.clock->now();
+        r->setTimestamp(sent);
+        // A limited rate counts from when the last request really went: one that left late
+        // (a busy main thread) does not bring the next one closer.
+        if (hub.requestsPerMinute() > 0 && !hub.recentStarts.empty() && hub.recentStarts.back() < sent)
+            hub.recentStarts.back() = sent;
         hub.armGiveUpTimer();
         if (hub.transport)
             hub.transport->startFetch(r);
