@@ -243,6 +243,12 @@ bool CrwlUrlFetch::handleRefreshHeader(CrwlUrl& record, CrwlUrlFetchContext& con
         record.addWarning(CrwlUrl::localFileBeyondReachWarning());
         return false;
     }
+    // A refresh to the page itself would only fetch the same page again: the page is its own.
+    if (const QString& text = resolved->absoluteString();
+        text == record.getLinkURL() || text == record.absoluteString() || text == record.finalURLString()) {
+        logLine(2, QStringLiteral("%1 refreshes to itself, which is not followed").arg(record.getLinkURL()));
+        return false;
+    }
 
     record.addRedir(resolved->absoluteString(), statusCode, 2);
     record.setStatus(CrwlStatus::refreshHeader);
@@ -387,7 +393,10 @@ ResponseDisposition CrwlUrlFetch::didReceiveResponse(CrwlUrl& record, CrwlUrlFet
         const auto self = record.shared_from_this();
         Dispatch::toMain([self] { CrwlUrlFetch::startRenderer(self); });
     }
-    return record.loadShouldContinue() ? ResponseDisposition::Allow : ResponseDisposition::Cancel;
+    if (record.loadShouldContinue())
+        return ResponseDisposition::Allow;
+    context.bodyDeclined = true;
+    return ResponseDisposition::Cancel;
 }
 
 // ===== Decisions and helpers ====================================================================

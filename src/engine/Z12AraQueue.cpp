@@ -248,8 +248,9 @@ bool Z12Ara::isFinished()
             .arg(inProgressArray.size()));
     if (checkQueue.count() > 0 || hostLookups.hasReady())
         return false;
-    // Records whose host is still being looked up come back through the stage's answer.
-    const bool lookupsPending = hostLookups.waitingCount() > 0;
+    // Records whose host is still being looked up, or whose host's robots.txt is still being
+    // read, come back when the answer arrives.
+    const bool lookupsPending = hostLookups.waitingCount() > 0 || recordsWaitingForRobots() > 0;
     if (inProgressArray.isEmpty()) {
         if (lookupsPending)
             return false;

@@ -51,6 +51,8 @@ struct CrwlUrlFetchContext {
     bool bodyToSource = false;
     /// Seconds until a `Refresh` header's target is requested; 0 for none.
     int refreshDelay = 0;
+    /// The transfer was cancelled because its body was not wanted (the body decision).
+    bool bodyDeclined = false;
     /// HTTP redirects offered to this fetch, including those back to the record's own URL,
     /// which the chain does not record.
     qint64 redirectHops = 0;

@@ -151,9 +151,8 @@ struct Z12Ara::LinkExtraction {
     void recordCanonical(const LinkExtractionParser& parser);
     void readLinks(LinkExtractionParser& parser);
     void readLink(const LinkExtractionParser& parser, QString link);
-    /// Turns "./" forms into the link they stand for; false for a link that makes nothing
-    /// (in-page, or empty and recorded as an error record).
-    bool keepLink(const LinkExtractionParser& parser, QString& link);
+    /// False for a link that makes nothing (in-page, or empty and recorded as an error record).
+    bool keepLink(const LinkExtractionParser& parser, const QString& link);
     /// The link resolved against the base (a local page's root-relative link against the
     /// scanned folder); nullopt when no URL can be made.
     std::optional<Url> resolveLink(const QString& link);
