@@ -93,14 +93,7 @@ void PageRecheck::readLoadedPages()
             logLine(1, QStringLiteral("%1 has left the scan and is not read again").arg(page->absoluteString()));
             continue;
         }
-        // As `readPageAgain`, but a link an earlier page of this recheck has sent to be checked
-        // is not sent again: checked already by the time a later page is read, it would be
-        // fetched twice.
-        page->setData(*body);
-        for (const auto& target : hub.lock()->readLinksAgain(page)) {
-            if (linksRechecked.insert(target).second)
-                page->recheckLink(target);
-        }
+        page->readPageAgain(*body);
     }
     if (ended)
         return;
@@ -115,7 +108,6 @@ void PageRecheck::finish(Outcome outcome)
     ended = true;
     sessions.clear();
     bodies.clear();
-    linksRechecked.clear();
     if (const auto done = std::move(finished))
         done(outcome);
 }

@@ -8,7 +8,6 @@
 #include <functional>
 #include <memory>
 #include <optional>
-#include <set>
 #include <vector>
 
 class CrwlUrl;
@@ -61,8 +60,6 @@ private:
     std::vector<bool> hasLoaded;
     std::vector<std::optional<QByteArray>> bodies;
     std::vector<std::shared_ptr<crawlmere::platform::UrlSession>> sessions;
-    /// The links the pages read so far have sent to be checked again, each once.
-    std::set<std::shared_ptr<CrwlUrl>> linksRechecked;
     std::size_t nextToLoad = 0;
     std::size_t nextToRead = 0;
     std::size_t loadsAhead = 1;

@@ -2,6 +2,8 @@
 // filtered and recorded as an occurrence or a new record.
 #include "engine/detail/LinkExtraction.h"
 
+#include "engine/detail/CrwlUrlFetch.h"
+
 using namespace crawlmere::engine::detail;
 
 std::optional<LinkExtractionParsers::DocumentKind> Z12Ara::LinkExtraction::documentKind() const
@@ -28,10 +30,16 @@ Z12Ara::PageReading Z12Ara::LinkExtraction::prepareReading() const
 {
     if (!hub.linkExtractionParsers || documentKind())
         return {};
-    return [parsers = hub.linkExtractionParsers, data = page->getData(), encoding = hub.detectedEncoding.load(),
-               type = parserFileType(), settings = snapshotSettings] {
-        return parsers->makePageParser(data, encoding, type, settings);
-    };
+    return [parsers = hub.linkExtractionParsers, data = page->getData(), encoding = pageEncoding(),
+               type = parserFileType(),
+               settings = snapshotSettings] { return parsers->makePageParser(data, encoding, type, settings); };
+}
+
+Z12Ara::EncodingId Z12Ara::LinkExtraction::pageEncoding() const
+{
+    // The charset the response named, else the starting page's; one the page declares wins.
+    const EncodingId declared = CrwlUrlFetch::declaredTextEncoding(*page);
+    return declared != 0 ? declared : hub.detectedEncoding.load();
 }
 
 void Z12Ara::LinkExtraction::run()
@@ -142,7 +150,7 @@ std::unique_ptr<LinkExtractionParser> Z12Ara::LinkExtraction::makeParser(int fil
     }
 
     // The page scanner, with the scan's own image and linked-file switches in the settings.
-    const EncodingId encoding = hub.detectedEncoding.load();
+    const EncodingId encoding = pageEncoding();
     // A scan made ahead (off the main thread) read the same bytes with the same inputs.
     auto parser = prepared ? std::move(prepared) : parsers.makePageParser(page->getData(), encoding, fileType, snapshotSettings);
     if (!parser) {

@@ -137,6 +137,8 @@ struct Z12Ara::LinkExtraction {
     /// Parser kind and file type of the page, as `makeParser` chooses them.
     std::optional<LinkExtractionParsers::DocumentKind> documentKind() const;
     int parserFileType() const;
+    /// The encoding the page is read in before any charset it declares.
+    EncodingId pageEncoding() const;
 
     /// A scan made ahead of the run (null: none).
     std::unique_ptr<LinkExtractionParser> prepared;
