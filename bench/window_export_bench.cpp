@@ -16,9 +16,9 @@
 #include "app/ResultsController.h"
 #include "engine/CrwlLinkInstance.h"
 #include "engine/CrwlUrl.h"
-#include "engine/RecordingShellServices.h"
 #include "platform/Dispatch.h"
 #include "platform/UserDefaults.h"
+#include "support/RecordingShellServices.h"
 #include "views/CrwlFlatViewDataSource.h"
 #include "views/LinkExportSheet.h"
 

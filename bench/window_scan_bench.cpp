@@ -13,12 +13,12 @@
 #include "app/MainInterface.h"
 #include "app/MainTabView.h"
 #include "app/MainWindow.h"
-#include "engine/RecordingShellServices.h"
 #include "engine/Z12Ara.h"
 #include "platform/LargeMemory.h"
 #include "platform/PropertyList.h"
 #include "platform/UserDefaults.h"
 #include "settings/ConfigManager.h"
+#include "support/RecordingShellServices.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
