@@ -906,10 +906,10 @@ void ArchiveExport::Run::writePage(const QString& key, const ProcessEntry& entry
     const auto declaration = CrwlParser::extractCharsetFromHTML(std::string_view(data.constData(), static_cast<size_t>(data.size())));
     auto file = readText(data, declaration ? declaredEncoding(*declaration) : platform::Encoding::None);
     if (!file) {
-        logLine(0, QStringLiteral("unable to make a source string from data of %1 (data length %2); it is copied as "
-                                  "archived")
-                       .arg(key)
-                       .arg(data.size()));
+        logLine(0,
+            QStringLiteral("unable to make a source string from data of %1 (data length %2); it is copied as "
+                           "archived")
+                .arg(key, QString::number(data.size())));
         writeResource(entry, data);
         return;
     }

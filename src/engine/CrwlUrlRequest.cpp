@@ -214,8 +214,7 @@ UrlRequest CrwlUrl::makeServerRequest() const
     else if (!isStartingPointFlag)
         logLine(1,
             QStringLiteral("unable to set referer for %1, we have %2 instances")
-                .arg(linkURL)
-                .arg(inboundInstanceArray.size()));
+                .arg(linkURL, QString::number(inboundInstanceArray.size())));
     QString language = settingString(crawlSettings, crawlKey::customHeaderAcceptLanguage);
     if (language.isEmpty())
         language = QStringLiteral("*");

@@ -84,7 +84,7 @@ QString CrwlUrl::descriptionForStatusCode(qint64 code) const
         return it.value();
     if (texts.size() >= 1024) // codes come from servers: keep the table small
         texts.clear();
-    const QString text = QStringLiteral("%1 %2").arg(code).arg(reasonPhraseForStatusCode(code));
+    const QString text = QStringLiteral("%1 %2").arg(QString::number(code), reasonPhraseForStatusCode(code));
     texts.insert(code, text);
     return text;
 }
