@@ -446,7 +446,9 @@ Expected<QVariant> PropertyList::read(const QByteArray& bytes)
         return Unexpected(QStringLiteral("the property list is empty"));
     if (bytes.size() > maximumSize)
         return Unexpected(QStringLiteral("the property list is larger than %1 bytes").arg(maximumSize));
-    auto root = isBinary(bytes) ? detail::readBinaryPropertyList(bytes) : detail::readXmlPropertyList(bytes);
+    if (!isBinary(bytes))
+        return detail::readXmlPropertyList(bytes, [](plist_t value) { return decode(value, 0); });
+    auto root = detail::readBinaryPropertyList(bytes);
     if (!root)
         return Unexpected(root.error());
     return decode(root->get(), 0);
