@@ -36,7 +36,7 @@ QString emptySitemap()
 {
     return QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
                           "<urlset xmlns=\"http://www.sitemaps.org/schemas/sitemap/0.9\">\n"
-                          "<!-- Sitemap made with Crawlmere, https://crawlmere.example/ -->\n"
+                          "<!-- Sitemap made with Crawlmere -->\n"
                           "\n"
                           "\n"
                           "</urlset>\n");

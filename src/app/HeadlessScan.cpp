@@ -40,8 +40,9 @@
 
 #include <QDir>
 #include <QElapsedTimer>
-#include <QMap>
 #include <QEventLoop>
+#include <QFileInfo>
+#include <QMap>
 #include <QTimer>
 
 #include <tuple>
@@ -61,6 +62,20 @@ void writeBytes(std::FILE* file, const QByteArray& bytes)
 }
 
 void writeLine(std::FILE* file, const QString& text) { writeBytes(file, text.toUtf8() + '\n'); }
+
+/// A path as the summary names it: where the file really is (or would be, in its folder), with
+/// a "sub/../" or a link on the way resolved as the system resolves it; as given when even its
+/// folder is not there.
+QString shownPath(const QString& path)
+{
+    const QFileInfo file(path);
+    QString real = file.canonicalFilePath();
+    if (real.isEmpty()) {
+        if (const QString folder = file.dir().canonicalPath(); !folder.isEmpty())
+            real = QDir(folder).filePath(file.fileName());
+    }
+    return QDir::toNativeSeparators(real.isEmpty() ? path : real);
+}
 
 QString plural(qint64 count, const char* singular, const char* pluralForm)
 {
@@ -341,6 +356,15 @@ std::optional<QVariantMap> HeadlessScan::State::scanSettings(std::shared_ptr<She
     // --set values change this scan's copy only, never the stored site.
     for (auto it = options.crawlSettings.cbegin(); it != options.crawlSettings.cend(); ++it)
         values->insert(it.key(), it.value());
+    // Switching archiving on switches on the checks of images and linked files, as ticking
+    // "Archive pages" in the window does: without them the archive holds no style sheet, script
+    // or image, and its copy shows every page unstyled. A --set of either keeps its own value.
+    if (engine::boolValue(options.crawlSettings.value(crawlKey::shouldArchive))) {
+        for (const auto& key : { crawlKey::checkImages, crawlKey::linkedFiles }) {
+            if (!options.crawlSettings.contains(key))
+                values->insert(key, true);
+        }
+    }
     *values = CrwlUrl::scanSettingsFor(*values, defaults);
     prompts = std::make_shared<HeadlessPrompts>(console.err);
     if (options.targetKind == TargetKind::LocalFile && settings::ConfigManager::isUrlListPath(options.target)
@@ -646,7 +670,7 @@ void HeadlessScan::State::writeSummary(const QMap<QString, QString>& failures) c
         if (failures.contains(name))
             lines << QStringLiteral("%1: not written: %2").arg(name, failures.value(name));
         else
-            lines << QStringLiteral("%1: %2 (%3)").arg(name, QDir::toNativeSeparators(path), plural(rows, "row", "rows"));
+            lines << QStringLiteral("%1: %2 (%3)").arg(name, shownPath(path), plural(rows, "row", "rows"));
     }
     if (!archiveLine.isEmpty())
         lines << archiveLine;
@@ -654,15 +678,14 @@ void HeadlessScan::State::writeSummary(const QMap<QString, QString>& failures) c
         lines << QStringLiteral("Sitemap: not written: %1").arg(failures.value(QStringLiteral("Sitemap")));
     else if (sitemapWritten && sitemapWritten->files > 1)
         lines << QStringLiteral("Sitemap: %1 (the index of %2, %3)")
-                     .arg(QDir::toNativeSeparators(sitemapWritten->location),
-                         plural(sitemapWritten->files, "part", "parts"),
+                     .arg(shownPath(sitemapWritten->location), plural(sitemapWritten->files, "part", "parts"),
                          plural(sitemapWritten->pages, "page", "pages"));
     else if (sitemapWritten)
         lines << QStringLiteral("Sitemap: %1 (%2, 1 file)")
-                     .arg(QDir::toNativeSeparators(sitemapWritten->location), plural(sitemapWritten->pages, "page", "pages"));
+                     .arg(shownPath(sitemapWritten->location), plural(sitemapWritten->pages, "page", "pages"));
     else if (!sitemapNotWritten.isNull())
         lines << QStringLiteral("Sitemap: no file written to %1: %2")
-                     .arg(QDir::toNativeSeparators(options.sitemapFile), sitemapNotWritten);
+                     .arg(shownPath(options.sitemapFile), sitemapNotWritten);
     writeBytes(console.out, lines.join(QLatin1Char('\n')).toUtf8() + '\n');
 }
 

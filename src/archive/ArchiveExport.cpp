@@ -5,12 +5,15 @@
 #include "archive/ArchiveWriter.h"
 #include "archive/CrawlmereArchiveWrapper.h"
 #include "archive/detail/ExportFolder.h"
+#include "archive/detail/ExportNames.h"
+#include "archive/detail/PageRewriter.h"
+#include "archive/detail/TextFile.h"
 #include "archive/detail/UrlText.h"
 #include "engine/CrwlUrl.h"
-#include "engine/PunycodeAdditions.h"
-#include "engine/Z12Ara.h"
 #include "engine/LookupKeys.h"
+#include "engine/PunycodeAdditions.h"
 #include "engine/SettingsValue.h"
+#include "engine/Z12Ara.h"
 #include "parsing/CrwlParser.h"
 #include "platform/Log.h"
 #include "platform/Strings.h"
@@ -22,13 +25,12 @@
 #include <QMap>
 
 #include <algorithm>
-#include <array>
-#include <map>
 #include <string_view>
 
 namespace crawlmere::archive {
 
 using detail::ExportFolder;
+using detail::TextFile;
 using engine::boolValue;
 using engine::stringValue;
 using platform::logLine;
@@ -46,14 +48,6 @@ QString trimmedOf(QString text, QChar c)
     return text;
 }
 
-/// A relative path as a link writes it: characters a path cannot hold as they are ("#", "?",
-/// "%", spaces, non-ASCII) percent-encoded.
-QString linkText(const QString& relative)
-{
-    return PunycodeAdditions::qfStringByAddingPercentEncodingWithAllowedCharacters(
-        relative, PunycodeAdditions::qfURLPathAllowedCharacterSet());
-}
-
 /// A default file name from a settings file or the defaults, as a file of the export folder can
 /// take it: "index.html" in place of one that is not a plain name ("../x", "a/b", "").
 QString usableDefaultName(const QString& name)
@@ -62,25 +56,6 @@ QString usableDefaultName(const QString& name)
         return name;
     logLine(0, QStringLiteral("defaultLocalFileName \"%1\" is not a plain file name; index.html is used").arg(name));
     return QStringLiteral("index.html");
-}
-
-/// The local path of a URL with its port, as `stripDomainFrom` gives it (":8080/a/b.html"), with
-/// the port's part made into a folder named by host and port ("h.test_8080/a/b.html"): a name
-/// without ":" that every common file system takes, and that keeps sites on two ports of one
-/// host apart. Other paths are returned as they are.
-QString withPortFolder(const QString& local, const QString& url)
-{
-    const auto parsed = detail::urlFromText(url);
-    if (!parsed || !parsed->port())
-        return local;
-    const QString port = QString::number(*parsed->port());
-    // An IPv6 host leaves its closing bracket in front of the port.
-    const qsizetype colon = local.startsWith(u']') ? 1 : 0;
-    if (local.mid(colon, port.size() + 1) != u':' + port)
-        return local;
-    QString host = parsed->host();
-    host.replace(u':', u'-');
-    return host + u'_' + local.mid(colon + 1);
 }
 
 /// A URL text with its scheme and host in lower case, as the export names folders and writes
@@ -97,208 +72,6 @@ QString withoutQuery(const QString& local)
     const auto end = std::find_if(local.cbegin(), local.cend(), [](QChar c) { return c == u'?' || c == u'#'; });
     return local.left(end - local.cbegin());
 }
-
-/// A link's own text in a page or sheet, as the text holds it: `href`, and its form with "&"
-/// written "&amp;".
-QStringList spellingsOf(const QString& href)
-{
-    QStringList spellings { href };
-    if (href.contains(u'&'))
-        spellings.append(QString(href).replace(u'&', QStringLiteral("&amp;")));
-    return spellings;
-}
-
-/// A byte-order mark at the start of a file: the encoding it names and its length; None and 0
-/// without one. UTF-32's marks come first: the little-endian one begins as UTF-16's does.
-std::pair<platform::EncodingId, qsizetype> byteOrderMark(const QByteArray& data)
-{
-    namespace Encoding = platform::Encoding;
-    static const std::array<std::pair<std::string_view, platform::EncodingId>, 5> marks { {
-        { std::string_view("\xFF\xFE\x00\x00", 4), Encoding::UTF32LittleEndian },
-        { std::string_view("\x00\x00\xFE\xFF", 4), Encoding::UTF32BigEndian },
-        { std::string_view("\xEF\xBB\xBF", 3), Encoding::UTF8 },
-        { std::string_view("\xFE\xFF", 2), Encoding::UTF16BigEndian },
-        { std::string_view("\xFF\xFE", 2), Encoding::UTF16LittleEndian },
-    } };
-    for (const auto& [mark, encoding] : marks) {
-        if (data.startsWith(QByteArrayView(mark.data(), static_cast<qsizetype>(mark.size()))))
-            return { encoding, static_cast<qsizetype>(mark.size()) };
-    }
-    return { Encoding::None, 0 };
-}
-
-/// Whether `encoding` writes ASCII as ASCII bytes, as a page or sheet is read until its own
-/// declaration says more.
-bool readsAsAscii(platform::EncodingId encoding)
-{
-    static constexpr QStringView probe = u"<a href=\"x\">@charset";
-    const auto bytes = platform::TextEncoding::encode(probe, encoding);
-    return bytes && *bytes == probe.toLatin1();
-}
-
-/// The encoding a page's or sheet's declaration names ("windows-1251", "gb18030"), by any name
-/// the program's text encoding knows, else as the scanner's table reads it. None when the name
-/// is unknown, and for an encoding that does not read ASCII as ASCII (UTF-16, UTF-32): bytes that
-/// can be read as declaring it in ASCII are not in it, and are read as UTF-8, as browsers do.
-platform::EncodingId declaredEncoding(const QString& declaration)
-{
-    QString name = declaration.trimmed();
-    const auto end = std::find_if(name.cbegin(), name.cend(),
-        [](QChar c) { return c == u'"' || c == u'\'' || c == u';' || c == u'/' || c == u'>' || c.isSpace(); });
-    name.truncate(end - name.cbegin());
-    platform::EncodingId encoding = platform::TextEncoding::encodingForIanaName(name);
-    if (encoding == platform::Encoding::None)
-        encoding = CrwlParser::encodingForCharset(declaration);
-    if (encoding == platform::Encoding::None || !platform::TextEncoding::isSupported(encoding) || !readsAsAscii(encoding))
-        return platform::Encoding::None;
-    return encoding;
-}
-
-/// A page or sheet as the export rewrites it: its text, the encoding it is written back in, and
-/// the byte-order mark it began with, written back in front.
-struct TextFile {
-    QString text;
-    platform::EncodingId encoding = platform::Encoding::UTF8;
-    QByteArray mark;
-
-    std::optional<QByteArray> bytesOf(const QString& rewritten) const
-    {
-        auto bytes = platform::TextEncoding::encode(rewritten, encoding);
-        if (bytes)
-            bytes->prepend(mark);
-        return bytes;
-    }
-};
-
-/// The text of a file's bytes: a byte-order mark decides its encoding, else `declared` (None for
-/// none), else UTF-8, the one other encoding worth a try when the bytes do not follow their
-/// declaration. nullopt when they cannot be decoded, or would not be encoded back to the same
-/// bytes: the file is then copied as archived rather than damaged.
-std::optional<TextFile> readText(const QByteArray& data, platform::EncodingId declared)
-{
-    TextFile file;
-    const auto [marked, markLength] = byteOrderMark(data);
-    file.mark = data.left(markLength);
-    const QByteArray body = data.mid(markLength);
-    QList<platform::EncodingId> tries;
-    if (marked != platform::Encoding::None)
-        tries = { marked };
-    else if (declared != platform::Encoding::None && declared != platform::Encoding::UTF8)
-        tries = { declared, platform::Encoding::UTF8 };
-    else
-        tries = { platform::Encoding::UTF8 };
-    for (const platform::EncodingId encoding : tries) {
-        auto text = platform::TextEncoding::decode(body, encoding);
-        if (!text)
-            continue;
-        if (platform::TextEncoding::encode(*text, encoding) != body)
-            return std::nullopt;
-        file.text = std::move(*text);
-        file.encoding = encoding;
-        return file;
-    }
-    return std::nullopt;
-}
-
-/// A link to a relative path as written in a file: a first segment holding ":" would read as a
-/// scheme ("a:b.html"), so such a link begins with "./".
-QString relativeLink(const QString& climb, const QStringList& components)
-{
-    const QString prefix = !climb.isEmpty() || components.isEmpty() || !components.first().contains(u':')
-        ? climb
-        : QStringLiteral("./");
-    return prefix + linkText(components.join(u'/'));
-}
-
-/// `stem` and `suffix` as one name, the stem cut (by whole characters) so that the name fits a
-/// file system's names.
-QString fittedName(QString stem, const QString& suffix)
-{
-    while (!stem.isEmpty() && (stem + suffix).toUtf8().size() > ExportFolder::kMaxComponentBytes) {
-        stem.chop(1);
-        if (!stem.isEmpty() && stem.back().isHighSurrogate())
-            stem.chop(1);
-    }
-    return stem + suffix;
-}
-
-/// A name split before its extension ("index", ".html"); a long tail after the last "." is no
-/// extension.
-std::pair<QString, QString> stemAndExtension(const QString& name)
-{
-    const qsizetype dot = name.lastIndexOf(u'.');
-    if (dot <= 0 || name.size() - dot > 16)
-        return { name, QString() };
-    return { name.left(dot), name.mid(dot) };
-}
-
-/// A relative path with each name too long for a file system (a long query) cut to fit, its
-/// extension kept.
-QString withFittedNames(const QString& relative)
-{
-    QStringList components = relative.split(u'/');
-    for (QString& component : components) {
-        if (component.toUtf8().size() > ExportFolder::kMaxComponentBytes) {
-            const auto [stem, extension] = stemAndExtension(component);
-            component = fittedName(stem, extension);
-        }
-    }
-    return components.join(u'/');
-}
-
-/// A file name the copy does not hold yet in the folder of `components`: the name with "-2",
-/// "-3", … before its extension ("index-2.html"), shortened to fit a file system's names.
-QString freeName(const QStringList& components, const QHash<QString, QString>& files, const QSet<QString>& folders)
-{
-    const QString folder = components.mid(0, components.size() - 1).join(u'/');
-    const auto [stem, extension] = stemAndExtension(components.last());
-    for (int n = 2;; ++n) {
-        const QString candidate = fittedName(stem, QStringLiteral("-%1").arg(n) + extension);
-        const QString path = folder.isEmpty() ? candidate : folder + u'/' + candidate;
-        if (!files.contains(path) && !folders.contains(path))
-            return candidate;
-    }
-}
-
-/// The replacements of one page: each at a place of the text as it was read, none overlapping,
-/// applied in one go, so that a replacement is never matched again.
-class LinkEdits {
-public:
-    /// Each place `spelling` is written as a link, delimited as an attribute value or a list
-    /// item and inside a tag, gets `replacement`. The search is exact: a link spelled in
-    /// another case is another link.
-    void replaceEach(const QString& text, const QString& spelling, const QString& replacement)
-    {
-        for (qsizetype at = text.indexOf(spelling); at >= 0; at = text.indexOf(spelling, at + spelling.size())) {
-            const qsizetype end = at + spelling.size();
-            if (at < 2 || end >= text.size() || !QStringView(u" =\"'").contains(text.at(at - 1))
-                || !QStringView(u" \"'>").contains(text.at(end)) || !strings::rangeIsWithinCodeOf(at, spelling.size(), text))
-                continue;
-            const auto next = edits.lower_bound(at);
-            if (next != edits.end() && next->first < end)
-                continue;
-            if (next != edits.begin() && std::prev(next)->first + std::prev(next)->second.first > at)
-                continue;
-            edits.emplace(at, std::make_pair(spelling.size(), replacement));
-        }
-    }
-    QString appliedTo(const QString& text) const
-    {
-        QString result;
-        result.reserve(text.size());
-        qsizetype from = 0;
-        for (const auto& [at, edit] : edits) {
-            result += QStringView(text).mid(from, at - from);
-            result += edit.second;
-            from = at + edit.first;
-        }
-        result += QStringView(text).mid(from);
-        return result;
-    }
-
-private:
-    std::map<qsizetype, std::pair<qsizetype, QString>> edits; // place → (length, replacement)
-};
 
 /// One file of the Process map.
 struct ProcessEntry {
@@ -434,7 +207,8 @@ struct ArchiveExport::Run {
     void count(const QString& reason, const QString& url)
     {
         ++skipped;
-        auto it = std::find_if(skips.begin(), skips.end(), [&](const Result::Skipped& s) { return s.reason == reason; });
+        auto it
+            = std::find_if(skips.begin(), skips.end(), [&](const Result::Skipped& s) { return s.reason == reason; });
         if (it == skips.end())
             it = skips.insert(skips.end(), Result::Skipped { reason, 0, {} });
         ++it->count;
@@ -475,10 +249,19 @@ struct ArchiveExport::Run {
         return name == u"(null)" ? QString() : name;
     }
 
+    /// Why the archive holds no copy of a URL it fetched (its body was not read whole); null
+    /// for any other.
+    QString notArchivedReason(const QString& url) const
+    {
+        const auto version
+            = wrapper->indexDictionaryRepresentationOfMostRecentVersionForUrl(url, request().selectedDate);
+        return version ? version->value(ArchiveWriter::kNotArchivedKey).toString() : QString();
+    }
     /// The addresses the archive lists as redirecting to the URL's version at the request date.
     QStringList redirectsTo(const QString& url) const
     {
-        const auto version = wrapper->indexDictionaryRepresentationOfMostRecentVersionForUrl(url, request().selectedDate);
+        const auto version
+            = wrapper->indexDictionaryRepresentationOfMostRecentVersionForUrl(url, request().selectedDate);
         return version ? version->value(ArchiveWriter::kRedirectedFromKey).toStringList() : QStringList();
     }
 
@@ -494,6 +277,8 @@ struct ArchiveExport::Run {
             const QString file = versionFile(url);
             if (!file.isEmpty())
                 visit(url, file);
+            else if (const QString why = notArchivedReason(url); !why.isEmpty())
+                skip(why, url);
         }
         return true;
     }
@@ -504,23 +289,24 @@ struct ArchiveExport::Run {
     void planNames();
     bool processPassTwo();
     void writeResource(const ProcessEntry& entry, const QByteArray& data);
-    void writeStyleSheet(const QString& key, const ProcessEntry& entry, const QByteArray& data, qint64 depth);
-    void writePage(const QString& key, const ProcessEntry& entry, const QByteArray& data, qint64 depth);
+    void writeStyleSheet(const QString& key, const ProcessEntry& entry, const QByteArray& data);
+    void writePage(const QString& key, const ProcessEntry& entry, const QByteArray& data);
     /// The entry the export writes for an absolute URL, by its own address or one that
     /// redirects to it; null when it writes none.
     const ProcessEntry* lookUp(const QString& absolute) const;
-    /// What a link written `href`, resolved to `resolved`, becomes in a file `depth` folders
-    /// deep: the relative path of the file the export writes for it, else (for a page or
-    /// resource of the web the copy does not hold) its absolute address, so that it leads where
-    /// it led on the site; null when it stays as it is. `orDefaultName`: a link without an
+    /// What a link written `href`, resolved to `resolved`, becomes in a file of the folder `from`
+    /// (its components): the relative path of the file the export writes for it, else (for a
+    /// page or resource of the web the copy does not hold) its absolute address, so that it leads
+    /// where it led on the site; null when it stays as it is. `orDefaultName`: a link without an
     /// extension may name its folder's default page.
-    QString replacementFor(const QString& href, const Url& resolved, qint64 depth, bool orDefaultName) const;
+    QString replacementFor(const QString& href, const Url& resolved, const QStringList& from, bool orDefaultName) const;
     /// Writes rewritten text as `file` was written (the bytes as archived when its encoding
     /// cannot hold the text).
     void writeText(const ProcessEntry& entry, const QString& text, const TextFile& file, const QByteArray& data);
-    QString target(const ProcessEntry& entry, qint64 depth) const
+    /// The folder of an entry's file, as components.
+    static QStringList folderOf(const ProcessEntry& entry)
     {
-        return relativeLink(QStringLiteral("../").repeated(depth), entry.components);
+        return entry.components.mid(0, entry.components.size() - 1);
     }
 };
 
@@ -599,7 +385,7 @@ bool ArchiveExport::Run::preservePass()
         }
         if (strings::pathExtension(*local).isEmpty())
             local = strings::appendingPathComponent(*local, defaultName);
-        const auto components = ExportFolder::cleanComponents(withPortFolder(*local, address));
+        const auto components = ExportFolder::cleanComponents(detail::withPortFolder(*local, address));
         if (!components) {
             skip(QStringLiteral("its local path would leave the export folder"), url);
             return;
@@ -640,19 +426,13 @@ void ArchiveExport::Run::writeRedirectPages(const QHash<QString, QString>& local
         }
         if (strings::pathExtension(*local).isEmpty())
             local = strings::appendingPathComponent(*local, defaultName);
-        const auto components = ExportFolder::cleanComponents(withPortFolder(*local, it.key()));
+        const auto components = ExportFolder::cleanComponents(detail::withPortFolder(*local, it.key()));
         if (!components) {
             skip(QStringLiteral("its redirect page's name cannot be a file of the export folder"), it.key());
             continue;
         }
-        QStringList from = *components;
-        from.removeLast();
-        QStringList to = localPaths.value(it.value()).split(u'/');
-        while (!from.isEmpty() && to.size() > 1 && from.first() == to.first()) {
-            from.removeFirst();
-            to.removeFirst();
-        }
-        const QString target = relativeLink(QStringLiteral("../").repeated(from.size()), to);
+        const QString target = detail::relativeLink(
+            components->mid(0, components->size() - 1), localPaths.value(it.value()).split(u'/'));
         const QString page = QStringLiteral("<!DOCTYPE html>\n<html><head><meta http-equiv=\"refresh\" content=\"0; "
                                             "url=%1\"></head><body><a href=\"%1\">%1</a></body></html>\n")
                                  .arg(target.toHtmlEscaped());
@@ -703,7 +483,7 @@ bool ArchiveExport::Run::processPassOne()
             && QFileInfo(wrapper->fullFilePathForFile(file)).isReadable();
 
         // A name too long for a file system gets one that fits; links follow it.
-        const auto components = ExportFolder::cleanComponents(withFittedNames(withPortFolder(
+        const auto components = ExportFolder::cleanComponents(detail::withFittedNames(detail::withPortFolder(
             entry.directory.isEmpty() ? entry.processedfilename : entry.directory + u'/' + entry.processedfilename,
             address)));
         if (!components) {
@@ -747,7 +527,7 @@ void ArchiveExport::Run::planNames()
             }
         }
         if (taken != files.cend() || folders.contains(path)) {
-            it->components.last() = freeName(it->components, files, folders);
+            it->components.last() = detail::freeName(it->components, files, folders);
             logLine(0, QStringLiteral("%1 is written as %2: its own name is taken").arg(it->url, it->relativePath()));
         }
         files.insert(it->relativePath(), it.key());
@@ -788,11 +568,10 @@ bool ArchiveExport::Run::processPassTwo()
             skip(QStringLiteral("its archived copy cannot be read"), entry.url);
             continue;
         }
-        const qint64 depth = getNumberOfDirectoriesIn(entry.relativePath());
         if (entry.type == 1)
-            writePage(key, entry, *data, depth);
+            writePage(key, entry, *data);
         else if (strings::pathExtension(entry.actualfilename) == u"css" || entry.actualfilename.contains(u".css?"))
-            writeStyleSheet(key, entry, *data, depth);
+            writeStyleSheet(key, entry, *data);
         else
             writeResource(entry, *data);
     }
@@ -820,7 +599,8 @@ const ProcessEntry* ArchiveExport::Run::lookUp(const QString& absolute) const
     return nullptr;
 }
 
-QString ArchiveExport::Run::replacementFor(const QString& href, const Url& resolved, qint64 depth, bool orDefaultName) const
+QString ArchiveExport::Run::replacementFor(
+    const QString& href, const Url& resolved, const QStringList& from, bool orDefaultName) const
 {
     QString absolute = resolved.absoluteString();
     QString fragment;
@@ -832,7 +612,7 @@ QString ArchiveExport::Run::replacementFor(const QString& href, const Url& resol
     if (!found && orDefaultName && strings::pathExtension(href).isEmpty())
         found = lookUp(QStringLiteral("%1/%2").arg(trimmedOf(absolute, u'/'), defaultName));
     if (found && !found->processedfilename.isEmpty())
-        return target(*found, depth) + fragment;
+        return detail::relativeLink(from, found->components) + fragment;
     // Not in the copy: the page or resource of the site, by its whole address. A protocol-
     // relative source is left to be made https.
     const QString scheme = resolved.scheme().toLower();
@@ -844,7 +624,8 @@ QString ArchiveExport::Run::replacementFor(const QString& href, const Url& resol
     return live == href ? QString() : live;
 }
 
-void ArchiveExport::Run::writeText(const ProcessEntry& entry, const QString& text, const TextFile& file, const QByteArray& data)
+void ArchiveExport::Run::writeText(
+    const ProcessEntry& entry, const QString& text, const TextFile& file, const QByteArray& data)
 {
     auto bytes = file.bytesOf(text);
     if (!bytes) {
@@ -854,21 +635,21 @@ void ArchiveExport::Run::writeText(const ProcessEntry& entry, const QString& tex
     put(entry.components, *bytes, entry.url);
 }
 
-void ArchiveExport::Run::writeStyleSheet(
-    const QString& key, const ProcessEntry& entry, const QByteArray& data, qint64 depth)
+void ArchiveExport::Run::writeStyleSheet(const QString& key, const ProcessEntry& entry, const QByteArray& data)
 {
     // A sheet names its encoding in a leading @charset rule; most are UTF-8.
     platform::EncodingId declared = platform::Encoding::None;
     if (data.startsWith("@charset \"")) {
         const qsizetype close = data.indexOf('"', 10);
         if (close > 10)
-            declared = declaredEncoding(QString::fromLatin1(data.mid(10, close - 10)));
+            declared = detail::declaredEncoding(QString::fromLatin1(data.mid(10, close - 10)));
     }
-    auto file = readText(data, declared);
+    auto file = detail::readText(data, declared);
     if (!file) {
-        logLine(0, QStringLiteral("unable to make a mutable string representation of the style sheet at %1; it is "
-                                  "copied as archived")
-                       .arg(key));
+        logLine(0,
+            QStringLiteral("unable to make a mutable string representation of the style sheet at %1; it is "
+                           "copied as archived")
+                .arg(key));
         writeResource(entry, data);
         return;
     }
@@ -878,33 +659,39 @@ void ArchiveExport::Run::writeStyleSheet(
         writeResource(entry, data);
         return;
     }
-    QString* text = &file->text;
+    // One pass: the text between the arguments is copied as it is, each argument rewritten.
+    const QString& text = file->text;
+    const QStringList pageFolder = folderOf(entry);
+    QString rewritten;
+    qsizetype copied = 0;
     for (qsizetype from = 0;;) {
-        const auto [start, length] = CrwlParser::firstURLOccurrenceInStyleSheetSource(*text, from);
+        const auto [start, length] = CrwlParser::firstURLOccurrenceInStyleSheetSource(text, from);
         if (start < 0)
             break;
-        from = start + length + 1; // behind the ")", so a short target cannot hide the next "url("
-        const QString argument = detail::trimmedQuotesAndSpaces(text->mid(start, length));
+        from = start + length + 1; // behind the ")"
+        const QString argument = detail::trimmedQuotesAndSpaces(text.mid(start, length));
         const auto resolved = Url::resolved(argument, *base);
         if (!resolved) {
-            logLine(1, QStringLiteral("unable to make base url for %1").arg(text->mid(start, length)));
+            logLine(1, QStringLiteral("unable to make base url for %1").arg(text.mid(start, length)));
             continue;
         }
-        const QString replacement = replacementFor(argument, *resolved, depth, /*orDefaultName=*/false);
+        const QString replacement = replacementFor(argument, *resolved, pageFolder, /*orDefaultName=*/false);
         if (replacement.isNull())
             continue;
-        const QString quoted = QStringLiteral("'%1'").arg(replacement);
-        text->replace(start, length, quoted);
-        from = start + quoted.size() + 1;
+        rewritten += QStringView(text).mid(copied, start - copied);
+        rewritten += u'\'' + detail::cssArgumentText(replacement) + u'\'';
+        copied = start + length;
     }
-    writeText(entry, *text, *file, data);
+    rewritten += QStringView(text).mid(copied);
+    writeText(entry, rewritten, *file, data);
 }
 
-void ArchiveExport::Run::writePage(const QString& key, const ProcessEntry& entry, const QByteArray& data, qint64 depth)
+void ArchiveExport::Run::writePage(const QString& key, const ProcessEntry& entry, const QByteArray& data)
 {
     // The page is rewritten in the encoding it is written in.
-    const auto declaration = CrwlParser::extractCharsetFromHTML(std::string_view(data.constData(), static_cast<size_t>(data.size())));
-    auto file = readText(data, declaration ? declaredEncoding(*declaration) : platform::Encoding::None);
+    const auto declaration
+        = CrwlParser::extractCharsetFromHTML(std::string_view(data.constData(), static_cast<size_t>(data.size())));
+    auto file = detail::readText(data, declaration ? detail::declaredEncoding(*declaration) : platform::Encoding::None);
     if (!file) {
         logLine(0,
             QStringLiteral("unable to make a source string from data of %1 (data length %2); it is copied as "
@@ -915,7 +702,7 @@ void ArchiveExport::Run::writePage(const QString& key, const ProcessEntry& entry
     }
     // The parser reads links from bytes that write ASCII as ASCII: a page in UTF-16 or UTF-32 is
     // read from its text in UTF-8.
-    const bool asArchived = readsAsAscii(file->encoding);
+    const bool asArchived = detail::readsAsAscii(file->encoding);
     const auto parser = CrwlParser::initWithData(asArchived ? data : file->text.toUtf8(), /*withSEO=*/false,
         /*checkNoIndex=*/true, asArchived ? file->encoding : platform::Encoding::UTF8, CrwlParser::HTML, parserSettings,
         /*allowNoLinks=*/true);
@@ -928,30 +715,33 @@ void ArchiveExport::Run::writePage(const QString& key, const ProcessEntry& entry
     }
     if (!base)
         base = detail::urlFromText(entry.address);
-    LinkEdits edits;
-    QSet<QString> seen;
+    // The page's links as its scan reads them; each is looked up once, when first met.
+    QHash<QString, QString> decided; // link → its replacement; null: it stays
     while (parser && base) {
         const auto next = parser->getNextHref();
         if (!next)
             break;
-        const QString& href = *next;
-        if (href.isEmpty() || href.startsWith(u'#') || seen.contains(href))
-            continue;
-        seen.insert(href);
+        if (!next->isEmpty() && !next->startsWith(u'#'))
+            decided.insert(*next, QString());
+    }
+    QSet<QString> looked;
+    const QStringList pageFolder = folderOf(entry);
+    const auto replacement = [&](const QString& href) -> QString {
+        const auto it = decided.find(href);
+        if (it == decided.end() || looked.contains(href))
+            return it == decided.end() ? QString() : *it;
+        looked.insert(href);
         auto resolved = Url::resolved(href, *base);
         if (!resolved)
             resolved = Url::resolved(PunycodeAdditions::encodedPath(href), *base);
         if (!resolved) {
             logLine(0, QStringLiteral("unable to make NSURL from %1 relative to %2").arg(href, base->absoluteString()));
-            continue;
+            return QString();
         }
-        const QString replacement = replacementFor(href, *resolved, depth, /*orDefaultName=*/true);
-        if (replacement.isNull())
-            continue;
-        for (const QString& spelling : spellingsOf(href))
-            edits.replaceEach(*text, spelling, replacement);
-    }
-    *text = edits.appliedTo(*text);
+        *it = replacementFor(href, *resolved, pageFolder, /*orDefaultName=*/true);
+        return *it;
+    };
+    *text = detail::rewritePageLinks(*text, replacement);
     text->replace(QStringLiteral("src=\"//"), QStringLiteral("src=\"https://"));
     text->replace(QStringLiteral("src='//"), QStringLiteral("src='https://"));
     *text = ArchiveExport::removeBaseHrefInSource(*text);

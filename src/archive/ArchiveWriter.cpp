@@ -218,8 +218,30 @@ void ArchiveWriter::archivePage(const CrwlUrl& record)
         if (!owner || !owner->isStartingPage(record))
             return;
     }
-    // 3-4. Data of at least 2 bytes.
+    qint64 type = 0;
+    if (record.isHTML())
+        type = 1;
+    if (record.isCSS() || record.isJS() || record.isImage() || record.isDOCX())
+        type = 2;
+    QVariantMap version;
+    // A body the fetch did not read whole is only a part of the page: archived, it would stand
+    // in the copy for the whole of it. Its entry says why it is missing.
     const QByteArray data = record.getData();
+    const auto bodyRead = record.bodyRead();
+    if (bodyRead == CrwlUrl::BodyRead::OverCap || (bodyRead == CrwlUrl::BodyRead::CutOff && data.size() >= 2)) {
+        const QString why = bodyRead == CrwlUrl::BodyRead::OverCap
+            ? QStringLiteral("its body is larger than %1 bytes and was not read whole").arg(CrwlUrl::maxBodyBytes())
+            : QStringLiteral("its body was cut off before its end");
+        logLine(1, QStringLiteral("not archiving %1: %2").arg(text, why));
+        version.insert(kNotArchivedKey, why);
+        version.insert(QStringLiteral("date"), clock());
+        version.insert(QStringLiteral("status"), record.getStatus());
+        version.insert(QStringLiteral("type"), type);
+        std::lock_guard lock(archiveIndexLock);
+        index.insert(detail::indexKey(text), QVariantList { version });
+        return;
+    }
+    // 3-4. Data of at least 2 bytes.
     if (data.size() < 2)
         return;
 
@@ -232,12 +254,6 @@ void ArchiveWriter::archivePage(const CrwlUrl& record)
         written = name;
     }
 
-    qint64 type = 0;
-    if (record.isHTML())
-        type = 1;
-    if (record.isCSS() || record.isJS() || record.isImage() || record.isDOCX())
-        type = 2;
-    QVariantMap version;
     version.insert(QStringLiteral("filename"), written);
     version.insert(QStringLiteral("date"), clock());
     version.insert(QStringLiteral("status"), record.getStatus());

@@ -54,8 +54,10 @@ public:
     void setClearingQueue(ClearingQueue queue) { clearingQueue = std::move(queue); }
     /// Leaves out: records holding a "Do not follow" term, or none of the "Only follow" terms
     /// (while the default `skipArchiveBasedOnBlackAndWhitelists` is on); every record but the
-    /// starting one in a `singlePage` scan; data under 2 bytes. A failed write is logged and
-    /// still recorded, naming the file that is missing.
+    /// starting one in a `singlePage` scan; data under 2 bytes. A body the fetch did not read
+    /// whole (over the size cap, cut off) is not written: its entry says why
+    /// (`kNotArchivedKey`). A failed write is logged and still recorded, naming the file that is
+    /// missing.
     void archivePage(const CrwlUrl& record) override;
     /// Notes the addresses of a redirect (its own and each hop's before the last) as leading to
     /// its final address. Nothing is written for them.
@@ -73,6 +75,10 @@ public:
     /// The version key listing the addresses that redirect to the version's page: an array of
     /// URL texts. Readers that do not know it pass it by; an index without it has no redirects.
     static inline const QString kRedirectedFromKey = QStringLiteral("redirectedFrom");
+    /// The version key of an address whose body was fetched but not archived, because the fetch
+    /// did not read it whole: why, as a text. Such a version has no "filename"; the export names
+    /// the address among those it skipped.
+    static inline const QString kNotArchivedKey = QStringLiteral("notArchived");
 
     /// A copy of the index as it is now, with the redirects `saveArchive` lists. [any thread]
     QVariantMap archiveIndex() const;

@@ -9,23 +9,6 @@
 
 namespace crawlmere::engine {
 
-/// The key of a crawl setting. Only the constants of `engine::key` exist: reads through
-/// `settingBool` and its kin take nothing else.
-class CrawlSettingKey {
-public:
-    constexpr explicit CrawlSettingKey(const char* name)
-        : m_name(name)
-    {
-    }
-    constexpr const char* name() const { return m_name; }
-    QLatin1StringView view() const { return QLatin1StringView(m_name); }
-    operator QString() const { return QString::fromLatin1(m_name); }
-    friend bool operator==(const QString& text, CrawlSettingKey key) { return text == key.view(); }
-
-private:
-    const char* m_name;
-};
-
 /// Every crawl setting of the table, by name (the table holds one row for each; a test says so).
 #define CRAWLMERE_CRAWL_SETTING_KEYS(X)                                                                                \
     X(startingUrl)                                                                                                     \
@@ -112,8 +95,42 @@ private:
     X(followBlacklistArray)                                                                                            \
     X(followWhitelistArray)
 
+/// Which declared crawl setting a key names: one value per name of the list above.
+enum class CrawlSettingId : unsigned char {
+#define CRAWLMERE_CRAWL_SETTING_ID(name) name,
+    CRAWLMERE_CRAWL_SETTING_KEYS(CRAWLMERE_CRAWL_SETTING_ID)
+#undef CRAWLMERE_CRAWL_SETTING_ID
+};
+
+/// The names of the declared settings, in the order of `CrawlSettingId`.
+inline constexpr const char* crawlSettingNames[] = {
+#define CRAWLMERE_CRAWL_SETTING_NAME(name) #name,
+    CRAWLMERE_CRAWL_SETTING_KEYS(CRAWLMERE_CRAWL_SETTING_NAME)
+#undef CRAWLMERE_CRAWL_SETTING_NAME
+};
+
+/// The key of a crawl setting. It is made only from a declared name (`CrawlSettingId`), so only
+/// the constants of `engine::key` exist and a misspelt key does not compile; reads through
+/// `settingBool` and its kin take nothing else.
+class CrawlSettingKey {
+public:
+    constexpr explicit CrawlSettingKey(CrawlSettingId id)
+        : m_id(id)
+    {
+    }
+    constexpr CrawlSettingId id() const { return m_id; }
+    constexpr const char* name() const { return crawlSettingNames[static_cast<unsigned>(m_id)]; }
+    QLatin1StringView view() const { return QLatin1StringView(name()); }
+    operator QString() const { return QString::fromLatin1(name()); }
+    friend bool operator==(const QString& text, CrawlSettingKey key) { return text == key.view(); }
+    friend constexpr bool operator==(CrawlSettingKey a, CrawlSettingKey b) { return a.m_id == b.m_id; }
+
+private:
+    CrawlSettingId m_id;
+};
+
 namespace key {
-#define CRAWLMERE_DECLARE_CRAWL_SETTING_KEY(name) inline constexpr CrawlSettingKey name { #name };
+#define CRAWLMERE_DECLARE_CRAWL_SETTING_KEY(name) inline constexpr CrawlSettingKey name { CrawlSettingId::name };
 CRAWLMERE_CRAWL_SETTING_KEYS(CRAWLMERE_DECLARE_CRAWL_SETTING_KEY)
 #undef CRAWLMERE_DECLARE_CRAWL_SETTING_KEY
 } // namespace key

@@ -3,13 +3,18 @@
 
 #include "engine/SettingsValue.h"
 #include "platform/LanguageNames.h"
+#include "platform/Schedules.h"
 
 #include <QHash>
 
 #include <cmath>
 #include <limits>
+#include <string_view>
 
 namespace crawlmere::engine {
+
+// The schedules, below the engine, read a settings file's starting URL by its own name for it.
+static_assert(std::string_view(crawlmere::platform::Schedules::kStartingUrlKey) == key::startingUrl.name());
 
 namespace {
 

@@ -682,6 +682,12 @@ public:
     void clearWTG();
     /// archivePageIfAppropriate: internal records are archived when `shouldArchive` is on.
     void archivePageIfAppropriate();
+    /// How the last fetch read the body: to its end, or not (over the size cap, or cut off by
+    /// an error such as a dropped connection), in which case the record holds at most a part of
+    /// it. Set on the main thread before the archive hook runs.
+    enum class BodyRead : quint8 { Whole, OverCap, CutOff };
+    BodyRead bodyRead() const { return bodyReadState; }
+    void setBodyRead(BodyRead value) { bodyReadState = value; }
     /// invalidateAndUnlinkSession: cancels the fetch under way, if any, and tears down the
     /// renderer (`clearWTG`); neither reports back. Main thread.
     void invalidateAndUnlinkSession();
@@ -755,6 +761,7 @@ private:
     bool isInternalFlag = true;
     bool isStartingPointFlag = false;
     bool isFileURLFlag = false;
+    BodyRead bodyReadState = BodyRead::Whole;
     // The number of hops in the chain, written under `redirLock` once the chain has changed: a
     // record without redirects (most) answers its redirect cells without taking the lock.
     std::atomic<qint32> redirectHopCount { 0 };

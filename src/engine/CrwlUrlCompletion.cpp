@@ -81,6 +81,12 @@ void CrwlUrlFetch::takeOverBody(const std::shared_ptr<CrwlUrl>& record,
         record->bodiesRef().data = std::move(context->body);
     if (!context->sourceBody.isEmpty())
         record->bodiesRef().sourceData = std::move(context->sourceBody);
+    // A fetch that ended with an error holds at most a part of its body.
+    if (!error)
+        record->setBodyRead(CrwlUrl::BodyRead::Whole);
+    else
+        record->setBodyRead(
+            error->code == UrlErrorCode::BodyTooLarge ? CrwlUrl::BodyRead::OverCap : CrwlUrl::BodyRead::CutOff);
     if (const QByteArray& body = record->getData(); !body.isEmpty()) {
         record->setLoadTimeInterval(context->secondsSinceSent() - record->responseTimeInterval);
         record->setFileSize(body.size());
@@ -372,6 +378,7 @@ void CrwlUrl::pageRendererDidReturnHTML()
         }
         return;
     }
+    bodyReadState = BodyRead::Whole; // the rendered page, whatever became of the fetch
     const qint64 code = getStatus();
     if (!isStartingPointFlag && code >= 1 && code <= 299 && recordOwner
         && recordOwner->performSoft404CheckOnThisUrl(self))

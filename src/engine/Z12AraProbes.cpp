@@ -205,7 +205,9 @@ void Z12Ara::parseRobotsTxt(const UrlPtr& startingRecord)
         result.error.reset();
     }
     if (result.error) {
-        logLine(0, QStringLiteral("robots.txt has returned with error: %1").arg(result.error->localizedDescription));
+        // A site that cannot be reached fails its starting page too, which says so plainly: the
+        // same failure is not told a second time unless asked for.
+        logLine(1, QStringLiteral("robots.txt has returned with error: %1").arg(result.error->localizedDescription));
         return;
     }
     if (result.statusCode() > 399 || result.body.isEmpty()) {

@@ -101,7 +101,12 @@ bool Z12Ara::getNextUrlToCrawl(const UrlPtr& /*record*/)
     // A thread count outside the slider's range reads as its nearest end, as the slider shows it.
     const qint64 threads = crawlmere::engine::settingIntegerInRange(crawlSettings, crawlKey::numberOfThreads);
     const qint64 maxInFlight = threads;
-    const auto delay = delayFromSeconds(crawlmere::engine::settingDoubleInRange(crawlSettings, crawlKey::delay));
+    // A limited rate paces the requests by itself (below). The delay the settings pane derives
+    // from that rate says the same pacing another way: added to it, a scan given the rate alone
+    // and one whose rate was set in the window would be paced apart.
+    const auto delay = requestsPerMinute() > 0
+        ? std::chrono::milliseconds(0)
+        : delayFromSeconds(crawlmere::engine::settingDoubleInRange(crawlSettings, crawlKey::delay));
     logLine(2,
         QStringLiteral("getNextUrlToCrawl: numberOfThreadsDetached is %1, max should be %2")
             .arg(numberOfThreadsDetached)

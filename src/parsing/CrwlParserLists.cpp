@@ -19,6 +19,34 @@ constexpr qint64 kLocLimit = 1498;
 
 bool isNewline(uint8_t c) { return c == '\n' || c == '\r'; }
 
+/// Where a comma-separated list's rows begin: past a first row of column names ("url",
+/// "URL,title"), which names no address and so would only be checked as a file beside the list.
+/// A row is taken for names when every byte of it is a letter, a digit, "_", "-", a quote, a
+/// blank or a comma (an address, a host or a file name has a ".", "/" or ":" somewhere), and
+/// other rows follow it.
+qint64 afterHeaderRow(std::string_view bytes)
+{
+    const auto size = static_cast<qint64>(bytes.size());
+    qint64 at = 0;
+    while (at < size && !crawlmere::parsing::detail::isPrintableAscii(static_cast<uint8_t>(bytes[size_t(at)])))
+        ++at;
+    bool named = false;
+    qint64 end = at;
+    for (; end < size && !isNewline(static_cast<uint8_t>(bytes[size_t(end)])); ++end) {
+        const auto c = static_cast<uint8_t>(bytes[size_t(end)]);
+        const bool letter = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+        if (letter)
+            named = true;
+        else if (c != '_' && c != '-' && c != '"' && c != '\'' && c != ' ' && c != '\t' && c != ',')
+            return 0;
+    }
+    // A list of one row is a list: names head other rows.
+    bool rowsFollow = false;
+    for (qint64 k = end; k < size && !rowsFollow; ++k)
+        rowsFollow = crawlmere::parsing::detail::isPrintableAscii(static_cast<uint8_t>(bytes[size_t(k)]));
+    return named && rowsFollow ? end : 0;
+}
+
 } // namespace
 
 std::optional<QString> CrwlParser::getNextHttp()
@@ -26,6 +54,8 @@ std::optional<QString> CrwlParser::getNextHttp()
     const uint8_t separator = m_fileType == CommaSeparatedList ? ',' : 0;
     const auto byteAt = [&](qint64 i) { return detail::byteOf(bytes[static_cast<size_t>(i)]); };
     const auto isTokenByte = [&](uint8_t c) { return detail::isPrintableAscii(c) && c != separator; };
+    if (m_fileType == CommaSeparatedList && counter == 0)
+        counter = afterHeaderRow(bytes.substr(0, static_cast<size_t>(l)));
     while (true) {
         while (counter < l && !isTokenByte(byteAt(counter)))
             ++counter;

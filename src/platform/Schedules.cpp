@@ -81,7 +81,7 @@ QString siteOfService(const QString& servicePath)
     const auto settings = PropertyList::readFile(settingsFile);
     if (!settings.ok())
         return notFound;
-    return settings.value().toMap().value(QStringLiteral("startingUrl")).toString();
+    return settings.value().toMap().value(QLatin1String(Schedules::kStartingUrlKey)).toString();
 }
 
 const QStringList& weekdayNames()

@@ -60,6 +60,9 @@ public:
     /// padHoursMins: `value` in decimal, with a leading "0" when that is one character long.
     static QString padHoursMins(int value);
 
+    /// The key of a settings file's starting URL (the crawl setting of that name, which the
+    /// engine declares; it checks that the two agree).
+    static constexpr char kStartingUrlKey[] = "startingUrl";
     static constexpr int kMaxUnits = 1000;
     static constexpr qint64 kMaxUnitFileBytes = 64 * 1024;
 };

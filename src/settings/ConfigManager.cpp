@@ -607,7 +607,7 @@ void ConfigManager::setTimeStampForCurrentSite()
     QVariantMap* site = writeBackTarget(&isCurrent);
     if (!site)
         return;
-    site->insert(QStringLiteral("dateStamp"), QDateTime::currentDateTimeUtc());
+    site->insert(QStringLiteral("dateStamp"), m_now());
     if (isCurrent) {
         // The list gets the stamp at once, so sorting by date sees it and a quit keeps it.
         pushCurrentSettingsToWebsites();

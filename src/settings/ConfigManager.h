@@ -180,6 +180,8 @@ public:
     void setNewStartingurl(const QString& url) override;
     void switchWordpressUrlsOn(bool on) override;
     void setTimeStampForCurrentSite() override;
+    /// The clock that stamps a scanned site's `dateStamp` (the system's, in UTC, unless set).
+    void setClock(std::function<QDateTime()> now) { m_now = std::move(now); }
     void setStatusForCurrentSite(const QString& status);
     bool setNameIfStillDefault(const QString& name);
     void setCrawlsSinglePage(bool on);
@@ -404,6 +406,7 @@ private:
     std::vector<RetainedGetter> m_retainArray;
     /// Thumbnails read from disk by path: the file's time and size, and the shown image.
     mutable QHash<QString, std::pair<QDateTime, std::pair<qint64, QImage>>> m_thumbCache;
+    std::function<QDateTime()> m_now = &QDateTime::currentDateTimeUtc;
 };
 
 } // namespace crawlmere::settings

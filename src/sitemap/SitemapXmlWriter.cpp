@@ -175,7 +175,7 @@ QStringList SitemapXmlWriter::documents(const CrwlUrlList& pages, const SitemapX
 QString SitemapXmlWriter::builtInTemplate()
 {
     return QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<urlset xmlns=\"%1\">\n"
-                          "<!-- created with Crawlmere from https://crawlmere.example/ -->\n\n\n</urlset>")
+                          "<!-- created with Crawlmere -->\n\n\n</urlset>")
         .arg(kSitemapNamespace);
 }
 

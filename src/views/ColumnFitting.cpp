@@ -112,6 +112,7 @@ ColumnRoom measure(const QAbstractItemView& view, const QHeaderView& header, con
     }
     room.wanted = width;
     room.address = addresses * 2 > texts;
+    room.sparse = texts * 4 < sample.size();
     return room;
 }
 
@@ -137,6 +138,27 @@ int fitColumnsToRows(QAbstractItemView& view, QHeaderView& header, int rows, int
 
 QList<int> shareWidth(int available, const QList<ColumnRoom>& columns)
 {
+    // The sparse columns read their headers while the others share the width; what is left over
+    // then is theirs.
+    if (std::any_of(columns.cbegin(), columns.cend(), [](const ColumnRoom& c) { return c.sparse; })) {
+        QList<ColumnRoom> others = columns;
+        for (ColumnRoom& column : others) {
+            if (column.sparse)
+                column = { std::min(column.least, column.wanted), std::min(column.least, column.wanted) };
+        }
+        QList<int> widths = shareWidth(available, others);
+        int left = available;
+        for (const int width : widths)
+            left -= width;
+        for (qsizetype i = 0; i < columns.size() && left > 0; ++i) {
+            if (columns[i].sparse && widths[i] < columns[i].wanted) {
+                const int more = std::min(left, columns[i].wanted - widths[i]);
+                widths[i] += more;
+                left -= more;
+            }
+        }
+        return widths;
+    }
     QList<int> widths;
     int wanted = 0;
     for (const ColumnRoom& column : columns) {

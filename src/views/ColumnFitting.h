@@ -29,6 +29,7 @@ struct ColumnRoom {
     int wanted = 0; ///< the width its header and its sampled cells need to read whole
     bool address = false; ///< most of its sampled cells are addresses
     int cells = 0; ///< the width its sampled cells need, its header aside (0: all empty)
+    bool sparse = false; ///< fewer than one sampled row in four has a text in it
 };
 
 /// Shares `available` pixels out among `columns` (answered in the same order). When all they
@@ -41,7 +42,9 @@ struct ColumnRoom {
 /// the columns that are not addresses keep only their `least`. Where even that does not fit, a
 /// column that is not an address and whose cells are narrower than its header ("YES" under
 /// "noreferrer") keeps only its cells' width (its header reads cut, whole in its tool tip); only
-/// then does each column get its floor and the view scroll.
+/// then does each column get its floor and the view scroll. A sparse column (a redirect target on
+/// one row in many) has its header's width until every other column has what it wants, and only
+/// the room left over after that.
 QList<int> shareWidth(int available, const QList<ColumnRoom>& columns);
 
 /// Fits the shown columns of `view` (whose horizontal header is `header`) to their header and

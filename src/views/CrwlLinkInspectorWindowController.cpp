@@ -270,9 +270,15 @@ void CrwlLinkInspectorWindowController::windowDidLoad()
             platform::NotificationCenter::defaultCenter().addObserver(
                 this, name, [this](const platform::Notification&) { shouldUpdateStatus(); });
     }
-    uniquedOnPageInstanceArray = LinkInspectorContent::onPageList(*lcurl);
-    shownOccurrences = lcurl->occurrencesCount();
+    readOnPage();
     reloadOnPage();
+}
+
+void CrwlLinkInspectorWindowController::readOnPage()
+{
+    uniquedOnPageInstanceArray = LinkInspectorContent::onPageList(*lcurl);
+    shownOccurrences = lcurl->waysInCount();
+    onPageRows = LinkInspectorContent::onPageRows(uniquedOnPageInstanceArray, shownOccurrences);
 }
 
 LinkInspectorContent::Visibility CrwlLinkInspectorWindowController::fillFacts(bool update)
@@ -337,17 +343,18 @@ void CrwlLinkInspectorWindowController::selectTabAtIndex(int index)
 
 void CrwlLinkInspectorWindowController::reloadOnPage()
 {
-    const qint64 displayPageTitle = platform::UserDefaults::standard().integerForKey(QStringLiteral("displayPageTitle"));
-    const qsizetype occurrences = lcurl ? lcurl->waysInCount() : 0;
+    // The rows show the texts they were read with: the scan that made them may be gone.
+    const qint64 displayPageTitle
+        = platform::UserDefaults::standard().integerForKey(QStringLiteral("displayPageTitle"));
     const QList<TableColumn> columns = m_onPage->tableColumns();
     const QSignalBlocker quiet(m_onPage);
     m_onPage->clearSelection();
-    m_onPage->setRowCount(int(uniquedOnPageInstanceArray.size()));
+    m_onPage->setRowCount(int(onPageRows.size()));
     for (int row = 0; row < m_onPage->rowCount(); ++row)
         for (int column = 0; column < columns.size(); ++column)
             m_onPage->setItem(row, column,
                 new QTableWidgetItem(LinkInspectorContent::onPageCell(
-                    uniquedOnPageInstanceArray, row, columns[column].identifier, displayPageTitle, occurrences)));
+                    onPageRows[size_t(row)], columns[column].identifier, displayPageTitle)));
     m_onPage->fitColumns();
     lastClickedOnPage = -1;
 }
@@ -356,9 +363,13 @@ void CrwlLinkInspectorWindowController::sortOnPage()
 {
     const QList<SortDescriptor> descriptors = m_onPage->sortDescriptors();
     if (!descriptors.isEmpty()) {
-        LinkInspectorContent::sortOnPage(uniquedOnPageInstanceArray,
-            LinkInspectorContent::sortKeyForColumn(descriptors.front().key), descriptors.front().ascending,
+        LinkInspectorContent::sortOnPage(onPageRows, LinkInspectorContent::sortKeyForColumn(descriptors.front().key),
+            descriptors.front().ascending,
             platform::UserDefaults::standard().integerForKey(QStringLiteral("displayPageTitle")));
+        // The occurrences the actions choose from follow the rows' order.
+        uniquedOnPageInstanceArray.clear();
+        for (const auto& row : onPageRows)
+            uniquedOnPageInstanceArray.push_back(row.occurrence);
     }
     reloadOnPage();
 }
@@ -531,7 +542,9 @@ void CrwlLinkInspectorWindowController::shouldUpdateStatus()
     // Every fact follows the record as the scan goes on (a record taken over early in a scan has
     // neither its time stamp nor all of its occurrences yet).
     fillFacts(/*update=*/true);
-    if (lcurl->occurrencesCount() != shownOccurrences)
+    // Ways in through a redirect count too: a rescan's redirect is often recorded after the
+    // links to its page.
+    if (lcurl->waysInCount() != shownOccurrences)
         occurrencesChanged();
     // A recheck first puts the target back in the queue, which is itself a status change: the
     // indicator goes on until the target has an answer.
@@ -548,8 +561,7 @@ void CrwlLinkInspectorWindowController::occurrencesChanged()
         return;
     findChild<QLineEdit*>(QStringLiteral("inspectorTargetPageInboundCount"))
         ->setText(QString::number(lcurl->waysInCount()));
-    uniquedOnPageInstanceArray = LinkInspectorContent::onPageList(*lcurl);
-    shownOccurrences = lcurl->occurrencesCount();
+    readOnPage();
     lastClickedOnPage = -1;
     sortOnPage();
 }

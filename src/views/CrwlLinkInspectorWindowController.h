@@ -41,8 +41,8 @@ class Pasteboard;
 /// "target" unless the target is internal HTML and the tab "warnings" while the default
 /// `htmlValidationEnabled` is off, and starts observing "CrwlUrlStatusUpdated": every such
 /// notification (whatever record it is about) refreshes the status, redirect and response time
-/// and stops the recheck indicator once the target is no longer waiting for its check. Closing the window or destroying the controller stops the
-/// observation.
+/// and stops the recheck indicator once the target is no longer waiting for its check. Closing the window or destroying
+/// the controller stops the observation.
 ///
 /// The actions on a chosen occurrence do nothing while none is chosen (`lastClickedOnPage` -1).
 /// Only the on-page table's selection chooses one.
@@ -138,6 +138,8 @@ protected:
 
 private:
     void buildWidgets();
+    /// Reads the on-page list and its rows' texts from the target.
+    void readOnPage();
     void reloadOnPage();
     void sortOnPage();
     void removeTab(const QString& identifier);
@@ -162,9 +164,12 @@ private:
     qint64 lastClickedOnPage = -1;
     int tabToSelectOnLoad = 0;
     LinkInspectorContent::OnPageList uniquedOnPageInstanceArray;
+    /// The rows of the on-page table in its order, with the texts they were read with; the
+    /// occurrences of `uniquedOnPageInstanceArray` in the same order.
+    LinkInspectorContent::OnPageRows onPageRows;
     bool observing = false;
     bool scanGone = false;
-    /// How many occurrences of the target the on-page list was built from.
+    /// How many ways in to the target the on-page list was built from.
     qsizetype shownOccurrences = 0;
 
     QTabWidget* m_tabs = nullptr;

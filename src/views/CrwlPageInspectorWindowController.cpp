@@ -3,7 +3,6 @@
 
 #include "engine/CrwlLinkInstance.h"
 #include "engine/CrwlUrl.h"
-#include "engine/qfDataSource.h"
 #include "platform/Dispatch.h"
 #include "platform/Log.h"
 #include "platform/UrlOpener.h"
@@ -223,8 +222,8 @@ QTableWidget* CrwlPageInspectorWindowController::table(const QString& objectName
 
 void CrwlPageInspectorWindowController::windowDidLoad()
 {
-    sortableInboundInstances.clear();
-    sortableOutboundInstances.clear();
+    inboundRows.clear();
+    outboundRows.clear();
     // The lists start again in page order, and their headers say so.
     for (const char* name : { "inboundLinksTableView", "outboundLinksTableView" }) {
         QHeaderView* header = table(QLatin1String(name))->horizontalHeader();
@@ -293,39 +292,27 @@ void CrwlPageInspectorWindowController::reloadOccurrences(bool inbound)
 {
     auto* occurrenceTable
         = table(inbound ? QStringLiteral("inboundLinksTableView") : QStringLiteral("outboundLinksTableView"));
-    const InstanceList& list = inbound ? getInboundLinkArray() : getOutboundLinkArray();
-    occurrenceTable->setRowCount(int(list.size()));
-    for (int row = 0; row < int(list.size()); ++row) {
-        const CrwlLinkInstance& occurrence = *list[size_t(row)];
+    const PageInspectorContent::OccurrenceRows& rows = occurrenceRows(inbound);
+    occurrenceTable->setRowCount(int(rows.size()));
+    for (int row = 0; row < int(rows.size()); ++row)
         setRow(occurrenceTable, row,
-            [&](const QString& column) { return PageInspectorContent::occurrenceCell(occurrence, inbound, column); });
-    }
+            [&](const QString& column) { return PageInspectorContent::occurrenceCell(rows[size_t(row)], column); });
 }
 
-const CrwlPageInspectorWindowController::InstanceList& CrwlPageInspectorWindowController::getInboundLinkArray()
+const PageInspectorContent::OccurrenceRows& CrwlPageInspectorWindowController::occurrenceRows(bool inbound)
 {
-    if (sortableInboundInstances.empty() && lcurl)
-        sortableInboundInstances = lcurl->getWaysIn();
-    return sortableInboundInstances;
-}
-
-const CrwlPageInspectorWindowController::InstanceList& CrwlPageInspectorWindowController::getOutboundLinkArray()
-{
-    if (sortableOutboundInstances.empty() && lcurl)
-        sortableOutboundInstances = lcurl->getOutboundInstances();
-    return sortableOutboundInstances;
+    // Read once, texts and all: the rows keep them when the scan that made them is gone.
+    PageInspectorContent::OccurrenceRows& rows = inbound ? inboundRows : outboundRows;
+    if (rows.empty() && lcurl)
+        rows = PageInspectorContent::occurrenceRows(
+            inbound ? lcurl->getWaysIn() : lcurl->getOutboundInstances(), inbound);
+    return rows;
 }
 
 void CrwlPageInspectorWindowController::sortOccurrences(bool inbound, const QList<SortDescriptor>& descriptors)
 {
-    const InstanceList& current = inbound ? getInboundLinkArray() : getOutboundLinkArray();
-    QList<qfDataSource::Item> items(current.begin(), current.end());
-    qfDataSource::sortItems(items, descriptors);
-    InstanceList sorted;
-    sorted.reserve(size_t(items.size()));
-    for (const auto& item : items)
-        sorted.push_back(std::static_pointer_cast<CrwlLinkInstance>(item));
-    (inbound ? sortableInboundInstances : sortableOutboundInstances) = std::move(sorted);
+    occurrenceRows(inbound);
+    PageInspectorContent::sortOccurrenceRows(inbound ? inboundRows : outboundRows, descriptors);
     reloadOccurrences(inbound);
 }
 

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "engine/TableView.h"
+#include "views/PageInspectorContent.h"
 
 #include <QWidget>
 
@@ -29,15 +30,14 @@ class Pasteboard;
 /// (`inspectorUrl`, `inspectorTitle`, … `twitterImage`, `jsonldContents`) and four tables
 /// (`duplicatesTableView`, `metadataTableView`, `inboundLinksTableView`,
 /// `outboundLinksTableView`). The fields are filled once by `windowDidLoad`; later changes of
-/// the record do not show. The occurrence tables show copies taken when first needed, which
-/// sort; the record's own lists never move. The social-card image loads on a URL session of
+/// the record do not show. The occurrence tables show rows read when first needed, with their
+/// texts, which sort and keep what they show for the window's life (a rescan or a clear lets
+/// go of the records); the record's own lists never move. The social-card image loads on a URL session of
 /// its own (time-out, size cap) and appears when it arrives; a closed or destroyed window
 /// drops the answer. Main thread only.
 class CrwlPageInspectorWindowController final : public QWidget {
     Q_OBJECT
 public:
-    using InstanceList = std::vector<std::shared_ptr<CrwlLinkInstance>>;
-
     /// `opener` opens pages in the browser (may be null: nothing opens); `pasteboard` takes
     /// copied URLs (null: the general pasteboard).
     explicit CrwlPageInspectorWindowController(std::shared_ptr<platform::UrlOpener> opener,
@@ -63,11 +63,10 @@ public:
     /// duplicatesTableCopy: puts the selected duplicate page's URL on the pasteboard.
     void duplicatesTableCopy();
 
-    /// The cached copies of the page's occurrences (copied when empty; an empty answer caches
-    /// nothing).
-    const InstanceList& getInboundLinkArray();
-    const InstanceList& getOutboundLinkArray();
-    /// Sorts the inbound (or outbound) copy by `descriptors` (keys such as "linkText",
+    /// The rows of the inbound (or outbound) table with the texts they show, read from the
+    /// page's occurrences when empty (an empty answer keeps nothing) and kept as read.
+    const PageInspectorContent::OccurrenceRows& occurrenceRows(bool inbound);
+    /// Sorts the inbound (or outbound) rows by `descriptors` (keys such as "linkText",
     /// "onPageUrl") and reloads its table.
     void sortOccurrences(bool inbound, const QList<SortDescriptor>& descriptors);
 
@@ -96,8 +95,8 @@ private:
     std::shared_ptr<platform::UrlOpener> urlOpener;
     Pasteboard* pasteboard = nullptr;
     std::shared_ptr<CrwlUrl> lcurl;
-    InstanceList sortableInboundInstances;
-    InstanceList sortableOutboundInstances;
+    PageInspectorContent::OccurrenceRows inboundRows;
+    PageInspectorContent::OccurrenceRows outboundRows;
     std::shared_ptr<platform::UrlSession> imageSession;
     QLabel* m_twitterImage = nullptr;
 };

@@ -76,25 +76,55 @@ LinkInspectorContent::OnPageList LinkInspectorContent::onPageList(const CrwlUrl&
     return list;
 }
 
-QString LinkInspectorContent::onPageCell(
-    const OnPageList& list, qsizetype row, const QString& identifier, qint64 displayPageTitle, qsizetype occurrencesCount)
+LinkInspectorContent::OnPageRows LinkInspectorContent::onPageRows(const OnPageList& list, qsizetype occurrencesCount)
+{
+    OnPageRows rows;
+    rows.reserve(list.size());
+    for (size_t index = 0; index < list.size(); ++index) {
+        OnPageRow row;
+        row.occurrence = list[index];
+        if (const CrwlLinkInstance* occurrence = row.occurrence.get()) {
+            row.pageUrl = occurrence->getOnPageUrl();
+            row.pageTitle = occurrence->getOnPageTitle();
+            if (qsizetype(index) < occurrencesCount)
+                row.linkText = occurrence->getLinkText();
+            row.rel = occurrence->getRel();
+            row.targetAttr = occurrence->getTargetAttr();
+            row.hreflang = occurrence->getHreflang();
+            row.lineNumber = occurrence->getLineNumber();
+            for (qsizetype flag = 0; flag < relFlagColumns().size(); ++flag)
+                if (relFlag(*occurrence, relFlagColumns()[flag]))
+                    row.relFlags |= quint8(1u << flag);
+        }
+        rows.push_back(std::move(row));
+    }
+    return rows;
+}
+
+QString LinkInspectorContent::onPageCell(const OnPageRow& row, const QString& identifier, qint64 displayPageTitle)
+{
+    if (identifier == u"1")
+        return displayPageTitle == 1 ? row.pageTitle : row.pageUrl;
+    if (const qsizetype flag = relFlagColumns().indexOf(identifier); flag >= 0)
+        return row.relFlags & (1u << flag) ? QStringLiteral("YES") : QStringLiteral("NO");
+    if (identifier == u"rel")
+        return row.rel;
+    if (identifier == u"targetattr")
+        return row.targetAttr;
+    if (identifier == u"hreflang")
+        return row.hreflang;
+    if (identifier == u"lineNumber")
+        return QString::number(row.lineNumber);
+    return row.linkText;
+}
+
+QString LinkInspectorContent::onPageCell(const OnPageList& list, qsizetype row, const QString& identifier,
+    qint64 displayPageTitle, qsizetype occurrencesCount)
 {
     if (row < 0 || row >= qsizetype(list.size()) || !list[size_t(row)])
         return {};
-    const CrwlLinkInstance& occurrence = *list[size_t(row)];
-    if (identifier == u"1")
-        return displayPageTitle == 1 ? occurrence.getOnPageTitle() : occurrence.getOnPageUrl();
-    if (relFlagColumns().contains(identifier))
-        return relFlag(occurrence, identifier) ? QStringLiteral("YES") : QStringLiteral("NO");
-    if (identifier == u"rel")
-        return occurrence.getRel();
-    if (identifier == u"targetattr")
-        return occurrence.getTargetAttr();
-    if (identifier == u"hreflang")
-        return occurrence.getHreflang();
-    if (identifier == u"lineNumber")
-        return QString::number(occurrence.getLineNumber());
-    return row < occurrencesCount ? occurrence.getLinkText() : QString();
+    const OnPageRows one = onPageRows({ list[size_t(row)] }, row < occurrencesCount ? 1 : 0);
+    return onPageCell(one.front(), identifier, displayPageTitle);
 }
 
 QString LinkInspectorContent::sortKeyForColumn(const QString& identifier)
@@ -108,34 +138,34 @@ QString LinkInspectorContent::sortKeyForColumn(const QString& identifier)
     return {};
 }
 
-void LinkInspectorContent::sortOnPage(OnPageList& list, const QString& key, bool ascending, qint64 displayPageTitle)
+void LinkInspectorContent::sortOnPage(OnPageRows& rows, const QString& key, bool ascending, qint64 displayPageTitle)
 {
-    std::function<QString(const CrwlLinkInstance&)> text;
+    const QString OnPageRow::*text = nullptr;
     if (key == u"appearson")
-        text = displayPageTitle == 1 ? std::function([](const CrwlLinkInstance& o) { return o.getOnPageTitle(); })
-                                     : std::function([](const CrwlLinkInstance& o) { return o.getOnPageUrl(); });
+        text = displayPageTitle == 1 ? &OnPageRow::pageTitle : &OnPageRow::pageUrl;
     else if (key == u"linktext")
-        text = [](const CrwlLinkInstance& o) { return o.getLinkText(); };
+        text = &OnPageRow::linkText;
     else if (key == u"rel")
-        text = [](const CrwlLinkInstance& o) { return o.getRel(); };
+        text = &OnPageRow::rel;
     else if (key == u"hreflang")
-        text = [](const CrwlLinkInstance& o) { return o.getHreflang(); };
-    std::function<bool(const CrwlLinkInstance&, const CrwlLinkInstance&)> less;
+        text = &OnPageRow::hreflang;
+    std::function<bool(const OnPageRow&, const OnPageRow&)> less;
     if (text) {
-        less = [text](const CrwlLinkInstance& a, const CrwlLinkInstance& b) {
-            return text(a).compare(text(b), Qt::CaseInsensitive) < 0;
+        less = [text](const OnPageRow& a, const OnPageRow& b) {
+            return (a.*text).compare(b.*text, Qt::CaseInsensitive) < 0;
         };
     } else if (key == u"targetAttr") {
-        less = [](const CrwlLinkInstance& a, const CrwlLinkInstance& b) { return a.getTargetAttr() < b.getTargetAttr(); };
-    } else if (relFlagColumns().contains(key)) {
-        less = [key](const CrwlLinkInstance& a, const CrwlLinkInstance& b) { return !relFlag(a, key) && relFlag(b, key); };
+        less = [](const OnPageRow& a, const OnPageRow& b) { return a.targetAttr < b.targetAttr; };
+    } else if (const qsizetype flag = relFlagColumns().indexOf(key); flag >= 0) {
+        const unsigned bit = 1u << flag;
+        less = [bit](const OnPageRow& a, const OnPageRow& b) { return !(a.relFlags & bit) && (b.relFlags & bit); };
     } else {
         return;
     }
-    std::stable_sort(list.begin(), list.end(), [&](const auto& a, const auto& b) {
-        if (!a || !b)
-            return bool(b) && !a;
-        return ascending ? less(*a, *b) : less(*b, *a);
+    std::stable_sort(rows.begin(), rows.end(), [&](const OnPageRow& a, const OnPageRow& b) {
+        if (!a.occurrence || !b.occurrence)
+            return bool(b.occurrence) && !a.occurrence;
+        return ascending ? less(a, b) : less(b, a);
     });
 }
 

@@ -28,19 +28,44 @@ public:
     /// target's crawl setting `shouldTrimHash` on: every one in its order. Off: the first met on
     /// each page, pages told apart by their URL without its fragment, in the order first met.
     static OnPageList onPageList(const CrwlUrl& target);
-    /// The text of the on-page cell at `row` in the column `identifier`: "1" the page's title
-    /// when `displayPageTitle` is 1, else its decoded URL; a rel flag "YES" or "NO"; "rel",
+    /// One row of the on-page table as it was read: the occurrence (for the actions) and every
+    /// text the row shows or sorts on, taken when the row was made. The texts stay as they were
+    /// for as long as the row is kept, whatever becomes of the scan that made the occurrence
+    /// (a rescan or a clear lets go of its pages and of the texts its occurrences share).
+    struct OnPageRow {
+        std::shared_ptr<CrwlLinkInstance> occurrence;
+        QString pageUrl;
+        QString pageTitle;
+        /// Empty for a row at or past the target's occurrence count when it was read.
+        QString linkText;
+        QString rel;
+        QString targetAttr;
+        QString hreflang;
+        qint64 lineNumber = 0;
+        /// The seven rel flags of the columns, one bit each in column order.
+        quint8 relFlags = 0;
+    };
+    using OnPageRows = std::vector<OnPageRow>;
+    /// The rows of `list`, its texts read now; the link text only for rows below
+    /// `occurrencesCount`.
+    static OnPageRows onPageRows(const OnPageList& list, qsizetype occurrencesCount);
+    /// The text of an on-page cell in the column `identifier`: "1" the page's title when
+    /// `displayPageTitle` is 1, else its decoded URL; a rel flag "YES" or "NO"; "rel",
     /// "targetattr", "hreflang" their text; "lineNumber" the line (0 when unknown); any other
-    /// the link text, for rows below the target's occurrence count. Past the list: empty.
+    /// the link text.
+    static QString onPageCell(const OnPageRow& row, const QString& identifier, qint64 displayPageTitle);
+    /// The same for the occurrence at `row` of `list`, read now; the link text only for rows
+    /// below the target's occurrence count. Past the list: empty.
     static QString onPageCell(const OnPageList& list, qsizetype row, const QString& identifier, qint64 displayPageTitle,
         qsizetype occurrencesCount);
     /// The sort key of an on-page column ("1" sorts as "appearson", "targetattr" as
     /// "targetAttr"); empty for a column that does not sort.
     static QString sortKeyForColumn(const QString& identifier);
-    /// Sorts `list` in place (stable) by a descriptor key: "appearson" on the page title (when
-    /// `displayPageTitle` is 1) or page URL, "linktext", "rel" and "hreflang" without regard to
-    /// case, the flags and "targetAttr" as they compare. Other keys leave the order alone.
-    static void sortOnPage(OnPageList& list, const QString& key, bool ascending, qint64 displayPageTitle);
+    /// Sorts `rows` in place (stable) on their texts by a descriptor key: "appearson" on the
+    /// page title (when `displayPageTitle` is 1) or page URL, "linktext", "rel" and "hreflang"
+    /// without regard to case, the flags and "targetAttr" as they compare. Other keys leave the
+    /// order alone.
+    static void sortOnPage(OnPageRows& rows, const QString& key, bool ascending, qint64 displayPageTitle);
 
     /// Which parts of the window show for a target.
     struct Visibility {

@@ -2,7 +2,9 @@
 #include "views/LocateText.h"
 
 #include "engine/CrwlLinkInstance.h"
+#include "engine/CrwlURLDelegate.h"
 #include "engine/CrwlUrl.h"
+#include "engine/Z12Ara.h"
 
 #include <QSet>
 
@@ -42,6 +44,44 @@ QString stepLine(const CrwlUrl& referrer, const QString& text)
     return onThePage(referrer) + QStringLiteral("click the link with text: \"%1\"</li></ul>").arg(esc(text));
 }
 
+/// The statuses of the hops of `redirect`'s chain, in order ("301, 302").
+QString hopStatuses(const CrwlUrl& redirect)
+{
+    QStringList statuses;
+    for (const QVariant& hop : redirect.redirectArray())
+        statuses.append(QString::number(hop.toMap().value(QStringLiteral("status")).toLongLong()));
+    return statuses.join(QStringLiteral(", "));
+}
+
+/// The line of a way in through a redirect: the redirecting address, its hops' statuses and
+/// where it ends, then `tail` (markup).
+QString redirectLine(const CrwlUrl& redirect, const CrwlUrl& page, const QString& tail = {})
+{
+    const QString from = esc(redirect.absoluteString());
+    const QString to = esc(page.absoluteString());
+    return QStringLiteral("<ul><li>The address <a href = \"%1\" target = \"Crawlmere\">%1</a> redirects (%2) to "
+                          "<a href = \"%3\" target = \"Crawlmere\">%3</a>%4</li></ul>")
+        .arg(from, hopStatuses(redirect), to, tail);
+}
+
+/// The way `page` was first reached: its first inbound occurrence, else the first redirect that
+/// leads to it (a page reached only through a redirect has no inbound occurrence); null when
+/// neither. The page a redirecting starting point lands on was reached through that redirect,
+/// whatever links to it later.
+std::shared_ptr<CrwlLinkInstance> firstWayIn(const CrwlUrl& page)
+{
+    const auto owner = page.getOwner();
+    const auto& inbound = page.getInboundInstances();
+    if (!inbound.empty() && !(owner && owner->isStartingPage(page)))
+        return inbound.front();
+    if (owner) {
+        const auto arrivals = owner->getRedirectArrivalsTo(page);
+        if (!arrivals.empty())
+            return arrivals.front();
+    }
+    return inbound.empty() ? nullptr : inbound.front();
+}
+
 } // namespace
 
 QString LocateText::locate(const CrwlLinkInstance& occurrence, bool dark)
@@ -58,7 +98,11 @@ QString LocateText::locate(const CrwlLinkInstance& occurrence, bool dark)
     const QString text = occurrence.linkText();
 
     QString body;
-    if (text.contains(u"[alt]:")) {
+    if (Z12Ara::isRedirectArrival(occurrence)) {
+        // A way in through a redirect: the redirect is what leads to the target.
+        body = redirectLine(
+            *page, *target, QStringLiteral(", our %1 with status: %2").arg(kind, QString::number(status)));
+    } else if (text.contains(u"[alt]:")) {
         body = onThePage(*page)
             + QStringLiteral("our url: \"%1\", is an image with alt text: \"%2\" and status: %3</li></ul>")
                   .arg(targetUrl, esc(after(text, QStringLiteral("[alt]:"))), QString::number(status));
@@ -100,12 +144,13 @@ QString LocateText::locate(const CrwlLinkInstance& occurrence, bool dark)
         body += QStringLiteral("</p>");
     }
 
-    // The route, walked back from the page through each page's first inbound occurrence.
+    // The route, walked back from the page through the way each page was first reached: a link
+    // on the referring page, or a redirect, which is named as a step of its own.
     QString route;
     QSet<const CrwlUrl*> seen { page.get() };
     std::shared_ptr<CrwlUrl> current = page;
-    while (!current->isStartingPoint() && !current->getInboundInstances().empty()) {
-        const auto& first = current->getInboundInstances().front();
+    while (!current->isStartingPoint()) {
+        const std::shared_ptr<CrwlLinkInstance> first = firstWayIn(*current);
         const std::shared_ptr<CrwlUrl> referrer = first ? first->parent() : nullptr;
         if (!referrer)
             break;
@@ -115,7 +160,8 @@ QString LocateText::locate(const CrwlLinkInstance& occurrence, bool dark)
             break;
         }
         seen.insert(referrer.get());
-        route.prepend(stepLine(*referrer, first->linkText()));
+        route.prepend(Z12Ara::isRedirectArrival(*first) ? redirectLine(*referrer, *current)
+                                                        : stepLine(*referrer, first->linkText()));
         current = referrer;
     }
 

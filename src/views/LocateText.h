@@ -17,8 +17,10 @@ public:
     /// The style, the heading, the click steps from the starting page down to the occurrence's
     /// page, the occurrence line and the counts of its other occurrences. Empty when the
     /// occurrence has no parent or no target. The route follows each page's first inbound
-    /// occurrence; a page met a second time ends it with one line saying so. `dark` picks the
-    /// white-text style.
+    /// occurrence, or for a page reached only through a redirect the first redirect that leads
+    /// to it (a step that names the redirect), back to the starting page; a page met a second
+    /// time ends it with one line saying so. An occurrence that stands for a way in through a
+    /// redirect has the redirect for its occurrence line. `dark` picks the white-text style.
     static QString locate(const CrwlLinkInstance& occurrence, bool dark);
 };
 

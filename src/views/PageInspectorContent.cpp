@@ -3,9 +3,12 @@
 
 #include "engine/CrwlLinkInstance.h"
 #include "engine/CrwlUrl.h"
+#include "engine/qfDataSource.h"
 #include "platform/Url.h"
 
 #include <QJsonDocument>
+
+#include <algorithm>
 
 namespace crawlmere::views {
 
@@ -84,13 +87,44 @@ QString PageInspectorContent::metaTagCell(const QVariantMap& tag, const QString&
     return tag.value(column).toString();
 }
 
-QString PageInspectorContent::occurrenceCell(const CrwlLinkInstance& occurrence, bool inbound, const QString& column)
+PageInspectorContent::OccurrenceRows PageInspectorContent::occurrenceRows(
+    const std::vector<std::shared_ptr<CrwlLinkInstance>>& occurrences, bool inbound)
+{
+    OccurrenceRows rows;
+    rows.reserve(occurrences.size());
+    for (const auto& occurrence : occurrences) {
+        if (occurrence)
+            rows.push_back(
+                { inbound ? occurrence->getOnPageUrl() : occurrence->getLinkUrl(), occurrence->getLinkText() });
+        else
+            rows.push_back({});
+    }
+    return rows;
+}
+
+QString PageInspectorContent::occurrenceCell(const OccurrenceRow& row, const QString& column)
 {
     if (column == QLatin1String("linkurl"))
-        return inbound ? occurrence.getOnPageUrl() : occurrence.getLinkUrl();
+        return row.url;
     if (column == QLatin1String("linktext"))
-        return occurrence.getLinkText();
+        return row.linkText;
     return {};
+}
+
+void PageInspectorContent::sortOccurrenceRows(OccurrenceRows& rows, const QList<SortDescriptor>& descriptors)
+{
+    if (descriptors.isEmpty())
+        return;
+    std::stable_sort(rows.begin(), rows.end(), [&](const OccurrenceRow& left, const OccurrenceRow& right) {
+        for (const SortDescriptor& descriptor : descriptors) {
+            const bool text = descriptor.key.compare(QLatin1String("linkText"), Qt::CaseInsensitive) == 0;
+            const int order
+                = qfDataSource::compareSortTexts(text ? left.linkText : left.url, text ? right.linkText : right.url);
+            if (order != 0)
+                return descriptor.ascending ? order < 0 : order > 0;
+        }
+        return false;
+    });
 }
 
 QStringList PageInspectorContent::trimEachItemInArray(const QStringList& items)

@@ -5,7 +5,11 @@
 #include <QStringList>
 #include <QVariantMap>
 
+#include "engine/TableView.h"
+
+#include <memory>
 #include <optional>
+#include <vector>
 
 class CrwlLinkInstance;
 class CrwlUrl;
@@ -44,9 +48,24 @@ struct PageInspectorContent {
     /// The meta-tag table's cell: column "name" shows `name="…"`, else `property="…"`, else
     /// `itemprop="…"`, else empty; any other column the tag's value under that key, or empty.
     static QString metaTagCell(const QVariantMap& tag, const QString& column);
-    /// An occurrence table's cell: "linkurl" is the holding page (inbound) or the target
-    /// (outbound); "linktext" the link text; any other column empty.
-    static QString occurrenceCell(const CrwlLinkInstance& occurrence, bool inbound, const QString& column);
+    /// One row of an occurrence table with the texts it shows, read once: a row keeps them for
+    /// the window's life, after its scan's pages and shared texts are gone.
+    struct OccurrenceRow {
+        /// The holding page (inbound) or the target (outbound), decoded as shown.
+        QString url;
+        QString linkText;
+    };
+    using OccurrenceRows = std::vector<OccurrenceRow>;
+    /// The rows of `occurrences`, in their order.
+    static OccurrenceRows occurrenceRows(
+        const std::vector<std::shared_ptr<CrwlLinkInstance>>& occurrences, bool inbound);
+    /// An occurrence table's cell: "linkurl" the row's address; "linktext" its link text; any
+    /// other column empty.
+    static QString occurrenceCell(const OccurrenceRow& row, const QString& column);
+    /// Sorts `rows` in place (stable) by `descriptors`, whose keys name the occurrence getters
+    /// the rows were read from: "linkText" the link text, any other key ("onPageUrl",
+    /// "linkUrl") the address; texts compare as the result tables compare them.
+    static void sortOccurrenceRows(OccurrenceRows& rows, const QList<SortDescriptor>& descriptors);
     /// Each string trimmed at both ends, in order, with those that become empty dropped.
     static QStringList trimEachItemInArray(const QStringList& items);
 };

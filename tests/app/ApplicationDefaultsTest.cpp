@@ -72,6 +72,9 @@ TEST_F(ApplicationDefaultsTest, AnEmptyStoreReadsEveryRegisteredValueWithItsType
     EXPECT_TRUE(sitemap.startsWith(QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<urlset ")));
     EXPECT_TRUE(sitemap.contains(QStringLiteral("xmlns=\"http://www.sitemaps.org/schemas/sitemap/0.9\"")));
     EXPECT_TRUE(sitemap.contains(QStringLiteral("-->\n\n\n</urlset>")));
+    // The comment names the program, and no address that stands in for one.
+    EXPECT_TRUE(sitemap.contains(QStringLiteral("\n<!-- Sitemap made with Crawlmere -->\n"))) << qPrintable(sitemap);
+    EXPECT_FALSE(sitemap.contains(QStringLiteral(".example"))) << qPrintable(sitemap);
     EXPECT_TRUE(store.stringForKey(QStringLiteral("CustomReportHTMLStyles")).endsWith(QStringLiteral("</style>\n\n")));
     EXPECT_TRUE(store.stringForKey(QStringLiteral("CustomReportHTMLHeader")).contains(QStringLiteral("#b6b6d2")));
 }

@@ -2,6 +2,7 @@
 #include "app/AppDelegate.h"
 #include "app/LocalSocketAccess.h"
 #include "app/MainInterface.h"
+#include "engine/CrawlSettingKeys.h"
 #include "engine/ShellServices.h"
 #include "engine/Z12Ara.h"
 #include "platform/PropertyList.h"
@@ -128,7 +129,7 @@ TEST(DocumentHandoff, ASettingsFileFromASecondStartReachesTheRunningProgram)
     ASSERT_TRUE(QDir(folder.path()).mkdir(QStringLiteral("sité ü")));
     const QString settings = folder.filePath(QStringLiteral("sité ü/loop back.lcsettings"));
     const QVariantMap site { { QStringLiteral("name"), QStringLiteral("Handed") },
-        { QStringLiteral("startingUrl"), server.url() } };
+        { crawlKey::startingUrl, server.url() } };
     ASSERT_TRUE(crawlmere::platform::PropertyList::writeXmlFile(settings, site).ok());
 
     crawlmere::platform::UserDefaults store(folder.filePath(QStringLiteral("defaults.plist")));
@@ -146,8 +147,9 @@ TEST(DocumentHandoff, ASettingsFileFromASecondStartReachesTheRunningProgram)
     EXPECT_EQ(second.exitCode(), 0);
     EXPECT_TRUE(waitFor([&] { return hits.load() > 0 && shell.hub()->crawlFinished(); }, 20000));
     const auto& sites = shell.configManager()->websites();
-    EXPECT_EQ(std::count_if(sites.begin(), sites.end(),
-                  [&](const QVariantMap& entry) { return entry.value("startingUrl").toString() == server.url(); }),
+    EXPECT_EQ(
+        std::count_if(sites.begin(), sites.end(),
+            [&](const QVariantMap& entry) { return entry.value(crawlKey::startingUrl).toString() == server.url(); }),
         1);
     shell.terminate();
 }

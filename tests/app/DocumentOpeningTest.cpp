@@ -1,6 +1,7 @@
 #include "app/AppDelegate.h"
 #include "app/MainInterface.h"
 #include "app/MainWindow.h"
+#include "engine/CrawlSettingKeys.h"
 #include "engine/CrwlLinkInstance.h"
 #include "engine/CrwlUrl.h"
 #include "engine/ShellServices.h"
@@ -23,6 +24,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <condition_variable>
 #include <mutex>
 
 using crawlmere::platform::PropertyList;
@@ -63,7 +65,7 @@ protected:
     QString writeSite(const QString& name, const QString& url) const
     {
         const QVariantMap site { { QStringLiteral("name"), QStringLiteral("Loopback") },
-            { QStringLiteral("startingUrl"), url } };
+            { crawlKey::startingUrl, url } };
         EXPECT_TRUE(PropertyList::writeXmlFile(path(name), site).ok());
         return path(name);
     }
@@ -89,8 +91,8 @@ TEST_F(DocumentOpeningTest, TypesAreTakenByExtensionAndSettingsFilesOnlyInLowerC
     app::AppDelegate& delegate = shell.delegate();
     const QString page = touch(QStringLiteral("ünï côde/PAGE.HTML").replace(u'/', u'_'));
     EXPECT_TRUE(delegate.applicationOpenFile(page));
-    EXPECT_EQ(
-        shell.configManager()->currentSettings().value("startingUrl").toString(), QUrl::fromLocalFile(page).toString());
+    EXPECT_EQ(shell.configManager()->currentSettings().value(crawlKey::startingUrl).toString(),
+        QUrl::fromLocalFile(page).toString());
     // No word of a sandbox grant: this program has none to give.
     EXPECT_TRUE(prompts->alerts.isEmpty()) << qPrintable(prompts->alerts.join(u'\n'));
 
@@ -109,7 +111,7 @@ TEST_F(DocumentOpeningTest, TypesAreTakenByExtensionAndSettingsFilesOnlyInLowerC
         EXPECT_TRUE(delegate.applicationOpenFile(QUrl::fromLocalFile(list.fileName()).toString()));
         EXPECT_EQ(
             prompts->alerts.last(), QStringLiteral("List of urls: scope|Just the URLs in the list|Follow and scan"));
-        EXPECT_EQ(shell.configManager()->currentSettings().value("singlePage").toBool(), single);
+        EXPECT_EQ(shell.configManager()->currentSettings().value(crawlKey::singlePage).toBool(), single);
     }
     shell.terminate();
 }
@@ -144,9 +146,9 @@ TEST_F(DocumentOpeningTest, AUrlListOpenedAsANewSiteIsScanned)
     EXPECT_EQ(prompts->alerts.size(), 2) << qPrintable(prompts->alerts.join(u'\n'));
 
     EXPECT_EQ(shell.configManager()->websites().size(), sites + 1);
-    EXPECT_EQ(shell.configManager()->currentSettings().value("startingUrl").toString(),
+    EXPECT_EQ(shell.configManager()->currentSettings().value(crawlKey::startingUrl).toString(),
         QUrl::fromLocalFile(list.fileName()).toString());
-    EXPECT_TRUE(shell.configManager()->currentSettings().value("singlePage").toBool());
+    EXPECT_TRUE(shell.configManager()->currentSettings().value(crawlKey::singlePage).toBool());
     ASSERT_TRUE(shell.hub()->isScanning() || shell.hub()->crawlFinished());
     ASSERT_TRUE(waitFor([&] { return shell.hub()->crawlFinished(); }));
     {
@@ -163,9 +165,9 @@ TEST_F(DocumentOpeningTest, ABatchGivenAsAPlainPathAddsItsSites)
 {
     app::MainInterface shell(store, prompts);
     shell.launch();
-    const QVariantList sites { QVariantMap {
-                                   { "id", "one-id" }, { "name", "One" }, { "startingUrl", "https://one.example/" } },
-        QVariantMap { { "id", "two-id" }, { "name", "Two" }, { "startingUrl", "https://two.example/" } } };
+    const QVariantList sites { QVariantMap { { "id", "one-id" }, { "name", "One" },
+                                   { crawlKey::startingUrl, "https://one.example/" } },
+        QVariantMap { { "id", "two-id" }, { "name", "Two" }, { crawlKey::startingUrl, "https://two.example/" } } };
     const QString batch = path(QStringLiteral("two sites.lcsbatch"));
     ASSERT_TRUE(PropertyList::writeXmlFile(batch, sites).ok());
     const qsizetype before = shell.configManager()->websites().size();
@@ -192,8 +194,9 @@ TEST_F(DocumentOpeningTest, ASettingsFileOpenedDuringLaunchScansOnceAfterStartUp
     // Imported and scanned once (the site's thumbnail may fetch the page besides the scan).
     EXPECT_LE(hits.load(), 2);
     const auto& sites = shell.configManager()->websites();
-    EXPECT_EQ(std::count_if(sites.begin(), sites.end(),
-                  [&](const QVariantMap& site) { return site.value("startingUrl").toString() == server.url(); }),
+    EXPECT_EQ(
+        std::count_if(sites.begin(), sites.end(),
+            [&](const QVariantMap& site) { return site.value(crawlKey::startingUrl).toString() == server.url(); }),
         1);
     shell.terminate();
 }
@@ -215,7 +218,8 @@ TEST_F(DocumentOpeningTest, TheWindowTitleFollowsTheAddressAFileGivesTheShownSit
     // Opened at start-up into the blank site.
     app::MainInterface shell(store, prompts);
     shell.launch({ sitemap.fileName() });
-    const auto address = [&] { return shell.configManager()->currentSettings().value("startingUrl").toString(); };
+    const auto address
+        = [&] { return shell.configManager()->currentSettings().value(crawlKey::startingUrl).toString(); };
     ASSERT_TRUE(waitFor([&] { return address().endsWith(QStringLiteral("map.xml")); })) << qPrintable(address());
     EXPECT_EQ(shell.window().windowTitle(), address());
     EXPECT_TRUE(waitFor([&] { return shell.hub()->crawlFinished(); }));
@@ -291,20 +295,34 @@ TEST_F(DocumentOpeningTest, AFolderChosenFromTheMenuIsRememberedAndTheUserToldSo
 
 TEST_F(DocumentOpeningTest, BothPanelsBeepWhileScanning)
 {
+    // The page is held back until the panels were tried: the scan runs all the while.
+    std::mutex held;
+    std::condition_variable released;
+    bool answer = false;
     crawlmere::test::LoopbackServer server;
     server.server().Get("/", [&](const httplib::Request&, httplib::Response& response) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+        std::unique_lock lock(held);
+        released.wait_for(lock, std::chrono::seconds(30), [&] { return answer; });
         response.set_content("<html><body>slow</body></html>", "text/html");
     });
     ASSERT_TRUE(server.start());
+    const auto release = [&] {
+        {
+            const std::lock_guard lock(held);
+            answer = true;
+        }
+        released.notify_all();
+    };
     app::MainInterface shell(store, prompts);
     shell.launch();
     EXPECT_TRUE(shell.delegate().applicationOpenFile(writeSite(QStringLiteral("slow.lcsettings"), server.url())));
     ASSERT_TRUE(waitFor([&] { return shell.hub()->isScanning(); }));
     shell.delegate().openFile();
     shell.delegate().bookmarkSecurityScopedResource();
+    EXPECT_TRUE(shell.hub()->isScanning());
     EXPECT_EQ(prompts->beeps, 2);
-    waitFor([&] { return shell.hub()->crawlFinished(); });
+    release();
+    EXPECT_TRUE(waitFor([&] { return shell.hub()->crawlFinished(); }));
     shell.terminate();
 }
 

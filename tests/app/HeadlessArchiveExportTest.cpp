@@ -84,6 +84,42 @@ TEST(HeadlessArchiveExport, TheExportFollowsTheFinishAndItsCopyHasNoBadLink)
     EXPECT_TRUE(local.contains("\nBad links: 0\n")) << local.toStdString();
 }
 
+TEST(HeadlessArchiveExport, ArchivingKeepsTheStyleSheetsAndScriptsOfThePagesUnlessTold)
+{
+    crawlmere::engine::registerEngineDefaults(crawlmere::platform::UserDefaults::standard());
+    LoopbackServer server;
+    const auto serve = [&](const char* path, const char* body, const char* type) {
+        server.server().Get(path,
+            [body, type](const httplib::Request&, httplib::Response& response) { response.set_content(body, type); });
+    };
+    serve("/",
+        "<html><head><link rel=\"stylesheet\" href=\"/s.css\"><script src=\"/app.js\"></script></head>"
+        "<body><img src=\"/logo.png\"></body></html>",
+        "text/html");
+    serve("/s.css", "body { color: #123 }", "text/css");
+    serve("/app.js", "var a = 1;", "application/javascript");
+    serve("/logo.png", "\x89PNG\r\n", "image/png");
+    ASSERT_TRUE(server.start());
+    const struct {
+        QStringList set;
+        QStringList files;
+    } cases[] = {
+        { { "shouldArchive=YES" }, { "app.js", "index.html", "logo.png", "s.css" } },
+        { { "shouldArchive=YES", "linkedFiles=NO" }, { "index.html", "logo.png" } },
+    };
+    for (const auto& c : cases) {
+        QTemporaryDir save;
+        QStringList arguments { "--headless", "--set", "archiveSaveLocation=" + save.path(), server.url() };
+        for (const QString& value : c.set)
+            arguments = QStringList { "--set", value } + arguments;
+        const QString out = runAndRead(arguments);
+        const auto match = QRegularExpression("Archive: exported to (.*) \\(").match(out);
+        ASSERT_TRUE(match.hasMatch()) << out.toStdString();
+        const QDir site(match.captured(1) + QStringLiteral("/127.0.0.1_%1").arg(server.port()));
+        EXPECT_EQ(site.entryList(QDir::Files, QDir::Name), c.files) << c.set.join(u' ').toStdString();
+    }
+}
+
 TEST(HeadlessArchiveExport, AControlCharacterInALinkLosesNothingAndAFileAsTheFolderIsAnError)
 {
     crawlmere::engine::registerEngineDefaults(crawlmere::platform::UserDefaults::standard());

@@ -1,4 +1,5 @@
 #include "app/HeadlessOptions.h"
+#include "engine/CrawlSettingKeys.h"
 
 #include "engine/CrawlSettingTable.h"
 #include "engine/CrwlUrl.h"
@@ -21,7 +22,7 @@ namespace {
 
 HeadlessParse parse(const QStringList& arguments, const QString& folder = QDir::currentPath())
 {
-    const QVariantMap registered { { "byStatusWhichStatus", qint64(2) }, { "shouldCheckForSoft404", false } };
+    const QVariantMap registered { { "byStatusWhichStatus", qint64(2) }, { crawlKey::shouldCheckForSoft404, false } };
     return parseHeadlessArguments(arguments, CrwlUrl::crawlSettingModels(), registered, folder);
 }
 
@@ -33,11 +34,11 @@ TEST(HeadlessOptions, SetValuesAreTypedByTheSettingsDefaults)
         "--set", "sessidParam=PHPSESSID", "--set", "timeout=7", "http://127.0.0.1:9/" });
     ASSERT_TRUE(result.options) << result.error.toStdString();
     const QVariantMap& settings = result.options->crawlSettings;
-    EXPECT_EQ(settings.value("numberOfThreads"), QVariant(qint64(4)));
-    EXPECT_EQ(settings.value("delay"), QVariant(0.5));
-    EXPECT_EQ(settings.value("checkImages"), QVariant(false));
-    EXPECT_EQ(settings.value("sessidParam"), QVariant(QString("PHPSESSID")));
-    EXPECT_EQ(settings.value("timeout"), QVariant(7.0)); // a real default reads "7" as 7.0
+    EXPECT_EQ(settings.value(crawlKey::numberOfThreads), QVariant(qint64(4)));
+    EXPECT_EQ(settings.value(crawlKey::delay), QVariant(0.5));
+    EXPECT_EQ(settings.value(crawlKey::checkImages), QVariant(false));
+    EXPECT_EQ(settings.value(crawlKey::sessidParam), QVariant(QString("PHPSESSID")));
+    EXPECT_EQ(settings.value(crawlKey::timeout), QVariant(7.0)); // a real default reads "7" as 7.0
     EXPECT_TRUE(result.options->headless);
     EXPECT_EQ(result.options->targetKind, TargetKind::WebAddress);
     EXPECT_EQ(result.options->startingUrl, "http://127.0.0.1:9/");
@@ -47,7 +48,7 @@ TEST(HeadlessOptions, SetValuesAreTypedByTheSettingsDefaults)
 TEST(HeadlessOptions, UsageErrorsNameTheProblem)
 {
     EXPECT_EQ(parse({ "--set", "noSuchKey=1", "http://h/" }).error, "unknown crawl setting: noSuchKey");
-    EXPECT_TRUE(parse({ "--set", "numberOfThreads=many", "http://h/" }).error.contains("numberOfThreads"));
+    EXPECT_TRUE(parse({ "--set", "numberOfThreads=many", "http://h/" }).error.contains(crawlKey::numberOfThreads));
     EXPECT_TRUE(parse({ "--set", "checkImages=perhaps", "http://h/" }).error.contains("YES or NO"));
     EXPECT_FALSE(parse({ "--set", "=3", "http://h/" }).error.isEmpty());
     EXPECT_EQ(parse({ "--frobnicate", "http://h/" }).error, "unknown option: --frobnicate");
@@ -105,7 +106,7 @@ TEST(HeadlessOptions, DefaultsAreTypedByTheRegisteredValueOrByTheirForm)
     ASSERT_TRUE(result.options) << result.error.toStdString();
     const QVariantMap& defaults = result.options->defaults;
     EXPECT_EQ(defaults.value("byStatusWhichStatus"), QVariant(qint64(0)));
-    EXPECT_EQ(defaults.value("shouldCheckForSoft404"), QVariant(true));
+    EXPECT_EQ(defaults.value(crawlKey::shouldCheckForSoft404), QVariant(true));
     EXPECT_EQ(defaults.value("csvQuoteEscapeOption"), QVariant(qint64(2)));
     EXPECT_EQ(defaults.value("soft404Terms"), QVariant(QString("not found")));
     EXPECT_EQ(defaults.value("proxyCrawlToken"), QVariant(0.25));
@@ -316,14 +317,14 @@ TEST(HeadlessOptions, EveryCrawlSettingSetAcceptsIsReadByTheScanOrRefused)
             break;
         }
     }
-    for (const char* key : { "caseSensitiveFileURLs", "limitLevels", "wixSite" })
-        EXPECT_EQ(parse({ "--set", QString::fromLatin1(key) + "=YES", "http://h/" }).error,
-            QStringLiteral("unknown crawl setting: ") + QLatin1String(key));
+    for (const auto key : { crawlKey::caseSensitiveFileURLs, crawlKey::limitLevels, crawlKey::wixSite })
+        EXPECT_EQ(parse({ "--set", QString(key) + "=YES", "http://h/" }).error,
+            QStringLiteral("unknown crawl setting: ") + QString(key));
     const auto images = parse({ "--set", "loadImages=YES", "--set", "runAllToCompletion=YES", "http://h/" });
     ASSERT_TRUE(images.options) << qPrintable(images.error);
-    EXPECT_EQ(images.options->crawlSettings.value("loadImages"), QVariant(true));
-    EXPECT_EQ(images.options->defaults.value("runAllToCompletion"), QVariant(true));
-    EXPECT_FALSE(images.options->crawlSettings.contains("runAllToCompletion"));
+    EXPECT_EQ(images.options->crawlSettings.value(crawlKey::loadImages), QVariant(true));
+    EXPECT_EQ(images.options->defaults.value(crawlKey::runAllToCompletion), QVariant(true));
+    EXPECT_FALSE(images.options->crawlSettings.contains(crawlKey::runAllToCompletion));
 }
 
 TEST(HeadlessOptions, ThreadsRequestRatesAndLimitsOutsideTheirRangeAreRefusedWithTheRange)
@@ -339,8 +340,8 @@ TEST(HeadlessOptions, ThreadsRequestRatesAndLimitsOutsideTheirRangeAreRefusedWit
         const QString key = QString::fromLatin1(set).section(u'=', 0, 0);
         EXPECT_EQ(parse({ "--set", set, "http://h/" }).error,
             QStringLiteral("--set %1: expected a whole number from %2 (%3), got \"%4\"")
-                .arg(key, key == u"maxRPM" ? "10 to 60000" : "1 to 20",
-                    key == u"maxRPM" ? "requests per minute" : "fetches at a time",
+                .arg(key, key == crawlKey::maxRPM ? "10 to 60000" : "1 to 20",
+                    key == crawlKey::maxRPM ? "requests per minute" : "fetches at a time",
                     QString::fromLatin1(set).section(u'=', 1)));
     }
     for (const char* set : { "numberOfThreads=1", "numberOfThreads=20", "maxRPM=10", "maxRPM=60000" })

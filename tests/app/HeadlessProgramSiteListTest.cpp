@@ -1,6 +1,7 @@
 // The site list the built program keeps: imports started together, a scan finishing during an
 // import, a site imported while the window is open, and defaults written back unchanged.
 #include "HeadlessProgramTestSupport.h"
+#include "engine/CrawlSettingKeys.h"
 
 using namespace crawlmere::test::program;
 
@@ -43,7 +44,7 @@ TEST(HeadlessProgram, BatchImportsStartedTogetherEachSayWhatTheyAdded)
     QVariantList sites;
     for (int i = 0; i < 3; ++i)
         sites.append(QVariantMap { { "id", QStringLiteral("20260101-13000%1").arg(i) }, { "name", i },
-            { "startingUrl", QStringLiteral("http://127.0.0.1:9/%1").arg(i) } });
+            { crawlKey::startingUrl, QStringLiteral("http://127.0.0.1:9/%1").arg(i) } });
     sites.append(QVariantMap { { "id", QStringLiteral("20260101-130009") }, { "name", QStringLiteral("no url") } });
     const QString batch = home.filePath(QStringLiteral("sites.lcsbatch"));
     ASSERT_TRUE(crawlmere::platform::PropertyList::writeXmlFile(batch, sites).ok());
@@ -157,7 +158,7 @@ TEST(HeadlessProgram, ASiteImportedWhileTheWindowIsOpenOutlivesItsQuit)
                                     .toMap()
                                     .value(QStringLiteral("websites"))
                                     .toList())
-        urls << site.toMap().value(QStringLiteral("startingUrl")).toString();
+        urls << site.toMap().value(crawlKey::startingUrl).toString();
     EXPECT_TRUE(urls.contains(QStringLiteral("https://window.invalid/"))) << qPrintable(urls.join(' '));
     EXPECT_TRUE(urls.contains(QStringLiteral("https://second.invalid/"))) << qPrintable(urls.join(' '));
     EXPECT_EQ(storedSiteIds(home.path()).value(QStringLiteral("20260101-1400001")), 1) << qPrintable(urls.join(' '));
@@ -175,8 +176,8 @@ TEST(HeadlessProgram, DefaultWithAnyKeyOfTheSiteListLeavesTheDefaultsFileByteFor
     const QString site = writeSiteFile(home, QStringLiteral("20260101-1200001"), page);
     const QString batch = home.filePath(QStringLiteral("sites.lcsbatch"));
     ASSERT_TRUE(PropertyList::writeXmlFile(batch,
-        QVariantList { QVariantMap { { "id", "20260101-1200001" }, { "name", "One" }, { "startingUrl", page } },
-            QVariantMap { { "id", "20260101-1200002" }, { "name", "Two" }, { "startingUrl", page } } })
+        QVariantList { QVariantMap { { "id", "20260101-1200001" }, { "name", "One" }, { crawlKey::startingUrl, page } },
+            QVariantMap { { "id", "20260101-1200002" }, { "name", "Two" }, { crawlKey::startingUrl, page } } })
                     .ok());
     const QString defaultsFile = home.filePath(QStringLiteral(".config/Crawlmere/defaults.plist"));
     {

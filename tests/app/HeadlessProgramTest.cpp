@@ -1,6 +1,7 @@
 // The built program from its command line: the display it runs without, its exit statuses, and
 // the settings files, start pages and stores it refuses.
 #include "HeadlessProgramTestSupport.h"
+#include "engine/CrawlSettingKeys.h"
 
 using namespace crawlmere::test::program;
 
@@ -60,7 +61,8 @@ TEST(HeadlessProgram, ASettingsFileJoinsTheSiteListOnceAndIsStamped)
         = QFileInfo(QStringLiteral(CRAWLMERE_FIXTURES "/../../examples/sample-site/index.html")).absoluteFilePath();
     const QString settingsFile = home.filePath(QStringLiteral("site.lcsettings"));
     ASSERT_TRUE(PropertyList::writeXmlFile(settingsFile,
-        QVariantMap { { "id", "20260101-1200001" }, { "name", "Sample" }, { "startingUrl", page }, { "timeout", 30 } })
+        QVariantMap { { "id", "20260101-1200001" }, { "name", "Sample" }, { crawlKey::startingUrl, page },
+            { crawlKey::timeout, 30 } })
                     .ok());
     const QString defaultsFile = home.filePath(QStringLiteral(".config/Crawlmere/defaults.plist"));
     const auto sites = [&defaultsFile] {
@@ -87,7 +89,7 @@ TEST(HeadlessProgram, ASettingsFileJoinsTheSiteListOnceAndIsStamped)
     const qsizetype totalAfterFirst = total;
     const QVariantMap stored = added.first().toMap();
     EXPECT_TRUE(stored.value("dateStamp").toDateTime().isValid());
-    EXPECT_EQ(stored.value("timeout").toInt(), 30); // --set changed only the scan's copy
+    EXPECT_EQ(stored.value(crawlKey::timeout).toInt(), 30); // --set changed only the scan's copy
     EXPECT_EQ(PropertyList::readFile(defaultsFile).value().toMap().value("id").toString(), "20260101-1200001");
 
     const ProgramRun second = runProgram({ QStringLiteral("--headless"), settingsFile }, QString(), home.path());
@@ -113,7 +115,7 @@ TEST(HeadlessProgram, AStartPageThatIsNoRegularFileOrTooLargeIsRefusedUnread)
     }
     const QString zeroSettings = home.filePath(QStringLiteral("zero.lcsettings"));
     ASSERT_TRUE(crawlmere::platform::PropertyList::writeXmlFile(zeroSettings,
-        QVariantMap { { "id", "20260101-1200009" }, { "name", "Zero" }, { "startingUrl", "file:///dev/zero" } })
+        QVariantMap { { "id", "20260101-1200009" }, { "name", "Zero" }, { crawlKey::startingUrl, "file:///dev/zero" } })
                     .ok());
     const struct {
         QString target;
@@ -167,7 +169,7 @@ TEST(HeadlessProgram, ASettingsFileOfWrongTypesOrOverTheCapStoresNothing)
     const QString hostile = home.filePath(QStringLiteral("hostile.lcsettings"));
     ASSERT_TRUE(PropertyList::writeXmlFile(hostile,
         QVariantMap { { "id", 12345 }, { "name", QVariantList { "a" } },
-            { "startingUrl", QVariantMap { { "u", "https://x.example/" } } } })
+            { crawlKey::startingUrl, QVariantMap { { "u", "https://x.example/" } } } })
                     .ok());
     const QString huge = home.filePath(QStringLiteral("huge.lcsettings"));
     {
@@ -267,8 +269,8 @@ TEST(HeadlessProgram, AnEndlessTimeOutIsReadAsALongOneAndAnEndlessDelayOrTimeOut
     for (const QVariant& value : { QVariant(1e300), QVariant(QStringLiteral("inf")) }) {
         const QString file = home.filePath(QStringLiteral("endless%1.lcsettings").arg(++n));
         ASSERT_TRUE(crawlmere::platform::PropertyList::writeXmlFile(file,
-            QVariantMap {
-                { "id", QStringLiteral("endless-%1").arg(n) }, { "startingUrl", server.url() }, { "timeout", value } })
+            QVariantMap { { "id", QStringLiteral("endless-%1").arg(n) }, { crawlKey::startingUrl, server.url() },
+                { crawlKey::timeout, value } })
                         .ok());
         const ProgramRun run = runProgram({ QStringLiteral("--headless"), file }, QString(), home.path());
         EXPECT_EQ(run.status, 0) << n << qPrintable(run.err);

@@ -4,9 +4,10 @@
 
 #include "app/ApplicationDefaults.h"
 #include "app/MainInterface.h"
+#include "engine/CrawlSettingKeys.h"
 #include "engine/ShellServices.h"
-#include "platform/PropertyList.h"
 #include "platform/AtomicFile.h"
+#include "platform/PropertyList.h"
 #include "platform/UserDefaults.h"
 #include "settings/ConfigManager.h"
 #include "support/LoopbackServer.h"
@@ -111,7 +112,7 @@ inline QMap<QString, int> storedSiteNames(const QString& home) { return storedSi
 inline QString writeSiteFile(const QTemporaryDir& home, const QString& id, const QString& url, bool withoutId = false)
 {
     const QString path = home.filePath(id + QStringLiteral(".lcsettings"));
-    QVariantMap site { { "id", id }, { "name", id }, { "startingUrl", url } };
+    QVariantMap site { { "id", id }, { "name", id }, { crawlKey::startingUrl, url } };
     if (withoutId)
         site.remove(QStringLiteral("id"));
     return crawlmere::platform::PropertyList::writeXmlFile(path, site).ok() ? path : QString();

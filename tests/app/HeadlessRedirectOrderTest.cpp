@@ -49,15 +49,14 @@ public:
         html("/guide/tutorial/index.html", R"(<link rel="stylesheet" href="../../style.css">)",
             R"(<img src="../../missing.png" alt="gone"> <a href="../../a.html">A</a> <a href="next.html">next</a>)");
         html("/guide/tutorial/next.html", "", R"(<a href="index.html">back</a>)");
-        s.Get("/style.css", [this](const httplib::Request&, httplib::Response& response) {
+        s.Get("/style.css", [this](const httplib::Request& request, httplib::Response& response) {
+            asked(request.path);
             jitter();
             response.set_content("body { color: black }", "text/css");
         });
         s.Get("/old-tutorial.html", [this](const httplib::Request&, httplib::Response& response) {
-            if (m_order == Order::DirectFirst) {
-                waitFor([this] { return m_tutorialServed > 0; });
-                std::this_thread::sleep_for(500ms); // its links are read meanwhile
-            }
+            if (m_order == Order::DirectFirst)
+                waitFor([this] { return tutorialLinksAsked(); }); // the direct answer was read
             jitter();
             response.status = 301;
             response.set_header("Location", "/older-tutorial.html");
@@ -85,7 +84,8 @@ private:
         const std::string text = "<html><head><title>" + path + "</title>" + head + "</head><body>" + body
             + "</body></html>";
         const bool tutorial = path == "/guide/tutorial/index.html";
-        server.server().Get(path, [this, text, tutorial](const httplib::Request&, httplib::Response& response) {
+        server.server().Get(path, [this, text, tutorial](const httplib::Request& request, httplib::Response& response) {
+            asked(request.path);
             bool chain = false;
             if (tutorial) {
                 {
@@ -94,10 +94,8 @@ private:
                     ++m_tutorialAsked;
                 }
                 m_changed.notify_all();
-                if (m_order == Order::RedirectFirst && !chain) {
-                    waitFor([this] { return m_chainServed; });
-                    std::this_thread::sleep_for(500ms); // the chain's body is read meanwhile
-                }
+                if (m_order == Order::RedirectFirst && !chain)
+                    waitFor([this] { return m_chainServed && tutorialLinksAsked(); }); // the chain's answer was read
             }
             jitter(tutorial ? 100 : 30);
             response.set_content(text, "text/html");
@@ -110,6 +108,20 @@ private:
                 m_changed.notify_all();
             }
         });
+    }
+    void asked(const std::string& path)
+    {
+        {
+            const std::lock_guard lock(m_lock);
+            m_asked.insert(path);
+        }
+        m_changed.notify_all();
+    }
+    /// The scan asked for a link that only the tutorial page names: it has read that page. Under
+    /// the lock.
+    bool tutorialLinksAsked() const
+    {
+        return m_asked.contains("/style.css") || m_asked.contains("/guide/tutorial/next.html");
     }
     void waitFor(const std::function<bool()>& ready)
     {
@@ -137,6 +149,7 @@ private:
     bool m_chainServed = false;
     int m_tutorialAsked = 0;
     int m_tutorialServed = 0;
+    std::set<std::string> m_asked;
 };
 
 /// Home links "/r301" (301 to "/t.html") and "/mid.html", which links "/t.html" and "/after.html";

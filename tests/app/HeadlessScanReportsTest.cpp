@@ -1,6 +1,7 @@
 // The scan without windows and what it counts per page: possible duplicates from the register,
 // misspelled words, and the language whose dictionary counts them.
 #include "HeadlessScanTestSupport.h"
+#include "engine/CrawlSettingKeys.h"
 
 using namespace crawlmere::test::headless;
 
@@ -146,7 +147,7 @@ TEST_F(HeadlessSpellingLanguageTest, ANewSiteChecksInTheLocalesInstalledDictiona
     if (!crawlmere::settings::SpellingLanguages::availableLanguages().contains(identifier))
         GTEST_SKIP() << "no dictionary for the locale's language " << qPrintable(identifier);
     const QString language = crawlmere::settings::SpellingLanguages::displayName(identifier);
-    EXPECT_EQ(CrwlUrl::defaultCrawlSettings().value(QStringLiteral("language")).toString(), language);
+    EXPECT_EQ(CrwlUrl::defaultCrawlSettings().value(crawlKey::language).toString(), language);
     ASSERT_EQ(run({ QStringLiteral("--headless"), QStringLiteral("--set"), QStringLiteral("checkSpelling=YES"),
                   url(QStringLiteral("/uk/")) }),
         kExitFinished);

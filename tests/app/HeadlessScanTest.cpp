@@ -2,6 +2,7 @@
 // site lists, start failures and usage errors, defaults for the run, Ctrl-C, and the application's
 // values for what a site lacks.
 #include "HeadlessScanTestSupport.h"
+#include "engine/CrawlSettingKeys.h"
 
 using namespace crawlmere::test::headless;
 
@@ -116,7 +117,7 @@ TEST_F(HeadlessScanTest, ASettingsFileGivesTheScanItsSiteAndSettings)
 {
     const QString settingsFile = folder.filePath(QStringLiteral("site.lcsettings"));
     const QVariantMap site { { "id", "20260101-120000-1" }, { "name", "loopback" },
-        { "startingUrl", url("/dir/c.html") }, { "checkImages", false } };
+        { crawlKey::startingUrl, url("/dir/c.html") }, { crawlKey::checkImages, false } };
     ASSERT_TRUE(crawlmere::platform::PropertyList::writeXmlFile(settingsFile, site).ok());
 
     const int status = run({ settingsFile });
@@ -143,8 +144,8 @@ TEST_F(HeadlessScanTest, AStoredLevelsLimitOfZeroScansAsTheSettingsPaneShowsIt)
 {
     // The pane shows the default limit for 0; the scan follows links as that limit allows.
     const QString settingsFile = folder.filePath(QStringLiteral("levels.lcsettings"));
-    const QVariantMap site { { "id", "20260101-120000-9" }, { "name", "levels" }, { "startingUrl", url("/dir/c.html") },
-        { "checkImages", false }, { "levelsLimit", 0 } };
+    const QVariantMap site { { "id", "20260101-120000-9" }, { "name", "levels" },
+        { crawlKey::startingUrl, url("/dir/c.html") }, { crawlKey::checkImages, false }, { crawlKey::levelsLimit, 0 } };
     ASSERT_TRUE(crawlmere::platform::PropertyList::writeXmlFile(settingsFile, site).ok());
     ASSERT_EQ(run({ settingsFile }), kExitFinished) << err.text().toStdString();
     EXPECT_EQ(readCsv(csvPath()).rowCount, 3);
@@ -160,8 +161,8 @@ TEST_F(HeadlessScanTest, ASiteStillNamedAsANewSiteTakesItsPageTitleAsTheWindowDo
         // Ids no other test of the suite stores, so the program imports this site whatever ran before.
         const QString id = QStringLiteral("20260101-130000-%1").arg(++n);
         const QString settingsFile = folder.filePath(QStringLiteral("site%1.lcsettings").arg(n));
-        const QVariantMap site { { "id", id }, { "name", name }, { "startingUrl", url("/dir/c.html") },
-            { "checkImages", false } };
+        const QVariantMap site { { "id", id }, { "name", name }, { crawlKey::startingUrl, url("/dir/c.html") },
+            { crawlKey::checkImages, false } };
         ASSERT_TRUE(crawlmere::platform::PropertyList::writeXmlFile(settingsFile, site).ok());
         ASSERT_EQ(run({ settingsFile }), kExitFinished) << err.text().toStdString();
 
@@ -175,17 +176,17 @@ TEST_F(HeadlessScanTest, ASiteStillNamedAsANewSiteTakesItsPageTitleAsTheWindowDo
 
 TEST_F(HeadlessScanTest, RuleListsInTheOlderTextFormLeaveTheirUrlsOutAsTheListsDo)
 {
-    const std::pair<const char*, QVariant> forms[] = {
+    const std::pair<QString, QVariant> forms[] = {
         { "ignorelist", QStringLiteral("private, missing") },
-        { "ignoreArray", QVariantList { "private", "missing" } },
+        { crawlKey::ignoreArray, QVariantList { "private", "missing" } },
     };
     int n = 0;
     for (const auto& [key, terms] : forms) {
-        SCOPED_TRACE(key);
+        SCOPED_TRACE(key.toStdString());
         const QString id = QStringLiteral("20260105-120000-%1").arg(++n);
         const QString settingsFile = folder.filePath(id + QStringLiteral(".lcsettings"));
-        const QVariantMap site { { "id", id }, { "name", "rules" }, { "startingUrl", url("/") }, { "timeout", 2 },
-            { QString::fromLatin1(key), terms } };
+        const QVariantMap site { { "id", id }, { "name", "rules" }, { crawlKey::startingUrl, url("/") },
+            { crawlKey::timeout, 2 }, { key, terms } };
         ASSERT_TRUE(crawlmere::platform::PropertyList::writeXmlFile(settingsFile, site).ok());
         ASSERT_EQ(run({ settingsFile }), kExitFinished) << err.text().toStdString();
         const CsvTable csv = readCsv(csvPath());
@@ -196,7 +197,7 @@ TEST_F(HeadlessScanTest, RuleListsInTheOlderTextFormLeaveTheirUrlsOutAsTheListsD
         // The stored site keeps the form it came in.
         crawlmere::settings::ConfigManager sites(crawlmere::platform::UserDefaults::standard());
         sites.applicationHasFinishedLaunching();
-        EXPECT_EQ(sites.settingsForID(id)->value(QString::fromLatin1(key)), terms);
+        EXPECT_EQ(sites.settingsForID(id)->value(key), terms);
     }
 }
 
@@ -204,8 +205,9 @@ TEST_F(HeadlessScanTest, ASiteListFileJoinsTheSiteListAndNothingIsScanned)
 {
     const QString list = folder.filePath(QStringLiteral("sites.lcsbatch"));
     ASSERT_TRUE(crawlmere::platform::PropertyList::writeXmlFile(list,
-        QVariantList { QVariantMap { { "id", "20260106-1" }, { "name", "one" }, { "startingUrl", url("/a.html") } },
-            QVariantMap { { "id", "20260106-2" }, { "name", "two" }, { "startingUrl", url("/b.html") } },
+        QVariantList {
+            QVariantMap { { "id", "20260106-1" }, { "name", "one" }, { crawlKey::startingUrl, url("/a.html") } },
+            QVariantMap { { "id", "20260106-2" }, { "name", "two" }, { crawlKey::startingUrl, url("/b.html") } },
             QVariantMap { { "id", "20260106-3" }, { "name", "no start" } } })
                     .ok());
     for (const char* added : { "2", "0" }) {
@@ -402,10 +404,10 @@ TEST_F(HeadlessScanTest, ASiteWithoutItsOwnNofollowChoiceTakesTheApplications)
 {
     // The nofollow page is checked; its child is found only when nofollow links are followed.
     auto& store = crawlmere::platform::UserDefaults::standard();
-    const QString key = QStringLiteral("dontFollowNofollowLinks");
+    const QString key = crawlKey::dontFollowNofollowLinks;
     const QString settingsFile = folder.filePath(QStringLiteral("nofollow.lcsettings"));
     ASSERT_TRUE(crawlmere::platform::PropertyList::writeXmlFile(settingsFile,
-        QVariantMap { { "id", "20260101-120000-7" }, { "name", "nofollow" }, { "startingUrl", url("/") } })
+        QVariantMap { { "id", "20260101-120000-7" }, { "name", "nofollow" }, { crawlKey::startingUrl, url("/") } })
                     .ok());
     // The slow page is left unchecked, so a generous time-out costs nothing.
     const QStringList fast { QStringLiteral("--set"), QStringLiteral("checkBlacklistArray=slow.html") };

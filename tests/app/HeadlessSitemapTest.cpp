@@ -10,6 +10,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 
@@ -133,6 +134,24 @@ TEST_F(HeadlessSitemapTest, ACsvThatCannotBeWrittenLeavesTheSitemapWrittenAndThe
     const QRegularExpression sitemapLine(
         QStringLiteral("\nSitemap: %1 \\(\\d+ pages?, 1 file\\)\n").arg(QRegularExpression::escape(path)));
     EXPECT_TRUE(sitemapLine.match(printed).hasMatch()) << qPrintable(printed);
+}
+
+TEST_F(HeadlessSitemapTest, TheSummaryNamesTheFilesWrittenByTheirPlainPaths)
+{
+    ASSERT_TRUE(QDir(folder.path()).mkdir(QStringLiteral("sub")));
+    QString printed;
+    EXPECT_EQ(crawlmere::test::runHeadlessCapturing(
+                  { QStringLiteral("--headless"), QStringLiteral("--set"), QStringLiteral("levelsLimit=1"),
+                      QStringLiteral("--csv"), folder.filePath(QStringLiteral("sub/../links.csv")),
+                      QStringLiteral("--sitemap"), folder.filePath(QStringLiteral("./sub/./../one.xml")),
+                      server.url(QStringLiteral("/a")) },
+                  &printed),
+        kExitFinished);
+    const QString real = QFileInfo(folder.path()).canonicalFilePath();
+    EXPECT_TRUE(printed.contains(QStringLiteral("\nCSV: %1/links.csv (").arg(real))) << qPrintable(printed);
+    EXPECT_TRUE(printed.contains(QStringLiteral("\nSitemap: %1/one.xml (").arg(real))) << qPrintable(printed);
+    EXPECT_FALSE(printed.contains(QStringLiteral("/./")) || printed.contains(QStringLiteral("/../")))
+        << qPrintable(printed);
 }
 
 // Every page left out: the summary says in one line that no file was written, and why.

@@ -1,6 +1,7 @@
 #include "app/InterruptWatcher.h"
 
 #include "platform/Dispatch.h"
+#include "support/MainQueue.h"
 
 #include <gtest/gtest.h>
 
@@ -32,7 +33,7 @@ TEST(InterruptWatcher, SigintBecomesOneCallOnTheEventLoopAndTheOldHandlerComesBa
         ASSERT_EQ(std::raise(SIGINT), 0); // the process survives: the handler only writes a byte
         EXPECT_EQ(calls, 0); // nothing runs inside the signal handler
         EXPECT_TRUE(crawlmere::platform::Dispatch::runUntil([&] { return calls > 0; }, 5000ms));
-        crawlmere::platform::Dispatch::runFor(50ms);
+        ASSERT_TRUE(crawlmere::test::runQueuedWork());
         EXPECT_EQ(calls, 1);
 
         // Only one watcher at a time: a second one stays inactive and leaves the first in place.

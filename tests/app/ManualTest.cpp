@@ -5,6 +5,7 @@
 #include "app/MainWindow.h"
 #include "app/ManualTopics.h"
 #include "app/PopoverHelpPresenter.h"
+#include "engine/CrawlSettingKeys.h"
 #include "platform/UrlOpener.h"
 #include "platform/UserDefaults.h"
 #include "support/TsvTable.h"
@@ -189,17 +190,17 @@ TEST(HelpButtons, StandBesideTheSettingsTheyExplainExceptHiddenOnes)
         EXPECT_TRUE(topics.contains(QLatin1String(shown))) << shown;
     // The setting that reports links made only of "#" (or of nothing) says so, and so does its help;
     // fragment targets are the "Treat #fragments as separate pages" setting's.
-    auto* hashIsBad = pane->findChild<QCheckBox*>(QStringLiteral("hashIsBad"));
+    auto* hashIsBad = pane->findChild<QCheckBox*>(crawlKey::hashIsBad);
     ASSERT_NE(hashIsBad, nullptr);
     EXPECT_EQ(hashIsBad->text(), QStringLiteral("Report empty and \"#\" links as bad"));
     ASSERT_EQ(hashIsBad->parentWidget()->findChildren<QToolButton*>(QStringLiteral("helpButton")).size(), 1);
     EXPECT_EQ(hashIsBad->parentWidget()->findChild<QToolButton*>(QStringLiteral("helpButton"))->property("helpTopic"),
         QStringLiteral("missing:"));
     ASSERT_NE(threads, nullptr);
-    auto* slider = pane->findChild<QWidget*>(QStringLiteral("numberOfThreads"));
+    auto* slider = pane->findChild<QWidget*>(crawlKey::numberOfThreads);
     ASSERT_NE(slider, nullptr);
     EXPECT_EQ(threads->parentWidget(), slider->parentWidget());
-    auto* images = pane->findChild<QWidget*>(QStringLiteral("checkImages"));
+    auto* images = pane->findChild<QWidget*>(crawlKey::checkImages);
     EXPECT_TRUE(images->parentWidget()->findChildren<QToolButton*>(QStringLiteral("helpButton")).size() == 1);
 
     threads->click();

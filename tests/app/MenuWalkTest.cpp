@@ -8,6 +8,7 @@
 #include "app/StatusLineField.h"
 #include "app/UpdateWindowController.h"
 #include "app/WindowTestSupport.h"
+#include "engine/CrawlSettingKeys.h"
 #include "engine/RecordingShellServices.h"
 #include "engine/Z12Ara.h"
 #include "platform/PropertyList.h"
@@ -214,8 +215,7 @@ TEST_F(MenuWalkTest, EveryEnabledItemDoesSomethingInAnEmptyWindowAndAfterAScan)
 
     const QString settings = folder.filePath(QStringLiteral("site.lcsettings"));
     ASSERT_TRUE(crawlmere::platform::PropertyList::writeXmlFile(settings,
-        QVariantMap {
-            { QStringLiteral("name"), QStringLiteral("Loop") }, { QStringLiteral("startingUrl"), server.url() } })
+        QVariantMap { { QStringLiteral("name"), QStringLiteral("Loop") }, { crawlKey::startingUrl, server.url() } })
                     .ok());
     ASSERT_TRUE(shell().delegate().applicationOpenFile(settings));
     ASSERT_TRUE(waitFor([&] { return shell().hub()->crawlFinished() && !shell().hub()->linksCollection().isEmpty(); }));

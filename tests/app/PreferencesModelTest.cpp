@@ -1,6 +1,7 @@
 // The preferences without a window: the tabs and their defaults, how a value is coerced,
 // clamped or refused when stored, and what a new site takes from the store.
 #include "views/PreferencesModel.h"
+#include "engine/CrawlSettingKeys.h"
 
 #include "app/ApplicationDefaults.h"
 #include "engine/CrwlUrl.h"
@@ -28,10 +29,10 @@ protected:
         store = std::make_unique<UserDefaults>(folder.filePath(QStringLiteral("defaults.plist")));
         crawlmere::app::registerApplicationDefaults(*store);
     }
-    static const Preference& preference(const char* key)
+    static const Preference& preference(const QString& key)
     {
-        const Preference* found = PreferencesModel::preference(QLatin1String(key));
-        EXPECT_NE(found, nullptr) << key;
+        const Preference* found = PreferencesModel::preference(key);
+        EXPECT_NE(found, nullptr) << qPrintable(key);
         return *found;
     }
     QTemporaryDir folder;
@@ -77,7 +78,7 @@ TEST_F(PreferencesModelTest, ValuesAreStoredInTheirKindClampedOrRefused)
 {
     PreferencesModel model(*store);
     struct Case {
-        const char* key;
+        QString key;
         QVariant given;
         bool changes;
         QVariant stored; ///< what the store then holds (invalid: nothing stored)
@@ -89,17 +90,17 @@ TEST_F(PreferencesModelTest, ValuesAreStoredInTheirKindClampedOrRefused)
         { "verbosity", qint64(3), true, qint64(3) },
         { "verbosity", qint64(9), false, qint64(3) }, // no such choice
         { "vizLevels", qint64(5000), true, qint64(100) }, // clamped to the field's range
-        { "numberOfThreads", qint64(12), false, {} }, // the crawl default already
-        { "numberOfThreads", qint64(0), true, qint64(1) },
-        { "timeout", QStringLiteral("2.5"), true, 2.5 },
-        { "timeout", std::numeric_limits<double>::infinity(), true, 1.0 },
-        { "defaultLocalFileName", QStringLiteral("default.htm"), true, QStringLiteral("default.htm") },
+        { crawlKey::numberOfThreads, qint64(12), false, {} }, // the crawl default already
+        { crawlKey::numberOfThreads, qint64(0), true, qint64(1) },
+        { crawlKey::timeout, QStringLiteral("2.5"), true, 2.5 },
+        { crawlKey::timeout, std::numeric_limits<double>::infinity(), true, 1.0 },
+        { crawlKey::defaultLocalFileName, QStringLiteral("default.htm"), true, QStringLiteral("default.htm") },
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(std::string(c.key) + " " + c.given.toString().toStdString());
+        SCOPED_TRACE(c.key.toStdString() + " " + c.given.toString().toStdString());
         const Preference& item = preference(c.key);
         EXPECT_EQ(model.setValue(item, c.given), c.changes);
-        const QVariant stored = store->persistentDomain().value(QLatin1String(c.key));
+        const QVariant stored = store->persistentDomain().value(c.key);
         EXPECT_EQ(stored, c.stored);
         if (c.stored.isValid()) {
             EXPECT_EQ(stored.typeId(), c.stored.typeId());
@@ -110,19 +111,20 @@ TEST_F(PreferencesModelTest, ValuesAreStoredInTheirKindClampedOrRefused)
 TEST_F(PreferencesModelTest, ANewSiteStartsFromTheNewSiteDefaultsOnly)
 {
     PreferencesModel model(*store);
-    ASSERT_TRUE(model.setValue(preference("linksLimit"), qint64(250)));
-    ASSERT_TRUE(model.setValue(preference("timeout"), 4.0));
-    ASSERT_TRUE(model.setValue(preference("userAgentString"), QStringLiteral("Checker/1")));
+    ASSERT_TRUE(model.setValue(preference(crawlKey::linksLimit), qint64(250)));
+    ASSERT_TRUE(model.setValue(preference(crawlKey::timeout), 4.0));
+    ASSERT_TRUE(model.setValue(preference(crawlKey::userAgentString), QStringLiteral("Checker/1")));
     // A default of the same name that is no new-site setting changes no site.
-    store->setObject(qint64(3), QStringLiteral("maxRPM"));
+    store->setObject(qint64(3), crawlKey::maxRPM);
     crawlmere::settings::ConfigManager sites(*store);
     const QVariantMap blank = sites.getBlankSettings();
-    EXPECT_EQ(blank.value(QStringLiteral("linksLimit")), qint64(250));
-    EXPECT_EQ(blank.value(QStringLiteral("timeout")), 4.0);
-    EXPECT_EQ(blank.value(QStringLiteral("userAgentString")), QStringLiteral("Checker/1"));
-    EXPECT_EQ(blank.value(QStringLiteral("levelsLimit")), CrwlUrl::defaultCrawlSettings().value("levelsLimit"));
-    EXPECT_EQ(blank.value(QStringLiteral("maxRPM")), CrwlUrl::defaultCrawlSettings().value("maxRPM"));
-    EXPECT_EQ(model.value(preference("levelsLimit")), CrwlUrl::defaultCrawlSettings().value("levelsLimit"));
+    EXPECT_EQ(blank.value(crawlKey::linksLimit), qint64(250));
+    EXPECT_EQ(blank.value(crawlKey::timeout), 4.0);
+    EXPECT_EQ(blank.value(crawlKey::userAgentString), QStringLiteral("Checker/1"));
+    EXPECT_EQ(blank.value(crawlKey::levelsLimit), CrwlUrl::defaultCrawlSettings().value(crawlKey::levelsLimit));
+    EXPECT_EQ(blank.value(crawlKey::maxRPM), CrwlUrl::defaultCrawlSettings().value(crawlKey::maxRPM));
+    EXPECT_EQ(
+        model.value(preference(crawlKey::levelsLimit)), CrwlUrl::defaultCrawlSettings().value(crawlKey::levelsLimit));
 }
 
 TEST_F(PreferencesModelTest, TheTextContentTabOffersWhatThePageTextReadsAndNoSearchChoice)

@@ -1,6 +1,7 @@
 // The preferences window in the main window: how it opens, that every control stores its
 // default at once and what reads the default sees it, and the window's settings-file items.
 #include "app/PreferencesWindow.h"
+#include "engine/CrawlSettingKeys.h"
 
 #include "app/AppDelegate.h"
 #include "app/DelegateActions.h"
@@ -166,8 +167,8 @@ TEST_F(PreferencesWindowTest, OpensFromTheToolbarTheEditMenuAndTheSitemapTabWith
         EXPECT_EQ(shell.window().findChild<QObject*>(QLatin1String(pruned)), nullptr) << pruned;
     }
     // The wheel scrolls a tab: its pop-ups and number fields take it only once focused.
-    for (const char* key : { "verbosity", "vizLevels", "timeout" })
-        EXPECT_EQ(prefs.control(QLatin1String(key))->focusPolicy(), Qt::StrongFocus) << key;
+    for (const QString& key : { QStringLiteral("verbosity"), QStringLiteral("vizLevels"), QString(crawlKey::timeout) })
+        EXPECT_EQ(prefs.control(key)->focusPolicy(), Qt::StrongFocus) << qPrintable(key);
     // The image sitemap alert names these two switches under Preferences > Sitemap.
     QWidget* sitemapTab = prefs.tabView()->tabViewItemWithIdentifier(PreferencesModel::kSitemapTab);
     for (const char* key : { "enableImageSitemap", "includeimagesinsitemap" }) {
@@ -279,11 +280,11 @@ TEST_F(PreferencesWindowTest, EveryBoundControlReachesTheCodeThatReadsItsKeyForA
     // Each key's reader where the scan reads it through more than a look-up of the key itself.
     using Reader = std::function<QVariant(const ScanReads&)>;
     const std::map<QString, Reader> readers {
-        { "checkImages",
+        { crawlKey::checkImages,
             [](const ScanReads& s) { return QVariant(CrwlParser::getCheckImages(s.settings->snapshot())); } },
-        { "loadImages",
+        { crawlKey::loadImages,
             [](const ScanReads& s) { return QVariant(s.record("http://h.test/i.png")->shouldLoadImages()); } },
-        { "dontFollowNofollowLinks",
+        { crawlKey::dontFollowNofollowLinks,
             [](const ScanReads& s) {
                 auto page = s.record(QStringLiteral("http://h.test/nf.html"));
                 auto occurrence = CrwlLinkInstance::make();
@@ -292,24 +293,24 @@ TEST_F(PreferencesWindowTest, EveryBoundControlReachesTheCodeThatReadsItsKeyForA
                 page->addInboundInstance(occurrence);
                 return QVariant(!s.hub->weShouldCrawlThisURL(page));
             } },
-        { "shouldTrimHash",
+        { crawlKey::shouldTrimHash,
             [](const ScanReads& s) { return QVariant(!settingBool(s.settings, crawlKey::shouldTrimHash)); } },
-        { "userAgentString",
+        { crawlKey::userAgentString,
             [](const ScanReads& s) {
                 return QVariant(QString::fromUtf8(
                     s.record("http://h.test/a")->makeServerRequest().valueForHTTPHeaderField("User-Agent")));
             } },
-        { "customHeaderAcceptLanguage",
+        { crawlKey::customHeaderAcceptLanguage,
             [](const ScanReads& s) {
                 return QVariant(QString::fromUtf8(
                     s.record("http://h.test/a")->makeServerRequest().valueForHTTPHeaderField("Accept-Language")));
             } },
-        { "timeout", [](const ScanReads& s) { return QVariant(qint64(settingTimeoutSeconds(s.settings))); } },
+        { crawlKey::timeout, [](const ScanReads& s) { return QVariant(qint64(settingTimeoutSeconds(s.settings))); } },
     };
     // The preferences a scan reads beyond their own value; those a new site starts with are
     // read from a new site.
     std::map<QString, Reader> preferenceReaders {
-        { "dontReportRedirects",
+        { crawlKey::dontReportRedirects,
             [](const ScanReads& s) {
                 const QVariant which = store().objectForKey(QStringLiteral("byStatusWhichStatus"));
                 store().setObject(qint64(2), QStringLiteral("byStatusWhichStatus"));
@@ -345,7 +346,7 @@ TEST_F(PreferencesWindowTest, EveryBoundControlReachesTheCodeThatReadsItsKeyForA
     };
 
     // The settings pane: every bound control, set as a user sets it; check boxes both ways.
-    pane.control(QStringLiteral("limitRPM"))->setProperty("checked", true);
+    pane.control(crawlKey::limitRPM)->setProperty("checked", true);
     for (const auto& row : crawlmere::settings::settingsBindingTable()) {
         SCOPED_TRACE(row.key.toStdString());
         QWidget* control = pane.control(row.key);
@@ -365,9 +366,9 @@ TEST_F(PreferencesWindowTest, EveryBoundControlReachesTheCodeThatReadsItsKeyForA
             field->setFocus();
             field->selectAll();
             QTest::keyClicks(field,
-                number                          ? QStringLiteral("17")
-                    : row.key == u"startingUrl" ? "http://h.test/b/"
-                                                : "x-t");
+                number                                 ? QStringLiteral("17")
+                    : row.key == crawlKey::startingUrl ? "http://h.test/b/"
+                                                       : "x-t");
             QTest::keyClick(field, Qt::Key_Return);
             expectRead(readers, row.key, number ? QVariant(field->text().toLongLong()) : QVariant(field->text()),
                 [&](const ScanReads& s) {
@@ -428,11 +429,11 @@ TEST_F(PreferencesWindowTest, WhatReadsADefaultSeesTheChangeMadeInTheWindow)
     app::PreferencesWindow& prefs = shell.preferencesWindow();
     prefs.showPrefs();
     crawlmere::settings::ConfigManager& sites = *shell.configManager();
-    const auto popUp = [&](const char* key) { return static_cast<QComboBox*>(prefs.control(QLatin1String(key))); };
-    const auto spin = [&](const char* key) { return static_cast<QSpinBox*>(prefs.control(QLatin1String(key))); };
+    const auto popUp = [&](const QString& key) { return static_cast<QComboBox*>(prefs.control(key)); };
+    const auto spin = [&](const QString& key) { return static_cast<QSpinBox*>(prefs.control(key)); };
 
     struct Reader {
-        const char* key;
+        QString key;
         std::function<void()> change;
         std::function<QVariant()> read;
         QVariant before;
@@ -446,16 +447,15 @@ TEST_F(PreferencesWindowTest, WhatReadsADefaultSeesTheChangeMadeInTheWindow)
             [] { return QVariant(crawlmere::platform::verbosity()); }, 0, 3 },
         { "sitesTableIconSize", [&] { popUp("sitesTableIconSize")->setCurrentIndex(2); },
             [&] { return QVariant(siteList->iconSize().height()); }, 42, 120 },
-        { "numberOfThreads", [&] { spin("numberOfThreads")->setValue(3); },
-            [&] { return sites.getBlankSettings().value(QStringLiteral("numberOfThreads")); }, qint64(12), qint64(3) },
-        { "linksLimit", [&] { spin("linksLimit")->setValue(500); },
-            [&] { return sites.getBlankSettings().value(QStringLiteral("linksLimit")); }, qint64(2000000),
-            qint64(500) },
-        { "timeout", [&] { static_cast<QDoubleSpinBox*>(prefs.control(QStringLiteral("timeout")))->setValue(5); },
-            [&] { return sites.getBlankSettings().value(QStringLiteral("timeout")); }, 30.0, 5.0 },
+        { crawlKey::numberOfThreads, [&] { spin(crawlKey::numberOfThreads)->setValue(3); },
+            [&] { return sites.getBlankSettings().value(crawlKey::numberOfThreads); }, qint64(12), qint64(3) },
+        { crawlKey::linksLimit, [&] { spin(crawlKey::linksLimit)->setValue(500); },
+            [&] { return sites.getBlankSettings().value(crawlKey::linksLimit); }, qint64(2000000), qint64(500) },
+        { crawlKey::timeout, [&] { static_cast<QDoubleSpinBox*>(prefs.control(crawlKey::timeout))->setValue(5); },
+            [&] { return sites.getBlankSettings().value(crawlKey::timeout); }, 30.0, 5.0 },
     };
     for (const Reader& reader : readers) {
-        SCOPED_TRACE(reader.key);
+        SCOPED_TRACE(reader.key.toStdString());
         EXPECT_EQ(reader.read(), reader.before);
         reader.change();
         EXPECT_EQ(reader.read(), reader.after);
@@ -671,19 +671,19 @@ TEST_F(PreferencesWindowTest, HelpTopicsStandBesideTheirControlsInEveryWindow)
         for (QToolButton* button : top->findChildren<QToolButton*>(QStringLiteral("helpButton")))
             buttons.insert(button->property("helpTopic").toString(), button);
     }
-    const std::pair<const char*, const char*> placed[] = { { "downloadTime:", "inspectorDownloadTime" },
+    const std::pair<const char*, QString> placed[] = { { "downloadTime:", "inspectorDownloadTime" },
         { "schedule_overview:", "refreshScheduleToolButton" }, { "visualisation:", "exportAsDotButton" },
         { "lastmod:", "includelastmodinsitemap" }, { "lastmod:", "includeLastModInXML" }, { "verbosity:", "verbosity" },
-        { "redirectcolour:", "displayLabelsForRedirects" }, { "soft404:", "shouldCheckForSoft404" },
-        { "localdefault:", "defaultLocalFileName" }, { "formactions:", "formActions" },
+        { "redirectcolour:", "displayLabelsForRedirects" }, { "soft404:", crawlKey::shouldCheckForSoft404 },
+        { "localdefault:", crawlKey::defaultLocalFileName }, { "formactions:", "formActions" },
         { "sitemapFilenameOption:", "sitemapFilenameOptions" },
-        { "robotsSitemap:", "sitemapObservesCanonicalElsewhere" }, { "threads:", "numberOfThreads" },
-        { "threads:", "timeout" }, { "threads:", "maxRPM" } };
+        { "robotsSitemap:", "sitemapObservesCanonicalElsewhere" }, { "threads:", crawlKey::numberOfThreads },
+        { "threads:", crawlKey::timeout }, { "threads:", crawlKey::maxRPM } };
     for (const auto& [topic, control] : placed) {
-        SCOPED_TRACE(std::string(topic) + " " + control);
+        SCOPED_TRACE(std::string(topic) + " " + control.toStdString());
         const QList<QToolButton*> candidates = buttons.values(QLatin1String(topic));
         EXPECT_TRUE(std::any_of(candidates.cbegin(), candidates.cend(), [control](QToolButton* button) {
-            return button->parentWidget()->findChild<QWidget*>(QLatin1String(control)) != nullptr;
+            return button->parentWidget()->findChild<QWidget*>(control) != nullptr;
         }));
     }
     EXPECT_GE(buttons.uniqueKeys().size(), 36) << qPrintable(buttons.uniqueKeys().join(u' '));
@@ -724,15 +724,16 @@ TEST_F(PreferencesWindowTest, SettingsExportItemsWriteAFileThatImportsBackToTheS
     UserDefaults other(folder.filePath(QStringLiteral("other.plist")));
     other.setObject(QVariantList { QVariantMap { { QStringLiteral("id"), QStringLiteral("elsewhere-1") },
                         { QStringLiteral("name"), QStringLiteral("there") },
-                        { QStringLiteral("startingUrl"), QStringLiteral("https://there.test/") } } },
+                        { crawlKey::startingUrl, QStringLiteral("https://there.test/") } } },
         QStringLiteral("websites"));
     crawlmere::settings::ConfigManager elsewhere(other);
     elsewhere.applicationHasFinishedLaunching();
     ASSERT_TRUE(elsewhere.openLcsettingsFile(one));
     const auto imported = elsewhere.settingsForID(selected.value(QStringLiteral("id")).toString());
     ASSERT_TRUE(imported.has_value());
-    for (const char* key : { "id", "name", "startingUrl", "linksLimit", "checkImages" })
-        EXPECT_EQ(imported->value(QLatin1String(key)), selected.value(QLatin1String(key))) << key;
+    for (const QString& key : { QStringLiteral("id"), QStringLiteral("name"), QString(crawlKey::startingUrl),
+             QString(crawlKey::linksLimit), QString(crawlKey::checkImages) })
+        EXPECT_EQ(imported->value(key), selected.value(key)) << qPrintable(key);
     // The batch holds every site of the list; all of them exist there now but one.
     EXPECT_EQ(elsewhere.openLcsbatchFile(all), sites.websites().size() - 1);
     // Imported here, the file selects the existing site and adds nothing.
@@ -780,7 +781,7 @@ TEST_F(PreferencesWindowTest, StartUpFocusesTheUrlFieldAndTheFewResultsAlertOpen
     shell.launch();
     app::MainWindow& window = shell.window();
     auto* pane = static_cast<views::SitesPane*>(window.sitesPane());
-    EXPECT_EQ(window.focusWidget(), pane->settingsPane()->control(QStringLiteral("startingUrl")));
+    EXPECT_EQ(window.focusWidget(), pane->settingsPane()->control(crawlKey::startingUrl));
 
     shell.configManager()->newConfigWithURL(site.url(QStringLiteral("/")));
     window.goButton()->click();

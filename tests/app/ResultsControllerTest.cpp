@@ -1,4 +1,5 @@
 #include "app/ResultsController.h"
+#include "engine/CrawlSettingKeys.h"
 
 #include "app/FileDialogSavePanel.h"
 #include "app/MainInterface.h"
@@ -331,7 +332,7 @@ TEST_F(ResultsControllerTest, ExportsOfAnEmptyViewBeepAndTheImageSitemapNeedsIma
     QTemporaryDir folder;
     const QString settingsFile = folder.filePath(QStringLiteral("site.lcsettings"));
     const QVariantMap noImages { { "id", "20260101-120000-9" }, { "name", "no images" },
-        { "startingUrl", QStringLiteral("https://example.test/") }, { "checkImages", false } };
+        { crawlKey::startingUrl, QStringLiteral("https://example.test/") }, { crawlKey::checkImages, false } };
     ASSERT_TRUE(crawlmere::platform::PropertyList::writeXmlFile(settingsFile, noImages).ok());
     ASSERT_TRUE(shell->configManager()->openLcsettingsFile(settingsFile));
     for (const char* key : { "enableImageSitemap", "includeimagesinsitemap" })
@@ -517,8 +518,8 @@ TEST_F(ResultsControllerTest, AScanKeepingItsArchiveExportsItToTheSitesFolderOnc
     ASSERT_TRUE(QDir().mkpath(out));
     const QString settingsFile = folder.filePath(QStringLiteral("site.lcsettings"));
     const QVariantMap archived { { "id", "20260101-120000-7" }, { "name", "archived" },
-        { "startingUrl", site.server.url(QStringLiteral("/")) }, { "shouldArchive", true },
-        { "archiveSaveLocation", out } };
+        { crawlKey::startingUrl, site.server.url(QStringLiteral("/")) }, { crawlKey::shouldArchive, true },
+        { crawlKey::archiveSaveLocation, out } };
     ASSERT_TRUE(crawlmere::platform::PropertyList::writeXmlFile(settingsFile, archived).ok());
     ASSERT_TRUE(shell->configManager()->openLcsettingsFile(settingsFile));
     go().click();
@@ -545,10 +546,10 @@ TEST_F(ResultsControllerTest, TheSitemapKeepsTheScannedSitesSettingsWhicheverSit
     QTemporaryDir folder;
     const QString settingsFile = folder.filePath(QStringLiteral("other.lcsettings"));
     const QVariantMap other { { "id", "20260101-120000-8" }, { "name", "other" },
-        { "startingUrl", QStringLiteral("https://other.test/") },
+        { crawlKey::startingUrl, QStringLiteral("https://other.test/") },
         { "sitemapRules",
-            QVariantList { QVariantMap { { "contains", "/p/" }, { "match", false }, { "priority", "0.1" },
-                { "update", "never" } } } } };
+            QVariantList { QVariantMap {
+                { "contains", "/p/" }, { "match", false }, { "priority", "0.1" }, { "update", "never" } } } } };
     ASSERT_TRUE(crawlmere::platform::PropertyList::writeXmlFile(settingsFile, other).ok());
     ASSERT_TRUE(shell->configManager()->openLcsettingsFile(settingsFile));
     ASSERT_NE(shell->configManager()->getIDForCurrentSite(), scannedID);
@@ -559,8 +560,7 @@ TEST_F(ResultsControllerTest, TheSitemapKeepsTheScannedSitesSettingsWhicheverSit
     // The sitemap's rules and the root its index names are the scanned site's.
     const auto& manager = shell->results().sitemapManager();
     EXPECT_EQ(manager.crawlSettings().value(QStringLiteral("id")).toString(), scannedID);
-    EXPECT_EQ(manager.crawlSettings().value(QStringLiteral("startingUrl")).toString(),
-        site.server.url(QStringLiteral("/")));
+    EXPECT_EQ(manager.crawlSettings().value(crawlKey::startingUrl).toString(), site.server.url(QStringLiteral("/")));
     EXPECT_FALSE(manager.ruleThatApplies(site.server.url(QStringLiteral("/p/1"))));
     // So it stays when the selected site's rules are saved.
     shell->results().sitemapRulesDidChange();
@@ -602,8 +602,9 @@ TEST_F(ResultsControllerTest, TheSitemapUploadGoesToTheScannedSitesServerWhichev
         own.write("C's own sitemap");
     }
     const auto upload = [](const FtpTestServer& server, const char* folder, const char* user) {
-        return QVariantMap { { "ftpserver", "127.0.0.1" }, { "ftpport", QString::number(server.port()) },
-            { "ftpdirectory", QLatin1String(folder) }, { "ftpusername", QLatin1String(user) } };
+        return QVariantMap { { crawlKey::ftpserver, "127.0.0.1" },
+            { crawlKey::ftpport, QString::number(server.port()) }, { crawlKey::ftpdirectory, QLatin1String(folder) },
+            { crawlKey::ftpusername, QLatin1String(user) } };
     };
     defaults().setObject(2, QStringLiteral("sitemapOptions"));
     defaults().setObject(1, QStringLiteral("sitemapFilenameOptions"));
@@ -625,8 +626,8 @@ TEST_F(ResultsControllerTest, TheSitemapUploadGoesToTheScannedSitesServerWhichev
     QTemporaryDir folder;
     const QString settingsFile = folder.filePath(QStringLiteral("c.lcsettings"));
     QVariantMap siteC = upload(otherServer, "/wrong/", "user");
-    siteC.insert({ { "id", "20260101-120000-9" }, { "name", "C" }, { "startingUrl", "https://c.test/" },
-        { "ftppassword", "secret" } });
+    siteC.insert({ { "id", "20260101-120000-9" }, { "name", "C" }, { crawlKey::startingUrl, "https://c.test/" },
+        { crawlKey::ftppassword, "secret" } });
     ASSERT_TRUE(crawlmere::platform::PropertyList::writeXmlFile(settingsFile, siteC).ok());
     ASSERT_TRUE(sites.openLcsettingsFile(settingsFile));
     ASSERT_EQ(sites.getIDForCurrentSite(), "20260101-120000-9");
@@ -639,10 +640,10 @@ TEST_F(ResultsControllerTest, TheSitemapUploadGoesToTheScannedSitesServerWhichev
     ASSERT_NE(sheet, nullptr);
     window().menuItem(QStringLiteral("exportXMLMenuItem"))->trigger();
     ASSERT_TRUE(waitUntil([&] { return sheet->isVisible(); }));
-    const auto field = [&](const char* key) { return sheet->findChild<QLineEdit*>(QLatin1String(key)); };
-    EXPECT_EQ(field("ftpport")->text(), QString::number(scannedServer.port()));
-    EXPECT_EQ(field("ftpdirectory")->text(), "/up/");
-    field("ftppassword")->setText(QStringLiteral("secret"));
+    const auto field = [&](const QString& key) { return sheet->findChild<QLineEdit*>(key); };
+    EXPECT_EQ(field(crawlKey::ftpport)->text(), QString::number(scannedServer.port()));
+    EXPECT_EQ(field(crawlKey::ftpdirectory)->text(), "/up/");
+    field(crawlKey::ftppassword)->setText(QStringLiteral("secret"));
     sheet->findChild<QPushButton*>(QStringLiteral("ftpOKButton"))->click();
     ASSERT_TRUE(waitUntil([&] { return !prompts->alerts.isEmpty(); }, 60000));
     EXPECT_EQ(prompts->alerts.constLast().messageText, "ftp successful");
@@ -653,9 +654,9 @@ TEST_F(ResultsControllerTest, TheSitemapUploadGoesToTheScannedSitesServerWhichev
     EXPECT_EQ(own.readAll(), "C's own sitemap");
     EXPECT_FALSE(otherServer.commandLog().contains(QStringLiteral("STOR")));
     // The typed password is A's; C keeps its own settings, and B has none.
-    EXPECT_EQ(sites.settingsForID(idA).value_or(QVariantMap()).value("ftppassword"), "secret");
-    EXPECT_EQ(sites.getCurrentSettingsForExport().value("ftpdirectory"), "/wrong/");
-    EXPECT_TRUE(sites.settingsForID(idB).value_or(QVariantMap()).value("ftppassword").toString().isEmpty());
+    EXPECT_EQ(sites.settingsForID(idA).value_or(QVariantMap()).value(crawlKey::ftppassword), "secret");
+    EXPECT_EQ(sites.getCurrentSettingsForExport().value(crawlKey::ftpdirectory), "/wrong/");
+    EXPECT_TRUE(sites.settingsForID(idB).value_or(QVariantMap()).value(crawlKey::ftppassword).toString().isEmpty());
 }
 
 // The export items that would do nothing are disabled until there is something to export; their

@@ -4,6 +4,8 @@
 #include "app/MainWindow.h"
 #include "app/ResultsController.h"
 #include "app/SavePanelAnswer.h"
+#include "app/WindowTestSupport.h"
+#include "engine/CrawlSettingKeys.h"
 #include "engine/CrwlLinkInstance.h"
 #include "engine/CrwlUrl.h"
 #include "engine/ShellServices.h"
@@ -15,7 +17,6 @@
 #include "views/LinkViewMenus.h"
 #include "views/ResultTreeView.h"
 #include "views/qfOutlineView.h"
-#include "app/WindowTestSupport.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -72,8 +73,7 @@ protected:
         ASSERT_TRUE(server.start());
         const QString settings = folder.filePath(QStringLiteral("site.lcsettings"));
         ASSERT_TRUE(crawlmere::platform::PropertyList::writeXmlFile(settings,
-            QVariantMap {
-                { QStringLiteral("name"), QStringLiteral("Loop") }, { QStringLiteral("startingUrl"), server.url() } })
+            QVariantMap { { QStringLiteral("name"), QStringLiteral("Loop") }, { crawlKey::startingUrl, server.url() } })
                         .ok());
         shell.launch();
         ASSERT_TRUE(shell.delegate().applicationOpenFile(settings));

@@ -3,6 +3,7 @@
 // the application store and a headless scan of a settings file.
 #include "app/DiagnosticContent.h"
 #include "app/HeadlessScan.h"
+#include "engine/CrawlSettingKeys.h"
 
 #include "engine/CrawlSettingTable.h"
 #include "engine/CrwlUrl.h"
@@ -73,7 +74,7 @@ TEST(SettingReaders, EverySwitchStoredInEveryFormReadsAlikeEverywhere)
         const QString key = settingKey;
         for (const StoredForm& form : kForms) {
             SCOPED_TRACE(key.toStdString() + " stored as " + form.name);
-            const QVariantMap site { { QStringLiteral("startingUrl"), QStringLiteral("http://127.0.0.1/") },
+            const QVariantMap site { { crawlKey::startingUrl, QStringLiteral("http://127.0.0.1/") },
                 { key, form.value } };
             const auto scan = std::make_shared<CrawlSettings>(CrwlUrl::scanSettingsFor(site, store));
             EXPECT_EQ(engine::settingBool(scan, settingKey), form.on) << "the scan";
@@ -95,10 +96,10 @@ TEST(SettingReaders, EverySwitchStoredInEveryFormReadsAlikeEverywhere)
 
             app::DiagnosticContent diagnosis;
             diagnosis.setCrawlsettings(scan);
-            if (key == u"runJS") {
+            if (key == crawlKey::runJS) {
                 EXPECT_EQ(diagnosis.shown().javaScript, form.on) << "the request diagnosis";
             }
-            if (key == u"WebtallyAttemptAuthentication") {
+            if (key == crawlKey::WebtallyAttemptAuthentication) {
                 EXPECT_EQ(!diagnosis.shown().authenticationInfo.isEmpty(), form.on) << "the request diagnosis";
             }
         }

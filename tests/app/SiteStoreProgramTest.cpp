@@ -1,6 +1,7 @@
 // The site list under real programs that meet what they cannot change: a list another user
 // owns, a file this user may not read, a lock another program holds, a lock file of another user.
 #include "HeadlessProgramTestSupport.h"
+#include "engine/CrawlSettingKeys.h"
 #include "platform/PropertyList.h"
 
 #include <QCoreApplication>
@@ -90,7 +91,7 @@ struct Home {
     {
         const QString page = this->page();
         const QString path = folder.filePath(name + QStringLiteral(".lcsettings"));
-        const bool written = writeFixture(path, QVariantMap { { "name", name }, { "startingUrl", page } });
+        const bool written = writeFixture(path, QVariantMap { { "name", name }, { crawlKey::startingUrl, page } });
         return written && chownTo(path, kUser) ? path : QString();
     }
     /// The names in the stored site list.

@@ -1,6 +1,7 @@
 // The sitemap's File menu items in the main window after a scan: the graph window and its
 // Graphviz export, the CSV export, and the upload sheet.
 #include "app/SitemapReportActions.h"
+#include "engine/CrawlSettingKeys.h"
 
 #include "app/MainInterface.h"
 #include "app/MainWindow.h"
@@ -117,10 +118,11 @@ TEST(SitemapReportActions, TheUploadSheetShowsTheSelectedSitesServer)
     };
     Site table[] = {
         { "http://127.0.0.1:9/first/",
-            { { "ftpserver", "ftp.first.invalid" }, { "ftpport", "2121" }, { "ftpusername", "first" },
-                { "ftpdirectory", "www" }, { "ftpUsesTLS", true } },
+            { { crawlKey::ftpserver, "ftp.first.invalid" }, { crawlKey::ftpport, "2121" },
+                { crawlKey::ftpusername, "first" }, { crawlKey::ftpdirectory, "www" }, { crawlKey::ftpUsesTLS, true } },
             {} },
-        { "http://127.0.0.1:9/second/", { { "ftpserver", "ftp.second.invalid" }, { "ftpusername", "second" } }, {} },
+        { "http://127.0.0.1:9/second/",
+            { { crawlKey::ftpserver, "ftp.second.invalid" }, { crawlKey::ftpusername, "second" } }, {} },
         { "http://127.0.0.1:9/none/", {}, {} },
     };
     for (Site& site : table) {
@@ -143,18 +145,18 @@ TEST(SitemapReportActions, TheUploadSheetShowsTheSelectedSitesServer)
         select(site.id);
         shell.window().menuItem(QStringLiteral("beginFTPDialogMenuItem"))->trigger();
         ASSERT_TRUE(sheet->isVisible());
-        const auto field = [&](const char* key) { return sheet->findChild<QLineEdit*>(QLatin1String(key))->text(); };
-        EXPECT_EQ(field("ftpserver"), site.upload.value("ftpserver").toString());
-        EXPECT_EQ(field("ftpport"), site.upload.value("ftpport").toString());
-        EXPECT_EQ(field("ftpusername"), site.upload.value("ftpusername").toString());
-        EXPECT_EQ(field("ftpdirectory"), site.upload.value("ftpdirectory").toString());
-        EXPECT_EQ(sheet->findChild<QCheckBox*>(QStringLiteral("ftpUsesTLS"))->isChecked(),
-            site.upload.value("ftpUsesTLS").toBool());
+        const auto field = [&](const QString& key) { return sheet->findChild<QLineEdit*>(key)->text(); };
+        EXPECT_EQ(field(crawlKey::ftpserver), site.upload.value(crawlKey::ftpserver).toString());
+        EXPECT_EQ(field(crawlKey::ftpport), site.upload.value(crawlKey::ftpport).toString());
+        EXPECT_EQ(field(crawlKey::ftpusername), site.upload.value(crawlKey::ftpusername).toString());
+        EXPECT_EQ(field(crawlKey::ftpdirectory), site.upload.value(crawlKey::ftpdirectory).toString());
+        EXPECT_EQ(sheet->findChild<QCheckBox*>(crawlKey::ftpUsesTLS)->isChecked(),
+            site.upload.value(crawlKey::ftpUsesTLS).toBool());
         sheet->findChild<QPushButton*>(QStringLiteral("ftpCancelButton"))->click();
         EXPECT_FALSE(sheet->isVisible());
     }
     // Cancelled, the sheet wrote nothing into the site shown last.
-    EXPECT_EQ(sites.getCurrentSettingsForExport().value("ftpserver"), "ftp.first.invalid");
+    EXPECT_EQ(sites.getCurrentSettingsForExport().value(crawlKey::ftpserver), "ftp.first.invalid");
     shell.terminate();
 }
 

@@ -6,6 +6,8 @@
 #include "app/MainWindow.h"
 #include "app/ResultsController.h"
 #include "app/StatusLineField.h"
+#include "app/WindowTestSupport.h"
+#include "engine/CrawlSettingKeys.h"
 #include "engine/CrwlUrl.h"
 #include "engine/ShellServices.h"
 #include "engine/Z12Ara.h"
@@ -15,7 +17,6 @@
 #include "views/CrwlLinkInspectorWindowController.h"
 #include "views/InspectorWindows.h"
 #include "views/ResultTreeView.h"
-#include "app/WindowTestSupport.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -63,8 +64,7 @@ protected:
         ASSERT_TRUE(server.start());
         const QString settings = folder.filePath(QStringLiteral("site.lcsettings"));
         ASSERT_TRUE(crawlmere::platform::PropertyList::writeXmlFile(settings,
-            QVariantMap {
-                { QStringLiteral("name"), QStringLiteral("Loop") }, { QStringLiteral("startingUrl"), server.url() } })
+            QVariantMap { { QStringLiteral("name"), QStringLiteral("Loop") }, { crawlKey::startingUrl, server.url() } })
                         .ok());
         shell.launch();
         ASSERT_TRUE(shell.delegate().applicationOpenFile(settings));

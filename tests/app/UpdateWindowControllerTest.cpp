@@ -9,6 +9,7 @@
 #include "platform/UrlOpener.h"
 #include "platform/UserDefaults.h"
 #include "support/LoopbackServer.h"
+#include "support/MainQueue.h"
 #include "support/RawSocketServer.h"
 
 #include <QAction>
@@ -285,7 +286,8 @@ TEST_F(UpdateCheckTest, ACutDownloadLeavesNothingAndTheRetrySavesTheServedBytes)
     EXPECT_EQ(opener.opened[1], QUrl::fromLocalFile(downloads));
     EXPECT_EQ(view.sheetsClosed, 1);
     EXPECT_FALSE(view.progressRunning);
-    Dispatch::runFor(50ms);
+    ASSERT_TRUE(Dispatch::runUntil([&] { return terminations > 0; }, 10s));
+    ASSERT_TRUE(crawlmere::test::runQueuedWork());
     EXPECT_EQ(terminations, 1);
 }
 
@@ -299,7 +301,7 @@ TEST_F(UpdateCheckTest, AFailedStatusWritesNothingAndHostileNamesStayInTheDownlo
     settle();
     controller.loadUpdate();
     ASSERT_TRUE(Dispatch::runUntil([&] { return !controller.downloading(); }, 10s));
-    Dispatch::runFor(50ms);
+    ASSERT_TRUE(crawlmere::test::runQueuedWork());
     const QString downloads = home.path() + "/Downloads";
     EXPECT_TRUE(QDir(downloads).entryList(QDir::Files | QDir::Hidden).isEmpty());
     EXPECT_EQ(terminations, 0);

@@ -1,6 +1,7 @@
 // The window's logic of an archive export: exporting at once or asking, the answer to the folder
 // panel, the sheet of a background export, and cancelling it.
 #include "archive/ArchiveExportController.h"
+#include "engine/CrawlSettingKeys.h"
 
 #include "archive/ArchiveWriter.h"
 #include "engine/CrwlUrl.h"
@@ -33,7 +34,7 @@ protected:
         hub = std::make_shared<Z12Ara>(defaults);
         hub->setArchiveSink(writer);
         settings = std::make_shared<CrawlSettings>(CrwlUrl::defaultCrawlSettings());
-        settings->insert("startingUrl", "http://h.test/");
+        settings->insert(crawlKey::startingUrl, "http://h.test/");
         hub->setCrawlSettings(settings);
     }
     void TearDown() override { hub->setArchiveSink(nullptr); }
@@ -61,7 +62,7 @@ protected:
 TEST_F(ArchiveExportControllerTest, ASiteWithAFolderExportsAtOnceOthersAskAndTheAnswerIsKept)
 {
     defaults.setArgumentValue("exportEntireSite_Process", false);
-    settings->insert("archiveSaveLocation", dir.filePath("out"));
+    settings->insert(crawlKey::archiveSaveLocation, dir.filePath("out"));
     auto decision = controller.saveArchive(*hub);
     EXPECT_EQ(decision.step, Step::Export);
     EXPECT_EQ(decision.request.savePath, dir.filePath("out"));
@@ -69,7 +70,7 @@ TEST_F(ArchiveExportControllerTest, ASiteWithAFolderExportsAtOnceOthersAskAndThe
     EXPECT_EQ(decision.request.archiveLocation, dir.filePath("archive"));
     defaults.setArgumentValue("exportEntireSite_Process", QVariant());
 
-    settings->insert("archiveSaveLocation", "");
+    settings->insert(crawlKey::archiveSaveLocation, "");
     decision = controller.saveArchive(*hub);
     ASSERT_EQ(decision.step, Step::AskForFolder);
     EXPECT_EQ(decision.scannedSiteId, hub->getDataBelongsToID());

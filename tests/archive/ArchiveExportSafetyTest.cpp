@@ -2,6 +2,7 @@
 // the preferences choose, unwritable and full locations, another user's links and folders, and
 // cancelling.
 #include "ArchiveExportTestSupport.h"
+#include "engine/CrawlSettingKeys.h"
 
 using namespace crawlmere::test::archiveexport;
 
@@ -9,7 +10,7 @@ namespace {
 
 TEST_F(ArchiveExportTest, AHostileArchiveWritesNothingOutsideAndOverwritesNothing)
 {
-    auto settings = std::make_shared<CrawlSettings>(QVariantMap { { "defaultLocalFileName", "../x" } });
+    auto settings = std::make_shared<CrawlSettings>(QVariantMap { { crawlKey::defaultLocalFileName, "../x" } });
     const QString longName = QString(300, u'n');
     const QStringList urls { "http://h.test/%2e%2e/%2e%2e/evil.html", "http://h.test/..%2f..%2fescape",
         "http://h.test/p?x=/../../x", "http://h.test/" + longName + ".html", "http://h.test/Twin.html",
@@ -62,7 +63,7 @@ TEST_F(ArchiveExportTest, BothModesNameAFoldersPageAsThePreferencesSay)
     archive("http://h.test:8080/about/", "<html><a href=\"../\">Home</a></html>");
     ASSERT_TRUE(writer->saveArchive());
     for (const bool process : { true, false }) {
-        auto request = requestFor({ { "defaultLocalFileName", "index.html" } }, process);
+        auto request = requestFor({ { crawlKey::defaultLocalFileName, "index.html" } }, process);
         request.defaultsLocalFileName = QStringLiteral(" start.htm\n");
         const auto result = ArchiveExport(request).exportFilesForDate();
         ASSERT_FALSE(result.outputFolder.isEmpty());
@@ -70,8 +71,7 @@ TEST_F(ArchiveExportTest, BothModesNameAFoldersPageAsThePreferencesSay)
             << process;
         if (process) {
             const QString home = QString::fromUtf8(readAll(result.outputFolder + "/h.test_8080/start.htm"));
-            EXPECT_EQ(home, "<html><a href=\"../h.test_8080/about/start.htm\">About</a> "
-                            "<a href=\"../h.test_8080/start.htm\">Home</a></html>");
+            EXPECT_EQ(home, "<html><a href=\"about/start.htm\">About</a> <a href=\"start.htm\">Home</a></html>");
         }
     }
 }
@@ -94,6 +94,35 @@ TEST_F(ArchiveExportTest, AnUnwritableLocationIsReportedOnceWithItsFullPath)
         EXPECT_EQ(log.count('\n'), 1) << log.toStdString();
         EXPECT_TRUE(result.failure.contains(sandbox.filePath("file/inside"))) << result.failure.toStdString();
         EXPECT_EQ(result.filesWritten, 0);
+    }
+}
+
+TEST_F(ArchiveExportTest, OnlyTheLastFolderOfTheLocationIsMadeAsForASavedFile)
+{
+    archive(QStringLiteral("http://h.test/r.png"), "bytes", /*html=*/false);
+    ASSERT_TRUE(writer->saveArchive());
+    const struct {
+        const char* location;
+        bool exported;
+    } cases[] = {
+        { "new", true }, // the folder named is made in one that is there
+        { "missing/dir", false }, // a folder on the way is missing: nothing is made
+        { "missing/dir/deeper", false },
+    };
+    for (const auto& c : cases) {
+        auto request = requestFor({}, /*process=*/false);
+        request.savePath = sandbox.filePath(QLatin1String(c.location));
+        ::testing::internal::CaptureStderr();
+        const auto result = ArchiveExport(request).exportFilesForDate();
+        ::testing::internal::GetCapturedStderr();
+        EXPECT_EQ(result.filesWritten, c.exported ? 1 : 0) << c.location;
+        if (c.exported) {
+            EXPECT_TRUE(result.outputFolder.startsWith(request.savePath + u'/')) << result.outputFolder.toStdString();
+            continue;
+        }
+        EXPECT_EQ(result.failure.toStdString(),
+            ("cannot write " + request.savePath + ": No such file or directory").toStdString());
+        EXPECT_FALSE(QFileInfo::exists(sandbox.filePath("missing"))) << c.location;
     }
 }
 

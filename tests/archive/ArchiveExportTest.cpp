@@ -2,6 +2,7 @@
 // exported in both modes; the Process copy walked link by link and scanned again from disc with its
 // site stopped: redirects, spellings, encodings, names taken twice; and the small text operations.
 #include "ArchiveExportTestSupport.h"
+#include "engine/CrawlSettingKeys.h"
 
 using namespace crawlmere::test::archiveexport;
 
@@ -64,7 +65,8 @@ TEST_F(ArchiveExportTest, ALoopbackSiteIsArchivedExactlyAndItsProcessCopyBrowses
         });
     }
     ASSERT_TRUE(server.start());
-    const QVariantMap crawlSettings { { "shouldArchive", true }, { "linkedFiles", true }, { "shouldParseCSS", true } };
+    const QVariantMap crawlSettings { { crawlKey::shouldArchive, true }, { crawlKey::linkedFiles, true },
+        { crawlKey::shouldParseCSS, true } };
     auto hub = crawlmere::test::scanSite(server.url(), crawlSettings, writer);
     ASSERT_TRUE(hub->crawlFinished());
 
@@ -92,16 +94,15 @@ TEST_F(ArchiveExportTest, ALoopbackSiteIsArchivedExactlyAndItsProcessCopyBrowses
     for (const QString& file : files)
         EXPECT_EQ(danglingReferences(root, root + u'/' + file), QStringList()) << file.toStdString();
     const QString home = QString::fromUtf8(readAll((root + u'/' + port + "index.html")));
-    // Every page is as deep as the port's folder: links climb out of it and back in.
-    const QString in = QStringLiteral("../") + port;
-    EXPECT_TRUE(home.contains("href=\"" + in + "docs/deep/page.html#part\"")) << home.toStdString();
-    EXPECT_TRUE(home.contains("href=\"" + in + "about/index.html\">About again")) << home.toStdString();
+    // Links hold inside the port's folder: they never name it.
+    EXPECT_TRUE(home.contains("href=\"docs/deep/page.html#part\"")) << home.toStdString();
+    EXPECT_TRUE(home.contains("href=\"about/index.html\">About again")) << home.toStdString();
     EXPECT_TRUE(home.contains("<p> about/ </p>")); // text between tags stays
     const QString deep = QString::fromUtf8(readAll(root + u'/' + port + "docs/deep/page.html"));
-    EXPECT_EQ(deep.count("href=\"../../../" + port + "index.html\""), 2) << deep.toStdString();
+    EXPECT_EQ(deep.count("href=\"../../index.html\""), 2) << deep.toStdString();
     EXPECT_EQ(readAll((root + u'/' + port + "img/logo.png")), png);
-    EXPECT_TRUE(readAll((root + u'/' + port + "css/site.css")).contains("url('../" + in.toUtf8() + "img/bg.png')"));
-    EXPECT_TRUE(readAll((root + u'/' + port + "a/b.php.x=1.html")).contains("href=\"../" + in.toUtf8() + "about/index.html#team\""));
+    EXPECT_TRUE(readAll((root + u'/' + port + "css/site.css")).contains("url('../img/bg.png')"));
+    EXPECT_TRUE(readAll((root + u'/' + port + "a/b.php.x=1.html")).contains("href=\"../about/index.html#team\""));
 
     // The copy scanned from disc finds every link.
     auto local = crawlmere::test::scanSite(QStringLiteral("file://") + (root + u'/' + port + "index.html"), {});
@@ -129,7 +130,8 @@ struct Rescan {
 Rescan rescan(const QString& page, const QString& liveRoot, bool withFiles)
 {
     auto local = crawlmere::test::scanSite(QStringLiteral("file://") + page,
-        { { "linkedFiles", withFiles }, { "shouldParseCSS", withFiles }, { "checkImages", withFiles } });
+        { { crawlKey::linkedFiles, withFiles }, { crawlKey::shouldParseCSS, withFiles },
+            { crawlKey::checkImages, withFiles } });
     Rescan found;
     EXPECT_TRUE(local->crawlFinished());
     for (const auto& item : local->linksCollection()) {
@@ -191,7 +193,8 @@ TEST_F(ArchiveExportTest, ASiteOfRedirectsMixedSpellingsEncodingsAndQueriesBrows
     redirect("/tutorial/appetite2.html", "appetite3", 302);
     redirect("/tutorial/appetite3", (root + "/tutorial/whetting-your-appetite.html").toStdString(), 301);
 
-    const QVariantMap crawlSettings { { "shouldArchive", true }, { "linkedFiles", true }, { "shouldParseCSS", true } };
+    const QVariantMap crawlSettings { { crawlKey::shouldArchive, true }, { crawlKey::linkedFiles, true },
+        { crawlKey::shouldParseCSS, true } };
     auto hub = crawlmere::test::scanSite(server.url(), crawlSettings, writer);
     ASSERT_TRUE(hub->crawlFinished());
     EXPECT_EQ(hub->badLinkCount(), 0);
@@ -246,9 +249,9 @@ TEST_F(ArchiveExportTest, ALinkToAnAddressThatRedirectsLeadsToThePageInBothModes
     EXPECT_EQ(filesBelow(processed.outputFolder),
         (QStringList { "h.test_8080/tutorial/contents.html", "h.test_8080/tutorial/whetting.html" }));
     EXPECT_EQ(readAll(processed.outputFolder + "/h.test_8080/tutorial/contents.html").toStdString(),
-        "<html><a href=\"../../h.test_8080/tutorial/whetting.html#top\">Next</a> "
-        "<a href=\"../../h.test_8080/tutorial/whetting.html\">Two</a> "
-        "<a href=\"../../h.test_8080/tutorial/whetting.html\">Three</a></html>");
+        "<html><a href=\"whetting.html#top\">Next</a> "
+        "<a href=\"whetting.html\">Two</a> "
+        "<a href=\"whetting.html\">Three</a></html>");
 
     // Preserve rewrites nothing: each address gets a page that leads on to the page's file.
     const auto preserved = ArchiveExport(requestFor({}, /*process=*/false)).exportFilesForDate();
@@ -280,19 +283,21 @@ TEST_F(ArchiveExportTest, ProcessRewritesEachSpellingOfAnArchivedAddressAndNoOth
                                                       "h.test_8080/p.php.a=1&b=2.html", "h.test_8080/x/y/page.html",
                                                       "h.test_8080/z.html" }));
     EXPECT_EQ(readAll(processed.outputFolder + "/h.test_8080/index.html").toStdString(),
-        "<html><a href=\"http://h.test:8080/X/Y/page.html\">broken</a> <a href=\"http://h.test:8080/X/Y/page.html\">broken</a> "
-        "<a href=\"../h.test_8080/x/y/page.html\">page</a>\n"
-        "<a href=\"../h.test_8080/z.html\">z</a> <a href=\"../h.test_8080/z.html\">z</a> "
-        "<a href=\"../h.test_8080/Up.html\">up</a>\n"
+        "<html><a href=\"http://h.test:8080/X/Y/page.html\">broken</a> <a "
+        "href=\"http://h.test:8080/X/Y/page.html\">broken</a> "
+        "<a href=\"x/y/page.html\">page</a>\n"
+        "<a href=\"z.html\">z</a> <a href=\"z.html\">z</a> "
+        "<a href=\"Up.html\">up</a>\n"
         "<a href=\"http://elsewhere.test/A.html\">away</a> <a href=\"mailto:a@h.test\">mail</a> "
-        "<a href=\"../h.test_8080/p.php.a=1&b=2.html\">p</a></html>");
+        "<a href=\"p.php.a=1&amp;b=2.html\">p</a></html>");
     const auto preserved = ArchiveExport(requestFor({}, /*process=*/false)).exportFilesForDate();
     EXPECT_TRUE(filesBelow(preserved.outputFolder).contains("h.test_8080/Up.html"));
 }
 
 TEST_F(ArchiveExportTest, APageInItsOwnEncodingIsRewrittenInItAndNoLinkLeadsToAFileNotWritten)
 {
-    const QByteArray latin("<html><head><meta charset=\"windows-1252\"></head><body>caf\xE9 cr\xE8me <a href=\"z.html\">z</a></body></html>");
+    const QByteArray latin("<html><head><meta charset=\"windows-1252\"></head><body>caf\xE9 cr\xE8me <a "
+                           "href=\"/z.html\">z</a></body></html>");
     const QByteArray undecodable("<html><head><meta charset=\"utf-8\"></head><body>\xFF\xFE <a href=\"z.html\">z</a></body></html>");
     // A second mark would be lost in decoding: the page is not the same bytes once encoded again.
     const QByteArray twice = QByteArray("\xFF\xFE\xFF\xFE", 4) + QByteArray(reinterpret_cast<const char*>(u"<a href=\"z.html\">z</a>"), 46);
@@ -311,11 +316,12 @@ TEST_F(ArchiveExportTest, APageInItsOwnEncodingIsRewrittenInItAndNoLinkLeadsToAF
     const QString root = processed.outputFolder + "/h.test_8080/";
     EXPECT_EQ(filesBelow(root), (QStringList { "latin.html", "twice.html", "undecodable.html", "z.html" }));
     EXPECT_EQ(readAll(root + "twice.html"), twice);
-    EXPECT_EQ(readAll(root + "latin.html"), QByteArray(latin).replace("\"z.html\"", "\"../h.test_8080/z.html\""));
+    EXPECT_EQ(readAll(root + "latin.html"), QByteArray(latin).replace("\"/z.html\"", "\"z.html\""));
     EXPECT_EQ(readAll(root + "undecodable.html"), undecodable);
-    EXPECT_EQ(readAll(root + "z.html").toStdString(), "<html><a href=\"../h.test_8080/latin.html\">l</a> "
-                                        "<a href=\"../h.test_8080/undecodable.html\">u</a> "
-                                        "<a href=\"http://h.test:8080/tiny.html\">t</a> <a href=\"http://h.test:8080/lost.html\">l</a></html>");
+    EXPECT_EQ(readAll(root + "z.html").toStdString(),
+        "<html><a href=\"latin.html\">l</a> "
+        "<a href=\"undecodable.html\">u</a> "
+        "<a href=\"http://h.test:8080/tiny.html\">t</a> <a href=\"http://h.test:8080/lost.html\">l</a></html>");
 }
 
 TEST_F(ArchiveExportTest, AFileWhoseQueryHidesItsTypeGetsItsExtensionAndTheLinksSaySo)
@@ -333,10 +339,11 @@ TEST_F(ArchiveExportTest, AFileWhoseQueryHidesItsTypeGetsItsExtensionAndTheLinks
     EXPECT_EQ(filesBelow(root), (QStringList { "_static/theme.css.2022.1.css", "app.js.v=3.js", "img/i.png.1.png",
                                     "img/plain.png", "index.html" }));
     EXPECT_EQ(readAll(root + "index.html").toStdString(),
-        "<html><link rel=\"stylesheet\" href=\"../h.test_8080/_static/theme.css.2022.1.css\">"
-        "<script src=\"../h.test_8080/app.js.v=3.js\"></script><img src=\"../h.test_8080/img/i.png.1.png\">"
-        "<img src=\"../h.test_8080/img/plain.png\"></html>");
-    EXPECT_EQ(readAll(root + "_static/theme.css.2022.1.css").toStdString(), "h1 { background: url('../../h.test_8080/img/i.png.1.png') }");
+        "<html><link rel=\"stylesheet\" href=\"_static/theme.css.2022.1.css\">"
+        "<script src=\"app.js.v=3.js\"></script><img src=\"img/i.png.1.png\">"
+        "<img src=\"img/plain.png\"></html>");
+    EXPECT_EQ(
+        readAll(root + "_static/theme.css.2022.1.css").toStdString(), "h1 { background: url('../img/i.png.1.png') }");
 }
 
 /// Serves each page of `site` (path → body and type) on `server`.
@@ -365,7 +372,7 @@ TEST_F(ArchiveExportTest, APageUnderTwoAddressesIsOneFileAndTwoPagesWantingOneNa
     LoopbackServer server;
     serveSite(server, site);
     ASSERT_TRUE(server.start());
-    auto hub = crawlmere::test::scanSite(server.url(), { { "shouldArchive", true } }, writer);
+    auto hub = crawlmere::test::scanSite(server.url(), { { crawlKey::shouldArchive, true } }, writer);
     ASSERT_TRUE(hub->crawlFinished());
     const QVariantMap settings = hub->getCrawlSettings()->snapshot();
     hub->setArchiveSink(nullptr);
@@ -384,12 +391,12 @@ TEST_F(ArchiveExportTest, APageUnderTwoAddressesIsOneFileAndTwoPagesWantingOneNa
     for (const QString& file : files)
         EXPECT_EQ(danglingReferences(root, root + u'/' + file, /*webLeaves=*/true).join(u'\n').toStdString(), "");
     EXPECT_EQ(readAll(root + u'/' + port + "index.html").toStdString(),
-        "<html><body><a href=\"../" + port.toStdString() + "index.html\">Home</a> <a href=\"../" + port.toStdString()
-            + "index.html\">Home</a> <a href=\"../" + port.toStdString() + "about/index.html\">About</a>\n<a href=\"../"
-            + port.toStdString() + "about/index-2.html\">Team</a> <a href=\"../" + port.toStdString()
-            + "x-2.html\">X</a> <a href=\"../" + port.toStdString() + "x.html/y.html\">Y</a></body></html>");
+        "<html><body><a href=\"index.html\">Home</a> <a href=\"index.html\">Home</a> <a "
+        "href=\"about/index.html\">About</a>\n"
+        "<a href=\"about/index-2.html\">Team</a> <a href=\"x-2.html\">X</a> <a "
+        "href=\"x.html/y.html\">Y</a></body></html>");
     EXPECT_TRUE(readAll(root + u'/' + port + "about/index-2.html").contains("team"));
-    EXPECT_TRUE(readAll(root + u'/' + port + "x-2.html").contains("x <a href=\"../" + port.toUtf8() + "x.html/y.html\""));
+    EXPECT_TRUE(readAll(root + u'/' + port + "x-2.html").contains("x <a href=\"x.html/y.html\""));
     const Rescan offline = rescan(root + u'/' + port + "index.html", server.url(QString()), /*withFiles=*/false);
     EXPECT_EQ(offline.checked.size(), 5) << offline.checked.join(u'\n').toStdString();
     EXPECT_EQ(offline.bad.join(u'\n').toStdString(), "");
@@ -444,7 +451,8 @@ TEST_F(ArchiveExportTest, PagesInEveryEncodingAreRewrittenInItAndASheetReadAsAsc
     LoopbackServer server;
     serveSite(server, site);
     ASSERT_TRUE(server.start());
-    const QVariantMap crawlSettings { { "shouldArchive", true }, { "linkedFiles", true }, { "shouldParseCSS", true } };
+    const QVariantMap crawlSettings { { crawlKey::shouldArchive, true }, { crawlKey::linkedFiles, true },
+        { crawlKey::shouldParseCSS, true } };
     auto hub = crawlmere::test::scanSite(server.url(), crawlSettings, writer);
     ASSERT_TRUE(hub->crawlFinished());
     const QVariantMap settings = hub->getCrawlSettings()->snapshot();
@@ -466,12 +474,12 @@ TEST_F(ArchiveExportTest, PagesInEveryEncodingAreRewrittenInItAndASheetReadAsAsc
         QStringDecoder decoder(page.charset);
         const QString text = decoder.decode(written.mid(page.mark.size()));
         EXPECT_FALSE(decoder.hasError());
-        EXPECT_EQ(text.toStdString(), pageText(page, "../" + port, "index.html").toStdString());
+        EXPECT_EQ(text.toStdString(), pageText(page, "", "index.html").toStdString());
         EXPECT_EQ(danglingReferences(root, file, /*webLeaves=*/true, text).join(u'\n').toStdString(), "");
     }
     // The sheet's bytes read as ASCII, as a browser reads them, and stay so.
     const QByteArray sheet = readAll(root + u'/' + port + "s.css");
-    EXPECT_EQ(sheet.toStdString(), "@charset \"utf-16\"; body { background: url('../" + port.toStdString() + "bg.png') }");
+    EXPECT_EQ(sheet.toStdString(), "@charset \"utf-16\"; body { background: url('bg.png') }");
     EXPECT_EQ(danglingReferences(root, root + u'/' + port + "s.css", /*webLeaves=*/true).join(u'\n').toStdString(), "");
 }
 

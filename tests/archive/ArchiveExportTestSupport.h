@@ -60,14 +60,18 @@ inline QStringList filesBelow(const QString& root)
 inline QStringList danglingReferences(
     const QString& root, const QString& file, bool webLeaves = false, std::optional<QString> decoded = std::nullopt)
 {
-    static const QRegularExpression attribute(QStringLiteral("(?:href|src)=[\"']([^\"']*)[\"']"));
+    static const QRegularExpression attribute(QStringLiteral("(?:href|src)=(?:\"([^\"]*)\"|'([^']*)'|([^\\s\"'>]+))"));
     static const QRegularExpression styleUrl(QStringLiteral("url\\(\\s*['\"]?([^'\")]*)['\"]?\\s*\\)"));
     const QString text = decoded ? *decoded : QString::fromUtf8(readAll(file));
     QStringList dangling;
     for (const QRegularExpression* pattern : { &attribute, &styleUrl }) {
         auto matches = pattern->globalMatch(text);
         while (matches.hasNext()) {
-            QString reference = matches.next().captured(1);
+            const auto match = matches.next();
+            // As a browser reads the value: the first group that took part, its references decoded.
+            QString reference = match.captured(1) + match.captured(2) + match.captured(3);
+            reference.replace(QStringLiteral("&quot;"), QStringLiteral("\"")).replace(QStringLiteral("&#39;"), QStringLiteral("'"));
+            reference.replace(QStringLiteral("&amp;"), QStringLiteral("&"));
             if (webLeaves && (reference.contains(QStringLiteral("://")) || reference.startsWith(QStringLiteral("//")))) {
                 dangling.append(QDir(root).relativeFilePath(file) + QStringLiteral(" leaves for ") + reference);
                 continue;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "archive/ArchiveWriter.h"
+#include "engine/CrawlSettingKeys.h"
 #include "engine/CrawlSettings.h"
 #include "engine/CrwlUrl.h"
 #include "engine/EngineDefaults.h"
@@ -25,7 +26,7 @@ inline std::shared_ptr<Z12Ara> scanSite(
     auto& defaults = platform::UserDefaults::standard();
     engine::registerEngineDefaults(defaults);
     QVariantMap settings = CrwlUrl::defaultCrawlSettings();
-    settings.insert(QStringLiteral("startingUrl"), startingUrl);
+    settings.insert(crawlKey::startingUrl, startingUrl);
     for (auto it = values.cbegin(); it != values.cend(); ++it)
         settings.insert(it.key(), it.value());
 
@@ -33,7 +34,7 @@ inline std::shared_ptr<Z12Ara> scanSite(
     hub->setArchiveSink(sink);
 
     bool done = false;
-    const bool archiving = settings.value(QStringLiteral("shouldArchive")).toBool();
+    const bool archiving = settings.value(crawlKey::shouldArchive).toBool();
     auto& center = platform::NotificationCenter::defaultCenter();
     const int owner = 0;
     center.addObserver(

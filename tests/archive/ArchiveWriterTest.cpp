@@ -1,6 +1,7 @@
 // The archive writer: which records are archived, the names of their files, the index and its
 // property list, and many pages archived at once.
 #include "archive/ArchiveWriter.h"
+#include "engine/CrawlSettingKeys.h"
 
 #include "engine/CrwlUrl.h"
 #include "engine/EngineDefaults.h"
@@ -101,8 +102,8 @@ TEST_F(ArchiveWriterTest, BodiesUnderTwoBytesAreNotArchived)
 
 TEST_F(ArchiveWriterTest, RuleListsOfTheSettingsFilterWhileTheDefaultIsOn)
 {
-    settings->insert(QStringLiteral("followBlacklistArray"), QStringList { QStringLiteral(" private ") });
-    settings->insert(QStringLiteral("followWhitelistArray"), QStringList { QStringLiteral("/docs/") });
+    settings->insert(crawlKey::followBlacklistArray, QStringList { QStringLiteral(" private ") });
+    settings->insert(crawlKey::followWhitelistArray, QStringList { QStringLiteral("/docs/") });
     const QStringList urls { QStringLiteral("http://h.test/docs/a"), QStringLiteral("http://h.test/docs/private"),
         QStringLiteral("http://h.test/blog/b") };
     for (const bool filter : { true, false }) {
@@ -118,7 +119,7 @@ TEST_F(ArchiveWriterTest, RuleListsOfTheSettingsFilterWhileTheDefaultIsOn)
 
 TEST_F(ArchiveWriterTest, SinglePageScansKeepTheStartingPageOnly)
 {
-    settings->insert(QStringLiteral("singlePage"), true);
+    settings->insert(crawlKey::singlePage, true);
     auto writer = makeWriter();
     writer->archivePage(*record(QStringLiteral("http://h.test/"), "start", /*start=*/true));
     writer->archivePage(*record(QStringLiteral("http://h.test/other"), "other"));

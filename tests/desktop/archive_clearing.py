@@ -18,6 +18,7 @@ import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import desktop_session as desktop  # noqa: E402
+from crawl_keys import K  # noqa: E402
 from desktop_session import Program, check, click_rect, wait_for  # noqa: E402
 from loopback_site import LoopbackSite  # noqa: E402
 
@@ -57,9 +58,9 @@ def session(program, build):
         with LoopbackSite() as site:
             settings = os.path.join(work, "site.lcsettings")
             with open(settings, "wb") as f:
-                plistlib.dump({"id": "20261208-0900001", "name": "Clearing", "startingUrl": site.url("/"),
-                               "timeout": 2, "numberOfThreads": 2, "blacklistByRobotsTxt": False,
-                               "shouldArchive": False}, f)
+                plistlib.dump({"id": "20261208-0900001", "name": "Clearing", K.startingUrl: site.url("/"),
+                               K.timeout: 2, K.numberOfThreads: 2, K.blacklistByRobotsTxt: False,
+                               K.shouldArchive: False}, f)
             app = Program(program, work, env, [settings])
             scanned = lambda: app.get("widget goButton")["text"] == "Go" and app.get("rows byLinkView 5")["rows"] > 0
             wait_for("the first scan to finish", scanned, 60, 0.5)

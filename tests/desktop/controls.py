@@ -19,6 +19,7 @@ import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import desktop_session as ds  # noqa: E402
+from crawl_keys import K  # noqa: E402
 from desktop_session import Failure, Program, check, click_rect, choose_menu_item, shown, wait_for, xdo  # noqa: E402
 from loopback_site import LoopbackSite  # noqa: E402
 
@@ -210,11 +211,11 @@ def scenario(program, build, steps):
             day = datetime.datetime(2026, 12, 1, 9, 0)
             with open(batch, "wb") as f:
                 plistlib.dump([
-                    {"id": "20261208-0900001", "name": "Alpha", "startingUrl": site.url("/z/"),
+                    {"id": "20261208-0900001", "name": "Alpha", K.startingUrl: site.url("/z/"),
                      "dateStamp": day},
-                    {"id": "20261208-0900002", "name": "beta", "startingUrl": site.url("/missing.html"),
-                     "dateStamp": day + datetime.timedelta(days=1), "timeout": 2, "folder": "Clients"},
-                    {"id": "20261208-0900003", "name": "gamma", "startingUrl": site.url("/moved"),
+                    {"id": "20261208-0900002", "name": "beta", K.startingUrl: site.url("/missing.html"),
+                     "dateStamp": day + datetime.timedelta(days=1), K.timeout: 2, "folder": "Clients"},
+                    {"id": "20261208-0900003", "name": "gamma", K.startingUrl: site.url("/moved"),
                      "dateStamp": day + datetime.timedelta(days=2)},
                 ], f)
             app = Program(program, work, env, [batch])

@@ -29,6 +29,7 @@ import tempfile
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from crawl_keys import K  # noqa: E402
 from loopback_site import KNOWN_STATUSES, LoopbackSite  # noqa: E402
 
 DEADLINE = time.monotonic() + 180
@@ -81,9 +82,9 @@ def eventually(checked, timeout=10.0, interval=0.2):
         time.sleep(interval)
 
 
-def run(args, **kwargs):
-    kwargs.setdefault("timeout", min(60, remaining()))
-    return subprocess.run(args, capture_output=True, text=True, **kwargs)
+def run(args, timeout=None, **kwargs):
+    return subprocess.run(args, capture_output=True, text=True,
+                          timeout=min(60, remaining()) if timeout is None else timeout, **kwargs)
 
 
 # ===== Exports ==================================================================================
@@ -466,7 +467,7 @@ def preferences_steps(app, shots, exports, moved_url):
     with open(path, "rb") as f:
         exported = plistlib.load(f)
     check(exported.get("id") == "20261207-0900001" and exported.get("name") == SITE_NAME,
-          "the exported settings: %s" % {k: exported.get(k) for k in ("id", "name", "startingUrl")})
+          "the exported settings: %s" % {k: exported.get(k) for k in ("id", "name", K.startingUrl)})
     print("desktop: preferences changed the by-link view; the site's settings exported")
 
 
@@ -521,10 +522,10 @@ def session(program, build):
             batch = os.path.join(work, "sites.lcsbatch")
             with open(batch, "wb") as f:
                 plistlib.dump([
-                    {"id": "20261207-0900001", "name": SITE_NAME, "startingUrl": start, "timeout": 2,
-                     "numberOfThreads": 1,
-                     "tolerateUpADirectory": True, "blacklistByRobotsTxt": False},
-                    {"id": "20261207-0900002", "name": SECOND_NAME, "startingUrl": site.url("/b.html")},
+                    {"id": "20261207-0900001", "name": SITE_NAME, K.startingUrl: start, K.timeout: 2,
+                     K.numberOfThreads: 1,
+                     K.tolerateUpADirectory: True, K.blacklistByRobotsTxt: False},
+                    {"id": "20261207-0900002", "name": SECOND_NAME, K.startingUrl: site.url("/b.html")},
                 ], f)
             reference, summary = reference_scan(program, work, start, env)
             for path, status in KNOWN_STATUSES.items():

@@ -23,6 +23,7 @@ import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import desktop_session as ds  # noqa: E402
+from crawl_keys import K  # noqa: E402
 from desktop_session import check, choose_menu_item, click_rect, shown, wait_for, xdo  # noqa: E402
 from loopback_site import LoopbackSite  # noqa: E402
 
@@ -212,7 +213,7 @@ def scenario(program, build):
         with LoopbackSite() as site:
             settings = os.path.join(work, "edit.lcsettings")
             with open(settings, "wb") as f:
-                plistlib.dump({"name": "Edit keys", "startingUrl": site.url("/"), "numberOfThreads": 2}, f)
+                plistlib.dump({"name": "Edit keys", K.startingUrl: site.url("/"), K.numberOfThreads: 2}, f)
             app = ds.Program(program, work, ds.program_environment(work), [settings])
             wait_for("the scan's end", lambda: app.get("widget goButton")["text"] == "Go" and re.fullmatch(
                 r"\d+ of \d+ links? on \d+ pages? checked, \d+ bad", app.get("widget mainContentView>status")["text"]),

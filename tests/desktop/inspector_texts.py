@@ -20,6 +20,7 @@ import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import desktop_session as ds  # noqa: E402
+from crawl_keys import K  # noqa: E402
 from loopback_site import Handler, LoopbackSite  # noqa: E402
 
 ds.DEADLINE = time.monotonic() + 120
@@ -110,7 +111,7 @@ def scenario(program, build):
             ds.check(all(len(site.url(p)) >= 195 for p in LONG + list(MOVED)), "the addresses are too short")
             settings = os.path.join(work, "texts.lcsettings")
             with open(settings, "wb") as f:
-                plistlib.dump({"name": "Long texts", "startingUrl": origin, "numberOfThreads": 2}, f)
+                plistlib.dump({"name": "Long texts", K.startingUrl: origin, K.numberOfThreads: 2}, f)
             app = ds.Program(program, work, ds.program_environment(work), [settings])
             ds.wait_for("the scan's end", lambda: re.fullmatch(
                 r"\d+ of \d+ links on \d+ pages? checked, \d+ bad", app.get("widget mainContentView>status")["text"]), 60)

@@ -19,6 +19,7 @@ import sys
 import tempfile
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from crawl_keys import K  # noqa: E402
 from desktop_session import (ASAN, Failure, Inspector, check, check_no_sanitizer_reports, choose_menu_item,  # noqa: E402
                              keep_failure, remaining, run, scenario_main, wait_for, wait_for_finish)
 from loopback_site import LoopbackSite  # noqa: E402
@@ -108,7 +109,7 @@ def install(cmake, build):
             settings = os.path.join(work, "opened.lcsettings")
             with open(settings, "wb") as f:
                 plistlib.dump({"id": "20261207-0900003", "name": "Opened from a file",
-                               "startingUrl": site.url("/dir/c.html"), "tolerateUpADirectory": True}, f)
+                               K.startingUrl: site.url("/dir/c.html"), K.tolerateUpADirectory: True}, f)
             launched = subprocess.Popen(["gio", "launch", entry, settings], env=env, stdout=subprocess.DEVNULL,
                                         stderr=open(os.path.join(work, "launch.log"), "wb"))
 

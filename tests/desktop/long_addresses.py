@@ -18,6 +18,7 @@ import sys
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from crawl_keys import K  # noqa: E402
 import desktop_session as ds  # noqa: E402
 from loopback_site import Handler, LoopbackSite  # noqa: E402
 
@@ -76,7 +77,7 @@ def scenario(program, build):
             site.server.RequestHandlerClass = SiteHandler
             settings = os.path.join(work, "long.lcsettings")
             with open(settings, "wb") as f:
-                plistlib.dump({"name": "Long addresses", "startingUrl": site.url("/"), "numberOfThreads": 2}, f)
+                plistlib.dump({"name": "Long addresses", K.startingUrl: site.url("/"), K.numberOfThreads: 2}, f)
             app = ds.Program(program, work, ds.program_environment(work), [settings])
             ds.wait_for("the scan's end", lambda: re.fullmatch(
                 r"\d+ of \d+ links on \d+ pages? checked, 4 bad", app.get("widget mainContentView>status")["text"]), 60)

@@ -20,6 +20,7 @@ import threading
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from crawl_keys import K  # noqa: E402
 import desktop_session as ds  # noqa: E402
 from loopback_site import Handler, LoopbackSite  # noqa: E402
 
@@ -80,7 +81,7 @@ def scenario(program, build):
             url = site.url
             settings = os.path.join(work, "recheck.lcsettings")
             with open(settings, "wb") as f:
-                plistlib.dump({"name": "Recheck site", "startingUrl": url("/"), "numberOfThreads": 1}, f)
+                plistlib.dump({"name": "Recheck site", K.startingUrl: url("/"), K.numberOfThreads: 1}, f)
             app = ds.Program(program, work, env, [settings])
             ds.wait_for("the scan's end", lambda: re.fullmatch(r"5 of 5 links on 3 pages checked, 2 bad", status(app)),
                         60)

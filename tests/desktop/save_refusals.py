@@ -16,6 +16,7 @@ import sys
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from crawl_keys import K  # noqa: E402
 import desktop_session as desktop  # noqa: E402
 from desktop_session import Failure, Program, check, choose_menu_item, wait_for, xdo  # noqa: E402
 from loopback_site import LoopbackSite  # noqa: E402
@@ -69,8 +70,8 @@ def session(program, build):
         try:
             settings = os.path.join(work, "site.lcsettings")
             with open(settings, "wb") as f:
-                plistlib.dump({"id": "20261208-0400001", "name": "Refusals", "startingUrl": site.url("/"),
-                               "timeout": 2, "numberOfThreads": 2, "blacklistByRobotsTxt": False}, f)
+                plistlib.dump({"id": "20261208-0400001", "name": "Refusals", K.startingUrl: site.url("/"),
+                               K.timeout: 2, K.numberOfThreads: 2, K.blacklistByRobotsTxt: False}, f)
             app = Program(program, work, env, [settings])
             wait_for("the scan to finish", lambda: app.get("widget goButton")["text"] == "Go" and app.get(
                 "rows byLinkView 5")["rows"] > 0, 60, 0.5)

@@ -14,6 +14,7 @@ import threading
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from crawl_keys import K  # noqa: E402
 import desktop_session as ds  # noqa: E402
 from loopback_site import Handler, LoopbackSite  # noqa: E402
 
@@ -59,8 +60,8 @@ def scenario(program, build):
             site.server.RequestHandlerClass = SiteHandler
             batch = os.path.join(work, "sites.lcsbatch")
             with open(batch, "wb") as f:
-                plistlib.dump([{"id": "20261208-1000001", "name": "Switches", "startingUrl": site.url("/"),
-                                "numberOfThreads": 2, "checkImages": True, "dontFollowNofollowLinks": False}], f)
+                plistlib.dump([{"id": "20261208-1000001", "name": "Switches", K.startingUrl: site.url("/"),
+                                K.numberOfThreads: 2, K.checkImages: True, K.dontFollowNofollowLinks: False}], f)
             # No site thumbnails: their browser would load the page's images outside the scan.
             config = os.path.join(env["CRAWLMERE_HOME"], ".config", "Crawlmere")
             os.makedirs(config)
@@ -71,8 +72,8 @@ def scenario(program, build):
             ds.wait_for("the imported site", lambda: "Switches" in rows(), 20)
             ds.click_rect(app.get("rowrect websitesTableView %d" % rows().index("Switches")))
             ds.wait_for("the site's settings", lambda: app.get("widget startingUrl")["text"] == site.url("/"), 10)
-            tick(app, "checkImages", False)
-            tick(app, "dontFollowNofollowLinks", True)
+            tick(app, K.checkImages, False)
+            tick(app, K.dontFollowNofollowLinks, True)
             with LOCK:
                 del HITS[:]
             ds.check(app.get("widget mainContentView>status")["text"] == "", "a status before the scan")

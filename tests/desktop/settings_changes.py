@@ -19,6 +19,7 @@ import sys
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from crawl_keys import K  # noqa: E402
 import desktop_session as ds  # noqa: E402
 from loopback_site import Handler, LoopbackSite  # noqa: E402
 
@@ -29,8 +30,8 @@ PAGES = {
 }
 PDF = (b"%PDF-1.4\n1 0 obj<</Type/Catalog/Pages 2 0 R>>endobj\n2 0 obj<</Type/Pages/Kids[]/Count 0>>endobj\n"
        b"trailer<</Root 1 0 R>>\n%%EOF\n")
-RESET_SITE = {"id": "20261208-1100001", "name": "Own settings", "numberOfThreads": 3,
-              "userAgentString": "OwnAgent/1.0", "ignoreArray": ["logout"], "ignoreList": "logout"}
+RESET_SITE = {"id": "20261208-1100001", "name": "Own settings", K.numberOfThreads: 3,
+              K.userAgentString: "OwnAgent/1.0", K.ignoreArray: ["logout"], "ignoreList": "logout"}
 
 
 class SiteHandler(Handler):
@@ -78,10 +79,10 @@ def reset_steps(program, work, env, batch, url):
     with open(defaults_file(env), "rb") as f:
         stored = {site.get("id"): site for site in plistlib.load(f).get("websites", [])}
     site = stored.get(RESET_SITE["id"], {})
-    kept = {key: site.get(key) for key in ("name", "numberOfThreads", "userAgentString", "ignoreArray")}
-    ds.check(site.get("startingUrl") == url, "the reset lost the starting URL: %s" % kept)
-    ds.check(site.get("name") == "A new website" and site.get("numberOfThreads", 12) == 12
-             and site.get("userAgentString") != "OwnAgent/1.0" and not site.get("ignoreArray"),
+    kept = {key: site.get(key) for key in ("name", K.numberOfThreads, K.userAgentString, K.ignoreArray)}
+    ds.check(site.get(K.startingUrl) == url, "the reset lost the starting URL: %s" % kept)
+    ds.check(site.get("name") == "A new website" and site.get(K.numberOfThreads, 12) == 12
+             and site.get(K.userAgentString) != "OwnAgent/1.0" and not site.get(K.ignoreArray),
              "defaults.plist after Quit: %s" % kept)
     app = ds.Program(program, work, env)
     ds.wait_for("the reset name in the site list", lambda: "A new website" in site_names(app), 20)
@@ -164,8 +165,8 @@ def scenario(program, build):
         reset_url = site.url("/a.html")
         with open(batch, "wb") as f:
             plistlib.dump([dict(RESET_SITE, startingUrl=reset_url),
-                           {"id": "20261208-1100002", "name": "Sitemap", "startingUrl": site.url("/"),
-                            "numberOfThreads": 2}], f)
+                           {"id": "20261208-1100002", "name": "Sitemap", K.startingUrl: site.url("/"),
+                            K.numberOfThreads: 2}], f)
         reset_steps(program, work, env, batch, reset_url)
         sitemap_steps(program, work, env, site.url("/"), site)
         ds.check_no_sanitizer_reports(work)

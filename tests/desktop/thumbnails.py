@@ -19,6 +19,7 @@ import threading
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from crawl_keys import K  # noqa: E402
 from desktop_session import (Failure, Program, check, click_rect, program_environment, remaining,  # noqa: E402
                              scenario_work, screenshot, wait_for)
 
@@ -101,8 +102,8 @@ def watch_the_load(program, build, shots, base):
         env = program_environment(work)
         batch = os.path.join(work, "sites.lcsbatch")
         with open(batch, "wb") as f:
-            plistlib.dump([{"id": "20261208-0400001", "name": OTHER_NAME, "startingUrl": base + "/other"},
-                           {"id": "20261208-0400002", "name": SITE_NAME, "startingUrl": base + "/"}], f)
+            plistlib.dump([{"id": "20261208-0400001", "name": OTHER_NAME, K.startingUrl: base + "/other"},
+                           {"id": "20261208-0400002", "name": SITE_NAME, K.startingUrl: base + "/"}], f)
         app = Program(program, work, env, [batch])
         sites = wait_for("the imported sites", lambda: (lambda r: r if any(
             row["c"][:1] == [SITE_NAME] for row in r["cells"]) else None)(app.get("rows websitesTableView")), 20)

@@ -1,5 +1,6 @@
 // What a URL record's requests carry: cookies, the login POST, the settings' headers and the
 // proxy target.
+#include "engine/CrawlSettingKeys.h"
 #include "engine/CrwlUrlFetchTestSupport.h"
 
 using namespace crawlmere::test::fetching;
@@ -47,14 +48,13 @@ TEST_F(CrwlUrlFetchTest, LoginPostBodyArrivesFormEncoded)
     FetchPageReader::install(reader);
     const QString loginPage = server.url(QStringLiteral("/login"));
     const auto record = makeRecord(loginPage,
-        { { QStringLiteral("WebtallyAttemptAuthentication"), true },
-            { QStringLiteral("authenticationusernamefieldname"), QStringLiteral("user") },
-            { QStringLiteral("authenticationusername"), QStringLiteral("a+b@c.d") },
-            { QStringLiteral("authenticationpasswordfieldname"), QStringLiteral("pass") },
-            { QStringLiteral("authenticationpassword"), QStringLiteral("p+w=&% é") },
-            { QStringLiteral("customPostKey1"), QStringLiteral("x y") },
-            { QStringLiteral("customPostValue1"), QStringLiteral("1+1=2") },
-            { QStringLiteral("securityToken"), true } });
+        { { crawlKey::WebtallyAttemptAuthentication, true },
+            { crawlKey::authenticationusernamefieldname, QStringLiteral("user") },
+            { crawlKey::authenticationusername, QStringLiteral("a+b@c.d") },
+            { crawlKey::authenticationpasswordfieldname, QStringLiteral("pass") },
+            { crawlKey::authenticationpassword, QStringLiteral("p+w=&% é") },
+            { crawlKey::customPostKey1, QStringLiteral("x y") },
+            { crawlKey::customPostValue1, QStringLiteral("1+1=2") }, { crawlKey::securityToken, true } });
     record->setIsStartingPoint(true);
     fetch(record);
     FetchPageReader::install(nullptr);
@@ -84,10 +84,10 @@ TEST_F(CrwlUrlFetchTest, LoginPostBodyArrivesFormEncoded)
 TEST_F(CrwlUrlFetchTest, RequestHeadersFromTheSettings)
 {
     const auto start = makeRecord(server.url(QStringLiteral("/echo")),
-        { { QStringLiteral("customHeaderKey1"), QStringLiteral("") },
-            { QStringLiteral("customHeaderValue1"), QStringLiteral("ignored") },
-            { QStringLiteral("customHeaderKey2"), QStringLiteral("X-Check") },
-            { QStringLiteral("customHeaderValue2"), QStringLiteral("two") }, { QStringLiteral("timeout"), 0.5 } });
+        { { crawlKey::customHeaderKey1, QStringLiteral("") },
+            { crawlKey::customHeaderValue1, QStringLiteral("ignored") },
+            { crawlKey::customHeaderKey2, QStringLiteral("X-Check") },
+            { crawlKey::customHeaderValue2, QStringLiteral("two") }, { crawlKey::timeout, 0.5 } });
     start->setIsStartingPoint(true);
     const auto request = start->makeServerRequest();
     EXPECT_DOUBLE_EQ(request.timeoutInterval, 30.0);
@@ -102,7 +102,7 @@ TEST_F(CrwlUrlFetchTest, RequestHeadersFromTheSettings)
     ASSERT_FALSE(owner->requestFields.isEmpty());
     EXPECT_TRUE(owner->requestFields.front().contains(QStringLiteral("X-Check: two")));
 
-    const auto oneSecond = makeRecord(server.url(QStringLiteral("/echo")), { { QStringLiteral("timeout"), 1.0 } });
+    const auto oneSecond = makeRecord(server.url(QStringLiteral("/echo")), { { crawlKey::timeout, 1.0 } });
     EXPECT_DOUBLE_EQ(oneSecond->makeServerRequest().timeoutInterval, 1.0);
 
     // A linked page is requested with the page of its latest occurrence as Referer.

@@ -1,5 +1,6 @@
 // A URL record fetching itself from a server on 127.0.0.1: statuses, redirect chains and their
 // limits, Refresh headers and authentication, with the hand-overs to the owner on the main thread.
+#include "engine/CrawlSettingKeys.h"
 #include "engine/CrwlUrlFetchTestSupport.h"
 
 using namespace crawlmere::test::fetching;
@@ -204,9 +205,9 @@ TEST_F(CrwlUrlFetchTest, RefreshHeaderWithADelayIsFollowedAndWithoutOneRecorded)
 TEST_F(CrwlUrlFetchTest, BasicAuthenticationWithAndWithoutCredentials)
 {
     const auto withCredentials = makeRecord(server.url(QStringLiteral("/protected")),
-        { { QStringLiteral("WebtallyAttemptAuthentication"), true },
-            { QStringLiteral("authenticationusername"), QStringLiteral("ann") },
-            { QStringLiteral("authenticationpassword"), QStringLiteral("s3cret") } });
+        { { crawlKey::WebtallyAttemptAuthentication, true },
+            { crawlKey::authenticationusername, QStringLiteral("ann") },
+            { crawlKey::authenticationpassword, QStringLiteral("s3cret") } });
     fetch(withCredentials);
     EXPECT_EQ(withCredentials->getStatus(), 200);
 

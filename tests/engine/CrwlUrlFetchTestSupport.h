@@ -13,6 +13,7 @@
 #include "platform/CookieStore.h"
 #include "platform/UrlRequest.h"
 #include "platform/UserDefaults.h"
+#include "support/Compression.h"
 #include "support/Fixtures.h"
 #include "support/LoopbackServer.h"
 #include "support/RawSocketServer.h"
@@ -24,7 +25,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <zlib.h>
 
 #include <atomic>
 #include <limits>
@@ -36,28 +36,13 @@ namespace crawlmere::test::fetching {
 
 using crawlmere::platform::UserDefaults;
 using crawlmere::test::FetchOwner;
+using crawlmere::test::qCompressGzip;
 using crawlmere::test::LoopbackServer;
 using crawlmere::test::makeSettings;
 using crawlmere::test::RawConnection;
 using crawlmere::test::RawSocketServer;
 using crawlmere::test::readFixture;
 using crawlmere::test::silentHandler;
-
-/// `bytes` in a gzip member, as a server sends a compressed body.
-inline QByteArray qCompressGzip(const QByteArray& bytes)
-{
-    z_stream stream {};
-    EXPECT_EQ(deflateInit2(&stream, 9, Z_DEFLATED, 16 + MAX_WBITS, 8, Z_DEFAULT_STRATEGY), Z_OK);
-    QByteArray gzip(static_cast<qsizetype>(deflateBound(&stream, uLong(bytes.size()))), '\0');
-    stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(bytes.constData()));
-    stream.avail_in = uInt(bytes.size());
-    stream.next_out = reinterpret_cast<Bytef*>(gzip.data());
-    stream.avail_out = uInt(gzip.size());
-    EXPECT_EQ(deflate(&stream, Z_FINISH), Z_STREAM_END);
-    gzip.resize(static_cast<qsizetype>(stream.total_out));
-    deflateEnd(&stream);
-    return gzip;
-}
 
 inline const QString kPage = QStringLiteral("<html><head><title>T</title></head><body><a href=\"/next\">n</a></body></html>");
 

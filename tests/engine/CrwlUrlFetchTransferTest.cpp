@@ -1,5 +1,6 @@
 // A URL record's transfer: stalls and drops, caps, time-outs, decoding and image sizes, file
 // URLs, an unlinked fetch, and the answers that are a challenge page.
+#include "engine/CrawlSettingKeys.h"
 #include "engine/CrwlUrlFetchTestSupport.h"
 
 using namespace crawlmere::test::fetching;
@@ -8,7 +9,7 @@ TEST_F(CrwlUrlFetchTest, StalledServerTimesOutAndDroppedConnectionsFail)
 {
     RawSocketServer stalling(silentHandler(std::chrono::seconds(20)));
     ASSERT_TRUE(stalling.start());
-    const auto stalled = makeRecord(stalling.url(QStringLiteral("/slow")), { { QStringLiteral("timeout"), 1 } });
+    const auto stalled = makeRecord(stalling.url(QStringLiteral("/slow")), { { crawlKey::timeout, 1 } });
     fetch(stalled);
     EXPECT_EQ(stalled->getStatus(), -14);
     EXPECT_FALSE(stalled->descriptionForStatusCode(-14).isEmpty());
@@ -61,24 +62,37 @@ TEST_F(CrwlUrlFetchTest, BodyOverTheCapSaysSoAndIsNotExtracted)
     }
     EXPECT_EQ(owner->count(QStringLiteral("incNumberDone")), 2);
     EXPECT_EQ(owner->count(QStringLiteral("extractLinks")), 0);
+
+    // A zstd body decoded past the cap as shipped from one read (65 MiB in a frame of 2 KB)
+    // says so as plainly.
+    server.server().Get("/zstd", [](const httplib::Request&, httplib::Response& response) {
+        response.set_header("Content-Encoding", "zstd");
+        response.set_content(crawlmere::test::zstdRepeating('x', 65 * 1024 * 1024).toStdString(), "text/html");
+    });
+    const auto zstd = makeRecord(server.url(QStringLiteral("/zstd")));
+    fetch(zstd, 3);
+    EXPECT_EQ(zstd->getStatus(), -14);
+    EXPECT_EQ(zstd->descriptionForStatusCode(-14),
+        QStringLiteral("The body is larger than %1 bytes; it was not read.").arg(CrwlUrl::maxBodyBytes()));
+    EXPECT_EQ(owner->count(QStringLiteral("extractLinks")), 0);
 }
 
 TEST_F(CrwlUrlFetchTest, EndlessTimeOutsAreClampedNotExpiredAtOnce)
 {
     for (const QVariant& timeout :
         { QVariant(std::numeric_limits<double>::infinity()), QVariant(1e300), QVariant(QStringLiteral("1e300")) }) {
-        const auto record = makeRecord(server.url(QStringLiteral("/ok")), { { QStringLiteral("timeout"), timeout } });
+        const auto record = makeRecord(server.url(QStringLiteral("/ok")), { { crawlKey::timeout, timeout } });
         EXPECT_DOUBLE_EQ(record->makeServerRequest().timeoutInterval, crawlmere::engine::kLongestTimeoutSeconds)
             << timeout.toString().toStdString();
     }
     const auto endless = makeRecord(
-        server.url(QStringLiteral("/ok")), { { QStringLiteral("timeout"), std::numeric_limits<double>::infinity() } });
+        server.url(QStringLiteral("/ok")), { { crawlKey::timeout, std::numeric_limits<double>::infinity() } });
     fetch(endless);
     EXPECT_EQ(endless->getStatus(), 200);
     EXPECT_EQ(owner->count(QStringLiteral("extractLinks")), 1);
     for (const QVariant& timeout :
         { QVariant(0.0), QVariant(-5), QVariant(std::numeric_limits<double>::quiet_NaN()) }) {
-        const auto record = makeRecord(server.url(QStringLiteral("/ok")), { { QStringLiteral("timeout"), timeout } });
+        const auto record = makeRecord(server.url(QStringLiteral("/ok")), { { crawlKey::timeout, timeout } });
         EXPECT_DOUBLE_EQ(record->makeServerRequest().timeoutInterval, 30.0) << timeout.toString().toStdString();
     }
 }
@@ -104,9 +118,9 @@ TEST_F(CrwlUrlFetchTest, LoadedImagesShowTheSizeOfTheirBody)
         return record->getFileSize();
     };
     EXPECT_EQ(sizeShown({}), QStringLiteral("?4kb"));
-    EXPECT_EQ(sizeShown({ { QStringLiteral("loadImages"), true } }), QStringLiteral("4kb"));
-    EXPECT_EQ(sizeShown({ { QStringLiteral("loadImages"), false }, { QStringLiteral("shouldLoadImages"), true } }),
-        QStringLiteral("?4kb"));
+    EXPECT_EQ(sizeShown({ { crawlKey::loadImages, true } }), QStringLiteral("4kb"));
+    EXPECT_EQ(
+        sizeShown({ { crawlKey::loadImages, false }, { crawlKey::shouldLoadImages, true } }), QStringLiteral("?4kb"));
 }
 
 TEST_F(CrwlUrlFetchTest, FileUrlsExistingMissingAndFolders)
@@ -156,10 +170,10 @@ TEST_F(CrwlUrlFetchTest, FileUrlsExistingMissingAndFolders)
     EXPECT_EQ(owner->extractedBodies.size(), 1u);
 
     auto& defaults = UserDefaults::standard();
-    defaults.setObject(QStringLiteral(" index.html\n"), QStringLiteral("defaultLocalFileName"));
+    defaults.setObject(QStringLiteral(" index.html\n"), crawlKey::defaultLocalFileName);
     const auto directory = makeRecord(QStringLiteral("file://") + folder.path() + QStringLiteral("/"));
     const QString requested = directory->makeServerRequest().url;
-    defaults.removeObjectForKey(QStringLiteral("defaultLocalFileName"));
+    defaults.removeObjectForKey(crawlKey::defaultLocalFileName);
     EXPECT_TRUE(requested.endsWith(QStringLiteral("/index.html"))) << requested.toStdString();
 }
 
@@ -167,7 +181,7 @@ TEST_F(CrwlUrlFetchTest, UnlinkedFetchNeverReportsBack)
 {
     RawSocketServer stalling(silentHandler(std::chrono::seconds(20)));
     ASSERT_TRUE(stalling.start());
-    const auto record = makeRecord(stalling.url(QStringLiteral("/slow")), { { QStringLiteral("timeout"), 1 } });
+    const auto record = makeRecord(stalling.url(QStringLiteral("/slow")), { { crawlKey::timeout, 1 } });
     ASSERT_TRUE(record->sendAsyncServerRequest());
     EXPECT_TRUE(record->hasCurrentSession());
     record->invalidateAndUnlinkSession();

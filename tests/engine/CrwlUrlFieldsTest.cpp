@@ -1,6 +1,7 @@
 // URL records: the column texts of getFieldByName for a page filled as link extraction fills
 // it, the page facts behind them (meta elements, headings, JSON-LD, fragments, warnings,
 // duplicates), byte formatting, and sorting of records through their sort values.
+#include "engine/CrawlSettingKeys.h"
 #include "engine/CrwlUrl.h"
 
 #include "engine/CrwlLinkInstance.h"
@@ -496,7 +497,7 @@ TEST_F(CrwlUrlFields, JsonldTypesOncePerTypeDepthFirst)
 
 TEST_F(CrwlUrlFields, MissingAnchorIsWarnedAndCounted)
 {
-    settings->insert(QStringLiteral("shouldTrimHash"), false);
+    settings->insert(crawlKey::shouldTrimHash, false);
     const auto record = make(QStringLiteral("http://bakery.test/menu#lunch"));
     EXPECT_EQ(record->getAnchorFragment(), QString("lunch"));
     record->setNamesOnThisPage({ QStringLiteral("breakfast"), QStringLiteral("Lunch") });
@@ -524,7 +525,7 @@ TEST_F(CrwlUrlFields, MissingAnchorIsWarnedAndCounted)
 TEST_F(CrwlUrlFields, NoFragmentCheckWhileFragmentsAreTrimmed)
 {
     const auto record = make(QStringLiteral("http://bakery.test/menu#lunch"));
-    settings->insert(QStringLiteral("shouldTrimHash"), true);
+    settings->insert(crawlKey::shouldTrimHash, true);
     record->setNamesOnThisPage({});
     EXPECT_FALSE(record->getLinksAnchorDoesntAppearOnTargetPage());
     EXPECT_TRUE(record->getWarningsAsArray().isEmpty());
@@ -553,7 +554,7 @@ TEST_F(CrwlUrlFields, WarningsWithTheRedirectLine)
             .arg(original));
     defaults.set(QStringLiteral("redirectChain"), 4);
     EXPECT_TRUE(page->getWarningsAsArray().first().contains(QStringLiteral("was redirected 4 times")));
-    defaults.set(QStringLiteral("dontReportRedirects"), true);
+    defaults.set(crawlKey::dontReportRedirects, true);
     EXPECT_EQ(page->getWarningsAsArray(), QStringList { "Unclosed element <p> at line 12." });
 
     const auto quiet = make(QStringLiteral("http://bakery.test/quiet"));

@@ -1,5 +1,6 @@
 // URL records: settings predicates, request method, extension lists, fragment and query
 // trimming, lookup keys (from fixture tables), equality and rule-term tests.
+#include "engine/CrawlSettingKeys.h"
 #include "engine/CrwlUrl.h"
 
 #include "engine/CrwlUrlTestSupport.h"
@@ -28,9 +29,9 @@ struct Scan {
     {
         const QStringList list = tokens.split(u',', Qt::SkipEmptyParts);
         settings = makeSettings({
-            { QStringLiteral("shouldTrimHash"), list.contains(QStringLiteral("hash")) },
-            { QStringLiteral("shouldIgnoreSlash"), list.contains(QStringLiteral("slash")) },
-            { QStringLiteral("trimQuery"), list.contains(QStringLiteral("query")) },
+            { crawlKey::shouldTrimHash, list.contains(QStringLiteral("hash")) },
+            { crawlKey::shouldIgnoreSlash, list.contains(QStringLiteral("slash")) },
+            { crawlKey::trimQuery, list.contains(QStringLiteral("query")) },
         });
         internal = !list.contains(QStringLiteral("external"));
     }
@@ -220,19 +221,19 @@ TEST(CrwlUrlPredicates, SettingsPredicatesReadTheSharedDictionary)
     EXPECT_FALSE(record->shouldParseDOCXs());
     EXPECT_FALSE(record->shouldParseCSS());
     EXPECT_FALSE(record->shouldLoadImages());
-    scan.settings->insert(QStringLiteral("shouldParsePDFs"), true);
-    scan.settings->insert(QStringLiteral("shouldParseDOCXs"), QStringLiteral("YES"));
-    scan.settings->insert(QStringLiteral("shouldParseCSS"), qint64(1));
-    scan.settings->insert(QStringLiteral("shouldLoadImages"), QStringLiteral("NO"));
+    scan.settings->insert(crawlKey::shouldParsePDFs, true);
+    scan.settings->insert(crawlKey::shouldParseDOCXs, QStringLiteral("YES"));
+    scan.settings->insert(crawlKey::shouldParseCSS, qint64(1));
+    scan.settings->insert(crawlKey::shouldLoadImages, QStringLiteral("NO"));
     EXPECT_TRUE(record->shouldParsePDFs());
     EXPECT_TRUE(record->shouldParseDOCXs());
     EXPECT_TRUE(record->shouldParseCSS());
     EXPECT_FALSE(record->shouldLoadImages());
-    // The settings pane's "loadImages" decides where a site holds it.
-    scan.settings->insert(QStringLiteral("loadImages"), true);
+    // The settings pane's crawlKey::loadImages decides where a site holds it.
+    scan.settings->insert(crawlKey::loadImages, true);
     EXPECT_TRUE(record->shouldLoadImages());
-    scan.settings->insert(QStringLiteral("shouldLoadImages"), true);
-    scan.settings->insert(QStringLiteral("loadImages"), QStringLiteral("NO"));
+    scan.settings->insert(crawlKey::shouldLoadImages, true);
+    scan.settings->insert(crawlKey::loadImages, QStringLiteral("NO"));
     EXPECT_FALSE(record->shouldLoadImages());
 }
 
@@ -248,7 +249,7 @@ TEST(CrwlUrlPredicates, TheSoftNotFoundCheckRendersTheBuiltInOutsideHosts)
         { "https://other.test/status/1", false },
     };
     for (const bool softNotFound : { false, true }) {
-        defaults.set(QStringLiteral("shouldCheckForSoft404"), softNotFound);
+        defaults.set(crawlKey::shouldCheckForSoft404, softNotFound);
         for (const auto& [url, rendered] : cases)
             EXPECT_EQ(scan.record(QString::fromLatin1(url))->shouldRunJS(), softNotFound && rendered) << url;
     }
@@ -263,7 +264,7 @@ TEST(CrwlUrlPredicates, SonOfXML)
     const auto typed = scan.record(QStringLiteral("http://h.com/feed"));
     typed->setMimeType(QStringLiteral("Text/XML; charset=utf-8"));
     EXPECT_FALSE(page->isSonOfXML());
-    scan.settings->insert(QStringLiteral("startingPointWasXML"), true);
+    scan.settings->insert(crawlKey::startingPointWasXML, true);
     EXPECT_TRUE(page->isSonOfXML());
     EXPECT_FALSE(sitemap->isSonOfXML());
     EXPECT_FALSE(queried->isSonOfXML());
@@ -278,19 +279,19 @@ TEST(CrwlUrlPredicates, RequestMethod)
     start->setIsStartingPoint(true);
     EXPECT_EQ(start->requestMethod(), 1);
 
-    scan.settings->insert(QStringLiteral("WebtallyAttemptAuthentication"), true);
-    scan.settings->insert(QStringLiteral("authenticationpassword"), QStringLiteral("secret"));
+    scan.settings->insert(crawlKey::WebtallyAttemptAuthentication, true);
+    scan.settings->insert(crawlKey::authenticationpassword, QStringLiteral("secret"));
     EXPECT_EQ(start->requestMethod(), 1); // no field name for the password yet
-    scan.settings->insert(QStringLiteral("authenticationpasswordfieldname"), QStringLiteral("pw"));
+    scan.settings->insert(crawlKey::authenticationpasswordfieldname, QStringLiteral("pw"));
     EXPECT_EQ(start->requestMethod(), 2);
     EXPECT_EQ(page->requestMethod(), 1);
-    scan.settings->insert(QStringLiteral("WebtallyAttemptAuthentication"), false);
+    scan.settings->insert(crawlKey::WebtallyAttemptAuthentication, false);
     EXPECT_EQ(start->requestMethod(), 1);
 
     // A custom POST field with a value makes the starting request a POST.
-    scan.settings->insert(QStringLiteral("customPostKey1"), QStringLiteral("email"));
+    scan.settings->insert(crawlKey::customPostKey1, QStringLiteral("email"));
     EXPECT_EQ(start->requestMethod(), 1);
-    scan.settings->insert(QStringLiteral("customPostValue1"), QStringLiteral("a@b.c"));
+    scan.settings->insert(crawlKey::customPostValue1, QStringLiteral("a@b.c"));
     EXPECT_EQ(start->requestMethod(), 2);
     EXPECT_EQ(page->requestMethod(), 1);
 

@@ -1,5 +1,6 @@
 // URL records: the redirect chain, the occurrence lists with their caches and counters, the
 // views' search, the colour class with its label colour, and the bad-link verdict.
+#include "engine/CrawlSettingKeys.h"
 #include "engine/CrwlUrl.h"
 
 #include "engine/CrwlLabelColour.h"
@@ -77,7 +78,7 @@ TEST(CrwlUrlRedirectChain, TwoHops)
 
 TEST(CrwlUrlRedirectChain, QueryTrimmedOnlyForInternalRecordsWithTrimQuery)
 {
-    const QVariantMap trimQuery { { QStringLiteral("trimQuery"), true } };
+    const QVariantMap trimQuery { { crawlKey::trimQuery, true } };
     const auto internal = recordFor(QStringLiteral("http://bakery.test/a"), trimQuery);
     internal->addRedir(QStringLiteral("http://bakery.test/b?session=1"), 301, 0);
     EXPECT_EQ(internal->getRedir(), QString("http://bakery.test/b"));
@@ -362,9 +363,9 @@ TEST(CrwlUrlVerdicts, RedirectLabelsFollowTheirDefaults)
     record->addRedir(QStringLiteral("http://bakery.test/new"), 301, 0);
     record->setStatus(200);
     EXPECT_EQ(record->colourForCrwlUrl(), 2);
-    defaults.set(QStringLiteral("dontReportRedirects"), true);
+    defaults.set(crawlKey::dontReportRedirects, true);
     EXPECT_EQ(record->colourForCrwlUrl(), 0);
-    defaults.set(QStringLiteral("dontReportRedirects"), false);
+    defaults.set(crawlKey::dontReportRedirects, false);
     defaults.set(QStringLiteral("displayLabelsForRedirects"), false);
     EXPECT_EQ(record->colourForCrwlUrl(), 0);
     // Statuses below 200 ignore displayLabelsForRedirects.

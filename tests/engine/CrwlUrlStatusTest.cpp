@@ -1,6 +1,7 @@
 // URL records: status texts (internal codes, HTTP codes with their reason phrases, redirected
 // URLs under each display setting), the good and error tests, and classification by MIME type,
 // type attribute and file extension.
+#include "engine/CrawlSettingKeys.h"
 #include "engine/CrwlUrl.h"
 
 #include "engine/CrwlLinkInstance.h"
@@ -162,7 +163,7 @@ TEST_F(CrwlUrlRedirectedStatusText, EachValueOfTheSetting)
 
 TEST_F(CrwlUrlRedirectedStatusText, DontReportRedirectsShowsTheFinalStatusWhateverTheSetting)
 {
-    const auto record = redirectedRecord({ { QStringLiteral("dontReportRedirects"), true } });
+    const auto record = redirectedRecord({ { crawlKey::dontReportRedirects, true } });
     for (const qint64 setting : { 0, 1, 2, 5 }) {
         defaults.set(QStringLiteral("byStatusWhichStatus"), setting);
         EXPECT_EQ(record->getStatusDescription(), QString("200 ok")) << setting;
@@ -172,9 +173,9 @@ TEST_F(CrwlUrlRedirectedStatusText, DontReportRedirectsShowsTheFinalStatusWhatev
 TEST_F(CrwlUrlRedirectedStatusText, ThePreferenceThatColoursRedirectsDropsTheirTextToo)
 {
     const auto record = redirectedRecord();
-    defaults.set(QStringLiteral("dontReportRedirects"), true);
+    defaults.set(crawlKey::dontReportRedirects, true);
     EXPECT_EQ(record->getStatusDescription(), QString("200 ok"));
-    defaults.set(QStringLiteral("dontReportRedirects"), false);
+    defaults.set(crawlKey::dontReportRedirects, false);
     EXPECT_EQ(record->getStatusDescription(), QString("200 ok < 301 moved permanently"));
 }
 

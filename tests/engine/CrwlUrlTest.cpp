@@ -1,6 +1,7 @@
 // URL records: the crawl-settings defaults and their completion, construction, the link URL
 // and its forms, and the setters that carry a rule.
 #include "engine/CrwlUrl.h"
+#include "engine/CrawlSettingKeys.h"
 
 #include "engine/CrwlUrlTestSupport.h"
 #include "platform/UserDefaults.h"
@@ -18,7 +19,7 @@ using crawlmere::test::RecordingOwner;
 namespace {
 
 struct ExpectedDefault {
-    const char* key;
+    crawlmere::engine::CrawlSettingKey key;
     QMetaType::Type type;
     QVariant value; // invalid: checked by type only
 };
@@ -27,64 +28,64 @@ struct ExpectedDefault {
 const std::vector<ExpectedDefault>& expectedDefaults()
 {
     static const std::vector<ExpectedDefault> table = {
-        { "startingPointWasXML", QMetaType::Bool, false },
-        { "linkedFiles", QMetaType::Bool, false },
-        { "searchMetaDataForURLs", QMetaType::Bool, false },
-        { "checkSpelling", QMetaType::Bool, false },
-        { "language", QMetaType::QString, QVariant() },
-        { "singlePage", QMetaType::Bool, false },
-        { "shouldParseCSS", QMetaType::Bool, false },
-        { "shouldParsePDFs", QMetaType::Bool, false },
-        { "shouldParseDOCXs", QMetaType::Bool, false },
-        { "plainTextMode", QMetaType::LongLong, qint64(0) },
-        { "wixSite", QMetaType::Bool, false },
-        { "runJS", QMetaType::Bool, false },
-        { "shouldTrimHash", QMetaType::Bool, true },
-        { "limitLevels", QMetaType::Bool, false },
-        { "hashIsBad", QMetaType::Bool, false },
-        { "shouldArchive", QMetaType::Bool, false },
-        { "tolerateUpADirectory", QMetaType::Bool, false },
-        { "sitemapOnly", QMetaType::Bool, false },
-        { "lookForLazyLoadImageURLs", QMetaType::Bool, false },
-        { "trimWhitespace", QMetaType::Bool, true },
-        { "numberOfThreads", QMetaType::LongLong, qint64(12) },
-        { "delay", QMetaType::Double, 0.0 },
-        { "timeout", QMetaType::Double, 30.0 },
-        { "maxRPM", QMetaType::LongLong, qint64(1000) },
-        { "limitRPM", QMetaType::Bool, false },
-        { "linksLimit", QMetaType::LongLong, qint64(2000000) },
-        { "levelsLimit", QMetaType::LongLong, qint64(100) },
-        { "occurrencesLimit", QMetaType::LongLong, qint64(100) },
-        { "limitOccurrences", QMetaType::Bool, false },
-        { "customHeaderAcceptLanguage", QMetaType::QString, QStringLiteral("*") },
-        { "defaultLocalFileName", QMetaType::QString, QStringLiteral("index.html") },
-        { "caseSensitiveFileURLs", QMetaType::Bool, true },
-        { "userAgentString", QMetaType::QString,
+        { crawlKey::startingPointWasXML, QMetaType::Bool, false },
+        { crawlKey::linkedFiles, QMetaType::Bool, false },
+        { crawlKey::searchMetaDataForURLs, QMetaType::Bool, false },
+        { crawlKey::checkSpelling, QMetaType::Bool, false },
+        { crawlKey::language, QMetaType::QString, QVariant() },
+        { crawlKey::singlePage, QMetaType::Bool, false },
+        { crawlKey::shouldParseCSS, QMetaType::Bool, false },
+        { crawlKey::shouldParsePDFs, QMetaType::Bool, false },
+        { crawlKey::shouldParseDOCXs, QMetaType::Bool, false },
+        { crawlKey::plainTextMode, QMetaType::LongLong, qint64(0) },
+        { crawlKey::wixSite, QMetaType::Bool, false },
+        { crawlKey::runJS, QMetaType::Bool, false },
+        { crawlKey::shouldTrimHash, QMetaType::Bool, true },
+        { crawlKey::limitLevels, QMetaType::Bool, false },
+        { crawlKey::hashIsBad, QMetaType::Bool, false },
+        { crawlKey::shouldArchive, QMetaType::Bool, false },
+        { crawlKey::tolerateUpADirectory, QMetaType::Bool, false },
+        { crawlKey::sitemapOnly, QMetaType::Bool, false },
+        { crawlKey::lookForLazyLoadImageURLs, QMetaType::Bool, false },
+        { crawlKey::trimWhitespace, QMetaType::Bool, true },
+        { crawlKey::numberOfThreads, QMetaType::LongLong, qint64(12) },
+        { crawlKey::delay, QMetaType::Double, 0.0 },
+        { crawlKey::timeout, QMetaType::Double, 30.0 },
+        { crawlKey::maxRPM, QMetaType::LongLong, qint64(1000) },
+        { crawlKey::limitRPM, QMetaType::Bool, false },
+        { crawlKey::linksLimit, QMetaType::LongLong, qint64(2000000) },
+        { crawlKey::levelsLimit, QMetaType::LongLong, qint64(100) },
+        { crawlKey::occurrencesLimit, QMetaType::LongLong, qint64(100) },
+        { crawlKey::limitOccurrences, QMetaType::Bool, false },
+        { crawlKey::customHeaderAcceptLanguage, QMetaType::QString, QStringLiteral("*") },
+        { crawlKey::defaultLocalFileName, QMetaType::QString, QStringLiteral("index.html") },
+        { crawlKey::caseSensitiveFileURLs, QMetaType::Bool, true },
+        { crawlKey::userAgentString, QMetaType::QString,
             QStringLiteral("Mozilla/5.0 (Macintosh; Intel Mac OS X 10_15_7) AppleWebKit/605.1.15 (KHTML, like "
                            "Gecko) Version/17.3 Safari/605.1.15") },
-        { "checkImages", QMetaType::Bool, true },
-        { "blacklistByRobotsTxt", QMetaType::Bool, false },
-        { "internalOnly", QMetaType::Bool, false },
-        { "dontFollowNofollowLinks", QMetaType::Bool, false },
-        { "followSubdomains", QMetaType::Bool, false },
-        { "crawlUpwards", QMetaType::Bool, false },
-        { "trimQuery", QMetaType::Bool, false },
-        { "wordpressUrls", QMetaType::Bool, false },
-        { "shouldIgnoreSlash", QMetaType::Bool, true },
-        { "ftpserver", QMetaType::QString, QStringLiteral("") },
-        { "ftpport", QMetaType::QString, QStringLiteral("") },
-        { "ftpdirectory", QMetaType::QString, QStringLiteral("") },
-        { "ftpusername", QMetaType::QString, QStringLiteral("") },
-        { "ftppassword", QMetaType::QString, QStringLiteral("") },
-        { "ftpUsesTLS", QMetaType::Bool, false },
-        { "archiveSaveLocation", QMetaType::QString, QStringLiteral("") },
-        { "runAllToCompletion", QMetaType::Bool, false },
-        { "notifyAllResourcesRegardlessOfFileType", QMetaType::Bool, false },
-        { "shouldLoadImages", QMetaType::Bool, false },
-        { "shouldCheckForSoft404", QMetaType::Bool, false },
-        { "dontReportRedirects", QMetaType::Bool, false },
-        { "ignoreSessid", QMetaType::Bool, false },
-        { "sessidParam", QMetaType::QString, QStringLiteral("sid") },
+        { crawlKey::checkImages, QMetaType::Bool, true },
+        { crawlKey::blacklistByRobotsTxt, QMetaType::Bool, false },
+        { crawlKey::internalOnly, QMetaType::Bool, false },
+        { crawlKey::dontFollowNofollowLinks, QMetaType::Bool, false },
+        { crawlKey::followSubdomains, QMetaType::Bool, false },
+        { crawlKey::crawlUpwards, QMetaType::Bool, false },
+        { crawlKey::trimQuery, QMetaType::Bool, false },
+        { crawlKey::wordpressUrls, QMetaType::Bool, false },
+        { crawlKey::shouldIgnoreSlash, QMetaType::Bool, true },
+        { crawlKey::ftpserver, QMetaType::QString, QStringLiteral("") },
+        { crawlKey::ftpport, QMetaType::QString, QStringLiteral("") },
+        { crawlKey::ftpdirectory, QMetaType::QString, QStringLiteral("") },
+        { crawlKey::ftpusername, QMetaType::QString, QStringLiteral("") },
+        { crawlKey::ftppassword, QMetaType::QString, QStringLiteral("") },
+        { crawlKey::ftpUsesTLS, QMetaType::Bool, false },
+        { crawlKey::archiveSaveLocation, QMetaType::QString, QStringLiteral("") },
+        { crawlKey::runAllToCompletion, QMetaType::Bool, false },
+        { crawlKey::notifyAllResourcesRegardlessOfFileType, QMetaType::Bool, false },
+        { crawlKey::shouldLoadImages, QMetaType::Bool, false },
+        { crawlKey::shouldCheckForSoft404, QMetaType::Bool, false },
+        { crawlKey::dontReportRedirects, QMetaType::Bool, false },
+        { crawlKey::ignoreSessid, QMetaType::Bool, false },
+        { crawlKey::sessidParam, QMetaType::QString, QStringLiteral("sid") },
     };
     return table;
 }
@@ -98,55 +99,55 @@ TEST(CrwlUrlSettings, DefaultsHoldEveryKeyWithItsValueAndType)
     const QVariantMap defaults = CrwlUrl::defaultCrawlSettings();
     EXPECT_EQ(defaults.size(), qsizetype(expectedDefaults().size()));
     for (const ExpectedDefault& expected : expectedDefaults()) {
-        SCOPED_TRACE(expected.key);
-        const QString key = QString::fromLatin1(expected.key);
+        SCOPED_TRACE(expected.key.name());
+        const QString key = expected.key;
         ASSERT_TRUE(defaults.contains(key));
         EXPECT_EQ(defaults.value(key).metaType().id(), int(expected.type));
         if (expected.value.isValid()) {
             EXPECT_EQ(defaults.value(key), expected.value);
         }
     }
-    EXPECT_FALSE(defaults.value(QStringLiteral("language")).toString().isEmpty());
+    EXPECT_FALSE(defaults.value(crawlKey::language).toString().isEmpty());
 }
 
 TEST(CrwlUrlSettings, DefaultsAreANewDictionaryEachTime)
 {
     QVariantMap first = CrwlUrl::defaultCrawlSettings();
-    first.insert(QStringLiteral("numberOfThreads"), qint64(1));
-    first.remove(QStringLiteral("timeout"));
+    first.insert(crawlKey::numberOfThreads, qint64(1));
+    first.remove(crawlKey::timeout);
     const QVariantMap second = CrwlUrl::defaultCrawlSettings();
-    EXPECT_EQ(second.value(QStringLiteral("numberOfThreads")), QVariant(qint64(12)));
-    EXPECT_TRUE(second.contains(QStringLiteral("timeout")));
+    EXPECT_EQ(second.value(crawlKey::numberOfThreads), QVariant(qint64(12)));
+    EXPECT_TRUE(second.contains(crawlKey::timeout));
 }
 
 TEST(CrwlUrlSettings, FirstRecordCompletesTheSharedDictionaryWithoutReplacingStoredValues)
 {
     const auto owner = std::make_shared<RecordingOwner>();
     const auto settings = makeSettings({
-        { QStringLiteral("numberOfThreads"), qint64(4) }, { QStringLiteral("shouldTrimHash"), false },
-        { QStringLiteral("sessidParam"), QStringLiteral("PHPSESSID") },
-        { QStringLiteral("startingUrl"), QStringLiteral("http://h.com/") },
-        { QStringLiteral("timeout"), QVariant() }, // stored, though empty: not replaced
+        { crawlKey::numberOfThreads, qint64(4) }, { crawlKey::shouldTrimHash, false },
+        { crawlKey::sessidParam, QStringLiteral("PHPSESSID") },
+        { crawlKey::startingUrl, QStringLiteral("http://h.com/") },
+        { crawlKey::timeout, QVariant() }, // stored, though empty: not replaced
     });
     const auto first = CrwlUrl::make(owner, settings);
     EXPECT_EQ(first->getCrawlSettings(), settings); // the same dictionary, not a copy
     for (const ExpectedDefault& expected : expectedDefaults())
-        EXPECT_TRUE(settings->contains(QString::fromLatin1(expected.key))) << expected.key;
-    EXPECT_EQ(settings->value(QStringLiteral("numberOfThreads")), QVariant(qint64(4)));
-    EXPECT_EQ(settings->value(QStringLiteral("shouldTrimHash")), QVariant(false));
-    EXPECT_EQ(settings->value(QStringLiteral("sessidParam")), QVariant(QStringLiteral("PHPSESSID")));
-    EXPECT_EQ(settings->value(QStringLiteral("startingUrl")), QVariant(QStringLiteral("http://h.com/")));
-    EXPECT_FALSE(settings->value(QStringLiteral("timeout")).isValid());
-    EXPECT_EQ(settings->value(QStringLiteral("shouldIgnoreSlash")), QVariant(true));
+        EXPECT_TRUE(settings->contains(expected.key)) << expected.key.name();
+    EXPECT_EQ(settings->value(crawlKey::numberOfThreads), QVariant(qint64(4)));
+    EXPECT_EQ(settings->value(crawlKey::shouldTrimHash), QVariant(false));
+    EXPECT_EQ(settings->value(crawlKey::sessidParam), QVariant(QStringLiteral("PHPSESSID")));
+    EXPECT_EQ(settings->value(crawlKey::startingUrl), QVariant(QStringLiteral("http://h.com/")));
+    EXPECT_FALSE(settings->value(crawlKey::timeout).isValid());
+    EXPECT_EQ(settings->value(crawlKey::shouldIgnoreSlash), QVariant(true));
 
     // The hub changes the scan's copy; a later record sees the change and keeps it.
-    settings->insert(QStringLiteral("wixSite"), true);
-    settings->insert(QStringLiteral("linksLimit"), qint64(50));
+    settings->insert(crawlKey::wixSite, true);
+    settings->insert(crawlKey::linksLimit, qint64(50));
     const qsizetype sizeBefore = settings->size();
     const auto second = CrwlUrl::make(owner, settings);
     EXPECT_EQ(settings->size(), sizeBefore);
-    EXPECT_EQ(settings->value(QStringLiteral("wixSite")), QVariant(true));
-    EXPECT_EQ(settings->value(QStringLiteral("linksLimit")), QVariant(qint64(50)));
+    EXPECT_EQ(settings->value(crawlKey::wixSite), QVariant(true));
+    EXPECT_EQ(settings->value(crawlKey::linksLimit), QVariant(qint64(50)));
     EXPECT_EQ(second->getCrawlSettings().get(), first->getCrawlSettings().get());
 }
 
@@ -338,7 +339,7 @@ TEST(CrwlUrlLinkURL, RecordsNotHeldBySharedPointerAreNotFiled)
 TEST(CrwlUrlForms, FinalURLAndRequestURL)
 {
     const auto owner = std::make_shared<RecordingOwner>();
-    const auto record = CrwlUrl::make(owner, makeSettings({ { QStringLiteral("shouldTrimHash"), false } }));
+    const auto record = CrwlUrl::make(owner, makeSettings({ { crawlKey::shouldTrimHash, false } }));
     record->setLinkURL(QStringLiteral("http://h.com/caf\u00e9#frag"));
     EXPECT_EQ(record->finalURLString(), QStringLiteral("http://h.com/caf\u00e9#frag"));
     EXPECT_EQ(record->getLinkurl(), QStringLiteral("http://h.com/caf%C3%A9"));

@@ -1,6 +1,7 @@
 // Name lookups outside the fetch slots on real time: the records' own URL sessions against a
 // loopback site, with a resolver that answers late and never asks the machine's name service.
 #include "Z12AraTestSupport.h"
+#include "engine/CrawlSettingKeys.h"
 
 #include "engine/CrwlStatusCodes.h"
 #include "engine/CrwlUrlFetchTransport.h"
@@ -105,7 +106,7 @@ protected:
 TEST_F(HostLookupScanTest, SlowUnknownHostsTakeAboutOneLookupAndGoodPagesGoOnMeanwhile)
 {
     NotificationCounter notes;
-    settings->insert(QStringLiteral("numberOfThreads"), 12);
+    settings->insert(crawlKey::numberOfThreads, 12);
     std::vector<std::shared_ptr<CrwlUrl>> dead;
     std::vector<std::shared_ptr<CrwlUrl>> good;
     std::vector<std::shared_ptr<CrwlUrl>> named;

@@ -2,6 +2,7 @@
 // the fetch slots, each host is looked up once, a failure ends every waiting record of its host,
 // and pause, time-out and the lookups' own limit keep their meaning.
 #include "Z12AraTestSupport.h"
+#include "engine/CrawlSettingKeys.h"
 
 #include "engine/CrwlStatusCodes.h"
 #include "platform/UrlError.h"
@@ -46,7 +47,7 @@ protected:
 TEST_F(HostLookupStageTest, RecordsWaitForTheirHostOutsideTheSlotsAndEachHostIsLookedUpOnce)
 {
     NotificationCounter notes;
-    settings->insert(QStringLiteral("numberOfThreads"), 2);
+    settings->insert(crawlKey::numberOfThreads, 2);
     auto a1 = queue(QStringLiteral("http://a.test/1"));
     auto b1 = queue(QStringLiteral("http://b.test/1"));
     auto a2 = queue(QStringLiteral("http://a.test/2"));
@@ -150,7 +151,7 @@ TEST_F(HostLookupStageTest, PauseHandsWaitingRecordsBackAndTheAnswersStand)
 TEST_F(HostLookupStageTest, LookupPastTheTimeoutEndsItsRecordsAsTheTransferWould)
 {
     NotificationCounter notes;
-    settings->insert(QStringLiteral("timeout"), 5);
+    settings->insert(crawlKey::timeout, 5);
     auto first = queue(QStringLiteral("http://slow.test/1"));
     auto second = queue(QStringLiteral("http://slow.test/2"));
     hub->getNextUrlToCrawl();
@@ -170,7 +171,7 @@ TEST_F(HostLookupStageTest, LookupPastTheTimeoutEndsItsRecordsAsTheTransferWould
 
 TEST_F(HostLookupStageTest, EachLookupTimesOutOnItsOwnDeadline)
 {
-    settings->insert(QStringLiteral("timeout"), 5);
+    settings->insert(crawlKey::timeout, 5);
     auto early = queue(QStringLiteral("http://early.test/1"));
     hub->getNextUrlToCrawl();
     clock->advance(2000);

@@ -2,6 +2,7 @@
 // loopback server is handed to the renderer, which settles, takes the markup once and ends the
 // record exactly once whatever the page does.
 #include "engine/PageRenderer.h"
+#include "engine/CrawlSettingKeys.h"
 
 #include "engine/CrwlUrlFetchSupport.h"
 #include "engine/ScopedDefaults.h"
@@ -102,8 +103,7 @@ protected:
     /// A record of the page, fetched until its renderer has started (a 5 s time-out).
     std::shared_ptr<CrwlUrl> rendering()
     {
-        auto record = CrwlUrl::make(owner,
-            makeSettings({ { QStringLiteral("runJS"), true }, { QStringLiteral("timeout"), 5 } }));
+        auto record = CrwlUrl::make(owner, makeSettings({ { crawlKey::runJS, true }, { crawlKey::timeout, 5 } }));
         record->setLinkURL(server.url(QStringLiteral("/page")));
         record->sendAsyncServerRequest();
         EXPECT_TRUE(Dispatch::runUntil([&] { return record->getWTG() != nullptr; }, std::chrono::seconds(10)));
@@ -150,8 +150,7 @@ TEST_F(PageRendererTest, WithoutABrowserEngineAPageIsReadAsFetched)
 {
     int asked = 0;
     PageRenderer::setAvailability([&asked] { return ++asked, false; });
-    const auto record = CrwlUrl::make(
-        owner, makeSettings({ { QStringLiteral("runJS"), true }, { QStringLiteral("timeout"), 5 } }));
+    const auto record = CrwlUrl::make(owner, makeSettings({ { crawlKey::runJS, true }, { crawlKey::timeout, 5 } }));
     record->setLinkURL(server.url(QStringLiteral("/page")));
     record->sendAsyncServerRequest();
     ASSERT_TRUE(Dispatch::runUntil([&] { return ends() == 1; }, std::chrono::seconds(10)));

@@ -1,7 +1,8 @@
 // Typed reads of settings values: booleans, integers, reals and texts coerced as the crawl reads
 // them, and absent keys or dictionaries reading as off.
-#include "engine/CrawlSettingTable.h"
 #include "engine/SettingsValue.h"
+#include "engine/CrawlSettingKeys.h"
+#include "engine/CrawlSettingTable.h"
 
 #include <QSet>
 #include <QStringList>
@@ -88,10 +89,10 @@ TEST(SettingsValue, Texts)
 TEST(SettingsValue, SharedDictionaryReads)
 {
     const auto settings = std::make_shared<CrawlSettings>(QVariantMap {
-        { QStringLiteral("runJS"), QStringLiteral("YES") },
-        { QStringLiteral("numberOfThreads"), QStringLiteral("4") },
-        { QStringLiteral("delay"), qint64(2) },
-        { QStringLiteral("sessidParam"), QStringLiteral("sid") },
+        { crawlKey::runJS, QStringLiteral("YES") },
+        { crawlKey::numberOfThreads, QStringLiteral("4") },
+        { crawlKey::delay, qint64(2) },
+        { crawlKey::sessidParam, QStringLiteral("sid") },
     });
     EXPECT_TRUE(settingBool(settings, key::runJS));
     EXPECT_FALSE(settingBool(settings, key::checkSpelling));
@@ -112,27 +113,27 @@ TEST(CrawlSettingTable, AStoredValueReadsAsTheScanUsesItWithinItsRange)
 {
     using crawlmere::engine::effectiveSettingValue;
     const struct {
-        const char* key;
+        QString key;
         QVariant stored;
         QVariant used;
     } cases[] = {
-        { "levelsLimit", qint64(0), qint64(100) }, // not a limit a site can mean: the default
-        { "levelsLimit", qint64(-3), qint64(100) },
-        { "levelsLimit", qint64(7), qint64(7) },
-        { "linksLimit", QString("lots"), qint64(2000000) },
-        { "numberOfThreads", qint64(0), qint64(1) }, // the slider's nearest end
-        { "numberOfThreads", qint64(50), qint64(20) },
-        { "maxRPM", qint64(3), qint64(10) },
-        { "timeout", 0.0, 30.0 },
-        { "timeout", 1e300, 3600.0 },
-        { "delay", -1.0, 0.0 },
-        { "checkImages", QString("Yellow"), true },
-        { "checkImages", QVariant(), true }, // absent: the default
-        { "httpIsExternal", QVariant(), false }, // no default: NO
+        { crawlKey::levelsLimit, qint64(0), qint64(100) }, // not a limit a site can mean: the default
+        { crawlKey::levelsLimit, qint64(-3), qint64(100) },
+        { crawlKey::levelsLimit, qint64(7), qint64(7) },
+        { crawlKey::linksLimit, QString("lots"), qint64(2000000) },
+        { crawlKey::numberOfThreads, qint64(0), qint64(1) }, // the slider's nearest end
+        { crawlKey::numberOfThreads, qint64(50), qint64(20) },
+        { crawlKey::maxRPM, qint64(3), qint64(10) },
+        { crawlKey::timeout, 0.0, 30.0 },
+        { crawlKey::timeout, 1e300, 3600.0 },
+        { crawlKey::delay, -1.0, 0.0 },
+        { crawlKey::checkImages, QString("Yellow"), true },
+        { crawlKey::checkImages, QVariant(), true }, // absent: the default
+        { crawlKey::httpIsExternal, QVariant(), false }, // no default: NO
         { "noSuchSetting", QString("kept"), QString("kept") },
     };
     for (const auto& c : cases)
-        EXPECT_EQ(effectiveSettingValue(QString::fromLatin1(c.key), c.stored), c.used) << c.key;
+        EXPECT_EQ(effectiveSettingValue(c.key, c.stored), c.used) << qPrintable(c.key);
 }
 
 TEST(CrawlSettingTable, EveryDeclaredKeyHasItsRowAndEveryRowADeclaredKey)

@@ -2,6 +2,7 @@
 // boundary), unfetchable and ignored links, the up-a-directory repair, the directory scope of
 // listed URLs, the follow decision with its lists and filter, admission to the sitemap
 // collection, and the duplicate lookup under every form a record may be filed under.
+#include "engine/CrawlSettingKeys.h"
 #include "engine/Z12Ara.h"
 
 #include "engine/CrwlLinkInstance.h"
@@ -45,7 +46,7 @@ protected:
     }
     void TearDown() override { hub.reset(); }
 
-    void set(const char* key, const QVariant& value) { settings->insert(QString::fromLatin1(key), value); }
+    void set(crawlmere::engine::CrawlSettingKey key, const QVariant& value) { settings->insert(key, value); }
 
     /// A record of the scan, filed in the hub's lookup table as link extraction files it.
     std::shared_ptr<CrwlUrl> record(const QString& link, bool internal = true)
@@ -114,7 +115,7 @@ TEST_F(Z12AraDecisionsTest, InternalHostTable)
         { "anything.org", {}, false, true },
     };
     for (const auto& c : cases) {
-        set("followSubdomains", c.followSubdomains);
+        set(crawlKey::followSubdomains, c.followSubdomains);
         EXPECT_EQ(hub->compareHost(QString::fromUtf8(c.host), c.domains), c.internal)
             << c.host << " against " << c.domains.join(u',').toStdString() << " followSubdomains "
             << c.followSubdomains;
@@ -123,7 +124,7 @@ TEST_F(Z12AraDecisionsTest, InternalHostTable)
 
 TEST_F(Z12AraDecisionsTest, RedirectsLeaveTheSiteOnlyForHostsOutsideTheDomains)
 {
-    set("followSubdomains", true);
+    set(crawlKey::followSubdomains, true);
     hub->setDomains({ QStringLiteral("www.example.com"), QStringLiteral("example.com") });
     EXPECT_FALSE(hub->redirectUrlIsExternal(url(QStringLiteral("https://a.b.example.com/x"))));
     EXPECT_FALSE(hub->redirectUrlIsExternal(url(QStringLiteral("http://www.example.com/"))));
@@ -215,7 +216,7 @@ TEST_F(Z12AraDecisionsTest, IgnoredLinks)
 {
     const QString link = QStringLiteral("https://cdn.other.net/private/x.js");
     EXPECT_FALSE(hub->shouldBeIgnored(link, /*internal=*/false, QString()));
-    set("internalOnly", true);
+    set(crawlKey::internalOnly, true);
     EXPECT_TRUE(hub->shouldBeIgnored(link, /*internal=*/false, QString()));
     EXPECT_FALSE(hub->shouldBeIgnored(link, /*internal=*/true, QString()));
 
@@ -249,7 +250,7 @@ TEST_F(Z12AraDecisionsTest, UpADirectoryRepair)
         { "file:///tmp/site/a/../b.html", false, "file:///tmp/site/b.html" },
     };
     for (const auto& c : cases) {
-        set("tolerateUpADirectory", c.tolerate);
+        set(crawlKey::tolerateUpADirectory, c.tolerate);
         EXPECT_EQ(
             hub->dealWithUpADirectory(url(QString::fromUtf8(c.given))).absoluteString(), QString::fromUtf8(c.expected))
             << c.given << " tolerate " << c.tolerate;
@@ -291,7 +292,7 @@ TEST_F(Z12AraDecisionsTest, DirectoryScopeAddsOneTermPerDirectoryAndNoneWhenCraw
     hub->getpathFromUrl(url(QStringLiteral("http://h.com/blog/c.html")), /*add=*/false);
     EXPECT_EQ(hub->getFollowBlacklistArray(), QStringList { "!h.com/docs" });
 
-    set("crawlUpwards", true);
+    set(crawlKey::crawlUpwards, true);
     EXPECT_EQ(hub->getpathFromUrl(url(QStringLiteral("http://h.com/news/d.html")), /*add=*/true), u"/news");
     EXPECT_EQ(hub->getFollowBlacklistArray(), QStringList { "!h.com/docs" });
 }
@@ -304,7 +305,7 @@ TEST_F(Z12AraDecisionsTest, StartingPointIsAlwaysFollowed)
     start->setIsStartingPoint(true);
     start->setIsHTML(false);
     hub->setFollowBlacklistArray({ QStringLiteral("other.net") });
-    set("singlePage", true);
+    set(crawlKey::singlePage, true);
     EXPECT_TRUE(hub->weShouldCrawlThisURL(start));
     EXPECT_FALSE(hub->weShouldCrawlThisURL(nullptr));
 }
@@ -351,7 +352,7 @@ TEST_F(Z12AraDecisionsTest, CrawlingUpwardsLeavesParentDirectoriesFollowed)
     EXPECT_FALSE(hub->weShouldCrawlThisURL(parent));
 
     hub->setFollowBlacklistArray({});
-    set("crawlUpwards", true);
+    set(crawlKey::crawlUpwards, true);
     auto again = record(QStringLiteral("http://h.com/about.html"));
     hub->getpathFromUrl(url(QStringLiteral("http://h.com/docs/list.xml")), /*add=*/true);
     EXPECT_TRUE(hub->weShouldCrawlThisURL(again));
@@ -412,9 +413,9 @@ TEST_F(Z12AraDecisionsTest, PagesReachedOnlyThroughNofollowLinks)
 
     // The site's setting decides: off, such a page is followed; on, it is not. The
     // application's default does not overrule the site's NO.
-    defaults->setBool(true, "dontFollowNofollowLinks");
+    defaults->setBool(true, crawlKey::dontFollowNofollowLinks);
     EXPECT_TRUE(hub->weShouldCrawlThisURL(onlyNofollow));
-    set("dontFollowNofollowLinks", true);
+    set(crawlKey::dontFollowNofollowLinks, true);
     EXPECT_FALSE(hub->weShouldCrawlThisURL(onlyNofollow));
     EXPECT_TRUE(hub->weShouldCrawlThisURL(mixed));
 }
@@ -439,15 +440,15 @@ TEST_F(Z12AraDecisionsTest, FileTypesThatAreFollowed)
     EXPECT_TRUE(hub->weShouldCrawlThisURL(xml));
     EXPECT_FALSE(hub->weShouldCrawlThisURL(zip));
 
-    set("shouldParsePDFs", true);
-    set("shouldParseCSS", true);
-    set("shouldParseDOCXs", true);
+    set(crawlKey::shouldParsePDFs, true);
+    set(crawlKey::shouldParseCSS, true);
+    set(crawlKey::shouldParseDOCXs, true);
     EXPECT_TRUE(hub->weShouldCrawlThisURL(pdf));
     EXPECT_TRUE(hub->weShouldCrawlThisURL(css));
     EXPECT_TRUE(hub->weShouldCrawlThisURL(docx));
 
     // A single-page scan still reads the linked files whose parsing is on, but no page.
-    set("singlePage", true);
+    set(crawlKey::singlePage, true);
     EXPECT_TRUE(hub->weShouldCrawlThisURL(pdf));
     EXPECT_FALSE(hub->weShouldCrawlThisURL(record(QStringLiteral("http://h.com/page.html"))));
     EXPECT_FALSE(hub->weShouldCrawlThisURL(xml));
@@ -455,7 +456,7 @@ TEST_F(Z12AraDecisionsTest, FileTypesThatAreFollowed)
 
 TEST_F(Z12AraDecisionsTest, PagesOfASitemapScanAreNotFollowed)
 {
-    set("startingPointWasXML", true);
+    set(crawlKey::startingPointWasXML, true);
     EXPECT_FALSE(hub->weShouldCrawlThisURL(record(QStringLiteral("http://h.com/page.html"))));
     auto nested = record(QStringLiteral("http://h.com/sitemap-2.xml"));
     EXPECT_TRUE(hub->weShouldCrawlThisURL(nested));
@@ -466,16 +467,16 @@ TEST_F(Z12AraDecisionsTest, PagesReadUnderAnotherRecordAreNotFollowedAgain)
     // What the sitemap collection holds decides nothing: only a record that was read does.
     auto seo = std::make_shared<crawlmere::test::RecordingEngineSEO>();
     hub->setEngineSEODataSource(seo);
-    set("shouldTrimHash", false);
+    set(crawlKey::shouldTrimHash, false);
     auto first = record(QStringLiteral("http://h.com/a.html"));
     auto withFragment = record(QStringLiteral("http://h.com/a.html#part"));
     seo->add(first);
-    set("shouldTrimHash", true);
+    set(crawlKey::shouldTrimHash, true);
     EXPECT_TRUE(hub->weShouldCrawlThisURL(withFragment));
     first->setLinksRead(true);
-    set("shouldTrimHash", false);
+    set(crawlKey::shouldTrimHash, false);
     EXPECT_TRUE(hub->weShouldCrawlThisURL(withFragment));
-    set("shouldTrimHash", true);
+    set(crawlKey::shouldTrimHash, true);
     EXPECT_FALSE(hub->weShouldCrawlThisURL(withFragment));
 }
 
@@ -539,18 +540,19 @@ struct LookupCase {
 
 TEST_F(Z12AraDecisionsTest, DuplicateLookupFindsARecordUnderItsOtherForms)
 {
-    const QVariantMap ignoreScheme { { "ignoreScheme", true } };
-    const QVariantMap ignoreSessid { { "ignoreSessid", true }, { "sessidParam", "sid" } };
-    const QVariantMap both { { "ignoreScheme", true }, { "ignoreSessid", true }, { "sessidParam", "sid" } };
+    const QVariantMap ignoreScheme { { crawlKey::ignoreScheme, true } };
+    const QVariantMap ignoreSessid { { crawlKey::ignoreSessid, true }, { crawlKey::sessidParam, "sid" } };
+    const QVariantMap both { { crawlKey::ignoreScheme, true }, { crawlKey::ignoreSessid, true },
+        { crawlKey::sessidParam, "sid" } };
     const std::vector<LookupCase> cases = {
         { "same URL", "http://h.com/a", true, "http://h.com/a", true, {}, true },
         { "fragment", "http://h.com/a", true, "http://h.com/a#part", true, {}, true },
-        { "fragment kept", "http://h.com/a", true, "http://h.com/a#part", true, { { "shouldTrimHash", false } },
+        { "fragment kept", "http://h.com/a", true, "http://h.com/a#part", true, { { crawlKey::shouldTrimHash, false } },
             false },
         { "trailing slash", "http://h.com/a", true, "http://h.com/a/", true, {}, true },
         { "slash filed", "http://h.com/a/", true, "http://h.com/a", true, {}, true },
-        { "slash significant", "http://h.com/a", true, "http://h.com/a/", true, { { "shouldIgnoreSlash", false } },
-            false },
+        { "slash significant", "http://h.com/a", true, "http://h.com/a/", true,
+            { { crawlKey::shouldIgnoreSlash, false } }, false },
         { "https finds http", "http://h.com/a", true, "https://h.com/a", true, ignoreScheme, true },
         { "http finds https", "https://h.com/a", true, "http://h.com/a", true, ignoreScheme, true },
         { "scheme significant", "http://h.com/a", true, "https://h.com/a", true, {}, false },
@@ -563,12 +565,12 @@ TEST_F(Z12AraDecisionsTest, DuplicateLookupFindsARecordUnderItsOtherForms)
         { "session id kept", "http://h.com/p?x=1", true, "http://h.com/p?x=1&sid=abc", true, {}, false },
         { "session id, same scheme", "http://h.com/p?x=1", true, "http://h.com/p?x=1&sid=abc", true, both, true },
         { "session id, other scheme", "http://h.com/p?x=1", true, "https://h.com/p?x=1&sid=abc", true, both, true },
-        { "query trimmed internal", "http://h.com/p?x=1", true, "http://h.com/p?y=2", true, { { "trimQuery", true } },
-            true },
-        { "query kept external", "http://o.net/p?x=1", false, "http://o.net/p?y=2", false, { { "trimQuery", true } },
-            false },
+        { "query trimmed internal", "http://h.com/p?x=1", true, "http://h.com/p?y=2", true,
+            { { crawlKey::trimQuery, true } }, true },
+        { "query kept external", "http://o.net/p?x=1", false, "http://o.net/p?y=2", false,
+            { { crawlKey::trimQuery, true } }, false },
         { "query while fragments kept", "http://h.com/p?x=1", true, "http://h.com/p?x=1", true,
-            { { "trimQuery", true }, { "shouldTrimHash", false } }, true },
+            { { crawlKey::trimQuery, true }, { crawlKey::shouldTrimHash, false } }, true },
         { "character reference", "http://h.com/p?a=&#38;b", true, "http://h.com/p?a=&#38;b", true, {}, true },
         { "triple slash folded", "http://h.com/a//b", true, "http://h.com/a///b", true, {}, true },
         { "triple slash filed", "http://h.com/a///b", true, "http://h.com/a///b", true, {}, true },
@@ -581,7 +583,7 @@ TEST_F(Z12AraDecisionsTest, DuplicateLookupFindsARecordUnderItsOtherForms)
         hub->clear();
         for (auto it = baseline.cbegin(); it != baseline.cend(); ++it)
             settings->insert(it.key(), it.value());
-        settings->remove(QStringLiteral("ignoreScheme"));
+        settings->remove(crawlKey::ignoreScheme);
         for (auto it = c.settings.cbegin(); it != c.settings.cend(); ++it)
             settings->insert(it.key(), it.value());
         auto filed = record(QString::fromUtf8(c.filed), c.filedInternal);
@@ -598,7 +600,7 @@ TEST_F(Z12AraDecisionsTest, DuplicateLookupEdges)
     auto filed = record(QStringLiteral("http://h.com/a"));
     EXPECT_EQ(hub->weHaveThisOneAlready(QString(), nullptr, true), nullptr);
     EXPECT_EQ(hub->weHaveThisOneAlready(QStringLiteral("#top"), nullptr, true), nullptr);
-    set("trimQuery", true);
+    set(crawlKey::trimQuery, true);
     EXPECT_EQ(hub->weHaveThisOneAlready(QStringLiteral("?x=1"), nullptr, true), nullptr);
     // The record given to disregard is not an answer.
     EXPECT_EQ(hub->weHaveThisOneAlready(QStringLiteral("http://h.com/a"), filed.get(), true), nullptr);

@@ -1,6 +1,7 @@
 // Reading a page's links into the hub: new and known links, base and relative addresses, the
 // spellings of an address, what is trimmed, skipped or never fetched, robots rules and the limits.
 #include "Z12AraExtractionTestSupport.h"
+#include "engine/CrawlSettingKeys.h"
 
 using namespace crawlmere::test::extraction;
 
@@ -153,7 +154,7 @@ TEST_F(Z12AraExtractionTest, EverySpellingOfAHostNamesOneRecord)
         for (const Case& c : cases) {
             SCOPED_TRACE(c.stored.toStdString() + (ignoreSlash ? " ignoring a trailing slash" : ""));
             hub->clear();
-            settings->insert(QStringLiteral("shouldIgnoreSlash"), ignoreSlash);
+            settings->insert(crawlKey::shouldIgnoreSlash, ignoreSlash);
             start();
             std::vector<ScriptLink> hrefs;
             for (const QString& href : c.hrefs)
@@ -180,7 +181,7 @@ TEST_F(Z12AraExtractionTest, UpADirectoryAboveTheRootIsRepairedOnlyWhenTolerated
         "The link url is a relative link with too many '../' which take the url above the root domain. It may work "
         "in a browser but is technically incorrect.")));
 
-    settings->insert(QStringLiteral("tolerateUpADirectory"), true);
+    settings->insert(crawlKey::tolerateUpADirectory, true);
     extract(home, links({ { QStringLiteral("../../other.html"), QStringLiteral("up") } }));
     const auto repaired = known(QStringLiteral("http://site.test/other.html"));
     ASSERT_TRUE(repaired);
@@ -225,7 +226,7 @@ TEST_F(Z12AraExtractionTest, FragmentsAreTrimmedOrKeptByTheSetting)
     EXPECT_EQ(p->getInboundInstances().size(), 2u);
     EXPECT_EQ(home->getInboundInstances().size(), 0u); // "#top" left no occurrence on the page
 
-    settings->insert(QStringLiteral("shouldTrimHash"), false);
+    settings->insert(crawlKey::shouldTrimHash, false);
     extract(p,
         links(
             { { QStringLiteral("#section"), QStringLiteral("s") }, { QStringLiteral("#!"), QStringLiteral("bang") } }));
@@ -237,7 +238,7 @@ TEST_F(Z12AraExtractionTest, FragmentsAreTrimmedOrKeptByTheSetting)
 
 TEST_F(Z12AraExtractionTest, QueriesOfInternalLinksAreTrimmedWithTrimQuery)
 {
-    settings->insert(QStringLiteral("trimQuery"), true);
+    settings->insert(crawlKey::trimQuery, true);
     start();
     extract(home,
         links({ { QStringLiteral("list.html?page=1"), QStringLiteral("1") },
@@ -260,7 +261,7 @@ TEST_F(Z12AraExtractionTest, EmptyAndHashLinksLeaveNoTraceUnlessHashIsBad)
     EXPECT_EQ(hub->linksCollection().size(), before);
     EXPECT_EQ(home->outboundLinkCount(), 0);
 
-    settings->insert(QStringLiteral("hashIsBad"), true);
+    settings->insert(crawlKey::hashIsBad, true);
     extract(home,
         links({ { QStringLiteral("#"), QStringLiteral("x"), {}, 2 },
             { QStringLiteral("#"), QStringLiteral("x again"), {}, 3 },
@@ -296,8 +297,8 @@ TEST_F(Z12AraExtractionTest, MailAndTelephoneLinksAreSkipped)
 
 TEST_F(Z12AraExtractionTest, IgnoredLinksVanishAndDoNotCheckLinksAreNeverFetched)
 {
-    settings->insert(QStringLiteral("ignoreArray"), QStringList { QStringLiteral("/private/") });
-    settings->insert(QStringLiteral("checkBlacklistArray"), QStringList { QStringLiteral("logout") });
+    settings->insert(crawlKey::ignoreArray, QStringList { QStringLiteral("/private/") });
+    settings->insert(crawlKey::checkBlacklistArray, QStringList { QStringLiteral("logout") });
     start();
     const qint64 doneBefore = hub->checkedLinkCount();
     extract(home,
@@ -321,7 +322,7 @@ TEST_F(Z12AraExtractionTest, IgnoredLinksVanishAndDoNotCheckLinksAreNeverFetched
 
 TEST_F(Z12AraExtractionTest, InternalOnlyDropsExternalLinks)
 {
-    settings->insert(QStringLiteral("internalOnly"), true);
+    settings->insert(crawlKey::internalOnly, true);
     start();
     extract(home,
         links({ { QStringLiteral("http://other.test/"), QStringLiteral("o") },
@@ -343,7 +344,7 @@ TEST_F(Z12AraExtractionTest, RobotsDisallowedLinksAreMarkedAndBlacklistedOnlyWhe
     EXPECT_TRUE(isQueued(secret->absoluteString()));
     EXPECT_TRUE(secret->getWarningsAsArray().contains(QStringLiteral("The link url is disallowed by robots.txt")));
 
-    settings->insert(QStringLiteral("blacklistByRobotsTxt"), true);
+    settings->insert(crawlKey::blacklistByRobotsTxt, true);
     extract(home,
         links({ { QStringLiteral("/secret/b.html"), QStringLiteral("s") },
             { QStringLiteral("/mixed/open/c.html"), QStringLiteral("m") } }));
@@ -367,7 +368,7 @@ TEST_F(Z12AraExtractionTest, TheLongestRobotsRuleDecidesAndAnAllowWinsATie)
     const QByteArray robots = "User-agent: *\nAllow: /\nDisallow: /admin\nDisallow: /p\nAllow: /p/ok\n"
                               "Disallow: /tie\nAllow: /tie\nDisallow: /*.pdf\n";
     start(QStringLiteral("http://site.test/"), robots);
-    settings->insert(QStringLiteral("blacklistByRobotsTxt"), true);
+    settings->insert(crawlKey::blacklistByRobotsTxt, true);
     const struct {
         const char* path;
         bool disallowed;
@@ -412,7 +413,7 @@ TEST_F(Z12AraExtractionTest, FtpAndFormActionsAreNotChecked)
 
 TEST_F(Z12AraExtractionTest, SitemapOnlySkipsExternalLinks)
 {
-    settings->insert(QStringLiteral("sitemapOnly"), true);
+    settings->insert(crawlKey::sitemapOnly, true);
     start();
     extract(home, links({ { QStringLiteral("http://other.test/"), QStringLiteral("o") } }));
     EXPECT_FALSE(hub->weHaveThisOneAlready(QStringLiteral("http://other.test/"), nullptr, false));
@@ -437,12 +438,12 @@ TEST_F(Z12AraExtractionTest, PageReachedOnlyThroughNofollowIsNotFollowedWhenTheS
     const auto nf = known(QStringLiteral("http://site.test/nf.html"));
     ASSERT_TRUE(nf);
 
-    settings->insert(QStringLiteral("dontFollowNofollowLinks"), true);
+    settings->insert(crawlKey::dontFollowNofollowLinks, true);
     extract(nf, links({ { QStringLiteral("/behind.html"), QStringLiteral("b") } }));
     EXPECT_FALSE(known(QStringLiteral("http://site.test/behind.html")));
     EXPECT_TRUE(nf->getData().isEmpty()); // dropped all the same
 
-    settings->insert(QStringLiteral("dontFollowNofollowLinks"), false);
+    settings->insert(crawlKey::dontFollowNofollowLinks, false);
     extract(nf, links({ { QStringLiteral("/behind.html"), QStringLiteral("b") } }));
     EXPECT_TRUE(known(QStringLiteral("http://site.test/behind.html")));
 }
@@ -468,8 +469,8 @@ TEST_F(Z12AraExtractionTest, ExternalPagesAndErrorPagesYieldNoLinks)
 
 TEST_F(Z12AraExtractionTest, OccurrencesStopAtTheLimit)
 {
-    settings->insert(QStringLiteral("limitOccurrences"), true);
-    settings->insert(QStringLiteral("occurrencesLimit"), qint64(2));
+    settings->insert(crawlKey::limitOccurrences, true);
+    settings->insert(crawlKey::occurrencesLimit, qint64(2));
     start();
     Script script;
     for (int i = 0; i < 6; ++i)
@@ -481,7 +482,7 @@ TEST_F(Z12AraExtractionTest, OccurrencesStopAtTheLimit)
 
 TEST_F(Z12AraExtractionTest, LinksLimitStopsNewRecordsButNotOccurrences)
 {
-    settings->insert(QStringLiteral("linksLimit"), qint64(3));
+    settings->insert(crawlKey::linksLimit, qint64(3));
     start();
     extract(home,
         links({ { QStringLiteral("/1"), QStringLiteral("1") }, { QStringLiteral("/2"), QStringLiteral("2") },
@@ -499,8 +500,8 @@ TEST_F(Z12AraExtractionTest, LinksLimitStopsNewRecordsButNotOccurrences)
 
 TEST_F(Z12AraExtractionTest, PageAtTheLevelsLimitYieldsNothingButAStyleSheetStillDoes)
 {
-    settings->insert(QStringLiteral("levelsLimit"), qint64(1));
-    settings->insert(QStringLiteral("shouldParseCSS"), true);
+    settings->insert(crawlKey::levelsLimit, qint64(1));
+    settings->insert(crawlKey::shouldParseCSS, true);
     start();
     extract(home,
         links({ { QStringLiteral("/deep.html"), QStringLiteral("d") },

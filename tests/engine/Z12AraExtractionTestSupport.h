@@ -3,6 +3,7 @@
 #pragma once
 
 #include "Z12AraTestSupport.h"
+#include "engine/CrawlSettingKeys.h"
 
 #include "engine/CrwlLinkInstance.h"
 #include "engine/CrwlStatusCodes.h"
@@ -169,7 +170,7 @@ protected:
                 return result;
             };
         }
-        settings->insert(QStringLiteral("startingUrl"), startingUrl);
+        settings->insert(crawlKey::startingUrl, startingUrl);
         ASSERT_TRUE(hub->go());
         home = hub->getLcurl();
         ASSERT_TRUE(home);

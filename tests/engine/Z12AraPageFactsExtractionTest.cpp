@@ -1,6 +1,7 @@
 // What reading a page gives beside its links: canonicals, insecure content on https pages, page facts,
 // the SEO and sitemap feeds, documents by their parser, and pages read on another thread.
 #include "Z12AraExtractionTestSupport.h"
+#include "engine/CrawlSettingKeys.h"
 
 using namespace crawlmere::test::extraction;
 
@@ -56,7 +57,7 @@ TEST_F(Z12AraExtractionTest, ALocalPagesRootRelativeCanonicalNamesAFileOfTheScan
 
 TEST_F(Z12AraExtractionTest, HttpContentOnAnHttpsSiteIsListedPerPageAndType)
 {
-    settings->insert(QStringLiteral("httpIsExternal"), true);
+    settings->insert(crawlKey::httpIsExternal, true);
     start(QStringLiteral("https://site.test/"));
     Script script = links({ { QStringLiteral("http://site.test/old.html"), QStringLiteral("old") },
         { QStringLiteral("http://site.test/older.html"), QStringLiteral("older") },
@@ -173,7 +174,7 @@ TEST_F(Z12AraExtractionTest, EveryKindOfFileAnHttpsPageLoadsOverHttpIsListed)
 
 TEST_F(Z12AraExtractionTest, PageFactsAreCopiedOntoTheRecord)
 {
-    settings->insert(QStringLiteral("shouldTrimHash"), false);
+    settings->insert(crawlKey::shouldTrimHash, false);
     start(QStringLiteral("http://site.test/#intro"));
     Script script = links({ { QStringLiteral("/x"), QStringLiteral("x") } });
     script.title = QStringLiteral("Welcome");
@@ -205,7 +206,7 @@ TEST_F(Z12AraExtractionTest, PageFactsAreCopiedOntoTheRecord)
 
 TEST_F(Z12AraExtractionTest, SeoAndSitemapFeedsReceiveGoodInternalPages)
 {
-    settings->insert(QStringLiteral("checkSpelling"), true);
+    settings->insert(crawlKey::checkSpelling, true);
     start();
     Script script = links({ { QStringLiteral("/x"), QStringLiteral("x") } });
     script.misspelled = { QStringLiteral("Teh"), QStringLiteral("recieve") };
@@ -238,9 +239,9 @@ TEST_F(Z12AraExtractionTest, DocumentsGoToTheirParserOnlyWhileTheirSettingIsOn)
     EXPECT_TRUE(parsers->calls.empty());
     EXPECT_FALSE(known(QStringLiteral("http://site.test/from-pdf")));
 
-    settings->insert(QStringLiteral("shouldParsePDFs"), true);
-    settings->insert(QStringLiteral("shouldParseDOCXs"), true);
-    settings->insert(QStringLiteral("shouldParseRTFs"), true);
+    settings->insert(crawlKey::shouldParsePDFs, true);
+    settings->insert(crawlKey::shouldParseDOCXs, true);
+    settings->insert(crawlKey::shouldParseRTFs, true);
     extract(pdf, links({ { QStringLiteral("/from-pdf"), QStringLiteral("") } }));
     EXPECT_EQ(parsers->calls, std::vector<QString> { QStringLiteral("document 0") });
     EXPECT_TRUE(known(QStringLiteral("http://site.test/from-pdf")));
@@ -255,7 +256,7 @@ TEST_F(Z12AraExtractionTest, DocumentsGoToTheirParserOnlyWhileTheirSettingIsOn)
     const auto rtf = known(QStringLiteral("http://site.test/c.rtf"));
     extract(rtf, links({ { QStringLiteral("/from-rtf"), QStringLiteral("") } }));
     EXPECT_EQ(parsers->calls.back(), QStringLiteral("document 3"));
-    settings->insert(QStringLiteral("shouldParseRTFs"), false);
+    settings->insert(crawlKey::shouldParseRTFs, false);
     extract(known(QStringLiteral("http://site.test/d.rtf")),
         links({ { QStringLiteral("/from-rtf-page"), QStringLiteral("") } }));
     EXPECT_EQ(parsers->calls.back(), QStringLiteral("page 0"));
@@ -273,7 +274,7 @@ TEST_F(Z12AraExtractionTest, PageNoParserAcceptsIsMarkedNotHtml)
 
 TEST_F(Z12AraExtractionTest, PageScannedAheadOnAnotherThreadIsReadOnce)
 {
-    settings->insert(QStringLiteral("shouldParseCSS"), true);
+    settings->insert(crawlKey::shouldParseCSS, true);
     start();
     const QByteArray body = "page scanned ahead";
     parsers->scripts[body] = links({ { QStringLiteral("/ahead.html"), QStringLiteral("Ahead") } });
@@ -312,7 +313,7 @@ TEST_F(Z12AraExtractionTest, PageScannedAheadOnAnotherThreadIsReadOnce)
 TEST_F(Z12AraExtractionTest, StartingUrlListAddsEachHostAndDirectory)
 {
     start();
-    settings->insert(QStringLiteral("plainTextMode"), qint64(3));
+    settings->insert(crawlKey::plainTextMode, qint64(3));
     extract(home,
         links({ { QStringLiteral("http://one.test/docs/a.html"), QStringLiteral("") },
             { QStringLiteral("mailto:x@one.test"), QStringLiteral("") } }));

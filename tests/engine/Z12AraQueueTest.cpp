@@ -1,6 +1,7 @@
 // The crawl coordinator's pump on a virtual clock: parallelism, order, delay, request rate,
 // pause and resume, the give-up of silent fetches and the finish.
 #include "engine/ArchiveSink.h"
+#include "engine/CrawlSettingKeys.h"
 #include "engine/CrwlLinkInstance.h"
 #include "engine/CrwlStatusCodes.h"
 #include "engine/QFQueue.h"
@@ -46,8 +47,8 @@ class Z12AraQueueTest : public HubFixture { };
 
 TEST_F(Z12AraQueueTest, KeepsAtMostNumberOfThreadsInFlightAndStartsOneMorePerFinish)
 {
-    settings->insert(QStringLiteral("numberOfThreads"), 12);
-    settings->insert(QStringLiteral("delay"), 0.0);
+    settings->insert(crawlKey::numberOfThreads, 12);
+    settings->insert(crawlKey::delay, 0.0);
     auto records = queueRecords(30);
     EXPECT_TRUE(hub->getNextUrlToCrawl());
     EXPECT_EQ(transport->starts.size(), 12u);
@@ -68,7 +69,7 @@ TEST_F(Z12AraQueueTest, KeepsAtMostNumberOfThreadsInFlightAndStartsOneMorePerFin
 
 TEST_F(Z12AraQueueTest, ZeroThreadsMeansOneFetchAtATime)
 {
-    settings->insert(QStringLiteral("numberOfThreads"), 0);
+    settings->insert(crawlKey::numberOfThreads, 0);
     queueRecords(3);
     EXPECT_TRUE(hub->getNextUrlToCrawl());
     EXPECT_EQ(transport->starts.size(), 1u);
@@ -80,7 +81,7 @@ TEST_F(Z12AraQueueTest, ZeroThreadsMeansOneFetchAtATime)
 
 TEST_F(Z12AraQueueTest, FetchesInTheOrderQueuedWhateverOrderTheyFinishIn)
 {
-    settings->insert(QStringLiteral("numberOfThreads"), 3);
+    settings->insert(crawlKey::numberOfThreads, 3);
     auto records = queueRecords(9);
     hub->getNextUrlToCrawl();
     // Finish the newest first each time; the queue still hands out oldest first.
@@ -95,8 +96,8 @@ TEST_F(Z12AraQueueTest, FetchesInTheOrderQueuedWhateverOrderTheyFinishIn)
 
 TEST_F(Z12AraQueueTest, DelayStartsEveryFetchOfOnePumpAtTheSameMomentLater)
 {
-    settings->insert(QStringLiteral("numberOfThreads"), 4);
-    settings->insert(QStringLiteral("delay"), 2.5);
+    settings->insert(crawlKey::numberOfThreads, 4);
+    settings->insert(crawlKey::delay, 2.5);
     queueRecords(6);
     const QDateTime pumpedAt = clock->now();
     EXPECT_TRUE(hub->getNextUrlToCrawl());
@@ -123,11 +124,11 @@ TEST_F(Z12AraQueueTest, DelayStartsEveryFetchOfOnePumpAtTheSameMomentLater)
 
 TEST_F(Z12AraQueueTest, AStoredDelayBeyondAMinuteWaitsAMinute)
 {
-    settings->insert(QStringLiteral("numberOfThreads"), 1);
+    settings->insert(crawlKey::numberOfThreads, 1);
     size_t started = 0;
     for (const QVariant& delay : { QVariant(1e300), QVariant(std::numeric_limits<double>::infinity()),
              QVariant(QStringLiteral("86400")), QVariant(61) }) {
-        settings->insert(QStringLiteral("delay"), delay);
+        settings->insert(crawlKey::delay, delay);
         queueRecords(1);
         EXPECT_TRUE(hub->getNextUrlToCrawl());
         clock->advance(59999);
@@ -140,10 +141,10 @@ TEST_F(Z12AraQueueTest, AStoredDelayBeyondAMinuteWaitsAMinute)
 
 TEST_F(Z12AraQueueTest, RequestsPerMinuteAreLimitedWhenLimitRPMIsOn)
 {
-    settings->insert(QStringLiteral("numberOfThreads"), 12);
-    settings->insert(QStringLiteral("delay"), 0.0);
-    settings->insert(QStringLiteral("limitRPM"), true);
-    settings->insert(QStringLiteral("maxRPM"), 10);
+    settings->insert(crawlKey::numberOfThreads, 12);
+    settings->insert(crawlKey::delay, 0.0);
+    settings->insert(crawlKey::limitRPM, true);
+    settings->insert(crawlKey::maxRPM, 10);
     queueRecords(25);
     const QDateTime pumpedAt = clock->now();
     EXPECT_TRUE(hub->getNextUrlToCrawl());
@@ -176,11 +177,39 @@ TEST_F(Z12AraQueueTest, RequestsPerMinuteAreLimitedWhenLimitRPMIsOn)
     }
 }
 
+TEST_F(Z12AraQueueTest, ALimitedRateIsPacedByTheRateAloneWhateverDelayIsStored)
+{
+    // The settings pane stores the delay it derives from the rate (600 a minute over 12 fetches:
+    // 1.2 s); a scan given only the rate has none stored, or one from an earlier rate. Each is
+    // paced alike: a request every 100 ms from the first, sent at once.
+    for (const double stored : { 0.0, 1.2, 4.0 }) {
+        TearDown();
+        SetUp();
+        settings->insert(crawlKey::numberOfThreads, 12);
+        settings->insert(crawlKey::delay, stored);
+        settings->insert(crawlKey::limitRPM, true);
+        settings->insert(crawlKey::maxRPM, 600);
+        queueRecords(30);
+        const QDateTime pumpedAt = clock->now();
+        hub->getNextUrlToCrawl();
+        size_t completed = 0;
+        for (int step = 0; step < 1000 && completed < 30; ++step) {
+            while (completed < transport->starts.size())
+                transport->complete(*hub, transport->starts[completed++].record);
+            clock->advance(50);
+        }
+        ASSERT_EQ(transport->starts.size(), 30u) << stored;
+        for (size_t i = 0; i < transport->starts.size(); ++i)
+            EXPECT_EQ(pumpedAt.msecsTo(transport->starts[i].at), qint64(i) * 100)
+                << "delay " << stored << ", start " << i;
+    }
+}
+
 TEST_F(Z12AraQueueTest, RateBelowTheLowestSettingCountsAsTen)
 {
-    settings->insert(QStringLiteral("numberOfThreads"), 20);
-    settings->insert(QStringLiteral("limitRPM"), true);
-    settings->insert(QStringLiteral("maxRPM"), 0);
+    settings->insert(crawlKey::numberOfThreads, 20);
+    settings->insert(crawlKey::limitRPM, true);
+    settings->insert(crawlKey::maxRPM, 0);
     queueRecords(15);
     hub->getNextUrlToCrawl();
     EXPECT_EQ(hub->inProgressCount(), 10);
@@ -200,9 +229,9 @@ TEST_F(Z12AraQueueTest, RateBelowTheLowestSettingCountsAsTen)
 
 TEST_F(Z12AraQueueTest, WithoutLimitRPMTheRateIsNotLimited)
 {
-    settings->insert(QStringLiteral("numberOfThreads"), 12);
-    settings->insert(QStringLiteral("limitRPM"), false);
-    settings->insert(QStringLiteral("maxRPM"), 10);
+    settings->insert(crawlKey::numberOfThreads, 12);
+    settings->insert(crawlKey::limitRPM, false);
+    settings->insert(crawlKey::maxRPM, 10);
     queueRecords(20);
     hub->getNextUrlToCrawl();
     EXPECT_EQ(transport->starts.size(), 12u);
@@ -211,7 +240,7 @@ TEST_F(Z12AraQueueTest, WithoutLimitRPMTheRateIsNotLimited)
 TEST_F(Z12AraQueueTest, PausePutsInFlightRecordsBackAtTheEndAndContinueResumes)
 {
     NotificationCounter notes;
-    settings->insert(QStringLiteral("numberOfThreads"), 5);
+    settings->insert(crawlKey::numberOfThreads, 5);
     auto records = queueRecords(8);
     hub->getNextUrlToCrawl();
     ASSERT_EQ(transport->starts.size(), 5u);
@@ -253,8 +282,8 @@ TEST_F(Z12AraQueueTest, PausePutsInFlightRecordsBackAtTheEndAndContinueResumes)
 
 TEST_F(Z12AraQueueTest, ADelayedStartPendingAtPauseNeverFires)
 {
-    settings->insert(QStringLiteral("numberOfThreads"), 2);
-    settings->insert(QStringLiteral("delay"), 1.0);
+    settings->insert(crawlKey::numberOfThreads, 2);
+    settings->insert(crawlKey::delay, 1.0);
     queueRecords(2);
     hub->getNextUrlToCrawl();
     hub->stop();
@@ -268,8 +297,8 @@ TEST_F(Z12AraQueueTest, ADelayedStartPendingAtPauseNeverFires)
 TEST_F(Z12AraQueueTest, SilentFetchIsGivenUpWithMinus17FreesItsSlotAndIsCancelled)
 {
     NotificationCounter notes;
-    settings->insert(QStringLiteral("numberOfThreads"), 1);
-    settings->insert(QStringLiteral("timeout"), 5);
+    settings->insert(crawlKey::numberOfThreads, 1);
+    settings->insert(crawlKey::timeout, 5);
     auto records = queueRecords(1);
     hub->getNextUrlToCrawl();
     ASSERT_EQ(transport->starts.size(), 1u);
@@ -313,8 +342,8 @@ TEST_F(Z12AraQueueTest, SilentFetchIsGivenUpWithMinus17FreesItsSlotAndIsCancelle
 TEST_F(Z12AraQueueTest, SilentFetchIsGivenUpByItsOwnTimerWhileOthersComeAndGo)
 {
     NotificationCounter notes;
-    settings->insert(QStringLiteral("numberOfThreads"), 2);
-    settings->insert(QStringLiteral("timeout"), 30);
+    settings->insert(crawlKey::numberOfThreads, 2);
+    settings->insert(crawlKey::timeout, 30);
     auto records = queueRecords(4);
     hub->getNextUrlToCrawl();
     ASSERT_EQ(transport->starts.size(), 2u);
@@ -358,8 +387,8 @@ TEST_F(Z12AraQueueTest, GiveUpTimerFollowsTheTimeoutAsRequestsUseIt)
 {
     // A time-out below one second gives requests 30 s, and the give-up follows them; a pause
     // disarms the timer and the resumed fetch gets a whole time-out again.
-    settings->insert(QStringLiteral("numberOfThreads"), 1);
-    settings->insert(QStringLiteral("timeout"), 0);
+    settings->insert(crawlKey::numberOfThreads, 1);
+    settings->insert(crawlKey::timeout, 0);
     auto records = queueRecords(1);
     hub->getNextUrlToCrawl();
     clock->advance(20'000);
@@ -387,7 +416,7 @@ TEST_F(Z12AraQueueTest, FinishIsPostedExactlyOnce)
     EXPECT_EQ(notes.objects[Z12Ara::CrwlCrawlDidFinish][0].get(), static_cast<void*>(hub.get()));
 
     hub->clear();
-    settings->insert(QStringLiteral("numberOfThreads"), 3);
+    settings->insert(crawlKey::numberOfThreads, 3);
     auto records = queueRecords(7);
     hub->getNextUrlToCrawl();
     while (hub->inProgressCount() > 0)
@@ -423,7 +452,7 @@ TEST_F(Z12AraQueueTest, ArchiveIsSavedAfterTheFinishWhenArchiving)
     hub->setArchiveSink(sink);
     hub->clear();
     EXPECT_EQ(sink->clears, 1);
-    settings->insert(QStringLiteral("shouldArchive"), true);
+    settings->insert(crawlKey::shouldArchive, true);
     EXPECT_TRUE(hub->isFinished());
     EXPECT_EQ(sink->saves, 0);
     clock->advance(0);
@@ -445,13 +474,13 @@ TEST_F(Z12AraQueueTest, TheTimersOfAClearedScanDoNothingInTheNext)
     // A scan whose fetches are under way and whose queue is dry has its give-up timer and its
     // finish test armed; a delayed start of another is booked. Then it is cleared for the next.
     NotificationCounter notes;
-    settings->insert(QStringLiteral("numberOfThreads"), 2);
-    settings->insert(QStringLiteral("timeout"), 5);
+    settings->insert(crawlKey::numberOfThreads, 2);
+    settings->insert(crawlKey::timeout, 5);
     queueRecords(2);
     hub->getNextUrlToCrawl();
     ASSERT_EQ(transport->starts.size(), 2u);
     EXPECT_FALSE(hub->isFinished());
-    settings->insert(QStringLiteral("delay"), 1.0);
+    settings->insert(crawlKey::delay, 1.0);
     hub->addToCheckQueue(makeRecord(QStringLiteral("http://site.test/delayed")));
     transport->complete(*hub, transport->starts[0].record);
     hub->clear();
@@ -506,7 +535,7 @@ TEST_F(Z12AraCountersTest, BadLinksAreCountedOnceAndTakenBackOnRecheck)
 
 TEST_F(Z12AraCountersTest, CollectionStopsAtLinksLimit)
 {
-    settings->insert(QStringLiteral("linksLimit"), 3);
+    settings->insert(crawlKey::linksLimit, 3);
     for (int i = 0; i < 5; ++i)
         hub->add(makeRecord(QStringLiteral("http://site.test/%1").arg(i)));
     hub->add(std::shared_ptr<CrwlUrl>());
@@ -516,7 +545,7 @@ TEST_F(Z12AraCountersTest, CollectionStopsAtLinksLimit)
 
 TEST_F(Z12AraCountersTest, LookupEntriesAreRemovedUnderTheKeyTheyWereFiledUnder)
 {
-    settings->insert(QStringLiteral("shouldIgnoreSlash"), true);
+    settings->insert(crawlKey::shouldIgnoreSlash, true);
     auto page = makeRecord(QStringLiteral("http://site.test/dir/"));
     ASSERT_NE(hub->lcurlForUrl(QStringLiteral("http://site.test/dir")), nullptr);
     hub->add(page);

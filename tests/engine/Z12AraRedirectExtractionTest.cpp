@@ -1,6 +1,7 @@
 // Reading pages reached through redirects: a redirect as a way in, the shortest distance whichever
 // answer comes first, the depth limit, PDFs, Refresh headers and a starting point that redirects.
 #include "Z12AraExtractionTestSupport.h"
+#include "engine/CrawlSettingKeys.h"
 
 using namespace crawlmere::test::extraction;
 
@@ -31,7 +32,7 @@ TEST_F(Z12AraExtractionTest, ARedirectIsOnlyARedirectWhicheverAnswerComesFirst)
 
     // A final address linked nowhere gets a record of its own, at the redirect's distance, which
     // the links to the redirect let be followed.
-    defaults->setBool(true, QStringLiteral("dontFollowNofollowLinks"));
+    defaults->setBool(true, crawlKey::dontFollowNofollowLinks);
     start();
     const auto moved = readHome({ { QStringLiteral("/moved"), QStringLiteral("moved") } })[0];
     ASSERT_TRUE(moved);
@@ -89,7 +90,7 @@ TEST_F(Z12AraExtractionTest, APageReadAtTheLevelsLimitIsReadAgainOnceAShorterWay
     // Home links /r301 (a redirect to /t.html) and /mid.html, which links /t.html; /t.html links
     // /deep.html. At levelsLimit 2, /t.html read through /mid.html first has no links read; the
     // redirect then brings it to 1, so it is fetched again and /deep.html is found all the same.
-    settings->insert(QStringLiteral("levelsLimit"), qint64(2));
+    settings->insert(crawlKey::levelsLimit, qint64(2));
     const Script target = links({ { QStringLiteral("/deep.html"), QStringLiteral("deep") } });
     for (const bool redirectFirst : { true, false }) {
         SCOPED_TRACE(redirectFirst ? "redirect first" : "deeper link first");
@@ -123,7 +124,7 @@ TEST_F(Z12AraExtractionTest, APageReadAtTheLevelsLimitIsReadAgainOnceAShorterWay
 
 TEST_F(Z12AraExtractionTest, APdfReachedThroughARedirectIsReadAndTheRedirectIsNotCollected)
 {
-    settings->insert(QStringLiteral("shouldParsePDFs"), true);
+    settings->insert(crawlKey::shouldParsePDFs, true);
     defaults->setBool(true, QStringLiteral("includePdfsInSitemap"));
     start();
     const auto get = readHome({ { QStringLiteral("/getpdf"), QStringLiteral("get") } })[0];
@@ -199,7 +200,7 @@ TEST_F(Z12AraExtractionTest, ARedirectTargetGetsTheStatusALinkToItWould)
     const QByteArray robots = "User-agent: *\nDisallow: /admin/\n";
     for (const bool blacklistByRobots : { false, true }) {
         SCOPED_TRACE(blacklistByRobots ? "robots blacklist on" : "robots blacklist off");
-        settings->insert(QStringLiteral("blacklistByRobotsTxt"), blacklistByRobots);
+        settings->insert(crawlKey::blacklistByRobotsTxt, blacklistByRobots);
         start(QStringLiteral("http://site.test/"), robots);
         const auto [go, direct] = readHome({ { QStringLiteral("/go-admin"), QStringLiteral("go") },
             { QStringLiteral("/admin/d.html"), QStringLiteral("direct") } });
@@ -273,7 +274,7 @@ TEST_F(Z12AraExtractionTest, ARedirectShowsThePageItLeadsToAndThePageSaysHowItIs
 
 TEST_F(Z12AraExtractionTest, APdfTheSitemapTookOnItsStatusIsStillRead)
 {
-    settings->insert(QStringLiteral("shouldParsePDFs"), true);
+    settings->insert(crawlKey::shouldParsePDFs, true);
     defaults->setBool(true, QStringLiteral("includePdfsInSitemap"));
     start();
     const auto pdf = readHome({ { QStringLiteral("/doc.pdf"), QStringLiteral("pdf") } })[0];

@@ -1,6 +1,7 @@
 // A whole scan over the records' own URL sessions against a loopback site: the pump, the
 // fetches' hand-offs and the finish on real time.
 #include "Z12AraTestSupport.h"
+#include "engine/CrawlSettingKeys.h"
 
 #include "engine/CrwlStatusCodes.h"
 #include "engine/CrwlUrlFetchTransport.h"
@@ -46,7 +47,7 @@ TEST_F(Z12AraScanTest, StartingPageIsFetchedCountedAndTheScanFinishesOnce)
     });
     ASSERT_TRUE(server.start());
     NotificationCounter notes;
-    settings->insert(QStringLiteral("startingUrl"), server.url(QStringLiteral("/")));
+    settings->insert(crawlKey::startingUrl, server.url(QStringLiteral("/")));
     ASSERT_TRUE(hub->go());
     ASSERT_TRUE(waitForFinish(notes));
     const auto start = hub->getLcurl();
@@ -65,7 +66,7 @@ TEST_F(Z12AraScanTest, MissingStartingPageIsABadLink)
 {
     ASSERT_TRUE(server.start());
     NotificationCounter notes;
-    settings->insert(QStringLiteral("startingUrl"), server.url(QStringLiteral("/nowhere.html")));
+    settings->insert(crawlKey::startingUrl, server.url(QStringLiteral("/nowhere.html")));
     ASSERT_TRUE(hub->go());
     ASSERT_TRUE(waitForFinish(notes));
     EXPECT_EQ(hub->getLcurl()->getStatus(), 404);
@@ -82,7 +83,7 @@ TEST_F(Z12AraScanTest, PauseCancelsTheFetchAndContinueFetchesItAgain)
     });
     ASSERT_TRUE(server.start());
     NotificationCounter notes;
-    settings->insert(QStringLiteral("startingUrl"), server.url(QStringLiteral("/slow.html")));
+    settings->insert(crawlKey::startingUrl, server.url(QStringLiteral("/slow.html")));
     ASSERT_TRUE(hub->go());
     // The encoding probe asked once; wait until the fetch itself is at the server.
     ASSERT_TRUE(
@@ -118,7 +119,7 @@ TEST_F(Z12AraScanTest, BodyDrippingPastTheTimeoutIsGivenUpByItsOwnTimer)
     });
     ASSERT_TRUE(drip.start());
     NotificationCounter notes;
-    settings->insert(QStringLiteral("timeout"), 1);
+    settings->insert(crawlKey::timeout, 1);
     auto record = makeRecord(drip.url(QStringLiteral("/drip.html")));
     hub->add(record);
     hub->addToCheckQueue(record);
@@ -154,10 +155,10 @@ TEST_F(Z12AraScanTest, ALimitedRateSpacesTheRequestsTheServerSeesWithoutAStoredD
     });
     ASSERT_TRUE(server.start());
     NotificationCounter notes;
-    settings->insert(QStringLiteral("numberOfThreads"), 1);
-    settings->insert(QStringLiteral("limitRPM"), true);
-    settings->insert(QStringLiteral("maxRPM"), 60);
-    settings->remove(QStringLiteral("delay"));
+    settings->insert(crawlKey::numberOfThreads, 1);
+    settings->insert(crawlKey::limitRPM, true);
+    settings->insert(crawlKey::maxRPM, 60);
+    settings->remove(crawlKey::delay);
     for (int page = 0; page < 4; ++page) {
         auto record = makeRecord(server.url(QStringLiteral("/p/%1").arg(page)));
         hub->add(record);

@@ -1,6 +1,7 @@
 // Starting a scan: starting-URL validation, rule lists, directory scope, internal domains,
 // local files and URL lists, failed starts, reset, and the hub's small services.
 #include "Z12AraTestSupport.h"
+#include "engine/CrawlSettingKeys.h"
 
 #include "engine/OutputFilterManager.h"
 
@@ -19,7 +20,7 @@ class Z12AraGoTest : public HubFixture {
 protected:
     bool goWith(const QString& startingUrl)
     {
-        settings->insert(QStringLiteral("startingUrl"), startingUrl);
+        settings->insert(crawlKey::startingUrl, startingUrl);
         return hub->go();
     }
     QString writeFile(const QString& name, const QByteArray& bytes)
@@ -34,21 +35,21 @@ protected:
 
 TEST_F(Z12AraGoTest, StartingUrlIsValidated)
 {
-    settings->insert(QStringLiteral("startingUrl"), QStringLiteral("  example \n"));
+    settings->insert(crawlKey::startingUrl, QStringLiteral("  example \n"));
     EXPECT_TRUE(hub->validateStartingUrl(settings));
-    EXPECT_EQ(settings->value(QStringLiteral("startingUrl")).toString(), u"http://example");
+    EXPECT_EQ(settings->value(crawlKey::startingUrl).toString(), u"http://example");
 
-    settings->insert(QStringLiteral("startingUrl"), QStringLiteral("https://site.test/a b"));
+    settings->insert(crawlKey::startingUrl, QStringLiteral("https://site.test/a b"));
     EXPECT_TRUE(hub->validateStartingUrl(settings));
-    EXPECT_EQ(settings->value(QStringLiteral("startingUrl")).toString(), u"https://site.test/a%20b");
+    EXPECT_EQ(settings->value(crawlKey::startingUrl).toString(), u"https://site.test/a%20b");
 
-    settings->insert(QStringLiteral("startingUrl"), QStringLiteral("/home/someone/site/a&amp;b.html"));
+    settings->insert(crawlKey::startingUrl, QStringLiteral("/home/someone/site/a&amp;b.html"));
     EXPECT_TRUE(hub->validateStartingUrl(settings));
-    EXPECT_EQ(settings->value(QStringLiteral("startingUrl")).toString(), u"file:///home/someone/site/a&b.html");
+    EXPECT_EQ(settings->value(crawlKey::startingUrl).toString(), u"file:///home/someone/site/a&b.html");
 
-    settings->insert(QStringLiteral("startingUrl"), QStringLiteral(" \t"));
+    settings->insert(crawlKey::startingUrl, QStringLiteral(" \t"));
     EXPECT_FALSE(hub->validateStartingUrl(settings));
-    settings->remove(QStringLiteral("startingUrl"));
+    settings->remove(crawlKey::startingUrl);
     EXPECT_FALSE(hub->validateStartingUrl(settings));
 }
 
@@ -77,9 +78,9 @@ TEST_F(Z12AraGoTest, StartReportsWhetherTheScanStartedAndAFailedStartQueuesNothi
 
 TEST_F(Z12AraGoTest, RuleListsAreTrimmedAndGetTheBuiltInDoNotCheckTerms)
 {
-    settings->insert(QStringLiteral("checkBlacklistArray"), QStringList { QStringLiteral(" /cart "), QString() });
-    settings->insert(QStringLiteral("followBlacklistArray"), QVariantList { QStringLiteral("\n/private") });
-    settings->insert(QStringLiteral("ignoreArray"), QStringList { QStringLiteral("logout"), QStringLiteral("  ") });
+    settings->insert(crawlKey::checkBlacklistArray, QStringList { QStringLiteral(" /cart "), QString() });
+    settings->insert(crawlKey::followBlacklistArray, QVariantList { QStringLiteral("\n/private") });
+    settings->insert(crawlKey::ignoreArray, QStringList { QStringLiteral("logout"), QStringLiteral("  ") });
     ASSERT_TRUE(goWith(QStringLiteral("http://site.test/")));
     // The site's own terms, then the ten built-in ones in their fixed order.
     const QStringList expected { QStringLiteral("/cart"), QStringLiteral("xmlrpc.php"),
@@ -108,12 +109,12 @@ TEST_F(Z12AraGoTest, LinkedFilesWithImagesSwitchOnStyleSheetParsing)
         bool parsesCSS;
     } cases[] = { { true, true }, { absent, true }, { false, false } };
     for (const auto& c : cases) {
-        settings = std::make_shared<CrawlSettings>(QVariantMap { { QStringLiteral("linkedFiles"), true } });
+        settings = std::make_shared<CrawlSettings>(QVariantMap { { crawlKey::linkedFiles, true } });
         if (c.checkImages.isValid())
-            settings->insert(QStringLiteral("checkImages"), c.checkImages);
+            settings->insert(crawlKey::checkImages, c.checkImages);
         hub->setCrawlSettings(settings);
         ASSERT_TRUE(goWith(QStringLiteral("http://site.test/")));
-        EXPECT_EQ(settings->value(QStringLiteral("shouldParseCSS")).toBool(), c.parsesCSS)
+        EXPECT_EQ(settings->value(crawlKey::shouldParseCSS).toBool(), c.parsesCSS)
             << c.checkImages.toString().toStdString();
     }
 }
@@ -167,19 +168,19 @@ TEST_F(Z12AraGoTest, AmbiguousStartingUrlAsksAndFollowsTheAnswer)
     ASSERT_TRUE(goWith(QStringLiteral("http://site.test/docs")));
     EXPECT_EQ(store->wordpressSwitches, QList<bool> { true });
     // The running scan keeps its own value, so the limit is the page's directory as asked.
-    EXPECT_FALSE(settings->value(QStringLiteral("wordpressUrls")).toBool());
+    EXPECT_FALSE(settings->value(crawlKey::wordpressUrls).toBool());
     EXPECT_EQ(prompts->alerts.size(), 2);
 }
 
 TEST_F(Z12AraGoTest, SinglePageOrWordPressUrlsAskNothing)
 {
-    settings->insert(QStringLiteral("singlePage"), true);
+    settings->insert(crawlKey::singlePage, true);
     ASSERT_TRUE(goWith(QStringLiteral("http://site.test/docs")));
     EXPECT_TRUE(prompts->alerts.isEmpty());
     EXPECT_EQ(hub->getFollowBlacklistArray(), QStringList { QStringLiteral("!site.test/docs") });
 
-    settings->insert(QStringLiteral("singlePage"), false);
-    settings->insert(QStringLiteral("wordpressUrls"), true);
+    settings->insert(crawlKey::singlePage, false);
+    settings->insert(crawlKey::wordpressUrls, true);
     ASSERT_TRUE(goWith(QStringLiteral("http://site.test/docs")));
     EXPECT_TRUE(prompts->alerts.isEmpty());
     // The parent of a page directly under the root: no limit.
@@ -192,7 +193,7 @@ TEST_F(Z12AraGoTest, SinglePageOrWordPressUrlsAskNothing)
 
 TEST_F(Z12AraGoTest, CrawlUpwardsAddsNoLimit)
 {
-    settings->insert(QStringLiteral("crawlUpwards"), true);
+    settings->insert(crawlKey::crawlUpwards, true);
     ASSERT_TRUE(goWith(QStringLiteral("http://site.test/docs/page.html")));
     EXPECT_TRUE(hub->getFollowBlacklistArray().isEmpty());
     EXPECT_TRUE(hub->getStartingDir().isNull());
@@ -203,7 +204,7 @@ TEST_F(Z12AraGoTest, InternalDomainsWithAndWithoutSubdomains)
     ASSERT_TRUE(goWith(QStringLiteral("http://www.site.test/")));
     EXPECT_EQ(hub->getDomains(), QStringList { QStringLiteral("www.site.test") });
 
-    settings->insert(QStringLiteral("followSubdomains"), true);
+    settings->insert(crawlKey::followSubdomains, true);
     ASSERT_TRUE(goWith(QStringLiteral("http://www.site.test/")));
     EXPECT_EQ(hub->getDomains(), (QStringList { QStringLiteral("www.site.test"), QStringLiteral("site.test") }));
 
@@ -220,7 +221,7 @@ TEST_F(Z12AraGoTest, PlainTextStartingFileRunsInListMode)
     const QString list = writeFile(QStringLiteral("urls.txt"), "http://site.test/a\nhttp://site.test/b\n");
     ASSERT_TRUE(goWith(list));
     EXPECT_EQ(hub->getPlainTextMode(), 3);
-    EXPECT_EQ(settings->value(QStringLiteral("plainTextMode")).toLongLong(), 3);
+    EXPECT_EQ(settings->value(crawlKey::plainTextMode).toLongLong(), 3);
     EXPECT_TRUE(hub->getFollowBlacklistArray().isEmpty());
     // A local scan's one internal domain is the file's folder.
     ASSERT_EQ(hub->getDomains().size(), 1);
@@ -268,19 +269,19 @@ TEST_F(Z12AraGoTest, UnreadableLocalFileShowsTheErrorAndStartsNothing)
 
 TEST_F(Z12AraGoTest, SoftNotFoundTermsComeFromTheDefaults)
 {
-    defaults->setBool(true, QStringLiteral("shouldCheckForSoft404"));
+    defaults->setBool(true, crawlKey::shouldCheckForSoft404);
     defaults->setObject(QStringLiteral(" not found \n\npage missing\n"), QStringLiteral("soft404Terms"));
     ASSERT_TRUE(goWith(QStringLiteral("http://site.test/")));
     EXPECT_EQ(hub->getSoft404Array(), (QStringList { QStringLiteral("not found"), QStringLiteral("page missing") }));
 
-    defaults->setBool(false, QStringLiteral("shouldCheckForSoft404"));
+    defaults->setBool(false, crawlKey::shouldCheckForSoft404);
     ASSERT_TRUE(goWith(QStringLiteral("http://site.test/")));
     EXPECT_TRUE(hub->getSoft404Array().isEmpty());
 }
 
 TEST_F(Z12AraGoTest, ClearResetsTheScanAndCancelsWhatIsInFlight)
 {
-    settings->insert(QStringLiteral("numberOfThreads"), 4);
+    settings->insert(crawlKey::numberOfThreads, 4);
     ASSERT_TRUE(goWith(QStringLiteral("http://site.test/")));
     queueRecords(6);
     hub->getNextUrlToCrawl();

@@ -1,6 +1,7 @@
 // CrwlDocumentParserFactory: the choice by file type and switch, and parsers that answer
 // through the base class.
 #include "parsing/CrwlDocumentParserFactory.h"
+#include "engine/CrawlSettingKeys.h"
 
 #include "parsing/CrwlCSSParser.h"
 #include "parsing/CrwlDOCXParser.h"
@@ -37,10 +38,10 @@ TEST(CrwlDocumentParserFactoryTest, FirstTypeWhoseSwitchIsOn)
     EXPECT_EQ(Factory::kindFor({ .isPDF = true, .isCSS = true }, { .shouldParseCSS = true }), Kind::CSS);
     EXPECT_EQ(Factory::kindFor({ .isDOCX = true, .isRTF = true }, all), Kind::DOCX);
 
-    EXPECT_EQ(Factory::settingsKey(Kind::PDF), QStringLiteral("shouldParsePDFs"));
-    EXPECT_EQ(Factory::settingsKey(Kind::CSS), QStringLiteral("shouldParseCSS"));
-    EXPECT_EQ(Factory::settingsKey(Kind::DOCX), QStringLiteral("shouldParseDOCXs"));
-    EXPECT_EQ(Factory::settingsKey(Kind::RTF), QStringLiteral("shouldParseRTFs"));
+    EXPECT_EQ(Factory::settingsKey(Kind::PDF), crawlKey::shouldParsePDFs);
+    EXPECT_EQ(Factory::settingsKey(Kind::CSS), crawlKey::shouldParseCSS);
+    EXPECT_EQ(Factory::settingsKey(Kind::DOCX), crawlKey::shouldParseDOCXs);
+    EXPECT_EQ(Factory::settingsKey(Kind::RTF), crawlKey::shouldParseRTFs);
 }
 
 TEST(CrwlDocumentParserFactoryTest, ParsersAnswerThroughTheBaseClass)

@@ -1,6 +1,7 @@
 // Login-form reading: hidden fields, quoting, comments, the last form's action, charsets, and
 // loading the page over HTTP.
 #include "parsing/CrwlFormFieldParser.h"
+#include "engine/CrawlSettingKeys.h"
 
 #include "parsing/detail/ParserDefaults.h"
 
@@ -136,7 +137,7 @@ TEST(CrwlFormFieldParserTest, LoadsThePageOverHttp)
         response.set_content("", "text/html");
     });
     ASSERT_TRUE(server.start());
-    crawlmere::parsing::detail::setParserDefault(QStringLiteral("userAgentString"), QStringLiteral("FormTest/1.0"));
+    crawlmere::parsing::detail::setParserDefault(crawlKey::userAgentString, QStringLiteral("FormTest/1.0"));
 
     const auto parser = CrwlFormFieldParser::initWithUrl(server.url(QStringLiteral("/login")));
     ASSERT_TRUE(parser);
@@ -151,5 +152,5 @@ TEST(CrwlFormFieldParserTest, LoadsThePageOverHttp)
     // Excluded file types are not even requested.
     EXPECT_FALSE(CrwlFormFieldParser::initWithUrl(server.url(QStringLiteral("/login.pdf"))));
     EXPECT_FALSE(CrwlFormFieldParser::initWithUrl(QStringLiteral("http://[broken")));
-    crawlmere::parsing::detail::setParserDefault(QStringLiteral("userAgentString"), QVariant());
+    crawlmere::parsing::detail::setParserDefault(crawlKey::userAgentString, QVariant());
 }

@@ -1,5 +1,6 @@
 // URL lists (comma- and white-space-separated) and XML sitemaps read one URL at a time, and the
 // per-link getters of HTML pages walked with getNextHref.
+#include "engine/CrawlSettingKeys.h"
 #include "parsing/CrwlParser.h"
 #include "parsing/CrwlXmlTag.h"
 #include "parsing/detail/ParserDefaults.h"
@@ -67,11 +68,32 @@ TEST(CrwlParserLists, WhitespaceListWithBlankLinesAndComments)
 TEST(CrwlParserLists, CommaListWithHeaderBlankLinesAndComments)
 {
     EXPECT_EQ(fixtureHrefs("urls.csv", CrwlParser::CommaSeparatedList),
-        (QStringList { "url", "comment", "https://example.com/one", "first", "https://example.com/two",
-            "https://example.com/three" }));
+        (QStringList { "https://example.com/one", "first", "https://example.com/two", "https://example.com/three" }))
+        << "the header row names no address";
     // The same text as a comma list splits at the comma too.
     EXPECT_EQ(fixtureHrefs("urls.txt", CrwlParser::CommaSeparatedList).mid(2, 3),
         (QStringList { "https://example.com/a", "b", "https://example.com/c" }));
+}
+
+TEST(CrwlParserLists, ACommaListsFirstRowOfColumnNamesIsNoAddress)
+{
+    const struct {
+        std::string_view text;
+        int fileType;
+        QStringList urls;
+    } cases[] = {
+        { "url\nhttp://a.test/", CrwlParser::CommaSeparatedList, { "http://a.test/" } },
+        { "\xEF\xBB\xBF\"URL\", \"Page title\"\r\nhttp://a.test/,A", CrwlParser::CommaSeparatedList,
+            { "http://a.test/", "A" } },
+        { "\n\n  link_1,link-2\n/b.html", CrwlParser::CommaSeparatedList, { "/b.html" } },
+        // A first row that names an address, a host or a file is a row of the list.
+        { "http://a.test/,b\nc", CrwlParser::CommaSeparatedList, { "http://a.test/", "b", "c" } },
+        { "page.html\nx", CrwlParser::CommaSeparatedList, { "page.html", "x" } },
+        { "localhost:8080\nx", CrwlParser::CommaSeparatedList, { "localhost:8080", "x" } },
+        { "url\nhttp://a.test/", CrwlParser::WhitespaceSeparatedList, { "url", "http://a.test/" } },
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(allHrefs(c.text, c.fileType), c.urls) << c.text;
 }
 
 TEST(CrwlParserLists, TokenRules)
@@ -172,10 +194,10 @@ TEST(CrwlParserIteration, TrimWhitespaceDefault)
     auto parser = htmlParser(page);
     ASSERT_TRUE(parser);
     EXPECT_EQ(parser->getNextHref(), QStringLiteral("/q.html"));
-    detail::setParserDefault(QStringLiteral("trimWhitespace"), true);
+    detail::setParserDefault(crawlKey::trimWhitespace, true);
     parser = htmlParser(page);
     EXPECT_EQ(parser->getNextHref(), QStringLiteral("/q.html"));
-    detail::setParserDefault(QStringLiteral("trimWhitespace"), false);
+    detail::setParserDefault(crawlKey::trimWhitespace, false);
     parser = htmlParser(page);
     EXPECT_EQ(parser->getNextHref(), QStringLiteral("'/q.html'")) << "kept as written when the default is NO";
     detail::setParserDefaults({});

@@ -1,4 +1,5 @@
 #include "parsing/CrwlParser.h"
+#include "engine/CrawlSettingKeys.h"
 #include "parsing/detail/ParserDefaults.h"
 #include "support/Fixtures.h"
 #include "support/LoopbackServer.h"
@@ -131,19 +132,19 @@ TEST(CrwlParser, ReadsTheApplicationDefaultsStoreBehindTheOverrides)
 TEST(CrwlParser, SettingsDrivenInitialiser)
 {
     const ExactBuffer page(std::string_view("<html><head><link rel=stylesheet href=a.css></head><body></body></html>"));
-    QVariantMap settings { { QStringLiteral("linkedFiles"), true } };
+    QVariantMap settings { { crawlKey::linkedFiles, true } };
     auto parser = CrwlParser::initWithData(shared(page), true, true, Encoding::UTF8, CrwlParser::HTML, settings, true);
     ASSERT_TRUE(parser);
     EXPECT_EQ(parser->getCollection().size(), 1);
-    settings.remove(QStringLiteral("linkedFiles"));
+    settings.remove(crawlKey::linkedFiles);
     parser = CrwlParser::initWithData(shared(page), true, true, Encoding::UTF8, CrwlParser::HTML, settings, true);
     ASSERT_TRUE(parser);
     EXPECT_TRUE(parser->getCollection().isEmpty()) << "a missing key reads as NO";
 
-    EXPECT_TRUE(CrwlParser::getCheckImages({ { QStringLiteral("checkImages"), true } }));
+    EXPECT_TRUE(CrwlParser::getCheckImages({ { crawlKey::checkImages, true } }));
     detail::setParserDefault(QStringLiteral("enableImageSitemap"), true);
     EXPECT_TRUE(CrwlParser::getCheckImages({}));
-    EXPECT_FALSE(CrwlParser::getCheckImages({ { QStringLiteral("isSearch"), true } }));
+    EXPECT_FALSE(CrwlParser::getCheckImages({ { crawlKey::isSearch, true } }));
     detail::setParserDefaults({});
     EXPECT_FALSE(CrwlParser::getCheckImages({}));
 }
@@ -166,9 +167,8 @@ TEST(CrwlParser, ASiteThatChecksNoImagesGetsNoImageRecordsWhateverTheSitemapDefa
             found << record.urlArray;
         return found;
     };
-    EXPECT_EQ(urls({ { QStringLiteral("checkImages"), false } }), QStringList { QStringLiteral("p.html") });
-    EXPECT_EQ(
-        urls({ { QStringLiteral("checkImages"), QStringLiteral("NO") } }), QStringList { QStringLiteral("p.html") });
+    EXPECT_EQ(urls({ { crawlKey::checkImages, false } }), QStringList { QStringLiteral("p.html") });
+    EXPECT_EQ(urls({ { crawlKey::checkImages, QStringLiteral("NO") } }), QStringList { QStringLiteral("p.html") });
     // A site holding no value checks images while the sitemap needs them.
     EXPECT_EQ(urls({}).join(u' '), QStringLiteral("p.html i.png s1.png s2.png f.png w.webp e.swf bg.png a.mp3 v.mp4"));
     detail::setParserDefaults({});
@@ -179,7 +179,7 @@ TEST(CrwlParser, AnEmbeddedObjectIsARecordOfItsOwnMarkedAsLoaded)
     const ExactBuffer page(std::string_view("<html><body><embed src=\"http://cdn.test/e.swf\">"
                                             "<img src=\"i.png\" alt=\"picture\"></body></html>"));
     const auto parser = CrwlParser::initWithData(
-        shared(page), true, true, Encoding::UTF8, CrwlParser::HTML, { { QStringLiteral("checkImages"), true } }, true);
+        shared(page), true, true, Encoding::UTF8, CrwlParser::HTML, { { crawlKey::checkImages, true } }, true);
     ASSERT_TRUE(parser);
     QStringList records;
     for (const CrwlLinkRecord& record : parser->getCollection())
@@ -266,7 +266,7 @@ TEST(CrwlParser, InitWithUrlLoadsAndParsesThePage)
             response.set_content("<a href=/x>x</a>", "text/html"); // reached only by mistake
     });
     ASSERT_TRUE(server.start());
-    detail::setParserDefault(QStringLiteral("userAgentString"), QStringLiteral("ParserTest/2"));
+    detail::setParserDefault(crawlKey::userAgentString, QStringLiteral("ParserTest/2"));
 
     const auto parser = CrwlParser::initWithUrl(server.url(QStringLiteral("/page")));
     ASSERT_TRUE(parser);
@@ -281,5 +281,5 @@ TEST(CrwlParser, InitWithUrlLoadsAndParsesThePage)
         EXPECT_FALSE(CrwlParser::initWithUrl(server.url(QString::fromLatin1(path)))) << path;
     EXPECT_FALSE(CrwlParser::initWithUrl(QStringLiteral("http://[broken")));
     EXPECT_EQ(requests.load(), 2);
-    detail::setParserDefault(QStringLiteral("userAgentString"), QVariant());
+    detail::setParserDefault(crawlKey::userAgentString, QVariant());
 }

@@ -1,5 +1,6 @@
 // Fixture-page runner shared by the scanner tests; the .expect format is in PageFixtures.h.
 #include "PageFixtures.h"
+#include "engine/CrawlSettingKeys.h"
 
 #include "parsing/CrwlParser.h"
 #include "parsing/detail/ParserDefaults.h"
@@ -132,9 +133,9 @@ void checkPage(const QString& family, const QString& name)
     options.withSEO = option("seo", 1) != 0;
     options.useEncoding = static_cast<CrwlParser::EncodingId>(option("encoding", 0));
     options.allowNoLinks = option("allowNoLinks", 1) != 0;
-    options.linkedFiles = option("linkedFiles", 0) != 0;
+    options.linkedFiles = option(crawlKey::linkedFiles.name(), 0) != 0;
     options.searchMetaDataForURLs = option("searchMeta", 0) != 0;
-    options.checkImages = option("checkImages", 0) != 0;
+    options.checkImages = option(crawlKey::checkImages.name(), 0) != 0;
     options.lazyload = option("lazyload", 0) != 0;
     options.collectNames = option("collectNames", 0) != 0;
     // The parser shares the bytes it is given: hand it the exact-size heap copy without copying.

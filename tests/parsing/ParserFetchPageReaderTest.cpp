@@ -1,6 +1,7 @@
 // The fetch with the page parser's reader installed: meta refresh pages and a login form read
 // from the real login page, against a server on 127.0.0.1.
 #include "parsing/ParserFetchPageReader.h"
+#include "engine/CrawlSettingKeys.h"
 
 #include "engine/CrwlUrl.h"
 #include "engine/CrwlUrlFetchSupport.h"
@@ -123,12 +124,11 @@ TEST_F(ParserFetchPageReaderTest, RecurringMetaRefreshIsCountedOnceWithoutExtrac
 TEST_F(ParserFetchPageReaderTest, LoginPostCarriesTheHiddenFieldsOfTheRealForm)
 {
     const auto record = fetch(QStringLiteral("/account/login"), 1,
-        { { QStringLiteral("WebtallyAttemptAuthentication"), true },
-            { QStringLiteral("authenticationusernamefieldname"), QStringLiteral("username") },
-            { QStringLiteral("authenticationusername"), QStringLiteral("me@example.org") },
-            { QStringLiteral("authenticationpasswordfieldname"), QStringLiteral("password") },
-            { QStringLiteral("authenticationpassword"), QStringLiteral("pa ss+") },
-            { QStringLiteral("securityToken"), true } },
+        { { crawlKey::WebtallyAttemptAuthentication, true },
+            { crawlKey::authenticationusernamefieldname, QStringLiteral("username") },
+            { crawlKey::authenticationusername, QStringLiteral("me@example.org") },
+            { crawlKey::authenticationpasswordfieldname, QStringLiteral("password") },
+            { crawlKey::authenticationpassword, QStringLiteral("pa ss+") }, { crawlKey::securityToken, true } },
         /*start=*/true);
     EXPECT_EQ(record->getStatus(), 200);
     std::lock_guard lock(postLock);

@@ -1,6 +1,7 @@
 // Link extraction with the real parsers: a hub set up for a scan by its own go() reads HTML pages,
 // a style sheet, a PDF and a DOCX given as record bodies, with the parse switches on and off.
 #include "parsing/ParserLinkExtraction.h"
+#include "engine/CrawlSettingKeys.h"
 
 #include "engine/FetchPageReader.h"
 #include "parsing/ParserFetchPageReader.h"
@@ -45,7 +46,7 @@ protected:
 
     void start(const QString& startingUrl = QStringLiteral("http://site.test/"))
     {
-        settings->insert(QStringLiteral("startingUrl"), startingUrl);
+        settings->insert(crawlKey::startingUrl, startingUrl);
         ASSERT_TRUE(hub->go());
         home = hub->getLcurl();
     }
@@ -138,7 +139,7 @@ TEST_F(ParserLinkExtractionTest, HtmlPageYieldsItsLinksAndFacts)
 
 TEST_F(ParserLinkExtractionTest, BaseHrefAndUpADirectoryInARealPage)
 {
-    settings->insert(QStringLiteral("tolerateUpADirectory"), true);
+    settings->insert(crawlKey::tolerateUpADirectory, true);
     start(QStringLiteral("http://site.test/a/b/page.html"));
     extract(home, R"(<html><head><base href="http://site.test/a/"></head><body>
 <a href="x.html">x</a> <a href="../y.html">y</a> <a href="../../../../z.html">z</a>
@@ -157,7 +158,7 @@ TEST_F(ParserLinkExtractionTest, StyleSheetLinksAreReadOnlyWithShouldParseCSS)
     extract(css, readFixture(QStringLiteral("documents/links.css")), QStringLiteral("text/css"));
     EXPECT_EQ(css->outboundLinkCount(), 0);
 
-    settings->insert(QStringLiteral("shouldParseCSS"), true);
+    settings->insert(crawlKey::shouldParseCSS, true);
     extract(css, readFixture(QStringLiteral("documents/links.css")), QStringLiteral("text/css"));
     const auto imported = known(QStringLiteral("http://site.test/css/imported.css"));
     ASSERT_TRUE(imported);
@@ -177,7 +178,7 @@ TEST_F(ParserLinkExtractionTest, PdfLinksAreReadOnlyWithShouldParsePDFs)
     extract(pdf, bytes, QStringLiteral("application/pdf"));
     EXPECT_EQ(pdf->outboundLinkCount(), 0);
 
-    settings->insert(QStringLiteral("shouldParsePDFs"), true);
+    settings->insert(crawlKey::shouldParsePDFs, true);
     extract(pdf, bytes, QStringLiteral("application/pdf"));
     // The mail link is not fetched; the others are, with the text under them.
     EXPECT_EQ(outbound(*pdf),
@@ -200,7 +201,7 @@ TEST_F(ParserLinkExtractionTest, DocxLinksAreReadOnlyWithShouldParseDOCXs)
     extract(docx, bytes, QStringLiteral("application/vnd.openxmlformats-officedocument.wordprocessingml.document"));
     EXPECT_EQ(docx->outboundLinkCount(), 0);
 
-    settings->insert(QStringLiteral("shouldParseDOCXs"), true);
+    settings->insert(crawlKey::shouldParseDOCXs, true);
     extract(docx, bytes, QStringLiteral("application/vnd.openxmlformats-officedocument.wordprocessingml.document"));
     EXPECT_GT(docx->outboundLinkCount(), 2);
     const auto simple = knownExternal(QStringLiteral("http://example.net/simple"));
@@ -210,7 +211,7 @@ TEST_F(ParserLinkExtractionTest, DocxLinksAreReadOnlyWithShouldParseDOCXs)
 
 TEST_F(ParserLinkExtractionTest, BrokenDocumentYieldsNothingAndDropsItsBody)
 {
-    settings->insert(QStringLiteral("shouldParseDOCXs"), true);
+    settings->insert(crawlKey::shouldParseDOCXs, true);
     start();
     extract(home, R"(<html><body><a href="broken.docx">docx</a></body></html>)");
     const auto docx = known(QStringLiteral("http://site.test/broken.docx"));
@@ -262,9 +263,9 @@ protected:
     {
         ASSERT_TRUE(server.start());
         NotificationCounter notes;
-        settings->insert(QStringLiteral("startingUrl"), server.url(startingPath));
+        settings->insert(crawlKey::startingUrl, server.url(startingPath));
         // Links of the documents lead off the site; they are recorded but not fetched.
-        settings->insert(QStringLiteral("checkBlacklistArray"), QStringList { QStringLiteral("example.") });
+        settings->insert(crawlKey::checkBlacklistArray, QStringList { QStringLiteral("example.") });
         ASSERT_TRUE(hub->go());
         ASSERT_TRUE(crawlmere::platform::Dispatch::runUntil(
             [&] { return notes.count(Z12Ara::CrwlCrawlDidFinish) >= 1; }, std::chrono::seconds(30)));
@@ -274,7 +275,7 @@ protected:
 
 TEST_F(ParserLinkExtractionScanTest, PdfLinksAreOccurrencesOfThePdfWhenItsSwitchIsOn)
 {
-    settings->insert(QStringLiteral("shouldParsePDFs"), true);
+    settings->insert(crawlKey::shouldParsePDFs, true);
     scan();
     const auto pdf = known(server.url(QStringLiteral("/files/links.pdf")));
     ASSERT_TRUE(pdf);
@@ -293,7 +294,7 @@ TEST_F(ParserLinkExtractionScanTest, PdfLinksAreOccurrencesOfThePdfWhenItsSwitch
 
 TEST_F(ParserLinkExtractionScanTest, DocxLinksAreOccurrencesOfTheDocumentWhenItsSwitchIsOn)
 {
-    settings->insert(QStringLiteral("shouldParseDOCXs"), true);
+    settings->insert(crawlKey::shouldParseDOCXs, true);
     scan();
     const auto docx = known(server.url(QStringLiteral("/files/links.docx")));
     ASSERT_TRUE(docx);

@@ -1,7 +1,8 @@
 // Everything the page scanner reports for every fixture page under the option sets the fuzz seeds
 // use, held against a digest file: a rewrite of the scanner's inner workings must leave each
 // record as it was. CRAWLMERE_SCANNER_INPUTS names a folder of fuzz inputs (option byte first) to
-// digest instead; CRAWLMERE_SCANNER_RECORDS then names the digest file, written when absent.
+// digest instead; CRAWLMERE_SCANNER_RECORDS then names the digest file. A missing digest file
+// fails; CRAWLMERE_SCANNER_WRITE_RECORDS names a file to write the digests of this build to.
 #include "parsing/CrwlParser.h"
 #include "parsing/detail/ParserDefaults.h"
 #include "support/Fixtures.h"
@@ -10,6 +11,8 @@
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest-spi.h>
 #include <gtest/gtest.h>
 
 #include <map>
@@ -118,6 +121,39 @@ std::map<QString, QByteArray> inputs()
     return found;
 }
 
+/// The digest of every input, by input name.
+std::map<QString, QString> digests()
+{
+    const auto pages = inputs();
+    std::map<QString, QString> found;
+    for (const auto& [name, input] : pages)
+        found[name] = QCryptographicHash::hash(renderScan(input).toUtf8(), QCryptographicHash::Sha256).toHex().left(24);
+    return found;
+}
+
+/// Holds every input's digest against the reference file `recordsPath`: a file that is not there
+/// fails the check (a new reference is written only when asked for by name).
+void checkAgainstRecords(const QString& recordsPath)
+{
+    QFile records(recordsPath);
+    if (!records.open(QIODevice::ReadOnly)) {
+        ADD_FAILURE() << "no reference digests at " << recordsPath.toStdString()
+                      << " (CRAWLMERE_SCANNER_WRITE_RECORDS=FILE writes them)";
+        return;
+    }
+    std::map<QString, QString> expected;
+    for (const QString& line : QString::fromUtf8(records.readAll()).split(u'\n', Qt::SkipEmptyParts))
+        expected[line.section(u'\t', 1)] = line.section(u'\t', 0, 0);
+    const auto pages = inputs();
+    ASSERT_GT(pages.size(), 100u);
+    for (const auto& [name, input] : pages) {
+        const QString rendered = renderScan(input);
+        const QString digest = QCryptographicHash::hash(rendered.toUtf8(), QCryptographicHash::Sha256).toHex().left(24);
+        EXPECT_EQ(expected[name], digest) << name.toStdString() << " now gives:\n" << rendered.toStdString();
+    }
+    EXPECT_EQ(expected.size(), pages.size()) << "inputs came or went";
+}
+
 } // namespace
 
 TEST(ScannerRecords, EveryFixturePageGivesTheRecordsItGaveBefore)
@@ -125,29 +161,23 @@ TEST(ScannerRecords, EveryFixturePageGivesTheRecordsItGaveBefore)
     QString recordsPath = qEnvironmentVariable("CRAWLMERE_SCANNER_RECORDS");
     if (recordsPath.isEmpty())
         recordsPath = fixturePath(QStringLiteral("pages/scanner-records.tsv"));
-    std::map<QString, QString> expected;
-    QFile records(recordsPath);
-    const bool writing = !records.exists();
-    if (!writing) {
-        ASSERT_TRUE(records.open(QIODevice::ReadOnly)) << recordsPath.toStdString();
-        for (const QString& line : QString::fromUtf8(records.readAll()).split(u'\n', Qt::SkipEmptyParts))
-            expected[line.section(u'\t', 1)] = line.section(u'\t', 0, 0);
+    if (const QString writeTo = qEnvironmentVariable("CRAWLMERE_SCANNER_WRITE_RECORDS"); !writeTo.isEmpty()) {
+        QStringList lines;
+        for (const auto& [name, digest] : digests())
+            lines << digest + u'\t' + name;
+        QFile written(writeTo);
+        ASSERT_TRUE(written.open(QIODevice::WriteOnly)) << writeTo.toStdString();
+        written.write((lines.join(u'\n') + u'\n').toUtf8());
+        recordsPath = writeTo;
     }
-    const auto pages = inputs();
-    ASSERT_GT(pages.size(), 100u);
-    QStringList written;
-    for (const auto& [name, input] : pages) {
-        const QString rendered = renderScan(input);
-        const QString digest = QCryptographicHash::hash(rendered.toUtf8(), QCryptographicHash::Sha256).toHex().left(24);
-        written << digest + u'\t' + name;
-        if (!writing) {
-            EXPECT_EQ(expected[name], digest) << name.toStdString() << " now gives:\n" << rendered.toStdString();
-        }
-    }
-    if (writing) {
-        ASSERT_TRUE(records.open(QIODevice::WriteOnly)) << recordsPath.toStdString();
-        records.write((written.join(u'\n') + u'\n').toUtf8());
-        GTEST_SKIP() << "wrote " << written.size() << " digests to " << recordsPath.toStdString();
-    }
-    EXPECT_EQ(expected.size(), pages.size()) << "inputs came or went";
+    checkAgainstRecords(recordsPath);
+}
+
+TEST(ScannerRecords, AMissingReferenceFailsAndNoneIsWritten)
+{
+    const QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    const QString missing = folder.filePath(QStringLiteral("scanner-records.tsv"));
+    EXPECT_NONFATAL_FAILURE(checkAgainstRecords(missing), "no reference digests at");
+    EXPECT_FALSE(QFile::exists(missing));
 }

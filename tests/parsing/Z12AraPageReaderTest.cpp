@@ -1,5 +1,6 @@
 // The crawl coordinator with the page parser's reader: the encoding probe's charset override on
 // windows-1252 and Shift_JIS sites, and the soft-404 test of pages a site answers with 200.
+#include "engine/CrawlSettingKeys.h"
 #include "engine/Z12AraTestSupport.h"
 
 #include "parsing/ParserHubPageReader.h"
@@ -32,7 +33,7 @@ protected:
     }
     bool goTo(const QString& path)
     {
-        settings->insert(QStringLiteral("startingUrl"), server.url(path));
+        settings->insert(crawlKey::startingUrl, server.url(path));
         return hub->go();
     }
     /// A record of the scan holding the body the site answers for `path`, as a fetch leaves it.
@@ -85,7 +86,7 @@ TEST_F(Z12AraPageReaderTest, SiteAnsweringNotFoundPagesWith200IsFlagged)
         "<body><a href=\"/\">Home</a><p>Open daily.</p></body></html>");
     servePage("/real", "<html><head><title>Bread</title></head><body><a href=\"/\">Home</a> Rye</body></html>");
     ASSERT_TRUE(server.start());
-    defaults->setBool(true, QStringLiteral("shouldCheckForSoft404"));
+    defaults->setBool(true, crawlKey::shouldCheckForSoft404);
     defaults->setObject(QStringLiteral("not found\nlooked everywhere"), QStringLiteral("soft404Terms"));
     ASSERT_TRUE(goTo(QStringLiteral("/")));
 

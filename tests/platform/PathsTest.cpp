@@ -119,7 +119,7 @@ TEST(Paths, ThePrivateFoldersAreTightenedAtStartAndEverySaveThereIs0600)
         EXPECT_EQ(modeOf(save.path), save.mode) << qPrintable(save.path);
     }
     crawlmere::platform::UserDefaults defaults(config + "/defaults.plist");
-    defaults.setObject(QStringLiteral("secret"), QStringLiteral("ftppassword"));
+    defaults.setObject(QStringLiteral("secret"), QStringLiteral("uploadPassword"));
     ASSERT_TRUE(defaults.synchronize());
     EXPECT_EQ(modeOf(config + "/defaults.plist"), 0600u);
     EXPECT_EQ(modeOf(config + "/defaults.plist.lock"), 0600u);

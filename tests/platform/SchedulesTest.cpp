@@ -68,7 +68,8 @@ protected:
         const QString settings = QStringLiteral("sites/%1 site.lcsettings").arg(name);
         QDir(user.path()).mkpath(QStringLiteral("sites"));
         ASSERT_TRUE(PropertyList::writeXmlFile(user.path() + QLatin1Char('/') + settings,
-            QVariantMap { { QStringLiteral("startingUrl"), url } }).ok());
+            QVariantMap { { QLatin1String(Schedules::kStartingUrlKey),
+                url } }).ok());
         write(name + QStringLiteral(".timer"), "[Unit]\nDescription=scan\n\n[Timer]\nOnCalendar=" + calendar.toUtf8()
                 + "\nPersistent=true\n\n[Install]\nWantedBy=timers.target\n");
         write(name + QStringLiteral(".service"),

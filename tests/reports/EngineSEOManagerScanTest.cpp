@@ -1,5 +1,6 @@
 // The register under a real scan of a loopback site: a scan paused halfway, its groups and page
 // lists read, then continued, ends with the groups and counts of a scan never paused.
+#include "engine/CrawlSettingKeys.h"
 #include "reports/EngineSEOManager.h"
 
 #include "engine/CrwlUrl.h"
@@ -102,9 +103,9 @@ protected:
         });
 
         hub->setCrawlSettings(std::make_shared<CrawlSettings>(QVariantMap {
-            { QStringLiteral("startingUrl"), server.url(QStringLiteral("/")) },
-            { QStringLiteral("numberOfThreads"), 1 },
-            { QStringLiteral("timeout"), 5 },
+            { crawlKey::startingUrl, server.url(QStringLiteral("/")) },
+            { crawlKey::numberOfThreads, 1 },
+            { crawlKey::timeout, 5 },
         }));
         EXPECT_TRUE(hub->go());
         guard.start(30000);

@@ -2,6 +2,7 @@
 // the thresholds of a private defaults store, the three groupings, the summaries and the
 // misspelled-word table.
 #include "reports/EngineSEOManager.h"
+#include "engine/CrawlSettingKeys.h"
 
 #include "engine/CrwlUrl.h"
 #include "engine/CrwlUrlTestSupport.h"
@@ -49,7 +50,7 @@ protected:
     QTemporaryDir folder;
     UserDefaults defaults { folder.path() + QStringLiteral("/defaults.plist") };
     std::shared_ptr<RecordingOwner> owner = std::make_shared<RecordingOwner>();
-    SharedCrawlSettings settings = makeSettings({ { QStringLiteral("shouldTrimHash"), false } });
+    SharedCrawlSettings settings = makeSettings({ { crawlKey::shouldTrimHash, false } });
     EngineSEOManager seo { defaults };
 };
 
@@ -254,7 +255,7 @@ TEST_F(EngineSEOManagerTest, SummariesGolden)
     seo.add(busy);
     seo.incMixedContent();
     defaults.setObject(true, QStringLiteral("countKeywords"));
-    defaults.setObject(true, QStringLiteral("checkImages"));
+    defaults.setObject(true, crawlKey::checkImages);
 
     EXPECT_EQ(seo.getShortSummary(),
         QStringLiteral("1 pages without title\n"

@@ -5,12 +5,14 @@
 #include "platform/Dispatch.h"
 #include "platform/FakeSpellChecker.h"
 #include "support/LoopbackServer.h"
+#include "support/MainQueue.h"
 
 #include <QThreadPool>
 
 #include <gtest/gtest.h>
 
-#include <thread>
+#include <condition_variable>
+#include <mutex>
 
 using crawlmere::reports::SpellingDialogueModel;
 using namespace std::chrono_literals;
@@ -22,7 +24,21 @@ class LearningChecker final : public crawlmere::platform::SpellChecker {
 public:
     using SpellRange = crawlmere::platform::SpellRange;
     crawlmere::test::FakeSpellChecker words;
-    QString slowWord; ///< set before the walk that reaches it
+
+    /// The guesses for `word` wait until `release` (set before the walk that reaches it).
+    void hold(const QString& word)
+    {
+        const std::lock_guard lock(m_gate);
+        m_heldWord = word;
+    }
+    void release()
+    {
+        {
+            const std::lock_guard lock(m_gate);
+            m_heldWord.clear();
+        }
+        m_opened.notify_all();
+    }
 
     SpellRange checkSpelling(const QString& text, qsizetype from, const QString& lang, bool wrap, qint64* count) override
     {
@@ -34,8 +50,9 @@ public:
     SpellRange checkGrammar(const QString&, qsizetype, const QString&, bool, QList<crawlmere::platform::GrammarDetail>*) override { return {}; }
     QStringList guessesForWordRange(SpellRange range, const QString& text, const QString&) override
     {
-        if (text.mid(range.location, range.length) == slowWord)
-            std::this_thread::sleep_for(300ms);
+        const QString word = text.mid(range.location, range.length);
+        std::unique_lock lock(m_gate);
+        m_opened.wait(lock, [&] { return word != m_heldWord; });
         return { QStringLiteral("G:") + text.mid(range.location, range.length) };
     }
     void learnWord(const QString& word) override { words.learnWord(word); }
@@ -44,6 +61,11 @@ public:
     QString language() override { return QStringLiteral("xx"); }
     bool setLanguage(const QString&) override { return true; }
     QStringList availableLanguages() override { return {}; }
+
+private:
+    std::mutex m_gate;
+    std::condition_variable m_opened;
+    QString m_heldWord;
 };
 
 class SpellingDialogueModelTest : public ::testing::Test {
@@ -58,7 +80,11 @@ protected:
     ASSERT_TRUE(server.start());
     }
     // Guesses still being made use the checker: they end before it goes.
-    void TearDown() override { QThreadPool::globalInstance()->waitForDone(); }
+    void TearDown() override
+    {
+        checker.release();
+        QThreadPool::globalInstance()->waitForDone();
+    }
     void open(const std::string& page, const QString& word = {})
     {
         model.showForPage(server.url(QStringLiteral("/%1").arg(QString::fromStdString(page))), word);
@@ -158,10 +184,14 @@ TEST_F(SpellingDialogueModelTest, UnfetchablePageAndLateGuessesAreHandled)
     model.next();
     EXPECT_EQ(prompts.beeps, 1);
     open("three");
-    checker.slowWord = "wrold";
+    checker.hold("wrold");
     model.next();
     model.next(); // the guesses for "wrold" arrive after the step was left
-    crawlmere::platform::Dispatch::runFor(600ms);
+    ASSERT_TRUE(
+        crawlmere::platform::Dispatch::runUntil([&] { return model.suggestions() == QStringList { "G:qux" }; }, 10s));
+    checker.release();
+    QThreadPool::globalInstance()->waitForDone(); // the late answer is on the main queue
+    ASSERT_TRUE(crawlmere::test::runQueuedWork());
     EXPECT_EQ(model.suggestions(), QStringList { "G:qux" });
 }
 

@@ -7,6 +7,7 @@
 #include "platform/Dispatch.h"
 #include "platform/FakeSpellChecker.h"
 #include "support/LoopbackServer.h"
+#include "support/MainQueue.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -152,11 +153,12 @@ TEST_F(ThreadedSpellingCountUpdatorTest, QuittingMidRunStopsBetweenPages)
     {
         ThreadedSpellingCountUpdator updator(services);
         updator.addPages(pages);
-        crawlmere::platform::Dispatch::runFor(20ms);
+        // Under way: the run has told its first progress.
+        ASSERT_TRUE(crawlmere::platform::Dispatch::runUntil([&] { return !proportions.isEmpty(); }, 30s));
         clock.start();
     }
     EXPECT_LT(clock.elapsed(), ThreadedSpellingCountUpdator::kStopWaitMs);
-    crawlmere::platform::Dispatch::runFor(50ms);
+    ASSERT_TRUE(crawlmere::test::runQueuedWork());
     EXPECT_EQ(finished, 0);
     const auto untouched = std::count_if(pages.begin(), pages.end(), [](const auto& p) { return p->getSpellingCount() == 2; });
     EXPECT_GT(untouched, 0);

@@ -1,6 +1,7 @@
 // The site configuration store without a display: sites, selection, persistence, the request
 // rate, starting URLs, rule lists, folders and the scan's write-backs.
 #include "settings/ConfigManager.h"
+#include "engine/CrawlSettingKeys.h"
 
 #include "engine/RecordingShellServices.h"
 #include "platform/NotificationCenter.h"
@@ -11,7 +12,6 @@
 #include <QElapsedTimer>
 #include <QSet>
 #include <QTemporaryDir>
-#include <QThread>
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -64,7 +64,7 @@ TEST_F(ConfigManagerTest, AnEmptyStoreStartsWithOneBlankSiteSelected)
     ASSERT_EQ(manager->websites().size(), 1);
     const QVariantMap site = manager->getCurrentSettingsForExport();
     EXPECT_EQ(site.value("name").toString(), "A new website");
-    EXPECT_EQ(site.value("startingUrl").toString(), "https://");
+    EXPECT_EQ(site.value(crawlKey::startingUrl).toString(), "https://");
     EXPECT_TRUE(site.value("sitemapRules").toList().isEmpty());
     EXPECT_EQ(m_defaults->stringForKey("id"), manager->getIDForCurrentSite());
     EXPECT_EQ(rowNames(*manager), (QStringList { "All sites", "A new website" }));
@@ -91,16 +91,16 @@ TEST_F(ConfigManagerTest, CreateDuplicateResetAndDeleteTheLastSite)
     manager->duplicateSelectedConfig(rowOf(*manager, "Alpha"));
     const QVariantMap copy = manager->getCurrentSettingsForExport();
     EXPECT_EQ(copy.value("name").toString(), "Alpha");
-    EXPECT_EQ(copy.value("ignoreArray").toList(), QVariantList { "logout" });
+    EXPECT_EQ(copy.value(crawlKey::ignoreArray).toList(), QVariantList { "logout" });
     EXPECT_NE(copy.value("id").toString(), alpha);
     EXPECT_EQ(manager->websites().size(), 3);
 
     manager->returnToDefaultSettings();
     const QVariantMap reset = manager->getCurrentSettingsForExport();
     EXPECT_EQ(reset.value("name").toString(), "A new website");
-    EXPECT_EQ(reset.value("startingUrl").toString(), "https://alpha.example/");
+    EXPECT_EQ(reset.value(crawlKey::startingUrl).toString(), "https://alpha.example/");
     EXPECT_EQ(reset.value("id"), copy.value("id"));
-    EXPECT_TRUE(reset.value("ignoreArray").toList().isEmpty());
+    EXPECT_TRUE(reset.value(crawlKey::ignoreArray).toList().isEmpty());
     // The reset is stored at once, as an edit is, and the site list shows the reset name.
     const auto storedCopy = [&] {
         for (const QVariant& site : m_defaults->objectForKey("websites").toList()) {
@@ -110,7 +110,7 @@ TEST_F(ConfigManagerTest, CreateDuplicateResetAndDeleteTheLastSite)
         return QVariantMap();
     };
     EXPECT_EQ(storedCopy().value("name").toString(), "A new website");
-    EXPECT_TRUE(storedCopy().value("ignoreArray").toList().isEmpty());
+    EXPECT_TRUE(storedCopy().value(crawlKey::ignoreArray).toList().isEmpty());
     EXPECT_EQ(rowNames(*manager).count("Alpha"), 1);
 
     // Deleting while scanning only beeps; answering "Cancel" keeps the site.
@@ -161,8 +161,8 @@ TEST_F(ConfigManagerTest, ANewIdIsNeverOneTheListHoldsAlready)
         for (int counter = 1; counter <= 3; ++counter) {
             const QString id = now.addSecs(second).toString("yyyyMMdd-HHmmss") + QString::number(counter);
             taken.insert(id);
-            sites.append(
-                QVariantMap { { "id", id }, { "name", "Site " + id }, { "startingUrl", "https://a.example/" } });
+            sites.append(QVariantMap {
+                { "id", id }, { "name", "Site " + id }, { crawlKey::startingUrl, "https://a.example/" } });
         }
     }
     m_defaults->setObject(sites, "websites");
@@ -173,8 +173,8 @@ TEST_F(ConfigManagerTest, ANewIdIsNeverOneTheListHoldsAlready)
     EXPECT_FALSE(taken.contains(fresh)) << qPrintable(fresh);
     // A settings file without an id joins under an id of its own.
     const QString before = manager->getIDForCurrentSite();
-    ASSERT_TRUE(
-        manager->importLcsettings(QVariantMap { { "name", "No id" }, { "startingUrl", "https://b.example/" } }));
+    ASSERT_TRUE(manager->importLcsettings(
+        QVariantMap { { "name", "No id" }, { crawlKey::startingUrl, "https://b.example/" } }));
     const QString imported = manager->getIDForCurrentSite();
     EXPECT_FALSE(taken.contains(imported)) << qPrintable(imported);
     EXPECT_NE(imported, before);
@@ -202,7 +202,7 @@ TEST_F(ConfigManagerTest, ANewStoreOnTheSameFileKeepsSitesSelectionFoldersAndSor
     EXPECT_EQ(manager->getIDForCurrentSite(), selected);
     EXPECT_EQ(manager->getCurrentSettingsForExport().value("folder").toString(), "Clients");
     EXPECT_EQ(manager->folderList(), QStringList { "Clients" });
-    EXPECT_EQ(manager->sortKey(), "startingUrl");
+    EXPECT_EQ(manager->sortKey(), crawlKey::startingUrl);
     EXPECT_EQ(rowNames(*manager), (QStringList { "Clients", "Alpha" }));
 }
 
@@ -256,7 +256,7 @@ TEST_F(ConfigManagerTest, LegacyRuleStringsAreReadWhenTheArrayIsAbsent)
     site.insert("ignorelist", " logout,print ,,feed ");
     site.insert("followWhitelist", "/docs/,/blog/");
     site.insert("checkBlacklist", "ignored-when-array");
-    site.insert("checkBlacklistArray", QVariantList { "tracker" });
+    site.insert(crawlKey::checkBlacklistArray, QVariantList { "tracker" });
     manager->importLcsettings(site);
     EXPECT_EQ(manager->ruleList(0), (QStringList { "logout", "print", "feed" }));
     EXPECT_EQ(manager->ruleList(1), QStringList { "tracker" });
@@ -268,8 +268,8 @@ TEST_F(ConfigManagerTest, LegacyRuleStringsAreReadWhenTheArrayIsAbsent)
     manager->editBlacklistRule(3, 0, false, "tracker"); // moves from Do not check to the end of Ignore
     manager->synchronise();
     const QVariantMap saved = *manager->settingsForID(site.value("id").toString());
-    EXPECT_EQ(saved.value("ignoreArray").toList(), (QVariantList { "logout", "print", "feed", "tracker" }));
-    EXPECT_EQ(saved.value("followWhitelistArray").toList(), (QVariantList { "/docs/", "/blog/", "!private" }));
+    EXPECT_EQ(saved.value(crawlKey::ignoreArray).toList(), (QVariantList { "logout", "print", "feed", "tracker" }));
+    EXPECT_EQ(saved.value(crawlKey::followWhitelistArray).toList(), (QVariantList { "/docs/", "/blog/", "!private" }));
     EXPECT_EQ(saved.value("followWhitelist").toString(), "/docs/,/blog/");
 
     int posted = 0;
@@ -300,11 +300,11 @@ TEST_F(ConfigManagerTest, LegacyRuleStringsAreReadWhenTheArrayIsAbsent)
 TEST_F(ConfigManagerTest, SitesWithOnlyTheOlderRuleTextsGetTheirListsWhenLoadedOrImported)
 {
     // Every older text beside its list key; "Do not check" holds a list already, which wins.
-    QVariantMap older { { "name", "older" }, { "startingUrl", "https://older.example/" } };
+    QVariantMap older { { "name", "older" }, { crawlKey::startingUrl, "https://older.example/" } };
     const QString texts[] = { " private, missing ", "tracker", "/cart/ ,, /basket/", "/docs/" };
     for (int tag = 0; tag < 4; ++tag)
         older.insert(ConfigManager::legacyRuleKeys().at(tag), texts[tag]);
-    older.insert("checkBlacklistArray", QVariantList { "kept" });
+    older.insert(crawlKey::checkBlacklistArray, QVariantList { "kept" });
     const QVariantList expected[] = { { "private", "missing" }, { "kept" }, { "/cart/", "/basket/" }, { "/docs/" } };
 
     const auto check = [&](const QVariantMap& site, const char* route) {
@@ -493,12 +493,12 @@ TEST_F(ConfigManagerTest, AScanWritesBackToTheSiteItWasGivenEvenWhenAnotherIsSel
     manager->synchronise();
 
     const QVariantMap site = *manager->settingsForID(scanned);
-    EXPECT_EQ(site.value("startingUrl").toString(), "https://scanned.example/home/");
+    EXPECT_EQ(site.value(crawlKey::startingUrl).toString(), "https://scanned.example/home/");
     EXPECT_EQ(site.value("status").toString(), "12 URLs checked");
     EXPECT_EQ(site.value("name").toString(), "Scanned");
     EXPECT_TRUE(site.value("dateStamp").toDateTime().isValid());
     const QVariantMap other = manager->getCurrentSettingsForExport();
-    EXPECT_EQ(other.value("startingUrl").toString(), "https://other.example/");
+    EXPECT_EQ(other.value(crawlKey::startingUrl).toString(), "https://other.example/");
     EXPECT_FALSE(other.contains("dateStamp"));
     EXPECT_FALSE(other.contains("status"));
 }
@@ -506,10 +506,12 @@ TEST_F(ConfigManagerTest, AScanWritesBackToTheSiteItWasGivenEvenWhenAnotherIsSel
 TEST_F(ConfigManagerTest, SortingByDateListsTheLastScanFirst)
 {
     auto manager = started(*m_defaults);
+    QDateTime now = QDateTime::currentDateTimeUtc();
+    manager->setClock([&now] { return now; });
     addSite(*manager, "Older", "https://older.example/");
     manager->settingsForScan();
     manager->setTimeStampForCurrentSite();
-    QThread::msleep(5);
+    now = now.addSecs(60);
     addSite(*manager, "Newer", "https://newer.example/");
     manager->setSortingByDate();
     manager->settingsForScan();

@@ -1,5 +1,6 @@
 // Settings files: a site and the whole list written as property lists and imported again,
 // files made elsewhere (XML and binary, older keys), and broken files that change nothing.
+#include "engine/CrawlSettingKeys.h"
 #include "settings/ConfigManager.h"
 
 #include "platform/PropertyList.h"
@@ -14,6 +15,8 @@
 #include <QTemporaryDir>
 #include <QTimeZone>
 #include <gtest/gtest.h>
+
+#include <optional>
 
 #include <sys/stat.h>
 
@@ -54,9 +57,9 @@ TEST_F(SettingsFilesTest, EveryValueTypeSurvivesExportAndImportElsewhere)
 {
     QVariantMap site = m_manager.getBlankSettings();
     site.insert("dateStamp", QDateTime(QDate(2025, 6, 7), QTime(8, 9, 10), Qt::UTC));
-    site.insert("runJS", true);
-    site.insert("numberOfThreads", qint64(7));
-    site.insert("delay", 1.25);
+    site.insert(crawlKey::runJS, true);
+    site.insert(crawlKey::numberOfThreads, qint64(7));
+    site.insert(crawlKey::delay, 1.25);
     site.insert("futureOption", QVariantList { QVariantList { 1, "two" }, QVariantMap { { "deep", false } } });
     m_manager.importLcsettings(site);
     ASSERT_TRUE(m_manager.exportSelectedSettings(path("one.lcsettings")));
@@ -91,7 +94,7 @@ TEST_F(SettingsFilesTest, FilesMadeElsewhereInXmlAndBinaryKeepTheirOlderKeys)
         const QVariantMap site = manager.getCurrentSettingsForExport();
         EXPECT_EQ(site.value("dateStamp").toDateTime(), QDateTime(QDate(2024, 1, 2), QTime(3, 4, 5), Qt::UTC));
         EXPECT_EQ(site.value("futureOption").toMap().value("nested").toList().at(1).toList().at(0), "a");
-        EXPECT_TRUE(site.value("runJS").toBool());
+        EXPECT_TRUE(site.value(crawlKey::runJS).toBool());
         EXPECT_EQ(manager.sitemapRules().size(), 1);
 
         // A second import of the same file only selects the site.
@@ -161,17 +164,17 @@ TEST_F(SettingsFilesTest, ImportsKeepPaneEditsNotYetCopied)
     m_manager.setView(&pane);
     m_manager.implementCurrentSettings();
     const QString edited = m_manager.getIDForCurrentSite();
-    pane.controls.insert("checkImages", false);
-    m_manager.handleControl("checkImages");
+    pane.controls.insert(crawlKey::checkImages, false);
+    m_manager.handleControl(crawlKey::checkImages);
     ASSERT_TRUE(m_manager.openLcsettingsFile(fixturePath("settings/legacy.lcsettings")));
-    EXPECT_FALSE(m_manager.settingsForID(edited)->value("checkImages").toBool());
+    EXPECT_FALSE(m_manager.settingsForID(edited)->value(crawlKey::checkImages).toBool());
 
     m_manager.tableViewSelectionDidChange(1);
     const QString again = m_manager.getIDForCurrentSite();
-    pane.controls.insert("timeout", 99);
-    m_manager.handleControl("timeout");
+    pane.controls.insert(crawlKey::timeout, 99);
+    m_manager.handleControl(crawlKey::timeout);
     EXPECT_EQ(m_manager.openLcsbatchFile(fixturePath("settings/repeated-id.lcsbatch")), 2);
-    EXPECT_EQ(m_manager.settingsForID(again)->value("timeout").toInt(), 99);
+    EXPECT_EQ(m_manager.settingsForID(again)->value(crawlKey::timeout).toInt(), 99);
     m_manager.setView(nullptr);
 }
 
@@ -180,15 +183,15 @@ TEST_F(SettingsFilesTest, ExportingRightAfterATickWritesTheTickedValue)
     DictionaryPane pane;
     m_manager.setView(&pane);
     m_manager.implementCurrentSettings();
-    const bool before = pane.controls.value("singlePage").toBool();
-    pane.controls.insert("singlePage", !before);
-    m_manager.handleControl("singlePage");
+    const bool before = pane.controls.value(crawlKey::singlePage).toBool();
+    pane.controls.insert(crawlKey::singlePage, !before);
+    m_manager.handleControl(crawlKey::singlePage);
     for (const bool all : { false, true }) {
         const QString file = path(all ? "tick.lcsbatch" : "tick.lcsettings");
         ASSERT_TRUE(all ? m_manager.exportAllSettings(file) : m_manager.exportSelectedSettings(file));
         const QVariant root = PropertyList::readFile(file).value();
         const QVariantMap site = all ? root.toList().value(0).toMap() : root.toMap();
-        EXPECT_EQ(site.value("singlePage").toBool(), !before) << all;
+        EXPECT_EQ(site.value(crawlKey::singlePage).toBool(), !before) << all;
     }
     m_manager.setView(nullptr);
 }
@@ -200,10 +203,11 @@ TEST_F(SettingsFilesTest, ValuesOfTheWrongTypeAreLeftOutAndNamedAndNoStartingUrl
     const QString hostile = path("hostile.lcsettings");
     ASSERT_TRUE(PropertyList::writeXmlFile(hostile,
         QVariantMap { { "id", 12345 }, { "name", QVariantList { "a", "b" } },
-            { "startingUrl", QVariantMap { { "href", "https://x.example/" } } } })
+            { crawlKey::startingUrl, QVariantMap { { "href", "https://x.example/" } } } })
                     .ok());
     const QString blank = path("blank.lcsettings");
-    ASSERT_TRUE(PropertyList::writeXmlFile(blank, QVariantMap { { "name", "Blank" }, { "startingUrl", "  " } }).ok());
+    ASSERT_TRUE(
+        PropertyList::writeXmlFile(blank, QVariantMap { { "name", "Blank" }, { crawlKey::startingUrl, "  " } }).ok());
     testing::internal::CaptureStderr();
     EXPECT_FALSE(m_manager.openLcsettingsFile(hostile));
     EXPECT_FALSE(m_manager.openLcsettingsFile(blank));
@@ -219,34 +223,35 @@ TEST_F(SettingsFilesTest, ValuesOfTheWrongTypeAreLeftOutAndNamedAndNoStartingUrl
     // A usable site keeps what fits: numbers and texts read either way, unknown keys as they are.
     const QString typed = path("typed.lcsettings");
     ASSERT_TRUE(PropertyList::writeXmlFile(typed,
-        QVariantMap { { "id", "20260102-0000001" }, { "name", "Typed" }, { "startingUrl", "https://typed.example/" },
-            { "numberOfThreads", QVariantMap { { "n", 4 } } }, { "runJS", QVariantList { true } },
-            { "sitemapRules", "daily" }, { "dateStamp", "yesterday" }, { "timeout", "45" }, { "delay", 2 },
-            { "checkImages", false }, { "futureOption", QVariantList { 1, "two" } } })
+        QVariantMap { { "id", "20260102-0000001" }, { "name", "Typed" },
+            { crawlKey::startingUrl, "https://typed.example/" },
+            { crawlKey::numberOfThreads, QVariantMap { { "n", 4 } } }, { crawlKey::runJS, QVariantList { true } },
+            { "sitemapRules", "daily" }, { "dateStamp", "yesterday" }, { crawlKey::timeout, "45" },
+            { crawlKey::delay, 2 }, { crawlKey::checkImages, false }, { "futureOption", QVariantList { 1, "two" } } })
                     .ok());
     testing::internal::CaptureStderr();
     ASSERT_TRUE(m_manager.openLcsettingsFile(typed));
     const std::string dropped = testing::internal::GetCapturedStderr();
     const QVariantMap stored = *m_manager.settingsForID("20260102-0000001");
-    for (const char* key : { "numberOfThreads", "runJS", "sitemapRules", "dateStamp" }) {
+    for (const char* key : { crawlKey::numberOfThreads.name(), crawlKey::runJS.name(), "sitemapRules", "dateStamp" }) {
         EXPECT_NE(dropped.find('"' + std::string(key) + '"'), std::string::npos) << key << dropped;
     }
-    EXPECT_NE(stored.value("numberOfThreads").typeId(), QMetaType::QVariantMap);
-    EXPECT_NE(stored.value("runJS").typeId(), QMetaType::QVariantList);
+    EXPECT_NE(stored.value(crawlKey::numberOfThreads).typeId(), QMetaType::QVariantMap);
+    EXPECT_NE(stored.value(crawlKey::runJS).typeId(), QMetaType::QVariantList);
     EXPECT_NE(stored.value("sitemapRules").typeId(), QMetaType::QString);
     EXPECT_NE(stored.value("dateStamp").typeId(), QMetaType::QString);
-    EXPECT_EQ(stored.value("timeout").toString(), "45");
-    EXPECT_EQ(stored.value("delay").toInt(), 2);
-    EXPECT_FALSE(stored.value("checkImages").toBool());
+    EXPECT_EQ(stored.value(crawlKey::timeout).toString(), "45");
+    EXPECT_EQ(stored.value(crawlKey::delay).toInt(), 2);
+    EXPECT_FALSE(stored.value(crawlKey::checkImages).toBool());
     EXPECT_EQ(stored.value("futureOption").toList(), (QVariantList { 1, "two" }));
     EXPECT_EQ(dropped.find("\"timeout\""), std::string::npos) << dropped;
 
     // A list keeps its usable sites only.
     const QString batch = path("mixed.lcsbatch");
     ASSERT_TRUE(PropertyList::writeXmlFile(batch,
-        QVariantList {
-            QVariantMap { { "id", "20260102-0000002" }, { "name", "Good" }, { "startingUrl", "https://g.example/" } },
-            QVariantMap { { "id", "20260102-0000003" }, { "name", "No start" }, { "startingUrl", 5 } },
+        QVariantList { QVariantMap { { "id", "20260102-0000002" }, { "name", "Good" },
+                           { crawlKey::startingUrl, "https://g.example/" } },
+            QVariantMap { { "id", "20260102-0000003" }, { "name", "No start" }, { crawlKey::startingUrl, 5 } },
             QString("not a site") })
                     .ok());
     testing::internal::CaptureStderr();
@@ -259,30 +264,33 @@ TEST_F(SettingsFilesTest, ValuesOfTheWrongTypeAreLeftOutAndNamedAndNoStartingUrl
 TEST_F(SettingsFilesTest, TextsThatDoNotReadAsTheSettingsTypeAreLeftOutAndNamed)
 {
     const struct {
-        const char* key;
+        crawlmere::engine::CrawlSettingKey key;
         const char* text;
         bool kept;
     } cases[] = {
-        { "numberOfThreads", "lots", false }, { "checkImages", "maybe", false }, { "delay", "soon", false },
-        { "ignoreScheme", "perhaps", false }, // read by the scan without a default
-        { "numberOfThreads", " 4 ", true }, { "checkImages", "YES", true }, { "httpIsExternal", "no", true },
-        { "timeout", "45", true }, { "userAgentString", "lots", true }, // a text setting takes any text
+        { crawlKey::numberOfThreads, "lots", false }, { crawlKey::checkImages, "maybe", false },
+        { crawlKey::delay, "soon", false },
+        { crawlKey::ignoreScheme, "perhaps", false }, // read by the scan without a default
+        { crawlKey::numberOfThreads, " 4 ", true }, { crawlKey::checkImages, "YES", true },
+        { crawlKey::httpIsExternal, "no", true }, { crawlKey::timeout, "45", true },
+        { crawlKey::userAgentString, "lots", true }, // a text setting takes any text
     };
     int n = 0;
     for (const auto& c : cases) {
         const QString id = QStringLiteral("20260103-00000%1").arg(++n);
         const QString file = path(id + ".lcsettings");
         ASSERT_TRUE(PropertyList::writeXmlFile(file,
-            QVariantMap {
-                { "id", id }, { "name", "Typed" }, { "startingUrl", "https://typed.example/" }, { c.key, c.text } })
+            QVariantMap { { "id", id }, { "name", "Typed" }, { crawlKey::startingUrl, "https://typed.example/" },
+                { c.key, c.text } })
                         .ok());
         testing::internal::CaptureStderr();
-        ASSERT_TRUE(m_manager.openLcsettingsFile(file)) << c.key;
+        ASSERT_TRUE(m_manager.openLcsettingsFile(file)) << c.key.name();
         const std::string logged = testing::internal::GetCapturedStderr();
         const QVariantMap stored = *m_manager.settingsForID(id);
-        EXPECT_EQ(stored.contains(c.key), c.kept) << c.key << " " << c.text;
-        EXPECT_EQ(logged.find('"' + std::string(c.key) + "\" is a text of the wrong type") == std::string::npos, c.kept)
-            << c.key << " " << logged;
+        EXPECT_EQ(stored.contains(c.key), c.kept) << c.key.name() << " " << c.text;
+        EXPECT_EQ(logged.find('"' + std::string(c.key.name()) + "\" is a text of the wrong type") == std::string::npos,
+            c.kept)
+            << c.key.name() << " " << logged;
     }
 }
 
@@ -348,28 +356,28 @@ TEST_F(SettingsFilesTest, AnExportHoldingAPasswordIsTheUsersAloneAndKeepsThePass
 {
     const mode_t mask = ::umask(022);
     struct Case {
-        const char* key; ///< a password set on the second site; null: none
+        std::optional<crawlmere::engine::CrawlSettingKey> key; ///< a password set on the second site; none: none
         bool all; ///< every site, or the selected one
         mode_t mode;
     };
     const Case cases[] = {
-        { nullptr, false, 0644 },
-        { nullptr, true, 0644 },
-        { "ftppassword", false, 0600 },
-        { "ftppassword", true, 0600 },
-        { "authenticationpassword", false, 0600 },
-        { "authenticationpassword", true, 0600 },
+        { std::nullopt, false, 0644 },
+        { std::nullopt, true, 0644 },
+        { crawlKey::ftppassword, false, 0600 },
+        { crawlKey::ftppassword, true, 0600 },
+        { crawlKey::authenticationpassword, false, 0600 },
+        { crawlKey::authenticationpassword, true, 0600 },
     };
     int run = 0;
     for (const Case& c : cases) {
-        SCOPED_TRACE(testing::Message() << (c.key ? c.key : "no password") << (c.all ? ", all" : ", selected"));
+        SCOPED_TRACE(testing::Message() << (c.key ? c.key->name() : "no password") << (c.all ? ", all" : ", selected"));
         QVariantMap plain = m_manager.getBlankSettings();
         plain.insert("id", QStringLiteral("plain-%1").arg(run));
         m_manager.importLcsettings(plain);
         QVariantMap site = m_manager.getBlankSettings();
         site.insert("id", QStringLiteral("site-%1").arg(run));
         if (c.key)
-            site.insert(QLatin1String(c.key), QStringLiteral("s3cret"));
+            site.insert(*c.key, QStringLiteral("s3cret"));
         m_manager.importLcsettings(site);
         const QString file = path(QStringLiteral("export-%1.lcsettings").arg(run++));
         QString failure;
@@ -382,7 +390,7 @@ TEST_F(SettingsFilesTest, AnExportHoldingAPasswordIsTheUsersAloneAndKeepsThePass
         // The password is written, so importing the file gives it back.
         QFile written(file);
         ASSERT_TRUE(written.open(QIODevice::ReadOnly));
-        EXPECT_EQ(written.readAll().contains("s3cret"), c.key != nullptr);
+        EXPECT_EQ(written.readAll().contains("s3cret"), c.key.has_value());
     }
     ::umask(mask);
 

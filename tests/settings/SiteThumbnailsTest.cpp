@@ -1,5 +1,6 @@
 // The site store's thumbnails without a browser: when getters start, what a delivered
 // thumbnail does to the list, and where thumbnail files of unchecked ids go.
+#include "engine/CrawlSettingKeys.h"
 #include "settings/ConfigManager.h"
 
 #include "engine/RecordingShellServices.h"
@@ -100,7 +101,7 @@ TEST_F(SiteThumbnailsTest, GettersStartOnSelectionUrlEditAndLocalFileOnlyWithThu
 
     defaults.setInteger(0, QStringLiteral("sitesTableIconSize"));
     manager.tableViewSelectionDidChange(rowOf(QStringLiteral("https://one.example/")));
-    manager.handleControl(QStringLiteral("startingUrl"));
+    manager.handleControl(crawlKey::startingUrl);
     prompts->answers = { 1 };
     manager.openFileAsStartingUrl(QStringLiteral("file:///tmp/a.html"));
     EXPECT_TRUE(factory->made.empty());
@@ -112,7 +113,7 @@ TEST_F(SiteThumbnailsTest, GettersStartOnSelectionUrlEditAndLocalFileOnlyWithThu
     EXPECT_EQ(factory->made.at(0)->url, QStringLiteral("https://two.example/"));
     EXPECT_EQ(factory->made.at(0)->location, ConfigManager::thumbPathForSiteID(manager.getIDForCurrentSite()));
     // The URL field left as it was asks for the thumbnail still being made: no second getter.
-    manager.handleControl(QStringLiteral("startingUrl"));
+    manager.handleControl(crawlKey::startingUrl);
     prompts->answers = { 1 };
     manager.openFileAsStartingUrl(QStringLiteral("file:///tmp/b.html"));
     ASSERT_EQ(factory->made.size(), 2U);
@@ -124,7 +125,7 @@ TEST_F(SiteThumbnailsTest, ASiteIsMadeOnceAtATimeWhateverTheSelections)
     const auto siteAt = [this](const char* url) { return *manager.settingsForID(manager.rows().at(rowOf(QLatin1String(url))).ID); };
     const QVariantMap one = siteAt("https://one.example/");
     QVariantMap moved = one;
-    moved.insert(QStringLiteral("startingUrl"), QStringLiteral("https://one.example/moved/"));
+    moved.insert(crawlKey::startingUrl, QStringLiteral("https://one.example/moved/"));
     const struct {
         QVariantMap site;
         std::size_t made; ///< getters made so far

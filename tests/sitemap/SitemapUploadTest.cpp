@@ -1,5 +1,6 @@
 // Uploading an exported sitemap to a loopback FTP server: files, folder, credentials,
 // schemes and TLS, with the alert the user sees.
+#include "engine/CrawlSettingKeys.h"
 #include "sitemap/SitemapManager.h"
 
 #include "platform/FtpUpload.h"
@@ -52,9 +53,10 @@ protected:
     void settings(const FtpTestServer& server, const QString& host = QStringLiteral("ftp://127.0.0.1"),
         const QString& password = QStringLiteral("secret"), bool tls = false, const QString& directory = {})
     {
-        manager.setCrawlSettings({ { "ftpserver", host }, { "ftpport", QString::number(server.port()) },
-            { "ftpdirectory", directory }, { "ftpusername", "user" }, { "ftppassword", password },
-            { "ftpUsesTLS", tls }, { "startingUrl", "http://127.0.0.1/" } });
+        manager.setCrawlSettings({ { crawlKey::ftpserver, host }, { crawlKey::ftpport, QString::number(server.port()) },
+            { crawlKey::ftpdirectory, directory }, { crawlKey::ftpusername, "user" },
+            { crawlKey::ftppassword, password }, { crawlKey::ftpUsesTLS, tls },
+            { crawlKey::startingUrl, "http://127.0.0.1/" } });
     }
     /// Exports `count` pages for upload and waits for the upload's alert.
     QString exportAndUpload(qsizetype count = 2)

@@ -1,6 +1,7 @@
 // Sitemap documents to the byte and against the project's schemas: escaping, templates, images
 // and videos, splitting by pages and by size, the index, and the savers.
 #include "sitemap/SitemapXmlWriter.h"
+#include "engine/CrawlSettingKeys.h"
 
 #include "platform/Dispatch.h"
 #include "platform/SavePanel.h"
@@ -8,6 +9,7 @@
 #include "sitemap/SitemapManager.h"
 #include "sitemap/SitemapTestSupport.h"
 #include "support/FileSizeLimit.h"
+#include "support/MainQueue.h"
 #include "support/SharedFolder.h"
 
 #include <QDir>
@@ -33,6 +35,8 @@ using crawlmere::test::linkMedia;
 using crawlmere::test::schemaErrors;
 using crawlmere::test::sitemapPage;
 
+using namespace std::chrono_literals;
+
 namespace {
 
 class SitemapXmlTest : public testing::Test {
@@ -44,7 +48,7 @@ protected:
 
     void SetUp() override
     {
-        manager.setCrawlSettings({ { "startingUrl", "http://127.0.0.1:8080/start" } });
+        manager.setCrawlSettings({ { crawlKey::startingUrl, "http://127.0.0.1:8080/start" } });
         for (const char* key : { "includeLastModInXML", "includeimagesinsitemap", "uniqueimagesinsitemap",
                  "includevideoinsitemap", "uniquevideoinsitemap" })
             defaults.setArgumentValue(key, true);
@@ -89,6 +93,8 @@ TEST_F(SitemapXmlTest, OrdinarySitemapToTheByteAndValid)
     manager.selectChangeFrequency(3); // daily
     const QStringList documents = manager.getXMLSitemap();
     ASSERT_EQ(documents.size(), 1);
+    EXPECT_TRUE(SitemapXmlWriter::builtInTemplate().contains("\n<!-- created with Crawlmere -->\n"));
+    EXPECT_FALSE(SitemapXmlWriter::builtInTemplate().contains(".example")) << "no stand-in address";
     const QString expected = SitemapXmlWriter::builtInTemplate()
                                  .replace("<urlset xmlns=\"http://www.sitemaps.org/schemas/sitemap/0.9\">",
                                      "<urlset xmlns=\"http://www.sitemaps.org/schemas/sitemap/0.9\"\n"
@@ -140,7 +146,7 @@ TEST_F(SitemapXmlTest, ARuleWithoutAFrequencyOfItsOwnTakesThePopUps)
     ASSERT_EQ(rules.size(), 1);
     // A rule from elsewhere whose frequency is none of the sitemap's.
     rules.append(QVariantMap { { "contains", "/b" }, { "match", false }, { "update", "Daily " }, { "priority", "0.4" } });
-    manager.setCrawlSettings({ { "startingUrl", "http://127.0.0.1:8080/start" }, { "sitemapRules", rules } });
+    manager.setCrawlSettings({ { crawlKey::startingUrl, "http://127.0.0.1:8080/start" }, { "sitemapRules", rules } });
 
     manager.selectChangeFrequency(3); // daily
     EXPECT_EQ(page->getChangefrequency(), "daily");
@@ -162,7 +168,8 @@ TEST_F(SitemapXmlTest, APageIsListedUnderItsFinalAddressInTheOrderOfAddresses)
     auto upper = sitemapPage("http://127.0.0.1/B", 200, 1);
     auto lower = sitemapPage("http://127.0.0.1/a", 200, 1);
     const QVariantMap rule { { "contains", "/home/" }, { "match", false }, { "update", "never" }, { "priority", "0.9" } };
-    manager.setCrawlSettings({ { "startingUrl", "http://127.0.0.1/start" }, { "sitemapRules", QVariantList { rule } } });
+    manager.setCrawlSettings(
+        { { crawlKey::startingUrl, "http://127.0.0.1/start" }, { "sitemapRules", QVariantList { rule } } });
     manager.setCollection({ start, upper, lower });
     const QString xml = manager.getXMLSitemap().constFirst();
     EXPECT_FALSE(xml.contains("/start")) << qPrintable(xml);
@@ -370,12 +377,12 @@ TEST_F(SitemapXmlTest, SaversByOptionAndPanel)
     panel.answers = { std::nullopt, folder.filePath("chosen.xml") };
     manager.exportXML(); // cancelled: nothing written
     EXPECT_TRUE(panel.requests.isEmpty()); // the panel opens on the main queue
-    crawlmere::platform::Dispatch::runFor(std::chrono::milliseconds(50));
+    ASSERT_TRUE(crawlmere::test::runQueuedWork());
     ASSERT_EQ(panel.requests.size(), 1);
     EXPECT_EQ(panel.requests[0].directory, folder.path());
     EXPECT_TRUE(manager.sitemapLocation().isEmpty());
     manager.exportXML();
-    crawlmere::platform::Dispatch::runFor(std::chrono::milliseconds(50));
+    ASSERT_TRUE(crawlmere::platform::Dispatch::runUntil([&] { return !manager.sitemapLocation().isEmpty(); }, 10s));
     EXPECT_EQ(manager.sitemapLocation(), folder.filePath("chosen.xml"));
     EXPECT_EQ(defaults.stringForKey("sitemapSaveFilename"), "chosen.xml");
     EXPECT_EQ(schemaErrors(manager.sitemapLocation(), "sitemap.xsd"), "");
@@ -384,7 +391,7 @@ TEST_F(SitemapXmlTest, SaversByOptionAndPanel)
     defaults.setArgumentValue("sitemapOptions", 2);
     defaults.setArgumentValue("sitemapFilenameOptions", 0);
     manager.exportXML();
-    crawlmere::platform::Dispatch::runFor(std::chrono::milliseconds(50));
+    ASSERT_TRUE(crawlmere::platform::Dispatch::runUntil([&] { return uploads == 1; }, 10s));
     EXPECT_TRUE(manager.sitemapLocation().endsWith("/Crawlmere/sitemap.txt"))
         << manager.sitemapLocation().toStdString();
     EXPECT_TRUE(QFile::exists(manager.sitemapLocation()));
@@ -401,7 +408,7 @@ TEST_F(SitemapXmlTest, AFailedSaveThroughThePanelIsShownWithItsReason)
     ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
     panel.answers = { fifo };
     manager.exportXML();
-    crawlmere::platform::Dispatch::runFor(std::chrono::milliseconds(50));
+    ASSERT_TRUE(crawlmere::platform::Dispatch::runUntil([&] { return !panel.failures.isEmpty(); }, 10s));
     EXPECT_EQ(panel.failures,
         QStringList { "cannot write " + fifo + ": it is a FIFO (named pipe), not a regular file; nothing was written there" });
 }

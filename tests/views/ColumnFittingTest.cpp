@@ -211,6 +211,50 @@ TEST(ColumnFitting, AStatusGroupShowsItsTextAcrossItsRowAndItsCellsStayForExport
     EXPECT_GE(view.header()->sectionSize(1), view.fontMetrics().horizontalAdvance(longest));
 }
 
+// By status opened out, about as wide as a 1280-pixel window shows it: the groups' texts run
+// across their rows, so the status column and a redirect target on one row in many do not take
+// the room the occurrences' addresses need to read whole.
+TEST(ColumnFitting, AnOpenedByStatusViewShowsItsAddressesWhole)
+{
+    LinkScan scan;
+    const auto home = scan.page(QStringLiteral("/"));
+    for (int i = 0; i < 8; ++i) {
+        const auto section = scan.page(QStringLiteral("/guide/section-%1/index.html").arg(i));
+        scan.link(home, section, QStringLiteral("Section %1").arg(i));
+        for (int j = 0; j < 3; ++j)
+            scan.link(section, scan.url(QStringLiteral("/guide/section-%1/missing-page-%2.html").arg(i).arg(j), 404),
+                QStringLiteral("gone"));
+    }
+    const auto moved = scan.url(QStringLiteral("/old-section"), 200);
+    moved->addRedir(QStringLiteral("https://site.test/new/index.html"), 301, 0);
+    scan.link(home, moved, QStringLiteral("old"));
+    CrwlByStatusDataSource source;
+    qfOutlineView view;
+    view.resize(1000, 600);
+    LinkViewMenus::attachByStatus(view, source);
+    view.show();
+    source.setCollection(scan.occurrences);
+    source.filter();
+    view.reloadData();
+    view.expandAll();
+    ResultItemModel& model = view.itemModel();
+    ASSERT_EQ(model.rowCount(), 3);
+    int children = 0;
+    for (int group = 0; group < model.rowCount(); ++group) {
+        const QModelIndex parent = model.index(group, 0);
+        for (int row = 0; row < model.rowCount(parent); ++row, ++children) {
+            for (const int column : { 0, 2 }) { // the URL and where it appears
+                const QModelIndex cell = model.index(row, column, parent);
+                const QString text = cell.data().toString();
+                ASSERT_TRUE(text.startsWith(QLatin1String("https://"))) << qPrintable(text);
+                EXPECT_EQ(view.fontMetrics().elidedText(text, Qt::ElideMiddle, view.visualRect(cell).width() - 8), text)
+                    << "column " << column << " of " << view.header()->sectionSize(column) << " px";
+            }
+        }
+    }
+    EXPECT_EQ(children, 33);
+}
+
 // A width that does not hold every column whole: each keeps at least its header, a short one
 // reads whole, and the addresses (two parts to one) take the rest.
 TEST(ColumnFitting, ColumnsShareAWidthThatDoesNotHoldThemAll)

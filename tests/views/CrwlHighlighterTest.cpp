@@ -1,4 +1,5 @@
 #include "views/CrwlHighlighter.h"
+#include "engine/CrawlSettingKeys.h"
 
 #include "engine/CrawlSettings.h"
 #include "engine/CrwlUrl.h"
@@ -24,7 +25,7 @@ namespace {
 std::shared_ptr<CrwlUrl> linkRecord(const QString& url, bool trimHash)
 {
     QVariantMap values = CrwlUrl::defaultCrawlSettings();
-    values.insert(QStringLiteral("shouldTrimHash"), trimHash);
+    values.insert(crawlKey::shouldTrimHash, trimHash);
     auto link = CrwlUrl::make(nullptr, std::make_shared<CrawlSettings>(values));
     link->setLinkURL(url);
     return link;

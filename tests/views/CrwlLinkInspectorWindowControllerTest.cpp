@@ -1,4 +1,5 @@
 #include "views/CrwlLinkInspectorWindowController.h"
+#include "engine/CrawlSettingKeys.h"
 
 #include "LinkViewsTestSupport.h"
 #include "SiteScanTestSupport.h"
@@ -45,7 +46,7 @@ QString field(const QWidget& window, const char* name) { return window.findChild
 std::shared_ptr<CrwlUrl> settingsRecord(const QString& url, bool trimHash)
 {
     QVariantMap values = CrwlUrl::defaultCrawlSettings();
-    values.insert(QStringLiteral("shouldTrimHash"), trimHash);
+    values.insert(crawlKey::shouldTrimHash, trimHash);
     auto record = CrwlUrl::make(nullptr, std::make_shared<CrawlSettings>(values));
     record->setLinkURL(url);
     return record;

@@ -1,4 +1,5 @@
 #include "views/CrwlWarningInspectorWindowController.h"
+#include "engine/CrawlSettingKeys.h"
 
 #include "platform/Dispatch.h"
 #include "platform/UrlOpener.h"
@@ -71,7 +72,7 @@ protected:
     void SetUp() override
     {
         server.server().set_keep_alive_timeout(1);
-        defaults.setObject(QStringLiteral("InspectorTest/1"), QStringLiteral("userAgentString"));
+        defaults.setObject(QStringLiteral("InspectorTest/1"), crawlKey::userAgentString);
         server.server().Get(R"(/size/(\d+))", [this](const httplib::Request& request, httplib::Response& response) {
             userAgent = request.get_header_value("User-Agent");
             const QByteArray bytes = page(std::stoi(request.matches[1]));

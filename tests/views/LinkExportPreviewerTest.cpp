@@ -3,6 +3,7 @@
 #include "engine/RecordingShellServices.h"
 #include "platform/Dispatch.h"
 #include "platform/NotificationCenter.h"
+#include "support/MainQueue.h"
 #include "views/ExportColumnManager.h"
 #include "views/ViewsTestSupport.h"
 
@@ -117,7 +118,7 @@ protected:
         previewer.sheetDidShow();
     }
     /// Runs the queued end of the sheet.
-    void settle() { crawlmere::platform::Dispatch::runFor(std::chrono::milliseconds(20)); }
+    void settle() { ASSERT_TRUE(crawlmere::test::runQueuedWork()); }
 
     FakeWindow window;
     std::shared_ptr<RecordingPrompts> prompts = std::make_shared<RecordingPrompts>();

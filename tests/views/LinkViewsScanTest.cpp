@@ -2,6 +2,7 @@
 // golden files.
 #include "LinkViewsTestSupport.h"
 #include "SiteScanTestSupport.h"
+#include "engine/CrawlSettingKeys.h"
 #include "engine/ScopedDefaults.h"
 #include "engine/Z12Ara.h"
 #include "platform/Dispatch.h"
@@ -80,7 +81,7 @@ TEST_F(LinkViewsScanTest, TheThreeViewsOfAScanMatchTheirGoldenFiles)
     serveSite(server.server());
     ASSERT_TRUE(server.start());
     // One fetch at a time: a stable order.
-    ASSERT_NO_FATAL_FAILURE(scan({ { QStringLiteral("numberOfThreads"), qint64(1) } }));
+    ASSERT_NO_FATAL_FAILURE(scan({ { crawlKey::numberOfThreads, qint64(1) } }));
 
     // As the window fills the views when a scan finishes: every URL passes the by-link filter.
     QList<qfDataSource::Item> occurrences;
@@ -132,7 +133,7 @@ TEST_F(LinkViewsScanTest, SelectionActionsChangeExactlyTheSelectedTargets)
     serveSite(server.server());
     ASSERT_TRUE(server.start());
     auto settings = std::make_shared<CrawlSettings>(CrwlUrl::defaultCrawlSettings());
-    settings->insert(QStringLiteral("startingUrl"), server.url(QStringLiteral("/")));
+    settings->insert(crawlKey::startingUrl, server.url(QStringLiteral("/")));
     hub->setCrawlSettings(settings);
     // Nothing is rechecked while a scan has not ended.
     EXPECT_EQ(SelectionActions::recheckLinks(*hub, { std::make_shared<CrwlUrl>() }), 0);

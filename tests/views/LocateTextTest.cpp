@@ -1,5 +1,6 @@
 #include "views/LocateText.h"
 
+#include "SiteScanTestSupport.h"
 #include "engine/CrwlLinkInstance.h"
 #include "engine/CrwlUrl.h"
 #include "support/Fixtures.h"
@@ -18,9 +19,10 @@ namespace {
 /// A small crawled site: pages and images linked by occurrences, in the order they were found.
 class Site {
 public:
-    std::shared_ptr<CrwlUrl> page(const QString& url, const QString& title = QStringLiteral("T"))
+    std::shared_ptr<CrwlUrl> page(const QString& url, const QString& title = QStringLiteral("T"),
+        const std::shared_ptr<CrwlURLDelegate>& owner = nullptr)
     {
-        auto record = std::make_shared<CrwlUrl>();
+        auto record = owner ? std::make_shared<CrwlUrl>(owner, nullptr) : std::make_shared<CrwlUrl>();
         record->setLinkURL(url);
         record->setLinkPageTitle(title);
         record->setStatus(200);
@@ -50,7 +52,20 @@ void expectGolden(const QString& text, const QString& name)
         ASSERT_TRUE(out.open(QIODevice::WriteOnly));
         out.write(text.toUtf8() + '\n');
     }
-    EXPECT_EQ(text + u'\n', QString::fromUtf8(crawlmere::test::readFixture(QStringLiteral("locate/") + name))) << name.toStdString();
+    EXPECT_EQ(text + u'\n', QString::fromUtf8(crawlmere::test::readFixture(QStringLiteral("locate/") + name)))
+        << name.toStdString();
+}
+
+/// The click and redirect steps and the occurrence line of the locate text, as shown.
+QStringList routeLines(const CrwlLinkInstance& occurrence)
+{
+    QTextDocument document;
+    document.setHtml(LocateText::locate(occurrence, false));
+    QStringList lines;
+    for (QTextBlock block = document.begin(); block.isValid(); block = block.next())
+        if (block.text().startsWith(u"On the page") || block.text().startsWith(u"The address"))
+            lines.append(block.text());
+    return lines;
 }
 
 } // namespace
@@ -120,4 +135,135 @@ TEST(LocateText, TheHeadingIsBoldAtTheSizeOfTheRoute)
     EXPECT_TRUE(headingFont.bold());
     EXPECT_EQ(headingFont.pointSizeF(), route.begin().fragment().charFormat().font().pointSizeF());
     EXPECT_EQ(heading.blockFormat().headingLevel(), 0);
+}
+
+namespace {
+
+/// A scanned site whose pages are reached through redirects: "/go-b" (302) is the only way to
+/// "/b.html", and "/old-section" (301) the only way to "/new/index.html", above "/new/p.html".
+class LocateThroughRedirects : public crawlmere::test::SiteScanTest {
+protected:
+    void SetUp() override
+    {
+        ASSERT_NO_FATAL_FAILURE(SiteScanTest::SetUp());
+        const auto page = [this](const char* path, const char* title, const char* body) {
+            server.server().Get(path, [=](const httplib::Request&, httplib::Response& response) {
+                response.set_content(
+                    std::string("<html><head><title>") + title + "</title></head><body>" + body + "</body></html>",
+                    "text/html");
+            });
+        };
+        const auto redirect = [this](const char* path, const char* to, int status) {
+            server.server().Get(
+                path, [=](const httplib::Request&, httplib::Response& response) { response.set_redirect(to, status); });
+        };
+        page("/", "Home", "<a href=\"/go-b\">Go B</a> <a href=\"/old-section\">Old</a>");
+        redirect("/go-b", "/b.html", 302);
+        page("/b.html", "B", "<a href=\"/a.html\">to A</a>");
+        page("/a.html", "A", "");
+        redirect("/old-section", "/new/index.html", 301);
+        page("/new/index.html", "New index", "<a href=\"/new/p.html\">P page</a>");
+        page("/new/p.html", "P", "<a href=\"/deep.html\">Deep</a>");
+        page("/deep.html", "Deep", "");
+        ASSERT_TRUE(server.start());
+        scan();
+    }
+    /// The occurrence on `page` of the link to `target`; with `page` null, the way in to
+    /// `target` through a redirect.
+    std::shared_ptr<CrwlLinkInstance> occurrence(const char* page, const char* target) const
+    {
+        const auto record = hub->weHaveThisOneAlready(server.url(QLatin1String(target)), nullptr, true);
+        for (const auto& way : record ? record->getWaysIn() : CrwlUrl::InstanceList()) {
+            if (page ? way->getOnPageUrl() == server.url(QLatin1String(page)) : Z12Ara::isRedirectArrival(*way))
+                return way;
+        }
+        return nullptr;
+    }
+};
+
+} // namespace
+
+// The route to a page reached only through a redirect passes through that redirect, named as a
+// step of its own, back to the starting page.
+TEST_F(LocateThroughRedirects, TheRouteNamesEachRedirectOnTheWayFromTheStart)
+{
+    const auto url = [this](const char* path) { return server.url(QLatin1String(path)); };
+    const auto click = [&](const char* page, const char* title, const char* text) {
+        return QStringLiteral("On the page %1 (%2) click the link with text: \"%3\"").arg(url(page), title, text);
+    };
+    const auto redirects = [&](const char* from, const char* status, const char* to) {
+        return QStringLiteral("The address %1 redirects (%2) to %3").arg(url(from), status, url(to));
+    };
+    const struct {
+        const char* page;
+        const char* target;
+        QStringList lines;
+    } cases[] = {
+        { "/b.html", "/a.html",
+            { click("/", "Home", "Go B"), redirects("/go-b", "302", "/b.html"),
+                QStringLiteral(
+                    "On the page %1 (B) our link has target url: \"%2\", link text: \"to A\" and status: 200")
+                    .arg(url("/b.html"), url("/a.html")) } },
+        { "/new/p.html", "/deep.html",
+            { click("/", "Home", "Old"), redirects("/old-section", "301", "/new/index.html"),
+                click("/new/index.html", "New index", "P page"),
+                QStringLiteral(
+                    "On the page %1 (P) our link has target url: \"%2\", link text: \"Deep\" and status: 200")
+                    .arg(url("/new/p.html"), url("/deep.html")) } },
+        // Located from its "[redirect]" row: the redirect is the occurrence.
+        { nullptr, "/b.html",
+            { click("/", "Home", "Go B"),
+                redirects("/go-b", "302", "/b.html") + QStringLiteral(", our link with status: 200") } },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.target);
+        const auto found = occurrence(c.page, c.target);
+        ASSERT_TRUE(found);
+        EXPECT_EQ(routeLines(*found), c.lines);
+    }
+}
+
+namespace {
+
+/// The owner of a scan whose starting point redirects to the page `landing`.
+class RedirectingStart : public CrwlURLDelegate {
+public:
+    bool isStartingPage(const CrwlUrl& record) const override { return record.isStartingPoint() || &record == landing; }
+    std::vector<std::shared_ptr<CrwlLinkInstance>> getRedirectArrivalsTo(const CrwlUrl& record) const override
+    {
+        return &record == landing ? std::vector { arrival } : std::vector<std::shared_ptr<CrwlLinkInstance>>();
+    }
+    const CrwlUrl* landing = nullptr;
+    std::shared_ptr<CrwlLinkInstance> arrival;
+};
+
+} // namespace
+
+// The page a redirecting start lands on was reached through that redirect, although a page
+// below it links back to it: the route begins with the redirect.
+TEST(LocateText, TheRouteFromARedirectingStartBeginsWithItsRedirect)
+{
+    Site site;
+    const auto owner = std::make_shared<RedirectingStart>();
+    auto start = site.page(QStringLiteral("http://127.0.0.1/start"), QStringLiteral("Start"), owner);
+    start->setIsStartingPoint(true);
+    start->addRedir(QStringLiteral("http://127.0.0.1/"), 301, 0);
+    auto home = site.page(QStringLiteral("http://127.0.0.1/"), QStringLiteral("Home"), owner);
+    auto c = site.page(QStringLiteral("http://127.0.0.1/c"), QStringLiteral("C"), owner);
+    owner->landing = home.get();
+    owner->arrival = CrwlLinkInstance::make();
+    owner->arrival->setParent(start);
+    owner->arrival->setTarget(home);
+    owner->arrival->setLinkText(Z12Ara::kRedirectArrivalText);
+    site.link(home, c, QStringLiteral("C"));
+    site.link(c, home, QStringLiteral("Home"));
+    const auto found = site.link(
+        c, site.page(QStringLiteral("http://127.0.0.1/a"), QStringLiteral("A"), owner), QStringLiteral("A"));
+
+    EXPECT_EQ(routeLines(*found),
+        QStringList({ QStringLiteral("The address http://127.0.0.1/start redirects (301) to http://127.0.0.1/"),
+            QStringLiteral("On the page http://127.0.0.1/ (Home) click the link with text: \"C\""),
+            QStringLiteral(
+                "On the page http://127.0.0.1/c (C) our link has target url: \"http://127.0.0.1/a\", link text: "
+                "\"A\" and status: 200") }));
 }

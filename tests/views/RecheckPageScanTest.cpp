@@ -1,6 +1,7 @@
 // A page checked again after a scan, through the result views' recheck-page action, against a
 // loopback site whose page can change in between: its link occurrences in the engine, the four
 // link views and the link inspector must be those a first scan of the site as it now stands makes.
+#include "engine/CrawlSettingKeys.h"
 #include "engine/CrwlLinkInstance.h"
 #include "engine/CrwlUrlFetchTransport.h"
 #include "engine/EngineDefaults.h"
@@ -96,7 +97,7 @@ struct Scan {
         : hub(crawlmere::test::makeScanningHub(defaults))
     {
         auto settings = std::make_shared<CrawlSettings>(CrwlUrl::defaultCrawlSettings());
-        settings->insert(QStringLiteral("startingUrl"), startingUrl);
+        settings->insert(crawlKey::startingUrl, startingUrl);
         hub->setCrawlSettings(settings);
     }
     ~Scan() { hub->clear(); }

@@ -1,4 +1,5 @@
 #include "views/ScanControl.h"
+#include "engine/CrawlSettingKeys.h"
 
 #include "engine/CrwlUrl.h"
 #include "engine/RecordingShellServices.h"
@@ -104,7 +105,7 @@ TEST(ScanControl, GoByTitleAndAScanThatCannotStartKeepsGo)
     ScopedDefaults defaults;
     defaults.set(QStringLiteral("badLinksOnly"), true);
     Fixture f;
-    f.site.insert(QStringLiteral("startingUrl"), QStringLiteral(""));
+    f.site.insert(crawlKey::startingUrl, QStringLiteral(""));
     EXPECT_EQ(f.control->go(QStringLiteral("Go")), ScanControl::GoAction::NewScanRefused);
     const auto& shown = f.control->display();
     EXPECT_EQ(shown.goTitle, "Go");
@@ -165,7 +166,7 @@ TEST(ScanControl, FinishWritesTheSiteStatusJumpsFromTheSitesTabAndWarnsOfFewResu
 TEST(ScanControl, ClearAfterAFinishEmptiesTheResultsAndStartsNothing)
 {
     Fixture f;
-    f.site.insert(QStringLiteral("startingUrl"), QStringLiteral("http://127.0.0.1:9/"));
+    f.site.insert(crawlKey::startingUrl, QStringLiteral("http://127.0.0.1:9/"));
     for (const char* url : { "http://site.test/", "http://site.test/a", "http://site.test/b" })
         f.addRecord(QLatin1String(url), 200);
     f.control->crawlDidFinish();

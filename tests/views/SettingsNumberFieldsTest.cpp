@@ -1,5 +1,6 @@
 // The number fields of the settings pane: each takes its range from the crawl-settings table,
 // and once edited shows the value the scan will use.
+#include "engine/CrawlSettingKeys.h"
 #include "views/SettingsOptionsTab.h"
 
 #include "engine/CrawlSettingTable.h"
@@ -50,33 +51,31 @@ protected:
 TEST_F(SettingsNumberFieldsTest, AnEditedFieldShowsTheValueTheScanWillUse)
 {
     const struct {
-        const char* key;
+        crawlmere::engine::CrawlSettingKey key;
         QVariant stored; // the site's own value
         const char* typed;
         const char* shown;
     } cases[] = {
-        { "levelsLimit", QVariant(), "0", "100" }, // stores nothing: the default
-        { "levelsLimit", QVariant(), "", "100" },
-        { "levelsLimit", qint64(7), "0", "7" }, // stores nothing: the site keeps its 7
-        { "levelsLimit", qint64(7), "12", "12" },
-        { "linksLimit", QVariant(), "0", "2000000" },
-        { "occurrencesLimit", QVariant(), "99999999999", "2147483647" },
-        { "timeout", QVariant(), "0.5", "30" }, // below a second reads as the default
-        { "timeout", QVariant(), "5000", "3600" },
-        { "timeout", QVariant(), "2.5", "2.5" },
-        { "timeout", 12.0, "0", "12" },
+        { crawlKey::levelsLimit, QVariant(), "0", "100" }, // stores nothing: the default
+        { crawlKey::levelsLimit, QVariant(), "", "100" },
+        { crawlKey::levelsLimit, qint64(7), "0", "7" }, // stores nothing: the site keeps its 7
+        { crawlKey::levelsLimit, qint64(7), "12", "12" },
+        { crawlKey::linksLimit, QVariant(), "0", "2000000" },
+        { crawlKey::occurrencesLimit, QVariant(), "99999999999", "2147483647" },
+        { crawlKey::timeout, QVariant(), "0.5", "30" }, // below a second reads as the default
+        { crawlKey::timeout, QVariant(), "5000", "3600" },
+        { crawlKey::timeout, QVariant(), "2.5", "2.5" },
+        { crawlKey::timeout, 12.0, "0", "12" },
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(std::string(c.key) + " typed " + c.typed);
-        QVariantMap site { { QStringLiteral("startingUrl"), QStringLiteral("http://127.0.0.1/") } };
+        SCOPED_TRACE(std::string(c.key.name()) + " typed " + c.typed);
+        QVariantMap site { { crawlKey::startingUrl, QStringLiteral("http://127.0.0.1/") } };
         if (c.stored.isValid())
-            site.insert(QLatin1StringView(c.key), c.stored);
+            site.insert(c.key, c.stored);
         m_pane.showSettings(site);
-        EXPECT_EQ(typeInto(QLatin1StringView(c.key), QLatin1StringView(c.typed)), QLatin1StringView(c.shown));
+        EXPECT_EQ(typeInto(c.key, QLatin1StringView(c.typed)), QLatin1StringView(c.shown));
         m_pane.copyInterfaceToSettings(site);
-        EXPECT_EQ(
-            engine::effectiveSettingValue(QLatin1StringView(c.key), site.value(QLatin1StringView(c.key))).toString(),
-            QLatin1StringView(c.shown))
+        EXPECT_EQ(engine::effectiveSettingValue(c.key, site.value(c.key)).toString(), QLatin1StringView(c.shown))
             << "the scan";
     }
 }
@@ -93,8 +92,8 @@ TEST_F(SettingsNumberFieldsTest, NoNumberFieldTakesAValueOutsideItsTableRange)
         const engine::SettingRange& range = *setting->range;
         for (const double typed : { range.highest + 1, range.highest * 10, range.lowest / 2 }) {
             SCOPED_TRACE(row.key.toStdString() + " typed " + std::to_string(typed));
-            QVariantMap site { { QStringLiteral("startingUrl"), QStringLiteral("http://127.0.0.1/") },
-                { QStringLiteral("limitRPM"), true } };
+            QVariantMap site { { crawlKey::startingUrl, QStringLiteral("http://127.0.0.1/") },
+                { crawlKey::limitRPM, true } };
             m_pane.showSettings(site);
             const QString shown
                 = typeInto(row.key, QString::number(typed, 'f', setting->type == QMetaType::Double ? 1 : 0));

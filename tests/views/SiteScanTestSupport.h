@@ -2,6 +2,7 @@
 // defaults of its own, run to the scan's end.
 #pragma once
 
+#include "engine/CrawlSettingKeys.h"
 #include "engine/EngineDefaults.h"
 #include "engine/Z12Ara.h"
 #include "parsing/ScanningHub.h"
@@ -40,7 +41,7 @@ protected:
     void scan(const QVariantMap& values = {})
     {
         auto settings = std::make_shared<CrawlSettings>(CrwlUrl::defaultCrawlSettings());
-        settings->insert(QStringLiteral("startingUrl"), server.url(QStringLiteral("/")));
+        settings->insert(crawlKey::startingUrl, server.url(QStringLiteral("/")));
         for (auto it = values.cbegin(); it != values.cend(); ++it)
             settings->insert(it.key(), it.value());
         hub->setCrawlSettings(settings);

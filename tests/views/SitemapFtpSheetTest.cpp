@@ -1,6 +1,7 @@
 // The sitemap upload sheet: opened by an export, OK uploading to a loopback FTP server while the
 // sheet shows it is busy, the result alert after the sheet has gone; Cancel and an empty server.
 #include "views/SitemapFtpSheet.h"
+#include "engine/CrawlSettingKeys.h"
 
 #include "engine/RecordingShellServices.h"
 #include "platform/UserDefaults.h"
@@ -39,7 +40,7 @@ protected:
     SitemapFtpSheet sheet { manager, [this](const QVariantMap& values) { stored.append(values); }, prompts,
         nullptr };
 
-    QLineEdit* edit(const char* name) { return sheet.findChild<QLineEdit*>(QLatin1String(name)); }
+    QLineEdit* edit(const QString& name) { return sheet.findChild<QLineEdit*>(name); }
     QPushButton* button(const char* name) { return sheet.findChild<QPushButton*>(QLatin1String(name)); }
     /// Runs the event loop until `done` or a minute has passed.
     template <typename Predicate> bool waitFor(Predicate done)
@@ -57,19 +58,20 @@ TEST_F(SitemapFtpSheetTest, OkUploadsTheExportWhileBusyThenAlerts)
     ASSERT_NE(server.port(), 0);
     defaults.setObject(2, QStringLiteral("sitemapOptions"));
     defaults.setObject(1, QStringLiteral("sitemapFilenameOptions"));
-    manager.setCrawlSettings({ { "ftpserver", "127.0.0.1" }, { "ftpport", QString::number(server.port()) },
-        { "ftpusername", "user" }, { "startingUrl", "http://127.0.0.1/" } });
+    manager.setCrawlSettings(
+        { { crawlKey::ftpserver, "127.0.0.1" }, { crawlKey::ftpport, QString::number(server.port()) },
+            { crawlKey::ftpusername, "user" }, { crawlKey::startingUrl, "http://127.0.0.1/" } });
     manager.setCollection({ sitemapPage(QStringLiteral("http://127.0.0.1/"), 200, 0) });
 
     // An export into the application folder opens the sheet with the site's settings.
     manager.exportXML();
     ASSERT_TRUE(waitFor([&] { return sheet.isVisible(); }));
     EXPECT_EQ(sheet.windowModality(), Qt::WindowModal);
-    EXPECT_EQ(edit("ftpserver")->text(), "127.0.0.1");
-    EXPECT_EQ(edit("ftpusername")->text(), "user");
-    EXPECT_TRUE(edit("ftppassword")->text().isEmpty());
+    EXPECT_EQ(edit(crawlKey::ftpserver)->text(), "127.0.0.1");
+    EXPECT_EQ(edit(crawlKey::ftpusername)->text(), "user");
+    EXPECT_TRUE(edit(crawlKey::ftppassword)->text().isEmpty());
 
-    edit("ftppassword")->setText(QStringLiteral("secret"));
+    edit(crawlKey::ftppassword)->setText(QStringLiteral("secret"));
     button("ftpOKButton")->click();
     EXPECT_EQ(sheet.model().state(), FtpSheetModel::State::Uploading);
     EXPECT_TRUE(sheet.isVisible());
@@ -89,9 +91,9 @@ TEST_F(SitemapFtpSheetTest, OkUploadsTheExportWhileBusyThenAlerts)
     EXPECT_TRUE(sent.readAll().contains("<loc>http://127.0.0.1/</loc>"));
     // The typed password reached the site's settings and the manager's copy.
     ASSERT_EQ(stored.size(), 1);
-    EXPECT_EQ(stored.constFirst().value("ftppassword"), "secret");
-    EXPECT_EQ(manager.crawlSettings().value("ftppassword"), "secret");
-    EXPECT_EQ(manager.crawlSettings().value("startingUrl"), "http://127.0.0.1/");
+    EXPECT_EQ(stored.constFirst().value(crawlKey::ftppassword), "secret");
+    EXPECT_EQ(manager.crawlSettings().value(crawlKey::ftppassword), "secret");
+    EXPECT_EQ(manager.crawlSettings().value(crawlKey::startingUrl), "http://127.0.0.1/");
 }
 
 TEST_F(SitemapFtpSheetTest, CancelEndsWithZeroAndAnEmptyServerIsNamedWithTheSheetKept)
@@ -105,8 +107,8 @@ TEST_F(SitemapFtpSheetTest, CancelEndsWithZeroAndAnEmptyServerIsNamedWithTheShee
 
     // No server (blanks are none): the sheet says so and stays open; nothing is kept or sent.
     sheet.model().beginFTPDialog();
-    sheet.findChild<QCheckBox*>(QStringLiteral("ftpUsesTLS"))->setChecked(true);
-    edit("ftpserver")->setText(QStringLiteral("  "));
+    sheet.findChild<QCheckBox*>(crawlKey::ftpUsesTLS)->setChecked(true);
+    edit(crawlKey::ftpserver)->setText(QStringLiteral("  "));
     button("ftpOKButton")->click();
     EXPECT_TRUE(sheet.isVisible());
     EXPECT_EQ(sheet.model().state(), FtpSheetModel::State::Shown);
@@ -116,7 +118,7 @@ TEST_F(SitemapFtpSheetTest, CancelEndsWithZeroAndAnEmptyServerIsNamedWithTheShee
     EXPECT_EQ(message->text(), FtpSheetModel::missingServerText());
     EXPECT_FALSE(manager.ftpInProgress());
     EXPECT_TRUE(stored.isEmpty());
-    EXPECT_NE(manager.crawlSettings().value("ftpUsesTLS"), true);
+    EXPECT_NE(manager.crawlSettings().value(crawlKey::ftpUsesTLS), true);
     QCoreApplication::processEvents();
     EXPECT_TRUE(prompts->alerts.isEmpty());
     // Reopened, the sheet starts without the message.

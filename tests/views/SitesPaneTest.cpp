@@ -1,6 +1,7 @@
 // The sites pane offscreen: what start-up builds, edits reaching the stored site, hidden controls
 // keeping imported values, search and sort rows, the rule sheet and the output-filter window.
 #include "views/SitesPane.h"
+#include "engine/CrawlSettingKeys.h"
 
 #include "engine/CrwlUrl.h"
 #include "engine/OutputFilterManager.h"
@@ -113,7 +114,8 @@ TEST_F(SitesPaneTest, StartUpBuildsNoEntryOfAFeatureLeftOutAndHidesBoundOnes)
         "shouldParseDOCXsInfo", "runJSInfoButton", "jsrendertimeLabel", "jsrendertimeField" };
     for (const char* name : pruned)
         EXPECT_EQ(m_pane->findChild<QObject*>(QLatin1String(name)), nullptr) << name;
-    for (const char* name : { "checkSpelling", "languages", "shouldParsePDFs", "shouldParseDOCXs", "runJS" })
+    for (const char* name : { crawlKey::checkSpelling.name(), "languages", crawlKey::shouldParsePDFs.name(),
+             crawlKey::shouldParseDOCXs.name(), crawlKey::runJS.name() })
         EXPECT_TRUE(child<QWidget>(QLatin1String(name))->isHidden()) << name;
     for (const auto& row : crawlmere::settings::settingsBindingTable())
         EXPECT_NE(m_pane->settingsPane()->control(row.key), nullptr) << qPrintable(row.key);
@@ -130,38 +132,38 @@ TEST_F(SitesPaneTest, ATickedCheckboxIsStoredWhenAnotherSiteIsSelected)
     const QString alpha = m_manager.getIDForCurrentSite();
     addSite("Beta", "https://beta.example/");
     selectRow("Alpha");
-    auto* box = child<QCheckBox>("hashIsBad");
+    auto* box = child<QCheckBox>(crawlKey::hashIsBad);
     const bool before = box->isChecked();
     box->click();
-    auto* trim = child<QCheckBox>("shouldTrimHash");
+    auto* trim = child<QCheckBox>(crawlKey::shouldTrimHash);
     trim->setChecked(true);
-    child<QCheckBox>("trimQuery")->setChecked(false);
-    child<QCheckBox>("trimQuery")->click(); // switching trimQuery on switches shouldTrimHash off
+    child<QCheckBox>(crawlKey::trimQuery)->setChecked(false);
+    child<QCheckBox>(crawlKey::trimQuery)->click(); // switching trimQuery on switches shouldTrimHash off
     EXPECT_FALSE(trim->isChecked());
-    auto* above = child<QCheckBox>("tolerateUpADirectory");
+    auto* above = child<QCheckBox>(crawlKey::tolerateUpADirectory);
     EXPECT_FALSE(above->isChecked());
     above->click();
     selectRow("Beta");
     EXPECT_FALSE(above->isChecked());
     const QVariantMap stored = *m_manager.settingsForID(alpha);
-    EXPECT_EQ(stored.value("hashIsBad").toBool(), !before);
-    EXPECT_TRUE(stored.value("tolerateUpADirectory").toBool());
-    EXPECT_TRUE(stored.value("shouldTrimHash").toBool());
+    EXPECT_EQ(stored.value(crawlKey::hashIsBad).toBool(), !before);
+    EXPECT_TRUE(stored.value(crawlKey::tolerateUpADirectory).toBool());
+    EXPECT_TRUE(stored.value(crawlKey::shouldTrimHash).toBool());
     EXPECT_EQ(m_manager.getNameForCurrentSite(), "Beta");
 }
 
 TEST_F(SitesPaneTest, AnImportedHiddenSettingSurvivesShowEditAndSave)
 {
     ASSERT_TRUE(m_manager.openLcsettingsFile(fixturePath("settings/legacy.lcsettings")));
-    auto* runJS = child<QCheckBox>("runJS");
+    auto* runJS = child<QCheckBox>(crawlKey::runJS);
     EXPECT_TRUE(runJS->isHidden());
     EXPECT_TRUE(runJS->isChecked());
-    typeInto("timeout", "42");
+    typeInto(crawlKey::timeout, "42");
     m_manager.synchronise();
     const QVariantMap stored = *m_manager.settingsForID("20240102-0304051");
-    EXPECT_TRUE(stored.value("runJS").toBool());
-    EXPECT_EQ(stored.value("timeout").toInt(), 42);
-    EXPECT_EQ(stored.value("ignoreArray").toList(), (QVariantList { "logout", "print", "feed" }));
+    EXPECT_TRUE(stored.value(crawlKey::runJS).toBool());
+    EXPECT_EQ(stored.value(crawlKey::timeout).toInt(), 42);
+    EXPECT_EQ(stored.value(crawlKey::ignoreArray).toList(), (QVariantList { "logout", "print", "feed" }));
 }
 
 TEST_F(SitesPaneTest, ASiteWithOnlyItsIdentityScansAsBeforeAfterAFullSiteWasShownAndOneFieldEdited)
@@ -170,7 +172,7 @@ TEST_F(SitesPaneTest, ASiteWithOnlyItsIdentityScansAsBeforeAfterAFullSiteWasShow
     QVariantMap models = CrwlUrl::crawlSettingModels();
     models.insert("sitemapRules", QVariantList()); // no list reads as no rules
     // The full site holds a value other than its default under every bound key.
-    QVariantMap full { { "id", "full" }, { "name", "Full" }, { "startingUrl", "https://full.example/" } };
+    QVariantMap full { { "id", "full" }, { "name", "Full" }, { crawlKey::startingUrl, "https://full.example/" } };
     for (const auto& row : crawlmere::settings::settingsBindingTable()) {
         const QVariant other = [&]() -> QVariant {
             switch (row.kind) {
@@ -193,7 +195,7 @@ TEST_F(SitesPaneTest, ASiteWithOnlyItsIdentityScansAsBeforeAfterAFullSiteWasShow
         if (other.isValid())
             full.insert(row.key, other);
     }
-    const QVariantMap bare { { "id", "bare" }, { "name", "Bare" }, { "startingUrl", "https://bare.example/" } };
+    const QVariantMap bare { { "id", "bare" }, { "name", "Bare" }, { crawlKey::startingUrl, "https://bare.example/" } };
     ASSERT_EQ(m_manager.importLcsBatch({ full, bare }), 2);
     // What every control shows, by key.
     const auto shown = [this] {
@@ -214,16 +216,16 @@ TEST_F(SitesPaneTest, ASiteWithOnlyItsIdentityScansAsBeforeAfterAFullSiteWasShow
     selectRow("Bare");
     const QStringList bareFirst = shown();
     selectRow("Full");
-    EXPECT_TRUE(child<QCheckBox>("singlePage")->isChecked());
+    EXPECT_TRUE(child<QCheckBox>(crawlKey::singlePage)->isChecked());
     selectRow("Bare");
     // What the bare site scans with shows: nothing the full site left in the controls.
     EXPECT_EQ(shown(), bareFirst);
-    EXPECT_FALSE(child<QCheckBox>("singlePage")->isChecked());
-    EXPECT_TRUE(child<QCheckBox>("checkImages")->isChecked());
-    EXPECT_EQ(child<QLineEdit>("timeout")->text(), "30");
-    EXPECT_EQ(child<QSlider>("numberOfThreads")->value(), 12);
+    EXPECT_FALSE(child<QCheckBox>(crawlKey::singlePage)->isChecked());
+    EXPECT_TRUE(child<QCheckBox>(crawlKey::checkImages)->isChecked());
+    EXPECT_EQ(child<QLineEdit>(crawlKey::timeout)->text(), "30");
+    EXPECT_EQ(child<QSlider>(crawlKey::numberOfThreads)->value(), 12);
     EXPECT_EQ(child<QLineEdit>("status")->text(), "");
-    typeInto("customHeaderAcceptLanguage", "de");
+    typeInto(crawlKey::customHeaderAcceptLanguage, "de");
     const QVariantMap scanned = m_manager.settingsForScan();
     selectRow("Full");
 
@@ -233,10 +235,10 @@ TEST_F(SitesPaneTest, ASiteWithOnlyItsIdentityScansAsBeforeAfterAFullSiteWasShow
         return value.isValid() ? crawlmere::platform::PropertyList::normalized(value).value() : value;
     };
     const QVariantMap stored = *m_manager.settingsForID("bare");
-    EXPECT_EQ(stored.value("customHeaderAcceptLanguage"), "de");
+    EXPECT_EQ(stored.value(crawlKey::customHeaderAcceptLanguage), "de");
     for (const QVariantMap& after : { stored, scanned }) {
         for (const QString& key : after.keys() + bare.keys()) {
-            if (key != u"customHeaderAcceptLanguage") {
+            if (key != crawlKey::customHeaderAcceptLanguage) {
                 EXPECT_EQ(used(after, key), used(bare, key)) << qPrintable(key);
             }
         }
@@ -250,19 +252,20 @@ TEST_F(SitesPaneTest, ASiteWithOnlyItsIdentityScansAsBeforeAfterAFullSiteWasShow
 // own uses: the pane shows that value for such a site, and the site's own value otherwise.
 TEST_F(SitesPaneTest, ANofollowChoiceTheSiteLacksShowsTheApplicationsValueItsScanUses)
 {
-    m_defaults.setBool(true, QStringLiteral("dontFollowNofollowLinks"));
-    const QVariantMap lacking { { "id", "lacking" }, { "name", "Lacking" }, { "startingUrl", "https://l.example/" } };
-    QVariantMap own { { "id", "own" }, { "name", "Own" }, { "startingUrl", "https://o.example/" } };
-    own.insert("dontFollowNofollowLinks", false);
+    m_defaults.setBool(true, crawlKey::dontFollowNofollowLinks);
+    const QVariantMap lacking { { "id", "lacking" }, { "name", "Lacking" },
+        { crawlKey::startingUrl, "https://l.example/" } };
+    QVariantMap own { { "id", "own" }, { "name", "Own" }, { crawlKey::startingUrl, "https://o.example/" } };
+    own.insert(crawlKey::dontFollowNofollowLinks, false);
     ASSERT_EQ(m_manager.importLcsBatch({ lacking, own }), 2);
-    auto* box = child<QCheckBox>("dontFollowNofollowLinks");
+    auto* box = child<QCheckBox>(crawlKey::dontFollowNofollowLinks);
     for (const char* name : { "Lacking", "Own", "Lacking" }) {
         selectRow(QLatin1String(name));
         EXPECT_EQ(box->isChecked(), QLatin1String(name) == u"Lacking") << name;
     }
     // Left as shown, the box stores nothing: the site still takes the application's value.
     selectRow("Own");
-    EXPECT_FALSE(m_manager.settingsForID("lacking")->contains("dontFollowNofollowLinks"));
+    EXPECT_FALSE(m_manager.settingsForID("lacking")->contains(crawlKey::dontFollowNofollowLinks));
 }
 
 // A long user agent reads from its name, not from its tail, in a field too narrow for it.
@@ -270,12 +273,12 @@ TEST_F(SitesPaneTest, TheUserAgentShowsFromItsStart)
 {
     const QString agent = QStringLiteral("Mozilla/5.0 (Macintosh; Intel Mac OS X 10_15_7) AppleWebKit/605.1.15 "
                                          "(KHTML, like Gecko) Version/17.3 Safari/605.1.15");
-    QVariantMap site { { "id", "agent" }, { "name", "Agent" }, { "startingUrl", "https://a.example/" },
-        { "userAgentString", agent } };
+    QVariantMap site { { "id", "agent" }, { "name", "Agent" }, { crawlKey::startingUrl, "https://a.example/" },
+        { crawlKey::userAgentString, agent } };
     ASSERT_EQ(m_manager.importLcsBatch({ site }), 1);
     m_pane->show();
     selectRow("Agent");
-    auto* field = child<QLineEdit>("userAgentString");
+    auto* field = child<QLineEdit>(crawlKey::userAgentString);
     EXPECT_EQ(field->text(), agent);
     EXPECT_EQ(field->cursorPosition(), 0);
 }
@@ -286,12 +289,13 @@ TEST_F(SitesPaneTest, ALongStartingUrlShowsItsSchemeAndHostAlsoAfterAnotherSite)
     const QString url = QStringLiteral("https://docs.example.org/reference/") + QString(u'x').repeated(114)
         + QStringLiteral("/about-the-standard-library-and-its-headings.html");
     ASSERT_EQ(url.size(), 198);
-    ASSERT_EQ(m_manager.importLcsBatch({ QVariantMap { { "id", "long" }, { "name", "Long" }, { "startingUrl", url } },
-                  QVariantMap { { "id", "short" }, { "name", "Short" }, { "startingUrl", "https://b.example/" } } }),
+    ASSERT_EQ(
+        m_manager.importLcsBatch({ QVariantMap { { "id", "long" }, { "name", "Long" }, { crawlKey::startingUrl, url } },
+            QVariantMap { { "id", "short" }, { "name", "Short" }, { crawlKey::startingUrl, "https://b.example/" } } }),
         2);
     m_pane->resize(1000, 700);
     m_pane->show();
-    auto* field = child<QLineEdit>("startingUrl");
+    auto* field = child<QLineEdit>(crawlKey::startingUrl);
     for (const char* site : { "Long", "Short", "Long" })
         selectRow(QLatin1String(site));
     EXPECT_EQ(field->text(), url);
@@ -302,37 +306,37 @@ TEST_F(SitesPaneTest, ALongStartingUrlShowsItsSchemeAndHostAlsoAfterAnotherSite)
 
 TEST_F(SitesPaneTest, TheTimeOutKeepsItsTenths)
 {
-    QVariantMap site { { "id", "tenths" }, { "name", "Tenths" }, { "startingUrl", "https://t.example/" },
-        { "timeout", 2.5 } };
+    QVariantMap site { { "id", "tenths" }, { "name", "Tenths" }, { crawlKey::startingUrl, "https://t.example/" },
+        { crawlKey::timeout, 2.5 } };
     ASSERT_EQ(m_manager.importLcsBatch({ site }), 1);
     selectRow("Tenths");
-    EXPECT_EQ(child<QLineEdit>("timeout")->text(), "2.5");
-    child<QCheckBox>("hashIsBad")->click();
+    EXPECT_EQ(child<QLineEdit>(crawlKey::timeout)->text(), "2.5");
+    child<QCheckBox>(crawlKey::hashIsBad)->click();
     m_manager.synchronise();
-    EXPECT_EQ(m_manager.settingsForID("tenths")->value("timeout").toDouble(), 2.5);
-    typeInto("timeout", "7.5");
+    EXPECT_EQ(m_manager.settingsForID("tenths")->value(crawlKey::timeout).toDouble(), 2.5);
+    typeInto(crawlKey::timeout, "7.5");
     m_manager.synchronise();
-    EXPECT_EQ(m_manager.settingsForID("tenths")->value("timeout").toDouble(), 7.5);
+    EXPECT_EQ(m_manager.settingsForID("tenths")->value(crawlKey::timeout).toDouble(), 7.5);
 }
 
 TEST_F(SitesPaneTest, AStoredValueOutsideItsRangeShowsWhatTheScanUses)
 {
-    const QVariantMap site { { "id", "odd" }, { "name", "Odd" }, { "startingUrl", "https://o.example/" },
-        { "levelsLimit", 0 }, { "linksLimit", -4 }, { "numberOfThreads", 0 }, { "maxRPM", 3 }, { "timeout", 0 },
-        { "checkImages", "Yellow" } };
+    const QVariantMap site { { "id", "odd" }, { "name", "Odd" }, { crawlKey::startingUrl, "https://o.example/" },
+        { crawlKey::levelsLimit, 0 }, { crawlKey::linksLimit, -4 }, { crawlKey::numberOfThreads, 0 },
+        { crawlKey::maxRPM, 3 }, { crawlKey::timeout, 0 }, { crawlKey::checkImages, "Yellow" } };
     ASSERT_EQ(m_manager.importLcsBatch({ site }), 1);
     selectRow("Odd");
-    EXPECT_EQ(child<QLineEdit>("levelsLimit")->text(), "100");
-    EXPECT_EQ(child<QLineEdit>("linksLimit")->text(), "2000000");
-    EXPECT_EQ(child<QSlider>("numberOfThreads")->value(), 1);
+    EXPECT_EQ(child<QLineEdit>(crawlKey::levelsLimit)->text(), "100");
+    EXPECT_EQ(child<QLineEdit>(crawlKey::linksLimit)->text(), "2000000");
+    EXPECT_EQ(child<QSlider>(crawlKey::numberOfThreads)->value(), 1);
     EXPECT_EQ(child<QLabel>("numberOfThreadsDisplay")->text(), "1");
-    EXPECT_EQ(child<QLineEdit>("maxRPM")->text(), "10");
-    EXPECT_EQ(child<QLineEdit>("timeout")->text(), "30");
+    EXPECT_EQ(child<QLineEdit>(crawlKey::maxRPM)->text(), "10");
+    EXPECT_EQ(child<QLineEdit>(crawlKey::timeout)->text(), "30");
     // A text the scan reads as YES shows ticked.
-    EXPECT_TRUE(child<QCheckBox>("checkImages")->isChecked());
+    EXPECT_TRUE(child<QCheckBox>(crawlKey::checkImages)->isChecked());
     // Shown is not edited: the site keeps its own values.
     m_manager.synchronise();
-    EXPECT_EQ(m_manager.settingsForID("odd")->value("levelsLimit").toLongLong(), 0);
+    EXPECT_EQ(m_manager.settingsForID("odd")->value(crawlKey::levelsLimit).toLongLong(), 0);
 }
 
 TEST_F(SitesPaneTest, SearchAndSortRows)
@@ -354,14 +358,14 @@ TEST_F(SitesPaneTest, TypingAStartingUrlRenamesTheRowAtOnceAndSavesAtTheEnd)
 {
     addSite("Alpha", "https://alpha.example/");
     const QString alpha = m_manager.getIDForCurrentSite();
-    auto* field = child<QLineEdit>("startingUrl");
+    auto* field = child<QLineEdit>(crawlKey::startingUrl);
     field->setText("https://typed.example/");
     Q_EMIT field->textEdited(field->text());
     const int row = m_manager.selectedRow();
     EXPECT_EQ(m_pane->siteList()->topLevelItem(row)->text(1), "https://typed.example/");
-    EXPECT_EQ(m_manager.settingsForID(alpha)->value("startingUrl").toString(), "https://alpha.example/");
+    EXPECT_EQ(m_manager.settingsForID(alpha)->value(crawlKey::startingUrl).toString(), "https://alpha.example/");
     Q_EMIT field->editingFinished();
-    EXPECT_EQ(m_manager.settingsForID(alpha)->value("startingUrl").toString(), "https://typed.example/");
+    EXPECT_EQ(m_manager.settingsForID(alpha)->value(crawlKey::startingUrl).toString(), "https://typed.example/");
 }
 
 TEST_F(SitesPaneTest, TheRuleSheetAddsAndMovesRules)
@@ -466,10 +470,10 @@ TEST_F(SitesPaneTest, TheSpellingLanguageOfTheShownSiteAndOfThePopUpGoesOnTheChe
     crawlmere::platform::SpellChecker::setShared(&checker);
 
     addSite("British", "https://uk.example/");
-    m_manager.setCurrentSettingsValues({ { "language", "English (United Kingdom)" } });
+    m_manager.setCurrentSettingsValues({ { crawlKey::language, "English (United Kingdom)" } });
     const QString british = m_manager.getIDForCurrentSite();
     addSite("American", "https://us.example/");
-    m_manager.setCurrentSettingsValues({ { "language", "English (United States)" } });
+    m_manager.setCurrentSettingsValues({ { crawlKey::language, "English (United States)" } });
     m_manager.synchronise();
     EXPECT_EQ(checker.language(), "en_US");
     selectRow("British");
@@ -494,8 +498,8 @@ TEST_F(SitesPaneTest, TheSpellingLanguageOfTheShownSiteAndOfThePopUpGoesOnTheChe
 
 TEST_F(SitesPaneTest, TheRateFieldIsEditableExactlyWhileTheRateIsLimited)
 {
-    auto* limit = child<QCheckBox>("limitRPM");
-    auto* rate = child<QLineEdit>("maxRPM");
+    auto* limit = child<QCheckBox>(crawlKey::limitRPM);
+    auto* rate = child<QLineEdit>(crawlKey::maxRPM);
     const auto followsTheBox = [&](const char* when) {
         EXPECT_EQ(rate->isEnabled(), limit->isChecked()) << when << ", the field reads " << qPrintable(rate->text());
     };
@@ -506,7 +510,7 @@ TEST_F(SitesPaneTest, TheRateFieldIsEditableExactlyWhileTheRateIsLimited)
     addSite("Limited", "https://limited.example/");
     limit->click();
     ASSERT_TRUE(limit->isChecked());
-    typeInto("maxRPM", "500");
+    typeInto(crawlKey::maxRPM, "500");
     followsTheBox("ticked by hand");
     // Whatever was shown before, each site shows its own state.
     for (const char* site : { "Free", "Limited", "Free", "A new website", "Limited" }) {
@@ -517,7 +521,7 @@ TEST_F(SitesPaneTest, TheRateFieldIsEditableExactlyWhileTheRateIsLimited)
     EXPECT_EQ(rate->text(), "500");
     limit->click();
     followsTheBox("unticked by hand");
-    m_pane->settingsPane()->setCheckbox("limitRPM", true);
+    m_pane->settingsPane()->setCheckbox(crawlKey::limitRPM, true);
     followsTheBox("ticked by the program");
 }
 
@@ -527,7 +531,7 @@ TEST_F(SitesPaneTest, TheWheelOverTheThreadSliderScrollsTheSettings)
 {
     addSite("Alpha", "https://alpha.example/");
     auto* scroll = child<QScrollArea>("optionsTabViewItem");
-    auto* slider = child<QSlider>("numberOfThreads");
+    auto* slider = child<QSlider>(crawlKey::numberOfThreads);
     m_pane->resize(700, 240);
     m_pane->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(m_pane.get()));
@@ -602,7 +606,7 @@ TEST_F(SitesPaneTest, SameNamedSitesStayInPlaceAndAClickSelectsTheSiteUnderThePo
     for (const int row : { 2, 1, 3, 2 }) {
         const QString shown = list->topLevelItem(row)->text(1);
         QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->topLevelItem(row)).center());
-        EXPECT_EQ(m_manager.currentSettings().value("startingUrl").toString(), shown) << row;
+        EXPECT_EQ(m_manager.currentSettings().value(crawlKey::startingUrl).toString(), shown) << row;
         ASSERT_EQ(list->selectedItems().size(), 1);
         EXPECT_EQ(list->selectedItems().constFirst()->text(1), shown) << row;
     }
@@ -626,8 +630,8 @@ TEST_F(SitesPaneTest, FoldersOfAnImportedBatchAreListedAtOnceAndF2RenamesWithout
     const QString batch = m_dir.filePath(QStringLiteral("sites.lcsbatch"));
     ASSERT_TRUE(crawlmere::platform::PropertyList::writeXmlFile(batch,
         QVariantList {
-            QVariantMap { { "id", "b1" }, { "startingUrl", "https://one.example/" }, { "folder", "Clients" } },
-            QVariantMap { { "id", "b2" }, { "startingUrl", "https://two.example/" } } })
+            QVariantMap { { "id", "b1" }, { crawlKey::startingUrl, "https://one.example/" }, { "folder", "Clients" } },
+            QVariantMap { { "id", "b2" }, { crawlKey::startingUrl, "https://two.example/" } } })
                     .ok());
     m_pane->show();
     ASSERT_EQ(m_manager.openLcsbatchFile(batch), 2);

@@ -1,5 +1,6 @@
 // The user-agent presets in the settings pane: a choice replaces the field and is an edit.
 #include "views/UAStringManager.h"
+#include "engine/CrawlSettingKeys.h"
 
 #include "platform/UserDefaults.h"
 #include "settings/ConfigManager.h"
@@ -32,7 +33,7 @@ TEST(UAStringManagerTest, AChosenPresetReplacesTheWholeFieldAndMarksTheSiteChang
     EXPECT_EQ(items.first()->text(), QStringLiteral("IE 11 (Windows)"));
     EXPECT_EQ(items.last()->text(), QStringLiteral("Crawlmere"));
 
-    auto* field = static_cast<QLineEdit*>(pane.control(QStringLiteral("userAgentString")));
+    auto* field = static_cast<QLineEdit*>(pane.control(crawlKey::userAgentString));
     field->setText(QStringLiteral("something typed before"));
     items.at(10)->trigger();
     EXPECT_EQ(field->text(),
@@ -41,5 +42,5 @@ TEST(UAStringManagerTest, AChosenPresetReplacesTheWholeFieldAndMarksTheSiteChang
     EXPECT_TRUE(manager.isDirty());
     QVariantMap site;
     pane.copyInterfaceToSettings(site);
-    EXPECT_EQ(site.value(QStringLiteral("userAgentString")).toString(), field->text());
+    EXPECT_EQ(site.value(crawlKey::userAgentString).toString(), field->text());
 }

@@ -2,6 +2,7 @@
 
 #include "platform/Dispatch.h"
 #include "platform/UserDefaults.h"
+#include "support/MainQueue.h"
 #include "views/ByLinkColumnManager.h"
 #include "views/ByPageColumnManager.h"
 #include "views/ColumnManagerButton.h"
@@ -217,8 +218,8 @@ TEST_F(qfColumnManagerTest, ExportManagerMirrorsOnTheNextEventLoopTurn)
     exporter.sendAction("Size");
     EXPECT_TRUE(hidden(preview, "Size"));
     EXPECT_FALSE(hidden(table, "Size"));
-    crawlmere::platform::Dispatch::runFor(std::chrono::milliseconds(20));
-    EXPECT_TRUE(hidden(table, "Size"));
+    ASSERT_TRUE(
+        crawlmere::platform::Dispatch::runUntil([&] { return hidden(table, "Size"); }, std::chrono::seconds(10)));
     EXPECT_EQ(byLink->items().first(), (Item { "Size", false }));
     EXPECT_EQ(store.dictionaryForKey("ByLinkColumns").value("Size"), false);
 
@@ -230,7 +231,7 @@ TEST_F(qfColumnManagerTest, ExportManagerMirrorsOnTheNextEventLoopTurn)
     exporter.sendAction("Size");
     exporter.setMirror(nullptr);
     byLink.reset();
-    crawlmere::platform::Dispatch::runFor(std::chrono::milliseconds(20));
+    ASSERT_TRUE(crawlmere::test::runQueuedWork());
     EXPECT_FALSE(hidden(preview, "Size"));
 }
 

@@ -133,8 +133,10 @@ TEST_F(CookieGathererTest, ALinkOpeningANewWindowStaysInTheLoginWindow)
     EXPECT_EQ(window.webview()->parentWidget(), &window);
     EXPECT_EQ(window.webview()->objectName(), QStringLiteral("webview"));
     EXPECT_EQ(window.webview()->page()->profile(), profile);
-    Dispatch::runFor(std::chrono::milliseconds(50));
-    EXPECT_EQ(window.findChildren<crawlmere::webrender::LoginWebView*>().size(), 1) << "the old view is still there";
+    EXPECT_TRUE(
+        Dispatch::runUntil([&] { return window.findChildren<crawlmere::webrender::LoginWebView*>().size() == 1; },
+            std::chrono::seconds(15)))
+        << "the old view is still there";
 }
 
 TEST(LoginAddressTest, TypedAddressesAreNormalisedAlikeInBothWindows)

@@ -1,4 +1,5 @@
 #include "app/DiagnosticWindow.h"
+#include "engine/CrawlSettingKeys.h"
 
 #include "engine/CrwlUrlFetchTransport.h"
 #include "engine/EngineDefaults.h"
@@ -37,9 +38,8 @@ QString text(const QWidget& window, const char* name)
 
 SharedCrawlSettings settings(const QString& startingUrl, bool runJS)
 {
-    return std::make_shared<CrawlSettings>(
-        QVariantMap { { QStringLiteral("startingUrl"), startingUrl }, { QStringLiteral("runJS"), runJS },
-            { QStringLiteral("numberOfThreads"), 1 }, { QStringLiteral("timeout"), 5 } });
+    return std::make_shared<CrawlSettings>(QVariantMap { { crawlKey::startingUrl, startingUrl },
+        { crawlKey::runJS, runJS }, { crawlKey::numberOfThreads, 1 }, { crawlKey::timeout, 5 } });
 }
 
 /// The title of the page once it has loaded and its title has become `expected` (a script's

@@ -2,6 +2,7 @@
 #include "archive/detail/ExportFolder.h"
 
 #include "archive/detail/ExclusiveFile.h"
+#include "platform/AtomicFile.h"
 #include "platform/Log.h"
 
 #include <QDir>
@@ -81,10 +82,13 @@ bool ExportFolder::ensureRoot()
         rootFailure = QStringLiteral("unable to create the folder %1").arg(QDir::toNativeSeparators(shown));
         return false;
     }
-    const auto parent = platform::HeldFolder::reach(parentPath, platform::MissingFolders::Make);
+    // What is named is made, in a folder that must be there, as for a saved file: the folder
+    // named to hold the export (its last name only) and the export's own folder in it, never a
+    // path of folders from a mistyped name.
+    const auto parent = platform::HeldFolder::reach(parentPath, platform::MissingFolders::MakeLast);
     if (!parent) {
         logLine(0, QStringLiteral("problem - unable to create directory at: %1 (%2)").arg(shownParent, parent.error()));
-        rootFailure = QStringLiteral("unable to create the folder %1").arg(QDir::toNativeSeparators(shownParent));
+        rootFailure = platform::saveFailureText(QDir::toNativeSeparators(shownParent), parent.error().reason);
         return false;
     }
     for (int suffix = 1; suffix <= kMaxFolderSuffix; ++suffix) {

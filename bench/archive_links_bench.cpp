@@ -1,0 +1,94 @@
+// The Process export against the number of links of one page: an archive of one page holding
+// 10,000, 100,000 and 1,000,000 distinct links (one in a hundred to an archived page, each written
+// with "&amp;"), and of one style sheet holding as many "url(" values, exported to a copy. The
+// time must grow with the page's size: the page is rewritten in one pass, never searched once
+// per link. The archive, the copy and the user defaults live in folders of their own.
+#include "archive/ArchiveExport.h"
+#include "archive/ArchiveWriter.h"
+#include "engine/CrawlSettings.h"
+#include "engine/CrwlUrl.h"
+#include "platform/UserDefaults.h"
+
+#include <benchmark/benchmark.h>
+
+#include <QCoreApplication>
+#include <QTemporaryDir>
+
+namespace {
+
+using crawlmere::archive::ArchiveExport;
+using crawlmere::archive::ArchiveWriter;
+
+constexpr qint64 kArchivedEvery = 100;
+
+void archive(ArchiveWriter& writer, const QString& url, const QByteArray& data, bool html)
+{
+    auto record = CrwlUrl::make(nullptr, std::make_shared<CrawlSettings>());
+    record->setLinkURL(url);
+    record->setIsHTML(html);
+    record->setData(data);
+    record->setStatus(200);
+    writer.archivePage(*record);
+}
+
+/// An archive of one file of `links` links (a page, or a style sheet) and the pages or images a
+/// hundredth of them name; then its Process export, timed.
+void exportOneFile(benchmark::State& state, bool sheet)
+{
+    const qint64 links = state.range(0);
+    QTemporaryDir sandbox;
+    ArchiveWriter writer(crawlmere::platform::UserDefaults::standard(), sandbox.filePath(QStringLiteral("archive")));
+    QByteArray text(sheet ? "" : "<html><body>\n");
+    text.reserve(links * 48);
+    for (qint64 i = 0; i < links; ++i) {
+        if (sheet)
+            text += "p.c" + QByteArray::number(i) + "{background:url(i/" + QByteArray::number(i) + ".png?v=1)}\n";
+        else
+            text += "<a href=\"p/" + QByteArray::number(i) + ".html?a=1&amp;b=2\">" + QByteArray::number(i)
+                + "</a><br/>\n";
+    }
+    if (!sheet)
+        text += "</body></html>";
+    archive(writer, sheet ? QStringLiteral("http://h.test/site.css") : QStringLiteral("http://h.test/index.html"), text,
+        !sheet);
+    for (qint64 i = 0; i < links; i += kArchivedEvery) {
+        if (sheet)
+            archive(writer, QStringLiteral("http://h.test/i/%1.png?v=1").arg(i), "PNG", false);
+        else
+            archive(writer, QStringLiteral("http://h.test/p/%1.html?a=1&b=2").arg(i), "<html>p</html>", true);
+    }
+    writer.saveArchive();
+    qint64 written = 0;
+    for (auto _ : state) {
+        crawlmere::archive::ArchiveExportRequest request;
+        request.selectedDate = QDateTime::currentDateTime().addSecs(2);
+        request.savePath = sandbox.filePath(QStringLiteral("save"));
+        request.archiveLocation = writer.archiveLocation();
+        request.process = true;
+        written = ArchiveExport(request).exportFilesForDate().filesWritten;
+    }
+    state.counters["links"] = double(links);
+    state.counters["MB"] = double(text.size()) / (1024.0 * 1024.0);
+    state.counters["files"] = double(written);
+}
+
+void exportPage(benchmark::State& state) { exportOneFile(state, /*sheet=*/false); }
+void exportStyleSheet(benchmark::State& state) { exportOneFile(state, /*sheet=*/true); }
+
+BENCHMARK(exportPage)->Arg(10000)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(exportStyleSheet)->Arg(10000)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    // The writer reads the user defaults: a run of the benchmark never touches the user's own.
+    QTemporaryDir home;
+    if (qEnvironmentVariableIsEmpty("CRAWLMERE_HOME"))
+        qputenv("CRAWLMERE_HOME", home.path().toUtf8());
+    QCoreApplication application(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

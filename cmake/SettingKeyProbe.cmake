@@ -1,0 +1,28 @@
+# A crawl setting's key exists only as a constant of its declaration list: the configuration
+# fails when a misspelt key, or a key made from a text, would compile, and when the correct
+# spelling would not (the probe itself broken).
+function(crawlmere_probe_setting_key name expected expression)
+    set(CMAKE_TRY_COMPILE_TARGET_TYPE STATIC_LIBRARY)
+    try_compile(compiled
+        SOURCE_FROM_CONTENT "setting_key_${name}.cpp"
+            "#include \"engine/CrawlSettingKeys.h\"\nQString probe() { return ${expression}; }\n"
+        CMAKE_FLAGS "-DINCLUDE_DIRECTORIES=${PROJECT_SOURCE_DIR}/src"
+        LINK_LIBRARIES Qt6::Core
+        CXX_STANDARD 20
+        OUTPUT_VARIABLE output)
+    if(expected STREQUAL "compiles" AND NOT compiled)
+        message(FATAL_ERROR "The setting-key probe '${name}' does not compile:\n${output}")
+    elseif(expected STREQUAL "refused" AND compiled)
+        message(FATAL_ERROR "A setting key that is not declared compiles ('${name}': ${expression}): keys "
+            "come only from the declaration list of src/engine/CrawlSettingKeys.h")
+    endif()
+endfunction()
+
+function(crawlmere_probe_setting_keys)
+    crawlmere_probe_setting_key(declared compiles "crawlKey::timeout")
+    crawlmere_probe_setting_key(misspelt refused "crawlKey::timeuot")
+    crawlmere_probe_setting_key(from_text refused "crawlmere::engine::CrawlSettingKey(\"timeuot\")")
+    crawlmere_probe_setting_key(from_undeclared_id refused
+        "crawlmere::engine::CrawlSettingKey(crawlmere::engine::CrawlSettingId::timeuot)")
+    message(STATUS "Setting keys: an undeclared key does not compile")
+endfunction()

@@ -1,0 +1,87 @@
+// Reading an exported page or sheet in its own encoding.
+#include "archive/detail/TextFile.h"
+
+#include "parsing/CrwlParser.h"
+
+#include <QList>
+
+#include <algorithm>
+#include <array>
+#include <string_view>
+
+namespace crawlmere::archive::detail {
+
+std::pair<platform::EncodingId, qsizetype> byteOrderMark(const QByteArray& data)
+{
+    namespace Encoding = platform::Encoding;
+    static const std::array<std::pair<std::string_view, platform::EncodingId>, 5> marks { {
+        { std::string_view("\xFF\xFE\x00\x00", 4), Encoding::UTF32LittleEndian },
+        { std::string_view("\x00\x00\xFE\xFF", 4), Encoding::UTF32BigEndian },
+        { std::string_view("\xEF\xBB\xBF", 3), Encoding::UTF8 },
+        { std::string_view("\xFE\xFF", 2), Encoding::UTF16BigEndian },
+        { std::string_view("\xFF\xFE", 2), Encoding::UTF16LittleEndian },
+    } };
+    for (const auto& [mark, encoding] : marks) {
+        if (data.startsWith(QByteArrayView(mark.data(), static_cast<qsizetype>(mark.size()))))
+            return { encoding, static_cast<qsizetype>(mark.size()) };
+    }
+    return { Encoding::None, 0 };
+}
+
+bool readsAsAscii(platform::EncodingId encoding)
+{
+    static constexpr QStringView probe = u"<a href=\"x\">@charset";
+    const auto bytes = platform::TextEncoding::encode(probe, encoding);
+    return bytes && *bytes == probe.toLatin1();
+}
+
+platform::EncodingId declaredEncoding(const QString& declaration)
+{
+    QString name = declaration.trimmed();
+    const auto end = std::find_if(name.cbegin(), name.cend(),
+        [](QChar c) { return c == u'"' || c == u'\'' || c == u';' || c == u'/' || c == u'>' || c.isSpace(); });
+    name.truncate(end - name.cbegin());
+    platform::EncodingId encoding = platform::TextEncoding::encodingForIanaName(name);
+    if (encoding == platform::Encoding::None)
+        encoding = CrwlParser::encodingForCharset(declaration);
+    if (encoding == platform::Encoding::None || !platform::TextEncoding::isSupported(encoding)
+        || !readsAsAscii(encoding))
+        return platform::Encoding::None;
+    return encoding;
+}
+
+std::optional<TextFile> readText(const QByteArray& data, platform::EncodingId declared)
+{
+    TextFile file;
+    const auto [marked, markLength] = byteOrderMark(data);
+    file.mark = data.left(markLength);
+    const QByteArray body = data.mid(markLength);
+    QList<platform::EncodingId> tries;
+    if (marked != platform::Encoding::None)
+        tries = { marked };
+    else if (declared != platform::Encoding::None && declared != platform::Encoding::UTF8)
+        tries = { declared, platform::Encoding::UTF8 };
+    else
+        tries = { platform::Encoding::UTF8 };
+    for (const platform::EncodingId encoding : tries) {
+        auto text = platform::TextEncoding::decode(body, encoding);
+        if (!text)
+            continue;
+        if (platform::TextEncoding::encode(*text, encoding) != body)
+            return std::nullopt;
+        file.text = std::move(*text);
+        file.encoding = encoding;
+        return file;
+    }
+    return std::nullopt;
+}
+
+std::optional<QByteArray> TextFile::bytesOf(const QString& rewritten) const
+{
+    auto bytes = platform::TextEncoding::encode(rewritten, encoding);
+    if (bytes)
+        bytes->prepend(mark);
+    return bytes;
+}
+
+} // namespace crawlmere::archive::detail

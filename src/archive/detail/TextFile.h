@@ -1,0 +1,48 @@
+// The text of an exported page or style sheet: the encoding it is written in, found as a browser
+// finds it, so that it can be rewritten and written back in that encoding.
+#pragma once
+
+#include "platform/TextEncoding.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <optional>
+#include <utility>
+
+namespace crawlmere::archive::detail {
+
+/// A byte-order mark at the start of a file: the encoding it names and its length; None and 0
+/// without one. UTF-32's marks come first: the little-endian one begins as UTF-16's does.
+std::pair<platform::EncodingId, qsizetype> byteOrderMark(const QByteArray& data);
+
+/// Whether `encoding` writes ASCII as ASCII bytes, as a page or sheet is read until its own
+/// declaration says more.
+bool readsAsAscii(platform::EncodingId encoding);
+
+/// The encoding a page's or sheet's declaration names ("windows-1251", "gb18030"), by any name
+/// the program's text encoding knows, else as the scanner's table reads it ("iso-8859-15").
+/// None when the name is unknown, and for an encoding that does not read ASCII as ASCII
+/// (UTF-16, UTF-32): bytes that can be read as declaring it in ASCII are not in it, and are read
+/// as UTF-8, as browsers do.
+platform::EncodingId declaredEncoding(const QString& declaration);
+
+/// A page or sheet as the export rewrites it: its text, the encoding it is written back in, and
+/// the byte-order mark it began with, written back in front.
+struct TextFile {
+    QString text;
+    platform::EncodingId encoding = platform::Encoding::UTF8;
+    QByteArray mark;
+
+    /// The rewritten text in the file's encoding, its mark in front; nullopt when the encoding
+    /// cannot hold it.
+    std::optional<QByteArray> bytesOf(const QString& rewritten) const;
+};
+
+/// The text of a file's bytes: a byte-order mark decides its encoding, else `declared` (None for
+/// none), else UTF-8, the one other encoding worth a try when the bytes do not follow their
+/// declaration. nullopt when they cannot be decoded, or would not be encoded back to the same
+/// bytes: the file is then copied as archived rather than damaged.
+std::optional<TextFile> readText(const QByteArray& data, platform::EncodingId declared);
+
+} // namespace crawlmere::archive::detail
