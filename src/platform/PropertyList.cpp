@@ -219,9 +219,13 @@ QString childPath(const QString& parent, const QString& child)
                 return array(items, depth, where);
             }
             case QMetaType::QString:
-                return string(value.toString(), where);
             case QMetaType::QUrl:
-                return string(value.toUrl().toString(QUrl::FullyEncoded), where);
+                // "<string></string>" is ten characters longer than "<true/>".
+                if (!accountXml(10))
+                    return failed;
+                return string(
+                    value.typeId() == QMetaType::QUrl ? value.toUrl().toString(QUrl::FullyEncoded) : value.toString(),
+                    where);
             case QMetaType::QByteArray: {
                 const QByteArray bytes = value.toByteArray();
                 if (!account(bytes.size(), where))
