@@ -1,8 +1,10 @@
 // The Process export against the number of links of one page: an archive of one page holding
 // 10,000, 100,000 and 1,000,000 distinct links (one in a hundred to an archived page, each written
-// with "&amp;"), and of one style sheet holding as many "url(" values, exported to a copy. The
-// time must grow with the page's size: the page is rewritten in one pass, never searched once
-// per link. The archive, the copy and the user defaults live in folders of their own.
+// with "&amp;"), of one style sheet holding as many "url(" values, of one tag of 100,000
+// attributes that name a link, and of sites of 10,000 and 30,000 pages whose index lists them
+// all, exported to a copy. The time must grow with the page's size: the page is rewritten in one
+// pass, never searched once per link. The archive, the copy and the user defaults live in folders
+// of their own.
 #include "archive/ArchiveExport.h"
 #include "archive/ArchiveWriter.h"
 #include "engine/CrawlSettings.h"
@@ -72,11 +74,64 @@ void exportOneFile(benchmark::State& state, bool sheet)
     state.counters["files"] = double(written);
 }
 
+/// One tag of `attributes` attributes, each a link to the one archived page: every value read
+/// once, the page's one link resolved once.
+void exportOneTag(benchmark::State& state)
+{
+    const qint64 attributes = state.range(0);
+    QTemporaryDir sandbox;
+    ArchiveWriter writer(crawlmere::platform::UserDefaults::standard(), sandbox.filePath(QStringLiteral("archive")));
+    QByteArray page("<html><body><a");
+    for (qint64 i = 0; i < attributes; ++i)
+        page += " data-src" + QByteArray::number(i) + "=x data-src=\"/z.html\"";
+    page += " href=\"/z.html\">z</a></body></html>";
+    archive(writer, QStringLiteral("http://h.test/index.html"), page, true);
+    archive(writer, QStringLiteral("http://h.test/z.html"), "<html>z</html>", true);
+    writer.saveArchive();
+    for (auto _ : state) {
+        crawlmere::archive::ArchiveExportRequest request;
+        request.selectedDate = QDateTime::currentDateTime().addSecs(2);
+        request.savePath = sandbox.filePath(QStringLiteral("save"));
+        request.archiveLocation = writer.archiveLocation();
+        request.process = true;
+        benchmark::DoNotOptimize(ArchiveExport(request).exportFilesForDate().filesWritten);
+    }
+    state.counters["MB"] = double(page.size()) / (1024.0 * 1024.0);
+}
+
+/// A site of `pages` pages whose index lists every one, each page linking back: every file of the
+/// copy archived, planned, written and its links rewritten.
+void exportSite(benchmark::State& state)
+{
+    const qint64 pages = state.range(0);
+    QTemporaryDir sandbox;
+    ArchiveWriter writer(crawlmere::platform::UserDefaults::standard(), sandbox.filePath(QStringLiteral("archive")));
+    QByteArray index("<html><body>\n");
+    for (qint64 i = 0; i < pages; ++i) {
+        index += "<a href=\"/docs/" + QByteArray::number(i) + "/\">" + QByteArray::number(i) + "</a>\n";
+        archive(writer, QStringLiteral("http://h.test/docs/%1/").arg(i), "<html><a href=\"/\">home</a></html>", true);
+    }
+    archive(writer, QStringLiteral("http://h.test/"), index + "</body></html>", true);
+    writer.saveArchive();
+    qint64 written = 0;
+    for (auto _ : state) {
+        crawlmere::archive::ArchiveExportRequest request;
+        request.selectedDate = QDateTime::currentDateTime().addSecs(2);
+        request.savePath = sandbox.filePath(QStringLiteral("save"));
+        request.archiveLocation = writer.archiveLocation();
+        request.process = true;
+        written = ArchiveExport(request).exportFilesForDate().filesWritten;
+    }
+    state.counters["files"] = double(written);
+}
+
 void exportPage(benchmark::State& state) { exportOneFile(state, /*sheet=*/false); }
 void exportStyleSheet(benchmark::State& state) { exportOneFile(state, /*sheet=*/true); }
 
 BENCHMARK(exportPage)->Arg(10000)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(exportStyleSheet)->Arg(10000)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(exportOneTag)->Arg(100000)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(exportSite)->Arg(10000)->Arg(30000)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 } // namespace
 

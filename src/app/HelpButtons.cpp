@@ -28,6 +28,21 @@ QLayout* layoutHolding(QLayout* top, const QWidget* widget)
     return nullptr;
 }
 
+/// The line a control shares with its accessory, named after the control. It grows in height
+/// only as the control does: a line taller than its field would leave the field in its middle
+/// and a form's label at its top.
+QWidget* lineFor(const QWidget* control, QWidget* parent)
+{
+    auto* holder = new QWidget(parent);
+    holder->setObjectName(control->objectName() + QStringLiteral("Line"));
+    QSizePolicy policy = holder->sizePolicy();
+    policy.setVerticalPolicy(control->sizePolicy().verticalPolicy());
+    holder->setSizePolicy(policy);
+    auto* line = new QHBoxLayout(holder);
+    line->setContentsMargins(0, 0, 0, 0);
+    return holder;
+}
+
 } // namespace
 
 bool placeBeside(QWidget* control, QWidget* accessory)
@@ -47,10 +62,8 @@ bool placeBeside(QWidget* control, QWidget* accessory)
         }
         // In a column the two share a line of their own, where the control stood.
         const Qt::Alignment alignment = box->itemAt(index)->alignment();
-        auto* holder = new QWidget(parent);
-        holder->setObjectName(control->objectName() + QStringLiteral("Line"));
-        auto* line = new QHBoxLayout(holder);
-        line->setContentsMargins(0, 0, 0, 0);
+        QWidget* holder = lineFor(control, parent);
+        auto* line = static_cast<QHBoxLayout*>(holder->layout());
         box->removeWidget(control);
         if (alignment & (Qt::AlignRight | Qt::AlignHCenter))
             line->addStretch(1);
@@ -68,10 +81,8 @@ bool placeBeside(QWidget* control, QWidget* accessory)
     form->getWidgetPosition(control, &row, &role);
     if (row < 0)
         return false;
-    auto* holder = new QWidget(parent);
-    holder->setObjectName(control->objectName() + QStringLiteral("Line"));
-    auto* line = new QHBoxLayout(holder);
-    line->setContentsMargins(0, 0, 0, 0);
+    QWidget* holder = lineFor(control, parent);
+    auto* line = static_cast<QHBoxLayout*>(holder->layout());
     form->removeWidget(control);
     line->addWidget(control, qobject_cast<QCheckBox*>(control) ? 0 : 1);
     line->addWidget(accessory);

@@ -160,7 +160,8 @@ QJsonObject InspectionAnswers::answerWords(const QStringList& words)
 {
     const QString& verb = words.first();
     if (verb == u"ping")
-        return { { "ok", true }, { "pid", QCoreApplication::applicationPid() } };
+        return { { "ok", true }, { "pid", QCoreApplication::applicationPid() },
+            { "busy", QApplication::overrideCursor() != nullptr } };
     if (verb == u"active")
         return describeActive();
     if (verb == u"windows")

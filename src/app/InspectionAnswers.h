@@ -15,7 +15,8 @@ namespace crawlmere::app {
 /// scrolling a view to a row that `rowrect` asks about and giving the keyboard to the field that
 /// `focus` names. One request is one line of words:
 ///
-/// - `ping` → `{"ok":true,"pid":…}` with the program's process id
+/// - `ping` → `{"ok":true,"pid":…,"busy":…}` with the program's process id; busy while work
+///   the user waits for shows the busy cursor
 /// - `widget NAME` → class, visible, enabled, global x/y/w/h, and where the widget has one:
 ///   text (line edits, buttons, labels, the status line, text views), checked, current (a tab
 ///   view's current index and its label as currentText), title (windows)

@@ -80,8 +80,9 @@ MainInterface::MainInterface(platform::UserDefaults& defaults, std::shared_ptr<S
             QStringLiteral("xdg-open"), m_window.get());
         launcher->install();
     }
-    // Every other window closes with the Close keys; a child of the window, it goes with it.
-    new WindowCloseKeys(m_window.get());
+    // Every other window closes with the Close keys and quits with the Quit keys; a child of the
+    // window, it goes with it.
+    new WindowCloseKeys(m_window.get(), m_window->menuItem(QStringLiteral("quitMenuItem")));
 
     m_hub = assembleHub(defaults);
     m_hub->setPrompts(m_prompts);

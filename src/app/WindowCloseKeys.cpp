@@ -9,9 +9,10 @@
 
 namespace crawlmere::app {
 
-WindowCloseKeys::WindowCloseKeys(QWidget* mainWindow)
+WindowCloseKeys::WindowCloseKeys(QWidget* mainWindow, QAction* quit)
     : QObject(mainWindow)
     , m_mainWindow(mainWindow)
+    , m_quit(quit)
 {
     qApp->installEventFilter(this);
 }
@@ -50,6 +51,22 @@ bool WindowCloseKeys::eventFilter(QObject* watched, QEvent* event)
     close->setShortcutContext(Qt::WindowShortcut);
     connect(close, &QAction::triggered, window, &QWidget::close);
     window->addAction(close);
+    if (m_quit) {
+        auto* quit = new QAction(window);
+        quit->setObjectName(QLatin1String(kQuitActionName));
+        // The item's own keys, whichever they are now or become.
+        quit->setShortcuts(m_quit->shortcuts());
+        quit->setShortcutContext(Qt::WindowShortcut);
+        connect(m_quit, &QAction::changed, quit, [quit, item = m_quit] {
+            if (item)
+                quit->setShortcuts(item->shortcuts());
+        });
+        connect(quit, &QAction::triggered, this, [item = m_quit] {
+            if (item && item->isEnabled())
+                item->trigger();
+        });
+        window->addAction(quit);
+    }
     return false;
 }
 

@@ -341,28 +341,54 @@ void CrwlUrl::recheckLink(const std::shared_ptr<CrwlUrl>& record)
         recordOwner->getNextUrlToCrawl(record);
 }
 
-void CrwlUrl::recheckPage()
+void CrwlUrl::recheckPage(std::function<void()> done)
 {
-    const auto self = shared_from_this();
+    loadPageAgain([self = shared_from_this(), done = std::move(done)](std::optional<QByteArray> body) {
+        if (body)
+            self->readPageAgain(*body);
+        if (done)
+            done();
+    });
+}
+
+std::shared_ptr<UrlSession> CrwlUrl::loadPageAgain(std::function<void(std::optional<QByteArray>)> loaded) const
+{
     const auto pageUrl = Url::fromString(linkURL);
     if (!pageUrl) {
         logLine(1, QStringLiteral("unable to create NSURL for page %1").arg(linkURL));
-        return;
+        Dispatch::toMain([loaded = std::move(loaded)] { loaded(std::nullopt); });
+        return nullptr;
     }
     UrlRequest request(pageUrl->absoluteString(), 30.0);
     request.userAgent = settingString(crawlSettings, crawlKey::userAgentString);
     request.maxBodyBytes = maxBodyBytes();
-    const auto loaded = UrlSession::loadSynchronously(request, std::chrono::seconds(60));
-    if (loaded.error || loaded.body.isEmpty()) {
-        logLine(1, QStringLiteral("unable to fetch updated data for page %1").arg(linkURL));
-        return;
-    }
-    std::vector<std::shared_ptr<CrwlUrl>> toCheck;
-    Dispatch::mainSync([&] {
-        setData(loaded.body);
-        if (const auto recordOwner = owner.lock())
-            toCheck = recordOwner->readLinksAgain(self);
+    // The load's end is handed to the main thread without waiting there, so a busy window
+    // never holds a worker.
+    crawlmere::platform::UrlSessionDelegate delegate;
+    delegate.didCompleteWithError
+        = [page = linkURL, loaded = std::move(loaded)](UrlSession&, const crawlmere::platform::UrlTaskResult& result) {
+              std::optional<QByteArray> body;
+              if (!result.error && !result.body.isEmpty())
+                  body = result.body;
+              else
+                  logLine(1, QStringLiteral("unable to fetch updated data for page %1").arg(page));
+              Dispatch::toMain([loaded, body = std::move(body)] { loaded(body); });
+          };
+    auto session = UrlSession::create(std::move(delegate), crawlmere::platform::UrlSessionCallbacks::OnWorker);
+    session->start(std::move(request));
+    Dispatch::toMainAfter(kRecheckLoadLimit, [weak = std::weak_ptr<UrlSession>(session)] {
+        if (const auto running = weak.lock())
+            running->cancel();
     });
+    return session;
+}
+
+void CrwlUrl::readPageAgain(const QByteArray& body)
+{
+    setData(body);
+    std::vector<std::shared_ptr<CrwlUrl>> toCheck;
+    if (const auto recordOwner = owner.lock())
+        toCheck = recordOwner->readLinksAgain(shared_from_this());
     logLine(1, QStringLiteral("%1 links added to recheckqueue").arg(qint64(toCheck.size())));
     for (const auto& target : toCheck)
         recheckLink(target);

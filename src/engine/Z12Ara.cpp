@@ -81,6 +81,7 @@ void Z12Ara::clear()
     for (const UrlPtr& record : std::as_const(inProgressArray))
         cancelFetch(record);
     ++runGeneration;
+    ++clearCount;
 
     qfDataSource::clear();
     collection.reserve(100);

@@ -170,6 +170,9 @@ public:
     /// shouldCacheData: page data stays after extraction while the spelling check is on.
     bool shouldCacheData() const;
     bool isScanning() const override;
+    /// Moves on at every `clear` (a new scan, Clear): work that outlives a scan, such as a page
+    /// recheck, sees by it that the records it holds are no longer the hub's.
+    quint64 scanNumber() const { return clearCount; }
     qint64 inProgressCount() const override { return numberOfThreadsDetached; }
     bool stopPressed() const override { return stopPressedFlag.load(); }
     quint32 getDetectedEncoding() const override { return static_cast<quint32>(detectedEncoding.load()); }
@@ -658,6 +661,7 @@ private:
     /// Bumped by `clear` and `stop`, so delayed starts and timers of an earlier scan or run do
     /// nothing.
     quint64 runGeneration = 0;
+    quint64 clearCount = 0;
 
     // Link extraction (Z12AraExtraction.cpp): its parsers, and the per-page work, which reaches
     // the fields above as a nested type.

@@ -12,7 +12,7 @@ void Z12Ara::LinkExtraction::listInsecure(const CrwlUrl& target, const Url& url,
             || text.contains(kFormActionMarker)
             || std::ranges::find(kLoadedFileMarkers, text) != kLoadedFileMarkers.end();
     };
-    if (hub.scanningHttpsSite && schemeIs(url, u"http") && loaded()) {
+    if (pageIsSecure() && schemeIs(url, u"http") && loaded()) {
         page->setHasMixedContent(true);
         appendInsecure(kInsecureResource, page->absoluteString(), urlString);
     }
@@ -22,7 +22,7 @@ void Z12Ara::LinkExtraction::listInsecure(const CrwlUrl& target, const Url& url,
 
 void Z12Ara::LinkExtraction::listHttpLinkedFiles(const LinkExtractionParser& parser)
 {
-    if (!hub.scanningHttpsSite || !base || page->isErrorPage())
+    if (!pageIsSecure() || !base || page->isErrorPage())
         return;
     for (const QString& link : parser.getHttpLinkedFiles()) {
         const auto url = hub.makeNSURLFromString(link, *base);
@@ -31,6 +31,13 @@ void Z12Ara::LinkExtraction::listHttpLinkedFiles(const LinkExtractionParser& par
         page->setHasMixedContent(true);
         appendInsecure(kInsecureResource, page->absoluteString(), url->absoluteString());
     }
+}
+
+bool Z12Ara::LinkExtraction::pageIsSecure() const
+{
+    // An https scan reads the site's http pages too; what they load over http is no mixed
+    // content, the page itself being plain.
+    return hub.scanningHttpsSite && page->absoluteString().startsWith(u"https://", Qt::CaseInsensitive);
 }
 
 void Z12Ara::LinkExtraction::appendInsecure(qint32 type, const QString& pageString, const QString& offending)

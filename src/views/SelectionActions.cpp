@@ -3,11 +3,11 @@
 
 #include "engine/CrwlLinkInstance.h"
 #include "engine/CrwlUrl.h"
+#include "engine/PageRecheck.h"
 #include "engine/Z12Ara.h"
 
 #include <QApplication>
 #include <QSet>
-#include <QTimer>
 
 namespace crawlmere::views {
 
@@ -64,38 +64,21 @@ void SelectionActions::markFixed(Z12Ara& hub, const QList<std::shared_ptr<CrwlUr
         hub.markThisUrlAsFixed(target);
 }
 
-namespace {
-
-// The queued steps hold the hub weakly: a step still queued when the program ends must not be
-// the last owner of the hub, whose teardown would then run inside the event queue's own cleanup.
-void recheckNext(std::weak_ptr<Z12Ara> hub, QList<std::shared_ptr<CrwlUrl>> pages, std::function<void()> done)
-{
-    const std::shared_ptr<Z12Ara> alive = hub.lock();
-    if (pages.isEmpty() || !alive) {
-        QApplication::restoreOverrideCursor();
-        if (done && alive)
-            done();
-        return;
-    }
-    pages.takeFirst()->recheckPage();
-    QTimer::singleShot(0, [hub = std::move(hub), pages = std::move(pages), done = std::move(done)]() mutable {
-        recheckNext(std::move(hub), std::move(pages), std::move(done));
-    });
-}
-
-} // namespace
-
 bool SelectionActions::recheckPages(
     std::shared_ptr<Z12Ara> hub, QList<std::shared_ptr<CrwlUrl>> pages, std::function<void()> done)
 {
     if (!hub || pages.isEmpty() || !mayRecheck(*hub))
         return false;
     QApplication::setOverrideCursor(Qt::BusyCursor);
-    QTimer::singleShot(
-        0, [hub = std::weak_ptr<Z12Ara>(hub), pages = std::move(pages), done = std::move(done)]() mutable {
-            recheckNext(std::move(hub), std::move(pages), std::move(done));
+    const auto recheck = PageRecheck::start(
+        hub, { pages.cbegin(), pages.cend() }, [done = std::move(done)](PageRecheck::Outcome outcome) {
+            QApplication::restoreOverrideCursor();
+            if (done && outcome == PageRecheck::Outcome::AllPagesRead)
+                done();
         });
-    return true;
+    if (!recheck)
+        QApplication::restoreOverrideCursor();
+    return recheck != nullptr;
 }
 
 } // namespace crawlmere::views

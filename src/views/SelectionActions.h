@@ -31,9 +31,10 @@ public:
     static int recheckLinks(const Z12Ara& hub, const QList<std::shared_ptr<CrwlUrl>>& targets);
     /// The hub's `markThisUrlAsFixed` on each target.
     static void markFixed(Z12Ara& hub, const QList<std::shared_ptr<CrwlUrl>>& targets);
-    /// `recheckPage` on each page when `mayRecheck`, one page per turn of the event loop under a
-    /// busy cursor (a page loads synchronously), then `done`. The steps do not keep the hub: once
-    /// it is gone the rest is dropped and `done` is not called. False when nothing was started.
+    /// Rechecks the pages when `mayRecheck` (`PageRecheck`: they load side by side while the
+    /// window goes on answering, under a busy cursor, and are read again in order), then `done`.
+    /// The recheck does not keep the hub: once it is gone, or cleared for another scan, the rest
+    /// is dropped and `done` is not called. False when nothing was started.
     static bool recheckPages(
         std::shared_ptr<Z12Ara> hub, QList<std::shared_ptr<CrwlUrl>> pages, std::function<void()> done);
 };

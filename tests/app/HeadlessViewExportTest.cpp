@@ -6,11 +6,13 @@
 
 #include "platform/UserDefaults.h"
 #include "support/Fixtures.h"
+#include "support/LoopbackServer.h"
 #include "views/ByLinkColumnManager.h"
 #include "views/ByPageColumnManager.h"
 #include "views/CrwlByLinkDataSource.h"
 #include "views/CrwlByPageDataSource.h"
-#include "support/LoopbackServer.h"
+#include "views/CrwlFlatViewDataSource.h"
+#include "views/FlatViewColumnManager.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -250,6 +252,19 @@ TEST_F(HeadlessViewExport, TheViewsColumnsAreTheOnesTheWindowKeepsShownHiddenAnd
     const QStringList byPage
         = keepWindowChoice<ByPageColumnManager>(crawlmere::views::CrwlByPageDataSource::columns().tableColumns());
     EXPECT_EQ(header("2"), byPage);
+    // The flat view keeps no choice, as the README says: view 4 has its default columns whatever
+    // the window did to them.
+    const QList<TableColumn> flatColumns = crawlmere::views::CrwlFlatViewDataSource::columns().tableColumns();
+    QStringList flatDefault;
+    for (const TableColumn& column : flatColumns) {
+        if (!column.hidden)
+            flatDefault << column.title;
+    }
+    EXPECT_NE(keepWindowChoice<FlatViewColumnManager>(flatColumns), flatDefault);
+    EXPECT_EQ(header("4"), flatDefault);
+    const QString readme = readAll(crawlmere::test::fixturePath(QStringLiteral("../../README.md"))).simplified();
+    EXPECT_TRUE(readme.contains(QStringLiteral("For views 1 to 3 the columns are those the window keeps")));
+    EXPECT_TRUE(readme.contains(QStringLiteral("The flat view keeps no column choice")));
     for (const QString& key : { ByLinkColumnManager::defaultsKey, ByPageColumnManager::defaultsKey }) {
         defaults.removeObjectForKey(key);
         defaults.removeObjectForKey(key + QStringLiteral("Order"));

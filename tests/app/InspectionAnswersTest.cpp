@@ -165,7 +165,8 @@ TEST(InspectionSocket, ListensOnlyWhenTheEnvironmentNamesAPathAndDropsOverlongLi
         replies += client.readAll();
         return replies.count('\n') >= 2;
     });
-    const QByteArray pong = "{\"ok\":true,\"pid\":" + QByteArray::number(QCoreApplication::applicationPid()) + "}\n";
+    const QByteArray pong
+        = "{\"busy\":false,\"ok\":true,\"pid\":" + QByteArray::number(QCoreApplication::applicationPid()) + "}\n";
     EXPECT_EQ(replies, pong + pong);
 
     client.write(QByteArray(InspectionSocket::kMaxLine + 10, 'x'));

@@ -45,6 +45,7 @@
 #include <QDoubleSpinBox>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFormLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -88,6 +89,14 @@ protected:
         }
     }
     static UserDefaults& store() { return UserDefaults::standard(); }
+    /// The page inspector of a page never fetched, as the delegate opens it.
+    static QWidget* inspectPage(app::MainInterface& shell)
+    {
+        auto page = std::make_shared<CrwlUrl>();
+        page->setLinkURL(QStringLiteral("http://127.0.0.1:9/page.html"));
+        shell.delegate().inspectPage(page);
+        return shell.results().inspectors().lastPageInspector();
+    }
 };
 
 /// Changes `control` the way a user would, to a value other than the one it shows; answers
@@ -659,10 +668,7 @@ TEST_F(PreferencesWindowTest, HelpTopicsStandBesideTheirControlsInEveryWindow)
 {
     app::MainInterface shell(store());
     shell.launch();
-    auto page = std::make_shared<CrwlUrl>();
-    page->setLinkURL(QStringLiteral("http://127.0.0.1:9/page.html"));
-    shell.delegate().inspectPage(page);
-    QWidget* inspector = shell.results().inspectors().lastPageInspector();
+    QWidget* inspector = inspectPage(shell);
     ASSERT_NE(inspector, nullptr);
 
     // Each topic's button and the control it explains share one line, in whichever window.
@@ -692,6 +698,46 @@ TEST_F(PreferencesWindowTest, HelpTopicsStandBesideTheirControlsInEveryWindow)
     EXPECT_EQ(shell.manual().context(), QStringLiteral("Download Time"));
     buttons.value(QStringLiteral("schedule_overview:"))->click();
     EXPECT_EQ(shell.manual().context(), QStringLiteral("Schedule Overview"));
+    inspector->close();
+    shell.terminate();
+}
+
+// Each label of the page inspector stands level with its text field, also where a "?" shares
+// the field's line (Load time), at the window's own height and when it is made taller.
+TEST_F(PreferencesWindowTest, ThePageInspectorsLabelsAreLevelWithTheirFields)
+{
+    app::MainInterface shell(store());
+    shell.launch();
+    QWidget* inspector = inspectPage(shell);
+    ASSERT_NE(inspector, nullptr);
+    QWidget* loadTime = inspector->findChild<QWidget*>(QStringLiteral("inspectorDownloadTime"));
+    ASSERT_NE(loadTime, nullptr);
+    QFormLayout* form = nullptr;
+    for (QFormLayout* candidate : inspector->findChildren<QFormLayout*>()) {
+        if (candidate->indexOf(loadTime->parentWidget()) >= 0)
+            form = candidate;
+    }
+    ASSERT_NE(form, nullptr) << "the Load time field shares a line with its help button";
+    const auto middle
+        = [inspector](const QWidget* widget) { return widget->mapTo(inspector, widget->rect().center()).y(); };
+    for (const int extra : { 0, 400 }) {
+        inspector->resize(inspector->width(), inspector->sizeHint().height() + extra);
+        inspector->layout()->activate();
+        int checked = 0;
+        for (int row = 0; row < form->rowCount(); ++row) {
+            QLayoutItem* label = form->itemAt(row, QFormLayout::LabelRole);
+            QLayoutItem* item = form->itemAt(row, QFormLayout::FieldRole);
+            QWidget* field = item ? item->widget() : nullptr;
+            if (field && !qobject_cast<QLineEdit*>(field))
+                field = field->findChild<QLineEdit*>();
+            if (!label || !label->widget() || !field)
+                continue;
+            ++checked;
+            EXPECT_LE(std::abs(middle(label->widget()) - middle(field)), 2)
+                << qPrintable(qobject_cast<QLabel*>(label->widget())->text()) << " with " << extra << " px more";
+        }
+        EXPECT_GE(checked, 17);
+    }
     inspector->close();
     shell.terminate();
 }

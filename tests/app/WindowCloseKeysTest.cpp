@@ -2,6 +2,7 @@
 // (an inspector, any tool window, a dialog) but never the main window; Esc closes dialogs.
 #include "app/WindowCloseKeys.h"
 
+#include "app/Console.h"
 #include "app/MainInterface.h"
 #include "app/MainWindow.h"
 #include "app/ResultsController.h"
@@ -13,6 +14,7 @@
 #include <QDialog>
 #include <QLineEdit>
 #include <QPointer>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QVBoxLayout>
@@ -105,4 +107,59 @@ TEST(WindowCloseKeys, OnlyWindowsThatTakeInputGetTheKeys)
     EXPECT_FALSE(app::WindowCloseKeys::closesWithKeys(mainWindow, &mainWindow));
     QWidget child(&mainWindow);
     EXPECT_FALSE(app::WindowCloseKeys::closesWithKeys(child, &mainWindow));
+}
+
+// Ctrl+Q in any window of the program triggers Quit, as it does in the main window.
+TEST(WindowCloseKeys, QuitsFromEveryWindowOfTheProgram)
+{
+    QTemporaryDir folder;
+    UserDefaults store(folder.filePath(QStringLiteral("defaults.plist")));
+    app::MainInterface shell(store);
+    shell.launch();
+    app::MainWindow& mainWindow = shell.window();
+    // The item's own work (closing everything) is left out: only whether it is triggered counts.
+    QAction* quit = mainWindow.menuItem(QStringLiteral("quitMenuItem"));
+    ASSERT_NE(quit, nullptr);
+    QObject::disconnect(quit, &QAction::triggered, nullptr, nullptr);
+    QSignalSpy quits(quit, &QAction::triggered);
+    // Ctrl+Q as on a desktop, whose key scheme the offscreen platform lacks.
+    const QKeySequence ctrlQ(Qt::ControlModifier | Qt::Key_Q);
+    quit->setShortcut(ctrlQ);
+    pressIn(&mainWindow, &mainWindow, ctrlQ);
+    EXPECT_EQ(quits.size(), 1) << "the main window";
+    std::vector<std::pair<QString, std::function<void()>>> openers;
+    for (const char* item : { "showInsecureListMenuItem", "showScheduleToolMenuItem", "showOutputFilterMenuItem",
+             "showDiagnosticMenuItem", "prefsMenuItem" }) {
+        ASSERT_NE(mainWindow.menuItem(QLatin1String(item)), nullptr) << item;
+        openers.emplace_back(
+            QLatin1String(item), [&mainWindow, item] { mainWindow.menuItem(QLatin1String(item))->trigger(); });
+    }
+    // The console of the program (a test has none of its own).
+    app::Console console;
+    openers.emplace_back(QStringLiteral("the console"), [&console] { console.show(); });
+    openers.emplace_back(QStringLiteral("a modal dialog"), [&mainWindow] {
+        auto* dialog = new QDialog(&mainWindow);
+        dialog->setWindowModality(Qt::ApplicationModal);
+        dialog->show();
+    });
+    for (const auto& [name, open] : openers) {
+        SCOPED_TRACE(name.toStdString());
+        QWidgetList shownBefore;
+        for (QWidget* top : QApplication::topLevelWidgets()) {
+            if (top->isVisible())
+                shownBefore << top;
+        }
+        open();
+        QWidget* window = nullptr;
+        for (QWidget* top : QApplication::topLevelWidgets()) {
+            if (top->isVisible() && !shownBefore.contains(top))
+                window = top;
+        }
+        ASSERT_NE(window, nullptr);
+        const qsizetype earlier = quits.size();
+        pressIn(window, window->focusWidget() ? window->focusWidget() : window, ctrlQ);
+        EXPECT_EQ(quits.size(), earlier + 1) << qPrintable(window->objectName());
+        window->close();
+    }
+    shell.terminate();
 }

@@ -74,19 +74,10 @@ TEST_F(ArchiveExportTest, APageOfSelfClosingTagsAndReferencesBrowsesFromDiscUnde
         { "/logo.png", { QByteArray("\x89PNG\r\n\x1a\n\x00\x01", 10), "image/png" } },
     };
     LoopbackServer server;
-    for (const auto& [path, page] : site) {
-        server.server().Get(path,
-            [body = page.first.toStdString(), type = page.second](
-                const httplib::Request&, httplib::Response& response) { response.set_content(body, type); });
-    }
+    serveSite(server, site);
     ASSERT_TRUE(server.start());
-    auto hub = crawlmere::test::scanSite(
-        server.url(), { { crawlKey::shouldArchive, true }, { crawlKey::linkedFiles, true } }, writer);
-    ASSERT_TRUE(hub->crawlFinished());
-    const QVariantMap settings = hub->getCrawlSettings()->snapshot();
-    hub->setArchiveSink(nullptr);
-    hub->clear();
-    server.stop();
+    const QVariantMap settings
+        = archiveSiteThenStop(server, { { crawlKey::shouldArchive, true }, { crawlKey::linkedFiles, true } });
 
     const auto processed = ArchiveExport(requestFor(settings, /*process=*/true)).exportFilesForDate();
     ASSERT_EQ(processed.outcome, ArchiveExport::Outcome::Finished);

@@ -346,15 +346,6 @@ TEST_F(ArchiveExportTest, AFileWhoseQueryHidesItsTypeGetsItsExtensionAndTheLinks
         readAll(root + "_static/theme.css.2022.1.css").toStdString(), "h1 { background: url('../img/i.png.1.png') }");
 }
 
-/// Serves each page of `site` (path → body and type) on `server`.
-void serveSite(LoopbackServer& server, const std::map<std::string, std::pair<QByteArray, std::string>>& site)
-{
-    for (const auto& [path, page] : site) {
-        server.server().Get(path, [body = page.first.toStdString(), type = page.second](
-                                      const httplib::Request&, httplib::Response& response) { response.set_content(body, type); });
-    }
-}
-
 TEST_F(ArchiveExportTest, APageUnderTwoAddressesIsOneFileAndTwoPagesWantingOneNameGetTwo)
 {
     // "/" and "/index.html" serve one page; "/about" and "/about/index.html" two pages that both
@@ -451,14 +442,8 @@ TEST_F(ArchiveExportTest, PagesInEveryEncodingAreRewrittenInItAndASheetReadAsAsc
     LoopbackServer server;
     serveSite(server, site);
     ASSERT_TRUE(server.start());
-    const QVariantMap crawlSettings { { crawlKey::shouldArchive, true }, { crawlKey::linkedFiles, true },
-        { crawlKey::shouldParseCSS, true } };
-    auto hub = crawlmere::test::scanSite(server.url(), crawlSettings, writer);
-    ASSERT_TRUE(hub->crawlFinished());
-    const QVariantMap settings = hub->getCrawlSettings()->snapshot();
-    hub->setArchiveSink(nullptr);
-    hub->clear();
-    server.stop();
+    const QVariantMap settings = archiveSiteThenStop(server,
+        { { crawlKey::shouldArchive, true }, { crawlKey::linkedFiles, true }, { crawlKey::shouldParseCSS, true } });
 
     const auto processed = ArchiveExport(requestFor(settings, /*process=*/true)).exportFilesForDate();
     ASSERT_EQ(processed.outcome, ArchiveExport::Outcome::Finished);

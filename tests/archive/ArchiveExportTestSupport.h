@@ -88,6 +88,15 @@ inline QStringList danglingReferences(
     return dangling;
 }
 
+/// Serves each page of `site` (path → body and type) on `server`.
+inline void serveSite(LoopbackServer& server, const std::map<std::string, std::pair<QByteArray, std::string>>& site)
+{
+    for (const auto& [path, page] : site) {
+        server.server().Get(path, [body = page.first.toStdString(), type = page.second](
+                                      const httplib::Request&, httplib::Response& response) { response.set_content(body, type); });
+    }
+}
+
 class ArchiveExportTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -105,6 +114,18 @@ protected:
         request.archiveLocation = writer->archiveLocation();
         request.crawlSettings = crawlSettings;
         return request;
+    }
+    /// Scans the site `server` serves with archiving into `writer`, then stops the server: the
+    /// copy is checked as it is used, with the site gone. The scan's settings.
+    QVariantMap archiveSiteThenStop(LoopbackServer& server, const QVariantMap& crawlSettings)
+    {
+        auto hub = crawlmere::test::scanSite(server.url(), crawlSettings, writer);
+        EXPECT_TRUE(hub->crawlFinished());
+        const QVariantMap settings = hub->getCrawlSettings()->snapshot();
+        hub->setArchiveSink(nullptr); // the archive stays for the export
+        hub->clear();
+        server.stop();
+        return settings;
     }
     void archive(const QString& url, const QByteArray& data, bool html = true, const SharedCrawlSettings& settings = {})
     {

@@ -148,6 +148,41 @@ TEST_F(Z12AraExtractionTest, AnHttpsRedirectToTheSitesHttpIsListed)
             QStringLiteral("https://site.test/chain http://site.test/one http://site.test/three") }));
 }
 
+// An https scan follows the site's http pages as well (the default): what a plain page loads
+// over http is no mixed content, while the same files on an https page are.
+TEST_F(Z12AraExtractionTest, OnlyAnHttpsPageHasMixedContent)
+{
+    start(QStringLiteral("https://site.test/"));
+    extract(home,
+        links({ { QStringLiteral("http://site.test/plain.html"), QStringLiteral("plain") },
+            { QStringLiteral("https://site.test/secure.html"), QStringLiteral("secure") } }));
+    const struct {
+        QString page;
+        bool mixed;
+    } pages[] = { { QStringLiteral("http://site.test/plain.html"), false },
+        { QStringLiteral("https://site.test/secure.html"), true } };
+    for (const auto& [address, mixed] : pages) {
+        SCOPED_TRACE(address.toStdString());
+        const auto page = known(address);
+        ASSERT_TRUE(page);
+        ASSERT_TRUE(page->isInternal());
+        Script loads = links({ { QStringLiteral("http://site.test/logo.png"), QStringLiteral("[alt]: logo") },
+            { QStringLiteral("http://cdn.test/lib.js"), QStringLiteral("[linked file]") } });
+        loads.httpLinkedFiles = { QStringLiteral("http://cdn.test/only.js") };
+        extract(page, loads);
+        EXPECT_EQ(page->getHasMixedContent(), mixed);
+        QStringList resources;
+        for (const auto& record : hub->insecureList()) {
+            if (record.type == 1 && record.url == address)
+                resources += record.array;
+        }
+        const QStringList expected = mixed ? QStringList { QStringLiteral("http://site.test/logo.png"),
+            QStringLiteral("http://cdn.test/lib.js"), QStringLiteral("http://cdn.test/only.js") }
+                                           : QStringList();
+        EXPECT_EQ(resources, expected);
+    }
+}
+
 TEST_F(Z12AraExtractionTest, EveryKindOfFileAnHttpsPageLoadsOverHttpIsListed)
 {
     start(QStringLiteral("https://site.test/"));

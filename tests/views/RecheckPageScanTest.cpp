@@ -5,6 +5,7 @@
 #include "engine/CrwlLinkInstance.h"
 #include "engine/CrwlUrlFetchTransport.h"
 #include "engine/EngineDefaults.h"
+#include "engine/PageRecheck.h"
 #include "engine/RecordingEngineSEO.h"
 #include "engine/RecordingShellServices.h"
 #include "engine/Z12Ara.h"
@@ -13,6 +14,7 @@
 #include "parsing/ParserLinkExtraction.h"
 #include "parsing/ScanningHub.h"
 #include "platform/Dispatch.h"
+#include "platform/NotificationCenter.h"
 #include "platform/UserDefaults.h"
 #include "support/LoopbackServer.h"
 #include "views/CrwlByLinkDataSource.h"
@@ -27,6 +29,7 @@
 
 #include <gtest/gtest.h>
 
+#include <condition_variable>
 #include <map>
 #include <mutex>
 #include <set>
@@ -54,8 +57,18 @@ public:
         server.server().Get(R"(/.*)", [this](const httplib::Request& request, httplib::Response& response) {
             std::string body;
             {
-                std::lock_guard lock(mutex);
+                std::unique_lock lock(mutex);
                 ++hits[request.path];
+                if (held.erase(request.path)) {
+                    // No connection kept open for a next request, which the server's end would wait for.
+                    response.set_header("Connection", "close");
+                    waiting.insert(request.path);
+                    changed.notify_all();
+                    // Answered once the test releases it; a release that never comes is recorded.
+                    if (!changed.wait_for(
+                            lock, std::chrono::seconds(10), [&] { return !waiting.contains(request.path); }))
+                        waiting.erase(request.path), unreleased.insert(request.path);
+                }
                 body = request.path == "/" ? "<a href=\"a.html\">A</a> <a href=\"b.html\">B</a> "
                                              "<a href=\"missing.html\">M</a>"
                     : request.path == "/a.html" ? pageA
@@ -82,11 +95,36 @@ public:
         std::lock_guard lock(mutex);
         pageA = std::move(body);
     }
+    /// The next request of each path waits until `release` names it.
+    void hold(std::set<std::string> paths)
+    {
+        std::lock_guard lock(mutex);
+        held = std::move(paths);
+    }
+    std::set<std::string> requestsWaiting()
+    {
+        std::lock_guard lock(mutex);
+        return waiting;
+    }
+    void release(const std::string& path)
+    {
+        std::lock_guard lock(mutex);
+        waiting.erase(path);
+        changed.notify_all();
+    }
+    /// Held requests answered without a release.
+    std::set<std::string> unreleasedRequests()
+    {
+        std::lock_guard lock(mutex);
+        return unreleased;
+    }
 
     crawlmere::test::LoopbackServer server;
 
 private:
     std::mutex mutex;
+    std::condition_variable changed;
+    std::set<std::string> held, waiting, unreleased;
     std::map<std::string, int> hits;
     std::string pageA = kPageA;
 };
@@ -334,4 +372,64 @@ TEST_F(RecheckPageScanTest, AnEditedPageShowsExactlyItsNewLinks)
     ASSERT_NE(scan->record(url("/c.html")), nullptr);
     EXPECT_EQ(scan->record(url("/c.html"))->getStatus(), 200);
     EXPECT_EQ(scan->hub->instanceCollection().size(), 7u);
+}
+
+// Two pages rechecked from the views: both are requested before either answers, while the main
+// thread goes on (it is what releases them), and the views are then those of a first scan.
+TEST_F(RecheckPageScanTest, PagesLoadSideBySideWhileTheMainThreadRuns)
+{
+    site.hold({ "/a.html", "/d.html" });
+    bool done = false;
+    ASSERT_TRUE(SelectionActions::recheckPages(
+        scan->hub, { scan->record(url("/a.html")), scan->record(url("/d.html")) }, [&] { done = true; }));
+    const std::set<std::string> both { "/a.html", "/d.html" };
+    EXPECT_TRUE(Dispatch::runUntil([&] { return site.requestsWaiting() == both; }, std::chrono::seconds(20)));
+    for (const auto& path : both)
+        site.release(path);
+    ASSERT_TRUE(Dispatch::runUntil([&] { return done && scan->hub->crawlFinished(); }, std::chrono::seconds(30)));
+    EXPECT_EQ(site.unreleasedRequests(), std::set<std::string>());
+    expectOccurrencesConsistent(*scan->hub);
+    expectSameViews(viewsOf(*scan->hub), firstScanViews());
+}
+
+// The page that loads first waits for the one before it: pages are read in the order given, as
+// one after the other would read them.
+TEST_F(RecheckPageScanTest, PagesAreReadInTheirOrderWhicheverLoadsFirst)
+{
+    const auto pageA = scan->record(url("/a.html"));
+    const auto pageD = scan->record(url("/d.html"));
+    std::vector<const void*> read;
+    auto& center = crawlmere::platform::NotificationCenter::defaultCenter();
+    center.addObserver(this, Z12Ara::CrwlPageLinksUpdated,
+        [&](const crawlmere::platform::Notification& note) { read.push_back(note.object.get()); });
+    site.hold({ "/a.html" });
+    std::optional<PageRecheck::Outcome> outcome;
+    const auto recheck = PageRecheck::start(scan->hub, { pageA, pageD }, [&](PageRecheck::Outcome o) { outcome = o; });
+    ASSERT_NE(recheck, nullptr);
+    EXPECT_TRUE(Dispatch::runUntil(
+        [&] { return recheck->pagesLoaded() == 1 && !site.requestsWaiting().empty(); }, std::chrono::seconds(20)));
+    EXPECT_TRUE(read.empty());
+    site.release("/a.html");
+    ASSERT_TRUE(Dispatch::runUntil([&] { return outcome.has_value(); }, std::chrono::seconds(30)));
+    center.removeObserver(this);
+    EXPECT_EQ(*outcome, PageRecheck::Outcome::AllPagesRead);
+    EXPECT_EQ(read, (std::vector<const void*> { pageA.get(), pageD.get() }));
+}
+
+// A recheck whose scan is cleared (Clear, another Go) while its page loads reads nothing into
+// the hub and says it was dropped.
+TEST_F(RecheckPageScanTest, ARecheckOutlivingItsScanIsDropped)
+{
+    site.hold({ "/a.html" });
+    std::optional<PageRecheck::Outcome> outcome;
+    const auto recheck
+        = PageRecheck::start(scan->hub, { scan->record(url("/a.html")) }, [&](PageRecheck::Outcome o) { outcome = o; });
+    ASSERT_NE(recheck, nullptr);
+    ASSERT_TRUE(Dispatch::runUntil([&] { return !site.requestsWaiting().empty(); }, std::chrono::seconds(20)));
+    scan->hub->clear();
+    site.release("/a.html");
+    ASSERT_TRUE(Dispatch::runUntil([&] { return outcome.has_value(); }, std::chrono::seconds(30)));
+    EXPECT_EQ(*outcome, PageRecheck::Outcome::Dropped);
+    EXPECT_TRUE(scan->hub->linksCollection().isEmpty());
+    EXPECT_TRUE(scan->hub->instanceCollection().empty());
 }

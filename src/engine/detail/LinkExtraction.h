@@ -186,6 +186,9 @@ struct Z12Ara::LinkExtraction {
     /// The page's insecure records for a link to `target` (new or known) whose first status no
     /// rule set: mixed content on an https scan, an insecure internal link.
     void listInsecure(const CrwlUrl& target, const Url& url, const QString& text, bool internal);
+    /// The page is one of an https scan and was itself requested over https: only such a page
+    /// has mixed content.
+    bool pageIsSecure() const;
     /// Mixed content of the files the page loads over http that are not links of the scan.
     void listHttpLinkedFiles(const LinkExtractionParser& parser);
     bool logs(int level) const { return verbosity >= level; }
