@@ -20,6 +20,7 @@
 #include <cstdlib>
 #include <limits>
 #include <memory>
+#include <optional>
 
 namespace crawlmere::platform {
 
@@ -86,14 +87,16 @@ QString childPath(const QString& parent, const QString& child)
     struct Encoder {
         static constexpr quint64 failed = ~quint64(0);
 
-        Encoder(BinaryListWriter& out, PropertyListFormat form)
+        Encoder(BinaryListWriter& out, std::optional<PropertyListFormat> form)
             : writer(out)
             , format(form)
         {
         }
 
         BinaryListWriter& writer;
-        const PropertyListFormat format;
+        // The form the list is kept in, whose read limit it must stay within; none for a value
+        // only normalised.
+        const std::optional<PropertyListFormat> format;
         QString error;
         qint64 payloadBytes = 0;
         // The least the XML form takes: a line per value (its indent, the shortest element and
@@ -271,7 +274,7 @@ QString childPath(const QString& parent, const QString& child)
 
     // The value as a binary list. A list the binary reader would refuse for its number of values
     // is refused here, when it is to be kept in that form.
-    Expected<QByteArray> encodeBinary(const QVariant& value, PropertyListFormat format)
+    Expected<QByteArray> encodeBinary(const QVariant& value, std::optional<PropertyListFormat> format)
     {
         const quint64 count = countValues(value, 0);
         if (format == PropertyListFormat::Binary && count > quint64(PropertyList::maximumValues))
@@ -289,9 +292,9 @@ QString childPath(const QString& parent, const QString& child)
     // The libplist tree of a list `encodeBinary` wrote: libplist's binary reader attaches each
     // dictionary's items in their order, where building the tree item by item would look every
     // key up.
-    Expected<NodePtr> encode(const QVariant& value)
+    Expected<NodePtr> encode(const QVariant& value, std::optional<PropertyListFormat> format)
     {
-        auto binary = encodeBinary(value, PropertyListFormat::Xml);
+        auto binary = encodeBinary(value, format);
         if (!binary)
             return Unexpected(binary.error());
         plist_t node = nullptr;
@@ -486,7 +489,7 @@ Expected<QByteArray> PropertyList::serialize(const QVariant& value, PropertyList
             return Unexpected(oversizedText());
         return binary;
     }
-    auto node = encode(value);
+    auto node = encode(value, PropertyListFormat::Xml);
     if (!node)
         return Unexpected(node.error());
     char* output = nullptr;
@@ -519,7 +522,8 @@ Expected<void> PropertyList::writeFile(const QString& path, const QVariant& valu
 
 Expected<QVariant> PropertyList::normalized(const QVariant& value)
 {
-    auto node = encode(value);
+    // Not yet kept in any form: the limits of a form are for the writing.
+    auto node = encode(value, std::nullopt);
     if (!node)
         return Unexpected(node.error());
     return decode(node->get(), 0);
