@@ -83,14 +83,29 @@ std::vector<RegisteredDefault> buildTable()
     const auto crawlSetting = [](engine::CrawlSettingKey key, DefaultType type) {
         return RegisteredDefault { QString(key), type, engine::crawlSetting(key).defaultValue };
     };
+    // A default the engine or the reports register themselves (they run without the shell): the
+    // row names it in the table's order and takes its value from there, and the shell does not
+    // register it a second time.
+    const QVariantMap engineValues = engine::engineDefaults();
+    const QVariantMap reportsValues = reports::reportsDefaults();
+    const auto registeredBy = [](const QVariantMap& library, const char* key) {
+        const QVariant value = library.value(QLatin1String(key));
+        Q_ASSERT_X(value.isValid(), "registeredDefaultsTable", key);
+        const DefaultType type = value.typeId() == QMetaType::Bool ? DefaultType::Boolean
+            : value.typeId() == QMetaType::QString                 ? DefaultType::String
+                                                                   : DefaultType::Integer;
+        return RegisteredDefault { QLatin1String(key), type, value, /*registeredByLibrary=*/true };
+    };
+    const auto ofEngine = [&](const char* key) { return registeredBy(engineValues, key); };
+    const auto ofReports = [&](const char* key) { return registeredBy(reportsValues, key); };
     return {
         integer("redirectChain", 3),
         integer("headingLevelMax", 7),
         boolean("dontReportWarnings", true),
         boolean("displayLabelsForRedirects", true),
-        crawlSetting(crawlKey::dontReportRedirects, DefaultType::Boolean),
+        ofEngine(crawlKey::dontReportRedirects.name()),
         boolean("displayLabels", true),
-        integer("byStatusWhichStatus", 2),
+        ofEngine("byStatusWhichStatus"),
         boolean("shouldFlagBlacklisted", false),
         boolean("alertOnFinish", true),
         boolean("inspectBadLinksOnFinish", false),
@@ -98,12 +113,12 @@ std::vector<RegisteredDefault> buildTable()
         boolean("NSAppSleepDisabled", true),
         integer("csvQuoteEscapeOption", 1),
         string("soft404Terms", soft404Terms()),
-        crawlSetting(crawlKey::shouldCheckForSoft404, DefaultType::Boolean),
-        integer("soft404Scope", 0),
+        ofEngine(crawlKey::shouldCheckForSoft404.name()),
+        ofEngine("soft404Scope"),
         boolean("displayPageTitle", false),
         boolean("htmlValidationEnabled", true),
-        integer("warningsMaximumCount", 65535),
-        integer("perWarningMaximumCount", 100),
+        ofReports("warningsMaximumCount"),
+        ofReports("perWarningMaximumCount"),
         boolean("includeLastModInXML", true),
         boolean("includeimagesinsitemap", true),
         boolean("uniqueimagesinsitemap", true),
@@ -123,14 +138,14 @@ std::vector<RegisteredDefault> buildTable()
         boolean("sitemapObservesCanonicalElsewhere", true),
         boolean("sitemapObservesRobotsMetaNoindex", true),
         integer("htmlExportOptions", 1),
-        boolean("SEOEnabled", true),
-        string("maxThinContent", QStringLiteral("250")),
+        ofReports("SEOEnabled"),
+        ofReports("maxThinContent"),
         string("maxKeywordDensity", QStringLiteral("6.0")),
         integer("minDeepContent", 6),
-        string("tooManyLinks", QStringLiteral("1000")),
-        string("metaDescriptionMax", QStringLiteral("300")),
-        string("metaDescriptionMin", QStringLiteral("50")),
-        string("metaTitleMax", QStringLiteral("60")),
+        ofReports("tooManyLinks"),
+        ofReports("metaDescriptionMax"),
+        ofReports("metaDescriptionMin"),
+        ofReports("metaTitleMax"),
         boolean("countKeywords", false),
         boolean("removeWhenSpellingReviewed", false),
         crawlSetting(crawlKey::checkSpelling, DefaultType::Boolean),
@@ -140,10 +155,10 @@ std::vector<RegisteredDefault> buildTable()
         boolean("parserContentIncludeAltText", true),
         boolean("parserContentOnlyParas", false),
         boolean("flattenByWordOutline", true),
-        integer("jsRenderingTime", 1),
-        crawlSetting(crawlKey::runAllToCompletion, DefaultType::Boolean),
+        ofEngine("jsRenderingTime"),
+        ofEngine(crawlKey::runAllToCompletion.name()),
         boolean("precomposedStringWithCompatibilityMapping", false),
-        crawlSetting(crawlKey::defaultLocalFileName, DefaultType::String),
+        ofEngine(crawlKey::defaultLocalFileName.name()),
         boolean("linkedFilesAreInternal", false),
         integer("sitesTableIconSize", 1),
         boolean("vizColour", true),
@@ -151,13 +166,13 @@ std::vector<RegisteredDefault> buildTable()
         boolean("observeCanonicalRuleForDotSitemap", true),
         integer("vizLevels", 3),
         integer("vizClean", 1),
-        boolean("skipArchiveBasedOnBlackAndWhitelists", true),
-        boolean("exportEntireSite_Preserve", false),
-        boolean("exportEntireSite_Process", true),
+        ofEngine("skipArchiveBasedOnBlackAndWhitelists"),
+        ofEngine("exportEntireSite_Preserve"),
+        ofEngine("exportEntireSite_Process"),
         integer("smartFolderSelected", 1),
-        boolean("connectionKeepAlive", true),
+        ofEngine("connectionKeepAlive"),
         boolean("renderStartingURL", true),
-        integer("verbosity", 0),
+        ofEngine("verbosity"),
     };
 }
 
@@ -181,7 +196,12 @@ void registerApplicationDefaults(platform::UserDefaults& defaults)
 {
     engine::registerEngineDefaults(defaults);
     reports::registerReportsDefaults(defaults);
-    defaults.registerDefaults(applicationDefaults());
+    QVariantMap own;
+    for (const RegisteredDefault& row : registeredDefaultsTable()) {
+        if (!row.registeredByLibrary)
+            own.insert(row.key, row.value);
+    }
+    defaults.registerDefaults(own);
 }
 
 QString unreadableDefaultsText(const QString& reason)

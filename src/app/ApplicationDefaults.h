@@ -26,6 +26,9 @@ struct RegisteredDefault {
     QString key;
     DefaultType type;
     QVariant value;
+    /// The engine or the reports register this default and own its value (`engineDefaults`,
+    /// `reportsDefaults`); the row only names it with its type.
+    bool registeredByLibrary = false;
 };
 
 /// The 74 application defaults in table order. Built once; the reference stays valid for the
@@ -35,8 +38,8 @@ const std::vector<RegisteredDefault>& registeredDefaultsTable();
 /// The table as one map, ready for `UserDefaults::registerDefaults`.
 QVariantMap applicationDefaults();
 
-/// Registers the engine's defaults and then the table over them (keys they share carry the same
-/// value and type). The user's own values keep winning over both. Main thread, at launch.
+/// Registers the engine's and the reports' defaults, then the table's own rows: each default is
+/// registered once, by its owner. The user's own values keep winning. Main thread, at launch.
 void registerApplicationDefaults(platform::UserDefaults& defaults);
 
 /// What every launch does to the store, windowed or not: registers the defaults, then stores

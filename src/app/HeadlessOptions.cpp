@@ -90,7 +90,7 @@ bool isApplicationWide(const QString& key)
 }
 
 /// Crawl settings that no scan reads (kept in stored sites, or used by the sitemap upload
-/// only): `--set` refuses them as unknown.
+/// only): `--set` refuses them, saying so.
 bool isReadByNoScan(const QString& key)
 {
     const engine::CrawlSetting* setting = engine::findCrawlSetting(key);
@@ -204,8 +204,10 @@ QString applySet(ParseState& state, const QString& option, const QString& value)
     const QString& key = pair->first;
     if (key == crawlKey::startingUrl)
         return QStringLiteral("--set startingUrl: the starting URL is the TARGET");
-    if (!state.crawlSettingModels.contains(key) || isReadByNoScan(key))
+    if (!state.crawlSettingModels.contains(key))
         return QStringLiteral("unknown crawl setting: %1").arg(key);
+    if (isReadByNoScan(key))
+        return QStringLiteral("--set %1: not a crawl setting: a site keeps this value, but no scan reads it").arg(key);
     QString problem;
     const auto typed = crawlSettingValue(option, key, pair->second, state.crawlSettingModels.value(key), &problem);
     if (!typed)

@@ -233,6 +233,7 @@ void MainInterface::installPreferencesWindow(platform::UserDefaults& defaults)
         }
     };
     services.iconSizeCallback = [this] { m_configManager->IconSizeCallback(); };
+    services.followApplicationSettings = [this] { m_configManager->followApplicationSettings(); };
     services.reloadSitemap = [window = m_window.get()] {
         if (auto* sitemap = window->findChild<views::SitemapTab*>())
             sitemap->followPreferences();

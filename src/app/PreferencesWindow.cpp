@@ -141,6 +141,10 @@ void PreferencesWindow::stored(const Preference& preference, const QVariant& val
         if (m_services.reloadSitemap)
             m_services.reloadSitemap();
         return;
+    case PreferenceEffect::ShownSiteSettings:
+        if (m_services.followApplicationSettings)
+            m_services.followApplicationSettings();
+        return;
     }
 }
 

@@ -32,6 +32,8 @@ public:
         std::function<void()> iconSizeCallback;
         /// The Sitemap tab, shown or not, follows a changed sitemap default.
         std::function<void()> reloadSitemap;
+        /// The settings pane shows what the shown site's scan now takes from the application.
+        std::function<void()> followApplicationSettings;
     };
 
     PreferencesWindow(platform::UserDefaults& defaults, Services services, QWidget* parent = nullptr);

@@ -145,6 +145,10 @@ void UpdateDownload::finish(bool complete)
             outcome.result = Outcome::Result::SaveFailed;
         }
     }
+    // What was written goes now, before anyone hears the outcome: the worker may still hold
+    // the state for a while after the completion it reported.
+    if (outcome.result != Outcome::Result::Saved)
+        m_state->file->cancel();
     if (m_done)
         m_done(outcome);
 }

@@ -9,6 +9,7 @@
 #include "archive/detail/PageRewriter.h"
 #include "archive/detail/TextFile.h"
 #include "archive/detail/UrlText.h"
+#include "engine/CrawlSettingTable.h"
 #include "engine/CrwlUrl.h"
 #include "engine/LookupKeys.h"
 #include "engine/PunycodeAdditions.h"
@@ -37,6 +38,11 @@ using platform::logLine;
 using platform::Url;
 namespace strings = platform::strings;
 
+QString ArchiveExportRequest::defaultLocalFileName()
+{
+    return engine::crawlSetting(crawlKey::defaultLocalFileName).defaultValue.toString();
+}
+
 namespace {
 
 QString trimmedOf(QString text, QChar c)
@@ -54,8 +60,9 @@ QString usableDefaultName(const QString& name)
 {
     if (ExportFolder::isUsableComponent(name))
         return name;
-    logLine(0, QStringLiteral("defaultLocalFileName \"%1\" is not a plain file name; index.html is used").arg(name));
-    return QStringLiteral("index.html");
+    const QString fallback = ArchiveExportRequest::defaultLocalFileName();
+    logLine(0, QStringLiteral("defaultLocalFileName \"%1\" is not a plain file name; %2 is used").arg(name, fallback));
+    return fallback;
 }
 
 /// A URL text with its scheme and host in lower case, as the export names folders and writes

@@ -27,7 +27,10 @@ struct ArchiveExportRequest {
     QVariantMap crawlSettings;
     /// The user defaults `id` (the selected site) and `defaultLocalFileName`.
     QString siteId;
-    QString defaultsLocalFileName = QStringLiteral("index.html");
+    QString defaultsLocalFileName = defaultLocalFileName();
+
+    /// The crawl settings' default of `defaultLocalFileName` ("index.html").
+    static QString defaultLocalFileName();
 };
 
 /// The progress as the sheet shows it: each pass sets its info line and the bar's maximum (and

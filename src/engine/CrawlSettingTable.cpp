@@ -104,7 +104,7 @@ QList<CrawlSetting> makeTable()
         { key::limitOccurrences, B, yesNo(false), {}, R::Scan, { C::Check, "Limit occurrences" } },
         // The requests.
         { key::customHeaderAcceptLanguage, S, QStringLiteral("*"), {}, R::Scan,
-            { C::Text, "Accept-Language:", "acceptlanguage:" } },
+            { C::Text, "Accept-Language:", "acceptlanguage:" }, kApplicationWide },
         { key::defaultLocalFileName, S, QStringLiteral("index.html"), {}, R::ApplicationDefaults, {} },
         { key::caseSensitiveFileURLs, B, yesNo(true), {}, R::NoScan, {} },
         { key::userAgentString, S,
@@ -209,12 +209,17 @@ const SettingRange& crawlSettingRange(const CrawlSetting* setting)
     return setting && setting->range ? *setting->range : widest;
 }
 
+bool readsAsAbsent(const CrawlSetting& setting, const QVariant& stored)
+{
+    return setting.pane.control == SettingControl::Text && stored.isValid() && stringValue(stored).isEmpty();
+}
+
 QVariant effectiveSettingValue(const QString& key, const QVariant& stored)
 {
     const CrawlSetting* setting = findCrawlSetting(key);
     if (!setting)
         return stored;
-    const QVariant value = stored.isValid() ? stored : setting->defaultValue;
+    const QVariant value = stored.isValid() && !readsAsAbsent(*setting, stored) ? stored : setting->defaultValue;
     switch (setting->type) {
     case QMetaType::Bool:
         return boolValue(value);

@@ -88,6 +88,11 @@ const SettingRange& crawlSettingRange(CrawlSettingKey key);
 /// The same for a row found by name: the widest range when there is no row or it has no range.
 const SettingRange& crawlSettingRange(const CrawlSetting* setting);
 
+/// Whether `stored` stands for no value of `setting`: an empty text of a setting the pane offers
+/// as a text field (the user agent, the Accept-Language, the session parameter). A site, the
+/// application's store or `--set` holding one takes the next value in line, as an absent one does.
+bool readsAsAbsent(const CrawlSetting& setting, const QVariant& stored);
+
 /// The value a scan uses for `key` when `stored` is what the site holds (invalid when absent):
 /// the default for an absent value; a boolean for a switch; a number held within its range
 /// (`SettingRange`); text as it is. Keys outside the table come back as they are.

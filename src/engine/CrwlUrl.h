@@ -426,9 +426,12 @@ public:
 
     /// The title; "" when none.
     QString getLinkpagetitle() const;
-    /// The title a row of this record shows: its own, or for a record that is only a redirect
-    /// the title of its final address's record. Main thread.
+    /// The title, meta description and H1s a row of this record shows: its own, or for a record
+    /// that is only a redirect those of its final address's record (all three, or none when that
+    /// record is not known). Main thread.
     QString getPageTitleShown() const;
+    QString getMetadescriptionShown() const;
+    QString getH1sShown() const;
     /// The meta description; "" when none.
     QString getMetadescription() const;
     /// Lengths in characters (UTF-16 units).

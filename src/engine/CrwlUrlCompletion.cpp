@@ -190,8 +190,12 @@ void CrwlUrlFetch::finishCompletion(const std::shared_ptr<CrwlUrl>& record,
     // Links of a page fetched without error; a redirect, even one without a body, is handed on
     // to have its target filed. Counting may have ended or paused the scan, which unlinks the
     // fetch, so each step asks again whether it is still current.
-    const bool handedOn = !record->getData().isEmpty() || crawlmere::engine::detail::isOnlyARedirect(*record);
-    if (context->current.load() && !error && handedOn && !record->isImage() && recordOwner)
+    // A redirect whose body was not wanted (a PDF the scan does not read) still leads to its
+    // target.
+    const bool redirect = crawlmere::engine::detail::isOnlyARedirect(*record);
+    const bool handedOn = !record->getData().isEmpty() || redirect;
+    const bool failed = error && !(redirect && context->bodyDeclined && error->isCancelled());
+    if (context->current.load() && !failed && handedOn && !record->isImage() && recordOwner)
         recordOwner->extractLinksFromReading(record, std::move(read));
 
     // The slot. The fetch is unlinked first, so a pump that sends this record again keeps

@@ -21,16 +21,34 @@
 
 QString CrwlUrl::getLinkpagetitle() const { return linkPageTitle.isNull() ? QStringLiteral("") : linkPageTitle; }
 
+namespace {
+
+/// A redirect has no page of its own: it shows the page it leads to. Null for any other record.
+std::shared_ptr<CrwlUrl> pageShownInstead(const CrwlUrl& record, const std::shared_ptr<CrwlURLDelegate>& owner)
+{
+    if (!owner || !crawlmere::engine::detail::isOnlyARedirect(record))
+        return nullptr;
+    return owner->getFinalRecordOf(record);
+}
+
+} // namespace
+
 QString CrwlUrl::getPageTitleShown() const
 {
-    // A redirect has no page of its own: it shows the title of the page it leads to.
-    if (crawlmere::engine::detail::isOnlyARedirect(*this)) {
-        if (const auto recordOwner = owner.lock()) {
-            if (const auto final = recordOwner->getFinalRecordOf(*this))
-                return final->getLinkpagetitle();
-        }
-    }
-    return getLinkpagetitle();
+    const auto final = pageShownInstead(*this, owner.lock());
+    return final ? final->getLinkpagetitle() : getLinkpagetitle();
+}
+
+QString CrwlUrl::getMetadescriptionShown() const
+{
+    const auto final = pageShownInstead(*this, owner.lock());
+    return final ? final->getMetadescription() : getMetadescription();
+}
+
+QString CrwlUrl::getH1sShown() const
+{
+    const auto final = pageShownInstead(*this, owner.lock());
+    return final ? final->getH1s() : getH1s();
 }
 
 QString CrwlUrl::getMetadescription() const { return metaDescription.isNull() ? QStringLiteral("") : metaDescription; }
@@ -218,7 +236,7 @@ const QHash<QString, FieldGetter>& fieldGetters()
         { QStringLiteral("finalstringdecoded"), [](const CrwlUrl& r) { return r.finalURLStringDecoded(); } },
         { QStringLiteral("status"), [](const CrwlUrl& r) { return r.getStatusDescription(); } },
         { QStringLiteral("redir"), [](const CrwlUrl& r) { return r.getRedirDecoded(); } },
-        { QStringLiteral("metadescription"), [](const CrwlUrl& r) { return r.getMetadescription(); } },
+        { QStringLiteral("metadescription"), [](const CrwlUrl& r) { return r.getMetadescriptionShown(); } },
         { QStringLiteral("titlelength"), [](const CrwlUrl& r) { return number(r.getTitlelength()); } },
         { QStringLiteral("descriptionlength"), [](const CrwlUrl& r) { return number(r.getDescriptionlength()); } },
         { QStringLiteral("responsetime"),
@@ -271,7 +289,7 @@ const QHash<QString, FieldGetter>& fieldGetters()
         { QStringLiteral("itempropdescription"), [](const CrwlUrl& r) { return r.getItempropdescription(); } },
         { QStringLiteral("itempropimage"), [](const CrwlUrl& r) { return r.getItempropimage(); } },
         { QStringLiteral("linkpagetitle"), [](const CrwlUrl& r) { return r.getPageTitleShown(); } },
-        { QStringLiteral("h1"), [](const CrwlUrl& r) { return r.getH1s(); } },
+        { QStringLiteral("h1"), [](const CrwlUrl& r) { return r.getH1sShown(); } },
         { QStringLiteral("h2"), [](const CrwlUrl& r) { return r.getH2s(); } },
         { QStringLiteral("h3"), [](const CrwlUrl& r) { return r.getH3s(); } },
         { QStringLiteral("h4"), [](const CrwlUrl& r) { return r.getH4s(); } },
@@ -382,7 +400,8 @@ const SortGetterTables& sortGetters()
             { QStringLiteral("Redir"), [](const CrwlUrl& r) { return QVariant(r.getRedir()); } },
             { QStringLiteral("RedirDecoded"), [](const CrwlUrl& r) { return QVariant(r.getRedirDecoded()); } },
             { QStringLiteral("Linkpagetitle"), [](const CrwlUrl& r) { return QVariant(r.getPageTitleShown()); } },
-            { QStringLiteral("Metadescription"), [](const CrwlUrl& r) { return QVariant(r.getMetadescription()); } },
+            { QStringLiteral("Metadescription"),
+                [](const CrwlUrl& r) { return QVariant(r.getMetadescriptionShown()); } },
             { QStringLiteral("Canonical"), [](const CrwlUrl& r) { return QVariant(r.getCanonical()); } },
             { QStringLiteral("Lastmodified"), [](const CrwlUrl& r) { return QVariant(r.getLastmodified()); } },
             { QStringLiteral("Changefrequency"), [](const CrwlUrl& r) { return QVariant(r.getChangefrequency()); } },
@@ -397,7 +416,7 @@ const SortGetterTables& sortGetters()
             { QStringLiteral("JsonldTypes"), [](const CrwlUrl& r) { return QVariant(r.getJsonldTypes()); } },
             { QStringLiteral("AnchorFragment"), [](const CrwlUrl& r) { return QVariant(r.getAnchorFragment()); } },
             { QStringLiteral("LinkText"), [](const CrwlUrl& r) { return QVariant(r.getLinkText()); } },
-            { QStringLiteral("H1s"), [](const CrwlUrl& r) { return QVariant(r.getH1s()); } },
+            { QStringLiteral("H1s"), [](const CrwlUrl& r) { return QVariant(r.getH1sShown()); } },
             { QStringLiteral("H2s"), [](const CrwlUrl& r) { return QVariant(r.getH2s()); } },
             { QStringLiteral("H3s"), [](const CrwlUrl& r) { return QVariant(r.getH3s()); } },
             { QStringLiteral("H4s"), [](const CrwlUrl& r) { return QVariant(r.getH4s()); } },

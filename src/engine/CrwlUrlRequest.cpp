@@ -215,10 +215,7 @@ UrlRequest CrwlUrl::makeServerRequest() const
         logLine(1,
             QStringLiteral("unable to set referer for %1, we have %2 instances")
                 .arg(linkURL, QString::number(inboundInstanceArray.size())));
-    QString language = settingString(crawlSettings, crawlKey::customHeaderAcceptLanguage);
-    if (language.isEmpty())
-        language = QStringLiteral("*");
-    request.setValue(language.toUtf8(), "Accept-Language");
+    request.setValue(crawlmere::engine::settingAcceptLanguage(crawlSettings).toUtf8(), "Accept-Language");
     // Accept-Encoding names what the transfer decodes (gzip, deflate, br); it sets it itself.
     request.setValue(
         userDefaults()->boolForKey(QStringLiteral("connectionKeepAlive")) ? "keep-alive" : "close", "Connection");

@@ -54,7 +54,7 @@ QVariantMap CrwlUrl::applicationCrawlSettings(const crawlmere::platform::UserDef
         if (!setting.applicationWide)
             continue;
         const QVariant value = defaults.objectForKey(setting.key);
-        if (value.isValid())
+        if (value.isValid() && !crawlmere::engine::readsAsAbsent(setting, value))
             settings.insert(setting.key, value);
     }
     return settings;
@@ -69,6 +69,10 @@ QVariantMap CrwlUrl::scanSettingsFor(const QVariantMap& site, const crawlmere::p
 
 void CrwlUrl::completeScanSettings(CrawlSettings& settings, const crawlmere::platform::UserDefaults& defaults)
 {
+    for (const crawlmere::engine::CrawlSetting& setting : crawlmere::engine::crawlSettingTable()) {
+        if (crawlmere::engine::readsAsAbsent(setting, settings.value(setting.key)))
+            settings.remove(setting.key);
+    }
     settings.insertMissing(applicationCrawlSettings(defaults));
     settings.insertMissing(cachedDefaultCrawlSettings());
 }

@@ -13,10 +13,9 @@
 
 class CrwlUrl;
 
-/// Starts and cancels fetches, and makes the synchronous loads of the start of a scan. A started fetch reports back
-/// through the record's owner
-/// (`incNumberDone`, `extractLinks`, `threadHasFinished`) unless it is cancelled first.
-/// Main thread only.
+/// Starts and cancels fetches, and makes the loads of robots.txt and the start of a scan. A
+/// started fetch reports back through the record's owner (`incNumberDone`, `extractLinks`, `threadHasFinished`) unless
+/// it is cancelled first. Main thread only.
 class FetchTransport {
 public:
     virtual ~FetchTransport();
@@ -39,6 +38,11 @@ public:
     /// The base loads it over a URL session of its own.
     virtual crawlmere::platform::UrlLoadResult loadSynchronously(
         const crawlmere::platform::UrlRequest& request, std::chrono::milliseconds timeout);
+    /// Loads `request` without holding up the main thread, waiting at most `timeout`, and
+    /// calls `done` on the main thread with the result, once. The base loads it over a URL
+    /// session of its own on a worker thread.
+    virtual void loadInBackground(const crawlmere::platform::UrlRequest& request, std::chrono::milliseconds timeout,
+        std::function<void(crawlmere::platform::UrlLoadResult)> done);
 
 protected:
     FetchTransport() = default;

@@ -46,6 +46,12 @@ double settingTimeoutSeconds(const std::shared_ptr<CrawlSettings>& settings)
     return settingDoubleInRange(settings, crawlKey::timeout);
 }
 
+QString settingAcceptLanguage(const std::shared_ptr<CrawlSettings>& settings)
+{
+    const QString language = settingString(settings, crawlKey::customHeaderAcceptLanguage);
+    return language.isEmpty() ? QStringLiteral("*") : language;
+}
+
 std::optional<QVariant> valueFromText(const QString& text, const QVariant& model)
 {
     const QString trimmed = text.trimmed();

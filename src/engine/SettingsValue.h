@@ -42,6 +42,9 @@ inline constexpr double kLongestDelaySeconds = 60.0;
 /// reads as the default 30 s; above `kLongestTimeoutSeconds` as that.
 double settingTimeoutSeconds(const std::shared_ptr<CrawlSettings>& settings);
 
+/// The Accept-Language every request of a scan sends: the setting's text, or "*" when it has none.
+QString settingAcceptLanguage(const std::shared_ptr<CrawlSettings>& settings);
+
 /// Fewest and most fetches a scan keeps in flight, as the thread controls offer them.
 inline constexpr qint64 kFewestThreads = 1;
 inline constexpr qint64 kMostThreads = 20;

@@ -101,7 +101,17 @@ void Z12Ara::clear()
     redirectArrivals = QHash<const CrwlUrl*, InstancePtr>();
     startingPage.store(nullptr);
     linksLeftOutForDepth.clear();
+    {
+        std::unique_lock lock(otherRobotsLock);
+        otherRobotsRules.clear();
+    }
+    robotsAskedFor.clear();
+    waitingForRobots.clear();
+    ++scanGeneration;
+    startingDirTerms.clear();
+    startingRedirectFollowed = false;
     readAgainWhenFetched.clear();
+    formActionsOnly.clear();
     warningsArray = QList<HubWarningRecord>();
     insecureRecords = QList<InsecureContentRecord>();
     numberOfThreadsDetached = 0;
@@ -324,8 +334,11 @@ void Z12Ara::buildRuleLists()
 
 void Z12Ara::limitToStartingDirectory(const UrlPtr& startingRecord)
 {
-    const QString s = startingRecord->absoluteString();
-    const auto url = startingRecord->getNSURL();
+    limitToDirectoryOf(startingRecord->absoluteString(), startingRecord->getNSURL(), startingRecord);
+}
+
+void Z12Ara::limitToDirectoryOf(const QString& s, const std::optional<Url>& url, const UrlPtr& askAbout)
+{
     const QString host = url ? url->hostWithBrackets() : QString();
 
     // H: the index just past the host (and its port).
@@ -362,7 +375,7 @@ void Z12Ara::limitToStartingDirectory(const UrlPtr& startingRecord)
         dir = path;
         const bool singlePage = settingBool(crawlSettings, crawlKey::singlePage);
         const bool wordpressUrls = settingBool(crawlSettings, crawlKey::wordpressUrls);
-        if (!path.endsWith(u'/') && !singlePage && !wordpressUrls) {
+        if (askAbout && !path.endsWith(u'/') && !singlePage && !wordpressUrls) {
             // Both answers change the site (no cancel answer: Escape does nothing).
             const int answer = prompts ? prompts->runModalAlert({ QStringLiteral("Ambiguous starting url"),
                                    last + u' '
@@ -374,7 +387,7 @@ void Z12Ara::limitToStartingDirectory(const UrlPtr& startingRecord)
                                        : 0;
             if (answer == 1) {
                 const QString asDirectory = s + u'/';
-                startingRecord->setLinkURL(asDirectory);
+                askAbout->setLinkURL(asDirectory);
                 if (configManager)
                     configManager->setNewStartingurl(asDirectory);
             } else if (configManager) {
@@ -406,18 +419,24 @@ void Z12Ara::limitToStartingDirectory(const UrlPtr& startingRecord)
             return u'!' + bareHost + directory;
         return u'!' + directory;
     };
-    followBlacklistArray.append(term(encoded));
+    startingDirTerms.append(term(encoded));
     const QString decoded = PunycodeAdditions::qfStringByRemovingPercentEncoding(encoded);
     if (!decoded.isEmpty() && decoded != encoded)
-        followBlacklistArray.append(term(decoded));
+        startingDirTerms.append(term(decoded));
+    followBlacklistArray += startingDirTerms;
     const QString startingUrl = settingString(crawlSettings, crawlKey::startingUrl);
     startingDir = startingUrl.left(std::clamp<qsizetype>(hostEnd + encoded.size(), 0, startingUrl.size()));
 }
 
 void Z12Ara::collectInternalDomains(const UrlPtr& startingRecord)
 {
-    const QString s = startingRecord->absoluteString();
-    const auto url = startingRecord->getNSURL();
+    const QStringList found = internalDomainsOf(startingRecord->absoluteString(), startingRecord->getNSURL());
+    std::unique_lock lock(domainsLock);
+    domains = found;
+}
+
+QStringList Z12Ara::internalDomainsOf(const QString& s, const std::optional<Url>& url) const
+{
     QStringList found;
     if (url && !url->host().isEmpty()) {
         const QString host = url->host();
@@ -430,8 +449,39 @@ void Z12Ara::collectInternalDomains(const UrlPtr& startingRecord)
             folder = QStringLiteral("file:///") + folder.mid(6);
         found.append(PunycodeAdditions::encodedURLString(folder));
     }
-    std::unique_lock lock(domainsLock);
-    domains = found;
+    return found;
+}
+
+void Z12Ara::followStartingRedirect(const Url& final)
+{
+    if (startingRedirectFollowed || final.isFileUrl())
+        return;
+    startingRedirectFollowed = true;
+    const QString finalString = final.absoluteString();
+    logLine(1, QStringLiteral("the starting url redirects: the scan starts at %1").arg(finalString));
+
+    // The hosts of the final address first, then those of the address typed.
+    QStringList found = internalDomainsOf(finalString, final);
+    for (const QString& host : getDomains()) {
+        if (!found.contains(host, Qt::CaseInsensitive))
+            found.append(host);
+    }
+    {
+        std::unique_lock lock(domainsLock);
+        domains = found;
+    }
+
+    crawlSettings->insert(crawlKey::startingUrl, finalString);
+    scanningHttpsSite = finalString.startsWith(u"https://");
+    if (plainTextMode == 0) {
+        for (const QString& term : std::as_const(startingDirTerms))
+            followBlacklistArray.removeOne(term);
+        startingDirTerms.clear();
+        startingDir = QString();
+        limitToDirectoryOf(finalString, final, /*askAbout=*/nullptr);
+    }
+    if (configManager)
+        configManager->setNewStartingurl(finalString);
 }
 
 QStringList Z12Ara::getDomains() const
@@ -494,7 +544,10 @@ void Z12Ara::continueCrawl()
 
 bool Z12Ara::shouldCacheData() const { return settingBool(crawlSettings, crawlKey::checkSpelling); }
 
-bool Z12Ara::isScanning() const { return checkQueue.count() > 0 || numberOfThreadsDetached > 0; }
+bool Z12Ara::isScanning() const
+{
+    return checkQueue.count() > 0 || numberOfThreadsDetached > 0 || recordsWaitingForRobots() > 0;
+}
 
 QStringList Z12Ara::trimEachItemInArray(const QStringList& items)
 {

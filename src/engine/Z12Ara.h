@@ -18,6 +18,7 @@
 #include <QDateTime>
 #include <QHash>
 #include <QList>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 #include <QVariantMap>
@@ -103,8 +104,6 @@ public:
     /// Room made up front in the queue and the lookup table (which grow beyond it as needed).
     static constexpr qsizetype kQueueCapacity = 50000;
     static constexpr qsizetype kLookupCapacity = 16384;
-    /// The collection's cap when the settings hold no usable `linksLimit`.
-    static constexpr qint64 kDefaultLinksLimit = 2000000;
     /// Extra seconds past the settings' `timeout` before a silent fetch is given up (-17).
     static constexpr double kGiveUpGraceSeconds = 3.0;
     /// Time-outs of the two start-of-scan probes.
@@ -183,6 +182,15 @@ public:
     const QString& getDataBelongsToID() const { return dataBelongsToID; }
     /// The starting record while a scan starts (later a scratch reference of link extraction).
     const UrlPtr& getLcurl() const { return lcurl; }
+    /// The starting point redirected to `final`: the scan goes on as one started there. The
+    /// final address's host leads the internal domains (the starting host stays one of them),
+    /// following is limited to the final address's directory instead of the starting URL's, and
+    /// the scan's and the site's starting URL become the final address. Once per scan.
+    void followStartingRedirect(const crawlmere::platform::Url& final);
+    /// Queues `record`, a page the scan starts from, once the robots.txt of its host and port
+    /// has been read: at once when it has been (or the record is no web page), else after
+    /// reading it in the background, while the scan waits for it.
+    void queueAfterRobotsOf(const UrlPtr& record);
     /// The page the scan starts from: the starting point, or when the starting point is only a
     /// redirect, the record of its final address, which is followed as the starting point is.
     /// [any thread]
@@ -291,6 +299,10 @@ public:
         QStringList allow;
     };
     static RobotsRules parseRobotsRules(const QString& text);
+    /// The rules of a robots.txt load from `location`; nullopt (logged) when it gave none: a
+    /// transport error, a status above 399, no body or a body that is not UTF-8.
+    static std::optional<RobotsRules> robotsRulesFromLoad(
+        crawlmere::platform::UrlLoadResult result, const QString& location);
     /// How the site's robots.txt rules an absolute URL (see RobotsTxt): the path and query
     /// are compared from their start, case-sensitively, in one percent-encoded form whichever
     /// form the caller holds; the longest matching rule decides and an Allow wins a tie. A URL
@@ -298,6 +310,8 @@ public:
     /// redirect targets, canonicals and the sitemap collection all ask this one question.
     using RobotsVerdict = RobotsTxt::Verdict;
     RobotsVerdict robotsVerdict(QStringView url) const;
+    /// The request of a robots.txt load (10 s, the scan's user agent, no cookies, capped).
+    crawlmere::platform::UrlRequest robotsRequest(const QString& location) const;
     /// The robots.txt location of a scan: scheme, the domain, ":" and the port when it is not
     /// the scheme's default, "/robots.txt".
     static QString robotsLocation(const QString& domain, bool https, std::optional<int> port);
@@ -340,7 +354,9 @@ public:
     qint64 dubiousLinkCount() const { return dubiousCollectionCount; }
     /// Records waiting for a fetch: in the check queue, or set aside while their host is looked
     /// up.
-    qint64 queueLength() const { return checkQueue.count() + hostLookups.waitingCount(); }
+    qint64 queueLength() const { return checkQueue.count() + hostLookups.waitingCount() + recordsWaitingForRobots(); }
+    /// Records held until the robots.txt of their host has been read.
+    qint64 recordsWaitingForRobots() const;
     const QList<HubWarningRecord>& getWarningsArray() const { return warningsArray; }
     const SharedCrawlSettings& getCrawlSettings() const { return crawlSettings; }
     bool getScanningHttpsSite() const { return scanningHttpsSite; }
@@ -542,7 +558,19 @@ private:
     bool prepareLocalFile(const UrlPtr& startingRecord);
     void buildRuleLists();
     void limitToStartingDirectory(const UrlPtr& startingRecord);
+    /// The directory limit of a scan started at `s` (whose URL is `url`): `startingDir` and the
+    /// negated "Do not follow" terms (kept in `startingDirTerms`). An address whose last part
+    /// may be a page or a directory is asked about when `askAbout` is given (the answer may
+    /// change it), else taken as a page.
+    void limitToDirectoryOf(
+        const QString& s, const std::optional<crawlmere::platform::Url>& url, const UrlPtr& askAbout);
     void collectInternalDomains(const UrlPtr& startingRecord);
+    /// The internal domains of a scan started at `s` (whose URL is `url`).
+    QStringList internalDomainsOf(const QString& s, const std::optional<crawlmere::platform::Url>& url) const;
+    /// The rules of robots.txt for `authority` arrived (a load of this scan, `generation`): they
+    /// hold from now on, and the records that waited for them are queued.
+    void robotsArrived(quint64 generation, const QString& authority, const QString& location,
+        crawlmere::platform::UrlLoadResult result);
 
     // The probes' synchronous load, through the transport when there is one (Z12AraProbes.cpp).
     crawlmere::platform::UrlLoadResult loadSynchronously(
@@ -605,6 +633,9 @@ private:
     // to be read at a shorter distance.
     std::unordered_set<const CrwlUrl*> linksLeftOutForDepth;
     std::unordered_set<const CrwlUrl*> readAgainWhenFetched;
+    // Records left unrequested because they are known only as a form's action: an ordinary
+    // link to one has it checked.
+    std::unordered_set<const CrwlUrl*> formActionsOnly;
     // The record of the starting point's final address when the starting point redirects (read
     // by archive hooks on fetch threads).
     std::atomic<const CrwlUrl*> startingPage { nullptr };
@@ -619,6 +650,20 @@ private:
     // port) they belong to.
     RobotsTxt robotsRules;
     QString robotsAuthority;
+    // The robots.txt rules of the other hosts (and ports) of the site, the starting point's
+    // redirect target, by authority; read from fetch threads under `otherRobotsLock`.
+    QHash<QString, RobotsTxt> otherRobotsRules;
+    mutable std::shared_mutex otherRobotsLock;
+    // Authorities whose robots.txt has been asked for in this scan, and the records waiting for
+    // one still being read.
+    QSet<QString> robotsAskedFor;
+    QHash<QString, QList<UrlPtr>> waitingForRobots;
+    // Bumped by `clear`: a robots.txt read for an earlier scan is dropped when it arrives.
+    quint64 scanGeneration = 0;
+    // The "Do not follow" terms of the directory limit, and whether the starting point's
+    // redirect has been followed.
+    QStringList startingDirTerms;
+    bool startingRedirectFollowed = false;
     /// Read from fetch threads (`redirectUrlIsExternal`): take `domainsLock` shared to read it
     /// off the main thread, and exclusively for every change.
     QStringList domains;

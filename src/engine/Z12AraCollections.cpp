@@ -315,6 +315,7 @@ void Z12Ara::removeThisCrwlUrlFromCollection(const UrlPtr& record)
     removeFromLookup(record);
     linksLeftOutForDepth.erase(record.get());
     readAgainWhenFetched.erase(record.get());
+    formActionsOnly.erase(record.get());
     addToRetainArray(record);
 }
 

@@ -163,7 +163,8 @@ bool Z12Ara::weShouldCrawlThisURL(const UrlPtr& page, bool readAgain)
         return false;
     }
 
-    if (!page->isHTML()) {
+    // A redirect is not read for its type: it leads to its target, whose own record decides.
+    if (!page->isHTML() && !crawlmere::engine::detail::isOnlyARedirect(*page)) {
         const bool parsedType = (page->isPDF() && page->shouldParsePDFs()) || (page->isCSS() && page->shouldParseCSS())
             || (page->isDOCX() && page->shouldParseDOCXs()) || page->isXML();
         if (!parsedType)

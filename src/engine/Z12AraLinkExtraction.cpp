@@ -2,6 +2,8 @@
 // filtered and recorded as an occurrence or a new record.
 #include "engine/detail/LinkExtraction.h"
 
+#include "engine/detail/CrwlUrlFetch.h"
+
 using namespace crawlmere::engine::detail;
 
 std::optional<LinkExtractionParsers::DocumentKind> Z12Ara::LinkExtraction::documentKind() const
@@ -28,10 +30,16 @@ Z12Ara::PageReading Z12Ara::LinkExtraction::prepareReading() const
 {
     if (!hub.linkExtractionParsers || documentKind())
         return {};
-    return [parsers = hub.linkExtractionParsers, data = page->getData(), encoding = hub.detectedEncoding.load(),
-               type = parserFileType(), settings = snapshotSettings] {
-        return parsers->makePageParser(data, encoding, type, settings);
-    };
+    return [parsers = hub.linkExtractionParsers, data = page->getData(), encoding = pageEncoding(),
+               type = parserFileType(),
+               settings = snapshotSettings] { return parsers->makePageParser(data, encoding, type, settings); };
+}
+
+Z12Ara::EncodingId Z12Ara::LinkExtraction::pageEncoding() const
+{
+    // The charset the response named, else the starting page's; one the page declares wins.
+    const EncodingId declared = CrwlUrlFetch::declaredTextEncoding(*page);
+    return declared != 0 ? declared : hub.detectedEncoding.load();
 }
 
 void Z12Ara::LinkExtraction::run()
@@ -142,7 +150,7 @@ std::unique_ptr<LinkExtractionParser> Z12Ara::LinkExtraction::makeParser(int fil
     }
 
     // The page scanner, with the scan's own image and linked-file switches in the settings.
-    const EncodingId encoding = hub.detectedEncoding.load();
+    const EncodingId encoding = pageEncoding();
     // A scan made ahead (off the main thread) read the same bytes with the same inputs.
     auto parser = prepared ? std::move(prepared) : parsers.makePageParser(page->getData(), encoding, fileType, snapshotSettings);
     if (!parser) {
@@ -263,13 +271,10 @@ void Z12Ara::LinkExtraction::readLink(const LinkExtractionParser& parser, QStrin
         recordNewLink(parser, link, url, text, rel, internal);
 }
 
-bool Z12Ara::LinkExtraction::keepLink(const LinkExtractionParser& parser, QString& link)
+bool Z12Ara::LinkExtraction::keepLink(const LinkExtractionParser& parser, const QString& link)
 {
-    // 14.1 "./" is the base itself.
-    if (link.size() == 2 && link == u"./")
-        link = base ? base->absoluteString() : QString();
-    else if (link.size() > 2 && link.startsWith(u"./"))
-        link.remove(0, 2);
+    // "./" and "." name the base's directory, as a browser reads them: they are resolved as any
+    // relative link is.
 
     // 14.2, 14.3 In-page links.
     if (link.isEmpty() || link == u"#") {
@@ -312,6 +317,13 @@ void Z12Ara::LinkExtraction::recordKnownLink(const LinkExtractionParser& parser,
     const QString& text, const QString& rel, bool internal)
 {
     // 14.9 One more way to a record the scan holds.
+    if (!text.contains(kFormActionMarker) && hub.formActionsOnly.erase(known.get())) {
+        // Known so far only as a form's action, it was not requested: a link has it checked.
+        logLine(2, QStringLiteral("%1 is linked as well as a form action: it is checked").arg(url.absoluteString()));
+        hub.decNumberDone(known);
+        known->setStatus(CrwlStatus::notYetChecked);
+        hub.addToCheckQueue(known);
+    }
     hub.lowerDistanceFromHome(known, childDistance);
     if (!(s.limitOccurrences && known->getOnpagecount() > s.occurrencesLimit))
         addOccurrence(known, parser, text, rel, /*withLineNumber=*/true);
@@ -410,6 +422,7 @@ bool Z12Ara::LinkExtraction::giveFirstStatus(CrwlUrl& record, const Url& url, co
     }
     if (!formActions && text.contains(kFormActionMarker)) {
         logLine(2, QStringLiteral("%1 is not checked because it's a form action").arg(urlString));
+        hub.formActionsOnly.insert(&record);
         return counted(CrwlStatus::notChecked);
     }
     return false;
@@ -435,7 +448,7 @@ bool Z12Ara::LinkExtraction::fileRedirectTarget()
         return true;
     const bool start = page->isStartingPoint();
     if (start)
-        hub.resetDomain(*page); // a refresh may land on another host too
+        hub.followStartingRedirect(*url); // the scan goes on as one started at its final address
     const bool internal = hub.compareHost(url->host(), hub.domains);
     UrlPtr record = hub.weHaveThisOneAlready(target, nullptr, internal);
     if (record == page)
@@ -457,7 +470,9 @@ bool Z12Ara::LinkExtraction::fileRedirectTarget()
         if (!start)
             giveFirstStatus(*record, *url, QString());
         hub.add(record);
-        if (record->getStatus() == CrwlStatus::notYetChecked)
+        if (start)
+            hub.queueAfterRobotsOf(record); // its host's robots.txt is read before its pages are
+        else if (record->getStatus() == CrwlStatus::notYetChecked)
             hub.addToCheckQueue(record);
     }
     if (start)

@@ -138,13 +138,19 @@ Z12Ara::RobotsRules Z12Ara::parseRobotsRules(const QString& text)
 
 Z12Ara::RobotsVerdict Z12Ara::robotsVerdict(QStringView url) const
 {
-    if (robotsRules.isEmpty())
+    std::shared_lock lock(otherRobotsLock);
+    if (robotsRules.isEmpty() && otherRobotsRules.isEmpty())
         return RobotsVerdict::NoDisallowMatches;
     QString authority;
     const QString pathAndQuery = RobotsTxt::pathAndQueryOf(url, &authority);
-    if (pathAndQuery.isNull() || authority != robotsAuthority)
+    if (pathAndQuery.isNull())
         return RobotsVerdict::NoDisallowMatches;
-    return robotsRules.verdict(pathAndQuery);
+    if (authority == robotsAuthority)
+        return robotsRules.verdict(pathAndQuery);
+    const auto other = otherRobotsRules.constFind(authority);
+    if (other == otherRobotsRules.cend())
+        return RobotsVerdict::NoDisallowMatches;
+    return other->verdict(pathAndQuery);
 }
 
 void Z12Ara::setRobotsRules(const QString& authority, const RobotsRules& rules)
@@ -192,12 +198,34 @@ void Z12Ara::parseRobotsTxt(const UrlPtr& startingRecord)
     const std::optional<int> port = startingUrl ? startingUrl->port() : std::nullopt;
     const QString location = robotsLocation(domain, scanningHttpsSite, port);
     logLine(1, QStringLiteral("robots's location is %1").arg(location));
+    // The rules hold for this host on this port only.
+    QString authority = domain.contains(u':') && !domain.startsWith(u'[') ? u'[' + domain + u']' : domain;
+    if (port && *port != (scanningHttpsSite ? 443 : 80))
+        authority += u':' + QString::number(*port);
+    robotsAskedFor.insert(authority.toLower());
 
+    const auto rules
+        = robotsRulesFromLoad(loadSynchronously(robotsRequest(location), secondsToMs(kRobotsTimeoutSeconds)), location);
+    if (!rules)
+        return;
+    setRobotsRules(authority, *rules);
+    logLine(1, QStringLiteral("robots.txt disallows: %1").arg(robotsBlacklistArray.join(u", ")));
+    logLine(1, QStringLiteral("robots.txt allows: %1").arg(robotsWhitelistArray.join(u", ")));
+}
+
+crawlmere::platform::UrlRequest Z12Ara::robotsRequest(const QString& location) const
+{
     UrlRequest request(location, kRobotsTimeoutSeconds);
     request.userAgent = settingString(crawlSettings, crawlKey::userAgentString);
+    request.setValue(crawlmere::engine::settingAcceptLanguage(crawlSettings).toUtf8(), "Accept-Language");
     request.httpShouldHandleCookies = false;
     request.maxBodyBytes = kRobotsMaxBytes;
-    auto result = loadSynchronously(request, secondsToMs(kRobotsTimeoutSeconds));
+    return request;
+}
+
+std::optional<Z12Ara::RobotsRules> Z12Ara::robotsRulesFromLoad(
+    crawlmere::platform::UrlLoadResult result, const QString& location)
+{
     if (result.error && result.error->code == crawlmere::platform::UrlErrorCode::BodyTooLarge) {
         // The rules past the cap are ignored; so is the line the cap cut.
         logLine(1, QStringLiteral("robots.txt is larger than %1 KiB: the rest is ignored").arg(kRobotsMaxBytes / 1024));
@@ -208,29 +236,82 @@ void Z12Ara::parseRobotsTxt(const UrlPtr& startingRecord)
         // A site that cannot be reached fails its starting page too, which says so plainly: the
         // same failure is not told a second time unless asked for.
         logLine(1, QStringLiteral("robots.txt has returned with error: %1").arg(result.error->localizedDescription));
-        return;
+        return std::nullopt;
     }
     if (result.statusCode() > 399 || result.body.isEmpty()) {
         logLine(1,
             QStringLiteral("no data returned for robots.txt at location %1, status code %2")
                 .arg(location, QString::number(result.statusCode())));
-        return;
+        return std::nullopt;
     }
     const auto text = TextEncoding::decode(result.body, UTF8);
     if (!text) {
         logLine(0,
             QStringLiteral("Unable to make string from %1 bytes of data returned at %2")
                 .arg(QString::number(result.body.size()), location));
+        return std::nullopt;
+    }
+    return parseRobotsRules(*text);
+}
+
+// ===== robots.txt of the other hosts of the site ============================================
+
+qint64 Z12Ara::recordsWaitingForRobots() const
+{
+    qint64 count = 0;
+    for (const QList<UrlPtr>& records : waitingForRobots)
+        count += records.size();
+    return count;
+}
+
+void Z12Ara::queueAfterRobotsOf(const UrlPtr& record)
+{
+    if (!record)
+        return;
+    QString authority;
+    const QString& url = record->absoluteString();
+    const bool web
+        = url.startsWith(u"http://", Qt::CaseInsensitive) || url.startsWith(u"https://", Qt::CaseInsensitive);
+    if (!web || RobotsTxt::pathAndQueryOf(url, &authority).isNull() || authority.isEmpty() || !transport) {
+        addToCheckQueue(record);
         return;
     }
-    const RobotsRules rules = parseRobotsRules(*text);
-    // The rules hold for this host on this port only.
-    QString authority = domain.contains(u':') && !domain.startsWith(u'[') ? u'[' + domain + u']' : domain;
-    if (port && *port != (scanningHttpsSite ? 443 : 80))
-        authority += u':' + QString::number(*port);
-    setRobotsRules(authority, rules);
-    logLine(1, QStringLiteral("robots.txt disallows: %1").arg(robotsBlacklistArray.join(u", ")));
-    logLine(1, QStringLiteral("robots.txt allows: %1").arg(robotsWhitelistArray.join(u", ")));
+    if (robotsAskedFor.contains(authority)) {
+        if (const auto waiting = waitingForRobots.find(authority); waiting != waitingForRobots.end())
+            waiting->append(record);
+        else
+            addToCheckQueue(record);
+        return;
+    }
+    robotsAskedFor.insert(authority);
+    waitingForRobots.insert(authority, { record });
+    const QString location = url.left(url.indexOf(u"://") + 3) + authority + QStringLiteral("/robots.txt");
+    logLine(1, QStringLiteral("robots's location is %1").arg(location));
+    transport->loadInBackground(robotsRequest(location), secondsToMs(kRobotsTimeoutSeconds),
+        [weakHub = weak_from_this(), generation = scanGeneration, authority, location](
+            crawlmere::platform::UrlLoadResult result) {
+            if (const auto hub = weakHub.lock())
+                hub->robotsArrived(generation, authority, location, std::move(result));
+        });
+}
+
+void Z12Ara::robotsArrived(
+    quint64 generation, const QString& authority, const QString& location, crawlmere::platform::UrlLoadResult result)
+{
+    if (generation != scanGeneration)
+        return;
+    if (const auto rules = robotsRulesFromLoad(std::move(result), location)) {
+        {
+            std::unique_lock lock(otherRobotsLock);
+            otherRobotsRules.insert(authority, RobotsTxt(rules->disallow, rules->allow));
+        }
+        robotsBlacklistArray += makeEachItemInArray(rules->disallow, authority);
+        robotsWhitelistArray += makeEachItemInArray(rules->allow, authority);
+        logLine(1, QStringLiteral("robots.txt of %1 disallows: %2").arg(authority, rules->disallow.join(u", ")));
+    }
+    for (const UrlPtr& record : waitingForRobots.take(authority))
+        addToCheckQueue(record);
+    getNextUrlToCrawl(nullptr);
 }
 
 // ===== page encoding ========================================================================
@@ -259,6 +340,8 @@ void Z12Ara::detectEncoding(const UrlPtr& startingRecord)
     if (startingRecord) {
         UrlRequest request(startingRecord->getLinkUrlForTesting(), kEncodingProbeTimeoutSeconds);
         request.userAgent = settingString(crawlSettings, crawlKey::userAgentString);
+        // The same page as the scan reads it, in the language the scan asks for.
+        request.setValue(crawlmere::engine::settingAcceptLanguage(crawlSettings).toUtf8(), "Accept-Language");
         request.httpShouldHandleCookies = false;
         logLine(2, QStringLiteral("sending encoding test request"));
         const auto result = loadSynchronously(request, secondsToMs(kEncodingProbeTimeoutSeconds));

@@ -31,13 +31,16 @@ namespace {
 /// The span over which the request rate is counted.
 constexpr qint64 kRateWindowMs = 60 * 1000;
 
-std::chrono::milliseconds delayFromSeconds(double seconds)
+/// The longest wait between two looks at the fetches still under way, so a fetch started after
+/// a look is given up close to its own deadline even under a long time-out.
+constexpr std::chrono::milliseconds kLongestOverdueCheckWait { 60 * 1000 };
+
+/// Seconds as the clock's milliseconds; the caller has read them within their setting's range.
+std::chrono::milliseconds millisecondsFromSeconds(double seconds)
 {
     if (!(seconds > 0.000001))
         return std::chrono::milliseconds(0);
-    // A longer pause is a broken setting (the request-rate controls never store one).
-    const double clamped = std::min(seconds, crawlmere::engine::kLongestDelaySeconds);
-    return std::chrono::milliseconds(static_cast<qint64>(clamped * 1000.0));
+    return std::chrono::milliseconds(static_cast<qint64>(seconds * 1000.0));
 }
 
 } // namespace
@@ -106,7 +109,7 @@ bool Z12Ara::getNextUrlToCrawl(const UrlPtr& /*record*/)
     // and one whose rate was set in the window would be paced apart.
     const auto delay = requestsPerMinute() > 0
         ? std::chrono::milliseconds(0)
-        : delayFromSeconds(crawlmere::engine::settingDoubleInRange(crawlSettings, crawlKey::delay));
+        : millisecondsFromSeconds(crawlmere::engine::settingDoubleInRange(crawlSettings, crawlKey::delay));
     logLine(2,
         QStringLiteral("getNextUrlToCrawl: numberOfThreadsDetached is %1, max should be %2")
             .arg(numberOfThreadsDetached)
@@ -170,7 +173,12 @@ void Z12Ara::startFetch(const UrlPtr& record, std::chrono::milliseconds delay)
     // earlier send must not count against a record that waits for its delay.
     record->setTimestamp(QDateTime());
     auto launch = [](Z12Ara& hub, const UrlPtr& r) {
-        r->setTimestamp(hub.clock->now());
+        const QDateTime sent = hub.clock->now();
+        r->setTimestamp(sent);
+        // A limited rate counts from when the last request really went: one that left late
+        // (a busy main thread) does not bring the next one closer.
+        if (hub.requestsPerMinute() > 0 && !hub.recentStarts.empty() && hub.recentStarts.back() < sent)
+            hub.recentStarts.back() = sent;
         hub.armGiveUpTimer();
         if (hub.transport)
             hub.transport->startFetch(r);
@@ -240,8 +248,9 @@ bool Z12Ara::isFinished()
             .arg(inProgressArray.size()));
     if (checkQueue.count() > 0 || hostLookups.hasReady())
         return false;
-    // Records whose host is still being looked up come back through the stage's answer.
-    const bool lookupsPending = hostLookups.waitingCount() > 0;
+    // Records whose host is still being looked up, or whose host's robots.txt is still being
+    // read, come back when the answer arrives.
+    const bool lookupsPending = hostLookups.waitingCount() > 0 || recordsWaitingForRobots() > 0;
     if (inProgressArray.isEmpty()) {
         if (lookupsPending)
             return false;
@@ -256,7 +265,8 @@ bool Z12Ara::isFinished()
         if (!poppedCrawlmereTimeout) {
             poppedCrawlmereTimeout = true;
             // At least a second between runs, so a time-out of 0 cannot spin the main thread.
-            const auto wait = std::max(delayFromSeconds(timeout), std::chrono::milliseconds(1000));
+            const auto wait = std::clamp(
+                millisecondsFromSeconds(timeout), std::chrono::milliseconds(1000), kLongestOverdueCheckWait);
             afterInThisRun(wait, [](Z12Ara& hub) {
                 // Re-armed by the next run while fetches still wait, so a fetch that never
                 // reports back is always given up in the end.

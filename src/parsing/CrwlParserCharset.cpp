@@ -48,6 +48,13 @@ constexpr std::array<CharsetRule, 22> kCharsetRules { {
     { { "x-euc", "X-EUC", nullptr }, Encoding::JapaneseEUC },
 } };
 
+bool writesAsciiAsAscii(crawlmere::platform::EncodingId encoding)
+{
+    static constexpr QStringView probe = u"<meta charset=\"x\">";
+    const auto bytes = TextEncoding::encode(probe, encoding);
+    return bytes && *bytes == probe.toLatin1();
+}
+
 // "<" [white space] then "script", with the letters n and o tolerated before it so that
 // "<noscript" counts too; the closing form needs "/" before the name.
 struct ScriptSkipMatcher {
@@ -126,6 +133,20 @@ std::optional<QString> CrwlParser::extractCharsetFromHTML(std::string_view page)
 
 CrwlParser::EncodingId CrwlParser::encodingForCharset(QStringView charset)
 {
+    // A name the program's text encoding knows, under any of its names and in any case
+    // ("windows-1251", "CP1251"); the text after it in the tag does not count. An encoding that
+    // does not write ASCII as ASCII cannot be what a page declared in ASCII.
+    QStringView declared = charset.trimmed();
+    for (qsizetype i = 0; i < declared.size(); ++i) {
+        const QChar c = declared[i];
+        if (c == u'"' || c == u'\'' || c == u';' || c == u'/' || c == u'>' || c.isSpace()) {
+            declared.truncate(i);
+            break;
+        }
+    }
+    if (const EncodingId known = TextEncoding::encodingForIanaName(declared);
+        known != Encoding::None && TextEncoding::isSupported(known) && writesAsciiAsAscii(known))
+        return known;
     for (const CharsetRule& rule : kCharsetRules)
         for (const char* name : rule.names)
             if (name && charset.contains(QLatin1StringView(name)))

@@ -51,13 +51,17 @@ qint64 afterHeaderRow(std::string_view bytes)
 
 std::optional<QString> CrwlParser::getNextHttp()
 {
+    // A line is one address (a field between commas of a CSV list): its ends trimmed of white
+    // space and quotes, blanks inside it percent-encoded, its text read as UTF-8. A line of
+    // blank-separated absolute addresses is each of them.
     const uint8_t separator = m_fileType == CommaSeparatedList ? ',' : 0;
     const auto byteAt = [&](qint64 i) { return detail::byteOf(bytes[static_cast<size_t>(i)]); };
-    const auto isTokenByte = [&](uint8_t c) { return detail::isPrintableAscii(c) && c != separator; };
+    const auto endsToken = [&](uint8_t c) { return isNewline(c) || (separator != 0 && c == separator); };
+    const auto isBlank = [](uint8_t c) { return c <= 0x20 || c == 0x7F; };
     if (m_fileType == CommaSeparatedList && counter == 0)
         counter = afterHeaderRow(bytes.substr(0, static_cast<size_t>(l)));
     while (true) {
-        while (counter < l && !isTokenByte(byteAt(counter)))
+        while (counter < l && (endsToken(byteAt(counter)) || isBlank(byteAt(counter))))
             ++counter;
         if (counter >= l)
             return std::nullopt;
@@ -65,7 +69,7 @@ std::optional<QString> CrwlParser::getNextHttp()
         // A line whose first visible byte is "#" is a comment.
         if (byteAt(counter) == '#') {
             qint64 k = counter - 1;
-            while (k >= 0 && !isNewline(byteAt(k)) && !detail::isPrintableAscii(byteAt(k)))
+            while (k >= 0 && !isNewline(byteAt(k)) && isBlank(byteAt(k)))
                 --k;
             if (k < 0 || isNewline(byteAt(k))) {
                 while (counter < l && !isNewline(byteAt(counter)))
@@ -75,18 +79,55 @@ std::optional<QString> CrwlParser::getNextHttp()
         }
 
         const qint64 start = counter;
-        while (counter < l && counter - start < kListTokenLimit && isTokenByte(byteAt(counter)))
+        while (counter < l && counter - start < kListTokenLimit && !endsToken(byteAt(counter)))
             ++counter;
         std::string token(bytes.substr(static_cast<size_t>(start), static_cast<size_t>(counter - start)));
-        if (counter - start == kListTokenLimit && counter < l && isTokenByte(byteAt(counter)))
+        if (counter - start == kListTokenLimit && counter < l && !endsToken(byteAt(counter)))
             ++counter; // the byte at the cut is dropped; the rest is the next token
-        trimThisCharacter('\'', token);
-        trimThisCharacter('"', token);
+        const auto trimBlanks = [&] {
+            while (!token.empty() && isBlank(detail::byteOf(token.back())))
+                token.pop_back();
+        };
+        trimBlanks();
+        if (separator == 0) {
+            // Several absolute addresses on one line: the first now, the rest from the next call.
+            const size_t blank = token.find_first_of(" \t\v\f");
+            bool each = blank != std::string::npos;
+            for (size_t at = 0; each && at < token.size();) {
+                const size_t next = token.find_first_of(" \t\v\f", at);
+                const std::string_view piece(token.data() + at, (next == std::string::npos ? token.size() : next) - at);
+                each = piece.empty() || piece.find("://") != std::string_view::npos;
+                at = next == std::string::npos ? token.size() : next + 1;
+            }
+            if (each) {
+                counter = start + static_cast<qint64>(blank);
+                token.resize(blank);
+            }
+        }
+        for (size_t before = 0; before != token.size();) {
+            before = token.size();
+            trimThisCharacter('\'', token);
+            trimThisCharacter('"', token);
+            trimBlanks();
+            while (!token.empty() && isBlank(detail::byteOf(token.front())))
+                token.erase(0, 1);
+        }
         if (token.empty())
             continue;
-        QString url = unescapeEntities(QString::fromLatin1(token.data(), static_cast<qsizetype>(token.size())));
-        url.replace(u' ', QLatin1StringView("%20"));
-        return url;
+        const std::optional<QString> text = TextEncoding::decode(token, Encoding::UTF8);
+        QString url
+            = unescapeEntities(text ? *text : QString::fromLatin1(token.data(), static_cast<qsizetype>(token.size())));
+        QString encoded;
+        encoded.reserve(url.size());
+        for (const QChar c : std::as_const(url)) {
+            if (c == u' ')
+                encoded += QLatin1StringView("%20");
+            else if (c == u'\t')
+                encoded += QLatin1StringView("%09");
+            else if (c.unicode() >= 0x20 && c.unicode() != 0x7F)
+                encoded += c;
+        }
+        return encoded;
     }
 }
 

@@ -3,6 +3,7 @@
 #include "settings/ConfigManager.h"
 
 #include "engine/CrawlSettingKeys.h"
+#include "engine/CrawlSettingTable.h"
 
 #include "platform/StoredValue.h"
 
@@ -156,8 +157,14 @@ QVariantMap ConfigManager::getBlankSettings()
 
 const QStringList& ConfigManager::newSiteDefaultKeys()
 {
-    static const QStringList keys { crawlKey::linksLimit, crawlKey::levelsLimit, crawlKey::occurrencesLimit,
-        crawlKey::numberOfThreads, crawlKey::timeout, crawlKey::userAgentString };
+    static const QStringList keys = [] {
+        QStringList applicationWide;
+        for (const engine::CrawlSetting& setting : engine::crawlSettingTable()) {
+            if (setting.applicationWide)
+                applicationWide.append(setting.key);
+        }
+        return applicationWide;
+    }();
     return keys;
 }
 
@@ -483,7 +490,9 @@ RequestRate ConfigManager::recalcDelay(bool limitRPM, int maxRPM, int threads)
         return rate;
     }
     rate.maxRPMEnabled = true;
-    int r = maxRPM <= 9 ? 10 : maxRPM;
+    // A rate below the lowest the scan uses is shown and used as that lowest.
+    const int lowest = int(engine::crawlSettingRange(crawlKey::maxRPM).lowest);
+    int r = maxRPM < lowest ? lowest : maxRPM;
     rate.maxRPM = r;
     int t = std::max(threads, 1);
     const auto delayFor = [r](int count) {
@@ -517,6 +526,12 @@ RequestRate ConfigManager::recalcDelay(bool limitRPM, int maxRPM, int threads)
             .arg(t)
             .arg(r));
     return rate;
+}
+
+void ConfigManager::followApplicationSettings()
+{
+    if (m_view)
+        m_view->followApplicationSettings(m_current);
 }
 
 void ConfigManager::storeDelay(double delay)

@@ -258,6 +258,9 @@ public:
     /// IconSizeCallback: the site list takes the row size of `sitesTableIconSize` (rows and
     /// thumbnails built again) and selects the current site again.
     void IconSizeCallback() { rebuildDataSourceAndReloadTableView(); }
+    /// The application's values that sites without their own take (the preferences' new-site
+    /// settings) changed: the settings pane shows what the shown site's scan now uses.
+    void followApplicationSettings();
     void selectCurrentSettingsInInterfaceIfPossible();
     /// The user selected `row` of the site list (-1 none).
     void tableViewSelectionDidChange(int row);

@@ -20,6 +20,10 @@ public:
     /// Stores into `site` the value of every bound control that changed since the site was shown
     /// (every control's value when none has been shown).
     virtual void copyInterfaceToSettings(QVariantMap& /*site*/) { }
+    /// The application's values that sites without their own take have changed: each control
+    /// the user left as shown for `site` (the shown site as last stored) shows what its scan now
+    /// uses.
+    virtual void followApplicationSettings(const QVariantMap& /*site*/) { }
     /// The Go button's title becomes "Go" (it is the shell's; showing a site resets it).
     virtual void resetGoTitle() { }
     virtual void setMainWindowTitle(const QString& /*title*/) { }

@@ -73,8 +73,11 @@ bool fits(const KeyKind& kind, const QVariant& value)
     case ValueKind::Scalar:
         return scalar;
     case ValueKind::Switch:
+        // Every text reads as a switch by the one rule of stored switches (`boolValue`: "Y",
+        // "yes", "1" are YES), as the scan and the settings pane read it.
+        return scalar;
     case ValueKind::Number:
-        // Switches and numbers are read from one another; a text must read as the key's type.
+        // Numbers are read from switches too; a text must read as a number.
         if (type == QMetaType::QString)
             return engine::valueFromText(value.toString(), kind.model).has_value();
         return scalar;

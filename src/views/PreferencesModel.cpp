@@ -2,11 +2,9 @@
 #include "views/PreferencesModel.h"
 
 #include "engine/CrawlSettingTable.h"
-#include "engine/CrwlUrl.h"
 #include "platform/Log.h"
 #include "platform/StoredValue.h"
 #include "platform/UserDefaults.h"
-#include "settings/ConfigManager.h"
 
 #include <QCoreApplication>
 
@@ -58,20 +56,36 @@ Preference text(crawlmere::engine::CrawlSettingKey key, const char* label, const
     return text(key.name(), label, PreferenceKind::Text, help);
 }
 
-/// A text crawl setting offered with the settings pane's label and help anchor.
-Preference paneText(crawlmere::engine::CrawlSettingKey key)
+/// The crawl settings a site without its own value takes from the application, in the table's
+/// order, each with the settings pane's label and help anchor.
+QList<Preference> newSitePreferences()
 {
-    const crawlmere::engine::SettingPaneEntry& pane = crawlmere::engine::crawlSetting(key).pane;
-    return text(key, pane.label, pane.helpAnchor ? pane.helpAnchor : "");
-}
-
-/// A new site's crawl setting, within the range the table of crawl settings gives it.
-Preference crawlNumber(crawlmere::engine::CrawlSettingKey key, PreferenceKind kind = PreferenceKind::Number)
-{
-    const crawlmere::engine::CrawlSetting& setting = crawlmere::engine::crawlSetting(key);
-    const crawlmere::engine::SettingRange& range = crawlmere::engine::crawlSettingRange(key);
-    return number(
-        key.name(), setting.pane.label, qint64(range.lowest), qint64(range.highest), setting.pane.helpAnchor, kind);
+    QList<Preference> preferences;
+    for (const crawlmere::engine::CrawlSetting& setting : crawlmere::engine::crawlSettingTable()) {
+        if (!setting.applicationWide)
+            continue;
+        const char* help = setting.pane.helpAnchor ? setting.pane.helpAnchor : "";
+        Preference preference;
+        switch (setting.type) {
+        case QMetaType::LongLong:
+        case QMetaType::Double: {
+            const crawlmere::engine::SettingRange& range = crawlmere::engine::crawlSettingRange(&setting);
+            preference = number("", setting.pane.label, qint64(range.lowest), qint64(range.highest), help,
+                setting.type == QMetaType::Double ? PreferenceKind::Seconds : PreferenceKind::Number);
+            break;
+        }
+        case QMetaType::Bool:
+            preference = check("", setting.pane.label, PreferenceEffect::None, help);
+            break;
+        default:
+            preference = text("", setting.pane.label, PreferenceKind::Text, help);
+            break;
+        }
+        preference.key = setting.key;
+        preference.effect = PreferenceEffect::ShownSiteSettings;
+        preferences.append(preference);
+    }
+    return preferences;
 }
 
 QList<PreferencePage> buildPages()
@@ -113,15 +127,7 @@ QList<PreferencePage> buildPages()
                     { { tr("Internal links"), 0 }, { tr("External links"), 1 }, { tr("All links"), 2 } }),
                 text("soft404Terms", "Soft 404 terms (one a line):", PreferenceKind::Lines),
             } },
-        { QStringLiteral("2"), QStringLiteral("prefsNewSitesTabViewItem"), tr("New sites"),
-            {
-                crawlNumber(crawlKey::linksLimit),
-                crawlNumber(crawlKey::levelsLimit),
-                crawlNumber(crawlKey::occurrencesLimit),
-                crawlNumber(crawlKey::numberOfThreads),
-                crawlNumber(crawlKey::timeout, PreferenceKind::Seconds),
-                paneText(crawlKey::userAgentString),
-            } },
+        { QStringLiteral("2"), QStringLiteral("prefsNewSitesTabViewItem"), tr("New sites"), newSitePreferences() },
         { PreferencesModel::kSitemapTab, QStringLiteral("prefsSitemapTabViewItem"), tr("Sitemap"),
             {
                 choice("sitemapOptions", "After an XML sitemap is made:",
@@ -219,11 +225,11 @@ const Preference* PreferencesModel::preference(const QString& key)
 QVariant PreferencesModel::storedOrDefault(const Preference& preference) const
 {
     const QVariant stored = m_defaults.objectForKey(preference.key);
-    if (stored.isValid())
-        return stored;
-    if (settings::ConfigManager::newSiteDefaultKeys().contains(preference.key))
-        return CrwlUrl::defaultCrawlSettings().value(preference.key);
-    return {};
+    // A crawl setting reads as the scan reads the application's value: absent, empty or below
+    // its range it is the table's default, above it the range's highest.
+    if (crawlmere::engine::findCrawlSetting(preference.key))
+        return crawlmere::engine::effectiveSettingValue(preference.key, stored);
+    return stored;
 }
 
 QVariant PreferencesModel::value(const Preference& preference) const

@@ -33,6 +33,9 @@ enum class PreferenceEffect {
     /// What the Sitemap tab lists and shows (its check boxes, its rows and counts), and so what
     /// an export of it writes.
     ReloadSitemap,
+    /// A value that sites without their own take: the settings pane shows the shown site's
+    /// scan values again.
+    ShownSiteSettings,
 };
 
 struct PreferenceChoice {
@@ -63,9 +66,9 @@ struct PreferencePage {
 
 /// The values behind the window, read from and written to one defaults store at once, so that
 /// whatever reads a default sees a change as soon as the control changes. The registered
-/// default stands for a key the user never set; the defaults new sites start from stand for
-/// their crawl default (`CrwlUrl::defaultCrawlSettings`). Main thread; `defaults` must outlive
-/// the model.
+/// default stands for a key the user never set; a crawl setting reads as the scan reads the
+/// application's value (`effectiveSettingValue`: its default when absent or below its range).
+/// Main thread; `defaults` must outlive the model.
 class PreferencesModel {
 public:
     /// The identifier of the sitemap tab (`selectPrefsSitemapTabView:`).

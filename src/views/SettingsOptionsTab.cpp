@@ -269,10 +269,14 @@ void SettingsOptionsTab::connectControl(const QString& key, QWidget* widget)
                 m_manager.handleControl(key);
             } else if (key == crawlKey::maxRPM) {
                 recalcDelay(false);
-            } else if (field->validator() && !QApplication::activePopupWidget()) {
+            } else if (QApplication::activePopupWidget()) {
                 // Not while a menu takes the keyboard for a moment (the Edit menu acts on the
                 // field, its undo history included).
+            } else if (field->validator()) {
                 showScanNumber(key);
+            } else if (engine::findCrawlSetting(key)
+                && engine::findCrawlSetting(key)->pane.control == engine::SettingControl::Text) {
+                showScanText(key);
             }
         });
     } else if (auto* slider = qobject_cast<QSlider*>(widget)) {
@@ -318,48 +322,92 @@ void SettingsOptionsTab::showSettings(const QVariantMap& site)
     m_shownValues.clear();
     m_shownSite = site;
     m_copiedValues.clear();
+    m_clearedKeys.clear();
     // Every control is set: one the site holds no value for shows the value its scan uses,
     // never what the previous site left in it.
     for (const auto& row : settings::settingsBindingTable()) {
-        QWidget* widget = m_controls.value(row.key);
         // What the scan will use: a crawl setting is read, and held within its range, as the
         // scan reads it.
-        const QVariant value
-            = crawlmere::engine::effectiveSettingValue(row.key, scan.value(row.key, registered.value(row.key)));
-        switch (row.kind) {
-        case BindingKind::Check:
-            static_cast<QCheckBox*>(widget)->setChecked(crawlmere::engine::boolValue(value));
-            break;
-        case BindingKind::InvertedCheck:
-            static_cast<QCheckBox*>(widget)->setChecked(!crawlmere::engine::boolValue(value));
-            break;
-        case BindingKind::StartingUrl:
-        case BindingKind::Text:
-        case BindingKind::Status:
-            static_cast<QLineEdit*>(widget)->setText(platform::stringValue(value));
-            break;
-        case BindingKind::Limit:
-        case BindingKind::NonZeroInteger:
-            static_cast<QLineEdit*>(widget)->setText(QString::number(integerOf(value)));
-            break;
-        case BindingKind::Seconds:
-            static_cast<QLineEdit*>(widget)->setText(QString::number(platform::doubleValue(value)));
-            break;
-        case BindingKind::Threads:
-            static_cast<QSlider*>(widget)->setValue(integerOf(value));
-            m_threadsDisplay->setText(QString::number(integerOf(value)));
-            break;
-        case BindingKind::Language:
-            // A language no installed dictionary offers shows no item.
-            static_cast<QComboBox*>(widget)->setCurrentIndex(
-                static_cast<QComboBox*>(widget)->findText(platform::stringValue(value)));
-            break;
-        }
+        showValue(
+            row, crawlmere::engine::effectiveSettingValue(row.key, scan.value(row.key, registered.value(row.key))));
         m_shownValues.insert(row.key, storedValue(row));
     }
     m_imagesDisabledInfo->setHidden(static_cast<QCheckBox*>(m_controls.value(crawlKey::checkImages))->isChecked());
     followRateLimit();
     m_showing = false;
+}
+
+void SettingsOptionsTab::showValue(const settings::BindingRow& row, const QVariant& value)
+{
+    QWidget* widget = m_controls.value(row.key);
+    switch (row.kind) {
+    case BindingKind::Check:
+        static_cast<QCheckBox*>(widget)->setChecked(crawlmere::engine::boolValue(value));
+        break;
+    case BindingKind::InvertedCheck:
+        static_cast<QCheckBox*>(widget)->setChecked(!crawlmere::engine::boolValue(value));
+        break;
+    case BindingKind::StartingUrl:
+    case BindingKind::Text:
+    case BindingKind::Status:
+        static_cast<QLineEdit*>(widget)->setText(platform::stringValue(value));
+        break;
+    case BindingKind::Limit:
+    case BindingKind::NonZeroInteger:
+        static_cast<QLineEdit*>(widget)->setText(QString::number(integerOf(value)));
+        break;
+    case BindingKind::Seconds:
+        static_cast<QLineEdit*>(widget)->setText(QString::number(platform::doubleValue(value)));
+        break;
+    case BindingKind::Threads:
+        static_cast<QSlider*>(widget)->setValue(integerOf(value));
+        m_threadsDisplay->setText(QString::number(integerOf(value)));
+        break;
+    case BindingKind::Language:
+        // A language no installed dictionary offers shows no item.
+        static_cast<QComboBox*>(widget)->setCurrentIndex(
+            static_cast<QComboBox*>(widget)->findText(platform::stringValue(value)));
+        break;
+    }
+}
+
+QVariantMap SettingsOptionsTab::siteAsEdited(const QVariantMap& site) const
+{
+    QVariantMap edited = site;
+    for (const QString& key : std::as_const(m_clearedKeys))
+        edited.remove(key);
+    return edited;
+}
+
+void SettingsOptionsTab::followApplicationSettings(const QVariantMap& site)
+{
+    const QVariantMap scan = CrwlUrl::scanSettingsFor(siteAsEdited(site), m_manager.defaults());
+    m_showing = true;
+    for (const auto& row : settings::settingsBindingTable()) {
+        const engine::CrawlSetting* setting = engine::findCrawlSetting(row.key);
+        // Only a value the site takes from the application, in a control the user left as shown.
+        if (!setting || !setting->applicationWide || siteAsEdited(site).contains(row.key)
+            || storedValue(row) != m_shownValues.value(row.key))
+            continue;
+        showValue(row, engine::effectiveSettingValue(row.key, scan.value(row.key)));
+        m_shownValues.insert(row.key, storedValue(row));
+    }
+    m_showing = false;
+}
+
+void SettingsOptionsTab::showScanText(const QString& key)
+{
+    auto* field = static_cast<QLineEdit*>(m_controls.value(key));
+    if (!field->text().isEmpty())
+        return;
+    // An emptied field gives the site back to the application's value or the default, and
+    // shows it.
+    m_clearedKeys.insert(key);
+    QVariantMap site = siteAsEdited(m_shownSite);
+    const QVariant used
+        = engine::effectiveSettingValue(key, CrwlUrl::scanSettingsFor(site, m_manager.defaults()).value(key));
+    field->setText(platform::stringValue(used));
+    m_shownValues.insert(key, field->text().isEmpty() ? QVariant() : QVariant(field->text()));
 }
 
 void SettingsOptionsTab::followRateLimit()
@@ -438,6 +486,19 @@ void SettingsOptionsTab::copyInterfaceToSettings(QVariantMap& site) const
 {
     for (const auto& row : settings::settingsBindingTable()) {
         const QVariant value = storedValue(row);
+        if (m_clearedKeys.contains(row.key)) {
+            // Emptied since the site was shown: the site holds no value of its own while the field
+            // is empty or shows what it was given for that.
+            if (!value.isValid() || value == m_shownValues.value(row.key)) {
+                site.remove(row.key);
+                continue;
+            }
+            m_clearedKeys.remove(row.key);
+        } else if (row.kind == BindingKind::Text && !value.isValid() && m_shownValues.value(row.key).isValid()) {
+            m_clearedKeys.insert(row.key);
+            site.remove(row.key);
+            continue;
+        }
         // A control still showing what it showed for this site stores nothing: the site keeps
         // its own value, or keeps lacking one and goes on scanning with the default.
         const auto shown = m_shownValues.constFind(row.key);

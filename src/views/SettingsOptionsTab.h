@@ -3,6 +3,7 @@
 
 #include <QHash>
 #include <QScrollArea>
+#include <QSet>
 #include <QString>
 #include <QVariantMap>
 
@@ -34,6 +35,9 @@ public:
     /// Stores into `site` what the controls hold; a control still holding what it showed
     /// stores nothing, and one set back gives the site the value it was shown with.
     void copyInterfaceToSettings(QVariantMap& site) const;
+    /// Shows again, in each control the user left as it was shown, the value that `site` (the
+    /// shown site as last stored) takes from the application when it holds none of its own.
+    void followApplicationSettings(const QVariantMap& site);
     /// Ticks or clears the box of `key` (none for a key without a box) without a control action.
     void setCheckbox(const QString& key, bool on);
     /// The starting URL field's text.
@@ -51,6 +55,13 @@ private:
     /// After the number field of `key` is edited: shows the value the scan will use, the
     /// field's own when it stores one, else the site's (or the application's or the default).
     void showScanNumber(const QString& key);
+    /// After a text field of `key` is left empty: the site holds no value of its own; the field
+    /// shows the one its scan uses (the application's or the default).
+    void showScanText(const QString& key);
+    /// Sets the control of `row` to `value` as the scan reads it.
+    void showValue(const settings::BindingRow& row, const QVariant& value);
+    /// `site` without the keys whose text fields were emptied since it was shown.
+    QVariantMap siteAsEdited(const QVariantMap& site) const;
     /// The rate field is editable exactly while the rate-limit box is ticked.
     void followRateLimit();
     /// What the control of `row` stores, or an invalid value when it stores nothing.
@@ -65,6 +76,8 @@ private:
     /// what it showed gives the site back the value it held then, where a copy had changed it.
     QVariantMap m_shownSite;
     mutable QVariantMap m_copiedValues;
+    /// Text fields emptied since the site was shown: the site gives up its own value.
+    mutable QSet<QString> m_clearedKeys;
     QLabel* m_imagesDisabledInfo = nullptr;
     QLabel* m_threadsDisplay = nullptr;
     bool m_showing = false;

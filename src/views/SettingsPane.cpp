@@ -38,6 +38,8 @@ void SettingsPane::showSettings(const QVariantMap& site) { m_optionsTab->showSet
 
 void SettingsPane::copyInterfaceToSettings(QVariantMap& site) const { m_optionsTab->copyInterfaceToSettings(site); }
 
+void SettingsPane::followApplicationSettings(const QVariantMap& site) { m_optionsTab->followApplicationSettings(site); }
+
 void SettingsPane::setCheckbox(const QString& key, bool on) { m_optionsTab->setCheckbox(key, on); }
 
 QString SettingsPane::urlFieldText() const { return m_optionsTab->urlFieldText(); }

@@ -33,6 +33,7 @@ public:
 
     void showSettings(const QVariantMap& site);
     void copyInterfaceToSettings(QVariantMap& site) const;
+    void followApplicationSettings(const QVariantMap& site);
     void setCheckbox(const QString& key, bool on);
     QString urlFieldText() const;
     void setUrlFieldText(const QString& text);

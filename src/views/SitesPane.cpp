@@ -198,6 +198,7 @@ QWidget* SitesPane::buildFolderPanel()
 
 void SitesPane::showSettings(const QVariantMap& site) { m_settings->showSettings(site); }
 void SitesPane::copyInterfaceToSettings(QVariantMap& site) { m_settings->copyInterfaceToSettings(site); }
+void SitesPane::followApplicationSettings(const QVariantMap& site) { m_settings->followApplicationSettings(site); }
 
 void SitesPane::setMainWindowTitle(const QString& title)
 {

@@ -51,6 +51,7 @@ public:
     // ConfigView
     void showSettings(const QVariantMap& site) override;
     void copyInterfaceToSettings(QVariantMap& site) override;
+    void followApplicationSettings(const QVariantMap& site) override;
     void setMainWindowTitle(const QString& title) override;
     void bringWindowToFront() override;
     QString urlFieldText() const override;

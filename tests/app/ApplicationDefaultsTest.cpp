@@ -127,6 +127,20 @@ TEST_F(ApplicationDefaultsTest, KeysSharedWithTheEngineAndTheReportsCarryTheSame
     EXPECT_TRUE(store.objectForKey(QStringLiteral("siteBuilderGeneratorPattern")).isValid());
 }
 
+TEST_F(ApplicationDefaultsTest, EachDefaultIsRegisteredByItsOwnerOnly)
+{
+    const QVariantMap engine = crawlmere::engine::engineDefaults();
+    const QVariantMap reports = crawlmere::reports::reportsDefaults();
+    int owned = 0;
+    for (const app::RegisteredDefault& row : app::registeredDefaultsTable()) {
+        SCOPED_TRACE(row.key.toStdString());
+        const bool library = engine.contains(row.key) || reports.contains(row.key);
+        EXPECT_EQ(row.registeredByLibrary, library) << "the engine or the reports own it";
+        owned += library ? 1 : 0;
+    }
+    EXPECT_EQ(owned, 20);
+}
+
 TEST_F(ApplicationDefaultsTest, EveryLaunchStoresBadLinksOnlyAndValidationOff)
 {
     {

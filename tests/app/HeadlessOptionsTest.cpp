@@ -48,6 +48,8 @@ TEST(HeadlessOptions, SetValuesAreTypedByTheSettingsDefaults)
 TEST(HeadlessOptions, UsageErrorsNameTheProblem)
 {
     EXPECT_EQ(parse({ "--set", "noSuchKey=1", "http://h/" }).error, "unknown crawl setting: noSuchKey");
+    EXPECT_EQ(parse({ "--set", "ftpserver=ftp.example.test", "http://h/" }).error,
+        "--set ftpserver: not a crawl setting: a site keeps this value, but no scan reads it");
     EXPECT_TRUE(parse({ "--set", "numberOfThreads=many", "http://h/" }).error.contains(crawlKey::numberOfThreads));
     EXPECT_TRUE(parse({ "--set", "checkImages=perhaps", "http://h/" }).error.contains("YES or NO"));
     EXPECT_FALSE(parse({ "--set", "=3", "http://h/" }).error.isEmpty());
@@ -310,7 +312,8 @@ TEST(HeadlessOptions, EveryCrawlSettingSetAcceptsIsReadByTheScanOrRefused)
             EXPECT_FALSE(result.options->crawlSettings.contains(key)) << qPrintable(key);
             break;
         case SettingReader::NoScan:
-            EXPECT_EQ(result.error, "unknown crawl setting: " + key);
+            EXPECT_EQ(
+                result.error, "--set " + key + ": not a crawl setting: a site keeps this value, but no scan reads it");
             break;
         case SettingReader::Target:
             EXPECT_EQ(result.error, "--set " + key + ": the starting URL is the TARGET");
@@ -319,7 +322,7 @@ TEST(HeadlessOptions, EveryCrawlSettingSetAcceptsIsReadByTheScanOrRefused)
     }
     for (const auto key : { crawlKey::caseSensitiveFileURLs, crawlKey::limitLevels, crawlKey::wixSite })
         EXPECT_EQ(parse({ "--set", QString(key) + "=YES", "http://h/" }).error,
-            QStringLiteral("unknown crawl setting: ") + QString(key));
+            "--set " + QString(key) + ": not a crawl setting: a site keeps this value, but no scan reads it");
     const auto images = parse({ "--set", "loadImages=YES", "--set", "runAllToCompletion=YES", "http://h/" });
     ASSERT_TRUE(images.options) << qPrintable(images.error);
     EXPECT_EQ(images.options->crawlSettings.value(crawlKey::loadImages), QVariant(true));

@@ -4,6 +4,7 @@
 #include "engine/CrawlSettingKeys.h"
 
 #include "app/ApplicationDefaults.h"
+#include "engine/CrawlSettingTable.h"
 #include "engine/CrwlUrl.h"
 #include "platform/UserDefaults.h"
 #include "settings/ConfigManager.h"
@@ -108,12 +109,40 @@ TEST_F(PreferencesModelTest, ValuesAreStoredInTheirKindClampedOrRefused)
     }
 }
 
+TEST_F(PreferencesModelTest, AStoredCrawlSettingShowsWhatTheScanUses)
+{
+    PreferencesModel model(*store);
+    const QVariantMap defaults = CrwlUrl::defaultCrawlSettings();
+    const struct {
+        QString key;
+        QVariant stored;
+        QVariant shown;
+    } cases[] = {
+        { crawlKey::linksLimit, qint64(0), defaults.value(crawlKey::linksLimit) },
+        { crawlKey::levelsLimit, qint64(0), defaults.value(crawlKey::levelsLimit) },
+        { crawlKey::occurrencesLimit, qint64(-4), defaults.value(crawlKey::occurrencesLimit) },
+        { crawlKey::timeout, 0.0, 30.0 },
+        { crawlKey::timeout, -2.5, 30.0 },
+        { crawlKey::timeout, 1e300, 3600.0 },
+        { crawlKey::numberOfThreads, qint64(99), qint64(20) },
+        { crawlKey::userAgentString, QString(), defaults.value(crawlKey::userAgentString) },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.key.toStdString() + " stored as " + c.stored.toString().toStdString());
+        store->setObject(c.stored, c.key);
+        EXPECT_EQ(model.value(preference(c.key)), c.shown);
+        EXPECT_EQ(crawlmere::engine::effectiveSettingValue(c.key, c.stored), c.shown) << "the scan";
+    }
+}
+
 TEST_F(PreferencesModelTest, ANewSiteStartsFromTheNewSiteDefaultsOnly)
 {
     PreferencesModel model(*store);
     ASSERT_TRUE(model.setValue(preference(crawlKey::linksLimit), qint64(250)));
     ASSERT_TRUE(model.setValue(preference(crawlKey::timeout), 4.0));
     ASSERT_TRUE(model.setValue(preference(crawlKey::userAgentString), QStringLiteral("Checker/1")));
+    ASSERT_TRUE(model.setValue(preference(crawlKey::customHeaderAcceptLanguage), QStringLiteral("de")));
+    ASSERT_TRUE(model.setValue(preference(crawlKey::dontFollowNofollowLinks), true));
     // A default of the same name that is no new-site setting changes no site.
     store->setObject(qint64(3), crawlKey::maxRPM);
     crawlmere::settings::ConfigManager sites(*store);
@@ -121,6 +150,8 @@ TEST_F(PreferencesModelTest, ANewSiteStartsFromTheNewSiteDefaultsOnly)
     EXPECT_EQ(blank.value(crawlKey::linksLimit), qint64(250));
     EXPECT_EQ(blank.value(crawlKey::timeout), 4.0);
     EXPECT_EQ(blank.value(crawlKey::userAgentString), QStringLiteral("Checker/1"));
+    EXPECT_EQ(blank.value(crawlKey::customHeaderAcceptLanguage), QStringLiteral("de"));
+    EXPECT_EQ(blank.value(crawlKey::dontFollowNofollowLinks), true);
     EXPECT_EQ(blank.value(crawlKey::levelsLimit), CrwlUrl::defaultCrawlSettings().value(crawlKey::levelsLimit));
     EXPECT_EQ(blank.value(crawlKey::maxRPM), CrwlUrl::defaultCrawlSettings().value(crawlKey::maxRPM));
     EXPECT_EQ(

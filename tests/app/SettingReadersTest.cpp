@@ -36,6 +36,8 @@ const StoredForm kForms[] = {
     { "\"NO\"", QVariant(QStringLiteral("NO")), false },
     { "1", QVariant(qint64(1)), true },
     { "0", QVariant(qint64(0)), false },
+    { "\"Y\"", QVariant(QStringLiteral("Y")), true },
+    { "\"f\"", QVariant(QStringLiteral("f")), false },
 };
 
 /// The pane's checkbox of `key` as it shows a site holding `value` (inverted where the control

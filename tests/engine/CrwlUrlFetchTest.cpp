@@ -202,6 +202,37 @@ TEST_F(CrwlUrlFetchTest, RefreshHeaderWithADelayIsFollowedAndWithoutOneRecorded)
     EXPECT_EQ(now->followedRedirectCount(), 0);
 }
 
+TEST_F(CrwlUrlFetchTest, RefreshHeaderToThePageItselfIsNotFollowed)
+{
+    // Named relative and absolute: each page is requested once, keeps its status and is read.
+    int finishes = 0;
+    for (const char* path : { "/self/1.html", "/self/2.html" }) {
+        SCOPED_TRACE(path);
+        const auto self = makeRecord(server.url(QString::fromLatin1(path)));
+        fetch(self, ++finishes);
+        EXPECT_EQ(self->getStatus(), 200);
+        EXPECT_EQ(self->getRedirectCount(), 0);
+        EXPECT_EQ(self->finalURLString(), self->absoluteString());
+    }
+    EXPECT_EQ(selfAsked.load(), 2);
+    EXPECT_EQ(owner->count(QStringLiteral("extractLinks")), 2);
+    EXPECT_EQ(owner->count(QStringLiteral("addToCheckQueue")), 0);
+}
+
+TEST_F(CrwlUrlFetchTest, ARedirectToABodyNotWantedIsStillHandedOnForItsTarget)
+{
+    // PDFs are not read: the body is not downloaded, yet the redirect leads to its target.
+    const auto get = makeRecord(server.url(QStringLiteral("/getpdf")));
+    fetch(get);
+    EXPECT_EQ(get->getStatus(), 200);
+    EXPECT_TRUE(get->getData().isEmpty());
+    EXPECT_EQ(get->finalURLString(), server.url(QStringLiteral("/doc.pdf")));
+    EXPECT_EQ(owner->count(QStringLiteral("extractLinks")), 1);
+    // A page whose body is not wanted and that does not redirect is not.
+    fetch(makeRecord(server.url(QStringLiteral("/doc.pdf"))), 2);
+    EXPECT_EQ(owner->count(QStringLiteral("extractLinks")), 1);
+}
+
 TEST_F(CrwlUrlFetchTest, BasicAuthenticationWithAndWithoutCredentials)
 {
     const auto withCredentials = makeRecord(server.url(QStringLiteral("/protected")),

@@ -113,6 +113,20 @@ protected:
             response.set_header("Refresh", "1; URL='/final'");
             response.set_content("<html>wait</html>", "text/html");
         });
+        // A page whose Refresh header names the page itself, after a delay the fetch would wait.
+        http.Get(R"(/self/(\d+)\.html)", [this](const httplib::Request& request, httplib::Response& response) {
+            ++selfAsked;
+            const std::string page = request.matches[0];
+            const std::string target
+                = request.matches[1] == "1" ? page : "http://127.0.0.1:" + std::to_string(server.port()) + page;
+            response.set_header("Refresh", "1; url=" + target);
+            response.set_content(kPage.toStdString(), "text/html");
+        });
+        http.Get("/getpdf",
+            [](const httplib::Request&, httplib::Response& response) { response.set_redirect("/doc.pdf", 302); });
+        http.Get("/doc.pdf", [](const httplib::Request&, httplib::Response& response) {
+            response.set_content("%PDF-1.4\n%%EOF\n", "application/pdf");
+        });
         http.Get("/refresh-now", [](const httplib::Request&, httplib::Response& response) {
             response.set_header("Refresh", "0; url=/final");
             response.set_content(kPage.toStdString(), "text/html");
@@ -209,6 +223,7 @@ protected:
     std::mutex seenLock;
     std::vector<Seen> seen;
     std::atomic<int> neverAsked { 0 };
+    std::atomic<int> selfAsked { 0 };
 };
 
 inline QVariantMap hop(const QString& url, qint64 status, qint32 reason)

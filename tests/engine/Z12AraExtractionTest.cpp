@@ -64,6 +64,34 @@ TEST_F(Z12AraExtractionTest, KnownLinksGetAnOccurrenceAndNoSecondRecord)
     EXPECT_EQ(a->getInboundInstances()[2]->parent(), a);
 }
 
+TEST_F(Z12AraExtractionTest, DotLinksNameTheDirectoryAsABrowserReadsThem)
+{
+    start(QStringLiteral("http://site.test/dir/page.html"));
+    const struct {
+        const char* href;
+        const char* target;
+    } rows[] = {
+        { "./", "http://site.test/dir/" },
+        { ".", "http://site.test/dir/" },
+        { "./x.html", "http://site.test/dir/x.html" },
+        { ".//x.html", "http://site.test/dir//x.html" },
+        { "./?q=1", "http://site.test/dir/?q=1" },
+    };
+    Script page;
+    for (const auto& row : rows)
+        page.links.emplace_back(QString::fromLatin1(row.href), QString::fromLatin1(row.href));
+    extract(home, page);
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.href);
+        const auto target = known(QString::fromLatin1(row.target));
+        ASSERT_TRUE(target);
+        EXPECT_NE(target, home);
+        EXPECT_TRUE(std::ranges::any_of(target->getInboundInstances(),
+            [&](const auto& occurrence) { return occurrence->linkText() == QString::fromLatin1(row.href); }));
+    }
+    EXPECT_TRUE(home->getInboundInstances().empty());
+}
+
 TEST_F(Z12AraExtractionTest, RelExternalOnAnInternalLinkWarnsTheTarget)
 {
     start();

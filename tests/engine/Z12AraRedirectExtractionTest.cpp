@@ -148,6 +148,29 @@ TEST_F(Z12AraExtractionTest, APdfReachedThroughARedirectIsReadAndTheRedirectIsNo
     EXPECT_EQ(seo->internalPagesCollection(), (CrwlUrlList { home, pdf }));
 }
 
+TEST_F(Z12AraExtractionTest, APdfReachedOnlyThroughARedirectIsInTheSitemapWhenPdfsAreNotRead)
+{
+    defaults->setBool(true, QStringLiteral("includePdfsInSitemap"));
+    start();
+    const auto get = readHome({ { QStringLiteral("/getpdf"), QStringLiteral("get") } })[0];
+    ASSERT_TRUE(get);
+    // Its body was not wanted: it is handed on without one, to have its target filed.
+    get->addRedir(QStringLiteral("http://site.test/doc.pdf"), 302, 0);
+    get->setMimeType(QStringLiteral("application/pdf"));
+    get->setIsHTML(false);
+    get->setStatus(200);
+    hub->incNumberDone(get);
+    hub->extractLinks(get);
+    const auto pdf = known(QStringLiteral("http://site.test/doc.pdf"));
+    ASSERT_TRUE(pdf);
+    EXPECT_TRUE(isQueued(QStringLiteral("http://site.test/doc.pdf")));
+    pdf->setMimeType(QStringLiteral("application/pdf"));
+    pdf->setIsHTML(false);
+    pdf->setStatus(200);
+    hub->incNumberDone(pdf);
+    EXPECT_EQ(seo->internalPagesCollection(), (CrwlUrlList { home, pdf }));
+}
+
 TEST_F(Z12AraExtractionTest, ARefreshHeaderOnlyRecordedLeavesThePageItsOwn)
 {
     start();
@@ -270,6 +293,31 @@ TEST_F(Z12AraExtractionTest, ARedirectShowsThePageItLeadsToAndThePageSaysHowItIs
     extract(another, moved);
     EXPECT_EQ(target->getFieldByName(QStringLiteral("onpageurl")),
         QStringLiteral("redirected from http://site.test/another and 1 more"));
+}
+
+TEST_F(Z12AraExtractionTest, ARedirectRowShowsTheTitleDescriptionAndH1OfItsPage)
+{
+    start();
+    const auto old = readHome({ { QStringLiteral("/old-page"), QStringLiteral("old") } })[0];
+    ASSERT_TRUE(old);
+    old->addRedir(QStringLiteral("http://site.test/moved.html"), 301, 0);
+    hub->addToRedirLookup(old, QStringLiteral("http://site.test/moved.html"));
+    Script moved;
+    moved.title = QStringLiteral("Moved");
+    moved.headings = QStringList { QStringLiteral("Moved heading") };
+    moved.metaData = { QVariantMap { { QStringLiteral("name"), QStringLiteral("description") },
+        { QStringLiteral("content"), QStringLiteral("Where the page went") } } };
+    extract(old, moved);
+    const auto target = known(QStringLiteral("http://site.test/moved.html"));
+    ASSERT_TRUE(target);
+    extract(target, moved);
+    for (const char* key : { "linkpagetitle", "metadescription", "h1" }) {
+        SCOPED_TRACE(key);
+        const QString shown = target->getFieldByName(QString::fromLatin1(key));
+        EXPECT_FALSE(shown.isEmpty());
+        EXPECT_EQ(old->getFieldByName(QString::fromLatin1(key)), shown);
+    }
+    EXPECT_EQ(old->getSortValue(QStringLiteral("metadescription")).toString(), QStringLiteral("Where the page went"));
 }
 
 TEST_F(Z12AraExtractionTest, APdfTheSitemapTookOnItsStatusIsStillRead)

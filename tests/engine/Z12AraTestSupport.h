@@ -93,6 +93,14 @@ public:
         return result;
     }
 
+    /// Answered as `loadSynchronously` answers, on the virtual clock's next step.
+    void loadInBackground(const crawlmere::platform::UrlRequest& request, std::chrono::milliseconds timeout,
+        std::function<void(crawlmere::platform::UrlLoadResult)> done) override
+    {
+        m_clock->after(std::chrono::milliseconds(0),
+            [result = loadSynchronously(request, timeout), done = std::move(done)] { done(result); });
+    }
+
     /// The host a record's fetch looks up first: by default none (the record goes straight to
     /// a slot).
     QString hostToLookUp(const CrwlUrl& record) const override { return hostOf ? hostOf(record) : QString(); }

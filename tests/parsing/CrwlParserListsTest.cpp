@@ -62,7 +62,8 @@ TEST(CrwlParserLists, WhitespaceListWithBlankLinesAndComments)
 {
     EXPECT_EQ(fixtureHrefs("urls.txt", CrwlParser::WhitespaceSeparatedList),
         (QStringList { "https://example.com/", "https://example.com/quoted.html", "https://example.com/a,b",
-            "https://example.com/c", "https://example.com/caf", "/menu", "https://example.com/?a=1&b=2" }));
+            "https://example.com/c", QStringLiteral("https://example.com/caf\u00e9/menu"),
+            "https://example.com/?a=1&b=2" }));
 }
 
 TEST(CrwlParserLists, CommaListWithHeaderBlankLinesAndComments)
@@ -70,9 +71,10 @@ TEST(CrwlParserLists, CommaListWithHeaderBlankLinesAndComments)
     EXPECT_EQ(fixtureHrefs("urls.csv", CrwlParser::CommaSeparatedList),
         (QStringList { "https://example.com/one", "first", "https://example.com/two", "https://example.com/three" }))
         << "the header row names no address";
-    // The same text as a comma list splits at the comma too.
+    // The same text as a comma list splits at the comma, and a field is one address.
     EXPECT_EQ(fixtureHrefs("urls.txt", CrwlParser::CommaSeparatedList).mid(2, 3),
-        (QStringList { "https://example.com/a", "b", "https://example.com/c" }));
+        (QStringList { "https://example.com/a", "b%20https://example.com/c",
+            QStringLiteral("https://example.com/caf\u00e9/menu") }));
 }
 
 TEST(CrwlParserLists, ACommaListsFirstRowOfColumnNamesIsNoAddress)
@@ -99,9 +101,22 @@ TEST(CrwlParserLists, ACommaListsFirstRowOfColumnNamesIsNoAddress)
 TEST(CrwlParserLists, TokenRules)
 {
     EXPECT_EQ(allHrefs("a,b, c", CrwlParser::CommaSeparatedList), (QStringList { "a", "b", "c" }));
-    EXPECT_EQ(allHrefs("a,b c", CrwlParser::WhitespaceSeparatedList), (QStringList { "a,b", "c" }));
+    // A line is one address: its ends trimmed, its blanks encoded, its UTF-8 text kept whole;
+    // a line of absolute addresses is each of them.
+    const struct {
+        const char* text;
+        QStringList urls;
+    } lines[] = {
+        { "a,b c", { "a,b%20c" } },
+        { "  http://h/caf\xc3\xa9 x.html \t\r\nhttp://h/b",
+            { QStringLiteral("http://h/caf\u00e9%20x.html"), "http://h/b" } },
+        { "http://h/a http://h/b\t http://h/c", { "http://h/a", "http://h/b", "http://h/c" } },
+        { "http://h/a b.html http://h/c", { "http://h/a%20b.html%20http://h/c" } },
+    };
+    for (const auto& line : lines)
+        EXPECT_EQ(allHrefs(line.text, CrwlParser::WhitespaceSeparatedList), line.urls) << line.text;
     EXPECT_EQ(allHrefs("x#y #z\n#comment\n'#kept'", CrwlParser::WhitespaceSeparatedList),
-        (QStringList { "x#y", "#z", "#kept" }))
+        (QStringList { "x#y%20#z", "#kept" }))
         << "only a line's first visible \"#\" starts a comment";
     EXPECT_EQ(allHrefs("a&#32;b \"\" ''", CrwlParser::WhitespaceSeparatedList), (QStringList { "a%20b" }))
         << "a token that is nothing but quotes is no URL";

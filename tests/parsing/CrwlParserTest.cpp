@@ -203,7 +203,13 @@ TEST(CrwlParserCharset, EncodingForCharset)
 {
     auto enc = [](const char* name) { return CrwlParser::encodingForCharset(QString::fromLatin1(name)); };
     EXPECT_EQ(enc("UTF-8"), Encoding::UTF8);
-    EXPECT_EQ(enc("Utf-8"), Encoding::None);
+    // Any name the program's text encoding knows, in any case.
+    EXPECT_EQ(enc("Utf-8"), Encoding::UTF8);
+    EXPECT_EQ(enc("windows-1251"), Encoding::WindowsCP1251);
+    EXPECT_EQ(enc("CP1251\" />"), Encoding::WindowsCP1251);
+    EXPECT_EQ(enc("windows-1250"), Encoding::WindowsCP1250);
+    EXPECT_EQ(enc("gb18030"), Encoding::GB18030);
+    EXPECT_EQ(enc("utf-16"), Encoding::None) << "not what a page declared in ASCII is written in";
     EXPECT_EQ(enc("iso-8859-15"), Encoding::ISOLatin1);
     EXPECT_EQ(enc("ISO-8859-10"), Encoding::ISOLatin1);
     EXPECT_EQ(enc("iso-8859-2"), Encoding::ISOLatin2);
@@ -212,7 +218,7 @@ TEST(CrwlParserCharset, EncodingForCharset)
     EXPECT_EQ(enc("TIS-620"), Encoding::ISOLatinThai);
     EXPECT_EQ(enc("windows-874"), Encoding::DOSThai);
     EXPECT_EQ(enc("Shift_JIS"), Encoding::ShiftJIS);
-    EXPECT_EQ(enc("SHIFT_JIS"), Encoding::None);
+    EXPECT_EQ(enc("SHIFT_JIS"), Encoding::ShiftJIS);
     EXPECT_EQ(enc("euc-jp"), Encoding::JapaneseEUC);
     EXPECT_EQ(enc("HZ-GB-2312"), Encoding::HZGB2312);
     EXPECT_EQ(enc("GB_2312-80"), Encoding::GB2312_80);
@@ -223,6 +229,26 @@ TEST(CrwlParserCharset, EncodingForCharset)
     EXPECT_EQ(enc("euc-kr"), Encoding::KoreanEUC);
     EXPECT_EQ(enc("x-euc"), Encoding::JapaneseEUC);
     EXPECT_EQ(enc("nonsense"), Encoding::None);
+}
+
+TEST(CrwlParserCharset, AWindows1251PageReadsRightWhateverEncodingTheScanDetected)
+{
+    // "Документация" in windows-1251, as title, heading and link text.
+    const std::string word = "\xc4\xee\xea\xf3\xec\xe5\xed\xf2\xe0\xf6\xe8\xff";
+    const std::string page = "<html><head><meta charset=\"windows-1251\"><title>" + word + "</title></head><body><h1>"
+        + word + "</h1><a href=\"/a.html\">" + word + "</a></body></html>";
+    const QString expected = QStringLiteral("\u0414\u043e\u043a\u0443\u043c\u0435\u043d\u0442\u0430\u0446\u0438\u044f");
+    for (const auto detected : { Encoding::UTF8, Encoding::ISOLatin1 }) {
+        CrwlParser::Options options;
+        options.withSEO = true;
+        options.useEncoding = detected;
+        const auto parser = CrwlParser::initWithData(QByteArray::fromStdString(page), options);
+        ASSERT_TRUE(parser);
+        EXPECT_EQ(parser->getTitle(), expected);
+        EXPECT_EQ(parser->getHeadings(), QStringList { expected });
+        ASSERT_TRUE(parser->getNextHref());
+        EXPECT_EQ(parser->getLinkText(), expected);
+    }
 }
 
 TEST(CrwlParserCharset, MetaRefresh)

@@ -268,9 +268,9 @@ TEST_F(SettingsFilesTest, TextsThatDoNotReadAsTheSettingsTypeAreLeftOutAndNamed)
         const char* text;
         bool kept;
     } cases[] = {
-        { crawlKey::numberOfThreads, "lots", false }, { crawlKey::checkImages, "maybe", false },
-        { crawlKey::delay, "soon", false },
-        { crawlKey::ignoreScheme, "perhaps", false }, // read by the scan without a default
+        { crawlKey::numberOfThreads, "lots", false }, { crawlKey::delay, "soon", false },
+        // A switch reads every text by the one rule of stored switches ("Y" is YES, "maybe" NO).
+        { crawlKey::checkImages, "maybe", true }, { crawlKey::ignoreScheme, "Y", true },
         { crawlKey::numberOfThreads, " 4 ", true }, { crawlKey::checkImages, "YES", true },
         { crawlKey::httpIsExternal, "no", true }, { crawlKey::timeout, "45", true },
         { crawlKey::userAgentString, "lots", true }, // a text setting takes any text

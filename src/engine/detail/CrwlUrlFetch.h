@@ -51,6 +51,10 @@ struct CrwlUrlFetchContext {
     bool bodyToSource = false;
     /// Seconds until a `Refresh` header's target is requested; 0 for none.
     int refreshDelay = 0;
+    /// The transfer was cancelled because its body was not wanted (the body decision).
+    bool bodyDeclined = false;
+    /// The text encoding the response's Content-Type names (its charset); 0 for none.
+    quint32 declaredEncoding = 0;
     /// HTTP redirects offered to this fetch, including those back to the record's own URL,
     /// which the chain does not record.
     qint64 redirectHops = 0;
@@ -58,6 +62,9 @@ struct CrwlUrlFetchContext {
 
 /// The record's fetch steps (friends of `CrwlUrl`).
 struct CrwlUrlFetch {
+    /// The text encoding the Content-Type of the record's fetch under way names; 0 when none (or
+    /// when no fetch is under way). Main thread.
+    static quint32 declaredTextEncoding(const CrwlUrl& record);
     /// The callbacks of a new session for `context`.
     static crawlmere::platform::UrlSessionDelegate makeDelegate(const std::shared_ptr<CrwlUrlFetchContext>& context);
 

@@ -137,6 +137,8 @@ struct Z12Ara::LinkExtraction {
     /// Parser kind and file type of the page, as `makeParser` chooses them.
     std::optional<LinkExtractionParsers::DocumentKind> documentKind() const;
     int parserFileType() const;
+    /// The encoding the page is read in before any charset it declares.
+    EncodingId pageEncoding() const;
 
     /// A scan made ahead of the run (null: none).
     std::unique_ptr<LinkExtractionParser> prepared;
@@ -151,9 +153,8 @@ struct Z12Ara::LinkExtraction {
     void recordCanonical(const LinkExtractionParser& parser);
     void readLinks(LinkExtractionParser& parser);
     void readLink(const LinkExtractionParser& parser, QString link);
-    /// Turns "./" forms into the link they stand for; false for a link that makes nothing
-    /// (in-page, or empty and recorded as an error record).
-    bool keepLink(const LinkExtractionParser& parser, QString& link);
+    /// False for a link that makes nothing (in-page, or empty and recorded as an error record).
+    bool keepLink(const LinkExtractionParser& parser, const QString& link);
     /// The link resolved against the base (a local page's root-relative link against the
     /// scanned folder); nullopt when no URL can be made.
     std::optional<Url> resolveLink(const QString& link);
