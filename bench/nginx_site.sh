@@ -33,7 +33,7 @@ stop_nginx() {
 trap stop_nginx EXIT
 
 # Serves folder $1 on 127.0.0.1:$port with a private configuration; /r/<n> answers 301 to
-# /p/<n>.html.
+# /p/<n>.html, and /moved/<path> 301 to /<path>.
 start_nginx() {
     local site="$1" prefix="$work/nginx"
     mkdir -p "$prefix/logs" "$prefix/temp"
@@ -63,6 +63,7 @@ http {
         root $site;
         index index.html;
         location ~ ^/r/([0-9]+)\$ { return 301 /p/\$1.html; }
+        location ~ ^/moved(/.*)\$ { return 301 \$1; }
     }
 }
 CONF

@@ -15,6 +15,7 @@
 #include "app/MainWindow.h"
 #include "engine/RecordingShellServices.h"
 #include "engine/Z12Ara.h"
+#include "platform/LargeMemory.h"
 #include "platform/PropertyList.h"
 #include "platform/UserDefaults.h"
 #include "settings/ConfigManager.h"
@@ -30,6 +31,8 @@
 
 int main(int argc, char** argv)
 {
+    // The heap as the program sets it up.
+    crawlmere::platform::tuneHeapForScans();
     QApplication application(argc, argv);
     const QStringList arguments = QApplication::arguments();
     if (arguments.size() < 2) {

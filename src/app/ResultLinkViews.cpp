@@ -220,7 +220,7 @@ void ResultLinkViews::joinTabs(ResultTabs& tabs)
             m_byPage->clear();
             m_byPage->setInternalPageArray(m_services.hub->internalPagesCollection());
         },
-        [this] { return !m_services.hub->internalPagesCollection().empty(); });
+        [this] { return m_services.hub->pageCount() > 0; });
     byPage.filterReloads = true;
     tabs.setLinkView(2, std::move(byPage));
     tabs.setLinkView(3,

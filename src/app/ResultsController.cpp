@@ -31,6 +31,7 @@
 #include <QMenuBar>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QTimer>
 #include <QToolButton>
 
 namespace crawlmere::app {
@@ -85,6 +86,7 @@ ResultsController::ResultsController(MainWindow& window, std::shared_ptr<Z12Ara>
         = [this](const QString& name) { m_services.configManager.setNameIfStillDefault(name); };
     services.filterLinkViews = [this] { m_tabs->setAllTabsToNeedFilteringAndFilterAppropriateDataSource(); };
     services.displayChanged = [this] { displayChanged(); };
+    services.countsChanged = [this] { countsChanged(); };
     services.visitSupport = [this] {
         if (m_visitSupport)
             m_visitSupport();
@@ -197,8 +199,28 @@ void ResultsController::connectControls()
         });
 }
 
+void ResultsController::countsChanged()
+{
+    // The line always says the counts of the moment; the rest follows a little later.
+    const ScanControl::Display& display = m_scanControl->display();
+    m_services.window.statusField()->setText(display.statusText);
+    m_services.window.statusField()->setProportion(display.proportion);
+    if (!m_sinceDisplayShown.isValid() || m_sinceDisplayShown.elapsed() >= kCountsIntervalMs) {
+        displayChanged();
+        return;
+    }
+    if (m_countsPending)
+        return;
+    m_countsPending = true;
+    QTimer::singleShot(kCountsIntervalMs - m_sinceDisplayShown.elapsed(), this, [this] {
+        m_countsPending = false;
+        displayChanged();
+    });
+}
+
 void ResultsController::displayChanged()
 {
+    m_sinceDisplayShown.start();
     const ScanControl::Display& display = m_scanControl->display();
     QPushButton* go = m_services.window.goButton();
     go->setText(display.goTitle);

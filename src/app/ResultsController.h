@@ -6,6 +6,7 @@
 #include "views/ResultTreeView.h"
 #include "views/TableExportJob.h"
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QPointer>
 #include <QString>
@@ -171,6 +172,12 @@ private:
     /// The scan's display on the Go button, the progress indicator, the Scan menu, the status
     /// line and the archive and bad-links controls.
     void displayChanged();
+    /// The counts of a URL just checked: the status line shows them at once; the rest of the
+    /// display (menus, export items) is brought up to date at once when it was last shown
+    /// `kCountsIntervalMs` ago or more, else once that time is up (a scan checks thousands of
+    /// URLs a second, and doing all of it for each would cost the scan more than its checks).
+    void countsChanged();
+    static constexpr qint64 kCountsIntervalMs = 100;
 
     const ResultsServices m_services;
     // Destroyed in reverse order: what uses the link views' data sources and inspectors first.
@@ -193,6 +200,8 @@ private:
         QPointer<QToolButton> badLinksButton;
     };
     DisplayControls m_displayControls;
+    QElapsedTimer m_sinceDisplayShown;
+    bool m_countsPending = false;
     bool m_followingTabs = false;
 };
 

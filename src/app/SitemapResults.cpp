@@ -111,7 +111,7 @@ void SitemapResults::clear()
 
 bool SitemapResults::hasPages() const
 {
-    return !m_services.hub->internalPagesCollection().empty() && m_manager->getSitemapCollectionCount() > 0;
+    return m_services.hub->pageCount() > 0 && m_manager->getSitemapCollectionCount() > 0;
 }
 
 QTreeView* SitemapResults::tableView() const { return m_tab ? m_tab->sitemapTableView() : nullptr; }

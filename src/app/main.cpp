@@ -2,6 +2,7 @@
 #include "app/HeadlessScan.h"
 #include "app/LibraryMessages.h"
 #include "app/MainInterface.h"
+#include "platform/LargeMemory.h"
 #include "platform/Paths.h"
 #include "platform/UrlSession.h"
 #include "settings/WebRenderLoader.h"
@@ -17,6 +18,7 @@ using crawlmere::settings::WebRenderLoader;
 
 int main(int argc, char** argv)
 {
+    crawlmere::platform::tuneHeapForScans();
     // A file past the size limit (ulimit -f) fails its write with "File too large" and the save
     // says so, rather than the signal ending the program.
     std::signal(SIGXFSZ, SIG_IGN);

@@ -331,7 +331,7 @@ const QStringList& CrwlUrl::getSearchTerms() const
 void CrwlUrl::setLinkPageTitle(const QString& value)
 {
     if (!value.isNull())
-        linkPageTitle = value;
+        linkPageTitle = crawlmere::engine::detail::CompactText(value);
 }
 
 void CrwlUrl::setDistanceFromHome(qint64 value)

@@ -5,6 +5,7 @@
 #include "engine/CrawlSettings.h"
 #include "engine/CrwlDataObject.h"
 #include "engine/CrwlURLDelegate.h"
+#include "engine/detail/CompactText.h"
 #include "engine/detail/OccurrenceList.h"
 #include "engine/detail/PackedMetaElements.h"
 #include "platform/Url.h"
@@ -793,14 +794,15 @@ private:
     OccurrenceList outboundInstanceArray;
     QStringList warnings;
     QStringList namesOnThisPage;
-    QString linkPageTitle;
+    // The page's texts, in UTF-8 where that is smaller (see detail::CompactText).
+    crawlmere::engine::detail::CompactText linkPageTitle;
     // Caches (filled by const getters) and rarely used fields (the render's request among
     // them), on the main thread; made on first use.
     mutable std::unique_ptr<CrwlUrlCaches> caches;
-    QString headings; // packed one after another (detail::packed)
+    crawlmere::engine::detail::CompactText headings; // packed one after another (detail::packed)
     // The meta elements; a list that cannot be packed is kept in the caches instead.
     crawlmere::engine::detail::PackedMetaElements metaElements;
-    QString metaDescription;
+    crawlmere::engine::detail::CompactText metaDescription;
     qint32 internalLinkCount = 0;
     qint32 externalLinkCount = 0;
     std::atomic<qint64> spelling { 0 };

@@ -19,7 +19,10 @@
 
 // ===== Column getters =========================================================================
 
-QString CrwlUrl::getLinkpagetitle() const { return linkPageTitle.isNull() ? QStringLiteral("") : linkPageTitle; }
+QString CrwlUrl::getLinkpagetitle() const
+{
+    return linkPageTitle.isNull() ? QStringLiteral("") : linkPageTitle.toString();
+}
 
 namespace {
 
@@ -51,7 +54,10 @@ QString CrwlUrl::getH1sShown() const
     return final ? final->getH1s() : getH1s();
 }
 
-QString CrwlUrl::getMetadescription() const { return metaDescription.isNull() ? QStringLiteral("") : metaDescription; }
+QString CrwlUrl::getMetadescription() const
+{
+    return metaDescription.isNull() ? QStringLiteral("") : metaDescription.toString();
+}
 
 qint64 CrwlUrl::getTitlelength() const { return linkPageTitle.size(); }
 

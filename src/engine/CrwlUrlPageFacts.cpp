@@ -26,7 +26,7 @@ using crawlmere::engine::settingBool;
 
 void CrwlUrl::setMetaData(const QVariantList& elements)
 {
-    metaDescription = QString();
+    QString description;
     bool found = false;
     for (const QVariant& element : elements) {
         const QVariantMap attributes = element.toMap();
@@ -38,11 +38,12 @@ void CrwlUrl::setMetaData(const QVariantList& elements)
         if (found)
             addWarning(QStringLiteral("The page contains more than one meta description in the head. The *last* one "
                                       "found will be reported. This may not be the same as the one that browsers use"));
-        metaDescription = content.value().toString();
+        description = content.value().toString();
         found = true;
     }
+    metaDescription = crawlmere::engine::detail::CompactText::of(description);
     // Kept as long as the record: packed into one string, the description's text not twice.
-    if (metaElements.assign(elements, metaDescription)) {
+    if (metaElements.assign(elements, description)) {
         if (caches)
             caches->metaData = QVariantList();
     } else {
@@ -56,13 +57,13 @@ QVariantList CrwlUrl::getMetaData() const
 {
     if (caches && !caches->metaData.isEmpty())
         return caches->metaData;
-    return metaElements.elements(metaDescription);
+    return metaElements.elements(metaDescription.toString());
 }
 
 QString CrwlUrl::metaContent(const QString& attribute, const QString& value) const
 {
     if (!caches || caches->metaData.isEmpty()) {
-        const QString content = metaElements.contentWhere(attribute, value, metaDescription);
+        const QString content = metaElements.contentWhere(attribute, value, metaDescription.toString());
         return content.isNull() ? QStringLiteral("") : content;
     }
     for (const QVariant& element : caches->metaData) {
@@ -93,15 +94,18 @@ bool headingAtLevel(QStringView heading, qsizetype tabs)
     return heading.at(tabs) != u'\t';
 }
 
-/// Calls `each` with every heading of packed `headings`, in order.
-template <typename Each> void forEachHeading(const QString& headings, Each each)
+/// Calls `each` with every heading of packed `kept`, in order.
+template <typename Each> void forEachHeading(const crawlmere::engine::detail::CompactText& kept, Each each)
 {
+    if (kept.isEmpty())
+        return;
+    const QString headings = kept.toString();
     for (qsizetype at = 0; at < headings.size();)
         each(crawlmere::engine::detail::packed::read(headings, at));
 }
 
 /// The headings of one level joined with ", ", each trimmed of white space when `trim`.
-QString joinedLevel(const QString& headings, qsizetype tabs, bool trim)
+QString joinedLevel(const crawlmere::engine::detail::CompactText& headings, qsizetype tabs, bool trim)
 {
     QString joined;
     bool first = true;
@@ -124,8 +128,8 @@ void CrwlUrl::setHeadings(const QStringList& value)
     QString packed;
     for (const QString& heading : value)
         crawlmere::engine::detail::packed::append(packed, heading);
-    packed.squeeze();
-    headings = std::move(packed);
+    headings
+        = packed.isEmpty() ? crawlmere::engine::detail::CompactText() : crawlmere::engine::detail::CompactText(packed);
     qint32 count = 0;
     forEachHeading(headings, [&](QStringView heading) { count += headingAtLevel(heading, 0) ? 1 : 0; });
     h1Total = count;

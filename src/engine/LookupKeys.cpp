@@ -102,13 +102,16 @@ QString withStoredSpelling(const QString& url)
     const QStringView scheme = QStringView(spelt).left(separator);
     if (scheme != u"http" && scheme != u"https" && scheme != u"ftp")
         return spelt;
+    // Read through a view: indexing the string itself would copy it (a record keeps the answer
+    // as its URL or key for the whole scan, and it should share the text it was given).
+    const QStringView read(spelt);
     const qsizetype authorityStart = separator + 3;
     qsizetype authorityEnd = authorityStart;
-    while (authorityEnd < spelt.size() && spelt[authorityEnd] != u'/' && spelt[authorityEnd] != u'?'
-        && spelt[authorityEnd] != u'#')
+    while (authorityEnd < read.size() && read[authorityEnd] != u'/' && read[authorityEnd] != u'?'
+        && read[authorityEnd] != u'#')
         ++authorityEnd;
     // No host: nothing to root a path at.
-    if (authorityEnd == authorityStart || (authorityEnd < spelt.size() && spelt[authorityEnd] == u'/'))
+    if (authorityEnd == authorityStart || (authorityEnd < read.size() && read[authorityEnd] == u'/'))
         return spelt;
     spelt.insert(authorityEnd, u'/');
     return spelt;

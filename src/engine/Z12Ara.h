@@ -340,7 +340,7 @@ public:
     const QList<Item>& linksCollection() const { return collection; }
     /// Every occurrence of the scan, in the order made (a deque: growing it never copies it).
     const crawlmere::engine::detail::OccurrenceArena& instanceCollection() const { return occurrenceArena; }
-    CrwlUrlList internalPagesCollection() const;
+    const CrwlUrlList& internalPagesCollection() const;
     qint64 pageCount() const;
     const QList<InsecureContentRecord>& insecureList() const { return insecureRecords; }
     /// On an https scan, lists each hop of `record`'s redirect chain that goes from an https

@@ -106,9 +106,10 @@ void Z12Ara::addStringToDiagnosticTrace(const QString& line)
 
 // ===== Reading the scan =====================================================================
 
-CrwlUrlList Z12Ara::internalPagesCollection() const
+const CrwlUrlList& Z12Ara::internalPagesCollection() const
 {
-    return engineSEODataSource ? engineSEODataSource->internalPagesCollection() : CrwlUrlList();
+    static const CrwlUrlList none;
+    return engineSEODataSource ? engineSEODataSource->internalPagesCollection() : none;
 }
 
 qint64 Z12Ara::pageCount() const

@@ -5,6 +5,10 @@
 
 #include <sys/mman.h>
 
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
+
 #include <atomic>
 #include <cstdint>
 
@@ -15,6 +19,16 @@ namespace {
 std::atomic<std::size_t> mappedBytes { 0 };
 
 } // namespace
+
+void tuneHeapForScans()
+{
+#if defined(__GLIBC__) && !defined(CRAWLMERE_ASAN)
+    // A fixed threshold also fixes the trimming threshold, which the library would raise with it.
+    mallopt(M_MMAP_THRESHOLD, int(kOwnMappingBytes));
+    mallopt(M_TRIM_THRESHOLD, int(2 * kOwnMappingBytes));
+    mallopt(M_ARENA_MAX, kHeapArenas);
+#endif
+}
 
 void* mapLargeRegion(std::size_t bytes, std::size_t alignment, bool hugePages)
 {

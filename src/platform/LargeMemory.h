@@ -19,6 +19,18 @@ void* mapLargeRegion(std::size_t bytes, std::size_t alignment, bool hugePages);
 /// Gives back a region from `mapLargeRegion` with the same `bytes`. Any thread.
 void unmapLargeRegion(void* region, std::size_t bytes);
 
+/// Sets the process's heap up for a long scan; call once at start, before other threads run.
+/// A scan's workers read pages of any size, each into blocks freed soon after. With the C
+/// library's defaults a freed large block raises the size from which blocks are mapped on their
+/// own, so later large blocks stay in the heap and the memory of a scan's largest pages is never
+/// given back; and each worker may get an arena of its own that keeps what it freed. Here blocks
+/// from `kOwnMappingBytes` on always get a mapping of their own, given back when freed, and the
+/// threads share a few arenas. Nothing happens in a sanitized build (its allocator is its own)
+/// or without the GNU C library.
+inline constexpr std::size_t kOwnMappingBytes = std::size_t(128) << 10;
+inline constexpr int kHeapArenas = 4;
+void tuneHeapForScans();
+
 /// Bytes held in regions from `mapLargeRegion` at this moment, over all threads (for figures).
 std::size_t largeRegionBytesInUse();
 

@@ -159,7 +159,10 @@ void ScanControl::updateStatus(const CrwlUrl* changedRecord)
         }
     }
     logLine(3, QStringLiteral("updateStatus done"));
-    changed();
+    if (services.countsChanged)
+        services.countsChanged();
+    else
+        changed();
 }
 
 void ScanControl::crawlWillContinue()

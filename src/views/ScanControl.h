@@ -77,6 +77,10 @@ public:
         std::function<void()> filterLinkViews;
         /// Runs after every change of `display()`.
         std::function<void()> displayChanged;
+        /// Runs instead of `displayChanged` when only the counts of the status line and the
+        /// progress changed (every URL checked); may bring the rest of the display up to date
+        /// a little later. Unset: the change is shown as any other.
+        std::function<void()> countsChanged;
     };
 
     /// What a press of the Go button did.

@@ -464,6 +464,49 @@ TEST_F(CrwlUrlFields, HeadingsReadBackAsGivenAndJoinAsTheListWould)
     }
 }
 
+// A record keeps its page's texts in fewer bytes where it can; every text must still read back
+// exactly, whatever its script and whatever odd units a page's references put in it.
+TEST_F(CrwlUrlFields, TitleDescriptionMetaAndHeadingsReadBackExactlyInAnyScript)
+{
+    const QChar loneHigh(char16_t(0xD83C));
+    const QChar loneLow(char16_t(0xDF5E));
+    const struct {
+        const char* name;
+        QString text;
+    } cases[] = {
+        { "ASCII", QStringLiteral("Rye loaf and the morning bake") },
+        { "accents and a dash", QStringLiteral("Brot f\u00fcr \u00e9t\u00e9 \u2013 Bakery") },
+        { "CJK, where UTF-16 is smaller", QStringLiteral("\u9762\u5305\u5e97\u306e\u671d\u3054\u306f\u3093") },
+        { "a pair of surrogates", QStringLiteral("Bread \U0001F35E today") },
+        { "a lone high surrogate", QStringLiteral("Bread ") + loneHigh + QStringLiteral(" today") },
+        { "a lone low surrogate at the end", QStringLiteral("Bread ") + loneLow },
+        { "a leading byte-order mark", QStringLiteral("\uFEFFTitle after a mark") },
+        { "a NUL inside", QStringLiteral("before") + QChar(u'\0') + QStringLiteral("after") },
+        { "one character", QStringLiteral("x") },
+        { "empty", QStringLiteral("") },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        page->setLinkPageTitle(c.text);
+        page->setMetaData({ meta({ { "name", "description" }, { "content", c.text } }),
+            meta({ { "property", "og:title" }, { "content", c.text + u'!' } }) });
+        page->setHeadings({ c.text, u'\t' + c.text, "Main" });
+
+        EXPECT_EQ(page->getLinkpagetitle(), c.text);
+        EXPECT_EQ(page->getTitlelength(), c.text.size());
+        EXPECT_EQ(page->getMetadescription(), c.text);
+        EXPECT_EQ(page->getDescriptionlength(), c.text.size());
+        EXPECT_EQ(page->getOgtitle(), c.text + u'!');
+        EXPECT_EQ(page->getMetaData().at(0).toMap().value("content").toString(), c.text);
+        EXPECT_EQ(page->getHeadings(), QStringList({ c.text, u'\t' + c.text, "Main" }));
+    }
+    // A page without a description answers an empty one, its length 0.
+    page->setMetaData({});
+    EXPECT_EQ(page->getMetadescription(), QString(""));
+    EXPECT_FALSE(page->getMetadescription().isNull());
+    EXPECT_EQ(page->getDescriptionlength(), 0);
+}
+
 TEST_F(CrwlUrlFields, JsonldTypesOncePerTypeDepthFirst)
 {
     const auto types = [&](const char* json) {

@@ -57,7 +57,7 @@ Element readElement(const QString& from, qsizetype& at, const QString& descripti
 
 bool PackedMetaElements::assign(const QVariantList& elements, const QString& description)
 {
-    m_packed = QString();
+    m_packed = CompactText();
     QString out;
     for (const QVariant& value : elements) {
         if (value.typeId() != QMetaType::QVariantMap)
@@ -89,16 +89,17 @@ bool PackedMetaElements::assign(const QVariantList& elements, const QString& des
             packed::append(out, texts[key]);
         }
     }
-    out.squeeze();
-    m_packed = std::move(out);
+    if (!out.isEmpty())
+        m_packed = CompactText(out);
     return true;
 }
 
 QVariantList PackedMetaElements::elements(const QString& description) const
 {
     QVariantList result;
-    for (qsizetype at = 0; at < m_packed.size();) {
-        const Element element = readElement(m_packed, at, description);
+    const QString packed = m_packed.toString();
+    for (qsizetype at = 0; at < packed.size();) {
+        const Element element = readElement(packed, at, description);
         QVariantMap attributes;
         for (size_t key = 0; key < kKeys.size(); ++key) {
             if (!element.present[key])
@@ -116,8 +117,9 @@ QString PackedMetaElements::contentWhere(QStringView attribute, QStringView valu
     const auto key = keyIndex(attribute);
     if (!key)
         return QString();
-    for (qsizetype at = 0; at < m_packed.size();) {
-        const Element element = readElement(m_packed, at, description);
+    const QString packed = m_packed.toString();
+    for (qsizetype at = 0; at < packed.size();) {
+        const Element element = readElement(packed, at, description);
         if (element.present[0] && element.present[*key] && element.texts[*key] == value)
             return element.contentIsDescription ? description : element.texts[0].toString();
     }

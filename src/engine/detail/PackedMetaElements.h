@@ -2,6 +2,8 @@
 // and a list of attribute dictionaries costs several blocks per element.
 #pragma once
 
+#include "engine/detail/CompactText.h"
+
 #include <QString>
 #include <QStringView>
 #include <QVariantList>
@@ -19,7 +21,7 @@ public:
     /// Packs `elements`. False (and empty) when one of them cannot be packed: a key other than
     /// the four, or a value that is not a non-null text; the caller keeps such a list as it is.
     bool assign(const QVariantList& elements, const QString& description);
-    void clear() { m_packed = QString(); }
+    void clear() { m_packed = CompactText(); }
     bool isEmpty() const { return m_packed.isEmpty(); }
 
     /// The elements as `assign` was given them (dictionaries of texts).
@@ -29,7 +31,7 @@ public:
     QString contentWhere(QStringView attribute, QStringView value, const QString& description) const;
 
 private:
-    QString m_packed;
+    CompactText m_packed;
 };
 
 } // namespace crawlmere::engine::detail

@@ -12,9 +12,11 @@ namespace crawlmere::parsing::detail {
 /// A byte buffer for one page scan. Each thread keeps one buffer of up to `kKeptBytes` for its
 /// scans, so pages of ordinary size reuse memory the kernel has already mapped; a larger page, or a
 /// scan while the thread's buffer is in use, gets a buffer of its own that dies with this object.
+/// The kept buffers stay resident for the whole scan, one a worker: pages past the bound are rare
+/// and pay for a buffer of their own rather than every worker keeping one of their size.
 class ScratchBytes {
 public:
-    static constexpr size_t kKeptBytes = size_t(4) << 20;
+    static constexpr size_t kKeptBytes = size_t(1) << 20;
 
     explicit ScratchBytes(size_t size);
     ~ScratchBytes();
