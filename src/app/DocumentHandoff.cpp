@@ -47,7 +47,8 @@ QString DocumentHandoff::serverName()
 {
     const QByteArray folder = QDir::cleanPath(platform::Paths::configFolder()).toUtf8();
     const QByteArray digest = QCryptographicHash::hash(folder, QCryptographicHash::Sha256).toHex().left(16);
-    const QString name = QStringLiteral("crawlmere-%1-%2").arg(::geteuid()).arg(QString::fromLatin1(digest));
+    const QString name
+        = QStringLiteral("crawlmere-%1-%2").arg(QString::number(::geteuid()), QString::fromLatin1(digest));
     const QString privateFolder = LocalSocketAccess::privateFolder();
     return privateFolder.isNull() ? name : privateFolder + QLatin1Char('/') + name;
 }
@@ -110,7 +111,8 @@ QString DocumentHandoff::obstacle(const QString& name)
     struct stat status { };
     if (::lstat(QFile::encodeName(path).constData(), &status) != 0 || status.st_uid == ::geteuid())
         return {};
-    return QStringLiteral("%1, and %2 belongs to another user (uid %3)").arg(unfit, path).arg(status.st_uid);
+    return QStringLiteral("%1, and %2 belongs to another user (uid %3)")
+        .arg(unfit, path, QString::number(status.st_uid));
 }
 
 void DocumentHandoff::accept()

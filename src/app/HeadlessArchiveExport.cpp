@@ -59,16 +59,14 @@ HeadlessArchiveResult exportArchiveAfterScan(
     if (result->outputFolder.isEmpty())
         return { QStringLiteral("Archive: not exported (nothing was archived)"), QString() };
     QString line = QStringLiteral("Archive: exported to %1 (%2 files")
-                       .arg(QDir::toNativeSeparators(result->outputFolder))
-                       .arg(result->filesWritten);
+                       .arg(QDir::toNativeSeparators(result->outputFolder), QString::number(result->filesWritten));
     line += QStringLiteral(" in %1 s").arg(static_cast<double>(elapsed.elapsed()) / 1000.0, 0, 'f', 2);
     line += archive::ArchiveExportController::leftOutText(*result) + u')';
     // The export went on past a file the system refused, but the run did not do what it was asked.
     if (result->filesNotWritten > 0) {
         return { line,
             QStringLiteral("%1 of its files could not be written (%2)")
-                .arg(result->filesNotWritten)
-                .arg(result->firstWriteFailure) };
+                .arg(QString::number(result->filesNotWritten), result->firstWriteFailure) };
     }
     return { line, QString() };
 }

@@ -59,10 +59,8 @@ std::optional<QVariant> crawlSettingValue(
     const engine::CrawlSetting* setting = engine::findCrawlSetting(key);
     const engine::SettingRange* range = setting && setting->range ? &*setting->range : nullptr;
     const QString expected = range ? QStringLiteral("%1 from %2 to %3 (%4)")
-                                         .arg(typeName(model))
-                                         .arg(range->lowest, 0, 'g', 12)
-                                         .arg(range->highest, 0, 'g', 12)
-                                         .arg(QLatin1String(range->unit))
+                                         .arg(typeName(model), QString::number(range->lowest, 'g', 12),
+                                             QString::number(range->highest, 'g', 12), QLatin1String(range->unit))
                                    : typeName(model);
     auto typed = engine::valueFromText(text, model);
     if (typed && range) {
@@ -116,12 +114,15 @@ bool isUnregisteredUserDefault(const QString& key)
 std::optional<QVariant> preferenceValue(const views::Preference& preference, const QString& text, QString* error)
 {
     using Kind = views::PreferenceKind;
-    const QString problem = QStringLiteral("--default %1: expected %3, got \"%2\"").arg(preference.key, text);
+    // One multi-argument call: the value the user gave is never read for placeholders.
+    const auto problem = [&](const QString& expected) {
+        return QStringLiteral("--default %1: expected %3, got \"%2\"").arg(preference.key, text, expected);
+    };
     switch (preference.kind) {
     case Kind::Check:
         if (const auto typed = engine::valueFromText(text, false))
             return typed;
-        *error = problem.arg(typeName(false));
+        *error = problem(typeName(false));
         return std::nullopt;
     case Kind::Choice: {
         QStringList offered;
@@ -131,7 +132,7 @@ std::optional<QVariant> preferenceValue(const views::Preference& preference, con
                 return typed;
             offered << QString::number(choice.value);
         }
-        *error = problem.arg(QStringLiteral("one of %1").arg(offered.join(QStringLiteral(", "))));
+        *error = problem(QStringLiteral("one of %1").arg(offered.join(QStringLiteral(", "))));
         return std::nullopt;
     }
     case Kind::Number:
@@ -140,10 +141,9 @@ std::optional<QVariant> preferenceValue(const views::Preference& preference, con
         const auto typed = engine::valueFromText(text, whole ? QVariant(qint64(0)) : QVariant(0.0));
         if (typed && typed->toDouble() >= double(preference.minimum) && typed->toDouble() <= double(preference.maximum))
             return typed;
-        *error = problem.arg(QStringLiteral("%1 from %2 to %3")
-                                 .arg(whole ? QStringLiteral("a whole number") : QStringLiteral("a number"))
-                                 .arg(preference.minimum)
-                                 .arg(preference.maximum));
+        *error = problem(QStringLiteral("%1 from %2 to %3")
+                             .arg(whole ? QStringLiteral("a whole number") : QStringLiteral("a number"),
+                                 QString::number(preference.minimum), QString::number(preference.maximum)));
         return std::nullopt;
     }
     case Kind::Text:
@@ -328,6 +328,35 @@ bool readsAsPath(const QString& target, const QFileInfo& info, const QString& wo
     return info.dir().exists() || QFileInfo(QDir(workingFolder).filePath(target.left(slash))).isDir();
 }
 
+/// The file a path names, as far as text and the folders on disk tell: "./a.csv", "a.csv" and
+/// "x/../a.csv" are one file, and so are two paths through a linked folder.
+QString fileIdentity(const QString& path)
+{
+    const QFileInfo info(QDir::cleanPath(path));
+    if (const QString canonical = info.canonicalFilePath(); !canonical.isEmpty())
+        return canonical;
+    const QString folder = info.dir().canonicalPath();
+    return folder.isEmpty() ? info.absoluteFilePath() : folder + QLatin1Char('/') + info.fileName();
+}
+
+/// The refusal of output options that name one file (each write would replace the one before),
+/// or a null string.
+QString sameOutputFile(const HeadlessOptions& options)
+{
+    const std::pair<const char*, const QString*> outputs[]
+        = { { "--csv", &options.csvFile }, { "--html", &options.htmlFile }, { "--sitemap", &options.sitemapFile } };
+    for (size_t i = 0; i < std::size(outputs); ++i) {
+        for (size_t j = i + 1; j < std::size(outputs); ++j) {
+            const QString& first = *outputs[i].second;
+            const QString& second = *outputs[j].second;
+            if (!first.isEmpty() && !second.isEmpty() && fileIdentity(first) == fileIdentity(second))
+                return QStringLiteral("%1 and %2 name the same file (%3): each would replace the other")
+                    .arg(QLatin1String(outputs[i].first), QLatin1String(outputs[j].first), second);
+        }
+    }
+    return {};
+}
+
 /// Tells what the target names and fills the starting URL; the refusal in `result` otherwise.
 bool classifyTarget(HeadlessOptions& options, const QString& workingFolder, HeadlessParse& result)
 {
@@ -486,6 +515,8 @@ HeadlessParse parseHeadlessArguments(const QStringList& arguments, const QVarian
         return fail(QStringLiteral("--columns cannot be used with --view (the view has its own columns)"));
     if (options.view == 0 && !options.htmlFile.isEmpty())
         return fail(QStringLiteral("--html needs --view"));
+    if (const QString same = sameOutputFile(options); !same.isNull())
+        return fail(same);
     if (options.target.isEmpty())
         return fail(QStringLiteral("no target given"));
     if (!classifyTarget(options, workingFolder, result))

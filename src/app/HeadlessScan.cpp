@@ -79,7 +79,7 @@ QString shownPath(const QString& path)
 
 QString plural(qint64 count, const char* singular, const char* pluralForm)
 {
-    return QStringLiteral("%1 %2").arg(count).arg(QLatin1String(count == 1 ? singular : pluralForm));
+    return QStringLiteral("%1 %2").arg(QString::number(count), QLatin1String(count == 1 ? singular : pluralForm));
 }
 
 /// A site list file joins the site list as opening it in the main window does; nothing is
@@ -104,9 +104,7 @@ int importSiteList(const QString& path, platform::UserDefaults& defaults, const 
     sites.applicationWillTerminate();
     writeLine(console.out,
         QStringLiteral("Sites added to the site list: %1 of %2 in %3; nothing was scanned.")
-            .arg(added)
-            .arg(entries)
-            .arg(QDir::toNativeSeparators(path)));
+            .arg(QString::number(added), QString::number(entries), QDir::toNativeSeparators(path)));
     return kExitFinished;
 }
 

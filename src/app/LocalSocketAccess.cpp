@@ -34,7 +34,8 @@ bool isOwnPrivateFolder(const QByteArray& path, QString* unfit = nullptr)
     else if (!S_ISDIR(status.st_mode))
         why = QStringLiteral("%1 is not a folder").arg(shown);
     else if (status.st_uid != ::geteuid())
-        why = QStringLiteral("the folder %1 belongs to another user (uid %2)").arg(shown).arg(status.st_uid);
+        why = QStringLiteral("the folder %1 belongs to another user (uid %2)")
+                  .arg(shown, QString::number(status.st_uid));
     else if ((status.st_mode & 077) != 0)
         why = QStringLiteral("the folder %1 is open to other users").arg(shown);
     if (unfit)

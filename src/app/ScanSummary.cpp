@@ -15,10 +15,9 @@ QString ScanSummary::shortSummary(const Z12Ara& hub)
     if (const auto& seo = hub.getEngineSEODataSource())
         summary += seo->getShortSummary();
     summary += QStringLiteral("%1 %2, %3 %4\n")
-                   .arg(hub.linksCollection().size())
-                   .arg(QCoreApplication::translate("AppDelegate", "links checked"))
-                   .arg(hub.badLinkCount())
-                   .arg(QCoreApplication::translate("AppDelegate", "bad"));
+                   .arg(QString::number(hub.linksCollection().size()),
+                       QCoreApplication::translate("AppDelegate", "links checked"), QString::number(hub.badLinkCount()),
+                       QCoreApplication::translate("AppDelegate", "bad"));
     return summary;
 }
 

@@ -29,8 +29,8 @@ QString numberedName(const QString& name, int number)
     const QString base = info.completeBaseName();
     const QString suffix = info.suffix();
     if (!suffix.isEmpty() && !base.isEmpty())
-        return QStringLiteral("%1 (%2).%3").arg(base).arg(number).arg(suffix);
-    return QStringLiteral("%1 (%2)").arg(name).arg(number);
+        return QStringLiteral("%1 (%2).%3").arg(base, QString::number(number), suffix);
+    return QStringLiteral("%1 (%2)").arg(name, QString::number(number));
 }
 
 } // namespace

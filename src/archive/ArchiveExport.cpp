@@ -703,8 +703,7 @@ void ArchiveExport::Run::writePage(const QString& key, const ProcessEntry& entry
         logLine(0,
             QStringLiteral("unable to make a source string from data of %1 (data length %2); it is copied as "
                            "archived")
-                .arg(key)
-                .arg(data.size()));
+                .arg(key, QString::number(data.size())));
         writeResource(entry, data);
         return;
     }

@@ -43,8 +43,7 @@ QString ArchiveExportController::finishedText(const ArchiveExport::Result& resul
     if (result.outputFolder.isEmpty())
         return QStringLiteral("Archive not exported: nothing was archived");
     QString text = QStringLiteral("Archive exported to %1 (%2 files")
-                       .arg(QDir::toNativeSeparators(result.outputFolder))
-                       .arg(result.filesWritten);
+                       .arg(QDir::toNativeSeparators(result.outputFolder), QString::number(result.filesWritten));
     return text + leftOutText(result) + u')';
 }
 
@@ -56,15 +55,14 @@ QString ArchiveExportController::leftOutText(const ArchiveExport::Result& result
         QStringList why;
         for (const ArchiveExport::Result::Skipped& skip : result.skipped) {
             const QString named = skip.first.join(QStringLiteral(", ")) + (skip.count > skip.first.size() ? QStringLiteral(", …") : QString());
-            why.append(QStringLiteral("%1 because %2: %3").arg(skip.count).arg(skip.reason, named));
+            why.append(QStringLiteral("%1 because %2: %3").arg(QString::number(skip.count), skip.reason, named));
         }
         if (!why.isEmpty())
             text += QStringLiteral(" (%1)").arg(why.join(QStringLiteral("; ")));
     }
     if (result.filesNotWritten > 0) {
         text += QStringLiteral(", %1 could not be written (%2)")
-                    .arg(result.filesNotWritten)
-                    .arg(result.firstWriteFailure);
+                    .arg(QString::number(result.filesNotWritten), result.firstWriteFailure);
     }
     return text;
 }

@@ -71,11 +71,10 @@ QString clearedName(const QString& folder)
 {
     static std::atomic<quint64> counter { 0 };
     const QFileInfo info(folder);
-    return info.dir().filePath(QStringLiteral("%1%2%3-%4-%5")
-                                   .arg(info.fileName(), kClearedInfix)
-                                   .arg(QCoreApplication::applicationPid())
-                                   .arg(QDateTime::currentMSecsSinceEpoch())
-                                   .arg(counter.fetch_add(1)));
+    return info.dir().filePath(
+        QStringLiteral("%1%2%3-%4-%5")
+            .arg(info.fileName(), kClearedInfix, QString::number(QCoreApplication::applicationPid()),
+                QString::number(QDateTime::currentMSecsSinceEpoch()), QString::number(counter.fetch_add(1))));
 }
 
 /// The index with each redirect's address listed under the page it leads to (see `saveArchive`).

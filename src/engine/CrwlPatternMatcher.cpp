@@ -117,9 +117,7 @@ QStringList CrwlPatternMatcher::applyRegex(const QString& pattern, QStringView s
     const QRegularExpression& regex = cache.get(pattern);
     if (!regex.isValid()) {
         qWarning().noquote() << QStringLiteral("error in regex: %1 (at offset %2 of \"%3\")")
-                                    .arg(regex.errorString())
-                                    .arg(regex.patternErrorOffset())
-                                    .arg(pattern);
+                                    .arg(regex.errorString(), QString::number(regex.patternErrorOffset()), pattern);
         return {};
     }
     if (string.isNull())

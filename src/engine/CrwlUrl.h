@@ -718,6 +718,8 @@ public:
     static std::optional<QString> pullOutURLFromMetaRefreshURL(const QString& content);
     /// Drops the body.
     void clearData();
+    /// Drops the body and the source it was made from, and their memory. Main thread.
+    void dropBodies() { bodies.reset(); }
     qint64 getTryCount() const { return tryCount; }
     /// 1 GET, 2 POST; 0 before the first send.
     qint32 getMethodOfLastRequest() const { return methodOfLastRequest; }

@@ -180,6 +180,9 @@ void CrwlUrlFetch::finishCompletion(const std::shared_ptr<CrwlUrl>& record,
         logLine(1, QStringLiteral("%1: %2").arg(record->getLinkURL(), tooLarge));
         record->setStatus(CrwlStatus::completedWithError);
         record->setError(tooLarge);
+        // What was read up to the cap is no page: it is let go at once, so that memory stays
+        // bounded by the fetches in flight, however many answers reach the cap.
+        record->dropBodies();
     }
 
     reportEnd(record, error);

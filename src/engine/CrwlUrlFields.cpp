@@ -226,8 +226,7 @@ QString onPageUrlText(const CrwlUrl& record)
             return QStringLiteral("redirected from %1").arg(redirects.front()->getAbsoluteStringDecoded());
         if (redirects.size() > 1)
             return QStringLiteral("redirected from %1 and %2 more")
-                .arg(redirects.front()->getAbsoluteStringDecoded())
-                .arg(qint64(redirects.size() - 1));
+                .arg(redirects.front()->getAbsoluteStringDecoded(), QString::number(qint64(redirects.size() - 1)));
     }
     return QStringLiteral("appears %1 times").arg(qint64(inbound.size()));
 }

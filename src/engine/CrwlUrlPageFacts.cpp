@@ -288,14 +288,11 @@ QStringList CrwlUrl::getWarningsAsArrayIncludingRedirects(bool includeRedirects)
                     QStringLiteral("The original url %1 was redirected once to: %2").arg(original, getRedirDecoded()));
             else
                 result.append(QStringLiteral("The original url %1 was redirected %2 times, final url: %3")
-                                  .arg(original)
-                                  .arg(hops)
-                                  .arg(getRedirDecoded()));
+                                  .arg(original, QString::number(hops), getRedirDecoded()));
         } else {
             result.append(
                 QStringLiteral("The original link url %1 redirected %2 times, which may be considered a redirect chain")
-                    .arg(original)
-                    .arg(hops));
+                    .arg(original, QString::number(hops)));
         }
     }
     for (const QString& warning : warnings)

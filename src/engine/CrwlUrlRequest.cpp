@@ -214,8 +214,7 @@ UrlRequest CrwlUrl::makeServerRequest() const
     else if (!isStartingPointFlag)
         logLine(1,
             QStringLiteral("unable to set referer for %1, we have %2 instances")
-                .arg(linkURL)
-                .arg(inboundInstanceArray.size()));
+                .arg(linkURL, QString::number(inboundInstanceArray.size())));
     request.setValue(crawlmere::engine::settingAcceptLanguage(crawlSettings).toUtf8(), "Accept-Language");
     // Accept-Encoding names what the transfer decodes (gzip, deflate, br); it sets it itself.
     request.setValue(

@@ -180,7 +180,8 @@ RedirectDecision CrwlUrlFetch::willPerformHTTPRedirection(
             recordOwner->addStringToDiagnosticTrace(
                 QStringLiteral("received redirect notification - %1 to %2 status %3")
                     .arg(response.url, target,
-                        QStringLiteral("%1 %2").arg(code).arg(UrlResponse::localizedStringForStatusCode(code))));
+                        QStringLiteral("%1 %2").arg(
+                            QString::number(code), UrlResponse::localizedStringForStatusCode(code))));
     }
 
     if (recordOwner) {
@@ -195,9 +196,9 @@ RedirectDecision CrwlUrlFetch::willPerformHTTPRedirection(
             }
         }
         if (startingPoint)
-            recordOwner->addResponseFieldsToDiagnostic(QStringLiteral("Status code: %1\n\nHeader Fields:\n %2\n\n")
-                                                           .arg(code)
-                                                           .arg(response.allHeaderFields.toString()));
+            recordOwner->addResponseFieldsToDiagnostic(
+                QStringLiteral("Status code: %1\n\nHeader Fields:\n %2\n\n")
+                    .arg(QString::number(code), response.allHeaderFields.toString()));
     }
 
     // The transfer sets the Host header of the new request from its URL.
@@ -303,8 +304,7 @@ bool CrwlUrlFetch::handleRefreshHeader(CrwlUrl& record, CrwlUrlFetchContext& con
             recordOwner->addStringToDiagnosticTrace(
                 QStringLiteral("sending another request for %1 with delay of %2 seconds after response header Refresh "
                                "redirection")
-                    .arg(resolved->absoluteString())
-                    .arg(delay));
+                    .arg(resolved->absoluteString(), QString::number(delay)));
         return true;
     }
     // Not waited for, the hop is only recorded and the body that follows is the record's own;
@@ -339,9 +339,9 @@ void CrwlUrlFetch::typeFromResponse(CrwlUrl& record, const UrlResponse& response
     }
     if (contentType.isNull() || response.statusCode >= 400) {
         if (response.expectedContentLength > 4194304)
-            logLine(2, QStringLiteral("content length of %1 is said to be %2")
-                           .arg(record.getLinkURL())
-                           .arg(response.expectedContentLength));
+            logLine(2,
+                QStringLiteral("content length of %1 is said to be %2")
+                    .arg(record.getLinkURL(), QString::number(response.expectedContentLength)));
     }
     const QString extension = strings::pathExtension(record.getLinkURL());
     if (extension.size() < 2)
@@ -386,8 +386,8 @@ ResponseDisposition CrwlUrlFetch::didReceiveResponse(CrwlUrl& record, CrwlUrlFet
         const int s = response.statusCode;
         const auto& headers = response.allHeaderFields;
         if (startingPoint && recordOwner)
-            recordOwner->addResponseFieldsToDiagnostic(
-                QStringLiteral("Status code: %1\n\nHeader Fields:\n %2\n\n").arg(s).arg(headers.toString()));
+            recordOwner->addResponseFieldsToDiagnostic(QStringLiteral("Status code: %1\n\nHeader Fields:\n %2\n\n")
+                                                           .arg(QString::number(s), headers.toString()));
         if (headers.contains("Refresh") && handleRefreshHeader(record, context, headers.text("Refresh"), s))
             return ResponseDisposition::Cancel;
         if (startingPoint && recordOwner)

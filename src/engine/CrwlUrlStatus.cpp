@@ -83,7 +83,8 @@ QString CrwlUrl::descriptionForStatusCode(qint64 code) const
         return it.value();
     if (texts.size() >= 1024) // codes come from servers: keep the table small
         texts.clear();
-    const QString text = QStringLiteral("%1 %2").arg(code).arg(crawlmere::platform::UrlResponse::localizedStringForStatusCode(code));
+    const QString text = QStringLiteral("%1 %2").arg(
+        QString::number(code), crawlmere::platform::UrlResponse::localizedStringForStatusCode(code));
     texts.insert(code, text);
     return text;
 }

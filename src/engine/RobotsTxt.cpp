@@ -4,7 +4,9 @@
 
 #include "platform/Strings.h"
 
+#include <algorithm>
 #include <array>
+#include <deque>
 
 namespace {
 
@@ -106,8 +108,7 @@ QString RobotsTxt::pathAndQueryOf(QStringView absoluteUrl, QString* authority)
 
 RobotsTxt::RobotsTxt(const QStringList& disallow, const QStringList& allow)
 {
-    QStringList screenTerms;
-    auto add = [this, &screenTerms](const QString& value, bool allowRule) {
+    auto add = [this](const QString& value, bool allowRule) {
         QString text = value.trimmed();
         if (text.isEmpty())
             return;
@@ -124,11 +125,12 @@ RobotsTxt::RobotsTxt(const QStringList& disallow, const QStringList& allow)
         }
         const qsizetype star = rule.pattern.indexOf(u'*');
         rule.literal = star < 0;
-        // The screen skips terms shorter than 2 characters: such a rule ("*") is always tried.
-        const QString term = rule.anchored ? rule.pattern + u'$' : rule.pattern;
-        rule.screened = !rule.literal && term.size() >= 2;
-        if (rule.screened)
-            screenTerms.append(term);
+        if (!rule.literal) {
+            for (const QStringView piece : QStringView(rule.pattern).sliced(star).split(u'*', Qt::SkipEmptyParts))
+                rule.pieces.push_back(addPiece(piece));
+            std::sort(rule.pieces.begin(), rule.pieces.end());
+            rule.pieces.erase(std::unique(rule.pieces.begin(), rule.pieces.end()), rule.pieces.end());
+        }
         const QStringView beginning = QStringView(rule.pattern).left(star < 0 ? rule.pattern.size() : star);
         qint32 node = 0;
         for (const QChar unit : beginning) {
@@ -147,12 +149,77 @@ RobotsTxt::RobotsTxt(const QStringList& disallow, const QStringList& allow)
         add(value, /*allowRule=*/false);
     for (const QString& value : allow)
         add(value, /*allowRule=*/true);
-    m_wildcardScreen = CrwlTermIndex(screenTerms);
+    linkPieces();
 }
 
 qint32 RobotsTxt::child(qint32 node, char16_t unit) const
 {
     return m_edges.value(static_cast<quint64>(node) << 16 | unit, -1);
+}
+
+qint32 RobotsTxt::addPiece(QStringView piece)
+{
+    qint32 node = 0;
+    for (const QChar unit : piece) {
+        const quint64 edge = static_cast<quint64>(node) << 16 | unit.unicode();
+        qint32 next = m_pieceEdges.value(edge, -1);
+        if (next < 0) {
+            next = static_cast<qint32>(m_pieceNodes.size());
+            m_pieceNodes.emplace_back();
+            m_pieceEdges.insert(edge, next);
+        }
+        node = next;
+    }
+    if (m_pieceNodes[size_t(node)].piece < 0)
+        m_pieceNodes[size_t(node)].piece = m_pieceCount++;
+    return m_pieceNodes[size_t(node)].piece;
+}
+
+void RobotsTxt::linkPieces()
+{
+    // Fail links breadth first, so a node's fail node is linked before it.
+    std::vector<std::vector<std::pair<char16_t, qint32>>> children(m_pieceNodes.size());
+    for (auto it = m_pieceEdges.cbegin(); it != m_pieceEdges.cend(); ++it)
+        children[size_t(it.key() >> 16)].emplace_back(char16_t(it.key() & 0xFFFF), it.value());
+    std::deque<qint32> queue { 0 };
+    while (!queue.empty()) {
+        const qint32 parent = queue.front();
+        queue.pop_front();
+        PieceNode& node = m_pieceNodes[size_t(parent)];
+        node.output = node.piece >= 0 ? parent : (parent == 0 ? -1 : m_pieceNodes[size_t(node.fail)].output);
+        for (const auto& [unit, next] : children[size_t(parent)]) {
+            qint32 fail = parent == 0 ? -1 : node.fail;
+            qint32 target = -1;
+            while (fail >= 0 && (target = m_pieceEdges.value(static_cast<quint64>(fail) << 16 | unit, -1)) < 0)
+                fail = fail == 0 ? -1 : m_pieceNodes[size_t(fail)].fail;
+            m_pieceNodes[size_t(next)].fail = target >= 0 ? target : 0;
+            queue.push_back(next);
+        }
+    }
+}
+
+void RobotsTxt::findPieces(QStringView path, std::vector<bool>& found) const
+{
+    found.assign(size_t(m_pieceCount), false);
+    qint32 node = 0;
+    for (const QChar character : path) {
+        const char16_t unit = character.unicode();
+        qint32 next = m_pieceEdges.value(static_cast<quint64>(node) << 16 | unit, -1);
+        while (next < 0 && node != 0) {
+            node = m_pieceNodes[size_t(node)].fail;
+            next = m_pieceEdges.value(static_cast<quint64>(node) << 16 | unit, -1);
+        }
+        node = next < 0 ? 0 : next;
+        // A piece found before had its whole output chain found with it: stop there, so each
+        // piece is marked once.
+        for (qint32 out = m_pieceNodes[size_t(node)].output; out >= 0;) {
+            const PieceNode& ending = m_pieceNodes[size_t(out)];
+            if (found[size_t(ending.piece)])
+                break;
+            found[size_t(ending.piece)] = true;
+            out = m_pieceNodes[size_t(ending.fail)].output;
+        }
+    }
 }
 
 bool RobotsTxt::matches(const Rule& rule, QStringView path)
@@ -195,19 +262,24 @@ RobotsTxt::Verdict RobotsTxt::verdict(QStringView pathAndQuery) const
         return Verdict::NoDisallowMatches;
     qsizetype longestAllow = 0;
     qsizetype longestDisallow = 0;
-    enum class Screen { NotAsked, Passed, Failed } screen = Screen::NotAsked;
+    // The pieces the address holds, found once, when a rule with pieces is first met.
+    std::vector<bool> found;
+    bool piecesFound = false;
+    auto holdsPieces = [&](const Rule& rule) {
+        if (rule.pieces.empty())
+            return true;
+        if (!piecesFound) {
+            findPieces(path, found);
+            piecesFound = true;
+        }
+        return std::all_of(rule.pieces.begin(), rule.pieces.end(), [&](qint32 piece) { return found[size_t(piece)]; });
+    };
     auto tryRulesAt = [&](qint32 node) {
         for (const qint32 index : m_rulesAtNode[node]) {
             const Rule& rule = m_rules[index];
             qsizetype& longest = rule.allow ? longestAllow : longestDisallow;
-            if (rule.length <= longest)
+            if (rule.length <= longest || !holdsPieces(rule))
                 continue;
-            if (rule.screened) {
-                if (screen == Screen::NotAsked)
-                    screen = m_wildcardScreen.matches(path) ? Screen::Passed : Screen::Failed;
-                if (screen == Screen::Failed)
-                    continue;
-            }
             if (matches(rule, path))
                 longest = rule.length;
         }

@@ -2,8 +2,6 @@
 // asked of every address of the scan.
 #pragma once
 
-#include "engine/CrwlTermIndex.h"
-
 #include <QHash>
 #include <QString>
 #include <QStringList>
@@ -24,8 +22,10 @@
 ///  - "/robots.txt" itself is always allowed; an empty rule matches nothing; a rule that starts
 ///    with neither "/" nor "*" is read as if "/" stood before it.
 /// Lookups take time that grows with the address and with the rules sharing its literal
-/// beginning, not with the whole list; rules with "*" are tried only when an automaton over
-/// their longest pieces finds them possible. Immutable once built; safe to share between threads.
+/// beginning, not with the whole list; a rule with "*" is tried only when one pass of an
+/// automaton over every rule's literal pieces finds each piece of that rule in the address, so a
+/// rule whose pieces are missing never runs its star match, whatever the other rules find.
+/// Immutable once built; safe to share between threads.
 class RobotsTxt {
 public:
     enum class Verdict {
@@ -60,17 +60,30 @@ private:
         bool allow = false;
         bool anchored = false; // the address must end where the pattern does
         bool literal = false; // no "*": the match is settled by the prefix alone
-        bool screened = false; // with "*", and tried only when `m_wildcardScreen` lets it
+        // With "*": the pieces after the literal beginning (between and after the stars), as
+        // indexes into the piece automaton; the address must hold each of them.
+        std::vector<qint32> pieces;
     };
     static bool matches(const Rule& rule, QStringView path);
     qint32 child(qint32 node, char16_t unit) const;
+    qint32 addPiece(QStringView piece);
+    void linkPieces();
+    /// Marks in `found` the pieces the address holds; one pass over it.
+    void findPieces(QStringView path, std::vector<bool>& found) const;
 
     std::vector<Rule> m_rules;
     // A trie of the rules' literal beginnings (the text before their first "*"): a lookup walks
     // the address once and tries only the rules whose beginning it passes.
     std::vector<std::vector<qint32>> m_rulesAtNode { {} };
     QHash<quint64, qint32> m_edges; // (node << 16 | unit) -> node
-    // The screened rules as terms: a path it finds none of (case aside, each term's pieces in
-    // order anywhere) matches none of them, so a long list of rules with "*" costs one pass.
-    CrwlTermIndex m_wildcardScreen;
+    // The literal pieces of the rules with "*", as one automaton (Aho-Corasick): a node per
+    // piece prefix, its fail link, and the nearest node on the fail chain where a piece ends.
+    struct PieceNode {
+        qint32 fail = 0;
+        qint32 output = -1;
+        qint32 piece = -1;
+    };
+    std::vector<PieceNode> m_pieceNodes { {} };
+    QHash<quint64, qint32> m_pieceEdges; // (node << 16 | unit) -> node
+    qint32 m_pieceCount = 0;
 };

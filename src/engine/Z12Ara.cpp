@@ -170,7 +170,8 @@ bool Z12Ara::go()
             std::lock_guard lock(soft404Lock);
             soft404Array = terms;
         }
-        logLine(1, QStringLiteral("%1 items in soft404array - %2").arg(terms.size()).arg(terms.join(u", ")));
+        logLine(
+            1, QStringLiteral("%1 items in soft404array - %2").arg(QString::number(terms.size()), terms.join(u", ")));
     } else {
         std::lock_guard lock(soft404Lock);
         soft404Array.clear();
@@ -413,7 +414,7 @@ void Z12Ara::limitToDirectoryOf(const QString& s, const std::optional<Url>& url,
     const int port = url && url->port() ? *url->port() : 0;
     auto term = [&](const QString& directory) {
         if (port != 0)
-            return QStringLiteral("!%1:%2%3").arg(bareHost).arg(port).arg(directory);
+            return QStringLiteral("!%1:%2%3").arg(bareHost, QString::number(port), directory);
         if (!bareHost.isEmpty())
             return u'!' + bareHost + directory;
         return u'!' + directory;

@@ -237,8 +237,7 @@ void Z12Ara::fetchAgainForItsLinks(const UrlPtr& page)
     // page read again (it is in the SEO collection and has its warnings already).
     logLine(2,
         QStringLiteral("%1 is %2 from home now: it is fetched again for its links")
-            .arg(page->absoluteString())
-            .arg(page->getDistanceFromHome()));
+            .arg(page->absoluteString(), QString::number(page->getDistanceFromHome())));
     readAgainWhenFetched.insert(page.get());
     if (isQueuedOrInProgress(*page))
         return;

@@ -432,7 +432,7 @@ std::optional<QString> Z12Ara::getpathFromUrl(const Url& url, bool add)
         QString term;
         const auto port = url.port();
         if (!host.isEmpty() && port && *port != 0)
-            term = QStringLiteral("!%1:%2%3").arg(host).arg(*port).arg(directory);
+            term = QStringLiteral("!%1:%2%3").arg(host, QString::number(*port), directory);
         else if (!host.isEmpty())
             term = QStringLiteral("!%1%2").arg(host, directory);
         else

@@ -523,8 +523,7 @@ bool Z12Ara::LinkExtraction::collectionIsFull()
         collectionFullLogged = true;
         logLine(1,
             QStringLiteral("links limit of %1 reached, no new links of %2 are recorded")
-                .arg(s.linksLimit)
-                .arg(page->absoluteString()));
+                .arg(QString::number(s.linksLimit), page->absoluteString()));
     }
     return true;
 }

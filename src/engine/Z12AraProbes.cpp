@@ -241,16 +241,14 @@ std::optional<Z12Ara::RobotsRules> Z12Ara::robotsRulesFromLoad(
     if (result.statusCode() > 399 || result.body.isEmpty()) {
         logLine(1,
             QStringLiteral("no data returned for robots.txt at location %1, status code %2")
-                .arg(location)
-                .arg(result.statusCode()));
+                .arg(location, QString::number(result.statusCode())));
         return std::nullopt;
     }
     const auto text = TextEncoding::decode(result.body, UTF8);
     if (!text) {
         logLine(0,
             QStringLiteral("Unable to make string from %1 bytes of data returned at %2")
-                .arg(result.body.size())
-                .arg(location));
+                .arg(QString::number(result.body.size()), location));
         return std::nullopt;
     }
     return parseRobotsRules(*text);

@@ -292,8 +292,7 @@ qint64 Z12Ara::giveUpOverdueFetches(const QDateTime& now, qint64& givenUpCount)
         if (seconds > limit) {
             logLine(0,
                 QStringLiteral("isFinished: %1 has taken %2 so timing out.")
-                    .arg(record->absoluteString())
-                    .arg(seconds, 0, 'f', 2));
+                    .arg(record->absoluteString(), QString::number(seconds, 'f', 2)));
             givenUp.append(record);
         } else {
             ++stillWaiting;
@@ -411,12 +410,7 @@ void Z12Ara::updateStatusField() const
 {
     logLine(4,
         QStringLiteral("%1:%2 %3:%4 %5:%6 %7:%8")
-            .arg(QStringLiteral("coll"))
-            .arg(collection.size())
-            .arg(QStringLiteral("queue"))
-            .arg(checkQueue.count())
-            .arg(QStringLiteral("threads"))
-            .arg(numberOfThreadsDetached)
-            .arg(QStringLiteral("bad"))
-            .arg(badCollectionCount));
+            .arg(QStringLiteral("coll"), QString::number(collection.size()), QStringLiteral("queue"),
+                QString::number(checkQueue.count()), QStringLiteral("threads"),
+                QString::number(numberOfThreadsDetached), QStringLiteral("bad"), QString::number(badCollectionCount)));
 }

@@ -214,9 +214,7 @@ bool CrwlParser::isKeywordStuffed() const
         if (static_cast<float>(it.value()) > limit) {
             detail::parserLog(1,
                 QStringLiteral("page is stuffed with keyword %1, occuring %2 times out of %3 words")
-                    .arg(word)
-                    .arg(it.value())
-                    .arg(n));
+                    .arg(word, QString::number(it.value()), QString::number(n)));
             return true;
         }
         ++it.value();

@@ -15,7 +15,7 @@ namespace {
 
     QByteArray readProcFile(pid_t pid, const char* name)
     {
-        QFile file(QStringLiteral("/proc/%1/%2").arg(pid).arg(QLatin1String(name)));
+        QFile file(QStringLiteral("/proc/%1/%2").arg(QString::number(pid), QLatin1String(name)));
         if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
             return {};
         return file.read(4096);

@@ -2,6 +2,7 @@
 #include "platform/PropertyList.h"
 
 #include "platform/AtomicFile.h"
+#include "platform/detail/BinaryListWriter.h"
 #include "platform/detail/BinaryPropertyList.h"
 #include "platform/detail/PlistNode.h"
 #include "platform/detail/XmlPropertyList.h"
@@ -19,36 +20,104 @@
 #include <cstdlib>
 #include <limits>
 #include <memory>
+#include <optional>
 
 namespace crawlmere::platform {
 
 namespace {
 
-    using detail::MallocDeleter;
-    using detail::NodePtr;
+using detail::BinaryListWriter;
+using detail::MallocDeleter;
+using detail::NodePtr;
 
-    // Seconds from the Unix epoch to the property-list reference date 2001-01-01T00:00:00Z.
-    constexpr qint64 referenceDateOffsetMs = qint64(978307200) * 1000;
+// Seconds from the Unix epoch to the property-list reference date 2001-01-01T00:00:00Z.
+constexpr qint64 referenceDateOffsetMs = qint64(978307200) * 1000;
 
-    QString childPath(const QString& parent, const QString& child)
+QString childPath(const QString& parent, const QString& child)
+{
+    return parent.isEmpty() ? child : parent + QLatin1Char('/') + child;
+    }
+
+    QString oversizedText()
     {
-        return parent.isEmpty() ? child : parent + QLatin1Char('/') + child;
+        return QStringLiteral("the property list would be larger than %1 bytes, the most a property list is read with")
+            .arg(PropertyList::maximumSize);
     }
 
     QString describe(const QString& where) { return where.isEmpty() ? QStringLiteral("the root value") : where; }
 
     // ---------------------------------------------------------------------------------------------
-    // QVariant -> libplist
+    // QVariant -> binary property list (and from there to libplist, for the XML form)
 
+    // How many values `encode` writes for `value` (containers, dictionary keys and scalars), so
+    // that the writer can size its references; the count stops below the depth limit's children.
+    quint64 countValues(const QVariant& value, int depth)
+    {
+        if (depth > PropertyList::maximumDepth)
+            return 1;
+        quint64 count = 1;
+        switch (value.typeId()) {
+        case QMetaType::QVariantMap: {
+            const QVariantMap map = value.toMap();
+            for (auto it = map.cbegin(); it != map.cend(); ++it)
+                count += 1 + countValues(it.value(), depth + 1);
+            break;
+        }
+        case QMetaType::QVariantHash: {
+            const QVariantHash hash = value.toHash();
+            for (auto it = hash.cbegin(); it != hash.cend(); ++it)
+                count += 1 + countValues(it.value(), depth + 1);
+            break;
+        }
+        case QMetaType::QVariantList:
+            for (const QVariant& item : value.toList())
+                count += countValues(item, depth + 1);
+            break;
+        case QMetaType::QStringList:
+            count += quint64(value.toStringList().size());
+            break;
+        default:
+            break;
+        }
+        return count;
+    }
+
+    // Writes a value tree as a binary list, each value once and each dictionary's keys in their
+    // (sorted, unique) order: nothing is looked up, so the work grows with the tree only.
     struct Encoder {
+        static constexpr quint64 failed = ~quint64(0);
+
+        Encoder(BinaryListWriter& out, std::optional<PropertyListFormat> form)
+            : writer(out)
+            , format(form)
+        {
+        }
+
+        BinaryListWriter& writer;
+        // The form the list is kept in, whose read limit it must stay within; none for a value
+        // only normalised.
+        const std::optional<PropertyListFormat> format;
         QString error;
         qint64 payloadBytes = 0;
+        // The least the XML form takes: a line per value (its indent, the shortest element and
+        // the line end) and the text of its strings and keys.
+        qint64 xmlBytes = 0;
 
-        plist_t fail(const QString& message)
+        bool accountXml(qint64 bytes)
+        {
+            xmlBytes += bytes;
+            if (format == PropertyListFormat::Xml && xmlBytes > PropertyList::maximumSize) {
+                fail(oversizedText());
+                return false;
+            }
+            return true;
+        }
+
+        quint64 fail(const QString& message)
         {
             if (error.isEmpty())
                 error = message;
-            return nullptr;
+            return failed;
         }
 
         bool account(qint64 bytes, const QString& where)
@@ -56,41 +125,25 @@ namespace {
             payloadBytes += bytes;
             if (payloadBytes > PropertyList::maximumSize) {
                 fail(QStringLiteral("the value is larger than %1 bytes (at %2)")
-                         .arg(PropertyList::maximumSize)
-                         .arg(describe(where)));
+                         .arg(QString::number(PropertyList::maximumSize), describe(where)));
                 return false;
             }
             return true;
         }
 
-        plist_t string(const QString& text, const QString& where)
+        quint64 string(const QString& text, const QString& where)
         {
             if (text.contains(QChar(0)))
                 return fail(QStringLiteral("a string containing U+0000 has no property-list form (at %1)")
                                 .arg(describe(where)));
             const QByteArray utf8 = text.toUtf8();
-            if (!account(utf8.size(), where))
-                return nullptr;
-            return plist_new_string(utf8.constData());
+            if (!account(utf8.size(), where) || !accountXml(utf8.size()))
+                return failed;
+            // A lone surrogate is written as UTF-8 writes it: U+FFFD.
+            return text.isValidUtf16() ? writer.addString(text) : writer.addString(QString::fromUtf8(utf8));
         }
 
-        plist_t unsignedInteger(quint64 value)
-        {
-            if (value <= quint64(std::numeric_limits<qint64>::max()))
-                return plist_new_uint(value);
-            // libplist's constructor marks every integer as signed, which would write this value as a
-            // negative number. Its XML reader marks large positive literals as unsigned, so build the
-            // node through it.
-            const QByteArray xml = QByteArrayLiteral("<plist version=\"1.0\"><integer>") + QByteArray::number(value)
-                + QByteArrayLiteral("</integer></plist>");
-            plist_t node = nullptr;
-            plist_from_xml(xml.constData(), uint32_t(xml.size()), &node);
-            if (!node)
-                return fail(QStringLiteral("cannot encode the integer %1").arg(value));
-            return node;
-        }
-
-        plist_t date(const QDateTime& dateTime, const QString& where)
+        quint64 date(const QDateTime& dateTime, const QString& where)
         {
             if (!dateTime.isValid())
                 return fail(QStringLiteral("an invalid date has no property-list form (at %1)").arg(describe(where)));
@@ -100,47 +153,55 @@ namespace {
             if (seconds < std::numeric_limits<int32_t>::min() || seconds > std::numeric_limits<int32_t>::max())
                 return fail(QStringLiteral("the date %1 is outside the property-list range (at %2)")
                                 .arg(dateTime.toUTC().toString(Qt::ISODate), describe(where)));
-            return plist_new_date(int32_t(seconds), int32_t(micros));
+            return writer.addDate(double(seconds) + double(micros) / 1000000);
         }
 
-        plist_t array(const QVariantList& items, int depth, const QString& where)
+        quint64 array(const QVariantList& items, int depth, const QString& where)
         {
-            NodePtr node(plist_new_array());
+            std::vector<quint64> children;
+            children.reserve(size_t(items.size()));
             for (qsizetype i = 0; i < items.size(); ++i) {
-                plist_t child = encode(items.at(i), depth + 1, childPath(where, QString::number(i)));
-                if (!child)
-                    return nullptr;
-                plist_array_append_item(node.get(), child);
+                const quint64 child = encode(items.at(i), depth + 1, childPath(where, QString::number(i)));
+                if (child == failed)
+                    return failed;
+                children.push_back(child);
             }
-            return node.release();
+            return writer.addArray(children);
         }
 
-        template <typename Map> plist_t dictionary(const Map& map, int depth, const QString& where)
+        template <typename Map> quint64 dictionary(const Map& map, int depth, const QString& where)
         {
-            NodePtr node(plist_new_dict());
+            std::vector<quint64> keys;
+            std::vector<quint64> values;
+            keys.reserve(size_t(map.size()));
+            values.reserve(size_t(map.size()));
             for (auto it = map.cbegin(); it != map.cend(); ++it) {
                 const QString key = it.key();
                 const QString path = childPath(where, key);
                 if (key.contains(QChar(0)))
                     return fail(QStringLiteral("a dictionary key containing U+0000 has no property-list form (at %1)")
                                     .arg(describe(where)));
-                const QByteArray utf8Key = key.toUtf8();
-                if (!account(utf8Key.size(), path))
-                    return nullptr;
-                plist_t child = encode(it.value(), depth + 1, path);
-                if (!child)
-                    return nullptr;
-                plist_dict_set_item(node.get(), utf8Key.constData(), child);
+                // "<key>" and "</key>" on a line of their own.
+                const quint64 keyIndex = string(key, path);
+                if (keyIndex == failed || !accountXml(depth + 13))
+                    return failed;
+                const quint64 child = encode(it.value(), depth + 1, path);
+                if (child == failed)
+                    return failed;
+                keys.push_back(keyIndex);
+                values.push_back(child);
             }
-            return node.release();
+            return writer.addDictionary(keys, values);
         }
 
-        plist_t encode(const QVariant& value, int depth, const QString& where)
+        quint64 encode(const QVariant& value, int depth, const QString& where)
         {
             if (depth > PropertyList::maximumDepth)
                 return fail(QStringLiteral("the value is nested deeper than %1 levels (at %2)")
-                                .arg(PropertyList::maximumDepth)
-                                .arg(describe(where)));
+                                .arg(QString::number(PropertyList::maximumDepth), describe(where)));
+            // "<true/>" and its line end.
+            if (!accountXml(depth + 8))
+                return failed;
             switch (value.typeId()) {
             case QMetaType::QVariantMap:
                 return dictionary(value.toMap(), depth, where);
@@ -161,37 +222,41 @@ namespace {
                 return array(items, depth, where);
             }
             case QMetaType::QString:
-                return string(value.toString(), where);
             case QMetaType::QUrl:
-                return string(value.toUrl().toString(QUrl::FullyEncoded), where);
+                // "<string></string>" is ten characters longer than "<true/>".
+                if (!accountXml(10))
+                    return failed;
+                return string(
+                    value.typeId() == QMetaType::QUrl ? value.toUrl().toString(QUrl::FullyEncoded) : value.toString(),
+                    where);
             case QMetaType::QByteArray: {
                 const QByteArray bytes = value.toByteArray();
                 if (!account(bytes.size(), where))
-                    return nullptr;
-                return plist_new_data(bytes.constData(), uint64_t(bytes.size()));
+                    return failed;
+                return writer.addData(bytes);
             }
             case QMetaType::Bool:
-                return plist_new_bool(value.toBool() ? 1 : 0);
+                return writer.addBool(value.toBool());
             case QMetaType::Int:
             case QMetaType::Long:
             case QMetaType::LongLong:
             case QMetaType::Short:
             case QMetaType::Char:
             case QMetaType::SChar:
-                return plist_new_uint(uint64_t(value.toLongLong()));
+                return writer.addSigned(value.toLongLong());
             case QMetaType::UInt:
             case QMetaType::ULong:
             case QMetaType::ULongLong:
             case QMetaType::UShort:
             case QMetaType::UChar:
-                return unsignedInteger(value.toULongLong());
+                return writer.addUnsigned(value.toULongLong());
             case QMetaType::Double:
             case QMetaType::Float: {
                 const double real = value.toDouble();
                 if (!std::isfinite(real))
                     return fail(
                         QStringLiteral("a non-finite real has no property-list form (at %1)").arg(describe(where)));
-                return plist_new_real(real);
+                return writer.addReal(real);
             }
             case QMetaType::QDateTime:
                 return date(value.toDateTime(), where);
@@ -207,13 +272,36 @@ namespace {
         }
     };
 
-    Expected<NodePtr> encode(const QVariant& value)
+    // The value as a binary list. A list the binary reader would refuse for its number of values
+    // is refused here, when it is to be kept in that form.
+    Expected<QByteArray> encodeBinary(const QVariant& value, std::optional<PropertyListFormat> format)
     {
-        Encoder encoder;
-        NodePtr node(encoder.encode(value, 0, QString()));
-        if (!node)
+        const quint64 count = countValues(value, 0);
+        if (format == PropertyListFormat::Binary && count > quint64(PropertyList::maximumValues))
+            return Unexpected(QStringLiteral("the value holds more than %1 values, more than a binary property "
+                                             "list is read with")
+                                  .arg(PropertyList::maximumValues));
+        BinaryListWriter writer(count);
+        Encoder encoder(writer, format);
+        const quint64 root = encoder.encode(value, 0, QString());
+        if (root == Encoder::failed)
             return Unexpected(encoder.error.isEmpty() ? QStringLiteral("cannot encode the value") : encoder.error);
-        return node;
+        return writer.finish(root);
+    }
+
+    // The libplist tree of a list `encodeBinary` wrote: libplist's binary reader attaches each
+    // dictionary's items in their order, where building the tree item by item would look every
+    // key up.
+    Expected<NodePtr> encode(const QVariant& value, std::optional<PropertyListFormat> format)
+    {
+        auto binary = encodeBinary(value, format);
+        if (!binary)
+            return Unexpected(binary.error());
+        plist_t node = nullptr;
+        plist_from_bin(binary->constData(), uint32_t(binary->size()), &node);
+        if (!node)
+            return Unexpected(QStringLiteral("cannot encode the value"));
+        return NodePtr(node);
     }
 
     // ---------------------------------------------------------------------------------------------
@@ -365,7 +453,9 @@ Expected<QVariant> PropertyList::read(const QByteArray& bytes)
         return Unexpected(QStringLiteral("the property list is empty"));
     if (bytes.size() > maximumSize)
         return Unexpected(QStringLiteral("the property list is larger than %1 bytes").arg(maximumSize));
-    auto root = isBinary(bytes) ? detail::readBinaryPropertyList(bytes) : detail::readXmlPropertyList(bytes);
+    if (!isBinary(bytes))
+        return detail::readXmlPropertyList(bytes, [](plist_t value) { return decode(value, 0); });
+    auto root = detail::readBinaryPropertyList(bytes);
     if (!root)
         return Unexpected(root.error());
     return decode(root->get(), 0);
@@ -379,7 +469,7 @@ Expected<QVariant> PropertyList::readFile(const QString& path)
     if (!file.open(QIODevice::ReadOnly))
         return Unexpected(QStringLiteral("%1: %2").arg(path, file.errorString()));
     if (file.size() > maximumSize)
-        return Unexpected(QStringLiteral("%1: larger than %2 bytes").arg(path).arg(maximumSize));
+        return Unexpected(QStringLiteral("%1: larger than %2 bytes").arg(path, QString::number(maximumSize)));
     // Read one byte past the cap so that a file growing while it is read is still refused.
     const QByteArray bytes = readAtMost(file, maximumSize);
     if (file.error() != QFileDevice::NoError)
@@ -392,22 +482,24 @@ Expected<QVariant> PropertyList::readFile(const QString& path)
 
 Expected<QByteArray> PropertyList::serialize(const QVariant& value, PropertyListFormat format)
 {
-    auto node = encode(value);
+    // What this program writes it must be able to read back: never more than it reads.
+    if (format == PropertyListFormat::Binary) {
+        auto binary = encodeBinary(value, format);
+        if (binary && binary->size() > maximumSize)
+            return Unexpected(oversizedText());
+        return binary;
+    }
+    auto node = encode(value, PropertyListFormat::Xml);
     if (!node)
         return Unexpected(node.error());
     char* output = nullptr;
     uint32_t length = 0;
-    switch (format) {
-    case PropertyListFormat::Xml:
-        plist_to_xml(node->get(), &output, &length);
-        break;
-    case PropertyListFormat::Binary:
-        plist_to_bin(node->get(), &output, &length);
-        break;
-    }
+    plist_to_xml(node->get(), &output, &length);
     if (!output)
         return Unexpected(QStringLiteral("the property list could not be written"));
     std::unique_ptr<char, MallocDeleter> owner(output);
+    if (qint64(length) > maximumSize)
+        return Unexpected(oversizedText());
     return QByteArray(output, qsizetype(length));
 }
 
@@ -430,7 +522,8 @@ Expected<void> PropertyList::writeFile(const QString& path, const QVariant& valu
 
 Expected<QVariant> PropertyList::normalized(const QVariant& value)
 {
-    auto node = encode(value);
+    // Not yet kept in any form: the limits of a form are for the writing.
+    auto node = encode(value, std::nullopt);
     if (!node)
         return Unexpected(node.error());
     return decode(node->get(), 0);

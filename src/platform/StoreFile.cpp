@@ -75,13 +75,13 @@ Expected<StoreContents> readStoreFile(const QString& path, qint64 maxBytes)
     }
     if (status.st_size > maxBytes || !file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
         ::close(fd);
-        return Unexpected(QStringLiteral("%1: larger than %2 bytes").arg(path).arg(maxBytes));
+        return Unexpected(QStringLiteral("%1: larger than %2 bytes").arg(path, QString::number(maxBytes)));
     }
     StoreContents contents { true, readAtMost(file, maxBytes) };
     if (file.error() != QFileDevice::NoError)
         return Unexpected(QStringLiteral("%1: %2").arg(path, file.errorString()));
     if (contents.bytes.size() > maxBytes)
-        return Unexpected(QStringLiteral("%1: larger than %2 bytes").arg(path).arg(maxBytes));
+        return Unexpected(QStringLiteral("%1: larger than %2 bytes").arg(path, QString::number(maxBytes)));
     return contents;
 }
 

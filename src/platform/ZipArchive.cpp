@@ -101,9 +101,8 @@ ZipArchive::EntryResult ZipArchive::readEntry(const QString& name, qint64 maxByt
     if ((stat.valid & ZIP_STAT_SIZE) && stat.size > cap) {
         return fail(EntryError::TooLarge,
             QStringLiteral("entry %1 holds %2 bytes, more than the %3 bytes allowed")
-                .arg(name)
-                .arg(static_cast<qulonglong>(stat.size))
-                .arg(static_cast<qulonglong>(cap)));
+                .arg(name, QString::number(static_cast<qulonglong>(stat.size)),
+                    QString::number(static_cast<qulonglong>(cap))));
     }
 
     std::unique_ptr<zip_file_t, FileCloser> file(zip_fopen_index(archive, static_cast<zip_uint64_t>(index), 0));
@@ -130,8 +129,7 @@ ZipArchive::EntryResult ZipArchive::readEntry(const QString& name, qint64 maxByt
         if (static_cast<zip_uint64_t>(bytes.size()) + static_cast<zip_uint64_t>(got) > cap) {
             return fail(EntryError::TooLarge,
                 QStringLiteral("entry %1 holds more than the %2 bytes allowed")
-                    .arg(name)
-                    .arg(static_cast<qulonglong>(cap)));
+                    .arg(name, QString::number(static_cast<qulonglong>(cap))));
         }
         bytes.append(chunk.data(), static_cast<qsizetype>(got));
     }

@@ -52,7 +52,7 @@ bool holdsTwoOfOneSize(const CrwlUrlList& group)
 void appendLine(QString& text, qint32 tally, const QString& format, const QString& label)
 {
     if (tally > 0)
-        text += format.arg(tally).arg(label);
+        text += format.arg(QString::number(tally), label);
 }
 
 } // namespace

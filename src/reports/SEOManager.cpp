@@ -413,8 +413,7 @@ platform::UrlRequest SEOManager::imagePreviewRequest(const CrwlUrl& image, doubl
     else
         logLine(1,
             QStringLiteral("unable to set referer for %1, we have %2 instances")
-                .arg(image.absoluteString())
-                .arg(image.occurrencesCount()));
+                .arg(image.absoluteString(), QString::number(image.occurrencesCount())));
     return request;
 }
 

@@ -62,8 +62,7 @@ void WarningsManager::add(const QString& warning, const std::shared_ptr<CrwlUrl>
     if (count >= perKeyCap) {
         if (count == perKeyCap) {
             log(QStringLiteral("the warning: '%1' has exceeded %2. No more similar warnings will be logged this scan.")
-                    .arg(key)
-                    .arg(perKeyCap));
+                    .arg(key, QString::number(perKeyCap)));
         }
         return;
     }
@@ -158,8 +157,7 @@ QVariant WarningsManager::tableViewObjectValue(TableView&, const TableColumn& co
         return QStringLiteral("%1 There is one link with this link url, it appears on %2").arg(cleaned, onPage);
     }
     return QStringLiteral("%1 There are %2 instances of the link url over one or more pages.")
-        .arg(cleaned)
-        .arg(qint64(inbound.size()));
+        .arg(cleaned, QString::number(qint64(inbound.size())));
 }
 
 void WarningsManager::setWarningInspectorOpener(std::shared_ptr<WarningInspectorOpener> opener)
@@ -224,13 +222,13 @@ QString WarningsManager::getWarningShortSummary() const
 {
     const bool capped = collection.size() >= defaults.integerForKey(QStringLiteral("warningsMaximumCount"));
     return QStringLiteral("<h1>HTML validation and other warnings</h1>\n<p>%1 warning(s)</p>\n%2%3")
-        .arg(collection.size())
-        .arg(capped ? QStringLiteral("<p>The number of warnings has been capped. Some of these may be template issues "
-                                     "and therefore appear on every page.</p>\n")
-                    : QString(),
-            collection.isEmpty()
-                ? QString()
-                : QStringLiteral("<p>The most common warnings are: %1</p>\n").arg(detail::htmlEscaped(getMostCommonErrors())));
+        .arg(QString::number(collection.size()),
+            capped ? QStringLiteral("<p>The number of warnings has been capped. Some of these may be template issues "
+                                    "and therefore appear on every page.</p>\n")
+                   : QString(),
+            collection.isEmpty() ? QString()
+                                 : QStringLiteral("<p>The most common warnings are: %1</p>\n")
+                                       .arg(detail::htmlEscaped(getMostCommonErrors())));
 }
 
 } // namespace crawlmere::reports

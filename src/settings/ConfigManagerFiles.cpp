@@ -236,7 +236,7 @@ int ConfigManager::openLcsbatchFile(const QString& path)
     }
     const int added = importLcsBatch(sites);
     if (added > 0)
-        logLine(0, QStringLiteral("added %1 sites from %2").arg(added).arg(path));
+        logLine(0, QStringLiteral("added %1 sites from %2").arg(QString::number(added), path));
     else
         logLine(0, QStringLiteral("unsuccessful importing lcsbatch file %1").arg(path));
     return added;

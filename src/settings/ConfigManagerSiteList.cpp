@@ -331,7 +331,7 @@ void ConfigManager::alertFolderExists(const QString& name) const
 void ConfigManager::deleteSelectedFolder(int folderRow)
 {
     const QStringList rows = getFolderDataSourceArray();
-    logLine(1, QStringLiteral("Chosen row is %1 of folderlist is %2").arg(folderRow).arg(rows.join(u',')));
+    logLine(1, QStringLiteral("Chosen row is %1 of folderlist is %2").arg(QString::number(folderRow), rows.join(u',')));
     if (folderRow < 0 || folderRow >= rows.size())
         return;
     const QString name = rows.at(folderRow);

@@ -207,13 +207,11 @@ const CrwlUrlList& SitemapManager::getSitemapCollection()
 
         QStringList parts;
         if (!m_excludedBecauseCanonical.empty())
-            parts << QStringLiteral("%1 %2")
-                         .arg(m_excludedBecauseCanonical.size())
-                         .arg(QStringLiteral("excluded due to canonical"));
+            parts << QStringLiteral("%1 %2").arg(
+                QString::number(m_excludedBecauseCanonical.size()), QStringLiteral("excluded due to canonical"));
         if (!m_excludedBecauseNoIndex.empty())
-            parts << QStringLiteral("%1 %2")
-                         .arg(m_excludedBecauseNoIndex.size())
-                         .arg(QStringLiteral("excluded due to robots noindex"));
+            parts << QStringLiteral("%1 %2").arg(
+                QString::number(m_excludedBecauseNoIndex.size()), QStringLiteral("excluded due to robots noindex"));
         m_infoText = parts.join(QStringLiteral(", "));
         if (m_observer.infoText)
             m_observer.infoText(m_infoText);

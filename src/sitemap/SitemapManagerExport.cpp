@@ -73,7 +73,7 @@ bool SitemapManager::writeDocuments(
     const QString base = chosen.completeBaseName();
     QStringList names;
     for (qsizetype i = 0; i < documents.size(); ++i)
-        names.append(QStringLiteral("%1-%2.xml").arg(base).arg(i + 1));
+        names.append(QStringLiteral("%1-%2.xml").arg(base, QString::number(i + 1)));
     // Readers take only absolute addresses in an index: the files are named under the site's root.
     const QString root = SitemapXmlWriter::siteRoot(m_crawlSettings.value(crawlKey::startingUrl).toString());
     const QString index = SitemapXmlWriter::sitemapIndex(names, root, QDate::currentDate());

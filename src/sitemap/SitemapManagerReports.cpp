@@ -239,7 +239,9 @@ std::optional<QString> SitemapManager::getDotAsStringForExportng(bool /*exportin
         logLine(4, QStringLiteral("this parent is %1").arg(parent.absoluteString()));
         if (p < levelLimit) {
             const auto& links = parent.getOutboundInstances();
-            logLine(3, QStringLiteral("parent %1 has %2 children").arg(parent.absoluteString()).arg(links.size()));
+            logLine(3,
+                QStringLiteral("parent %1 has %2 children")
+                    .arg(parent.absoluteString(), QString::number(links.size())));
             const QString parentName = dotQuoted(stripHost(CrwlUrl::forceTrimHash(parent.absoluteString())));
             const QString attribute
                 = colour && !levelColour(p).isEmpty() ? QStringLiteral(" [color=%1]").arg(levelColour(p)) : QString();
@@ -259,8 +261,7 @@ std::optional<QString> SitemapManager::getDotAsStringForExportng(bool /*exportin
                 const QString childName = dotQuoted(stripHost(CrwlUrl::forceTrimHash(child->absoluteString())));
                 logLine(3,
                     QStringLiteral("made link with level %1: parent: %2 -> child: %3")
-                        .arg(p)
-                        .arg(parentName, childName));
+                        .arg(QString::number(p), parentName, childName));
                 dot += parentName + QStringLiteral(" -> ") + childName + attribute + QStringLiteral(";\r");
             }
         }

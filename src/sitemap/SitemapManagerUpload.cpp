@@ -25,7 +25,8 @@ QStringList SitemapManager::ftpUploadFiles() const
     if (m_xmlfilecount > 1) {
         const QFileInfo index(m_sitemapLocation);
         for (int i = 1; i <= m_xmlfilecount; ++i) {
-            const QString numbered = index.dir().filePath(QStringLiteral("%1-%2.xml").arg(index.completeBaseName()).arg(i));
+            const QString numbered
+                = index.dir().filePath(QStringLiteral("%1-%2.xml").arg(index.completeBaseName(), QString::number(i)));
             if (QFileInfo::exists(numbered))
                 files.append(numbered);
         }
@@ -97,7 +98,7 @@ void SitemapManager::transferFiles()
                         ShellAlertStyle::informational);
                 return;
             }
-            logLine(1, QStringLiteral("ftp error:%1 exit code: %2\n").arg(result.detail).arg(result.code));
+            logLine(1, QStringLiteral("ftp error:%1 exit code: %2\n").arg(result.detail, QString::number(result.code)));
             if (m_observer.alert)
                 m_observer.alert(QStringLiteral("ftp unsuccessful"),
                     QStringLiteral("ftp error: exit code: %1\n").arg(result.code), ShellAlertStyle::warning);

@@ -100,8 +100,7 @@ void CrwlHighlighter::threadHasFinished(const std::shared_ptr<CrwlUrl>& record)
     }
     platform::logLine(0,
         QStringLiteral("threadHasFinished but we have zero data (status %1) for %2")
-            .arg(record->getStatus())
-            .arg(onPageUrl));
+            .arg(QString::number(record->getStatus()), onPageUrl));
     onPageData.clear();
     finish({});
 }
@@ -149,7 +148,8 @@ void CrwlHighlighter::markWriteAndOpen()
     }
     const QString path = temporaryFilePath(onPageUrl);
     if (path.isEmpty() || !platform::saveBytesAtomically(path, *marked)) {
-        platform::logLine(0, QStringLiteral("error writing to file: %1. Data length:%2 bytes").arg(path).arg(length));
+        platform::logLine(
+            0, QStringLiteral("error writing to file: %1. Data length:%2 bytes").arg(path, QString::number(length)));
         finish({});
         return;
     }

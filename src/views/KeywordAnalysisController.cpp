@@ -95,9 +95,9 @@ bool KeywordAnalysisController::isDark() const
 void KeywordAnalysisController::analysisArrived()
 {
     m_analysed = true;
-    m_url->setText(QStringLiteral("%1 (%2 words)")
-                       .arg(m_lcurl ? m_lcurl->absoluteString() : QString())
-                       .arg(m_analysis.pageWordCount()));
+    m_url->setText(
+        QStringLiteral("%1 (%2 words)")
+            .arg(m_lcurl ? m_lcurl->absoluteString() : QString(), QString::number(m_analysis.pageWordCount())));
     const QString colour = isDark() ? QStringLiteral("white") : QStringLiteral("black");
     m_threshold->setText(QStringLiteral("Phrases shown in <span style=\"color:%1\">%1</span> are at a density above "
                                         "%2 % (set in Preferences > SEO)")

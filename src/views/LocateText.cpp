@@ -130,13 +130,17 @@ QString LocateText::locate(const CrwlLinkInstance& occurrence, bool dark)
         }
         body += QStringLiteral("<p>&nbsp;</p><p>");
         if (samePage == 2)
-            body += QStringLiteral("The same %1 also appears on this page %2 more time. ").arg(kind).arg(1);
+            body
+                += QStringLiteral("The same %1 also appears on this page %2 more time. ").arg(kind, QString::number(1));
         else if (samePage >= 3)
-            body += QStringLiteral("The same %1 also appears on this page %2 more times. ").arg(kind).arg(samePage - 1);
+            body += QStringLiteral("The same %1 also appears on this page %2 more times. ")
+                        .arg(kind, QString::number(samePage - 1));
         if (elsewhere == 1)
-            body += QStringLiteral("There is %1 more instance of this %2 on another page").arg(1).arg(kind);
+            body
+                += QStringLiteral("There is %1 more instance of this %2 on another page").arg(QString::number(1), kind);
         else if (elsewhere > 1)
-            body += QStringLiteral("There are %1 more instances of this %2 on other pages").arg(elsewhere).arg(kind);
+            body += QStringLiteral("There are %1 more instances of this %2 on other pages")
+                        .arg(QString::number(elsewhere), kind);
         body += QStringLiteral("</p>");
     }
 

@@ -124,12 +124,9 @@ bool ScanControl::clearAllDataSources()
 QString ScanControl::statusText(qint64 checked, qint64 total, qint64 pages, qint64 bad)
 {
     return QStringLiteral("%1 of %2 %3 on %4 %5 checked, %6 bad")
-        .arg(checked)
-        .arg(total)
-        .arg(total == 1 ? QStringLiteral("link") : QStringLiteral("links"))
-        .arg(pages)
-        .arg(pages == 1 ? QStringLiteral("page") : QStringLiteral("pages"))
-        .arg(bad);
+        .arg(QString::number(checked), QString::number(total),
+            total == 1 ? QStringLiteral("link") : QStringLiteral("links"), QString::number(pages),
+            pages == 1 ? QStringLiteral("page") : QStringLiteral("pages"), QString::number(bad));
 }
 
 float ScanControl::proportion(qint64 checked, qint64 total)
@@ -261,10 +258,8 @@ QString ScanControl::siteStatusText(
     const QString when = locale.toString(now.date(), QLocale::ShortFormat) + QStringLiteral(", ")
         + locale.toString(now.time(), QLocale::ShortFormat);
     const QString counts = QStringLiteral("%1 links checked on %2 %3, %4 bad")
-                               .arg(checked)
-                               .arg(pages)
-                               .arg(pages == 1 ? QStringLiteral("page") : QStringLiteral("pages"))
-                               .arg(bad);
+                               .arg(QString::number(checked), QString::number(pages),
+                                   pages == 1 ? QStringLiteral("page") : QStringLiteral("pages"), QString::number(bad));
     return QStringLiteral("Last checked: %1, %2").arg(when, counts);
 }
 

@@ -28,7 +28,7 @@ public:
     {
         document = std::move(html);
         ++generation;
-        return QUrl(QStringLiteral("%1:page-%2").arg(QString::fromLatin1(scheme())).arg(generation));
+        return QUrl(QStringLiteral("%1:page-%2").arg(QString::fromLatin1(scheme()), QString::number(generation)));
     }
 
     void requestStarted(QWebEngineUrlRequestJob* job) override

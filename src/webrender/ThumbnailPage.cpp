@@ -67,7 +67,8 @@ void ThumbnailPage::load()
     });
     connect(page, &QWebEnginePage::renderProcessTerminated, this,
         [this](QWebEnginePage::RenderProcessTerminationStatus, int exitCode) {
-            finish(Outcome::NotLoaded, QStringLiteral("the page process of %1 ended (%2)").arg(url).arg(exitCode));
+            finish(Outcome::NotLoaded,
+                QStringLiteral("the page process of %1 ended (%2)").arg(url, QString::number(exitCode)));
         });
     connect(page, &QWebEnginePage::certificateError, this, [this](const QWebEngineCertificateError& error) {
         finish(Outcome::CertificateRejected, error.description());

@@ -181,7 +181,9 @@ void WebThumbGetter::programFinished(int exitCode)
     else if (exitCode == kWriteFailed)
         logLine(0, QStringLiteral("unable to write the thumbnail %1 of %2").arg(location, thisUrl));
     else if (exitCode != kWritten)
-        logLine(1, QStringLiteral("no thumbnail for %1: the thumbnail program ended with %2").arg(thisUrl).arg(exitCode));
+        logLine(1,
+            QStringLiteral("no thumbnail for %1: the thumbnail program ended with %2")
+                .arg(thisUrl, QString::number(exitCode)));
     if ((exitCode == kWritten || exitCode == kWriteFailed) && owner)
         owner(*this);
 }

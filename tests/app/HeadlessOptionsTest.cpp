@@ -10,6 +10,7 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <map>
 
 using namespace crawlmere::app;
@@ -72,6 +73,31 @@ TEST(HeadlessOptions, UsageErrorsNameTheProblem)
     EXPECT_EQ(view.options->htmlFile, "/tmp/a.html");
     EXPECT_TRUE(parse({ "--help" }).showHelp);
     EXPECT_TRUE(parse({ "--version" }).showVersion);
+}
+
+TEST(HeadlessOptions, OutputOptionsNamingOneFileAreRefused)
+{
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    ASSERT_TRUE(QDir(folder.path()).mkdir("sub"));
+    ASSERT_TRUE(QFile::link(folder.filePath("sub"), folder.filePath("linked")));
+    const struct {
+        QStringList outputs;
+        const char* refusal; // empty: taken
+    } cases[] = {
+        { { "--csv", "a.csv", "--sitemap", "a.csv" }, "--csv and --sitemap name the same file" },
+        { { "--csv", "a.csv", "--sitemap", "./a.csv" }, "--csv and --sitemap name the same file" },
+        { { "--csv=sub/../a.csv", "--html", "a.csv", "--view", "1" }, "--csv and --html name the same file" },
+        { { "--view", "2", "--html", "sub/x", "--sitemap", "linked/x" }, "--html and --sitemap name the same file" },
+        { { "--csv", "a.csv", "--sitemap", "a.xml" }, "" },
+        { { "--csv", "sub/a.csv", "--sitemap", "a.csv" }, "" },
+    };
+    for (const auto& c : cases) {
+        const auto result = parse(c.outputs + QStringList { "http://h/" }, folder.path());
+        EXPECT_EQ(result.options.has_value(), *c.refusal == 0) << qPrintable(c.outputs.join(' '));
+        EXPECT_EQ(result.error.left(int(std::strlen(c.refusal))), QLatin1String(c.refusal))
+            << qPrintable(c.outputs.join(u' '));
+    }
 }
 
 TEST(HeadlessOptions, DefaultsAreTypedByTheRegisteredValueOrByTheirForm)

@@ -38,6 +38,17 @@ TEST(HeadlessProgram, ExitStatusesOfTheCommandLine)
     EXPECT_TRUE(noTarget.err.startsWith(QStringLiteral("crawlmere: no target given\n\nusage: crawlmere")))
         << qPrintable(noTarget.err);
     EXPECT_TRUE(noTarget.out.isEmpty());
+
+    QTemporaryDir folder;
+    const QString csv = folder.filePath(QStringLiteral("a.csv"));
+    const ProgramRun oneFile
+        = runProgram({ QStringLiteral("--headless"), QStringLiteral("--csv"), csv, QStringLiteral("--sitemap"),
+                         folder.path() + QStringLiteral("/./a.csv"), QStringLiteral("http://127.0.0.1:9/") },
+            QString(), folder.path());
+    EXPECT_EQ(oneFile.status, 2);
+    EXPECT_TRUE(oneFile.err.startsWith(QStringLiteral("crawlmere: --csv and --sitemap name the same file (")))
+        << qPrintable(oneFile.err);
+    EXPECT_FALSE(QFileInfo::exists(csv));
 }
 
 TEST(HeadlessProgram, ASettingsFileJoinsTheSiteListOnceAndIsStamped)

@@ -190,3 +190,20 @@ TEST_F(ArchiveExportControllerTest, CancelClosesTheSheetAtOnceAndTheExportStopsB
 }
 
 } // namespace
+
+TEST(ArchiveExportSummary, NamesAndReasonsWithPercentSequencesStandAsTheyAre)
+{
+    // Each text goes in once: "%2e" in a folder, an address or a reason is never read as a
+    // placeholder of the summary.
+    ArchiveExport::Result result;
+    result.outputFolder = QStringLiteral("/tmp/evil5%2e%2e/h%2fx%1");
+    result.filesWritten = 10;
+    result.itemsSkipped = 2;
+    result.skipped.append(
+        { QStringLiteral("no data %2"), 2, { QStringLiteral("http://h/%2e%2e"), QStringLiteral("http://h/%1") } });
+    result.filesNotWritten = 1;
+    result.firstWriteFailure = QStringLiteral("/tmp/a%3b: disk full %1");
+    EXPECT_EQ(ArchiveExportController::finishedText(result),
+        QStringLiteral("Archive exported to /tmp/evil5%2e%2e/h%2fx%1 (10 files, 2 skipped (2 because no data %2: "
+                       "http://h/%2e%2e, http://h/%1), 1 could not be written (/tmp/a%3b: disk full %1))"));
+}

@@ -161,14 +161,23 @@ TEST_F(Z12AraProbesTest, RobotsTxtWithCommentsWildcardsAndAPort)
 
 TEST_F(Z12AraProbesTest, OnlyTheFirst500KiBOfRobotsTxtAreRead)
 {
+    // The cap falls inside the value of a rule, just after "/cut": that half rule would block
+    // every path starting "/cut".
     std::string robots = "User-agent: *\nDisallow: /early\n";
-    while (robots.size() < Z12Ara::kRobotsMaxBytes - 10)
-        robots += "# padding padding padding padding padding padding padding padding\n";
-    robots += "Disallow: /cut-by-the-cap\nDisallow: /late\n";
+    const std::string cutRule = "Disallow: /cut";
+    const std::string padding = "# padding padding padding padding padding padding padding padding\n";
+    while (robots.size() + padding.size() + cutRule.size() < size_t(Z12Ara::kRobotsMaxBytes))
+        robots += padding;
+    robots += std::string("#") + std::string(Z12Ara::kRobotsMaxBytes - robots.size() - cutRule.size() - 2, 'x') + "\n";
+    robots += cutRule;
+    ASSERT_EQ(robots.size(), size_t(Z12Ara::kRobotsMaxBytes));
+    robots += "-by-the-cap\nDisallow: /late\n";
     serveRobots(robots);
     ASSERT_TRUE(server.start());
     ASSERT_TRUE(goTo(QStringLiteral("/")));
     EXPECT_EQ(hub->getRobotsBlacklistArray(), QStringList { site() + QStringLiteral("/early") });
+    EXPECT_NE(hub->robotsVerdict(server.url(QStringLiteral("/cut-by-the-cap"))), Z12Ara::RobotsVerdict::Disallowed);
+    EXPECT_NE(hub->robotsVerdict(server.url(QStringLiteral("/cutlery"))), Z12Ara::RobotsVerdict::Disallowed);
 }
 
 TEST_F(Z12AraProbesTest, MissingRobotsTxtLeavesEverythingAllowed)

@@ -92,7 +92,8 @@ bool ExportFolder::ensureRoot()
         return false;
     }
     for (int suffix = 1; suffix <= kMaxFolderSuffix; ++suffix) {
-        const QString candidate = suffix == 1 ? folderName : QStringLiteral("%1-%2").arg(folderName).arg(suffix);
+        const QString candidate
+            = suffix == 1 ? folderName : QStringLiteral("%1-%2").arg(folderName, QString::number(suffix));
         if (::mkdirat(parent->descriptor(), QFile::encodeName(candidate).constData(), 0777) != 0) {
             if (errno == EEXIST)
                 continue;

@@ -241,7 +241,7 @@ std::optional<UrlError> Transfer::prepare(CURLSH* cookieShare)
 
     if (request.proxy && !request.proxy->host.isEmpty()) {
         const QByteArray proxy
-            = QStringLiteral("http://%1:%2").arg(request.proxy->host).arg(request.proxy->port).toUtf8();
+            = QStringLiteral("http://%1:%2").arg(request.proxy->host, QString::number(request.proxy->port)).toUtf8();
         curl_easy_setopt(e, CURLOPT_PROXY, proxy.constData());
     } else {
         curl_easy_setopt(e, CURLOPT_PROXY, ""); // no proxy, whatever the environment says
@@ -328,7 +328,7 @@ bool Transfer::pinLookedUpAddresses(CURL* e)
     QStringList written;
     for (const QString& address : *addresses)
         written.append(address.contains(u':') ? u'[' + address + u']' : address);
-    const QByteArray entry = QStringLiteral("%1:%2:%3").arg(host).arg(port).arg(written.join(u',')).toLatin1();
+    const QByteArray entry = QStringLiteral("%1:%2:%3").arg(host, QString::number(port), written.join(u',')).toLatin1();
     resolveList.reset(curl_slist_append(nullptr, entry.constData()));
     if (!resolveList)
         return false;
