@@ -1,6 +1,9 @@
 // Fragment and query trimming, the trailing-slash rule and session-id removal for lookup keys.
 #include "engine/LookupKeys.h"
 
+#include <optional>
+#include <utility>
+
 namespace crawlmere::engine {
 
 QString forceTrimHash(const QString& url)
@@ -117,9 +120,45 @@ QString withStoredSpelling(const QString& url)
     return spelt;
 }
 
+namespace {
+
+/// Where the authority of `url` starts and ends (the "//" after a scheme); nullopt without one.
+std::optional<std::pair<qsizetype, qsizetype>> authorityOf(QStringView url)
+{
+    const qsizetype separator = url.indexOf(u"://");
+    if (separator <= 0)
+        return std::nullopt;
+    for (const QChar c : url.left(separator)) {
+        if (c == u'/' || c == u'?' || c == u'#')
+            return std::nullopt;
+    }
+    const qsizetype start = separator + 3;
+    qsizetype end = start;
+    while (end < url.size() && url[end] != u'/' && url[end] != u'?' && url[end] != u'#')
+        ++end;
+    return std::make_pair(start, end);
+}
+
+} // namespace
+
+QString withoutUserInfo(const QString& url)
+{
+    if (!url.contains(u'@'))
+        return url;
+    const auto authority = authorityOf(url);
+    if (!authority)
+        return url;
+    const qsizetype at = QStringView(url).left(authority->second).lastIndexOf(u'@');
+    if (at < authority->first)
+        return url;
+    return QString(url).remove(authority->first, at + 1 - authority->first);
+}
+
 QString prepareUrlForLookup(const QString& url, bool shouldIgnoreSlash)
 {
-    const QString spelt = withStoredSpelling(url);
+    QString spelt = withStoredSpelling(url);
+    if (spelt.contains(u'@') && (spelt.startsWith(u"http://") || spelt.startsWith(u"https://")))
+        spelt = withoutUserInfo(spelt);
     if (!spelt.isEmpty() && shouldIgnoreSlash && spelt.endsWith(u'/'))
         return spelt.left(spelt.size() - 1);
     return spelt;

@@ -34,8 +34,15 @@ QString withLowerCaseSchemeAndHost(const QString& url);
 /// read alike whichever spelling is met first). Anything else as `withLowerCaseSchemeAndHost`.
 QString withStoredSpelling(const QString& url);
 
-/// The key a URL string is filed under: its stored spelling (`withStoredSpelling`), then one
-/// trailing "/" dropped when `shouldIgnoreSlash` is on; nothing else (no decoding).
+/// The URL string without the user part of its authority: "http://u:pw@h.com/a" gives
+/// "http://h.com/a" (the last "@" before the path ends the user part). A string without "//"
+/// after its scheme, or without "@" in its authority, comes back as it is.
+QString withoutUserInfo(const QString& url);
+
+/// The key a URL string is filed under: its stored spelling (`withStoredSpelling`), without the
+/// user part of a web address (http, https: "http://u@h.com/a" names the page
+/// "http://h.com/a"; an FTP user picks an account and so keeps it), then one trailing "/"
+/// dropped when `shouldIgnoreSlash` is on; nothing else (no decoding).
 QString prepareUrlForLookup(const QString& url, bool shouldIgnoreSlash);
 
 /// Removes the query parameter `name` ("sid" → "sid=…") from a URL string. An empty name

@@ -387,7 +387,7 @@ QVariant SitemapManager::tableViewObjectValue(TableView& table, const TableColum
     if (isColumn(column, kPriority))
         return priorityText(*page);
     if (isColumn(column, QStringLiteral("actualurl")))
-        return CrwlUrl::forceTrimHash(page->getFieldByName(QStringLiteral("actualurl")));
+        return SitemapXmlWriter::pageAddress(*page);
     return page->getFieldByName(column.identifier);
 }
 
@@ -464,7 +464,7 @@ void SitemapManager::doubleClick(qsizetype row)
 QString SitemapManager::sitemapUrlAtRow(qsizetype row)
 {
     const CrwlUrl* page = pageAt(row);
-    return page ? CrwlUrl::forceTrimHash(page->finalURLString()) : QString();
+    return page ? SitemapXmlWriter::pageAddress(*page) : QString();
 }
 
 QString SitemapManager::excludedUrlAtRow(qsizetype row)

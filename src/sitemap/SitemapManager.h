@@ -177,8 +177,8 @@ public:
     void doubleClick(qsizetype row);
     /// The page of a row of the excluded table (canonical list, then noindex list); null past it.
     std::shared_ptr<CrwlUrl> excludedPageAtRow(qsizetype row);
-    /// The fragment-free `finalURLString` of the page at `row` of the sitemap collection; null
-    /// past its end.
+    /// The address the sitemap lists the page at `row` of the sitemap collection under
+    /// (`SitemapXmlWriter::pageAddress`); null past its end.
     QString sitemapUrlAtRow(qsizetype row);
     /// The same for a row of the excluded table.
     QString excludedUrlAtRow(qsizetype row);

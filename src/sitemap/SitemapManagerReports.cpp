@@ -4,12 +4,14 @@
 
 #include "engine/CrwlLinkInstance.h"
 #include "engine/CrwlUrl.h"
+#include "engine/LookupKeys.h"
 #include "platform/Dispatch.h"
 #include "platform/Log.h"
 #include "platform/SavePanel.h"
 #include "platform/Strings.h"
 #include "platform/AtomicFile.h"
 #include "platform/UserDefaults.h"
+#include "sitemap/SitemapXmlWriter.h"
 
 #include <QSet>
 #include <QUrl>
@@ -29,7 +31,7 @@ const QString kIndent = QStringLiteral("&nbsp;&nbsp;&nbsp;&nbsp;");
 QString linkLine(const CrwlUrl& page)
 {
     return QStringLiteral("<a href = \"%1\">%2</a><br />\n")
-        .arg(platform::strings::htmlEscaped(CrwlUrl::forceTrimHash(page.finalURLString())),
+        .arg(platform::strings::htmlEscaped(SitemapXmlWriter::pageAddress(page)),
             platform::strings::htmlEscaped(page.getLinkpagetitle()));
 }
 
@@ -79,8 +81,9 @@ QString SitemapManager::sitemapCsvText()
             continue;
         QStringList fields;
         for (const TableColumn& column : columns) {
-            const QString value = column.identifier == u"priority"
-                ? priorityText(*page)
+            const QString value = column.identifier == u"priority" ? priorityText(*page)
+                : column.identifier == u"actualurl"
+                ? csvQuoteEscaped(SitemapXmlWriter::pageAddress(*page), option)
                 : csvQuoteEscaped(page->getFieldByName(column.identifier), option);
             fields << u'"' + value + u'"';
         }
@@ -227,8 +230,11 @@ std::optional<QString> SitemapManager::getDotAsStringForExportng(bool /*exportin
     for (const auto& page : pages)
         members.insert(page.get());
 
-    QString dot = QStringLiteral("digraph ") + dotQuoted(CrwlUrl::forceTrimHash(pages.front()->absoluteString()))
-        + QStringLiteral(" {\r");
+    // Pages are named as a sitemap lists them: no user name or password.
+    const auto address = [](const CrwlUrl& page) {
+        return engine::withoutUserInfo(CrwlUrl::forceTrimHash(page.absoluteString()));
+    };
+    QString dot = QStringLiteral("digraph ") + dotQuoted(address(*pages.front())) + QStringLiteral(" {\r");
     if (m_observer.dotProgress)
         m_observer.dotProgress(0.0);
     const auto count = qint64(pages.size());
@@ -242,7 +248,7 @@ std::optional<QString> SitemapManager::getDotAsStringForExportng(bool /*exportin
             logLine(3,
                 QStringLiteral("parent %1 has %2 children")
                     .arg(parent.absoluteString(), QString::number(links.size())));
-            const QString parentName = dotQuoted(stripHost(CrwlUrl::forceTrimHash(parent.absoluteString())));
+            const QString parentName = dotQuoted(stripHost(address(parent)));
             const QString attribute
                 = colour && !levelColour(p).isEmpty() ? QStringLiteral(" [color=%1]").arg(levelColour(p)) : QString();
             for (const auto& link : links) {
@@ -258,7 +264,7 @@ std::optional<QString> SitemapManager::getDotAsStringForExportng(bool /*exportin
                     logLine(3, QStringLiteral("pair not included because it goes downstream"));
                     continue;
                 }
-                const QString childName = dotQuoted(stripHost(CrwlUrl::forceTrimHash(child->absoluteString())));
+                const QString childName = dotQuoted(stripHost(address(*child)));
                 logLine(3,
                     QStringLiteral("made link with level %1: parent: %2 -> child: %3")
                         .arg(QString::number(p), parentName, childName));

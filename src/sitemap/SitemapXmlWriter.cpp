@@ -5,6 +5,7 @@
 #include "engine/CrwlLinkInstance.h"
 #include "engine/CrwlStatusCodes.h"
 #include "engine/CrwlUrl.h"
+#include "engine/LookupKeys.h"
 #include "engine/PunycodeAdditions.h"
 #include "engine/SitemapPriority.h"
 #include "platform/Strings.h"
@@ -29,9 +30,12 @@ QString urlValue(QString url)
     return SitemapXmlWriter::escapedValue(url.replace(QLatin1Char(' '), QLatin1String("%20")));
 }
 
-/// A page's or file's address as a value: encoded as it is requested (a record keeps its
-/// address decoded for reading), then escaped.
-QString locValue(const QString& url) { return urlValue(PunycodeAdditions::encodedURLString(url)); }
+/// A page's or file's address as a value: without credentials, encoded as it is requested (a
+/// record keeps its address decoded for reading), then escaped.
+QString locValue(const QString& url)
+{
+    return urlValue(PunycodeAdditions::encodedURLString(engine::withoutUserInfo(url)));
+}
 
 void appendElement(QString& entry, QLatin1StringView indent, QLatin1StringView name, const QString& escaped)
 {
@@ -52,7 +56,7 @@ bool buildEntry(const CrwlUrl& page, const SitemapXmlOptions& options, QSet<QStr
     const QLatin1StringView inner("\t\t");
     entry += QLatin1String("\t<url>\n");
     // A page is listed under its final address: a redirecting URL is never an entry.
-    appendElement(entry, inner, QLatin1StringView("loc"), locValue(CrwlUrl::forceTrimHash(page.finalURLString())));
+    appendElement(entry, inner, QLatin1StringView("loc"), locValue(SitemapXmlWriter::pageAddress(page)));
 
     if (!options.imageSitemap) {
         if (options.includeLastmod) {
@@ -131,7 +135,7 @@ QStringList SitemapXmlWriter::documents(const CrwlUrlList& pages, const SitemapX
     ordered.reserve(pages.size());
     for (const auto& page : pages) {
         if (page)
-            ordered.emplace_back(CrwlUrl::forceTrimHash(page->finalURLString()), page.get());
+            ordered.emplace_back(pageAddress(*page), page.get());
     }
     std::stable_sort(ordered.begin(), ordered.end(), [](const auto& a, const auto& b) {
         const int folded = a.first.compare(b.first, Qt::CaseInsensitive);
@@ -233,6 +237,11 @@ QString SitemapXmlWriter::siteRoot(const QString& startingUrl)
     if (const auto port = url->port())
         root += QLatin1Char(':') + QString::number(*port);
     return root + QLatin1Char('/');
+}
+
+QString SitemapXmlWriter::pageAddress(const CrwlUrl& page)
+{
+    return engine::withoutUserInfo(CrwlUrl::forceTrimHash(page.finalURLString()));
 }
 
 QString SitemapXmlWriter::escapedValue(const QString& value) { return platform::strings::xmlEscaped(value); }

@@ -70,6 +70,11 @@ public:
     /// "scheme://host[:port]/" of `startingUrl`; empty when it has no scheme and host.
     static QString siteRoot(const QString& startingUrl);
 
+    /// The address a sitemap lists a page under: its final address without the fragment and
+    /// without a user name or password ("http://u:pw@h.com/a" is listed as "http://h.com/a"), so a
+    /// published sitemap never carries credentials.
+    static QString pageAddress(const CrwlUrl& page);
+
     /// `&`, `<`, `>`, `"` and `'` as character references; nothing else changes.
     static QString escapedValue(const QString& value);
     /// The depth priority: "1.0", "0.5", "0.3" for distance 0, 1, 2, else "0.2".
