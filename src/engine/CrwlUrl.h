@@ -145,6 +145,9 @@ public:
     void setIsInternal(bool value) { isInternalFlag = value; }
     void setIsDisallowed(bool value) { isDisallowedFlag = value; }
     void setIsInBadCollection(bool value) { isInBadCollectionFlag = value; }
+    /// Counted among the URLs checked (the hub records it with `incNumberDone`).
+    void setIsCountedAsChecked(bool value) { isCountedAsCheckedFlag = value; }
+    bool isCountedAsChecked() const { return isCountedAsCheckedFlag; }
     void setInboundInstanceArray(const InstanceList& value);
     void setOutboundInstanceArray(const InstanceList& value);
     /// Records of one scan share the text of a type met just before (most have one of a few).
@@ -375,6 +378,11 @@ public:
     qsizetype outboundLinkCount() const { return qsizetype(outboundInstanceArray.size()); }
     /// The last inbound occurrence; null when none.
     std::shared_ptr<CrwlLinkInstance> lastInboundInstance() const;
+    /// The Referer a request for this record carries: the requested address of the page its last
+    /// inbound occurrence is on, without a user name or password. Null when there is no such
+    /// page or it is not a web page (http, https): as in a browser, a local file or a list
+    /// tells no server where it lies.
+    QString refererValue() const;
     /// Every way in to this record: its inbound occurrences in the order found, then the
     /// "[redirect]" occurrences of the redirects that lead here (the owner's
     /// `getRedirectArrivalsTo`). What the inspectors list as where a URL is reached from.
@@ -843,6 +851,7 @@ private:
     bool isVideoFlag = false;
     bool isAudioFlag = false;
     bool isInBadCollectionFlag = false;
+    bool isCountedAsCheckedFlag = false;
     bool isBlacklistedFlag = false;
     bool isDisallowedFlag = false;
     bool linksAnchorDoesntAppearOnTargetPage = false;

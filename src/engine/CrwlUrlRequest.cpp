@@ -5,6 +5,7 @@
 #include "engine/CrwlLinkInstance.h"
 #include "engine/CrwlStatusCodes.h"
 #include "engine/FetchPageReader.h"
+#include "engine/LookupKeys.h"
 #include "engine/PageRenderer.h"
 #include "engine/PunycodeAdditions.h"
 #include "engine/detail/CrwlUrlCaches.h"
@@ -207,11 +208,10 @@ UrlRequest CrwlUrl::makeServerRequest() const
         request.setValue(userAgent.toUtf8(), "User-Agent");
     // No Host header: the transfer derives it from the URL (with the port when there is one).
     const auto inbound = lastInboundInstance();
-    const auto referringPage = inbound ? inbound->parent() : nullptr;
-    const QString referer = referringPage ? referringPage->getLinkUrlForTesting() : QString();
+    const QString referer = refererValue();
     if (!referer.isEmpty())
         request.setValue(referer.toUtf8(), "Referer");
-    else if (!isStartingPointFlag)
+    else if (!isStartingPointFlag && !(inbound && inbound->parent()))
         logLine(1,
             QStringLiteral("unable to set referer for %1, we have %2 instances")
                 .arg(linkURL, QString::number(inboundInstanceArray.size())));
@@ -245,6 +245,18 @@ UrlRequest CrwlUrl::makeServerRequest() const
         request.httpMethod = "GET";
     }
     return request;
+}
+
+QString CrwlUrl::refererValue() const
+{
+    const auto inbound = lastInboundInstance();
+    const auto referringPage = inbound ? inbound->parent() : nullptr;
+    if (!referringPage)
+        return {};
+    const QString address = referringPage->getLinkUrlForTesting();
+    if (!strings::hasPrefixCaseInsensitive(address, u"http://") && !strings::hasPrefixCaseInsensitive(address, u"https://"))
+        return {};
+    return crawlmere::engine::withoutUserInfo(address);
 }
 
 bool CrwlUrl::requestGoesThroughProxyCrawl() const

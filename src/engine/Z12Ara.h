@@ -348,6 +348,8 @@ public:
     /// each once however often the record is counted.
     void listInsecureRedirects(const CrwlUrl& record);
     QList<InsecureContentRecord>& mutableInsecureList() { return insecureRecords; }
+    /// The URLs checked: each record with a result counted once, those a rule kept from being
+    /// requested ("Not checked") left out.
     qint64 checkedLinkCount() const { return numberDone; }
     qint64 badLinkCount() const { return badCollectionCount; }
     qint64 badInstanceCount() const { return badInstanceTally; }

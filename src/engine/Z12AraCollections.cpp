@@ -32,7 +32,12 @@ void Z12Ara::incNumberDone(const UrlPtr& record)
     }
     if (!record)
         return;
-    ++numberDone;
+    // A record a rule keeps from being requested ("Not checked") is done but not checked; a
+    // record is counted once however often it is reported.
+    if (record->getStatus() != CrwlStatus::notChecked && !record->isCountedAsChecked()) {
+        record->setIsCountedAsChecked(true);
+        ++numberDone;
+    }
     if (record->shouldBeMemberOfBadCollection())
         incBadLinkCount(record);
     if (record->shouldBeMemberOfDubiusCollection())
@@ -57,8 +62,11 @@ void Z12Ara::decNumberDone(const UrlPtr& record)
 {
     if (!record)
         return;
-    const qint64 collected = collection.size();
-    numberDone = std::max<qint64>(std::min(numberDone, collected) - 1, 0);
+    if (record->isCountedAsChecked()) {
+        record->setIsCountedAsChecked(false);
+        const qint64 collected = collection.size();
+        numberDone = std::max<qint64>(std::min(numberDone, collected) - 1, 0);
+    }
     if (record->isInBadCollection()) {
         record->setIsInBadCollection(false);
         badCollectionCount = std::max<qint64>(badCollectionCount - 1, 0);

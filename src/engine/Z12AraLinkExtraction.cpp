@@ -260,6 +260,10 @@ void Z12Ara::LinkExtraction::readLink(const LinkExtractionParser& parser, QStrin
     bool internal = hub.compareHost(url.host(), hub.domains) || Z12Ara::fileUrlIsInternal(url, hub.domains);
     if ((text == kLinkedFileMarker || text.contains(kAltMarker)) && linkedFilesAreInternal)
         internal = true;
+    // The addresses a starting URL list names are the ones the user asked to check, whatever
+    // their host.
+    if (listMode)
+        internal = true;
 
     // 14.8 Dropped.
     if (hub.shouldBeIgnored(url.absoluteString(), internal, rel))

@@ -406,11 +406,10 @@ platform::UrlRequest SEOManager::imagePreviewRequest(const CrwlUrl& image, doubl
     request.userAgent = kPreviewUserAgent;
     request.maxBodyBytes = kPreviewMaxBytes;
     const auto last = image.lastInboundInstance();
-    const auto parent = last ? last->parent() : nullptr;
-    const QString referer = parent ? parent->getLinkUrlForTesting() : QString();
+    const QString referer = image.refererValue();
     if (!referer.isEmpty())
         request.setValue(referer.toUtf8(), "Referer");
-    else
+    else if (!(last && last->parent()))
         logLine(1,
             QStringLiteral("unable to set referer for %1, we have %2 instances")
                 .arg(image.absoluteString(), QString::number(image.occurrencesCount())));

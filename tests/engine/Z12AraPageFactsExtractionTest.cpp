@@ -360,4 +360,30 @@ TEST_F(Z12AraExtractionTest, StartingUrlListAddsEachHostAndDirectory)
     EXPECT_TRUE(a->isInternal());
 }
 
+// The addresses of a local list are what the user asked to check, though none shares the list's
+// folder; the pages they lead to still keep to the hosts the list named.
+TEST_F(Z12AraExtractionTest, ALocalUrlListIsCheckedWhenOnlyInternalLinksAre)
+{
+    QFile list(folder.filePath(QStringLiteral("list.txt")));
+    ASSERT_TRUE(list.open(QIODevice::WriteOnly));
+    list.write("http://one.test/a.html\nhttp://two.test/\n");
+    list.close();
+    settings->insert(crawlKey::internalOnly, true);
+    start(QStringLiteral("file://") + list.fileName());
+    settings->insert(crawlKey::plainTextMode, qint64(3));
+    extract(home,
+        links({ { QStringLiteral("http://one.test/a.html"), QString() },
+            { QStringLiteral("http://two.test/"), QString() } }));
+    for (const char* url : { "http://one.test/a.html", "http://two.test/" }) {
+        const auto listed = known(QString::fromLatin1(url));
+        ASSERT_TRUE(listed) << url;
+        EXPECT_TRUE(listed->isInternal()) << url;
+        EXPECT_TRUE(isQueued(QString::fromLatin1(url))) << url;
+    }
+    extract(known(QStringLiteral("http://one.test/a.html")),
+        links({ { QStringLiteral("http://three.test/"), QString() }, { QStringLiteral("b.html"), QString() } }));
+    EXPECT_FALSE(hub->weHaveThisOneAlready(QStringLiteral("http://three.test/"), nullptr, false));
+    EXPECT_TRUE(known(QStringLiteral("http://one.test/b.html")));
+}
+
 } // namespace
