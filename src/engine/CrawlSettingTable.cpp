@@ -211,7 +211,8 @@ const SettingRange& crawlSettingRange(const CrawlSetting* setting)
 
 bool readsAsAbsent(const CrawlSetting& setting, const QVariant& stored)
 {
-    return setting.pane.control == SettingControl::Text && stored.isValid() && stringValue(stored).isEmpty();
+    return setting.pane.control == SettingControl::Text && stored.isValid()
+        && stringValue(stored).trimmed().isEmpty();
 }
 
 QVariant effectiveSettingValue(const QString& key, const QVariant& stored)

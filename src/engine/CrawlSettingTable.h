@@ -88,9 +88,10 @@ const SettingRange& crawlSettingRange(CrawlSettingKey key);
 /// The same for a row found by name: the widest range when there is no row or it has no range.
 const SettingRange& crawlSettingRange(const CrawlSetting* setting);
 
-/// Whether `stored` stands for no value of `setting`: an empty text of a setting the pane offers
-/// as a text field (the user agent, the Accept-Language, the session parameter). A site, the
-/// application's store or `--set` holding one takes the next value in line, as an absent one does.
+/// Whether `stored` stands for no value of `setting`: a text of only white space (or none) of a
+/// setting the pane offers as a text field (the user agent, the Accept-Language, the session
+/// parameter). A site, the application's store or `--set` holding one takes the next value in
+/// line, as an absent one does: a blank user agent sends the default one, never an empty one.
 bool readsAsAbsent(const CrawlSetting& setting, const QVariant& stored);
 
 /// The value a scan uses for `key` when `stored` is what the site holds (invalid when absent):

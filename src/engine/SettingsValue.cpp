@@ -55,7 +55,6 @@ QString settingAcceptLanguage(const std::shared_ptr<CrawlSettings>& settings)
 std::optional<QVariant> valueFromText(const QString& text, const QVariant& model)
 {
     const QString trimmed = text.trimmed();
-    bool ok = false;
     switch (model.typeId()) {
     case QMetaType::Bool: {
         const QString lower = trimmed.toLower();
@@ -65,18 +64,20 @@ std::optional<QVariant> valueFromText(const QString& text, const QVariant& model
             return QVariant(false);
         return std::nullopt;
     }
+    // A number is read as a stored one is, so a value means the same typed, imported or kept
+    // ("2s" is 2 everywhere); a text without a leading number is refused.
     case QMetaType::Int:
     case QMetaType::LongLong:
     case QMetaType::UInt:
-    case QMetaType::ULongLong: {
-        const qint64 value = trimmed.toLongLong(&ok);
-        return ok ? std::optional<QVariant>(QVariant(value)) : std::nullopt;
-    }
+    case QMetaType::ULongLong:
+        if (!crawlmere::platform::textReadsAsNumber(text))
+            return std::nullopt;
+        return QVariant(integerValue(text));
     case QMetaType::Double:
-    case QMetaType::Float: {
-        const double value = trimmed.toDouble(&ok);
-        return ok ? std::optional<QVariant>(QVariant(value)) : std::nullopt;
-    }
+    case QMetaType::Float:
+        if (!crawlmere::platform::textReadsAsNumber(text))
+            return std::nullopt;
+        return QVariant(doubleValue(text));
     case QMetaType::QVariantList: {
         QVariantList terms;
         for (const QString& term : text.split(u',')) {

@@ -54,9 +54,10 @@ inline constexpr qint64 kLowestRequestsPerMinute = 10;
 inline constexpr qint64 kHighestRequestsPerMinute = 60000;
 
 /// `text` read as the type of `model`: YES/NO for booleans ("YES", "NO", "true", "false", "1",
-/// "0" in any case), a whole number for integers, a number for reals, comma-separated terms
-/// (trimmed, empty ones dropped) for a list, else the text. Nothing when the text does not
-/// fit the type.
+/// "0" in any case); for integers and reals the number a stored text reads as (`integerValue`,
+/// `doubleValue`: "2s" is 2, " 4 " is 4) when it begins with one (`textReadsAsNumber`);
+/// comma-separated terms (trimmed, empty ones dropped) for a list, else the text. Nothing when
+/// the text does not fit the type ("maybe", "lots").
 std::optional<QVariant> valueFromText(const QString& text, const QVariant& model);
 
 } // namespace crawlmere::engine

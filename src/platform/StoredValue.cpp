@@ -27,6 +27,15 @@ qsizetype skipSpace(QStringView text)
     return i;
 }
 
+/// Where a number's digits would start: after leading white space and one sign.
+qsizetype skipSpaceAndSign(QStringView text)
+{
+    qsizetype i = skipSpace(text);
+    if (i < text.size() && (text[i] == u'+' || text[i] == u'-'))
+        ++i;
+    return i;
+}
+
 bool isUnsigned(const QVariant& value)
 {
     const int id = value.metaType().id();
@@ -47,10 +56,8 @@ qint64 saturatingTruncate(double d)
 
 bool textBool(QStringView text)
 {
-    qsizetype i = skipSpace(text);
+    qsizetype i = skipSpaceAndSign(text);
     const qsizetype n = text.size();
-    if (i < n && (text[i] == u'+' || text[i] == u'-'))
-        ++i;
     while (i < n && text[i] == u'0')
         ++i;
     if (i >= n)
@@ -111,6 +118,15 @@ double textDouble(QStringView text)
 }
 
 } // namespace
+
+bool textReadsAsNumber(QStringView text)
+{
+    qsizetype i = skipSpaceAndSign(text);
+    const qsizetype n = text.size();
+    if (i < n && text[i] == u'.')
+        ++i;
+    return i < n && text[i] >= u'0' && text[i] <= u'9';
+}
 
 bool isReal(const QVariant& value)
 {

@@ -38,6 +38,11 @@ qint64 integerValue(const QVariant& value);
 /// - anything else: 0.
 double doubleValue(const QVariant& value);
 
+/// Whether a text reads as a number by `integerValue` and `doubleValue` rather than as 0 for
+/// want of one: after leading ASCII white space and an optional sign, a digit, or "." and a
+/// digit ("2s", " 4 ", "-1", ".5" do; "lots", "", "inf", "nan", "." do not).
+bool textReadsAsNumber(QStringView text);
+
 /// A stored value read as text: text as it is; integers in decimal; reals in their shortest
 /// round-trip form ("0.5", "1e+20"); booleans as "1"/"0"; anything else a null string.
 QString stringValue(const QVariant& value);

@@ -398,10 +398,11 @@ void SettingsOptionsTab::followApplicationSettings(const QVariantMap& site)
 void SettingsOptionsTab::showScanText(const QString& key)
 {
     auto* field = static_cast<QLineEdit*>(m_controls.value(key));
-    if (!field->text().isEmpty())
+    const engine::CrawlSetting* setting = engine::findCrawlSetting(key);
+    if (!field->text().isEmpty() && !(setting && engine::readsAsAbsent(*setting, field->text())))
         return;
-    // An emptied field gives the site back to the application's value or the default, and
-    // shows it.
+    // An emptied or blank field gives the site back to the application's value or the default,
+    // and shows it.
     m_clearedKeys.insert(key);
     QVariantMap site = siteAsEdited(m_shownSite);
     const QVariant used
@@ -426,8 +427,10 @@ QVariant SettingsOptionsTab::storedValue(const settings::BindingRow& row) const
         return !static_cast<QCheckBox*>(widget)->isChecked();
     case BindingKind::StartingUrl:
     case BindingKind::Text: {
+        // A blank header text is no value: the site takes the next one in line, as a scan would.
         const QString text = static_cast<QLineEdit*>(widget)->text();
-        return text.isEmpty() ? QVariant() : QVariant(text);
+        const engine::CrawlSetting* setting = engine::findCrawlSetting(row.key);
+        return text.isEmpty() || (setting && engine::readsAsAbsent(*setting, text)) ? QVariant() : QVariant(text);
     }
     case BindingKind::Limit:
     case BindingKind::NonZeroInteger:

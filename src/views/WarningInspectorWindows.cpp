@@ -2,6 +2,7 @@
 #include "views/WarningInspectorWindows.h"
 
 #include "engine/CrawlSettingKeys.h"
+#include "engine/CrawlSettingTable.h"
 #include "platform/UserDefaults.h"
 #include "reports/WarningsManager.h"
 #include "views/CrwlWarningInspectorWindowController.h"
@@ -24,7 +25,9 @@ void WarningInspectorWindows::openWarningInspector(std::shared_ptr<reports::Warn
     window->show();
     window->raise();
     window->activateWindow();
-    window->windowDidLoad(defaults.stringForKey(crawlKey::userAgentString));
+    window->windowDidLoad(
+        engine::effectiveSettingValue(crawlKey::userAgentString, defaults.objectForKey(crawlKey::userAgentString))
+            .toString());
 }
 
 } // namespace crawlmere::views

@@ -39,6 +39,8 @@ TEST_F(HeadlessHeadersTest, AnEmptyTextIsTheDefaultAndTheApplicationsValuesAreSe
     } cases[] = {
         { { "--set", "userAgentString=" }, agent, "*" },
         { { "--set", "customHeaderAcceptLanguage=" }, agent, "*" },
+        { { "--set", "userAgentString=   ", "--set", "customHeaderAcceptLanguage= \t" }, agent, "*" },
+        { { "--default", "userAgentString=  ", "--default", "customHeaderAcceptLanguage= " }, agent, "*" },
         { { "--default", "userAgentString=AppAgent/1.0", "--set", "userAgentString=" }, "AppAgent/1.0", "*" },
         { { "--default", "customHeaderAcceptLanguage=de-CH" }, agent, "de-CH" },
         { { "--default", "customHeaderAcceptLanguage=de-CH", "--set", "customHeaderAcceptLanguage=fr" }, agent, "fr" },

@@ -246,12 +246,14 @@ TEST(HeadlessOptions, TimeOutsAndDelaysOutsideTheirRangeAreRefusedWithTheRange)
         { "delay=60", nullptr },
         { "timeout=1", nullptr },
         { "timeout=3600", nullptr },
+        { "timeout=2s", nullptr }, // read as a stored "2s" is: 2 seconds
     };
     for (const auto& c : cases) {
         const auto result = parse({ "--set", c.set, "http://h/" });
         EXPECT_EQ(result.error.toStdString(), c.refusal ? c.refusal : "") << c.set;
         EXPECT_EQ(result.options.has_value(), c.refusal == nullptr) << c.set;
     }
+    EXPECT_EQ(parse({ "--set", "timeout=2s", "http://h/" }).options->crawlSettings.value(crawlKey::timeout), 2.0);
 }
 
 namespace {

@@ -137,6 +137,12 @@ TEST_F(SettingsPaneScanTest, TheHeadersOfEveryRequestAreWhatThePaneShows)
     EXPECT_EQ(agent->text(), defaultAgent);
     EXPECT_EQ(language->text(), QStringLiteral("*"));
     scanSends("emptied");
+    // Blank is empty.
+    retype(agent, QStringLiteral("   "));
+    retype(language, QStringLiteral(" "));
+    EXPECT_EQ(agent->text(), defaultAgent);
+    EXPECT_EQ(language->text(), QStringLiteral("*"));
+    scanSends("blanked");
     QTemporaryDir folder;
     const QString exported = folder.filePath(QStringLiteral("site.lcsettings"));
     ASSERT_TRUE(sites.exportSelectedSettings(exported));

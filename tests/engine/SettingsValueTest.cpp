@@ -109,6 +109,30 @@ TEST(SettingsValue, SharedDictionaryReads)
     EXPECT_TRUE(settingString(none, key::sessidParam).isNull());
 }
 
+namespace {
+
+QVariant defaultAgent() { return crawlmere::engine::crawlSetting(crawlKey::userAgentString).defaultValue; }
+
+} // namespace
+
+// A number typed (`--set`, `--default`) or imported (a settings file) reads as a stored one does.
+TEST(SettingsValue, ATypedNumberReadsAsAStoredOne)
+{
+    const struct {
+        const char* text;
+        QVariant model;
+        QVariant read; // invalid: refused
+    } cases[] = {
+        { "2s", 0.0, 2.0 }, { " 4 ", qint64(0), qint64(4) }, { "-1", qint64(0), qint64(-1) }, { ".5", 0.0, 0.5 },
+        { "12 threads", qint64(0), qint64(12) }, { "lots", qint64(0), QVariant() }, { "soon", 0.0, QVariant() },
+        { "", 0.0, QVariant() }, { "nan", 0.0, QVariant() }, { "inf", 0.0, QVariant() }, { ".", 0.0, QVariant() },
+    };
+    for (const auto& c : cases) {
+        const auto typed = valueFromText(QString::fromLatin1(c.text), c.model);
+        EXPECT_EQ(typed.value_or(QVariant()), c.read) << c.text;
+    }
+}
+
 TEST(CrawlSettingTable, AStoredValueReadsAsTheScanUsesItWithinItsRange)
 {
     using crawlmere::engine::effectiveSettingValue;
@@ -130,6 +154,11 @@ TEST(CrawlSettingTable, AStoredValueReadsAsTheScanUsesItWithinItsRange)
         { crawlKey::checkImages, QString("Yellow"), true },
         { crawlKey::checkImages, QVariant(), true }, // absent: the default
         { crawlKey::httpIsExternal, QVariant(), false }, // no default: NO
+        { crawlKey::timeout, QString("2s"), 2.0 },
+        // A blank header text is none: the default goes out, never an empty header.
+        { crawlKey::userAgentString, QString("   "), defaultAgent() },
+        { crawlKey::customHeaderAcceptLanguage, QString(" \t "), QString("*") },
+        { crawlKey::userAgentString, QString(" Agent/1 "), QString(" Agent/1 ") },
         { "noSuchSetting", QString("kept"), QString("kept") },
     };
     for (const auto& c : cases)

@@ -273,6 +273,7 @@ TEST_F(SettingsFilesTest, TextsThatDoNotReadAsTheSettingsTypeAreLeftOutAndNamed)
         { crawlKey::checkImages, "maybe", true }, { crawlKey::ignoreScheme, "Y", true },
         { crawlKey::numberOfThreads, " 4 ", true }, { crawlKey::checkImages, "YES", true },
         { crawlKey::httpIsExternal, "no", true }, { crawlKey::timeout, "45", true },
+        { crawlKey::timeout, "2s", true }, // 2 seconds, as the scan and the preferences read it
         { crawlKey::userAgentString, "lots", true }, // a text setting takes any text
     };
     int n = 0;

@@ -2,6 +2,7 @@
 #include "parsing/detail/HtmlPageLoad.h"
 
 #include "engine/CrawlSettingKeys.h"
+#include "engine/CrawlSettingTable.h"
 #include "engine/PunycodeAdditions.h"
 #include "parsing/detail/ParserDefaults.h"
 #include "platform/Strings.h"
@@ -53,7 +54,9 @@ std::optional<HtmlPage> loadHtmlPage(const QString& url, double timeoutSeconds)
 
     platform::UrlRequest request(pageUrl->absoluteString(), timeoutSeconds);
     request.httpShouldHandleCookies = true;
-    const QString userAgentString = defaultsObject(crawlKey::userAgentString).toString();
+    // Read as a scan reads it: a blank one is the default user agent.
+    const QString userAgentString
+        = crawlmere::engine::effectiveSettingValue(crawlKey::userAgentString, defaultsObject(crawlKey::userAgentString)).toString();
     if (!userAgentString.isEmpty())
         request.setValue(userAgentString.toUtf8(), "User-Agent");
     const auto result = platform::UrlSession::loadSynchronously(
