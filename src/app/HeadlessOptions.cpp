@@ -16,10 +16,12 @@ namespace crawlmere::app {
 
 namespace {
 
+/// The whole text as a whole number (a view's number), else nullopt.
 std::optional<qint64> integerOf(const QString& text)
 {
-    const auto value = engine::valueFromText(text, qint64(0));
-    return value ? std::optional<qint64>(value->toLongLong()) : std::nullopt;
+    bool ok = false;
+    const qint64 value = text.trimmed().toLongLong(&ok);
+    return ok ? std::optional<qint64>(value) : std::nullopt;
 }
 
 // Splits "KEY=VALUE"; the key must not be empty.
@@ -429,10 +431,13 @@ QVariant valueByForm(const QString& text)
         return true;
     if (lower == QLatin1String("no") || lower == QLatin1String("false"))
         return false;
-    if (const auto integer = engine::valueFromText(text, qint64(0)))
-        return *integer;
-    if (const auto real = engine::valueFromText(text, 0.0))
-        return *real;
+    // Its form is guessed from the whole text: "12abc" or a token of digits and letters stays text.
+    bool whole = false;
+    if (const qint64 integer = lower.toLongLong(&whole); whole)
+        return integer;
+    bool real = false;
+    if (const double number = lower.toDouble(&real); real)
+        return number;
     return text;
 }
 

@@ -253,7 +253,9 @@ TEST(HeadlessOptions, TimeOutsAndDelaysOutsideTheirRangeAreRefusedWithTheRange)
         EXPECT_EQ(result.error.toStdString(), c.refusal ? c.refusal : "") << c.set;
         EXPECT_EQ(result.options.has_value(), c.refusal == nullptr) << c.set;
     }
-    EXPECT_EQ(parse({ "--set", "timeout=2s", "http://h/" }).options->crawlSettings.value(crawlKey::timeout), 2.0);
+    const auto twoSeconds = parse({ "--set", "timeout=2s", "http://h/" });
+    ASSERT_TRUE(twoSeconds.options);
+    EXPECT_EQ(twoSeconds.options->crawlSettings.value(crawlKey::timeout), 2.0);
 }
 
 namespace {

@@ -73,7 +73,7 @@ TEST(ScanControl, StatusTextsAndProportion)
 TEST(ScanControl, LiveRefreshCadence)
 {
     Fixture f;
-    const auto record = f.addRecord(QStringLiteral("http://site.test/"), 200);
+    f.addRecord(QStringLiteral("http://site.test/"), 200);
     // checked stays 0 in this hub: every update refills (under 10 checked).
     for (int i = 0; i < 3; ++i) {
         f.control->updateStatus(nullptr);
@@ -82,9 +82,10 @@ TEST(ScanControl, LiveRefreshCadence)
     EXPECT_EQ(f.table.reloadCount(), 6) << "each refill clears and reloads";
     EXPECT_EQ(f.control->display().statusText, "0 of 1 link on 0 pages checked, 0 bad");
 
-    // Between 90 and 99 checked the counter is set to 9: a refill on every tenth update.
+    // Between 90 and 99 checked the counter is set to 9: a refill on every tenth update. (Each
+    // record is counted once.)
     for (int i = 0; i < 95; ++i)
-        f.hub->incNumberDone(record);
+        f.hub->incNumberDone(f.addRecord(QStringLiteral("http://site.test/%1").arg(i), 200));
     f.control->updateStatus(nullptr);
     EXPECT_EQ(f.control->liveUpdateCount(), 9u);
     const int reloads = f.table.reloadCount();
