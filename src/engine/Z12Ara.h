@@ -212,7 +212,8 @@ public:
 
     /// addToCheckQueue: appends the record and clears `crawlFinished`.
     void addToCheckQueue(const UrlPtr& record) override;
-    /// The record waits in the check queue or its fetch is under way (a linear search).
+    /// The record waits in the check queue or for a Refresh delay, or its fetch is under way (a
+    /// linear search).
     bool isQueuedOrInProgress(const CrwlUrl& record) const override;
     /// getNextUrlToCrawl: starts fetches until `numberOfThreads` are in flight; YES when at
     /// least one started. The argument is not used.

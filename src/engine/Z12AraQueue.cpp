@@ -57,7 +57,8 @@ bool Z12Ara::isQueuedOrInProgress(const CrwlUrl& record) const
 {
     const auto same = [&record](const UrlPtr& other) { return other.get() == &record; };
     return checkQueue.isWaiting(record) || hostLookups.holds(record)
-        || std::any_of(inProgressArray.begin(), inProgressArray.end(), same);
+        || std::any_of(inProgressArray.begin(), inProgressArray.end(), same)
+        || std::any_of(refreshWaits.begin(), refreshWaits.end(), same);
 }
 
 HostLookupStage::Hooks Z12Ara::hostLookupHooks()

@@ -444,6 +444,7 @@ TEST_F(Z12AraQueueTest, ARecordWaitingForItsRefreshHoldsNoSlotButKeepsTheScanOpe
     --transport->inFlight;
     records[0]->setStatus(CrwlStatus::refreshHeader);
     hub->refreshAfter(records[0], std::chrono::seconds(29));
+    EXPECT_TRUE(hub->isQueuedOrInProgress(*records[0])); // a recheck leaves it waiting
     ASSERT_EQ(transport->starts.size(), 2u);
     EXPECT_EQ(transport->starts[1].record, records[1]);
     transport->complete(*hub, records[1]);
