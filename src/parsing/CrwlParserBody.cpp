@@ -140,6 +140,9 @@ TagId tagIdOf(std::string_view name, int& headingLevel)
 
 bool endsName(uint8_t c) { return detail::isWhite(c) || c == '/' || c == '>' || c == '<'; }
 
+/// The byte behind a "<" that makes it markup: a letter, or "/", "!" or "?".
+bool isMarkupStart(uint8_t c) { return (detail::kCharClass[c] & detail::kAlpha) || c == '/' || c == '!' || c == '?'; }
+
 } // namespace
 
 void CrwlParser::advanceTo(qint64 position)
@@ -233,6 +236,9 @@ void CrwlParser::scanText(BodyState& state)
         appendTagSpace(state); // a stray ">" ends nothing but still separates words
         return;
     }
+    // A "<" not followed by a letter, "/", "!" or "?" is text, as "a < b" is to a browser.
+    if (counter < l && !isMarkupStart(detail::byteOf(bytes[static_cast<size_t>(counter)])))
+        return;
     if (openingBracketBeginsAComment()) {
         state.inComment = true;
         state.commentEnd = 0;
@@ -244,7 +250,8 @@ void CrwlParser::scanText(BodyState& state)
 
 void CrwlParser::scanComment(BodyState& state)
 {
-    // "-->" and "--->" end a comment, "-- >" does not; a "<!--" inside one is a fault of the page.
+    // "-->", "--->" and "--!>" end a comment, "-- >" does not; a "<!--" inside one is a fault of
+    // the page.
     while (getNextByte()) {
         const uint8_t c = aBuffer;
         if (c == '<')
@@ -263,9 +270,11 @@ void CrwlParser::scanComment(BodyState& state)
                            .arg(counter));
         }
         if (c == '-') {
-            state.commentEnd = state.commentEnd < 2 ? state.commentEnd + 1 : 2;
+            state.commentEnd = state.commentEnd == 3 ? 1 : state.commentEnd < 2 ? state.commentEnd + 1 : 2;
+        } else if (c == '!' && state.commentEnd == 2) {
+            state.commentEnd = 3;
         } else {
-            const bool ends = state.commentEnd == 2 && c == '>';
+            const bool ends = state.commentEnd >= 2 && c == '>';
             state.commentEnd = 0;
             if (ends) {
                 state.inComment = false;
@@ -361,7 +370,14 @@ void CrwlParser::scanTag(BodyState& state, bool continuesBodyTag)
         tag.nameEnd = i;
         tag.id = tagIdOf(page.substr(static_cast<size_t>(nameStart), static_cast<size_t>(i - nameStart)), tag.headingLevel);
     }
-    tag.end = tagEnd(tag.nameEnd);
+    // A declaration or processing instruction ("<!DOCTYPE", "<?php") ends at its first ">".
+    const bool declaration = !continuesBodyTag && counter < l && detail::TagSyntax::startsDeclaration(byteAt(counter));
+    if (declaration) {
+        const void* gt = std::memchr(page.data() + tag.nameEnd, '>', static_cast<size_t>(l - tag.nameEnd));
+        tag.end = gt ? static_cast<const char*>(gt) - page.data() : l;
+    } else {
+        tag.end = tagEnd(tag.nameEnd);
+    }
     tag.endsAtGt = tag.end < l && byteAt(tag.end) == '>';
     tag.selfClosing = tag.endsAtGt && tag.end > tag.nameEnd && byteAt(tag.end - 1) == '/';
 
@@ -370,7 +386,8 @@ void CrwlParser::scanTag(BodyState& state, bool continuesBodyTag)
         closeTag(state, tag);
     } else {
         openTag(state, tag);
-        readAttributes(state, tag);
+        if (!declaration)
+            readAttributes(state, tag);
     }
 
     if (tag.end >= l) {
@@ -399,7 +416,7 @@ qint64 CrwlParser::tagEnd(qint64 from) const
         if (const uint8_t quote = syntax.openQuote()) {
             const void* close = std::memchr(page.data() + i, quote, static_cast<size_t>(l - i));
             if (!close) {
-                syntax.abandonQuote();
+                syntax.endAtNextBracket();
                 return nextAngleBracket(page.data(), i, l);
             }
             i = static_cast<const char*>(close) - page.data();

@@ -51,16 +51,20 @@ enum class Target {
     WindowLocation,
 };
 
-// Counts "-" towards the end of a comment: "-->" and "--->" end it, "-- >" does not.
+// Counts "-" towards the end of a comment: "-->", "--->" and "--!>" end it, "-- >" does not.
 struct CommentEnd {
-    int state = 0;
+    int state = 0; // "-" seen; 3: "--!" seen
     bool feed(uint8_t c)
     {
         if (c == '-') {
-            state = state < 2 ? state + 1 : 2;
+            state = state == 3 ? 1 : state < 2 ? state + 1 : 2;
             return false;
         }
-        const bool ends = state == 2 && c == '>';
+        if (c == '!' && state == 2) {
+            state = 3;
+            return false;
+        }
+        const bool ends = state >= 2 && c == '>';
         state = 0;
         return ends;
     }
@@ -276,7 +280,7 @@ private:
             endsTag = syntax.feed(c);
             if (!wasQuoted && syntax.inQuotedValue()
                 && !detail::TagSyntax::quoteCloses(p.bytes, static_cast<size_t>(p.counter), c))
-                syntax.abandonQuote();
+                syntax.endAtNextBracket();
             inQuotes = wasQuoted && syntax.inQuotedValue();
         }
         const bool tagByte = !endsTag && (inQuotes || c == '<' || c == '>');
@@ -318,6 +322,8 @@ private:
         p.lastTagPassed = p.counter;
         mode = Mode::Tag;
         syntax = {};
+        if (p.counter < p.l && detail::TagSyntax::startsDeclaration(detail::byteOf(p.bytes[static_cast<size_t>(p.counter)])))
+            syntax.readAsDeclaration();
         if (canonicalState == CanonicalState::CapturedThisTag)
             canonicalState = canonicalBuffer.empty() ? CanonicalState::Looking : CanonicalState::Done;
         else if (canonicalState != CanonicalState::Done)

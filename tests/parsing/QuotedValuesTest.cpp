@@ -71,6 +71,7 @@ TEST(QuotedValues, NothingInAQuotedValueOfTheHeadOpensATagOrAComment)
         { R"(<link href="d.css?a=<b>&amp;c"><title>T5</title>)", "T5", { "d.css?a=<b>&c" } },
         { R"(<script src="e.js?x=</script>"></script><title>T6</title>)", "T6", { "e.js?x=</script>" } },
         { R"(<link data-x=a<title href=f.css><title>T7</title>)", "T7", { "f.css" } },
+        { R"(<!x a="><title>T8</title><!-- --!><link href="g.css">)", "T8", { "g.css" } },
     };
     crawlmere::parsing::detail::setParserDefaults({});
     for (const HeadCase& c : cases) {

@@ -110,7 +110,7 @@ struct BodyState {
     bool inComment = false;
     bool inScript = false;
     bool inStyle = false;
-    int commentEnd = 0; ///< "-" seen towards "-->"
+    int commentEnd = 0; ///< "-" seen towards "-->"; 3: "--!" seen
     int nestedComment = 0; ///< bytes of "<!--" seen inside a comment
 
     int openA = 0;

@@ -18,8 +18,11 @@ namespace crawlmere::parsing::detail {
 ///
 /// A quote that never closes before the end of the data would make the rest of the page one
 /// value, where a browser shows nothing more; the caller finds that out (`quoteCloses`) and calls
-/// `abandonQuote`, after which the value and the tag end at the first "<" or ">", so the rest of
+/// `endAtNextBracket`, after which the value and the tag end at the first "<" or ">", so the rest of
 /// the page is still checked. The caller tells the two apart by the byte.
+///
+/// A declaration or processing instruction ("<!DOCTYPE", "<?php") knows no values: after
+/// `readAsDeclaration` its first ">" ends it, as a browser's bogus comment ends.
 struct TagSyntax {
     enum class State : uint8_t {
         TagName,
@@ -31,15 +34,19 @@ struct TagSyntax {
         SingleQuoted,
         Unquoted,
         AfterQuoted,
-        Abandoned, ///< an unclosed quote was given up: "<" and ">" end the tag
+        BracketEnds, ///< after `endAtNextBracket`: the next "<" or ">" ends the tag
+        Declaration, ///< after `readAsDeclaration`: the next ">" ends it
     };
     State state = State::TagName;
 
     bool inQuotedValue() const { return state == State::DoubleQuoted || state == State::SingleQuoted; }
     uint8_t openQuote() const { return state == State::DoubleQuoted ? '"' : state == State::SingleQuoted ? '\'' : 0; }
-    void abandonQuote() { state = State::Abandoned; }
+    void endAtNextBracket() { state = State::BracketEnds; }
+    void readAsDeclaration() { state = State::Declaration; }
+    /// The markup behind a "<" that starts with `c` is a declaration or processing instruction.
+    static constexpr bool startsDeclaration(uint8_t c) { return c == '!' || c == '?'; }
 
-    /// Feeds one byte; true when it ends the tag: a ">", or after `abandonQuote` a "<" too.
+    /// Feeds one byte; true when it ends the tag: a ">", or after `endAtNextBracket` a "<" too.
     constexpr bool feed(uint8_t c)
     {
         const bool white = isWhite(c);
@@ -94,8 +101,10 @@ struct TagSyntax {
             else if (c != '>')
                 state = State::Name;
             return c == '>';
-        case State::Abandoned:
+        case State::BracketEnds:
             return c == '>' || c == '<';
+        case State::Declaration:
+            return c == '>';
         }
         return false;
     }
