@@ -30,8 +30,6 @@ namespace strings = crawlmere::platform::strings;
 
 namespace {
 
-constexpr qint64 kRecurringRedirectHops = 13;
-
 /// The largest body read on the main thread when no other fetch is under way: a few
 /// milliseconds of reading at most.
 constexpr qsizetype kMostBytesReadOnTheMainThread = 256 * 1024;
@@ -301,7 +299,7 @@ bool CrwlUrlFetch::followMetaRefresh(const std::shared_ptr<CrwlUrl>& record, Crw
         recordOwner->addStringToDiagnosticTrace(
             QStringLiteral("sending another request for %1 after meta refresh redirection").arg(resolvedText));
     unlink(*record, context);
-    if (record->getRedirectCount() < kRecurringRedirectHops) {
+    if (record->getRedirectCount() < CrwlStatus::recurringRedirectHops) {
         record->setStatus(CrwlStatus::notYetChecked);
         if (recordOwner)
             recordOwner->addToCheckQueue(record);
