@@ -148,6 +148,10 @@ TEST_F(ManyPagesTest, OneCtrlCDuringTheArchiveExportCancelsItAndTheFinishedScans
     const QString exports = folder.filePath(QStringLiteral("exports"));
     ASSERT_TRUE(QDir().mkpath(exports));
     const QString sitemap = folder.filePath(QStringLiteral("many.xml"));
+    const QString siteFile = folder.filePath(QStringLiteral("many.lcsettings"));
+    ASSERT_TRUE(PropertyList::writeXmlFile(siteFile,
+        QVariantMap { { "id", "20260301-130000-1" }, { "name", "A new website" }, { crawlKey::startingUrl, url("/") } })
+                    .ok());
     // A Ctrl-C that came too late (after the program) must not end this test's process.
     struct sigaction ignored { };
     ignored.sa_handler = [](int) { };
@@ -168,7 +172,7 @@ TEST_F(ManyPagesTest, OneCtrlCDuringTheArchiveExportCancelsItAndTheFinishedScans
     });
     const int status = run({ QStringLiteral("--set"), QStringLiteral("shouldArchive=YES"), QStringLiteral("--set"),
         QStringLiteral("archiveSaveLocation=") + exports, QStringLiteral("--set"), QStringLiteral("checkImages=NO"),
-        QStringLiteral("--sitemap"), sitemap, url(QStringLiteral("/")) });
+        QStringLiteral("--sitemap"), sitemap, siteFile });
     done = true;
     presser.join();
     ::sigaction(SIGINT, &previous, nullptr);
@@ -180,4 +184,11 @@ TEST_F(ManyPagesTest, OneCtrlCDuringTheArchiveExportCancelsItAndTheFinishedScans
     QFile written(sitemap);
     ASSERT_TRUE(written.open(QIODevice::ReadOnly));
     EXPECT_EQ(written.readAll().count("<loc>"), kPages + 1);
+    // The settings file's site got the finish of its scan.
+    crawlmere::settings::ConfigManager sites(crawlmere::platform::UserDefaults::standard());
+    sites.applicationHasFinishedLaunching();
+    const auto stored = sites.settingsForID(QStringLiteral("20260301-130000-1"));
+    ASSERT_TRUE(stored.has_value());
+    EXPECT_EQ(stored->value(QStringLiteral("name")).toString(), "many");
+    EXPECT_TRUE(stored->value(QStringLiteral("status")).toString().startsWith("Last checked: "));
 }
