@@ -9,6 +9,7 @@
 #include "engine/detail/CrwlUrlCaches.h"
 #include "engine/detail/CrwlUrlFetch.h"
 #include "engine/detail/RedirectOnly.h"
+#include "engine/detail/SamePage.h"
 #include "engine/SettingsValue.h"
 #include "platform/Dispatch.h"
 #include "platform/Log.h"
@@ -99,19 +100,12 @@ void CrwlUrlFetch::takeOverBody(const std::shared_ptr<CrwlUrl>& record,
         return;
     }
     if (record->getStatus() == CrwlStatus::refreshHeader && context->refreshDelay > 0) {
-        // A Refresh header asked for the target after a delay. The record keeps its slot
-        // until it is queued again, so the scan cannot finish in between; it is counted
-        // after its next fetch.
+        // A Refresh header asked for the target after a delay: the owner frees the slot while
+        // the record waits and queues it again afterwards; it is counted after its next fetch.
         const int delay = context->refreshDelay;
         unlink(*record, *context);
-        Dispatch::toMainAfter(std::chrono::seconds(delay), [record] {
-            const auto laterOwner = record->getOwner();
-            if (!laterOwner || laterOwner->stopPressed() || record->getStatus() != CrwlStatus::refreshHeader)
-                return; // paused (the pause queued it again) or given up meanwhile
-            record->setStatus(CrwlStatus::notYetChecked);
-            laterOwner->addToCheckQueue(record);
-            laterOwner->threadHasFinished(record);
-        });
+        if (recordOwner)
+            recordOwner->refreshAfter(record, std::chrono::seconds(delay));
         return;
     }
     if (followMetaRefresh(record, *context))
@@ -128,7 +122,8 @@ void CrwlUrlFetch::takeOverBody(const std::shared_ptr<CrwlUrl>& record,
     UrlSession::runOnCallbackWorker([record, context, error, rendering, reading = std::move(reading)] {
         const auto owner = record->getOwner();
         const qint64 statusNow = record->getStatus();
-        if (!record->isStartingPoint() && statusNow >= 1 && statusNow <= 299 && owner
+        const bool bodyFailed = error && !error->isCancelled();
+        if (!record->isStartingPoint() && !bodyFailed && statusNow >= 1 && statusNow <= 299 && owner
             && owner->performSoft404CheckOnThisUrl(record))
             record->setStatus(CrwlStatus::possibleSoft404);
         if (rendering && error && error->code == UrlErrorCode::Cancelled)
@@ -156,9 +151,11 @@ void CrwlUrlFetch::finishCompletion(const std::shared_ptr<CrwlUrl>& record,
         record->setStatus(CrwlStatus::blockedByFirewallService);
 
     const qint64 code = record->getStatus();
+    // A body that cannot be decoded is no page, whatever the answer's status said.
+    const bool undecodable = error && error->code == UrlErrorCode::CannotDecodeContent;
     if (error) {
         if (!record->isFileURL()) {
-            if (code == CrwlStatus::requestSent || (code >= 300 && code <= 399)) {
+            if (code == CrwlStatus::requestSent || (code >= 300 && code <= 399) || undecodable) {
                 record->setStatus(CrwlStatus::completedWithError);
                 record->setError(error->localizedDescription);
             }
@@ -180,8 +177,11 @@ void CrwlUrlFetch::finishCompletion(const std::shared_ptr<CrwlUrl>& record,
         logLine(1, QStringLiteral("%1: %2").arg(record->getLinkURL(), tooLarge));
         record->setStatus(CrwlStatus::completedWithError);
         record->setError(tooLarge);
-        // What was read up to the cap is no page: it is let go at once, so that memory stays
-        // bounded by the fetches in flight, however many answers reach the cap.
+    }
+    if (error && !error->isCancelled()) {
+        // What was read before the error (cut off, undecodable, past the cap) is no page: it is
+        // let go at once, so that memory stays bounded by the fetches in flight, however many
+        // answers fail.
         record->dropBodies();
     }
 
@@ -262,7 +262,9 @@ bool CrwlUrlFetch::followMetaRefresh(const std::shared_ptr<CrwlUrl>& record, Crw
     }
     const QString resolvedText = resolved->absoluteString();
     const auto recordOwner = record->getOwner();
-    if (resolvedText == record->getLinkURL() || resolvedText == record->finalURLString()
+    // A refresh to the page itself, however written, is not followed: the page is its own.
+    if (crawlmere::engine::detail::namesSamePage(
+            *resolved, { record->getLinkURL(), record->absoluteString(), record->finalURLString() })
         || (recordOwner && recordOwner->isMailtoEtc(resolvedText)) || resolvedText.contains(u"%3Bamp%3Bamp"))
         return false;
     if (!record->isStartingPoint() && recordOwner && recordOwner->isNeverRequested(resolvedText)) {
