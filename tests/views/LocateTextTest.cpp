@@ -279,6 +279,8 @@ protected:
                     + "</body></html>",
                 "text/html");
         });
+        // One request per connection: the server stops at once at the end.
+        server.server().set_keep_alive_max_count(1);
         ASSERT_TRUE(server.start());
         scan();
     }
