@@ -76,8 +76,10 @@ void Z12Ara::extractLinksFromReading(const UrlPtr& page, std::unique_ptr<LinkExt
 {
     if (!page)
         return;
-    if (handOverPageFetchedAgain(*page, { /*read=*/true, std::move(reading) }))
+    if (pagesFetchedAgain.contains(page.get())) {
+        handOverPageFetchedAgain(*page, { /*read=*/true, std::move(reading) });
         return;
+    }
     if (readAgainWhenFetched.contains(page.get())) {
         extractLinks(page);
         return;
