@@ -93,6 +93,7 @@ void Z12Ara::clear()
     dataBelongsToID = QString();
     checkQueue.removeAllObjects();
     hostLookups.clear();
+    refreshWaits.clear();
     inProgressArray = QList<UrlPtr>();
     inProgressArray.reserve(40);
     if (archiveSink)
@@ -538,6 +539,12 @@ void Z12Ara::stop()
     // Records waiting for their host's lookup go back too; the lookups' answers still count.
     for (const UrlPtr& record : hostLookups.takeAllWaiting())
         addToCheckQueue(record);
+    // So do those waiting for a Refresh header's delay: they are fetched afresh.
+    for (const UrlPtr& record : std::exchange(refreshWaits, {})) {
+        record->setStatus(CrwlStatus::notYetChecked);
+        record->clearRedir();
+        addToCheckQueue(record);
+    }
 }
 
 void Z12Ara::continueCrawl()
@@ -555,7 +562,8 @@ bool Z12Ara::shouldCacheData() const { return settingBool(crawlSettings, crawlKe
 
 bool Z12Ara::isScanning() const
 {
-    return checkQueue.count() > 0 || numberOfThreadsDetached > 0 || recordsWaitingForRobots() > 0;
+    return checkQueue.count() > 0 || numberOfThreadsDetached > 0 || recordsWaitingForRobots() > 0
+        || !refreshWaits.isEmpty();
 }
 
 QStringList Z12Ara::trimEachItemInArray(const QStringList& items)
