@@ -282,7 +282,8 @@ public:
     void removeThisCrwlUrlFromCollection(const UrlPtr& record) override;
     void removeThisCrwlLinkInstanceFromCollection(const InstancePtr& instance) override;
     /// The page's occurrences leave the lists, its insecure records are dropped and its links
-    /// are read from its new body (without handing the page to the SEO collection again); then
+    /// are read from its new body (a page read before is not handed to the SEO collection again;
+    /// one that is no longer read as a page, a redirect now, leaves it); then
     /// each former target that no occurrence links any more, other than the page itself and
     /// the starting point, leaves the scan with its own links, its counts taken back
     /// (`decNumberDone`), and so on down. Answers the page's targets not yet checked and those
