@@ -390,6 +390,7 @@ TEST_F(ResultsControllerTest, AnHttpsRedirectToHttpIsListedInTheInsecureWindowAn
     go().click();
     const bool finished = waitUntil([&] { return go().text() == QLatin1String("Go"); });
     tls.stop();
+    crawlmere::test::shutDownConnectionsAcceptedOn(port);
     serving.join();
     ASSERT_TRUE(finished);
 

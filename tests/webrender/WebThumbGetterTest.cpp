@@ -183,6 +183,7 @@ TEST_F(WebThumbGetterTest, ACertificateTheEngineRejectsEndsTheThumbnailAtOnce)
     ASSERT_NE(getter.process(), nullptr);
     const bool ended = QTest::qWaitFor([&] { return getter.isFinished(); }, 25000);
     tls.stop();
+    crawlmere::test::shutDownConnectionsAcceptedOn(port);
     serving.join();
     ASSERT_TRUE(ended);
     EXPECT_EQ(getter.process(), nullptr);
