@@ -40,10 +40,8 @@ public:
 
     /// Drops the recheck: the loads under way are cancelled and no further page is read.
     void cancel();
-    /// Pages whose load has ended, pages read again (or passed over), and pages in all.
+    /// Pages whose load has ended.
     std::size_t pagesLoaded() const { return loadsEnded; }
-    std::size_t pagesDone() const { return nextToRead; }
-    std::size_t pageCount() const { return pages.size(); }
 
 private:
     PageRecheck() = default;

@@ -117,7 +117,6 @@ void Z12Ara::clear()
     numberOfThreadsDetached = 0;
     numberDone = 0;
     badCollectionCount = 0;
-    dubiousCollectionCount = 0;
     badInstanceTally = 0;
     stopPressedFlag = false;
     crawlFinishedFlag = false;

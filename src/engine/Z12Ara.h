@@ -37,7 +37,6 @@
 
 class CrwlUrl;
 class CrwlLinkInstance;
-class CookieGatherer;
 class Diagnostic;
 class EngineSEOService;
 class FetchTransport;
@@ -125,7 +124,6 @@ public:
     void setEngineSEODataSource(std::shared_ptr<EngineSEOService> seo) { engineSEODataSource = std::move(seo); }
     void setDiagnostic(std::shared_ptr<Diagnostic> window) { diagnostic = std::move(window); }
     void setPrompts(std::shared_ptr<ShellPrompts> value) { prompts = std::move(value); }
-    void setCookieGatherer(std::shared_ptr<CookieGatherer> value) { cookieGatherer = std::move(value); }
     /// Starts and cancels fetches and makes the probes' loads; the hub starts with a
     /// `CrwlUrlFetchTransport` (each record fetches itself). Without one, nothing is fetched
     /// (each started record waits until the watchdog gives it up).
@@ -347,11 +345,9 @@ public:
     /// address to an http address of the site (insecure type 2, under the redirecting URL),
     /// each once however often the record is counted.
     void listInsecureRedirects(const CrwlUrl& record);
-    QList<InsecureContentRecord>& mutableInsecureList() { return insecureRecords; }
     qint64 checkedLinkCount() const { return numberDone; }
     qint64 badLinkCount() const { return badCollectionCount; }
     qint64 badInstanceCount() const { return badInstanceTally; }
-    qint64 dubiousLinkCount() const { return dubiousCollectionCount; }
     /// Records waiting for a fetch: in the check queue, or set aside while their host is looked
     /// up.
     qint64 queueLength() const { return checkQueue.count() + hostLookups.waitingCount() + recordsWaitingForRobots(); }
@@ -682,10 +678,8 @@ private:
     qint64 numberOfThreadsDetached = 0;
     qint64 numberDone = 0;
     qint64 badCollectionCount = 0;
-    qint64 dubiousCollectionCount = 0;
     qint64 badInstanceTally = 0; // badInstanceCount
     std::shared_ptr<OutputFilterManager> outputFilterManager;
-    std::shared_ptr<CookieGatherer> cookieGatherer;
     QStringList searchTerms;
 
     // Services of this implementation.
