@@ -205,6 +205,25 @@ TEST_F(Z12AraQueueTest, ALimitedRateIsPacedByTheRateAloneWhateverDelayIsStored)
     }
 }
 
+TEST_F(Z12AraQueueTest, ARequestSentLateKeepsTheNextAWholeIntervalAfterIt)
+{
+    settings->insert(crawlKey::numberOfThreads, 1);
+    settings->insert(crawlKey::limitRPM, true);
+    settings->insert(crawlKey::maxRPM, 60);
+    queueRecords(3);
+    hub->getNextUrlToCrawl();
+    ASSERT_EQ(transport->starts.size(), 1u);
+    transport->complete(*hub, transport->starts[0].record);
+    // The second start falls due a second later, but the main thread is busy until 1.5 s.
+    clock->stall(1'500);
+    ASSERT_EQ(transport->starts.size(), 2u);
+    EXPECT_EQ(transport->starts[0].at.msecsTo(transport->starts[1].at), 1'500);
+    transport->complete(*hub, transport->starts[1].record);
+    clock->advance(2'000);
+    ASSERT_EQ(transport->starts.size(), 3u);
+    EXPECT_EQ(transport->starts[1].at.msecsTo(transport->starts[2].at), 1'000);
+}
+
 TEST_F(Z12AraQueueTest, RateBelowTheLowestSettingCountsAsTen)
 {
     settings->insert(crawlKey::numberOfThreads, 20);
