@@ -56,9 +56,10 @@ class UserDefaults;
 class Url;
 } // namespace crawlmere::platform
 
-/// An insecure-content record of a page (`insecureList`): `type` 0 an http link on an https page,
-/// 1 an http resource, 2 a redirect to an http page of the site, 3 an http canonical; `url` the
-/// page (for type 2 the redirecting URL); `array` the offending URLs (the redirect targets).
+/// An insecure-content record of a page (`insecureList`): `type` 0 an http link to a page of the
+/// site on an https page (what the page loads is type 1 only), 1 an http resource of an https
+/// page, 2 a redirect to an http page of the site, 3 an http canonical of an https page; `url`
+/// the page (for type 2 the redirecting URL); `array` the offending URLs (the redirect targets).
 struct InsecureContentRecord {
     qint32 type = 0;
     QString url;
