@@ -215,6 +215,26 @@ TEST_F(Z12AraExtractionTest, AStartingPointThatRedirectsStartsTheScanAtItsFinalP
     EXPECT_EQ(home->getFieldByName(QStringLiteral("linkpagetitle")), QStringLiteral("Home"));
 }
 
+TEST_F(Z12AraExtractionTest, AStartingPointThatRedirectsToAnotherFolderLimitsFollowingToThatFolder)
+{
+    start(QStringLiteral("http://site.test/old/index.html"));
+    home->addRedir(QStringLiteral("http://site.test/new/home.html"), 301, 0);
+    extract(home, links({}));
+    const auto final = known(QStringLiteral("http://site.test/new/home.html"));
+    ASSERT_TRUE(final);
+    extract(final,
+        links({ { QStringLiteral("/new/a.html"), QStringLiteral("a") },
+            { QStringLiteral("/old/b.html"), QStringLiteral("b") } }));
+    EXPECT_EQ(hub->getStartingDir(), QStringLiteral("http://site.test/new"));
+    // Both are checked; only the one in the final address's folder is read for links.
+    const auto inFolder = known(QStringLiteral("http://site.test/new/a.html"));
+    const auto outside = known(QStringLiteral("http://site.test/old/b.html"));
+    ASSERT_TRUE(inFolder && outside);
+    EXPECT_TRUE(isQueued(outside->absoluteString()));
+    EXPECT_TRUE(hub->weShouldCrawlThisURL(inFolder));
+    EXPECT_FALSE(hub->weShouldCrawlThisURL(outside));
+}
+
 TEST_F(Z12AraExtractionTest, ARedirectTargetGetsTheStatusALinkToItWould)
 {
     const QByteArray robots = "User-agent: *\nDisallow: /admin/\n";
