@@ -152,21 +152,6 @@ qint64 ArchiveExport::getNumberOfDirectoriesIn(const QString& path)
     return std::max<qint64>(components.size() - (endsInFile ? 1 : 0), 0);
 }
 
-QString ArchiveExport::removeBaseHrefInSource(const QString& text)
-{
-    qsizetype open = text.indexOf(QLatin1StringView("<base "));
-    if (open < 0)
-        open = text.indexOf(QLatin1StringView("< base "));
-    if (open < 0)
-        return text;
-    const qsizetype close = text.indexOf(u'>', open);
-    if (close < 0 || close == text.size() - 1)
-        return text;
-    QString result = text;
-    result.remove(open, close - open + 1);
-    return result;
-}
-
 // ===== The export ==============================================================================
 
 struct ArchiveExport::Run {
@@ -749,9 +734,6 @@ void ArchiveExport::Run::writePage(const QString& key, const ProcessEntry& entry
         return *it;
     };
     *text = detail::rewritePageLinks(*text, replacement);
-    text->replace(QStringLiteral("src=\"//"), QStringLiteral("src=\"https://"));
-    text->replace(QStringLiteral("src='//"), QStringLiteral("src='https://"));
-    *text = ArchiveExport::removeBaseHrefInSource(*text);
     writeText(entry, *text, *file, data);
 }
 
