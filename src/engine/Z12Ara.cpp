@@ -124,6 +124,7 @@ void Z12Ara::clear()
     ratePumpScheduled = false;
     giveUpTimerArmed = false;
     recentStarts.clear();
+    lastRequestSent = QDateTime();
     plainTextMode = 0;
     if (diagnostic)
         diagnostic->clear();

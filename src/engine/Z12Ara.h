@@ -693,6 +693,8 @@ private:
     /// Start times of the fetches of the last minute (and those scheduled), oldest first, for
     /// the `limitRPM` window and the spacing of the next start; never longer than `maxRPM`.
     std::deque<QDateTime> recentStarts;
+    /// When the last request of a limited rate really went (not when it was booked to).
+    QDateTime lastRequestSent;
     bool ratePumpScheduled = false;
     /// The timer that gives up fetches past their time-out, whatever else happens, is armed.
     bool giveUpTimerArmed = false;
