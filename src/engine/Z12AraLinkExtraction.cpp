@@ -3,6 +3,7 @@
 #include "engine/detail/LinkExtraction.h"
 
 #include "engine/detail/CrwlUrlFetch.h"
+#include "engine/detail/UrlWhitespace.h"
 
 using namespace crawlmere::engine::detail;
 
@@ -244,6 +245,7 @@ const std::optional<Url>& Z12Ara::LinkExtraction::localRootFolder()
 
 void Z12Ara::LinkExtraction::readLink(const LinkExtractionParser& parser, QString link)
 {
+    link = crawlmere::engine::detail::withoutTabsOrNewlines(link);
     if (!keepLink(parser, link))
         return;
     const QString text = parser.getLinkText();
