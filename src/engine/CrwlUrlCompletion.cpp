@@ -30,8 +30,6 @@ namespace strings = crawlmere::platform::strings;
 
 namespace {
 
-constexpr qint64 kRecurringRedirectHops = 13;
-
 /// The bytes as text for the diagnosis: the detected encoding, then UTF-8, ISO Latin 1 and
 /// Windows-1251; empty when none fits.
 QString diagnosticText(const QByteArray& body, quint32 detected)
@@ -282,7 +280,7 @@ bool CrwlUrlFetch::followMetaRefresh(const std::shared_ptr<CrwlUrl>& record, Crw
         recordOwner->addStringToDiagnosticTrace(
             QStringLiteral("sending another request for %1 after meta refresh redirection").arg(resolvedText));
     unlink(*record, context);
-    if (record->getRedirectCount() < kRecurringRedirectHops) {
+    if (record->getRedirectCount() < CrwlStatus::recurringRedirectHops) {
         record->setStatus(CrwlStatus::notYetChecked);
         if (recordOwner)
             recordOwner->addToCheckQueue(record);
