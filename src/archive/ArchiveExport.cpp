@@ -649,7 +649,7 @@ void ArchiveExport::Run::writeStyleSheet(const QString& key, const ProcessEntry&
     if (data.startsWith("@charset \"")) {
         const qsizetype close = data.indexOf('"', 10);
         if (close > 10)
-            declared = detail::declaredEncoding(QString::fromLatin1(data.mid(10, close - 10)));
+            declared = platform::TextEncoding::encodingForDeclaredCharset(QString::fromLatin1(data.mid(10, close - 10)));
     }
     auto file = detail::readText(data, declared);
     if (!file) {
@@ -698,7 +698,7 @@ void ArchiveExport::Run::writePage(const QString& key, const ProcessEntry& entry
     // The page is rewritten in the encoding it is written in.
     const auto declaration
         = CrwlParser::extractCharsetFromHTML(std::string_view(data.constData(), static_cast<size_t>(data.size())));
-    auto file = detail::readText(data, declaration ? detail::declaredEncoding(*declaration) : platform::Encoding::None);
+    auto file = detail::readText(data, declaration ? platform::TextEncoding::encodingForDeclaredCharset(*declaration) : platform::Encoding::None);
     if (!file) {
         logLine(0,
             QStringLiteral("unable to make a source string from data of %1 (data length %2); it is copied as "
@@ -709,7 +709,7 @@ void ArchiveExport::Run::writePage(const QString& key, const ProcessEntry& entry
     }
     // The parser reads links from bytes that write ASCII as ASCII: a page in UTF-16 or UTF-32 is
     // read from its text in UTF-8.
-    const bool asArchived = detail::readsAsAscii(file->encoding);
+    const bool asArchived = platform::TextEncoding::writesAsciiAsAscii(file->encoding);
     const auto parser = CrwlParser::initWithData(asArchived ? data : file->text.toUtf8(), /*withSEO=*/false,
         /*checkNoIndex=*/true, asArchived ? file->encoding : platform::Encoding::UTF8, CrwlParser::HTML, parserSettings,
         /*allowNoLinks=*/true);

@@ -1,8 +1,6 @@
 // Reading an exported page or sheet in its own encoding.
 #include "archive/detail/TextFile.h"
 
-#include "parsing/CrwlParser.h"
-
 #include <QList>
 
 #include <algorithm>
@@ -26,28 +24,6 @@ std::pair<platform::EncodingId, qsizetype> byteOrderMark(const QByteArray& data)
             return { encoding, static_cast<qsizetype>(mark.size()) };
     }
     return { Encoding::None, 0 };
-}
-
-bool readsAsAscii(platform::EncodingId encoding)
-{
-    static constexpr QStringView probe = u"<a href=\"x\">@charset";
-    const auto bytes = platform::TextEncoding::encode(probe, encoding);
-    return bytes && *bytes == probe.toLatin1();
-}
-
-platform::EncodingId declaredEncoding(const QString& declaration)
-{
-    QString name = declaration.trimmed();
-    const auto end = std::find_if(name.cbegin(), name.cend(),
-        [](QChar c) { return c == u'"' || c == u'\'' || c == u';' || c == u'/' || c == u'>' || c.isSpace(); });
-    name.truncate(end - name.cbegin());
-    platform::EncodingId encoding = platform::TextEncoding::encodingForIanaName(name);
-    if (encoding == platform::Encoding::None)
-        encoding = CrwlParser::encodingForCharset(declaration);
-    if (encoding == platform::Encoding::None || !platform::TextEncoding::isSupported(encoding)
-        || !readsAsAscii(encoding))
-        return platform::Encoding::None;
-    return encoding;
 }
 
 std::optional<TextFile> readText(const QByteArray& data, platform::EncodingId declared)

@@ -16,17 +16,6 @@ namespace crawlmere::archive::detail {
 /// without one. UTF-32's marks come first: the little-endian one begins as UTF-16's does.
 std::pair<platform::EncodingId, qsizetype> byteOrderMark(const QByteArray& data);
 
-/// Whether `encoding` writes ASCII as ASCII bytes, as a page or sheet is read until its own
-/// declaration says more.
-bool readsAsAscii(platform::EncodingId encoding);
-
-/// The encoding a page's or sheet's declaration names ("windows-1251", "gb18030"), by any name
-/// the program's text encoding knows, else as the scanner's table reads it ("iso-8859-15").
-/// None when the name is unknown, and for an encoding that does not read ASCII as ASCII
-/// (UTF-16, UTF-32): bytes that can be read as declaring it in ASCII are not in it, and are read
-/// as UTF-8, as browsers do.
-platform::EncodingId declaredEncoding(const QString& declaration);
-
 /// A page or sheet as the export rewrites it: its text, the encoding it is written back in, and
 /// the byte-order mark it began with, written back in front.
 struct TextFile {
