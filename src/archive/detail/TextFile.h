@@ -7,6 +7,7 @@
 #include <QByteArray>
 #include <QString>
 
+#include <initializer_list>
 #include <optional>
 #include <utility>
 
@@ -28,10 +29,15 @@ struct TextFile {
     std::optional<QByteArray> bytesOf(const QString& rewritten) const;
 };
 
-/// The text of a file's bytes: a byte-order mark decides its encoding, else `declared` (None for
-/// none), else UTF-8, the one other encoding worth a try when the bytes do not follow their
-/// declaration. nullopt when they cannot be decoded, or would not be encoded back to the same
-/// bytes: the file is then copied as archived rather than damaged.
-std::optional<TextFile> readText(const QByteArray& data, platform::EncodingId declared);
+/// The text of a file's bytes: a byte-order mark decides its encoding, else the first of `tries`
+/// (None entries passed by) that decodes them. nullopt when none does, or when the text would not
+/// be encoded back to the same bytes: the file is then copied as archived rather than damaged.
+std::optional<TextFile> readText(const QByteArray& data, std::initializer_list<platform::EncodingId> tries);
+
+/// The page's text with a declaration of its charset `name` (`<meta charset="windows-1251">`),
+/// for a page that names none, so that a browser reads it right from disc: right behind the
+/// head's start tag, else the html start tag, else the doctype, when one of them begins within
+/// the first 1024 characters (where browsers look for a declaration); else at the very start.
+QString withCharsetDeclaration(const QString& text, const QString& name);
 
 } // namespace crawlmere::archive::detail
