@@ -5,6 +5,7 @@
 #include <QString>
 #include <QtGlobal>
 
+#include <chrono>
 #include <functional>
 #include <map>
 #include <memory>
@@ -85,6 +86,11 @@ public:
         const std::shared_ptr<CrwlUrl>& record, std::unique_ptr<LinkExtractionParser> reading);
     /// The record's fetch and link extraction are over; frees its slot.
     virtual void threadHasFinished(const std::shared_ptr<CrwlUrl>& /*record*/) { }
+    /// The record's answer asked for its Refresh target after `delay` (status `refreshHeader`);
+    /// its fetch is over. Its slot is freed now, so other pages are fetched while it waits; once
+    /// the delay has passed it is queued again (`addToCheckQueue`, status `notYetChecked`), unless
+    /// the scan was stopped or the record's status changed meanwhile. Main thread.
+    virtual void refreshAfter(const std::shared_ptr<CrwlUrl>& record, std::chrono::seconds delay);
 
     // --- Lookup and collections -------------------------------------------------------------
 

@@ -568,6 +568,7 @@ public:
 
     bool shouldParsePDFs() const;
     bool shouldParseDOCXs() const;
+    bool shouldParseRTFs() const;
     bool shouldParseCSS() const;
     /// Image bodies are downloaded (and their real size recorded): the settings' `loadImages`,
     /// or `shouldLoadImages` when they hold no `loadImages`.

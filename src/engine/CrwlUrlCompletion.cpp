@@ -101,19 +101,12 @@ void CrwlUrlFetch::takeOverBody(const std::shared_ptr<CrwlUrl>& record,
         return;
     }
     if (record->getStatus() == CrwlStatus::refreshHeader && context->refreshDelay > 0) {
-        // A Refresh header asked for the target after a delay. The record keeps its slot
-        // until it is queued again, so the scan cannot finish in between; it is counted
-        // after its next fetch.
+        // A Refresh header asked for the target after a delay: the owner frees the slot while
+        // the record waits and queues it again afterwards; it is counted after its next fetch.
         const int delay = context->refreshDelay;
         unlink(*record, *context);
-        Dispatch::toMainAfter(std::chrono::seconds(delay), [record] {
-            const auto laterOwner = record->getOwner();
-            if (!laterOwner || laterOwner->stopPressed() || record->getStatus() != CrwlStatus::refreshHeader)
-                return; // paused (the pause queued it again) or given up meanwhile
-            record->setStatus(CrwlStatus::notYetChecked);
-            laterOwner->addToCheckQueue(record);
-            laterOwner->threadHasFinished(record);
-        });
+        if (recordOwner)
+            recordOwner->refreshAfter(record, std::chrono::seconds(delay));
         return;
     }
     if (followMetaRefresh(record, *context))
@@ -130,7 +123,8 @@ void CrwlUrlFetch::takeOverBody(const std::shared_ptr<CrwlUrl>& record,
     UrlSession::runOnCallbackWorker([record, context, error, rendering, reading = std::move(reading)] {
         const auto owner = record->getOwner();
         const qint64 statusNow = record->getStatus();
-        if (!record->isStartingPoint() && statusNow >= 1 && statusNow <= 299 && owner
+        const bool bodyFailed = error && !error->isCancelled();
+        if (!record->isStartingPoint() && !bodyFailed && statusNow >= 1 && statusNow <= 299 && owner
             && owner->performSoft404CheckOnThisUrl(record))
             record->setStatus(CrwlStatus::possibleSoft404);
         if (rendering && error && error->code == UrlErrorCode::Cancelled)
@@ -158,9 +152,11 @@ void CrwlUrlFetch::finishCompletion(const std::shared_ptr<CrwlUrl>& record,
         record->setStatus(CrwlStatus::blockedByFirewallService);
 
     const qint64 code = record->getStatus();
+    // A body that cannot be decoded is no page, whatever the answer's status said.
+    const bool undecodable = error && error->code == UrlErrorCode::CannotDecodeContent;
     if (error) {
         if (!record->isFileURL()) {
-            if (code == CrwlStatus::requestSent || (code >= 300 && code <= 399)) {
+            if (code == CrwlStatus::requestSent || (code >= 300 && code <= 399) || undecodable) {
                 record->setStatus(CrwlStatus::completedWithError);
                 record->setError(error->localizedDescription);
             }
@@ -182,8 +178,11 @@ void CrwlUrlFetch::finishCompletion(const std::shared_ptr<CrwlUrl>& record,
         logLine(1, QStringLiteral("%1: %2").arg(record->getLinkURL(), tooLarge));
         record->setStatus(CrwlStatus::completedWithError);
         record->setError(tooLarge);
-        // What was read up to the cap is no page: it is let go at once, so that memory stays
-        // bounded by the fetches in flight, however many answers reach the cap.
+    }
+    if (error && !error->isCancelled()) {
+        // What was read before the error (cut off, undecodable, past the cap) is no page: it is
+        // let go at once, so that memory stays bounded by the fetches in flight, however many
+        // answers fail.
         record->dropBodies();
     }
 

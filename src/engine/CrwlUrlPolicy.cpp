@@ -22,6 +22,8 @@ bool CrwlUrl::shouldParsePDFs() const { return settingBool(crawlSettings, crawlK
 
 bool CrwlUrl::shouldParseDOCXs() const { return settingBool(crawlSettings, crawlKey::shouldParseDOCXs); }
 
+bool CrwlUrl::shouldParseRTFs() const { return settingBool(crawlSettings, crawlKey::shouldParseRTFs); }
+
 bool CrwlUrl::shouldParseCSS() const { return settingBool(crawlSettings, crawlKey::shouldParseCSS); }
 
 bool CrwlUrl::shouldLoadImages() const

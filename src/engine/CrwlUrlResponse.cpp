@@ -424,7 +424,7 @@ bool CrwlUrl::loadShouldContinue() const
             return true;
         // Every document type the scan is set to read links from is downloaded.
         if ((isPDF() && shouldParsePDFs()) || (isCSS() && shouldParseCSS()) || (isDOCX() && shouldParseDOCXs())
-            || (isRTF() && settingBool(crawlSettings, crawlKey::shouldParseRTFs))
+            || (isRTF() && shouldParseRTFs())
             || (isJS() && settingBool(crawlSettings, crawlKey::shouldLoadJS)))
             return true;
         if (isXML())

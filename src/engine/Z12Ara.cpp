@@ -25,6 +25,7 @@
 #include <QFileInfo>
 
 #include <algorithm>
+#include <utility>
 
 using crawlmere::engine::settingBool;
 using crawlmere::engine::settingString;
@@ -90,6 +91,7 @@ void Z12Ara::clear()
     dataBelongsToID = QString();
     checkQueue.removeAllObjects();
     hostLookups.clear();
+    refreshWaits.clear();
     inProgressArray = QList<UrlPtr>();
     inProgressArray.reserve(40);
     if (archiveSink)
@@ -529,6 +531,12 @@ void Z12Ara::stop()
     // Records waiting for their host's lookup go back too; the lookups' answers still count.
     for (const UrlPtr& record : hostLookups.takeAllWaiting())
         addToCheckQueue(record);
+    // So do those waiting for a Refresh header's delay: they are fetched afresh.
+    for (const UrlPtr& record : std::exchange(refreshWaits, {})) {
+        record->setStatus(CrwlStatus::notYetChecked);
+        record->clearRedir();
+        addToCheckQueue(record);
+    }
 }
 
 void Z12Ara::continueCrawl()
@@ -546,7 +554,8 @@ bool Z12Ara::shouldCacheData() const { return settingBool(crawlSettings, crawlKe
 
 bool Z12Ara::isScanning() const
 {
-    return checkQueue.count() > 0 || numberOfThreadsDetached > 0 || recordsWaitingForRobots() > 0;
+    return checkQueue.count() > 0 || numberOfThreadsDetached > 0 || recordsWaitingForRobots() > 0
+        || !refreshWaits.isEmpty();
 }
 
 QStringList Z12Ara::trimEachItemInArray(const QStringList& items)

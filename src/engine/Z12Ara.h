@@ -212,13 +212,17 @@ public:
 
     /// addToCheckQueue: appends the record and clears `crawlFinished`.
     void addToCheckQueue(const UrlPtr& record) override;
-    /// The record waits in the check queue or its fetch is under way (a linear search).
+    /// The record waits in the check queue or for a Refresh delay, or its fetch is under way (a
+    /// linear search).
     bool isQueuedOrInProgress(const CrwlUrl& record) const override;
     /// getNextUrlToCrawl: starts fetches until `numberOfThreads` are in flight; YES when at
     /// least one started. The argument is not used.
     bool getNextUrlToCrawl(const UrlPtr& record = nullptr) override;
     /// threadHasFinished: frees the record's slot and pumps.
     void threadHasFinished(const UrlPtr& record) override;
+    /// Frees the record's slot and pumps; the record waits on the hub's clock, holding the scan
+    /// open, and is queued again when `delay` has passed. A pause queues it again at once.
+    void refreshAfter(const UrlPtr& record, std::chrono::seconds delay) override;
     /// isFinished: YES when the scan is over; gives up fetches silent past `timeout` + 3 s.
     bool isFinished();
     /// saveArchive: has the archive sink write its index, then posts "CrwlDidSaveArchiveIndex"
@@ -674,6 +678,8 @@ private:
     QList<HubWarningRecord> warningsArray;
     QFQueue checkQueue { kQueueCapacity };
     QList<UrlPtr> inProgressArray;
+    /// Records waiting for the delay of a Refresh header, holding no slot.
+    QList<UrlPtr> refreshWaits;
     bool scanningHttpsSite = false;
     bool httpLinkFoundOnHttpsSite = false;
     std::atomic<bool> stopPressedFlag { false }; // stopPressed

@@ -127,7 +127,7 @@ bool Z12Ara::weShouldCrawlThisURL(const UrlPtr& page, bool readAgain)
 
     if (settingBool(crawlSettings, crawlKey::singlePage)) {
         const bool parsedType = (page->isCSS() && page->shouldParseCSS()) || (page->isPDF() && page->shouldParsePDFs())
-            || (page->isDOCX() && page->shouldParseDOCXs());
+            || (page->isDOCX() && page->shouldParseDOCXs()) || (page->isRTF() && page->shouldParseRTFs());
         if (!parsedType)
             return false;
     }
@@ -166,7 +166,8 @@ bool Z12Ara::weShouldCrawlThisURL(const UrlPtr& page, bool readAgain)
     // A redirect is not read for its type: it leads to its target, whose own record decides.
     if (!page->isHTML() && !crawlmere::engine::detail::isOnlyARedirect(*page)) {
         const bool parsedType = (page->isPDF() && page->shouldParsePDFs()) || (page->isCSS() && page->shouldParseCSS())
-            || (page->isDOCX() && page->shouldParseDOCXs()) || page->isXML();
+            || (page->isDOCX() && page->shouldParseDOCXs()) || (page->isRTF() && page->shouldParseRTFs())
+            || page->isXML();
         if (!parsedType)
             return false;
     }

@@ -57,7 +57,8 @@ bool Z12Ara::isQueuedOrInProgress(const CrwlUrl& record) const
 {
     const auto same = [&record](const UrlPtr& other) { return other.get() == &record; };
     return checkQueue.isWaiting(record) || hostLookups.holds(record)
-        || std::any_of(inProgressArray.begin(), inProgressArray.end(), same);
+        || std::any_of(inProgressArray.begin(), inProgressArray.end(), same)
+        || std::any_of(refreshWaits.begin(), refreshWaits.end(), same);
 }
 
 HostLookupStage::Hooks Z12Ara::hostLookupHooks()
@@ -230,6 +231,25 @@ void Z12Ara::threadHasFinished(const UrlPtr& record)
         diagnostic->updateDiagnosticIfVisible();
 }
 
+void Z12Ara::refreshAfter(const UrlPtr& record, std::chrono::seconds delay)
+{
+    if (stopPressedFlag.load() || !record || !removeFromInProgress(record))
+        return; // a late report: the pause queued the record again, or it was given up
+    numberOfThreadsDetached = std::max<qint64>(numberOfThreadsDetached - 1, 0);
+    refreshWaits.append(record);
+    afterInThisRun(delay, [record](Z12Ara& hub) {
+        if (!hub.refreshWaits.removeOne(record))
+            return;
+        if (record->getStatus() == CrwlStatus::refreshHeader) {
+            record->setStatus(CrwlStatus::notYetChecked);
+            hub.addToCheckQueue(record);
+        }
+        hub.getNextUrlToCrawl(nullptr);
+    });
+    getNextUrlToCrawl(record);
+    updateStatusField();
+}
+
 double Z12Ara::secondsInFlight(const CrwlUrl& record, const QDateTime& now) const
 {
     const QDateTime& sent = record.getTimestamp();
@@ -250,7 +270,9 @@ bool Z12Ara::isFinished()
         return false;
     // Records whose host is still being looked up, or whose host's robots.txt is still being
     // read, come back when the answer arrives.
-    const bool lookupsPending = hostLookups.waitingCount() > 0 || recordsWaitingForRobots() > 0;
+    // So do records waiting for a Refresh header's delay.
+    const bool lookupsPending
+        = hostLookups.waitingCount() > 0 || recordsWaitingForRobots() > 0 || !refreshWaits.isEmpty();
     if (inProgressArray.isEmpty()) {
         if (lookupsPending)
             return false;

@@ -249,15 +249,7 @@ void UrlSession::runFileTask()
     }
     const std::optional<UrlError> error = detail::readFile(
         file, request.maxBodyBytes, [this] { return m_cancelRequested.load(); },
-        [this](const QByteArray& chunk) {
-            m_bodyBytes += chunk.size();
-            if (m_invalidated)
-                return;
-            if (m_delegate.didReceiveData)
-                m_delegate.didReceiveData(*this, chunk);
-            else
-                m_body.append(chunk);
-        });
+        [this](const QByteArray& chunk) { deliverData(chunk); });
     complete(error, 0);
 }
 
@@ -352,8 +344,12 @@ void UrlSession::flushData()
         chunk.swap(m_pendingData);
         m_flushQueued = false;
     }
-    if (chunk.isEmpty())
-        return;
+    if (!chunk.isEmpty())
+        deliverData(chunk);
+}
+
+void UrlSession::deliverData(const QByteArray& chunk)
+{
     m_bodyBytes += chunk.size();
     if (m_invalidated)
         return;

@@ -220,6 +220,9 @@ private:
     std::optional<ResponseDisposition> deliverResponse(const UrlResponse& response);
     void queueData(QByteArray chunk);
     void flushData();
+    /// Counts a chunk of the body and hands it to the delegate (or collects it), unless the
+    /// session was invalidated. Serial queue.
+    void deliverData(const QByteArray& chunk);
     void complete(std::optional<UrlError> error, int redirectCount);
     void dropDelegate();
 

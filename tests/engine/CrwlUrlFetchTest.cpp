@@ -208,12 +208,13 @@ TEST_F(CrwlUrlFetchTest, InternalLinkRedirectingOffSiteBecomesExternalWithAWarni
 TEST_F(CrwlUrlFetchTest, RefreshHeaderWithADelayIsFollowedAndWithoutOneRecorded)
 {
     const auto later = makeRecord(server.url(QStringLiteral("/refresh-later")));
-    // The first fetch keeps its slot until the record is queued again; the second finishes it.
+    // The first fetch frees its slot at once and the record is queued again after the delay;
+    // the second finishes it.
     fetch(later, 2);
     EXPECT_EQ(later->getStatus(), 200);
     EXPECT_EQ(later->redirectArray(), (QVariantList { hop(server.url(QStringLiteral("/final")), 200, 2) }));
     EXPECT_EQ(owner->names(),
-        (QStringList { QStringLiteral("addToCheckQueue"), QStringLiteral("threadHasFinished"),
+        (QStringList { QStringLiteral("threadHasFinished"), QStringLiteral("addToCheckQueue"),
             QStringLiteral("incNumberDone"), QStringLiteral("extractLinks"), QStringLiteral("threadHasFinished") }));
     EXPECT_EQ(later->getTryCount(), 2);
 

@@ -35,8 +35,35 @@ TEST_F(CrwlUrlFetchTest, StalledServerTimesOutAndDroppedConnectionsFail)
     const auto cut = makeRecord(cutting.url(QStringLiteral("/cut")));
     fetch(cut, 3);
     EXPECT_EQ(cut->getStatus(), 200);
+    EXPECT_TRUE(cut->getData().isNull()); // what came before the drop is no page
     EXPECT_EQ(owner->count(QStringLiteral("extractLinks")), 0);
     EXPECT_EQ(owner->count(QStringLiteral("incNumberDone")), 3);
+}
+
+TEST_F(CrwlUrlFetchTest, ABodyThatCannotBeDecodedIsAnErrorNotAnEmptyPage)
+{
+    const QByteArray page = kPage.toUtf8();
+    const std::map<std::string, std::pair<std::string, QByteArray>> answers {
+        { "/plain-as-gzip", { "gzip", page } },
+        { "/zstd-twice", { "zstd, zstd", crawlmere::test::zstdRepeating('x', 5000) } },
+        { "/broken-gzip", { "gzip", QByteArray("\x1f\x8b\x08\x00garbage after a gzip head", 29) } },
+    };
+    for (const auto& [path, answer] : answers) {
+        server.server().Get(path, [answer](const httplib::Request&, httplib::Response& response) {
+            response.set_header("Content-Encoding", answer.first);
+            response.set_content(answer.second.toStdString(), "text/html");
+        });
+    }
+    int finishes = 0;
+    for (const auto& [path, answer] : answers) {
+        SCOPED_TRACE(path);
+        const auto record = makeRecord(server.url(QString::fromStdString(path)));
+        fetch(record, ++finishes);
+        EXPECT_EQ(record->getStatus(), -14);
+        EXPECT_EQ(record->descriptionForStatusCode(-14), QStringLiteral("The response body could not be decoded."));
+        EXPECT_TRUE(record->getData().isNull());
+    }
+    EXPECT_EQ(owner->count(QStringLiteral("extractLinks")), 0);
 }
 
 TEST_F(CrwlUrlFetchTest, BodyOverTheCapSaysSoAndIsNotExtracted)

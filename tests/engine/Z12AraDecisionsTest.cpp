@@ -431,25 +431,30 @@ TEST_F(Z12AraDecisionsTest, FileTypesThatAreFollowed)
     auto pdf = page("http://h.com/a.pdf", "application/pdf");
     auto css = page("http://h.com/s.css", "text/css");
     auto docx = page("http://h.com/d.docx", "application/octet-stream");
+    auto rtf = page("http://h.com/r.rtf", "text/rtf");
     auto xml = page("http://h.com/sitemap.xml", "application/xml");
     auto zip = page("http://h.com/f.zip", "application/zip");
 
     EXPECT_FALSE(hub->weShouldCrawlThisURL(pdf));
     EXPECT_FALSE(hub->weShouldCrawlThisURL(css));
     EXPECT_FALSE(hub->weShouldCrawlThisURL(docx));
+    EXPECT_FALSE(hub->weShouldCrawlThisURL(rtf));
     EXPECT_TRUE(hub->weShouldCrawlThisURL(xml));
     EXPECT_FALSE(hub->weShouldCrawlThisURL(zip));
 
     set(crawlKey::shouldParsePDFs, true);
     set(crawlKey::shouldParseCSS, true);
     set(crawlKey::shouldParseDOCXs, true);
+    set(crawlKey::shouldParseRTFs, true);
     EXPECT_TRUE(hub->weShouldCrawlThisURL(pdf));
     EXPECT_TRUE(hub->weShouldCrawlThisURL(css));
     EXPECT_TRUE(hub->weShouldCrawlThisURL(docx));
+    EXPECT_TRUE(hub->weShouldCrawlThisURL(rtf));
 
     // A single-page scan still reads the linked files whose parsing is on, but no page.
     set(crawlKey::singlePage, true);
     EXPECT_TRUE(hub->weShouldCrawlThisURL(pdf));
+    EXPECT_TRUE(hub->weShouldCrawlThisURL(rtf));
     EXPECT_FALSE(hub->weShouldCrawlThisURL(record(QStringLiteral("http://h.com/page.html"))));
     EXPECT_FALSE(hub->weShouldCrawlThisURL(xml));
 }

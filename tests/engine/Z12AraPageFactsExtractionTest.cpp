@@ -287,8 +287,9 @@ TEST_F(Z12AraExtractionTest, DocumentsGoToTheirParserOnlyWhileTheirSettingIsOn)
     EXPECT_EQ(parsers->calls.back(), QStringLiteral("document 2"));
     EXPECT_TRUE(known(QStringLiteral("http://site.test/from-docx")));
 
-    // An RTF is read by its parser when the follow decision lets it through (an HTML-typed record).
+    // A linked RTF is read by its parser as the others are.
     const auto rtf = known(QStringLiteral("http://site.test/c.rtf"));
+    rtf->setIsHTML(false);
     extract(rtf, links({ { QStringLiteral("/from-rtf"), QStringLiteral("") } }));
     EXPECT_EQ(parsers->calls.back(), QStringLiteral("document 3"));
     settings->insert(crawlKey::shouldParseRTFs, false);

@@ -433,6 +433,53 @@ TEST_F(Z12AraQueueTest, FinishIsPostedExactlyOnce)
     EXPECT_EQ(notes.count(Z12Ara::CrwlCrawlDidFinish), 2);
 }
 
+TEST_F(Z12AraQueueTest, ARecordWaitingForItsRefreshHoldsNoSlotButKeepsTheScanOpen)
+{
+    NotificationCounter notes;
+    settings->insert(crawlKey::numberOfThreads, 1);
+    auto records = queueRecords(3);
+    hub->getNextUrlToCrawl();
+    ASSERT_EQ(startedUrls(), std::vector<QString> { records[0]->absoluteString() });
+    // The first answers "Refresh: 29; url=…": the next page takes its slot at once.
+    --transport->inFlight;
+    records[0]->setStatus(CrwlStatus::refreshHeader);
+    hub->refreshAfter(records[0], std::chrono::seconds(29));
+    EXPECT_TRUE(hub->isQueuedOrInProgress(*records[0])); // a recheck leaves it waiting
+    ASSERT_EQ(transport->starts.size(), 2u);
+    EXPECT_EQ(transport->starts[1].record, records[1]);
+    transport->complete(*hub, records[1]);
+    transport->complete(*hub, records[2]);
+    EXPECT_EQ(transport->starts.size(), 3u);
+    EXPECT_TRUE(hub->isScanning());
+    EXPECT_EQ(notes.count(Z12Ara::CrwlCrawlDidFinish), 0);
+
+    // After its delay it is fetched again, and then the scan ends.
+    clock->advance(28'999);
+    EXPECT_EQ(transport->starts.size(), 3u);
+    clock->advance(1);
+    ASSERT_EQ(transport->starts.size(), 4u);
+    EXPECT_EQ(transport->starts[3].record, records[0]);
+    EXPECT_EQ(records[0]->getStatus(), CrwlStatus::notYetChecked);
+    transport->complete(*hub, records[0]);
+    EXPECT_EQ(notes.count(Z12Ara::CrwlCrawlDidFinish), 1);
+    EXPECT_EQ(transport->maxInFlight, 1);
+
+    // A pause while one waits queues it again at once; its timer then does nothing.
+    hub->clear();
+    auto again = queueRecords(1, 10);
+    hub->getNextUrlToCrawl();
+    again[0]->setStatus(CrwlStatus::refreshHeader);
+    hub->refreshAfter(again[0], std::chrono::seconds(29));
+    hub->stop();
+    const auto waiting = hub->getCheckQueue().waitingObjects();
+    ASSERT_EQ(waiting.size(), 1);
+    EXPECT_EQ(waiting[0], again[0]);
+    EXPECT_EQ(again[0]->getStatus(), -1);
+    hub->continueCrawl();
+    clock->advance(30'000);
+    EXPECT_EQ(transport->starts.size(), 6u);
+}
+
 TEST_F(Z12AraQueueTest, ArchiveIsSavedAfterTheFinishWhenArchiving)
 {
     NotificationCounter notes;

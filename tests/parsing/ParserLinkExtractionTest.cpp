@@ -243,7 +243,8 @@ protected:
         auto& http = server.server();
         http.Get("/", [](const httplib::Request&, httplib::Response& response) {
             response.set_content("<html><head><title>Docs</title></head><body><a href=\"/files/links.pdf\">pdf</a> "
-                                 "<a href=\"/files/links.docx\">docx</a> <a href=\"/seen.html\">seen</a></body></html>",
+                                 "<a href=\"/files/links.docx\">docx</a> <a href=\"/files/links.rtf\">rtf</a> "
+                                 "<a href=\"/seen.html\">seen</a></body></html>",
                 "text/html");
         });
         http.Get("/seen.html", [](const httplib::Request&, httplib::Response& response) {
@@ -251,6 +252,10 @@ protected:
         });
         const QByteArray pdf = readFixture(QStringLiteral("documents/links.pdf"));
         const QByteArray docx = readFixture(QStringLiteral("documents/links.docx"));
+        const QByteArray rtf = readFixture(QStringLiteral("documents/links.rtf"));
+        http.Get("/files/links.rtf", [rtf](const httplib::Request&, httplib::Response& response) {
+            response.set_content(rtf.toStdString(), "text/rtf");
+        });
         http.Get("/files/links.pdf", [pdf](const httplib::Request&, httplib::Response& response) {
             response.set_content(pdf.toStdString(), "application/pdf");
         });
@@ -310,6 +315,23 @@ TEST_F(ParserLinkExtractionScanTest, DocxLinksAreOccurrencesOfTheDocumentWhenIts
     EXPECT_EQ(hub->inProgressCount(), 0);
 }
 
+TEST_F(ParserLinkExtractionScanTest, RtfLinksAreOccurrencesOfTheDocumentWhenItsSwitchIsOn)
+{
+    settings->insert(crawlKey::shouldParseRTFs, true);
+    scan();
+    const auto rtf = known(server.url(QStringLiteral("/files/links.rtf")));
+    ASSERT_TRUE(rtf);
+    EXPECT_EQ(rtf->getStatus(), 200);
+    EXPECT_FALSE(rtf->isHTML());
+    EXPECT_EQ(outbound(*rtf),
+        (QStringList { QStringLiteral("http://example.com/rtf-one"), QStringLiteral("http://example.com/rtf?x=1&y=2"),
+            QStringLiteral("http://example.com/trimmed"), QStringLiteral("http://example.com/tip") }));
+    const auto tip = knownExternal(QStringLiteral("http://example.com/tip"));
+    ASSERT_TRUE(tip);
+    EXPECT_EQ(tip->getInboundInstances().front()->linkText(), QStringLiteral("With a tip"));
+    EXPECT_EQ(hub->inProgressCount(), 0);
+}
+
 TEST_F(ParserLinkExtractionScanTest, DocumentsAreOnlyCheckedWhenTheirSwitchIsOff)
 {
     scan();
@@ -318,6 +340,7 @@ TEST_F(ParserLinkExtractionScanTest, DocumentsAreOnlyCheckedWhenTheirSwitchIsOff
     EXPECT_EQ(pdf->getStatus(), 200);
     EXPECT_EQ(pdf->outboundLinkCount(), 0);
     EXPECT_EQ(known(server.url(QStringLiteral("/files/links.docx")))->outboundLinkCount(), 0);
+    EXPECT_EQ(known(server.url(QStringLiteral("/files/links.rtf")))->outboundLinkCount(), 0);
     EXPECT_FALSE(knownExternal(QStringLiteral("https://example.com/first")));
 }
 

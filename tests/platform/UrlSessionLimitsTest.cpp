@@ -1,6 +1,7 @@
 // URL sessions against servers that stall, overflow or break: idle time-outs, body and header caps,
 // dropped connections and garbage, bad addresses and bodiless answers.
 #include "UrlSessionTestSupport.h"
+#include "support/Compression.h"
 
 using namespace crawlmere::test::sessions;
 
@@ -92,6 +93,55 @@ TEST_F(UrlSessionTest, BodyAndHeaderCapsEndTheTaskWithARecordedResult)
     EXPECT_FALSE(errorCode(*fits));
     ASSERT_TRUE(fits->response);
     EXPECT_EQ(fits->response->allHeaderFields.value("x-fill-199").size(), 1000);
+}
+
+TEST_F(UrlSessionTest, ACompressedBodyStopsAtTheCapWhileItsHeadWaitsForItsDecision)
+{
+    // Bodies of a few KB that decode far past the cap, every byte of it before the head's
+    // decision is in. The decision waits until the transfer has let go of its connection, which
+    // it does at the cap itself; each run then ends alike, past the cap, with nothing over it.
+    const qint64 cap = UrlRequest().maxBodyBytes;
+    std::map<std::string, QByteArray> bodies {
+        { "zstd", crawlmere::test::zstdRepeating('a', 300 * 1024 * 1024) },
+        { "gzip", gzip(QByteArray(cap + 16 * 1024 * 1024, 'a')) },
+    };
+#ifdef CRAWLMERE_HAVE_BROTLI_ENCODER
+    bodies.emplace("br", brotli(QByteArray(cap + 16 * 1024 * 1024, 'a')));
+#endif
+    std::atomic<int> closed { 0 };
+    RawSocketServer server([&](RawConnection& connection) {
+        const QByteArray head = connection.readRequest();
+        const QByteArray encoding = head.mid(5, head.indexOf(' ', 5) - 5);
+        const QByteArray& body = bodies.at(encoding.toStdString());
+        connection.send("HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nContent-Encoding: " + encoding
+            + "\r\nContent-Length: " + QByteArray::number(body.size()) + "\r\n\r\n" + body);
+        if (connection.waitUntilClosed(kDidNotHang))
+            ++closed;
+    });
+    ASSERT_TRUE(server.start());
+    for (const auto& [encoding, body] : bodies) {
+        for (int run = 0; run < 3; ++run) {
+            SCOPED_TRACE(encoding + " run " + std::to_string(run));
+            ASSERT_FALSE(body.isEmpty());
+            const int closedBefore = closed.load();
+            auto rec = std::make_shared<Recording>();
+            UrlSessionDelegate delegate = recordingDelegate(rec, {});
+            delegate.didReceiveResponse = [&closed, closedBefore, respond = delegate.didReceiveResponse](
+                                              UrlSession& session, const UrlResponse& response) {
+                const auto deadline = std::chrono::steady_clock::now() + kDidNotHang;
+                while (closed.load() == closedBefore && std::chrono::steady_clock::now() < deadline)
+                    std::this_thread::sleep_for(1ms);
+                return respond(session, response);
+            };
+            std::shared_ptr<UrlSession> session = UrlSession::create(std::move(delegate));
+            session->start(UrlRequest(server.url(QStringLiteral("/") + QString::fromStdString(encoding)), 30.0));
+            ASSERT_TRUE(Dispatch::runUntil([&] { return rec->done.load(); }, 2 * kDidNotHang));
+            EXPECT_EQ(closed.load(), closedBefore + 1) << "the transfer held its connection past the cap";
+            EXPECT_EQ(errorCode(*rec), UrlErrorCode::BodyTooLarge);
+            EXPECT_EQ(rec->result->bodyBytes, cap);
+            EXPECT_EQ(rec->data.size(), cap);
+        }
+    }
 }
 
 TEST_F(UrlSessionTest, DroppedConnectionsAndGarbageAreTransportErrors)

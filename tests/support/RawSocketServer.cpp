@@ -65,6 +65,20 @@ void RawConnection::hold(std::chrono::milliseconds duration)
         std::this_thread::sleep_for(std::chrono::milliseconds(kPollStepMilliseconds));
 }
 
+bool RawConnection::waitUntilClosed(std::chrono::milliseconds bound)
+{
+    const auto deadline = std::chrono::steady_clock::now() + bound;
+    while (!m_server.stopping() && std::chrono::steady_clock::now() < deadline) {
+        pollfd descriptor { m_socket, POLLIN, 0 };
+        if (::poll(&descriptor, 1, kPollStepMilliseconds) <= 0)
+            continue;
+        char buffer[4096];
+        if (::recv(m_socket, buffer, sizeof buffer, 0) <= 0)
+            return true;
+    }
+    return false;
+}
+
 RawSocketServer::RawSocketServer(Handler handler)
     : m_handler(std::move(handler))
 {

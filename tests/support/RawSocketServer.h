@@ -33,6 +33,9 @@ public:
     void close();
     /// Keeps the connection open, sending nothing, until the server stops or `duration` passes.
     void hold(std::chrono::milliseconds duration);
+    /// Reads and drops what comes until the peer closes the connection (true) or the server
+    /// stops or `bound` passes (false).
+    bool waitUntilClosed(std::chrono::milliseconds bound);
 
 private:
     RawSocketServer& m_server;

@@ -376,11 +376,8 @@ void NetworkEngine::applyDecision(quint64 transferId, HeadDecision decision)
         transfer.noteActivity();
         if (!transfer.heldBody.isEmpty())
             transfer.sink->dataReceived(std::exchange(transfer.heldBody, QByteArray()));
-        if (transfer.endedWhileAwaiting) {
+        if (transfer.endedWhileAwaiting)
             transferEnded(transfer, *transfer.endedWhileAwaiting);
-            return;
-        }
-        curl_easy_pause(transfer.easy.get(), CURLPAUSE_CONT); // when more than the most held came
         return;
     case HeadDecision::Action::Cancel:
         finish(transfer, UrlError::make(UrlErrorCode::Cancelled));

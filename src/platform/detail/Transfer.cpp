@@ -85,28 +85,23 @@ namespace {
     {
         auto& transfer = *static_cast<Transfer*>(userData);
         const size_t length = size * count;
-        bool held = false;
         switch (transfer.state) {
         case TransferState::AwaitingDecision:
-            // Held here rather than paused: a paused transfer has libcurl decode a compressed
-            // body into its own buffer, which past 64 MiB fails as out of memory instead of
-            // meeting the cap below (a brotli body decodes that far from one read). What is held
-            // stops at 64 MiB, the most libcurl would hold: past it (under a larger cap only)
-            // the transfer pauses as before.
-            if (transfer.heldBody.size() >= Transfer::kMostHeldBodyBytes)
-                return CURL_WRITEFUNC_PAUSE;
-            held = true;
+        case TransferState::ReceivingBody:
             break;
         case TransferState::Connecting:
         case TransferState::Finished:
             transfer.stopReason = UrlError::make(UrlErrorCode::BadServerResponse);
             return 0;
-        case TransferState::ReceivingBody:
-            break;
         }
         transfer.noteActivity();
+        // Never paused: a paused transfer has libcurl go on decoding a compressed body into a
+        // buffer of its own, unbounded by the cap. Bytes that come while the head's decision is
+        // pending are held here instead, within the cap, and the cap ends the body the moment it
+        // is reached, whatever the encoding and whether or not the decision is in.
         const qint64 room = transfer.request.maxBodyBytes - transfer.bodyBytes;
         const qint64 taken = std::min<qint64>(room, static_cast<qint64>(length));
+        const bool held = transfer.state == TransferState::AwaitingDecision;
         if (taken > 0) {
             transfer.bodyBytes += taken;
             if (held)

@@ -23,7 +23,8 @@ enum class TransferState {
     /// Connecting, sending, or reading the response head.
     Connecting,
     /// The head is in; body bytes are held (`heldBody`, within the cap) until the sink's
-    /// decision arrives.
+    /// decision arrives. A body that reaches the cap meanwhile ends the transfer at once; its
+    /// result still waits for the decision.
     AwaitingDecision,
     /// The decision was to continue: body bytes flow to the sink.
     ReceivingBody,
@@ -68,9 +69,9 @@ struct Transfer {
     curl_off_t lastProgressBytes = 0;
     std::chrono::milliseconds idleTimeout { 60000 };
 
-    /// Body bytes that came while the head decision was pending; counted in `bodyBytes`.
+    /// Body bytes that came while the head decision was pending, at most the request's body
+    /// cap; counted in `bodyBytes`.
     QByteArray heldBody;
-    static constexpr qsizetype kMostHeldBodyBytes = qsizetype(64) * 1024 * 1024;
     // The whole task.
     qint64 bodyBytes = 0;
     int redirectsFollowed = 0;
