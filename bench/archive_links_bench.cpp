@@ -5,33 +5,17 @@
 // all, exported to a copy. The time must grow with the page's size: the page is rewritten in one
 // pass, never searched once per link. The archive, the copy and the user defaults live in folders
 // of their own.
-#include "archive/ArchiveExport.h"
-#include "archive/ArchiveWriter.h"
-#include "engine/CrawlSettings.h"
-#include "engine/CrwlUrl.h"
+#include "ArchiveBenchSupport.h"
+
 #include "platform/UserDefaults.h"
-
-#include <benchmark/benchmark.h>
-
-#include <QCoreApplication>
-#include <QTemporaryDir>
 
 namespace {
 
-using crawlmere::archive::ArchiveExport;
 using crawlmere::archive::ArchiveWriter;
+using crawlmere::bench::archivePage;
+using crawlmere::bench::processExport;
 
 constexpr qint64 kArchivedEvery = 100;
-
-void archive(ArchiveWriter& writer, const QString& url, const QByteArray& data, bool html)
-{
-    auto record = CrwlUrl::make(nullptr, std::make_shared<CrawlSettings>());
-    record->setLinkURL(url);
-    record->setIsHTML(html);
-    record->setData(data);
-    record->setStatus(200);
-    writer.archivePage(*record);
-}
 
 /// An archive of one file of `links` links (a page, or a style sheet) and the pages or images a
 /// hundredth of them name; then its Process export, timed.
@@ -51,23 +35,18 @@ void exportOneFile(benchmark::State& state, bool sheet)
     }
     if (!sheet)
         text += "</body></html>";
-    archive(writer, sheet ? QStringLiteral("http://h.test/site.css") : QStringLiteral("http://h.test/index.html"), text,
-        !sheet);
+    archivePage(writer, sheet ? QStringLiteral("http://h.test/site.css") : QStringLiteral("http://h.test/index.html"),
+        text, !sheet);
     for (qint64 i = 0; i < links; i += kArchivedEvery) {
         if (sheet)
-            archive(writer, QStringLiteral("http://h.test/i/%1.png?v=1").arg(i), "PNG", false);
+            archivePage(writer, QStringLiteral("http://h.test/i/%1.png?v=1").arg(i), "PNG", false);
         else
-            archive(writer, QStringLiteral("http://h.test/p/%1.html?a=1&b=2").arg(i), "<html>p</html>", true);
+            archivePage(writer, QStringLiteral("http://h.test/p/%1.html?a=1&b=2").arg(i), "<html>p</html>", true);
     }
     writer.saveArchive();
     qint64 written = 0;
     for (auto _ : state) {
-        crawlmere::archive::ArchiveExportRequest request;
-        request.selectedDate = QDateTime::currentDateTime().addSecs(2);
-        request.savePath = sandbox.filePath(QStringLiteral("save"));
-        request.archiveLocation = writer.archiveLocation();
-        request.process = true;
-        written = ArchiveExport(request).exportFilesForDate().filesWritten;
+        written = processExport(writer, sandbox.filePath(QStringLiteral("save"))).filesWritten;
     }
     state.counters["links"] = double(links);
     state.counters["MB"] = double(text.size()) / (1024.0 * 1024.0);
@@ -85,16 +64,11 @@ void exportOneTag(benchmark::State& state)
     for (qint64 i = 0; i < attributes; ++i)
         page += " data-src" + QByteArray::number(i) + "=x data-src=\"/z.html\"";
     page += " href=\"/z.html\">z</a></body></html>";
-    archive(writer, QStringLiteral("http://h.test/index.html"), page, true);
-    archive(writer, QStringLiteral("http://h.test/z.html"), "<html>z</html>", true);
+    archivePage(writer, QStringLiteral("http://h.test/index.html"), page, true);
+    archivePage(writer, QStringLiteral("http://h.test/z.html"), "<html>z</html>", true);
     writer.saveArchive();
     for (auto _ : state) {
-        crawlmere::archive::ArchiveExportRequest request;
-        request.selectedDate = QDateTime::currentDateTime().addSecs(2);
-        request.savePath = sandbox.filePath(QStringLiteral("save"));
-        request.archiveLocation = writer.archiveLocation();
-        request.process = true;
-        benchmark::DoNotOptimize(ArchiveExport(request).exportFilesForDate().filesWritten);
+        benchmark::DoNotOptimize(processExport(writer, sandbox.filePath(QStringLiteral("save"))).filesWritten);
     }
     state.counters["MB"] = double(page.size()) / (1024.0 * 1024.0);
 }
@@ -109,18 +83,14 @@ void exportSite(benchmark::State& state)
     QByteArray index("<html><body>\n");
     for (qint64 i = 0; i < pages; ++i) {
         index += "<a href=\"/docs/" + QByteArray::number(i) + "/\">" + QByteArray::number(i) + "</a>\n";
-        archive(writer, QStringLiteral("http://h.test/docs/%1/").arg(i), "<html><a href=\"/\">home</a></html>", true);
+        archivePage(
+            writer, QStringLiteral("http://h.test/docs/%1/").arg(i), "<html><a href=\"/\">home</a></html>", true);
     }
-    archive(writer, QStringLiteral("http://h.test/"), index + "</body></html>", true);
+    archivePage(writer, QStringLiteral("http://h.test/"), index + "</body></html>", true);
     writer.saveArchive();
     qint64 written = 0;
     for (auto _ : state) {
-        crawlmere::archive::ArchiveExportRequest request;
-        request.selectedDate = QDateTime::currentDateTime().addSecs(2);
-        request.savePath = sandbox.filePath(QStringLiteral("save"));
-        request.archiveLocation = writer.archiveLocation();
-        request.process = true;
-        written = ArchiveExport(request).exportFilesForDate().filesWritten;
+        written = processExport(writer, sandbox.filePath(QStringLiteral("save"))).filesWritten;
     }
     state.counters["files"] = double(written);
 }
@@ -135,15 +105,4 @@ BENCHMARK(exportSite)->Arg(10000)->Arg(30000)->Unit(benchmark::kMillisecond)->It
 
 } // namespace
 
-int main(int argc, char** argv)
-{
-    // The writer reads the user defaults: a run of the benchmark never touches the user's own.
-    QTemporaryDir home;
-    if (qEnvironmentVariableIsEmpty("CRAWLMERE_HOME"))
-        qputenv("CRAWLMERE_HOME", home.path().toUtf8());
-    QCoreApplication application(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
+int main(int argc, char** argv) { return crawlmere::bench::runArchiveBenchmarks(argc, argv); }

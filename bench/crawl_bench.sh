@@ -45,16 +45,6 @@ require_tools crawl_bench nginx wget /usr/bin/time python3
 require_program crawl_bench "$crawlmere"
 mkdir -p "$work"
 
-# Generates the site of $1 pages once (kept between runs).
-make_site() {
-    local n="$1" site="$work/site-$1"
-    if [ ! -f "$site/.complete" ] || [ ! -f "$site/urls.txt" ]; then
-        rm -rf "$site"
-        python3 "$root/bench/make_crawl_site.py" --pages "$n" --out "$site"
-        touch "$site/.complete"
-    fi
-}
-
 # Scans the site of $1 pages into folder $2 with /usr/bin/time; exits on failure.
 scan() {
     local n="$1" run="$2"

@@ -1,6 +1,6 @@
 # Shared by the benchmarks: checks of what they need, a private nginx serving a generated site
-# on 127.0.0.1:$port, and readers of `/usr/bin/time -v` reports. Expects $work and $port; the
-# caller sources it.
+# on 127.0.0.1:$port, the generated sites, and readers of `/usr/bin/time -v` reports. Expects $work
+# and $port; the caller sources it.
 
 # Exits when a tool is missing: require_tools BENCH-NAME TOOL...
 require_tools() {
@@ -22,6 +22,16 @@ require_program() {
     fi
 }
 
+# Generates the site of $1 pages in $work/site-$1 once (kept between runs); expects $root.
+make_site() {
+    local n="$1" site="$work/site-$1"
+    if [ ! -f "$site/.complete" ] || [ ! -f "$site/urls.txt" ]; then
+        rm -rf "$site"
+        python3 "$root/bench/make_crawl_site.py" --pages "$n" --out "$site"
+        touch "$site/.complete"
+    fi
+}
+
 nginx_pid=""
 stop_nginx() {
     if [ -n "$nginx_pid" ]; then
@@ -33,11 +43,13 @@ stop_nginx() {
 trap stop_nginx EXIT
 
 # Serves folder $1 on 127.0.0.1:$port with a private configuration; /r/<n> answers 301 to
-# /p/<n>.html, and /moved/<path> 301 to /<path>.
+# /p/<n>.html, and /moved/<path> 301 to /<path>. With NGINX_ACCESS_LOG set, each request is
+# logged there as "<connection number> <request number on it> <status> <path>".
 start_nginx() {
     local site="$1" prefix="$work/nginx"
     mkdir -p "$prefix/logs" "$prefix/temp"
-    local user_line=""
+    local user_line="" access_line="access_log off;"
+    [ -n "${NGINX_ACCESS_LOG:-}" ] && access_line="access_log $NGINX_ACCESS_LOG connections;"
     [ "$(id -u)" -eq 0 ] && user_line="user root;"
     cat >"$prefix/nginx.conf" <<CONF
 $user_line
@@ -49,7 +61,8 @@ events { worker_connections 4096; }
 http {
     include /etc/nginx/mime.types;
     default_type application/octet-stream;
-    access_log off;
+    log_format connections '\$connection \$connection_requests \$status \$request_uri';
+    $access_line
     sendfile on;
     keepalive_requests 1000000;
     keepalive_timeout 60s;

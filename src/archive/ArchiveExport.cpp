@@ -116,11 +116,7 @@ QString ArchiveExport::outputFolderName(const QString& startingUrl, const QDateT
             c = u'_';
     }
     // Cut whole characters only, so that no half of a surrogate pair is left behind.
-    while (name.toUtf8().size() > 200) {
-        name.chop(1);
-        if (!name.isEmpty() && name.back().isHighSurrogate())
-            name.chop(1);
-    }
+    name = strings::leftFittingUtf8Bytes(name, 200);
     return QStringLiteral("%1-%2").arg(name, Z12Ara::uniqueStringUsingDateAndTime(start));
 }
 
@@ -527,6 +523,7 @@ void ArchiveExport::Run::planNames()
     }
     QHash<QString, QString> files; // relative path → K
     QHash<QString, QString> sameAs; // K of an address whose bytes another's file holds → that K
+    detail::FreeNames freeNames;
     for (auto it = map.begin(); it != map.end();) {
         const QString path = it->relativePath();
         if (!it->readable) {
@@ -544,7 +541,7 @@ void ArchiveExport::Run::planNames()
             }
         }
         if (taken != files.cend() || folders.contains(path)) {
-            it->components.last() = detail::freeName(it->components, files, folders);
+            it->components.last() = freeNames.freeName(it->components, files, folders);
             logLine(0, QStringLiteral("%1 is written as %2: its own name is taken").arg(it->url, it->relativePath()));
         }
         files.insert(it->relativePath(), it.key());

@@ -34,19 +34,6 @@ namespace {
 // Room left after the stem for the stamp, a clash counter and a dot.
 constexpr qsizetype kStampAndCounterBytes = 17 + 8 + 1;
 
-QString cutToUtf8Bytes(const QString& text, qsizetype maxBytes)
-{
-    if (maxBytes <= 0)
-        return QString();
-    QString cut = text;
-    while (!cut.isEmpty() && cut.toUtf8().size() > maxBytes) {
-        cut.chop(1);
-        if (!cut.isEmpty() && cut.back().isHighSurrogate())
-            cut.chop(1);
-    }
-    return cut;
-}
-
 QString withoutControlCharacters(QString text)
 {
     for (QChar& c : text) {
@@ -190,9 +177,9 @@ QString ArchiveWriter::fileNameForURL(const QString& urlText, const QDateTime& w
     stem = withoutControlCharacters(stem.remove(u'/'));
     QString tail = withoutControlCharacters(QString(extension).remove(u'/'));
     // A long query can make the extension alone too long: it is cut first, then the stem.
-    tail = cutToUtf8Bytes(tail, kMaxFileNameBytes / 2);
+    tail = strings::leftFittingUtf8Bytes(tail, kMaxFileNameBytes / 2);
     const qsizetype tailBytes = tail.isEmpty() ? 0 : tail.toUtf8().size() + 1;
-    stem = cutToUtf8Bytes(stem, kMaxFileNameBytes - kStampAndCounterBytes - tailBytes);
+    stem = strings::leftFittingUtf8Bytes(stem, kMaxFileNameBytes - kStampAndCounterBytes - tailBytes);
     QString name = stem + archiveStamp(when);
     if (!tail.isEmpty())
         name += u'.' + tail;

@@ -9,6 +9,7 @@
 #include "engine/detail/CrwlUrlCaches.h"
 #include "engine/detail/CrwlUrlFetch.h"
 #include "engine/detail/RedirectOnly.h"
+#include "engine/detail/SamePage.h"
 #include "engine/SettingsValue.h"
 #include "platform/Dispatch.h"
 #include "platform/Log.h"
@@ -263,7 +264,9 @@ bool CrwlUrlFetch::followMetaRefresh(const std::shared_ptr<CrwlUrl>& record, Crw
     }
     const QString resolvedText = resolved->absoluteString();
     const auto recordOwner = record->getOwner();
-    if (resolvedText == record->getLinkURL() || resolvedText == record->finalURLString()
+    // A refresh to the page itself, however written, is not followed: the page is its own.
+    if (crawlmere::engine::detail::namesSamePage(
+            *resolved, { record->getLinkURL(), record->absoluteString(), record->finalURLString() })
         || (recordOwner && recordOwner->isMailtoEtc(resolvedText)) || resolvedText.contains(u"%3Bamp%3Bamp"))
         return false;
     if (!record->isStartingPoint() && recordOwner && recordOwner->isNeverRequested(resolvedText)) {

@@ -7,6 +7,8 @@
 #include "engine/PunycodeAdditions.h"
 #include "engine/SettingsValue.h"
 #include "engine/detail/CrwlUrlFetch.h"
+#include "engine/detail/SamePage.h"
+#include "engine/detail/UrlWhitespace.h"
 #include "platform/Dispatch.h"
 #include "platform/Log.h"
 #include "platform/Strings.h"
@@ -245,9 +247,10 @@ bool CrwlUrlFetch::handleRefreshHeader(CrwlUrl& record, CrwlUrlFetchContext& con
         record.addWarning(CrwlUrl::localFileBeyondReachWarning());
         return false;
     }
-    // A refresh to the page itself would only fetch the same page again: the page is its own.
-    if (const QString& text = resolved->absoluteString();
-        text == record.getLinkURL() || text == record.absoluteString() || text == record.finalURLString()) {
+    // A refresh to the page itself, however written ("#top", another letter case, the default
+    // port), would only fetch the same page again: the page is its own.
+    if (crawlmere::engine::detail::namesSamePage(
+            *resolved, { record.getLinkURL(), record.absoluteString(), record.finalURLString() })) {
         logLine(2, QStringLiteral("%1 refreshes to itself, which is not followed").arg(record.getLinkURL()));
         return false;
     }
@@ -471,8 +474,9 @@ bool CrwlUrl::addNewDataToSourceData(const QByteArray& bytes)
     return true;
 }
 
-std::optional<Url> CrwlUrl::makeNSURLFromString(const QString& link, const QString& base)
+std::optional<Url> CrwlUrl::makeNSURLFromString(const QString& written, const QString& base)
 {
+    const QString link = crawlmere::engine::detail::withoutTabsOrNewlines(written);
     if (const auto baseUrl = Url::fromString(base)) {
         if (auto resolved = Url::resolved(link, *baseUrl))
             return resolved;

@@ -2,6 +2,7 @@
 // type, its facts are copied onto its record, and each of its links is resolved, filtered and
 // recorded as an occurrence on a known record or as a new record that is queued for checking.
 #include "engine/detail/LinkExtraction.h"
+#include "engine/detail/UrlWhitespace.h"
 
 using namespace crawlmere::engine::detail;
 
@@ -176,8 +177,9 @@ Z12Ara::PageReading Z12Ara::preparePageReading(const UrlPtr& page)
     return LinkExtraction(*this, page).prepareReading();
 }
 
-std::optional<Url> Z12Ara::makeNSURLFromString(const QString& link, const Url& base) const
+std::optional<Url> Z12Ara::makeNSURLFromString(const QString& written, const Url& base) const
 {
+    const QString link = crawlmere::engine::detail::withoutTabsOrNewlines(written);
     if (auto resolved = Url::resolved(link, base))
         return resolved;
     logLine(2,
@@ -190,7 +192,7 @@ std::optional<Url> Z12Ara::makeNSURLFromString(const QString& link, const Url& b
 
 std::optional<Url> Z12Ara::baseURLFor(const CrwlUrl& page, const LinkExtractionParser& parser) const
 {
-    const QString baseHref = parser.getBaseHref();
+    const QString baseHref = crawlmere::engine::detail::withoutTabsOrNewlines(parser.getBaseHref());
     std::optional<Url> pageUrl = page.isFileURL() ? page.getNSURL() : Url::fromString(page.finalURLString());
     if (!pageUrl)
         pageUrl = page.getNSURL();

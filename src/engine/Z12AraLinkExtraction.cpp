@@ -2,6 +2,7 @@
 // filtered and recorded as an occurrence or a new record.
 #include "engine/detail/LinkExtraction.h"
 
+#include "engine/detail/UrlWhitespace.h"
 
 using namespace crawlmere::engine::detail;
 
@@ -243,6 +244,7 @@ const std::optional<Url>& Z12Ara::LinkExtraction::localRootFolder()
 
 void Z12Ara::LinkExtraction::readLink(const LinkExtractionParser& parser, QString link)
 {
+    link = crawlmere::engine::detail::withoutTabsOrNewlines(link);
     if (!keepLink(parser, link))
         return;
     const QString text = parser.getLinkText();

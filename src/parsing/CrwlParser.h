@@ -315,6 +315,10 @@ private:
     void scanScriptContent(crawlmere::parsing::detail::BodyState& state);
     void scanStyleContent(crawlmere::parsing::detail::BodyState& state);
     void scanTag(crawlmere::parsing::detail::BodyState& state, bool continuesBodyTag = false);
+    /// Offset of the byte that ends the tag whose name ends at `from`: its ">", a "<" behind a quote
+    /// that never closes, or `l`.
+    qint64 tagEnd(qint64 from) const;
+    void readAttributes(crawlmere::parsing::detail::BodyState& state, const crawlmere::parsing::detail::TagSpan& tag);
     void openTag(crawlmere::parsing::detail::BodyState& state, const crawlmere::parsing::detail::TagSpan& tag);
     void closeTag(crawlmere::parsing::detail::BodyState& state, const crawlmere::parsing::detail::TagSpan& tag);
     class TagAttributeReader; // what a body tag does with each attribute (CrwlParserBodyTags.cpp)

@@ -6,6 +6,7 @@
 #include "parsing/detail/CharTables.h"
 #include "parsing/detail/ParserDefaults.h"
 #include "parsing/detail/ScanBuffers.h"
+#include "parsing/detail/TagSyntax.h"
 #include "parsing/detail/TextScan.h"
 
 #include <array>
@@ -139,6 +140,9 @@ TagId tagIdOf(std::string_view name, int& headingLevel)
 
 bool endsName(uint8_t c) { return detail::isWhite(c) || c == '/' || c == '>' || c == '<'; }
 
+/// The byte behind a "<" that makes it markup: a letter, or "/", "!" or "?".
+bool isMarkupStart(uint8_t c) { return (detail::kCharClass[c] & detail::kAlpha) || c == '/' || c == '!' || c == '?'; }
+
 } // namespace
 
 void CrwlParser::advanceTo(qint64 position)
@@ -232,6 +236,9 @@ void CrwlParser::scanText(BodyState& state)
         appendTagSpace(state); // a stray ">" ends nothing but still separates words
         return;
     }
+    // A "<" not followed by a letter, "/", "!" or "?" is text, as "a < b" is to a browser.
+    if (counter < l && !isMarkupStart(detail::byteOf(bytes[static_cast<size_t>(counter)])))
+        return;
     if (openingBracketBeginsAComment()) {
         state.inComment = true;
         state.commentEnd = 0;
@@ -243,7 +250,8 @@ void CrwlParser::scanText(BodyState& state)
 
 void CrwlParser::scanComment(BodyState& state)
 {
-    // "-->" and "--->" end a comment, "-- >" does not; a "<!--" inside one is a fault of the page.
+    // "-->", "--->" and "--!>" end a comment, "-- >" does not; a "<!--" inside one is a fault of
+    // the page.
     while (getNextByte()) {
         const uint8_t c = aBuffer;
         if (c == '<')
@@ -262,9 +270,11 @@ void CrwlParser::scanComment(BodyState& state)
                            .arg(counter));
         }
         if (c == '-') {
-            state.commentEnd = state.commentEnd < 2 ? state.commentEnd + 1 : 2;
+            state.commentEnd = state.commentEnd == 3 ? 1 : state.commentEnd < 2 ? state.commentEnd + 1 : 2;
+        } else if (c == '!' && state.commentEnd == 2) {
+            state.commentEnd = 3;
         } else {
-            const bool ends = state.commentEnd == 2 && c == '>';
+            const bool ends = state.commentEnd >= 2 && c == '>';
             state.commentEnd = 0;
             if (ends) {
                 state.inComment = false;
@@ -333,93 +343,51 @@ void CrwlParser::scanStyleContent(BodyState& state)
 void CrwlParser::scanTag(BodyState& state, bool continuesBodyTag)
 {
     // `counter` stands just behind the "<" (or, for the body tag the head phase stopped in, just
-    // behind its name). The tag runs to the first ">" or "<"; a "<" starts the next tag.
+    // behind its name). Behind the name the tag is read as a browser reads it (`TagSyntax`): it ends
+    // at the first ">" outside a quoted value; a quote that never closes ends at the next "<" or
+    // ">", and a "<" then starts the next tag.
     const std::string_view page = bytes;
     const auto byteAt = [&](qint64 i) { return detail::byteOf(page[static_cast<size_t>(i)]); };
     TagSpan tag;
-    {
-        const qint64 end = nextAngleBracket(page.data(), counter, l);
-        tag.end = end;
-        tag.endsAtGt = end < l && byteAt(end) == '>';
-        tag.selfClosing = tag.endsAtGt && end > counter && byteAt(end - 1) == '/';
-    }
-
     qint64 i = counter;
     if (continuesBodyTag) {
         tag.id = TagId::Body;
         tag.nameEnd = counter;
         tag.continuesBodyTag = true;
     } else {
-        while (i < tag.end && detail::isWhite(byteAt(i)))
+        const qint64 nameLimit = nextAngleBracket(page.data(), counter, l);
+        while (i < nameLimit && detail::isWhite(byteAt(i)))
             ++i;
-        if (i < tag.end && byteAt(i) == '/') {
+        if (i < nameLimit && byteAt(i) == '/') {
             tag.closing = true;
             ++i;
-            while (i < tag.end && detail::isWhite(byteAt(i)))
+            while (i < nameLimit && detail::isWhite(byteAt(i)))
                 ++i;
         }
         const qint64 nameStart = i;
-        while (i < tag.end && !endsName(byteAt(i)))
+        while (i < nameLimit && !endsName(byteAt(i)))
             ++i;
         tag.nameEnd = i;
         tag.id = tagIdOf(page.substr(static_cast<size_t>(nameStart), static_cast<size_t>(i - nameStart)), tag.headingLevel);
     }
+    // A declaration or processing instruction ("<!DOCTYPE", "<?php") ends at its first ">".
+    const bool declaration = !continuesBodyTag && counter < l && detail::TagSyntax::startsDeclaration(byteAt(counter));
+    if (declaration) {
+        const void* gt = std::memchr(page.data() + tag.nameEnd, '>', static_cast<size_t>(l - tag.nameEnd));
+        tag.end = gt ? static_cast<const char*>(gt) - page.data() : l;
+    } else {
+        tag.end = tagEnd(tag.nameEnd);
+    }
+    tag.endsAtGt = tag.end < l && byteAt(tag.end) == '>';
+    tag.selfClosing = tag.endsAtGt && tag.end > tag.nameEnd && byteAt(tag.end - 1) == '/';
 
     if (tag.closing) {
         advanceTo(tag.nameEnd);
         closeTag(state, tag);
     } else {
         openTag(state, tag);
-        // Attributes: name [white space] "=" [white space] value, values quoted or ending at white space.
-        while (i < tag.end) {
-            while (i < tag.end && (detail::isWhite(byteAt(i)) || byteAt(i) == '/'))
-                ++i;
-            if (i >= tag.end)
-                break;
-            const qint64 nameStart = i;
-            while (i < tag.end && !detail::isWhite(byteAt(i)) && byteAt(i) != '=' && byteAt(i) != '/')
-                ++i;
-            const std::string_view name = page.substr(static_cast<size_t>(nameStart), static_cast<size_t>(i - nameStart));
-            qint64 j = i;
-            while (j < tag.end && detail::isWhite(byteAt(j)))
-                ++j;
-            if (j >= tag.end || byteAt(j) != '=')
-                continue; // no value; the next name starts at `i`
-            ++j;
-            while (j < tag.end && detail::isWhite(byteAt(j)))
-                ++j;
-            if (j >= tag.end) {
-                i = j;
-                break;
-            }
-            AttributeSpan attribute;
-            attribute.id = static_cast<AttrId>(lookUp(name, kAttributes, kAttributeSlots));
-            const uint8_t first = byteAt(j);
-            qint64 valueStart;
-            qint64 valueEnd;
-            if (first == '"' || first == '\'') {
-                attribute.quoted = true;
-                valueStart = j + 1;
-                const void* quote = valueStart < tag.end
-                    ? std::memchr(page.data() + valueStart, first, static_cast<size_t>(tag.end - valueStart))
-                    : nullptr;
-                valueEnd = quote ? static_cast<const char*>(quote) - page.data() : tag.end;
-                attribute.closed = valueEnd < tag.end;
-                i = attribute.closed ? valueEnd + 1 : valueEnd;
-            } else {
-                valueStart = j;
-                valueEnd = j;
-                while (valueEnd < tag.end && !detail::isWhite(byteAt(valueEnd)))
-                    ++valueEnd;
-                i = valueEnd;
-            }
-            attribute.terminator = valueEnd;
-            attribute.value = page.substr(static_cast<size_t>(valueStart), static_cast<size_t>(valueEnd - valueStart));
-            // A value cut off by the next "<" or by the end of the data is dropped.
-            if (valueEnd >= tag.end && !tag.endsAtGt)
-                break;
-            tagAttribute(state, tag, attribute);
-        }
+        if (!declaration)
+            readAttributes(state, tag);
     }
 
     if (tag.end >= l) {
@@ -437,4 +405,77 @@ void CrwlParser::scanTag(BodyState& state, bool continuesBodyTag)
         if (!tag.closing)
             endOfTag(state, tag);
     }
+}
+
+qint64 CrwlParser::tagEnd(qint64 from) const
+{
+    // Quoted values are passed over whole; every other byte goes through the tag's syntax.
+    const std::string_view page = bytes;
+    detail::TagSyntax syntax;
+    for (qint64 i = from; i < l; ++i) {
+        if (const uint8_t quote = syntax.openQuote()) {
+            const void* close = std::memchr(page.data() + i, quote, static_cast<size_t>(l - i));
+            if (!close) {
+                syntax.endAtNextBracket();
+                return nextAngleBracket(page.data(), i, l);
+            }
+            i = static_cast<const char*>(close) - page.data();
+        }
+        if (syntax.feed(detail::byteOf(page[static_cast<size_t>(i)])))
+            return i;
+    }
+    return l;
+}
+
+void CrwlParser::readAttributes(BodyState& state, const TagSpan& tag)
+{
+    // Attributes with a value, found by the same syntax that found the tag's end: name
+    // [white space] "=" [white space] value, the value quoted or ending at white space.
+    using State = detail::TagSyntax::State;
+    const std::string_view page = bytes;
+    const auto span = [&](qint64 from, qint64 to) {
+        return page.substr(static_cast<size_t>(from), static_cast<size_t>(to - from));
+    };
+    detail::TagSyntax syntax;
+    qint64 nameStart = tag.nameEnd;
+    std::string_view name;
+    qint64 valueStart = 0;
+    const auto take = [&](qint64 valueEnd, bool quoted, bool closed) {
+        AttributeSpan attribute;
+        attribute.id = static_cast<AttrId>(lookUp(name, kAttributes, kAttributeSlots));
+        attribute.quoted = quoted;
+        attribute.closed = closed;
+        attribute.terminator = valueEnd;
+        attribute.value = span(valueStart, valueEnd);
+        tagAttribute(state, tag, attribute);
+    };
+    for (qint64 i = tag.nameEnd; i < tag.end; ++i) {
+        const State before = syntax.state;
+        if (syntax.inQuotedValue()) {
+            const void* close = std::memchr(page.data() + i, syntax.openQuote(), static_cast<size_t>(tag.end - i));
+            if (!close)
+                break; // a quote given up at the end of the tag
+            i = static_cast<const char*>(close) - page.data();
+        }
+        syntax.feed(detail::byteOf(page[static_cast<size_t>(i)]));
+        const State after = syntax.state;
+        if (after == State::Name && before != State::Name)
+            nameStart = i;
+        else if (before == State::Name && after != State::Name)
+            name = span(nameStart, i);
+        if (before == State::BeforeValue && after != State::BeforeValue)
+            valueStart = after == State::Unquoted ? i : i + 1;
+        else if ((before == State::DoubleQuoted || before == State::SingleQuoted) && after == State::AfterQuoted)
+            take(i, /*quoted=*/true, /*closed=*/true);
+        else if (before == State::Unquoted && after != State::Unquoted)
+            take(i, /*quoted=*/false, /*closed=*/true);
+    }
+    // A value still open at the end of the tag: cut off by a "<" or by the end of the data it is
+    // dropped; a quoted one ended by ">" is kept, its quote missing.
+    if (!tag.endsAtGt)
+        return;
+    if (syntax.inQuotedValue())
+        take(tag.end, /*quoted=*/true, /*closed=*/false);
+    else if (syntax.state == State::Unquoted)
+        take(tag.end, /*quoted=*/false, /*closed=*/true);
 }

@@ -50,6 +50,14 @@ bool isSourceAttribute(AttrId id, bool lazyload)
 
 bool isSrcset(AttrId id) { return id == AttrId::Srcset || id == AttrId::DataSrcset; }
 
+/// A quoted value holding a ">" and a "<" behind it ran over markup to a later quote, as
+/// `href="a.html>a</a> <a href="` does when its own closing quote is missing.
+bool runsAcrossMarkup(std::string_view value)
+{
+    const size_t gt = value.find('>');
+    return gt != std::string_view::npos && value.find('<', gt) != std::string_view::npos;
+}
+
 } // namespace
 
 QString CrwlParser::decodeSpan(std::string_view span, size_t limit, bool returnsAreSeparators) const
@@ -526,7 +534,7 @@ private:
             warnAboutEquals();
             finishValue();
             const QString href = url();
-            if (attribute.quoted && !attribute.closed)
+            if (attribute.quoted && (!attribute.closed || runsAcrossMarkup(attribute.value)))
                 p.addWarning(
                     QStringLiteral("the link href '%1' is missing an end quote or has mismatched quotes at line %2/%3.")
                         .arg(trimmingQuotesAndSpaces(href), QString::number(p.currentLine()), QString::number(p.counter)));

@@ -11,6 +11,7 @@
 #include "parsing/detail/Matchers.h"
 #include "parsing/detail/ParserDefaults.h"
 #include "parsing/detail/ScanBuffers.h"
+#include "parsing/detail/TagSyntax.h"
 #include "parsing/detail/TextScan.h"
 
 #include <cstring>
@@ -50,16 +51,20 @@ enum class Target {
     WindowLocation,
 };
 
-// Counts "-" towards the end of a comment: "-->" and "--->" end it, "-- >" does not.
+// Counts "-" towards the end of a comment: "-->", "--->" and "--!>" end it, "-- >" does not.
 struct CommentEnd {
-    int state = 0;
+    int state = 0; // "-" seen; 3: "--!" seen
     bool feed(uint8_t c)
     {
         if (c == '-') {
-            state = state < 2 ? state + 1 : 2;
+            state = state == 3 ? 1 : state < 2 ? state + 1 : 2;
             return false;
         }
-        const bool ends = state == 2 && c == '>';
+        if (c == '!' && state == 2) {
+            state = 3;
+            return false;
+        }
+        const bool ends = state >= 2 && c == '>';
         state = 0;
         return ends;
     }
@@ -156,14 +161,16 @@ private:
                 skipTo(detail::findAngleBracket(p.bytes.data(), from, to));
             return;
         case Mode::Tag:
-            if (target != Target::None && target != Target::MetaName && tagMatchersIdle())
+            if (target != Target::None && target != Target::MetaName && tagMatchersIdle()
+                && (quoted ? syntax.inQuotedValue() : syntax.state == detail::TagSyntax::State::Unquoted))
                 skipValueRun(from, to);
             return;
         }
     }
 
-    /// The bytes of a value up to its end, a "<" or a ">": captured as a run, with the word
-    /// matchers fed byte by byte. A byte that completes "canonical" is left to the byte loop.
+    /// The bytes of a value up to its end (an unquoted one also up to a "<" or a ">"): captured as a
+    /// run, with the word matchers fed byte by byte. A byte that completes "canonical" is left to
+    /// the byte loop.
     void skipValueRun(size_t from, size_t to)
     {
         const bool feedCanonical
@@ -172,7 +179,7 @@ private:
         size_t end = from;
         for (; end < to; ++end) {
             const uint8_t b = detail::byteOf(p.bytes[end]);
-            if (b == '<' || b == '>' || (quoted ? b == terminator : detail::isWhite(b)))
+            if (quoted ? b == terminator : (b == '<' || b == '>' || detail::isWhite(b)))
                 break;
             if (feedCanonical) {
                 const WordMatcher before = canonicalWord;
@@ -263,14 +270,28 @@ private:
 
     void onMarkupByte(uint8_t c)
     {
+        // Inside a tag its syntax says whether the byte ends the tag; a "<" or ">" that does not
+        // (one in a quoted value, or a "<" among the attributes) is a byte of the tag, and nothing
+        // inside a quoted value starts a tag, an attribute or a comment.
+        bool endsTag = true;
+        bool inQuotes = false;
+        if (mode == Mode::Tag) {
+            const bool wasQuoted = syntax.inQuotedValue();
+            endsTag = syntax.feed(c);
+            if (!wasQuoted && syntax.inQuotedValue()
+                && !detail::TagSyntax::quoteCloses(p.bytes, static_cast<size_t>(p.counter), c))
+                syntax.endAtNextBracket();
+            inQuotes = wasQuoted && syntax.inQuotedValue();
+        }
+        const bool tagByte = !endsTag && (inQuotes || c == '<' || c == '>');
         bool valueByte = false;
-        if (c == '<') {
+        if (c == '<' && !tagByte) {
             if (p.openingBracketBeginsAComment()) {
                 beginComment();
                 return;
             }
             onTagOpen();
-        } else if (c == '>') {
+        } else if (c == '>' && !tagByte) {
             onTagClose();
         } else if (target != Target::None) {
             valueByte = true;
@@ -280,6 +301,8 @@ private:
             feedCanonicalWord(c);
         if (openTag == OpenTag::Meta && metaNamesRobots)
             feedRobotsWords(c);
+        if (tagByte)
+            return;
         if (mode == Mode::Tag && !valueByte && target == Target::None && c != '<' && c != '>')
             matchAttributeNames(c);
         matchTagNames(c);
@@ -298,6 +321,9 @@ private:
     {
         p.lastTagPassed = p.counter;
         mode = Mode::Tag;
+        syntax = {};
+        if (p.counter < p.l && detail::TagSyntax::startsDeclaration(detail::byteOf(p.bytes[static_cast<size_t>(p.counter)])))
+            syntax.readAsDeclaration();
         if (canonicalState == CanonicalState::CapturedThisTag)
             canonicalState = canonicalBuffer.empty() ? CanonicalState::Looking : CanonicalState::Done;
         else if (canonicalState != CanonicalState::Done)
@@ -678,6 +704,8 @@ private:
     TitleState title = TitleState::Idle;
     CanonicalState canonicalState = CanonicalState::Looking;
 
+    /// The syntax of the tag being read (Mode::Tag).
+    detail::TagSyntax syntax;
     /// The value being read.
     Target target = Target::None;
     bool quoted = false;

@@ -38,9 +38,13 @@ std::unique_ptr<CrwlRTFParser> CrwlRTFParser::initWithData(const QByteArray& dat
     parser->linkTextCollection.reserve(200);
 
     FieldFinder fields;
-    detail::NextOccurrence results(kFieldResult, Qt::CaseInsensitive);
-    qsizetype from = 0;
-    while (const std::optional<FieldUrl> field = fields.next(text, from)) {
+    ResultFinder results;
+    std::optional<FieldUrl> field = fields.next(text, 0);
+    while (field) {
+        // A field's result comes before the next field's instruction: one left open runs no
+        // further, so no stretch of the text is read for two fields.
+        const std::optional<FieldUrl> following = fields.next(text, field->urlStart + 11);
+        const qsizetype limit = following ? following->opening : text.size();
         QString url
             = trimmingQuotesAndSpaces(QStringView(text).sliced(field->urlStart, field->urlEnd - field->urlStart));
         if (!url.isEmpty()) {
@@ -51,9 +55,9 @@ std::unique_ptr<CrwlRTFParser> CrwlRTFParser::initWithData(const QByteArray& dat
             }
             url.replace(QLatin1StringView("&amp;"), QLatin1StringView("&"));
             parser->linkCollection.append(url);
-            parser->linkTextCollection.append(textOfFieldResult(text, results.in(text, field->closingEnd)));
+            parser->linkTextCollection.append(textOfFieldResult(text, field->closingEnd, limit, results));
         }
-        from = field->urlStart + 11;
+        field = following;
     }
     return parser;
 }
@@ -78,6 +82,7 @@ std::optional<CrwlRTFParser::FieldUrl> CrwlRTFParser::FieldFinder::next(QStringV
     const qsizetype opening = entityForm ? entity : quote;
     const QLatin1StringView closing = entityForm ? QLatin1StringView("&quot;") : QLatin1StringView("\"");
     FieldUrl field;
+    field.opening = opening;
     field.urlStart = opening + (entityForm ? kEntityOpening.size() : kQuoteOpening.size());
     field.urlEnd = text.indexOf(closing, field.urlStart, Qt::CaseInsensitive);
     if (field.urlEnd < 0)
@@ -88,38 +93,54 @@ std::optional<CrwlRTFParser::FieldUrl> CrwlRTFParser::FieldFinder::next(QStringV
 
 QString CrwlRTFParser::getSomeHYPERLINKtextFrom(QStringView text, qsizetype from)
 {
-    return textOfFieldResult(text, text.indexOf(kFieldResult, from, Qt::CaseInsensitive));
+    ResultFinder finder;
+    return textOfFieldResult(text, from, text.size(), finder);
 }
 
-QString CrwlRTFParser::textOfFieldResult(QStringView text, qsizetype result)
+QString CrwlRTFParser::textOfFieldResult(QStringView text, qsizetype from, qsizetype limit, ResultFinder& finder)
 {
-    if (result < 0)
+    const qsizetype result = finder.results.in(text, from);
+    if (result < 0 || result >= limit)
         return QStringLiteral("");
     // The text starts behind the control word, so switches of the instruction (a tooltip, say)
     // stay out of it.
     const qsizetype start = result + kFieldResult.size();
-    qsizetype end = text.indexOf(u'}', start);
-    if (end < 0)
-        end = text.size();
+    qsizetype end = finder.groupEnds.in(text, start);
+    if (end < 0 || end > limit)
+        end = limit;
     // Only so much of a field result can end up in the text.
     end = std::min(end, start + 16 * detail::kMaxDocumentLinkText);
-    return detail::capLinkText(extractTextFromRTFGuff(text.sliced(start, end - start)));
+    QString cleaned
+        = detail::capLinkText(extractTextFromRTFGuff(text.sliced(start, end - start), detail::kMaxDocumentLinkText));
+    cleaned.squeeze(); // kept for the whole scan: no room to spare
+    return cleaned;
 }
 
-QString CrwlRTFParser::extractTextFromRTFGuff(QStringView guff)
+QString CrwlRTFParser::extractTextFromRTFGuff(QStringView guff, qsizetype maxLength)
 {
-    QString text = guff.toString();
-    text.remove(u'\r');
-    text.remove(u'\n');
-    QStringList kept;
-    const QList<QStringView> words = QStringView(text).split(u' ', Qt::SkipEmptyParts);
-    for (const QStringView word : words) {
-        const QChar first = word.front();
-        if (first == u'\\' || first == u'"' || first == u'{' || first == u'}')
+    QString text;
+    bool inWord = false;
+    bool kept = false;
+    for (const QChar c : guff) {
+        if (c == u'\r' || c == u'\n')
+            continue; // RTF ignores line breaks: the parts either side are one word
+        if (c == u' ') {
+            inWord = false;
             continue;
-        kept.append(word.toString());
+        }
+        if (!inWord) {
+            inWord = true;
+            kept = c != u'\\' && c != u'"' && c != u'{' && c != u'}';
+            if (kept && !text.isEmpty())
+                text += u' ';
+        }
+        if (kept) {
+            if (text.size() > maxLength)
+                break;
+            text += c;
+        }
     }
-    return kept.join(u' ');
+    return text;
 }
 
 std::optional<QString> CrwlRTFParser::getNextHref()

@@ -9,6 +9,7 @@
 #include <QStringList>
 #include <QStringView>
 
+#include <limits>
 #include <memory>
 #include <optional>
 
@@ -16,8 +17,10 @@
 /// / `getLinkText`. It keeps no page bytes (`getLength` is 0) and has no page facts.
 class CrwlRTFParser : public CrwlParser {
 public:
-    /// Every HYPERLINK field of the text, in order. The bytes are read as UTF-8, else ISO 8859-1,
-    /// else ASCII. A null `data`, or bytes that no encoding reads, answer nullptr.
+    /// Every HYPERLINK field of the text, in order, with the text of its result; a result that
+    /// comes only after the next field's instruction is not the field's own. The bytes are read
+    /// as UTF-8, else ISO 8859-1, else ASCII. A null `data`, or bytes that no encoding reads,
+    /// answer nullptr.
     static std::unique_ptr<CrwlRTFParser> initWithData(const QByteArray& data);
 
     /// The next link; nullopt after the last.
@@ -31,6 +34,7 @@ public:
 
     /// Where a HYPERLINK field's URL lies in a text.
     struct FieldUrl {
+        qsizetype opening = 0; ///< first character of the word HYPERLINK
         qsizetype urlStart = 0; ///< first character of the URL, just behind the opening quote
         qsizetype urlEnd = 0; ///< position of the closing quote
         qsizetype closingEnd = 0; ///< position just behind the closing quote
@@ -60,13 +64,21 @@ public:
     static QString getSomeHYPERLINKtextFrom(QStringView text, qsizetype from);
     /// Splits at spaces (line breaks removed first, as RTF ignores them), drops empty words and
     /// words that begin with a backslash, a double quote, "{" or "}", and joins the rest with
-    /// single spaces.
-    static QString extractTextFromRTFGuff(QStringView guff);
+    /// single spaces. Stops once the text is longer than `maxLength` (then it holds
+    /// `maxLength` + 1 characters), so a long guff is read only as far as its text is kept.
+    static QString extractTextFromRTFGuff(
+        QStringView guff, qsizetype maxLength = std::numeric_limits<qsizetype>::max() - 1);
 
 private:
     CrwlRTFParser() = default;
-    // The cleaned text behind the "\fldrslt" at `result` (-1: none, the empty string).
-    static QString textOfFieldResult(QStringView text, qsizetype result);
+    /// Where the field results of one text begin and end, each stretch searched once per walk.
+    struct ResultFinder {
+        crawlmere::parsing::detail::NextOccurrence results { QLatin1StringView("\\fldrslt"), Qt::CaseInsensitive };
+        crawlmere::parsing::detail::NextOccurrence groupEnds { QLatin1StringView("}"), Qt::CaseSensitive };
+    };
+    // The cleaned text behind the first "\fldrslt" at or after `from` and before `limit`, up to
+    // the first "}" behind it, `limit` or the end; the empty string when there is none.
+    static QString textOfFieldResult(QStringView text, qsizetype from, qsizetype limit, ResultFinder& finder);
 
     QStringList linkCollection;
     QStringList linkTextCollection;

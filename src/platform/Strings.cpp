@@ -179,6 +179,22 @@ QString trimmingQuotesAndSpaces(QStringView text)
     return text.sliced(start, end - start).toString();
 }
 
+QString leftFittingUtf8Bytes(const QString& text, qsizetype maxBytes)
+{
+    qsizetype bytes = 0;
+    qsizetype end = 0;
+    while (end < text.size()) {
+        const char16_t c = text.at(end).unicode();
+        const bool pair = QChar::isHighSurrogate(c) && end + 1 < text.size() && text.at(end + 1).isLowSurrogate();
+        const qsizetype width = pair ? 4 : c < 0x80 ? 1 : c < 0x800 ? 2 : 3;
+        if (bytes + width > maxBytes)
+            break;
+        bytes += width;
+        end += pair ? 2 : 1;
+    }
+    return end == text.size() ? text : text.left(end);
+}
+
 QString decodingXmlEntities(const QString& text)
 {
     if (!text.contains(u'&'))

@@ -29,6 +29,10 @@ QString trimmingWhitespaceAndNewlines(const QString& text);
 /// `text` without the double quotes, single quotes and spaces at either end ("url( 'a.png' )"
 /// arguments, attribute values written with stray quotes).
 QString trimmingQuotesAndSpaces(QStringView text);
+/// The longest start of `text` whose UTF-8 form takes at most `maxBytes` bytes, cut between whole
+/// characters: a surrogate pair stays whole (a lone surrogate counts as the three bytes of the
+/// replacement character UTF-8 writes for it). Reads `text` once; "" when `maxBytes` ≤ 0.
+QString leftFittingUtf8Bytes(const QString& text, qsizetype maxBytes);
 /// `text` with &, <, > and " as character references, for HTML text and quoted attribute
 /// values; a text without them comes back as it is (shared, not copied).
 QString htmlEscaped(const QString& text);

@@ -302,7 +302,22 @@ void UrlSession::handleHead(quint64 transferId, const detail::HeadEvent& event)
         }
         }
     }
-    if (std::shared_ptr<detail::NetworkEngine> engine = detail::NetworkEngine::current())
+    std::shared_ptr<detail::NetworkEngine> engine = detail::NetworkEngine::current();
+    if (event.ended && (decision.action == Action::Continue || decision.action == Action::Cancel)) {
+        // The whole answer is here: finish now rather than after another turn of the network
+        // thread, which only has to let the transfer go.
+        if (engine)
+            engine->decide(transferId, { Action::Settled, {}, {} });
+        if (decision.action == Action::Cancel) {
+            complete(UrlError::make(UrlErrorCode::Cancelled), event.ended->redirectCount);
+            return;
+        }
+        if (!event.ended->body.isEmpty())
+            deliverData(event.ended->body);
+        complete(event.ended->error, event.ended->redirectCount);
+        return;
+    }
+    if (engine)
         engine->decide(transferId, std::move(decision));
 }
 

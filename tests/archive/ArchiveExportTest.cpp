@@ -2,6 +2,7 @@
 // exported in both modes; the Process copy walked link by link and scanned again from disc with its
 // site stopped: redirects, spellings, encodings, names taken twice; and the small text operations.
 #include "ArchiveExportTestSupport.h"
+#include "archive/detail/ExportNames.h"
 #include "engine/CrawlSettingKeys.h"
 
 using namespace crawlmere::test::archiveexport;
@@ -33,6 +34,44 @@ TEST(ArchiveExportText, SmallOperations)
     EXPECT_EQ(QString::fromUtf8(name.toUtf8()), name) << "no half character left";
     QTemporaryDir parent;
     EXPECT_TRUE(QDir(parent.path()).mkdir(name));
+}
+
+TEST(ArchiveExportNames, AFreeNameIsTheFirstSuffixNoFileOrFolderHoldsEvenAsTheCopyGrows)
+{
+    using crawlmere::archive::detail::FreeNames;
+    QHash<QString, QString> files { { "a/index.html", "" }, { "a/index-2.html", "" }, { "a/index-4.html", "" } };
+    const QSet<QString> folders { "a/index-3.html" };
+    FreeNames names;
+    QStringList given;
+    for (int i = 0; i < 3; ++i) {
+        given.append(names.freeName({ "a", "index.html" }, files, folders));
+        files.insert("a/" + given.last(), "");
+    }
+    // A name of the list taken meanwhile by another file is passed over.
+    files.insert("a/index-8.html", "");
+    for (int i = 0; i < 2; ++i) {
+        given.append(names.freeName({ "a", "index.html" }, files, folders));
+        files.insert("a/" + given.last(), "");
+    }
+    given.append(names.freeName({ "index.html" }, files, folders)); // another folder: its own count
+    EXPECT_EQ(given,
+        (QStringList {
+            "index-5.html", "index-6.html", "index-7.html", "index-9.html", "index-10.html", "index-2.html" }));
+
+    // Names cut to one name get the suffixes in order, each cut to fit and cut between whole
+    // characters.
+    for (const QString& letter : { QStringLiteral("n"), QString::fromUtf8("\xC3\xA9") }) {
+        const QString cut = crawlmere::archive::detail::fittedName(letter.repeated(300), ".html");
+        QHash<QString, QString> taken { { cut, "" } };
+        FreeNames clashes;
+        for (int n = 2; n <= 12; ++n) {
+            const QString name = clashes.freeName({ cut }, taken, {});
+            const QString suffix = QStringLiteral("-%1.html").arg(n);
+            EXPECT_EQ(name, letter.repeated((255 - suffix.size()) / letter.toUtf8().size()) + suffix);
+            EXPECT_EQ(QString::fromUtf8(name.toUtf8()), name);
+            taken.insert(name, "");
+        }
+    }
 }
 
 TEST_F(ArchiveExportTest, ALoopbackSiteIsArchivedExactlyAndItsProcessCopyBrowsesOnItsOwn)

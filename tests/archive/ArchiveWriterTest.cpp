@@ -88,6 +88,12 @@ TEST_F(ArchiveWriterTest, NamesRunThePathTogetherWithTheTwelveHourStamp)
         QStringLiteral("http://h.test/") + QString(300, u'é') + QStringLiteral("\x01.html"), kAt1504);
     EXPECT_LE(longName.toUtf8().size(), ArchiveWriter::kMaxFileNameBytes);
     EXPECT_TRUE(longName.endsWith(QStringLiteral("20260309030405067.html")));
+    // An address of 60,000 characters of four UTF-8 bytes each: cut between whole characters.
+    const QString grins = ArchiveWriter::fileNameForURL(
+        QStringLiteral("http://h.test/") + QString::fromUtf8("\xF0\x9F\x98\x80").repeated(30000), kAt1504);
+    EXPECT_LE(grins.toUtf8().size(), ArchiveWriter::kMaxFileNameBytes);
+    EXPECT_GT(grins.toUtf8().size(), ArchiveWriter::kMaxFileNameBytes - 40);
+    EXPECT_EQ(QString::fromUtf8(grins.toUtf8()), grins) << "no half character left";
 }
 
 TEST_F(ArchiveWriterTest, BodiesUnderTwoBytesAreNotArchived)

@@ -246,6 +246,42 @@ TEST_F(CrwlUrlFetchTest, RefreshHeaderToThePageItselfIsNotFollowed)
     EXPECT_EQ(owner->count(QStringLiteral("addToCheckQueue")), 0);
 }
 
+TEST_F(CrwlUrlFetchTest, ARefreshToThePageItselfWrittenAnotherWayIsNotFollowed)
+{
+    // By header: with a fragment, with the scheme in capitals, as "#".
+    int finishes = 0;
+    for (const char* path : { "/self/3.html", "/self/4.html", "/self/5.html" }) {
+        SCOPED_TRACE(path);
+        const auto self = makeRecord(server.url(QString::fromLatin1(path)));
+        fetch(self, ++finishes);
+        EXPECT_EQ(self->getStatus(), 200);
+        EXPECT_EQ(self->getRedirectCount(), 0);
+        EXPECT_EQ(self->getTryCount(), 1);
+    }
+    EXPECT_EQ(selfAsked.load(), 3);
+    // By meta tag: each page refreshes to itself in another spelling.
+    class SelfRefresh : public FetchPageReader {
+    public:
+        std::optional<QString> pageIsMetaRefresh(const QByteArray&) const override { return content; }
+        std::optional<LoginFormFields> readLoginForm(const QString&) const override { return std::nullopt; }
+        QString content;
+    };
+    const auto reader = std::make_shared<SelfRefresh>();
+    FetchPageReader::install(reader);
+    const QString absolute = server.url(QStringLiteral("/ok?m=3"));
+    for (const QString& form : { QStringLiteral("#"), QStringLiteral("ok?m=2#top"), QStringLiteral("HTTP") + absolute.mid(4) }) {
+        SCOPED_TRACE(form.toStdString());
+        reader->content = QStringLiteral("0; url=") + form;
+        const auto self = makeRecord(server.url(QStringLiteral("/ok?m=%1").arg(finishes - 2)));
+        fetch(self, ++finishes);
+        EXPECT_EQ(self->getStatus(), 200);
+        EXPECT_EQ(self->getRedirectCount(), 0);
+        EXPECT_EQ(self->getTryCount(), 1);
+    }
+    FetchPageReader::install(nullptr);
+    EXPECT_EQ(owner->count(QStringLiteral("extractLinks")), 6);
+}
+
 TEST_F(CrwlUrlFetchTest, ARedirectToABodyNotWantedIsStillHandedOnForItsTarget)
 {
     // PDFs are not read: the body is not downloaded, yet the redirect leads to its target.

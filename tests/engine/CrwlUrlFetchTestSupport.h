@@ -117,8 +117,13 @@ protected:
         http.Get(R"(/self/(\d+)\.html)", [this](const httplib::Request& request, httplib::Response& response) {
             ++selfAsked;
             const std::string page = request.matches[0];
-            const std::string target
-                = request.matches[1] == "1" ? page : "http://127.0.0.1:" + std::to_string(server.port()) + page;
+            // 1: as its path; 2: absolute; 3: with a fragment; 4: scheme in capitals; 5: "#".
+            const std::string form = request.matches[1];
+            const std::string target = form == "1" ? page
+                : form == "3"                       ? page + "#x"
+                : form == "4"                       ? "HTTP://127.0.0.1:" + std::to_string(server.port()) + page
+                : form == "5"                       ? "#"
+                                                    : "http://127.0.0.1:" + std::to_string(server.port()) + page;
             response.set_header("Refresh", "1; url=" + target);
             response.set_content(kPage.toStdString(), "text/html");
         });

@@ -11,15 +11,10 @@ using crawlmere::test::readFixture;
 
 namespace {
 
-QByteArray exactBytes(const ExactBuffer& buffer)
-{
-    return QByteArray::fromRawData(buffer.data(), static_cast<qsizetype>(buffer.size()));
-}
-
 QStringList linksOf(std::string_view css)
 {
     const ExactBuffer buffer(css);
-    std::unique_ptr<CrwlCSSParser> parser = CrwlCSSParser::initWithData(exactBytes(buffer));
+    std::unique_ptr<CrwlCSSParser> parser = CrwlCSSParser::initWithData(buffer.bytes());
     EXPECT_TRUE(parser);
     QStringList links;
     if (!parser)
@@ -36,7 +31,7 @@ QStringList linksOf(std::string_view css)
 TEST(CrwlCSSParserTest, EveryFormOfTheFixture)
 {
     const ExactBuffer buffer(readFixture(QStringLiteral("documents/links.css")));
-    std::unique_ptr<CrwlCSSParser> parser = CrwlCSSParser::initWithData(exactBytes(buffer));
+    std::unique_ptr<CrwlCSSParser> parser = CrwlCSSParser::initWithData(buffer.bytes());
     ASSERT_TRUE(parser);
     EXPECT_EQ(parser->getLinkText(), QStringLiteral("[url in css]"));
     EXPECT_EQ(parser->getLength(), static_cast<qint64>(buffer.size()));

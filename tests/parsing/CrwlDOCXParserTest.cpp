@@ -3,6 +3,7 @@
 // too large, all read in memory.
 #include "parsing/CrwlDOCXParser.h"
 
+#include "parsing/DocumentParserTestSupport.h"
 #include "platform/Paths.h"
 #include "support/Fixtures.h"
 
@@ -15,22 +16,16 @@
 using crawlmere::platform::Paths;
 using crawlmere::test::ExactBuffer;
 using crawlmere::test::readFixture;
+using crawlmere::test::parsing::Links;
 
 namespace {
-
-using Links = std::vector<std::pair<QString, QString>>;
-
-QByteArray exactBytes(const ExactBuffer& buffer)
-{
-    return QByteArray::fromRawData(buffer.data(), static_cast<qsizetype>(buffer.size()));
-}
 
 // Parses a fixture expecting no parser; answers what was logged meanwhile.
 std::string refusedWithLog(const QString& fixture, qint64 maxEntryBytes = CrwlDOCXParser::kMaxEntryBytes)
 {
     const ExactBuffer buffer(readFixture(fixture));
     testing::internal::CaptureStderr();
-    std::unique_ptr<CrwlDOCXParser> parser = CrwlDOCXParser::initWithData(exactBytes(buffer), maxEntryBytes);
+    std::unique_ptr<CrwlDOCXParser> parser = CrwlDOCXParser::initWithData(buffer.bytes(), maxEntryBytes);
     const std::string log = testing::internal::GetCapturedStderr();
     EXPECT_FALSE(parser) << fixture.toStdString();
     return log;
@@ -41,7 +36,7 @@ std::string refusedWithLog(const QString& fixture, qint64 maxEntryBytes = CrwlDO
 TEST(CrwlDOCXParserTest, HyperlinkElementsThenFieldCodes)
 {
     const ExactBuffer buffer(readFixture(QStringLiteral("documents/links.docx")));
-    std::unique_ptr<CrwlDOCXParser> parser = CrwlDOCXParser::initWithData(exactBytes(buffer));
+    std::unique_ptr<CrwlDOCXParser> parser = CrwlDOCXParser::initWithData(buffer.bytes());
     ASSERT_TRUE(parser);
     EXPECT_EQ(parser->getLinkText(), QStringLiteral(""));
 
@@ -92,7 +87,7 @@ TEST(CrwlDOCXParserTest, BrokenArchivesGiveNoParserAndALogLine)
     EXPECT_FALSE(CrwlDOCXParser::initWithData(QByteArray()));
     const ExactBuffer empty(std::string_view(""));
     testing::internal::CaptureStderr();
-    EXPECT_FALSE(CrwlDOCXParser::initWithData(exactBytes(empty)));
+    EXPECT_FALSE(CrwlDOCXParser::initWithData(empty.bytes()));
     EXPECT_FALSE(testing::internal::GetCapturedStderr().empty());
 }
 
@@ -102,7 +97,7 @@ TEST(CrwlDOCXParserTest, EachDocumentIsReadOnItsOwnAndNothingIsUnpacked)
     // never borrows those of the document read before it.
     for (int round = 0; round < 3; ++round) {
         const ExactBuffer links(readFixture(QStringLiteral("documents/links.docx")));
-        std::unique_ptr<CrwlDOCXParser> parser = CrwlDOCXParser::initWithData(exactBytes(links));
+        std::unique_ptr<CrwlDOCXParser> parser = CrwlDOCXParser::initWithData(links.bytes());
         ASSERT_TRUE(parser);
         EXPECT_EQ(parser->linkCount(), 5);
         parser.reset();

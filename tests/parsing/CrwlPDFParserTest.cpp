@@ -2,6 +2,7 @@
 // links and texts, the order of hand-out and the empty page facts.
 #include "parsing/CrwlPDFParser.h"
 
+#include "parsing/DocumentParserTestSupport.h"
 #include "support/Fixtures.h"
 
 #include <gtest/gtest.h>
@@ -13,31 +14,13 @@
 
 using crawlmere::test::ExactBuffer;
 using crawlmere::test::readFixture;
-
-namespace {
-
-using Links = std::vector<std::pair<QString, QString>>;
-
-QByteArray exactBytes(const ExactBuffer& buffer)
-{
-    return QByteArray::fromRawData(buffer.data(), static_cast<qsizetype>(buffer.size()));
-}
-
-// Every URL with the link text answered right after it, through the base class.
-Links drain(CrwlParser& parser)
-{
-    Links links;
-    while (const std::optional<QString> href = parser.getNextHref())
-        links.emplace_back(*href, parser.getLinkText());
-    return links;
-}
-
-} // namespace
+using crawlmere::test::parsing::drain;
+using crawlmere::test::parsing::Links;
 
 TEST(CrwlPDFParserTest, UriLinksInAnnotationOrderWithTheTextUnderThem)
 {
     const ExactBuffer buffer(readFixture(QStringLiteral("documents/links.pdf")));
-    std::unique_ptr<CrwlPDFParser> parser = CrwlPDFParser::initWithData(exactBytes(buffer));
+    std::unique_ptr<CrwlPDFParser> parser = CrwlPDFParser::initWithData(buffer.bytes());
     ASSERT_TRUE(parser);
     EXPECT_EQ(parser->getLinkText(), QStringLiteral("")) << "no link handed out yet";
 
@@ -81,7 +64,7 @@ TEST(CrwlPDFParserTest, UnreadableDocumentsGiveNoLinksAndALogLine)
 {
     const ExactBuffer truncated(readFixture(QStringLiteral("documents/truncated.pdf")));
     testing::internal::CaptureStderr();
-    std::unique_ptr<CrwlPDFParser> parser = CrwlPDFParser::initWithData(exactBytes(truncated));
+    std::unique_ptr<CrwlPDFParser> parser = CrwlPDFParser::initWithData(truncated.bytes());
     const std::string log = testing::internal::GetCapturedStderr();
     ASSERT_TRUE(parser) << "a PDF that cannot be opened still gives a parser";
     EXPECT_EQ(parser->linkCount(), 0);
@@ -91,7 +74,7 @@ TEST(CrwlPDFParserTest, UnreadableDocumentsGiveNoLinksAndALogLine)
 
     const ExactBuffer garbage(std::string_view("%PDF-1.4\n\x01\x02\x03 nothing else"));
     testing::internal::CaptureStderr();
-    parser = CrwlPDFParser::initWithData(exactBytes(garbage));
+    parser = CrwlPDFParser::initWithData(garbage.bytes());
     const std::string garbageLog = testing::internal::GetCapturedStderr();
     ASSERT_TRUE(parser);
     EXPECT_EQ(parser->linkCount(), 0);

@@ -2,6 +2,8 @@
 // instruction, "&amp;", trimming, the field result as link text, and broken fields.
 #include "parsing/CrwlRTFParser.h"
 
+#include "parsing/DocumentParserTestSupport.h"
+#include "parsing/detail/DocumentText.h"
 #include "support/Fixtures.h"
 
 #include <gtest/gtest.h>
@@ -11,28 +13,15 @@
 
 using crawlmere::test::ExactBuffer;
 using crawlmere::test::readFixture;
+using crawlmere::test::parsing::drain;
+using crawlmere::test::parsing::Links;
 
 namespace {
-
-using Links = std::vector<std::pair<QString, QString>>;
-
-QByteArray exactBytes(const ExactBuffer& buffer)
-{
-    return QByteArray::fromRawData(buffer.data(), static_cast<qsizetype>(buffer.size()));
-}
-
-Links drain(CrwlParser& parser)
-{
-    Links links;
-    while (const std::optional<QString> href = parser.getNextHref())
-        links.emplace_back(*href, parser.getLinkText());
-    return links;
-}
 
 Links linksOf(std::string_view rtf)
 {
     const ExactBuffer buffer(rtf);
-    std::unique_ptr<CrwlRTFParser> parser = CrwlRTFParser::initWithData(exactBytes(buffer));
+    std::unique_ptr<CrwlRTFParser> parser = CrwlRTFParser::initWithData(buffer.bytes());
     EXPECT_TRUE(parser);
     return parser ? drain(*parser) : Links {};
 }
@@ -42,7 +31,7 @@ Links linksOf(std::string_view rtf)
 TEST(CrwlRTFParserTest, FixtureFieldsWithTheirResults)
 {
     const ExactBuffer buffer(readFixture(QStringLiteral("documents/links.rtf")));
-    std::unique_ptr<CrwlRTFParser> parser = CrwlRTFParser::initWithData(exactBytes(buffer));
+    std::unique_ptr<CrwlRTFParser> parser = CrwlRTFParser::initWithData(buffer.bytes());
     ASSERT_TRUE(parser);
     EXPECT_EQ(parser->getLinkText(), QStringLiteral(""));
 
@@ -93,6 +82,45 @@ TEST(CrwlRTFParserTest, FormsInAnyOrderAndBrokenFields)
     // Text without any field, and empty text.
     EXPECT_EQ(linksOf(R"({\rtf1 nothing here})"), Links {});
     EXPECT_EQ(linksOf(""), Links {});
+}
+
+TEST(CrwlRTFParserTest, AResultLeftOpenEndsAtTheNextFieldAndALongOneIsCut)
+{
+    const QString emoji = QString::fromUtf8("\xF0\x9F\x98\x80");
+    const QString words = QStringLiteral("word ").repeated(400);
+    const struct {
+        QString rtf;
+        Links links;
+    } cases[] = {
+        // The first result is never closed: it stops at the second field.
+        { R"(HYPERLINK "http://a.example/" \fldrslt A words HYPERLINK "http://b.example/" \fldrslt B})",
+            { { "http://a.example/", "A words" }, { "http://b.example/", "B" } } },
+        // A field without a result of its own does not take the next field's.
+        { R"({\field{\*\fldinst HYPERLINK "http://c.example/"}}{\field{\*\fldinst HYPERLINK "http://d.example/"}{\fldrslt D}})",
+            { { "http://c.example/", "" }, { "http://d.example/", "D" } } },
+        // Long texts keep their first 998 characters, never half a character.
+        { R"(HYPERLINK "http://e.example/" \fldrslt )" + words + u'}',
+            { { "http://e.example/", words.trimmed().left(998) } } },
+        { R"(HYPERLINK "http://f.example/" \fldrslt )" + QString(20000, u'x'),
+            { { "http://f.example/", QString(998, u'x') } } },
+        { R"(HYPERLINK "http://g.example/" \fldrslt \b a)" + emoji.repeated(1000) + u'}',
+            { { "http://g.example/", u'a' + emoji.repeated(498) } } },
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(linksOf(c.rtf.toStdString()), c.links) << c.rtf.left(80).toStdString();
+}
+
+TEST(CrwlRTFParserTest, NextOccurrenceAnswersAsAFreshSearchInAnyOrder)
+{
+    // A search behind an earlier one finds what straddles where that one began.
+    const QString text = QStringLiteral("xHYPERLINKyyhyperlink}a}}b");
+    crawlmere::parsing::detail::NextOccurrence fields(QLatin1StringView("HYPERLINK"), Qt::CaseInsensitive);
+    crawlmere::parsing::detail::NextOccurrence braces(QLatin1StringView("}"), Qt::CaseSensitive);
+    for (const qsizetype from : { 5, 0, 13, 2, 12, 22, 1, 26, 24, 23 }) {
+        EXPECT_EQ(fields.in(text, from), text.indexOf(QLatin1StringView("hyperlink"), from, Qt::CaseInsensitive))
+            << from;
+        EXPECT_EQ(braces.in(text, from), text.indexOf(u'}', from)) << from;
+    }
 }
 
 TEST(CrwlRTFParserTest, BytesThatAreNotUtf8AreReadAsLatin1)

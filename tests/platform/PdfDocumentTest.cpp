@@ -13,12 +13,6 @@ using crawlmere::test::readFixture;
 
 namespace {
 
-// The fixture's bytes in a buffer of exactly their size, shared without a copy.
-QByteArray exactBytes(const ExactBuffer& buffer)
-{
-    return QByteArray::fromRawData(buffer.data(), static_cast<qsizetype>(buffer.size()));
-}
-
 void expectRectNear(const QRectF& actual, const QRectF& expected)
 {
     EXPECT_NEAR(actual.x(), expected.x(), 0.01);
@@ -32,7 +26,7 @@ void expectRectNear(const QRectF& actual, const QRectF& expected)
 TEST(PdfDocumentTest, PagesAnnotationsAndRectanglesInPoints)
 {
     const ExactBuffer buffer(readFixture(QStringLiteral("documents/links.pdf")));
-    const std::optional<PdfDocument> document = PdfDocument::fromData(exactBytes(buffer));
+    const std::optional<PdfDocument> document = PdfDocument::fromData(buffer.bytes());
     ASSERT_TRUE(document);
     ASSERT_EQ(document->pageCount(), 2);
     EXPECT_FALSE(document->page(2));
@@ -61,7 +55,7 @@ TEST(PdfDocumentTest, PagesAnnotationsAndRectanglesInPoints)
 TEST(PdfDocumentTest, TextInsideARectangle)
 {
     const ExactBuffer buffer(readFixture(QStringLiteral("documents/links.pdf")));
-    const std::optional<PdfDocument> document = PdfDocument::fromData(exactBytes(buffer));
+    const std::optional<PdfDocument> document = PdfDocument::fromData(buffer.bytes());
     ASSERT_TRUE(document);
     const std::optional<PdfDocument::Page> page = document->page(0);
     ASSERT_TRUE(page);
@@ -100,12 +94,12 @@ TEST(PdfDocumentTest, BytesThatAreNoReadablePdf)
 
     failure.clear();
     const ExactBuffer text(std::string_view("just some text, not a document"));
-    EXPECT_FALSE(PdfDocument::fromData(exactBytes(text), &failure));
+    EXPECT_FALSE(PdfDocument::fromData(text.bytes(), &failure));
     EXPECT_FALSE(failure.isEmpty());
 
     // The first third of the fixture: header and a few objects, no pages, no cross-reference.
     failure.clear();
     const ExactBuffer truncated(readFixture(QStringLiteral("documents/truncated.pdf")));
-    EXPECT_FALSE(PdfDocument::fromData(exactBytes(truncated), &failure));
+    EXPECT_FALSE(PdfDocument::fromData(truncated.bytes(), &failure));
     EXPECT_FALSE(failure.isEmpty());
 }

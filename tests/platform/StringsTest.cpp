@@ -111,3 +111,29 @@ TEST(Strings, MarkupEscapesWriteReferencesAndKeepEverythingElse)
     // Escaping twice escapes the ampersands of the first pass.
     EXPECT_EQ(strings::htmlEscaped(strings::htmlEscaped(QStringLiteral("&"))), "&amp;amp;");
 }
+
+TEST(Strings, LeftFittingUtf8BytesKeepsWholeCharactersUpToTheBound)
+{
+    const QString grin = QString::fromUtf8("\xF0\x9F\x98\x80"); // four bytes, a surrogate pair
+    const struct {
+        QString text;
+        qsizetype maxBytes;
+        QString left;
+    } cases[] = {
+        { "abc", 3, "abc" },
+        { "abc", 2, "ab" },
+        { "abc", 0, "" },
+        { "abc", -1, "" },
+        { QString::fromUtf8("a\xC3\xA9\xE2\x82\xAC"), 5, QString::fromUtf8("a\xC3\xA9") }, // "é" 2, "€" 3
+        { QString::fromUtf8("a\xC3\xA9\xE2\x82\xAC"), 6, QString::fromUtf8("a\xC3\xA9\xE2\x82\xAC") },
+        { "a" + grin + "b", 4, "a" }, // never half a pair
+        { "a" + grin + "b", 5, "a" + grin },
+        { QString(60000, u'x') + grin.repeated(100), 255, QString(255, u'x') },
+        { grin.repeated(30000), 255, grin.repeated(63) },
+    };
+    for (const auto& c : cases) {
+        const QString left = strings::leftFittingUtf8Bytes(c.text, c.maxBytes);
+        EXPECT_EQ(left, c.left) << c.text.left(20).toStdString() << " " << c.maxBytes;
+        EXPECT_EQ(QString::fromUtf8(left.toUtf8()), left) << "valid UTF-8, no half character";
+    }
+}

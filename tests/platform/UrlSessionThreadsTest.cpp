@@ -115,6 +115,86 @@ TEST_F(UrlSessionTest, FiftyConcurrentTransfersAllComplete)
     }
 }
 
+TEST_F(UrlSessionTest, ASmallAnswerEndsWithItsHeadWithoutAnotherTurnOfTheNetworkThread)
+{
+    // An answer that came whole with its head: the decision on the head finishes the task, in the
+    // same turn of the main thread. A marker queued during the decision runs only afterwards;
+    // a task that waited for the network thread to take the decision would end after it.
+    RawSocketServer server([](RawConnection& connection) {
+        while (!connection.readRequest().isEmpty())
+            connection.send("HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nContent-Length: 5\r\n\r\nsmall");
+    });
+    ASSERT_TRUE(server.start());
+    for (const ResponseDisposition disposition : { ResponseDisposition::Allow, ResponseDisposition::Cancel }) {
+        auto rec = std::make_shared<Recording>();
+        Options options;
+        options.disposition = disposition;
+        UrlSessionDelegate delegate = recordingDelegate(rec, options);
+        std::atomic<bool> markerRan { false };
+        std::atomic<bool> endedBeforeMarker { false };
+        delegate.didReceiveResponse = [&markerRan, respond = delegate.didReceiveResponse](
+                                          UrlSession& session, const UrlResponse& response) {
+            Dispatch::toMain([&markerRan] { markerRan = true; });
+            return respond(session, response);
+        };
+        delegate.didCompleteWithError = [&markerRan, &endedBeforeMarker, complete = delegate.didCompleteWithError](
+                                            UrlSession& session, const UrlTaskResult& result) {
+            endedBeforeMarker = !markerRan.load();
+            complete(session, result);
+        };
+        auto session = UrlSession::create(std::move(delegate), UrlSessionCallbacks::OnMainThread);
+        session->start(UrlRequest(server.url(QStringLiteral("/small")), 10.0));
+        ASSERT_TRUE(Dispatch::runUntil([&] { return rec->done.load() && markerRan.load(); }, kDidNotHang));
+        EXPECT_TRUE(endedBeforeMarker.load());
+        if (disposition == ResponseDisposition::Allow) {
+            EXPECT_FALSE(errorCode(*rec));
+            EXPECT_EQ(rec->data, QByteArray("small"));
+        } else {
+            EXPECT_EQ(errorCode(*rec), UrlErrorCode::Cancelled);
+            EXPECT_TRUE(rec->data.isEmpty());
+        }
+    }
+    // The answers came on one connection: a transfer let go after its decision keeps it.
+    EXPECT_EQ(server.connectionsAccepted(), 1);
+}
+
+TEST_F(UrlSessionTest, AKeepAliveServerIsAskedOnNoMoreConnectionsThanRequestsInFlight)
+{
+    // Each answer waits until every request of its round has come, so a round of eight is eight
+    // requests in flight at once.
+    std::atomic<int> requests { 0 };
+    std::atomic<int> roundEnd { 0 };
+    RawSocketServer server([&](RawConnection& connection) {
+        while (!connection.readRequest().isEmpty()) {
+            ++requests;
+            const auto deadline = std::chrono::steady_clock::now() + kDidNotHang;
+            while (requests.load() < roundEnd.load() && std::chrono::steady_clock::now() < deadline)
+                std::this_thread::sleep_for(1ms);
+            connection.send("HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\nContent-Length: 2\r\n\r\nok");
+        }
+    });
+    ASSERT_TRUE(server.start());
+    // Eight at once, then one at a time, then eight again, as a scan's slots empty and fill.
+    for (const int inFlight : { 8, 1, 1, 1, 1, 1, 8 }) {
+        roundEnd += inFlight;
+        std::vector<std::shared_ptr<Recording>> recordings;
+        std::vector<std::shared_ptr<UrlSession>> sessions;
+        for (int i = 0; i < inFlight; ++i) {
+            recordings.push_back(std::make_shared<Recording>());
+            sessions.push_back(UrlSession::create(recordingDelegate(recordings.back(), {})));
+            sessions.back()->start(UrlRequest(server.url(QStringLiteral("/%1").arg(i)), 10.0));
+        }
+        const auto allDone = [&] {
+            return std::all_of(recordings.begin(), recordings.end(), [](const auto& rec) { return rec->done.load(); });
+        };
+        ASSERT_TRUE(Dispatch::runUntil(allDone, kDidNotHang));
+        for (const auto& rec : recordings)
+            EXPECT_EQ(rec->data, QByteArray("ok"));
+    }
+    EXPECT_EQ(requests.load(), roundEnd.load());
+    EXPECT_EQ(server.connectionsAccepted(), 8);
+}
+
 TEST_F(UrlSessionTest, MainThreadSessionsCallBackOnTheMainThreadInOrder)
 {
     // Every event of a redirect chain, the body and the end, for many sessions at once.

@@ -12,11 +12,6 @@ using crawlmere::test::readFixture;
 
 namespace {
 
-QByteArray exactBytes(const ExactBuffer& buffer)
-{
-    return QByteArray::fromRawData(buffer.data(), static_cast<qsizetype>(buffer.size()));
-}
-
 constexpr qint64 kGenerous = 1024 * 1024;
 
 } // namespace
@@ -24,7 +19,7 @@ constexpr qint64 kGenerous = 1024 * 1024;
 TEST(ZipArchiveTest, ReadsEntriesInMemory)
 {
     const ExactBuffer buffer(readFixture(QStringLiteral("documents/links.docx")));
-    const std::optional<ZipArchive> archive = ZipArchive::fromData(exactBytes(buffer));
+    const std::optional<ZipArchive> archive = ZipArchive::fromData(buffer.bytes());
     ASSERT_TRUE(archive);
 
     const ZipArchive::EntryResult document = archive->readEntry(QStringLiteral("word/document.xml"), kGenerous);
@@ -49,7 +44,7 @@ TEST(ZipArchiveTest, TheCapHoldsAgainstTheHeaderAndAgainstTheData)
 {
     // A stated size above the cap is refused before anything is read.
     const ExactBuffer links(readFixture(QStringLiteral("documents/links.docx")));
-    const std::optional<ZipArchive> small = ZipArchive::fromData(exactBytes(links));
+    const std::optional<ZipArchive> small = ZipArchive::fromData(links.bytes());
     ASSERT_TRUE(small);
     const ZipArchive::EntryResult tooLarge = small->readEntry(QStringLiteral("word/document.xml"), 100);
     EXPECT_FALSE(tooLarge.bytes);
@@ -58,7 +53,7 @@ TEST(ZipArchiveTest, TheCapHoldsAgainstTheHeaderAndAgainstTheData)
 
     // 40 MiB of blanks in 40 KiB: refused under a 32 MiB cap.
     const ExactBuffer bomb(readFixture(QStringLiteral("documents/bomb.docx")));
-    const std::optional<ZipArchive> bombArchive = ZipArchive::fromData(exactBytes(bomb));
+    const std::optional<ZipArchive> bombArchive = ZipArchive::fromData(bomb.bytes());
     ASSERT_TRUE(bombArchive);
     const ZipArchive::EntryResult exploded
         = bombArchive->readEntry(QStringLiteral("word/document.xml"), 32 * 1024 * 1024);
@@ -67,7 +62,7 @@ TEST(ZipArchiveTest, TheCapHoldsAgainstTheHeaderAndAgainstTheData)
 
     // The headers claim 100 bytes, the data holds about 8 KiB: reading stops at the cap.
     const ExactBuffer lying(readFixture(QStringLiteral("documents/lying_size.docx")));
-    const std::optional<ZipArchive> lyingArchive = ZipArchive::fromData(exactBytes(lying));
+    const std::optional<ZipArchive> lyingArchive = ZipArchive::fromData(lying.bytes());
     ASSERT_TRUE(lyingArchive);
     const ZipArchive::EntryResult overrun = lyingArchive->readEntry(QStringLiteral("word/document.xml"), 1024);
     EXPECT_FALSE(overrun.bytes);
@@ -84,7 +79,7 @@ TEST(ZipArchiveTest, BytesThatAreNoZip)
 {
     QString failure;
     const ExactBuffer text(readFixture(QStringLiteral("documents/not_a_zip.docx")));
-    EXPECT_FALSE(ZipArchive::fromData(exactBytes(text), &failure));
+    EXPECT_FALSE(ZipArchive::fromData(text.bytes(), &failure));
     EXPECT_EQ(failure, QStringLiteral("not a zip archive"));
 
     failure.clear();
@@ -95,6 +90,6 @@ TEST(ZipArchiveTest, BytesThatAreNoZip)
     const QByteArray whole = readFixture(QStringLiteral("documents/links.docx"));
     const ExactBuffer half(whole.first(whole.size() / 2));
     failure.clear();
-    EXPECT_FALSE(ZipArchive::fromData(exactBytes(half), &failure));
+    EXPECT_FALSE(ZipArchive::fromData(half.bytes(), &failure));
     EXPECT_FALSE(failure.isEmpty());
 }

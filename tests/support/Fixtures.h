@@ -28,6 +28,8 @@ public:
     std::string_view view() const { return { m_data.get(), m_size }; }
     const char* data() const { return m_data.get(); }
     size_t size() const { return m_size; }
+    /// The copy as a byte array that reads it in place (no second copy); valid while this lives.
+    QByteArray bytes() const { return QByteArray::fromRawData(m_data.get(), static_cast<qsizetype>(m_size)); }
 
 private:
     std::unique_ptr<char[]> m_data;

@@ -4,6 +4,9 @@
 #include "archive/detail/ExportFolder.h"
 #include "archive/detail/UrlText.h"
 #include "engine/PunycodeAdditions.h"
+#include "platform/Strings.h"
+
+#include <algorithm>
 
 namespace crawlmere::archive::detail {
 
@@ -45,12 +48,8 @@ QString relativeLink(QStringList from, QStringList to)
 
 QString fittedName(QString stem, const QString& suffix)
 {
-    while (!stem.isEmpty() && (stem + suffix).toUtf8().size() > ExportFolder::kMaxComponentBytes) {
-        stem.chop(1);
-        if (!stem.isEmpty() && stem.back().isHighSurrogate())
-            stem.chop(1);
-    }
-    return stem + suffix;
+    return platform::strings::leftFittingUtf8Bytes(stem, ExportFolder::kMaxComponentBytes - suffix.toUtf8().size())
+        + suffix;
 }
 
 std::pair<QString, QString> stemAndExtension(const QString& name)
@@ -73,11 +72,14 @@ QString withFittedNames(const QString& relative)
     return components.join(u'/');
 }
 
-QString freeName(const QStringList& components, const QHash<QString, QString>& files, const QSet<QString>& folders)
+QString FreeNames::freeName(
+    const QStringList& components, const QHash<QString, QString>& files, const QSet<QString>& folders)
 {
     const QString folder = components.mid(0, components.size() - 1).join(u'/');
+    const QString wanted = folder.isEmpty() ? components.last() : folder + u'/' + components.last();
     const auto [stem, extension] = stemAndExtension(components.last());
-    for (int n = 2;; ++n) {
+    int& n = firstUntried[wanted];
+    for (n = std::max(n, 2);; ++n) {
         const QString candidate = fittedName(stem, QStringLiteral("-%1").arg(n) + extension);
         const QString path = folder.isEmpty() ? candidate : folder + u'/' + candidate;
         if (!files.contains(path) && !folders.contains(path))

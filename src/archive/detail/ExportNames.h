@@ -38,8 +38,18 @@ std::pair<QString, QString> stemAndExtension(const QString& name);
 /// extension kept.
 QString withFittedNames(const QString& relative);
 
-/// A file name the copy does not hold yet in the folder of `components`: the name with "-2",
-/// "-3", … before its extension ("index-2.html"), shortened to fit a file system's names.
-QString freeName(const QStringList& components, const QHash<QString, QString>& files, const QSet<QString>& folders);
+/// The names given to files whose own name the copy holds already. Used for one copy, whose
+/// files and folders only grow between calls.
+class FreeNames {
+public:
+    /// A file name the copy does not hold yet in the folder of `components`: the name with "-2",
+    /// "-3", … before its extension ("index-2.html"), shortened to fit a file system's names; the
+    /// first such name that `files` and `folders` do not hold. Suffixes found taken for a name are
+    /// not tried again for it, so many files wanting one name are named in linear time.
+    QString freeName(const QStringList& components, const QHash<QString, QString>& files, const QSet<QString>& folders);
+
+private:
+    QHash<QString, int> firstUntried; // folder and wanted name → the first suffix not known taken
+};
 
 } // namespace crawlmere::archive::detail

@@ -89,8 +89,15 @@ private:
     {
         const QChar next = text.at(lt + 1);
         if (QStringView(text).mid(lt, 4) == u"<!--") {
-            const qsizetype end = text.indexOf(QStringLiteral("-->"), lt + 4);
-            return end < 0 ? n : end + 3;
+            // "<!-->", "<!--->", "-->" and "--!>" end a comment.
+            for (qsizetype at = text.indexOf(QStringLiteral("--"), lt + 2); at >= 0;
+                 at = text.indexOf(QStringLiteral("--"), at + 1)) {
+                if (at + 2 < n && text.at(at + 2) == u'>')
+                    return at + 3;
+                if (at + 3 < n && text.at(at + 2) == u'!' && text.at(at + 3) == u'>')
+                    return at + 4;
+            }
+            return n;
         }
         if (next == u'!' || next == u'?' || next == u'/') {
             const qsizetype end = text.indexOf(u'>', lt + 2);

@@ -68,7 +68,8 @@ enum class AttrId : uint8_t {
     Content,
 };
 
-/// One tag between "<" and its end: the first ">" or "<" behind it, or the end of the data.
+/// One tag between "<" and its end: the first ">" behind it outside quoted values, a "<" that ends a
+/// quote that never closes (see `TagSyntax`), or the end of the data.
 struct TagSpan {
     TagId id = TagId::Other;
     bool closing = false;
@@ -86,7 +87,7 @@ struct AttributeSpan {
     std::string_view value;
     qint64 terminator = 0; ///< offset of the byte that ended the value
     bool quoted = false;
-    bool closed = true; ///< false: a quoted value ran into the end of the tag
+    bool closed = true; ///< false: a quoted value whose quote never closes, ended by ">"
 };
 
 struct BodyState {
@@ -109,7 +110,7 @@ struct BodyState {
     bool inComment = false;
     bool inScript = false;
     bool inStyle = false;
-    int commentEnd = 0; ///< "-" seen towards "-->"
+    int commentEnd = 0; ///< "-" seen towards "-->"; 3: "--!" seen
     int nestedComment = 0; ///< bytes of "<!--" seen inside a comment
 
     int openA = 0;

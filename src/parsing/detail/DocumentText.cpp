@@ -3,6 +3,8 @@
 
 #include "parsing/detail/ParserDefaults.h"
 
+#include <algorithm>
+
 namespace crawlmere::parsing::detail {
 
 std::optional<QString> decodeWithFallbacks(
@@ -28,10 +30,19 @@ QString capLinkText(QString text)
 
 qsizetype NextOccurrence::in(QStringView text, qsizetype from)
 {
-    if (m_searchedFrom < 0 || from < m_searchedFrom || (m_found >= 0 && m_found < from)) {
+    if (m_searchedFrom >= 0 && from >= m_searchedFrom && (m_found < 0 || m_found >= from))
+        return m_found;
+    if (m_searchedFrom >= 0 && from < m_searchedFrom && m_searchedFrom <= text.size()) {
+        // Behind the earlier search only the stretch before it is new; past it the answer stands.
+        const qsizetype stop = std::min(text.size(), m_searchedFrom + m_needle.size() - 1);
+        const qsizetype found = text.first(stop).indexOf(m_needle, from, m_sensitivity);
         m_searchedFrom = from;
-        m_found = text.indexOf(m_needle, from, m_sensitivity);
+        if (found >= 0)
+            m_found = found;
+        return m_found;
     }
+    m_searchedFrom = from;
+    m_found = text.indexOf(m_needle, from, m_sensitivity);
     return m_found;
 }
 

@@ -37,7 +37,7 @@ public:
     {
     }
     /// Position of the needle at or after `from` in `text`, or -1. `text` must be the same for
-    /// every call; a `from` before an earlier one searches afresh.
+    /// every call; a `from` before an earlier one searches only the stretch not searched yet.
     qsizetype in(QStringView text, qsizetype from);
 
 private:

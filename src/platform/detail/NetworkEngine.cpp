@@ -20,6 +20,9 @@ namespace {
     /// as long as libcurl keeps a successful one.
     constexpr auto kUnresolvedHostMemory = std::chrono::seconds(60);
     constexpr std::size_t kUnresolvedHostCap = 10000;
+    /// Idle connections kept for reuse, over all hosts: well above the most fetches a scan keeps
+    /// in flight, so a keep-alive server is asked on no more connections than that.
+    constexpr long kMostKeptConnections = 64;
 
     std::mutex g_lookupFailureMutex;
     std::function<bool(const QString&)> g_lookupFailure;
@@ -167,6 +170,11 @@ bool NetworkEngine::start()
             ready.set_value(false);
             return;
         }
+        // By default libcurl keeps four connections for each transfer attached when one ends.
+        // Here a transfer leaves the multi handle as soon as it ends and the next one comes only
+        // after the main thread's answer, so with fewer attached for a moment, connections the
+        // next requests would reuse are closed and opened again.
+        curl_multi_setopt(m_multi.get(), CURLMOPT_MAXCONNECTS, kMostKeptConnections);
         m_cookies = std::make_unique<CookieJar>();
         m_cookies->load(CookieStore::storePath());
         m_lastCookieSave = std::chrono::steady_clock::now();
@@ -217,6 +225,7 @@ void NetworkEngine::run()
         int running = 0;
         curl_multi_perform(m_multi.get(), &running);
         readMessages();
+        reportHeads();
         if (m_cookies)
             m_cookies->trimIfDue();
         saveCookiesIfDue(/*force=*/false);
@@ -358,8 +367,33 @@ bool NetworkEngine::headComplete(Transfer& transfer)
         }
     }
     transfer.state = TransferState::AwaitingDecision;
-    transfer.sink->headReceived(transfer.id, std::move(event));
+    transfer.headToReport = std::move(event);
+    m_headsToReport.push_back(transfer.id);
     return true;
+}
+
+void NetworkEngine::reportHeads()
+{
+    // After the round rather than from the head's callback: the rest of a small answer comes in
+    // the same round, and a sink told of it all can finish without waiting for this thread again.
+    for (const quint64 id : std::exchange(m_headsToReport, {})) {
+        const auto found = m_transfers.find(id);
+        if (found == m_transfers.end() || !found->second->headToReport)
+            continue;
+        Transfer& transfer = *found->second;
+        HeadEvent event = std::move(*transfer.headToReport);
+        transfer.headToReport.reset();
+        if (transfer.state != TransferState::AwaitingDecision)
+            continue;
+        if (transfer.endedWhileAwaiting) {
+            EndedBeforeDecision ended;
+            ended.body = transfer.heldBody;
+            ended.error = endError(transfer, *transfer.endedWhileAwaiting);
+            ended.redirectCount = transfer.redirectsFollowed;
+            event.ended = std::move(ended);
+        }
+        transfer.sink->headReceived(transfer.id, std::move(event));
+    }
 }
 
 void NetworkEngine::applyDecision(quint64 transferId, HeadDecision decision)
@@ -402,6 +436,10 @@ void NetworkEngine::applyDecision(quint64 transferId, HeadDecision decision)
     case HeadDecision::Action::FailChallenge:
         finish(transfer, UrlError::make(UrlErrorCode::AuthenticationRequired));
         return;
+    case HeadDecision::Action::Settled:
+        transfer.easy.release();
+        m_transfers.erase(transferId); // `transfer` is gone from here on
+        return;
     }
 }
 
@@ -433,14 +471,18 @@ void NetworkEngine::transferEnded(Transfer& transfer, CURLcode code)
     }
     if (code == CURLE_COULDNT_RESOLVE_HOST)
         noteUnresolvedHost(transfer.request);
-    std::optional<UrlError> error;
+    finish(transfer, endError(transfer, code));
+}
+
+std::optional<UrlError> NetworkEngine::endError(Transfer& transfer, CURLcode code)
+{
     if (transfer.stopReason)
-        error = transfer.stopReason;
-    else if (code != CURLE_OK)
-        error = transfer.errorFor(code);
-    else if (!transfer.headComplete)
-        error = UrlError::make(UrlErrorCode::BadServerResponse);
-    finish(transfer, std::move(error));
+        return transfer.stopReason;
+    if (code != CURLE_OK)
+        return transfer.errorFor(code);
+    if (!transfer.headComplete)
+        return UrlError::make(UrlErrorCode::BadServerResponse);
+    return std::nullopt;
 }
 
 void NetworkEngine::finish(Transfer& transfer, std::optional<UrlError> error)

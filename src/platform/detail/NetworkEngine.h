@@ -13,6 +13,7 @@
 #include <mutex>
 #include <thread>
 #include <unordered_map>
+#include <vector>
 
 namespace crawlmere::platform::detail {
 
@@ -72,7 +73,10 @@ private:
     void run();
     void runCommands();
     void readMessages();
+    void reportHeads();
     void transferEnded(Transfer& transfer, CURLcode code);
+    /// The error a transfer that libcurl ended with `code` ends with; none for a whole body.
+    std::optional<UrlError> endError(Transfer& transfer, CURLcode code);
     void applyDecision(quint64 transferId, HeadDecision decision);
     void beginHop(Transfer& transfer);
     void finish(Transfer& transfer, std::optional<UrlError> error);
@@ -93,6 +97,8 @@ private:
     MultiHandle m_multi;
     std::unique_ptr<CookieJar> m_cookies;
     std::unordered_map<quint64, std::unique_ptr<Transfer>> m_transfers;
+    /// Transfers whose head came in this round, reported to their sink when it is over.
+    std::vector<quint64> m_headsToReport;
     /// Hosts whose name lookup failed lately, with when; asked again only after a while.
     std::unordered_map<QString, std::chrono::steady_clock::time_point> m_unresolvedHosts;
     bool m_stopping = false;

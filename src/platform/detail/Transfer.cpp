@@ -182,6 +182,7 @@ void Transfer::resetHop()
     heldBody.clear();
     stopReason.reset();
     endedWhileAwaiting.reset();
+    headToReport.reset();
     lastProgressBytes = 0;
     noteActivity();
 }

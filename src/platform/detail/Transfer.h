@@ -81,6 +81,8 @@ struct Transfer {
     std::optional<UrlError> stopReason;
     /// The transfer ended while its head decision was pending; the result waits for it.
     std::optional<CURLcode> endedWhileAwaiting;
+    /// The head's event, until the round that read it is over.
+    std::optional<HeadEvent> headToReport;
 
     /// Makes and configures the easy handle for `request`. `cookieShare` is used when the
     /// request handles cookies. Returns the reason when the request cannot be sent.

@@ -22,6 +22,15 @@ enum class HeadKind {
     Challenge,
 };
 
+/// How a transfer ended before its head's decision came: all there is of it, so a sink that
+/// continues or cancels can finish the task at once.
+struct EndedBeforeDecision {
+    /// The body held (within the cap); the engine keeps its own reference until the decision.
+    QByteArray body;
+    std::optional<UrlError> error;
+    int redirectCount = 0;
+};
+
 struct HeadEvent {
     HeadKind kind = HeadKind::Response;
     UrlResponse response;
@@ -29,6 +38,9 @@ struct HeadEvent {
     UrlRequest redirectRequest;
     /// Challenge: the realm and the host asked for.
     AuthenticationChallenge challenge;
+    /// Set when the whole answer had arrived (or the transfer had failed) by the time its head
+    /// was reported.
+    std::optional<EndedBeforeDecision> ended;
 };
 
 struct HeadDecision {
@@ -43,6 +55,9 @@ struct HeadDecision {
         RetryWithCredential,
         /// End with `AuthenticationRequired`.
         FailChallenge,
+        /// The sink finished the task itself from `HeadEvent::ended`: drop the transfer
+        /// without telling the sink anything more.
+        Settled,
     };
     Action action = Action::Continue;
     UrlRequest request;
@@ -56,6 +71,8 @@ class TransferSink {
 public:
     virtual ~TransferSink() = default;
     /// The transfer holds its body until `NetworkEngine::decide` answers for `transferId`.
+    /// Reported once the network thread's round that read the head is over, so a small answer
+    /// comes whole, with `event.ended`.
     virtual void headReceived(quint64 transferId, HeadEvent event) = 0;
     virtual void dataReceived(QByteArray chunk) = 0;
     /// Exactly once, unless the engine shuts down first.
