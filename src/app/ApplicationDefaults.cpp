@@ -70,14 +70,18 @@ QString reportStyles()
 
 std::vector<RegisteredDefault> buildTable()
 {
-    const auto integer = [](const char* key, qint64 value) {
-        return RegisteredDefault { QLatin1String(key), DefaultType::Integer, QVariant(value) };
+    const auto integer = [](platform::DefaultsKey<qint64> key, qint64 value) {
+        return RegisteredDefault { key, DefaultType::Integer, QVariant(value) };
     };
-    const auto boolean = [](const char* key, bool value) {
-        return RegisteredDefault { QLatin1String(key), DefaultType::Boolean, QVariant(value) };
+    const auto boolean = [](platform::DefaultsKey<bool> key, bool value) {
+        return RegisteredDefault { key, DefaultType::Boolean, QVariant(value) };
     };
-    const auto string = [](const char* key, const QString& value) {
-        return RegisteredDefault { QLatin1String(key), DefaultType::String, QVariant(value) };
+    // A switch registered as a number, as the stores written before it became a switch hold it.
+    const auto numberedSwitch = [](platform::DefaultsKey<bool> key, qint64 value) {
+        return RegisteredDefault { key, DefaultType::Integer, QVariant(value) };
+    };
+    const auto string = [](platform::DefaultsKey<QString> key, const QString& value) {
+        return RegisteredDefault { key, DefaultType::String, QVariant(value) };
     };
     // A crawl setting that the scan reads from the application's store: its default is the table's.
     const auto crawlSetting = [](engine::CrawlSettingKey key, DefaultType type) {
@@ -88,91 +92,91 @@ std::vector<RegisteredDefault> buildTable()
     // register it a second time.
     const QVariantMap engineValues = engine::engineDefaults();
     const QVariantMap reportsValues = reports::reportsDefaults();
-    const auto registeredBy = [](const QVariantMap& library, const char* key) {
-        const QVariant value = library.value(QLatin1String(key));
-        Q_ASSERT_X(value.isValid(), "registeredDefaultsTable", key);
+    const auto registeredBy = [](const QVariantMap& library, const QString& key) {
+        const QVariant value = library.value(key);
+        Q_ASSERT_X(value.isValid(), "registeredDefaultsTable", qPrintable(key));
         const DefaultType type = value.typeId() == QMetaType::Bool ? DefaultType::Boolean
             : value.typeId() == QMetaType::QString                 ? DefaultType::String
                                                                    : DefaultType::Integer;
-        return RegisteredDefault { QLatin1String(key), type, value, /*registeredByLibrary=*/true };
+        return RegisteredDefault { key, type, value, /*registeredByLibrary=*/true };
     };
-    const auto ofEngine = [&](const char* key) { return registeredBy(engineValues, key); };
-    const auto ofReports = [&](const char* key) { return registeredBy(reportsValues, key); };
+    const auto ofEngine = [&](const QString& key) { return registeredBy(engineValues, key); };
+    const auto ofReports = [&](const QString& key) { return registeredBy(reportsValues, key); };
     return {
-        integer("redirectChain", 3),
-        integer("headingLevelMax", 7),
-        boolean("dontReportWarnings", true),
-        boolean("displayLabelsForRedirects", true),
-        ofEngine(crawlKey::dontReportRedirects.name()),
-        boolean("displayLabels", true),
-        ofEngine("byStatusWhichStatus"),
-        boolean("shouldFlagBlacklisted", false),
-        boolean("alertOnFinish", true),
-        boolean("inspectBadLinksOnFinish", false),
-        boolean("dockProgCheckbox", false),
-        boolean("NSAppSleepDisabled", true),
-        integer("csvQuoteEscapeOption", 1),
-        string("soft404Terms", soft404Terms()),
-        ofEngine(crawlKey::shouldCheckForSoft404.name()),
-        ofEngine("soft404Scope"),
-        boolean("displayPageTitle", false),
-        boolean("htmlValidationEnabled", true),
-        ofReports("warningsMaximumCount"),
-        ofReports("perWarningMaximumCount"),
-        boolean("includeLastModInXML", true),
-        boolean("includeimagesinsitemap", true),
-        boolean("uniqueimagesinsitemap", true),
-        boolean("includevideoinsitemap", true),
-        boolean("uniquevideoinsitemap", true),
-        boolean("includeaudioinsitemap", true),
-        boolean("uniqueaudioinsitemap", true),
-        boolean("includePdfsInSitemap", true),
-        boolean("enableImageSitemap", true),
-        integer("sitemapPriority", 1),
-        integer("sitemapFilenameOptions", 1),
-        string("XMLSitemapTemplate", emptySitemap()),
-        integer("sitemapOptions", 0),
-        string("CustomReportHTMLHeader", reportHeader()),
-        string("CustomReportHTMLStyles", reportStyles()),
-        boolean("observeRobotsTxt", false),
-        boolean("sitemapObservesCanonicalElsewhere", true),
-        boolean("sitemapObservesRobotsMetaNoindex", true),
-        integer("htmlExportOptions", 1),
-        ofReports("SEOEnabled"),
-        ofReports("maxThinContent"),
-        string("maxKeywordDensity", QStringLiteral("6.0")),
-        integer("minDeepContent", 6),
-        ofReports("tooManyLinks"),
-        ofReports("metaDescriptionMax"),
-        ofReports("metaDescriptionMin"),
-        ofReports("metaTitleMax"),
-        boolean("countKeywords", false),
-        boolean("removeWhenSpellingReviewed", false),
+        integer(defaultsKey::redirectChain, 3),
+        integer(defaultsKey::headingLevelMax, 7),
+        boolean(defaultsKey::dontReportWarnings, true),
+        boolean(defaultsKey::displayLabelsForRedirects, true),
+        ofEngine(crawlKey::dontReportRedirects),
+        boolean(defaultsKey::displayLabels, true),
+        ofEngine(defaultsKey::byStatusWhichStatus),
+        boolean(defaultsKey::shouldFlagBlacklisted, false),
+        boolean(defaultsKey::alertOnFinish, true),
+        boolean(defaultsKey::inspectBadLinksOnFinish, false),
+        boolean(defaultsKey::dockProgCheckbox, false),
+        boolean(defaultsKey::NSAppSleepDisabled, true),
+        integer(defaultsKey::csvQuoteEscapeOption, 1),
+        string(defaultsKey::soft404Terms, soft404Terms()),
+        ofEngine(crawlKey::shouldCheckForSoft404),
+        ofEngine(defaultsKey::soft404Scope),
+        boolean(defaultsKey::displayPageTitle, false),
+        boolean(defaultsKey::htmlValidationEnabled, true),
+        ofReports(defaultsKey::warningsMaximumCount),
+        ofReports(defaultsKey::perWarningMaximumCount),
+        boolean(defaultsKey::includeLastModInXML, true),
+        boolean(defaultsKey::includeimagesinsitemap, true),
+        boolean(defaultsKey::uniqueimagesinsitemap, true),
+        boolean(defaultsKey::includevideoinsitemap, true),
+        boolean(defaultsKey::uniquevideoinsitemap, true),
+        boolean(defaultsKey::includeaudioinsitemap, true),
+        boolean(defaultsKey::uniqueaudioinsitemap, true),
+        boolean(defaultsKey::includePdfsInSitemap, true),
+        boolean(defaultsKey::enableImageSitemap, true),
+        integer(defaultsKey::sitemapPriority, 1),
+        integer(defaultsKey::sitemapFilenameOptions, 1),
+        string(defaultsKey::XMLSitemapTemplate, emptySitemap()),
+        integer(defaultsKey::sitemapOptions, 0),
+        string(defaultsKey::CustomReportHTMLHeader, reportHeader()),
+        string(defaultsKey::CustomReportHTMLStyles, reportStyles()),
+        boolean(defaultsKey::observeRobotsTxt, false),
+        boolean(defaultsKey::sitemapObservesCanonicalElsewhere, true),
+        boolean(defaultsKey::sitemapObservesRobotsMetaNoindex, true),
+        integer(defaultsKey::htmlExportOptions, 1),
+        ofReports(defaultsKey::SEOEnabled),
+        ofReports(defaultsKey::maxThinContent),
+        string(defaultsKey::maxKeywordDensity, QStringLiteral("6.0")),
+        integer(defaultsKey::minDeepContent, 6),
+        ofReports(defaultsKey::tooManyLinks),
+        ofReports(defaultsKey::metaDescriptionMax),
+        ofReports(defaultsKey::metaDescriptionMin),
+        ofReports(defaultsKey::metaTitleMax),
+        boolean(defaultsKey::countKeywords, false),
+        boolean(defaultsKey::removeWhenSpellingReviewed, false),
         crawlSetting(crawlKey::checkSpelling, DefaultType::Boolean),
-        boolean("parserContentConsolidateWhitespace", true),
-        boolean("parserContentIgnoreNav", true),
-        boolean("parserContentIgnoreHeader", true),
-        boolean("parserContentIncludeAltText", true),
-        boolean("parserContentOnlyParas", false),
-        boolean("flattenByWordOutline", true),
-        ofEngine("jsRenderingTime"),
-        ofEngine(crawlKey::runAllToCompletion.name()),
-        boolean("precomposedStringWithCompatibilityMapping", false),
-        ofEngine(crawlKey::defaultLocalFileName.name()),
-        boolean("linkedFilesAreInternal", false),
-        integer("sitesTableIconSize", 1),
-        boolean("vizColour", true),
-        boolean("vizLimit", true),
-        boolean("observeCanonicalRuleForDotSitemap", true),
-        integer("vizLevels", 3),
-        integer("vizClean", 1),
-        ofEngine("skipArchiveBasedOnBlackAndWhitelists"),
-        ofEngine("exportEntireSite_Preserve"),
-        ofEngine("exportEntireSite_Process"),
-        integer("smartFolderSelected", 1),
-        ofEngine("connectionKeepAlive"),
-        boolean("renderStartingURL", true),
-        ofEngine("verbosity"),
+        boolean(defaultsKey::parserContentConsolidateWhitespace, true),
+        boolean(defaultsKey::parserContentIgnoreNav, true),
+        boolean(defaultsKey::parserContentIgnoreHeader, true),
+        boolean(defaultsKey::parserContentIncludeAltText, true),
+        boolean(defaultsKey::parserContentOnlyParas, false),
+        boolean(defaultsKey::flattenByWordOutline, true),
+        ofEngine(defaultsKey::jsRenderingTime),
+        ofEngine(crawlKey::runAllToCompletion),
+        boolean(defaultsKey::precomposedStringWithCompatibilityMapping, false),
+        ofEngine(crawlKey::defaultLocalFileName),
+        boolean(defaultsKey::linkedFilesAreInternal, false),
+        integer(defaultsKey::sitesTableIconSize, 1),
+        boolean(defaultsKey::vizColour, true),
+        boolean(defaultsKey::vizLimit, true),
+        boolean(defaultsKey::observeCanonicalRuleForDotSitemap, true),
+        integer(defaultsKey::vizLevels, 3),
+        numberedSwitch(defaultsKey::vizClean, 1),
+        ofEngine(defaultsKey::skipArchiveBasedOnBlackAndWhitelists),
+        ofEngine(defaultsKey::exportEntireSite_Preserve),
+        ofEngine(defaultsKey::exportEntireSite_Process),
+        integer(defaultsKey::smartFolderSelected, 1),
+        ofEngine(defaultsKey::connectionKeepAlive),
+        boolean(defaultsKey::renderStartingURL, true),
+        ofEngine(defaultsKey::verbosity),
     };
 }
 
@@ -214,8 +218,8 @@ QString unreadableDefaultsText(const QString& reason)
 void prepareDefaultsForLaunch(platform::UserDefaults& defaults)
 {
     registerApplicationDefaults(defaults);
-    defaults.setBool(false, kBadLinksOnlyKey);
-    defaults.setBool(false, kHtmlValidationEnabledKey);
+    defaults.setValue(defaultsKey::badLinksOnly, false);
+    defaults.setValue(defaultsKey::htmlValidationEnabled, false);
 }
 
 } // namespace crawlmere::app

@@ -2,6 +2,8 @@
 // every launch, windowed or not.
 #pragma once
 
+#include "platform/DefaultsKeys.h"
+
 #include <QString>
 #include <QVariant>
 #include <QVariantMap>
@@ -53,7 +55,7 @@ void prepareDefaultsForLaunch(platform::UserDefaults& defaults);
 QString unreadableDefaultsText(const QString& reason);
 
 /// Keys the shell writes at launch.
-inline const QString kBadLinksOnlyKey = QStringLiteral("badLinksOnly");
-inline const QString kHtmlValidationEnabledKey = QStringLiteral("htmlValidationEnabled");
+inline const QString kBadLinksOnlyKey = defaultsKey::badLinksOnly;
+inline const QString kHtmlValidationEnabledKey = defaultsKey::htmlValidationEnabled;
 
 } // namespace crawlmere::app

@@ -1,6 +1,8 @@
 // The application controller's remaining menu actions: site reset, login windows and web pages.
 #pragma once
 
+#include "platform/DefaultsKeys.h"
+
 #include <QObject>
 #include <QPointer>
 #include <QString>
@@ -38,9 +40,9 @@ namespace crawlmere::app {
 class DelegateActions : public QObject {
     Q_OBJECT
 public:
-    static inline const QString kHomePageKey = QStringLiteral("homePageAddress");
-    static inline const QString kSupportPageKey = QStringLiteral("supportPageAddress");
-    static inline const QString kHelpPageKey = QStringLiteral("helpPageAddress");
+    static inline const QString kHomePageKey = defaultsKey::homePageAddress;
+    static inline const QString kSupportPageKey = defaultsKey::supportPageAddress;
+    static inline const QString kHelpPageKey = defaultsKey::helpPageAddress;
 
     /// `defaults` and `opener` must outlive this object; `parent` owns it.
     DelegateActions(platform::UserDefaults& defaults, platform::UrlOpener& opener, QWidget* parent);

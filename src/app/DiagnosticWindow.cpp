@@ -160,7 +160,7 @@ void DiagnosticWindow::showDiagnostic()
     m_authenticationInfo->setText(shown.authenticationInfo);
     m_form->setRowVisible(m_authenticationInfo, !shown.authenticationInfo.isEmpty());
     m_tabs->setTabVisible(m_tabs->indexOf(m_warnings),
-        platform::UserDefaults::standard().boolForKey(QStringLiteral("htmlValidationEnabled")));
+        platform::UserDefaults::standard().value(defaultsKey::htmlValidationEnabled));
     if (!shown.source.isNull()) {
         m_source->setPlainText(shown.source);
         if (m_webView)

@@ -4,6 +4,7 @@
 #include "engine/CrwlUrl.h"
 #include "engine/SettingsValue.h"
 #include "engine/UrlRecordFieldNames.h"
+#include "platform/DefaultsKeys.h"
 #include "platform/Paths.h"
 #include "platform/Url.h"
 #include "settings/ConfigManager.h"
@@ -101,11 +102,11 @@ bool isReadByNoScan(const QString& key)
 /// link views' filter, the proxy-crawling service and the outside addresses.
 bool isUnregisteredUserDefault(const QString& key)
 {
-    static const QStringList keys { QStringLiteral("badLinksOnly"), QStringLiteral("proxyCrawlEndpoint"),
-        QStringLiteral("proxyCrawlToken"), QStringLiteral("updatePropertyListURL"),
-        QStringLiteral("updateVersionTextURL"), QStringLiteral("updateHomePageURL"), QStringLiteral("homePageAddress"),
-        QStringLiteral("supportPageAddress"), QStringLiteral("helpPageAddress"), QStringLiteral("supportFormURL"),
-        QStringLiteral("authenticationArticleURL") };
+    static const QStringList keys { defaultsKey::badLinksOnly, defaultsKey::proxyCrawlEndpoint,
+        defaultsKey::proxyCrawlToken, defaultsKey::updatePropertyListURL,
+        defaultsKey::updateVersionTextURL, defaultsKey::updateHomePageURL, defaultsKey::homePageAddress,
+        defaultsKey::supportPageAddress, defaultsKey::helpPageAddress, defaultsKey::supportFormURL,
+        defaultsKey::authenticationArticleURL };
     return keys.contains(key);
 }
 

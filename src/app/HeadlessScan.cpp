@@ -313,7 +313,7 @@ void HeadlessScan::State::applyRunDefaults()
     for (auto it = options.defaults.cbegin(); it != options.defaults.cend(); ++it)
         defaults.setArgumentValue(it.key(), it.value());
     PunycodeAdditions::setPrecomposedStringWithCompatibilityMapping(
-        defaults.boolForKey(QStringLiteral("precomposedStringWithCompatibilityMapping")));
+        defaults.value(defaultsKey::precomposedStringWithCompatibilityMapping));
 }
 
 bool HeadlessScan::State::exportsCanBeSaved() const

@@ -2,6 +2,8 @@
 // form and article opened in the browser.
 #pragma once
 
+#include "platform/DefaultsKeys.h"
+
 #include <QRect>
 #include <QSize>
 #include <QString>
@@ -27,8 +29,8 @@ class HelpPresenter;
 /// `defaults`, `opener` and `presenter` must outlive the object. Main thread only.
 class Manual {
 public:
-    static inline const QString kSupportFormURLKey = QStringLiteral("supportFormURL");
-    static inline const QString kAuthenticationArticleURLKey = QStringLiteral("authenticationArticleURL");
+    static inline const QString kSupportFormURLKey = defaultsKey::supportFormURL;
+    static inline const QString kAuthenticationArticleURLKey = defaultsKey::authenticationArticleURL;
     static constexpr int kContentWidth = 438;
 
     Manual(platform::UserDefaults& defaults, platform::UrlOpener& opener, HelpPresenter& presenter);

@@ -122,8 +122,8 @@ bool SitemapResults::getCheckImages() const
 {
     if (crawlmere::platform::boolValue(m_services.configManager.currentSettings().value(crawlKey::checkImages)))
         return true;
-    return m_services.defaults.boolForKey(QStringLiteral("enableImageSitemap"))
-        || m_services.defaults.boolForKey(QStringLiteral("includeimagesinsitemap"));
+    return m_services.defaults.value(defaultsKey::enableImageSitemap)
+        || m_services.defaults.value(defaultsKey::includeimagesinsitemap);
 }
 
 void SitemapResults::exportImageXML()

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "app/UpdateDownload.h"
+#include "platform/DefaultsKeys.h"
 
 #include <QPointer>
 #include <QString>
@@ -38,11 +39,11 @@ class UpdateWindowView;
 /// the controller goes are dropped. Main thread only.
 class UpdateWindowController {
 public:
-    static inline const QString kAutomaticUpdateCheckKey = QStringLiteral("automaticUpdateCheck");
+    static inline const QString kAutomaticUpdateCheckKey = defaultsKey::automaticUpdateCheck;
     static inline const QString kNoUpdateAvailableKey = QStringLiteral("noUpdateAvaliable");
-    static inline const QString kPropertyListURLKey = QStringLiteral("updatePropertyListURL");
-    static inline const QString kVersionTextURLKey = QStringLiteral("updateVersionTextURL");
-    static inline const QString kHomePageURLKey = QStringLiteral("updateHomePageURL");
+    static inline const QString kPropertyListURLKey = defaultsKey::updatePropertyListURL;
+    static inline const QString kVersionTextURLKey = defaultsKey::updateVersionTextURL;
+    static inline const QString kHomePageURLKey = defaultsKey::updateHomePageURL;
     static constexpr std::chrono::milliseconds kRequestTimeout { 5000 };
 
     /// Which check `checkForUpdates` runs.

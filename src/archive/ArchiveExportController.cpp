@@ -106,7 +106,7 @@ ArchiveExportRequest ArchiveExportController::requestFor(
     request.archiveLocation = hub.archiveLocation();
     if (hub.getCrawlSettings())
         request.crawlSettings = hub.getCrawlSettings()->snapshot();
-    request.siteId = store.stringForKey(QStringLiteral("id"));
+    request.siteId = store.value(defaultsKey::id);
     request.defaultsLocalFileName = store.stringForKey(crawlKey::defaultLocalFileName);
     return request;
 }
@@ -115,7 +115,7 @@ ArchiveExportController::Decision ArchiveExportController::saveArchive(const Z12
 {
     Decision decision;
     decision.scannedSiteId = hub.getDataBelongsToID();
-    const bool process = defaults.boolForKey(QStringLiteral("exportEntireSite_Process"));
+    const bool process = defaults.value(defaultsKey::exportEntireSite_Process);
     // "~/…" names a folder in the home folder, as a starting URL does.
     const QString location
         = platform::Paths::expandTilde(engine::settingString(hub.getCrawlSettings(), crawlKey::archiveSaveLocation));
@@ -142,8 +142,8 @@ std::optional<ArchiveExportRequest> ArchiveExportController::folderChosen(
     if (folder.isEmpty())
         return std::nullopt;
     // The panel's radio buttons are bound to these defaults; the mode is read back from them.
-    defaults.setBool(process, QStringLiteral("exportEntireSite_Process"));
-    defaults.setBool(!process, QStringLiteral("exportEntireSite_Preserve"));
+    defaults.setBool(process, defaultsKey::exportEntireSite_Process);
+    defaults.setBool(!process, defaultsKey::exportEntireSite_Preserve);
     if (dontAskAgain && writeSaveLocation)
         writeSaveLocation(decision.scannedSiteId, folder);
     chosenFolder = folder;
@@ -152,7 +152,7 @@ std::optional<ArchiveExportRequest> ArchiveExportController::folderChosen(
     ArchiveExportRequest request = decision.request;
     request.selectedDate = QDateTime::currentDateTime();
     request.savePath = folder;
-    request.process = defaults.boolForKey(QStringLiteral("exportEntireSite_Process"));
+    request.process = defaults.value(defaultsKey::exportEntireSite_Process);
     return request;
 }
 

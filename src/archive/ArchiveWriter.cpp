@@ -191,7 +191,7 @@ void ArchiveWriter::archivePage(const CrwlUrl& record)
     const SharedCrawlSettings& settings = record.getCrawlSettings();
     const QString& text = record.absoluteString();
     // The site's rule lists, as the scan's settings hold them.
-    if (defaults.boolForKey(QStringLiteral("skipArchiveBasedOnBlackAndWhitelists")) && settings) {
+    if (defaults.value(defaultsKey::skipArchiveBasedOnBlackAndWhitelists) && settings) {
         const QStringList blacklist = Z12Ara::trimEachItemInArray(settings->value(crawlKey::followBlacklistArray));
         if (!CrwlTermsMatcher::stringContainsOneOfTheseTerms(text, blacklist).isEmpty())
             return;

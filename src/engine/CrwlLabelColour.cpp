@@ -17,7 +17,7 @@ std::optional<CrwlLabelColour> CrwlLabelColour::forColourClass(int colourClass)
 std::optional<CrwlLabelColour> CrwlLabelColour::forRow(const CrwlDataObject* row)
 {
     if (!crawlmere::engine::detail::defaultsBool(
-            &crawlmere::platform::UserDefaults::standard(), QStringLiteral("displayLabels"), true))
+            &crawlmere::platform::UserDefaults::standard(), defaultsKey::displayLabels, true))
         return std::nullopt;
     const auto* record = dynamic_cast<const CrwlUrl*>(row);
     if (!record)

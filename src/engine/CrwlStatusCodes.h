@@ -24,8 +24,11 @@ inline constexpr qint64 disallowedByRobotsTxt = -6;
 inline constexpr qint64 fileIsDirectory = -7;
 /// "File doesn't exist".
 inline constexpr qint64 fileDoesNotExist = -8;
-/// "Recurring redirect": the chain reached 13 hops.
+/// "Recurring redirect": the chain reached `recurringRedirectHops` hops.
 inline constexpr qint64 recurringRedirect = -9;
+/// How many redirects (by status, header or refresh) a record follows before it ends
+/// `recurringRedirect`.
+inline constexpr qint64 recurringRedirectHops = 13;
 /// "possible 'soft 404'".
 inline constexpr qint64 possibleSoft404 = -10;
 /// "Missing link url": an empty or "#" link while "#" links count as bad.

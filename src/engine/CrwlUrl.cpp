@@ -344,7 +344,7 @@ void CrwlUrl::setDistanceFromHome(qint64 value)
 void CrwlUrl::setIsBlacklisted(bool value)
 {
     isBlacklistedFlag = value;
-    if (value && userDefaults()->boolForKey(QStringLiteral("shouldFlagBlacklisted")))
+    if (value && userDefaults()->value(defaultsKey::shouldFlagBlacklisted))
         addWarning(QStringLiteral("The link url is blacklisted by a blacklist / whitelist rule"));
 }
 

@@ -30,7 +30,9 @@ namespace strings = crawlmere::platform::strings;
 
 namespace {
 
-constexpr qint64 kRecurringRedirectHops = 13;
+/// The largest body read on the main thread when no other fetch is under way: a few
+/// milliseconds of reading at most.
+constexpr qsizetype kMostBytesReadOnTheMainThread = 256 * 1024;
 
 /// The bytes as text for the diagnosis: the detected encoding, then UTF-8 and windows-1252 (which
 /// reads every byte); empty when none fits.
@@ -121,7 +123,13 @@ void CrwlUrlFetch::takeOverBody(const std::shared_ptr<CrwlUrl>& record,
 
     // Soft 404, archive hook and the page's scan, on a worker. The record keeps its slot
     // (and the fetch stays current) until the last step, so the scan cannot end meanwhile.
-    UrlSession::runOnCallbackWorker([record, context, error, rendering, reading = std::move(reading)] {
+    // With no other fetch under way the main thread would only wait for the worker: a small page
+    // not archived is read here instead, sparing two hand-overs between threads per request.
+    const bool readHere = recordOwner && recordOwner->inProgressCount() <= 1
+        && record->getData().size() <= kMostBytesReadOnTheMainThread
+        && record->getSourceData().size() <= kMostBytesReadOnTheMainThread
+        && !settingBool(record->crawlSettings, crawlKey::shouldArchive);
+    auto readPage = [record, context, error, rendering, reading = std::move(reading)](bool onMainThread) {
         const auto owner = record->getOwner();
         const qint64 statusNow = record->getStatus();
         const bool bodyFailed = error && !error->isCancelled();
@@ -134,9 +142,18 @@ void CrwlUrlFetch::takeOverBody(const std::shared_ptr<CrwlUrl>& record,
         auto read = std::make_shared<std::unique_ptr<LinkExtractionParser>>();
         if (reading)
             *read = reading();
+        if (onMainThread) {
+            finishCompletion(record, context, error, std::move(*read));
+            return;
+        }
         Dispatch::toMain(
             [record, context, error, read] { finishCompletion(record, context, error, std::move(*read)); });
-    });
+    };
+    if (readHere) {
+        readPage(/*onMainThread=*/true);
+        return;
+    }
+    UrlSession::runOnCallbackWorker([readPage = std::move(readPage)] { readPage(/*onMainThread=*/false); });
 }
 
 void CrwlUrlFetch::finishCompletion(const std::shared_ptr<CrwlUrl>& record,
@@ -284,7 +301,7 @@ bool CrwlUrlFetch::followMetaRefresh(const std::shared_ptr<CrwlUrl>& record, Crw
         recordOwner->addStringToDiagnosticTrace(
             QStringLiteral("sending another request for %1 after meta refresh redirection").arg(resolvedText));
     unlink(*record, context);
-    if (record->getRedirectCount() < kRecurringRedirectHops) {
+    if (record->getRedirectCount() < CrwlStatus::recurringRedirectHops) {
         record->setStatus(CrwlStatus::notYetChecked);
         if (recordOwner)
             recordOwner->addToCheckQueue(record);

@@ -212,7 +212,7 @@ QString onPageUrlText(const CrwlUrl& record)
 {
     const auto& inbound = record.getInboundInstances();
     if (inbound.size() == 1 && inbound.front()) {
-        if (crawlmere::platform::UserDefaults::standard().integerForKey(QStringLiteral("displayPageTitle")) == 1)
+        if (crawlmere::platform::UserDefaults::standard().value(defaultsKey::displayPageTitle))
             return inbound.front()->getOnPageTitle();
         // getOnPageUrl is already decoded; decoding again would turn a kept "%25" into "%".
         return inbound.front()->getOnPageUrl();

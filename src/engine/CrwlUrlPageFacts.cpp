@@ -282,7 +282,7 @@ QStringList CrwlUrl::getWarningsAsArrayIncludingRedirects(bool includeRedirects)
     const qint64 hops = getRedirectCount();
     if (hops > 0 && includeRedirects && !defaultsBool(userDefaults(), crawlKey::dontReportRedirects)) {
         const QString original = getAbsoluteStringDecoded();
-        if (hops <= defaultsInteger(userDefaults(), QStringLiteral("redirectChain"), 3)) {
+        if (hops <= defaultsInteger(userDefaults(), defaultsKey::redirectChain, 3)) {
             if (hops == 1)
                 result.append(
                     QStringLiteral("The original url %1 was redirected once to: %2").arg(original, getRedirDecoded()));

@@ -151,7 +151,7 @@ int CrwlUrl::colourForCrwlUrl() const
         return 4;
     if (code == 0 || code == CrwlStatus::possibleSoft404 || code == CrwlStatus::fileDoesNotExist)
         return 4;
-    if (defaultsBool(userDefaults(), QStringLiteral("shouldFlagBlacklisted"), false) && isBlacklistedFlag)
+    if (defaultsBool(userDefaults(), defaultsKey::shouldFlagBlacklisted, false) && isBlacklistedFlag)
         return 3;
     if (code == CrwlStatus::redirectionToNowhere || code == CrwlStatus::refreshHeader
         || code == CrwlStatus::blockedByFirewallService || code == CrwlStatus::blockedByEdgeService
@@ -160,9 +160,9 @@ int CrwlUrl::colourForCrwlUrl() const
     if (code >= 200 || code == CrwlStatus::disallowedByRobotsTxt || code == CrwlStatus::notChecked) {
         // Without the redirect head line (argument NO) the warnings list is empty exactly when
         // the record has no warning.
-        if (!defaultsBool(userDefaults(), QStringLiteral("dontReportWarnings"), true) && (!warnings.isEmpty() || recursion))
+        if (!defaultsBool(userDefaults(), defaultsKey::dontReportWarnings, true) && (!warnings.isEmpty() || recursion))
             return 2;
-        if (defaultsBool(userDefaults(), QStringLiteral("displayLabelsForRedirects"), true) && !dontReportRedirects)
+        if (defaultsBool(userDefaults(), defaultsKey::displayLabelsForRedirects, true) && !dontReportRedirects)
             return redirected ? 2 : 0;
         return 0;
     }
@@ -192,7 +192,7 @@ bool CrwlUrl::shouldBeMemberOfBadCollection() const
         || code == CrwlStatus::blockedByFirewallService || code == CrwlStatus::blockedByEdgeService
         || code == CrwlStatus::blockedByNetworkSite)
         return false;
-    if (defaultsBool(userDefaults(), QStringLiteral("shouldFlagBlacklisted"), false) && isBlacklistedFlag)
+    if (defaultsBool(userDefaults(), defaultsKey::shouldFlagBlacklisted, false) && isBlacklistedFlag)
         return true;
     if (code == CrwlStatus::fileDoesNotExist)
         return true;

@@ -171,8 +171,8 @@ UrlRequest CrwlUrl::makeServerRequest() const
 
     QString requestUrl = urlString;
     if (requestGoesThroughProxyCrawl()) {
-        const QString proxyToken = userDefaults()->stringForKey(QStringLiteral("proxyCrawlToken"));
-        QString endpoint = userDefaults()->stringForKey(QStringLiteral("proxyCrawlEndpoint"));
+        const QString proxyToken = userDefaults()->value(defaultsKey::proxyCrawlToken);
+        QString endpoint = userDefaults()->value(defaultsKey::proxyCrawlEndpoint);
         if (endpoint.isEmpty())
             endpoint = kProxyCrawlEndpoint;
         // Both values percent-encoded, so the target's own query survives as one parameter.
@@ -218,7 +218,7 @@ UrlRequest CrwlUrl::makeServerRequest() const
     request.setValue(crawlmere::engine::settingAcceptLanguage(crawlSettings).toUtf8(), "Accept-Language");
     // Accept-Encoding names what the transfer decodes (gzip, deflate, br); it sets it itself.
     request.setValue(
-        userDefaults()->boolForKey(QStringLiteral("connectionKeepAlive")) ? "keep-alive" : "close", "Connection");
+        userDefaults()->value(defaultsKey::connectionKeepAlive) ? "keep-alive" : "close", "Connection");
     for (const auto& [keyOfName, keyOfValue] : customHeaders) {
         const QString name = settingString(crawlSettings, keyOfName);
         if (!name.isEmpty())
@@ -249,8 +249,8 @@ UrlRequest CrwlUrl::makeServerRequest() const
 
 bool CrwlUrl::requestGoesThroughProxyCrawl() const
 {
-    return !isFileURLFlag && userDefaults()->boolForKey(QStringLiteral("useProxyCrawl"))
-        && !userDefaults()->stringForKey(QStringLiteral("proxyCrawlToken")).isEmpty();
+    return !isFileURLFlag && userDefaults()->value(defaultsKey::useProxyCrawl)
+        && !userDefaults()->value(defaultsKey::proxyCrawlToken).isEmpty();
 }
 
 bool CrwlUrl::sendAsyncServerRequest()
@@ -300,7 +300,7 @@ bool CrwlUrl::shouldRunJS() const
     // Hosts whose pages show their content only once rendered: the `renderedHostNames` default
     // (a microblogging, a photo-sharing and a video-sharing service unless changed).
     if (userDefaults()->boolForKey(crawlKey::shouldCheckForSoft404)) {
-        for (const QString& host : userDefaults()->stringArrayForKey(QStringLiteral("renderedHostNames"))) {
+        for (const QString& host : userDefaults()->value(defaultsKey::renderedHostNames)) {
             if (!host.isEmpty() && linkURL.contains(host, Qt::CaseInsensitive))
                 return true;
         }

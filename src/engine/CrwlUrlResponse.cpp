@@ -34,9 +34,6 @@ namespace strings = crawlmere::platform::strings;
 
 namespace {
 
-/// A chain of this many hops is a recurring redirect.
-constexpr qint64 kRecurringRedirectHops = 13;
-
 /// The text after the first "URL=" (any case) of `text`; nullopt without one.
 std::optional<QString> textAfterUrlKey(const QString& text)
 {
@@ -163,7 +160,8 @@ RedirectDecision CrwlUrlFetch::willPerformHTTPRedirection(
     // chain, so the hops offered count too; otherwise the transfer's own redirect cap ends the
     // loop first with a transport error instead of "Recurring redirect".
     const qint64 hopsOffered = ++context.redirectHops;
-    if (record.getRedirectCount() >= kRecurringRedirectHops || hopsOffered > kRecurringRedirectHops) {
+    if (record.getRedirectCount() >= CrwlStatus::recurringRedirectHops
+        || hopsOffered > CrwlStatus::recurringRedirectHops) {
         // The redirect response becomes the final response; its status stays -9.
         record.setStatus(CrwlStatus::recurringRedirect);
         return RedirectDecision::refuse();
@@ -260,7 +258,7 @@ bool CrwlUrlFetch::handleRefreshHeader(CrwlUrl& record, CrwlUrlFetchContext& con
     record.clearData();
     context.body.clear();
 
-    if (record.getRedirectCount() >= kRecurringRedirectHops) {
+    if (record.getRedirectCount() >= CrwlStatus::recurringRedirectHops) {
         record.setStatus(CrwlStatus::recurringRedirect);
         if (record.isStartingPoint() && recordOwner)
             recordOwner->addStringToDiagnosticTrace(
@@ -438,7 +436,7 @@ bool CrwlUrl::loadShouldContinue() const
     if (userDefaults()->boolForKey(crawlKey::shouldCheckForSoft404)) {
         if (!isHTML() && !mimeTypeText.isEmpty())
             return false;
-        return userDefaults()->integerForKey(QStringLiteral("soft404Scope")) > 0;
+        return userDefaults()->value(defaultsKey::soft404Scope) > 0;
     }
     return false;
 }

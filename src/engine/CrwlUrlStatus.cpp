@@ -106,7 +106,7 @@ QString CrwlUrl::statusDescriptionWithoutFragment() const
     if (followedRedirectCount() == 0 || defaultsBool(userDefaults(), crawlKey::dontReportRedirects)
         || settingBool(crawlSettings, crawlKey::dontReportRedirects))
         return descriptionForStatusCode(finalCode);
-    switch (defaultsInteger(userDefaults(), QStringLiteral("byStatusWhichStatus"), 2)) {
+    switch (defaultsInteger(userDefaults(), defaultsKey::byStatusWhichStatus, 2)) {
     case 2:
         return QStringLiteral("%1 < %2").arg(
             descriptionForStatusCode(finalCode), descriptionForStatusCode(initialStatus()));
@@ -216,7 +216,7 @@ bool CrwlUrl::isNofollow() const
 
 bool CrwlUrl::isDeepContent() const
 {
-    return distanceFromHome > defaultsInteger(userDefaults(), QStringLiteral("minDeepContent"), 6);
+    return distanceFromHome > defaultsInteger(userDefaults(), defaultsKey::minDeepContent, 6);
 }
 
 bool CrwlUrl::directoryTooHigh() const { return linkURL.contains(u"../"); }

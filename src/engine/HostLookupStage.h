@@ -3,6 +3,7 @@
 // host was found goes on to take a slot.
 #pragma once
 
+#include "platform/NameResolver.h"
 #include "platform/UrlError.h"
 
 #include <QString>
@@ -23,8 +24,8 @@ public:
     using UrlPtr = std::shared_ptr<CrwlUrl>;
     using Error = crawlmere::platform::UrlError;
 
-    /// Lookups running at once.
-    static constexpr int kLookupsAtOnce = 128;
+    /// Lookups running at once: as many as the machine's name service runs side by side.
+    static constexpr int kLookupsAtOnce = crawlmere::platform::NameResolver::kLookupsAtOnce;
 
     /// What the stage tells its owner, always from a later event of the main thread, never from
     /// inside one of its own calls.

@@ -13,18 +13,11 @@ using crawlmere::platform::UserDefaults;
 
 namespace {
 
-const QString kRulesKey = QStringLiteral("mipFilterRules");
-const QString kFilterOnKey = QStringLiteral("mipFilter");
-const QString kAndOrKey = QStringLiteral("mipContainsAndOr");
-const QString kScopeKey = QStringLiteral("mipContainsScope");
-const QString kOrNotKey = QStringLiteral("mipContainsOrNot");
-const QString kMethodKey = QStringLiteral("mipContainsMethod");
-const QString kTextKey = QStringLiteral("mipContains");
 
 // The rule's text when it is a string; a null QString otherwise.
 QString ruleText(const QVariantMap& rule)
 {
-    const QVariant value = rule.value(kTextKey);
+    const QVariant value = rule.value(defaultsKey::mipContains);
     return value.typeId() == QMetaType::QString ? value.toString() : QString();
 }
 
@@ -54,7 +47,7 @@ void OutputFilterManager::awakeFromNib()
 {
     QVariantList rules;
     rules.reserve(3);
-    rules.append(m_defaults.arrayForKey(kRulesKey));
+    rules.append(m_defaults.value(defaultsKey::mipFilterRules));
     collection = std::move(rules);
 }
 
@@ -67,7 +60,7 @@ QVariantMap OutputFilterManager::ruleAt(const QVariantList& rules, qsizetype ind
 
 bool OutputFilterManager::shouldWeScrapeThisstrUrlBasedOnCurrentRules(const QString& url) const
 {
-    if (!m_defaults.boolForKey(kFilterOnKey) || !collection || collection->isEmpty())
+    if (!m_defaults.value(defaultsKey::mipFilter) || !collection || collection->isEmpty())
         return true;
 
     const QString noContent = QStringLiteral("");
@@ -80,7 +73,7 @@ bool OutputFilterManager::shouldWeScrapeThisstrUrlBasedOnCurrentRules(const QStr
             ++complying;
     }
 
-    switch (m_defaults.integerForKey(kAndOrKey)) {
+    switch (m_defaults.value(defaultsKey::mipContainsAndOr)) {
     case 1:
         return complying >= 1;
     case 0:
@@ -93,12 +86,12 @@ bool OutputFilterManager::shouldWeScrapeThisstrUrlBasedOnCurrentRules(const QStr
 bool OutputFilterManager::urlAndContentCompliesWithThisRule(
     const QString& url, const QString& content, const QVariantMap& rule) const
 {
-    const bool contentScope = crawlmere::platform::integerValue(rule.value(kScopeKey)) == 1;
+    const bool contentScope = crawlmere::platform::integerValue(rule.value(defaultsKey::mipContainsScope)) == 1;
     const QString& tested = contentScope && !content.isNull() ? content : url;
     const QString text = ruleText(rule);
 
     bool found = false;
-    switch (crawlmere::platform::integerValue(rule.value(kMethodKey))) {
+    switch (crawlmere::platform::integerValue(rule.value(defaultsKey::mipContainsMethod))) {
     case 0:
         // An empty text is never found (Qt would find it everywhere).
         found = !text.isEmpty() && tested.contains(text, Qt::CaseSensitive);
@@ -110,7 +103,7 @@ bool OutputFilterManager::urlAndContentCompliesWithThisRule(
         return true;
     }
 
-    const bool does = crawlmere::platform::boolValue(rule.value(kOrNotKey));
+    const bool does = crawlmere::platform::boolValue(rule.value(defaultsKey::mipContainsOrNot));
     return does ? found : !found;
 }
 
@@ -119,7 +112,7 @@ bool OutputFilterManager::oneRuleRequiresContent() const
     if (!collection)
         return false;
     for (qsizetype i = 0; i < collection->size(); ++i) {
-        if (crawlmere::platform::integerValue(ruleAt(*collection, i).value(kScopeKey)) == 1)
+        if (crawlmere::platform::integerValue(ruleAt(*collection, i).value(defaultsKey::mipContainsScope)) == 1)
             return true;
     }
     return false;
@@ -132,15 +125,15 @@ QVariantList OutputFilterManager::getArray() const { return collection ? *collec
 void OutputFilterManager::synchroniseRules()
 {
     if (collection)
-        m_defaults.setObject(*collection, kRulesKey);
+        m_defaults.setObject(*collection, defaultsKey::mipFilterRules);
     else
-        m_defaults.removeObjectForKey(kRulesKey);
+        m_defaults.removeObjectForKey(defaultsKey::mipFilterRules);
 }
 
 void OutputFilterManager::clearRules()
 {
     collection.reset();
-    m_defaults.removeObjectForKey(kRulesKey);
+    m_defaults.removeObjectForKey(defaultsKey::mipFilterRules);
     if (m_reload)
         m_reload();
 }
@@ -148,7 +141,8 @@ void OutputFilterManager::clearRules()
 void OutputFilterManager::addRuleFromDefaults()
 {
     QVariantMap rule;
-    for (const QString& key : { kScopeKey, kOrNotKey, kMethodKey, kTextKey }) {
+    for (const QString& key : { QString(defaultsKey::mipContainsScope), QString(defaultsKey::mipContainsOrNot),
+             QString(defaultsKey::mipContainsMethod), QString(defaultsKey::mipContains) }) {
         const QVariant value = m_defaults.objectForKey(key);
         if (value.isValid())
             rule.insert(key, value);
@@ -164,10 +158,10 @@ void OutputFilterManager::addRuleFromDefaults()
 
 void OutputFilterManager::setNewRuleDefaults()
 {
-    m_defaults.setInteger(0, kScopeKey);
-    m_defaults.setInteger(1, kOrNotKey);
-    m_defaults.setInteger(0, kMethodKey);
-    m_defaults.setObject(QStringLiteral(""), kTextKey);
+    m_defaults.setValue(defaultsKey::mipContainsScope, qint64(0));
+    m_defaults.setValue(defaultsKey::mipContainsOrNot, qint64(1));
+    m_defaults.setValue(defaultsKey::mipContainsMethod, qint64(0));
+    m_defaults.setValue(defaultsKey::mipContains, QStringLiteral(""));
 }
 
 bool OutputFilterManager::removeRule(qsizetype index)
@@ -194,17 +188,17 @@ QString OutputFilterManager::sentenceForRow(qsizetype row) const
 QString OutputFilterManager::sentenceFromRule(const QVariantMap& rule)
 {
     QString sentence = QStringLiteral("");
-    if (rule.contains(kScopeKey))
-        sentence += crawlmere::platform::boolValue(rule.value(kScopeKey)) ? QLatin1String("Content ")
+    if (rule.contains(defaultsKey::mipContainsScope))
+        sentence += crawlmere::platform::boolValue(rule.value(defaultsKey::mipContainsScope)) ? QLatin1String("Content ")
                                                                           : QLatin1String("URL ");
-    if (rule.contains(kOrNotKey))
-        sentence += crawlmere::platform::boolValue(rule.value(kOrNotKey)) ? QLatin1String("does ")
+    if (rule.contains(defaultsKey::mipContainsOrNot))
+        sentence += crawlmere::platform::boolValue(rule.value(defaultsKey::mipContainsOrNot)) ? QLatin1String("does ")
                                                                           : QLatin1String("does not ");
-    if (rule.contains(kMethodKey))
-        sentence += crawlmere::platform::boolValue(rule.value(kMethodKey)) ? QLatin1String("match Regex: ")
+    if (rule.contains(defaultsKey::mipContainsMethod))
+        sentence += crawlmere::platform::boolValue(rule.value(defaultsKey::mipContainsMethod)) ? QLatin1String("match Regex: ")
                                                                            : QLatin1String("contain: ");
-    if (rule.contains(kTextKey))
-        sentence += crawlmere::platform::stringValue(rule.value(kTextKey));
+    if (rule.contains(defaultsKey::mipContains))
+        sentence += crawlmere::platform::stringValue(rule.value(defaultsKey::mipContains));
     return sentence;
 }
 

@@ -52,7 +52,7 @@ CrwlUrl::RendererStarter PageRenderer::makeStarter(BackendFactory factory, std::
     return [factory = std::move(factory), clock = std::move(clock)](
                const UrlRequest& request, const std::shared_ptr<CrwlUrl>& record) -> std::shared_ptr<PageRenderer> {
         const double settle
-            = crawlmere::platform::UserDefaults::standard().doubleForKey(QStringLiteral("jsRenderingTime"));
+            = crawlmere::platform::UserDefaults::standard().value(defaultsKey::jsRenderingTime);
         return start(request, record, factory ? factory() : nullptr, clock, settle);
     };
 }

@@ -167,7 +167,7 @@ bool Z12Ara::go()
 
     if (defaults->boolForKey(crawlKey::shouldCheckForSoft404)) {
         const QStringList terms = trimEachItemInArray(
-            defaults->stringForKey(QStringLiteral("soft404Terms")).split(u'\n', Qt::KeepEmptyParts));
+            defaults->value(defaultsKey::soft404Terms).split(u'\n', Qt::KeepEmptyParts));
         {
             std::lock_guard lock(soft404Lock);
             soft404Array = terms;
@@ -325,7 +325,7 @@ void Z12Ara::buildRuleLists()
     followWhitelistArray = trimEachItemInArray(crawlSettings->value(crawlKey::followWhitelistArray));
     ignoreArray = trimEachItemInArray(crawlSettings->value(crawlKey::ignoreArray));
 
-    const QVariant superWhitelist = defaults->objectForKey(QStringLiteral("superWhitelistArray"));
+    const QVariant superWhitelist = defaults->objectForKey(defaultsKey::superWhitelistArray);
     if (superWhitelist.isValid()) {
         outputFilterManager = std::make_shared<OutputFilterManager>(*defaults);
         outputFilterManager->implementRules(superWhitelist.toList());

@@ -137,7 +137,7 @@ bool Z12Ara::weShouldCrawlThisURL(const UrlPtr& page, bool readAgain)
     bool blacklisted = page->isBlacklisted();
     if (page->linkContainsOneOfTheseTerms(followBlacklistArray))
         blacklisted = true;
-    if (!defaults->boolForKey(QStringLiteral("blacklistShouldCheckContent"))) {
+    if (!defaults->value(defaultsKey::blacklistShouldCheckContent)) {
         if (!followWhitelistArray.isEmpty() && !page->linkContainsOneOfTheseTerms(followWhitelistArray))
             blacklisted = true;
     } else {
@@ -326,7 +326,7 @@ bool Z12Ara::shouldBeInSitemapCollection(const CrwlUrl& page) const
         return false;
     if (!page.isGoodLink())
         return false;
-    if (!page.isHTML() && !(page.isPDF() && defaults->boolForKey(QStringLiteral("includePdfsInSitemap"))))
+    if (!page.isHTML() && !(page.isPDF() && defaults->value(defaultsKey::includePdfsInSitemap)))
         return false;
     if (!page.isInternal())
         return false;
@@ -334,7 +334,7 @@ bool Z12Ara::shouldBeInSitemapCollection(const CrwlUrl& page) const
     // collected with: collected itself it would stand in that record's place.
     if (crawlmere::engine::detail::isOnlyARedirect(page))
         return false;
-    if (defaults->boolForKey(QStringLiteral("observeRobotsTxt"))
+    if (defaults->value(defaultsKey::observeRobotsTxt)
         && robotsVerdict(page.absoluteString()) == RobotsVerdict::Disallowed)
         return false;
     return true;

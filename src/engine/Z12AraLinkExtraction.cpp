@@ -169,7 +169,7 @@ std::unique_ptr<LinkExtractionParser> Z12Ara::LinkExtraction::makeParser(int fil
     // Validation warnings: of the page as the server sent it when it was rendered.
     std::unique_ptr<LinkExtractionParser> sourceParser;
     if (s.runJS && !page->getSourceData().isEmpty()
-        && hub.defaults->boolForKey(QStringLiteral("htmlValidationEnabled")))
+        && hub.defaults->value(defaultsKey::htmlValidationEnabled))
         sourceParser = parsers.makeSourceParser(page->getSourceData(), encoding, fileType);
     QStringList warnings = sourceParser ? sourceParser->getWarnings() : parser->getWarnings();
     if (again)
@@ -196,7 +196,7 @@ void Z12Ara::LinkExtraction::copyPageFacts(const LinkExtractionParser& parser)
     page->setFileSize(parser.getFileSize());
     page->setWordCount(parser.getWordCount());
     page->setMetaData(parser.getMetaData());
-    if (page->isHTML() && hub.defaults->boolForKey(QStringLiteral("countKeywords")))
+    if (page->isHTML() && hub.defaults->value(defaultsKey::countKeywords))
         page->setKeywordStuffed(parser.isKeywordStuffed());
 }
 

@@ -359,7 +359,7 @@ void Z12Ara::detectEncoding(const UrlPtr& startingRecord)
                         encoding = declared;
                 }
             }
-            const QString generatorPattern = defaults->stringForKey(QStringLiteral("siteBuilderGeneratorPattern"));
+            const QString generatorPattern = defaults->value(defaultsKey::siteBuilderGeneratorPattern);
             if (encoding != 0 && !generatorPattern.isEmpty()) {
                 const QStringList matches = CrwlPatternMatcher::applyRegex(generatorPattern, text);
                 if (!matches.isEmpty()) {

@@ -24,7 +24,7 @@ bool Z12Ara::shouldPerformSoft404CheckOn(const CrwlUrl& record) const
 {
     if (!defaults->boolForKey(crawlKey::shouldCheckForSoft404))
         return false;
-    switch (defaults->integerForKey(QStringLiteral("soft404Scope"))) {
+    switch (defaults->value(defaultsKey::soft404Scope)) {
     case 0:
         return record.isInternal();
     case 1:

@@ -183,10 +183,10 @@ QString qfDataSource::csvHeaderLine(const QList<TableColumn>& columns)
 
 qint64 qfDataSource::csvQuoteEscapeOption()
 {
-    const QVariant stored = UserDefaults::standard().objectForKey(QStringLiteral("csvQuoteEscapeOption"));
+    const QVariant stored = UserDefaults::standard().objectForKey(defaultsKey::csvQuoteEscapeOption);
     if (!stored.isValid())
         return 1;
-    return UserDefaults::standard().integerForKey(QStringLiteral("csvQuoteEscapeOption"));
+    return UserDefaults::standard().value(defaultsKey::csvQuoteEscapeOption);
 }
 
 QString qfDataSource::csvQuoteEscaped(QString value, qint64 option)

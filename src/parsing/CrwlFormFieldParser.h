@@ -2,6 +2,7 @@
 // and whether it is hidden, so that a login request can carry the form's hidden fields.
 #pragma once
 
+#include "parsing/TagSyntax.h"
 #include "platform/TextEncoding.h"
 
 #include <QByteArray>
@@ -22,7 +23,7 @@ public:
     using EncodingId = crawlmere::platform::EncodingId;
 
     /// Most bytes of an action, name or value; the rest of a longer one is dropped.
-    static constexpr qsizetype kMaxValueBytes = 998;
+    static constexpr qsizetype kMaxValueBytes = qsizetype(crawlmere::parsing::kValueLimit);
     /// Most field records a page yields; later input tags are not recorded.
     static constexpr qsizetype kMaxFields = 10000;
     /// Time-out of the page load, idle and whole.

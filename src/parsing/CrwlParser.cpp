@@ -43,8 +43,8 @@ bool settingsBool(const QVariantMap& settings, crawlmere::engine::CrawlSettingKe
 
 bool defaultsCheckImages()
 {
-    return detail::defaultsBool(crawlKey::checkImages) || detail::defaultsBool(QStringLiteral("enableImageSitemap"))
-        || detail::defaultsBool(QStringLiteral("includeimagesinsitemap"));
+    return detail::defaultsBool(crawlKey::checkImages) || detail::defaultsBool(defaultsKey::enableImageSitemap)
+        || detail::defaultsBool(defaultsKey::includeimagesinsitemap);
 }
 
 bool isJavaScriptConcatenation(const QString& url)
@@ -105,11 +105,11 @@ std::unique_ptr<CrwlParser> CrwlParser::initWithData(QByteArray pageData, const 
     parser->checkImages = options.checkImages;
     parser->linkedFiles = options.linkedFiles;
     parser->searchMetaDataForURLs = options.searchMetaDataForURLs;
-    parser->parserContentConsolidateWhitespace = detail::defaultsBool(QStringLiteral("parserContentConsolidateWhitespace"));
-    parser->parserContentOnlyParas = detail::defaultsBool(QStringLiteral("parserContentOnlyParas"));
-    parser->parserContentIncludeAltText = detail::defaultsBool(QStringLiteral("parserContentIncludeAltText"));
-    parser->parserContentIgnoreNav = detail::defaultsBool(QStringLiteral("parserContentIgnoreNav"));
-    parser->parserContentIgnoreHeader = detail::defaultsBool(QStringLiteral("parserContentIgnoreHeader"));
+    parser->parserContentConsolidateWhitespace = detail::defaultsBool(defaultsKey::parserContentConsolidateWhitespace);
+    parser->parserContentOnlyParas = detail::defaultsBool(defaultsKey::parserContentOnlyParas);
+    parser->parserContentIncludeAltText = detail::defaultsBool(defaultsKey::parserContentIncludeAltText);
+    parser->parserContentIgnoreNav = detail::defaultsBool(defaultsKey::parserContentIgnoreNav);
+    parser->parserContentIgnoreHeader = detail::defaultsBool(defaultsKey::parserContentIgnoreHeader);
 
     parser->bigKahunaPass();
     return parser;
@@ -173,13 +173,13 @@ bool CrwlParser::getCheckImages(const QVariantMap& crawlSettings)
         return settingsBool(crawlSettings, crawlKey::checkImages);
     if (settingsBool(crawlSettings, crawlKey::isSearch))
         return false;
-    return detail::defaultsBool(QStringLiteral("enableImageSitemap"))
-        || detail::defaultsBool(QStringLiteral("includeimagesinsitemap"));
+    return detail::defaultsBool(defaultsKey::enableImageSitemap)
+        || detail::defaultsBool(defaultsKey::includeimagesinsitemap);
 }
 
 void CrwlParser::addWarning(const QString& warning)
 {
-    if (m_fileType != HTML || !detail::defaultsBool(QStringLiteral("htmlValidationEnabled")))
+    if (m_fileType != HTML || !detail::defaultsBool(defaultsKey::htmlValidationEnabled))
         return;
     if (warnings.size() < kMaxWarnings)
         warnings.append(warning);

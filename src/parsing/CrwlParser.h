@@ -311,13 +311,13 @@ private:
     // Body phase pieces (CrwlParserBody.cpp, CrwlParserBodyTags.cpp, CrwlParserWarnings.cpp).
     void advanceTo(qint64 position);
     void scanText(crawlmere::parsing::detail::BodyState& state);
+    /// Takes the text from `counter` up to `end` and stands behind it.
+    void takeTextRun(crawlmere::parsing::detail::BodyState& state, qint64 end);
+    void scanRawText(crawlmere::parsing::detail::BodyState& state);
     void scanComment(crawlmere::parsing::detail::BodyState& state);
     void scanScriptContent(crawlmere::parsing::detail::BodyState& state);
     void scanStyleContent(crawlmere::parsing::detail::BodyState& state);
     void scanTag(crawlmere::parsing::detail::BodyState& state, bool continuesBodyTag = false);
-    /// Offset of the byte that ends the tag whose name ends at `from`: its ">", a "<" behind a quote
-    /// that never closes, or `l`.
-    qint64 tagEnd(qint64 from) const;
     void readAttributes(crawlmere::parsing::detail::BodyState& state, const crawlmere::parsing::detail::TagSpan& tag);
     void openTag(crawlmere::parsing::detail::BodyState& state, const crawlmere::parsing::detail::TagSpan& tag);
     void closeTag(crawlmere::parsing::detail::BodyState& state, const crawlmere::parsing::detail::TagSpan& tag);

@@ -2,17 +2,18 @@
 // reading of each tag into its name and attribute spans.
 #include "parsing/CrwlParser.h"
 
+#include "parsing/TagSyntax.h"
 #include "parsing/detail/BodyState.h"
 #include "parsing/detail/CharTables.h"
 #include "parsing/detail/ParserDefaults.h"
 #include "parsing/detail/ScanBuffers.h"
-#include "parsing/detail/TagSyntax.h"
 #include "parsing/detail/TextScan.h"
 
 #include <array>
 #include <cstring>
 
 namespace detail = crawlmere::parsing::detail;
+using crawlmere::parsing::TagSyntax;
 using detail::AttrId;
 using detail::AttributeSpan;
 using detail::BodyState;
@@ -174,6 +175,8 @@ void CrwlParser::bodyPhase(detail::ScanBuffers&)
             scanScriptContent(state);
         else if (state.inStyle)
             scanStyleContent(state);
+        else if (!state.rawTextElement.empty())
+            scanRawText(state);
         else
             scanText(state);
     }
@@ -204,29 +207,9 @@ void CrwlParser::appendTagSpace(BodyState& state)
 
 void CrwlParser::scanText(BodyState& state)
 {
-    // The run of text up to the next "<" or ">": its bytes go to the page text, the heading and the
-    // link text as each is open, then the bracket itself is read.
-    const qint64 start = counter;
-    const qint64 end = nextAngleBracket(bytes.data(), start, l);
-    const std::string_view run = bytes.substr(static_cast<size_t>(start), static_cast<size_t>(end - start));
-    if (!run.empty()) {
-        if ((state.collectingText || state.headingLevel > 0) && state.ignoredRegions == 0) {
-            if (parserContentConsolidateWhitespace) {
-                for (const char c : run)
-                    appendPageText(state, detail::byteOf(c));
-            } else {
-                const size_t room = state.textCapacity - state.textSize;
-                const size_t n = run.size() < room ? run.size() : room;
-                std::memcpy(state.text.get() + state.textSize, run.data(), n);
-                state.textSize += n;
-            }
-        }
-        if (state.headingLevel > 0)
-            state.heading.append(run);
-        if (state.inA)
-            state.linkText.append(run);
-        advanceTo(end);
-    }
+    // The run of text up to the next "<" or ">", then the bracket itself.
+    const qint64 end = nextAngleBracket(bytes.data(), counter, l);
+    takeTextRun(state, end);
     if (end >= l)
         return;
 
@@ -246,6 +229,31 @@ void CrwlParser::scanText(BodyState& state)
         return;
     }
     scanTag(state);
+}
+
+void CrwlParser::takeTextRun(BodyState& state, qint64 end)
+{
+    // Its bytes go to the page text, the heading and the link text as each is open.
+    const qint64 start = counter;
+    const std::string_view run = bytes.substr(static_cast<size_t>(start), static_cast<size_t>(end - start));
+    if (!run.empty()) {
+        if ((state.collectingText || state.headingLevel > 0) && state.ignoredRegions == 0) {
+            if (parserContentConsolidateWhitespace) {
+                for (const char c : run)
+                    appendPageText(state, detail::byteOf(c));
+            } else {
+                const size_t room = state.textCapacity - state.textSize;
+                const size_t n = run.size() < room ? run.size() : room;
+                std::memcpy(state.text.get() + state.textSize, run.data(), n);
+                state.textSize += n;
+            }
+        }
+        if (state.headingLevel > 0)
+            state.heading.append(run);
+        if (state.inA)
+            state.linkText.append(run);
+        advanceTo(end);
+    }
 }
 
 void CrwlParser::scanComment(BodyState& state)
@@ -286,58 +294,35 @@ void CrwlParser::scanComment(BodyState& state)
 
 void CrwlParser::scanScriptContent(BodyState& state)
 {
-    // Only "<" [white space] "/" [white space] "script" ends a script element; a "<!--" inside one
-    // is script text.
-    const std::string_view page = bytes;
-    qint64 from = counter;
-    while (from < l) {
-        const void* found = std::memchr(page.data() + from, '<', static_cast<size_t>(l - from));
-        if (!found)
-            break;
-        const qint64 lt = static_cast<const char*>(found) - page.data();
-        qint64 i = lt + 1;
-        while (i < l && detail::isWhite(detail::byteOf(page[i])))
-            ++i;
-        if (i < l && page[i] == '/') {
-            ++i;
-            while (i < l && detail::isWhite(detail::byteOf(page[i])))
-                ++i;
-            if (l - i >= 6 && detail::findIgnoringCase(page.substr(static_cast<size_t>(i), 6), "script") == 0) {
-                advanceTo(lt + 1);
-                state.inScript = false;
-                scanTag(state); // the end tag itself, up to its ">"
-                return;
-            }
-        }
-        from = lt + 1;
+    const qint64 end = static_cast<qint64>(crawlmere::parsing::scriptTextEnd(bytes, static_cast<size_t>(counter)));
+    if (end >= l) {
+        advanceTo(l);
+        return;
     }
-    advanceTo(l);
+    advanceTo(end + 1);
+    state.inScript = false;
+    scanTag(state); // the end tag itself, up to its ">"
+}
+
+void CrwlParser::scanRawText(BodyState& state)
+{
+    // The content of a textarea, title or xmp element is text up to its end tag, as a browser
+    // shows it: a tag or a comment inside it is text too.
+    const qint64 end = static_cast<qint64>(
+        crawlmere::parsing::rawTextEnd(bytes, static_cast<size_t>(counter), state.rawTextElement));
+    state.rawTextElement = {};
+    takeTextRun(state, end);
 }
 
 void CrwlParser::scanStyleContent(BodyState& state)
 {
-    // A style element ends at "</style" or at a "/" directly followed by ">".
-    while (getNextByte()) {
-        if (aBuffer == '/' && counter < l && bytes[static_cast<size_t>(counter)] == '>') {
-            state.inStyle = false;
-            return;
-        }
-        if (aBuffer != '<')
-            continue;
-        qint64 i = counter;
-        while (i < l && detail::isWhite(detail::byteOf(bytes[static_cast<size_t>(i)])))
-            ++i;
-        if (i < l && bytes[static_cast<size_t>(i)] == '/') {
-            ++i;
-            while (i < l && detail::isWhite(detail::byteOf(bytes[static_cast<size_t>(i)])))
-                ++i;
-            if (l - i >= 5 && detail::findIgnoringCase(bytes.substr(static_cast<size_t>(i), 5), "style") == 0) {
-                state.inStyle = false;
-                scanTag(state);
-                return;
-            }
-        }
-    }
+    const qint64 end = static_cast<qint64>(crawlmere::parsing::styleTextEnd(bytes, static_cast<size_t>(counter)));
+    advanceTo(end + 1);
+    if (end >= l)
+        return;
+    state.inStyle = false;
+    if (aBuffer == '<')
+        scanTag(state); // the end tag itself, up to its ">"
 }
 
 void CrwlParser::scanTag(BodyState& state, bool continuesBodyTag)
@@ -349,6 +334,7 @@ void CrwlParser::scanTag(BodyState& state, bool continuesBodyTag)
     const std::string_view page = bytes;
     const auto byteAt = [&](qint64 i) { return detail::byteOf(page[static_cast<size_t>(i)]); };
     TagSpan tag;
+    std::string_view name;
     qint64 i = counter;
     if (continuesBodyTag) {
         tag.id = TagId::Body;
@@ -368,15 +354,16 @@ void CrwlParser::scanTag(BodyState& state, bool continuesBodyTag)
         while (i < nameLimit && !endsName(byteAt(i)))
             ++i;
         tag.nameEnd = i;
-        tag.id = tagIdOf(page.substr(static_cast<size_t>(nameStart), static_cast<size_t>(i - nameStart)), tag.headingLevel);
+        name = page.substr(static_cast<size_t>(nameStart), static_cast<size_t>(i - nameStart));
+        tag.id = tagIdOf(name, tag.headingLevel);
     }
     // A declaration or processing instruction ("<!DOCTYPE", "<?php") ends at its first ">".
-    const bool declaration = !continuesBodyTag && counter < l && detail::TagSyntax::startsDeclaration(byteAt(counter));
+    const bool declaration = !continuesBodyTag && counter < l && TagSyntax::startsDeclaration(byteAt(counter));
     if (declaration) {
         const void* gt = std::memchr(page.data() + tag.nameEnd, '>', static_cast<size_t>(l - tag.nameEnd));
         tag.end = gt ? static_cast<const char*>(gt) - page.data() : l;
     } else {
-        tag.end = tagEnd(tag.nameEnd);
+        tag.end = static_cast<qint64>(TagSyntax::tagEnd(page, static_cast<size_t>(tag.nameEnd)));
     }
     tag.endsAtGt = tag.end < l && byteAt(tag.end) == '>';
     tag.selfClosing = tag.endsAtGt && tag.end > tag.nameEnd && byteAt(tag.end - 1) == '/';
@@ -398,6 +385,8 @@ void CrwlParser::scanTag(BodyState& state, bool continuesBodyTag)
         advanceTo(tag.end + 1);
         if (!tag.closing)
             endOfTag(state, tag);
+        if (!tag.closing && crawlmere::parsing::holdsRawText(name))
+            state.rawTextElement = name;
         appendTagSpace(state);
     } else {
         // Interrupted by "<": the tag ends here and the "<" is read again as the next tag's start.
@@ -407,75 +396,18 @@ void CrwlParser::scanTag(BodyState& state, bool continuesBodyTag)
     }
 }
 
-qint64 CrwlParser::tagEnd(qint64 from) const
-{
-    // Quoted values are passed over whole; every other byte goes through the tag's syntax.
-    const std::string_view page = bytes;
-    detail::TagSyntax syntax;
-    for (qint64 i = from; i < l; ++i) {
-        if (const uint8_t quote = syntax.openQuote()) {
-            const void* close = std::memchr(page.data() + i, quote, static_cast<size_t>(l - i));
-            if (!close) {
-                syntax.endAtNextBracket();
-                return nextAngleBracket(page.data(), i, l);
-            }
-            i = static_cast<const char*>(close) - page.data();
-        }
-        if (syntax.feed(detail::byteOf(page[static_cast<size_t>(i)])))
-            return i;
-    }
-    return l;
-}
-
 void CrwlParser::readAttributes(BodyState& state, const TagSpan& tag)
 {
-    // Attributes with a value, found by the same syntax that found the tag's end: name
-    // [white space] "=" [white space] value, the value quoted or ending at white space.
-    using State = detail::TagSyntax::State;
+    // Attributes with a value, found by the same syntax that found the tag's end.
     const std::string_view page = bytes;
-    const auto span = [&](qint64 from, qint64 to) {
-        return page.substr(static_cast<size_t>(from), static_cast<size_t>(to - from));
-    };
-    detail::TagSyntax syntax;
-    qint64 nameStart = tag.nameEnd;
-    std::string_view name;
-    qint64 valueStart = 0;
-    const auto take = [&](qint64 valueEnd, bool quoted, bool closed) {
-        AttributeSpan attribute;
-        attribute.id = static_cast<AttrId>(lookUp(name, kAttributes, kAttributeSlots));
-        attribute.quoted = quoted;
-        attribute.closed = closed;
-        attribute.terminator = valueEnd;
-        attribute.value = span(valueStart, valueEnd);
-        tagAttribute(state, tag, attribute);
-    };
-    for (qint64 i = tag.nameEnd; i < tag.end; ++i) {
-        const State before = syntax.state;
-        if (syntax.inQuotedValue()) {
-            const void* close = std::memchr(page.data() + i, syntax.openQuote(), static_cast<size_t>(tag.end - i));
-            if (!close)
-                break; // a quote given up at the end of the tag
-            i = static_cast<const char*>(close) - page.data();
-        }
-        syntax.feed(detail::byteOf(page[static_cast<size_t>(i)]));
-        const State after = syntax.state;
-        if (after == State::Name && before != State::Name)
-            nameStart = i;
-        else if (before == State::Name && after != State::Name)
-            name = span(nameStart, i);
-        if (before == State::BeforeValue && after != State::BeforeValue)
-            valueStart = after == State::Unquoted ? i : i + 1;
-        else if ((before == State::DoubleQuoted || before == State::SingleQuoted) && after == State::AfterQuoted)
-            take(i, /*quoted=*/true, /*closed=*/true);
-        else if (before == State::Unquoted && after != State::Unquoted)
-            take(i, /*quoted=*/false, /*closed=*/true);
-    }
-    // A value still open at the end of the tag: cut off by a "<" or by the end of the data it is
-    // dropped; a quoted one ended by ">" is kept, its quote missing.
-    if (!tag.endsAtGt)
-        return;
-    if (syntax.inQuotedValue())
-        take(tag.end, /*quoted=*/true, /*closed=*/false);
-    else if (syntax.state == State::Unquoted)
-        take(tag.end, /*quoted=*/false, /*closed=*/true);
+    TagSyntax::forEachValue(page, static_cast<size_t>(tag.nameEnd), static_cast<size_t>(tag.end),
+        [&](std::string_view name, size_t valueStart, size_t valueEnd, bool quoted, bool closed) {
+            AttributeSpan attribute;
+            attribute.id = static_cast<AttrId>(lookUp(name, kAttributes, kAttributeSlots));
+            attribute.quoted = quoted;
+            attribute.closed = closed;
+            attribute.terminator = static_cast<qint64>(valueEnd);
+            attribute.value = page.substr(valueStart, valueEnd - valueStart);
+            tagAttribute(state, tag, attribute);
+        });
 }

@@ -1,6 +1,7 @@
 // Probes of raw page bytes: the declared charset and its encoding, and the refresh meta tag.
 #include "parsing/CrwlParser.h"
 
+#include "parsing/TagSyntax.h"
 #include "parsing/detail/CharTables.h"
 #include "parsing/detail/Matchers.h"
 
@@ -115,7 +116,6 @@ bool CrwlParser::metaRefreshURLat(size_t position, std::string_view page)
 
 std::optional<QString> CrwlParser::pageIsMetaRefresh(std::string_view page)
 {
-    constexpr size_t kValueLimit = 998;
     ScriptSkipMatcher scriptStart;
     ScriptSkipMatcher scriptEnd { true };
     detail::TagMatcher meta { "meta" };
@@ -151,7 +151,7 @@ std::optional<QString> CrwlParser::pageIsMetaRefresh(std::string_view page)
         if (value != Value::None) {
             const bool ends = value == Value::Quoted ? c == terminator : detail::isWhite(c);
             if (!ends && c != '>') {
-                if (collected.size() < kValueLimit)
+                if (collected.size() < crawlmere::parsing::kValueLimit)
                     collected.push_back(static_cast<char>(c));
                 continue;
             }

@@ -7,17 +7,18 @@
 // it (`onMetaTag`, `onScriptTag`, ...).
 #include "parsing/CrwlParser.h"
 
+#include "parsing/TagSyntax.h"
 #include "parsing/detail/CharTables.h"
 #include "parsing/detail/Matchers.h"
 #include "parsing/detail/ParserDefaults.h"
 #include "parsing/detail/ScanBuffers.h"
-#include "parsing/detail/TagSyntax.h"
 #include "parsing/detail/TextScan.h"
 
 #include <cstring>
 #include <initializer_list>
 
 namespace detail = crawlmere::parsing::detail;
+using crawlmere::parsing::TagSyntax;
 using detail::AttrEvent;
 using detail::AttrMatcher;
 using detail::CaptureBuffer;
@@ -162,7 +163,7 @@ private:
             return;
         case Mode::Tag:
             if (target != Target::None && target != Target::MetaName && tagMatchersIdle()
-                && (quoted ? syntax.inQuotedValue() : syntax.state == detail::TagSyntax::State::Unquoted))
+                && (quoted ? syntax.inQuotedValue() : syntax.state == TagSyntax::State::Unquoted))
                 skipValueRun(from, to);
             return;
         }
@@ -279,7 +280,7 @@ private:
             const bool wasQuoted = syntax.inQuotedValue();
             endsTag = syntax.feed(c);
             if (!wasQuoted && syntax.inQuotedValue()
-                && !detail::TagSyntax::quoteCloses(p.bytes, static_cast<size_t>(p.counter), c))
+                && !TagSyntax::quoteCloses(p.bytes, static_cast<size_t>(p.counter), c))
                 syntax.endAtNextBracket();
             inQuotes = wasQuoted && syntax.inQuotedValue();
         }
@@ -322,7 +323,7 @@ private:
         p.lastTagPassed = p.counter;
         mode = Mode::Tag;
         syntax = {};
-        if (p.counter < p.l && detail::TagSyntax::startsDeclaration(detail::byteOf(p.bytes[static_cast<size_t>(p.counter)])))
+        if (p.counter < p.l && TagSyntax::startsDeclaration(detail::byteOf(p.bytes[static_cast<size_t>(p.counter)])))
             syntax.readAsDeclaration();
         if (canonicalState == CanonicalState::CapturedThisTag)
             canonicalState = canonicalBuffer.empty() ? CanonicalState::Looking : CanonicalState::Done;
@@ -705,7 +706,7 @@ private:
     CanonicalState canonicalState = CanonicalState::Looking;
 
     /// The syntax of the tag being read (Mode::Tag).
-    detail::TagSyntax syntax;
+    TagSyntax syntax;
     /// The value being read.
     Target target = Target::None;
     bool quoted = false;

@@ -44,7 +44,7 @@ bool isStopWord(const QString& word)
 
 float keywordDensityThreshold()
 {
-    const QVariant value = detail::defaultsObject(QStringLiteral("maxKeywordDensity"));
+    const QVariant value = detail::defaultsObject(defaultsKey::maxKeywordDensity);
     if (!value.isValid() || value.isNull())
         return kDefaultKeywordDensity;
     return value.toFloat();

@@ -9,7 +9,7 @@ namespace crawlmere::platform {
 
 int verbosity()
 {
-    return static_cast<int>(UserDefaults::standard().integerForKey(QStringLiteral("verbosity")));
+    return static_cast<int>(UserDefaults::standard().value(defaultsKey::verbosity));
 }
 
 void logLine(int minimumVerbosity, const QString& text)

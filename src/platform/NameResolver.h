@@ -41,6 +41,7 @@ public:
     /// six times) instead of the system's five seconds. The same object for the whole process.
     static std::shared_ptr<NameResolver> system();
 
+    /// Lookups the machine's name service runs at once; the scan starts no more than this.
     static constexpr int kLookupsAtOnce = 128;
 
 protected:

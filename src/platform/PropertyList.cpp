@@ -360,8 +360,7 @@ QString childPath(const QString& parent, const QString& child)
     Expected<QVariant> decode(plist_t node, int depth)
     {
         if (depth > PropertyList::maximumDepth)
-            return Unexpected(
-                QStringLiteral("the property list is nested deeper than %1 levels").arg(PropertyList::maximumDepth));
+            return Unexpected(PropertyList::tooDeepText());
         switch (plist_get_node_type(node)) {
         case PLIST_BOOLEAN: {
             uint8_t flag = 0;
@@ -446,6 +445,11 @@ QString childPath(const QString& parent, const QString& child)
 } // namespace
 
 bool PropertyList::isBinary(const QByteArray& bytes) { return detail::hasBinaryMagic(bytes); }
+
+QString PropertyList::tooDeepText()
+{
+    return QStringLiteral("the property list is nested deeper than %1 levels").arg(maximumDepth);
+}
 
 Expected<QVariant> PropertyList::read(const QByteArray& bytes)
 {

@@ -45,6 +45,8 @@ public:
     static constexpr qint64 maximumSize = qint64(256) * 1024 * 1024;
     static constexpr int maximumDepth = 512;
     static constexpr qint64 maximumValues = qint64(8) * 1024 * 1024;
+    /// The error of a list nested deeper than `maximumDepth`, whichever reader found it.
+    static QString tooDeepText();
 
     /// Parses an XML or binary property list (binary when the bytes start with "bplist00").
     /// Empty, truncated or corrupt input gives an error, never a crash.

@@ -2,6 +2,7 @@
 // property list, with a run-only layer of values given on the command line on top.
 #pragma once
 
+#include "platform/DefaultsKeys.h"
 #include "platform/Expected.h"
 #include "platform/StoredValue.h"
 
@@ -12,6 +13,7 @@
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <type_traits>
 
 namespace crawlmere::platform {
 
@@ -89,6 +91,14 @@ public:
     QVariantMap dictionaryForKey(const QString& key) const;
     QStringList stringArrayForKey(const QString& key) const;
 
+    /// A declared default read as its key's type, by the typed getter of that type (an absent
+    /// key: NO, 0, a null string or an empty list; `QVariant` keys: the value as stored).
+    template <typename T>
+    T value(const DefaultsKey<T>& key) const;
+    /// Stores a declared default in the persistent domain.
+    template <typename T>
+    void setValue(const DefaultsKey<T>& key, const T& value);
+
     /// Sets a value in the persistent domain; an invalid QVariant removes the key.
     void setObject(const QVariant& value, const QString& key);
     void setBool(bool value, const QString& key);
@@ -126,5 +136,39 @@ private:
     void changed();
     std::shared_ptr<State> m_state;
 };
+
+template <typename T>
+T UserDefaults::value(const DefaultsKey<T>& key) const
+{
+    if constexpr (std::is_same_v<T, bool>)
+        return boolForKey(key);
+    else if constexpr (std::is_same_v<T, qint64>)
+        return integerForKey(key);
+    else if constexpr (std::is_same_v<T, double>)
+        return doubleForKey(key);
+    else if constexpr (std::is_same_v<T, QString>)
+        return stringForKey(key);
+    else if constexpr (std::is_same_v<T, QStringList>)
+        return stringArrayForKey(key);
+    else if constexpr (std::is_same_v<T, QVariantList>)
+        return arrayForKey(key);
+    else {
+        static_assert(std::is_same_v<T, QVariant>, "a default is a switch, a number, a text or a list");
+        return objectForKey(key);
+    }
+}
+
+template <typename T>
+void UserDefaults::setValue(const DefaultsKey<T>& key, const T& value)
+{
+    if constexpr (std::is_same_v<T, bool>)
+        setBool(value, key);
+    else if constexpr (std::is_same_v<T, qint64>)
+        setInteger(value, key);
+    else if constexpr (std::is_same_v<T, double>)
+        setDouble(value, key);
+    else
+        setObject(QVariant::fromValue(value), key);
+}
 
 } // namespace crawlmere::platform

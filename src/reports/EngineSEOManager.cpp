@@ -113,7 +113,7 @@ void EngineSEOManager::add(const std::shared_ptr<CrwlUrl>& page)
     collection.push_back(page);
     duplicateDict.insert(std::move(key), page);
     dropGroups();
-    if (defaults.boolForKey(QStringLiteral("SEOEnabled")) && page->isHTML())
+    if (defaults.value(defaultsKey::SEOEnabled) && page->isHTML())
         countFindings(*page);
 }
 
@@ -134,21 +134,21 @@ void EngineSEOManager::countFindings(CrwlUrl& page)
     const QString title = page.getLinkpagetitle();
     if (title.isEmpty())
         ++tallies.notitle;
-    else if (longerThan(title, defaults.integerForKey(QStringLiteral("metaTitleMax"))))
+    else if (longerThan(title, defaults.value(defaultsKey::metaTitleMax)))
         ++tallies.titlelength;
 
     const QString description = page.getMetadescription();
     if (description.isEmpty())
         ++tallies.nodesc;
-    else if (longerThan(description, defaults.integerForKey(QStringLiteral("metaDescriptionMax")))
-        || shorterThan(description, defaults.integerForKey(QStringLiteral("metaDescriptionMin"))))
+    else if (longerThan(description, defaults.value(defaultsKey::metaDescriptionMax))
+        || shorterThan(description, defaults.value(defaultsKey::metaDescriptionMin)))
         ++tallies.metadesclength;
 
-    if (page.getLinkcount() > defaults.integerForKey(QStringLiteral("tooManyLinks")))
+    if (page.getLinkcount() > defaults.value(defaultsKey::tooManyLinks))
         ++tallies.toomanylinks;
     if (page.isKeywordStuffed())
         ++tallies.keywordstuffed;
-    if (page.getWordcount() < defaults.integerForKey(QStringLiteral("maxThinContent")))
+    if (page.getWordcount() < defaults.value(defaultsKey::maxThinContent))
         ++tallies.thincontent;
     if (page.headContainsNoIndex())
         ++tallies.pagesExcludedNoIndex;
@@ -231,13 +231,13 @@ QString EngineSEOManager::summary(bool asCSV) const
     appendLine(text, tallies.nodesc, plain, QStringLiteral("pages without description"));
     appendLine(text, tallies.titlelength, plain, QStringLiteral("pages with long title"));
     appendLine(text, tallies.metadesclength, plain, QStringLiteral("pages with long or short description"));
-    if (!asCSV && !defaults.boolForKey(QStringLiteral("countKeywords")))
+    if (!asCSV && !defaults.value(defaultsKey::countKeywords))
         text += QStringLiteral("keyword density not checked\n");
     else if (!asCSV)
         appendLine(text, tallies.keywordstuffed, plain, QStringLiteral("pages with high keyword density"));
     appendLine(text, tallies.thincontent, plain, QStringLiteral("pages with thin content"));
     appendLine(text, tallies.toomanylinks, plain,
-        QStringLiteral("pages with more than %1 links").arg(defaults.integerForKey(QStringLiteral("tooManyLinks"))));
+        QStringLiteral("pages with more than %1 links").arg(defaults.value(defaultsKey::tooManyLinks)));
     appendLine(text, tallies.possibleDuplicates, plain, QStringLiteral("pages with possible duplicates"));
     appendLine(text, tallies.duplicateTitles, plain, QStringLiteral("pages with duplicate titles"));
     appendLine(text, tallies.duplicateDescriptions, plain, QStringLiteral("pages with duplicate descriptions"));

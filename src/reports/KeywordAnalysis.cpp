@@ -21,7 +21,7 @@ bool qualifies(const QString& word)
 
 float KeywordAnalysis::defaultThreshold()
 {
-    const QVariant value = platform::UserDefaults::standard().objectForKey(QStringLiteral("maxKeywordDensity"));
+    const QVariant value = platform::UserDefaults::standard().objectForKey(defaultsKey::maxKeywordDensity);
     return value.isValid() && !value.isNull() ? value.toString().toFloat() : 4.0F;
 }
 

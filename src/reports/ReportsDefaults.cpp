@@ -8,14 +8,14 @@ namespace crawlmere::reports {
 QVariantMap reportsDefaults()
 {
     return {
-        { QStringLiteral("metaTitleMax"), QStringLiteral("60") },
-        { QStringLiteral("metaDescriptionMax"), QStringLiteral("300") },
-        { QStringLiteral("metaDescriptionMin"), QStringLiteral("50") },
-        { QStringLiteral("tooManyLinks"), QStringLiteral("1000") },
-        { QStringLiteral("maxThinContent"), QStringLiteral("250") },
-        { QStringLiteral("SEOEnabled"), true },
-        { QStringLiteral("warningsMaximumCount"), qint64(65535) },
-        { QStringLiteral("perWarningMaximumCount"), qint64(100) },
+        { defaultsKey::metaTitleMax, QStringLiteral("60") },
+        { defaultsKey::metaDescriptionMax, QStringLiteral("300") },
+        { defaultsKey::metaDescriptionMin, QStringLiteral("50") },
+        { defaultsKey::tooManyLinks, QStringLiteral("1000") },
+        { defaultsKey::maxThinContent, QStringLiteral("250") },
+        { defaultsKey::SEOEnabled, true },
+        { defaultsKey::warningsMaximumCount, qint64(65535) },
+        { defaultsKey::perWarningMaximumCount, qint64(100) },
     };
 }
 

@@ -27,9 +27,9 @@ TableColumn column(const char* identifier, const char* title, bool hidden = fals
     return { QLatin1String(identifier), QLatin1String(title), hidden };
 }
 
-qint64 threshold(const platform::UserDefaults& defaults, const char* key)
+qint64 threshold(const platform::UserDefaults& defaults, platform::DefaultsKey<qint64> key)
 {
-    return defaults.integerForKey(QLatin1String(key));
+    return defaults.value(key);
 }
 
 } // namespace
@@ -172,7 +172,7 @@ void SEOManager::handleSwitch(int tag)
 
 void SEOManager::SEOfilter()
 {
-    if (!m_defaults.boolForKey(QStringLiteral("SEOEnabled")))
+    if (!m_defaults.value(defaultsKey::SEOEnabled))
         return;
     logLine(3, QStringLiteral("SEOFilter running on a collection of %1").arg(collection.size()));
     for (const Item& item : std::as_const(collection)) {
@@ -208,23 +208,23 @@ bool SEOManager::shouldDisplayBasedOnFilterButton(
     case 3:
         return page.headContainsNoFollow();
     case 4:
-        return page.getLinkcount() > threshold(defaults, "tooManyLinks");
+        return page.getLinkcount() > threshold(defaults, defaultsKey::tooManyLinks);
     case 5: {
         const qint64 length = page.getMetadescription().size();
-        return length > threshold(defaults, "metaDescriptionMax") || length < threshold(defaults, "metaDescriptionMin");
+        return length > threshold(defaults, defaultsKey::metaDescriptionMax) || length < threshold(defaults, defaultsKey::metaDescriptionMin);
     }
     case 6:
         return page.getUrlsWithDuplicateTitlesRefresh(false).size() >= 2;
     case 7:
         return page.getMetadescription().isEmpty();
     case 8:
-        return qint64(page.getLinkpagetitle().size()) > threshold(defaults, "metaTitleMax");
+        return qint64(page.getLinkpagetitle().size()) > threshold(defaults, defaultsKey::metaTitleMax);
     case 9:
         return page.getUrlsWithDuplicateDescriptionsRefresh(false).size() >= 2;
     case kKeywordTag:
         return page.isKeywordStuffed();
     case 11: {
-        const QString key = QStringLiteral("maxThinContent");
+        const QString key = defaultsKey::maxThinContent;
         const qint64 limit = defaults.objectForKey(key).isValid() ? defaults.integerForKey(key) : kDefaultThinContent;
         return page.getWordcount() < limit;
     }

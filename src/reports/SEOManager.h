@@ -206,7 +206,6 @@ public:
     /// images table; a column named "linkText" (any case) takes the raw link text, others the
     /// image's field. Nullopt when none qualifies. The argument is ignored.
     std::optional<QString> getImagesWithoutAltText(const QVariant& sender);
-    static QString truncateURLByAddingElipsisInMiddle(const QString& text);
 
 private:
     enum class Format { Csv, Html };

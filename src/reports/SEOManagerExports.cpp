@@ -3,6 +3,7 @@
 #include "reports/SEOManager.h"
 
 #include "engine/CrwlLinkInstance.h"
+#include "engine/ExportText.h"
 #include "platform/Dispatch.h"
 #include "platform/Log.h"
 #include "platform/SavePanel.h"
@@ -17,9 +18,6 @@ namespace Dispatch = platform::Dispatch;
 
 namespace {
 
-constexpr qsizetype kLongestWholeUrl = 50;
-constexpr qsizetype kHeadLength = 23;
-constexpr qsizetype kTailLength = 27;
 
 const QString kStyle = QStringLiteral(
     "<style> table{padding:2px;margin:2px;border:none; font-family:arial,sans-serif;text-align:left;"
@@ -58,13 +56,6 @@ QString headerLine(const QList<TableColumn>& columns)
 }
 
 } // namespace
-
-QString SEOManager::truncateURLByAddingElipsisInMiddle(const QString& text)
-{
-    if (text.size() <= kLongestWholeUrl)
-        return text;
-    return QStringLiteral("%1...%2").arg(text.left(kHeadLength), text.right(kTailLength));
-}
 
 QString SEOManager::csvLine(const QStringList& fields, qint64 quoteOption) const
 {
@@ -143,7 +134,7 @@ QString SEOManager::htmlText(const Snapshot& snapshot, const Progress& progress)
             const QString value = snapshot.rows.at(row).value(c);
             if (value.contains(QLatin1String("http://")) || value.contains(QLatin1String("https://")))
                 line += QStringLiteral("<a href = \"%1\" >%2</a>")
-                            .arg(htmlEscaped(value), htmlEscaped(truncateURLByAddingElipsisInMiddle(value)));
+                            .arg(htmlEscaped(value), htmlEscaped(engine::truncateURLByAddingElipsisInMiddle(value)));
             else
                 line += htmlEscaped(value);
             line += QStringLiteral("</td>");
@@ -152,9 +143,7 @@ QString SEOManager::htmlText(const Snapshot& snapshot, const Progress& progress)
         counter.rowDone(row);
     }
     pieces.append(QStringLiteral("</table><br />"));
-    return QStringLiteral("<html><head><title>Data Export from Crawlmere</title><meta http-equiv=\"Content-Type\" "
-                          "content=\"text/html; charset=UTF-8\" /></head><body>%1</body></html>")
-        .arg(pieces.join(QString()));
+    return engine::htmlExportHead() + pieces.join(QString()) + engine::htmlExportFoot();
 }
 
 void SEOManager::exportSEOAsCSV() { exportSelected(Format::Csv); }

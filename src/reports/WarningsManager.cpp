@@ -49,7 +49,7 @@ void WarningsManager::add(const QString& warning, const std::shared_ptr<CrwlUrl>
     }
     if (collection.isEmpty())
         collection.reserve(100);
-    else if (collection.size() >= defaults.integerForKey(QStringLiteral("warningsMaximumCount")))
+    else if (collection.size() >= defaults.value(defaultsKey::warningsMaximumCount))
         return;
     const QString key = WarningRecord::warningKey(warning);
     auto it = warningSummary.find(key);
@@ -58,7 +58,7 @@ void WarningsManager::add(const QString& warning, const std::shared_ptr<CrwlUrl>
         keysInArrival.append(key);
     }
     const qint64 count = ++it.value();
-    const qint64 perKeyCap = defaults.integerForKey(QStringLiteral("perWarningMaximumCount"));
+    const qint64 perKeyCap = defaults.value(defaultsKey::perWarningMaximumCount);
     if (count >= perKeyCap) {
         if (count == perKeyCap) {
             log(QStringLiteral("the warning: '%1' has exceeded %2. No more similar warnings will be logged this scan.")
@@ -132,7 +132,7 @@ void WarningsManager::filter(TableView& table)
 
 qsizetype WarningsManager::numberOfRows(TableView& table)
 {
-    limitNotice = collection.size() >= defaults.integerForKey(QStringLiteral("warningsMaximumCount"));
+    limitNotice = collection.size() >= defaults.value(defaultsKey::warningsMaximumCount);
     return numberOfRowsInTableView(table);
 }
 
@@ -220,7 +220,7 @@ QString WarningsManager::getMostCommonErrors() const
 
 QString WarningsManager::getWarningShortSummary() const
 {
-    const bool capped = collection.size() >= defaults.integerForKey(QStringLiteral("warningsMaximumCount"));
+    const bool capped = collection.size() >= defaults.value(defaultsKey::warningsMaximumCount);
     return QStringLiteral("<h1>HTML validation and other warnings</h1>\n<p>%1 warning(s)</p>\n%2%3")
         .arg(QString::number(collection.size()),
             capped ? QStringLiteral("<p>The number of warnings has been capped. Some of these may be template issues "

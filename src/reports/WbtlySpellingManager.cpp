@@ -330,7 +330,7 @@ void WbtlySpellingManager::spellingDiallogDidFinishReviewing()
     // The page the dialogue was opened for, not whatever the table has selected now: the user
     // may have opened the review from the outline or moved the table's selection since.
     const auto page = m_pageUnderReview.lock();
-    if (!page || !platform::UserDefaults::standard().boolForKey(QStringLiteral("removeWhenSpellingReviewed")))
+    if (!page || !platform::UserDefaults::standard().value(defaultsKey::removeWhenSpellingReviewed))
         return;
     page->setSpellingReviewed(true);
     spellingCollection.reset();

@@ -2,6 +2,7 @@
 #include "reports/WbtlySpellingManager.h"
 
 #include "engine/CrwlUrl.h"
+#include "engine/ExportText.h"
 #include "platform/Log.h"
 #include "platform/SavePanel.h"
 #include "platform/UserDefaults.h"
@@ -16,10 +17,6 @@ namespace crawlmere::reports {
 
 namespace {
 
-constexpr qsizetype kLongestWholeUrl = 50;
-constexpr qsizetype kHeadLength = 23;
-constexpr qsizetype kTailLength = 27;
-
 const QString styleBlock
     = QStringLiteral("<style> table{padding:2px;margin:2px;border:none; font-family:arial,sans-serif;text-align:left;"
                      "font-weight:normal;} th{background:#eee;font-weight:normal;} td{height:1em;white-space:nowrap;"
@@ -32,19 +29,12 @@ QString csvField(const QString& value, qint64 option)
     return QLatin1Char('"') + qfDataSource::csvQuoteEscaped(value, option) + QLatin1Char('"');
 }
 
-QString truncateURLByAddingElipsisInMiddle(const QString& text)
-{
-    if (text.size() <= kLongestWholeUrl)
-        return text;
-    return QStringLiteral("%1...%2").arg(text.left(kHeadLength), text.right(kTailLength));
-}
-
 /// A cell's content: a value holding a web address becomes a link with the shortened text.
 QString htmlCellValue(const QString& value)
 {
     if (value.contains(QLatin1String("http://")) || value.contains(QLatin1String("https://")))
         return QStringLiteral("<a href = \"%1\" >%2</a>")
-            .arg(htmlEscaped(value), htmlEscaped(truncateURLByAddingElipsisInMiddle(value)));
+            .arg(htmlEscaped(value), htmlEscaped(engine::truncateURLByAddingElipsisInMiddle(value)));
     return htmlEscaped(value);
 }
 
@@ -140,7 +130,7 @@ void WbtlySpellingManager::exportAsCSVFromOutlineView(OutlineView& outline)
             m_services.beep();
         return;
     }
-    const bool flatten = platform::UserDefaults::standard().boolForKey(QStringLiteral("flattenByWordOutline"));
+    const bool flatten = platform::UserDefaults::standard().value(defaultsKey::flattenByWordOutline);
     save(getDataAsCSVusingOutlineView(outline, flatten), QStringLiteral("csv"),
         QStringLiteral("Successful saving route to %1"));
 }
@@ -203,7 +193,7 @@ std::optional<QString> WbtlySpellingManager::getDataAsCSVusingMisspelledWordOutl
         return std::nullopt;
     m_outline.reloadData();
     expandAllButton();
-    const bool flatten = platform::UserDefaults::standard().boolForKey(QStringLiteral("flattenByWordOutline"));
+    const bool flatten = platform::UserDefaults::standard().value(defaultsKey::flattenByWordOutline);
     return getDataAsCSVusingOutlineView(m_outline, flatten);
 }
 
@@ -239,10 +229,7 @@ QString WbtlySpellingManager::getDataAsHTMLusingOutlineView(OutlineView& outline
 
 QString WbtlySpellingManager::htmlPage(const QString& title, const QString& body)
 {
-    return QStringLiteral("<html><head><title>%1</title><meta http-equiv=\"Content-Type\" "
-                          "content=\"text/html; charset=UTF-8\" /></head><body>")
-               .arg(htmlEscaped(title))
-        + body + QStringLiteral("</body></html>");
+    return engine::htmlExportHead(title) + body + engine::htmlExportFoot();
 }
 
 void WbtlySpellingManager::progress(float proportion) const

@@ -72,7 +72,7 @@ void ConfigManager::applicationHasFinishedLaunching()
 {
     if (m_woken)
         return;
-    m_folderSorting = m_defaults.arrayForKey(QStringLiteral("CrwlFolderSorting"));
+    m_folderSorting = m_defaults.value(defaultsKey::CrwlFolderSorting);
     fetchWebsitesArray();
     purgeFolderList();
     populateFolderMenus();
@@ -81,11 +81,11 @@ void ConfigManager::applicationHasFinishedLaunching()
         m_view->reloadSiteList();
     load();
     if (m_view)
-        m_view->markSelectedSort(m_defaults.stringForKey(QStringLiteral("websitesSortKey")));
+        m_view->markSelectedSort(m_defaults.value(defaultsKey::websitesSortKey));
     m_woken = true;
     if (m_view)
         m_view->reloadRuleTables();
-    m_defaults.setBool(false, QStringLiteral("htmlValidationEnabled"));
+    m_defaults.setBool(false, defaultsKey::htmlValidationEnabled);
 }
 
 void ConfigManager::applicationWillTerminate()
@@ -424,10 +424,10 @@ void ConfigManager::handleControl(const QString& key)
             m_view->setCheckbox(crawlKey::linkedFiles, true);
         }
     }
-    if (key == u"exportEntireSite_Process" || key == u"exportEntireSite_Preserve") {
-        const bool process = key == u"exportEntireSite_Process";
-        m_defaults.setBool(process, QStringLiteral("exportEntireSite_Process"));
-        m_defaults.setBool(!process, QStringLiteral("exportEntireSite_Preserve"));
+    if (key == defaultsKey::exportEntireSite_Process.view() || key == defaultsKey::exportEntireSite_Preserve.view()) {
+        const bool process = key == defaultsKey::exportEntireSite_Process.view();
+        m_defaults.setBool(process, defaultsKey::exportEntireSite_Process);
+        m_defaults.setBool(!process, defaultsKey::exportEntireSite_Preserve);
     }
     if (key == crawlKey::startingUrl && sitesTableIconSize() > 0)
         getThumbForWebsite(m_current, true);
@@ -550,9 +550,9 @@ QString ConfigManager::textContentOptionsWarning(int searchEntireSourceColumn) c
 QString ConfigManager::textContentOptionsWarning(const platform::UserDefaults& defaults, int searchEntireSourceColumn)
 {
     logLine(1, QStringLiteral("configManager handlePreferenceControl:"));
-    const bool ignoring = defaults.boolForKey(QStringLiteral("parserContentOnlyParas"))
-        || defaults.boolForKey(QStringLiteral("parserContentIgnoreNav"))
-        || defaults.boolForKey(QStringLiteral("parserContentIgnoreHeader"));
+    const bool ignoring = defaults.value(defaultsKey::parserContentOnlyParas)
+        || defaults.value(defaultsKey::parserContentIgnoreNav)
+        || defaults.value(defaultsKey::parserContentIgnoreHeader);
     if (!ignoring || searchEntireSourceColumn != 1)
         return QString();
     return QStringLiteral("Some text content 'ignore' options are enabled in Preferences > Text content");
@@ -696,8 +696,8 @@ bool ConfigManager::hasOwnExtensionInOtherCase(const QString& path)
 
 const QStringList& ConfigManager::storeKeys()
 {
-    static const QStringList keys { kWebsites, kId, kFolderList, QStringLiteral("CrwlFolderSorting"),
-        QStringLiteral("websitesSortKey"), QStringLiteral("smartFolderSelected"), crawlKey::trimQuery };
+    static const QStringList keys { kWebsites, kId, kFolderList, defaultsKey::CrwlFolderSorting,
+        defaultsKey::websitesSortKey, defaultsKey::smartFolderSelected, crawlKey::trimQuery };
     return keys;
 }
 

@@ -23,7 +23,7 @@ using platform::logLine;
 
 namespace {
 
-const QString kSmartFolder = QStringLiteral("smartFolderSelected");
+const QString kSmartFolder = defaultsKey::smartFolderSelected;
 
 } // namespace
 
@@ -52,7 +52,7 @@ void ConfigManager::sortWebsites()
 
 QString ConfigManager::sortKey() const
 {
-    const QString key = m_defaults.stringForKey(QStringLiteral("websitesSortKey"));
+    const QString key = m_defaults.value(defaultsKey::websitesSortKey);
     return key == crawlKey::startingUrl || key == u"dateStamp" ? key : QStringLiteral("name");
 }
 
@@ -62,7 +62,7 @@ void ConfigManager::setSorting(const QString& key)
         logLine(1, QStringLiteral("setting sorting by name"));
     else if (key == crawlKey::startingUrl)
         logLine(1, QStringLiteral("setting sorting by url"));
-    m_defaults.setObject(key, QStringLiteral("websitesSortKey"));
+    m_defaults.setObject(key, defaultsKey::websitesSortKey);
     if (m_view)
         m_view->markSelectedSort(key);
     rebuildDataSourceAndReloadTableView();
@@ -224,7 +224,7 @@ void ConfigManager::addFolderToFolderSortingIfNecessary(const QString& name)
     }
     m_folderSorting.append(
         QVariantMap { { kName, name }, { QStringLiteral("sort"), 0 }, { QStringLiteral("visibility"), true } });
-    m_defaults.setObject(m_folderSorting, QStringLiteral("CrwlFolderSorting"));
+    m_defaults.setObject(m_folderSorting, defaultsKey::CrwlFolderSorting);
 }
 
 bool ConfigManager::isFolderCollapsed(const QString& name) const

@@ -52,7 +52,7 @@ void ConfigManager::setThumbGetterFactory(std::shared_ptr<ThumbGetterFactory> fa
 
 qint64 ConfigManager::sitesTableIconSize() const
 {
-    const QString key = QStringLiteral("sitesTableIconSize");
+    const QString key = defaultsKey::sitesTableIconSize;
     return m_defaults.objectForKey(key).isValid() ? m_defaults.integerForKey(key) : 1;
 }
 

@@ -140,23 +140,23 @@ void SitemapManager::setIncludeLastModified(bool on)
 
 bool SitemapManager::writesLastModified() const
 {
-    return m_defaults.boolForKey(QStringLiteral("includeLastModInXML"))
-        || m_defaults.boolForKey(QStringLiteral("includeLastmod"));
+    return m_defaults.value(defaultsKey::includeLastModInXML)
+        || m_defaults.value(defaultsKey::includeLastmod);
 }
 
 void SitemapManager::setWritesLastModified(bool on)
 {
-    m_defaults.setBool(on, QStringLiteral("includeLastModInXML"));
-    if (!on && m_defaults.boolForKey(QStringLiteral("includeLastmod")))
-        m_defaults.setBool(false, QStringLiteral("includeLastmod"));
+    m_defaults.setBool(on, defaultsKey::includeLastModInXML);
+    if (!on && m_defaults.value(defaultsKey::includeLastmod))
+        m_defaults.setBool(false, defaultsKey::includeLastmod);
     setIncludeLastModified(on);
 }
 
-bool SitemapManager::includesPdfs() const { return m_defaults.boolForKey(QStringLiteral("includePdfsInSitemap")); }
+bool SitemapManager::includesPdfs() const { return m_defaults.value(defaultsKey::includePdfsInSitemap); }
 
 void SitemapManager::setIncludesPdfs(bool on)
 {
-    m_defaults.setBool(on, QStringLiteral("includePdfsInSitemap"));
+    m_defaults.setBool(on, defaultsKey::includePdfsInSitemap);
     handlePdfSwitch();
 }
 
@@ -180,8 +180,8 @@ const CrwlUrlList& SitemapManager::getSitemapCollection()
     if (!m_sitemapCollection) {
         m_excludedBecauseCanonical.clear();
         m_excludedBecauseNoIndex.clear();
-        const bool observeCanonical = m_defaults.boolForKey(QStringLiteral("sitemapObservesCanonicalElsewhere"));
-        const bool observeNoIndex = m_defaults.boolForKey(QStringLiteral("sitemapObservesRobotsMetaNoindex"));
+        const bool observeCanonical = m_defaults.value(defaultsKey::sitemapObservesCanonicalElsewhere);
+        const bool observeNoIndex = m_defaults.value(defaultsKey::sitemapObservesRobotsMetaNoindex);
         const bool pdfs = includesPdfs();
         QList<Item> included;
         for (const Item& item : std::as_const(collection)) {
@@ -292,7 +292,7 @@ std::optional<QVariantMap> SitemapManager::ruleThatApplies(const QString& url) c
 
 bool SitemapManager::shouldLogModifiedDate() const
 {
-    return m_defaults.boolForKey(QStringLiteral("includeLastModInXML"));
+    return m_defaults.value(defaultsKey::includeLastModInXML);
 }
 
 qfDataSource::Item SitemapManager::getItemAtRowIndex(quint64 row)

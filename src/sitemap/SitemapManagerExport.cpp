@@ -31,15 +31,15 @@ SitemapXmlOptions SitemapManager::xmlOptions(bool imageSitemap) const
     SitemapXmlOptions options;
     options.imageSitemap = imageSitemap;
     options.includeLastmod = writesLastModified();
-    options.includeImages = m_defaults.boolForKey(QStringLiteral("includeimagesinsitemap"));
-    options.uniqueImages = m_defaults.boolForKey(QStringLiteral("uniqueimagesinsitemap"));
-    options.includeVideo = m_defaults.boolForKey(QStringLiteral("includevideoinsitemap"));
-    options.uniqueVideo = m_defaults.boolForKey(QStringLiteral("uniquevideoinsitemap"));
-    options.preventSplit = m_defaults.boolForKey(QStringLiteral("preventSplitXML"));
+    options.includeImages = m_defaults.value(defaultsKey::includeimagesinsitemap);
+    options.uniqueImages = m_defaults.value(defaultsKey::uniqueimagesinsitemap);
+    options.includeVideo = m_defaults.value(defaultsKey::includevideoinsitemap);
+    options.uniqueVideo = m_defaults.value(defaultsKey::uniquevideoinsitemap);
+    options.preventSplit = m_defaults.value(defaultsKey::preventSplitXML);
     options.writeChangeFrequency = m_changeFrequency.tag != 0;
     options.changeFrequency = m_changeFrequency.title;
     options.writePriority = m_priorityTitle != kPriorityNone;
-    options.templateText = m_defaults.stringForKey(QStringLiteral("XMLSitemapTemplate"));
+    options.templateText = m_defaults.value(defaultsKey::XMLSitemapTemplate);
     options.expectedImages = m_imageCount;
     options.ruleThatApplies = [this](const QString& url) { return ruleThatApplies(url); };
     return options;
@@ -167,7 +167,7 @@ bool SitemapManager::saveXMLDocumentsTo(const QStringList& documents, const QStr
 
 QString SitemapManager::defaultSitemapFileName() const
 {
-    return m_defaults.integerForKey(QStringLiteral("sitemapFilenameOptions")) != 0 ? QStringLiteral("sitemap.xml")
+    return m_defaults.value(defaultsKey::sitemapFilenameOptions) != 0 ? QStringLiteral("sitemap.xml")
                                                                                    : QStringLiteral("sitemap.txt");
 }
 
@@ -220,7 +220,7 @@ void SitemapManager::exportXML()
         if (!alive.lock())
             return;
         m_sitemapLocation.clear();
-        const qint64 sitemapOptions = m_defaults.integerForKey(QStringLiteral("sitemapOptions"));
+        const qint64 sitemapOptions = m_defaults.value(defaultsKey::sitemapOptions);
         QString chosen;
         if (sitemapOptions < 2) {
             if (!m_savePanel)
@@ -228,15 +228,15 @@ void SitemapManager::exportXML()
             platform::SavePanelRequest request;
             request.allowedFileTypes = { QStringLiteral("xml") };
             request.kind = QStringLiteral("sitemap");
-            request.directory = m_defaults.stringForKey(QStringLiteral("sitemapSaveDirectory"));
-            request.nameFieldStringValue = m_defaults.stringForKey(QStringLiteral("sitemapSaveFilename"));
+            request.directory = m_defaults.value(defaultsKey::sitemapSaveDirectory);
+            request.nameFieldStringValue = m_defaults.value(defaultsKey::sitemapSaveFilename);
             const auto answer = m_savePanel->runModal(request);
             if (!answer)
                 return;
             chosen = *answer;
             const QFileInfo info(chosen);
-            m_defaults.setObject(info.dir().path(), QStringLiteral("sitemapSaveDirectory"));
-            m_defaults.setObject(info.fileName(), QStringLiteral("sitemapSaveFilename"));
+            m_defaults.setObject(info.dir().path(), defaultsKey::sitemapSaveDirectory);
+            m_defaults.setObject(info.fileName(), defaultsKey::sitemapSaveFilename);
         } else {
             const QString folder = platform::Paths::applicationSupportFolder();
             if (!platform::Paths::makeFolder(folder))
@@ -274,16 +274,16 @@ void SitemapManager::exportImageXML()
                 ShellAlertStyle::informational);
         return;
     }
-    logLine(3, QStringLiteral("sitemapOptions is %1").arg(m_defaults.integerForKey(QStringLiteral("sitemapOptions"))));
+    logLine(3, QStringLiteral("sitemapOptions is %1").arg(m_defaults.value(defaultsKey::sitemapOptions)));
     platform::SavePanelRequest request;
     request.allowedFileTypes = { QStringLiteral("xml") };
     request.kind = QStringLiteral("image-sitemap");
-    request.directory = m_defaults.stringForKey(QStringLiteral("sitemapSaveDirectory"));
+    request.directory = m_defaults.value(defaultsKey::sitemapSaveDirectory);
     const auto chosen = m_savePanel->runModal(request);
     if (!chosen)
         return;
     logLine(3, QStringLiteral("sp NSFileHandlingPanelOKButton"));
-    m_defaults.setObject(QFileInfo(*chosen).dir().path(), QStringLiteral("sitemapSaveDirectory"));
+    m_defaults.setObject(QFileInfo(*chosen).dir().path(), defaultsKey::sitemapSaveDirectory);
     if (!saveAt(documents, *chosen, 2, m_sitemapLocation))
         showSaveFailure();
 }

@@ -4,6 +4,7 @@
 
 #include "engine/CrwlLinkInstance.h"
 #include "engine/CrwlUrl.h"
+#include "engine/ExportText.h"
 #include "platform/Dispatch.h"
 #include "platform/Log.h"
 #include "platform/SavePanel.h"
@@ -35,9 +36,7 @@ QString linkLine(const CrwlUrl& page)
 
 QString htmlDocument(const QString& body)
 {
-    return QStringLiteral("<html><head><title>Data Export from Crawlmere</title><meta http-equiv=\"Content-Type\" "
-                          "content=\"text/html; charset=UTF-8\" /></head><body>%1</body></html>")
-        .arg(body);
+    return engine::htmlExportHead() + body + engine::htmlExportFoot();
 }
 
 /// A node name inside double quotes of the dot language.
@@ -67,8 +66,8 @@ bool boolOr(const platform::UserDefaults& defaults, const QString& key, bool fal
 QString SitemapManager::sitemapCsvText()
 {
     const QList<TableColumn> columns = sitemapColumns();
-    const qint64 option = m_defaults.objectForKey(QStringLiteral("csvQuoteEscapeOption")).isValid()
-        ? m_defaults.integerForKey(QStringLiteral("csvQuoteEscapeOption"))
+    const qint64 option = m_defaults.objectForKey(defaultsKey::csvQuoteEscapeOption).isValid()
+        ? m_defaults.value(defaultsKey::csvQuoteEscapeOption)
         : 1;
     QStringList titles;
     for (const TableColumn& column : columns)
@@ -157,7 +156,7 @@ void SitemapManager::exportSitemapAsHTMLMenuItem()
             m_observer.beep();
         return;
     }
-    if (m_defaults.integerForKey(QStringLiteral("htmlExportOptions")) == 1)
+    if (m_defaults.value(defaultsKey::htmlExportOptions) == 1)
         exportSitemapAsHeirarcicalHTML();
     else
         exportSitemapAsHTML();
@@ -207,20 +206,20 @@ std::shared_ptr<CrwlUrl> pageReachedThrough(std::shared_ptr<CrwlUrl> target, con
 
 std::optional<QString> SitemapManager::getDotAsStringForExportng(bool /*exporting*/)
 {
-    const bool observeCanonical = boolOr(m_defaults, QStringLiteral("observeCanonicalRuleForDotSitemap"), true);
+    const bool observeCanonical = boolOr(m_defaults, defaultsKey::observeCanonicalRuleForDotSitemap, true);
     const CrwlUrlList pages = observeCanonical ? getSitemapCollection() : getSitemapCollectionIncludingCanonicals();
     if (pages.empty()) {
         logLine(1, QStringLiteral("Attempt to generate dot file but no rows in sitemap"));
         return std::nullopt;
     }
     logLine(3, QStringLiteral("appropriate collection has %1").arg(pages.size()));
-    const qint64 levelLimit = boolOr(m_defaults, QStringLiteral("vizLimit"), true)
-        ? (m_defaults.objectForKey(QStringLiteral("vizLevels")).isValid()
-                ? m_defaults.integerForKey(QStringLiteral("vizLevels"))
+    const qint64 levelLimit = boolOr(m_defaults, defaultsKey::vizLimit, true)
+        ? (m_defaults.objectForKey(defaultsKey::vizLevels).isValid()
+                ? m_defaults.value(defaultsKey::vizLevels)
                 : 3)
         : 1000;
-    const bool clean = boolOr(m_defaults, QStringLiteral("vizClean"), true);
-    const bool colour = boolOr(m_defaults, QStringLiteral("vizColour"), true);
+    const bool clean = boolOr(m_defaults, defaultsKey::vizClean, true);
+    const bool colour = boolOr(m_defaults, defaultsKey::vizColour, true);
 
     QSet<const CrwlUrl*> members;
     members.reserve(qsizetype(pages.size()));

@@ -51,7 +51,7 @@ std::optional<platform::FtpUploadRequest> SitemapManager::ftpUploadRequest() con
         // A ticked TLS box never sends the password in clear.
         request.requireTls = true;
         const QStringList words =
-            m_defaults.stringForKey(QStringLiteral("TLSArg")).split(u' ', Qt::SkipEmptyParts);
+            m_defaults.value(defaultsKey::TLSArg).split(u' ', Qt::SkipEmptyParts);
         for (const QString& word : words) {
             if (word == u"--ssl" || word == u"--ftp-ssl")
                 request.tryTls = true;

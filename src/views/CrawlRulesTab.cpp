@@ -20,7 +20,7 @@ using settings::ConfigManager;
 
 namespace {
 
-const QString kCheckContentKey = QStringLiteral("blacklistShouldCheckContent");
+const QString kCheckContentKey = defaultsKey::blacklistShouldCheckContent;
 
 } // namespace
 

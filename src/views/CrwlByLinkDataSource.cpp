@@ -86,7 +86,7 @@ bool CrwlByLinkDataSource::passesLinksFilter(const CrwlUrl& record) const
 void CrwlByLinkDataSource::filter()
 {
     logLine(3, QStringLiteral("filtering by link"));
-    const bool badLinksOnly = UserDefaults::standard().boolForKey(QStringLiteral("badLinksOnly"));
+    const bool badLinksOnly = UserDefaults::standard().value(defaultsKey::badLinksOnly);
     QList<Item> rows;
     rows.reserve(collection.size());
     for (const Item& item : std::as_const(collection)) {

@@ -62,7 +62,7 @@ QString occurrenceCell(StatusCell cell, const QString& identifier, const CrwlLin
         return target ? target->getFieldByName(identifier) : QStringLiteral("");
     }
     case ByStatusCell::OnPage:
-        if (platform::UserDefaults::standard().integerForKey(QStringLiteral("displayPageTitle")) == 1)
+        if (platform::UserDefaults::standard().value(defaultsKey::displayPageTitle))
             return occurrence.getOnPageTitle();
         return PunycodeAdditions::decodedURLString(occurrence.getOnPageUrl());
     case ByStatusCell::Attribute:

@@ -59,7 +59,7 @@ FlatCell flatCellFor(const QString& identifier)
 
 QString onPageText(const CrwlLinkInstance& occurrence)
 {
-    if (platform::UserDefaults::standard().integerForKey(QStringLiteral("displayPageTitle")) == 1)
+    if (platform::UserDefaults::standard().value(defaultsKey::displayPageTitle))
         return occurrence.getOnPageTitle();
     return occurrence.getOnPageUrl();
 }

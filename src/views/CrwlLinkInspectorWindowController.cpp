@@ -255,7 +255,7 @@ void CrwlLinkInspectorWindowController::windowDidLoad()
     m_tabs->setCurrentIndex(tabToSelectOnLoad);
     if (!shown.targetTab)
         removeTab(QStringLiteral("target"));
-    if (!platform::UserDefaults::standard().boolForKey(QStringLiteral("htmlValidationEnabled")))
+    if (!platform::UserDefaults::standard().value(defaultsKey::htmlValidationEnabled))
         removeTab(QStringLiteral("warnings"));
 
     if (!observing) {
@@ -344,8 +344,7 @@ void CrwlLinkInspectorWindowController::selectTabAtIndex(int index)
 void CrwlLinkInspectorWindowController::reloadOnPage()
 {
     // The rows show the texts they were read with: the scan that made them may be gone.
-    const qint64 displayPageTitle
-        = platform::UserDefaults::standard().integerForKey(QStringLiteral("displayPageTitle"));
+    const bool displayPageTitle = platform::UserDefaults::standard().value(defaultsKey::displayPageTitle);
     const QList<TableColumn> columns = m_onPage->tableColumns();
     const QSignalBlocker quiet(m_onPage);
     m_onPage->clearSelection();
@@ -365,7 +364,7 @@ void CrwlLinkInspectorWindowController::sortOnPage()
     if (!descriptors.isEmpty()) {
         LinkInspectorContent::sortOnPage(onPageRows, LinkInspectorContent::sortKeyForColumn(descriptors.front().key),
             descriptors.front().ascending,
-            platform::UserDefaults::standard().integerForKey(QStringLiteral("displayPageTitle")));
+            platform::UserDefaults::standard().value(defaultsKey::displayPageTitle));
         // The occurrences the actions choose from follow the rows' order.
         uniquedOnPageInstanceArray.clear();
         for (const auto& row : onPageRows)

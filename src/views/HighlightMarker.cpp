@@ -3,6 +3,7 @@
 #include "views/HighlightMarker.h"
 
 #include "engine/CrwlUrl.h"
+#include "parsing/TagSyntax.h"
 #include "platform/Log.h"
 #include "platform/Url.h"
 #include "views/HtmlEntities.h"
@@ -12,6 +13,7 @@
 #include <QUrl>
 
 #include <algorithm>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -19,13 +21,73 @@ namespace crawlmere::views {
 
 namespace {
 
-constexpr qsizetype kMaxValueBytes = 998;
+using parsing::TagSyntax;
 
-unsigned char lower(unsigned char byte) { return byte >= 'A' && byte <= 'Z' ? byte + ('a' - 'A') : byte; }
+/// `name` is `expected`, compared without ASCII case.
+bool isName(std::string_view name, std::string_view expected)
+{
+    return name.size() == expected.size() && parsing::markup::startsWithName(name, expected);
+}
 
-bool isTagNameEnd(unsigned char byte) { return byte == '\t' || byte == '\n' || byte == '\r' || byte == ' ' || byte == '>'; }
+bool isAsciiLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
 
-bool isBlank(unsigned char byte) { return byte == '\t' || byte == '\n' || byte == '\r' || byte == ' '; }
+/// One start tag of a page: its name, and the byte that ends it (its ">", or the "<" or end of
+/// the data that cut it off).
+struct StartTag {
+    std::string_view name;
+    size_t nameEnd = 0;
+    size_t end = 0;
+};
+
+/// The next start tag at or behind `at`, read as the page scan reads tags: comments,
+/// declarations, end tags and the text of scripts, styles, textareas, titles and xmp elements are
+/// passed over. `at` moves behind the tag and the text it opens.
+std::optional<StartTag> nextStartTag(std::string_view page, size_t& at)
+{
+    while (at < page.size()) {
+        const size_t lt = page.find('<', at);
+        if (lt == std::string_view::npos || lt + 1 >= page.size())
+            break;
+        const char next = page[lt + 1];
+        at = lt + 1;
+        if (page.substr(lt + 1, 3) == "!--") {
+            at = parsing::commentEnd(page, lt + 2);
+            continue;
+        }
+        if (TagSyntax::startsDeclaration(uint8_t(next))) {
+            const size_t gt = page.find('>', lt + 2);
+            at = gt == std::string_view::npos ? page.size() : gt + 1;
+            continue;
+        }
+        if (!isAsciiLetter(next) && next != '/')
+            continue; // "a < b" is text
+        size_t i = lt + 1;
+        const bool closing = next == '/';
+        if (closing)
+            for (++i; i < page.size() && parsing::isMarkupWhite(uint8_t(page[i])); ++i) {
+            }
+        const size_t nameStart = i;
+        while (i < page.size() && !parsing::isMarkupWhite(uint8_t(page[i])) && page[i] != '/' && page[i] != '>' && page[i] != '<')
+            ++i;
+        const StartTag tag { page.substr(nameStart, i - nameStart), i, TagSyntax::tagEnd(page, i) };
+        const bool endsAtGt = tag.end < page.size() && page[tag.end] == '>';
+        at = endsAtGt ? tag.end + 1 : tag.end; // a "<" that cut the tag off is read again
+        if (closing)
+            continue;
+        const bool selfClosing = endsAtGt && tag.end > tag.nameEnd && page[tag.end - 1] == '/';
+        if (isName(tag.name, "script") && !selfClosing) {
+            at = parsing::scriptTextEnd(page, at);
+        } else if (isName(tag.name, "style") && !selfClosing) {
+            const size_t end = parsing::styleTextEnd(page, at);
+            at = end < page.size() && page[end] == '/' ? end + 1 : end;
+        } else if (parsing::holdsRawText(tag.name) && endsAtGt) {
+            at = parsing::rawTextEnd(page, at, tag.name);
+        }
+        return tag;
+    }
+    at = page.size();
+    return std::nullopt;
+}
 
 /// Every leading and trailing copy of `c` removed.
 void trimThisCharacter(QByteArray& value, char c)
@@ -95,218 +157,44 @@ bool HighlightMarker::compareIgnoringTrailingSlash(const QString& a, const QStri
 void HighlightMarker::reset(QByteArrayView page)
 {
     data = page;
-    l = page.size();
     counter = 0;
-    aBuffer = 0;
-    lastTagPassed = 0;
-    insideQuotes = insideSingleQuotes = isScriptOrComment = false;
-}
-
-bool HighlightMarker::getNextByte()
-{
-    if (counter >= l)
-        return false;
-    aBuffer = static_cast<unsigned char>(data[counter]);
-    ++counter;
-    return true;
-}
-
-bool HighlightMarker::moveIntoNextTag()
-{
-    for (;;) {
-        if (aBuffer == '<') {
-            if (!getNextByte())
-                return false;
-            if (aBuffer != '!') {
-                lastTagPassed = counter;
-                return true;
-            }
-            if (!getNextByte())
-                return false;
-            if (aBuffer == '-') {
-                // A comment: it ends at the first ">" after a "-".
-                isScriptOrComment = true;
-                unsigned char previous = aBuffer;
-                for (;;) {
-                    if (!getNextByte())
-                        return false;
-                    if (aBuffer == '>' && previous == '-')
-                        break;
-                    previous = aBuffer;
-                }
-                isScriptOrComment = false;
-            }
-        }
-        if (!getNextByte())
-            return false;
-    }
-}
-
-bool HighlightMarker::tagNameIs(const char* name, bool needsEnd)
-{
-    while (aBuffer == ' ')
-        if (!getNextByte())
-            return false;
-    for (const char* c = name; *c; ++c) {
-        if (c != name && !getNextByte())
-            return false;
-        if (lower(aBuffer) != static_cast<unsigned char>(*c))
-            return false;
-    }
-    return !needsEnd || (getNextByte() && isTagNameEnd(aBuffer));
-}
-
-bool HighlightMarker::isThisAnATag()
-{
-    if (!tagNameIs("a", false) || !getNextByte())
-        return false;
-    if (isBlank(aBuffer))
-        return true;
-    return lower(aBuffer) == 'r' && getNextByte() && lower(aBuffer) == 'e' && getNextByte() && lower(aBuffer) == 'a';
-}
-
-bool HighlightMarker::isThisEndScriptTag()
-{
-    while (aBuffer == ' ')
-        if (!getNextByte())
-            return false;
-    if (aBuffer != '/' || !getNextByte())
-        return false;
-    return tagNameIs("script", false) && getNextByte();
-}
-
-bool HighlightMarker::moveToStartOfUrl()
-{
-    insideQuotes = insideSingleQuotes = false;
-    unsigned char previous = aBuffer;
-    bool examineCurrent = false;
-    for (;;) {
-        if (!examineCurrent && !getNextByte())
-            return false;
-        examineCurrent = false;
-        const unsigned char byte = aBuffer;
-        if (byte == '>')
-            return false;
-        const unsigned char before = std::exchange(previous, byte);
-        if ((lower(byte) != 'h' && lower(byte) != 'z') || before > 32)
-            continue;
-        bool named = true;
-        for (const char c : { 'r', 'e', 'f' }) {
-            if (!getNextByte())
-                return false;
-            if (lower(aBuffer) != static_cast<unsigned char>(c)) {
-                named = false;
-                break;
-            }
-            previous = aBuffer;
-        }
-        if (!named) {
-            // The byte that broke the name may be ">" or start another attribute.
-            examineCurrent = true;
-            continue;
-        }
-        if (!getNextByte())
-            return false;
-        if (lower(aBuffer) == 'l') {
-            previous = aBuffer;
-            continue;
-        }
-        break;
-    }
-    while (aBuffer == '\n' || aBuffer == '\r' || aBuffer == ' ' || aBuffer == '=')
-        if (!getNextByte())
-            return false;
-    for (;;) {
-        if (aBuffer == '"') {
-            if (insideQuotes)
-                return true;
-            insideQuotes = true;
-        } else if (aBuffer == '\'') {
-            if (insideSingleQuotes)
-                return true;
-            insideSingleQuotes = true;
-        } else {
-            return true;
-        }
-        if (!getNextByte())
-            return false;
-    }
-}
-
-bool HighlightMarker::moveToStartOfSrc()
-{
-    insideQuotes = insideSingleQuotes = false;
-    static constexpr char kSrc[] = "src";
-    int matched = 0;
-    while (matched < 3) {
-        if (!getNextByte() || aBuffer == '>')
-            return false;
-        if (lower(aBuffer) == static_cast<unsigned char>(kSrc[matched]))
-            ++matched;
-        else
-            matched = lower(aBuffer) == 's' ? 1 : 0;
-    }
-    do {
-        if (!getNextByte() || aBuffer == '>')
-            return false;
-    } while (aBuffer != '=');
-    do {
-        if (!getNextByte() || aBuffer == '>')
-            return false;
-    } while (aBuffer == ' ');
-    if (aBuffer == '"' || aBuffer == '\'') {
-        (aBuffer == '"' ? insideQuotes : insideSingleQuotes) = true;
-        return getNextByte();
-    }
-    return true;
 }
 
 std::optional<QString> HighlightMarker::getNextHref(bool trim)
 {
-    if (l == 0) {
+    if (data.isEmpty()) {
         platform::logLine(1, QStringLiteral("getNextHref returning nil (no data)"));
         return std::nullopt;
     }
-    for (;;) {
-        if (counter >= l || !moveIntoNextTag())
-            return std::nullopt;
-        if (isThisAnATag()) {
-            // Right after "a" (the blank that ended it was read) or after "area".
-            styleAt = isBlank(aBuffer) ? counter - 1 : counter;
-            if (moveToStartOfUrl())
-                break;
-        } else if (isThisAScriptTag()) {
-            isScriptOrComment = true;
-            do {
-                if (!moveIntoNextTag())
-                    return std::nullopt;
-            } while (!isThisEndScriptTag());
-            isScriptOrComment = false;
-        } else if (isThisAFrameTag()) {
-            styleAt = counter - 1;
-            if (moveToStartOfSrc())
-                break;
+    const std::string_view page(data.data(), size_t(data.size()));
+    size_t at = size_t(counter);
+    while (const auto tag = nextStartTag(page, at)) {
+        const bool takesHref = isName(tag->name, "a") || isName(tag->name, "area");
+        if (!takesHref && !isName(tag->name, "frame") && !isName(tag->name, "iframe"))
+            continue;
+        std::optional<std::string_view> found;
+        TagSyntax::forEachValue(page, tag->nameEnd, tag->end, [&](std::string_view name, size_t from, size_t to, bool, bool) {
+            if (!found && isName(name, takesHref ? "href" : "src"))
+                found = page.substr(from, std::min(to - from, parsing::kUrlLimit));
+        });
+        if (!found)
+            continue;
+        counter = qint64(at);
+        styleAt = qint64(tag->nameEnd);
+        QByteArray value;
+        value.reserve(qsizetype(found->size()));
+        for (const char byte : *found)
+            if (static_cast<unsigned char>(byte) >= 32)
+                value.append(byte);
+        if (trim) {
+            trimThisCharacter(value, '\'');
+            trimThisCharacter(value, '"');
+            trimThisCharacter(value, ' ');
         }
+        return urlStringFromBuffer(value);
     }
-    QByteArray value;
-    for (;;) {
-        const unsigned char byte = aBuffer;
-        const bool closes = insideSingleQuotes ? byte == '\'' : insideQuotes ? byte == '"' : byte == ' ';
-        if (closes || byte == '>' || value.size() >= kMaxValueBytes)
-            break;
-        if (byte >= 32)
-            value.append(char(byte));
-        if (!getNextByte())
-            break;
-    }
-    while (aBuffer != '>' && getNextByte()) {
-    }
-    if (trim) {
-        trimThisCharacter(value, '\'');
-        trimThisCharacter(value, '"');
-        trimThisCharacter(value, ' ');
-    }
-    return urlStringFromBuffer(value);
+    counter = qint64(page.size());
+    return std::nullopt;
 }
 
 QStringList HighlightMarker::foundUrls(const QByteArray& page, bool trim)
@@ -340,31 +228,28 @@ std::optional<QByteArray> HighlightMarker::mark(const QByteArray& page, const Re
         const QString candidate = request.storedForm ? request.storedForm(resolved->absoluteString()) : resolved->absoluteString();
         const bool matches = request.ignoringQS ? request.linkUrl.contains(candidate)
                                                 : compareIgnoringTrailingSlash(candidate, request.linkUrl);
-        if (!matches)
-            continue;
-        counter = lastTagPassed;
-        insertedAt.push_back(styleAt);
+        if (matches)
+            insertedAt.push_back(styleAt);
     }
 
-    reset(page);
-    bool tagFound = false;
-    while (!tagFound && moveIntoNextTag())
-        tagFound = isThisAHeadTag();
-    if (!tagFound) {
-        reset(page);
-        while (!tagFound && moveIntoNextTag())
-            tagFound = isThisAHtmlTag();
-    }
-    // With neither tag the scan has reached the end of the page, where the element goes.
-    while (tagFound && aBuffer != '>') {
-        if (!getNextByte()) {
+    reset({});
+    // Behind the first head tag, else the first html tag; with neither, at the end of the page.
+    const std::string_view bytes(page.constData(), size_t(page.size()));
+    qint64 elementAt = page.size();
+    for (const std::string_view name : { "head", "html" }) {
+        size_t at = 0;
+        auto tag = nextStartTag(bytes, at);
+        while (tag && !isName(tag->name, name))
+            tag = nextStartTag(bytes, at);
+        if (!tag)
+            continue;
+        if (tag->end >= bytes.size()) {
             platform::logLine(1, QStringLiteral("highlight failing because can't find next > after head"));
-            reset({});
             return std::nullopt;
         }
+        elementAt = qint64(bytes[tag->end] == '>' ? tag->end + 1 : tag->end);
+        break;
     }
-    const qint64 elementAt = counter;
-    reset({});
     const QByteArray element = "\n<base href = \"" + asciiLossy(baseHrefText(baseForm)) + "\">\n";
 
     // The copy is made once, at its final size: the page's runs with the style texts between

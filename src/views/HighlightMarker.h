@@ -15,10 +15,12 @@ namespace crawlmere::views {
 /// at a time per object (the scanner state is the object's). Nothing of a page is kept once
 /// its call returns.
 ///
-/// The scanner finds the URL of each a and area tag (href) and frame tag (src) in page order,
-/// outside comments and script elements; each value is read up to its closing quote (unquoted:
-/// a space), ">" or 998 bytes, with control bytes left out, decoded as UTF-8 (else Latin 1) and
-/// its entities decoded (`HtmlEntities::unescapeEntities`). Each is resolved against the page
+/// The scanner finds the URL of each a and area tag (href) and frame and iframe tag (src) in page
+/// order, reading tags and values as the page scan does (`parsing::TagSyntax`): outside comments,
+/// scripts, styles and elements whose content is text, a quoted value running to its own closing
+/// quote. Each value keeps its first `parsing::kUrlLimit` bytes, as the scan's does, with control
+/// bytes left out, decoded as UTF-8 (else Latin 1) and its entities decoded
+/// (`HtmlEntities::unescapeEntities`). Each is resolved against the page
 /// URL as the crawl resolves links (`CrwlUrl::makeNSURLFromString`); one that does not resolve
 /// is skipped.
 class HighlightMarker {
@@ -59,32 +61,16 @@ public:
     QStringList foundUrls(const QByteArray& page, bool trim);
 
 private:
-    bool getNextByte();
-    bool moveIntoNextTag();
-    bool tagNameIs(const char* name, bool needsEnd);
-    bool isThisAHeadTag() { return tagNameIs("head", true); }
-    bool isThisAHtmlTag() { return tagNameIs("html", true); }
-    bool isThisAnATag();
-    bool isThisAScriptTag() { return tagNameIs("script", true); }
-    bool isThisEndScriptTag();
-    bool isThisAFrameTag() { return tagNameIs("frame", true); }
-    bool moveToStartOfUrl();
-    bool moveToStartOfSrc();
     std::optional<QString> getNextHref(bool trim);
     void reset(QByteArrayView page);
 
     /// The page of the pass under way: its bytes are the caller's, and the view is dropped when
     /// the pass ends.
     QByteArrayView data;
-    unsigned char aBuffer = 0;
+    /// Where the next tag is looked for.
     qint64 counter = 0;
-    qint64 l = 0;
-    qint64 lastTagPassed = 0;
     /// Where a matching tag takes the style text: right after its name.
     qint64 styleAt = 0;
-    bool insideQuotes = false;
-    bool insideSingleQuotes = false;
-    bool isScriptOrComment = false;
 };
 
 } // namespace crawlmere::views

@@ -101,10 +101,10 @@ LinkInspectorContent::OnPageRows LinkInspectorContent::onPageRows(const OnPageLi
     return rows;
 }
 
-QString LinkInspectorContent::onPageCell(const OnPageRow& row, const QString& identifier, qint64 displayPageTitle)
+QString LinkInspectorContent::onPageCell(const OnPageRow& row, const QString& identifier, bool displayPageTitle)
 {
     if (identifier == u"1")
-        return displayPageTitle == 1 ? row.pageTitle : row.pageUrl;
+        return displayPageTitle ? row.pageTitle : row.pageUrl;
     if (const qsizetype flag = relFlagColumns().indexOf(identifier); flag >= 0)
         return row.relFlags & (1u << flag) ? QStringLiteral("YES") : QStringLiteral("NO");
     if (identifier == u"rel")
@@ -119,7 +119,7 @@ QString LinkInspectorContent::onPageCell(const OnPageRow& row, const QString& id
 }
 
 QString LinkInspectorContent::onPageCell(const OnPageList& list, qsizetype row, const QString& identifier,
-    qint64 displayPageTitle, qsizetype occurrencesCount)
+    bool displayPageTitle, qsizetype occurrencesCount)
 {
     if (row < 0 || row >= qsizetype(list.size()) || !list[size_t(row)])
         return {};
@@ -138,11 +138,11 @@ QString LinkInspectorContent::sortKeyForColumn(const QString& identifier)
     return {};
 }
 
-void LinkInspectorContent::sortOnPage(OnPageRows& rows, const QString& key, bool ascending, qint64 displayPageTitle)
+void LinkInspectorContent::sortOnPage(OnPageRows& rows, const QString& key, bool ascending, bool displayPageTitle)
 {
     const QString OnPageRow::*text = nullptr;
     if (key == u"appearson")
-        text = displayPageTitle == 1 ? &OnPageRow::pageTitle : &OnPageRow::pageUrl;
+        text = displayPageTitle ? &OnPageRow::pageTitle : &OnPageRow::pageUrl;
     else if (key == u"linktext")
         text = &OnPageRow::linkText;
     else if (key == u"rel")

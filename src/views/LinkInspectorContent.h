@@ -50,22 +50,22 @@ public:
     /// `occurrencesCount`.
     static OnPageRows onPageRows(const OnPageList& list, qsizetype occurrencesCount);
     /// The text of an on-page cell in the column `identifier`: "1" the page's title when
-    /// `displayPageTitle` is 1, else its decoded URL; a rel flag "YES" or "NO"; "rel",
+    /// `displayPageTitle` is on, else its decoded URL; a rel flag "YES" or "NO"; "rel",
     /// "targetattr", "hreflang" their text; "lineNumber" the line (0 when unknown); any other
     /// the link text.
-    static QString onPageCell(const OnPageRow& row, const QString& identifier, qint64 displayPageTitle);
+    static QString onPageCell(const OnPageRow& row, const QString& identifier, bool displayPageTitle);
     /// The same for the occurrence at `row` of `list`, read now; the link text only for rows
     /// below the target's occurrence count. Past the list: empty.
-    static QString onPageCell(const OnPageList& list, qsizetype row, const QString& identifier, qint64 displayPageTitle,
+    static QString onPageCell(const OnPageList& list, qsizetype row, const QString& identifier, bool displayPageTitle,
         qsizetype occurrencesCount);
     /// The sort key of an on-page column ("1" sorts as "appearson", "targetattr" as
     /// "targetAttr"); empty for a column that does not sort.
     static QString sortKeyForColumn(const QString& identifier);
     /// Sorts `rows` in place (stable) on their texts by a descriptor key: "appearson" on the
-    /// page title (when `displayPageTitle` is 1) or page URL, "linktext", "rel" and "hreflang"
+    /// page title (when `displayPageTitle` is on) or page URL, "linktext", "rel" and "hreflang"
     /// without regard to case, the flags and "targetAttr" as they compare. Other keys leave the
     /// order alone.
-    static void sortOnPage(OnPageRows& rows, const QString& key, bool ascending, qint64 displayPageTitle);
+    static void sortOnPage(OnPageRows& rows, const QString& key, bool ascending, bool displayPageTitle);
 
     /// Which parts of the window show for a target.
     struct Visibility {

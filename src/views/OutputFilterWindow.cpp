@@ -29,14 +29,14 @@ OutputFilterWindow::OutputFilterWindow(OutputFilterManager& manager, platform::U
     setWindowTitle(tr("Output Filter"));
     auto* enabled = new QCheckBox(tr("Filter pages by these rules"), this);
     enabled->setObjectName(QStringLiteral("mipFilter"));
-    enabled->setChecked(m_defaults.boolForKey(QStringLiteral("mipFilter")));
-    connect(enabled, &QCheckBox::toggled, this, [this](bool on) { m_defaults.setBool(on, QStringLiteral("mipFilter")); });
+    enabled->setChecked(m_defaults.value(defaultsKey::mipFilter));
+    connect(enabled, &QCheckBox::toggled, this, [this](bool on) { m_defaults.setBool(on, defaultsKey::mipFilter); });
     auto* combine = new QComboBox(this);
     combine->setObjectName(QStringLiteral("mipContainsAndOr"));
     combine->addItems({ tr("Every rule must comply"), tr("At least one rule must comply") });
-    combine->setCurrentIndex(m_defaults.integerForKey(QStringLiteral("mipContainsAndOr")) == 1 ? 1 : 0);
+    combine->setCurrentIndex(m_defaults.value(defaultsKey::mipContainsAndOr) == 1 ? 1 : 0);
     connect(combine, &QComboBox::activated, this,
-        [this](int index) { m_defaults.setInteger(index, QStringLiteral("mipContainsAndOr")); });
+        [this](int index) { m_defaults.setInteger(index, defaultsKey::mipContainsAndOr); });
     m_table = new QListWidget(this);
     m_table->setObjectName(QStringLiteral("filterTableView"));
     auto* add = new QPushButton(tr("Add..."), this);
@@ -78,22 +78,22 @@ void OutputFilterWindow::beginNewDialog()
     sheet->setObjectName(QStringLiteral("dialog"));
     sheet->setWindowModality(Qt::WindowModal);
     sheet->setAttribute(Qt::WA_DeleteOnClose);
-    const auto addChoice = [this, sheet](const QString& key, const QStringList& items) {
+    const auto addChoice = [this, sheet](platform::DefaultsKey<qint64> key, const QStringList& items) {
         auto* box = new QComboBox(sheet);
-        box->setObjectName(key);
+        box->setObjectName(key.view().toString());
         box->addItems(items);
-        box->setCurrentIndex(static_cast<int>(m_defaults.integerForKey(key)));
-        connect(box, &QComboBox::currentIndexChanged, sheet, [this, key](int index) { m_defaults.setInteger(index, key); });
+        box->setCurrentIndex(static_cast<int>(m_defaults.value(key)));
+        connect(box, &QComboBox::currentIndexChanged, sheet, [this, key](int index) { m_defaults.setValue(key, qint64(index)); });
         return box;
     };
     auto* form = new QFormLayout(sheet);
-    form->addRow(addChoice(QStringLiteral("mipContainsScope"), { tr("URL"), tr("Content") }));
-    form->addRow(addChoice(QStringLiteral("mipContainsOrNot"), { tr("does not"), tr("does") }));
-    form->addRow(addChoice(QStringLiteral("mipContainsMethod"), { tr("contain"), tr("match Regex") }));
+    form->addRow(addChoice(defaultsKey::mipContainsScope, { tr("URL"), tr("Content") }));
+    form->addRow(addChoice(defaultsKey::mipContainsOrNot, { tr("does not"), tr("does") }));
+    form->addRow(addChoice(defaultsKey::mipContainsMethod, { tr("contain"), tr("match Regex") }));
     auto* text = new QLineEdit(sheet);
     text->setObjectName(QStringLiteral("mipContains"));
     connect(text, &QLineEdit::textChanged, sheet,
-        [this](const QString& value) { m_defaults.setObject(value, QStringLiteral("mipContains")); });
+        [this](const QString& value) { m_defaults.setValue(defaultsKey::mipContains, value); });
     form->addRow(text);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, sheet);
     connect(buttons, &QDialogButtonBox::accepted, sheet, &QDialog::accept);

@@ -21,39 +21,58 @@ namespace {
 QString tr(const char* text) { return QCoreApplication::translate("PreferencesModel", text); }
 
 Preference check(
-    const char* key, const char* label, PreferenceEffect effect = PreferenceEffect::None, const char* help = "")
+    const QString& key, const char* label, PreferenceEffect effect = PreferenceEffect::None, const char* help = "")
 {
-    return { QLatin1String(key), PreferenceKind::Check, tr(label), {}, 0, 0, effect, QLatin1String(help) };
+    return { key, PreferenceKind::Check, tr(label), {}, 0, 0, effect, QLatin1String(help) };
 }
 
-Preference choice(const char* key, const char* label, QList<PreferenceChoice> choices,
+Preference choice(platform::DefaultsKey<qint64> key, const char* label, QList<PreferenceChoice> choices,
     PreferenceEffect effect = PreferenceEffect::None, const char* help = "")
 {
-    return { QLatin1String(key), PreferenceKind::Choice, tr(label), std::move(choices), 0, 0, effect,
-        QLatin1String(help) };
+    return { key, PreferenceKind::Choice, tr(label), std::move(choices), 0, 0, effect, QLatin1String(help) };
 }
 
-Preference number(const char* key, const char* label, qint64 minimum, qint64 maximum, const char* help = "",
+Preference number(const QString& key, const char* label, qint64 minimum, qint64 maximum, const char* help = "",
     PreferenceKind kind = PreferenceKind::Number)
 {
-    return { QLatin1String(key), kind, tr(label), {}, minimum, maximum, PreferenceEffect::None, QLatin1String(help) };
+    return { key, kind, tr(label), {}, minimum, maximum, PreferenceEffect::None, QLatin1String(help) };
 }
 
-Preference text(const char* key, const char* label, PreferenceKind kind = PreferenceKind::Text, const char* help = "")
+Preference text(const QString& key, const char* label, PreferenceKind kind = PreferenceKind::Text, const char* help = "")
 {
-    return { QLatin1String(key), kind, tr(label), {}, 0, 0, PreferenceEffect::None, QLatin1String(help) };
+    return { key, kind, tr(label), {}, 0, 0, PreferenceEffect::None, QLatin1String(help) };
 }
 
-/// A crawl setting the scan reads from the application's store.
+/// An application switch, or a crawl setting the scan reads from the application's store.
+Preference check(platform::DefaultsKey<bool> key, const char* label, PreferenceEffect effect = PreferenceEffect::None,
+    const char* help = "")
+{
+    return check(QString(key), label, effect, help);
+}
+
 Preference check(crawlmere::engine::CrawlSettingKey key, const char* label,
     PreferenceEffect effect = PreferenceEffect::None, const char* help = "")
 {
-    return check(key.name(), label, effect, help);
+    return check(QString(key), label, effect, help);
+}
+
+/// A whole number, or a real the field shows as whole seconds.
+template <typename Number>
+Preference number(platform::DefaultsKey<Number> key, const char* label, qint64 minimum, qint64 maximum,
+    const char* help = "")
+{
+    static_assert(std::is_same_v<Number, qint64> || std::is_same_v<Number, double>, "a number field");
+    return number(QString(key), label, minimum, maximum, help);
+}
+
+Preference text(platform::DefaultsKey<QString> key, const char* label, PreferenceKind kind = PreferenceKind::Text)
+{
+    return text(QString(key), label, kind);
 }
 
 Preference text(crawlmere::engine::CrawlSettingKey key, const char* label, const char* help)
 {
-    return text(key.name(), label, PreferenceKind::Text, help);
+    return text(QString(key), label, PreferenceKind::Text, help);
 }
 
 /// The crawl settings a site without its own value takes from the application, in the table's
@@ -70,15 +89,15 @@ QList<Preference> newSitePreferences()
         case QMetaType::LongLong:
         case QMetaType::Double: {
             const crawlmere::engine::SettingRange& range = crawlmere::engine::crawlSettingRange(&setting);
-            preference = number("", setting.pane.label, qint64(range.lowest), qint64(range.highest), help,
+            preference = number(QString(), setting.pane.label, qint64(range.lowest), qint64(range.highest), help,
                 setting.type == QMetaType::Double ? PreferenceKind::Seconds : PreferenceKind::Number);
             break;
         }
         case QMetaType::Bool:
-            preference = check("", setting.pane.label, PreferenceEffect::None, help);
+            preference = check(QString(), setting.pane.label, PreferenceEffect::None, help);
             break;
         default:
-            preference = text("", setting.pane.label, PreferenceKind::Text, help);
+            preference = text(QString(), setting.pane.label, PreferenceKind::Text, help);
             break;
         }
         preference.key = setting.key;
@@ -95,83 +114,83 @@ QList<PreferencePage> buildPages()
     return {
         { QStringLiteral("0"), QStringLiteral("prefsGeneralTabViewItem"), tr("General"),
             {
-                check("automaticUpdateCheck", "Check for a new version at start-up"),
-                choice("verbosity", "Console output:",
+                check(defaultsKey::automaticUpdateCheck, "Check for a new version at start-up"),
+                choice(defaultsKey::verbosity, "Console output:",
                     { { tr("Silent"), 0 }, { tr("A few warnings"), 1 }, { tr("More detail"), 2 },
                         { tr("Everything"), 3 } },
                     Effect::None, "verbosity:"),
-                check("connectionKeepAlive", "Keep connections to the server open"),
+                check(defaultsKey::connectionKeepAlive, "Keep connections to the server open"),
                 check(crawlKey::runAllToCompletion, "Load every page to its end, whatever its type"),
-                check("linkedFilesAreInternal", "Count linked files and images as internal links"),
-                check("formActions", "Check the addresses forms are sent to", PreferenceEffect::None, "formactions:"),
+                check(defaultsKey::linkedFilesAreInternal, "Count linked files and images as internal links"),
+                check(defaultsKey::formActions, "Check the addresses forms are sent to", PreferenceEffect::None, "formactions:"),
                 text(crawlKey::defaultLocalFileName, "Local default file name:", "localdefault:"),
             } },
         { QStringLiteral("1"), QStringLiteral("prefsLinksTabViewItem"), tr("Links and labels"),
             {
-                check("displayLabels", "Colour the rows of bad links and warnings", reload),
-                check("displayLabelsForRedirects", "Colour the rows of redirected links", reload, "redirectcolour:"),
-                check("dontReportWarnings", "Do not colour the rows of links with warnings", reload),
+                check(defaultsKey::displayLabels, "Colour the rows of bad links and warnings", reload),
+                check(defaultsKey::displayLabelsForRedirects, "Colour the rows of redirected links", reload, "redirectcolour:"),
+                check(defaultsKey::dontReportWarnings, "Do not colour the rows of links with warnings", reload),
                 check(crawlKey::dontReportRedirects, "Do not report redirects at all, just the final status", reload),
-                choice("byStatusWhichStatus", "Status of a redirected link:",
+                choice(defaultsKey::byStatusWhichStatus, "Status of a redirected link:",
                     { { tr("The first status"), 0 }, { tr("The final status"), 1 },
                         { tr("The final status < the first"), 2 } },
                     reload),
-                number("redirectChain", "Warn of redirect chains longer than:", 1, 20),
-                check("shouldFlagBlacklisted", "Colour links that are not checked by a rule", reload),
-                check("displayPageTitle", "Show the title of the page a link is on instead of its URL", reload),
-                choice("csvQuoteEscapeOption", "Quotes inside CSV values:",
+                number(defaultsKey::redirectChain, "Warn of redirect chains longer than:", 1, 20),
+                check(defaultsKey::shouldFlagBlacklisted, "Colour links that are not checked by a rule", reload),
+                check(defaultsKey::displayPageTitle, "Show the title of the page a link is on instead of its URL", reload),
+                choice(defaultsKey::csvQuoteEscapeOption, "Quotes inside CSV values:",
                     { { tr("Escaped with a backslash (\\\")"), 0 }, { tr("Replaced by single quotes (')"), 1 },
                         { tr("Doubled (\"\")"), 2 } }),
                 check(crawlKey::shouldCheckForSoft404, "Look for soft 404 pages", Effect::None, "soft404:"),
-                choice("soft404Scope", "Look for them among:",
+                choice(defaultsKey::soft404Scope, "Look for them among:",
                     { { tr("Internal links"), 0 }, { tr("External links"), 1 }, { tr("All links"), 2 } }),
-                text("soft404Terms", "Soft 404 terms (one a line):", PreferenceKind::Lines),
+                text(defaultsKey::soft404Terms, "Soft 404 terms (one a line):", PreferenceKind::Lines),
             } },
         { QStringLiteral("2"), QStringLiteral("prefsNewSitesTabViewItem"), tr("New sites"), newSitePreferences() },
         { PreferencesModel::kSitemapTab, QStringLiteral("prefsSitemapTabViewItem"), tr("Sitemap"),
             {
-                choice("sitemapOptions", "After an XML sitemap is made:",
+                choice(defaultsKey::sitemapOptions, "After an XML sitemap is made:",
                     { { tr("Ask where to save it"), 0 }, { tr("Ask where to save it, then upload it"), 1 },
                         { tr("Keep it in the application folder and upload it"), 2 } }),
-                choice("sitemapFilenameOptions",
+                choice(defaultsKey::sitemapFilenameOptions,
                     "File name:", { { QStringLiteral("sitemap.txt"), 0 }, { QStringLiteral("sitemap.xml"), 1 } },
                     Effect::None, "sitemapFilenameOption:"),
-                check("includeLastModInXML", "Include the last-modified date", Effect::ReloadSitemap, "lastmod:"),
-                check("includeimagesinsitemap", "Include images in sitemap", Effect::None, "images:"),
-                check("uniqueimagesinsitemap", "List each image once"),
-                check("enableImageSitemap", "Enable image xml sitemap"),
-                check("includevideoinsitemap", "Include videos in sitemap"),
-                check("uniquevideoinsitemap", "List each video once"),
-                check("includePdfsInSitemap", "Include PDF documents", Effect::ReloadSitemap),
-                check("preventSplitXML", "Never split the sitemap into several files"),
-                check("sitemapObservesCanonicalElsewhere", "Leave out pages whose canonical URL is another page",
+                check(defaultsKey::includeLastModInXML, "Include the last-modified date", Effect::ReloadSitemap, "lastmod:"),
+                check(defaultsKey::includeimagesinsitemap, "Include images in sitemap", Effect::None, "images:"),
+                check(defaultsKey::uniqueimagesinsitemap, "List each image once"),
+                check(defaultsKey::enableImageSitemap, "Enable image xml sitemap"),
+                check(defaultsKey::includevideoinsitemap, "Include videos in sitemap"),
+                check(defaultsKey::uniquevideoinsitemap, "List each video once"),
+                check(defaultsKey::includePdfsInSitemap, "Include PDF documents", Effect::ReloadSitemap),
+                check(defaultsKey::preventSplitXML, "Never split the sitemap into several files"),
+                check(defaultsKey::sitemapObservesCanonicalElsewhere, "Leave out pages whose canonical URL is another page",
                     Effect::ReloadSitemap, "robotsSitemap:"),
-                check("sitemapObservesRobotsMetaNoindex", "Leave out pages marked noindex", Effect::ReloadSitemap),
-                check("observeRobotsTxt", "Leave out pages that robots.txt disallows"),
-                choice("htmlExportOptions", "Sitemap as HTML:", { { tr("A flat list"), 0 }, { tr("A hierarchy"), 1 } }),
-                check("vizColour", "Graph: colour the links by level", Effect::None, "visualisation:"),
-                check("vizLimit", "Graph: limit the levels"),
-                number("vizLevels", "Graph levels:", 1, 100),
-                check("vizClean", "Graph: only links that lead a level deeper"),
-                check("observeCanonicalRuleForDotSitemap", "Graph: observe canonical URLs"),
+                check(defaultsKey::sitemapObservesRobotsMetaNoindex, "Leave out pages marked noindex", Effect::ReloadSitemap),
+                check(defaultsKey::observeRobotsTxt, "Leave out pages that robots.txt disallows"),
+                choice(defaultsKey::htmlExportOptions, "Sitemap as HTML:", { { tr("A flat list"), 0 }, { tr("A hierarchy"), 1 } }),
+                check(defaultsKey::vizColour, "Graph: colour the links by level", Effect::None, "visualisation:"),
+                check(defaultsKey::vizLimit, "Graph: limit the levels"),
+                number(defaultsKey::vizLevels, "Graph levels:", 1, 100),
+                check(defaultsKey::vizClean, "Graph: only links that lead a level deeper"),
+                check(defaultsKey::observeCanonicalRuleForDotSitemap, "Graph: observe canonical URLs"),
             } },
         { QStringLiteral("4"), QStringLiteral("prefsRenderingTabViewItem"), tr("Rendering"),
             {
-                number("jsRenderingTime", "Time given to scripts to run (s):", 0, 60, "renderjs:"),
+                number(defaultsKey::jsRenderingTime, "Time given to scripts to run (s):", 0, 60, "renderjs:"),
             } },
         { QStringLiteral("6"), QStringLiteral("prefsSiteListTabViewItem"), tr("Site list"),
             {
-                choice("sitesTableIconSize", "Rows of the site list:",
+                choice(defaultsKey::sitesTableIconSize, "Rows of the site list:",
                     { { tr("Small, without thumbnails"), 0 }, { tr("Normal"), 1 }, { tr("Large"), 2 } },
                     Effect::SiteListIconSize),
             } },
         { QStringLiteral("7"), QStringLiteral("prefsTextContentTabViewItem"), tr("Text content"),
             {
-                check("parserContentConsolidateWhitespace", "Run white space together"),
-                check("parserContentIncludeAltText", "Include the alt text of images"),
-                check("parserContentIgnoreNav", "Ignore navigation"),
-                check("parserContentIgnoreHeader", "Ignore headers and footers"),
-                check("parserContentOnlyParas", "Only the text of paragraphs"),
+                check(defaultsKey::parserContentConsolidateWhitespace, "Run white space together"),
+                check(defaultsKey::parserContentIncludeAltText, "Include the alt text of images"),
+                check(defaultsKey::parserContentIgnoreNav, "Ignore navigation"),
+                check(defaultsKey::parserContentIgnoreHeader, "Ignore headers and footers"),
+                check(defaultsKey::parserContentOnlyParas, "Only the text of paragraphs"),
             } },
     };
 }

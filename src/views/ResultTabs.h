@@ -3,6 +3,7 @@
 #pragma once
 
 #include "engine/qfDataSource.h"
+#include "platform/DefaultsKeys.h"
 
 #include <QString>
 
@@ -22,7 +23,7 @@ namespace crawlmere::views {
 /// sources behind the hooks must outlive their registration.
 class ResultTabs {
 public:
-    static inline const QString kLastTabSelectedKey = QStringLiteral("lastTabSelected");
+    static inline const QString kLastTabSelectedKey = defaultsKey::lastTabSelected;
 
     /// One link view as the tabs drive it.
     struct LinkView {

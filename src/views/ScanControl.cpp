@@ -22,8 +22,8 @@ ScanControl::ScanControl(std::shared_ptr<Z12Ara> hubValue, CrwlByLinkDataSource&
     , prompts(std::move(promptsValue))
     , services(std::move(servicesValue))
 {
-    m_display.archiveProcess = UserDefaults::standard().boolForKey(QStringLiteral("exportEntireSite_Process"));
-    m_display.badLinksOnly = UserDefaults::standard().boolForKey(QStringLiteral("badLinksOnly"));
+    m_display.archiveProcess = UserDefaults::standard().value(defaultsKey::exportEntireSite_Process);
+    m_display.badLinksOnly = UserDefaults::standard().value(defaultsKey::badLinksOnly);
 }
 
 ScanControl::~ScanControl() { *alive = false; }
@@ -49,8 +49,8 @@ ScanControl::GoAction ScanControl::go(const QString& senderTitle)
     byLinkDataSource.setSearchText(QString());
     if (services.resetSearch)
         services.resetSearch();
-    m_display.archiveProcess = UserDefaults::standard().boolForKey(QStringLiteral("exportEntireSite_Process"));
-    UserDefaults::standard().setBool(false, QStringLiteral("badLinksOnly"));
+    m_display.archiveProcess = UserDefaults::standard().value(defaultsKey::exportEntireSite_Process);
+    UserDefaults::standard().setBool(false, defaultsKey::badLinksOnly);
     m_display.badLinksOnly = false;
 
     // Every scan runs on its own copy of the selected site's settings.
@@ -215,7 +215,7 @@ void ScanControl::crawlDidFinish()
         services.stopAccessingFolder();
 
     if (services.selectedTab && services.selectTab && services.selectedTab() == QLatin1String("0")) {
-        const QVariant stored = UserDefaults::standard().objectForKey(QStringLiteral("lastTabSelected"));
+        const QVariant stored = UserDefaults::standard().value(defaultsKey::lastTabSelected);
         services.selectTab(stored.isValid() ? stored.toString() : QStringLiteral("1"));
     }
     logLine(1, QStringLiteral("crawl did finish"));
@@ -281,8 +281,8 @@ ShellAlert ScanControl::fewResultsAlert(const CrwlUrl* first, bool support)
 void ScanControl::showHideGoodLinksMenuItem()
 {
     auto& defaults = UserDefaults::standard();
-    const bool badLinksOnly = !defaults.boolForKey(QStringLiteral("badLinksOnly"));
-    defaults.setBool(badLinksOnly, QStringLiteral("badLinksOnly"));
+    const bool badLinksOnly = !defaults.value(defaultsKey::badLinksOnly);
+    defaults.setBool(badLinksOnly, defaultsKey::badLinksOnly);
     m_display.badLinksOnly = badLinksOnly;
     filter();
     changed();
@@ -290,7 +290,7 @@ void ScanControl::showHideGoodLinksMenuItem()
 
 void ScanControl::followBadLinksOnlyDefault()
 {
-    m_display.badLinksOnly = UserDefaults::standard().boolForKey(QStringLiteral("badLinksOnly"));
+    m_display.badLinksOnly = UserDefaults::standard().value(defaultsKey::badLinksOnly);
     changed();
 }
 

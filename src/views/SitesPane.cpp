@@ -223,8 +223,8 @@ void SitesPane::reloadSiteList()
 {
     m_reloading = true;
     m_list->clear();
-    const qint64 iconSize = m_manager.defaults().objectForKey(QStringLiteral("sitesTableIconSize")).isValid()
-        ? m_manager.defaults().integerForKey(QStringLiteral("sitesTableIconSize"))
+    const qint64 iconSize = m_manager.defaults().objectForKey(defaultsKey::sitesTableIconSize).isValid()
+        ? m_manager.defaults().value(defaultsKey::sitesTableIconSize)
         : 1;
     const int height = iconSize == 0 ? 40 : iconSize == 2 ? 128 : 50;
     // Thumbnails are drawn in their display proportions, inside the row.

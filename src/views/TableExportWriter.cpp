@@ -1,6 +1,7 @@
 // The CSV and HTML texts of an exported table or outline.
 #include "views/TableExportWriter.h"
 
+#include "engine/ExportText.h"
 #include "engine/TableView.h"
 #include "engine/qfDataSource.h"
 #include "platform/Strings.h"
@@ -13,9 +14,6 @@ namespace {
 
 using crawlmere::platform::strings::htmlEscaped;
 
-constexpr qsizetype kLongestWholeUrl = 50;
-constexpr qsizetype kHeadLength = 23;
-constexpr qsizetype kTailLength = 27;
 
 bool isChildCell(
     const TableExportSnapshot& snapshot, const TableExportSnapshot::Row& row, const TableExportSnapshot::Column& column)
@@ -134,7 +132,7 @@ bool writeHtmlTableInto(Slices& out, const TableExportSnapshot& snapshot, const 
             if (value.contains(QLatin1String("http://")) || value.contains(QLatin1String("https://"))) {
                 html += QStringLiteral("<a href = \"%1\" >%2</a>")
                             .arg(htmlEscaped(value),
-                                htmlEscaped(TableExportWriter::truncateURLByAddingElipsisInMiddle(value)));
+                                htmlEscaped(crawlmere::engine::truncateURLByAddingElipsisInMiddle(value)));
             } else {
                 html += htmlEscaped(value);
             }
@@ -151,15 +149,14 @@ bool writeHtmlTableInto(Slices& out, const TableExportSnapshot& snapshot, const 
 
 QString htmlPageHead()
 {
-    return QStringLiteral("<html><head><title>Data Export from Crawlmere</title><meta http-equiv=\"Content-Type\" "
-                          "content=\"text/html; charset=UTF-8\" /></head><body>"
-                          "<style> table{padding:2px;margin:2px;border:none; font-family:\"Open Sans\",Verdana,"
-                          "Arial,Helvetica,sans-serif;text-align:left} th{background:#eee;} "
-                          "td{height:1em;white-space:nowrap;overflow:hidden;} td.alt{background:#f0f0ff;} "
-                          "p{font-family:arial,sans-serif;}</style>");
+    return crawlmere::engine::htmlExportHead()
+        + QStringLiteral("<style> table{padding:2px;margin:2px;border:none; font-family:\"Open Sans\",Verdana,"
+                         "Arial,Helvetica,sans-serif;text-align:left} th{background:#eee;} "
+                         "td{height:1em;white-space:nowrap;overflow:hidden;} td.alt{background:#f0f0ff;} "
+                         "p{font-family:arial,sans-serif;}</style>");
 }
 
-QString htmlPageFoot() { return QStringLiteral("</body></html>"); }
+QString htmlPageFoot() { return crawlmere::engine::htmlExportFoot(); }
 
 } // namespace
 
@@ -197,12 +194,5 @@ QString TableExportWriter::htmlTable(const TableExportSnapshot& snapshot, const 
 }
 
 QString TableExportWriter::htmlPage(const QString& table) { return htmlPageHead() + table + htmlPageFoot(); }
-
-QString TableExportWriter::truncateURLByAddingElipsisInMiddle(const QString& text)
-{
-    if (text.size() <= kLongestWholeUrl)
-        return text;
-    return QStringLiteral("%1...%2").arg(text.left(kHeadLength), text.right(kTailLength));
-}
 
 QString TableExportWriter::htmlEscaped(const QString& text) { return crawlmere::platform::strings::htmlEscaped(text); }

@@ -48,10 +48,6 @@ public:
     /// The whole page around an HTML table: title, charset, style block, the table.
     static QString htmlPage(const QString& table);
 
-    /// A text of more than 50 UTF-16 units becomes its first 23, "..." and its last 27; a
-    /// shorter one is returned as it is.
-    static QString truncateURLByAddingElipsisInMiddle(const QString& text);
-
     /// `text` with & < > " written as character references.
     static QString htmlEscaped(const QString& text);
 };

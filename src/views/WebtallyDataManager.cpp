@@ -153,7 +153,7 @@ std::optional<QVariantMap> WebtallyDataManager::getDictionaryAboutFile(const QSt
 std::optional<QDateTime> WebtallyDataManager::getDateStampForSiteID(const QString& siteID)
 {
     if (!m_websites)
-        m_websites = m_defaults.arrayForKey(QStringLiteral("websites"));
+        m_websites = m_defaults.value(defaultsKey::websites);
     for (const QVariant& site : std::as_const(*m_websites)) {
         const QVariantMap map = site.toMap();
         if (map.value(QStringLiteral("id")).toString() == siteID) {

@@ -59,9 +59,11 @@ public:
     /// URLs under "/never/" stand for those a scan never requests.
     bool isNeverRequested(const QString& url) const override { return url.contains(QLatin1StringView("/never/")); }
     void resetDomain(const CrwlUrl&) override { resetDomainCalls.fetch_add(1); }
+    qint64 inProgressCount() const override { return inFlight.load(); }
     bool performSoft404CheckOnThisUrl(const std::shared_ptr<CrwlUrl>&) override
     {
         soft404Checks.fetch_add(1);
+        soft404ChecksOnMainThread.fetch_add(platform::Dispatch::isMainThread() ? 1 : 0);
         return soft404Answer.load();
     }
     void addStringToDiagnosticTrace(const QString& line) override
@@ -107,6 +109,9 @@ public:
     std::atomic<bool> stopped { false };
     std::atomic<bool> soft404Answer { false };
     std::atomic<int> soft404Checks { 0 };
+    std::atomic<int> soft404ChecksOnMainThread { 0 };
+    /// What `inProgressCount` answers.
+    std::atomic<qint64> inFlight { 0 };
     std::atomic<int> finished { 0 };
     std::atomic<int> resetDomainCalls { 0 };
     std::atomic<int> offMainHandOvers { 0 };

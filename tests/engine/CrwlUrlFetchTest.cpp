@@ -87,6 +87,20 @@ TEST_F(CrwlUrlFetchTest, ErrorStatusesAreKeptAndTheirBodiesNotRead)
     EXPECT_EQ(owner->count(QStringLiteral("extractLinks")), 0);
 }
 
+TEST_F(CrwlUrlFetchTest, APageIsReadOnTheMainThreadOnlyWhenNoOtherFetchIsUnderWay)
+{
+    // Alone in flight, the page is read where its answer arrived; beside another, on a worker.
+    int finishes = 0;
+    for (const qint64 inFlight : { 1, 2, 1 }) {
+        owner->inFlight = inFlight;
+        ++finishes;
+        fetch(makeRecord(server.url(QStringLiteral("/ok?in-flight=%1&n=%2").arg(inFlight).arg(finishes))), finishes);
+    }
+    EXPECT_EQ(owner->soft404Checks.load(), 3);
+    EXPECT_EQ(owner->soft404ChecksOnMainThread.load(), 2);
+    EXPECT_EQ(owner->count(QStringLiteral("extractLinks")), 3);
+}
+
 TEST_F(CrwlUrlFetchTest, SoftFourOhFourAnswerChangesTheStatus)
 {
     owner->soft404Answer = true;

@@ -5,6 +5,7 @@
 #include "engine/CrwlLinkInstance.h"
 #include "engine/CrwlUrl.h"
 #include "engine/CrwlUrlTestSupport.h"
+#include "engine/ExportText.h"
 #include "platform/Dispatch.h"
 #include "platform/SavePanel.h"
 #include "platform/UrlOpener.h"
@@ -405,8 +406,8 @@ TEST(SEOExportText, UrlsShortenedPastFiftyCharacters)
 {
     const QString fifty = QStringLiteral("https://example.test/") + QString(29, u'x');
     const QString fiftyOne = fifty + QStringLiteral("y");
-    EXPECT_EQ(SEOManager::truncateURLByAddingElipsisInMiddle(fifty), fifty);
-    const QString shortened = SEOManager::truncateURLByAddingElipsisInMiddle(fiftyOne);
+    EXPECT_EQ(crawlmere::engine::truncateURLByAddingElipsisInMiddle(fifty), fifty);
+    const QString shortened = crawlmere::engine::truncateURLByAddingElipsisInMiddle(fiftyOne);
     EXPECT_EQ(shortened.size(), 53);
     EXPECT_EQ(shortened, fiftyOne.left(23) + QStringLiteral("...") + fiftyOne.right(27));
 }

@@ -3,6 +3,8 @@
 
 #include "engine/CrawlSettings.h"
 #include "engine/CrwlUrl.h"
+#include "parsing/CrwlParser.h"
+#include "parsing/TagSyntax.h"
 #include "platform/Dispatch.h"
 #include "platform/Paths.h"
 #include "platform/UrlOpener.h"
@@ -82,6 +84,38 @@ TEST(HighlightMarking, TheCopyIsMadeOnceAtItsFinalSize)
     EXPECT_EQ(marked->size(), page.size() + 4000 * style.size() + element.size());
     EXPECT_EQ(marked->capacity(), marked->size());
     EXPECT_EQ(marker.foundUrls(page, false).size(), 6000);
+}
+
+// On each line of the quoted-value table, and in a value longer than a cap, the highlighter finds
+// the links the page scan finds.
+TEST(HighlightMarking, FindsTheLinksTheScanFinds)
+{
+    const auto scanned = [](const QByteArray& page) {
+        const test::ExactBuffer bytes(page);
+        const auto parser = CrwlParser::initWithData(QByteArray::fromRawData(bytes.data(), qsizetype(bytes.size())), {});
+        QStringList urls;
+        for (const CrwlLinkRecord& record : parser->getCollection())
+            urls += record.urlArray;
+        return urls;
+    };
+    HighlightMarker marker;
+    const auto rows = test::readTsvTable(QStringLiteral("pages/quoted-values.tsv"));
+    ASSERT_GE(rows.size(), 20u);
+    for (const auto& row : rows) {
+        const QByteArray page = "<html><head><title>t</title></head><body>\n<a href=\"before.html\">b</a>\n"
+            + row.cell(0).toUtf8() + "\n<a href=\"after.html\">a</a></body></html>";
+        const test::ExactBuffer bytes(page);
+        const QStringList found = marker.foundUrls(QByteArray::fromRawData(bytes.data(), qsizetype(bytes.size())), false);
+        EXPECT_EQ(found, scanned(page)) << "line " << row.line << ": " << row.cell(0).toStdString();
+        EXPECT_GE(found.size(), 2) << row.line;
+    }
+    for (const size_t length : { parsing::kValueLimit + 1, parsing::kUrlLimit + 1 }) {
+        const QByteArray page = "<html><body><a href=\"/" + QByteArray(qsizetype(length), 'v') + "\">x</a></body></html>";
+        const QStringList found = marker.foundUrls(page, false);
+        EXPECT_EQ(found, scanned(page)) << length;
+        ASSERT_EQ(found.size(), 1);
+        EXPECT_EQ(size_t(found.front().size()), std::min(length + 1, parsing::kUrlLimit));
+    }
 }
 
 TEST(HighlightMarking, StyleAndSlashComparison)

@@ -1,6 +1,7 @@
 #include "views/TableExportWriter.h"
 
 #include "engine/CrwlUrl.h"
+#include "engine/ExportText.h"
 #include "engine/CrwlUrlTestSupport.h"
 #include "engine/ScopedDefaults.h"
 #include "platform/Dispatch.h"
@@ -86,8 +87,8 @@ TEST(TableExportWriter, HtmlRowsClassesLabelsLinksAndEscaping)
 {
     const QString url51 = QStringLiteral("http://site.test/") + QString(34, u'a');
     ASSERT_EQ(url51.size(), 51);
-    EXPECT_EQ(TableExportWriter::truncateURLByAddingElipsisInMiddle(url51), url51.left(23) + "..." + url51.right(27));
-    EXPECT_EQ(TableExportWriter::truncateURLByAddingElipsisInMiddle(url51.left(50)), url51.left(50));
+    EXPECT_EQ(crawlmere::engine::truncateURLByAddingElipsisInMiddle(url51), url51.left(23) + "..." + url51.right(27));
+    EXPECT_EQ(crawlmere::engine::truncateURLByAddingElipsisInMiddle(url51.left(50)), url51.left(50));
 
     auto snapshot = snapshotOf({ "status", "linkurl" },
         { { "404 not found", url51 }, { "<script>x & \"y\"</script>", "http://a.test/?q=<b>&r=\"1\"" } });

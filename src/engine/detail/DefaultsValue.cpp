@@ -9,7 +9,9 @@ using crawlmere::platform::UserDefaults;
 
 namespace crawlmere::engine::detail {
 
-bool defaultsBool(const UserDefaults* store, const QString& key, bool registered)
+namespace {
+
+bool boolOr(const UserDefaults* store, const QString& key, bool registered)
 {
     if (!store)
         return registered;
@@ -17,12 +19,19 @@ bool defaultsBool(const UserDefaults* store, const QString& key, bool registered
     return value.isValid() ? crawlmere::platform::boolValue(value) : registered;
 }
 
-bool defaultsBool(const UserDefaults* store, CrawlSettingKey key)
+} // namespace
+
+bool defaultsBool(const UserDefaults* store, platform::DefaultsKey<bool> key, bool registered)
 {
-    return defaultsBool(store, key, crawlmere::platform::boolValue(crawlSetting(key).defaultValue));
+    return boolOr(store, key, registered);
 }
 
-qint64 defaultsInteger(const UserDefaults* store, const QString& key, qint64 registered)
+bool defaultsBool(const UserDefaults* store, CrawlSettingKey key)
+{
+    return boolOr(store, key, crawlmere::platform::boolValue(crawlSetting(key).defaultValue));
+}
+
+qint64 defaultsInteger(const UserDefaults* store, platform::DefaultsKey<qint64> key, qint64 registered)
 {
     if (!store)
         return registered;

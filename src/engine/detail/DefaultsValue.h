@@ -3,6 +3,7 @@
 #pragma once
 
 #include "engine/CrawlSettingKeys.h"
+#include "platform/DefaultsKeys.h"
 
 #include <QString>
 #include <QtGlobal>
@@ -15,10 +16,11 @@ namespace crawlmere::engine::detail {
 
 /// The store's value for `key` read as a boolean, or `registered` when the store (null
 /// included) has no value for it.
-bool defaultsBool(const crawlmere::platform::UserDefaults* store, const QString& key, bool registered);
+bool defaultsBool(const crawlmere::platform::UserDefaults* store, platform::DefaultsKey<bool> key, bool registered);
 /// A crawl setting the scan reads from the application's store, with the table's default.
 bool defaultsBool(const crawlmere::platform::UserDefaults* store, CrawlSettingKey key);
 /// The same read as an integer.
-qint64 defaultsInteger(const crawlmere::platform::UserDefaults* store, const QString& key, qint64 registered);
+qint64 defaultsInteger(
+    const crawlmere::platform::UserDefaults* store, platform::DefaultsKey<qint64> key, qint64 registered);
 
 } // namespace crawlmere::engine::detail

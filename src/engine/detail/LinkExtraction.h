@@ -125,9 +125,9 @@ struct Z12Ara::LinkExtraction {
         , snapshotSettings(crawlmere::engine::detail::extractionSnapshot(owner.crawlSettings).map)
         , s(crawlmere::engine::detail::extractionSnapshot(owner.crawlSettings).settings)
     {
-        verbosity = static_cast<int>(owner.defaults->integerForKey(QStringLiteral("verbosity")));
-        linkedFilesAreInternal = owner.defaults->boolForKey(QStringLiteral("linkedFilesAreInternal"));
-        formActions = owner.defaults->boolForKey(QStringLiteral("formActions"));
+        verbosity = static_cast<int>(owner.defaults->value(defaultsKey::verbosity));
+        linkedFilesAreInternal = owner.defaults->value(defaultsKey::linkedFilesAreInternal);
+        formActions = owner.defaults->value(defaultsKey::formActions);
         childDistance = page->getDistanceFromHome() + 1;
     }
 

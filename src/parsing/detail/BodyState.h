@@ -110,6 +110,7 @@ struct BodyState {
     bool inComment = false;
     bool inScript = false;
     bool inStyle = false;
+    std::string_view rawTextElement; ///< the name of the open textarea, title or xmp element
     int commentEnd = 0; ///< "-" seen towards "-->"; 3: "--!" seen
     int nestedComment = 0; ///< bytes of "<!--" seen inside a comment
 

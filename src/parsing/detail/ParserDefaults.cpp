@@ -60,7 +60,7 @@ void setParserDefault(const QString& key, const QVariant& value)
 
 void parserLog(int minimumVerbosity, const QString& text)
 {
-    if (defaultsInteger(QStringLiteral("verbosity")) < minimumVerbosity)
+    if (defaultsInteger(defaultsKey::verbosity) < minimumVerbosity)
         return;
     const QByteArray line = text.toUtf8();
     std::fprintf(stderr, "%s\n", line.constData());

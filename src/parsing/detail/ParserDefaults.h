@@ -1,6 +1,8 @@
 // The parsers' reads of the application defaults, and their verbosity-gated log.
 #pragma once
 
+#include "platform/DefaultsKeys.h"
+
 #include <QString>
 #include <QVariant>
 #include <QVariantMap>

@@ -1,13 +1,14 @@
 // The capture buffers that the head and body phases of the page scanner share.
 #pragma once
 
+#include "parsing/TagSyntax.h"
 #include "parsing/detail/CaptureBuffer.h"
 
 namespace crawlmere::parsing::detail {
 
 /// Byte limits of the capture buffers: a value longer than its limit keeps its first bytes.
-inline constexpr size_t kValueLimit = 998;
-inline constexpr size_t kUrlLimit = 4998;
+using parsing::kUrlLimit;
+using parsing::kValueLimit;
 inline constexpr size_t kHreflangLimit = 98;
 inline constexpr size_t kAltLimit = 1998;
 

@@ -91,10 +91,7 @@ private:
     };
 
     static QString truncated() { return QStringLiteral("the binary property list is truncated or corrupt"); }
-    static QString tooDeep()
-    {
-        return QStringLiteral("the property list is nested deeper than %1 levels").arg(PropertyList::maximumDepth);
-    }
+    static QString tooDeep() { return PropertyList::tooDeepText(); }
     static QString tooManyValues()
     {
         return QStringLiteral("the property list expands to more than %1 values").arg(PropertyList::maximumValues);

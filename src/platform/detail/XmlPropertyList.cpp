@@ -423,8 +423,7 @@ Expected<QVariant> readXmlPropertyList(
     XmlWalk walk(bytes);
     const bool whole = walk.walk(PropertyList::maximumDepth);
     if (walk.tooDeep() || walk.deepest() > PropertyList::maximumDepth)
-        return Unexpected(
-            QStringLiteral("the property list is nested deeper than %1 levels").arg(PropertyList::maximumDepth));
+        return Unexpected(PropertyList::tooDeepText());
     if (!looksLikeXmlPropertyList(bytes))
         return Unexpected(QStringLiteral("the data is not a property list"));
     // libplist accepts a document cut off after its root value; a whole one is closed.

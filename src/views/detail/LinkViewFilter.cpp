@@ -14,7 +14,7 @@ namespace crawlmere::views::detail {
 
 bool LinkViewFilter::badLinksOnly()
 {
-    return platform::UserDefaults::standard().boolForKey(QStringLiteral("badLinksOnly"));
+    return platform::UserDefaults::standard().value(defaultsKey::badLinksOnly);
 }
 
 LinkViewFilter::Pass LinkViewFilter::pass() const
