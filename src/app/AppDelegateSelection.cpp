@@ -81,8 +81,10 @@ void AppDelegate::locateItem(const qfDataSource::Item& item)
     if (auto occurrence = std::dynamic_pointer_cast<CrwlLinkInstance>(item)) {
         locate(occurrence);
     } else if (auto page = std::dynamic_pointer_cast<CrwlUrl>(item)) {
-        if (!page->isStartingPoint() && !page->getInboundInstances().empty())
-            locate(page->getInboundInstances().front());
+        // A page is located through the way in that ends its shortest route: a link, or the
+        // redirect of a page reached through one.
+        if (auto way = views::LocateText::wayInto(*page))
+            locate(way);
     }
 }
 

@@ -20,14 +20,17 @@ constexpr std::chrono::seconds kIndexWait { 30 };
 constexpr std::chrono::hours kExportWait { 24 };
 } // namespace
 
-HeadlessArchiveResult exportArchiveAfterScan(
-    const Z12Ara& hub, platform::UserDefaults& defaults, const archive::ArchiveWriter& writer, const bool& indexSaved)
+HeadlessArchiveResult exportArchiveAfterScan(const Z12Ara& hub, platform::UserDefaults& defaults,
+    const archive::ArchiveWriter& writer, const bool& indexSaved, HeadlessExportCancel& cancel)
 {
     const auto failed = [](const QString& why) {
         return HeadlessArchiveResult { QStringLiteral("Archive: not exported (%1)").arg(why), why };
     };
-    if (!platform::Dispatch::runUntil([&] { return indexSaved; }, kIndexWait))
+    const HeadlessArchiveResult cancelled { QStringLiteral("Archive: export cancelled"), QString() };
+    if (!platform::Dispatch::runUntil([&] { return indexSaved || cancel.isRequested(); }, kIndexWait))
         return failed(QStringLiteral("the archive index was not saved"));
+    if (cancel.isRequested())
+        return cancelled;
     if (const QString saveError = writer.lastSaveError(); !saveError.isNull())
         return failed(QStringLiteral("the archive index could not be written: %1").arg(saveError));
 
@@ -42,15 +45,17 @@ HeadlessArchiveResult exportArchiveAfterScan(
     QElapsedTimer elapsed;
     elapsed.start();
     controller.start(decision.request);
+    cancel.cancelRunning = [&controller] { controller.cancel(); };
     controller.waitForExport(kExportWait);
     platform::Dispatch::runUntil([&] { return result.has_value(); }, kIndexWait);
+    cancel.cancelRunning = nullptr;
     if (!result)
         return failed(QStringLiteral("the export did not end"));
     switch (result->outcome) {
     case archive::ArchiveExport::Outcome::ArchiveNotFound:
         return failed(QStringLiteral("unable to find the archive for our site"));
     case archive::ArchiveExport::Outcome::Cancelled:
-        return { QStringLiteral("Archive: export cancelled"), QString() };
+        return cancelled;
     case archive::ArchiveExport::Outcome::Finished:
         break;
     }

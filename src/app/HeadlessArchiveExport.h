@@ -4,6 +4,8 @@
 
 #include <QString>
 
+#include <functional>
+
 class Z12Ara;
 
 namespace crawlmere::platform {
@@ -26,10 +28,30 @@ struct HeadlessArchiveResult {
     QString failure;
 };
 
+/// Ctrl-C during the export: `request` (main thread) stops the export before its next file, or
+/// keeps it from starting.
+class HeadlessExportCancel {
+public:
+    void request()
+    {
+        requested = true;
+        if (cancelRunning)
+            cancelRunning();
+    }
+    bool isRequested() const { return requested; }
+
+private:
+    friend HeadlessArchiveResult exportArchiveAfterScan(const Z12Ara&, platform::UserDefaults&,
+        const archive::ArchiveWriter&, const bool&, HeadlessExportCancel&);
+    bool requested = false;
+    std::function<void()> cancelRunning;
+};
+
 /// Waits (main thread, event loop) until `indexSaved` is set by the hub's "CrwlDidSaveArchiveIndex",
 /// then exports the archive when the scan's settings name `archiveSaveLocation` (mode from the
 /// default `exportEntireSite_Process`) and waits for the export. `writer` is the scan's archive.
-HeadlessArchiveResult exportArchiveAfterScan(
-    const Z12Ara& hub, platform::UserDefaults& defaults, const archive::ArchiveWriter& writer, const bool& indexSaved);
+/// A `cancel` requested while it waits ends it with "Archive: export cancelled".
+HeadlessArchiveResult exportArchiveAfterScan(const Z12Ara& hub, platform::UserDefaults& defaults,
+    const archive::ArchiveWriter& writer, const bool& indexSaved, HeadlessExportCancel& cancel);
 
 } // namespace crawlmere::app

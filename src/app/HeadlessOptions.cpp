@@ -358,6 +358,38 @@ QString sameOutputFile(const HeadlessOptions& options)
     return {};
 }
 
+/// The refusal of an output that would replace what the program reads: the scanned file itself
+/// (a settings file, a URL list, a page) or any file of the program's own folders (the site
+/// store, its lock, the archive); and of an archive export folder inside those folders, which
+/// the next scan would clear. A null string when there is none.
+QString outputOverOwnFile(const HeadlessOptions& options, const QString& workingFolder)
+{
+    const auto absolute = [&workingFolder](const QString& path) {
+        return QDir(workingFolder).absoluteFilePath(platform::Paths::expandTilde(path));
+    };
+    const bool targetIsFile = options.targetKind != TargetKind::WebAddress;
+    const std::pair<const char*, const QString*> outputs[]
+        = { { "--csv", &options.csvFile }, { "--html", &options.htmlFile }, { "--sitemap", &options.sitemapFile } };
+    for (const auto& [name, path] : outputs) {
+        if (path->isEmpty())
+            continue;
+        const QString output = absolute(*path);
+        if (targetIsFile && fileIdentity(output) == fileIdentity(absolute(options.target)))
+            return QStringLiteral("%1 %2 names the target itself: the export would replace it")
+                .arg(QLatin1String(name), *path);
+        if (platform::Paths::holdsOwnData(output))
+            return QStringLiteral("%1 %2 is a file of Crawlmere's own (its site list, archive or settings): "
+                                  "the export would replace it")
+                .arg(QLatin1String(name), *path);
+    }
+    const QString exportFolder = options.crawlSettings.value(crawlKey::archiveSaveLocation).toString();
+    if (!exportFolder.isEmpty() && platform::Paths::holdsOwnData(absolute(exportFolder)))
+        return QStringLiteral("archiveSaveLocation=%1 is inside Crawlmere's own folders: the next scan would "
+                              "clear what is exported there")
+            .arg(exportFolder);
+    return {};
+}
+
 /// Tells what the target names and fills the starting URL; the refusal in `result` otherwise.
 bool classifyTarget(HeadlessOptions& options, const QString& workingFolder, HeadlessParse& result)
 {
@@ -522,6 +554,8 @@ HeadlessParse parseHeadlessArguments(const QStringList& arguments, const QVarian
         return fail(QStringLiteral("no target given"));
     if (!classifyTarget(options, workingFolder, result))
         return result;
+    if (const QString own = outputOverOwnFile(options, workingFolder); !own.isNull())
+        return fail(own);
     result.options = std::move(options);
     return result;
 }

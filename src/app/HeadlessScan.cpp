@@ -102,6 +102,9 @@ int importSiteList(const QString& path, platform::UserDefaults& defaults, const 
     sites.applicationHasFinishedLaunching();
     const int added = sites.openLcsbatchFile(path);
     sites.applicationWillTerminate();
+    // The import has said why its sites could not be stored.
+    if (!sites.lastStoreFailure().isNull())
+        return kExitFailed;
     writeLine(console.out,
         QStringLiteral("Sites added to the site list: %1 of %2 in %3; nothing was scanned.")
             .arg(QString::number(added), QString::number(entries), QDir::toNativeSeparators(path)));
@@ -135,6 +138,9 @@ struct HeadlessScan::State {
     bool finished = false;
     bool interrupted = false;
     bool archiveIndexSaved = false;
+    /// Ctrl-C after the scan finished: the export is cancelled, the rest still written.
+    bool finishingInterrupted = false;
+    HeadlessExportCancel exportCancel;
     QString archiveLine;
     QString archiveFailure;
     qint64 scanMilliseconds = -1; // the scan's own time when an archive export follows it
@@ -245,7 +251,8 @@ std::optional<QVariantMap> HeadlessScan::settingsForTarget(const HeadlessOptions
             return std::nullopt;
         }
         // The import logs what it leaves out; a file it would refuse is logged here.
-        const QVariantMap site = settings::SiteValueCheck::typedSite(read.value().toMap());
+        const QVariantMap site = settings::SiteValueCheck::withoutLocalPaths(
+            settings::SiteValueCheck::typedSite(read.value().toMap()));
         if (!settings::SiteValueCheck::hasUsableStartingUrl(site)) {
             settings::SiteValueCheck::typedSite(read.value().toMap(), options.target);
             if (error)
@@ -293,7 +300,8 @@ int HeadlessScan::run()
         return kExitFailed;
     }
     d->waitForEnd();
-    watcher.reset();
+    // The watcher stays through the finishing step: a first Ctrl-C there cancels the archive
+    // export and the finished scan's exports are still written; a second ends the program.
     if (const QString failure = d->finished ? d->startFailure() : QString(); !failure.isNull()) {
         writeBytes(d->console.err, d->statusLine.finish(d->counts()));
         writeLine(d->console.err,
@@ -305,7 +313,11 @@ int HeadlessScan::run()
     }
     writeBytes(d->console.err, d->statusLine.finish(d->counts()));
     d->finishScan(settings);
-    return d->writeOutputs();
+    const int status = d->writeOutputs();
+    // A Ctrl-C while nothing was waiting for it (the exports being written) still counts.
+    if (status == kExitFinished && watcher && watcher->wasInterrupted())
+        return kExitInterrupted;
+    return status;
 }
 
 void HeadlessScan::State::applyRunDefaults()
@@ -450,7 +462,8 @@ void HeadlessScan::State::finishScan(const std::shared_ptr<CrawlSettings>& setti
 {
     if (finished && engine::settingBool(settings, crawlKey::shouldArchive)) {
         scanMilliseconds = elapsed.elapsed();
-        const HeadlessArchiveResult archived = exportArchiveAfterScan(*hub, defaults, *archiveWriter, archiveIndexSaved);
+        const HeadlessArchiveResult archived
+            = exportArchiveAfterScan(*hub, defaults, *archiveWriter, archiveIndexSaved, exportCancel);
         archiveLine = archived.line;
         archiveFailure = archived.failure;
     }
@@ -487,12 +500,17 @@ int HeadlessScan::State::writeOutputs()
     writeSummary(failures);
     if (!failures.isEmpty() || !archiveFailure.isNull())
         return kExitFailed;
-    return interrupted && !finished ? kExitInterrupted : kExitFinished;
+    return (interrupted && !finished) || finishingInterrupted ? kExitInterrupted : kExitFinished;
 }
 
 void HeadlessScan::interrupt()
 {
-    if (d->interrupted || d->finished)
+    if (d->finished) {
+        d->finishingInterrupted = true;
+        d->exportCancel.request();
+        return;
+    }
+    if (d->interrupted)
         return;
     d->interrupted = true;
     // stop: fetches in flight go back into the queue; what was found stays in the collection.

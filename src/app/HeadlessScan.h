@@ -52,8 +52,10 @@ public:
     int run();
 
     /// What Ctrl-C does: the scan is paused (fetches in flight are dropped back into the queue)
-    /// and `run` ends as if it had finished, with status 130. Main thread; any time during `run`
-    /// (the event loop must be running or about to run).
+    /// and `run` ends as if it had finished, with status 130. After the scan has finished it
+    /// cancels the archive export instead; the exports and the summary are still written, and
+    /// `run` answers 130. Main thread; any time during `run` (the event loop must be running or
+    /// about to run).
     void interrupt();
 
     /// What a target gives the scan's settings, before `--set` values and before the keys it

@@ -73,6 +73,8 @@ InterruptWatcher::~InterruptWatcher()
     g_pipe[0] = g_pipe[1] = -1;
 }
 
+bool InterruptWatcher::wasInterrupted() const { return m_active && g_signalCount.load() > 0; }
+
 void InterruptWatcher::readPipe()
 {
     char bytes[16];

@@ -22,6 +22,9 @@ public:
     /// False when the pipe or the handler could not be set up (Ctrl-C then ends the process as
     /// usual).
     bool isActive() const { return m_active; }
+    /// True once SIGINT has come while the watcher lives, whether or not the event loop has
+    /// read it yet.
+    bool wasInterrupted() const;
 
 private:
     void readPipe();

@@ -17,6 +17,7 @@
 #include "engine/Z12Ara.h"
 #include "parsing/CrwlParser.h"
 #include "platform/Log.h"
+#include "platform/Paths.h"
 #include "platform/Strings.h"
 #include "platform/TextEncoding.h"
 #include "platform/Url.h"
@@ -340,6 +341,14 @@ ArchiveExport::Result ArchiveExport::exportFilesForDate()
         logLine(0, QStringLiteral("unable to export the archive: %1").arg(result.failure));
         return result;
     }
+    // The archive and the program's stores are cleared and replaced by later scans: a copy
+    // exported among them would be lost.
+    if (platform::Paths::holdsOwnData(request.savePath)) {
+        result.failure = QStringLiteral("%1 is inside Crawlmere's own folders, which later scans clear")
+                             .arg(QDir::toNativeSeparators(request.savePath));
+        logLine(0, QStringLiteral("unable to export the archive: %1").arg(result.failure));
+        return result;
+    }
     run.wrapper = CrawlmereArchiveWrapper::initWithArchiveLocation(request.archiveLocation, request.siteId);
     if (!run.wrapper) {
         logLine(0, QStringLiteral("unable to find the archive for our site"));
@@ -396,9 +405,10 @@ bool ArchiveExport::Run::preservePass()
         }
         if (strings::pathExtension(*local).isEmpty())
             local = strings::appendingPathComponent(*local, defaultName);
-        const auto components = ExportFolder::cleanComponents(detail::withPortFolder(*local, address));
+        const QString relative = detail::withPortFolder(*local, address);
+        const auto components = ExportFolder::cleanComponents(relative);
         if (!components) {
-            skip(QStringLiteral("its local path would leave the export folder"), url);
+            skip(ExportFolder::unusableReason(relative), url);
             return;
         }
         const QString path = components->join(u'/');

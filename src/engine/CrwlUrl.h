@@ -655,23 +655,6 @@ public:
     /// redirects and queues it; pumps when nothing is in flight. A record the owner still has
     /// queued or in flight is not queued again (the queue is pumped all the same). Main thread.
     void recheckLink(const std::shared_ptr<CrwlUrl>& record);
-    /// recheckPage: `loadPageAgain`, then `readPageAgain` with what it loaded; the main thread
-    /// keeps running meanwhile. A page that cannot be loaded keeps its links as they were.
-    /// `done`, when given, runs on the main thread once the page was read (or could not be
-    /// loaded). Main thread.
-    void recheckPage(std::function<void()> done = {});
-    /// The longest a page recheck's load may take, however slowly its bytes trickle in.
-    static constexpr std::chrono::seconds kRecheckLoadLimit { 60 };
-    /// Loads the page afresh for a recheck on the network thread: `loaded` runs once on the
-    /// main thread with the new body, or with nothing when no URL can be made of the page, the
-    /// load failed, or it brought no bytes (each logged). Answers the load's session, which
-    /// `cancel` stops (then `loaded` gets nothing); null when no load started (`loaded` has
-    /// been queued already). Main thread.
-    std::shared_ptr<crawlmere::platform::UrlSession> loadPageAgain(
-        std::function<void(std::optional<QByteArray>)> loaded) const;
-    /// The page's body becomes `body`; the owner reads its links afresh (`readLinksAgain`) and
-    /// the targets it names are checked again. Main thread.
-    void readPageAgain(const QByteArray& body);
     /// Empties the outbound list and answers what it held.
     InstanceList takeOutboundInstances();
     /// Takes one occurrence out of the inbound list.

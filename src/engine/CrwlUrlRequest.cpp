@@ -1,5 +1,5 @@
 // Building and sending a URL record's request: headers, proxy-crawl address, login form body,
-// the rendering decision, and the rechecks a user starts from the views.
+// the rendering decision, and the link rechecks a user starts from the views.
 #include "engine/CrwlUrl.h"
 
 #include "engine/CrwlLinkInstance.h"
@@ -10,7 +10,6 @@
 #include "engine/detail/CrwlUrlCaches.h"
 #include "engine/detail/CrwlUrlFetch.h"
 #include "engine/SettingsValue.h"
-#include "platform/Dispatch.h"
 #include "platform/Log.h"
 #include "platform/Strings.h"
 #include "platform/UrlSession.h"
@@ -33,7 +32,6 @@ using crawlmere::platform::logLine;
 using crawlmere::platform::Url;
 using crawlmere::platform::UrlRequest;
 using crawlmere::platform::UrlSession;
-namespace Dispatch = crawlmere::platform::Dispatch;
 namespace strings = crawlmere::platform::strings;
 
 namespace {
@@ -336,59 +334,6 @@ void CrwlUrl::recheckLink(const std::shared_ptr<CrwlUrl>& record)
     recordOwner->addToCheckQueue(record);
     if (recordOwner->inProgressCount() == 0)
         recordOwner->getNextUrlToCrawl(record);
-}
-
-void CrwlUrl::recheckPage(std::function<void()> done)
-{
-    loadPageAgain([self = shared_from_this(), done = std::move(done)](std::optional<QByteArray> body) {
-        if (body)
-            self->readPageAgain(*body);
-        if (done)
-            done();
-    });
-}
-
-std::shared_ptr<UrlSession> CrwlUrl::loadPageAgain(std::function<void(std::optional<QByteArray>)> loaded) const
-{
-    const auto pageUrl = Url::fromString(linkURL);
-    if (!pageUrl) {
-        logLine(1, QStringLiteral("unable to create NSURL for page %1").arg(linkURL));
-        Dispatch::toMain([loaded = std::move(loaded)] { loaded(std::nullopt); });
-        return nullptr;
-    }
-    UrlRequest request(pageUrl->absoluteString(), 30.0);
-    request.userAgent = settingString(crawlSettings, crawlKey::userAgentString);
-    request.maxBodyBytes = maxBodyBytes();
-    // The load's end is handed to the main thread without waiting there, so a busy window
-    // never holds a worker.
-    crawlmere::platform::UrlSessionDelegate delegate;
-    delegate.didCompleteWithError
-        = [page = linkURL, loaded = std::move(loaded)](UrlSession&, const crawlmere::platform::UrlTaskResult& result) {
-              std::optional<QByteArray> body;
-              if (!result.error && !result.body.isEmpty())
-                  body = result.body;
-              else
-                  logLine(1, QStringLiteral("unable to fetch updated data for page %1").arg(page));
-              Dispatch::toMain([loaded, body = std::move(body)] { loaded(body); });
-          };
-    auto session = UrlSession::create(std::move(delegate), crawlmere::platform::UrlSessionCallbacks::OnWorker);
-    session->start(std::move(request));
-    Dispatch::toMainAfter(kRecheckLoadLimit, [weak = std::weak_ptr<UrlSession>(session)] {
-        if (const auto running = weak.lock())
-            running->cancel();
-    });
-    return session;
-}
-
-void CrwlUrl::readPageAgain(const QByteArray& body)
-{
-    setData(body);
-    std::vector<std::shared_ptr<CrwlUrl>> toCheck;
-    if (const auto recordOwner = owner.lock())
-        toCheck = recordOwner->readLinksAgain(shared_from_this());
-    logLine(1, QStringLiteral("%1 links added to recheckqueue").arg(qint64(toCheck.size())));
-    for (const auto& target : toCheck)
-        recheckLink(target);
 }
 
 CrwlUrl::InstanceList CrwlUrl::takeOutboundInstances()

@@ -3,9 +3,8 @@
 
 #include "engine/CrawlSettingTable.h"
 #include "engine/CrwlUrl.h"
-#include "engine/Z12Ara.h"
+#include "engine/LinkExtractionParser.h"
 #include "platform/Log.h"
-#include "platform/UrlSession.h"
 
 #include <algorithm>
 
@@ -21,8 +20,7 @@ std::shared_ptr<PageRecheck> PageRecheck::start(const std::shared_ptr<Z12Ara>& h
     recheck->hub = hub;
     recheck->scanNumber = hub->scanNumber();
     recheck->hasLoaded.assign(pages.size(), false);
-    recheck->bodies.resize(pages.size());
-    recheck->sessions.resize(pages.size());
+    recheck->fetchedPages.resize(pages.size());
     recheck->pages = std::move(pages);
     recheck->loadsAhead = std::size_t(std::max<qint64>(
         1, crawlmere::engine::settingIntegerInRange(hub->getCrawlSettings(), crawlKey::numberOfThreads)));
@@ -35,10 +33,6 @@ void PageRecheck::cancel()
 {
     if (ended)
         return;
-    for (const auto& session : sessions) {
-        if (session)
-            session->cancel();
-    }
     finish(Outcome::Dropped);
 }
 
@@ -50,25 +44,28 @@ bool PageRecheck::hubStillHoldsItsScan() const
 
 void PageRecheck::startLoads()
 {
-    // The loads keep the recheck alive until each has ended; a page's body waits, read, only
-    // until the pages before it have loaded, so no more than `loadsAhead` are ever held.
-    while (!ended && nextToLoad < pages.size() && nextToLoad - nextToRead < loadsAhead) {
+    // The hub's fetches keep the recheck alive until each has ended; a page fetched waits, unread,
+    // only until the pages before it have been, so no more than `loadsAhead` are ever held.
+    const auto alive = hub.lock();
+    while (!ended && alive && nextToLoad < pages.size() && nextToLoad - nextToRead < loadsAhead) {
         const std::size_t index = nextToLoad++;
-        sessions[index]
-            = pages[index]->loadPageAgain([self = shared_from_this(), index](std::optional<QByteArray> body) {
-                  self->loaded(index, std::move(body));
-              });
+        alive->fetchPageAgain(
+            pages[index], [self = shared_from_this(), index](std::optional<Z12Ara::PageFetchedAgain> fetched) {
+                self->loaded(index, std::move(fetched));
+            });
     }
 }
 
-void PageRecheck::loaded(std::size_t index, std::optional<QByteArray> body)
+void PageRecheck::loaded(std::size_t index, std::optional<Z12Ara::PageFetchedAgain> fetched)
 {
-    if (ended)
+    if (ended) {
+        if (fetched && hubStillHoldsItsScan())
+            hub.lock()->readPageAgain(pages[index], std::move(*fetched));
         return;
-    sessions[index].reset();
+    }
     hasLoaded[index] = true;
     ++loadsEnded;
-    bodies[index] = std::move(body);
+    fetchedPages[index] = std::move(fetched);
     readLoadedPages();
 }
 
@@ -82,18 +79,19 @@ void PageRecheck::readLoadedPages()
             return;
         }
         const std::shared_ptr<CrwlUrl> page = pages[nextToRead];
-        std::optional<QByteArray> body = std::move(bodies[nextToRead]);
-        bodies[nextToRead].reset();
+        std::optional<Z12Ara::PageFetchedAgain> fetched = std::move(fetchedPages[nextToRead]);
+        fetchedPages[nextToRead].reset();
         ++nextToRead;
-        if (!body)
+        if (!fetched)
             continue;
         // A page that the reading of an earlier one left linked from nowhere is no longer the
         // scan's.
-        if (!hub.lock()->linksCollection().contains(page)) {
+        const auto alive = hub.lock();
+        if (!alive->linksCollection().contains(page)) {
             logLine(1, QStringLiteral("%1 has left the scan and is not read again").arg(page->absoluteString()));
             continue;
         }
-        page->readPageAgain(*body);
+        alive->readPageAgain(page, std::move(*fetched));
     }
     if (ended)
         return;
@@ -106,8 +104,7 @@ void PageRecheck::readLoadedPages()
 void PageRecheck::finish(Outcome outcome)
 {
     ended = true;
-    sessions.clear();
-    bodies.clear();
+    fetchedPages.clear();
     if (const auto done = std::move(finished))
         done(outcome);
 }

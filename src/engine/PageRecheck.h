@@ -1,8 +1,8 @@
-// "Recheck page" over several pages of a scan: the pages load afresh side by side on the network
-// thread while the main thread keeps running, and are read again on the main thread in order.
+// "Recheck page" over several pages of a scan: the pages are fetched afresh side by side, as the
+// scan fetches them, while the main thread keeps running, and are read again in order.
 #pragma once
 
-#include <QByteArray>
+#include "engine/Z12Ara.h"
 
 #include <cstddef>
 #include <functional>
@@ -11,21 +11,17 @@
 #include <vector>
 
 class CrwlUrl;
-class Z12Ara;
 
-namespace crawlmere::platform {
-class UrlSession;
-}
-
-/// One recheck of a list of pages. As many pages load at once as the scan fetches
-/// (`numberOfThreads`), and no more run ahead of the first page not yet read; each page is read
-/// again (`CrwlUrl::readPageAgain`) as soon as it and every page before it have loaded, so the
-/// scan ends as it would after rechecking the pages one after the other. A page that could not
-/// be loaded, or that an earlier page's reading took out of the scan, is passed over.
+/// One recheck of a list of pages. Each page is fetched again by the scan itself
+/// (`Z12Ara::fetchPageAgain`: the scan's request, redirects, status and error), as many at once
+/// as the scan fetches (`numberOfThreads`), and no more run ahead of the first page not yet
+/// read; each page is read again (`Z12Ara::readPageAgain`) as soon as it and every page before
+/// it have been fetched, so the scan ends as it would after rechecking the pages one after the
+/// other. A page that an earlier page's reading took out of the scan is passed over.
 ///
-/// It keeps itself alive while pages load and holds the hub weakly. When the hub is gone or
-/// has been cleared for another scan, the loads still under way are cancelled and nothing more
-/// is read. Main thread only.
+/// It keeps itself alive while pages are fetched and holds the hub weakly. When the hub has
+/// been cleared for another scan, nothing more is read and the recheck is dropped. Main thread
+/// only.
 class PageRecheck : public std::enable_shared_from_this<PageRecheck> {
 public:
     /// How a recheck ended: every page was handled, or it was dropped (hub gone or cleared,
@@ -38,9 +34,11 @@ public:
     static std::shared_ptr<PageRecheck> start(const std::shared_ptr<Z12Ara>& hub,
         std::vector<std::shared_ptr<CrwlUrl>> pages, std::function<void(Outcome)> finished);
 
-    /// Drops the recheck: the loads under way are cancelled and no further page is read.
+    /// Drops the recheck: no further page is read by it. A page whose fetch is under way is
+    /// still read when it ends, while its scan lasts, so that it never keeps links its new
+    /// answer lacks.
     void cancel();
-    /// Pages whose load has ended, pages read again (or passed over), and pages in all.
+    /// Pages whose fetch has ended, pages read again (or passed over), and pages in all.
     std::size_t pagesLoaded() const { return loadsEnded; }
     std::size_t pagesDone() const { return nextToRead; }
     std::size_t pageCount() const { return pages.size(); }
@@ -49,17 +47,16 @@ private:
     PageRecheck() = default;
     bool hubStillHoldsItsScan() const;
     void startLoads();
-    void loaded(std::size_t index, std::optional<QByteArray> body);
+    void loaded(std::size_t index, std::optional<Z12Ara::PageFetchedAgain> fetched);
     void readLoadedPages();
     void finish(Outcome outcome);
 
     std::weak_ptr<Z12Ara> hub;
     quint64 scanNumber = 0;
     std::vector<std::shared_ptr<CrwlUrl>> pages;
-    /// Per page: whether its load has ended, and what it brought.
+    /// Per page: whether its fetch has ended, and what it left to read (none: passed over).
     std::vector<bool> hasLoaded;
-    std::vector<std::optional<QByteArray>> bodies;
-    std::vector<std::shared_ptr<crawlmere::platform::UrlSession>> sessions;
+    std::vector<std::optional<Z12Ara::PageFetchedAgain>> fetchedPages;
     std::size_t nextToLoad = 0;
     std::size_t nextToRead = 0;
     std::size_t loadsAhead = 1;

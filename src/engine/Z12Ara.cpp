@@ -9,10 +9,12 @@
 #include "engine/EngineSEOService.h"
 #include "engine/FetchTransport.h"
 #include "engine/HubClock.h"
+#include "engine/LinkExtractionParser.h"
 #include "engine/OutputFilterManager.h"
 #include "engine/PunycodeAdditions.h"
 #include "engine/ShellServices.h"
 #include "engine/SettingsValue.h"
+#include "platform/Dispatch.h"
 #include "platform/Log.h"
 #include "platform/NotificationCenter.h"
 #include "platform/Paths.h"
@@ -103,6 +105,12 @@ void Z12Ara::clear()
     redirectArrivals = QHash<const CrwlUrl*, InstancePtr>();
     startingPage.store(nullptr);
     linksLeftOutForDepth.clear();
+    // Those waiting for a page fetched again hear that the scan is gone, once the clearing is
+    // over.
+    for (auto& [page, waiting] : std::exchange(pagesFetchedAgain, {})) {
+        for (PageFetchedAgainHandler& handler : waiting)
+            crawlmere::platform::Dispatch::toMain([handler = std::move(handler)] { handler(std::nullopt); });
+    }
     {
         std::unique_lock lock(otherRobotsLock);
         otherRobotsRules.clear();

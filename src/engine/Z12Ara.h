@@ -32,6 +32,7 @@
 #include <mutex>
 #include <optional>
 #include <shared_mutex>
+#include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
@@ -281,12 +282,38 @@ public:
     void removeThisCrwlUrlFromCollection(const UrlPtr& record) override;
     void removeThisCrwlLinkInstanceFromCollection(const InstancePtr& instance) override;
     /// The page's occurrences leave the lists, its insecure records are dropped and its links
-    /// are read from its new body (without handing the page to the SEO collection again); then
+    /// are read from its new body (a page read before is not handed to the SEO collection again;
+    /// one that is no longer read as a page, a redirect now, leaves it); then
     /// each former target that no occurrence links any more, other than the page itself and
     /// the starting point, leaves the scan with its own links, its counts taken back
     /// (`decNumberDone`), and so on down. Answers the page's targets not yet checked and those
     /// that count as bad and were fetched, each once.
     std::vector<UrlPtr> readLinksAgain(const UrlPtr& page) override;
+    /// What the fetch of a page fetched again (`fetchPageAgain`) left to read.
+    struct PageFetchedAgain {
+        /// The scan reads the answer: a page, or a redirect whose final address is filed. False
+        /// when it reads nothing of it (a failure, a status or a type whose body it declines).
+        bool read = false;
+        /// The page's reading, made off the main thread; null when it is read from its body.
+        std::unique_ptr<LinkExtractionParser> reading;
+    };
+    /// Runs once on the main thread: with what the fetch left, or nullopt when there is nothing
+    /// to read for this caller (the scan was cleared first, or another caller waiting for the
+    /// same fetch was handed it).
+    using PageFetchedAgainHandler = std::function<void(std::optional<PageFetchedAgain>)>;
+    /// Fetches `page` again as the scan fetches a page, through the check queue: the scan's
+    /// request, its redirects followed and recorded, its status and error anew, counted anew.
+    /// When the fetch has ended the page is not read but handed to `fetched`, which reads it
+    /// with `readPageAgain` in its own time. A page already queued or being fetched is handed
+    /// over when that fetch ends. In a paused scan the fetch waits for the scan to continue.
+    /// Main thread.
+    void fetchPageAgain(const UrlPtr& page, PageFetchedAgainHandler fetched);
+    /// Reads a page fetched again as the scan reads an answer: its links afresh
+    /// (`readLinksAgain`), resolved against its final address; for a page that is only a
+    /// redirect now, its final address filed as a page of its own; for an answer the scan does
+    /// not read, no links (and the page leaves the SEO collection). The page's targets that
+    /// `readLinksAgain` answers are then checked. Main thread.
+    void readPageAgain(const UrlPtr& page, PageFetchedAgain fetched);
     /// sendWarningToWarningsManager:forUrl: [any thread; hops to the main thread]
     void sendWarningToWarningsManager(const QString& warning, const UrlPtr& record) override;
 
@@ -549,6 +576,13 @@ private:
     /// Fetches a page again whose links were left out for its depth, to read them at its
     /// shorter distance now.
     void fetchAgainForItsLinks(const UrlPtr& page);
+    /// `readLinksAgain` with what a fetch left to read.
+    std::vector<UrlPtr> readLinksAgain(const UrlPtr& page, PageFetchedAgain fetched);
+    /// Hands a page fetched again (`fetchPageAgain`) to the first of those who wait for it, and
+    /// nullopt to the others; false when none waits.
+    bool handOverPageFetchedAgain(const CrwlUrl& page, PageFetchedAgain fetched);
+    /// The fetch of a page fetched again has ended without its answer being read.
+    void pageFetchedAgainEnded(const UrlPtr& page);
     /// The unlinking of `readLinksAgain`: `candidates` that no occurrence links leave the
     /// scan, and with them their own occurrences, whose targets become candidates in turn.
     /// Their occurrences are added to `dropped`.
@@ -637,6 +671,8 @@ private:
     // to be read at a shorter distance.
     std::unordered_set<const CrwlUrl*> linksLeftOutForDepth;
     std::unordered_set<const CrwlUrl*> readAgainWhenFetched;
+    // Pages fetched again for a recheck (`fetchPageAgain`), with those who wait for each.
+    std::unordered_map<const CrwlUrl*, std::vector<PageFetchedAgainHandler>> pagesFetchedAgain;
     // Records left unrequested because they are known only as a form's action: an ordinary
     // link to one has it checked.
     std::unordered_set<const CrwlUrl*> formActionsOnly;

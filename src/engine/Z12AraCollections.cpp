@@ -33,6 +33,13 @@ void Z12Ara::incNumberDone(const UrlPtr& record)
     if (!record)
         return;
     ++numberDone;
+    if (pagesFetchedAgain.contains(record.get())) {
+        // Once the fetch's own steps are over: by then its answer was read or it never will be.
+        crawlmere::platform::Dispatch::toMain([hub = weak_from_this(), record] {
+            if (const auto alive = hub.lock())
+                alive->pageFetchedAgainEnded(record);
+        });
+    }
     if (record->shouldBeMemberOfBadCollection())
         incBadLinkCount(record);
     if (record->shouldBeMemberOfDubiusCollection())

@@ -64,6 +64,8 @@ void Z12Ara::extractLinks(const UrlPtr& page)
 {
     if (!page)
         return;
+    if (handOverPageFetchedAgain(*page, { /*read=*/true, nullptr }))
+        return;
     if (readAgainWhenFetched.erase(page.get())) {
         readLinksAgain(page);
         return;
@@ -75,6 +77,10 @@ void Z12Ara::extractLinksFromReading(const UrlPtr& page, std::unique_ptr<LinkExt
 {
     if (!page)
         return;
+    if (pagesFetchedAgain.contains(page.get())) {
+        handOverPageFetchedAgain(*page, { /*read=*/true, std::move(reading) });
+        return;
+    }
     if (readAgainWhenFetched.contains(page.get())) {
         extractLinks(page);
         return;
@@ -85,6 +91,11 @@ void Z12Ara::extractLinksFromReading(const UrlPtr& page, std::unique_ptr<LinkExt
 }
 
 std::vector<Z12Ara::UrlPtr> Z12Ara::readLinksAgain(const UrlPtr& page)
+{
+    return readLinksAgain(page, { /*read=*/true, nullptr });
+}
+
+std::vector<Z12Ara::UrlPtr> Z12Ara::readLinksAgain(const UrlPtr& page, PageFetchedAgain fetched)
 {
     if (!page)
         return {};
@@ -103,9 +114,18 @@ std::vector<Z12Ara::UrlPtr> Z12Ara::readLinksAgain(const UrlPtr& page)
             && (record.url == page->absoluteString() || record.url == page->finalURLString());
     });
 
-    LinkExtraction extraction(*this, page);
-    extraction.again = true;
-    extraction.run();
+    // Read as a first reading reads it unless it was read before; what it is now decides
+    // whether it stays among the pages read (and in the SEO collection).
+    const bool wasRead = page->getLinksRead();
+    page->setLinksRead(false);
+    if (fetched.read) {
+        LinkExtraction extraction(*this, page);
+        extraction.again = wasRead;
+        extraction.prepared = std::move(fetched.reading);
+        extraction.run();
+    }
+    if (wasRead && !page->getLinksRead() && engineSEODataSource)
+        engineSEODataSource->remove(*page);
 
     dropUnlinkedRecords(std::move(formerTargets), page, dropped);
     if (!dropped.empty())
@@ -129,6 +149,59 @@ std::vector<Z12Ara::UrlPtr> Z12Ara::readLinksAgain(const UrlPtr& page)
     }
     crawlmere::platform::NotificationCenter::defaultCenter().post(CrwlPageLinksUpdated, page);
     return toCheck;
+}
+
+void Z12Ara::fetchPageAgain(const UrlPtr& page, PageFetchedAgainHandler fetched)
+{
+    if (!page || !fetched)
+        return;
+    std::vector<PageFetchedAgainHandler>& waiting = pagesFetchedAgain[page.get()];
+    waiting.push_back(std::move(fetched));
+    if (waiting.size() > 1 || isQueuedOrInProgress(*page))
+        return; // handed over when the fetch already asked for ends
+    decNumberDone(page);
+    page->setStatus(CrwlStatus::notYetChecked);
+    page->setError(QString());
+    page->clearRedir();
+    addToCheckQueue(page);
+    // Into a free slot at once: pages rechecked together are fetched side by side.
+    getNextUrlToCrawl(page);
+}
+
+bool Z12Ara::handOverPageFetchedAgain(const CrwlUrl& page, PageFetchedAgain fetched)
+{
+    auto waiting = pagesFetchedAgain.extract(&page);
+    if (waiting.empty())
+        return false;
+    bool first = true;
+    for (const PageFetchedAgainHandler& handler : waiting.mapped()) {
+        if (first)
+            handler(std::move(fetched));
+        else
+            handler(std::nullopt);
+        first = false;
+    }
+    return true;
+}
+
+void Z12Ara::pageFetchedAgainEnded(const UrlPtr& page)
+{
+    // Still waiting: a meta refresh or a Refresh header has queued it again.
+    if (page && !isQueuedOrInProgress(*page))
+        handOverPageFetchedAgain(*page, { /*read=*/false, nullptr });
+}
+
+void Z12Ara::readPageAgain(const UrlPtr& page, PageFetchedAgain fetched)
+{
+    if (!page)
+        return;
+    const std::vector<UrlPtr> toCheck = readLinksAgain(page, std::move(fetched));
+    logLine(1, QStringLiteral("%1 links added to recheckqueue").arg(qint64(toCheck.size())));
+    for (const UrlPtr& target : toCheck)
+        page->recheckLink(target);
+    // A redirect's final address may have been queued as a page of its own.
+    if (inProgressCount() == 0)
+        getNextUrlToCrawl(page);
 }
 
 void Z12Ara::dropUnlinkedRecords(

@@ -61,8 +61,9 @@ void Z12Ara::LinkExtraction::run()
     }
 
     // A redirect carries its final address's body; that address's own record reads it, so the
-    // page's links, facts and sitemap entry are the same whichever answer arrives first.
-    if (!again && crawlmere::engine::detail::isOnlyARedirect(*page) && fileRedirectTarget()) {
+    // page's links, facts and sitemap entry are the same whichever answer arrives first. A page
+    // read before and only a redirect now is read so too.
+    if (crawlmere::engine::detail::isOnlyARedirect(*page) && fileRedirectTarget()) {
         cleanUp();
         return;
     }

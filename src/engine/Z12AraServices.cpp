@@ -121,9 +121,15 @@ QString Z12Ara::getWebsiteName() const
 {
     if (collection.isEmpty())
         return QString(u""_qs);
-    const auto first = std::dynamic_pointer_cast<CrwlUrl>(collection.first());
+    auto first = std::dynamic_pointer_cast<CrwlUrl>(collection.first());
     if (!first)
         return QString(u""_qs);
+    // A starting URL that redirects has no page of its own: the page it leads to names the site.
+    if (first->getLinkpagetitle().isEmpty() && !first->getRedir().isEmpty()) {
+        if (const auto target
+            = std::dynamic_pointer_cast<CrwlUrl>(doWeHaveThisURL(first->getRedir(), lookupDictionary, true)))
+            first = target;
+    }
     static const QRegularExpression separators(QStringLiteral("[\\s\\x{2028}\\x{2029}\\x{85}]"));
     QString name(u""_qs);
     for (const QString& piece : first->getLinkpagetitle().split(separators, Qt::KeepEmptyParts)) {

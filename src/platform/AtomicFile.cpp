@@ -46,8 +46,16 @@ QString reasonNotToSaveAt(const QString& path)
     if (path.isEmpty())
         return {};
     const auto spot = reachFileSpot(path);
-    // The system's reasons (a folder missing, no permission) are the writing's to report.
-    return spot || !spot.error().isRefusal() ? QString() : spot.error().reason;
+    if (!spot && spot.error().isRefusal())
+        return spot.error().reason;
+    // A name the walk reads as a new file may lead, as the system follows it, to something
+    // that is there: "/dev/stdout" when standard output is a pipe ("pipe:[…]" in
+    // /proc/self/fd). It is never replaced, so it is said now rather than after the work.
+    struct stat status { };
+    if (::stat(QFile::encodeName(path).constData(), &status) == 0 && !S_ISREG(status.st_mode))
+        return notARegularFileReason(status);
+    // The system's other reasons (a folder missing, no permission) are the writing's to report.
+    return {};
 }
 
 /// Gathers small writes into pieces of `kPiece` bytes for the file.

@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -72,6 +73,41 @@ QString privateRootOf(const QString& path)
 } // namespace
 
 bool Paths::isPrivate(const QString& path) { return !privateRootOf(path).isNull(); }
+
+namespace {
+
+/// `path` with links and ".." resolved as far as it exists; the part that does not exist yet is
+/// kept as written below the deepest folder that does.
+QString resolvedAsFarAsItExists(const QString& path)
+{
+    QString existing = QDir::cleanPath(QDir(path).absolutePath());
+    QString rest;
+    while (!existing.isEmpty()) {
+        if (const QString real = QFileInfo(existing).canonicalFilePath(); !real.isEmpty())
+            return rest.isEmpty() ? real : QDir::cleanPath(real + u'/' + rest);
+        const qsizetype slash = existing.lastIndexOf(u'/');
+        if (slash < 0)
+            break;
+        rest = rest.isEmpty() ? existing.mid(slash + 1) : existing.mid(slash + 1) + u'/' + rest;
+        existing = existing.left(slash);
+    }
+    return QDir::cleanPath(QDir(path).absolutePath());
+}
+
+} // namespace
+
+bool Paths::holdsOwnData(const QString& path)
+{
+    const QString resolved = resolvedAsFarAsItExists(path);
+    for (const QString& root : { configFolder(), applicationSupportFolder() }) {
+        // Both the root as written and as it resolves: a home reached through a link counts too.
+        for (const QString& form : { QDir::cleanPath(root), resolvedAsFarAsItExists(root) }) {
+            if (resolved == form || resolved.startsWith(form + u'/'))
+                return true;
+        }
+    }
+    return false;
+}
 
 bool Paths::makeFolder(const QString& path)
 {

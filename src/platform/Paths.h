@@ -24,6 +24,11 @@ public:
     /// True when `path` is the configuration or application-support folder or lies inside one:
     /// the user's alone. A file written there gets mode 0600, a folder made there 0700.
     static bool isPrivate(const QString& path);
+    /// True when `path` is one of the program's own files or folders: the configuration or
+    /// application-support folder or anything inside one (the defaults store, its lock, the
+    /// archive), with "..", links and the folders on the way resolved as the system resolves
+    /// them. A path that does not exist yet counts by the folder it would be made in.
+    static bool holdsOwnData(const QString& path);
     /// Creates `path` and its missing parents (walked as `HeldFolder::reach` walks). A folder it
     /// makes in a private place is the user's alone (0700, set through the folder's descriptor);
     /// a folder that was there keeps its mode. False when it cannot be created.

@@ -15,6 +15,7 @@
 
 #include <mutex>
 #include <shared_mutex>
+#include <utility>
 
 namespace crawlmere::platform {
 
@@ -43,6 +44,9 @@ struct UserDefaults::State {
     bool lockTimedOut = false;
     // Serialises saves so that an older snapshot never lands after a newer one.
     std::mutex saveMutex;
+    // Why a value set inside `changeUnderLock` could not be stored: the change is then refused
+    // whole rather than saved without it.
+    QString refusedInChange;
 
     void load();
     /// Saves this store's own changes; with `change`, first lets it change the store from
@@ -60,12 +64,14 @@ namespace {
 
 // Normalises a value for storage; logs and returns an invalid QVariant when it has no
 // property-list form.
-QVariant storable(const QVariant& value, const QString& key)
+QVariant storable(const QVariant& value, const QString& key, QString* refusal = nullptr)
 {
     auto normal = PropertyList::normalized(value);
     if (!normal) {
         qWarning("crawlmere: defaults: ignoring the value for \"%s\": %s", qUtf8Printable(key),
             qUtf8Printable(normal.error()));
+        if (refusal)
+            *refusal = QStringLiteral("the value for \"%1\" cannot be stored: %2").arg(key, normal.error());
         return {};
     }
     return std::move(normal).value();
@@ -171,9 +177,17 @@ Expected<void> UserDefaults::State::save(
             before = persistent;
             beforeGeneration = generation;
         }
+        refusedInChange.clear();
         changingUnderLock = this;
         (*change)(stored.value_or(QVariantMap()));
         changingUnderLock = nullptr;
+        if (!refusedInChange.isNull()) {
+            // Saved without the value it could not hold, the change would be half made.
+            std::unique_lock writing(lock);
+            persistent = before;
+            generation = beforeGeneration;
+            return Unexpected(std::exchange(refusedInChange, QString()));
+        }
     }
     QVariantMap snapshot;
     QVariantMap snapshotBase;
@@ -334,9 +348,13 @@ void UserDefaults::setObject(const QVariant& value, const QString& key)
         removeObjectForKey(key);
         return;
     }
-    QVariant stored = storable(value, key);
-    if (!stored.isValid())
+    QString refusal;
+    QVariant stored = storable(value, key, &refusal);
+    if (!stored.isValid()) {
+        if (changingUnderLock == m_state.get())
+            m_state->refusedInChange = refusal;
         return;
+    }
     {
         std::unique_lock writing(m_state->lock);
         const auto found = m_state->persistent.constFind(key);

@@ -366,6 +366,8 @@ private:
     /// "Folder exists": the alert of a folder name that is taken.
     void alertFolderExists(const QString& name) const;
     int alert(const ShellAlert& alert) const;
+    /// Tells that the sites of the settings file `path` were not added: `m_lastStoreFailure`.
+    void alertStoreFailure(const QString& path) const;
     /// Puts `url` into the shown site's starting-URL field and the window title, which follows
     /// the site shown.
     void showStartingUrl(const QString& url);

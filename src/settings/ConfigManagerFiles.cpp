@@ -140,6 +140,7 @@ bool ConfigManager::importLcsettings(const QVariantMap& site)
 
 int ConfigManager::importLcsBatch(const QVariantList& sites)
 {
+    m_lastStoreFailure.clear();
     synchronise();
     int count = 0;
     QList<QVariantMap> added;
@@ -191,6 +192,13 @@ int ConfigManager::importLcsBatch(const QVariantList& sites)
     return count;
 }
 
+void ConfigManager::alertStoreFailure(const QString& path) const
+{
+    alert({ QStringLiteral("The sites of the file were not added"),
+        QStringLiteral("%1 could not be added to the site list: %2").arg(path, m_lastStoreFailure),
+        { QStringLiteral("OK") } });
+}
+
 bool ConfigManager::openLcsettingsFile(const QString& path)
 {
     const QVariant root = readSettingsFile(path, "lcsettings", QMetaType::QVariantMap);
@@ -200,8 +208,8 @@ bool ConfigManager::openLcsettingsFile(const QString& path)
         logLine(0, QStringLiteral("lcsettings file %1 appears to be empty").arg(path));
         return false;
     }
-    // Nothing of a file without a starting URL is stored.
-    const QVariantMap site = SiteValueCheck::typedSite(root.toMap(), path);
+    // Nothing of a file without a starting URL is stored; where it would write is never taken.
+    const QVariantMap site = SiteValueCheck::withoutLocalPaths(SiteValueCheck::typedSite(root.toMap(), path), path);
     if (!SiteValueCheck::hasUsableStartingUrl(site)) {
         logLine(0, QStringLiteral("lcsettings file %1 holds no starting URL; nothing was imported").arg(path));
         return false;
@@ -211,6 +219,8 @@ bool ConfigManager::openLcsettingsFile(const QString& path)
             m_lastStoreFailure.isNull()
                 ? QStringLiteral("unsuccessful importing lcsettings file %1").arg(path)
                 : QStringLiteral("The site of %1 could not be stored: %2").arg(path, m_lastStoreFailure));
+        if (!m_lastStoreFailure.isNull())
+            alertStoreFailure(path);
         return false;
     }
     return true;
@@ -227,7 +237,8 @@ int ConfigManager::openLcsbatchFile(const QString& path)
     }
     QVariantList sites;
     for (const QVariant& entry : root.toList()) {
-        const QVariantMap site = SiteValueCheck::typedSite(entry.toMap(), path);
+        const QVariantMap site
+            = SiteValueCheck::withoutLocalPaths(SiteValueCheck::typedSite(entry.toMap(), path), path);
         if (entry.typeId() != QMetaType::QVariantMap || !SiteValueCheck::hasUsableStartingUrl(site)) {
             logLine(0, QStringLiteral("lcsbatch file %1: an entry without a starting URL is skipped").arg(path));
             continue;
@@ -235,6 +246,8 @@ int ConfigManager::openLcsbatchFile(const QString& path)
         sites.append(site);
     }
     const int added = importLcsBatch(sites);
+    if (added == 0 && !m_lastStoreFailure.isNull())
+        alertStoreFailure(path);
     if (added > 0)
         logLine(0, QStringLiteral("added %1 sites from %2").arg(QString::number(added), path));
     else

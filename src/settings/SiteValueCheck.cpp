@@ -125,6 +125,28 @@ QVariantMap SiteValueCheck::typedSite(const QVariantMap& site, const QString& so
     return typed;
 }
 
+const QStringList& SiteValueCheck::localPathKeys()
+{
+    static const QStringList keys { crawlKey::archiveSaveLocation };
+    return keys;
+}
+
+QVariantMap SiteValueCheck::withoutLocalPaths(const QVariantMap& site, const QString& source)
+{
+    QVariantMap kept = site;
+    for (const QString& key : localPathKeys()) {
+        // An empty value names no place: a new site holds one, and it is kept as it is.
+        if (kept.value(key).toString().isEmpty())
+            continue;
+        if (kept.remove(key) > 0 && !source.isNull())
+            logLine(0,
+                QStringLiteral("%1: \"%2\" is left out: where the program writes is chosen on this "
+                               "computer, never by a settings file")
+                    .arg(source, key));
+    }
+    return kept;
+}
+
 bool SiteValueCheck::hasUsableStartingUrl(const QVariantMap& site)
 {
     const QVariant value = site.value(crawlKey::startingUrl);

@@ -5,6 +5,7 @@
 #include "platform/Expected.h"
 
 #include <QString>
+#include <QStringList>
 #include <QVariant>
 #include <QVariantMap>
 
@@ -24,6 +25,15 @@ public:
     /// settings a boolean, a number or a text (`CrwlUrl::crawlSettingModels`). Keys the program
     /// does not know are kept as they are. With `source` null nothing is logged.
     static QVariantMap typedSite(const QVariantMap& site, const QString& source = QString());
+
+    /// The keys of a site that name a folder or file of this computer for the program to write
+    /// into ("archiveSaveLocation"): only a choice the user made here may set them.
+    static const QStringList& localPathKeys();
+    /// The site without its `localPathKeys`: a site read from a settings file, a site list or
+    /// another import writes where the user chooses, never where the file says (the site then
+    /// asks, as a new one does). Every other value is kept. With `source` set, each key dropped
+    /// is logged with it.
+    static QVariantMap withoutLocalPaths(const QVariantMap& site, const QString& source = QString());
 
     /// A "startingUrl" text that is not blank.
     static bool hasUsableStartingUrl(const QVariantMap& site);

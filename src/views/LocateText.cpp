@@ -8,6 +8,13 @@
 
 #include <QSet>
 
+#include <algorithm>
+#include <deque>
+#include <limits>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
 namespace crawlmere::views {
 
 namespace {
@@ -82,6 +89,85 @@ std::shared_ptr<CrwlLinkInstance> firstWayIn(const CrwlUrl& page)
     return inbound.empty() ? nullptr : inbound.front();
 }
 
+/// The ways, in order, that lead from a starting point to `page` in the fewest clicks (a link
+/// is a click, a redirect none); empty when `page` is a starting point or no starting point
+/// leads to it. Walked back from the page over every way in; each record keeps the way out of
+/// it that begins its shortest route, among equally short ones a redirect before any link and
+/// then the link that stands first on it. So the route hangs only on the pages' own links, not
+/// on the order in which their occurrences were found or read again.
+std::vector<std::shared_ptr<CrwlLinkInstance>> shortestRoute(const CrwlUrl& page)
+{
+    if (page.isStartingPoint())
+        return {};
+    constexpr qsizetype kUnplaced = std::numeric_limits<qsizetype>::max();
+    struct WayOut {
+        qint64 clicks = std::numeric_limits<qint64>::max();
+        qsizetype rank = kUnplaced;
+        std::shared_ptr<CrwlLinkInstance> way;
+    };
+    std::unordered_map<const CrwlUrl*, WayOut> best;
+    std::unordered_map<const CrwlUrl*, std::unordered_map<const CrwlLinkInstance*, qsizetype>> places;
+    const auto rankOf = [&](const CrwlLinkInstance& way, const CrwlUrl& from) {
+        if (Z12Ara::isRedirectArrival(way))
+            return qsizetype(-1);
+        auto [placed, fresh] = places.try_emplace(&from);
+        if (fresh) {
+            qsizetype place = 0;
+            for (const auto& occurrence : from.getOutboundInstances())
+                placed->second.try_emplace(occurrence.get(), place++);
+        }
+        const auto found = placed->second.find(&way);
+        return found == placed->second.end() ? kUnplaced : found->second;
+    };
+    std::vector<std::shared_ptr<CrwlUrl>> starts;
+    std::deque<std::pair<const CrwlUrl*, qint64>> toWalk { { &page, 0 } };
+    best[&page].clicks = 0;
+    while (!toWalk.empty()) {
+        const auto [record, clicks] = toWalk.front();
+        toWalk.pop_front();
+        if (clicks > best[record].clicks)
+            continue; // reached again by a shorter way since
+        for (const auto& way : record->getWaysIn()) {
+            const std::shared_ptr<CrwlUrl> from = way ? way->parent() : nullptr;
+            if (!from || from.get() == &page)
+                continue;
+            const bool redirect = Z12Ara::isRedirectArrival(*way);
+            const qint64 fromClicks = clicks + (redirect ? 0 : 1);
+            const qsizetype rank = rankOf(*way, *from);
+            auto [entry, fresh] = best.try_emplace(from.get());
+            WayOut& out = entry->second;
+            if (fromClicks > out.clicks || (fromClicks == out.clicks && rank >= out.rank))
+                continue;
+            const bool shorter = fromClicks < out.clicks;
+            out = { fromClicks, rank, way };
+            if (!shorter)
+                continue;
+            if (fresh && from->isStartingPoint())
+                starts.push_back(from);
+            if (redirect)
+                toWalk.emplace_front(from.get(), fromClicks);
+            else
+                toWalk.emplace_back(from.get(), fromClicks);
+        }
+    }
+    const auto start = std::ranges::min_element(
+        starts, {}, [&](const std::shared_ptr<CrwlUrl>& record) { return best[record.get()].clicks; });
+    std::vector<std::shared_ptr<CrwlLinkInstance>> route;
+    if (start == starts.end())
+        return route;
+    // Each step's record is held by the way before it.
+    const CrwlUrl* current = start->get();
+    while (current != &page && route.size() < best.size()) {
+        std::shared_ptr<CrwlLinkInstance> way = best[current].way;
+        const std::shared_ptr<CrwlUrl> next = way ? way->target() : nullptr;
+        if (!next)
+            return {};
+        current = next.get();
+        route.push_back(std::move(way));
+    }
+    return current == &page ? route : std::vector<std::shared_ptr<CrwlLinkInstance>>();
+}
+
 } // namespace
 
 QString LocateText::locate(const CrwlLinkInstance& occurrence, bool dark)
@@ -144,25 +230,36 @@ QString LocateText::locate(const CrwlLinkInstance& occurrence, bool dark)
         body += QStringLiteral("</p>");
     }
 
-    // The route, walked back from the page through the way each page was first reached: a link
-    // on the referring page, or a redirect, which is named as a step of its own.
+    // The route: the shortest from the starting point, each step a link on the referring page
+    // or a redirect, named as a step of its own. Where no starting point leads to the page, the
+    // way each page was first reached is walked back as far as it goes.
     QString route;
-    QSet<const CrwlUrl*> seen { page.get() };
-    std::shared_ptr<CrwlUrl> current = page;
-    while (!current->isStartingPoint()) {
-        const std::shared_ptr<CrwlLinkInstance> first = firstWayIn(*current);
-        const std::shared_ptr<CrwlUrl> referrer = first ? first->parent() : nullptr;
-        if (!referrer)
-            break;
-        if (seen.contains(referrer.get())) {
-            route.prepend(QStringLiteral("<p>The route back to the starting page returns to %1 here, so it ends.</p>")
-                              .arg(esc(referrer->absoluteString())));
-            break;
+    if (const auto shortest = shortestRoute(*page); !shortest.empty()) {
+        for (const auto& way : shortest) {
+            const std::shared_ptr<CrwlUrl> referrer = way->parent();
+            const std::shared_ptr<CrwlUrl> reached = way->target();
+            route += Z12Ara::isRedirectArrival(*way) ? redirectLine(*referrer, *reached)
+                                                     : stepLine(*referrer, way->linkText());
         }
-        seen.insert(referrer.get());
-        route.prepend(Z12Ara::isRedirectArrival(*first) ? redirectLine(*referrer, *current)
-                                                        : stepLine(*referrer, first->linkText()));
-        current = referrer;
+    } else {
+        QSet<const CrwlUrl*> seen { page.get() };
+        std::shared_ptr<CrwlUrl> current = page;
+        while (!current->isStartingPoint()) {
+            const std::shared_ptr<CrwlLinkInstance> first = firstWayIn(*current);
+            const std::shared_ptr<CrwlUrl> referrer = first ? first->parent() : nullptr;
+            if (!referrer)
+                break;
+            if (seen.contains(referrer.get())) {
+                route.prepend(
+                    QStringLiteral("<p>The route back to the starting page returns to %1 here, so it ends.</p>")
+                        .arg(esc(referrer->absoluteString())));
+                break;
+            }
+            seen.insert(referrer.get());
+            route.prepend(Z12Ara::isRedirectArrival(*first) ? redirectLine(*referrer, *current)
+                                                            : stepLine(*referrer, first->linkText()));
+            current = referrer;
+        }
     }
 
     const QString heading
@@ -174,6 +271,15 @@ QString LocateText::locate(const CrwlLinkInstance& occurrence, bool dark)
     const QString style = dark ? QStringLiteral("<style>li,p{font-family:arial;color:white}</style>")
                                : QStringLiteral("<style>li,p{font-family:arial}</style>");
     return style + heading + route + body;
+}
+
+std::shared_ptr<CrwlLinkInstance> LocateText::wayInto(const CrwlUrl& page)
+{
+    if (page.isStartingPoint())
+        return nullptr;
+    if (const auto route = shortestRoute(page); !route.empty())
+        return route.back();
+    return firstWayIn(page);
 }
 
 } // namespace crawlmere::views

@@ -69,14 +69,18 @@ bool SelectionActions::recheckPages(
 {
     if (!hub || pages.isEmpty() || !mayRecheck(*hub))
         return false;
-    QApplication::setOverrideCursor(Qt::BusyCursor);
+    // A paused scan fetches nothing until it goes on: no busy cursor meanwhile.
+    const bool busy = !hub->stopPressed();
+    if (busy)
+        QApplication::setOverrideCursor(Qt::BusyCursor);
     const auto recheck = PageRecheck::start(
-        hub, { pages.cbegin(), pages.cend() }, [done = std::move(done)](PageRecheck::Outcome outcome) {
-            QApplication::restoreOverrideCursor();
+        hub, { pages.cbegin(), pages.cend() }, [busy, done = std::move(done)](PageRecheck::Outcome outcome) {
+            if (busy)
+                QApplication::restoreOverrideCursor();
             if (done && outcome == PageRecheck::Outcome::AllPagesRead)
                 done();
         });
-    if (!recheck)
+    if (!recheck && busy)
         QApplication::restoreOverrideCursor();
     return recheck != nullptr;
 }

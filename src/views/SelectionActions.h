@@ -31,8 +31,9 @@ public:
     static int recheckLinks(const Z12Ara& hub, const QList<std::shared_ptr<CrwlUrl>>& targets);
     /// The hub's `markThisUrlAsFixed` on each target.
     static void markFixed(Z12Ara& hub, const QList<std::shared_ptr<CrwlUrl>>& targets);
-    /// Rechecks the pages when `mayRecheck` (`PageRecheck`: they load side by side while the
-    /// window goes on answering, under a busy cursor, and are read again in order), then `done`.
+    /// Rechecks the pages when `mayRecheck` (`PageRecheck`: the scan fetches them side by side
+    /// while the window goes on answering, under a busy cursor, and they are read again in
+    /// order), then `done`. In a paused scan they wait, without the busy cursor, for it to go on.
     /// The recheck does not keep the hub: once it is gone, or cleared for another scan, the rest
     /// is dropped and `done` is not called. False when nothing was started.
     static bool recheckPages(

@@ -11,6 +11,7 @@
 #include "platform/UserDefaults.h"
 #include "settings/ConfigManager.h"
 #include "support/LoopbackServer.h"
+#include "views/ArchiveFolderPanel.h"
 
 #include <QAction>
 #include <QCoreApplication>
@@ -20,6 +21,8 @@
 #include <QFileDialog>
 #include <QTemporaryDir>
 #include <QTextBrowser>
+#include <QLineEdit>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -198,6 +201,42 @@ TEST_F(DocumentOpeningTest, ASettingsFileOpenedDuringLaunchScansOnceAfterStartUp
         std::count_if(sites.begin(), sites.end(),
             [&](const QVariantMap& site) { return site.value(crawlKey::startingUrl).toString() == server.url(); }),
         1);
+    shell.terminate();
+}
+
+TEST_F(DocumentOpeningTest, AnArchiveFolderNamedByASettingsFileIsNeverWrittenIntoTheSiteAsksAsANewOneDoes)
+{
+    crawlmere::test::LoopbackServer server;
+    server.server().Get("/", [](const httplib::Request&, httplib::Response& response) {
+        response.set_content("<html><head><title>t</title></head><body><a href=\"/b\">b</a></body></html>",
+            "text/html");
+    });
+    ASSERT_TRUE(server.start());
+    const QString named = path(QStringLiteral("named-by-the-file"));
+    ASSERT_TRUE(QDir().mkpath(named));
+    const QVariantMap site { { QStringLiteral("name"), QStringLiteral("Archiving") },
+        { crawlKey::startingUrl, server.url() }, { crawlKey::shouldArchive, true },
+        { crawlKey::archiveSaveLocation, named } };
+    ASSERT_TRUE(PropertyList::writeXmlFile(path(QStringLiteral("archiving.lcsettings")), site).ok());
+
+    app::MainInterface shell(store, prompts);
+    // The folder question, when it comes, is answered with Cancel; the folder it offers is kept.
+    std::optional<QString> offered;
+    QTimer answering;
+    QObject::connect(&answering, &QTimer::timeout, [&] {
+        auto* panel = shell.window().findChild<crawlmere::views::ArchiveFolderPanel*>();
+        if (panel && panel->isVisible() && !offered) {
+            offered = panel->folderField()->text();
+            panel->reject();
+        }
+    });
+    answering.start(10);
+    shell.launch({ path(QStringLiteral("archiving.lcsettings")) });
+    EXPECT_TRUE(waitFor([&] { return offered.has_value() || !QDir(named).isEmpty(); }));
+    EXPECT_EQ(offered, QString());
+    EXPECT_TRUE(QDir(named).isEmpty());
+    EXPECT_FALSE(shell.configManager()->currentSettings().contains(crawlKey::archiveSaveLocation));
+    EXPECT_TRUE(shell.configManager()->currentSettings().value(crawlKey::shouldArchive).toBool());
     shell.terminate();
 }
 

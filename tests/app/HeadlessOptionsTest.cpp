@@ -3,6 +3,7 @@
 
 #include "engine/CrawlSettingTable.h"
 #include "engine/CrwlUrl.h"
+#include "platform/Paths.h"
 #include "settings/ConfigManager.h"
 
 #include <QDir>
@@ -97,6 +98,39 @@ TEST(HeadlessOptions, OutputOptionsNamingOneFileAreRefused)
         EXPECT_EQ(result.options.has_value(), *c.refusal == 0) << qPrintable(c.outputs.join(' '));
         EXPECT_EQ(result.error.left(int(std::strlen(c.refusal))), QLatin1String(c.refusal))
             << qPrintable(c.outputs.join(u' '));
+    }
+}
+
+TEST(HeadlessOptions, OutputsOverTheTargetOrTheProgramsOwnFilesAreRefused)
+{
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    for (const char* name : { "site.lcsettings", "urls.txt", "page.html" }) {
+        QFile file(folder.filePath(name));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    }
+    ASSERT_TRUE(QFile::link(folder.path(), folder.filePath("here")));
+    const QString store = crawlmere::platform::Paths::configFolder() + "/defaults.plist";
+    const QString archive = crawlmere::platform::Paths::applicationSupportFolder() + "/archive";
+    const struct {
+        QStringList arguments;
+        const char* refusal; // empty: taken
+    } cases[] = {
+        { { "--csv", "site.lcsettings", "site.lcsettings" }, "--csv" },
+        { { "--sitemap", "here/urls.txt", "urls.txt" }, "--sitemap" },
+        { { "--view", "1", "--html", "./page.html", "page.html" }, "--html" },
+        { { "--csv", store, "http://h/" }, "--csv" },
+        { { "--sitemap", store + ".lock", "site.lcsettings" }, "--sitemap" },
+        { { "--csv", archive + "/some-site/index.plist", "http://h/" }, "--csv" },
+        { { "--set", "archiveSaveLocation=" + archive + "/copies", "http://h/" }, "archiveSaveLocation" },
+        { { "--csv", "out.csv", "--sitemap", "out.xml", "site.lcsettings" }, "" },
+        { { "--set", "archiveSaveLocation=" + folder.filePath("copies"), "site.lcsettings" }, "" },
+    };
+    for (const auto& c : cases) {
+        const auto result = parse(c.arguments, folder.path());
+        EXPECT_EQ(result.options.has_value(), *c.refusal == 0) << qPrintable(c.arguments.join(' '));
+        EXPECT_FALSE(result.targetUnusable); // a usage error: exit status 2
+        EXPECT_EQ(result.error.left(int(std::strlen(c.refusal))), QLatin1String(c.refusal)) << qPrintable(result.error);
     }
 }
 

@@ -518,10 +518,11 @@ TEST_F(ResultsControllerTest, AScanKeepingItsArchiveExportsItToTheSitesFolderOnc
     ASSERT_TRUE(QDir().mkpath(out));
     const QString settingsFile = folder.filePath(QStringLiteral("site.lcsettings"));
     const QVariantMap archived { { "id", "20260101-120000-7" }, { "name", "archived" },
-        { crawlKey::startingUrl, site.server.url(QStringLiteral("/")) }, { crawlKey::shouldArchive, true },
-        { crawlKey::archiveSaveLocation, out } };
+        { crawlKey::startingUrl, site.server.url(QStringLiteral("/")) }, { crawlKey::shouldArchive, true } };
     ASSERT_TRUE(crawlmere::platform::PropertyList::writeXmlFile(settingsFile, archived).ok());
     ASSERT_TRUE(shell->configManager()->openLcsettingsFile(settingsFile));
+    // The folder chosen here for the site ("don't ask again"); a settings file never chooses it.
+    shell->configManager()->setArchiveSaveLocation(out);
     go().click();
     ASSERT_TRUE(waitUntil([&] { return go().text() == QLatin1String("Go"); }));
     ASSERT_TRUE(waitUntil([&] { return !QDir(out).isEmpty(); })) << "no export started";

@@ -3,6 +3,7 @@
 // cancelling.
 #include "ArchiveExportTestSupport.h"
 #include "engine/CrawlSettingKeys.h"
+#include "platform/Paths.h"
 
 using namespace crawlmere::test::archiveexport;
 
@@ -159,6 +160,28 @@ TEST_F(ArchiveExportTest, AFileTheDiskRefusesIsToldApartFromOneSkippedByARule)
                 + refused + "))")
                 .toStdString());
     }
+}
+
+TEST_F(ArchiveExportTest, APreservedNameTooLongIsSaidToBeTooLongAndNoExportGoesIntoTheProgramsFolders)
+{
+    archive("http://h.test/" + QString(300, u'n') + ".png", "long", /*html=*/false);
+    archive("http://h.test/%2e%2e/out.png", "outside", /*html=*/false);
+    ASSERT_TRUE(writer->saveArchive());
+    const auto preserved = ArchiveExport(requestFor({}, /*process=*/false)).exportFilesForDate();
+    QStringList reasons;
+    for (const auto& skip : preserved.skipped)
+        reasons << skip.reason;
+    reasons.sort();
+    EXPECT_EQ(reasons, (QStringList { "a name in its local path is longer than 255 bytes",
+                           "its local path would leave the export folder" }));
+
+    // The archive and the stores are replaced by later scans: a copy there is refused.
+    auto inside = requestFor({}, /*process=*/true);
+    inside.savePath = crawlmere::platform::Paths::applicationSupportFolder() + "/archive/copies";
+    const auto refused = ArchiveExport(inside).exportFilesForDate();
+    EXPECT_TRUE(refused.failure.contains("inside Crawlmere's own folders")) << refused.failure.toStdString();
+    EXPECT_EQ(refused.filesWritten, 0);
+    EXPECT_FALSE(QFileInfo::exists(inside.savePath));
 }
 
 TEST_F(ArchiveExportTest, ADotDotAfterALinkIsTakenFromTheFolderTheLinkLeadsTo)

@@ -333,6 +333,21 @@ TEST_F(Z12AraServicesTest, WebsiteNameTakesTitleWordsUpToTwentyCharacters)
     EXPECT_EQ(hub->getWebsiteName(), u"The Old Mill Bakery");
 }
 
+TEST_F(Z12AraServicesTest, AStartingUrlThatRedirectsIsNamedAfterThePageItLeadsTo)
+{
+    auto first = makeRecord(QStringLiteral("http://site.test/"));
+    first->setRedirTable({ CrwlUrl::makeRedirectHop(QStringLiteral("http://site.test/home.html"), 301, 0) });
+    hub->add(first);
+    auto home = makeRecord(QStringLiteral("http://site.test/home.html"));
+    home->setLinkPageTitle(QStringLiteral("Harbour Lights Bakery"));
+    hub->add(home);
+    hub->addToLookup(home, QStringLiteral("http://site.test/home.html"));
+    EXPECT_EQ(hub->getWebsiteName(), u"Harbour Lights Bakery");
+    // A title of the starting URL's own (a redirect page with a body) is kept.
+    first->setLinkPageTitle(QStringLiteral("Moved"));
+    EXPECT_EQ(hub->getWebsiteName(), u"Moved");
+}
+
 TEST_F(Z12AraServicesTest, DiagnosisForwardersReachTheWindow)
 {
     hub->sendHTMLStringToDiagnostic(QStringLiteral("<html>"));

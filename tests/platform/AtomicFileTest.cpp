@@ -187,6 +187,19 @@ TEST(AtomicFile, NeverReplacesACharacterDevice)
     EXPECT_EQ(kindAt(device), std::make_pair(mode_t(S_IFCHR), dev_t(makedev(1, 3))));
 }
 
+TEST(AtomicFile, APipeReachedThroughTheProcesssOwnDescriptorLinksIsRefusedBeforeAnyWrite)
+{
+    // "/dev/stdout" with standard output a pipe: the link leads to "pipe:[…]", which no walk of
+    // folders reaches, yet the system opens it.
+    int ends[2];
+    ASSERT_EQ(::pipe(ends), 0);
+    const QString viaDescriptor = QStringLiteral("/proc/self/fd/%1").arg(ends[1]);
+    EXPECT_TRUE(crawlmere::platform::reasonNotToSaveAt(viaDescriptor).contains(QLatin1String("a FIFO")))
+        << qPrintable(crawlmere::platform::reasonNotToSaveAt(viaDescriptor));
+    ::close(ends[0]);
+    ::close(ends[1]);
+}
+
 TEST(AtomicFile, WritesThroughALinkToARegularFileAndKeepsTheLink)
 {
     QTemporaryDir folder;

@@ -675,6 +675,34 @@ TEST(UserDefaults, AChangeUnderTheLockSeesTheFileAndIsTakenBackWhenItsSaveFails)
     EXPECT_FALSE(UserDefaults(path).objectForKey("large").isValid());
 }
 
+TEST(UserDefaults, AChangeUnderTheLockWithAValueTheStoreCannotHoldIsRefusedWhole)
+{
+    QTemporaryDir folder;
+    const QString path = folder.filePath("defaults.plist");
+    UserDefaults store(path);
+    store.setObject(QVariantList { site("a") }, "websites");
+    store.setObject("a", "id");
+    ASSERT_TRUE(store.synchronize());
+    const QByteArray before = fileBytes(path);
+    // Deeper than a property list may be: the one value of the change that cannot be stored.
+    QVariant deep = QStringLiteral("deep");
+    for (int i = 0; i < crawlmere::platform::PropertyList::maximumDepth + 1; ++i)
+        deep = QVariantList { deep };
+    QVariantMap added = site("b");
+    added.insert("extra", deep);
+    const auto changed = store.changeUnderLock([&](const QVariantMap&) {
+        store.setObject("b", "id");
+        store.setObject(store.arrayForKey("websites") << added, "websites");
+    });
+    ASSERT_FALSE(changed.ok());
+    EXPECT_TRUE(changed.error().contains("\"websites\"")) << qPrintable(changed.error());
+    // Nothing of the change stays: not the selection made before the refused value either.
+    EXPECT_EQ(store.stringForKey("id"), "a");
+    EXPECT_EQ(store.arrayForKey("websites").size(), 1);
+    EXPECT_TRUE(store.synchronize());
+    EXPECT_EQ(fileBytes(path), before);
+}
+
 TEST(UserDefaults, TheStoreLockIsMadeThroughItsFolderHeldNeverThroughAnotherUsersLink)
 {
     using crawlmere::test::SharedFolder;

@@ -401,3 +401,62 @@ TEST_F(SettingsFilesTest, AnExportHoldingAPasswordIsTheUsersAloneAndKeepsThePass
     EXPECT_FALSE(m_manager.exportSelectedSettings(fifo, &failure));
     EXPECT_EQ(failure, QStringLiteral("it is a FIFO (named pipe), not a regular file; nothing was written there"));
 }
+
+namespace {
+
+class RecordingPrompts final : public ShellPrompts {
+public:
+    int runModalAlert(const ShellAlert& alert) override
+    {
+        alerts << alert.messageText + u'|' + alert.informativeText;
+        return 0;
+    }
+    void beep() override { }
+    QStringList alerts;
+};
+
+} // namespace
+
+TEST_F(SettingsFilesTest, AFolderAFileNamesIsLeftOutOfTheImportedSiteAndEveryOtherValueKept)
+{
+    const QVariantMap named { { "id", "20260301-110000-1" }, { crawlKey::startingUrl, "https://a.example/" },
+        { crawlKey::shouldArchive, true }, { crawlKey::archiveSaveLocation, "/home/someone/.local/share/applications" },
+        { crawlKey::sessidParam, "PHPSESSID" }, { "futureOption", "kept" } };
+    QVariantMap listed = named;
+    listed.insert("id", "20260301-110000-2");
+    ASSERT_TRUE(PropertyList::writeXmlFile(path("one.lcsettings"), named).ok());
+    ASSERT_TRUE(PropertyList::writeXmlFile(path("all.lcsbatch"), QVariantList { listed }).ok());
+    ASSERT_TRUE(m_manager.openLcsettingsFile(path("one.lcsettings")));
+    ASSERT_EQ(m_manager.openLcsbatchFile(path("all.lcsbatch")), 1);
+    for (const char* id : { "20260301-110000-1", "20260301-110000-2" }) {
+        const auto site = m_manager.settingsForID(QLatin1String(id));
+        ASSERT_TRUE(site.has_value());
+        EXPECT_FALSE(site->contains(crawlKey::archiveSaveLocation)) << id;
+        EXPECT_EQ(site->value(crawlKey::shouldArchive).toBool(), true);
+        EXPECT_EQ(site->value(crawlKey::sessidParam).toString(), "PHPSESSID");
+        EXPECT_EQ(site->value("futureOption").toString(), "kept");
+    }
+}
+
+TEST_F(SettingsFilesTest, ASiteTheStoreCannotHoldIsRefusedWithAnAlertAndTheSelectionKept)
+{
+    auto prompts = std::make_shared<RecordingPrompts>();
+    m_manager.setPrompts(prompts);
+    const QString selected = m_manager.getIDForCurrentSite();
+    // One level deeper than a property list may be, once the site is inside the list.
+    QVariant deep = QStringLiteral("deep");
+    for (int i = 0; i < PropertyList::maximumDepth - 2; ++i)
+        deep = QVariantList { deep };
+    const QVariantMap site { { "id", "20260301-120000-1" }, { crawlKey::startingUrl, "https://a.example/" },
+        { "extra", deep } };
+    ASSERT_TRUE(PropertyList::writeXmlFile(path("deep.lcsettings"), site).ok());
+    ASSERT_TRUE(PropertyList::writeXmlFile(path("deep.lcsbatch"), QVariantList { site }).ok());
+    EXPECT_FALSE(m_manager.openLcsettingsFile(path("deep.lcsettings")));
+    EXPECT_EQ(m_manager.openLcsbatchFile(path("deep.lcsbatch")), 0);
+    ASSERT_EQ(prompts->alerts.size(), 2);
+    for (const QString& alert : prompts->alerts)
+        EXPECT_TRUE(alert.startsWith("The sites of the file were not added|")) << qPrintable(alert);
+    EXPECT_FALSE(m_manager.settingsForID("20260301-120000-1").has_value());
+    EXPECT_EQ(m_manager.getIDForCurrentSite(), selected);
+    EXPECT_EQ(m_defaults.stringForKey("id"), selected);
+}

@@ -3,11 +3,15 @@
 #include "SiteScanTestSupport.h"
 #include "engine/CrwlLinkInstance.h"
 #include "engine/CrwlUrl.h"
+#include "engine/PageRecheck.h"
 #include "support/Fixtures.h"
 
 #include <QFile>
 #include <QTextBlock>
 #include <QTextDocument>
+
+#include <map>
+#include <optional>
 
 #include <gtest/gtest.h>
 
@@ -140,7 +144,8 @@ TEST(LocateText, TheHeadingIsBoldAtTheSizeOfTheRoute)
 namespace {
 
 /// A scanned site whose pages are reached through redirects: "/go-b" (302) is the only way to
-/// "/b.html", and "/old-section" (301) the only way to "/new/index.html", above "/new/p.html".
+/// "/b.html", "/old-section" (301) the only way to "/new/index.html", above "/new/p.html", and
+/// "/chain" (301, then 302) the only way to "/c.html".
 class LocateThroughRedirects : public crawlmere::test::SiteScanTest {
 protected:
     void SetUp() override
@@ -157,7 +162,7 @@ protected:
             server.server().Get(
                 path, [=](const httplib::Request&, httplib::Response& response) { response.set_redirect(to, status); });
         };
-        page("/", "Home", "<a href=\"/go-b\">Go B</a> <a href=\"/old-section\">Old</a>");
+        page("/", "Home", "<a href=\"/go-b\">Go B</a> <a href=\"/old-section\">Old</a> <a href=\"/chain\">Chain</a>");
         redirect("/go-b", "/b.html", 302);
         page("/b.html", "B", "<a href=\"/a.html\">to A</a>");
         page("/a.html", "A", "");
@@ -165,6 +170,9 @@ protected:
         page("/new/index.html", "New index", "<a href=\"/new/p.html\">P page</a>");
         page("/new/p.html", "P", "<a href=\"/deep.html\">Deep</a>");
         page("/deep.html", "Deep", "");
+        redirect("/chain", "/chain-2", 301);
+        redirect("/chain-2", "/c.html", 302);
+        page("/c.html", "C", "");
         ASSERT_TRUE(server.start());
         scan();
     }
@@ -223,6 +231,90 @@ TEST_F(LocateThroughRedirects, TheRouteNamesEachRedirectOnTheWayFromTheStart)
     }
 }
 
+// A page reached only through a redirect (one hop or a chain) is located, as a row of its own,
+// through that redirect.
+TEST_F(LocateThroughRedirects, APageReachedThroughARedirectIsLocatedThroughIt)
+{
+    const auto url = [this](const char* path) { return server.url(QLatin1String(path)); };
+    const struct {
+        const char* page;
+        const char* redirect;
+        const char* statuses;
+    } cases[] = { { "/b.html", "/go-b", "302" }, { "/new/index.html", "/old-section", "301" },
+        { "/c.html", "/chain", "301, 302" } };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.page);
+        const auto page = hub->weHaveThisOneAlready(url(c.page), nullptr, true);
+        ASSERT_TRUE(page);
+        const auto way = LocateText::wayInto(*page);
+        ASSERT_TRUE(way);
+        EXPECT_EQ(way, occurrence(nullptr, c.page));
+        const QStringList lines = routeLines(*way);
+        ASSERT_FALSE(lines.isEmpty());
+        EXPECT_EQ(lines.constLast(),
+            QStringLiteral("The address %1 redirects (%2) to %3, our link with status: 200")
+                .arg(url(c.redirect), c.statuses, url(c.page)));
+    }
+}
+
+namespace {
+
+/// Home links X, Y and Z; X links Y; Y links X and a broken page.
+class LocateAfterRecheck : public crawlmere::test::SiteScanTest {
+protected:
+    void SetUp() override
+    {
+        ASSERT_NO_FATAL_FAILURE(SiteScanTest::SetUp());
+        server.server().Get(R"(/.*)", [](const httplib::Request& request, httplib::Response& response) {
+            const std::map<std::string, std::string> bodies { { "/", "<a href=\"x.html\">X</a> <a href=\"y.html\">Y</a> "
+                                                                       "<a href=\"z.html\">Z</a>" },
+                { "/x.html", "<a href=\"y.html\">Y from X</a>" },
+                { "/y.html", "<a href=\"x.html\">X from Y</a> <a href=\"bad.html\">Bad</a>" }, { "/z.html", "" } };
+            const auto body = bodies.find(request.path);
+            if (body == bodies.end()) {
+                response.status = 404;
+                return;
+            }
+            response.set_content("<html><head><title>" + request.path + "</title></head><body>" + body->second
+                    + "</body></html>",
+                "text/html");
+        });
+        // One request per connection: the server stops at once at the end.
+        server.server().set_keep_alive_max_count(1);
+        ASSERT_TRUE(server.start());
+        scan();
+    }
+    std::shared_ptr<CrwlUrl> record(const char* path) const
+    {
+        return hub->weHaveThisOneAlready(server.url(QLatin1String(path)), nullptr, true);
+    }
+    QStringList routeToBadLink() const
+    {
+        const auto bad = record("/bad.html");
+        return bad && bad->occurrencesCount() == 1 ? routeLines(*bad->getInboundInstances().front()) : QStringList();
+    }
+};
+
+} // namespace
+
+// Rechecking a page appends its occurrences to its targets' ways in: the route stays the
+// shortest one, as a first scan gives it.
+TEST_F(LocateAfterRecheck, TheRouteStaysTheShortestWhateverWasRechecked)
+{
+    const QStringList expected { QStringLiteral("On the page %1 (/) click the link with text: \"Y\"").arg(server.url()),
+        QStringLiteral("On the page %1 (/y.html) our link has target url: \"%2\", link text: \"Bad\" and status: 404")
+            .arg(server.url(QStringLiteral("/y.html")), server.url(QStringLiteral("/bad.html"))) };
+    EXPECT_EQ(routeToBadLink(), expected);
+    for (const char* page : { "/", "/x.html" }) {
+        SCOPED_TRACE(page);
+        std::optional<PageRecheck::Outcome> outcome;
+        ASSERT_TRUE(PageRecheck::start(hub, { record(page) }, [&](PageRecheck::Outcome o) { outcome = o; }));
+        ASSERT_TRUE(crawlmere::platform::Dispatch::runUntil(
+            [&] { return outcome && hub->crawlFinished(); }, std::chrono::seconds(30)));
+        EXPECT_EQ(routeToBadLink(), expected);
+    }
+}
+
 namespace {
 
 /// The owner of a scan whose starting point redirects to the page `landing`.
@@ -260,6 +352,9 @@ TEST(LocateText, TheRouteFromARedirectingStartBeginsWithItsRedirect)
     const auto found = site.link(
         c, site.page(QStringLiteral("http://127.0.0.1/a"), QStringLiteral("A"), owner), QStringLiteral("A"));
 
+    // Located as a row of its own, it is reached through that redirect.
+    EXPECT_EQ(LocateText::wayInto(*home), owner->arrival);
+    EXPECT_EQ(LocateText::wayInto(*start), nullptr);
     EXPECT_EQ(routeLines(*found),
         QStringList({ QStringLiteral("The address http://127.0.0.1/start redirects (301) to http://127.0.0.1/"),
             QStringLiteral("On the page http://127.0.0.1/ (Home) click the link with text: \"C\""),

@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QFile>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -59,6 +60,18 @@ std::optional<QStringList> ExportFolder::cleanComponents(const QString& relative
     if (components.isEmpty())
         return std::nullopt;
     return components;
+}
+
+QString ExportFolder::unusableReason(const QString& relative)
+{
+    for (const QString& component : relative.split(u'/', Qt::SkipEmptyParts)) {
+        if (component.toUtf8().size() > kMaxComponentBytes)
+            return QStringLiteral("a name in its local path is longer than %1 bytes").arg(kMaxComponentBytes);
+        const auto isControl = [](QChar c) { return c.unicode() < 0x20 || c.unicode() == 0x7F; };
+        if (std::any_of(component.begin(), component.end(), isControl))
+            return QStringLiteral("its local path holds a control character");
+    }
+    return QStringLiteral("its local path would leave the export folder");
 }
 
 bool ExportFolder::ensureRoot()

@@ -32,6 +32,9 @@ public:
     static std::optional<QStringList> cleanComponents(const QString& relative);
     /// One component as usable, or null.
     static bool isUsableComponent(const QString& component);
+    /// Why `cleanComponents` refuses `relative`, as a skip reason: a name longer than a file
+    /// system takes, a control character, or a path that would leave the folder.
+    static QString unusableReason(const QString& relative);
 
     /// What became of one file.
     enum class Outcome {
