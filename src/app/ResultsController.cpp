@@ -206,19 +206,29 @@ void ResultsController::countsChanged()
     m_services.window.statusField()->setText(display.statusText);
     m_services.window.statusField()->setProportion(display.proportion);
     if (!m_sinceDisplayShown.isValid() || m_sinceDisplayShown.elapsed() >= kCountsIntervalMs) {
-        displayChanged();
+        showDisplayBesideTheStatusLine();
         return;
     }
     if (m_countsPending)
         return;
     m_countsPending = true;
+    // The status line said these counts already: what was shown on it since (where an archive
+    // export went) stays.
     QTimer::singleShot(kCountsIntervalMs - m_sinceDisplayShown.elapsed(), this, [this] {
         m_countsPending = false;
-        displayChanged();
+        showDisplayBesideTheStatusLine();
     });
 }
 
 void ResultsController::displayChanged()
+{
+    const ScanControl::Display& display = m_scanControl->display();
+    m_services.window.statusField()->setText(display.statusText);
+    m_services.window.statusField()->setProportion(display.proportion);
+    showDisplayBesideTheStatusLine();
+}
+
+void ResultsController::showDisplayBesideTheStatusLine()
 {
     m_sinceDisplayShown.start();
     const ScanControl::Display& display = m_scanControl->display();
@@ -245,8 +255,6 @@ void ResultsController::displayChanged()
         controls.continueScan->setEnabled(display.continueEnabled);
     if (controls.clear)
         controls.clear->setEnabled(display.clearEnabled);
-    m_services.window.statusField()->setText(display.statusText);
-    m_services.window.statusField()->setProportion(display.proportion);
     if (controls.archiveProcess)
         controls.archiveProcess->setChecked(display.archiveProcess);
     if (controls.archivePreserve)

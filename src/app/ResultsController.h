@@ -172,6 +172,8 @@ private:
     /// The scan's display on the Go button, the progress indicator, the Scan menu, the status
     /// line and the archive and bad-links controls.
     void displayChanged();
+    /// All of the scan's display but the status line.
+    void showDisplayBesideTheStatusLine();
     /// The counts of a URL just checked: the status line shows them at once; the rest of the
     /// display (menus, export items) is brought up to date at once when it was last shown
     /// `kCountsIntervalMs` ago or more, else once that time is up (a scan checks thousands of

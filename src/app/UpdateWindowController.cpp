@@ -8,6 +8,7 @@
 #include "platform/Paths.h"
 #include "platform/PropertyList.h"
 #include "platform/StoredValue.h"
+#include "platform/TextEncoding.h"
 #include "platform/UrlOpener.h"
 #include "platform/UrlSession.h"
 #include "platform/UserDefaults.h"
@@ -15,7 +16,6 @@
 #include <QAction>
 #include <QCoreApplication>
 #include <QDir>
-#include <QStringDecoder>
 #include <QUrl>
 #include <QWidget>
 
@@ -84,17 +84,17 @@ void readNotes(const platform::UrlLoadResult& loaded, UpdateWindowController::Ch
         result.notesError = QStringLiteral("rich text documents are not read");
         return;
     }
-    QStringDecoder decoder(charset.isEmpty() ? "UTF-8" : qPrintable(charset));
-    if (!decoder.isValid())
-        decoder = QStringDecoder(QStringDecoder::Utf8);
-    const QString text = decoder.decode(body);
-    if (decoder.hasError() || text.contains(QChar(0))) {
+    platform::EncodingId encoding = platform::TextEncoding::encodingForLabel(charset);
+    if (encoding == platform::Encoding::None)
+        encoding = platform::Encoding::UTF8;
+    const auto text = platform::TextEncoding::decode(body, encoding);
+    if (!text || text->contains(QChar(0))) {
         result.notesError = QStringLiteral("the document is not text in %1")
                                 .arg(charset.isEmpty() ? QStringLiteral("UTF-8") : charset);
         return;
     }
     result.notesLoaded = true;
-    result.notes = text;
+    result.notes = *text;
     result.notesAreHtml
         = mime == u"text/html" || mime == u"application/xhtml+xml" || (mime.isEmpty() && start.startsWith('<'));
 }

@@ -90,6 +90,7 @@ struct ProcessEntry {
     QString actualfilename;
     QString processedfilename;
     qint64 type = 0;
+    QString charset; ///< of a page, as the scan read it (`ArchiveWriter::kCharsetKey`); null when unknown
     QString directory;
     QStringList components; ///< directory and name, checked
 
@@ -147,21 +148,6 @@ qint64 ArchiveExport::getNumberOfDirectoriesIn(const QString& path)
     const QStringList components = path.split(u'/', Qt::SkipEmptyParts);
     const bool endsInFile = !path.endsWith(u'/') && !components.isEmpty();
     return std::max<qint64>(components.size() - (endsInFile ? 1 : 0), 0);
-}
-
-QString ArchiveExport::removeBaseHrefInSource(const QString& text)
-{
-    qsizetype open = text.indexOf(QLatin1StringView("<base "));
-    if (open < 0)
-        open = text.indexOf(QLatin1StringView("< base "));
-    if (open < 0)
-        return text;
-    const qsizetype close = text.indexOf(u'>', open);
-    if (close < 0 || close == text.size() - 1)
-        return text;
-    QString result = text;
-    result.remove(open, close - open + 1);
-    return result;
 }
 
 // ===== The export ==============================================================================
@@ -260,6 +246,13 @@ struct ArchiveExport::Run {
         const auto version
             = wrapper->indexDictionaryRepresentationOfMostRecentVersionForUrl(url, request().selectedDate);
         return version ? version->value(ArchiveWriter::kNotArchivedKey).toString() : QString();
+    }
+    /// The charset the scan read the URL's version at the request date in; null when unknown.
+    QString charsetOf(const QString& url) const
+    {
+        const auto version
+            = wrapper->indexDictionaryRepresentationOfMostRecentVersionForUrl(url, request().selectedDate);
+        return version ? version->value(ArchiveWriter::kCharsetKey).toString() : QString();
     }
     /// The addresses the archive lists as redirecting to the URL's version at the request date.
     QStringList redirectsTo(const QString& url) const
@@ -477,6 +470,8 @@ bool ArchiveExport::Run::processPassOne()
         if (name.isEmpty())
             name = defaultName;
         entry.type = wrapper->typeForURL(url);
+        if (entry.type == 1)
+            entry.charset = charsetOf(url);
         const QString extension = strings::pathExtension(name);
         if (entry.type == 1 && extension != u"html" && extension != u"htm")
             name += QStringLiteral(".html");
@@ -656,9 +651,9 @@ void ArchiveExport::Run::writeStyleSheet(const QString& key, const ProcessEntry&
     if (data.startsWith("@charset \"")) {
         const qsizetype close = data.indexOf('"', 10);
         if (close > 10)
-            declared = detail::declaredEncoding(QString::fromLatin1(data.mid(10, close - 10)));
+            declared = platform::TextEncoding::encodingForDeclaredCharset(QString::fromLatin1(data.mid(10, close - 10)));
     }
-    auto file = detail::readText(data, declared);
+    auto file = detail::readText(data, { declared, platform::Encoding::UTF8 });
     if (!file) {
         logLine(0,
             QStringLiteral("unable to make a mutable string representation of the style sheet at %1; it is "
@@ -702,10 +697,16 @@ void ArchiveExport::Run::writeStyleSheet(const QString& key, const ProcessEntry&
 
 void ArchiveExport::Run::writePage(const QString& key, const ProcessEntry& entry, const QByteArray& data)
 {
-    // The page is rewritten in the encoding it is written in.
+    // The page is rewritten in the encoding it is written in: the one it declares, else the one
+    // the scan read it in (its Content-Type header's), else UTF-8, else windows-1252, which reads
+    // every byte, as browsers read a page that names none.
     const auto declaration
         = CrwlParser::extractCharsetFromHTML(std::string_view(data.constData(), static_cast<size_t>(data.size())));
-    auto file = detail::readText(data, declaration ? detail::declaredEncoding(*declaration) : platform::Encoding::None);
+    const platform::EncodingId declared
+        = declaration ? platform::TextEncoding::encodingForDeclaredCharset(*declaration) : platform::Encoding::None;
+    auto file = detail::readText(data,
+        { declared, platform::TextEncoding::encodingForLabel(entry.charset), platform::Encoding::UTF8,
+            platform::Encoding::WindowsCP1252 });
     if (!file) {
         logLine(0,
             QStringLiteral("unable to make a source string from data of %1 (data length %2); it is copied as "
@@ -716,7 +717,7 @@ void ArchiveExport::Run::writePage(const QString& key, const ProcessEntry& entry
     }
     // The parser reads links from bytes that write ASCII as ASCII: a page in UTF-16 or UTF-32 is
     // read from its text in UTF-8.
-    const bool asArchived = detail::readsAsAscii(file->encoding);
+    const bool asArchived = platform::TextEncoding::writesAsciiAsAscii(file->encoding);
     const auto parser = CrwlParser::initWithData(asArchived ? data : file->text.toUtf8(), /*withSEO=*/false,
         /*checkNoIndex=*/true, asArchived ? file->encoding : platform::Encoding::UTF8, CrwlParser::HTML, parserSettings,
         /*allowNoLinks=*/true);
@@ -756,9 +757,11 @@ void ArchiveExport::Run::writePage(const QString& key, const ProcessEntry& entry
         return *it;
     };
     *text = detail::rewritePageLinks(*text, replacement);
-    text->replace(QStringLiteral("src=\"//"), QStringLiteral("src=\"https://"));
-    text->replace(QStringLiteral("src='//"), QStringLiteral("src='https://"));
-    *text = ArchiveExport::removeBaseHrefInSource(*text);
+    // A page that names no charset (its server's header did) says which it is in, so that it
+    // reads right from disc; one in ASCII alone reads right in any.
+    const bool ascii = std::all_of(text->cbegin(), text->cend(), [](QChar c) { return c.unicode() < 0x80; });
+    if (declared == platform::Encoding::None && file->mark.isEmpty() && !ascii)
+        *text = detail::withCharsetDeclaration(*text, platform::TextEncoding::ianaName(file->encoding));
     writeText(entry, *text, *file, data);
 }
 

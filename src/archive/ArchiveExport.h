@@ -123,9 +123,6 @@ public:
     static std::optional<QString> stripDomainFrom(const QString& url, bool addDefaultName, const QString& defaultName);
     /// getNumberOfDirectoriesIn: non-empty "/"-separated components before the last.
     static qint64 getNumberOfDirectoriesIn(const QString& path);
-    /// removeBaseHrefInSource: the first "<base " (else "< base ") tag taken out, through its ">";
-    /// unchanged when there is none, no ">", or the ">" is the last character.
-    static QString removeBaseHrefInSource(const QString& text);
 
 private:
     struct Run;

@@ -14,6 +14,7 @@
 #include "platform/Paths.h"
 #include "platform/PropertyList.h"
 #include "platform/Strings.h"
+#include "platform/TextEncoding.h"
 #include "platform/Url.h"
 #include "platform/UserDefaults.h"
 
@@ -245,6 +246,14 @@ void ArchiveWriter::archivePage(const CrwlUrl& record)
     version.insert(QStringLiteral("date"), clock());
     version.insert(QStringLiteral("status"), record.getStatus());
     version.insert(QStringLiteral("type"), type);
+    if (type == 1) {
+        // The charset the scan read the page in before its own markup said more.
+        platform::EncodingId readAs = record.declaredTextEncoding();
+        if (const auto owner = record.getOwner(); readAs == 0 && owner)
+            readAs = owner->getDetectedEncoding();
+        if (const QString charset = platform::TextEncoding::ianaName(readAs); !charset.isEmpty())
+            version.insert(kCharsetKey, charset);
+    }
     std::lock_guard lock(archiveIndexLock);
     index.insert(detail::indexKey(text), QVariantList { version });
 }

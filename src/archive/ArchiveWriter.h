@@ -22,7 +22,7 @@ namespace crawlmere::archive {
 /// at every new scan, without waiting for the files to be deleted (see there). Each archived record becomes one file, named by `fileNameForURL` (a
 /// counter is added when another page took that name in the same millisecond, so no file is
 /// ever replaced), and one entry of `archiveIndex`: its URL text → [{"filename", "date",
-/// "status", "type"}]. Control characters of the URL text are percent-encoded in the key
+/// "status", "type", "charset" (pages)}]. Control characters of the URL text are percent-encoded in the key
 /// (`detail::indexKey`), so one odd link never makes the whole index unwritable.
 ///
 /// Threads: `archivePage` runs on fetch threads, several at once; the index is behind a lock and
@@ -79,6 +79,10 @@ public:
     /// did not read it whole: why, as a text. Such a version has no "filename"; the export names
     /// the address among those it skipped.
     static inline const QString kNotArchivedKey = QStringLiteral("notArchived");
+    /// The version key of a page's charset as the scan read it: the one its Content-Type header
+    /// named, else the one the scan detected on its starting page (a name such as "windows-1251").
+    /// The page's own declaration, when it has one, says more. Absent when neither was known.
+    static inline const QString kCharsetKey = QStringLiteral("charset");
 
     /// A copy of the index as it is now, with the redirects `saveArchive` lists. [any thread]
     QVariantMap archiveIndex() const;

@@ -270,8 +270,8 @@ std::optional<QString> CrawlmereArchiveWrapper::dataToString(const QByteArray& d
         const char* name;
     };
     static constexpr Fallback fallbacks[]
-        = { { UTF8, "UTF-8" }, { ISOLatin1, "ISO Latin 1" }, { ISOLatin2, "ISO Latin 2" },
-              { WindowsCP1251, "Windows-1251" }, { WindowsCP1252, "Windows-1252" }, { WindowsCP1253, "Windows-1253" },
+        = { { UTF8, "UTF-8" }, { WindowsCP1252, "Windows-1252" }, { ISOLatin1, "ISO Latin 1" },
+              { ISOLatin2, "ISO Latin 2" }, { WindowsCP1251, "Windows-1251" }, { WindowsCP1253, "Windows-1253" },
               { WindowsCP1254, "Windows-1254" }, { WindowsCP1250, "Windows-1250" }, { MacOSRoman, "Mac OS Roman" },
               { Unicode, "UTF-16" }, { NonLossyASCII, "non-lossy ASCII" }, { ASCII, "ASCII" } };
     for (const Fallback& fallback : fallbacks) {

@@ -175,6 +175,9 @@ public:
     const QByteArray& getData() const { return bodies ? bodies->data : noBytes(); }
     /// The network's bytes of a rendered page; a null array when none are kept.
     const QByteArray& getSourceData() const { return bodies ? bodies->sourceData : noBytes(); }
+    /// The text encoding the charset parameter of the body's Content-Type header named; 0 when it
+    /// named none (or none the program reads), and when no body is kept.
+    quint32 declaredTextEncoding() const { return bodies ? bodies->declaredEncoding : 0; }
     const QString& getChangefrequency() const;
     bool headContainsNoFollow() const { return headContainsNoFollowFlag; }
     bool headContainsNoIndex() const { return headContainsNoIndexFlag; }
@@ -736,6 +739,7 @@ private:
     struct Bodies {
         QByteArray data;
         QByteArray sourceData;
+        quint32 declaredEncoding = 0; // of `data` as fetched, from its Content-Type header
     };
     static const QByteArray& noBytes()
     {

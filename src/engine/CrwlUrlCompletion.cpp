@@ -34,8 +34,8 @@ namespace {
 /// milliseconds of reading at most.
 constexpr qsizetype kMostBytesReadOnTheMainThread = 256 * 1024;
 
-/// The bytes as text for the diagnosis: the detected encoding, then UTF-8, ISO Latin 1 and
-/// Windows-1251; empty when none fits.
+/// The bytes as text for the diagnosis: the detected encoding, then UTF-8 and windows-1252 (which
+/// reads every byte); empty when none fits.
 QString diagnosticText(const QByteArray& body, quint32 detected)
 {
     if (detected != 0) {
@@ -44,7 +44,7 @@ QString diagnosticText(const QByteArray& body, quint32 detected)
     }
     if (body.isEmpty())
         return {};
-    for (const auto encoding : { Encoding::UTF8, Encoding::ISOLatin1, Encoding::WindowsCP1251 }) {
+    for (const auto encoding : { Encoding::UTF8, Encoding::WindowsCP1252 }) {
         if (auto text = TextEncoding::decode(body, encoding))
             return *text;
     }
@@ -80,8 +80,10 @@ void CrwlUrlFetch::takeOverBody(const std::shared_ptr<CrwlUrl>& record,
         logLine(3, QStringLiteral("%1 completion after stop pressed. Doing nothing").arg(record->getLinkURL()));
         return;
     }
-    if (!context->body.isEmpty())
+    if (!context->body.isEmpty()) {
         record->bodiesRef().data = std::move(context->body);
+        record->bodiesRef().declaredEncoding = context->declaredEncoding;
+    }
     if (!context->sourceBody.isEmpty())
         record->bodiesRef().sourceData = std::move(context->sourceBody);
     // A fetch that ended with an error holds at most a part of its body.

@@ -227,34 +227,6 @@ RedirectDecision CrwlUrlFetch::willPerformHTTPRedirection(
 
 // ===== The response head ========================================================================
 
-namespace {
-
-/// The encoding the charset parameter of a Content-Type names ("text/html; charset=windows-1251"),
-/// by any name the text encoding knows; 0 when there is none, it is unknown, or it does not write
-/// ASCII as ASCII (a header cannot tell bytes in UTF-16 apart from ASCII ones).
-quint32 encodingOfContentType(const QString& contentType)
-{
-    const qsizetype at = contentType.indexOf(u"charset=", 0, Qt::CaseInsensitive);
-    if (at < 0)
-        return 0;
-    QString name = contentType.mid(at + 8).section(u';', 0, 0).trimmed();
-    name.remove(u'"');
-    name.remove(u'\'');
-    const auto encoding = crawlmere::platform::TextEncoding::encodingForIanaName(name);
-    if (encoding == 0 || !crawlmere::platform::TextEncoding::isSupported(encoding))
-        return 0;
-    static constexpr QStringView probe = u"<a href=\"x\">";
-    const auto bytes = crawlmere::platform::TextEncoding::encode(probe, encoding);
-    return bytes && *bytes == probe.toLatin1() ? encoding : 0;
-}
-
-} // namespace
-
-quint32 CrwlUrlFetch::declaredTextEncoding(const CrwlUrl& record)
-{
-    return record.fetchContext ? record.fetchContext->declaredEncoding : 0;
-}
-
 bool CrwlUrlFetch::handleRefreshHeader(CrwlUrl& record, CrwlUrlFetchContext& context, const QString& value, int statusCode)
 {
     const auto recordOwner = record.getOwner();
@@ -412,7 +384,7 @@ ResponseDisposition CrwlUrlFetch::didReceiveResponse(CrwlUrl& record, CrwlUrlFet
         if (record.isInternal() && headers.contains("Last-Modified"))
             record.setTargetLastModified(headers.text("Last-Modified"));
         typeFromResponse(record, response);
-        context.declaredEncoding = encodingOfContentType(headers.text("Content-Type"));
+        context.declaredEncoding = crawlmere::platform::TextEncoding::encodingForDeclaredCharset(response.textEncodingName);
 
         if (record.getRunJS() && !record.shouldRunJS())
             record.setRunJS(nullptr);

@@ -38,10 +38,9 @@ public:
     /// still read when it ends, while its scan lasts, so that it never keeps links its new
     /// answer lacks.
     void cancel();
-    /// Pages whose fetch has ended, pages read again (or passed over), and pages in all.
+    /// Pages whose fetch has ended, and pages read again (or passed over).
     std::size_t pagesLoaded() const { return loadsEnded; }
     std::size_t pagesDone() const { return nextToRead; }
-    std::size_t pageCount() const { return pages.size(); }
 
 private:
     PageRecheck() = default;

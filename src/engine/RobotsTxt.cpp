@@ -251,7 +251,7 @@ bool RobotsTxt::matches(const Rule& rule, QStringView path)
     }
 }
 
-RobotsTxt::Verdict RobotsTxt::verdict(QStringView pathAndQuery) const
+RobotsTxt::Verdict RobotsTxt::verdict(QStringView pathAndQuery, qsizetype* starMatchesRun) const
 {
     if (m_rules.empty())
         return Verdict::NoDisallowMatches;
@@ -280,6 +280,8 @@ RobotsTxt::Verdict RobotsTxt::verdict(QStringView pathAndQuery) const
             qsizetype& longest = rule.allow ? longestAllow : longestDisallow;
             if (rule.length <= longest || !holdsPieces(rule))
                 continue;
+            if (starMatchesRun && !rule.literal)
+                ++*starMatchesRun;
             if (matches(rule, path))
                 longest = rule.length;
         }

@@ -41,8 +41,9 @@ public:
 
     bool isEmpty() const { return m_rules.empty(); }
     /// How the rules rule an address given as its path and query ("/a/b?x=1"; a fragment is
-    /// cut), in any mix of encoded and decoded characters.
-    Verdict verdict(QStringView pathAndQuery) const;
+    /// cut), in any mix of encoded and decoded characters. `starMatchesRun`, when given, is
+    /// raised by the number of rules with "*" whose match was run (the costly part of a lookup).
+    Verdict verdict(QStringView pathAndQuery, qsizetype* starMatchesRun = nullptr) const;
 
     /// The path and query of an absolute address ("http://h:81/a?b#c" gives "/a?b"; "/" when
     /// the path is empty); the authority (host and port, lower-cased, userinfo cut) goes to

@@ -127,7 +127,6 @@ void Z12Ara::clear()
     numberOfThreadsDetached = 0;
     numberDone = 0;
     badCollectionCount = 0;
-    dubiousCollectionCount = 0;
     badInstanceTally = 0;
     stopPressedFlag = false;
     crawlFinishedFlag = false;
@@ -135,6 +134,7 @@ void Z12Ara::clear()
     ratePumpScheduled = false;
     giveUpTimerArmed = false;
     recentStarts.clear();
+    lastRequestSent = QDateTime();
     plainTextMode = 0;
     if (diagnostic)
         diagnostic->clear();

@@ -38,7 +38,6 @@
 
 class CrwlUrl;
 class CrwlLinkInstance;
-class CookieGatherer;
 class Diagnostic;
 class EngineSEOService;
 class FetchTransport;
@@ -58,9 +57,10 @@ class UserDefaults;
 class Url;
 } // namespace crawlmere::platform
 
-/// An insecure-content record of a page (`insecureList`): `type` 0 an http link on an https page,
-/// 1 an http resource, 2 a redirect to an http page of the site, 3 an http canonical; `url` the
-/// page (for type 2 the redirecting URL); `array` the offending URLs (the redirect targets).
+/// An insecure-content record of a page (`insecureList`): `type` 0 an http link to a page of the
+/// site on an https page (what the page loads is type 1 only), 1 an http resource of an https
+/// page, 2 a redirect to an http page of the site, 3 an http canonical of an https page; `url`
+/// the page (for type 2 the redirecting URL); `array` the offending URLs (the redirect targets).
 struct InsecureContentRecord {
     qint32 type = 0;
     QString url;
@@ -126,7 +126,6 @@ public:
     void setEngineSEODataSource(std::shared_ptr<EngineSEOService> seo) { engineSEODataSource = std::move(seo); }
     void setDiagnostic(std::shared_ptr<Diagnostic> window) { diagnostic = std::move(window); }
     void setPrompts(std::shared_ptr<ShellPrompts> value) { prompts = std::move(value); }
-    void setCookieGatherer(std::shared_ptr<CookieGatherer> value) { cookieGatherer = std::move(value); }
     /// Starts and cancels fetches and makes the probes' loads; the hub starts with a
     /// `CrwlUrlFetchTransport` (each record fetches itself). Without one, nothing is fetched
     /// (each started record waits until the watchdog gives it up).
@@ -378,13 +377,11 @@ public:
     /// address to an http address of the site (insecure type 2, under the redirecting URL),
     /// each once however often the record is counted.
     void listInsecureRedirects(const CrwlUrl& record);
-    QList<InsecureContentRecord>& mutableInsecureList() { return insecureRecords; }
     /// The URLs checked: each record with a result counted once, those a rule kept from being
     /// requested ("Not checked") left out.
     qint64 checkedLinkCount() const { return numberDone; }
     qint64 badLinkCount() const { return badCollectionCount; }
     qint64 badInstanceCount() const { return badInstanceTally; }
-    qint64 dubiousLinkCount() const { return dubiousCollectionCount; }
     /// Records waiting for a fetch: in the check queue, or set aside while their host is looked
     /// up.
     qint64 queueLength() const { return checkQueue.count() + hostLookups.waitingCount() + recordsWaitingForRobots(); }
@@ -726,10 +723,8 @@ private:
     qint64 numberOfThreadsDetached = 0;
     qint64 numberDone = 0;
     qint64 badCollectionCount = 0;
-    qint64 dubiousCollectionCount = 0;
     qint64 badInstanceTally = 0; // badInstanceCount
     std::shared_ptr<OutputFilterManager> outputFilterManager;
-    std::shared_ptr<CookieGatherer> cookieGatherer;
     QStringList searchTerms;
 
     // Services of this implementation.
@@ -742,6 +737,8 @@ private:
     /// Start times of the fetches of the last minute (and those scheduled), oldest first, for
     /// the `limitRPM` window and the spacing of the next start; never longer than `maxRPM`.
     std::deque<QDateTime> recentStarts;
+    /// When the last request of a limited rate really went (not when it was booked to).
+    QDateTime lastRequestSent;
     bool ratePumpScheduled = false;
     /// The timer that gives up fetches past their time-out, whatever else happens, is armed.
     bool giveUpTimerArmed = false;

@@ -44,8 +44,11 @@ void Z12Ara::LinkExtraction::recordCanonical(const LinkExtractionParser& parser)
     bool internal = hub.compareHost(target.host(), hub.domains);
     if (internal && hub.scanningHttpsSite && s.httpIsExternal && schemeIs(target, u"http")) {
         internal = false;
-        logLine(1, QStringLiteral("*** adding canonical to insecure list"));
-        appendInsecure(kInsecureCanonical, finalString, targetString);
+        // Only a secure page is made less so by an http canonical: a plain page's is no worse.
+        if (finalString.startsWith(u"https://", Qt::CaseInsensitive)) {
+            logLine(1, QStringLiteral("*** adding canonical to insecure list"));
+            appendInsecure(kInsecureCanonical, finalString, targetString);
+        }
     }
 
     UrlPtr record = hub.weHaveThisOneAlready(targetString, nullptr, internal);

@@ -47,8 +47,6 @@ void Z12Ara::incNumberDone(const UrlPtr& record)
     }
     if (record->shouldBeMemberOfBadCollection())
         incBadLinkCount(record);
-    if (record->shouldBeMemberOfDubiusCollection())
-        ++dubiousCollectionCount;
     listInsecureRedirects(*record);
     // A PDF is checked but its links are not read unless the scan parses PDFs: the sitemap
     // takes it once its status is known.
@@ -78,8 +76,6 @@ void Z12Ara::decNumberDone(const UrlPtr& record)
         record->setIsInBadCollection(false);
         badCollectionCount = std::max<qint64>(badCollectionCount - 1, 0);
     }
-    if (record->shouldBeMemberOfDubiusCollection())
-        dubiousCollectionCount = std::max<qint64>(dubiousCollectionCount - 1, 0);
     crawlmere::platform::NotificationCenter::defaultCenter().post(CrwlUrlStatusUpdated, record);
 }
 
@@ -99,7 +95,6 @@ qint64 Z12Ara::countBadCollection()
 {
     badCollectionCount = 0;
     badInstanceTally = 0;
-    dubiousCollectionCount = 0;
     for (const Item& item : std::as_const(collection)) {
         const auto record = std::dynamic_pointer_cast<CrwlUrl>(item);
         if (!record)
@@ -108,8 +103,6 @@ qint64 Z12Ara::countBadCollection()
             ++badCollectionCount;
             badInstanceTally += static_cast<qint64>(record->getInboundInstances().size());
         }
-        if (record->shouldBeMemberOfDubiusCollection())
-            ++dubiousCollectionCount;
     }
     return badCollectionCount;
 }

@@ -12,11 +12,13 @@ void Z12Ara::LinkExtraction::listInsecure(const CrwlUrl& target, const Url& url,
             || text.contains(kFormActionMarker)
             || std::ranges::find(kLoadedFileMarkers, text) != kLoadedFileMarkers.end();
     };
-    if (pageIsSecure() && schemeIs(url, u"http") && loaded()) {
+    const bool isLoaded = loaded();
+    if (pageIsSecure() && schemeIs(url, u"http") && isLoaded) {
         page->setHasMixedContent(true);
         appendInsecure(kInsecureResource, page->absoluteString(), urlString);
     }
-    if (internal && s.httpIsExternal && hub.isLinkHttpOnHttpsSite(urlString, page->absoluteString()))
+    // What the page loads is listed as mixed content above; this list is of the pages it links to.
+    if (internal && s.httpIsExternal && hub.isLinkHttpOnHttpsSite(urlString, page->absoluteString()) && !isLoaded)
         appendInsecure(kInsecureLink, page->absoluteString(), urlString);
 }
 

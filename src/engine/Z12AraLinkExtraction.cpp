@@ -2,7 +2,6 @@
 // filtered and recorded as an occurrence or a new record.
 #include "engine/detail/LinkExtraction.h"
 
-#include "engine/detail/CrwlUrlFetch.h"
 #include "engine/detail/UrlWhitespace.h"
 
 using namespace crawlmere::engine::detail;
@@ -39,7 +38,7 @@ Z12Ara::PageReading Z12Ara::LinkExtraction::prepareReading() const
 Z12Ara::EncodingId Z12Ara::LinkExtraction::pageEncoding() const
 {
     // The charset the response named, else the starting page's; one the page declares wins.
-    const EncodingId declared = CrwlUrlFetch::declaredTextEncoding(*page);
+    const EncodingId declared = page->declaredTextEncoding();
     return declared != 0 ? declared : hub.detectedEncoding.load();
 }
 

@@ -30,9 +30,10 @@ using crawlmere::platform::strings::trimmingWhitespaceAndNewlines;
 
 namespace {
 
-/// The encodings tried on undecoded bytes, in order.
-constexpr std::array<crawlmere::platform::EncodingId, 22> kTrialEncodings = { 4, 5, 1, 2, 3, 6, 7, 8, 9, 10, 11, 12, 13,
-    14, 15, 21, 30, 0x90000100, 0x94000100, 0x8C000100, 0x98000100, 0x9C000100 };
+/// The encodings tried on undecoded bytes, in order: UTF-8, else windows-1252, as browsers read a
+/// page that names no charset (it reads every byte, so nothing after it would ever be tried).
+constexpr std::array<crawlmere::platform::EncodingId, 2> kTrialEncodings
+    = { crawlmere::platform::Encoding::UTF8, crawlmere::platform::Encoding::WindowsCP1252 };
 
 QString trimSpacesAndTabs(QStringView text)
 {

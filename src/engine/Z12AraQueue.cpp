@@ -173,29 +173,37 @@ void Z12Ara::startFetch(const UrlPtr& record, std::chrono::milliseconds delay)
     // The time-out clock of a record starts when its request is sent; a stale time from an
     // earlier send must not count against a record that waits for its delay.
     record->setTimestamp(QDateTime());
-    auto launch = [](Z12Ara& hub, const UrlPtr& r) {
-        const QDateTime sent = hub.clock->now();
-        r->setTimestamp(sent);
-        // A limited rate counts from when the last request really went: one that left late
-        // (a busy main thread) does not bring the next one closer.
-        if (hub.requestsPerMinute() > 0 && !hub.recentStarts.empty() && hub.recentStarts.back() < sent)
-            hub.recentStarts.back() = sent;
-        hub.armGiveUpTimer();
-        if (hub.transport)
-            hub.transport->startFetch(r);
-        else
-            logLine(1, QStringLiteral("no fetch transport: %1 is not requested").arg(r->absoluteString()));
-    };
-    if (delay.count() <= 0) {
-        launch(*this, record);
+    if (delay.count() > 0) {
+        afterInThisRun(delay, [record](Z12Ara& hub) {
+            // A pause or a new scan since the start was scheduled takes the record out of flight.
+            if (hub.stopPressedFlag.load() || !hub.inProgressArray.contains(record))
+                return;
+            hub.startFetch(record, std::chrono::milliseconds(0));
+        });
         return;
     }
-    afterInThisRun(delay, [record, launch](Z12Ara& hub) {
-        // A pause or a new scan since the start was scheduled takes the record out of flight.
-        if (hub.stopPressedFlag.load() || !hub.inProgressArray.contains(record))
-            return;
-        launch(hub, record);
-    });
+    const QDateTime sent = clock->now();
+    if (requestsPerMinute() > 0) {
+        // A limited rate counts from when the last request really went: one that left late (a
+        // busy main thread) keeps the next a whole interval after it, however the starts were
+        // booked.
+        if (lastRequestSent.isValid()) {
+            const qint64 early = sent.msecsTo(lastRequestSent.addMSecs(requestIntervalMs()));
+            if (early > 0) {
+                startFetch(record, std::chrono::milliseconds(early));
+                return;
+            }
+        }
+        lastRequestSent = sent;
+        if (!recentStarts.empty() && recentStarts.back() < sent)
+            recentStarts.back() = sent;
+    }
+    record->setTimestamp(sent);
+    armGiveUpTimer();
+    if (transport)
+        transport->startFetch(record);
+    else
+        logLine(1, QStringLiteral("no fetch transport: %1 is not requested").arg(record->absoluteString()));
 }
 
 void Z12Ara::afterInThisRun(std::chrono::milliseconds delay, std::function<void(Z12Ara&)> work)

@@ -110,9 +110,8 @@ public:
     /// The charset named before the first "body" (or "BODY"): the text behind "charset"/"CHARSET" up
     /// to the next ">", trimmed of space, "=", quotes, "/", tab, CR and LF. nullopt when none.
     static std::optional<QString> extractCharsetFromHTML(std::string_view data);
-    /// The identifier for a charset name: a name or alias the program's text encoding knows (any
-    /// case; what follows the name is ignored; not one that writes ASCII otherwise than as
-    /// ASCII), else by the case-sensitive substring tests of the scanner's table; 0 when unknown.
+    /// The identifier for a declared charset, read by the one reader of charset labels
+    /// (`TextEncoding::encodingForDeclaredCharset`): what follows the label is ignored; 0 when unknown.
     static EncodingId encodingForCharset(QStringView charset);
     /// The content value of a refresh meta tag of the head (not inside a comment or script), or
     /// nullopt. The answer is the whole value: delay, ";" and the URL part.

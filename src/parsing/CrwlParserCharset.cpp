@@ -5,8 +5,6 @@
 #include "parsing/detail/CharTables.h"
 #include "parsing/detail/Matchers.h"
 
-#include <array>
-
 namespace detail = crawlmere::parsing::detail;
 namespace Encoding = crawlmere::platform::Encoding;
 using crawlmere::platform::TextEncoding;
@@ -16,44 +14,6 @@ namespace {
 bool isCharsetTrimByte(char c)
 {
     return c == ' ' || c == '=' || c == '"' || c == '\'' || c == '/' || c == '\t' || c == '\r' || c == '\n';
-}
-
-struct CharsetRule {
-    std::array<const char*, 3> names; // substrings, case-sensitive; unused slots are nullptr
-    crawlmere::platform::EncodingId encoding;
-};
-
-// First match wins, so "8859-10" and "8859-15" read as ISO 8859-1 and "2312-80" is tested before "2312".
-constexpr std::array<CharsetRule, 22> kCharsetRules { {
-    { { "utf-8", "UTF-8", nullptr }, Encoding::UTF8 },
-    { { "8859-1", "8859-10", nullptr }, Encoding::ISOLatin1 },
-    { { "8859-2", nullptr, nullptr }, Encoding::ISOLatin2 },
-    { { "8859-3", nullptr, nullptr }, Encoding::ISOLatin3 },
-    { { "8859-4", nullptr, nullptr }, Encoding::ISOLatin4 },
-    { { "8859-5", nullptr, nullptr }, Encoding::ISOLatinCyrillic },
-    { { "8859-6", nullptr, nullptr }, Encoding::ISOLatinArabic },
-    { { "8859-7", nullptr, nullptr }, Encoding::ISOLatinGreek },
-    { { "8859-8", nullptr, nullptr }, Encoding::ISOLatinHebrew },
-    { { "1252", nullptr, nullptr }, Encoding::WindowsCP1252 },
-    { { "620", nullptr, nullptr }, Encoding::ISOLatinThai },
-    { { "874", nullptr, nullptr }, Encoding::DOSThai },
-    { { "Shift_JIS", "shift_jis", nullptr }, Encoding::ShiftJIS },
-    { { "EUC-JP", "euc-jp", nullptr }, Encoding::JapaneseEUC },
-    { { "HZ-GB-2312", "hz-gb-2312", nullptr }, Encoding::HZGB2312 },
-    { { "2312-80", nullptr, nullptr }, Encoding::GB2312_80 },
-    { { "2312", nullptr, nullptr }, Encoding::DOSChineseSimplified },
-    { { "GBK", "gbk", nullptr }, Encoding::GBK },
-    { { "Big5", "BIG5", "big5" }, Encoding::Big5 },
-    { { "koi8-r", "KOI8-R", nullptr }, Encoding::KOI8R },
-    { { "euc-kr", "EUC-KR", nullptr }, Encoding::KoreanEUC },
-    { { "x-euc", "X-EUC", nullptr }, Encoding::JapaneseEUC },
-} };
-
-bool writesAsciiAsAscii(crawlmere::platform::EncodingId encoding)
-{
-    static constexpr QStringView probe = u"<meta charset=\"x\">";
-    const auto bytes = TextEncoding::encode(probe, encoding);
-    return bytes && *bytes == probe.toLatin1();
 }
 
 // "<" [white space] then "script", with the letters n and o tolerated before it so that
@@ -134,25 +94,8 @@ std::optional<QString> CrwlParser::extractCharsetFromHTML(std::string_view page)
 
 CrwlParser::EncodingId CrwlParser::encodingForCharset(QStringView charset)
 {
-    // A name the program's text encoding knows, under any of its names and in any case
-    // ("windows-1251", "CP1251"); the text after it in the tag does not count. An encoding that
-    // does not write ASCII as ASCII cannot be what a page declared in ASCII.
-    QStringView declared = charset.trimmed();
-    for (qsizetype i = 0; i < declared.size(); ++i) {
-        const QChar c = declared[i];
-        if (c == u'"' || c == u'\'' || c == u';' || c == u'/' || c == u'>' || c.isSpace()) {
-            declared.truncate(i);
-            break;
-        }
-    }
-    if (const EncodingId known = TextEncoding::encodingForIanaName(declared);
-        known != Encoding::None && TextEncoding::isSupported(known) && writesAsciiAsAscii(known))
-        return known;
-    for (const CharsetRule& rule : kCharsetRules)
-        for (const char* name : rule.names)
-            if (name && charset.contains(QLatin1StringView(name)))
-                return rule.encoding;
-    return Encoding::None;
+    // The page's own declaration is read as its Content-Type header's charset is.
+    return TextEncoding::encodingForDeclaredCharset(charset);
 }
 
 bool CrwlParser::metaRefreshURLat(size_t position, std::string_view page)

@@ -244,7 +244,7 @@ std::optional<QString> CrwlParser::getLoc()
             counter = (text.data() - bytes.data()) + kLocLimit;
     }
     std::optional<QString> decoded;
-    for (const auto encoding : { useEncoding, Encoding::UTF8, Encoding::ISOLatin1 }) {
+    for (const auto encoding : { useEncoding, Encoding::UTF8, Encoding::WindowsCP1252 }) {
         if (decoded || encoding == Encoding::None)
             continue;
         decoded = TextEncoding::decode(text, encoding);

@@ -177,6 +177,14 @@ bool isAsciiCompatible(crawlmere::platform::EncodingId encoding)
     case Encoding::WindowsCP1252:
     case Encoding::WindowsCP1253:
     case Encoding::WindowsCP1254:
+    case Encoding::WindowsHebrew:
+    case Encoding::WindowsArabic:
+    case Encoding::WindowsBalticRim:
+    case Encoding::ISOLatin7:
+    case Encoding::ISOLatin9:
+    case Encoding::ISOLatin10:
+    case Encoding::KOI8R:
+    case Encoding::KOI8U:
     case Encoding::MacOSRoman:
         return true;
     default:
@@ -280,7 +288,7 @@ std::optional<QString> CrwlParser::decodeWithFallbacks(std::string_view run, Enc
     std::optional<QString> decoded;
     if (encoding != Encoding::None)
         decoded = decodeRun(run, encoding, wasCut);
-    for (EncodingId fallback : { Encoding::UTF8, Encoding::ISOLatin1, Encoding::Unicode, Encoding::ASCII }) {
+    for (EncodingId fallback : { Encoding::UTF8, Encoding::WindowsCP1252, Encoding::Unicode, Encoding::ASCII }) {
         if (decoded)
             break;
         decoded = decodeRun(run, fallback, wasCut);

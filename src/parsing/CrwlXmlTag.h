@@ -18,8 +18,6 @@ public:
     /// A "/" stood anywhere in the tag.
     bool isClosing() const { return m_closing; }
     void setClosing(bool closing) { m_closing = closing; }
-    /// Called when a tag is finished with; a tag holds nothing to release.
-    void curlUpAndDie() { }
 
 private:
     QString m_data;

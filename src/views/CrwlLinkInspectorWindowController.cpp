@@ -291,7 +291,7 @@ LinkInspectorContent::Visibility CrwlLinkInspectorWindowController::fillFacts(bo
     };
     set("inspectorLinkURL", target.getAbsoluteStringDecoded());
     set("inspectorStatus", target.getStatusDescription());
-    set("inspectorRedir", update ? target.getRedir() : target.getRedirDecoded());
+    set("inspectorRedir", target.getRedirDecoded());
     set("inspectorPageTitle", target.getPageTitleShown());
     set("inspectorTargetPageInboundCount", QString::number(target.waysInCount()));
     set("inspectorTargetMimeType", target.mimeType());

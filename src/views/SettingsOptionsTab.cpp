@@ -485,7 +485,7 @@ void SettingsOptionsTab::showScanNumber(const QString& key)
     show(fieldText(platform::doubleValue(used), decimals));
 }
 
-void SettingsOptionsTab::copyInterfaceToSettings(QVariantMap& site) const
+void SettingsOptionsTab::copyInterfaceToSettings(QVariantMap& site)
 {
     for (const auto& row : settings::settingsBindingTable()) {
         const QVariant value = storedValue(row);

@@ -33,8 +33,9 @@ public:
     /// or the default), without taking the setting for an edit.
     void showSettings(const QVariantMap& site);
     /// Stores into `site` what the controls hold; a control still holding what it showed
-    /// stores nothing, and one set back gives the site the value it was shown with.
-    void copyInterfaceToSettings(QVariantMap& site) const;
+    /// stores nothing, and one set back gives the site the value it was shown with. Remembers
+    /// what it stored and which text fields were emptied, for the next copy.
+    void copyInterfaceToSettings(QVariantMap& site);
     /// Shows again, in each control the user left as it was shown, the value that `site` (the
     /// shown site as last stored) takes from the application when it holds none of its own.
     void followApplicationSettings(const QVariantMap& site);
@@ -75,9 +76,9 @@ private:
     /// The site as it was shown, and what copies back have stored since: a control set back to
     /// what it showed gives the site back the value it held then, where a copy had changed it.
     QVariantMap m_shownSite;
-    mutable QVariantMap m_copiedValues;
+    QVariantMap m_copiedValues;
     /// Text fields emptied since the site was shown: the site gives up its own value.
-    mutable QSet<QString> m_clearedKeys;
+    QSet<QString> m_clearedKeys;
     QLabel* m_imagesDisabledInfo = nullptr;
     QLabel* m_threadsDisplay = nullptr;
     bool m_showing = false;

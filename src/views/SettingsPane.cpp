@@ -36,7 +36,7 @@ SettingsPane::~SettingsPane() = default;
 
 void SettingsPane::showSettings(const QVariantMap& site) { m_optionsTab->showSettings(site); }
 
-void SettingsPane::copyInterfaceToSettings(QVariantMap& site) const { m_optionsTab->copyInterfaceToSettings(site); }
+void SettingsPane::copyInterfaceToSettings(QVariantMap& site) { m_optionsTab->copyInterfaceToSettings(site); }
 
 void SettingsPane::followApplicationSettings(const QVariantMap& site) { m_optionsTab->followApplicationSettings(site); }
 

@@ -32,7 +32,7 @@ public:
     ~SettingsPane() override;
 
     void showSettings(const QVariantMap& site);
-    void copyInterfaceToSettings(QVariantMap& site) const;
+    void copyInterfaceToSettings(QVariantMap& site);
     void followApplicationSettings(const QVariantMap& site);
     void setCheckbox(const QString& key, bool on);
     QString urlFieldText() const;

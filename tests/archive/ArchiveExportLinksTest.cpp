@@ -47,6 +47,15 @@ TEST(PageRewriter, ALinkIsReplacedOnlyWhereItStandsAsAValue)
             "<p>/ a.png</p><!-- <a href=\"/\"> --><script>if (a<b) s = \"<a href='/'>\";</script><div class=\"/\" "
             "title=/>" },
         { "<a href=\"/\" title='/'>unclosed <a href=\"/", "<a href=\"index.html\" title='/'>unclosed <a href=\"/" },
+        // A base element goes whole, in any case and spacing; "< base" is text.
+        { "<head><base href=\"/x/\"><title>t</title>", "<head><title>t</title>" },
+        { "<HEAD><BASE HREF=\"http://h.test/\"  TARGET=_blank ><A HREF=/>h</A>",
+            "<HEAD><A HREF=index.html>h</A>" },
+        { "<Base\nhref='//h.test/'/>a < base href=x> b<base href=x>", "a < base href=x> b" },
+        // A source on the page's scheme left to the web gets "https:", in a tag only.
+        { "<img src=\"//cdn.test/a.png\"><img src=//cdn.test/b.png><script>s = 'src=\"//x';</script>src=\"//y",
+            "<img src=\"https://cdn.test/a.png\"><img src=https://cdn.test/b.png><script>s = 'src=\"//x';</script>"
+            "src=\"//y" },
     };
     for (const auto& c : cases)
         EXPECT_EQ(crawlmere::archive::detail::rewritePageLinks(QString::fromUtf8(c.page), replacement).toStdString(),
@@ -110,6 +119,33 @@ TEST_F(ArchiveExportTest, APageOfSelfClosingTagsAndReferencesBrowsesFromDiscUnde
         EXPECT_EQ(local->badLinkCount(), 0) << folder.toStdString();
         local->clear();
     }
+}
+
+TEST_F(ArchiveExportTest, AnUpperCaseBaseElementIsTakenOutSoTheCopyLoadsItsOwnFiles)
+{
+    LoopbackServer server;
+    server.server().Get("/", [&server](const httplib::Request&, httplib::Response& response) {
+        response.set_content("<html><head><BASE  HREF=\"" + server.url().toStdString()
+                + "\" ></head><body><a href=\"b.html\">b</a><img src=\"logo.png\"></body></html>",
+            "text/html");
+    });
+    serveSite(server,
+        { { "/b.html", { "<html><body><a href=\"/\">home</a></body></html>", "text/html" } },
+            { "/logo.png", { QByteArray("\x89PNG\r\n\x1a\n\x00\x01", 10), "image/png" } } });
+    ASSERT_TRUE(server.start());
+    const QVariantMap settings
+        = archiveSiteThenStop(server, { { crawlKey::shouldArchive, true }, { crawlKey::checkImages, true } });
+    const auto processed = ArchiveExport(requestFor(settings, /*process=*/true)).exportFilesForDate();
+    ASSERT_EQ(processed.outcome, ArchiveExport::Outcome::Finished);
+
+    // Checked as it is used: the site gone, the copy's folder renamed.
+    const QString root = processed.outputFolder;
+    ASSERT_TRUE(QDir(root).rename(QStringLiteral("127.0.0.1_%1").arg(server.port()), QStringLiteral("renamed")));
+    EXPECT_FALSE(readAll(root + "/renamed/index.html").toLower().contains("<base"));
+    auto local = crawlmere::test::scanSite("file://" + root + "/renamed/index.html", { { crawlKey::checkImages, true } });
+    EXPECT_EQ(local->checkedLinkCount(), 3);
+    EXPECT_EQ(local->badLinkCount(), 0);
+    local->clear();
 }
 
 TEST_F(ArchiveExportTest, APageOfThirtyThousandLinksExportsWithinSeconds)

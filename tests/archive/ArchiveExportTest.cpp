@@ -19,10 +19,6 @@ TEST(ArchiveExportText, SmallOperations)
     EXPECT_EQ(ArchiveExport::getNumberOfDirectoriesIn("a/b/c.html"), 2);
     EXPECT_EQ(ArchiveExport::getNumberOfDirectoriesIn("c.html"), 0);
     EXPECT_EQ(ArchiveExport::getNumberOfDirectoriesIn("a//c.html"), 1);
-    EXPECT_EQ(ArchiveExport::removeBaseHrefInSource("<head><base href=\"/x/\"><title>"), "<head><title>");
-    EXPECT_EQ(ArchiveExport::removeBaseHrefInSource("a < base href=x> b"), "a  b");
-    EXPECT_EQ(ArchiveExport::removeBaseHrefInSource("<base href=x>"), "<base href=x>");
-    EXPECT_EQ(ArchiveExport::removeBaseHrefInSource("<base href=x"), "<base href=x");
     EXPECT_EQ(ArchiveExport::filenameFromURL("https://www.h.test:81/a/"), "wwwhtest81a");
     EXPECT_EQ(ArchiveExport::outputFolderName("http://h.test/", QDateTime(QDate(2026, 5, 6), QTime(17, 8, 9))),
         "htest-20260506170809");

@@ -2,6 +2,7 @@
 // limits, Refresh headers and authentication, with the hand-overs to the owner on the main thread.
 #include "engine/CrawlSettingKeys.h"
 #include "engine/CrwlUrlFetchTestSupport.h"
+#include "platform/TextEncoding.h"
 
 using namespace crawlmere::test::fetching;
 
@@ -29,6 +30,31 @@ TEST_F(CrwlUrlFetchTest, OkPageIsCountedExtractedAndFinishedOnTheMainThread)
 
 // A loopback server answers within a millisecond: each fetch still has a response time of its
 // own, measured finer than whole milliseconds (which read such an answer as no time at all).
+TEST_F(CrwlUrlFetchTest, TheCharsetItsContentTypeNamesIsKeptWithTheBody)
+{
+    namespace Encoding = crawlmere::platform::Encoding;
+    const struct {
+        const char* type;
+        crawlmere::platform::EncodingId expected;
+    } rows[] = {
+        { "text/html; charset=windows-1251", Encoding::WindowsCP1251 },
+        { "text/html; charset=\"ISO-8859-15\"", Encoding::ISOLatin9 },
+        { "text/html;charset=iso-8859-1", Encoding::WindowsCP1252 },
+        { "text/html; Charset=KOI8-U", Encoding::KOI8U },
+        { "text/html; charset=windows-31j", Encoding::ShiftJIS },
+        { "text/html", Encoding::None },
+        { "text/html; charset=x-unknown", Encoding::None },
+    };
+    int finishes = 0;
+    for (const auto& row : rows) {
+        const auto record = makeRecord(
+            server.url(QStringLiteral("/typed?type=") + QString::fromLatin1(QUrl::toPercentEncoding(row.type))));
+        fetch(record, ++finishes);
+        EXPECT_EQ(record->getData(), kPage.toUtf8()) << row.type;
+        EXPECT_EQ(record->declaredTextEncoding(), row.expected) << row.type;
+    }
+}
+
 TEST_F(CrwlUrlFetchTest, EveryFetchHasItsOwnResponseTimeEvenWithinAMillisecond)
 {
     constexpr int kFetches = 20;

@@ -147,6 +147,10 @@ protected:
             response.set_header("WWW-Authenticate", "Basic realm=\"members\"");
             response.set_content("denied", "text/plain");
         });
+        // The page with the Content-Type its query names.
+        http.Get("/typed", [](const httplib::Request& request, httplib::Response& response) {
+            response.set_content(kPage.toStdString(), request.get_param_value("type"));
+        });
         http.Get("/photo.png", [](const httplib::Request&, httplib::Response& response) {
             response.set_content(std::string(5000, 'p'), "image/png");
         });

@@ -80,10 +80,10 @@ TEST_F(Z12AraExtractionTest, HttpContentOnAnHttpsSiteIsListedPerPageAndType)
         byType[record.type] = record;
     }
     ASSERT_EQ(byType.size(), 3u);
+    // The links to pages; the image the page loads is listed as mixed content only.
     EXPECT_EQ(byType[0].url, QStringLiteral("https://site.test/"));
     EXPECT_EQ(byType[0].array,
-        (QStringList { QStringLiteral("http://site.test/old.html"), QStringLiteral("http://site.test/older.html"),
-            QStringLiteral("http://site.test/logo.png") }));
+        (QStringList { QStringLiteral("http://site.test/old.html"), QStringLiteral("http://site.test/older.html") }));
     EXPECT_EQ(byType[1].array,
         (QStringList { QStringLiteral("http://site.test/logo.png"), QStringLiteral("http://cdn.test/lib.js") }));
     EXPECT_EQ(byType[3].array, QStringList { QStringLiteral("http://site.test/") });
@@ -94,7 +94,8 @@ TEST_F(Z12AraExtractionTest, HttpContentOnAnHttpsSiteIsListedPerPageAndType)
     Script second = links({ { QStringLiteral("http://site.test/logo.png"), QStringLiteral("[alt]: logo") },
         { QStringLiteral("http://cdn.test/lib.js"), QStringLiteral("[linked file]") },
         { QStringLiteral("http://site.test/logo.png"), QStringLiteral("[alt]: again") },
-        { QStringLiteral("http://site.test/old.html"), QStringLiteral("old") } });
+        { QStringLiteral("http://site.test/old.html"), QStringLiteral("old") },
+        { QStringLiteral("https://site.test/moved.html"), QStringLiteral("moved") } });
     second.httpLinkedFiles = { QStringLiteral("http://cdn.test/only.js") };
     extract(fine, second);
     EXPECT_TRUE(fine->getHasMixedContent());
@@ -105,7 +106,22 @@ TEST_F(Z12AraExtractionTest, HttpContentOnAnHttpsSiteIsListedPerPageAndType)
     }
     EXPECT_EQ(listed[1], (QStringList { QStringLiteral("http://site.test/logo.png"), QStringLiteral("http://cdn.test/lib.js"),
                              QStringLiteral("http://cdn.test/only.js") }));
-    EXPECT_EQ(listed[0], (QStringList { QStringLiteral("http://site.test/logo.png"), QStringLiteral("http://site.test/old.html") }));
+    EXPECT_EQ(listed[0], QStringList { QStringLiteral("http://site.test/old.html") });
+
+    // A page that turns out plain (its https address redirects there) and names itself as its
+    // canonical: only the redirect is insecure, not the canonical of a page that is no more secure.
+    const auto moved = known(QStringLiteral("https://site.test/moved.html"));
+    ASSERT_TRUE(moved);
+    moved->addRedir(QStringLiteral("http://site.test/plain.html"), 301, 0);
+    Script plain;
+    plain.canonical = QStringLiteral("http://site.test/plain.html");
+    extract(moved, plain);
+    // The redirect leads the scan to the plain page, which is read in its turn.
+    const auto plainPage = known(QStringLiteral("http://site.test/plain.html"));
+    ASSERT_TRUE(plainPage);
+    extract(plainPage, plain);
+    for (const auto& record : hub->insecureList())
+        EXPECT_NE(record.url, QStringLiteral("http://site.test/plain.html")) << record.type;
 }
 
 // A redirect from https to http on the site's own host is listed under the redirecting URL with

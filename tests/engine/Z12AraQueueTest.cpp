@@ -205,6 +205,34 @@ TEST_F(Z12AraQueueTest, ALimitedRateIsPacedByTheRateAloneWhateverDelayIsStored)
     }
 }
 
+TEST_F(Z12AraQueueTest, ARequestSentLateKeepsTheNextAWholeIntervalAfterIt)
+{
+    // One slot books the next start when a fetch ends; three book them ahead. Either way the
+    // request after one that a busy main thread held up goes a whole interval after it.
+    for (const int threads : { 1, 3 }) {
+        TearDown();
+        SetUp();
+        settings->insert(crawlKey::numberOfThreads, threads);
+        settings->insert(crawlKey::limitRPM, true);
+        settings->insert(crawlKey::maxRPM, 60);
+        queueRecords(4);
+        hub->getNextUrlToCrawl();
+        ASSERT_EQ(transport->starts.size(), 1u);
+        transport->complete(*hub, transport->starts[0].record);
+        clock->stall(1'500); // the second start falls due at 1 s
+        size_t completed = 1;
+        for (int step = 0; step < 100 && transport->starts.size() < 4; ++step) {
+            while (completed < transport->starts.size())
+                transport->complete(*hub, transport->starts[completed++].record);
+            clock->advance(100);
+        }
+        ASSERT_EQ(transport->starts.size(), 4u) << threads;
+        EXPECT_EQ(transport->starts[0].at.msecsTo(transport->starts[1].at), 1'500) << threads;
+        for (size_t i = 2; i < transport->starts.size(); ++i)
+            EXPECT_GE(transport->starts[i - 1].at.msecsTo(transport->starts[i].at), 1'000) << threads << ", start " << i;
+    }
+}
+
 TEST_F(Z12AraQueueTest, RateBelowTheLowestSettingCountsAsTen)
 {
     settings->insert(crawlKey::numberOfThreads, 20);

@@ -7,6 +7,15 @@ using namespace crawlmere::test::extraction;
 
 namespace {
 
+/// A record's fetch found a PDF: its completion counts it, before it is handed on to be read.
+void fetchedAsPdf(Z12Ara& hub, const std::shared_ptr<CrwlUrl>& record)
+{
+    record->setMimeType(QStringLiteral("application/pdf"));
+    record->setIsHTML(false);
+    record->setStatus(200);
+    hub.incNumberDone(record);
+}
+
 TEST_F(Z12AraExtractionTest, ARedirectIsOnlyARedirectWhicheverAnswerComesFirst)
 {
     // The tutorial page is linked directly and through a redirect; both fetches end with its body.
@@ -130,19 +139,13 @@ TEST_F(Z12AraExtractionTest, APdfReachedThroughARedirectIsReadAndTheRedirectIsNo
     const auto get = readHome({ { QStringLiteral("/getpdf"), QStringLiteral("get") } })[0];
     ASSERT_TRUE(get);
     get->addRedir(QStringLiteral("http://site.test/doc.pdf"), 302, 0);
-    get->setMimeType(QStringLiteral("application/pdf"));
-    get->setIsHTML(false);
-    get->setStatus(200);
-    hub->incNumberDone(get); // its completion counts it before handing it to be read
+    fetchedAsPdf(*hub, get); // its completion counts it before handing it to be read
     EXPECT_EQ(std::ranges::count(seo->internalPagesCollection(), get), 0);
     const Script pdfLinks = links({ { QStringLiteral("/from-pdf.html"), QStringLiteral("") } });
     extract(get, pdfLinks);
     const auto pdf = known(QStringLiteral("http://site.test/doc.pdf"));
     ASSERT_TRUE(pdf);
-    pdf->setMimeType(QStringLiteral("application/pdf"));
-    pdf->setIsHTML(false);
-    pdf->setStatus(200);
-    hub->incNumberDone(pdf);
+    fetchedAsPdf(*hub, pdf);
     extract(pdf, pdfLinks);
     EXPECT_TRUE(isQueued(QStringLiteral("http://site.test/from-pdf.html")));
     EXPECT_EQ(seo->internalPagesCollection(), (CrwlUrlList { home, pdf }));
@@ -156,18 +159,12 @@ TEST_F(Z12AraExtractionTest, APdfReachedOnlyThroughARedirectIsInTheSitemapWhenPd
     ASSERT_TRUE(get);
     // Its body was not wanted: it is handed on without one, to have its target filed.
     get->addRedir(QStringLiteral("http://site.test/doc.pdf"), 302, 0);
-    get->setMimeType(QStringLiteral("application/pdf"));
-    get->setIsHTML(false);
-    get->setStatus(200);
-    hub->incNumberDone(get);
+    fetchedAsPdf(*hub, get);
     hub->extractLinks(get);
     const auto pdf = known(QStringLiteral("http://site.test/doc.pdf"));
     ASSERT_TRUE(pdf);
     EXPECT_TRUE(isQueued(QStringLiteral("http://site.test/doc.pdf")));
-    pdf->setMimeType(QStringLiteral("application/pdf"));
-    pdf->setIsHTML(false);
-    pdf->setStatus(200);
-    hub->incNumberDone(pdf);
+    fetchedAsPdf(*hub, pdf);
     EXPECT_EQ(seo->internalPagesCollection(), (CrwlUrlList { home, pdf }));
 }
 
@@ -216,6 +213,26 @@ TEST_F(Z12AraExtractionTest, AStartingPointThatRedirectsStartsTheScanAtItsFinalP
     EXPECT_EQ(known(QStringLiteral("http://site.test/en/a.html"))->getDistanceFromHome(), 1);
     EXPECT_EQ(seo->internalPagesCollection(), (CrwlUrlList { final }));
     EXPECT_EQ(home->getFieldByName(QStringLiteral("linkpagetitle")), QStringLiteral("Home"));
+}
+
+TEST_F(Z12AraExtractionTest, AStartingPointThatRedirectsToAnotherFolderLimitsFollowingToThatFolder)
+{
+    start(QStringLiteral("http://site.test/old/index.html"));
+    home->addRedir(QStringLiteral("http://site.test/new/home.html"), 301, 0);
+    extract(home, links({}));
+    const auto final = known(QStringLiteral("http://site.test/new/home.html"));
+    ASSERT_TRUE(final);
+    extract(final,
+        links({ { QStringLiteral("/new/a.html"), QStringLiteral("a") },
+            { QStringLiteral("/old/b.html"), QStringLiteral("b") } }));
+    EXPECT_EQ(hub->getStartingDir(), QStringLiteral("http://site.test/new"));
+    // Both are checked; only the one in the final address's folder is read for links.
+    const auto inFolder = known(QStringLiteral("http://site.test/new/a.html"));
+    const auto outside = known(QStringLiteral("http://site.test/old/b.html"));
+    ASSERT_TRUE(inFolder && outside);
+    EXPECT_TRUE(isQueued(outside->absoluteString()));
+    EXPECT_TRUE(hub->weShouldCrawlThisURL(inFolder));
+    EXPECT_FALSE(hub->weShouldCrawlThisURL(outside));
 }
 
 TEST_F(Z12AraExtractionTest, ARedirectTargetGetsTheStatusALinkToItWould)
@@ -327,11 +344,8 @@ TEST_F(Z12AraExtractionTest, APdfTheSitemapTookOnItsStatusIsStillRead)
     start();
     const auto pdf = readHome({ { QStringLiteral("/doc.pdf"), QStringLiteral("pdf") } })[0];
     ASSERT_TRUE(pdf);
-    pdf->setMimeType(QStringLiteral("application/pdf"));
-    pdf->setIsHTML(false);
     // The fetch's completion counts it (the sitemap takes it), then hands it to be read.
-    pdf->setStatus(200);
-    hub->incNumberDone(pdf);
+    fetchedAsPdf(*hub, pdf);
     ASSERT_EQ(std::ranges::count(seo->internalPagesCollection(), pdf), 1);
     extract(pdf, links({ { QStringLiteral("/from-pdf.html"), QStringLiteral("") } }));
     EXPECT_TRUE(isQueued(QStringLiteral("http://site.test/from-pdf.html")));

@@ -47,6 +47,16 @@ public:
         }
         m_now = QDateTime::fromMSecsSinceEpoch(end);
     }
+    /// The thread that runs the work is held up for `ms`: time moves on without running
+    /// anything, then the work that fell due meanwhile runs late, all at once, in due order.
+    void stall(qint64 ms)
+    {
+        m_now = m_now.addMSecs(ms);
+        while (!m_pending.empty() && m_pending.begin()->first <= m_now.toMSecsSinceEpoch()) {
+            auto node = m_pending.extract(m_pending.begin());
+            node.mapped()();
+        }
+    }
     qint64 elapsedMs(const QDateTime& since) const { return since.msecsTo(m_now); }
     size_t pendingCount() const { return m_pending.size(); }
 

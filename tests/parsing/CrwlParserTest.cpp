@@ -201,34 +201,90 @@ TEST(CrwlParserCharset, ExtractCharset)
 
 TEST(CrwlParserCharset, EncodingForCharset)
 {
-    auto enc = [](const char* name) { return CrwlParser::encodingForCharset(QString::fromLatin1(name)); };
-    EXPECT_EQ(enc("UTF-8"), Encoding::UTF8);
-    // Any name the program's text encoding knows, in any case.
-    EXPECT_EQ(enc("Utf-8"), Encoding::UTF8);
-    EXPECT_EQ(enc("windows-1251"), Encoding::WindowsCP1251);
-    EXPECT_EQ(enc("CP1251\" />"), Encoding::WindowsCP1251);
-    EXPECT_EQ(enc("windows-1250"), Encoding::WindowsCP1250);
-    EXPECT_EQ(enc("gb18030"), Encoding::GB18030);
-    EXPECT_EQ(enc("utf-16"), Encoding::None) << "not what a page declared in ASCII is written in";
-    EXPECT_EQ(enc("iso-8859-15"), Encoding::ISOLatin1);
-    EXPECT_EQ(enc("ISO-8859-10"), Encoding::ISOLatin1);
-    EXPECT_EQ(enc("iso-8859-2"), Encoding::ISOLatin2);
-    EXPECT_EQ(enc("iso-8859-7"), Encoding::ISOLatinGreek);
-    EXPECT_EQ(enc("windows-1252"), Encoding::WindowsCP1252);
-    EXPECT_EQ(enc("TIS-620"), Encoding::ISOLatinThai);
-    EXPECT_EQ(enc("windows-874"), Encoding::DOSThai);
-    EXPECT_EQ(enc("Shift_JIS"), Encoding::ShiftJIS);
-    EXPECT_EQ(enc("SHIFT_JIS"), Encoding::ShiftJIS);
-    EXPECT_EQ(enc("euc-jp"), Encoding::JapaneseEUC);
-    EXPECT_EQ(enc("HZ-GB-2312"), Encoding::HZGB2312);
-    EXPECT_EQ(enc("GB_2312-80"), Encoding::GB2312_80);
-    EXPECT_EQ(enc("GB2312"), Encoding::DOSChineseSimplified);
-    EXPECT_EQ(enc("gbk"), Encoding::GBK);
-    EXPECT_EQ(enc("Big5"), Encoding::Big5);
-    EXPECT_EQ(enc("KOI8-R"), Encoding::KOI8R);
-    EXPECT_EQ(enc("euc-kr"), Encoding::KoreanEUC);
-    EXPECT_EQ(enc("x-euc"), Encoding::JapaneseEUC);
-    EXPECT_EQ(enc("nonsense"), Encoding::None);
+    // Labels as browsers read them: whole names in any ASCII case, what follows them in the tag
+    // left out; no substring of a name counts.
+    const struct {
+        const char* declared;
+        crawlmere::platform::EncodingId expected;
+    } rows[] = {
+        { "UTF-8", Encoding::UTF8 },
+        { "Utf-8", Encoding::UTF8 },
+        { "windows-1251", Encoding::WindowsCP1251 },
+        { "CP1251\" />", Encoding::WindowsCP1251 },
+        { "gb18030", Encoding::GB18030 },
+        { "utf-16", Encoding::UTF8 },
+        { "iso-8859-15", Encoding::ISOLatin9 },
+        { "ISO-8859-10", Encoding::ISOLatin6 },
+        { "iso-8859-13", Encoding::ISOLatin7 },
+        { "iso-8859-16", Encoding::ISOLatin10 },
+        { "ISO-8859-9", Encoding::WindowsCP1254 },
+        { "iso-8859-1", Encoding::WindowsCP1252 },
+        { "latin1", Encoding::WindowsCP1252 },
+        { "US-ASCII", Encoding::WindowsCP1252 },
+        { "windows-1255", Encoding::WindowsHebrew },
+        { "windows-1256", Encoding::WindowsArabic },
+        { "KOI8-U", Encoding::KOI8U },
+        { "windows-31j", Encoding::ShiftJIS },
+        { "TIS-620", Encoding::DOSThai },
+        { "SHIFT_JIS", Encoding::ShiftJIS },
+        { "GB2312", Encoding::GBK },
+        { "Big5", Encoding::Big5 },
+        { "euc-kr", Encoding::KoreanEUC },
+        { "HZ-GB-2312", Encoding::None },
+        { "x-euc", Encoding::None },
+        { "utf-8x", Encoding::None },
+        { "nonsense", Encoding::None },
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(CrwlParser::encodingForCharset(QString::fromLatin1(row.declared)), row.expected) << row.declared;
+}
+
+TEST(CrwlParserCharset, TitlesReadInTheCharsetThePageDeclares)
+{
+    const struct {
+        const char* charset;
+        std::string_view title;
+        const char* expected; // UTF-8
+    } rows[] = {
+        { "ISO-8859-15", "Prix 5\xA4 \xA6", "Prix 5\u20AC \u0160" },
+        { "iso-8859-9", "\xDDstanbul \xFE\x80", "\u0130stanbul \u015F\u20AC" },
+        { "iso-8859-13", "\xD0iauliai", "\u0160iauliai" },
+        { "iso-8859-16", "\xAAtefan \xDE" "ar\xE3", "\u0218tefan \u021Aar\u0103" },
+        { "windows-1255", "\xF9\xEC\xE5\xED", "\u05E9\u05DC\u05D5\u05DD" },
+        { "windows-1256", "\xD3\xE1\xC7\xE3", "\u0633\u0644\u0627\u0645" },
+        { "KOI8-U", "\xF0\xD2\xC9\xD7\xA6\xD4 \xAE", "\u041F\u0440\u0438\u0432\u0456\u0442 \u045E" },
+        { "windows-31j", "\x87\x40\x93\xFA\x96\x7B", "\u2460\u65E5\u672C" },
+        { "iso-8859-1", "\x93" "caf\xE9\x94 \x96 5\x80", "\u201Ccaf\u00E9\u201D \u2013 5\u20AC" },
+    };
+    for (const auto& row : rows) {
+        for (const bool inContentType : { false, true }) {
+            const std::string declaration = inContentType
+                ? std::string("<meta http-equiv=\"Content-Type\" content=\"text/html; charset=") + row.charset + "\">"
+                : std::string("<meta charset=\"") + row.charset + "\">";
+            const std::string page = "<html><head>" + declaration + "<title>" + std::string(row.title)
+                + "</title></head><body></body></html>";
+            CrwlParser::Options options;
+            options.withSEO = true;
+            options.allowNoLinks = true;
+            options.useEncoding = Encoding::UTF8;
+            const ExactBuffer buffer(page);
+            const auto parser = CrwlParser::initWithData(shared(buffer), options);
+            ASSERT_TRUE(parser);
+            EXPECT_EQ(parser->getTitle(), QString::fromUtf8(row.expected)) << row.charset << " " << inContentType;
+        }
+    }
+}
+
+TEST(CrwlParserCharset, AnUndeclaredPageReadsAsWindows1252WhereItIsNotUtf8)
+{
+    const ExactBuffer page(std::string_view("<html><head><title>\x93Prix\x94 5\x80</title></head><body></body></html>"));
+    CrwlParser::Options options;
+    options.withSEO = true;
+    options.allowNoLinks = true;
+    options.useEncoding = Encoding::UTF8; // what the scan detected on its starting page
+    const auto parser = CrwlParser::initWithData(shared(page), options);
+    ASSERT_TRUE(parser);
+    EXPECT_EQ(parser->getTitle(), QString::fromUtf8("\u201CPrix\u201D 5\u20AC"));
 }
 
 TEST(CrwlParserCharset, AWindows1251PageReadsRightWhateverEncodingTheScanDetected)

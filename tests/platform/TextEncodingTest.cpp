@@ -119,19 +119,74 @@ TEST(TextEncoding, EncodeIsStrict)
     EXPECT_EQ(TextEncoding::encode(u"A", Encoding::Unicode), QByteArray("\xFE\xFF\x00\x41", 4));
 }
 
-TEST(TextEncoding, IanaNames)
+TEST(TextEncoding, LabelsReadAsBrowsersReadThem)
 {
-    EXPECT_EQ(TextEncoding::encodingForIanaName(u"UTF-8"), Encoding::UTF8);
-    EXPECT_EQ(TextEncoding::encodingForIanaName(u" shift_jis "), Encoding::ShiftJIS);
-    EXPECT_EQ(TextEncoding::encodingForIanaName(u"Windows-1252"), Encoding::WindowsCP1252);
-    EXPECT_EQ(TextEncoding::encodingForIanaName(u"latin1"), Encoding::ISOLatin1);
-    EXPECT_EQ(TextEncoding::encodingForIanaName(u"HZ-GB-2312"), Encoding::HZGB2312);
-    EXPECT_EQ(TextEncoding::encodingForIanaName(u"no-such-charset"), Encoding::None);
+    const struct {
+        const char16_t* label;
+        EncodingId expected;
+    } rows[] = {
+        { u"UTF-8", Encoding::UTF8 },
+        { u" \tUtf8\n", Encoding::UTF8 },
+        { u" shift_jis ", Encoding::ShiftJIS },
+        { u"windows-31j", Encoding::ShiftJIS },
+        { u"Windows-1252", Encoding::WindowsCP1252 },
+        { u"iso-8859-1", Encoding::WindowsCP1252 },
+        { u"latin1", Encoding::WindowsCP1252 },
+        { u"ascii", Encoding::WindowsCP1252 },
+        { u"US-ASCII", Encoding::WindowsCP1252 },
+        { u"ISO-8859-15", Encoding::ISOLatin9 },
+        { u"iso-8859-9", Encoding::WindowsCP1254 },
+        { u"iso-8859-13", Encoding::ISOLatin7 },
+        { u"iso-8859-16", Encoding::ISOLatin10 },
+        { u"windows-1255", Encoding::WindowsHebrew },
+        { u"windows-1256", Encoding::WindowsArabic },
+        { u"koi8-u", Encoding::KOI8U },
+        { u"gb2312", Encoding::GBK },
+        { u"utf-16", Encoding::UTF16LittleEndian },
+        { u"HZ-GB-2312", Encoding::None },
+        { u"x-user-defined", Encoding::None },
+        { u"\u00A0utf-8", Encoding::None },
+        { u"\u0130so-8859-1", Encoding::None },
+        { u"utf-8;", Encoding::None },
+        { u"", Encoding::None },
+        { u"no-such-charset", Encoding::None },
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(TextEncoding::encodingForLabel(row.label), row.expected) << QString::fromUtf16(row.label).toStdString();
     EXPECT_EQ(TextEncoding::ianaName(Encoding::ShiftJIS), QStringLiteral("Shift_JIS"));
     EXPECT_TRUE(TextEncoding::ianaName(Encoding::None).isEmpty());
-    // Every supported identifier's name maps back to it.
-    for (EncodingId id : { Encoding::UTF8, Encoding::ISOLatin1, Encoding::ShiftJIS, Encoding::JapaneseEUC,
+    // Every supported identifier's name maps back to it, ISO Latin 1's and ASCII's excepted: those
+    // labels name windows-1252.
+    for (EncodingId id : { Encoding::UTF8, Encoding::WindowsCP1252, Encoding::ShiftJIS, Encoding::JapaneseEUC,
              Encoding::WindowsCP1251, Encoding::ISOLatinGreek, Encoding::Big5, Encoding::KoreanEUC, Encoding::GBK,
-             Encoding::GB18030 })
-        EXPECT_EQ(TextEncoding::encodingForIanaName(TextEncoding::ianaName(id)), id) << id;
+             Encoding::GB18030, Encoding::ISOLatin9, Encoding::ISOLatin10, Encoding::KOI8U, Encoding::WindowsArabic })
+        EXPECT_EQ(TextEncoding::encodingForLabel(TextEncoding::ianaName(id)), id) << id;
+}
+
+TEST(TextEncoding, DeclaredCharsetsEndAtTheirTagAndAreReadAsAscii)
+{
+    EXPECT_EQ(TextEncoding::encodingForDeclaredCharset(u"windows-1251\" />"), Encoding::WindowsCP1251);
+    EXPECT_EQ(TextEncoding::encodingForDeclaredCharset(u"'koi8-u'"), Encoding::KOI8U);
+    EXPECT_EQ(TextEncoding::encodingForDeclaredCharset(u"iso-8859-1; format=flowed"), Encoding::WindowsCP1252);
+    EXPECT_EQ(TextEncoding::encodingForDeclaredCharset(u"UTF-16LE"), Encoding::UTF8) << "read as ASCII to be found";
+    EXPECT_EQ(TextEncoding::encodingForDeclaredCharset(u"hz-gb-2312"), Encoding::None);
+    EXPECT_EQ(TextEncoding::encodingForDeclaredCharset(u""), Encoding::None);
+}
+
+TEST(TextEncoding, SingleByteTablesAsBrowsersReadThem)
+{
+    EXPECT_EQ(decode("Prix 5\xA4 \xA6", Encoding::ISOLatin9), QString::fromUtf8("Prix 5\u20AC \u0160"));
+    EXPECT_EQ(decode("\x93\x80\x81\x9D", Encoding::WindowsCP1252), QString::fromUtf8("\u201C\u20AC\u0081\u009D"));
+    EXPECT_EQ(decode("\xAA\xDE", Encoding::ISOLatin10), QString::fromUtf8("\u0218\u021A"));
+    EXPECT_EQ(decode("\xA6\xAE\xBE", Encoding::KOI8U), QString::fromUtf8("\u0456\u045E\u040E"));
+    // Every byte reads as a character and writes back as itself.
+    std::string every;
+    for (int byte = 0; byte < 256; ++byte)
+        every.push_back(static_cast<char>(byte));
+    for (EncodingId id : { Encoding::WindowsCP1252, Encoding::ISOLatin10, Encoding::KOI8U }) {
+        const auto text = decode(every, id);
+        ASSERT_TRUE(text) << id;
+        EXPECT_EQ(TextEncoding::encode(*text, id), QByteArray::fromStdString(every)) << id;
+    }
+    EXPECT_FALSE(TextEncoding::encode(u"\u0410", Encoding::WindowsCP1252));
 }

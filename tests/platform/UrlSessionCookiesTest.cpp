@@ -180,6 +180,7 @@ TEST_F(UrlSessionTest, SelfSignedCertificatesAreAccepted)
     auto rec = fetch(UrlRequest(QStringLiteral("https://127.0.0.1:%1/secure").arg(port), 10.0));
     UrlSession::shutdown(); // close the connection so the server stops at once
     tls.stop();
+    crawlmere::test::shutDownConnectionsAcceptedOn(port);
     serving.join();
     EXPECT_FALSE(errorCode(*rec)) << (rec->result && rec->result->error ? rec->result->error->localizedDescription.toStdString() : "");
     EXPECT_EQ(rec->data, QByteArray("over tls"));

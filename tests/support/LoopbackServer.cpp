@@ -1,6 +1,14 @@
 #include "support/LoopbackServer.h"
 
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <chrono>
+#include <cstdlib>
+#include <filesystem>
 
 namespace crawlmere::test {
 
@@ -30,6 +38,7 @@ void LoopbackServer::stop()
 {
     if (m_thread.joinable()) {
         m_server.stop();
+        shutDownConnectionsAcceptedOn(m_port);
         m_thread.join();
     }
 }
@@ -37,6 +46,28 @@ void LoopbackServer::stop()
 QString LoopbackServer::url(const QString& path) const
 {
     return QStringLiteral("http://127.0.0.1:%1%2").arg(m_port).arg(path);
+}
+
+void shutDownConnectionsAcceptedOn(int port)
+{
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd", error)) {
+        const int fd = std::atoi(entry.path().filename().c_str());
+        // A copy of the descriptor holds its socket while it is looked at: the server may close
+        // the original meanwhile, and its number go to another file.
+        const int copy = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
+        if (copy < 0)
+            continue;
+        sockaddr_in local {};
+        socklen_t localLength = sizeof local;
+        sockaddr_in peer {};
+        socklen_t peerLength = sizeof peer;
+        if (::getsockname(copy, reinterpret_cast<sockaddr*>(&local), &localLength) == 0 && local.sin_family == AF_INET
+            && ntohs(local.sin_port) == port
+            && ::getpeername(copy, reinterpret_cast<sockaddr*>(&peer), &peerLength) == 0)
+            ::shutdown(copy, SHUT_RDWR);
+        ::close(copy);
+    }
 }
 
 } // namespace crawlmere::test

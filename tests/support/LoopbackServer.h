@@ -23,6 +23,8 @@ public:
     /// Binds an ephemeral port on 127.0.0.1 and serves on a background thread.
     /// Returns false when no port could be bound.
     bool start();
+    /// Stops listening, closes the connections kept alive for more requests (which the server
+    /// would otherwise wait out for seconds) and joins the server's thread.
     void stop();
 
     int port() const { return m_port; }
@@ -34,5 +36,9 @@ private:
     std::thread m_thread;
     int m_port = -1;
 };
+
+/// Shuts down every connection of this process that a server listening on 127.0.0.1:`port`
+/// accepted, so that its worker, idle or not, ends at once. For a server stopped already.
+void shutDownConnectionsAcceptedOn(int port);
 
 } // namespace crawlmere::test

@@ -30,7 +30,7 @@ protected:
     {
         SiteScanTest::SetUp();
         for (const Row& row : kRows) {
-            const auto encoding = TextEncoding::encodingForIanaName(QString::fromLatin1(row.charset));
+            const auto encoding = TextEncoding::encodingForLabel(QString::fromLatin1(row.charset));
             const QByteArray word = TextEncoding::encode(kWord, encoding).value_or(QByteArray());
             QByteArray body = "<html><head>";
             if (!row.inHeader)

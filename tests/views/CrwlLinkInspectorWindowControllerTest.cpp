@@ -237,6 +237,11 @@ protected:
             response.set_content("<html><body><a href=\"/flaky.html\">flaky again</a></body></html>", "text/html");
         });
         server.server().Get("/flaky.html", [this](const httplib::Request&, httplib::Response& response) {
+            if (fixed.load() && moves.load()) {
+                response.status = 301;
+                response.set_header("Location", "/caf%C3%A9.html");
+                return;
+            }
             response.status = fixed.load() ? 200 : 404;
             response.set_content("<html><body>flaky</body></html>", "text/html");
         });
@@ -263,6 +268,7 @@ protected:
     }
 
     std::atomic<bool> fixed { false };
+    std::atomic<bool> moves { false }; // mended by a redirect
     std::shared_ptr<CrwlUrl> flaky;
 };
 
@@ -317,12 +323,15 @@ TEST_F(LinkInspectorScan, EveryFieldOfAnOpenInspectorFollowsTheRescan)
     CrwlLinkInspectorWindowController window;
     window.setLcurl(flaky);
     window.windowDidLoad();
+    moves = true;
     const auto current = rescanMended();
     ASSERT_TRUE(current);
     ASSERT_EQ(current->occurrencesCount(), 2);
     CrwlLinkInspectorWindowController fresh;
     fresh.setLcurl(current);
     fresh.windowDidLoad();
+    EXPECT_TRUE(field(fresh, "inspectorRedir").endsWith(QString::fromUtf8("/caf\xC3\xA9.html")))
+        << qPrintable(field(fresh, "inspectorRedir"));
     for (const QLineEdit* shown : fresh.findChildren<QLineEdit*>()) {
         if (!shown->objectName().startsWith(u"inspector"))
             continue;

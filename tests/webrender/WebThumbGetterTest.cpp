@@ -133,9 +133,9 @@ TEST_F(WebThumbGetterTest, APageThatNeverAnswersLeavesNoFileAndNoCallbackAndIsRe
     getter.getImage();
     ASSERT_NE(getter.process(), nullptr);
     const QPointer<QProcess> program = getter.process();
+    // The program is gone, and with it the only way to a callback.
     ASSERT_TRUE(QTest::qWaitFor([&] { return program.isNull(); }, 10000));
     EXPECT_TRUE(getter.isFinished());
-    QTest::qWait(200);
     EXPECT_EQ(calls, 0);
     EXPECT_FALSE(QFile::exists(path));
     silent.stop();
@@ -183,6 +183,7 @@ TEST_F(WebThumbGetterTest, ACertificateTheEngineRejectsEndsTheThumbnailAtOnce)
     ASSERT_NE(getter.process(), nullptr);
     const bool ended = QTest::qWaitFor([&] { return getter.isFinished(); }, 25000);
     tls.stop();
+    crawlmere::test::shutDownConnectionsAcceptedOn(port);
     serving.join();
     ASSERT_TRUE(ended);
     EXPECT_EQ(getter.process(), nullptr);

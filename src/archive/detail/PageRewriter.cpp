@@ -109,6 +109,15 @@ private:
         while (j < n && !isSpace(text.at(j)) && text.at(j) != u'/' && text.at(j) != u'>')
             ++j;
         const QString name = text.mid(lt + 1, j - lt - 1).toLower();
+        if (name == u"base") {
+            // The copy's links are relative to its own files: a base element would send them,
+            // and what they load, back to the site. It goes whole, attributes and all.
+            out += QStringView(text).mid(from, lt - from);
+            dropping = true;
+            from = attributesFrom(j);
+            dropping = false;
+            return from;
+        }
         j = attributesFrom(j);
         if (j < n && holdsRawText(name)) {
             // Up to "</name", in any case.
@@ -169,8 +178,17 @@ private:
     /// One attribute value, [start, end) of the text, quoted with `quote` (none when unquoted).
     void value(const QString& name, qsizetype start, qsizetype end, QChar quote)
     {
+        if (dropping)
+            return;
         if (holdsAddress(name)) {
-            replace(start, end, quote, /*inCss=*/false);
+            // A source on the page's own scheme ("//host/x") would be read as a file of the copy:
+            // one left to the web is given "https:".
+            if (!replace(start, end, quote, /*inCss=*/false) && name == u"src"
+                && QStringView(text).mid(start, end - start).startsWith(u"//")) {
+                out += QStringView(text).mid(from, start - from);
+                out += u"https:";
+                from = start;
+            }
         } else if (holdsSourceSet(name)) {
             // Candidates split at ",": an address (trailing commas not its own), then descriptors
             // up to the next ",".
@@ -257,6 +275,7 @@ private:
     const LinkReplacement& replacementFor;
     QString out;
     qsizetype from = 0; ///< the text before this place is in `out`
+    bool dropping = false; ///< reading the attributes of a tag that is left out
 };
 
 } // namespace

@@ -18,7 +18,9 @@ using LinkReplacement = std::function<QString(const QString& value)>;
 ///
 /// A link is replaced only where it stands as a whole: the value of an attribute that holds
 /// addresses (href, src, action, poster, …), one candidate of a srcset, the address of a meta
-/// refresh's content, or a "url(" argument of a style attribute. Nothing else of the page changes:
+/// refresh's content, or a "url(" argument of a style attribute. A "src" value on the page's own
+/// scheme ("//host/x") that is not replaced is given "https:"; a base element is taken out whole,
+/// whatever the case and spacing of its tag. Nothing else of the page changes:
 /// text, comments, scripts and style elements, tag names, other attributes and the "/>" of a
 /// self-closing tag stay byte for byte. A value is read as a browser reads it (character
 /// references such as "&#038;", "&AMP;" or "&eacute;" decoded) and the new one is written so that

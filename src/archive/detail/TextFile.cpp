@@ -1,8 +1,6 @@
 // Reading an exported page or sheet in its own encoding.
 #include "archive/detail/TextFile.h"
 
-#include "parsing/CrwlParser.h"
-
 #include <QList>
 
 #include <algorithm>
@@ -28,42 +26,16 @@ std::pair<platform::EncodingId, qsizetype> byteOrderMark(const QByteArray& data)
     return { Encoding::None, 0 };
 }
 
-bool readsAsAscii(platform::EncodingId encoding)
-{
-    static constexpr QStringView probe = u"<a href=\"x\">@charset";
-    const auto bytes = platform::TextEncoding::encode(probe, encoding);
-    return bytes && *bytes == probe.toLatin1();
-}
-
-platform::EncodingId declaredEncoding(const QString& declaration)
-{
-    QString name = declaration.trimmed();
-    const auto end = std::find_if(name.cbegin(), name.cend(),
-        [](QChar c) { return c == u'"' || c == u'\'' || c == u';' || c == u'/' || c == u'>' || c.isSpace(); });
-    name.truncate(end - name.cbegin());
-    platform::EncodingId encoding = platform::TextEncoding::encodingForIanaName(name);
-    if (encoding == platform::Encoding::None)
-        encoding = CrwlParser::encodingForCharset(declaration);
-    if (encoding == platform::Encoding::None || !platform::TextEncoding::isSupported(encoding)
-        || !readsAsAscii(encoding))
-        return platform::Encoding::None;
-    return encoding;
-}
-
-std::optional<TextFile> readText(const QByteArray& data, platform::EncodingId declared)
+std::optional<TextFile> readText(const QByteArray& data, std::initializer_list<platform::EncodingId> tries)
 {
     TextFile file;
     const auto [marked, markLength] = byteOrderMark(data);
     file.mark = data.left(markLength);
     const QByteArray body = data.mid(markLength);
-    QList<platform::EncodingId> tries;
-    if (marked != platform::Encoding::None)
-        tries = { marked };
-    else if (declared != platform::Encoding::None && declared != platform::Encoding::UTF8)
-        tries = { declared, platform::Encoding::UTF8 };
-    else
-        tries = { platform::Encoding::UTF8 };
-    for (const platform::EncodingId encoding : tries) {
+    const std::initializer_list<platform::EncodingId> byMark { marked };
+    for (const platform::EncodingId encoding : marked != platform::Encoding::None ? byMark : tries) {
+        if (encoding == platform::Encoding::None)
+            continue;
         auto text = platform::TextEncoding::decode(body, encoding);
         if (!text)
             continue;
@@ -74,6 +46,30 @@ std::optional<TextFile> readText(const QByteArray& data, platform::EncodingId de
         return file;
     }
     return std::nullopt;
+}
+
+QString withCharsetDeclaration(const QString& text, const QString& name)
+{
+    constexpr qsizetype kPrescanLength = 1024;
+    const QStringView start = QStringView(text).left(kPrescanLength);
+    const QString declaration = QStringLiteral("<meta charset=\"%1\">").arg(name);
+    for (const QLatin1StringView opening : { QLatin1StringView("<head"), QLatin1StringView("<html"),
+             QLatin1StringView("<!doctype") }) {
+        for (qsizetype at = start.indexOf(opening, 0, Qt::CaseInsensitive); at >= 0;
+             at = start.indexOf(opening, at + 1, Qt::CaseInsensitive)) {
+            const qsizetype after = at + opening.size();
+            if (after >= start.size())
+                break;
+            const QChar next = start[after];
+            if (next != u'>' && next != u'/' && !next.isSpace())
+                continue; // "<header", "<htmlx"
+            const qsizetype close = text.indexOf(u'>', after);
+            if (close < 0)
+                break;
+            return QString(text).insert(close + 1, declaration);
+        }
+    }
+    return declaration + text;
 }
 
 std::optional<QByteArray> TextFile::bytesOf(const QString& rewritten) const

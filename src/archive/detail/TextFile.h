@@ -7,6 +7,7 @@
 #include <QByteArray>
 #include <QString>
 
+#include <initializer_list>
 #include <optional>
 #include <utility>
 
@@ -15,17 +16,6 @@ namespace crawlmere::archive::detail {
 /// A byte-order mark at the start of a file: the encoding it names and its length; None and 0
 /// without one. UTF-32's marks come first: the little-endian one begins as UTF-16's does.
 std::pair<platform::EncodingId, qsizetype> byteOrderMark(const QByteArray& data);
-
-/// Whether `encoding` writes ASCII as ASCII bytes, as a page or sheet is read until its own
-/// declaration says more.
-bool readsAsAscii(platform::EncodingId encoding);
-
-/// The encoding a page's or sheet's declaration names ("windows-1251", "gb18030"), by any name
-/// the program's text encoding knows, else as the scanner's table reads it ("iso-8859-15").
-/// None when the name is unknown, and for an encoding that does not read ASCII as ASCII
-/// (UTF-16, UTF-32): bytes that can be read as declaring it in ASCII are not in it, and are read
-/// as UTF-8, as browsers do.
-platform::EncodingId declaredEncoding(const QString& declaration);
 
 /// A page or sheet as the export rewrites it: its text, the encoding it is written back in, and
 /// the byte-order mark it began with, written back in front.
@@ -39,10 +29,15 @@ struct TextFile {
     std::optional<QByteArray> bytesOf(const QString& rewritten) const;
 };
 
-/// The text of a file's bytes: a byte-order mark decides its encoding, else `declared` (None for
-/// none), else UTF-8, the one other encoding worth a try when the bytes do not follow their
-/// declaration. nullopt when they cannot be decoded, or would not be encoded back to the same
-/// bytes: the file is then copied as archived rather than damaged.
-std::optional<TextFile> readText(const QByteArray& data, platform::EncodingId declared);
+/// The text of a file's bytes: a byte-order mark decides its encoding, else the first of `tries`
+/// (None entries passed by) that decodes them. nullopt when none does, or when the text would not
+/// be encoded back to the same bytes: the file is then copied as archived rather than damaged.
+std::optional<TextFile> readText(const QByteArray& data, std::initializer_list<platform::EncodingId> tries);
+
+/// The page's text with a declaration of its charset `name` (`<meta charset="windows-1251">`),
+/// for a page that names none, so that a browser reads it right from disc: right behind the
+/// head's start tag, else the html start tag, else the doctype, when one of them begins within
+/// the first 1024 characters (where browsers look for a declaration); else at the very start.
+QString withCharsetDeclaration(const QString& text, const QString& name);
 
 } // namespace crawlmere::archive::detail

@@ -62,9 +62,6 @@ struct CrwlUrlFetchContext {
 
 /// The record's fetch steps (friends of `CrwlUrl`).
 struct CrwlUrlFetch {
-    /// The text encoding the Content-Type of the record's fetch under way names; 0 when none (or
-    /// when no fetch is under way). Main thread.
-    static quint32 declaredTextEncoding(const CrwlUrl& record);
     /// The callbacks of a new session for `context`.
     static crawlmere::platform::UrlSessionDelegate makeDelegate(const std::shared_ptr<CrwlUrlFetchContext>& context);
 

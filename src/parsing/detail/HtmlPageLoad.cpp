@@ -76,7 +76,7 @@ std::optional<HtmlPage> loadHtmlPage(const QString& url, double timeoutSeconds)
     if (!contentType.contains(QLatin1StringView("html")))
         return std::nullopt;
 
-    platform::EncodingId encoding = platform::TextEncoding::encodingForIanaName(response.textEncodingName);
+    platform::EncodingId encoding = platform::TextEncoding::encodingForDeclaredCharset(response.textEncodingName);
     if (encoding == 0)
         encoding = platform::Encoding::UTF8;
     return HtmlPage { result.body, encoding };
