@@ -112,6 +112,7 @@ TEST(HeadlessOptions, OutputsOverTheTargetOrTheProgramsOwnFilesAreRefused)
     ASSERT_TRUE(QFile::link(folder.path(), folder.filePath("here")));
     const QString store = crawlmere::platform::Paths::configFolder() + "/defaults.plist";
     const QString archive = crawlmere::platform::Paths::applicationSupportFolder() + "/archive";
+    const QString saveLocation = QLatin1String(crawlKey::archiveSaveLocation.name());
     const struct {
         QStringList arguments;
         const char* refusal; // empty: taken
@@ -122,9 +123,9 @@ TEST(HeadlessOptions, OutputsOverTheTargetOrTheProgramsOwnFilesAreRefused)
         { { "--csv", store, "http://h/" }, "--csv" },
         { { "--sitemap", store + ".lock", "site.lcsettings" }, "--sitemap" },
         { { "--csv", archive + "/some-site/index.plist", "http://h/" }, "--csv" },
-        { { "--set", "archiveSaveLocation=" + archive + "/copies", "http://h/" }, "archiveSaveLocation" },
+        { { "--set", saveLocation + "=" + archive + "/copies", "http://h/" }, crawlKey::archiveSaveLocation.name() },
         { { "--csv", "out.csv", "--sitemap", "out.xml", "site.lcsettings" }, "" },
-        { { "--set", "archiveSaveLocation=" + folder.filePath("copies"), "site.lcsettings" }, "" },
+        { { "--set", saveLocation + "=" + folder.filePath("copies"), "site.lcsettings" }, "" },
     };
     for (const auto& c : cases) {
         const auto result = parse(c.arguments, folder.path());
