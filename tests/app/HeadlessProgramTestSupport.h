@@ -75,7 +75,8 @@ inline void startProgram(QProcess& process, const QStringList& arguments, const 
 inline ProgramRun finishedRun(QProcess& process)
 {
     ProgramRun run;
-    if (!process.waitForFinished(60000))
+    // Only a program that hangs runs this long: a sanitizer build under load takes a fraction of it.
+    if (!process.waitForFinished(240000))
         return run;
     run.status = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
     run.out = QString::fromUtf8(process.readAllStandardOutput());

@@ -130,20 +130,18 @@ quint64 BinaryListWriter::addData(const QByteArray& bytes)
 quint64 BinaryListWriter::addString(QStringView text)
 {
     const quint64 index = begin();
-    bool ascii = true;
-    for (const QChar unit : text)
-        ascii = ascii && unit.unicode() < 0x80;
-    if (ascii) {
-        appendMarker(kAscii, quint64(text.size()));
-        const qsizetype at = m_out.size();
-        m_out.resize(at + text.size());
-        for (qsizetype i = 0; i < text.size(); ++i)
-            m_out[at + i] = char(text[i].unicode());
-        return index;
+    const bool ascii = QtPrivate::isAscii(text);
+    appendMarker(ascii ? kAscii : kUtf16, quint64(text.size()));
+    // Written through one pointer: a string of a property list can be hundreds of megabytes.
+    const qsizetype at = m_out.size();
+    m_out.resize(at + text.size() * (ascii ? 1 : 2));
+    char* out = m_out.data() + at;
+    for (const QChar unit : text) {
+        const char16_t code = unit.unicode();
+        if (!ascii)
+            *out++ = char(code >> 8);
+        *out++ = char(code & 0xFF);
     }
-    appendMarker(kUtf16, quint64(text.size()));
-    for (const QChar unit : text)
-        appendBigEndian(unit.unicode(), 2);
     return index;
 }
 
