@@ -5,20 +5,16 @@
 #include "platform/Paths.h"
 #include "platform/PropertyList.h"
 #include "settings/SiteValueCheck.h"
+#include "support/FileBytes.h"
 
 #include <QDirIterator>
 
 using namespace crawlmere::test::headless;
 using crawlmere::platform::Paths;
 using crawlmere::platform::PropertyList;
+using crawlmere::test::bytesOf;
 
 namespace {
-
-QByteArray bytesOf(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(missing)");
-}
 
 /// A value nested `depth` lists deep: a settings file holds it, the site list one level deeper
 /// cannot.

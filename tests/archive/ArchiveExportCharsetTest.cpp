@@ -71,7 +71,7 @@ TEST_F(ArchiveExportTest, PagesWhoseCharsetOnlyTheHeaderNamedAreRewrittenAndDecl
     for (const Page& page : pages) {
         const QString file = page.path == "/" ? QStringLiteral("index.html") : QString::fromStdString(page.path).mid(1);
         // The bytes as received, but for the links and the declaration.
-        EXPECT_EQ(readAll(copy + file).toStdString(), page.copied.toStdString()) << page.path;
+        EXPECT_EQ(bytesOf(copy + file).toStdString(), page.copied.toStdString()) << page.path;
     }
 
     // Scanned from disc, where no header names a charset, every page reads as it did on the site.

@@ -99,12 +99,12 @@ TEST_F(ArchiveExportTest, APageOfSelfClosingTagsAndReferencesBrowsesFromDiscUnde
     const std::map<QString, qsizetype> selfClosing { { "index.html", 4 }, { "b.html.x=1&y=2.html", 1 },
         { "sub/index.html", 1 }, { "sub/page.html", 1 } };
     for (const auto& [file, count] : selfClosing) {
-        const QByteArray page = readAll(root + u'/' + port + u'/' + file);
+        const QByteArray page = bytesOf(root + u'/' + port + u'/' + file);
         EXPECT_EQ(page.count("/>"), count) << page.toStdString();
     }
-    EXPECT_TRUE(readAll(root + u'/' + port + "/index.html")
+    EXPECT_TRUE(bytesOf(root + u'/' + port + "/index.html")
                     .contains("<a href=\"index.html\"><img src=\"logo.png\" alt=\"Logo\"/>"));
-    EXPECT_EQ(readAll(root + u'/' + port + "/sub/page.html").toStdString(),
+    EXPECT_EQ(bytesOf(root + u'/' + port + "/sub/page.html").toStdString(),
         "<html><body><a href=../index.html>Home</a> <a href=\"../b.html.x=1&amp;y=2.html\">B</a><hr/></body></html>");
     // Every link leads to a file of the copy, and still does with the site's folder renamed.
     for (const QString& folder : { port, QStringLiteral("renamed") }) {
@@ -141,7 +141,7 @@ TEST_F(ArchiveExportTest, AnUpperCaseBaseElementIsTakenOutSoTheCopyLoadsItsOwnFi
     // Checked as it is used: the site gone, the copy's folder renamed.
     const QString root = processed.outputFolder;
     ASSERT_TRUE(QDir(root).rename(QStringLiteral("127.0.0.1_%1").arg(server.port()), QStringLiteral("renamed")));
-    EXPECT_FALSE(readAll(root + "/renamed/index.html").toLower().contains("<base"));
+    EXPECT_FALSE(bytesOf(root + "/renamed/index.html").toLower().contains("<base"));
     auto local = crawlmere::test::scanSite("file://" + root + "/renamed/index.html", { { crawlKey::checkImages, true } });
     EXPECT_EQ(local->checkedLinkCount(), 3);
     EXPECT_EQ(local->badLinkCount(), 0);
@@ -166,7 +166,7 @@ TEST_F(ArchiveExportTest, APageOfThirtyThousandLinksExportsWithinSeconds)
     clock.start();
     const auto processed = ArchiveExport(requestFor({}, /*process=*/true)).exportFilesForDate();
     EXPECT_LT(clock.elapsed(), 8000);
-    const QByteArray written = readAll(processed.outputFolder + "/h.test_8080/index.html");
+    const QByteArray written = bytesOf(processed.outputFolder + "/h.test_8080/index.html");
     EXPECT_EQ(written.count("<br/>"), links);
     EXPECT_EQ(written.count("href=\"http://h.test:8080/p"), links - 7);
     for (int i = 0; i < 7; ++i)
@@ -188,9 +188,9 @@ TEST_F(ArchiveExportTest, ARedirectToAnAddressWhoseBytesAnotherFileHoldsLeadsToT
     const auto processed = ArchiveExport(requestFor({}, /*process=*/true)).exportFilesForDate();
     const QString root = processed.outputFolder + "/h.test_8080/";
     EXPECT_EQ(filesBelow(root), (QStringList { "index.html", "z.html" }));
-    EXPECT_EQ(readAll(root + "index.html"), "<html><a href=\"index.html\">old</a> <a href=\"z.html\">z</a></html>");
+    EXPECT_EQ(bytesOf(root + "index.html"), "<html><a href=\"index.html\">old</a> <a href=\"z.html\">z</a></html>");
     EXPECT_EQ(
-        readAll(root + "z.html"), "<html><a href=\"index.html#top\">old</a> <a href=\"index.html\">home</a></html>");
+        bytesOf(root + "z.html"), "<html><a href=\"index.html#top\">old</a> <a href=\"index.html\">home</a></html>");
 }
 
 TEST_F(ArchiveExportTest, APageInACharsetOnlyTheScannerNamesIsRewrittenInIt)
@@ -203,7 +203,7 @@ TEST_F(ArchiveExportTest, APageInACharsetOnlyTheScannerNamesIsRewrittenInIt)
     ASSERT_TRUE(writer->saveArchive());
     const auto processed = ArchiveExport(requestFor({}, /*process=*/true)).exportFilesForDate();
     EXPECT_EQ(
-        readAll(processed.outputFolder + "/h.test_8080/euro.html"), QByteArray(page).replace("/z.html", "z.html"));
+        bytesOf(processed.outputFolder + "/h.test_8080/euro.html"), QByteArray(page).replace("/z.html", "z.html"));
 }
 
 TEST_F(ArchiveExportTest, ABodyNotReadWholeIsNotArchivedAndTheExportNamesIt)

@@ -50,12 +50,12 @@ TEST_F(ArchiveExportTest, AHostileArchiveWritesNothingOutsideAndOverwritesNothin
         if (process) {
             // One of the two URLs that map to a.php.x=1.html is skipped, not written over.
             EXPECT_EQ(written.count("a.php.x=1.html"), 1);
-            EXPECT_TRUE(readAll(QDir(result.outputFolder).filePath("Twin.html")).contains("src='https://h.test/i.png'"));
+            EXPECT_TRUE(bytesOf(QDir(result.outputFolder).filePath("Twin.html")).contains("src='https://h.test/i.png'"));
             // A name with ":" is not read as a scheme.
-            EXPECT_TRUE(readAll(QDir(result.outputFolder).filePath("links.html")).contains("href=\"./x:y.html\""));
+            EXPECT_TRUE(bytesOf(QDir(result.outputFolder).filePath("links.html")).contains("href=\"./x:y.html\""));
         }
     }
-    EXPECT_EQ(readAll(sandbox.filePath("victim")), "keep");
+    EXPECT_EQ(bytesOf(sandbox.filePath("victim")), "keep");
 }
 
 TEST_F(ArchiveExportTest, BothModesNameAFoldersPageAsThePreferencesSay)
@@ -71,7 +71,7 @@ TEST_F(ArchiveExportTest, BothModesNameAFoldersPageAsThePreferencesSay)
         EXPECT_EQ(filesBelow(result.outputFolder), (QStringList { "h.test_8080/about/start.htm", "h.test_8080/start.htm" }))
             << process;
         if (process) {
-            const QString home = QString::fromUtf8(readAll(result.outputFolder + "/h.test_8080/start.htm"));
+            const QString home = QString::fromUtf8(bytesOf(result.outputFolder + "/h.test_8080/start.htm"));
             EXPECT_EQ(home, "<html><a href=\"about/start.htm\">About</a> <a href=\"start.htm\">Home</a></html>");
         }
     }

@@ -128,16 +128,16 @@ TEST_F(ArchiveExportTest, ALoopbackSiteIsArchivedExactlyAndItsProcessCopyBrowses
     EXPECT_EQ(processed.filesWritten, files.size());
     for (const QString& file : files)
         EXPECT_EQ(danglingReferences(root, root + u'/' + file), QStringList()) << file.toStdString();
-    const QString home = QString::fromUtf8(readAll((root + u'/' + port + "index.html")));
+    const QString home = QString::fromUtf8(bytesOf((root + u'/' + port + "index.html")));
     // Links hold inside the port's folder: they never name it.
     EXPECT_TRUE(home.contains("href=\"docs/deep/page.html#part\"")) << home.toStdString();
     EXPECT_TRUE(home.contains("href=\"about/index.html\">About again")) << home.toStdString();
     EXPECT_TRUE(home.contains("<p> about/ </p>")); // text between tags stays
-    const QString deep = QString::fromUtf8(readAll(root + u'/' + port + "docs/deep/page.html"));
+    const QString deep = QString::fromUtf8(bytesOf(root + u'/' + port + "docs/deep/page.html"));
     EXPECT_EQ(deep.count("href=\"../../index.html\""), 2) << deep.toStdString();
-    EXPECT_EQ(readAll((root + u'/' + port + "img/logo.png")), png);
-    EXPECT_TRUE(readAll((root + u'/' + port + "css/site.css")).contains("url('../img/bg.png')"));
-    EXPECT_TRUE(readAll((root + u'/' + port + "a/b.php.x=1.html")).contains("href=\"../about/index.html#team\""));
+    EXPECT_EQ(bytesOf((root + u'/' + port + "img/logo.png")), png);
+    EXPECT_TRUE(bytesOf((root + u'/' + port + "css/site.css")).contains("url('../img/bg.png')"));
+    EXPECT_TRUE(bytesOf((root + u'/' + port + "a/b.php.x=1.html")).contains("href=\"../about/index.html#team\""));
 
     // The copy scanned from disc finds every link.
     auto local = crawlmere::test::scanSite(QStringLiteral("file://") + (root + u'/' + port + "index.html"), {});
@@ -150,8 +150,8 @@ TEST_F(ArchiveExportTest, ALoopbackSiteIsArchivedExactlyAndItsProcessCopyBrowses
     const auto preserved = ArchiveExport(requestFor(settings, /*process=*/false)).exportFilesForDate();
     ASSERT_EQ(preserved.outcome, ArchiveExport::Outcome::Finished);
     EXPECT_NE(preserved.outputFolder, root); // a second export never writes into the first
-    EXPECT_EQ(readAll((preserved.outputFolder + u'/' + port + "a/b.php?x=1")), site["/a/b.php"].first);
-    EXPECT_EQ(readAll((preserved.outputFolder + u'/' + port + "index.html")), site["/"].first);
+    EXPECT_EQ(bytesOf((preserved.outputFolder + u'/' + port + "a/b.php?x=1")), site["/a/b.php"].first);
+    EXPECT_EQ(bytesOf((preserved.outputFolder + u'/' + port + "index.html")), site["/"].first);
 }
 
 /// The links a scan of an exported copy found bad, and the links it found that still go to the
@@ -243,7 +243,7 @@ TEST_F(ArchiveExportTest, ASiteOfRedirectsMixedSpellingsEncodingsAndQueriesBrows
     ASSERT_EQ(processed.outcome, ArchiveExport::Outcome::Finished);
     const QStringList files = filesBelow(processed.outputFolder);
     EXPECT_TRUE(files.contains(port + "_static/theme.css.2022.1.css")) << files.join(u' ').toStdString();
-    EXPECT_EQ(readAll(processed.outputFolder + u'/' + port + "latin.html").count("caf\xE9 cr\xE8me"), 1);
+    EXPECT_EQ(bytesOf(processed.outputFolder + u'/' + port + "latin.html").count("caf\xE9 cr\xE8me"), 1);
     for (const QString& file : files)
         EXPECT_EQ(danglingReferences(processed.outputFolder, processed.outputFolder + u'/' + file).join(u'\n').toStdString(), "");
     // Every page of the copy is reached from disc, and only the page the archive has no copy of
@@ -265,7 +265,7 @@ TEST_F(ArchiveExportTest, ASiteOfRedirectsMixedSpellingsEncodingsAndQueriesBrows
     EXPECT_EQ(fromPreserve.bad.join(u'\n'), root + "/tutorial/appetite.html -14\n" + root + "/z.html -14");
     EXPECT_TRUE(fromPreserve.checked.contains("file://" + tutorial + "appetite.html -15"))
         << fromPreserve.checked.join(u'\n').toStdString();
-    EXPECT_TRUE(readAll(tutorial + "appetite.html").contains("url=whetting-your-appetite.html"));
+    EXPECT_TRUE(bytesOf(tutorial + "appetite.html").contains("url=whetting-your-appetite.html"));
 }
 
 TEST_F(ArchiveExportTest, ALinkToAnAddressThatRedirectsLeadsToThePageInBothModes)
@@ -283,7 +283,7 @@ TEST_F(ArchiveExportTest, ALinkToAnAddressThatRedirectsLeadsToThePageInBothModes
     const auto processed = ArchiveExport(requestFor({}, /*process=*/true)).exportFilesForDate();
     EXPECT_EQ(filesBelow(processed.outputFolder),
         (QStringList { "h.test_8080/tutorial/contents.html", "h.test_8080/tutorial/whetting.html" }));
-    EXPECT_EQ(readAll(processed.outputFolder + "/h.test_8080/tutorial/contents.html").toStdString(),
+    EXPECT_EQ(bytesOf(processed.outputFolder + "/h.test_8080/tutorial/contents.html").toStdString(),
         "<html><a href=\"whetting.html#top\">Next</a> "
         "<a href=\"whetting.html\">Two</a> "
         "<a href=\"whetting.html\">Three</a></html>");
@@ -296,7 +296,7 @@ TEST_F(ArchiveExportTest, ALinkToAnAddressThatRedirectsLeadsToThePageInBothModes
     EXPECT_EQ(preserved.filesWritten, 5);
     for (const auto& [file, target] : std::map<QString, QString> { { "tutorial/appetite.html", "whetting.html" },
              { "a3/index.html", "../tutorial/whetting.html" } })
-        EXPECT_TRUE(readAll(preserved.outputFolder + "/h.test_8080/" + file)
+        EXPECT_TRUE(bytesOf(preserved.outputFolder + "/h.test_8080/" + file)
                         .contains("<meta http-equiv=\"refresh\" content=\"0; url=" + target.toUtf8() + "\">"))
             << file.toStdString();
 }
@@ -317,7 +317,7 @@ TEST_F(ArchiveExportTest, ProcessRewritesEachSpellingOfAnArchivedAddressAndNoOth
     EXPECT_EQ(filesBelow(processed.outputFolder), (QStringList { "h.test_8080/Up.html", "h.test_8080/index.html",
                                                       "h.test_8080/p.php.a=1&b=2.html", "h.test_8080/x/y/page.html",
                                                       "h.test_8080/z.html" }));
-    EXPECT_EQ(readAll(processed.outputFolder + "/h.test_8080/index.html").toStdString(),
+    EXPECT_EQ(bytesOf(processed.outputFolder + "/h.test_8080/index.html").toStdString(),
         "<html><a href=\"http://h.test:8080/X/Y/page.html\">broken</a> <a "
         "href=\"http://h.test:8080/X/Y/page.html\">broken</a> "
         "<a href=\"x/y/page.html\">page</a>\n"
@@ -350,10 +350,10 @@ TEST_F(ArchiveExportTest, APageInItsOwnEncodingIsRewrittenInItAndNoLinkLeadsToAF
     const auto processed = ArchiveExport(requestFor({}, /*process=*/true)).exportFilesForDate();
     const QString root = processed.outputFolder + "/h.test_8080/";
     EXPECT_EQ(filesBelow(root), (QStringList { "latin.html", "twice.html", "undecodable.html", "z.html" }));
-    EXPECT_EQ(readAll(root + "twice.html"), twice);
-    EXPECT_EQ(readAll(root + "latin.html"), QByteArray(latin).replace("\"/z.html\"", "\"z.html\""));
-    EXPECT_EQ(readAll(root + "undecodable.html"), undecodable);
-    EXPECT_EQ(readAll(root + "z.html").toStdString(),
+    EXPECT_EQ(bytesOf(root + "twice.html"), twice);
+    EXPECT_EQ(bytesOf(root + "latin.html"), QByteArray(latin).replace("\"/z.html\"", "\"z.html\""));
+    EXPECT_EQ(bytesOf(root + "undecodable.html"), undecodable);
+    EXPECT_EQ(bytesOf(root + "z.html").toStdString(),
         "<html><a href=\"latin.html\">l</a> "
         "<a href=\"undecodable.html\">u</a> "
         "<a href=\"http://h.test:8080/tiny.html\">t</a> <a href=\"http://h.test:8080/lost.html\">l</a></html>");
@@ -373,12 +373,12 @@ TEST_F(ArchiveExportTest, AFileWhoseQueryHidesItsTypeGetsItsExtensionAndTheLinks
     const QString root = processed.outputFolder + "/h.test_8080/";
     EXPECT_EQ(filesBelow(root), (QStringList { "_static/theme.css.2022.1.css", "app.js.v=3.js", "img/i.png.1.png",
                                     "img/plain.png", "index.html" }));
-    EXPECT_EQ(readAll(root + "index.html").toStdString(),
+    EXPECT_EQ(bytesOf(root + "index.html").toStdString(),
         "<html><link rel=\"stylesheet\" href=\"_static/theme.css.2022.1.css\">"
         "<script src=\"app.js.v=3.js\"></script><img src=\"img/i.png.1.png\">"
         "<img src=\"img/plain.png\"></html>");
     EXPECT_EQ(
-        readAll(root + "_static/theme.css.2022.1.css").toStdString(), "h1 { background: url('../img/i.png.1.png') }");
+        bytesOf(root + "_static/theme.css.2022.1.css").toStdString(), "h1 { background: url('../img/i.png.1.png') }");
 }
 
 TEST_F(ArchiveExportTest, APageUnderTwoAddressesIsOneFileAndTwoPagesWantingOneNameGetTwo)
@@ -416,13 +416,13 @@ TEST_F(ArchiveExportTest, APageUnderTwoAddressesIsOneFileAndTwoPagesWantingOneNa
     // Every link of every page leads to a file of the copy, and each to the page it named.
     for (const QString& file : files)
         EXPECT_EQ(danglingReferences(root, root + u'/' + file, /*webLeaves=*/true).join(u'\n').toStdString(), "");
-    EXPECT_EQ(readAll(root + u'/' + port + "index.html").toStdString(),
+    EXPECT_EQ(bytesOf(root + u'/' + port + "index.html").toStdString(),
         "<html><body><a href=\"index.html\">Home</a> <a href=\"index.html\">Home</a> <a "
         "href=\"about/index.html\">About</a>\n"
         "<a href=\"about/index-2.html\">Team</a> <a href=\"x-2.html\">X</a> <a "
         "href=\"x.html/y.html\">Y</a></body></html>");
-    EXPECT_TRUE(readAll(root + u'/' + port + "about/index-2.html").contains("team"));
-    EXPECT_TRUE(readAll(root + u'/' + port + "x-2.html").contains("x <a href=\"x.html/y.html\""));
+    EXPECT_TRUE(bytesOf(root + u'/' + port + "about/index-2.html").contains("team"));
+    EXPECT_TRUE(bytesOf(root + u'/' + port + "x-2.html").contains("x <a href=\"x.html/y.html\""));
     const Rescan offline = rescan(root + u'/' + port + "index.html", server.url(QString()), /*withFiles=*/false);
     EXPECT_EQ(offline.checked.size(), 5) << offline.checked.join(u'\n').toStdString();
     EXPECT_EQ(offline.bad.join(u'\n').toStdString(), "");
@@ -430,7 +430,7 @@ TEST_F(ArchiveExportTest, APageUnderTwoAddressesIsOneFileAndTwoPagesWantingOneNa
     // Preserve writes the one page once, and says why it leaves out the page that wants a folder
     // its own file holds.
     const auto preserved = ArchiveExport(requestFor(settings, /*process=*/false)).exportFilesForDate();
-    EXPECT_EQ(readAll(preserved.outputFolder + u'/' + port + "index.html"), home);
+    EXPECT_EQ(bytesOf(preserved.outputFolder + u'/' + port + "index.html"), home);
     EXPECT_EQ(preserved.itemsSkipped, 2); // "/about/index.html" and "/x.html/y.html"
     EXPECT_TRUE(crawlmere::archive::ArchiveExportController::finishedText(preserved)
                     .contains("(1 because its file name holds another page: " + server.url("/about/index.html") + "; 1 because "
@@ -488,7 +488,7 @@ TEST_F(ArchiveExportTest, PagesInEveryEncodingAreRewrittenInItAndASheetReadAsAsc
     for (const Page& page : pages) {
         SCOPED_TRACE(page.path);
         const QString file = root + u'/' + port + QString(page.path).mid(1);
-        const QByteArray written = readAll(file);
+        const QByteArray written = bytesOf(file);
         // The mark is kept and the page reads as it did, its links leading into the copy.
         EXPECT_TRUE(written.startsWith(page.mark));
         QStringDecoder decoder(page.charset);
@@ -498,7 +498,7 @@ TEST_F(ArchiveExportTest, PagesInEveryEncodingAreRewrittenInItAndASheetReadAsAsc
         EXPECT_EQ(danglingReferences(root, file, /*webLeaves=*/true, text).join(u'\n').toStdString(), "");
     }
     // The sheet's bytes read as ASCII, as a browser reads them, and stay so.
-    const QByteArray sheet = readAll(root + u'/' + port + "s.css");
+    const QByteArray sheet = bytesOf(root + u'/' + port + "s.css");
     EXPECT_EQ(sheet.toStdString(), "@charset \"utf-16\"; body { background: url('bg.png') }");
     EXPECT_EQ(danglingReferences(root, root + u'/' + port + "s.css", /*webLeaves=*/true).join(u'\n').toStdString(), "");
 }
@@ -515,7 +515,7 @@ TEST_F(ArchiveExportTest, APreserveRefreshPageLeadsToANameWithAColonAndThoseLeft
     ASSERT_TRUE(writer->saveArchive());
     const auto preserved = ArchiveExport(requestFor({}, /*process=*/false)).exportFilesForDate();
     EXPECT_EQ(filesBelow(preserved.outputFolder), (QStringList { "h.test_8080/r.html", "h.test_8080/x:y.html" }));
-    EXPECT_TRUE(readAll(preserved.outputFolder + "/h.test_8080/r.html").contains("content=\"0; url=./x:y.html\""));
+    EXPECT_TRUE(bytesOf(preserved.outputFolder + "/h.test_8080/r.html").contains("content=\"0; url=./x:y.html\""));
     ASSERT_EQ(preserved.skipped.size(), 1);
     EXPECT_EQ(preserved.skipped.first().reason, "its redirect page's name cannot be a file of the export folder");
     EXPECT_EQ(preserved.skipped.first().count, 2);
@@ -542,7 +542,7 @@ TEST_F(ArchiveExportTest, ProcessGivesANameTooLongForADiscOneThatFitsAndLinksFol
     for (const QString& file : files) {
         EXPECT_LE(QFileInfo(file).fileName().toUtf8().size(), 255);
         EXPECT_EQ(danglingReferences(root, root + u'/' + file, /*webLeaves=*/true).join(u'\n').toStdString(), "");
-        pages.append(QString::fromUtf8(readAll(root + u'/' + file)));
+        pages.append(QString::fromUtf8(bytesOf(root + u'/' + file)));
     }
     pages.sort();
     EXPECT_EQ(pages.mid(1), (QStringList { "<html>one</html>", "<html>two</html>" }));

@@ -6,6 +6,7 @@
 
 #include "archive/ArchiveExportController.h"
 #include "archive/CrawlmereArchiveWrapper.h"
+#include "support/FileBytes.h"
 #include "support/FileSizeLimit.h"
 #include "support/LoopbackServer.h"
 #include "support/SharedFolder.h"
@@ -37,11 +38,7 @@ using crawlmere::test::LoopbackServer;
 namespace crawlmere::test::archiveexport {
 
 
-inline QByteArray readAll(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(missing)");
-}
+using crawlmere::test::bytesOf;
 
 /// Every file below `root`, relative, sorted.
 inline QStringList filesBelow(const QString& root)
@@ -62,7 +59,7 @@ inline QStringList danglingReferences(
 {
     static const QRegularExpression attribute(QStringLiteral("(?:href|src)=(?:\"([^\"]*)\"|'([^']*)'|([^\\s\"'>]+))"));
     static const QRegularExpression styleUrl(QStringLiteral("url\\(\\s*['\"]?([^'\")]*)['\"]?\\s*\\)"));
-    const QString text = decoded ? *decoded : QString::fromUtf8(readAll(file));
+    const QString text = decoded ? *decoded : QString::fromUtf8(bytesOf(file));
     QStringList dangling;
     for (const QRegularExpression* pattern : { &attribute, &styleUrl }) {
         auto matches = pattern->globalMatch(text);

@@ -6,6 +6,7 @@
 #include "platform/FtpUpload.h"
 #include "platform/UserDefaults.h"
 #include "sitemap/SitemapTestSupport.h"
+#include "support/FileBytes.h"
 #include "support/FtpTestServer.h"
 
 #include <QCoreApplication>
@@ -21,16 +22,11 @@ using crawlmere::platform::FtpUpload;
 using crawlmere::platform::FtpUploadRequest;
 using crawlmere::platform::UserDefaults;
 using crawlmere::sitemap::SitemapManager;
+using crawlmere::test::bytesOf;
 using crawlmere::test::FtpTestServer;
 using crawlmere::test::sitemapPage;
 
 namespace {
-
-QByteArray bytesOf(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(unreadable)");
-}
 
 class SitemapUploadTest : public testing::Test {
 protected:
