@@ -235,7 +235,7 @@ TEST_F(ArchiveExportTest, AnotherUsersLinkOrFolderNeverTakesTheExportNorDoesASwa
                   SharedFolder::kOtherUser),
         0);
     QProcess swapper;
-    SharedFolder::startSwapping(swapper, open + QStringLiteral("/theirs/*"), folder.privateFolder());
+    ASSERT_TRUE(SharedFolder::startSwapping(swapper, open + QStringLiteral("/theirs/*"), folder.privateFolder()));
     const auto result = exportTo(open + QStringLiteral("/theirs"));
     swapper.kill();
     swapper.waitForFinished();

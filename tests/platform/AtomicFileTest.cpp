@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QMap>
 #include <QProcess>
 #include <QTemporaryDir>
 
@@ -342,17 +343,27 @@ TEST(AtomicFile, ASecondUserSwappingTheirFolderForALinkNeverRedirectsASave)
     const QString theirs = folder.shared(QStringLiteral("theirs"));
     ASSERT_TRUE(SharedFolder::runAsOtherUser({ QStringLiteral("mkdir"), theirs }));
     QProcess swapper;
-    SharedFolder::startSwapping(swapper, theirs, folder.privateFolder());
+    ASSERT_TRUE(SharedFolder::startSwapping(swapper, theirs, folder.privateFolder())) << qPrintable(swapper.errorString());
     // The saves race the swapper from its first swap on.
-    ASSERT_TRUE(crawlmere::test::waitUntil([&] { return QFileInfo::exists(theirs + QStringLiteral(".real")); }));
+    ASSERT_TRUE(crawlmere::test::waitUntil([&] { return QFileInfo::exists(theirs + QStringLiteral(".real")); }))
+        << "the swapper never swapped: " << swapper.state() << ' ' << swapper.readAllStandardError().constData();
     int saved = 0;
-    for (int i = 0; i < 1000; ++i)
-        saved += crawlmere::platform::saveBytesAtomically(theirs + QStringLiteral("/report.csv"), "root's") ? 1 : 0;
+    QMap<QString, int> refusals; // each reason a save gave, and how often
+    for (int i = 0; i < 1000; ++i) {
+        QString error;
+        if (crawlmere::platform::saveBytesAtomically(theirs + QStringLiteral("/report.csv"), "root's", &error))
+            ++saved;
+        else
+            ++refusals[error];
+    }
     swapper.kill();
     swapper.waitForFinished();
+    QStringList tally;
+    for (auto reason = refusals.cbegin(); reason != refusals.cend(); ++reason)
+        tally << QStringLiteral("%1 × %2").arg(reason.value()).arg(reason.key());
     // Another user's folder in the shared folder is never written into, and nothing reaches
     // root's folder through the link swapped in for it.
-    EXPECT_EQ(saved, 0);
+    EXPECT_EQ(saved, 0) << qPrintable(tally.join('\n'));
     EXPECT_TRUE(QDir(folder.privateFolder()).isEmpty())
         << qPrintable(QDir(folder.privateFolder()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot).join(' '));
 }

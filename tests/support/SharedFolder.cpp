@@ -54,7 +54,7 @@ bool SharedFolder::runAsOtherUser(const QStringList& arguments)
     return process.waitForFinished(30000) && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
 }
 
-void SharedFolder::startSwapping(QProcess& swapper, const QString& pattern, const QString& target)
+bool SharedFolder::startSwapping(QProcess& swapper, const QString& pattern, const QString& target)
 {
     const QString id = QString::number(kOtherUser);
     const QString swap = QStringLiteral(
@@ -66,7 +66,7 @@ void SharedFolder::startSwapping(QProcess& swapper, const QString& pattern, cons
     swapper.start(QStringLiteral("setpriv"),
         { QStringLiteral("--reuid"), id, QStringLiteral("--regid"), id, QStringLiteral("--clear-groups"),
             QStringLiteral("perl"), QStringLiteral("-e"), swap, pattern, target });
-    swapper.waitForStarted();
+    return swapper.waitForStarted();
 }
 
 bool SharedFolder::plantLink(const QString& target, const QString& name) const

@@ -31,8 +31,8 @@ public:
     static bool runAsOtherUser(const QStringList& arguments);
     /// Starts the second user swapping each entry `pattern` (a glob) matches for a link to
     /// `target` and back, about every 0.3 ms, from 50 ms after it first sees the entry, until
-    /// `swapper` is killed.
-    static void startSwapping(QProcess& swapper, const QString& pattern, const QString& target);
+    /// `swapper` is killed. False when it could not be started.
+    static bool startSwapping(QProcess& swapper, const QString& pattern, const QString& target);
     /// A link `name` in the shared folder to `target`, made by the second user.
     bool plantLink(const QString& target, const QString& name) const;
 
