@@ -10,6 +10,7 @@
 #include "settings/ConfigManager.h"
 #include "support/LoopbackServer.h"
 #include "support/SharedFolder.h"
+#include "support/VirtualDisplay.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -66,8 +67,8 @@ void startProgram(QProcess& process, const QStringList& arguments)
     environment.insert(QStringLiteral("ASAN_OPTIONS"), sanitizerOptions);
     process.setProcessEnvironment(environment);
     process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    process.start(QStandardPaths::findExecutable(QStringLiteral("xvfb-run")),
-        QStringList { QStringLiteral("-a"), programPath() } + arguments);
+    process.start(crawlmere::test::virtualDisplayScript(),
+        QStringList { QStringLiteral("1280x1024x24"), programPath() } + arguments);
 }
 
 class ScriptedPrompts final : public ShellPrompts {
@@ -116,8 +117,8 @@ TEST(DocumentHandoff, ASettingsFileFromASecondStartReachesTheRunningProgram)
 {
     if (!QFileInfo::exists(programPath()))
         GTEST_SKIP() << "the crawlmere program is not built beside the tests";
-    if (QStandardPaths::findExecutable(QStringLiteral("xvfb-run")).isEmpty())
-        GTEST_SKIP() << "xvfb-run is needed";
+    if (const QString why = crawlmere::test::whyNoVirtualDisplay(); !why.isNull())
+        GTEST_SKIP() << qPrintable(why);
     crawlmere::test::LoopbackServer server;
     std::atomic<int> hits { 0 };
     server.server().Get("/", [&](const httplib::Request&, httplib::Response& response) {

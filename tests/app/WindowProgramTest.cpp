@@ -1,3 +1,5 @@
+#include "support/VirtualDisplay.h"
+
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QProcess>
@@ -20,9 +22,8 @@ TEST(WindowProgram, OpensItsWindowOnADisplayAndQuitsWithCtrlQKeepingItsDefaults)
 {
     if (!QFileInfo::exists(programPath()))
         GTEST_SKIP() << "the crawlmere program is not built beside the tests";
-    const QString xvfb = QStandardPaths::findExecutable(QStringLiteral("xvfb-run"));
-    if (xvfb.isEmpty() || QStandardPaths::findExecutable(QStringLiteral("xdotool")).isEmpty())
-        GTEST_SKIP() << "xvfb-run and xdotool are needed";
+    if (const QString why = crawlmere::test::whyNoVirtualDisplay(); !why.isNull())
+        GTEST_SKIP() << qPrintable(why);
     QTemporaryDir home;
     ASSERT_TRUE(home.isValid());
 
@@ -41,9 +42,8 @@ TEST(WindowProgram, OpensItsWindowOnADisplayAndQuitsWithCtrlQKeepingItsDefaults)
     environment.insert(QStringLiteral("ASAN_OPTIONS"), sanitizerOptions);
     process.setProcessEnvironment(environment);
     process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    process.start(xvfb,
-        { QStringLiteral("-a"), QStringLiteral("-s"), QStringLiteral("-screen 0 1280x800x24"),
-            QStringLiteral(CRAWLMERE_FIXTURES "/../app/open-and-quit.sh"), programPath() });
+    process.start(crawlmere::test::virtualDisplayScript(),
+        { QStringLiteral("1280x800x24"), QStringLiteral(CRAWLMERE_FIXTURES "/../app/open-and-quit.sh"), programPath() });
     ASSERT_TRUE(process.waitForFinished(120000));
     ASSERT_EQ(process.exitStatus(), QProcess::NormalExit);
     EXPECT_NE(process.exitCode(), 90) << "no Crawlmere window showed";

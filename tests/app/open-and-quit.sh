@@ -1,5 +1,5 @@
 #!/bin/bash
-# Opens the program's main window on the X display of the run (under xvfb-run), waits until a
+# Opens the program's main window on the X display of the run (a virtual display), waits until a
 # visible window of the class Crawlmere is there (its title is the selected site's starting
 # URL), presses Ctrl+Q in it and waits for the program to end. Exits with the program's
 # status; 90 when no window showed, 91 when Ctrl+Q did not end it.

@@ -2,7 +2,7 @@
 """The site list's order, the folder list's rename and delete, the output-filter rules and the
 "?" help of the login windows, the few-results alert and the above-the-domain setting, each
 reached as a user would: from the menus, the context menus and the keys, under a real display
-(xdotool), with the window's state read through the inspection socket. Run inside xvfb-run.
+(xdotool), with the window's state read through the inspection socket. Run on a virtual display.
 
   controls.py PROGRAM BUILD_DIR [STEP...]
       STEP: sort, folders, filter, help (all of them, in this order, by default)
@@ -23,7 +23,7 @@ from crawl_keys import K  # noqa: E402
 from desktop_session import Failure, Program, check, click_rect, choose_menu_item, shown, wait_for, xdo  # noqa: E402
 from loopback_site import LoopbackSite  # noqa: E402
 
-TOOLS = ("xvfb-run", "xdotool", "import")
+TOOLS = ("xdotool", "import")
 STEPS = ("sort", "folders", "filter", "help")
 
 

@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """The whole program under a real display, driven as a user would: real X input with xdotool on
 widgets found by objectName, their state read back through the program's inspection socket
-(CRAWLMERE_TEST_INSPECT). Run inside xvfb-run.
+(CRAWLMERE_TEST_INSPECT). Run on a virtual display.
 
   desktop_session.py session PROGRAM BUILD_DIR FIXTURES_DIR
       seeds two sites from a .lcsbatch, scans the loopback site from the site list, checks the
@@ -717,7 +717,7 @@ def keep_failure(work, build, mode):
     print("desktop: the last screenshot and the logs are in %s" % keep)
 
 
-TOOLS = ("xvfb-run", "xdotool", "xmllint", "dot", "import")
+TOOLS = ("xdotool", "xmllint", "dot", "import")
 
 
 def main(argv):

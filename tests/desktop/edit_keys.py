@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
 """The Edit keys and the Edit menu on every list, table and text field, under a real display
-(xdotool), with the window's state read through the inspection socket. Run inside xvfb-run.
+(xdotool), with the window's state read through the inspection socket. Run on a virtual display.
 
   edit_keys.py PROGRAM BUILD_DIR
 

@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
 """The export sheet's preview and the inspectors with 200-character addresses, in the real window
-at 1280x800, driven by X input (run inside xvfb-run).
+at 1280x800, driven by X input (run on a virtual display).
 
   inspector_texts.py PROGRAM BUILD_DIR
 

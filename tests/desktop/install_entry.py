@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""The installed program under a real display. Run inside xvfb-run.
+"""The installed program under a real display. Run on a virtual display.
 
   install_entry.py CMAKE BUILD_DIR
       runs the README's install commands as written (its build folder standing for BUILD_DIR, a

@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""Long addresses in the real window at 1280x800, driven by X input (run inside xvfb-run).
+"""Long addresses in the real window at 1280x800, driven by X input (run on a virtual display).
 
   long_addresses.py PROGRAM BUILD_DIR
 

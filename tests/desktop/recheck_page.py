@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""Recheck page and Mark as fixed in the real window, driven by X input (run inside xvfb-run).
+"""Recheck page and Mark as fixed in the real window, driven by X input (run on a virtual display).
 
   recheck_page.py PROGRAM BUILD_DIR
 

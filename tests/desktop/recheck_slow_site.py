@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
-"""Recheck page on a slow site: the window keeps answering while the pages load (run inside
-xvfb-run).
+"""Recheck page on a slow site: the window keeps answering while the pages load (run on a virtual
+display).
 
   recheck_slow_site.py PROGRAM BUILD_DIR
 

@@ -22,7 +22,7 @@ from desktop_session import Failure, Program, check, choose_menu_item, wait_for,
 from loopback_site import LoopbackSite  # noqa: E402
 
 desktop.DEADLINE = time.monotonic() + 120
-TOOLS = ("xvfb-run", "xdotool", "import")
+TOOLS = ("xdotool", "import")
 FIFO_REASON = "it is a FIFO (named pipe), not a regular file; nothing was written there"
 DEVICE_REASON = "it is a character device, not a regular file; nothing was written there"
 # The longest the window may take to answer (a sanitized build on a busy machine).

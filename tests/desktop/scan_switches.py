@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
 """"Check images" off and "Don't follow nofollow links" on, ticked in the real settings pane of a
-site (run inside xvfb-run): the scan then asks the loopback server for no image, audio or video
+site (run on a virtual display): the scan then asks the loopback server for no image, audio or video
 and for no page reached only through a nofollow link, while the page behind that link is still
 checked.
 

@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""Settings changed through the real controls under a display (run inside xvfb-run), and where
+"""Settings changed through the real controls under a display (run on a virtual display), and where
 each change must show:
 
   reset    File > Return to Default Settings on a site with its own threads, user agent and

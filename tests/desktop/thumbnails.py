@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
 """Site thumbnails under a real display: selecting a site whose starting page drips in slowly
-maps no window besides the main window while its thumbnail loads. Run inside xvfb-run.
+maps no window besides the main window while its thumbnail loads. Run on a virtual display.
 
   thumbnails.py PROGRAM BUILD_DIR
 

@@ -1,5 +1,5 @@
 // Site thumbnails on the browser engine against loopback pages, made by the thumbnail program
-// on the offscreen platform (ctest also runs this suite under xvfb-run, where the program must
+// on the offscreen platform (ctest also runs this suite on a virtual display, where the program must
 // draw the same without a window on the display).
 #include "webrender/WebThumbGetter.h"
 
