@@ -11,9 +11,9 @@
 #include "support/LoopbackServer.h"
 #include "support/SharedFolder.h"
 #include "support/VirtualDisplay.h"
+#include "support/WaitUntil.h"
 
 #include <QCoreApplication>
-#include <QDeadlineTimer>
 #include <QDir>
 #include <QFileInfo>
 #include <QLocalServer>
@@ -37,20 +37,13 @@
 #include <thread>
 
 using crawlmere::app::DocumentHandoff;
+using crawlmere::test::waitUntil;
 
 namespace {
 
 QString programPath()
 {
     return QFileInfo(QCoreApplication::applicationDirPath() + QStringLiteral("/../crawlmere")).absoluteFilePath();
-}
-
-bool waitFor(const std::function<bool()>& done, int ms)
-{
-    QDeadlineTimer deadline(ms);
-    while (!done() && !deadline.hasExpired())
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    return done();
 }
 
 /// Runs the windowed program with `arguments` on a private X display, under this test's
@@ -143,10 +136,10 @@ TEST(DocumentHandoff, ASettingsFileFromASecondStartReachesTheRunningProgram)
     QProcess second;
     second.setWorkingDirectory(folder.filePath(QStringLiteral("sité ü")));
     startProgram(second, { QStringLiteral("loop back.lcsettings") });
-    ASSERT_TRUE(waitFor([&] { return second.state() == QProcess::NotRunning; }, 60000));
+    ASSERT_TRUE(waitUntil([&] { return second.state() == QProcess::NotRunning; }, 60000));
     EXPECT_EQ(second.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(second.exitCode(), 0);
-    EXPECT_TRUE(waitFor([&] { return hits.load() > 0 && shell.hub()->crawlFinished(); }, 20000));
+    EXPECT_TRUE(waitUntil([&] { return hits.load() > 0 && shell.hub()->crawlFinished(); }, 20000));
     const auto& sites = shell.configManager()->websites();
     EXPECT_EQ(
         std::count_if(sites.begin(), sites.end(),
@@ -272,14 +265,14 @@ TEST(DocumentHandoff, NothingIsSentToOrTakenFromAProgramOfAnotherUser)
         client.write("%2Fraw\n\n");
         client.waitForBytesWritten(1000);
         QByteArray answer;
-        waitFor(
+        waitUntil(
             [&] {
                 answer += client.readAll();
                 return answer.contains('\n') || client.state() != QLocalSocket::ConnectedState;
             },
             3000);
         EXPECT_EQ(answer, c.delivered ? QByteArray("ok\n") : QByteArray());
-        waitFor([&] { return !opened.isEmpty(); }, c.delivered ? 3000 : 200);
+        waitUntil([&] { return !opened.isEmpty(); }, c.delivered ? 3000 : 200);
         EXPECT_EQ(opened, c.delivered ? QStringList({ "/raw" }) : QStringList());
         LocalSocketAccess::setPeerUserIdForTesting(nullptr);
     }

@@ -11,11 +11,11 @@
 #include "platform/UserDefaults.h"
 #include "settings/ConfigManager.h"
 #include "support/LoopbackServer.h"
+#include "support/WaitUntil.h"
 #include "views/ArchiveFolderPanel.h"
 
 #include <QAction>
 #include <QCoreApplication>
-#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
@@ -32,6 +32,7 @@
 
 using crawlmere::platform::PropertyList;
 using crawlmere::platform::UserDefaults;
+using crawlmere::test::waitUntil;
 namespace app = crawlmere::app;
 
 namespace {
@@ -76,14 +77,6 @@ protected:
     UserDefaults store { folder.filePath(QStringLiteral("defaults.plist")) };
     std::shared_ptr<ScriptedPrompts> prompts = std::make_shared<ScriptedPrompts>();
 };
-
-bool waitFor(const std::function<bool()>& done, int ms = 15000)
-{
-    QDeadlineTimer deadline(ms);
-    while (!done() && !deadline.hasExpired())
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    return done();
-}
 
 } // namespace
 
@@ -153,7 +146,7 @@ TEST_F(DocumentOpeningTest, AUrlListOpenedAsANewSiteIsScanned)
         QUrl::fromLocalFile(list.fileName()).toString());
     EXPECT_TRUE(shell.configManager()->currentSettings().value(crawlKey::singlePage).toBool());
     ASSERT_TRUE(shell.hub()->isScanning() || shell.hub()->crawlFinished());
-    ASSERT_TRUE(waitFor([&] { return shell.hub()->crawlFinished(); }));
+    ASSERT_TRUE(waitUntil([&] { return shell.hub()->crawlFinished(); }));
     {
         std::lock_guard lock(mutex);
         EXPECT_TRUE(requested.contains(QStringLiteral("/listed-a"))) << qPrintable(requested.join(u' '));
@@ -193,7 +186,7 @@ TEST_F(DocumentOpeningTest, ASettingsFileOpenedDuringLaunchScansOnceAfterStartUp
     app::MainInterface shell(store, prompts);
     shell.launch({ settings });
     EXPECT_TRUE(shell.delegate().autoStart().isEmpty());
-    EXPECT_TRUE(waitFor([&] { return hits.load() > 0 && shell.hub()->crawlFinished(); }));
+    EXPECT_TRUE(waitUntil([&] { return hits.load() > 0 && shell.hub()->crawlFinished(); }));
     // Imported and scanned once (the site's thumbnail may fetch the page besides the scan).
     EXPECT_LE(hits.load(), 2);
     const auto& sites = shell.configManager()->websites();
@@ -232,7 +225,7 @@ TEST_F(DocumentOpeningTest, AnArchiveFolderNamedByASettingsFileIsNeverWrittenInt
     });
     answering.start(10);
     shell.launch({ path(QStringLiteral("archiving.lcsettings")) });
-    EXPECT_TRUE(waitFor([&] { return offered.has_value() || !QDir(named).isEmpty(); }));
+    EXPECT_TRUE(waitUntil([&] { return offered.has_value() || !QDir(named).isEmpty(); }));
     EXPECT_EQ(offered, QString());
     EXPECT_TRUE(QDir(named).isEmpty());
     EXPECT_FALSE(shell.configManager()->currentSettings().contains(crawlKey::archiveSaveLocation));
@@ -259,9 +252,9 @@ TEST_F(DocumentOpeningTest, TheWindowTitleFollowsTheAddressAFileGivesTheShownSit
     shell.launch({ sitemap.fileName() });
     const auto address
         = [&] { return shell.configManager()->currentSettings().value(crawlKey::startingUrl).toString(); };
-    ASSERT_TRUE(waitFor([&] { return address().endsWith(QStringLiteral("map.xml")); })) << qPrintable(address());
+    ASSERT_TRUE(waitUntil([&] { return address().endsWith(QStringLiteral("map.xml")); })) << qPrintable(address());
     EXPECT_EQ(shell.window().windowTitle(), address());
-    EXPECT_TRUE(waitFor([&] { return shell.hub()->crawlFinished(); }));
+    EXPECT_TRUE(waitUntil([&] { return shell.hub()->crawlFinished(); }));
     EXPECT_EQ(shell.window().windowTitle(), address());
 
     // A scan's write-back of a new starting URL shows there too.
@@ -306,7 +299,7 @@ TEST_F(DocumentOpeningTest, ASettingsFileOpenedAtLaunchAsksItsQuestionOverTheSho
         windowShown << alert.messageText + u'=' + QString::number(shell.window().isVisible());
     };
     shell.launch({ writeSite(QStringLiteral("docs.lcsettings"), server.url(QStringLiteral("/docs"))) });
-    ASSERT_TRUE(waitFor([&] { return !windowShown.isEmpty() && shell.hub()->crawlFinished(); }));
+    ASSERT_TRUE(waitUntil([&] { return !windowShown.isEmpty() && shell.hub()->crawlFinished(); }));
     EXPECT_EQ(windowShown.first(), QStringLiteral("Ambiguous starting url=1"));
     shell.terminate();
 }
@@ -317,10 +310,10 @@ TEST_F(DocumentOpeningTest, AFolderChosenFromTheMenuIsRememberedAndTheUserToldSo
     shell.launch();
     shell.window().findChild<QAction*>(QStringLiteral("bookmarkSecurityScopedResourceMenuItem"))->trigger();
     QFileDialog* dialog = nullptr;
-    ASSERT_TRUE(waitFor([&] { return (dialog = shell.window().findChild<QFileDialog*>()) && dialog->isVisible(); }));
+    ASSERT_TRUE(waitUntil([&] { return (dialog = shell.window().findChild<QFileDialog*>()) && dialog->isVisible(); }));
     dialog->selectFile(folder.path());
     static_cast<QDialog*>(dialog)->accept();
-    ASSERT_TRUE(waitFor([&] { return !prompts->alerts.isEmpty(); }));
+    ASSERT_TRUE(waitUntil([&] { return !prompts->alerts.isEmpty(); }));
     EXPECT_EQ(prompts->alerts, QStringList { QStringLiteral("Folder remembered|OK") });
     EXPECT_TRUE(prompts->informative.first().startsWith(folder.path() + QStringLiteral(" is remembered")));
     EXPECT_EQ(store.stringForKey(crawlmere::platform::FolderAccess::keyFor(folder.path())), folder.path());
@@ -355,13 +348,13 @@ TEST_F(DocumentOpeningTest, BothPanelsBeepWhileScanning)
     app::MainInterface shell(store, prompts);
     shell.launch();
     EXPECT_TRUE(shell.delegate().applicationOpenFile(writeSite(QStringLiteral("slow.lcsettings"), server.url())));
-    ASSERT_TRUE(waitFor([&] { return shell.hub()->isScanning(); }));
+    ASSERT_TRUE(waitUntil([&] { return shell.hub()->isScanning(); }));
     shell.delegate().openFile();
     shell.delegate().bookmarkSecurityScopedResource();
     EXPECT_TRUE(shell.hub()->isScanning());
     EXPECT_EQ(prompts->beeps, 2);
     release();
-    EXPECT_TRUE(waitFor([&] { return shell.hub()->crawlFinished(); }));
+    EXPECT_TRUE(waitUntil([&] { return shell.hub()->crawlFinished(); }));
     shell.terminate();
 }
 

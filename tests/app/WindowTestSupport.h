@@ -2,9 +2,7 @@
 #pragma once
 
 #include "engine/ShellServices.h"
-
-#include <QCoreApplication>
-#include <QDeadlineTimer>
+#include "support/WaitUntil.h"
 
 #include <functional>
 
@@ -17,13 +15,7 @@ public:
     void beep() override { }
 };
 
-/// Runs the event loop until `done` holds or `ms` milliseconds have passed; answers `done()`.
-inline bool waitFor(const std::function<bool()>& done, int ms = 20000)
-{
-    QDeadlineTimer deadline(ms);
-    while (!done() && !deadline.hasExpired())
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    return done();
-}
+/// Runs the event loop until `done` holds or `ms` milliseconds have passed.
+inline bool waitFor(const std::function<bool()>& done, int ms = 20000) { return waitUntil(done, ms); }
 
 } // namespace crawlmere::test

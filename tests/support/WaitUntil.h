@@ -9,13 +9,16 @@
 
 namespace crawlmere::test {
 
-/// Serves the event loop until `done` answers true or `ms` milliseconds have passed; answers
-/// `done` once more at the end. Main thread.
+/// Serves the event loop until `done` answers true or `ms` milliseconds have passed. Answers
+/// true as soon as `done` does, so a state that lasts only a moment counts once seen; past the
+/// time, answers `done` once more. Main thread.
 inline bool waitUntil(const std::function<bool()>& done, int ms = 30000)
 {
     QElapsedTimer clock;
     clock.start();
-    while (!done() && clock.elapsed() < ms) {
+    while (clock.elapsed() < ms) {
+        if (done())
+            return true;
         QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
         QThread::msleep(2);
     }

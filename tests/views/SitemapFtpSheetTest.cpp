@@ -8,10 +8,10 @@
 #include "sitemap/SitemapTestSupport.h"
 #include "support/FtpTestServer.h"
 #include "support/RecordingShellServices.h"
+#include "support/WaitUntil.h"
 
 #include <QCheckBox>
 #include <QCoreApplication>
-#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
@@ -43,13 +43,7 @@ protected:
     QLineEdit* edit(const QString& name) { return sheet.findChild<QLineEdit*>(name); }
     QPushButton* button(const char* name) { return sheet.findChild<QPushButton*>(QLatin1String(name)); }
     /// Runs the event loop until `done` or a minute has passed.
-    template <typename Predicate> bool waitFor(Predicate done)
-    {
-        const QDeadlineTimer deadline(60000);
-        while (!done() && !deadline.hasExpired())
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
-        return done();
-    }
+    static bool waitFor(const std::function<bool()>& done) { return crawlmere::test::waitUntil(done, 60000); }
 };
 
 TEST_F(SitemapFtpSheetTest, OkUploadsTheExportWhileBusyThenAlerts)
