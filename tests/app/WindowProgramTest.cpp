@@ -24,6 +24,8 @@ TEST(WindowProgram, OpensItsWindowOnADisplayAndQuitsWithCtrlQKeepingItsDefaults)
         GTEST_SKIP() << "the crawlmere program is not built beside the tests";
     if (const QString why = crawlmere::test::whyNoVirtualDisplay(); !why.isNull())
         GTEST_SKIP() << qPrintable(why);
+    if (QStandardPaths::findExecutable(QStringLiteral("xdotool")).isEmpty())
+        GTEST_SKIP() << "xdotool is needed";
     QTemporaryDir home;
     ASSERT_TRUE(home.isValid());
 

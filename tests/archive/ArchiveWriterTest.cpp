@@ -8,6 +8,7 @@
 #include "platform/Paths.h"
 #include "platform/PropertyList.h"
 #include "platform/UserDefaults.h"
+#include "support/FileBytes.h"
 #include "support/WaitUntil.h"
 
 #include <QDir>
@@ -57,8 +58,8 @@ protected:
         const QVariantList versions = writer.archiveIndex().value(url).toList();
         if (versions.size() != 1)
             return "(no single version)";
-        QFile file(QDir(folder()).filePath(versions.first().toMap().value(QStringLiteral("filename")).toString()));
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(missing)");
+        return crawlmere::test::bytesOf(
+            QDir(folder()).filePath(versions.first().toMap().value(QStringLiteral("filename")).toString()));
     }
 
     QTemporaryDir dir;

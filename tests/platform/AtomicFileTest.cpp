@@ -2,6 +2,7 @@
 #include "platform/AtomicFile.h"
 
 #include "platform/PropertyList.h"
+#include "support/FileBytes.h"
 #include "support/FileSizeLimit.h"
 #include "support/SharedFolder.h"
 #include "support/WaitUntil.h"
@@ -23,6 +24,8 @@
 #include <sys/sysmacros.h>
 #include <sys/un.h>
 #include <unistd.h>
+
+using crawlmere::test::bytesOf;
 
 TEST(AtomicFile, WritesUtf8InFullOrSaysWhyNot)
 {
@@ -256,16 +259,6 @@ TEST(AtomicFile, AWriteOverTheSizeLimitSaysFileTooLargeAndKeepsTheOldFile)
     }
 }
 
-namespace {
-
-QByteArray contentsOf(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(missing)");
-}
-
-} // namespace
-
 TEST(AtomicFile, FollowsALinkInASharedFolderOnlyWhereTheKernelsProtectedLinksRuleWould)
 {
     using crawlmere::test::SharedFolder;
@@ -309,14 +302,14 @@ TEST(AtomicFile, FollowsALinkInASharedFolderOnlyWhereTheKernelsProtectedLinksRul
         const bool saved = crawlmere::platform::saveBytesAtomically(c.target, "new", &error);
         EXPECT_EQ(saved, !c.written.isNull()) << qPrintable(error);
         if (!c.written.isNull()) {
-            EXPECT_EQ(contentsOf(c.written), QByteArray("new"));
+            EXPECT_EQ(bytesOf(c.written), QByteArray("new"));
             continue;
         }
         EXPECT_TRUE(error.contains(QStringLiteral("a link another user made in the shared folder"))) << qPrintable(error);
         EXPECT_EQ(crawlmere::platform::reasonNotToSaveAt(c.target), error);
     }
     // Nothing of root's was written or made through the second user's links.
-    EXPECT_EQ(contentsOf(secret), QByteArray("root's own"));
+    EXPECT_EQ(bytesOf(secret), QByteArray("root's own"));
     EXPECT_EQ(QDir(folder.privateFolder()).entryList(QDir::Files | QDir::NoDotAndDotDot),
         (QStringList { "mine.txt", "open.txt", "secret.txt" }));
 
@@ -421,7 +414,7 @@ TEST(AtomicFile, AFileForTheOwnerAloneIsWrittenWithMode0600EvenOverAReadableOne)
     EXPECT_EQ(modeOf(readable), mode_t(0644));
     EXPECT_EQ(modeOf(replaced), mode_t(0600));
     EXPECT_EQ(modeOf(fresh), mode_t(0600));
-    EXPECT_EQ(contentsOf(replaced), QByteArray("b"));
+    EXPECT_EQ(bytesOf(replaced), QByteArray("b"));
 }
 
 TEST(AtomicFile, ASaveWhoseFolderTurnsIntoALinkWhileItIsWrittenIsDropped)
@@ -514,8 +507,8 @@ TEST(AtomicFile, AFileThatKeepsWhatHasItsNameTakesTheFirstFreeName)
     EXPECT_FALSE(file.commitAs(QStringLiteral("build (2).zip")));
     EXPECT_TRUE(file.nameTaken());
     EXPECT_TRUE(file.commitAs(QStringLiteral("build (3).zip")));
-    EXPECT_EQ(contentsOf(folder.filePath(QStringLiteral("build.zip"))), QByteArray("old"));
-    EXPECT_EQ(contentsOf(folder.filePath(QStringLiteral("build (3).zip"))), QByteArray("new"));
+    EXPECT_EQ(bytesOf(folder.filePath(QStringLiteral("build.zip"))), QByteArray("old"));
+    EXPECT_EQ(bytesOf(folder.filePath(QStringLiteral("build (3).zip"))), QByteArray("new"));
     EXPECT_EQ(QDir(folder.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot),
         (QStringList { "build (2).zip", "build (3).zip", "build.zip" }));
 }

@@ -13,7 +13,7 @@ inline QString virtualDisplayScript() { return QStringLiteral(CRAWLMERE_FIXTURES
 /// Why no virtual display can be started here (a tool missing); null when one can.
 inline QString whyNoVirtualDisplay()
 {
-    for (const char* tool : { "Xvfb", "xauth", "xdotool" }) {
+    for (const char* tool : { "Xvfb", "xauth" }) {
         if (QStandardPaths::findExecutable(QLatin1String(tool)).isEmpty())
             return QStringLiteral("%1 is needed").arg(QLatin1String(tool));
     }
